@@ -1,0 +1,20 @@
+# korvo_library(NAME DIR [DEPENDS targets...] [EXCLUDE files...])
+# Makes the static library korvo_NAME from every .cpp file of DIR, so adding a
+# source file never means editing a list. A folder without sources yet becomes
+# an interface library, keeping the dependency chain intact.
+function(korvo_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;EXCLUDE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
+  foreach(excluded IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources "${CMAKE_SOURCE_DIR}/${dir}/${excluded}")
+  endforeach()
+  if(sources)
+    add_library(korvo_${name} STATIC ${sources})
+    target_include_directories(korvo_${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(korvo_${name} PUBLIC ${ARG_DEPENDS})
+  else()
+    add_library(korvo_${name} INTERFACE)
+    target_include_directories(korvo_${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(korvo_${name} INTERFACE ${ARG_DEPENDS})
+  endif()
+endfunction()
