@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "foundation/vector.h"
+
 namespace qestl {
 
 using SharedReleaseFn = void (*)(uint64_t value);
@@ -35,5 +37,7 @@ private:
     uint64_t value_ = 0;
     SharedReleaseFn release_ = nullptr;
 };
+
+using SharedHandleVector = qevector<SharedHandle>;
 
 }  // namespace qestl

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "foundation/vector.h"
+
 namespace qestl {
 
 // The base of every object held through SmartPtr. Objects start with count 0
@@ -76,5 +78,11 @@ private:
     Deleter deleter_ = defaultDeleter;
     uint32_t extra_ = 0;
 };
+
+// Elements are copied (count + 1, deleter reset to the default) and released.
+using SmartPtrVector = qevector<SmartPtr>;
+// The same element handling; the name used by template instantiation and the
+// resource table.
+using ObjectRefVector = qevector<SmartPtr>;
 
 }  // namespace qestl
