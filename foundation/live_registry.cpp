@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "foundation/node_pool.h"
+
 
 namespace qestl {
 
@@ -24,6 +26,11 @@ void destroyLiveObject(CountedObject* object) {
     if (auto* node = registry.find(reinterpret_cast<uintptr_t>(object))) registry.eraseNode(node);
     object->~CountedObject();
     std::free(object);
+}
+
+void destroyPoolObject(CountedObject* object) {
+    object->~CountedObject();
+    globalNodePool()->free(object);
 }
 
 }  // namespace qestl
