@@ -188,7 +188,10 @@ class ScratchTempDir {
 public:
     ScratchTempDir() {
         const char* old = std::getenv("TMPDIR");
-        if (old != nullptr) saved_ = old, hadOld_ = true;
+        if (old != nullptr) {
+            saved_ = old;
+            hadOld_ = true;
+        }
         std::string pattern = std::string(old != nullptr ? old : "/tmp") + "/korvo-pool-XXXXXX";
         path_ = mkdtemp(pattern.data()) != nullptr ? pattern : "";
         setenv("TMPDIR", path_.c_str(), 1);

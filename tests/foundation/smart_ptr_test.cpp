@@ -168,7 +168,8 @@ TEST(SharedHandle, LastCopyReleasesValueOnce) {
         qestl::SharedHandle assigned;
         assigned = copy;
         EXPECT_EQ(handle.useCount(), 3u);
-        assigned = assigned;
+        qestl::SharedHandle& alias = assigned;
+        assigned = alias;
         EXPECT_EQ(handle.useCount(), 3u);
     }
     EXPECT_EQ(gReleases, 0);
