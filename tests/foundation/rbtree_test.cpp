@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/maps.h"
+#include "foundation/qestring.h"
 #include "foundation/rbtree.h"
 
 namespace {
@@ -239,6 +240,13 @@ TEST(RbTree, LengthThenBytesOrdersShorterKeysFirst) {
     wide.findOrInsert(u"\u4e2d\u6587")->value = 2;
     EXPECT_EQ(wide.first()->key, u"\u4e2d\u6587");
     EXPECT_EQ(wide.find(u"xyz")->value, 1);
+
+    // The house strings, as the using index keys them.
+    qestl::RbMap<qestl::qestringA, int, qestl::LengthThenBytesLess> usingIndex;
+    for (const char* name : {"abc", "zz", "b"}) usingIndex.findOrInsert(qestl::qestringA(name));
+    std::string order;
+    usingIndex.forEach([&](const auto& node) { order += std::string(node.key.c_str()) + ","; });
+    EXPECT_EQ(order, "b,zz,abc,");
 }
 
 // A value type that counts its live copies, to see that erase and clear
