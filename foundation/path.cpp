@@ -84,7 +84,7 @@ qestringA relativePath(const qestringA& target, const qestringA& base) {
         ++common;
     }
 
-    std::string result;
+    qestringA result;
     size_t from;
     // The whole base matched on a component boundary of the target: the
     // target lies inside base. A match that ends inside a component ("src"
@@ -98,12 +98,15 @@ qestringA relativePath(const qestringA& target, const qestringA& base) {
         from = afterSeparator;
         // One step up for every directory of base below the shared prefix.
         for (size_t i = afterSeparator; i < baseLength; ++i) {
-            if (!isSeparator(b[i]) && (i + 1 == baseLength || isSeparator(b[i + 1]))) result += "../";
+            if (!isSeparator(b[i]) && (i + 1 == baseLength || isSeparator(b[i + 1]))) result.append("../", 3);
         }
     }
-    if (result.empty() && from < targetLength && isSeparator(t[from])) result = ".";
-    for (size_t i = from; i < targetLength; ++i) result += isSeparator(t[i]) ? '/' : t[i];
-    return qestringA(result.data(), result.size());
+    if (result.length() == 0 && from < targetLength && isSeparator(t[from])) result.append(".", 1);
+    for (size_t i = from; i < targetLength; ++i) {
+        const char unit = isSeparator(t[i]) ? '/' : t[i];
+        result.append(&unit, 1);
+    }
+    return result;
 }
 
 }  // namespace qestl

@@ -48,22 +48,9 @@ TEST(Json, PrintsObjectsTabbedAndArraysInline) {
     EXPECT_EQ(formattedText("{\"o\":{\"p\":{}},\"e\":{}}"), "{\n\t\"o\":\t{\n\t\t\"p\":\t{\n\t}\n\t},\n\t\"e\":\t{\n}\n}");
     EXPECT_EQ(formattedText("{}"), "{\n}");
     EXPECT_EQ(formattedText("[[], [{}]]"), "[[], [{\n\t}]]");
-    Document document("{\"a\" : [ 1 , \"x\" ] , \"b\":null}");
+    // Blanks anywhere between tokens, before the value and text behind it are all let through.
+    Document document(" \n\t{\"a\" : [ 1 ,\r\n \"x\" ] , \"b\":null} and then some");
     EXPECT_EQ(printed(document.root, false), "{\"a\":[1,\"x\"],\"b\":null}");
-}
-
-TEST(Json, ReadsWhatItPrints) {
-    // Blanks after ',' and ':' as the printer writes them, and ordinary JSON.
-    std::string once = formattedText("{\"a\":[1,2,{\"b\":[true,false,null]}],\"c\":\"d\"}");
-    EXPECT_EQ(formattedText(once), once);
-    EXPECT_NE(formattedText("[ 1 ,\n 2 ]"), "<invalid>");
-    EXPECT_NE(formattedText("{ \"k\" :\n\t\"v\" ,\r\n \"l\" : 1 }"), "<invalid>");
-}
-
-TEST(Json, LeadingBlanksAndTrailingTextAreIgnored) {
-    Document document(" \n\t\r{\"a\":1} and then some");
-    ASSERT_NE(document.root, nullptr);
-    EXPECT_EQ(printed(document.root, false), "{\"a\":1}");
 }
 
 TEST(Json, RejectsBadDocuments) {
@@ -72,13 +59,6 @@ TEST(Json, RejectsBadDocuments) {
         Document document(bad);
         EXPECT_EQ(document.root, nullptr) << bad;
     }
-}
-
-TEST(Json, TextEndsAtFirstZeroByte) {
-    std::string text("[1,2]", 5);
-    text.insert(3, 1, '\0');
-    Document document(text);
-    EXPECT_EQ(document.root, nullptr);
 }
 
 TEST(Json, DecodesUnicodeEscapes) {
@@ -114,21 +94,10 @@ TEST(Json, StringsCutOffByTheEndStopThere) {
 }
 
 TEST(Json, NumbersReadAndPrint) {
-    struct Case {
-        const char* text;
-        double number;
-        int64_t integer;
-        const char* printed;
-    } cases[] = {
-        {"1.5e3", 1500, 1500, "1500"},
-        {"-42", -42, -42, "-42"},
-        {"0123", 123, 123, "123"},
-        {"-", -0.0, 0, "0"},
-        {"3e9", 3e9, 3000000000LL, "3000000000"},
-        {"0.5", 0.5, 0, "0.500000"},
-        {"1e-7", 1e-7, 0, "1.000000e-07"},
-        {"1E+10", 1e10, 10000000000LL, "10000000000"},
-        {"2.5e10", 2.5e10, 25000000000LL, "25000000000"},
+    struct Case { const char* text; double number; int64_t integer; const char* printed; } cases[] = {
+        {"1.5e3", 1500, 1500, "1500"},       {"0123", 123, 123, "123"},
+        {"-", -0.0, 0, "0"},                 {"3e9", 3e9, 3000000000LL, "3000000000"},
+        {"0.5", 0.5, 0, "0.500000"},         {"1e-7", 1e-7, 0, "1.000000e-07"},
         {"1.25e70", 1.25e70, INT64_MAX, "1.250000e+70"},
         {"-2147483648", -2147483648.0, -2147483648LL, "-2147483648"},
     };
@@ -143,17 +112,14 @@ TEST(Json, NumbersReadAndPrint) {
 }
 
 TEST(Json, ExtremeNumbersStayDefined) {
-    Document huge("1e99999999999999999999");
+    // Overlong exponents and mantissas must not overflow an integer or convert an out-of-range double.
+    Document huge("[1e99999999999999999999, -1e-99999999999999999999, " + std::string(400, '9') + "e-400]");
     ASSERT_NE(huge.root, nullptr);
-    EXPECT_TRUE(std::isinf(huge.root->value->number));
-    EXPECT_EQ(huge.root->value->integer, INT64_MAX);
-    Document tiny("-1e-99999999999999999999");
-    ASSERT_NE(tiny.root, nullptr);
-    EXPECT_EQ(tiny.root->value->number, 0.0);
-    std::string longDigits(400, '9');
-    Document digits(longDigits + "e-400");
-    ASSERT_NE(digits.root, nullptr);  // infinity times zero: NaN, integer 0
-    EXPECT_EQ(digits.root->value->integer, 0);
+    JsonNode* item = huge.root->value->child;
+    EXPECT_TRUE(std::isinf(item->value->number));
+    EXPECT_EQ(item->value->integer, INT64_MAX);
+    EXPECT_EQ(item->next->value->number, 0.0);
+    EXPECT_EQ(item->next->next->value->integer, 0);  // infinity times zero
 }
 
 TEST(Json, NestingIsBoundedNotRecursedWithoutLimit) {
@@ -183,22 +149,11 @@ TEST(Json, EveryTruncationOfADocumentIsSafe) {
     EXPECT_NE(whole.root, nullptr);
 }
 
-TEST(Json, PrintsStringsWithEscapes) {
-    JsonNode* node = jsonCreateString("q\"b\\\b\f\n\r\t\x01\x1f\x7f\xc3\xa9");
-    EXPECT_EQ(printed(node, false), "\"q\\\"b\\\\\\b\\f\\n\\r\\t\\u0001\\u001f\x7f\xc3\xa9\"");
-    jsonRelease(node);
-    node = jsonCreateString("");
-    EXPECT_EQ(printed(node, false), "\"\"");
-    jsonRelease(node);
-}
-
 TEST(Json, LooksUpMembersIgnoringCase) {
     Document document("{\"FileVersion\":\"1\",\"fileversion\":\"2\",\"Other\":3}");
     EXPECT_STREQ(stringOf(jsonGetObjectItem(document.root, "FILEVERSION")), "1");
     EXPECT_EQ(jsonGetObjectItem(document.root, "missing"), nullptr);
     EXPECT_EQ(jsonGetObjectItem(document.root, "FileVersio"), nullptr);
-    Document empty("{}");
-    EXPECT_EQ(jsonGetObjectItem(empty.root, "a"), nullptr);
 }
 
 TEST(Json, BuildsObjects) {
@@ -247,17 +202,6 @@ TEST(Json, ReleaseStopsAtNodesStillReferenced) {
     EXPECT_STREQ(stringOf(first), "one");
     EXPECT_STREQ(stringOf(first->next), "two");
     jsonRelease(first);  // frees both members; the leak checker sees the rest
-}
-
-TEST(Json, DocumentKeepsItsTreeWhenParseFails) {
-    cbjson document;
-    ASSERT_TRUE(document.parse("[1]", 3));
-    JsonNode* before = document.root();
-    EXPECT_FALSE(document.parse("[1", 2));
-    EXPECT_EQ(document.root(), before);
-    qestl::qestringA out("x");
-    cbjson().toText(out);  // an empty document prints nothing
-    EXPECT_EQ(out, std::string_view("x"));
 }
 
 }  // namespace

