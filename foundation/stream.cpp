@@ -43,7 +43,8 @@ uint64_t qeByteStream::remaining() {
 }
 
 uint32_t qeByteStream::read(void* destination, uint32_t count) {
-    uint64_t available = remaining();
+    // Measured on the buffer itself, whatever a subclass reports.
+    uint64_t available = position_ < size_ ? size_ - position_ : 0;
     uint32_t take = available < count ? static_cast<uint32_t>(available) : count;
     if (take == 0) return 0;
     std::memcpy(destination, data_ + position_, take);
