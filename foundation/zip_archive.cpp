@@ -1,6 +1,5 @@
 #include "foundation/zip_archive.h"
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -11,12 +10,6 @@ constexpr uint32_t kWindowStep = kWindowSize - 4;  // windows overlap by 4 bytes
 bool isEndSignatureAt(const uint8_t* at) { return at[0] == 'P' && at[1] == 'K' && at[2] == 5 && at[3] == 6; }
 
 }  // namespace
-
-bool ZipNameOrder::operator()(const qestl::qestringW& a, const qestl::qestringW& b) const {
-    if (a.length() != b.length()) return a.length() < b.length();
-    if (a.length() == 0) return false;
-    return std::memcmp(a.c_str(), b.c_str(), a.length() * sizeof(char16_t)) < 0;
-}
 
 // Windows of 16384 bytes are scanned from the end of the archive backwards;
 // the first window holding the bytes "PK" 5 6 decides. Within it, the hit
@@ -79,7 +72,12 @@ bool ZipArchive::open(qestl::qeistream* stream) {
             return false;
         }
         entries_.pushBack(entry);
-        names_.insert_or_assign(qestl::widen(entry->name), entry);
+        ZipNameMap::Node* node = names_.findOrInsert(qestl::widen(entry->name));
+        if (node == nullptr) {
+            close();
+            return false;
+        }
+        node->value = entry;
         if (!zipReadSignature(stream, &signature)) {
             close();
             return false;
@@ -94,8 +92,8 @@ ZipRecord* ZipArchive::find(const char* name) const {
 }
 
 ZipRecord* ZipArchive::find(const qestl::qestringW& name) const {
-    auto found = names_.find(name);
-    return found == names_.end() ? nullptr : found->second;
+    ZipNameMap::Node* node = names_.find(name);
+    return node == nullptr ? nullptr : node->value;
 }
 
 void ZipArchive::close() {

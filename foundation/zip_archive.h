@@ -4,22 +4,17 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 
 #include "foundation/qestring.h"
+#include "foundation/rbtree.h"
 #include "foundation/stream.h"
 #include "foundation/vector.h"
 #include "foundation/zip_record.h"
 
-// Name order of the map: a shorter name first; names of equal length by the
-// bytes of their UTF-16 units as stored.
-struct ZipNameOrder {
-    bool operator()(const qestl::qestringW& a, const qestl::qestringW& b) const;
-};
-
-// Entry name to entry; a later entry of the same name replaces an earlier one.
-// (A sorted std::map until the house tree can take its place.)
-using ZipNameMap = std::map<qestl::qestringW, ZipRecord*, ZipNameOrder>;
+// Entry name (wide) to entry, in the house tree with nodes from the C heap.
+// Names sort by length first, then by the bytes of their UTF-16 units; a later
+// entry of the same name replaces an earlier one.
+using ZipNameMap = qestl::RbMap<qestl::qestringW, ZipRecord*, qestl::LengthThenBytesLess>;
 
 class ZipArchive {
 public:

@@ -148,13 +148,6 @@ TEST(Zip, ALaterEntryOfTheSameNameWinsTheMap) {
     EXPECT_EQ(out, "second");
 }
 
-TEST(Zip, NamesOrderShorterFirst) {
-    ZipNameOrder order;
-    EXPECT_TRUE(order(qestl::widen("zz"), qestl::widen("aaa")));
-    EXPECT_TRUE(order(qestl::widen("ab"), qestl::widen("ac")));
-    EXPECT_FALSE(order(qestl::widen("ab"), qestl::widen("ab")));
-}
-
 TEST(Zip, EmptyArchiveAndComments) {
     Opened empty(buildZip({}));
     ASSERT_TRUE(empty.ok);
