@@ -231,7 +231,7 @@ void baseClause(const RuleMatch& m, NodeRef& result) {
     uint32_t access = NodeFlag::Public;
     if (m.is(1, RuleId::AccessModifier)) {
         std::string_view word = m.text(1);
-        access = word == "protected" ? NodeFlag::Protected : word == "private" ? 0 : NodeFlag::Public;
+        access = word == "protected" ? uint32_t{NodeFlag::Protected} : word == "private" ? 0u : uint32_t{NodeFlag::Public};
         at = 2;
     }
     NodeRef base = m.is(at, TokenKind::Less) ? m.node(at + 1) : m.node(at);

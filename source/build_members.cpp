@@ -85,7 +85,7 @@ void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     uint32_t access = 0;
     if (m.is(p, RuleId::AccessModifier)) {
         std::string_view word = m.text(p++);
-        access = word == "public" ? NodeFlag::Public : word == "protected" ? NodeFlag::Protected : 0;
+        access = word == "public" ? NodeFlag::Public : word == "protected" ? uint32_t{NodeFlag::Protected} : 0u;
     }
     NodeRef member = m.node(p);
     if (member && annotations) {

@@ -6,19 +6,7 @@
 #include <cstdint>
 
 #include "source/build_support.h"
-
-// Rule ids the builders test records for.
-struct RuleId {
-    enum : uint32_t {
-        PrefixOperator = 128, Identifier = 132, GenericType = 136, TypeReference = 145, Statement = 150,
-        ArgumentList = 155, TypeArgumentList = 156, CaseGroup = 168, CatchClause = 170, StatementList = 173,
-        DeclaratorList = 174, TypeNameList = 175, ThrowsClause = 176, EnumItemList = 177, ParameterList = 180,
-        NativeParameterList = 181, StringList = 182, DottedName = 185, UsingItem = 186, ClassBaseList = 193,
-        EnumBase = 194, NativeFunctionList = 196, AccessModifier = 198, ClassMember = 199,
-        InterfaceBaseList = 202, AnnotatedInterfaceMember = 206, PackageMember = 208,
-        AnnotationArguments = 211, AnnotationList = 213,
-    };
-};
+#include "syntax/rule_ids.h"
 
 // Flag bits of a node's flags word as the builders set them.
 struct NodeFlag {
