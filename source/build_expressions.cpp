@@ -159,14 +159,8 @@ void unary(const RuleMatch& m, NodeRef& result) {
         if (n->text.view() == "-" && operand &&
             (operand->kind == NodeKind::IntegerLiteral || operand->kind == NodeKind::FloatLiteral)) {
             // A literal already negated loses its sign rather than gain a second.
-            std::string_view digits = operand->text.view();
-            if (!digits.empty() && digits[0] == '-') {
-                setText(*operand, digits.substr(1));
-            } else {
-                std::string negated = "-";
-                negated.append(digits);
-                setText(*operand, negated);
-            }
+            std::string digits(operand->text.view());
+            setText(*operand, !digits.empty() && digits[0] == '-' ? digits.substr(1) : "-" + digits);
             result = operand;
             return;
         }
