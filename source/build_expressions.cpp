@@ -34,9 +34,17 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     return true;
 }
 
+// The operator between the operands. A right shift is two ">" tokens that
+// may stand apart; its operator node has joined them into ">>".
+std::string_view operatorText(const RuleMatch& m) {
+    const qeAbstractNode* op = m.nodePtr(1);
+    if (m.is(1, RuleId::ShiftOperator) && op) return op->text.view();
+    return m.text(1);
+}
+
 void operatorNode(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Expression);
-    setText(*n, m.text(1));
+    setText(*n, operatorText(m));
     m.push(*n, 0);
     m.push(*n, 2);
     result = n;
@@ -146,7 +154,7 @@ void multiplicative(const RuleMatch& m, NodeRef& result) {
 }
 
 void bitwise(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::bitwise(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+    if (!applyFold(m, fold::bitwise(operatorText(m), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
         operatorNode(m, result);
 }
 
