@@ -110,13 +110,17 @@ void literal(const RuleMatch& m, NodeRef& result) {
 }
 
 void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
+    auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
     if (NodeRef own = m.node(0)) {
+        // The identifier rule has already made a name of the word by the time
+        // it is seen as a primary expression; true and false become literals here.
+        if (boolWords && own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
         result = own;
         return;
     }
     NodeRef n = m.makeNode(NodeKind::Name);
     setText(*n, m.text(0));
-    if (boolWords && (n->text.view() == "true" || n->text.view() == "false")) n->kind = NodeKind::BoolLiteral;
+    if (boolWords && isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
     result = n;
 }
 
