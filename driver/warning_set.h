@@ -4,31 +4,15 @@
 
 #include <cstdint>
 
-#include "foundation/vector.h"
+#include "foundation/rbtree.h"
 
-class WarningCodeSet {
+class WarningCodeSet : public qestl::RbMap<int32_t, qestl::NoValue> {
 public:
-    // False when the code was already there.
+    // False when the code was already there (or could not be stored).
     bool insert(int32_t code) {
-        size_t at = lowerBound(code);
-        if (at < codes_.size() && codes_[at] == code) return false;
-        codes_.insertRange(at, &code, 1);
-        return true;
+        bool inserted = false;
+        findOrInsert(code, &inserted);
+        return inserted;
     }
-    bool contains(int32_t code) const {
-        size_t at = lowerBound(code);
-        return at < codes_.size() && codes_[at] == code;
-    }
-    size_t size() const { return codes_.size(); }
-
-private:
-    size_t lowerBound(int32_t code) const {
-        size_t low = 0, high = codes_.size();
-        while (low < high) {
-            size_t mid = (low + high) / 2;
-            if (codes_[mid] < code) low = mid + 1; else high = mid;
-        }
-        return low;
-    }
-    qestl::qevector<int32_t> codes_;
+    bool contains(int32_t code) const { return find(code) != nullptr; }
 };
