@@ -116,7 +116,11 @@ TEST(QestringTest, SplitOnDot) {
         qestl::StringVector pieces;
         s.splitOnDot(pieces, s.length());
         std::string joined;
-        for (const auto& piece : pieces) joined += "[" + std::string(piece.view()) + "]";
+        for (const auto& piece : pieces) {
+            joined += '[';
+            joined += piece.view();
+            joined += ']';
+        }
         return joined;
     };
     EXPECT_EQ(split("abc"), "[abc]");
