@@ -6,6 +6,7 @@
 #include "driver/pending_foundation.h"
 #include "driver/pipeline.h"
 #include "driver/usage.h"
+#include "foundation/logger.h"
 #include "image/listing.h"
 #include "source/search_paths.h"
 
@@ -68,8 +69,10 @@ void printBanner() {
 }
 
 int runCompiler(int argc, const char16_t* const* argv) {
-    pending::startLogger();
+    logcatSetUp();
     addDefaultSearchPaths();
+    static qeCompilerLogcat console;
+    logcatAddSink(&console);
     CompileOptions options;
     printBanner();
 

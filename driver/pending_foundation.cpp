@@ -7,8 +7,6 @@
 
 namespace pending {
 
-void startLogger() {}
-
 qestl::qestringW modulePath() {
     char buffer[4096];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);

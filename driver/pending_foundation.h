@@ -9,7 +9,6 @@
 
 namespace pending {
 
-void startLogger();
 qestl::qestringW modulePath();
 qestl::qestringW currentDirectory();
 bool pathExists(const qestl::qestringW& path);
