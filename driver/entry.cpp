@@ -8,11 +8,11 @@
 #include "driver/usage.h"
 #include "foundation/logger.h"
 #include "image/listing.h"
+#include "platform/system.h"
 #include "source/search_paths.h"
 
 namespace {
 
-constexpr const char* kHostOs = "Linux";
 constexpr const char* kHostProcessor = "x86_64";
 constexpr const char* kCompilerVersion = "4.9";
 
@@ -25,10 +25,12 @@ qestl::qestringW directoryOf(const qestl::qestringW& path) {
     return path;
 }
 
+bool pathExists(const qestl::qestringW& path) { return platform::pathExists(qestl::narrow(path).c_str()); }
+
 // The entry is found by joining it onto each -incpath entry in turn, itself
 // included, so one entry may name a subdirectory of another.
 bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entry) {
-    if (pending::pathExists(entry)) {
+    if (pathExists(entry)) {
         addSearchPath(entry);
         return true;
     }
@@ -36,7 +38,7 @@ bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entr
         qestl::qestringW joined = base;
         pending::appendPath(joined, entry.c_str());
         pending::normaliseWidePath(joined);
-        if (pending::pathExists(joined)) {
+        if (pathExists(joined)) {
             addSearchPath(joined);
             return true;
         }
@@ -47,8 +49,8 @@ bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entr
 }  // namespace
 
 void addDefaultSearchPaths() {
-    addSearchPath(directoryOf(pending::modulePath()));
-    addSearchPath(pending::currentDirectory());
+    addSearchPath(directoryOf(qestl::widen(platform::modulePath().c_str())));
+    addSearchPath(qestl::widen(platform::currentDirectory().c_str()));
 }
 
 bool checkIncludePaths(const CompileOptions& options) {
@@ -62,7 +64,7 @@ bool checkIncludePaths(const CompileOptions& options) {
 }
 
 void printBanner() {
-    printfToStdout("Compiler for korvo, %s(%s), Version:%s.", kHostOs, kHostProcessor, kCompilerVersion);
+    printfToStdout("Compiler for korvo, %s(%s), Version:%s.", platform::osName(), kHostProcessor, kCompilerVersion);
     printToStdout(" official homepage: ");
     printToStdout(KORVO_HOMEPAGE);
     printToStdout(" .\n\n");

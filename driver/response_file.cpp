@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "driver/console.h"
-#include "driver/pending_foundation.h"
+#include "foundation/file_stream.h"
 
 namespace {
 
@@ -44,16 +44,19 @@ qestl::WStringVector splitResponseFile(const char16_t* text, size_t length) {
 
 bool readResponseFile(const char16_t* path, qestl::WStringVector& arguments) {
     qestl::qestringW widePath(path);
-    qestl::ByteVector bytes;
-    bool tooLarge = false;
-    if (!pending::readFileBelow(widePath, kResponseFileLimit, bytes, &tooLarge)) {
+    ReadOnlyFileStream file(widePath);
+    if (!file.open()) {
         printfToStdout("无法读取参数文件 %s:\n", qestl::narrow(widePath).c_str());
         return false;
     }
-    if (tooLarge) {
+    uint64_t size = file.size();
+    if (size >= kResponseFileLimit) {
         printToStdout("命令参数文件过大:\n");
         return false;
     }
+    qestl::ByteVector bytes;
+    bytes.resize(size);
+    bytes.resize(file.read(bytes.data(), static_cast<uint32_t>(size)));  // a file that shrank meanwhile
     size_t count = 0;
     char16_t* text = qestl::ansiToWide(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &count);
     arguments = splitResponseFile(text, count);

@@ -2,14 +2,11 @@
 // read, and then lists nothing.
 #include <cstdio>
 
+#include "foundation/file_stream.h"
 #include "image/listing.h"
 
 bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW&) {
-    std::FILE* file = std::fopen(qestl::narrow(input).c_str(), "rb");
-    if (file == nullptr) {
-        std::fputs("can't open file:\n", stdout);
-        return false;
-    }
-    std::fclose(file);
+    ReadOnlyFileStream file(input);
+    if (!file.open()) std::fputs("can't open file:\n", stdout);
     return false;
 }
