@@ -36,7 +36,6 @@ struct Parser {
     CompileOptions& options;
     int argc;
     const char16_t* const* argv;
-    int depth;
     int index = 1;
     uint32_t mode = 0;
 
@@ -250,7 +249,7 @@ uint32_t parseArguments(CompileOptions& options, int argc, const char16_t* const
         options.argumentCount = static_cast<uint32_t>(argc);
         options.arguments = argv;
     }
-    Parser p{options, argc, argv, depth};
+    Parser p{options, argc, argv};
     for (; p.index < argc; ++p.index) {
         if (static_cast<uint16_t>(p.argument()[0]) <= 32) continue;
         if (!applyOption(p)) {
