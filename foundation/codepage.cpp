@@ -140,18 +140,27 @@ char* wideToAnsi(const char16_t* units, size_t n, size_t* count) {
     return buffer;
 }
 
+namespace {
+
+// The converted units with one terminator behind them (used = length + 1).
+template <typename Unit>
+qestring<Unit> adoptConverted(Unit* buffer, size_t count) {
+    qestring<Unit> result;
+    result.release();
+    if (count != 0) result.appendUnits(buffer, count);
+    result.terminate();
+    result.setLength(count);  // appendUnits leaves the length alone
+    std::free(buffer);
+    return result;
+}
+
+}  // namespace
+
 qestringW widen(const char* text, size_t n) {
     if (n == npos) n = cStringLength(text);
     size_t count = 0;
     char16_t* buffer = ansiToWide(text, n, &count);
-    qestringW result;
-    result.release();
-    if (count != 0) result.appendUnits(buffer, count);
-    result.terminate();
-    // appendUnits leaves the length alone; the converted text is the length.
-    result.setLength(count);
-    std::free(buffer);
-    return result;
+    return adoptConverted(buffer, count);
 }
 
 qestringW widen(const qestringA& text) { return widen(text.c_str() ? text.c_str() : "", text.length()); }
@@ -160,13 +169,7 @@ qestringA narrow(const char16_t* units, size_t n) {
     if (n == npos) n = unitLength(units);
     size_t count = 0;
     char* buffer = wideToAnsi(units, n, &count);
-    qestringA result;
-    result.release();
-    if (count != 0) result.appendUnits(buffer, count);
-    result.terminate();
-    result.setLength(count);
-    std::free(buffer);
-    return result;
+    return adoptConverted(buffer, count);
 }
 
 qestringA narrow(const qestringW& text) {
