@@ -1,8 +1,8 @@
 #include "driver/command_line.h"
 
 #include "driver/console.h"
-#include "driver/pending_foundation.h"
 #include "driver/response_file.h"
+#include "foundation/path.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ size_t unitLength(const char16_t* text) {
 
 qestl::qestringW normalisedPath(const char16_t* text) {
     qestl::qestringW path(text);
-    pending::normaliseWidePath(path);
+    qestl::normaliseWidePath(path);
     return path;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "driver/warning_set.h"
+#include "foundation/json.h"
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
 
@@ -35,12 +36,6 @@ enum WarningFlags : uint32_t {
 };
 
 inline constexpr uint32_t kAllWarningsOff = 0x80000000u;
-
-// A parsed JSON side file (.version, .kdef). The compile pipeline reads the
-// files; until it does, the record only reserves the place.
-struct PendingJsonDocument {
-    void* root = nullptr;
-};
 
 struct CompileOptions {
     CompileOptions();
@@ -86,8 +81,8 @@ struct CompileOptions {
     qestl::qestringW versionFile;        // a .version file among the sources
     qestl::qestringW kdefFile;           // a .kdef file among the sources (with -kl)
     qestl::qestringW reservedPath;
-    PendingJsonDocument versionDocument;
-    PendingJsonDocument kdefDocument;
+    cbjson versionDocument;              // read by the compile pipeline
+    cbjson kdefDocument;
     uint32_t warningFlags = 0;           // WarningFlags
     uint32_t argumentCount = 0;          // the command line handed to the parser
     const char16_t* const* arguments = nullptr;

@@ -3,10 +3,10 @@
 #include "build_config.h"
 #include "driver/command_line.h"
 #include "driver/console.h"
-#include "driver/pending_foundation.h"
 #include "driver/pipeline.h"
 #include "driver/usage.h"
 #include "foundation/logger.h"
+#include "foundation/path.h"
 #include "image/listing.h"
 #include "platform/system.h"
 #include "source/search_paths.h"
@@ -36,8 +36,8 @@ bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entr
     }
     for (const qestl::qestringW& base : options.includePaths) {
         qestl::qestringW joined = base;
-        pending::appendPath(joined, entry.c_str());
-        pending::normaliseWidePath(joined);
+        qestl::appendPath(joined, entry.c_str());
+        qestl::normaliseWidePath(joined);
         if (pathExists(joined)) {
             addSearchPath(joined);
             return true;
