@@ -2,6 +2,8 @@
 // and the tables themselves.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -125,4 +127,38 @@ TEST(GrammarUnits, LongProgramsFitTheWindow) {
     text += "};\n";
     for (int i = 0; i < 2000; ++i) text += "x = x * 2 + 1;\n";
     EXPECT_TRUE(accepts(text));
+}
+
+namespace {
+
+std::string readSourceFile(const char* relative) {
+    const char* root = std::getenv("KORVO_SOURCE_DIR");
+    std::string path = std::string(root ? root : "../..") + "/" + relative;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return "<missing " + path + ">";
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+TEST(GrammarUnits, ExampleProgramsAreAccepted) {
+    for (const char* path : {"examples/hello.k", "tests/golden/grammar/every_construct/program.k"}) {
+        std::string text = readSourceFile(path);
+        EXPECT_TRUE(accepts(text)) << path;
+    }
+}
+
+// The program meant to use every construct reaches every rule.
+TEST(GrammarUnits, EveryRuleTakesPartInTheFullProgram) {
+    std::string text = readSourceFile("tests/golden/grammar/every_construct/program.k");
+    GrammarRecognizer recognizer;
+    Tracer tracer(text);
+    recognizer.setObserver(&tracer);
+    ASSERT_TRUE(recognizer.recognize(text.data(), text.size()));
+    for (uint32_t id = RuleId::First; id <= RuleId::Last; ++id) EXPECT_GT(tracer.countOf(id), 0u) << id;
 }
