@@ -1,4 +1,4 @@
-#include "source/node.h"
+#include "source/ast_nodes.h"
 
 #include <new>
 

@@ -47,8 +47,3 @@ public:
     uint32_t flags = 0;
     _KNode<qeAbstractNode> annotations;
 };
-
-// Places a copy of the prototype in a pool block and lists it as live.
-qeAbstractNode* newAstNode(const qeAbstractNode& prototype);
-// A deep copy of a subtree (empty handles stay empty at their place).
-void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
