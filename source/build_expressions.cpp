@@ -220,7 +220,8 @@ void subscript(const RuleMatch& m, NodeRef& result) {
 void arrayType(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Subscript);
     setText(*n, "[]");
-    n->prependOperand(m.node(0));
+    NodeRef element = m.node(0);
+    n->operands.insertRange(0, &element, 1);
     result = n;
 }
 

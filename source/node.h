@@ -1,4 +1,4 @@
-// Interim syntax-tree node: just what the builders need until the pooled
+// Interim syntax-tree node: what the source processor needs until the pooled
 // node with its full layout lands. Same names as the final one.
 #pragma once
 
@@ -6,6 +6,7 @@
 
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
+#include "syntax/lex_syntax.h"
 #include "syntax/node_handle.h"
 
 class qeAbstractNode;
@@ -29,11 +30,11 @@ struct NodeKind {
 class qeAbstractNode : public refableAstBase {
 public:
     qeAbstractNode();
+    // Over a rule match: positions from its first and last record, the doc
+    // comment of the first.
+    qeAbstractNode(uint32_t fileIndex, qeLexSyntax& engine, int start, int count, uint32_t kind);
     qeAbstractNode(const qeAbstractNode& other) = default;
     ~qeAbstractNode() override = default;
-
-    void prependOperand(_KNode<qeAbstractNode> operand);
-    bool hasAnnotation(const char* name) const;
 
     uint32_t kind = 0;
     qestl::qestringA text;
