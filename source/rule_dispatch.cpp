@@ -1,7 +1,5 @@
 // The parse listener's rule dispatch: runs the node builder of a new match
 // and hands include and require directives back to the source processor.
-// Built once the source processor is part of the tree.
-#if __has_include("source/source_processor.h")
 #include "source/rule_dispatch.h"
 
 #include "source/rule_table.h"
@@ -42,4 +40,3 @@ void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int st
     RuleAction action = buildRuleMatch(host, out, records, count, ruleId);
     if (action != RuleAction::Built) out = processor.processInclude(engine, start, count, action == RuleAction::Require);
 }
-#endif
