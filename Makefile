@@ -25,7 +25,7 @@ build/build.ninja: | setup
 
 demo: setup build/build.ninja
 	cmake --build build -j $(JOBS)
-	./build/korvo examples/hello.k
+	./build/korvo
 
 test: setup
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=ON \
