@@ -132,8 +132,11 @@ TEST(GrammarUnits, LongProgramsFitTheWindow) {
 namespace {
 
 std::string readSourceFile(const char* relative) {
+    // The test runner names the source tree; a direct run finds it from here.
     const char* root = std::getenv("KORVO_SOURCE_DIR");
-    std::string path = std::string(root ? root : "../..") + "/" + relative;
+    std::string here = __FILE__;
+    std::string tree = root ? root : here.substr(0, here.rfind("/tests/"));
+    std::string path = tree + "/" + relative;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return "<missing " + path + ">";
     std::string text;
