@@ -1,0 +1,336 @@
+#include "syntax/grammar.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "syntax/lex_syntax.h"
+#include "syntax/scanner.h"
+
+namespace {
+
+enum class Lexeme { End, Word, Quoted, Bar, Open, Close, Question, Comma, Bad };
+
+struct NotationToken {
+    Lexeme type = Lexeme::End;
+    std::string text;
+};
+
+bool isWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':';
+}
+
+// Splits production and hint notation into lexemes.
+class NotationLexer {
+public:
+    explicit NotationLexer(const std::string& text) : text_(text) {}
+
+    NotationToken next() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n')) ++at_;
+        NotationToken token;
+        if (at_ >= text_.size()) return token;
+        char c = text_[at_];
+        if (c == '\\' && at_ + 1 < text_.size() && text_[at_ + 1] == '|') {  // "\|" as in the tables
+            at_ += 2;
+            token.type = Lexeme::Bar;
+            return token;
+        }
+        if (c == '"' || c == '`') {
+            token.type = c == '"' ? Lexeme::Quoted : Lexeme::Word;
+            for (++at_; at_ < text_.size() && text_[at_] != c; ++at_) {
+                if (text_[at_] == '\\' && at_ + 1 < text_.size()) ++at_;
+                token.text += text_[at_];
+            }
+            if (at_ >= text_.size()) token.type = Lexeme::Bad;
+            ++at_;
+            return token;
+        }
+        ++at_;
+        switch (c) {
+        case '|': token.type = Lexeme::Bar; return token;
+        case '(': token.type = Lexeme::Open; return token;
+        case ')': token.type = Lexeme::Close; return token;
+        case '?': token.type = Lexeme::Question; return token;
+        case ',': token.type = Lexeme::Comma; return token;
+        default: break;
+        }
+        if (!isWordByte(c)) {
+            token.type = Lexeme::Bad;
+            token.text = std::string(1, c);
+            return token;
+        }
+        token.type = Lexeme::Word;
+        token.text = std::string(1, c);
+        while (at_ < text_.size() && isWordByte(text_[at_])) token.text += text_[at_++];
+        return token;
+    }
+
+private:
+    const std::string& text_;
+    size_t at_ = 0;
+};
+
+// The kind of a fixed token text: the text must scan as exactly one token.
+TokenCode kindOfText(const std::string& text) {
+    TokenCode kind = 0;
+    int32_t length = static_cast<int32_t>(text.size());
+    if (scanner::scanTokenAt(text.data(), length, 0, &kind) != length || length == 0) return 0;
+    return kind;
+}
+
+TokenCode kindOfName(const std::string& name) {
+    static const char kPrefix[] = "TokenKind::";
+    if (name.compare(0, sizeof(kPrefix) - 1, kPrefix) != 0) return 0;
+    std::string bare = name.substr(sizeof(kPrefix) - 1);
+    for (TokenCode kind = TokenKind::First; kind <= TokenKind::Last; ++kind) {
+        const char* known = tokenKindName(kind);
+        if (known && bare == known) return kind;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Turns one production into ops: choice := sequence ("|" sequence)*,
+// sequence := postfix+, postfix := primary "?"*, primary := "(" choice ")" |
+// item.
+class Grammar::NotationParser {
+public:
+    NotationParser(Grammar& grammar, const std::string& text, int depth)
+        : grammar_(grammar), lexer_(text), depth_(depth) {
+        advance();
+    }
+
+    int32_t parseAll(bool expanded) {
+        expanded_ = expanded;
+        int32_t root = parseChoice();
+        if (root >= 0 && token_.type != Lexeme::End) return error("unexpected text after the production");
+        return root;
+    }
+
+    const std::string& message() const { return message_; }
+
+private:
+    void advance() { token_ = lexer_.next(); }
+
+    int32_t error(const std::string& message) {
+        if (message_.empty()) message_ = message;
+        return -1;
+    }
+
+    int32_t add(OpType type, std::vector<uint32_t> children, uint32_t value = 0) {
+        Op op;
+        op.type = type;
+        op.value = value;
+        op.children = std::move(children);
+        op.hint = expanded_ ? -2 : -1;  // -2: came from an abbreviation, takes no hints
+        grammar_.ops_.push_back(std::move(op));
+        return static_cast<int32_t>(grammar_.ops_.size() - 1);
+    }
+
+    int32_t parseChoice() {
+        std::vector<uint32_t> alternatives;
+        for (;;) {
+            int32_t sequence = parseSequence();
+            if (sequence < 0) return -1;
+            alternatives.push_back(static_cast<uint32_t>(sequence));
+            if (token_.type != Lexeme::Bar) break;
+            advance();
+        }
+        if (alternatives.size() == 1) return static_cast<int32_t>(alternatives[0]);
+        return add(OpType::Choice, std::move(alternatives));
+    }
+
+    int32_t parseSequence() {
+        std::vector<uint32_t> items;
+        while (token_.type == Lexeme::Word || token_.type == Lexeme::Quoted || token_.type == Lexeme::Open) {
+            int32_t item = parsePostfix();
+            if (item < 0) return -1;
+            items.push_back(static_cast<uint32_t>(item));
+        }
+        if (items.empty()) return error("empty alternative");
+        if (items.size() == 1) return static_cast<int32_t>(items[0]);
+        return add(OpType::Sequence, std::move(items));
+    }
+
+    int32_t parsePostfix() {
+        int32_t item = parsePrimary();
+        while (item >= 0 && token_.type == Lexeme::Question) {
+            advance();
+            item = add(OpType::Optional, {static_cast<uint32_t>(item)});
+        }
+        return item;
+    }
+
+    int32_t parsePrimary() {
+        if (token_.type == Lexeme::Open) {
+            advance();
+            int32_t inner = parseChoice();
+            if (inner < 0) return -1;
+            if (token_.type != Lexeme::Close) return error("missing ')'");
+            advance();
+            return inner;
+        }
+        NotationToken item = token_;
+        advance();
+        if (item.type == Lexeme::Quoted) {
+            TokenCode kind = kindOfText(item.text);
+            if (kind == 0) return error("\"" + item.text + "\" is no single token");
+            return add(OpType::Item, {}, kind);
+        }
+        if (TokenCode kind = kindOfName(item.text)) return add(OpType::Item, {}, kind);
+        if (uint32_t rule = grammar_.ruleId(item.text.c_str())) return add(OpType::Item, {}, rule);
+        for (const Abbreviation& abbreviation : grammar_.abbreviations_) {
+            if (abbreviation.name != item.text) continue;
+            if (depth_ > 8) return error("abbreviation " + item.text + " nests too deep");
+            NotationParser inner(grammar_, abbreviation.production, depth_ + 1);
+            int32_t root = inner.parseAll(true);
+            if (root < 0) return error(item.text + ": " + inner.message());
+            return root;
+        }
+        return error("unknown name " + item.text);
+    }
+
+    Grammar& grammar_;
+    NotationLexer lexer_;
+    NotationToken token_;
+    std::string message_;
+    int depth_;
+    bool expanded_ = false;
+};
+
+bool Grammar::fail(std::string message) {
+    if (error_.empty()) error_ = std::move(message);
+    return false;
+}
+
+bool Grammar::addRules(const GrammarRuleSpec* rules, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const GrammarRuleSpec& spec = rules[i];
+        if (spec.id < kFirstRuleId || spec.id >= kIdLimit) return fail("rule id out of range: " + std::to_string(spec.id));
+        if (rules_[spec.id].defined) return fail("rule id defined twice: " + std::to_string(spec.id));
+        if (!spec.name || !spec.production) return fail("rule without name or production");
+        Rule& rule = rules_[spec.id];
+        rule.defined = true;
+        rule.name = spec.name;
+        rule.production = spec.production;
+        rule.hints = spec.hints ? spec.hints : "none";
+    }
+    built_ = false;
+    return true;
+}
+
+bool Grammar::addAbbreviations(const GrammarAbbreviation* abbreviations, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        abbreviations_.push_back({abbreviations[i].name, abbreviations[i].production});
+    built_ = false;
+    return true;
+}
+
+bool Grammar::addNativeRule(uint32_t id, const char* name, RuleBody body) {
+    if (id < kFirstRuleId || id >= kIdLimit || rules_[id].defined || !body) return fail("bad native rule");
+    rules_[id].defined = true;
+    rules_[id].name = name;
+    rules_[id].native = body;
+    return true;
+}
+
+uint32_t Grammar::ruleId(const char* name) const {
+    for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id)
+        if (rules_[id].defined && rules_[id].name == name) return id;
+    return 0;
+}
+
+const char* Grammar::ruleName(uint32_t id) const { return hasRule(id) ? rules_[id].name.c_str() : nullptr; }
+
+bool Grammar::build() {
+    ops_.clear();
+    for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id) {
+        Rule& rule = rules_[id];
+        if (!rule.defined || rule.native) continue;
+        NotationParser parser(*this, rule.production, 0);
+        rule.root = parser.parseAll(false);
+        if (rule.root < 0) return fail(rule.name + ": " + parser.message());
+        if (!applyHints(id, rule.root)) return false;
+    }
+    built_ = true;
+    return true;
+}
+
+bool Grammar::applyHints(uint32_t id, int32_t root) {
+    const Rule& rule = rules_[id];
+    NotationLexer lexer(rule.hints);
+    NotationToken token = lexer.next();
+    if (token.type == Lexeme::Word && token.text == "none") return lexer.next().type == Lexeme::End ? true : fail(rule.name + ": bad hints");
+    while (token.type != Lexeme::End) {
+        if (token.type != Lexeme::Word) return fail(rule.name + ": bad hints");
+        int32_t code = std::atoi(token.text.c_str());
+        if (code <= 0 || token.text.find_first_not_of("0123456789") != std::string::npos)
+            return fail(rule.name + ": bad hint code " + token.text);
+        token = lexer.next();
+        if (token.type != Lexeme::Word || token.text != "at") return fail(rule.name + ": hint without 'at'");
+        token = lexer.next();
+        if (token.type == Lexeme::Word && token.text == "each") token = lexer.next();
+        uint32_t target = 0;
+        if (token.type == Lexeme::Quoted) target = kindOfText(token.text);
+        else if (token.type == Lexeme::Word) target = kindOfName(token.text) ? kindOfName(token.text) : ruleId(token.text.c_str());
+        if (target == 0) return fail(rule.name + ": unknown hint item " + token.text);
+        markHint(root, target, code);
+        token = lexer.next();
+        if (token.type == Lexeme::Comma) token = lexer.next();
+        else if (token.type != Lexeme::End) return fail(rule.name + ": bad hints");
+    }
+    return true;
+}
+
+void Grammar::markHint(int32_t opIndex, uint32_t target, int32_t code) {
+    Op& op = ops_[static_cast<size_t>(opIndex)];
+    if (op.hint == -2) return;  // items of an abbreviation keep no hints of the rule
+    if (op.type == OpType::Item) {
+        if (op.value == target) op.hint = code;
+        return;
+    }
+    for (uint32_t child : op.children) markHint(static_cast<int32_t>(child), target, code);
+}
+
+int Grammar::matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& changed) const {
+    if (!hasRule(id)) return -1;
+    const Rule& rule = rules_[id];
+    if (rule.native) return rule.native(engine, id, start, changed);
+    if (!built_ || rule.root < 0) return -1;
+    int q = start;
+    return matchOp(engine, id, static_cast<uint32_t>(rule.root), q, changed) ? q : -1;
+}
+
+bool Grammar::matchOp(qeLexSyntax& engine, uint32_t ruleId, uint32_t opIndex, int& q, uint32_t& changed) const {
+    const Op& op = ops_[opIndex];
+    switch (op.type) {
+    case OpType::Item: {
+        bool callable = op.value >= kFirstRuleId && op.value != ruleId;
+        if (engine.matchItem(q, op.value, callable, changed)) return true;
+        engine.itemFailed(q, op.hint >= 0 ? op.hint : -1);
+        return false;
+    }
+    case OpType::Sequence: {
+        int at = q;
+        for (uint32_t child : op.children)
+            if (!matchOp(engine, ruleId, child, at, changed)) return false;
+        q = at;
+        return true;
+    }
+    case OpType::Choice:
+        for (uint32_t child : op.children) {
+            int at = q;
+            if (matchOp(engine, ruleId, child, at, changed)) {
+                q = at;
+                return true;
+            }
+        }
+        return false;
+    case OpType::Optional: {
+        int at = q;
+        if (matchOp(engine, ruleId, op.children[0], at, changed)) q = at;
+        return true;
+    }
+    }
+    return false;
+}

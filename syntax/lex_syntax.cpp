@@ -1,0 +1,250 @@
+#include "syntax/lex_syntax.h"
+
+#include <cstdlib>
+
+#include "syntax/grammar.h"
+#include "syntax/scanner.h"
+
+qeLexSyntax::qeLexSyntax() {
+    for (TokenRecord*& record : window_) record = nullptr;
+    // Every rule attempted at the spare record fails at once and no token test
+    // succeeds there: that is what ends a parse after an error.
+    spare_.active.fill();
+    spare_.visited.fill();
+    spare_.span = 0;
+}
+
+qeLexSyntax::~qeLexSyntax() { reset(); }
+
+void qeLexSyntax::reset() {
+    if (listener_) {
+        for (TokenRecord*& record : window_) {
+            listener_->freeTokenRecord(record);
+            record = nullptr;
+        }
+    }
+    error_ = 0;
+    scanned_ = 0;
+    recorded_ = 1;
+    input_ = nullptr;
+    listener_ = nullptr;
+    grammar_ = nullptr;
+}
+
+void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Grammar* grammar) {
+    input_ = input;
+    listener_ = listener;
+    grammar_ = grammar;
+}
+
+int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
+    int32_t length = scanner::scanTokenAt(input_->text, input_->length, offset, kind);
+    if (length < 0 && listener_) listener_->onBadCharacter(input_);
+    return length;
+}
+
+TokenRecord* qeLexSyntax::tokenAt(int index) {
+    if (index < 0 || index >= kWindowSize) {
+        if (!error_) {
+            error_ = 1;
+            if (listener_) listener_->onLookaheadOverflow(input_);
+        }
+        return &spare_;
+    }
+    if (error_) return &spare_;
+    if (window_[index]) return window_[index];
+    window_[index] = nextToken();
+    return window_[index] ? window_[index] : &spare_;
+}
+
+TokenRecord* qeLexSyntax::nextToken() {
+    if (!input_ || !listener_) return nullptr;
+    TokenCode kind = 0;
+    char* doc = nullptr;
+    int32_t length = scanToken(input_->offset, &kind);
+    if (length < 0) {
+        error_ = 1;
+        return nullptr;
+    }
+    bool kept = false;
+    for (;;) {
+        kept = listener_->filterToken(input_, length, kind, &doc);
+        if (kept || length == 0) break;
+        input_->advance(length);
+        length = scanToken(input_->offset, &kind);
+        if (length < 0) {
+            std::free(doc);
+            error_ = 1;
+            return nullptr;
+        }
+    }
+    if (kept && length > 0) scanned_ = 1;
+
+    TokenRecord* record = listener_->newTokenRecord();
+    record->length = static_cast<uint32_t>(length);
+    record->docComment = doc;
+    record->span = 1;
+    record->fileIndex = input_->fileIndex;
+    record->input = input_;
+    record->startOffset = static_cast<uint32_t>(input_->offset);
+    record->startLine = input_->line;
+    record->startColumn = input_->column;
+    input_->advance(length);
+    record->endLine = input_->line;
+    record->endColumn = input_->column;
+    record->matches.set(kind);
+    if (input_->positionHook) {
+        record->input = input_->positionHook(record->fileIndex, record->startOffset, &record->fileIndex,
+                                             &record->startOffset, &record->startLine, &record->startColumn,
+                                             record->input);
+    }
+    return record;
+}
+
+int qeLexSyntax::recordRuleMatch(int start, int& end, int count, uint32_t ruleId) {
+    if (start < 0 || start >= kWindowSize || !window_[start]) return 0;
+    TokenRecord* record = window_[start];
+    if (record->span == static_cast<uint32_t>(count) && record->matches.test(ruleId)) return 0;
+    if (count > 0) recorded_ = 1;
+
+    if (listener_) {
+        _KNode<qeAbstractNode> built;
+        _KNode<qeAbstractNode>* result = listener_->onRuleMatched(&built, *this, start, count, ruleId);
+        if (result) {
+            record->node = *result;
+            result->reset();
+        }
+    }
+    if (count <= 0) return 0;
+
+    if (count == 1) {
+        record->active.clear();
+        record->visited.clear();
+        if (static_cast<uint32_t>(count) > record->span) {
+            record->span = static_cast<uint32_t>(count);
+            record->matches.clear();
+        }
+        record->matches.set(ruleId);
+        return 1;
+    }
+
+    int lastIndex = start + count - 1;
+    TokenRecord* last = lastIndex < kWindowSize ? window_[lastIndex] : nullptr;
+    if (!last) return 0;
+    record->length = last->startOffset + last->length - record->startOffset;
+    record->endLine = last->endLine;
+    record->endColumn = last->endColumn;
+    record->active.clear();
+    record->visited.clear();
+    record->span = 1;
+    record->matches.clear();
+    record->matches.set(ruleId);
+
+    // Close up the window over the records the match covered.
+    for (int d = start + 1; d < kWindowSize; ++d) {
+        bool covered = d < start + count;
+        if (covered) {
+            if (listener_) listener_->freeTokenRecord(window_[d]);
+            window_[d] = nullptr;
+        }
+        int s = d + count - 1;
+        if (s < kWindowSize && window_[s]) {
+            window_[d] = window_[s];
+            window_[s] = nullptr;
+        } else if (!covered) {
+            break;
+        }
+    }
+    end -= count - 1;
+    return 1;
+}
+
+int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
+    // The protocol's repeated attempts (after a failure that changed the
+    // window, and after each recorded match) run as a loop rather than as
+    // nested calls, so a list of any length costs no stack. The answer is
+    // what the nested form would give: the deepest positive result, else the
+    // result of the first recorded match, else the last attempt's.
+    int lastPositive = -1;
+    bool matchedBefore = false;
+    int firstMatch = 0;
+    int result = -1;
+    for (;;) {
+        TokenRecord* record = tokenAt(start);
+        if (record->active.test(ruleId) || record->visited.test(ruleId)) {
+            result = -1;
+            break;
+        }
+        record->active.set(ruleId);
+        record->visited.set(ruleId);
+        uint32_t local = 0;
+        int end = grammar_ ? grammar_->matchBody(*this, ruleId, start, local) : -1;
+        record->active.reset(ruleId);
+        if (end < 0) {
+            if (!local) {
+                result = -1;
+                break;
+            }
+            changed |= local;
+            record->visited.clear();
+            continue;
+        }
+        local |= static_cast<uint32_t>(recordRuleMatch(start, end, end - start, ruleId));
+        int covered = end - start;
+        if (!local) {
+            result = covered;
+            break;
+        }
+        changed |= local;
+        if (covered > 0) lastPositive = covered;
+        if (!matchedBefore) {
+            matchedBefore = true;
+            firstMatch = covered;
+        }
+    }
+    if (result > 0) return result;
+    if (lastPositive > 0) return lastPositive;
+    if (matchedBefore) return firstMatch;
+    return result;
+}
+
+bool qeLexSyntax::matchItem(int& q, uint32_t id, bool callable, uint32_t& changed) {
+    TokenRecord* record = tokenAt(q);
+    if (record->matches.test(id)) {
+        q += static_cast<int>(record->span);
+        return true;
+    }
+    if (!callable) return false;
+    uint32_t local = 0;
+    int covered = parseRule(id, q, local);
+    changed |= local;
+    if (covered < 0) return false;
+    q += covered;
+    return true;
+}
+
+void qeLexSyntax::setHint(int position, int32_t code) {
+    if (position < 0 || position >= kWindowSize) return;
+    if (!window_[position]) {
+        endOfInputHint_ = code;
+        return;
+    }
+    if (window_[position]->hint == SyntaxHint::None) window_[position]->hint = code;
+}
+
+void qeLexSyntax::itemFailed(int position, int32_t hint) {
+    if (hint >= 0) setHint(position, hint);
+    else if (position >= 0 && position < kWindowSize && !window_[position]) endOfInputHint_ = SyntaxHint::None;
+}
+
+bool qeLexSyntax::parseText(uint32_t entryRule) {
+    uint32_t changed = 0;
+    return parsedWhole(parseRule(entryRule, 0, changed));
+}
+
+bool qeLexSyntax::parsedWhole(int result) {
+    if (error_ || result < 0 || !input_) return false;
+    if (input_->offset < input_->length) return false;
+    TokenRecord* after = window_[1];
+    return !after || after->startOffset == static_cast<uint32_t>(input_->length);
+}

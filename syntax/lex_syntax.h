@@ -1,0 +1,92 @@
+// The packrat parsing engine: a memoising recursive-descent recogniser over a
+// window of token records. Every match of a rule over several records is
+// reduced in place to one record carrying the rule id, so later attempts test
+// a bit instead of parsing again, and left-recursive rules grow by re-entering
+// themselves after each reduction.
+#pragma once
+
+#include <cstdint>
+
+#include "syntax/node_handle.h"
+#include "syntax/source_input.h"
+#include "syntax/syntax_hint.h"
+#include "syntax/token_kind.h"
+#include "syntax/token_record.h"
+
+class Grammar;
+class qeAbstractNode;
+
+class qeLexSyntax {
+public:
+    static constexpr int kWindowSize = 510;
+
+    // Told of everything the engine finds; the source processor implements it.
+    class OnParseListener {
+    public:
+        virtual _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
+                                                      int count, uint32_t ruleId) = 0;
+        virtual void onBadCharacter(SourceInput* input) = 0;
+        virtual bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) = 0;
+        virtual TokenRecord* newTokenRecord() = 0;
+        virtual void freeTokenRecord(TokenRecord* record) = 0;
+        virtual void onParseFailed(SourceInput* input) = 0;
+        virtual void onLookaheadOverflow(SourceInput* input) = 0;
+
+    protected:
+        ~OnParseListener() = default;
+    };
+
+    qeLexSyntax();
+    ~qeLexSyntax();
+    qeLexSyntax(const qeLexSyntax&) = delete;
+    qeLexSyntax& operator=(const qeLexSyntax&) = delete;
+
+    // Frees every record and detaches input and listener.
+    void reset();
+    // Starts a parse of the input's text with the rules of the grammar.
+    void attach(SourceInput* input, OnParseListener* listener, const Grammar* grammar);
+
+    TokenRecord* tokenAt(int index);
+    TokenRecord* nextToken();
+    int32_t scanToken(int32_t offset, TokenCode* kind);
+    int recordRuleMatch(int start, int& end, int count, uint32_t ruleId);
+
+    // Attempts rule `ruleId` at `start` under the engine's rule protocol:
+    // guards, memo, recording and the repeated attempt after a change. Returns
+    // the window positions covered or -1; ORs into `changed`, never clears it.
+    int parseRule(uint32_t ruleId, int start, uint32_t& changed);
+
+    // Runs the entry rule at position 0; true when the whole text was parsed.
+    bool parseText(uint32_t entryRule);
+    // The success test of a parse whose entry rule answered `result`.
+    bool parsedWhole(int result);
+
+    // Items of a rule body: the record at q holds `id` (q moves past it), or
+    // rule `id` is attempted there when `callable`.
+    bool matchItem(int& q, uint32_t id, bool callable, uint32_t& changed);
+    // A hint point: the first hint left at a record stays.
+    void setHint(int position, int32_t code);
+    // An item failed at q; `hint` is its hint code or -1.
+    void itemFailed(int position, int32_t hint);
+
+    TokenRecord* slot(int index) const { return index >= 0 && index < kWindowSize ? window_[index] : nullptr; }
+    bool errorFlag() const { return error_ != 0; }
+    int32_t endOfInputHint() const { return endOfInputHint_; }
+    void setEndOfInputHint(int32_t hint) { endOfInputHint_ = hint; }
+    SourceInput* input() const { return input_; }
+    OnParseListener* listener() const { return listener_; }
+    const Grammar* grammar() const { return grammar_; }
+    bool scannedAnything() const { return scanned_ != 0; }
+    bool recordedAnything() const { return recorded_ != 0; }
+
+private:
+    TokenRecord* window_[kWindowSize];
+    SourceInput* input_ = nullptr;
+    OnParseListener* listener_ = nullptr;
+    uint8_t error_ = 0;
+    TokenRecord spare_;
+    uint32_t recorded_ = 1;
+    uint32_t scanned_ = 0;
+    int32_t endOfInputHint_ = SyntaxHint::None;
+    const Grammar* grammar_ = nullptr;
+};

@@ -1,0 +1,294 @@
+#include "syntax/scanner.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace scanner {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
+
+bool byteIs(const char* text, int32_t length, int32_t at, char c) { return at < length && text[at] == c; }
+
+bool byteIsEither(const char* text, int32_t length, int32_t at, char a, char b) {
+    return at < length && (text[at] == a || text[at] == b);
+}
+
+// True when the whole of word stands at the offset.
+bool startsWith(const char* text, int32_t length, int32_t offset, const char* word, int32_t wordLength) {
+    return wordLength <= length - offset && std::memcmp(text + offset, word, static_cast<size_t>(wordLength)) == 0;
+}
+
+// "e" or "E", an optional sign, then digits; -1 when incomplete.
+int32_t scanExponent(const char* text, int32_t length, int32_t offset) {
+    if (!byteIsEither(text, length, offset, 'e', 'E')) return -1;
+    int32_t at = offset + 1;
+    if (byteIsEither(text, length, at, '+', '-')) ++at;
+    int32_t digits = scanDecimalDigits(text, length, at);
+    if (digits < 0) return -1;
+    return at + digits - offset;
+}
+
+// Adds an optional exponent and an optional suffix at `at`; the suffix is
+// required when `needSuffix`, the exponent when `needExponent`.
+int32_t finishFloat(const char* text, int32_t length, int32_t start, int32_t at, bool needExponent,
+                    bool needSuffix) {
+    int32_t exponent = scanExponent(text, length, at);
+    if (exponent > 0) at += exponent;
+    else if (needExponent) return -1;
+    if (byteIsEither(text, length, at, 'f', 'F')) ++at;
+    else if (needSuffix) return -1;
+    return at - start;
+}
+
+int32_t scanQuoted(const char* text, int32_t length, int32_t offset, char quote) {
+    if (!byteIs(text, length, offset, quote)) return -1;
+    int32_t at = offset + 1;
+    while (at < length) {
+        char c = text[at];
+        // A backslash among the last two bytes is an ordinary byte.
+        if (c == '\\' && at + 2 < length) {
+            at += 2;
+            continue;
+        }
+        if (c == quote) return at + 1 - offset;
+        ++at;
+    }
+    return -1;
+}
+
+int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    for (unsigned i = 0; i < kKeywordCount; ++i) {
+        const FixedToken& keyword = kKeywordTable[i];
+        int32_t size = static_cast<int32_t>(std::strlen(keyword.text));
+        if (!startsWith(text, length, offset, keyword.text, size)) continue;
+        if (isIdentifierChar(text, length, offset + size) > 0) continue;
+        *kind = keyword.kind;
+        return size;
+    }
+    return -1;
+}
+
+int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    for (unsigned i = 0; i < kPunctuationCount; ++i) {
+        const FixedToken& token = kPunctuationTable[i];
+        int32_t size = static_cast<int32_t>(std::strlen(token.text));
+        if (startsWith(text, length, offset, token.text, size)) {
+            *kind = token.kind;
+            return size;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int32_t scanWhitespace(const char* text, int32_t length, int32_t offset) {
+    int32_t at = offset;
+    while (at < length && static_cast<unsigned char>(text[at]) >= 0x01 && static_cast<unsigned char>(text[at]) <= 0x20)
+        ++at;
+    return at > offset ? at - offset : -1;
+}
+
+int32_t scanDecimalDigits(const char* text, int32_t length, int32_t offset) {
+    int32_t at = offset;
+    while (at < length && isDigit(text[at])) ++at;
+    return at > offset ? at - offset : -1;
+}
+
+int32_t scanHexDigits(const char* text, int32_t length, int32_t offset) {
+    int32_t at = offset;
+    while (at < length && isHexDigit(text[at])) ++at;
+    return at > offset ? at - offset : -1;
+}
+
+int32_t isIdentifierChar(const char* text, int32_t length, int32_t offset) {
+    return offset >= 0 && offset < length && isWordChar(text[offset]) ? 1 : -1;
+}
+
+int32_t scanIdentifierTail(const char* text, int32_t length, int32_t offset) {
+    int32_t at = offset;
+    while (at < length && isWordChar(text[at])) ++at;
+    return at > offset ? at - offset : 0;
+}
+
+int32_t scanIdentifier(const char* text, int32_t length, int32_t offset) {
+    if (offset >= length || !(isLetter(text[offset]) || text[offset] == '_')) return -1;
+    return 1 + scanIdentifierTail(text, length, offset + 1);
+}
+
+int32_t scanFloatLiteral(const char* text, int32_t length, int32_t offset) {
+    if (offset >= length) return -1;
+    // D "." D? E? suffix?
+    int32_t digits = scanDecimalDigits(text, length, offset);
+    if (digits > 0 && byteIs(text, length, offset + digits, '.')) {
+        int32_t at = offset + digits + 1;
+        int32_t fraction = scanDecimalDigits(text, length, at);
+        if (fraction > 0) at += fraction;
+        return finishFloat(text, length, offset, at, false, false);
+    }
+    // "." D E? suffix?
+    bool dot = byteIs(text, length, offset, '.');
+    if (dot) {
+        int32_t fraction = scanDecimalDigits(text, length, offset + 1);
+        if (fraction > 0) return finishFloat(text, length, offset, offset + 1 + fraction, false, false);
+    }
+    // "."? D E suffix?, then "."? D E? suffix (required)
+    int32_t at = offset + (dot ? 1 : 0);
+    int32_t body = scanDecimalDigits(text, length, at);
+    if (body < 0) return -1;
+    int32_t withExponent = finishFloat(text, length, offset, at + body, true, false);
+    if (withExponent > 0) return withExponent;
+    return finishFloat(text, length, offset, at + body, false, true);
+}
+
+int32_t scanComment(const char* text, int32_t length, int32_t offset) {
+    if (offset + 1 >= length || text[offset] != '/') return -1;
+    if (text[offset + 1] == '*') {
+        for (int32_t at = offset + 2; at < length; ++at) {
+            if (text[at] == '\0') return -1;
+            if (text[at] == '*' && at + 1 < length && text[at + 1] == '/') return at + 2 - offset;
+        }
+        return -1;
+    }
+    if (text[offset + 1] == '/') {
+        int32_t at = offset + 2;
+        for (; at < length; ++at) {
+            if (text[at] == '\0') return -1;
+            if (text[at] == '\n') return at + 1 - offset;
+        }
+        // The last line of a file need not end with a line feed.
+        return at - offset;
+    }
+    return -1;
+}
+
+int32_t scanCompoundAssignment(const char* text, int32_t length, int32_t offset) {
+    TokenCode kind = 0;
+    int32_t size = scanPunctuation(text, length, offset, &kind);
+    return kind == TokenKind::CompoundAssignment ? size : -1;
+}
+
+int32_t scanStringLiteral(const char* text, int32_t length, int32_t offset) {
+    return scanQuoted(text, length, offset, '"');
+}
+
+int32_t scanCharLiteral(const char* text, int32_t length, int32_t offset) {
+    return scanQuoted(text, length, offset, '\'');
+}
+
+int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    if (offset >= length) return 0;
+    int32_t size = scanWhitespace(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::Whitespace;
+        return size;
+    }
+    size = scanKeyword(text, length, offset, kind);
+    if (size > 0) return size;
+    if (startsWith(text, length, offset, "0x", 2)) {
+        size = scanHexDigits(text, length, offset + 2);
+        if (size > 0) {
+            size += 2;
+            if (byteIsEither(text, length, offset + size, 'l', 'L')) ++size;
+            *kind = TokenKind::HexInteger;
+            return size;
+        }
+    }
+    size = scanFloatLiteral(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::Float;
+        return size;
+    }
+    size = scanDecimalDigits(text, length, offset);
+    if (size > 0) {
+        if (byteIsEither(text, length, offset + size, 'l', 'L')) {
+            *kind = TokenKind::LongInteger;
+            return size + 1;
+        }
+        *kind = TokenKind::Integer;
+        return size;
+    }
+    size = scanIdentifier(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::Identifier;
+        return size;
+    }
+    if (text[offset] == ':' || text[offset] == '?') {
+        *kind = text[offset] == ':' ? TokenKind::Colon : TokenKind::Question;
+        return 1;
+    }
+    size = scanComment(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::Comment;
+        return size;
+    }
+    size = scanPunctuation(text, length, offset, kind);
+    if (size > 0) return size;
+    size = scanStringLiteral(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::String;
+        return size;
+    }
+    size = scanCharLiteral(text, length, offset);
+    if (size > 0) {
+        *kind = TokenKind::Char;
+        return size;
+    }
+    return -1;
+}
+
+}  // namespace scanner
+
+int32_t compareIgnoreCase(const char* a, int32_t aLength, const char* b, int32_t bLength) {
+    if (aLength != bLength) return aLength - bLength;
+    if (a == b || aLength == 0) return 0;
+    for (int32_t i = 0; i < aLength; ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x == y) continue;
+        if ((x >= 'a' && x <= 'z' && x - 32 == y) || (x >= 'A' && x <= 'Z' && x + 32 == y)) continue;
+        return static_cast<int32_t>(static_cast<int8_t>(x)) - static_cast<int32_t>(static_cast<int8_t>(y));
+    }
+    return 0;
+}
+
+double parseFloatText(const char* text) {
+    const char* at = text;
+    bool negative = false;
+    if (*at == '-' || *at == '+') negative = *at++ == '-';
+    double value = 0;
+    double scale = 1;
+    bool fraction = false;
+    bool afterDigit = false;
+    for (;; ++at) {
+        char c = *at;
+        if (c >= '0' && c <= '9') {
+            if (fraction) {
+                scale *= 10;
+                value += (c - '0') / scale;
+            } else {
+                value = value * 10 + (c - '0');
+            }
+            afterDigit = true;
+        } else if (c == '.' && !fraction && (afterDigit || at == text || at[-1] == '-' || at[-1] == '+')) {
+            fraction = true;
+        } else {
+            break;
+        }
+    }
+    if (*at == 'e' || *at == 'E') {
+        ++at;
+        bool negativeExponent = false;
+        if (*at == '-' || *at == '+') negativeExponent = *at++ == '-';
+        // The exponent is decimal even with leading zeros: 1e010 is 1e10.
+        int exponent = 0;
+        for (; *at >= '0' && *at <= '9'; ++at)
+            if (exponent < 100000) exponent = exponent * 10 + (*at - '0');
+        value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
+    }
+    return negative ? -value : value;
+}

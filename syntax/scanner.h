@@ -1,0 +1,33 @@
+// Token matchers over raw bytes. Each takes the text, its length and an
+// offset and returns the matched length or -1; none reads past the length.
+#pragma once
+
+#include <cstdint>
+
+#include "syntax/token_kind.h"
+
+namespace scanner {
+
+int32_t scanWhitespace(const char* text, int32_t length, int32_t offset);
+int32_t scanDecimalDigits(const char* text, int32_t length, int32_t offset);
+int32_t scanHexDigits(const char* text, int32_t length, int32_t offset);
+int32_t isIdentifierChar(const char* text, int32_t length, int32_t offset);     // 1 or -1
+int32_t scanIdentifierTail(const char* text, int32_t length, int32_t offset);   // 0 or more
+int32_t scanIdentifier(const char* text, int32_t length, int32_t offset);
+int32_t scanFloatLiteral(const char* text, int32_t length, int32_t offset);
+int32_t scanComment(const char* text, int32_t length, int32_t offset);
+int32_t scanCompoundAssignment(const char* text, int32_t length, int32_t offset);
+int32_t scanStringLiteral(const char* text, int32_t length, int32_t offset);
+int32_t scanCharLiteral(const char* text, int32_t length, int32_t offset);
+
+// The token at the offset: its length with the kind in *kind; 0 at or past
+// the end (kind untouched); -1 when no kind matches.
+int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode* kind);
+
+}  // namespace scanner
+
+// ASCII comparison without regard to case of two counted byte strings.
+int32_t compareIgnoreCase(const char* a, int32_t aLength, const char* b, int32_t bLength);
+
+// The value of a floating literal's text (sign, digits, fraction, exponent).
+double parseFloatText(const char* text);

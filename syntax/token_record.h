@@ -1,0 +1,48 @@
+// The record of one token, and later of one reduced rule match, in the
+// parsing engine's window.
+#pragma once
+
+#include <cstdint>
+
+#include "syntax/node_handle.h"
+#include "syntax/source_input.h"
+#include "syntax/token_kind.h"
+
+class qeAbstractNode;
+
+// 256 bits indexed by token kind or rule id; every memo test and guard of the
+// engine is one bit test.
+class RuleSet {
+public:
+    bool test(uint32_t bit) const { return bit < 256 && ((words_[bit >> 6] >> (bit & 63)) & 1u) != 0; }
+    void set(uint32_t bit) {
+        if (bit < 256) words_[bit >> 6] |= uint64_t{1} << (bit & 63);
+    }
+    void reset(uint32_t bit) {
+        if (bit < 256) words_[bit >> 6] &= ~(uint64_t{1} << (bit & 63));
+    }
+    void clear() { words_[0] = words_[1] = words_[2] = words_[3] = 0; }
+    void fill() { words_[0] = words_[1] = words_[2] = words_[3] = ~uint64_t{0}; }
+    bool none() const { return (words_[0] | words_[1] | words_[2] | words_[3]) == 0; }
+
+private:
+    uint64_t words_[4] = {0, 0, 0, 0};
+};
+
+struct TokenRecord {
+    SourceInput* input = nullptr;
+    uint32_t startOffset = 0;
+    uint32_t length = 0;
+    int32_t hint = -1;
+    uint32_t span = 0;
+    uint32_t fileIndex = 0;
+    uint32_t startLine = 0;
+    uint32_t startColumn = 0;
+    uint32_t endLine = 0;
+    uint32_t endColumn = 0;
+    RuleSet active;
+    RuleSet matches;
+    RuleSet visited;
+    _KNode<qeAbstractNode> node;
+    char* docComment = nullptr;  // heap text owned by the record
+};
