@@ -1,4 +1,4 @@
-// Interim syntax-tree node: just what the builders need until the pooled
+// Interim syntax-tree node: what the source processor needs until the pooled
 // node with its full layout lands. Same names as the final one.
 #pragma once
 
@@ -6,6 +6,7 @@
 
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
+#include "syntax/lex_syntax.h"
 #include "syntax/node_handle.h"
 
 class qeAbstractNode;
@@ -29,6 +30,9 @@ struct NodeKind {
 class qeAbstractNode : public refableAstBase {
 public:
     qeAbstractNode();
+    // Over a rule match: positions from its first and last record, the doc
+    // comment of the first.
+    qeAbstractNode(uint32_t fileIndex, qeLexSyntax& engine, int start, int count, uint32_t kind);
     qeAbstractNode(const qeAbstractNode& other) = default;
     ~qeAbstractNode() override = default;
 
@@ -48,7 +52,4 @@ public:
     _KNode<qeAbstractNode> annotations;
 };
 
-// Places a copy of the prototype in a pool block and lists it as live.
-qeAbstractNode* newAstNode(const qeAbstractNode& prototype);
-// A deep copy of a subtree (empty handles stay empty at their place).
-void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
+#include "source/ast_nodes.h"

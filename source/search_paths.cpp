@@ -1,5 +1,10 @@
 #include "source/search_paths.h"
 
+#include <cstdio>
+
+#include "foundation/path.h"
+#include "platform/system.h"
+
 namespace {
 
 qestl::WStringVector& list() {
@@ -32,3 +37,53 @@ void addSearchPath(const qestl::qestringW& directory) {
 }
 
 const qestl::WStringVector& searchPaths() { return list(); }
+
+namespace {
+
+bool existsOnHost(const qestl::qestringW& path) {
+    qestl::qestringA bytes = qestl::narrow(path);
+    return bytes.c_str() != nullptr && platform::pathExists(bytes.c_str());
+}
+
+// The directory entry joined with the name, as include handling tries it.
+qestl::qestringW candidateIn(const qestl::qestringW& directory, const qestl::qestringW& name) {
+    qestl::qestringW joined(directory);
+    qestl::appendPath(joined, name.c_str() ? name.c_str() : u"");
+    qestl::normaliseWidePath(joined);
+    return joined;
+}
+
+}  // namespace
+
+void printSearchPaths() {
+    qestl::qestringA text("在以下路径中查找:\n");
+    for (const qestl::qestringW& entry : list()) {
+        text.append(qestl::narrow(entry));
+        text.append("\n");
+    }
+    text.append("\n");
+    std::fwrite(text.c_str(), 1, text.length(), stdout);
+}
+
+qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
+    for (const qestl::qestringW& entry : list()) {
+        qestl::qestringW candidate = candidateIn(entry, name);
+        if (existsOnHost(candidate)) return candidate;
+    }
+    return name;
+}
+
+bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
+    if (existsOnHost(name)) {
+        path = name;
+        return true;
+    }
+    for (const qestl::qestringW& entry : list()) {
+        qestl::qestringW candidate = candidateIn(entry, name);
+        if (existsOnHost(candidate)) {
+            path = candidate;
+            return true;
+        }
+    }
+    return false;
+}

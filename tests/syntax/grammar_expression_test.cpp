@@ -60,6 +60,7 @@ TEST(GrammarExpressions, RefusedForms) {
         "x = new int[] {};",  // so does the array initialiser
         "x = new T<A><B>();",  // generic types do not chain
         "a = b[c](d);",        // a subscript is not callable
+        "x = !!a;",            // a prefix operand is a primary or an already reduced unary
         "a +;", "a = ;", "f(a,);", "(a;", "a[1;", "x = new A(;", "a ? b;",
     };
     for (const char* text : refused) EXPECT_FALSE(accepts(text)) << text;
