@@ -13,6 +13,7 @@
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "foundation/vector.h"
+#include "source/ast_nodes.h"
 #include "source/node.h"
 
 inline constexpr uint32_t kEmptyNodeRecord = 62;

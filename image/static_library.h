@@ -9,6 +9,7 @@
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "image/declaration_ast.h"
+#include "source/ast_nodes.h"
 #include "source/node.h"
 
 inline constexpr uint32_t kStaticLibraryVersion = 1;

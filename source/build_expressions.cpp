@@ -34,9 +34,17 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     return true;
 }
 
+// The operator between the operands. A right shift is two ">" tokens that
+// may stand apart; its operator node has joined them into ">>".
+std::string_view operatorText(const RuleMatch& m) {
+    const qeAbstractNode* op = m.nodePtr(1);
+    if (m.is(1, RuleId::ShiftOperator) && op) return op->text.view();
+    return m.text(1);
+}
+
 void operatorNode(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Expression);
-    setText(*n, m.text(1));
+    setText(*n, operatorText(m));
     m.push(*n, 0);
     m.push(*n, 2);
     result = n;
@@ -102,13 +110,17 @@ void literal(const RuleMatch& m, NodeRef& result) {
 }
 
 void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
+    auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
     if (NodeRef own = m.node(0)) {
+        // The identifier rule has already made a name of the word by the time
+        // it is seen as a primary expression; true and false become literals here.
+        if (boolWords && own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
         result = own;
         return;
     }
     NodeRef n = m.makeNode(NodeKind::Name);
     setText(*n, m.text(0));
-    if (boolWords && (n->text.view() == "true" || n->text.view() == "false")) n->kind = NodeKind::BoolLiteral;
+    if (boolWords && isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
     result = n;
 }
 
@@ -146,7 +158,7 @@ void multiplicative(const RuleMatch& m, NodeRef& result) {
 }
 
 void bitwise(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::bitwise(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+    if (!applyFold(m, fold::bitwise(operatorText(m), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
         operatorNode(m, result);
 }
 
@@ -159,14 +171,8 @@ void unary(const RuleMatch& m, NodeRef& result) {
         if (n->text.view() == "-" && operand &&
             (operand->kind == NodeKind::IntegerLiteral || operand->kind == NodeKind::FloatLiteral)) {
             // A literal already negated loses its sign rather than gain a second.
-            std::string_view digits = operand->text.view();
-            if (!digits.empty() && digits[0] == '-') {
-                setText(*operand, digits.substr(1));
-            } else {
-                std::string negated = "-";
-                negated.append(digits);
-                setText(*operand, negated);
-            }
+            std::string digits(operand->text.view());
+            setText(*operand, !digits.empty() && digits[0] == '-' ? digits.substr(1) : "-" + digits);
             result = operand;
             return;
         }
@@ -214,7 +220,8 @@ void subscript(const RuleMatch& m, NodeRef& result) {
 void arrayType(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Subscript);
     setText(*n, "[]");
-    n->prependOperand(m.node(0));
+    NodeRef element = m.node(0);
+    n->operands.insertRange(0, &element, 1);
     result = n;
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "source/build_host.h"
-#include "source/node.h"
+#include "source/ast_nodes.h"
 #include "syntax/token_record.h"
 
 using NodeRef = _KNode<qeAbstractNode>;

@@ -36,9 +36,6 @@ public:
     qeAbstractNode(const qeAbstractNode& other) = default;
     ~qeAbstractNode() override = default;
 
-    void prependOperand(_KNode<qeAbstractNode> operand);
-    bool hasAnnotation(const char* name) const;
-
     uint32_t kind = 0;
     qestl::qestringA text;
     qestl::qestringA docComment;
@@ -51,5 +48,3 @@ public:
     uint32_t flags = 0;
     _KNode<qeAbstractNode> annotations;
 };
-
-#include "source/ast_nodes.h"
