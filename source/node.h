@@ -1,10 +1,13 @@
-// Interim syntax-tree node: what the source processor needs until the pooled
-// node with its full layout lands. Same names as the final one.
+// The syntax-tree node. Every construct of a parsed program is one: made by
+// the builders while the engine parses, kept by counted handles, read by the
+// declaration pass and the compilers. Nodes live in blocks of the global node
+// pool (see source/ast_nodes.h for how they are made and unmade).
 #pragma once
 
 #include <cstdint>
 
 #include "foundation/qestring.h"
+#include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/node_handle.h"
@@ -29,22 +32,60 @@ struct NodeKind {
 
 class qeAbstractNode : public refableAstBase {
 public:
+    // Kind 0, nothing set, the next serial.
     qeAbstractNode();
     // Over a rule match: positions from its first and last record, the doc
-    // comment of the first.
+    // comment of the first; the file index is the argument's, not the records'.
     qeAbstractNode(uint32_t fileIndex, qeLexSyntax& engine, int start, int count, uint32_t kind);
-    qeAbstractNode(const qeAbstractNode& other) = default;
-    ~qeAbstractNode() override = default;
+    // A string literal over one record, with the given text.
+    qeAbstractNode(const char* text, qeLexSyntax& engine, int index);
+    // An empty node (next serial) at the source position of another.
+    explicit qeAbstractNode(const _KNode<qeAbstractNode>& positionOf);
+    // Every field, the serial and the count included; every node, list and
+    // owner it refers to gains a reference.
+    qeAbstractNode(const qeAbstractNode& other);
+    qeAbstractNode& operator=(const qeAbstractNode&) = delete;
+    ~qeAbstractNode() override;
+
+    // Puts the handle in front of the operands.
+    void prependOperand(_KNode<qeAbstractNode> operand);
+
+    // Whether the annotation list holds an annotation of that name (a null
+    // name stands for an annotation without a name).
+    bool hasAnnotation(const char* name) const;
+    // The value text of the first parameter `parameter` that has a value, in
+    // the first annotation named `name`; null when there is none.
+    const char* getAnnotationParameter(const char* name, const char* parameter) const;
+
+    // Attaches a counted object of a later stage; `release` disposes of it
+    // when the node's reference was its last. The previous owner is released.
+    void setOwner(qestl::CountedObject* object, qestl::Deleter release = qestl::defaultDeleter);
+    void releaseOwner();
 
     uint32_t kind = 0;
     qestl::qestringA text;
-    qestl::qestringA docComment;
+    qestl::qestringA docComment;  // the comments before the node's first token
     AstNodeVector operands;
     AstNodeVector children;
     uint32_t fileIndex = 0;
-    uint32_t startLine = 0, endLine = 0, startColumn = 0, endColumn = 0;
+    uint32_t startLine = 0, endLine = 0, startColumn = 0, endColumn = 0;  // 0-based
     uint32_t serial = 0;
-    uint32_t textStart = 0, textEnd = 0;
+    uint32_t nodeIndex = 0;  // its index in the last declaration-tree block written
+    uint32_t textStart = 0, textEnd = 0;  // byte span in the source text
+    uint16_t includedUnit = 0;  // non-zero: read from a library, part of an included unit
+    uint16_t unitLevel = 0;     // the library number of an included unit
+    uint64_t auxValues[2] = {0, 0};
+    qestl::U32Vector operandIndices;  // the record indices a library lists for the operands
+    qestl::U32Vector childIndices;    // and for the children
     uint32_t flags = 0;
-    _KNode<qeAbstractNode> annotations;
+    qestl::CountedObject* owner = nullptr;
+    qestl::Deleter ownerRelease = qestl::defaultDeleter;
+    uint64_t ownerWord = 0;
+    _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
+
+protected:
+    refableAstBase* dropNextReference(uint64_t& cursor, bool& finished) override;
 };
+
+// Bit 31 of a serial: the node is a clone.
+inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

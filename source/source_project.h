@@ -1,45 +1,110 @@
-// Interim file table of a compilation: what the source processor needs until
-// the project table with its full layout lands. Same names as the final one.
+// The source files of one compilation, the texts generated from server
+// pages, and the guard against include cycles.
+//
+// Files are numbered from 0 in the order they are registered; every syntax
+// node carries its file's number and every diagnostic names the file through
+// this table. Paths are told apart exactly: two paths that differ in letter
+// case are two files.
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <string>
 
+#include "foundation/maps.h"
 #include "foundation/qestring.h"
+#include "foundation/rbtree.h"
 #include "foundation/vector.h"
 #include "source/node.h"
 
+// Bytes [start, end) of a generated text were copied from text `textId` (once
+// the page is registered: the page's file index).
 struct LineMapSegment {
     uint32_t start;
     uint32_t end;
     uint32_t textId;
 };
 
+// A generated text with the origin of each of its ranges.
 class MappedText {
 public:
+    MappedText() = default;
+    // The same segments, text and id.
+    MappedText(const MappedText& other) = default;
+    MappedText& operator=(const MappedText& other) = default;
+
+    // A copy of the bytes under a new id, as one segment of that id.
     void assign(const char* text, size_t length);
+    // Frees the text and the segments.
+    void clear();
+
     qestl::qevector<LineMapSegment> segments;
     qestl::qestringA text;
     uint32_t id = 0;
 };
 
+// Paths ordered by length, then by the bytes of their UTF-16 units.
+using PathMap = qestl::RbMap<qestl::qestringW, uint32_t, qestl::LengthThenBytesLess>;
+
 class SourceProject {
 public:
+    SourceProject() = default;
+    SourceProject(const SourceProject&) = delete;
+    SourceProject& operator=(const SourceProject&) = delete;
+
+    // The file index of the path: the one it already has, else the next one,
+    // with the text and an empty unit handle kept under it.
     uint32_t addSourceFile(const qestl::qestringW& path, const char* text);
     bool findPath(const qestl::qestringW& path) const;
+    // The path's node of the path map, made (value 0) when missing; with
+    // `assign` its value becomes `index`.
+    PathMap::Node* insertPath(const qestl::qestringW& path, uint32_t index, bool assign);
+    // A copy of the file's path; empty past the last file.
     qestl::qestringW filePath(uint32_t index) const;
     uint32_t fileCount() const { return static_cast<uint32_t>(paths_.size()); }
+
+    // The unit node of a parsed file (empty until set, and past the last file).
+    _KNode<qeAbstractNode> unit(uint32_t index) const;
+    void setUnit(uint32_t index, const _KNode<qeAbstractNode>& unit);
+
+    // Renumbers text `oldId` to `newId` in every stored text and segment and
+    // keys the stored texts by their ids again; a text-id entry of the old id
+    // moves to the new one.
     void registerMappedText(uint32_t oldId, uint32_t newId);
+    // Keeps a copy of the text under the key (replacing one stored there).
     void storeMappedText(int32_t key, const MappedText& text);
     const MappedText* mappedText(int32_t key) const;
 
-    _KNode<qeAbstractNode> root;
-
 private:
-    std::map<std::u16string, uint32_t> pathMap_;
+    using MappedTextMap = qestl::RbMap<int32_t, MappedText>;
+
+    // Torn down in the reverse of this order: the text-id map and the root
+    // first, the path map last.
+    PathMap pathMap_;
     qestl::qevector<const char*> texts_;
     AstNodeVector units_;
-    std::map<int32_t, MappedText> mapped_;
+    MappedTextMap mapped_;
     qestl::WStringVector paths_;
+
+public:
+    // The first unit; the later units are its children.
+    _KNode<qeAbstractNode> root;
+    // Text ids of the server-page position mapping, and what they stand for.
+    qestl::RbMap<int32_t, int32_t> textIds;
 };
+
+// The paths whose include is being parsed at the moment, across every
+// processor: an include of one of them is a cycle.
+class IncludeGuardSet {
+public:
+    // Adds the path; one already present stays, once.
+    void insert(const qestl::qestringW& path);
+    // Removes the path; false when it was not there.
+    bool erase(const qestl::qestringW& path);
+    bool contains(const qestl::qestringW& path) const;
+    size_t size() const { return static_cast<size_t>(paths_.size()); }
+
+private:
+    qestl::RbMap<qestl::qestringW, qestl::NoValue, qestl::LengthThenBytesLess> paths_;
+};
+
+// The process-wide guard.
+IncludeGuardSet& includeGuard();

@@ -1,33 +1,98 @@
-// Interim home of the node block pool and the live-node registry, on the
-// standard library until the house pool and pointer set are available.
+// Where syntax nodes live: blocks of the global node pool, the live-node
+// registry, and the release of a node whose last handle went.
+#include <cstdio>
 #include <cstdlib>
-#include <set>
+#include <new>
 
+#include "foundation/maps.h"
+#include "foundation/node_pool.h"
+#include "foundation/vector.h"
 #include "syntax/node_handle.h"
 
 namespace {
 
-std::set<const refableAstBase*>& liveNodes() {
-    static std::set<const refableAstBase*>* nodes = new std::set<const refableAstBase*>();  // never torn down
+qestl::PointerSet& liveNodes() {
+    // Built in place once and never destroyed: nodes released by static
+    // destructors must still find it.
+    alignas(qestl::PointerSet) static unsigned char storage[sizeof(qestl::PointerSet)];
+    static qestl::PointerSet* nodes = new (storage) qestl::PointerSet();
     return *nodes;
 }
 
+uint64_t keyOf(const refableAstBase* node) { return reinterpret_cast<uintptr_t>(node); }
+
+[[noreturn]] void outOfNodeBlocks(size_t size) {
+    std::fprintf(stderr, "out of syntax node blocks (%zu bytes asked)\n", size);
+    std::abort();
+}
+
+// A node being taken apart: how far its teardown has come.
+struct Teardown {
+    refableAstBase* node;
+    uint64_t cursor;
+};
+
 }  // namespace
 
-void* allocateNodeBlock(size_t size) { return std::malloc(size); }
+void* allocateNodeBlock(size_t size) {
+    qestl::NodePool* pool = qestl::globalNodePool();
+    if (size > pool->stride()) outOfNodeBlocks(size);
+    void* block = pool->alloc();
+    if (block == nullptr) outOfNodeBlocks(size);
+    return block;
+}
 
-void freeNodeBlock(void* block) { std::free(block); }
+void freeNodeBlock(void* block) { qestl::globalNodePool()->free(block); }
 
-bool LiveNodeRegistry::insert(const refableAstBase* node) { return liveNodes().insert(node).second; }
+bool LiveNodeRegistry::insert(const refableAstBase* node) {
+    bool inserted = false;
+    if (liveNodes().findOrInsert(keyOf(node), &inserted) == nullptr) outOfNodeBlocks(sizeof(void*));
+    return inserted;
+}
 
-bool LiveNodeRegistry::erase(const refableAstBase* node) { return liveNodes().erase(node) != 0; }
+bool LiveNodeRegistry::erase(const refableAstBase* node) {
+    qestl::PointerSet& nodes = liveNodes();
+    qestl::PointerSet::Node* entry = nodes.find(keyOf(node));
+    if (entry == nullptr) return false;
+    if (nodes.size() == 1) {
+        nodes.clear();  // the only entry: the set starts again from nothing
+    } else {
+        nodes.eraseNode(entry);
+    }
+    return true;
+}
 
-bool LiveNodeRegistry::contains(const refableAstBase* node) { return liveNodes().count(node) != 0; }
+bool LiveNodeRegistry::contains(const refableAstBase* node) { return liveNodes().find(keyOf(node)) != nullptr; }
 
-size_t LiveNodeRegistry::count() { return liveNodes().size(); }
+size_t LiveNodeRegistry::count() { return static_cast<size_t>(liveNodes().size()); }
 
+refableAstBase* refableAstBase::dropNextReference(uint64_t&, bool& finished) {
+    finished = true;
+    return nullptr;
+}
+
+// The recursive release (a node's destructor releasing its sub-nodes, each
+// destroyed as its count reaches zero) replayed with an explicit stack: the
+// registry erasures, the owners' releases and the blocks' return happen in
+// the same order, but a chain of millions of nodes costs heap, not stack.
 void destroyPooledNode(refableAstBase* node) {
     LiveNodeRegistry::erase(node);
-    node->~refableAstBase();
-    freeNodeBlock(node);
+    qestl::qevector<Teardown> stack;
+    stack.pushBack(Teardown{node, 0});
+    while (!stack.empty()) {
+        Teardown& top = stack.back();
+        bool finished = false;
+        refableAstBase* released = top.node->dropNextReference(top.cursor, finished);
+        if (released != nullptr) {
+            LiveNodeRegistry::erase(released);
+            stack.pushBack(Teardown{released, 0});  // `top` is not used past this point
+            continue;
+        }
+        if (finished) {
+            refableAstBase* done = top.node;
+            stack.popBack();
+            done->~refableAstBase();
+            freeNodeBlock(done);
+        }
+    }
 }

@@ -1,0 +1,188 @@
+#include "source/node.h"
+
+#include <cstring>
+
+namespace {
+
+// Every constructor but the copy takes the next value.
+uint32_t gNodeSerial = 0;
+
+uint32_t nextSerial() { return ++gNodeSerial; }
+
+// Names compare byte for byte and by length; a null name stands for a text
+// that was never set.
+bool textIs(const qestl::qestringA& text, const char* name) {
+    if (name == nullptr) return text.length() == 0;
+    const size_t length = std::strlen(name);
+    return text.length() == length && (length == 0 || std::memcmp(text.data(), name, length) == 0);
+}
+
+const qeAbstractNode* firstNamed(const AstNodeVector& list, const char* name) {
+    for (const _KNode<qeAbstractNode>& item : list) {
+        if (item && textIs(item->text, name)) return item.get();
+    }
+    return nullptr;
+}
+
+// Teardown stages, kept in the cursor's high word; the low word counts the
+// handles of a list already dropped.
+enum TeardownStage : uint64_t {
+    kDropAnnotations = 0,
+    kDropOwner = 1,
+    kDropChildren = 2,
+    kDropOperands = 3,
+};
+
+uint64_t cursorAt(uint64_t stage, uint64_t index = 0) { return stage << 32 | index; }
+
+}  // namespace
+
+qeAbstractNode::qeAbstractNode() : serial(nextSerial()) {}
+
+qeAbstractNode::qeAbstractNode(uint32_t file, qeLexSyntax& engine, int start, int count, uint32_t k)
+    : qeAbstractNode() {
+    kind = k;
+    fileIndex = file;
+    const TokenRecord* first = engine.slot(start);
+    const TokenRecord* last = engine.slot(start + count - 1);
+    if (first != nullptr) {
+        startLine = first->startLine;
+        startColumn = first->startColumn;
+        if (first->docComment != nullptr) docComment.assign(first->docComment);
+    }
+    if (last != nullptr) {
+        endLine = last->endLine;
+        endColumn = last->endColumn;
+    }
+}
+
+qeAbstractNode::qeAbstractNode(const char* literal, qeLexSyntax& engine, int index) : qeAbstractNode() {
+    kind = NodeKind::StringLiteral;
+    if (const TokenRecord* record = engine.slot(index)) {
+        fileIndex = record->fileIndex;
+        startLine = record->startLine;
+        startColumn = record->startColumn;
+        endLine = record->endLine;
+        endColumn = record->endColumn;
+        if (record->docComment != nullptr) docComment.assign(record->docComment);
+    }
+    if (literal != nullptr) text.assign(literal);
+}
+
+qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbstractNode() {
+    if (const qeAbstractNode* source = positionOf.get()) {
+        fileIndex = source->fileIndex;
+        startLine = source->startLine;
+        endLine = source->endLine;
+        startColumn = source->startColumn;
+        endColumn = source->endColumn;
+        textStart = source->textStart;
+        textEnd = source->textEnd;
+    }
+}
+
+qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
+    : refableAstBase(other),
+      kind(other.kind),
+      text(other.text),
+      docComment(other.docComment),
+      operands(other.operands),
+      children(other.children),
+      fileIndex(other.fileIndex),
+      startLine(other.startLine),
+      endLine(other.endLine),
+      startColumn(other.startColumn),
+      endColumn(other.endColumn),
+      serial(other.serial),
+      nodeIndex(other.nodeIndex),
+      textStart(other.textStart),
+      textEnd(other.textEnd),
+      includedUnit(other.includedUnit),
+      unitLevel(other.unitLevel),
+      auxValues{other.auxValues[0], other.auxValues[1]},
+      operandIndices(other.operandIndices),
+      childIndices(other.childIndices),
+      flags(other.flags),
+      owner(other.owner),
+      ownerRelease(other.ownerRelease),
+      ownerWord(other.ownerWord),
+      annotations(other.annotations) {
+    if (owner != nullptr) owner->addReference();
+}
+
+// The members then go in reverse order of declaration: the index lists, the
+// children, the operands, the doc comment and the text.
+qeAbstractNode::~qeAbstractNode() {
+    annotations.reset();
+    releaseOwner();
+}
+
+void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
+    if (object != nullptr) object->addReference();  // first: the old owner may be the new one
+    releaseOwner();
+    owner = object;
+    ownerRelease = release;
+}
+
+void qeAbstractNode::releaseOwner() {
+    qestl::CountedObject* held = owner;
+    qestl::Deleter release = ownerRelease;
+    owner = nullptr;
+    ownerRelease = qestl::defaultDeleter;
+    ownerWord = 0;
+    if (held != nullptr && held->release()) release(held);
+}
+
+void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
+
+bool qeAbstractNode::hasAnnotation(const char* name) const {
+    return annotations && firstNamed(annotations->operands, name) != nullptr;
+}
+
+const char* qeAbstractNode::getAnnotationParameter(const char* name, const char* parameter) const {
+    if (!annotations) return nullptr;
+    const qeAbstractNode* annotation = firstNamed(annotations->operands, name);
+    if (annotation == nullptr) return nullptr;
+    for (const _KNode<qeAbstractNode>& item : annotation->operands) {
+        if (!item || !textIs(item->text, parameter) || item->operands.empty()) continue;
+        const qeAbstractNode* value = item->operands[0].get();
+        if (value == nullptr) return nullptr;
+        return value->text.c_str() != nullptr ? value->text.c_str() : "";
+    }
+    return nullptr;
+}
+
+// The destructor's order, one counted reference per call: the annotation
+// list, the owner, the children, then the operands. A borrowed list holds
+// no references of its own.
+refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finished) {
+    finished = false;
+    const uint64_t stage = cursor >> 32;
+    const uint64_t index = cursor & 0xFFFFFFFFu;
+    switch (stage) {
+        case kDropAnnotations:
+            cursor = cursorAt(kDropOwner);
+            return dropReference(annotations.detach());
+        case kDropOwner:
+            cursor = cursorAt(kDropChildren);
+            releaseOwner();
+            operandIndices.clear();
+            childIndices.clear();
+            return nullptr;
+        case kDropChildren:
+        case kDropOperands: {
+            AstNodeVector& list = stage == kDropChildren ? children : operands;
+            if (!list.isBorrowed() && index < list.size()) {
+                cursor = cursorAt(stage, index + 1);
+                return dropReference(list[index].detach());
+            }
+            list.clear();
+            cursor = cursorAt(stage + 1);
+            finished = stage == kDropOperands;
+            return nullptr;
+        }
+        default:
+            finished = true;
+            return nullptr;
+    }
+}
