@@ -78,10 +78,13 @@ public:
     _KNode(_KNode&& other) noexcept : node_(std::exchange(other.node_, nullptr)) {}
     ~_KNode() override { releaseNode(node_); }
 
+    // The new node is counted first and the old one released last: assigning
+    // a handle to itself, or to a handle that only the old node keeps alive,
+    // stays safe.
     _KNode& operator=(const _KNode& other) {
-        retainNode(other.node_);  // first: assigning a handle to itself stays safe
-        releaseNode(node_);
-        node_ = other.node_;
+        refableAstBase* taken = other.node_;
+        retainNode(taken);
+        releaseNode(std::exchange(node_, taken));
         return *this;
     }
     _KNode& operator=(_KNode&& other) noexcept {
