@@ -25,7 +25,8 @@ build/build.ninja: | setup
 
 demo: setup build/build.ninja
 	cmake --build build -j $(JOBS)
-	./build/korvo examples/hello.k
+	./build/korvo -c examples/hello.k -lik -o build/hello.lik
+	@echo "build/hello.lik: $$(stat -c %s build/hello.lik) bytes"
 
 test: setup
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=ON \

@@ -1,6 +1,52 @@
+// Process entry: turns the UTF-8 argument bytes into UTF-16 without loss and
+// runs the compiler on a thread with a large stack, since the later stages
+// recurse as deep as the programs they compile are nested.
+#include <pthread.h>
+#include <unistd.h>
+
 #include <cstdio>
 
-int main() {
-    std::printf("Compiler for korvo, %s(%s), Version:%s. official homepage: %s .\n\n", "Linux", "x86_64", "4.9", "");
-    return 0;
+#include "driver/entry.h"
+#include "foundation/qestring.h"
+
+namespace {
+
+constexpr size_t kCompilerStackBytes = size_t{512} << 20;
+
+struct Invocation {
+    int argc;
+    const char16_t* const* argv;
+    int status;
+};
+
+void* runInvocation(void* data) {
+    Invocation* invocation = static_cast<Invocation*>(data);
+    invocation->status = runCompiler(invocation->argc, invocation->argv);
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qestl::WStringVector arguments;
+    qestl::qevector<const char16_t*> pointers;
+    for (int i = 0; i < argc; ++i) arguments.pushBack(qestl::widen(argv[i]));
+    for (const qestl::qestringW& argument : arguments) pointers.pushBack(argument.c_str());
+    pointers.pushBack(nullptr);
+
+    Invocation invocation{argc, pointers.data(), 1};
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = pthread_attr_init(&attributes) == 0 &&
+                   pthread_attr_setstacksize(&attributes, kCompilerStackBytes) == 0 &&
+                   pthread_create(&thread, &attributes, runInvocation, &invocation) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) {
+        pthread_join(thread, nullptr);
+    } else {
+        runInvocation(&invocation);  // a smaller stack is better than no run
+    }
+    // The compilation's objects are left to the OS: exit without destructors.
+    std::fflush(stdout);
+    _exit(invocation.status);
 }

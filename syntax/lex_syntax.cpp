@@ -245,6 +245,10 @@ bool qeLexSyntax::parseText(uint32_t entryRule) {
 bool qeLexSyntax::parsedWhole(int result) {
     if (error_ || result < 0 || !input_) return false;
     if (input_->offset < input_->length) return false;
-    TokenRecord* after = window_[1];
-    return !after || after->startOffset == static_cast<uint32_t>(input_->length);
+    // The record behind the unit must be the end of the text. An empty unit
+    // leaves that record at index 0: testing index 1 alone would accept a
+    // text whose only construct failed as a top-level item but was still
+    // reduced to one record ("x = 1" without its ";") as an empty program.
+    TokenRecord* after = window_[result == 0 ? 0 : 1];
+    return !after || (after->length == 0 && after->startOffset == static_cast<uint32_t>(input_->length));
 }

@@ -71,6 +71,8 @@ public:
 
     TokenRecord* slot(int index) const { return index >= 0 && index < kWindowSize ? window_[index] : nullptr; }
     bool errorFlag() const { return error_ != 0; }
+    // Makes the current parse fail (a listener found an error of its own).
+    void setErrorFlag() { error_ = 1; }
     int32_t endOfInputHint() const { return endOfInputHint_; }
     void setEndOfInputHint(int32_t hint) { endOfInputHint_ = hint; }
     SourceInput* input() const { return input_; }

@@ -1,0 +1,107 @@
+#include "driver/entry.h"
+
+#include "build_config.h"
+#include "driver/command_line.h"
+#include "driver/console.h"
+#include "driver/pipeline.h"
+#include "driver/usage.h"
+#include "foundation/logger.h"
+#include "foundation/path.h"
+#include "image/listing.h"
+#include "platform/system.h"
+#include "source/search_paths.h"
+
+namespace {
+
+constexpr const char* kHostProcessor = "x86_64";
+constexpr const char* kCompilerVersion = "4.9";
+
+// The directory part of a path: everything before its last separator, or the
+// whole path when it has none.
+qestl::qestringW directoryOf(const qestl::qestringW& path) {
+    for (size_t i = path.length(); i > 0; --i) {
+        if (path[i - 1] == u'/' || path[i - 1] == u'\\') return qestl::qestringW(path.c_str(), i - 1);
+    }
+    return path;
+}
+
+bool pathExists(const qestl::qestringW& path) { return platform::pathExists(qestl::narrow(path).c_str()); }
+
+// The entry is found by joining it onto each -incpath entry in turn, itself
+// included, so one entry may name a subdirectory of another.
+bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entry) {
+    if (pathExists(entry)) {
+        addSearchPath(entry);
+        return true;
+    }
+    for (const qestl::qestringW& base : options.includePaths) {
+        qestl::qestringW joined = base;
+        qestl::appendPath(joined, entry.c_str());
+        qestl::normaliseWidePath(joined);
+        if (pathExists(joined)) {
+            addSearchPath(joined);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void addDefaultSearchPaths() {
+    addSearchPath(directoryOf(qestl::widen(platform::modulePath().c_str())));
+    addSearchPath(qestl::widen(platform::currentDirectory().c_str()));
+}
+
+bool checkIncludePaths(const CompileOptions& options) {
+    for (const qestl::qestringW& entry : options.includePaths) {
+        if (!findIncludePath(options, entry)) {
+            printfToStdout("找不到路径: %s\n", qestl::narrow(entry).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void printBanner() {
+    printfToStdout("Compiler for korvo, %s(%s), Version:%s.", platform::osName(), kHostProcessor, kCompilerVersion);
+    printToStdout(" official homepage: ");
+    printToStdout(KORVO_HOMEPAGE);
+    printToStdout(" .\n\n");
+}
+
+int runCompiler(int argc, const char16_t* const* argv) {
+    logcatSetUp();
+    addDefaultSearchPaths();
+    static qeCompilerLogcat console;
+    logcatAddSink(&console);
+    CompileOptions options;
+    printBanner();
+
+    int nextIndex = 0;
+    uint32_t mode = parseCommandLine(options, argc, argv, &nextIndex);
+    if (!checkIncludePaths(options)) return 1;
+    if (options.debuggable && options.noDebugInfo) {
+        printToStdout("注意:-dbg 与 -nd  选项冲突, 不生成调试信息将无法调试, -nd选项将被忽略\n");
+        options.noDebugInfo = 0;
+    }
+
+    bool completed = false;
+    switch (mode & 15) {
+        case kModeCompile:
+            completed = (mode & kModeStaticLibrary) ? buildStaticLibraryAndWrite(options) : compileAndWrite(options);
+            break;
+        case kModeExecutable:
+            completed = compileExecutable(options);
+            break;
+        case kModeListing:
+            completed = listCompiledFile(options.iconOrListingFile, options.outputPath);
+            break;
+        default:
+            printUsage();
+            // Without arguments the usage text is what was asked for.
+            completed = argc <= 1;
+            break;
+    }
+    return completed ? 0 : 1;
+}

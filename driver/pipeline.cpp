@@ -1,0 +1,74 @@
+#include "driver/pipeline.h"
+
+#include <cstdio>
+
+#include "builtins/builtin_registry.h"
+#include "codegen/compile_context.h"
+#include "declare/semantic_pass.h"
+#include "driver/console.h"
+#include "driver/pipeline_files.h"
+#include "executable/executable_builder.h"
+#include "foundation/node_pool.h"
+#include "image/image_writer.h"
+#include "image/library_loader.h"
+#include "image/static_library.h"
+#include "source/source_processor.h"
+
+namespace {
+
+void printProgress(const char* text) {
+    printToStdout(text);
+    std::fflush(stdout);
+}
+
+// The requested output of a clean compilation.
+bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOptions& options) {
+    if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
+    context.resolveOperands();
+    context.assignAddresses();
+    if (options.linkLibraryOutput) {
+        if (!options.kdefFile.empty()) readExportDefinitionFile(options);  // only warns
+        return writeLinkLibrary(context, out, options);
+    }
+    if (!writeImage(context, out, options)) return false;
+    return !options.compressImage || compressProgramImage(out, options.iconBytes);
+}
+
+}  // namespace
+
+int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
+    CompileContext context;
+    qestl::globalNodePool();
+    registerBuiltinClasses(context);
+    qeSourceProcessor processor;
+    // A library named on the command line that cannot be loaded stops the
+    // compilation like an error: a program built without it is not the one
+    // asked for.
+    bool librariesLoaded = loadLinkLibraries(context, options);
+    librariesLoaded = loadLibraries(context, options) && librariesLoaded;
+    const bool parsed = processor.parseProject(context.project, options) == 0;
+    // A first source that could not be read leaves no tree to check.
+    if (context.project.root) compileUnit(context, context.project.root);
+
+    if (!parsed || !librariesLoaded || context.errorCount != 0 || context.semanticErrorCount != 0) {
+        context.reportCompileStopped();
+        return 0;
+    }
+    printProgress("正在生成代码... \n");
+    // A writer that could not finish leaves nothing worth writing out.
+    return generateOutput(context, out, options) ? 1 : 0;
+}
+
+int buildStaticLibrary(CompileOptions& options, qestl::qeByteStream& out) {
+    CompileContext context;
+    qestl::globalNodePool();
+    qeSourceProcessor processor;
+    if (processor.parseProject(context.project, options) != 0 || !context.project.root) return 0;
+
+    qestl::WStringVector paths;
+    for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));
+    const bool written = writeStaticLibrary(out, paths, context.project.root);
+    if (written) printProgress("正在生成静态库...\n");
+    context.reset();
+    return written ? 1 : 0;
+}

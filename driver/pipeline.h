@@ -1,0 +1,18 @@
+// The compile pipeline and the compile modes the entry dispatches to. Each
+// mode reports its own errors and returns whether its output was produced.
+#pragma once
+
+#include "driver/compile_options.h"
+#include "foundation/stream.h"
+
+// Parses, checks and compiles the sources of the options into `out`: 1 when
+// the requested output was generated, 0 after errors.
+int compileToStream(qestl::qeByteStream& out, CompileOptions& options);
+
+// Parses the sources and writes their static library into `out`: 1 when
+// written, 0 after parse errors (already reported).
+int buildStaticLibrary(CompileOptions& options, qestl::qeByteStream& out);
+
+bool compileAndWrite(CompileOptions& options);
+bool buildStaticLibraryAndWrite(CompileOptions& options);
+bool compileExecutable(CompileOptions& options);

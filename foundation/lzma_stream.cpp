@@ -1,0 +1,173 @@
+#include "foundation/lzma_stream.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr uint32_t kBufferSize = 65536;
+constexpr uint64_t kUnknownSize = ~uint64_t{0};
+// lc 3, lp 0, pb 2 packed as (pb * 5 + lp) * 9 + lc.
+constexpr uint8_t kPropertiesByte = (2 * 5 + 0) * 9 + 3;
+
+void* lzmaAlloc(void*, size_t count, size_t size) {
+    if (count == 0 || size == 0) return nullptr;
+    if (count > SIZE_MAX / size) return nullptr;
+    return std::malloc(count * size);
+}
+
+void lzmaFree(void*, void* block) { std::free(block); }
+
+const lzma_allocator kAllocator = {lzmaAlloc, lzmaFree, nullptr};
+
+struct Buffer {
+    std::unique_ptr<uint8_t[]> bytes{new uint8_t[kBufferSize]};
+    uint8_t* get() { return bytes.get(); }
+};
+
+// Ends a liblzma coder on every way out.
+struct CoderGuard {
+    lzma_stream& stream;
+    ~CoderGuard() { lzma_end(&stream); }
+};
+
+int resultOf(lzma_ret ret) {
+    switch (ret) {
+        case LZMA_OK:
+        case LZMA_STREAM_END: return kLzmaOk;
+        case LZMA_MEM_ERROR:
+        case LZMA_MEMLIMIT_ERROR: return kLzmaMemoryError;
+        case LZMA_OPTIONS_ERROR:
+        case LZMA_FORMAT_ERROR: return kLzmaUnsupported;
+        default: return kLzmaDataError;
+    }
+}
+
+void putLittleEndian(uint8_t* at, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool writeAll(qestl::qeistream& output, const uint8_t* bytes, uint32_t count) {
+    return count == 0 || output.write(bytes, count) == count;
+}
+
+// The encoder needs no window larger than its input; the header still names
+// the full 16 MiB, which any decoder may use for a stream made with less.
+uint32_t encoderDictionary(uint64_t size) {
+    if (size >= kLzmaDictionarySize) return kLzmaDictionarySize;
+    return size < LZMA_DICT_SIZE_MIN ? LZMA_DICT_SIZE_MIN : static_cast<uint32_t>(size);
+}
+
+}  // namespace
+
+bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
+    uint64_t left = input.remaining();
+
+    lzma_options_lzma options;
+    if (lzma_lzma_preset(&options, 5)) return false;
+    options.dict_size = encoderDictionary(left);
+    options.lc = 3;
+    options.lp = 0;
+    options.pb = 2;
+    options.mode = LZMA_MODE_NORMAL;
+    options.mf = LZMA_MF_BT4;
+    options.nice_len = 32;
+    options.depth = 0;
+    options.ext_flags = 0;  // the size is in the header: no end marker
+    lzma_set_ext_size(options, left);
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+
+    lzma_stream encoder = LZMA_STREAM_INIT;
+    encoder.allocator = &kAllocator;
+    if (lzma_raw_encoder(&encoder, filters) != LZMA_OK) {
+        lzma_end(&encoder);
+        return false;
+    }
+    CoderGuard guard{encoder};
+
+    uint8_t header[kLzmaHeaderSize];
+    header[0] = kPropertiesByte;
+    putLittleEndian(header + 1, kLzmaDictionarySize, 4);
+    putLittleEndian(header + 5, left, 8);
+    if (!writeAll(output, header, kLzmaHeaderSize)) return false;
+
+    Buffer in, out;
+    encoder.next_out = out.get();
+    encoder.avail_out = kBufferSize;
+    for (;;) {
+        if (encoder.avail_in == 0 && left > 0) {
+            uint32_t want = left < kBufferSize ? static_cast<uint32_t>(left) : kBufferSize;
+            uint32_t got = input.read(in.get(), want);
+            // The input promised more than it gives: the header would lie.
+            if (got == 0 || got > want) return false;
+            left -= got;
+            encoder.next_in = in.get();
+            encoder.avail_in = got;
+        }
+        lzma_ret ret = lzma_code(&encoder, left == 0 && encoder.avail_in == 0 ? LZMA_FINISH : LZMA_RUN);
+        if (encoder.avail_out == 0 || ret == LZMA_STREAM_END) {
+            if (!writeAll(output, out.get(), kBufferSize - static_cast<uint32_t>(encoder.avail_out))) return false;
+            encoder.next_out = out.get();
+            encoder.avail_out = kBufferSize;
+        }
+        if (ret == LZMA_STREAM_END) return true;
+        if (ret != LZMA_OK) return false;
+    }
+}
+
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input) {
+    uint8_t header[kLzmaHeaderSize];
+    uint32_t have = 0;
+    while (have < kLzmaHeaderSize) {
+        uint32_t got = input.read(header + have, kLzmaHeaderSize - have);
+        if (got == 0 || got > kLzmaHeaderSize - have) return false;
+        have += got;
+    }
+    uint64_t size = 0;
+    for (int i = 7; i >= 0; --i) size = (size << 8) | header[5 + i];
+
+    lzma_stream decoder = LZMA_STREAM_INIT;
+    decoder.allocator = &kAllocator;
+    if (lzma_alone_decoder(&decoder, kLzmaDecoderMemoryLimit) != LZMA_OK) {
+        lzma_end(&decoder);
+        return false;
+    }
+    CoderGuard guard{decoder};
+    // The decoder reads the properties from the header itself, first thing.
+    decoder.next_in = header;
+    decoder.avail_in = kLzmaHeaderSize;
+    return lzmaDecodeLoop(decoder, input, size, output) == kLzmaOk;
+}
+
+int lzmaDecodeLoop(lzma_stream& decoder, qestl::qeistream& input, uint64_t size, qestl::qeistream& output) {
+    Buffer in, out;
+    bool inputEnded = false;
+    uint64_t left = size;
+    for (;;) {
+        if (decoder.avail_in == 0 && !inputEnded) {
+            uint32_t got = input.read(in.get(), kBufferSize);
+            if (got == 0 || got > kBufferSize) {
+                inputEnded = true;
+            } else {
+                decoder.next_in = in.get();
+                decoder.avail_in = got;
+            }
+        }
+        size_t inputBefore = decoder.avail_in;
+        uint32_t room = kBufferSize;
+        if (size != kUnknownSize && left < room) room = static_cast<uint32_t>(left);
+        decoder.next_out = out.get();
+        decoder.avail_out = room;
+        lzma_ret ret = lzma_code(&decoder, inputEnded ? LZMA_FINISH : LZMA_RUN);
+        uint32_t produced = room - static_cast<uint32_t>(decoder.avail_out);
+        if (!writeAll(output, out.get(), produced)) return kLzmaWriteError;
+        if (size != kUnknownSize) left -= produced;
+        if (ret == LZMA_STREAM_END) return kLzmaOk;
+        if (ret != LZMA_OK) return resultOf(ret) == kLzmaOk ? kLzmaDataError : resultOf(ret);
+        // With a known size the stream is complete once every byte came out,
+        // whether or not an end marker follows.
+        if (size != kUnknownSize && left == 0) return kLzmaOk;
+        if (produced == 0 && decoder.avail_in == inputBefore && inputEnded) return kLzmaDataError;
+    }
+}

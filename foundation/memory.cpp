@@ -1,0 +1,40 @@
+#include "foundation/memory.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace qestl {
+
+size_t cStringLength(const char* text) { return std::strlen(text); }
+
+void memMoveBytes(void* destination, const void* source, size_t count) {
+    if (count != 0) std::memmove(destination, source, count);
+}
+
+void memMoveUnits16(char16_t* destination, const char16_t* source, size_t count) {
+    if (count != 0) std::memmove(destination, source, count * sizeof(char16_t));
+}
+
+void freeIfOwned(void* block, int ownershipFlag) {
+    if (ownershipFlag == 1) std::free(block);
+}
+
+[[noreturn]] static void outOfMemory(size_t bytes) {
+    std::fprintf(stderr, "out of memory (%zu bytes)\n", bytes);
+    std::abort();
+}
+
+void* allocateOrDie(size_t bytes) {
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) outOfMemory(bytes);
+    return block;
+}
+
+void* zeroAllocateOrDie(size_t count, size_t size) {
+    void* block = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+    if (block == nullptr) outOfMemory(count * size);
+    return block;
+}
+
+}  // namespace qestl

@@ -1,0 +1,42 @@
+// Raw memory helpers shared by the strings and the containers.
+//
+// Buffers of the house strings and vectors come from the C heap. A capacity of
+// all ones marks storage that belongs to somebody else: it is never freed or
+// reallocated by the object that points at it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qestl {
+
+// Capacity value that marks a borrowed buffer; also "measure the text" as a length.
+inline constexpr size_t npos = SIZE_MAX;
+
+// Bytes before the first 0 byte.
+size_t cStringLength(const char* text);
+
+// Units before the first 0 unit, for either unit width.
+template <typename Unit>
+size_t unitLength(const Unit* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+// Overlap-safe copies: backwards when the destination lies above the source.
+void memMoveBytes(void* destination, const void* source, size_t count);
+void memMoveUnits16(char16_t* destination, const char16_t* source, size_t count);
+
+// Frees the block only when the ownership flag is 1.
+void freeIfOwned(void* block, int ownershipFlag);
+
+// The identity used where an object is constructed in place.
+inline void* placementNew(void* address) { return address; }
+
+// malloc/realloc that end the process on exhaustion: the compiler has no
+// road on which running out of memory could be reported and survived.
+void* allocateOrDie(size_t bytes);
+void* zeroAllocateOrDie(size_t count, size_t size);
+
+}  // namespace qestl

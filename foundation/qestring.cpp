@@ -1,0 +1,228 @@
+#include "foundation/qestring.h"
+
+#include <cstring>
+
+namespace qestl {
+
+template <typename Unit>
+void qestring<Unit>::reallocate(size_t newCapacity) {
+    Unit* fresh = static_cast<Unit*>(allocateOrDie(newCapacity * sizeof(Unit)));
+    if (used_ != 0) std::memcpy(fresh, data_, used_ * sizeof(Unit));
+    if (!isBorrowed()) std::free(data_);
+    data_ = fresh;
+    capacity_ = newCapacity;
+}
+
+template <typename Unit>
+void qestring<Unit>::pushUnit(Unit unit) {
+    if (!fits(used_ + 1)) reallocate(used_ * 2 + 1);
+    data_[used_++] = unit;
+}
+
+template <typename Unit>
+void qestring<Unit>::insertUnits(size_t pos, const Unit* units, size_t n) {
+    if (n == 0) return;
+    if (!fits(used_ + n)) {
+        // Head, inserted units and tail go into the new buffer in one pass;
+        // the units may come from our own buffer, which is freed only after.
+        size_t newCapacity = used_ * 2 + n;
+        Unit* fresh = static_cast<Unit*>(allocateOrDie(newCapacity * sizeof(Unit)));
+        if (pos != 0) std::memcpy(fresh, data_, pos * sizeof(Unit));
+        std::memcpy(fresh + pos, units, n * sizeof(Unit));
+        if (used_ > pos) std::memcpy(fresh + pos + n, data_ + pos, (used_ - pos) * sizeof(Unit));
+        if (!isBorrowed()) std::free(data_);
+        data_ = fresh;
+        capacity_ = newCapacity;
+    } else {
+        // memmove both ways keeps an insert of our own text correct.
+        const Unit* source = units;
+        Unit* aside = nullptr;
+        if (units >= data_ && units < data_ + used_) {
+            aside = static_cast<Unit*>(allocateOrDie(n * sizeof(Unit)));
+            std::memcpy(aside, units, n * sizeof(Unit));
+            source = aside;
+        }
+        if (used_ > pos) std::memmove(data_ + pos + n, data_ + pos, (used_ - pos) * sizeof(Unit));
+        std::memcpy(data_ + pos, source, n * sizeof(Unit));
+        std::free(aside);
+    }
+    used_ += n;
+}
+
+template <typename Unit>
+void qestring<Unit>::putUnit(size_t index, Unit unit) {
+    while (index >= used_) {
+        size_t size = used_ * 2 + 1;
+        Unit* fresh = static_cast<Unit*>(zeroAllocateOrDie(size, sizeof(Unit)));
+        if (used_ != 0) std::memcpy(fresh, data_, used_ * sizeof(Unit));
+        if (!isBorrowed()) std::free(data_);
+        data_ = fresh;
+        used_ = size;
+        capacity_ = size;
+    }
+    data_[index] = unit;
+}
+
+template <typename Unit>
+void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
+    if (n == npos) n = unitLength(text);
+    length_ = 0;
+    used_ = 0;
+    pushUnit(0);
+    length_ = n;
+    insertUnits(0, text, n);
+    pushUnit(0);
+}
+
+template <typename Unit>
+void qestring<Unit>::copyFrom(const qestring& other) {
+    length_ = other.length_;
+    used_ = other.used_;
+    capacity_ = other.used_;
+    borrowedSize_ = 0;
+    if (other.used_ == 0) {
+        data_ = nullptr;
+        return;
+    }
+    data_ = static_cast<Unit*>(allocateOrDie(other.used_ * sizeof(Unit)));
+    std::memcpy(data_, other.data_, other.used_ * sizeof(Unit));
+}
+
+template <typename Unit>
+void qestring<Unit>::stealFrom(qestring& other) {
+    data_ = other.data_;
+    used_ = other.used_;
+    capacity_ = other.capacity_;
+    length_ = other.length_;
+    borrowedSize_ = other.borrowedSize_;
+    other.data_ = nullptr;
+    other.used_ = other.capacity_ = other.length_ = other.borrowedSize_ = 0;
+}
+
+template <typename Unit>
+void qestring<Unit>::replace(size_t pos, size_t oldLength, const Unit* text, size_t newLength) {
+    if (oldLength == newLength) {
+        if (newLength != 0) std::memmove(data_ + pos, text, newLength * sizeof(Unit));
+        return;
+    }
+    size_t tail = pos + oldLength;
+    if (used_ > tail) std::memmove(data_ + pos, data_ + tail, (used_ - tail) * sizeof(Unit));
+    used_ -= oldLength;
+    insertUnits(pos, text, newLength);
+    length_ = length_ - oldLength + newLength;
+    data_[length_] = 0;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::find(size_t from, size_t count, const Unit* needle, size_t needleLength) const {
+    if (count < needleLength) return npos;
+    size_t window = count > length_ ? length_ - from : count;
+    if (from >= length_) return npos;
+    if (from + window > length_ || from + needleLength > length_ || needleLength > window) return npos;
+    for (size_t start = from; start <= from + window - needleLength; ++start) {
+        if (std::memcmp(data_ + start, needle, needleLength * sizeof(Unit)) == 0) return start;
+    }
+    return npos;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::replaceAll(const Unit* needle, const Unit* replacement) {
+    size_t needleLength = unitLength(needle);
+    size_t replacementLength = unitLength(replacement);
+    if (needleLength == 0) return 0;  // no caller passes one; refuse rather than loop
+    size_t replaced = 0;
+    size_t at = find(0, length_, needle, needleLength);
+    while (at != npos) {
+        ++replaced;
+        replace(at, needleLength, replacement, replacementLength);
+        size_t next = at + replacementLength;
+        if (length_ < next + needleLength) break;
+        at = find(next, length_ - next, needle, needleLength);
+    }
+    return replaced;
+}
+
+template <typename Unit>
+void qestring<Unit>::splitOnDot(qevector<qestring>& out, size_t count) const {
+    out.clear();
+    size_t remaining = count < length_ ? count : length_;
+    const Unit* piece = data_;
+    const Unit* cursor = data_;
+    while (remaining != 0) {
+        if (*cursor == '.') {
+            out.pushBack(qestring(piece, static_cast<size_t>(cursor - piece)));
+            piece = cursor + 1;
+        }
+        ++cursor;
+        --remaining;
+    }
+    if (cursor != piece) out.pushBack(qestring(piece, static_cast<size_t>(cursor - piece)));
+}
+
+template <typename Unit>
+int32_t qestring<Unit>::toInt() const {
+    const Unit* p = data_;
+    const Unit* end = data_ + length_;
+    bool negative = false;
+    if (p != end && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    uint32_t base = (p != end && *p == '0') ? 8 : 10;
+    uint32_t value = 0;  // unsigned: wraps instead of overflowing
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) value = value * base + static_cast<uint32_t>(*p - '0');
+    return static_cast<int32_t>(negative ? 0u - value : value);
+}
+
+template <typename Unit>
+qestring<Unit> qestring<Unit>::format(const Unit* fmt, ...) {
+    qestring result;
+    va_list args;
+    va_start(args, fmt);
+    result.vprintf(fmt, args);
+    va_end(args);
+    return result;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::printf(const Unit* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    size_t length = vprintf(fmt, args);
+    va_end(args);
+    return length;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::appendFormat(const Unit* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    size_t length = vappendFormat(fmt, args);
+    va_end(args);
+    return length;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::vprintf(const Unit* fmt, va_list args) {
+    if constexpr (sizeof(Unit) == 1) {
+        formatNarrow(*this, 0, fmt, args);
+    } else {
+        formatWide(*this, 0, fmt, args);
+    }
+    return length_;
+}
+
+template <typename Unit>
+size_t qestring<Unit>::vappendFormat(const Unit* fmt, va_list args) {
+    if constexpr (sizeof(Unit) == 1) {
+        formatNarrow(*this, length_, fmt, args);
+    } else {
+        formatWide(*this, length_, fmt, args);
+    }
+    return length_;
+}
+
+template class qestring<char>;
+template class qestring<char16_t>;
+
+}  // namespace qestl

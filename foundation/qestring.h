@@ -1,0 +1,232 @@
+// The house string, over 8-bit units (narrow: identifiers, messages, source
+// text) and UTF-16 units (wide: paths, file names, command-line arguments).
+//
+// Layout {data, used, capacity, length}. The length is cached so appends never
+// measure. After every operation the unit at `length` is 0 and used is at least
+// length + 1; units behind the terminator are not cleared. Strings built from
+// text hold two terminators (used = length + 2), the empty string one, and
+// conversion results one; copies keep the used and length of their source.
+// Appends and inserts go in before the terminators, so the number of trailing
+// zeros never changes through them.
+//
+// Three growth rules apply before every write:
+//  1. pushing one unit: when used + 1 exceeds capacity, grow to used * 2 + 1;
+//  2. inserting n units: when used + n exceeds capacity, grow to used * 2 + n;
+//  3. writing one unit at an index (the formatting engines): while the index is
+//     not below used, grow to exactly used * 2 + 1 zero-filled units and set
+//     used and capacity to that size.
+// A borrowed buffer (capacity all ones) is never freed or reallocated; should a
+// write ever need more room than it has, the string takes a copy of its own
+// rather than write past storage it does not own.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "foundation/memory.h"
+#include "foundation/vector.h"
+
+namespace qestl {
+
+template <typename Unit>
+class qestring {
+    static_assert(sizeof(Unit) == 1 || sizeof(Unit) == 2, "narrow or UTF-16 units");
+
+public:
+    using unit_type = Unit;
+
+    // Empty string with a one-unit buffer holding the terminator.
+    qestring() { pushUnit(0); }
+    // Text of n units; npos measures up to the first 0 unit.
+    qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
+    qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
+    // Copy: exactly the source's used units; capacity = the source's used.
+    qestring(const qestring& other) { copyFrom(other); }
+    qestring(qestring&& other) noexcept { stealFrom(other); }
+    ~qestring() { release(); }
+
+    qestring& operator=(const qestring& other) {
+        if (this != &other) {
+            release();
+            copyFrom(other);
+        }
+        return *this;
+    }
+    qestring& operator=(qestring&& other) noexcept {
+        if (this != &other) {
+            release();
+            stealFrom(other);
+        }
+        return *this;
+    }
+
+    // Replaces the contents, reusing an owned buffer; a borrowed one is dropped.
+    void assign(const Unit* text, size_t n = npos) {
+        dropBorrowed();
+        fillFrom(text, n);
+    }
+
+    // Length 0, a borrowed buffer dropped, an owned one kept; one terminator.
+    void clear() {
+        dropBorrowed();
+        length_ = 0;
+        used_ = 0;
+        pushUnit(0);
+    }
+
+    // Everything 0; the buffer freed unless borrowed.
+    void release() {
+        if (!isBorrowed()) std::free(data_);
+        data_ = nullptr;
+        used_ = 0;
+        capacity_ = 0;
+        length_ = 0;
+    }
+
+    // Points the string at a text it does not own (length units and a 0 unit
+    // behind them, in a buffer of size units); such a buffer is never freed or
+    // reallocated here.
+    void borrow(Unit* buffer, size_t length, size_t size = npos) {
+        release();
+        data_ = buffer;
+        length_ = length;
+        used_ = length + 1;
+        borrowedSize_ = size == npos ? length + 1 : size;
+        capacity_ = npos;
+    }
+    bool isBorrowed() const { return capacity_ == npos; }
+
+    void append(const Unit* text) {
+        size_t n = unitLength(text);
+        if (n == 0) return;
+        insertUnits(length_, text, n);
+        length_ += n;
+    }
+    void append(const Unit* text, size_t n) {
+        if (n == 0) return;
+        insertUnits(length_, text, n);
+        length_ += n;
+    }
+    void append(const qestring& other) { append(other.data_, other.length_); }
+    void append(std::basic_string_view<Unit> text) { append(text.data(), text.size()); }
+    void insert(size_t pos, const qestring& other) {
+        if (other.length_ == 0) return;
+        insertUnits(pos, other.data_, other.length_);
+        length_ += other.length_;
+    }
+
+    // A new string: the first length units of this one, then text.
+    qestring concat(const Unit* text) const {
+        qestring result(data_, length_);
+        result.append(text);
+        return result;
+    }
+
+    // Appends n units at position used (behind the terminators); the length
+    // does not change.
+    void appendUnits(const Unit* units, size_t n) { insertUnits(used_, units, n); }
+
+    // The core of every insert: n units at pos, the tail moved up. Changes
+    // used only; the caller adds to the length.
+    void insertUnits(size_t pos, const Unit* units, size_t n);
+    void insertBytes(size_t pos, const Unit* units, size_t n) { insertUnits(pos, units, n); }
+
+    // Pushes one 0 unit at position used (length unchanged).
+    void terminate() { pushUnit(0); }
+
+    // Growth rule 3: the index write of the formatting engines.
+    void putUnit(size_t index, Unit unit);
+    // Sets the length and writes its terminator through putUnit.
+    void setLength(size_t n) {
+        length_ = n;
+        putUnit(n, 0);
+    }
+
+    size_t length() const { return length_; }
+    size_t used() const { return used_; }
+    size_t capacity() const { return capacity_; }
+    bool empty() const { return length_ == 0; }
+    const Unit* c_str() const { return data_; }
+    Unit* data() { return data_; }
+    const Unit* data() const { return data_; }
+    Unit operator[](size_t i) const { return data_[i]; }
+    std::basic_string_view<Unit> view() const {
+        return data_ == nullptr ? std::basic_string_view<Unit>() : std::basic_string_view<Unit>(data_, length_);
+    }
+
+    void replace(size_t pos, size_t oldLength, const Unit* text, size_t newLength);
+    size_t find(size_t from, size_t count, const Unit* needle, size_t needleLength) const;
+    size_t replaceAll(const Unit* needle, const Unit* replacement);
+    void splitOnDot(qevector<qestring>& out, size_t count) const;
+    int32_t toInt() const;
+
+    // printf-style formatting through the house engines: `format` builds a new
+    // string, `printf` replaces the text and `appendFormat` formats at the end;
+    // both return the new length.
+    static qestring format(const Unit* fmt, ...);
+    size_t printf(const Unit* fmt, ...);
+    size_t appendFormat(const Unit* fmt, ...);
+    size_t vprintf(const Unit* fmt, va_list args);
+    size_t vappendFormat(const Unit* fmt, va_list args);
+
+    friend bool operator==(const qestring& a, const qestring& b) { return a.view() == b.view(); }
+    friend bool operator==(const qestring& a, std::basic_string_view<Unit> b) { return a.view() == b; }
+
+private:
+    void constructFrom(const Unit* text, size_t n) { fillFrom(text, n); }
+    void fillFrom(const Unit* text, size_t n);
+    void copyFrom(const qestring& other);
+    void stealFrom(qestring& other);
+    void pushUnit(Unit unit);
+    void dropBorrowed() {
+        if (isBorrowed()) {
+            data_ = nullptr;
+            capacity_ = 0;
+            used_ = 0;
+            length_ = 0;
+        }
+    }
+    bool fits(size_t units) const { return isBorrowed() ? units <= borrowedSize_ : units <= capacity_; }
+    void reallocate(size_t newCapacity);
+
+    Unit* data_ = nullptr;
+    size_t used_ = 0;
+    size_t capacity_ = 0;
+    size_t length_ = 0;
+    size_t borrowedSize_ = 0;  // real size of a borrowed buffer, in units
+};
+
+using qestringA = qestring<char>;
+using qestringW = qestring<char16_t>;
+using StringVector = qevector<qestringA>;
+using WStringVector = qevector<qestringW>;
+
+// Code-page conversions. The system code page is UTF-8 on this host. Bytes
+// that are not valid UTF-8 (file names on Linux are bytes) decode each to a
+// lone surrogate U+DC80..U+DCFF and encode back to the same byte, so a path
+// survives the round trip unchanged. A lone surrogate of any other value
+// encodes as U+FFFD. Both return a C-heap buffer without terminator (null when
+// the count is 0) and store the unit count.
+char16_t* ansiToWide(const char* text, size_t n, size_t* count);
+char* wideToAnsi(const char16_t* units, size_t n, size_t* count);
+
+// The converting constructions: the result holds used = length + 1.
+qestringW widen(const char* text, size_t n = npos);
+qestringW widen(const qestringA& text);
+qestringA narrow(const char16_t* units, size_t n = npos);
+qestringA narrow(const qestringW& text);
+
+// The house formatting engines (defined with the engines, not here). Each
+// writes at start onwards, then a 0 unit, and sets the length to the end of
+// its output. formatNarrow returns the units it wrote, formatWide the new
+// length.
+size_t formatNarrow(qestringA& out, size_t start, const char* fmt, va_list args);
+size_t formatWide(qestringW& out, size_t start, const char16_t* fmt, va_list args);
+
+extern template class qestring<char>;
+extern template class qestring<char16_t>;
+
+}  // namespace qestl

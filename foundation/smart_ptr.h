@@ -1,0 +1,88 @@
+// Counted objects and the pointer that holds them.
+//
+// The count lives in the object; the pointer carries the function that
+// disposes of the object when its last reference goes. Counts are plain: the
+// compiler runs on one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/vector.h"
+
+namespace qestl {
+
+// The base of every object held through SmartPtr. Objects start with count 0
+// and live in C heap memory (see operator new) unless placed in a pool.
+class CountedObject {
+public:
+    CountedObject() = default;
+    // A copy is a new object: it starts uncounted.
+    CountedObject(const CountedObject&) noexcept {}
+    CountedObject& operator=(const CountedObject&) noexcept { return *this; }
+    virtual ~CountedObject() = default;
+
+    // Drops one reference; true when none is left.
+    virtual bool release() { return --refCount_ == 0; }
+    void addReference() { ++refCount_; }
+    uint32_t referenceCount() const { return refCount_; }
+
+    // The disposal frees with the C heap, so plain `new` must allocate there.
+    // A failed allocation yields null rather than throwing.
+    static void* operator new(size_t bytes) noexcept;
+    static void* operator new(size_t, void* place) noexcept { return place; }
+    static void operator delete(void* memory) noexcept;
+    static void operator delete(void*, void*) noexcept {}
+
+private:
+    uint32_t refCount_ = 0;
+};
+
+using Deleter = void (*)(CountedObject* object);
+
+// Unregisters, destroys and frees a C heap object; nothing for null.
+void defaultDeleter(CountedObject* object);
+
+class SmartPtr {
+public:
+    SmartPtr() = default;
+    // Takes object (count + 1) unless it is null.
+    SmartPtr(CountedObject* object);  // NOLINT: implicit by design
+    SmartPtr(CountedObject* object, Deleter deleter);
+    // Where an int 0 stands for "no object": a null pointer.
+    SmartPtr(const int& zero);  // NOLINT: implicit by design
+    // Adds a reference; the copy disposes through defaultDeleter, whatever
+    // the source's deleter was.
+    SmartPtr(const SmartPtr& other);
+    // Adds a reference and takes the source's deleter.
+    SmartPtr& operator=(const SmartPtr& other);
+    ~SmartPtr() { reset(); }
+
+    // Releases the held object: its deleter runs when the count reaches 0.
+    void reset();
+
+    CountedObject* get() const { return object_; }
+    template <typename T>
+    T* as() const {
+        return static_cast<T*>(object_);
+    }
+    CountedObject* operator->() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+    bool operator==(const SmartPtr& other) const { return object_ == other.object_; }
+
+    Deleter deleter() const { return deleter_; }
+    uint32_t extra() const { return extra_; }
+
+private:
+    CountedObject* object_ = nullptr;
+    Deleter deleter_ = defaultDeleter;
+    uint32_t extra_ = 0;
+};
+
+// Elements are copied (count + 1, deleter reset to the default) and released.
+using SmartPtrVector = qevector<SmartPtr>;
+// The same element handling; the name used by template instantiation and the
+// resource table.
+using ObjectRefVector = qevector<SmartPtr>;
+
+}  // namespace qestl

@@ -1,0 +1,117 @@
+#include "foundation/stream.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace qestl {
+
+uint32_t qeistream::read(void*, uint32_t) { return 0; }
+uint32_t qeistream::write(const void*, uint32_t) { return 0; }
+uint64_t qeistream::seek(uint32_t, int64_t) { return 0; }
+
+qeByteStream::qeByteStream(const void* data, uint64_t size) { borrow(data, size); }
+
+qeByteStream::~qeByteStream() { close(); }
+
+void qeByteStream::borrow(const void* data, uint64_t size) {
+    close();
+    // Never written through: appends copy the bytes out first.
+    data_ = static_cast<uint8_t*>(const_cast<void*>(data));
+    size_ = size;
+    capacity_ = size;
+    borrowed_ = 1;
+}
+
+bool qeByteStream::open() {
+    if (source_ != nullptr) {
+        qeistream* source = source_;
+        uint8_t piece[64];
+        for (;;) {
+            uint32_t got = source->read(piece, sizeof piece);
+            if (got == 0 || got > sizeof piece) break;
+            if (!appendBytes(piece, got)) break;
+        }
+        source_ = nullptr;
+    }
+    return true;
+}
+
+uint64_t qeByteStream::remaining() {
+    uint64_t end = size();
+    uint64_t at = tell();
+    return at < end ? end - at : 0;
+}
+
+uint32_t qeByteStream::read(void* destination, uint32_t count) {
+    // Measured on the buffer itself, whatever a subclass reports.
+    uint64_t available = position_ < size_ ? size_ - position_ : 0;
+    uint32_t take = available < count ? static_cast<uint32_t>(available) : count;
+    if (take == 0) return 0;
+    std::memcpy(destination, data_ + position_, take);
+    position_ += take;
+    return take;
+}
+
+uint32_t qeByteStream::write(const void* source, uint32_t count) {
+    return appendBytes(source, count) ? count : 0;
+}
+
+bool qeByteStream::appendBytes(const void* bytes, uint64_t count) {
+    if (count == 0) return true;
+    // Growth doubles the size: refuse what could not be doubled.
+    constexpr uint64_t kLimit = UINT64_MAX / 4;
+    if (size_ > kLimit || count > kLimit - size_) return false;
+    if (isBorrowed() || size_ + count > capacity_) {
+        uint64_t grown = size_ * 2 + count;
+        auto* fresh = static_cast<uint8_t*>(std::malloc(grown));
+        if (fresh == nullptr) return false;
+        if (size_ != 0) std::memcpy(fresh, data_, size_);
+        // The source may lie inside the old buffer: copy before freeing it.
+        const auto* from = static_cast<const uint8_t*>(bytes);
+        if (data_ != nullptr && from >= data_ && from < data_ + size_) from = fresh + (from - data_);
+        std::memcpy(fresh + size_, from, count);
+        if (!isBorrowed()) std::free(data_);
+        data_ = fresh;
+        capacity_ = grown;
+        borrowed_ = 0;
+    } else {
+        std::memmove(data_ + size_, bytes, count);
+    }
+    size_ += count;
+    return true;
+}
+
+uint64_t qeByteStream::seek(uint32_t origin, int64_t offset) {
+    switch (origin) {
+        case kSeekBegin: position_ = static_cast<uint64_t>(offset); break;
+        case kSeekCurrent: position_ += static_cast<uint64_t>(offset); break;
+        case kSeekEnd: position_ = size() - static_cast<uint64_t>(offset); break;
+        default: break;
+    }
+    return position_;
+}
+
+bool qeByteStream::close() {
+    if (!isBorrowed()) std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    capacity_ = 0;
+    source_ = nullptr;
+    borrowed_ = 0;
+    return true;
+}
+
+uint32_t qeZStream::read(void* destination, uint32_t count) {
+    return wrapped_ != nullptr ? wrapped_->read(destination, count) : 0;
+}
+
+uint32_t qeZStream::write(const void* source, uint32_t count) {
+    if (wrapped_ == nullptr) return 0;
+    uint32_t written = wrapped_->write(source, count);
+    count_ += written;
+    return written;
+}
+
+}  // namespace qestl
+
+bool callStreamClose(qestl::qeistream* stream) { return stream != nullptr && stream->close(); }

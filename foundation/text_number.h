@@ -1,0 +1,28 @@
+// Readers of number literals as the source text writes them.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/qestring.h"
+
+namespace qestl {
+
+// The digit test behind literal classification, over [start, end).
+// hexOnly: after an optional "0x" or a leading 'x', every byte is a
+// hexadecimal digit. Otherwise: after an optional '+' or '-' or a leading
+// "0x", every byte is a decimal digit or '.', and the last byte may also be
+// 'H' or 'h'. An empty remainder counts as a number.
+bool isNumberSpan(const char* start, const char* end, bool hexOnly);
+
+// Value of hexadecimal text after an optional "0x" and then an optional 'x';
+// stops at the first other byte, wraps on overflow; 0 for no digits.
+uint32_t parseHexInt(const qestringA& text);
+
+// Decimal text with an optional sign; a leading '0' makes the base 8 (the
+// digits 8 and 9 still count their face value). Wraps on overflow.
+int64_t parseInt64(const qestringA& text);
+
+// The decimal form of isNumberSpan over the whole string.
+bool isNumericText(const qestringA& text);
+
+}  // namespace qestl

@@ -1,0 +1,254 @@
+// The house growable array.
+//
+// Every vector of the compiler shares one header {data, count, capacity} and
+// one growth rule: one element at a time it grows to count * 2 + 1, n at a
+// time to count * 2 + n. On growth the elements are copy-constructed into the
+// new buffer and the new element is placed before the old elements are
+// destroyed, so a counted element never drops to zero through a move. A
+// capacity of all ones marks a borrowed buffer that is never freed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+#include "foundation/memory.h"
+
+namespace qestl {
+
+template <typename T>
+class qevector {
+public:
+    qevector() = default;
+    qevector(const qevector& other) { appendRange(other.data_, other.count_); }
+    qevector(qevector&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          count_(std::exchange(other.count_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    qevector& operator=(const qevector& other) {
+        if (this != &other) {
+            qevector copy(other);
+            swap(copy);
+        }
+        return *this;
+    }
+    qevector& operator=(qevector&& other) noexcept {
+        if (this != &other) {
+            clear();
+            swap(other);
+        }
+        return *this;
+    }
+    ~qevector() { clear(); }
+
+    void swap(qevector& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(count_, other.count_);
+        std::swap(capacity_, other.capacity_);
+    }
+
+    // Takes storage that belongs to somebody else; it is never freed here.
+    void borrow(T* buffer, size_t count) {
+        clear();
+        data_ = buffer;
+        count_ = count;
+        capacity_ = npos;
+    }
+    bool isBorrowed() const { return capacity_ == npos; }
+
+    size_t size() const { return count_; }
+    size_t count() const { return count_; }
+    size_t capacity() const { return capacity_; }
+    bool empty() const { return count_ == 0; }
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    T* begin() { return data_; }
+    T* end() { return data_ + count_; }
+    const T* begin() const { return data_; }
+    const T* end() const { return data_ + count_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+    T* at(size_t i) { return data_ + i; }
+    const T* at(size_t i) const { return data_ + i; }
+    T& back() { return data_[count_ - 1]; }
+    const T& back() const { return data_[count_ - 1]; }
+
+    void pushBack(const T& element) {
+        if (count_ + 1 > capacity_) {
+            regrow(count_ * 2 + 1, count_, &element, 1);
+        } else {
+            new (data_ + count_) T(element);
+        }
+        ++count_;
+    }
+
+    void append(const T* elements, size_t n) { insertRange(count_, elements, n); }
+    void appendRange(const T* elements, size_t n) { insertRange(count_, elements, n); }
+
+    // Inserts n copies at index; the tail moves up.
+    void insertRange(size_t index, const T* elements, size_t n) {
+        if (n == 0) return;
+        if (count_ + n > capacity_) {
+            regrow(count_ * 2 + n, index, elements, n);
+        } else {
+            // Elements may alias our own storage: copy them aside first.
+            qevector<T> copies;
+            const T* source = elements;
+            if (elements >= data_ && elements < data_ + count_) {
+                copies.reserveExact(n);
+                for (size_t i = 0; i < n; ++i) new (copies.data_ + i) T(elements[i]);
+                copies.count_ = n;
+                source = copies.data_;
+            }
+            copyConstructRange(data_ + index + n, data_ + index, count_ - index, /*destroySource=*/true);
+            for (size_t i = 0; i < n; ++i) new (data_ + index + i) T(source[i]);
+        }
+        count_ += n;
+    }
+
+    // Exactly n elements: a new buffer of n, the first min(count, n) copied,
+    // the rest default-constructed. Nothing happens when count and capacity are n.
+    void resize(size_t n) {
+        if (capacity_ == n && count_ == n) return;
+        T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        size_t kept = count_ < n ? count_ : n;
+        for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
+        for (size_t i = kept; i < n; ++i) new (fresh + i) T();
+        destroyAll();
+        releaseBuffer();
+        data_ = fresh;
+        count_ = n;
+        capacity_ = n;
+    }
+
+    void erase(size_t index) {
+        data_[index].~T();
+        for (size_t i = index + 1; i < count_; ++i) {
+            new (data_ + i - 1) T(data_[i]);
+            data_[i].~T();
+        }
+        --count_;
+    }
+
+    void popBack() {
+        --count_;
+        data_[count_].~T();
+    }
+
+    // A borrowed buffer is dropped; an owned one has its elements destroyed
+    // in order and is freed.
+    void clear() {
+        if (!isBorrowed()) {
+            destroyAll();
+            releaseBuffer();
+        }
+        data_ = nullptr;
+        count_ = 0;
+        capacity_ = 0;
+    }
+
+    // Copy-constructs n elements into raw memory, overlap-safe. With
+    // destroySource the sources are destroyed once copied (a move).
+    static void copyConstructRange(T* destination, T* source, size_t n, bool destroySource = false) {
+        if (n == 0 || destination == source) return;
+        if (destination > source) {
+            for (size_t i = n; i-- > 0;) {
+                new (destination + i) T(source[i]);
+                if (destroySource) source[i].~T();
+            }
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                new (destination + i) T(source[i]);
+                if (destroySource) source[i].~T();
+            }
+        }
+    }
+
+protected:
+    void reserveExact(size_t n) {
+        data_ = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        capacity_ = n;
+    }
+
+    // Moves to a buffer of newCapacity with n new elements at index.
+    void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
+        T* fresh = static_cast<T*>(allocateOrDie(newCapacity * sizeof(T)));
+        for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
+        for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+        for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+        destroyAll();
+        releaseBuffer();
+        data_ = fresh;
+        capacity_ = newCapacity;
+    }
+
+    void destroyAll() {
+        for (size_t i = 0; i < count_; ++i) data_[i].~T();
+    }
+
+    void releaseBuffer() {
+        if (!isBorrowed()) std::free(data_);
+    }
+
+    T* data_ = nullptr;
+    size_t count_ = 0;
+    size_t capacity_ = 0;
+};
+
+// The byte array: also the buffer of the in-memory byte stream.
+class ByteVector : public qevector<uint8_t> {
+public:
+    using qevector<uint8_t>::qevector;
+
+    // The index write of the formatting engines: while index is not below
+    // count, the buffer grows to exactly count * 2 + 1 zero-filled bytes.
+    void putAt(size_t index, uint8_t byte) {
+        while (index >= count_) {
+            if (isBorrowed()) {
+                // Never write past storage we do not own: take a copy first.
+                unborrow(count_ * 2 + 1);
+            } else {
+                resize(count_ * 2 + 1);
+            }
+        }
+        data_[index] = byte;
+    }
+
+    // Frees the buffer unless borrowed; the header is zeroed.
+    void release() { clear(); }
+
+    // count 0; a borrowed buffer is dropped; an owned one is freed when the
+    // flag is 1, detached without freeing for any other non-zero flag, and
+    // kept for 0.
+    void reset(int flag) {
+        if (isBorrowed()) {
+            data_ = nullptr;
+            capacity_ = 0;
+        } else if (flag == 1) {
+            std::free(data_);
+            data_ = nullptr;
+            capacity_ = 0;
+        } else if (flag != 0) {
+            data_ = nullptr;
+            capacity_ = 0;
+        }
+        count_ = 0;
+    }
+
+private:
+    void unborrow(size_t n) {
+        uint8_t* fresh = static_cast<uint8_t*>(zeroAllocateOrDie(n, 1));
+        memMoveBytes(fresh, data_, count_);
+        data_ = fresh;
+        count_ = n;
+        capacity_ = n;
+    }
+};
+
+using U32Vector = qevector<uint32_t>;
+using U64Vector = qevector<uint64_t>;
+using VectorOfU64Vectors = qevector<U64Vector>;
+
+}  // namespace qestl

@@ -1,0 +1,32 @@
+// Any bytes as an LZMA container, and any bytes through a round trip.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "foundation/lzma_stream.h"
+
+namespace {
+
+// Refuses to grow past a bound, so a tiny stream cannot claim gigabytes.
+class BoundedOutput : public qestl::qeByteStream {
+public:
+    uint32_t write(const void* source, uint32_t count) override {
+        if (size() + count > (uint64_t{16} << 20)) return 0;
+        return qestl::qeByteStream::write(source, count);
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    {
+        qestl::qeByteStream input(data, size);
+        BoundedOutput output;
+        lzmaDecompressStream(output, input);
+    }
+    qestl::qeByteStream input(data, size), packed, unpacked;
+    if (!lzmaCompressStream(packed, input)) __builtin_trap();
+    if (!lzmaDecompressStream(unpacked, packed)) __builtin_trap();
+    if (unpacked.size() != size || (size != 0 && std::memcmp(unpacked.data(), data, size) != 0)) __builtin_trap();
+    return 0;
+}

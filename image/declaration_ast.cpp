@@ -1,0 +1,274 @@
+#include "image/declaration_ast.h"
+
+namespace {
+
+// The node has no field yet for its block index; this is where it gets set.
+void setNodeIndex(qeAbstractNode&, uint32_t) {}
+
+bool writeU32(qestl::qeistream& stream, uint32_t value) {
+    uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    return stream.write(bytes, 4) == 4;
+}
+
+bool writeBytes(qestl::qeistream& stream, const void* bytes, uint64_t size) {
+    if (size > UINT32_MAX) return false;
+    return size == 0 || stream.write(bytes, static_cast<uint32_t>(size)) == size;
+}
+
+bool writeEmptyRecord(qestl::qeistream& stream, uint32_t index) {
+    bool ok = writeU32(stream, kEmptyNodeRecord);
+    for (int field = 0; field < 7; ++field) ok = writeU32(stream, 0) && ok;  // text, flags, file, span
+    ok = writeU32(stream, index) && ok;
+    for (int field = 0; field < 3; ++field) ok = writeU32(stream, 0) && ok;  // no operands, children, indices
+    return ok;
+}
+
+// One record; the node's attached node, operands and children join the queue,
+// and their indices continue from the last one handed out.
+bool writeNodeRecord(qestl::qeistream& stream, const qeAbstractNode& node, uint32_t index, AstNodeVector& queue,
+                     uint32_t& nextIndex) {
+    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const uint64_t operandCount = node.operands.size();
+    const uint64_t childCount = node.children.size();
+    const uint64_t indexCount = operandCount + childCount + (attached ? 1 : 0);
+    if (indexCount > UINT32_MAX - nextIndex) return false;
+
+    bool ok = writeU32(stream, node.kind);
+    ok = writeU32(stream, static_cast<uint32_t>(node.text.length())) && ok;
+    ok = node.text.length() <= UINT32_MAX && writeBytes(stream, node.text.c_str(), node.text.length()) && ok;
+    ok = writeU32(stream, node.flags) && ok;
+    ok = writeU32(stream, node.fileIndex) && ok;
+    ok = writeU32(stream, node.startLine) && ok;
+    ok = writeU32(stream, node.startColumn) && ok;
+    ok = writeU32(stream, node.endLine) && ok;
+    ok = writeU32(stream, node.endColumn) && ok;
+    ok = writeU32(stream, index) && ok;
+    ok = writeU32(stream, static_cast<uint32_t>(operandCount)) && ok;
+    ok = writeU32(stream, static_cast<uint32_t>(childCount)) && ok;
+    ok = writeU32(stream, static_cast<uint32_t>(indexCount)) && ok;
+    auto enqueue = [&](const _KNode<qeAbstractNode>& slot) {
+        ok = writeU32(stream, nextIndex++) && ok;
+        queue.pushBack(slot);
+    };
+    if (attached) enqueue(node.annotations);
+    for (const _KNode<qeAbstractNode>& operand : node.operands) enqueue(operand);
+    for (const _KNode<qeAbstractNode>& child : node.children) enqueue(child);
+    return ok;
+}
+
+// Bounds-checked little-endian reads over the block's payload.
+class PayloadCursor {
+public:
+    PayloadCursor(const uint8_t* data, uint64_t size, uint64_t position) : data_(data), size_(size), pos_(position) {}
+
+    bool u32(uint32_t& value) {
+        if (size_ - pos_ < 4) return false;
+        const uint8_t* p = data_ + pos_;
+        value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        pos_ += 4;
+        return true;
+    }
+    bool bytes(uint64_t count, const char*& start) {
+        if (size_ - pos_ < count) return false;
+        start = reinterpret_cast<const char*>(data_ + pos_);
+        pos_ += count;
+        return true;
+    }
+    uint64_t position() const { return pos_; }
+    uint64_t left() const { return size_ - pos_; }
+
+private:
+    const uint8_t* data_;
+    uint64_t size_;
+    uint64_t pos_;
+};
+
+bool readU32(qestl::qeistream& stream, uint32_t& value) {
+    uint8_t b[4];
+    if (stream.read(b, 4) != 4) return false;
+    value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return true;
+}
+
+// Reads exactly `count` bytes, growing the buffer only as bytes arrive, so a
+// length field larger than the file costs nothing.
+bool readExactly(qestl::qeistream& stream, uint64_t count, qestl::ByteVector& out) {
+    uint8_t chunk[65536];
+    while (out.size() < count) {
+        uint64_t want = count - out.size();
+        uint32_t piece = want > sizeof chunk ? uint32_t(sizeof chunk) : uint32_t(want);
+        uint32_t got = stream.read(chunk, piece);
+        if (got == 0 || got > piece) return false;
+        out.appendRange(chunk, got);
+    }
+    return true;
+}
+
+// A record as read: its node (empty for kind 62) and the indices it lists,
+// the attached node's first, then the operands', then the children's.
+struct ReadRecord {
+    _KNode<qeAbstractNode> node;
+    qestl::U32Vector indices;
+    uint32_t operandCount = 0;
+};
+
+bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const DeclarationAstReader& reader,
+                ReadRecord& record) {
+    uint32_t kind = 0;
+    if (!cursor.u32(kind)) return false;
+    if (kind == kEmptyNodeRecord) return true;
+
+    uint32_t textLength = 0;
+    const char* text = nullptr;
+    qeAbstractNode prototype;
+    uint32_t storedIndex = 0, childCount = 0, indexCount = 0;
+    if (!cursor.u32(textLength) || !cursor.bytes(textLength, text)) return false;
+    if (!cursor.u32(prototype.flags) || !cursor.u32(prototype.fileIndex) || !cursor.u32(prototype.startLine) ||
+        !cursor.u32(prototype.startColumn) || !cursor.u32(prototype.endLine) || !cursor.u32(prototype.endColumn) ||
+        !cursor.u32(storedIndex) || !cursor.u32(record.operandCount) || !cursor.u32(childCount) ||
+        !cursor.u32(indexCount)) {
+        return false;
+    }
+    const bool attached = (prototype.flags & kNodeHasAttachedNode) != 0;
+    const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
+    if (storedIndex != index || prototype.fileIndex >= pathCount || indexCount != expected ||
+        uint64_t(indexCount) * 4 > cursor.left()) {
+        return false;
+    }
+    prototype.kind = kind;
+    prototype.text.assign(text, textLength);
+    markLibraryNode(prototype, reader.unitLevel);
+    record.indices.resize(indexCount);
+    for (uint32_t& slot : record.indices) cursor.u32(slot);
+    record.node = _KNode<qeAbstractNode>(newAstNode(prototype));
+    return true;
+}
+
+// Hands each listed node to the node that lists it. A node must come after
+// the one that lists it and be listed only once: the result is a tree.
+bool linkRecords(qestl::qevector<ReadRecord>& records) {
+    const size_t count = records.size();
+    qestl::ByteVector claimed;
+    claimed.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        ReadRecord& record = records[i];
+        if (!record.node) continue;
+        qeAbstractNode& node = *record.node;
+        const size_t attached = (node.flags & kNodeHasAttachedNode) ? 1 : 0;
+        for (size_t position = 0; position < record.indices.size(); ++position) {
+            const uint32_t j = record.indices[position];
+            if (j <= i || j >= count || claimed[j]) return false;
+            claimed[j] = 1;
+            const _KNode<qeAbstractNode>& slot = records[j].node;
+            if (position < attached) {
+                node.annotations = slot;
+            } else if (position < attached + record.operandCount) {
+                node.operands.pushBack(slot);
+            } else {
+                node.children.pushBack(slot);
+            }
+        }
+    }
+    return true;
+}
+
+// The string list at the head of the payload; its end is left in `end`.
+bool readPathList(const qestl::ByteVector& payload, qestl::StringVector& paths, uint64_t& end) {
+    PayloadCursor cursor(payload.data(), payload.size(), 0);
+    uint32_t count = 0;
+    if (!cursor.u32(count) || uint64_t(count) * 4 > cursor.left()) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t length = 0;
+        const char* bytes = nullptr;
+        if (!cursor.u32(length) || !cursor.bytes(length, bytes)) return false;
+        paths.pushBack(qestl::qestringA(bytes, length));
+    }
+    end = cursor.position();
+    return true;
+}
+
+}  // namespace
+
+// The node has no fields yet for the included-unit mark and the unit level.
+void markLibraryNode(qeAbstractNode&, uint16_t) {}
+
+bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strings) {
+    if (strings.size() > UINT32_MAX) return false;
+    bool ok = writeU32(stream, static_cast<uint32_t>(strings.size()));
+    for (const qestl::qestringW& string : strings) {
+        qestl::qestringA bytes = qestl::narrow(string);
+        ok = bytes.length() <= UINT32_MAX && writeU32(stream, static_cast<uint32_t>(bytes.length())) &&
+             writeBytes(stream, bytes.c_str(), bytes.length()) && ok;
+    }
+    return ok;
+}
+
+bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNode>& root) {
+    AstNodeVector queue;
+    queue.pushBack(root);
+    uint32_t nextIndex = 1;
+    bool ok = true;
+    // One queue serves every level: the nodes still to be written on this
+    // level come before those already queued for the next, so numbering by
+    // queue position is numbering breadth first.
+    for (size_t head = 0; ok && head < queue.size(); ++head) {
+        const _KNode<qeAbstractNode> node = queue[head];  // a copy: the queue may grow below
+        const uint32_t index = static_cast<uint32_t>(head);
+        if (writer.stream.size() > UINT32_MAX) return false;
+        writer.offsets.pushBack(static_cast<uint32_t>(writer.stream.size()));
+        if (!node) {
+            ok = writeEmptyRecord(writer.stream, index);
+        } else {
+            setNodeIndex(*node, index);
+            ok = writeNodeRecord(writer.stream, *node, index, queue, nextIndex);
+        }
+    }
+    return ok;
+}
+
+bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) {
+    const uint64_t length = writer.stream.size();
+    if (writer.offsets.size() > UINT32_MAX || length > UINT32_MAX) return false;
+    bool ok = writeU32(out, static_cast<uint32_t>(writer.offsets.size()));
+    for (uint32_t offset : writer.offsets) ok = writeU32(out, offset) && ok;
+    ok = writeU32(out, static_cast<uint32_t>(length)) && ok;
+    return writeBytes(out, writer.stream.data(), length) && ok;
+}
+
+bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, _KNode<qeAbstractNode>& root,
+                        qestl::qeistream& stream) {
+    root.reset();
+    uint32_t count = 0;
+    if (!readU32(stream, count) || count == 0) return false;
+    qestl::ByteVector offsetBytes;
+    if (!readExactly(stream, uint64_t(count) * 4, offsetBytes)) return false;
+    uint32_t length = 0;
+    qestl::ByteVector payload;
+    if (!readU32(stream, length) || !readExactly(stream, length, payload)) return false;
+
+    qestl::StringVector paths;
+    uint64_t listEnd = 0;
+    if (!readPathList(payload, paths, listEnd)) return false;
+
+    PayloadCursor offsets(offsetBytes.data(), offsetBytes.size(), 0);
+    qestl::qevector<ReadRecord> records;
+    records.resize(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t offset = 0;
+        offsets.u32(offset);
+        // Records follow the string list; the first starts right behind it.
+        if (offset < listEnd || offset >= payload.size() || (i == 0 && offset != listEnd)) return false;
+        PayloadCursor record(payload.data(), payload.size(), offset);
+        if (!readRecord(record, i, static_cast<uint32_t>(paths.size()), reader, records[i])) return false;
+    }
+    if (!records[0].node || !linkRecords(records)) return false;
+
+    // Only a sound block reaches the source table.
+    qestl::U32Vector fileIndexes;
+    for (const qestl::qestringA& path : paths) fileIndexes.pushBack(sources.registerPath(qestl::widen(path)));
+    for (ReadRecord& record : records) {
+        if (record.node) record.node->fileIndex = fileIndexes[record.node->fileIndex];
+    }
+    root = records[0].node;
+    return true;
+}

@@ -1,0 +1,62 @@
+// The declaration-tree block: a syntax tree stored breadth first, as static
+// libraries carry their sources and link libraries their template functions.
+//
+//   u32 N, N x u32 record offsets, u32 L, then L bytes: the string list of
+//   source paths followed by the N node records in index order.
+//
+// Offsets count from the start of the string list. Node 0 is the root; a null
+// operand or child keeps its slot as a record of kind 62.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/qestring.h"
+#include "foundation/stream.h"
+#include "foundation/vector.h"
+#include "source/ast_nodes.h"
+#include "source/node.h"
+
+inline constexpr uint32_t kEmptyNodeRecord = 62;
+// Flag of a node that carries an attached (annotation-list) node.
+inline constexpr uint32_t kNodeHasAttachedNode = 0x100;
+
+struct DeclarationAstWriter {
+    qestl::qeByteStream stream;  // the string list, then the node records
+    qestl::U32Vector offsets;    // position of each record, in index order
+};
+
+// u32 count, then per string a u32 byte length and its bytes in the ANSI code
+// page, no terminator.
+bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strings);
+
+// Appends the tree below root to the writer's stream, numbering its nodes
+// breadth first from the root (index 0).
+bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNode>& root);
+
+// Writes the finished block: N, the offsets, L and the stream's bytes.
+bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer);
+
+// Where the paths of a block's string list go: the compile's source table,
+// which gives each its file index in this compilation.
+class SourcePathTable {
+public:
+    virtual uint32_t registerPath(const qestl::qestringW& path) = 0;
+
+protected:
+    ~SourcePathTable() = default;
+};
+
+// Marks a node as read from a library: it belongs to an included unit, and
+// its unit level is the library's number.
+void markLibraryNode(qeAbstractNode& node, uint16_t unitLevel);
+
+struct DeclarationAstReader {
+    uint16_t unitLevel = 0;  // given to every node read
+};
+
+// Reads one block from the stream into `root`. Every count, length, offset
+// and index is checked against the block; a node may only be listed below a
+// node of smaller index and only once, so what is read is always a tree.
+// False, with nothing kept, for a block that is not one.
+bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, _KNode<qeAbstractNode>& root,
+                        qestl::qeistream& stream);

@@ -1,0 +1,105 @@
+#include "platform/file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+struct FileObject {
+    int descriptor;
+};
+
+namespace {
+
+FileHandle wrap(int descriptor) {
+    if (descriptor < 0) return nullptr;
+    return new FileObject{descriptor};
+}
+
+}  // namespace
+
+FileHandle fileOpenRead(const char* path) {
+    if (path == nullptr) return nullptr;
+    int descriptor = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    // A directory opens fine here, but a file reader must refuse it as the
+    // other hosts do.
+    struct stat info;
+    if (::fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    return wrap(descriptor);
+}
+
+FileHandle fileCreate(const char* path, bool append) {
+    if (path == nullptr) return nullptr;
+    int flags = append ? (O_WRONLY | O_CREAT | O_APPEND) : (O_RDWR | O_CREAT | O_TRUNC);
+    return wrap(::open(path, flags | O_CLOEXEC, 0666));
+}
+
+bool fileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
+    *done = 0;
+    if (file == nullptr) return false;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (*done < count) {
+        ssize_t got = ::read(file->descriptor, bytes + *done, count - *done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) break;
+        *done += static_cast<uint32_t>(got);
+    }
+    return true;
+}
+
+bool fileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* done) {
+    *done = 0;
+    if (file == nullptr) return false;
+    auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (*done < count) {
+        ssize_t put = ::write(file->descriptor, bytes + *done, count - *done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (put == 0) return false;
+        *done += static_cast<uint32_t>(put);
+    }
+    return true;
+}
+
+bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position) {
+    if (file == nullptr) return false;
+    int whence;
+    switch (origin) {
+        case SeekOrigin::Begin: whence = SEEK_SET; break;
+        case SeekOrigin::Current: whence = SEEK_CUR; break;
+        case SeekOrigin::End: whence = SEEK_END; break;
+        default: return false;
+    }
+    off_t result = ::lseek(file->descriptor, static_cast<off_t>(offset), whence);
+    if (result < 0) return false;
+    *position = static_cast<uint64_t>(result);
+    return true;
+}
+
+bool fileSize(FileHandle file, uint64_t* size) {
+    if (file == nullptr) return false;
+    struct stat info;
+    if (::fstat(file->descriptor, &info) != 0) return false;
+    *size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+bool fileClose(FileHandle file) {
+    if (file == nullptr) return false;
+    int result = ::close(file->descriptor);
+    delete file;
+    return result == 0;
+}
+
+}  // namespace platform

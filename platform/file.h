@@ -1,0 +1,39 @@
+// Files as the compiler sees them: opaque handles over the host's file
+// descriptors. Paths are UTF-8 bytes at this level; the streams above convert
+// wide paths before they get here.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+struct FileObject;
+using FileHandle = FileObject*;  // null means "no file"
+
+enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
+
+// Opens an existing file for reading; others may read it too. Directories and
+// missing files give null.
+FileHandle fileOpenRead(const char* path);
+
+// Creates (or truncates) a file for reading and writing; with `append` the
+// file is opened or created and every write goes to its end.
+FileHandle fileCreate(const char* path, bool append);
+
+// Reads up to `count` bytes, retrying short reads until the end of the file.
+// Returns false on an error; `done` always holds the bytes actually read.
+bool fileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
+
+// Writes `count` bytes; `done` reports how many made it, also when a write
+// failed part way (a full disk gives a short count and false).
+bool fileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* done);
+
+// Moves the file position; `position` receives the new one on success.
+bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position);
+
+bool fileSize(FileHandle file, uint64_t* size);
+
+// Closes the file and frees the handle; false when the handle is null.
+bool fileClose(FileHandle file);
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+#include "platform/system.h"
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+bool pathExists(const char* path) {
+    struct stat info;
+    return path != nullptr && ::stat(path, &info) == 0;
+}
+
+bool directoryExists(const char* path) {
+    struct stat info;
+    return path != nullptr && ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string modulePath() {
+    // readlink does not say when it truncated, so grow until the answer fits.
+    std::vector<char> buffer(PATH_MAX);
+    for (;;) {
+        ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return std::string();
+        if (static_cast<size_t>(length) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string currentDirectory() {
+    std::vector<char> buffer(PATH_MAX);
+    for (;;) {
+        if (::getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
+        if (errno != ERANGE) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+const char* osName() { return "Linux"; }
+
+LocalTime localTime() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    struct tm fields;
+    ::localtime_r(&now.tv_sec, &fields);
+    LocalTime result;
+    result.year = static_cast<uint16_t>(fields.tm_year + 1900);
+    result.month = static_cast<uint16_t>(fields.tm_mon + 1);
+    result.dayOfWeek = static_cast<uint16_t>(fields.tm_wday);
+    result.day = static_cast<uint16_t>(fields.tm_mday);
+    result.hour = static_cast<uint16_t>(fields.tm_hour);
+    result.minute = static_cast<uint16_t>(fields.tm_min);
+    result.second = static_cast<uint16_t>(fields.tm_sec);
+    result.milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+    return result;
+}
+
+}  // namespace platform

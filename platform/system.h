@@ -1,0 +1,38 @@
+// Process and host information the driver asks the OS for. Texts are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// True when something (file or directory) exists at the path.
+bool pathExists(const char* path);
+
+// True when the path names an existing directory.
+bool directoryExists(const char* path);
+
+// The full path of the running executable; empty when the host cannot say.
+std::string modulePath();
+
+// The current working directory; empty when the host cannot say.
+std::string currentDirectory();
+
+// The name of the host operating system as the banner shows it.
+const char* osName();
+
+// The local wall-clock time, split into calendar fields.
+struct LocalTime {
+    uint16_t year;
+    uint16_t month;      // 1..12
+    uint16_t dayOfWeek;  // 0 = Sunday
+    uint16_t day;        // 1..31
+    uint16_t hour;
+    uint16_t minute;
+    uint16_t second;
+    uint16_t milliseconds;
+};
+
+LocalTime localTime();
+
+}  // namespace platform

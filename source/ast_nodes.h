@@ -1,0 +1,24 @@
+// Making, unmaking and copying syntax-tree nodes. Every node lives in a block
+// of the global node pool and is listed in the live-node registry.
+#pragma once
+
+#include "source/node.h"
+
+// A pooled copy of the prototype, registered, with a count of 0.
+qeAbstractNode* newAstNode(const qeAbstractNode& prototype);
+// Unregisters, destroys and frees the node whatever its count.
+void destroyAstNode(qeAbstractNode* node);
+
+// A fresh pooled node of the given kind whose text is `text`.
+_KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text = nullptr, size_t length = qestl::npos);
+
+// Deep copies for template expansion. Both clear the declaration-pass marks
+// on every copied node and copy each node's annotation list the same way;
+// doc comments and owners are not copied. cloneAstNode also leaves the top
+// node's text span out.
+void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
+void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
+
+// Flag bits the declaration pass sets on nodes; a clone starts without them.
+inline constexpr uint32_t kDeclarationMarksKept = 0xF1FFFFFFu;
+inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

@@ -1,0 +1,313 @@
+// Builders of expression nodes: literals, names, operator expressions with
+// constant folding, calls, "new" forms, subscripts and type forms.
+#include <string>
+
+#include "foundation/text_escape.h"
+#include "source/builders.h"
+#include "source/fold.h"
+
+namespace build {
+namespace {
+
+constexpr const char* kDivideByZero = "除零错误";
+constexpr std::string_view kFragmentCall = "___print_html_source__";
+
+fold::Literal literalOf(const qeAbstractNode* node) {
+    if (!node) return {0, {}};
+    return {node->kind, node->text.view()};
+}
+
+// The fold's result replaces the left operand in place; the left operand
+// then stands for the whole expression and keeps its own span.
+bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) {
+    if (folded.outcome == fold::Outcome::NotFolded) return false;
+    if (folded.outcome == fold::Outcome::DivideByZero) {
+        const qeAbstractNode* divisor = m.nodePtr(2);
+        m.host().reportBuildError(kDivideByZero, divisor ? divisor->startLine : 0, divisor ? divisor->startColumn : 0);
+        result.reset();
+        return true;
+    }
+    NodeRef left = m.node(0);
+    left->kind = folded.kind;
+    left->text = folded.text;
+    result = left;
+    return true;
+}
+
+// The operator between the operands. A right shift is two ">" tokens that
+// may stand apart; its operator node has joined them into ">>".
+std::string_view operatorText(const RuleMatch& m) {
+    const qeAbstractNode* op = m.nodePtr(1);
+    if (m.is(1, RuleId::ShiftOperator) && op) return op->text.view();
+    return m.text(1);
+}
+
+void operatorNode(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Expression);
+    setText(*n, operatorText(m));
+    m.push(*n, 0);
+    m.push(*n, 2);
+    result = n;
+}
+
+// The fragment index of a generated printing call: an optional sign, then
+// octal digits after a leading 0, else decimal digits.
+int64_t fragmentIndex(std::string_view text) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int base = i < text.size() && text[i] == '0' ? 8 : 10;
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < (int64_t{1} << 40); ++i)
+        value = value * base + (text[i] - '0');
+    return negative ? -value : value;
+}
+
+// Server pages print their HTML through generated calls that name a stored
+// fragment by number; the call becomes response.print("fragment").
+void rewriteFragmentCall(const RuleMatch& m, qeAbstractNode& callNode) {
+    if (callNode.operands.size() < 3) return;
+    qeAbstractNode* callee = callNode.operands[0].get();
+    qeAbstractNode* args = callNode.operands[2].get();
+    if (!callee || callee->text.view() != kFragmentCall || !args || args->operands.empty()) return;
+    qeAbstractNode* first = args->operands[0].get();
+    if (!first) return;
+    int64_t index = fragmentIndex(first->text.view());
+    const qestl::qestringA* fragment = index >= 0 ? m.host().htmlFragment(static_cast<size_t>(index)) : nullptr;
+    if (!fragment) return;
+    setText(*callee, ".");
+    callee->kind = NodeKind::Expression;
+    NodeRef response = m.makeBareNode(NodeKind::Name);
+    setText(*response, "response");
+    NodeRef print = m.makeBareNode(NodeKind::Name);
+    setText(*print, "print");
+    pushNode(*callee, response);
+    pushNode(*callee, print);
+    first->text = *fragment;
+    first->kind = NodeKind::StringLiteral;
+}
+
+}  // namespace
+
+void literal(const RuleMatch& m, NodeRef& result) {
+    uint32_t kind;
+    if (m.is(0, TokenKind::String)) kind = NodeKind::StringLiteral;
+    else if (m.is(0, TokenKind::Char)) kind = NodeKind::CharLiteral;
+    else if (m.is(0, TokenKind::HexInteger) || m.is(0, TokenKind::LongInteger) || m.is(0, TokenKind::Integer))
+        kind = NodeKind::IntegerLiteral;
+    else if (m.is(0, TokenKind::Float)) kind = NodeKind::FloatLiteral;
+    else return;
+    NodeRef n = m.makeNode(kind);
+    std::string_view text = m.text(0);
+    if (kind == NodeKind::StringLiteral || kind == NodeKind::CharLiteral) {
+        text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
+        setText(*n, text);
+        qestl::unescape(n->text);
+    } else {
+        setText(*n, text);
+    }
+    result = n;
+}
+
+void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
+    auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
+    if (NodeRef own = m.node(0)) {
+        // The identifier rule has already made a name of the word by the time
+        // it is seen as a primary expression; true and false become literals here.
+        if (boolWords && own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
+        result = own;
+        return;
+    }
+    NodeRef n = m.makeNode(NodeKind::Name);
+    setText(*n, m.text(0));
+    if (boolWords && isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
+    result = n;
+}
+
+void operatorName(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Name);
+    if (!m.is(0, TokenKind::Operator)) {
+        setText(*n, m.text(0));
+    } else {
+        for (int k = 1; k < m.count(); ++k) {
+            std::string_view t = m.text(k);
+            n->text.append(t.data(), t.size());
+        }
+    }
+    result = n;
+}
+
+void binary(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Expression);
+    setText(*n, m.text(1));
+    m.push(*n, 0);
+    const qeAbstractNode* right = m.nodePtr(2);
+    if (right && right->kind == NodeKind::List && right->operands.size() == 1) pushNode(*n, right->operands[0]);
+    else m.push(*n, 2);
+    result = n;
+}
+
+void additive(const RuleMatch& m, NodeRef& result) {
+    if (!applyFold(m, fold::additive(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+        operatorNode(m, result);
+}
+
+void multiplicative(const RuleMatch& m, NodeRef& result) {
+    if (!applyFold(m, fold::multiplicative(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+        operatorNode(m, result);
+}
+
+void bitwise(const RuleMatch& m, NodeRef& result) {
+    if (!applyFold(m, fold::bitwise(operatorText(m), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+        operatorNode(m, result);
+}
+
+void unary(const RuleMatch& m, NodeRef& result) {
+    if (m.is(0, RuleId::PrefixOperator) || m.is(0, TokenKind::IncDec)) {
+        NodeRef n = m.makeNode(NodeKind::Expression);
+        pushEmpty(*n);
+        setText(*n, m.text(0));
+        NodeRef operand = m.node(1);
+        if (n->text.view() == "-" && operand &&
+            (operand->kind == NodeKind::IntegerLiteral || operand->kind == NodeKind::FloatLiteral)) {
+            // A literal already negated loses its sign rather than gain a second.
+            std::string digits(operand->text.view());
+            setText(*operand, !digits.empty() && digits[0] == '-' ? digits.substr(1) : "-" + digits);
+            result = operand;
+            return;
+        }
+        pushNode(*n, operand);
+        result = n;
+        return;
+    }
+    NodeRef n = m.makeNode(NodeKind::Expression);
+    setText(*n, m.text(1));
+    m.push(*n, 0);
+    result = n;
+}
+
+void conditional(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Conditional);
+    m.push(*n, 0);
+    m.push(*n, 2);
+    m.push(*n, 4);
+    result = n;
+}
+
+void cast(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Cast);
+    m.push(*n, 0);
+    m.push(*n, 1);
+    result = n;
+}
+
+void memberAccess(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Expression);
+    setText(*n, ".");
+    m.push(*n, 0);
+    m.push(*n, 2);
+    result = n;
+}
+
+void subscript(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Subscript);
+    setText(*n, "[]");
+    m.push(*n, 0);
+    m.push(*n, 2);
+    result = n;
+}
+
+void arrayType(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Subscript);
+    setText(*n, "[]");
+    NodeRef element = m.node(0);
+    n->operands.insertRange(0, &element, 1);
+    result = n;
+}
+
+void genericType(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::GenericType);
+    m.push(*n, 0);
+    m.push(*n, 2);
+    result = n;
+}
+
+void call(const RuleMatch& m, NodeRef& result, bool withNew) {
+    NodeRef n = m.makeBareNode(NodeKind::Call);
+    int c = withNew ? 1 : 0;
+    if (withNew) n->flags |= NodeFlag::New;
+    m.setSpan(*n, c, m.count() - 1);
+    const qeAbstractNode* generic = m.nodePtr(c);
+    if (!withNew && m.is(c, RuleId::GenericType) && generic) {
+        pushNode(*n, generic->operands.size() > 0 ? generic->operands[0] : NodeRef());
+        pushNode(*n, generic->operands.size() > 1 ? generic->operands[1] : NodeRef());
+    } else {
+        m.push(*n, c);
+        pushEmpty(*n);
+    }
+    if (m.count() > c + 3) m.push(*n, c + 2);
+    rewriteFragmentCall(m, *n);
+    result = n;
+}
+
+void newWithBody(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::NewWithBody);
+    m.push(*n, 0);
+    if (m.is(2, RuleId::ClassMember) && m.nodePtr(2)) m.push(*n, 2);
+    result = n;
+}
+
+void list(const RuleMatch& m, NodeRef& result) {
+    NodeRef listNode;
+    int p = 0;
+    if (m.is(0, RuleId::ArgumentList) || m.is(0, RuleId::TypeArgumentList)) {
+        listNode = m.node(0);
+        p = 2;
+    }
+    if (!listNode) {
+        listNode = m.makeNodeOver(0, m.count(), NodeKind::List);
+        m.setSpan(*listNode, 0, 0);
+    }
+    bool byReference = false;
+    if (m.is(p, TokenKind::BitAnd)) {
+        byReference = true;
+        ++p;
+    }
+    NodeRef element = m.node(p);
+    if (element) {
+        if (m.is(p + 1, TokenKind::Colon)) m.push(*element, p + 2);
+        if (byReference) element->flags |= NodeFlag::ByReference;
+    }
+    pushNode(*listNode, element);
+    result = listNode;
+}
+
+void shiftOperator(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::Name);
+    for (int k = 0; k < m.count(); ++k) {
+        std::string_view t = m.text(k);
+        n->text.append(t.data(), t.size());
+    }
+    result = n;
+}
+
+void newArray(const RuleMatch& m, NodeRef& result) {
+    NodeRef dims = m.node(1);
+    if (dims) dims->flags |= NodeFlag::New;
+    result = dims;
+}
+
+void newArrayWithInitializer(const RuleMatch& m, NodeRef& result) {
+    NodeRef n = m.makeNode(NodeKind::NewArrayWithInitializer);
+    m.push(*n, 1);
+    m.push(*n, 2);
+    result = n;
+}
+
+void braceInitializer(const RuleMatch& m, NodeRef& result) {
+    NodeRef items = m.node(1);
+    if (items) items->kind = NodeKind::ArrayInitializer;
+    result = items;
+}
+
+}  // namespace build

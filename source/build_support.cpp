@@ -1,0 +1,71 @@
+#include "source/build_support.h"
+
+bool RuleMatch::is(int k, uint32_t kindOrRule) const {
+    const TokenRecord* r = record(k);
+    return r != nullptr && r->matches.test(kindOrRule);
+}
+
+NodeRef RuleMatch::node(int k) const {
+    const TokenRecord* r = record(k);
+    return r ? r->node : NodeRef();
+}
+
+qeAbstractNode* RuleMatch::nodePtr(int k) const {
+    const TokenRecord* r = record(k);
+    return r ? r->node.get() : nullptr;
+}
+
+std::string_view RuleMatch::text(int k) const {
+    const TokenRecord* r = record(k);
+    if (!r || !r->input || !r->input->text) return {};
+    const SourceInput& in = *r->input;
+    if (r->startOffset > static_cast<uint32_t>(in.length)) return {};
+    const char* begin = in.text + r->startOffset;
+    size_t room = static_cast<size_t>(in.length) - r->startOffset;
+    size_t n = r->length;
+    if (n == UINT32_MAX) {  // up to the next zero byte
+        n = 0;
+        while (n < room && begin[n] != 0) ++n;
+    }
+    return std::string_view(begin, n < room ? n : room);
+}
+
+NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {
+    qeAbstractNode proto;
+    proto.kind = kind;
+    proto.fileIndex = host_.fileIndex();
+    const TokenRecord* head = record(first);
+    const TokenRecord* last = record(first + (n > 0 ? n - 1 : 0));
+    if (head) {
+        proto.startLine = head->startLine;
+        proto.startColumn = head->startColumn;
+        if (head->docComment) proto.docComment.assign(head->docComment);
+    }
+    if (last) {
+        proto.endLine = last->endLine;
+        proto.endColumn = last->endColumn;
+    }
+    return NodeRef(newAstNode(proto));
+}
+
+void RuleMatch::setSpan(qeAbstractNode& node, int first, int last) const {
+    const TokenRecord* a = record(first);
+    const TokenRecord* b = record(last);
+    if (!a || !b) return;
+    node.textStart = a->startOffset;
+    node.textEnd = b->startOffset + b->length;
+}
+
+NodeRef RuleMatch::makeNode(uint32_t kind) const {
+    NodeRef n = makeNodeOver(0, count_, kind);
+    setSpan(*n, 0, count_ - 1);
+    return n;
+}
+
+NodeRef RuleMatch::makeRecordNode(int k, uint32_t kind) const {
+    NodeRef n = makeNodeOver(k, 1, kind);
+    setSpan(*n, k, k);
+    return n;
+}
+
+void RuleMatch::push(qeAbstractNode& into, int k) const { into.operands.pushBack(node(k)); }

@@ -1,0 +1,56 @@
+// The view of one rule match that every builder works on: the records the
+// match covers, read by position, and the small operations the builders
+// share (nodes over the match or over one record, pushing a record's node).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "source/build_host.h"
+#include "source/ast_nodes.h"
+#include "syntax/token_record.h"
+
+using NodeRef = _KNode<qeAbstractNode>;
+
+class RuleMatch {
+public:
+    // `records` are the window records of the match, `count` of them.
+    RuleMatch(BuildHost& host, TokenRecord* const* records, int count) : host_(host), records_(records), count_(count) {}
+
+    BuildHost& host() const { return host_; }
+    int count() const { return count_; }
+
+    // The record at position k of the match; null outside it.
+    TokenRecord* record(int k) const { return k >= 0 && k < count_ ? records_[k] : nullptr; }
+    // True when the record at k holds the token kind or rule id in its match set.
+    bool is(int k, uint32_t kindOrRule) const;
+    // The node an earlier match left in the record at k (empty for a plain token).
+    NodeRef node(int k) const;
+    qeAbstractNode* nodePtr(int k) const;
+    // The bytes of the source the record at k covers.
+    std::string_view text(int k) const;
+    bool textIs(int k, std::string_view expected) const { return record(k) && text(k) == expected; }
+
+    // A node over the whole match with the default text span.
+    NodeRef makeNode(uint32_t kind) const;
+    // A node over the match without any text span (as made, before a builder sets one).
+    NodeRef makeBareNode(uint32_t kind) const { return makeNodeOver(0, count_, kind); }
+    // A node over the one record at k, with that record's span.
+    NodeRef makeRecordNode(int k, uint32_t kind) const;
+    // A node over the records [first, first + n), no text span set.
+    NodeRef makeNodeOver(int first, int n, uint32_t kind) const;
+    // Sets the text span of a node to run from record `first` to record `last`.
+    void setSpan(qeAbstractNode& node, int first, int last) const;
+
+    // Appends the node of record k (or an empty handle) to the operands.
+    void push(qeAbstractNode& into, int k) const;
+
+private:
+    BuildHost& host_;
+    TokenRecord* const* records_;
+    int count_;
+};
+
+inline void pushEmpty(qeAbstractNode& into) { into.operands.pushBack(NodeRef()); }
+inline void pushNode(qeAbstractNode& into, const NodeRef& node) { into.operands.pushBack(node); }
+inline void setText(qeAbstractNode& node, std::string_view text) { node.text.assign(text.data(), text.size()); }

@@ -1,0 +1,93 @@
+// include(...) and require(...): the named files are parsed by processors
+// of their own while the including file is being parsed.
+#include <memory>
+
+#include "source/search_paths.h"
+#include "source/source_errors.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
+
+namespace {
+
+// The paths whose include is being parsed right now, across all processors.
+qestl::WStringVector& filesBeingIncluded() {
+    static qestl::WStringVector* paths = new qestl::WStringVector();
+    return *paths;
+}
+
+bool beingIncluded(const qestl::qestringW& path) {
+    for (const qestl::qestringW& open : filesBeingIncluded()) {
+        if (open == path.view()) return true;
+    }
+    return false;
+}
+
+void leaveInclude(const qestl::qestringW& path) {
+    qestl::WStringVector& paths = filesBeingIncluded();
+    for (size_t i = paths.size(); i-- > 0;) {
+        if (paths[i] == path.view()) {
+            paths.erase(i);
+            return;
+        }
+    }
+}
+
+// The literal without its quotes; no escapes are processed.
+qestl::qestringW fileNameOf(const qeAbstractNode* literal) {
+    const qestl::qestringA& text = literal->text;
+    if (text.length() < 2) return qestl::qestringW();
+    return qestl::widen(text.c_str() + 1, text.length() - 2);
+}
+
+}  // namespace
+
+_KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, int start, int, bool require) {
+    _KNode<qeAbstractNode> result;
+    TokenRecord* listRecord = engine.slot(start + 2);
+    if (listRecord == nullptr || !listRecord->node || project_ == nullptr) return result;
+    _KNode<qeAbstractNode> list = listRecord->node;
+    const uint32_t line = list->startLine;
+    const uint32_t column = list->startColumn;
+    // Every failure is reported at the string list and names the search list.
+    auto fail = [&](const char* message) {
+        if (message != nullptr) {
+            reportError(message, line, column);
+            printSearchPaths();
+        }
+        engine.setErrorFlag();
+        return result;
+    };
+
+    for (const _KNode<qeAbstractNode>& literal : list->operands) {
+        if (!literal) continue;
+        qestl::qestringW name = fileNameOf(literal.get());
+        qestl::qestringW path;
+        if (!findIncludedFile(name, path)) {
+            qestl::qestringA ansi = qestl::narrow(name);
+            qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansi.c_str() ? ansi.c_str() : "");
+            return fail(message.c_str());
+        }
+        if (require && project_->findPath(path)) continue;
+        if (beingIncluded(path)) return fail(kIncludeCycleError);
+        if (depth_ + 1 >= kIncludeDepthLimit) return fail("错误:文件包含深度超过1024.");
+
+        _KNode<qeAbstractNode> unit;
+        int parsed;
+        {
+            // On the heap: a chain of includes nests one processor per level.
+            auto included = std::make_unique<qeSourceProcessor>(depth_ + 1);
+            included->setWebRoot(webRoot_);
+            filesBeingIncluded().pushBack(path);
+            parsed = included->parseSourceFile(*project_, path, unit);
+            leaveInclude(path);
+        }
+        // The included file has reported its own errors.
+        if (parsed != kParsed) return fail(nullptr);
+        if (!result) {
+            result = unit;
+        } else {
+            result->children.pushBack(unit);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,113 @@
+// Reading source files into the project and parsing them into unit nodes.
+#include <cstdio>
+
+#include "driver/compile_options.h"
+#include "source/ast_nodes.h"
+#include "source/page_position.h"
+#include "source/search_paths.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
+#include "source/source_text.h"
+
+namespace {
+
+void releaseUnit(_KNode<qeAbstractNode>& unit) { unit.reset(); }
+
+}  // namespace
+
+bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit,
+                                            bool page) {
+    PageSourceInput input;
+    if (page) {
+        input.generated = &pageSource_;
+        input.pageText = pageText_;
+        input.pageLength = pageLength_;
+    }
+    input.positionHook = mapKspPosition;
+    input.hookContext = project_;
+    input.fileIndex = fileIndex_;
+    bool parsed = false;
+    if (input.setText(text, length)) {
+        parser_.reset();
+        parser_.attach(&input, this, sourceGrammar());
+        parsed = sourceGrammar() != nullptr && parser_.parseText(kEntryRule);
+        if (parsed) {
+            TokenRecord* first = parser_.slot(0);
+            if (first != nullptr && first->node) {
+                first->node->fileIndex = fileIndex_;
+                unit->children.pushBack(first->node);
+            }
+        } else {
+            onParseFailed(&input);
+        }
+    }
+    // Records point at the input on this stack: free them before it goes.
+    parser_.attach(nullptr, this, nullptr);
+    parser_.reset();
+    return parsed;
+}
+
+int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qestringW& path,
+                                       _KNode<qeAbstractNode>& unit) {
+    const qestl::qestringA ansiPath = qestl::narrow(path);
+    unit = makeAstNode(NodeKind::SourceUnit, ansiPath.c_str(), ansiPath.length());
+    unit->fileIndex = fileIndex_;
+
+    SourceText source;
+    if (!readSourceText(path, source)) {
+        releaseUnit(unit);
+        qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
+        std::printf("%s\n", message.c_str());
+        reportError(message.c_str(), 0, 0);
+        printSearchPaths();
+        return kFileNotOpened;
+    }
+
+    const char* text = source.text;
+    size_t length = source.length;
+    if (isServerPagePath(path)) {
+        MappedText page;
+        page.assign(source.text, source.length);
+        const uint32_t pageId = page.id;
+        qestl::qestringA generated;
+        if (!translateServerPage(project, path, generated, page)) {
+            releaseUnit(unit);
+            return kParseFailed;
+        }
+        SourceText kept = keepSourceText(generated.c_str(), generated.length());
+        text = kept.text;
+        length = kept.length;
+        fileIndex_ = project.addSourceFile(path, text);
+        project.storeMappedText(static_cast<int32_t>(pageId), page);
+        project.registerMappedText(pageId, fileIndex_);
+        pageSource_.renumber(pageId, fileIndex_);
+    } else {
+        fileIndex_ = project.addSourceFile(path, text);
+    }
+    project_ = &project;
+    addSearchPath(directoryOf(path));
+
+    if (parseRegisteredText(text, length, unit, isServerPagePath(path))) return kParsed;
+    releaseUnit(unit);
+    qestl::qestringA message = qestl::qestringA::format("语法错误:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
+    reportError(message.c_str(), 0, 0);
+    return kParseFailed;
+}
+
+int qeSourceProcessor::parseProject(SourceProject& project, const CompileOptions& options) {
+    const bool serverPages = options.serverPages != 0;
+    if (serverPages) webRoot_ = options.webRoot;
+    for (const qestl::qestringW& path : options.sourceFiles) {
+        if (path.empty()) continue;
+        _KNode<qeAbstractNode> unit;
+        int result = parseSourceFile(project, path, unit);
+        if (result != kParsed) return result;
+        if (!project.root) {
+            project.root = unit;
+        } else {
+            project.root->children.pushBack(unit);
+        }
+    }
+    if (serverPages) parseWebServerClass(project);
+    return kParsed;
+}

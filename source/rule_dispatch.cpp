@@ -1,0 +1,42 @@
+// The parse listener's rule dispatch: runs the node builder of a new match
+// and hands include and require directives back to the source processor.
+#include "source/rule_dispatch.h"
+
+#include "source/rule_table.h"
+#include "source/source_processor.h"
+#include "syntax/lex_syntax.h"
+
+namespace {
+
+class ProcessorHost final : public BuildHost {
+public:
+    ProcessorHost(qeSourceProcessor& processor, qeLexSyntax& engine) : processor_(processor), engine_(engine) {}
+
+    uint32_t fileIndex() const override { return processor_.fileIndex(); }
+    // A builder's error fails the parse: no later match builds a node.
+    void reportBuildError(const char* message, uint32_t line, uint32_t column) override {
+        processor_.reportError(message, line, column);
+        engine_.setErrorFlag();
+    }
+    const qestl::qestringA* htmlFragment(size_t index) const override {
+        const auto& fragments = processor_.htmlFragments();
+        return index < fragments.size() ? &fragments[index] : nullptr;
+    }
+
+private:
+    qeSourceProcessor& processor_;
+    qeLexSyntax& engine_;
+};
+
+}  // namespace
+
+void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
+                       _KNode<qeAbstractNode>& out) {
+    out.reset();
+    if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
+    TokenRecord* records[qeLexSyntax::kWindowSize];
+    for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
+    ProcessorHost host(processor, engine);
+    RuleAction action = buildRuleMatch(host, out, records, count, ruleId);
+    if (action != RuleAction::Built) out = processor.processInclude(engine, start, count, action == RuleAction::Require);
+}

@@ -1,0 +1,232 @@
+// Server pages: HTML with embedded code, turned into the source of one
+// servlet class whose doGet prints the HTML and runs the code.
+#include <cstdio>
+#include <string_view>
+
+#include "foundation/path.h"
+#include "source/page_position.h"
+#include "source/page_tags.h"
+#include "source/search_paths.h"
+#include "source/source_errors.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
+#include "source/source_text.h"
+
+namespace {
+
+uint64_t gPageNumber = 0;
+
+constexpr std::string_view kCustomDefinePlaceholder = "/*KSP_CUSTOMDEFINE*/";
+
+std::string_view viewOf(const qestl::qestringA& text) { return text.view(); }
+
+std::string_view groupText(const qestl::qestringA& text, uint64_t group) {
+    return viewOf(text).substr(tagGroupStart(group), tagGroupEnd(group) - tagGroupStart(group));
+}
+
+PageText generatedPiece(const qestl::qestringA& text) {
+    PageText piece;
+    piece.assign(text.c_str(), text.length());
+    return piece;
+}
+
+bool isHtmlBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view trimmed(std::string_view run) {
+    while (!run.empty() && isHtmlBlank(run.front())) run.remove_prefix(1);
+    while (!run.empty() && isHtmlBlank(run.back())) run.remove_suffix(1);
+    return run;
+}
+
+// The page's path below the web root as the servlet pattern writes it, dots
+// escaped for a string literal.
+qestl::qestringA servletPath(const qestl::qestringW& pagePath, const qestl::qestringA& webRoot) {
+    qestl::qestringA relative = qestl::relativePath(qestl::narrow(pagePath), webRoot);
+    std::string_view view = relative.view();
+    size_t skip = 0;
+    while (skip < view.size() && (view[skip] == '.' || view[skip] == '/' || view[skip] == '\\')) ++skip;
+    qestl::qestringA path;
+    for (char c : view.substr(skip)) {
+        if (c == '\\') c = '/';
+        if (c == '.') {
+            path.append("\\\\.");
+        } else {
+            path.append(&c, 1);
+        }
+    }
+    return path;
+}
+
+}  // namespace
+
+const PageText* qeSourceProcessor::includedPage(const qestl::qestringW& path) const {
+    for (const IncludedPage& page : includedPages_) {
+        if (page.path == path.view()) return &page.text;
+    }
+    return nullptr;
+}
+
+bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::qestringW& pagePath, PageText& page,
+                                           qestl::WStringVector& expanding) {
+    qestl::VectorOfU64Vectors tags;
+    scanPageTags(tags, page.text.c_str(), page.text.length());
+    // From the last tag back, so that the offsets of earlier tags hold.
+    for (size_t t = tags.size(); t-- > 0;) {
+        qestl::U64Vector& groups = tags[t];
+        if (groupText(page.text, groups[kTagName]) != "include" ||
+            groupText(page.text, groups[kTagAttribute]) != "page")
+            continue;
+        std::string_view value = groupText(page.text, groups[kTagValue]);
+        qestl::qestringW path = directoryOf(pagePath);
+        qestl::qestringW name = qestl::widen(value.data(), value.size());
+        qestl::appendPath(path, name.c_str());
+        qestl::normaliseWidePath(path);
+
+        PageText included;
+        if (const PageText* known = includedPage(path)) {
+            included = *known;
+        } else {
+            for (const qestl::qestringW& open : expanding) {
+                if (open == path.view()) {
+                    // A page that includes itself, directly or through others.
+                    uint32_t line = 0, column = 0;
+                    lineAndColumnAt(page.text.c_str(), static_cast<uint32_t>(page.text.length()),
+                                    tagGroupStart(groups[kTagWhole]), line, column);
+                    logSourceError(qestl::narrow(pagePath), line, column, kIncludeCycleError);
+                    printSearchPaths();
+                    return false;
+                }
+            }
+            SourceText source;
+            if (!readSourceText(path, source)) {
+                qestl::qestringA ansi = qestl::narrow(path);
+                std::printf("找不到文件:%s\n", ansi.c_str() ? ansi.c_str() : "");
+                return false;
+            }
+            included.assign(source.text, source.length);
+            expanding.pushBack(path);
+            bool expanded = expandPageIncludes(project, path, included, expanding);
+            expanding.popBack();
+            if (!expanded) return false;
+            SourceText kept = keepSourceText(included.text.c_str(), included.text.length());
+            uint32_t index = project.addSourceFile(path, kept.text);
+            MappedText stored;
+            included.exportTo(stored);
+            project.storeMappedText(static_cast<int32_t>(index), stored);
+            includedPages_.pushBack(IncludedPage{path, included});
+        }
+        const uint32_t start = tagGroupStart(groups[kTagWhole]);
+        page.replace(start, tagGroupEnd(groups[kTagWhole]) - start, included);
+    }
+    return true;
+}
+
+bool qeSourceProcessor::rewritePageBody(const qestl::qestringA& pagePath, const PageText& expanded, PageText& body,
+                                        PageText& customDefinitions) {
+    body = expanded;
+    size_t runStart = 0;
+    // The HTML between two blocks prints as one fragment of the page.
+    auto rewriteRun = [&](size_t runEnd) -> size_t {
+        std::string_view run = viewOf(body.text).substr(runStart, runEnd - runStart);
+        std::string_view html = trimmed(run);
+        if (html.empty()) return runEnd;
+        qestl::qestringA call =
+            qestl::qestringA::format("\n___print_html_source__(%d);\n", static_cast<int>(htmlFragments_.size()));
+        htmlFragments_.pushBack(qestl::qestringA(html.data(), html.size()));
+        body.replace(runStart, run.size(), generatedPiece(call));
+        return runStart + call.length();
+    };
+
+    size_t from = 0;
+    for (;;) {
+        size_t open = viewOf(body.text).find("<%", from);
+        if (open == std::string_view::npos) break;
+        size_t close = viewOf(body.text).find("%>", open + 2);
+        if (close == std::string_view::npos) {
+            // Report where the block opens in the page itself.
+            uint32_t line = 0, column = 0;
+            const PageSegment* segment = body.segmentAt(static_cast<uint32_t>(open));
+            if (segment != nullptr && segment->textId == expanded.id) {
+                lineAndColumnAt(pageText_, pageLength_, segment->origin + static_cast<uint32_t>(open - segment->start),
+                                line, column);
+            } else {
+                lineAndColumnAt(body.text.c_str(), static_cast<uint32_t>(body.text.length()),
+                                static_cast<uint32_t>(open), line, column);
+            }
+            logSourceError(pagePath, line, column, nullptr);
+            return false;
+        }
+        const size_t shift = rewriteRun(open) - open;
+        open += shift;
+        close += shift;
+        const char first = close > open + 2 ? body.text[open + 2] : 0;
+        if (first == '%') {
+            customDefinitions.append(body.slice(open + 3, close));
+            body.replace(open, close + 2 - open, PageText());
+            from = open;
+        } else if (first == '@') {
+            from = close + 2;
+        } else {
+            body.replace(close, 2, PageText());
+            body.replace(open, 2, PageText());
+            from = close - 2;
+        }
+        runStart = from;
+    }
+    rewriteRun(body.text.length());
+    return true;
+}
+
+bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl::qestringW& pagePath,
+                                            qestl::qestringA& out, MappedText& page) {
+    // Origins of the page's own bytes count in the page as read.
+    SourceText pageCopy = keepSourceText(page.text.c_str(), page.text.length());
+    pageText_ = pageCopy.text;
+    pageLength_ = static_cast<uint32_t>(pageCopy.length);
+    PageText expanded;
+    expanded.text = page.text;
+    expanded.id = page.id;
+    expanded.segments.pushBack(PageSegment{0, static_cast<uint32_t>(expanded.text.length()), page.id, 0});
+    qestl::WStringVector expanding;
+    expanding.pushBack(pagePath);
+    if (!expandPageIncludes(project, pagePath, expanded, expanding)) {
+        out.clear();
+        return false;
+    }
+
+    qestl::qestringA className = qestl::qestringA::format("Page_%llu", static_cast<unsigned long long>(++gPageNumber));
+    qestl::qestringA path = servletPath(pagePath, webRoot_);
+    qestl::qestringA header("class ");
+    header.append(className);
+    header.append(" : HttpServlet{ \n public ");
+    header.append(className);
+    header.append("(){\nsuper(4,\"/");
+    header.append(path);
+    header.append("\");\n}\n\n/*KSP_CUSTOMDEFINE*/\n\n");
+    header.append(
+        "void doPost(HttpServletRequest request, HttpServletResponse response) override {\n"
+        " doGet(request, response);\n }\n");
+    header.append(
+        " void doGet(HttpServletRequest request, HttpServletResponse response) override {"
+        "HttpServletRequest session = request;HttpServletResponse out = response;\n  ");
+    std::printf("compiling...  %s\n", path.c_str());
+
+    PageText body;
+    PageText customDefinitions;
+    if (!rewritePageBody(qestl::narrow(pagePath), expanded, body, customDefinitions)) {
+        out.clear();
+        return false;
+    }
+    PageText source = generatedPiece(header);
+    size_t placeholder = viewOf(source.text).find(kCustomDefinePlaceholder);
+    source.replace(placeholder, kCustomDefinePlaceholder.size(), customDefinitions);
+    source.append(body);
+    source.append(generatedPiece(qestl::qestringA("\n}\n};")));
+    source.id = page.id;
+
+    pageSource_ = source;
+    source.exportTo(page);
+    out = source.text;
+    servletClasses_.pushBack(className);
+    return true;
+}

@@ -1,0 +1,120 @@
+// The parse listener of the syntax engine: filters tokens, gathers doc
+// comments, reports scanner and grammar failures in the compiler's error form
+// and hands rule matches to the node builders. It also reads source files
+// into the project, translates server pages and follows include directives.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/qestring.h"
+#include "foundation/vector.h"
+#include "source/node.h"
+#include "source/page_text.h"
+#include "syntax/lex_syntax.h"
+
+struct CompileOptions;
+class Grammar;
+class SourceProject;
+class MappedText;
+
+// Results of reading one source file.
+enum SourceParseResult : int {
+    kParsed = 0,
+    kParseFailed = 102,
+    kFileNotOpened = 139,
+};
+
+// Includes nest at most this deep below a top-level file (exclusive).
+inline constexpr uint32_t kIncludeDepthLimit = 1024;
+
+// The grammar every processor parses with: the one set here, else the
+// language's own.
+void setSourceGrammar(const Grammar* grammar);
+const Grammar* sourceGrammar();
+
+class qeSourceProcessor : public qeLexSyntax::OnParseListener {
+public:
+    static constexpr uint32_t kEntryRule = 215;
+
+    explicit qeSourceProcessor(uint32_t depth = 0);
+    ~qeSourceProcessor();
+    qeSourceProcessor(const qeSourceProcessor&) = delete;
+    qeSourceProcessor& operator=(const qeSourceProcessor&) = delete;
+
+    // Listener slots.
+    _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
+                                          uint32_t ruleId) override;
+    void onBadCharacter(SourceInput* input) override;
+    bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) override;
+    TokenRecord* newTokenRecord() override;
+    void freeTokenRecord(TokenRecord* record) override;
+    void onParseFailed(SourceInput* input) override;
+    void onLookaheadOverflow(SourceInput* input) override;
+
+    // One error line at a 0-based position of the current file; a null
+    // message stands for the general syntax error.
+    void reportError(const char* message, uint32_t line, uint32_t column);
+
+    // Every source in order, then the web-server class in server-page mode.
+    // 0, or the first failing file's result.
+    int parseProject(SourceProject& project, const CompileOptions& options);
+    // Reads, registers and parses one file; `unit` receives its unit node.
+    int parseSourceFile(SourceProject& project, const qestl::qestringW& path, _KNode<qeAbstractNode>& unit);
+
+    // Parses the files of an include (rule 184) or require (rule 183)
+    // directive whose match starts at `start`; the first unit, carrying the
+    // others as children, or an empty handle.
+    _KNode<qeAbstractNode> processInclude(qeLexSyntax& engine, int start, int count, bool require);
+
+    // Turns the page in `page` into the source of its servlet class.
+    bool translateServerPage(SourceProject& project, const qestl::qestringW& pagePath, qestl::qestringA& out,
+                             MappedText& page);
+    // Builds, registers and parses the web-server main class; false when
+    // its parse failed (reported).
+    bool parseWebServerClass(SourceProject& project);
+    // The web-server main class registering every servlet translated so far.
+    qestl::qestringA webServerSource() const;
+
+    qeLexSyntax& engine() { return parser_; }
+    uint32_t fileIndex() const { return fileIndex_; }
+    uint32_t depth() const { return depth_; }
+    SourceProject* project() const { return project_; }
+    const qestl::StringVector& htmlFragments() const { return htmlFragments_; }
+    const qestl::StringVector& servletClasses() const { return servletClasses_; }
+    const qestl::qestringA& webRoot() const { return webRoot_; }
+    void setWebRoot(const qestl::qestringA& root) { webRoot_ = root; }
+
+private:
+    // Runs the entry rule over `text` registered as file `fileIndex` and, on
+    // success, hangs the compilation unit under `unit`.
+    bool parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit, bool page = false);
+    // The path of the current file in the ANSI code page ("" without project).
+    qestl::qestringA currentPath() const;
+    void reportAt(const SourceInput* input, const char* format);
+
+    qeLexSyntax parser_;
+    uint32_t fileIndex_ = 0;
+    uint32_t depth_ = 0;
+    SourceProject* project_ = nullptr;
+    qestl::StringVector htmlFragments_;
+    qestl::StringVector servletClasses_;
+    qestl::qestringA webRoot_;
+    qestl::qestringA pendingComment_;
+
+    // Server pages: the expanded text of every page included so far, and
+    // the page whose servlet source is being parsed.
+    struct IncludedPage {
+        qestl::qestringW path;
+        PageText text;
+    };
+    bool expandPageIncludes(SourceProject& project, const qestl::qestringW& pagePath, PageText& page,
+                            qestl::WStringVector& expanding);
+    const PageText* includedPage(const qestl::qestringW& path) const;
+    bool rewritePageBody(const qestl::qestringA& pagePath, const PageText& expanded, PageText& body,
+                         PageText& customDefinitions);
+
+    qestl::qevector<IncludedPage> includedPages_;
+    PageText pageSource_;        // the generated servlet source
+    const char* pageText_ = nullptr;  // the page as read
+    uint32_t pageLength_ = 0;
+};

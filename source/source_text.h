@@ -1,0 +1,27 @@
+// Source texts as the project keeps them: read whole, owned for the rest of
+// the process (diagnostics name files and quote them long after their parse).
+#pragma once
+
+#include <cstddef>
+
+#include "foundation/qestring.h"
+
+struct SourceText {
+    const char* text = nullptr;  // zero-terminated; never freed
+    size_t length = 0;           // up to the first NUL
+};
+
+// Reads the file whole; a leading UTF-8 byte-order mark is dropped and the
+// text ends at its first NUL byte. False when the file cannot be opened.
+bool readSourceText(const qestl::qestringW& path, SourceText& out);
+
+// Keeps a copy of the bytes for the rest of the process.
+SourceText keepSourceText(const char* bytes, size_t length);
+
+// True when the extension (from the last '.') begins with ".ksp", letters
+// compared without case.
+bool isServerPagePath(const qestl::qestringW& path);
+
+// The directory part of a path: up to its last separator, or the whole path
+// when it has none.
+qestl::qestringW directoryOf(const qestl::qestringW& path);

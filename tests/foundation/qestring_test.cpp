@@ -1,0 +1,207 @@
+#include "foundation/qestring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+using qestl::npos;
+using qestl::qestringA;
+using qestl::qestringW;
+
+namespace {
+
+TEST(QestringTest, TextConstructionKeepsTwoTerminatorsAndGrowsByTheRules) {
+    qestringA s("abc");
+    EXPECT_EQ(s.used(), 5u);
+    EXPECT_EQ(s.capacity(), 5u);
+    EXPECT_EQ(s.length(), 3u);
+    EXPECT_EQ(std::memcmp(s.c_str(), "abc\0\0", 5), 0);
+    s.append("de");
+    EXPECT_EQ(s.view(), "abcde");
+    EXPECT_EQ(s.used(), 7u);
+    EXPECT_EQ(s.capacity(), 12u);  // used * 2 + n
+    EXPECT_EQ(s.c_str()[5], 0);
+    EXPECT_EQ(s.c_str()[6], 0);
+}
+
+TEST(QestringTest, EmptyClearAndRelease) {
+    qestringA empty;
+    EXPECT_EQ(empty.used(), 1u);
+    EXPECT_EQ(empty.length(), 0u);
+    qestringA s("hello");
+    s.clear();
+    EXPECT_EQ(s.used(), 1u);
+    EXPECT_EQ(s.length(), 0u);
+    EXPECT_EQ(s.c_str()[0], 0);
+    s.release();
+    EXPECT_EQ(s.c_str(), nullptr);
+    EXPECT_EQ(s.used() + s.capacity() + s.length(), 0u);
+}
+
+TEST(QestringTest, CopyTakesExactlyTheSourcesUsedUnits) {
+    qestringA s("abc");
+    qestringA copy(s);
+    EXPECT_EQ(copy.capacity(), 5u);
+    EXPECT_EQ(copy.used(), 5u);
+    EXPECT_EQ(copy.view(), "abc");
+    qestringA assigned;
+    assigned = s;
+    EXPECT_EQ(assigned.capacity(), 5u);
+    assigned = assigned;  // self-assignment keeps the text
+    EXPECT_EQ(assigned.view(), "abc");
+}
+
+TEST(QestringTest, BorrowedBufferIsKeptAndNeverFreed) {
+    char buffer[32] = "xy";
+    qestringA s;
+    s.borrow(buffer, 2, sizeof buffer);
+    s.append("z");
+    EXPECT_EQ(s.c_str(), buffer);
+    EXPECT_EQ(s.view(), "xyz");
+    EXPECT_TRUE(s.isBorrowed());
+    s.assign("fresh");  // starts a buffer of its own
+    EXPECT_NE(s.c_str(), buffer);
+    EXPECT_EQ(s.view(), "fresh");
+    EXPECT_STREQ(buffer, "xyz");
+}
+
+TEST(QestringTest, BorrowedBufferTooSmallIsCopiedNotOverrun) {
+    char buffer[3] = "ab";
+    qestringA s;
+    s.borrow(buffer, 2);
+    s.append("cdefgh");
+    EXPECT_NE(s.c_str(), buffer);
+    EXPECT_EQ(s.view(), "abcdefgh");
+    EXPECT_STREQ(buffer, "ab");
+}
+
+TEST(QestringTest, FindHonoursItsWindow) {
+    qestringA s("hello world");
+    EXPECT_EQ(s.find(0, 100, "world", 5), 6u);  // count beyond length: to the end
+    EXPECT_EQ(s.find(0, 3, "hello", 5), npos);   // needle longer than window
+    EXPECT_EQ(s.find(11, 5, "d", 1), npos);      // start at the length
+    EXPECT_EQ(s.find(20, 5, "d", 1), npos);
+    EXPECT_EQ(s.find(0, 5, "hello", 5), 0u);
+    EXPECT_EQ(s.find(1, 5, "ello", 4), 1u);
+}
+
+TEST(QestringTest, ReplaceAllNeverRescansItsReplacements) {
+    qestringA s("aaaa");
+    EXPECT_EQ(s.replaceAll("aa", "a"), 2u);
+    EXPECT_EQ(s.view(), "aa");
+    qestringA t("a.b.c");
+    EXPECT_EQ(t.replaceAll(".", "::"), 2u);
+    EXPECT_EQ(t.view(), "a::b::c");
+    EXPECT_EQ(t.c_str()[t.length()], 0);
+    qestringA u("xx");
+    EXPECT_EQ(u.replaceAll("x", "xx"), 2u);
+    EXPECT_EQ(u.view(), "xxxx");
+}
+
+TEST(QestringTest, ReplaceOfEqualAndDifferentLengths) {
+    qestringA s("abcdef");
+    s.replace(1, 2, "XY", 2);
+    EXPECT_EQ(s.view(), "aXYdef");
+    s.replace(1, 2, "Q", 1);
+    EXPECT_EQ(s.view(), "aQdef");
+    s.replace(0, 1, "123", 3);
+    EXPECT_EQ(s.view(), "123Qdef");
+}
+
+TEST(QestringTest, SplitOnDot) {
+    auto split = [](const char* text) {
+        qestringA s(text);
+        qestl::StringVector pieces;
+        s.splitOnDot(pieces, s.length());
+        std::string joined;
+        for (const auto& piece : pieces) {
+            joined += '[';
+            joined += piece.view();
+            joined += ']';
+        }
+        return joined;
+    };
+    EXPECT_EQ(split("abc"), "[abc]");
+    EXPECT_EQ(split(""), "");
+    EXPECT_EQ(split("a..b"), "[a][][b]");
+    EXPECT_EQ(split("a.b."), "[a][b]");
+    EXPECT_EQ(split(".a"), "[][a]");
+}
+
+TEST(QestringTest, ToIntReadsOctalLeadingZeroWithFaceValueDigits) {
+    EXPECT_EQ(qestringA("-017").toInt(), -15);
+    EXPECT_EQ(qestringA("+9").toInt(), 9);
+    EXPECT_EQ(qestringA("x1").toInt(), 0);
+    EXPECT_EQ(qestringA("09").toInt(), 9);
+    EXPECT_EQ(qestringA("123abc").toInt(), 123);
+    EXPECT_EQ(qestringA(" 1").toInt(), 0);
+    EXPECT_EQ(qestringA("99999999999").toInt(), static_cast<int32_t>(99999999999LL));  // wraps
+}
+
+TEST(QestringTest, InsertAndAppendOfItsOwnText) {
+    qestringA s("abc");
+    s.insert(1, s);
+    EXPECT_EQ(s.view(), "aabcbc");
+    qestringA t("xyz");
+    for (int i = 0; i < 5; ++i) t.append(t);
+    EXPECT_EQ(t.length(), 96u);
+    EXPECT_EQ(t.view().substr(0, 6), "xyzxyz");
+}
+
+TEST(QestringTest, PutUnitGrowsToExactlyTwiceUsedPlusOne) {
+    qestringA s;
+    s.putUnit(4, 'q');
+    EXPECT_EQ(s.used(), 7u);  // 1 -> 3 -> 7
+    EXPECT_EQ(s.capacity(), 7u);
+    EXPECT_EQ(s.c_str()[4], 'q');
+    EXPECT_EQ(s.c_str()[1], 0);
+}
+
+TEST(QestringTest, WideStringsFollowTheNarrowRules) {
+    qestringW w(u"path");
+    EXPECT_EQ(w.used(), 6u);
+    w.append(u"/x");
+    EXPECT_EQ(w.view(), u"path/x");
+    qestringW copy(w);
+    EXPECT_EQ(copy.capacity(), w.used());
+}
+
+TEST(CodePageTest, ValidUtf8RoundTripsThroughUtf16) {
+    const char* text = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z";  // a é 中 😀 z
+    qestringW wide = qestl::widen(text);
+    ASSERT_EQ(wide.length(), 6u);
+    EXPECT_EQ(wide[1], 0xE9);
+    EXPECT_EQ(wide[2], 0x4E2D);
+    EXPECT_EQ(wide[3], 0xD83D);
+    EXPECT_EQ(wide[4], 0xDE00);
+    EXPECT_EQ(wide.used(), wide.length() + 1);
+    EXPECT_EQ(qestl::narrow(wide).view(), text);
+}
+
+TEST(CodePageTest, ArbitraryBytesRoundTripByteIdentically) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 24, '\0');
+        for (auto& byte : bytes) byte = static_cast<char>(1 + random() % 255);
+        qestringW wide = qestl::widen(bytes.data(), bytes.size());
+        qestringA back = qestl::narrow(wide);
+        ASSERT_EQ(std::string(back.view()), bytes) << "round " << round;
+    }
+}
+
+TEST(CodePageTest, InvalidSequencesBecomeEscapesAndOtherLoneSurrogatesBecomeReplacement) {
+    // overlong '/', a UTF-8 encoded surrogate, a truncated sequence
+    qestringW wide = qestl::widen("\xC0\xAF\xED\xA0\x80\xE4\xB8");
+    ASSERT_EQ(wide.length(), 7u);
+    EXPECT_EQ(wide[0], 0xDCC0);
+    EXPECT_EQ(wide[1], 0xDCAF);
+    EXPECT_EQ(wide[2], 0xDCED);
+    const char16_t lone[] = {0xD800, u'x', 0};
+    EXPECT_EQ(qestl::narrow(lone).view(), "\xEF\xBF\xBDx");
+    EXPECT_EQ(qestl::widen("").length(), 0u);
+    EXPECT_EQ(qestl::widen("").used(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "foundation/live_registry.h"
+#include "foundation/shared_handle.h"
+#include "foundation/smart_ptr.h"
+
+namespace {
+
+using qestl::CountedObject;
+using qestl::SmartPtr;
+
+// A counted object that records its destruction.
+struct Probe : CountedObject {
+    explicit Probe(int* destroyed) : destroyed_(destroyed) {}
+    ~Probe() override { ++*destroyed_; }
+    int* destroyed_;
+};
+
+Probe* makeRegistered(int* destroyed) {
+    auto* probe = new Probe(destroyed);
+    qestl::registerLiveObject(probe);
+    return probe;
+}
+
+bool isRegistered(const void* object) { return qestl::liveObjectRegistry().contains(object); }
+
+int gCustomDeletes = 0;
+void countingDeleter(CountedObject* object) {
+    ++gCustomDeletes;
+    qestl::destroyLiveObject(object);
+}
+
+TEST(SmartPtr, CopiesCountAndLastReleaseDestroysOnceThroughRegistry) {
+    int destroyed = 0;
+    Probe* probe = makeRegistered(&destroyed);
+    EXPECT_EQ(probe->referenceCount(), 0u);
+    {
+        SmartPtr first(probe);
+        EXPECT_EQ(probe->referenceCount(), 1u);
+        {
+            SmartPtr second(first);
+            EXPECT_EQ(probe->referenceCount(), 2u);
+            EXPECT_EQ(second.get(), probe);
+        }
+        EXPECT_EQ(probe->referenceCount(), 1u);
+        EXPECT_EQ(destroyed, 0);
+        EXPECT_TRUE(isRegistered(probe));
+    }
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_FALSE(isRegistered(probe));
+}
+
+TEST(SmartPtr, CopyConstructorResetsDeleterButAssignmentCarriesIt) {
+    gCustomDeletes = 0;
+    int destroyed = 0;
+    Probe* probe = makeRegistered(&destroyed);
+    SmartPtr custom(probe, countingDeleter);
+    SmartPtr copied(custom);
+    EXPECT_EQ(copied.deleter(), &qestl::defaultDeleter);
+    SmartPtr assigned;
+    assigned = custom;
+    EXPECT_EQ(assigned.deleter(), &countingDeleter);
+    EXPECT_EQ(assigned.extra(), 0u);
+    EXPECT_EQ(probe->referenceCount(), 3u);
+
+    // Whichever pointer goes last decides the disposal.
+    copied.reset();
+    custom.reset();
+    EXPECT_EQ(destroyed, 0);
+    assigned.reset();
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(gCustomDeletes, 1);
+}
+
+TEST(SmartPtr, IntZeroAndNullAreEmptyAndReleaseNothing) {
+    SmartPtr fromZero(0);
+    EXPECT_FALSE(fromZero);
+    EXPECT_EQ(fromZero.deleter(), &qestl::defaultDeleter);
+    SmartPtr fromNull(static_cast<CountedObject*>(nullptr));
+    EXPECT_FALSE(fromNull);
+    fromZero.reset();
+    fromNull = fromZero;
+    EXPECT_FALSE(fromNull);
+}
+
+TEST(SmartPtr, SelfAssignmentOfTheOnlyReferenceKeepsTheObject) {
+    int destroyed = 0;
+    SmartPtr only(makeRegistered(&destroyed));
+    SmartPtr& alias = only;
+    only = alias;
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(only->referenceCount(), 1u);
+}
+
+// An object that holds the only reference to another: assigning the inner
+// pointer over the outer one must not destroy the inner object first.
+struct Holder : CountedObject {
+    SmartPtr inner;
+};
+
+TEST(SmartPtr, AssigningAPointerOwnedByTheOldObjectKeepsItAlive) {
+    int destroyed = 0;
+    auto* holder = new Holder;
+    qestl::registerLiveObject(holder);
+    holder->inner = SmartPtr(makeRegistered(&destroyed));
+    CountedObject* inner = holder->inner.get();
+    SmartPtr p(holder);
+    p = holder->inner;  // holder dies here, taking its own reference to inner
+    EXPECT_EQ(p.get(), inner);
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(inner->referenceCount(), 1u);
+    p.reset();
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST(LiveObjectRegistry, ErasingOnlyNodeEmptiesTheTree) {
+    qestl::LiveObjectRegistry registry;
+    int object = 0;
+    auto* node = registry.insert(&object);
+    registry.eraseNode(node);
+    EXPECT_EQ(registry.count, 0u);
+    EXPECT_EQ(registry.root, nullptr);
+}
+
+TEST(LiveObjectRegistry, ErasingNodesWithTwoChildrenKeepsEveryOtherAddress) {
+    qestl::LiveObjectRegistry registry;
+    std::vector<char> objects(64);
+    for (char& object : objects) registry.insert(&object);
+    // Repeatedly erase the root while it has two children.
+    std::vector<const void*> erased;
+    while (registry.root != nullptr && registry.root->left != nullptr && registry.root->right != nullptr) {
+        auto* root = registry.rootNode();
+        erased.push_back(reinterpret_cast<const void*>(root->key));
+        registry.eraseNode(root);
+    }
+    EXPECT_GT(erased.size(), 10u);
+    for (char& object : objects) {
+        bool gone = std::find(erased.begin(), erased.end(), &object) != erased.end();
+        EXPECT_EQ(registry.contains(&object), !gone);
+    }
+    EXPECT_EQ(registry.count, objects.size() - erased.size());
+}
+
+TEST(LiveObjectRegistry, DestroyingAnUnregisteredObjectStillDestroysIt) {
+    int destroyed = 0;
+    auto* probe = new Probe(&destroyed);
+    uint64_t before = qestl::liveObjectRegistry().count;
+    qestl::destroyLiveObject(probe);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(qestl::liveObjectRegistry().count, before);
+}
+
+uint64_t gReleasedValue = 0;
+int gReleases = 0;
+void recordRelease(uint64_t value) {
+    gReleasedValue = value;
+    ++gReleases;
+}
+
+TEST(SharedHandle, LastCopyReleasesValueOnce) {
+    gReleases = 0;
+    qestl::SharedHandle handle = qestl::SharedHandle::make(0xABCD, recordRelease);
+    {
+        qestl::SharedHandle copy(handle);
+        qestl::SharedHandle assigned;
+        assigned = copy;
+        EXPECT_EQ(handle.useCount(), 3u);
+        qestl::SharedHandle& alias = assigned;
+        assigned = alias;
+        EXPECT_EQ(handle.useCount(), 3u);
+    }
+    EXPECT_EQ(gReleases, 0);
+    handle.reset();
+    EXPECT_EQ(gReleases, 1);
+    EXPECT_EQ(gReleasedValue, 0xABCDu);
+    EXPECT_TRUE(handle.isNull());
+}
+
+TEST(SharedKeyMap, ExistingKeyTakesTheNewHandleAndReleasesTheOld) {
+    gReleases = 0;
+    qestl::SharedKeyMap map;
+    auto [node, failed] = map.insert(-4, qestl::SharedHandle::make(1, recordRelease));
+    ASSERT_NE(node, nullptr);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(node->value.useCount(), 1u) << "the call's temporary copy must be gone";
+    auto again = map.insert(-4, qestl::SharedHandle::make(2, recordRelease));
+    EXPECT_EQ(again.first, node);
+    EXPECT_EQ(gReleases, 1);
+    EXPECT_EQ(gReleasedValue, 1u);
+    EXPECT_EQ(node->value.value(), 2u);
+    map.clear();
+    EXPECT_EQ(gReleases, 2);
+    EXPECT_EQ(gReleasedValue, 2u);
+}
+
+}  // namespace

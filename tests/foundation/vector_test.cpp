@@ -1,0 +1,72 @@
+#include "foundation/vector.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/qestring.h"
+
+namespace {
+
+TEST(VectorTest, GrowsToTwiceCountPlusOneThenTwicePlusN) {
+    qestl::U32Vector v;
+    size_t seen[4];
+    for (int i = 0; i < 8; ++i) {
+        v.pushBack(static_cast<uint32_t>(i));
+        if (i == 0) seen[0] = v.capacity();
+        if (i == 1) seen[1] = v.capacity();
+        if (i == 3) seen[2] = v.capacity();
+        if (i == 7) seen[3] = v.capacity();
+    }
+    EXPECT_EQ(seen[0], 1u);
+    EXPECT_EQ(seen[1], 3u);
+    EXPECT_EQ(seen[2], 7u);
+    EXPECT_EQ(seen[3], 15u);
+    uint32_t more[20] = {};
+    v.appendRange(more, 20);
+    EXPECT_EQ(v.capacity(), 8u * 2 + 20);
+}
+
+TEST(VectorTest, InsertEraseResizeKeepOrderAndDeepCopies) {
+    qestl::StringVector v;
+    const char* words[] = {"one", "two", "three"};
+    for (const char* w : words) v.pushBack(qestl::qestringA(w));
+    qestl::qestringA inserted[] = {qestl::qestringA("a"), qestl::qestringA("b")};
+    v.insertRange(1, inserted, 2);
+    ASSERT_EQ(v.size(), 5u);
+    std::string joined;
+    for (const auto& s : v) joined += std::string(s.view()) + ",";
+    EXPECT_EQ(joined, "one,a,b,two,three,");
+    v.erase(0);
+    EXPECT_EQ(v[0].view(), "a");
+    v.resize(2);
+    EXPECT_EQ(v.size(), 2u);
+    EXPECT_EQ(v.capacity(), 2u);
+    v.resize(4);
+    EXPECT_EQ(v[3].length(), 0u);
+    v.pushBack(v[0]);  // an element of the vector itself, through a regrow
+    EXPECT_EQ(v.back().view(), "a");
+    v.insertRange(0, v.data() + 1, 1);  // aliasing insert without regrow
+    EXPECT_EQ(v[0].view(), "b");
+}
+
+TEST(VectorTest, ByteVectorPutAtAndReset) {
+    qestl::ByteVector bytes;
+    bytes.putAt(5, 7);
+    EXPECT_EQ(bytes.size(), 7u);  // 0 -> 1 -> 3 -> 7
+    EXPECT_EQ(bytes[5], 7);
+    EXPECT_EQ(bytes[6], 0);
+    bytes.reset(0);
+    EXPECT_EQ(bytes.size(), 0u);
+    EXPECT_NE(bytes.data(), nullptr);
+    bytes.reset(1);
+    EXPECT_EQ(bytes.data(), nullptr);
+    uint8_t borrowed[2] = {1, 2};
+    bytes.borrow(borrowed, 2);
+    bytes.putAt(3, 9);  // needs more room than the borrowed buffer has
+    EXPECT_NE(bytes.data(), borrowed);
+    EXPECT_EQ(bytes[1], 2);
+    EXPECT_EQ(bytes[3], 9);
+}
+
+}  // namespace

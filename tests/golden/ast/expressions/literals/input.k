@@ -1,0 +1,16 @@
+x = 12;
+x = 012;
+x = 0x1F;
+x = 0x1FL;
+x = 12l;
+x = 1.5e3f;
+x = .5;
+x = "a\"b\n";
+x = '\t';
+x = true;
+x = false;
+x = -5;
+x = -1.5;
+x = 2 * 1e-20;
+x = 1 + 2.5;
+x = 0x7FFFFFFFFFFFFFFF + 1;

@@ -1,0 +1,10 @@
+x = a || b && c;
+x = a & b == c;
+x = a + b * c - d;
+x = a << b >> c;
+x = p < q >= r;
+x = a = b ? c : d;
+x = y += 2;
+x = -n++;
+x = !a;
+x = (a + b) * c;

@@ -1,0 +1,2 @@
+using { a.b.c; d; };
+using { e; };

@@ -1,0 +1,3 @@
+void f() {
+    switch (a) { case 1: case 2: f(); g(); default: }
+}

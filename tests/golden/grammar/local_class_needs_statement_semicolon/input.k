@@ -1,0 +1,4 @@
+void f() {
+    class A { };
+    a();
+}

@@ -1,0 +1,3 @@
+include("self.k")
+class S {
+};

@@ -1,0 +1,5 @@
+class A {
+    int f() {
+        return 1
+    }
+};

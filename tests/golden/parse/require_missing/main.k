@@ -1,0 +1,3 @@
+class Before {
+};
+require("lib/none.k")

@@ -1,0 +1,3 @@
+require("main.k")
+class Extra {
+};

@@ -1,0 +1,3 @@
+require("lib.k", "extra.k")
+class Main {
+};

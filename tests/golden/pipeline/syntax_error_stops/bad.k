@@ -1,0 +1,3 @@
+class Bad {
+    int x = ;
+};

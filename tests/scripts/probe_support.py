@@ -1,0 +1,35 @@
+"""Running build/korvo-probe from the script tests, with sanitizer reports
+told apart from ordinary failures."""
+import os
+import subprocess
+import sys
+
+SANITIZER_EXIT = 86
+_ENV = dict(os.environ,
+            ASAN_OPTIONS="exitcode=%d:detect_leaks=1" % SANITIZER_EXIT,
+            UBSAN_OPTIONS="exitcode=%d:halt_on_error=1:print_stacktrace=1" % SANITIZER_EXIT)
+
+
+class Probe:
+    def __init__(self, build_dir):
+        self.path = os.path.join(build_dir, "korvo-probe")
+        self.failures = 0
+
+    def run(self, *args):
+        """Runs the probe; returns (exit status, stdout bytes). A crash or a
+        sanitizer report fails the whole script at once."""
+        done = subprocess.run([self.path, *args], capture_output=True, env=_ENV)
+        err = done.stderr.decode("utf-8", "replace")
+        if done.returncode < 0 or done.returncode == SANITIZER_EXIT or "Sanitizer" in err or "runtime error" in err:
+            sys.exit("probe crashed (status %d) on %r:\n%s" % (done.returncode, args, err))
+        return done.returncode, done.stdout
+
+    def check(self, condition, message):
+        if not condition:
+            self.failures += 1
+            print("FAIL:", message)
+
+    def finish(self, name):
+        if self.failures:
+            sys.exit("%s: %d check(s) failed" % (name, self.failures))
+        print("%s: all checks passed" % name)

@@ -1,0 +1,167 @@
+// The outermost level: top-level items, packages, directives, annotations;
+// and the tables themselves.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "grammar_support.h"
+#include "syntax/rules.h"
+
+using namespace grammar_test;
+
+TEST(GrammarTables, EveryRuleIdIsDefinedOnceUnderItsName) {
+    Grammar grammar;
+    ASSERT_TRUE(buildKorvoGrammar(grammar)) << grammar.error();
+    for (uint32_t id = RuleId::First; id <= RuleId::Last; ++id) {
+        ASSERT_TRUE(grammar.hasRule(id)) << id;
+        EXPECT_EQ(grammar.ruleId(grammar.ruleName(id)), id);
+    }
+    EXPECT_FALSE(grammar.hasRule(RuleId::Last + 1));
+    EXPECT_EQ(grammar.ruleId("CompilationUnit"), RuleId::Entry);
+    EXPECT_EQ(grammar.ruleId("OperatorSymbol"), 0u);  // an abbreviation, never reported
+    EXPECT_STREQ(grammar.ruleName(RuleId::LogicalOrExpression), "LogicalOrExpression");
+    EXPECT_STREQ(grammar.ruleName(RuleId::NativeParameterList), "NativeParameterList");
+    EXPECT_STREQ(grammar.ruleName(RuleId::AnnotatedInterfaceMember), "AnnotatedInterfaceMember");
+}
+
+TEST(GrammarUnits, AcceptedItems) {
+    const char* accepted[] = {
+        "",
+        "  // only a comment\n",
+        "package p { };",
+        "package p { public class A { }; @X private enum E { }; interface I { }; package q { }; };",
+        "using { a.b.c; d; };",
+        "include(\"a.k\")",
+        "include(\"a.k\", \"b.k\") require(\"c.k\")",
+        "@Declare class A { };",
+        "@Declare package p { };",
+        "@Declare enum E { };",
+        "@Declare interface I { };",
+        "@Deprecated class A { };",
+        "@A @B(x) @C(x = y, z = 1, w = \"s\") int f() { }",
+        "@A f();",
+        "int x = 1;",
+        "import \"k.dll\" { void f(); };",
+        "f(); g();",
+    };
+    for (const char* text : accepted) EXPECT_TRUE(accepts(text)) << "[" << text << "]";
+}
+
+TEST(GrammarUnits, RefusedItems) {
+    const char* refused[] = {
+        "package p { }",              // the closing ";" is required
+        "package p { int x; };",      // types and packages only
+        "package p { @Declare class A { }; };",
+        "using { };",
+        "using { a.b };",
+        "using { a; }",
+        "include(\"a.k\");",          // no ";" after a directive
+        "include()",
+        "include(a)",
+        "@Declare int f() { }",
+        "@Declare",
+        "@A() class A { };",          // no empty argument list
+        "@A(x = ) class A { };",
+        "class A { @Declare class B { }; };",
+        "class A { using { a; }; };",
+        "f()",                        // one construct that is no item: not an empty unit
+        "x = 1",
+        ";",
+    };
+    for (const char* text : refused) EXPECT_FALSE(accepts(text)) << "[" << text << "]";
+}
+
+TEST(GrammarUnits, Hints) {
+    EXPECT_EQ(firstHint("x = 1"), SyntaxHint::MissingSemicolon);
+    EXPECT_TRUE(hasHint("include \"a.k\"", SyntaxHint::MissingLeftParen));
+    EXPECT_EQ(firstHint("include(\"a.k\""), SyntaxHint::MissingRightParen);
+    // A package or using block leaves no hint of its own.
+    EXPECT_FALSE(hasHint("package p { }", SyntaxHint::MissingSemicolon));
+}
+
+// An empty text is still one (empty) compilation unit reported to the
+// listener; a text that fails at its first token too.
+TEST(GrammarUnits, EmptyUnitIsReported) {
+    for (const char* text : {"", "/* c */", ")"}) {
+        GrammarRecognizer recognizer;
+        Tracer tracer(text);
+        recognizer.setObserver(&tracer);
+        bool whole = recognizer.recognize(text, std::strlen(text));
+        EXPECT_EQ(whole, text[0] != ')') << text;
+        ASSERT_FALSE(tracer.matches.empty()) << text;
+        EXPECT_EQ(tracer.matches.back().rule, RuleId::CompilationUnit) << text;
+        EXPECT_EQ(tracer.matches.back().count, 0) << text;
+    }
+}
+
+TEST(GrammarUnits, BadCharacterAndOverflowFailTheParse) {
+    GrammarRecognizer recognizer;
+    const char bad[] = "int x = 1;\nint y = #;";
+    EXPECT_FALSE(recognizer.recognize(bad, sizeof bad - 1));
+    ASSERT_FALSE(recognizer.problems().empty());
+    EXPECT_EQ(recognizer.problems().front().kind, GrammarRecognizer::ProblemKind::BadCharacter);
+    EXPECT_EQ(recognizer.problems().front().line, 1u);
+    EXPECT_EQ(recognizer.problems().front().column, 8u);
+
+    // 600 open parentheses stay unreduced until their ")" and fill the window.
+    std::string names = "x = " + std::string(600, '(') + "a" + std::string(600, ')') + ";";
+    EXPECT_FALSE(recognizer.recognize(names.data(), names.size()));
+    size_t overflows = 0;
+    for (const GrammarRecognizer::Problem& problem : recognizer.problems())
+        overflows += problem.kind == GrammarRecognizer::ProblemKind::Overflow;
+    EXPECT_EQ(overflows, 1u);
+
+    // The recogniser starts afresh after a failure.
+    EXPECT_TRUE(recognizer.recognize("int x;", 6));
+    EXPECT_TRUE(recognizer.problems().empty());
+}
+
+// Long inputs stay within the window because every construct is reduced as
+// soon as it matches.
+TEST(GrammarUnits, LongProgramsFitTheWindow) {
+    std::string text = "class A {\n";
+    for (int i = 0; i < 2000; ++i) text += "  int f" + std::to_string(i) + "(int a) { return a + " + std::to_string(i) + "; }\n";
+    text += "};\n";
+    for (int i = 0; i < 2000; ++i) text += "x = x * 2 + 1;\n";
+    EXPECT_TRUE(accepts(text));
+}
+
+namespace {
+
+std::string readSourceFile(const char* relative) {
+    // The test runner names the source tree; a direct run finds it from here.
+    const char* root = std::getenv("KORVO_SOURCE_DIR");
+    std::string here = __FILE__;
+    std::string tree = root ? root : here.substr(0, here.rfind("/tests/"));
+    std::string path = tree + "/" + relative;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return "<missing " + path + ">";
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+TEST(GrammarUnits, ExampleProgramsAreAccepted) {
+    for (const char* path : {"examples/hello.k", "tests/golden/grammar/every_construct/program.k"}) {
+        std::string text = readSourceFile(path);
+        EXPECT_TRUE(accepts(text)) << path;
+    }
+}
+
+// The program meant to use every construct reaches every rule.
+TEST(GrammarUnits, EveryRuleTakesPartInTheFullProgram) {
+    std::string text = readSourceFile("tests/golden/grammar/every_construct/program.k");
+    GrammarRecognizer recognizer;
+    Tracer tracer(text);
+    recognizer.setObserver(&tracer);
+    ASSERT_TRUE(recognizer.recognize(text.data(), text.size()));
+    for (uint32_t id = RuleId::First; id <= RuleId::Last; ++id) EXPECT_GT(tracer.countOf(id), 0u) << id;
+}
