@@ -1,26 +1,8 @@
 // Interim definitions of the node and the project table (see their headers).
 #include "source/source_project.h"
 namespace {
-uint32_t gSerial = 0;
 uint32_t gTextId = 0x100000;
 }  // namespace
-qeAbstractNode::qeAbstractNode() : serial(++gSerial) {}
-qeAbstractNode::qeAbstractNode(uint32_t file, qeLexSyntax& engine, int start, int count, uint32_t k)
-    : qeAbstractNode() {
-    kind = k;
-    fileIndex = file;
-    TokenRecord* first = engine.slot(start);
-    TokenRecord* last = engine.slot(start + count - 1);
-    if (first) {
-        startLine = first->startLine;
-        startColumn = first->startColumn;
-        if (first->docComment) docComment.assign(first->docComment);
-    }
-    if (last) {
-        endLine = last->endLine;
-        endColumn = last->endColumn;
-    }
-}
 void MappedText::assign(const char* t, size_t n) {
     id = gTextId++;
     text.assign(t, n);

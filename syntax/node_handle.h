@@ -19,6 +19,8 @@ public:
 
 // Nodes live in blocks of one global pool and are listed in the live-node
 // registry while they live. These are the only ways blocks come and go.
+// Every block has the same size; a request above it gets null.
+inline constexpr size_t kNodeBlockBytes = 296;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
 
@@ -43,10 +45,10 @@ inline void releaseNode(refableAstBase* node) {
     if (node && --node->refCount == 0) destroyPooledNode(node);
 }
 
-class AstNode {
-public:
-    virtual ~AstNode() = default;
-};
+// The handle's base. It has no virtual destructor: a handle is one pointer
+// wide, so the node's many handle lists stay compact and a node fits its
+// pool block; handles are never deleted through this base.
+class AstNode {};
 
 // The node is held as its counted base so that code which only passes
 // handles around (the parsing engine) needs no definition of T.
@@ -57,7 +59,7 @@ public:
     explicit _KNode(T* node) : node_(node) { retainNode(node_); }
     _KNode(const _KNode& other) : node_(other.node_) { retainNode(node_); }
     _KNode(_KNode&& other) noexcept : node_(std::exchange(other.node_, nullptr)) {}
-    ~_KNode() override { releaseNode(node_); }
+    ~_KNode() { releaseNode(node_); }
 
     _KNode& operator=(const _KNode& other) {
         retainNode(other.node_);  // first: assigning a handle to itself stays safe
