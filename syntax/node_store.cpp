@@ -2,6 +2,7 @@
 // address set. Neither is torn down: the process exits directly.
 #include "foundation/maps.h"
 #include "foundation/node_pool.h"
+#include "foundation/vector.h"
 #include "syntax/node_handle.h"
 
 namespace {
@@ -43,8 +44,39 @@ bool LiveNodeRegistry::contains(const refableAstBase* node) { return liveNodes()
 
 size_t LiveNodeRegistry::count() { return liveNodes().size(); }
 
-void destroyPooledNode(refableAstBase* node) {
-    LiveNodeRegistry::erase(node);
+namespace {
+
+bool gDestroying = false;
+
+qestl::qevector<refableAstBase*>& pendingNodes() {
+    static auto* pending = new qestl::qevector<refableAstBase*>();
+    return *pending;
+}
+
+void destroyNow(refableAstBase* node) {
     node->~refableAstBase();
     freeNodeBlock(node);
+}
+
+}  // namespace
+
+// A node's destructor releases its operands and children, whose destructors
+// release theirs: on a tree as deep as a long chain of "a + b + c ..." that
+// recursion would exhaust the stack. Nodes that fall to zero while another is
+// being destroyed wait in a list and are destroyed one after the other.
+void destroyPooledNode(refableAstBase* node) {
+    LiveNodeRegistry::erase(node);
+    if (gDestroying) {
+        pendingNodes().pushBack(node);
+        return;
+    }
+    gDestroying = true;
+    destroyNow(node);
+    qestl::qevector<refableAstBase*>& pending = pendingNodes();
+    while (pending.size() != 0) {
+        refableAstBase* next = pending[pending.size() - 1];
+        pending.popBack();
+        destroyNow(next);
+    }
+    gDestroying = false;
 }
