@@ -2,9 +2,6 @@
 
 #include <new>
 
-// Every node takes one block of the global pool, whose blocks are this big.
-static_assert(sizeof(qeAbstractNode) <= 296, "a syntax node must fit one node-pool block");
-
 qeAbstractNode* newAstNode(const qeAbstractNode& prototype) {
     void* block = allocateNodeBlock(sizeof(qeAbstractNode));
     auto* node = new (block) qeAbstractNode(prototype);

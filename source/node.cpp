@@ -86,6 +86,7 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       kind(other.kind),
       text(other.text),
       docComment(other.docComment),
+      auxWord(other.auxWord),
       operands(other.operands),
       children(other.children),
       fileIndex(other.fileIndex),

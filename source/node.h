@@ -65,6 +65,7 @@ public:
     uint32_t kind = 0;
     qestl::qestringA text;
     qestl::qestringA docComment;  // the comments before the node's first token
+    uint64_t auxWord = 0;
     AstNodeVector operands;
     AstNodeVector children;
     uint32_t fileIndex = 0;
@@ -86,6 +87,9 @@ public:
 protected:
     refableAstBase* dropNextReference(uint64_t& cursor, bool& finished) override;
 };
+
+// Every node takes one block of the global pool.
+static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit one node-pool block");
 
 // Bit 31 of a serial: the node is a clone.
 inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

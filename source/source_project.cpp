@@ -49,14 +49,6 @@ qestl::qestringW SourceProject::filePath(uint32_t index) const {
     return index < fileCount() ? paths_[index] : qestl::qestringW();
 }
 
-_KNode<qeAbstractNode> SourceProject::unit(uint32_t index) const {
-    return index < units_.size() ? units_[index] : _KNode<qeAbstractNode>();
-}
-
-void SourceProject::setUnit(uint32_t index, const _KNode<qeAbstractNode>& unit) {
-    if (index < units_.size()) units_[index] = unit;
-}
-
 void SourceProject::registerMappedText(uint32_t oldId, uint32_t newId) {
     MappedTextMap fresh;
     mapped_.forEach([&](MappedTextMap::Node& entry) {

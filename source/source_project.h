@@ -61,9 +61,11 @@ public:
     qestl::qestringW filePath(uint32_t index) const;
     uint32_t fileCount() const { return static_cast<uint32_t>(paths_.size()); }
 
-    // The unit node of a parsed file (empty until set, and past the last file).
-    _KNode<qeAbstractNode> unit(uint32_t index) const;
-    void setUnit(uint32_t index, const _KNode<qeAbstractNode>& unit);
+    // The text registered with the file; null past the last file.
+    const char* fileText(uint32_t index) const { return index < fileCount() ? texts_[index] : nullptr; }
+    // The unit handle of a file, empty until its parse sets it; null past the
+    // last file.
+    _KNode<qeAbstractNode>* unitHandle(uint32_t index) { return index < fileCount() ? &units_[index] : nullptr; }
 
     // Renumbers text `oldId` to `newId` in every stored text and segment and
     // keys the stored texts by their ids again; a text-id entry of the old id
@@ -72,6 +74,7 @@ public:
     // Keeps a copy of the text under the key (replacing one stored there).
     void storeMappedText(int32_t key, const MappedText& text);
     const MappedText* mappedText(int32_t key) const;
+    size_t mappedTextCount() const { return static_cast<size_t>(mapped_.size()); }
 
 private:
     using MappedTextMap = qestl::RbMap<int32_t, MappedText>;

@@ -36,7 +36,9 @@ protected:
 
 // Nodes live in blocks of the global node pool and are listed in the
 // live-node registry while they live. These are the only ways blocks come
-// and go; a block that cannot be had aborts the process.
+// and go; a block that cannot be had aborts the process. Every block has the
+// same size.
+inline constexpr size_t kNodeBlockBytes = 296;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
 
@@ -62,10 +64,10 @@ inline void releaseNode(refableAstBase* node) {
     if (node && --node->refCount == 0) destroyPooledNode(node);
 }
 
-class AstNode {
-public:
-    virtual ~AstNode() = default;
-};
+// The handle's base. It has no virtual destructor: a handle is one pointer
+// wide, so the node's handle lists stay compact and a node fits its pool
+// block; handles are never deleted through this base.
+class AstNode {};
 
 // The node is held as its counted base so that code which only passes
 // handles around (the parsing engine) needs no definition of T.
@@ -76,7 +78,7 @@ public:
     explicit _KNode(T* node) : node_(node) { retainNode(node_); }
     _KNode(const _KNode& other) : node_(other.node_) { retainNode(node_); }
     _KNode(_KNode&& other) noexcept : node_(std::exchange(other.node_, nullptr)) {}
-    ~_KNode() override { releaseNode(node_); }
+    ~_KNode() { releaseNode(node_); }
 
     // The new node is counted first and the old one released last: assigning
     // a handle to itself, or to a handle that only the old node keeps alive,

@@ -36,7 +36,7 @@ struct Teardown {
 
 void* allocateNodeBlock(size_t size) {
     qestl::NodePool* pool = qestl::globalNodePool();
-    if (size > pool->stride()) outOfNodeBlocks(size);
+    if (size > kNodeBlockBytes || size > pool->stride()) outOfNodeBlocks(size);
     void* block = pool->alloc();
     if (block == nullptr) outOfNodeBlocks(size);
     return block;

@@ -63,6 +63,7 @@ int32_t scanQuoted(const char* text, int32_t length, int32_t offset, char quote)
 int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
     for (unsigned i = 0; i < kKeywordCount; ++i) {
         const FixedToken& keyword = kKeywordTable[i];
+        if (text[offset] != keyword.text[0]) continue;
         int32_t size = static_cast<int32_t>(std::strlen(keyword.text));
         if (!startsWith(text, length, offset, keyword.text, size)) continue;
         if (isIdentifierChar(text, length, offset + size) > 0) continue;
@@ -75,6 +76,7 @@ int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode*
 int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
     for (unsigned i = 0; i < kPunctuationCount; ++i) {
         const FixedToken& token = kPunctuationTable[i];
+        if (text[offset] != token.text[0]) continue;
         int32_t size = static_cast<int32_t>(std::strlen(token.text));
         if (startsWith(text, length, offset, token.text, size)) {
             *kind = token.kind;

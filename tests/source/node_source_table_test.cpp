@@ -20,7 +20,7 @@ TEST(SourceProject, APathRegisteredTwiceKeepsItsIndex) {
     EXPECT_EQ(project.addSourceFile(wide(u"a.k"), "other text"), 0u);
     EXPECT_EQ(project.fileCount(), 2u);
     EXPECT_TRUE(project.findPath(wide(u"lib/b.k")));
-    EXPECT_FALSE(project.unit(0));
+    EXPECT_STREQ(project.fileText(0), first);
 }
 
 TEST(SourceProject, PathsDifferingInCaseOrLengthAreDifferentFiles) {
@@ -40,7 +40,8 @@ TEST(SourceProject, APathPastTheLastFileIsEmpty) {
     project.addSourceFile(wide(u"x.k"), "");
     EXPECT_TRUE(project.filePath(1).empty());
     EXPECT_TRUE(project.filePath(0xFFFFFFFFu).empty());
-    EXPECT_FALSE(project.unit(1));
+    EXPECT_EQ(project.unitHandle(1), nullptr);
+    EXPECT_EQ(project.fileText(1), nullptr);
 }
 
 TEST(SourceProject, InsertingAPathFindsOrMakesItsEntry) {
@@ -56,11 +57,13 @@ TEST(SourceProject, InsertingAPathFindsOrMakesItsEntry) {
 TEST(SourceProject, UnitsAreKeptByFileIndex) {
     SourceProject project;
     project.addSourceFile(wide(u"u.k"), "");
+    ASSERT_NE(project.unitHandle(0), nullptr);
+    EXPECT_TRUE(project.unitHandle(0)->empty());
     auto unit = makeAstNode(NodeKind::SourceUnit, "u.k");
-    project.setUnit(0, unit);
-    project.setUnit(5, unit);  // no such file: ignored
-    EXPECT_EQ(project.unit(0).get(), unit.get());
-    EXPECT_EQ(unit->refCount, 2u);  // ours and the table's
+    *project.unitHandle(0) = unit;
+    project.addSourceFile(wide(u"v.k"), "");  // the table grows: the handle moves along
+    EXPECT_EQ(project.unitHandle(0)->get(), unit.get());
+    EXPECT_EQ(unit->refCount, 2u);
 }
 
 TEST(MappedText, EachAssignmentTakesANewIdAsOneSegment) {

@@ -1,0 +1,1 @@
+1e 1. .5 2f 1e010 0xg 0X1 123L @Declare @Deprecated a to b forx for(

@@ -1,0 +1,3 @@
+"open \" quote
+/* open comment
+// last line

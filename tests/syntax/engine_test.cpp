@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <thread>
+#include <utility>
+
+#include "engine_fixture.h"
+
+using enginetest::Match;
+using enginetest::Parse;
+
+namespace {
+
+// The ladder of a two-operand level and a literal, as the expression grammar
+// writes them.
+const std::vector<GrammarRuleSpec> kSums = {
+    {100, "Sum", "( Sum | Term ) `TokenKind::Additive` Term", "none"},
+    {101, "Term", "Product | Atom", "none"},
+    {102, "Product", "( Product | Atom ) `TokenKind::Multiplicative` Atom", "none"},
+    {103, "Atom", "`TokenKind::Identifier` | \"(\" Expression \")\"", "4 at \")\""},
+    {104, "Expression", "Sum | Term", "none"},
+    {105, "Unit", "Statement?", "none"},
+    {106, "Statement", "Expression \";\"?", "none"},
+};
+
+// Runs `work` on a thread with a large stack, as the driver runs a compile.
+template <typename Work>
+void onBigStack(Work work) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, size_t{64} << 20);
+    pthread_t thread;
+    auto trampoline = [](void* argument) -> void* {
+        (*static_cast<Work*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, trampoline, &work), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+TEST(Engine, LeftRecursionGroupsToTheLeft) {
+    Parse parse(kSums, "a - b + c * d * e - f;");
+    ASSERT_TRUE(parse.built) << parse.grammar.error();
+    EXPECT_TRUE(parse.run(105));
+    EXPECT_EQ(parse.tree(), "((((a - b) + ((c * d) * e)) - f) ;)");
+    // the whole unit collapsed into one record covering the text
+    TokenRecord* unit = parse.engine.slot(0);
+    EXPECT_EQ(unit->length, parse.input.length);
+    EXPECT_TRUE(unit->matches.test(105));
+    EXPECT_EQ(parse.engine.tokenAt(1)->length, 0u);  // only the end of input follows
+}
+
+TEST(Engine, ReductionsKeepPositionsAndFreeCoveredRecords) {
+    Parse parse(kSums, "/* lead */ x\n  + y * z");
+    EXPECT_TRUE(parse.run(105));
+    TokenRecord* unit = parse.engine.slot(0);
+    EXPECT_EQ(unit->startLine, 0u);
+    EXPECT_EQ(unit->startColumn, 11u);
+    EXPECT_EQ(unit->endLine, 1u);
+    EXPECT_EQ(unit->endColumn, 9u);
+    ASSERT_NE(unit->docComment, nullptr);
+    EXPECT_STREQ(unit->docComment, "/* lead */");
+    EXPECT_EQ(parse.engine.tokenAt(1)->length, 0u);
+    EXPECT_EQ(parse.listener.liveRecords, 2);  // the unit and the end of input
+    parse.engine.reset();
+    EXPECT_EQ(parse.listener.liveRecords, 0);
+}
+
+int atomRuns = 0;
+
+// An atom rule that counts how often its body really runs.
+int countingAtom(qeLexSyntax& engine, uint32_t, int start, uint32_t& changed) {
+    ++atomRuns;
+    int q = start;
+    return engine.matchItem(q, TokenKind::Identifier, false, changed) ? q : -1;
+}
+
+TEST(Engine, LaterAlternativesReuseTheRecordedMatch) {
+    // After the first alternative fails at ",", Atom is already recorded at 0
+    // and its visited guard is up: the second alternative can only succeed
+    // through the memo, and must not run Atom again.
+    Parse parse({{100, "Pair", "Atom \",\" Atom | Atom \";\"", "none"}}, "a;");
+    ASSERT_TRUE(parse.grammar.addNativeRule(101, "Atom", countingAtom));
+    ASSERT_TRUE(parse.grammar.build()) << parse.grammar.error();
+    atomRuns = 0;
+    int runsWhenPairWasReported = -1;
+    struct Spy : enginetest::Listener {
+        int* snapshot;
+        _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
+                                              uint32_t rule) override {
+            if (rule == 100 && *snapshot < 0) *snapshot = atomRuns;
+            return Listener::onRuleMatched(out, engine, start, count, rule);
+        }
+    } spy;
+    spy.snapshot = &runsWhenPairWasReported;
+    parse.engine.reset();
+    parse.engine.attach(&parse.input, &spy, &parse.grammar);
+    EXPECT_TRUE(parse.run(100));
+    // the first run and the re-entry after Atom's own recording
+    EXPECT_EQ(runsWhenPairWasReported, 2);
+    // one report per new match: a match of the same span is not reported again
+    EXPECT_EQ(spy.matches, (std::vector<Match>{{101, 0, 1}, {100, 0, 2}}));
+    parse.engine.reset();  // the spy goes before the parse does
+}
+
+TEST(Engine, ListRuleGrowsOneItemPerAttempt) {
+    Parse parse({{100, "Items", "( Items \",\" )? `TokenKind::Identifier`", "none"}}, "a, b, c");
+    EXPECT_TRUE(parse.run(100));
+    EXPECT_EQ(parse.listener.matches, (std::vector<Match>{{100, 0, 1}, {100, 0, 3}, {100, 0, 3}}));
+    EXPECT_EQ(parse.tree(), "((a , b) , c)");
+    EXPECT_EQ(parse.result, 1);
+}
+
+TEST(Engine, LongListsNeedNoStack) {
+    std::string text = "x";
+    for (int i = 0; i < 200000; ++i) text += ",x";
+    Parse parse({{100, "Items", "( Items \",\" )? `TokenKind::Identifier`", "none"}}, text);
+    parse.listener.bracketText = false;
+    EXPECT_TRUE(parse.run(100));  // on the test's ordinary stack
+    EXPECT_EQ(parse.listener.matchesOf(100), 200001);
+}
+
+TEST(Engine, EmptyMatchIsReportedButChangesNothing) {
+    Parse parse(kSums, "");
+    EXPECT_TRUE(parse.run(105));
+    EXPECT_EQ(parse.listener.matches, (std::vector<Match>{{105, 0, 0}}));
+    TokenRecord* end = parse.engine.slot(0);
+    EXPECT_EQ(end->length, 0u);
+    EXPECT_EQ(end->span, 1u);
+    EXPECT_FALSE(end->matches.test(105));
+    EXPECT_EQ(parse.tree(), "");  // the empty node of the match stays in the record
+    EXPECT_TRUE(end->node);
+}
+
+TEST(Engine, EndOfInputRecordCarriesTheLastDroppedKind) {
+    Parse tight(kSums, "a");
+    EXPECT_TRUE(tight.run(105));
+    TokenRecord* end = tight.engine.tokenAt(1);
+    EXPECT_TRUE(end->matches.test(0));
+    for (uint32_t k = 1; k < 256; ++k) ASSERT_FALSE(end->matches.test(k)) << k;
+    Parse spaced(kSums, "a // c");
+    EXPECT_TRUE(spaced.run(105));
+    EXPECT_TRUE(spaced.engine.tokenAt(1)->matches.test(TokenKind::Comment));
+}
+
+const std::vector<GrammarRuleSpec> kCalls = {
+    {100, "Call", "`TokenKind::Identifier` \"(\" `TokenKind::Identifier` \")\"", "2 at \"(\", 4 at \")\""},
+    {101, "Bracket", "`TokenKind::Identifier` \"(\" `TokenKind::Identifier` \"]\"", "21 at \"]\""},
+    {102, "Unit", "Call | Bracket", "none"},
+};
+
+TEST(Engine, FailedRulesLeaveTheFirstHint) {
+    Parse parse(kCalls, "f(a;");
+    EXPECT_FALSE(parse.run(102));
+    EXPECT_EQ(parse.engine.slot(3)->hint, 4);  // Call's hint came first; Bracket's 21 did not replace it
+    EXPECT_EQ(parse.engine.slot(1)->hint, -1);
+    Parse missingOpen(kCalls, "f a)");
+    EXPECT_FALSE(missingOpen.run(102));
+    EXPECT_EQ(missingOpen.engine.slot(1)->hint, 2);
+    EXPECT_STREQ(syntaxHintText(missingOpen.engine.slot(1)->hint), "缺少左括号 '('.");
+    EXPECT_EQ(syntaxHintText(7), nullptr);
+}
+
+TEST(Engine, BadCharacterEndsTheParseAndHintsGoToTheEndOfInput) {
+    Parse parse(kCalls, "f(a #");
+    EXPECT_FALSE(parse.run(102));
+    EXPECT_EQ(parse.listener.badCharacters, 1);
+    EXPECT_TRUE(parse.engine.errorFlag());
+    EXPECT_EQ(parse.engine.slot(3), nullptr);
+    EXPECT_EQ(parse.engine.endOfInputHint(), 4);
+}
+
+TEST(Engine, ParseThatStopsEarlyIsNotWhole) {
+    Parse parse(kSums, "a b");
+    EXPECT_FALSE(parse.run(105));
+    EXPECT_GE(parse.result, 0);
+}
+
+std::string openParens(int count) { return std::string(static_cast<size_t>(count), '('); }
+
+TEST(Engine, FullWindowIsReportedOnceAndFails) {
+    std::string text;
+    for (int i = 0; i < 600; ++i) text += "a ";
+    Parse flat({{100, "Ids", "`TokenKind::Identifier` Ids2?", "none"}, {101, "Ids2", "`TokenKind::Identifier` Ids?", "none"}}, text);
+    EXPECT_FALSE(flat.run(100));
+    EXPECT_EQ(flat.listener.overflows, 1);
+    EXPECT_TRUE(flat.engine.errorFlag());
+}
+
+TEST(Engine, DeepNestingEndsWithTheWindowNotTheStack) {
+    onBigStack([] {
+        Parse deep(kSums, openParens(100000) + "a");
+        EXPECT_FALSE(deep.run(105));
+        EXPECT_EQ(deep.listener.overflows, 1);
+
+        // Just below the window's limit nesting still parses.
+        int depth = 250;
+        Parse nested(kSums, openParens(depth) + "a" + std::string(static_cast<size_t>(depth), ')') + ";");
+        EXPECT_TRUE(nested.run(105));
+        EXPECT_EQ(nested.listener.overflows, 0);
+    });
+}
+
+TEST(Engine, PositionHookRewritesTheStart) {
+    Parse parse(kSums, "a");
+    parse.input.fileIndex = 3;
+    parse.input.positionHook = [](uint32_t, uint32_t, uint32_t* file, uint32_t*, uint32_t* line, uint32_t*,
+                                  SourceInput* input) {
+        *file = 7;
+        *line += 40;
+        return input;
+    };
+    EXPECT_TRUE(parse.run(105));
+    EXPECT_EQ(parse.engine.slot(0)->fileIndex, 7u);
+    EXPECT_EQ(parse.engine.slot(0)->startLine, 40u);
+    EXPECT_EQ(parse.engine.slot(0)->endLine, 0u);  // the end is not passed to the hook
+}
+
+TEST(GrammarNotation, RejectsFaultyTables) {
+    Grammar unknown;
+    GrammarRuleSpec bad = {100, "A", "B \"(\"", "none"};
+    EXPECT_TRUE(unknown.addRules(&bad, 1));
+    EXPECT_FALSE(unknown.build());
+    EXPECT_NE(unknown.error().find("unknown name B"), std::string::npos);
+
+    Grammar notToken;
+    GrammarRuleSpec twoTokens = {100, "A", "\"a b\"", "none"};
+    notToken.addRules(&twoTokens, 1);
+    EXPECT_FALSE(notToken.build());
+
+    Grammar twice;
+    GrammarRuleSpec same[] = {{100, "A", "\";\"", "none"}, {100, "B", "\";\"", "none"}};
+    EXPECT_FALSE(twice.addRules(same, 2));
+
+    Grammar badHint;
+    GrammarRuleSpec hint = {100, "A", "\";\"", "3 at \"(\" extra"};
+    badHint.addRules(&hint, 1);
+    EXPECT_FALSE(badHint.build());
+}
+
+TEST(GrammarNotation, AbbreviationsExpandInPlaceWithoutHints) {
+    Grammar grammar;
+    GrammarAbbreviation symbols = {"Symbol", "\"+\" | \"[\" \"]\""};
+    GrammarRuleSpec rules[] = {{100, "OperatorName", "\"operator\" Symbol \"(\"", "2 at \"(\", 20 at \"[\""}};
+    ASSERT_TRUE(grammar.addAbbreviations(&symbols, 1));
+    ASSERT_TRUE(grammar.addRules(rules, 1));
+    ASSERT_TRUE(grammar.build()) << grammar.error();
+
+    for (const char* text : {"operator [ ] (", "operator+("}) {
+        std::string source = text;
+        SourceInput input;
+        input.setText(source.data(), source.size());
+        enginetest::Listener listener;
+        qeLexSyntax engine;
+        engine.attach(&input, &listener, &grammar);
+        EXPECT_TRUE(engine.parseText(100)) << text;
+    }
+    std::string source = "operator ] (";
+    SourceInput input;
+    input.setText(source.data(), source.size());
+    enginetest::Listener listener;
+    qeLexSyntax engine;
+    engine.attach(&input, &listener, &grammar);
+    EXPECT_FALSE(engine.parseText(100));
+    EXPECT_EQ(engine.slot(1)->hint, -1);  // "[" of the abbreviation is no hint point of the rule
+}
+
+}  // namespace
