@@ -71,28 +71,43 @@ refableAstBase* refableAstBase::dropNextReference(uint64_t&, bool& finished) {
     return nullptr;
 }
 
+// Nodes being taken apart, innermost last. One stack serves every release: a
+// release started from inside another (an owner letting go of nodes of its
+// own) works above the entries of the outer one and is done before it resumes.
+namespace {
+
+qestl::qevector<Teardown>& teardowns() {
+    static qestl::qevector<Teardown>* stack = new qestl::qevector<Teardown>();  // never torn down
+    return *stack;
+}
+
+}  // namespace
+
 // The recursive release (a node's destructor releasing its sub-nodes, each
 // destroyed as its count reaches zero) replayed with an explicit stack: the
 // registry erasures, the owners' releases and the blocks' return happen in
 // the same order, but a chain of millions of nodes costs heap, not stack.
 void destroyPooledNode(refableAstBase* node) {
+    qestl::qevector<Teardown>& stack = teardowns();
+    const size_t base = stack.size();
     LiveNodeRegistry::erase(node);
-    qestl::qevector<Teardown> stack;
     stack.pushBack(Teardown{node, 0});
-    while (!stack.empty()) {
-        Teardown& top = stack.back();
+    while (stack.size() > base) {
+        // By index and through a copy of the cursor: a nested release may
+        // grow the stack while the node drops a reference.
+        const size_t at = stack.size() - 1;
+        refableAstBase* current = stack[at].node;
+        uint64_t cursor = stack[at].cursor;
         bool finished = false;
-        refableAstBase* released = top.node->dropNextReference(top.cursor, finished);
+        refableAstBase* released = current->dropNextReference(cursor, finished);
+        stack[at].cursor = cursor;
         if (released != nullptr) {
             LiveNodeRegistry::erase(released);
-            stack.pushBack(Teardown{released, 0});  // `top` is not used past this point
-            continue;
-        }
-        if (finished) {
-            refableAstBase* done = top.node;
+            stack.pushBack(Teardown{released, 0});
+        } else if (finished) {
             stack.popBack();
-            done->~refableAstBase();
-            freeNodeBlock(done);
+            current->~refableAstBase();
+            freeNodeBlock(current);
         }
     }
 }

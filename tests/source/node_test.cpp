@@ -93,6 +93,38 @@ TEST(NodeRelease, ASharedChildOutlivesItsParent) {
     EXPECT_EQ(gReleases, "K0 ");
 }
 
+// An owner that holds nodes of its own: its release starts a release inside
+// the one under way, which must finish before the outer one goes on.
+struct TreeOwner : qestl::CountedObject {
+    NodeRef held;
+};
+
+void releaseTreeOwner(qestl::CountedObject* object) {
+    gReleases += "T ";
+    delete static_cast<TreeOwner*>(object);
+}
+
+TEST(NodeRelease, AnOwnerReleasingNodesOfItsOwnNestsInside) {
+    gReleases.clear();
+    gRegistryBase = LiveNodeRegistry::count();
+    {
+        NodeRef parent = owned("P");
+        auto* owner = new TreeOwner();
+        owner->held = owned("H");
+        for (int i = 0; i < 100; ++i) owner->held->operands.pushBack(make(NodeKind::Name));
+        owner->held->children.pushBack(owned("J"));
+        NodeRef middle = make(NodeKind::Block);
+        middle->setOwner(owner, releaseTreeOwner);
+        middle->children.pushBack(owned("M"));
+        parent->children.pushBack(middle);
+        parent->children.pushBack(owned("Z"));
+    }
+    // H, its child J and its 100 operands leave while the tree owner is
+    // released, before the middle node's own child M.
+    EXPECT_EQ(gReleases, "P105 T H103 J102 M1 Z0 ");
+    EXPECT_EQ(LiveNodeRegistry::count(), gRegistryBase);
+}
+
 TEST(NodeRelease, DestroyingANodeOutrightReleasesWhatItHolds) {
     const size_t base = LiveNodeRegistry::count();
     qeAbstractNode* node = newAstNode(qeAbstractNode());
