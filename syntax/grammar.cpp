@@ -387,35 +387,51 @@ int Grammar::matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& ch
     return matchCode(engine, static_cast<uint32_t>(rule.root), q, changed) ? q : -1;
 }
 
+namespace {
+
+// Items are most of the productions: they are tested in place rather than
+// through another call of the interpreter.
+template <typename CodeT>
+inline bool matchLeaf(qeLexSyntax& engine, const CodeT& code, int& q, uint32_t& changed) {
+    if (engine.matchItem(q, code.value, code.callable, changed)) return true;
+    engine.itemFailed(q, code.hint);
+    return false;
+}
+
+}  // namespace
+
 bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& changed) const {
     const Code& code = code_[index];
+    const uint32_t* kid = kids_.data() + code.first;
     switch (code.type) {
     case OpType::Item:
-        if (engine.matchItem(q, code.value, code.callable, changed)) return true;
-        engine.itemFailed(q, code.hint);
-        return false;
+        return matchLeaf(engine, code, q, changed);
     case OpType::Sequence: {
         int at = q;
-        const uint32_t* kid = kids_.data() + code.first;
-        for (uint32_t i = 0; i < code.count; ++i)
-            if (!matchCode(engine, kid[i], at, changed)) return false;
+        for (uint32_t i = 0; i < code.count; ++i) {
+            const Code& item = code_[kid[i]];
+            bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
+                                                     : matchCode(engine, kid[i], at, changed);
+            if (!matched) return false;
+        }
         q = at;
         return true;
     }
-    case OpType::Choice: {
-        const uint32_t* kid = kids_.data() + code.first;
+    case OpType::Choice:
         for (uint32_t i = 0; i < code.count; ++i) {
+            const Code& item = code_[kid[i]];
             int at = q;
-            if (matchCode(engine, kid[i], at, changed)) {
+            bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
+                                                     : matchCode(engine, kid[i], at, changed);
+            if (matched) {
                 q = at;
                 return true;
             }
         }
         return false;
-    }
     case OpType::Optional: {
         int at = q;
-        if (matchCode(engine, kids_[code.first], at, changed)) q = at;
+        if (matchCode(engine, kid[0], at, changed)) q = at;
         return true;
     }
     }
