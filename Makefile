@@ -41,7 +41,7 @@ bench: setup
 
 fuzz: setup
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get install -y clang; }
-	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_FUZZ=ON \
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_FUZZ=ON -DKORVO_TESTS=OFF \
 	      -DKORVO_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 	cmake --build build-fuzz -j $(JOBS)
 	@echo "fuzzers: $$(ls build-fuzz/*_fuzz)"

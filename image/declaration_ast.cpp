@@ -2,8 +2,8 @@
 
 namespace {
 
-// The node has no field yet for its block index; this is where it gets set.
-void setNodeIndex(qeAbstractNode&, uint32_t) {}
+// A written node remembers the index it was given in the block.
+void setNodeIndex(qeAbstractNode& node, uint32_t index) { node.nodeIndex = index; }
 
 bool writeU32(qestl::qeistream& stream, uint32_t value) {
     uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
@@ -189,8 +189,10 @@ bool readPathList(const qestl::ByteVector& payload, qestl::StringVector& paths, 
 
 }  // namespace
 
-// The node has no fields yet for the included-unit mark and the unit level.
-void markLibraryNode(qeAbstractNode&, uint16_t) {}
+void markLibraryNode(qeAbstractNode& node, uint16_t unitLevel) {
+    node.includedUnit = 1;
+    node.unitLevel = unitLevel;
+}
 
 bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strings) {
     if (strings.size() > UINT32_MAX) return false;

@@ -21,4 +21,3 @@ void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 
 // Flag bits the declaration pass sets on nodes; a clone starts without them.
 inline constexpr uint32_t kDeclarationMarksKept = 0xF1FFFFFFu;
-inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

@@ -9,29 +9,6 @@
 
 namespace {
 
-// The paths whose include is being parsed right now, across all processors.
-qestl::WStringVector& filesBeingIncluded() {
-    static qestl::WStringVector* paths = new qestl::WStringVector();
-    return *paths;
-}
-
-bool beingIncluded(const qestl::qestringW& path) {
-    for (const qestl::qestringW& open : filesBeingIncluded()) {
-        if (open == path.view()) return true;
-    }
-    return false;
-}
-
-void leaveInclude(const qestl::qestringW& path) {
-    qestl::WStringVector& paths = filesBeingIncluded();
-    for (size_t i = paths.size(); i-- > 0;) {
-        if (paths[i] == path.view()) {
-            paths.erase(i);
-            return;
-        }
-    }
-}
-
 // The literal without its quotes; no escapes are processed.
 qestl::qestringW fileNameOf(const qeAbstractNode* literal) {
     const qestl::qestringA& text = literal->text;
@@ -68,7 +45,7 @@ _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, in
             return fail(message.c_str());
         }
         if (require && project_->findPath(path)) continue;
-        if (beingIncluded(path)) return fail(kIncludeCycleError);
+        if (includeGuard().contains(path)) return fail(kIncludeCycleError);
         if (depth_ + 1 >= kIncludeDepthLimit) return fail("错误:文件包含深度超过1024.");
 
         _KNode<qeAbstractNode> unit;
@@ -77,9 +54,9 @@ _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, in
             // On the heap: a chain of includes nests one processor per level.
             auto included = std::make_unique<qeSourceProcessor>(depth_ + 1);
             included->setWebRoot(webRoot_);
-            filesBeingIncluded().pushBack(path);
+            includeGuard().insert(path);
             parsed = included->parseSourceFile(*project_, path, unit);
-            leaveInclude(path);
+            includeGuard().erase(path);
         }
         // The included file has reported its own errors.
         if (parsed != kParsed) return fail(nullptr);

@@ -4,23 +4,44 @@
 
 namespace {
 
+// Every constructor but the copy takes the next value.
 uint32_t gNodeSerial = 0;
 
-bool textEquals(const qestl::qestringA& text, const char* name) {
-    if (name == nullptr) return text.data() == nullptr;
-    size_t length = std::strlen(name);
-    return text.data() != nullptr && text.length() == length && std::memcmp(text.data(), name, length) == 0;
+uint32_t nextSerial() { return ++gNodeSerial; }
+
+// Names compare byte for byte and by length; a null name stands for a text
+// that was never set.
+bool textIs(const qestl::qestringA& text, const char* name) {
+    if (name == nullptr) return text.length() == 0;
+    const size_t length = std::strlen(name);
+    return text.length() == length && (length == 0 || std::memcmp(text.data(), name, length) == 0);
 }
+
+const qeAbstractNode* firstNamed(const AstNodeVector& list, const char* name) {
+    for (const _KNode<qeAbstractNode>& item : list) {
+        if (item && textIs(item->text, name)) return item.get();
+    }
+    return nullptr;
+}
+
+// Teardown stages, kept in the cursor's high word; the low word counts the
+// handles of a list already dropped.
+enum TeardownStage : uint64_t {
+    kDropAnnotations = 0,
+    kDropOwner = 1,
+    kDropChildren = 2,
+    kDropOperands = 3,
+};
+
+uint64_t cursorAt(uint64_t stage, uint64_t index = 0) { return stage << 32 | index; }
 
 }  // namespace
 
-uint32_t qeAbstractNode::lastSerial() { return gNodeSerial; }
+qeAbstractNode::qeAbstractNode() : serial(nextSerial()) {}
 
-qeAbstractNode::qeAbstractNode() : serial(++gNodeSerial) {}
-
-qeAbstractNode::qeAbstractNode(uint32_t file, qeLexSyntax& engine, int start, int count, uint32_t nodeKind)
+qeAbstractNode::qeAbstractNode(uint32_t file, qeLexSyntax& engine, int start, int count, uint32_t k)
     : qeAbstractNode() {
-    kind = nodeKind;
+    kind = k;
     fileIndex = file;
     const TokenRecord* first = engine.slot(start);
     const TokenRecord* last = engine.slot(start + count - 1);
@@ -48,52 +69,57 @@ qeAbstractNode::qeAbstractNode(const char* literal, qeLexSyntax& engine, int ind
     if (literal != nullptr) text.assign(literal);
 }
 
+qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbstractNode() {
+    if (const qeAbstractNode* source = positionOf.get()) {
+        fileIndex = source->fileIndex;
+        startLine = source->startLine;
+        endLine = source->endLine;
+        startColumn = source->startColumn;
+        endColumn = source->endColumn;
+        textStart = source->textStart;
+        textEnd = source->textEnd;
+    }
+}
+
 qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
     : refableAstBase(other),
       kind(other.kind),
       text(other.text),
       docComment(other.docComment),
-      reserved0(other.reserved0),
+      auxWord(other.auxWord),
+      operands(other.operands),
+      children(other.children),
       fileIndex(other.fileIndex),
       startLine(other.startLine),
       endLine(other.endLine),
       startColumn(other.startColumn),
       endColumn(other.endColumn),
       serial(other.serial),
-      reserved1(other.reserved1),
+      nodeIndex(other.nodeIndex),
       textStart(other.textStart),
       textEnd(other.textEnd),
-      word0(other.word0),
-      word1(other.word1),
-      value0(other.value0),
-      value1(other.value1),
-      values0(other.values0),
-      values1(other.values1),
+      includedUnit(other.includedUnit),
+      unitLevel(other.unitLevel),
+      auxValues{other.auxValues[0], other.auxValues[1]},
+      operandIndices(other.operandIndices),
+      childIndices(other.childIndices),
       flags(other.flags),
       owner(other.owner),
       ownerRelease(other.ownerRelease),
       ownerWord(other.ownerWord),
       annotations(other.annotations) {
-    for (const _KNode<qeAbstractNode>& operand : other.operands) operands.pushBack(operand);
-    for (const _KNode<qeAbstractNode>& child : other.children) children.pushBack(child);
     if (owner != nullptr) owner->addReference();
 }
 
+// The members then go in reverse order of declaration: the index lists, the
+// children, the operands, the doc comment and the text.
 qeAbstractNode::~qeAbstractNode() {
     annotations.reset();
     releaseOwner();
-    values0.clear();
-    values1.clear();
-    children.clear();
-    operands.clear();
-    docComment.release();
-    text.release();
 }
 
-void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> node) { operands.insertRange(0, &node, 1); }
-
-void qeAbstractNode::setOwner(qestl::CountedObject* object, NodeOwnerRelease release) {
-    if (object != nullptr) object->addReference();
+void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
+    if (object != nullptr) object->addReference();  // first: the old owner may be the new one
     releaseOwner();
     owner = object;
     ownerRelease = release;
@@ -101,29 +127,63 @@ void qeAbstractNode::setOwner(qestl::CountedObject* object, NodeOwnerRelease rel
 
 void qeAbstractNode::releaseOwner() {
     qestl::CountedObject* held = owner;
+    qestl::Deleter release = ownerRelease;
     owner = nullptr;
+    ownerRelease = qestl::defaultDeleter;
     ownerWord = 0;
-    if (held != nullptr && held->release() && ownerRelease != nullptr) ownerRelease(held);
+    if (held != nullptr && held->release()) release(held);
 }
 
+void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
+
 bool qeAbstractNode::hasAnnotation(const char* name) const {
-    if (!annotations) return false;
-    for (const _KNode<qeAbstractNode>& annotation : annotations->operands)
-        if (annotation && textEquals(annotation->text, name)) return true;
-    return false;
+    return annotations && firstNamed(annotations->operands, name) != nullptr;
 }
 
 const char* qeAbstractNode::getAnnotationParameter(const char* name, const char* parameter) const {
     if (!annotations) return nullptr;
-    for (const _KNode<qeAbstractNode>& annotation : annotations->operands) {
-        if (!annotation || !textEquals(annotation->text, name)) continue;
-        // Only the first annotation of that name is searched.
-        for (const _KNode<qeAbstractNode>& argument : annotation->operands) {
-            if (!argument || !textEquals(argument->text, parameter) || argument->operands.size() == 0) continue;
-            const _KNode<qeAbstractNode>& value = argument->operands[0];
-            return value ? value->text.c_str() : nullptr;
-        }
-        return nullptr;
+    const qeAbstractNode* annotation = firstNamed(annotations->operands, name);
+    if (annotation == nullptr) return nullptr;
+    for (const _KNode<qeAbstractNode>& item : annotation->operands) {
+        if (!item || !textIs(item->text, parameter) || item->operands.empty()) continue;
+        const qeAbstractNode* value = item->operands[0].get();
+        if (value == nullptr) return nullptr;
+        return value->text.c_str() != nullptr ? value->text.c_str() : "";
     }
     return nullptr;
+}
+
+// The destructor's order, one counted reference per call: the annotation
+// list, the owner, the children, then the operands. A borrowed list holds
+// no references of its own.
+refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finished) {
+    finished = false;
+    const uint64_t stage = cursor >> 32;
+    const uint64_t index = cursor & 0xFFFFFFFFu;
+    switch (stage) {
+        case kDropAnnotations:
+            cursor = cursorAt(kDropOwner);
+            return dropReference(annotations.detach());
+        case kDropOwner:
+            cursor = cursorAt(kDropChildren);
+            releaseOwner();
+            operandIndices.clear();
+            childIndices.clear();
+            return nullptr;
+        case kDropChildren:
+        case kDropOperands: {
+            AstNodeVector& list = stage == kDropChildren ? children : operands;
+            if (!list.isBorrowed() && index < list.size()) {
+                cursor = cursorAt(stage, index + 1);
+                return dropReference(list[index].detach());
+            }
+            list.clear();
+            cursor = cursorAt(stage + 1);
+            finished = stage == kDropOperands;
+            return nullptr;
+        }
+        default:
+            finished = true;
+            return nullptr;
+    }
 }

@@ -1,6 +1,7 @@
-// The syntax-tree node. Every construct of a parsed program is one; nodes
-// live in blocks of the global node pool, are counted by their handles
-// (syntax/node_handle.h) and are listed in the live-node registry.
+// The syntax-tree node. Every construct of a parsed program is one: made by
+// the builders while the engine parses, kept by counted handles, read by the
+// declaration pass and the compilers. Nodes live in blocks of the global node
+// pool (see source/ast_nodes.h for how they are made and unmade).
 #pragma once
 
 #include <cstdint>
@@ -29,61 +30,66 @@ struct NodeKind {
     };
 };
 
-// Called with a node's owner when the owner's release reports that no
-// reference is left.
-using NodeOwnerRelease = void (*)(qestl::CountedObject* owner);
-
 class qeAbstractNode : public refableAstBase {
 public:
+    // Kind 0, nothing set, the next serial.
     qeAbstractNode();
     // Over a rule match: positions from its first and last record, the doc
-    // comment of the first; the file index is the caller's, not the records'.
+    // comment of the first; the file index is the argument's, not the records'.
     qeAbstractNode(uint32_t fileIndex, qeLexSyntax& engine, int start, int count, uint32_t kind);
     // A string literal over one record, with the given text.
     qeAbstractNode(const char* text, qeLexSyntax& engine, int index);
-    // Places a prototype: every field, the serial and the count as they are;
-    // listed nodes and the owner gain a reference.
+    // An empty node (next serial) at the source position of another.
+    explicit qeAbstractNode(const _KNode<qeAbstractNode>& positionOf);
+    // Every field, the serial and the count included; every node, list and
+    // owner it refers to gains a reference.
     qeAbstractNode(const qeAbstractNode& other);
     qeAbstractNode& operator=(const qeAbstractNode&) = delete;
     ~qeAbstractNode() override;
 
-    // Inserts the node at the front of the operands.
-    void prependOperand(_KNode<qeAbstractNode> node);
-    // Whether the annotation list holds an annotation of that name; a null
-    // name matches an annotation whose text has no data.
+    // Puts the handle in front of the operands.
+    void prependOperand(_KNode<qeAbstractNode> operand);
+
+    // Whether the annotation list holds an annotation of that name (a null
+    // name stands for an annotation without a name).
     bool hasAnnotation(const char* name) const;
-    // The text of the first operand of parameter `parameter` of the first
-    // annotation named `name`, or null.
+    // The value text of the first parameter `parameter` that has a value, in
+    // the first annotation named `name`; null when there is none.
     const char* getAnnotationParameter(const char* name, const char* parameter) const;
 
-    // Attaches a counted object of a later stage (a reference is taken).
-    void setOwner(qestl::CountedObject* object, NodeOwnerRelease release = qestl::defaultDeleter);
+    // Attaches a counted object of a later stage; `release` disposes of it
+    // when the node's reference was its last. The previous owner is released.
+    void setOwner(qestl::CountedObject* object, qestl::Deleter release = qestl::defaultDeleter);
     void releaseOwner();
 
     uint32_t kind = 0;
     qestl::qestringA text;
-    qestl::qestringA docComment;
-    uint64_t reserved0 = 0;
+    qestl::qestringA docComment;  // the comments before the node's first token
+    uint64_t auxWord = 0;
     AstNodeVector operands;
     AstNodeVector children;
     uint32_t fileIndex = 0;
-    uint32_t startLine = 0, endLine = 0, startColumn = 0, endColumn = 0;
+    uint32_t startLine = 0, endLine = 0, startColumn = 0, endColumn = 0;  // 0-based
     uint32_t serial = 0;
-    uint32_t reserved1 = 0;
-    uint32_t textStart = 0, textEnd = 0;
-    uint16_t word0 = 0, word1 = 0;
-    uint64_t value0 = 0, value1 = 0;
-    qestl::U32Vector values0;
-    qestl::U32Vector values1;
+    uint32_t nodeIndex = 0;  // its index in the last declaration-tree block written
+    uint32_t textStart = 0, textEnd = 0;  // byte span in the source text
+    uint16_t includedUnit = 0;  // non-zero: read from a library, part of an included unit
+    uint16_t unitLevel = 0;     // the library number of an included unit
+    uint64_t auxValues[2] = {0, 0};
+    qestl::U32Vector operandIndices;  // the record indices a library lists for the operands
+    qestl::U32Vector childIndices;    // and for the children
     uint32_t flags = 0;
     qestl::CountedObject* owner = nullptr;
-    NodeOwnerRelease ownerRelease = qestl::defaultDeleter;
+    qestl::Deleter ownerRelease = qestl::defaultDeleter;
     uint64_t ownerWord = 0;
-    _KNode<qeAbstractNode> annotations;
+    _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
 
-    // The serial the next constructed node takes (after incrementing).
-    static uint32_t lastSerial();
+protected:
+    refableAstBase* dropNextReference(uint64_t& cursor, bool& finished) override;
 };
 
-// Every node shares the pool's one block size.
-static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit a pool block");
+// Every node takes one block of the global pool.
+static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit one node-pool block");
+
+// Bit 31 of a serial: the node is a clone.
+inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

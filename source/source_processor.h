@@ -32,7 +32,7 @@ inline constexpr uint32_t kIncludeDepthLimit = 1024;
 void setSourceGrammar(const Grammar* grammar);
 const Grammar* sourceGrammar();
 
-class qeSourceProcessor : public qeLexSyntax::OnParseListener {
+class qeSourceProcessor final : public qeLexSyntax::OnParseListener {
 public:
     static constexpr uint32_t kEntryRule = 215;
 

@@ -2,18 +2,13 @@
 
 namespace {
 
-// Ids of generated texts start above every file index.
+// Ids of generated texts; the first is 0x100000, far above any file index.
 uint32_t gNextTextId = 0x100000;
 
-using PathSet = qestl::RbMap<qestl::qestringW, qestl::NoValue, qestl::LengthThenBytesLess>;
-
-PathSet& includeGuard() {
-    static PathSet* paths = new PathSet();  // never torn down
-    return *paths;
-}
-
-// Keys below this stand for a page's own text; above it, for its copy.
-constexpr int32_t kCopyKeyBase = 10000002;
+// Stored texts are keyed by id; the keys above this range stand for a text's
+// id plus kShiftedKeys.
+constexpr int32_t kPlainKeyLimit = 10000002;
+constexpr int32_t kShiftedKeys = 10000001;
 
 }  // namespace
 
@@ -31,7 +26,7 @@ void MappedText::clear() {
 
 uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* text) {
     if (const PathMap::Node* known = pathMap_.find(path)) return known->value;
-    uint32_t index = fileCount();
+    const uint32_t index = fileCount();
     paths_.pushBack(path);
     texts_.pushBack(text);
     units_.pushBack(_KNode<qeAbstractNode>());
@@ -43,7 +38,10 @@ bool SourceProject::findPath(const qestl::qestringW& path) const { return pathMa
 
 PathMap::Node* SourceProject::insertPath(const qestl::qestringW& path, uint32_t index, bool assign) {
     PathMap::Node* node = pathMap_.findOrInsert(path);
-    if (node != nullptr && assign) node->value = index;
+    if (node != nullptr && assign) {
+        node->key = path;
+        node->value = index;
+    }
     return node;
 }
 
@@ -52,46 +50,55 @@ qestl::qestringW SourceProject::filePath(uint32_t index) const {
 }
 
 void SourceProject::registerMappedText(uint32_t oldId, uint32_t newId) {
-    qestl::RbMap<int32_t, MappedText> fresh;
-    for (auto* node = mapped_.first(); node != nullptr; node = mapped_.next(node)) {
-        MappedText& text = node->value;
-        if (text.id == oldId) text.id = newId;
-        for (LineMapSegment& segment : text.segments)
+    MappedTextMap fresh;
+    mapped_.forEach([&](MappedTextMap::Node& entry) {
+        MappedText& stored = entry.value;
+        if (stored.id == oldId) stored.id = newId;
+        for (LineMapSegment& segment : stored.segments) {
             if (segment.textId == oldId) segment.textId = newId;
-        int32_t key = node->key < kCopyKeyBase ? static_cast<int32_t>(text.id)
-                                               : static_cast<int32_t>(text.id + kCopyKeyBase - 1);
-        if (auto* placed = fresh.findOrInsert(key)) placed->value = text;
-    }
+        }
+        const int32_t id = static_cast<int32_t>(stored.id);
+        const int32_t key = entry.key < kPlainKeyLimit ? id : id + kShiftedKeys;
+        if (MappedTextMap::Node* moved = fresh.findOrInsert(key)) moved->value = stored;
+    });
     mapped_.clear();
-    for (auto* node = fresh.first(); node != nullptr; node = fresh.next(node))
-        if (auto* placed = mapped_.findOrInsert(node->key)) placed->value = node->value;
+    mapped_.copyFrom(fresh);
 
     if (auto* entry = textIds.find(static_cast<int32_t>(oldId))) {
-        int32_t value = entry->value;
+        const int32_t value = entry->value;
         textIds.eraseNode(entry);
         if (auto* moved = textIds.findOrInsert(static_cast<int32_t>(newId))) moved->value = value;
     }
 }
 
 void SourceProject::storeMappedText(int32_t key, const MappedText& text) {
-    if (auto* node = mapped_.findOrInsert(key)) node->value = text;
+    if (MappedTextMap::Node* node = mapped_.findOrInsert(key)) node->value = text;
 }
 
 const MappedText* SourceProject::mappedText(int32_t key) const {
-    const auto* node = mapped_.find(key);
+    const MappedTextMap::Node* node = mapped_.find(key);
     return node == nullptr ? nullptr : &node->value;
 }
 
-void IncludeGuardSet::insert(const qestl::qestringW& path) { includeGuard().findOrInsert(path); }
-
-void IncludeGuardSet::erase(const qestl::qestringW& path) {
-    PathSet& paths = includeGuard();
-    auto* node = paths.find(path);
-    if (node == nullptr) return;
-    if (paths.size() == 1) paths.clear();
-    else paths.eraseNode(node);
+void IncludeGuardSet::insert(const qestl::qestringW& path) {
+    if (auto* node = paths_.findOrInsert(path)) node->key = path;
 }
 
-bool IncludeGuardSet::contains(const qestl::qestringW& path) { return includeGuard().find(path) != nullptr; }
+bool IncludeGuardSet::erase(const qestl::qestringW& path) {
+    auto* node = paths_.find(path);
+    if (node == nullptr) return false;
+    if (paths_.size() == 1) {
+        paths_.clear();  // the only entry: the set starts again from nothing
+    } else {
+        paths_.eraseNode(node);
+    }
+    return true;
+}
 
-uint64_t IncludeGuardSet::count() { return includeGuard().size(); }
+bool IncludeGuardSet::contains(const qestl::qestringW& path) const { return paths_.find(path) != nullptr; }
+
+IncludeGuardSet& includeGuard() {
+    // Never torn down: the process exits directly.
+    static IncludeGuardSet* guard = new IncludeGuardSet();
+    return *guard;
+}

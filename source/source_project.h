@@ -1,8 +1,12 @@
-// The table of source files of a compilation, the generated texts of server
-// pages with their line maps, and the guard against include cycles.
+// The source files of one compilation, the texts generated from server
+// pages, and the guard against include cycles.
+//
+// Files are numbered from 0 in the order they are registered; every syntax
+// node carries its file's number and every diagnostic names the file through
+// this table. Paths are told apart exactly: two paths that differ in letter
+// case are two files.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "foundation/maps.h"
@@ -11,18 +15,25 @@
 #include "foundation/vector.h"
 #include "source/node.h"
 
-// A byte range of a generated text and the text it was copied from.
+// Bytes [start, end) of a generated text were copied from text `textId` (once
+// the page is registered: the page's file index).
 struct LineMapSegment {
     uint32_t start;
     uint32_t end;
     uint32_t textId;
 };
 
-// A generated text with its origin.
+// A generated text with the origin of each of its ranges.
 class MappedText {
 public:
-    // A copy of the bytes under a fresh id, mapped whole to itself.
+    MappedText() = default;
+    // The same segments, text and id.
+    MappedText(const MappedText& other) = default;
+    MappedText& operator=(const MappedText& other) = default;
+
+    // A copy of the bytes under a new id, as one segment of that id.
     void assign(const char* text, size_t length);
+    // Frees the text and the segments.
     void clear();
 
     qestl::qevector<LineMapSegment> segments;
@@ -30,7 +41,7 @@ public:
     uint32_t id = 0;
 };
 
-// Paths ordered by length, then by the bytes of their UTF-16 units; exact.
+// Paths ordered by length, then by the bytes of their UTF-16 units.
 using PathMap = qestl::RbMap<qestl::qestringW, uint32_t, qestl::LengthThenBytesLess>;
 
 class SourceProject {
@@ -39,44 +50,64 @@ public:
     SourceProject(const SourceProject&) = delete;
     SourceProject& operator=(const SourceProject&) = delete;
 
-    // The file's index: an already registered path keeps its index and
-    // changes nothing; a new one gets the next index.
+    // The file index of the path: the one it already has, else the next one,
+    // with the text and an empty unit handle kept under it.
     uint32_t addSourceFile(const qestl::qestringW& path, const char* text);
     bool findPath(const qestl::qestringW& path) const;
-    // The path's node, made when missing; with `assign` its value is set.
+    // The path's node of the path map, made (value 0) when missing; with
+    // `assign` its value becomes `index`.
     PathMap::Node* insertPath(const qestl::qestringW& path, uint32_t index, bool assign);
     // A copy of the file's path; empty past the last file.
     qestl::qestringW filePath(uint32_t index) const;
-    const char* fileText(uint32_t index) const { return index < fileCount() ? texts_[index] : nullptr; }
     uint32_t fileCount() const { return static_cast<uint32_t>(paths_.size()); }
-    // The unit node of a file, set after its parse; null past the last file.
+
+    // The text registered with the file; null past the last file.
+    const char* fileText(uint32_t index) const { return index < fileCount() ? texts_[index] : nullptr; }
+    // The unit handle of a file, empty until its parse sets it; null past the
+    // last file.
     _KNode<qeAbstractNode>* unitHandle(uint32_t index) { return index < fileCount() ? &units_[index] : nullptr; }
 
-    // Renumbers a text id in every stored text and segment, rebuilds the
-    // mapped-texts table under the new ids and moves the text-id entry.
+    // Renumbers text `oldId` to `newId` in every stored text and segment and
+    // keys the stored texts by their ids again; a text-id entry of the old id
+    // moves to the new one.
     void registerMappedText(uint32_t oldId, uint32_t newId);
+    // Keeps a copy of the text under the key (replacing one stored there).
     void storeMappedText(int32_t key, const MappedText& text);
     const MappedText* mappedText(int32_t key) const;
-    size_t mappedTextCount() const { return mapped_.size(); }
-
-    // Text id to a value of the server-page position mapping.
-    qestl::RbMap<int32_t, int32_t> textIds;
-    _KNode<qeAbstractNode> root;
+    size_t mappedTextCount() const { return static_cast<size_t>(mapped_.size()); }
 
 private:
+    using MappedTextMap = qestl::RbMap<int32_t, MappedText>;
+
+    // Torn down in the reverse of this order: the text-id map and the root
+    // first, the path map last.
     PathMap pathMap_;
     qestl::qevector<const char*> texts_;
     AstNodeVector units_;
-    qestl::RbMap<int32_t, MappedText> mapped_;
+    MappedTextMap mapped_;
     qestl::WStringVector paths_;
+
+public:
+    // The first unit; the later units are its children.
+    _KNode<qeAbstractNode> root;
+    // Text ids of the server-page position mapping, and what they stand for.
+    qestl::RbMap<int32_t, int32_t> textIds;
 };
 
-// The paths being parsed right now, one process-wide set: a path met again
-// while it is still here is an include cycle.
+// The paths whose include is being parsed at the moment, across every
+// processor: an include of one of them is a cycle.
 class IncludeGuardSet {
 public:
-    static void insert(const qestl::qestringW& path);
-    static void erase(const qestl::qestringW& path);
-    static bool contains(const qestl::qestringW& path);
-    static uint64_t count();
+    // Adds the path; one already present stays, once.
+    void insert(const qestl::qestringW& path);
+    // Removes the path; false when it was not there.
+    bool erase(const qestl::qestringW& path);
+    bool contains(const qestl::qestringW& path) const;
+    size_t size() const { return static_cast<size_t>(paths_.size()); }
+
+private:
+    qestl::RbMap<qestl::qestringW, qestl::NoValue, qestl::LengthThenBytesLess> paths_;
 };
+
+// The process-wide guard.
+IncludeGuardSet& includeGuard();

@@ -15,11 +15,29 @@ public:
     virtual ~refableAstBase() { refCount = 0; }
 
     uint32_t refCount = 0;
+
+protected:
+    friend void destroyPooledNode(refableAstBase* node);
+
+    // The teardown of a released node, one reference at a time, so that the
+    // release of a very deep tree needs no deep stack. Drops the next
+    // reference the node holds to another node, in the order its destructor
+    // would drop them, and returns that node when the reference was its last
+    // (it is then destroyed before the next call); null otherwise. `cursor`
+    // starts at 0 and belongs to the node; `finished` is set once nothing
+    // counted is left, and the destructor then only frees plain storage.
+    virtual refableAstBase* dropNextReference(uint64_t& cursor, bool& finished);
+
+    // One reference less; the node when that was its last.
+    static refableAstBase* dropReference(refableAstBase* node) {
+        return node != nullptr && --node->refCount == 0 ? node : nullptr;
+    }
 };
 
-// Nodes live in blocks of one global pool and are listed in the live-node
-// registry while they live. These are the only ways blocks come and go.
-// Every block has the same size; a request above it gets null.
+// Nodes live in blocks of the global node pool and are listed in the
+// live-node registry while they live. These are the only ways blocks come
+// and go; a block that cannot be had aborts the process. Every block has the
+// same size.
 inline constexpr size_t kNodeBlockBytes = 296;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
@@ -34,7 +52,8 @@ public:
 };
 
 // Erases the node from the registry, destroys it and gives its block back,
-// whatever its count.
+// whatever its count. Nodes whose last reference it drops on the way go the
+// same way, deepest first, without recursion.
 void destroyPooledNode(refableAstBase* node);
 
 inline void retainNode(refableAstBase* node) {
@@ -46,8 +65,8 @@ inline void releaseNode(refableAstBase* node) {
 }
 
 // The handle's base. It has no virtual destructor: a handle is one pointer
-// wide, so the node's many handle lists stay compact and a node fits its
-// pool block; handles are never deleted through this base.
+// wide, so the node's handle lists stay compact and a node fits its pool
+// block; handles are never deleted through this base.
 class AstNode {};
 
 // The node is held as its counted base so that code which only passes
@@ -61,24 +80,28 @@ public:
     _KNode(_KNode&& other) noexcept : node_(std::exchange(other.node_, nullptr)) {}
     ~_KNode() { releaseNode(node_); }
 
+    // The new node is counted first and the old one released last: assigning
+    // a handle to itself, or to a handle that only the old node keeps alive,
+    // stays safe.
     _KNode& operator=(const _KNode& other) {
-        retainNode(other.node_);  // first: assigning a handle to itself stays safe
-        releaseNode(node_);
-        node_ = other.node_;
+        refableAstBase* taken = other.node_;
+        retainNode(taken);
+        releaseNode(std::exchange(node_, taken));
         return *this;
     }
     _KNode& operator=(_KNode&& other) noexcept {
         if (this != &other) {
-            releaseNode(node_);
-            node_ = std::exchange(other.node_, nullptr);
+            refableAstBase* old = std::exchange(node_, std::exchange(other.node_, nullptr));
+            releaseNode(old);
         }
         return *this;
     }
 
-    void reset() {
-        releaseNode(node_);
-        node_ = nullptr;
-    }
+    void reset() { releaseNode(std::exchange(node_, nullptr)); }
+
+    // Empties the handle without touching the count: the caller now owns
+    // the reference it held.
+    refableAstBase* detach() { return std::exchange(node_, nullptr); }
 
     T* get() const { return static_cast<T*>(node_); }
     T* operator->() const { return get(); }

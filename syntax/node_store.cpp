@@ -1,5 +1,9 @@
-// Node blocks come from the process-wide node pool; the registry is one
-// address set. Neither is torn down: the process exits directly.
+// Where syntax nodes live: blocks of the global node pool, the live-node
+// registry, and the release of a node whose last handle went.
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
 #include "foundation/maps.h"
 #include "foundation/node_pool.h"
 #include "foundation/vector.h"
@@ -8,75 +12,102 @@
 namespace {
 
 qestl::PointerSet& liveNodes() {
-    static qestl::PointerSet* nodes = new qestl::PointerSet();
+    // Built in place once and never destroyed: nodes released by static
+    // destructors must still find it.
+    alignas(qestl::PointerSet) static unsigned char storage[sizeof(qestl::PointerSet)];
+    static qestl::PointerSet* nodes = new (storage) qestl::PointerSet();
     return *nodes;
 }
+
+uint64_t keyOf(const refableAstBase* node) { return reinterpret_cast<uintptr_t>(node); }
+
+[[noreturn]] void outOfNodeBlocks(size_t size) {
+    std::fprintf(stderr, "out of syntax node blocks (%zu bytes asked)\n", size);
+    std::abort();
+}
+
+// A node being taken apart: how far its teardown has come.
+struct Teardown {
+    refableAstBase* node;
+    uint64_t cursor;
+};
 
 }  // namespace
 
 void* allocateNodeBlock(size_t size) {
     qestl::NodePool* pool = qestl::globalNodePool();
-    // Every node shares one block size; a larger request is a build fault.
-    if (pool == nullptr || size > kNodeBlockBytes) return nullptr;
-    return pool->alloc();
+    if (size > kNodeBlockBytes || size > pool->stride()) outOfNodeBlocks(size);
+    void* block = pool->alloc();
+    if (block == nullptr) outOfNodeBlocks(size);
+    return block;
 }
 
-void freeNodeBlock(void* block) {
-    if (block != nullptr) qestl::globalNodePool()->free(block);
-}
+void freeNodeBlock(void* block) { qestl::globalNodePool()->free(block); }
 
 bool LiveNodeRegistry::insert(const refableAstBase* node) {
-    qestl::PointerSet& nodes = liveNodes();
-    if (nodes.contains(node)) return false;
-    return nodes.insert(node) != nullptr;
+    bool inserted = false;
+    if (liveNodes().findOrInsert(keyOf(node), &inserted) == nullptr) outOfNodeBlocks(sizeof(void*));
+    return inserted;
 }
 
 bool LiveNodeRegistry::erase(const refableAstBase* node) {
     qestl::PointerSet& nodes = liveNodes();
-    auto* entry = nodes.find(reinterpret_cast<uintptr_t>(node));
+    qestl::PointerSet::Node* entry = nodes.find(keyOf(node));
     if (entry == nullptr) return false;
-    if (nodes.size() == 1) nodes.clear();  // the last entry empties the whole set
-    else nodes.eraseNode(entry);
+    if (nodes.size() == 1) {
+        nodes.clear();  // the only entry: the set starts again from nothing
+    } else {
+        nodes.eraseNode(entry);
+    }
     return true;
 }
 
-bool LiveNodeRegistry::contains(const refableAstBase* node) { return liveNodes().contains(node); }
+bool LiveNodeRegistry::contains(const refableAstBase* node) { return liveNodes().find(keyOf(node)) != nullptr; }
 
-size_t LiveNodeRegistry::count() { return liveNodes().size(); }
+size_t LiveNodeRegistry::count() { return static_cast<size_t>(liveNodes().size()); }
 
-namespace {
-
-bool gDestroying = false;
-
-qestl::qevector<refableAstBase*>& pendingNodes() {
-    static auto* pending = new qestl::qevector<refableAstBase*>();
-    return *pending;
+refableAstBase* refableAstBase::dropNextReference(uint64_t&, bool& finished) {
+    finished = true;
+    return nullptr;
 }
 
-void destroyNow(refableAstBase* node) {
-    node->~refableAstBase();
-    freeNodeBlock(node);
+// Nodes being taken apart, innermost last. One stack serves every release: a
+// release started from inside another (an owner letting go of nodes of its
+// own) works above the entries of the outer one and is done before it resumes.
+namespace {
+
+qestl::qevector<Teardown>& teardowns() {
+    static qestl::qevector<Teardown>* stack = new qestl::qevector<Teardown>();  // never torn down
+    return *stack;
 }
 
 }  // namespace
 
-// A node's destructor releases its operands and children, whose destructors
-// release theirs: on a tree as deep as a long chain of "a + b + c ..." that
-// recursion would exhaust the stack. Nodes that fall to zero while another is
-// being destroyed wait in a list and are destroyed one after the other.
+// The recursive release (a node's destructor releasing its sub-nodes, each
+// destroyed as its count reaches zero) replayed with an explicit stack: the
+// registry erasures, the owners' releases and the blocks' return happen in
+// the same order, but a chain of millions of nodes costs heap, not stack.
 void destroyPooledNode(refableAstBase* node) {
+    qestl::qevector<Teardown>& stack = teardowns();
+    const size_t base = stack.size();
     LiveNodeRegistry::erase(node);
-    if (gDestroying) {
-        pendingNodes().pushBack(node);
-        return;
+    stack.pushBack(Teardown{node, 0});
+    while (stack.size() > base) {
+        // By index and through a copy of the cursor: a nested release may
+        // grow the stack while the node drops a reference.
+        const size_t at = stack.size() - 1;
+        refableAstBase* current = stack[at].node;
+        uint64_t cursor = stack[at].cursor;
+        bool finished = false;
+        refableAstBase* released = current->dropNextReference(cursor, finished);
+        stack[at].cursor = cursor;
+        if (released != nullptr) {
+            LiveNodeRegistry::erase(released);
+            stack.pushBack(Teardown{released, 0});
+        } else if (finished) {
+            stack.popBack();
+            current->~refableAstBase();
+            freeNodeBlock(current);
+        }
     }
-    gDestroying = true;
-    destroyNow(node);
-    qestl::qevector<refableAstBase*>& pending = pendingNodes();
-    while (pending.size() != 0) {
-        refableAstBase* next = pending[pending.size() - 1];
-        pending.popBack();
-        destroyNow(next);
-    }
-    gDestroying = false;
 }

@@ -1,6 +1,10 @@
-// Parses a korvo text into its syntax tree with the real grammar and node
-// builders, for probes and tests. The listener keeps tokens and doc comments
-// as the source processor does, but reads no included files.
+// Parses korvo into syntax trees, for probes and tests.
+//
+// parseFiles runs the compiler's own project parse (the source processor with
+// its includes, doc comments and error messages) over files. TreeParser parses
+// a text held in memory with the real grammar and node builders behind a
+// listener of its own that keeps tokens and doc comments as the processor
+// does but reads no included files; the builders' unit tests use it.
 #pragma once
 
 #include <cstdlib>
@@ -9,12 +13,52 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/compile_options.h"
+#include "foundation/logger.h"
+#include "foundation/path.h"
 #include "source/rule_table.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/rule_ids.h"
 #include "syntax/rules.h"
 
 namespace ast_parse {
+
+// The compilation unit parsed from each file, in order, as the compiler would
+// parse them into one project; the processor's messages go to standard output.
+// False when the project parse failed.
+inline bool parseFiles(const std::vector<std::string>& files, std::vector<_KNode<qeAbstractNode>>& units) {
+    static qeCompilerLogcat console;
+    static bool started = false;
+    if (!started) {
+        logcatSetUp();
+        logcatAddSink(&console);
+        started = true;
+    }
+    CompileOptions options;
+    for (const std::string& file : files) {
+        qestl::qestringW path = qestl::widen(file.c_str());
+        qestl::normaliseWidePath(path);
+        options.sourceFiles.pushBack(path);
+    }
+    SourceProject project;
+    qeSourceProcessor processor;
+    units.clear();
+    if (processor.parseProject(project, options) != kParsed || !project.root) return false;
+    // The root is the first file's unit; the later units are its children,
+    // after its own compilation unit.
+    const qeAbstractNode& root = *project.root;
+    for (size_t i = 0; i < root.children.size(); ++i) {
+        const _KNode<qeAbstractNode>& child = root.children[i];
+        if (i == 0) {
+            units.push_back(child);
+        } else if (child && !child->children.empty()) {
+            units.push_back(child->children[0]);
+        }
+    }
+    return true;
+}
 
 class TreeParser : public qeLexSyntax::OnParseListener, public BuildHost {
 public:

@@ -1,131 +1,283 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <initializer_list>
+#include <string>
 
 #include "source/ast_nodes.h"
 #include "source/node.h"
 
 namespace {
 
-_KNode<qeAbstractNode> named(uint32_t kind, const char* text) { return makeAstNode(kind, text); }
+using NodeRef = _KNode<qeAbstractNode>;
 
-// An annotation list holding @name(parameter = value) for each triple.
-_KNode<qeAbstractNode> annotationList(std::initializer_list<std::array<const char*, 3>> entries) {
-    _KNode<qeAbstractNode> list = named(NodeKind::AnnotationList, nullptr);
-    for (const auto& [name, parameter, value] : entries) {
-        _KNode<qeAbstractNode> annotation = named(NodeKind::Annotation, name);
-        if (parameter != nullptr) {
-            _KNode<qeAbstractNode> argument = named(NodeKind::Name, parameter);
-            if (value != nullptr) argument->operands.pushBack(named(NodeKind::Name, value));
-            annotation->operands.pushBack(argument);
-        }
-        list->operands.pushBack(annotation);
-    }
-    return list;
-}
+NodeRef make(uint32_t kind, const char* text = nullptr) { return makeAstNode(kind, text); }
 
-class CountingOwner : public qestl::CountedObject {
-public:
-    static int released;
+// An owner that notes, when its node lets it go, its name and how many of the
+// test's nodes were still registered at that moment.
+std::string gReleases;
+size_t gRegistryBase = 0;
+
+struct NamedOwner : qestl::CountedObject {
+    explicit NamedOwner(const char* n) : name(n) {}
+    const char* name;
 };
-int CountingOwner::released = 0;
 
-TEST(Node, HandlesCountAndTheLastReleaseFreesTheSubtree) {
-    size_t before = LiveNodeRegistry::count();
+void noteRelease(qestl::CountedObject* object) {
+    auto* owner = static_cast<NamedOwner*>(object);
+    gReleases += owner->name;
+    gReleases += std::to_string(LiveNodeRegistry::count() - gRegistryBase);
+    gReleases += ' ';
+    delete owner;
+}
+
+NodeRef owned(const char* name) {
+    NodeRef node = make(NodeKind::Name, name);
+    node->setOwner(new NamedOwner(name), noteRelease);
+    return node;
+}
+
+TEST(NodeHandle, SelfAssignmentKeepsTheNode) {
+    NodeRef node = make(NodeKind::Name, "x");
+    const NodeRef& alias = node;
+    node = alias;
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->refCount, 1u);
+    EXPECT_TRUE(LiveNodeRegistry::contains(node.get()));
+    EXPECT_EQ(node->text, std::string_view("x"));
+}
+
+TEST(NodeHandle, AssigningTheOnlyHolderOfANodeKeepsThatNode) {
+    // The old node holds the only reference to the new one.
+    NodeRef outer = make(NodeKind::Block);
+    outer->children.pushBack(make(NodeKind::Name, "inner"));
+    outer = outer->children[0];
+    ASSERT_TRUE(outer);
+    EXPECT_EQ(outer->text, std::string_view("inner"));
+    EXPECT_EQ(outer->refCount, 1u);
+}
+
+// A node's teardown: its annotation list, its owner, its children in order
+// (each subtree whole), then its operands; each node leaves the registry
+// before its own teardown starts.
+TEST(NodeRelease, SubtreeGoesInTheDestructorsOrder) {
+    gReleases.clear();
+    gRegistryBase = LiveNodeRegistry::count();
     {
-        _KNode<qeAbstractNode> parent = named(NodeKind::Expression, "+");
-        parent->operands.pushBack(named(NodeKind::Name, "a"));
-        parent->children.pushBack(named(NodeKind::Name, "b"));
-        EXPECT_EQ(parent->refCount, 1u);
-        EXPECT_EQ(LiveNodeRegistry::count(), before + 3);
-
-        parent = parent;  // self-assignment keeps the node
-        EXPECT_EQ(parent->refCount, 1u);
-        _KNode<qeAbstractNode> copy = parent;
-        EXPECT_EQ(parent->refCount, 2u);
-        copy.reset();
-        EXPECT_EQ(parent->refCount, 1u);
-        EXPECT_TRUE(LiveNodeRegistry::contains(parent.base()));
+        NodeRef parent = owned("P");
+        parent->annotations = owned("A");
+        NodeRef first = owned("C");
+        first->children.pushBack(owned("G"));
+        parent->children.pushBack(first);
+        parent->children.pushBack(owned("D"));
+        parent->operands.pushBack(owned("O"));
+        parent->operands.pushBack(NodeRef());
+        EXPECT_EQ(LiveNodeRegistry::count() - gRegistryBase, 6u);
     }
-    EXPECT_EQ(LiveNodeRegistry::count(), before);
+    EXPECT_EQ(gReleases, "A4 P4 C3 G2 D1 O0 ");
+    EXPECT_EQ(LiveNodeRegistry::count(), gRegistryBase);
 }
 
-TEST(Node, DeepChainsReleaseWithoutDeepRecursion) {
-    size_t before = LiveNodeRegistry::count();
-    _KNode<qeAbstractNode> chain = named(NodeKind::Name, "a");
-    for (int i = 0; i < 300000; ++i) {
-        _KNode<qeAbstractNode> sum = named(NodeKind::Expression, "+");
-        sum->operands.pushBack(chain);
-        sum->operands.pushBack(named(NodeKind::Name, "b"));
-        chain = sum;
+TEST(NodeRelease, ASharedChildOutlivesItsParent) {
+    gReleases.clear();
+    gRegistryBase = LiveNodeRegistry::count();
+    NodeRef child = owned("K");
+    {
+        NodeRef parent = make(NodeKind::Block);
+        parent->children.pushBack(child);
+        parent->operands.pushBack(child);
+        EXPECT_EQ(child->refCount, 3u);
     }
-    chain.reset();  // on the test's ordinary stack
-    EXPECT_EQ(LiveNodeRegistry::count(), before);
+    EXPECT_EQ(gReleases, "");
+    EXPECT_EQ(child->refCount, 1u);
+    EXPECT_TRUE(LiveNodeRegistry::contains(child.get()));
+    child.reset();
+    EXPECT_EQ(gReleases, "K0 ");
 }
 
-TEST(Node, SerialsAndPrototypeCopies) {
+// An owner that holds nodes of its own: its release starts a release inside
+// the one under way, which must finish before the outer one goes on.
+struct TreeOwner : qestl::CountedObject {
+    NodeRef held;
+};
+
+void releaseTreeOwner(qestl::CountedObject* object) {
+    gReleases += "T ";
+    delete static_cast<TreeOwner*>(object);
+}
+
+TEST(NodeRelease, AnOwnerReleasingNodesOfItsOwnNestsInside) {
+    gReleases.clear();
+    gRegistryBase = LiveNodeRegistry::count();
+    {
+        NodeRef parent = owned("P");
+        auto* owner = new TreeOwner();
+        owner->held = owned("H");
+        for (int i = 0; i < 100; ++i) owner->held->operands.pushBack(make(NodeKind::Name));
+        owner->held->children.pushBack(owned("J"));
+        NodeRef middle = make(NodeKind::Block);
+        middle->setOwner(owner, releaseTreeOwner);
+        middle->children.pushBack(owned("M"));
+        parent->children.pushBack(middle);
+        parent->children.pushBack(owned("Z"));
+    }
+    // H, its child J and its 100 operands leave while the tree owner is
+    // released, before the middle node's own child M.
+    EXPECT_EQ(gReleases, "P105 T H103 J102 M1 Z0 ");
+    EXPECT_EQ(LiveNodeRegistry::count(), gRegistryBase);
+}
+
+TEST(NodeRelease, DestroyingANodeOutrightReleasesWhatItHolds) {
+    const size_t base = LiveNodeRegistry::count();
+    qeAbstractNode* node = newAstNode(qeAbstractNode());
+    node->children.pushBack(make(NodeKind::Name));
+    EXPECT_EQ(node->refCount, 0u);
+    EXPECT_EQ(LiveNodeRegistry::count(), base + 2);
+    destroyAstNode(node);
+    EXPECT_EQ(LiveNodeRegistry::count(), base);
+}
+
+TEST(NodeOwner, ReplacingAnOwnerReleasesTheOldOneOnce) {
+    gReleases.clear();
+    gRegistryBase = LiveNodeRegistry::count();
+    NodeRef node = make(NodeKind::Name);
+    auto* owner = new NamedOwner("X");
+    node->setOwner(owner, noteRelease);
+    node->setOwner(owner, noteRelease);  // the same owner again: still alive
+    EXPECT_EQ(owner->referenceCount(), 1u);
+    node->setOwner(new NamedOwner("Y"), noteRelease);
+    EXPECT_EQ(gReleases, "X1 ");
+    node.reset();
+    EXPECT_EQ(gReleases, "X1 Y0 ");
+}
+
+TEST(NodeConstruction, SerialsCountUpAndCopiesKeepThem) {
     qeAbstractNode first;
     qeAbstractNode second;
     EXPECT_EQ(second.serial, first.serial + 1);
+    EXPECT_EQ(second.kind, 0u);
+    EXPECT_EQ(second.owner, nullptr);
 
-    qeAbstractNode prototype;
-    prototype.kind = NodeKind::Call;
-    prototype.flags = 0x2;
-    prototype.values0.pushBack(7);
-    prototype.operands.pushBack(named(NodeKind::Name, "f"));
-    CountingOwner* owner = new CountingOwner();
-    prototype.setOwner(owner, [](qestl::CountedObject* object) {
-        ++CountingOwner::released;
-        delete object;
-    });
-    EXPECT_EQ(owner->referenceCount(), 1u);
+    second.refCount = 7;
+    qeAbstractNode copy(second);
+    EXPECT_EQ(copy.serial, second.serial);
+    EXPECT_EQ(copy.refCount, 7u);
+
+    qeAbstractNode next;
+    EXPECT_EQ(next.serial, second.serial + 1);  // the copy took none
+}
+
+TEST(NodeConstruction, PlacingAPrototypeCountsWhatItRefersTo) {
+    NodeRef child = make(NodeKind::Name);
+    auto* owner = new NamedOwner("Q");
+    NodeRef placed;
     {
-        _KNode<qeAbstractNode> placed(newAstNode(prototype));
+        qeAbstractNode prototype;
+        prototype.children.pushBack(child);
+        prototype.annotations = child;
+        prototype.operandIndices.pushBack(4);
+        prototype.setOwner(owner, noteRelease);
+        placed = NodeRef(newAstNode(prototype));
         EXPECT_EQ(placed->serial, prototype.serial);
-        EXPECT_EQ(placed->values0[0], 7u);
-        EXPECT_EQ(placed->operands[0]->refCount, 2u);  // shared with the prototype
+        EXPECT_EQ(child->refCount, 5u);
         EXPECT_EQ(owner->referenceCount(), 2u);
     }
+    EXPECT_EQ(placed->refCount, 1u);
+    EXPECT_EQ(child->refCount, 3u);
     EXPECT_EQ(owner->referenceCount(), 1u);
-    CountingOwner::released = 0;
-    prototype.releaseOwner();
-    EXPECT_EQ(CountingOwner::released, 1);
+    ASSERT_EQ(placed->operandIndices.size(), 1u);
+    EXPECT_EQ(placed->operandIndices[0], 4u);
 }
 
-TEST(Node, ClonesMarkTheirSerial) {
-    _KNode<qeAbstractNode> source = named(NodeKind::Class, "A");
-    source->flags = (7u << 25) | 1u;
-    _KNode<qeAbstractNode> clone;
-    cloneAstNode(source.get(), clone);
-    EXPECT_EQ(clone->serial, source->serial | 0x80000000u);
-    EXPECT_EQ(clone->flags, 1u);
+TEST(NodeConstruction, APositionNodeTakesOnlyThePosition) {
+    NodeRef source = make(NodeKind::Call, "f");
+    source->fileIndex = 3;
+    source->startLine = 4;
+    source->startColumn = 5;
+    source->endLine = 6;
+    source->endColumn = 7;
+    source->textStart = 8;
+    source->textEnd = 9;
+    qeAbstractNode at(source);
+    EXPECT_EQ(at.kind, 0u);
+    EXPECT_TRUE(at.text.empty());
+    EXPECT_GT(at.serial, source->serial);
+    EXPECT_EQ(at.fileIndex, 3u);
+    EXPECT_EQ(at.startLine + at.startColumn + at.endLine + at.endColumn, 4u + 5 + 6 + 7);
+    EXPECT_EQ(at.textEnd - at.textStart, 1u);
 }
 
-TEST(Node, AnnotationLookups) {
-    qeAbstractNode node;
-    EXPECT_FALSE(node.hasAnnotation("Deprecated"));
-    EXPECT_EQ(node.getAnnotationParameter("Require", "name"), nullptr);
-
-    node.annotations = annotationList({{"Require", "name", "first"},
-                                       {"Deprecated", nullptr, nullptr},
-                                       {"Require", "name", "second"},
-                                       {"Compiler", "flag", nullptr}});
-    EXPECT_TRUE(node.hasAnnotation("Deprecated"));
-    EXPECT_FALSE(node.hasAnnotation("Deprecate"));
-    EXPECT_FALSE(node.hasAnnotation(nullptr));
-    EXPECT_STREQ(node.getAnnotationParameter("Require", "name"), "first");  // only the first is searched
-    EXPECT_EQ(node.getAnnotationParameter("Compiler", "flag"), nullptr);    // a parameter without value
-    EXPECT_EQ(node.getAnnotationParameter("Require", "other"), nullptr);
+TEST(NodeOperands, PrependPutsTheHandleFirstAndDropsTheArgument) {
+    NodeRef call = make(NodeKind::Call);
+    call->operands.pushBack(make(NodeKind::Name, "b"));
+    NodeRef first = make(NodeKind::Name, "a");
+    call->prependOperand(first);
+    ASSERT_EQ(call->operands.size(), 2u);
+    EXPECT_EQ(call->operands[0].get(), first.get());
+    EXPECT_EQ(call->operands[1]->text, std::string_view("b"));
+    EXPECT_EQ(first->refCount, 2u);
 }
 
-TEST(Node, PrependOperand) {
-    _KNode<qeAbstractNode> list = named(NodeKind::List, nullptr);
-    list->operands.pushBack(named(NodeKind::Name, "b"));
-    list->prependOperand(named(NodeKind::Name, "a"));
-    ASSERT_EQ(list->operands.size(), 2u);
-    EXPECT_STREQ(list->operands[0]->text.c_str(), "a");
-    EXPECT_EQ(list->operands[0]->refCount, 1u);
+TEST(NodeClone, SerialsAreMarkedAndEmptySlotsKept) {
+    qeAbstractNode prototype;
+    prototype.serial = 5;
+    prototype.kind = NodeKind::Call;
+    prototype.flags = 0x0E000003u;
+    prototype.textStart = 10;
+    NodeRef source(newAstNode(prototype));
+    source->operands.pushBack(make(NodeKind::Name, "f"));
+    source->operands.pushBack(NodeRef());
+    source->operands.pushBack(make(NodeKind::List));
+
+    NodeRef top;
+    cloneAstNode(source.get(), top);
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->serial, 0x80000005u);
+    EXPECT_EQ(top->flags, 0x3u);
+    EXPECT_EQ(top->textStart, 0u);
+    ASSERT_EQ(top->operands.size(), 3u);
+    EXPECT_TRUE(top->operands[0]);
+    EXPECT_FALSE(top->operands[1]);
+    EXPECT_EQ(top->operands[2]->kind, NodeKind::List);
+    EXPECT_NE(top->operands[0].get(), source->operands[0].get());
+    EXPECT_EQ(top->operands[0]->serial, source->operands[0]->serial | kCloneSerialBit);
+
+    NodeRef whole;
+    cloneAstSubtree(source.get(), whole);
+    EXPECT_EQ(whole->textStart, 10u);
+}
+
+// An annotation list: annotations are its operands, their parameters are
+// theirs, and a parameter's first operand holds the value.
+NodeRef annotation(const char* name, std::initializer_list<std::pair<const char*, const char*>> parameters) {
+    NodeRef node = make(NodeKind::Annotation, name);
+    for (const auto& [key, value] : parameters) {
+        NodeRef parameter = make(NodeKind::Name, key);
+        if (value != nullptr) parameter->operands.pushBack(make(NodeKind::StringLiteral, value));
+        node->operands.pushBack(parameter);
+    }
+    return node;
+}
+
+TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
+    NodeRef declaration = make(NodeKind::Method, "f");
+    EXPECT_FALSE(declaration->hasAnnotation("Native"));
+    EXPECT_EQ(declaration->getAnnotationParameter("Native", "lib"), nullptr);
+
+    declaration->annotations = make(NodeKind::AnnotationList);
+    AstNodeVector& list = declaration->annotations->operands;
+    list.pushBack(NodeRef());
+    list.pushBack(annotation("Native", {{"lib", nullptr}, {"lib", "a.so"}}));
+    list.pushBack(annotation("Native", {{"conv", "cdecl"}, {"lib", "b.so"}}));
+    list.pushBack(annotation("", {{"", "anonymous"}}));
+
+    EXPECT_TRUE(declaration->hasAnnotation("Native"));
+    EXPECT_FALSE(declaration->hasAnnotation("Nativ"));
+    EXPECT_FALSE(declaration->hasAnnotation("Natives"));
+    EXPECT_FALSE(declaration->hasAnnotation("native"));
+    EXPECT_STREQ(declaration->getAnnotationParameter("Native", "lib"), "a.so");  // the valueless one is passed over
+    EXPECT_EQ(declaration->getAnnotationParameter("Native", "conv"), nullptr);  // only in the second
+    EXPECT_EQ(declaration->getAnnotationParameter("Missing", "lib"), nullptr);
+    EXPECT_TRUE(declaration->hasAnnotation(nullptr));
+    EXPECT_STREQ(declaration->getAnnotationParameter(nullptr, nullptr), "anonymous");
 }
 
 }  // namespace

@@ -51,18 +51,19 @@ TEST(SourceProjectTable, RegisteringAMappedTextRenumbersEverything) {
 }
 
 TEST(IncludeGuard, InsertEraseAndReuse) {
-    IncludeGuardSet::insert(wide(u"x.k"));
-    IncludeGuardSet::insert(wide(u"x.k"));
-    EXPECT_EQ(IncludeGuardSet::count(), 1u);
-    EXPECT_FALSE(IncludeGuardSet::contains(wide(u"X.k")));
-    IncludeGuardSet::insert(wide(u"dir/y.k"));
-    IncludeGuardSet::erase(wide(u"x.k"));
-    EXPECT_TRUE(IncludeGuardSet::contains(wide(u"dir/y.k")));
-    IncludeGuardSet::erase(wide(u"dir/y.k"));
-    EXPECT_EQ(IncludeGuardSet::count(), 0u);
-    IncludeGuardSet::insert(wide(u"x.k"));
-    EXPECT_TRUE(IncludeGuardSet::contains(wide(u"x.k")));
-    IncludeGuardSet::erase(wide(u"x.k"));
+    IncludeGuardSet guard;
+    guard.insert(wide(u"x.k"));
+    guard.insert(wide(u"x.k"));
+    EXPECT_EQ(guard.size(), 1u);
+    EXPECT_FALSE(guard.contains(wide(u"X.k")));
+    guard.insert(wide(u"dir/y.k"));
+    guard.erase(wide(u"x.k"));
+    EXPECT_TRUE(guard.contains(wide(u"dir/y.k")));
+    guard.erase(wide(u"dir/y.k"));
+    EXPECT_EQ(guard.size(), 0u);
+    guard.insert(wide(u"x.k"));
+    EXPECT_TRUE(guard.contains(wide(u"x.k")));
+    guard.erase(wide(u"x.k"));
 }
 
 }  // namespace

@@ -1,0 +1,4 @@
+// shared by every program
+class Shape {
+    static int count;
+};

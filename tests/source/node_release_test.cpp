@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "source/ast_nodes.h"
+#include "source/node.h"
+
+namespace {
+
+using NodeRef = _KNode<qeAbstractNode>;
+
+std::string gReleased;
+
+struct Marker : qestl::CountedObject {
+    explicit Marker(int n) : number(n) {}
+    int number;
+};
+
+void noteRelease(qestl::CountedObject* object) {
+    auto* marker = static_cast<Marker*>(object);
+    gReleased += std::to_string(marker->number) + ' ';
+    delete marker;
+}
+
+// A chain as deep as a hostile static library can describe: each node holds
+// the next through its annotation list, a child or an operand in turn. Letting
+// go of its top must neither exhaust the stack nor lose a node, and the owners
+// go in the order a recursive release would take them.
+TEST(NodeRelease, AChainOfMillionsOfNodesGoesWithoutRecursion) {
+    constexpr int kDepth = 2000000;
+    constexpr int kMarkEvery = 250000;
+    const size_t base = LiveNodeRegistry::count();
+    gReleased.clear();
+    NodeRef top;
+    std::string expected;
+    for (int i = 0; i < kDepth; ++i) {
+        NodeRef node = makeAstNode(NodeKind::Block);
+        switch (i % 3) {
+            case 0: node->children.pushBack(top); break;
+            case 1: node->operands.pushBack(top); break;
+            default: node->annotations = top; break;
+        }
+        if (i % kMarkEvery == 0) {
+            node->setOwner(new Marker(i), noteRelease);
+            // A node lets its annotation list go before its owner, its
+            // children and operands after.
+            const std::string mark = std::to_string(i) + ' ';
+            expected = i % 3 == 2 ? expected + mark : mark + expected;
+        }
+        top = node;
+    }
+    ASSERT_EQ(LiveNodeRegistry::count(), base + kDepth);
+    top.reset();
+    EXPECT_EQ(LiveNodeRegistry::count(), base);
+    EXPECT_EQ(gReleased, expected);
+}
+
+// Many siblings under one node, each with a chain of its own: every list is
+// walked to its end before the next one starts.
+TEST(NodeRelease, WideAndDeepTreesComeBackWhole) {
+    const size_t base = LiveNodeRegistry::count();
+    {
+        NodeRef root = makeAstNode(NodeKind::SourceUnit);
+        for (int sibling = 0; sibling < 64; ++sibling) {
+            NodeRef chain;
+            for (int depth = 0; depth < 2000; ++depth) {
+                NodeRef node = makeAstNode(NodeKind::Expression);
+                node->operands.pushBack(chain);
+                node->operands.pushBack(NodeRef());
+                chain = node;
+            }
+            root->children.pushBack(chain);
+        }
+        NodeRef copy;
+        cloneAstSubtree(root.get(), copy);
+        EXPECT_EQ(LiveNodeRegistry::count(), base + 2 * (1 + 64 * 2000));
+    }
+    EXPECT_EQ(LiveNodeRegistry::count(), base);
+}
+
+}  // namespace
