@@ -66,6 +66,11 @@ const PageText* qeSourceProcessor::includedPage(const qestl::qestringW& path) co
     return nullptr;
 }
 
+const qestl::qestringA* qeSourceProcessor::pageFragment(size_t index) const {
+    if (!parsingPage_ || index < pageFragmentsBegin_ || index >= pageFragmentsEnd_) return nullptr;
+    return &htmlFragments_[index];
+}
+
 bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::qestringW& pagePath, PageText& page,
                                            qestl::WStringVector& expanding) {
     qestl::VectorOfU64Vectors tags;
@@ -213,6 +218,7 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
 
     PageText body;
     PageText customDefinitions;
+    pageFragmentsBegin_ = pageFragmentsEnd_ = htmlFragments_.size();
     if (!rewritePageBody(qestl::narrow(pagePath), expanded, body, customDefinitions)) {
         out.clear();
         return false;
@@ -224,6 +230,7 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
     source.append(generatedPiece(qestl::qestringA("\n}\n};")));
     source.id = page.id;
 
+    pageFragmentsEnd_ = htmlFragments_.size();
     pageSource_ = source;
     source.exportTo(page);
     out = source.text;
