@@ -57,6 +57,15 @@ qestl::qestringA servletPath(const qestl::qestringW& pagePath, const qestl::qest
     return path;
 }
 
+// The directory an included page is named relative to; a page named without
+// one lies in the current directory.
+qestl::qestringW pageDirectory(const qestl::qestringW& pagePath) {
+    for (size_t i = pagePath.length(); i > 0; --i) {
+        if (pagePath[i - 1] == u'/' || pagePath[i - 1] == u'\\') return directoryOf(pagePath);
+    }
+    return qestl::qestringW();
+}
+
 }  // namespace
 
 const PageText* qeSourceProcessor::includedPage(const qestl::qestringW& path) const {
@@ -82,7 +91,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
             groupText(page.text, groups[kTagAttribute]) != "page")
             continue;
         std::string_view value = groupText(page.text, groups[kTagValue]);
-        qestl::qestringW path = directoryOf(pagePath);
+        qestl::qestringW path = pageDirectory(pagePath);
         qestl::qestringW name = qestl::widen(value.data(), value.size());
         qestl::appendPath(path, name.c_str());
         qestl::normaliseWidePath(path);
