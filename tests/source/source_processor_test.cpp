@@ -158,4 +158,19 @@ TEST_F(SourceProcessorTest, FragmentCallOutsideAPageStaysAsWritten) {
     EXPECT_EQ(calls, 1);
 }
 
+TEST_F(SourceProcessorTest, NodesOfPageCodeCarryPageLines) {
+    std::string web = (root_ / "www").string();
+    std::string page = write("www/lines.ksp", "<p>x</p>\n\n  <% int counter = 1; %>\n<i>y</i>");
+    ASSERT_EQ(parse({page}, web.c_str()), 0);
+    std::vector<const qeAbstractNode*> all;
+    collect(project_.root.get(), all);
+    const qeAbstractNode* counter = nullptr;
+    for (const qeAbstractNode* node : all) {
+        if (node->text.view() == "counter") counter = node;
+    }
+    ASSERT_NE(counter, nullptr);
+    EXPECT_EQ(counter->startLine, 2u);
+    EXPECT_EQ(counter->startColumn, 9u);
+}
+
 }  // namespace
