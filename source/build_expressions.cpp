@@ -61,9 +61,9 @@ void rewriteFragmentCall(const RuleMatch& m, qeAbstractNode& callNode) {
     if (callNode.operands.size() < 3) return;
     qeAbstractNode* callee = callNode.operands[0].get();
     qeAbstractNode* args = callNode.operands[2].get();
-    if (!callee || callee->text.view() != kFragmentCall || !args || args->operands.empty()) return;
+    if (!callee || callee->text.view() != kFragmentCall || !args || args->operands.size() != 1) return;
     qeAbstractNode* first = args->operands[0].get();
-    if (!first) return;
+    if (!first || first->kind != NodeKind::IntegerLiteral) return;
     int64_t index = fragmentIndex(first->text.view());
     const qestl::qestringA* fragment = index >= 0 ? m.host().htmlFragment(static_cast<size_t>(index)) : nullptr;
     if (!fragment) return;
