@@ -64,14 +64,27 @@ void qestring<Unit>::putUnit(size_t index, Unit unit) {
 }
 
 template <typename Unit>
+Unit* qestring<Unit>::copyAsideIfOwn(const Unit* text, size_t n) const {
+    if (n == 0 || data_ == nullptr || text < data_ || text >= data_ + used_) return nullptr;
+    auto* aside = static_cast<Unit*>(allocateOrDie(n * sizeof(Unit)));
+    std::memcpy(aside, text, n * sizeof(Unit));
+    return aside;
+}
+
+template <typename Unit>
 void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
     if (n == npos) n = unitLength(text);
+    // The terminator goes in first, over the start of the old text: a text
+    // taken from our own buffer is copied out before that.
+    Unit* aside = copyAsideIfOwn(text, n);
+    if (aside != nullptr) text = aside;
     length_ = 0;
     used_ = 0;
     pushUnit(0);
     length_ = n;
     insertUnits(0, text, n);
     pushUnit(0);
+    std::free(aside);
 }
 
 template <typename Unit>
@@ -105,12 +118,17 @@ void qestring<Unit>::replace(size_t pos, size_t oldLength, const Unit* text, siz
         if (newLength != 0) std::memmove(data_ + pos, text, newLength * sizeof(Unit));
         return;
     }
+    // Closing the gap moves our own text: a replacement taken from it is
+    // copied out first.
+    Unit* aside = copyAsideIfOwn(text, newLength);
+    if (aside != nullptr) text = aside;
     size_t tail = pos + oldLength;
     if (used_ > tail) std::memmove(data_ + pos, data_ + tail, (used_ - tail) * sizeof(Unit));
     used_ -= oldLength;
     insertUnits(pos, text, newLength);
     length_ = length_ - oldLength + newLength;
     data_[length_] = 0;
+    std::free(aside);
 }
 
 template <typename Unit>

@@ -178,6 +178,8 @@ public:
 private:
     void constructFrom(const Unit* text, size_t n) { fillFrom(text, n); }
     void fillFrom(const Unit* text, size_t n);
+    // A private copy of n units when text lies in our own buffer, else null.
+    Unit* copyAsideIfOwn(const Unit* text, size_t n) const;
     void copyFrom(const qestring& other);
     void stealFrom(qestring& other);
     void pushUnit(Unit unit);

@@ -5,7 +5,10 @@
 // time to count * 2 + n. On growth the elements are copy-constructed into the
 // new buffer and the new element is placed before the old elements are
 // destroyed, so a counted element never drops to zero through a move. A
-// capacity of all ones marks a borrowed buffer that is never freed.
+// capacity of all ones marks a borrowed buffer that is never freed. A
+// borrowed buffer has no room beyond its elements: the first push or insert
+// copies them into a buffer of our own, and the lender's elements are left
+// as they were (never destroyed here).
 #pragma once
 
 #include <cstddef>
@@ -76,7 +79,7 @@ public:
     const T& back() const { return data_[count_ - 1]; }
 
     void pushBack(const T& element) {
-        if (count_ + 1 > capacity_) {
+        if (count_ + 1 > capacity_ || isBorrowed()) {
             regrow(count_ * 2 + 1, count_, &element, 1);
         } else {
             new (data_ + count_) T(element);
@@ -90,7 +93,7 @@ public:
     // Inserts n copies at index; the tail moves up.
     void insertRange(size_t index, const T* elements, size_t n) {
         if (n == 0) return;
-        if (count_ + n > capacity_) {
+        if (count_ + n > capacity_ || isBorrowed()) {
             regrow(count_ * 2 + n, index, elements, n);
         } else {
             // Elements may alias our own storage: copy them aside first.
@@ -184,7 +187,9 @@ protected:
         capacity_ = newCapacity;
     }
 
+    // The elements of a borrowed buffer belong to the lender.
     void destroyAll() {
+        if (isBorrowed()) return;
         for (size_t i = 0; i < count_; ++i) data_[i].~T();
     }
 

@@ -244,6 +244,7 @@ const char* Grammar::ruleName(uint32_t id) const { return hasRule(id) ? rules_[i
 
 bool Grammar::build() {
     ops_.clear();
+    owner_.clear();
     for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id) {
         Rule& rule = rules_[id];
         if (!rule.defined || rule.native) continue;
@@ -251,9 +252,94 @@ bool Grammar::build() {
         rule.root = parser.parseAll(false);
         if (rule.root < 0) return fail(rule.name + ": " + parser.message());
         if (!applyHints(id, rule.root)) return false;
+        owner_.resize(ops_.size(), id);
     }
+    compile();
+    analyseLeading();
     built_ = true;
     return true;
+}
+
+void Grammar::compile() {
+    code_.clear();
+    kids_.clear();
+    code_.reserve(ops_.size());
+    for (size_t i = 0; i < ops_.size(); ++i) {
+        const Op& op = ops_[i];
+        Code code{};
+        code.type = op.type;
+        code.hint = op.hint >= 0 ? op.hint : -1;
+        code.value = op.value;
+        // A rule's reference to itself is answered by the memo alone.
+        code.callable = op.type == OpType::Item && op.value >= kFirstRuleId && op.value != owner_[i];
+        code.first = static_cast<uint32_t>(kids_.size());
+        code.count = static_cast<uint32_t>(op.children.size());
+        kids_.insert(kids_.end(), op.children.begin(), op.children.end());
+        code_.push_back(code);
+    }
+}
+
+bool Grammar::leadingOf(uint32_t index, Leading& into) const {
+    const Code& code = code_[index];
+    switch (code.type) {
+    case OpType::Item: {
+        into.ids.set(code.value);
+        if (code.hint >= 0) into.hinted = true;
+        if (!code.callable) return false;
+        const Leading& called = leading_[code.value];
+        into.ids.merge(called.ids);
+        into.hinted = into.hinted || called.hinted;
+        return called.nullable;
+    }
+    case OpType::Sequence:
+        for (uint32_t i = 0; i < code.count; ++i)
+            if (!leadingOf(kids_[code.first + i], into)) return false;
+        return true;
+    case OpType::Choice: {
+        bool nullable = false;
+        for (uint32_t i = 0; i < code.count; ++i) nullable = leadingOf(kids_[code.first + i], into) || nullable;
+        return nullable;
+    }
+    case OpType::Optional:
+        leadingOf(kids_[code.first], into);
+        return true;
+    }
+    return false;
+}
+
+// The first items of every rule, closed over the rules they call. The sets
+// only grow, so repeating until nothing changes reaches the closure.
+void Grammar::analyseLeading() {
+    for (Leading& leading : leading_) leading = Leading();
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id) {
+            const Rule& rule = rules_[id];
+            if (!rule.defined || rule.native || rule.root < 0) continue;
+            Leading next = leading_[id];
+            next.nullable = leadingOf(static_cast<uint32_t>(rule.root), next) || next.nullable;
+            Leading& current = leading_[id];
+            if (next.ids == current.ids && next.nullable == current.nullable && next.hinted == current.hinted) continue;
+            current = next;
+            grew = true;
+        }
+    }
+    // A rule may be answered at once only when no rule it may call first can
+    // match nothing (an empty match is reported) or runs hand-written code.
+    for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id)
+        leading_[id].skippable = rules_[id].defined && !rules_[id].native && !leading_[id].nullable;
+    for (bool shrank = true; shrank;) {
+        shrank = false;
+        for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id) {
+            if (!leading_[id].skippable) continue;
+            for (uint32_t called = kFirstRuleId; called < kIdLimit; ++called) {
+                if (called == id || !leading_[id].ids.test(called) || leading_[called].skippable) continue;
+                leading_[id].skippable = false;
+                shrank = true;
+                break;
+            }
+        }
+    }
 }
 
 bool Grammar::applyHints(uint32_t id, int32_t root) {
@@ -298,29 +384,46 @@ int Grammar::matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& ch
     if (rule.native) return rule.native(engine, id, start, changed);
     if (!built_ || rule.root < 0) return -1;
     int q = start;
-    return matchOp(engine, id, static_cast<uint32_t>(rule.root), q, changed) ? q : -1;
+    return matchCode(engine, static_cast<uint32_t>(rule.root), q, changed) ? q : -1;
 }
 
-bool Grammar::matchOp(qeLexSyntax& engine, uint32_t ruleId, uint32_t opIndex, int& q, uint32_t& changed) const {
-    const Op& op = ops_[opIndex];
-    switch (op.type) {
-    case OpType::Item: {
-        bool callable = op.value >= kFirstRuleId && op.value != ruleId;
-        if (engine.matchItem(q, op.value, callable, changed)) return true;
-        engine.itemFailed(q, op.hint >= 0 ? op.hint : -1);
-        return false;
-    }
+namespace {
+
+// Items are most of the productions: they are tested in place rather than
+// through another call of the interpreter.
+template <typename CodeT>
+inline bool matchLeaf(qeLexSyntax& engine, const CodeT& code, int& q, uint32_t& changed) {
+    if (engine.matchItem(q, code.value, code.callable, changed)) return true;
+    engine.itemFailed(q, code.hint);
+    return false;
+}
+
+}  // namespace
+
+bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& changed) const {
+    const Code& code = code_[index];
+    const uint32_t* kid = kids_.data() + code.first;
+    switch (code.type) {
+    case OpType::Item:
+        return matchLeaf(engine, code, q, changed);
     case OpType::Sequence: {
         int at = q;
-        for (uint32_t child : op.children)
-            if (!matchOp(engine, ruleId, child, at, changed)) return false;
+        for (uint32_t i = 0; i < code.count; ++i) {
+            const Code& item = code_[kid[i]];
+            bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
+                                                     : matchCode(engine, kid[i], at, changed);
+            if (!matched) return false;
+        }
         q = at;
         return true;
     }
     case OpType::Choice:
-        for (uint32_t child : op.children) {
+        for (uint32_t i = 0; i < code.count; ++i) {
+            const Code& item = code_[kid[i]];
             int at = q;
-            if (matchOp(engine, ruleId, child, at, changed)) {
+            bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
+                                                     : matchCode(engine, kid[i], at, changed);
+            if (matched) {
                 q = at;
                 return true;
             }
@@ -328,7 +431,7 @@ bool Grammar::matchOp(qeLexSyntax& engine, uint32_t ruleId, uint32_t opIndex, in
         return false;
     case OpType::Optional: {
         int at = q;
-        if (matchOp(engine, ruleId, op.children[0], at, changed)) q = at;
+        if (matchCode(engine, kid[0], at, changed)) q = at;
         return true;
     }
     }

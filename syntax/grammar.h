@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "syntax/token_record.h"
+
 class qeLexSyntax;
 
 struct GrammarRuleSpec {
@@ -61,13 +63,41 @@ public:
     // Matches the body of rule `id` at `start` (called by the engine).
     int matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& changed) const;
 
+    // True when an attempt of rule `id` at a record holding `matches` and
+    // hint `hint` can only fail and leave nothing behind that anybody sees:
+    // the record holds no token kind or rule that could lead a match of the
+    // rule, no rule reached there can match nothing, and any hint a failing
+    // first item would leave is masked by the record's own.
+    bool failsAtOnce(uint32_t id, const RuleSet& matches, int32_t hint) const {
+        const Leading& leading = leading_[id];
+        return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
+    }
+
 private:
     enum class OpType : uint8_t { Item, Sequence, Choice, Optional };
+    // Build form: a tree of ops per production.
     struct Op {
         OpType type = OpType::Item;
         int32_t hint = -1;
         uint32_t value = 0;  // token kind or rule id of an item
         std::vector<uint32_t> children;
+    };
+    // Run form: the same ops in one flat array, children as index ranges of
+    // `kids_`, and each item's test decided once.
+    struct Code {
+        OpType type;
+        bool callable;   // an item naming another rule: attempted when the memo misses
+        int32_t hint;    // -1 when none
+        uint32_t value;  // item: token kind or rule id
+        uint32_t first;  // sequence, choice, optional: first child in kids_
+        uint32_t count;
+    };
+    // What can stand at the record where an attempt of a rule begins.
+    struct Leading {
+        RuleSet ids;             // token kinds and rule ids a first item may test
+        bool nullable = false;   // the rule can match nothing
+        bool hinted = false;     // a failing first item may leave a hint
+        bool skippable = false;  // failsAtOnce may answer for the rule
     };
     struct Rule {
         bool defined = false;
@@ -86,11 +116,18 @@ private:
     bool fail(std::string message);
     bool applyHints(uint32_t ruleId, int32_t root);
     void markHint(int32_t op, uint32_t target, int32_t code);
-    bool matchOp(qeLexSyntax& engine, uint32_t ruleId, uint32_t op, int& q, uint32_t& changed) const;
+    void compile();
+    void analyseLeading();
+    bool leadingOf(uint32_t op, Leading& into) const;  // true when the op can match nothing
+    bool matchCode(qeLexSyntax& engine, uint32_t code, int& q, uint32_t& changed) const;
 
     Rule rules_[kIdLimit];
     std::vector<Abbreviation> abbreviations_;
     std::vector<Op> ops_;
+    std::vector<Code> code_;
+    std::vector<uint32_t> kids_;
+    std::vector<uint32_t> owner_;  // the rule each op belongs to
+    Leading leading_[kIdLimit];
     std::string error_;
     bool built_ = false;
 };

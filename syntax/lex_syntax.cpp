@@ -43,7 +43,7 @@ int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
     return length;
 }
 
-TokenRecord* qeLexSyntax::tokenAt(int index) {
+TokenRecord* qeLexSyntax::fillSlot(int index) {
     if (index < 0 || index >= kWindowSize) {
         if (!error_) {
             error_ = 1;
@@ -175,8 +175,14 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
             result = -1;
             break;
         }
-        record->active.set(ruleId);
         record->visited.set(ruleId);
+        // Most attempts begin at a record where the rule cannot start; the
+        // grammar answers those without walking the rules they would call.
+        if (grammar_ && grammar_->failsAtOnce(ruleId, record->matches, record->hint)) {
+            result = -1;
+            break;
+        }
+        record->active.set(ruleId);
         uint32_t local = 0;
         int end = grammar_ ? grammar_->matchBody(*this, ruleId, start, local) : -1;
         record->active.reset(ruleId);
@@ -208,13 +214,7 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     return result;
 }
 
-bool qeLexSyntax::matchItem(int& q, uint32_t id, bool callable, uint32_t& changed) {
-    TokenRecord* record = tokenAt(q);
-    if (record->matches.test(id)) {
-        q += static_cast<int>(record->span);
-        return true;
-    }
-    if (!callable) return false;
+bool qeLexSyntax::callRule(int& q, uint32_t id, uint32_t& changed) {
     uint32_t local = 0;
     int covered = parseRule(id, q, local);
     changed |= local;
@@ -230,11 +230,6 @@ void qeLexSyntax::setHint(int position, int32_t code) {
         return;
     }
     if (window_[position]->hint == SyntaxHint::None) window_[position]->hint = code;
-}
-
-void qeLexSyntax::itemFailed(int position, int32_t hint) {
-    if (hint >= 0) setHint(position, hint);
-    else if (position >= 0 && position < kWindowSize && !window_[position]) endOfInputHint_ = SyntaxHint::None;
 }
 
 bool qeLexSyntax::parseText(uint32_t entryRule) {

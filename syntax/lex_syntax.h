@@ -46,7 +46,11 @@ public:
     // Starts a parse of the input's text with the rules of the grammar.
     void attach(SourceInput* input, OnParseListener* listener, const Grammar* grammar);
 
-    TokenRecord* tokenAt(int index);
+    TokenRecord* tokenAt(int index) {
+        if (static_cast<unsigned>(index) < static_cast<unsigned>(kWindowSize) && !error_ && window_[index])
+            return window_[index];
+        return fillSlot(index);
+    }
     TokenRecord* nextToken();
     int32_t scanToken(int32_t offset, TokenCode* kind);
     int recordRuleMatch(int start, int& end, int count, uint32_t ruleId);
@@ -63,11 +67,24 @@ public:
 
     // Items of a rule body: the record at q holds `id` (q moves past it), or
     // rule `id` is attempted there when `callable`.
-    bool matchItem(int& q, uint32_t id, bool callable, uint32_t& changed);
+    bool matchItem(int& q, uint32_t id, bool callable, uint32_t& changed) {
+        TokenRecord* record = tokenAt(q);
+        if (record->matches.test(id)) {
+            q += static_cast<int>(record->span);
+            return true;
+        }
+        return callable && callRule(q, id, changed);
+    }
     // A hint point: the first hint left at a record stays.
     void setHint(int position, int32_t code);
     // An item failed at q; `hint` is its hint code or -1.
-    void itemFailed(int position, int32_t hint);
+    void itemFailed(int position, int32_t hint) {
+        if (static_cast<unsigned>(position) >= static_cast<unsigned>(kWindowSize)) return;
+        TokenRecord* record = window_[position];
+        if (record && record->hint != SyntaxHint::None) return;  // the first hint stays
+        if (hint >= 0) setHint(position, hint);
+        else if (!record) endOfInputHint_ = SyntaxHint::None;
+    }
 
     TokenRecord* slot(int index) const { return index >= 0 && index < kWindowSize ? window_[index] : nullptr; }
     bool errorFlag() const { return error_ != 0; }
@@ -82,6 +99,9 @@ public:
     bool recordedAnything() const { return recorded_ != 0; }
 
 private:
+    TokenRecord* fillSlot(int index);
+    bool callRule(int& q, uint32_t id, uint32_t& changed);
+
     TokenRecord* window_[kWindowSize];
     SourceInput* input_ = nullptr;
     OnParseListener* listener_ = nullptr;

@@ -60,15 +60,52 @@ int32_t scanQuoted(const char* text, int32_t length, int32_t offset, char quote)
     return -1;
 }
 
+// The keywords grouped by first byte, each with its length. A keyword must
+// be followed by a byte that cannot continue a word, and every keyword byte
+// after the first continues one, so at most one keyword can match at an
+// offset: the whole word at the offset must be the keyword, and the order
+// in which the table is tried cannot change the answer.
+struct KeywordIndex {
+    struct Entry {
+        const char* text;
+        int32_t size;
+        TokenCode kind;
+    };
+    Entry entries[64];
+    uint8_t begin[257];  // entries of first byte b: [begin[b], begin[b + 1])
+
+    KeywordIndex() : entries{}, begin{} {
+        unsigned count = 0;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            begin[byte] = static_cast<uint8_t>(count);
+            for (unsigned i = 0; i < kKeywordCount && count < 64; ++i) {
+                const FixedToken& keyword = kKeywordTable[i];
+                if (static_cast<unsigned char>(keyword.text[0]) != byte) continue;
+                entries[count++] = {keyword.text, static_cast<int32_t>(std::strlen(keyword.text)), keyword.kind};
+            }
+        }
+        begin[256] = static_cast<uint8_t>(count);
+    }
+};
+
+const KeywordIndex& keywordIndex() {
+    static const KeywordIndex index;
+    return index;
+}
+
 int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
-    for (unsigned i = 0; i < kKeywordCount; ++i) {
-        const FixedToken& keyword = kKeywordTable[i];
-        if (text[offset] != keyword.text[0]) continue;
-        int32_t size = static_cast<int32_t>(std::strlen(keyword.text));
-        if (!startsWith(text, length, offset, keyword.text, size)) continue;
-        if (isIdentifierChar(text, length, offset + size) > 0) continue;
+    const KeywordIndex& index = keywordIndex();
+    unsigned char first = static_cast<unsigned char>(text[offset]);
+    unsigned from = index.begin[first];
+    unsigned to = index.begin[first + 1];
+    if (from == to) return -1;
+    int32_t word = 1 + scanIdentifierTail(text, length, offset + 1);
+    for (unsigned i = from; i < to; ++i) {
+        const KeywordIndex::Entry& keyword = index.entries[i];
+        if (keyword.size != word) continue;
+        if (std::memcmp(text + offset, keyword.text, static_cast<size_t>(word)) != 0) continue;
         *kind = keyword.kind;
-        return size;
+        return word;
     }
     return -1;
 }
@@ -182,17 +219,11 @@ int32_t scanCharLiteral(const char* text, int32_t length, int32_t offset) {
     return scanQuoted(text, length, offset, '\'');
 }
 
-int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
-    if (offset >= length) return 0;
-    int32_t size = scanWhitespace(text, length, offset);
-    if (size > 0) {
-        *kind = TokenKind::Whitespace;
-        return size;
-    }
-    size = scanKeyword(text, length, offset, kind);
-    if (size > 0) return size;
+namespace {
+
+int32_t scanNumber(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
     if (startsWith(text, length, offset, "0x", 2)) {
-        size = scanHexDigits(text, length, offset + 2);
+        int32_t size = scanHexDigits(text, length, offset + 2);
         if (size > 0) {
             size += 2;
             if (byteIsEither(text, length, offset + size, 'l', 'L')) ++size;
@@ -200,7 +231,7 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
             return size;
         }
     }
-    size = scanFloatLiteral(text, length, offset);
+    int32_t size = scanFloatLiteral(text, length, offset);
     if (size > 0) {
         *kind = TokenKind::Float;
         return size;
@@ -214,21 +245,13 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
         *kind = TokenKind::Integer;
         return size;
     }
-    size = scanIdentifier(text, length, offset);
-    if (size > 0) {
-        *kind = TokenKind::Identifier;
-        return size;
-    }
-    if (text[offset] == ':' || text[offset] == '?') {
-        *kind = text[offset] == ':' ? TokenKind::Colon : TokenKind::Question;
-        return 1;
-    }
-    size = scanComment(text, length, offset);
-    if (size > 0) {
-        *kind = TokenKind::Comment;
-        return size;
-    }
-    size = scanPunctuation(text, length, offset, kind);
+    return -1;
+}
+
+// Fixed tokens, then strings and characters: what is left once the first
+// byte has ruled out words and numbers.
+int32_t scanSymbol(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    int32_t size = scanPunctuation(text, length, offset, kind);
     if (size > 0) return size;
     size = scanStringLiteral(text, length, offset);
     if (size > 0) {
@@ -241,6 +264,57 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
         return size;
     }
     return -1;
+}
+
+}  // namespace
+
+// The kinds are tried in their order of priority, but only those that can
+// begin with the byte at the offset: a letter starts a keyword or a word, a
+// digit a number, and so on.
+int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    if (offset >= length) return 0;
+    unsigned char c = static_cast<unsigned char>(text[offset]);
+    if (c >= 0x01 && c <= 0x20) {
+        *kind = TokenKind::Whitespace;
+        return scanWhitespace(text, length, offset);
+    }
+    if (isLetter(static_cast<char>(c)) || c == '_') {
+        int32_t size = scanKeyword(text, length, offset, kind);
+        if (size > 0) return size;
+        *kind = TokenKind::Identifier;
+        return scanIdentifier(text, length, offset);
+    }
+    if (isDigit(static_cast<char>(c))) return scanNumber(text, length, offset, kind);
+    switch (c) {
+    case '.': {
+        int32_t size = scanFloatLiteral(text, length, offset);
+        if (size > 0) {
+            *kind = TokenKind::Float;
+            return size;
+        }
+        return scanSymbol(text, length, offset, kind);
+    }
+    case '@': {
+        int32_t size = scanKeyword(text, length, offset, kind);
+        return size > 0 ? size : scanSymbol(text, length, offset, kind);
+    }
+    case ':':
+        *kind = TokenKind::Colon;
+        return 1;
+    case '?':
+        *kind = TokenKind::Question;
+        return 1;
+    case '/': {
+        int32_t size = scanComment(text, length, offset);
+        if (size > 0) {
+            *kind = TokenKind::Comment;
+            return size;
+        }
+        return scanSymbol(text, length, offset, kind);
+    }
+    default:
+        return scanSymbol(text, length, offset, kind);
+    }
 }
 
 }  // namespace scanner

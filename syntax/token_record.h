@@ -24,6 +24,14 @@ public:
     void clear() { words_[0] = words_[1] = words_[2] = words_[3] = 0; }
     void fill() { words_[0] = words_[1] = words_[2] = words_[3] = ~uint64_t{0}; }
     bool none() const { return (words_[0] | words_[1] | words_[2] | words_[3]) == 0; }
+    bool intersects(const RuleSet& other) const {
+        return ((words_[0] & other.words_[0]) | (words_[1] & other.words_[1]) | (words_[2] & other.words_[2]) |
+                (words_[3] & other.words_[3])) != 0;
+    }
+    void merge(const RuleSet& other) {
+        for (int i = 0; i < 4; ++i) words_[i] |= other.words_[i];
+    }
+    bool operator==(const RuleSet& other) const = default;
 
 private:
     uint64_t words_[4] = {0, 0, 0, 0};

@@ -54,6 +54,22 @@ TEST(QestringTest, CopyTakesExactlyTheSourcesUsedUnits) {
     EXPECT_EQ(assigned.view(), "abc");
 }
 
+TEST(QestringTest, AssignAndReplaceFromItsOwnText) {
+    qestringA s("abcdef");
+    s.assign(s.c_str());
+    EXPECT_EQ(s.view(), "abcdef");
+    EXPECT_EQ(s.used(), 8u);
+    s.assign(s.c_str() + 2, 3);
+    EXPECT_EQ(s.view(), "cde");
+    qestringA r("abcdefgh");
+    r.replace(0, 2, r.c_str() + 4, 3);  // the gap closes over the replacement
+    EXPECT_EQ(r.view(), "efgcdefgh");
+    EXPECT_EQ(r.c_str()[9], 0);
+    qestringW w(u"wide text");
+    w.assign(w.c_str() + 5);
+    EXPECT_EQ(w.view(), u"text");
+}
+
 TEST(QestringTest, BorrowedBufferIsKeptAndNeverFreed) {
     char buffer[32] = "xy";
     qestringA s;

@@ -69,4 +69,29 @@ TEST(VectorTest, ByteVectorPutAtAndReset) {
     EXPECT_EQ(bytes[3], 9);
 }
 
+TEST(VectorTest, PushOrInsertOnABorrowedBufferCopiesItAndLeavesTheLenderAlone) {
+    qestl::qestringA lent[2] = {qestl::qestringA("a"), qestl::qestringA("b")};
+    qestl::StringVector v;
+    v.borrow(lent, 2);
+    v.pushBack(qestl::qestringA("c"));  // no room behind the lender's two elements
+    EXPECT_NE(v.data(), lent);
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_EQ(v[0].view(), "a");
+    EXPECT_EQ(v[2].view(), "c");
+    EXPECT_EQ(lent[0].view(), "a");  // copied, not destroyed
+    EXPECT_EQ(lent[1].view(), "b");
+
+    uint32_t words[2] = {1, 2};
+    qestl::U32Vector w;
+    w.borrow(words, 2);
+    const uint32_t more[2] = {7, 8};
+    w.insertRange(1, more, 2);
+    ASSERT_EQ(w.size(), 4u);
+    EXPECT_NE(w.data(), words);
+    EXPECT_EQ(w[1], 7u);
+    EXPECT_EQ(w[3], 2u);
+    w.resize(1);
+    EXPECT_EQ(words[1], 2u);
+}
+
 }  // namespace

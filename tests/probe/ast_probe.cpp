@@ -52,4 +52,4 @@ int astCommand(int argc, char** argv) {
 
 }  // namespace
 
-KORVO_PROBE("ast", "ast FILE|-   print the syntax tree of a korvo text", astCommand);
+KORVO_PROBE("ast", "FILE|-", astCommand);

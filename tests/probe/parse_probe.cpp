@@ -101,5 +101,5 @@ int kspCommand(int argc, char** argv) {
 
 }  // namespace
 
-KORVO_PROBE("parse", "parse [--dir ROOT] [--depth N] FILE...", parseCommand);
-KORVO_PROBE("ksp", "ksp --dir ROOT [--main] PAGE...", kspCommand);
+KORVO_PROBE("parse", "[--dir ROOT] [--depth N] FILE...", parseCommand);
+KORVO_PROBE("ksp", "--dir ROOT [--main] PAGE...", kspCommand);

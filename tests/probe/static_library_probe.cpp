@@ -54,6 +54,6 @@ int likAst(int argc, char** argv) {
     return 0;
 }
 
-KORVO_PROBE("lik-ast", "lik-ast [--source N] FILE.lik", likAst);
+KORVO_PROBE("lik-ast", "[--source N] FILE.lik", likAst);
 
 }  // namespace

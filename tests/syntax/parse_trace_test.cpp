@@ -1,0 +1,319 @@
+// The engine's observable behaviour, locked. Every listener call (filtered
+// tokens, made and freed records, rule matches with the records they cover,
+// bad characters, overflows), the hints left in the window, the end-of-input
+// hint and the parse result are folded into one hash per input, over the
+// golden sources, the examples, a generated program and damaged copies of
+// them. parse_trace.lock holds the hashes recorded from the engine as it
+// was before any tuning: a change of speed must leave every one of them as
+// it is. KORVO_WRITE_TRACE_LOCK=1 rewrites the file (only for a deliberate
+// change of behaviour, reviewed on its own).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/generated_program.h"
+#include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
+#include "syntax/rules.h"
+#include "syntax/scanner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TraceListener : public qeLexSyntax::OnParseListener {
+public:
+    uint64_t hash = 1469598103934665603ull;
+    size_t events = 0;
+
+    void mix(uint64_t value) {
+        for (int i = 0; i < 8; ++i) {
+            hash ^= (value >> (i * 8)) & 0xff;
+            hash *= 1099511628211ull;
+        }
+    }
+    void event(uint32_t code) {
+        ++events;
+        mix(0xE0000000u | code);
+    }
+    void mixSet(const RuleSet& set) {
+        for (uint32_t word = 0; word < 4; ++word) {
+            uint64_t bits = 0;
+            for (uint32_t bit = 0; bit < 64; ++bit)
+                if (set.test(word * 64 + bit)) bits |= uint64_t{1} << bit;
+            mix(bits);
+        }
+    }
+    void mixRecord(const TokenRecord* record) {
+        if (!record) {
+            mix(~uint64_t{0});
+            return;
+        }
+        mix(record->startOffset);
+        mix(record->length);
+        mix(static_cast<uint32_t>(record->hint));
+        mix(record->span);
+        mix(record->fileIndex);
+        mix(record->startLine);
+        mix(record->startColumn);
+        mix(record->endLine);
+        mix(record->endColumn);
+        mixSet(record->matches);
+        mix(record->docComment ? std::strlen(record->docComment) : ~uint64_t{0});
+    }
+
+    _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
+                                          uint32_t ruleId) override {
+        event(1);
+        mix(ruleId);
+        mix(static_cast<uint32_t>(start));
+        mix(static_cast<uint32_t>(count));
+        mix(engine.errorFlag());
+        for (int i = start; i < start + count && i < qeLexSyntax::kWindowSize; ++i) mixRecord(engine.slot(i));
+        return out;
+    }
+    void onBadCharacter(SourceInput* input) override {
+        event(2);
+        mix(static_cast<uint32_t>(input->offset));
+    }
+    bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** doc) override {
+        event(3);
+        mix(static_cast<uint32_t>(input->offset));
+        mix(static_cast<uint32_t>(length));
+        mix(kind);
+        if (kind == TokenKind::Comment) pending_.append(input->text + input->offset, static_cast<size_t>(length));
+        if (kind == TokenKind::Whitespace || kind == TokenKind::Comment) return false;
+        if (!pending_.empty() && length > 0) {
+            *doc = static_cast<char*>(std::malloc(pending_.size() + 1));
+            std::memcpy(*doc, pending_.c_str(), pending_.size() + 1);
+            pending_.clear();
+        }
+        return true;
+    }
+    TokenRecord* newTokenRecord() override {
+        event(4);
+        return new TokenRecord();
+    }
+    void freeTokenRecord(TokenRecord* record) override {
+        event(5);
+        mixRecord(record);
+        if (!record) return;
+        std::free(record->docComment);
+        delete record;
+    }
+    void onParseFailed(SourceInput*) override { event(6); }
+    void onLookaheadOverflow(SourceInput* input) override {
+        event(7);
+        mix(static_cast<uint32_t>(input->offset));
+    }
+
+private:
+    std::string pending_;
+};
+
+struct Trace {
+    uint64_t hash;
+    size_t events;
+};
+
+Trace traceOf(const std::string& text) {
+    TraceListener listener;
+    qeLexSyntax engine;
+    SourceInput input;
+    input.setText(text.data(), text.size());
+    engine.setEndOfInputHint(SyntaxHint::None);
+    engine.attach(&input, &listener, &korvoGrammar());
+    uint32_t changed = 0;
+    int result = engine.parseRule(RuleId::Entry, 0, changed);
+    bool whole = engine.parsedWhole(result);
+    listener.event(8);
+    listener.mix(static_cast<uint32_t>(result));
+    listener.mix(changed);
+    listener.mix(whole);
+    listener.mix(engine.errorFlag());
+    listener.mix(static_cast<uint32_t>(engine.endOfInputHint()));
+    listener.mix(static_cast<uint32_t>(input.offset));
+    for (int i = 0; i < qeLexSyntax::kWindowSize; ++i) listener.mixRecord(engine.slot(i));
+    engine.reset();
+    return {listener.hash, listener.events};
+}
+
+std::string sourceTree() {
+    const char* root = std::getenv("KORVO_SOURCE_DIR");
+    std::string here = __FILE__;
+    return root ? root : here.substr(0, here.rfind("/tests/"));
+}
+
+std::string readFile(const fs::path& path) {
+    std::string text;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    std::fclose(file);
+    return text;
+}
+
+// The start offsets of the text's tokens, white space and comments included.
+std::vector<int32_t> tokenStarts(const std::string& text) {
+    std::vector<int32_t> starts;
+    int32_t length = static_cast<int32_t>(text.size());
+    for (int32_t at = 0; at < length;) {
+        TokenCode kind = 0;
+        int32_t size = scanner::scanTokenAt(text.data(), length, at, &kind);
+        starts.push_back(at);
+        at += size > 0 ? size : 1;
+    }
+    return starts;
+}
+
+// Every input of the lock, by name. Damaged copies (cut short, one token
+// left out) take the failing paths where hints are left.
+std::map<std::string, std::string> corpus() {
+    std::map<std::string, std::string> inputs;
+    std::string tree = sourceTree();
+    for (const char* folder : {"tests/golden/grammar", "tests/golden/ast", "tests/golden/parse", "examples"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(fs::path(tree) / folder)) {
+            if (!entry.is_regular_file() || entry.path().extension() != ".k") continue;
+            inputs[fs::relative(entry.path(), tree).string()] = readFile(entry.path());
+        }
+    }
+    inputs["generated/400"] = benchprogram::generateProgram(400);
+
+    std::map<std::string, std::string> damaged;
+    for (const auto& [name, text] : inputs) {
+        std::vector<int32_t> starts = tokenStarts(text);
+        size_t cuts = std::min<size_t>(starts.size(), 40);
+        for (size_t i = 0; i < cuts; ++i) {
+            size_t token = starts.size() * i / cuts;
+            int32_t at = starts[token];
+            int32_t next = token + 1 < starts.size() ? starts[token + 1] : static_cast<int32_t>(text.size());
+            damaged[name + "#cut" + std::to_string(at)] = text.substr(0, static_cast<size_t>(at));
+            damaged[name + "#drop" + std::to_string(at)] = text.substr(0, static_cast<size_t>(at)) + text.substr(next);
+        }
+    }
+    inputs.insert(damaged.begin(), damaged.end());
+
+    inputs["synthetic/empty"] = "";
+    inputs["synthetic/bad-character"] = "int x = 1;\nint y = 2 # 3;\n";
+    inputs["synthetic/unreduced"] = [] {
+        std::string text;
+        for (int i = 0; i < 600; ++i) text += "a ";
+        return text;
+    }();
+    inputs["synthetic/nested"] = std::string(60, '(') + "x" + std::string(60, ')') + ";";
+    inputs["synthetic/operators"] = "x = a || b && c | d ^ e & f == g != h < i <= j > k >= l << m >> n + o - p * q / r % s;\n"
+                                    "y = -a++ + !b-- - ~c * (int) d ? e : f;\n";
+    return inputs;
+}
+
+std::string lockPath() { return sourceTree() + "/tests/syntax/parse_trace.lock"; }
+
+std::map<std::string, std::string> readLock() {
+    std::map<std::string, std::string> lock;
+    std::string text = readFile(lockPath());
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        size_t first = line.find(' ');
+        if (first != std::string::npos) lock[line.substr(0, first)] = line.substr(first + 1);
+        at = end + 1;
+    }
+    return lock;
+}
+
+uint64_t textHash(const std::string& text) {
+    uint64_t hash = 1469598103934665603ull;
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+std::string hex(uint64_t value) {
+    char buffer[20];
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+// The engine recurses once per grammar level; run where the stack is large.
+template <typename Work>
+void onBigStack(Work work) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, size_t{256} << 20);
+    pthread_t thread;
+    auto trampoline = [](void* argument) -> void* {
+        (*static_cast<Work*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, trampoline, &work), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+}  // namespace
+
+TEST(ParseTrace, EveryInputBehavesAsRecorded) {
+    std::map<std::string, std::string> inputs = corpus();
+    ASSERT_GT(inputs.size(), 1000u);  // the corpus was found
+    // One line per source: the source and its damaged copies folded together,
+    // which keeps the lock small and still says where a difference lies. The
+    // hash of the source's own text tells an edited source (whose trace may
+    // differ for good reason) from a changed engine.
+    std::map<std::string, Trace> groups;
+    std::map<std::string, uint64_t> sources;
+    onBigStack([&] {
+        for (const auto& [name, text] : inputs) {
+            Trace trace = traceOf(text);
+            std::string source = name.substr(0, name.find('#'));
+            Trace& group = groups.try_emplace(source, Trace{0, 0}).first->second;
+            group.hash = (group.hash ^ trace.hash) * 1099511628211ull + name.size();
+            group.events += trace.events;
+            if (source == name) sources[source] = textHash(text);
+        }
+    });
+    std::map<std::string, std::string> actual;
+    for (const auto& [name, trace] : groups)
+        actual[name] = hex(sources[name]) + " " + hex(trace.hash) + ":" + std::to_string(trace.events);
+
+    if (const char* write = std::getenv("KORVO_WRITE_TRACE_LOCK"); write && std::strcmp(write, "1") == 0) {
+        std::FILE* file = std::fopen(lockPath().c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        for (const auto& [name, value] : actual) std::fprintf(file, "%s %s\n", name.c_str(), value.c_str());
+        std::fclose(file);
+        GTEST_SKIP() << "lock rewritten";
+    }
+
+    std::map<std::string, std::string> lock = readLock();
+    int compared = 0;
+    int differing = 0;
+    for (const auto& [name, value] : actual) {
+        auto found = lock.find(name);
+        // A source added or edited since the lock was recorded proves nothing.
+        if (found == lock.end() || found->second.substr(0, 16) != value.substr(0, 16)) continue;
+        ++compared;
+        if (found->second == value) continue;
+        ++differing;
+        ADD_FAILURE() << name << ": trace " << value.substr(17) << ", recorded " << found->second.substr(17);
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GE(compared, 40);  // most of the recorded sources are still there to compare
+}
+
+// The hash sees what it must: a change of one rule match, one hint or one
+// position gives another value.
+TEST(ParseTrace, TheHashSeesSmallDifferences) {
+    Trace base = traceOf("int x = 1;\n");
+    EXPECT_EQ(traceOf("int x = 1;\n").hash, base.hash);
+    EXPECT_NE(traceOf("int x = 12;\n").hash, base.hash);  // a longer token
+    EXPECT_NE(traceOf("int x = 1; \n").hash, base.hash);  // one more blank
+    EXPECT_NE(traceOf("int x = 1\n").hash, base.hash);    // a failure and its hints
+}
