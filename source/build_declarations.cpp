@@ -161,7 +161,7 @@ void operatorOverload(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     std::string symbol;
     for (; open < m.count() && !m.is(open, TokenKind::LeftParen); ++open) {
         trimEnds(symbol);
-        symbol.append(m.text(open));
+        symbol.append(m.operatorText(open));
     }
     setText(*n, symbol);
     callableTail(m, *n, open, false);

@@ -34,17 +34,9 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     return true;
 }
 
-// The operator between the operands. A right shift is two ">" tokens that
-// may stand apart; its operator node has joined them into ">>".
-std::string_view operatorText(const RuleMatch& m) {
-    const qeAbstractNode* op = m.nodePtr(1);
-    if (m.is(1, RuleId::ShiftOperator) && op) return op->text.view();
-    return m.text(1);
-}
-
 void operatorNode(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Expression);
-    setText(*n, operatorText(m));
+    setText(*n, m.operatorText(1));
     m.push(*n, 0);
     m.push(*n, 2);
     result = n;
@@ -69,17 +61,17 @@ void rewriteFragmentCall(const RuleMatch& m, qeAbstractNode& callNode) {
     if (callNode.operands.size() < 3) return;
     qeAbstractNode* callee = callNode.operands[0].get();
     qeAbstractNode* args = callNode.operands[2].get();
-    if (!callee || callee->text.view() != kFragmentCall || !args || args->operands.empty()) return;
+    if (!callee || callee->text.view() != kFragmentCall || !args || args->operands.size() != 1) return;
     qeAbstractNode* first = args->operands[0].get();
-    if (!first) return;
+    if (!first || first->kind != NodeKind::IntegerLiteral) return;
     int64_t index = fragmentIndex(first->text.view());
     const qestl::qestringA* fragment = index >= 0 ? m.host().htmlFragment(static_cast<size_t>(index)) : nullptr;
     if (!fragment) return;
     setText(*callee, ".");
     callee->kind = NodeKind::Expression;
-    NodeRef response = m.makeBareNode(NodeKind::Name);
+    NodeRef response = m.makeNode(NodeKind::Name);
     setText(*response, "response");
-    NodeRef print = m.makeBareNode(NodeKind::Name);
+    NodeRef print = m.makeNode(NodeKind::Name);
     setText(*print, "print");
     pushNode(*callee, response);
     pushNode(*callee, print);
@@ -130,7 +122,7 @@ void operatorName(const RuleMatch& m, NodeRef& result) {
         setText(*n, m.text(0));
     } else {
         for (int k = 1; k < m.count(); ++k) {
-            std::string_view t = m.text(k);
+            std::string_view t = m.operatorText(k);
             n->text.append(t.data(), t.size());
         }
     }
@@ -158,7 +150,7 @@ void multiplicative(const RuleMatch& m, NodeRef& result) {
 }
 
 void bitwise(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::bitwise(operatorText(m), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
+    if (!applyFold(m, fold::bitwise(m.operatorText(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
         operatorNode(m, result);
 }
 

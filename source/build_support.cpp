@@ -1,5 +1,7 @@
 #include "source/build_support.h"
 
+#include "syntax/rule_ids.h"
+
 bool RuleMatch::is(int k, uint32_t kindOrRule) const {
     const TokenRecord* r = record(k);
     return r != nullptr && r->matches.test(kindOrRule);
@@ -28,6 +30,12 @@ std::string_view RuleMatch::text(int k) const {
         while (n < room && begin[n] != 0) ++n;
     }
     return std::string_view(begin, n < room ? n : room);
+}
+
+std::string_view RuleMatch::operatorText(int k) const {
+    const qeAbstractNode* op = nodePtr(k);
+    if (op && is(k, RuleId::ShiftOperator)) return op->text.view();
+    return text(k);
 }
 
 NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {

@@ -30,6 +30,9 @@ public:
     // The bytes of the source the record at k covers.
     std::string_view text(int k) const;
     bool textIs(int k, std::string_view expected) const { return record(k) && text(k) == expected; }
+    // The text of an operator record. A right shift is two ">" tokens that may
+    // stand apart; the shift operator's node has already joined them into ">>".
+    std::string_view operatorText(int k) const;
 
     // A node over the whole match with the default text span.
     NodeRef makeNode(uint32_t kind) const;

@@ -80,7 +80,7 @@ int64_t wrapRem(int64_t a, int64_t b) { return b == -1 ? 0 : a % b; }
 
 // Truncation of a double to 64 bits; false when it does not fit.
 bool truncate(double v, int64_t& out) {
-    if (!(v > -9223372036854775808.0 - 1.0 && v < 9223372036854775808.0)) return false;
+    if (!(v >= -9223372036854775808.0 && v < 9223372036854775808.0)) return false;
     out = static_cast<int64_t>(v);
     return true;
 }

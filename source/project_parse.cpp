@@ -29,8 +29,13 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
     bool parsed = false;
     if (input.setText(text, length)) {
         parser_.reset();
+        // Comments left over from a text whose parse stopped early belong to
+        // no token of this one.
+        pendingComment_.clear();
         parser_.attach(&input, this, sourceGrammar());
+        parsingPage_ = page;
         parsed = sourceGrammar() != nullptr && parser_.parseText(kEntryRule);
+        parsingPage_ = false;
         if (parsed) {
             TokenRecord* first = parser_.slot(0);
             if (first != nullptr && first->node) {

@@ -18,10 +18,7 @@ public:
         processor_.reportError(message, line, column);
         engine_.setErrorFlag();
     }
-    const qestl::qestringA* htmlFragment(size_t index) const override {
-        const auto& fragments = processor_.htmlFragments();
-        return index < fragments.size() ? &fragments[index] : nullptr;
-    }
+    const qestl::qestringA* htmlFragment(size_t index) const override { return processor_.pageFragment(index); }
 
 private:
     qeSourceProcessor& processor_;

@@ -57,6 +57,15 @@ qestl::qestringA servletPath(const qestl::qestringW& pagePath, const qestl::qest
     return path;
 }
 
+// The directory an included page is named relative to; a page named without
+// one lies in the current directory.
+qestl::qestringW pageDirectory(const qestl::qestringW& pagePath) {
+    for (size_t i = pagePath.length(); i > 0; --i) {
+        if (pagePath[i - 1] == u'/' || pagePath[i - 1] == u'\\') return directoryOf(pagePath);
+    }
+    return qestl::qestringW();
+}
+
 }  // namespace
 
 const PageText* qeSourceProcessor::includedPage(const qestl::qestringW& path) const {
@@ -64,6 +73,11 @@ const PageText* qeSourceProcessor::includedPage(const qestl::qestringW& path) co
         if (page.path == path.view()) return &page.text;
     }
     return nullptr;
+}
+
+const qestl::qestringA* qeSourceProcessor::pageFragment(size_t index) const {
+    if (!parsingPage_ || index < pageFragmentsBegin_ || index >= pageFragmentsEnd_) return nullptr;
+    return &htmlFragments_[index];
 }
 
 bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::qestringW& pagePath, PageText& page,
@@ -77,7 +91,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
             groupText(page.text, groups[kTagAttribute]) != "page")
             continue;
         std::string_view value = groupText(page.text, groups[kTagValue]);
-        qestl::qestringW path = directoryOf(pagePath);
+        qestl::qestringW path = pageDirectory(pagePath);
         qestl::qestringW name = qestl::widen(value.data(), value.size());
         qestl::appendPath(path, name.c_str());
         qestl::normaliseWidePath(path);
@@ -213,6 +227,7 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
 
     PageText body;
     PageText customDefinitions;
+    pageFragmentsBegin_ = pageFragmentsEnd_ = htmlFragments_.size();
     if (!rewritePageBody(qestl::narrow(pagePath), expanded, body, customDefinitions)) {
         out.clear();
         return false;
@@ -224,6 +239,7 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
     source.append(generatedPiece(qestl::qestringA("\n}\n};")));
     source.id = page.id;
 
+    pageFragmentsEnd_ = htmlFragments_.size();
     pageSource_ = source;
     source.exportTo(page);
     out = source.text;

@@ -77,14 +77,19 @@ void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, "�
 void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, "语法错误 语法栈溢出:%s"); }
 
 bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) {
-    if (kind == TokenKind::Comment) {
-        if (length > 0) pendingComment_.append(input->text + input->offset, static_cast<size_t>(length));
+    // At the end of the text the kind is that of the last token dropped, yet
+    // the record made there is the end-of-input record: it takes the comments
+    // still pending, which would otherwise reach the next text parsed.
+    const bool endOfText = length == 0;
+    if (kind == TokenKind::Comment && !endOfText) {
+        pendingComment_.append(input->text + input->offset, static_cast<size_t>(length));
         return false;
     }
-    if (kind == TokenKind::Whitespace) return false;
+    const bool keep = kind != TokenKind::Whitespace && kind != TokenKind::Comment;
+    if (!keep && !endOfText) return false;
     if (pendingComment_.empty()) {
         *docComment = nullptr;
-        return true;
+        return keep;
     }
     size_t size = pendingComment_.length();
     char* copy = static_cast<char*>(std::malloc(size + 1));
@@ -94,7 +99,7 @@ bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCod
     }
     *docComment = copy;
     pendingComment_.clear();
-    return true;
+    return keep;
 }
 
 TokenRecord* qeSourceProcessor::newTokenRecord() {

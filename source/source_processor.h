@@ -81,6 +81,9 @@ public:
     uint32_t depth() const { return depth_; }
     SourceProject* project() const { return project_; }
     const qestl::StringVector& htmlFragments() const { return htmlFragments_; }
+    // Fragment `index` when it belongs to the page whose servlet source is
+    // being parsed; null otherwise (other pages' fragments included).
+    const qestl::qestringA* pageFragment(size_t index) const;
     const qestl::StringVector& servletClasses() const { return servletClasses_; }
     const qestl::qestringA& webRoot() const { return webRoot_; }
     void setWebRoot(const qestl::qestringA& root) { webRoot_ = root; }
@@ -130,4 +133,9 @@ private:
     PageText pageSource_;        // the generated servlet source
     const char* pageText_ = nullptr;  // the page as read
     uint32_t pageLength_ = 0;
+    // Fragments [begin, end) were cut from the page last translated; they are
+    // printable only while that page's servlet source is parsed.
+    size_t pageFragmentsBegin_ = 0;
+    size_t pageFragmentsEnd_ = 0;
+    bool parsingPage_ = false;
 };

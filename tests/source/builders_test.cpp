@@ -72,12 +72,26 @@ TEST(Builders, RightShiftOfTwoSeparateTokens) {
     EXPECT_EQ(rhs("64 >  /* c */ > 2"), "(IntegerLiteral \"16\")");
 }
 
+TEST(Builders, SpacedRightShiftNamesTheSameOperator) {
+    Parsed p = parse("class C { int operator > /* c */ > (int n) { } void f() { a.operator> >(b); } };");
+    ASSERT_TRUE(p.ok);
+    const qeAbstractNode* overload = p.unit->operands[1].get();
+    ASSERT_EQ(overload->kind, 25u);
+    EXPECT_EQ(overload->text.view(), ">>");
+    const qeAbstractNode* call = overload->children[0]->operands[4].get();
+    ASSERT_EQ(call->kind, 38u);
+    EXPECT_EQ(call->operands[0]->operands[1]->text.view(), ">>");
+}
+
 TEST(Builders, FragmentCallPrintsTheStoredHtml) {
     Parsed p = parse("___print_html_source__(01);", {"<p>", "<b>hi</b>"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(ast_print::toText(p.unit.get()),
               "(Call\n  (Expression \".\"\n    (Name \"response\")\n    (Name \"print\"))\n  _\n"
               "  (List\n    (StringLiteral \"<b>hi</b>\")))");
+    // The names it adds stand for the whole call in the source.
+    const qeAbstractNode* response = p.unit->operands[0]->operands[0].get();
+    EXPECT_EQ(response->textEnd - response->textStart, std::string_view("___print_html_source__(01)").size());
     // An index with no fragment leaves the call as written.
     Parsed outside = parse("___print_html_source__(7);", {"<p>"});
     ASSERT_TRUE(outside.ok);

@@ -71,6 +71,9 @@ TEST(Fold, MixedIntegerAndFloat) {
     expectFolded(add("-", {kInt, "0x10"}, {kFloat, "0.5"}), kFloat, "15.500000000000000");
     expectFolded(mul("/", {kFloat, "1.0"}, {kInt, "4"}), kFloat, "0.250000000000000");
     expectFolded(mul("%", {kFloat, "7.0"}, {kInt, "2"}), kFloat, "1");
+    // The lowest 64-bit value itself still truncates to an integer.
+    expectFolded(mul("%", {kInt, "-9223372036854775808"}, {kFloat, "-1.0"}), kFloat, "0");
+    EXPECT_EQ(mul("%", {kFloat, "1e19"}, {kInt, "3"}).outcome, fold::Outcome::NotFolded);
     EXPECT_EQ(add("+", {kFloat, "2.5"}, {kFloat, "2.5"}).outcome, fold::Outcome::NotFolded);
 }
 
