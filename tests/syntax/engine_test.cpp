@@ -5,9 +5,11 @@
 #include <utility>
 
 #include "engine_fixture.h"
+#include "test_support.h"
 
 using enginetest::Match;
 using enginetest::Parse;
+using syntaxtest::onBigStack;
 
 namespace {
 
@@ -22,22 +24,6 @@ const std::vector<GrammarRuleSpec> kSums = {
     {105, "Unit", "Statement?", "none"},
     {106, "Statement", "Expression \";\"?", "none"},
 };
-
-// Runs `work` on a thread with a large stack, as the driver runs a compile.
-template <typename Work>
-void onBigStack(Work work) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, size_t{64} << 20);
-    pthread_t thread;
-    auto trampoline = [](void* argument) -> void* {
-        (*static_cast<Work*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, trampoline, &work), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
-}
 
 TEST(Engine, LeftRecursionGroupsToTheLeft) {
     Parse parse(kSums, "a - b + c * d * e - f;");

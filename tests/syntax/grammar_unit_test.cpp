@@ -8,6 +8,7 @@
 #include <string>
 
 #include "grammar_support.h"
+#include "test_support.h"
 #include "syntax/rules.h"
 
 using namespace grammar_test;
@@ -129,25 +130,11 @@ TEST(GrammarUnits, LongProgramsFitTheWindow) {
     EXPECT_TRUE(accepts(text));
 }
 
-namespace {
-
 std::string readSourceFile(const char* relative) {
-    // The test runner names the source tree; a direct run finds it from here.
-    const char* root = std::getenv("KORVO_SOURCE_DIR");
-    std::string here = __FILE__;
-    std::string tree = root ? root : here.substr(0, here.rfind("/tests/"));
-    std::string path = tree + "/" + relative;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return "<missing " + path + ">";
-    std::string text;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    std::fclose(file);
-    return text;
+    std::string path = syntaxtest::sourceTree() + "/" + relative;
+    std::string text = syntaxtest::readFile(path);
+    return text.empty() ? "<missing " + path + ">" : text;
 }
-
-}  // namespace
 
 TEST(GrammarUnits, ExampleProgramsAreAccepted) {
     for (const char* path : {"examples/hello.k", "tests/golden/grammar/every_construct/program.k"}) {

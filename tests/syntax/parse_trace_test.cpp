@@ -22,10 +22,14 @@
 #include "syntax/rule_ids.h"
 #include "syntax/rules.h"
 #include "syntax/scanner.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using syntaxtest::onBigStack;
+using syntaxtest::readFile;
+using syntaxtest::sourceTree;
 
 class TraceListener : public qeLexSyntax::OnParseListener {
 public:
@@ -144,23 +148,6 @@ Trace traceOf(const std::string& text) {
     return {listener.hash, listener.events};
 }
 
-std::string sourceTree() {
-    const char* root = std::getenv("KORVO_SOURCE_DIR");
-    std::string here = __FILE__;
-    return root ? root : here.substr(0, here.rfind("/tests/"));
-}
-
-std::string readFile(const fs::path& path) {
-    std::string text;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return text;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
-
 // The start offsets of the text's tokens, white space and comments included.
 std::vector<int32_t> tokenStarts(const std::string& text) {
     std::vector<int32_t> starts;
@@ -262,7 +249,7 @@ std::map<std::string, std::string> corpus() {
     for (const char* folder : {"tests/golden/grammar", "tests/golden/ast", "tests/golden/parse", "examples"}) {
         for (const auto& entry : fs::recursive_directory_iterator(fs::path(tree) / folder)) {
             if (!entry.is_regular_file() || entry.path().extension() != ".k") continue;
-            inputs[fs::relative(entry.path(), tree).string()] = readFile(entry.path());
+            inputs[fs::relative(entry.path(), tree).string()] = readFile(entry.path().string());
         }
     }
     inputs["generated/400"] = benchprogram::generateProgram(400);
@@ -325,22 +312,6 @@ std::string hex(uint64_t value) {
     char buffer[20];
     std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
     return buffer;
-}
-
-// The engine recurses once per grammar level; run where the stack is large.
-template <typename Work>
-void onBigStack(Work work) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, size_t{256} << 20);
-    pthread_t thread;
-    auto trampoline = [](void* argument) -> void* {
-        (*static_cast<Work*>(argument))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attributes, trampoline, &work), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
 }
 
 }  // namespace
