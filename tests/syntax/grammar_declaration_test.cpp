@@ -53,13 +53,6 @@ TEST(GrammarTypes, RefusedDeclarations) {
     for (const char* text : refused) EXPECT_FALSE(accepts(text)) << text;
 }
 
-TEST(GrammarTypes, Hints) {
-    EXPECT_EQ(firstHint("class A { }"), SyntaxHint::MissingSemicolon);
-    EXPECT_EQ(firstHint("enum E { A, };"), SyntaxHint::MissingIdentifier);
-    EXPECT_TRUE(hasHint("enum E { A, };", SyntaxHint::MissingRightBrace));
-    EXPECT_EQ(firstHint("interface I { void f(); }"), SyntaxHint::MissingSemicolon);
-}
-
 TEST(GrammarMembers, AcceptedMembers) {
     const char* accepted[] = {
         "A(int a);",
@@ -97,10 +90,12 @@ TEST(GrammarMembers, RefusedMembers) {
     for (const char* text : refused) EXPECT_FALSE(accepts(inClass(text))) << text;
 }
 
+// Hints the stop-point table does not see: a second hint on a failed
+// enum, and a member block whose ";" the next member lacks.
 TEST(GrammarMembers, Hints) {
+    EXPECT_EQ(firstHint("enum E { A, };"), SyntaxHint::MissingIdentifier);
+    EXPECT_TRUE(hasHint("enum E { A, };", SyntaxHint::MissingRightBrace));
     EXPECT_EQ(firstHint(inClass("import { } int x;")), SyntaxHint::MissingSemicolon);
-    EXPECT_TRUE(hasHint(inClass("A(int a)"), SyntaxHint::MissingLeftBrace));
-    EXPECT_TRUE(hasHint(inClass("int f(int a { }"), SyntaxHint::MissingRightParen));
 }
 
 // Constructor forms come first in a class body, a definition before a

@@ -66,14 +66,3 @@ TEST(GrammarExpressions, RefusedForms) {
     for (const char* text : refused) EXPECT_FALSE(accepts(text)) << text;
 }
 
-// The first hint left on a record stays; after a name the generic-type
-// attempt leaves "<" on the next record first, so these end on literals.
-TEST(GrammarExpressions, HintsOfUnfinishedForms) {
-    EXPECT_EQ(firstHint("x = a ? 1 c;"), SyntaxHint::MissingColon);
-    EXPECT_EQ(firstHint("x = a[1;"), SyntaxHint::MissingRightBracket);
-    EXPECT_EQ(firstHint("x = f(1;"), SyntaxHint::MissingRightParen);
-    EXPECT_EQ(firstHint("x = f(1, 2;"), SyntaxHint::MissingRightParen);
-    EXPECT_EQ(firstHint("x = new A(1;"), SyntaxHint::MissingRightParen);
-    EXPECT_EQ(firstHint("x = {1, 2;"), SyntaxHint::MissingRightBrace);
-    EXPECT_TRUE(hasHint("x = a ? b c;", SyntaxHint::MissingLeftAngle));
-}
