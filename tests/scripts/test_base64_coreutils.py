@@ -7,28 +7,19 @@ import random
 import subprocess
 import sys
 
-SANITIZER_ENV = dict(os.environ, ASAN_OPTIONS="exitcode=86", UBSAN_OPTIONS="exitcode=87:print_stacktrace=1")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from probe_support import Probe  # noqa: E402
 
 
 def encode(data, wrap):
     return subprocess.run(["base64", f"--wrap={wrap}"], input=data, capture_output=True, check=True).stdout
 
 
-def decode(probe, text):
-    result = subprocess.run([probe, "b64", text.decode("ascii")], capture_output=True, env=SANITIZER_ENV)
-    if result.returncode != 0:
-        raise RuntimeError(f"exit {result.returncode}: {result.stderr[-400:]!r}")
-    return result.stdout
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
-    args = parser.parse_args()
-    probe = os.path.join(args.bin, "korvo-probe")
+    probe = Probe(parser.parse_args().bin)
     rng = random.Random(4096)
-    checks = 0
-    failures = []
     lengths = list(range(0, 12)) + [56, 57, 58, 100, 171, 300] + [rng.randint(1, 600) for _ in range(10)]
     for length in lengths:
         data = bytes(rng.randrange(256) for _ in range(length))
@@ -38,19 +29,10 @@ def main():
         variants = {"wrapped": wrapped, "crlf": wrapped.replace(b"\n", b"\r\n"), "unwrapped": unwrapped,
                     "unpadded": unwrapped.rstrip(b"=")}
         for name, text in variants.items():
-            checks += 1
-            try:
-                decoded = decode(probe, text)
-            except RuntimeError as error:
-                failures.append(f"{length} bytes, {name}: {error}")
-                continue
-            if decoded != data:
-                failures.append(f"{length} bytes, {name}: {decoded.hex()} != {data.hex()}")
-    for failure in failures[:20]:
-        print(failure)
-    print(f"{checks - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+            status, decoded = probe.run("b64", text.decode("ascii"))
+            probe.check(status == 0 and decoded == data, f"{length} bytes, {name}: exit {status} {decoded.hex()}")
+    probe.finish("base64")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()
