@@ -22,16 +22,6 @@ using qestl::NodePool;
 
 uintptr_t addressOf(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
-TEST(NodePool, GlobalPoolGeometry) {
-    NodePool* pool = qestl::globalNodePool();
-    ASSERT_NE(pool, nullptr);
-    EXPECT_EQ(pool->mode(), NodePool::kHeapChunks);
-    EXPECT_EQ(pool->stride(), 304u);
-    EXPECT_EQ(pool->alignmentOffset(), 4u);
-    EXPECT_EQ(pool->blocksPerChunk(), 3449u);
-    EXPECT_EQ(pool->bumpLimit(), 4u + 3448u * 304u);
-}
-
 TEST(NodePool, AreasLieAtFortyPlusStrideAndAreAligned) {
     NodePool pool;
     pool.init(NodePool::kHeapChunks, 296, 32, 8);

@@ -176,15 +176,6 @@ TEST(QestringTest, PutUnitGrowsToExactlyTwiceUsedPlusOne) {
     EXPECT_EQ(s.c_str()[1], 0);
 }
 
-TEST(QestringTest, WideStringsFollowTheNarrowRules) {
-    qestringW w(u"path");
-    EXPECT_EQ(w.used(), 6u);
-    w.append(u"/x");
-    EXPECT_EQ(w.view(), u"path/x");
-    qestringW copy(w);
-    EXPECT_EQ(copy.capacity(), w.used());
-}
-
 TEST(CodePageTest, ValidUtf8RoundTripsThroughUtf16) {
     const char* text = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z";  // a é 中 😀 z
     qestringW wide = qestl::widen(text);

@@ -65,35 +65,6 @@ auto keysInOrder(const Map& map) {
     return keys;
 }
 
-TEST(RbTree, InsertingOneTwoThreeGivesRootTwoWithRedChildren) {
-    PointerSet set;
-    set.insert(uint64_t{1});
-    set.insert(uint64_t{2});
-    set.insert(uint64_t{3});
-    auto* root = set.rootNode();
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->key, 2u);
-    EXPECT_EQ(root->colour, qestl::kRbBlack);
-    ASSERT_NE(root->left, nullptr);
-    ASSERT_NE(root->right, nullptr);
-    EXPECT_EQ(static_cast<PointerSet::Node*>(root->left)->key, 1u);
-    EXPECT_EQ(static_cast<PointerSet::Node*>(root->right)->key, 3u);
-    EXPECT_EQ(root->left->colour, qestl::kRbRed);
-    EXPECT_EQ(root->right->colour, qestl::kRbRed);
-    EXPECT_EQ(set.count, 3u);
-}
-
-TEST(RbTree, InsertOfPresentKeyReturnsTheSameNode) {
-    PointerSet set;
-    bool inserted = false;
-    auto* first = set.findOrInsert(42, &inserted);
-    EXPECT_TRUE(inserted);
-    auto* again = set.findOrInsert(42, &inserted);
-    EXPECT_FALSE(inserted);
-    EXPECT_EQ(first, again);
-    EXPECT_EQ(set.count, 1u);
-}
-
 TEST(RbTree, PointerSetOrdersUnsignedAndIntMapSigned) {
     PointerSet set;
     for (uint64_t key : {UINT64_MAX, uint64_t{0}, uint64_t{1} << 63, uint64_t{5}}) set.insert(key);
