@@ -274,7 +274,15 @@ uint32_t parseArguments(CompileOptions& options, int argc, const char16_t* const
         printToStdout("missing input file;\n");
         return 0;
     }
-    if (result != 0) takeSideFiles(options);
+    if (result != 0) {
+        takeSideFiles(options);
+        // Side files alone leave nothing to compile; the modes would run on
+        // an empty project and fail without saying why.
+        if (options.sourceRequired && options.sourceFiles.empty()) {
+            printToStdout("missing input file;\n");
+            return 0;
+        }
+    }
     return result;
 }
 

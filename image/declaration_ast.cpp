@@ -137,9 +137,17 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     }
     prototype.kind = kind;
     prototype.text.assign(text, textLength);
+    prototype.nodeIndex = storedIndex;
     markLibraryNode(prototype, reader.unitLevel);
     record.indices.resize(indexCount);
     for (uint32_t& slot : record.indices) cursor.u32(slot);
+    // The node keeps the record indices of its operands and children as the
+    // block listed them.
+    const uint32_t firstOperand = attached ? 1 : 0;
+    for (uint32_t k = firstOperand; k < indexCount; ++k) {
+        (k < firstOperand + record.operandCount ? prototype.operandIndices : prototype.childIndices)
+            .pushBack(record.indices[k]);
+    }
     record.node = _KNode<qeAbstractNode>(newAstNode(prototype));
     return true;
 }

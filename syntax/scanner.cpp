@@ -111,6 +111,7 @@ int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode*
 }
 
 int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    if (offset >= length) return -1;
     for (unsigned i = 0; i < kPunctuationCount; ++i) {
         const FixedToken& token = kPunctuationTable[i];
         if (text[offset] != token.text[0]) continue;

@@ -144,6 +144,43 @@ TEST(StaticLibrary, TreeSurvivesTheRoundTripUnderAUnitNode) {
     EXPECT_EQ(dump(loaded.root->children[0]), expected);
 }
 
+// Every read node belongs to the library's unit and level; it keeps its
+// record index and the record indices of its operands and children.
+TEST(StaticLibrary, ReadNodesCarryTheirUnitLevelAndRecordIndices) {
+    PathTable table;
+    LoadResult loaded = load(libraryBytes(sampleTree(), twoPaths()), table, Node(), 3);
+    ASSERT_EQ(loaded.status, 1) << loaded.output;
+    EXPECT_NE(loaded.root->includedUnit, 0);
+    EXPECT_EQ(loaded.root->unitLevel, 3);
+
+    std::vector<const qeAbstractNode*> pending{loaded.root->children[0].get()};
+    size_t seen = 0;
+    while (!pending.empty()) {
+        const qeAbstractNode* node = pending.back();
+        pending.pop_back();
+        ++seen;
+        EXPECT_NE(node->includedUnit, 0) << node->text.c_str();
+        EXPECT_EQ(node->unitLevel, 3) << node->text.c_str();
+        if (node->annotations) pending.push_back(node->annotations.get());
+        for (const Node& operand : node->operands) {
+            if (operand) pending.push_back(operand.get());
+        }
+        for (const Node& child : node->children) pending.push_back(child.get());
+    }
+    EXPECT_EQ(seen, 9u);  // ten records, one of them the empty slot
+
+    const Node& unit = loaded.root->children[0];
+    const Node& type = unit->children[0];
+    EXPECT_EQ(unit->nodeIndex, 0u);
+    EXPECT_EQ(type->nodeIndex, 1u);
+    EXPECT_EQ(type->operands[2]->nodeIndex, 6u);
+    auto list = [](const qestl::U32Vector& indices) { return std::vector<uint32_t>(indices.begin(), indices.end()); };
+    EXPECT_EQ(list(unit->operandIndices), std::vector<uint32_t>{});
+    EXPECT_EQ(list(unit->childIndices), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(list(type->operandIndices), (std::vector<uint32_t>{4, 5, 6}));
+    EXPECT_EQ(list(type->childIndices), std::vector<uint32_t>{7});
+}
+
 TEST(StaticLibrary, NodesAreNumberedBreadthFirstWithEmptySlotsKept) {
     std::vector<uint8_t> bytes = libraryBytes(sampleTree(), twoPaths());
     ASSERT_EQ(std::memcmp(bytes.data(), "KL!\x01\x00\x00\x00", 7), 0);

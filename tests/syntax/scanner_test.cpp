@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,18 @@ TEST(SourceInputTest, RefusesTextsOf2GiB) {
     EXPECT_FALSE(input.setText("x", size_t{1} << 31));
     EXPECT_TRUE(input.setText("x", (size_t{1} << 31) - 1));
     EXPECT_EQ(input.length, INT32_MAX);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Scanner, MatchersAtTheEndOfTheTextReadNothingPastIt) {
+    // Exactly sized heap buffers, so ASan sees any read past the end.
+    std::unique_ptr<char[]> text(new char[2]{'+', '='});
+    EXPECT_EQ(scanner::scanCompoundAssignment(text.get(), 2, 0), 2);
+    EXPECT_EQ(scanner::scanCompoundAssignment(text.get(), 2, 2), -1);
+    EXPECT_EQ(scanner::scanCompoundAssignment(text.get(), 1, 1), -1);
 }
 
 }  // namespace
