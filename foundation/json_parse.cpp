@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "foundation/text_number.h"
+
 namespace {
 
 struct Reader {
@@ -88,12 +90,9 @@ unsigned parseHex4(const char* digits) {
     unsigned result = 0;
     for (int i = 0; i < 4; ++i) {
         char c = digits[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else return 0;
-        result = result * 16 + digit;
+        const int digit = qestl::hexDigitValue(c);
+        if (digit < 0) return 0;
+        result = result * 16 + static_cast<unsigned>(digit);
     }
     return result;
 }
