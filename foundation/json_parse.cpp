@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/text_number.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -97,25 +98,6 @@ unsigned parseHex4(const char* digits) {
     return result;
 }
 
-char* writeUtf8(char* out, unsigned code) {
-    if (code < 0x80) {
-        *out++ = static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (code >> 6));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (code >> 12));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (code >> 18));
-        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    return out;
-}
-
 // Decodes the string body [from, stop) into out; returns the end of the
 // output. A backslash or a \u escape cut off by stop ends the text.
 char* decodeStringBody(const char* from, const char* stop, char* out) {
@@ -148,7 +130,7 @@ char* decodeStringBody(const char* from, const char* stop, char* out) {
             from += 6;
             code = 0x10000 + (((code & 0x3FF) << 10) | (low & 0x3FF));
         }
-        out = writeUtf8(out, code);
+        out += qestl::putUtf8(code, out);
     }
     return out;
 }
