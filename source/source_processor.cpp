@@ -102,13 +102,19 @@ bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCod
     return keep;
 }
 
-TokenRecord* qeSourceProcessor::newTokenRecord() { return new TokenRecord(); }
+TokenRecord* qeSourceProcessor::newTokenRecord() {
+    if (recordPool_.records.empty()) return new TokenRecord();
+    TokenRecord* record = recordPool_.records.back();
+    recordPool_.records.pop_back();
+    return record;
+}
 
 void qeSourceProcessor::freeTokenRecord(TokenRecord* record) {
     if (record == nullptr) return;
     std::free(record->docComment);
     record->docComment = nullptr;
-    delete record;
+    *record = TokenRecord();  // releases the node; the record is as new
+    recordPool_.records.push_back(record);
 }
 
 void qeSourceProcessor::onParseFailed(SourceInput*) {

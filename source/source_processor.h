@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
@@ -104,6 +105,18 @@ private:
     void reportAt(const SourceInput* input, const char* format);
 
     qeLexSyntax parser_;
+    // Freed token records, handed out again before any new one is made: the
+    // engine makes and frees one per token and per reduction.
+    struct RecordPool {
+        std::vector<TokenRecord*> records;
+        RecordPool() = default;
+        RecordPool(const RecordPool&) = delete;
+        RecordPool& operator=(const RecordPool&) = delete;
+        ~RecordPool() {
+            for (TokenRecord* record : records) delete record;
+        }
+    };
+    RecordPool recordPool_;
     uint32_t fileIndex_ = 0;
     uint32_t depth_ = 0;
     SourceProject* project_ = nullptr;

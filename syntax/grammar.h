@@ -69,6 +69,7 @@ public:
     // rule, no rule reached there can match nothing, and any hint a failing
     // first item would leave is masked by the record's own.
     bool failsAtOnce(uint32_t id, const RuleSet& matches, int32_t hint) const {
+        if (id >= kIdLimit) return false;
         const Leading& leading = leading_[id];
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }

@@ -170,8 +170,10 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     int firstMatch = 0;
     int result = -1;
     for (;;) {
+        ++counts_.attempts;
         TokenRecord* record = tokenAt(start);
         if (record->active.test(ruleId) || record->visited.test(ruleId)) {
+            ++counts_.guarded;
             result = -1;
             break;
         }
@@ -179,15 +181,18 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
         // Most attempts begin at a record where the rule cannot start; the
         // grammar answers those without walking the rules they would call.
         if (grammar_ && grammar_->failsAtOnce(ruleId, record->matches, record->hint)) {
+            ++counts_.leading;
             result = -1;
             break;
         }
         record->active.set(ruleId);
+        ++counts_.walks;
         uint32_t local = 0;
         int end = grammar_ ? grammar_->matchBody(*this, ruleId, start, local) : -1;
         record->active.reset(ruleId);
         if (end < 0) {
             if (!local) {
+                ++counts_.failedWalks;
                 result = -1;
                 break;
             }

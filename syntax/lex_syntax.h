@@ -98,6 +98,17 @@ public:
     bool scannedAnything() const { return scanned_ != 0; }
     bool recordedAnything() const { return recorded_ != 0; }
 
+    // How the rule attempts of the parses so far ended: what the speed work
+    // on the engine is measured by. Never reset by reset().
+    struct AttemptCounts {
+        uint64_t attempts = 0;  // calls of parseRule, repeated attempts included
+        uint64_t guarded = 0;   // answered by the active or visited guard
+        uint64_t leading = 0;   // answered by the leading sets
+        uint64_t walks = 0;     // rule bodies walked
+        uint64_t failedWalks = 0;  // walks that failed and changed nothing
+    };
+    const AttemptCounts& attemptCounts() const { return counts_; }
+
 private:
     TokenRecord* fillSlot(int index);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
@@ -111,4 +122,5 @@ private:
     uint32_t scanned_ = 0;
     int32_t endOfInputHint_ = SyntaxHint::None;
     const Grammar* grammar_ = nullptr;
+    AttemptCounts counts_;
 };

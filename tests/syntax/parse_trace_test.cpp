@@ -174,6 +174,86 @@ std::vector<int32_t> tokenStarts(const std::string& text) {
     return starts;
 }
 
+// Constructs where attempts at one record are repeated most and where a
+// failed attempt depends on what surrounds it: nested type arguments and
+// the shift they resemble, casts against parenthesised operands, new with a
+// class body, calls and subscripts on every kind of primary, deep
+// parentheses.
+const char* const kCornerProgram = R"~(class Corners<T> : public Base<List<Map<String, List<int>>>> {
+    List<Map<String, List<int>>> table = new HashMap<String, List<Map<int, T>>>();
+    int f(int a, List<List<T>> b) {
+        int x = (int) (a) - (b) * ((c)) + (Foo<Bar>) y.z;
+        Object o = new Runnable() { void run() { go((((((a + b)))))); } };
+        Object p = new Outer.Inner<List<int>>(1, (2), { 3, 4 }) { int k = 0; };
+        int[][] grid = new int[3][4]; int[] w = new int[] { 1, 2, 3 };
+        x = a < b ? c > d : e >> f >> g;
+        x = (a < b) == (c > d) || (q) + r;
+        x = -(int) -x++ + ~(a).d - (Map<int, int>) x;
+        x = a.b<c>.d[e].g(f) + new A<B<C>>().h[1].i(j)[k];
+        x = (((((((((((((((((((((((((a))))))))))))))))))))))))) + ((((b + c) * d) - e) / f);
+        y = (a) < (b) > (c);
+        return (T) a.b.c<d, e<f>>(g)[h];
+    }
+};
+)~";
+
+// Statements the grammar refuses (type arguments on a plain call, a
+// call on a subscript): failing walks through the same forms.
+const char* const kRefusedCorners = R"~(class Refused {
+    void f() {
+        x = (a < b) == (c > d) && m<n, o>(p) || (q) + r;
+        x = -(int) -x++ + ~(a)[b](c).d - (Map<int, int>) (x)[0];
+        x = a.b<c>.d[e](f)(g);
+    }
+};
+)~";
+
+// A deterministic mix of the same constructs, nested at random: a generator
+// of expressions over casts, generics, calls, subscripts, new, unary and
+// binary operators and parentheses.
+class ExpressionMix {
+public:
+    explicit ExpressionMix(uint32_t seed) : state_(seed) {}
+
+    std::string program(int statements) {
+        std::string text = "class Mix {\n    void run() {\n";
+        for (int i = 0; i < statements; ++i) text += "        x = " + expression(4) + ";\n";
+        return text + "    }\n};\n";
+    }
+
+private:
+    uint32_t next(uint32_t bound) {
+        state_ = state_ * 1664525u + 1013904223u;
+        return (state_ >> 8) % bound;
+    }
+    std::string type(int depth) {
+        static const char* const names[] = {"int", "T", "List", "a.B"};
+        std::string name = names[next(4)];
+        if (depth > 0 && next(3) == 0) name += "<" + type(depth - 1) + (next(2) ? ", " + type(depth - 1) : "") + ">";
+        if (next(5) == 0) name += "[]";
+        return name;
+    }
+    std::string expression(int depth) {
+        static const char* const leaves[] = {"a", "b", "1", "\"s\"", "c.d", "e[0]"};
+        static const char* const binaries[] = {" + ", " - ", " * ", " < ", " > ", " >> ", " == ", " && ", " || ",
+                                               " & ", " = "};
+        if (depth == 0) return leaves[next(6)];
+        switch (next(9)) {
+        case 0: return "(" + expression(depth - 1) + ")";
+        case 1: return "(" + type(2) + ") " + expression(depth - 1);
+        case 2: return expression(depth - 1) + binaries[next(11)] + expression(depth - 1);
+        case 3: return "f(" + expression(depth - 1) + ", " + expression(depth - 1) + ")";
+        case 4: return "new " + type(2) + "(" + expression(depth - 1) + ")" + (next(3) == 0 ? " { int k; }" : "");
+        case 5: return expression(depth - 1) + "[" + expression(depth - 1) + "]";
+        case 6: return (next(2) ? "-" : "!") + expression(depth - 1) + (next(2) ? "++" : "");
+        case 7: return expression(depth - 1) + " ? " + expression(depth - 1) + " : " + expression(depth - 1);
+        default: return leaves[next(6)];
+        }
+    }
+
+    uint32_t state_;
+};
+
 // Every input of the lock, by name. Damaged copies (cut short, one token
 // left out) take the failing paths where hints are left.
 std::map<std::string, std::string> corpus() {
@@ -186,6 +266,10 @@ std::map<std::string, std::string> corpus() {
         }
     }
     inputs["generated/400"] = benchprogram::generateProgram(400);
+    inputs["synthetic/corners"] = kCornerProgram;
+    inputs["synthetic/refused"] = kRefusedCorners;
+    for (uint32_t seed = 1; seed <= 4; ++seed)
+        inputs["synthetic/mix" + std::to_string(seed)] = ExpressionMix(seed).program(12);
 
     std::map<std::string, std::string> damaged;
     for (const auto& [name, text] : inputs) {
