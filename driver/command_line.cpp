@@ -2,23 +2,12 @@
 
 #include "driver/console.h"
 #include "driver/response_file.h"
+#include "foundation/ascii_case.h"
 #include "foundation/path.h"
 
 namespace {
 
-char16_t foldAscii(char16_t unit) {
-    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit;
-}
-
-// Compares the first `n` units (or up to the terminators when n is -1)
-// without regard to the case of ASCII letters.
-bool equalFolded(const char16_t* a, const char16_t* b, size_t n = static_cast<size_t>(-1)) {
-    for (size_t i = 0; i < n; ++i) {
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-        if (a[i] == 0) return true;
-    }
-    return true;
-}
+using qestl::equalIgnoringAsciiCase;
 
 size_t unitLength(const char16_t* text) {
     size_t n = 0;
@@ -184,14 +173,14 @@ const OptionRule kOptionRules[] = {
 bool matches(const OptionRule& rule, const char16_t* argument) {
     switch (rule.match) {
         case Match::Folded:
-            return equalFolded(argument, rule.name);
+            return equalIgnoringAsciiCase(argument, rule.name);
         case Match::ExactPrefix:
             for (size_t i = 0; rule.name[i] != 0; ++i) {
                 if (argument[i] != rule.name[i]) return false;
             }
             return true;
         case Match::FoldedPrefix:
-            return equalFolded(argument, rule.name, unitLength(rule.name));
+            return equalIgnoringAsciiCase(argument, rule.name, unitLength(rule.name));
     }
     return false;
 }
@@ -207,7 +196,7 @@ bool applyOption(Parser& p) {
 bool hasExtension(const qestl::qestringW& path, const char16_t* extension) {
     size_t dot = path.length();
     while (dot > 0 && path[dot - 1] != u'.') --dot;
-    return dot > 0 && equalFolded(path.c_str() + dot - 1, extension);
+    return dot > 0 && equalIgnoringAsciiCase(path.c_str() + dot - 1, extension);
 }
 
 // A .version file and, with -kl, a .kdef file travel in the source list but

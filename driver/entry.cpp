@@ -9,21 +9,13 @@
 #include "foundation/path.h"
 #include "image/listing.h"
 #include "platform/system.h"
+#include "source/source_text.h"
 #include "source/search_paths.h"
 
 namespace {
 
 constexpr const char* kHostProcessor = "x86_64";
 constexpr const char* kCompilerVersion = "4.9";
-
-// The directory part of a path: everything before its last separator, or the
-// whole path when it has none.
-qestl::qestringW directoryOf(const qestl::qestringW& path) {
-    for (size_t i = path.length(); i > 0; --i) {
-        if (path[i - 1] == u'/' || path[i - 1] == u'\\') return qestl::qestringW(path.c_str(), i - 1);
-    }
-    return path;
-}
 
 bool pathExists(const qestl::qestringW& path) { return platform::pathExists(qestl::narrow(path).c_str()); }
 

@@ -8,8 +8,36 @@
 #include <cstring>
 
 #include "foundation/qestring.h"
+#include "foundation/utf8.h"
 
 namespace qestl {
+
+size_t putUtf8(char32_t codePoint, char* out) {
+    unsigned char buffer[4];
+    size_t length;
+    if (codePoint < 0x80) {
+        buffer[0] = static_cast<unsigned char>(codePoint);
+        length = 1;
+    } else if (codePoint < 0x800) {
+        buffer[0] = static_cast<unsigned char>(0xC0 | (codePoint >> 6));
+        buffer[1] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+        length = 2;
+    } else if (codePoint < 0x10000) {
+        buffer[0] = static_cast<unsigned char>(0xE0 | (codePoint >> 12));
+        buffer[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
+        buffer[2] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+        length = 3;
+    } else {
+        buffer[0] = static_cast<unsigned char>(0xF0 | (codePoint >> 18));
+        buffer[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 12) & 0x3F));
+        buffer[2] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
+        buffer[3] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+        length = 4;
+    }
+    if (out) std::memcpy(out, buffer, length);
+    return length;
+}
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -72,32 +100,6 @@ size_t decodeUtf8(const char* text, size_t n, char16_t* out) {
         }
     }
     return units;
-}
-
-size_t putUtf8(char32_t codePoint, char* out) {
-    unsigned char buffer[4];
-    size_t length;
-    if (codePoint < 0x80) {
-        buffer[0] = static_cast<unsigned char>(codePoint);
-        length = 1;
-    } else if (codePoint < 0x800) {
-        buffer[0] = static_cast<unsigned char>(0xC0 | (codePoint >> 6));
-        buffer[1] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
-        length = 2;
-    } else if (codePoint < 0x10000) {
-        buffer[0] = static_cast<unsigned char>(0xE0 | (codePoint >> 12));
-        buffer[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
-        buffer[2] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
-        length = 3;
-    } else {
-        buffer[0] = static_cast<unsigned char>(0xF0 | (codePoint >> 18));
-        buffer[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 12) & 0x3F));
-        buffer[2] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
-        buffer[3] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
-        length = 4;
-    }
-    if (out) std::memcpy(out, buffer, length);
-    return length;
 }
 
 size_t encodeUtf8(const char16_t* units, size_t n, char* out) {

@@ -30,6 +30,20 @@ bool FileStreamBase::currentPosition(uint64_t* position) {
     return platform::fileSeek(handle_, 0, SeekOrigin::Current, position);
 }
 
+uint64_t FileStreamBase::seek(uint32_t origin, int64_t offset) {
+    if (handle_ == nullptr) return 0;
+    uint64_t position = 0;
+    if (origin <= qestl::kSeekEnd && platform::fileSeek(handle_, offset, static_cast<SeekOrigin>(origin), &position))
+        return position;
+    return tell();
+}
+
+uint64_t FileStreamBase::tell() {
+    uint64_t position = 0;
+    if (handle_ == nullptr || !currentPosition(&position)) return 0;
+    return position;
+}
+
 bool FileStream::open() {
     close();
     handle_ = platform::fileCreate(hostPath().c_str(), append_ != 0);
@@ -42,20 +56,6 @@ uint32_t FileStream::write(const void* source, uint32_t count) {
     return done;
 }
 
-uint64_t FileStream::seek(uint32_t origin, int64_t offset) {
-    if (handle_ == nullptr) return 0;
-    uint64_t position = 0;
-    if (origin <= qestl::kSeekEnd && platform::fileSeek(handle_, offset, static_cast<SeekOrigin>(origin), &position))
-        return position;
-    return tell();
-}
-
-uint64_t FileStream::tell() {
-    uint64_t position = 0;
-    if (handle_ == nullptr || !currentPosition(&position)) return 0;
-    return position;
-}
-
 uint64_t FileStream::size() {
     uint64_t bytes = 0;
     if (handle_ == nullptr || !platform::fileSize(handle_, &bytes)) return 0;
@@ -66,20 +66,6 @@ bool ReadOnlyFileStream::open() {
     close();
     handle_ = platform::fileOpenRead(hostPath().c_str());
     return handle_ != nullptr;
-}
-
-uint64_t ReadOnlyFileStream::seek(uint32_t origin, int64_t offset) {
-    if (handle_ == nullptr) return 0;
-    uint64_t position = 0;
-    if (origin <= qestl::kSeekEnd && platform::fileSeek(handle_, offset, static_cast<SeekOrigin>(origin), &position))
-        return position;
-    return tell();
-}
-
-uint64_t ReadOnlyFileStream::tell() {
-    uint64_t position = 0;
-    if (!currentPosition(&position)) return 0;
-    return position;
 }
 
 uint64_t ReadOnlyFileStream::size() {

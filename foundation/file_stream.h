@@ -6,7 +6,7 @@
 #include "foundation/stream.h"
 #include "platform/file.h"
 
-// What both file streams share: the handle, reading, closing.
+// What both file streams share: the handle, reading, moving, closing.
 class FileStreamBase : public qestl::qeistream {
 public:
     ~FileStreamBase() override;
@@ -16,6 +16,9 @@ public:
     bool isOpen() override { return handle_ != nullptr; }
     uint32_t read(void* destination, uint32_t count) override;
     uint64_t remaining() override;
+    // On a failed move or an unknown origin the position stays and is returned.
+    uint64_t seek(uint32_t origin, int64_t offset) override;
+    uint64_t tell() override;
     bool close() override;
     void finish() override { close(); }
 
@@ -45,8 +48,6 @@ public:
     bool open() override;
     // The count written, short when the host refused part of it.
     uint32_t write(const void* source, uint32_t count) override;
-    uint64_t seek(uint32_t origin, int64_t offset) override;
-    uint64_t tell() override;
     uint64_t size() override;
 
     void setAppend(bool append) { append_ = append ? 1 : 0; }
@@ -61,9 +62,6 @@ public:
     explicit ReadOnlyFileStream(const qestl::qestringW& path) : FileStreamBase(path) {}
 
     bool open() override;
-    // On a failed move or an unknown origin the position stays and is returned.
-    uint64_t seek(uint32_t origin, int64_t offset) override;
-    uint64_t tell() override;
     // All ones without an open file, 0 when the host cannot say.
     uint64_t size() override;
 };

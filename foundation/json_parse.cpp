@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "foundation/text_number.h"
+#include "foundation/utf8.h"
+
 namespace {
 
 struct Reader {
@@ -88,33 +91,11 @@ unsigned parseHex4(const char* digits) {
     unsigned result = 0;
     for (int i = 0; i < 4; ++i) {
         char c = digits[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else return 0;
-        result = result * 16 + digit;
+        const int digit = qestl::hexDigitValue(c);
+        if (digit < 0) return 0;
+        result = result * 16 + static_cast<unsigned>(digit);
     }
     return result;
-}
-
-char* writeUtf8(char* out, unsigned code) {
-    if (code < 0x80) {
-        *out++ = static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (code >> 6));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (code >> 12));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (code >> 18));
-        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    }
-    return out;
 }
 
 // Decodes the string body [from, stop) into out; returns the end of the
@@ -149,7 +130,7 @@ char* decodeStringBody(const char* from, const char* stop, char* out) {
             from += 6;
             code = 0x10000 + (((code & 0x3FF) << 10) | (low & 0x3FF));
         }
-        out = writeUtf8(out, code);
+        out += qestl::putUtf8(code, out);
     }
     return out;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/ascii_case.h"
+
 namespace {
 
 constexpr size_t kPrefix = 8;
@@ -24,14 +26,6 @@ char* copyText(const char* text) {
     char* copy = static_cast<char*>(jsonAlloc(length + 1));
     if (copy) std::memcpy(copy, text, length + 1);
     return copy;
-}
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (lowerAscii(*a) != lowerAscii(*b)) return false;
-    return *a == *b;
 }
 
 }  // namespace
@@ -129,7 +123,7 @@ JsonNode* jsonGetObjectItem(const JsonNode* object, const char* name) {
     if (!object || !object->value || !name) return nullptr;
     for (JsonNode* member = object->value->child; member; member = member->next) {
         const char* key = member->value ? member->value->key : nullptr;
-        if (key && equalsIgnoringCase(key, name)) return member;
+        if (key && qestl::equalIgnoringAsciiCase(key, name)) return member;
     }
     return nullptr;
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ascii_case.h"
+
 namespace qestl {
 namespace {
 
@@ -26,8 +28,6 @@ void appendPathUnits(qestring<Unit>& path, const Unit* part) {
     }
     path.append(part);
 }
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool samePathUnit(char a, char b) {
     return (isSeparator(a) && isSeparator(b)) || lowerAscii(a) == lowerAscii(b);

@@ -1,14 +1,9 @@
 #include "foundation/text_escape.h"
 
+#include "foundation/text_number.h"
+
 namespace qestl {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 char simpleEscape(char c) {
     switch (c) {
@@ -42,8 +37,8 @@ size_t unescape(qestringA& text) {
         if (read == length) break;  // a trailing backslash is dropped
         char escaped = bytes[read++];
         ++resolved;
-        if (escaped == 'x' && length - read >= 2 && hexValue(bytes[read]) >= 0 && hexValue(bytes[read + 1]) >= 0) {
-            bytes[write++] = static_cast<char>(hexValue(bytes[read]) * 16 + hexValue(bytes[read + 1]));
+        if (escaped == 'x' && length - read >= 2 && hexDigitValue(bytes[read]) >= 0 && hexDigitValue(bytes[read + 1]) >= 0) {
+            bytes[write++] = static_cast<char>(hexDigitValue(bytes[read]) * 16 + hexDigitValue(bytes[read + 1]));
             read += 2;
             continue;
         }

@@ -5,16 +5,16 @@ namespace {
 
 bool isDecimal(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
+bool startsWithHexMark(const char* at, const char* end) { return end - at >= 2 && at[0] == '0' && at[1] == 'x'; }
+
+}  // namespace
+
+int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-bool startsWithHexMark(const char* at, const char* end) { return end - at >= 2 && at[0] == '0' && at[1] == 'x'; }
-
-}  // namespace
 
 bool isNumberSpan(const char* start, const char* end, bool hexOnly) {
     const char* at = start;
@@ -22,7 +22,7 @@ bool isNumberSpan(const char* start, const char* end, bool hexOnly) {
         if (startsWithHexMark(at, end)) at += 2;
         else if (at < end && *at == 'x') ++at;
         for (; at < end; ++at)
-            if (hexValue(*at) < 0) return false;
+            if (hexDigitValue(*at) < 0) return false;
         return true;
     }
     if (at < end && (*at == '+' || *at == '-')) ++at;
@@ -41,7 +41,7 @@ uint32_t parseHexInt(const qestringA& text) {
     if (startsWithHexMark(at, end)) at += 2;
     if (at < end && *at == 'x') ++at;
     uint32_t value = 0;
-    for (; at < end && hexValue(*at) >= 0; ++at) value = (value << 4) | static_cast<uint32_t>(hexValue(*at));
+    for (; at < end && hexDigitValue(*at) >= 0; ++at) value = (value << 4) | static_cast<uint32_t>(hexDigitValue(*at));
     return value;
 }
 

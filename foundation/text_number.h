@@ -7,6 +7,9 @@
 
 namespace qestl {
 
+// The value of one hexadecimal digit (either case); -1 for any other byte.
+int hexDigitValue(char c);
+
 // The digit test behind literal classification, over [start, end).
 // hexOnly: after an optional "0x" or a leading 'x', every byte is a
 // hexadecimal digit. Otherwise: after an optional '+' or '-' or a leading

@@ -4,6 +4,7 @@
 
 #include "codegen/compile_context.h"
 #include "driver/compile_options.h"
+#include "foundation/ascii_case.h"
 #include "foundation/file_stream.h"
 #include "foundation/path.h"
 #include "image/library_loader_pending.h"
@@ -47,7 +48,7 @@ bool isPackage(const qestl::qestringW& name) {
     size_t dot = name.length();
     while (dot > 0 && name[dot - 1] != u'.') --dot;
     if (dot == 0 || name.length() - dot != 2) return false;
-    return (name[dot] | 0x20) == u'k' && (name[dot + 1] | 0x20) == u'p';
+    return qestl::equalIgnoringAsciiCase(name.c_str() + dot, u"kp", 2);
 }
 
 }  // namespace

@@ -185,13 +185,8 @@ void variableDeclaration(const RuleMatch& m, NodeRef& result) {
 }
 
 void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32_t kind) {
-    NodeRef list;
-    int at = 0;
-    if (m.is(0, ruleId)) {
-        list = m.node(0);
-        at = 2;
-    }
-    if (!list) list = m.makeNode(kind);
+    int at;
+    NodeRef list = growingList(m, ruleId, kind, 2, at);
     NodeRef element = m.makeRecordNode(at, kind);
     setText(*element, m.text(at));
     if (at + 1 < m.count() && m.is(at + 1, TokenKind::Assign)) m.push(*element, at + 2);
@@ -200,13 +195,8 @@ void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32
 }
 
 void parameterList(const RuleMatch& m, NodeRef& result) {
-    NodeRef list;
-    int at = 0;
-    if (m.is(0, RuleId::ParameterList)) {
-        list = m.node(0);
-        at = 2;
-    }
-    if (!list) list = m.makeNode(NodeKind::List);
+    int at;
+    NodeRef list = growingList(m, RuleId::ParameterList, NodeKind::List, 2, at);
     NodeRef parameter = m.makeNodeOver(at, 1, NodeKind::List);
     m.setSpan(*parameter, at, m.count() - 1);
     if (m.is(at, RuleId::AnnotationList)) {

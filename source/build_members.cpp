@@ -45,20 +45,6 @@ NodeRef tokenNode(const RuleMatch& m, int k, uint32_t kind) {
     return n;
 }
 
-// The list a left-recursive rule keeps growing: the node of record 0 when
-// that record already is the rule, else a new one over the match. `next` is
-// the position of the element.
-NodeRef growingList(const RuleMatch& m, uint32_t ruleId, uint32_t kind, int continued, int& next) {
-    next = 0;
-    NodeRef list;
-    if (m.is(0, ruleId)) {
-        list = m.node(0);
-        next = continued;
-    }
-    if (!list) list = m.makeNode(kind);
-    return list;
-}
-
 }  // namespace
 
 uint32_t annotationFlags(const qeAbstractNode& list, bool withNative) {

@@ -142,13 +142,8 @@ void doWhile(const RuleMatch& m, NodeRef& result) { result = statementNode(m, No
 void switchStatement(const RuleMatch& m, NodeRef& result) { result = statementNode(m, NodeKind::Switch, {2, 5}); }
 
 void caseGroup(const RuleMatch& m, NodeRef& result) {
-    NodeRef groups;
-    int p = 0;
-    if (m.is(0, RuleId::CaseGroup)) {
-        groups = m.node(0);
-        p = 1;
-    }
-    if (!groups) groups = m.makeNode(NodeKind::Group);
+    int p;
+    NodeRef groups = growingList(m, RuleId::CaseGroup, NodeKind::Group, 1, p);
     NodeRef label;
     if (!m.is(p, TokenKind::Default)) {
         ++p;
@@ -194,13 +189,8 @@ void tryStatement(const RuleMatch& m, NodeRef& result) {
 }
 
 void catchClause(const RuleMatch& m, NodeRef& result) {
-    NodeRef clauses;
-    int o = 0;
-    if (m.is(0, RuleId::CatchClause)) {
-        clauses = m.node(0);
-        o = 1;
-    }
-    if (!clauses) clauses = m.makeNode(NodeKind::Catch);
+    int o;
+    NodeRef clauses = growingList(m, RuleId::CatchClause, NodeKind::Catch, 1, o);
     NodeRef clause = m.makeRecordNode(o + 3, NodeKind::CatchClause);
     setText(*clause, m.text(o + 3));
     m.push(*clause, o + 2);

@@ -77,3 +77,14 @@ NodeRef RuleMatch::makeRecordNode(int k, uint32_t kind) const {
 }
 
 void RuleMatch::push(qeAbstractNode& into, int k) const { into.operands.pushBack(node(k)); }
+
+NodeRef growingList(const RuleMatch& m, uint32_t ruleId, uint32_t kind, int continued, int& next) {
+    next = 0;
+    NodeRef list;
+    if (m.is(0, ruleId)) {
+        list = m.node(0);
+        next = continued;
+    }
+    if (!list) list = m.makeNode(kind);
+    return list;
+}

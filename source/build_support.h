@@ -57,3 +57,8 @@ private:
 inline void pushEmpty(qeAbstractNode& into) { into.operands.pushBack(NodeRef()); }
 inline void pushNode(qeAbstractNode& into, const NodeRef& node) { into.operands.pushBack(node); }
 inline void setText(qeAbstractNode& node, std::string_view text) { node.text.assign(text.data(), text.size()); }
+
+// The list a left-recursive rule keeps growing: the node of record 0 when
+// that record already is the rule, else a new one over the match. `next` is
+// the position of the element (`continued` when the list goes on).
+NodeRef growingList(const RuleMatch& m, uint32_t ruleId, uint32_t kind, int continued, int& next);

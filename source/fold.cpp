@@ -12,19 +12,13 @@ namespace {
 
 constexpr uint32_t kString = 9, kChar = 10, kInteger = 12, kFloat = 13;
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // A literal that goes past 8 digits or carries the long suffix keeps all 64
 // bits; a short one is a 32-bit pattern, so 0xFFFFFFFF reads as -1.
 int64_t hexValue(std::string_view digits) {
     uint64_t value = 0;
     size_t n = 0;
-    while (n < digits.size() && hexDigit(digits[n]) >= 0) value = (value << 4) | static_cast<uint64_t>(hexDigit(digits[n++]));
+    for (int digit; n < digits.size() && (digit = qestl::hexDigitValue(digits[n])) >= 0; ++n)
+        value = (value << 4) | static_cast<uint64_t>(digit);
     bool wide = n > 8 || (n < digits.size() && (digits[n] == 'l' || digits[n] == 'L'));
     if (wide) return static_cast<int64_t>(value);
     return static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(value)));

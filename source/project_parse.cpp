@@ -13,6 +13,15 @@ namespace {
 
 void releaseUnit(_KNode<qeAbstractNode>& unit) { unit.reset(); }
 
+// The unit node of a file, named by its path, that its compilation unit
+// hangs under.
+_KNode<qeAbstractNode> makeUnit(const qestl::qestringW& path, uint32_t fileIndex) {
+    const qestl::qestringA ansiPath = qestl::narrow(path);
+    _KNode<qeAbstractNode> unit = makeAstNode(NodeKind::SourceUnit, ansiPath.c_str(), ansiPath.length());
+    unit->fileIndex = fileIndex;
+    return unit;
+}
+
 }  // namespace
 
 bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit,
@@ -54,20 +63,30 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
 
 int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qestringW& path,
                                        _KNode<qeAbstractNode>& unit) {
-    const qestl::qestringA ansiPath = qestl::narrow(path);
-    unit = makeAstNode(NodeKind::SourceUnit, ansiPath.c_str(), ansiPath.length());
-    unit->fileIndex = fileIndex_;
-
+    unit = makeUnit(path, fileIndex_);
     SourceText source;
     if (!readSourceText(path, source)) {
         releaseUnit(unit);
+        const qestl::qestringA ansiPath = qestl::narrow(path);
         qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
         std::printf("%s\n", message.c_str());
         reportError(message.c_str(), 0, 0);
         printSearchPaths();
         return kFileNotOpened;
     }
+    return parseUnitText(project, path, source, unit);
+}
 
+int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* bytes,
+                                       size_t length, _KNode<qeAbstractNode>& unit) {
+    unit = makeUnit(path, fileIndex_);
+    // The project quotes its files' texts long after the parse: keep a copy.
+    return parseUnitText(project, path, keepSourceText(bytes, bytes != nullptr ? length : 0), unit);
+}
+
+int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+                                     _KNode<qeAbstractNode>& unit) {
+    const qestl::qestringA ansiPath = qestl::narrow(path);
     const char* text = source.text;
     size_t length = source.length;
     if (isServerPagePath(path)) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "foundation/ascii_case.h"
 #include "foundation/path.h"
 #include "platform/system.h"
 
@@ -14,16 +15,9 @@ qestl::WStringVector& list() {
     return *paths;
 }
 
-char16_t foldAscii(char16_t unit) {
-    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit;
-}
-
-bool equalIgnoringAsciiCase(const qestl::qestringW& a, const qestl::qestringW& b) {
-    if (a.length() != b.length()) return false;
-    for (size_t i = 0; i < a.length(); ++i) {
-        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-    }
-    return true;
+// Same length, and the same units but for the case of ASCII letters.
+bool sameDirectory(const qestl::qestringW& a, const qestl::qestringW& b) {
+    return a.length() == b.length() && qestl::equalIgnoringAsciiCase(a.data(), b.data(), a.length());
 }
 
 }  // namespace
@@ -31,7 +25,7 @@ bool equalIgnoringAsciiCase(const qestl::qestringW& a, const qestl::qestringW& b
 void addSearchPath(const qestl::qestringW& directory) {
     qestl::WStringVector& paths = list();
     for (const qestl::qestringW& entry : paths) {
-        if (equalIgnoringAsciiCase(entry, directory)) return;
+        if (sameDirectory(entry, directory)) return;
     }
     paths.pushBack(directory);
 }

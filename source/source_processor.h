@@ -17,6 +17,7 @@ struct CompileOptions;
 class Grammar;
 class SourceProject;
 class MappedText;
+struct SourceText;
 
 // Results of reading one source file.
 enum SourceParseResult : int {
@@ -61,6 +62,10 @@ public:
     int parseProject(SourceProject& project, const CompileOptions& options);
     // Reads, registers and parses one file; `unit` receives its unit node.
     int parseSourceFile(SourceProject& project, const qestl::qestringW& path, _KNode<qeAbstractNode>& unit);
+    // The same for a text held in memory, registered under `path` as if read
+    // from it (a server page when the path names one).
+    int parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* text, size_t length,
+                        _KNode<qeAbstractNode>& unit);
 
     // Parses the files of an include (rule 184) or require (rule 183)
     // directive whose match starts at `start`; the first unit, carrying the
@@ -91,6 +96,9 @@ public:
 private:
     // Runs the entry rule over `text` registered as file `fileIndex` and, on
     // success, hangs the compilation unit under `unit`.
+    // Registers the text read for `path` and parses it into `unit`.
+    int parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+                      _KNode<qeAbstractNode>& unit);
     bool parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit, bool page = false);
     // The path of the current file in the ANSI code page ("" without project).
     qestl::qestringA currentPath() const;

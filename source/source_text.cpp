@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/ascii_case.h"
 #include "platform/file.h"
 
 namespace {
@@ -61,13 +62,7 @@ bool isServerPagePath(const qestl::qestringW& path) {
     const char16_t* extension = units + dot - 1;
     const size_t available = path.length() - (dot - 1);
     if (available < 4) return false;
-    static const char16_t kExtension[] = u".ksp";
-    for (size_t i = 0; i < 4; ++i) {
-        char16_t unit = extension[i];
-        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);
-        if (unit != kExtension[i]) return false;
-    }
-    return true;
+    return qestl::equalIgnoringAsciiCase(extension, u".ksp", 4);
 }
 
 qestl::qestringW directoryOf(const qestl::qestringW& path) {

@@ -203,17 +203,17 @@ bool Grammar::fail(std::string message) {
     return false;
 }
 
-bool Grammar::addRules(const GrammarRuleSpec* rules, size_t count) {
+bool Grammar::addRules(const GrammarRuleRow* rules, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        const GrammarRuleSpec& spec = rules[i];
-        if (spec.id < kFirstRuleId || spec.id >= kIdLimit) return fail("rule id out of range: " + std::to_string(spec.id));
-        if (rules_[spec.id].defined) return fail("rule id defined twice: " + std::to_string(spec.id));
-        if (!spec.name || !spec.production) return fail("rule without name or production");
-        Rule& rule = rules_[spec.id];
+        const GrammarRuleRow& row = rules[i];
+        if (row.id < kFirstRuleId || row.id >= kIdLimit) return fail("rule id out of range: " + std::to_string(row.id));
+        if (rules_[row.id].defined) return fail("rule id defined twice: " + std::to_string(row.id));
+        if (!row.name || !row.production) return fail("rule without name or production");
+        Rule& rule = rules_[row.id];
         rule.defined = true;
-        rule.name = spec.name;
-        rule.production = spec.production;
-        rule.hints = spec.hints ? spec.hints : "none";
+        rule.name = row.name;
+        rule.production = row.production;
+        rule.hints = row.hints ? row.hints : "none";
     }
     built_ = false;
     return true;

@@ -24,7 +24,7 @@
 
 class qeLexSyntax;
 
-struct GrammarRuleSpec {
+struct GrammarRuleRow {
     uint32_t id;
     const char* name;
     const char* production;
@@ -49,7 +49,7 @@ public:
 
     // Adds rules and abbreviations; every name they use must be known by the
     // time `build` runs. False with `error()` set on a fault in the tables.
-    bool addRules(const GrammarRuleSpec* rules, size_t count);
+    bool addRules(const GrammarRuleRow* rules, size_t count);
     bool addAbbreviations(const GrammarAbbreviation* abbreviations, size_t count);
     bool addNativeRule(uint32_t id, const char* name, RuleBody body);
     // Translates every production; the grammar is usable once this succeeds.

@@ -9,7 +9,7 @@
 #include "syntax/grammar.h"
 
 struct GrammarRuleTable {
-    const GrammarRuleSpec* rules;
+    const GrammarRuleRow* rules;
     size_t count;
 };
 

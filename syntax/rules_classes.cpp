@@ -5,7 +5,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     // The modifiers are one of four fixed sequences; nothing else (no access
     // keyword, "const" or "override") stands before "class".
     {200, "ClassDeclaration",

@@ -10,7 +10,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     {95, "AssignmentOperator", R"~(TokenKind::CompoundAssignment | "=")~", "none"},
     {96, "Assignment", R"~(PrimaryExpression AssignmentOperator Expression)~", "none"},
     {97, "Conditional", R"~(Expression "?" Expression ":" Expression)~", R"~(24 at ":")~"},

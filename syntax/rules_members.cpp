@@ -9,7 +9,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     // A constructor form needs "(" right after its first name, so a method
     // (return type, then name) fails them and is recognised as a method.
     {192, "MethodMember", R"~(ConstructorDefinition | ConstructorDeclaration | MethodDefinition | OperatorDefinition)~",

@@ -10,7 +10,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     {132, "Identifier", R"~(TokenKind::Identifier)~", "none"},
     {133, "OperatorName", R"~("operator" OperatorSymbol | Identifier)~", "none"},
     {134, "MemberAccess", R"~((MemberAccess | GenericType | Parenthesized | Identifier | Literal) "." OperatorName)~",

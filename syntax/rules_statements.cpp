@@ -4,7 +4,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     {150, "Statement",
      R"~(SynchronizedBlock | IfStatement | ForEachStatement | ForToStatement | ForStatement | WhileStatement)~"
      R"~( | DoWhileStatement | SwitchStatement | TryStatement | DeclarationStatement | MethodDefinition)~"

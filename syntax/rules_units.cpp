@@ -5,7 +5,7 @@
 
 namespace {
 
-const GrammarRuleSpec kRules[] = {
+const GrammarRuleRow kRules[] = {
     // Matches an empty or wholly unparsable text too, covering nothing.
     {215, "CompilationUnit", R"~(TopLevelItems?)~", "none"},
     // The order is the priority: "@Declare" first, a method before a variable

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "foundation/ascii_case.h"
+
 namespace scanner {
 namespace {
 
@@ -326,8 +328,7 @@ int32_t compareIgnoreCase(const char* a, int32_t aLength, const char* b, int32_t
     for (int32_t i = 0; i < aLength; ++i) {
         char x = a[i];
         char y = b[i];
-        if (x == y) continue;
-        if ((x >= 'a' && x <= 'z' && x - 32 == y) || (x >= 'A' && x <= 'Z' && x + 32 == y)) continue;
+        if (qestl::lowerAscii(x) == qestl::lowerAscii(y)) continue;
         return static_cast<int32_t>(static_cast<int8_t>(x)) - static_cast<int32_t>(static_cast<int8_t>(y));
     }
     return 0;

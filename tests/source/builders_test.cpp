@@ -1,27 +1,74 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "probe/ast_parse.h"
+#include "foundation/logger.h"
 #include "probe/ast_print.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
 
 namespace {
 
 using NodeRef = _KNode<qeAbstractNode>;
 
-struct Parsed {
-    bool ok;
-    NodeRef unit;
-    std::vector<std::string> errors;
+class RecordingSink final : public qestl::qelogcat_stream {
+public:
+    int write(uint32_t, const char* text, uint32_t length) override {
+        lines.emplace_back(text, length);
+        return 0;
+    }
+    std::vector<std::string> lines;
 };
 
-Parsed parse(std::string_view text, std::vector<const char*> fragments = {}) {
-    ast_parse::TreeParser parser;
-    for (const char* f : fragments) parser.fragments.emplace_back(f);
+struct Parsed {
+    bool ok;
+    NodeRef unit;                     // the compilation unit
+    std::string source;               // the text parsed (a page's generated source)
+    std::vector<std::string> errors;  // the lines logged
+};
+
+// Parses the text through the source processor as the file `path` would be.
+Parsed parse(std::string_view text, const char* path = "builders.k") {
+    RecordingSink sink;
+    logcatSetUp();
+    logcatAddSink(&sink);
     Parsed p;
-    p.ok = parser.parse(text, p.unit);
-    p.errors = parser.errors;
+    {
+        SourceProject project;
+        qeSourceProcessor processor;
+        NodeRef unit;
+        p.ok = processor.parseSourceText(project, qestl::widen(path), text.data(), text.size(), unit) == kParsed;
+        if (p.ok && unit && !unit->children.empty()) {
+            p.unit = unit->children[0];
+            const char* source = project.fileText(unit->children[0]->fileIndex);
+            if (source != nullptr) p.source = source;
+        }
+    }
+    logcatSetUp();
+    p.errors = sink.lines;
     return p;
+}
+
+// A printed tree on one line.
+std::string flat(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            out += text[i];
+            continue;
+        }
+        while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+        out += ' ';
+    }
+    return out;
+}
+
+void collect(const qeAbstractNode* node, std::vector<const qeAbstractNode*>& out) {
+    if (node == nullptr) return;
+    out.push_back(node);
+    for (const NodeRef& operand : node->operands) collect(operand.get(), out);
+    for (const NodeRef& child : node->children) collect(child.get(), out);
 }
 
 // The right-hand side of `x = ...;`, printed on one line.
@@ -29,24 +76,14 @@ std::string rhs(std::string_view expression) {
     Parsed p = parse("x = " + std::string(expression) + ";");
     EXPECT_TRUE(p.ok) << expression;
     if (!p.ok || p.unit->operands.size() != 2) return "";
-    std::string text = ast_print::toText(p.unit->operands[1].get());
-    std::string flat;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n') {
-            flat += text[i];
-            continue;
-        }
-        while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
-        flat += ' ';
-    }
-    return flat;
+    return flat(ast_print::toText(p.unit->operands[1].get()));
 }
 
 TEST(Builders, DivisionByConstantZeroStopsTheTree) {
     Parsed p = parse("int a = 1;\nint b = 4 / 0;\nint c = 2;");
     EXPECT_FALSE(p.ok);
-    ASSERT_EQ(p.errors.size(), 1u);
-    EXPECT_EQ(p.errors[0], "(2:13) 除零错误");
+    ASSERT_FALSE(p.errors.empty());
+    EXPECT_EQ(p.errors[0], "builders.k(行:2, 字:13) [Error]错误:\n\n除零错误\n");
     EXPECT_FALSE(parse("int b = 1.5 % 0;").ok);
     EXPECT_TRUE(parse("int b = 1.5 % 0.5;").ok);
 }
@@ -84,16 +121,25 @@ TEST(Builders, SpacedRightShiftNamesTheSameOperator) {
 }
 
 TEST(Builders, FragmentCallPrintsTheStoredHtml) {
-    Parsed p = parse("___print_html_source__(01);", {"<p>", "<b>hi</b>"});
+    Parsed p = parse("<p>\n<% int x = 1; %>\n<b>hi</b>", "page.ksp");
     ASSERT_TRUE(p.ok);
-    EXPECT_EQ(ast_print::toText(p.unit.get()),
-              "(Call\n  (Expression \".\"\n    (Name \"response\")\n    (Name \"print\"))\n  _\n"
-              "  (List\n    (StringLiteral \"<b>hi</b>\")))");
+    const std::string tree = flat(ast_print::toText(p.unit.get()));
+    const std::string print = "(Call (Expression \".\" (Name \"response\") (Name \"print\")) _ (List (StringLiteral ";
+    const size_t first = tree.find(print + "\"<p>\")))");
+    ASSERT_NE(first, std::string::npos) << tree;
+    EXPECT_NE(tree.find(print + "\"<b>hi</b>\")))", first), std::string::npos) << tree;
     // The names it adds stand for the whole call in the source.
-    const qeAbstractNode* response = p.unit->operands[0]->operands[0].get();
-    EXPECT_EQ(response->textEnd - response->textStart, std::string_view("___print_html_source__(01)").size());
-    // An index with no fragment leaves the call as written.
-    Parsed outside = parse("___print_html_source__(7);", {"<p>"});
+    std::vector<const qeAbstractNode*> all;
+    collect(p.unit.get(), all);
+    std::vector<std::string> spans;
+    for (const qeAbstractNode* node : all) {
+        if (node->text.view() != "response" || node->textEnd > p.source.size()) continue;
+        std::string span = p.source.substr(node->textStart, node->textEnd - node->textStart);
+        if (span.find("___print_html_source__") != std::string::npos) spans.push_back(span);
+    }
+    EXPECT_EQ(spans, (std::vector<std::string>{"___print_html_source__(0)", "___print_html_source__(1)"}));
+    // Outside a page the call stays as written.
+    Parsed outside = parse("___print_html_source__(0);");
     ASSERT_TRUE(outside.ok);
     EXPECT_EQ(outside.unit->operands[0]->text.view(), "___print_html_source__");
 }

@@ -91,7 +91,7 @@ public:
 // One parse of a text against a grammar given as table rows.
 class Parse {
 public:
-    Parse(std::vector<GrammarRuleSpec> rules, const std::string& text) : text_(text) {
+    Parse(std::vector<GrammarRuleRow> rules, const std::string& text) : text_(text) {
         built = grammar.addRules(rules.data(), rules.size()) && grammar.build();
         input.setText(text_.data(), text_.size());
         engine.attach(&input, &listener, &grammar);

@@ -15,7 +15,7 @@ namespace {
 
 // The ladder of a two-operand level and a literal, as the expression grammar
 // writes them.
-const std::vector<GrammarRuleSpec> kSums = {
+const std::vector<GrammarRuleRow> kSums = {
     {100, "Sum", "( Sum | Term ) `TokenKind::Additive` Term", "none"},
     {101, "Term", "Product | Atom", "none"},
     {102, "Product", "( Product | Atom ) `TokenKind::Multiplicative` Atom", "none"},
@@ -130,7 +130,7 @@ TEST(Engine, EndOfInputRecordCarriesTheLastDroppedKind) {
     EXPECT_TRUE(spaced.engine.tokenAt(1)->matches.test(TokenKind::Comment));
 }
 
-const std::vector<GrammarRuleSpec> kCalls = {
+const std::vector<GrammarRuleRow> kCalls = {
     {100, "Call", "`TokenKind::Identifier` \"(\" `TokenKind::Identifier` \")\"", "2 at \"(\", 4 at \")\""},
     {101, "Bracket", "`TokenKind::Identifier` \"(\" `TokenKind::Identifier` \"]\"", "21 at \"]\""},
     {102, "Unit", "Call | Bracket", "none"},
@@ -205,22 +205,22 @@ TEST(Engine, PositionHookRewritesTheStart) {
 
 TEST(GrammarNotation, RejectsFaultyTables) {
     Grammar unknown;
-    GrammarRuleSpec bad = {100, "A", "B \"(\"", "none"};
+    GrammarRuleRow bad = {100, "A", "B \"(\"", "none"};
     EXPECT_TRUE(unknown.addRules(&bad, 1));
     EXPECT_FALSE(unknown.build());
     EXPECT_NE(unknown.error().find("unknown name B"), std::string::npos);
 
     Grammar notToken;
-    GrammarRuleSpec twoTokens = {100, "A", "\"a b\"", "none"};
+    GrammarRuleRow twoTokens = {100, "A", "\"a b\"", "none"};
     notToken.addRules(&twoTokens, 1);
     EXPECT_FALSE(notToken.build());
 
     Grammar twice;
-    GrammarRuleSpec same[] = {{100, "A", "\";\"", "none"}, {100, "B", "\";\"", "none"}};
+    GrammarRuleRow same[] = {{100, "A", "\";\"", "none"}, {100, "B", "\";\"", "none"}};
     EXPECT_FALSE(twice.addRules(same, 2));
 
     Grammar badHint;
-    GrammarRuleSpec hint = {100, "A", "\";\"", "3 at \"(\" extra"};
+    GrammarRuleRow hint = {100, "A", "\";\"", "3 at \"(\" extra"};
     badHint.addRules(&hint, 1);
     EXPECT_FALSE(badHint.build());
 }
@@ -228,7 +228,7 @@ TEST(GrammarNotation, RejectsFaultyTables) {
 TEST(GrammarNotation, AbbreviationsExpandInPlaceWithoutHints) {
     Grammar grammar;
     GrammarAbbreviation symbols = {"Symbol", "\"+\" | \"[\" \"]\""};
-    GrammarRuleSpec rules[] = {{100, "OperatorName", "\"operator\" Symbol \"(\"", "2 at \"(\", 20 at \"[\""}};
+    GrammarRuleRow rules[] = {{100, "OperatorName", "\"operator\" Symbol \"(\"", "2 at \"(\", 20 at \"[\""}};
     ASSERT_TRUE(grammar.addAbbreviations(&symbols, 1));
     ASSERT_TRUE(grammar.addRules(rules, 1));
     ASSERT_TRUE(grammar.build()) << grammar.error();

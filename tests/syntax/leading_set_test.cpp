@@ -17,7 +17,7 @@ RuleSet holding(std::vector<uint32_t> ids) {
 }
 
 struct Built {
-    explicit Built(std::vector<GrammarRuleSpec> rules) { ok = grammar.addRules(rules.data(), rules.size()) && grammar.build(); }
+    explicit Built(std::vector<GrammarRuleRow> rules) { ok = grammar.addRules(rules.data(), rules.size()) && grammar.build(); }
     Grammar grammar;
     bool ok = false;
 };
@@ -84,7 +84,7 @@ int anything(qeLexSyntax&, uint32_t, int start, uint32_t&) { return start; }
 TEST(LeadingSets, HandWrittenRulesAndTheirCallersAreAlwaysWalked) {
     Grammar g;
     ASSERT_TRUE(g.addNativeRule(100, "Native", anything));
-    const GrammarRuleSpec rules[] = {{101, "Caller", "Native \";\"", "none"}};
+    const GrammarRuleRow rules[] = {{101, "Caller", "Native \";\"", "none"}};
     ASSERT_TRUE(g.addRules(rules, 1) && g.build()) << g.error();
     EXPECT_FALSE(g.failsAtOnce(100, holding({TokenKind::Integer}), kNoHint));
     EXPECT_FALSE(g.failsAtOnce(101, holding({TokenKind::Integer}), kNoHint));
