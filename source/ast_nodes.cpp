@@ -1,7 +1,5 @@
 #include "source/ast_nodes.h"
 
-#include <new>
-
 qeAbstractNode* newAstNode(const qeAbstractNode& prototype) {
     void* block = allocateNodeBlock(sizeof(qeAbstractNode));
     auto* node = new (block) qeAbstractNode(prototype);
@@ -15,10 +13,10 @@ void destroyAstNode(qeAbstractNode* node) {
 }
 
 _KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text, size_t length) {
-    qeAbstractNode prototype;
-    prototype.kind = kind;
-    if (text != nullptr) prototype.text.assign(text, length);
-    return _KNode<qeAbstractNode>(newAstNode(prototype));
+    _KNode<qeAbstractNode> node(emplaceAstNode());
+    node->kind = kind;
+    if (text != nullptr) node->text.assign(text, length);
+    return node;
 }
 
 namespace {
@@ -32,21 +30,23 @@ void copyList(const AstNodeVector& from, AstNodeVector& to) {
 }
 
 void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool keepTextSpan) {
-    qeAbstractNode prototype;
-    prototype.kind = node->kind;
-    prototype.flags = node->flags & kDeclarationMarksKept;
-    prototype.serial = node->serial | kCloneSerialBit;
-    prototype.fileIndex = node->fileIndex;
-    prototype.startLine = node->startLine;
-    prototype.endLine = node->endLine;
-    prototype.startColumn = node->startColumn;
-    prototype.endColumn = node->endColumn;
-    prototype.text = node->text;
+    // Constructed like any node (the counter moves on), then given the
+    // source's serial with the clone bit.
+    qeAbstractNode* copy = emplaceAstNode();
+    copy->kind = node->kind;
+    copy->flags = node->flags & kDeclarationMarksKept;
+    copy->serial = node->serial | kCloneSerialBit;
+    copy->fileIndex = node->fileIndex;
+    copy->startLine = node->startLine;
+    copy->endLine = node->endLine;
+    copy->startColumn = node->startColumn;
+    copy->endColumn = node->endColumn;
+    copy->text = node->text;
     if (keepTextSpan) {
-        prototype.textStart = node->textStart;
-        prototype.textEnd = node->textEnd;
+        copy->textStart = node->textStart;
+        copy->textEnd = node->textEnd;
     }
-    out = _KNode<qeAbstractNode>(newAstNode(prototype));
+    out = _KNode<qeAbstractNode>(copy);
     copyList(node->operands, out->operands);
     copyList(node->children, out->children);
     if (node->annotations) cloneAstSubtree(node->annotations.get(), out->annotations);

@@ -2,10 +2,24 @@
 // of the global node pool and is listed in the live-node registry.
 #pragma once
 
+#include <new>
+#include <utility>
+
 #include "source/node.h"
 
 // A pooled copy of the prototype, registered, with a count of 0.
 qeAbstractNode* newAstNode(const qeAbstractNode& prototype);
+
+// The same without a prototype: the node is constructed in its block from
+// the arguments of one of its constructors, so it takes the serial and the
+// field values the prototype would have had and nothing is copied twice.
+template <typename... Args>
+qeAbstractNode* emplaceAstNode(Args&&... args) {
+    void* block = allocateNodeBlock(sizeof(qeAbstractNode));
+    auto* node = new (block) qeAbstractNode(std::forward<Args>(args)...);
+    LiveNodeRegistry::insert(node);
+    return node;
+}
 // Unregisters, destroys and frees the node whatever its count.
 void destroyAstNode(qeAbstractNode* node);
 

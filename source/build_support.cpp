@@ -39,21 +39,22 @@ std::string_view RuleMatch::operatorText(int k) const {
 }
 
 NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {
-    qeAbstractNode proto;
-    proto.kind = kind;
-    proto.fileIndex = host_.fileIndex();
+    NodeRef made(emplaceAstNode());
+    qeAbstractNode& node = *made;
+    node.kind = kind;
+    node.fileIndex = host_.fileIndex();
     const TokenRecord* head = record(first);
     const TokenRecord* last = record(first + (n > 0 ? n - 1 : 0));
     if (head) {
-        proto.startLine = head->startLine;
-        proto.startColumn = head->startColumn;
-        if (head->docComment) proto.docComment.assign(head->docComment);
+        node.startLine = head->startLine;
+        node.startColumn = head->startColumn;
+        if (head->docComment) node.docComment.assign(head->docComment);
     }
     if (last) {
-        proto.endLine = last->endLine;
-        proto.endColumn = last->endColumn;
+        node.endLine = last->endLine;
+        node.endColumn = last->endColumn;
     }
-    return NodeRef(newAstNode(proto));
+    return made;
 }
 
 void RuleMatch::setSpan(qeAbstractNode& node, int first, int last) const {
