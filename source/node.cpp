@@ -153,37 +153,49 @@ const char* qeAbstractNode::getAnnotationParameter(const char* name, const char*
     return nullptr;
 }
 
-// The destructor's order, one counted reference per call: the annotation
-// list, the owner, the children, then the operands. A borrowed list holds
-// no references of its own.
+// The destructor's order: the annotation list, the owner, the children,
+// then the operands. References that leave their node alive are dropped
+// here in one go; the call returns at the first node whose last reference
+// it dropped, so the caller destroys that one before anything else goes. A
+// borrowed list holds no references of its own.
 refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finished) {
     finished = false;
-    const uint64_t stage = cursor >> 32;
-    const uint64_t index = cursor & 0xFFFFFFFFu;
-    switch (stage) {
-        case kDropAnnotations:
-            cursor = cursorAt(kDropOwner);
-            return dropReference(annotations.detach());
-        case kDropOwner:
-            cursor = cursorAt(kDropChildren);
-            releaseOwner();
-            operandIndices.clear();
-            childIndices.clear();
-            return nullptr;
-        case kDropChildren:
-        case kDropOperands: {
-            AstNodeVector& list = stage == kDropChildren ? children : operands;
-            if (!list.isBorrowed() && index < list.size()) {
-                cursor = cursorAt(stage, index + 1);
-                return dropReference(list[index].detach());
+    for (;;) {
+        const uint64_t stage = cursor >> 32;
+        switch (stage) {
+            case kDropAnnotations:
+                cursor = cursorAt(kDropOwner);
+                if (refableAstBase* last = dropReference(annotations.detach())) return last;
+                break;
+            case kDropOwner:
+                cursor = cursorAt(kDropChildren);
+                releaseOwner();
+                operandIndices.clear();
+                childIndices.clear();
+                break;
+            case kDropChildren:
+            case kDropOperands: {
+                AstNodeVector& list = stage == kDropChildren ? children : operands;
+                if (!list.isBorrowed()) {
+                    for (size_t index = cursor & 0xFFFFFFFFu; index < list.size();) {
+                        refableAstBase* last = dropReference(list[index++].detach());
+                        if (last != nullptr) {
+                            cursor = cursorAt(stage, index);
+                            return last;
+                        }
+                    }
+                }
+                list.clear();
+                cursor = cursorAt(stage + 1);
+                if (stage == kDropOperands) {
+                    finished = true;
+                    return nullptr;
+                }
+                break;
             }
-            list.clear();
-            cursor = cursorAt(stage + 1);
-            finished = stage == kDropOperands;
-            return nullptr;
+            default:
+                finished = true;
+                return nullptr;
         }
-        default:
-            finished = true;
-            return nullptr;
     }
 }

@@ -19,13 +19,14 @@ public:
 protected:
     friend void destroyPooledNode(refableAstBase* node);
 
-    // The teardown of a released node, one reference at a time, so that the
-    // release of a very deep tree needs no deep stack. Drops the next
-    // reference the node holds to another node, in the order its destructor
-    // would drop them, and returns that node when the reference was its last
-    // (it is then destroyed before the next call); null otherwise. `cursor`
-    // starts at 0 and belongs to the node; `finished` is set once nothing
-    // counted is left, and the destructor then only frees plain storage.
+    // The teardown of a released node, one released node at a time, so that
+    // the release of a very deep tree needs no deep stack. Drops the
+    // references the node holds to other nodes, in the order its destructor
+    // would drop them, up to the first that was the last reference of its
+    // node, and returns that node (it is then destroyed before the next
+    // call); null when none was. `cursor` starts at 0 and belongs to the
+    // node; `finished` is set once nothing counted is left, and the
+    // destructor then only frees plain storage.
     virtual refableAstBase* dropNextReference(uint64_t& cursor, bool& finished);
 
     // One reference less; the node when that was its last.
