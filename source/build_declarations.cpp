@@ -118,7 +118,7 @@ void typeDeclaration(const RuleMatch& m, NodeRef& result, TypeSort sort) {
     } else {
         pushEmpty(*n);
     }
-    result = n;
+    result = std::move(n);
 }
 
 void method(const RuleMatch& m, NodeRef& result, MethodSort sort) {
@@ -143,7 +143,7 @@ void method(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     }
     setText(*n, m.text(name));
     callableTail(m, *n, name + 1, true);
-    result = n;
+    result = std::move(n);
 }
 
 void operatorOverload(const RuleMatch& m, NodeRef& result, MethodSort sort) {
@@ -165,7 +165,7 @@ void operatorOverload(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     }
     setText(*n, symbol);
     callableTail(m, *n, open, false);
-    result = n;
+    result = std::move(n);
 }
 
 void variableDeclaration(const RuleMatch& m, NodeRef& result) {
@@ -181,7 +181,7 @@ void variableDeclaration(const RuleMatch& m, NodeRef& result) {
     }
     if (m.is(at, RuleId::TypeReference)) m.push(*n, at);
     if (at + 1 < m.count()) m.push(*n, at + 1);
-    result = n;
+    result = std::move(n);
 }
 
 void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32_t kind) {
@@ -191,7 +191,7 @@ void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32
     setText(*element, m.text(at));
     if (at + 1 < m.count() && m.is(at + 1, TokenKind::Assign)) m.push(*element, at + 2);
     pushNode(*list, element);
-    result = list;
+    result = std::move(list);
 }
 
 void parameterList(const RuleMatch& m, NodeRef& result) {
@@ -213,7 +213,7 @@ void parameterList(const RuleMatch& m, NodeRef& result) {
     }
     if (at < m.count()) setText(*parameter, m.text(at));
     pushNode(*list, parameter);
-    result = list;
+    result = std::move(list);
 }
 
 void baseClause(const RuleMatch& m, NodeRef& result) {
@@ -226,19 +226,19 @@ void baseClause(const RuleMatch& m, NodeRef& result) {
     }
     NodeRef base = m.is(at, TokenKind::Less) ? m.node(at + 1) : m.node(at);
     if (base && access != 0) base->flags |= access;
-    result = base;
+    result = std::move(base);
 }
 
 void accessModifier(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::AccessModifier);
     setText(*n, m.text(0));
-    result = n;
+    result = std::move(n);
 }
 
 void declareDirective(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeBareNode(NodeKind::Declare);
     m.push(*n, 1);
-    result = n;
+    result = std::move(n);
 }
 
 }  // namespace build

@@ -17,6 +17,17 @@ fold::Literal literalOf(const qeAbstractNode* node) {
     return {node->kind, node->text.view()};
 }
 
+bool isLiteral(const qeAbstractNode* node) {
+    if (!node) return false;
+    const uint32_t kind = node->kind;
+    return kind == NodeKind::StringLiteral || kind == NodeKind::CharLiteral || kind == NodeKind::IntegerLiteral ||
+           kind == NodeKind::FloatLiteral;
+}
+
+// Only two literal operands can fold; anything else is built as written
+// without asking the fold (and without its result's allocations).
+bool mayFold(const RuleMatch& m) { return isLiteral(m.nodePtr(0)) && isLiteral(m.nodePtr(2)); }
+
 // The fold's result replaces the left operand in place; the left operand
 // then stands for the whole expression and keeps its own span.
 bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) {
@@ -30,7 +41,7 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     NodeRef left = m.node(0);
     left->kind = folded.kind;
     left->text = folded.text;
-    result = left;
+    result = std::move(left);
     return true;
 }
 
@@ -39,7 +50,7 @@ void operatorNode(const RuleMatch& m, NodeRef& result) {
     setText(*n, m.operatorText(1));
     m.push(*n, 0);
     m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 // The fragment index of a generated printing call: an optional sign, then
@@ -53,6 +64,13 @@ int64_t fragmentIndex(std::string_view text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < (int64_t{1} << 40); ++i)
         value = value * base + (text[i] - '0');
     return negative ? -value : value;
+}
+
+// Two literal operands fold into the left one; anything else is an operator node.
+using Fold = fold::Result (*)(std::string_view op, const fold::Literal& left, const fold::Literal& right);
+void foldOrBuild(const RuleMatch& m, NodeRef& result, Fold fold, std::string_view op) {
+    if (mayFold(m) && applyFold(m, fold(op, literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result)) return;
+    operatorNode(m, result);
 }
 
 // Server pages print their HTML through generated calls that name a stored
@@ -98,7 +116,7 @@ void literal(const RuleMatch& m, NodeRef& result) {
     } else {
         setText(*n, text);
     }
-    result = n;
+    result = std::move(n);
 }
 
 void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
@@ -107,13 +125,13 @@ void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
         // The identifier rule has already made a name of the word by the time
         // it is seen as a primary expression; true and false become literals here.
         if (boolWords && own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
-        result = own;
+        result = std::move(own);
         return;
     }
     NodeRef n = m.makeNode(NodeKind::Name);
     setText(*n, m.text(0));
     if (boolWords && isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
-    result = n;
+    result = std::move(n);
 }
 
 void operatorName(const RuleMatch& m, NodeRef& result) {
@@ -126,7 +144,7 @@ void operatorName(const RuleMatch& m, NodeRef& result) {
             n->text.append(t.data(), t.size());
         }
     }
-    result = n;
+    result = std::move(n);
 }
 
 void binary(const RuleMatch& m, NodeRef& result) {
@@ -136,23 +154,16 @@ void binary(const RuleMatch& m, NodeRef& result) {
     const qeAbstractNode* right = m.nodePtr(2);
     if (right && right->kind == NodeKind::List && right->operands.size() == 1) pushNode(*n, right->operands[0]);
     else m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
-void additive(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::additive(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
-        operatorNode(m, result);
-}
+void additive(const RuleMatch& m, NodeRef& result) { foldOrBuild(m, result, fold::additive, m.text(1)); }
 
 void multiplicative(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::multiplicative(m.text(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
-        operatorNode(m, result);
+    foldOrBuild(m, result, fold::multiplicative, m.text(1));
 }
 
-void bitwise(const RuleMatch& m, NodeRef& result) {
-    if (!applyFold(m, fold::bitwise(m.operatorText(1), literalOf(m.nodePtr(0)), literalOf(m.nodePtr(2))), result))
-        operatorNode(m, result);
-}
+void bitwise(const RuleMatch& m, NodeRef& result) { foldOrBuild(m, result, fold::bitwise, m.operatorText(1)); }
 
 void unary(const RuleMatch& m, NodeRef& result) {
     if (m.is(0, RuleId::PrefixOperator) || m.is(0, TokenKind::IncDec)) {
@@ -165,17 +176,17 @@ void unary(const RuleMatch& m, NodeRef& result) {
             // A literal already negated loses its sign rather than gain a second.
             std::string digits(operand->text.view());
             setText(*operand, !digits.empty() && digits[0] == '-' ? digits.substr(1) : "-" + digits);
-            result = operand;
+            result = std::move(operand);
             return;
         }
         pushNode(*n, operand);
-        result = n;
+        result = std::move(n);
         return;
     }
     NodeRef n = m.makeNode(NodeKind::Expression);
     setText(*n, m.text(1));
     m.push(*n, 0);
-    result = n;
+    result = std::move(n);
 }
 
 void conditional(const RuleMatch& m, NodeRef& result) {
@@ -183,14 +194,14 @@ void conditional(const RuleMatch& m, NodeRef& result) {
     m.push(*n, 0);
     m.push(*n, 2);
     m.push(*n, 4);
-    result = n;
+    result = std::move(n);
 }
 
 void cast(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Cast);
     m.push(*n, 0);
     m.push(*n, 1);
-    result = n;
+    result = std::move(n);
 }
 
 void memberAccess(const RuleMatch& m, NodeRef& result) {
@@ -198,7 +209,7 @@ void memberAccess(const RuleMatch& m, NodeRef& result) {
     setText(*n, ".");
     m.push(*n, 0);
     m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 void subscript(const RuleMatch& m, NodeRef& result) {
@@ -206,7 +217,7 @@ void subscript(const RuleMatch& m, NodeRef& result) {
     setText(*n, "[]");
     m.push(*n, 0);
     m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 void arrayType(const RuleMatch& m, NodeRef& result) {
@@ -214,14 +225,14 @@ void arrayType(const RuleMatch& m, NodeRef& result) {
     setText(*n, "[]");
     NodeRef element = m.node(0);
     n->operands.insertRange(0, &element, 1);
-    result = n;
+    result = std::move(n);
 }
 
 void genericType(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::GenericType);
     m.push(*n, 0);
     m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 void call(const RuleMatch& m, NodeRef& result, bool withNew) {
@@ -239,14 +250,14 @@ void call(const RuleMatch& m, NodeRef& result, bool withNew) {
     }
     if (m.count() > c + 3) m.push(*n, c + 2);
     rewriteFragmentCall(m, *n);
-    result = n;
+    result = std::move(n);
 }
 
 void newWithBody(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NewWithBody);
     m.push(*n, 0);
     if (m.is(2, RuleId::ClassMember) && m.nodePtr(2)) m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 void list(const RuleMatch& m, NodeRef& result) {
@@ -271,7 +282,7 @@ void list(const RuleMatch& m, NodeRef& result) {
         if (byReference) element->flags |= NodeFlag::ByReference;
     }
     pushNode(*listNode, element);
-    result = listNode;
+    result = std::move(listNode);
 }
 
 void shiftOperator(const RuleMatch& m, NodeRef& result) {
@@ -280,26 +291,26 @@ void shiftOperator(const RuleMatch& m, NodeRef& result) {
         std::string_view t = m.text(k);
         n->text.append(t.data(), t.size());
     }
-    result = n;
+    result = std::move(n);
 }
 
 void newArray(const RuleMatch& m, NodeRef& result) {
     NodeRef dims = m.node(1);
     if (dims) dims->flags |= NodeFlag::New;
-    result = dims;
+    result = std::move(dims);
 }
 
 void newArrayWithInitializer(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NewArrayWithInitializer);
     m.push(*n, 1);
     m.push(*n, 2);
-    result = n;
+    result = std::move(n);
 }
 
 void braceInitializer(const RuleMatch& m, NodeRef& result) {
     NodeRef items = m.node(1);
     if (items) items->kind = NodeKind::ArrayInitializer;
-    result = items;
+    result = std::move(items);
 }
 
 }  // namespace build

@@ -81,9 +81,9 @@ void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     if (member && access != 0) member->flags |= access;
     if (head) {
         head->children.pushBack(member);
-        result = head;
+        result = std::move(head);
     } else {
-        result = member;
+        result = std::move(member);
     }
 }
 
@@ -91,7 +91,7 @@ void annotationList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::AnnotationList, NodeKind::AnnotationList, 1, p);
     m.push(*list, p);
-    result = list;
+    result = std::move(list);
 }
 
 void annotation(const RuleMatch& m, NodeRef& result) {
@@ -99,7 +99,7 @@ void annotation(const RuleMatch& m, NodeRef& result) {
     setText(*n, m.text(1));
     NodeRef arguments = m.node(3);
     if (m.count() > 2 && arguments) n->operands.swap(arguments->operands);
-    result = n;
+    result = std::move(n);
 }
 
 void annotationArguments(const RuleMatch& m, NodeRef& result) {
@@ -108,7 +108,7 @@ void annotationArguments(const RuleMatch& m, NodeRef& result) {
     NodeRef parameter = tokenNode(m, p, NodeKind::List);
     if (p + 1 < m.count()) pushNode(*parameter, tokenNode(m, p + 2, NodeKind::List));
     pushNode(*list, parameter);
-    result = list;
+    result = std::move(list);
 }
 
 void nativeImport(const RuleMatch& m, NodeRef& result) {
@@ -125,14 +125,14 @@ void nativeImport(const RuleMatch& m, NodeRef& result) {
         p = 3;
     }
     if (m.is(p, RuleId::NativeFunctionList)) m.push(*n, p);
-    result = n;
+    result = std::move(n);
 }
 
 void nativeFunctionList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::NativeFunctionList, NodeKind::Group, 1, p);
     m.push(*list, p);
-    result = list;
+    result = std::move(list);
 }
 
 void nativeFunction(const RuleMatch& m, NodeRef& result) {
@@ -149,7 +149,7 @@ void nativeFunction(const RuleMatch& m, NodeRef& result) {
     setText(*n, m.text(name));
     if (m.is(name + 2, RuleId::NativeParameterList) && m.nodePtr(name + 2)) m.push(*n, name + 2);
     else pushEmpty(*n);
-    result = n;
+    result = std::move(n);
 }
 
 void nativeParameterList(const RuleMatch& m, NodeRef& result) {
@@ -166,14 +166,14 @@ void nativeParameterList(const RuleMatch& m, NodeRef& result) {
     pushNode(*parameter, marker);
     pushNode(*parameter, name);
     pushNode(*list, parameter);
-    result = list;
+    result = std::move(list);
 }
 
 void usingItem(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef items = growingList(m, RuleId::UsingItem, NodeKind::Using, 1, p);
     m.push(*items, p);
-    result = items;
+    result = std::move(items);
 }
 
 void dottedName(const RuleMatch& m, NodeRef& result) {
@@ -184,14 +184,14 @@ void dottedName(const RuleMatch& m, NodeRef& result) {
     } else {
         setText(*n, m.text(0));
     }
-    result = n;
+    result = std::move(n);
 }
 
 void stringList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::StringList, NodeKind::ArrayInitializer, 2, p);
     pushNode(*list, tokenNode(m, p, NodeKind::StringLiteral));
-    result = list;
+    result = std::move(list);
 }
 
 }  // namespace build

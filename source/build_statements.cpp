@@ -60,7 +60,7 @@ void statementBody(const RuleMatch& m, NodeRef& result) {
         NodeRef block = m.makeNodeOver(1, 1, NodeKind::Block);
         m.setSpan(*block, 0, m.count() - 1);
         m.push(*block, 1);
-        result = block;
+        result = std::move(block);
         return;
     }
     result = m.makeRecordNode(1, NodeKind::Empty);
@@ -69,7 +69,7 @@ void statementBody(const RuleMatch& m, NodeRef& result) {
 void ifStatement(const RuleMatch& m, NodeRef& result) {
     NodeRef n = statementNode(m, NodeKind::If, {2, 4});
     if (m.count() > 5) m.push(*n, 6);
-    result = n;
+    result = std::move(n);
 }
 
 void forStatement(const RuleMatch& m, NodeRef& result) {
@@ -99,14 +99,14 @@ void forStatement(const RuleMatch& m, NodeRef& result) {
         b = q + 1;
     }
     m.push(*n, b);
-    result = n;
+    result = std::move(n);
 }
 
 void forClause(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     if (m.is(0, ruleId)) {
         NodeRef head = m.node(0);
         if (head) head->children.pushBack(m.node(2));
-        result = head;
+        result = std::move(head);
         return;
     }
     result = m.node(0);
@@ -121,7 +121,7 @@ void forEach(const RuleMatch& m, NodeRef& result) {
         m.push(*n, 5);
         m.push(*n, 7);
     }
-    result = n;
+    result = std::move(n);
 }
 
 void forTo(const RuleMatch& m, NodeRef& result) {
@@ -132,7 +132,7 @@ void forTo(const RuleMatch& m, NodeRef& result) {
         pushLoopVariable(m, *n);
         for (int k : {5, 7, 9}) m.push(*n, k);
     }
-    result = n;
+    result = std::move(n);
 }
 
 void whileStatement(const RuleMatch& m, NodeRef& result) { result = statementNode(m, NodeKind::While, {2, 4}); }
@@ -164,7 +164,7 @@ void caseGroup(const RuleMatch& m, NodeRef& result) {
     }
     if (p + 2 < m.count()) m.push(*label, p + 2);
     pushNode(*groups, label);
-    result = groups;
+    result = std::move(groups);
 }
 
 void tryStatement(const RuleMatch& m, NodeRef& result) {
@@ -185,7 +185,7 @@ void tryStatement(const RuleMatch& m, NodeRef& result) {
     }
     if (m.is(p, TokenKind::Finally) && p + 2 < m.count() && m.is(p + 2, RuleId::StatementList)) m.push(*n, p + 2);
     else pushEmpty(*n);
-    result = n;
+    result = std::move(n);
 }
 
 void catchClause(const RuleMatch& m, NodeRef& result) {
@@ -197,13 +197,13 @@ void catchClause(const RuleMatch& m, NodeRef& result) {
     if (m.is(o + 6, RuleId::StatementList)) m.push(*clause, o + 6);
     else pushEmpty(*clause);
     pushNode(*clauses, clause);
-    result = clauses;
+    result = std::move(clauses);
 }
 
 void returnOrThrow(const RuleMatch& m, NodeRef& result, uint32_t kind) {
     NodeRef n = m.makeNode(kind);
     if (m.count() == 2) m.push(*n, 1);
-    result = n;
+    result = std::move(n);
 }
 
 void synchronizedBlock(const RuleMatch& m, NodeRef& result) {
@@ -213,7 +213,7 @@ void synchronizedBlock(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(kind);
     m.push(*n, 2);
     if (m.count() > 5) m.push(*n, 5);
-    result = n;
+    result = std::move(n);
 }
 
 }  // namespace build

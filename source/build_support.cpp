@@ -7,9 +7,16 @@ bool RuleMatch::is(int k, uint32_t kindOrRule) const {
     return r != nullptr && r->matches.test(kindOrRule);
 }
 
-NodeRef RuleMatch::node(int k) const {
+namespace {
+
+// What a position outside the match holds.
+const NodeRef kNoNode;
+
+}  // namespace
+
+const NodeRef& RuleMatch::node(int k) const {
     const TokenRecord* r = record(k);
-    return r ? r->node : NodeRef();
+    return r ? r->node : kNoNode;
 }
 
 qeAbstractNode* RuleMatch::nodePtr(int k) const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "source/build_host.h"
 #include "source/ast_nodes.h"
@@ -24,8 +25,9 @@ public:
     TokenRecord* record(int k) const { return k >= 0 && k < count_ ? records_[k] : nullptr; }
     // True when the record at k holds the token kind or rule id in its match set.
     bool is(int k, uint32_t kindOrRule) const;
-    // The node an earlier match left in the record at k (empty for a plain token).
-    NodeRef node(int k) const;
+    // The node an earlier match left in the record at k (empty for a plain
+    // token): the record's own handle, valid while the match is built.
+    const NodeRef& node(int k) const;
     qeAbstractNode* nodePtr(int k) const;
     // The bytes of the source the record at k covers.
     std::string_view text(int k) const;

@@ -31,6 +31,14 @@ void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int st
                        _KNode<qeAbstractNode>& out) {
     out.reset();
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
+    // Most matches are a rule without a builder over one record that already
+    // has its node: the node stands for the match, nothing is built.
+    if (count == 1 && passesRecordThrough(ruleId)) {
+        if (const TokenRecord* only = engine.slot(start); only != nullptr && only->node) {
+            out = only->node;
+            return;
+        }
+    }
     TokenRecord* records[qeLexSyntax::kWindowSize];
     for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
     ProcessorHost host(processor, engine);

@@ -13,15 +13,13 @@ struct RuleEntry {
 
 // Rules with no builder of their own pass their one record through.
 void passThrough(const RuleMatch& m, NodeRef& result) {
-    result.reset();
     if (m.count() != 1) return;
-    if (NodeRef own = m.node(0)) {
+    if (const NodeRef& own = m.node(0)) {
         result = own;
         return;
     }
-    NodeRef n = m.makeNode(NodeKind::Name);
-    setText(*n, m.text(0));
-    result = n;
+    result = m.makeNode(NodeKind::Name);
+    setText(*result, m.text(0));
 }
 
 template <int K>
@@ -175,13 +173,17 @@ constexpr RuleIndex kIndex;
 
 }  // namespace
 
+bool passesRecordThrough(uint32_t ruleId) {
+    return ruleId < kIdLimit && kIndex.byId[ruleId] == nullptr && ruleId != 183 && ruleId != 184;
+}
+
 RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId) {
     if (ruleId == 183) return RuleAction::Require;
     if (ruleId == 184) return RuleAction::Include;
     RuleMatch match(host, records, count);
     Builder builder = ruleId < kIdLimit ? kIndex.byId[ruleId] : nullptr;
-    NodeRef built;
-    (builder ? builder : passThrough)(match, built);
-    result = built;
+    // Builders fill `result` directly; one that builds nothing leaves it empty.
+    result.reset();
+    (builder ? builder : passThrough)(match, result);
     return RuleAction::Built;
 }

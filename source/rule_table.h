@@ -12,5 +12,9 @@ enum class RuleAction {
     Require,       // a require directive, likewise
 };
 
+// True for the rules without a builder of their own: over one record that
+// already holds a node, their match is that node.
+bool passesRecordThrough(uint32_t ruleId);
+
 // Runs the builder of `ruleId` over the `count` records of the match.
 RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId);
