@@ -66,7 +66,7 @@ private:
     std::vector<std::string> mismatches_;
 };
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -80,13 +80,13 @@ struct Spec {
     }
 };
 
-Spec randomSpec(std::mt19937_64& rng, const char* allowedFlags, int maxWidth, int maxPrecision) {
-    Spec spec;
+Directive randomDirective(std::mt19937_64& rng, const char* allowedFlags, int maxWidth, int maxPrecision) {
+    Directive directive;
     for (const char* f = allowedFlags; *f != 0; ++f)
-        if (rng() % 3 == 0) spec.flags += *f;
-    if (rng() % 3 != 0) spec.width = static_cast<int>(rng() % (maxWidth + 1));
-    if (maxPrecision >= 0 && rng() % 2 == 0) spec.precision = static_cast<int>(rng() % (maxPrecision + 1));
-    return spec;
+        if (rng() % 3 == 0) directive.flags += *f;
+    if (rng() % 3 != 0) directive.width = static_cast<int>(rng() % (maxWidth + 1));
+    if (maxPrecision >= 0 && rng() % 2 == 0) directive.precision = static_cast<int>(rng() % (maxPrecision + 1));
+    return directive;
 }
 
 bool has(const std::string& text, char c) { return text.find(c) != std::string::npos; }
@@ -98,31 +98,31 @@ TEST(FormatVsLibc, Integers) {
     for (int round = 0; round < 6000; ++round) {
         char letter = letters[rng() % 6];
         bool isSigned = letter == 'd' || letter == 'i';
-        Spec spec = randomSpec(rng, isSigned ? " +-0" : " +-0#", 24, 24);
+        Directive directive = randomDirective(rng, isSigned ? " +-0" : " +-0#", 24, 24);
         // glibc drops '0' once a precision is given; the house engine keeps it.
-        if (spec.precision >= 0) spec.flags.erase(std::remove(spec.flags.begin(), spec.flags.end(), '0'), spec.flags.end());
+        if (directive.precision >= 0) directive.flags.erase(std::remove(directive.flags.begin(), directive.flags.end(), '0'), directive.flags.end());
         // The alternate prefix: glibc writes 0X and folds it into an octal precision.
-        if (letter == 'X' || (letter == 'o' && spec.precision >= 0))
-            spec.flags.erase(std::remove(spec.flags.begin(), spec.flags.end(), '#'), spec.flags.end());
+        if (letter == 'X' || (letter == 'o' && directive.precision >= 0))
+            directive.flags.erase(std::remove(directive.flags.begin(), directive.flags.end(), '#'), directive.flags.end());
         uint64_t raw = rng() >> (rng() % 64);
         if (rng() % 2) raw = ~raw + 1;
-        bool alternateZero = has(spec.flags, '#') || spec.precision == 0;  // glibc prints 0 as "" or "0"
+        bool alternateZero = has(directive.flags, '#') || directive.precision == 0;  // glibc prints 0 as "" or "0"
         switch (rng() % 3) {
         case 0: {
-            std::string format = spec.build("ll", letter);
+            std::string format = directive.build("ll", letter);
             if (raw == 0 && alternateZero) raw = 7;
             comparison.check(format, static_cast<long long>(raw), libc(format, static_cast<long long>(raw)));
             break;
         }
         case 1: {
-            std::string format = spec.build("", letter);
+            std::string format = directive.build("", letter);
             int value = static_cast<int>(raw);
             if (value == 0 && alternateZero) value = 7;
             comparison.check(format, value, libc(format, value));
             break;
         }
         default: {
-            std::string format = spec.build("h", letter);
+            std::string format = directive.build("h", letter);
             int value = static_cast<int>(raw);
             if (static_cast<uint16_t>(value) == 0 && alternateZero) value = 7;
             comparison.check(format, value, libc(format, value));
@@ -137,16 +137,16 @@ TEST(FormatVsLibc, CharactersAndTexts) {
     std::mt19937_64 rng(2);
     Comparison comparison;
     for (int round = 0; round < 2000; ++round) {
-        Spec spec = randomSpec(rng, "-", 12, 12);
+        Directive directive = randomDirective(rng, "-", 12, 12);
         if (round % 2 == 0) {
-            spec.precision = -1;
+            directive.precision = -1;
             int value = 33 + static_cast<int>(rng() % 94);
-            std::string format = std::string("<").append(spec.build("", 'c')).append(">");
+            std::string format = std::string("<").append(directive.build("", 'c')).append(">");
             comparison.check(format, value, libc(format, value));
         } else {
             std::string text;
             for (size_t n = rng() % 16; n > 0; --n) text += static_cast<char>(32 + rng() % 95);
-            std::string format = std::string("[").append(spec.build("", 's')).append("]");
+            std::string format = std::string("[").append(directive.build("", 's')).append("]");
             comparison.check(format, text.c_str(), libc(format, text.c_str()));
         }
     }
@@ -228,11 +228,11 @@ TEST(FormatVsLibc, FixedForm) {
     std::mt19937_64 rng(3);
     Comparison comparison;
     for (int round = 0; round < 8000; ++round) {
-        Spec spec = randomSpec(rng, " +-0#", 30, 14);
+        Directive directive = randomDirective(rng, " +-0#", 30, 14);
         double value = round % 2 ? randomDecimal(rng, -6, 15) : randomBits(rng, -6, 14);
-        std::string format = spec.build("", 'f');
+        std::string format = directive.build("", 'f');
         std::string expected = libc(format, value);
-        int precision = spec.precision < 0 ? 6 : spec.precision;
+        int precision = directive.precision < 0 ? 6 : directive.precision;
         int kept = exactDigits(value).exponent + 1 + precision;
         if (showsMoreThanFifteenDigits(expected) || roundingMayDiffer(value, kept)) continue;
         comparison.check(format, value, expected);
@@ -244,15 +244,15 @@ TEST(FormatVsLibc, ExponentFormWithThreeDigitExponents) {
     std::mt19937_64 rng(4);
     Comparison comparison;
     for (int round = 0; round < 6000; ++round) {
-        Spec spec = randomSpec(rng, " +-0#", 30, 16);
+        Directive directive = randomDirective(rng, " +-0#", 30, 16);
         bool small = rng() % 2;
         double value = small ? randomBits(rng, -300, -100) : randomBits(rng, 100, 300);
         if (rng() % 3 == 0) value = small ? randomDecimal(rng, -300, -100) : randomDecimal(rng, 100, 300);
         char letter = rng() % 2 ? 'e' : 'E';
-        std::string format = spec.build("", letter);
+        std::string format = directive.build("", letter);
         std::string expected = libc(format, value);
         if (threeDigitExponent(expected) != expected) continue;  // zero, or just short of 1e100
-        int precision = spec.precision < 0 ? 6 : spec.precision;
+        int precision = directive.precision < 0 ? 6 : directive.precision;
         if (showsMoreThanFifteenDigits(expected) || roundingMayDiffer(value, precision + 1)) continue;
         comparison.check(format, value, expected);
     }
@@ -264,13 +264,13 @@ TEST(FormatVsLibc, ShortExponentsAndGeneralForm) {
     Comparison comparison;
     for (int round = 0; round < 8000; ++round) {
         // No width: glibc's two-digit exponents would pad differently.
-        Spec spec = randomSpec(rng, " +", 0, 16);
-        spec.width = -1;
+        Directive directive = randomDirective(rng, " +", 0, 16);
+        directive.width = -1;
         char letter = round % 2 ? 'e' : 'g';
         double value = rng() % 2 ? randomDecimal(rng, -20, 20) : randomBits(rng, -20, 20);
-        std::string format = spec.build("", letter);
+        std::string format = directive.build("", letter);
         std::string expected = threeDigitExponent(libc(format, value));
-        int precision = spec.precision < 0 ? 6 : spec.precision;
+        int precision = directive.precision < 0 ? 6 : directive.precision;
         int kept = letter == 'e' ? precision + 1 : (precision == 0 ? 1 : precision);
         if (showsMoreThanFifteenDigits(expected) || roundingMayDiffer(value, kept)) continue;
         comparison.check(format, value, expected);
@@ -283,12 +283,12 @@ TEST(FormatVsLibc, GeneralFormWithPadding) {
     Comparison comparison;
     for (int round = 0; round < 4000; ++round) {
         // Large exponents print alike in both; small magnitudes take the fixed form.
-        Spec spec = randomSpec(rng, " +-0", 30, 15);
+        Directive directive = randomDirective(rng, " +-0", 30, 15);
         double value = round % 2 ? randomBits(rng, 100, 300) : randomDecimal(rng, -4, 5);
-        std::string format = spec.build("", 'g');
+        std::string format = directive.build("", 'g');
         std::string expected = libc(format, value);
         if (threeDigitExponent(expected) != expected) continue;
-        int precision = spec.precision <= 0 ? (spec.precision == 0 ? 1 : 6) : spec.precision;
+        int precision = directive.precision <= 0 ? (directive.precision == 0 ? 1 : 6) : directive.precision;
         if (showsMoreThanFifteenDigits(expected) || roundingMayDiffer(value, precision)) continue;
         comparison.check(format, value, expected);
     }
