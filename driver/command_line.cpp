@@ -3,17 +3,13 @@
 #include "driver/console.h"
 #include "driver/response_file.h"
 #include "foundation/ascii_case.h"
+#include "foundation/memory.h"
 #include "foundation/path.h"
 
 namespace {
 
 using qestl::equalIgnoringAsciiCase;
-
-size_t unitLength(const char16_t* text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
+using qestl::unitLength;
 
 qestl::qestringW normalisedPath(const char16_t* text) {
     qestl::qestringW path(text);
