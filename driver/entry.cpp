@@ -6,7 +6,6 @@
 #include "driver/pipeline.h"
 #include "driver/usage.h"
 #include "foundation/logger.h"
-#include "foundation/path.h"
 #include "image/listing.h"
 #include "platform/system.h"
 #include "source/source_text.h"
@@ -17,27 +16,6 @@ namespace {
 constexpr const char* kHostProcessor = "x86_64";
 constexpr const char* kCompilerVersion = "4.9";
 
-bool pathExists(const qestl::qestringW& path) { return platform::pathExists(qestl::narrow(path).c_str()); }
-
-// The entry is found by joining it onto each -incpath entry in turn, itself
-// included, so one entry may name a subdirectory of another.
-bool findIncludePath(const CompileOptions& options, const qestl::qestringW& entry) {
-    if (pathExists(entry)) {
-        addSearchPath(entry);
-        return true;
-    }
-    for (const qestl::qestringW& base : options.includePaths) {
-        qestl::qestringW joined = base;
-        qestl::appendPath(joined, entry.c_str());
-        qestl::normaliseWidePath(joined);
-        if (pathExists(joined)) {
-            addSearchPath(joined);
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 void addDefaultSearchPaths() {
@@ -46,11 +24,14 @@ void addDefaultSearchPaths() {
 }
 
 bool checkIncludePaths(const CompileOptions& options) {
+    // An entry may name a subdirectory of another entry (or of itself).
     for (const qestl::qestringW& entry : options.includePaths) {
-        if (!findIncludePath(options, entry)) {
+        qestl::qestringW found;
+        if (!findInDirectories(options.includePaths, entry, found)) {
             printfToStdout("找不到路径: %s\n", qestl::narrow(entry).c_str());
             return false;
         }
+        addSearchPath(found);
     }
     return true;
 }

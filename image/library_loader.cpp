@@ -6,10 +6,9 @@
 #include "driver/compile_options.h"
 #include "foundation/ascii_case.h"
 #include "foundation/file_stream.h"
-#include "foundation/path.h"
 #include "image/library_loader_pending.h"
 #include "image/static_library.h"
-#include "platform/system.h"
+#include "source/search_paths.h"
 
 namespace {
 
@@ -23,23 +22,9 @@ private:
     SourceProject& project_;
 };
 
-bool exists(const qestl::qestringW& path) { return platform::pathExists(qestl::narrow(path).c_str()); }
-
 // The name as given, else the first -libpath directory that holds it.
 bool findLibrary(const qestl::qestringW& name, const CompileOptions& options, qestl::qestringW& found) {
-    if (exists(name)) {
-        found = name;
-        return true;
-    }
-    for (const qestl::qestringW& directory : options.libraryPaths) {
-        qestl::qestringW joined = directory;
-        qestl::appendPath(joined, name.c_str());
-        qestl::normaliseWidePath(joined);
-        if (exists(joined)) {
-            found = joined;
-            return true;
-        }
-    }
+    if (findInDirectories(options.libraryPaths, name, found)) return true;
     std::printf("找不到文件: %s\n", qestl::narrow(name).c_str());
     return false;
 }

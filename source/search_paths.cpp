@@ -68,11 +68,16 @@ qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
 }
 
 bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
+    return findInDirectories(list(), name, path);
+}
+
+bool findInDirectories(const qestl::WStringVector& directories, const qestl::qestringW& name,
+                       qestl::qestringW& path) {
     if (existsOnHost(name)) {
         path = name;
         return true;
     }
-    for (const qestl::qestringW& entry : list()) {
+    for (const qestl::qestringW& entry : directories) {
         qestl::qestringW candidate = candidateIn(entry, name);
         if (existsOnHost(candidate)) {
             path = candidate;

@@ -23,3 +23,7 @@ qestl::qestringW resolveIncludePath(const qestl::qestringW& name);
 // A file that `name` names as written (relative to the current directory),
 // else the first listed directory that holds it; false when nothing exists.
 bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path);
+
+// The same lookup over any list of directories.
+bool findInDirectories(const qestl::WStringVector& directories, const qestl::qestringW& name,
+                       qestl::qestringW& path);

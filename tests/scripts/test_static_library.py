@@ -121,6 +121,14 @@ def main():
         status, listing = probe.run("-c", "hello.k", "-lib", "both.lik", "-o", "out")
         probe.check("损坏".encode() not in listing, "sound library refused")
 
+        # A library not beside the sources is found through -libpath.
+        os.mkdir("libs")
+        shutil.copyfile("both.lik", os.path.join("libs", "moved.lik"))
+        _, out = probe.run("-c", "hello.k", "-libpath", "none", "libs", "-lib", "moved.lik", "-o", "out")
+        probe.check("找不到文件".encode() not in out and "损坏".encode() not in out, "-libpath: %r" % out[-120:])
+        status, out = probe.run("-c", "hello.k", "-libpath", "libs", "-lib", "nowhere.lik", "-o", "out")
+        probe.check(status == 1 and "找不到文件: nowhere.lik\n".encode() in out, "missing library: %r" % out[-120:])
+
         open("bad.k", "w").write("class Bad {\n    int x = ;\n};\n")
         open("kept.lik", "wb").write(b"old")
         for target in ("fresh.lik", "kept.lik"):
