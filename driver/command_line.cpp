@@ -189,20 +189,14 @@ bool applyOption(Parser& p) {
     return false;
 }
 
-bool hasExtension(const qestl::qestringW& path, const char16_t* extension) {
-    size_t dot = path.length();
-    while (dot > 0 && path[dot - 1] != u'.') --dot;
-    return dot > 0 && equalIgnoringAsciiCase(path.c_str() + dot - 1, extension);
-}
-
 // A .version file and, with -kl, a .kdef file travel in the source list but
 // are side files of the compilation, not sources.
 void takeSideFiles(CompileOptions& options) {
     qestl::WStringVector& sources = options.sourceFiles;
     for (size_t i = 0; i < sources.size();) {
-        if (hasExtension(sources[i], u".version")) {
+        if (qestl::hasExtension(sources[i], u".version")) {
             options.versionFile = sources[i];
-        } else if (hasExtension(sources[i], u".kdef")) {
+        } else if (qestl::hasExtension(sources[i], u".kdef")) {
             if (options.linkLibraryOutput) {
                 options.kdefFile = sources[i];
             } else {

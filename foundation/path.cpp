@@ -71,6 +71,14 @@ void normaliseWidePath(qestringW& path) {
     path.setLength(out.size());
 }
 
+bool hasExtension(const qestringW& path, const char16_t* extension) {
+    const char16_t* units = path.c_str();
+    if (units == nullptr) return false;
+    size_t dot = path.length();
+    while (dot > 0 && units[dot - 1] != u'.') --dot;
+    return dot > 0 && equalIgnoringAsciiCase(units + dot - 1, extension);
+}
+
 qestringA relativePath(const qestringA& target, const qestringA& base) {
     const char* t = target.c_str() ? target.c_str() : "";
     const char* b = base.c_str() ? base.c_str() : "";

@@ -16,6 +16,10 @@ void appendPath(qestringW& path, const char16_t* part);
 // removes the component written before it (and is kept when there is none).
 void normaliseWidePath(qestringW& path);
 
+// The text from the last '.' on equals extension (".k"), ASCII letters
+// compared without case; a path without a '.' has no extension.
+bool hasExtension(const qestringW& path, const char16_t* extension);
+
 // target written relative to the directory base; letters compared without
 // regard to case. A target directly below base starts with "./".
 qestringA relativePath(const qestringA& target, const qestringA& base);

@@ -4,8 +4,8 @@
 
 #include "codegen/compile_context.h"
 #include "driver/compile_options.h"
-#include "foundation/ascii_case.h"
 #include "foundation/file_stream.h"
+#include "foundation/path.h"
 #include "image/library_loader_pending.h"
 #include "image/static_library.h"
 #include "source/search_paths.h"
@@ -27,13 +27,6 @@ bool findLibrary(const qestl::qestringW& name, const CompileOptions& options, qe
     if (findInDirectories(options.libraryPaths, name, found)) return true;
     std::printf("找不到文件: %s\n", qestl::narrow(name).c_str());
     return false;
-}
-
-bool isPackage(const qestl::qestringW& name) {
-    size_t dot = name.length();
-    while (dot > 0 && name[dot - 1] != u'.') --dot;
-    if (dot == 0 || name.length() - dot != 2) return false;
-    return qestl::equalIgnoringAsciiCase(name.c_str() + dot, u"kp", 2);
 }
 
 }  // namespace
@@ -59,7 +52,7 @@ bool loadLibraries(CompileContext& context, const CompileOptions& options) {
             ok = false;
             continue;
         }
-        if (isPackage(path)) {
+        if (qestl::hasExtension(path, u".kp")) {
             ok = loadPackageFile(context, static_cast<uint32_t>(i), path) && ok;
             continue;
         }
