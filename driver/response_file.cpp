@@ -1,7 +1,5 @@
 #include "driver/response_file.h"
 
-#include <cstdlib>
-
 #include "driver/console.h"
 #include "foundation/file_stream.h"
 
@@ -57,10 +55,8 @@ bool readResponseFile(const char16_t* path, qestl::WStringVector& arguments) {
     qestl::ByteVector bytes;
     bytes.resize(size);
     bytes.resize(file.read(bytes.data(), static_cast<uint32_t>(size)));  // a file that shrank meanwhile
-    size_t count = 0;
-    char16_t* text = qestl::ansiToWide(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &count);
-    arguments = splitResponseFile(text, count);
-    std::free(text);
+    qestl::qestringW text = qestl::widen(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    arguments = splitResponseFile(text.c_str(), text.length());
     arguments[0] = qestl::qestringW(u"korvo");
     return true;
 }
