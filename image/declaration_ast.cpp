@@ -118,37 +118,39 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     if (!cursor.u32(kind)) return false;
     if (kind == kEmptyNodeRecord) return true;
 
+    // Built in its pool block; a record that turns out unsound drops it.
+    _KNode<qeAbstractNode> made(emplaceAstNode());
+    qeAbstractNode& node = *made;
     uint32_t textLength = 0;
     const char* text = nullptr;
-    qeAbstractNode prototype;
     uint32_t storedIndex = 0, childCount = 0, indexCount = 0;
     if (!cursor.u32(textLength) || !cursor.bytes(textLength, text)) return false;
-    if (!cursor.u32(prototype.flags) || !cursor.u32(prototype.fileIndex) || !cursor.u32(prototype.startLine) ||
-        !cursor.u32(prototype.startColumn) || !cursor.u32(prototype.endLine) || !cursor.u32(prototype.endColumn) ||
+    if (!cursor.u32(node.flags) || !cursor.u32(node.fileIndex) || !cursor.u32(node.startLine) ||
+        !cursor.u32(node.startColumn) || !cursor.u32(node.endLine) || !cursor.u32(node.endColumn) ||
         !cursor.u32(storedIndex) || !cursor.u32(record.operandCount) || !cursor.u32(childCount) ||
         !cursor.u32(indexCount)) {
         return false;
     }
-    const bool attached = (prototype.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
     const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
-    if (storedIndex != index || prototype.fileIndex >= pathCount || indexCount != expected ||
+    if (storedIndex != index || node.fileIndex >= pathCount || indexCount != expected ||
         uint64_t(indexCount) * 4 > cursor.left()) {
         return false;
     }
-    prototype.kind = kind;
-    prototype.text.assign(text, textLength);
-    prototype.nodeIndex = storedIndex;
-    markLibraryNode(prototype, reader.unitLevel);
+    node.kind = kind;
+    node.text.assign(text, textLength);
+    node.nodeIndex = storedIndex;
+    markLibraryNode(node, reader.unitLevel);
     record.indices.resize(indexCount);
     for (uint32_t& slot : record.indices) cursor.u32(slot);
     // The node keeps the record indices of its operands and children as the
     // block listed them.
     const uint32_t firstOperand = attached ? 1 : 0;
     for (uint32_t k = firstOperand; k < indexCount; ++k) {
-        (k < firstOperand + record.operandCount ? prototype.operandIndices : prototype.childIndices)
+        (k < firstOperand + record.operandCount ? node.operandIndices : node.childIndices)
             .pushBack(record.indices[k]);
     }
-    record.node = _KNode<qeAbstractNode>(newAstNode(prototype));
+    record.node = made;
     return true;
 }
 

@@ -40,10 +40,9 @@ int loadStaticLibrary(_KNode<qeAbstractNode>& projectRoot, uint32_t libraryNumbe
         reportLibrary("损坏的静态库文件: %s\n", path);
         return 0;
     }
-    qeAbstractNode prototype;
-    prototype.kind = NodeKind::DriverUnit;
-    prototype.text = qestl::narrow(path);
-    _KNode<qeAbstractNode> unit(newAstNode(prototype));
+    _KNode<qeAbstractNode> unit(emplaceAstNode());
+    unit->kind = NodeKind::DriverUnit;
+    unit->text = qestl::narrow(path);
     markLibraryNode(*unit, reader.unitLevel);
     unit->children.pushBack(tree);
     if (projectRoot) {
