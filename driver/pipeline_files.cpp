@@ -13,17 +13,13 @@ namespace {
 bool readJsonSideFile(const qestl::qestringW& path, cbjson& document, const char* unreadable, const char* invalid) {
     qestl::ByteVector bytes;
     if (!readWholeFile(path, bytes)) {
-        printToStdout(unreadable);
-        printToStdout(qestl::narrow(path).c_str());
-        printToStdout("\n");
+        printfToStdout("%s%s\n", unreadable, qestl::narrow(path).c_str());
         return false;
     }
     cbjson parsed;
     const char* text = reinterpret_cast<const char*>(bytes.data());
     if (bytes.empty() || !parsed.parse(text, bytes.size())) {
-        printToStdout(invalid);
-        printToStdout(qestl::narrow(path).c_str());
-        printToStdout("\n");
+        printfToStdout("%s%s\n", invalid, qestl::narrow(path).c_str());
         return false;
     }
     document.reset(parsed.detach());
