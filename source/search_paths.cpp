@@ -59,19 +59,10 @@ void printSearchPaths() {
     std::fwrite(text.c_str(), 1, text.length(), stdout);
 }
 
-qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
-    for (const qestl::qestringW& entry : list()) {
-        qestl::qestringW candidate = candidateIn(entry, name);
-        if (existsOnHost(candidate)) return candidate;
-    }
-    return name;
-}
+namespace {
 
-bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
-    if (existsOnHost(name)) {
-        path = name;
-        return true;
-    }
+// The first listed directory that holds the name, joined and normalised.
+bool findInList(const qestl::qestringW& name, qestl::qestringW& path) {
     for (const qestl::qestringW& entry : list()) {
         qestl::qestringW candidate = candidateIn(entry, name);
         if (existsOnHost(candidate)) {
@@ -80,4 +71,19 @@ bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
         }
     }
     return false;
+}
+
+}  // namespace
+
+qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
+    qestl::qestringW path;
+    return findInList(name, path) ? path : name;
+}
+
+bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
+    if (existsOnHost(name)) {
+        path = name;
+        return true;
+    }
+    return findInList(name, path);
 }
