@@ -8,44 +8,8 @@
 
 #include "bench/generated_program.h"
 #include "syntax/recognizer.h"
-#include "syntax/rule_ids.h"
-#include "syntax/rules.h"
 
 namespace {
-
-// A listener that keeps what the recogniser keeps and builds nothing.
-class CountingListener : public qeLexSyntax::OnParseListener {
-public:
-    _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax&, int, int, uint32_t) override {
-        return out;
-    }
-    void onBadCharacter(SourceInput*) override {}
-    bool filterToken(SourceInput*, int32_t, TokenCode kind, char**) override {
-        return kind != TokenKind::Whitespace && kind != TokenKind::Comment;
-    }
-    TokenRecord* newTokenRecord() override { return new TokenRecord(); }
-    void freeTokenRecord(TokenRecord* record) override { delete record; }
-    void onParseFailed(SourceInput*) override {}
-    void onLookaheadOverflow(SourceInput*) override {}
-};
-
-// How the rule attempts of one parse of the text ended, per line.
-void countAttempts(benchmark::State& state, const std::string& text, int lines) {
-    CountingListener listener;
-    qeLexSyntax engine;
-    SourceInput input;
-    input.setText(text.data(), text.size());
-    engine.setEndOfInputHint(SyntaxHint::None);
-    engine.attach(&input, &listener, &korvoGrammar());
-    uint32_t changed = 0;
-    engine.parseRule(RuleId::Entry, 0, changed);
-    engine.reset();
-    const qeLexSyntax::AttemptCounts& counts = engine.attemptCounts();
-    double perLine = 1.0 / lines;
-    state.counters["attempts/line"] = static_cast<double>(counts.attempts) * perLine;
-    state.counters["walks/line"] = static_cast<double>(counts.walks) * perLine;
-    state.counters["failed_walks/line"] = static_cast<double>(counts.failedWalks) * perLine;
-}
 
 void recognise(benchmark::State& state) {
     std::string text = benchprogram::generateProgram(static_cast<int>(state.range(0)));
@@ -67,7 +31,14 @@ void recognise(benchmark::State& state) {
     // Peak resident size of the whole process (text included) per line.
     state.counters["peak_bytes/line"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / lines;
     state.SetBytesProcessed(static_cast<int64_t>(text.size()) * state.iterations());
-    countAttempts(state, text, lines);
+    // How the rule attempts of one parse ended, per line.
+    if (state.iterations() > 0) {
+        const qeLexSyntax::AttemptCounts& counts = recognizer.attemptCounts();
+        double perLine = 1.0 / (static_cast<double>(lines) * static_cast<double>(state.iterations()));
+        state.counters["attempts/line"] = static_cast<double>(counts.attempts) * perLine;
+        state.counters["walks/line"] = static_cast<double>(counts.walks) * perLine;
+        state.counters["failed_walks/line"] = static_cast<double>(counts.failedWalks) * perLine;
+    }
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
 // JSON tree to text, plain or formatted with tabs.
 #include "foundation/json_detail.h"
 #include "foundation/qestring.h"
+#include "platform/locks.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <vector>
 
 namespace {
 
 // Serialises printing: the cycle check marks the tree it walks.
-std::shared_mutex printLock;
+platform::SlimRwLock printLock;
 
 void printNumber(const JsonValue* value, std::string& out) {
     double number = value->number;
@@ -157,11 +156,9 @@ bool cbjson::parse(const char* text, size_t length) {
 
 void cbjson::toText(qestl::qestringA& output) const {
     char* text = nullptr;
-    {
-        std::unique_lock hold(printLock);
-        if (jsonHasCycle(root_)) return;
-        text = jsonPrintValue(root_, 0, true);
-    }
+    printLock.acquireExclusive();
+    if (!jsonHasCycle(root_)) text = jsonPrintValue(root_, 0, true);
+    printLock.releaseExclusive();
     if (!text) return;
     output.assign(text, std::strlen(text));
     jsonFree(text);

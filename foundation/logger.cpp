@@ -13,11 +13,6 @@ constexpr size_t kStackBufferSize = 4096;
 LogcatLock logcatLock;
 Logcat logcatRecord = {&logcatLock, 0xFFFFFFFFu, 0, {}};
 
-void takeGuard(std::atomic<uint32_t>& guard) {
-    uint32_t expected = 0;
-    while (!guard.compare_exchange_weak(expected, 1, std::memory_order_acquire)) expected = 0;
-}
-
 // Filtering happens before any formatting: a message needs a bit in both
 // halves of the masked flags, and somebody to read it.
 bool passes(const Logcat& log, uint32_t flags) {
@@ -28,21 +23,21 @@ bool passes(const Logcat& log, uint32_t flags) {
 }  // namespace
 
 void LogcatLock::enterShared() {
-    takeGuard(guard);
+    guard.acquire();
     while (readers.load(std::memory_order_acquire) == kWriterHolds) {
     }
     readers.fetch_add(1, std::memory_order_acq_rel);
-    guard.store(0, std::memory_order_release);
+    guard.release();
 }
 
 void LogcatLock::leaveShared() { readers.fetch_sub(1, std::memory_order_acq_rel); }
 
 void LogcatLock::enterExclusive() {
     for (;;) {
-        takeGuard(guard);
+        guard.acquire();
         uint32_t count = readers.load(std::memory_order_acquire);
         if (count == 0) readers.store(kWriterHolds, std::memory_order_release);
-        guard.store(0, std::memory_order_release);
+        guard.release();
         if (count == 0) return;
     }
 }
@@ -56,7 +51,7 @@ void logcatSetUp() {
     log.sinkCount = 0;
     log.mask = 0xFFFFFFFFu;
     log.lock->readers.store(0);
-    log.lock->guard.store(0);
+    log.lock->guard.release();
     for (auto& slot : log.sinks) slot = nullptr;
 }
 

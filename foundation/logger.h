@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/locks.h"
+
 namespace qestl {
 
 // A sink. The text handed to write is not terminated; length counts its bytes.
@@ -31,7 +33,7 @@ protected:
 // reader count, which is all ones while a writer holds the lock.
 struct LogcatLock {
     std::atomic<uint32_t> readers{0};
-    std::atomic<uint32_t> guard{0};
+    platform::SpinLock guard;
 
     void enterShared();
     void leaveShared();

@@ -26,7 +26,8 @@ struct Buffer {
     uint8_t* get() { return bytes.get(); }
 };
 
-// Ends a liblzma coder on every way out.
+// Ends a liblzma coder on every way out, a failed initialisation included
+// (ending a stream that never started is harmless).
 struct CoderGuard {
     lzma_stream& stream;
     ~CoderGuard() { lzma_end(&stream); }
@@ -80,11 +81,8 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
 
     lzma_stream encoder = LZMA_STREAM_INIT;
     encoder.allocator = &kAllocator;
-    if (lzma_raw_encoder(&encoder, filters) != LZMA_OK) {
-        lzma_end(&encoder);
-        return false;
-    }
     CoderGuard guard{encoder};
+    if (lzma_raw_encoder(&encoder, filters) != LZMA_OK) return false;
 
     uint8_t header[kLzmaHeaderSize];
     header[0] = kPropertiesByte;
@@ -129,11 +127,8 @@ bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input) {
 
     lzma_stream decoder = LZMA_STREAM_INIT;
     decoder.allocator = &kAllocator;
-    if (lzma_alone_decoder(&decoder, kLzmaDecoderMemoryLimit) != LZMA_OK) {
-        lzma_end(&decoder);
-        return false;
-    }
     CoderGuard guard{decoder};
+    if (lzma_alone_decoder(&decoder, kLzmaDecoderMemoryLimit) != LZMA_OK) return false;
     // The decoder reads the properties from the header itself, first thing.
     decoder.next_in = header;
     decoder.avail_in = kLzmaHeaderSize;

@@ -53,7 +53,6 @@ bool ZipArchive::open(qestl::qeistream* stream) {
     stream->seek(qestl::kSeekBegin, hit);
     if (!zipReadSignature(stream, &signature) || end_.read(stream, signature) != kZipOk) return false;
     archiveSize_ = size;
-    if (end_.signature != kZipEndRecord) return true;
 
     // The directory lies before its end record; anything else is a lie.
     if (end_.directoryOffset > static_cast<uint64_t>(hit)) return false;

@@ -1,9 +1,7 @@
 #include "source/ast_nodes.h"
 
 qeAbstractNode* newAstNode(const qeAbstractNode& prototype) {
-    void* block = allocateNodeBlock(sizeof(qeAbstractNode));
-    auto* node = new (block) qeAbstractNode(prototype);
-    LiveNodeRegistry::insert(node);
+    qeAbstractNode* node = emplaceAstNode(prototype);
     node->refCount = 0;
     return node;
 }

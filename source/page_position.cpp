@@ -4,14 +4,7 @@ void lineAndColumnAt(const char* text, uint32_t length, uint32_t offset, uint32_
     line = 0;
     column = 0;
     if (offset > length) offset = length;
-    for (uint32_t i = 0; i < offset; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 0;
-        } else {
-            ++column;
-        }
-    }
+    advancePosition(text, offset, line, column);
 }
 
 SourceInput* mapKspPosition(uint32_t fileIndex, uint32_t startOffset, uint32_t*, uint32_t*, uint32_t* recordStartLine,

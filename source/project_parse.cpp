@@ -11,8 +11,6 @@
 
 namespace {
 
-void releaseUnit(_KNode<qeAbstractNode>& unit) { unit.reset(); }
-
 // The unit node of a file, named by its path, that its compilation unit
 // hangs under.
 _KNode<qeAbstractNode> makeUnit(const qestl::qestringW& path, uint32_t fileIndex) {
@@ -66,7 +64,7 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
     unit = makeUnit(path, fileIndex_);
     SourceText source;
     if (!readSourceText(path, source)) {
-        releaseUnit(unit);
+        unit.reset();
         const qestl::qestringA ansiPath = qestl::narrow(path);
         qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
         std::printf("%s\n", message.c_str());
@@ -86,16 +84,16 @@ int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qest
 
 int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
                                      _KNode<qeAbstractNode>& unit) {
-    const qestl::qestringA ansiPath = qestl::narrow(path);
     const char* text = source.text;
     size_t length = source.length;
-    if (isServerPagePath(path)) {
+    const bool serverPage = isServerPagePath(path);
+    if (serverPage) {
         MappedText page;
         page.assign(source.text, source.length);
         const uint32_t pageId = page.id;
         qestl::qestringA generated;
         if (!translateServerPage(project, path, generated, page)) {
-            releaseUnit(unit);
+            unit.reset();
             return kParseFailed;
         }
         SourceText kept = keepSourceText(generated.c_str(), generated.length());
@@ -111,8 +109,9 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
     project_ = &project;
     addSearchPath(directoryOf(path));
 
-    if (parseRegisteredText(text, length, unit, isServerPagePath(path))) return kParsed;
-    releaseUnit(unit);
+    if (parseRegisteredText(text, length, unit, serverPage)) return kParsed;
+    unit.reset();
+    const qestl::qestringA ansiPath = qestl::narrow(path);
     qestl::qestringA message = qestl::qestringA::format("语法错误:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
     reportError(message.c_str(), 0, 0);
     return kParseFailed;

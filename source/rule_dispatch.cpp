@@ -30,6 +30,7 @@ private:
 void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
                        _KNode<qeAbstractNode>& out) {
     out.reset();
+    // After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
     // Most matches are a rule without a builder over one record that already
     // has its node: the node stands for the match, nothing is built.

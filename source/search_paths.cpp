@@ -59,12 +59,25 @@ void printSearchPaths() {
     std::fwrite(text.c_str(), 1, text.length(), stdout);
 }
 
-qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
-    for (const qestl::qestringW& entry : list()) {
+namespace {
+
+// The first of the directories that holds the name, joined and normalised.
+bool findInList(const qestl::WStringVector& directories, const qestl::qestringW& name, qestl::qestringW& path) {
+    for (const qestl::qestringW& entry : directories) {
         qestl::qestringW candidate = candidateIn(entry, name);
-        if (existsOnHost(candidate)) return candidate;
+        if (existsOnHost(candidate)) {
+            path = candidate;
+            return true;
+        }
     }
-    return name;
+    return false;
+}
+
+}  // namespace
+
+qestl::qestringW resolveIncludePath(const qestl::qestringW& name) {
+    qestl::qestringW path;
+    return findInList(list(), name, path) ? path : name;
 }
 
 bool findIncludedFile(const qestl::qestringW& name, qestl::qestringW& path) {
@@ -77,12 +90,5 @@ bool findInDirectories(const qestl::WStringVector& directories, const qestl::qes
         path = name;
         return true;
     }
-    for (const qestl::qestringW& entry : directories) {
-        qestl::qestringW candidate = candidateIn(entry, name);
-        if (existsOnHost(candidate)) {
-            path = candidate;
-            return true;
-        }
-    }
-    return false;
+    return findInList(directories, name, path);
 }

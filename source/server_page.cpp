@@ -60,10 +60,9 @@ qestl::qestringA servletPath(const qestl::qestringW& pagePath, const qestl::qest
 // The directory an included page is named relative to; a page named without
 // one lies in the current directory.
 qestl::qestringW pageDirectory(const qestl::qestringW& pagePath) {
-    for (size_t i = pagePath.length(); i > 0; --i) {
-        if (pagePath[i - 1] == u'/' || pagePath[i - 1] == u'\\') return directoryOf(pagePath);
-    }
-    return qestl::qestringW();
+    qestl::qestringW directory = directoryOf(pagePath);
+    // directoryOf hands back a path without a separator whole.
+    return directory.length() < pagePath.length() ? directory : qestl::qestringW();
 }
 
 }  // namespace

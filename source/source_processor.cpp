@@ -65,9 +65,6 @@ void qeSourceProcessor::reportAt(const SourceInput* input, const char* format) {
 
 _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
                                                          int count, uint32_t ruleId) {
-    out->reset();
-    // After the first error of a parse no node is built any more.
-    if (engine.errorFlag()) return out;
     dispatchRuleMatch(*this, engine, start, count, ruleId, *out);
     return out;
 }

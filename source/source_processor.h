@@ -94,11 +94,11 @@ public:
     void setWebRoot(const qestl::qestringA& root) { webRoot_ = root; }
 
 private:
-    // Runs the entry rule over `text` registered as file `fileIndex` and, on
-    // success, hangs the compilation unit under `unit`.
     // Registers the text read for `path` and parses it into `unit`.
     int parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
                       _KNode<qeAbstractNode>& unit);
+    // Runs the entry rule over `text`, registered as the current file, and on
+    // success hangs the compilation unit under `unit`.
     bool parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit, bool page = false);
     // The path of the current file in the ANSI code page ("" without project).
     qestl::qestringA currentPath() const;

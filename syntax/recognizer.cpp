@@ -22,9 +22,7 @@ bool GrammarRecognizer::recognize(const char* text, size_t length) {
         return false;
     }
     engine_.attach(&input_, this, &korvoGrammar());
-    uint32_t changed = 0;
-    int covered = engine_.parseRule(RuleId::Entry, 0, changed);
-    bool whole = engine_.parsedWhole(covered);
+    bool whole = engine_.parseText(RuleId::Entry);
     if (!whole) onParseFailed(&input_);
     engine_.reset();
     return whole;

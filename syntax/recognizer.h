@@ -44,6 +44,8 @@ public:
     bool recognize(const char* text, size_t length);
 
     const std::vector<Problem>& problems() const { return problems_; }
+    // How the rule attempts of every text recognised so far ended.
+    const qeLexSyntax::AttemptCounts& attemptCounts() const { return engine_.attemptCounts(); }
     // The hint codes of problems(), in order (the first is where the parse
     // stopped furthest to the right).
     std::vector<int32_t> hints() const;

@@ -62,12 +62,10 @@ int32_t scanQuoted(const char* text, int32_t length, int32_t offset, char quote)
     return -1;
 }
 
-// The keywords grouped by first byte, each with its length. A keyword must
-// be followed by a byte that cannot continue a word, and every keyword byte
-// after the first continues one, so at most one keyword can match at an
-// offset: the whole word at the offset must be the keyword, and the order
-// in which the table is tried cannot change the answer.
-struct KeywordIndex {
+// A table of fixed tokens grouped by first byte, each with its length, in
+// the table's order within a group: a token is looked for only among those
+// that begin with the byte at the offset.
+struct FirstByteIndex {
     struct Entry {
         const char* text;
         int32_t size;
@@ -76,34 +74,33 @@ struct KeywordIndex {
     Entry entries[64];
     uint8_t begin[257];  // entries of first byte b: [begin[b], begin[b + 1])
 
-    KeywordIndex() : entries{}, begin{} {
+    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{} {
         unsigned count = 0;
         for (unsigned byte = 0; byte < 256; ++byte) {
             begin[byte] = static_cast<uint8_t>(count);
-            for (unsigned i = 0; i < kKeywordCount && count < 64; ++i) {
-                const FixedToken& keyword = kKeywordTable[i];
-                if (static_cast<unsigned char>(keyword.text[0]) != byte) continue;
-                entries[count++] = {keyword.text, static_cast<int32_t>(std::strlen(keyword.text)), keyword.kind};
+            for (unsigned i = 0; i < tableCount && count < 64; ++i) {
+                const FixedToken& token = table[i];
+                if (static_cast<unsigned char>(token.text[0]) != byte) continue;
+                entries[count++] = {token.text, static_cast<int32_t>(std::strlen(token.text)), token.kind};
             }
         }
         begin[256] = static_cast<uint8_t>(count);
     }
 };
 
-const KeywordIndex& keywordIndex() {
-    static const KeywordIndex index;
-    return index;
-}
-
+// A keyword must be followed by a byte that cannot continue a word, and every
+// keyword byte after the first continues one, so at most one keyword can
+// match at an offset: the whole word at the offset must be the keyword, and
+// the order in which the group is tried cannot change the answer.
 int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
-    const KeywordIndex& index = keywordIndex();
+    static const FirstByteIndex index(kKeywordTable, kKeywordCount);
     unsigned char first = static_cast<unsigned char>(text[offset]);
     unsigned from = index.begin[first];
     unsigned to = index.begin[first + 1];
     if (from == to) return -1;
     int32_t word = 1 + scanIdentifierTail(text, length, offset + 1);
     for (unsigned i = from; i < to; ++i) {
-        const KeywordIndex::Entry& keyword = index.entries[i];
+        const FirstByteIndex::Entry& keyword = index.entries[i];
         if (keyword.size != word) continue;
         if (std::memcmp(text + offset, keyword.text, static_cast<size_t>(word)) != 0) continue;
         *kind = keyword.kind;
@@ -112,15 +109,17 @@ int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode*
     return -1;
 }
 
+// The first punctuation token of the table that stands at the offset; the
+// table lists the longer tokens of a family first.
 int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    static const FirstByteIndex index(kPunctuationTable, kPunctuationCount);
     if (offset >= length) return -1;
-    for (unsigned i = 0; i < kPunctuationCount; ++i) {
-        const FixedToken& token = kPunctuationTable[i];
-        if (text[offset] != token.text[0]) continue;
-        int32_t size = static_cast<int32_t>(std::strlen(token.text));
-        if (startsWith(text, length, offset, token.text, size)) {
+    unsigned char first = static_cast<unsigned char>(text[offset]);
+    for (unsigned i = index.begin[first]; i < index.begin[first + 1]; ++i) {
+        const FirstByteIndex::Entry& token = index.entries[i];
+        if (startsWith(text, length, offset, token.text, token.size)) {
             *kind = token.kind;
-            return size;
+            return token.size;
         }
     }
     return -1;

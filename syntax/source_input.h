@@ -5,6 +5,19 @@
 #include <cstdint>
 
 class SourceProject;
+// Moves a 0-based line and column over bytes: a line feed starts a new line,
+// every other byte is one column.
+inline void advancePosition(const char* bytes, size_t count, uint32_t& line, uint32_t& column) {
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] == '\n') {
+            ++line;
+            column = 0;
+        } else {
+            ++column;
+        }
+    }
+}
+
 struct SourceInput;
 
 // Maps the position of a token in generated text back to the text it came
@@ -37,14 +50,7 @@ struct SourceInput {
 
     // Moves past n bytes, counting lines at each line feed.
     void advance(int32_t n) {
-        for (int32_t i = 0; i < n; ++i) {
-            if (text[offset] == '\n') {
-                ++line;
-                column = 0;
-            } else {
-                ++column;
-            }
-            ++offset;
-        }
+        advancePosition(text + offset, static_cast<size_t>(n), line, column);
+        offset += n;
     }
 };

@@ -132,7 +132,7 @@ TEST_F(Logger, SinksAddedWhileOthersLog) {
     EXPECT_EQ(first.calls_.load(), 2000);
     EXPECT_EQ(theLogcat().sinkCount, 8u);
     EXPECT_EQ(theLogcat().lock->readers.load(), 0u);
-    EXPECT_EQ(theLogcat().lock->guard.load(), 0u);
+    EXPECT_FALSE(theLogcat().lock->guard.isHeld());
 }
 
 }  // namespace

@@ -14,16 +14,6 @@
 
 namespace {
 
-bool readAll(const char* path, std::string& text) {
-    std::FILE* file = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    if (file != stdin) std::fclose(file);
-    return true;
-}
-
 std::string oneLine(const char* text, size_t length) {
     std::string out;
     bool blank = false;
@@ -84,7 +74,7 @@ int run(int argc, char** argv, bool printRules) {
         return 2;
     }
     std::string text;
-    if (!readAll(argv[0], text)) {
+    if (!probe::readInput(argv[0], text)) {
         std::fprintf(stderr, "cannot read %s\n", argv[0]);
         return 1;
     }

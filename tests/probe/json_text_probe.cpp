@@ -11,26 +11,14 @@
 
 namespace {
 
-bool readAll(std::FILE* file, std::string& out) {
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) out.append(buffer, got);
-    return !std::ferror(file);
-}
-
 // json FILE|-: the document printed formatted, or "invalid" and status 1.
 int jsonCommand(int argc, char** argv) {
     if (argc != 1) return 2;
     std::string text;
-    bool fromStdin = std::strcmp(argv[0], "-") == 0;
-    std::FILE* file = fromStdin ? stdin : std::fopen(argv[0], "rb");
-    if (!file) {
-        std::fprintf(stderr, "cannot open %s\n", argv[0]);
+    if (!probe::readInput(argv[0], text)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[0]);
         return 2;
     }
-    bool read = readAll(file, text);
-    if (!fromStdin) std::fclose(file);
-    if (!read) return 2;
     cbjson document;
     if (!document.parse(text.data(), text.size())) {
         std::puts("invalid");

@@ -24,6 +24,18 @@ Registration::Registration(std::string_view name, std::string_view usage, Comman
     commands().emplace(std::string(name), Entry{std::string(usage), command});
 }
 
+bool readInput(const char* path, std::string& text) {
+    const bool fromStdin = std::strcmp(path, "-") == 0;
+    std::FILE* file = fromStdin ? stdin : std::fopen(path, "rb");
+    if (!file) return false;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    const bool read = !std::ferror(file);
+    if (!fromStdin) std::fclose(file);
+    return read;
+}
+
 }  // namespace probe
 
 int main(int argc, char** argv) {

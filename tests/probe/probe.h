@@ -3,6 +3,7 @@
 // main() dispatches on the first argument.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace probe {
@@ -14,6 +15,10 @@ using Command = int (*)(int argc, char** argv);
 struct Registration {
     Registration(std::string_view name, std::string_view usage, Command command);
 };
+
+// Appends the whole file to `text`; "-" reads standard input. False when the
+// file cannot be opened or read.
+bool readInput(const char* path, std::string& text);
 
 }  // namespace probe
 

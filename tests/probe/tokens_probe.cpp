@@ -45,23 +45,13 @@ std::string escaped(const char* text, uint32_t length) {
     return out;
 }
 
-bool readAll(const char* path, std::string& text) {
-    std::FILE* file = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    if (file != stdin) std::fclose(file);
-    return true;
-}
-
 int tokensCommand(int argc, char** argv) {
     if (argc != 1) {
         std::fprintf(stderr, "usage: korvo-probe tokens FILE|-\n");
         return 2;
     }
     std::string text;
-    if (!readAll(argv[0], text)) {
+    if (!probe::readInput(argv[0], text)) {
         std::fprintf(stderr, "cannot read %s\n", argv[0]);
         return 1;
     }
