@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <time.h>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -117,9 +118,16 @@ TEST(PlatformSystem, ModulePathAndCurrentDirectory) {
 }
 
 TEST(PlatformSystem, LocalTimeAgreesWithTheCLibrary) {
-    std::time_t before = std::time(nullptr);
+    // time() reads a coarse clock that can lag the precise one localTime()
+    // uses; bracket the call with the same clock so a second boundary shows.
+    auto seconds = [] {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        return static_cast<std::time_t>(now.tv_sec);
+    };
+    std::time_t before = seconds();
     LocalTime now = localTime();
-    std::time_t after = std::time(nullptr);
+    std::time_t after = seconds();
     struct tm fields;
     localtime_r(&before, &fields);
     if (before == after) {
