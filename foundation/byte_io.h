@@ -1,0 +1,186 @@
+// Fixed-width fields of the binary formats we read and write (ZIP, images,
+// libraries, executables). Every read is checked against the bytes there are:
+// a reader that runs short stays failed and yields zeros, so a caller can read
+// a whole header and test ok() once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "foundation/vector.h"
+
+namespace qestl {
+
+// Loads and stores at a known-good address.
+inline uint16_t loadU16LE(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t loadU32LE(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+inline uint64_t loadU64LE(const uint8_t* p) {
+    return static_cast<uint64_t>(loadU32LE(p)) | (static_cast<uint64_t>(loadU32LE(p + 4)) << 32);
+}
+inline uint16_t loadU16BE(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint32_t loadU32BE(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+inline uint64_t loadU64BE(const uint8_t* p) {
+    return (static_cast<uint64_t>(loadU32BE(p)) << 32) | static_cast<uint64_t>(loadU32BE(p + 4));
+}
+
+inline void storeU16LE(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void storeU32LE(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void storeU64LE(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline void storeU16BE(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+inline void storeU32BE(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+}
+inline void storeU64BE(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * (7 - i)));
+}
+
+// A cursor over borrowed bytes. Field order is the caller's; the byte order
+// is chosen per read, or once through the *Of helpers for formats that carry
+// their own (ELF's EI_DATA, Mach-O's magic).
+class ByteReader {
+public:
+    ByteReader() = default;
+    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    bool ok() const { return !failed_; }
+    size_t position() const { return position_; }
+    size_t size() const { return size_; }
+    size_t remaining() const { return size_ - position_; }
+    const uint8_t* data() const { return data_; }
+
+    // Moves to an absolute position; past the end fails.
+    bool seek(size_t position) {
+        if (position > size_) return fail();
+        position_ = position;
+        return true;
+    }
+    bool skip(size_t count) {
+        if (count > remaining()) return fail();
+        position_ += count;
+        return true;
+    }
+    // The next count bytes, or null (and failed) when fewer are left.
+    const uint8_t* take(size_t count) {
+        if (count > remaining()) {
+            fail();
+            return nullptr;
+        }
+        const uint8_t* at = data_ + position_;
+        position_ += count;
+        return at;
+    }
+    bool copyTo(void* into, size_t count) {
+        const uint8_t* at = take(count);
+        if (at == nullptr) return false;
+        if (count != 0) std::memcpy(into, at, count);
+        return true;
+    }
+    // A count about to size something: refused (failed) when more than the
+    // bytes left could hold at unitSize bytes per item.
+    bool fitsRemaining(uint64_t count, size_t unitSize) {
+        if (unitSize != 0 && count > remaining() / unitSize) return fail();
+        return true;
+    }
+
+    uint8_t u8() {
+        const uint8_t* at = take(1);
+        return at ? at[0] : 0;
+    }
+    uint16_t u16le() { return field<uint16_t, 2>(loadU16LE); }
+    uint32_t u32le() { return field<uint32_t, 4>(loadU32LE); }
+    uint64_t u64le() { return field<uint64_t, 8>(loadU64LE); }
+    uint16_t u16be() { return field<uint16_t, 2>(loadU16BE); }
+    uint32_t u32be() { return field<uint32_t, 4>(loadU32BE); }
+    uint64_t u64be() { return field<uint64_t, 8>(loadU64BE); }
+    uint16_t u16(bool bigEndian) { return bigEndian ? u16be() : u16le(); }
+    uint32_t u32(bool bigEndian) { return bigEndian ? u32be() : u32le(); }
+    uint64_t u64(bool bigEndian) { return bigEndian ? u64be() : u64le(); }
+
+private:
+    template <typename T, size_t N>
+    T field(T (*load)(const uint8_t*)) {
+        const uint8_t* at = take(N);
+        return at ? load(at) : T{0};
+    }
+    bool fail() {
+        failed_ = true;
+        return false;
+    }
+
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t position_ = 0;
+    bool failed_ = false;
+};
+
+// Appends fields to a byte vector; patchU32LE and friends rewrite a field
+// already written (sizes and offsets known only later).
+class ByteWriter {
+public:
+    explicit ByteWriter(ByteVector& out) : out_(out) {}
+
+    size_t position() const { return out_.size(); }
+    ByteVector& bytes() { return out_; }
+
+    void u8(uint8_t v) { out_.pushBack(v); }
+    void u16le(uint16_t v) { put<2>(storeU16LE, v); }
+    void u32le(uint32_t v) { put<4>(storeU32LE, v); }
+    void u64le(uint64_t v) { put<8>(storeU64LE, v); }
+    void u16be(uint16_t v) { put<2>(storeU16BE, v); }
+    void u32be(uint32_t v) { put<4>(storeU32BE, v); }
+    void u64be(uint64_t v) { put<8>(storeU64BE, v); }
+    void u16(uint16_t v, bool bigEndian) { bigEndian ? u16be(v) : u16le(v); }
+    void u32(uint32_t v, bool bigEndian) { bigEndian ? u32be(v) : u32le(v); }
+    void u64(uint64_t v, bool bigEndian) { bigEndian ? u64be(v) : u64le(v); }
+    void bytes(const void* data, size_t count) { out_.append(static_cast<const uint8_t*>(data), count); }
+    void zeros(size_t count) { out_.resize(out_.size() + count); }
+    // Zero bytes up to the next multiple of alignment (a power of two or not).
+    void padTo(size_t alignment) {
+        if (alignment > 1 && out_.size() % alignment != 0) zeros(alignment - out_.size() % alignment);
+    }
+
+    // Rewrites a field inside what was written; false when it would not fit.
+    bool patchU32LE(size_t at, uint32_t v) { return patch<4>(storeU32LE, at, v); }
+    bool patchU64LE(size_t at, uint64_t v) { return patch<8>(storeU64LE, at, v); }
+    bool patchU32(size_t at, uint32_t v, bool bigEndian) {
+        return patch<4>(bigEndian ? storeU32BE : storeU32LE, at, v);
+    }
+    bool patchU64(size_t at, uint64_t v, bool bigEndian) {
+        return patch<8>(bigEndian ? storeU64BE : storeU64LE, at, v);
+    }
+
+private:
+    template <size_t N, typename T>
+    void put(void (*store)(uint8_t*, T), T v) {
+        uint8_t field[N];
+        store(field, v);
+        out_.append(field, N);
+    }
+    template <size_t N, typename T>
+    bool patch(void (*store)(uint8_t*, T), size_t at, T v) {
+        if (at > out_.size() || N > out_.size() - at) return false;
+        store(out_.data() + at, v);
+        return true;
+    }
+
+    ByteVector& out_;
+};
+
+}  // namespace qestl
