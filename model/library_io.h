@@ -1,0 +1,40 @@
+// The reader and writer of object records in link libraries. The library
+// code supplies the object references; the model writes and reads its own
+// fields through these, every fixed-width field bounds-checked.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/byte_io.h"
+#include "foundation/qestring.h"
+#include "foundation/smart_ptr.h"
+
+namespace model {
+
+class LibraryWriter {
+public:
+    explicit LibraryWriter(qestl::ByteVector& bytes) : out(bytes) {}
+    virtual ~LibraryWriter() = default;
+    // A reference to an object (null allowed); false when it cannot be written.
+    virtual bool writeObjectRef(const qestl::SmartPtr& object) = 0;
+    void writeString(const qestl::qestringA& text) {
+        out.u32le(static_cast<uint32_t>(text.length()));
+        out.bytes(text.data(), text.length());
+    }
+    qestl::ByteWriter out;
+};
+
+class LibraryReader {
+public:
+    LibraryReader(const uint8_t* data, size_t size) : in(data, size) {}
+    virtual ~LibraryReader() = default;
+    // Reads a reference; false on a damaged or short record.
+    virtual bool readObjectRef(qestl::SmartPtr& object) = 0;
+    qestl::ByteReader in;
+};
+
+// A u32 length, then that many bytes: the length must be below what is left
+// to read; the string ends at its first NUL byte.
+bool readLengthString(LibraryReader& reader, qestl::qestringA& text);
+
+}  // namespace model

@@ -1,0 +1,82 @@
+// A small compile context for the model's tests: resources and relocation
+// entries placed at fixed addresses, diagnostics kept as text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "codegen/instructions.h"
+#include "codegen/relocation_table.h"
+#include "model/ir_result.h"
+#include "model/model_context.h"
+
+namespace probe {
+
+class TestModelContext : public model::ModelContext {
+public:
+    static constexpr uint64_t kResourceBase = 1048576;
+    static constexpr uint64_t kRelocationBase = 2097152;
+
+    bool resolveOperand(model::Operand& operand, uint64_t size, bool keep) override {
+        return codegen::resolveOperand(operand, *this, size, keep);
+    }
+    void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override {
+        codegen::fixupOperand(operand, record, base);
+    }
+    void appendToThirdList(const qestl::SmartPtr& instruction) override { thirdList.pushBack(instruction); }
+    qestl::SmartPtr emitToMainList(const model::cbircode& instruction, const model::NodeHandle& node) override {
+        qestl::SmartPtr copy = model::adoptLive(new model::cbircode(instruction));
+        copy.as<model::cbircode>()->setSource(qestl::SmartPtr(), node);
+        mainList.pushBack(copy);
+        return copy;
+    }
+    void addCandidate(const model::IRResult& result) override { candidates.pushBack(result); }
+    uint64_t lookupGeneration() const override { return generation; }
+    bool countsGenerations() const override { return true; }
+    void addSimilarName(std::string_view name) override { similar.emplace_back(name); }
+    qestl::SmartPtr viewer() const override { return currentViewer; }
+    void reportError(std::string_view text, const model::NodeHandle&) override {
+        diagnostics += " error: ";
+        diagnostics += text;
+        ++errors;
+    }
+    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle&) override {
+        diagnostics += " warning " + std::to_string(code) + ": ";
+        diagnostics += text;
+    }
+    uint32_t errorCount() const override { return errors; }
+    model::Operand stringResource(std::string_view text) override {
+        size_t i = 0;
+        while (i < resourceTexts.size() && resourceTexts[i] != text) ++i;
+        if (i == resourceTexts.size()) {
+            auto* record = new model::cbircode(model::kOpResource, 0);
+            record->codeAddress = kResourceBase + 16 * i;
+            resources.pushBack(model::adoptLive(record));
+            resourceTexts.emplace_back(text);
+        }
+        model::Operand out;
+        out.setObjectRef(resources[i], 0);
+        return out;
+    }
+    model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,
+                                       uint32_t hash) override {
+        model::Operand out = relocations.getOrAddRelocationEntry(name, nameOperand, hash);
+        const qestl::SmartPtrVector& entries = relocations.entries();
+        for (size_t i = 0; i < entries.size(); ++i)
+            entries[i].as<model::cbircode>()->codeAddress = kRelocationBase + 64 * i;
+        return out;
+    }
+    bool sharedModule() const override { return false; }
+
+    qestl::SmartPtrVector mainList, thirdList, resources;
+    std::vector<std::string> resourceTexts;
+    codegen::RelocationTable relocations;
+    model::IRValueList candidates;
+    std::vector<std::string> similar;
+    uint64_t generation = 1;
+    qestl::SmartPtr currentViewer;
+    std::string diagnostics;
+    uint32_t errors = 0;
+};
+
+}  // namespace probe
