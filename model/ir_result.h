@@ -38,6 +38,7 @@ public:
     void assign(const ObjectStateMap& other) { entries_ = other.entries_; }
     void clear() { entries_.clear(); }
     size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
     Entry* begin() { return entries_.begin(); }
     Entry* end() { return entries_.end(); }
     const Entry* begin() const { return entries_.begin(); }

@@ -14,6 +14,7 @@
 
 #include "codegen/instructions.h"
 #include "model/builtin_types.h"
+#include "model/function_object.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
 #include "model_fixture.h"
@@ -222,6 +223,19 @@ private:
             owned(*made.as<IRObject>(), w, 3);
             return "";
         }
+        if (c == "fn") {
+            need(3);
+            SmartPtr made = model::makeFunction(w[1], type(w[2]));
+            handles_[w[1]] = made;
+            owned(*made.as<IRObject>(), w, 3);
+            return "";
+        }
+        if (c == "catch") {
+            need(3);
+            function(w[1]).pushCatchScope();
+            function(w[1]).noteCaught(handle(w[2]));
+            return "";
+        }
         if (c == "insn") {
             need(3);
             auto* made = new model::cbircode(static_cast<uint32_t>(number(w[2])), static_cast<int>(w.size() - 3));
@@ -280,6 +294,12 @@ private:
         }
         silent = false;
         return query(w);
+    }
+
+    model::FunctionObject& function(const std::string& name) {
+        auto* made = dynamic_cast<model::FunctionObject*>(handle(name).get());
+        if (made == nullptr) throw Impossible();
+        return *made;
     }
 
     model::IRResult& result(const std::string& name) {
@@ -374,6 +394,33 @@ private:
             made.intImmediate(number(w[1]), static_cast<uint32_t>(number(w[2])));
             return show(made);
         }
+        if (c == "param") {
+            need(3);
+            const size_t colon = w[2].find(':');
+            const std::string typeName = w[2].substr(0, colon);
+            const std::string paramName = colon == std::string::npos ? "" : w[2].substr(colon + 1);
+            SmartPtr made = model::makeObject(paramName, model::kKindVariable, type(typeName), 0);
+            made.as<IRObject>()->flagsC |= model::kFlagParameter;
+            model::FunctionObject& f = function(w[1]);
+            const bool added = f.addParameter(made);
+            f.buildLinkName();
+            return boolText(added);
+        }
+        if (c == "sig") return need(3), std::to_string(function(w[1]).sameSignature(*object(w[2])));
+        if (c == "params" || c == "throwdesc") {
+            need(2);
+            qestl::qestringA text;
+            if (c == "params") function(w[1]).describeParameters(text);
+            else function(w[1]).describeThrows(text);
+            return escape(text.view());
+        }
+        if (c == "warnthrows") {
+            need(2);
+            function(w[1]).warnUnusedThrows(context_);
+            return "done";
+        }
+        if (c == "throws") return need(3), boolText(function(w[1]).addThrows(handle(w[2])));
+        if (c == "covers") return need(3), boolText(function(w[1]).coversException(object(w[2])));
         if (c == "size") return need(2), std::to_string(record(w[1])->encodedSize());
         if (c == "place") {
             need(3);
