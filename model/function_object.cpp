@@ -13,6 +13,10 @@ bool sameTypeRefs(const qestl::SmartPtr& a, const qestl::SmartPtr& b) {
     return asObject(a)->sameType(asObject(b));
 }
 
+void appendThrowLine(qestl::qestringA& text, int number, const IRObject& klass) {
+    text.appendFormat("\n\t异常 %d = 类型:%s [%s]\n", number, klass.name.c_str(), klass.linkName().c_str());
+}
+
 }  // namespace
 
 FunctionObject::FunctionObject() { kind = kKindFunction; }
@@ -135,8 +139,7 @@ void FunctionObject::describeParameters(qestl::qestringA& text) const {
 void FunctionObject::describeThrows(qestl::qestringA& text) const {
     int number = 0;
     for (const ObjectStateMap::Entry& entry : throwsSet) {
-        IRObject* klass = asObject(entry.object);
-        text.appendFormat("\n\t异常 %d = 类型:%s [%s]\n", ++number, klass->name.c_str(), klass->linkName().c_str());
+        appendThrowLine(text, ++number, *asObject(entry.object));
     }
 }
 
@@ -145,9 +148,7 @@ void FunctionObject::warnUnusedThrows(ModelContext& context) {
     qestl::qestringA text("\n\t异常列表中存在未使用的异常类型:\n");
     int number = 0;
     for (const ObjectStateMap::Entry& entry : throwsSet) {
-        if (entry.value != 0) continue;
-        IRObject* klass = asObject(entry.object);
-        text.appendFormat("\n\t异常 %d = 类型:%s [%s]\n", ++number, klass->name.c_str(), klass->linkName().c_str());
+        if (entry.value == 0) appendThrowLine(text, ++number, *asObject(entry.object));
     }
     if (number > 0) context.reportWarning(331, text.view(), declarationNode);
 }
