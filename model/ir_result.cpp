@@ -2,6 +2,7 @@
 
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
+#include "model/model_context.h"
 #include "model/opcodes.h"
 
 namespace model {
@@ -162,6 +163,99 @@ void IRResult::complementObjectStates() {
         else if (c == kStateOther) entry.value = r == kStateOther ? kStateDefinite : kStateOther;
         else entry.value = c;
     }
+}
+
+bool IRResult::isTransientValue(const ModelContext& context) const {
+    IRObject* held = objectPtr();
+    if (held != nullptr && context.isListedSlotObject(held)) return false;
+    if (operand.kind == kStackSlot || operand.kind == kRegister) return true;
+    if (held != nullptr && isBuiltin(held, builtinTypes().nilConstant)) return true;
+    return operand.kind == kObjectReference && operand.target &&
+           operand.target.as<cbircode>()->opcode == kOpResource;
+}
+
+void IRResult::joinObjectStates(const IRResult* results, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        for (const ObjectStateMap::Entry& entry : results[i].states)
+            mergeObjectState(entry.object, asObject(entry.object)->modifiers & kStateMask);
+}
+
+FlowNode::FlowNode(const FlowNode& other)
+    : result(other.result),
+      parent(nullptr),
+      children(other.children),
+      terminated(other.terminated),
+      kind(other.kind),
+      mask(other.mask),
+      exitBits(other.exitBits),
+      foldedExitBits(other.foldedExitBits),
+      warned(other.warned),
+      loopCondition(other.loopCondition) {
+    adoptChildren();
+}
+
+FlowNode& FlowNode::operator=(const FlowNode& other) {
+    if (this == &other) return *this;
+    FlowNode copy(other);
+    result = copy.result;
+    children = std::move(copy.children);
+    terminated = copy.terminated;
+    kind = copy.kind;
+    mask = copy.mask;
+    exitBits = copy.exitBits;
+    foldedExitBits = copy.foldedExitBits;
+    warned = copy.warned;
+    loopCondition = copy.loopCondition;
+    adoptChildren();
+    return *this;
+}
+
+void FlowNode::adoptChildren() {
+    for (FlowNode& child : children) child.parent = this;
+}
+
+FlowNode& FlowNode::addChild(uint32_t childKind, const IRResult* from, uint32_t childMask) {
+    FlowNode& child = children.emplace_back();
+    child.kind = childKind;
+    child.mask = childMask;
+    if (from != nullptr) child.result = *from;
+    child.parent = this;
+    return child;
+}
+
+uint32_t FlowNode::foldExitBits(bool apply) const {
+    if (terminated) return kExitTerminates;
+    if (exitBits & kExitReturns) return kExitReturns;
+    const uint32_t keep = ~(apply ? mask : 0u);
+    bool anySequence = false, anyAlternative = false, anyClosing = false;
+    uint32_t sequenceBits = 0, alternativeBits = ~0u, closingBits = 0;
+    for (const FlowNode& child : children) {
+        const uint32_t bits = child.foldExitBits(true);
+        switch (child.kind) {
+        case kSequence:
+        case kSequenceB:
+            if (bits & (kExitReturns | kExitTerminates)) return bits;
+            sequenceBits |= bits;
+            anySequence = true;
+            break;
+        case kAlternative:
+        case kAlternativeB:
+        case kAlternativeC:
+            alternativeBits &= bits;
+            anyAlternative = true;
+            break;
+        case kClosingAlternative:
+            closingBits = bits;
+            anyClosing = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (anySequence) return (sequenceBits | exitBits) & keep;
+    if (!anyAlternative) return exitBits & keep;
+    if (anyClosing) return closingBits & alternativeBits & keep;
+    return exitBits & alternativeBits & keep;
 }
 
 uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last) {

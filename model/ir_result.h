@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
@@ -72,6 +73,7 @@ public:
     void appendResult(IRResult& other);
 
     bool isInAccumulator() const { return operand.isRegister(kEax); }
+    bool isTransientValue(const ModelContext& context) const;
     uint64_t addressCode(bool flag) const;
     void checkUse(ModelContext* context, const NodeHandle& node);
     void detach();
@@ -79,6 +81,8 @@ public:
     // Value states.
     void mergeObjectState(const qestl::SmartPtr& object, uint64_t bits);
     void mergeObjectStatesFrom(const IRResult& other);
+    // Merges each object of the branch results with its current state.
+    void joinObjectStates(const IRResult* results, size_t count);
     void applyObjectStates();
     void restoreObjectStates();
     void complementObjectStates();
@@ -98,6 +102,46 @@ public:
     ObjectStateMap states;
     qestl::SmartPtr secondObject;
     NodeHandle secondNode;
+};
+
+// One node of the flow tree of a function body: the value states recorded
+// at that point and how control leaves it.
+struct FlowNode {
+    enum Kind : uint32_t {
+        kSequence = 1,
+        kAlternative = 2,
+        kClosingAlternative = 3,
+        kAlternativeB = 4,
+        kSequenceB = 5,
+        kAlternativeC = 6,
+    };
+    enum Exit : uint32_t { kExitReturns = 4, kExitTerminates = 8 };
+
+    FlowNode() = default;
+    FlowNode(const FlowNode& other);
+    FlowNode& operator=(const FlowNode& other);
+
+    // Appends a child (its result copied from `from` when given).
+    FlowNode& addChild(uint32_t childKind, const IRResult* from, uint32_t childMask);
+    // The exit bits of the node with its children folded in; apply masks
+    // the node's own absorbed bits.
+    uint32_t foldExitBits(bool apply) const;
+
+    IRResult result;
+    FlowNode* parent = nullptr;
+    // A deque: children keep their addresses while siblings are added.
+    std::deque<FlowNode> children;
+    uint8_t terminated = 0;
+    uint32_t kind = 0;
+    uint32_t mask = 0;
+    uint32_t exitBits = 0;
+    // Kept by the statement compilers.
+    uint32_t foldedExitBits = 0;
+    uint8_t warned = 0;
+    uint8_t loopCondition = 0;
+
+private:
+    void adoptChildren();
 };
 
 // The growable list of results: candidate lists, parameter lists.

@@ -14,6 +14,7 @@ namespace model {
 
 class cbircode;
 class IRResult;
+class IRObject;
 using NodeHandle = _KNode<qeAbstractNode>;
 
 class ModelContext {
@@ -36,6 +37,9 @@ public:
     virtual uint64_t lookupGeneration() const = 0;
     virtual bool countsGenerations() const = 0;
     virtual void addSimilarName(std::string_view name) = 0;
+
+    // Objects the context lists as slot objects (never transient values).
+    virtual bool isListedSlotObject(const IRObject* object) const = 0;
 
     // The innermost scope object (class or function being compiled): the
     // viewer of access checks.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -230,6 +231,22 @@ private:
             owned(*made.as<IRObject>(), w, 3);
             return "";
         }
+        if (c == "flow") {
+            need(5);
+            const auto kind = static_cast<uint32_t>(number(w[2]));
+            const auto mask = static_cast<uint32_t>(number(w[3]));
+            model::FlowNode& made = w.size() > 5 ? flow(w[5]).addChild(kind, nullptr, mask) : roots_.emplace_back();
+            made.kind = kind;
+            made.mask = mask;
+            made.exitBits = static_cast<uint32_t>(number(w[4]));
+            flows_[w[1]] = &made;
+            return "";
+        }
+        if (c == "term") {
+            need(2);
+            flow(w[1]).terminated = 1;
+            return "";
+        }
         if (c == "catch") {
             need(3);
             function(w[1]).pushCatchScope();
@@ -294,6 +311,12 @@ private:
         }
         silent = false;
         return query(w);
+    }
+
+    model::FlowNode& flow(const std::string& name) {
+        auto found = flows_.find(name);
+        if (found == flows_.end()) throw Impossible();
+        return *found->second;
     }
 
     model::FunctionObject& function(const std::string& name) {
@@ -394,6 +417,7 @@ private:
             made.intImmediate(number(w[1]), static_cast<uint32_t>(number(w[2])));
             return show(made);
         }
+        if (c == "fold") return need(2), std::to_string(flow(w[1]).foldExitBits(false));
         if (c == "param") {
             need(3);
             const size_t colon = w[2].find(':');
@@ -533,6 +557,8 @@ private:
 
     std::map<std::string, SmartPtr> handles_;
     std::map<std::string, model::IRResult> results_;
+    std::deque<model::FlowNode> roots_;
+    std::map<std::string, model::FlowNode*> flows_;
     probe::TestModelContext context_;
 };
 

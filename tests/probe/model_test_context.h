@@ -34,6 +34,7 @@ public:
     uint64_t lookupGeneration() const override { return generation; }
     bool countsGenerations() const override { return true; }
     void addSimilarName(std::string_view name) override { similar.emplace_back(name); }
+    bool isListedSlotObject(const model::IRObject*) const override { return false; }
     qestl::SmartPtr viewer() const override { return currentViewer; }
     void reportError(std::string_view text, const model::NodeHandle&) override {
         diagnostics += " error: ";
