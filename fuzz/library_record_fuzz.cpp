@@ -37,6 +37,10 @@ public:
         out.u32le(object ? 1 : 0);
         return true;
     }
+    bool writeNothingRef() override {
+        out.u32le(0);
+        return true;
+    }
 };
 
 // Reads one record (kind, identity, object part); null when refused.

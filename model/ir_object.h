@@ -85,6 +85,8 @@ public:
     virtual const qestl::qestringA& getName() const { return name; }
     virtual qestl::qestringA displayName() const;
     virtual bool isDerivedFrom(const IRObject*) const { return false; }
+    // Whether this class encloses the other (classes answer).
+    virtual bool encloses(const IRObject*) const { return false; }
     void checkUse(ModelContext* context, const NodeHandle& node);
     bool isAccessibleAt(uint32_t level) const { return (modifiers & kModAccessMask) >= level; }
     bool isTemplateInstance() const { return kind == kKindClass && templateOrigin; }

@@ -17,6 +17,9 @@ public:
     virtual ~LibraryWriter() = default;
     // A reference to an object (null allowed); false when it cannot be written.
     virtual bool writeObjectRef(const qestl::SmartPtr& object) = 0;
+    // The bare "nothing" reference, kept in place of a member that is not
+    // written.
+    virtual bool writeNothingRef() = 0;
     void writeString(const qestl::qestringA& text) {
         out.u32le(static_cast<uint32_t>(text.length()));
         out.bytes(text.data(), text.length());
@@ -28,7 +31,8 @@ class LibraryReader {
 public:
     LibraryReader(const uint8_t* data, size_t size) : in(data, size) {}
     virtual ~LibraryReader() = default;
-    // Reads a reference; false on a damaged or short record.
+    // Reads a reference (null for "nothing"); false on a damaged or short
+    // record.
     virtual bool readObjectRef(qestl::SmartPtr& object) = 0;
     qestl::ByteReader in;
 };

@@ -3,6 +3,7 @@
 // compile context implements it, and the tests have a small one of their own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,7 @@ namespace model {
 class cbircode;
 class IRResult;
 class IRObject;
+class NameStringPool;
 using NodeHandle = _KNode<qeAbstractNode>;
 
 class ModelContext {
@@ -32,11 +34,17 @@ public:
     // and the current function; returns the copy.
     virtual qestl::SmartPtr emitToMainList(const cbircode& instruction, const NodeHandle& node) = 0;
 
-    // Candidate lists of name lookups.
+    // Candidate lists of name lookups. addCandidate lists an object once per
+    // lookup generation when the context counts generations (it stamps the
+    // object); the caller clears the list.
     virtual void addCandidate(const IRResult& result) = 0;
+    virtual size_t candidateCount() const = 0;
     virtual uint64_t lookupGeneration() const = 0;
-    virtual bool countsGenerations() const = 0;
-    virtual void addSimilarName(std::string_view name) = 0;
+    // The near-miss list of similar names.
+    virtual void addNearMiss(const IRResult& result) = 0;
+
+    // The name strings of the image being written.
+    virtual NameStringPool& nameStringPool() = 0;
 
     // Objects the context lists as slot objects (never transient values).
     virtual bool isListedSlotObject(const IRObject* object) const = 0;

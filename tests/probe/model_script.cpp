@@ -9,12 +9,15 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "codegen/instructions.h"
 #include "model/builtin_types.h"
+#include "model/container.h"
+#include "model/name_string_pool.h"
 #include "model/function_object.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
@@ -60,7 +63,10 @@ uint32_t hexNumber(const std::string& text) {
 
 class Script {
 public:
-    Script() { probe::makeBuiltinFixture(handles_); }
+    Script() {
+        probe::makeBuiltinFixture(handles_);
+        context_.pool.setBase(65536);
+    }
     ~Script() { model::builtinTypes().clear(); }
 
     void run(const std::string& line) {
@@ -247,6 +253,13 @@ private:
             flow(w[1]).terminated = 1;
             return "";
         }
+        if (c == "container") {
+            need(3);
+            auto made = std::make_unique<model::Container>(static_cast<uint32_t>(number(w[2])));
+            if (w.size() > 3) made->owner = handle(w[3]);
+            containers_[w[1]] = std::move(made);
+            return "";
+        }
         if (c == "catch") {
             need(3);
             function(w[1]).pushCatchScope();
@@ -311,6 +324,31 @@ private:
         }
         silent = false;
         return query(w);
+    }
+
+    model::Container& container(const std::string& name) {
+        auto found = containers_.find(name);
+        if (found == containers_.end()) throw Impossible();
+        return *found->second;
+    }
+
+    std::string containerQuery(const Words& w) {
+        model::Container& table = container(w[1]);
+        if (w[0] == "size") return std::to_string(table.encodedSize());
+        if (w[0] == "place" && w.size() > 2) {
+            const auto position = static_cast<uint64_t>(number(w[2]));
+            placed_[w[1]] = position;
+            return std::to_string(table.assignAddress(context_, position));
+        }
+        if (w[0] == "encode") {
+            const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : placed_[w[1]];
+            qestl::ByteVector bytes;
+            qestl::ByteWriter out(bytes);
+            qestl::ByteWriter types(typeStream_);
+            table.encode(context_, out, types, position);
+            return hex(bytes);
+        }
+        throw Impossible();
     }
 
     model::FlowNode& flow(const std::string& name) {
@@ -445,6 +483,36 @@ private:
         }
         if (c == "throws") return need(3), boolText(function(w[1]).addThrows(handle(w[2])));
         if (c == "covers") return need(3), boolText(function(w[1]).coversException(object(w[2])));
+        if (c == "add") return need(3), show(container(w[1]).findOrCreate(object(w[2])->name.view(), handle(w[2])));
+        if (c == "method") return need(3), show(container(w[1]).addMethod(context_, object(w[2])->name.view(), handle(w[2])));
+        if (c == "inherit") {
+            need(3);
+            container(w[1]).inheritMembers(container(w[2]));
+            return "done";
+        }
+        if (c == "finish") {
+            need(2);
+            model::Container& table = container(w[1]);
+            return boolText(table.finishMethodTable(table.owner, context_));
+        }
+        if (c == "members") {
+            need(2);
+            std::string out;
+            for (const SmartPtr& member : container(w[1]).members())
+                out += (out.empty() ? "" : " ") + nameOf(member);
+            return out.empty() ? "done" : out;
+        }
+        if (c == "similar") {
+            need(3);
+            context_.nearMisses.clear();
+            container(w[1]).collectSimilarNames(context_, w[2]);
+            std::string out;
+            for (const model::IRResult& near : context_.nearMisses) out += (out.empty() ? "" : " ") + nameOf(near.object);
+            return out.empty() ? "done" : out;
+        }
+        if (c == "pool") return hex(context_.pool.bytes());
+        if (c == "types") return hex(typeStream_);
+        if (containers_.count(w.size() > 1 ? w[1] : "") != 0) return containerQuery(w);
         if (c == "size") return need(2), std::to_string(record(w[1])->encodedSize());
         if (c == "place") {
             need(3);
@@ -558,6 +626,9 @@ private:
     std::map<std::string, SmartPtr> handles_;
     std::map<std::string, model::IRResult> results_;
     std::deque<model::FlowNode> roots_;
+    std::map<std::string, std::unique_ptr<model::Container>> containers_;
+    std::map<std::string, uint64_t> placed_;
+    qestl::ByteVector typeStream_;
     std::map<std::string, model::FlowNode*> flows_;
     probe::TestModelContext context_;
 };

@@ -7,7 +7,9 @@
 
 #include "codegen/instructions.h"
 #include "codegen/relocation_table.h"
+#include "model/ir_object.h"
 #include "model/ir_result.h"
+#include "model/name_string_pool.h"
 #include "model/model_context.h"
 
 namespace probe {
@@ -30,10 +32,18 @@ public:
         mainList.pushBack(copy);
         return copy;
     }
-    void addCandidate(const model::IRResult& result) override { candidates.pushBack(result); }
+    void addCandidate(const model::IRResult& result) override {
+        model::IRObject* object = result.objectPtr();
+        if (object != nullptr) {
+            if (object->lookupStamp == generation) return;
+            object->lookupStamp = generation;
+        }
+        candidates.pushBack(result);
+    }
+    size_t candidateCount() const override { return candidates.size(); }
     uint64_t lookupGeneration() const override { return generation; }
-    bool countsGenerations() const override { return true; }
-    void addSimilarName(std::string_view name) override { similar.emplace_back(name); }
+    void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
+    model::NameStringPool& nameStringPool() override { return pool; }
     bool isListedSlotObject(const model::IRObject*) const override { return false; }
     qestl::SmartPtr viewer() const override { return currentViewer; }
     void reportError(std::string_view text, const model::NodeHandle&) override {
@@ -73,7 +83,8 @@ public:
     std::vector<std::string> resourceTexts;
     codegen::RelocationTable relocations;
     model::IRValueList candidates;
-    std::vector<std::string> similar;
+    model::IRValueList nearMisses;
+    model::NameStringPool pool;
     uint64_t generation = 1;
     qestl::SmartPtr currentViewer;
     std::string diagnostics;
