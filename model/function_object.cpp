@@ -1,5 +1,7 @@
 #include "model/function_object.h"
 
+#include <utility>
+
 #include "model/builtin_types.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
@@ -227,6 +229,25 @@ bool FunctionObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     }
     if (r.in.remaining() > 0) throwsAll = r.in.u8() != 0;
     return true;
+}
+
+}  // namespace model
+
+namespace model {
+
+TemplatePiece& TemplateFunctionObject::appendPiece() {
+    auto* piece = new TemplatePiece();
+    *lastLink_ = piece;
+    lastLink_ = &piece->next;
+    ++pieceCount_;
+    return *piece;
+}
+
+void TemplateFunctionObject::clearPieces() {
+    while (firstPiece_ != nullptr) delete std::exchange(firstPiece_, firstPiece_->next);
+    lastLink_ = &firstPiece_;
+    pieceCount_ = 0;
+    ownPiece = TemplatePiece();
 }
 
 }  // namespace model

@@ -28,6 +28,8 @@ public:
     qestl::SmartPtr valueType() const override;
     void buildLinkName() override;
     bool isNative() const override { return false; }
+    // A function value offers the members of Method.
+    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode) override;
     bool writeToLibrary(LibraryWriter& out) override;
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 
@@ -56,5 +58,42 @@ public:
 };
 
 qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& returnType);
+
+}  // namespace model
+
+namespace model {
+
+// What the call compiler keeps of one instantiating use of a template
+// function.
+struct TemplatePiece {
+    qestl::qestringA first, second;
+    uint8_t flags[3] = {};
+    uint64_t word = 0;
+    qestl::qestringA third, fourth;
+    TemplatePiece* next = nullptr;
+};
+
+// A function declared with template parameters (kind 26).
+class TemplateFunctionObject : public FunctionObject {
+public:
+    TemplateFunctionObject() { kind = kKindTemplateFunction; }
+    ~TemplateFunctionObject() override { clearPieces(); }
+    bool isTemplate() const override { return true; }
+
+    // Appends a piece in constant time.
+    TemplatePiece& appendPiece();
+    // Frees every linked piece and clears the own piece.
+    void clearPieces();
+    size_t pieceCount() const { return pieceCount_; }
+
+    // Value lists saved around nested lookups while instances are made.
+    std::vector<IRValueList> savedLists;
+    TemplatePiece ownPiece;
+
+private:
+    TemplatePiece* firstPiece_ = nullptr;
+    TemplatePiece** lastLink_ = &firstPiece_;
+    size_t pieceCount_ = 0;
+};
 
 }  // namespace model

@@ -85,6 +85,9 @@ public:
     virtual const qestl::qestringA& getName() const { return name; }
     virtual qestl::qestringA displayName() const;
     virtual bool isDerivedFrom(const IRObject*) const { return false; }
+    // Adds the intrinsic functions a member name stands for on this object
+    // to the context's candidates; true when it added any.
+    virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
     // Whether this class encloses the other (classes answer).
     virtual bool encloses(const IRObject*) const { return false; }
     void checkUse(ModelContext* context, const NodeHandle& node);
@@ -156,6 +159,9 @@ public:
     // The signature hash with seed 0, computed once.
     uint32_t cachedHash();
     uint64_t serial() const { return serial_; }
+    // The unnamed variable typed by this class that stands for `this`,
+    // made on first use.
+    qestl::SmartPtr getThisObject();
 
     uint32_t builtinClassId = 0;
     uint64_t memberLink = 0;

@@ -64,6 +64,9 @@ public:
     virtual Operand relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) = 0;
 
     virtual bool sharedModule() const = 0;
+
+    // The array type of an element type (made once per element type).
+    virtual qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) = 0;
 };
 
 }  // namespace model

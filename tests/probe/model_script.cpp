@@ -510,6 +510,16 @@ private:
             for (const model::IRResult& near : context_.nearMisses) out += (out.empty() ? "" : " ") + nameOf(near.object);
             return out.empty() ? "done" : out;
         }
+        if (c == "intrinsic") {
+            need(4);
+            context_.candidates.clear();
+            ++context_.generation;
+            object(w[1])->bindIntrinsicMember(context_, w[2], static_cast<uint32_t>(number(w[3])));
+            std::string out;
+            for (const model::IRResult& found : context_.candidates)
+                out += (out.empty() ? "" : " ") + std::string(found.objectPtr()->linkName().c_str());
+            return out.empty() ? "done" : out;
+        }
         if (c == "pool") return hex(context_.pool.bytes());
         if (c == "types") return hex(typeStream_);
         if (containers_.count(w.size() > 1 ? w[1] : "") != 0) return containerQuery(w);

@@ -78,6 +78,13 @@ public:
         return out;
     }
     bool sharedModule() const override { return false; }
+    // Arrays are the array-type issue's; a plain kind-52 stand-in names them.
+    qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override {
+        auto* e = element.as<model::IRObject>();
+        qestl::qestringA name(e ? e->name.c_str() : "");
+        name.append("[]");
+        return model::makeObject(name.view(), model::kKindArray, element, 0);
+    }
 
     qestl::SmartPtrVector mainList, thirdList, resources;
     std::vector<std::string> resourceTexts;
