@@ -1,6 +1,8 @@
 // The root object of one compilation. Only what the compile pipeline already
 // reads is here; the scopes, code lists and tables join it with the code
-// generator.
+// generator. Members that drive the declaration pass (declareUntilStable)
+// are declared here but defined in declare/, so that codegen never links
+// against the compile library above it.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Neither the declaration pass nor the compilers exist yet: the pass accepts
 // every tree and emits nothing.
-#include "declare/semantic_pass.h"
+#include "statements/compile_unit.h"
 
 void compileUnit(CompileContext&, const _KNode<qeAbstractNode>&) {}
