@@ -27,7 +27,7 @@ bool writeEmptyRecord(qestl::qeistream& stream, uint32_t index) {
 // and their indices continue from the last one handed out.
 bool writeNodeRecord(qestl::qeistream& stream, const qeAbstractNode& node, uint32_t index, AstNodeVector& queue,
                      uint32_t& nextIndex) {
-    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t operandCount = node.operands.size();
     const uint64_t childCount = node.children.size();
     const uint64_t indexCount = operandCount + childCount + (attached ? 1 : 0);
@@ -131,7 +131,7 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
         !cursor.u32(indexCount)) {
         return false;
     }
-    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
     if (storedIndex != index || node.fileIndex >= pathCount || indexCount != expected ||
         uint64_t(indexCount) * 4 > cursor.left()) {
@@ -164,7 +164,7 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
         ReadRecord& record = records[i];
         if (!record.node) continue;
         qeAbstractNode& node = *record.node;
-        const size_t attached = (node.flags & kNodeHasAttachedNode) ? 1 : 0;
+        const size_t attached = (node.flags & NodeFlag::Annotated) ? 1 : 0;
         for (size_t position = 0; position < record.indices.size(); ++position) {
             const uint32_t j = record.indices[position];
             if (j <= i || j >= count || claimed[j]) return false;

@@ -59,6 +59,11 @@ uint32_t annotationFlags(const qeAbstractNode& list, bool withNative) {
     return flags;
 }
 
+// StatementList: StatementList? StatementBody
+// ClassMember: ClassMember? AnnotationList? AccessModifier? (MethodMember | InterfaceMember | NativeImportBlock | NativeFunctionDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration | DeclarationStatement)
+// AnnotatedInterfaceMember: AnnotatedInterfaceMember? AnnotationList? InterfaceMember
+// PackageMember: PackageMember? AnnotationList? AccessModifier? (PackageDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration)
+// TopLevelItems: TopLevelItems? AnnotationList? (DeclareDirective | MethodDefinition | UsingBlock | IncludeDirective | RequireDirective | NativeImportBlock | PackageDeclaration | DeclarationStatement | ClassDeclaration | EnumDeclaration | InterfaceDeclaration | Expression ";")
 void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     NodeRef head;
     int p = 0;
@@ -87,6 +92,7 @@ void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     }
 }
 
+// AnnotationList: AnnotationList? Annotation
 void annotationList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::AnnotationList, NodeKind::AnnotationList, 1, p);
@@ -94,6 +100,7 @@ void annotationList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// Annotation: "@" Identifier ("(" AnnotationArguments ")")?
 void annotation(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Annotation);
     setText(*n, m.text(1));
@@ -102,6 +109,7 @@ void annotation(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// AnnotationArguments: (AnnotationArguments ",")? Identifier ("=" (Identifier | Literal))?
 void annotationArguments(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::AnnotationArguments, NodeKind::List, 2, p);
@@ -111,6 +119,7 @@ void annotationArguments(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// NativeImportBlock: "import" TokenKind::String? "{" NativeFunctionList? "}" ";"
 void nativeImport(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NativeImport);
     int p;
@@ -128,6 +137,7 @@ void nativeImport(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NativeFunctionList: NativeFunctionList? NativeFunctionDeclaration?
 void nativeFunctionList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::NativeFunctionList, NodeKind::Group, 1, p);
@@ -135,6 +145,7 @@ void nativeFunctionList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// NativeFunctionDeclaration: TypeReference ("cdecl" | "stdcall" | "fastcall" | "pascal")? Identifier "(" NativeParameterList? ")" ";"
 void nativeFunction(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NativeFunction);
     m.push(*n, 0);
@@ -152,6 +163,7 @@ void nativeFunction(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NativeParameterList: (NativeParameterList ",")? (Identifier (TokenKind::Multiplicative | "&")? Identifier? | "...")
 void nativeParameterList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::NativeParameterList, NodeKind::List, 2, p);
@@ -169,6 +181,7 @@ void nativeParameterList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// UsingItem: UsingItem? DottedName ";"
 void usingItem(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef items = growingList(m, RuleId::UsingItem, NodeKind::Using, 1, p);
@@ -176,6 +189,7 @@ void usingItem(const RuleMatch& m, NodeRef& result) {
     result = std::move(items);
 }
 
+// DottedName: DottedName "." Identifier | Identifier
 void dottedName(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::StringLiteral);
     if (m.is(0, RuleId::DottedName)) {
@@ -187,6 +201,7 @@ void dottedName(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// StringList: (StringList ",")? TokenKind::String
 void stringList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::StringList, NodeKind::ArrayInitializer, 2, p);

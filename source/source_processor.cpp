@@ -7,6 +7,7 @@
 #include "source/rule_dispatch.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
+#include "syntax/rule_ids.h"
 #include "syntax/rules.h"
 #include "syntax/syntax_hint.h"
 
@@ -15,7 +16,9 @@ namespace {
 const Grammar* gGrammar = nullptr;
 
 constexpr uint32_t kErrorFlags = 0x10010;
-constexpr uint32_t kFirstRuleBit = 95;
+// A record holds a rule when any bit from the first rule id up is set (bits
+// past the last id are never set).
+constexpr uint32_t kFirstRuleBit = RuleId::First;
 constexpr uint32_t kLastRuleBit = 255;
 
 bool holdsAnyRule(const TokenRecord* record) {
@@ -46,8 +49,9 @@ qestl::qestringA qeSourceProcessor::currentPath() const {
 
 void logSourceError(const qestl::qestringA& path, uint32_t line, uint32_t column, const char* message) {
     qestl::qestringA text(path);
-    text.appendFormat("(行:%d, 字:%d) [Error]错误:\n\n%s", static_cast<int>(line + 1), static_cast<int>(column + 1),
-                      message != nullptr ? message : kGeneralSyntaxError);
+    appendErrorPosition(text, line, column);
+    text.append("\n\n");
+    text.append(message != nullptr ? message : diag::SyntaxError.text);
     logcat(kErrorFlags, "%s\n", text.c_str());
 }
 
@@ -69,9 +73,9 @@ _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>*
     return out;
 }
 
-void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, "语法错误 不可识别的字符:%s"); }
+void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 
-void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, "语法错误 语法栈溢出:%s"); }
+void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, diag::LookaheadOverflow.text); }
 
 bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) {
     // At the end of the text the kind is that of the last token dropped, yet
@@ -137,7 +141,7 @@ void qeSourceProcessor::onParseFailed(SourceInput*) {
         reportError(endText, furthest->endLine, furthest->endColumn);
         logged = true;
     }
-    if (!logged) reportError("语法不正确:找不到预期的符号或者表达式.", furthest->endLine, furthest->endColumn);
+    if (!logged) reportError(diag::UnexpectedSymbol.text, furthest->endLine, furthest->endColumn);
 }
 
 const Grammar* sourceGrammar() { return gGrammar != nullptr ? gGrammar : &korvoGrammar(); }

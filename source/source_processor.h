@@ -12,6 +12,7 @@
 #include "source/node.h"
 #include "source/page_text.h"
 #include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
 
 struct CompileOptions;
 class Grammar;
@@ -36,7 +37,7 @@ const Grammar* sourceGrammar();
 
 class qeSourceProcessor final : public qeLexSyntax::OnParseListener {
 public:
-    static constexpr uint32_t kEntryRule = 215;
+    static constexpr uint32_t kEntryRule = RuleId::Entry;
 
     explicit qeSourceProcessor(uint32_t depth = 0);
     ~qeSourceProcessor();
@@ -67,7 +68,7 @@ public:
     int parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* text, size_t length,
                         _KNode<qeAbstractNode>& unit);
 
-    // Parses the files of an include (rule 184) or require (rule 183)
+    // Parses the files of an include (RuleId::IncludeDirective) or require (RuleId::RequireDirective)
     // directive whose match starts at `start`; the first unit, carrying the
     // others as children, or an empty handle.
     _KNode<qeAbstractNode> processInclude(qeLexSyntax& engine, int start, int count, bool require);
