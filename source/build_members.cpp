@@ -1,6 +1,7 @@
 // Builders of the lists that hold a program together (statement and member
 // head lists, string lists, using blocks) and of annotations and native
 // import blocks.
+#include "foundation/ascii_case.h"
 #include "foundation/text_escape.h"
 #include "source/builders.h"
 #include "syntax/scanner.h"
@@ -11,7 +12,7 @@ namespace {
 bool isName(const RuleMatch& m, int k) { return m.is(k, RuleId::Identifier) || m.is(k, TokenKind::Identifier); }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return compareIgnoreCase(a.data(), static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size())) == 0;
+    return qestl::sameIgnoringAsciiCase(a.data(), a.size(), b.data(), b.size());
 }
 
 // The flag of the calling convention a Native annotation names. The value
