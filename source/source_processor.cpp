@@ -7,7 +7,7 @@
 #include "source/rule_dispatch.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
-#include "syntax/rule_ids.h"
+#include "syntax/parse_failure.h"
 #include "syntax/rules.h"
 #include "syntax/syntax_hint.h"
 
@@ -16,17 +16,6 @@ namespace {
 const Grammar* gGrammar = nullptr;
 
 constexpr uint32_t kErrorFlags = 0x10010;
-// A record holds a rule when any bit from the first rule id up is set (bits
-// past the last id are never set).
-constexpr uint32_t kFirstRuleBit = RuleId::First;
-constexpr uint32_t kLastRuleBit = 255;
-
-bool holdsAnyRule(const TokenRecord* record) {
-    for (uint32_t bit = kFirstRuleBit; bit <= kLastRuleBit; ++bit) {
-        if (record->matches.test(bit)) return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -103,45 +92,15 @@ bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCod
     return keep;
 }
 
-TokenRecord* qeSourceProcessor::newTokenRecord() {
-    if (recordPool_.records.empty()) return new TokenRecord();
-    TokenRecord* record = recordPool_.records.back();
-    recordPool_.records.pop_back();
-    return record;
-}
+TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 
-void qeSourceProcessor::freeTokenRecord(TokenRecord* record) {
-    if (record == nullptr) return;
-    std::free(record->docComment);
-    record->docComment = nullptr;
-    *record = TokenRecord();  // releases the node; the record is as new
-    recordPool_.records.push_back(record);
-}
+void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
 void qeSourceProcessor::onParseFailed(SourceInput*) {
-    bool logged = false;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0; --i) {
-        const TokenRecord* record = parser_.slot(i);
-        if (record == nullptr || record->hint == SyntaxHint::None) continue;
-        const char* text = syntaxHintText(record->hint);
-        if (text == nullptr) continue;
-        reportError(text, record->endLine, record->endColumn);
-        logged = true;
+    for (const ParseFailureLine& failure : parseFailureLines(parser_)) {
+        const char* text = failure.hint != SyntaxHint::None ? syntaxHintText(failure.hint) : diag::UnexpectedSymbol.text;
+        reportError(text, failure.line, failure.column);
     }
-    // The furthest record some rule matched: where the parse got stuck.
-    const TokenRecord* furthest = nullptr;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0 && furthest == nullptr; --i) {
-        const TokenRecord* record = parser_.slot(i);
-        if (record != nullptr && holdsAnyRule(record)) furthest = record;
-    }
-    if (furthest == nullptr) return;
-    const int32_t endHint = parser_.endOfInputHint();
-    const char* endText = endHint != SyntaxHint::None ? syntaxHintText(endHint) : nullptr;
-    if (endText != nullptr) {
-        reportError(endText, furthest->endLine, furthest->endColumn);
-        logged = true;
-    }
-    if (!logged) reportError(diag::UnexpectedSymbol.text, furthest->endLine, furthest->endColumn);
 }
 
 const Grammar* sourceGrammar() { return gGrammar != nullptr ? gGrammar : &korvoGrammar(); }

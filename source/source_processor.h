@@ -13,6 +13,7 @@
 #include "source/page_text.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/rule_ids.h"
+#include "syntax/token_record_pool.h"
 
 struct CompileOptions;
 class Grammar;
@@ -108,16 +109,7 @@ private:
     qeLexSyntax parser_;
     // Freed token records, handed out again before any new one is made: the
     // engine makes and frees one per token and per reduction.
-    struct RecordPool {
-        std::vector<TokenRecord*> records;
-        RecordPool() = default;
-        RecordPool(const RecordPool&) = delete;
-        RecordPool& operator=(const RecordPool&) = delete;
-        ~RecordPool() {
-            for (TokenRecord* record : records) delete record;
-        }
-    };
-    RecordPool recordPool_;
+    TokenRecordPool recordPool_;
     uint32_t fileIndex_ = 0;
     uint32_t depth_ = 0;
     SourceProject* project_ = nullptr;
