@@ -1,14 +1,15 @@
 // The root object of one compilation. Only what the compile pipeline already
 // reads is here; the scopes, code lists and tables join it with the code
-// generator. Members that drive the declaration pass (declareUntilStable)
-// are declared here but defined in declare/, so that codegen never links
-// against the compile library above it.
+// generator.
 #pragma once
 
 #include <cstdint>
 
 #include "foundation/qestring.h"
+#include "source/node.h"
 #include "source/source_project.h"
+
+class IRObject;
 
 class CompileContext {
 public:
@@ -27,6 +28,13 @@ public:
     // The error stop after the semantic pass: the message goes to the
     // captured-diagnostics buffer when there is one, else to the log.
     void reportCompileStopped();
+
+    // Runs the declaration pass over `body` (the members of `scope`, or the
+    // whole tree for no scope) until a cycle declares nothing new, then
+    // reports the deferred errors left. Defined in declare/: codegen never
+    // calls up into the compile library.
+    void declareUntilStable(IRObject* scope, const _KNode<qeAbstractNode>& body,
+                            const _KNode<qeAbstractNode>& declaration);
 
     SourceProject project;
     uint32_t errorCount = 0;
