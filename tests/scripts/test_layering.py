@@ -9,6 +9,7 @@ import argparse
 import os
 import re
 import sys
+import tempfile
 
 FLOORS = [
     ["platform"],
@@ -78,11 +79,29 @@ def check_tree(root):
     return faults
 
 
+def self_check():
+    """The check itself must see an upward include, and allow the exception."""
+    with tempfile.TemporaryDirectory(prefix="korvo-layering-") as root:
+        for relative, text in (("syntax/bad.cpp", '#include "source/node.h"\n'),
+                               ("source/fine.cpp", '#include "driver/compile_options.h"\n#include "syntax/a.h"\n'),
+                               ("tests/foundation/bad_test.cpp", '  #  include "image/static_library.h"\n')):
+            os.makedirs(os.path.join(root, os.path.dirname(relative)), exist_ok=True)
+            with open(os.path.join(root, relative), "w", encoding="utf-8") as f:
+                f.write(text)
+        faults = check_tree(root)
+    expected = ["syntax/bad.cpp:1: includes source/node.h from a lower folder",
+                "tests/foundation/bad_test.cpp:1: includes image/static_library.h from a lower folder"]
+    if sorted(faults) != expected:
+        print("layering check is broken: found", faults)
+        sys.exit(1)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", help="unused; every script test takes it")
     parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
     args = parser.parse_args()
+    self_check()
     faults = check_tree(args.root)
     for fault in faults:
         print(fault)
