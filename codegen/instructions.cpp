@@ -1,5 +1,6 @@
 #include "codegen/instructions.h"
 
+#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
@@ -128,9 +129,8 @@ bool resolveOperand(Operand& operand, ModelContext& context, uint64_t, bool keep
                 // linked; the others still go through it, with a warning.
                 target = static_cast<IRObject*>(record);
                 if (record->opcode != kOpClassRecord) {
-                    qestl::qestringA text("不支持链接此对象:");
-                    text.append(target->linkName());
-                    context.reportWarning(289, text.view(), target->declarationNode);
+                    const qestl::qestringA text = qestl::qestringA::format(diag::UnsupportedLink.text, target->linkName().c_str());
+                    context.reportWarning(diag::UnsupportedLink.warningNumber, text.view(), target->declarationNode);
                 }
                 const Operand nameOperand = context.stringResource(target->linkName().view());
                 operand = context.relocationReference(target->linkName().view(), nameOperand, target->cachedHash());

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cinttypes>
 
+#include "foundation/diagnostics.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
@@ -20,15 +21,15 @@ std::string_view nameOf(const IRObject& object) { return object.name.view(); }
 
 const char* memberErrorText(int64_t code) {
     switch (code) {
-    case kErrNoOverload: return "方法无法重载,相同的方法已经存在";
-    case kErrStaticOverride: return "不能重写静态方法";
-    case kErrNoBasePrototype: return "找不到要重写的方法,基类不存在此方法原型";
-    case kErrSameParameters: return "方法重载要求至少有一个参数的类型不相同";
-    case kErrFinalOverride: return "无法对声明为final的方法重写";
-    case kErrReturnTypeOnly: return "方法与重写/重载的原型仅有返回值不同";
-    case kErrPrivateOverride: return "无法对声明为 private 的方法重写";
-    case kErrBaseNotNil: return "基类型方法要求 NotNilptr.";
-    case kErrThrowsOnly: return "方法与重载的原型仅有异常列表不同";
+    case kErrNoOverload: return diag::MethodNoOverload.text;
+    case kErrStaticOverride: return diag::StaticOverride.text;
+    case kErrNoBasePrototype: return diag::NoBasePrototype.text;
+    case kErrSameParameters: return diag::SameParameters.text;
+    case kErrFinalOverride: return diag::FinalOverride.text;
+    case kErrReturnTypeOnly: return diag::ReturnTypeOnly.text;
+    case kErrPrivateOverride: return diag::PrivateOverride.text;
+    case kErrBaseNotNil: return diag::BaseNotNilptr.text;
+    case kErrThrowsOnly: return diag::ThrowsOnly.text;
     default: return nullptr;
     }
 }
@@ -162,7 +163,8 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
                 members_[index] = methodRef;
                 if (!method->isOverride()) {
                     method->setOverride(true);
-                    context.reportWarning(323, "重写了基类型的方法, 但未使用 override 关键字.", method->declarationNode);
+                    context.reportWarning(diag::OverrideWithoutKeyword.warningNumber, diag::OverrideWithoutKeyword.text,
+                                          method->declarationNode);
                 }
                 return allocateSlot(method, index);
             }
@@ -182,7 +184,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
         const char* text = memberErrorText(code);
         context.reportError(text ? text : memberErrorText(kErrNoBasePrototype), method.declarationNode);
     } else {
-        context.reportError(method.isOverride() ? "该方法不是一个有效的类成员方法" : "相同命名的对象已存在",
+        context.reportError(method.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text,
                             method.declarationNode);
     }
     return false;

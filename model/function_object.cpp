@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
@@ -147,12 +148,12 @@ void FunctionObject::describeThrows(qestl::qestringA& text) const {
 
 void FunctionObject::warnUnusedThrows(ModelContext& context) {
     if (isOverride()) return;
-    qestl::qestringA text("\n\t异常列表中存在未使用的异常类型:\n");
+    qestl::qestringA text(diag::UnusedThrows.text);
     int number = 0;
     for (const ObjectStateMap::Entry& entry : throwsSet) {
         if (entry.value == 0) appendThrowLine(text, ++number, *asObject(entry.object));
     }
-    if (number > 0) context.reportWarning(331, text.view(), declarationNode);
+    if (number > 0) context.reportWarning(diag::UnusedThrows.warningNumber, text.view(), declarationNode);
 }
 
 uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t callerFlags, bool) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/model_context.h"
@@ -162,13 +163,13 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
     if (context != nullptr && !assigned) {
         const NodeHandle& at = node ? node : declarationNode;
         if ((flagsC & kFlagUnassigned) == 0)
-            context->reportWarning(199, "可能使用了未赋值的对象?\n", at);
+            context->reportWarning(diag::MaybeUnassigned.warningNumber, diag::MaybeUnassigned.text, at);
         else
-            context->reportError("对象未初始化.\n", at);
+            context->reportError(diag::Uninitialized.text, at);
     }
     ownerResult.checkUse(context, node);
     if (context != nullptr && (modifiers & kModMayNil))
-        context->reportWarning(318, "对象可能为 nilptr ,存在 NullPointerException 风险.", node);
+        context->reportWarning(diag::MaybeNilptr.warningNumber, diag::MaybeNilptr.text, node);
     if (IRObject* field = asObject(classField)) field->checkUse(context, node);
 }
 

@@ -67,7 +67,16 @@ public:
         probe::makeBuiltinFixture(handles_);
         context_.pool.setBase(65536);
     }
-    ~Script() { model::builtinTypes().clear(); }
+    // Tears the model down as the compiler does: detach breaks the reference
+    // cycles (a class typed by itself, owners and their members) first.
+    ~Script() {
+        for (auto& [name, table] : containers_) table->clear();
+        for (auto& [name, held] : results_) held.detach();
+        roots_.clear();
+        for (auto& [name, held] : handles_) held.as<model::cbSmartCore>()->detach();
+        for (const SmartPtr& held : context_.thirdList) held.as<model::cbSmartCore>()->detach();
+        model::builtinTypes().clear();
+    }
 
     void run(const std::string& line) {
         std::istringstream split(line);
