@@ -220,6 +220,9 @@ uint8_t typeCodeOf(const IRObject* object);
 uint8_t dataTypeOfType(IRObject* type);
 // The same for an operand: adds Method 16 and Field 17.
 void setDataTypeFromValue(Operand& operand, const IRObject* object);
+// May a value of type `from` be stored where `to` is expected? (The value's
+// type is the receiver of canAssignTo.)
+bool convertible(ModelContext* context, IRObject* from, const qestl::SmartPtr& to, bool implicit);
 // The wider of two numeric types (ties go right), at least int.
 qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right);
 

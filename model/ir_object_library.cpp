@@ -39,8 +39,7 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     out.u8(bit(flagsB, kFlagNamedConstant));
     out.u8(bit(flagsB, kFlagValueRecord));
     out.u32le(cachedHash());
-    // A template function's declaration tree belongs to the library code
-    // that owns the node stream; it is written after this part there.
+    if (kind == kKindTemplateFunction && !w.writeDeclarationTree(declarationNode)) return false;
     out.zeros(kReservedBytes);
     return true;
 }
@@ -73,6 +72,8 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     in.u8();  // value record: not stored either
     flagsB &= static_cast<uint8_t>(~(kFlagHasConstant | kFlagValueRecord));
     hashCache = in.u32le();
+    if (!in.ok()) return false;
+    if (kind == kKindTemplateFunction && !r.readDeclarationTree(declarationNode)) return false;
     in.skip(kReservedBytes);
     imported = 1;
     return in.ok();

@@ -63,6 +63,10 @@ bool IRObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& targetR
     return false;
 }
 
+bool convertible(ModelContext* context, IRObject* from, const qestl::SmartPtr& to, bool implicit) {
+    return from != nullptr && from->canAssignTo(context, to, implicit);
+}
+
 bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const qestl::SmartPtr& rightRef) {
     IRObject* right = asObject(rightRef);
     const BuiltinTypes& b = builtinTypes();
@@ -76,7 +80,7 @@ bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const
             return true;
         if (leftNumeric) return rightNumeric || (right != nullptr && right->isEnum());
         if (is(this, b.boolType)) return is(right, b.boolType);
-        return right != nullptr && right->canAssignTo(context, qestl::SmartPtr(this), true);
+        return convertible(context, right, qestl::SmartPtr(this), true);
     case 113: case 114: case 119: case 120: case 121: case 122:
         return leftNumeric && rightNumeric && !isFloating(this) && !isFloating(right);
     case 115: case 116: case 117: case 118:

@@ -8,6 +8,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
+#include "source/node.h"
 
 namespace model {
 
@@ -20,6 +21,9 @@ public:
     // The bare "nothing" reference, kept in place of a member that is not
     // written.
     virtual bool writeNothingRef() = 0;
+    // A declaration as the library's serialised syntax tree, preceded by its
+    // u32 length (the node stream belongs to the library code).
+    virtual bool writeDeclarationTree(const _KNode<qeAbstractNode>& declaration) = 0;
     void writeString(const qestl::qestringA& text) {
         out.u32le(static_cast<uint32_t>(text.length()));
         out.bytes(text.data(), text.length());
@@ -34,6 +38,8 @@ public:
     // Reads a reference (null for "nothing"); false on a damaged or short
     // record.
     virtual bool readObjectRef(qestl::SmartPtr& object) = 0;
+    // The length-prefixed declaration tree; false when damaged.
+    virtual bool readDeclarationTree(_KNode<qeAbstractNode>& declaration) = 0;
     qestl::ByteReader in;
 };
 

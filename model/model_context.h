@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"
 #include "source/node.h"
@@ -17,6 +18,7 @@ class cbircode;
 class IRResult;
 class IRObject;
 class NameStringPool;
+class Container;
 using NodeHandle = _KNode<qeAbstractNode>;
 
 class ModelContext {
@@ -42,6 +44,14 @@ public:
     virtual uint64_t lookupGeneration() const = 0;
     // The near-miss list of similar names.
     virtual void addNearMiss(const IRResult& result) = 0;
+    // Appends the candidate methods to an error text ("找不到方法." and the
+    // list), and the near-miss names when there are any.
+    virtual void describeCandidates(qestl::qestringA& text, const NodeHandle& node) = 0;
+
+    // The heaps of globals, of built-in classes and of the static members of
+    // built-in classes.
+    enum HeapId { kGlobals, kBuiltinClasses, kBuiltinStatics };
+    virtual Container& heap(HeapId which) = 0;
 
     // The name strings of the image being written.
     virtual NameStringPool& nameStringPool() = 0;

@@ -88,6 +88,7 @@ public:
         object = tag ? known : SmartPtr();
         return true;
     }
+    bool readDeclarationTree(_KNode<qeAbstractNode>&) override { return false; }
     SmartPtr known;
 };
 

@@ -43,6 +43,7 @@ class BareReader : public model::LibraryReader {
 public:
     using LibraryReader::LibraryReader;
     bool readObjectRef(qestl::SmartPtr&) override { return false; }
+    bool readDeclarationTree(_KNode<qeAbstractNode>&) override { return false; }
 };
 
 bool parseHex(const char* text, std::string& bytes) {

@@ -423,7 +423,7 @@ private:
         if (c == "assign") {
             need(4);
             if (w[3] != "implicit" && w[3] != "exact") throw Impossible();
-            return boolText(object(w[1])->canAssignTo(&context_, type(w[2]), w[3] == "implicit"));
+            return boolText(model::convertible(&context_, object(w[1]), type(w[2]), w[3] == "implicit"));
         }
         if (c == "opok") {
             need(4);
@@ -491,6 +491,11 @@ private:
             return "done";
         }
         if (c == "throws") return need(3), boolText(function(w[1]).addThrows(handle(w[2])));
+        if (c == "uses") {
+            need(3);
+            const model::ObjectStateMap::Entry* found = function(w[1]).throwsSet.find(object(w[2]));
+            return found ? std::to_string(found->value) : "none";
+        }
         if (c == "covers") return need(3), boolText(function(w[1]).coversException(object(w[2])));
         if (c == "add") return need(3), show(container(w[1]).findOrCreate(object(w[2])->name.view(), handle(w[2])));
         if (c == "method") return need(3), show(container(w[1]).addMethod(context_, object(w[2])->name.view(), handle(w[2])));

@@ -7,6 +7,7 @@
 
 #include "codegen/instructions.h"
 #include "codegen/relocation_table.h"
+#include "model/container.h"
 #include "model/ir_object.h"
 #include "model/ir_result.h"
 #include "model/name_string_pool.h"
@@ -44,6 +45,13 @@ public:
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
     model::NameStringPool& nameStringPool() override { return pool; }
+    void describeCandidates(qestl::qestringA& text, const model::NodeHandle&) override {
+        for (const model::IRResult& candidate : candidates) {
+            text.append(" ");
+            text.append(candidate.objectPtr()->linkName());
+        }
+    }
+    model::Container& heap(HeapId which) override { return heaps[which]; }
     bool isListedSlotObject(const model::IRObject*) const override { return false; }
     qestl::SmartPtr viewer() const override { return currentViewer; }
     void reportError(std::string_view text, const model::NodeHandle&) override {
@@ -91,6 +99,8 @@ public:
     codegen::RelocationTable relocations;
     model::IRValueList candidates;
     model::IRValueList nearMisses;
+    model::Container heaps[3] = {model::Container(model::kImageHeap), model::Container(model::kImageHeap),
+                                 model::Container(model::kImageHeap)};
     model::NameStringPool pool;
     uint64_t generation = 1;
     qestl::SmartPtr currentViewer;

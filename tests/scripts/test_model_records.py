@@ -3,13 +3,15 @@
 struct readers written from the record tables: the generic record (opcode,
 then per operand a word of data type and kind and a 64-bit value) and the
 image form of a container (kind, count, 32-byte heads whose name and link
-name are relative references into the name-string pool at 65536)."""
+name are relative references into the name-string pool at 65536); signature
+hashes against zlib.crc32."""
 import argparse
 import os
 import random
 import struct
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe_support import Probe  # noqa: E402
@@ -80,6 +82,21 @@ def check_container(probe, rng):
         probe.check(image[at + 52:at + 64] == bytes(12), "entry %d padding" % i)
 
 
+def check_hashes(probe, rng):
+    """Signature hashes are zlib's CRC-32 of the link name from the seed."""
+    lines, wanted = ["obj Holder 31", "name Holder pkg.Holder"], []
+    for n in range(20):
+        type_name = rng.choice(["int", "String", "Object", "-"])
+        seed = rng.randrange(1 << 32)
+        lines += ["var h%d %s Holder" % (n, type_name), "link h%d" % n, "hash h%d %x" % (n, seed)]
+        wanted.append(seed)
+    status, out = run_script(probe, lines)
+    for n, seed in enumerate(wanted):
+        link, got = out[2 * n], out[2 * n + 1]
+        want = "%08x" % zlib.crc32(link.encode(), seed)
+        probe.check(got == want, "hash of %r from %08x: %s, want %s" % (link, seed, got, want))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
@@ -87,6 +104,7 @@ def main():
     rng = random.Random(153)
     check_records(probe, rng)
     check_container(probe, rng)
+    check_hashes(probe, rng)
     probe.finish("test_model_records")
 
 
