@@ -131,26 +131,30 @@ void IRResult::mergeObjectStatesFrom(const IRResult& other) {
     for (const ObjectStateMap::Entry& entry : other.states) mergeObjectState(entry.object, entry.value);
 }
 
-void IRResult::applyObjectStates() {
-    if (statesApplied) return;
-    for (ObjectStateMap::Entry& entry : states) {
-        IRObject* held = asObject(entry.object);
-        const uint64_t previous = held->modifiers & kStateMask;
-        held->modifiers = (held->modifiers & ~kStateMask) | (static_cast<uint32_t>(entry.value) & kStateMask);
-        entry.value = previous;
-    }
-    statesApplied = 1;
-}
+namespace {
 
-void IRResult::restoreObjectStates() {
-    if (!statesApplied) return;
-    statesApplied = 0;
+// Swaps each entry's bits with its object's current value-state bits.
+void swapStates(ObjectStateMap& states) {
     for (ObjectStateMap::Entry& entry : states) {
         IRObject* held = asObject(entry.object);
         const uint64_t current = held->modifiers & kStateMask;
         held->modifiers = (held->modifiers & ~kStateMask) | (static_cast<uint32_t>(entry.value) & kStateMask);
         entry.value = current;
     }
+}
+
+}  // namespace
+
+void IRResult::applyObjectStates() {
+    if (statesApplied) return;
+    swapStates(states);
+    statesApplied = 1;
+}
+
+void IRResult::restoreObjectStates() {
+    if (!statesApplied) return;
+    swapStates(states);
+    statesApplied = 0;
 }
 
 void IRResult::complementObjectStates() {
