@@ -166,7 +166,7 @@ uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base,
         t = asObject(held);
     }
     uint8_t flags = callerFlags;
-    if (t == nullptr || t->id() != 0) flags |= 1;
+    if (t == nullptr || t->id() != 0 || (t->flagsB & kFlagByBuiltinId)) flags |= 1;
     if (isConst()) flags |= 2;
     if (isStatic()) flags |= 4;
     if (isNotNilptr()) flags |= 8;

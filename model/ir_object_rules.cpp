@@ -111,6 +111,7 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
             constant.value = converted;
         };
         const bool floating = fromFloat || fromDouble;
+        const bool integral = value.kind >= kImmByte && value.kind <= kImmLong;
         // Conversions of an out-of-range value saturate instead of invoking
         // undefined behaviour; in range they truncate as a cast does.
         const double clamped = std::isnan(real) ? 0 : std::fmax(-9.2233720368547758e18, std::fmin(real, 9.2233720368547748e18));
@@ -125,11 +126,11 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
             integer(kImmShort, static_cast<int16_t>(static_cast<uint16_t>(truncated)));
         } else if (floating && is(t, b.longType)) {
             integer(kImmLong, truncated);
-        } else if (is(t, b.doubleType) && !fromDouble) {
+        } else if (is(t, b.doubleType) && (fromFloat || integral)) {
             const double d = fromFloat ? real : static_cast<double>(value.value);
             constant.kind = kImmDouble;
             std::memcpy(&constant.value, &d, 8);
-        } else if (is(t, b.floatType) && !fromFloat) {
+        } else if (is(t, b.floatType) && (fromDouble || integral)) {
             const float f = fromDouble ? static_cast<float>(real) : static_cast<float>(value.value);
             uint32_t bits;
             std::memcpy(&bits, &f, 4);
