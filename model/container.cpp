@@ -63,6 +63,13 @@ uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member)
 }
 
 Operand Container::allocateSlot(IRObject* member, uint64_t value) {
+    Operand slot = slotFor(member, value);
+    // The member keeps where it lives.
+    if (member != nullptr) member->storage = slot;
+    return slot;
+}
+
+Operand Container::slotFor(IRObject* member, uint64_t value) {
     const bool slotKind = kind_ == kStackFrame || kind_ == kClosure || kind_ == kAnonymousProperties ||
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
     if (slotKind && (member == nullptr || !member->isConstructor())) {

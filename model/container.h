@@ -118,6 +118,7 @@ private:
     };
     using NameIndex = std::map<std::string, std::vector<uint32_t>, ByLengthThenBytes>;
 
+    Operand slotFor(IRObject* member, uint64_t value);
     void enter(std::string_view name, uint32_t index);
     uint32_t append(std::string_view name, const qestl::SmartPtr& member);
     uint64_t entrySize(const IRObject& member) const;

@@ -524,6 +524,29 @@ private:
             for (const model::IRResult& near : context_.nearMisses) out += (out.empty() ? "" : " ") + nameOf(near.object);
             return out.empty() ? "done" : out;
         }
+        if (c == "visible" || c == "byname") {
+            // A new lookup: visible C VIEWER|- NAME LEVEL [MODE], byname C NAME LEVEL
+            need(c == "visible" ? 5 : 4);
+            context_.candidates.clear();
+            context_.nearMisses.clear();
+            ++context_.generation;
+            bool found;
+            if (c == "visible") {
+                IRObject* viewer = w[2] == "-" ? nullptr : object(w[2]);
+                const auto mode = w.size() > 5 ? static_cast<uint32_t>(number(w[5])) : 0u;
+                found = container(w[1]).lookupVisible(context_, viewer, w[3], static_cast<uint32_t>(number(w[4])), mode);
+                if (w.size() > 6) found = container(w[6]).lookupVisible(context_, viewer, w[3], static_cast<uint32_t>(number(w[4])), mode);
+            } else {
+                found = container(w[1]).collectByName(context_, w[2], static_cast<uint32_t>(number(w[3])));
+            }
+            std::string out = boolText(found);
+            for (const model::IRResult& candidate : context_.candidates) {
+                out += " " + nameOf(candidate.object) + "=" + show(candidate.operand);
+                for (const SmartPtr& pending : candidate.pending) out += "+#" + std::to_string(pending.as<model::cbircode>()->opcode);
+            }
+            for (const model::IRResult& near : context_.nearMisses) out += " ~" + nameOf(near.object);
+            return out;
+        }
         if (c == "intrinsic") {
             need(4);
             context_.candidates.clear();
