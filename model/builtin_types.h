@@ -9,9 +9,11 @@ namespace model {
 class IRObject;
 
 struct BuiltinTypes {
+    // "*" is the root object class, known in source as Object.
     qestl::SmartPtr voidType, boolType, nilType, byteType, charType, shortType, intType, longType, floatType,
         doubleType, stringType, anyType, objectPtr, objectRef, classType, arrayType, pointerType, variadic,
-        threadType, methodType, fieldType, exceptionType;
+        threadType, methodType, fieldType, exceptionType, indexOutOfBoundsException, nullPointerException,
+        illegalArgumentException, arrayStoreException;
     // The constant `nilptr`, never recorded in value states.
     qestl::SmartPtr nilConstant;
 
