@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,7 +29,12 @@ public:
 private:
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
-    std::unordered_map<std::string, uint64_t> offsets_;
+    // Looked up by view: finding a name allocates nothing.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    std::unordered_map<std::string, uint64_t, Hash, std::equal_to<>> offsets_;
 };
 
 }  // namespace model
