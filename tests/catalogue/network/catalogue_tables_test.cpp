@@ -197,6 +197,71 @@ TEST(CatalogueTables, EveryNameResolves) {
     }
 }
 
+// The NotNilptr marks by the classes' own rules: some mark every object
+// parameter, some none; the rest mark exactly the parameters listed here.
+TEST(CatalogueTables, NotNilptrMarksFollowEachClasssRule) {
+    const std::set<std::string> markAll{
+        "ByteArrayOutputStream", "GZipInputStream", "GZipOutputStream", "File", "ZipArchive", "ZipEntry",
+        "ZipFile", "Process", "AsyncInput", "AsyncOutput", "UnsiInput", "UnsiOutput", "StreamSocket",
+        "InetAddress", "DatagramSocket", "DatagramSocket.DatagramPacket"};
+    // Marked parameters as "method.parameter" of the classes that mark some.
+    const std::map<std::string, std::set<std::string>> markSome{
+        {"Stream", {"read.buffer", "write.buffer"}},
+        {"Library", {"loadLibrary.module"}},
+        {"Timer", {"schedule.task"}},
+        {"Math", {"parseInt.text", "parseLong.text", "parseFloat.text", "parseDouble.text"}},
+        {"Base64", {"encodeToString.data", "decodeString.text"}},
+        {"Map", {"find.key", "remove.iterator"}},
+        {"Vector", {"toArray.array", "addAll.e"}},
+    };
+    const std::set<std::string> primitive{"bool", "byte", "char", "short", "int", "long", "float", "double"};
+    for (const CatalogueClass* c : allClasses()) {
+        std::string name = qualifiedName(*c);
+        SCOPED_TRACE(name);
+        const MemberText& text = catalogueMembers(*c);
+        for (const MemberMethod& m : text.methods) {
+            for (const MemberParameter& p : text.parametersOf(m)) {
+                bool object = p.type.arrayDepth > 0 || p.type.placeholder >= 0 ||
+                              !primitive.count(std::string(p.type.name));
+                std::string where = std::string(m.name) + "." + std::string(p.name);
+                if (markAll.count(name)) {
+                    EXPECT_EQ(p.notNilptr, object) << where;
+                } else if (name == "Crypto") {
+                    EXPECT_EQ(p.notNilptr, p.type.arrayDepth > 0) << where;
+                } else if (auto some = markSome.find(name); some != markSome.end()) {
+                    EXPECT_EQ(p.notNilptr, some->second.count(where) > 0) << where;
+                } else if (name == "HttpRequest") {
+                    static const std::set<std::string> never{"alias", "path", "fieldType", "username",
+                                                             "password"};
+                    EXPECT_EQ(p.notNilptr, object && !never.count(std::string(p.name))) << where;
+                } else if (name != "String" && name != "StringBuffer" && name.rfind("Json", 0) != 0 &&
+                           name != "XmlObject" && name.rfind("Pattern", 0) != 0) {
+                    // Every other class marks none.
+                    EXPECT_FALSE(p.notNilptr) << where;
+                }
+            }
+        }
+    }
+}
+
+// "final" stands on Stream's typed methods and JsonNode.getType only, "noobj"
+// on XmlObject.value only, and nothing is abstract.
+TEST(CatalogueTables, FlagsStandWhereTheTablesPutThem) {
+    std::vector<std::string> finals, noobj;
+    for (const CatalogueClass* c : allClasses()) {
+        for (const MemberMethod& m : catalogueMembers(*c).methods) {
+            if (m.isFinal) finals.push_back(qualifiedName(*c) + "." + std::string(m.name));
+            if (m.noObjectReturn) noobj.push_back(qualifiedName(*c) + "." + std::string(m.name));
+            EXPECT_FALSE(m.isAbstract);
+        }
+    }
+    ASSERT_EQ(finals.size(), 33u);
+    EXPECT_EQ(finals[0], "JsonNode.getType");
+    EXPECT_EQ(finals[1], "Stream.writeChar");
+    EXPECT_EQ(finals[32], "Stream.readStringLE");
+    EXPECT_EQ(noobj, std::vector<std::string>{"XmlObject.value"});
+}
+
 TEST(CatalogueTables, NoRegistrationIsRefused) {
     catalogue_test::SlotModel model(allClasses());
     EXPECT_EQ(model.refused, std::vector<std::string>{});
