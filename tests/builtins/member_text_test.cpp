@@ -2,40 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "builtins/member_text_print.h"
+
 #include <array>
 #include <string>
 
 namespace {
-
-std::string show(const MemberType& t) {
-    std::string s(t.name);
-    for (int i = 0; i < t.arrayDepth; ++i) s += "[]";
-    if (t.placeholder >= 0) s += "@" + std::to_string(t.placeholder);
-    return s;
-}
-
-// One line per method, in the text's own form, so expectations read like it.
-std::string show(const MemberText& text, const MemberMethod& m) {
-    std::string s;
-    if (m.isStatic) s += "static ";
-    if (m.isFinal) s += "final ";
-    if (m.noObjectReturn) s += "noobj ";
-    if (m.isAbstract) s += "abstract ";
-    s += m.hasResult ? show(m.result) : "-";
-    s += " " + std::string(m.name) + "(";
-    const char* sep = "";
-    for (const MemberParameter& p : text.parametersOf(m)) {
-        s += sep + show(p.type) + (p.notNilptr ? "!" : "") + " " + std::string(p.name);
-        sep = ", ";
-    }
-    s += ")";
-    sep = " throws ";
-    for (std::string_view t : text.thrownOf(m)) {
-        s += sep + std::string(t);
-        sep = ", ";
-    }
-    return s;
-}
 
 TEST(MemberText, ReadsEveryFormTheTablesUse) {
     static const char kText[] =
@@ -66,8 +38,8 @@ TEST(MemberText, ReadsEveryFormTheTablesUse) {
     ASSERT_TRUE(parseMemberText(kText, kPlaceholders, text, error)) << error.message;
 
     ASSERT_EQ(text.fields.size(), 2u);
-    EXPECT_EQ(show(text.fields[0].type) + " " + std::string(text.fields[0].name), "long internalhandle");
-    EXPECT_EQ(show(text.fields[1].type), "Element[]@0");
+    EXPECT_EQ(member_text_test::typeText(text.fields[0].type) + " " + std::string(text.fields[0].name), "long internalhandle");
+    EXPECT_EQ(member_text_test::typeText(text.fields[1].type, true), "Element[]@0");
 
     ASSERT_EQ(text.constants.size(), 5u);
     EXPECT_EQ(text.constants[0].kind, ConstantKind::Int);
@@ -81,7 +53,7 @@ TEST(MemberText, ReadsEveryFormTheTablesUse) {
     EXPECT_EQ(text.constants[4].bits, 0x4005BF0A8B145769u);
 
     std::vector<std::string> methods;
-    for (const MemberMethod& m : text.methods) methods.push_back(show(text, m));
+    for (const MemberMethod& m : text.methods) methods.push_back(member_text_test::methodText(text, m, true));
     const std::vector<std::string> expected{
         "- String(byte[]! bytes, int offset)",
         "int Vector(int size)",

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "builtins/catalogue_class.h"
+#include "builtins/member_text_print.h"
 
 namespace catalogue_test {
 
@@ -19,11 +20,13 @@ inline std::string qualifiedName(const CatalogueClass& c) {
     return c.owner != nullptr ? std::string(c.owner) + "." + c.name : std::string(c.name);
 }
 
-inline std::string typeText(const MemberType& t) {
-    std::string s(t.name);
-    for (int i = 0; i < t.arrayDepth; ++i) s += "[]";
-    return s;
-}
+// One expected listing line: the class, 'I' or 'S', the slot, the line.
+struct SlotRow {
+    const char* cls;
+    char table;
+    size_t slot;
+    std::string line;
+};
 
 struct Slot {
     const CatalogueClass* owner;  // the class whose text declared the method
@@ -35,28 +38,8 @@ struct ClassSlots {
     std::vector<Slot> statics;
 };
 
-// The method as a listing shows it: "[static ][final ]<result|-> name(<type>[!] p, ...)
-// [throws A, B]".
 inline std::string describe(const CatalogueClass& c, const MemberMethod& m) {
-    const MemberText& text = catalogueMembers(c);
-    std::string s;
-    if (m.isStatic) s += "static ";
-    if (m.isFinal) s += "final ";
-    if (m.noObjectReturn) s += "noobj ";
-    s += m.hasResult ? typeText(m.result) : "-";
-    s += " " + std::string(m.name) + "(";
-    const char* sep = "";
-    for (const MemberParameter& p : text.parametersOf(m)) {
-        s += sep + typeText(p.type) + (p.notNilptr ? "! " : " ") + std::string(p.name);
-        sep = ", ";
-    }
-    s += ")";
-    sep = " throws ";
-    for (std::string_view t : text.thrownOf(m)) {
-        s += sep + std::string(t);
-        sep = ", ";
-    }
-    return s;
+    return member_text_test::methodText(catalogueMembers(c), m);
 }
 
 // Runs every class through the slot rule in registration order (String first,
@@ -65,7 +48,11 @@ inline std::string describe(const CatalogueClass& c, const MemberMethod& m) {
 // a wider thrown set) are collected in `refused`.
 class SlotModel {
 public:
-    explicit SlotModel(std::vector<const CatalogueClass*> classes) {
+    explicit SlotModel(std::initializer_list<std::span<const CatalogueClass>> lists) {
+        std::vector<const CatalogueClass*> classes;
+        for (auto list : lists) {
+            for (const CatalogueClass& c : list) classes.push_back(&c);
+        }
         std::stable_sort(classes.begin(), classes.end(),
                          [](const CatalogueClass* a, const CatalogueClass* b) { return a->row < b->row; });
         for (const CatalogueClass* c : classes) declare(*c);

@@ -8,16 +8,8 @@
 
 namespace {
 
-catalogue_test::SlotModel model() {
-    std::vector<const CatalogueClass*> classes;
-    for (auto list : {systemCatalogue(), networkCatalogue()}) {
-        for (const CatalogueClass& c : list) classes.push_back(&c);
-    }
-    return catalogue_test::SlotModel(classes);
-}
-
 TEST(NetworkCatalogue, CallsReachTheTablesSlots) {
-    catalogue_test::SlotModel m = model();
+    catalogue_test::SlotModel m({systemCatalogue(), networkCatalogue()});
     // Position in the class's own table -> slot, as calls list them.
     struct Call {
         const char* cls;
@@ -55,14 +47,8 @@ TEST(NetworkCatalogue, CallsReachTheTablesSlots) {
 }
 
 TEST(NetworkCatalogue, RowsKeepTheirSlots) {
-    catalogue_test::SlotModel m = model();
-    struct Row {
-        const char* cls;
-        char table;
-        size_t slot;
-        const char* line;
-    };
-    const Row rows[] = {
+    catalogue_test::SlotModel m({systemCatalogue(), networkCatalogue()});
+    const catalogue_test::SlotRow rows[] = {
         {"StreamSocket", 'S', 0,
          "S0 static int select(StreamSocket[]! sockets, int flags, int offset, int count, int[]! sets, int "
          "timeout) throws InterruptedException, IllegalArgumentException, IndexOutOfBoundsException "
@@ -96,7 +82,7 @@ TEST(NetworkCatalogue, RowsKeepTheirSlots) {
         {"WebSocketSession", 'I', 17,
          "I17 bool sendBinary(byte[] text, int offset, int size) desc=0x005C001000000011"},
     };
-    for (const Row& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
+    for (const catalogue_test::SlotRow& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
 }
 
 TEST(NetworkCatalogue, ConstantsAsDeclared) {

@@ -7,12 +7,6 @@
 
 namespace {
 
-catalogue_test::SlotModel model() {
-    std::vector<const CatalogueClass*> classes;
-    for (const CatalogueClass& c : systemCatalogue()) classes.push_back(&c);
-    return catalogue_test::SlotModel(classes);
-}
-
 std::string slotsOf(const catalogue_test::SlotModel& m, const char* cls) {
     std::string out;
     size_t count = 0;
@@ -24,7 +18,7 @@ std::string slotsOf(const catalogue_test::SlotModel& m, const char* cls) {
 }
 
 TEST(SystemCatalogue, PositionsMapToTheSlotTables) {
-    catalogue_test::SlotModel m = model();
+    catalogue_test::SlotModel m({systemCatalogue()});
     EXPECT_EQ(slotsOf(m, "ByteArrayOutputStream"), "I1 I3 I4 I7 I40 I41 I42");
     EXPECT_EQ(slotsOf(m, "GZipInputStream"), "I0 I2 I3 I4 I5 I6 I7 I40 I41 I42");
     EXPECT_EQ(slotsOf(m, "GZipOutputStream"), "I1 I3 I5 I7 I40 I41 I42");
@@ -38,15 +32,9 @@ TEST(SystemCatalogue, PositionsMapToTheSlotTables) {
 }
 
 TEST(SystemCatalogue, RowsKeepTheirSlots) {
-    catalogue_test::SlotModel m = model();
+    catalogue_test::SlotModel m({systemCatalogue()});
     const char* kFour = "IOException, TimeoutException, InterruptedException, IllegalArgumentException";
-    struct Row {
-        const char* cls;
-        char table;
-        size_t slot;
-        std::string line;
-    };
-    const Row rows[] = {
+    const catalogue_test::SlotRow rows[] = {
         {"Stream", 'I', 0,
          "I0 int read(byte[]! buffer, int offset, int length) throws IOException, TimeoutException, "
          "InterruptedException, IllegalArgumentException, IndexOutOfBoundsException desc=0x0034001000000000"},
@@ -94,7 +82,7 @@ TEST(SystemCatalogue, RowsKeepTheirSlots) {
          "S0 static bool registrySignature(String algorithm, Signature cipher) desc=0x0061001A00000000"},
         {"X509Certificate", 'I', 18, "I18 bool[] getKeyUsage() desc=0x0060001000000012"},
     };
-    for (const Row& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
+    for (const catalogue_test::SlotRow& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
 }
 
 TEST(SystemCatalogue, ConstantsAndFieldsAsDeclared) {

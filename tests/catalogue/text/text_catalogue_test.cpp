@@ -7,21 +7,9 @@
 
 namespace {
 
-catalogue_test::SlotModel model() {
-    std::vector<const CatalogueClass*> classes;
-    for (const CatalogueClass& c : textCatalogue()) classes.push_back(&c);
-    return catalogue_test::SlotModel(classes);
-}
-
 TEST(TextCatalogue, RowsKeepTheirSlots) {
-    catalogue_test::SlotModel m = model();
-    struct Row {
-        const char* cls;
-        char table;
-        size_t slot;
-        const char* line;
-    };
-    const Row rows[] = {
+    catalogue_test::SlotModel m({textCatalogue()});
+    const catalogue_test::SlotRow rows[] = {
         {"String", 'I', 5, "I5 - String(byte[]! bytes, int offset, int len, String! charset) desc=0x000A001000000005"},
         {"String", 'I', 7, "I7 int length() desc=0x000A001000000007"},
         {"String", 'I', 15, "I15 String +(Object value) desc=0x000A00100000000F"},
@@ -78,7 +66,7 @@ TEST(TextCatalogue, RowsKeepTheirSlots) {
          "I16 Element [](int position) throws IllegalArgumentException, IndexOutOfBoundsException "
          "desc=0x0028001000000010"},
     };
-    for (const Row& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
+    for (const catalogue_test::SlotRow& r : rows) EXPECT_EQ(m.line(r.cls, r.table, r.slot), r.line);
 
     // The derived JSON classes start their own methods at I11.
     EXPECT_EQ(m.slotOf("JsonObject", 0), "I11");
