@@ -170,6 +170,7 @@ bool readConstant(LineReader& r, MemberText& out) {
 
 bool readField(LineReader& r, MemberText& out) {
     MemberField f{};
+    f.isFinal = r.acceptWord("final");
     if (!r.type(f.type, "the field's type")) return false;
     f.name = r.identifier();
     if (f.name.empty()) return r.fail("expected the field's name");

@@ -2,7 +2,7 @@
 // method, in declaration order, read once per process into a compact form
 // that the declaration engine walks for every compilation.
 //
-//   field <type> <name>
+//   field [final] <type> <name>
 //   const int|char|double <name> = <value>
 //   [static] [final] [noobj] [abstract] <type>|- <name>(<type>[!] <pname>, ...) [throws <Class>, ...]
 //
@@ -37,6 +37,7 @@ struct MemberType {
 struct MemberField {
     MemberType type;
     std::string_view name;
+    bool isFinal = false;  // read-only (Thread.id)
 };
 
 enum class ConstantKind : uint8_t { Int, Char, Double };

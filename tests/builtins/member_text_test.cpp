@@ -13,7 +13,7 @@ TEST(MemberText, ReadsEveryFormTheTablesUse) {
     static const char kText[] =
         "\n"
         "field long internalhandle\n"
-        "field Element[] items\n"
+        "field final Element[] items\n"
         "const int SeekEnd = 2\n"
         "const int DISABLE_NAMELIST = -1\n"
         "const int ALL_BITS = 0xFFFFFFFF\n"
@@ -39,6 +39,8 @@ TEST(MemberText, ReadsEveryFormTheTablesUse) {
 
     ASSERT_EQ(text.fields.size(), 2u);
     EXPECT_EQ(member_text_test::typeText(text.fields[0].type) + " " + std::string(text.fields[0].name), "long internalhandle");
+    EXPECT_FALSE(text.fields[0].isFinal);
+    EXPECT_TRUE(text.fields[1].isFinal);
     EXPECT_EQ(member_text_test::typeText(text.fields[1].type, true), "Element[]@0");
 
     ASSERT_EQ(text.constants.size(), 5u);

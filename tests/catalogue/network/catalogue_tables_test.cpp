@@ -244,11 +244,12 @@ TEST(CatalogueTables, NotNilptrMarksFollowEachClasssRule) {
     }
 }
 
-// "final" stands on Stream's typed methods and JsonNode.getType only, "noobj"
-// on XmlObject.value only, and nothing is abstract.
+// "final" stands on Stream's typed methods and JsonNode.getType only (no
+// field is read-only), "noobj" on XmlObject.value only, nothing is abstract.
 TEST(CatalogueTables, FlagsStandWhereTheTablesPutThem) {
     std::vector<std::string> finals, noobj;
     for (const CatalogueClass* c : allClasses()) {
+        for (const MemberField& f : catalogueMembers(*c).fields) EXPECT_FALSE(f.isFinal);
         for (const MemberMethod& m : catalogueMembers(*c).methods) {
             if (m.isFinal) finals.push_back(qualifiedName(*c) + "." + std::string(m.name));
             if (m.noObjectReturn) noobj.push_back(qualifiedName(*c) + "." + std::string(m.name));
