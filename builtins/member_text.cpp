@@ -249,7 +249,9 @@ bool parseMemberText(std::string_view text, std::span<const std::string_view> pl
         std::string_view line = text.substr(0, eol);
         text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
+            line.remove_suffix(1);
+        }
 
         LineReader r(line, placeholders);
         if (r.atEnd()) continue;

@@ -14,7 +14,7 @@ TEST(MemberText, ReadsEveryFormTheTablesUse) {
         "\n"
         "field long internalhandle\n"
         "field final Element[] items\n"
-        "const int SeekEnd = 2\n"
+        "const int SeekEnd = 2 \t\n"
         "const int DISABLE_NAMELIST = -1\n"
         "const int ALL_BITS = 0xFFFFFFFF\n"
         "const char SLASH = 92\n"
