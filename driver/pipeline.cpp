@@ -38,6 +38,7 @@ bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOp
 
 int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     CompileContext context;
+    context.setOptions(&options);
     qestl::globalNodePool();
     registerBuiltinClasses(context);
     qeSourceProcessor processor;
@@ -50,7 +51,7 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     // A first source that could not be read leaves no tree to check.
     if (context.project.root) compileUnit(context, context.project.root);
 
-    if (!parsed || !librariesLoaded || context.errorCount != 0 || context.semanticErrorCount != 0) {
+    if (!parsed || !librariesLoaded || context.hasErrors() || context.savedErrors != 0) {
         context.reportCompileStopped();
         return 0;
     }

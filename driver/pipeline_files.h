@@ -6,6 +6,7 @@
 
 #include "driver/compile_options.h"
 #include "foundation/qestring.h"
+#include "foundation/side_file.h"
 #include "foundation/stream.h"
 #include "foundation/vector.h"
 
@@ -14,8 +15,6 @@
 bool readVersionFile(CompileOptions& options);
 bool readExportDefinitionFile(CompileOptions& options);
 
-// Reads a whole file into `bytes`; false when it cannot be opened or read.
-bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);
 
 // Writes the bytes as the whole new content of `path`, or leaves the path as
 // it was: the bytes go to a temporary file beside it, every write is checked,

@@ -87,6 +87,9 @@ public:
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, std::string_view name);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
+    // Takes the names entered after the first `mark` out of the name index,
+    // last member first; the members and their slots stay.
+    void forgetNamesAfter(size_t mark);
 
     // The image form.
     uint64_t encodedSize() const;

@@ -1,0 +1,83 @@
+#include "codegen/compile_utilities.h"
+
+#include "codegen/compile_context.h"
+#include "model/builtin_types.h"
+
+using model::NodeHandle;
+
+NodeHandle operandOf(const NodeHandle& node, size_t i) {
+    if (!node || i >= node->operands.size()) return NodeHandle();
+    return node->operands[i];
+}
+
+size_t catchClauseCount(const NodeHandle& node) {
+    const NodeHandle clauses = operandOf(node, 1);
+    return clauses ? clauses->operands.size() : 0;
+}
+
+NodeHandle templateParameterNode(const NodeHandle& node, size_t i) {
+    if (!node || node->kind != NodeKind::TemplateClass) return NodeHandle();
+    return operandOf(operandOf(node, 0), i);
+}
+
+size_t templateParameterNodeCount(const NodeHandle& node) {
+    if (!node || node->kind != NodeKind::TemplateClass) return 0;
+    const NodeHandle parameters = operandOf(node, 0);
+    return parameters ? parameters->operands.size() : 0;
+}
+
+bool isIntegralType(const model::IRObject* type) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    for (const qestl::SmartPtr* t : {&b.byteType, &b.charType, &b.shortType, &b.intType, &b.longType})
+        if (model::isBuiltin(type, *t)) return true;
+    return false;
+}
+
+model::Operand labelOperandAt(const SwitchCaseRecord& record, const CodeList& list) {
+    model::Operand out;
+    if (record.index < list.size()) {
+        out.setObjectRef(list[record.index], 0);
+    } else if (record.index == list.size() && !list.empty()) {
+        const qestl::SmartPtr& last = list.back();
+        out.setObjectRef(last, static_cast<int64_t>(last.as<model::cbircode>()->encodedSize()));
+    }
+    return out;
+}
+
+void ScopeGuard::release() {
+    if (context_ == nullptr) return;
+    context_->popObjectScope();
+    context_ = nullptr;
+}
+
+void ScopeModeGuard::restore() {
+    if (context_ == nullptr) return;
+    if (ScopeRecord* record = context_->scopes.innermost(); record != nullptr && !record->savedModes.empty()) {
+        record->mode = record->savedModes.back();
+        record->savedModes.pop_back();
+    }
+    context_ = nullptr;
+}
+
+void pushFlowNode(CompileContext& context, uint32_t kind, uint32_t mask, const model::IRResult* value) {
+    FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr) return;
+    state->currentFlow = &state->currentFlow->addChild(kind, value, mask);
+}
+
+void popFlowNode(CompileContext& context) {
+    FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr || state->currentFlow->parent == nullptr) return;
+    model::FlowNode* node = state->currentFlow;
+    // A sequence is folded through its parent; other nodes settle their own
+    // exits from their children first.
+    if (node->kind != model::FlowNode::kSequence) node->foldedExitBits = node->foldExitBits(false);
+    state->currentFlow = node->parent;
+    state->currentFlow->foldedExitBits = state->currentFlow->foldExitBits(false);
+}
+
+bool currentFlowExits(const CompileContext& context) {
+    const FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr) return false;
+    return (state->currentFlow->foldedExitBits & (model::FlowNode::kExitReturns | model::FlowNode::kExitTerminates)) != 0;
+}

@@ -1,0 +1,92 @@
+// Small operations the statement, declaration and expression compilers
+// share: views of syntax nodes, guards that undo changes to the context,
+// the flow-tree cursor and the utilities of the switch compiler.
+#pragma once
+
+#include <cstdint>
+#include <set>
+
+#include "codegen/jump_scope.h"
+#include "foundation/text_number.h"
+#include "model/ir_object.h"
+
+class CompileContext;
+
+// "Operand i" of a node is its operand i; an absent part is an empty handle.
+model::NodeHandle operandOf(const model::NodeHandle& node, size_t i);
+inline model::NodeHandle tryBodyNode(const model::NodeHandle& node) { return operandOf(node, 0); }
+inline model::NodeHandle catchClauseNode(const model::NodeHandle& node, size_t i) {
+    return operandOf(operandOf(node, 1), i);
+}
+size_t catchClauseCount(const model::NodeHandle& node);
+inline model::NodeHandle finallyNode(const model::NodeHandle& node) { return operandOf(node, 2); }
+// Operand i of operand 2 of a function or native declaration.
+inline model::NodeHandle parameterNodeAt(const model::NodeHandle& node, size_t i) {
+    return operandOf(operandOf(node, 2), i);
+}
+// Operand i of operand 0 of a template class; empty for any other node.
+model::NodeHandle templateParameterNode(const model::NodeHandle& node, size_t i);
+size_t templateParameterNodeCount(const model::NodeHandle& node);
+inline bool isConstNode(const model::NodeHandle& node) { return node && (node->flags & NodeFlag::Const) != 0; }
+
+// byte, char, short, int or long.
+bool isIntegralType(const model::IRObject* type);
+
+// [begin, end) is a number: hexadecimal digits after an optional "0x" (hex),
+// else digits and "." after an optional sign or "0x", a final "h" allowed.
+inline bool isNumberText(const char* begin, const char* end, bool hex) { return qestl::isNumberSpan(begin, end, hex); }
+
+// The case values of one switch statement.
+class CaseValueSet {
+public:
+    bool contains(int64_t value) const { return values_.count(value) != 0; }
+    // False when the value was there already.
+    bool insert(int64_t value) { return values_.insert(value).second; }
+
+private:
+    std::set<int64_t> values_;
+};
+
+// One case of a switch statement.
+struct SwitchCaseRecord {
+    model::NodeHandle value;
+    model::NodeHandle body;
+    model::Operand label;
+    uint64_t index = 0;
+    uint8_t flags[9] = {};
+};
+
+// A reference to instruction `index` of the list; past the last one for an
+// index equal to the count; empty beyond.
+model::Operand labelOperandAt(const SwitchCaseRecord& record, const CodeList& list);
+
+// Pops the innermost object scope when released.
+class ScopeGuard {
+public:
+    explicit ScopeGuard(CompileContext& context) : context_(&context) {}
+    ScopeGuard(const ScopeGuard&) = delete;
+    ScopeGuard& operator=(const ScopeGuard&) = delete;
+    ~ScopeGuard() { release(); }
+    void release();
+
+private:
+    CompileContext* context_;
+};
+
+// Restores the innermost scope's lookup mode pushed by pushScopeMode.
+class ScopeModeGuard {
+public:
+    explicit ScopeModeGuard(CompileContext& context) : context_(&context) {}
+    ScopeModeGuard(const ScopeModeGuard&) = delete;
+    ScopeModeGuard& operator=(const ScopeModeGuard&) = delete;
+    ~ScopeModeGuard() { restore(); }
+    void restore();
+
+private:
+    CompileContext* context_;
+};
+
+// The flow tree of the function being compiled.
+void pushFlowNode(CompileContext& context, uint32_t kind, uint32_t mask, const model::IRResult* value);
+void popFlowNode(CompileContext& context);
+bool currentFlowExits(const CompileContext& context);

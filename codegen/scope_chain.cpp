@@ -1,0 +1,102 @@
+#include "codegen/scope_chain.h"
+
+#include "codegen/compile_context.h"
+
+using model::Container;
+using model::IRObject;
+using model::Operand;
+using qestl::SmartPtr;
+
+ScopeChain::ScopeChain()
+    : module(std::make_unique<Container>(model::kImageHeap)),
+      heaps{std::make_unique<Container>(model::kImageHeap), std::make_unique<Container>(model::kImageHeap),
+            std::make_unique<Container>(model::kImageHeap)},
+      frame(std::make_unique<Container>(model::kStackFrame)) {}
+
+ScopeChain::~ScopeChain() { clear(); }
+
+void ScopeChain::clear() {
+    head.reset();
+    records.clear();
+    frames.clear();
+    module->clear();
+    for (auto& heap : heaps) heap->clear();
+    frame->clear();
+    frame->owner.reset();
+    staticObjects = nullptr;
+}
+
+void ScopeChain::pushObjectScope(const SmartPtr& object) {
+    IRObject* o = model::asObject(object);
+    ScopeRecord record;
+    record.object = object;
+    record.mode = o != nullptr && o->kind == model::kKindClass ? ScopeRecord::kClassScope : ScopeRecord::kObjectScope;
+    records.push_back(std::move(record));
+}
+
+void ScopeChain::popObjectScope() {
+    if (!records.empty()) records.pop_back();
+}
+
+void ScopeChain::pushFrame(const SmartPtr& owner) {
+    frames.push_back(std::move(frame));
+    frame = std::make_unique<Container>(model::kStackFrame);
+    frame->owner = owner;
+}
+
+void ScopeChain::popFrame() {
+    if (frames.empty()) return;
+    frame->clear();
+    frame = std::move(frames.back());
+    frames.pop_back();
+}
+
+bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
+    IRObject* viewer = model::asObject(context.viewer());
+    if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name)
+        context.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
+    frame->lookupVisible(context, viewer, name, 0, 0);
+    if (ScopeRecord* record = innermost()) {
+        IRObject* object = model::asObject(record->object);
+        if (object != nullptr) {
+            if (record->mode == ScopeRecord::kObjectScope && name == "this") {
+                SmartPtr self = object->getThisObject();
+                context.addResult(model::IRResult(self, model::asObject(self)->makeObjectOperand()));
+            }
+            object->bindIntrinsicMember(context, name, record->mode);
+        }
+    }
+    module->lookupVisible(context, viewer, name, 0, 0);
+    for (auto& heap : heaps) heap->lookupVisible(context, viewer, name, 0, 0);
+    return context.candidateCount() != 0;
+}
+
+Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {
+    switch (declarationMode) {
+    case kDeclareMember:
+        // Class members go into the member containers of the class object.
+        return Operand();
+    case kDeclareLocal:
+    case kDeclareLocalOnce:
+        if (!isStatic) return frame->findOrCreate(name, object);
+        if (staticObjects != nullptr) staticObjects->pushBack(object);
+        return heaps[0]->findOrCreate(name, object);
+    default:
+        return heaps[0]->findOrCreate(name, object);
+    }
+}
+
+Operand ScopeChain::declareMethod(const SmartPtr& method, bool forced) {
+    IRObject* m = model::asObject(method);
+    const std::string_view name = m->name.view();
+    if (forced || declarationMode == kDeclareGlobal) return heaps[0]->findOrAdd(name, method);
+    switch (declarationMode) {
+    case kDeclareLocal:
+    case kDeclareLocalOnce:
+        return Operand();
+    case kDeclareMember:
+        return Operand();
+    default:
+        return heaps[0]->findOrAdd(name, method);
+    }
+}
