@@ -1,0 +1,282 @@
+// The compile context's mechanics that no probe command reaches: binding,
+// jump scopes, code-list guards, local names, version numbers, case labels,
+// name steps and translation tables.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
+#include "codegen/instructions.h"
+#include "codegen/resource_table.h"
+#include "foundation/json.h"
+#include "model/opcodes.h"
+
+namespace {
+
+using model::Operand;
+using qestl::SmartPtr;
+
+SmartPtr jumpTo(Operand& label) {
+    Operand pending(0, model::kPendingLabel, 0);
+    pending.link = &label;
+    return codegen::makeInstructionWithOperand(model::kOpJmp, pending);
+}
+
+TEST(CodeLists, BindingResolvesOnlyLabelsWithADestination) {
+    CompileContext context;
+    Operand bound, unbound;
+    context.emit(jumpTo(bound), model::NodeHandle());
+    context.emit(jumpTo(unbound), model::NodeHandle());
+    SmartPtr end = context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+    bound.target = end;
+    bound.displacement = 4;
+    context.bindLabels(0, 3);
+    const auto* first = context.codeAt(0).as<model::cbircode>();
+    EXPECT_EQ(first->operands[0].kind, model::kObjectReference);
+    EXPECT_EQ(first->operands[0].target, end);
+    EXPECT_EQ(first->operands[0].displacement, 4);
+    EXPECT_EQ(first->operands[0].link, nullptr);
+    EXPECT_EQ(context.codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
+    EXPECT_FALSE(context.codeAt(3));
+    // A range that is empty or reversed binds nothing.
+    context.bindLabels(2, 1);
+    EXPECT_EQ(context.codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
+}
+
+TEST(CodeLists, BindingAfterAnErrorDiscardsTheCurrentList) {
+    CompileContext context;
+    Operand label;
+    context.emit(jumpTo(label), model::NodeHandle());
+    context.reportError("failed", model::NodeHandle());
+    ASSERT_EQ(context.errors, 1u);
+    context.bindLabels(0, 1);
+    EXPECT_TRUE(context.currentList().empty());
+    EXPECT_FALSE(context.lastInstruction());
+}
+
+TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
+    CompileContext context;
+    DiagnosticCapture capture;
+    capture.begin(context);
+    context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+    context.reportError("tried", model::NodeHandle());
+    EXPECT_TRUE(context.hasErrors());
+    EXPECT_EQ(context.errors, 0u);
+    context.bindLabels(0, 1);
+    EXPECT_EQ(context.currentList().size(), 1u);
+    capture.close(context);
+    EXPECT_EQ(context.activeCapture, nullptr);
+    EXPECT_FALSE(context.hasErrors());
+}
+
+TEST(CodeLists, EmitCopiesTheTemplateAndEmitCopyOfKeepsIt) {
+    CompileContext context;
+    SmartPtr templ = codegen::makeInstruction(model::kOpExit, 0);
+    SmartPtr copy = context.emitCopyOf(*templ.as<model::cbircode>(), model::NodeHandle());
+    EXPECT_FALSE(copy == templ);
+    EXPECT_EQ(templ.as<model::cbircode>()->opcode, model::kOpExit);
+    SmartPtr other = context.emitToMainList(*templ.as<model::cbircode>(), model::NodeHandle());
+    EXPECT_EQ(context.codeList(kMainList).size(), 2u);
+    EXPECT_EQ(context.lastInstruction(), other);
+}
+
+TEST(CodeLists, GuardRestoresTheListItReplaced) {
+    CompileContext context;
+    {
+        CodeListGuard guard;
+        context.switchCodeList(true, &guard);
+        EXPECT_EQ(&context.currentList(), &context.codeList(kMemberCodeList));
+        context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+    }
+    EXPECT_EQ(&context.currentList(), &context.codeList(kMainList));
+    EXPECT_EQ(context.codeList(kMemberCodeList).size(), 1u);
+    EXPECT_TRUE(context.savedLists.empty());
+
+    CodeList replacement;
+    {
+        CodeListGuard guard;
+        context.switchCodeList(false, &guard);
+        guard.replaceWith(&replacement, 0);
+        guard.restore();
+        guard.restore();  // inactive now
+    }
+    EXPECT_EQ(&context.codeList(kMainList), &replacement);
+    EXPECT_EQ(&context.currentList(), &replacement);
+}
+
+TEST(JumpScopes, RestoreGivesBackExactlyWhatTheScopeInstalled) {
+    CompileContext context;
+    JumpScope loop;
+    context.enterJumpScope(loop, kJumpAll);
+    Operand* loopBreak = context.activeBreak;
+    Operand* loopContinue = context.activeContinue;
+    {
+        JumpScope sw;
+        context.enterJumpScope(sw, kJumpBreak);
+        EXPECT_EQ(context.activeBreak, &sw.target(kJumpBreak));
+        EXPECT_EQ(context.activeContinue, loopContinue);
+        EXPECT_EQ(sw.savedList(kJumpBreak), loopBreak);
+        EXPECT_EQ(sw.savedList(kJumpContinue), nullptr);
+        sw.restore(kJumpAll);
+        EXPECT_EQ(context.activeBreak, loopBreak);
+        EXPECT_EQ(sw.mask(), 0u);
+    }
+    EXPECT_EQ(context.activeBreak, loopBreak);
+    loop.restore(kJumpBreak);
+    EXPECT_EQ(context.activeBreak, nullptr);
+    EXPECT_EQ(context.activeContinue, loopContinue);
+    EXPECT_EQ(loop.mask(), kJumpReturn | kJumpContinue);
+    EXPECT_EQ(&loop.target(3), &loop.target(0));  // any other selector: the fourth label
+    EXPECT_NE(&loop.target(3), &loop.target(kJumpReturn));
+}
+
+TEST(JumpScopes, InheritingInstallsOnlyWhatIsActiveAndTheDestructorRestores) {
+    CompileContext context;
+    JumpScope body;
+    context.enterJumpScope(body, kJumpReturn);
+    {
+        JumpScope guarded;
+        context.inheritJumpScope(guarded);
+        EXPECT_EQ(guarded.mask(), static_cast<uint32_t>(kJumpReturn));
+        EXPECT_EQ(context.activeReturn, &guarded.target(kJumpReturn));
+        EXPECT_EQ(context.activeBreak, nullptr);
+    }
+    EXPECT_EQ(context.activeReturn, &body.target(kJumpReturn));
+}
+
+TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {
+    CompileContext context;
+    context.setCompileMode(kDeclareLocal);
+    auto declare = [&](const char* name) {
+        return context.scopes.declareObject(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0), false);
+    };
+    declare("a");
+    const uint64_t mark = context.scopes.frame->indexEntryCount();
+    declare("b");
+    declare("c");
+    context.popLocals(mark);
+    EXPECT_EQ(context.scopes.frame->indexEntryCount(), mark);
+    EXPECT_NE(context.scopes.frame->indexesOf("a"), nullptr);
+    EXPECT_EQ(context.scopes.frame->indexesOf("b"), nullptr);
+    EXPECT_EQ(context.scopes.frame->indexesOf("c"), nullptr);
+    EXPECT_EQ(context.scopes.frame->members().size(), 3u);
+    // A new local takes a new slot; the dropped ones are not reused.
+    const Operand d = declare("d");
+    EXPECT_EQ(context.scopes.frame->members().size(), 4u);
+    EXPECT_EQ(context.scopes.frame->indexesOf("d")->front(), 3u);
+    (void)d;
+    context.popLocals(10);  // a mark above the count drops nothing
+    EXPECT_NE(context.scopes.frame->indexesOf("d"), nullptr);
+}
+
+TEST(Versions, ParseVersionNumber) {
+    EXPECT_EQ(parseVersionNumber(""), 0);
+    EXPECT_EQ(parseVersionNumber("1.4.3.0"), (int64_t{1} << 48) | (int64_t{4} << 32) | (3 << 16));
+    EXPECT_EQ(parseVersionNumber("010"), 8);
+    EXPECT_EQ(parseVersionNumber("09"), 9);  // 8 and 9 still read in base 8
+    EXPECT_EQ(parseVersionNumber("1.2.3.4.5"), parseVersionNumber("1.2.3.4"));
+    EXPECT_EQ(parseVersionNumber("1.-1"), -1);  // each part sign-extended before the OR
+    EXPECT_EQ(parseVersionNumber("+2.x"), int64_t{2} << 16);
+}
+
+TEST(Switches, LabelOperandAtTheListEndPointsPastTheLastInstruction) {
+    CodeList list;
+    SwitchCaseRecord record;
+    EXPECT_EQ(labelOperandAt(record, list).kind, 0u);  // empty list: nothing to refer to
+    list.pushBack(codegen::makeInstruction(model::kOpExit, 0));
+    list.pushBack(codegen::makeInstructionWithOperand(model::kOpJmp, Operand(0, model::kImmInt, 4)));
+    record.index = 1;
+    Operand at = labelOperandAt(record, list);
+    EXPECT_EQ(at.kind, model::kObjectReference);
+    EXPECT_EQ(at.target, list[1]);
+    EXPECT_EQ(at.displacement, 0);
+    record.index = 2;
+    at = labelOperandAt(record, list);
+    EXPECT_EQ(at.target, list[1]);
+    EXPECT_EQ(at.displacement, 16);
+    record.index = 3;
+    EXPECT_EQ(labelOperandAt(record, list).kind, 0u);
+    CaseValueSet values;
+    EXPECT_TRUE(values.insert(-5));
+    EXPECT_FALSE(values.insert(-5));
+    EXPECT_TRUE(values.contains(-5));
+    EXPECT_FALSE(values.contains(5));
+}
+
+TEST(Switches, IsNumberText) {
+    auto number = [](const char* text, bool hex) { return isNumberText(text, text + std::strlen(text), hex); };
+    EXPECT_TRUE(number("", false));
+    EXPECT_TRUE(number("0x", true));
+    EXPECT_TRUE(number("0x", false));
+    EXPECT_TRUE(number("x1F", true));
+    EXPECT_TRUE(number("-12.5", false));
+    EXPECT_TRUE(number("12h", false));
+    EXPECT_FALSE(number("1h2", false));
+    EXPECT_FALSE(number("0x1G", true));
+    EXPECT_FALSE(number("+-1", false));
+}
+
+TEST(NameSteps, EquallyNearClassesResolveToNothing) {
+    CompileContext context;
+    SmartPtr one = model::makeObject("B", model::kKindClass, SmartPtr(), 0);
+    SmartPtr two = model::makeObject("B", model::kKindClass, SmartPtr(), 0);
+    context.scopes.heaps[0]->findOrCreate("B", one);
+    context.scopes.heaps[1]->findOrCreate("B", two);
+    EXPECT_FALSE(context.resolveNameStep(SmartPtr(), "B"));
+    EXPECT_TRUE(context.candidates.empty());  // the step takes the list out
+
+    SmartPtr only = model::makeObject("C", model::kKindClass, SmartPtr(), 0);
+    context.scopes.heaps[2]->findOrCreate("C", only);
+    EXPECT_EQ(context.resolveDottedName("C"), only);
+    EXPECT_EQ(context.resolveDottedName("missing.C"), only);
+}
+
+TEST(Resources, TranslationTable) {
+    const char* text = "{\"1033\":\"hello\",\"2052\":\"你好\"}";
+    JsonNode* document = parseJsonText(text);
+    ASSERT_NE(document, nullptr);
+    qestl::ByteVector table;
+    codegen::buildTranslationTable(table, document);
+    const uint8_t head[] = {0x03, 0, 0, 0, 0x09, 0x04, 0, 0, 0, 0, 0, 0, 0x04, 0x08, 0, 0,
+                            0x06, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x0D, 0, 0, 0};
+    const char texts[] = "hello\0你好";
+    ASSERT_EQ(table.size(), sizeof head + sizeof texts);
+    EXPECT_EQ(std::memcmp(table.data(), head, sizeof head), 0);
+    EXPECT_EQ(std::memcmp(table.data() + sizeof head, texts, sizeof texts), 0);
+
+    // An empty language object: only the closing pair.
+    JsonNode* empty = parseJsonText("{}");
+    codegen::buildTranslationTable(table, empty);
+    const uint8_t closing[] = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    ASSERT_EQ(table.size(), sizeof closing);
+    EXPECT_EQ(std::memcmp(table.data(), closing, sizeof closing), 0);
+    jsonRelease(document);
+    jsonRelease(empty);
+}
+
+TEST(Resources, FamiliesKeepTheirOwnNames) {
+    CompileContext context;
+    codegen::ResourceTable& table = *context.resources;
+    const Operand text = table.getOrAdd(context, "#0", codegen::kResourceString, "#0", 2, model::NodeHandle());
+    const Operand block = table.getOrAdd(context, "", codegen::kResourceBinary, "\1\2", 2, model::NodeHandle());
+    EXPECT_EQ(text.kind, model::kObjectReference);
+    EXPECT_EQ(text.value, 0);
+    EXPECT_FALSE(text.target == block.target);
+    EXPECT_EQ(table.item(1)->name.view(), "#1");  // counts the names of every family
+    EXPECT_EQ(table.getOrAdd(context, "#0", codegen::kResourceString, "#0", 2, model::NodeHandle()).target,
+              text.target);
+    EXPECT_EQ(table.items().size(), 2u);
+    const Operand missing =
+        table.getOrAdd(context, "no/such/file.ico", codegen::kResourceFile, nullptr, 0, model::NodeHandle());
+    EXPECT_EQ(missing.kind, 0u);
+    EXPECT_EQ(context.errors, 1u);
+
+    JsonNode* mapping = parseJsonText("{\"#0\": {\"7\": \"x\"}}");
+    table.applyLanguageMapping(mapping);
+    EXPECT_EQ(table.item(0)->kind, codegen::kResourceTranslations);
+    EXPECT_EQ(table.item(1)->kind, codegen::kResourceBinary);
+    jsonRelease(mapping);
+}
+
+}  // namespace
