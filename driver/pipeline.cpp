@@ -9,6 +9,7 @@
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
 #include "foundation/node_pool.h"
+#include "image/compressed_image.h"
 #include "image/image_writer.h"
 #include "image/library_loader.h"
 #include "image/static_library.h"
@@ -59,7 +60,7 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     return generateOutput(context, out, options) ? 1 : 0;
 }
 
-int buildStaticLibrary(CompileOptions& options, qestl::qeByteStream& out) {
+int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out) {
     CompileContext context;
     qestl::globalNodePool();
     qeSourceProcessor processor;
