@@ -27,8 +27,7 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
     PageSourceInput input;
     if (page) {
         input.generated = &pageSource_;
-        input.pageText = pageText_;
-        input.pageLength = pageLength_;
+        input.origins = &pageOrigins_;
     }
     input.positionHook = mapKspPosition;
     input.hookContext = project_;
@@ -103,6 +102,7 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
         project.storeMappedText(static_cast<int32_t>(pageId), page);
         project.registerMappedText(pageId, fileIndex_);
         pageSource_.renumber(pageId, fileIndex_);
+        pageOrigins_.renumber(pageId, fileIndex_);
     } else {
         fileIndex_ = project.addSourceFile(path, text);
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/logger.h"
+#include "source/page_position.h"
 #include "source/rule_dispatch.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
@@ -114,6 +115,15 @@ void qeSourceProcessor::freeTokenRecord(TokenRecord* record) {
     recordPool_.records.push_back(record);
 }
 
+void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record) {
+    if (project_ == nullptr) return;
+    // In a page the record's end may lie in an included page: the file is
+    // the one its last byte was copied from.
+    uint32_t file = fileIndex_, line = 0, column = 0;
+    if (record.length > 0) pagePositionAt(record.input, record.startOffset + record.length - 1, file, line, column);
+    logSourceError(qestl::narrow(project_->filePath(file)), record.endLine, record.endColumn, message);
+}
+
 void qeSourceProcessor::onParseFailed(SourceInput*) {
     bool logged = false;
     for (int i = qeLexSyntax::kWindowSize - 1; i >= 0; --i) {
@@ -121,7 +131,7 @@ void qeSourceProcessor::onParseFailed(SourceInput*) {
         if (record == nullptr || record->hint == SyntaxHint::None) continue;
         const char* text = syntaxHintText(record->hint);
         if (text == nullptr) continue;
-        reportError(text, record->endLine, record->endColumn);
+        reportAtEnd(text, *record);
         logged = true;
     }
     // The furthest record some rule matched: where the parse got stuck.
@@ -134,10 +144,10 @@ void qeSourceProcessor::onParseFailed(SourceInput*) {
     const int32_t endHint = parser_.endOfInputHint();
     const char* endText = endHint != SyntaxHint::None ? syntaxHintText(endHint) : nullptr;
     if (endText != nullptr) {
-        reportError(endText, furthest->endLine, furthest->endColumn);
+        reportAtEnd(endText, *furthest);
         logged = true;
     }
-    if (!logged) reportError("语法不正确:找不到预期的符号或者表达式.", furthest->endLine, furthest->endColumn);
+    if (!logged) reportAtEnd("语法不正确:找不到预期的符号或者表达式.", *furthest);
 }
 
 const Grammar* sourceGrammar() { return gGrammar != nullptr ? gGrammar : &korvoGrammar(); }
