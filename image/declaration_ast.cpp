@@ -11,7 +11,8 @@ namespace {
 void setNodeIndex(qeAbstractNode& node, uint32_t index) { node.nodeIndex = index; }
 
 bool writeU32(qestl::qeistream& stream, uint32_t value) {
-    uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    uint8_t bytes[4];
+    qestl::storeU32LE(bytes, value);
     return stream.write(bytes, 4) == 4;
 }
 
@@ -24,7 +25,7 @@ bool writeBytes(qestl::qeistream& stream, const void* bytes, uint64_t size) {
 constexpr uint64_t kRecordFields = 12 * 4;
 
 uint64_t listedCount(const qeAbstractNode& node) {
-    return uint64_t(node.operands.size()) + node.children.size() + ((node.flags & kNodeHasAttachedNode) != 0 ? 1 : 0);
+    return uint64_t(node.operands.size()) + node.children.size() + ((node.flags & NodeFlag::Annotated) != 0 ? 1 : 0);
 }
 
 // A record is composed in a scratch buffer and written whole: one write per
@@ -87,37 +88,10 @@ void composeNodeRecord(RecordBuilder& record, const qeAbstractNode& node, uint32
     for (uint32_t i = 0; i < listed; ++i) record.u32(firstListed + i);
 }
 
-// Bounds-checked little-endian reads over the block's payload.
-class PayloadCursor {
-public:
-    PayloadCursor(const uint8_t* data, uint64_t size, uint64_t position) : data_(data), size_(size), pos_(position) {}
-
-    bool u32(uint32_t& value) {
-        if (size_ - pos_ < 4) return false;
-        const uint8_t* p = data_ + pos_;
-        value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        pos_ += 4;
-        return true;
-    }
-    bool bytes(uint64_t count, const char*& start) {
-        if (size_ - pos_ < count) return false;
-        start = reinterpret_cast<const char*>(data_ + pos_);
-        pos_ += count;
-        return true;
-    }
-    uint64_t position() const { return pos_; }
-    uint64_t left() const { return size_ - pos_; }
-
-private:
-    const uint8_t* data_;
-    uint64_t size_;
-    uint64_t pos_;
-};
-
 bool readU32(qestl::qeistream& stream, uint32_t& value) {
     uint8_t b[4];
     if (stream.read(b, 4) != 4) return false;
-    value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    value = qestl::loadU32LE(b);
     return true;
 }
 
@@ -143,10 +117,10 @@ struct ReadRecord {
     uint32_t operandCount = 0;
 };
 
-bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const DeclarationAstReader& reader,
+bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, const DeclarationAstReader& reader,
                 ReadRecord& record) {
     uint32_t kind = 0;
-    if (!cursor.u32(kind)) return false;
+    if (!cursor.u32le(kind)) return false;
     if (kind == kEmptyNodeRecord) return true;
 
     // Built in its pool block; a record that turns out unsound drops it.
@@ -155,17 +129,18 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     uint32_t textLength = 0;
     const char* text = nullptr;
     uint32_t storedIndex = 0, childCount = 0, indexCount = 0;
-    if (!cursor.u32(textLength) || !cursor.bytes(textLength, text)) return false;
-    if (!cursor.u32(node.flags) || !cursor.u32(node.fileIndex) || !cursor.u32(node.startLine) ||
-        !cursor.u32(node.startColumn) || !cursor.u32(node.endLine) || !cursor.u32(node.endColumn) ||
-        !cursor.u32(storedIndex) || !cursor.u32(record.operandCount) || !cursor.u32(childCount) ||
-        !cursor.u32(indexCount)) {
+    if (!cursor.u32le(textLength)) return false;
+    if ((text = reinterpret_cast<const char*>(cursor.take(textLength))) == nullptr) return false;
+    if (!cursor.u32le(node.flags) || !cursor.u32le(node.fileIndex) || !cursor.u32le(node.startLine) ||
+        !cursor.u32le(node.startColumn) || !cursor.u32le(node.endLine) || !cursor.u32le(node.endColumn) ||
+        !cursor.u32le(storedIndex) || !cursor.u32le(record.operandCount) || !cursor.u32le(childCount) ||
+        !cursor.u32le(indexCount)) {
         return false;
     }
-    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
     if (storedIndex != index || node.fileIndex >= pathCount || indexCount != expected ||
-        uint64_t(indexCount) * 4 > cursor.left()) {
+        uint64_t(indexCount) * 4 > cursor.remaining()) {
         return false;
     }
     node.kind = kind;
@@ -173,7 +148,7 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     node.nodeIndex = storedIndex;
     markLibraryNode(node, reader.unitLevel);
     record.indices.resize(indexCount);
-    for (uint32_t& slot : record.indices) cursor.u32(slot);
+    for (uint32_t& slot : record.indices) cursor.u32le(slot);
     // The node keeps the record indices of its operands and children as the
     // block listed them.
     const uint32_t firstOperand = attached ? 1 : 0;
@@ -195,7 +170,7 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
         ReadRecord& record = records[i];
         if (!record.node) continue;
         qeAbstractNode& node = *record.node;
-        const size_t attached = (node.flags & kNodeHasAttachedNode) ? 1 : 0;
+        const size_t attached = (node.flags & NodeFlag::Annotated) ? 1 : 0;
         for (size_t position = 0; position < record.indices.size(); ++position) {
             const uint32_t j = record.indices[position];
             if (j <= i || j >= count || claimed[j]) return false;
@@ -215,13 +190,14 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
 
 // The string list at the head of the payload; its end is left in `end`.
 bool readPathList(const qestl::ByteVector& payload, qestl::StringVector& paths, uint64_t& end) {
-    PayloadCursor cursor(payload.data(), payload.size(), 0);
+    qestl::ByteReader cursor(payload.data(), payload.size());
     uint32_t count = 0;
-    if (!cursor.u32(count) || uint64_t(count) * 4 > cursor.left()) return false;
+    if (!cursor.u32le(count) || uint64_t(count) * 4 > cursor.remaining()) return false;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length = 0;
         const char* bytes = nullptr;
-        if (!cursor.u32(length) || !cursor.bytes(length, bytes)) return false;
+        if (!cursor.u32le(length)) return false;
+        if ((bytes = reinterpret_cast<const char*>(cursor.take(length))) == nullptr) return false;
         paths.pushBack(qestl::qestringA(bytes, length));
     }
     end = cursor.position();
@@ -263,7 +239,7 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
         if (node == nullptr) continue;
         setNodeIndex(*node, static_cast<uint32_t>(head));
         at += node->text.length() + 4 * listedCount(*node);
-        if ((node->flags & kNodeHasAttachedNode) != 0) nodes.pushBack(node->annotations.get());
+        if ((node->flags & NodeFlag::Annotated) != 0) nodes.pushBack(node->annotations.get());
         for (const _KNode<qeAbstractNode>& operand : node->operands) nodes.pushBack(operand.get());
         for (const _KNode<qeAbstractNode>& child : node->children) nodes.pushBack(child.get());
     }
@@ -320,15 +296,16 @@ bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, 
     uint64_t listEnd = 0;
     if (!readPathList(payload, paths, listEnd)) return false;
 
-    PayloadCursor offsets(offsetBytes.data(), offsetBytes.size(), 0);
+    qestl::ByteReader offsets(offsetBytes.data(), offsetBytes.size());
     qestl::qevector<ReadRecord> records;
     records.resize(count);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t offset = 0;
-        offsets.u32(offset);
+        offsets.u32le(offset);
         // Records follow the string list; the first starts right behind it.
         if (offset < listEnd || offset >= payload.size() || (i == 0 && offset != listEnd)) return false;
-        PayloadCursor record(payload.data(), payload.size(), offset);
+        qestl::ByteReader record(payload.data(), payload.size());
+        record.seek(offset);
         if (!readRecord(record, i, static_cast<uint32_t>(paths.size()), reader, records[i])) return false;
     }
     if (!records[0].node || !linkRecords(records)) return false;

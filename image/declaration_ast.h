@@ -17,8 +17,6 @@
 #include "source/node.h"
 
 inline constexpr uint32_t kEmptyNodeRecord = 62;
-// Flag of a node that carries an attached (annotation-list) node.
-inline constexpr uint32_t kNodeHasAttachedNode = 0x100;
 
 // A node's record is composed only when the block is written out, straight
 // into the output: numbering the tree first gives every record's offset, so
