@@ -153,7 +153,7 @@ bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, co
     // block listed them.
     const uint32_t firstOperand = attached ? 1 : 0;
     for (uint32_t k = firstOperand; k < indexCount; ++k) {
-        (k < firstOperand + record.operandCount ? node.operandIndices : node.childIndices)
+        (k < firstOperand + record.operandCount ? node.editExtras().operandIndices : node.editExtras().childIndices)
             .pushBack(record.indices[k]);
     }
     record.node = made;

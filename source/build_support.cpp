@@ -58,7 +58,7 @@ NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {
         node.fileIndex = head->fileIndex;
         node.startLine = head->startLine;
         node.startColumn = head->startColumn;
-        if (head->docComment) node.docComment.assign(head->docComment);
+        if (head->docComment) node.setDocComment(head->docComment);
     }
     if (last) {
         node.endLine = last->endLine;

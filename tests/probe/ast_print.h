@@ -107,7 +107,7 @@ inline void printHead(const qeAbstractNode& node, std::string& out) {
         std::snprintf(flags, sizeof flags, " #0x%X", node.flags);
         out += flags;
     }
-    if (!node.docComment.empty()) out += " doc=" + quoted(node.docComment.view());
+    if (!node.docComment().empty()) out += " doc=" + quoted(node.docComment().view());
 }
 
 // Prints with an explicit stack, so a tree of any depth prints (a library
