@@ -79,10 +79,11 @@ int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qest
                                        size_t length, _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     // The project quotes its files' texts long after the parse: keep a copy.
-    return parseUnitText(project, path, keepSourceText(bytes, bytes != nullptr ? length : 0), unit);
+    SourceText kept = keepSourceText(bytes, bytes != nullptr ? length : 0);
+    return parseUnitText(project, path, kept, unit);
 }
 
-int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, SourceText& source,
                                      _KNode<qeAbstractNode>& unit) {
     const char* text = source.text;
     size_t length = source.length;
@@ -92,7 +93,10 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
         page.assign(source.text, source.length);
         const uint32_t pageId = page.id;
         qestl::qestringA generated;
-        if (!translateServerPage(project, path, generated, page)) {
+        const bool translated = translateServerPage(project, path, generated, page);
+        // The page as read is not read again: its generated text is the file's.
+        releaseSourceText(source);
+        if (!translated) {
             unit.reset();
             return kParseFailed;
         }

@@ -126,6 +126,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
             // Its own bytes are named by its file, wherever they are pasted.
             included.renumber(included.id, index);
             pageOrigins_.add(index, source.text, static_cast<uint32_t>(source.length));
+            releaseSourceText(source);  // the expanded copy is what is read from now on
             MappedText stored;
             included.exportTo(stored);
             project.storeMappedText(static_cast<int32_t>(index), stored);

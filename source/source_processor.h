@@ -98,7 +98,7 @@ public:
 
 private:
     // Registers the text read for `path` and parses it into `unit`.
-    int parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+    int parseUnitText(SourceProject& project, const qestl::qestringW& path, SourceText& source,
                       _KNode<qeAbstractNode>& unit);
     // Runs the entry rule over `text`, registered as the current file, and on
     // success hangs the compilation unit under `unit`.

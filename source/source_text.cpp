@@ -28,6 +28,19 @@ SourceText keepSourceText(const char* bytes, size_t length) {
     return {keep(buffer), std::strlen(buffer)};
 }
 
+void releaseSourceText(SourceText& text) {
+    qestl::qevector<char*>& texts = keptTexts();
+    // The text released is most often the one read last.
+    for (size_t i = texts.size(); i-- > 0;) {
+        if (texts[i] != text.text) continue;
+        std::free(texts[i]);
+        texts[i] = texts.back();
+        texts.popBack();
+        break;
+    }
+    text = SourceText();
+}
+
 bool readSourceText(const qestl::qestringW& path, SourceText& out) {
     qestl::qestringA hostPath = qestl::narrow(path);
     platform::FileHandle file = platform::fileOpenRead(hostPath.c_str() != nullptr ? hostPath.c_str() : "");

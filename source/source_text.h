@@ -7,7 +7,7 @@
 #include "foundation/qestring.h"
 
 struct SourceText {
-    const char* text = nullptr;  // zero-terminated; never freed
+    const char* text = nullptr;  // zero-terminated; kept until released
     size_t length = 0;           // up to the first NUL
 };
 
@@ -17,6 +17,10 @@ bool readSourceText(const qestl::qestringW& path, SourceText& out);
 
 // Keeps a copy of the bytes for the rest of the process.
 SourceText keepSourceText(const char* bytes, size_t length);
+
+// Frees a text that was read or kept and that nothing will read again (a
+// page once translated: its generated text is what the project keeps).
+void releaseSourceText(SourceText& text);
 
 // True when the extension (from the last '.') begins with ".ksp", letters
 // compared without case.
