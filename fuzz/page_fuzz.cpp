@@ -19,25 +19,32 @@
 
 namespace {
 
-// Included pages are read from disk: one scratch directory for the run,
-// emptied and removed when the process ends.
-char gDirectory[] = "/tmp/korvo-page-fuzz-XXXXXX";
+// Included pages are read from disk: one scratch directory for the run (in
+// $TMPDIR when set), emptied and removed when the process ends.
+std::string gDirectory;
 
 void removeScratch() {
-    for (const char* page : {"a.ksp", "b.ksp"}) ::unlink((std::string(gDirectory) + "/" + page).c_str());
-    ::rmdir(gDirectory);
+    for (const char* page : {"a.ksp", "b.ksp"}) ::unlink((gDirectory + "/" + page).c_str());
+    ::rmdir(gDirectory.c_str());
 }
 
-const char* scratchDirectory() {
-    static const char* made = [] {
-        if (::mkdtemp(gDirectory) == nullptr) return static_cast<const char*>(nullptr);
+const std::string* scratchDirectory() {
+    static const bool made = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/korvo-page-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) return false;
+        gDirectory = pattern;
         std::atexit(removeScratch);
-        return static_cast<const char*>(gDirectory);
+        return true;
     }();
-    return made;
+    return made ? &gDirectory : nullptr;
 }
 
-void putPage(const std::string& path, std::string_view text) {
+// Rewrites an included page only when its text changed: most mutations
+// touch one piece of the input.
+void putPage(const std::string& path, std::string_view text, std::string& last) {
+    if (text == last && ::access(path.c_str(), F_OK) == 0) return;
+    last.assign(text.data(), text.size());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return;
     if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
@@ -47,9 +54,9 @@ void putPage(const std::string& path, std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* made = scratchDirectory();
+    const std::string* made = scratchDirectory();
     if (made == nullptr) return 0;
-    const std::string directory(made);
+    const std::string& directory = *made;
     std::string_view input(reinterpret_cast<const char*>(data), size);
     std::string_view pieces[3];
     for (std::string_view& piece : pieces) {
@@ -57,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         piece = input.substr(0, cut);
         input = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 6);
     }
-    putPage(directory + "/a.ksp", pieces[1]);
-    putPage(directory + "/b.ksp", pieces[2]);
+    static std::string lastA, lastB;
+    putPage(directory + "/a.ksp", pieces[1], lastA);
+    putPage(directory + "/b.ksp", pieces[2], lastB);
 
     const size_t before = LiveNodeRegistry::count();
     {

@@ -63,7 +63,7 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
                                        _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     SourceText source;
-    if (!readSourceText(path, source)) {
+    if (!readSourceText(project.texts, path, source)) {
         unit.reset();
         const qestl::qestringA ansiPath = qestl::narrow(path);
         qestl::qestringA message = qestl::qestringA::format(diag::FileNotFound.text, ansiPath.c_str() ? ansiPath.c_str() : "");
@@ -79,7 +79,7 @@ int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qest
                                        size_t length, _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     // The project quotes its files' texts long after the parse: keep a copy.
-    SourceText kept = keepSourceText(bytes, bytes != nullptr ? length : 0);
+    SourceText kept = keepSourceText(project.texts, bytes, bytes != nullptr ? length : 0);
     return parseUnitText(project, path, kept, unit);
 }
 
@@ -95,12 +95,12 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
         qestl::qestringA generated;
         const bool translated = translateServerPage(project, path, generated, page);
         // The page as read is not read again: its generated text is the file's.
-        releaseSourceText(source);
+        project.texts.release(source);
         if (!translated) {
             unit.reset();
             return kParseFailed;
         }
-        SourceText kept = keepSourceText(generated.c_str(), generated.length());
+        SourceText kept = keepSourceText(project.texts, generated.c_str(), generated.length());
         text = kept.text;
         length = kept.length;
         fileIndex_ = project.addSourceFile(path, text);

@@ -111,7 +111,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
                 }
             }
             SourceText source;
-            if (!readSourceText(path, source)) {
+            if (!readSourceText(project.texts, path, source)) {
                 qestl::qestringA ansi = qestl::narrow(path);
                 std::printf("找不到文件:%s\n", ansi.c_str() ? ansi.c_str() : "");
                 return false;
@@ -121,12 +121,12 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
             bool expanded = expandPageIncludes(project, path, included, expanding);
             expanding.popBack();
             if (!expanded) return false;
-            SourceText kept = keepSourceText(included.text.c_str(), included.text.length());
+            SourceText kept = keepSourceText(project.texts, included.text.c_str(), included.text.length());
             uint32_t index = project.addSourceFile(path, kept.text);
             // Its own bytes are named by its file, wherever they are pasted.
             included.renumber(included.id, index);
             pageOrigins_.add(index, source.text, static_cast<uint32_t>(source.length));
-            releaseSourceText(source);  // the expanded copy is what is read from now on
+            project.texts.release(source);  // the expanded copy is what is read from now on
             MappedText stored;
             included.exportTo(stored);
             project.storeMappedText(static_cast<int32_t>(index), stored);
