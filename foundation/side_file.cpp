@@ -2,23 +2,7 @@
 
 #include <cstdio>
 
-#include "foundation/file_stream.h"
-
-bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes) {
-    bytes.clear();
-    ReadOnlyFileStream file(path);
-    if (!file.open()) return false;
-    // The size only sizes the buffer: the file is read to its end whatever it
-    // said, so a file that changes meanwhile cannot overrun anything.
-    uint8_t chunk[65536];
-    for (;;) {
-        uint32_t got = file.read(chunk, sizeof chunk);
-        if (got == 0) break;
-        bytes.appendRange(chunk, got);
-    }
-    file.close();
-    return true;
-}
+#include "foundation/whole_file.h"
 
 bool readJsonSideFile(const qestl::qestringW& path, const qestl::qestringW& shown, cbjson& document,
                       const char* unreadable, const char* invalid) {
