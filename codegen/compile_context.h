@@ -18,6 +18,7 @@
 #include "codegen/resource_table.h"
 #include "codegen/scope_chain.h"
 #include "foundation/qestring.h"
+#include "foundation/rbtree.h"
 #include "foundation/stream.h"
 #include "model/container.h"
 #include "model/ir_result.h"
@@ -62,12 +63,7 @@ struct FunctionCompileState {
 };
 
 // Names ordered by length, then bytes.
-struct ByLengthThenBytes {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    }
-};
+using ByLengthThenBytes = qestl::LengthThenBytesLess;
 using NameMap = std::map<std::string, qestl::SmartPtr, ByLengthThenBytes>;
 
 struct PackageRef {

@@ -19,7 +19,7 @@ struct DiagnosticCapture {
     void begin(CompileContext& context);
     void appendError(std::string_view text);
     // Copies every field of another capture.
-    void assign(const DiagnosticCapture& other);
+    void assign(const DiagnosticCapture& other) { *this = other; }
     // The alternative was chosen: its errors go on as errors, its warnings
     // as one node-less warning 365.
     void report(CompileContext& context);

@@ -150,17 +150,6 @@ void DiagnosticCapture::appendError(std::string_view text) {
     hasError = 1;
 }
 
-void DiagnosticCapture::assign(const DiagnosticCapture& other) {
-    errorText = other.errorText;
-    warningText = other.warningText;
-    hasError = other.hasError;
-    hasWarning = other.hasWarning;
-    closed = other.closed;
-    parent = other.parent;
-    errorPrefix = other.errorPrefix;
-    warningPrefix = other.warningPrefix;
-}
-
 void DiagnosticCapture::report(CompileContext& context) {
     qestl::qestringA errors(errorPrefix);
     errors.append(errorText);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "foundation/json.h"
+#include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
@@ -64,13 +65,7 @@ public:
     int64_t failedCode = 0;
 
 private:
-    struct ByLengthThenBytes {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        }
-    };
-    using NameIndex = std::map<std::string, size_t, ByLengthThenBytes>;
+    using NameIndex = std::map<std::string, size_t, qestl::LengthThenBytesLess>;
 
     model::Operand referTo(size_t index) const;
     size_t append(NameIndex& index, std::string_view name, uint32_t kind, const void* data, uint64_t length,

@@ -32,6 +32,19 @@ std::string templateParameterName(const IRObject& templ, size_t i) {
     return {};
 }
 
+// The listing under its heading, or the line saying nothing was found.
+void appendFoundOr(qestl::qestringA& text, const qestl::qestringA& found, const char* heading, const char* missing) {
+    if (!found.empty()) {
+        text.append(heading);
+        text.append(found);
+    } else {
+        text.append("\n");
+        text.append(missing);
+        text.append("\n");
+    }
+    text.append("\n");
+}
+
 }  // namespace
 
 void describeTemplate(IRObject& object, qestl::qestringA& text) {
@@ -98,15 +111,7 @@ void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {
         describeTemplate(*object, text);
         found.appendFormat("\n:%s [%s]", object->displayName().c_str(), object->linkName().c_str());
     }
-    if (!found.empty()) {
-        text.append("\n找到的类:\n");
-        text.append(found);
-    } else {
-        text.append("\n");
-        text.append("找不到类型.");
-        text.append("\n");
-    }
-    text.append("\n");
+    appendFoundOr(text, found, "\n找到的类:\n", "找不到类型.");
 }
 
 void describeMethodCandidates(const IRValueList& list, qestl::qestringA& text) {
@@ -131,15 +136,7 @@ void describeMethodCandidates(const IRValueList& list, qestl::qestringA& text) {
             found.append(" 无异常抛出.");
         }
     }
-    if (!found.empty()) {
-        text.append("\n找到的方法:\n");
-        text.append(found);
-    } else {
-        text.append("\n");
-        text.append("找不到方法.");
-        text.append("\n");
-    }
-    text.append("\n");
+    appendFoundOr(text, found, "\n找到的方法:\n", "找不到方法.");
 }
 
 void describeArgumentsAndCandidates(const IRValueListArray& arguments, qestl::qestringA& text) {
