@@ -10,7 +10,10 @@
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "foundation/json.h"
+#include "driver/compile_options.h"
+#include "model/function_object.h"
 #include "model/opcodes.h"
+#include "source/ast_nodes.h"
 
 namespace {
 
@@ -277,6 +280,86 @@ TEST(Resources, FamiliesKeepTheirOwnNames) {
     EXPECT_EQ(table.item(0)->kind, codegen::kResourceTranslations);
     EXPECT_EQ(table.item(1)->kind, codegen::kResourceBinary);
     jsonRelease(mapping);
+}
+
+}  // namespace
+
+namespace {
+
+// The warnings a step reports, collected by a capture.
+template <typename Step>
+std::string warningsOf(CompileContext& context, Step step) {
+    DiagnosticCapture capture;
+    capture.begin(context);
+    step();
+    capture.close(context);
+    return std::string(capture.warningText.view());
+}
+
+TEST(Warnings, CheckThrowsListsUncoveredTypesInCreationOrder) {
+    CompileContext context;
+    CompileOptions options;
+    options.warningFlags = kWarningFlagWe;
+    context.setOptions(&options);
+    SmartPtr second = model::makeObject("Second", model::kKindClass, SmartPtr(), 0);
+    SmartPtr first = model::makeObject("First", model::kKindClass, SmartPtr(), 0);
+    SmartPtr called = model::makeFunction("call", SmartPtr());
+    auto* function = static_cast<model::FunctionObject*>(model::asObject(called));
+    function->addThrows(first);
+    function->addThrows(second);
+    const std::string text = warningsOf(context, [&] { context.checkThrows(*function, model::NodeHandle()); });
+    EXPECT_NE(text.find("[Warning:330]"), std::string::npos);
+    EXPECT_NE(text.find("表达式可能抛出异常: \tSecond\tFirst."), std::string::npos) << text;
+
+    SmartPtr quiet = model::makeFunction("quiet", SmartPtr());
+    EXPECT_EQ(warningsOf(context, [&] { context.checkThrows(*model::asObject(quiet), model::NodeHandle()); }), "");
+    options.warningFlags = 0;  // 330 needs -we
+    EXPECT_EQ(warningsOf(context, [&] { context.checkThrows(*function, model::NodeHandle()); }), "");
+}
+
+TEST(Warnings, UnusedObjectsAndParameters) {
+    CompileContext context;
+    model::Container frame(model::kStackFrame);
+    auto add = [&](const char* name, uint32_t nodeKind, bool used) {
+        SmartPtr object = model::makeObject(name, model::kKindVariable, SmartPtr(), 0);
+        model::IRObject* o = model::asObject(object);
+        o->declarationNode = makeAstNode(nodeKind, name);
+        if (used) o->flagsA |= model::kFlagUsed;
+        frame.findOrCreate(name, object);
+    };
+    add("param", NodeKind::List, false);
+    add("local", NodeKind::VariableDeclaration, false);
+    add("used", NodeKind::VariableDeclaration, true);
+    add("$hidden", NodeKind::VariableDeclaration, false);
+    const std::string text = warningsOf(context, [&] { warnUnusedObjects(frame, context); });
+    EXPECT_NE(text.find("[Warning:204]警告:\n\n未使用的参数:param"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Warning:200]警告:\n\n未使用的对象:local"), std::string::npos) << text;
+    EXPECT_EQ(text.find("used"), std::string::npos);
+    EXPECT_EQ(text.find("hidden"), std::string::npos);
+}
+
+TEST(DebugInfo, AFunctionsRecordNamesItsFrameAndIsReplaced) {
+    codegen::DebugInfoTable table;
+    SmartPtr function = model::makeFunction("f", SmartPtr());
+    model::IRObject* f = model::asObject(function);
+    SmartPtr body = codegen::makeInstruction(model::kOpExit, 0);
+    f->opcode = model::kOpJmp;
+    f->operandCount = 1;
+    f->operands[0].setObjectRef(body, 0);
+    model::Container frame(model::kStackFrame);
+    frame.findOrCreate("b", model::makeObject("b", model::kKindVariable, SmartPtr(), 0));
+    frame.findOrCreate("a", model::makeObject("a", model::kKindVariable, SmartPtr(), 0));
+    table.addFunction(function, model::NodeHandle(), frame);
+    frame.findOrCreate("c", model::makeObject("c", model::kKindVariable, SmartPtr(), 0));
+    table.addFunction(function, model::NodeHandle(), frame);
+    ASSERT_EQ(table.size(), 1u);
+    const codegen::FunctionDebugRecord* record = table.find(f);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->frameNames, (std::vector<std::string>{"b", "a", "c"}));
+    EXPECT_EQ(record->codeRecord, body);
+    f->detach();
+    table.clear();
+    EXPECT_EQ(table.size(), 0u);
 }
 
 }  // namespace
