@@ -84,13 +84,9 @@ void CompileContext::resolveOperands() {
         for (const SmartPtr& instruction : *list) instruction.as<model::cbircode>()->resolveOperands(*this);
 }
 
-void CompileContext::assignAddresses() {
-    uint64_t address = 0;
-    for (uint32_t i = 0; i < kBuiltinClassList; ++i)
-        for (const SmartPtr& instruction : *codeLists[i])
-            address = instruction.as<model::cbircode>()->assignAddress(*this, address);
-    layoutEnd = address;
-}
+// The sections are placed by the image layout, which comes with the image
+// writer; nothing else reads addresses before it.
+void CompileContext::assignAddresses() {}
 
 void CompileContext::countError() {
     if (activeCapture != nullptr) activeCapture->hasError = 1;
