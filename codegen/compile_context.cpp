@@ -223,8 +223,9 @@ void CompileContext::appendToThirdList(const SmartPtr& instruction) { codeLists[
 
 bool CompileContext::isListedSlotObject(const IRObject* object) const {
     if (scopes.staticObjects == nullptr) return false;
-    for (const SmartPtr& listed : *scopes.staticObjects)
-        if (listed.get() == object) return true;
+    const qestl::SmartPtrVector& heap = scopes.heaps[0]->members();
+    for (const model::Container::NameEntry& listed : *scopes.staticObjects)
+        if (listed.index < heap.size() && heap[listed.index].get() == object) return true;
     return false;
 }
 

@@ -79,11 +79,21 @@ Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object,
     case kDeclareLocal:
     case kDeclareLocalOnce:
         if (!isStatic) return frame->findOrCreate(name, object);
-        if (staticObjects != nullptr) staticObjects->pushBack(object);
+        if (staticObjects != nullptr) {
+            Container::NameEntry entry;
+            const Operand slot = heaps[0]->findOrCreate(name, object, &entry);
+            if (slot.kind != model::kErrorOperand) staticObjects->push_back(std::move(entry));
+            return slot;
+        }
         return heaps[0]->findOrCreate(name, object);
     default:
         return heaps[0]->findOrCreate(name, object);
     }
+}
+
+void ScopeChain::setFunctionStatics(std::vector<Container::NameEntry>* list) {
+    if (staticObjects != nullptr) heaps[0]->renameFunctionStatics(*staticObjects);
+    staticObjects = list;
 }
 
 Operand ScopeChain::declareMethod(const SmartPtr& method, bool forced) {

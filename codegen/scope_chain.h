@@ -55,6 +55,10 @@ public:
     bool lookupName(CompileContext& context, std::string_view name);
 
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
+    // Makes `list` (not owned) the list of the function statics declared
+    // from now on; the names of the previous list's statics are moved
+    // aside in the first heap.
+    void setFunctionStatics(std::vector<model::Container::NameEntry>* list);
     model::Operand declareMethod(const qestl::SmartPtr& method, bool forced);
     void clearHead() { head.reset(); }
 
@@ -64,7 +68,8 @@ public:
     std::unique_ptr<model::Container> frame;
     std::vector<ScopeRecord> records;
     uint32_t declarationMode = kDeclareGlobal;
-    qestl::SmartPtrVector* staticObjects = nullptr;  // not owned
+    // The statics of the function body being compiled (not owned).
+    std::vector<model::Container::NameEntry>* staticObjects = nullptr;
     std::vector<std::unique_ptr<model::Container>> frames;
     uint32_t unnamedStatics = 0;
 };

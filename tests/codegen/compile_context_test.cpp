@@ -173,6 +173,23 @@ TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {
     EXPECT_NE(context.scopes.frame->indexesOf("d"), nullptr);
 }
 
+TEST(Locals, FunctionStaticsGoToTheFirstHeapAndAreRenamedWhenReplaced) {
+    CompileContext context;
+    context.setCompileMode(kDeclareLocalOnce);
+    std::vector<model::Container::NameEntry> statics;
+    context.scopes.setFunctionStatics(&statics);
+    SmartPtr counter = model::makeObject("counter", model::kKindVariable, SmartPtr(), 0);
+    context.scopes.declareObject("counter", counter, true);
+    ASSERT_EQ(statics.size(), 1u);
+    EXPECT_TRUE(context.isListedSlotObject(model::asObject(counter)));
+    EXPECT_NE(context.scopes.heaps[0]->indexesOf("counter"), nullptr);
+    EXPECT_EQ(context.scopes.frame->members().size(), 0u);
+    context.scopes.setFunctionStatics(nullptr);
+    EXPECT_EQ(context.scopes.heaps[0]->indexesOf("counter"), nullptr);
+    EXPECT_NE(context.scopes.heaps[0]->indexesOf("$_func_static_var_counter"), nullptr);
+    EXPECT_FALSE(context.isListedSlotObject(model::asObject(counter)));
+}
+
 TEST(Versions, ParseVersionNumber) {
     EXPECT_EQ(parseVersionNumber(""), 0);
     EXPECT_EQ(parseVersionNumber("1.4.3.0"), (int64_t{1} << 48) | (int64_t{4} << 32) | (3 << 16));
