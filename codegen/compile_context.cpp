@@ -202,7 +202,7 @@ void warnUnusedObjects(model::Container& frame, CompileContext& context) {
         if (object == nullptr || (object->flagsA & model::kFlagUsed) != 0) continue;
         if (object->name.empty() || object->name.c_str()[0] == '$') continue;
         const bool parameter = object->declarationNode && object->declarationNode->kind == NodeKind::List;
-        const Diagnostic& d = parameter ? diag::UnusedParameter : diag::UnusedObject;
+        const Diagnostic& d = parameter ? diag::UnusedParameter : diag::UnusedLocal;
         qestl::qestringA text(d.text);
         text.append(object->name);
         context.reportWarning(d.warningNumber, text.view(), object->declarationNode);
