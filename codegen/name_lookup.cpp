@@ -55,7 +55,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     } else if (name == "void") {
         if (types.voidType) addResult(IRResult(types.voidType));
     } else if (name == "true" || name == "false") {
-        if (SmartPtr found = globalObjects.findMember(name)) addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
+        if (SmartPtr found = firstMember(globalObjects, name)) addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
     } else if (name == "__file__") {
         constant = makeConstant(name, types.stringType, stringResource(sourceName(node)));
     } else if (name == "__line__" || name == "__column__") {

@@ -51,6 +51,11 @@ void ScopeChain::popFrame() {
     frames.pop_back();
 }
 
+SmartPtr firstMember(const Container& container, std::string_view name) {
+    const std::vector<uint32_t>* listed = container.indexesOf(name);
+    return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
+}
+
 bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
     IRObject* viewer = model::asObject(context.viewer());
     if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name)

@@ -30,6 +30,9 @@ enum DeclarationMode : uint32_t {
     kDeclareLocalOnce = 5,  // falls back to kDeclareLocal after each statement tree
 };
 
+// The first member listed under the name; empty when none is.
+qestl::SmartPtr firstMember(const model::Container& container, std::string_view name);
+
 class ScopeChain {
 public:
     ScopeChain();

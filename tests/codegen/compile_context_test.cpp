@@ -252,6 +252,32 @@ TEST(NameSteps, EquallyNearClassesResolveToNothing) {
     EXPECT_EQ(context.resolveDottedName("missing.C"), only);
 }
 
+TEST(NameLookup, KeywordConstantsAndEveryScopeInOrder) {
+    CompileContext context;
+    SmartPtr yes = model::makeObject("true", model::kKindVariable, SmartPtr(), 0);
+    context.globalObjects.findOrCreate("true", yes);
+    context.lookupName("true", model::NodeHandle());
+    ASSERT_EQ(context.candidates.size(), 1u);
+    EXPECT_EQ(context.candidates[0].object, yes);
+
+    // A local and a global of one name are both candidates, the local
+    // first; only the innermost local scope counts; an object reachable
+    // twice is listed once.
+    SmartPtr global = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
+    SmartPtr outer = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
+    SmartPtr inner = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
+    context.scopes.heaps[0]->findOrCreate("count", global);
+    context.nameIndex["count"].pushBack(global);
+    NameMap outerScope{{"count", outer}}, innerScope{{"count", inner}};
+    context.localScopes = {&outerScope, &innerScope};
+    context.lookupName("count", model::NodeHandle());
+    ASSERT_EQ(context.candidates.size(), 2u);
+    EXPECT_EQ(context.candidates[0].object, inner);
+    EXPECT_EQ(context.candidates[1].object, global);
+    EXPECT_EQ(context.deduplicating, 0);
+    context.localScopes.clear();
+}
+
 TEST(Resources, TranslationTable) {
     const char* text = "{\"1033\":\"hello\",\"2052\":\"你好\"}";
     JsonNode* document = parseJsonText(text);
