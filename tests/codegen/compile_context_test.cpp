@@ -224,6 +224,26 @@ TEST(Switches, LabelOperandAtTheListEndPointsPastTheLastInstruction) {
     EXPECT_FALSE(values.contains(5));
 }
 
+TEST(Objects, FlagOperations) {
+    SmartPtr made = model::makeObject("x", model::kKindVariable, SmartPtr(), 0);
+    model::IRObject* x = model::asObject(made);
+    x->setEnum(true);
+    EXPECT_TRUE(x->isEnum());
+    EXPECT_TRUE(x->hasModifiers(model::kModEnum));
+    EXPECT_FALSE(x->hasModifiers(model::kModEnum | model::kModPackage));
+    x->setEnum(false);
+    EXPECT_FALSE(x->isEnum());
+    x->setDeclared(false);
+    EXPECT_NE(x->flagsA & model::kFlagDeclarationPending, 0);
+    x->setDeclared(true);
+    EXPECT_EQ(x->flagsA & model::kFlagDeclarationPending, 0);
+    model::NodeHandle node = makeAstNode(NodeKind::VariableDeclaration, "x");
+    node->flags = NodeFlag::Public | NodeFlag::Static;
+    x->setDeclarationNode(node);
+    EXPECT_EQ(x->declarationNode.get(), node.get());
+    EXPECT_EQ(x->modifiers & 0x7F, static_cast<uint32_t>(NodeFlag::Public));
+}
+
 TEST(Switches, IsNumberText) {
     auto number = [](const char* text, bool hex) { return isNumberText(text, text + std::strlen(text), hex); };
     EXPECT_TRUE(number("", false));
