@@ -88,8 +88,11 @@ public:
     // Adds the intrinsic functions a member name stands for on this object
     // to the context's candidates; true when it added any.
     virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
-    // Whether this class encloses the other (classes answer).
-    virtual bool encloses(const IRObject*) const { return false; }
+    // Whether this object encloses the other: some owner up the other's
+    // owner chain is the same type as this.
+    bool encloses(const IRObject* other) const;
+    // The kind a caller sees (an instance answers with its class's kind).
+    virtual uint32_t kindOf() const { return kind; }
     void checkUse(ModelContext* context, const NodeHandle& node);
     bool isAccessibleAt(uint32_t level) const { return (modifiers & kModAccessMask) >= level; }
     bool isTemplateInstance() const { return kind == kKindClass && templateOrigin; }

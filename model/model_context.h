@@ -41,6 +41,8 @@ public:
     // object); the caller clears the list.
     virtual void addCandidate(const IRResult& result) = 0;
     virtual size_t candidateCount() const = 0;
+    // Empties the candidate list ("super" restarts a lookup on the base).
+    virtual void clearCandidates() = 0;
     virtual uint64_t lookupGeneration() const = 0;
     // The near-miss list of similar names.
     virtual void addNearMiss(const IRResult& result) = 0;

@@ -42,6 +42,7 @@ public:
         candidates.pushBack(result);
     }
     size_t candidateCount() const override { return candidates.size(); }
+    void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
     model::NameStringPool& nameStringPool() override { return pool; }
