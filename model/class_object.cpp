@@ -126,9 +126,9 @@ uint32_t ClassObject::indexOfMember(const IRObject& member) const {
                                       &templateArgumentTable};
     for (const Container* t : order) {
         const std::vector<uint32_t>* listed = t->indexesOf(member.name.view());
-        if (listed != nullptr && !listed->empty()) return listed->front() + 1;
-        for (size_t i = 0; i < t->members().size(); ++i)
-            if (t->members()[i].get() == &member) return static_cast<uint32_t>(i + 1);
+        if (listed == nullptr) continue;
+        for (uint32_t index : *listed)
+            if (t->members()[index].get() == &member) return index + 1;
     }
     return 0;
 }

@@ -106,8 +106,9 @@ public:
     Operand addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member, bool registerIt,
                                    bool constant);
     Operand addStaticMember(ModelContext& context, const qestl::SmartPtr& member);
-    // The member's position in the four tables (searched in order), else in
-    // the template arguments; 0 when absent.
+    // 1 + the member's position in the four tables (searched in order), else
+    // in the template arguments, found by name and then identity; 0 when the
+    // class does not hold this object.
     uint32_t indexOfMember(const IRObject& member) const;
 
     void setBaseClass(const qestl::SmartPtr& baseType, uint32_t access = 64);

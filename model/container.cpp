@@ -129,6 +129,15 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
     return allocateSlot(function, append(name, functionRef));
 }
 
+Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& functionRef) {
+    IRObject* function = asObject(functionRef);
+    if (const std::vector<uint32_t>* listed = indexesOf(name))
+        for (uint32_t index : *listed)
+            if (asObject(members_[index])->sameSignature(*function) != 0)
+                return allocateSlot(asObject(members_[index]), index);
+    return allocateSlot(function, append(name, functionRef));
+}
+
 qestl::SmartPtr Container::findMember(std::string_view name) {
     if (const std::vector<uint32_t>* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {

@@ -75,6 +75,9 @@ public:
     Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) { return findOrCreate(name, member); }
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
+    // Imported functions: nothing is added when an entry of the name has the
+    // same parameter types (sameSignature non-zero); the entry's slot.
+    Operand addOverload(std::string_view name, const qestl::SmartPtr& function);
     int64_t duplicateNameCode(const IRObject& object);
     Operand addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& method);
     // Rebuild a class's method table; false after the first error (reported).

@@ -113,6 +113,8 @@ public:
     bool isString() const;
     bool isBool() const;
     virtual qestl::SmartPtr selfRef() { return qestl::SmartPtr(this); }
+    // The innermost element type; arrays add their dimensions to depth.
+    virtual qestl::SmartPtr selfRef(uint32_t& depth);
     Operand makeObjectOperand();
     virtual qestl::SmartPtr valueType() const;
     qestl::SmartPtr storageType() const;
@@ -130,7 +132,7 @@ public:
     bool isInterface() const;
     bool isConst() const { return (flagsB & kFlagConst) != 0; }
     // The link name keeps its "#C" state until something rebuilds it.
-    void setConst(bool on) { setFlag(flagsB, kFlagConst, on); }
+    virtual void setConst(bool on) { setFlag(flagsB, kFlagConst, on); }
     bool isFinal() const { return isConst(); }
     void setFinal(bool on) { setConst(on); }
     void setConstantValue(const Operand& value, bool constant);
@@ -148,7 +150,7 @@ public:
     uint32_t id() const { return builtinClassId; }
     void setId(uint32_t value) { builtinClassId = value; }
     bool assignOperatorAllowed(ModelContext* context, uint32_t operatorCode, const qestl::SmartPtr& right);
-    bool sameType(const IRObject* other);
+    virtual bool sameType(const IRObject* other);
     bool isStaticContext() const;
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(uint32_t recordKind, LibraryReader& in);
