@@ -262,7 +262,8 @@ bool ClassObject::isDeclarationPending(const NodeHandle& node) const {
     return state == nullptr || *state != 1;
 }
 
-uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl) {
+uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
+                              qestl::SmartPtr* made) {
     auto* function = new FunctionObject();
     qestl::SmartPtr held = adoptLive(function);
     function->setOwner(IRResult(qestl::SmartPtr(&owner)));
@@ -310,6 +311,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     function->buildLinkName();
     function->operands[1] = context.stringResource(function->linkName().view());
     context.appendToThirdList(held);
+    if (made != nullptr) *made = held;
     return descriptor;
 }
 

@@ -158,7 +158,8 @@ qestl::SmartPtr makeClass(std::string_view name);
 // Declares one built-in method; returns its call descriptor. When the class
 // refuses it the message is printed, the method dropped, and the descriptor
 // carries the refusal code in its slot bits.
-uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl);
+uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
+                              qestl::SmartPtr* made = nullptr);
 
 // The u32 count and one entry per dynamic method; empty when a type has no
 // code.

@@ -7,11 +7,13 @@
 
 #include "codegen/instructions.h"
 #include "codegen/relocation_table.h"
+#include "model/array_object.h"
 #include "model/container.h"
 #include "model/ir_object.h"
 #include "model/ir_result.h"
 #include "model/name_string_pool.h"
 #include "model/model_context.h"
+#include "model/opcodes.h"
 
 namespace probe {
 
@@ -87,15 +89,14 @@ public:
         return out;
     }
     bool sharedModule() const override { return false; }
-    // Arrays are the array-type issue's; a plain kind-52 stand-in names them.
+    // Each call makes a new array type; the script releases them at teardown.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override {
-        auto* e = element.as<model::IRObject>();
-        qestl::qestringA name(e ? e->name.c_str() : "");
-        name.append("[]");
-        return model::makeObject(name.view(), model::kKindArray, element, 0);
+        qestl::SmartPtr made = model::makeArray(element);
+        madeArrays.pushBack(made);
+        return made;
     }
 
-    qestl::SmartPtrVector mainList, thirdList, resources;
+    qestl::SmartPtrVector mainList, thirdList, resources, madeArrays;
     std::vector<std::string> resourceTexts;
     codegen::RelocationTable relocations;
     model::IRValueList candidates;
