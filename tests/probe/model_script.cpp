@@ -200,6 +200,7 @@ public:
         if (word == "static") return o.isStatic();
         if (word == "const" || word == "final") return o.isConst();
         if (word == "ctor") return o.isConstructor();
+        if (word == "operator") return (o.flagsA & model::kFlagOperator) != 0;
         if (word == "override") return o.isOverride();
         if (word == "native") return o.isNative();
         if (word == "enum") return o.isEnum();
@@ -397,7 +398,7 @@ public:
             return object(w[1])->linkName().c_str();
         }
         if (c == "display") return need(2), object(w[1])->displayName().c_str();
-        if (c == "kind") return need(2), std::to_string(object(w[1])->kind);
+        if (c == "kind") return need(2), std::to_string(object(w[1])->kindOf());
         if (c == "typecode") return need(2), std::to_string(model::typeCodeOf(object(w[1])));
         if (c == "datatype") {
             need(2);
