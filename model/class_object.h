@@ -92,6 +92,8 @@ public:
     qestl::SmartPtr typeOfType() const override { return {}; }
     qestl::SmartPtr valueType() const override;
     bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) override;
+    bool writeToLibrary(LibraryWriter& out) override;
+    bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 
     // Member registration: the member's slot operand, or an error operand
     // (kind 33) whose value is the index of the member already held.
@@ -148,6 +150,8 @@ public:
     uint8_t hasNativeLayout = 0;
     uint32_t nativeLayoutState = 0;
     StringKeyTree templateMethodIndex;
+    // The library token of an anonymous-properties container not read yet.
+    uint64_t awaitedToken = 0;
 };
 
 inline ClassObject* asClass(IRObject* object) { return dynamic_cast<ClassObject*>(object); }
