@@ -67,9 +67,6 @@ struct BuiltinMethodDecl {
     uint8_t noObjectReturn = 0;
 };
 
-// Lookup flags of member resolution.
-enum LookupFlags : uint32_t { kLookupStatic = 1, kLookupInstance = 2, kLookupNoEnclosing = 4 };
-
 class ClassObject : public IRObject {
 public:
     ClassObject();
@@ -120,7 +117,7 @@ public:
     bool isDeclarationPending(const NodeHandle& node) const;
 
     // Lookup (the candidates go to the context's list).
-    bool resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth);
+    bool resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) override;
     bool bindMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth);
     void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags);
     uint32_t accessLevelFrom(ModelContext& context);

@@ -58,6 +58,8 @@ enum Modifier : uint32_t {
     kModInterface = 1u << 29,
     kModEnum = 1u << 30,
 };
+// Lookup flags of member resolution.
+enum LookupFlags : uint32_t { kLookupStatic = 1, kLookupInstance = 2, kLookupNoEnclosing = 4 };
 enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLockWrite = 68 };
 
 class IRObject;
@@ -88,6 +90,9 @@ public:
     // Adds the intrinsic functions a member name stands for on this object
     // to the context's candidates; true when it added any.
     virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
+    // Appends the candidates of a member name found in this class and its
+    // bases (classes answer); false for "super" without base.
+    virtual bool resolveMember(ModelContext&, std::string_view, uint32_t, uint32_t) { return false; }
     // Whether this object encloses the other: some owner up the other's
     // owner chain is the same type as this.
     bool encloses(const IRObject* other) const;

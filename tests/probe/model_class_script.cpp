@@ -146,6 +146,11 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
         out = native(w);
     } else if (c == "lookup") {
         out = lookup(w);
+    } else if (c == "tables") {
+        need(2);
+        model::ClassObject& owner = classNamed(w[1]);
+        out = owner.buildMethodTables(context_) ? "true" : "false";
+        out += " merge=" + std::to_string(owner.baseMergePending) + " pending=" + std::to_string(owner.methodTablesPending);
     } else if (c == "derives") {
         need(3);
         out = script_.object(w[1])->isDerivedFrom(script_.object(w[2])) ? "true" : "false";
