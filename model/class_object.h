@@ -114,6 +114,9 @@ public:
     // False when the context reported an error (the flags stay set).
     bool buildMethodTables(ModelContext& context);
     void findFinalizer();
+    // Lays out a class marked "Native" for native code (once; a class met
+    // again while it is laid out is a cycle, reported when asked).
+    bool computeNativeLayout(ModelContext& context, bool reportCycles);
     bool isDeclarationPending(const NodeHandle& node) const;
 
     // Lookup (the candidates go to the context's list).
@@ -152,6 +155,10 @@ public:
 };
 
 inline ClassObject* asClass(IRObject* object) { return dynamic_cast<ClassObject*>(object); }
+
+// Appends one 24-byte field entry per "Native" member of a dynamic-property
+// container to the layout block; the number of object fields.
+uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::vector<uint8_t>& block);
 
 // A new registered class named name (rebuilt link name).
 qestl::SmartPtr makeClass(std::string_view name);

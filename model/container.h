@@ -90,6 +90,9 @@ public:
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, std::string_view name);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
+    // Warning 324 once per container for each class, and each function that
+    // does not override, never used (classes are descended into).
+    void warnUnusedMembers(ModelContext& context);
 
     // The image form.
     uint64_t encodedSize() const;

@@ -72,6 +72,8 @@ public:
 
     // The operand of a string resource holding text (found or added).
     virtual Operand stringResource(std::string_view text) = 0;
+    // The operand of a binary resource (kind 1) holding the bytes.
+    virtual Operand binaryResource(const uint8_t* data, size_t size) = 0;
     // The operand referring to the relocation entry of a linked name.
     virtual Operand relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) = 0;
 

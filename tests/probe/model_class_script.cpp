@@ -8,6 +8,7 @@
 #include "model/image_heap.h"
 #include "model/instance_object.h"
 #include "model/record_dumps.h"
+#include "source/ast_nodes.h"
 
 namespace probe {
 
@@ -77,6 +78,23 @@ bool ClassCommands::silentCommand(const Words& w) {
     } else if (c == "setconst") {
         need(2);
         script_.object(w[1])->setConst(true);
+    } else if (c == "annotate") {
+        // annotate N [KEY=VALUE...]: a declaration node with a "Native"
+        // annotation carrying the pairs.
+        need(2);
+        IRObject& o = *script_.object(w[1]);
+        if (!o.declarationNode) o.declarationNode = makeAstNode(NodeKind::Name, w[1].c_str());
+        _KNode<qeAbstractNode> list = makeAstNode(NodeKind::AnnotationList);
+        _KNode<qeAbstractNode> annotation = makeAstNode(NodeKind::Annotation, "Native");
+        for (size_t i = 2; i < w.size(); ++i) {
+            const size_t equals = w[i].find('=');
+            if (equals == std::string::npos) throw Impossible();
+            _KNode<qeAbstractNode> item = makeAstNode(NodeKind::Name, w[i].substr(0, equals).c_str());
+            item->operands.pushBack(makeAstNode(NodeKind::Name, w[i].substr(equals + 1).c_str()));
+            annotation->operands.pushBack(item);
+        }
+        list->operands.pushBack(annotation);
+        o.declarationNode->annotations = list;
     } else if (c == "import") {
         need(4);
         // The declaration pass's order: record, name, result, convention,
@@ -146,6 +164,22 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
         out = native(w);
     } else if (c == "lookup") {
         out = lookup(w);
+    } else if (c == "layout") {
+        // layout C [quiet]: the result, the layout block, the main list.
+        need(2);
+        const size_t before = context_.mainList.size();
+        out = classNamed(w[1]).computeNativeLayout(context_, w.size() < 3) ? "true" : "false";
+        if (classNamed(w[1]).hasNativeLayout) out += " " + textAt(layoutAddress(w[1]), 0);
+        for (size_t i = before; i < context_.mainList.size(); ++i) {
+            const auto* emitted = context_.mainList[i].as<model::cbircode>();
+            out += " " + std::to_string(emitted->opcode) + "@" + script_.nameOf(emitted->operands[0].target);
+        }
+    } else if (c == "unused") {
+        need(2);
+        model::ClassObject* owner = model::asClass(script_.object(w[1]));
+        if (owner == nullptr) throw Impossible();
+        owner->dynamicMethods.warnUnusedMembers(context_);
+        out = "done";
     } else if (c == "tables") {
         need(2);
         model::ClassObject& owner = classNamed(w[1]);
@@ -249,6 +283,12 @@ std::string ClassCommands::lookup(const Words& w) {
         out += (out.empty() ? "" : " ") + text;
     }
     return out.empty() ? "done" : out;
+}
+
+uint64_t ClassCommands::layoutAddress(const std::string& name) {
+    const model::Operand& layout = classNamed(name).nativeLayoutOperand;
+    auto* resource = layout.target.as<model::cbircode>();
+    return resource ? resource->codeAddress : 0;
 }
 
 std::string ClassCommands::textAt(uint64_t address, uint64_t length) {

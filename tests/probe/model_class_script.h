@@ -33,6 +33,7 @@ private:
     std::string native(const Words& w);
     std::string dump(const std::string& name);
     std::string textAt(uint64_t address, uint64_t length);
+    uint64_t layoutAddress(const std::string& name);
 
     ScriptAccess& script_;
     TestModelContext& context_;

@@ -2,6 +2,7 @@
 // entries placed at fixed addresses, diagnostics kept as text.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,16 @@ public:
         diagnostics += text;
     }
     uint32_t errorCount() const override { return errors; }
+    // Listed among the texts as "bin:" and the bytes in hex.
+    model::Operand binaryResource(const uint8_t* data, size_t size) override {
+        std::string text = "bin:";
+        char pair[3];
+        for (size_t i = 0; i < size; ++i) {
+            std::snprintf(pair, sizeof pair, "%02x", data[i]);
+            text += pair;
+        }
+        return stringResource(text);
+    }
     model::Operand stringResource(std::string_view text) override {
         size_t i = 0;
         while (i < resourceTexts.size() && resourceTexts[i] != text) ++i;
