@@ -60,12 +60,10 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
         out.u64le(static_cast<uint64_t>(operands[i].encodedValue));
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
-    qestl::ByteVector unusedTypes;
-    qestl::ByteWriter types(unusedTypes);
     uint64_t at = position + 12 * operandCount + 8;
     for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
                          sharedAnonymousProperties})
-        if (t != nullptr) at += t->encode(context, out, types, at);
+        if (t != nullptr) at += t->encode(context, out, context.typeStream(), at);
     return out.position() - start;
 }
 

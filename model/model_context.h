@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"
@@ -57,6 +58,9 @@ public:
 
     // The name strings of the image being written.
     virtual NameStringPool& nameStringPool() = 0;
+    // The type stream of the image: the type operands of the functions
+    // that containers list.
+    virtual qestl::ByteWriter& typeStream() = 0;
 
     // Objects the context lists as slot objects (never transient values).
     virtual bool isListedSlotObject(const IRObject* object) const = 0;

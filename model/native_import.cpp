@@ -151,10 +151,8 @@ uint64_t ImportTable::encode(ModelContext& context, qestl::ByteWriter& out, void
     const size_t start = out.position();
     cbircode::encode(context, out, writerData, at);
     out.u32le(static_cast<uint32_t>(modules_.size()));
-    qestl::ByteVector unusedTypes;
-    qestl::ByteWriter types(unusedTypes);
     uint64_t next = at + 12 * operandCount + 8;
-    for (ImportModule* module : modules_) next += module->encodeModule(context, out, types, next);
+    for (ImportModule* module : modules_) next += module->encodeModule(context, out, context.typeStream(), next);
     return out.position() - start;
 }
 

@@ -225,9 +225,9 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
             out = std::to_string(m.placeModule(context_, modulePlaces_[w[1]]));
         } else {
             m.resolveMembers(context_);
-            qestl::ByteVector bytes, types;
-            qestl::ByteWriter writer(bytes), typeWriter(types);
-            m.encodeModule(context_, writer, typeWriter, modulePlaces_[w[1]]);
+            qestl::ByteVector bytes;
+            qestl::ByteWriter writer(bytes);
+            m.encodeModule(context_, writer, context_.typeStream(), modulePlaces_[w[1]]);
             out = hex(bytes.data(), bytes.size());
         }
     } else {

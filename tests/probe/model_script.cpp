@@ -361,8 +361,7 @@ public:
             const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : placed_[w[1]];
             qestl::ByteVector bytes;
             qestl::ByteWriter out(bytes);
-            qestl::ByteWriter types(typeStream_);
-            table.encode(context_, out, types, position);
+            table.encode(context_, out, context_.typeStream(), position);
             return hex(bytes);
         }
         throw Impossible();
@@ -566,7 +565,7 @@ public:
             return out.empty() ? "done" : out;
         }
         if (c == "pool") return hex(context_.pool.bytes());
-        if (c == "types") return hex(typeStream_);
+        if (c == "types") return hex(context_.typeBytes);
         if (containers_.count(w.size() > 1 ? w[1] : "") != 0) return containerQuery(w);
         if (c == "size") return need(2), std::to_string(record(w[1])->encodedSize());
         if (c == "place") {
@@ -685,7 +684,6 @@ public:
     std::deque<model::FlowNode> roots_;
     std::map<std::string, std::unique_ptr<model::Container>> containers_;
     std::map<std::string, uint64_t> placed_;
-    qestl::ByteVector typeStream_;
     std::map<std::string, model::FlowNode*> flows_;
     probe::TestModelContext context_;
     probe::ClassCommands classes_{*this, context_, handles_};

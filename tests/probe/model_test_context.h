@@ -49,6 +49,7 @@ public:
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
     model::NameStringPool& nameStringPool() override { return pool; }
+    qestl::ByteWriter& typeStream() override { return typeWriter; }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle&) override {
         for (const model::IRResult& candidate : candidates) {
             text.append(" ");
@@ -115,6 +116,8 @@ public:
     model::Container heaps[3] = {model::Container(model::kImageHeap), model::Container(model::kImageHeap),
                                  model::Container(model::kImageHeap)};
     model::NameStringPool pool;
+    qestl::ByteVector typeBytes;
+    qestl::ByteWriter typeWriter{typeBytes};
     uint64_t generation = 1;
     qestl::SmartPtr currentViewer;
     std::string diagnostics;
