@@ -11,7 +11,6 @@ import os
 import random
 import struct
 import sys
-import tempfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -19,17 +18,6 @@ from probe_support import Probe  # noqa: E402
 
 TYPES = ["int", "long", "String", "bool", "double", "Object"]
 TABLES = ["dynmethods", "statmethods", "dynprops", "statprops"]
-
-
-def run_script(probe, lines):
-    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
-        f.write("\n".join(lines) + "\n")
-        path = f.name
-    try:
-        status, out = probe.run("model", path)
-    finally:
-        os.unlink(path)
-    return status, out.decode("utf-8").splitlines()
 
 
 def read_container(image, at):
@@ -67,14 +55,14 @@ def check_classes(probe, rng):
         position = rng.randrange(1, 1 << 20) * 4
         lines += ["members %s %s" % (name, table) for table in TABLES]
         lines += ["link %s" % name, "place %s %d" % (name, position), "encode %s" % name, "hash %s" % name]
-        status, out = run_script(probe, lines)
+        status, out = probe.model_script(lines)
         out = [line for line in out if not line.startswith(("14:", "13:", "16:", "26:", "34:", "15:"))]
         tables, link, end, image, hash_text = out[0:4], out[4], int(out[5]), bytes.fromhex(out[6]), out[7]
         member_links = []
         for table in tables:
             if table == "done":
                 continue
-            _, names = run_script(probe, lines + ["link %s" % member for member in table.split()])
+            _, names = probe.model_script(lines + ["link %s" % member for member in table.split()])
             member_links += names[-len(table.split()):]
         want_hash = zlib.crc32((link + "".join(member_links)).encode())
         probe.check(hash_text == "%08x" % want_hash, "%s hash %s, want %08x" % (name, hash_text, want_hash))
@@ -108,7 +96,7 @@ def check_imports(probe, rng):
                   "module m%d %s 28" % (n, library), "overload m%d %s" % (n, name), "binding %s" % name]
         functions.append((library, name))
     lines += ["place imports 8192", "encode imports"]
-    status, out = run_script(probe, lines)
+    status, out = probe.model_script(lines)
     bindings = [bytes.fromhex(line) for line in out[1:-2:2]]
     end, image = int(out[-2]), bytes.fromhex(out[-1])
     probe.check(end - 8192 == len(image), "import table size")
