@@ -2,7 +2,11 @@
 # up (Debian packages), configure CMake with Ninja and build.
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
-            zlib1g-dev liblzma-dev libpcre2-dev python3 pkg-config xz-utils zip
+            zlib1g-dev liblzma-dev libpcre2-dev python3 pkg-config xz-utils zip \
+            gcc-multilib gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32 clang-14 lld-14 llvm-14 \
+            binutils elfutils python3-pefile python3-macholib
+# Only the tests run Windows executables (they skip without it).
+TEST_PACKAGES := wine wine64
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
@@ -12,7 +16,7 @@ all: demo
 
 setup:
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -28,6 +32,7 @@ demo: setup build/build.ninja
 	./build/korvo -c examples/hello.k -lik -o build/hello.lik
 	@echo "build/hello.lik: $$(stat -c %s build/hello.lik) bytes"
 
+test: EXTRA_PACKAGES = $(TEST_PACKAGES)
 test: setup
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=ON \
 	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
@@ -47,4 +52,4 @@ fuzz: setup
 	@echo "fuzzers: $$(ls build-fuzz/*_fuzz)"
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-stubs

@@ -8,19 +8,12 @@
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "foundation/vector.h"
+#include "foundation/whole_file.h"
 
 // The .version and .kdef documents of the options: true when the file was read
 // and parsed (the document replaces the one held), false after a warning line.
 bool readVersionFile(CompileOptions& options);
 bool readExportDefinitionFile(CompileOptions& options);
-
-// Reads a whole file into `bytes`; false when it cannot be opened or read.
-bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);
-
-// Writes the bytes as the whole new content of `path`, or leaves the path as
-// it was: the bytes go to a temporary file beside it, every write is checked,
-// and only a complete file is renamed into place.
-bool writeFileWhole(const qestl::qestringW& path, const uint8_t* bytes, uint64_t size);
 
 // Bytes of a program image that stay uncompressed: the 8-byte prefix and the
 // 128-byte header.

@@ -103,3 +103,9 @@ bool fileClose(FileHandle file) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool fileMakeExecutable(const char* path) { return path != nullptr && ::chmod(path, 0755) == 0; }
+
+}  // namespace platform

@@ -33,6 +33,10 @@ bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* posi
 
 bool fileSize(FileHandle file, uint64_t* size);
 
+// Gives the file the mode 0755 (read and execute for all, write for the
+// owner); false when the host refuses.
+bool fileMakeExecutable(const char* path);
+
 // Closes the file and frees the handle; false when the handle is null.
 bool fileClose(FileHandle file);
 
