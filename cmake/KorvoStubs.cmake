@@ -28,6 +28,7 @@ endforeach()
 # Beside the compiler, with the Windows stubs also serving windows_xp.
 set(stub_files "")
 file(GLOB_RECURSE built_stubs RELATIVE ${KORVO_STUB_DIR} ${KORVO_STUB_DIR}/*.kes)
+list(TRANSFORM built_stubs PREPEND ${KORVO_STUB_DIR}/ OUTPUT_VARIABLE KORVO_STUB_SEEDS)
 foreach(relative IN LISTS built_stubs)
   set(targets ${CMAKE_BINARY_DIR}/${relative})
   if(relative MATCHES "^windows/")

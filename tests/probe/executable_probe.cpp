@@ -1,6 +1,7 @@
 // The executable builder seen from outside:
 //   stub list                               every stored slot and its sizes
 //   stub raw|restore OS BITS plain|dbg OUT  a slot's stored bytes, or the stub
+//   stub path COMPILER [OPTION...]          the stub file and kind for a target
 //   place elf|macho|pe STUB IMAGE OUT [OPTION...]
 //                                           that writer on any stub and image,
 //                                           with the -ce options it reads
@@ -41,7 +42,29 @@ bool writeOut(const char* path, const uint8_t* bytes, size_t size) {
     return writeFileWhole(qestl::widen(path), bytes, size);
 }
 
+// The options as the compiler would parse them for "-ce probe.k OPTIONS -o OUT".
+bool parsePlaceOptions(CompileOptions& options, int argc, char** argv, const char* out) {
+    std::vector<std::u16string> words = {u"korvo", u"-ce", u"probe.k"};
+    for (int i = 0; i < argc; ++i) words.push_back(std::u16string(qestl::widen(argv[i]).view()));
+    words.push_back(u"-o");
+    words.push_back(std::u16string(qestl::widen(out).view()));
+    std::vector<const char16_t*> pointers;
+    for (const auto& word : words) pointers.push_back(word.c_str());
+    int next = 0;
+    if (parseCommandLine(options, static_cast<int>(pointers.size()), pointers.data(), &next) == 0) return false;
+    return options.versionFile.empty() || readVersionFile(options);
+}
+
 int stubCommand(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[0], "path") == 0) {
+        CompileOptions options;
+        if (!parsePlaceOptions(options, argc - 2, argv + 2, "out")) return 2;
+        qestl::qestringA path;
+        int kind = kKindUnknown;
+        const bool known = resolveStubPath(options, qestl::qestringA(argv[1]), path, kind);
+        std::printf("%s %d\n", path.c_str(), kind);
+        return known ? 0 : 1;
+    }
     if (argc == 1 && std::strcmp(argv[0], "list") == 0) {
         for (int slot = 0; slot < kStoredStubCount; ++slot) {
             const SlotName& name = kSlotNames[slot / 2];
@@ -54,7 +77,7 @@ int stubCommand(int argc, char** argv) {
     }
     const bool raw = argc == 5 && std::strcmp(argv[0], "raw") == 0;
     if (!raw && !(argc == 5 && std::strcmp(argv[0], "restore") == 0)) {
-        std::fprintf(stderr, "usage: stub list | stub raw|restore OS BITS plain|dbg OUT\n");
+        std::fprintf(stderr, "usage: stub list | stub raw|restore OS BITS plain|dbg OUT | stub path COMPILER [OPTION...]\n");
         return 2;
     }
     const int slot = findSlot(argv[1], argv[2], argv[3]);
@@ -70,19 +93,6 @@ int stubCommand(int argc, char** argv) {
         return 1;
     }
     return writeOut(argv[4], stub.data(), stub.size()) ? 0 : 1;
-}
-
-// The options as the compiler would parse them for "-ce probe.k OPTIONS -o OUT".
-bool parsePlaceOptions(CompileOptions& options, int argc, char** argv, const char* out) {
-    std::vector<std::u16string> words = {u"korvo", u"-ce", u"probe.k"};
-    for (int i = 0; i < argc; ++i) words.push_back(std::u16string(qestl::widen(argv[i]).view()));
-    words.push_back(u"-o");
-    words.push_back(std::u16string(qestl::widen(out).view()));
-    std::vector<const char16_t*> pointers;
-    for (const auto& word : words) pointers.push_back(word.c_str());
-    int next = 0;
-    if (parseCommandLine(options, static_cast<int>(pointers.size()), pointers.data(), &next) == 0) return false;
-    return options.versionFile.empty() || readVersionFile(options);
 }
 
 int placeCommand(int argc, char** argv) {
@@ -114,5 +124,5 @@ int placeCommand(int argc, char** argv) {
 
 }  // namespace
 
-KORVO_PROBE("stub", "list | raw|restore OS BITS plain|dbg OUT", stubCommand);
+KORVO_PROBE("stub", "list | raw|restore OS BITS plain|dbg OUT | path COMPILER [OPTION...]", stubCommand);
 KORVO_PROBE("place", "elf|macho|pe STUB IMAGE OUT [OPTION...]", placeCommand);
