@@ -256,6 +256,7 @@ bool PeResourceEditor::placeResourceSection(uint32_t length) {
         const uint64_t header = sectionTable_ + uint64_t(reused) * kSectionHeaderSize;
         const uint32_t address = f.u32(header + kVirtualAddress);
         const uint32_t pointer = f.u32(header + kRawPointer);
+        if (pointer == 0) return false;  // a section without file bytes cannot hold the block
         const uint64_t oldRaw = std::min<uint64_t>(alignUp(f.u32(header + kRawSize), fileAlignment_),
                                                    bytes_.size() - pointer);
         const int64_t rawDelta = static_cast<int64_t>(newRaw) - static_cast<int64_t>(oldRaw);
@@ -341,6 +342,7 @@ bool PeResourceEditor::write() {
     const uint32_t unit = wide_ ? 8 : 4;
     uint64_t itemCount = 0, namesSize = 0, dataSize = 0;
     for (const Type& type : types_) {
+        if (type.items.size() > 0xFFFF) return false;
         if (type.named) namesSize += 2 + 2 * type.name.size();
         for (const Item& item : type.items) {
             ++itemCount;

@@ -157,6 +157,23 @@ class PeCase(Case):
             self.runs(self.path(out), arch, where,
                       (0, "korvo-stub(pe): image=692 stored=692 version=1049 crc=ok debug kdbg=yes\n"))
 
+    def check_long_string(self):
+        """A String that would push the version block past 16 bits is left
+        out; the others stay."""
+        stub = self.stub("pe", "x86_64")
+        if not os.path.exists(stub):
+            return
+        version = self.write("long.version", json.dumps({"ProductName": "x" * 40000, "CompanyName": "Co"}).encode())
+        status, said = self.place("pe", stub, self.image, "long.exe", version)
+        self.check(status == 0, "long string: place said %r" % said)
+        pe, found = self.pe_checks(self.path("long.exe"), "long string")
+        strings = {}
+        for info in pe.FileInfo[0]:
+            for table in getattr(info, "StringTable", []):
+                strings.update(table.entries)
+        self.check(strings == {b"CompanyName": b"Co"} and len(found[(RT_VERSION, 1)][1]) < 0x10000,
+                   "long string: strings %r" % list(strings))
+
     def build_stub(self, name, arch, *extra):
         compiler = COMPILERS[arch] + "-gcc"
         if not tool(compiler):
@@ -269,6 +286,7 @@ def main():
     for arch in ("x86_64", "x86"):
         case.check_plain(arch)
         case.check_options(arch)
+    case.check_long_string()
     case.check_own_resources()
     case.check_full_headers()
     case.check_refused()
