@@ -111,48 +111,52 @@ bool PeResourceEditor::readName(uint32_t offset, std::u16string& name) {
     return r.ok();
 }
 
+bool PeResourceEditor::readEntry(uint64_t entry, Entry& out) {
+    ByteReader r(bytes_.data(), bytes_.size());
+    const uint32_t name = r.u32At(entry);
+    out.target = r.u32At(entry + 4);
+    // Types and items point to a directory of the next level.
+    if (!r.ok() || (out.target & kDirectoryBit) == 0) return false;
+    out.target &= ~kDirectoryBit;
+    out.named = (name & kDirectoryBit) != 0;
+    out.id = out.named ? 0 : name;
+    out.name.clear();
+    return !out.named || readName(name & ~kDirectoryBit, out.name);
+}
+
+uint32_t PeResourceEditor::entryCount(uint64_t directory) {
+    ByteReader r(bytes_.data(), bytes_.size());
+    const uint32_t count = uint32_t{r.u16At(directory + 12)} + r.u16At(directory + 14);
+    return r.ok() ? count : 0;
+}
+
 bool PeResourceEditor::loadResources() {
     if (resourceRva_ == 0) return true;
     ByteReader r(bytes_.data(), bytes_.size());
     const uint64_t root = sectionOffset_;
     if (!r.holds(root, 16)) return false;
     std::copy(bytes_.data() + root, bytes_.data() + root + 12, rootHeader_);
-    const uint32_t typeCount = uint32_t{r.u16At(root + 12)} + r.u16At(root + 14);
+    Entry type, item;
+    const uint32_t typeCount = entryCount(root);
     for (uint32_t t = 0; t < typeCount; ++t) {
-        const uint64_t entry = root + 16 + 8 * uint64_t{t};
-        const uint32_t typeName = r.u32At(entry);
-        const uint32_t typeTarget = r.u32At(entry + 4);
-        if (!r.ok() || (typeTarget & kDirectoryBit) == 0) return false;
-        std::u16string typeText;
-        const bool typeNamed = (typeName & kDirectoryBit) != 0;
-        if (typeNamed && !readName(typeName & ~kDirectoryBit, typeText)) return false;
-        const uint64_t items = root + (typeTarget & ~kDirectoryBit);
-        const uint32_t itemCount = uint32_t{r.u16At(items + 12)} + r.u16At(items + 14);
+        if (!readEntry(root + 16 + 8 * uint64_t{t}, type)) return false;
+        const uint64_t items = root + type.target;
+        const uint32_t itemCount = entryCount(items);
         for (uint32_t i = 0; i < itemCount; ++i) {
-            const uint64_t itemEntry = items + 16 + 8 * uint64_t{i};
-            const uint32_t itemName = r.u32At(itemEntry);
-            const uint32_t itemTarget = r.u32At(itemEntry + 4);
-            if (!r.ok() || (itemTarget & kDirectoryBit) == 0) return false;
-            std::u16string itemText;
-            const bool itemNamed = (itemName & kDirectoryBit) != 0;
-            if (itemNamed && !readName(itemName & ~kDirectoryBit, itemText)) return false;
+            if (!readEntry(items + 16 + 8 * uint64_t{i}, item)) return false;
             // Only the first language of an item is kept.
-            const uint64_t languages = root + (itemTarget & ~kDirectoryBit);
-            const uint32_t languageCount = uint32_t{r.u16At(languages + 12)} + r.u16At(languages + 14);
-            if (!r.ok()) return false;
-            if (languageCount == 0) continue;
+            const uint64_t languages = root + item.target;
+            if (entryCount(languages) == 0) continue;
             const uint32_t language = r.u32At(languages + 16);
             const uint32_t dataTarget = r.u32At(languages + 20);
             if (!r.ok() || (dataTarget & kDirectoryBit) != 0) return false;
-            const uint64_t dataEntry = root + dataTarget;
-            const uint32_t dataRva = r.u32At(dataEntry);
-            const uint32_t dataSize = r.u32At(dataEntry + 4);
-            if (!r.ok()) return false;
+            const uint32_t dataRva = r.u32At(root + dataTarget);
+            const uint32_t dataSize = r.u32At(root + dataTarget + 4);
             uint64_t dataOffset = 0;
-            if (!rvaToOffset(dataRva, dataOffset)) return false;
+            if (!r.ok() || !rvaToOffset(dataRva, dataOffset)) return false;
             if (!r.holds(dataOffset, dataSize)) continue;  // data beyond the file
-            add(typeNamed ? 0 : typeName, typeNamed ? typeText.c_str() : nullptr, itemNamed ? 0 : itemName,
-                itemNamed ? itemText.c_str() : nullptr, language, bytes_.data() + dataOffset, dataSize);
+            add(type.id, type.named ? type.name.c_str() : nullptr, item.id, item.named ? item.name.c_str() : nullptr,
+                language, bytes_.data() + dataOffset, dataSize);
         }
     }
     return true;

@@ -50,8 +50,19 @@ private:
         std::vector<Item> items;
     };
 
+    struct Entry {
+        uint32_t id = 0;
+        std::u16string name;
+        bool named = false;
+        uint32_t target = 0;  // offset of the next level in the block
+    };
+
     bool parseHeaders();
     bool loadResources();
+    // A type or item entry; false when it is broken.
+    bool readEntry(uint64_t entry, Entry& out);
+    // Named plus id entries of a directory; 0 past the end.
+    uint32_t entryCount(uint64_t directory);
     bool readName(uint32_t offset, std::u16string& name);
     // File offset of an RVA through the section holding it; false (with the
     // fatal text) when none does.

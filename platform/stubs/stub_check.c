@@ -50,6 +50,11 @@ static int finish(Line* line, int status, int kdbg) {
     return status;
 }
 
+int kstubEndsInKdbg(const unsigned char* file, unsigned long size) {
+    return file != 0 && size >= 4 && file[size - 4] == 'k' && file[size - 3] == 'd' && file[size - 2] == 'b' &&
+           file[size - 1] == 'g';
+}
+
 int kstubReport(const char* format, const unsigned char* image, unsigned long long stored, const char* reason,
                 int kdbg) {
     Line line;

@@ -6,6 +6,9 @@
 /* Supplied by each finder: writes bytes to standard output. */
 void kstubWrite(const char* text, unsigned long length);
 
+/* True when the file's last four bytes are "kdbg" (debuggable builds). */
+int kstubEndsInKdbg(const unsigned char* file, unsigned long size);
+
 /* Checks the image and prints the one line of the stub's verdict:
    "korvo-stub(<format>): image=<end> stored=<n> version=1049 crc=ok", or
    crc=BAD, or "korvo-stub(<format>): <reason>". `image` may be null (no image

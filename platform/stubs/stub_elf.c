@@ -1,38 +1,8 @@
 /* Linux stand-in stub: finds the image in its own section ".vm", whose data
    starts with the image length (u64 in the file's byte order) and holds the
    image 32 bytes in. */
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include "stub_check.h"
-
-void kstubWrite(const char* text, unsigned long length) {
-    while (length > 0) {
-        ssize_t done = write(1, text, length);
-        if (done <= 0) return;
-        text += done;
-        length -= (unsigned long)done;
-    }
-}
-
-static unsigned char* readSelf(unsigned long* size) {
-    int fd = open("/proc/self/exe", O_RDONLY);
-    if (fd < 0) return 0;
-    off_t end = lseek(fd, 0, SEEK_END);
-    unsigned char* bytes = end > 0 ? malloc((size_t)end) : 0;
-    unsigned long got = 0;
-    if (bytes != 0 && lseek(fd, 0, SEEK_SET) == 0) {
-        while (got < (unsigned long)end) {
-            ssize_t done = read(fd, bytes + got, (size_t)end - got);
-            if (done <= 0) break;
-            got += (unsigned long)done;
-        }
-    }
-    close(fd);
-    *size = got;
-    return bytes;
-}
+#include "stub_posix.h"
 
 static int bigEndian;
 
@@ -49,9 +19,8 @@ static int inside(unsigned long long offset, unsigned long long length, unsigned
 
 int main(void) {
     unsigned long size = 0;
-    unsigned char* self = readSelf(&size);
-    int kdbg = self != 0 && size >= 4 && self[size - 4] == 'k' && self[size - 3] == 'd' && self[size - 2] == 'b' &&
-               self[size - 1] == 'g';
+    unsigned char* self = kstubReadFile("/proc/self/exe", &size);
+    int kdbg = kstubEndsInKdbg(self, size);
     if (self == 0 || size < 64) return kstubReport("elf", 0, 0, "cannot read itself", kdbg);
     int wide = self[4] == 2;
     bigEndian = self[5] == 2;

@@ -22,8 +22,7 @@ static int endsInKdbg(void) {
     char tail[4] = {0, 0, 0, 0};
     DWORD got = 0;
     int found = SetFilePointer(file, -4, NULL, FILE_END) != INVALID_SET_FILE_POINTER &&
-                ReadFile(file, tail, 4, &got, NULL) && got == 4 && tail[0] == 'k' && tail[1] == 'd' &&
-                tail[2] == 'b' && tail[3] == 'g';
+                ReadFile(file, tail, 4, &got, NULL) && got == 4 && kstubEndsInKdbg((const unsigned char*)tail, 4);
     CloseHandle(file);
     return found;
 }
