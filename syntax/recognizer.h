@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "syntax/lex_syntax.h"
+#include "syntax/token_record_pool.h"
 
 class GrammarRecognizer : public qeLexSyntax::OnParseListener {
 public:
@@ -64,5 +65,5 @@ private:
     SourceInput input_;
     MatchObserver* observer_ = nullptr;
     std::vector<Problem> problems_;
-    std::vector<TokenRecord*> spareRecords_;  // freed records kept for reuse
+    TokenRecordPool spareRecords_;  // freed records kept for reuse
 };
