@@ -85,6 +85,7 @@ def wine_prefix(bin_dir):
 
 def run_wine(bin_dir, exe):
     """Runs a PE file under wine; None when wine cannot run it here."""
-    env = dict(os.environ, WINEPREFIX=wine_prefix(bin_dir), WINEDEBUG="-all")
+    # No Mono or Gecko installers: the stubs need neither.
+    env = dict(os.environ, WINEPREFIX=wine_prefix(bin_dir), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     done = subprocess.run(["wine", exe], stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=240)
     return done

@@ -174,6 +174,15 @@ def check_refused(case):
         case.check(not os.path.exists(case.path(out)), "%s: a file was left" % name)
 
 
+def check_not_writable(case):
+    stub = case.stub("elf", "x86_64")
+    if not os.path.exists(stub):
+        return
+    out = os.path.join("no-such-folder", "out")
+    status, said = case.place("elf", stub, case.write("raw.bin", bytes(8)), out)
+    case.check((status, said) == (1, "无法写入文件:%s\n生成失败\n" % case.path(out)), "unwritable: %d %r" % (status, said))
+
+
 def main():
     case = Case("executable_elf")
     for arch in ("x86_64", "x86"):
@@ -182,6 +191,7 @@ def main():
     check_verdicts(case)
     check_big_endian(case)
     check_refused(case)
+    check_not_writable(case)
     case.finish()
 
 
