@@ -19,15 +19,14 @@ constexpr uint32_t kSectionNoBits = 8;
 // Field offsets of the two ELF classes.
 struct ElfLayout {
     bool wide;
-    size_t addressBytes;
     size_t phoff, shoff, phentsize, phnum, shentsize, shnum, shstrndx;
     size_t minPh, minSh;
     size_t shType, shOffset, shSize;      // within a section header
     size_t phOffset, phFileSize, phMemSize;  // within a program header
 };
 
-constexpr ElfLayout kElf64{true, 8, 32, 40, 54, 56, 58, 60, 62, 56, 64, 4, 24, 32, 8, 32, 40};
-constexpr ElfLayout kElf32{false, 4, 28, 32, 42, 44, 46, 48, 50, 32, 40, 4, 16, 20, 4, 16, 20};
+constexpr ElfLayout kElf64{true, 32, 40, 54, 56, 58, 60, 62, 56, 64, 4, 24, 32, 8, 32, 40};
+constexpr ElfLayout kElf32{false, 28, 32, 42, 44, 46, 48, 50, 32, 40, 4, 16, 20, 4, 16, 20};
 
 class ElfFields {
 public:

@@ -3,7 +3,6 @@
 #include "executable/executable_builder.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "build_config.h"
 #include "driver/compile_options.h"
