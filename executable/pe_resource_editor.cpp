@@ -301,12 +301,15 @@ bool PeResourceEditor::placeResourceSection(uint32_t length) {
     }
     // A new section behind the last one, with room for its header first.
     const uint64_t tableEnd = sectionTable_ + uint64_t{sectionCount_ + 1} * kSectionHeaderSize;
-    uint64_t firstRaw = f.u32(peHeader_ + 84);
-    for (uint32_t i = 0; i < sectionCount_; ++i) {
-        const uint32_t pointer = f.u32(sectionTable_ + uint64_t{i} * kSectionHeaderSize + kRawPointer);
-        if (pointer != 0) firstRaw = std::min<uint64_t>(firstRaw, pointer);
-    }
-    if (tableEnd > firstRaw && !growHeaders()) return false;
+    auto headerRoom = [&] {
+        uint64_t firstRaw = std::min<uint64_t>(f.u32(peHeader_ + 84), bytes_.size());
+        for (uint32_t i = 0; i < sectionCount_; ++i) {
+            const uint32_t pointer = f.u32(sectionTable_ + uint64_t{i} * kSectionHeaderSize + kRawPointer);
+            if (pointer != 0) firstRaw = std::min<uint64_t>(firstRaw, pointer);
+        }
+        return firstRaw;
+    };
+    if (tableEnd > headerRoom() && (!growHeaders() || tableEnd > headerRoom())) return false;
     uint64_t virtualEnd = 0, rawEnd = 0;
     for (uint32_t i = 0; i < sectionCount_; ++i) {
         const uint64_t header = sectionTable_ + uint64_t{i} * kSectionHeaderSize;
