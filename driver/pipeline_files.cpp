@@ -1,10 +1,8 @@
 #include "driver/pipeline_files.h"
 
-#include <cstdio>
-
 #include "driver/console.h"
 #include "foundation/json.h"
-#include "foundation/lzma_stream.h"
+#include "foundation/whole_file.h"
 
 namespace {
 
@@ -35,15 +33,4 @@ bool readVersionFile(CompileOptions& options) {
 bool readExportDefinitionFile(CompileOptions& options) {
     return readJsonSideFile(options.kdefFile, options.kdefDocument, "警告: 无法读取导出定义文件 :",
                             "警告: 无效的链接描述文件 :");
-}
-
-bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes) {
-    if (image.size() < kImageHeadBytes) return false;
-    qestl::qeByteStream body;
-    if (!body.appendBytes(image.data(), image.size())) return false;
-    image.close();
-    if (image.write(body.data(), kImageHeadBytes) != kImageHeadBytes) return false;
-    if (!iconBytes.empty() && !image.appendBytes(iconBytes.data(), iconBytes.size())) return false;
-    body.seek(qestl::kSeekBegin, kImageHeadBytes);
-    return lzmaCompressStream(image, body);
 }

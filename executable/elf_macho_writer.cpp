@@ -7,6 +7,8 @@
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
+#include "platform/file.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -215,9 +217,12 @@ uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath,
         result = machO ? patchMachOStub(stub, image, imageLength, debuggable, executable)
                        : patchElfStub(stub, image, imageLength, debuggable, executable);
     }
-    if (result == kStubWritten &&
-        !writeFileWhole(outputPath, executable.data(), executable.size(), /*executable=*/true))
-        result = kStubNotWritable;
+    if (result == kStubWritten) {
+        const qestl::qestringA target = qestl::narrow(outputPath);
+        if (!writeFileWhole(outputPath, executable.data(), executable.size(), platform::kExecutableFileMode) ||
+            !platform::fileMakeExecutable(target.c_str()))
+            result = kStubNotWritable;
+    }
     const qestl::qestringA shown = qestl::narrow(outputPath);
     if (result == kStubWritten) {
         std::printf("已生成:%s\n", shown.c_str());

@@ -181,6 +181,11 @@ def check_not_writable(case):
     out = os.path.join("no-such-folder", "out")
     status, said = case.place("elf", stub, case.write("raw.bin", bytes(8)), out)
     case.check((status, said) == (1, "无法写入文件:%s\n生成失败\n" % case.path(out)), "unwritable: %d %r" % (status, said))
+    # An existing plain file is replaced by an executable one.
+    old = case.write("old-output", b"old")
+    os.chmod(old, 0o600)
+    status, _ = case.place("elf", stub, case.write("image.bin", program_image(10)), "old-output")
+    case.check(status == 0 and os.stat(old).st_mode & 0o777 == 0o755, "replaced output: mode %o" % os.stat(old).st_mode)
 
 
 def main():
