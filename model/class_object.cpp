@@ -37,13 +37,13 @@ const std::vector<qestl::SmartPtr>* StringKeyTree::find(std::string_view key) co
 }
 
 uint8_t& NodeMap::flagOf(const NodeHandle& node) {
-    auto found = entries_.find(node.get());
-    if (found == entries_.end()) found = entries_.emplace(node.get(), std::make_pair(node, uint8_t{0})).first;
+    auto found = entries_.find(keyOf(node));
+    if (found == entries_.end()) found = entries_.emplace(keyOf(node), std::make_pair(node, uint8_t{0})).first;
     return found->second.second;
 }
 
 const uint8_t* NodeMap::find(const NodeHandle& node) const {
-    auto found = entries_.find(node.get());
+    auto found = entries_.find(keyOf(node));
     return found == entries_.end() ? nullptr : &found->second.second;
 }
 

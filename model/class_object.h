@@ -51,7 +51,10 @@ public:
     void clear() { entries_.clear(); }
 
 private:
-    std::map<const qeAbstractNode*, std::pair<NodeHandle, uint8_t>> entries_;
+    // The serial first; clones share it, so the node tells them apart.
+    using Key = std::pair<uint32_t, const qeAbstractNode*>;
+    static Key keyOf(const NodeHandle& node) { return {node ? node->serial : 0, node.get()}; }
+    std::map<Key, std::pair<NodeHandle, uint8_t>> entries_;
 };
 
 // The method declaration record of the built-in catalogue, as

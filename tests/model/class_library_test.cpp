@@ -2,12 +2,15 @@
 // derived class read before the base that owns its anonymous-properties
 // container waits for it, and a library that ends with a class still waiting
 // is refused; template-method keys must fit the bytes left. Native imports
-// refuse a parameter the binding has no place for.
+// refuse a parameter the binding has no place for; a heap writes only its
+// classes.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 
 #include "model/class_object.h"
+#include "model/image_heap.h"
 #include "model/library_io.h"
 #include "model/native_import.h"
 
@@ -22,13 +25,15 @@ class NumberWriter final : public model::LibraryWriter {
 public:
     using LibraryWriter::LibraryWriter;
     std::map<const void*, uint32_t> numbers;
+    bool nothingFails = false;
     bool writeObjectRef(const SmartPtr& object) override {
         out.u32le(object ? numbers.at(object.get()) : 0);
         return true;
     }
+    // The "nothing" tag is 62 here, as in link libraries.
     bool writeNothingRef() override {
-        out.u32le(0);
-        return true;
+        out.u32le(62);
+        return !nothingFails;
     }
     bool writeDeclarationTree(const _KNode<qeAbstractNode>&) override {
         out.u32le(0);
@@ -109,6 +114,32 @@ TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
         reader.objects[1].as<ClassObject>()->detach();
     }
     owner.as<ClassObject>()->detach();
+}
+
+// A heap carries its classes and nothing else into a library; every entry
+// written is checked, the "nothing" ones too.
+TEST(ImageHeap, WritesItsClassesAndNothingForTheOthers) {
+    model::cbHeap heap;
+    SmartPtr klass = model::makeClass("K");
+    for (const char* name : {"g1", "g2"}) heap.findOrCreate(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0));
+    heap.findOrCreate("K", klass);
+    heap.findOrCreate("g3", model::makeObject("g3", model::kKindVariable, SmartPtr(), 0));
+    qestl::ByteVector bytes;
+    NumberWriter writer(bytes);
+    writer.numbers = {{klass.get(), 5}};
+    ASSERT_TRUE(heap.writeToLibrary(writer));
+    const uint32_t want[] = {10, 0, 4, 62, 62, 5, 62};
+    ASSERT_EQ(bytes.size(), sizeof want);
+    for (size_t i = 0; i < std::size(want); ++i) EXPECT_EQ(qestl::loadU32LE(bytes.data() + 4 * i), want[i]) << i;
+    qestl::ByteVector refused;
+    NumberWriter failing(refused);
+    failing.numbers = writer.numbers;
+    failing.nothingFails = true;
+    EXPECT_FALSE(heap.writeToLibrary(failing));
+    heap.clear();
+    EXPECT_EQ(heap.kind(), model::kImageHeap);
+    EXPECT_TRUE(heap.members().empty());
+    klass.as<ClassObject>()->detach();
 }
 
 TEST(NativeImport, TheBindingRefusesAParameterPastItsPlaces) {

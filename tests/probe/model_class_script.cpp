@@ -144,6 +144,27 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
         else if (c == "meth") made = owner.addMethod(context_, name, member, isStatic);
         else made = owner.addClassMember(name, member, isStatic);
         out = script_.show(made);
+    } else if (c == "nativeprop") {
+        // nativeprop C N [const] [unnamed]: a built-in instance field.
+        need(3);
+        bool constant = false;
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "const") constant = true;
+            else if (w[i] == "unnamed") script_.object(w[2])->name.assign("");
+            else throw Impossible();
+        }
+        out = script_.show(classNamed(w[1]).addNativeProperty(script_.handle(w[2]), constant));
+        out += " " + std::string(script_.object(w[2])->name.c_str()) + " " + script_.object(w[2])->linkName().c_str();
+    } else if (c == "staticmember") {
+        // staticmember C N: a constant of a built-in class, with its global.
+        need(3);
+        out = script_.show(classNamed(w[1]).addStaticMember(context_, script_.handle(w[2])));
+        IRObject& member = *script_.object(w[2]);
+        char link[24];
+        std::snprintf(link, sizeof link, "%016" PRIx64, member.memberLink);
+        const std::string global = "$" + std::string(classNamed(w[1]).name.c_str()) + "@" + member.name.c_str();
+        out += " " + std::string(member.linkName().c_str()) + " " + link + " " +
+               (context_.heaps[0].indexesOf(global) ? global : "no global");
     } else if (c == "targ") {
         need(4);
         out = script_.show(classNamed(w[1]).addTemplateArgument(w[2], script_.handle(w[3])));
