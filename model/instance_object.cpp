@@ -33,4 +33,8 @@ void InstanceObject::setConst(bool) {
     if (target()) target()->setConst((flagsB & kFlagConst) != 0);
 }
 
+void InstanceObject::setOverride(bool) {
+    if (target()) target()->setOverride((flagsA & kFlagOverride) != 0);
+}
+
 }  // namespace model

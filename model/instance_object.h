@@ -26,6 +26,8 @@ public:
     // The class's const flag follows this instance's own; the argument is
     // not used.
     void setConst(bool) override;
+    // Likewise the class's override flag.
+    void setOverride(bool) override;
 
 private:
     IRObject* target() const { return asObject(classField); }

@@ -144,7 +144,7 @@ public:
     void setValueRecord(const Operand& value);
     bool hasValueRecord() const { return (flagsB & kFlagValueRecord) != 0; }
     bool isOverride() const { return (flagsA & kFlagOverride) != 0; }
-    void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
+    virtual void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
     bool hasConstantValue() const { return (flagsB & kFlagHasConstant) != 0; }
     Operand constantValue() const { return constant; }
     Operand lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle& node);
