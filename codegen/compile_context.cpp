@@ -7,6 +7,7 @@
 #include "foundation/diagnostics.h"
 #include "foundation/json.h"
 #include "foundation/text_number.h"
+#include "model/array_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
 
@@ -22,7 +23,7 @@ CompileContext::CompileContext()
     current = codeLists[kMainList];
     relocationRecord = codegen::makeInstruction(model::kOpRelocationTable, 2);
     importModuleRecord = codegen::makeInstruction(model::kOpImportModuleTable, 1);
-    importTable = codegen::makeInstruction(model::kOpNativeImport, 0);
+    importTable = model::adoptLive(new model::ImportTable());
 }
 
 CompileContext::~CompileContext() { reset(); }
@@ -44,10 +45,12 @@ void CompileContext::releaseLists() {
 void CompileContext::reset() {
     releaseLists();
     resources->clear();
-    for (SmartPtr* record : {&relocationRecord, &importModuleRecord})
+    arrayTypes.clear();
+    for (SmartPtr* record : {&relocationRecord, &importModuleRecord, &importTable})
         if (*record) record->as<model::cbircode>()->detach();
     relocations.clear();
     namePool.clear();
+    typeBytes.clear();
     scopes.clear();
     globalTemplates.clear();
     globalObjects.clear();
@@ -238,6 +241,10 @@ Operand CompileContext::stringResource(std::string_view text) {
     return resources->getOrAdd(*this, text, codegen::kResourceString, text.data(), text.size(), model::NodeHandle());
 }
 
+Operand CompileContext::binaryResource(const uint8_t* data, size_t size) {
+    return resources->getOrAdd(*this, {}, codegen::kResourceBinary, data, size, model::NodeHandle());
+}
+
 Operand CompileContext::relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) {
     return relocations.getOrAddRelocationEntry(name, nameOperand, hash);
 }
@@ -246,11 +253,9 @@ bool CompileContext::sharedModule() const { return options != nullptr && options
 
 SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) {
     IRObject* e = model::asObject(element);
-    qestl::qestringA name(e != nullptr ? e->name.c_str() : "");
-    name.append("[]");
-    auto& made = listMap[std::string("[]") + std::to_string(e != nullptr ? e->serial() : 0)];
-    if (made.empty()) made.pushBack(model::makeObject(name.view(), model::kKindArray, element, 0));
-    return made[0];
+    SmartPtr& made = arrayTypes[e != nullptr ? e->serial() : 0];
+    if (!made) made = model::makeArray(element);
+    return made;
 }
 
 // ---- version texts

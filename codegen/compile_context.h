@@ -23,6 +23,7 @@
 #include "model/container.h"
 #include "model/ir_result.h"
 #include "model/model_context.h"
+#include "model/native_import.h"
 #include "model/name_string_pool.h"
 #include "source/node.h"
 #include "source/source_project.h"
@@ -186,14 +187,17 @@ public:
     void appendToThirdList(const qestl::SmartPtr& instruction) override;
     void addCandidate(const model::IRResult& result) override { addResult(result); }
     size_t candidateCount() const override { return candidates.size(); }
+    void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
     model::Container& heap(HeapId which) override { return *scopes.heaps[which]; }
     model::NameStringPool& nameStringPool() override { return namePool; }
+    qestl::ByteWriter& typeStream() override { return typeWriter; }
     bool isListedSlotObject(const model::IRObject* object) const override;
     qestl::SmartPtr viewer() const override;
     model::Operand stringResource(std::string_view text) override;
+    model::Operand binaryResource(const uint8_t* data, size_t size) override;
     model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,
                                        uint32_t hash) override;
     bool sharedModule() const override;
@@ -239,7 +243,8 @@ public:
     std::unique_ptr<codegen::ResourceTable> resources;
     qestl::SmartPtr relocationRecord;
     qestl::SmartPtr importModuleRecord;
-    qestl::SmartPtr importTable;
+    qestl::SmartPtr importTable;  // a model::ImportTable
+    model::ImportTable& imports() { return *importTable.as<model::ImportTable>(); }
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages;
     CodeList* current;
@@ -272,6 +277,9 @@ public:
     model::Operand exceptionOperand;
     codegen::RelocationTable relocations;
     model::NameStringPool namePool;
+    std::map<uint64_t, qestl::SmartPtr> arrayTypes;  // by the element's serial
+    qestl::ByteVector typeBytes;  // the image's type stream
+    qestl::ByteWriter typeWriter{typeBytes};
 
 private:
     void logError(std::string_view message);

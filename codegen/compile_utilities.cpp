@@ -2,6 +2,7 @@
 
 #include "codegen/compile_context.h"
 #include "model/builtin_types.h"
+#include "model/class_object.h"
 
 using model::NodeHandle;
 
@@ -24,6 +25,36 @@ size_t templateParameterNodeCount(const NodeHandle& node) {
     if (!node || node->kind != NodeKind::TemplateClass) return 0;
     const NodeHandle parameters = operandOf(node, 0);
     return parameters ? parameters->operands.size() : 0;
+}
+
+bool isNewable(const model::IRObject& klass) {
+    const auto valueType = static_cast<int8_t>(klass.typeCode);
+    return valueType < 1 || valueType == 9 || valueType == 11;
+}
+
+void ClosureCapture::begin(CompileContext& context, const qestl::SmartPtr& klass) {
+    context_ = &context;
+    klass_ = klass;
+    model::ClassObject* holder = model::asClass(model::asObject(klass));
+    if (holder == nullptr || context.scopes.frame->members().empty()) {
+        if (holder != nullptr) holder->captureContainer = nullptr;
+        klass_.reset();  // nothing captured: nothing to give back
+        return;
+    }
+    model::Container& frame = *context.scopes.frame;
+    frame.setKind(model::kClosure);
+    holder->captureContainer = &frame;
+    context.scopes.pushFrame(context.scopes.frame->owner);
+}
+
+void ClosureCapture::end() {
+    if (done_ || !klass_) return;
+    done_ = true;
+    model::ClassObject* holder = model::asClass(model::asObject(klass_));
+    context_->scopes.popFrame();
+    model::Container& closure = *context_->scopes.frame;
+    closure.setKind(model::kStackFrame);
+    holder->capturesSlots = closure.members().empty() ? 0 : 1;
 }
 
 bool isIntegralType(const model::IRObject* type) {

@@ -29,6 +29,9 @@ model::NodeHandle templateParameterNode(const model::NodeHandle& node, size_t i)
 size_t templateParameterNodeCount(const model::NodeHandle& node);
 inline bool isConstNode(const model::NodeHandle& node) { return node && (node->flags & NodeFlag::Const) != 0; }
 
+// May the class be made with new? (Its built-in value-type byte, signed, is
+// below 1, or is 9 or 11.)
+bool isNewable(const model::IRObject& klass);
 // byte, char, short, int or long.
 bool isIntegralType(const model::IRObject* type);
 
@@ -84,6 +87,27 @@ public:
 
 private:
     CompileContext* context_;
+};
+
+// A class declared inside a function body captures the frame it sees: the
+// frame becomes the class's closure container and a fresh frame is pushed
+// until `end`.
+class ClosureCapture {
+public:
+    ClosureCapture() = default;
+    ClosureCapture(const ClosureCapture&) = delete;
+    ClosureCapture& operator=(const ClosureCapture&) = delete;
+    ~ClosureCapture() { end(); }
+
+    void begin(CompileContext& context, const qestl::SmartPtr& klass);
+    // Once only: the frame is given back and the class notes whether it
+    // captured anything.
+    void end();
+
+private:
+    qestl::SmartPtr klass_;
+    CompileContext* context_ = nullptr;
+    bool done_ = false;
 };
 
 // The flow tree of the function being compiled.

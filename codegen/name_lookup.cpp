@@ -88,6 +88,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     IRObject* viewing = model::asObject(viewer());
     globalTemplates.lookupVisible(*this, viewing, name, 0, 0);
     scopes.lookupName(*this, name);
+    for (model::ImportModule* module : imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
     lookupNameIndex(name);
     lookupInImportedPackages(name);
     deduplicating = 0;

@@ -1,6 +1,7 @@
 #include "codegen/scope_chain.h"
 
 #include "codegen/compile_context.h"
+#include "model/class_object.h"
 
 using model::Container;
 using model::IRObject;
@@ -9,8 +10,7 @@ using qestl::SmartPtr;
 
 ScopeChain::ScopeChain()
     : module(std::make_unique<Container>(model::kImageHeap)),
-      heaps{std::make_unique<Container>(model::kImageHeap), std::make_unique<Container>(model::kImageHeap),
-            std::make_unique<Container>(model::kImageHeap)},
+      heaps{std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>()},
       frame(std::make_unique<Container>(model::kStackFrame)) {}
 
 ScopeChain::~ScopeChain() { clear(); }
@@ -78,9 +78,16 @@ bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
 
 Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {
     switch (declarationMode) {
-    case kDeclareMember:
-        // Class members go into the member containers of the class object.
-        return Operand();
+    case kDeclareMember: {
+        model::ClassObject* owner = innermostClass();
+        if (owner == nullptr) return Operand();
+        if (isStatic) {
+            qestl::qestringA hidden;
+            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(heaps[0]->members().size()));
+            heaps[0]->findOrCreate(hidden.view(), object);
+        }
+        return owner->addProperty(name, object, isStatic);
+    }
     case kDeclareLocal:
     case kDeclareLocalOnce:
         if (!isStatic) return frame->findOrCreate(name, object);
@@ -101,17 +108,39 @@ void ScopeChain::setFunctionStatics(std::vector<Container::NameEntry>* list) {
     staticObjects = list;
 }
 
-Operand ScopeChain::declareMethod(const SmartPtr& method, bool forced) {
+Operand ScopeChain::declareMethod(model::ModelContext& context, const SmartPtr& method, bool forced) {
     IRObject* m = model::asObject(method);
     const std::string_view name = m->name.view();
-    if (forced || declarationMode == kDeclareGlobal) return heaps[0]->findOrAdd(name, method);
-    switch (declarationMode) {
+    switch (forced ? kDeclareGlobal : declarationMode) {
     case kDeclareLocal:
     case kDeclareLocalOnce:
         return Operand();
-    case kDeclareMember:
-        return Operand();
+    case kDeclareMember: {
+        model::ClassObject* owner = innermostClass();
+        if (owner == nullptr) return Operand();
+        return owner->addMethod(context, name, method, m->isStatic());
+    }
     default:
         return heaps[0]->findOrAdd(name, method);
     }
+}
+
+Operand ScopeChain::declareClass(std::string_view name, const SmartPtr& klass) {
+    if (records.empty()) return heaps[0]->findOrCreate(name, klass);
+    model::ClassObject* owner = innermostClass();
+    if (owner == nullptr) return Operand();
+    return owner->addClassMember(name, klass, false);
+}
+
+SmartPtr ScopeChain::declareGlobal(std::string_view name) {
+    if (SmartPtr found = firstMember(*heaps[1], name)) return found;
+    SmartPtr made = model::makeClass(name);
+    heaps[1]->findOrCreate(name, made);
+    return made;
+}
+
+model::ClassObject* ScopeChain::innermostClass() {
+    ScopeRecord* record = innermost();
+    IRObject* object = record != nullptr ? model::asObject(record->object) : nullptr;
+    return object != nullptr ? model::asClass(object) : nullptr;
 }

@@ -10,8 +10,12 @@
 
 #include "foundation/smart_ptr.h"
 #include "model/container.h"
+#include "model/image_heap.h"
 
 class CompileContext;
+namespace model {
+class ClassObject;
+}
 
 // One level of object scope: whose members are visible, and how.
 struct ScopeRecord {
@@ -46,6 +50,8 @@ public:
     void pushObjectScope(const qestl::SmartPtr& object);
     void popObjectScope();
     ScopeRecord* innermost() { return records.empty() ? nullptr : &records.back(); }
+    // The innermost scope's object when it is a class.
+    model::ClassObject* innermostClass();
 
     // A new empty frame owned by `owner`; the current one waits on the stack.
     void pushFrame(const qestl::SmartPtr& owner);
@@ -58,21 +64,26 @@ public:
     bool lookupName(CompileContext& context, std::string_view name);
 
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
+    // A refusal is an operand of kind 33 whose value is the reason code.
+    model::Operand declareMethod(model::ModelContext& context, const qestl::SmartPtr& method, bool forced);
+    // A nested class of the innermost class scope, or a class of the first
+    // heap outside every object scope.
+    model::Operand declareClass(std::string_view name, const qestl::SmartPtr& klass);
+    // The built-in class of that name in the second heap, made when missing.
+    qestl::SmartPtr declareGlobal(std::string_view name);
     // Makes `list` (not owned) the list of the function statics declared
     // from now on; the names of the previous list's statics are moved
     // aside in the first heap.
     void setFunctionStatics(std::vector<model::Container::NameEntry>* list);
-    model::Operand declareMethod(const qestl::SmartPtr& method, bool forced);
     void clearHead() { head.reset(); }
 
     qestl::SmartPtr head;
     std::unique_ptr<model::Container> module;
-    std::unique_ptr<model::Container> heaps[3];
+    std::unique_ptr<model::cbHeap> heaps[3];
     std::unique_ptr<model::Container> frame;
     std::vector<ScopeRecord> records;
     uint32_t declarationMode = kDeclareGlobal;
     // The statics of the function body being compiled (not owned).
     std::vector<model::Container::NameEntry>* staticObjects = nullptr;
     std::vector<std::unique_ptr<model::Container>> frames;
-    uint32_t unnamedStatics = 0;
 };

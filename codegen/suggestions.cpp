@@ -1,6 +1,7 @@
 #include "codegen/suggestions.h"
 
 #include "codegen/compile_context.h"
+#include "model/class_object.h"
 #include "model/function_object.h"
 
 using model::IRObject;
@@ -25,11 +26,10 @@ const char* classWord(const IRObject& object) {
     return "Class";
 }
 
-// The name a template lists its parameter i under; empty until known.
-std::string templateParameterName(const IRObject& templ, size_t i) {
-    (void)templ;
-    (void)i;
-    return {};
+// The name a class made from a template lists its argument i under.
+std::string templateParameterName(IRObject& instance, size_t i) {
+    model::ClassObject* holder = model::asClass(&instance);
+    return holder != nullptr ? holder->templateArgumentTable.templateParameterNameAt(i) : std::string();
 }
 
 // The listing under its heading, or the line saying nothing was found.
@@ -53,7 +53,7 @@ void describeTemplate(IRObject& object, qestl::qestringA& text) {
     text.appendFormat("\n 模板: %s [%s]", templ->displayName().c_str(), templ->linkName().c_str());
     for (size_t i = 0; i < object.templateArguments.size(); ++i) {
         IRObject* argument = object.templateArguments[i].objectPtr();
-        const std::string name = templateParameterName(*templ, i);
+        const std::string name = templateParameterName(object, i);
         if (argument == nullptr) text.appendFormat("\n %s = %s[%s]", name.c_str(), "nilptr", "");
         else
             text.appendFormat("\n %s = %s[%s]", name.c_str(), argument->displayName().c_str(),

@@ -75,6 +75,9 @@ public:
     Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) { return findOrCreate(name, member); }
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
+    // Imported functions: nothing is added when an entry of the name has the
+    // same parameter types (sameSignature non-zero); the entry's slot.
+    Operand addOverload(std::string_view name, const qestl::SmartPtr& function);
     int64_t duplicateNameCode(const IRObject& object);
     Operand addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& method);
     // Rebuild a class's method table; false after the first error (reported).
@@ -90,6 +93,9 @@ public:
     // Takes the names entered after the first `mark` out of the name index,
     // last member first; the members and their slots stay.
     void forgetNamesAfter(size_t mark);
+    // Warning 324 once per container for each class, and each function that
+    // does not override, never used (classes are descended into).
+    void warnUnusedMembers(ModelContext& context);
 
     // The image form.
     uint64_t encodedSize() const;
@@ -100,6 +106,8 @@ public:
     std::string templateParameterNameAt(size_t i) const;
 
     uint32_t kind() const { return kind_; }
+    // A frame lent to a class as its closure changes kind while lent.
+    void setKind(uint32_t newKind) { kind_ = newKind; }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(std::string_view name) const;

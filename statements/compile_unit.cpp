@@ -1,6 +1,7 @@
 // The stages of the compile pass that exist so far: the icon resource, the
-// declaration phase, the program entry and the language description. The
-// compile walk and the queued classes come with the statement compilers.
+// declaration phase, the unused-member warnings, the program entry and the
+// language description. The compile walk and the queued classes come with
+// the statement compilers.
 #include "statements/compile_unit.h"
 
 #include "codegen/compile_context.h"
@@ -17,6 +18,7 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
                                                            model::NodeHandle());
     }
     if (root) context.declareUntilStable(nullptr, root, model::NodeHandle());
+    context.scopes.heaps[0]->warnUnusedMembers(context);
     if (options == nullptr || options->nativeSources == 0) {
         context.emitProgramEntry();
         context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());

@@ -11,6 +11,7 @@
 #include "codegen/resource_table.h"
 #include "foundation/json.h"
 #include "driver/compile_options.h"
+#include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
@@ -423,6 +424,80 @@ TEST(DebugInfo, AFunctionsRecordNamesItsFrameAndIsReplaced) {
     f->detach();
     table.clear();
     EXPECT_EQ(table.size(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Scopes, ClassMembersGoToTheInnermostClass) {
+    CompileContext context;
+    SmartPtr box = model::makeClass("Box");
+    context.scopes.pushObjectScope(box);
+    EXPECT_EQ(context.currentScopeMode(), static_cast<uint32_t>(ScopeRecord::kClassScope));
+    context.setCompileMode(kDeclareMember);
+    SmartPtr field = model::makeObject("size", model::kKindVariable, SmartPtr(), 0);
+    SmartPtr shared = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
+    context.scopes.declareObject("size", field, false);
+    context.scopes.declareObject("count", shared, true);
+    auto* klass = model::asClass(model::asObject(box));
+    EXPECT_NE(klass->dynamicProperties.indexesOf("size"), nullptr);
+    EXPECT_NE(klass->staticProperties.indexesOf("count"), nullptr);
+    EXPECT_NE(context.scopes.heaps[0]->indexesOf("$unnamed_object_0"), nullptr);
+    SmartPtr inner = model::makeClass("Inner");
+    context.scopes.declareClass("Inner", inner);
+    context.scopes.popObjectScope();
+    EXPECT_EQ(context.currentScopeMode(), 0u);
+    // Outside every object scope a class goes to the first heap.
+    SmartPtr top = model::makeClass("Top");
+    context.scopes.declareClass("Top", top);
+    EXPECT_NE(context.scopes.heaps[0]->indexesOf("Top"), nullptr);
+    SmartPtr string = context.scopes.declareGlobal("String");
+    EXPECT_EQ(context.scopes.declareGlobal("String"), string);
+    EXPECT_EQ(context.scopes.heaps[1]->members().size(), 1u);
+}
+
+TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
+    CompileContext context;
+    context.setCompileMode(kDeclareLocal);
+    context.scopes.declareObject("local", model::makeObject("local", model::kKindVariable, SmartPtr(), 0), false);
+    model::Container* frame = context.scopes.frame.get();
+    SmartPtr lambda = model::makeClass("anonymous");
+    auto* klass = model::asClass(model::asObject(lambda));
+    {
+        ClosureCapture capture;
+        capture.begin(context, lambda);
+        EXPECT_EQ(klass->captureContainer, frame);
+        EXPECT_EQ(frame->kind(), static_cast<uint32_t>(model::kClosure));
+        EXPECT_NE(context.scopes.frame.get(), frame);
+        capture.end();
+        capture.end();  // the second call changes nothing
+        EXPECT_EQ(context.scopes.frame.get(), frame);
+    }
+    EXPECT_EQ(context.scopes.frame.get(), frame);
+    EXPECT_EQ(frame->kind(), static_cast<uint32_t>(model::kStackFrame));
+    EXPECT_EQ(klass->capturesSlots, 1);
+
+    CompileContext empty;
+    SmartPtr plain = model::makeClass("plain");
+    ClosureCapture none;
+    none.begin(empty, plain);
+    EXPECT_EQ(model::asClass(model::asObject(plain))->captureContainer, nullptr);
+    none.end();
+    EXPECT_TRUE(empty.scopes.frames.empty());
+}
+
+TEST(Scopes, NewableValueTypes) {
+    SmartPtr klass = model::makeClass("K");
+    model::IRObject* k = model::asObject(klass);
+    for (int code : {0, 9, 11, 0xFF}) {
+        k->typeCode = static_cast<uint8_t>(code);
+        EXPECT_TRUE(isNewable(*k)) << code;
+    }
+    for (int code : {1, 4, 8, 10}) {
+        k->typeCode = static_cast<uint8_t>(code);
+        EXPECT_FALSE(isNewable(*k)) << code;
+    }
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include "driver/pipeline_files.h"
 #include "foundation/logger.h"
 #include "foundation/node_pool.h"
+#include "model/class_object.h"
 #include "model/function_object.h"
 #include "probe.h"
 #include "source/ast_nodes.h"
@@ -195,7 +196,7 @@ int entryCommand(int argc, char** argv) {
         } else if ((flag == "-class" || flag == "-main" || flag == "-exit") && i + 1 < argc) {
             const char* name = argv[++i];
             if (flag == "-class") {
-                klass = model::makeObject(name, model::kKindClass, SmartPtr(), 0);
+                klass = model::makeClass(name);
                 continue;
             }
             SmartPtr function = model::makeFunction(name, SmartPtr());
@@ -248,7 +249,7 @@ int suggestCommand(int argc, char** argv) {
                                        : kind == "enum"      ? model::kModEnum
                                                              : ~0u;
             if (modifiers == ~0u) return usage(kUsage);
-            made = model::makeObject(name, model::kKindClass, SmartPtr(), 0);
+            made = model::makeClass(name);
             model::asObject(made)->modifiers |= modifiers;
             classes[name] = made;
         }
