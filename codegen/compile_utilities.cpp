@@ -6,25 +6,9 @@
 
 using model::NodeHandle;
 
-NodeHandle operandOf(const NodeHandle& node, size_t i) {
-    if (!node || i >= node->operands.size()) return NodeHandle();
-    return node->operands[i];
-}
-
 size_t catchClauseCount(const NodeHandle& node) {
-    const NodeHandle clauses = operandOf(node, 1);
+    const NodeHandle clauses = model::IRCore::operandOf(node, 1);
     return clauses ? clauses->operands.size() : 0;
-}
-
-NodeHandle templateParameterNode(const NodeHandle& node, size_t i) {
-    if (!node || node->kind != NodeKind::TemplateClass) return NodeHandle();
-    return operandOf(operandOf(node, 0), i);
-}
-
-size_t templateParameterNodeCount(const NodeHandle& node) {
-    if (!node || node->kind != NodeKind::TemplateClass) return 0;
-    const NodeHandle parameters = operandOf(node, 0);
-    return parameters ? parameters->operands.size() : 0;
 }
 
 bool isNewable(const model::IRObject& klass) {

@@ -8,25 +8,23 @@
 
 #include "codegen/jump_scope.h"
 #include "foundation/text_number.h"
+#include "model/declaration_views.h"
 #include "model/ir_object.h"
 
 class CompileContext;
 
-// "Operand i" of a node is its operand i; an absent part is an empty handle.
-model::NodeHandle operandOf(const model::NodeHandle& node, size_t i);
-inline model::NodeHandle tryBodyNode(const model::NodeHandle& node) { return operandOf(node, 0); }
+// Views of a try statement: operand 0 the block, operand 1 the catch
+// clauses, operand 2 the finally block.
+inline model::NodeHandle tryBodyNode(const model::NodeHandle& node) { return model::IRCore::operandOf(node, 0); }
 inline model::NodeHandle catchClauseNode(const model::NodeHandle& node, size_t i) {
-    return operandOf(operandOf(node, 1), i);
+    return model::IRCore::operandOf(model::IRCore::operandOf(node, 1), i);
 }
 size_t catchClauseCount(const model::NodeHandle& node);
-inline model::NodeHandle finallyNode(const model::NodeHandle& node) { return operandOf(node, 2); }
-// Operand i of operand 2 of a function or native declaration.
+inline model::NodeHandle finallyNode(const model::NodeHandle& node) { return model::IRCore::operandOf(node, 2); }
+// Parameter i of a native declaration, read as a function's.
 inline model::NodeHandle parameterNodeAt(const model::NodeHandle& node, size_t i) {
-    return operandOf(operandOf(node, 2), i);
+    return model::IRFunction(node).parameterNode(i);
 }
-// Operand i of operand 0 of a template class; empty for any other node.
-model::NodeHandle templateParameterNode(const model::NodeHandle& node, size_t i);
-size_t templateParameterNodeCount(const model::NodeHandle& node);
 inline bool isConstNode(const model::NodeHandle& node) { return node && (node->flags & NodeFlag::Const) != 0; }
 
 // May the class be made with new? (Its built-in value-type byte, signed, is

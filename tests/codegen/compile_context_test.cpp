@@ -245,6 +245,42 @@ TEST(Objects, FlagOperations) {
     EXPECT_EQ(x->modifiers & 0x7F, static_cast<uint32_t>(NodeFlag::Public));
 }
 
+TEST(NodeViews, OperandsNotChildrenAndAbsentPartsEmpty) {
+    model::NodeHandle tryNode = makeAstNode(NodeKind::Try);
+    model::NodeHandle block = makeAstNode(NodeKind::Block);
+    model::NodeHandle clauses = makeAstNode(NodeKind::Catch);
+    clauses->operands.pushBack(makeAstNode(NodeKind::CatchClause, "first"));
+    tryNode->children.pushBack(makeAstNode(NodeKind::Block));  // a child is never an operand
+    tryNode->operands.pushBack(block);
+    tryNode->operands.pushBack(clauses);
+    EXPECT_EQ(tryBodyNode(tryNode).get(), block.get());
+    EXPECT_EQ(catchClauseCount(tryNode), 1u);
+    EXPECT_EQ(catchClauseNode(tryNode, 0)->text.view(), "first");
+    EXPECT_FALSE(catchClauseNode(tryNode, 1));
+    EXPECT_FALSE(finallyNode(tryNode));
+    EXPECT_EQ(catchClauseCount(model::NodeHandle()), 0u);
+
+    model::NodeHandle method = makeAstNode(NodeKind::Method, "f");
+    model::NodeHandle parameters = makeAstNode(NodeKind::List);
+    parameters->operands.pushBack(makeAstNode(NodeKind::List, "a"));
+    method->operands.pushBack(model::NodeHandle());  // no template parameters: an empty handle in place
+    method->operands.pushBack(makeAstNode(NodeKind::Name, "int"));
+    method->operands.pushBack(parameters);
+    EXPECT_FALSE(model::IRFunction(method).isTemplate());
+    EXPECT_EQ(parameterNodeAt(method, 0)->text.view(), "a");
+    EXPECT_FALSE(parameterNodeAt(method, 1));
+
+    model::NodeHandle templ = makeAstNode(NodeKind::TemplateClass, "T");
+    model::NodeHandle names = makeAstNode(NodeKind::List);
+    names->operands.pushBack(makeAstNode(NodeKind::Name, "K"));
+    templ->operands.pushBack(names);
+    EXPECT_EQ(model::IRClass(templ).templateParameterCount(), 1u);
+    EXPECT_EQ(model::IRClass(templ).templateParameter(0)->text.view(), "K");
+    templ->kind = NodeKind::Class;
+    EXPECT_EQ(model::IRClass(templ).templateParameterCount(), 0u);
+    EXPECT_FALSE(model::IRClass(templ).templateParameter(0));
+}
+
 TEST(Switches, IsNumberText) {
     auto number = [](const char* text, bool hex) { return isNumberText(text, text + std::strlen(text), hex); };
     EXPECT_TRUE(number("", false));
