@@ -37,6 +37,33 @@ struct GrammarAbbreviation {
     const char* production;
 };
 
+// The run form of a built grammar as plain arrays. The build writes the
+// korvo grammar's into the compiler (korvo_grammar_table.inc), so a start-up
+// loads it instead of translating the notation again.
+struct GrammarTable {
+    struct Code {
+        uint8_t type;      // Grammar::OpType
+        uint8_t callable;
+        int32_t hint;
+        uint32_t value;
+        uint32_t first;
+        uint32_t count;
+    };
+    struct Rule {
+        uint32_t id;
+        const char* name;
+        int32_t root;
+        uint64_t leading[4];
+        uint8_t flags;  // 1 nullable, 2 hinted, 4 skippable
+    };
+    const Code* code;
+    size_t codeCount;
+    const uint32_t* kids;
+    size_t kidCount;
+    const Rule* rules;
+    size_t ruleCount;
+};
+
 class Grammar {
 public:
     // A hand-written rule body: matches the rule's items from `start` with the
@@ -54,6 +81,12 @@ public:
     bool addNativeRule(uint32_t id, const char* name, RuleBody body);
     // Translates every production; the grammar is usable once this succeeds.
     bool build();
+    // The built grammar as C++ source defining `const GrammarTable <name>`;
+    // false when the grammar is not built or a rule is hand-written.
+    bool writeTable(std::string& out, const char* name) const;
+    // Takes a grammar from its table instead of from rules and build();
+    // false with error() set when the table does not hold together.
+    bool load(const GrammarTable& table);
 
     bool hasRule(uint32_t id) const { return id < kIdLimit && rules_[id].defined; }
     uint32_t ruleId(const char* name) const;  // 0 when unknown

@@ -1,7 +1,5 @@
 #include "syntax/rules.h"
 
-#include <cstdio>
-#include <cstdlib>
 
 const GrammarAbbreviation kOperatorSymbol = {
     "OperatorSymbol",
@@ -19,20 +17,3 @@ bool buildKorvoGrammar(Grammar& grammar) {
     return grammar.build();
 }
 
-namespace {
-
-Grammar* makeGrammar() {
-    static Grammar grammar;
-    if (!buildKorvoGrammar(grammar)) {
-        std::fprintf(stderr, "korvo grammar tables: %s\n", grammar.error().c_str());
-        std::abort();
-    }
-    return &grammar;
-}
-
-}  // namespace
-
-const Grammar& korvoGrammar() {
-    static const Grammar* grammar = makeGrammar();
-    return *grammar;
-}

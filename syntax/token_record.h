@@ -32,6 +32,9 @@ public:
         for (int i = 0; i < 4; ++i) words_[i] |= other.words_[i];
     }
     bool operator==(const RuleSet& other) const = default;
+    // The four 64-bit words, lowest bits first: how a grammar table stores a set.
+    uint64_t word(int i) const { return words_[i & 3]; }
+    void setWord(int i, uint64_t bits) { words_[i & 3] = bits; }
 
 private:
     uint64_t words_[4] = {0, 0, 0, 0};
