@@ -102,10 +102,15 @@ public:
     // rule, no rule reached there can match nothing, and any hint a failing
     // first item would leave is masked by the record's own.
     bool failsAtOnce(uint32_t id, const RuleSet& matches, int32_t hint) const {
-        if (id >= kIdLimit) return false;
+        if (id >= kIdLimit || !shortcuts_) return false;
         const Leading& leading = leading_[id];
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }
+
+    // With shortcuts off every attempt walks its rule as the protocol says:
+    // the reference the differential tests hold the shortcuts to.
+    void setShortcuts(bool on) { shortcuts_ = on; }
+    bool shortcuts() const { return shortcuts_; }
 
 private:
     enum class OpType : uint8_t { Item, Sequence, Choice, Optional };
@@ -164,4 +169,5 @@ private:
     Leading leading_[kIdLimit];
     std::string error_;
     bool built_ = false;
+    bool shortcuts_ = true;
 };

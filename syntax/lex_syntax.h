@@ -7,13 +7,13 @@
 
 #include <cstdint>
 
+#include "syntax/grammar.h"
 #include "syntax/node_handle.h"
 #include "syntax/source_input.h"
 #include "syntax/syntax_hint.h"
 #include "syntax/token_kind.h"
 #include "syntax/token_record.h"
 
-class Grammar;
 class qeAbstractNode;
 
 class qeLexSyntax {
@@ -73,7 +73,13 @@ public:
             q += static_cast<int>(record->span);
             return true;
         }
-        return callable && callRule(q, id, changed);
+        if (!callable) return false;
+        // An attempt the leading sets refuse ends as the guarded or visited
+        // one would: no walk, no change. Answered here, it costs no call;
+        // its visited bit is not needed, as the refusal holds until the
+        // record changes, which clears that bit anyway.
+        if (leadingRefuses(id, *record)) return false;
+        return callRule(q, id, changed);
     }
     // A hint point: the first hint left at a record stays.
     void setHint(int position, int32_t code);
@@ -110,6 +116,12 @@ public:
     const AttemptCounts& attemptCounts() const { return counts_; }
 
 private:
+    bool leadingRefuses(uint32_t id, const TokenRecord& record) {
+        if (!grammar_->failsAtOnce(id, record.matches, record.hint)) return false;
+        ++counts_.attempts;
+        ++counts_.leading;
+        return true;
+    }
     TokenRecord* fillSlot(int index);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
 
