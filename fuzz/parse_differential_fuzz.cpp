@@ -1,0 +1,53 @@
+// The parser the compiler runs and the reference engine must agree on every
+// input: the same syntax tree, the same messages, the same static-library
+// bytes (fuzz/parse_differential.h). Under libFuzzer half the mutations cut,
+// duplicate or swap whole token ranges, so inputs stay close to korvo.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "fuzz/parse_differential.h"
+
+namespace {
+
+const char* scratchFile(const uint8_t* data, size_t size) {
+    static char name[] = "/tmp/korvo-differential-fuzz-XXXXXX.k";
+    static int fd = mkstemps(name, 2);
+    if (fd < 0 || ftruncate(fd, 0) != 0) return nullptr;
+    for (size_t done = 0; done < size;) {
+        ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+        if (put <= 0) return nullptr;
+        done += static_cast<size_t>(put);
+    }
+    return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* file = scratchFile(data, size);
+    if (file == nullptr) return 0;
+    const std::string difference = parse_differential::compareFile(file);
+    if (!difference.empty()) {
+        std::fprintf(stderr, "the parsers differ: %s\n", difference.c_str());
+        std::abort();
+    }
+    return 0;
+}
+
+#ifdef KORVO_LIBFUZZER
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
+    if (seed % 2 == 0) return LLVMFuzzerMutate(data, size, maxSize);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string mutated = parse_differential::mutate(text, parse_differential::tokenStarts(text), seed);
+    if (mutated.size() > maxSize) return LLVMFuzzerMutate(data, size, maxSize);
+    std::memcpy(data, mutated.data(), mutated.size());
+    return mutated.size();
+}
+#endif
