@@ -52,6 +52,7 @@ public:
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
+    void onParseRestarted() override;
 
     // One error line at a 0-based position of the current file; a null
     // message stands for the general syntax error.

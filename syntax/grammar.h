@@ -107,6 +107,10 @@ public:
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }
 
+    // The token kinds and rules an attempt of rule `id` may test at the record
+    // where it begins (the rules among them are all it may attempt there).
+    const RuleSet& leadingIds(uint32_t id) const { return leading_[id < kIdLimit ? id : 0].ids; }
+
     // With shortcuts off every attempt walks its rule as the protocol says:
     // the reference the differential tests hold the shortcuts to.
     void setShortcuts(bool on) { shortcuts_ = on; }

@@ -1,5 +1,7 @@
 #include "syntax/rules.h"
 
+#include "syntax/rule_ids.h"
+
 
 const GrammarAbbreviation kOperatorSymbol = {
     "OperatorSymbol",
@@ -17,3 +19,12 @@ bool buildKorvoGrammar(Grammar& grammar) {
     return grammar.build();
 }
 
+
+const RuleSet& korvoCachedWalks() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        set.set(RuleId::Expression);
+        return set;
+    }();
+    return rules;
+}

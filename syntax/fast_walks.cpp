@@ -1,0 +1,179 @@
+// The engine's fast path: a speculative parse that replays cached walks
+// (syntax/walk_cache.h), and the restart by the exact engine when it fails.
+#include <algorithm>
+
+#include "syntax/grammar.h"
+#include "syntax/lex_syntax.h"
+
+namespace {
+
+// A record as the scanner made it: one token, never reduced, never attempted.
+bool isFresh(const TokenRecord& record) {
+    return record.span == 1 && record.matches.single() >= 0 && record.matches.single() < 95 &&
+           record.visited.none() && record.active.none();
+}
+
+}  // namespace
+
+void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
+    fastPath_ = on;
+    if (on && !cache_) cache_ = std::make_unique<WalkCache>();
+    if (cachedRules == cachedRules_) return;
+    cachedRules_ = cachedRules;
+    cacheGrammar_ = nullptr;  // the cache starts afresh for other rules
+}
+
+bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
+    if (cacheGrammar_ != grammar_) {
+        cache_->clear();
+        for (uint32_t id = 0; id < 256; ++id) {
+            leftReach_[id] = RuleSet();
+            if (!cachedRules_.test(id)) continue;
+            // Rule ids only: token kinds are no attempts.
+            RuleSet reach = grammar_->leadingIds(id);
+            for (uint32_t kind = 0; kind < Grammar::kFirstRuleId; ++kind) reach.reset(kind);
+            reach.set(id);
+            leftReach_[id] = reach;
+        }
+        cacheGrammar_ = grammar_;
+    }
+    speculative_ = true;
+    uint32_t changed = 0;
+    const bool whole = parsedWhole(parseRule(entryRule, 0, changed));
+    speculative_ = false;
+    return whole;
+}
+
+// Back to the state attach() left (the caller rewinds the input): the
+// records go back to the listener, and every mark and error of the first
+// parse with them.
+void qeLexSyntax::restart() {
+    for (TokenRecord*& record : window_) {
+        if (listener_) listener_->freeTokenRecord(record);
+        record = nullptr;
+    }
+    error_ = 0;
+    scanned_ = 0;
+    recorded_ = 1;
+    recordings_.clear();
+    touches_.clear();
+    reductionLog_.clear();
+}
+
+int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
+    if (!speculative_ || !cachedRules_.test(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    return cachedWalk(ruleId, start, changed);
+}
+
+// At its start record a walk may attempt only the rules of its reach: their
+// marks must be as a first attempt leaves them (the rule itself active and
+// visited, nothing else); marks of other rules cannot change the walk.
+bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const {
+    if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= 95) return false;
+    RuleSet active = record.active;
+    RuleSet visited = record.visited;
+    active.keepOnly(leftReach_[ruleId]);
+    visited.keepOnly(leftReach_[ruleId]);
+    return active.single() == static_cast<int>(ruleId) && visited.single() == static_cast<int>(ruleId);
+}
+
+int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (first == nullptr || error_ || !startIsClean(ruleId, *first))
+        return grammar_->matchBody(*this, ruleId, start, changed);
+    // Follow the kinds ahead as far as some kept walk read them. Every
+    // record read here, the walk would read as well.
+    uint32_t node = cache_->next(cache_->root(ruleId), static_cast<uint32_t>(first->matches.single()));
+    for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
+        if (const WalkCache::Walk* walk = cache_->walkAt(node)) return replayWalk(*walk, start, changed);
+        if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
+        TokenRecord* record = tokenAt(i);
+        if (error_ || !isFresh(*record)) return grammar_->matchBody(*this, ruleId, start, changed);
+        node = cache_->next(node, static_cast<uint32_t>(record->matches.single()));
+    }
+    return recordWalk(ruleId, start, changed);
+}
+
+int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
+    const WalkCache::Reduction* reductions = cache_->reductions(walk);
+    for (uint32_t i = 0; i < walk.reductionCount; ++i) {
+        const WalkCache::Reduction& reduction = reductions[i];
+        const int at = start + static_cast<int>(reduction.offset);
+        int end = at + static_cast<int>(reduction.count);
+        recordRuleMatch(at, end, static_cast<int>(reduction.count), reduction.rule);
+    }
+    const WalkCache::Mark* marks = cache_->marks(walk);
+    for (uint32_t i = 0; i < walk.markCount; ++i) {
+        const int at = start + static_cast<int>(marks[i].offset);
+        if (at < kWindowSize && window_[at]) window_[at]->visited.merge(marks[i].visited);
+    }
+    changed |= walk.changed;
+    return walk.covered < 0 ? -1 : start + walk.covered;
+}
+
+// A walk not kept yet: walked by the grammar while the records it reads and
+// the reductions it makes are written down, then kept if it read only fresh
+// records and made no error.
+int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t& changed) {
+    for (int i = start + 1; i < kWindowSize && window_[i]; ++i)
+        if (!isFresh(*window_[i])) return grammar_->matchBody(*this, ruleId, start, changed);
+    recordings_.push_back({start, ruleId, touches_.size(), reductionLog_.size()});
+    uint32_t local = 0;
+    const int end = grammar_->matchBody(*this, ruleId, start, local);
+    const Recording recording = recordings_.back();
+    recordings_.pop_back();
+    changed |= local;
+    if (!error_) keepWalk(recording, end, local);
+    if (recordings_.empty()) {
+        touches_.clear();
+        reductionLog_.clear();
+    }
+    return end;
+}
+
+void qeLexSyntax::noteTouch(const TokenRecord& record) {
+    // Reduced records stand for tokens noted when they were read.
+    const int kind = record.span == 1 ? record.matches.single() : -1;
+    if (kind >= 0 && kind < 95) {
+        touches_.push_back({record.startOffset, static_cast<uint32_t>(kind)});
+    } else if (record.span == 1) {
+        // A token record that gained rule bits: its kind is its one token bit.
+        for (uint32_t bit = 0; bit < 95; ++bit) {
+            if (!record.matches.test(bit)) continue;
+            touches_.push_back({record.startOffset, bit});
+            break;
+        }
+    }
+}
+
+void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {
+    auto firstTouch = touches_.begin() + static_cast<std::ptrdiff_t>(recording.firstTouch);
+    std::sort(firstTouch, touches_.end(), [](const Touch& a, const Touch& b) { return a.offset < b.offset; });
+    const TokenRecord* first = window_[recording.start];
+    if (firstTouch == touches_.end() || first == nullptr || firstTouch->offset != first->startOffset) return;
+    keyScratch_.clear();
+    uint32_t lastOffset = firstTouch->offset;
+    for (auto touch = firstTouch; touch != touches_.end(); ++touch) {
+        if (touch != firstTouch && touch->offset == lastOffset) {
+            if (touch->kind != keyScratch_.back()) return;  // one offset, two kinds: not a plain token stream
+            continue;
+        }
+        keyScratch_.push_back(touch->kind);
+        lastOffset = touch->offset;
+    }
+    reductionScratch_.clear();
+    for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
+        WalkCache::Reduction reduction = reductionLog_[i];
+        if (reduction.offset < static_cast<uint32_t>(recording.start)) return;
+        reduction.offset -= static_cast<uint32_t>(recording.start);
+        reductionScratch_.push_back(reduction);
+    }
+    markScratch_.clear();
+    for (int i = recording.start; i < kWindowSize && window_[i] && window_[i]->startOffset <= lastOffset; ++i) {
+        RuleSet visited = window_[i]->visited;
+        if (i == recording.start) visited.keepOnly(leftReach_[recording.rule]);
+        if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
+    }
+    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed,
+                   reductionScratch_.data(), reductionScratch_.size(), markScratch_.data(), markScratch_.size());
+}

@@ -1,0 +1,81 @@
+// Replayable walks of rule bodies: the engine's fast path.
+//
+// A walk of a rule body that starts on a window of fresh token records (each
+// record one token, with no visited or active marks, and at the start record
+// none for the rules the walk may attempt there) does the same thing every
+// time the token kinds it reads are the same: the same reductions in the same
+// order, the same visited marks left behind, the same end. The cache keeps
+// such walks under the token kinds they read (a trie per rule), so the next
+// walk over the same kinds replays the reductions through the engine's own
+// recording, and the listener builds the same nodes from the same records,
+// without the attempts that found them.
+//
+// Hints left by failing items are not replayed: the engine uses the cache
+// only in a speculative parse, and a parse that fails is run again from the
+// start without it, so every hint and message comes from the exact engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "syntax/token_record.h"
+
+class WalkCache {
+public:
+    struct Reduction {
+        uint32_t offset;  // window position of the match, from the walk's start
+        uint32_t count;
+        uint32_t rule;
+    };
+    struct Mark {
+        uint32_t offset;  // window position after the walk, from its start
+        RuleSet visited;
+    };
+    struct Walk {
+        int32_t covered;  // end - start, or -1 when the walk failed
+        uint32_t changed;
+        uint32_t firstReduction;
+        uint32_t reductionCount;
+        uint32_t firstMark;
+        uint32_t markCount;
+    };
+
+    static constexpr uint32_t kNoNode = 0;
+
+    // The trie node of `rule` with no kind read yet.
+    uint32_t root(uint32_t rule);
+    // The node after reading `kind` at `node`; kNoNode when no walk read it.
+    uint32_t next(uint32_t node, uint32_t kind) const {
+        auto found = edges_.find(edgeKey(node, kind));
+        return found == edges_.end() ? kNoNode : found->second;
+    }
+    // The walk that read exactly the kinds leading to `node`; null if none.
+    const Walk* walkAt(uint32_t node) const {
+        const int32_t index = nodes_[node];
+        return index < 0 ? nullptr : &walks_[static_cast<size_t>(index)];
+    }
+    const Reduction* reductions(const Walk& walk) const { return reductions_.data() + walk.firstReduction; }
+    const Mark* marks(const Walk& walk) const { return marks_.data() + walk.firstMark; }
+
+    // Keeps a walk of `rule` that read `kinds`; false when the cache is full.
+    bool insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
+                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount);
+
+    size_t walkCount() const { return walks_.size(); }
+    void clear();
+
+private:
+    static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 8) | (kind & 0xFF); }
+
+    // A bound on what one engine keeps: past it, walks are no longer added.
+    static constexpr size_t kReductionLimit = size_t{1} << 22;
+
+    std::vector<int32_t> nodes_ = {-1};  // node -> walk index; node 0 is the "none" node
+    std::unordered_map<uint64_t, uint32_t> edges_;
+    uint32_t roots_[256] = {};
+    std::vector<Walk> walks_;
+    std::vector<Reduction> reductions_;
+    std::vector<Mark> marks_;
+};
