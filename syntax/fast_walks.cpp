@@ -36,6 +36,7 @@ bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
             leftReach_[id] = reach;
         }
         cacheGrammar_ = grammar_;
+        for (uint32_t id = 0; id < 256; ++id) replays_[id] = written_[id] = 0;
     }
     speculative_ = true;
     uint32_t changed = 0;
@@ -56,7 +57,7 @@ void qeLexSyntax::restart() {
     scanned_ = 0;
     recorded_ = 1;
     recordings_.clear();
-    touches_.clear();
+    tokens_.clear();
     reductionLog_.clear();
 }
 
@@ -85,12 +86,20 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     // record read here, the walk would read as well.
     uint32_t node = cache_->next(cache_->root(ruleId), static_cast<uint32_t>(first->matches.single()));
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
-        if (const WalkCache::Walk* walk = cache_->walkAt(node)) return replayWalk(*walk, start, changed);
+        if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
+            ++replays_[ruleId];
+            return replayWalk(*walk, start, changed);
+        }
         if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
         TokenRecord* record = tokenAt(i);
         if (error_ || !isFresh(*record)) return grammar_->matchBody(*this, ruleId, start, changed);
         node = cache_->next(node, static_cast<uint32_t>(record->matches.single()));
     }
+    // After a first few hundred walks, one replay in four written down is
+    // what keeps writing them worth it.
+    if (written_[ruleId] >= 256 && replays_[ruleId] < written_[ruleId] / 4)
+        return grammar_->matchBody(*this, ruleId, start, changed);
+    ++written_[ruleId];
     return recordWalk(ruleId, start, changed);
 }
 
@@ -111,55 +120,47 @@ int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& ch
     return walk.covered < 0 ? -1 : start + walk.covered;
 }
 
-// A walk not kept yet: walked by the grammar while the records it reads and
-// the reductions it makes are written down, then kept if it read only fresh
-// records and made no error.
+// A walk not kept yet: walked by the grammar while the tokens it may read
+// and the reductions it makes are written down, then kept if it read only
+// fresh records and made no error.
 int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t& changed) {
-    for (int i = start + 1; i < kWindowSize && window_[i]; ++i)
-        if (!isFresh(*window_[i])) return grammar_->matchBody(*this, ruleId, start, changed);
-    recordings_.push_back({start, ruleId, touches_.size(), reductionLog_.size()});
+    const size_t firstToken = tokens_.size();
+    for (int i = start; i < kWindowSize && window_[i]; ++i) {
+        const TokenRecord& record = *window_[i];
+        if (i > start && !isFresh(record)) {
+            tokens_.resize(firstToken);
+            return grammar_->matchBody(*this, ruleId, start, changed);
+        }
+        tokens_.push_back({record.startOffset, static_cast<uint32_t>(record.matches.single())});
+    }
+    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset});
     uint32_t local = 0;
     const int end = grammar_->matchBody(*this, ruleId, start, local);
     const Recording recording = recordings_.back();
     recordings_.pop_back();
+    if (!recordings_.empty() && recording.lastTouched > recordings_.back().lastTouched)
+        recordings_.back().lastTouched = recording.lastTouched;
     changed |= local;
     if (!error_) keepWalk(recording, end, local);
     if (recordings_.empty()) {
-        touches_.clear();
+        tokens_.clear();
         reductionLog_.clear();
     }
     return end;
 }
 
-void qeLexSyntax::noteTouch(const TokenRecord& record) {
-    // Reduced records stand for tokens noted when they were read.
-    const int kind = record.span == 1 ? record.matches.single() : -1;
-    if (kind >= 0 && kind < 95) {
-        touches_.push_back({record.startOffset, static_cast<uint32_t>(kind)});
-    } else if (record.span == 1) {
-        // A token record that gained rule bits: its kind is its one token bit.
-        for (uint32_t bit = 0; bit < 95; ++bit) {
-            if (!record.matches.test(bit)) continue;
-            touches_.push_back({record.startOffset, bit});
-            break;
-        }
-    }
-}
-
 void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {
-    auto firstTouch = touches_.begin() + static_cast<std::ptrdiff_t>(recording.firstTouch);
-    std::sort(firstTouch, touches_.end(), [](const Touch& a, const Touch& b) { return a.offset < b.offset; });
-    const TokenRecord* first = window_[recording.start];
-    if (firstTouch == touches_.end() || first == nullptr || firstTouch->offset != first->startOffset) return;
+    // The tokens from the start to the furthest one read, in text order: the
+    // records of an inner walk that were in the window already appear twice.
     keyScratch_.clear();
-    uint32_t lastOffset = firstTouch->offset;
-    for (auto touch = firstTouch; touch != touches_.end(); ++touch) {
-        if (touch != firstTouch && touch->offset == lastOffset) {
-            if (touch->kind != keyScratch_.back()) return;  // one offset, two kinds: not a plain token stream
-            continue;
-        }
-        keyScratch_.push_back(touch->kind);
-        lastOffset = touch->offset;
+    const uint32_t firstOffset = tokens_[recording.firstToken].offset;
+    uint32_t lastOffset = firstOffset;
+    for (size_t i = recording.firstToken; i < tokens_.size(); ++i) {
+        const Token& token = tokens_[i];
+        if (token.offset > recording.lastTouched) break;
+        if (i > recording.firstToken && token.offset <= lastOffset) continue;
+        keyScratch_.push_back(token.kind);
+        lastOffset = token.offset;
     }
     reductionScratch_.clear();
     for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {

@@ -98,6 +98,7 @@ TokenRecord* qeLexSyntax::nextToken() {
                                              &record->startOffset, &record->startLine, &record->startColumn,
                                              record->input);
     }
+    if (!recordings_.empty()) tokens_.push_back({record->startOffset, kind});
     return record;
 }
 

@@ -57,7 +57,8 @@ public:
                                       window_[index]
                                   ? window_[index]
                                   : fillSlot(index);
-        if (!recordings_.empty()) noteTouch(*record);
+        if (!recordings_.empty() && record->startOffset > recordings_.back().lastTouched)
+            recordings_.back().lastTouched = record->startOffset;
         return record;
     }
     TokenRecord* nextToken();
@@ -138,10 +139,11 @@ private:
     struct Recording {
         int start;
         uint32_t rule;
-        size_t firstTouch;
+        size_t firstToken;
         size_t firstReduction;
+        uint32_t lastTouched;  // the start offset of the furthest record read
     };
-    struct Touch {
+    struct Token {
         uint32_t offset;
         uint32_t kind;
     };
@@ -151,7 +153,6 @@ private:
     int replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
-    void noteTouch(const TokenRecord& record);
     bool speculativeParse(uint32_t entryRule);
     void restart();
 
@@ -179,10 +180,15 @@ private:
     bool speculative_ = false;
     RuleSet cachedRules_;
     RuleSet leftReach_[256];  // per cached rule: the rules it may attempt at its start
+    // Per cached rule: walks replayed and walks written down. Writing a walk
+    // down costs more than walking it; a rule whose walks seldom come again
+    // is no longer written down.
+    uint32_t replays_[256] = {};
+    uint32_t written_[256] = {};
     const Grammar* cacheGrammar_ = nullptr;
     std::unique_ptr<WalkCache> cache_;
     std::vector<Recording> recordings_;
-    std::vector<Touch> touches_;
+    std::vector<Token> tokens_;  // records in the window or scanned while walks are written down
     std::vector<WalkCache::Reduction> reductionLog_;  // window positions as made
     std::vector<uint32_t> keyScratch_;
     std::vector<WalkCache::Reduction> reductionScratch_;
