@@ -22,81 +22,66 @@ import tempfile
 import time
 
 
-def korvo_program(lines):
-    out = ["using { korvo.lang; };\n\n"]
+def korvo_program(binary, lines):
+    """The bench program of bench/generated_program.h, written by the bench build."""
+    writer = os.path.join(binary, "korvo_bench_program")
+    return subprocess.run([writer, str(lines)], check=True, capture_output=True).stdout.decode()
+
+
+# The korvo class in Java and C#: the same members and statements, in each
+# language's words ({...} marks what differs).
+C_LIKE_CLASS = """class Worker{c} {extends} Base {{
+    private int count = 0;
+    {string} name;
+    int[] values = new int[16];
+
+    Worker{c}({string} name) {{ this.name = name; }}
+
+{methods}    static int {main}({string}[] args) {throws}{{ return new Worker{c}("a").step0(3, null); }}
+}}
+
+"""
+C_LIKE_METHOD = """    int step{m}(int limit, List<{string}> items) {throws}{{
+        int total = 0, i;
+        for (i = 0; i < limit; i++) {{
+            total += values[i % 16] * 2 + (limit - i) / 3;
+            if (total > 1000 && !done(i)) {{ total = total >> 1; }} else total++;
+        }}
+        {foreach} {{ count = count + s.{length}; }}
+        while (total > 0) {{ total -= step(total, name); }}
+        switch (total) {{ case 0: break; default: total = -1;{last_break} }}
+        try {{ risky(this.name); }} {catch}
+        return total == 0 ? count : (int) total;
+    }}
+
+"""
+JAVA = dict(extends="extends", string="String", main="main", throws="throws Exception ",
+            foreach="for (String s : items)", length="length()", last_break="",
+            catch="catch (Exception e) { throw e; }")
+CSHARP = dict(extends=":", string="string", main="Run", throws="", foreach="foreach (string s in items)",
+              length="Length", last_break=" break;", catch="catch (Exception) { throw; }")
+
+
+def c_like_program(words, header, lines):
+    out = [header]
     for c in range(lines // 40 + 1):
-        out.append("class Worker%d : public Base {\n" % c)
-        out.append("    private int count = 0;\n    String name;\n    int[] values = new int[16];\n\n")
-        out.append("    Worker(String name) { this.name = name; }\n\n")
-        for m in range(2):
-            out.append("    int step%d(int limit, List<String> items) throws Exception {\n" % m)
-            out.append(
-                "        int total = 0, i;\n"
-                "        for (i = 0; i < limit; i++) {\n"
-                "            total += values[i % 16] * 2 + (limit - i) / 3;\n"
-                "            if (total > 1000 && !done(i)) { total = total >> 1; } else total++;\n"
-                "        }\n"
-                "        for (String s : items) { count = count + s.length(); }\n"
-                "        while (total > 0) { total -= step(total, name); }\n"
-                "        switch (total) { case 0: break; default: total = -1; }\n"
-                "        try { risky(this.name); } catch (Exception e) { throw e; }\n"
-                "        return total == 0 ? count : (int) total;\n"
-                "    }\n\n")
-        out.append("    static int main(String[] args) { return new Worker(\"a\").step0(3, null); }\n};\n\n")
+        methods = "".join(C_LIKE_METHOD.format(m=m, **words) for m in range(2))
+        out.append(C_LIKE_CLASS.format(c=c, methods=methods, **words))
     return "".join(out)
 
 
 def java_program(lines):
-    out = ["import java.util.List;\n\n",
-           "class Base {\n    boolean done(int i) { return i > 3; }\n"
-           "    int step(int t, String n) { return t; }\n    void risky(String n) throws Exception { }\n}\n\n"]
-    for c in range(lines // 40 + 1):
-        out.append("class Worker%d extends Base {\n" % c)
-        out.append("    private int count = 0;\n    String name;\n    int[] values = new int[16];\n\n")
-        out.append("    Worker%d(String name) { this.name = name; }\n\n" % c)
-        for m in range(2):
-            out.append("    int step%d(int limit, List<String> items) throws Exception {\n" % m)
-            out.append(
-                "        int total = 0, i;\n"
-                "        for (i = 0; i < limit; i++) {\n"
-                "            total += values[i % 16] * 2 + (limit - i) / 3;\n"
-                "            if (total > 1000 && !done(i)) { total = total >> 1; } else total++;\n"
-                "        }\n"
-                "        for (String s : items) { count = count + s.length(); }\n"
-                "        while (total > 0) { total -= step(total, name); }\n"
-                "        switch (total) { case 0: break; default: total = -1; }\n"
-                "        try { risky(this.name); } catch (Exception e) { throw e; }\n"
-                "        return total == 0 ? count : (int) total;\n"
-                "    }\n\n")
-        out.append("    static int main(String[] args) throws Exception { return new Worker%d(\"a\").step0(3, null); }\n}\n\n"
-                   % c)
-    return "".join(out)
+    return c_like_program(JAVA, "import java.util.List;\n\n"
+                          "class Base {\n    boolean done(int i) { return i > 3; }\n"
+                          "    int step(int t, String n) { return t; }\n"
+                          "    void risky(String n) throws Exception { }\n}\n\n", lines)
 
 
 def csharp_program(lines):
-    out = ["using System;\nusing System.Collections.Generic;\n\n",
-           "class Base {\n    protected bool done(int i) { return i > 3; }\n"
-           "    protected int step(int t, string n) { return t; }\n    protected void risky(string n) { }\n}\n\n"]
-    for c in range(lines // 40 + 1):
-        out.append("class Worker%d : Base {\n" % c)
-        out.append("    private int count = 0;\n    string name;\n    int[] values = new int[16];\n\n")
-        out.append("    Worker%d(string name) { this.name = name; }\n\n" % c)
-        for m in range(2):
-            out.append("    int step%d(int limit, List<string> items) {\n" % m)
-            out.append(
-                "        int total = 0, i;\n"
-                "        for (i = 0; i < limit; i++) {\n"
-                "            total += values[i % 16] * 2 + (limit - i) / 3;\n"
-                "            if (total > 1000 && !done(i)) { total = total >> 1; } else total++;\n"
-                "        }\n"
-                "        foreach (string s in items) { count = count + s.Length; }\n"
-                "        while (total > 0) { total -= step(total, name); }\n"
-                "        switch (total) { case 0: break; default: total = -1; break; }\n"
-                "        try { risky(this.name); } catch (Exception) { throw; }\n"
-                "        return total == 0 ? count : (int) total;\n"
-                "    }\n\n")
-        out.append("    static int Run(string[] args) { return new Worker%d(\"a\").step0(3, null); }\n}\n\n" % c)
-    return "".join(out)
+    return c_like_program(CSHARP, "using System;\nusing System.Collections.Generic;\n\n"
+                          "class Base {\n    protected bool done(int i) { return i > 3; }\n"
+                          "    protected int step(int t, string n) { return t; }\n"
+                          "    protected void risky(string n) { }\n}\n\n", lines)
 
 
 def lua_program(lines):
@@ -171,7 +156,7 @@ def main():
         print("%-22s %9s %9s %12s %10s" % ("compiler", "lines", "seconds", "lines/s", "bytes/line"))
         korvo_sizes = sizes + ([1000000] if args.million else [])
         for size in korvo_sizes:
-            path, lines = write("prog%d.k" % size, korvo_program(size))
+            path, lines = write("prog%d.k" % size, korvo_program(binary, size))
             measure("korvo -c -lik", lines, [os.path.join(binary, "korvo"), "-c", path, "-lik",
                                              "-o", os.path.join(work, "prog.lik")])
             probe = os.path.join(binary, "korvo-probe")

@@ -21,6 +21,7 @@
 #include "source/source_project.h"
 #include "syntax/rules.h"
 #include "syntax/scanner.h"
+#include "tests/probe/ast_print.h"
 
 namespace parse_differential {
 
@@ -75,9 +76,9 @@ public:
                       n->endLine, n->endColumn, n->textStart, n->textEnd, rank(n->serial), n->includedUnit,
                       n->unitLevel, n->owner != nullptr, static_cast<unsigned long long>(n->ownerWord));
         text += head;
-        quote(n->text.c_str(), n->text.length());
+        text += ast_print::quoted(n->text.view());
         text += " doc=";
-        quote(n->docComment.c_str(), n->docComment.length());
+        text += ast_print::quoted(n->docComment.view());
         text += " idx" + std::to_string(n->operandIndices.size()) + ":" + std::to_string(n->childIndices.size());
         text += "\n";
         if (n->annotations) {
@@ -110,21 +111,6 @@ private:
         auto found = ranks_.find(serial);
         return found == ranks_.end() ? ~0u : found->second;
     }
-    void quote(const char* bytes, size_t length) {
-        text += '"';
-        for (size_t i = 0; bytes != nullptr && i < length; ++i) {
-            unsigned char c = static_cast<unsigned char>(bytes[i]);
-            if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                text += hex;
-            } else {
-                text += static_cast<char>(c);
-            }
-        }
-        text += '"';
-    }
-
     std::map<uint32_t, uint32_t> ranks_;
 };
 

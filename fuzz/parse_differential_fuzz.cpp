@@ -2,8 +2,6 @@
 // input: the same syntax tree, the same messages, the same static-library
 // bytes (fuzz/parse_differential.h). Under libFuzzer half the mutations cut,
 // duplicate or swap whole token ranges, so inputs stay close to korvo.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,25 +9,10 @@
 #include <string>
 
 #include "fuzz/parse_differential.h"
-
-namespace {
-
-const char* scratchFile(const uint8_t* data, size_t size) {
-    static char name[] = "/tmp/korvo-differential-fuzz-XXXXXX.k";
-    static int fd = mkstemps(name, 2);
-    if (fd < 0 || ftruncate(fd, 0) != 0) return nullptr;
-    for (size_t done = 0; done < size;) {
-        ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (put <= 0) return nullptr;
-        done += static_cast<size_t>(put);
-    }
-    return name;
-}
-
-}  // namespace
+#include "fuzz/scratch_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* file = scratchFile(data, size);
+    const char* file = writeScratchFile(data, size);
     if (file == nullptr) return 0;
     const std::string difference = parse_differential::compareFile(file);
     if (!difference.empty()) {

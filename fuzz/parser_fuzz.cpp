@@ -2,13 +2,12 @@
 // must be recognised or refused cleanly: no read outside the text, no leak of
 // window records, the same answer twice in a row from one recogniser, and a
 // syntax tree (parsed, cloned, released) that gives back every node it took.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "driver/compile_options.h"
+#include "fuzz/scratch_file.h"
 #include "foundation/path.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
@@ -37,23 +36,10 @@ void recognizeTwice(const char* text, size_t size) {
     if (!first && problems == 0) std::abort();  // a refusal always says why
 }
 
-// The processor reads files: each input is written to one scratch file.
-const char* scratchFile(const uint8_t* data, size_t size) {
-    static char name[] = "/tmp/korvo-parser-fuzz-XXXXXX.k";
-    static int fd = mkstemps(name, 2);
-    if (fd < 0 || ftruncate(fd, 0) != 0) return nullptr;
-    for (size_t done = 0; done < size;) {
-        ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (put <= 0) return nullptr;
-        done += static_cast<size_t>(put);
-    }
-    return name;
-}
-
 // Parses the input as a project of one source, clones the tree and lets both
 // go: afterwards no node may be left alive and no include may be open.
 void parseAndRelease(const uint8_t* data, size_t size) {
-    const char* file = scratchFile(data, size);
+    const char* file = writeScratchFile(data, size);
     if (file == nullptr) return;
     const size_t before = LiveNodeRegistry::count();
     {

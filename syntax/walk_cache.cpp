@@ -11,7 +11,9 @@ uint32_t WalkCache::root(uint32_t rule) {
 
 bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
                        const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount) {
-    if (reductions_.size() + reductionCount > kReductionLimit) return false;
+    if (reductions_.size() + reductionCount > kReductionLimit || marks_.size() + markCount > kReductionLimit ||
+        nodes_.size() + kinds.size() > kReductionLimit)
+        return false;
     uint32_t node = root(rule);
     for (uint32_t kind : kinds) {
         uint32_t child = next(node, kind);

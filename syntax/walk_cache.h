@@ -69,7 +69,8 @@ public:
 private:
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 8) | (kind & 0xFF); }
 
-    // A bound on what one engine keeps: past it, walks are no longer added.
+    // A bound on what one engine keeps (reductions, marks, trie nodes, each):
+    // past it, walks are no longer added.
     static constexpr size_t kReductionLimit = size_t{1} << 22;
 
     std::vector<int32_t> nodes_ = {-1};  // node -> walk index; node 0 is the "none" node
