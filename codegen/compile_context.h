@@ -6,7 +6,10 @@
 #include <cstdint>
 
 #include "foundation/qestring.h"
+#include "source/node.h"
 #include "source/source_project.h"
+
+class IRObject;
 
 class CompileContext {
 public:
@@ -25,6 +28,13 @@ public:
     // The error stop after the semantic pass: the message goes to the
     // captured-diagnostics buffer when there is one, else to the log.
     void reportCompileStopped();
+
+    // Runs the declaration pass over `body` (the members of `scope`, or the
+    // whole tree for no scope) until a cycle declares nothing new, then
+    // reports the deferred errors left. Defined in declare/: codegen never
+    // calls up into the compile library.
+    void declareUntilStable(IRObject* scope, const _KNode<qeAbstractNode>& body,
+                            const _KNode<qeAbstractNode>& declaration);
 
     SourceProject project;
     uint32_t errorCount = 0;

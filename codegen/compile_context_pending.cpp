@@ -2,6 +2,7 @@
 // have nothing to work on.
 #include "codegen/compile_context.h"
 
+#include "foundation/diagnostics.h"
 #include "foundation/logger.h"
 
 void CompileContext::reset() {}
@@ -9,12 +10,11 @@ void CompileContext::resolveOperands() {}
 void CompileContext::assignAddresses() {}
 
 void CompileContext::reportCompileStopped() {
-    static const char kStopped[] = "发生错误,编译中断";
     if (errorMessages != nullptr) {
-        errorMessages->append(kStopped);
+        errorMessages->append(diag::CompileStopped.text);
         errorMessagesMarked = true;
         return;
     }
-    logcat(0x10010, "%s", kStopped);
+    logcat(0x10010, "%s", diag::CompileStopped.text);
     ++errorCount;
 }

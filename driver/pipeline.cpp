@@ -4,7 +4,6 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
-#include "declare/semantic_pass.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
@@ -13,6 +12,7 @@
 #include "image/library_loader.h"
 #include "image/static_library.h"
 #include "source/source_processor.h"
+#include "statements/compile_unit.h"
 
 namespace {
 

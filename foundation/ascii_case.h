@@ -24,4 +24,15 @@ bool equalIgnoringAsciiCase(const Unit* a, const Unit* b, size_t n = static_cast
     return true;
 }
 
+// Two counted texts of the same length that are equal but for the case of
+// ASCII letters (embedded terminators compare like any unit).
+template <typename Unit>
+bool sameIgnoringAsciiCase(const Unit* a, size_t aLength, const Unit* b, size_t bLength) {
+    if (aLength != bLength) return false;
+    for (size_t i = 0; i < aLength; ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace qestl

@@ -109,6 +109,11 @@ public:
     uint16_t u16be() { return field<uint16_t, 2>(loadU16BE); }
     uint32_t u32be() { return field<uint32_t, 4>(loadU32BE); }
     uint64_t u64be() { return field<uint64_t, 8>(loadU64BE); }
+    // The same as a test: the field into `value`, false once the reader failed.
+    bool u32le(uint32_t& value) {
+        value = u32le();
+        return ok();
+    }
     uint16_t u16(bool bigEndian) { return bigEndian ? u16be() : u16le(); }
     uint32_t u32(bool bigEndian) { return bigEndian ? u32be() : u32le(); }
     uint64_t u64(bool bigEndian) { return bigEndian ? u64be() : u64le(); }

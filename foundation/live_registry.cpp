@@ -1,29 +1,97 @@
 #include "foundation/live_registry.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "foundation/node_pool.h"
 
-
 namespace qestl {
 
-LiveObjectRegistry& liveObjectRegistry() {
-    // Built in place once and never destroyed, so objects released by other
-    // static destructors still find it.
-    alignas(LiveObjectRegistry) static unsigned char storage[sizeof(LiveObjectRegistry)];
-    static LiveObjectRegistry* registry = new (storage) LiveObjectRegistry();
-    return *registry;
+namespace {
+
+[[noreturn]] void outOfRegistryMemory(size_t size) {
+    std::fprintf(stderr, "out of memory for the live-object registry (%zu bytes asked)\n", size);
+    std::abort();
 }
 
+constinit LiveAddressSet gLiveObjects;
+
+}  // namespace
+
+bool LiveAddressSet::insert(uintptr_t key) {
+    if (key == 0 || (key & kGranuleMask) != 0) return false;  // no object lies there
+    Region* region = regionOf(key, true);
+    uint64_t& word = region->bits[wordIndex(key)];
+    const uint64_t bit = bitOf(key);
+    if ((word & bit) != 0) return false;
+    word |= bit;
+    ++count_;
+    return true;
+}
+
+bool LiveAddressSet::erase(uintptr_t key) {
+    if ((key & kGranuleMask) != 0) return false;
+    Region* region = regionOf(key, false);
+    if (region == nullptr) return false;
+    uint64_t& word = region->bits[wordIndex(key)];
+    const uint64_t bit = bitOf(key);
+    if ((word & bit) == 0) return false;
+    word &= ~bit;
+    --count_;
+    return true;
+}
+
+bool LiveAddressSet::contains(uintptr_t key) {
+    if ((key & kGranuleMask) != 0) return false;
+    const Region* region = regionOf(key, false);
+    return region != nullptr && (region->bits[wordIndex(key)] & bitOf(key)) != 0;
+}
+
+LiveAddressSet::Region* LiveAddressSet::regionOf(uintptr_t key, bool make) {
+    const uintptr_t number = key >> kRegionShift;
+    if (last_ != nullptr && last_->number == number) return last_;
+    if (table_ != nullptr) {
+        for (size_t at = home(number); table_[at].bits != nullptr; at = (at + 1) & mask_) {
+            if (table_[at].number == number) return last_ = &table_[at];
+        }
+    }
+    if (!make) return nullptr;
+    if ((regions_ + 1) * 2 > (table_ == nullptr ? 0 : mask_ + 1)) grow();
+    auto* bits = static_cast<uint64_t*>(std::calloc(kRegionWords, sizeof(uint64_t)));
+    if (bits == nullptr) outOfRegistryMemory(kRegionWords * sizeof(uint64_t));
+    size_t at = home(number);
+    while (table_[at].bits != nullptr) at = (at + 1) & mask_;
+    table_[at] = Region{number, bits};
+    ++regions_;
+    return last_ = &table_[at];
+}
+
+void LiveAddressSet::grow() {
+    const size_t oldSize = table_ == nullptr ? 0 : mask_ + 1;
+    const size_t newSize = oldSize == 0 ? kFirstTable : oldSize * 2;
+    Region* old = table_;
+    table_ = static_cast<Region*>(std::calloc(newSize, sizeof(Region)));
+    if (table_ == nullptr) outOfRegistryMemory(newSize * sizeof(Region));
+    mask_ = newSize - 1;
+    for (size_t i = 0; i < oldSize; ++i) {
+        if (old[i].bits == nullptr) continue;
+        size_t at = home(old[i].number);
+        while (table_[at].bits != nullptr) at = (at + 1) & mask_;
+        table_[at] = old[i];
+    }
+    std::free(old);
+    last_ = nullptr;
+}
+
+LiveAddressSet& liveObjectRegistry() { return gLiveObjects; }
+
 CountedObject* registerLiveObject(CountedObject* object) {
-    liveObjectRegistry().insert(object);
+    gLiveObjects.insert(object);
     return object;
 }
 
 void destroyLiveObject(CountedObject* object) {
-    LiveObjectRegistry& registry = liveObjectRegistry();
-    if (auto* node = registry.find(reinterpret_cast<uintptr_t>(object))) registry.eraseNode(node);
+    gLiveObjects.erase(object);
     object->~CountedObject();
     std::free(object);
 }

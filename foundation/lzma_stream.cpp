@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "foundation/byte_io.h"
+
 namespace {
 
 constexpr uint32_t kBufferSize = 65536;
@@ -45,10 +47,6 @@ int resultOf(lzma_ret ret) {
     }
 }
 
-void putLittleEndian(uint8_t* at, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 bool writeAll(qestl::qeistream& output, const uint8_t* bytes, uint32_t count) {
     return count == 0 || output.write(bytes, count) == count;
 }
@@ -86,8 +84,8 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
 
     uint8_t header[kLzmaHeaderSize];
     header[0] = kPropertiesByte;
-    putLittleEndian(header + 1, kLzmaDictionarySize, 4);
-    putLittleEndian(header + 5, left, 8);
+    qestl::storeU32LE(header + 1, kLzmaDictionarySize);
+    qestl::storeU64LE(header + 5, left);
     if (!writeAll(output, header, kLzmaHeaderSize)) return false;
 
     Buffer in, out;
@@ -122,8 +120,7 @@ bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input) {
         if (got == 0 || got > kLzmaHeaderSize - have) return false;
         have += got;
     }
-    uint64_t size = 0;
-    for (int i = 7; i >= 0; --i) size = (size << 8) | header[5 + i];
+    const uint64_t size = qestl::loadU64LE(header + 5);
 
     lzma_stream decoder = LZMA_STREAM_INIT;
     decoder.allocator = &kAllocator;

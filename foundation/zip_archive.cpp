@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "foundation/byte_io.h"
+
 namespace {
 
 constexpr uint32_t kWindowSize = 16384;
@@ -31,7 +33,7 @@ int64_t ZipArchive::findEndRecord(qestl::qeistream* stream, uint64_t size) {
             if (first < 0) first = i;
             uint64_t at = start + i;
             if (i + kZipEndRecordSize <= length) {
-                uint32_t commentLength = window[i + 20] | (window[i + 21] << 8);
+                uint32_t commentLength = qestl::loadU16LE(window.get() + i + 20);
                 if (at + kZipEndRecordSize + commentLength == size) exact = i;
             }
         }

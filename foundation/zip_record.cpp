@@ -2,14 +2,9 @@
 
 #include <memory>
 
+#include "foundation/byte_io.h"
+
 namespace {
-
-uint16_t u16At(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
-
-uint32_t u32At(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-           (static_cast<uint32_t>(at[3]) << 24);
-}
 
 bool readExactly(qestl::qeistream* stream, void* into, uint32_t count) {
     return count == 0 || stream->read(into, count) == count;
@@ -30,16 +25,16 @@ bool readText(qestl::qeistream* stream, uint32_t length, qestl::qestringA* text)
 // The 26 bytes local and central headers share, from "version needed" on.
 // Returns the name length and stores the comment length of a central header.
 void takeCommonFields(ZipRecord* record, const uint8_t* at, uint16_t* nameLength) {
-    record->versionNeeded = u16At(at + 0);
-    record->flags = u16At(at + 2);
-    record->method = u16At(at + 4);
-    record->time = u16At(at + 6);
-    record->date = u16At(at + 8);
-    record->crc32 = u32At(at + 10);
-    record->compressedSize = u32At(at + 14);
-    record->uncompressedSize = u32At(at + 18);
-    *nameLength = u16At(at + 22);
-    record->extraLength = u16At(at + 24);
+    record->versionNeeded = qestl::loadU16LE(at + 0);
+    record->flags = qestl::loadU16LE(at + 2);
+    record->method = qestl::loadU16LE(at + 4);
+    record->time = qestl::loadU16LE(at + 6);
+    record->date = qestl::loadU16LE(at + 8);
+    record->crc32 = qestl::loadU32LE(at + 10);
+    record->compressedSize = qestl::loadU32LE(at + 14);
+    record->uncompressedSize = qestl::loadU32LE(at + 18);
+    *nameLength = qestl::loadU16LE(at + 22);
+    record->extraLength = qestl::loadU16LE(at + 24);
 }
 
 }  // namespace
@@ -47,7 +42,7 @@ void takeCommonFields(ZipRecord* record, const uint8_t* at, uint16_t* nameLength
 bool zipReadSignature(qestl::qeistream* stream, uint32_t* signature) {
     uint8_t bytes[4];
     if (!readExactly(stream, bytes, 4)) return false;
-    *signature = u32At(bytes);
+    *signature = qestl::loadU32LE(bytes);
     return true;
 }
 
@@ -67,13 +62,13 @@ int ZipRecord::read(qestl::qeistream* from, uint32_t kind) {
             takeCommonFields(this, common, &nameLength);
             uint16_t commentLength = 0;
             if (central) {
-                versionMadeBy = u16At(fixed);
+                versionMadeBy = qestl::loadU16LE(fixed);
                 const uint8_t* tail = fixed + 2 + 26;
-                commentLength = u16At(tail + 0);
-                diskNumberStart = u16At(tail + 2);
-                internalAttributes = u16At(tail + 4);
-                externalAttributes = u32At(tail + 6);
-                localHeaderOffset = u32At(tail + 10);
+                commentLength = qestl::loadU16LE(tail + 0);
+                diskNumberStart = qestl::loadU16LE(tail + 2);
+                internalAttributes = qestl::loadU16LE(tail + 4);
+                externalAttributes = qestl::loadU32LE(tail + 6);
+                localHeaderOffset = qestl::loadU32LE(tail + 10);
             }
             if (!readText(from, nameLength, &name)) return kZipShortRead;
             if (!central) {
@@ -87,21 +82,21 @@ int ZipRecord::read(qestl::qeistream* from, uint32_t kind) {
         case kZipDataDescriptor: {
             uint8_t fixed[12];
             if (!readExactly(from, fixed, sizeof fixed)) return kZipShortRead;
-            crc32 = u32At(fixed);
-            compressedSize = u32At(fixed + 4);
-            uncompressedSize = u32At(fixed + 8);
+            crc32 = qestl::loadU32LE(fixed);
+            compressedSize = qestl::loadU32LE(fixed + 4);
+            uncompressedSize = qestl::loadU32LE(fixed + 8);
             return kZipOk;
         }
         case kZipEndRecord: {
             uint8_t fixed[18];
             if (!readExactly(from, fixed, sizeof fixed)) return kZipShortRead;
-            thisDisk = u16At(fixed);
-            directoryDisk = u16At(fixed + 2);
-            entriesOnDisk = u16At(fixed + 4);
-            totalEntries = u16At(fixed + 6);
-            directorySize = u32At(fixed + 8);
-            directoryOffset = u32At(fixed + 12);
-            if (!readText(from, u16At(fixed + 16), &comment)) return kZipShortRead;
+            thisDisk = qestl::loadU16LE(fixed);
+            directoryDisk = qestl::loadU16LE(fixed + 2);
+            entriesOnDisk = qestl::loadU16LE(fixed + 4);
+            totalEntries = qestl::loadU16LE(fixed + 6);
+            directorySize = qestl::loadU32LE(fixed + 8);
+            directoryOffset = qestl::loadU32LE(fixed + 12);
+            if (!readText(from, qestl::loadU16LE(fixed + 16), &comment)) return kZipShortRead;
             return kZipOk;
         }
         default: return kZipBadSignature;

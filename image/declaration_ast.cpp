@@ -1,12 +1,15 @@
 #include "image/declaration_ast.h"
 
+#include "foundation/byte_io.h"
+
 namespace {
 
 // A written node remembers the index it was given in the block.
 void setNodeIndex(qeAbstractNode& node, uint32_t index) { node.nodeIndex = index; }
 
 bool writeU32(qestl::qeistream& stream, uint32_t value) {
-    uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    uint8_t bytes[4];
+    qestl::storeU32LE(bytes, value);
     return stream.write(bytes, 4) == 4;
 }
 
@@ -27,7 +30,7 @@ bool writeEmptyRecord(qestl::qeistream& stream, uint32_t index) {
 // and their indices continue from the last one handed out.
 bool writeNodeRecord(qestl::qeistream& stream, const qeAbstractNode& node, uint32_t index, AstNodeVector& queue,
                      uint32_t& nextIndex) {
-    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t operandCount = node.operands.size();
     const uint64_t childCount = node.children.size();
     const uint64_t indexCount = operandCount + childCount + (attached ? 1 : 0);
@@ -56,37 +59,10 @@ bool writeNodeRecord(qestl::qeistream& stream, const qeAbstractNode& node, uint3
     return ok;
 }
 
-// Bounds-checked little-endian reads over the block's payload.
-class PayloadCursor {
-public:
-    PayloadCursor(const uint8_t* data, uint64_t size, uint64_t position) : data_(data), size_(size), pos_(position) {}
-
-    bool u32(uint32_t& value) {
-        if (size_ - pos_ < 4) return false;
-        const uint8_t* p = data_ + pos_;
-        value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        pos_ += 4;
-        return true;
-    }
-    bool bytes(uint64_t count, const char*& start) {
-        if (size_ - pos_ < count) return false;
-        start = reinterpret_cast<const char*>(data_ + pos_);
-        pos_ += count;
-        return true;
-    }
-    uint64_t position() const { return pos_; }
-    uint64_t left() const { return size_ - pos_; }
-
-private:
-    const uint8_t* data_;
-    uint64_t size_;
-    uint64_t pos_;
-};
-
 bool readU32(qestl::qeistream& stream, uint32_t& value) {
     uint8_t b[4];
     if (stream.read(b, 4) != 4) return false;
-    value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    value = qestl::loadU32LE(b);
     return true;
 }
 
@@ -112,10 +88,10 @@ struct ReadRecord {
     uint32_t operandCount = 0;
 };
 
-bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const DeclarationAstReader& reader,
+bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, const DeclarationAstReader& reader,
                 ReadRecord& record) {
     uint32_t kind = 0;
-    if (!cursor.u32(kind)) return false;
+    if (!cursor.u32le(kind)) return false;
     if (kind == kEmptyNodeRecord) return true;
 
     // Built in its pool block; a record that turns out unsound drops it.
@@ -124,17 +100,18 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     uint32_t textLength = 0;
     const char* text = nullptr;
     uint32_t storedIndex = 0, childCount = 0, indexCount = 0;
-    if (!cursor.u32(textLength) || !cursor.bytes(textLength, text)) return false;
-    if (!cursor.u32(node.flags) || !cursor.u32(node.fileIndex) || !cursor.u32(node.startLine) ||
-        !cursor.u32(node.startColumn) || !cursor.u32(node.endLine) || !cursor.u32(node.endColumn) ||
-        !cursor.u32(storedIndex) || !cursor.u32(record.operandCount) || !cursor.u32(childCount) ||
-        !cursor.u32(indexCount)) {
+    if (!cursor.u32le(textLength)) return false;
+    if ((text = reinterpret_cast<const char*>(cursor.take(textLength))) == nullptr) return false;
+    if (!cursor.u32le(node.flags) || !cursor.u32le(node.fileIndex) || !cursor.u32le(node.startLine) ||
+        !cursor.u32le(node.startColumn) || !cursor.u32le(node.endLine) || !cursor.u32le(node.endColumn) ||
+        !cursor.u32le(storedIndex) || !cursor.u32le(record.operandCount) || !cursor.u32le(childCount) ||
+        !cursor.u32le(indexCount)) {
         return false;
     }
-    const bool attached = (node.flags & kNodeHasAttachedNode) != 0;
+    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
     if (storedIndex != index || node.fileIndex >= pathCount || indexCount != expected ||
-        uint64_t(indexCount) * 4 > cursor.left()) {
+        uint64_t(indexCount) * 4 > cursor.remaining()) {
         return false;
     }
     node.kind = kind;
@@ -142,7 +119,7 @@ bool readRecord(PayloadCursor cursor, uint32_t index, uint32_t pathCount, const 
     node.nodeIndex = storedIndex;
     markLibraryNode(node, reader.unitLevel);
     record.indices.resize(indexCount);
-    for (uint32_t& slot : record.indices) cursor.u32(slot);
+    for (uint32_t& slot : record.indices) cursor.u32le(slot);
     // The node keeps the record indices of its operands and children as the
     // block listed them.
     const uint32_t firstOperand = attached ? 1 : 0;
@@ -164,7 +141,7 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
         ReadRecord& record = records[i];
         if (!record.node) continue;
         qeAbstractNode& node = *record.node;
-        const size_t attached = (node.flags & kNodeHasAttachedNode) ? 1 : 0;
+        const size_t attached = (node.flags & NodeFlag::Annotated) ? 1 : 0;
         for (size_t position = 0; position < record.indices.size(); ++position) {
             const uint32_t j = record.indices[position];
             if (j <= i || j >= count || claimed[j]) return false;
@@ -184,13 +161,14 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
 
 // The string list at the head of the payload; its end is left in `end`.
 bool readPathList(const qestl::ByteVector& payload, qestl::StringVector& paths, uint64_t& end) {
-    PayloadCursor cursor(payload.data(), payload.size(), 0);
+    qestl::ByteReader cursor(payload.data(), payload.size());
     uint32_t count = 0;
-    if (!cursor.u32(count) || uint64_t(count) * 4 > cursor.left()) return false;
+    if (!cursor.u32le(count) || uint64_t(count) * 4 > cursor.remaining()) return false;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length = 0;
         const char* bytes = nullptr;
-        if (!cursor.u32(length) || !cursor.bytes(length, bytes)) return false;
+        if (!cursor.u32le(length)) return false;
+        if ((bytes = reinterpret_cast<const char*>(cursor.take(length))) == nullptr) return false;
         paths.pushBack(qestl::qestringA(bytes, length));
     }
     end = cursor.position();
@@ -262,15 +240,16 @@ bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, 
     uint64_t listEnd = 0;
     if (!readPathList(payload, paths, listEnd)) return false;
 
-    PayloadCursor offsets(offsetBytes.data(), offsetBytes.size(), 0);
+    qestl::ByteReader offsets(offsetBytes.data(), offsetBytes.size());
     qestl::qevector<ReadRecord> records;
     records.resize(count);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t offset = 0;
-        offsets.u32(offset);
+        offsets.u32le(offset);
         // Records follow the string list; the first starts right behind it.
         if (offset < listEnd || offset >= payload.size() || (i == 0 && offset != listEnd)) return false;
-        PayloadCursor record(payload.data(), payload.size(), offset);
+        qestl::ByteReader record(payload.data(), payload.size());
+        record.seek(offset);
         if (!readRecord(record, i, static_cast<uint32_t>(paths.size()), reader, records[i])) return false;
     }
     if (!records[0].node || !linkRecords(records)) return false;

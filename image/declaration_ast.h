@@ -17,8 +17,6 @@
 #include "source/node.h"
 
 inline constexpr uint32_t kEmptyNodeRecord = 62;
-// Flag of a node that carries an attached (annotation-list) node.
-inline constexpr uint32_t kNodeHasAttachedNode = 0x100;
 
 struct DeclarationAstWriter {
     qestl::qeByteStream stream;  // the string list, then the node records

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "foundation/diagnostics.h"
 #include "source/ast_nodes.h"
 
 namespace {
@@ -28,8 +29,8 @@ void mergeParameters(qeAbstractNode& into, const qeAbstractNode& from, Annotatio
         if (!parameter) continue;
         for (const _KNode<qeAbstractNode>& present : into.operands) {
             if (!present || sameText(present->text, parameter->text)) continue;
-            sink.reportError("注解冲突:", present.get());
-            sink.reportError("注解冲突:", parameter.get());
+            sink.reportError(diag::AnnotationConflict.text, present.get());
+            sink.reportError(diag::AnnotationConflict.text, parameter.get());
             return;
         }
         into.operands.pushBack(parameter);

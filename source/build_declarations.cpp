@@ -89,6 +89,10 @@ void trimEnds(std::string& text) {
 
 }  // namespace
 
+// ClassDeclaration: ("final" "static" | "static" "final" | "final" | "static")? "class" Identifier ("<" TypeArgumentList ">")? ClassBaseList? "{" ClassMember? "}" ";"
+// EnumDeclaration: "final"? "enum" Identifier EnumBase? "{" EnumItemList? "}" ";"
+// InterfaceDeclaration: "interface" Identifier InterfaceBaseList? "{" AnnotatedInterfaceMember? "}" ";"
+// PackageDeclaration: "package" Identifier "{" PackageMember? "}" ";"
 void typeDeclaration(const RuleMatch& m, NodeRef& result, TypeSort sort) {
     NodeRef n = m.makeNode(NodeKind::Class);
     int p = leadingModifiers(m, n->flags);
@@ -121,6 +125,10 @@ void typeDeclaration(const RuleMatch& m, NodeRef& result, TypeSort sort) {
     result = std::move(n);
 }
 
+// MethodDefinition: ("final" "static" | "static" "final" | "final" | "static" | "cdecl" | "stdcall" | "fastcall" | "pascal")? ("<" TypeArgumentList ">")? TypeReference Identifier "(" ParameterList? ")" "override"? ThrowsClause? "{" StatementList? "}"
+// ConstructorDefinition: Identifier "(" ParameterList? ")" ThrowsClause? "{" StatementList? "}"
+// ConstructorDeclaration: Identifier "(" ParameterList? ")" ThrowsClause? ";"
+// InterfaceMethod: ("final" "static" | "static" "final" | "final" | "static")? TypeReference Identifier "(" ParameterList? ")" ThrowsClause? ";"
 void method(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     NodeRef n = m.makeNode(NodeKind::Method);
     if (sort == MethodSort::Bodiless) n->flags |= NodeFlag::Bodiless;
@@ -146,6 +154,8 @@ void method(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     result = std::move(n);
 }
 
+// OperatorDefinition: ("final" "static" | "static" "final" | "final" | "static")? ("<" TypeArgumentList ">")? TypeReference "operator" OperatorSymbol "(" ParameterList? ")" "override"? ThrowsClause? "{" StatementList? "}"
+// InterfaceOperator: ("final" "static" | "static" "final" | "final" | "static")? TypeReference "operator" OperatorSymbol "(" ParameterList? ")" ThrowsClause? ";"
 void operatorOverload(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     NodeRef n = m.makeNode(NodeKind::Operator);
     if (sort == MethodSort::Bodiless) n->flags |= NodeFlag::Bodiless;
@@ -168,6 +178,7 @@ void operatorOverload(const RuleMatch& m, NodeRef& result, MethodSort sort) {
     result = std::move(n);
 }
 
+// VariableDeclaration: "static"? "const"? TypeReference DeclaratorList
 void variableDeclaration(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::VariableDeclaration);
     int at = 0;
@@ -184,6 +195,9 @@ void variableDeclaration(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// DeclaratorList: (DeclaratorList ",")? Identifier ("=" Expression)?
+// TypeNameList: (TypeNameList ",")? TypeReference
+// EnumItemList: (EnumItemList ",")? Identifier ("=" Expression)?
 void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32_t kind) {
     int at;
     NodeRef list = growingList(m, ruleId, kind, 2, at);
@@ -194,6 +208,7 @@ void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32
     result = std::move(list);
 }
 
+// ParameterList: (ParameterList ",")? AnnotationList? TypeReference Identifier?
 void parameterList(const RuleMatch& m, NodeRef& result) {
     int at;
     NodeRef list = growingList(m, RuleId::ParameterList, NodeKind::List, 2, at);
@@ -216,6 +231,9 @@ void parameterList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// ClassBaseList: ":" AccessModifier? ("<" TypeArgumentList ">" | TypeReference)
+// EnumBase: ":" AccessModifier? TypeReference
+// InterfaceBaseList: ":" AccessModifier? TypeReference
 void baseClause(const RuleMatch& m, NodeRef& result) {
     int at = 1;
     uint32_t access = NodeFlag::Public;
@@ -229,12 +247,14 @@ void baseClause(const RuleMatch& m, NodeRef& result) {
     result = std::move(base);
 }
 
+// AccessModifier: "public" | "protected" | "private"
 void accessModifier(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::AccessModifier);
     setText(*n, m.text(0));
     result = std::move(n);
 }
 
+// DeclareDirective: "@Declare" (PackageDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration)
 void declareDirective(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeBareNode(NodeKind::Declare);
     m.push(*n, 1);

@@ -2,6 +2,7 @@
 // constant folding, calls, "new" forms, subscripts and type forms.
 #include <string>
 
+#include "foundation/diagnostics.h"
 #include "foundation/text_escape.h"
 #include "source/builders.h"
 #include "source/fold.h"
@@ -9,7 +10,6 @@
 namespace build {
 namespace {
 
-constexpr const char* kDivideByZero = "除零错误";
 constexpr std::string_view kFragmentCall = "___print_html_source__";
 
 fold::Literal literalOf(const qeAbstractNode* node) {
@@ -34,7 +34,7 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     if (folded.outcome == fold::Outcome::NotFolded) return false;
     if (folded.outcome == fold::Outcome::DivideByZero) {
         const qeAbstractNode* divisor = m.nodePtr(2);
-        m.host().reportBuildError(kDivideByZero, divisor ? divisor->startLine : 0, divisor ? divisor->startColumn : 0);
+        m.host().reportBuildError(diag::DivideByZero.text, divisor ? divisor->startLine : 0, divisor ? divisor->startColumn : 0);
         result.reset();
         return true;
     }
@@ -99,6 +99,7 @@ void rewriteFragmentCall(const RuleMatch& m, qeAbstractNode& callNode) {
 
 }  // namespace
 
+// Literal: TokenKind::HexInteger | TokenKind::LongInteger | TokenKind::Integer | TokenKind::Float | TokenKind::String | TokenKind::Char
 void literal(const RuleMatch& m, NodeRef& result) {
     uint32_t kind;
     if (m.is(0, TokenKind::String)) kind = NodeKind::StringLiteral;
@@ -119,6 +120,8 @@ void literal(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// TypeReference: ArrayType | MemberAccess | GenericType | Identifier
+// PrimaryExpression: Cast | BraceInitializer | Call | SubscriptChain | MemberAccessChain | NewWithClassBody | NewArrayWithInitializer | NewArray | NewObject | GenericType | Subscript | MemberAccess | Parenthesized | Identifier | Literal
 void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
     auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
     if (NodeRef own = m.node(0)) {
@@ -134,6 +137,7 @@ void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
     result = std::move(n);
 }
 
+// OperatorName: "operator" OperatorSymbol | Identifier
 void operatorName(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Name);
     if (!m.is(0, TokenKind::Operator)) {
@@ -147,6 +151,10 @@ void operatorName(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// LogicalOrExpression: (LogicalOrExpression | LogicalOrOperand) LogicalOrOperator LogicalOrOperand
+// LogicalAndExpression: (LogicalAndExpression | LogicalAndOperand) LogicalAndOperator LogicalAndOperand
+// EqualityExpression: (EqualityExpression | EqualityOperand) EqualityOperator EqualityOperand
+// RelationalExpression: (RelationalExpression | RelationalOperand) RelationalOperator RelationalOperand
 void binary(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Expression);
     setText(*n, m.text(1));
@@ -157,14 +165,21 @@ void binary(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// AdditiveExpression: (AdditiveExpression | AdditiveOperand) AdditiveOperator AdditiveOperand
 void additive(const RuleMatch& m, NodeRef& result) { foldOrBuild(m, result, fold::additive, m.text(1)); }
 
+// MultiplicativeExpression: (MultiplicativeExpression | MultiplicativeOperand) MultiplicativeOperator MultiplicativeOperand
 void multiplicative(const RuleMatch& m, NodeRef& result) {
     foldOrBuild(m, result, fold::multiplicative, m.text(1));
 }
 
+// BitOrExpression: (BitOrExpression | BitOrOperand) BitOrOperator BitOrOperand
+// XorExpression: (XorExpression | XorOperand) XorOperator XorOperand
+// BitAndExpression: (BitAndExpression | BitAndOperand) BitAndOperator BitAndOperand
+// ShiftExpression: (ShiftExpression | ShiftOperand) ShiftOperator ShiftOperand
 void bitwise(const RuleMatch& m, NodeRef& result) { foldOrBuild(m, result, fold::bitwise, m.operatorText(1)); }
 
+// UnaryExpression: PrefixOperator (UnaryExpression | UnaryOperand) | (UnaryExpression | UnaryOperand) TokenKind::IncDec
 void unary(const RuleMatch& m, NodeRef& result) {
     if (m.is(0, RuleId::PrefixOperator) || m.is(0, TokenKind::IncDec)) {
         NodeRef n = m.makeNode(NodeKind::Expression);
@@ -197,6 +212,7 @@ void conditional(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// Cast: Parenthesized PrimaryExpression
 void cast(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Cast);
     m.push(*n, 0);
@@ -204,6 +220,8 @@ void cast(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// MemberAccess: (MemberAccess | GenericType | Parenthesized | Identifier | Literal) "." OperatorName
+// MemberAccessChain: (MemberAccessChain | NewArrayWithInitializer | NewArray | NewObject | SubscriptChain | Subscript | Call | NewWithClassBody) "." OperatorName
 void memberAccess(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Expression);
     setText(*n, ".");
@@ -212,6 +230,9 @@ void memberAccess(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// Subscript: (Subscript | MemberAccess | Parenthesized | Identifier) "[" Expression "]"
+// ArrayDimensions: (ArrayDimensions | GenericType | MemberAccess | Parenthesized | Identifier) "[" Expression "]"
+// SubscriptChain: (SubscriptChain | Call | MemberAccessChain) "[" Expression "]"
 void subscript(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Subscript);
     setText(*n, "[]");
@@ -220,6 +241,7 @@ void subscript(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// ArrayType: (ArrayType | GenericType | MemberAccess | Parenthesized | Identifier) "[" "]"
 void arrayType(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Subscript);
     setText(*n, "[]");
@@ -228,6 +250,7 @@ void arrayType(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// GenericType: (MemberAccess | Parenthesized | Identifier) "<" TypeArgumentList ">"
 void genericType(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::GenericType);
     m.push(*n, 0);
@@ -235,6 +258,8 @@ void genericType(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NewObject: "new" (GenericType | MemberAccess | Parenthesized | Identifier) "(" ArgumentList? ")"
+// Call: (MemberAccessChain | MemberAccess | OperatorName | GenericType) "(" ArgumentList? ")"
 void call(const RuleMatch& m, NodeRef& result, bool withNew) {
     NodeRef n = m.makeBareNode(NodeKind::Call);
     int c = withNew ? 1 : 0;
@@ -253,6 +278,7 @@ void call(const RuleMatch& m, NodeRef& result, bool withNew) {
     result = std::move(n);
 }
 
+// NewWithClassBody: NewObject "{" ClassMember? "}"
 void newWithBody(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NewWithBody);
     m.push(*n, 0);
@@ -260,6 +286,8 @@ void newWithBody(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// ArgumentList: (ArgumentList ",")? "&"? Expression
+// TypeArgumentList: (TypeArgumentList ",")? (Identifier ":" TypeReference | TypeReference)
 void list(const RuleMatch& m, NodeRef& result) {
     NodeRef listNode;
     int p = 0;
@@ -285,6 +313,7 @@ void list(const RuleMatch& m, NodeRef& result) {
     result = std::move(listNode);
 }
 
+// ShiftOperator: "<<" | ">" ">"
 void shiftOperator(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Name);
     for (int k = 0; k < m.count(); ++k) {
@@ -294,12 +323,14 @@ void shiftOperator(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NewArray: "new" ArrayDimensions
 void newArray(const RuleMatch& m, NodeRef& result) {
     NodeRef dims = m.node(1);
     if (dims) dims->flags |= NodeFlag::New;
     result = std::move(dims);
 }
 
+// NewArrayWithInitializer: "new" ArrayType BraceInitializer
 void newArrayWithInitializer(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NewArrayWithInitializer);
     m.push(*n, 1);
@@ -307,6 +338,7 @@ void newArrayWithInitializer(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// BraceInitializer: "{" ArgumentList "}"
 void braceInitializer(const RuleMatch& m, NodeRef& result) {
     NodeRef items = m.node(1);
     if (items) items->kind = NodeKind::ArrayInitializer;

@@ -1,6 +1,7 @@
 // Builders of the lists that hold a program together (statement and member
 // head lists, string lists, using blocks) and of annotations and native
 // import blocks.
+#include "foundation/ascii_case.h"
 #include "foundation/text_escape.h"
 #include "source/builders.h"
 #include "syntax/scanner.h"
@@ -11,7 +12,7 @@ namespace {
 bool isName(const RuleMatch& m, int k) { return m.is(k, RuleId::Identifier) || m.is(k, TokenKind::Identifier); }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return compareIgnoreCase(a.data(), static_cast<int32_t>(a.size()), b.data(), static_cast<int32_t>(b.size())) == 0;
+    return qestl::sameIgnoringAsciiCase(a.data(), a.size(), b.data(), b.size());
 }
 
 // The flag of the calling convention a Native annotation names. The value
@@ -59,6 +60,11 @@ uint32_t annotationFlags(const qeAbstractNode& list, bool withNative) {
     return flags;
 }
 
+// StatementList: StatementList? StatementBody
+// ClassMember: ClassMember? AnnotationList? AccessModifier? (MethodMember | InterfaceMember | NativeImportBlock | NativeFunctionDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration | DeclarationStatement)
+// AnnotatedInterfaceMember: AnnotatedInterfaceMember? AnnotationList? InterfaceMember
+// PackageMember: PackageMember? AnnotationList? AccessModifier? (PackageDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration)
+// TopLevelItems: TopLevelItems? AnnotationList? (DeclareDirective | MethodDefinition | UsingBlock | IncludeDirective | RequireDirective | NativeImportBlock | PackageDeclaration | DeclarationStatement | ClassDeclaration | EnumDeclaration | InterfaceDeclaration | Expression ";")
 void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     NodeRef head;
     int p = 0;
@@ -87,6 +93,7 @@ void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     }
 }
 
+// AnnotationList: AnnotationList? Annotation
 void annotationList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::AnnotationList, NodeKind::AnnotationList, 1, p);
@@ -94,6 +101,7 @@ void annotationList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// Annotation: "@" Identifier ("(" AnnotationArguments ")")?
 void annotation(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Annotation);
     setText(*n, m.text(1));
@@ -102,6 +110,7 @@ void annotation(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// AnnotationArguments: (AnnotationArguments ",")? Identifier ("=" (Identifier | Literal))?
 void annotationArguments(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::AnnotationArguments, NodeKind::List, 2, p);
@@ -111,6 +120,7 @@ void annotationArguments(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// NativeImportBlock: "import" TokenKind::String? "{" NativeFunctionList? "}" ";"
 void nativeImport(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NativeImport);
     int p;
@@ -128,6 +138,7 @@ void nativeImport(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NativeFunctionList: NativeFunctionList? NativeFunctionDeclaration?
 void nativeFunctionList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::NativeFunctionList, NodeKind::Group, 1, p);
@@ -135,6 +146,7 @@ void nativeFunctionList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// NativeFunctionDeclaration: TypeReference ("cdecl" | "stdcall" | "fastcall" | "pascal")? Identifier "(" NativeParameterList? ")" ";"
 void nativeFunction(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::NativeFunction);
     m.push(*n, 0);
@@ -152,6 +164,7 @@ void nativeFunction(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// NativeParameterList: (NativeParameterList ",")? (Identifier (TokenKind::Multiplicative | "&")? Identifier? | "...")
 void nativeParameterList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::NativeParameterList, NodeKind::List, 2, p);
@@ -169,6 +182,7 @@ void nativeParameterList(const RuleMatch& m, NodeRef& result) {
     result = std::move(list);
 }
 
+// UsingItem: UsingItem? DottedName ";"
 void usingItem(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef items = growingList(m, RuleId::UsingItem, NodeKind::Using, 1, p);
@@ -176,6 +190,7 @@ void usingItem(const RuleMatch& m, NodeRef& result) {
     result = std::move(items);
 }
 
+// DottedName: DottedName "." Identifier | Identifier
 void dottedName(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::StringLiteral);
     if (m.is(0, RuleId::DottedName)) {
@@ -187,6 +202,7 @@ void dottedName(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// StringList: (StringList ",")? TokenKind::String
 void stringList(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef list = growingList(m, RuleId::StringList, NodeKind::ArrayInitializer, 2, p);

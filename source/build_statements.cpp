@@ -1,15 +1,30 @@
 // Builders of statement nodes: blocks, the control-flow statements, the
 // three loop forms, switch, try and the synchronized blocks.
+#include "foundation/diagnostics.h"
 #include "source/builders.h"
 
 namespace build {
 namespace {
 
-constexpr const char* kSecondDefault = "SWITCH 表达式已存在default项";
-
 // Rules whose match stands as a statement by itself; its ";" adds nothing.
-constexpr uint32_t kStatementRules[] = {148, 149, 153, 158, 159, 163, 164, 165, 166, 167,
-                                        169, 171, 179, 188, 189, 200};
+constexpr uint32_t kStatementRules[] = {
+    RuleId::ReturnStatement,
+    RuleId::ThrowStatement,
+    RuleId::Expression,
+    RuleId::SynchronizedBlock,
+    RuleId::IfStatement,
+    RuleId::ForStatement,
+    RuleId::ForEachStatement,
+    RuleId::ForToStatement,
+    RuleId::WhileStatement,
+    RuleId::DoWhileStatement,
+    RuleId::SwitchStatement,
+    RuleId::TryStatement,
+    RuleId::DeclarationStatement,
+    RuleId::MethodDefinition,
+    RuleId::ConstructorDefinition,
+    RuleId::ClassDeclaration,
+};
 
 NodeRef statementNode(const RuleMatch& m, uint32_t kind, std::initializer_list<int> records) {
     NodeRef n = m.makeNode(kind);
@@ -39,6 +54,7 @@ void pushLoopVariable(const RuleMatch& m, qeAbstractNode& loop) {
 
 }  // namespace
 
+// Statement: SynchronizedBlock | IfStatement | ForEachStatement | ForToStatement | ForStatement | WhileStatement | DoWhileStatement | SwitchStatement | TryStatement | DeclarationStatement | MethodDefinition | (ClassDeclaration | Expression | "break" | "continue" | ThrowStatement | ReturnStatement) ";"
 void statement(const RuleMatch& m, NodeRef& result) {
     for (uint32_t rule : kStatementRules) {
         if (m.is(0, rule)) {
@@ -51,6 +67,7 @@ void statement(const RuleMatch& m, NodeRef& result) {
     else result.reset();
 }
 
+// StatementBody: "{" StatementList? "}" | Statement
 void statementBody(const RuleMatch& m, NodeRef& result) {
     if (!m.is(0, TokenKind::LeftBrace)) {
         result = m.node(0);
@@ -66,12 +83,14 @@ void statementBody(const RuleMatch& m, NodeRef& result) {
     result = m.makeRecordNode(1, NodeKind::Empty);
 }
 
+// IfStatement: "if" "(" Expression ")" StatementBody ("else" StatementBody)?
 void ifStatement(const RuleMatch& m, NodeRef& result) {
     NodeRef n = statementNode(m, NodeKind::If, {2, 4});
     if (m.count() > 5) m.push(*n, 6);
     result = std::move(n);
 }
 
+// ForStatement: "for" "(" ForInit? ";" ForCondition? ";" ForStep? ")" StatementBody
 void forStatement(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::For);
     int p;
@@ -102,6 +121,8 @@ void forStatement(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// ForInit: (ForInit ",")? (VariableDeclaration | Expression)
+// ForStep: (ForStep ",")? Expression
 void forClause(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     if (m.is(0, ruleId)) {
         NodeRef head = m.node(0);
@@ -112,6 +133,7 @@ void forClause(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     result = m.node(0);
 }
 
+// ForEachStatement: "for" "(" TypeReference Identifier? ":" Expression ")" StatementBody
 void forEach(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::ForEach);
     if (m.is(3, TokenKind::Colon)) {
@@ -124,6 +146,7 @@ void forEach(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// ForToStatement: "for" "(" TypeReference Identifier? "=" Expression "to" Expression ")" StatementBody
 void forTo(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::ForTo);
     if (m.is(5, TokenKind::To)) {
@@ -135,12 +158,16 @@ void forTo(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// WhileStatement: "while" "(" Expression ")" StatementBody
 void whileStatement(const RuleMatch& m, NodeRef& result) { result = statementNode(m, NodeKind::While, {2, 4}); }
 
+// DoWhileStatement: "do" StatementBody "while" "(" Expression ")" ";"
 void doWhile(const RuleMatch& m, NodeRef& result) { result = statementNode(m, NodeKind::DoWhile, {1, 4}); }
 
+// SwitchStatement: "switch" "(" Expression ")" "{" CaseGroup "}"
 void switchStatement(const RuleMatch& m, NodeRef& result) { result = statementNode(m, NodeKind::Switch, {2, 5}); }
 
+// CaseGroup: CaseGroup? ("case" Expression | "default") ":" StatementList?
 void caseGroup(const RuleMatch& m, NodeRef& result) {
     int p;
     NodeRef groups = growingList(m, RuleId::CaseGroup, NodeKind::Group, 1, p);
@@ -156,7 +183,7 @@ void caseGroup(const RuleMatch& m, NodeRef& result) {
         for (const NodeRef& earlier : groups->operands) {
             if (earlier && (earlier->flags & NodeFlag::DefaultLabel)) {
                 const TokenRecord* at = m.record(p);
-                m.host().reportBuildError(kSecondDefault, at ? at->startLine : 0, at ? at->startColumn : 0);
+                m.host().reportBuildError(diag::SecondDefault.text, at ? at->startLine : 0, at ? at->startColumn : 0);
                 result.reset();
                 return;
             }
@@ -167,6 +194,7 @@ void caseGroup(const RuleMatch& m, NodeRef& result) {
     result = std::move(groups);
 }
 
+// TryStatement: "try" "{" StatementList? "}" CatchClause? ("finally" "{" StatementList? "}")?
 void tryStatement(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Try);
     int p;
@@ -188,6 +216,7 @@ void tryStatement(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
+// CatchClause: CatchClause? "catch" "(" Expression Identifier ")" "{" StatementList? "}"
 void catchClause(const RuleMatch& m, NodeRef& result) {
     int o;
     NodeRef clauses = growingList(m, RuleId::CatchClause, NodeKind::Catch, 1, o);
@@ -200,12 +229,15 @@ void catchClause(const RuleMatch& m, NodeRef& result) {
     result = std::move(clauses);
 }
 
+// ReturnStatement: "return" Expression?
+// ThrowStatement: "throw" Expression
 void returnOrThrow(const RuleMatch& m, NodeRef& result, uint32_t kind) {
     NodeRef n = m.makeNode(kind);
     if (m.count() == 2) m.push(*n, 1);
     result = std::move(n);
 }
 
+// SynchronizedBlock: ("synchronized" | "synchronized_read" | "synchronized_write") "(" (MemberAccess | Identifier) ")" "{" StatementList? "}"
 void synchronizedBlock(const RuleMatch& m, NodeRef& result) {
     uint32_t kind = NodeKind::Synchronized;
     if (m.is(0, TokenKind::SynchronizedRead)) kind = NodeKind::SynchronizedRead;

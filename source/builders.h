@@ -8,17 +8,6 @@
 #include "source/build_support.h"
 #include "syntax/rule_ids.h"
 
-// Flag bits of a node's flags word as the builders set them.
-struct NodeFlag {
-    enum : uint32_t {
-        Static = 0x1, New = 0x2, Final = 0x4, Const = 0x4, Override = 0x8, NotNilptr = 0x10,
-        Protected = 0x20, Public = 0x40, Annotated = 0x100, Native = 0x800,
-        Cdecl = 0x1000, Stdcall = 0x2000, Fastcall = 0x4000, Pascal = 0x8000,
-        DefaultLabel = 0x800000, Bodiless = 0x10000000, Package = 0x10000000,
-        Interface = 0x20000001, Enum = 0x40000001, ByReference = 0x80000000,
-    };
-};
-
 enum class TypeSort { Class, Enum, Interface, Package };
 enum class MethodSort { Method, Bodiless };
 

@@ -41,12 +41,12 @@ _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, in
         qestl::qestringW path;
         if (!findIncludedFile(name, path)) {
             qestl::qestringA ansi = qestl::narrow(name);
-            qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansi.c_str() ? ansi.c_str() : "");
+            qestl::qestringA message = qestl::qestringA::format(diag::FileNotFound.text, ansi.c_str() ? ansi.c_str() : "");
             return fail(message.c_str());
         }
         if (require && project_->findPath(path)) continue;
-        if (includeGuard().contains(path)) return fail(kIncludeCycleError);
-        if (depth_ + 1 >= kIncludeDepthLimit) return fail("错误:文件包含深度超过1024.");
+        if (includeGuard().contains(path)) return fail(diag::IncludeCycle.text);
+        if (depth_ + 1 >= kIncludeDepthLimit) return fail(diag::IncludeTooDeep.text);
 
         _KNode<qeAbstractNode> unit;
         int parsed;

@@ -30,6 +30,21 @@ struct NodeKind {
     };
 };
 
+// Bits of a node's flags word: what the builders read off the source, and
+// the marks the declaration pass sets while it walks the tree (a clone made
+// for a template instance starts without the marks).
+struct NodeFlag {
+    enum : uint32_t {
+        Static = 0x1, New = 0x2, Final = 0x4, Const = 0x4, Override = 0x8, NotNilptr = 0x10,
+        Protected = 0x20, Public = 0x40, AccessMask = 0x70, Annotated = 0x100, Native = 0x800,
+        Cdecl = 0x1000, Stdcall = 0x2000, Fastcall = 0x4000, Pascal = 0x8000, ConventionMask = 0xF000,
+        DefaultLabel = 0x800000,
+        Declared = 0x02000000, Walked = 0x04000000, DeclarationMark = 0x08000000,
+        Bodiless = 0x10000000, Package = 0x10000000,
+        Interface = 0x20000001, Enum = 0x40000001, ByReference = 0x80000000,
+    };
+};
+
 class qeAbstractNode : public refableAstBase {
 public:
     // Kind 0, nothing set, the next serial.

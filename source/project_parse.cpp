@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "driver/compile_options.h"
+#include "foundation/diagnostics.h"
 #include "source/ast_nodes.h"
 #include "source/page_position.h"
 #include "source/search_paths.h"
@@ -66,7 +67,7 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
     if (!readSourceText(path, source)) {
         unit.reset();
         const qestl::qestringA ansiPath = qestl::narrow(path);
-        qestl::qestringA message = qestl::qestringA::format("找不到文件:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
+        qestl::qestringA message = qestl::qestringA::format(diag::FileNotFound.text, ansiPath.c_str() ? ansiPath.c_str() : "");
         std::printf("%s\n", message.c_str());
         reportError(message.c_str(), 0, 0);
         printSearchPaths();
@@ -112,7 +113,7 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
     if (parseRegisteredText(text, length, unit, serverPage)) return kParsed;
     unit.reset();
     const qestl::qestringA ansiPath = qestl::narrow(path);
-    qestl::qestringA message = qestl::qestringA::format("语法错误:%s", ansiPath.c_str() ? ansiPath.c_str() : "");
+    qestl::qestringA message = qestl::qestringA::format(diag::SyntaxErrorIn.text, ansiPath.c_str() ? ansiPath.c_str() : "");
     reportError(message.c_str(), 0, 0);
     return kParseFailed;
 }

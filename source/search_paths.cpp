@@ -15,9 +15,8 @@ qestl::WStringVector& list() {
     return *paths;
 }
 
-// Same length, and the same units but for the case of ASCII letters.
 bool sameDirectory(const qestl::qestringW& a, const qestl::qestringW& b) {
-    return a.length() == b.length() && qestl::equalIgnoringAsciiCase(a.data(), b.data(), a.length());
+    return qestl::sameIgnoringAsciiCase(a.data(), a.length(), b.data(), b.length());
 }
 
 }  // namespace

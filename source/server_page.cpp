@@ -105,7 +105,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
                     uint32_t line = 0, column = 0;
                     lineAndColumnAt(page.text.c_str(), static_cast<uint32_t>(page.text.length()),
                                     tagGroupStart(groups[kTagWhole]), line, column);
-                    logSourceError(qestl::narrow(pagePath), line, column, kIncludeCycleError);
+                    logSourceError(qestl::narrow(pagePath), line, column, diag::IncludeCycle.text);
                     printSearchPaths();
                     return false;
                 }

@@ -5,10 +5,8 @@
 
 #include <cstdint>
 
+#include "foundation/diagnostics.h"
 #include "foundation/qestring.h"
-
-inline constexpr char kGeneralSyntaxError[] = "语法错误,编译中断.";
-inline constexpr char kIncludeCycleError[] = "错误:文件引用包含自身,递归将导致语法栈溢出.";
 
 // Line and column are 0-based; a null message is the general syntax error.
 void logSourceError(const qestl::qestringA& path, uint32_t line, uint32_t column, const char* message);

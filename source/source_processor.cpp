@@ -7,6 +7,7 @@
 #include "source/rule_dispatch.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
+#include "syntax/parse_failure.h"
 #include "syntax/rules.h"
 #include "syntax/syntax_hint.h"
 
@@ -15,15 +16,6 @@ namespace {
 const Grammar* gGrammar = nullptr;
 
 constexpr uint32_t kErrorFlags = 0x10010;
-constexpr uint32_t kFirstRuleBit = 95;
-constexpr uint32_t kLastRuleBit = 255;
-
-bool holdsAnyRule(const TokenRecord* record) {
-    for (uint32_t bit = kFirstRuleBit; bit <= kLastRuleBit; ++bit) {
-        if (record->matches.test(bit)) return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -47,8 +39,9 @@ qestl::qestringA qeSourceProcessor::currentPath() const {
 
 void logSourceError(const qestl::qestringA& path, uint32_t line, uint32_t column, const char* message) {
     qestl::qestringA text(path);
-    text.appendFormat("(行:%d, 字:%d) [Error]错误:\n\n%s", static_cast<int>(line + 1), static_cast<int>(column + 1),
-                      message != nullptr ? message : kGeneralSyntaxError);
+    appendErrorPosition(text, line, column);
+    text.append("\n\n");
+    text.append(message != nullptr ? message : diag::SyntaxError.text);
     logcat(kErrorFlags, "%s\n", text.c_str());
 }
 
@@ -72,9 +65,9 @@ _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>*
 
 void qeSourceProcessor::onParseRestarted() { pendingComment_.clear(); }
 
-void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, "语法错误 不可识别的字符:%s"); }
+void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 
-void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, "语法错误 语法栈溢出:%s"); }
+void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, diag::LookaheadOverflow.text); }
 
 bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) {
     // At the end of the text the kind is that of the last token dropped, yet
@@ -102,45 +95,15 @@ bool qeSourceProcessor::filterToken(SourceInput* input, int32_t length, TokenCod
     return keep;
 }
 
-TokenRecord* qeSourceProcessor::newTokenRecord() {
-    if (recordPool_.records.empty()) return new TokenRecord();
-    TokenRecord* record = recordPool_.records.back();
-    recordPool_.records.pop_back();
-    return record;
-}
+TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 
-void qeSourceProcessor::freeTokenRecord(TokenRecord* record) {
-    if (record == nullptr) return;
-    std::free(record->docComment);
-    record->docComment = nullptr;
-    *record = TokenRecord();  // releases the node; the record is as new
-    recordPool_.records.push_back(record);
-}
+void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
 void qeSourceProcessor::onParseFailed(SourceInput*) {
-    bool logged = false;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0; --i) {
-        const TokenRecord* record = parser_.slot(i);
-        if (record == nullptr || record->hint == SyntaxHint::None) continue;
-        const char* text = syntaxHintText(record->hint);
-        if (text == nullptr) continue;
-        reportError(text, record->endLine, record->endColumn);
-        logged = true;
+    for (const ParseFailureLine& failure : parseFailureLines(parser_)) {
+        const char* text = failure.hint != SyntaxHint::None ? syntaxHintText(failure.hint) : diag::UnexpectedSymbol.text;
+        reportError(text, failure.line, failure.column);
     }
-    // The furthest record some rule matched: where the parse got stuck.
-    const TokenRecord* furthest = nullptr;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0 && furthest == nullptr; --i) {
-        const TokenRecord* record = parser_.slot(i);
-        if (record != nullptr && holdsAnyRule(record)) furthest = record;
-    }
-    if (furthest == nullptr) return;
-    const int32_t endHint = parser_.endOfInputHint();
-    const char* endText = endHint != SyntaxHint::None ? syntaxHintText(endHint) : nullptr;
-    if (endText != nullptr) {
-        reportError(endText, furthest->endLine, furthest->endColumn);
-        logged = true;
-    }
-    if (!logged) reportError("语法不正确:找不到预期的符号或者表达式.", furthest->endLine, furthest->endColumn);
 }
 
 const Grammar* sourceGrammar() { return gGrammar != nullptr ? gGrammar : &korvoGrammar(); }

@@ -12,6 +12,8 @@
 #include "source/node.h"
 #include "source/page_text.h"
 #include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
+#include "syntax/token_record_pool.h"
 
 struct CompileOptions;
 class Grammar;
@@ -36,7 +38,7 @@ const Grammar* sourceGrammar();
 
 class qeSourceProcessor final : public qeLexSyntax::OnParseListener {
 public:
-    static constexpr uint32_t kEntryRule = 215;
+    static constexpr uint32_t kEntryRule = RuleId::Entry;
 
     explicit qeSourceProcessor(uint32_t depth = 0);
     ~qeSourceProcessor();
@@ -68,7 +70,7 @@ public:
     int parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* text, size_t length,
                         _KNode<qeAbstractNode>& unit);
 
-    // Parses the files of an include (rule 184) or require (rule 183)
+    // Parses the files of an include (RuleId::IncludeDirective) or require (RuleId::RequireDirective)
     // directive whose match starts at `start`; the first unit, carrying the
     // others as children, or an empty handle.
     _KNode<qeAbstractNode> processInclude(qeLexSyntax& engine, int start, int count, bool require);
@@ -108,16 +110,7 @@ private:
     qeLexSyntax parser_;
     // Freed token records, handed out again before any new one is made: the
     // engine makes and frees one per token and per reduction.
-    struct RecordPool {
-        std::vector<TokenRecord*> records;
-        RecordPool() = default;
-        RecordPool(const RecordPool&) = delete;
-        RecordPool& operator=(const RecordPool&) = delete;
-        ~RecordPool() {
-            for (TokenRecord* record : records) delete record;
-        }
-    };
-    RecordPool recordPool_;
+    TokenRecordPool recordPool_;
     uint32_t fileIndex_ = 0;
     uint32_t depth_ = 0;
     SourceProject* project_ = nullptr;

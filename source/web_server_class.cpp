@@ -1,5 +1,6 @@
 // The web-server main class of a server-page project: the template with a
 // registration of every servlet translated from the pages.
+#include "foundation/diagnostics.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
@@ -31,7 +32,7 @@ bool qeSourceProcessor::parseWebServerClass(SourceProject& project) {
     fileIndex_ = project.addSourceFile(qestl::widen(kWebServerFile), kept.text);
     project_ = &project;
     if (!parseRegisteredText(kept.text, kept.length, unit)) {
-        reportError("语法错误:kweb_rt.lik", 0, 0);
+        reportError(qestl::qestringA::format(diag::SyntaxErrorIn.text, kWebServerFile).c_str(), 0, 0);
         return false;
     }
     if (!project.root) {

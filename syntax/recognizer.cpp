@@ -1,7 +1,6 @@
 #include "syntax/recognizer.h"
 
-#include <cstdlib>
-
+#include "syntax/parse_failure.h"
 #include "syntax/rule_ids.h"
 #include "syntax/rules.h"
 
@@ -9,7 +8,6 @@ GrammarRecognizer::GrammarRecognizer() = default;
 
 GrammarRecognizer::~GrammarRecognizer() {
     engine_.reset();
-    for (TokenRecord* record : spareRecords_) delete record;
 }
 
 bool GrammarRecognizer::recognize(const char* text, size_t length) {
@@ -50,51 +48,18 @@ bool GrammarRecognizer::filterToken(SourceInput*, int32_t, TokenCode kind, char*
     return kind != TokenKind::Whitespace && kind != TokenKind::Comment;
 }
 
-TokenRecord* GrammarRecognizer::newTokenRecord() {
-    if (spareRecords_.empty()) return new TokenRecord();
-    TokenRecord* record = spareRecords_.back();
-    spareRecords_.pop_back();
-    return record;
-}
+TokenRecord* GrammarRecognizer::newTokenRecord() { return spareRecords_.take(); }
 
 void GrammarRecognizer::freeTokenRecord(TokenRecord* record) {
-    if (!record) return;
-    if (observer_) observer_->onRecordFreed(record);
-    std::free(record->docComment);
-    *record = TokenRecord();
-    spareRecords_.push_back(record);
+    if (record != nullptr && observer_ != nullptr) observer_->onRecordFreed(record);
+    spareRecords_.give(record);
 }
 
-// The same choice of lines as the source processor makes: every hint left
-// in the window from the right end down, then the end-of-input hint at the
-// furthest record a rule matched, else a plain "nothing expected found".
 void GrammarRecognizer::onParseFailed(SourceInput*) {
-    bool reported = false;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0; --i) {
-        const TokenRecord* record = engine_.slot(i);
-        if (!record || record->hint == SyntaxHint::None || !syntaxHintText(record->hint)) continue;
-        problems_.push_back({ProblemKind::Hint, record->hint, record->endLine, record->endColumn});
-        reported = true;
+    for (const ParseFailureLine& failure : parseFailureLines(engine_)) {
+        const ProblemKind kind = failure.hint != SyntaxHint::None ? ProblemKind::Hint : ProblemKind::NoExpectedSymbol;
+        problems_.push_back({kind, failure.hint, failure.line, failure.column});
     }
-    const TokenRecord* furthest = nullptr;
-    for (int i = qeLexSyntax::kWindowSize - 1; i >= 0 && !furthest; --i) {
-        const TokenRecord* record = engine_.slot(i);
-        if (!record) continue;
-        for (uint32_t id = RuleId::First; id < 256; ++id) {
-            if (record->matches.test(id)) {
-                furthest = record;
-                break;
-            }
-        }
-    }
-    if (!furthest) return;
-    int32_t endHint = engine_.endOfInputHint();
-    if (endHint != SyntaxHint::None && syntaxHintText(endHint)) {
-        problems_.push_back({ProblemKind::Hint, endHint, furthest->endLine, furthest->endColumn});
-        reported = true;
-    }
-    if (!reported) problems_.push_back({ProblemKind::NoExpectedSymbol, SyntaxHint::None, furthest->endLine,
-                                        furthest->endColumn});
 }
 
 void GrammarRecognizer::onLookaheadOverflow(SourceInput* input) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "syntax/lex_syntax.h"
+#include "syntax/token_record_pool.h"
 
 class GrammarRecognizer : public qeLexSyntax::OnParseListener {
 public:
@@ -69,5 +70,5 @@ private:
     MatchObserver* observer_ = nullptr;
     bool fastPath_ = true;
     std::vector<Problem> problems_;
-    std::vector<TokenRecord*> spareRecords_;  // freed records kept for reuse
+    TokenRecordPool spareRecords_;  // freed records kept for reuse
 };

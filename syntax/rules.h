@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "syntax/grammar.h"
+#include "syntax/rule_ids.h"
 
 struct GrammarRuleTable {
     const GrammarRuleRow* rules;

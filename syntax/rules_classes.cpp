@@ -8,32 +8,33 @@ namespace {
 const GrammarRuleRow kRules[] = {
     // The modifiers are one of four fixed sequences; nothing else (no access
     // keyword, "const" or "override") stands before "class".
-    {200, "ClassDeclaration",
+    {KORVO_RULE_ROW(ClassDeclaration),
      R"~(("final" "static" | "static" "final" | "final" | "static")? "class" Identifier)~"
      R"~( ("<" TypeArgumentList ">")? ClassBaseList? "{" ClassMember? "}" ";")~",
      R"~(22 at "<", 23 at ">", 5 at "{", 6 at "}", 3 at ";")~"},
     // The bracketed list is tried before the single type.
-    {193, "ClassBaseList", R"~(":" AccessModifier? ("<" TypeArgumentList ">" | TypeReference))~",
+    {KORVO_RULE_ROW(ClassBaseList), R"~(":" AccessModifier? ("<" TypeArgumentList ">" | TypeReference))~",
      R"~(24 at ":", 22 at "<", 23 at ">", 15 at TypeReference)~"},
-    {201, "EnumDeclaration", R"~("final"? "enum" Identifier EnumBase? "{" EnumItemList? "}" ";")~",
+    {KORVO_RULE_ROW(EnumDeclaration), R"~("final"? "enum" Identifier EnumBase? "{" EnumItemList? "}" ";")~",
      R"~(5 at "{", 6 at "}", 3 at ";")~"},
-    {194, "EnumBase", R"~(":" AccessModifier? TypeReference)~", R"~(24 at ":")~"},
+    {KORVO_RULE_ROW(EnumBase), R"~(":" AccessModifier? TypeReference)~", R"~(24 at ":")~"},
     // A missing name after "," ends the list before the ",": no trailing comma.
-    {177, "EnumItemList", R"~((EnumItemList ",")? Identifier ("=" Expression)?)~", R"~(18 at Identifier)~"},
-    {207, "InterfaceDeclaration",
+    {KORVO_RULE_ROW(EnumItemList), R"~((EnumItemList ",")? Identifier ("=" Expression)?)~", R"~(18 at Identifier)~"},
+    {KORVO_RULE_ROW(InterfaceDeclaration),
      R"~("interface" Identifier InterfaceBaseList? "{" AnnotatedInterfaceMember? "}" ";")~",
      R"~(5 at "{", 6 at "}", 3 at ";")~"},
-    {202, "InterfaceBaseList", R"~(":" AccessModifier? TypeReference)~", R"~(24 at ":")~"},
-    {206, "AnnotatedInterfaceMember", R"~(AnnotatedInterfaceMember? AnnotationList? InterfaceMember)~", "none"},
-    {205, "InterfaceMember", R"~(InterfaceMethod | InterfaceOperator | InterfaceDeclaration)~", "none"},
+    {KORVO_RULE_ROW(InterfaceBaseList), R"~(":" AccessModifier? TypeReference)~", R"~(24 at ":")~"},
+    {KORVO_RULE_ROW(AnnotatedInterfaceMember),
+     R"~(AnnotatedInterfaceMember? AnnotationList? InterfaceMember)~", "none"},
+    {KORVO_RULE_ROW(InterfaceMember), R"~(InterfaceMethod | InterfaceOperator | InterfaceDeclaration)~", "none"},
     // Method members (constructors first) before bodiless declarations, and a
     // variable declaration last.
-    {199, "ClassMember",
+    {KORVO_RULE_ROW(ClassMember),
      R"~(ClassMember? AnnotationList? AccessModifier? (MethodMember | InterfaceMember | NativeImportBlock)~"
      R"~( | NativeFunctionDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration)~"
      R"~( | DeclarationStatement))~",
      "none"},
-    {198, "AccessModifier", R"~("public" | "protected" | "private")~", "none"},
+    {KORVO_RULE_ROW(AccessModifier), R"~("public" | "protected" | "private")~", "none"},
 };
 
 }  // namespace

@@ -12,43 +12,45 @@ namespace {
 const GrammarRuleRow kRules[] = {
     // A constructor form needs "(" right after its first name, so a method
     // (return type, then name) fails them and is recognised as a method.
-    {192, "MethodMember", R"~(ConstructorDefinition | ConstructorDeclaration | MethodDefinition | OperatorDefinition)~",
+    {KORVO_RULE_ROW(MethodMember),
+     R"~(ConstructorDefinition | ConstructorDeclaration | MethodDefinition | OperatorDefinition)~",
      "none"},
-    {188, "MethodDefinition",
+    {KORVO_RULE_ROW(MethodDefinition),
      R"~(("final" "static" | "static" "final" | "final" | "static" | "cdecl" | "stdcall" | "fastcall" | "pascal")?)~"
      R"~( ("<" TypeArgumentList ">")? TypeReference Identifier "(" ParameterList? ")" "override"? ThrowsClause?)~"
      R"~( "{" StatementList? "}")~",
      R"~(22 at "<", 23 at ">", 2 at "(", 4 at ")", 5 at "{", 6 at "}")~"},
-    {189, "ConstructorDefinition", R"~(Identifier "(" ParameterList? ")" ThrowsClause? "{" StatementList? "}")~",
+    {KORVO_RULE_ROW(ConstructorDefinition),
+     R"~(Identifier "(" ParameterList? ")" ThrowsClause? "{" StatementList? "}")~",
      R"~(2 at "(", 4 at ")", 5 at "{", 6 at "}")~"},
-    {190, "ConstructorDeclaration", R"~(Identifier "(" ParameterList? ")" ThrowsClause? ";")~",
+    {KORVO_RULE_ROW(ConstructorDeclaration), R"~(Identifier "(" ParameterList? ")" ThrowsClause? ";")~",
      R"~(2 at "(", 4 at ")", 3 at ";")~"},
-    {191, "OperatorDefinition",
+    {KORVO_RULE_ROW(OperatorDefinition),
      R"~(("final" "static" | "static" "final" | "final" | "static")? ("<" TypeArgumentList ">")? TypeReference)~"
      R"~( "operator" OperatorSymbol "(" ParameterList? ")" "override"? ThrowsClause? "{" StatementList? "}")~",
      R"~(22 at "<", 23 at ">", 2 at "(", 4 at ")", 5 at "{", 6 at "}")~"},
-    {203, "InterfaceMethod",
+    {KORVO_RULE_ROW(InterfaceMethod),
      R"~(("final" "static" | "static" "final" | "final" | "static")? TypeReference Identifier)~"
      R"~( "(" ParameterList? ")" ThrowsClause? ";")~",
      R"~(2 at "(", 4 at ")", 3 at ";")~"},
-    {204, "InterfaceOperator",
+    {KORVO_RULE_ROW(InterfaceOperator),
      R"~(("final" "static" | "static" "final" | "final" | "static")? TypeReference "operator" OperatorSymbol)~"
      R"~( "(" ParameterList? ")" ThrowsClause? ";")~",
      R"~(2 at "(", 4 at ")", 3 at ";")~"},
     // A parameter may be a type alone.
-    {180, "ParameterList", R"~((ParameterList ",")? AnnotationList? TypeReference Identifier?)~", "none"},
-    {176, "ThrowsClause", R"~("throws" TypeNameList)~", "none"},
-    {175, "TypeNameList", R"~((TypeNameList ",")? TypeReference)~", "none"},
-    {197, "NativeImportBlock", R"~("import" TokenKind::String? "{" NativeFunctionList? "}" ";")~",
+    {KORVO_RULE_ROW(ParameterList), R"~((ParameterList ",")? AnnotationList? TypeReference Identifier?)~", "none"},
+    {KORVO_RULE_ROW(ThrowsClause), R"~("throws" TypeNameList)~", "none"},
+    {KORVO_RULE_ROW(TypeNameList), R"~((TypeNameList ",")? TypeReference)~", "none"},
+    {KORVO_RULE_ROW(NativeImportBlock), R"~("import" TokenKind::String? "{" NativeFunctionList? "}" ";")~",
      R"~(5 at "{", 6 at "}", 3 at ";")~"},
     // Matches nothing as well: an import block may be empty.
-    {196, "NativeFunctionList", R"~(NativeFunctionList? NativeFunctionDeclaration?)~", "none"},
-    {195, "NativeFunctionDeclaration",
+    {KORVO_RULE_ROW(NativeFunctionList), R"~(NativeFunctionList? NativeFunctionDeclaration?)~", "none"},
+    {KORVO_RULE_ROW(NativeFunctionDeclaration),
      R"~(TypeReference ("cdecl" | "stdcall" | "fastcall" | "pascal")? Identifier "(" NativeParameterList? ")" ";")~",
      R"~(2 at "(", 4 at ")", 3 at ";")~"},
     // The pointer mark is any multiplicative token or "&"; the listener reads
     // which. "..." is a whole parameter.
-    {181, "NativeParameterList",
+    {KORVO_RULE_ROW(NativeParameterList),
      R"~((NativeParameterList ",")? (Identifier (TokenKind::Multiplicative | "&")? Identifier? | "..."))~", "none"},
 };
 

@@ -7,33 +7,33 @@ namespace {
 
 const GrammarRuleRow kRules[] = {
     // Matches an empty or wholly unparsable text too, covering nothing.
-    {215, "CompilationUnit", R"~(TopLevelItems?)~", "none"},
+    {KORVO_RULE_ROW(CompilationUnit), R"~(TopLevelItems?)~", "none"},
     // The order is the priority: "@Declare" first, a method before a variable
     // declaration, the type declarations after both, a global statement last.
-    {214, "TopLevelItems",
+    {KORVO_RULE_ROW(TopLevelItems),
      R"~(TopLevelItems? AnnotationList? (DeclareDirective | MethodDefinition | UsingBlock | IncludeDirective)~"
      R"~( | RequireDirective | NativeImportBlock | PackageDeclaration | DeclarationStatement | ClassDeclaration)~"
      R"~( | EnumDeclaration | InterfaceDeclaration | Expression ";"))~",
      R"~(3 at ";")~"},
-    {210, "DeclareDirective",
+    {KORVO_RULE_ROW(DeclareDirective),
      R"~("@Declare" (PackageDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration))~", "none"},
-    {209, "PackageDeclaration", R"~("package" Identifier "{" PackageMember? "}" ";")~", "none"},
-    {208, "PackageMember",
+    {KORVO_RULE_ROW(PackageDeclaration), R"~("package" Identifier "{" PackageMember? "}" ";")~", "none"},
+    {KORVO_RULE_ROW(PackageMember),
      R"~(PackageMember? AnnotationList? AccessModifier?)~"
      R"~( (PackageDeclaration | ClassDeclaration | EnumDeclaration | InterfaceDeclaration))~",
      "none"},
-    {187, "UsingBlock", R"~("using" "{" UsingItem "}" ";")~", "none"},
-    {186, "UsingItem", R"~(UsingItem? DottedName ";")~", "none"},
-    {185, "DottedName", R"~(DottedName "." Identifier | Identifier)~", "none"},
+    {KORVO_RULE_ROW(UsingBlock), R"~("using" "{" UsingItem "}" ";")~", "none"},
+    {KORVO_RULE_ROW(UsingItem), R"~(UsingItem? DottedName ";")~", "none"},
+    {KORVO_RULE_ROW(DottedName), R"~(DottedName "." Identifier | Identifier)~", "none"},
     // Not followed by ";": the directive ends at its ")".
-    {184, "IncludeDirective", R"~("include" "(" StringList ")")~", R"~(2 at "(", 4 at ")")~"},
-    {183, "RequireDirective", R"~("require" "(" StringList ")")~", R"~(2 at "(", 4 at ")")~"},
-    {182, "StringList", R"~((StringList ",")? TokenKind::String)~", "none"},
-    {213, "AnnotationList", R"~(AnnotationList? Annotation)~", "none"},
+    {KORVO_RULE_ROW(IncludeDirective), R"~("include" "(" StringList ")")~", R"~(2 at "(", 4 at ")")~"},
+    {KORVO_RULE_ROW(RequireDirective), R"~("require" "(" StringList ")")~", R"~(2 at "(", 4 at ")")~"},
+    {KORVO_RULE_ROW(StringList), R"~((StringList ",")? TokenKind::String)~", "none"},
+    {KORVO_RULE_ROW(AnnotationList), R"~(AnnotationList? Annotation)~", "none"},
     // The argument group is all or nothing: @A() is no annotation with an
     // empty list, its "(" is left to the enclosing rule.
-    {212, "Annotation", R"~("@" Identifier ("(" AnnotationArguments ")")?)~", R"~(2 at "(", 4 at ")")~"},
-    {211, "AnnotationArguments", R"~((AnnotationArguments ",")? Identifier ("=" (Identifier | Literal))?)~",
+    {KORVO_RULE_ROW(Annotation), R"~("@" Identifier ("(" AnnotationArguments ")")?)~", R"~(2 at "(", 4 at ")")~"},
+    {KORVO_RULE_ROW(AnnotationArguments), R"~((AnnotationArguments ",")? Identifier ("=" (Identifier | Literal))?)~",
      "none"},
 };
 

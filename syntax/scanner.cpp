@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "foundation/ascii_case.h"
 
 namespace scanner {
 namespace {
@@ -320,18 +319,6 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
 }
 
 }  // namespace scanner
-
-int32_t compareIgnoreCase(const char* a, int32_t aLength, const char* b, int32_t bLength) {
-    if (aLength != bLength) return aLength - bLength;
-    if (a == b || aLength == 0) return 0;
-    for (int32_t i = 0; i < aLength; ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (qestl::lowerAscii(x) == qestl::lowerAscii(y)) continue;
-        return static_cast<int32_t>(static_cast<int8_t>(x)) - static_cast<int32_t>(static_cast<int8_t>(y));
-    }
-    return 0;
-}
 
 double parseFloatText(const char* text) {
     const char* at = text;

@@ -26,8 +26,5 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
 
 }  // namespace scanner
 
-// ASCII comparison without regard to case of two counted byte strings.
-int32_t compareIgnoreCase(const char* a, int32_t aLength, const char* b, int32_t bLength);
-
 // The value of a floating literal's text (sign, digits, fraction, exponent).
 double parseFloatText(const char* text);

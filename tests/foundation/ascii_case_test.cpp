@@ -25,4 +25,13 @@ TEST(AsciiCase, CountedAndTerminatedComparisons) {
     EXPECT_TRUE(qestl::equalIgnoringAsciiCase("ab", "AB", 10));
 }
 
+TEST(AsciiCase, SameLengthComparisons) {
+    EXPECT_TRUE(qestl::sameIgnoringAsciiCase("Abc", 3, "aBC", 3));
+    EXPECT_FALSE(qestl::sameIgnoringAsciiCase("ab", 2, "abc", 3));
+    EXPECT_FALSE(qestl::sameIgnoringAsciiCase("abd", 3, "abc", 3));
+    EXPECT_FALSE(qestl::sameIgnoringAsciiCase("a[", 2, "a{", 2));  // only letters fold
+    EXPECT_TRUE(qestl::sameIgnoringAsciiCase("a\0B", 3, "a\0b", 3));  // a terminator is one more unit
+    EXPECT_TRUE(qestl::sameIgnoringAsciiCase(u"Dir", 3, u"dIR", 3));
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "foundation/live_registry.h"
+#include "foundation/maps.h"
 #include "foundation/shared_handle.h"
 #include "foundation/smart_ptr.h"
 
@@ -116,8 +117,8 @@ TEST(SmartPtr, AssigningAPointerOwnedByTheOldObjectKeepsItAlive) {
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(LiveObjectRegistry, ErasingOnlyNodeEmptiesTheTree) {
-    qestl::LiveObjectRegistry registry;
+TEST(PointerSet, ErasingOnlyNodeEmptiesTheTree) {
+    qestl::PointerSet registry;
     int object = 0;
     auto* node = registry.insert(&object);
     registry.eraseNode(node);
@@ -125,8 +126,8 @@ TEST(LiveObjectRegistry, ErasingOnlyNodeEmptiesTheTree) {
     EXPECT_EQ(registry.root, nullptr);
 }
 
-TEST(LiveObjectRegistry, ErasingNodesWithTwoChildrenKeepsEveryOtherAddress) {
-    qestl::LiveObjectRegistry registry;
+TEST(PointerSet, ErasingNodesWithTwoChildrenKeepsEveryOtherAddress) {
+    qestl::PointerSet registry;
     std::vector<char> objects(64);
     for (char& object : objects) registry.insert(&object);
     // Repeatedly erase the root while it has two children.
@@ -147,10 +148,10 @@ TEST(LiveObjectRegistry, ErasingNodesWithTwoChildrenKeepsEveryOtherAddress) {
 TEST(LiveObjectRegistry, DestroyingAnUnregisteredObjectStillDestroysIt) {
     int destroyed = 0;
     auto* probe = new Probe(&destroyed);
-    uint64_t before = qestl::liveObjectRegistry().count;
+    uint64_t before = qestl::liveObjectRegistry().size();
     qestl::destroyLiveObject(probe);
     EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(qestl::liveObjectRegistry().count, before);
+    EXPECT_EQ(qestl::liveObjectRegistry().size(), before);
 }
 
 uint64_t gReleasedValue = 0;

@@ -36,7 +36,7 @@ void dump(const Node& node, std::string& out) {
     std::snprintf(head, sizeof head, "(%u '%s' f%u %u:%u-%u:%u x%x", node->kind, node->text.c_str(), node->fileIndex,
                   node->startLine, node->startColumn, node->endLine, node->endColumn, node->flags);
     out += head;
-    if (node->flags & kNodeHasAttachedNode) {
+    if (node->flags & NodeFlag::Annotated) {
         out += " @";
         dump(node->annotations, out);
     }
@@ -68,7 +68,7 @@ struct PathTable : SourcePathTable {
 Node sampleTree() {
     Node unit = make(NodeKind::SourceUnit, "a.k", 0, 0);
     Node type = make(NodeKind::Class, "C", 1, 3);
-    type->flags = kNodeHasAttachedNode | 0x1;
+    type->flags = NodeFlag::Annotated | 0x1;
     type->annotations = make(NodeKind::AnnotationList, "", 1, 2);
     type->annotations->operands.pushBack(make(NodeKind::Annotation, "Deprecated", 1, 2));
     type->operands.pushBack(make(NodeKind::Name, "C", 1, 3));

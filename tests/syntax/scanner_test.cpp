@@ -149,14 +149,6 @@ TEST(Scanner, TokensGiveBackTheInput) {
     EXPECT_EQ(joined, text);
 }
 
-TEST(TextValues, CompareIgnoreCase) {
-    EXPECT_EQ(compareIgnoreCase("Abc", 3, "aBC", 3), 0);
-    EXPECT_EQ(compareIgnoreCase("ab", 2, "abc", 3), -1);
-    EXPECT_EQ(compareIgnoreCase("abd", 3, "abc", 3), 1);
-    EXPECT_EQ(compareIgnoreCase("a[", 2, "a{", 2), '[' - '{');  // only letters fold
-    EXPECT_LT(compareIgnoreCase("\x80", 1, "a", 1), 0);           // bytes compare as signed
-}
-
 TEST(TextValues, ParseFloatText) {
     EXPECT_DOUBLE_EQ(parseFloatText("1.5E-3f"), 1.5e-3);
     EXPECT_DOUBLE_EQ(parseFloatText(".25"), 0.25);

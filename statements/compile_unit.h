@@ -1,4 +1,6 @@
-// The semantic pass over a parsed project: declarations, then code.
+// The semantic pass over a parsed project, the spine of the compile pass:
+// the declaration phase, the compile walk over the tree, the queued classes
+// and the program entry code.
 #pragma once
 
 #include "source/node.h"

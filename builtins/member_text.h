@@ -1,0 +1,104 @@
+// The member text of a built-in class: one line per field, typed constant or
+// method, in declaration order, read once per process into a compact form
+// that the declaration engine walks for every compilation.
+//
+//   field [final] <type> <name>
+//   const int|char|double <name> = <value>
+//   [static] [final] [noobj] [abstract] <type>|- <name>(<type>[!] <pname>, ...) [throws <Class>, ...]
+//
+// A type is a class name, dotted for a nested class (`Pattern.Result`), with
+// any number of "[]" behind it; `-` stands for no result (a constructor). "!"
+// marks a NotNilptr parameter. A method name is an identifier or an operator
+// text ("+", "==", "[]"). An int constant is decimal (with an optional '-')
+// or 0x-hexadecimal up to 32 bits; a char constant is 0 to 65535; a double
+// constant is given by its IEEE 754 bit pattern (0x and up to 16 hex digits),
+// never by a decimal value that a conversion could round. Blank lines are
+// skipped.
+//
+// Names stay names here: the registry resolves them for each compilation.
+// Every name is a view into the text, so the text must outlive the result
+// (the catalogue's texts are static data).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct MemberType {
+    std::string_view name;   // "int", "Pattern.Result", "Element"
+    uint8_t arrayDepth = 0;  // one per "[]"
+    int8_t placeholder = -1; // index into the placeholder list, -1 for a named type
+
+    bool operator==(const MemberType&) const = default;
+};
+
+struct MemberField {
+    MemberType type;
+    std::string_view name;
+    bool isFinal = false;  // read-only (Thread.id)
+};
+
+enum class ConstantKind : uint8_t { Int, Char, Double };
+
+struct MemberConstant {
+    ConstantKind kind;
+    std::string_view name;
+    // int: the value sign-extended; char: the code unit; double: the bits.
+    uint64_t bits;
+};
+
+struct MemberParameter {
+    MemberType type;
+    std::string_view name;
+    bool notNilptr = false;
+};
+
+struct MemberMethod {
+    std::string_view name;
+    MemberType result;             // meaningful only when hasResult
+    bool hasResult = false;        // false for "-"
+    bool isStatic = false;
+    bool isFinal = false;          // non-virtual
+    bool noObjectReturn = false;   // "noobj"
+    bool isAbstract = false;       // no stub
+    uint16_t firstParameter = 0;   // into MemberText::parameters
+    uint16_t parameterCount = 0;
+    uint16_t firstThrown = 0;      // into MemberText::thrown
+    uint16_t thrownCount = 0;
+    uint32_t line = 0;             // 1-based line in the text
+};
+
+struct MemberText {
+    std::vector<MemberField> fields;
+    std::vector<MemberConstant> constants;
+    std::vector<MemberMethod> methods;  // declaration order = slot order per table
+    std::vector<MemberParameter> parameters;
+    std::vector<std::string_view> thrown;
+
+    std::span<const MemberParameter> parametersOf(const MemberMethod& m) const {
+        return {parameters.data() + m.firstParameter, m.parameterCount};
+    }
+    std::span<const std::string_view> thrownOf(const MemberMethod& m) const {
+        return {thrown.data() + m.firstThrown, m.thrownCount};
+    }
+};
+
+struct MemberTextError {
+    uint32_t line = 0;     // 1-based
+    std::string message;   // "line 3: expected ')' after the parameters"
+};
+
+// A method record holds at most this many parameters.
+inline constexpr int kMaxMemberParameters = 32;
+
+// Reads `text` into `out` (cleared first). `placeholders` are the names the
+// class binds per instance or per call (a template's "Element", "Key",
+// "Value", "Iterator"); a type of that name records its index. On a bad line
+// returns false with the line and a message in `error`.
+bool parseMemberText(std::string_view text, std::span<const std::string_view> placeholders,
+                     MemberText& out, MemberTextError& error);
+
+// Splits a blank-separated name list ("Key Value Iterator") into views.
+std::vector<std::string_view> splitNames(std::string_view names);

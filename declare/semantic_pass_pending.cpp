@@ -1,5 +1,0 @@
-// Neither the declaration pass nor the compilers exist yet: the pass accepts
-// every tree and emits nothing.
-#include "declare/semantic_pass.h"
-
-void compileUnit(CompileContext&, const _KNode<qeAbstractNode>&) {}

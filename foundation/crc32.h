@@ -1,0 +1,14 @@
+// The CRC-32 of images, relocation entries and signature hashes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qestl {
+
+// Continues the standard CRC-32 (reflected 0xEDB88320) of what `state` covers
+// with `length` more bytes: starting from 0 gives the CRC of the data, and the
+// result of one call fed to the next gives the CRC of the concatenation.
+uint32_t crc32Update(const void* data, size_t length, uint32_t state);
+
+}  // namespace qestl

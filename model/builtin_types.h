@@ -1,0 +1,31 @@
+// The built-in types the model compares with, by identity. The built-in
+// declarations fill these references once per compilation.
+#pragma once
+
+#include "foundation/smart_ptr.h"
+
+namespace model {
+
+class IRObject;
+
+struct BuiltinTypes {
+    // "*" is the root object class, known in source as Object.
+    qestl::SmartPtr voidType, boolType, nilType, byteType, charType, shortType, intType, longType, floatType,
+        doubleType, stringType, anyType, objectPtr, objectRef, classType, arrayType, pointerType, variadic,
+        threadType, methodType, fieldType, exceptionType, indexOutOfBoundsException, nullPointerException,
+        illegalArgumentException, arrayStoreException;
+    // The constant `nilptr`, never recorded in value states.
+    qestl::SmartPtr nilConstant;
+
+    // Releases every reference.
+    void clear() { *this = BuiltinTypes(); }
+};
+
+BuiltinTypes& builtinTypes();
+
+// True when object is the built-in held by ref.
+inline bool isBuiltin(const IRObject* object, const qestl::SmartPtr& ref) {
+    return object != nullptr && static_cast<const void*>(object) == static_cast<const void*>(ref.get());
+}
+
+}  // namespace model

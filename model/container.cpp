@@ -1,0 +1,370 @@
+#include "model/container.h"
+
+#include <cctype>
+#include <cinttypes>
+
+#include "foundation/diagnostics.h"
+#include "model/library_io.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+namespace {
+
+uint32_t gLiveContainers = 0;
+
+Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
+
+std::string_view nameOf(const IRObject& object) { return object.name.view(); }
+
+}  // namespace
+
+const char* memberErrorText(int64_t code) {
+    switch (code) {
+    case kErrNoOverload: return diag::MethodNoOverload.text;
+    case kErrStaticOverride: return diag::StaticOverride.text;
+    case kErrNoBasePrototype: return diag::NoBasePrototype.text;
+    case kErrSameParameters: return diag::SameParameters.text;
+    case kErrFinalOverride: return diag::FinalOverride.text;
+    case kErrReturnTypeOnly: return diag::ReturnTypeOnly.text;
+    case kErrPrivateOverride: return diag::PrivateOverride.text;
+    case kErrBaseNotNil: return diag::BaseNotNilptr.text;
+    case kErrThrowsOnly: return diag::ThrowsOnly.text;
+    default: return nullptr;
+    }
+}
+
+Container::Container(uint32_t kind, uint32_t* memberCounter) : kind_(kind), memberCounter_(memberCounter) {
+    ++gLiveContainers;
+}
+
+Container::~Container() { --gLiveContainers; }
+
+uint32_t Container::liveCount() { return gLiveContainers; }
+
+const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
+    auto found = index_.find(name);
+    return found == index_.end() ? nullptr : &found->second;
+}
+
+void Container::enter(std::string_view name, uint32_t index) {
+    auto found = index_.find(name);
+    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
+    found->second.push_back(index);
+    ++indexEntries_;
+}
+
+uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member) {
+    const auto index = static_cast<uint32_t>(members_.size());
+    enter(name, index);
+    members_.pushBack(member);
+    if (memberCounter_ != nullptr) ++*memberCounter_;
+    return index;
+}
+
+Operand Container::allocateSlot(IRObject* member, uint64_t value) {
+    Operand slot = slotFor(member, value);
+    // The member keeps where it lives.
+    if (member != nullptr) member->storage = slot;
+    return slot;
+}
+
+Operand Container::slotFor(IRObject* member, uint64_t value) {
+    const bool slotKind = kind_ == kStackFrame || kind_ == kClosure || kind_ == kAnonymousProperties ||
+                          kind_ == kDynamicProperties || kind_ == kDynamicMethods;
+    if (slotKind && (member == nullptr || !member->isConstructor())) {
+        Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
+        if (kind_ == kClosure) slotValues_.push_back(value);
+        return slot;
+    }
+    Operand reference;
+    if (member != nullptr) reference.setObjectRef(qestl::SmartPtr(member), 0);
+    return reference;
+}
+
+Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& memberRef, NameEntry* out) {
+    IRObject* member = asObject(memberRef);
+    auto numbered = [&](uint32_t index) -> bool {
+        // Enum constants without a value of their own count on from the one
+        // before them.
+        if (kind_ != kStaticProperties || !member->isNamedConstant() || member->constantComputed) return false;
+        int64_t value = 0;
+        if (index > 0) {
+            IRObject* previous = asObject(members_[index - 1]);
+            value = previous->hasConstantValue() ? previous->constantValue().value + 1 : index;
+        }
+        Operand number;
+        number.intImmediate(value, kTypeInt);
+        member->setConstantValue(number, member->isConst());
+        return true;
+    };
+    const std::vector<uint32_t>* listed = indexesOf(name);
+    uint32_t index;
+    if (listed == nullptr) {
+        index = append(name, memberRef);
+    } else {
+        index = listed->front();
+        if (members_[index].get() != member) return errorOperand(kErrDuplicateName);
+    }
+    if (out != nullptr) *out = NameEntry{std::string(name), index};
+    if (numbered(index)) return member->constantValue();
+    return allocateSlot(member, index);
+}
+
+Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& functionRef) {
+    IRObject* function = asObject(functionRef);
+    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+        for (uint32_t index : *listed) {
+            IRObject* existing = asObject(members_[index]);
+            const int32_t same = existing->sameSignature(*function);
+            if (same == -1) return errorOperand(kErrReturnTypeOnly);
+            if (same == -2) return errorOperand(kErrThrowsOnly);
+            if (same != 1) continue;
+            if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
+                return errorOperand(kErrDuplicateName);
+            members_[index] = functionRef;
+            return allocateSlot(function, index);
+        }
+    }
+    return allocateSlot(function, append(name, functionRef));
+}
+
+qestl::SmartPtr Container::findMember(std::string_view name) {
+    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+        for (uint32_t index : *listed) {
+            IRObject* member = asObject(members_[index]);
+            if (acceptsMember(member) && member->kind == kKindFunction && member->isConstructor() &&
+                member->parameterCount() == 0)
+                return members_[index];
+        }
+    }
+    return {};
+}
+
+int64_t Container::duplicateNameCode(const IRObject& object) {
+    const std::vector<uint32_t>* listed = indexesOf(nameOf(object));
+    if (listed == nullptr) return 0;
+    IRObject* first = asObject(members_[listed->front()]);
+    if (first == &object || first->kind != object.kind) return 0;
+    const uint32_t k = object.kind;
+    return (k == kKindVariable || k == kKindClassHolder || k == kKindClass) ? int64_t{kErrNoOverload} : 0;
+}
+
+Operand Container::addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& methodRef) {
+    IRObject* method = asObject(methodRef);
+    if ((method->flagsA & kFlagDeclarationPending) == 0) {
+        if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+            for (uint32_t index : *listed) {
+                IRObject* existing = asObject(members_[index]);
+                const int32_t same = existing->sameSignature(*method);
+                if (same == -1 || same == -2) {
+                    if (existing->isStatic()) return errorOperand(kErrStaticOverride);
+                    return errorOperand(same == -2 ? kErrThrowsOnly : kErrReturnTypeOnly);
+                }
+                if (same != 1) continue;
+                if (existing->isStatic()) return errorOperand(kErrStaticOverride);
+                if (existing->ownerObject() == method->ownerObject()) return errorOperand(kErrSameParameters);
+                if (existing->isFinal()) return errorOperand(kErrFinalOverride);
+                if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
+                if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
+                members_[index] = methodRef;
+                if (!method->isOverride()) {
+                    method->setOverride(true);
+                    context.reportWarning(diag::OverrideWithoutKeyword.warningNumber, diag::OverrideWithoutKeyword.text,
+                                          method->declarationNode);
+                }
+                return allocateSlot(method, index);
+            }
+        }
+        if (method->isOverride()) {
+            collectSimilarNames(context, name);
+            return errorOperand(kErrNoBasePrototype);
+        }
+    }
+    return allocateSlot(method, append(name, methodRef));
+}
+
+bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method,
+                                 int64_t code) {
+    IRObject* holder = asObject(tableOwner);
+    if (holder != nullptr && holder->kind == kKindClass) {
+        const char* text = memberErrorText(code);
+        context.reportError(text ? text : memberErrorText(kErrNoBasePrototype), method.declarationNode);
+    } else {
+        context.reportError(method.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text,
+                            method.declarationNode);
+    }
+    return false;
+}
+
+bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
+    qestl::SmartPtrVector taken;
+    taken.swap(members_);
+    index_.clear();
+    indexEntries_ = 0;
+    for (const qestl::SmartPtr& method : taken) {
+        IRObject* m = asObject(method);
+        const Operand slot = addMethod(context, nameOf(*m), method);
+        if (slot.kind == kErrorOperand) return reportTableError(context, tableOwner, *m, slot.value);
+    }
+    return true;
+}
+
+bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
+    qestl::SmartPtrVector taken;
+    taken.swap(members_);
+    index_.clear();
+    indexEntries_ = 0;
+    inheritMembers(base);
+    for (const qestl::SmartPtr& method : taken) {
+        bool inherited = false;
+        for (const qestl::SmartPtr& baseMember : base.members_) inherited = inherited || baseMember == method;
+        if (inherited) continue;
+        IRObject* m = asObject(method);
+        const Operand slot = addMethod(context, nameOf(*m), method);
+        if (slot.kind == kErrorOperand) return reportTableError(context, tableOwner, *m, slot.value);
+    }
+    return true;
+}
+
+void Container::inheritMembers(const Container& base) {
+    const auto offset = static_cast<uint32_t>(members_.size());
+    for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
+    for (const auto& [name, indexes] : base.index_)
+        for (uint32_t index : indexes) enter(name, index + offset);
+}
+
+IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
+    IRResult candidate{qestl::SmartPtr(&member)};
+    const Operand slot = member.storage.kind != kOperandNone ? member.storage : member.makeObjectOperand();
+    uint32_t access = 0;
+    if (mode & kLookupAccessInstruction) {
+        if (kind_ == kAnonymousProperties) access = 44;
+        else if (kind_ == kDynamicProperties) access = kOpMember;
+        else if (member.imported && kind_ == kStaticProperties) access = kOpProperites;
+        else if (member.imported && kind_ == kDynamicMethods) access = kOpMethod;
+        else if (member.imported && kind_ == kStaticMethods) access = kOpFunction;
+    }
+    if (access == 0) {
+        candidate.operand = slot;
+        return candidate;
+    }
+    // owner, member slot, accumulator
+    auto* load = new cbircode(access, 3);
+    qestl::SmartPtr held = adoptLive(load);
+    load->operands[0] = member.ownerResult.operand;
+    load->operands[1] = slot;
+    load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
+    candidate.appendInstructionRef(held);
+    candidate.operand = load->operands[2];
+    return candidate;
+}
+
+bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
+                              uint32_t mode) {
+    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+        for (uint32_t index : *listed) {
+            IRObject* member = asObject(members_[index]);
+            if (!acceptsMember(member)) continue;
+            IRObject* holder = member->ownerObject();
+            uint32_t level;
+            if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef()) level = defaultLevel;
+            else if (viewer->isDerivedFrom(holder)) level = 32;
+            else if (viewer->encloses(holder)) level = 0;
+            else level = 64;
+            if (member->isAccessibleAt(level)) context.addCandidate(bindCandidate(*member, mode));
+        }
+    }
+    if (context.candidateCount() != 0) return true;
+    collectSimilarNames(context, name);
+    return false;
+}
+
+bool Container::collectByName(ModelContext& context, std::string_view name, uint32_t level) {
+    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+        for (uint32_t index : *listed) {
+            IRObject* member = asObject(members_[index]);
+            if (acceptsMember(member) && member->isAccessibleAt(level))
+                context.addCandidate(IRResult(members_[index], member->makeObjectOperand()));
+        }
+    }
+    if (context.candidateCount() != 0) return true;
+    collectSimilarNames(context, name);
+    return false;
+}
+
+namespace {
+
+// Whether a member's name is close enough to the wanted one to suggest.
+bool similarName(std::string_view wanted, std::string_view candidate) {
+    constexpr size_t kLimit = 256;
+    wanted = wanted.substr(0, kLimit);
+    candidate = candidate.substr(0, kLimit);
+    bool used[kLimit] = {};
+    int matches = 0, order = 0;
+    auto fold = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    for (char w : wanted) {
+        for (size_t i = 0; i < candidate.size(); ++i) {
+            if (used[i] || fold(candidate[i]) != fold(w)) continue;
+            used[i] = true;
+            ++matches;
+            if (i > 0) order += used[i - 1] ? 1 : -1;
+            break;
+        }
+    }
+    const int wantedLength = static_cast<int>(wanted.size());
+    const int candidateLength = static_cast<int>(candidate.size());
+    if (matches > wantedLength * 2 / 3 && matches > candidateLength * 2 / 3) return true;
+    return order >= 3 && order > candidateLength / 3;
+}
+
+}  // namespace
+
+void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
+    auto cached = similarCache_.find(name);
+    if (cached == similarCache_.end()) {
+        cached = similarCache_.emplace(std::string(name), std::vector<qestl::SmartPtr>()).first;
+        for (const qestl::SmartPtr& member : members_) {
+            std::string_view candidate = nameOf(*asObject(member));
+            if (!candidate.empty() && candidate[0] == '$') continue;
+            if (similarName(name, candidate)) cached->second.push_back(member);
+        }
+    }
+    for (const qestl::SmartPtr& member : cached->second) context.addNearMiss(IRResult(member));
+}
+
+void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
+    for (const NameEntry& entry : entries) {
+        auto found = index_.find(entry.name);
+        if (found == index_.end()) continue;
+        std::vector<uint32_t>& list = found->second;
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (*it != entry.index) continue;
+            list.erase(it);
+            --indexEntries_;
+            break;
+        }
+        if (list.empty()) index_.erase(found);
+        enter("$_func_static_var_" + entry.name, entry.index);
+    }
+}
+
+void Container::clear() {
+    qestl::SmartPtrVector taken;
+    taken.swap(members_);
+    for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
+    taken.clear();
+    index_.clear();
+    indexEntries_ = 0;
+    similarCache_.clear();
+    owner.reset();
+}
+
+std::string Container::templateParameterNameAt(size_t i) const {
+    for (const auto& [name, indexes] : index_)
+        for (uint32_t index : indexes)
+            if (index == i) return name;
+    return "unknow";
+}
+
+}  // namespace model

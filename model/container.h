@@ -1,0 +1,137 @@
+// The named-member scope of the model: stack frames, the image heap,
+// closures, the member tables of classes, native libraries. Members keep
+// their declaration order; a name may list several (overloads).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/byte_io.h"
+#include "foundation/smart_ptr.h"
+#include "model/ir_object.h"
+
+namespace model {
+
+class LibraryReader;
+class LibraryWriter;
+
+// A container's kind is the operand kind through which code reaches its
+// members.
+enum ContainerKind : uint32_t {
+    kTemplateArguments = 0,
+    kStackFrame = 9,
+    kImageHeap = 10,
+    kClosure = 11,
+    kAnonymousProperties = 13,
+    kDynamicProperties = 14,
+    kStaticProperties = 15,
+    kDynamicMethods = 16,
+    kFirstNativeLibrary = 28,
+    kStaticMethods = 34,
+};
+
+// Codes of the error operand that member registration answers with.
+enum MemberError : int64_t {
+    kErrNoOverload = 130,
+    kErrDuplicateName = 141,
+    kErrStaticOverride = 151,
+    kErrNoBasePrototype = 152,
+    kErrSameParameters = 153,
+    kErrFinalOverride = 154,
+    kErrReturnTypeOnly = 155,
+    kErrPrivateOverride = 157,
+    kErrBaseNotNil = 158,
+    kErrThrowsOnly = 159,
+};
+// The message of a member error; null when it has none.
+const char* memberErrorText(int64_t code);
+
+// Lookup mode bit asking for the instruction that reaches a member.
+constexpr uint32_t kLookupAccessInstruction = 1u << 4;
+
+class Container {
+public:
+    // One (name, member index) pair of the name index.
+    struct NameEntry {
+        std::string name;
+        uint32_t index;
+    };
+
+    explicit Container(uint32_t kind, uint32_t* memberCounter = nullptr);
+    virtual ~Container();
+    Container(const Container&) = delete;
+    Container& operator=(const Container&) = delete;
+
+    virtual Operand allocateSlot(IRObject* member, uint64_t value);
+    virtual bool acceptsMember(IRObject*) const { return true; }
+    virtual void clear();
+    virtual bool writeToLibrary(LibraryWriter& out);
+    virtual bool readFromLibrary(LibraryReader& in);
+
+    Operand findOrCreate(std::string_view name, const qestl::SmartPtr& member, NameEntry* out = nullptr);
+    Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) { return findOrCreate(name, member); }
+    Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
+    qestl::SmartPtr findMember(std::string_view name);
+    int64_t duplicateNameCode(const IRObject& object);
+    Operand addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& method);
+    // Rebuild a class's method table; false after the first error (reported).
+    bool finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context);
+    bool mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context);
+    void inheritMembers(const Container& base);
+    bool lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
+                       uint32_t mode);
+    bool collectByName(ModelContext& context, std::string_view name, uint32_t level);
+    IRResult bindCandidate(IRObject& member, uint32_t mode);
+    void collectSimilarNames(ModelContext& context, std::string_view name);
+    void renameFunctionStatics(const std::vector<NameEntry>& entries);
+
+    // The image form.
+    uint64_t encodedSize() const;
+    uint64_t assignAddress(ModelContext& context, uint64_t position);
+    uint64_t encode(ModelContext& context, qestl::ByteWriter& out, qestl::ByteWriter& typeStream, uint64_t position);
+
+    // The name a template-argument container lists member i under.
+    std::string templateParameterNameAt(size_t i) const;
+
+    uint32_t kind() const { return kind_; }
+    const qestl::SmartPtrVector& members() const { return members_; }
+    // The member indexes listed under a name, in insertion order.
+    const std::vector<uint32_t>* indexesOf(std::string_view name) const;
+    size_t indexEntryCount() const { return indexEntries_; }
+    const std::vector<uint64_t>& slotValues() const { return slotValues_; }
+
+    qestl::SmartPtr owner;
+    uint8_t reported = 0;
+
+    // Containers alive in the process.
+    static uint32_t liveCount();
+
+private:
+    struct ByLengthThenBytes {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        }
+    };
+    using NameIndex = std::map<std::string, std::vector<uint32_t>, ByLengthThenBytes>;
+
+    Operand slotFor(IRObject* member, uint64_t value);
+    void enter(std::string_view name, uint32_t index);
+    uint32_t append(std::string_view name, const qestl::SmartPtr& member);
+    uint64_t entrySize(const IRObject& member) const;
+    void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
+    bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
+
+    qestl::SmartPtrVector members_;
+    NameIndex index_;
+    size_t indexEntries_ = 0;
+    std::vector<uint64_t> slotValues_;
+    uint32_t kind_;
+    uint32_t* memberCounter_;
+    std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> similarCache_;
+};
+
+}  // namespace model

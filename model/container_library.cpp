@@ -1,0 +1,45 @@
+// The library form of a container: kind, owner, member count, members.
+#include <cinttypes>
+
+#include "model/container.h"
+#include "model/library_io.h"
+
+namespace model {
+
+bool Container::writeToLibrary(LibraryWriter& w) {
+    w.out.u32le(kind_);
+    if (!w.writeObjectRef(owner)) return false;
+    w.out.u32le(static_cast<uint32_t>(members_.size()));
+    for (const qestl::SmartPtr& member : members_) {
+        const bool written = kind_ == kImageHeap && asObject(member)->kind != kKindClass ? w.writeNothingRef()
+                                                                                          : w.writeObjectRef(member);
+        if (!written) return false;
+    }
+    return true;
+}
+
+bool Container::readFromLibrary(LibraryReader& r) {
+    kind_ = r.in.u32le();
+    if (!r.in.ok() || !r.readObjectRef(owner)) return false;
+    const uint32_t count = r.in.u32le();
+    // Every reference takes at least a byte: a count the bytes left cannot
+    // hold is refused before it sizes anything.
+    if (!r.in.ok() || !r.in.fitsRemaining(count, 1)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        qestl::SmartPtr member;
+        if (!r.readObjectRef(member)) return false;
+        if (!member) {
+            if (kind_ == kImageHeap) continue;
+            // A stand-in keeps the indexes of the members after it right.
+            auto* standIn = new IRObject();
+            member = adoptLive(standIn);
+            standIn->name = qestl::qestringA::format("$%" PRIx64, standIn->serial());
+        }
+        const auto index = static_cast<uint32_t>(members_.size());
+        enter(asObject(member)->name.view(), index);
+        members_.pushBack(member);
+    }
+    return true;
+}
+
+}  // namespace model

@@ -1,0 +1,254 @@
+#include "model/function_object.h"
+
+#include <utility>
+
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/library_io.h"
+#include "model/model_context.h"
+
+namespace model {
+namespace {
+
+// Both empty, or the same type.
+bool sameTypeRefs(const qestl::SmartPtr& a, const qestl::SmartPtr& b) {
+    if (!a || !b) return !a && !b;
+    return asObject(a)->sameType(asObject(b));
+}
+
+void appendThrowLine(qestl::qestringA& text, int number, const IRObject& klass) {
+    text.appendFormat("\n\t异常 %d = 类型:%s [%s]\n", number, klass.name.c_str(), klass.linkName().c_str());
+}
+
+}  // namespace
+
+FunctionObject::FunctionObject() { kind = kKindFunction; }
+FunctionObject::~FunctionObject() = default;
+
+qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& returnType) {
+    auto* made = new FunctionObject();
+    qestl::SmartPtr ref = adoptLive(made);
+    made->name.assign(name.data(), name.size());
+    made->type = returnType;
+    made->buildLinkName();
+    return ref;
+}
+
+void FunctionObject::detach() {
+    IRValueList taken;
+    taken.swap(parameters);
+    IRObject::detach();
+    for (IRResult& parameterResult : taken) parameterResult.detach();
+}
+
+bool FunctionObject::isConstructor() const {
+    IRObject* holder = ownerObject();
+    return !isStatic() && holder != nullptr && holder->name == name;
+}
+
+qestl::SmartPtr FunctionObject::parameter(uint64_t i) const {
+    return i < parameters.size() ? parameters[i].object : qestl::SmartPtr();
+}
+
+qestl::SmartPtr FunctionObject::valueType() const { return builtinTypes().methodType; }
+
+int32_t FunctionObject::sameSignature(const IRObject& otherObject) const {
+    if (!(name == otherObject.name)) return 0;
+    if (parameterCount() != otherObject.parameterCount()) return 0;
+    for (uint64_t i = 0; i < parameterCount(); ++i) {
+        IRObject* mine = asObject(parameter(i));
+        IRObject* theirs = asObject(otherObject.parameter(i));
+        if (!sameTypeRefs(mine ? mine->valueType() : qestl::SmartPtr(), theirs ? theirs->valueType() : qestl::SmartPtr()))
+            return 0;
+    }
+    const auto* other = dynamic_cast<const FunctionObject*>(&otherObject);
+    if (other != nullptr) {
+        if (other->throwsSet.size() > throwsSet.size()) return -2;
+        for (const ObjectStateMap::Entry& entry : other->throwsSet)
+            if (!throwsSet.contains(asObject(entry.object))) return -2;
+    }
+    return sameTypeRefs(returnType(), otherObject.returnType()) ? 1 : -1;
+}
+
+void FunctionObject::buildLinkName() {
+    IRObject::buildLinkName();
+    linkName_.append("(");
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        if (i) linkName_.append(",");
+        IRObject* parameterObject = parameters[i].objectPtr();
+        if (IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr)
+            linkName_.append(t->linkName());
+    }
+    linkName_.append(")");
+}
+
+bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
+    IRObject* added = asObject(parameterRef);
+    if (added == nullptr) return false;
+    if (!added->name.empty()) {
+        for (const IRResult& existing : parameters) {
+            IRObject* other = existing.objectPtr();
+            if (other && !other->name.empty() && other->name == added->name) return false;
+        }
+    } else {
+        added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
+    }
+    parameters.pushBack(IRResult(parameterRef));
+    return true;
+}
+
+bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
+    IRObject* klass = asObject(thrown);
+    if (klass == nullptr) return false;
+    if (klass->sameType(asObject(builtinTypes().exceptionType))) throwsAll = 1;
+    if (throwsSet.contains(klass)) return false;
+    throwsSet.set(thrown, 0);
+    return true;
+}
+
+void FunctionObject::noteCaught(const qestl::SmartPtr& caught) {
+    if (catchScopes.empty() || !caught) return;
+    catchScopes.back().pushBack(caught);
+    if (isBuiltin(asObject(caught), builtinTypes().exceptionType)) catchesAll = 1;
+}
+
+bool FunctionObject::coversException(const IRObject* thrown) {
+    if (!catchScopes.empty()) {
+        for (const qestl::SmartPtr& caught : catchScopes.back())
+            if (caught.get() == thrown) return true;
+        if (catchesAll) return true;
+    }
+    if (ObjectStateMap::Entry* entry = throwsSet.find(thrown)) {
+        ++entry->value;
+        return true;
+    }
+    if (throwsAll) {
+        if (ObjectStateMap::Entry* entry = throwsSet.find(asObject(builtinTypes().exceptionType))) ++entry->value;
+        return true;
+    }
+    return false;
+}
+
+void FunctionObject::describeParameters(qestl::qestringA& text) const {
+    int number = 0;
+    for (const IRResult& parameterResult : parameters) {
+        IRObject* parameterObject = parameterResult.objectPtr();
+        IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr;
+        if (t == nullptr) break;
+        text.appendFormat("\n\t待选参数 %d = 类型:%s [%s]\n", ++number, parameterObject->name.c_str(), t->name.c_str());
+    }
+}
+
+void FunctionObject::describeThrows(qestl::qestringA& text) const {
+    int number = 0;
+    for (const ObjectStateMap::Entry& entry : throwsSet) {
+        appendThrowLine(text, ++number, *asObject(entry.object));
+    }
+}
+
+void FunctionObject::warnUnusedThrows(ModelContext& context) {
+    if (isOverride()) return;
+    qestl::qestringA text(diag::UnusedThrows.text);
+    int number = 0;
+    for (const ObjectStateMap::Entry& entry : throwsSet) {
+        if (entry.value == 0) appendThrowLine(text, ++number, *asObject(entry.object));
+    }
+    if (number > 0) context.reportWarning(diag::UnusedThrows.warningNumber, text.view(), declarationNode);
+}
+
+uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t callerFlags, bool) {
+    uint8_t depth = 0;
+    qestl::SmartPtr held = type;
+    IRObject* t = asObject(held);
+    while (t != nullptr && t->isArray()) {
+        ++depth;
+        held = t->valueType();
+        t = asObject(held);
+    }
+    uint8_t flags = callerFlags;
+    if (t == nullptr || t->id() != 0 || (t->flagsB & kFlagByBuiltinId)) flags |= 1;
+    if (isConst()) flags |= 2;
+    if (isStatic()) flags |= 4;
+    if (isNotNilptr()) flags |= 8;
+    if (isOverride()) flags |= 16;
+    if (isAbstractMethod()) flags |= 32;
+    if (isConstructor()) flags |= 64;
+    if (!throwsSet.empty()) flags |= 128;
+    uint64_t value = 0;
+    if (t != nullptr) value = t->id() != 0 ? t->id() : (t->address() == kUnplaced ? 0 : t->address() - base);
+    out.u32le(depth | ((kind & 0xFFu) << 8) | (static_cast<uint32_t>(flags) << 16) |
+              ((static_cast<uint32_t>(parameters.size()) & 0xFF) << 24));
+    out.u64le(value);
+    uint32_t written = 12;
+    for (const IRResult& parameterResult : parameters) {
+        if (IRObject* parameterObject = parameterResult.objectPtr()) {
+            written += parameterObject->writeTypeOperand(out, base, 0, true);
+        } else {
+            out.u32le(1u << 16);
+            out.u64le(0);
+            written += 12;
+        }
+    }
+    if (flags & 128) {
+        out.u32le(static_cast<uint32_t>(throwsSet.size()));
+        written += 4;
+        for (const ObjectStateMap::Entry& entry : throwsSet)
+            written += asObject(entry.object)->writeTypeOperand(out, base, 0, false);
+    }
+    return written;
+}
+
+bool FunctionObject::writeToLibrary(LibraryWriter& w) {
+    if (!IRObject::writeToLibrary(w)) return false;
+    w.out.u32le(static_cast<uint32_t>(parameters.size()));
+    for (const IRResult& parameterResult : parameters)
+        if (!w.writeObjectRef(parameterResult.object)) return false;
+    w.out.u32le(static_cast<uint32_t>(throwsSet.size()));
+    for (const ObjectStateMap::Entry& entry : throwsSet)
+        if (!w.writeObjectRef(entry.object)) return false;
+    w.out.u8(throwsAll ? 1 : 0);
+    return true;
+}
+
+bool FunctionObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
+    if (!IRObject::readFromLibrary(recordKind, r)) return false;
+    // Each reference takes at least one byte: a count that the bytes
+    // left cannot hold is refused before it sizes anything.
+    const uint32_t count = r.in.u32le();
+    if (!r.in.ok() || !r.in.fitsRemaining(count, 1)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        qestl::SmartPtr parameterRef;
+        if (!r.readObjectRef(parameterRef)) return false;
+        parameters.pushBack(IRResult(parameterRef));
+    }
+    const uint32_t thrown = r.in.u32le();
+    if (!r.in.ok() || !r.in.fitsRemaining(thrown, 1)) return false;
+    for (uint32_t i = 0; i < thrown; ++i) {
+        qestl::SmartPtr klass;
+        if (!r.readObjectRef(klass) || !klass) return false;
+        throwsSet.set(klass, 0);
+    }
+    if (r.in.remaining() > 0) throwsAll = r.in.u8() != 0;
+    return true;
+}
+
+}  // namespace model
+
+namespace model {
+
+TemplatePiece& TemplateFunctionObject::appendPiece() {
+    auto* piece = new TemplatePiece();
+    *lastLink_ = piece;
+    lastLink_ = &piece->next;
+    ++pieceCount_;
+    return *piece;
+}
+
+void TemplateFunctionObject::clearPieces() {
+    while (firstPiece_ != nullptr) delete std::exchange(firstPiece_, firstPiece_->next);
+    lastLink_ = &firstPiece_;
+    pieceCount_ = 0;
+    ownPiece = TemplatePiece();
+}
+
+}  // namespace model

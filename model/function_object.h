@@ -1,0 +1,99 @@
+// The compiled form of a method, constructor, operator or free function:
+// its parameters, the exception classes it declares, and the exception
+// bookkeeping of its body.
+#pragma once
+
+#include <vector>
+
+#include "model/ir_object.h"
+
+namespace model {
+
+class FunctionObject : public IRObject {
+public:
+    FunctionObject();
+    ~FunctionObject() override;
+
+    void detach() override;
+    bool isFunction() const override { return true; }
+    uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType) override;
+    bool isConstructor() const override;
+    uint64_t parameterCount() const override { return parameters.size(); }
+    uint64_t throwsCount() const override { return throwsSet.size(); }
+    qestl::SmartPtr returnType() const override { return type; }
+    qestl::SmartPtr parameter(uint64_t i) const override;
+    // 1 same signature, -1 another return type, -2 another exception list
+    // (before the return type), 0 different.
+    int32_t sameSignature(const IRObject& other) const override;
+    qestl::SmartPtr valueType() const override;
+    void buildLinkName() override;
+    bool isNative() const override { return false; }
+    // A function value offers the members of Method.
+    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode) override;
+    bool writeToLibrary(LibraryWriter& out) override;
+    bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
+
+    // False (nothing added) when a named parameter repeats a name.
+    bool addParameter(const qestl::SmartPtr& parameterObject);
+    // Declares a thrown class; false when already declared.
+    bool addThrows(const qestl::SmartPtr& thrown);
+    // Is a throw of the class covered here (counts the use)?
+    bool coversException(const IRObject* thrown);
+    void pushCatchScope() { catchScopes.emplace_back(); }
+    void popCatchScope() {
+        if (!catchScopes.empty()) catchScopes.pop_back();
+    }
+    // Records a class caught by the innermost catch scope.
+    void noteCaught(const qestl::SmartPtr& caught);
+    void describeParameters(qestl::qestringA& text) const;
+    void describeThrows(qestl::qestringA& text) const;
+    void warnUnusedThrows(ModelContext& context);
+
+    qestl::SmartPtrVector objects;
+    ObjectStateMap throwsSet;  // class -> use count
+    std::vector<qestl::qevector<qestl::SmartPtr>> catchScopes;
+    IRValueList parameters;
+    uint8_t catchesAll = 0;
+    uint8_t throwsAll = 0;
+};
+
+qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& returnType);
+
+}  // namespace model
+
+namespace model {
+
+// What the call compiler keeps of one instantiating use of a template
+// function.
+struct TemplatePiece {
+    qestl::qestringA first, second;
+    uint8_t flags[3] = {};
+    uint64_t word = 0;
+    qestl::qestringA third, fourth;
+    TemplatePiece* next = nullptr;
+};
+
+// A function declared with template parameters (kind 26).
+class TemplateFunctionObject : public FunctionObject {
+public:
+    TemplateFunctionObject() { kind = kKindTemplateFunction; }
+    ~TemplateFunctionObject() override { clearPieces(); }
+    bool isTemplate() const override { return true; }
+
+    // Appends a piece in constant time.
+    TemplatePiece& appendPiece();
+    // Frees every linked piece and clears the own piece.
+    void clearPieces();
+    size_t pieceCount() const { return pieceCount_; }
+
+    // Value lists saved around nested lookups while instances are made.
+    std::vector<IRValueList> savedLists;
+    TemplatePiece ownPiece;
+
+private:
+    TemplatePiece* firstPiece_ = nullptr;
+    TemplatePiece** lastLink_ = &firstPiece_;
+    size_t pieceCount_ = 0;
+};
+
+}  // namespace model

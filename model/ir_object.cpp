@@ -1,0 +1,306 @@
+#include "model/ir_object.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "foundation/crc32.h"
+#include "model/builtin_types.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+namespace {
+
+uint64_t nextSerial() {
+    static uint64_t counter = 0;
+    return ++counter;
+}
+
+bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
+
+}  // namespace
+
+BuiltinTypes& builtinTypes() {
+    static BuiltinTypes types;
+    return types;
+}
+
+IRObject::IRObject() : serial_(nextSerial()) {}
+
+IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& declared, uint8_t modifierByte)
+    : IRObject() {
+    name.assign(text.data(), text.size());
+    kind = code;
+    modifiers = static_cast<uint32_t>(modifierByte) << 4;
+    type = declared;
+    if (code == kKindVariable || code == kKindClassHolder) opcode = kOpObjectRecord;
+}
+
+IRObject::~IRObject() = default;
+
+qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers) {
+    auto* object = new IRObject(name, kind, type, modifiers);
+    qestl::SmartPtr ref = adoptLive(object);
+    object->buildLinkName();
+    return ref;
+}
+
+void IRObject::detach() {
+    detachObjectRef(type);
+    detachObjectRef(classField);
+    constant.releaseObject();
+    lockOperand.releaseObject();
+    storage.releaseObject();
+    detachObjectRef(templateOrigin);
+    detachObjectRef(builtinTemplate);
+    if (declarationNode) {
+        declarationNode->children.clear();
+        declarationNode->operands.clear();
+        declarationNode.reset();
+    }
+    detachObjectRef(thisObject);
+    templateNode.reset();
+}
+
+uint32_t IRObject::signatureHash(uint32_t seed) const {
+    return qestl::crc32Update(linkName_.data(), linkName_.length(), seed);
+}
+
+uint32_t IRObject::cachedHash() {
+    if (hashCache == 0) hashCache = signatureHash(0);
+    return hashCache;
+}
+
+void IRObject::setName(std::string_view text) {
+    name.assign(text.data(), text.size());
+    buildLinkName();
+}
+
+void IRObject::setAltName(std::string_view text) {
+    altName.assign(text.data(), text.size());
+    buildLinkName();
+}
+
+void IRObject::setType(const qestl::SmartPtr& newType) {
+    type = newType;
+    buildLinkName();
+}
+
+void IRObject::setOwner(const IRResult& descriptor) {
+    ownerResult = descriptor;
+    buildLinkName();
+}
+
+IRObject* IRObject::ownerObject() const { return asObject(ownerResult.object); }
+
+void IRObject::buildLinkName() {
+    qestl::qestringA text;
+    if (kind == kKindVariable || kind == kKindFunction) {
+        qestl::SmartPtr declared = kind == kKindVariable ? valueType() : returnType();
+        if (IRObject* t = asObject(declared)) {
+            text.append(t->linkName());
+            text.append("@");
+        }
+    }
+    if (!isTemplateInstance() && !hasBuiltinTemplate()) {
+        if (IRObject* holder = ownerObject()) text.append(holder->linkName());
+        text.append("/");
+        text.append(altName.empty() ? name : altName);
+    } else {
+        IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
+        text.assign(origin ? origin->linkName().c_str() : "");
+        text.append("<");
+        for (size_t i = 0; i < templateArguments.size(); ++i) {
+            if (i) text.append(",");
+            if (IRObject* argument = templateArguments[i].objectPtr()) text.append(argument->linkName());
+        }
+        text.append(">");
+    }
+    if (isConst()) text.append("#C");
+    linkName_ = text;
+}
+
+qestl::qestringA IRObject::displayName() const {
+    qestl::qestringA text = getName();
+    if (isBuiltin(this, builtinTypes().anyType)) return qestl::qestringA("Object");
+    if (kind == kKindFunction && (flagsA & kFlagOperator)) {
+        qestl::qestringA shown("operator");
+        size_t length = text.length();
+        if (length > 0 && text[length - 1] == 'b') --length;
+        shown.append(text.data(), length);
+        text = shown;
+    } else if (kind == kKindClass && (templateOrigin || builtinTemplate)) {
+        IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
+        text = origin ? origin->displayName() : qestl::qestringA();
+        text.append("<");
+        for (size_t i = 0; i < templateArguments.size(); ++i) {
+            if (i) text.append(",");
+            if (IRObject* argument = templateArguments[i].objectPtr()) text.append(argument->displayName());
+        }
+        text.append(">");
+    }
+    if (text.view() == "*") return qestl::qestringA("Object");
+    return text;
+}
+
+bool IRObject::isArray() const {
+    if (kind != kKindVariable) return false;
+    IRObject* t = asObject(valueType());
+    return t != nullptr && t->isArray();
+}
+
+bool IRObject::isPodType() const {
+    if (kind != kKindVariable) return false;
+    IRObject* t = asObject(type);
+    return t != nullptr && t->isPodType();
+}
+
+uint32_t IRObject::primitiveSize() const {
+    const IRObject* t = asObject(type);
+    if (nameIs(t, "byte") || nameIs(t, "bool")) return 1;
+    if (nameIs(t, "char") || nameIs(t, "short")) return 2;
+    if (nameIs(t, "int") || nameIs(t, "float")) return 4;
+    if (nameIs(t, "long") || nameIs(t, "double")) return 8;
+    return 0;
+}
+
+qestl::SmartPtr IRObject::typeOfType() const {
+    if (kind != kKindVariable) return {};
+    IRObject* t = asObject(type);
+    return t ? t->valueType() : qestl::SmartPtr();
+}
+
+qestl::SmartPtr IRObject::valueType() const {
+    if (kind != kKindVariable && kind != kKindFunction) return {};
+    IRObject* t = asObject(type);
+    return t ? qestl::SmartPtr(t->classRef()) : qestl::SmartPtr();
+}
+
+qestl::SmartPtr IRObject::storageType() const { return isNamedConstant() ? builtinTypes().intType : valueType(); }
+
+bool IRObject::isNumeric() const {
+    if (kind == kKindClass) return numericRank >= 1;
+    if (kind == kKindArray) return false;
+    IRObject* t = asObject(valueType());
+    return t != nullptr && t->numericRank > 0;
+}
+
+bool IRObject::isString() const {
+    if (kind == kKindClass) return isBuiltin(this, builtinTypes().stringType);
+    if (kind == kKindArray) return false;
+    return isBuiltin(asObject(valueType()), builtinTypes().stringType);
+}
+
+bool IRObject::isBool() const {
+    if (kind == kKindClass) return isBuiltin(this, builtinTypes().boolType);
+    if (kind == kKindArray) return false;
+    return isBuiltin(asObject(valueType()), builtinTypes().boolType);
+}
+
+Operand IRObject::makeObjectOperand() {
+    Operand operand;
+    operand.setObjectRef(selfRef(), 0);
+    return operand;
+}
+
+bool IRObject::isAbstractMethod() const {
+    return (kind == kKindFunction || kind == kKindOperator) && (flagsA & kFlagAbstract) != 0;
+}
+
+bool IRObject::isInterface() const {
+    if (kind == kKindClass && declarationNode) return (declarationNode->flags & kModInterface) != 0;
+    return (modifiers & kModInterface) != 0;
+}
+
+bool IRObject::sameType(const IRObject* other) {
+    if (other == nullptr) return false;
+    return classRef() == const_cast<IRObject*>(other)->classRef();
+}
+
+bool IRObject::isStaticContext() const {
+    if (isStatic()) return true;
+    IRObject* holder = ownerObject();
+    return holder == nullptr || holder->isInstance() || holder->isPackage();
+}
+
+void IRObject::changeModifiers(uint32_t setMask, uint32_t clearMask) {
+    if (setMask) modifiers |= setMask;
+    if (clearMask) modifiers &= ~clearMask;
+}
+
+void IRObject::inheritValueState(IRObject& other) {
+    if (sameType(&other)) return;
+    uint32_t bits = other.modifiers & kStateMask;
+    if (bits == 0) bits = kStateUndetermined;
+    if (bits & kStateUndetermined) bits &= ~kStateOther;
+    modifiers = (modifiers & ~kStateMask) | bits;
+}
+
+qestl::SmartPtr IRObject::instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node) {
+    return instanceBuilder ? instanceBuilder(*this, context, arguments, node) : qestl::SmartPtr();
+}
+
+void IRObject::runInstanceHook(ModelContext& context, IRValueList& arguments, const NodeHandle& node) {
+    if (instanceHook) instanceHook(*this, context, arguments, node);
+}
+
+namespace {
+
+// The data type of a value of type t; Method and Field only when asked.
+uint8_t codeOfType(IRObject* t, bool methodsAndFields) {
+    const BuiltinTypes& b = builtinTypes();
+    const struct {
+        const qestl::SmartPtr* type;
+        uint8_t code;
+    } order[] = {{&b.byteType, kTypeByte},     {&b.boolType, kTypeBool},     {&b.charType, kTypeChar},
+                 {&b.shortType, kTypeShort},   {&b.longType, kTypeLong},     {&b.intType, kTypeInt},
+                 {&b.floatType, kTypeFloat},   {&b.doubleType, kTypeDouble}, {&b.stringType, kTypeString},
+                 {&b.methodType, kTypeMethod}, {&b.fieldType, kTypeField}};
+    const size_t rows = methodsAndFields ? std::size(order) : std::size(order) - 2;
+    for (size_t i = 0; i < rows; ++i)
+        if (*order[i].type && t->sameType(asObject(*order[i].type))) return order[i].code;
+    return kTypeObject;
+}
+
+}  // namespace
+
+uint8_t typeCodeOf(const IRObject* object) {
+    if (object == nullptr) return 0;
+    IRObject* t = asObject(object->isFunction() ? object->returnType() : object->valueType());
+    return t ? codeOfType(t, false) : 0;
+}
+
+uint8_t dataTypeOfType(IRObject* type) { return type ? codeOfType(type, false) : static_cast<uint8_t>(kTypeObject); }
+
+void setDataTypeFromValue(Operand& operand, const IRObject* object) {
+    IRObject* t = object ? asObject(object->valueType()) : nullptr;
+    operand.dataType = t ? codeOfType(t, true) : 0u;
+}
+
+qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right) {
+    IRObject* l = asObject(left);
+    IRObject* r = asObject(right);
+    const qestl::SmartPtr& intType = builtinTypes().intType;
+    if (l && r && l->isEnum() && r->isEnum()) return intType;
+    const qestl::SmartPtr& wider = (l && r && l->numericRank > r->numericRank) ? left : right;
+    IRObject* w = asObject(wider);
+    IRObject* i = asObject(intType);
+    if (w && i && w->numericRank < i->numericRank) return intType;
+    return wider;
+}
+
+}  // namespace model
+
+namespace model {
+
+uint8_t podTypeCode(IRObject* type, bool array) {
+    if (type == nullptr) return 255;
+    if (array) return podTypeCode(type, false) | 0xF0;
+    if (isBuiltin(type, builtinTypes().voidType)) return 15;
+    if (type->typeCode >= 1 && type->typeCode <= 9) return type->typeCode;
+    const bool builtin = type->id() != 0 || type->builtinRefKey != 0 || (type->flagsB & kFlagByBuiltinId);
+    if (isBuiltin(type, builtinTypes().anyType) || !builtin) return 0;
+    return 255;
+}
+
+}  // namespace model

@@ -1,0 +1,236 @@
+// The compiled object: every named entity of a program (variable, function,
+// class, instance, array type, native import, class holder) is one, and is at
+// the same time a record of the program image.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "foundation/qestring.h"
+#include "model/ir_result.h"
+
+namespace model {
+
+class LibraryWriter;
+class LibraryReader;
+
+enum ObjectKind : uint32_t {
+    kKindVariable = 18,
+    kKindFunction = 23,
+    kKindOperator = 25,
+    kKindTemplateFunction = 26,
+    kKindClass = 31,
+    kKindTemplateClass = 34,
+    kKindInstance = 35,
+    kKindArray = 52,
+    kKindClassHolder = 85,
+};
+
+enum FlagA : uint8_t {
+    kFlagUsed = 1,
+    kFlagOperator = 2,
+    kFlagAbstract = 4,
+    kFlagListed = 8,
+    kFlagWrittenToLibraries = 16,
+    kFlagStatic = 32,
+    kFlagOverride = 64,
+    kFlagDeclarationPending = 128,  // declaration still incomplete
+};
+enum FlagB : uint8_t {
+    kFlagConst = 1,
+    kFlagHasConstant = 2,
+    kFlagAssigned = 4,
+    kFlagNative = 8,
+    kFlagByBuiltinId = 16,
+    kFlagHidden = 32,
+    kFlagNamedConstant = 64,
+    kFlagValueRecord = 128,
+};
+enum FlagC : uint8_t {
+    kFlagUnassigned = 1,
+    kFlagParameter = 2,
+};
+enum Modifier : uint32_t {
+    kModNotNil = 1u << 4,
+    kModAccessMask = 0x60,
+    kModMayNil = 1u << 10,
+    kModPackage = 1u << 28,
+    kModInterface = 1u << 29,
+    kModEnum = 1u << 30,
+};
+enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLockWrite = 68 };
+
+class IRObject;
+using InstanceBuilder = qestl::SmartPtr (*)(IRObject& templ, ModelContext& context, IRValueList& arguments,
+                                           const NodeHandle& node);
+using InstanceHook = void (*)(IRObject& object, ModelContext& context, IRValueList& arguments,
+                              const NodeHandle& node);
+
+class IRObject : public cbircode {
+public:
+    IRObject();
+    IRObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers);
+    ~IRObject() override;
+
+    void detach() override;
+    uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType) override;
+
+    virtual uint32_t signatureHash(uint32_t seed) const;
+    virtual bool canAssignTo(ModelContext* context, const qestl::SmartPtr& target, bool implicit);
+    virtual bool isConstructor() const { return false; }
+    bool isEnum() const { return (modifiers & kModEnum) != 0; }
+    void setName(std::string_view text);
+    void setAltName(std::string_view text);
+    virtual void setType(const qestl::SmartPtr& newType);
+    virtual const qestl::qestringA& getName() const { return name; }
+    virtual qestl::qestringA displayName() const;
+    virtual bool isDerivedFrom(const IRObject*) const { return false; }
+    // Adds the intrinsic functions a member name stands for on this object
+    // to the context's candidates; true when it added any.
+    virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
+    // Whether this class encloses the other (classes answer).
+    virtual bool encloses(const IRObject*) const { return false; }
+    void checkUse(ModelContext* context, const NodeHandle& node);
+    bool isAccessibleAt(uint32_t level) const { return (modifiers & kModAccessMask) >= level; }
+    bool isTemplateInstance() const { return kind == kKindClass && templateOrigin; }
+    bool hasBuiltinTemplate() const { return kind == kKindClass && builtinTemplate; }
+    virtual bool isArray() const;
+    virtual uint64_t parameterCount() const { return 0; }
+    virtual uint64_t throwsCount() const { return 0; }
+    virtual qestl::SmartPtr returnType() const { return {}; }
+    virtual qestl::SmartPtr parameter(uint64_t) const { return {}; }
+    bool isNamedConstant() const { return (flagsB & kFlagNamedConstant) != 0; }
+    bool isParameter() const { return (flagsC & kFlagParameter) != 0; }
+    virtual int32_t sameSignature(const IRObject&) const { return 0; }
+    virtual bool isPodType() const;
+    virtual uint32_t primitiveSize() const;
+    virtual qestl::SmartPtr typeOfType() const;
+    bool isKind(uint32_t code) const { return kind == code; }
+    bool isNumeric() const;
+    bool isString() const;
+    bool isBool() const;
+    virtual qestl::SmartPtr selfRef() { return qestl::SmartPtr(this); }
+    Operand makeObjectOperand();
+    virtual qestl::SmartPtr valueType() const;
+    qestl::SmartPtr storageType() const;
+    virtual bool isInstance() const { return false; }
+    virtual IRObject* classRef() { return this; }
+    IRObject* ownerObject() const;
+    virtual void buildLinkName();
+    const qestl::qestringA& linkName() const { return linkName_; }
+    void setStatic(bool on) { setFlag(flagsA, kFlagStatic, on); }
+    bool isStatic() const { return (flagsA & kFlagStatic) != 0; }
+    bool isAbstractMethod() const;
+    bool isPackage() const { return (modifiers & kModPackage) != 0; }
+    bool isNotNilptr() const { return (modifiers & kModNotNil) != 0; }
+    uint32_t accessLevel() const { return modifiers & kModAccessMask; }
+    bool isInterface() const;
+    bool isConst() const { return (flagsB & kFlagConst) != 0; }
+    // The link name keeps its "#C" state until something rebuilds it.
+    void setConst(bool on) { setFlag(flagsB, kFlagConst, on); }
+    bool isFinal() const { return isConst(); }
+    void setFinal(bool on) { setConst(on); }
+    void setConstantValue(const Operand& value, bool constant);
+    void setValueRecord(const Operand& value);
+    bool hasValueRecord() const { return (flagsB & kFlagValueRecord) != 0; }
+    bool isOverride() const { return (flagsA & kFlagOverride) != 0; }
+    void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
+    bool hasConstantValue() const { return (flagsB & kFlagHasConstant) != 0; }
+    Operand constantValue() const { return constant; }
+    Operand lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle& node);
+    virtual void setNative(bool on) { setFlag(flagsB, kFlagNative, on); }
+    virtual bool isNative() const { return (flagsB & kFlagNative) != 0; }
+    qestl::SmartPtr instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
+    void runInstanceHook(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
+    uint32_t id() const { return builtinClassId; }
+    void setId(uint32_t value) { builtinClassId = value; }
+    bool assignOperatorAllowed(ModelContext* context, uint32_t operatorCode, const qestl::SmartPtr& right);
+    bool sameType(const IRObject* other);
+    bool isStaticContext() const;
+    virtual bool writeToLibrary(LibraryWriter& out);
+    virtual bool readFromLibrary(uint32_t recordKind, LibraryReader& in);
+    virtual bool isTemplate() const { return false; }
+
+    // Free helpers.
+    void setOwner(const IRResult& ownerDescriptor);
+    void inheritValueState(IRObject& other);
+    void changeModifiers(uint32_t setMask, uint32_t clearMask);
+    void assignType(const qestl::SmartPtr& newType) { type = newType; }
+    // The signature hash with seed 0, computed once.
+    uint32_t cachedHash();
+    uint64_t serial() const { return serial_; }
+    // The unnamed variable typed by this class that stands for `this`,
+    // made on first use.
+    qestl::SmartPtr getThisObject();
+
+    uint32_t builtinClassId = 0;
+    uint64_t memberLink = 0;
+    qestl::SmartPtr builtinTemplate;
+    qestl::qestringA name;
+    uint32_t kind = 0;
+    qestl::SmartPtr type;
+    IRResult ownerResult;
+    qestl::SmartPtr classField;
+    qestl::SmartPtr templateOrigin;
+    uint8_t flagsA = kFlagListed;
+    uint8_t flagsB = kFlagAssigned;
+    uint8_t flagsC = 0;
+    uint32_t modifiers = 0;
+    uint32_t hashCache = 0;
+    uint64_t lookupStamp = 0;
+    int8_t numericRank = 0;
+    uint8_t typeCode = 0;
+    NodeHandle declarationNode;
+    IRValueList templateArguments;
+    qestl::qestringA altName;
+    NodeHandle templateNode;
+    uint8_t constantComputed = 0;
+    uint8_t templateParameterCount = 0;
+    InstanceBuilder instanceBuilder = nullptr;
+    InstanceHook instanceHook = nullptr;
+    uint32_t lockMode = kLockNone;
+    Operand constant;
+    Operand storage;
+    Operand lockOperand;
+    qestl::SmartPtr thisObject;
+    uint8_t unusedWarned = 0;
+    // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
+    // -2, ObjectRef -5, "..." -6).
+    int32_t builtinRefKey = 0;
+
+protected:
+    static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
+    qestl::qestringA linkName_;
+
+private:
+    uint64_t serial_;
+};
+
+inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }
+
+// Makes a registered object (a variable, constant or holder for kinds 18
+// and 85) and builds its link name.
+qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers);
+
+// The data type of an object's static type: byte 1, char 2, short 3, int 4,
+// long 5, float 6, double 7, bool 8, String 9, any other 11; 0 without one.
+uint8_t typeCodeOf(const IRObject* object);
+// An operand typed like a type: the type's own code (a class compared
+// itself), 11 without one.
+uint8_t dataTypeOfType(IRObject* type);
+// The same for an operand: adds Method 16 and Field 17.
+void setDataTypeFromValue(Operand& operand, const IRObject* object);
+// May a value of type `from` be stored where `to` is expected? (The value's
+// type is the receiver of canAssignTo.)
+bool convertible(ModelContext* context, IRObject* from, const qestl::SmartPtr& to, bool implicit);
+// The wider of two numeric types (ties go right), at least int.
+qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right);
+
+}  // namespace model
+
+namespace model {
+// The value code of a type in remote-call descriptions: no type 255, an
+// array element's code | 0xF0, void 15, type codes 1 to 9 as they are, "*"
+// and user classes 0, other built-ins 255.
+uint8_t podTypeCode(IRObject* type, bool isArray);
+}  // namespace model

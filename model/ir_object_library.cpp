@@ -1,0 +1,82 @@
+// The object part of a link-library record.
+#include "model/ir_object.h"
+#include "model/library_io.h"
+
+namespace model {
+namespace {
+
+constexpr size_t kReservedBytes = 28;
+
+uint8_t bit(uint8_t byte, uint8_t mask) { return (byte & mask) ? 1 : 0; }
+
+}  // namespace
+
+bool IRObject::writeToLibrary(LibraryWriter& w) {
+    qestl::ByteWriter& out = w.out;
+    out.u32le(kind);
+    out.u64le(serial_);
+    w.writeString(name);
+    w.writeString(linkName_);
+    w.writeString(altName);
+    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.object)) return false;
+    out.u32le(builtinClassId);
+    out.u64le(memberLink);
+    out.u8(bit(flagsA, kFlagOverride));
+    out.u8(bit(flagsA, kFlagListed));
+    out.u32le(static_cast<uint32_t>(static_cast<int32_t>(numericRank)));
+    out.u8(bit(flagsB, kFlagNative));
+    out.u8(bit(flagsA, kFlagWrittenToLibraries));
+    if (!w.writeObjectRef(classField)) return false;
+    out.u8(bit(flagsA, kFlagStatic));
+    out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
+    out.u8(bit(flagsB, kFlagConst));
+    out.u8(bit(flagsB, kFlagHasConstant));
+    out.u32le(lockMode);
+    out.u8(bit(flagsA, kFlagAbstract));
+    out.u32le(modifiers);
+    out.u8(bit(flagsB, kFlagByBuiltinId));
+    out.u8(bit(flagsA, kFlagOperator));
+    out.u8(bit(flagsB, kFlagNamedConstant));
+    out.u8(bit(flagsB, kFlagValueRecord));
+    out.u32le(cachedHash());
+    if (kind == kKindTemplateFunction && !w.writeDeclarationTree(declarationNode)) return false;
+    out.zeros(kReservedBytes);
+    return true;
+}
+
+bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
+    qestl::ByteReader& in = r.in;
+    kind = recordKind;
+    if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, altName)) return false;
+    qestl::SmartPtr owner;
+    if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
+    ownerResult.object = owner;
+    builtinClassId = in.u32le();
+    memberLink = in.u64le();
+    setFlag(flagsA, kFlagOverride, in.u8() != 0);
+    setFlag(flagsA, kFlagListed, in.u8() != 0);
+    numericRank = static_cast<int8_t>(in.u32le());
+    setFlag(flagsB, kFlagNative, in.u8() != 0);
+    setFlag(flagsA, kFlagWrittenToLibraries, in.u8() != 0);
+    if (!in.ok() || !r.readObjectRef(classField)) return false;
+    setFlag(flagsA, kFlagStatic, in.u8() != 0);
+    typeCode = static_cast<uint8_t>(in.u32le());
+    setFlag(flagsB, kFlagConst, in.u8() != 0);
+    in.u8();  // has-constant-value: constant values are not part of the record
+    lockMode = in.u32le();
+    setFlag(flagsA, kFlagAbstract, in.u8() != 0);
+    modifiers = in.u32le();
+    setFlag(flagsB, kFlagByBuiltinId, in.u8() != 0);
+    setFlag(flagsA, kFlagOperator, in.u8() != 0);
+    setFlag(flagsB, kFlagNamedConstant, in.u8() != 0);
+    in.u8();  // value record: not stored either
+    flagsB &= static_cast<uint8_t>(~(kFlagHasConstant | kFlagValueRecord));
+    hashCache = in.u32le();
+    if (!in.ok()) return false;
+    if (kind == kKindTemplateFunction && !r.readDeclarationTree(declarationNode)) return false;
+    in.skip(kReservedBytes);
+    imported = 1;
+    return in.ok();
+}
+
+}  // namespace model

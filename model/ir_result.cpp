@@ -1,0 +1,277 @@
+#include "model/ir_result.h"
+
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+
+size_t ObjectStateMap::lowerBound(uint64_t serial) const {
+    size_t low = 0, high = entries_.size();
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (entries_[middle].serial < serial) low = middle + 1;
+        else high = middle;
+    }
+    return low;
+}
+
+ObjectStateMap::Entry& ObjectStateMap::set(const qestl::SmartPtr& object, uint64_t value) {
+    const uint64_t serial = asObject(object)->serial();
+    const size_t at = lowerBound(serial);
+    if (at < entries_.size() && entries_[at].serial == serial) {
+        entries_[at].object = object;
+        entries_[at].value = value;
+        return entries_[at];
+    }
+    entries_.pushBack(Entry{object, serial, value});
+    // Move the new entry into its place.
+    for (size_t i = entries_.size() - 1; i > at; --i) std::swap(entries_[i], entries_[i - 1]);
+    return entries_[at];
+}
+
+ObjectStateMap::Entry* ObjectStateMap::find(const IRObject* object) {
+    if (object == nullptr) return nullptr;
+    const size_t at = lowerBound(object->serial());
+    return at < entries_.size() && entries_[at].serial == object->serial() ? &entries_[at] : nullptr;
+}
+
+bool ObjectStateMap::contains(const IRObject* object) const { return const_cast<ObjectStateMap*>(this)->find(object); }
+
+IRObject* IRResult::objectPtr() const { return asObject(object); }
+
+qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, const cbircode& templ,
+                                            const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
+    qestl::SmartPtr copy = adoptLive(new cbircode(templ));
+    copy.as<cbircode>()->setSource(ownerFunction, node);
+    list.pushBack(copy);
+    return copy;
+}
+
+void IRResult::insertInstructionCopy(size_t position, const cbircode& instruction) {
+    qestl::SmartPtr copy = adoptLive(new cbircode(instruction));
+    if (position > pending.size()) position = pending.size();
+    pending.pushBack(copy);
+    for (size_t i = pending.size() - 1; i > position; --i) std::swap(pending[i], pending[i - 1]);
+}
+
+void IRResult::prependOwnerCode() {
+    IRObject* holder = objectPtr();
+    if (holder == nullptr || holder->ownerResult.pending.empty()) return;
+    qestl::SmartPtrVector joined = holder->ownerResult.pending;
+    for (const qestl::SmartPtr& instruction : pending) joined.pushBack(instruction);
+    pending.swap(joined);
+    holder->ownerResult.pending.clear();
+}
+
+void IRResult::clearCodeChain() {
+    if (IRObject* holder = objectPtr()) holder->ownerResult.clearCodeChain();
+    pending.clear();
+}
+
+void IRResult::appendCodeAndStates(const IRResult& other) {
+    for (const qestl::SmartPtr& instruction : other.pending) pending.pushBack(instruction);
+    stateWord = other.stateWord;
+    mergeObjectStatesFrom(other);
+}
+
+void IRResult::appendResult(IRResult& other) {
+    other.prependOwnerCode();
+    appendCodeAndStates(other);
+}
+
+uint64_t IRResult::addressCode(bool flag) const {
+    uint64_t code;
+    IRObject* held = objectPtr();
+    if (held == nullptr) code = 7;
+    else if (operand.kind == kThisObjectPointer) code = 3;
+    else if (operand.kind == kThisStaticPointer) code = 4;
+    else if (operand.kind == kStackSlot) code = (flag != held->isParameter()) ? 1 : (!flag && !held->isParameter()) ? 2 : 5;
+    else code = 5;
+    return (storageIndex << 3) | code;
+}
+
+void IRResult::checkUse(ModelContext* context, const NodeHandle& node) {
+    IRObject* held = objectPtr();
+    if (held == nullptr) return;
+    if (sourceNode) {
+        held->checkUse(context, sourceNode);
+    } else if (!pending.empty()) {
+        held->checkUse(context, pending[0].as<cbircode>()->sourceNode);
+    } else {
+        held->checkUse(context, node);
+    }
+}
+
+void IRResult::detach() {
+    qestl::SmartPtr held = object;
+    object.reset();
+    if (held) held.as<cbSmartCore>()->detach();
+    for (qestl::SmartPtr& instruction : pending) instruction.as<cbSmartCore>()->detach();
+    pending.clear();
+    sourceNode.reset();
+    secondNode.reset();
+}
+
+void IRResult::mergeObjectState(const qestl::SmartPtr& target, uint64_t bits) {
+    IRObject* held = asObject(target);
+    if (held == nullptr || isBuiltin(held, builtinTypes().nilConstant)) return;
+    if (ObjectStateMap::Entry* entry = states.find(held)) {
+        uint64_t merged = entry->value | bits;
+        const bool mixed = (merged & kStateDefinite) && (merged & (kStateUndetermined | kStateOther));
+        if (mixed || (merged & kStateUndetermined)) merged = kStateUndetermined;
+        entry->value = merged;
+        return;
+    }
+    states.set(target, bits);
+}
+
+void IRResult::mergeObjectStatesFrom(const IRResult& other) {
+    for (const ObjectStateMap::Entry& entry : other.states) mergeObjectState(entry.object, entry.value);
+}
+
+namespace {
+
+// Swaps each entry's bits with its object's current value-state bits.
+void swapStates(ObjectStateMap& states) {
+    for (ObjectStateMap::Entry& entry : states) {
+        IRObject* held = asObject(entry.object);
+        const uint64_t current = held->modifiers & kStateMask;
+        held->modifiers = (held->modifiers & ~kStateMask) | (static_cast<uint32_t>(entry.value) & kStateMask);
+        entry.value = current;
+    }
+}
+
+}  // namespace
+
+void IRResult::applyObjectStates() {
+    if (statesApplied) return;
+    swapStates(states);
+    statesApplied = 1;
+}
+
+void IRResult::restoreObjectStates() {
+    if (!statesApplied) return;
+    swapStates(states);
+    statesApplied = 0;
+}
+
+void IRResult::complementObjectStates() {
+    for (ObjectStateMap::Entry& entry : states) {
+        const uint64_t c = asObject(entry.object)->modifiers & kStateMask;
+        const uint64_t r = entry.value;
+        const bool open = (c & kStateUndetermined) || ((c & kStateDefinite) && (c & kStateOther));
+        if (open) entry.value = r == kStateDefinite ? kStateOther : r == kStateOther ? kStateDefinite : kStateUndetermined;
+        else if (c == kStateDefinite) entry.value = r == kStateDefinite ? kStateOther : kStateDefinite;
+        else if (c == kStateOther) entry.value = r == kStateOther ? kStateDefinite : kStateOther;
+        else entry.value = c;
+    }
+}
+
+bool IRResult::isTransientValue(const ModelContext& context) const {
+    IRObject* held = objectPtr();
+    if (held != nullptr && context.isListedSlotObject(held)) return false;
+    if (operand.kind == kStackSlot || operand.kind == kRegister) return true;
+    if (held != nullptr && isBuiltin(held, builtinTypes().nilConstant)) return true;
+    return operand.kind == kObjectReference && operand.target &&
+           operand.target.as<cbircode>()->opcode == kOpResource;
+}
+
+void IRResult::joinObjectStates(const IRResult* results, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        for (const ObjectStateMap::Entry& entry : results[i].states)
+            mergeObjectState(entry.object, asObject(entry.object)->modifiers & kStateMask);
+}
+
+FlowNode::FlowNode(const FlowNode& other)
+    : result(other.result),
+      parent(nullptr),
+      children(other.children),
+      terminated(other.terminated),
+      kind(other.kind),
+      mask(other.mask),
+      exitBits(other.exitBits),
+      foldedExitBits(other.foldedExitBits),
+      warned(other.warned),
+      loopCondition(other.loopCondition) {
+    adoptChildren();
+}
+
+FlowNode& FlowNode::operator=(const FlowNode& other) {
+    if (this == &other) return *this;
+    FlowNode copy(other);
+    result = copy.result;
+    children = std::move(copy.children);
+    terminated = copy.terminated;
+    kind = copy.kind;
+    mask = copy.mask;
+    exitBits = copy.exitBits;
+    foldedExitBits = copy.foldedExitBits;
+    warned = copy.warned;
+    loopCondition = copy.loopCondition;
+    adoptChildren();
+    return *this;
+}
+
+void FlowNode::adoptChildren() {
+    for (FlowNode& child : children) child.parent = this;
+}
+
+FlowNode& FlowNode::addChild(uint32_t childKind, const IRResult* from, uint32_t childMask) {
+    FlowNode& child = children.emplace_back();
+    child.kind = childKind;
+    child.mask = childMask;
+    if (from != nullptr) child.result = *from;
+    child.parent = this;
+    return child;
+}
+
+uint32_t FlowNode::foldExitBits(bool apply) const {
+    if (terminated) return kExitTerminates;
+    if (exitBits & kExitReturns) return kExitReturns;
+    const uint32_t keep = ~(apply ? mask : 0u);
+    bool anySequence = false, anyAlternative = false, anyClosing = false;
+    uint32_t sequenceBits = 0, alternativeBits = ~0u, closingBits = 0;
+    for (const FlowNode& child : children) {
+        const uint32_t bits = child.foldExitBits(true);
+        switch (child.kind) {
+        case kSequence:
+        case kSequenceB:
+            if (bits & (kExitReturns | kExitTerminates)) return bits;
+            sequenceBits |= bits;
+            anySequence = true;
+            break;
+        case kAlternative:
+        case kAlternativeB:
+        case kAlternativeC:
+            alternativeBits &= bits;
+            anyAlternative = true;
+            break;
+        case kClosingAlternative:
+            closingBits = bits;
+            anyClosing = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (anySequence) return (sequenceBits | exitBits) & keep;
+    if (!anyAlternative) return exitBits & keep;
+    if (anyClosing) return closingBits & alternativeBits & keep;
+    return exitBits & alternativeBits & keep;
+}
+
+uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last) {
+    if (result.pending.empty() || !result.isInAccumulator()) return 0;
+    last = result.pending.back();
+    const uint32_t load = last.as<cbircode>()->opcode;
+    if (load != kOpMember && load != kOpLoadElement) return 0;
+    const bool member = load == kOpMember;
+    if (operatorCode >= 101 && operatorCode <= 104) return operatorCode + (member ? 37 : 22);
+    if (operatorCode == 106) return member ? 142 : 127;
+    if (operatorCode >= 113 && operatorCode <= 122) return operatorCode + (member ? 30 : 15);
+    return 0;
+}
+
+}  // namespace model

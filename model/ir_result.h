@@ -1,0 +1,155 @@
+// What compiling an expression yields: the object it denotes, where its value
+// lies, the instructions still to emit, and the value states it establishes.
+// The same record is the payload of every node of a function's flow tree.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+
+#include "foundation/smart_ptr.h"
+#include "foundation/vector.h"
+#include "model/ircode.h"
+
+namespace model {
+
+class IRObject;
+
+// Value-state bits of an object (the modifier word's mask 0x380).
+enum ValueState : uint32_t {
+    kStateDefinite = 128,
+    kStateUndetermined = 256,
+    kStateOther = 512,
+    kStateMask = 0x380,
+};
+
+// Object -> bits, ordered by the objects' creation serials (never by
+// address), so iteration order is the same on every run.
+class ObjectStateMap {
+public:
+    struct Entry {
+        qestl::SmartPtr object;
+        uint64_t serial;
+        uint64_t value;
+    };
+
+    // Inserts the object with the value or overwrites an existing entry's.
+    Entry& set(const qestl::SmartPtr& object, uint64_t value);
+    Entry* find(const IRObject* object);
+    bool contains(const IRObject* object) const;
+    void assign(const ObjectStateMap& other) { entries_ = other.entries_; }
+    void clear() { entries_.clear(); }
+    size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    Entry* begin() { return entries_.begin(); }
+    Entry* end() { return entries_.end(); }
+    const Entry* begin() const { return entries_.begin(); }
+    const Entry* end() const { return entries_.end(); }
+
+private:
+    size_t lowerBound(uint64_t serial) const;
+    qestl::qevector<Entry> entries_;
+};
+
+class IRResult {
+public:
+    IRResult() = default;
+    IRResult(const qestl::SmartPtr& object, const Operand& operand) : object(object), operand(operand) {}
+    explicit IRResult(const qestl::SmartPtr& object) : object(object) {}
+    virtual ~IRResult() = default;
+    IRResult(const IRResult&) = default;
+    IRResult& operator=(const IRResult&) = default;
+
+    IRObject* objectPtr() const;
+
+    // Pending instructions.
+    qestl::SmartPtr appendInstruction(qestl::SmartPtrVector& list, const cbircode& templ,
+                                      const qestl::SmartPtr& ownerFunction, const NodeHandle& node);
+    void appendInstructionRef(const qestl::SmartPtr& instruction) { pending.pushBack(instruction); }
+    void insertInstructionCopy(size_t position, const cbircode& instruction);
+    qestl::SmartPtr instructionAt(size_t i) const { return i < pending.size() ? pending[i] : qestl::SmartPtr(); }
+    void prependOwnerCode();
+    void clearCodeChain();
+    void appendCodeAndStates(const IRResult& other);
+    void appendResult(IRResult& other);
+
+    bool isInAccumulator() const { return operand.isRegister(kEax); }
+    bool isTransientValue(const ModelContext& context) const;
+    uint64_t addressCode(bool flag) const;
+    void checkUse(ModelContext* context, const NodeHandle& node);
+    void detach();
+
+    // Value states.
+    void mergeObjectState(const qestl::SmartPtr& object, uint64_t bits);
+    void mergeObjectStatesFrom(const IRResult& other);
+    // Merges each object of the branch results with its current state.
+    void joinObjectStates(const IRResult* results, size_t count);
+    void applyObjectStates();
+    void restoreObjectStates();
+    void complementObjectStates();
+
+    qestl::SmartPtr object;
+    NodeHandle sourceNode;
+    Operand operand;
+    uint32_t matchRank = 0;
+    uint32_t sizeValue = 0;
+    uint8_t markerByte = 0;
+    uint8_t addressOf = 0;
+    uint8_t statesApplied = 0;
+    uint32_t stateWord = 0;
+    uint64_t storageIndex = 0;  // also the lookup rank of a candidate
+    uint64_t pathKind = 0;
+    qestl::SmartPtrVector pending;
+    ObjectStateMap states;
+    qestl::SmartPtr secondObject;
+    NodeHandle secondNode;
+};
+
+// One node of the flow tree of a function body: the value states recorded
+// at that point and how control leaves it.
+struct FlowNode {
+    enum Kind : uint32_t {
+        kSequence = 1,
+        kAlternative = 2,
+        kClosingAlternative = 3,
+        kAlternativeB = 4,
+        kSequenceB = 5,
+        kAlternativeC = 6,
+    };
+    enum Exit : uint32_t { kExitReturns = 4, kExitTerminates = 8 };
+
+    FlowNode() = default;
+    FlowNode(const FlowNode& other);
+    FlowNode& operator=(const FlowNode& other);
+
+    // Appends a child (its result copied from `from` when given).
+    FlowNode& addChild(uint32_t childKind, const IRResult* from, uint32_t childMask);
+    // The exit bits of the node with its children folded in; apply masks
+    // the node's own absorbed bits.
+    uint32_t foldExitBits(bool apply) const;
+
+    IRResult result;
+    FlowNode* parent = nullptr;
+    // A deque: children keep their addresses while siblings are added.
+    std::deque<FlowNode> children;
+    uint8_t terminated = 0;
+    uint32_t kind = 0;
+    uint32_t mask = 0;
+    uint32_t exitBits = 0;
+    // Kept by the statement compilers.
+    uint32_t foldedExitBits = 0;
+    uint8_t warned = 0;
+    uint8_t loopCondition = 0;
+
+private:
+    void adoptChildren();
+};
+
+// The growable list of results: candidate lists, parameter lists.
+using IRValueList = qestl::qevector<IRResult>;
+
+// The fused opcode of an operator applied to a result whose last pending
+// instruction is a member or element load; 0 when none applies. `last` gets
+// that instruction when the result is in register 0 with pending code.
+uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last);
+
+}  // namespace model

@@ -1,0 +1,128 @@
+#include "model/ircode.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+
+cbircode::cbircode(const cbircode& other)
+    : cbSmartCore(other),
+      opcode(other.opcode),
+      operandCount(other.operandCount),
+      codeAddress(other.codeAddress),
+      sourceNode(other.sourceNode),
+      keepFirstOperand(other.keepFirstOperand) {
+    for (int i = 0; i < kMaxOperands; ++i) operands[i] = other.operands[i];
+}
+
+cbircode::~cbircode() {
+    owner.reset();
+    sourceNode.reset();
+    for (Operand& operand : operands) operand.target.reset();
+}
+
+void cbircode::copyFrom(const cbircode& other) {
+    if (this == &other) return;
+    opcode = other.opcode;
+    for (int i = 0; i < kMaxOperands; ++i) operands[i] = other.operands[i];
+    sourceNode = other.sourceNode;
+    keepFirstOperand = other.keepFirstOperand;
+    operandCount = other.operandCount;
+    codeAddress = other.codeAddress;
+    resolvedOnce = 0;
+}
+
+void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
+    sourceNode = std::move(node);
+    owner = ownerRef;
+}
+
+void cbircode::detach() {
+    const uint64_t used = operandCount <= kMaxOperands ? operandCount : kMaxOperands;
+    for (uint64_t i = 0; i < used; ++i) {
+        Operand& operand = operands[i];
+        qestl::SmartPtr held = operand.target;
+        operand.link = nullptr;
+        operand.target.reset();
+        operand.displacement = operand.value = operand.encodedValue = 0;
+        operand.kind = operand.encodedKind = operand.dataType = 0;
+        if (held) static_cast<cbSmartCore*>(held.get())->detach();
+    }
+    if (sourceNode) {
+        sourceNode->children.clear();
+        sourceNode->operands.clear();
+        sourceNode.reset();
+    }
+    detachObjectRef(owner);
+}
+
+uint64_t cbircode::assignAddress(ModelContext&, uint64_t address) {
+    codeAddress = address;
+    return address + encodedSize();
+}
+
+void cbircode::requireOperandSlots() const {
+    if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
+}
+
+bool cbircode::resolveOperands(ModelContext& context) {
+    requireOperandSlots();
+    const uint64_t size = encodedSize();
+    bool resolved = true;
+    for (uint64_t i = 0; i < operandCount; ++i)
+        resolved = context.resolveOperand(operands[i], size, i == 0 && keepFirstOperand != 0) && resolved;
+    return resolved;
+}
+
+uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t flags, bool) {
+    out.u32le(static_cast<uint32_t>(flags) << 16);
+    out.u64le(0);
+    return 12;
+}
+
+uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
+    const uint64_t size = encodedSize();
+    requireOperandSlots();
+    for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
+    out.u32le(opcode);
+    for (uint64_t i = 0; i < operandCount; ++i) {
+        const Operand& operand = operands[i];
+        if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
+            internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
+        out.u32le((operand.dataType << 24) | (operand.encodedKind & 0xFFFFFF));
+        out.u64le(static_cast<uint64_t>(operand.encodedValue));
+    }
+    return 4 + 12 * operandCount;
+}
+
+void detachObjectRef(qestl::SmartPtr& field) {
+    if (!field) return;
+    qestl::SmartPtr hold = field;
+    field.reset();
+    static_cast<cbSmartCore*>(hold.get())->detach();
+}
+
+qestl::SmartPtr makeCheckEspInstruction(int64_t value) {
+    auto* record = new cbircode(kOpCheckesp, 1);
+    record->operands[0] = Operand(value, kImmLong, kTypeLong);
+    return adoptLive(record);
+}
+
+qestl::SmartPtr makeInterfaceInstruction() { return adoptLive(new cbircode(kOpInterface, 2)); }
+
+void internalFault(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::putchar('\n');
+    std::fflush(stdout);
+    std::abort();
+}
+
+}  // namespace model

@@ -1,0 +1,94 @@
+// The counted core and the instruction record: every entity of a compiled
+// program is a record with an opcode, up to ten operands and a code address,
+// and the image writer sizes, places, resolves and encodes each one through
+// the same virtual operations.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/byte_io.h"
+#include "foundation/live_registry.h"
+#include "foundation/smart_ptr.h"
+#include "model/operand.h"
+#include "source/node.h"
+
+namespace model {
+
+class ModelContext;
+using NodeHandle = _KNode<qeAbstractNode>;
+
+// The count of every object of the model. `detach` breaks reference cycles
+// before the lists holding the objects are freed.
+class cbSmartCore : public qestl::CountedObject {
+public:
+    virtual void detach() {}
+};
+
+constexpr int kMaxOperands = 10;
+constexpr uint64_t kUnplaced = ~uint64_t{0};
+
+class cbircode : public cbSmartCore {
+public:
+    cbircode() = default;
+    cbircode(uint32_t opcode, int count) : opcode(opcode), operandCount(static_cast<uint64_t>(int64_t{count})) {}
+    // Opcode, count, operands, address, source node and keep-first-operand;
+    // not the owner, not the other flags.
+    cbircode(const cbircode& other);
+    cbircode& operator=(const cbircode&) = delete;
+    ~cbircode() override;
+
+    // The same copy into this record; the owner stays.
+    void copyFrom(const cbircode& other);
+    // Takes both over.
+    void setSource(qestl::SmartPtr ownerRef, NodeHandle node);
+
+    // Releases every operand's link and target and the owner (the targets
+    // and the owner are detached first).
+    void detach() override;
+
+    virtual uint64_t encodedSize() const { return 4 + 12 * operandCount; }
+    virtual bool isFunction() const { return false; }
+    virtual uint64_t assignAddress(ModelContext& context, uint64_t address);
+    virtual bool resolveOperands(ModelContext& context);
+    virtual uint64_t address() const { return codeAddress; }
+    // The 12-byte operand form of a reference to this record; a plain record
+    // writes the placeholder: bytes 0, 0, flags, 0, then eight zero bytes.
+    virtual uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType);
+    virtual uint64_t encode(ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position);
+
+    uint32_t opcode = 0;
+    Operand operands[kMaxOperands];
+    uint64_t operandCount = 0;
+    uint64_t codeAddress = kUnplaced;
+    NodeHandle sourceNode;
+    qestl::SmartPtr owner;
+    uint8_t resolvedOnce = 0;  // "written": a class record's resolution ran
+    uint8_t keepFirstOperand = 0;
+    uint8_t imported = 0;  // "linked": read from a link library
+
+protected:
+    // The operand count fits the ten slots; otherwise the internal fault is
+    // reported and the process ends.
+    void requireOperandSlots() const;
+};
+
+// Takes a field's object out, detaches it and drops the hold.
+void detachObjectRef(qestl::SmartPtr& field);
+
+// Registers a new counted object and hands out its first reference.
+template <typename T>
+qestl::SmartPtr adoptLive(T* object) {
+    qestl::registerLiveObject(object);
+    return qestl::SmartPtr(object);
+}
+
+// Opcode 53 with one long immediate: the stack frame size to check.
+qestl::SmartPtr makeCheckEspInstruction(int64_t value);
+// Opcode 79 with two operands: the record of a method without body.
+qestl::SmartPtr makeInterfaceInstruction();
+
+// An internal fault of the compiler: one line on standard output (flushed),
+// then the process aborts.
+[[noreturn]] void internalFault(const char* format, ...);
+
+}  // namespace model

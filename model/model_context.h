@@ -1,0 +1,82 @@
+// What the model asks of the compile context. The model sits below the code
+// generator, so it reaches the context only through this interface; the
+// compile context implements it, and the tests have a small one of their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "foundation/qestring.h"
+#include "foundation/smart_ptr.h"
+#include "model/operand.h"
+#include "source/node.h"
+
+namespace model {
+
+class cbircode;
+class IRResult;
+class IRObject;
+class NameStringPool;
+class Container;
+using NodeHandle = _KNode<qeAbstractNode>;
+
+class ModelContext {
+public:
+    virtual ~ModelContext() = default;
+
+    // Linking and fix-up of one operand (resolution before addresses are
+    // read, fix-up just before the record is written at base - size).
+    virtual bool resolveOperand(Operand& operand, uint64_t recordSize, bool keepAsTarget) = 0;
+    virtual void fixupOperand(Operand& operand, cbircode& record, uint64_t base) = 0;
+
+    // The third code list (lock instructions, built-in method bodies).
+    virtual void appendToThirdList(const qestl::SmartPtr& instruction) = 0;
+    // Copies the instruction into the main code list, stamped with the node
+    // and the current function; returns the copy.
+    virtual qestl::SmartPtr emitToMainList(const cbircode& instruction, const NodeHandle& node) = 0;
+
+    // Candidate lists of name lookups. addCandidate lists an object once per
+    // lookup generation when the context counts generations (it stamps the
+    // object); the caller clears the list.
+    virtual void addCandidate(const IRResult& result) = 0;
+    virtual size_t candidateCount() const = 0;
+    virtual uint64_t lookupGeneration() const = 0;
+    // The near-miss list of similar names.
+    virtual void addNearMiss(const IRResult& result) = 0;
+    // Appends the candidate methods to an error text ("找不到方法." and the
+    // list), and the near-miss names when there are any.
+    virtual void describeCandidates(qestl::qestringA& text, const NodeHandle& node) = 0;
+
+    // The heaps of globals, of built-in classes and of the static members of
+    // built-in classes.
+    enum HeapId { kGlobals, kBuiltinClasses, kBuiltinStatics };
+    virtual Container& heap(HeapId which) = 0;
+
+    // The name strings of the image being written.
+    virtual NameStringPool& nameStringPool() = 0;
+
+    // Objects the context lists as slot objects (never transient values).
+    virtual bool isListedSlotObject(const IRObject* object) const = 0;
+
+    // The innermost scope object (class or function being compiled): the
+    // viewer of access checks.
+    virtual qestl::SmartPtr viewer() const = 0;
+
+    // Diagnostics at a node (the node may be empty).
+    virtual void reportError(std::string_view text, const NodeHandle& node) = 0;
+    virtual void reportWarning(uint32_t code, std::string_view text, const NodeHandle& node) = 0;
+    virtual uint32_t errorCount() const = 0;
+
+    // The operand of a string resource holding text (found or added).
+    virtual Operand stringResource(std::string_view text) = 0;
+    // The operand referring to the relocation entry of a linked name.
+    virtual Operand relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) = 0;
+
+    virtual bool sharedModule() const = 0;
+
+    // The array type of an element type (made once per element type).
+    virtual qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) = 0;
+};
+
+}  // namespace model

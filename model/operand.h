@@ -1,0 +1,100 @@
+// One operand of an instruction or record, its kinds and data types.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/smart_ptr.h"
+
+namespace model {
+
+// Kinds of operand (the low 24 bits of a written operand word).
+enum OperandKind : uint32_t {
+    kOperandNone = 0,
+    kImmByte = 1,
+    kImmChar = 2,
+    kImmShort = 3,
+    kImmInt = 4,
+    kImmLong = 5,
+    kImmFloat = 6,
+    kImmDouble = 7,
+    kImmBool = 8,
+    kStackSlot = 9,
+    kHeapSlot = 10,
+    kClosureSlot = 11,
+    kThisField = 12,
+    kThisClassPointer = 13,
+    kThisObjectPointer = 14,
+    kThisStaticPointer = 15,
+    kThisMethodPointer = 16,
+    kCodeOffset = 19,
+    kExceptionRegister = 20,
+    kRegister = 21,
+    kTypeId = 23,
+    kStringOffset = 24,
+    kPendingLabel = 25,
+    kObjectReference = 26,
+    kResourceOffset = 30,
+    kSystemClass = 31,
+    kListedCC = 32,
+    kErrorOperand = 33,
+    kStaticProcedurePointer = 34,
+    kLibraryFinalizer = 35,
+    kFunctionOffset = 37,
+    kLibraryObjectOffset = 39,
+};
+
+// Data types of an operand (the high 8 bits of a written operand word).
+enum DataTypeCode : uint32_t {
+    kTypeNone = 0,
+    kTypeByte = 1,
+    kTypeChar = 2,
+    kTypeShort = 3,
+    kTypeInt = 4,
+    kTypeLong = 5,
+    kTypeFloat = 6,
+    kTypeDouble = 7,
+    kTypeBool = 8,
+    kTypeString = 9,
+    kTypeType = 10,
+    kTypeObject = 11,
+    kTypePointer = 12,
+    kTypeMethod = 16,
+    kTypeField = 17,
+};
+
+// Registers named by a kind-21 operand's value.
+enum Register : int64_t { kEax = 0, kEbx = 1, kEcx = 2, kEdx = 3 };
+
+struct Operand {
+    Operand() = default;
+    Operand(int64_t value, uint32_t kind, uint32_t type)
+        : value(value), kind(kind & 0xFF), dataType(type) {}
+    // A code offset: kind 19, data type long.
+    explicit Operand(int64_t offset) : value(offset), kind(kCodeOffset), dataType(kTypeLong) {}
+
+    // Drops the target.
+    void releaseObject() { target.reset(); }
+    // Kind 26 to ref plus displacement; the link is cleared.
+    void setObjectRef(const qestl::SmartPtr& ref, int64_t displacement);
+    // Kind 4 holding the low 32 bits of value, sign-extended; every other
+    // field cleared.
+    Operand& intImmediate(int64_t value, uint32_t type);
+    bool isRegister(int64_t number) const { return kind == kRegister && value == number; }
+
+    Operand* link = nullptr;  // a jump label still to be bound; not owned
+    qestl::SmartPtr target;
+    int64_t displacement = 0;
+    uint32_t encodedKind = 0;
+    int64_t value = 0;
+    int64_t encodedValue = 0;
+    uint32_t kind = 0;
+    uint32_t dataType = 0;
+
+    // The names the code generator uses for the same fields.
+    Operand*& pendingLabel() { return link; }
+};
+
+// Plain immediates and the zero values that declared variables start from.
+inline Operand makeImmediate(int64_t value, uint32_t kind) { return Operand(value, kind, kind); }
+
+}  // namespace model

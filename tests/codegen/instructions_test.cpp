@@ -1,0 +1,54 @@
+// The image writer's small helpers, which no probe command reaches.
+#include <gtest/gtest.h>
+
+#include "codegen/instructions.h"
+#include "model/opcodes.h"
+
+namespace {
+
+TEST(Instructions, ImageHeaderFieldsAreWrittenInOrderAndWidth) {
+    codegen::ImageHeaderFields header{};
+    header.a = 0x1111111111111111;
+    header.b[2] = 0x22222222;
+    header.c[0] = 0x3333333333333333;
+    header.d[4] = 0x44444444;
+    header.e = 0x5555555555555555;
+    header.f = 0x66666666;
+    qestl::ByteVector bytes;
+    qestl::ByteWriter out(bytes);
+    ASSERT_EQ(codegen::writeImageHeaderFields(header, out), 76u);
+    ASSERT_EQ(bytes.size(), 76u);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data()), header.a);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 16), header.b[2]);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 20), header.c[0]);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 60), header.d[4]);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 64), header.e);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 72), header.f);
+}
+
+TEST(Instructions, CodeSizeSumsAHalfOpenRange) {
+    qestl::SmartPtrVector list;
+    list.pushBack(codegen::makeRet(model::NodeHandle()));                  // 4
+    list.pushBack(codegen::makeJump(model::kOpJmp, 0));                    // 16
+    list.pushBack(codegen::makeChecketp(1, 2));                            // 28
+    list.pushBack(codegen::makeMovEdxEax(nullptr, nullptr));               // 28
+    EXPECT_EQ(codegen::codeSize(list, 0, 4), 76u);
+    EXPECT_EQ(codegen::codeSize(list, 1, 3), 44u);
+    EXPECT_EQ(codegen::codeSize(list, 3, 1), 0u);
+    EXPECT_EQ(codegen::codeSize(list, 2, 2), 0u);
+}
+
+TEST(Instructions, SettingOperandsNormalisesOrSetsTheCount) {
+    model::cbircode record(model::kOpAutoswitch, 0);
+    codegen::setInstructionOperand(record, 0, model::Operand(7, model::kImmInt, model::kTypeInt));
+    EXPECT_EQ(record.operands[0].encodedKind, model::kImmInt);
+    EXPECT_EQ(record.operands[0].encodedValue, 7);
+    EXPECT_EQ(record.operandCount, 0u);
+    const model::Operand one(1, model::kImmInt, model::kTypeInt);
+    codegen::setFiveOperands(record, one, one, one, one, one);
+    EXPECT_EQ(record.operandCount, 5u);
+    codegen::setOperandPair(record, 8, one, one);
+    EXPECT_EQ(record.operandCount, 10u);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// Container operations that the declaration pass calls and no probe script
+// reaches: replacing base methods, duplicate names, the parameterless
+// constructor, function statics leaving the visible names.
+#include <gtest/gtest.h>
+
+#include "model/container.h"
+#include "model/function_object.h"
+
+namespace {
+
+using model::Container;
+using model::IRObject;
+using qestl::SmartPtr;
+
+SmartPtr method(const char* name, const SmartPtr& owner) {
+    SmartPtr made = model::makeFunction(name, SmartPtr());
+    made.as<IRObject>()->setOwner(model::IRResult(owner));
+    return made;
+}
+
+SmartPtr klass(const char* name) { return model::makeObject(name, model::kKindClass, SmartPtr(), 0); }
+
+TEST(Container, FindOrAddReplacesABaseMethodAndRefusesOwnDuplicates) {
+    SmartPtr base = klass("Base"), derived = klass("Derived");
+    Container table(model::kDynamicMethods);
+    SmartPtr inherited = method("run", base);
+    EXPECT_EQ(table.findOrAdd("run", inherited).kind, model::kDynamicMethods);
+    SmartPtr replacing = method("run", derived);
+    const model::Operand slot = table.findOrAdd("run", replacing);
+    EXPECT_EQ(slot.kind, model::kDynamicMethods);
+    EXPECT_EQ(slot.value, 0);
+    ASSERT_EQ(table.members().size(), 1u);
+    EXPECT_EQ(table.members()[0], replacing);
+    const model::Operand again = table.findOrAdd("run", method("run", derived));
+    EXPECT_EQ(again.kind, model::kErrorOperand);
+    EXPECT_EQ(again.value, model::kErrDuplicateName);
+    EXPECT_EQ(table.members().size(), 1u);
+    table.clear();
+}
+
+TEST(Container, DuplicateNameCodeOnlyForVariablesHoldersAndClasses) {
+    Container frame(model::kStackFrame);
+    SmartPtr first = model::makeObject("x", model::kKindVariable, SmartPtr(), 0);
+    frame.findOrCreate("x", first);
+    SmartPtr second = model::makeObject("x", model::kKindVariable, SmartPtr(), 0);
+    EXPECT_EQ(frame.duplicateNameCode(*second.as<IRObject>()), model::kErrNoOverload);
+    EXPECT_EQ(frame.duplicateNameCode(*first.as<IRObject>()), 0);
+    SmartPtr function = method("x", SmartPtr());
+    EXPECT_EQ(frame.duplicateNameCode(*function.as<IRObject>()), 0);
+    frame.clear();
+}
+
+TEST(Container, FindMemberIsTheParameterlessConstructor) {
+    SmartPtr owner = klass("Point");
+    Container table(model::kDynamicMethods);
+    SmartPtr withParameter = method("Point", owner);
+    withParameter.as<model::FunctionObject>()->addParameter(model::makeObject("x", model::kKindVariable, SmartPtr(), 0));
+    table.findOrAdd("Point", withParameter);
+    EXPECT_FALSE(table.findMember("Point"));
+    SmartPtr plain = method("Point", owner);
+    table.findOrAdd("Point", plain);
+    EXPECT_EQ(table.findMember("Point"), plain);
+    // A constructor is reached by reference, never by a method slot.
+    EXPECT_EQ(table.allocateSlot(plain.as<IRObject>(), 1).kind, model::kObjectReference);
+    table.clear();
+}
+
+TEST(Container, FunctionStaticsLeaveTheVisibleNamesButKeepTheirSlots) {
+    Container statics(model::kStaticProperties);
+    Container::NameEntry entry;
+    SmartPtr counter = model::makeObject("counter", model::kKindVariable, SmartPtr(), 0);
+    statics.findOrCreate("counter", counter, &entry);
+    EXPECT_EQ(entry.index, 0u);
+    statics.renameFunctionStatics({entry});
+    EXPECT_EQ(statics.indexesOf("counter"), nullptr);
+    ASSERT_NE(statics.indexesOf("$_func_static_var_counter"), nullptr);
+    EXPECT_EQ(statics.indexesOf("$_func_static_var_counter")->front(), 0u);
+    EXPECT_EQ(statics.indexEntryCount(), 1u);
+    statics.clear();
+}
+
+TEST(Container, ClosuresRecordTheirSlotsAndContainersAreCounted) {
+    const uint32_t before = Container::liveCount();
+    {
+        Container closure(model::kClosure);
+        EXPECT_EQ(Container::liveCount(), before + 1);
+        closure.findOrCreate("a", model::makeObject("a", model::kKindVariable, SmartPtr(), 0));
+        closure.findOrCreate("b", model::makeObject("b", model::kKindVariable, SmartPtr(), 0));
+        EXPECT_EQ(closure.slotValues(), (std::vector<uint64_t>{0, 1}));
+        closure.clear();
+    }
+    EXPECT_EQ(Container::liveCount(), before);
+}
+
+}  // namespace

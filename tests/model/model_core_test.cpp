@@ -1,0 +1,127 @@
+// Lifetimes and copies of the model's records, and the library readers'
+// stand-ins, which the probe scripts cannot observe.
+#include <gtest/gtest.h>
+
+#include "foundation/live_registry.h"
+#include "model/container.h"
+#include "model/function_object.h"
+#include "model/library_io.h"
+#include "model/opcodes.h"
+
+namespace {
+
+using model::IRObject;
+using qestl::SmartPtr;
+
+uint64_t liveCount() { return qestl::liveObjectRegistry().size(); }
+
+TEST(ModelCore, ReleasingTheLastHolderUnregistersTheRecord) {
+    const uint64_t before = liveCount();
+    {
+        SmartPtr held = model::makeCheckEspInstruction(64);
+        EXPECT_EQ(liveCount(), before + 1);
+        EXPECT_EQ(held.as<model::cbircode>()->encodedSize(), 16u);
+    }
+    EXPECT_EQ(liveCount(), before);
+}
+
+TEST(ModelCore, CopyKeepsOperandsAndPositionButNotTheOwnerOrFlags) {
+    SmartPtr target = model::makeObject("t", model::kKindVariable, SmartPtr(), 0);
+    SmartPtr owner = model::makeObject("o", model::kKindVariable, SmartPtr(), 0);
+    model::cbircode original(model::kOpMov, 2);
+    original.operands[0].setObjectRef(target, 8);
+    original.codeAddress = 300;
+    original.keepFirstOperand = 1;
+    original.imported = 1;
+    original.resolvedOnce = 1;
+    original.owner = owner;
+    const uint32_t holders = target->referenceCount();
+    model::cbircode copy(original);
+    EXPECT_EQ(copy.opcode, model::kOpMov);
+    EXPECT_EQ(copy.operandCount, 2u);
+    EXPECT_EQ(copy.codeAddress, 300u);
+    EXPECT_EQ(copy.keepFirstOperand, 1);
+    EXPECT_EQ(copy.operands[0].target, target);
+    EXPECT_EQ(copy.operands[0].displacement, 8);
+    EXPECT_EQ(target->referenceCount(), holders + 1);
+    EXPECT_FALSE(copy.owner);
+    EXPECT_EQ(copy.imported, 0);
+    EXPECT_EQ(copy.resolvedOnce, 0);
+}
+
+TEST(ModelCore, DetachBreaksTheCycleBetweenAFunctionAndItsParameters) {
+    const uint64_t before = liveCount();
+    {
+        SmartPtr function = model::makeFunction("f", SmartPtr());
+        SmartPtr parameter = model::makeObject("p", model::kKindVariable, SmartPtr(), 0);
+        parameter.as<IRObject>()->setOwner(model::IRResult(function));
+        ASSERT_TRUE(function.as<model::FunctionObject>()->addParameter(parameter));
+        parameter.reset();
+        function->addReference();  // what a code list would hold
+        function.as<model::FunctionObject>()->detach();
+        function->release();
+    }
+    EXPECT_EQ(liveCount(), before);
+}
+
+TEST(ModelCore, TemplatePiecesAppendInOrderAndClear) {
+    model::TemplateFunctionObject templ;
+    templ.appendPiece().word = 1;
+    templ.appendPiece().word = 2;
+    EXPECT_EQ(templ.pieceCount(), 2u);
+    templ.clearPieces();
+    EXPECT_EQ(templ.pieceCount(), 0u);
+    templ.appendPiece().word = 3;
+    EXPECT_EQ(templ.pieceCount(), 1u);
+    EXPECT_TRUE(templ.isTemplate());
+}
+
+// References are u32 tags: 0 nothing, 1 a fixed object.
+class TagReader final : public model::LibraryReader {
+public:
+    TagReader(const uint8_t* data, size_t size) : LibraryReader(data, size) {
+        known = model::makeObject("known", model::kKindClass, SmartPtr(), 0);
+    }
+    bool readObjectRef(SmartPtr& object) override {
+        const uint32_t tag = in.u32le();
+        if (!in.ok() || tag > 1) return false;
+        object = tag ? known : SmartPtr();
+        return true;
+    }
+    bool readDeclarationTree(_KNode<qeAbstractNode>&) override { return false; }
+    SmartPtr known;
+};
+
+TEST(ModelCore, ContainerReaderStandsInForMissingMembersExceptInTheHeap) {
+    const uint8_t frame[] = {9, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+    TagReader reader(frame, sizeof frame);
+    model::Container container(0);
+    ASSERT_TRUE(container.readFromLibrary(reader));
+    ASSERT_EQ(container.members().size(), 3u);
+    EXPECT_EQ(container.members()[1], reader.known);
+    const IRObject* standIn = container.members()[0].as<IRObject>();
+    EXPECT_EQ(standIn->name.c_str()[0], '$');
+    ASSERT_NE(container.indexesOf("known"), nullptr);
+    EXPECT_EQ(container.indexesOf("known")->front(), 1u);
+    container.clear();
+
+    uint8_t heap[sizeof frame];
+    std::copy(frame, frame + sizeof frame, heap);
+    heap[0] = 10;
+    TagReader heapReader(heap, sizeof heap);
+    model::Container heapContainer(0);
+    ASSERT_TRUE(heapContainer.readFromLibrary(heapReader));
+    ASSERT_EQ(heapContainer.members().size(), 1u);
+    EXPECT_EQ(heapContainer.indexesOf("known")->front(), 0u);
+    heapContainer.clear();
+}
+
+TEST(ModelCore, ContainerReaderRefusesACountTheBytesCannotHold) {
+    const uint8_t damaged[] = {9, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    TagReader reader(damaged, sizeof damaged);
+    model::Container container(0);
+    EXPECT_FALSE(container.readFromLibrary(reader));
+    EXPECT_TRUE(container.members().empty());
+}
+
+}  // namespace

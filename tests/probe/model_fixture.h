@@ -1,0 +1,16 @@
+// The built-in types the model's tests compare with: the rows of the
+// built-in type table the model needs (void to Field, and Exception), made as
+// plain kind-31 objects until the class object exists.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "foundation/smart_ptr.h"
+
+namespace probe {
+
+// Fills model::builtinTypes() and names every type (Object is "*") in names.
+void makeBuiltinFixture(std::map<std::string, qestl::SmartPtr>& names);
+
+}  // namespace probe

@@ -1,0 +1,111 @@
+// A small compile context for the model's tests: resources and relocation
+// entries placed at fixed addresses, diagnostics kept as text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "codegen/instructions.h"
+#include "codegen/relocation_table.h"
+#include "model/container.h"
+#include "model/ir_object.h"
+#include "model/ir_result.h"
+#include "model/name_string_pool.h"
+#include "model/model_context.h"
+
+namespace probe {
+
+class TestModelContext : public model::ModelContext {
+public:
+    static constexpr uint64_t kResourceBase = 1048576;
+    static constexpr uint64_t kRelocationBase = 2097152;
+
+    bool resolveOperand(model::Operand& operand, uint64_t size, bool keep) override {
+        return codegen::resolveOperand(operand, *this, size, keep);
+    }
+    void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override {
+        codegen::fixupOperand(operand, record, base);
+    }
+    void appendToThirdList(const qestl::SmartPtr& instruction) override { thirdList.pushBack(instruction); }
+    qestl::SmartPtr emitToMainList(const model::cbircode& instruction, const model::NodeHandle& node) override {
+        qestl::SmartPtr copy = model::adoptLive(new model::cbircode(instruction));
+        copy.as<model::cbircode>()->setSource(qestl::SmartPtr(), node);
+        mainList.pushBack(copy);
+        return copy;
+    }
+    void addCandidate(const model::IRResult& result) override {
+        model::IRObject* object = result.objectPtr();
+        if (object != nullptr) {
+            if (object->lookupStamp == generation) return;
+            object->lookupStamp = generation;
+        }
+        candidates.pushBack(result);
+    }
+    size_t candidateCount() const override { return candidates.size(); }
+    uint64_t lookupGeneration() const override { return generation; }
+    void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
+    model::NameStringPool& nameStringPool() override { return pool; }
+    void describeCandidates(qestl::qestringA& text, const model::NodeHandle&) override {
+        for (const model::IRResult& candidate : candidates) {
+            text.append(" ");
+            text.append(candidate.objectPtr()->linkName());
+        }
+    }
+    model::Container& heap(HeapId which) override { return heaps[which]; }
+    bool isListedSlotObject(const model::IRObject*) const override { return false; }
+    qestl::SmartPtr viewer() const override { return currentViewer; }
+    void reportError(std::string_view text, const model::NodeHandle&) override {
+        diagnostics += " error: ";
+        diagnostics += text;
+        ++errors;
+    }
+    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle&) override {
+        diagnostics += " warning " + std::to_string(code) + ": ";
+        diagnostics += text;
+    }
+    uint32_t errorCount() const override { return errors; }
+    model::Operand stringResource(std::string_view text) override {
+        size_t i = 0;
+        while (i < resourceTexts.size() && resourceTexts[i] != text) ++i;
+        if (i == resourceTexts.size()) {
+            auto* record = new model::cbircode(model::kOpResource, 0);
+            record->codeAddress = kResourceBase + 16 * i;
+            resources.pushBack(model::adoptLive(record));
+            resourceTexts.emplace_back(text);
+        }
+        model::Operand out;
+        out.setObjectRef(resources[i], 0);
+        return out;
+    }
+    model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,
+                                       uint32_t hash) override {
+        model::Operand out = relocations.getOrAddRelocationEntry(name, nameOperand, hash);
+        const qestl::SmartPtrVector& entries = relocations.entries();
+        for (size_t i = 0; i < entries.size(); ++i)
+            entries[i].as<model::cbircode>()->codeAddress = kRelocationBase + 64 * i;
+        return out;
+    }
+    bool sharedModule() const override { return false; }
+    // Arrays are the array-type issue's; a plain kind-52 stand-in names them.
+    qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override {
+        auto* e = element.as<model::IRObject>();
+        qestl::qestringA name(e ? e->name.c_str() : "");
+        name.append("[]");
+        return model::makeObject(name.view(), model::kKindArray, element, 0);
+    }
+
+    qestl::SmartPtrVector mainList, thirdList, resources;
+    std::vector<std::string> resourceTexts;
+    codegen::RelocationTable relocations;
+    model::IRValueList candidates;
+    model::IRValueList nearMisses;
+    model::Container heaps[3] = {model::Container(model::kImageHeap), model::Container(model::kImageHeap),
+                                 model::Container(model::kImageHeap)};
+    model::NameStringPool pool;
+    uint64_t generation = 1;
+    qestl::SmartPtr currentViewer;
+    std::string diagnostics;
+    uint32_t errors = 0;
+};
+
+}  // namespace probe
