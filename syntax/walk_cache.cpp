@@ -20,7 +20,7 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
         if (child == kNoNode) {
             child = static_cast<uint32_t>(nodes_.size());
             nodes_.push_back(-1);
-            edges_.emplace(edgeKey(node, kind), child);
+            addEdge(edgeKey(node, kind), child);
         }
         node = child;
     }
@@ -38,9 +38,34 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
     return true;
 }
 
+void WalkCache::addEdge(uint64_t key, uint32_t node) {
+    if ((edgeCount_ + 1) * 2 > edgeKeys_.size()) {
+        std::vector<uint64_t> keys(edgeKeys_.size() * 2, 0);
+        std::vector<uint32_t> nodes(edgeKeys_.size() * 2, 0);
+        keys.swap(edgeKeys_);
+        nodes.swap(edgeNodes_);
+        mask_ = edgeKeys_.size() - 1;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == 0) continue;
+            size_t slot = slotOf(keys[i]);
+            while (edgeKeys_[slot] != 0) slot = (slot + 1) & mask_;
+            edgeKeys_[slot] = keys[i];
+            edgeNodes_[slot] = nodes[i];
+        }
+    }
+    size_t slot = slotOf(key);
+    while (edgeKeys_[slot] != 0) slot = (slot + 1) & mask_;
+    edgeKeys_[slot] = key;
+    edgeNodes_[slot] = node;
+    ++edgeCount_;
+}
+
 void WalkCache::clear() {
     nodes_.assign(1, -1);
-    edges_.clear();
+    edgeKeys_.assign(1024, 0);
+    edgeNodes_.assign(1024, 0);
+    mask_ = 1023;
+    edgeCount_ = 0;
     for (uint32_t& root : roots_) root = kNoNode;
     walks_.clear();
     reductions_.clear();

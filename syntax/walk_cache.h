@@ -17,7 +17,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "syntax/token_record.h"
@@ -48,8 +47,11 @@ public:
     uint32_t root(uint32_t rule);
     // The node after reading `kind` at `node`; kNoNode when no walk read it.
     uint32_t next(uint32_t node, uint32_t kind) const {
-        auto found = edges_.find(edgeKey(node, kind));
-        return found == edges_.end() ? kNoNode : found->second;
+        const uint64_t key = edgeKey(node, kind);
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & mask_) {
+            if (edgeKeys_[slot] == key) return edgeNodes_[slot];
+            if (edgeKeys_[slot] == 0) return kNoNode;
+        }
     }
     // The walk that read exactly the kinds leading to `node`; null if none.
     const Walk* walkAt(uint32_t node) const {
@@ -67,14 +69,20 @@ public:
     void clear();
 
 private:
+    // Edges in one open-addressed table: a key is never 0 (nodes start at 1).
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 8) | (kind & 0xFF); }
+    size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
+    void addEdge(uint64_t key, uint32_t node);
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
-    static constexpr size_t kReductionLimit = size_t{1} << 22;
+    static constexpr size_t kReductionLimit = size_t{1} << 20;
 
     std::vector<int32_t> nodes_ = {-1};  // node -> walk index; node 0 is the "none" node
-    std::unordered_map<uint64_t, uint32_t> edges_;
+    std::vector<uint64_t> edgeKeys_ = std::vector<uint64_t>(1024, 0);
+    std::vector<uint32_t> edgeNodes_ = std::vector<uint32_t>(1024, 0);
+    size_t mask_ = 1023;
+    size_t edgeCount_ = 0;
     uint32_t roots_[256] = {};
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
