@@ -45,11 +45,5 @@ void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int st
     for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
     ProcessorHost host(processor, engine);
     RuleAction action = buildRuleMatch(host, out, records, count, ruleId);
-    if (action == RuleAction::Built) return;
-    // Included files are read (and may report) once, by the exact engine.
-    if (engine.speculative()) {
-        engine.setErrorFlag();
-        return;
-    }
-    out = processor.processInclude(engine, start, count, action == RuleAction::Require);
+    if (action != RuleAction::Built) out = processor.includeOnce(engine, start, count, action == RuleAction::Require);
 }

@@ -71,25 +71,39 @@ TEST(ParseDifferential, GeneratedProgramsParseAlike) {
 }
 
 // Cut, duplicated and swapped token ranges: most copies fail somewhere, and
-// the messages of a failure must come out the same as well.
+// the messages of a failure must come out the same as well. Each copy stands
+// in a copy of its source's folder, so the files it includes are there: a
+// failure after an include must not read or report the included files twice.
 TEST(ParseDifferential, MutatedCopiesParseAlike) {
-    Scratch scratch;
-    std::vector<std::string> texts;
-    for (const std::string& file : corpus()) texts.push_back(syntaxtest::readFile(file));
-    std::string program = benchprogram::generateProgram(80);
-    texts.push_back(program.substr(program.find('\n') + 1));
+    const fs::path folder = fs::temp_directory_path() / ("korvo-differential-" + std::to_string(getpid()));
+    std::vector<std::pair<std::string, std::string>> sources;  // folder to copy, file name
+    for (const std::string& file : corpus()) sources.push_back({fs::path(file).parent_path().string(), file});
     uint64_t seed = 1;
     size_t failed = 0, total = 0;
-    syntaxtest::onBigStack([&] {
-        for (const std::string& text : texts) {
-            const std::vector<int32_t> starts = parse_differential::tokenStarts(text);
-            for (int copy = 0; copy < 12; ++copy, ++total) {
-                const std::string mutated = parse_differential::mutate(text, starts, seed++);
-                const std::string& path = scratch.write(mutated);
-                EXPECT_EQ(compareFile(path), "") << "mutation " << seed - 1 << ":\n" << mutated;
-                failed += parse_differential::parseFile(path, false).status != kParsed;
-            }
+    auto check = [&](const std::string& text, const std::string& name) {
+        const std::vector<int32_t> starts = parse_differential::tokenStarts(text);
+        for (int copy = 0; copy < 12; ++copy, ++total) {
+            const std::string mutated = parse_differential::mutate(text, starts, seed++);
+            const std::string path = (folder / name).string();
+            std::FILE* out = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(out, nullptr);
+            std::fwrite(mutated.data(), 1, mutated.size(), out);
+            std::fclose(out);
+            EXPECT_EQ(compareFile(path), "") << "mutation " << seed - 1 << " of " << name << ":\n" << mutated;
+            failed += parse_differential::parseFile(path, false).status != kParsed;
         }
+    };
+    syntaxtest::onBigStack([&] {
+        for (const auto& [from, file] : sources) {
+            fs::remove_all(folder);
+            fs::copy(from, folder, fs::copy_options::recursive);
+            check(syntaxtest::readFile(file), fs::path(file).filename().string());
+        }
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        std::string program = benchprogram::generateProgram(80);
+        check(program.substr(program.find('\n') + 1), "bench.k");
+        fs::remove_all(folder);
     });
     // The mutations must reach the failure paths, not only the happy ones.
     EXPECT_GT(failed, total / 4);
