@@ -9,7 +9,7 @@ namespace {
 
 // A record as the scanner made it: one token, never reduced, never attempted.
 bool isFresh(const TokenRecord& record) {
-    return record.span == 1 && record.matches.single() >= 0 && record.matches.single() < 95 &&
+    return record.span == 1 && record.matches.single() >= 0 && record.matches.single() < static_cast<int>(Grammar::kFirstRuleId) &&
            record.visited.none() && record.active.none();
 }
 
@@ -70,7 +70,7 @@ int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
 // marks must be as a first attempt leaves them (the rule itself active and
 // visited, nothing else); marks of other rules cannot change the walk.
 bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const {
-    if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= 95) return false;
+    if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= static_cast<int>(Grammar::kFirstRuleId)) return false;
     RuleSet active = record.active;
     RuleSet visited = record.visited;
     active.keepOnly(leftReach_[ruleId]);
