@@ -17,27 +17,12 @@ bool isFresh(const TokenRecord& record) {
 
 void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
     fastPath_ = on;
-    if (on && !cache_) cache_ = std::make_unique<WalkCache>();
-    if (cachedRules == cachedRules_) return;
     cachedRules_ = cachedRules;
-    cacheGrammar_ = nullptr;  // the cache starts afresh for other rules
+    if (on) cache_ = &WalkCache::shared();
 }
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
-    if (cacheGrammar_ != grammar_) {
-        cache_->clear();
-        for (uint32_t id = 0; id < 256; ++id) {
-            leftReach_[id] = RuleSet();
-            if (!cachedRules_.test(id)) continue;
-            // Rule ids only: token kinds are no attempts.
-            RuleSet reach = grammar_->leadingIds(id);
-            for (uint32_t kind = 0; kind < Grammar::kFirstRuleId; ++kind) reach.reset(kind);
-            reach.set(id);
-            leftReach_[id] = reach;
-        }
-        cacheGrammar_ = grammar_;
-        for (uint32_t id = 0; id < 256; ++id) replays_[id] = written_[id] = 0;
-    }
+    cache_->bind(*grammar_, cachedRules_);
     speculative_ = true;
     uint32_t changed = 0;
     const bool whole = parsedWhole(parseRule(entryRule, 0, changed));
@@ -62,7 +47,7 @@ void qeLexSyntax::restart() {
 }
 
 int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
-    if (!speculative_ || !cachedRules_.test(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
     return cachedWalk(ruleId, start, changed);
 }
 
@@ -73,8 +58,8 @@ bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const
     if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= static_cast<int>(Grammar::kFirstRuleId)) return false;
     RuleSet active = record.active;
     RuleSet visited = record.visited;
-    active.keepOnly(leftReach_[ruleId]);
-    visited.keepOnly(leftReach_[ruleId]);
+    active.keepOnly(cache_->reach(ruleId));
+    visited.keepOnly(cache_->reach(ruleId));
     return active.single() == static_cast<int>(ruleId) && visited.single() == static_cast<int>(ruleId);
 }
 
@@ -87,7 +72,7 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     uint32_t node = cache_->next(cache_->root(ruleId), static_cast<uint32_t>(first->matches.single()));
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
         if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
-            ++replays_[ruleId];
+            cache_->noteReplayed(ruleId);
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
@@ -95,11 +80,8 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
         if (error_ || !isFresh(*record)) return grammar_->matchBody(*this, ruleId, start, changed);
         node = cache_->next(node, static_cast<uint32_t>(record->matches.single()));
     }
-    // After a first few hundred walks, one replay in four written down is
-    // what keeps writing them worth it.
-    if (written_[ruleId] >= 256 && replays_[ruleId] < written_[ruleId] / 4)
-        return grammar_->matchBody(*this, ruleId, start, changed);
-    ++written_[ruleId];
+    if (!cache_->worthWriting(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    cache_->noteWritten(ruleId);
     return recordWalk(ruleId, start, changed);
 }
 
@@ -172,7 +154,7 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
     markScratch_.clear();
     for (int i = recording.start; i < kWindowSize && window_[i] && window_[i]->startOffset <= lastOffset; ++i) {
         RuleSet visited = window_[i]->visited;
-        if (i == recording.start) visited.keepOnly(leftReach_[recording.rule]);
+        if (i == recording.start) visited.keepOnly(cache_->reach(recording.rule));
         if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
     }
     cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed,

@@ -24,6 +24,9 @@
 
 class qeLexSyntax;
 
+// A new number for each grammar built or loaded (see Grammar::generation).
+uint64_t nextGrammarGeneration();
+
 struct GrammarRuleRow {
     uint32_t id;
     const char* name;
@@ -89,6 +92,9 @@ public:
     bool load(const GrammarTable& table);
 
     bool hasRule(uint32_t id) const { return id < kIdLimit && rules_[id].defined; }
+    // Different for every grammar built or loaded in the process, so that
+    // what is kept about a grammar is never taken for another's.
+    uint64_t generation() const { return generation_; }
     uint32_t ruleId(const char* name) const;  // 0 when unknown
     const char* ruleName(uint32_t id) const;
     const std::string& error() const { return error_; }
@@ -174,4 +180,5 @@ private:
     std::string error_;
     bool built_ = false;
     bool shortcuts_ = true;
+    uint64_t generation_ = 0;
 };

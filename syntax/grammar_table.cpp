@@ -76,5 +76,6 @@ bool Grammar::load(const GrammarTable& table) {
         leading.skippable = (from.flags & 4) != 0;
     }
     built_ = true;
+    generation_ = nextGrammarGeneration();
     return true;
 }

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "syntax/grammar.h"
@@ -80,7 +79,7 @@ public:
     // True while a speculative parse runs: a listener then reports nothing
     // and makes the parse fail (setErrorFlag) where it would stop it.
     bool speculative() const { return speculative_; }
-    const WalkCache* walkCache() const { return cache_.get(); }
+    const WalkCache* walkCache() const { return cache_; }
     // The success test of a parse whose entry rule answered `result`.
     bool parsedWhole(int result);
 
@@ -179,14 +178,7 @@ private:
     bool fastPath_ = false;
     bool speculative_ = false;
     RuleSet cachedRules_;
-    RuleSet leftReach_[256];  // per cached rule: the rules it may attempt at its start
-    // Per cached rule: walks replayed and walks written down. Writing a walk
-    // down costs more than walking it; a rule whose walks seldom come again
-    // is no longer written down.
-    uint32_t replays_[256] = {};
-    uint32_t written_[256] = {};
-    const Grammar* cacheGrammar_ = nullptr;
-    std::unique_ptr<WalkCache> cache_;
+    WalkCache* cache_ = nullptr;
     std::vector<Recording> recordings_;
     std::vector<Token> tokens_;  // records in the window or scanned while walks are written down
     std::vector<WalkCache::Reduction> reductionLog_;  // window positions as made

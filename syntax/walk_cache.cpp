@@ -1,5 +1,29 @@
 #include "syntax/walk_cache.h"
 
+#include "syntax/grammar.h"
+
+WalkCache& WalkCache::shared() {
+    static WalkCache cache;
+    return cache;
+}
+
+void WalkCache::bind(const Grammar& grammar, const RuleSet& rules) {
+    if (grammar.generation() == generation_ && rules == rules_) return;
+    clear();
+    generation_ = grammar.generation();
+    rules_ = rules;
+    for (uint32_t id = 0; id < 256; ++id) {
+        reach_[id] = RuleSet();
+        replays_[id] = written_[id] = 0;
+        if (!rules.test(id)) continue;
+        // Rule ids only: token kinds are no attempts.
+        RuleSet reach = grammar.leadingIds(id);
+        for (uint32_t kind = 0; kind < Grammar::kFirstRuleId; ++kind) reach.reset(kind);
+        reach.set(id);
+        reach_[id] = reach;
+    }
+}
+
 uint32_t WalkCache::root(uint32_t rule) {
     uint32_t& root = roots_[rule & 0xFF];
     if (root == kNoNode) {

@@ -21,8 +21,31 @@
 
 #include "syntax/token_record.h"
 
+class Grammar;
+
 class WalkCache {
 public:
+    // The one cache of the process: every engine's fast path keeps its walks
+    // there, so the files a project includes (each parsed by an engine of its
+    // own) replay the walks of the files before them. One thread parses.
+    static WalkCache& shared();
+
+    // Ties the cache to a grammar and the rules whose walks it keeps; any
+    // other pair than the last empties it first.
+    void bind(const Grammar& grammar, const RuleSet& rules);
+    bool keeps(uint32_t rule) const { return rules_.test(rule); }
+    // The rules an attempt of `rule` may attempt at the record it begins at.
+    const RuleSet& reach(uint32_t rule) const { return reach_[rule & 0xFF]; }
+
+    // Writing a walk down costs more than walking it: a rule whose walks
+    // seldom come again (after 256 written, fewer than one replay in four)
+    // is no longer written down.
+    bool worthWriting(uint32_t rule) const {
+        return written_[rule & 0xFF] < 256 || replays_[rule & 0xFF] >= written_[rule & 0xFF] / 4;
+    }
+    void noteWritten(uint32_t rule) { ++written_[rule & 0xFF]; }
+    void noteReplayed(uint32_t rule) { ++replays_[rule & 0xFF]; }
+
     struct Reduction {
         uint32_t offset;  // window position of the match, from the walk's start
         uint32_t count;
@@ -84,6 +107,11 @@ private:
     size_t mask_ = 1023;
     size_t edgeCount_ = 0;
     uint32_t roots_[256] = {};
+    uint64_t generation_ = 0;  // of the grammar bound
+    RuleSet rules_;
+    RuleSet reach_[256];
+    uint32_t replays_[256] = {};
+    uint32_t written_[256] = {};
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
