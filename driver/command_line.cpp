@@ -151,6 +151,7 @@ const OptionRule kOptionRules[] = {
     {u"-dir", Match::Folded, [](Parser& p) {
          if (!p.valueFollows()) return fail("missing root dir\n");
          p.options.webRoot = qestl::narrow(normalisedPath(p.takeValue()));
+         p.options.webRootGiven = 1;
          return true;
      }},
     {u"-ce", Match::Folded,
@@ -245,7 +246,7 @@ uint32_t parseArguments(CompileOptions& options, int argc, const char16_t* const
         printToStdout("missing output file;\n");
         result = 0;
     }
-    if (options.serverPages && options.webRoot.empty()) {
+    if (options.serverPages && !options.webRootGiven) {
         printToStdout("ksp need -dir <rootdir>;\n");
         result = 0;
     }

@@ -72,6 +72,9 @@ struct CompileOptions {
     uint32_t modeBits = 0;
     uint8_t debuggable = 0;              // -dbg
     uint8_t serverPages = 0;             // -ksp
+    // -dir was given: a root that normalises to "" (".") is the current
+    // directory, not a missing root.
+    uint8_t webRootGiven = 0;
     int32_t targetOs = kTargetLinux;     // the host's
     qestl::qestringW targetOsName;       // the text after "-kcross-"
     qestl::qestringW stringListFile;     // -stringlists, -stringlists-sign

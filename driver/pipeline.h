@@ -11,7 +11,7 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options);
 
 // Parses the sources and writes their static library into `out`: 1 when
 // written, 0 after parse errors (already reported).
-int buildStaticLibrary(CompileOptions& options, qestl::qeByteStream& out);
+int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out);
 
 bool compileAndWrite(CompileOptions& options);
 bool buildStaticLibraryAndWrite(CompileOptions& options);

@@ -1,33 +1,9 @@
-// Files the compile modes read and write around the pipeline: the JSON side
-// files, whole outputs, and the compressed form of a program image.
+// The JSON side files the compile modes read around the pipeline.
 #pragma once
 
-#include <cstdint>
-
 #include "driver/compile_options.h"
-#include "foundation/qestring.h"
-#include "foundation/stream.h"
-#include "foundation/vector.h"
 
 // The .version and .kdef documents of the options: true when the file was read
 // and parsed (the document replaces the one held), false after a warning line.
 bool readVersionFile(CompileOptions& options);
 bool readExportDefinitionFile(CompileOptions& options);
-
-// Reads a whole file into `bytes`; false when it cannot be opened or read.
-bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);
-
-// Writes the bytes as the whole new content of `path`, or leaves the path as
-// it was: the bytes go to a temporary file beside it, every write is checked,
-// and only a complete file is renamed into place.
-bool writeFileWhole(const qestl::qestringW& path, const uint8_t* bytes, uint64_t size);
-
-// Bytes of a program image that stay uncompressed: the 8-byte prefix and the
-// 128-byte header.
-inline constexpr uint32_t kImageHeadBytes = 136;
-
-// Rewrites a finished program image in `image` as its compressed form: the
-// head as it is, then the icon bytes, then the rest of the image as one LZMA
-// stream in the classic container. False (the stream then holds no usable
-// image) when the image is shorter than its head or compression fails.
-bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes);

@@ -5,39 +5,62 @@
 #include "driver/pipeline.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
+#include "foundation/whole_file.h"
+#include "platform/output_file.h"
 #include "platform/system.h"
 
 namespace {
 
+void reportUnwritableOutput(const qestl::qestringW& path) {
+    printfToStdout("can't open outputFile %s\n", qestl::narrow(path).c_str());
+}
+
 // The output is announced only once it is on disk whole.
-bool writeOutputFile(const qestl::qestringW& path, qestl::qeByteStream& bytes) {
-    qestl::qestringA shown = qestl::narrow(path);
-    if (!writeFileWhole(path, bytes.data(), bytes.size())) {
-        printfToStdout("can't open outputFile %s\n", shown.c_str());
+bool announceOutput(const qestl::qestringW& path, bool written) {
+    if (!written) {
+        reportUnwritableOutput(path);
         return false;
     }
-    printfToStdout("已生成:%s\n", shown.c_str());
+    printfToStdout("已生成:%s\n", qestl::narrow(path).c_str());
     std::fflush(stdout);
+    return true;
+}
+
+// An output that would land on one of the sources is refused before anything
+// is read or written: the source would be lost to its own compilation.
+bool outputSparesSources(const CompileOptions& options) {
+    const qestl::qestringA output = qestl::narrow(options.outputPath);
+    for (const qestl::qestringW& source : options.sourceFiles) {
+        if (platform::sameExistingFile(output.c_str(), qestl::narrow(source).c_str())) {
+            reportUnwritableOutput(options.outputPath);
+            return false;
+        }
+    }
     return true;
 }
 
 }  // namespace
 
 bool compileAndWrite(CompileOptions& options) {
+    if (!outputSparesSources(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;
     if (options.nativeSources) return true;  // the writer made its own files
-    return writeOutputFile(options.outputPath, stream);
+    return announceOutput(options.outputPath, writeFileWhole(options.outputPath, stream.data(), stream.size()));
 }
 
 bool buildStaticLibraryAndWrite(CompileOptions& options) {
-    qestl::qeByteStream stream;
-    if (buildStaticLibrary(options, stream) != 1) return false;
-    return writeOutputFile(options.outputPath, stream);
+    if (!outputSparesSources(options)) return false;
+    // The library streams into the output as it is written; the file opens on
+    // the first byte, so a failed parse leaves no trace.
+    WholeFileWriter file(options.outputPath);
+    if (buildStaticLibrary(options, file) != 1) return false;
+    return announceOutput(options.outputPath, file.commit());
 }
 
 bool compileExecutable(CompileOptions& options) {
+    if (!outputSparesSources(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;

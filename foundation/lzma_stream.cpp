@@ -23,16 +23,47 @@ void lzmaFree(void*, void* block) { std::free(block); }
 
 const lzma_allocator kAllocator = {lzmaAlloc, lzmaFree, nullptr};
 
-struct Buffer {
-    std::unique_ptr<uint8_t[]> bytes{new uint8_t[kBufferSize]};
-    uint8_t* get() { return bytes.get(); }
+// Coding buffers are taken from a small cache and given back: a fresh 64 KiB
+// block per call costs more than coding a short stream.
+class Buffer {
+public:
+    Buffer() : bytes_(take()) {}
+    ~Buffer() { giveBack(bytes_); }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    uint8_t* get() { return bytes_.get(); }
+
+private:
+    static constexpr int kCached = 4;
+    struct Cache {
+        std::unique_ptr<uint8_t[]> blocks[kCached];
+        int count = 0;
+    };
+    static Cache& cache() {
+        thread_local Cache kept;
+        return kept;
+    }
+    static std::unique_ptr<uint8_t[]> take() {
+        Cache& kept = cache();
+        if (kept.count > 0) return std::move(kept.blocks[--kept.count]);
+        return std::unique_ptr<uint8_t[]>(new uint8_t[kBufferSize]);
+    }
+    static void giveBack(std::unique_ptr<uint8_t[]>& block) {
+        Cache& kept = cache();
+        if (kept.count < kCached) kept.blocks[kept.count++] = std::move(block);
+    }
+
+    std::unique_ptr<uint8_t[]> bytes_;
 };
 
 // Ends a liblzma coder on every way out, a failed initialisation included
-// (ending a stream that never started is harmless).
+// (ending a stream that never started is harmless); a kept coder (null
+// guard) lives on for the next call.
 struct CoderGuard {
-    lzma_stream& stream;
-    ~CoderGuard() { lzma_end(&stream); }
+    lzma_stream* stream;
+    ~CoderGuard() {
+        if (stream != nullptr) lzma_end(stream);
+    }
 };
 
 int resultOf(lzma_ret ret) {
@@ -60,7 +91,17 @@ uint32_t encoderDictionary(uint64_t size) {
 
 }  // namespace
 
-bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
+LzmaCoders::LzmaCoders() : encoder(LZMA_STREAM_INIT), decoder(LZMA_STREAM_INIT) {
+    encoder.allocator = &kAllocator;
+    decoder.allocator = &kAllocator;
+}
+
+LzmaCoders::~LzmaCoders() {
+    lzma_end(&encoder);
+    lzma_end(&decoder);
+}
+
+bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders) {
     uint64_t left = input.remaining();
 
     lzma_options_lzma options;
@@ -77,9 +118,10 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
     lzma_set_ext_size(options, left);
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
 
-    lzma_stream encoder = LZMA_STREAM_INIT;
-    encoder.allocator = &kAllocator;
-    CoderGuard guard{encoder};
+    lzma_stream own = LZMA_STREAM_INIT;
+    own.allocator = &kAllocator;
+    lzma_stream& encoder = coders != nullptr ? coders->encoder : own;
+    CoderGuard guard{coders != nullptr ? nullptr : &own};
     if (lzma_raw_encoder(&encoder, filters) != LZMA_OK) return false;
 
     uint8_t header[kLzmaHeaderSize];
@@ -112,7 +154,7 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input) {
     }
 }
 
-bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input) {
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders) {
     uint8_t header[kLzmaHeaderSize];
     uint32_t have = 0;
     while (have < kLzmaHeaderSize) {
@@ -122,9 +164,10 @@ bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input) {
     }
     const uint64_t size = qestl::loadU64LE(header + 5);
 
-    lzma_stream decoder = LZMA_STREAM_INIT;
-    decoder.allocator = &kAllocator;
-    CoderGuard guard{decoder};
+    lzma_stream own = LZMA_STREAM_INIT;
+    own.allocator = &kAllocator;
+    lzma_stream& decoder = coders != nullptr ? coders->decoder : own;
+    CoderGuard guard{coders != nullptr ? nullptr : &own};
     if (lzma_alone_decoder(&decoder, kLzmaDecoderMemoryLimit) != LZMA_OK) return false;
     // The decoder reads the properties from the header itself, first thing.
     decoder.next_in = header;

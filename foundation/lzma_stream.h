@@ -24,16 +24,29 @@ inline constexpr uint32_t kLzmaDictionarySize = 1u << 24;  // 16 MiB, as level 5
 // memory than this, so a hostile header cannot make us allocate gigabytes.
 inline constexpr uint64_t kLzmaDecoderMemoryLimit = uint64_t{128} << 20;
 
+// Coders kept from one call to the next: started again on the same stream,
+// liblzma reuses the memory of a coder of the same kind, so a caller that
+// codes many small streams (a fuzzer) skips the setup each time.
+struct LzmaCoders {
+    LzmaCoders();
+    ~LzmaCoders();
+    LzmaCoders(const LzmaCoders&) = delete;
+    LzmaCoders& operator=(const LzmaCoders&) = delete;
+
+    lzma_stream encoder;
+    lzma_stream decoder;
+};
+
 // Compresses everything that remains in `input` (its size minus its position,
 // taken before anything is read) into `output`: header with that size, then
 // the stream without an end marker. False on any failure; what was written
 // stays written.
-bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input);
+bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders = nullptr);
 
 // Decompresses one container from `input`, appending the bytes to `output`.
 // True when the whole stream decoded: its known size was reached, or, for an
 // unknown size, its end marker.
-bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input);
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders = nullptr);
 
 // Runs a started decoder over `input` until the stream ends, writing every
 // decoded piece to `output` through 64 KiB buffers. Bytes already waiting in

@@ -281,7 +281,7 @@ NodePool* globalNodePool() {
     alignas(NodePool) static unsigned char storage[sizeof(NodePool)];
     static NodePool* pool = [] {
         auto* made = new (storage) NodePool();
-        made->init(NodePool::kHeapChunks, 296, 32, 8);
+        made->init(NodePool::kHeapChunks, kGlobalPoolBlockBytes, 32, 8);
         made->growChunkTable();
         return made;
     }();

@@ -67,19 +67,21 @@ public:
             text += "_\n";
             return;
         }
+        const NodeExtras& extras = n->extras();
         char head[512];
         std::snprintf(head, sizeof head,
                       "k%u f%u aux%llu:%llu:%llu file%u %u:%u-%u:%u text%u-%u serial%u inc%u lvl%u own%d:%llu ",
-                      n->kind, n->flags, static_cast<unsigned long long>(n->auxWord),
-                      static_cast<unsigned long long>(n->auxValues[0]),
-                      static_cast<unsigned long long>(n->auxValues[1]), n->fileIndex, n->startLine, n->startColumn,
-                      n->endLine, n->endColumn, n->textStart, n->textEnd, rank(n->serial), n->includedUnit,
-                      n->unitLevel, n->owner != nullptr, static_cast<unsigned long long>(n->ownerWord));
+                      n->kind, n->flags, static_cast<unsigned long long>(extras.auxWord),
+                      static_cast<unsigned long long>(extras.auxValues[0]),
+                      static_cast<unsigned long long>(extras.auxValues[1]), n->fileIndex, n->startLine,
+                      n->startColumn, n->endLine, n->endColumn, n->textStart, n->textEnd, rank(n->serial),
+                      n->includedUnit, n->unitLevel, extras.owner != nullptr,
+                      static_cast<unsigned long long>(extras.ownerWord));
         text += head;
         text += ast_print::quoted(n->text.view());
         text += " doc=";
-        text += ast_print::quoted(n->docComment.view());
-        text += " idx" + std::to_string(n->operandIndices.size()) + ":" + std::to_string(n->childIndices.size());
+        text += ast_print::quoted(extras.docComment.view());
+        text += " idx" + std::to_string(extras.operandIndices.size()) + ":" + std::to_string(extras.childIndices.size());
         text += "\n";
         if (n->annotations) {
             text.append(static_cast<size_t>(depth), ' ');

@@ -1,5 +1,8 @@
 #include "image/declaration_ast.h"
 
+#include <cstring>
+#include <vector>
+
 #include "foundation/byte_io.h"
 
 namespace {
@@ -18,45 +21,71 @@ bool writeBytes(qestl::qeistream& stream, const void* bytes, uint64_t size) {
     return size == 0 || stream.write(bytes, static_cast<uint32_t>(size)) == size;
 }
 
-bool writeEmptyRecord(qestl::qeistream& stream, uint32_t index) {
-    bool ok = writeU32(stream, kEmptyNodeRecord);
-    for (int field = 0; field < 7; ++field) ok = writeU32(stream, 0) && ok;  // text, flags, file, span
-    ok = writeU32(stream, index) && ok;
-    for (int field = 0; field < 3; ++field) ok = writeU32(stream, 0) && ok;  // no operands, children, indices
-    return ok;
+// Bytes of a record: twelve u32 fields, the text and the indices it lists.
+constexpr uint64_t kRecordFields = 12 * 4;
+
+uint64_t listedCount(const qeAbstractNode& node) {
+    return uint64_t(node.operands.size()) + node.children.size() + ((node.flags & NodeFlag::Annotated) != 0 ? 1 : 0);
 }
 
-// One record; the node's attached node, operands and children join the queue,
-// and their indices continue from the last one handed out.
-bool writeNodeRecord(qestl::qeistream& stream, const qeAbstractNode& node, uint32_t index, AstNodeVector& queue,
-                     uint32_t& nextIndex) {
-    const bool attached = (node.flags & NodeFlag::Annotated) != 0;
-    const uint64_t operandCount = node.operands.size();
-    const uint64_t childCount = node.children.size();
-    const uint64_t indexCount = operandCount + childCount + (attached ? 1 : 0);
-    if (indexCount > UINT32_MAX - nextIndex) return false;
+// A record is composed in a scratch buffer and written whole: one write per
+// record instead of one per field.
+class RecordBuilder {
+public:
+    void u32(uint32_t value) {
+        ensure(4);
+        qestl::storeU32LE(bytes_.data() + used_, value);
+        used_ += 4;
+    }
+    void bytes(const void* data, size_t count) {
+        if (count == 0) return;
+        ensure(count);
+        std::memcpy(bytes_.data() + used_, data, count);
+        used_ += count;
+    }
+    bool writeTo(qestl::qeistream& stream) {
+        const bool ok = used_ <= UINT32_MAX && stream.write(bytes_.data(), uint32_t(used_)) == used_;
+        used_ = 0;
+        return ok;
+    }
 
-    bool ok = writeU32(stream, node.kind);
-    ok = writeU32(stream, static_cast<uint32_t>(node.text.length())) && ok;
-    ok = node.text.length() <= UINT32_MAX && writeBytes(stream, node.text.c_str(), node.text.length()) && ok;
-    ok = writeU32(stream, node.flags) && ok;
-    ok = writeU32(stream, node.fileIndex) && ok;
-    ok = writeU32(stream, node.startLine) && ok;
-    ok = writeU32(stream, node.startColumn) && ok;
-    ok = writeU32(stream, node.endLine) && ok;
-    ok = writeU32(stream, node.endColumn) && ok;
-    ok = writeU32(stream, index) && ok;
-    ok = writeU32(stream, static_cast<uint32_t>(operandCount)) && ok;
-    ok = writeU32(stream, static_cast<uint32_t>(childCount)) && ok;
-    ok = writeU32(stream, static_cast<uint32_t>(indexCount)) && ok;
-    auto enqueue = [&](const _KNode<qeAbstractNode>& slot) {
-        ok = writeU32(stream, nextIndex++) && ok;
-        queue.pushBack(slot);
-    };
-    if (attached) enqueue(node.annotations);
-    for (const _KNode<qeAbstractNode>& operand : node.operands) enqueue(operand);
-    for (const _KNode<qeAbstractNode>& child : node.children) enqueue(child);
-    return ok;
+private:
+    void ensure(size_t count) {
+        if (bytes_.size() - used_ >= count) return;
+        std::vector<uint8_t> larger(bytes_.size() * 2 + count + 256);
+        if (used_ != 0) std::memcpy(larger.data(), bytes_.data(), used_);
+        bytes_.swap(larger);
+    }
+
+    std::vector<uint8_t> bytes_;
+    size_t used_ = 0;
+};
+
+void composeEmptyRecord(RecordBuilder& record, uint32_t index) {
+    record.u32(kEmptyNodeRecord);
+    for (int field = 0; field < 7; ++field) record.u32(0);  // text, flags, file, span
+    record.u32(index);
+    for (int field = 0; field < 3; ++field) record.u32(0);  // no operands, children, indices
+}
+
+// The indices a node lists are those of the slots queued behind it: the
+// attached node's, then its operands', then its children's.
+void composeNodeRecord(RecordBuilder& record, const qeAbstractNode& node, uint32_t index, uint32_t firstListed) {
+    const uint32_t listed = static_cast<uint32_t>(listedCount(node));
+    record.u32(node.kind);
+    record.u32(static_cast<uint32_t>(node.text.length()));
+    record.bytes(node.text.c_str(), node.text.length());
+    record.u32(node.flags);
+    record.u32(node.fileIndex);
+    record.u32(node.startLine);
+    record.u32(node.startColumn);
+    record.u32(node.endLine);
+    record.u32(node.endColumn);
+    record.u32(index);
+    record.u32(static_cast<uint32_t>(node.operands.size()));
+    record.u32(static_cast<uint32_t>(node.children.size()));
+    record.u32(listed);
+    for (uint32_t i = 0; i < listed; ++i) record.u32(firstListed + i);
 }
 
 bool readU32(qestl::qeistream& stream, uint32_t& value) {
@@ -124,7 +153,7 @@ bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, co
     // block listed them.
     const uint32_t firstOperand = attached ? 1 : 0;
     for (uint32_t k = firstOperand; k < indexCount; ++k) {
-        (k < firstOperand + record.operandCount ? node.operandIndices : node.childIndices)
+        (k < firstOperand + record.operandCount ? node.editExtras().operandIndices : node.editExtras().childIndices)
             .pushBack(record.indices[k]);
     }
     record.node = made;
@@ -194,35 +223,62 @@ bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strin
 }
 
 bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNode>& root) {
-    AstNodeVector queue;
-    queue.pushBack(root);
-    uint32_t nextIndex = 1;
-    bool ok = true;
+    qestl::qevector<qeAbstractNode*>& nodes = writer.nodes;
+    nodes.clear();
+    writer.offsets.clear();
+    nodes.pushBack(root.get());
+    uint64_t at = writer.stream.size();
     // One queue serves every level: the nodes still to be written on this
     // level come before those already queued for the next, so numbering by
     // queue position is numbering breadth first.
-    for (size_t head = 0; ok && head < queue.size(); ++head) {
-        const _KNode<qeAbstractNode> node = queue[head];  // a copy: the queue may grow below
-        const uint32_t index = static_cast<uint32_t>(head);
-        if (writer.stream.size() > UINT32_MAX) return false;
-        writer.offsets.pushBack(static_cast<uint32_t>(writer.stream.size()));
-        if (!node) {
-            ok = writeEmptyRecord(writer.stream, index);
-        } else {
-            setNodeIndex(*node, index);
-            ok = writeNodeRecord(writer.stream, *node, index, queue, nextIndex);
-        }
+    for (size_t head = 0; head < nodes.size(); ++head) {
+        if (at > UINT32_MAX || head >= UINT32_MAX) return false;
+        writer.offsets.pushBack(static_cast<uint32_t>(at));
+        qeAbstractNode* node = nodes[head];
+        at += kRecordFields;
+        if (node == nullptr) continue;
+        setNodeIndex(*node, static_cast<uint32_t>(head));
+        at += node->text.length() + 4 * listedCount(*node);
+        if ((node->flags & NodeFlag::Annotated) != 0) nodes.pushBack(node->annotations.get());
+        for (const _KNode<qeAbstractNode>& operand : node->operands) nodes.pushBack(operand.get());
+        for (const _KNode<qeAbstractNode>& child : node->children) nodes.pushBack(child.get());
     }
-    return ok;
+    if (at > UINT32_MAX) return false;
+    writer.length = at;
+    return true;
 }
 
 bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) {
-    const uint64_t length = writer.stream.size();
-    if (writer.offsets.size() > UINT32_MAX || length > UINT32_MAX) return false;
+    const uint64_t listLength = writer.stream.size();
+    if (writer.offsets.size() > UINT32_MAX || writer.length > UINT32_MAX || writer.length < listLength) return false;
     bool ok = writeU32(out, static_cast<uint32_t>(writer.offsets.size()));
-    for (uint32_t offset : writer.offsets) ok = writeU32(out, offset) && ok;
-    ok = writeU32(out, static_cast<uint32_t>(length)) && ok;
-    return writeBytes(out, writer.stream.data(), length) && ok;
+    // The offsets go out in blocks, not one call each.
+    uint8_t block[4096];
+    size_t filled = 0;
+    for (uint32_t offset : writer.offsets) {
+        qestl::storeU32LE(block + filled, offset);
+        filled += 4;
+        if (filled == sizeof block) {
+            ok = writeBytes(out, block, filled) && ok;
+            filled = 0;
+        }
+    }
+    ok = writeBytes(out, block, filled) && ok;
+    ok = writeU32(out, static_cast<uint32_t>(writer.length)) && ok;
+    ok = writeBytes(out, writer.stream.data(), listLength) && ok;
+    RecordBuilder record;
+    uint32_t nextListed = 1;
+    for (size_t index = 0; ok && index < writer.nodes.size(); ++index) {
+        const qeAbstractNode* node = writer.nodes[index];
+        if (node == nullptr) {
+            composeEmptyRecord(record, static_cast<uint32_t>(index));
+        } else {
+            composeNodeRecord(record, *node, static_cast<uint32_t>(index), nextListed);
+            nextListed += static_cast<uint32_t>(listedCount(*node));
+        }
+        ok = record.writeTo(out);
+    }
+    return ok;
 }
 
 bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, _KNode<qeAbstractNode>& root,

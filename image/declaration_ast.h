@@ -18,20 +18,28 @@
 
 inline constexpr uint32_t kEmptyNodeRecord = 62;
 
+// A node's record is composed only when the block is written out, straight
+// into the output: numbering the tree first gives every record's offset, so
+// the block never sits whole in memory.
 struct DeclarationAstWriter {
-    qestl::qeByteStream stream;  // the string list, then the node records
+    qestl::qeByteStream stream;  // the string list
     qestl::U32Vector offsets;    // position of each record, in index order
+    // The node of each record, in index order (null for an empty slot); the
+    // tree must live until the block is written.
+    qestl::qevector<qeAbstractNode*> nodes;
+    uint64_t length = 0;  // of the string list and the records together
 };
 
 // u32 count, then per string a u32 byte length and its bytes in the ANSI code
 // page, no terminator.
 bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strings);
 
-// Appends the tree below root to the writer's stream, numbering its nodes
-// breadth first from the root (index 0).
+// Numbers the tree below root breadth first from the root (index 0), after
+// the string list already in the writer's stream.
 bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNode>& root);
 
-// Writes the finished block: N, the offsets, L and the stream's bytes.
+// Writes the finished block: N, the offsets, L, the string list and the
+// records.
 bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer);
 
 // Where the paths of a block's string list go: the compile's source table,

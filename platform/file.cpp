@@ -22,12 +22,17 @@ FileHandle wrap(int descriptor) {
 
 FileHandle fileOpenRead(const char* path) {
     if (path == nullptr) return nullptr;
-    int descriptor = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO for reading waits for a writer unless non-blocking; the
+    // type is checked on the open descriptor, so a swapped path cannot slip by.
+    int descriptor = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) return nullptr;
-    // A directory opens fine here, but a file reader must refuse it as the
-    // other hosts do.
     struct stat info;
-    if (::fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(descriptor);
         return nullptr;
     }
@@ -95,11 +100,21 @@ bool fileSize(FileHandle file, uint64_t* size) {
     return true;
 }
 
+FileHandle fileAdopt(int descriptor) { return wrap(descriptor); }
+
+int fileDescriptor(FileHandle file) { return file != nullptr ? file->descriptor : -1; }
+
 bool fileClose(FileHandle file) {
     if (file == nullptr) return false;
     int result = ::close(file->descriptor);
     delete file;
     return result == 0;
+}
+
+bool fileMakeExecutable(const char* path) {
+    struct stat info;
+    if (path == nullptr || ::stat(path, &info) != 0) return false;
+    return !S_ISREG(info.st_mode) || ::chmod(path, 0755) == 0;
 }
 
 }  // namespace platform

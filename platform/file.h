@@ -12,8 +12,9 @@ using FileHandle = FileObject*;  // null means "no file"
 
 enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
 
-// Opens an existing file for reading; others may read it too. Directories and
-// missing files give null.
+// Opens an existing regular file for reading; others may read it too.
+// Anything else gives null without waiting: a directory, a missing file, and
+// a FIFO or device, whose reads could block for ever or never end.
 FileHandle fileOpenRead(const char* path);
 
 // Creates (or truncates) a file for reading and writing; with `append` the
@@ -33,7 +34,17 @@ bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* posi
 
 bool fileSize(FileHandle file, uint64_t* size);
 
+// Gives a regular file the mode 0755 (read and execute for all, write for the
+// owner), whatever the umask or its old mode; a device or FIFO is left as it
+// is. False when the host refuses.
+bool fileMakeExecutable(const char* path);
+
 // Closes the file and frees the handle; false when the handle is null.
 bool fileClose(FileHandle file);
+
+// A handle over an open descriptor, which it then owns; null for a negative
+// descriptor.
+FileHandle fileAdopt(int descriptor);
+int fileDescriptor(FileHandle file);
 
 }  // namespace platform

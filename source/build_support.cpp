@@ -53,9 +53,12 @@ NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {
     const TokenRecord* head = record(first);
     const TokenRecord* last = record(first + (n > 0 ? n - 1 : 0));
     if (head) {
+        // The file the position hook found: an included page's code is
+        // that page's, not the including page's.
+        node.fileIndex = head->fileIndex;
         node.startLine = head->startLine;
         node.startColumn = head->startColumn;
-        if (head->docComment) node.docComment.assign(head->docComment);
+        if (head->docComment) node.setDocComment(head->docComment);
     }
     if (last) {
         node.endLine = last->endLine;

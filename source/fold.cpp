@@ -93,13 +93,27 @@ int64_t integerValue(std::string_view text) {
 
 bool isLong(std::string_view text) { return text.size() > 1 && (text.back() == 'l' || text.back() == 'L'); }
 
+// The text of a folded value must read back, through the compiler's own
+// literal reader, to the very same double: a later fold or the compilation
+// of the literal reads it again. That reader is not correctly rounded, so
+// beside the shortest decimal forms the neighbours of the value are tried
+// too, one of which may read back as the value itself.
 qestl::qestringA floatText(double value) {
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.15f", value);
-    if (std::strtod(buffer, nullptr) == value) return qestl::qestringA(buffer);
+    if (parseFloatText(buffer) == value) return qestl::qestringA(buffer);
     for (int precision = 15; precision <= 17; ++precision) {
         std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (std::strtod(buffer, nullptr) == value) break;
+        if (parseFloatText(buffer) == value) return qestl::qestringA(buffer);
+    }
+    char candidate[400];
+    for (double toward : {HUGE_VAL, -HUGE_VAL}) {
+        double near = value;
+        for (int step = 0; step < 8 && std::isfinite(near); ++step) {
+            near = std::nextafter(near, toward);
+            std::snprintf(candidate, sizeof candidate, "%.17g", near);
+            if (parseFloatText(candidate) == value) return qestl::qestringA(candidate);
+        }
     }
     return qestl::qestringA(buffer);
 }

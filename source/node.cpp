@@ -48,7 +48,7 @@ qeAbstractNode::qeAbstractNode(uint32_t file, qeLexSyntax& engine, int start, in
     if (first != nullptr) {
         startLine = first->startLine;
         startColumn = first->startColumn;
-        if (first->docComment != nullptr) docComment.assign(first->docComment);
+        if (first->docComment != nullptr) setDocComment(first->docComment);
     }
     if (last != nullptr) {
         endLine = last->endLine;
@@ -64,7 +64,7 @@ qeAbstractNode::qeAbstractNode(const char* literal, qeLexSyntax& engine, int ind
         startColumn = record->startColumn;
         endLine = record->endLine;
         endColumn = record->endColumn;
-        if (record->docComment != nullptr) docComment.assign(record->docComment);
+        if (record->docComment != nullptr) setDocComment(record->docComment);
     }
     if (literal != nullptr) text.assign(literal);
 }
@@ -85,8 +85,6 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
     : refableAstBase(other),
       kind(other.kind),
       text(other.text),
-      docComment(other.docComment),
-      auxWord(other.auxWord),
       operands(other.operands),
       children(other.children),
       fileIndex(other.fileIndex),
@@ -100,37 +98,45 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       textEnd(other.textEnd),
       includedUnit(other.includedUnit),
       unitLevel(other.unitLevel),
-      auxValues{other.auxValues[0], other.auxValues[1]},
-      operandIndices(other.operandIndices),
-      childIndices(other.childIndices),
       flags(other.flags),
-      owner(other.owner),
-      ownerRelease(other.ownerRelease),
-      ownerWord(other.ownerWord),
       annotations(other.annotations) {
-    if (owner != nullptr) owner->addReference();
+    if (other.extras_ != nullptr) {
+        extras_ = new NodeExtras(*other.extras_);
+        if (extras_->owner != nullptr) extras_->owner->addReference();
+    }
 }
 
-// The members then go in reverse order of declaration: the index lists, the
-// children, the operands, the doc comment and the text.
+const NodeExtras qeAbstractNode::kNoExtras;
+
+NodeExtras& qeAbstractNode::editExtras() {
+    if (extras_ == nullptr) extras_ = new NodeExtras();
+    return *extras_;
+}
+
+// The annotation list first, then the owner and the side record; the
+// children and operands go with their vectors.
 qeAbstractNode::~qeAbstractNode() {
     annotations.reset();
     releaseOwner();
+    delete extras_;
 }
 
 void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
     if (object != nullptr) object->addReference();  // first: the old owner may be the new one
     releaseOwner();
-    owner = object;
-    ownerRelease = release;
+    if (object == nullptr && extras_ == nullptr) return;
+    NodeExtras& side = editExtras();
+    side.owner = object;
+    side.ownerRelease = release;
 }
 
 void qeAbstractNode::releaseOwner() {
-    qestl::CountedObject* held = owner;
-    qestl::Deleter release = ownerRelease;
-    owner = nullptr;
-    ownerRelease = qestl::defaultDeleter;
-    ownerWord = 0;
+    if (extras_ == nullptr) return;
+    qestl::CountedObject* held = extras_->owner;
+    qestl::Deleter release = extras_->ownerRelease;
+    extras_->owner = nullptr;
+    extras_->ownerRelease = qestl::defaultDeleter;
+    extras_->ownerWord = 0;
     if (held != nullptr && held->release()) release(held);
 }
 
@@ -170,8 +176,10 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
             case kDropOwner:
                 cursor = cursorAt(kDropChildren);
                 releaseOwner();
-                operandIndices.clear();
-                childIndices.clear();
+                if (extras_ != nullptr) {
+                    extras_->operandIndices.clear();
+                    extras_->childIndices.clear();
+                }
                 break;
             case kDropChildren:
             case kDropOperands: {

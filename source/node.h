@@ -45,6 +45,20 @@ struct NodeFlag {
     };
 };
 
+// The fields most nodes never write, kept out of the node's pool block (a
+// program has millions of nodes; a few carry a doc comment, library index
+// lists or an owner). Made on the first write, freed with the node.
+struct NodeExtras {
+    qestl::qestringA docComment;  // the comments before the node's first token
+    uint64_t auxWord = 0;
+    uint64_t auxValues[2] = {0, 0};
+    qestl::U32Vector operandIndices;  // the record indices a library lists for the operands
+    qestl::U32Vector childIndices;    // and for the children
+    qestl::CountedObject* owner = nullptr;
+    qestl::Deleter ownerRelease = qestl::defaultDeleter;
+    uint64_t ownerWord = 0;
+};
+
 class qeAbstractNode : public refableAstBase {
 public:
     // Kind 0, nothing set, the next serial.
@@ -77,10 +91,16 @@ public:
     void setOwner(qestl::CountedObject* object, qestl::Deleter release = qestl::defaultDeleter);
     void releaseOwner();
 
+    // The rarely written fields: read through `extras()` (an empty record
+    // when none was made), written through `editExtras()`, which makes it.
+    const NodeExtras& extras() const { return extras_ != nullptr ? *extras_ : kNoExtras; }
+    NodeExtras& editExtras();
+    const qestl::qestringA& docComment() const { return extras().docComment; }
+    void setDocComment(const char* text) { editExtras().docComment.assign(text); }
+    qestl::CountedObject* owner() const { return extras().owner; }
+
     uint32_t kind = 0;
     qestl::qestringA text;
-    qestl::qestringA docComment;  // the comments before the node's first token
-    uint64_t auxWord = 0;
     AstNodeVector operands;
     AstNodeVector children;
     uint32_t fileIndex = 0;
@@ -90,21 +110,21 @@ public:
     uint32_t textStart = 0, textEnd = 0;  // byte span in the source text
     uint16_t includedUnit = 0;  // non-zero: read from a library, part of an included unit
     uint16_t unitLevel = 0;     // the library number of an included unit
-    uint64_t auxValues[2] = {0, 0};
-    qestl::U32Vector operandIndices;  // the record indices a library lists for the operands
-    qestl::U32Vector childIndices;    // and for the children
     uint32_t flags = 0;
-    qestl::CountedObject* owner = nullptr;
-    qestl::Deleter ownerRelease = qestl::defaultDeleter;
-    uint64_t ownerWord = 0;
     _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
 
 protected:
     refableAstBase* dropNextReference(uint64_t& cursor, bool& finished) override;
+
+private:
+    static const NodeExtras kNoExtras;
+    NodeExtras* extras_ = nullptr;
 };
 
 // Every node takes one block of the global pool.
 static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit one node-pool block");
+// And no more than that: a larger block is memory every node pays for.
+static_assert(sizeof(qeAbstractNode) + 8 > kNodeBlockBytes, "the node-pool block is larger than a node");
 
 // Bit 31 of a serial: the node is a clone.
 inline constexpr uint32_t kCloneSerialBit = 0x80000000u;

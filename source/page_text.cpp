@@ -1,5 +1,7 @@
 #include "source/page_text.h"
 
+#include <algorithm>
+
 #include "source/source_project.h"
 
 namespace {
@@ -76,10 +78,39 @@ void PageText::renumber(uint32_t from, uint32_t to) {
 }
 
 const PageSegment* PageText::segmentAt(uint32_t offset) const {
-    for (const PageSegment& segment : segments) {
-        if (offset >= segment.start && offset < segment.end) return &segment;
+    const PageSegment* first = segments.data();
+    const PageSegment* last = first + segments.size();
+    const PageSegment* after =
+        std::upper_bound(first, last, offset, [](uint32_t at, const PageSegment& s) { return at < s.start; });
+    if (after == first) return nullptr;
+    const PageSegment* segment = after - 1;
+    return offset < segment->end ? segment : nullptr;
+}
+
+void PageText::appendSlice(const PageText& source, size_t from, size_t to) {
+    if (to > source.text.length()) to = source.text.length();
+    if (from >= to) return;
+    const uint32_t base = static_cast<uint32_t>(text.length());
+    text.append(source.text.c_str() + from, to - from);
+    const PageSegment* first = source.segments.data();
+    const PageSegment* last = first + source.segments.size();
+    const PageSegment* segment = std::upper_bound(
+        first, last, static_cast<uint32_t>(from), [](uint32_t at, const PageSegment& s) { return at < s.start; });
+    if (segment != first) --segment;
+    for (; segment != last && segment->start < to; ++segment) {
+        const uint32_t start = segment->start > from ? segment->start : static_cast<uint32_t>(from);
+        const uint32_t end = segment->end < to ? segment->end : static_cast<uint32_t>(to);
+        if (start >= end) continue;
+        segments.pushBack(PageSegment{static_cast<uint32_t>(base + start - from), static_cast<uint32_t>(base + end - from),
+                                      segment->textId, segment->origin + (start - segment->start)});
     }
-    return nullptr;
+}
+
+void PageText::appendGenerated(const char* bytes, size_t length) {
+    if (length == 0) return;
+    const uint32_t base = static_cast<uint32_t>(text.length());
+    text.append(bytes, length);
+    segments.pushBack(PageSegment{base, static_cast<uint32_t>(base + length), newTextId(), 0});
 }
 
 void PageText::exportTo(MappedText& out) const {

@@ -28,11 +28,16 @@ public:
     void replace(size_t position, size_t length, const PageText& replacement);
     void insert(size_t position, const PageText& piece) { replace(position, 0, piece); }
     void append(const PageText& piece) { replace(text.length(), 0, piece); }
+    // Appends bytes [from, to) of `source` with their segments, in time
+    // linear in what is appended: texts built front to back stay linear.
+    void appendSlice(const PageText& source, size_t from, size_t to);
+    // Appends bytes the translation wrote itself, under a fresh text id.
+    void appendGenerated(const char* bytes, size_t length);
     // Bytes [from, to) with their segments, rebased to 0.
     PageText slice(size_t from, size_t to) const;
     // Every segment of text `from` now names text `to`.
     void renumber(uint32_t from, uint32_t to);
-    // The segment holding the byte, or null.
+    // The segment holding the byte, or null. Segments are kept in order.
     const PageSegment* segmentAt(uint32_t offset) const;
     // The same text and segments in the project's form.
     void exportTo(MappedText& out) const;

@@ -28,8 +28,7 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
     PageSourceInput input;
     if (page) {
         input.generated = &pageSource_;
-        input.pageText = pageText_;
-        input.pageLength = pageLength_;
+        input.origins = &pageOrigins_;
     }
     input.positionHook = mapKspPosition;
     input.hookContext = project_;
@@ -65,7 +64,7 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
                                        _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     SourceText source;
-    if (!readSourceText(path, source)) {
+    if (!readSourceText(project.texts, path, source)) {
         unit.reset();
         const qestl::qestringA ansiPath = qestl::narrow(path);
         qestl::qestringA message = qestl::qestringA::format(diag::FileNotFound.text, ansiPath.c_str() ? ansiPath.c_str() : "");
@@ -81,10 +80,11 @@ int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qest
                                        size_t length, _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     // The project quotes its files' texts long after the parse: keep a copy.
-    return parseUnitText(project, path, keepSourceText(bytes, bytes != nullptr ? length : 0), unit);
+    SourceText kept = keepSourceText(project.texts, bytes, bytes != nullptr ? length : 0);
+    return parseUnitText(project, path, kept, unit);
 }
 
-int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestringW& path, SourceText& source,
                                      _KNode<qeAbstractNode>& unit) {
     const char* text = source.text;
     size_t length = source.length;
@@ -94,17 +94,21 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
         page.assign(source.text, source.length);
         const uint32_t pageId = page.id;
         qestl::qestringA generated;
-        if (!translateServerPage(project, path, generated, page)) {
+        const bool translated = translateServerPage(project, path, generated, page);
+        // The page as read is not read again: its generated text is the file's.
+        project.texts.release(source);
+        if (!translated) {
             unit.reset();
             return kParseFailed;
         }
-        SourceText kept = keepSourceText(generated.c_str(), generated.length());
+        SourceText kept = keepSourceText(project.texts, generated.c_str(), generated.length());
         text = kept.text;
         length = kept.length;
         fileIndex_ = project.addSourceFile(path, text);
         project.storeMappedText(static_cast<int32_t>(pageId), page);
         project.registerMappedText(pageId, fileIndex_);
         pageSource_.renumber(pageId, fileIndex_);
+        pageOrigins_.renumber(pageId, fileIndex_);
     } else {
         fileIndex_ = project.addSourceFile(path, text);
     }

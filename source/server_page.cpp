@@ -111,7 +111,7 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
                 }
             }
             SourceText source;
-            if (!readSourceText(path, source)) {
+            if (!readSourceText(project.texts, path, source)) {
                 qestl::qestringA ansi = qestl::narrow(path);
                 std::printf("找不到文件:%s\n", ansi.c_str() ? ansi.c_str() : "");
                 return false;
@@ -121,8 +121,12 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
             bool expanded = expandPageIncludes(project, path, included, expanding);
             expanding.popBack();
             if (!expanded) return false;
-            SourceText kept = keepSourceText(included.text.c_str(), included.text.length());
+            SourceText kept = keepSourceText(project.texts, included.text.c_str(), included.text.length());
             uint32_t index = project.addSourceFile(path, kept.text);
+            // Its own bytes are named by its file, wherever they are pasted.
+            included.renumber(included.id, index);
+            pageOrigins_.add(index, source.text, static_cast<uint32_t>(source.length));
+            project.texts.release(source);  // the expanded copy is what is read from now on
             MappedText stored;
             included.exportTo(stored);
             project.storeMappedText(static_cast<int32_t>(index), stored);
@@ -134,68 +138,70 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
     return true;
 }
 
-bool qeSourceProcessor::rewritePageBody(const qestl::qestringA& pagePath, const PageText& expanded, PageText& body,
-                                        PageText& customDefinitions) {
-    body = expanded;
-    size_t runStart = 0;
-    // The HTML between two blocks prints as one fragment of the page.
-    auto rewriteRun = [&](size_t runEnd) -> size_t {
-        std::string_view run = viewOf(body.text).substr(runStart, runEnd - runStart);
-        std::string_view html = trimmed(run);
-        if (html.empty()) return runEnd;
+bool qeSourceProcessor::rewritePageBody(SourceProject& project, const qestl::qestringA& pagePath,
+                                        const PageText& expanded, PageText& body, PageText& customDefinitions) {
+    // The body is built front to back from the expanded page, so the work
+    // grows with the page, not with the page times its blocks.
+    body = PageText();
+    body.id = expanded.id;
+    const std::string_view page = viewOf(expanded.text);
+    size_t runStart = 0;  // the HTML run not yet copied begins here
+    // The HTML between two blocks prints as one fragment of the page; a run
+    // of blanks stays as it is.
+    auto copyRun = [&](size_t runEnd) {
+        std::string_view html = trimmed(page.substr(runStart, runEnd - runStart));
+        if (html.empty()) {
+            body.appendSlice(expanded, runStart, runEnd);
+            return;
+        }
         qestl::qestringA call =
             qestl::qestringA::format("\n___print_html_source__(%d);\n", static_cast<int>(htmlFragments_.size()));
         htmlFragments_.pushBack(qestl::qestringA(html.data(), html.size()));
-        body.replace(runStart, run.size(), generatedPiece(call));
-        return runStart + call.length();
+        body.appendGenerated(call.c_str(), call.length());
     };
 
-    size_t from = 0;
-    for (;;) {
-        size_t open = viewOf(body.text).find("<%", from);
+    for (size_t from = 0;;) {
+        const size_t open = page.find("<%", from);
         if (open == std::string_view::npos) break;
-        size_t close = viewOf(body.text).find("%>", open + 2);
+        const size_t close = page.find("%>", open + 2);
         if (close == std::string_view::npos) {
-            // Report where the block opens in the page itself.
+            // Reported where the block opens in the page (or included page)
+            // it was written in.
             uint32_t line = 0, column = 0;
-            const PageSegment* segment = body.segmentAt(static_cast<uint32_t>(open));
-            if (segment != nullptr && segment->textId == expanded.id) {
-                lineAndColumnAt(pageText_, pageLength_, segment->origin + static_cast<uint32_t>(open - segment->start),
-                                line, column);
+            qestl::qestringA where = pagePath;
+            const PageSegment* segment = expanded.segmentAt(static_cast<uint32_t>(open));
+            if (segment != nullptr &&
+                pageOrigins_.position(segment->textId, segment->origin + static_cast<uint32_t>(open - segment->start),
+                                      line, column)) {
+                if (segment->textId != expanded.id) where = qestl::narrow(project.filePath(segment->textId));
             } else {
                 lineAndColumnAt(body.text.c_str(), static_cast<uint32_t>(body.text.length()),
-                                static_cast<uint32_t>(open), line, column);
+                                static_cast<uint32_t>(body.text.length()), line, column);
+                advancePosition(page.data() + runStart, open - runStart, line, column);
             }
-            logSourceError(pagePath, line, column, nullptr);
+            logSourceError(where, line, column, nullptr);
             return false;
         }
-        const size_t shift = rewriteRun(open) - open;
-        open += shift;
-        close += shift;
-        const char first = close > open + 2 ? body.text[open + 2] : 0;
+        copyRun(open);
+        const char first = close > open + 2 ? page[open + 2] : 0;
         if (first == '%') {
-            customDefinitions.append(body.slice(open + 3, close));
-            body.replace(open, close + 2 - open, PageText());
-            from = open;
+            customDefinitions.appendSlice(expanded, open + 3, close);
         } else if (first == '@') {
-            from = close + 2;
+            body.appendSlice(expanded, open, close + 2);
         } else {
-            body.replace(close, 2, PageText());
-            body.replace(open, 2, PageText());
-            from = close - 2;
+            body.appendSlice(expanded, open + 2, close);
         }
-        runStart = from;
+        from = runStart = close + 2;
     }
-    rewriteRun(body.text.length());
+    copyRun(page.size());
     return true;
 }
 
 bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl::qestringW& pagePath,
                                             qestl::qestringA& out, MappedText& page) {
-    // Origins of the page's own bytes count in the page as read.
-    SourceText pageCopy = keepSourceText(page.text.c_str(), page.text.length());
-    pageText_ = pageCopy.text;
-    pageLength_ = static_cast<uint32_t>(pageCopy.length);
+    // Origins of the page's own bytes count in the page as read; the page is
+    // known by its text id until it has a file index.
+    pageOrigins_.add(page.id, page.text.c_str(), static_cast<uint32_t>(page.text.length()));
     PageText expanded;
     expanded.text = page.text;
     expanded.id = page.id;
@@ -227,7 +233,7 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
     PageText body;
     PageText customDefinitions;
     pageFragmentsBegin_ = pageFragmentsEnd_ = htmlFragments_.size();
-    if (!rewritePageBody(qestl::narrow(pagePath), expanded, body, customDefinitions)) {
+    if (!rewritePageBody(project, qestl::narrow(pagePath), expanded, body, customDefinitions)) {
         out.clear();
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/logger.h"
+#include "source/page_position.h"
 #include "source/rule_dispatch.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
@@ -99,10 +100,19 @@ TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 
 void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
+void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record) {
+    if (project_ == nullptr) return;
+    // In a page the record's end may lie in an included page: the file is
+    // the one its last byte was copied from.
+    uint32_t file = fileIndex_, line = 0, column = 0;
+    if (record.length > 0) pagePositionAt(record.input, record.startOffset + record.length - 1, file, line, column);
+    logSourceError(qestl::narrow(project_->filePath(file)), record.endLine, record.endColumn, message);
+}
+
 void qeSourceProcessor::onParseFailed(SourceInput*) {
     for (const ParseFailureLine& failure : parseFailureLines(parser_)) {
         const char* text = failure.hint != SyntaxHint::None ? syntaxHintText(failure.hint) : diag::UnexpectedSymbol.text;
-        reportError(text, failure.line, failure.column);
+        reportAtEnd(text, *failure.record);
     }
 }
 

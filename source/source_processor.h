@@ -10,6 +10,7 @@
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
 #include "source/node.h"
+#include "source/page_position.h"
 #include "source/page_text.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/rule_ids.h"
@@ -103,7 +104,7 @@ public:
 
 private:
     // Registers the text read for `path` and parses it into `unit`.
-    int parseUnitText(SourceProject& project, const qestl::qestringW& path, const SourceText& source,
+    int parseUnitText(SourceProject& project, const qestl::qestringW& path, SourceText& source,
                       _KNode<qeAbstractNode>& unit);
     // Runs the entry rule over `text`, registered as the current file, and on
     // success hangs the compilation unit under `unit`.
@@ -111,6 +112,8 @@ private:
     // The path of the current file in the ANSI code page ("" without project).
     qestl::qestringA currentPath() const;
     void reportAt(const SourceInput* input, const char* format);
+    // A hint at the end of a record, in the file that end lies in.
+    void reportAtEnd(const char* message, const TokenRecord& record);
 
     qeLexSyntax parser_;
     // Freed token records, handed out again before any new one is made: the
@@ -139,13 +142,14 @@ private:
     bool expandPageIncludes(SourceProject& project, const qestl::qestringW& pagePath, PageText& page,
                             qestl::WStringVector& expanding);
     const PageText* includedPage(const qestl::qestringW& path) const;
-    bool rewritePageBody(const qestl::qestringA& pagePath, const PageText& expanded, PageText& body,
-                         PageText& customDefinitions);
+    bool rewritePageBody(SourceProject& project, const qestl::qestringA& pagePath, const PageText& expanded,
+                         PageText& body, PageText& customDefinitions);
 
     qestl::qevector<IncludedPage> includedPages_;
     PageText pageSource_;        // the generated servlet source
-    const char* pageText_ = nullptr;  // the page as read
-    uint32_t pageLength_ = 0;
+    // The texts page bytes come from: every page read, by file index (the
+    // page being translated by its text id until it is registered).
+    PageOrigins pageOrigins_;
     // Fragments [begin, end) were cut from the page last translated; they are
     // printable only while that page's servlet source is parsed.
     size_t pageFragmentsBegin_ = 0;

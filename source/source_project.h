@@ -13,6 +13,7 @@
 #include "foundation/qestring.h"
 #include "foundation/rbtree.h"
 #include "foundation/vector.h"
+#include "source/source_text.h"
 #include "source/node.h"
 
 // Bytes [start, end) of a generated text were copied from text `textId` (once
@@ -80,7 +81,12 @@ private:
     using MappedTextMap = qestl::RbMap<int32_t, MappedText>;
 
     // Torn down in the reverse of this order: the text-id map and the root
-    // first, the path map last.
+    // first, the path map and the texts last.
+public:
+    // The texts of the files and generated texts, owned here.
+    SourceTextStore texts;
+
+private:
     PathMap pathMap_;
     qestl::qevector<const char*> texts_;
     AstNodeVector units_;

@@ -1,34 +1,41 @@
 #include "source/source_text.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/ascii_case.h"
 #include "platform/file.h"
 
-namespace {
-
-// Reachable for the whole run, so texts handed out stay valid.
-qestl::qevector<char*>& keptTexts() {
-    static qestl::qevector<char*>* texts = new qestl::qevector<char*>();
-    return *texts;
+SourceTextStore::~SourceTextStore() {
+    for (char* text : texts_) std::free(text);
 }
 
-char* keep(char* buffer) {
-    keptTexts().pushBack(buffer);
+const char* SourceTextStore::adopt(char* buffer) {
+    texts_.pushBack(buffer);
     return buffer;
 }
 
-}  // namespace
+void SourceTextStore::release(SourceText& text) {
+    // The text released is most often the one read last.
+    for (size_t i = texts_.size(); i-- > 0;) {
+        if (texts_[i] != text.text) continue;
+        std::free(texts_[i]);
+        texts_[i] = texts_.back();
+        texts_.popBack();
+        break;
+    }
+    text = SourceText();
+}
 
-SourceText keepSourceText(const char* bytes, size_t length) {
+SourceText keepSourceText(SourceTextStore& store, const char* bytes, size_t length) {
     char* buffer = static_cast<char*>(std::malloc(length + 1));
     if (buffer == nullptr) return {};
     if (length > 0) std::memcpy(buffer, bytes, length);
     buffer[length] = 0;
-    return {keep(buffer), std::strlen(buffer)};
+    return {store.adopt(buffer), std::strlen(buffer)};
 }
 
-bool readSourceText(const qestl::qestringW& path, SourceText& out) {
+bool readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out) {
     qestl::qestringA hostPath = qestl::narrow(path);
     platform::FileHandle file = platform::fileOpenRead(hostPath.c_str() != nullptr ? hostPath.c_str() : "");
     if (file == nullptr) return false;
@@ -48,7 +55,7 @@ bool readSourceText(const qestl::qestringW& path, SourceText& out) {
     size_t skip = 0;
     if (done >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0) skip = 3;
     if (skip > 0) std::memmove(buffer, buffer + skip, done - skip + 1);
-    out.text = keep(buffer);
+    out.text = store.adopt(buffer);
     out.length = std::strlen(buffer);
     return true;
 }

@@ -1,22 +1,44 @@
-// Source texts as the project keeps them: read whole, owned for the rest of
-// the process (diagnostics name files and quote them long after their parse).
+// Source texts as the project keeps them: read whole, owned by the project
+// (diagnostics name files and quote them long after their parse).
 #pragma once
 
 #include <cstddef>
 
 #include "foundation/qestring.h"
+#include "foundation/vector.h"
 
 struct SourceText {
-    const char* text = nullptr;  // zero-terminated; never freed
+    const char* text = nullptr;  // zero-terminated; owned by a SourceTextStore
     size_t length = 0;           // up to the first NUL
 };
 
-// Reads the file whole; a leading UTF-8 byte-order mark is dropped and the
-// text ends at its first NUL byte. False when the file cannot be opened.
-bool readSourceText(const qestl::qestringW& path, SourceText& out);
+// The texts of one project (sources as read, generated servlet texts): they
+// live as long as the project, which diagnostics of every later stage quote,
+// and no longer.
+class SourceTextStore {
+public:
+    SourceTextStore() = default;
+    ~SourceTextStore();
+    SourceTextStore(const SourceTextStore&) = delete;
+    SourceTextStore& operator=(const SourceTextStore&) = delete;
 
-// Keeps a copy of the bytes for the rest of the process.
-SourceText keepSourceText(const char* bytes, size_t length);
+    // Takes a malloc'd, zero-terminated buffer.
+    const char* adopt(char* buffer);
+    // Frees a text that nothing will read again (a page once translated: its
+    // generated text is what the project keeps); the handle is emptied.
+    void release(SourceText& text);
+
+private:
+    qestl::qevector<char*> texts_;
+};
+
+// Reads the file whole into the store; a leading UTF-8 byte-order mark is
+// dropped and the text ends at its first NUL byte. False when the file cannot
+// be opened.
+bool readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out);
+
+// Keeps a copy of the bytes in the store.
+SourceText keepSourceText(SourceTextStore& store, const char* bytes, size_t length);
 
 // True when the extension (from the last '.') begins with ".ksp", letters
 // compared without case.

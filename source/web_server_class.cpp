@@ -28,7 +28,7 @@ bool qeSourceProcessor::parseWebServerClass(SourceProject& project) {
 
     _KNode<qeAbstractNode> unit = makeAstNode(NodeKind::SourceUnit, kWebServerFile);
     unit->fileIndex = fileIndex_;
-    SourceText kept = keepSourceText(source.c_str(), source.length());
+    SourceText kept = keepSourceText(project.texts, source.c_str(), source.length());
     fileIndex_ = project.addSourceFile(qestl::widen(kWebServerFile), kept.text);
     project_ = &project;
     if (!parseRegisteredText(kept.text, kept.length, unit)) {

@@ -87,16 +87,33 @@ TokenRecord* qeLexSyntax::nextToken() {
     record->fileIndex = input_->fileIndex;
     record->input = input_;
     record->startOffset = static_cast<uint32_t>(input_->offset);
-    record->startLine = input_->line;
-    record->startColumn = input_->column;
+    const uint32_t startLine = input_->line, startColumn = input_->column;
+    record->startLine = startLine;
+    record->startColumn = startColumn;
     input_->advance(length);
     record->endLine = input_->line;
     record->endColumn = input_->column;
     record->matches.set(kind);
     if (input_->positionHook) {
-        record->input = input_->positionHook(record->fileIndex, record->startOffset, &record->fileIndex,
-                                             &record->startOffset, &record->startLine, &record->startColumn,
-                                             record->input);
+        const uint32_t fileIndex = record->fileIndex;
+        record->input = input_->positionHook(fileIndex, record->startOffset, &record->fileIndex, &record->startOffset,
+                                             &record->startLine, &record->startColumn, record->input);
+        // The end maps through the token's last byte, so that a position past
+        // a piece of generated text still names the page the token came from.
+        if (length > 0) {
+            const char* last = input_->text + input_->offset - 1;
+            uint32_t lastOffset = static_cast<uint32_t>(input_->offset - 1);
+            uint32_t endFile = fileIndex, line = record->endLine, column = record->endColumn - 1;
+            if (*last == '\n') {  // where the line the byte ends began is counted again
+                line = startLine;
+                column = startColumn;
+                advancePosition(last - (length - 1), static_cast<size_t>(length - 1), line, column);
+            }
+            input_->positionHook(fileIndex, lastOffset, &endFile, &lastOffset, &line, &column, record->input);
+            advancePosition(last, 1, line, column);
+            record->endLine = line;
+            record->endColumn = column;
+        }
     }
     if (!recordings_.empty()) tokens_.push_back({record->startOffset, kind});
     return record;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "foundation/node_pool.h"
+
 class refableAstBase {
 public:
     refableAstBase() = default;
@@ -39,7 +41,7 @@ protected:
 // live-node registry while they live. These are the only ways blocks come
 // and go; a block that cannot be had aborts the process. Every block has the
 // same size.
-inline constexpr size_t kNodeBlockBytes = 296;
+inline constexpr size_t kNodeBlockBytes = qestl::kGlobalPoolBlockBytes;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
 

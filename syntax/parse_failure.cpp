@@ -21,7 +21,7 @@ std::vector<ParseFailureLine> parseFailureLines(const qeLexSyntax& engine) {
     for (int i = qeLexSyntax::kWindowSize - 1; i >= 0; --i) {
         const TokenRecord* record = engine.slot(i);
         if (record == nullptr || record->hint == SyntaxHint::None || syntaxHintText(record->hint) == nullptr) continue;
-        lines.push_back({record->hint, record->endLine, record->endColumn});
+        lines.push_back({record->hint, record->endLine, record->endColumn, record});
     }
     const TokenRecord* furthest = nullptr;
     for (int i = qeLexSyntax::kWindowSize - 1; i >= 0 && furthest == nullptr; --i) {
@@ -31,9 +31,9 @@ std::vector<ParseFailureLine> parseFailureLines(const qeLexSyntax& engine) {
     if (furthest == nullptr) return lines;
     const int32_t endHint = engine.endOfInputHint();
     if (endHint != SyntaxHint::None && syntaxHintText(endHint) != nullptr) {
-        lines.push_back({endHint, furthest->endLine, furthest->endColumn});
+        lines.push_back({endHint, furthest->endLine, furthest->endColumn, furthest});
     } else if (lines.empty()) {
-        lines.push_back({SyntaxHint::None, furthest->endLine, furthest->endColumn});
+        lines.push_back({SyntaxHint::None, furthest->endLine, furthest->endColumn, furthest});
     }
     return lines;
 }

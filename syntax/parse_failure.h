@@ -14,6 +14,9 @@ struct ParseFailureLine {
     int32_t hint;  // SyntaxHint::None: no expected symbol was found
     uint32_t line;
     uint32_t column;  // 0-based
+    // The record whose end the line names (a listener may trace it further,
+    // as the server pages do to the page the end was copied from).
+    const TokenRecord* record;
 };
 
 // The lines of the engine's failed parse, in report order; none when no

@@ -1,4 +1,4 @@
-// Side files, whole-or-nothing outputs and the compressed image form.
+// The .version and .kdef side files.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "driver/pipeline_files.h"
-#include "foundation/lzma_stream.h"
 
 namespace {
 
@@ -29,14 +27,6 @@ protected:
     }
     std::string path(const char* name) const { return (dir_ / name).string(); }
     static void put(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-    static std::string get(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static bool writeWhole(const std::string& file, const std::string& bytes) {
-        return writeFileWhole(qestl::widen(file.c_str()), reinterpret_cast<const uint8_t*>(bytes.data()),
-                              bytes.size());
-    }
 
     fs::path dir_;
 };
@@ -73,53 +63,6 @@ TEST_F(PipelineFiles, ADocumentIsReplacedOnlyByAValidOne) {
     put(path("lib.kdef"), "[1,");
     options.kdefFile = qestl::widen(path("lib.kdef").c_str());
     EXPECT_EQ(capture(readExportDefinitionFile, options, read), "警告: 无效的链接描述文件 :" + path("lib.kdef") + "\n");
-}
-
-TEST_F(PipelineFiles, AnOutputReplacesTheOldFileWhole) {
-    put(path("out"), std::string(1000, 'x'));
-    ASSERT_TRUE(writeWhole(path("out"), "short"));
-    EXPECT_EQ(get(path("out")), "short");
-    ASSERT_TRUE(writeWhole(path("empty"), ""));
-    EXPECT_EQ(get(path("empty")), "");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2) << "no temporary left";
-}
-
-TEST_F(PipelineFiles, AFailedOutputLeavesTheOldFileAndNoTemporary) {
-    EXPECT_FALSE(writeWhole(path("missing/out"), "bytes"));
-    put(path("out"), "old");
-    fs::create_directory(path("sub"));
-    EXPECT_FALSE(writeWhole(path("sub"), "bytes")) << "a directory is not replaced";
-    EXPECT_TRUE(fs::is_directory(path("sub")));
-    if (::geteuid() != 0) {
-        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
-        EXPECT_FALSE(writeWhole(path("out"), "new"));
-        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
-        EXPECT_EQ(get(path("out")), "old");
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
-}
-
-TEST(CompressedImage, HeadAndIconStayPlainAndTheRestDecompresses) {
-    std::string image(kImageHeadBytes, 'H');
-    for (int i = 0; i < 5000; ++i) image += static_cast<char>('a' + i % 7);
-    qestl::ByteVector icon;
-    for (uint8_t b : {1, 2, 3}) icon.pushBack(b);
-    qestl::qeByteStream stream;
-    stream.appendBytes(image.data(), image.size());
-    ASSERT_TRUE(compressProgramImage(stream, icon));
-
-    const std::string out(reinterpret_cast<const char*>(stream.data()), stream.size());
-    EXPECT_EQ(out.substr(0, kImageHeadBytes), image.substr(0, kImageHeadBytes));
-    EXPECT_EQ(out.substr(kImageHeadBytes, 3), std::string("\x01\x02\x03"));
-    qestl::qeByteStream packed(stream.data() + kImageHeadBytes + 3, stream.size() - kImageHeadBytes - 3);
-    qestl::qeByteStream body;
-    ASSERT_TRUE(lzmaDecompressStream(body, packed));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(body.data()), body.size()), image.substr(kImageHeadBytes));
-    EXPECT_EQ(packed.remaining(), 0u);
-
-    qestl::qeByteStream shortImage;
-    shortImage.appendBytes(image.data(), kImageHeadBytes - 1);
-    EXPECT_FALSE(compressProgramImage(shortImage, qestl::ByteVector()));
 }
 
 }  // namespace

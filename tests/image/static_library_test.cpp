@@ -175,10 +175,10 @@ TEST(StaticLibrary, ReadNodesCarryTheirUnitLevelAndRecordIndices) {
     EXPECT_EQ(type->nodeIndex, 1u);
     EXPECT_EQ(type->operands[2]->nodeIndex, 6u);
     auto list = [](const qestl::U32Vector& indices) { return std::vector<uint32_t>(indices.begin(), indices.end()); };
-    EXPECT_EQ(list(unit->operandIndices), std::vector<uint32_t>{});
-    EXPECT_EQ(list(unit->childIndices), (std::vector<uint32_t>{1, 2}));
-    EXPECT_EQ(list(type->operandIndices), (std::vector<uint32_t>{4, 5, 6}));
-    EXPECT_EQ(list(type->childIndices), std::vector<uint32_t>{7});
+    EXPECT_EQ(list(unit->extras().operandIndices), std::vector<uint32_t>{});
+    EXPECT_EQ(list(unit->extras().childIndices), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(list(type->extras().operandIndices), (std::vector<uint32_t>{4, 5, 6}));
+    EXPECT_EQ(list(type->extras().childIndices), std::vector<uint32_t>{7});
 }
 
 TEST(StaticLibrary, NodesAreNumberedBreadthFirstWithEmptySlotsKept) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "source/node.h"
 
@@ -96,8 +97,6 @@ inline std::string quoted(std::string_view text) {
     return out + "\"";
 }
 
-inline void print(const qeAbstractNode* node, std::string& out, int indent = 0);
-
 inline void printHead(const qeAbstractNode& node, std::string& out) {
     out += '(';
     if (const char* name = kindName(node.kind)) out += name;
@@ -108,40 +107,84 @@ inline void printHead(const qeAbstractNode& node, std::string& out) {
         std::snprintf(flags, sizeof flags, " #0x%X", node.flags);
         out += flags;
     }
-    if (!node.docComment.empty()) out += " doc=" + quoted(node.docComment.view());
+    if (!node.docComment().empty()) out += " doc=" + quoted(node.docComment().view());
 }
 
-inline void print(const qeAbstractNode* node, std::string& out, int indent) {
-    if (!node) {
-        out += '_';
-        return;
+// Prints with an explicit stack, so a tree of any depth prints (a library
+// read from a file may nest a hundred thousand levels). The sink takes
+// pieces of text (`text`) and runs of blanks (`blanks`).
+template <typename Sink>
+void print(const qeAbstractNode* root, Sink& sink) {
+    enum Marker : uint8_t { kNone, kOperand, kChild, kAnnotation, kClose };
+    struct Task {
+        const qeAbstractNode* node;
+        size_t indent;  // of the line the node starts on
+        Marker marker;
+    };
+    std::vector<Task> tasks{{root, 0, kNone}};
+    std::string head;
+    while (!tasks.empty()) {
+        const Task task = tasks.back();
+        tasks.pop_back();
+        if (task.marker == kClose) {
+            sink.text(")");
+            continue;
+        }
+        if (task.marker != kNone) {
+            sink.text("\n");
+            sink.blanks(task.indent);
+            if (task.marker == kChild) sink.text("| ");
+            if (task.marker == kAnnotation) sink.text("@");
+        }
+        const qeAbstractNode* node = task.node;
+        if (!node) {
+            sink.text("_");
+            continue;
+        }
+        head.clear();
+        printHead(*node, head);
+        sink.text(head);
+        if (!node->annotations && node->operands.empty() && node->children.empty()) {
+            sink.text(")");
+            continue;
+        }
+        // Pushed in reverse: the annotation list first, then the operands,
+        // then the children, then the closing parenthesis.
+        const size_t inner = task.indent + 2;
+        tasks.push_back({nullptr, 0, kClose});
+        for (size_t i = node->children.size(); i-- > 0;) tasks.push_back({node->children[i].get(), inner, kChild});
+        for (size_t i = node->operands.size(); i-- > 0;) tasks.push_back({node->operands[i].get(), inner, kOperand});
+        if (node->annotations) tasks.push_back({node->annotations.get(), inner, kAnnotation});
     }
-    printHead(*node, out);
-    bool annotated = static_cast<bool>(node->annotations);
-    if (!annotated && node->operands.empty() && node->children.empty()) {
-        out += ')';
-        return;
-    }
-    std::string pad(static_cast<size_t>(indent) + 2, ' ');
-    if (annotated) {
-        out += "\n" + pad + "@";
-        print(node->annotations.get(), out, indent + 2);
-    }
-    for (const auto& operand : node->operands) {
-        out += "\n" + pad;
-        print(operand.get(), out, indent + 2);
-    }
-    for (const auto& child : node->children) {
-        out += "\n" + pad + "| ";
-        print(child.get(), out, indent + 2);
-    }
-    out += ')';
 }
+
+struct StringSink {
+    std::string& out;
+    void text(std::string_view piece) { out.append(piece); }
+    void blanks(size_t count) { out.append(count, ' '); }
+};
+
+struct FileSink {
+    std::FILE* file;
+    void text(std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), file); }
+    void blanks(size_t count) {
+        static const std::string kBlanks(4096, ' ');
+        for (; count > kBlanks.size(); count -= kBlanks.size()) std::fwrite(kBlanks.data(), 1, kBlanks.size(), file);
+        std::fwrite(kBlanks.data(), 1, count, file);
+    }
+};
 
 inline std::string toText(const qeAbstractNode* node) {
     std::string out;
-    print(node, out);
+    StringSink sink{out};
+    print(node, sink);
     return out;
+}
+
+// The same text straight to a file, without holding it whole.
+inline void writeText(const qeAbstractNode* node, std::FILE* file) {
+    FileSink sink{file};
+    print(node, sink);
 }
 
 }  // namespace ast_print

@@ -50,7 +50,8 @@ int likAst(int argc, char** argv) {
         shown = compilationUnit(root->children.empty() ? nullptr : root->children[0].get(), size_t(source));
         if (shown == nullptr) return 1;
     }
-    std::printf("%s\n", ast_print::toText(shown).c_str());
+    ast_print::writeText(shown, stdout);
+    std::printf("\n");
     return 0;
 }
 

@@ -8,6 +8,7 @@ import re
 import random
 import shutil
 import struct
+import subprocess
 import tempfile
 
 from probe_support import Probe
@@ -70,6 +71,21 @@ def parse_library(data, strict=True):
     return paths, records
 
 
+def chain_library(depth):
+    """A library whose tree is a chain: each node's one operand is the next."""
+    strings = struct.pack("<II", 1, 6) + b"deep.k"
+    records, offsets = bytearray(), []
+    for i in range(depth):
+        offsets.append(len(strings) + len(records))
+        below = [i + 1] if i + 1 < depth else []
+        records += struct.pack("<II", 40 if below else 8, 1) + b"x"
+        records += struct.pack("<10I", 0, 0, 0, 0, 0, 0, i, len(below), 0, len(below))
+        records += b"".join(struct.pack("<I", j) for j in below)
+    head = struct.pack("<I", depth) + b"".join(struct.pack("<I", o) for o in offsets)
+    payload = strings + bytes(records)
+    return b"KL!" + struct.pack("<I", 1) + head + struct.pack("<I", len(payload)) + payload
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
@@ -113,6 +129,15 @@ def main():
             _, read = probe.run("lik-ast", "--source", str(number), "corpus.lik")
             parsed = re.sub(rb' doc="(?:[^"\\]|\\.)*"', b"", parsed)
             probe.check(parsed == read, "round trip of %s differs" % source)
+        probe.path = probe_path
+
+        # A tree 100,000 levels deep reads and prints without recursion (the
+        # indented text grows with the square of the depth: it goes nowhere).
+        open("deep.lik", "wb").write(chain_library(100000))
+        probe.path = os.path.join(bin_dir, "korvo-probe")
+        done = subprocess.run([probe.path, "lik-ast", "deep.lik"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, timeout=300)
+        probe.check(done.returncode == 0, "deep library: status %d %s" % (done.returncode, done.stderr[-300:]))
         probe.path = probe_path
 
         probe.run("-c", "hello.k", "util.k", "-lik", "-o", "again.lik")

@@ -91,7 +91,7 @@ TEST(NativeAnnotation, SettingTwiceKeepsOneParameterWithTheLastValue) {
 TEST(NodeClone, MarksClearedBelowTheTopAndAnnotationsCopied) {
     NodeRef source = make(NodeKind::Call, "top");
     source->flags = 0x0E000001u;
-    source->docComment.assign("/* doc */");
+    source->setDocComment("/* doc */");
     NodeRef inner = make(NodeKind::Name, "inner");
     inner->flags = 0x0E000002u;
     inner->annotations = make(NodeKind::AnnotationList);
@@ -102,7 +102,7 @@ TEST(NodeClone, MarksClearedBelowTheTopAndAnnotationsCopied) {
     cloneAstSubtree(source.get(), copy);
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->flags, 0x1u);
-    EXPECT_TRUE(copy->docComment.empty());
+    EXPECT_TRUE(copy->docComment().empty());
     ASSERT_EQ(copy->children.size(), 1u);
     const qeAbstractNode& innerCopy = *copy->children[0];
     EXPECT_EQ(innerCopy.flags, 0x2u);

@@ -147,7 +147,7 @@ TEST(Builders, FragmentCallPrintsTheStoredHtml) {
 TEST(Builders, DocCommentsAttachToTheFirstToken) {
     Parsed p = parse("/* one */\n// two\n\nstatic class A { };");
     ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.unit->docComment.view(), "/* one */// two\n");
+    EXPECT_EQ(p.unit->docComment().view(), "/* one */// two\n");
 }
 
 TEST(Builders, ForEachCopiesTheNameIntoADistinctNode) {

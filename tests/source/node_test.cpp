@@ -154,7 +154,7 @@ TEST(NodeConstruction, SerialsCountUpAndCopiesKeepThem) {
     qeAbstractNode second;
     EXPECT_EQ(second.serial, first.serial + 1);
     EXPECT_EQ(second.kind, 0u);
-    EXPECT_EQ(second.owner, nullptr);
+    EXPECT_EQ(second.owner(), nullptr);
 
     second.refCount = 7;
     qeAbstractNode copy(second);
@@ -173,7 +173,7 @@ TEST(NodeConstruction, PlacingAPrototypeCountsWhatItRefersTo) {
         qeAbstractNode prototype;
         prototype.children.pushBack(child);
         prototype.annotations = child;
-        prototype.operandIndices.pushBack(4);
+        prototype.editExtras().operandIndices.pushBack(4);
         prototype.setOwner(owner, noteRelease);
         placed = NodeRef(newAstNode(prototype));
         EXPECT_EQ(placed->serial, prototype.serial);
@@ -183,8 +183,8 @@ TEST(NodeConstruction, PlacingAPrototypeCountsWhatItRefersTo) {
     EXPECT_EQ(placed->refCount, 1u);
     EXPECT_EQ(child->refCount, 3u);
     EXPECT_EQ(owner->referenceCount(), 1u);
-    ASSERT_EQ(placed->operandIndices.size(), 1u);
-    EXPECT_EQ(placed->operandIndices[0], 4u);
+    ASSERT_EQ(placed->extras().operandIndices.size(), 1u);
+    EXPECT_EQ(placed->extras().operandIndices[0], 4u);
 }
 
 TEST(NodeConstruction, APositionNodeTakesOnlyThePosition) {

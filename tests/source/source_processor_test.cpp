@@ -80,8 +80,8 @@ TEST_F(SourceProcessorTest, CommentsEndingOneFileStayOutOfTheNext) {
     ASSERT_EQ(parse({first, second}), 0);
     bool attached = false;
     for (const qeAbstractNode* node : nodes()) {
-        EXPECT_EQ(node->docComment.view().find("trailing"), std::string_view::npos) << node->text.view();
-        if (node->docComment.view() == "// about B\n/* more */") attached = true;
+        EXPECT_EQ(node->docComment().view().find("trailing"), std::string_view::npos) << node->text.view();
+        if (node->docComment().view() == "// about B\n/* more */") attached = true;
     }
     EXPECT_TRUE(attached);
 }

@@ -188,7 +188,7 @@ TEST(Engine, DeepNestingEndsWithTheWindowNotTheStack) {
     });
 }
 
-TEST(Engine, PositionHookRewritesTheStart) {
+TEST(Engine, PositionHookRewritesTheStartAndTheEnd) {
     Parse parse(kSums, "a");
     parse.input.fileIndex = 3;
     parse.input.positionHook = [](uint32_t, uint32_t, uint32_t* file, uint32_t*, uint32_t* line, uint32_t*,
@@ -200,7 +200,8 @@ TEST(Engine, PositionHookRewritesTheStart) {
     EXPECT_TRUE(parse.run(105));
     EXPECT_EQ(parse.engine.slot(0)->fileIndex, 7u);
     EXPECT_EQ(parse.engine.slot(0)->startLine, 40u);
-    EXPECT_EQ(parse.engine.slot(0)->endLine, 0u);  // the end is not passed to the hook
+    EXPECT_EQ(parse.engine.slot(0)->endLine, 40u);  // mapped through the token's last byte
+    EXPECT_EQ(parse.engine.slot(0)->endColumn, 1u);
 }
 
 TEST(GrammarNotation, RejectsFaultyTables) {

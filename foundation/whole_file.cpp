@@ -1,0 +1,96 @@
+#include "foundation/whole_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/file_stream.h"
+
+namespace {
+
+constexpr uint32_t kBufferSize = 1u << 16;
+
+}  // namespace
+
+bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes) {
+    bytes.clear();
+    ReadOnlyFileStream file(path);
+    if (!file.open()) return false;
+    // Read to its end whatever its size said, so a file that changes
+    // meanwhile cannot overrun anything.
+    uint8_t chunk[65536];
+    for (;;) {
+        uint32_t got = file.read(chunk, sizeof chunk);
+        if (got == 0) break;
+        bytes.appendRange(chunk, got);
+    }
+    file.close();
+    return true;
+}
+
+WholeFileWriter::WholeFileWriter(const qestl::qestringW& path, uint32_t mode)
+    : target_(qestl::narrow(path)), mode_(mode) {}
+
+WholeFileWriter::~WholeFileWriter() {
+    platform::outputAbandon(output_);
+    std::free(buffer_);
+}
+
+bool WholeFileWriter::open() {
+    if (opened_) return !failed_;
+    opened_ = true;
+    buffer_ = static_cast<uint8_t*>(std::malloc(kBufferSize));
+    failed_ = buffer_ == nullptr || !platform::outputBegin(target_.c_str() != nullptr ? target_.c_str() : "", mode_,
+                                                          output_);
+    return !failed_;
+}
+
+bool WholeFileWriter::drain() {
+    uint32_t done = 0;
+    if (!failed_ && buffered_ > 0 && !platform::fileWrite(output_.file, buffer_, buffered_, &done)) failed_ = true;
+    buffered_ = 0;
+    return !failed_;
+}
+
+uint32_t WholeFileWriter::write(const void* source, uint32_t count) {
+    if (!opened_) open();
+    written_ += count;
+    const uint8_t* bytes = static_cast<const uint8_t*>(source);
+    uint32_t left = count;
+    while (left > 0 && !failed_) {
+        if (buffered_ == kBufferSize && !drain()) break;
+        // A large piece with an empty buffer goes straight to the file.
+        if (buffered_ == 0 && left >= kBufferSize) {
+            uint32_t done = 0;
+            if (!platform::fileWrite(output_.file, bytes, left, &done)) failed_ = true;
+            break;
+        }
+        const uint32_t piece = left < kBufferSize - buffered_ ? left : kBufferSize - buffered_;
+        std::memcpy(buffer_ + buffered_, bytes, piece);
+        buffered_ += piece;
+        bytes += piece;
+        left -= piece;
+    }
+    return count;
+}
+
+bool WholeFileWriter::commit() {
+    if (!opened_) open();  // an empty output is still a file
+    if (failed_ || !drain()) {
+        platform::outputAbandon(output_);
+        return false;
+    }
+    return platform::outputCommit(output_, target_.c_str());
+}
+
+bool writeFileWhole(const qestl::qestringW& path, const uint8_t* bytes, uint64_t size, uint32_t mode) {
+    WholeFileWriter file(path, mode);
+    if (!file.open()) return false;
+    uint64_t done = 0;
+    while (done < size) {
+        const uint64_t left = size - done;
+        const uint32_t piece = left > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(left);
+        file.write(bytes + done, piece);
+        done += piece;
+    }
+    return file.commit();
+}

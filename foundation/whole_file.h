@@ -1,0 +1,55 @@
+// Files read whole and outputs written whole or not at all.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/qestring.h"
+#include "foundation/stream.h"
+#include "foundation/vector.h"
+#include "platform/output_file.h"
+
+// Reads a whole regular file into `bytes`; false when it cannot be opened or
+// read.
+bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);
+
+// A stream for a writer that produces an output piece by piece. Nothing
+// reaches the target until `commit`: the bytes go to a temporary beside it
+// (or, for a device or FIFO, straight into it; see platform/output_file.h).
+// Writes are buffered and never fail on their own: the first failure, the
+// opening included, is kept and reported by `commit`, so a writer runs to its
+// end and its messages come out as they would for a file that worked.
+class WholeFileWriter : public qestl::qeistream {
+public:
+    explicit WholeFileWriter(const qestl::qestringW& path, uint32_t mode = platform::kPlainFileMode);
+    // An uncommitted output is abandoned: the target stays as it was.
+    ~WholeFileWriter() override;
+    WholeFileWriter(const WholeFileWriter&) = delete;
+    WholeFileWriter& operator=(const WholeFileWriter&) = delete;
+
+    // Opens the output now; writes open it when it is not yet. False when it
+    // cannot be opened.
+    bool open() override;
+    bool isOpen() override { return output_.file != nullptr; }
+    uint32_t write(const void* source, uint32_t count) override;
+    uint64_t tell() override { return written_; }
+    uint64_t size() override { return written_; }
+    // True when every byte was written and the file is in place.
+    bool commit();
+
+private:
+    bool drain();
+
+    qestl::qestringA target_;
+    uint32_t mode_;
+    platform::PendingOutput output_;
+    uint8_t* buffer_ = nullptr;
+    uint32_t buffered_ = 0;
+    uint64_t written_ = 0;
+    bool opened_ = false;
+    bool failed_ = false;
+};
+
+// Writes the bytes as the whole new content of `path`, or leaves the path as
+// it was.
+bool writeFileWhole(const qestl::qestringW& path, const uint8_t* bytes, uint64_t size,
+                    uint32_t mode = platform::kPlainFileMode);

@@ -1,0 +1,83 @@
+// Any bytes as a server page with up to two pages it may include: the page
+// translation (tags, includes, blocks, fragments), the position mapping and
+// the parse of the generated servlet must finish cleanly and give back every
+// node they took. The input is split at each "\n====\n": the page itself,
+// then the texts of a.ksp and b.ksp beside it.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "source/ast_nodes.h"
+#include "source/source_processor.h"
+#include "source/source_project.h"
+
+namespace {
+
+// Included pages are read from disk: one scratch directory for the run (in
+// $TMPDIR when set), emptied and removed when the process ends.
+std::string gDirectory;
+
+void removeScratch() {
+    for (const char* page : {"a.ksp", "b.ksp"}) ::unlink((gDirectory + "/" + page).c_str());
+    ::rmdir(gDirectory.c_str());
+}
+
+const std::string* scratchDirectory() {
+    static const bool made = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/korvo-page-fuzz-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) return false;
+        gDirectory = pattern;
+        std::atexit(removeScratch);
+        return true;
+    }();
+    return made ? &gDirectory : nullptr;
+}
+
+// Rewrites an included page only when its text changed: most mutations
+// touch one piece of the input.
+void putPage(const std::string& path, std::string_view text, std::string& last) {
+    if (text == last && ::access(path.c_str(), F_OK) == 0) return;
+    last.assign(text.data(), text.size());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return;
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string* made = scratchDirectory();
+    if (made == nullptr) return 0;
+    const std::string& directory = *made;
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    std::string_view pieces[3];
+    for (std::string_view& piece : pieces) {
+        size_t cut = input.find("\n====\n");
+        piece = input.substr(0, cut);
+        input = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 6);
+    }
+    static std::string lastA, lastB;
+    putPage(directory + "/a.ksp", pieces[1], lastA);
+    putPage(directory + "/b.ksp", pieces[2], lastB);
+
+    const size_t before = LiveNodeRegistry::count();
+    {
+        SourceProject project;
+        qeSourceProcessor processor;
+        processor.setWebRoot(qestl::qestringA(directory.c_str()));
+        _KNode<qeAbstractNode> unit;
+        const std::string page = directory + "/index.ksp";
+        processor.parseSourceText(project, qestl::widen(page.c_str()), pieces[0].data(), pieces[0].size(), unit);
+    }
+    if (LiveNodeRegistry::count() != before) std::abort();
+    if (includeGuard().size() != 0) std::abort();
+    return 0;
+}

@@ -1,0 +1,150 @@
+#include "platform/output_file.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <initializer_list>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The temporaries that exist right now, for the signal handler: a slot's name
+// is complete before it is marked used, and the handler only reads.
+constexpr int kTemporarySlots = 16;
+char gTemporaryNames[kTemporarySlots][PATH_MAX];
+volatile sig_atomic_t gTemporaryUsed[kTemporarySlots];
+bool gHandlersInstalled = false;
+
+extern "C" void removeTemporariesAndDie(int signal) {
+    for (int i = 0; i < kTemporarySlots; ++i) {
+        if (gTemporaryUsed[i]) ::unlink(gTemporaryNames[i]);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void installHandlers() {
+    if (gHandlersInstalled) return;
+    gHandlersInstalled = true;
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current;
+        // A signal the caller chose to ignore stays ignored.
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        struct sigaction handler {};
+        handler.sa_handler = removeTemporariesAndDie;
+        sigemptyset(&handler.sa_mask);
+        ::sigaction(signal, &handler, nullptr);
+    }
+}
+
+int freeSlot() {
+    for (int i = 0; i < kTemporarySlots; ++i) {
+        if (!gTemporaryUsed[i]) return i;
+    }
+    return -1;
+}
+
+// Bits for temporary names: unique within the process by the counter, across
+// processes by the pid and the clock.
+uint64_t nextNameBits() {
+    static uint64_t counter = 0;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t bits = (uint64_t(::getpid()) << 32) ^ uint64_t(now.tv_nsec) ^ (uint64_t(now.tv_sec) << 20) ^
+                    (++counter * 0x9E3779B97F4A7C15ull);
+    bits ^= bits >> 29;
+    bits *= 0xBF58476D1CE4E5B9ull;
+    return bits ^ (bits >> 32);
+}
+
+// Creates the temporary in the target's directory under a name short enough
+// for any directory that can hold the target.
+int createTemporary(const char* target, uint32_t mode, char* name) {
+    const char* slash = std::strrchr(target, '/');
+    const size_t directoryLength = slash != nullptr ? size_t(slash - target) + 1 : 0;
+    constexpr size_t kNameLength = 15;  // ".korvo-" and 8 letters
+    if (directoryLength + kNameLength + 1 > PATH_MAX) return -1;
+    std::memcpy(name, target, directoryLength);
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint64_t bits = nextNameBits();
+        char* end = name + directoryLength;
+        std::memcpy(end, ".korvo-", 7);
+        for (int i = 0; i < 8; ++i, bits /= 36) end[7 + i] = kLetters[bits % 36];
+        end[kNameLength] = 0;
+        int descriptor = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
+    out = PendingOutput();
+    if (target == nullptr || *target == 0) return false;
+    struct stat info;
+    const bool exists = ::stat(target, &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) return false;
+    if (exists && !S_ISREG(info.st_mode)) {
+        int descriptor = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        struct stat opened;
+        if (descriptor >= 0 && (::fstat(descriptor, &opened) != 0 || S_ISREG(opened.st_mode))) {
+            // It became a regular file meanwhile: writing it in place could
+            // leave it half old, half new.
+            ::close(descriptor);
+            return false;
+        }
+        out.file = fileAdopt(descriptor);
+        return out.file != nullptr;
+    }
+
+    const int slot = freeSlot();
+    if (slot < 0) return false;
+    installHandlers();
+    int descriptor = createTemporary(target, mode, gTemporaryNames[slot]);
+    if (descriptor < 0) return false;
+    gTemporaryUsed[slot] = 1;
+    // Replacing a file keeps its permissions, as truncating it would.
+    if (exists) ::fchmod(descriptor, info.st_mode & 07777);
+    out.file = fileAdopt(descriptor);
+    out.temporary = slot;
+    return true;
+}
+
+bool outputCommit(PendingOutput& output, const char* target) {
+    const bool closed = fileClose(output.file);
+    output.file = nullptr;
+    if (output.temporary < 0) return closed;
+    const char* name = gTemporaryNames[output.temporary];
+    const bool placed = closed && ::rename(name, target) == 0;
+    if (!placed) ::unlink(name);
+    gTemporaryUsed[output.temporary] = 0;
+    output.temporary = -1;
+    return placed;
+}
+
+void outputAbandon(PendingOutput& output) {
+    if (output.file != nullptr) fileClose(output.file);
+    output.file = nullptr;
+    if (output.temporary < 0) return;
+    ::unlink(gTemporaryNames[output.temporary]);
+    gTemporaryUsed[output.temporary] = 0;
+    output.temporary = -1;
+}
+
+bool sameExistingFile(const char* first, const char* second) {
+    struct stat a;
+    struct stat b;
+    if (first == nullptr || second == nullptr || ::stat(first, &a) != 0 || ::stat(second, &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace platform

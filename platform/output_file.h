@@ -1,0 +1,44 @@
+// The host side of an output written whole or not at all: a fresh file beside
+// the target that is renamed over it once complete, or the target itself when
+// it is a device or a FIFO, which must never be replaced by a regular file.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file.h"
+
+namespace platform {
+
+// Permission bits of an output file before the process's umask.
+inline constexpr uint32_t kPlainFileMode = 0666;
+inline constexpr uint32_t kExecutableFileMode = 0777;
+
+struct PendingOutput {
+    FileHandle file = nullptr;
+    // Index of the temporary in the table the signal handler empties; -1 when
+    // the target is written in place.
+    int temporary = -1;
+};
+
+// Opens what receives the output for `target`. A target that exists and is
+// neither a regular file nor a directory is opened for writing in place. Any
+// other target gets a temporary in its directory: a short unique name,
+// created exclusively (a file or symlink planted under that name is never
+// followed), with the mode an ordinary create would give (`mode` less the
+// umask for a new target, the existing target's own bits otherwise). While a
+// temporary exists, SIGINT and SIGTERM remove it before ending the process.
+// False when nothing could be opened (a directory, a missing directory, no
+// permission).
+bool outputBegin(const char* target, uint32_t mode, PendingOutput& out);
+
+// Closes the output; a temporary is renamed over the target. False, with the
+// temporary removed, when closing or renaming failed.
+bool outputCommit(PendingOutput& output, const char* target);
+
+// Closes the output and removes its temporary; the target stays as it was.
+void outputAbandon(PendingOutput& output);
+
+// True when both paths name one existing file (the same device and inode).
+bool sameExistingFile(const char* first, const char* second);
+
+}  // namespace platform

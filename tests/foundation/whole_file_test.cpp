@@ -1,0 +1,161 @@
+// Outputs written whole or not at all, and what the writer does with targets
+// that are not plain files.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "foundation/whole_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WholeFile : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("korvo-whole-" + std::to_string(::getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir_);
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    static void put(const std::string& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+    static std::string get(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static bool writeWhole(const std::string& file, const std::string& bytes) {
+        return writeFileWhole(qestl::widen(file.c_str()), reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size());
+    }
+    size_t entries() const { return size_t(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
+
+    fs::path dir_;
+};
+
+TEST_F(WholeFile, AnOutputReplacesTheOldFileWhole) {
+    put(path("out"), std::string(1000, 'x'));
+    ASSERT_TRUE(writeWhole(path("out"), "short"));
+    EXPECT_EQ(get(path("out")), "short");
+    ASSERT_TRUE(writeWhole(path("empty"), ""));
+    EXPECT_EQ(get(path("empty")), "");
+    EXPECT_EQ(entries(), 2u) << "no temporary left";
+}
+
+TEST_F(WholeFile, AFailedOutputLeavesTheOldFileAndNoTemporary) {
+    EXPECT_FALSE(writeWhole(path("missing/out"), "bytes"));
+    put(path("out"), "old");
+    fs::create_directory(path("sub"));
+    EXPECT_FALSE(writeWhole(path("sub"), "bytes")) << "a directory is not replaced";
+    EXPECT_TRUE(fs::is_directory(path("sub")));
+    if (::geteuid() != 0) {
+        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_FALSE(writeWhole(path("out"), "new"));
+        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(get(path("out")), "old");
+    }
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(WholeFile, AStreamedOutputAppearsOnlyOnCommit) {
+    put(path("out"), "old");
+    {
+        WholeFileWriter file(qestl::widen(path("out").c_str()));
+        std::string piece(100000, 'p');  // past the buffer, to reach the file
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(file.write(piece.data(), uint32_t(piece.size())), piece.size());
+        EXPECT_EQ(get(path("out")), "old");
+        EXPECT_EQ(entries(), 2u) << "the temporary lies beside the target";
+    }
+    EXPECT_EQ(get(path("out")), "old") << "abandoned without commit";
+    EXPECT_EQ(entries(), 1u);
+
+    WholeFileWriter file(qestl::widen(path("out").c_str()));
+    for (char c : std::string("streamed")) file.write(&c, 1);
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(get(path("out")), "streamed");
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(WholeFile, ReplacingKeepsTheTargetsModeAndANewFileGetsTheUmasks) {
+    put(path("old"), "x");
+    ::chmod(path("old").c_str(), 0640);
+    ASSERT_TRUE(writeWhole(path("old"), "new"));
+    struct stat info;
+    ASSERT_EQ(::stat(path("old").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(writeWhole(path("fresh"), "new"));
+    ::umask(mask);
+    ASSERT_EQ(::stat(path("fresh").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+}
+
+TEST_F(WholeFile, AFifoIsWrittenInPlaceAndStaysAFifo) {
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    // Held open for reading (without blocking) so the writer's open returns.
+    int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(writeWhole(path("pipe"), "through"));
+    char got[16] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 7);
+    EXPECT_EQ(std::string(got), "through");
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(path("pipe")));
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(WholeFile, APlantedSymlinkIsNeverFollowed) {
+    // Whatever the temporary is called, no link in the directory is written
+    // through: plant links under every name a careless writer might pick.
+    put(path("victim"), "safe");
+    for (const char* name : {"out.korvo-part", "out.tmp", ".out.tmp"})
+        fs::create_symlink(path("victim"), path(name));
+    ASSERT_TRUE(writeWhole(path("out"), "built"));
+    EXPECT_EQ(get(path("victim")), "safe");
+    EXPECT_EQ(get(path("out")), "built");
+}
+
+TEST_F(WholeFile, ATargetNamedAtTheLengthLimitIsWritten) {
+    for (size_t length : {250u, 255u}) {
+        const std::string name(length, 'n');
+        ASSERT_TRUE(writeWhole(path(name), "long")) << length;
+        EXPECT_EQ(get(path(name)), "long");
+    }
+}
+
+TEST_F(WholeFile, ASignalWhileWritingRemovesTheTemporary) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                WholeFileWriter file(qestl::widen(path("out").c_str()));
+                file.write("partial", 7);
+                std::raise(signal);
+            },
+            testing::KilledBySignal(signal), "");
+        EXPECT_EQ(entries(), 0u) << signal;
+    }
+}
+
+TEST_F(WholeFile, OnlyRegularFilesAreReadWhole) {
+    qestl::ByteVector bytes;
+    put(path("plain"), "text");
+    ASSERT_TRUE(readWholeFile(qestl::widen(path("plain").c_str()), bytes));
+    EXPECT_EQ(bytes.size(), 4u);
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(readWholeFile(qestl::widen(path("pipe").c_str()), bytes)) << "no writer: would block for ever";
+    EXPECT_FALSE(readWholeFile(qestl::widen(dir_.string().c_str()), bytes));
+}
+
+}  // namespace

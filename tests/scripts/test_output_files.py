@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Outputs as a hostile user might aim them, all inside a scratch directory:
+a FIFO as -o (written in place, never replaced), -o naming a source (refused
+before anything is written), names at the length limit, FIFOs as sources and
+response files (refused, never waited on), and no temporary left behind."""
+import argparse
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import threading
+
+HELLO = b'class Hello {\n    static int main(String[] args) {\n        return 0;\n    }\n};\n'
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+def korvo(build, work, *args):
+    done = subprocess.run([os.path.join(build, "korvo"), *args], cwd=work, capture_output=True, timeout=60)
+    return done.returncode, done.stdout.decode("utf-8", "replace")
+
+
+def drain(path, into):
+    with open(path, "rb") as fifo:
+        into.append(fifo.read())
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    build = os.path.abspath(parser.parse_args().bin)
+    with tempfile.TemporaryDirectory(prefix="korvo-outputs-") as work:
+        with open(os.path.join(work, "hello.k"), "wb") as f:
+            f.write(HELLO)
+        status, out = korvo(build, work, "-c", "hello.k", "-lik", "-o", "plain.lik")
+        check(status == 0, "plain library written: %s" % out)
+        reference = open(os.path.join(work, "plain.lik"), "rb").read()
+
+        # A FIFO target is written in place and stays a FIFO.
+        os.mkfifo(os.path.join(work, "pipe"))
+        got = []
+        reader = threading.Thread(target=drain, args=(os.path.join(work, "pipe"), got))
+        reader.start()
+        status, out = korvo(build, work, "-c", "hello.k", "-lik", "-o", "pipe")
+        reader.join(30)
+        check(status == 0 and out.endswith("已生成:pipe\n"), "FIFO output reported: %s" % out)
+        check(got == [reference], "FIFO received the library bytes")
+        check(stat.S_ISFIFO(os.lstat(os.path.join(work, "pipe")).st_mode), "FIFO not replaced")
+
+        # -o naming a source (as written or by another path) is refused first.
+        for target in ("hello.k", os.path.join(work, "hello.k")):
+            status, out = korvo(build, work, "-c", "hello.k", "-lik", "-o", target)
+            check(status == 1 and out.endswith("\ncan't open outputFile %s\n" % target) and "正在生成" not in out,
+                  "-o %s refused: %r" % (target, out))
+            check(open(os.path.join(work, "hello.k"), "rb").read() == HELLO, "source intact after -o " + target)
+        status, out = korvo(build, work, "-c", "hello.k", "-o", "hello.k")
+        check(status == 1 and "can't open outputFile hello.k" in out, "-c refuses too: %r" % out)
+
+        # Names at the limit of one path component are written.
+        for length in (250, 255):
+            name = "n" * (length - 4) + ".lik"
+            status, out = korvo(build, work, "-c", "hello.k", "-lik", "-o", name)
+            check(status == 0 and open(os.path.join(work, name), "rb").read() == reference,
+                  "%d-byte name written: %r" % (length, out))
+
+        # A FIFO named as a source or response file is refused at once.
+        os.mkfifo(os.path.join(work, "source.k"))
+        status, out = korvo(build, work, "-c", "source.k", "-lik", "-o", "never.lik")
+        check(status == 1 and "找不到文件:source.k" in out, "FIFO source refused: %r" % out)
+        status, out = korvo(build, work, "@source.k")
+        check(status == 1 and "无法读取参数文件 source.k:" in out, "FIFO response file refused: %r" % out)
+
+        leftovers = sorted(n for n in os.listdir(work) if n.startswith("."))
+        check(leftovers == [], "no temporary left: %s" % leftovers)
+    # The parser and page fuzz targets leave nothing in the temporary folder
+    # (a private one, so that other builds' runs cannot confuse the count).
+    source = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    with tempfile.TemporaryDirectory(prefix="korvo-fuzz-tmp-") as scratch:
+        for target in ("parser_fuzz", "page_fuzz"):
+            subprocess.run([os.path.join(build, target), os.path.join(source, "fuzz", "corpus", target)],
+                           capture_output=True, timeout=120, env=dict(os.environ, TMPDIR=scratch))
+        check(os.listdir(scratch) == [], "fuzz replays left %s" % os.listdir(scratch))
+    if failures:
+        sys.exit("%d check(s) failed" % len(failures))
+    print("test_output_files: all checks passed")
+
+
+if __name__ == "__main__":
+    main()
