@@ -1,7 +1,6 @@
-// The stages of the compile pass that exist so far: the icon resource, the
-// declaration phase, the unused-member warnings, the program entry and the
-// language description. The compile walk and the queued classes come with
-// the statement compilers.
+// The stages of the compile pass in their order: the icon resource, the
+// declaration phase, the compile walk, the unused-member warnings, the
+// queued classes, the program entry and the language description.
 #include "statements/compile_unit.h"
 
 #include "codegen/compile_context.h"
@@ -9,6 +8,27 @@
 #include "driver/compile_options.h"
 #include "model/opcodes.h"
 #include "source/search_paths.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+// Classes queued while a batch compiles (template instances above all) form
+// the next batch; the queue is empty when this returns.
+void compilePendingClasses(CompileContext& context) {
+    while (!context.pendingClasses.empty()) {
+        qestl::SmartPtrVector batch;
+        batch.swap(context.pendingClasses);
+        for (const qestl::SmartPtr& queued : batch) {
+            model::IRObject* klass = model::asObject(queued);
+            if (klass == nullptr) continue;
+            qestl::SmartPtr origin = klass->templateOrigin;
+            const uint32_t construct = klass->isPackage() ? 28 : 31;
+            compileClassDeclaration(context, nullptr, klass->declarationNode, origin, construct, false);
+        }
+    }
+}
+
+}  // namespace
 
 void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
     CompileOptions* options = context.options;
@@ -18,7 +38,9 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
                                                            model::NodeHandle());
     }
     if (root) context.declareUntilStable(nullptr, root, model::NodeHandle());
+    compileTree(context, root);
     context.scopes.heaps[0]->warnUnusedMembers(context);
+    compilePendingClasses(context);
     if (options == nullptr || options->nativeSources == 0) {
         context.emitProgramEntry();
         context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());

@@ -8,25 +8,58 @@
 
 #include <cstdint>
 
+#include "model/ir_result.h"
 #include "source/node.h"
 
 class CompileContext;
 namespace model {
 class IRObject;
-}
+}  // namespace model
+
+using StatementNode = _KNode<qeAbstractNode>;
 
 // Compiles a node and then each of its children in order; an empty handle
 // does nothing.
-uint32_t compileTree(CompileContext& context, const _KNode<qeAbstractNode>& node);
+uint32_t compileTree(CompileContext& context, const StatementNode& node);
 
 // Compiles one statement behind the nesting limit, the unreachable-code
 // warning (unless quiet) and the kind stack; the dispatcher's result.
-uint32_t compileStatement(CompileContext& context, const _KNode<qeAbstractNode>& node, bool quiet);
+uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet);
+
+// Sends a node to the compiler of its kind (statements/statement_kinds.def).
+uint32_t dispatchStatement(CompileContext& context, const StatementNode& node);
 
 // The general entry for an operator node.
-void compileExpression(CompileContext& context, const _KNode<qeAbstractNode>& node);
+void compileExpression(CompileContext& context, const StatementNode& node);
 
 // The compile-pass side of a class, interface, package or enum, and of a
 // queued template instance (`origin` holds its template then).
-int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const _KNode<qeAbstractNode>& node,
+int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
+
+// The annotations written before a declaration, acted on before it compiles.
+void compileAnnotations(CompileContext& context, const StatementNode& node);
+
+// Every handler of the dispatch table: the context and the node, the
+// dispatcher's result.
+#define KORVO_STATEMENT(kind, handler, around) uint32_t handler(CompileContext& context, const StatementNode& node);
+#include "statements/statement_kinds.def"
+#undef KORVO_STATEMENT
+
+// The one value among the candidates an expression left (lowest storage
+// score, ties dropped); null after reporting why there is none.
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node);
+
+// The mov opcode that stores a value of the type.
+uint32_t moveOpcodeForType(const model::IRObject* type);
+
+// Does the actual dotted version satisfy the constraint (an operator, then
+// the required version)?
+bool compareDottedVersions(const char* constraint, const char* actual);
+
+// The value of an integer literal's text and whether it is a long.
+struct IntegerLiteral {
+    int64_t value = 0;
+    bool isLong = false;
+};
+IntegerLiteral readIntegerLiteral(const char* text);

@@ -1,0 +1,15 @@
+// Stand-ins for the expression compilers that are still to come: each
+// compiles nothing and leaves no candidate, so a statement that needs its
+// value sees none. Replace an entry here when its compiler lands.
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+void compileExpression(CompileContext&, const StatementNode&) {}
+
+uint32_t compileCast(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileNewExpression(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileExpressionStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileArraySubscript(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return 0; }

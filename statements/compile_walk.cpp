@@ -1,0 +1,193 @@
+// The spine of the compile walk: every node passes through compileTree,
+// compileStatement and dispatchStatement, which send it by kind to the
+// compiler of its construct (statements/statement_kinds.def).
+#include "statements/compile_walk.h"
+
+#include <array>
+#include <cstdio>
+
+#include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
+#include "driver/compile_options.h"
+#include "foundation/diagnostics.h"
+
+namespace {
+
+constexpr uint32_t kFirstStatementKind = 8;
+constexpr uint32_t kLastStatementKind = 94;
+constexpr uint32_t kNestingLimit = 256;
+
+enum class Around : uint8_t { None, Flow, Loop };
+
+using Handler = uint32_t (*)(CompileContext&, const StatementNode&);
+
+struct DispatchRow {
+    Handler handler = nullptr;
+    Around around = Around::None;
+};
+
+using DispatchTable = std::array<DispatchRow, kLastStatementKind + 1>;
+
+constexpr DispatchTable makeDispatchTable() {
+    DispatchTable table{};
+#define KORVO_STATEMENT(kind, function, where) table[kind] = DispatchRow{&function, Around::where};
+#include "statements/statement_kinds.def"
+#undef KORVO_STATEMENT
+    return table;
+}
+
+constexpr DispatchTable kDispatch = makeDispatchTable();
+
+// Before a loop's outer block closes: the value states that hold on every
+// way out of the loop become the block's own.
+void resolveBlockExits(model::FlowNode& block) {
+    model::IRValueList exits;
+    bool closingAdded = false;
+    for (model::FlowNode& child : block.children) {
+        const uint32_t bits = child.exitBits | child.foldedExitBits;
+        if (child.kind == model::FlowNode::kAlternativeC || child.kind == model::FlowNode::kAlternativeB || bits == 0) {
+            child.result.pathKind = child.kind;
+            exits.pushBack(child.result);
+        } else if (child.kind == model::FlowNode::kClosingAlternative && !closingAdded) {
+            // One shared fresh result stands for every closing path.
+            model::IRResult closing;
+            closing.pathKind = model::FlowNode::kClosingAlternative;
+            closing.stateWord = 12;
+            exits.pushBack(closing);
+            closingAdded = true;
+        }
+    }
+    block.result.joinObjectStates(exits.data(), exits.size());
+}
+
+uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
+    const uint32_t kind = node->kind;
+    if (kind < kFirstStatementKind || kind > kLastStatementKind) return 0;
+    const DispatchRow& row = kDispatch[kind];
+    if (row.handler == nullptr) return 0;
+    switch (row.around) {
+    case Around::None:
+        return row.handler(context, node);
+    case Around::Flow:
+        pushFlowNode(context, model::FlowNode::kSequence, 0, nullptr);
+        row.handler(context, node);
+        popFlowNode(context);
+        return 0;
+    case Around::Loop:
+        pushFlowNode(context, model::FlowNode::kSequence, 0, nullptr);
+        pushFlowNode(context, model::FlowNode::kAlternative, 3, nullptr);
+        row.handler(context, node);
+        popFlowNode(context);
+        if (context.function != nullptr && context.function->currentFlow != nullptr) {
+            resolveBlockExits(*context.function->currentFlow);
+        }
+        popFlowNode(context);
+        return 0;
+    }
+    return 0;
+}
+
+bool suppressesWarnings(const StatementNode& node) {
+    if (!node->annotations) return false;
+    for (const StatementNode& annotation : node->annotations->operands) {
+        if (annotation && annotation->text.view() == "SuppressWarnings") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+uint32_t compileTree(CompileContext& context, const StatementNode& node) {
+    if (!node) return 0;
+    const bool libraryUnit = node->kind == NodeKind::DriverUnit;
+    bool unitCounted = libraryUnit;
+    if (libraryUnit) ++context.nestedUnits;
+    compileStatement(context, node, false);
+    if (context.scopes.declarationMode == 5) context.scopes.declarationMode = 1;
+    if (context.candidates.size() == 1) {
+        context.flushResult(context.candidates[0]);
+        context.clearResults();
+    }
+    for (const StatementNode& child : node->children) {
+        if (!child) continue;
+        if (context.errors != 0) {
+            ++context.savedErrors;
+            context.errors = 0;
+        }
+        compileTree(context, child);
+        if (context.savedErrors != 0) {
+            context.errors = 1;
+            --context.savedErrors;
+        }
+        // A library unit counts as nested only up to its first child.
+        if (unitCounted) {
+            --context.nestedUnits;
+            unitCounted = false;
+        }
+    }
+    if (unitCounted) --context.nestedUnits;
+    return 0;
+}
+
+uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet) {
+    if (static_cast<int32_t>(context.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
+        context.reportError(diag::NestingTooDeep.text, node);
+        return 0;
+    }
+    if (!node) return 0;
+    if (!quiet && context.function != nullptr && context.function->currentFlow != nullptr) {
+        model::FlowNode& flow = *context.function->currentFlow;
+        if (flow.warned == 0 && (flow.exitBits | flow.foldedExitBits) != 0) {
+            flow.warned = 1;
+            context.reportWarning(diag::Unreachable.warningNumber, diag::Unreachable.text, node);
+        }
+    }
+    context.statementKinds.push_back(node->kind);
+    ++context.nestingDepth;
+    const uint32_t result = dispatchStatement(context, node);
+    context.statementKinds.pop_back();
+    --context.nestingDepth;
+    return result;
+}
+
+uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
+    if (!node) return 0;
+    compileAnnotations(context, node);
+    const bool suppress = suppressesWarnings(node);
+    if (suppress) ++context.warningSuppression;
+    context.clearResults();
+    const uint32_t result = dispatchKind(context, node);
+    if (suppress) --context.warningSuppression;
+    return result;
+}
+
+uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
+    const bool fromLibrary = node->includedUnit != 0;
+    bool announce = node->kind == NodeKind::SourceUnit ? !fromLibrary : false;
+    if (node->kind == NodeKind::DriverUnit && fromLibrary && context.options != nullptr) {
+        announce = node->unitLevel < context.options->libraries.size();
+    }
+    if (announce) {
+        std::fprintf(stdout, "编译 %s ...\n", node->text.c_str() != nullptr ? node->text.c_str() : "");
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+uint32_t compileListStatement(CompileContext& context, const StatementNode& node) {
+    if (node->operands.empty()) return 0;
+    compileStatement(context, node->operands[0], false);
+    return 0;
+}
+
+uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
+    // The package, interface and enum constructs are kind-31 nodes told
+    // apart by their flags; the codes are those of compileClassDeclaration.
+    uint32_t construct = 31;
+    if ((node->flags & 0x10000000u) != 0) construct = 28;
+    else if ((node->flags & 0x20000000u) != 0) construct = 30;
+    else if ((node->flags & 0x40000000u) != 0) construct = 86;
+    qestl::SmartPtr slot;
+    compileClassDeclaration(context, nullptr, node, slot, construct, true);
+    return 0;
+}

@@ -1,0 +1,220 @@
+// The statements that leave a block: return, throw, break and continue.
+// None jumps to its target directly: each jumps to whichever label the
+// enclosing constructs name as the current return, break or continue
+// target, so a try or synchronized region in between can run its landing
+// code. Also the choice of the one value an expression left.
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/function_object.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+enum ExitBit : uint32_t { kExitBreak = 1, kExitContinue = 2, kExitThrow = 4 };
+
+model::FlowNode* currentFlow(CompileContext& context) {
+    return context.function != nullptr ? context.function->currentFlow : nullptr;
+}
+
+uint32_t functionFlags(const CompileContext& context) { return context.function != nullptr ? context.function->flags : 0; }
+
+void emitJumpTo(CompileContext& context, model::Operand* label, const StatementNode& node) {
+    model::Operand pending(0, model::kPendingLabel, 0);
+    pending.link = label;
+    context.emit(codegen::makeInstructionWithOperand(model::kOpJmp, pending), node);
+}
+
+// break and continue share everything but their flag, label, text and bit.
+uint32_t compileLoopJump(CompileContext& context, const StatementNode& node, uint32_t forbidden, model::Operand* label,
+                         const Diagnostic& outside, uint32_t exitBit) {
+    if ((functionFlags(context) & forbidden) != 0) {
+        context.reportError(diag::NotAllowedHere.text, node);
+        return 0;
+    }
+    if (label == nullptr) {
+        context.reportError(outside.text, node);
+        return 0;
+    }
+    emitJumpTo(context, label, node);
+    if (model::FlowNode* flow = currentFlow(context)) flow->exitBits |= exitBit;
+    return 0;
+}
+
+model::FunctionObject* frameFunction(CompileContext& context) {
+    model::IRObject* owner = context.scopes.frame ? model::asObject(context.scopes.frame->owner) : nullptr;
+    return owner != nullptr && owner->isFunction() ? static_cast<model::FunctionObject*>(owner) : nullptr;
+}
+
+bool isVoid(const model::IRObject* type) { return type == nullptr || model::isBuiltin(type, model::builtinTypes().voidType); }
+
+model::IRObject* valueTypeOf(model::IRObject* object) {
+    qestl::SmartPtr type = object->valueType();
+    return type ? model::asObject(type) : object;
+}
+
+// Compiles the value child of return or throw and takes the one value out
+// of the context; null (reported) when there is none.
+model::IRResult* compileValue(CompileContext& context, const StatementNode& value, model::IRValueList& taken) {
+    compileStatement(context, value, false);
+    if (context.hasErrors()) return nullptr;
+    context.swapResults(taken);
+    context.clearResults();
+    return pickSingleObject(context, taken, value);
+}
+
+// The value of return and throw: operand 0, empty without one.
+StatementNode valueOf(const StatementNode& node) {
+    return node->operands.empty() ? StatementNode() : node->operands[0];
+}
+
+}  // namespace
+
+uint32_t moveOpcodeForType(const model::IRObject* type) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    if (type == nullptr) return model::kOpMov;
+    struct Row {
+        const qestl::SmartPtr* type;
+        uint32_t opcode;
+    };
+    const Row rows[] = {{&b.intType, 108},    {&b.longType, 109},  {&b.charType, 110}, {&b.shortType, 112},
+                        {&b.byteType, 180},   {&b.floatType, 205}, {&b.doubleType, 107}, {&b.anyType, 210}};
+    for (const Row& row : rows)
+        if (model::isBuiltin(type, *row.type)) return row.opcode;
+    return model::kOpMov;
+}
+
+uint32_t compileBreak(CompileContext& context, const StatementNode& node) {
+    return compileLoopJump(context, node, kFunctionNoBreak, context.activeBreak, diag::BreakOutsideLoop, kExitBreak);
+}
+
+uint32_t compileContinue(CompileContext& context, const StatementNode& node) {
+    return compileLoopJump(context, node, kFunctionNoContinue, context.activeContinue, diag::ContinueOutsideLoop,
+                           kExitContinue);
+}
+
+uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
+    if ((functionFlags(context) & kFunctionInFinally) != 0) {
+        context.reportWarning(diag::ReturnInFinally.warningNumber, diag::ReturnInFinally.text, node);
+    }
+    // A return where no method or construct set a return label would leave
+    // a jump nothing ever binds.
+    if (context.activeReturn == nullptr) {
+        context.reportError(diag::NotAllowedHere.text, node);
+        return 0;
+    }
+    model::IRObject* returnType = context.function != nullptr ? model::asObject(context.function->returnType) : nullptr;
+    const StatementNode value = valueOf(node);
+    if (!value) {
+        if (!isVoid(returnType)) {
+            context.reportError(diag::ReturnValueNeeded.text, node);
+            return 0;
+        }
+    } else {
+        model::IRValueList taken;
+        model::IRResult* result = compileValue(context, value, taken);
+        if (result == nullptr) return 0;
+        if (isVoid(returnType)) {
+            context.reportError(diag::ReturnValueNotNeeded.text, node);
+            return 0;
+        }
+        model::IRObject* object = result->objectPtr();
+        if (!model::convertible(&context, valueTypeOf(object), context.function->returnType, true)) {
+            context.reportError(diag::ReturnTypeMismatch.text, node);
+            return 0;
+        }
+        if ((context.function->flags & kFunctionNotNilResult) != 0 &&
+            (object->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0) {
+            context.reportWarning(diag::NilptrIntoNotNil.warningNumber, diag::NilptrIntoNotNil.text, node);
+        }
+        model::Operand operand;
+        if (!object->isFunction()) {
+            context.flushResult(*result);
+            operand = result->operand;
+        } else {
+            operand = object->makeObjectOperand();
+        }
+        if (model::isBuiltin(object, model::builtinTypes().nilConstant) && (context.scopes.declarationMode & 1) != 0) {
+            model::FunctionObject* owner = frameFunction(context);
+            if (owner != nullptr && owner->isNotNilptr()) {
+                context.reportError(diag::NilptrReturned.text, node);
+                return 0;
+            }
+        }
+        result->checkUse(&context, value);
+        model::IRObject* type = valueTypeOf(object);
+        const uint32_t opcode = type->sameType(returnType) ? model::kOpMov : moveOpcodeForType(returnType);
+        if (opcode != model::kOpMov || !operand.isRegister(model::kEax)) {
+            model::Operand eax(model::kEax, model::kRegister, model::dataTypeOfType(returnType));
+            context.emit(codegen::makeInstructionWithTwoOperands(opcode, eax, operand), value);
+        }
+    }
+    emitJumpTo(context, context.activeReturn, node);
+    if (model::FlowNode* flow = currentFlow(context)) {
+        flow->terminated = 1;
+        flow->foldedExitBits = flow->foldExitBits(false);
+    }
+    return 0;
+}
+
+uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
+    const StatementNode value = valueOf(node);
+    model::IRValueList taken;
+    model::IRResult* result = compileValue(context, value, taken);
+    if (result == nullptr) return 0;
+    context.flushResult(*result);
+    const model::Operand thrown = result->operand;
+    result->checkUse(&context, value);
+    model::IRObject* object = result->objectPtr();
+    if (object == nullptr ||
+        !model::convertible(&context, valueTypeOf(object), model::builtinTypes().exceptionType, true)) {
+        context.reportError(diag::ThrowNotException.text, node);
+        return 0;
+    }
+    model::IRObject* type = valueTypeOf(object);
+    model::FunctionObject* owner = (context.scopes.declarationMode & 1) != 0 ? frameFunction(context) : nullptr;
+    if (owner == nullptr || !owner->coversException(type->classRef())) {
+        qestl::qestringA text(diag::MayThrow.text);
+        text.append("\t");
+        text.append(type->displayName());
+        context.reportWarning(diag::MayThrow.warningNumber, text.view(), node);
+    }
+    context.emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
+    if (model::FlowNode* flow = currentFlow(context)) flow->exitBits |= kExitThrow;
+    return 0;
+}
+
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node) {
+    if (candidates.empty()) {
+        qestl::qestringA text(diag::UndefinedIdentifier.text);
+        if (!context.nearMisses.empty()) appendDidYouMean(context, text, node);
+        context.reportError(text.view(), node);
+        return nullptr;
+    }
+    model::IRResult* best = nullptr;
+    uint64_t bestRank = 0;
+    for (model::IRResult& candidate : candidates) {
+        model::IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !(object->isKind(model::kKindVariable) || object->isKind(model::kKindFunction) ||
+                                   object->isKind(model::kKindOperator))) {
+            continue;
+        }
+        const uint64_t rank = candidate.addressCode(false);
+        if (best == nullptr || rank < bestRank) {
+            best = &candidate;
+            bestRank = rank;
+        } else if (rank == bestRank) {
+            // A tie drops the best; a later candidate may win again.
+            best = nullptr;
+        }
+    }
+    if (best != nullptr) return best;
+    qestl::qestringA text(diag::AmbiguousObject.text);
+    text.append("\n");
+    dumpScopeSymbols(context, candidates, text);
+    context.reportError(text.view(), node);
+    return nullptr;
+}

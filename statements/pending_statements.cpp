@@ -1,0 +1,37 @@
+// Stand-ins for the statement forms that are still to come: each compiles
+// nothing of its own. The walk still reaches a construct's children, so
+// the statements nested in them are compiled. Replace an entry here when
+// its compiler lands.
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+uint32_t compileIfStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileForLoop(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileWhileLoop(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileDoWhileLoop(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileForEachLoop(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileSwitchStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileTryStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileSynchronizedBlock(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileBlock(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileVariableDeclaration(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileConstantDeclaration(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileTypedDeclaration(CompileContext&, const StatementNode&) { return 0; }
+
+// Until the declaration pass lands: type references and native imports.
+uint32_t compileTypeReferenceStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
+
+// This branch's own, still to be written.
+void compileAnnotations(CompileContext&, const StatementNode&) {}
+uint32_t compileStringLiteral(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileCharLiteral(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileFunctionDeclaration(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileOperatorDefinition(CompileContext&, const StatementNode&) { return 0; }
+uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
+int32_t compileClassDeclaration(CompileContext&, model::IRObject*, const StatementNode&, qestl::SmartPtr&, uint32_t,
+                                bool) {
+    return 0;
+}
