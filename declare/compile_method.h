@@ -1,0 +1,21 @@
+// The compile-pass side of methods, constructors and operator overloads,
+// shared by the method definition and its body.
+#pragma once
+
+#include "model/declaration_views.h"
+#include "statements/compile_walk.h"
+
+// Compiles the body of a declared method into its own code list and places
+// that code; false after reporting why it failed.
+bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
+                       const StatementNode& node);
+
+// Appends to `out` the calls of the parameterless constructors that making
+// an object of the class needs; false when a base declares constructors but
+// none without parameters, or the call failed.
+bool emitBaseConstructorCalls(const qestl::SmartPtr& klass, CompileContext& context, model::IRResult& out,
+                              const StatementNode& node);
+
+// A method, constructor or operator definition (issue of the view and flag).
+int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
+                                bool isOperator);

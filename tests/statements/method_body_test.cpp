@@ -1,0 +1,153 @@
+// Method bodies compiled from hand-made declaration nodes with the method
+// objects the declaration pass would have bound to them: prologue and
+// epilogue, the typed move of a return value, the removed final jump, the
+// missing return, and the implicit base-constructor calls.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "declare/compile_method.h"
+#include "model/array_object.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/function_object.h"
+#include "model/opcodes.h"
+#include "source/ast_nodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+using model::NodeHandle;
+using qestl::SmartPtr;
+
+struct Fixture {
+    Fixture() {
+        model::BuiltinTypes& b = model::builtinTypes();
+        for (auto [slot, name, code, rank] : {std::tuple{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5},
+                                              {&b.voidType, "void", 0, 0}, {&b.stringType, "String", 9, 0}}) {
+            *slot = model::makeClass(name);
+            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
+            slot->as<model::IRObject>()->numericRank = static_cast<int8_t>(rank);
+            held.push_back(*slot);
+        }
+        capture.begin(context);
+    }
+    ~Fixture() {
+        capture.close(context);
+        codegen::releaseCodeList(context.codeList(kMemberCodeList));
+        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
+        model::builtinTypes().clear();
+    }
+    SmartPtr keep(SmartPtr object) {
+        held.push_back(object);
+        return object;
+    }
+    // A method node: no template list, a return type, parameters, no throws
+    // list, the body, the closing node.
+    NodeHandle method(const char* name, const char* returnType, NodeHandle body) {
+        NodeHandle node = makeAstNode(NodeKind::Method, name);
+        node->operands.pushBack(NodeHandle());
+        node->operands.pushBack(returnType ? makeAstNode(NodeKind::Name, returnType) : NodeHandle());
+        node->operands.pushBack(NodeHandle());
+        node->operands.pushBack(NodeHandle());
+        node->operands.pushBack(body);
+        node->operands.pushBack(makeAstNode(NodeKind::Empty));
+        return node;
+    }
+    SmartPtr declare(const NodeHandle& node, const SmartPtr& returnType, const SmartPtr& owner = SmartPtr()) {
+        SmartPtr f = keep(model::makeFunction(node->text.view(), returnType));
+        if (owner) f.as<model::IRObject>()->setOwner(model::IRResult(owner));
+        model::bindObjectToNode(node, f.as<model::IRObject>());
+        return f;
+    }
+    static NodeHandle returning(const char* literal) {
+        NodeHandle ret = makeAstNode(NodeKind::Return);
+        if (literal) ret->operands.pushBack(makeAstNode(NodeKind::IntegerLiteral, literal));
+        return ret;
+    }
+    std::vector<uint32_t> opcodes() {
+        std::vector<uint32_t> out;
+        for (const SmartPtr& instruction : context.codeList(kMemberCodeList))
+            out.push_back(instruction.as<model::cbircode>()->opcode);
+        return out;
+    }
+
+    CompileContext context;
+    DiagnosticCapture capture;
+    std::vector<SmartPtr> held;
+};
+
+TEST(MethodBody, AFinalReturnLosesItsJumpAndTheValueMovesIntoEax) {
+    Fixture f;
+    NodeHandle node = f.method("f", "int", Fixture::returning("1"));
+    SmartPtr function = f.declare(node, model::builtinTypes().intType);
+    compileStatement(f.context, node, false);
+    EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
+    EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpMov, model::kOpRet}));
+    const auto* head = f.context.codeList(kMemberCodeList)[0].as<model::cbircode>();
+    EXPECT_EQ(head->operands[0].value, 0);
+    const auto* record = function.as<model::cbircode>();
+    EXPECT_EQ(record->opcode, model::kOpJmp);
+    EXPECT_EQ(record->operands[0].target, f.context.codeList(kMemberCodeList)[0]);
+    EXPECT_EQ(f.context.currentList().size(), 0u);  // nothing left on the main list
+    EXPECT_EQ(f.context.function, nullptr);
+}
+
+TEST(MethodBody, AnIntReturnedFromALongMethodIsMovedAsLong) {
+    Fixture f;
+    NodeHandle node = f.method("g", "long", Fixture::returning("1"));
+    f.declare(node, model::builtinTypes().longType);
+    compileStatement(f.context, node, false);
+    EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, 109, model::kOpRet}));
+}
+
+TEST(MethodBody, AReturnBeforeTheEndKeepsItsJump) {
+    Fixture f;
+    NodeHandle body = Fixture::returning(nullptr);
+    body->children.pushBack(Fixture::returning(nullptr));
+    NodeHandle node = f.method("v", "void", body);
+    f.declare(node, model::builtinTypes().voidType);
+    compileStatement(f.context, node, false);
+    // The second return is unreachable (warning 322) and is the final one.
+    EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpJmp, model::kOpRet}));
+    const auto* jump = f.context.codeList(kMemberCodeList)[1].as<model::cbircode>();
+    EXPECT_EQ(jump->operands[0].kind, model::kObjectReference);
+    EXPECT_EQ(jump->operands[0].target, f.context.codeList(kMemberCodeList)[2]);
+}
+
+TEST(MethodBody, AValueMethodThatCanEndWithoutReturnIsRefused) {
+    Fixture f;
+    NodeHandle node = f.method("h", "int", makeAstNode(NodeKind::Empty));
+    f.declare(node, model::builtinTypes().intType);
+    compileStatement(f.context, node, false);
+    EXPECT_NE(std::string(f.capture.errorText.view()).find("方法需要返回值"), std::string::npos);
+    EXPECT_TRUE(f.context.codeList(kMemberCodeList).empty());
+}
+
+TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
+    Fixture f;
+    // A declares A(); B declares none; C's constructor calls A().
+    SmartPtr a = f.keep(model::makeClass("A")), b = f.keep(model::makeClass("B")), c = f.keep(model::makeClass("C"));
+    b.as<model::ClassObject>()->setBaseClass(a);
+    c.as<model::ClassObject>()->setBaseClass(b);
+    NodeHandle baseNode = f.method("A", nullptr, makeAstNode(NodeKind::Empty));
+    SmartPtr baseConstructor = f.declare(baseNode, SmartPtr(), a);
+    baseConstructor.as<model::IRObject>()->modifiers |= 64;  // public
+    a.as<model::ClassObject>()->addMethod(f.context, "A", baseConstructor, false);
+    for (const SmartPtr& klass : {a, b, c}) ASSERT_TRUE(klass.as<model::ClassObject>()->buildMethodTables(f.context));
+
+    NodeHandle node = f.method("C", nullptr, makeAstNode(NodeKind::Empty));
+    f.declare(node, SmartPtr(), c);
+    f.context.scopes.pushObjectScope(c);
+    compileStatement(f.context, node, false);
+    f.context.scopes.popObjectScope();
+    EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
+    EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpCall, model::kOpThisToEax, model::kOpRet}));
+    const auto* call = f.context.codeList(kMemberCodeList)[1].as<model::cbircode>();
+    EXPECT_EQ(call->operands[0].target, baseConstructor);
+    EXPECT_EQ(call->operands[1].kind, model::kImmInt);
+    EXPECT_EQ(call->operands[1].value, 0);
+}
+
+}  // namespace
