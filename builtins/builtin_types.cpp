@@ -122,7 +122,8 @@ void declareBuiltinTypes(model::ModelContext& context, ClassRegistrar& registrar
     B& types = model::builtinTypes();
     BuiltinNames& names = builtinNames();
     // The wildcard object of array initialisers and method definitions.
-    markByHand(*asObject(model::makeObject("*", model::kKindVariable, qestl::SmartPtr(), 0)));
+    types.wildcard = model::makeObject("*", model::kKindVariable, qestl::SmartPtr(), 0);
+    markByHand(*asObject(types.wildcard));
 
     for (const TypeRow& row : kTypeRows) {
         qestl::SmartPtr made = makeTypeClass(row.name, row.podid, row.final, row.id);
