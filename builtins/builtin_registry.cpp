@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "builtins/core_texts.h"
+#include "codegen/compile_context.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
 #include "model/template_class.h"
@@ -67,7 +68,7 @@ qestl::SmartPtr createCatalogueClass(const CatalogueClass& row) {
     return made;
 }
 
-void phase3Row(model::ModelContext& context, ClassRegistrar& registrar, const Entry& entry) {
+void phase3Row(CompileContext& context, const Entry& entry) {
     BuiltinNames& names = builtinNames();
     IRObject& klass = *asObject(entry.klass);
     if (entry.row == nullptr || entry.row->kind == CatalogueKind::Template) {
@@ -90,13 +91,14 @@ void phase3Row(model::ModelContext& context, ClassRegistrar& registrar, const En
     }
     const qestl::SmartPtr owner =
         entry.row != nullptr && entry.row->owner != nullptr ? names.find(entry.row->owner) : qestl::SmartPtr();
-    registrar.registerBuiltinClass(owner, entry.klass);
+    context.registerBuiltinClass(owner, entry.klass);
 }
 
 }  // namespace
+}  // namespace builtins
 
-void registerBuiltinCatalogue(model::ModelContext& context, ClassRegistrar& registrar,
-                              std::span<const std::span<const CatalogueClass>> catalogue) {
+void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue) {
+    using namespace builtins;
     BuiltinNames& names = builtinNames();
     names.clear();
     std::vector<Entry> created;
@@ -112,7 +114,7 @@ void registerBuiltinCatalogue(model::ModelContext& context, ClassRegistrar& regi
         names.add(entry.row != nullptr ? qualifiedName(*entry.row) : "RemoteCallPipe", entry.klass);
     }
 
-    declareBuiltinTypes(context, registrar);
+    declareBuiltinTypes(context);
 
     std::vector<const Entry*> rows(created.size());
     std::transform(created.begin(), created.end(), rows.begin(), [](const Entry& e) { return &e; });
@@ -121,9 +123,7 @@ void registerBuiltinCatalogue(model::ModelContext& context, ClassRegistrar& regi
     // Rows 51 to 61 are the late registrations: the same steps, run after
     // every row of the third phase.
     for (const Entry* entry : rows)
-        if (rowOf(entry) <= kLastPhase3Row) phase3Row(context, registrar, *entry);
+        if (rowOf(entry) <= kLastPhase3Row) phase3Row(context, *entry);
     for (const Entry* entry : rows)
-        if (rowOf(entry) > kLastPhase3Row) phase3Row(context, registrar, *entry);
+        if (rowOf(entry) > kLastPhase3Row) phase3Row(context, *entry);
 }
-
-}  // namespace builtins

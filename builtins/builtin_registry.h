@@ -15,16 +15,6 @@ class CompileContext;
 
 namespace builtins {
 
-// What the registry needs of the compile context beyond the model's view.
-class ClassRegistrar {
-public:
-    virtual ~ClassRegistrar() = default;
-    // Enters a finished built-in class (owner empty for a top-level class).
-    virtual void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass) = 0;
-    // Enters a class without id under its reserved key of the id map.
-    virtual void enterReservedKey(int32_t key, const qestl::SmartPtr& klass) = 0;
-};
-
 // The built-in classes of the current compilation by name, replaced by every
 // run ("Object" is the root class "*").
 BuiltinNames& builtinNames();
@@ -32,12 +22,7 @@ BuiltinNames& builtinNames();
 // The types, constants, exception classes, Thread and _system_, with the 36
 // registrations; the catalogue's class objects exist already (String's own
 // members belong to the catalogue and come with it).
-void declareBuiltinTypes(model::ModelContext& context, ClassRegistrar& registrar);
-
-// The four phases over the catalogue (created, core types, rows 1 to 50,
-// late rows 51 to 61), RemoteCallPipe in its places.
-void registerBuiltinCatalogue(model::ModelContext& context, ClassRegistrar& registrar,
-                              std::span<const std::span<const CatalogueClass>> catalogue);
+void declareBuiltinTypes(CompileContext& context);
 
 // The RemoteCallPipe template (id 69) and its instance builder.
 qestl::SmartPtr createRemoteCallPipeClass();
@@ -48,6 +33,8 @@ void remoteCallPipeHook(model::IRObject& object, model::ModelContext& context, m
 
 }  // namespace builtins
 
-// Declares every built-in into the compilation; called once per compilation
-// before any library or source is read.
-void registerBuiltinClasses(CompileContext& context);
+// Declares every built-in into the compilation in four phases (the
+// catalogue's classes created, the core types, rows 1 to 50, the late rows 51
+// to 61), RemoteCallPipe in its places; called once per compilation before
+// any library or source is read. The driver hands over the catalogue.
+void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue);

@@ -2,6 +2,7 @@
 // observable, creation serials order the thrown-class sets.
 #include "builtins/builtin_registry.h"
 #include "builtins/core_texts.h"
+#include "codegen/compile_context.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
@@ -118,7 +119,7 @@ ClassObject& classNamed(const char* name) { return *model::asClass(asObject(buil
 
 }  // namespace
 
-void declareBuiltinTypes(model::ModelContext& context, ClassRegistrar& registrar) {
+void declareBuiltinTypes(CompileContext& context) {
     B& types = model::builtinTypes();
     BuiltinNames& names = builtinNames();
     // The wildcard object of array initialisers and method definitions.
@@ -136,14 +137,18 @@ void declareBuiltinTypes(model::ModelContext& context, ClassRegistrar& registrar
         if (row.byHand) markByHand(type);
         if (row.byHand || row.reservedKey != 0) {
             type.builtinRefKey = row.reservedKey;
-            registrar.enterReservedKey(row.reservedKey, made);
+            context.classesById[row.reservedKey] = made;
         }
     }
     // Class did not exist when the first rows were made.
     for (const TypeRow& row : kTypeRows)
         if (!asObject(types.*row.slot)->type) asObject(types.*row.slot)->assignType(types.classType);
-    names.add("true", model::makeObject("true", model::kKindVariable, types.boolType, 0));
-    names.add("false", model::makeObject("false", model::kKindVariable, types.boolType, 0));
+    // The lookup finds true and false among the global objects.
+    for (const char* name : {"true", "false"}) {
+        qestl::SmartPtr constant = model::makeObject(name, model::kKindVariable, types.boolType, 0);
+        names.add(name, constant);
+        context.globalObjects.findOrCreate(name, constant);
+    }
     types.nilConstant = model::makeObject("nilptr", model::kKindVariable, types.nilType, 0);
     asObject(types.nilConstant)->modifiers |= 512;
     names.add("nilptr", types.nilConstant);
@@ -172,7 +177,7 @@ void declareBuiltinTypes(model::ModelContext& context, ClassRegistrar& registrar
             model::registerNativeMethod(klass, context, record);
         }
     }
-    for (const char* name : kRegistrationOrder) registrar.registerBuiltinClass(qestl::SmartPtr(), names.find(name));
+    for (const char* name : kRegistrationOrder) context.registerBuiltinClass(qestl::SmartPtr(), names.find(name));
 }
 
 BuiltinNames& builtinNames() {

@@ -5,24 +5,14 @@
 
 #include "builtins/builtin_registry.h"
 #include "builtins/core_texts.h"
-#include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
-#include "probe/model_test_context.h"
+#include "codegen/compile_context.h"
 
 namespace {
 
 using model::asObject;
-
-class Registrar : public builtins::ClassRegistrar {
-public:
-    void registerBuiltinClass(const qestl::SmartPtr&, const qestl::SmartPtr& klass) override {
-        held.push_back(klass);
-    }
-    void enterReservedKey(int32_t, const qestl::SmartPtr& klass) override { held.push_back(klass); }
-    std::vector<qestl::SmartPtr> held;
-};
 
 class DeclareMembers : public ::testing::Test {
 protected:
@@ -34,14 +24,10 @@ protected:
             made.push_back(model::makeClass(name));
             builtins::builtinNames().add(name, made.back());
         }
-        builtins::declareBuiltinTypes(context, registrar);
+        builtins::declareBuiltinTypes(context);
     }
     void TearDown() override {
         for (auto& klass : made) klass.as<model::cbircode>()->detach();
-        for (auto& klass : registrar.held) klass.as<model::cbircode>()->detach();
-        builtins::builtinNames().forEach([](const qestl::SmartPtr& o) { o.as<model::cbircode>()->detach(); });
-        for (const qestl::SmartPtr& f : context.thirdList) f.as<model::cbircode>()->detach();
-        for (const qestl::SmartPtr& a : context.madeArrays) a.as<model::ArrayObject>()->releaseAtTeardown();
         model::builtinTypes().clear();
         builtins::builtinNames().clear();
     }
@@ -59,8 +45,7 @@ protected:
     }
     static uint64_t descriptor(const model::IRObject& f) { return static_cast<uint64_t>(f.operands[0].value); }
 
-    probe::TestModelContext context;
-    Registrar registrar;
+    CompileContext context;
     std::vector<qestl::SmartPtr> made;
 };
 

@@ -8,15 +8,12 @@
 #include <string>
 
 #include "builtins/builtin_registry.h"
-#include "catalogue/network/network_catalogue.h"
-#include "catalogue/system/system_catalogue.h"
-#include "catalogue/text/text_catalogue.h"
-#include "model/array_object.h"
+#include "codegen/compile_context.h"
+#include "driver/builtin_catalogue.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/ir_object.h"
-#include "model_test_context.h"
 #include "probe.h"
 
 namespace probe {
@@ -25,43 +22,28 @@ namespace {
 using model::asObject;
 using model::IRObject;
 
-// The id map and the global names as the compile context keeps them.
-class ProbeRegistrar : public builtins::ClassRegistrar {
-public:
-    void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass) override {
-        auto* c = model::asClass(asObject(klass));
-        if (c == nullptr) return;
-        IRObject* o = asObject(owner);
-        if (o != nullptr) c->setOwner(model::IRResult(owner));
-        std::string name(c->name.view());
-        if (name == "*") name = "Object";
-        if (c->builtinClassId > 0) byKey[static_cast<int32_t>(c->builtinClassId)] = klass;
-        if (o == nullptr) {
-            globalName[c] = name;
-        } else {
-            globalName[c] = "$buildin_" + name + "@" + std::string(o->name.view());
-            model::asClass(o)->addClassMember(c->name.view(), klass, true);
-        }
-    }
-    void enterReservedKey(int32_t key, const qestl::SmartPtr& klass) override { byKey[key] = klass; }
-
-    std::map<int32_t, qestl::SmartPtr> byKey;
-    std::map<const IRObject*, std::string> globalName;
-};
+// The name a built-in class stands under among the global built-in classes.
+std::string globalNameOf(CompileContext& context, const IRObject& c) {
+    const IRObject* owner = c.ownerObject();
+    std::string name(c.name.view());
+    if (name == "*") name = "Object";
+    if (owner != nullptr) name = "$buildin_" + name + "@" + std::string(owner->name.view());
+    const qestl::SmartPtr found = firstMember(*context.scopes.heaps[model::ModelContext::kBuiltinClasses], name);
+    return found.get() == static_cast<const void*>(&c) ? name : std::string("-");
+}
 
 std::string shown(const IRObject* object) {
     return object != nullptr ? std::string(object->displayName().view()) : std::string("-");
 }
 
-void printClassLine(const ProbeRegistrar& registrar, const IRObject& c) {
+void printClassLine(CompileContext& context, const IRObject& c) {
     const auto* klass = dynamic_cast<const model::ClassObject*>(&c);
-    auto global = registrar.globalName.find(&c);
     std::printf("class %s id=%u kind=%u podid=%d rank=%d final=%d interface=%d static=%d package=%d enum=%d "
                 "tparams=%u base=%s owner=%s global=%s\n",
                 shown(&c).c_str(), c.builtinClassId, c.kind, static_cast<int8_t>(c.typeCode), c.numericRank,
                 c.isFinal(), c.isInterface(), c.isStatic(), c.isPackage(), c.isEnum(), c.templateParameterCount,
                 shown(klass != nullptr ? asObject(klass->baseClass) : nullptr).c_str(), shown(c.ownerObject()).c_str(),
-                global != registrar.globalName.end() ? global->second.c_str() : "-");
+                globalNameOf(context, c).c_str());
 }
 
 void printTail(const IRObject& member, const IRObject& owner) {
@@ -122,15 +104,14 @@ void printMembers(const model::ClassObject& c) {
 }
 
 int builtinsCommand(int argc, char** argv) {
-    TestModelContext context;
-    ProbeRegistrar registrar;
-    const std::span<const CatalogueClass> families[] = {textCatalogue(), systemCatalogue(), networkCatalogue()};
-    builtins::registerBuiltinCatalogue(context, registrar, families);
+    startConsole();
+    CompileContext context;
+    registerBuiltinClasses(context, builtinCatalogue());
     int status = 0;
     if (argc == 0) {
-        for (const auto& [key, klass] : registrar.byKey) {
+        for (const auto& [key, klass] : context.classesById) {
             std::printf("%d ", key);
-            printClassLine(registrar, *asObject(klass));
+            printClassLine(context, *asObject(klass));
         }
     } else if (argc == 3 && std::string(argv[0]) == "rcp") {
         const builtins::BuiltinNames& names = builtins::builtinNames();
@@ -144,34 +125,28 @@ int builtinsCommand(int argc, char** argv) {
             arguments.pushBack(model::IRResult(type));
         }
         qestl::SmartPtr made = asObject(names.find("RemoteCallPipe"))->instantiate(context, arguments, {});
-        if (!context.diagnostics.empty()) std::printf("%s\n", context.diagnostics.c_str() + 1);
         auto& proxy = *model::asClass(asObject(made));
-        printClassLine(registrar, proxy);
+        printClassLine(context, proxy);
         for (size_t i = 0; i < proxy.templateArgumentTable.members().size(); ++i)
             std::printf("  targ %s %s\n", proxy.templateArgumentTable.templateParameterNameAt(i).c_str(),
                         shown(asObject(proxy.templateArgumentTable.members()[i])).c_str());
         printMembers(proxy);
-        status = context.errors != 0 ? 1 : 0;
+        status = context.errorCount() != 0 ? 1 : 0;
         made.as<model::cbircode>()->detach();
     } else if (argc == 1) {
-        auto found = registrar.byKey.find(std::atoi(argv[0]));
-        if (found == registrar.byKey.end()) {
+        auto found = context.classesById.find(std::atoi(argv[0]));
+        if (found == context.classesById.end()) {
             std::fprintf(stderr, "no class under key %s\n", argv[0]);
             return 2;
         }
         std::printf("%d ", found->first);
-        printClassLine(registrar, *asObject(found->second));
+        printClassLine(context, *asObject(found->second));
         if (const auto* c = model::asClass(asObject(found->second))) printMembers(*c);
     } else {
         std::fprintf(stderr, "usage: korvo-probe builtins [KEY | rcp S C]\n");
         return 2;
     }
-    std::fflush(stdout);
-    // Teardown: the classes hold each other; break the cycles.
-    for (auto& [key, klass] : registrar.byKey) klass.as<model::cbircode>()->detach();
-    builtins::builtinNames().forEach([](const qestl::SmartPtr& held) { held.as<model::cbircode>()->detach(); });
-    for (const qestl::SmartPtr& held : context.thirdList) held.as<model::cbircode>()->detach();
-    for (const qestl::SmartPtr& held : context.madeArrays) held.as<model::ArrayObject>()->releaseAtTeardown();
+    // The process-wide references go with the compilation they belong to.
     model::builtinTypes().clear();
     builtins::builtinNames().clear();
     return status;
