@@ -207,8 +207,7 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     qestl::SmartPtr call = codegen::makeInstructionWithTwoOperands(model::kOpCall, target,
                                                                    model::makeImmediate(0, model::kImmInt));
     model::IRResult made;
-    model::IRValueList noArguments;
-    base->runInstanceHook(context, noArguments, node);
+    base->runInstanceHook(context, made, node);
     if (context.hasErrors()) return false;
     out.appendResult(made);
     model::FunctionObject* owner = nullptr;
