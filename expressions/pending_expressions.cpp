@@ -4,12 +4,12 @@
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
 
-void compileExpression(CompileContext&, const StatementNode&) {}
-
 uint32_t compileCast(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNewExpression(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileExpressionStatement(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileArraySubscript(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return 0; }
+void compileMemberExpression(CompileContext&, const StatementNode&) {}
+void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
+void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}

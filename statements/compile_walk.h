@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "codegen/suggestions.h"
 #include "model/ir_result.h"
 #include "source/node.h"
 
@@ -31,6 +32,58 @@ uint32_t dispatchStatement(CompileContext& context, const StatementNode& node);
 
 // The general entry for an operator node.
 void compileExpression(CompileContext& context, const StatementNode& node);
+
+// Compiles an operand node and hands back its candidate values; false after
+// an error (reported).
+bool compileToCandidates(CompileContext& context, const StatementNode& node, model::IRValueList& out);
+
+// An operator node whose operands are compiled: code and count as
+// classifyOperator gives them, the operand nodes (empty when absent) and
+// their candidates. Leaves the value as the only candidate, or reports.
+void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, const StatementNode& firstNode,
+                         const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
+                         const StatementNode& node);
+// A comparison used as a value (only the cmp under the compare-only flag).
+void compileComparisonExpression(CompileContext& context, const StatementNode& node);
+
+// The operator method of an operand's class, compiled as a call with the
+// argument lists; false, silently, when the class has none.
+bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
+                          const StatementNode& node);
+// Compiles a condition and names the conditional jump taken when it holds
+// (or fails, with invert); 0 on success, the result left as the only
+// candidate.
+uint32_t compileConditionJump(CompileContext& context, const StatementNode& node, uint32_t& jumpOpcode, bool invert);
+
+// The short-circuit operators; member access; increments and decrements
+// (code 101-104); plain and compound assignments (code 106, 113-122).
+uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node);
+void compileMemberExpression(CompileContext& context, const StatementNode& node);
+void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
+void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
+
+// ---- Operator nodes (expressions/operator_codes.cpp). An operator node's
+// text is its spelling; operand 0 is the left operand (a postfix operand),
+// operand 1 the right one (a prefix operand, with operand 0 empty).
+
+// Operand `index` of a node; empty past the last.
+StatementNode nodeChild(const StatementNode& node, size_t index);
+// The operator code (the opcode of the instruction implementing it), 0 for
+// no operator; "++"/"--" with an operand 0 are the postfix codes 103/104.
+uint32_t operatorCodeOf(const StatementNode& node);
+// The same code with the operands and their count; nothing is written for
+// an unknown text, and `second` stays untouched by one-operand forms.
+uint32_t classifyOperator(const StatementNode& node, StatementNode& first, StatementNode& second, int32_t& count);
+// The name an operator overload method is found by (the text without
+// surrounding blanks), and its operands as classifyOperator gives them.
+qestl::qestringA operatorOverloadSignature(const StatementNode& node, StatementNode& first, StatementNode& second,
+                                           int32_t& count);
+bool isPostfixIncDec(const StatementNode& node);
+// mov eax, source: eax typed like the type (11 without one); not emitted.
+qestl::SmartPtr makeResultMove(model::IRObject* type, const model::Operand& source);
+// Copies every instruction; a link to an instruction of the source list
+// points to its copy.
+void cloneInstructionList(const qestl::SmartPtrVector& source, qestl::SmartPtrVector& destination);
 
 // The compile-pass side of a class, interface, package or enum, and of a
 // queued template instance (`origin` holds its template then).

@@ -3,6 +3,7 @@
 // enclosing constructs name as the current return, break or continue
 // target, so a try or synchronized region in between can run its landing
 // code. Also the choice of the one value an expression left.
+#include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
@@ -194,23 +195,11 @@ model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& c
         context.reportError(text.view(), node);
         return nullptr;
     }
+    // Values, methods and operators take part; a tie drops the best, and a
+    // later candidate may win again.
+    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
     model::IRResult* best = nullptr;
-    uint64_t bestRank = 0;
-    for (model::IRResult& candidate : candidates) {
-        model::IRObject* object = candidate.objectPtr();
-        if (object == nullptr || !(object->isKind(model::kKindVariable) || object->isKind(model::kKindFunction) ||
-                                   object->isKind(model::kKindOperator))) {
-            continue;
-        }
-        const uint64_t rank = candidate.addressCode(false);
-        if (best == nullptr || rank < bestRank) {
-            best = &candidate;
-            bestRank = rank;
-        } else if (rank == bestRank) {
-            // A tie drops the best; a later candidate may win again.
-            best = nullptr;
-        }
-    }
+    codegen::pickBestOverloadForArgs(candidates, kValueKinds, std::size(kValueKinds), best);
     if (best != nullptr) return best;
     qestl::qestringA text(diag::AmbiguousObject.text);
     text.append("\n");

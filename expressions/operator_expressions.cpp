@@ -1,0 +1,187 @@
+// Operator expressions on built-in values: the operands compiled and reduced
+// to one value each, an overloaded operator given the first chance, the
+// operand check (which may fold two constants), then one instruction whose
+// opcode is the operator code, its value left in register 0.
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "expressions/operand_checks.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+#include "codegen/compile_utilities.h"
+
+namespace {
+
+using Checker = bool (*)(CompileContext&, uint32_t, int32_t, const model::IRResult&, const model::IRResult&,
+                         qestl::SmartPtr&, const StatementNode&);
+
+Checker checkerFor(uint32_t code) {
+    switch (code) {
+    case model::kOpLoadElement: return expressions::foldArraySubscript;
+    case model::kOpShl:
+    case model::kOpShr:
+    case model::kOpMod:
+    case model::kOpAnd:
+    case model::kOpOr:
+    case model::kOpXor: return expressions::foldIntegerOperator;
+    case model::kOpAdd:
+    case model::kOpSub:
+    case model::kOpMul:
+    case model::kOpDiv: return expressions::foldArithmetic;
+    case model::kOpCmp: return expressions::foldComparison;
+    case model::kOpNot: return expressions::foldBitwiseNot;
+    default: return nullptr;
+    }
+}
+
+bool errorPending(const CompileContext& context) {
+    if (context.activeCapture != nullptr) return context.activeCapture->hasError != 0;
+    return context.errors != 0;
+}
+
+qestl::SmartPtr valueTypeOf(const model::IRResult& value) {
+    const model::IRObject* object = value.objectPtr();
+    return object != nullptr ? object->valueType() : qestl::SmartPtr();
+}
+
+// "!" and increments check their one operand here: the result type, or
+// empty after reporting.
+qestl::SmartPtr checkOneOperand(CompileContext& context, uint32_t code, int32_t values, const model::IRResult& value,
+                                const StatementNode& node) {
+    if (values != 1) {
+        context.reportError(diag::MissingOperand.text, node);
+        return qestl::SmartPtr();
+    }
+    qestl::SmartPtr type = valueTypeOf(value);
+    if (code == model::kOpCpl) {
+        if (!model::isBuiltin(model::asObject(type), model::builtinTypes().boolType)) {
+            context.reportError(diag::NotBoolOperand.text, node);
+            return qestl::SmartPtr();
+        }
+    } else if (!isIntegralType(model::asObject(type))) {
+        context.reportError(diag::NoIncrementType.text, node);
+        return qestl::SmartPtr();
+    }
+    return type;
+}
+
+// "!" turns each recorded nilptr state into its opposite: known nilptr
+// becomes known not nilptr, anything else undetermined.
+void recordNotStates(model::IRResult& result, const model::IRResult& operand) {
+    result.stateWord = operand.stateWord;
+    for (const model::ObjectStateMap::Entry& entry : operand.states) {
+        const uint64_t bits = (entry.value & model::kStateOther) != 0 ? model::kStateDefinite : model::kStateUndetermined;
+        result.states.set(entry.object, bits);
+    }
+}
+
+}  // namespace
+
+bool compileToCandidates(CompileContext& context, const StatementNode& node, model::IRValueList& out) {
+    const uint32_t errorsBefore = context.errors;
+    context.clearResults();
+    compileStatement(context, node, true);
+    out.clear();
+    context.swapResults(out);
+    if (context.errors != errorsBefore || errorPending(context)) return false;
+    if (out.empty()) {
+        context.reportError(diag::ObjectUndetermined.text, node);
+        return false;
+    }
+    return true;
+}
+
+void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, const StatementNode& firstNode,
+                         const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
+                         const StatementNode& node) {
+    model::IRResult left;
+    model::IRResult right;
+    int32_t values = 0;
+    if (firstNode) {
+        model::IRResult* chosen = pickSingleObject(context, first, firstNode);
+        if (chosen == nullptr) return;
+        left = *chosen;
+        ++values;
+    }
+    if (secondNode) {
+        model::IRResult* chosen = pickSingleObject(context, second, secondNode);
+        if (chosen == nullptr) return;
+        (values == 0 ? left : right) = *chosen;
+        ++values;
+    }
+    model::IRValueList leftValues;
+    if (values >= 1) leftValues.pushBack(left);
+    IRValueListArray arguments;
+    if (count == 2) arguments.push_back(second);
+    if (findOperatorOverload(context, leftValues, arguments, node)) return;
+    if (errorPending(context)) return;
+
+    qestl::SmartPtr resultType;
+    if (code == model::kOpCpl || (code >= model::kOpFinc && code <= model::kOpBdec)) {
+        resultType = checkOneOperand(context, code, values, left, node);
+        if (!resultType) return;
+    } else if (Checker checker = checkerFor(code)) {
+        if (!checker(context, code, values, right, left, resultType, node)) return;
+    }
+
+    model::IRResult result(model::makeObject("", model::kKindVariable, resultType, 0));
+    if (values == 2 && right.objectPtr() != nullptr) {
+        // Code that reached the right operand's object runs before the
+        // right operand's own.
+        model::IRResult& owner = right.objectPtr()->ownerResult;
+        owner.prependOwnerCode();
+        qestl::SmartPtrVector joined = owner.pending;
+        for (const qestl::SmartPtr& instruction : right.pending) joined.pushBack(instruction);
+        right.pending.swap(joined);
+        owner.pending.clear();
+    }
+    qestl::SmartPtr restoreLeft;
+    if (values == 2 && left.operand.kind == model::kRegister && !right.pending.empty()) {
+        // The right operand's code may overwrite the register holding the
+        // left value: save it on the stack and read it back into ecx.
+        const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+        left.appendInstruction(left.pending, *codegen::makeInstructionWithOperand(model::kOpPush, left.operand)
+                                                  .as<model::cbircode>(), owner, firstNode);
+        restoreLeft = codegen::makePopRegister(model::kEcx, left.objectPtr());
+        left.operand = codegen::makeEcxOperand(model::asObject(valueTypeOf(left)));
+    }
+    result.appendResult(left);
+    result.appendCodeAndStates(right);
+    if (restoreLeft) result.appendInstructionRef(restoreLeft);
+
+    const bool negation = values == 1 && code == model::kOpSub;
+    model::cbircode instruction(code, negation ? 2 : values);
+    if (negation) {
+        codegen::setInstructionOperand(instruction, 0, model::Operand(0, model::kImmInt, model::kTypeInt));
+        codegen::setInstructionOperand(instruction, 1, left.operand);
+        left.checkUse(&context, firstNode);
+    } else {
+        if (values >= 1) {
+            codegen::setInstructionOperand(instruction, 0, left.operand);
+            left.checkUse(&context, firstNode);
+        }
+        if (values == 2) {
+            codegen::setInstructionOperand(instruction, 1, right.operand);
+            right.checkUse(&context, secondNode);
+        }
+    }
+    if (code == model::kOpCpl) recordNotStates(result, left);
+    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    result.appendInstruction(result.pending, instruction, owner, node);
+    result.operand = codegen::makeEaxOperand(model::asObject(resultType));
+    context.clearResults();
+    context.addResult(result);
+}
+
+void compileExpression(CompileContext& context, const StatementNode& node) {
+    StatementNode firstNode;
+    StatementNode secondNode;
+    int32_t count = 0;
+    const uint32_t code = classifyOperator(node, firstNode, secondNode, count);
+    model::IRValueList first;
+    model::IRValueList second;
+    if (firstNode && !compileToCandidates(context, firstNode, first)) return;
+    if (secondNode && !compileToCandidates(context, secondNode, second)) return;
+    compileOperatorNode(context, code, count, firstNode, secondNode, first, second, node);
+}

@@ -1,0 +1,241 @@
+// Operator nodes over hand-made trees: classification, the overload name,
+// list cloning, and the compiled operators on literals and locals (folding,
+// negation, "~", "!", comparisons as values, the saved left register).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/opcodes.h"
+#include "source/ast_nodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+using model::NodeHandle;
+using qestl::SmartPtr;
+
+NodeHandle op(const char* text, NodeHandle left, NodeHandle right) {
+    NodeHandle node = makeAstNode(NodeKind::Expression, text);
+    node->operands.pushBack(left);
+    if (right) node->operands.pushBack(right);
+    return node;
+}
+NodeHandle literal(const char* text) { return makeAstNode(NodeKind::IntegerLiteral, text); }
+NodeHandle name(const char* text) { return makeAstNode(NodeKind::Name, text); }
+
+TEST(OperatorCodes, ClassifiesOperandsByForm) {
+    StatementNode first, second;
+    int32_t count = 0;
+    EXPECT_EQ(classifyOperator(op("-", name("a"), name("b")), first, second, count), 63u);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(first->text.view(), "a");
+    EXPECT_EQ(second->text.view(), "b");
+
+    second = name("kept");
+    EXPECT_EQ(classifyOperator(op("-", NodeHandle(), name("n")), first, second, count), 63u);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(first->text.view(), "n");
+    EXPECT_EQ(classifyOperator(op("!", NodeHandle(), name("f")), first, second, count), 75u);
+    EXPECT_EQ(first->text.view(), "f");
+    EXPECT_EQ(second->text.view(), "kept");
+
+    EXPECT_EQ(classifyOperator(op("++", name("i"), NodeHandle()), first, second, count), 103u);
+    EXPECT_EQ(classifyOperator(op("--", NodeHandle(), name("i")), first, second, count), 102u);
+    EXPECT_EQ(operatorCodeOf(op("++", name("i"), NodeHandle())), 103u);
+    EXPECT_EQ(operatorCodeOf(op("++", NodeHandle(), name("i"))), 101u);
+    EXPECT_TRUE(isPostfixIncDec(op("--", name("i"), NodeHandle())));
+    EXPECT_FALSE(isPostfixIncDec(op("--", NodeHandle(), name("i"))));
+
+    for (const char* text : {"==", "===", "!=", "<", "<=", ">", ">="}) EXPECT_EQ(operatorCodeOf(op(text, name("a"), name("b"))), 66u);
+    EXPECT_EQ(operatorCodeOf(op("^=", name("a"), name("b"))), 122u);
+    EXPECT_EQ(operatorCodeOf(op("|=", name("a"), name("b"))), 121u);
+
+    first = NodeHandle();
+    count = 7;
+    EXPECT_EQ(classifyOperator(op("?:", name("a"), name("b")), first, second, count), 0u);
+    EXPECT_FALSE(first);
+    EXPECT_EQ(count, 7);
+    EXPECT_EQ(classifyOperator(op(" + ", name("a"), name("b")), first, second, count), 0u);
+}
+
+TEST(OperatorCodes, OverloadNameTrimsBlanksOnly) {
+    StatementNode first, second;
+    int32_t count = 0;
+    EXPECT_EQ(operatorOverloadSignature(op(" + ", name("a"), name("b")), first, second, count).view(), "+");
+    EXPECT_EQ(operatorOverloadSignature(op("-", NodeHandle(), name("n")), first, second, count).view(), "-");
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(first->text.view(), "n");
+    EXPECT_EQ(operatorOverloadSignature(op("\t+", name("a"), name("b")), first, second, count).view(), "\t+");
+}
+
+TEST(OperatorCodes, ClonedListLinksPointIntoTheCopy) {
+    qestl::SmartPtrVector source, copy;
+    source.pushBack(codegen::makeInstruction(model::kOpJmp, 1));
+    source.pushBack(codegen::makeInstruction(model::kOpRet, 0));
+    source[0].as<model::cbircode>()->operands[0].setObjectRef(source[1], 0);
+    cloneInstructionList(source, copy);
+    ASSERT_EQ(copy.size(), 2u);
+    EXPECT_NE(copy[0].get(), source[0].get());
+    EXPECT_EQ(copy[0].as<model::cbircode>()->operands[0].target.get(), copy[1].get());
+    for (auto* list : {&source, &copy})
+        for (SmartPtr& instruction : *list) instruction.as<model::cbircode>()->detach();
+}
+
+// A method's context with int, long, bool and double, locals declared in a
+// frame, and the diagnostics captured.
+struct Fixture {
+    Fixture() {
+        model::BuiltinTypes& b = model::builtinTypes();
+        for (auto [slot, text, code, rank] :
+             {std::tuple{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5}, {&b.boolType, "bool", 8, 0},
+              {&b.doubleType, "double", 7, 7}, {&b.byteType, "byte", 1, 1}}) {
+            *slot = model::makeClass(text);
+            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
+            slot->as<model::IRObject>()->numericRank = static_cast<int8_t>(rank);
+            held.push_back(*slot);
+        }
+        context.function = &state;
+        context.scopes.pushFrame(SmartPtr());
+        context.scopes.declarationMode = kDeclareLocal;
+        capture.begin(context);
+    }
+    ~Fixture() {
+        capture.close(context);
+        context.clearResults();
+        context.function = nullptr;
+        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
+        model::builtinTypes().clear();
+    }
+    void local(const char* text, const SmartPtr& type) {
+        SmartPtr object = model::makeObject(text, model::kKindVariable, type, 0);
+        context.scopes.declareObject(text, object, false);
+        held.push_back(object);
+    }
+    // The compiled node's single value and its pending opcodes.
+    std::vector<uint32_t> compile(const NodeHandle& node) {
+        compileStatement(context, node, true);
+        std::vector<uint32_t> out;
+        if (context.candidates.size() != 1) return {0xFFFFFFFFu};
+        for (const SmartPtr& instruction : context.candidates[0].pending)
+            out.push_back(instruction.as<model::cbircode>()->opcode);
+        return out;
+    }
+    const model::cbircode& last() { return *context.candidates[0].pending.back().as<model::cbircode>(); }
+
+    CompileContext context;
+    FunctionCompileState state;
+    DiagnosticCapture capture;
+    std::vector<SmartPtr> held;
+};
+
+TEST(OperatorExpressions, ConstantsFoldWithoutCode) {
+    Fixture f;
+    EXPECT_TRUE(f.compile(op("+", literal("1"), literal("2"))).empty());
+    const model::IRResult& sum = f.context.candidates[0];
+    EXPECT_EQ(sum.operand.value, 3);
+    EXPECT_TRUE(sum.objectPtr()->hasConstantValue());
+    EXPECT_TRUE(model::isBuiltin(model::asObject(sum.objectPtr()->type), model::builtinTypes().intType));
+
+    // (7 / 2) * 2: an earlier fold folds again.
+    EXPECT_TRUE(f.compile(op("*", op("/", literal("7"), literal("2")), literal("2"))).empty());
+    EXPECT_EQ(f.context.candidates[0].operand.value, 6);
+    EXPECT_TRUE(f.capture.errorText.empty());
+}
+
+TEST(OperatorExpressions, FoldingErrorsAreReported) {
+    Fixture f;
+    f.compile(op("/", literal("10"), literal("0")));
+    EXPECT_NE(std::string(f.capture.errorText.view()).find("除零错误"), std::string::npos);
+    EXPECT_TRUE(f.context.candidates.empty());
+}
+
+TEST(OperatorExpressions, NegationNotAndComplement) {
+    Fixture f;
+    f.local("n", model::builtinTypes().intType);
+    f.local("flag", model::builtinTypes().boolType);
+    EXPECT_EQ(f.compile(op("-", NodeHandle(), name("n"))), std::vector<uint32_t>{model::kOpSub});
+    EXPECT_EQ(f.last().operandCount, 2u);
+    EXPECT_EQ(f.last().operands[0].kind, model::kImmInt);
+    EXPECT_EQ(f.last().operands[0].value, 0);
+    EXPECT_EQ(f.context.candidates[0].operand.kind, model::kRegister);
+
+    EXPECT_EQ(f.compile(op("~", NodeHandle(), literal("0"))), std::vector<uint32_t>{model::kOpNot});
+    EXPECT_EQ(f.context.candidates[0].operand.dataType, model::kTypeInt);
+    EXPECT_EQ(f.compile(op("!", NodeHandle(), name("flag"))), std::vector<uint32_t>{model::kOpCpl});
+    EXPECT_EQ(f.context.candidates[0].operand.dataType, model::kTypeBool);
+    EXPECT_TRUE(f.capture.errorText.empty());
+
+    f.compile(op("!", NodeHandle(), name("n")));
+    EXPECT_NE(std::string(f.capture.errorText.view()).find("非bool类型无法参与运算"), std::string::npos);
+}
+
+TEST(OperatorExpressions, UnaryPlusNeedsTwoOperands) {
+    Fixture f;
+    f.local("n", model::builtinTypes().intType);
+    f.compile(op("+", NodeHandle(), name("n")));
+    EXPECT_NE(std::string(f.capture.errorText.view()).find("缺少必要的操作数"), std::string::npos);
+}
+
+TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
+    Fixture f;
+    f.local("a", model::builtinTypes().intType);
+    f.local("b", model::builtinTypes().intType);
+    EXPECT_EQ(f.compile(op("<", name("a"), name("b"))),
+              (std::vector<uint32_t>{model::kOpCmp, model::kOpMov, model::kOpJb, model::kOpMov}));
+    const model::IRResult& value = f.context.candidates[0];
+    EXPECT_EQ(value.pending[0].as<model::cbircode>()->operands[0].kind, model::kStackSlot);
+    EXPECT_EQ(value.pending[0].as<model::cbircode>()->operands[1].kind, model::kStackSlot);
+    EXPECT_EQ(value.pending[2].as<model::cbircode>()->operands[0].value, 28);
+    EXPECT_EQ(value.pending[1].as<model::cbircode>()->operands[1].value, 1);
+    EXPECT_EQ(value.pending[3].as<model::cbircode>()->operands[1].value, 0);
+    EXPECT_EQ(value.operand.dataType, model::kTypeBool);
+
+    f.context.statementHints |= 1;
+    EXPECT_EQ(f.compile(op("<", name("a"), name("b"))), std::vector<uint32_t>{model::kOpCmp});
+    EXPECT_EQ(f.context.statementHints & 1u, 0u);
+}
+
+TEST(OperatorExpressions, ComparisonWarnings) {
+    Fixture f;
+    f.local("b", model::builtinTypes().byteType);
+    f.compile(op("==", name("b"), op("-", NodeHandle(), literal("1"))));
+    EXPECT_NE(std::string(f.capture.warningText.view()).find("有符号/无符号不匹配"), std::string::npos);
+}
+
+TEST(OperatorExpressions, ConstantConditionsWarnAndStillCompare) {
+    Fixture f;
+    f.local("b", model::builtinTypes().byteType);
+    const auto warned = [&](const char* text) {
+        return std::string(f.capture.warningText.view()).find(text) != std::string::npos;
+    };
+    // Literals are constants of their own: 1 == 1 is always true, 1 == 2
+    // always false, and b < 0 (read 0 > b) can never hold.
+    EXPECT_EQ(f.compile(op("==", literal("1"), literal("1")))[0], model::kOpCmp);
+    EXPECT_TRUE(warned("常量值恒为True"));
+    EXPECT_FALSE(warned("常量值恒为False"));
+    f.compile(op("==", literal("1"), literal("2")));
+    EXPECT_TRUE(warned("常量值恒为False"));
+    EXPECT_FALSE(warned("无符号整数恒大于等于0"));
+    f.compile(op("<", name("b"), literal("0")));
+    EXPECT_TRUE(warned("无符号整数恒大于等于0"));
+}
+
+TEST(OperatorExpressions, LeftRegisterIsSavedAroundRightCode) {
+    Fixture f;
+    f.local("a", model::builtinTypes().intType);
+    f.local("b", model::builtinTypes().intType);
+    // (a + b) * (a - b): the left value lives in eax while the right one is
+    // computed.
+    EXPECT_EQ(f.compile(op("*", op("+", name("a"), name("b")), op("-", name("a"), name("b")))),
+              (std::vector<uint32_t>{model::kOpAdd, model::kOpPush, model::kOpSub, model::kOpPop, model::kOpMul}));
+    EXPECT_TRUE(f.last().operands[0].isRegister(model::kEcx));
+    EXPECT_TRUE(f.last().operands[1].isRegister(model::kEax));
+}
+
+}  // namespace
