@@ -29,7 +29,3 @@ uint32_t compileStringLiteral(CompileContext&, const StatementNode&) { return 0;
 uint32_t compileCharLiteral(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
-int32_t compileClassDeclaration(CompileContext&, model::IRObject*, const StatementNode&, qestl::SmartPtr&, uint32_t,
-                                bool) {
-    return 0;
-}
