@@ -28,11 +28,6 @@ inline constexpr uint64_t kImageLargestEnd = uint64_t{1} << 30;
 // without case; 0 when none matches.
 uint32_t languageIdOf(std::string_view abbreviation);
 
-// The padding after the heap record that ends at e: its length (2 to 33),
-// which puts the heap's members at an address of 24 modulo 32. Its first
-// byte holds the length.
-inline uint64_t heapPadding(uint64_t e) { return 33 - ((e + 9) % 32); }
-
 // Milliseconds since 1970 as the header stamps them: whole seconds times
 // 1000 plus the millisecond field of the local time.
 uint64_t imageTimeStamp();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codegen/image_parts.h"
 #include "foundation/byte_io.h"
 #include "image/compressed_image.h"
 #include "image/debug_record.h"
@@ -11,7 +12,7 @@ namespace {
 
 TEST(ImageHeader, HeapPaddingPutsMembersAt24Mod32) {
     for (uint64_t e = 1000; e < 1032; ++e) {
-        const uint64_t p = heapPadding(e);
+        const uint64_t p = codegen::heapPadding(e);
         EXPECT_GE(p, 2u) << e;
         EXPECT_LE(p, 33u) << e;
         EXPECT_EQ((e + p) % 32, 24u) << e;
