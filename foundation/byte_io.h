@@ -118,6 +118,16 @@ public:
     uint32_t u32(bool bigEndian) { return bigEndian ? u32be() : u32le(); }
     uint64_t u64(bool bigEndian) { return bigEndian ? u64be() : u64le(); }
 
+    // A field at an absolute position, for formats that point at their own
+    // headers (executables): the cursor ends behind the field. Past the end
+    // fails and yields zero, like the sequential reads.
+    uint8_t u8At(size_t at) { return seek(at) ? u8() : 0; }
+    uint16_t u16At(size_t at, bool bigEndian = false) { return seek(at) ? u16(bigEndian) : 0; }
+    uint32_t u32At(size_t at, bool bigEndian = false) { return seek(at) ? u32(bigEndian) : 0; }
+    uint64_t u64At(size_t at, bool bigEndian = false) { return seek(at) ? u64(bigEndian) : 0; }
+    // True when [at, at + count) lies inside the bytes (no overflow).
+    bool holds(uint64_t at, uint64_t count) const { return at <= size_ && count <= size_ - at; }
+
 private:
     template <typename T, size_t N>
     T field(T (*load)(const uint8_t*)) {
@@ -162,6 +172,14 @@ public:
     }
 
     // Rewrites a field inside what was written; false when it would not fit.
+    bool patchU8(size_t at, uint8_t v) {
+        if (at >= out_.size()) return false;
+        out_[at] = v;
+        return true;
+    }
+    bool patchU16(size_t at, uint16_t v, bool bigEndian = false) {
+        return patch<2>(bigEndian ? storeU16BE : storeU16LE, at, v);
+    }
     bool patchU32LE(size_t at, uint32_t v) { return patch<4>(storeU32LE, at, v); }
     bool patchU64LE(size_t at, uint64_t v) { return patch<8>(storeU64LE, at, v); }
     bool patchU32(size_t at, uint32_t v, bool bigEndian) {

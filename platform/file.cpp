@@ -111,4 +111,10 @@ bool fileClose(FileHandle file) {
     return result == 0;
 }
 
+bool fileMakeExecutable(const char* path) {
+    struct stat info;
+    if (path == nullptr || ::stat(path, &info) != 0) return false;
+    return !S_ISREG(info.st_mode) || ::chmod(path, 0755) == 0;
+}
+
 }  // namespace platform

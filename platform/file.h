@@ -34,6 +34,11 @@ bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* posi
 
 bool fileSize(FileHandle file, uint64_t* size);
 
+// Gives a regular file the mode 0755 (read and execute for all, write for the
+// owner), whatever the umask or its old mode; a device or FIFO is left as it
+// is. False when the host refuses.
+bool fileMakeExecutable(const char* path);
+
 // Closes the file and frees the handle; false when the handle is null.
 bool fileClose(FileHandle file);
 

@@ -1,0 +1,91 @@
+"""Shared pieces of the executable tests: a small valid program image, the
+probe, the stubs beside it, and external tools that may be missing."""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from probe_support import Probe  # noqa: E402
+
+STUB_FOLDERS = {"elf": "linux", "pe": "windows", "macho": "darwin"}
+STUB_STEMS = {"elf": "kvsl", "pe": "kvsw", "macho": "kvsm"}
+
+
+def program_image(body_length, options=0, crc_ok=True):
+    """Magic "KB! ", version 1049, end address at 44, CRC-32 at 56 over
+    [136, end): what the stubs check."""
+    end = 192 + body_length
+    image = bytearray(end)
+    image[0:4] = b"KB! "
+    struct.pack_into("<I", image, 4, 1049)
+    struct.pack_into("<IIIQ", image, 16, 0x1000, 9, 4, options)
+    struct.pack_into("<Q", image, 44, end)
+    for i in range(192, end):
+        image[i] = (i * 37 + 11) & 0xFF
+    crc = zlib.crc32(bytes(image[136:end]))
+    struct.pack_into("<I", image, 56, crc if crc_ok else crc ^ 1)
+    return bytes(image)
+
+
+class Case:
+    """One test script: the probe, a scratch folder, and the checks."""
+
+    def __init__(self, name):
+        parser = argparse.ArgumentParser()
+        parser.add_argument("--bin", required=True)
+        self.args = parser.parse_args()
+        self.name = name
+        self.bin = os.path.abspath(self.args.bin)
+        self.probe = Probe(self.bin)
+        self.scratch = tempfile.mkdtemp(prefix="korvo-%s-" % name)
+
+    def path(self, name):
+        return os.path.join(self.scratch, name)
+
+    def stub(self, kind, arch, debug=False):
+        return os.path.join(self.bin, STUB_FOLDERS[kind], arch, STUB_STEMS[kind] + ("d" if debug else "") + ".kes")
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def place(self, kind, stub, image, out, *options):
+        """Runs `korvo-probe place`; returns (status, stdout text)."""
+        status, out_bytes = self.probe.run("place", kind, stub, image, self.path(out), *options)
+        return status, out_bytes.decode("utf-8", "replace")
+
+    def check(self, condition, message):
+        self.probe.check(condition, message)
+
+    def skip(self, message):
+        print("SKIP: %s: %s" % (self.name, message))
+
+    def finish(self):
+        shutil.rmtree(self.scratch, ignore_errors=True)
+        self.probe.finish(self.name)
+
+
+def tool(name):
+    return shutil.which(name)
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, stdin=subprocess.DEVNULL, capture_output=True, **kwargs)
+
+
+def wine_prefix(bin_dir):
+    return os.path.join(bin_dir, "wineprefix")
+
+
+def run_wine(bin_dir, exe):
+    """Runs a PE file under wine; None when wine cannot run it here."""
+    # No Mono or Gecko installers: the stubs need neither.
+    env = dict(os.environ, WINEPREFIX=wine_prefix(bin_dir), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    done = subprocess.run(["wine", exe], stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=240)
+    return done
