@@ -12,6 +12,20 @@ uint64_t placeList(model::ModelContext& context, const qestl::SmartPtrVector* li
     return at;
 }
 
+// A table head, then its entries at a fixed spacing, whatever their records'
+// own lengths.
+uint64_t placeTable(model::cbircode* head, const qestl::SmartPtrVector* entries, uint64_t headSize,
+                    uint64_t entrySize, uint64_t at) {
+    if (head != nullptr) head->codeAddress = at;
+    at += headSize;
+    if (entries != nullptr)
+        for (const qestl::SmartPtr& entry : *entries) {
+            entry.as<model::cbircode>()->codeAddress = at;
+            at += entrySize;
+        }
+    return at;
+}
+
 bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list) {
     bool resolved = true;
     if (list == nullptr) return resolved;
@@ -35,22 +49,9 @@ void assignImageAddresses(const ImageParts& parts, uint64_t sections[kImageSecti
     at = sections[kResourcesEnd] = placeList(context, parts.resources, at);
     if (parts.importTable != nullptr) at = parts.importTable->assignAddress(context, at);
     sections[kImportTableEnd] = at;
-    if (parts.relocationHead != nullptr) parts.relocationHead->codeAddress = at;
-    at += kRelocationHeadSize;
-    if (parts.relocations != nullptr)
-        for (const qestl::SmartPtr& entry : *parts.relocations) {
-            entry.as<model::cbircode>()->codeAddress = at;
-            at += kRelocationEntrySize;
-        }
-    sections[kRelocationsEnd] = at;
-    if (parts.moduleHead != nullptr) parts.moduleHead->codeAddress = at;
-    at += kModuleHeadSize;
-    if (parts.modules != nullptr)
-        for (const qestl::SmartPtr& entry : *parts.modules) {
-            entry.as<model::cbircode>()->codeAddress = at;
-            at += kModuleEntrySize;
-        }
-    sections[kModulesEnd] = at;
+    at = sections[kRelocationsEnd] =
+        placeTable(parts.relocationHead, parts.relocations, kRelocationHeadSize, kRelocationEntrySize, at);
+    sections[kModulesEnd] = placeTable(parts.moduleHead, parts.modules, kModuleHeadSize, kModuleEntrySize, at);
 }
 
 void resolveImageOperands(const ImageParts& parts) {

@@ -11,7 +11,7 @@
 namespace {
 
 void listOnce(const uint8_t* data, size_t size) {
-    std::string text;
+    qestl::qestringA text;
     disassemble(data, size, text);
 }
 

@@ -1,8 +1,8 @@
 #include "image/listing.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "foundation/byte_io.h"
 #include "foundation/stream.h"
@@ -18,16 +18,6 @@ using qestl::loadU32LE;
 using qestl::loadU64LE;
 
 constexpr uint64_t kOperandBytes = 12;
-
-void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& out, const char* format, ...) {
-    char text[256];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (n > 0) out.append(text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1);
-}
 
 uint32_t low(uint64_t v) { return static_cast<uint32_t>(v); }
 uint32_t high(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
@@ -55,80 +45,80 @@ uint64_t targetBase(uint32_t opcode) {
 const char* const kTypeSuffixes[] = {"",        "<byte>", "<char>", "<short>", "<int>",  "<long>", "<float>",
                                      "<double>", "<bool>", "<string>", "<type>", "<arc>", "<ptr>"};
 
-void appendSuffix(std::string& out, uint32_t dataType) {
+void appendSuffix(qestl::qestringA& out, uint32_t dataType) {
     // 13 and above have no suffix: the writer itself uses 16 and 17.
-    if (dataType < sizeof kTypeSuffixes / sizeof kTypeSuffixes[0]) out += kTypeSuffixes[dataType];
+    if (dataType < sizeof kTypeSuffixes / sizeof kTypeSuffixes[0]) out.append(kTypeSuffixes[dataType]);
 }
 
-void appendAddress(std::string& out, const char* prefix, uint64_t address) {
-    appendf(out, "%s0x%08X-%08X", prefix, low(address), high(address));
+void appendAddress(qestl::qestringA& out, const char* prefix, uint64_t address) {
+    out.appendFormat("%s0x%08X-%08X", prefix, low(address), high(address));
 }
 
-void formatOperand(std::string& out, uint32_t word, int64_t value, uint64_t recordAddress, uint32_t opcode) {
+void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t recordAddress, uint32_t opcode) {
     const uint32_t kind = word & 0xFFFFFF;
     const uint64_t target = recordAddress + targetBase(opcode) + static_cast<uint64_t>(value);
     const long long wide = static_cast<long long>(value);
     switch (kind) {
-        case 0: out += "nilptr"; break;
-        case 1: appendf(out, "(byte)%d", low32(value)); break;
+        case 0: out.append("nilptr"); break;
+        case 1: out.appendFormat("(byte)%d", low32(value)); break;
         case 2:
-            out += "(char)";
-            out += static_cast<char>(value);
-            appendf(out, "[%d]", low32(value));
+            out.append("(char)");
+            out.append(reinterpret_cast<const char*>(&value), 1);
+            out.appendFormat("[%d]", low32(value));
             break;
-        case 3: appendf(out, "(short)%d", low32(value)); break;
-        case 4: appendf(out, "(int32)%d", low32(value)); break;
-        case 5: appendf(out, "%lld", wide); break;
+        case 3: out.appendFormat("(short)%d", low32(value)); break;
+        case 4: out.appendFormat("(int32)%d", low32(value)); break;
+        case 5: out.appendFormat("%lld", wide); break;
         case 6: {
             float f;
             const uint32_t bits = low(static_cast<uint64_t>(value));
             std::memcpy(&f, &bits, 4);
-            appendf(out, "%.6f [LONG64=%08X%08X]", static_cast<double>(f), high(value), low(value));
+            out.appendFormat("%.6f [LONG64=%08X%08X]", static_cast<double>(f), high(value), low(value));
             break;
         }
         case 7: {
             double d;
             std::memcpy(&d, &value, 8);
-            appendf(out, "%.15f [LONG64=%08X%08X]", d, high(value), low(value));
+            out.appendFormat("%.15f [LONG64=%08X%08X]", d, high(value), low(value));
             break;
         }
-        case 8: out += value != 0 ? "true" : "false"; break;
-        case 9: appendf(out, "stack[%lld]", wide); break;
-        case 10: appendf(out, "heap[%lld]", wide); break;
-        case 11: appendf(out, "closesure[%lld]", wide); break;
-        case 12: appendf(out, "this[%d]", low32(value)); break;
-        case 13: appendf(out, "class ptr [this + %lld]", wide); break;
-        case 14: appendf(out, "object ptr [this + %lld]", wide); break;
-        case 15: appendf(out, "static object ptr [this + %lld]", wide); break;
-        case 16: appendf(out, "method ptr [this + %lld]", wide); break;
+        case 8: out.append(value != 0 ? "true" : "false"); break;
+        case 9: out.appendFormat("stack[%lld]", wide); break;
+        case 10: out.appendFormat("heap[%lld]", wide); break;
+        case 11: out.appendFormat("closesure[%lld]", wide); break;
+        case 12: out.appendFormat("this[%d]", low32(value)); break;
+        case 13: out.appendFormat("class ptr [this + %lld]", wide); break;
+        case 14: out.appendFormat("object ptr [this + %lld]", wide); break;
+        case 15: out.appendFormat("static object ptr [this + %lld]", wide); break;
+        case 16: out.appendFormat("method ptr [this + %lld]", wide); break;
         case 19:
             appendAddress(out, "offset:", target);
-            appendf(out, "[%d]", low32(value));
+            out.appendFormat("[%d]", low32(value));
             break;
-        case 20: out += "exception reg"; break;
+        case 20: out.append("exception reg"); break;
         case 21:
             if (value >= 0 && value <= 3) {
                 static const char* const kRegisters[] = {"eax", "ebx", "ecx", "edx"};
-                out += kRegisters[value];
+                out.append(kRegisters[value]);
             } else {
-                appendf(out, "unknow:%d, %lld", static_cast<int>(kind), wide);
+                out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide);
             }
             break;
-        case 23: appendf(out, "typeid:%d", low32(value)); break;
+        case 23: out.appendFormat("typeid:%d", low32(value)); break;
         case 24: appendAddress(out, "String offset:", target); break;
         case 25:
         case 26: appendAddress(out, "address:", static_cast<uint64_t>(value)); break;
         case 30: appendAddress(out, "resource ptr offset:", target); break;
-        case 31: appendf(out, "SysClass[%d]", low32(value)); break;
-        case 32: appendf(out, "CC[%d]", low32(value)); break;
-        default: appendf(out, "unknow:%d, %lld", static_cast<int>(kind), wide); break;
+        case 31: out.appendFormat("SysClass[%d]", low32(value)); break;
+        case 32: out.appendFormat("CC[%d]", low32(value)); break;
+        default: out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide); break;
     }
     appendSuffix(out, word >> 24);
 }
 
 class Lister {
 public:
-    Lister(const uint8_t* image, uint64_t size, std::string& out) : image_(image), size_(size), out_(out) {}
+    Lister(const uint8_t* image, uint64_t size, qestl::qestringA& out) : image_(image), size_(size), out_(out) {}
 
     // True when the whole range was listed.
     bool run() {
@@ -137,9 +127,9 @@ public:
             if (!fits(at, 4)) return false;
             const uint32_t opcode = loadU32LE(image_ + at) & 0x0FFFFFFF;
             appendAddress(out_, "\n", at);
-            out_ += " : ";
+            out_.append(" : ");
             if (opcode == model::kOpDebuginfo) {
-                out_ += model::findOpcode(opcode)->mnemonic;
+                out_.append(model::findOpcode(opcode)->mnemonic);
                 return true;
             }
             const uint64_t next = record(at, opcode);
@@ -162,8 +152,8 @@ private:
             case model::kOpNativeImport: return listTableRecord(image_, size_, at, opcode, out_);
             case model::kOpResource: return resource(at);
             case model::kOpSymbolTable: return symbolTable(at);
-            case model::kOpRelocationTable: return relocationTable(at);
-            case model::kOpImportModuleTable: return moduleTable(at);
+            case model::kOpRelocationTable:
+            case model::kOpImportModuleTable: return table(at, opcode);
             default: break;
         }
         const model::OpcodeRow* row = model::findOpcode(opcode);
@@ -171,9 +161,9 @@ private:
         const uint64_t count = static_cast<uint64_t>(row->shape);
         const uint64_t length = 4 + kOperandBytes * count;
         if (!fits(at, length)) return at;
-        out_ += row->mnemonic;
+        out_.append(row->mnemonic);
         for (uint64_t i = 0; i < count; ++i) {
-            if (i != 0) out_ += ", ";
+            if (i != 0) out_.append(", ");
             const uint64_t operand = at + 4 + kOperandBytes * i;
             formatOperand(out_, loadU32LE(image_ + operand), i64At(operand + 4), at, opcode);
         }
@@ -198,20 +188,20 @@ private:
         if (length < 0 || !fits(data, static_cast<uint64_t>(length)) ||
             !fits(data + static_cast<uint64_t>(length), terminator))
             return at;
-        out_ += model::findOpcode(model::kOpResource)->mnemonic;
+        out_.append(model::findOpcode(model::kOpResource)->mnemonic);
         formatOperand(out_, loadU32LE(image_ + at + 4), i64At(at + 8), at, model::kOpResource);
-        appendf(out_, ", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
+        out_.appendFormat(", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
         if (kind == 0) {
-            out_ += '[';
+            out_.append("[");
             for (uint64_t i = 0; i < static_cast<uint64_t>(length); ++i) {
                 const char c = static_cast<char>(image_[data + i]);
                 if (c == 0) break;
-                if (c == '\r') out_ += "\\r";
-                else if (c == '\n') out_ += "\\n";
-                else if (c == '\t') out_ += "\\t";
-                else out_ += c;
+                if (c == '\r') out_.append("\\r");
+                else if (c == '\n') out_.append("\\n");
+                else if (c == '\t') out_.append("\\t");
+                else out_.append(&c, 1);
             }
-            out_ += ']';
+            out_.append("]");
         }
         appendSuffix(out_, word >> 24);
         return data + static_cast<uint64_t>(length) + terminator;
@@ -221,72 +211,57 @@ private:
         if (!fits(at, 12)) return at;
         const uint64_t total = loadU64LE(image_ + at + 4);
         if (total < 12 || !fits(at, total)) return at;
-        appendf(out_, "SYMBOLTABLE = 0x%08X", low(total));
+        out_.appendFormat("SYMBOLTABLE = 0x%08X", low(total));
         return at + total;
     }
 
     // A name a table entry refers to: NUL-terminated inside the image.
-    bool nameAt(uint64_t address, std::string& name) const {
+    bool nameAt(uint64_t address, std::string_view& name) const {
         if (address >= size_) return false;
         const void* end = std::memchr(image_ + address, 0, size_ - address);
         if (end == nullptr) return false;
-        name.assign(reinterpret_cast<const char*>(image_ + address),
-                    static_cast<const uint8_t*>(end) - (image_ + address));
+        name = std::string_view(reinterpret_cast<const char*>(image_ + address),
+                                static_cast<size_t>(static_cast<const uint8_t*>(end) - (image_ + address)));
         return true;
     }
 
-    // A table head with its entry count at +8, entries of entryLength bytes
-    // behind it; the address after the table, or `at` when damaged.
-    uint64_t tableEnd(uint64_t at, uint64_t headLength, uint64_t entryLength, uint64_t& count) const {
-        if (!fits(at, headLength)) return at;
-        count = loadU64LE(image_ + at + 8);
-        if (count > (size_ - at - headLength) / entryLength) return at;
-        return at + headLength + count * entryLength;
-    }
-
-    uint64_t relocationTable(uint64_t at) {
-        uint64_t count = 0;
-        const uint64_t end = tableEnd(at, 32, 64, count);
-        if (end == at) return at;
-        out_ += "Relocation Table\n";
-        std::string name;
+    // The relocation (164) and import module (165) tables: a head whose
+    // count is the u64 at +8, entries at a fixed spacing, each naming a
+    // string resource through its operand 0 (the text lies 28 bytes into
+    // the resource record that the operand's value reaches from the entry's
+    // end). The address after the table, or `at` when damaged.
+    uint64_t table(uint64_t at, uint32_t opcode) {
+        const bool relocations = opcode == model::kOpRelocationTable;
+        const uint64_t head = relocations ? 32 : 16, spacing = relocations ? 64 : 16, record = relocations ? 28 : 16;
+        if (!fits(at, head)) return at;
+        const uint64_t count = loadU64LE(image_ + at + 8);
+        if (count > (size_ - at - head) / spacing) return at;
+        out_.append(relocations ? "Relocation Table\n" : "Import Module Table\n");
+        std::string_view name;
         for (uint64_t i = 0; i < count; ++i) {
-            const uint64_t entry = at + 32 + 64 * i;
-            if (!nameAt(entry + 56 + loadU64LE(image_ + entry + 8), name)) return at;
-            appendf(out_, "0x%08X-%08X : Relocation[%d]:[CRC:0x%08X] ", low(entry + 32), high(entry + 32),
-                    static_cast<int>(i), loadU32LE(image_ + entry + 20));
-            out_ += name;
-            out_ += " \n";
+            const uint64_t entry = at + head + spacing * i;
+            if (!nameAt(entry + record + 28 + loadU64LE(image_ + entry + 8), name)) return at;
+            if (relocations)
+                out_.appendFormat("0x%08X-%08X : Relocation[%d]:[CRC:0x%08X] ", low(entry + 32), high(entry + 32),
+                                  static_cast<int>(i), loadU32LE(image_ + entry + 20));
+            else
+                out_.appendFormat("0x%08X-%08X : module[%d]: ", low(entry + 16), high(entry + 16), static_cast<int>(i));
+            out_.append(name);
+            out_.append(" \n");
         }
-        return end;
-    }
-
-    uint64_t moduleTable(uint64_t at) {
-        uint64_t count = 0;
-        const uint64_t end = tableEnd(at, 16, 16, count);
-        if (end == at) return at;
-        out_ += "Import Module Table\n";
-        std::string name;
-        for (uint64_t i = 0; i < count; ++i) {
-            const uint64_t entry = at + 16 + 16 * i;
-            if (!nameAt(entry + 44 + loadU64LE(image_ + entry + 8), name)) return at;
-            appendf(out_, "0x%08X-%08X : module[%d]: ", low(entry + 16), high(entry + 16), static_cast<int>(i));
-            out_ += name;
-            out_ += " \n";
-        }
-        return end;
+        return at + head + spacing * count;
     }
 
     const uint8_t* image_;
     uint64_t size_;
-    std::string& out_;
+    qestl::qestringA& out_;
 };
 
-void writeStdout(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void writeStdout(const qestl::qestringA& text) { std::fwrite(text.c_str(), 1, text.length(), stdout); }
 
 }  // namespace
 
-bool disassemble(const uint8_t* image, uint64_t size, std::string& out) {
+bool disassemble(const uint8_t* image, uint64_t size, qestl::qestringA& out) {
     qestl::qeByteStream plain;
     if (!restoreProgramImage(image, size, plain) || plain.size() < kImageBodyStart) return false;
     return Lister(plain.data(), plain.size(), out).run();
@@ -299,12 +274,12 @@ bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& out
         std::printf("can't open file:\n%s\n", inputName.c_str());
         return false;
     }
-    std::string text;
+    qestl::qestringA text;
     const bool whole = disassemble(bytes.data(), bytes.size(), text);
     const qestl::qestringA outputName = qestl::narrow(output);
     const bool toStdout = output.empty() || std::strcmp(outputName.c_str(), "stdout") == 0;
     if (toStdout) {
-        text += '\n';
+        text.append("\n");
         writeStdout(text);
     }
     if (!whole) {
@@ -312,7 +287,7 @@ bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& out
         return false;
     }
     if (toStdout) return true;
-    if (!writeFileWhole(output, reinterpret_cast<const uint8_t*>(text.data()), text.size())) {
+    if (!writeFileWhole(output, reinterpret_cast<const uint8_t*>(text.c_str()), text.length())) {
         std::printf("can't open file:\n%s", outputName.c_str());
         return false;
     }

@@ -15,4 +15,4 @@ bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& out
 // `out`. True when the whole image was listed; false when it is damaged (a
 // record, operand, table entry, name or resource runs past the end), with
 // `out` holding the listing so far.
-bool disassemble(const uint8_t* image, uint64_t size, std::string& out);
+bool disassemble(const uint8_t* image, uint64_t size, qestl::qestringA& out);

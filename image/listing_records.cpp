@@ -2,4 +2,4 @@
 // reported as one the listing cannot read.
 #include "image/listing_records.h"
 
-uint64_t listTableRecord(const uint8_t*, uint64_t, uint64_t at, uint32_t, std::string&) { return at; }
+uint64_t listTableRecord(const uint8_t*, uint64_t, uint64_t at, uint32_t, qestl::qestringA&) { return at; }
