@@ -165,8 +165,8 @@ void fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
             operand.kind = operand.encodedKind = kSystemClass;
             operand.value = operand.encodedValue = static_cast<int32_t>(klass->id());
             operand.target.reset();
+            return;
         }
-        return;
     }
     const int64_t offset =
         static_cast<int64_t>(target->address()) + operand.displacement - static_cast<int64_t>(base);

@@ -2,11 +2,13 @@
 // a record is either refused or read whole, and what was read writes back to
 // bytes that read back to the same record (lengths and counts never size
 // anything before they are checked against the bytes left). The first byte
-// chooses: even, a run of object records; odd, one container.
+// chooses: even, a run of object records (classes among them); odd, one
+// container.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "model/class_object.h"
 #include "model/container.h"
 #include "model/function_object.h"
 #include "model/ir_object.h"
@@ -63,6 +65,7 @@ qestl::SmartPtr readRecord(TagReader& reader) {
     if (!reader.in.ok()) return {};
     model::IRObject* object = kind == model::kKindFunction           ? new model::FunctionObject()
                               : kind == model::kKindTemplateFunction ? new model::TemplateFunctionObject()
+                              : kind == model::kKindClass            ? new model::ClassObject()
                                                                      : new model::IRObject();
     qestl::SmartPtr made = model::adoptLive(object);
     if (!made.as<model::IRObject>()->readFromLibrary(kind, reader)) {

@@ -129,6 +129,15 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
     return allocateSlot(function, append(name, functionRef));
 }
 
+Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& functionRef) {
+    IRObject* function = asObject(functionRef);
+    if (const std::vector<uint32_t>* listed = indexesOf(name))
+        for (uint32_t index : *listed)
+            if (asObject(members_[index])->sameSignature(*function) != 0)
+                return allocateSlot(asObject(members_[index]), index);
+    return allocateSlot(function, append(name, functionRef));
+}
+
 qestl::SmartPtr Container::findMember(std::string_view name) {
     if (const std::vector<uint32_t>* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
@@ -188,8 +197,14 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
                                  int64_t code) {
     IRObject* holder = asObject(tableOwner);
     if (holder != nullptr && holder->kind == kKindClass) {
-        const char* text = memberErrorText(code);
-        context.reportError(text ? text : memberErrorText(kErrNoBasePrototype), method.declarationNode);
+        const char* known = memberErrorText(code);
+        qestl::qestringA text(known ? known : memberErrorText(kErrNoBasePrototype));
+        // The methods of that name the class offers follow the message.
+        context.clearCandidates();
+        holder->resolveMember(context, nameOf(method), kLookupStatic | kLookupInstance, 0);
+        context.describeCandidates(text, method.declarationNode);
+        context.clearCandidates();
+        context.reportError(text.view(), method.declarationNode);
     } else {
         context.reportError(method.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text,
                             method.declarationNode);

@@ -75,6 +75,9 @@ public:
     Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) { return findOrCreate(name, member); }
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
+    // Imported functions: nothing is added when an entry of the name has the
+    // same parameter types (sameSignature non-zero); the entry's slot.
+    Operand addOverload(std::string_view name, const qestl::SmartPtr& function);
     int64_t duplicateNameCode(const IRObject& object);
     Operand addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& method);
     // Rebuild a class's method table; false after the first error (reported).
@@ -87,6 +90,9 @@ public:
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, std::string_view name);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
+    // Warning 324 once per container for each class, and each function that
+    // does not override, never used (classes are descended into).
+    void warnUnusedMembers(ModelContext& context);
 
     // The image form.
     uint64_t encodedSize() const;

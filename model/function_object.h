@@ -34,7 +34,7 @@ public:
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 
     // False (nothing added) when a named parameter repeats a name.
-    bool addParameter(const qestl::SmartPtr& parameterObject);
+    virtual bool addParameter(const qestl::SmartPtr& parameterObject);
     // Declares a thrown class; false when already declared.
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?

@@ -217,6 +217,15 @@ bool IRObject::sameType(const IRObject* other) {
     return classRef() == const_cast<IRObject*>(other)->classRef();
 }
 
+qestl::SmartPtr IRObject::selfRef(uint32_t&) { return selfRef(); }
+
+bool IRObject::encloses(const IRObject* other) const {
+    auto* self = const_cast<IRObject*>(this);
+    for (IRObject* holder = other ? other->ownerObject() : nullptr; holder != nullptr; holder = holder->ownerObject())
+        if (self->sameType(holder)) return true;
+    return false;
+}
+
 bool IRObject::isStaticContext() const {
     if (isStatic()) return true;
     IRObject* holder = ownerObject();

@@ -58,6 +58,8 @@ enum Modifier : uint32_t {
     kModInterface = 1u << 29,
     kModEnum = 1u << 30,
 };
+// Lookup flags of member resolution.
+enum LookupFlags : uint32_t { kLookupStatic = 1, kLookupInstance = 2, kLookupNoEnclosing = 4 };
 enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLockWrite = 68 };
 
 class IRObject;
@@ -88,8 +90,14 @@ public:
     // Adds the intrinsic functions a member name stands for on this object
     // to the context's candidates; true when it added any.
     virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
-    // Whether this class encloses the other (classes answer).
-    virtual bool encloses(const IRObject*) const { return false; }
+    // Appends the candidates of a member name found in this class and its
+    // bases (classes answer); false for "super" without base.
+    virtual bool resolveMember(ModelContext&, std::string_view, uint32_t, uint32_t) { return false; }
+    // Whether this object encloses the other: some owner up the other's
+    // owner chain is the same type as this.
+    bool encloses(const IRObject* other) const;
+    // The kind a caller sees (an instance answers with its class's kind).
+    virtual uint32_t kindOf() const { return kind; }
     void checkUse(ModelContext* context, const NodeHandle& node);
     bool isAccessibleAt(uint32_t level) const { return (modifiers & kModAccessMask) >= level; }
     bool isTemplateInstance() const { return kind == kKindClass && templateOrigin; }
@@ -110,6 +118,8 @@ public:
     bool isString() const;
     bool isBool() const;
     virtual qestl::SmartPtr selfRef() { return qestl::SmartPtr(this); }
+    // The innermost element type; arrays add their dimensions to depth.
+    virtual qestl::SmartPtr selfRef(uint32_t& depth);
     Operand makeObjectOperand();
     virtual qestl::SmartPtr valueType() const;
     qestl::SmartPtr storageType() const;
@@ -127,14 +137,14 @@ public:
     bool isInterface() const;
     bool isConst() const { return (flagsB & kFlagConst) != 0; }
     // The link name keeps its "#C" state until something rebuilds it.
-    void setConst(bool on) { setFlag(flagsB, kFlagConst, on); }
+    virtual void setConst(bool on) { setFlag(flagsB, kFlagConst, on); }
     bool isFinal() const { return isConst(); }
     void setFinal(bool on) { setConst(on); }
     void setConstantValue(const Operand& value, bool constant);
     void setValueRecord(const Operand& value);
     bool hasValueRecord() const { return (flagsB & kFlagValueRecord) != 0; }
     bool isOverride() const { return (flagsA & kFlagOverride) != 0; }
-    void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
+    virtual void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
     bool hasConstantValue() const { return (flagsB & kFlagHasConstant) != 0; }
     Operand constantValue() const { return constant; }
     Operand lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle& node);
@@ -145,7 +155,7 @@ public:
     uint32_t id() const { return builtinClassId; }
     void setId(uint32_t value) { builtinClassId = value; }
     bool assignOperatorAllowed(ModelContext* context, uint32_t operatorCode, const qestl::SmartPtr& right);
-    bool sameType(const IRObject* other);
+    virtual bool sameType(const IRObject* other);
     bool isStaticContext() const;
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(uint32_t recordKind, LibraryReader& in);

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
@@ -11,6 +14,9 @@
 #include "source/node.h"
 
 namespace model {
+
+class Container;
+class ClassObject;
 
 class LibraryWriter {
 public:
@@ -24,11 +30,22 @@ public:
     // A declaration as the library's serialised syntax tree, preceded by its
     // u32 length (the node stream belongs to the library code).
     virtual bool writeDeclarationTree(const _KNode<qeAbstractNode>& declaration) = 0;
+    // The token of a shared anonymous-properties container: numbered in the
+    // order the writer first meets them, so that no address reaches the
+    // library.
+    uint64_t tokenFor(const void* container) {
+        auto found = tokens_.find(container);
+        if (found == tokens_.end()) found = tokens_.emplace(container, tokens_.size() + 1).first;
+        return found->second;
+    }
     void writeString(const qestl::qestringA& text) {
         out.u32le(static_cast<uint32_t>(text.length()));
         out.bytes(text.data(), text.length());
     }
     qestl::ByteWriter out;
+
+private:
+    std::map<const void*, uint64_t> tokens_;
 };
 
 class LibraryReader {
@@ -40,7 +57,21 @@ public:
     virtual bool readObjectRef(qestl::SmartPtr& object) = 0;
     // The length-prefixed declaration tree; false when damaged.
     virtual bool readDeclarationTree(_KNode<qeAbstractNode>& declaration) = 0;
+    // A class names its anonymous-properties container by token: the owner
+    // enters it when read, a class read before its owner waits for it.
+    void enterAnonymousContainer(uint64_t token, Container* container);
+    Container* anonymousContainer(uint64_t token) const;
+    void awaitAnonymousContainer(ClassObject* waiting, uint64_t token);
+    // False when a class still waits: the library is invalid (a class
+    // without its container cannot be sized).
+    bool anonymousLinksComplete() const { return pendingLinks_.empty(); }
     qestl::ByteReader in;
+
+private:
+    std::map<uint64_t, Container*> anonymousContainers_;
+    // Held, so that a class whose record failed later is not freed under
+    // its link.
+    std::vector<std::pair<qestl::SmartPtr, uint64_t>> pendingLinks_;
 };
 
 // A u32 length, then that many bytes: the length must be below what is left

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"
@@ -41,6 +42,8 @@ public:
     // object); the caller clears the list.
     virtual void addCandidate(const IRResult& result) = 0;
     virtual size_t candidateCount() const = 0;
+    // Empties the candidate list ("super" restarts a lookup on the base).
+    virtual void clearCandidates() = 0;
     virtual uint64_t lookupGeneration() const = 0;
     // The near-miss list of similar names.
     virtual void addNearMiss(const IRResult& result) = 0;
@@ -55,6 +58,9 @@ public:
 
     // The name strings of the image being written.
     virtual NameStringPool& nameStringPool() = 0;
+    // The type stream of the image: the type operands of the functions
+    // that containers list.
+    virtual qestl::ByteWriter& typeStream() = 0;
 
     // Objects the context lists as slot objects (never transient values).
     virtual bool isListedSlotObject(const IRObject* object) const = 0;
@@ -70,6 +76,8 @@ public:
 
     // The operand of a string resource holding text (found or added).
     virtual Operand stringResource(std::string_view text) = 0;
+    // The operand of a binary resource (kind 1) holding the bytes.
+    virtual Operand binaryResource(const uint8_t* data, size_t size) = 0;
     // The operand referring to the relocation entry of a linked name.
     virtual Operand relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) = 0;
 

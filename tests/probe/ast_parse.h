@@ -4,6 +4,9 @@
 // its includes, doc comments and error messages) over files.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,37 @@ inline bool parseFiles(const std::vector<std::string>& files, std::vector<_KNode
             units.push_back(child->children[0]);
         }
     }
+    return true;
+}
+
+// Standard input goes through a temporary file, since the processor reads
+// files.
+inline bool copyStandardInput(std::string& path) {
+    char name[] = "/tmp/korvo-ast-XXXXXX.k";
+    int fd = mkstemps(name, 2);
+    if (fd < 0) return false;
+    path = name;
+    char buffer[65536];
+    size_t got;
+    bool ok = true;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
+        if (write(fd, buffer, got) != static_cast<ssize_t>(got)) ok = false;
+    }
+    close(fd);
+    return ok;
+}
+
+// parseFiles over one file, or standard input for "-". The unit parsed
+// first, or empty when the parse failed; false when the input could not be
+// read.
+inline bool parseFileOrInput(std::string path, _KNode<qeAbstractNode>& unit) {
+    const bool fromInput = path == "-";
+    if (fromInput && !copyStandardInput(path)) return false;
+    std::vector<_KNode<qeAbstractNode>> units;
+    const bool parsed = parseFiles({path}, units);
+    if (fromInput) unlink(path.c_str());
+    std::fflush(stdout);
+    unit = parsed && !units.empty() ? units[0] : _KNode<qeAbstractNode>();
     return true;
 }
 

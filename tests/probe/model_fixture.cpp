@@ -1,6 +1,7 @@
 #include "model_fixture.h"
 
 #include "model/builtin_types.h"
+#include "model/class_object.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
 
@@ -49,9 +50,8 @@ constexpr Row kRows[] = {
 void makeBuiltinFixture(std::map<std::string, qestl::SmartPtr>& names) {
     model::BuiltinTypes& types = model::builtinTypes();
     for (const Row& row : kRows) {
-        qestl::SmartPtr made = model::makeObject(row.name, model::kKindClass, qestl::SmartPtr(), 0);
+        qestl::SmartPtr made = model::makeClass(row.name);
         auto* type = made.as<model::IRObject>();
-        type->opcode = model::kOpClassRecord;
         type->typeCode = static_cast<uint8_t>(row.podid);
         type->numericRank = row.rank;
         type->setFinal(row.final);
@@ -63,9 +63,9 @@ void makeBuiltinFixture(std::map<std::string, qestl::SmartPtr>& names) {
         types.*row.slot = made;
         names[row.name[0] == '*' ? "Object" : row.name] = made;
     }
-    // Class and Array are typed by Class.
-    types.classType.as<model::IRObject>()->assignType(types.classType);
-    types.arrayType.as<model::IRObject>()->assignType(types.classType);
+    // Every class is typed by Class, which did not exist when the first ones
+    // were made.
+    for (const Row& row : kRows) (types.*row.slot).as<model::IRObject>()->assignType(types.classType);
     types.nilConstant = model::makeObject("nilptr", model::kKindVariable, types.nilType, 0);
     names["nilptr"] = types.nilConstant;
 }

@@ -1,6 +1,6 @@
 // The built-in types the model's tests compare with: the rows of the
 // built-in type table the model needs (void to Field, and Exception), made as
-// plain kind-31 objects until the class object exists.
+// class objects.
 #pragma once
 
 #include <map>

@@ -21,6 +21,9 @@
 #include "model/function_object.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
+#include "model/array_object.h"
+#include "model/class_object.h"
+#include "model_class_script.h"
 #include "model_fixture.h"
 #include "model_test_context.h"
 #include "probe.h"
@@ -32,8 +35,8 @@ using model::Operand;
 using qestl::SmartPtr;
 using Words = std::vector<std::string>;
 
-// A line that cannot be carried out.
-struct Impossible {};
+using probe::Impossible;
+using probe::number;
 
 std::string escape(std::string_view text) {
     std::string out;
@@ -46,14 +49,6 @@ std::string escape(std::string_view text) {
     return out;
 }
 
-int64_t number(const std::string& text) {
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0) throw Impossible();
-    return value;
-}
-
 uint32_t hexNumber(const std::string& text) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text.c_str(), &end, 16);
@@ -61,7 +56,7 @@ uint32_t hexNumber(const std::string& text) {
     return static_cast<uint32_t>(value);
 }
 
-class Script {
+class Script : public probe::ScriptAccess {
 public:
     Script() {
         probe::makeBuiltinFixture(handles_);
@@ -69,12 +64,14 @@ public:
     }
     // Tears the model down as the compiler does: detach breaks the reference
     // cycles (a class typed by itself, owners and their members) first.
-    ~Script() {
+    ~Script() override {
+        classes_.teardown();
         for (auto& [name, table] : containers_) table->clear();
         for (auto& [name, held] : results_) held.detach();
         roots_.clear();
         for (auto& [name, held] : handles_) held.as<model::cbSmartCore>()->detach();
         for (const SmartPtr& held : context_.thirdList) held.as<model::cbSmartCore>()->detach();
+        for (const SmartPtr& held : context_.madeArrays) held.as<model::ArrayObject>()->releaseAtTeardown();
         model::builtinTypes().clear();
     }
 
@@ -97,20 +94,24 @@ public:
         std::printf("%s\n", silent && !out.empty() && out[0] == ' ' ? out.substr(1).c_str() : out.c_str());
     }
 
-private:
-    SmartPtr& handle(const std::string& name) {
+    // A name ending in "[]" makes a new array type over the rest each time.
+    SmartPtr& handle(const std::string& name) override {
         auto found = handles_.find(name);
-        if (found == handles_.end()) throw Impossible();
-        return found->second;
+        if (found != handles_.end()) return found->second;
+        if (name.size() > 2 && name.compare(name.size() - 2, 2, "[]") == 0) {
+            arrayUse_ = classes_.makeArrayOf(name.substr(0, name.size() - 2));
+            return arrayUse_;
+        }
+        throw Impossible();
     }
-    IRObject* object(const std::string& name) {
+    IRObject* object(const std::string& name) override {
         auto* made = dynamic_cast<IRObject*>(handle(name).get());
         if (made == nullptr) throw Impossible();
         return made;
     }
     model::cbircode* record(const std::string& name) { return handle(name).as<model::cbircode>(); }
     SmartPtr type(const std::string& name) { return name == "-" ? SmartPtr() : handle(name); }
-    std::string nameOf(const SmartPtr& target) {
+    std::string nameOf(const SmartPtr& target) override {
         for (const auto& [name, held] : handles_)
             if (held == target) return name;
         auto* asObject = dynamic_cast<IRObject*>(target.get());
@@ -146,7 +147,7 @@ private:
         return made;
     }
 
-    std::string show(const Operand& op) {
+    std::string show(const Operand& op) override {
         std::string out = std::to_string(op.kind) + ":" + std::to_string(op.dataType) + ":" + std::to_string(op.value);
         if (op.target) {
             out += "@" + nameOf(op.target);
@@ -188,6 +189,7 @@ private:
         else if (word == "enum") modifier(model::kModEnum);
         else if (word == "interface") modifier(model::kModInterface);
         else if (word == "package") modifier(model::kModPackage);
+        else if (word == "anonymous" && model::asClass(&o)) model::asClass(&o)->anonymous = on;
         else if (word == "private") access(0);
         else if (word == "protected") access(32);
         else if (word == "public") access(64);
@@ -198,6 +200,7 @@ private:
         if (word == "static") return o.isStatic();
         if (word == "const" || word == "final") return o.isConst();
         if (word == "ctor") return o.isConstructor();
+        if (word == "operator") return (o.flagsA & model::kFlagOperator) != 0;
         if (word == "override") return o.isOverride();
         if (word == "native") return o.isNative();
         if (word == "enum") return o.isEnum();
@@ -230,6 +233,8 @@ private:
         auto need = [&](size_t count) {
             if (w.size() < count) throw Impossible();
         };
+        std::string handled;
+        if (classes_.run(w, handled, silent)) return handled;
         silent = true;
         if (c == "var" || c == "obj") {
             need(3);
@@ -335,7 +340,10 @@ private:
         return query(w);
     }
 
-    model::Container& container(const std::string& name) {
+    void addContainer(const std::string& name, std::unique_ptr<model::Container> made) override {
+        containers_[name] = std::move(made);
+    }
+    model::Container& container(const std::string& name) override {
         auto found = containers_.find(name);
         if (found == containers_.end()) throw Impossible();
         return *found->second;
@@ -353,8 +361,7 @@ private:
             const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : placed_[w[1]];
             qestl::ByteVector bytes;
             qestl::ByteWriter out(bytes);
-            qestl::ByteWriter types(typeStream_);
-            table.encode(context_, out, types, position);
+            table.encode(context_, out, context_.typeStream(), position);
             return hex(bytes);
         }
         throw Impossible();
@@ -390,7 +397,7 @@ private:
             return object(w[1])->linkName().c_str();
         }
         if (c == "display") return need(2), object(w[1])->displayName().c_str();
-        if (c == "kind") return need(2), std::to_string(object(w[1])->kind);
+        if (c == "kind") return need(2), std::to_string(object(w[1])->kindOf());
         if (c == "typecode") return need(2), std::to_string(model::typeCodeOf(object(w[1])));
         if (c == "datatype") {
             need(2);
@@ -558,7 +565,7 @@ private:
             return out.empty() ? "done" : out;
         }
         if (c == "pool") return hex(context_.pool.bytes());
-        if (c == "types") return hex(typeStream_);
+        if (c == "types") return hex(context_.typeBytes);
         if (containers_.count(w.size() > 1 ? w[1] : "") != 0) return containerQuery(w);
         if (c == "size") return need(2), std::to_string(record(w[1])->encodedSize());
         if (c == "place") {
@@ -570,7 +577,9 @@ private:
             need(2);
             model::cbircode& r = *record(w[1]);
             r.resolveOperands(context_);
-            const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : r.codeAddress;
+            auto* owner = dynamic_cast<model::ClassObject*>(&r);
+            const uint64_t placed = owner ? owner->recordPosition : r.codeAddress;
+            const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : placed;
             qestl::ByteVector bytes;
             qestl::ByteWriter out(bytes);
             r.encode(context_, out, nullptr, position);
@@ -675,9 +684,10 @@ private:
     std::deque<model::FlowNode> roots_;
     std::map<std::string, std::unique_ptr<model::Container>> containers_;
     std::map<std::string, uint64_t> placed_;
-    qestl::ByteVector typeStream_;
     std::map<std::string, model::FlowNode*> flows_;
     probe::TestModelContext context_;
+    probe::ClassCommands classes_{*this, context_, handles_};
+    SmartPtr arrayUse_;
 };
 
 int modelCommand(int argc, char** argv) {

@@ -2,16 +2,19 @@
 // entries placed at fixed addresses, diagnostics kept as text.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "codegen/instructions.h"
 #include "codegen/relocation_table.h"
+#include "model/array_object.h"
 #include "model/container.h"
 #include "model/ir_object.h"
 #include "model/ir_result.h"
 #include "model/name_string_pool.h"
 #include "model/model_context.h"
+#include "model/opcodes.h"
 
 namespace probe {
 
@@ -42,9 +45,11 @@ public:
         candidates.pushBack(result);
     }
     size_t candidateCount() const override { return candidates.size(); }
+    void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
     model::NameStringPool& nameStringPool() override { return pool; }
+    qestl::ByteWriter& typeStream() override { return typeWriter; }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle&) override {
         for (const model::IRResult& candidate : candidates) {
             text.append(" ");
@@ -64,6 +69,16 @@ public:
         diagnostics += text;
     }
     uint32_t errorCount() const override { return errors; }
+    // Listed among the texts as "bin:" and the bytes in hex.
+    model::Operand binaryResource(const uint8_t* data, size_t size) override {
+        std::string text = "bin:";
+        char pair[3];
+        for (size_t i = 0; i < size; ++i) {
+            std::snprintf(pair, sizeof pair, "%02x", data[i]);
+            text += pair;
+        }
+        return stringResource(text);
+    }
     model::Operand stringResource(std::string_view text) override {
         size_t i = 0;
         while (i < resourceTexts.size() && resourceTexts[i] != text) ++i;
@@ -86,15 +101,14 @@ public:
         return out;
     }
     bool sharedModule() const override { return false; }
-    // Arrays are the array-type issue's; a plain kind-52 stand-in names them.
+    // Each call makes a new array type; the script releases them at teardown.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override {
-        auto* e = element.as<model::IRObject>();
-        qestl::qestringA name(e ? e->name.c_str() : "");
-        name.append("[]");
-        return model::makeObject(name.view(), model::kKindArray, element, 0);
+        qestl::SmartPtr made = model::makeArray(element);
+        madeArrays.pushBack(made);
+        return made;
     }
 
-    qestl::SmartPtrVector mainList, thirdList, resources;
+    qestl::SmartPtrVector mainList, thirdList, resources, madeArrays;
     std::vector<std::string> resourceTexts;
     codegen::RelocationTable relocations;
     model::IRValueList candidates;
@@ -102,6 +116,8 @@ public:
     model::Container heaps[3] = {model::Container(model::kImageHeap), model::Container(model::kImageHeap),
                                  model::Container(model::kImageHeap)};
     model::NameStringPool pool;
+    qestl::ByteVector typeBytes;
+    qestl::ByteWriter typeWriter{typeBytes};
     uint64_t generation = 1;
     qestl::SmartPtr currentViewer;
     std::string diagnostics;

@@ -3,6 +3,7 @@ told apart from ordinary failures."""
 import os
 import subprocess
 import sys
+import tempfile
 
 SANITIZER_EXIT = 86
 _ENV = dict(os.environ,
@@ -23,6 +24,17 @@ class Probe:
         if done.returncode < 0 or done.returncode == SANITIZER_EXIT or "Sanitizer" in err or "runtime error" in err:
             sys.exit("probe crashed (status %d) on %r:\n%s" % (done.returncode, args, err))
         return done.returncode, done.stdout
+
+    def model_script(self, lines):
+        """Runs `model` over the lines; returns (exit status, output lines)."""
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+            f.write("\n".join(lines) + "\n")
+            path = f.name
+        try:
+            status, out = self.run("model", path)
+        finally:
+            os.unlink(path)
+        return status, out.decode("utf-8").splitlines()
 
     def check(self, condition, message):
         if not condition:

@@ -10,24 +10,12 @@ import os
 import random
 import struct
 import sys
-import tempfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe_support import Probe  # noqa: E402
 
 POOL_BASE = 65536
-
-
-def run_script(probe, lines):
-    with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
-        f.write("\n".join(lines) + "\n")
-        path = f.name
-    try:
-        status, out = probe.run("model", path)
-    finally:
-        os.unlink(path)
-    return status, out.decode("utf-8").splitlines()
 
 
 def check_records(probe, rng):
@@ -43,7 +31,7 @@ def check_records(probe, rng):
         for kind, data_type, value in operands:
             record += struct.pack("<Iq", (data_type << 24) | kind, value)
         expected += [str(position + len(record)), record.hex()]
-    status, out = run_script(probe, lines)
+    status, out = probe.model_script(lines)
     probe.check(status == 0 and out == expected, "generic records differ")
 
 
@@ -63,7 +51,7 @@ def check_container(probe, rng):
     for name, type_name in members:
         lines += ["var %s %s" % (name, type_name), "add heap %s" % name]
     lines += ["place heap %d" % position, "encode heap", "pool"]
-    status, out = run_script(probe, lines)
+    status, out = probe.model_script(lines)
     image, pool = bytes.fromhex(out[-2]), bytes.fromhex(out[-1])
     kind, count = struct.unpack_from("<II", image, 0)
     probe.check((kind, count) == (10, len(members)), "container head %r" % ((kind, count),))
@@ -90,7 +78,7 @@ def check_hashes(probe, rng):
         seed = rng.randrange(1 << 32)
         lines += ["var h%d %s Holder" % (n, type_name), "link h%d" % n, "hash h%d %x" % (n, seed)]
         wanted.append(seed)
-    status, out = run_script(probe, lines)
+    status, out = probe.model_script(lines)
     for n, seed in enumerate(wanted):
         link, got = out[2 * n], out[2 * n + 1]
         want = "%08x" % zlib.crc32(link.encode(), seed)

@@ -1,0 +1,80 @@
+#include "model/array_object.h"
+
+#include "model/builtin_types.h"
+
+namespace model {
+
+ArrayObject::ArrayObject(const qestl::SmartPtr& elementType) {
+    kind = kKindArray;
+    type = elementType;
+    qestl::qestringA shown = displayName();
+    name = shown;
+    auto* length = new IRObject("length", kKindVariable, builtinTypes().longType, 0);
+    qestl::SmartPtr held = adoptLive(length);
+    length->setConst(true);
+    length->ownerResult = IRResult(qestl::SmartPtr(this));
+    length->buildLinkName();
+    if (dynamicProperties.indexesOf("length") == nullptr) addProperty("length", held, false);
+    // Without element the link name stays as the base constructor left it.
+    buildLinkName();
+}
+
+qestl::SmartPtr makeArray(const qestl::SmartPtr& element) { return adoptLive(new ArrayObject(element)); }
+
+qestl::qestringA ArrayObject::displayName() const {
+    IRObject* e = element();
+    if (e == nullptr) return qestl::qestringA("array");
+    qestl::qestringA text = e->displayName();
+    text.append("[]");
+    return text;
+}
+
+uint32_t ArrayObject::primitiveSize() const {
+    IRObject* e = element();
+    return e ? e->primitiveSize() : 0;
+}
+
+qestl::SmartPtr ArrayObject::selfRef(uint32_t& depth) {
+    ++depth;
+    IRObject* e = element();
+    return e ? e->selfRef(depth) : qestl::SmartPtr();
+}
+
+qestl::SmartPtr ArrayObject::valueType() const {
+    IRObject* e = element();
+    return e ? qestl::SmartPtr(e->classRef()) : qestl::SmartPtr();
+}
+
+void ArrayObject::buildLinkName() {
+    IRObject* e = element();
+    if (e == nullptr) return;
+    qestl::qestringA text = e->linkName();
+    text.append("[]");
+    linkName_ = text;
+}
+
+bool sameTypeRefs(IRObject* a, IRObject* b) {
+    if (a == nullptr || b == nullptr) return a == b;
+    return a->sameType(b);
+}
+
+bool ArrayObject::sameType(const IRObject* other) {
+    if (other == nullptr || !other->isArray() || other->kind != kKindArray) return false;
+    auto* that = static_cast<const ArrayObject*>(other);
+    return sameTypeRefs(asObject(valueType()), asObject(that->valueType()));
+}
+
+bool ArrayObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& target, bool implicit) {
+    IRObject* t = asObject(target);
+    if (t == nullptr) return false;
+    const BuiltinTypes& b = builtinTypes();
+    if (implicit && (isBuiltin(t, b.anyType) || isBuiltin(t, b.objectPtr) || isBuiltin(t, b.objectRef))) return true;
+    if (t->kind != kKindArray) return false;
+    IRObject* e = asObject(valueType());
+    IRObject* te = asObject(t->valueType());
+    if (e == nullptr || te == nullptr) return e == te;
+    if (e->isPodType() || te->isPodType() || isBuiltin(te, b.anyType)) return e == te;
+    return e->canAssignTo(context, qestl::SmartPtr(te), implicit);
+}
+
+}  // namespace model

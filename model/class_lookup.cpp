@@ -1,0 +1,200 @@
+// Member lookup on classes: the order of the tables, the base chain, the
+// reflective built-in members, the enclosing classes and the captures; the
+// class-side tests of derivation, assignability and abstract methods.
+#include <iterator>
+
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/function_object.h"
+#include "model/intrinsic_members.h"
+#include "model/model_context.h"
+
+namespace model {
+namespace {
+
+struct FlagConstant {
+    const char* name;
+    int32_t value;
+};
+constexpr FlagConstant kFieldFlags[] = {
+    {"FLAG_CONST", 2}, {"FLAG_STATIC", 4}, {"FLAG_NOTNILPTR", 8}, {"FLAG_ALL", -1}};
+constexpr FlagConstant kMethodFlags[] = {
+    {"FLAG_GLOBAL", 1},    {"FLAG_FINAL", 2},       {"FLAG_STATIC", 4},       {"FLAG_NOTNILPTR", 8},
+    {"FLAG_OVERRIDE", 16}, {"FLAG_ABSTRACT", 32},   {"FLAG_ENUM", 64},        {"FLAG_CONSTRUCTOR", 64},
+    {"FLAG_EXCEPTIONLIST", 128}, {"FLAG_ALL", -1}};
+
+template <size_t N>
+void offerFlag(ModelContext& context, const ClassObject& owner, const FlagConstant (&table)[N], std::string_view name) {
+    for (const FlagConstant& row : table) {
+        if (name != row.name) continue;
+        qestl::SmartPtr made = makeObject(owner.name.view(), kKindVariable, builtinTypes().intType, 0);
+        Operand value;
+        value.intImmediate(row.value, kTypeInt);
+        made.as<IRObject>()->setConstantValue(value, true);
+        context.addCandidate(IRResult(made, made.as<IRObject>()->makeObjectOperand()));
+    }
+}
+
+// The value of a parameter typed "Object" (the any-object class) or an
+// array of it.
+qestl::SmartPtr any() { return builtinTypes().anyType; }
+
+void offerArrayOperations(ModelContext& context, std::string_view name) {
+    const BuiltinTypes& b = builtinTypes();
+    if (name == "get") offerSpecial(context, "$special/_array_get", any(), {{"array", any()}, {"index", b.longType}});
+    else if (name == "set")
+        offerSpecial(context, "$special/_array_set", b.voidType,
+                     {{"array", any()}, {"index", b.longType}, {"object", any()}});
+    else if (name == "isArray") offerSpecial(context, "$special/_array_is_array", b.boolType, {{"object", any()}});
+    else if (name == "getLength")
+        offerSpecial(context, "$special/_array_get_length", b.longType, {{"object", any()}});
+    else if (name == "newArray")
+        offerSpecial(context, "$special/_array_new_array", any(), {{"componentType", any()}, {"length", b.longType}});
+    else if (name == "arrayCopy")
+        offerSpecial(context, "$special/_array_copy", b.voidType,
+                     {{"src", any()}, {"srcPos", b.longType}, {"dest", any()}, {"destPos", b.longType},
+                      {"length", b.longType}});
+    else if (name == "getComponentType")
+        offerSpecial(context, "$special/_array_get_componecttype", any(), {{"object", any()}});
+}
+
+void offerFieldOperations(ModelContext& context, std::string_view name) {
+    const BuiltinTypes& b = builtinTypes();
+    if (name == "getName") offerSpecial(context, "$special/_field_get_name", b.stringType, {});
+    else if (name == "getType") offerSpecial(context, "$special/_get_type", any(), {});
+    else if (name == "getValue") offerSpecial(context, "$special/_get_field_value", any(), {{"this_object", any()}});
+    else if (name == "setValue")
+        offerSpecial(context, "$special/_set_field_value", b.boolType, {{"this_object", any()}, {"val", any()}});
+    else if (name == "isConst") offerSpecial(context, "$special/_field_get_const", b.boolType, {});
+    else if (name == "isStatic") offerSpecial(context, "$special/_field_get_static", b.boolType, {});
+}
+
+void offerMethodOperations(ModelContext& context, std::string_view name) {
+    const BuiltinTypes& b = builtinTypes();
+    if (name == "getName") offerSpecial(context, "$special/_method_get_name", b.stringType, {});
+    else if (name == "getType") offerSpecial(context, "$special/_method_get_rettype", any(), {});
+    else if (name == "toNative") offerSpecial(context, "$special/_method_to_native", b.longType, {});
+    else if (name == "getParameterCount") offerSpecial(context, "$special/_method_get_argscount", b.intType, {});
+    else if (name == "invoke") {
+        offerSpecial(context, "$special/_method_invoke_noargs", any(), {{"this_object", any()}});
+        offerSpecial(context, "$special/_method_invoke", any(),
+                     {{"this_object", any()}, {"args", context.arrayTypeOf(any())}});
+    } else if (name == "getParameterType")
+        offerSpecial(context, "$special/_method_get_paramtype", any(), {{"n", b.intType}});
+    else if (name == "getFlags") offerSpecial(context, "$special/_method_get_flags", b.intType, {});
+    else if (name == "getParameterFlags")
+        offerSpecial(context, "$special/_method_get_argflags", b.intType, {{"n", b.intType}});
+    else if (name == "getThrowExceptionCount")
+        offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
+    else if (name == "getThrowExceptionItem")
+        offerSpecial(context, "$special/_method_get_except", any(), {{"n", b.intType}});
+}
+
+bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) {
+    return builtin && object->sameType(asObject(builtin));
+}
+
+}  // namespace
+
+uint32_t ClassObject::accessLevelFrom(ModelContext& context) {
+    IRObject* scope = asObject(context.viewer());
+    if (scope == nullptr) return 64;
+    if (scope->isDerivedFrom(this)) return 32;
+    if (scope->sameType(this) || encloses(scope)) return 0;
+    return 64;
+}
+
+bool ClassObject::isDerivedFrom(const IRObject* other) const {
+    if (kind != kKindClass || other == nullptr) return false;
+    IRObject* target = const_cast<IRObject*>(other)->classRef();
+    if (target == nullptr || target->kind != kKindClass) return false;
+    for (ClassObject* b = base(); b != nullptr; b = b->base())
+        if (b->sameType(target)) return true;
+    return false;
+}
+
+bool ClassObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& target, bool implicit) {
+    if (IRObject::canAssignTo(context, target, implicit)) return true;
+    ClassObject* b = base();
+    if (b == nullptr || !implicit) return false;
+    if (inheritanceAccess != 64) {
+        if (context == nullptr || inheritanceAccess < accessLevelFrom(*context)) return false;
+    }
+    return b->canAssignTo(context, target, implicit);
+}
+
+bool ClassObject::collectAbstractMethods(std::vector<qestl::SmartPtr>& out) const {
+    for (const qestl::SmartPtr& member : dynamicMethods.members())
+        if (asObject(member)->isAbstractMethod()) out.push_back(member);
+    return !out.empty();
+}
+
+void ClassObject::collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
+    for (ClassObject* c = this; c != nullptr; c = c->base()) {
+        const std::vector<qestl::SmartPtr>* listed = c->templateMethodIndex.find(memberName);
+        if (listed == nullptr) continue;
+        for (const qestl::SmartPtr& method : *listed) {
+            IRObject* m = asObject(method);
+            if (m->isStatic() ? (flags & kLookupStatic) : (flags & kLookupInstance))
+                context.addCandidate(IRResult(method, m->makeObjectOperand()));
+        }
+    }
+}
+
+bool ClassObject::resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) {
+    const uint32_t level = accessLevelFrom(context);
+    const BuiltinTypes& b = builtinTypes();
+    if (memberName == "super") {
+        ClassObject* parent = base();
+        if (parent == nullptr) return false;
+        context.clearCandidates();
+        Operand reference;
+        reference.setObjectRef(baseClass, 0);
+        context.addCandidate(IRResult(baseClass, reference));
+        return parent->resolveMember(context, parent->name.view(), flags, depth);
+    }
+    if (sameAs(this, b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
+    if (sameAs(this, b.arrayType)) offerArrayOperations(context, memberName);
+    if (sameAs(this, b.classType) && memberName == "getClass")
+        offerSpecial(context, "$special/_query_class", b.classType, {{"classNameOrPath", b.stringType}});
+    if (sameAs(this, b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
+    if (isBuiltin(this, b.fieldType)) offerFieldOperations(context, memberName);
+    else if (isBuiltin(this, b.methodType)) offerMethodOperations(context, memberName);
+    if (isEnum() && (memberName == "name" || memberName == "value")) {
+        const bool named = memberName == "name";
+        qestl::SmartPtr made = offerSpecial(context, named ? "$special/_enumname" : "$special/_enumvalue",
+                                            named ? b.stringType : b.intType, {});
+        IRObject& function = *made.as<IRObject>();
+        function.setOwner(IRResult(qestl::SmartPtr(this)));
+        if (named) function.changeModifiers(kModNotNil, 0);
+    }
+    if (flags & kLookupStatic) {
+        staticProperties.lookupVisible(context, this, memberName, level, flags);
+        staticMethods.lookupVisible(context, this, memberName, level, flags);
+    }
+    if (flags & kLookupInstance) {
+        dynamicProperties.lookupVisible(context, this, memberName, level, flags);
+        dynamicMethods.lookupVisible(context, this, memberName, level, flags);
+    }
+    collectCandidates(context, memberName, flags);
+    templateArgumentTable.lookupVisible(context, this, memberName, level, flags);
+    return true;
+}
+
+bool ClassObject::bindMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) {
+    resolveMember(context, memberName, flags, depth);
+    if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
+    if (IRObject* holder = ownerObject()) {
+        const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags;
+        if (ClassObject* outer = asClass(holder)) outer->bindMember(context, memberName, outerFlags, depth + 1);
+        else holder->bindIntrinsicMember(context, memberName, outerFlags);
+    }
+    if (captureContainer != nullptr) captureContainer->lookupVisible(context, this, memberName, 0, flags);
+    return true;
+}
+
+bool ClassObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) {
+    return bindMember(context, member, flags, 0);
+}
+
+}  // namespace model

@@ -1,0 +1,318 @@
+#include "model/class_object.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "model/builtin_types.h"
+#include "model/function_object.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+namespace {
+
+Operand errorOperand(int64_t value) { return Operand(value, kErrorOperand, kTypeInt); }
+
+constexpr const char kOperatorList[] = "+ - / * += -= *= /= == != >> << < > <= >= <<= >>= & | ^ ~ &= |= ^=";
+
+// The name of an unnamed built-in field or constant.
+std::string nativeObjectName(const ClassObject& owner) {
+    char count[16];
+    std::snprintf(count, sizeof count, "!%d", static_cast<int>(owner.dynamicProperties.members().size()));
+    return std::string("$native_object@") + owner.name.c_str() + count;
+}
+
+}  // namespace
+
+void StringKeyTree::insert(std::string_view key, const qestl::SmartPtr& object) {
+    auto found = nodes_.find(key);
+    if (found == nodes_.end()) found = nodes_.emplace(std::string(key), std::vector<qestl::SmartPtr>()).first;
+    found->second.push_back(object);
+    ++count_;
+}
+
+const std::vector<qestl::SmartPtr>* StringKeyTree::find(std::string_view key) const {
+    auto found = nodes_.find(key);
+    return found == nodes_.end() ? nullptr : &found->second;
+}
+
+uint8_t& NodeMap::flagOf(const NodeHandle& node) {
+    auto found = entries_.find(keyOf(node));
+    if (found == entries_.end()) found = entries_.emplace(keyOf(node), std::make_pair(node, uint8_t{0})).first;
+    return found->second.second;
+}
+
+const uint8_t* NodeMap::find(const NodeHandle& node) const {
+    auto found = entries_.find(keyOf(node));
+    return found == entries_.end() ? nullptr : &found->second.second;
+}
+
+ClassObject::ClassObject() { init(); }
+
+ClassObject::ClassObject(std::string_view className) {
+    init();
+    name.assign(className.data(), className.size());
+    buildLinkName();
+}
+
+ClassObject::~ClassObject() {
+    templateMethodIndex.clear();
+    nativeLayoutOperand.releaseObject();
+    declarationNodeMap.clear();
+}
+
+void ClassObject::init() {
+    kind = kKindClass;
+    opcode = kOpClassRecord;
+    operandCount = 9;
+    operands[1].intImmediate(0, kTypeInt);
+    operands[3] = Operand(0);
+    operands[5].intImmediate(-1, kTypeInt);
+    operands[7].intImmediate(0, kTypeInt);
+    operands[8].intImmediate(0, kTypeInt);
+    baseClass.reset();
+    anonymous = compiled = 0;
+    captureContainer = nullptr;
+    templateNode.reset();
+    sharedAnonymousProperties = &anonymousProperties;
+    baseMergePending = methodTablesPending = 0;
+    inheritanceAccess = 64;
+    recordPosition = 0;
+    hasNativeLayout = 0;
+    type = builtinTypes().classType;
+}
+
+qestl::SmartPtr makeClass(std::string_view name) { return adoptLive(new ClassObject(name)); }
+
+void ClassObject::detach() {
+    dynamicMethods.clear();
+    staticMethods.clear();
+    dynamicProperties.clear();
+    staticProperties.clear();
+    templateArgumentTable.clear();
+    detachObjectRef(baseClass);
+    declarationNodeMap.clear();
+    sharedAnonymousProperties = nullptr;
+    anonymousProperties.clear();
+    captureContainer = nullptr;
+    templateMethodIndex.clear();
+    IRObject::detach();
+    cbircode::detach();
+}
+
+Container& ClassObject::table(uint32_t containerKind) {
+    switch (containerKind) {
+    case kDynamicMethods: return dynamicMethods;
+    case kStaticMethods: return staticMethods;
+    case kDynamicProperties: return dynamicProperties;
+    case kStaticProperties: return staticProperties;
+    case kAnonymousProperties: return *sharedAnonymousProperties;
+    default: return templateArgumentTable;
+    }
+}
+
+ClassObject* ClassObject::base() const { return dynamic_cast<ClassObject*>(baseClass.get()); }
+
+const qestl::qestringA& ClassObject::getName() const {
+    if (anonymous)
+        if (ClassObject* b = base()) return b->getName();
+    return name;
+}
+
+qestl::SmartPtr ClassObject::valueType() const { return builtinTypes().classType; }
+
+uint32_t ClassObject::indexOfMember(const IRObject& member) const {
+    const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
+                                      &templateArgumentTable};
+    for (const Container* t : order) {
+        const std::vector<uint32_t>* listed = t->indexesOf(member.name.view());
+        if (listed == nullptr) continue;
+        for (uint32_t index : *listed)
+            if (t->members()[index].get() == &member) return index + 1;
+    }
+    return 0;
+}
+
+Operand ClassObject::addProperty(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
+    if (const uint32_t at = indexOfMember(*asObject(member))) return errorOperand(at - 1);
+    return (isStaticMember ? staticProperties : dynamicProperties).findOrCreate(memberName, member);
+}
+
+Operand ClassObject::addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,
+                               bool isStaticMember) {
+    IRObject& method = *asObject(member);
+    if (method.flagsA & kFlagDeclarationPending) {
+        methodTablesPending = 1;
+    } else if (const uint32_t at = indexOfMember(method)) {
+        return errorOperand(at - 1);
+    }
+    if (isInterface()) method.modifiers = (method.modifiers & ~kModAccessMask) | 64;
+    return (isStaticMember ? staticMethods : dynamicMethods).addMethod(context, memberName, member);
+}
+
+Operand ClassObject::addNativeMethod(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
+    if (const uint32_t at = indexOfMember(*asObject(member))) return errorOperand(at - 1);
+    return (isStaticMember ? staticMethods : dynamicMethods).findOrAdd(memberName, member);
+}
+
+Operand ClassObject::addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
+    IRObject* nested = asObject(member);
+    if (nested == nullptr) return errorOperand(kErrDuplicateName);
+    ClassObject* nestedClass = asClass(nested);
+    if (nestedClass != nullptr && nestedClass->anonymous && sharedAnonymousProperties != nullptr)
+        return sharedAnonymousProperties->findOrCreateSlot(memberName, member);
+    if (const uint32_t at = indexOfMember(*nested)) return errorOperand(at - 1);
+    const bool toStatic = isPackage() || nested->isInterface() || isStaticMember;
+    return (toStatic ? staticProperties : dynamicProperties).findOrCreateSlot(memberName, member);
+}
+
+Operand ClassObject::addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType) {
+    IRObject* bound = asObject(boundType);
+    if (bound != nullptr && bound->name.view() == argumentName)
+        if (const uint32_t at = indexOfMember(*bound)) return errorOperand(at - 1);
+    if (const std::vector<uint32_t>* listed = templateArgumentTable.indexesOf(argumentName))
+        return errorOperand(listed->front());
+    return templateArgumentTable.findOrCreateSlot(argumentName, boundType);
+}
+
+Operand ClassObject::addNativeProperty(const qestl::SmartPtr& member, bool constant) {
+    IRObject& field = *asObject(member);
+    if (field.name.empty()) field.name.assign(nativeObjectName(*this).c_str());
+    field.modifiers |= 64;
+    field.setConst(constant);
+    field.flagsB |= kFlagHidden;
+    field.setOwner(IRResult(qestl::SmartPtr(this)));
+    return addProperty(field.name.view(), member, false);
+}
+
+Operand ClassObject::addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member,
+                                            bool registerIt, bool constant) {
+    IRObject& field = *asObject(member);
+    field.setConst(constant);
+    field.flagsB |= kFlagHidden;
+    field.modifiers |= 64;
+    field.setOwner(IRResult(qestl::SmartPtr(this)));
+    if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
+    field.buildLinkName();
+    return addProperty(memberName, member, registerIt);
+}
+
+Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPtr& member) {
+    IRObject& field = *asObject(member);
+    const std::string memberName = field.name.empty() ? nativeObjectName(*this) : std::string(field.name.view());
+    const std::string global = "$" + std::string(name.view()) + "@" + memberName;
+    const bool shared = context.sharedModule();
+    if (shared) field.imported = 1;
+    context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals).findOrCreate(global, member);
+    return addStaticConstProperty(memberName, member, true, true);
+}
+
+void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access) {
+    IRObject* t = asObject(baseType);
+    ClassObject* b = t ? asClass(t->classRef()) : nullptr;
+    if (b == nullptr || b == this) return;
+    dynamicMethods.inheritMembers(b->dynamicMethods);
+    staticMethods.inheritMembers(b->staticMethods);
+    dynamicProperties.inheritMembers(b->dynamicProperties);
+    staticProperties.inheritMembers(b->staticProperties);
+    baseClass = qestl::SmartPtr(b);
+    inheritanceAccess = access;
+    sharedAnonymousProperties = b->sharedAnonymousProperties;
+    operands[5] = Operand();
+    operands[5].setObjectRef(baseClass, 0);
+    baseMergePending = 1;
+}
+
+bool ClassObject::buildMethodTables(ModelContext& context) {
+    const qestl::SmartPtr self(this);
+    if (baseMergePending) {
+        if (ClassObject* b = base()) {
+            const uint32_t errors = context.errorCount();
+            if (!staticMethods.mergeBaseMethods(self, b->staticMethods, context) || context.errorCount() != errors)
+                return false;
+            if (!dynamicMethods.mergeBaseMethods(self, b->dynamicMethods, context) || context.errorCount() != errors)
+                return false;
+            operands[5] = Operand();
+            operands[5].setObjectRef(baseClass, 0);
+        }
+        baseMergePending = methodTablesPending = 0;
+    } else if (methodTablesPending) {
+        if (!baseClass) {
+            const uint32_t errors = context.errorCount();
+            if (!staticMethods.finishMethodTable(self, context) || context.errorCount() != errors) return false;
+            if (!dynamicMethods.finishMethodTable(self, context) || context.errorCount() != errors) return false;
+        }
+        methodTablesPending = 0;
+    }
+    return true;
+}
+
+void ClassObject::findFinalizer() {
+    const std::vector<uint32_t>* listed = dynamicMethods.indexesOf("finalize");
+    if (listed == nullptr || listed->empty()) return;
+    const qestl::SmartPtr& method = dynamicMethods.members()[listed->front()];
+    operands[4] = Operand();
+    if (asObject(method)->imported) operands[4] = Operand(0, kLibraryFinalizer, kTypeInt);
+    else operands[4].setObjectRef(method, 0);
+}
+
+bool ClassObject::isDeclarationPending(const NodeHandle& node) const {
+    if (!isPackage()) return true;
+    const uint8_t* state = declarationNodeMap.find(node);
+    return state == nullptr || *state != 1;
+}
+
+uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
+                              qestl::SmartPtr* made) {
+    auto* function = new FunctionObject();
+    qestl::SmartPtr held = adoptLive(function);
+    function->setOwner(IRResult(qestl::SmartPtr(&owner)));
+    if (!decl.name.empty() && std::strstr(kOperatorList, decl.name.c_str()) != nullptr)
+        function->flagsA |= kFlagOperator;
+    function->modifiers |= 64;
+    function->name = decl.name;
+    function->type = decl.returnType;
+    for (const qestl::SmartPtr& thrown : decl.thrown) function->addThrows(thrown);
+    IRObject* returned = asObject(decl.returnType);
+    if (!decl.noObjectReturn && returned != nullptr && !returned->isNumeric() && !returned->isBool() &&
+        !returned->sameType(asObject(builtinTypes().voidType)))
+        function->modifiers |= kModNotNil;
+    for (const qestl::SmartPtr& parameter : decl.parameters) function->addParameter(parameter);
+    function->setStatic(decl.isStatic != 0);
+    function->setConst(decl.isStatic ? true : decl.nonVirtual != 0);
+    if (decl.nativeBody) {
+        function->opcode = kOpSyscall;
+        function->operandCount = 2;
+        function->operands[0] = Operand(0);
+    } else {
+        function->opcode = kOpInterface;
+        function->operandCount = 2;
+        function->flagsA |= kFlagAbstract;
+    }
+    function->flagsB |= kFlagHidden;
+    function->modifiers |= 64;
+    function->buildLinkName();
+    const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
+    const Operand slot = owner.addNativeMethod(function->name.view(), held, decl.isStatic != 0);
+    if (slot.kind == kErrorOperand) {
+        // Not a compile error: the catalogue goes on without this method.
+        std::printf("注册方法错误: %s::%s: Error %d\n", owner.name.c_str(), function->name.c_str(),
+                    static_cast<int>(slot.value));
+        function->detach();
+        return head | static_cast<uint32_t>(slot.value);
+    }
+    // The slot is the method's index in its table, for static methods and
+    // constructors too (whose slot operand is a reference).
+    const qestl::SmartPtrVector& table = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).members();
+    uint32_t index = 0;
+    while (index < table.size() && table[index] != held) ++index;
+    const uint64_t descriptor = head | index;
+    function->operands[0].value = static_cast<int64_t>(descriptor);
+    function->buildLinkName();
+    function->operands[1] = context.stringResource(function->linkName().view());
+    context.appendToThirdList(held);
+    if (made != nullptr) *made = held;
+    return descriptor;
+}
+
+}  // namespace model

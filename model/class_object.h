@@ -1,0 +1,179 @@
+// The compiled form of a class, interface, enum or package, and of every
+// built-in class: its member tables, its base, the bookkeeping of the passes,
+// and at the same time its class record in the program image.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/container.h"
+#include "model/ir_object.h"
+
+namespace model {
+
+// The template methods of a class by name (ordered by length, then bytes),
+// each name's list in insertion order.
+class StringKeyTree {
+public:
+    void insert(std::string_view key, const qestl::SmartPtr& object);
+    const std::vector<qestl::SmartPtr>* find(std::string_view key) const;
+    size_t size() const { return count_; }
+    void clear() {
+        nodes_.clear();
+        count_ = 0;
+    }
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        for (const auto& [key, list] : nodes_)
+            for (const qestl::SmartPtr& object : list) visit(key, object);
+    }
+
+private:
+    struct ByLengthThenBytes {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        }
+    };
+    std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> nodes_;
+    size_t count_ = 0;
+};
+
+// Declaration node -> 0 declared, 1 compiled (package classes), ordered by
+// the node's creation serial so that no address decides an order.
+class NodeMap {
+public:
+    uint8_t& flagOf(const NodeHandle& node);
+    const uint8_t* find(const NodeHandle& node) const;
+    void clear() { entries_.clear(); }
+
+private:
+    // The serial first; clones share it, so the node tells them apart.
+    using Key = std::pair<uint32_t, const qeAbstractNode*>;
+    static Key keyOf(const NodeHandle& node) { return {node ? node->serial : 0, node.get()}; }
+    std::map<Key, std::pair<NodeHandle, uint8_t>> entries_;
+};
+
+// The method declaration record of the built-in catalogue, as
+// registerNativeMethod reads it.
+struct BuiltinMethodDecl {
+    qestl::qestringA name;
+    qestl::SmartPtr returnType;
+    std::vector<qestl::SmartPtr> parameters;  // at most 32
+    std::vector<qestl::SmartPtr> thrown;      // in creation-serial order
+    bool nativeBody = true;                   // false: an abstract built-in method
+    uint8_t isStatic = 0;
+    uint8_t nonVirtual = 0;
+    uint8_t noObjectReturn = 0;
+};
+
+class ClassObject : public IRObject {
+public:
+    ClassObject();
+    explicit ClassObject(std::string_view className);
+    ~ClassObject() override;
+
+    // The state of a new class (record operands, container kinds, flags).
+    void init();
+
+    void detach() override;
+    uint64_t encodedSize() const override;
+    uint64_t assignAddress(ModelContext& context, uint64_t position) override;
+    bool resolveOperands(ModelContext& context) override;
+    uint64_t encode(ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position) override;
+    uint32_t signatureHash(uint32_t seed) const override;
+    bool canAssignTo(ModelContext* context, const qestl::SmartPtr& target, bool implicit) override;
+    const qestl::qestringA& getName() const override;
+    bool isDerivedFrom(const IRObject* other) const override;
+    bool isPodType() const override { return typeCode != 0 && typeCode != kTypeObject; }
+    qestl::SmartPtr typeOfType() const override { return {}; }
+    qestl::SmartPtr valueType() const override;
+    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) override;
+    bool writeToLibrary(LibraryWriter& out) override;
+    bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
+
+    // Member registration: the member's slot operand, or an error operand
+    // (kind 33) whose value is the index of the member already held.
+    Operand addProperty(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
+    Operand addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,
+                      bool isStaticMember);
+    Operand addNativeMethod(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
+    Operand addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
+    Operand addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType);
+    // A built-in instance field (other pieces call it declareBuiltinField).
+    Operand addNativeProperty(const qestl::SmartPtr& member, bool constant);
+    Operand addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member, bool registerIt,
+                                   bool constant);
+    Operand addStaticMember(ModelContext& context, const qestl::SmartPtr& member);
+    // 1 + the member's position in the four tables (searched in order), else
+    // in the template arguments, found by name and then identity; 0 when the
+    // class does not hold this object.
+    uint32_t indexOfMember(const IRObject& member) const;
+
+    void setBaseClass(const qestl::SmartPtr& baseType, uint32_t access = 64);
+    // False when the context reported an error (the flags stay set).
+    bool buildMethodTables(ModelContext& context);
+    void findFinalizer();
+    // Lays out a class marked "Native" for native code (once; a class met
+    // again while it is laid out is a cycle, reported when asked).
+    bool computeNativeLayout(ModelContext& context, bool reportCycles);
+    bool isDeclarationPending(const NodeHandle& node) const;
+
+    // Lookup (the candidates go to the context's list).
+    bool resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) override;
+    bool bindMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth);
+    void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags);
+    uint32_t accessLevelFrom(ModelContext& context);
+    bool collectAbstractMethods(std::vector<qestl::SmartPtr>& out) const;
+
+    Container& table(uint32_t containerKind);
+    ClassObject* base() const;
+
+    uint8_t compiled = 0;
+    uint8_t anonymous = 0;
+    uint8_t capturesSlots = 0;
+    uint8_t baseMergePending = 0;
+    uint8_t methodTablesPending = 0;
+    qestl::SmartPtr baseClass;
+    Container dynamicMethods{kDynamicMethods};
+    Container staticMethods{kStaticMethods};
+    Container dynamicProperties{kDynamicProperties};
+    Container staticProperties{kStaticProperties};
+    Container anonymousProperties{kAnonymousProperties};
+    Container* sharedAnonymousProperties = &anonymousProperties;
+    Container templateArgumentTable{kTemplateArguments};
+    Container* captureContainer = nullptr;
+    uint64_t recordPosition = 0;
+    uint32_t inheritanceAccess = 64;
+    NodeMap declarationNodeMap;
+    Operand nativeLayoutOperand;
+    uint8_t hasNativeLayout = 0;
+    uint32_t nativeLayoutState = 0;
+    StringKeyTree templateMethodIndex;
+    // The library token of an anonymous-properties container not read yet.
+    uint64_t awaitedToken = 0;
+};
+
+inline ClassObject* asClass(IRObject* object) { return dynamic_cast<ClassObject*>(object); }
+
+// Appends one 24-byte field entry per "Native" member of a dynamic-property
+// container to the layout block; the number of object fields.
+uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::vector<uint8_t>& block);
+
+// A new registered class named name (rebuilt link name).
+qestl::SmartPtr makeClass(std::string_view name);
+
+// Declares one built-in method; returns its call descriptor. When the class
+// refuses it the message is printed, the method dropped, and the descriptor
+// carries the refusal code in its slot bits.
+uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
+                              qestl::SmartPtr* made = nullptr);
+
+// The u32 count and one entry per dynamic method; empty when a type has no
+// code.
+std::vector<uint8_t> buildRemoteInterfaceDescriptor(const ClassObject& owner, bool& ok);
+
+}  // namespace model

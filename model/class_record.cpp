@@ -1,0 +1,111 @@
+// The class record of the image: nine operands, the type code and the five
+// member tables; the signature hash; the remote interface descriptor.
+#include "foundation/crc32.h"
+#include "model/class_object.h"
+#include "model/function_object.h"
+#include "model/model_context.h"
+
+namespace model {
+
+uint64_t ClassObject::encodedSize() const {
+    uint64_t size = 12 * operandCount + 8;
+    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+        size += t->encodedSize();
+    if (sharedAnonymousProperties != nullptr) size += sharedAnonymousProperties->encodedSize();
+    return size;
+}
+
+uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
+    operands[2] = context.stringResource(name.view());
+    operands[6] = context.stringResource(linkName().view());
+    recordPosition = position;
+    auto* holder = operands[0].target.as<cbircode>();
+    codeAddress = holder != nullptr ? holder->address() : position;
+    uint64_t at = position + 12 * operandCount + 8;
+    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+        at = t->assignAddress(context, at);
+    if (sharedAnonymousProperties != nullptr) at = sharedAnonymousProperties->assignAddress(context, at);
+    const uint64_t hash = cachedHash();
+    operands[1].intImmediate(0, kTypeInt);
+    operands[1].value = static_cast<int64_t>((hash << 32) | ((at - position) & 0xFFFFFFFFu));
+    return at;
+}
+
+bool ClassObject::resolveOperands(ModelContext& context) {
+    // Guards only against re-entry (a class reached again through its own
+    // members while it resolves).
+    if (resolvedOnce) return true;
+    resolvedOnce = 1;
+    bool ok = cbircode::resolveOperands(context);
+    ClassObject* b = base();
+    if (b != nullptr && b->imported) operands[5].kind = operands[5].encodedKind = kLibraryObjectOffset;
+    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+        for (const qestl::SmartPtr& member : t->members()) ok = member.as<cbircode>()->resolveOperands(context) && ok;
+    if (!baseClass && sharedAnonymousProperties != nullptr)
+        for (const qestl::SmartPtr& member : sharedAnonymousProperties->members())
+            ok = member.as<cbircode>()->resolveOperands(context) && ok;
+    resolvedOnce = 0;
+    return ok;
+}
+
+uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
+    const size_t start = out.position();
+    // Fix-up is relative to the end of the whole record, containers included.
+    const uint64_t size = encodedSize();
+    requireOperandSlots();
+    for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
+    out.u32le(opcode);
+    for (uint64_t i = 0; i < operandCount; ++i) {
+        out.u32le((operands[i].dataType << 24) | (operands[i].encodedKind & 0xFFFFFF));
+        out.u64le(static_cast<uint64_t>(operands[i].encodedValue));
+    }
+    out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
+    uint64_t at = position + 12 * operandCount + 8;
+    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
+                         sharedAnonymousProperties})
+        if (t != nullptr) at += t->encode(context, out, context.typeStream(), at);
+    return out.position() - start;
+}
+
+uint32_t ClassObject::signatureHash(uint32_t seed) const {
+    uint32_t h = qestl::crc32Update(linkName().data(), linkName().length(), seed);
+    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+        for (const qestl::SmartPtr& member : t->members()) h = asObject(member)->signatureHash(h);
+    return h;
+}
+
+namespace {
+
+// The descriptor code of a value type; arrays by their element.
+uint8_t descriptorCode(IRObject* t) {
+    if (t != nullptr && t->kind == kKindArray) return podTypeCode(asObject(t->type), true);
+    return podTypeCode(t, false);
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildRemoteInterfaceDescriptor(const ClassObject& owner, bool& ok) {
+    const qestl::SmartPtrVector& methods = owner.dynamicMethods.members();
+    qestl::ByteVector bytes;
+    qestl::ByteWriter out(bytes);
+    out.u32le(static_cast<uint32_t>(methods.size()));
+    ok = false;
+    for (size_t i = 0; i < methods.size(); ++i) {
+        IRObject& method = *asObject(methods[i]);
+        const uint8_t returnCode = descriptorCode(asObject(method.returnType()));
+        if (returnCode == 255) return {};
+        out.u32le(static_cast<uint32_t>(i));
+        out.u8(static_cast<uint8_t>(method.parameterCount()));
+        out.u8(returnCode);
+        for (uint64_t p = 0; p < method.parameterCount(); ++p) {
+            IRObject* parameter = asObject(method.parameter(p));
+            const uint8_t code = descriptorCode(parameter ? asObject(parameter->valueType()) : nullptr);
+            if (code == 255) return {};
+            out.u8(code);
+        }
+    }
+    ok = true;
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+}  // namespace model

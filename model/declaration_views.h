@@ -1,0 +1,87 @@
+// Read-only views over declaration nodes, so that every stage asks a
+// function, operator or class declaration the same questions the same way;
+// and the one-line declaration text of a compiled object.
+#pragma once
+
+#include <string>
+
+#include "foundation/qestring.h"
+#include "model/ir_object.h"
+
+namespace model {
+
+class IRCore {
+public:
+    virtual ~IRCore() = default;
+
+protected:
+    // Operand i of a node; empty when there is none.
+    static NodeHandle operandOf(const NodeHandle& node, size_t i);
+};
+
+class IRFunction : public IRCore {
+public:
+    explicit IRFunction(NodeHandle declaration) : node(std::move(declaration)) {}
+
+    virtual size_t parameterCount() const;
+    virtual qestl::qestringA parameterName(size_t i) const;
+    virtual NodeHandle parameterType(size_t i) const;
+    virtual NodeHandle returnType() const { return operandOf(node, 1); }
+    virtual bool isStatic() const { return node && (node->flags & 0x1) != 0; }
+    virtual bool isOverride() const { return node && (node->flags & 0x8) != 0; }
+    virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
+    virtual qestl::qestringA name() const { return node ? node->text : qestl::qestringA(); }
+    virtual NodeHandle throwsList() const { return operandOf(node, 3); }
+    virtual NodeHandle body() const { return operandOf(node, 4); }
+    virtual NodeHandle closingNode() const { return operandOf(node, 5); }
+
+    NodeHandle node;
+};
+
+class IROperator : public IRFunction {
+public:
+    // The name is the node's text trimmed of tabs, line ends and blanks.
+    explicit IROperator(NodeHandle declaration);
+    qestl::qestringA name() const override { return operatorName; }
+
+    qestl::qestringA operatorName;
+};
+
+class IRClass : public IRCore {
+public:
+    explicit IRClass(NodeHandle declaration) : node(std::move(declaration)) {}
+
+    virtual qestl::qestringA name() const { return node ? node->text : qestl::qestringA(); }
+    virtual NodeHandle baseList() const { return operandOf(node, shift()); }
+    virtual NodeHandle closingNode() const { return operandOf(node, 2 + shift()); }
+    virtual NodeHandle memberList() const { return operandOf(node, 1 + shift()); }
+    virtual bool isAnonymous() const { return false; }
+
+    NodeHandle node;
+
+private:
+    // A template class has its parameter list first.
+    size_t shift() const { return node && node->kind == NodeKind::TemplateClass ? 1 : 0; }
+};
+
+// The class body of a new-expression ("new" T { ... }).
+class IRTemporaryClass : public IRClass {
+public:
+    explicit IRTemporaryClass(NodeHandle declaration);
+
+    qestl::qestringA name() const override { return generatedName; }
+    NodeHandle baseList() const override { return operandOf(operandOf(node, 0), 0); }
+    NodeHandle closingNode() const override { return operandOf(node, 2); }
+    NodeHandle memberList() const override { return operandOf(node, 1); }
+    bool isAnonymous() const override { return true; }
+
+    qestl::qestringA generatedName;
+};
+
+// The declaration text of an object: "public static int add(int a, int)".
+qestl::qestringA formatDeclaration(IRObject& object);
+
+// Makes the object the node's owner object (counted), releasing the previous.
+void bindObjectToNode(const NodeHandle& node, IRObject* object);
+
+}  // namespace model

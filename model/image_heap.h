@@ -1,0 +1,22 @@
+// The global data of a compilation: globals and constants, static members of
+// built-in classes, class holders and classes. Each heap carries its own
+// "HEAP" header record.
+#pragma once
+
+#include "model/container.h"
+#include "model/ircode.h"
+
+namespace model {
+
+class cbHeap : public Container {
+public:
+    cbHeap();
+    ~cbHeap() override;
+    // Empties the members and releases the header record's operands; the
+    // heap stays usable, kind 10.
+    void clear() override;
+
+    cbircode record;
+};
+
+}  // namespace model

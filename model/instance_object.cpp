@@ -1,0 +1,40 @@
+#include "model/instance_object.h"
+
+namespace model {
+
+InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {
+    kind = kKindInstance;
+    classField = standsFor;
+    ownerResult = ownerDescriptor;
+}
+
+qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {
+    return adoptLive(new InstanceObject(standsFor, ownerDescriptor));
+}
+
+bool InstanceObject::isDerivedFrom(const IRObject* other) const {
+    if (target() == nullptr || other == nullptr) return false;
+    return target()->isDerivedFrom(const_cast<IRObject*>(other)->classRef());
+}
+
+bool InstanceObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& to, bool implicit) {
+    return target() ? target()->canAssignTo(context, to, implicit) : false;
+}
+
+qestl::SmartPtr InstanceObject::typeOfType() const { return target() ? target()->typeOfType() : qestl::SmartPtr(); }
+
+qestl::SmartPtr InstanceObject::valueType() const { return target() ? target()->valueType() : qestl::SmartPtr(); }
+
+bool InstanceObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) {
+    return target() ? target()->bindIntrinsicMember(context, member, flags) : false;
+}
+
+void InstanceObject::setConst(bool) {
+    if (target()) target()->setConst((flagsB & kFlagConst) != 0);
+}
+
+void InstanceObject::setOverride(bool) {
+    if (target()) target()->setOverride((flagsA & kFlagOverride) != 0);
+}
+
+}  // namespace model

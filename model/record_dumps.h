@@ -1,0 +1,34 @@
+// Listings of the table records of a program image (class records,
+// containers, the native import table), read back from their encoded bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace model {
+
+// Encoded bytes placed at an address, and where the texts they refer to
+// (name strings, string resources) are found.
+struct ImageView {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    uint64_t base = 0;  // the address of data[0]
+    // The text at an address outside the bytes (empty when unknown).
+    std::function<std::string(uint64_t address, uint64_t length)> textOutside;
+
+    bool contains(uint64_t address, uint64_t length) const {
+        return address >= base && address - base <= size && length <= size - (address - base);
+    }
+    // The text of length bytes at an address; without a length, up to NUL.
+    std::string textAt(uint64_t address, uint64_t length) const;
+};
+
+// Each appends its lines and returns the address after the record (the
+// start when the record does not fit the bytes).
+uint64_t dumpContainer(std::string& out, const ImageView& image, uint64_t at, const char* title, bool listedStatic);
+uint64_t dumpClassObjectRecord(std::string& out, const ImageView& image, uint64_t at);
+uint64_t dumpImportModule(std::string& out, const ImageView& image, uint64_t at);
+uint64_t dumpImportTable(std::string& out, const ImageView& image, uint64_t at);
+
+}  // namespace model
