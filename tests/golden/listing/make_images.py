@@ -103,6 +103,35 @@ def every_record():
     return img.finish()
 
 
+def entry(at, tag, name, link, value):
+    """A container entry at `at`: head of tag and two name references, then a
+    32-byte body starting with value."""
+    return (struct.pack("<IqIqII", tag, name[0] + 12 - (at + 4), name[1], link[0] + 12 - (at + 16), link[1], 0)
+            + struct.pack("<Q", value) + bytes(24))
+
+
+def tables():
+    """The records the model lists: the heap behind its padding, and the
+    native import table with one module."""
+    img = Image()
+    text = img.resource(0, b"counter\0counter@g\0kernel32") + 28
+    counter, link, library = (text, 7), (text + 8, 9), (text + 18, 8)
+    img.add(record(99))
+    e = img.at
+    padding = 33 - ((e + 9) % 32)
+    img.add(bytes([padding]) + bytes(padding - 1))
+    heap = img.at
+    assert heap % 32 == 24
+    img.add(struct.pack("<II", 10, 2))
+    img.add(entry(img.at, 18, counter, link, 0))
+    img.add(entry(img.at, 32, counter, counter, 38))
+    img.add(struct.pack("<II", 156, 1))
+    img.add(struct.pack("<QI", 0, 8) + b"kernel32" + struct.pack("<II", 4, 0))
+    img.add(record(162))
+    assert library
+    return img.finish()
+
+
 def write(case, name, data):
     os.makedirs(os.path.join(HERE, case), exist_ok=True)
     with open(os.path.join(HERE, case, name), "wb") as f:
@@ -124,6 +153,12 @@ def main():
     small = bytearray(compress(image))
     struct.pack_into("<Q", small, 44, 400)           # the body decodes past what the header allows
     write("compressed_longer_than_end", "a.kb", bytes(small))
+    table_image = tables()
+    write("tables", "a.kb", table_image)
+    # The heap's first name pointed past the end of the image.
+    broken = bytearray(table_image)
+    struct.pack_into("<q", broken, 0x120 + 4, 1 << 20)
+    write("tables_name_outside", "a.kb", bytes(broken))
     small = Image()
     small.add(record(106, (9, 2, 9), (30, 0, 12)))
     write("to_file", "a.kb", small.finish())
