@@ -19,10 +19,13 @@ constexpr uint64_t kSymbolHeadSize = 12;
 class Layout {
 public:
     Layout(const ImageLayoutInput& input, qestl::ByteVector& bytes)
-        : in_(input), context_(*input.parts.context), bytes_(bytes), out_(bytes), aux_(auxBytes_) {}
+        : in_(input), context_(*input.parts.context), bytes_(bytes), out_(bytes), aux_(context_.typeStream()) {}
 
     bool run() {
         bytes_.clear();
+        // The type stream is the reflection table: every record that names
+        // types adds to it, and it closes the image.
+        aux_.bytes().clear();
         out_.u32le(0x2021424B);  // "KB! "
         out_.u32le(kImageFormatVersion);
         const uint32_t noCrcs[4] = {};
@@ -67,8 +70,9 @@ public:
         if (in_.debug != nullptr) encodeDebugRecord(*in_.debug, out_);
         out_.u32le(model::kOpReflex);
         out_.u32le((model::kTypeLong << 24) | model::kImmLong);
-        out_.u64le(auxBytes_.size());
-        out_.bytes(auxBytes_.data(), auxBytes_.size());
+        const qestl::ByteVector& aux = aux_.bytes();
+        out_.u64le(aux.size());
+        out_.bytes(aux.data(), aux.size());
         finishHeader();
         return true;
     }
@@ -123,7 +127,7 @@ private:
 
     bool writeResources() {
         const uint64_t at = out_.position();
-        if (in_.writeResources) return in_.writeResources(out_, aux_, at) >= 0;
+        if (in_.writeResources) return in_.writeResources(out_, at) >= 0;
         encodeList(in_.parts.resources, false);
         return true;
     }
@@ -156,8 +160,7 @@ private:
     model::ModelContext& context_;
     qestl::ByteVector& bytes_;
     qestl::ByteWriter out_;
-    qestl::ByteVector auxBytes_;
-    qestl::ByteWriter aux_;
+    qestl::ByteWriter& aux_;
     uint64_t regions_[2] = {kImageBodyStart, kImageBodyStart};
 };
 

@@ -26,7 +26,7 @@ struct ImageHeaderValues {
 
 // Writes the resource records from address `at` on; the bytes written, or
 // the first failure (negative).
-using ResourceRecordWriter = std::function<int64_t(qestl::ByteWriter& out, qestl::ByteWriter& aux, uint64_t at)>;
+using ResourceRecordWriter = std::function<int64_t(qestl::ByteWriter& out, uint64_t at)>;
 
 struct ImageLayoutInput {
     codegen::ImageParts parts;  // addresses assigned, operands resolved
@@ -38,6 +38,7 @@ struct ImageLayoutInput {
 };
 
 // Lays the whole image out into `out` (emptied first), header final and its
-// four checksums set. False when a resource could not be written: `out`
+// four checksums set. The context's type stream is emptied and becomes the
+// reflection table. False when a resource could not be written: `out`
 // then holds what was laid out before it.
 bool layoutImage(const ImageLayoutInput& input, qestl::ByteVector& out);
