@@ -55,6 +55,8 @@ bench: setup
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVO_BENCH=ON
 	cmake --build build -j $(JOBS)
 	@for b in build/*_bench; do echo "== $$b"; $$b; done
+	@echo "== whole processes beside javac, mcs and luac (those installed)"
+	python3 bench/compare_compilers.py --bin build --million
 
 fuzz: setup
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get install -y clang; }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
 #include "model/ircode.h"
 
@@ -23,14 +24,7 @@ public:
     void clear();
 
 private:
-    // Names ordered by length, then bytes.
-    struct ByLengthThenBytes {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        }
-    };
-    std::map<std::string, size_t, ByLengthThenBytes> index_;
+    std::map<std::string, size_t, qestl::LengthThenBytesLess> index_;
     qestl::SmartPtrVector entries_;
     std::vector<const std::string*> names_;
 };

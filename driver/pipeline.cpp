@@ -51,6 +51,7 @@ void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
 
 int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     CompileContext context;
+    context.setOptions(&options);
     qestl::globalNodePool();
     registerBuiltinClasses(context);
     qeSourceProcessor processor;
@@ -64,7 +65,7 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     if (context.project.root) compileUnit(context, context.project.root);
     leaveTreeToProcessEnd(context.project.root);
 
-    if (!parsed || !librariesLoaded || context.errorCount != 0 || context.semanticErrorCount != 0) {
+    if (!parsed || !librariesLoaded || context.hasErrors() || context.savedErrors != 0) {
         context.reportCompileStopped();
         return 0;
     }

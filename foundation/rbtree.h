@@ -73,11 +73,14 @@ struct RbNode : RbNodeBase {
 int compareLengthThenBytes(const void* a, size_t aBytes, const void* b, size_t bBytes);
 
 // The order of the using index and of ZIP member names; works on any string
-// with length() in units and data().
+// with length() in units and data(), and on two kinds of string of the same
+// unit (a std::map with it finds a std::string key by a string_view).
 struct LengthThenBytesLess {
-    template <typename Text>
-    bool operator()(const Text& a, const Text& b) const {
+    using is_transparent = void;
+    template <typename TextA, typename TextB>
+    bool operator()(const TextA& a, const TextB& b) const {
         constexpr size_t unit = sizeof(*a.data());
+        static_assert(unit == sizeof(*b.data()), "texts of one unit size");
         return compareLengthThenBytes(a.data(), a.length() * unit, b.data(), b.length() * unit) < 0;
     }
 };

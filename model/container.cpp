@@ -54,6 +54,22 @@ void Container::enter(std::string_view name, uint32_t index) {
     ++indexEntries_;
 }
 
+void Container::forgetNamesAfter(size_t mark) {
+    for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
+        const auto index = static_cast<uint32_t>(i - 1);
+        auto found = index_.find(nameOf(*asObject(members_[index])));
+        if (found == index_.end()) continue;
+        std::vector<uint32_t>& listed = found->second;
+        for (size_t k = listed.size(); k > 0; --k) {
+            if (listed[k - 1] != index) continue;
+            listed.erase(listed.begin() + static_cast<std::ptrdiff_t>(k - 1));
+            --indexEntries_;
+            break;
+        }
+        if (listed.empty()) index_.erase(found);
+    }
+}
+
 uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member) {
     const auto index = static_cast<uint32_t>(members_.size());
     enter(name, index);

@@ -90,6 +90,9 @@ public:
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, std::string_view name);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
+    // Takes the names entered after the first `mark` out of the name index,
+    // last member first; the members and their slots stay.
+    void forgetNamesAfter(size_t mark);
     // Warning 324 once per container for each class, and each function that
     // does not override, never used (classes are descended into).
     void warnUnusedMembers(ModelContext& context);
@@ -103,6 +106,8 @@ public:
     std::string templateParameterNameAt(size_t i) const;
 
     uint32_t kind() const { return kind_; }
+    // A frame lent to a class as its closure changes kind while lent.
+    void setKind(uint32_t newKind) { kind_ = newKind; }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(std::string_view name) const;

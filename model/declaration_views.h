@@ -14,8 +14,7 @@ class IRCore {
 public:
     virtual ~IRCore() = default;
 
-protected:
-    // Operand i of a node; empty when there is none.
+    // Operand i of a node (never child i); empty when there is none.
     static NodeHandle operandOf(const NodeHandle& node, size_t i);
 };
 
@@ -34,6 +33,10 @@ public:
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
     virtual NodeHandle body() const { return operandOf(node, 4); }
     virtual NodeHandle closingNode() const { return operandOf(node, 5); }
+    NodeHandle parameterNode(size_t i) const { return operandOf(operandOf(node, 2), i); }
+    // A template parameter list comes first: the caller makes a template
+    // function.
+    bool isTemplate() const { return static_cast<bool>(operandOf(node, 0)); }
 
     NodeHandle node;
 };
@@ -56,6 +59,12 @@ public:
     virtual NodeHandle closingNode() const { return operandOf(node, 2 + shift()); }
     virtual NodeHandle memberList() const { return operandOf(node, 1 + shift()); }
     virtual bool isAnonymous() const { return false; }
+    // The template parameters of a template class; none for other nodes.
+    NodeHandle templateParameter(size_t i) const { return shift() != 0 ? operandOf(operandOf(node, 0), i) : NodeHandle(); }
+    size_t templateParameterCount() const {
+        const NodeHandle list = shift() != 0 ? operandOf(node, 0) : NodeHandle();
+        return list ? list->operands.size() : 0;
+    }
 
     NodeHandle node;
 

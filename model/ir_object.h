@@ -172,6 +172,16 @@ public:
     // The unnamed variable typed by this class that stands for `this`,
     // made on first use.
     qestl::SmartPtr getThisObject();
+    // The flag operations the declaration compilers share.
+    void setEnum(bool on) { modifiers = on ? (modifiers | kModEnum) : (modifiers & ~kModEnum); }
+    bool hasModifiers(uint32_t mask) const { return (modifiers & mask) == mask; }
+    // While a class body is declared its object is marked as pending.
+    void setDeclared(bool declared) { setFlag(flagsA, kFlagDeclarationPending, !declared); }
+    // Keeps the node and takes its access bits (0x70) into the modifiers.
+    void setDeclarationNode(NodeHandle node) {
+        if (node) modifiers |= node->flags & 0x70;
+        declarationNode = std::move(node);
+    }
 
     uint32_t builtinClassId = 0;
     uint64_t memberLink = 0;

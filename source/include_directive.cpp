@@ -18,6 +18,19 @@ qestl::qestringW fileNameOf(const qeAbstractNode* literal) {
 
 }  // namespace
 
+_KNode<qeAbstractNode> qeSourceProcessor::includeOnce(qeLexSyntax& engine, int start, int count, bool require) {
+    const TokenRecord* directive = engine.slot(start);
+    const uint32_t offset = directive != nullptr ? directive->startOffset : 0;
+    for (const IncludeDone& done : includesDone_) {
+        if (done.offset != offset) continue;
+        if (done.failed) engine.setErrorFlag();
+        return done.node;
+    }
+    _KNode<qeAbstractNode> node = processInclude(engine, start, count, require);
+    includesDone_.push_back({offset, node, engine.errorFlag()});
+    return node;
+}
+
 _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, int start, int, bool require) {
     _KNode<qeAbstractNode> result;
     TokenRecord* listRecord = engine.slot(start + 2);

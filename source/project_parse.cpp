@@ -39,6 +39,7 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
         // Comments left over from a text whose parse stopped early belong to
         // no token of this one.
         pendingComment_.clear();
+        includesDone_.clear();
         parser_.attach(&input, this, sourceGrammar());
         parsingPage_ = page;
         parsed = sourceGrammar() != nullptr && parser_.parseText(kEntryRule);

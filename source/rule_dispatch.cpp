@@ -14,8 +14,9 @@ public:
 
     uint32_t fileIndex() const override { return processor_.fileIndex(); }
     // A builder's error fails the parse: no later match builds a node.
+    // A speculative parse says nothing: the exact engine's run reports it.
     void reportBuildError(const char* message, uint32_t line, uint32_t column) override {
-        processor_.reportError(message, line, column);
+        if (!engine_.speculative()) processor_.reportError(message, line, column);
         engine_.setErrorFlag();
     }
     const qestl::qestringA* htmlFragment(size_t index) const override { return processor_.pageFragment(index); }
@@ -44,5 +45,5 @@ void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int st
     for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
     ProcessorHost host(processor, engine);
     RuleAction action = buildRuleMatch(host, out, records, count, ruleId);
-    if (action != RuleAction::Built) out = processor.processInclude(engine, start, count, action == RuleAction::Require);
+    if (action != RuleAction::Built) out = processor.includeOnce(engine, start, count, action == RuleAction::Require);
 }

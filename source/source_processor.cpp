@@ -24,6 +24,7 @@ void setSourceGrammar(const Grammar* grammar) { gGrammar = grammar; }
 
 qeSourceProcessor::qeSourceProcessor(uint32_t depth) : depth_(depth) {
     parser_.setEndOfInputHint(SyntaxHint::None);
+    parser_.setFastPath(true, korvoCachedWalks());
 }
 
 qeSourceProcessor::~qeSourceProcessor() {
@@ -62,6 +63,8 @@ _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>*
     dispatchRuleMatch(*this, engine, start, count, ruleId, *out);
     return out;
 }
+
+void qeSourceProcessor::onParseRestarted() { pendingComment_.clear(); }
 
 void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 

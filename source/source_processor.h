@@ -55,6 +55,7 @@ public:
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
+    void onParseRestarted() override;
 
     // One error line at a 0-based position of the current file; a null
     // message stands for the general syntax error.
@@ -74,6 +75,11 @@ public:
     // directive whose match starts at `start`; the first unit, carrying the
     // others as children, or an empty handle.
     _KNode<qeAbstractNode> processInclude(qeLexSyntax& engine, int start, int count, bool require);
+    // processInclude, at most once per directive of a text: a speculative
+    // parse reads the files (they report their own errors), and the exact
+    // engine's run after a failed speculation takes the same result (and
+    // failure) instead of reading them again.
+    _KNode<qeAbstractNode> includeOnce(qeLexSyntax& engine, int start, int count, bool require);
 
     // Turns the page in `page` into the source of its servlet class.
     bool translateServerPage(SourceProject& project, const qestl::qestringW& pagePath, qestl::qestringA& out,
@@ -120,6 +126,12 @@ private:
     qestl::StringVector servletClasses_;
     qestl::qestringA webRoot_;
     qestl::qestringA pendingComment_;
+    struct IncludeDone {
+        uint32_t offset;  // of the directive in the text being parsed
+        _KNode<qeAbstractNode> node;
+        bool failed;
+    };
+    std::vector<IncludeDone> includesDone_;
 
     // Server pages: the expanded text of every page included so far, and
     // the page whose servlet source is being parsed.

@@ -11,7 +11,9 @@
 #include "source/node.h"
 
 class CompileContext;
+namespace model {
 class IRObject;
+}
 
 // Compiles a node and then each of its children in order; an empty handle
 // does nothing.
@@ -26,5 +28,5 @@ void compileExpression(CompileContext& context, const _KNode<qeAbstractNode>& no
 
 // The compile-pass side of a class, interface, package or enum, and of a
 // queued template instance (`origin` holds its template then).
-int32_t compileClassDeclaration(CompileContext& context, IRObject* parent, const _KNode<qeAbstractNode>& node,
+int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const _KNode<qeAbstractNode>& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);

@@ -198,6 +198,11 @@ private:
     bool expanded_ = false;
 };
 
+uint64_t nextGrammarGeneration() {
+    static uint64_t last = 0;
+    return ++last;
+}
+
 bool Grammar::fail(std::string message) {
     if (error_.empty()) error_ = std::move(message);
     return false;
@@ -257,6 +262,7 @@ bool Grammar::build() {
     compile();
     analyseLeading();
     built_ = true;
+    generation_ = nextGrammarGeneration();
     return true;
 }
 

@@ -24,6 +24,9 @@
 
 class qeLexSyntax;
 
+// A new number for each grammar built or loaded (see Grammar::generation).
+uint64_t nextGrammarGeneration();
+
 struct GrammarRuleRow {
     uint32_t id;
     const char* name;
@@ -35,6 +38,33 @@ struct GrammarRuleRow {
 struct GrammarAbbreviation {
     const char* name;
     const char* production;
+};
+
+// The run form of a built grammar as plain arrays. The build writes the
+// korvo grammar's into the compiler (korvo_grammar_table.inc), so a start-up
+// loads it instead of translating the notation again.
+struct GrammarTable {
+    struct Code {
+        uint8_t type;      // Grammar::OpType
+        uint8_t callable;
+        int32_t hint;
+        uint32_t value;
+        uint32_t first;
+        uint32_t count;
+    };
+    struct Rule {
+        uint32_t id;
+        const char* name;
+        int32_t root;
+        uint64_t leading[4];
+        uint8_t flags;  // 1 nullable, 2 hinted, 4 skippable
+    };
+    const Code* code;
+    size_t codeCount;
+    const uint32_t* kids;
+    size_t kidCount;
+    const Rule* rules;
+    size_t ruleCount;
 };
 
 class Grammar {
@@ -54,8 +84,17 @@ public:
     bool addNativeRule(uint32_t id, const char* name, RuleBody body);
     // Translates every production; the grammar is usable once this succeeds.
     bool build();
+    // The built grammar as C++ source defining `const GrammarTable <name>`;
+    // false when the grammar is not built or a rule is hand-written.
+    bool writeTable(std::string& out, const char* name) const;
+    // Takes a grammar from its table instead of from rules and build();
+    // false with error() set when the table does not hold together.
+    bool load(const GrammarTable& table);
 
     bool hasRule(uint32_t id) const { return id < kIdLimit && rules_[id].defined; }
+    // Different for every grammar built or loaded in the process, so that
+    // what is kept about a grammar is never taken for another's.
+    uint64_t generation() const { return generation_; }
     uint32_t ruleId(const char* name) const;  // 0 when unknown
     const char* ruleName(uint32_t id) const;
     const std::string& error() const { return error_; }
@@ -69,10 +108,19 @@ public:
     // rule, no rule reached there can match nothing, and any hint a failing
     // first item would leave is masked by the record's own.
     bool failsAtOnce(uint32_t id, const RuleSet& matches, int32_t hint) const {
-        if (id >= kIdLimit) return false;
+        if (id >= kIdLimit || !shortcuts_) return false;
         const Leading& leading = leading_[id];
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }
+
+    // The token kinds and rules an attempt of rule `id` may test at the record
+    // where it begins (the rules among them are all it may attempt there).
+    const RuleSet& leadingIds(uint32_t id) const { return leading_[id < kIdLimit ? id : 0].ids; }
+
+    // With shortcuts off every attempt walks its rule as the protocol says:
+    // the reference the differential tests hold the shortcuts to.
+    void setShortcuts(bool on) { shortcuts_ = on; }
+    bool shortcuts() const { return shortcuts_; }
 
 private:
     enum class OpType : uint8_t { Item, Sequence, Choice, Optional };
@@ -131,4 +179,6 @@ private:
     Leading leading_[kIdLimit];
     std::string error_;
     bool built_ = false;
+    bool shortcuts_ = true;
+    uint64_t generation_ = 0;
 };

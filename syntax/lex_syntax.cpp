@@ -39,7 +39,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
 
 int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
     int32_t length = scanner::scanTokenAt(input_->text, input_->length, offset, kind);
-    if (length < 0 && listener_) listener_->onBadCharacter(input_);
+    if (length < 0 && listener_ && !speculative_) listener_->onBadCharacter(input_);
     return length;
 }
 
@@ -47,7 +47,7 @@ TokenRecord* qeLexSyntax::fillSlot(int index) {
     if (index < 0 || index >= kWindowSize) {
         if (!error_) {
             error_ = 1;
-            if (listener_) listener_->onLookaheadOverflow(input_);
+            if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
         }
         return &spare_;
     }
@@ -115,6 +115,7 @@ TokenRecord* qeLexSyntax::nextToken() {
             record->endColumn = column;
         }
     }
+    if (!recordings_.empty()) tokens_.push_back({record->startOffset, kind});
     return record;
 }
 
@@ -123,6 +124,8 @@ int qeLexSyntax::recordRuleMatch(int start, int& end, int count, uint32_t ruleId
     TokenRecord* record = window_[start];
     if (record->span == static_cast<uint32_t>(count) && record->matches.test(ruleId)) return 0;
     if (count > 0) recorded_ = 1;
+    if (!recordings_.empty())
+        reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
 
     if (listener_) {
         _KNode<qeAbstractNode> built;
@@ -205,7 +208,7 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
         record->active.set(ruleId);
         ++counts_.walks;
         uint32_t local = 0;
-        int end = grammar_ ? grammar_->matchBody(*this, ruleId, start, local) : -1;
+        int end = grammar_ ? walkBody(ruleId, start, local) : -1;
         record->active.reset(ruleId);
         if (end < 0) {
             if (!local) {
@@ -255,6 +258,17 @@ void qeLexSyntax::setHint(int position, int32_t code) {
 }
 
 bool qeLexSyntax::parseText(uint32_t entryRule) {
+    if (fastPath_ && grammar_ && grammar_->shortcuts() && input_ && listener_) {
+        const SourceInput rewound = *input_;
+        const int32_t endHint = endOfInputHint_;
+        if (speculativeParse(entryRule)) return true;
+        restart();
+        input_->offset = rewound.offset;
+        input_->line = rewound.line;
+        input_->column = rewound.column;
+        endOfInputHint_ = endHint;
+        listener_->onParseRestarted();
+    }
     uint32_t changed = 0;
     return parsedWhole(parseRule(entryRule, 0, changed));
 }

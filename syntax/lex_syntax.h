@@ -6,14 +6,16 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "syntax/grammar.h"
 #include "syntax/node_handle.h"
 #include "syntax/source_input.h"
 #include "syntax/syntax_hint.h"
 #include "syntax/token_kind.h"
 #include "syntax/token_record.h"
+#include "syntax/walk_cache.h"
 
-class Grammar;
 class qeAbstractNode;
 
 class qeLexSyntax {
@@ -31,6 +33,9 @@ public:
         virtual void freeTokenRecord(TokenRecord* record) = 0;
         virtual void onParseFailed(SourceInput* input) = 0;
         virtual void onLookaheadOverflow(SourceInput* input) = 0;
+        // A speculative parse failed and the text is parsed again from its
+        // start: state kept between tokens (pending comments) starts afresh.
+        virtual void onParseRestarted() {}
 
     protected:
         ~OnParseListener() = default;
@@ -47,9 +52,13 @@ public:
     void attach(SourceInput* input, OnParseListener* listener, const Grammar* grammar);
 
     TokenRecord* tokenAt(int index) {
-        if (static_cast<unsigned>(index) < static_cast<unsigned>(kWindowSize) && !error_ && window_[index])
-            return window_[index];
-        return fillSlot(index);
+        TokenRecord* record = static_cast<unsigned>(index) < static_cast<unsigned>(kWindowSize) && !error_ &&
+                                      window_[index]
+                                  ? window_[index]
+                                  : fillSlot(index);
+        if (!recordings_.empty() && record->startOffset > recordings_.back().lastTouched)
+            recordings_.back().lastTouched = record->startOffset;
+        return record;
     }
     TokenRecord* nextToken();
     int32_t scanToken(int32_t offset, TokenCode* kind);
@@ -61,7 +70,16 @@ public:
     int parseRule(uint32_t ruleId, int start, uint32_t& changed);
 
     // Runs the entry rule at position 0; true when the whole text was parsed.
+    // With the fast path on, the text is first parsed speculatively with the
+    // walks of `cachedRules` replayed from the walk cache and no message
+    // given; only when that parse fails is it parsed again by the exact
+    // engine, which leaves every hint and message.
     bool parseText(uint32_t entryRule);
+    void setFastPath(bool on, const RuleSet& cachedRules);
+    // True while a speculative parse runs: a listener then reports nothing
+    // and makes the parse fail (setErrorFlag) where it would stop it.
+    bool speculative() const { return speculative_; }
+    const WalkCache* walkCache() const { return cache_; }
     // The success test of a parse whose entry rule answered `result`.
     bool parsedWhole(int result);
 
@@ -73,7 +91,13 @@ public:
             q += static_cast<int>(record->span);
             return true;
         }
-        return callable && callRule(q, id, changed);
+        if (!callable) return false;
+        // An attempt the leading sets refuse ends as the guarded or visited
+        // one would: no walk, no change. Answered here, it costs no call;
+        // its visited bit is not needed, as the refusal holds until the
+        // record changes, which clears that bit anyway.
+        if (leadingRefuses(id, *record)) return false;
+        return callRule(q, id, changed);
     }
     // A hint point: the first hint left at a record stays.
     void setHint(int position, int32_t code);
@@ -110,6 +134,33 @@ public:
     const AttemptCounts& attemptCounts() const { return counts_; }
 
 private:
+    // The fast path (syntax/fast_walks.cpp).
+    struct Recording {
+        int start;
+        uint32_t rule;
+        size_t firstToken;
+        size_t firstReduction;
+        uint32_t lastTouched;  // the start offset of the furthest record read
+    };
+    struct Token {
+        uint32_t offset;
+        uint32_t kind;
+    };
+    int walkBody(uint32_t ruleId, int start, uint32_t& changed);
+    int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
+    int recordWalk(uint32_t ruleId, int start, uint32_t& changed);
+    int replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed);
+    void keepWalk(const Recording& recording, int end, uint32_t changed);
+    bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
+    bool speculativeParse(uint32_t entryRule);
+    void restart();
+
+    bool leadingRefuses(uint32_t id, const TokenRecord& record) {
+        if (!grammar_->failsAtOnce(id, record.matches, record.hint)) return false;
+        ++counts_.attempts;
+        ++counts_.leading;
+        return true;
+    }
     TokenRecord* fillSlot(int index);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
 
@@ -123,4 +174,15 @@ private:
     int32_t endOfInputHint_ = SyntaxHint::None;
     const Grammar* grammar_ = nullptr;
     AttemptCounts counts_;
+
+    bool fastPath_ = false;
+    bool speculative_ = false;
+    RuleSet cachedRules_;
+    WalkCache* cache_ = nullptr;
+    std::vector<Recording> recordings_;
+    std::vector<Token> tokens_;  // records in the window or scanned while walks are written down
+    std::vector<WalkCache::Reduction> reductionLog_;  // window positions as made
+    std::vector<uint32_t> keyScratch_;
+    std::vector<WalkCache::Reduction> reductionScratch_;
+    std::vector<WalkCache::Mark> markScratch_;
 };

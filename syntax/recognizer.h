@@ -39,6 +39,10 @@ public:
     GrammarRecognizer& operator=(const GrammarRecognizer&) = delete;
 
     void setObserver(MatchObserver* observer) { observer_ = observer; }
+    // On by default: a text is first recognised speculatively with cached
+    // walks, and again by the exact engine only when that fails. An observer
+    // then sees the matches of both runs; off, only the exact engine's.
+    void setFastPath(bool on) { fastPath_ = on; }
 
     // True when the whole text is one compilation unit; otherwise problems()
     // tells why. Each call starts afresh.
@@ -64,6 +68,7 @@ private:
     qeLexSyntax engine_;
     SourceInput input_;
     MatchObserver* observer_ = nullptr;
+    bool fastPath_ = true;
     std::vector<Problem> problems_;
     TokenRecordPool spareRecords_;  // freed records kept for reuse
 };

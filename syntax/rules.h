@@ -29,5 +29,8 @@ extern const GrammarAbbreviation kOperatorSymbol;
 // invariant of the compiler: it is printed and the process aborts.
 const Grammar& korvoGrammar();
 
+// The rules whose walks the engine's fast path replays from its walk cache.
+const RuleSet& korvoCachedWalks();
+
 // Fills `grammar` from the tables; false with grammar.error() set on a fault.
 bool buildKorvoGrammar(Grammar& grammar);

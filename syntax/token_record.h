@@ -31,7 +31,23 @@ public:
     void merge(const RuleSet& other) {
         for (int i = 0; i < 4; ++i) words_[i] |= other.words_[i];
     }
+    void keepOnly(const RuleSet& other) {
+        for (int i = 0; i < 4; ++i) words_[i] &= other.words_[i];
+    }
+    // The one bit set, or -1 when none or several are.
+    int single() const {
+        int found = -1;
+        for (int i = 0; i < 4; ++i) {
+            if (words_[i] == 0) continue;
+            if (found >= 0 || (words_[i] & (words_[i] - 1)) != 0) return -1;
+            found = i * 64 + __builtin_ctzll(words_[i]);
+        }
+        return found;
+    }
     bool operator==(const RuleSet& other) const = default;
+    // The four 64-bit words, lowest bits first: how a grammar table stores a set.
+    uint64_t word(int i) const { return words_[i & 3]; }
+    void setWord(int i, uint64_t bits) { words_[i & 3] = bits; }
 
 private:
     uint64_t words_[4] = {0, 0, 0, 0};

@@ -80,7 +80,12 @@ int run(int argc, char** argv, bool printRules) {
     }
     GrammarRecognizer recognizer;
     MatchPrinter printer(text);
-    if (printRules) recognizer.setObserver(&printer);
+    if (printRules) {
+        // The exact engine's own order; the fast path's speculative run would
+        // print its matches before any second run.
+        recognizer.setFastPath(false);
+        recognizer.setObserver(&printer);
+    }
     if (recognizer.recognize(text.data(), text.size())) {
         std::printf("ok\n");
         return 0;

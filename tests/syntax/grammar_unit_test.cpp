@@ -28,6 +28,33 @@ TEST(GrammarTables, EveryRuleIdIsDefinedOnceUnderItsName) {
     EXPECT_STREQ(grammar.ruleName(RuleId::AnnotatedInterfaceMember), "AnnotatedInterfaceMember");
 }
 
+// The compiler runs the table the build wrote; it must be the grammar the
+// rule tables give today, and it must survive a second round trip.
+TEST(GrammarTables, CompiledTableIsTheTranslatedRules) {
+    Grammar fromRules;
+    ASSERT_TRUE(buildKorvoGrammar(fromRules)) << fromRules.error();
+    std::string expected, loaded, again;
+    ASSERT_TRUE(fromRules.writeTable(expected, "t"));
+    ASSERT_TRUE(korvoGrammar().writeTable(loaded, "t"));
+    EXPECT_EQ(loaded, expected);
+    for (uint32_t id = RuleId::First; id <= RuleId::Last; ++id)
+        EXPECT_STREQ(korvoGrammar().ruleName(id), fromRules.ruleName(id));
+
+    // A table whose ops point outside it is refused, not run.
+    const GrammarTable::Code code[] = {{1, 0, -1, 0, 0, 2}};
+    const uint32_t kids[] = {0};
+    const GrammarTable::Rule rules[] = {{RuleId::First, "R", 0, {0, 0, 0, 0}, 0}};
+    Grammar broken;
+    EXPECT_FALSE(broken.load({code, 1, kids, 1, rules, 1}));
+    EXPECT_FALSE(broken.writeTable(again, "t"));
+    const GrammarTable::Rule badRoot[] = {{RuleId::First, "R", 5, {0, 0, 0, 0}, 0}};
+    const GrammarTable::Code single[] = {{0, 0, -1, 61, 0, 0}};
+    EXPECT_FALSE(broken.load({single, 1, kids, 0, badRoot, 1}));
+    const GrammarTable::Rule good[] = {{RuleId::First, "R", 0, {0, 0, 0, 0}, 4}};
+    EXPECT_TRUE(broken.load({single, 1, kids, 0, good, 1})) << broken.error();
+    EXPECT_TRUE(broken.hasRule(RuleId::First));
+}
+
 TEST(GrammarUnits, AcceptedItems) {
     const char* accepted[] = {
         "",

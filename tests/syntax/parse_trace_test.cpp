@@ -112,6 +112,7 @@ public:
         delete record;
     }
     void onParseFailed(SourceInput*) override { event(6); }
+    void onParseRestarted() override { pending_.clear(); }
     void onLookaheadOverflow(SourceInput* input) override {
         event(7);
         mix(static_cast<uint32_t>(input->offset));
@@ -371,4 +372,102 @@ TEST(ParseTrace, TheHashSeesSmallDifferences) {
     EXPECT_NE(traceOf("int x = 12;\n").hash, base.hash);  // a longer token
     EXPECT_NE(traceOf("int x = 1; \n").hash, base.hash);  // one more blank
     EXPECT_NE(traceOf("int x = 1\n").hash, base.hash);    // a failure and its hints
+}
+
+namespace {
+
+// What the listener sees of the matches: each rule match with the records it
+// covers, then the result and the window the parse leaves.
+// Hints are left out: a speculative parse leaves none that anybody reads.
+class MatchLog : public TraceListener {
+public:
+    std::vector<uint64_t> matches;  // one hash per match
+    void mixShape(const TokenRecord* record) {
+        if (!record) {
+            mix(~uint64_t{0});
+            return;
+        }
+        for (uint32_t value : {record->startOffset, record->length, record->span, record->fileIndex, record->startLine,
+                               record->startColumn, record->endLine, record->endColumn})
+            mix(value);
+        mixSet(record->matches);
+        mix(record->docComment ? std::strlen(record->docComment) : ~uint64_t{0});
+    }
+    _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
+                                          uint32_t ruleId) override {
+        hash = 1469598103934665603ull;
+        mix(ruleId);
+        mix(static_cast<uint32_t>(start));
+        mix(static_cast<uint32_t>(count));
+        for (int i = start; i < start + count && i < qeLexSyntax::kWindowSize; ++i) mixShape(engine.slot(i));
+        matches.push_back(hash);
+        return out;
+    }
+    void onParseRestarted() override {
+        TraceListener::onParseRestarted();
+        restarts.push_back(matches.size());
+    }
+    std::vector<size_t> restarts;  // matches seen before each restart
+};
+
+struct FastOutcome {
+    bool whole;
+    std::vector<uint64_t> matches;
+    std::vector<size_t> restarts;
+    uint64_t window;  // the records left, hints included
+    uint64_t shape;   // the same without hints
+};
+
+FastOutcome parseWithPath(qeLexSyntax& engine, const std::string& text, bool fast) {
+    MatchLog log;
+    SourceInput input;
+    input.setText(text.data(), text.size());
+    engine.setEndOfInputHint(SyntaxHint::None);
+    engine.setFastPath(fast, korvoCachedWalks());
+    engine.attach(&input, &log, &korvoGrammar());
+    const bool whole = engine.parseText(RuleId::Entry);
+    log.hash = 1469598103934665603ull;
+    for (int i = 0; i < qeLexSyntax::kWindowSize; ++i) log.mixShape(engine.slot(i));
+    const uint64_t shape = log.hash;
+    for (int i = 0; i < qeLexSyntax::kWindowSize; ++i) log.mixRecord(engine.slot(i));
+    log.mix(static_cast<uint32_t>(engine.endOfInputHint()));
+    engine.reset();
+    return {whole, log.matches, log.restarts, log.hash, shape};
+}
+
+}  // namespace
+
+// The fast path replays cached walks in a speculative parse. Where that parse
+// succeeds it must have made every match the engine makes, in its order, over
+// the same records; where it fails, the run that follows must be the engine's
+// own, hints and all. One engine keeps its walk cache over the whole corpus,
+// as a compile over many files does.
+TEST(ParseTrace, FastPathMakesTheEnginesMatches) {
+    std::map<std::string, std::string> inputs = corpus();
+    qeLexSyntax fast;
+    qeLexSyntax exact;
+    size_t replayed = 0;
+    onBigStack([&] {
+        for (const auto& [name, text] : inputs) {
+            FastOutcome reference = parseWithPath(exact, text, false);
+            FastOutcome outcome = parseWithPath(fast, text, true);
+            ASSERT_EQ(outcome.whole, reference.whole) << name;
+            EXPECT_EQ(outcome.shape, reference.shape) << name;
+            if (outcome.restarts.empty()) {
+                EXPECT_TRUE(outcome.whole) << name;
+                EXPECT_EQ(outcome.matches, reference.matches) << name;
+                ++replayed;
+                continue;
+            }
+            ASSERT_EQ(outcome.restarts.size(), 1u) << name;
+            EXPECT_FALSE(outcome.whole) << name;
+            std::vector<uint64_t> second(outcome.matches.begin() + static_cast<std::ptrdiff_t>(outcome.restarts[0]),
+                                         outcome.matches.end());
+            EXPECT_EQ(second, reference.matches) << name;
+            EXPECT_EQ(outcome.window, reference.window) << name;
+        }
+    });
+    EXPECT_GT(replayed, 100u);
+    ASSERT_NE(fast.walkCache(), nullptr);
+    EXPECT_GT(fast.walkCache()->walkCount(), 50u);
 }

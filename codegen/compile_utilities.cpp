@@ -1,0 +1,98 @@
+#include "codegen/compile_utilities.h"
+
+#include "codegen/compile_context.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+
+using model::NodeHandle;
+
+size_t catchClauseCount(const NodeHandle& node) {
+    const NodeHandle clauses = model::IRCore::operandOf(node, 1);
+    return clauses ? clauses->operands.size() : 0;
+}
+
+bool isNewable(const model::IRObject& klass) {
+    const auto valueType = static_cast<int8_t>(klass.typeCode);
+    return valueType < 1 || valueType == 9 || valueType == 11;
+}
+
+void ClosureCapture::begin(CompileContext& context, const qestl::SmartPtr& klass) {
+    context_ = &context;
+    klass_ = klass;
+    model::ClassObject* holder = model::asClass(model::asObject(klass));
+    if (holder == nullptr || context.scopes.frame->members().empty()) {
+        if (holder != nullptr) holder->captureContainer = nullptr;
+        klass_.reset();  // nothing captured: nothing to give back
+        return;
+    }
+    model::Container& frame = *context.scopes.frame;
+    frame.setKind(model::kClosure);
+    holder->captureContainer = &frame;
+    context.scopes.pushFrame(context.scopes.frame->owner);
+}
+
+void ClosureCapture::end() {
+    if (done_ || !klass_) return;
+    done_ = true;
+    model::ClassObject* holder = model::asClass(model::asObject(klass_));
+    context_->scopes.popFrame();
+    model::Container& closure = *context_->scopes.frame;
+    closure.setKind(model::kStackFrame);
+    holder->capturesSlots = closure.members().empty() ? 0 : 1;
+}
+
+bool isIntegralType(const model::IRObject* type) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    for (const qestl::SmartPtr* t : {&b.byteType, &b.charType, &b.shortType, &b.intType, &b.longType})
+        if (model::isBuiltin(type, *t)) return true;
+    return false;
+}
+
+model::Operand labelOperandAt(const SwitchCaseRecord& record, const CodeList& list) {
+    model::Operand out;
+    if (record.index < list.size()) {
+        out.setObjectRef(list[record.index], 0);
+    } else if (record.index == list.size() && !list.empty()) {
+        const qestl::SmartPtr& last = list.back();
+        out.setObjectRef(last, static_cast<int64_t>(last.as<model::cbircode>()->encodedSize()));
+    }
+    return out;
+}
+
+void ScopeGuard::release() {
+    if (context_ == nullptr) return;
+    context_->popObjectScope();
+    context_ = nullptr;
+}
+
+void ScopeModeGuard::restore() {
+    if (context_ == nullptr) return;
+    if (ScopeRecord* record = context_->scopes.innermost(); record != nullptr && !record->savedModes.empty()) {
+        record->mode = record->savedModes.back();
+        record->savedModes.pop_back();
+    }
+    context_ = nullptr;
+}
+
+void pushFlowNode(CompileContext& context, uint32_t kind, uint32_t mask, const model::IRResult* value) {
+    FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr) return;
+    state->currentFlow = &state->currentFlow->addChild(kind, value, mask);
+}
+
+void popFlowNode(CompileContext& context) {
+    FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr || state->currentFlow->parent == nullptr) return;
+    model::FlowNode* node = state->currentFlow;
+    // A sequence is folded through its parent; other nodes settle their own
+    // exits from their children first.
+    if (node->kind != model::FlowNode::kSequence) node->foldedExitBits = node->foldExitBits(false);
+    state->currentFlow = node->parent;
+    state->currentFlow->foldedExitBits = state->currentFlow->foldExitBits(false);
+}
+
+bool currentFlowExits(const CompileContext& context) {
+    const FunctionCompileState* state = context.function;
+    if (state == nullptr || state->currentFlow == nullptr) return false;
+    return (state->currentFlow->foldedExitBits & (model::FlowNode::kExitReturns | model::FlowNode::kExitTerminates)) != 0;
+}

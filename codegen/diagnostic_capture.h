@@ -1,0 +1,60 @@
+// Diagnostics held back: the capture of a tried alternative, whose messages
+// reach the user only when the alternative is chosen, and the errors the
+// declaration pass defers until it has settled (one per syntax node).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/qestring.h"
+#include "source/node.h"
+
+class CompileContext;
+
+struct DiagnosticCapture {
+    // Installs the capture as the context's active one; the active one
+    // becomes its parent.
+    void begin(CompileContext& context);
+    void appendError(std::string_view text);
+    // Copies every field of another capture.
+    void assign(const DiagnosticCapture& other) { *this = other; }
+    // The alternative was chosen: its errors go on as errors, its warnings
+    // as one node-less warning 365.
+    void report(CompileContext& context);
+    // Reinstalls the parent and hands the texts up to it as prefixes.
+    void close(CompileContext& context);
+
+    qestl::qestringA errorText;
+    qestl::qestringA warningText;
+    uint8_t hasError = 0;
+    uint8_t hasWarning = 0;
+    uint8_t closed = 0;
+    DiagnosticCapture* parent = nullptr;
+    qestl::qestringA errorPrefix;
+    qestl::qestringA warningPrefix;
+};
+
+class DeferredDiagnostics {
+public:
+    struct Entry {
+        qestl::qestringA text;
+        _KNode<qeAbstractNode> node;
+    };
+
+    // Keeps the entry unless its node already carries a deferred message;
+    // marks the node. Node-less entries are always kept.
+    void add(std::string_view text, const _KNode<qeAbstractNode>& node);
+    // Forgets every entry (a new declaration run starts).
+    void clear();
+    const std::vector<Entry>& entries() const { return entries_; }
+
+    uint32_t retry = 0;
+    uint32_t count = 0;
+
+private:
+    // Membership only: addresses never order anything here.
+    std::unordered_set<const qeAbstractNode*> marked_;
+    std::vector<Entry> entries_;
+};

@@ -1,0 +1,173 @@
+// Name lookup: every visible object of a simple name, from the keyword
+// constants through the local scopes, the scope chain, the name index and
+// the referenced packages, into the candidate list. Callers choose.
+#include <string>
+
+#include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+
+using model::IRObject;
+using model::IRResult;
+using model::Operand;
+using qestl::SmartPtr;
+
+namespace {
+
+constexpr const char* kCompilerVersion = "4.9";
+
+// A constant made at its place of use.
+SmartPtr makeConstant(std::string_view name, const SmartPtr& type, const Operand& value) {
+    SmartPtr made = model::makeObject(name, model::kKindVariable, type, 0);
+    IRObject* object = model::asObject(made);
+    object->setConstantValue(value, true);
+    object->flagsB |= model::kFlagNamedConstant;
+    return made;
+}
+
+}  // namespace
+
+void CompileContext::addResult(const IRResult& result) {
+    IRObject* object = result.objectPtr();
+    if (deduplicating != 0 && object != nullptr) {
+        if (object->lookupStamp == generation) return;
+        object->lookupStamp = generation;
+    }
+    candidates.pushBack(result);
+}
+
+void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) {
+    ++generation;
+    deduplicating = 1;
+    clearResults();
+
+    // Keyword constants.
+    const model::BuiltinTypes& types = model::builtinTypes();
+    SmartPtr constant;
+    if (name == "nilptr") {
+        if (IRObject* nil = model::asObject(types.nilConstant)) {
+            IRResult value(types.nilConstant, nil->makeObjectOperand());
+            value.operand.dataType = model::kTypeObject;
+            value.sourceNode = node;
+            addResult(value);
+        }
+    } else if (name == "void") {
+        if (types.voidType) addResult(IRResult(types.voidType));
+    } else if (name == "true" || name == "false") {
+        if (SmartPtr found = firstMember(globalObjects, name)) addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
+    } else if (name == "__file__") {
+        constant = makeConstant(name, types.stringType, stringResource(sourceName(node)));
+    } else if (name == "__line__" || name == "__column__") {
+        const uint32_t at = !node ? 0 : name == "__line__" ? node->startLine + 1 : node->startColumn + 1;
+        constant = makeConstant(name, types.intType, Operand(at, model::kImmInt, model::kTypeInt));
+    } else if (name == "__appver__") {
+        constant = makeConstant(name, types.stringType, stringResource(fileVersionText()));
+    } else if (name == "__appver_long__") {
+        constant = makeConstant(name, types.longType,
+                                Operand(parseVersionNumber(fileVersionText()), model::kImmLong, model::kTypeLong));
+    } else if (name == "__productver__") {
+        constant = makeConstant(name, types.stringType, stringResource(productVersionText()));
+    } else if (name == "__productver_long__") {
+        constant = makeConstant(name, types.longType, Operand(productVersionNumber(), model::kImmLong, model::kTypeLong));
+    } else if (name == "__k_ver__") {
+        constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
+    }
+    if (constant) addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
+
+    // Local scopes, innermost first: the first that knows the name.
+    for (size_t i = localScopes.size(); i > 0; --i) {
+        auto found = localScopes[i - 1]->find(name);
+        if (found == localScopes[i - 1]->end()) continue;
+        Operand reference;
+        reference.setObjectRef(found->second, 0);
+        addResult(IRResult(found->second, reference));
+        break;
+    }
+
+    IRObject* viewing = model::asObject(viewer());
+    globalTemplates.lookupVisible(*this, viewing, name, 0, 0);
+    scopes.lookupName(*this, name);
+    for (model::ImportModule* module : imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
+    lookupNameIndex(name);
+    lookupInImportedPackages(name);
+    deduplicating = 0;
+}
+
+void CompileContext::lookupNameIndex(std::string_view name) {
+    auto found = nameIndex.find(name);
+    if (found == nameIndex.end()) return;
+    for (const SmartPtr& object : found->second) addResult(IRResult(object, model::asObject(object)->makeObjectOperand()));
+}
+
+void CompileContext::lookupInImportedPackages(std::string_view name) {
+    for (auto& [packageName, entry] : referencedPackages)
+        if (IRObject* package = model::asObject(entry.package)) package->bindIntrinsicMember(*this, name, 3);
+}
+
+bool CompileContext::lookupGlobal(std::string_view name) {
+    clearResults();
+    globalObjects.lookupVisible(*this, model::asObject(viewer()), name, 0, 0);
+    return !candidates.empty();
+}
+
+void CompileContext::lookupInScopes(SmartPtr object, std::string_view name) {
+    clearResults();
+    IRObject* viewing = model::asObject(viewer());
+    for (auto& heap : scopes.heaps) heap->lookupVisible(*this, viewing, name, 0, 0);
+    if (IRObject* package = model::asObject(object); package != nullptr && package->isPackage())
+        package->bindIntrinsicMember(*this, name, 3);
+    object.reset();
+}
+
+SmartPtr CompileContext::resolveNameStep(const SmartPtr& previous, std::string_view part) {
+    if (previous) scopes.pushObjectScope(previous);
+    lookupName(part, model::NodeHandle());
+    model::IRValueList taken;
+    taken.swap(candidates);
+    const IRResult* winner = nullptr;
+    uint64_t best = 0;
+    bool ambiguous = false;
+    for (const IRResult& candidate : taken) {
+        IRObject* object = candidate.objectPtr();
+        if (object == nullptr || object->kind != model::kKindClass) continue;
+        const uint64_t code = candidate.addressCode(false);
+        if (winner != nullptr && code == best) {
+            ambiguous = true;
+            break;
+        }
+        if (winner == nullptr || code < best) {
+            winner = &candidate;
+            best = code;
+        }
+    }
+    SmartPtr result;
+    if (winner != nullptr && !ambiguous) result = SmartPtr(winner->objectPtr()->classRef());
+    if (previous) scopes.popObjectScope();
+    return result;
+}
+
+SmartPtr CompileContext::resolveDottedName(std::string_view name) {
+    SmartPtr resolved;
+    size_t start = 0;
+    for (;;) {
+        const size_t dot = name.find('.', start);
+        const std::string_view part = name.substr(start, dot == std::string_view::npos ? name.npos : dot - start);
+        resolved = resolveNameStep(resolved, part);
+        if (dot == std::string_view::npos) return resolved;
+        start = dot + 1;
+    }
+}
+
+void CompileContext::bindPackageReferences() {
+    for (auto& [name, entry] : referencedPackages) {
+        auto found = packages.find(name);
+        if (found != packages.end()) {
+            entry.package = found->second;
+            continue;
+        }
+        qestl::qestringA text(diag::PackageNotFound.text);
+        appendDidYouMean(*this, text, entry.node);
+        deferError(text.view(), entry.node);
+    }
+}

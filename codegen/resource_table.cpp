@@ -1,0 +1,127 @@
+#include "codegen/resource_table.h"
+
+#include <cstring>
+
+#include "foundation/ascii_case.h"
+#include "foundation/byte_io.h"
+#include "foundation/diagnostics.h"
+#include "foundation/text_number.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+#include "source/search_paths.h"
+
+namespace codegen {
+
+ResourceItem::ResourceItem() : cbircode(model::kOpResource, 2) {}
+
+void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
+    data.clear();
+    if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
+    kind = newKind;
+    dataLength = length;
+    operands[1] = model::Operand(static_cast<int64_t>(length), newKind, model::kTypeLong);
+}
+
+model::Operand ResourceTable::referTo(size_t index) const {
+    model::Operand reference;
+    reference.setObjectRef(items_[index], 0);
+    return reference;
+}
+
+size_t ResourceTable::append(NameIndex& index, std::string_view name, uint32_t kind, const void* data,
+                             uint64_t length, uint8_t mark) {
+    auto* item = new ResourceItem();
+    item->name = qestl::qestringA(name);
+    item->mark = mark;
+    item->setData(kind, data, length);
+    const size_t at = items_.size();
+    items_.pushBack(model::adoptLive(item));
+    index.emplace(std::string(name), at);
+    return at;
+}
+
+model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind,
+                                       const void* data, uint64_t length, const model::NodeHandle& node) {
+    const uint8_t mark = node ? 1 : 0;
+    switch (kind) {
+    case kResourceString: {
+        auto found = strings_.find(name);
+        if (found != strings_.end()) return referTo(found->second);
+        return referTo(append(strings_, name, kind, data, length, mark));
+    }
+    case kResourceFile: {
+        qestl::qestringW path;
+        if (!findIncludedFile(qestl::widen(std::string(name).c_str()), path)) {
+            context.reportError(diag::ResourceNotFound.text, node);
+            return model::Operand();
+        }
+        const qestl::qestringA found = qestl::narrow(path);
+        auto hit = files_.find(found.view());
+        if (hit != files_.end()) return referTo(hit->second);
+        return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
+    }
+    default: {
+        qestl::qestringA numbered;
+        numbered.appendFormat("#%d", static_cast<int>(strings_.size() + blocks_.size() + files_.size()));
+        return referTo(append(blocks_, numbered.view(), kind, data, length, mark));
+    }
+    }
+}
+
+void ResourceTable::clear() {
+    for (const qestl::SmartPtr& item : items_) item.as<model::cbircode>()->detach();
+    items_.clear();
+    strings_.clear();
+    blocks_.clear();
+    files_.clear();
+    failedName.clear();
+    failedCode = 0;
+}
+
+void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {
+    if (mapping == nullptr || jsonKind(mapping->value) != kJsonObject) return;
+    for (const qestl::SmartPtr& held : items_) {
+        ResourceItem* item = held.as<ResourceItem>();
+        if (item->kind != kResourceString) continue;
+        for (const JsonNode* member = mapping->value->child; member != nullptr; member = member->next) {
+            const char* key = member->value->key;
+            if (key == nullptr ||
+                !qestl::sameIgnoringAsciiCase(key, std::strlen(key), item->name.c_str(), item->name.length()))
+                continue;
+            qestl::ByteVector table;
+            buildTranslationTable(table, member);
+            item->setData(kResourceTranslations, table.data(), table.size());
+            break;
+        }
+    }
+}
+
+void buildTranslationTable(qestl::ByteVector& out, const JsonNode* languages) {
+    std::map<uint32_t, std::string_view> texts;
+    if (languages != nullptr && jsonKind(languages->value) == kJsonObject) {
+        for (const JsonNode* member = languages->value->child; member != nullptr; member = member->next) {
+            const JsonValue* value = member->value;
+            if (value->key == nullptr) continue;
+            const auto number = static_cast<uint32_t>(qestl::parseInt64(qestl::qestringA(value->key)));
+            const char* text = jsonKind(value) == kJsonString && value->string != nullptr ? value->string : "";
+            texts[number] = text;
+        }
+    }
+    out.clear();
+    qestl::ByteWriter writer(out);
+    writer.u32le(static_cast<uint32_t>(texts.size() + 1));
+    uint32_t offset = 0;
+    for (const auto& [number, text] : texts) {
+        writer.u32le(number);
+        writer.u32le(offset);
+        offset += static_cast<uint32_t>(text.size() + 1);
+    }
+    writer.u32le(0xFFFFFFFFu);
+    writer.u32le(offset);
+    for (const auto& [number, text] : texts) {
+        writer.bytes(text.data(), text.size());
+        writer.u8(0);
+    }
+}
+
+}  // namespace codegen

@@ -1,0 +1,84 @@
+// The resources of a program that are not code: string texts, binary
+// blocks, embedded files and translated string tables. Compilers ask the
+// table for a resource and get a reference to its record; the image writer
+// places and encodes the records.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "foundation/json.h"
+#include "foundation/rbtree.h"
+#include "foundation/smart_ptr.h"
+#include "foundation/vector.h"
+#include "model/ircode.h"
+
+namespace model {
+class ModelContext;
+}
+
+namespace codegen {
+
+enum ResourceKind : uint32_t {
+    kResourceString = 0,
+    kResourceBinary = 1,
+    kResourceFile = 2,
+    kResourceTranslations = 4,
+};
+
+class ResourceItem : public model::cbircode {
+public:
+    ResourceItem();
+
+    // Replaces the bytes and the kind; operand 1 carries kind and length.
+    void setData(uint32_t newKind, const void* bytes, uint64_t length);
+
+    uint32_t kind = kResourceString;
+    qestl::ByteVector data;
+    uint64_t dataLength = 0;
+    int64_t fileLength = -1;
+    qestl::qestringA name;
+    uint8_t mark = 0;
+};
+
+class ResourceTable {
+public:
+    ResourceTable() = default;
+    virtual ~ResourceTable() = default;
+    ResourceTable(const ResourceTable&) = delete;
+    ResourceTable& operator=(const ResourceTable&) = delete;
+
+    // A reference (kind 26, value 0) to the item of the text, block or file;
+    // an empty operand after "找不到资源" for a file found nowhere.
+    model::Operand getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind, const void* data,
+                            uint64_t length, const model::NodeHandle& node);
+    // Stores the translations of every string the mapping object names.
+    void applyLanguageMapping(const JsonNode* mapping);
+    void clear();
+
+    const qestl::SmartPtrVector& items() const { return items_; }
+    ResourceItem* item(size_t i) const { return items_[i].as<ResourceItem>(); }
+
+    qestl::qestringA failedName;
+    int64_t failedCode = 0;
+
+private:
+    using NameIndex = std::map<std::string, size_t, qestl::LengthThenBytesLess>;
+
+    model::Operand referTo(size_t index) const;
+    size_t append(NameIndex& index, std::string_view name, uint32_t kind, const void* data, uint64_t length,
+                  uint8_t mark);
+
+    qestl::SmartPtrVector items_;
+    // One index per family: strings (translated ones stay), binary blocks
+    // and files, so a text never finds a block or a file of the same name.
+    NameIndex strings_, blocks_, files_;
+};
+
+// The kind-4 data of one text's translations: count + 1, the (language,
+// offset) pairs by language, the closing pair, then the texts.
+void buildTranslationTable(qestl::ByteVector& out, const JsonNode* languages);
+
+}  // namespace codegen

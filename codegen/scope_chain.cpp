@@ -1,0 +1,146 @@
+#include "codegen/scope_chain.h"
+
+#include "codegen/compile_context.h"
+#include "model/class_object.h"
+
+using model::Container;
+using model::IRObject;
+using model::Operand;
+using qestl::SmartPtr;
+
+ScopeChain::ScopeChain()
+    : module(std::make_unique<Container>(model::kImageHeap)),
+      heaps{std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>()},
+      frame(std::make_unique<Container>(model::kStackFrame)) {}
+
+ScopeChain::~ScopeChain() { clear(); }
+
+void ScopeChain::clear() {
+    head.reset();
+    records.clear();
+    frames.clear();
+    module->clear();
+    for (auto& heap : heaps) heap->clear();
+    frame->clear();
+    frame->owner.reset();
+    staticObjects = nullptr;
+}
+
+void ScopeChain::pushObjectScope(const SmartPtr& object) {
+    IRObject* o = model::asObject(object);
+    ScopeRecord record;
+    record.object = object;
+    record.mode = o != nullptr && o->kind == model::kKindClass ? ScopeRecord::kClassScope : ScopeRecord::kObjectScope;
+    records.push_back(std::move(record));
+}
+
+void ScopeChain::popObjectScope() {
+    if (!records.empty()) records.pop_back();
+}
+
+void ScopeChain::pushFrame(const SmartPtr& owner) {
+    frames.push_back(std::move(frame));
+    frame = std::make_unique<Container>(model::kStackFrame);
+    frame->owner = owner;
+}
+
+void ScopeChain::popFrame() {
+    if (frames.empty()) return;
+    frame->clear();
+    frame = std::move(frames.back());
+    frames.pop_back();
+}
+
+SmartPtr firstMember(const Container& container, std::string_view name) {
+    const std::vector<uint32_t>* listed = container.indexesOf(name);
+    return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
+}
+
+bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
+    IRObject* viewer = model::asObject(context.viewer());
+    if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name)
+        context.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
+    frame->lookupVisible(context, viewer, name, 0, 0);
+    if (ScopeRecord* record = innermost()) {
+        IRObject* object = model::asObject(record->object);
+        if (object != nullptr) {
+            if (record->mode == ScopeRecord::kObjectScope && name == "this") {
+                SmartPtr self = object->getThisObject();
+                context.addResult(model::IRResult(self, model::asObject(self)->makeObjectOperand()));
+            }
+            object->bindIntrinsicMember(context, name, record->mode);
+        }
+    }
+    module->lookupVisible(context, viewer, name, 0, 0);
+    for (auto& heap : heaps) heap->lookupVisible(context, viewer, name, 0, 0);
+    return context.candidateCount() != 0;
+}
+
+Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {
+    switch (declarationMode) {
+    case kDeclareMember: {
+        model::ClassObject* owner = innermostClass();
+        if (owner == nullptr) return Operand();
+        if (isStatic) {
+            qestl::qestringA hidden;
+            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(heaps[0]->members().size()));
+            heaps[0]->findOrCreate(hidden.view(), object);
+        }
+        return owner->addProperty(name, object, isStatic);
+    }
+    case kDeclareLocal:
+    case kDeclareLocalOnce:
+        if (!isStatic) return frame->findOrCreate(name, object);
+        if (staticObjects != nullptr) {
+            Container::NameEntry entry;
+            const Operand slot = heaps[0]->findOrCreate(name, object, &entry);
+            if (slot.kind != model::kErrorOperand) staticObjects->push_back(std::move(entry));
+            return slot;
+        }
+        return heaps[0]->findOrCreate(name, object);
+    default:
+        return heaps[0]->findOrCreate(name, object);
+    }
+}
+
+void ScopeChain::setFunctionStatics(std::vector<Container::NameEntry>* list) {
+    if (staticObjects != nullptr) heaps[0]->renameFunctionStatics(*staticObjects);
+    staticObjects = list;
+}
+
+Operand ScopeChain::declareMethod(model::ModelContext& context, const SmartPtr& method, bool forced) {
+    IRObject* m = model::asObject(method);
+    const std::string_view name = m->name.view();
+    switch (forced ? kDeclareGlobal : declarationMode) {
+    case kDeclareLocal:
+    case kDeclareLocalOnce:
+        return Operand();
+    case kDeclareMember: {
+        model::ClassObject* owner = innermostClass();
+        if (owner == nullptr) return Operand();
+        return owner->addMethod(context, name, method, m->isStatic());
+    }
+    default:
+        return heaps[0]->findOrAdd(name, method);
+    }
+}
+
+Operand ScopeChain::declareClass(std::string_view name, const SmartPtr& klass) {
+    if (records.empty()) return heaps[0]->findOrCreate(name, klass);
+    model::ClassObject* owner = innermostClass();
+    if (owner == nullptr) return Operand();
+    return owner->addClassMember(name, klass, false);
+}
+
+SmartPtr ScopeChain::declareGlobal(std::string_view name) {
+    if (SmartPtr found = firstMember(*heaps[1], name)) return found;
+    SmartPtr made = model::makeClass(name);
+    heaps[1]->findOrCreate(name, made);
+    return made;
+}
+
+model::ClassObject* ScopeChain::innermostClass() {
+    ScopeRecord* record = innermost();
+    IRObject* object = record != nullptr ? model::asObject(record->object) : nullptr;
+    return object != nullptr ? model::asClass(object) : nullptr;
+}

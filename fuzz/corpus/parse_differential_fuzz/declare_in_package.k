@@ -1,0 +1,1 @@
+package p { @Declare class A { }; };

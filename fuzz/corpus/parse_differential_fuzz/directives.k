@@ -1,0 +1,3 @@
+import "k.dll" { int stdcall f(char * s, ...); };
+using { a.b; };
+include("x.k") require("y.k")

@@ -1,0 +1,2 @@
+include("korvo-parser-fuzz-self.k")
+class A { };

@@ -1,0 +1,36 @@
+// The parser the compiler runs and the reference engine must agree on every
+// input: the same syntax tree, the same messages, the same static-library
+// bytes (fuzz/parse_differential.h). Under libFuzzer half the mutations cut,
+// duplicate or swap whole token ranges, so inputs stay close to korvo.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "fuzz/parse_differential.h"
+#include "fuzz/scratch_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* file = writeScratchFile(data, size);
+    if (file == nullptr) return 0;
+    const std::string difference = parse_differential::compareFile(file);
+    if (!difference.empty()) {
+        std::fprintf(stderr, "the parsers differ: %s\n", difference.c_str());
+        std::abort();
+    }
+    return 0;
+}
+
+#ifdef KORVO_LIBFUZZER
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
+    if (seed % 2 == 0) return LLVMFuzzerMutate(data, size, maxSize);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string mutated = parse_differential::mutate(text, parse_differential::tokenStarts(text), seed);
+    if (mutated.size() > maxSize) return LLVMFuzzerMutate(data, size, maxSize);
+    std::memcpy(data, mutated.data(), mutated.size());
+    return mutated.size();
+}
+#endif

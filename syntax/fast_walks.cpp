@@ -1,0 +1,162 @@
+// The engine's fast path: a speculative parse that replays cached walks
+// (syntax/walk_cache.h), and the restart by the exact engine when it fails.
+#include <algorithm>
+
+#include "syntax/grammar.h"
+#include "syntax/lex_syntax.h"
+
+namespace {
+
+// A record as the scanner made it: one token, never reduced, never attempted.
+bool isFresh(const TokenRecord& record) {
+    return record.span == 1 && record.matches.single() >= 0 && record.matches.single() < static_cast<int>(Grammar::kFirstRuleId) &&
+           record.visited.none() && record.active.none();
+}
+
+}  // namespace
+
+void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
+    fastPath_ = on;
+    cachedRules_ = cachedRules;
+    if (on) cache_ = &WalkCache::shared();
+}
+
+bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
+    cache_->bind(*grammar_, cachedRules_);
+    speculative_ = true;
+    uint32_t changed = 0;
+    const bool whole = parsedWhole(parseRule(entryRule, 0, changed));
+    speculative_ = false;
+    return whole;
+}
+
+// Back to the state attach() left (the caller rewinds the input): the
+// records go back to the listener, and every mark and error of the first
+// parse with them.
+void qeLexSyntax::restart() {
+    for (TokenRecord*& record : window_) {
+        if (listener_) listener_->freeTokenRecord(record);
+        record = nullptr;
+    }
+    error_ = 0;
+    scanned_ = 0;
+    recorded_ = 1;
+    recordings_.clear();
+    tokens_.clear();
+    reductionLog_.clear();
+}
+
+int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
+    if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    return cachedWalk(ruleId, start, changed);
+}
+
+// At its start record a walk may attempt only the rules of its reach: their
+// marks must be as a first attempt leaves them (the rule itself active and
+// visited, nothing else); marks of other rules cannot change the walk.
+bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const {
+    if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= static_cast<int>(Grammar::kFirstRuleId)) return false;
+    RuleSet active = record.active;
+    RuleSet visited = record.visited;
+    active.keepOnly(cache_->reach(ruleId));
+    visited.keepOnly(cache_->reach(ruleId));
+    return active.single() == static_cast<int>(ruleId) && visited.single() == static_cast<int>(ruleId);
+}
+
+int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (first == nullptr || error_ || !startIsClean(ruleId, *first))
+        return grammar_->matchBody(*this, ruleId, start, changed);
+    // Follow the kinds ahead as far as some kept walk read them. Every
+    // record read here, the walk would read as well.
+    uint32_t node = cache_->next(cache_->root(ruleId), static_cast<uint32_t>(first->matches.single()));
+    for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
+        if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
+            cache_->noteReplayed(ruleId);
+            return replayWalk(*walk, start, changed);
+        }
+        if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
+        TokenRecord* record = tokenAt(i);
+        if (error_ || !isFresh(*record)) return grammar_->matchBody(*this, ruleId, start, changed);
+        node = cache_->next(node, static_cast<uint32_t>(record->matches.single()));
+    }
+    if (!cache_->worthWriting(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    cache_->noteWritten(ruleId);
+    return recordWalk(ruleId, start, changed);
+}
+
+int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
+    const WalkCache::Reduction* reductions = cache_->reductions(walk);
+    for (uint32_t i = 0; i < walk.reductionCount; ++i) {
+        const WalkCache::Reduction& reduction = reductions[i];
+        const int at = start + static_cast<int>(reduction.offset);
+        int end = at + static_cast<int>(reduction.count);
+        recordRuleMatch(at, end, static_cast<int>(reduction.count), reduction.rule);
+    }
+    const WalkCache::Mark* marks = cache_->marks(walk);
+    for (uint32_t i = 0; i < walk.markCount; ++i) {
+        const int at = start + static_cast<int>(marks[i].offset);
+        if (at < kWindowSize && window_[at]) window_[at]->visited.merge(marks[i].visited);
+    }
+    changed |= walk.changed;
+    return walk.covered < 0 ? -1 : start + walk.covered;
+}
+
+// A walk not kept yet: walked by the grammar while the tokens it may read
+// and the reductions it makes are written down, then kept if it read only
+// fresh records and made no error.
+int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t& changed) {
+    const size_t firstToken = tokens_.size();
+    for (int i = start; i < kWindowSize && window_[i]; ++i) {
+        const TokenRecord& record = *window_[i];
+        if (i > start && !isFresh(record)) {
+            tokens_.resize(firstToken);
+            return grammar_->matchBody(*this, ruleId, start, changed);
+        }
+        tokens_.push_back({record.startOffset, static_cast<uint32_t>(record.matches.single())});
+    }
+    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset});
+    uint32_t local = 0;
+    const int end = grammar_->matchBody(*this, ruleId, start, local);
+    const Recording recording = recordings_.back();
+    recordings_.pop_back();
+    if (!recordings_.empty() && recording.lastTouched > recordings_.back().lastTouched)
+        recordings_.back().lastTouched = recording.lastTouched;
+    changed |= local;
+    if (!error_) keepWalk(recording, end, local);
+    if (recordings_.empty()) {
+        tokens_.clear();
+        reductionLog_.clear();
+    }
+    return end;
+}
+
+void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {
+    // The tokens from the start to the furthest one read, in text order: the
+    // records of an inner walk that were in the window already appear twice.
+    keyScratch_.clear();
+    const uint32_t firstOffset = tokens_[recording.firstToken].offset;
+    uint32_t lastOffset = firstOffset;
+    for (size_t i = recording.firstToken; i < tokens_.size(); ++i) {
+        const Token& token = tokens_[i];
+        if (token.offset > recording.lastTouched) break;
+        if (i > recording.firstToken && token.offset <= lastOffset) continue;
+        keyScratch_.push_back(token.kind);
+        lastOffset = token.offset;
+    }
+    reductionScratch_.clear();
+    for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
+        WalkCache::Reduction reduction = reductionLog_[i];
+        if (reduction.offset < static_cast<uint32_t>(recording.start)) return;
+        reduction.offset -= static_cast<uint32_t>(recording.start);
+        reductionScratch_.push_back(reduction);
+    }
+    markScratch_.clear();
+    for (int i = recording.start; i < kWindowSize && window_[i] && window_[i]->startOffset <= lastOffset; ++i) {
+        RuleSet visited = window_[i]->visited;
+        if (i == recording.start) visited.keepOnly(cache_->reach(recording.rule));
+        if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
+    }
+    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed,
+                   reductionScratch_.data(), reductionScratch_.size(), markScratch_.data(), markScratch_.size());
+}

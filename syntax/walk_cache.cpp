@@ -1,0 +1,97 @@
+#include "syntax/walk_cache.h"
+
+#include "syntax/grammar.h"
+
+WalkCache& WalkCache::shared() {
+    static WalkCache cache;
+    return cache;
+}
+
+void WalkCache::bind(const Grammar& grammar, const RuleSet& rules) {
+    if (grammar.generation() == generation_ && rules == rules_) return;
+    clear();
+    generation_ = grammar.generation();
+    rules_ = rules;
+    for (uint32_t id = 0; id < 256; ++id) {
+        reach_[id] = RuleSet();
+        replays_[id] = written_[id] = 0;
+        if (!rules.test(id)) continue;
+        // Rule ids only: token kinds are no attempts.
+        RuleSet reach = grammar.leadingIds(id);
+        for (uint32_t kind = 0; kind < Grammar::kFirstRuleId; ++kind) reach.reset(kind);
+        reach.set(id);
+        reach_[id] = reach;
+    }
+}
+
+uint32_t WalkCache::root(uint32_t rule) {
+    uint32_t& root = roots_[rule & 0xFF];
+    if (root == kNoNode) {
+        root = static_cast<uint32_t>(nodes_.size());
+        nodes_.push_back(-1);
+    }
+    return root;
+}
+
+bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
+                       const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount) {
+    if (reductions_.size() + reductionCount > kReductionLimit || marks_.size() + markCount > kReductionLimit ||
+        nodes_.size() + kinds.size() > kReductionLimit)
+        return false;
+    uint32_t node = root(rule);
+    for (uint32_t kind : kinds) {
+        uint32_t child = next(node, kind);
+        if (child == kNoNode) {
+            child = static_cast<uint32_t>(nodes_.size());
+            nodes_.push_back(-1);
+            addEdge(edgeKey(node, kind), child);
+        }
+        node = child;
+    }
+    if (nodes_[node] >= 0) return true;  // a walk over these kinds is kept already
+    Walk walk{covered,
+              changed,
+              static_cast<uint32_t>(reductions_.size()),
+              static_cast<uint32_t>(reductionCount),
+              static_cast<uint32_t>(marks_.size()),
+              static_cast<uint32_t>(markCount)};
+    reductions_.insert(reductions_.end(), reductions, reductions + reductionCount);
+    marks_.insert(marks_.end(), marks, marks + markCount);
+    nodes_[node] = static_cast<int32_t>(walks_.size());
+    walks_.push_back(walk);
+    return true;
+}
+
+void WalkCache::addEdge(uint64_t key, uint32_t node) {
+    if ((edgeCount_ + 1) * 2 > edgeKeys_.size()) {
+        std::vector<uint64_t> keys(edgeKeys_.size() * 2, 0);
+        std::vector<uint32_t> nodes(edgeKeys_.size() * 2, 0);
+        keys.swap(edgeKeys_);
+        nodes.swap(edgeNodes_);
+        mask_ = edgeKeys_.size() - 1;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == 0) continue;
+            size_t slot = slotOf(keys[i]);
+            while (edgeKeys_[slot] != 0) slot = (slot + 1) & mask_;
+            edgeKeys_[slot] = keys[i];
+            edgeNodes_[slot] = nodes[i];
+        }
+    }
+    size_t slot = slotOf(key);
+    while (edgeKeys_[slot] != 0) slot = (slot + 1) & mask_;
+    edgeKeys_[slot] = key;
+    edgeNodes_[slot] = node;
+    ++edgeCount_;
+}
+
+void WalkCache::clear() {
+    nodes_.assign(1, -1);
+    edgeKeys_.assign(1024, 0);
+    edgeNodes_.assign(1024, 0);
+    mask_ = 1023;
+    edgeCount_ = 0;
+    for (uint32_t& root : roots_) root = kNoNode;
+    walks_.clear();
+    reductions_.clear();
+    marks_.clear();
+}

@@ -1,0 +1,118 @@
+// Replayable walks of rule bodies: the engine's fast path.
+//
+// A walk of a rule body that starts on a window of fresh token records (each
+// record one token, with no visited or active marks, and at the start record
+// none for the rules the walk may attempt there) does the same thing every
+// time the token kinds it reads are the same: the same reductions in the same
+// order, the same visited marks left behind, the same end. The cache keeps
+// such walks under the token kinds they read (a trie per rule), so the next
+// walk over the same kinds replays the reductions through the engine's own
+// recording, and the listener builds the same nodes from the same records,
+// without the attempts that found them.
+//
+// Hints left by failing items are not replayed: the engine uses the cache
+// only in a speculative parse, and a parse that fails is run again from the
+// start without it, so every hint and message comes from the exact engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "syntax/token_record.h"
+
+class Grammar;
+
+class WalkCache {
+public:
+    // The one cache of the process: every engine's fast path keeps its walks
+    // there, so the files a project includes (each parsed by an engine of its
+    // own) replay the walks of the files before them. One thread parses.
+    static WalkCache& shared();
+
+    // Ties the cache to a grammar and the rules whose walks it keeps; any
+    // other pair than the last empties it first.
+    void bind(const Grammar& grammar, const RuleSet& rules);
+    bool keeps(uint32_t rule) const { return rules_.test(rule); }
+    // The rules an attempt of `rule` may attempt at the record it begins at.
+    const RuleSet& reach(uint32_t rule) const { return reach_[rule & 0xFF]; }
+
+    // Writing a walk down costs more than walking it: a rule whose walks
+    // seldom come again (after 256 written, fewer than one replay in four)
+    // is no longer written down.
+    bool worthWriting(uint32_t rule) const {
+        return written_[rule & 0xFF] < 256 || replays_[rule & 0xFF] >= written_[rule & 0xFF] / 4;
+    }
+    void noteWritten(uint32_t rule) { ++written_[rule & 0xFF]; }
+    void noteReplayed(uint32_t rule) { ++replays_[rule & 0xFF]; }
+
+    struct Reduction {
+        uint32_t offset;  // window position of the match, from the walk's start
+        uint32_t count;
+        uint32_t rule;
+    };
+    struct Mark {
+        uint32_t offset;  // window position after the walk, from its start
+        RuleSet visited;
+    };
+    struct Walk {
+        int32_t covered;  // end - start, or -1 when the walk failed
+        uint32_t changed;
+        uint32_t firstReduction;
+        uint32_t reductionCount;
+        uint32_t firstMark;
+        uint32_t markCount;
+    };
+
+    static constexpr uint32_t kNoNode = 0;
+
+    // The trie node of `rule` with no kind read yet.
+    uint32_t root(uint32_t rule);
+    // The node after reading `kind` at `node`; kNoNode when no walk read it.
+    uint32_t next(uint32_t node, uint32_t kind) const {
+        const uint64_t key = edgeKey(node, kind);
+        for (size_t slot = slotOf(key);; slot = (slot + 1) & mask_) {
+            if (edgeKeys_[slot] == key) return edgeNodes_[slot];
+            if (edgeKeys_[slot] == 0) return kNoNode;
+        }
+    }
+    // The walk that read exactly the kinds leading to `node`; null if none.
+    const Walk* walkAt(uint32_t node) const {
+        const int32_t index = nodes_[node];
+        return index < 0 ? nullptr : &walks_[static_cast<size_t>(index)];
+    }
+    const Reduction* reductions(const Walk& walk) const { return reductions_.data() + walk.firstReduction; }
+    const Mark* marks(const Walk& walk) const { return marks_.data() + walk.firstMark; }
+
+    // Keeps a walk of `rule` that read `kinds`; false when the cache is full.
+    bool insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
+                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount);
+
+    size_t walkCount() const { return walks_.size(); }
+    void clear();
+
+private:
+    // Edges in one open-addressed table: a key is never 0 (nodes start at 1).
+    static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 8) | (kind & 0xFF); }
+    size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
+    void addEdge(uint64_t key, uint32_t node);
+
+    // A bound on what one engine keeps (reductions, marks, trie nodes, each):
+    // past it, walks are no longer added.
+    static constexpr size_t kReductionLimit = size_t{1} << 20;
+
+    std::vector<int32_t> nodes_ = {-1};  // node -> walk index; node 0 is the "none" node
+    std::vector<uint64_t> edgeKeys_ = std::vector<uint64_t>(1024, 0);
+    std::vector<uint32_t> edgeNodes_ = std::vector<uint32_t>(1024, 0);
+    size_t mask_ = 1023;
+    size_t edgeCount_ = 0;
+    uint32_t roots_[256] = {};
+    uint64_t generation_ = 0;  // of the grammar bound
+    RuleSet rules_;
+    RuleSet reach_[256];
+    uint32_t replays_[256] = {};
+    uint32_t written_[256] = {};
+    std::vector<Walk> walks_;
+    std::vector<Reduction> reductions_;
+    std::vector<Mark> marks_;
+};
