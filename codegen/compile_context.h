@@ -203,6 +203,15 @@ public:
     bool sharedModule() const override;
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override;
 
+    // ---- classes
+    // Enters a finished built-in class (owner empty for a top-level class):
+    // id map, global scope or its owner, and the built-in class list.
+    void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass);
+    // Enters a class compiled from source or made from a template; a package
+    // entered twice gives an operand of kind 33.
+    model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
+                                 bool isStatic);
+
     // ---- version texts of the .version document
     std::string fileVersionText() const;
     std::string languageText() const;

@@ -39,19 +39,10 @@
 
 namespace {
 
+using probe::startConsole;
 using model::IRObject;
 using model::NodeHandle;
 using qestl::SmartPtr;
-
-void startConsole() {
-    static qeCompilerLogcat console;
-    static bool started = false;
-    if (started) return;
-    logcatSetUp();
-    logcatAddSink(&console);
-    qestl::globalNodePool();
-    started = true;
-}
 
 std::string unescape(const char* text) {
     std::string out;
@@ -342,3 +333,17 @@ KORVO_PROBE("entry", "[-slk] [-kl] [-class NAME] [-main NAME]... [-exit NAME]...
 KORVO_PROBE("suggest", "symbols|didyoumean|types|methods|arguments|candidates KIND:NAME[@OWNER:LEVEL]...",
             suggestCommand);
 KORVO_PROBE("lookup", "[-version FILE] SOURCE NAME NODE", lookupCommand);
+
+namespace probe {
+
+void startConsole() {
+    static qeCompilerLogcat console;
+    static bool started = false;
+    if (started) return;
+    logcatSetUp();
+    logcatAddSink(&console);
+    qestl::globalNodePool();
+    started = true;
+}
+
+}  // namespace probe

@@ -1,0 +1,78 @@
+// Entering classes into the compilation: the built-ins once, when the
+// registry runs, and every class compiled from source or made from a
+// template.
+#include "codegen/compile_context.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/ir_object.h"
+
+using model::asObject;
+using model::IRObject;
+using qestl::SmartPtr;
+
+void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr& klass) {
+    model::ClassObject* c = model::asClass(asObject(klass));
+    if (c == nullptr) return;
+    IRObject* outer = asObject(owner);
+    if (outer != nullptr) {
+        c->setOwner(model::IRResult(owner));
+        c->buildLinkName();
+    }
+    std::string name(c->name.view());
+    c->findFinalizer();
+    c->flagsB |= model::kFlagHidden;
+    c->modifiers = (c->modifiers & ~model::kModAccessMask) | 64;
+    if (name == "*" && c->linkName().view() == "/*") name = "Object";
+    symbolStrings.emplace(name, 0);
+    if (static_cast<int32_t>(c->builtinClassId) > 0) classesById[static_cast<int32_t>(c->builtinClassId)] = klass;
+    c->baseMergePending = 0;
+    c->flagsB |= model::kFlagByBuiltinId;
+    if (c->isPackage()) packages[std::string(c->linkName().view())] = klass;
+    if (c->kind == model::kKindTemplateClass) {
+        globalTemplates.findOrCreate(c->linkName().view(), klass);
+    } else {
+        if (c->templateOrigin || c->builtinTemplate) globalObjects.findOrCreate(c->linkName().view(), klass);
+        codeLists[kBuiltinClassList]->pushBack(klass);
+    }
+    if (outer == nullptr) {
+        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
+    } else {
+        qestl::qestringA global;
+        global.appendFormat("$buildin_%s@%s", c->name.c_str(), outer->name.c_str());
+        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
+        model::asClass(outer)->addClassMember(c->name.view(), klass, true);
+    }
+}
+
+model::Operand CompileContext::registerClass(std::string_view name, const SmartPtr& klass, bool declareInScope,
+                                             bool isStatic) {
+    model::ClassObject* c = model::asClass(asObject(klass));
+    if (c == nullptr) return model::Operand();
+    if (c->isPackage()) {
+        const std::string link(c->linkName().view());
+        if (packages.count(link) != 0) return model::Operand(0, model::kErrorOperand, 0);
+        packages[link] = klass;
+    }
+    model::Operand result;
+    bool global = false;
+    if (c->kind == model::kKindTemplateClass) {
+        result = globalTemplates.findOrCreate(c->linkName().view(), klass);
+    } else {
+        if (c->templateOrigin || c->builtinTemplate) {
+            globalObjects.findOrCreate(c->linkName().view(), klass);
+            global = true;
+        }
+        c->declarationNode = c->sourceNode;
+        if (scopes.frame->owner) c->setOwner(model::IRResult(scopes.frame->owner));
+        codeLists[kRecordList]->pushBack(klass);
+        qestl::qestringA holderName;
+        holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes.heaps[0]->members().size()),
+                                static_cast<int>(name.size()), name.data());
+        SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType, 0);
+        scopes.heaps[0]->findOrCreate(holderName.view(), holder);
+        c->operands[0] = model::Operand();
+        c->operands[0].setObjectRef(holder, 0);
+    }
+    if (declareInScope && !global) result = scopes.declareClass(name, klass, isStatic);
+    return result;
+}
