@@ -43,6 +43,14 @@ public:
     // Text of n units; npos measures up to the first 0 unit.
     qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
     qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
+    // Empty over a buffer it does not own (see borrow), without touching the
+    // heap: buffer[0] must hold 0 by the time the string is read.
+    struct EmptyIn {
+        Unit* buffer;
+        size_t size;
+    };
+    explicit qestring(EmptyIn storage)
+        : data_(storage.buffer), used_(1), capacity_(npos), length_(0), borrowedSize_(storage.size) {}
     // Copy: exactly the source's used units; capacity = the source's used.
     qestring(const qestring& other) { copyFrom(other); }
     qestring(qestring&& other) noexcept { stealFrom(other); }
@@ -219,6 +227,11 @@ char* wideToAnsi(const char16_t* units, size_t n, size_t* count);
 qestringW widen(const char* text, size_t n = npos);
 qestringW widen(const qestringA& text);
 qestringA narrow(const char16_t* units, size_t n = npos);
+// Appends the UTF-16 units of UTF-8 text to out (a leading byte-order mark
+// is skipped when more follows it); false when any byte was not part of a
+// valid sequence, a sequence cut off by the end of the text included. The
+// decoding is widen's: an invalid byte stands as its escape unit.
+bool utf8ToUtf16(const char* bytes, size_t length, qestringW& out);
 qestringA narrow(const qestringW& text);
 
 // The house formatting engines (defined with the engines, not here). Each

@@ -2,12 +2,15 @@
 //   intlit TEXT...           each integer literal compiled: its operand kind,
 //                            data type and value, and its object's type
 //   versions (CONSTRAINT ACTUAL)...   the version test of the annotations
+//   u8u16 HEX                the UTF-16 units of UTF-8 bytes given in hex,
+//                            then ok or bad
 #include <cinttypes>
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "codegen/compile_context.h"
+#include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "model_fixture.h"
 #include "probe.h"
@@ -57,7 +60,30 @@ int versionsCommand(int argc, char** argv) {
     return 0;
 }
 
+int u8u16Command(int argc, char** argv) {
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: korvo-probe u8u16 HEX\n");
+        return 2;
+    }
+    std::string bytes;
+    const std::string hex = argv[0];
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const int high = qestl::hexDigitValue(hex[i]), low = qestl::hexDigitValue(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            std::fprintf(stderr, "korvo-probe u8u16: not hex: %s\n", argv[0]);
+            return 2;
+        }
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    qestl::qestringW units;
+    const bool valid = qestl::utf8ToUtf16(bytes.data(), bytes.size(), units);
+    for (size_t i = 0; i < units.length(); ++i) std::printf("%04X ", static_cast<unsigned>(units[i]));
+    std::printf("%s\n", valid ? "ok" : "bad");
+    return 0;
+}
+
 }  // namespace
 
 KORVO_PROBE("intlit", "TEXT...", intlitCommand);
+KORVO_PROBE("u8u16", "HEX", u8u16Command);
 KORVO_PROBE("versions", "(CONSTRAINT ACTUAL)...", versionsCommand);
