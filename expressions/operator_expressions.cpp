@@ -2,6 +2,7 @@
 // to one value each, an overloaded operator given the first chance, the
 // operand check (which may fold two constants), then one instruction whose
 // opcode is the operator code, its value left in register 0.
+#include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "expressions/operand_checks.h"
@@ -98,16 +99,13 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     model::IRResult left;
     model::IRResult right;
     int32_t values = 0;
+    const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
-        model::IRResult* chosen = pickSingleObject(context, first, firstNode);
-        if (chosen == nullptr) return;
-        left = *chosen;
+        if (!resolveIdentifier(context, firstNode, first, left, &anyKind, 1)) return;
         ++values;
     }
     if (secondNode) {
-        model::IRResult* chosen = pickSingleObject(context, second, secondNode);
-        if (chosen == nullptr) return;
-        (values == 0 ? left : right) = *chosen;
+        if (!resolveIdentifier(context, secondNode, second, values == 0 ? left : right, &anyKind, 1)) return;
         ++values;
     }
     model::IRValueList leftValues;

@@ -6,7 +6,9 @@
 // compiled. Every call across the three folders goes through this header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "codegen/suggestions.h"
 #include "model/ir_result.h"
@@ -55,6 +57,13 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
 // candidate.
 uint32_t compileConditionJump(CompileContext& context, const StatementNode& node, uint32_t& jumpOpcode, bool invert);
 
+// Member access: `member` looked up in each value of the object node (or of
+// `objectValues` when given); the members found become the candidates.
+// `extraValues` go after the member name to an overloaded "." operator,
+// which is tried when nothing is found; true when that call was compiled.
+bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
+                         std::string_view member, const StatementNode& node, const model::IRValueList& extraValues);
+
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
 uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node);
@@ -102,6 +111,14 @@ void compileAnnotations(CompileContext& context, const StatementNode& node);
 // The one value among the candidates an expression left (lowest storage
 // score, ties dropped); null after reporting why there is none.
 model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node);
+// The same among the candidates whose object is of one of the kinds
+// (0xFFFFFFFF: any object).
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node,
+                                  const uint32_t* kinds, size_t kindCount);
+// One operand's value among its candidates, copied into `result`; a named
+// constant becomes its immediate without load code. False after reporting.
+bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                       model::IRResult& result, const uint32_t* kinds, size_t kindCount);
 
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);

@@ -189,17 +189,22 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
 }
 
 model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node) {
+    // Values, methods and operators take part.
+    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
+    return pickSingleObject(context, candidates, node, kValueKinds, std::size(kValueKinds));
+}
+
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node,
+                                  const uint32_t* kinds, size_t kindCount) {
     if (candidates.empty()) {
         qestl::qestringA text(diag::UndefinedIdentifier.text);
         if (!context.nearMisses.empty()) appendDidYouMean(context, text, node);
         context.reportError(text.view(), node);
         return nullptr;
     }
-    // Values, methods and operators take part; a tie drops the best, and a
-    // later candidate may win again.
-    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
+    // A tie drops the best, and a later candidate may win again.
     model::IRResult* best = nullptr;
-    codegen::pickBestOverloadForArgs(candidates, kValueKinds, std::size(kValueKinds), best);
+    codegen::pickBestOverloadForArgs(candidates, kinds, kindCount, best);
     if (best != nullptr) return best;
     qestl::qestringA text(diag::AmbiguousObject.text);
     text.append("\n");

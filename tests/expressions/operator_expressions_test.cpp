@@ -3,6 +3,7 @@
 // negation, "~", "!", comparisons as values, the saved left register).
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "codegen/instructions.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
+#include "model/ir_object.h"
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
@@ -112,10 +114,14 @@ struct Fixture {
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
         model::builtinTypes().clear();
     }
-    void local(const char* text, const SmartPtr& type) {
+    model::IRObject* local(const char* text, const SmartPtr& type) {
         SmartPtr object = model::makeObject(text, model::kKindVariable, type, 0);
         context.scopes.declareObject(text, object, false);
         held.push_back(object);
+        return model::asObject(object);
+    }
+    void constant(const char* text, const SmartPtr& type, int64_t value, uint32_t kind) {
+        local(text, type)->setConstantValue(model::makeImmediate(value, kind), true);
     }
     // The compiled node's single value and its pending opcodes.
     std::vector<uint32_t> compile(const NodeHandle& node) {
@@ -145,6 +151,25 @@ TEST(OperatorExpressions, ConstantsFoldWithoutCode) {
     // (7 / 2) * 2: an earlier fold folds again.
     EXPECT_TRUE(f.compile(op("*", op("/", literal("7"), literal("2")), literal("2"))).empty());
     EXPECT_EQ(f.context.candidates[0].operand.value, 6);
+    EXPECT_TRUE(f.capture.errorText.empty());
+}
+
+TEST(OperatorExpressions, NamedConstantsFoldAsImmediates) {
+    Fixture f;
+    const SmartPtr& longType = model::builtinTypes().longType;
+    f.constant("M", longType, INT64_MIN, model::kImmLong);
+    f.constant("N", longType, -1, model::kImmLong);
+    f.local("v", longType);
+    // The most negative long by -1 wraps to itself, and % gives 0.
+    EXPECT_TRUE(f.compile(op("/", name("M"), name("N"))).empty());
+    EXPECT_EQ(f.context.candidates[0].operand.value, INT64_MIN);
+    EXPECT_EQ(f.context.candidates[0].operand.kind, model::kImmLong);
+    EXPECT_TRUE(f.compile(op("%", name("M"), name("N"))).empty());
+    EXPECT_EQ(f.context.candidates[0].operand.value, 0);
+    // Against a variable the constant is an immediate operand, not a load.
+    EXPECT_EQ(f.compile(op("+", name("v"), name("N"))), std::vector<uint32_t>{model::kOpAdd});
+    EXPECT_EQ(f.last().operands[1].kind, model::kImmLong);
+    EXPECT_EQ(f.last().operands[1].value, -1);
     EXPECT_TRUE(f.capture.errorText.empty());
 }
 
@@ -236,6 +261,36 @@ TEST(OperatorExpressions, LeftRegisterIsSavedAroundRightCode) {
               (std::vector<uint32_t>{model::kOpAdd, model::kOpPush, model::kOpSub, model::kOpPop, model::kOpMul}));
     EXPECT_TRUE(f.last().operands[0].isRegister(model::kEcx));
     EXPECT_TRUE(f.last().operands[1].isRegister(model::kEax));
+}
+
+TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
+    Fixture f;
+    SmartPtr klass = model::makeClass("K");
+    f.held.push_back(klass);
+    SmartPtr shared = model::makeObject("s", model::kKindVariable, model::builtinTypes().intType, 0);
+    SmartPtr field = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
+    shared.as<model::IRObject>()->setStatic(true);
+    for (SmartPtr* member : {&shared, &field}) member->as<model::IRObject>()->modifiers |= 0x40;  // public
+    f.held.push_back(shared);
+    f.held.push_back(field);
+    klass.as<model::ClassObject>()->addProperty("s", shared, true);
+    klass.as<model::ClassObject>()->addProperty("x", field, false);
+    f.context.scopes.declareObject("K", klass, false);
+    f.local("k", klass);
+
+    EXPECT_TRUE(f.compile(op(".", name("K"), name("s"))).empty()) << f.capture.errorText.c_str();
+    EXPECT_EQ(f.context.candidates[0].objectPtr()->getName().view(), "s");
+    EXPECT_TRUE(f.compile(op(".", name("k"), name("x"))).empty());
+    const model::IRResult& member = f.context.candidates[0];
+    EXPECT_EQ(member.objectPtr()->getName().view(), "x");
+    EXPECT_EQ(member.storageIndex, 2u);  // through a local on the stack
+    EXPECT_TRUE(f.capture.errorText.empty());
+    EXPECT_TRUE(f.context.valueLists.empty());
+
+    f.compile(op(".", name("k"), name("missing")));
+    EXPECT_NE(std::string(f.capture.errorText.view()).find("找不到对象:missing\n在以下对象中获取属性:\n"),
+              std::string::npos);
+    EXPECT_TRUE(f.context.valueLists.empty());
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+// Choosing the one value an operand denotes.
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                       model::IRResult& result, const uint32_t* kinds, size_t kindCount) {
+    model::IRResult* chosen = pickSingleObject(context, candidates, node, kinds, kindCount);
+    if (chosen == nullptr) return false;
+    result = *chosen;
+    model::IRObject* object = result.objectPtr();
+    if (object != nullptr && object->hasConstantValue()) {
+        // A named constant is used as its immediate: the code that would
+        // load it (and reach its owner) is dropped.
+        result.operand = object->constantValue();
+        object->ownerResult.clearCodeChain();
+        result.pending.clear();
+    }
+    return true;
+}

@@ -1,0 +1,153 @@
+// Member access a.b, C.this and super.b: each value of the object
+// expression is asked for the member, and every member found becomes a
+// candidate reached through that value; when none is found, an overloaded
+// "." operator of a's class gets the member name as a string.
+#include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/instance_object.h"
+#include "source/ast_nodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kStaticLookup = 5;
+constexpr uint32_t kInstanceLookup = 7;
+constexpr uint32_t kFunctionScopeBit = 2;
+constexpr uint32_t kOwnerMayBeNil = 0x300;
+
+bool isPlainName(const StatementNode& node, std::string_view text) {
+    return node && node->operands.empty() && node->text.view() == text;
+}
+
+// C.this: the enclosing object named C, counted in steps outward from the
+// innermost scope's object. Nothing happens outside an instance method.
+void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNode, const StatementNode& node) {
+    const ScopeRecord* record = context.scopes.innermost();
+    if (record == nullptr) return;
+    model::IRObject* start = model::asObject(record->object);
+    if (start == nullptr || start->isStatic() || (record->mode & kFunctionScopeBit) == 0) return;
+    int64_t steps = 0;
+    for (model::IRObject* object = start; object != nullptr; object = object->ownerObject(), ++steps) {
+        if (object->getName().view() != objectNode->text.view()) continue;
+        object->checkUse(&context, node);
+        const model::Operand operand(steps, model::kThisField, model::typeCodeOf(object));
+        model::IRResult self(object->getThisObject(), operand);
+        context.clearResults();
+        context.nearMisses.clear();
+        context.addResult(self);
+        return;
+    }
+    qestl::qestringA text(diag::ObjectNotFound.text);
+    text.append(objectNode->text.view());
+    context.reportError(text.view(), node);
+}
+
+// The member found through `owner`, as a candidate of its own.
+model::IRResult memberValue(CompileContext& context, model::IRResult& found, const model::IRResult& owner) {
+    qestl::SmartPtr instance = model::makeInstance(found.object, owner);
+    model::IRObject* ownerObject = owner.objectPtr();
+    if ((ownerObject->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context))
+        model::asObject(instance)->modifiers |= model::kModMayNil;
+    model::IRResult value(instance, found.operand);
+    value.appendResult(found);
+    value.storageIndex = owner.addressCode(false);
+    return value;
+}
+
+bool resolveObjectMember(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* given,
+                         std::string_view member, const StatementNode& node) {
+    if (member == "this" && isPlainName(objectNode, objectNode ? objectNode->text.view() : std::string_view())) {
+        resolveQualifiedThis(context, objectNode, node);
+        return false;
+    }
+    model::IRValueList owners;
+    if (given != nullptr) {
+        owners = *given;
+    } else {
+        compileStatement(context, objectNode, false);
+        context.swapResults(owners);
+        context.clearResults();
+    }
+    if (owners.empty()) {
+        qestl::qestringA text(diag::ObjectNotFound.text);
+        appendDidYouMean(context, text, objectNode);
+        context.reportError(text.view(), objectNode);
+        return false;
+    }
+    const bool viaSuper = isPlainName(objectNode, "super");
+    model::IRValueList members;
+    for (model::IRResult& owner : owners) {
+        model::IRObject* object = owner.objectPtr();
+        if (object == nullptr) continue;  // nothing to look the member up in
+        owner.prependOwnerCode();
+        model::IRResult& chain = object->ownerResult;
+        chain.prependOwnerCode();
+        if (!chain.pending.empty()) {
+            qestl::SmartPtrVector joined = chain.pending;
+            for (const qestl::SmartPtr& instruction : owner.pending) joined.pushBack(instruction);
+            owner.pending.swap(joined);
+            chain.pending.clear();
+        }
+        context.clearResults();
+        context.nearMisses.clear();
+        uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
+        if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
+        object->bindIntrinsicMember(context, member, mode);
+        // A variable offers its own intrinsic members; those of its class
+        // come from the class.
+        if (object->isKind(model::kKindVariable)) {
+            const qestl::SmartPtr type = object->valueType();
+            if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
+                klass->bindIntrinsicMember(context, member, mode);
+        }
+        model::IRValueList found;
+        context.swapResults(found);
+        for (model::IRResult& entry : found) {
+            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(context, entry, owner));
+        }
+    }
+    if (!members.empty()) {
+        context.clearResults();
+        context.swapResults(members);
+        return false;
+    }
+    // No such member: the class's "." operator may take the name.
+    model::IRValueList nearMisses;
+    nearMisses.swap(context.nearMisses);
+    StatementNode nameNode(emplaceAstNode(node));
+    nameNode->kind = NodeKind::StringLiteral;
+    nameNode->setText(member);
+    model::IRValueList nameValues;
+    if (compileToCandidates(context, nameNode, nameValues)) {
+        IRValueListArray arguments;
+        arguments.push_back(nameValues);
+        if (!context.valueLists.empty() && !context.valueLists.back().empty())
+            arguments.push_back(context.valueLists.back());
+        if (findOperatorOverload(context, owners, arguments, node)) return true;
+    }
+    context.nearMisses.swap(nearMisses);
+    qestl::qestringA text(diag::ObjectNotFound.text);
+    text.append(member);
+    text.append(diag::MemberOwnerList.text);
+    dumpScopeSymbols(context, owners, text);
+    appendDidYouMean(context, text, node);
+    context.reportError(text.view(), node);
+    return false;
+}
+
+}  // namespace
+
+bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
+                         std::string_view member, const StatementNode& node, const model::IRValueList& extraValues) {
+    context.valueLists.push_back(extraValues);
+    const bool viaOperator = resolveObjectMember(context, objectNode, objectValues, member, node);
+    context.valueLists.pop_back();
+    return viaOperator;
+}
+
+void compileMemberExpression(CompileContext& context, const StatementNode& node) {
+    const StatementNode member = nodeChild(node, 1);
+    resolveMemberAccess(context, nodeChild(node, 0), nullptr, member ? member->text.view() : std::string_view(), node,
+                        model::IRValueList());
+}
