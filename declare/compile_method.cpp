@@ -117,10 +117,12 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         object->opcode = iface->opcode;
         object->operandCount = iface->operandCount;
         for (uint64_t i = 0; i < iface->operandCount; ++i) object->operands[i] = iface->operands[i];
+        if (native) bindNativeCall(context, view, functionRef, node);
         return 0;
     }
     if (!compileMethodBody(context, view, functionRef, node)) return 0;
     registerEntryPoints(context, functionRef, node);
+    if (native) bindNativeCall(context, view, functionRef, node);
     return 0;
 }
 

@@ -13,3 +13,8 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
 // A method, constructor or operator definition, read through its view.
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator);
+
+// The call binding of a @Native method: signature resource, pushed classes,
+// makenative on the main list.
+void bindNativeCall(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
+                    const StatementNode& node);
