@@ -16,16 +16,17 @@
 
 namespace {
 
-// The header's time stamp: after the u64 head, three u32 and the options word.
-constexpr size_t kTimeStampOffset = 8 + 3 * 4 + 8;
+// The header's time stamp: bytes 36 to 43 of the image.
+constexpr size_t kTimeStampOffset = 36;
 constexpr size_t kTimeStampSize = 8;
 
 std::vector<uint8_t> compileOnce(const char* file, bool& written) {
     CompileOptions options;
     const qestl::qestringW path = qestl::widen(file);
-    const char16_t* argv[] = {u"-c", path.c_str(), u"-o", u"fuzz.kb"};
+    // A module needs no entry point, so most sources reach the image writer.
+    const char16_t* argv[] = {u"korvo", u"-c", path.c_str(), u"-slk", u"-o", u"fuzz.kb"};
     int next = 0;
-    parseCommandLine(options, 4, argv, &next);
+    parseCommandLine(options, 6, argv, &next);
     qestl::qeByteStream out;
     written = compileToStream(out, options) != 0;
     return std::vector<uint8_t>(out.data(), out.data() + out.size());
@@ -41,12 +42,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool firstWritten = false, secondWritten = false;
     std::vector<uint8_t> first = compileOnce(file, firstWritten);
     std::vector<uint8_t> second = compileOnce(file, secondWritten);
-    if (firstWritten != secondWritten || first.size() != second.size()) __builtin_trap();
+    if (firstWritten != secondWritten || first.size() != second.size()) {
+        std::fprintf(stderr, "%d %d %zu %zu\n", firstWritten, secondWritten, first.size(), second.size());
+        __builtin_trap();
+    }
     if (!firstWritten) return 0;
     if (first.size() >= kTimeStampOffset + kTimeStampSize) {
         std::memset(first.data() + kTimeStampOffset, 0, kTimeStampSize);
         std::memset(second.data() + kTimeStampOffset, 0, kTimeStampSize);
     }
-    if (first != second) __builtin_trap();
+    if (first != second) {
+        size_t at = 0;
+        while (at < first.size() && first[at] == second[at]) ++at;
+        std::fprintf(stderr, "images differ at byte %zu of %zu\n", at, first.size());
+        __builtin_trap();
+    }
     return 0;
 }
