@@ -83,11 +83,12 @@ void phase3Row(CompileContext& context, const Entry& entry) {
         }
     } else {
         if (entry.row->base != nullptr) model::asClass(&klass)->setBaseClass(names.find(entry.row->base), 64);
-        // The catalogue declares the members of its classes; TimerTask's one
-        // method is the registry's own.
-        if (entry.row->step == CatalogueStep::Registry)
-            declareMembers(*model::asClass(&klass), context, memberTextOnce("TimerTask", kTimerTaskMembers, nullptr),
-                           names);
+        // The base's tables are copied in first, so an override takes the
+        // inherited slot. TimerTask's one method is the registry's own.
+        const MemberText& text = entry.row->step == CatalogueStep::Registry
+                                     ? memberTextOnce("TimerTask", kTimerTaskMembers, nullptr)
+                                     : catalogueMembers(*entry.row);
+        declareMembers(*model::asClass(&klass), context, text, names);
     }
     const qestl::SmartPtr owner =
         entry.row != nullptr && entry.row->owner != nullptr ? names.find(entry.row->owner) : qestl::SmartPtr();
