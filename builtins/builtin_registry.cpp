@@ -63,6 +63,12 @@ qestl::SmartPtr createCatalogueClass(const CatalogueClass& row) {
                                                                : model::adoptLive(new model::ClassObject());
     IRObject& klass = *asObject(made);
     if (row.kind == CatalogueKind::Interface) klass.modifiers |= model::kModInterface;
+    // A nested class knows its outer class from birth, so every link name
+    // made from it while the members are declared (its own methods', and the
+    // parameters that name it, as DatagramSocket.receive does) carries the
+    // outer name. A nested template gets its owner only when registered.
+    if (row.owner != nullptr && row.kind != CatalogueKind::Template)
+        klass.setOwner(model::IRResult(builtinNames().find(row.owner)));
     klass.setName(row.name);
     klass.setId(static_cast<uint32_t>(row.builtinId));
     return made;

@@ -132,4 +132,22 @@ TEST_F(CatalogueRegistry, SubsystemTotals) {
     }
 }
 
+std::string linkOf(const model::Container& table, std::string_view name) {
+    for (const qestl::SmartPtr& member : table.members())
+        if (asObject(member)->name.view() == name) return std::string(asObject(member)->linkName().view());
+    return "-";
+}
+
+// A nested class is known by its outer class from its creation on: link names
+// made before its own registration (its methods', the parameter types of its
+// outer class) carry the outer name too.
+TEST_F(CatalogueRegistry, NestedClassesCarryTheirOuterNameInEveryLinkName) {
+    const builtins::BuiltinNames& names = builtins::builtinNames();
+    const auto& socket = *model::asClass(asObject(names.find("DatagramSocket")));
+    const auto& packet = *model::asClass(asObject(names.find("DatagramSocket.DatagramPacket")));
+    EXPECT_EQ(packet.linkName().view(), "/DatagramSocket/DatagramPacket");
+    EXPECT_EQ(linkOf(socket.dynamicMethods, "receive"), "/bool@/DatagramSocket/receive(/DatagramSocket/DatagramPacket)");
+    EXPECT_EQ(linkOf(packet.dynamicMethods, "getData"), "/byte[]@/DatagramSocket/DatagramPacket/getData()");
+}
+
 }  // namespace
