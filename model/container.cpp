@@ -383,7 +383,12 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
 void Container::clear() {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
+    // A parameter lives on in its function (its type is the signature);
+    // the function breaks its cycles itself.
+    for (qestl::SmartPtr& member : taken) {
+        IRObject* object = asObject(member);
+        if (object == nullptr || !object->isParameter()) member.as<cbSmartCore>()->detach();
+    }
     taken.clear();
     index_.clear();
     indexEntries_ = 0;
