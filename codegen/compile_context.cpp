@@ -44,6 +44,7 @@ void CompileContext::releaseLists() {
 
 void CompileContext::reset() {
     releaseLists();
+    reportedOnce.clear();
     resources->clear();
     arrayTypes.clear();
     for (SmartPtr* record : {&relocationRecord, &importModuleRecord, &importTable})
