@@ -1,6 +1,10 @@
 #include "builtins/member_text.h"
 
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
 #include <limits>
 
 namespace {
@@ -290,4 +294,21 @@ std::vector<std::string_view> splitNames(std::string_view names) {
         pos = end;
     }
     return out;
+}
+
+const MemberText& memberTextOnce(const char* label, const char* text, const char* placeholders) {
+    // Keyed by the text's address only to find it again; nothing is ordered
+    // or named by it.
+    static std::map<const char*, std::unique_ptr<MemberText>> parsed;
+    auto found = parsed.find(text);
+    if (found != parsed.end()) return *found->second;
+    auto read = std::make_unique<MemberText>();
+    std::vector<std::string_view> names =
+        placeholders != nullptr ? splitNames(placeholders) : std::vector<std::string_view>{};
+    MemberTextError error;
+    if (!parseMemberText(text != nullptr ? text : "", names, *read, error)) {
+        std::fprintf(stderr, "member text of %s: %s\n", label, error.message.c_str());
+        std::abort();
+    }
+    return *parsed.emplace(text, std::move(read)).first->second;
 }

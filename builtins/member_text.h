@@ -102,3 +102,9 @@ bool parseMemberText(std::string_view text, std::span<const std::string_view> pl
 
 // Splits a blank-separated name list ("Key Value Iterator") into views.
 std::vector<std::string_view> splitNames(std::string_view names);
+
+// The text read the first time it is asked for and kept for the rest of the
+// process (texts are static data, known by their address). A text that does
+// not read is a broken build: the message names `label` and the line, and the
+// process aborts.
+const MemberText& memberTextOnce(const char* label, const char* text, const char* placeholders);

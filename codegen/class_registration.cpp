@@ -1,46 +1,78 @@
-// Entering a class compiled from source (or a template instance) into the
-// context's tables: packages by link name, templates and instances in their
-// global containers, every other class in the record list with its holder
-// object, and the class name in the scope the declaration stands in.
+// Entering classes into the compilation: the built-ins once, when the
+// registry runs, and every class compiled from source or made from a
+// template.
 #include "codegen/compile_context.h"
 #include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/ir_object.h"
 
+using model::asObject;
 using model::IRObject;
-using model::Operand;
 using qestl::SmartPtr;
 
-Operand CompileContext::registerClass(std::string_view name, const SmartPtr& klass, bool declareInScope,
-                                      bool isStatic) {
-    IRObject* object = model::asObject(klass);
-    if (object == nullptr) return Operand();
-    const std::string linkName(object->linkName().view());
-    if (object->isPackage() && !packages.try_emplace(linkName, klass).second) {
-        Operand taken;
-        taken.kind = model::kErrorOperand;
-        return taken;
+void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr& klass) {
+    model::ClassObject* c = model::asClass(asObject(klass));
+    if (c == nullptr) return;
+    IRObject* outer = asObject(owner);
+    if (outer != nullptr) {
+        c->setOwner(model::IRResult(owner));
+        c->buildLinkName();
     }
-    Operand result;
-    bool inGlobalObjects = false;
-    if (object->isKind(model::kKindTemplateClass)) {
-        result = globalTemplates.findOrCreate(linkName, klass);
+    std::string name(c->name.view());
+    c->findFinalizer();
+    c->flagsB |= model::kFlagHidden;
+    c->modifiers = (c->modifiers & ~model::kModAccessMask) | 64;
+    if (name == "*" && c->linkName().view() == "/*") name = "Object";
+    symbolStrings.emplace(name, 0);
+    if (static_cast<int32_t>(c->builtinClassId) > 0) classesById[static_cast<int32_t>(c->builtinClassId)] = klass;
+    c->baseMergePending = 0;
+    c->flagsB |= model::kFlagByBuiltinId;
+    if (c->isPackage()) packages[std::string(c->linkName().view())] = klass;
+    if (c->kind == model::kKindTemplateClass) {
+        globalTemplates.findOrCreate(c->linkName().view(), klass);
     } else {
-        if (object->isTemplateInstance() || object->hasBuiltinTemplate()) {
-            globalObjects.findOrCreate(linkName, klass);
-            inGlobalObjects = true;
-        }
-        object->sourceNode = object->declarationNode;
-        object->owner = scopes.frame ? scopes.frame->owner : SmartPtr();
-        codeList(kRecordList).pushBack(klass);
-        model::Container& holders = *scopes.heaps[0];
-        qestl::qestringA holderName;
-        holderName.appendFormat("$class%d@%s", static_cast<int>(holders.members().size()),
-                                std::string(name).c_str());
-        SmartPtr holder =
-            model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType, 0);
-        holders.findOrCreate(holderName.view(), holder);
-        object->operands[0].setObjectRef(holder, 0);
+        if (c->templateOrigin || c->builtinTemplate) globalObjects.findOrCreate(c->linkName().view(), klass);
+        codeLists[kBuiltinClassList]->pushBack(klass);
     }
-    (void)isStatic;  // a class-valued member's placement follows the scope
-    if (declareInScope && !inGlobalObjects) result = scopes.declareClass(name, klass);
+    if (outer == nullptr) {
+        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
+    } else {
+        qestl::qestringA global;
+        global.appendFormat("$buildin_%s@%s", c->name.c_str(), outer->name.c_str());
+        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
+        model::asClass(outer)->addClassMember(c->name.view(), klass, true);
+    }
+}
+
+model::Operand CompileContext::registerClass(std::string_view name, const SmartPtr& klass, bool declareInScope,
+                                             bool isStatic) {
+    model::ClassObject* c = model::asClass(asObject(klass));
+    if (c == nullptr) return model::Operand();
+    if (c->isPackage()) {
+        const std::string link(c->linkName().view());
+        if (packages.count(link) != 0) return model::Operand(0, model::kErrorOperand, 0);
+        packages[link] = klass;
+    }
+    model::Operand result;
+    bool global = false;
+    if (c->kind == model::kKindTemplateClass) {
+        result = globalTemplates.findOrCreate(c->linkName().view(), klass);
+    } else {
+        if (c->templateOrigin || c->builtinTemplate) {
+            globalObjects.findOrCreate(c->linkName().view(), klass);
+            global = true;
+        }
+        c->sourceNode = c->declarationNode;
+        if (scopes.frame->owner) c->setOwner(model::IRResult(scopes.frame->owner));
+        codeLists[kRecordList]->pushBack(klass);
+        qestl::qestringA holderName;
+        holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes.heaps[0]->members().size()),
+                                static_cast<int>(name.size()), name.data());
+        SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType, 0);
+        scopes.heaps[0]->findOrCreate(holderName.view(), holder);
+        c->operands[0] = model::Operand();
+        c->operands[0].setObjectRef(holder, 0);
+    }
+    if (declareInScope && !global) result = scopes.declareClass(name, klass, isStatic);
     return result;
 }

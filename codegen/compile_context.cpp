@@ -43,9 +43,14 @@ void CompileContext::releaseLists() {
 }
 
 void CompileContext::reset() {
+    // The built-ins hold each other (a template and its nested template, a
+    // class typed by itself); those outside the code lists are detached here.
+    for (auto& [key, klass] : classesById) klass.as<model::cbircode>()->detach();
     releaseLists();
     reportedOnce.clear();
     resources->clear();
+    // An array type holds itself through its "length" member.
+    for (auto& [serial, array] : arrayTypes) array.as<model::ArrayObject>()->releaseAtTeardown();
     arrayTypes.clear();
     for (SmartPtr* record : {&relocationRecord, &importModuleRecord, &importTable})
         if (*record) record->as<model::cbircode>()->detach();

@@ -178,10 +178,6 @@ public:
     void setResults(const model::IRResult& result);
     void clearResults();
     void bindPackageReferences();
-    // Enters a source class or template instance in the context's tables; a
-    // kind-33 operand when the name is taken.
-    model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
-                                 bool isStatic);
 
     // ---- entry and exit
     void setEntryMethod(const qestl::SmartPtr& method, const qestl::SmartPtr& entryOwner,
@@ -210,6 +206,15 @@ public:
                                        uint32_t hash) override;
     bool sharedModule() const override;
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override;
+
+    // ---- classes
+    // Enters a finished built-in class (owner empty for a top-level class):
+    // id map, global scope or its owner, and the built-in class list.
+    void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass);
+    // Enters a class compiled from source or made from a template; a package
+    // entered twice gives an operand of kind 33.
+    model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
+                                 bool isStatic);
 
     // ---- version texts of the .version document
     std::string fileVersionText() const;

@@ -4,6 +4,7 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "driver/builtin_catalogue.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
@@ -53,7 +54,7 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     CompileContext context;
     context.setOptions(&options);
     qestl::globalNodePool();
-    registerBuiltinClasses(context);
+    registerBuiltinClasses(context, builtinCatalogue());
     qeSourceProcessor processor;
     // A library named on the command line that cannot be loaded stops the
     // compilation like an error: a program built without it is not the one

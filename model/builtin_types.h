@@ -16,6 +16,8 @@ struct BuiltinTypes {
         illegalArgumentException, arrayStoreException;
     // The constant `nilptr`, never recorded in value states.
     qestl::SmartPtr nilConstant;
+    // The untyped "*" object of array initialisers and method definitions.
+    qestl::SmartPtr wildcard;
 
     // Releases every reference.
     void clear() { *this = BuiltinTypes(); }

@@ -262,6 +262,18 @@ bool ClassObject::isDeclarationPending(const NodeHandle& node) const {
     return state == nullptr || *state != 1;
 }
 
+void insertThrownClass(std::vector<qestl::SmartPtr>& set, const qestl::SmartPtr& thrown) {
+    const IRObject* added = asObject(thrown);
+    if (added == nullptr) return;
+    auto at = set.begin();
+    for (; at != set.end(); ++at) {
+        const IRObject* held = asObject(*at);
+        if (held == added) return;
+        if (held->serial() > added->serial()) break;
+    }
+    set.insert(at, thrown);
+}
+
 uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
                               qestl::SmartPtr* made) {
     auto* function = new FunctionObject();

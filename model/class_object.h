@@ -68,7 +68,17 @@ struct BuiltinMethodDecl {
     uint8_t isStatic = 0;
     uint8_t nonVirtual = 0;
     uint8_t noObjectReturn = 0;
+
+    // Back to the empty record (no name, no type, no parameters, abstract).
+    void initEmpty() {
+        *this = BuiltinMethodDecl();
+        nativeBody = false;
+    }
 };
+
+// Inserts a class into a thrown-class set kept in creation-serial order; a
+// class already held is not added again.
+void insertThrownClass(std::vector<qestl::SmartPtr>& set, const qestl::SmartPtr& thrown);
 
 class ClassObject : public IRObject {
 public:

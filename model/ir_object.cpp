@@ -249,8 +249,8 @@ qestl::SmartPtr IRObject::instantiate(ModelContext& context, IRValueList& argume
     return instanceBuilder ? instanceBuilder(*this, context, arguments, node) : qestl::SmartPtr();
 }
 
-void IRObject::runInstanceHook(ModelContext& context, IRValueList& arguments, const NodeHandle& node) {
-    if (instanceHook) instanceHook(*this, context, arguments, node);
+void IRObject::runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node) {
+    if (instanceHook) instanceHook(*this, context, result, node);
 }
 
 namespace {

@@ -65,7 +65,8 @@ enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLock
 class IRObject;
 using InstanceBuilder = qestl::SmartPtr (*)(IRObject& templ, ModelContext& context, IRValueList& arguments,
                                            const NodeHandle& node);
-using InstanceHook = void (*)(IRObject& object, ModelContext& context, IRValueList& arguments,
+// Runs where a base constructor of an instance is called; appends code to result.
+using InstanceHook = void (*)(IRObject& object, ModelContext& context, IRResult& result,
                               const NodeHandle& node);
 
 class IRObject : public cbircode {
@@ -151,7 +152,7 @@ public:
     virtual void setNative(bool on) { setFlag(flagsB, kFlagNative, on); }
     virtual bool isNative() const { return (flagsB & kFlagNative) != 0; }
     qestl::SmartPtr instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
-    void runInstanceHook(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
+    void runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node);
     uint32_t id() const { return builtinClassId; }
     void setId(uint32_t value) { builtinClassId = value; }
     bool assignOperatorAllowed(ModelContext* context, uint32_t operatorCode, const qestl::SmartPtr& right);

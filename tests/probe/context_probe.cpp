@@ -23,9 +23,11 @@
 #include <vector>
 
 #include "ast_print.h"
+#include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
+#include "driver/builtin_catalogue.h"
 #include "driver/compile_options.h"
 #include "driver/pipeline_files.h"
 #include "foundation/logger.h"
@@ -39,19 +41,10 @@
 
 namespace {
 
+using probe::startConsole;
 using model::IRObject;
 using model::NodeHandle;
 using qestl::SmartPtr;
-
-void startConsole() {
-    static qeCompilerLogcat console;
-    static bool started = false;
-    if (started) return;
-    logcatSetUp();
-    logcatAddSink(&console);
-    qestl::globalNodePool();
-    started = true;
-}
 
 std::string unescape(const char* text) {
     std::string out;
@@ -306,6 +299,7 @@ int lookupCommand(int argc, char** argv) {
     CompileContext context;
     context.setOptions(&options);
     qeSourceProcessor processor;
+    registerBuiltinClasses(context, builtinCatalogue());
     processor.parseProject(context.project, options);
     if (context.project.root) context.declareUntilStable(nullptr, context.project.root, NodeHandle());
     NodeTable nodes;
@@ -342,3 +336,17 @@ KORVO_PROBE("entry", "[-slk] [-kl] [-class NAME] [-main NAME]... [-exit NAME]...
 KORVO_PROBE("suggest", "symbols|didyoumean|types|methods|arguments|candidates KIND:NAME[@OWNER:LEVEL]...",
             suggestCommand);
 KORVO_PROBE("lookup", "[-version FILE] SOURCE NAME NODE", lookupCommand);
+
+namespace probe {
+
+void startConsole() {
+    static qeCompilerLogcat console;
+    static bool started = false;
+    if (started) return;
+    logcatSetUp();
+    logcatAddSink(&console);
+    qestl::globalNodePool();
+    started = true;
+}
+
+}  // namespace probe

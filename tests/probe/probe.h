@@ -20,6 +20,9 @@ struct Registration {
 // file cannot be opened or read.
 bool readInput(const char* path, std::string& text);
 
+// Diagnostics go to standard output through the compiler's own logger.
+void startConsole();
+
 }  // namespace probe
 
 #define KORVO_PROBE_CONCAT2(a, b) a##b

@@ -1,0 +1,129 @@
+// The registry: every compilation creates the catalogue's class objects, then
+// the core types, then gives each catalogue row its base, members and place.
+#include "builtins/builtin_registry.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "builtins/core_texts.h"
+#include "codegen/compile_context.h"
+#include "model/class_object.h"
+#include "model/ir_object.h"
+#include "model/template_class.h"
+
+namespace builtins {
+namespace {
+
+using model::asObject;
+using model::IRObject;
+
+// Where RemoteCallPipe stands among the catalogue: created 26th, row 36.
+constexpr uint8_t kRcpCreated = 26;
+constexpr uint8_t kRcpRow = 36;
+constexpr uint8_t kLastPhase3Row = 50;
+
+std::string qualifiedName(const CatalogueClass& entry) {
+    return entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name : std::string(entry.name);
+}
+
+// The bare instance of a container template until the catalogue declares its
+// members: parameters bound, argument values kept, linked to the template.
+qestl::SmartPtr bareInstance(IRObject& templ, model::IRValueList& arguments, std::initializer_list<const char*> params) {
+    qestl::SmartPtr made = model::adoptLive(new model::ClassObject());
+    auto* instance = model::asClass(asObject(made));
+    size_t i = 0;
+    for (const char* param : params) {
+        const model::IRResult& argument = arguments[i++];
+        instance->addTemplateArgument(param, argument.object);
+    }
+    for (size_t k = 0; k < params.size(); ++k) instance->templateArguments.pushBack(arguments[k]);
+    model::bindTemplateInstance(*instance, qestl::SmartPtr(&templ));
+    instance->setName(templ.name.view());
+    return made;
+}
+
+qestl::SmartPtr instantiateOneParameter(IRObject& templ, model::ModelContext&, model::IRValueList& arguments,
+                                        const model::NodeHandle&) {
+    return bareInstance(templ, arguments, {"Element"});
+}
+
+qestl::SmartPtr instantiateTwoParameters(IRObject& templ, model::ModelContext&, model::IRValueList& arguments,
+                                         const model::NodeHandle&) {
+    return bareInstance(templ, arguments, {"Key", "Value"});
+}
+
+struct Entry {
+    const CatalogueClass* row = nullptr;  // null: RemoteCallPipe
+    qestl::SmartPtr klass;
+};
+
+qestl::SmartPtr createCatalogueClass(const CatalogueClass& row) {
+    qestl::SmartPtr made = row.kind == CatalogueKind::Template ? model::adoptLive(new model::TemplateClassObject())
+                                                               : model::adoptLive(new model::ClassObject());
+    IRObject& klass = *asObject(made);
+    if (row.kind == CatalogueKind::Interface) klass.modifiers |= model::kModInterface;
+    klass.setName(row.name);
+    klass.setId(static_cast<uint32_t>(row.builtinId));
+    return made;
+}
+
+void phase3Row(CompileContext& context, const Entry& entry) {
+    BuiltinNames& names = builtinNames();
+    IRObject& klass = *asObject(entry.klass);
+    if (entry.row == nullptr || entry.row->kind == CatalogueKind::Template) {
+        klass.setNative(true);
+        if (entry.row == nullptr) {
+            klass.templateParameterCount = 2;
+            klass.instanceBuilder = instantiateRemoteCallPipe;
+        } else {
+            const size_t count = splitNames(entry.row->typeParameters).size();
+            klass.templateParameterCount = static_cast<uint8_t>(count);
+            klass.instanceBuilder = count == 1 ? instantiateOneParameter : instantiateTwoParameters;
+        }
+    } else {
+        if (entry.row->base != nullptr) model::asClass(&klass)->setBaseClass(names.find(entry.row->base), 64);
+        // The catalogue declares the members of its classes; TimerTask's one
+        // method is the registry's own.
+        if (entry.row->step == CatalogueStep::Registry)
+            declareMembers(*model::asClass(&klass), context, memberTextOnce("TimerTask", kTimerTaskMembers, nullptr),
+                           names);
+    }
+    const qestl::SmartPtr owner =
+        entry.row != nullptr && entry.row->owner != nullptr ? names.find(entry.row->owner) : qestl::SmartPtr();
+    context.registerBuiltinClass(owner, entry.klass);
+}
+
+}  // namespace
+}  // namespace builtins
+
+void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue) {
+    using namespace builtins;
+    BuiltinNames& names = builtinNames();
+    names.clear();
+    std::vector<Entry> created;
+    for (std::span<const CatalogueClass> family : catalogue)
+        for (const CatalogueClass& row : family)
+            if (row.created != 0) created.push_back({&row, {}});
+    created.push_back({nullptr, {}});
+    auto createdAt = [](const Entry& e) { return e.row != nullptr ? e.row->created : kRcpCreated; };
+    std::sort(created.begin(), created.end(),
+              [&](const Entry& a, const Entry& b) { return createdAt(a) < createdAt(b); });
+    for (Entry& entry : created) {
+        entry.klass = entry.row != nullptr ? createCatalogueClass(*entry.row) : createRemoteCallPipeClass();
+        names.add(entry.row != nullptr ? qualifiedName(*entry.row) : "RemoteCallPipe", entry.klass);
+    }
+
+    declareBuiltinTypes(context);
+
+    std::vector<const Entry*> rows(created.size());
+    std::transform(created.begin(), created.end(), rows.begin(), [](const Entry& e) { return &e; });
+    auto rowOf = [](const Entry* e) { return e->row != nullptr ? e->row->row : kRcpRow; };
+    std::sort(rows.begin(), rows.end(), [&](const Entry* a, const Entry* b) { return rowOf(a) < rowOf(b); });
+    // Rows 51 to 61 are the late registrations: the same steps, run after
+    // every row of the third phase.
+    for (const Entry* entry : rows)
+        if (rowOf(entry) <= kLastPhase3Row) phase3Row(context, *entry);
+    for (const Entry* entry : rows)
+        if (rowOf(entry) > kLastPhase3Row) phase3Row(context, *entry);
+}

@@ -1,4 +1,0 @@
-// The built-in catalogue does not exist yet: nothing is declared.
-#include "builtins/builtin_registry.h"
-
-void registerBuiltinClasses(CompileContext&) {}

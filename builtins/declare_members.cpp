@@ -1,0 +1,105 @@
+#include "builtins/declare_members.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
+
+namespace builtins {
+
+using model::asObject;
+using model::ClassObject;
+using model::ModelContext;
+
+qestl::SmartPtr BuiltinNames::find(std::string_view name) const {
+    auto found = byName_.find(name);
+    return found != byName_.end() ? found->second : qestl::SmartPtr();
+}
+
+qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& names,
+                                  std::span<const qestl::SmartPtr> bound, const MemberType& type) {
+    qestl::SmartPtr resolved;
+    if (type.placeholder >= 0 && static_cast<size_t>(type.placeholder) < bound.size())
+        resolved = bound[static_cast<size_t>(type.placeholder)];
+    else
+        resolved = names.find(type.name);
+    if (!resolved) {
+        std::fprintf(stderr, "built-in member text names an unknown type: %.*s\n", static_cast<int>(type.name.size()),
+                     type.name.data());
+        std::abort();
+    }
+    for (uint8_t i = 0; i < type.arrayDepth; ++i) resolved = context.arrayTypeOf(resolved);
+    return resolved;
+}
+
+void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, const MemberText& text,
+                      const MemberMethod& method, const BuiltinNames& names, std::span<const qestl::SmartPtr> bound) {
+    record.initEmpty();
+    record.name.assign(method.name.data(), method.name.size());
+    if (method.hasResult) record.returnType = resolveMemberType(context, names, bound, method.result);
+    for (const MemberParameter& parameter : text.parametersOf(method))
+        record.parameters.push_back(model::makeObject(parameter.name, model::kKindVariable,
+                                                      resolveMemberType(context, names, bound, parameter.type),
+                                                      parameter.notNilptr ? 1 : 0));
+    for (std::string_view thrown : text.thrownOf(method))
+        model::insertThrownClass(record.thrown, resolveMemberType(context, names, bound, MemberType{thrown}));
+    record.nativeBody = !method.isAbstract;
+    record.isStatic = method.isStatic;
+    record.nonVirtual = method.isFinal;
+    record.noObjectReturn = method.noObjectReturn;
+}
+
+namespace {
+
+void declareConstant(ModelContext& context, ClassObject& owner, std::string_view name, const qestl::SmartPtr& type,
+                     uint32_t kind, uint64_t bits) {
+    qestl::SmartPtr member = model::makeObject(name, model::kKindVariable, type, 0);
+    asObject(member)->setConstantValue(model::makeImmediate(static_cast<int64_t>(bits), kind), true);
+    owner.addStaticMember(context, member);
+}
+
+}  // namespace
+
+void declareCharConstant(ModelContext& context, ClassObject& owner, std::string_view name, uint16_t value) {
+    declareConstant(context, owner, name, model::builtinTypes().charType, model::kTypeChar, value);
+}
+
+void declareIntConstant(ModelContext& context, ClassObject& owner, std::string_view name, int32_t value) {
+    declareConstant(context, owner, name, model::builtinTypes().intType, model::kTypeInt,
+                    static_cast<uint64_t>(static_cast<int64_t>(value)));
+}
+
+void declareDoubleConstant(ModelContext& context, ClassObject& owner, std::string_view name, double value) {
+    declareConstant(context, owner, name, model::builtinTypes().doubleType, model::kTypeDouble,
+                    std::bit_cast<uint64_t>(value));
+}
+
+void declareMembers(ClassObject& owner, ModelContext& context, const MemberText& text, const BuiltinNames& names,
+                    std::span<const qestl::SmartPtr> bound) {
+    for (const MemberField& field : text.fields)
+        owner.addNativeProperty(model::makeObject(field.name, model::kKindVariable,
+                                                  resolveMemberType(context, names, bound, field.type), 0),
+                                field.isFinal);
+    for (const MemberConstant& constant : text.constants) {
+        switch (constant.kind) {
+        case ConstantKind::Int:
+            declareIntConstant(context, owner, constant.name, static_cast<int32_t>(constant.bits));
+            break;
+        case ConstantKind::Char:
+            declareCharConstant(context, owner, constant.name, static_cast<uint16_t>(constant.bits));
+            break;
+        case ConstantKind::Double:
+            declareDoubleConstant(context, owner, constant.name, std::bit_cast<double>(constant.bits));
+            break;
+        }
+    }
+    model::BuiltinMethodDecl record;
+    for (const MemberMethod& method : text.methods) {
+        fillMethodRecord(record, context, text, method, names, bound);
+        model::registerNativeMethod(owner, context, record);
+    }
+}
+
+}  // namespace builtins

@@ -1,0 +1,61 @@
+// The one engine that declares a built-in class's members from its member
+// text: the text is read once per process, its type names are resolved for
+// each compilation through the names of that compilation's built-ins.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "builtins/member_text.h"
+#include "foundation/smart_ptr.h"
+#include "model/class_object.h"
+#include "model/model_context.h"
+
+namespace builtins {
+
+// The built-in classes of one compilation by the names member texts use:
+// "int", "Object" (the root class "*"), "Pattern.Result".
+class BuiltinNames {
+public:
+    void add(std::string_view name, const qestl::SmartPtr& type) { byName_[std::string(name)] = type; }
+    // Empty when the name is unknown.
+    qestl::SmartPtr find(std::string_view name) const;
+    void clear() { byName_.clear(); }
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        for (const auto& [name, type] : byName_) visit(type);
+    }
+
+private:
+    std::map<std::string, qestl::SmartPtr, std::less<>> byName_;
+};
+
+// Resolves one type of a text: a placeholder from `bound`, a name from
+// `names`, then one array class per "[]". A name nobody knows is a broken
+// table: the class and the name are printed and the process aborts.
+qestl::SmartPtr resolveMemberType(model::ModelContext& context, const BuiltinNames& names,
+                                  std::span<const qestl::SmartPtr> bound, const MemberType& type);
+
+// Declares every field, constant and method of `text` on `owner` in text
+// order (fields, constants, methods: the slot order of each table).
+void declareMembers(model::ClassObject& owner, model::ModelContext& context, const MemberText& text,
+                    const BuiltinNames& names, std::span<const qestl::SmartPtr> bound = {});
+
+// Fills a method record from one method of a text.
+void fillMethodRecord(model::BuiltinMethodDecl& record, model::ModelContext& context, const MemberText& text,
+                      const MemberMethod& method, const BuiltinNames& names,
+                      std::span<const qestl::SmartPtr> bound);
+
+// Typed constants: a static final member of type char, int or double whose
+// value operand has kind and data type 2, 4 or 7.
+void declareCharConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+                         uint16_t value);
+void declareIntConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+                        int32_t value);
+void declareDoubleConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+                           double value);
+
+}  // namespace builtins
