@@ -45,6 +45,10 @@ SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCount);
 // read here as a type reference; other nodes are type subtrees.
 void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node);
 
+// The class-like candidate of lowest rank (8 x lookup level + location); a
+// tie with the one kept ends the choice empty.
+model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
+
 // Reports the error at once or defers it (raising the deferred count).
 void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
 

@@ -134,6 +134,8 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
     context.lookupName(node->text.view(), node);
 }
 
+}  // namespace
+
 // The class-like candidate of lowest rank; a tie ends the choice empty.
 IRObject* lowestRankedClass(const IRValueList& candidates) {
     IRObject* kept = nullptr;
@@ -150,6 +152,8 @@ IRObject* lowestRankedClass(const IRValueList& candidates) {
     }
     return kept;
 }
+
+namespace {
 
 bool isPrimitiveCode(uint8_t code) { return code > 0 && code != model::kTypeString && code != model::kTypeObject; }
 
