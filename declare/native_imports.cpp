@@ -42,7 +42,10 @@ model::NodeHandle operandAt(const model::NodeHandle& node, size_t i) {
 
 std::string_view textOf(const model::NodeHandle& node) { return node ? node->text.view() : std::string_view(); }
 
-void appendStub(model::ImportModule& module, model::FunctionObject& function, int32_t convention) {
+// The names are the written ones: the function gives unnamed parameters
+// names of its own.
+void appendStub(model::ImportModule& module, model::FunctionObject& function, int32_t convention,
+                const model::NodeHandle& parameterList) {
     std::string& stub = module.stubText;
     stub += "KNLEXPORT ";
     stub += nativeTypeName(model::asObject(function.type));
@@ -53,8 +56,9 @@ void appendStub(model::ImportModule& module, model::FunctionObject& function, in
         if (i != 0) stub += ", ";
         IRObject* parameter = function.parameters[i].objectPtr();
         stub += nativeTypeName(parameter != nullptr ? model::asObject(parameter->type) : nullptr);
-        if (parameter != nullptr && !parameter->name.empty())
-            stub += parameter->name.view();
+        const std::string_view written = textOf(operandAt(operandAt(parameterList, i), 1));
+        if (!written.empty())
+            stub += written;
         else
             stub += "arg" + std::to_string(i);
     }
@@ -136,8 +140,8 @@ bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const 
             run.fail("本地调用函数参数的类型错误", parameter);
             return false;
         }
-        qestl::SmartPtr object =
-            model::makeObject(textOf(operandAt(parameter, 1)), model::kKindVariable, type, byReference ? 2 : 0);
+        qestl::SmartPtr object = model::makeObject(textOf(operandAt(parameter, 1)), model::kKindVariable, type, 0);
+        if (byReference) model::asObject(object)->modifiers |= model::kModByReference;
         if (!function->addParameter(object)) {
             run.fail("相同命名的参数已存在", parameter);
             return false;
@@ -154,12 +158,15 @@ bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const 
     function->setType(returnType);
     const int32_t convention = model::callingConventionCode(textOf(operandAt(declaration, 1)));
     function->binding[0] = static_cast<uint8_t>(convention);
-    if (module.addOverload(function->name.view(), made).kind == model::kErrorOperand) {
+    // The module answers a same signature with the overload it holds.
+    const size_t held = module.members().size();
+    if (module.addOverload(function->name.view(), made).kind == model::kErrorOperand ||
+        module.members().size() == held) {
         run.fail("方法无法重载,相同的方法已经存在", declaration);
         return false;
     }
     if (owner != nullptr && !addWrapper(run, *function, made, *owner, block, declaration)) return false;
-    appendStub(module, *function, convention);
+    appendStub(module, *function, convention, parameters);
     declare::markDeclared(declaration);
     return true;
 }
