@@ -14,6 +14,7 @@
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/native_import.h"
+#include "platform/stack_thread.h"
 #include "probe.h"
 #include "source/source_processor.h"
 #include "statements/compile_walk.h"
@@ -93,8 +94,11 @@ int declareCommand(int argc, char** argv) {
     qeSourceProcessor processor;
     const bool parsed = processor.parseProject(context.project, options) == 0;
     if (context.project.root) {
-        indexUsingDeclarations(context, context.project.root);
-        context.declareUntilStable(nullptr, context.project.root, model::NodeHandle());
+        auto declare = [&context] {
+            indexUsingDeclarations(context, context.project.root);
+            context.declareUntilStable(nullptr, context.project.root, model::NodeHandle());
+        };
+        platform::runOnLargeStack(platform::kCompileStackBytes, declare);
     }
     std::map<uint64_t, IRObject*> seen, found;
     for (const auto& heap : context.scopes.heaps) collect(*heap, seen, found);
