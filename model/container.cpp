@@ -383,13 +383,16 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
 void Container::clear() {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    // A parameter lives on in its function (its type is the signature);
-    // the function breaks its cycles itself.
-    for (qestl::SmartPtr& member : taken) {
-        IRObject* object = asObject(member);
-        if (object == nullptr || !object->isParameter()) member.as<cbSmartCore>()->detach();
-    }
+    for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
     taken.clear();
+    index_.clear();
+    indexEntries_ = 0;
+    similarCache_.clear();
+    owner.reset();
+}
+
+void Container::releaseMembers() {
+    members_.clear();
     index_.clear();
     indexEntries_ = 0;
     similarCache_.clear();
