@@ -59,9 +59,4 @@ uint32_t findMatchingOperatorMethod(model::ModelContext* context, model::IRValue
     return kPickedOne;
 }
 
-bool isTypeObject(const model::IRObject* object) {
-    if (object == nullptr) return false;
-    return (object->isKind(model::kKindClass) && !object->isPackage()) || object->isKind(model::kKindArray);
-}
-
 }  // namespace codegen

@@ -30,7 +30,5 @@ uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t*
 // kNoOperatorMatch when the operand is empty or nothing fits.
 uint32_t findMatchingOperatorMethod(model::ModelContext* context, model::IRValueList& candidates,
                                     const qestl::SmartPtr& operand, model::IRResult*& out);
-// A class (not a package) or an array type.
-bool isTypeObject(const model::IRObject* object);
 
 }  // namespace codegen

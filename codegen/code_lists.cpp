@@ -152,7 +152,9 @@ void CompileContext::bindLabels(uint64_t first, uint64_t end) {
     // After an error no output is written: the code is not worth keeping,
     // and no jump can stay unbound in it.
     if (errors != 0) {
-        codegen::releaseCodeList(*current);
+        // Dropped, not detached: detaching would detach the instructions'
+        // owners, methods that stay declared and are still reported on.
+        current->clear();
         return;
     }
     for (uint64_t i = first; i < end && i < current->size(); ++i) {

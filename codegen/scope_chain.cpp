@@ -46,7 +46,7 @@ void ScopeChain::pushFrame(const SmartPtr& owner) {
 
 void ScopeChain::popFrame() {
     if (frames.empty()) return;
-    frame->clear();
+    frame->releaseMembers();
     frame = std::move(frames.back());
     frames.pop_back();
 }

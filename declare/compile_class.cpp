@@ -82,7 +82,13 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
-    const StatementNode node = origin ? model::asObject(origin)->declarationNode : given;
+    // Template instances (a template in `origin`) are not made here yet: the
+    // caller finds no result.
+    if (origin) {
+        context.clearResults();
+        return 0;
+    }
+    const StatementNode node = given;
     if (!node) return 0;
     const model::IRClass view(node);
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
@@ -102,6 +108,10 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
+    } else if (context.scopes.declarationMode != kDeclareLocal && context.scopes.declarationMode != kDeclareLocalOnce) {
+        // Outside function bodies the declaration pass declares every class
+        // it accepts; one it refused was reported there.
+        return 0;
     } else {
         classRef = model::makeClass(view.name().view());
         auto* klass = classRef.as<model::ClassObject>();

@@ -83,7 +83,11 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
     qestl::SmartPtr functionRef;
     if (!view.isTemplate() && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
     model::IRObject* object = model::asObject(functionRef);
-    if (object == nullptr || !object->isFunction()) return 0;
+    // A method the declaration pass dropped (detached: no declaration node
+    // any more) was reported there and is not compiled.
+    if (object == nullptr || !object->isFunction() || !object->declarationNode) return 0;
+    // Nor one it refused after making it: its parameters were taken back.
+    if (object->parameterCount() != view.parameterCount()) return 0;
 
     bool isStatic = view.isStatic();
     const bool native = (node->flags & NodeFlag::Native) != 0;

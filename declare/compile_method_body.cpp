@@ -22,7 +22,7 @@ bool isVoidType(const model::IRObject* type) {
 class BodyScope {
 public:
     BodyScope(CompileContext& context, const qestl::SmartPtr& function, bool constructor)
-        : context_(context), savedFunction_(context.function) {
+        : context_(context), savedFunction_(context.function), function_(function.as<model::cbircode>()) {
         context.switchCodeList(true, &listGuard_);
         context.scopes.pushFrame(function);
         savedStatics_ = context.scopes.staticObjects;
@@ -35,7 +35,13 @@ public:
         jumps.restore(kJumpAll);
         context_.function = savedFunction_;
         context_.current = savedCurrent_;
-        codegen::releaseCodeList(code);
+        // A failed body's code is dropped, not detached: detaching would
+        // detach its owner, the method, which stays declared.
+        if (function_ != nullptr && !code.empty()) {
+            function_->operands[0] = model::Operand();
+            function_->operandCount = 0;
+        }
+        code.clear();
         context_.scopes.heaps[0]->renameFunctionStatics(statics_);
         context_.scopes.staticObjects = savedStatics_;
         context_.scopes.popFrame();
@@ -63,6 +69,7 @@ public:
 private:
     CompileContext& context_;
     FunctionCompileState* savedFunction_;
+    model::cbircode* function_;
     CodeList* savedCurrent_ = nullptr;
     std::vector<model::Container::NameEntry> statics_;
     std::vector<model::Container::NameEntry>* savedStatics_ = nullptr;

@@ -29,7 +29,8 @@ enum ContainerKind : uint32_t {
     kDynamicProperties = 14,
     kStaticProperties = 15,
     kDynamicMethods = 16,
-    kFirstNativeLibrary = 28,
+    kFirstNativeLibrary = 28,  // a static import block's module
+    kDynamicNativeLibrary = 29,  // a class's dynamic import table
     kStaticMethods = 34,
 };
 
@@ -68,6 +69,10 @@ public:
     virtual Operand allocateSlot(IRObject* member, uint64_t value);
     virtual bool acceptsMember(IRObject*) const { return true; }
     virtual void clear();
+    // Drops the members without detaching them: a stack frame's parameters
+    // live on in their function, and detaching a local would detach its
+    // type, a class of the program.
+    void releaseMembers();
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(LibraryReader& in);
 

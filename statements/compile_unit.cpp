@@ -37,7 +37,10 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
         context.iconResource = context.resources->getOrAdd(context, icon.view(), codegen::kResourceFile, nullptr, 0,
                                                            model::NodeHandle());
     }
-    if (root) context.declareUntilStable(nullptr, root, model::NodeHandle());
+    if (root) {
+        indexUsingDeclarations(context, root);
+        context.declareUntilStable(nullptr, root, model::NodeHandle());
+    }
     compileTree(context, root);
     context.scopes.heaps[0]->warnUnusedMembers(context);
     compilePendingClasses(context);

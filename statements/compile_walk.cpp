@@ -89,8 +89,11 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
 
 }  // namespace
 
-uint32_t compileTree(CompileContext& context, const StatementNode& node) {
-    if (!node) return 0;
+uint32_t compileTree(CompileContext& context, const StatementNode& given) {
+    if (!given) return 0;
+    // Held here: dropping a failed declaration may empty the node's lists
+    // while they are walked, so children are taken one at a time by index.
+    const StatementNode node = given;
     const bool libraryUnit = node->kind == NodeKind::DriverUnit;
     bool unitCounted = libraryUnit;
     if (libraryUnit) ++context.nestedUnits;
@@ -100,7 +103,8 @@ uint32_t compileTree(CompileContext& context, const StatementNode& node) {
         context.flushResult(context.candidates[0]);
         context.clearResults();
     }
-    for (const StatementNode& child : node->children) {
+    for (size_t i = 0; i < node->children.size(); ++i) {
+        const StatementNode child = node->children[i];
         if (!child) continue;
         if (context.errors != 0) {
             ++context.savedErrors;
