@@ -1,15 +1,13 @@
-// Container instances over the real text catalogue: shared ids, the iterator
+// Container instances over the driver's catalogue: shared ids, the iterator
 // instance the declaration pass finds under the same key, the builders'
 // argument guard, and the Map hook's pushes and messages.
 #include <gtest/gtest.h>
 
 #include "builtins/builtin_registry.h"
-#include "catalogue/network/network_catalogue.h"
-#include "catalogue/system/system_catalogue.h"
-#include "catalogue/text/text_catalogue.h"
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
 #include "codegen/scope_chain.h"
+#include "driver/builtin_catalogue.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ircode.h"
@@ -21,8 +19,7 @@ using model::asObject;
 class Containers : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::span<const CatalogueClass> families[] = {textCatalogue(), systemCatalogue(), networkCatalogue()};
-        registerBuiltinClasses(context, families);
+        registerBuiltinClasses(context, builtinCatalogue());
     }
     void TearDown() override {
         for (auto& held : made)
