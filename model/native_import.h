@@ -58,6 +58,8 @@ public:
 
     std::string library;
     std::string second;
+    // The C declarations of the module's functions, for native sources.
+    std::string stubText;
     cbircode position;  // code address: the module's place; size: the table size
     uint64_t tableSize = 0;
 };
