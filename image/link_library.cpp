@@ -115,7 +115,7 @@ bool writeLinkLibrary(CompileContext& context, qestl::qeistream& out, const Comp
 }
 
 bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, const qestl::qestringW& path,
-                         uint32_t libraryNumber, std::vector<std::pair<uint64_t, SmartPtr>>* made) {
+                         uint32_t libraryNumber, LinkLibraryTrace* trace) {
     qestl::ByteVector bytes;
     if (!readRest(stream, sizeof kMagic + 4, bytes)) return false;
     LinkLibraryReader reader(context, bytes.data(), bytes.size());
@@ -134,18 +134,19 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
     if (reader.moduleFlag != 0) {
         const qestl::qestringA module =
             reader.moduleName.empty() ? moduleNameFromPath(path) : reader.moduleName;
+        if (trace != nullptr) trace->module = module;
         context.moduleEntries.pushBack(
             codegen::makeInstructionWithOperand(model::kOpModuleEntry, context.stringResource(module.view())));
     }
     model::Container& third = context.heap(model::ModelContext::kBuiltinStatics);
     for (const SmartPtr& member : body.members()) third.findOrCreate(model::asObject(member)->name.view(), member);
-    if (made != nullptr) *made = std::move(reader.made);
+    if (trace != nullptr) trace->objects = std::move(reader.made);
     body.handOverMembers();
     return true;
 }
 
 int loadLinkLibrary(uint32_t libraryNumber, CompileContext& context, const qestl::qestringW& path,
-                    qestl::qeistream& stream, std::vector<std::pair<uint64_t, SmartPtr>>* made) {
+                    qestl::qeistream& stream, LinkLibraryTrace* trace) {
     char magic[sizeof kMagic];
     if (stream.read(magic, sizeof magic) != sizeof magic || std::memcmp(magic, kMagic, sizeof magic) != 0) {
         printWithPath("损坏的链接库文件: %s\n", path);
@@ -156,7 +157,7 @@ int loadLinkLibrary(uint32_t libraryNumber, CompileContext& context, const qestl
         printWithPath("链接库是由不兼容版本的编译器创建的,请更新库: %s\n", path);
         return 0;
     }
-    if (!readLinkLibraryBody(context, stream, path, libraryNumber, made)) {
+    if (!readLinkLibraryBody(context, stream, path, libraryNumber, trace)) {
         printWithPath("损坏的链接库文件: %s\n", path);
         return 0;
     }

@@ -100,15 +100,21 @@ void applyLibraryExportSettings(LinkLibraryWriter& writer, const cbjson& documen
 // could not be written; nothing is then written to out.
 bool writeLinkLibrary(CompileContext& context, qestl::qeistream& out, const CompileOptions& options);
 
+// What a load made, for the probe: every object read in the order made with
+// its identity, and the run-time module entered (empty for none).
+struct LinkLibraryTrace {
+    std::vector<std::pair<uint64_t, qestl::SmartPtr>> objects;
+    qestl::qestringA module;
+};
+
 // The library in `stream` (at its start) loaded into the context's third
 // global container. 1 when loaded; 0 after a message on standard output.
-// `made`, when given, receives every object read, in the order made.
 int loadLinkLibrary(uint32_t libraryNumber, CompileContext& context, const qestl::qestringW& path,
                     qestl::qeistream& stream,
-                    std::vector<std::pair<uint64_t, qestl::SmartPtr>>* made = nullptr);
+                    LinkLibraryTrace* trace = nullptr);
 // The part after the version; true when the body was read whole.
 bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, const qestl::qestringW& path,
-                         uint32_t libraryNumber, std::vector<std::pair<uint64_t, qestl::SmartPtr>>* made = nullptr);
+                         uint32_t libraryNumber, LinkLibraryTrace* trace = nullptr);
 
 // The run-time module a library without its own module name declares: its
 // file name with the last extension replaced by ".slk".
