@@ -5,7 +5,8 @@
 //   then one container record: kind, owner reference, member count, member
 //   references.
 //
-// A reference is a u32 tag: 62 nothing, 32 + u64 built-in key, 65 + u64
+// A reference is a u32 tag: 62 nothing, 32 + u64 built-in key, 66 a built-in
+// template instance, 65 + u64
 // identity of a record written before, or an object kind (31 class, 23
 // function, 18 variable, 52 array, 35 instance, 26 template function)
 // followed by the identity and the object's own record.
@@ -33,6 +34,10 @@ inline constexpr uint32_t kLinkLibraryVersion = 2;
 inline constexpr uint32_t kRefNothing = 62;
 inline constexpr uint32_t kRefBuiltin = 32;
 inline constexpr uint32_t kRefWritten = 65;
+// A built-in template instance (List<int>): u64 key of the template, u32
+// argument count, the argument references. The reader instantiates the
+// template in its own context, so both sides reach one instance.
+inline constexpr uint32_t kRefBuiltinInstance = 66;
 // A crafted file could nest records until the stack runs out; real
 // libraries stay far below this.
 inline constexpr uint32_t kMaxOpenRecords = 1024;
@@ -78,6 +83,7 @@ public:
         : LibraryReader(data, size), LibraryStreamContext(owner) {}
     bool readObjectRef(qestl::SmartPtr& object) override;
     bool readDeclarationTree(_KNode<qeAbstractNode>& declaration) override;
+    bool readBuiltinInstance(qestl::SmartPtr& object);
     // Every object made, in the order made, with its identity.
     std::vector<std::pair<uint64_t, qestl::SmartPtr>> made;
     // Detaches what was made (after a failed read: nothing of it is kept).

@@ -73,6 +73,16 @@ bool LinkLibraryWriter::writeNothingRef() {
 bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
     IRObject* object = model::asObject(ref);
     if (object == nullptr) return writeNothingRef();
+    const SmartPtr& origin = object->builtinTemplate ? object->builtinTemplate : object->templateOrigin;
+    if ((object->flagsB & model::kFlagByBuiltinId) && object->kind == model::kKindClass && origin &&
+        !object->templateArguments.empty()) {
+        out.u32le(kRefBuiltinInstance);
+        out.u64le(static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*model::asObject(origin)))));
+        out.u32le(static_cast<uint32_t>(object->templateArguments.size()));
+        for (const model::IRResult& argument : object->templateArguments)
+            if (!writeObjectRef(argument.object)) return false;
+        return true;
+    }
     if (object->flagsB & model::kFlagByBuiltinId) {
         out.u32le(kRefBuiltin);
         out.u64le(static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*object))));
@@ -136,6 +146,7 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     const uint32_t tag = in.u32le();
     if (!in.ok()) return false;
     if (tag == kRefNothing) return true;
+    if (tag == kRefBuiltinInstance) return readBuiltinInstance(object);
     const uint64_t identity = in.u64le();
     if (!in.ok()) return false;
     if (tag == kRefBuiltin) {
@@ -166,6 +177,27 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     if (fresh->isPackage()) context.packages[std::string(fresh->linkName().view())] = made;
     object = made;
     return true;
+}
+
+bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
+    const uint64_t key = in.u64le();
+    const uint32_t count = in.u32le();
+    if (!in.ok() || count == 0 || !in.fitsRemaining(count, 4)) return false;
+    auto found = context.classesById.find(static_cast<int32_t>(static_cast<uint32_t>(key)));
+    if (found == context.classesById.end() || openRecords_ >= kMaxOpenRecords) return false;
+    model::IRValueList arguments;
+    ++openRecords_;
+    for (uint32_t i = 0; i < count; ++i) {
+        SmartPtr argument;
+        if (!readObjectRef(argument) || !argument) {
+            --openRecords_;
+            return false;
+        }
+        arguments.pushBack(model::IRResult(argument));
+    }
+    --openRecords_;
+    object = model::asObject(found->second)->instantiate(context, arguments, model::NodeHandle());
+    return static_cast<bool>(object);
 }
 
 void LinkLibraryReader::discardMade() {

@@ -207,6 +207,15 @@ def main():
         status, out = probe.run("linklib", path("named"))
         probe.check(out.decode().splitlines()[-2:] == ["module mathx", "loaded 1"], "stored module name %r" % out)
 
+        # A built-in template instance (List<int>, List id 41, int id 5) as a
+        # base of two classes: instantiated in the reader's context.
+        instance = struct.pack("<IQI", 66, 41, 1) + struct.pack("<IQ", 32, 5)
+        with open(path("instance.kl"), "wb") as f:
+            f.write(library([class_record(1, b"Ints", base_ref=instance), class_record(2, b"More", base_ref=instance)]))
+        status, out = probe.run("linklib", path("instance.kl"))
+        probe.check(status == 0 and out.decode().splitlines() == ["31 1 Ints", "31 2 More", "loaded 1"],
+                    "template instance %r" % out)
+
         # Faults that must be refused with the loader's messages.
         cases = {
             "magic": (b"KX!" + data[3:], "损坏的链接库文件"),
@@ -216,6 +225,9 @@ def main():
             "back reference first": (library([struct.pack("<IQ", 65, 9)]), "损坏的链接库文件"),
             "unknown built-in": (library([struct.pack("<IQ", 32, 0x7654321)]), "损坏的链接库文件"),
             "template class record": (library([struct.pack("<IQ", 34, 1)]), "损坏的链接库文件"),
+            "instance of no template": (library([struct.pack("<IQI", 66, 5, 1) + struct.pack("<IQ", 32, 5)]),
+                                        "损坏的链接库文件"),
+            "instance without arguments": (library([struct.pack("<IQI", 66, 41, 0)]), "损坏的链接库文件"),
             "trailing bytes": (data + b"\x00", "损坏的链接库文件"),
             "nesting": (b"KD!" + struct.pack("<IBI", 2, 0, 0) + struct.pack("<I", 10) +
                         b"".join(struct.pack("<IQ", 18, i) + s(b"v") + s(b"") + s(b"") for i in range(3000)),
