@@ -62,7 +62,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             globalObjects.findOrCreate(c->linkName().view(), klass);
             global = true;
         }
-        c->declarationNode = c->sourceNode;
+        c->sourceNode = c->declarationNode;
         if (scopes.frame->owner) c->setOwner(model::IRResult(scopes.frame->owner));
         codeLists[kRecordList]->pushBack(klass);
         qestl::qestringA holderName;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -114,6 +115,9 @@ public:
     void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) override;
     uint32_t errorCount() const override { return errors; }
     void deferError(std::string_view text, const model::NodeHandle& node);
+    // An error that a pass revisiting the node would report again: printed
+    // once per node and text, whichever pass meets it first.
+    void reportErrorOnce(std::string_view text, const model::NodeHandle& node);
     // Reports what the last declaration run deferred: each marked node's
     // first message once, node-less ones always.
     void reportDeferred();
@@ -284,6 +288,8 @@ public:
     model::IRValueList candidates;
     model::IRValueList nearMisses;
     DeferredDiagnostics deferred;
+    // Node and text of every error reported once (membership only).
+    std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce;
     // Not of the image: the pending block variable and exception operand of
     // the statement compilers, the relocation entries and the name strings.
     qestl::SmartPtr pendingBlockVariable;

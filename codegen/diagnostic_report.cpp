@@ -126,6 +126,11 @@ void CompileContext::deferError(std::string_view text, const model::NodeHandle& 
     deferred.add(text, node);
 }
 
+void CompileContext::reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
+    if (!reportedOnce.emplace(node.get(), std::string(text)).second) return;
+    reportError(text, node);
+}
+
 void CompileContext::reportDeferred() {
     for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
         if (!entry.node) {
@@ -134,7 +139,7 @@ void CompileContext::reportDeferred() {
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
-        reportError(entry.text.view(), entry.node);
+        reportErrorOnce(entry.text.view(), entry.node);
     }
 }
 

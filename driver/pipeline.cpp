@@ -13,6 +13,7 @@
 #include "image/image_writer.h"
 #include "image/library_loader.h"
 #include "image/static_library.h"
+#include "platform/stack_thread.h"
 #include "source/source_processor.h"
 #include "statements/compile_unit.h"
 
@@ -63,7 +64,10 @@ int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
     librariesLoaded = loadLibraries(context, options) && librariesLoaded;
     const bool parsed = processor.parseProject(context.project, options) == 0;
     // A first source that could not be read leaves no tree to check.
-    if (context.project.root) compileUnit(context, context.project.root);
+    if (context.project.root) {
+        auto compile = [&context] { compileUnit(context, context.project.root); };
+        platform::runOnLargeStack(platform::kCompileStackBytes, compile);
+    }
     leaveTreeToProcessEnd(context.project.root);
 
     if (!parsed || !librariesLoaded || context.hasErrors() || context.savedErrors != 0) {

@@ -1,15 +1,23 @@
 // Any byte sequence given to the scanner, the grammar and the source processor
 // must be recognised or refused cleanly: no read outside the text, no leak of
 // window records, and a syntax tree (parsed once, cloned, released) that gives
-// back every node it took. Nothing touches the disk.
+// back every node it took, and a declaration phase over that tree (with the
+// built-in classes declared) that ends without crash, hang or leak. Nothing
+// touches the disk.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "builtins/builtin_registry.h"
+#include "codegen/compile_context.h"
+#include "driver/builtin_catalogue.h"
 #include "foundation/path.h"
+#include "model/builtin_types.h"
+#include "platform/stack_thread.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
+#include "statements/compile_walk.h"
 #include "syntax/scanner.h"
 
 namespace {
@@ -22,6 +30,21 @@ void scanWhole(const char* text, int32_t length) {
         if (step == 0) std::abort();  // only the end of the text has no length
         offset += step;
     }
+}
+
+// The declaration phase as a compilation runs it, then every object and
+// process-wide reference of the compilation let go.
+void declareTree(const _KNode<qeAbstractNode>& unit) {
+    CompileContext context;
+    registerBuiltinClasses(context, builtinCatalogue());
+    auto declare = [&context, &unit] {
+        indexUsingDeclarations(context, unit);
+        context.declareUntilStable(nullptr, unit, _KNode<qeAbstractNode>());
+    };
+    platform::runOnLargeStack(platform::kCompileStackBytes, declare);
+    context.reset();
+    model::builtinTypes().clear();
+    builtins::builtinNames().clear();
 }
 
 // Parses the input as a project of one source held in memory, clones the
@@ -37,6 +60,7 @@ void parseAndRelease(const uint8_t* data, size_t size) {
                                   unit);
         _KNode<qeAbstractNode> copy;
         if (unit) cloneAstSubtree(unit.get(), copy);
+        if (unit) declareTree(unit);
     }
     if (LiveNodeRegistry::count() != before) std::abort();
     if (includeGuard().size() != 0) std::abort();

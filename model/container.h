@@ -29,7 +29,8 @@ enum ContainerKind : uint32_t {
     kDynamicProperties = 14,
     kStaticProperties = 15,
     kDynamicMethods = 16,
-    kFirstNativeLibrary = 28,
+    kFirstNativeLibrary = 28,  // a static import block's module
+    kDynamicNativeLibrary = 29,  // a class's dynamic import table
     kStaticMethods = 34,
 };
 

@@ -25,7 +25,6 @@ constexpr TypeCode kParameterCodes[] = {
     {&BuiltinTypes::doubleType, 9},  {&BuiltinTypes::floatType, 10},   {&BuiltinTypes::objectRef, 11},
     {&BuiltinTypes::stringType, 12}, {&BuiltinTypes::anyType, 13},     {&BuiltinTypes::pointerType, 14},
     {&BuiltinTypes::objectPtr, 15},  {&BuiltinTypes::methodType, 16},  {&BuiltinTypes::variadic, 17}};
-constexpr uint32_t kByReference = 1;
 
 template <size_t N>
 uint8_t codeIn(const TypeCode (&table)[N], const IRObject* type) {
@@ -52,7 +51,7 @@ uint8_t nativeReturnCode(const IRObject* type) { return codeIn(kResultCodes, typ
 
 uint8_t nativeParamCode(const IRObject* parameter) {
     if (parameter == nullptr) return 0;
-    if (parameter->modifiers & kByReference) return 15;
+    if (parameter->modifiers & kModByReference) return 15;
     return codeIn(kParameterCodes, asObject(parameter->valueType()));
 }
 
@@ -90,7 +89,12 @@ bool ImportedFunction::readFromLibrary(uint32_t recordKind, LibraryReader& in) {
 }
 
 ImportModule::ImportModule(std::string_view name, uint32_t containerKind)
-    : Container(containerKind), library(name) {}
+    : Container(containerKind), library(name) {
+    // The position is part of the module: the module's own hold keeps the
+    // references of class records (their dynamic-import operand) from ever
+    // freeing it.
+    position.addReference();
+}
 
 uint64_t ImportModule::placeModule(ModelContext& context, uint64_t at) {
     tableSize = moduleSize();

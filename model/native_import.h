@@ -15,6 +15,8 @@
 namespace model {
 
 constexpr size_t kBindingSize = 48;
+// The modifier bit of a native parameter passed by reference or pointer.
+constexpr uint32_t kModByReference = 1;
 constexpr size_t kMaxBindingParameters = kBindingSize - 3;
 
 // "cdecl" 0 (also the empty text), "stdcall" 1, "fastcall" 2, "pascal" 3,
@@ -58,6 +60,8 @@ public:
 
     std::string library;
     std::string second;
+    // The C declarations of the module's functions, for native sources.
+    std::string stubText;
     cbircode position;  // code address: the module's place; size: the table size
     uint64_t tableSize = 0;
 };

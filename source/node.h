@@ -58,6 +58,9 @@ struct NodeExtras {
     qestl::CountedObject* owner = nullptr;
     qestl::Deleter ownerRelease = qestl::defaultDeleter;
     uint64_t ownerWord = 0;
+    // What the declaration pass declared for the node (not counted: the
+    // object is held by its scope).
+    qestl::CountedObject* declaredObject = nullptr;
 };
 
 class qeAbstractNode : public refableAstBase {

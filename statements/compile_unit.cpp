@@ -8,6 +8,7 @@
 #include "codegen/instructions.h"
 #include "driver/compile_options.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "source/search_paths.h"
 
 void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
@@ -17,7 +18,10 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
         context.iconResource = context.resources->getOrAdd(context, icon.view(), codegen::kResourceFile, nullptr, 0,
                                                            model::NodeHandle());
     }
-    if (root) context.declareUntilStable(nullptr, root, model::NodeHandle());
+    if (root) {
+        indexUsingDeclarations(context, root);
+        context.declareUntilStable(nullptr, root, model::NodeHandle());
+    }
     context.scopes.heaps[0]->warnUnusedMembers(context);
     if (options == nullptr || options->nativeSources == 0) {
         context.emitProgramEntry();

@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
+#include "foundation/smart_ptr.h"
 #include "source/node.h"
 
 class CompileContext;
 namespace model {
 class IRObject;
+class IRResult;
 }
 
 // Compiles a node and then each of its children in order; an empty handle
@@ -30,3 +33,47 @@ void compileExpression(CompileContext& context, const _KNode<qeAbstractNode>& no
 // queued template instance (`origin` holds its template then).
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const _KNode<qeAbstractNode>& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
+
+// ---- the declaration pass (declare/)
+
+// Enters every using name of the tree (included units too) in the
+// context's referenced packages, keyed by its dotted path.
+void indexUsingDeclarations(CompileContext& context, const _KNode<qeAbstractNode>& node);
+// "/a/b/c" for the dotted name a.b.c: every component after a "/".
+qestl::qestringA dottedNamePath(const _KNode<qeAbstractNode>& node);
+// Declares one scope (empty scope and declaration for a unit's root) behind
+// the nesting limit; always 0.
+int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const _KNode<qeAbstractNode>& body,
+                   const _KNode<qeAbstractNode>& declaration);
+
+// Type subtrees to the objects they may denote, in the context's candidate
+// list: the declaration pass defers its errors, the compile pass reports
+// them at once.
+void resolveTypeExpression(CompileContext& context, const qestl::SmartPtr& scope, const _KNode<qeAbstractNode>& node);
+void resolveTypeReference(CompileContext& context, const _KNode<qeAbstractNode>& node);
+// The base class of a class declaration, empty after an error (deferred by
+// the first, reported by the second). `derivingIsStatic` is the deriving
+// class's static flag.
+qestl::SmartPtr resolveBaseClasses(CompileContext& context, const qestl::SmartPtr& scope,
+                                   const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic);
+qestl::SmartPtr checkBaseClass(CompileContext& context, const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic);
+bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic);
+// A class-like object that is not a package, or an array type.
+bool isTypeObject(const model::IRObject* object);
+// The base-class choice's rank of a candidate: 8 x lookup level + location.
+uint64_t candidateRank(const model::IRResult& candidate);
+
+// The declaration pass's instantiation of a template (kind-42 type node):
+// the instance goes to the candidate list; errors are deferred.
+int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scope, const qestl::SmartPtr& templ,
+                            const _KNode<qeAbstractNode>& typeNode, bool declareInScope);
+// The compile pass's: source templates go to compileClassDeclaration.
+void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, const _KNode<qeAbstractNode>& typeNode);
+
+// An import block (kind 64, or 84 for a dynamic table in a class).
+int32_t compileNativeImportDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& block,
+                                       const qestl::SmartPtr& owner, bool deferErrors, bool dynamicTable);
+// The built-in type of a native type name; empty for any other name.
+qestl::SmartPtr builtinTypeByName(std::string_view name);
+// The C spelling of a native type in stub texts ("kint ", "unknow", ...).
+const char* nativeTypeName(const model::IRObject* type);

@@ -101,7 +101,7 @@ def main():
 EXPECT = re.compile(r"//\s*expect (error|warning (\d+)):\s*(.*?)\s*(?=//\s*expect |$)")
 # The error and warning lines the compiler prints: the file, the position
 # prefix, an empty line and the message.
-REPORTED = re.compile(r"^(.*?)\(行:(\d+), 字:\d+\) \[(?:Error\]错误|Warning:(\d+)\]警告):\n \n (.*)$", re.M)
+REPORTED = re.compile(r"^(.*?)\(行:(\d+), 字:\d+(?:, :\d+)?\) \[(?:Error\]错误|Warning:(\d+)\]警告):\n \n (.*)$", re.M)
 
 
 def annotations(source_lines):

@@ -14,13 +14,15 @@
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/ir_object.h"
+#include "class_print.h"
 #include "probe.h"
 
 namespace probe {
-namespace {
 
 using model::asObject;
 using model::IRObject;
+
+namespace {
 
 // The name a built-in class stands under among the global built-in classes.
 std::string globalNameOf(CompileContext& context, const IRObject& c) {
@@ -36,6 +38,8 @@ std::string shown(const IRObject* object) {
     return object != nullptr ? std::string(object->displayName().view()) : std::string("-");
 }
 
+}  // namespace
+
 void printClassLine(CompileContext& context, const IRObject& c) {
     const auto* klass = dynamic_cast<const model::ClassObject*>(&c);
     std::printf("class %s id=%u kind=%u podid=%d rank=%d final=%d interface=%d static=%d package=%d enum=%d "
@@ -46,9 +50,10 @@ void printClassLine(CompileContext& context, const IRObject& c) {
                 globalNameOf(context, c).c_str());
 }
 
-void printTail(const IRObject& member, const IRObject& owner) {
+static void printTail(const IRObject& member, const IRObject& owner) {
     if (member.isFinal()) std::printf(" final");
     if (member.isAbstractMethod()) std::printf(" abstract");
+    if (member.flagsA & model::kFlagDeclarationPending) std::printf(" pending");
     if (member.flagsA & model::kFlagOperator) std::printf(" operator");
     if (member.kind == model::kKindFunction && (member.modifiers & model::kModNotNil)) std::printf(" objret");
     if (const auto* f = dynamic_cast<const model::FunctionObject*>(&member); f != nullptr && f->throwsCount() > 0) {
@@ -63,7 +68,7 @@ void printTail(const IRObject& member, const IRObject& owner) {
     std::printf("\n");
 }
 
-void printProperties(const model::Container& table, char tag, const IRObject& owner) {
+static void printProperties(const model::Container& table, char tag, const IRObject& owner) {
     for (size_t i = 0; i < table.members().size(); ++i) {
         const IRObject& m = *asObject(table.members()[i]);
         if (m.kind != model::kKindVariable) {
@@ -82,7 +87,7 @@ void printProperties(const model::Container& table, char tag, const IRObject& ow
     }
 }
 
-void printMethods(const model::Container& table, char tag, const IRObject& owner) {
+static void printMethods(const model::Container& table, char tag, const IRObject& owner) {
     for (size_t i = 0; i < table.members().size(); ++i) {
         const IRObject& m = *asObject(table.members()[i]);
         std::printf("  method %c%zu %s %s(", tag, i, m.type ? shown(asObject(m.type)).c_str() : "-", m.name.c_str());
@@ -91,7 +96,11 @@ void printMethods(const model::Container& table, char tag, const IRObject& owner
             std::printf("%s%s%s %s", p ? ", " : "", shown(asObject(parameter->type)).c_str(),
                         parameter->isNotNilptr() ? "!" : "", parameter->name.c_str());
         }
-        std::printf(") op=%u desc=0x%016" PRIX64, m.opcode, static_cast<uint64_t>(m.operands[0].value));
+        // A method declared from source has no native call descriptor.
+        if (m.declarationNode)
+            std::printf(") op=%u desc=-", m.opcode);
+        else
+            std::printf(") op=%u desc=0x%016" PRIX64, m.opcode, static_cast<uint64_t>(m.operands[0].value));
         printTail(m, owner);
     }
 }
@@ -102,6 +111,8 @@ void printMembers(const model::ClassObject& c) {
     printMethods(c.dynamicMethods, 'I', c);
     printMethods(c.staticMethods, 'S', c);
 }
+
+namespace {
 
 int builtinsCommand(int argc, char** argv) {
     startConsole();

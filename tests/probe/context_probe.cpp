@@ -23,9 +23,11 @@
 #include <vector>
 
 #include "ast_print.h"
+#include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
+#include "driver/builtin_catalogue.h"
 #include "driver/compile_options.h"
 #include "driver/pipeline_files.h"
 #include "foundation/logger.h"
@@ -297,6 +299,7 @@ int lookupCommand(int argc, char** argv) {
     CompileContext context;
     context.setOptions(&options);
     qeSourceProcessor processor;
+    registerBuiltinClasses(context, builtinCatalogue());
     processor.parseProject(context.project, options);
     if (context.project.root) context.declareUntilStable(nullptr, context.project.root, NodeHandle());
     NodeTable nodes;

@@ -1,0 +1,55 @@
+// The declaration pass's own interfaces: the callbacks the walker calls by
+// node kind, and the helpers the callbacks share. What the statement and
+// expression compilers call of it is in statements/compile_walk.h.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+namespace declare {
+
+using qestl::SmartPtr;
+using model::NodeHandle;
+
+// A walker callback: the object declared for the node (classes), or empty.
+using DeclarationCallback = SmartPtr (*)(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+                                         uint32_t kind);
+
+SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareOperator(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareNativeImport(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
+
+// The object a callback gave for the node (not counted), empty when none.
+model::IRObject* declaredObjectOf(const NodeHandle& node);
+void setDeclaredObject(const NodeHandle& node, model::IRObject* object);
+// The node's owner object when it is a compiled object.
+model::IRObject* ownerObjectOf(const NodeHandle& node);
+
+inline bool isDeclared(const NodeHandle& node) { return node && (node->flags & NodeFlag::Declared) != 0; }
+inline void markDeclared(const NodeHandle& node) { node->flags |= NodeFlag::Declared; }
+
+// The candidate list taken out of the context (which keeps it empty).
+model::IRValueList takeCandidates(CompileContext& context);
+// The first type among the candidates, and how many there are.
+SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCount);
+
+// A thrown type: a throws-list item holds the written type as its text,
+// read here as a type reference; other nodes are type subtrees.
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node);
+
+// The class-like candidate of lowest rank (8 x lookup level + location); a
+// tie with the one kept ends the choice empty.
+model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
+
+// Reports the error at once or defers it (raising the deferred count).
+void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+
+}  // namespace declare

@@ -1,0 +1,197 @@
+// The declaration walker: two passes over one scope (class-likes until
+// nothing new is declared, then the members once), descending into the
+// bodies of what was declared, base classes first; and the outer loop that
+// repeats the walk of a root until a run declares nothing new.
+#include "codegen/compile_context.h"
+#include "declare/declaration_pass.h"
+#include "driver/compile_options.h"
+#include "model/class_object.h"
+
+using model::IRObject;
+
+namespace declare {
+namespace {
+
+struct CallbackEntry {
+    uint32_t kind;
+    DeclarationCallback callback;
+};
+
+// First match on the node kind; the zero entry ends a table.
+constexpr CallbackEntry kClassPass[] = {
+    {NodeKind::Class, declareClass},
+    {NodeKind::TemplateClass, declareTemplateClass},
+    {0, nullptr},
+};
+constexpr CallbackEntry kMemberPass[] = {
+    {NodeKind::Operator, declareOperator},
+    {NodeKind::Method, declareFunction},
+    {NodeKind::NativeImport, declareNativeImport},
+    {NodeKind::NativeFunction, declareNativeFunction},
+    {NodeKind::DynamicNativeImport, declareNativeImport},
+    {NodeKind::VariableDeclaration, declareVariable},
+    {NodeKind::EnumItem, declareConstant},
+    {0, nullptr},
+};
+
+constexpr uint32_t kMaxDeclarationDepth = 255;
+constexpr const char* kTooDeep = "展开过大,编译器堆栈空间不足.";
+
+DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
+    for (; table->callback != nullptr; ++table)
+        if (table->kind == kind) return table->callback;
+    return nullptr;
+}
+
+void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHandle& body,
+                  const NodeHandle& declaration);
+
+// The body of a class-like declaration node; empty when it has too few
+// operands.
+NodeHandle bodyOf(const NodeHandle& declaration) {
+    if (!declaration) return NodeHandle();
+    const size_t at = declaration->kind == NodeKind::TemplateClass ? 2 : 1;
+    return declaration->operands.size() > at ? declaration->operands[at] : NodeHandle();
+}
+
+void declarePackageBody(CompileContext& context, IRObject& package, const NodeHandle& declaration) {
+    if (!package.isKind(model::kKindClass)) return;
+    declareSubtree(context, SmartPtr(&package), bodyOf(declaration), declaration);
+}
+
+void declareClassBody(CompileContext& context, IRObject& klass) {
+    if (!klass.isKind(model::kKindClass)) return;
+    // Base classes first, up the whole chain.
+    if (model::ClassObject* asKlass = model::asClass(&klass))
+        if (IRObject* base = model::asObject(asKlass->baseClass)) declareClassBody(context, *base);
+    const NodeHandle declaration = klass.declarationNode;
+    declareSubtree(context, SmartPtr(&klass), bodyOf(declaration), declaration);
+}
+
+bool suppressesWarnings(const NodeHandle& node) {
+    if (!node->annotations) return false;
+    for (const NodeHandle& annotation : node->annotations->operands)
+        if (annotation && annotation->text.view() == "SuppressWarnings") return true;
+    return false;
+}
+
+void walkDeclarations(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+                      const CallbackEntry* table) {
+    if (!node) return;
+    const bool suppress = suppressesWarnings(node);
+    if (suppress) ++context.warningSuppression;
+    if (DeclarationCallback callback = callbackFor(table, node->kind)) {
+        SmartPtr made = callback(context, scope, node, node->kind);
+        setDeclaredObject(node, model::asObject(made));
+    }
+    if (IRObject* declared = declaredObjectOf(node)) {
+        if (declared->isPackage())
+            declarePackageBody(context, *declared, node);
+        else
+            declareClassBody(context, *declared);
+    }
+    // Children only: bodies, parameter lists and initialisers are operands,
+    // reached through the callbacks and the body descent above.
+    for (size_t i = 0; i < node->children.size(); ++i) {
+        const NodeHandle child = node->children[i];
+        walkDeclarations(context, scope, child, table);
+    }
+    if (suppress) --context.warningSuppression;
+}
+
+void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHandle& body,
+                  const NodeHandle& declaration) {
+    if (declaration) {
+        if ((declaration->flags & NodeFlag::Walked) != 0) return;
+        // Set now: a base class met during the walk must not walk us again.
+        declaration->flags |= NodeFlag::Walked;
+    }
+    const uint32_t savedRetry = context.deferred.retry;
+    const uint32_t savedCount = context.deferred.count;
+    context.deferred.retry = 0;
+    context.deferred.count = 0;
+    if (body) {
+        if (scope) context.scopes.pushObjectScope(scope);
+        uint32_t declaredInClassPasses = 0;
+        do {
+            context.deferred.count = 0;
+            context.deferred.retry = 0;
+            walkDeclarations(context, scope, body, kClassPass);
+            declaredInClassPasses += context.deferred.retry;
+        } while (context.deferred.retry != 0);
+        walkDeclarations(context, scope, body, kMemberPass);
+        context.deferred.retry = declaredInClassPasses + 2 * context.deferred.retry;
+        if (scope) context.popObjectScope();
+    }
+    if (declaration) {
+        if (context.deferred.count == 0) {
+            declaration->flags |= NodeFlag::Walked;
+            if (model::ClassObject* klass = model::asClass(model::asObject(scope))) klass->buildMethodTables(context);
+        } else {
+            declaration->flags &= ~NodeFlag::Walked;
+        }
+    }
+    context.deferred.retry += savedRetry;
+    context.deferred.count += savedCount;
+    context.bindPackageReferences();
+}
+
+}  // namespace
+
+IRObject* declaredObjectOf(const NodeHandle& node) {
+    return node ? static_cast<IRObject*>(node->extras().declaredObject) : nullptr;
+}
+
+void setDeclaredObject(const NodeHandle& node, IRObject* object) {
+    if (object == nullptr && node->extras().declaredObject == nullptr) return;
+    node->editExtras().declaredObject = object;
+}
+
+IRObject* ownerObjectOf(const NodeHandle& node) {
+    return node ? dynamic_cast<IRObject*>(node->owner()) : nullptr;
+}
+
+}  // namespace declare
+
+int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& body,
+                   const model::NodeHandle& declaration) {
+    if (context.declarationDepth >= declare::kMaxDeclarationDepth) {
+        context.deferError(declare::kTooDeep, body);
+        context.reportErrorOnce(declare::kTooDeep, body);
+        return 0;
+    }
+    ++context.declarationDepth;
+    declare::declareScope(context, scope, body, declaration);
+    --context.declarationDepth;
+    return 0;
+}
+
+void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& node) {
+    if (!node) return;
+    if (node->kind == NodeKind::Using) {
+        for (const model::NodeHandle& name : node->operands) {
+            if (!name) continue;
+            const qestl::qestringA path = dottedNamePath(name);
+            context.referencedPackages.try_emplace(std::string(path.view()), PackageRef{qestl::SmartPtr(), name});
+        }
+    }
+    for (const model::NodeHandle& child : node->children) indexUsingDeclarations(context, child);
+}
+
+qestl::qestringA dottedNamePath(const model::NodeHandle& node) {
+    qestl::qestringA path;
+    if (!node) return path;
+    if (!node->operands.empty()) path = dottedNamePath(node->operands[0]);
+    path.append("/");
+    path.append(node->text);
+    return path;
+}
+
+void CompileContext::declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
+                                        const model::NodeHandle& declaration) {
+    do {
+        deferred.clear();
+        declareSubtree(*this, qestl::SmartPtr(scope), body, declaration);
+    } while (deferred.retry != 0);
+    reportDeferred();
+}

@@ -1,0 +1,328 @@
+// The member pass's callbacks: methods, constructors and operators get their
+// signatures, fields and enum constants their objects, before any body is
+// compiled. Objects are made once and kept by their node, so a later cycle
+// completes the same object; errors are deferred.
+#include "codegen/suggestions.h"
+#include "declare/declaration_pass.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/declaration_views.h"
+#include "model/function_object.h"
+
+using model::ClassObject;
+using model::FunctionObject;
+using model::IRObject;
+
+namespace declare {
+namespace {
+
+constexpr const char* kUnknownType = "未知的类型";
+constexpr const char* kAmbiguous = "类型不明确";
+constexpr const char* kDuplicate = "相同命名的对象已存在";
+constexpr const char* kDuplicateParameter = "相同命名的参数已存在";
+
+// Resolves a type node: the type, or empty after a deferred error. With
+// `detailed` an ambiguity lists the candidates.
+SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool detailed) {
+    resolveTypeExpression(context, scope, node);
+    const model::IRValueList candidates = takeCandidates(context);
+    qestl::qestringA text(kUnknownType);
+    if (candidates.empty()) {
+        appendDidYouMean(context, text, node);
+        context.deferError(text.view(), node);
+        return SmartPtr();
+    }
+    size_t types = 0;
+    SmartPtr type = firstType(candidates, &types);
+    if (types > 1) {
+        if (detailed) {
+            qestl::qestringA listing("类型不明确(找到多个匹配的对象,但无法确定用哪一个)");
+            describeTypeCandidates(candidates, listing);
+            context.deferError(listing.view(), node);
+        } else {
+            context.deferError(kAmbiguous, node);
+        }
+        return SmartPtr();
+    }
+    if (!type) context.deferError(kUnknownType, node);
+    return type;
+}
+
+bool isComparison(std::string_view name) {
+    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
+}
+
+const char* typeText(const NodeHandle& parameter) {
+    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
+    return type ? type->text.c_str() : "";
+}
+
+// The operator shapes the language allows; the message of a wrong one.
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
+    const size_t n = view.parameterCount();
+    if (name == "&&" || name == "||") return "不支持重载此操作符";
+    if (name == "++" || name == "--") {
+        if (n == 0) return nullptr;
+        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
+        return "后置自增或者自减操作需要一个int参数";
+    }
+    if (name == "[]") {
+        if (n == 0) return "[] 操作符至少需要一个参数.";
+        if (n > 2) return "[] 操作符至多支持两个参数.";
+        return nullptr;
+    }
+    if (name == ".") {
+        if (n == 0) return ". 操作符至少需要一个参数.";
+        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
+    }
+    return nullptr;
+}
+
+SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view) {
+    const NodeHandle& node = view.node;
+    SmartPtr made = model::adoptLive(new model::TemplateFunctionObject());
+    IRObject* function = model::asObject(made);
+    function->setName(view.name().view());
+    function->setStatic((node->flags & (NodeFlag::Static | NodeFlag::Native)) != 0);
+    function->setFinal(view.isFinal());
+    function->setOwner(model::IRResult(context.currentScopeObject()));
+    function->buildLinkName();
+    function->setDeclarationNode(node);
+    model::bindObjectToNode(node, function);
+    if (ClassObject* klass = model::asClass(model::asObject(scope)))
+        klass->templateMethodIndex.insert(function->name.view(), made);
+    else
+        context.globalTemplates.findOrAdd(function->name.view(), made);
+    markDeclared(node);
+    function->setDeclared(true);
+    ++context.deferred.retry;
+    return SmartPtr();
+}
+
+// The function object of the node: the one an earlier cycle made, or a new
+// one entered in its scope while its declaration is still pending.
+FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view,
+                            bool isOperator) {
+    const NodeHandle& node = view.node;
+    if (auto* owned = dynamic_cast<FunctionObject*>(ownerObjectOf(node))) return owned;
+    SmartPtr made = model::adoptLive(new FunctionObject());
+    auto* function = static_cast<FunctionObject*>(model::asObject(made));
+    function->setDeclared(false);
+    if (isOperator) function->flagsA |= model::kFlagOperator;
+    function->setOverride(view.isOverride());
+    function->setName(view.name().view());
+    const bool isStatic = (node->flags & (NodeFlag::Static | NodeFlag::Native)) != 0;
+    function->setStatic(isStatic);
+    function->setFinal(view.isFinal());
+    function->setOwner(model::IRResult(context.currentScopeObject()));
+    function->buildLinkName();
+    if (ClassObject* klass = model::asClass(model::asObject(scope)))
+        klass->addMethod(context, function->name.view(), made, isStatic);
+    else
+        context.scopes.declareMethod(context, made, false);
+    function->setDeclarationNode(node);
+    model::bindObjectToNode(node, function);
+    return function;
+}
+
+// Step 9: the parameters, from an empty list (a retried declaration must
+// not meet its own parameters). False after a deferred error.
+bool declareParameters(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view,
+                       FunctionObject& function) {
+    function.parameters.clear();
+    for (size_t i = 0; i < view.parameterCount(); ++i) {
+        const NodeHandle parameterNode = view.parameterNode(i);
+        const NodeHandle typeNode = view.parameterType(i);
+        SmartPtr type;
+        if (!typeNode) {
+            context.deferError(kUnknownType, typeNode);
+        } else {
+            type = resolveDeclaredType(context, scope, typeNode, false);
+        }
+        if (!type) {
+            function.parameters.clear();
+            return false;
+        }
+        SmartPtr made = model::makeObject(view.parameterName(i).view(), model::kKindVariable, type, 0);
+        IRObject* parameter = model::asObject(made);
+        parameter->setDeclarationNode(parameterNode);
+        parameter->flagsC |= model::kFlagParameter;
+        const bool notNil = parameterNode && (parameterNode->flags & NodeFlag::NotNilptr) != 0;
+        parameter->modifiers = (parameter->modifiers & ~model::kStateMask) |
+                               (notNil ? model::kStateDefinite : model::kStateUndetermined);
+        if (!function.addParameter(made)) {
+            // A real duplicate ends the declaration unmarked, so the next
+            // cycle meets it again and keeps the message.
+            context.deferError(kDuplicateParameter, parameterNode ? parameterNode : view.node);
+            function.parameters.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool declareReturnAndThrows(CompileContext& context, const SmartPtr& scope, FunctionObject& function,
+                            const NodeHandle& throwsList) {
+    if (!throwsList) return true;
+    for (const NodeHandle& thrown : throwsList->operands) {
+        resolveThrownType(context, scope, thrown);
+        const model::IRValueList candidates = takeCandidates(context);
+        size_t types = 0;
+        SmartPtr type = firstType(candidates, &types);
+        if (types > 1) {
+            context.deferError("不明确的返回值类型", thrown);
+            return false;
+        }
+        if (!type) {
+            context.deferError("未知的返回值类型", thrown);
+            return false;
+        }
+        function.addThrows(type);
+    }
+    return true;
+}
+
+SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view,
+                                uint32_t kind, bool isOperator) {
+    const NodeHandle& node = view.node;
+    if (!node || isDeclared(node)) return SmartPtr();
+    if (view.isTemplate()) return declareTemplateMethod(context, scope, view);
+    context.pushScopeMode(view.isStatic());
+    FunctionObject* function = functionFor(context, scope, view, isOperator);
+    const std::string_view name = function->name.view();
+    const NodeHandle returnNode = view.returnType();
+    SmartPtr returnType;
+    if (returnNode) {
+        if (function->isConstructor()) {
+            context.deferError("构造函数无需返回值", node);
+            return SmartPtr();
+        }
+        returnType = resolveDeclaredType(context, scope, returnNode, true);
+        if (!returnType) return SmartPtr();
+    } else if (!function->isConstructor()) {
+        context.deferError("方法不是构造函数, 需要返回类型", node);
+        return SmartPtr();
+    }
+    if (isComparison(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+        context.deferError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
+        return SmartPtr();
+    }
+    function->setType(returnType);
+    if (const char* shape = operatorShapeError(view, name)) {
+        context.deferError(shape, node);
+        return SmartPtr();
+    }
+    if (!declareParameters(context, scope, view, *function)) return SmartPtr();
+    if (!declareReturnAndThrows(context, scope, *function, view.throwsList())) return SmartPtr();
+    markDeclared(node);
+    if ((kind == NodeKind::Method || kind == NodeKind::Operator) && (node->flags & NodeFlag::Bodiless) != 0)
+        function->flagsA |= model::kFlagAbstract;
+    function->setDeclared(true);
+    ++context.deferred.retry;
+    return SmartPtr();
+}
+
+}  // namespace
+
+SmartPtr declareFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind) {
+    return declareMethodSignature(context, scope, model::IRFunction(node), kind, false);
+}
+
+SmartPtr declareOperator(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind) {
+    return declareMethodSignature(context, scope, model::IROperator(node), kind, true);
+}
+
+SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t) {
+    if (isDeclared(node)) return SmartPtr();
+    context.pushScopeMode((node->flags & NodeFlag::Static) != 0);
+    const bool typed = node->operands.size() == 2;
+    const NodeHandle typeNode = typed ? node->operands[0] : NodeHandle();
+    const NodeHandle declarators = typed ? node->operands[1] : model::IRCore::operandOf(node, 0);
+    SmartPtr type = resolveDeclaredType(context, scope, typeNode, false);
+    const bool isStatic = (node->flags & NodeFlag::Static) != 0;
+    ClassObject* klass = model::asClass(model::asObject(scope));
+    if (declarators) {
+        for (const NodeHandle& declarator : declarators->operands) {
+            if (!declarator || isDeclared(declarator)) continue;
+            IRObject* object = ownerObjectOf(declarator);
+            if (object == nullptr) {
+                SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+                object = model::asObject(made);
+                object->setDeclared(false);
+                object->opcode = 153;
+                object->setOwner(model::IRResult(scope));
+                object->setStatic(isStatic);
+                object->setDeclarationNode(node);
+                object->setFinal((node->flags & NodeFlag::Final) != 0);
+                const model::Operand placed = klass != nullptr
+                                                  ? klass->addProperty(object->name.view(), made, isStatic)
+                                                  : context.scopes.declareObject(object->name.view(), made, isStatic);
+                if (placed.kind == model::kErrorOperand) {
+                    context.deferError(kDuplicate, node);
+                    return SmartPtr();
+                }
+                model::bindObjectToNode(declarator, object);
+            }
+            object->setType(type);
+            if (!type) continue;
+            object->setDeclared(true);
+            ++context.deferred.retry;
+            markDeclared(declarator);
+        }
+    }
+    if (type) markDeclared(node);
+    return SmartPtr();
+}
+
+SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t) {
+    if (isDeclared(node)) return SmartPtr();
+    ClassObject* klass = model::asClass(model::asObject(scope));
+    // A global constant has no class to live in: the compile pass declares it.
+    if (klass == nullptr) return SmartPtr();
+    const bool inEnum = klass->isEnum();
+    if (inEnum) context.pushScopeMode(true);
+    for (const NodeHandle& declarator : node->operands) {
+        if (!declarator || isDeclared(declarator)) continue;
+        IRObject* object = ownerObjectOf(declarator);
+        if (object == nullptr) {
+            SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+            object = model::asObject(made);
+            object->setDeclared(false);
+            object->setOwner(model::IRResult(scope));
+            object->setStatic(true);
+            object->setFinal(true);
+            object->modifiers |= 0x40;
+            object->flagsB |= 0x40;
+            object->setDeclarationNode(declarator);
+            // Entered once: a later cycle takes the object from its node and
+            // never meets it as its own duplicate.
+            const bool taken = klass->indexOfMember(*object) != 0 ||
+                               klass->staticProperties.findOrCreate(object->name.view(), made).kind ==
+                                   model::kErrorOperand;
+            if (taken) {
+                context.deferError(kDuplicate, declarator);
+                return SmartPtr();
+            }
+            model::bindObjectToNode(declarator, object);
+        }
+        object->setType(inEnum ? SmartPtr(klass) : SmartPtr());
+        if (!inEnum) continue;
+        object->setDeclared(true);
+        ++context.deferred.retry;
+        markDeclared(declarator);
+    }
+    if (inEnum) markDeclared(node);
+    return SmartPtr();
+}
+
+SmartPtr declareNativeImport(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind) {
+    compileNativeImportDeclaration(context, node, scope, true, kind == NodeKind::DynamicNativeImport);
+    return SmartPtr();
+}
+
+SmartPtr declareNativeFunction(CompileContext&, const SmartPtr&, const NodeHandle&, uint32_t) {
+    // Native member functions are declared by the compile pass.
+    return SmartPtr();
+}
+
+}  // namespace declare

@@ -1,0 +1,207 @@
+// Template classes and their instances. A template class is declared once
+// and walked only through its instances: each list of type arguments makes
+// one instance, found again by its generated name; a source template's
+// instance gets a clone of the template's declaration, whose body the
+// declaration walker declares, and is queued for the compile pass.
+#include "codegen/suggestions.h"
+#include "declare/declaration_pass.h"
+#include "model/class_object.h"
+#include "model/declaration_views.h"
+#include "model/template_class.h"
+#include "source/ast_nodes.h"
+
+using model::ClassObject;
+using model::IRObject;
+using model::IRValueList;
+using model::TemplateClassObject;
+
+namespace declare {
+
+SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t) {
+    if (isDeclared(node)) return SmartPtr(declaredObjectOf(node));
+    SmartPtr made = model::adoptLive(new TemplateClassObject());
+    auto* templ = static_cast<TemplateClassObject*>(model::asObject(made));
+    templ->initFromNode(node);
+    templ->setOwner(model::IRResult(scope));
+    templ->buildLinkName();
+    const bool isStatic = (node->flags & NodeFlag::Static) != 0;
+    model::Operand placed;
+    if (ClassObject* scopeClass = model::asClass(model::asObject(scope)))
+        placed = scopeClass->addClassMember(node->text.view(), made, isStatic);
+    else
+        placed = context.registerClass(node->text.view(), made, true, isStatic);
+    if (placed.kind == model::kErrorOperand) {
+        context.deferError("相同命名的对象已存在", node);
+        return SmartPtr();
+    }
+    markDeclared(node);
+    model::bindObjectToNode(node, templ);
+    return made;
+}
+
+namespace {
+
+struct Instantiation {
+    CompileContext& context;
+    SmartPtr scope;
+    IRObject& templ;
+    const NodeHandle& typeNode;
+    bool declarationPass;
+
+    void fail(std::string_view text, const NodeHandle& node) { raise(context, declarationPass, text, node); }
+
+    size_t expectedCount() const {
+        if (templ.declarationNode) return model::IRClass(templ.declarationNode).templateParameterCount();
+        return templ.templateParameterCount;
+    }
+
+    // The type arguments, each the lowest-ranked class-like candidate of its
+    // subtree, and the "<a,b>" text of their link names. False after an
+    // error.
+    bool collectArguments(IRValueList& arguments, qestl::qestringA& text) {
+        const NodeHandle list = model::IRCore::operandOf(typeNode, 1);
+        const size_t given = list ? list->operands.size() : 0;
+        const size_t expected = expectedCount();
+        if (given != expected) {
+            qestl::qestringA message;
+            message.appendFormat("模板不接受%d个参数, 应为%d个参数", static_cast<int>(given), static_cast<int>(expected));
+            fail(message.view(), typeNode);
+            return false;
+        }
+        for (size_t i = 0; i < given; ++i) {
+            const NodeHandle argumentNode = list->operands[i];
+            if (declarationPass)
+                resolveTypeExpression(context, scope, argumentNode);
+            else
+                resolveTypeReference(context, argumentNode);
+            const IRValueList candidates = takeCandidates(context);
+            IRObject* chosen = lowestRankedClass(candidates);
+            if (chosen == nullptr || !isTypeObject(chosen)) {
+                qestl::qestringA message("找不到对象:");
+                dumpScopeSymbols(context, candidates, message);
+                fail(message.view(), argumentNode);
+                return false;
+            }
+            arguments.pushBack(model::IRResult(SmartPtr(chosen)));
+            text.append(i == 0 ? "<" : ",");
+            text.append(chosen->linkName());
+        }
+        if (given != 0) text.append(">");
+        return true;
+    }
+
+    // An instance made before under the same name.
+    SmartPtr existing(const qestl::qestringA& lookupName) {
+        if (!context.lookupGlobal(lookupName.view())) return SmartPtr();
+        IRValueList found = takeCandidates(context);
+        IRObject* object = found.empty() ? nullptr : found[0].objectPtr();
+        return object != nullptr ? SmartPtr(object->classRef()) : SmartPtr();
+    }
+
+    SmartPtr nativeInstance(bool declareInScope) {
+        IRValueList arguments;
+        qestl::qestringA text;
+        if (!collectArguments(arguments, text)) return SmartPtr();
+        qestl::qestringA lookupName(templ.linkName());
+        lookupName.append(text);
+        if (SmartPtr found = existing(lookupName)) return found;
+        SmartPtr made = templ.instantiate(context, arguments, typeNode);
+        IRObject* instance = model::asObject(made);
+        if (instance == nullptr) {
+            fail("Native模板实例化失败", typeNode);
+            return SmartPtr();
+        }
+        instance->setOwner(templ.ownerResult);
+        qestl::qestringA altName(templ.name);
+        altName.append(text);
+        instance->setAltName(altName.view());
+        instance->buildLinkName();
+        context.registerClass(templ.name.view(), made, declareInScope, false);
+        return made;
+    }
+
+    SmartPtr sourceInstance(bool declareInScope) {
+        const NodeHandle declaration = templ.declarationNode;
+        SmartPtr made = model::makeClass(declaration->text.view());
+        auto* instance = model::asClass(model::asObject(made));
+        const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
+        instance->setStatic(isStatic);
+        instance->templateOrigin = SmartPtr(&templ);
+        instance->templateNode = typeNode;
+        IRValueList arguments;
+        qestl::qestringA text;
+        if (!collectArguments(arguments, text)) return SmartPtr();
+        const model::IRClass view(declaration);
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            const NodeHandle parameter = view.templateParameter(i);
+            instance->addTemplateArgument(parameter ? parameter->text.view() : std::string_view(), arguments[i].object);
+            instance->templateArguments.pushBack(arguments[i]);
+        }
+        if (const NodeHandle bases = view.baseList()) {
+            context.scopes.pushObjectScope(made);
+            SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
+            context.popObjectScope();
+            if (!base) return SmartPtr();
+            instance->setBaseClass(base, bases->flags & 0x60);
+        }
+        qestl::qestringA lookupName(templ.linkName());
+        lookupName.append(text);
+        if (SmartPtr found = existing(lookupName)) return found;
+        NodeHandle clone;
+        cloneAstNode(declaration.get(), clone);
+        instance->setDeclarationNode(clone);
+        qestl::qestringA altName(templ.name);
+        altName.append(text);
+        instance->setAltName(altName.view());
+        instance->setOwner(templ.ownerResult);
+        instance->buildLinkName();
+        if (context.registerClass(instance->name.view(), made, declareInScope, isStatic).kind == model::kErrorOperand) {
+            fail("相同命名的对象已存在", typeNode);
+            return SmartPtr();
+        }
+        setDeclaredObject(clone, instance);
+        model::bindObjectToNode(clone, instance);
+        auto& guard = static_cast<TemplateClassObject&>(templ);
+        if (!guard.setExpanding(true)) {
+            constexpr const char* kRecursive = "无法展开递归嵌套的模板.";
+            context.reportErrorOnce(kRecursive, typeNode);
+            context.deferError(kRecursive, typeNode);
+            return SmartPtr();
+        }
+        declareSubtree(context, made, model::IRClass(clone).memberList(), clone);
+        guard.setExpanding(false);
+        context.pendingClasses.pushBack(made);
+        return made;
+    }
+};
+
+}  // namespace
+}  // namespace declare
+
+int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scope, const qestl::SmartPtr& templ,
+                            const model::NodeHandle& typeNode, bool declareInScope) {
+    IRObject* object = model::asObject(templ);
+    context.clearResults();
+    if (object == nullptr) return 0;
+    declare::Instantiation run{context, scope, *object, typeNode, true};
+    const bool source = object->declarationNode && dynamic_cast<TemplateClassObject*>(object) != nullptr;
+    qestl::SmartPtr instance = source ? run.sourceInstance(declareInScope) : run.nativeInstance(declareInScope);
+    context.clearResults();
+    if (instance) context.setResults(model::IRResult(instance));
+    return 0;
+}
+
+void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, const model::NodeHandle& typeNode) {
+    IRObject* object = model::asObject(templ);
+    context.clearResults();
+    if (object == nullptr) return;
+    if (!object->isNative() && object->declarationNode) {
+        qestl::SmartPtr origin = templ;
+        compileClassDeclaration(context, nullptr, typeNode, origin, model::kKindClass, false);
+        return;
+    }
+    declare::Instantiation run{context, qestl::SmartPtr(), *object, typeNode, false};
+    qestl::SmartPtr instance = run.nativeInstance(false);
+    context.clearResults();
+    if (instance) context.setResults(model::IRResult(instance));
+}

@@ -1,0 +1,240 @@
+// Type subtrees to the objects they may denote, and the choice and checks of
+// a base class. Each exists for both passes: the declaration pass defers its
+// errors (a later cycle may cure them), the compile pass reports at once.
+#include "codegen/suggestions.h"
+#include "declare/declaration_pass.h"
+#include "model/array_object.h"
+#include "model/class_object.h"
+#include "model/instance_object.h"
+
+using model::IRObject;
+using model::IRResult;
+using model::IRValueList;
+
+namespace declare {
+
+model::IRValueList takeCandidates(CompileContext& context) {
+    IRValueList taken;
+    context.swapResults(taken);
+    return taken;
+}
+
+SmartPtr firstType(const IRValueList& candidates, size_t* typeCount) {
+    SmartPtr first;
+    size_t count = 0;
+    for (const IRResult& candidate : candidates) {
+        IRObject* object = candidate.objectPtr();
+        if (!isTypeObject(object)) continue;
+        if (count++ == 0) first = SmartPtr(object);
+    }
+    if (typeCount != nullptr) *typeCount = count;
+    return first;
+}
+
+void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node) {
+    if (deferIt)
+        context.deferError(text, node);
+    else
+        context.reportError(text, node);
+}
+
+namespace {
+
+constexpr const char* kUnknownBase = "未知的基类型";
+
+bool isDottedName(const NodeHandle& node) { return node->text.view() == "." && node->operands.size() == 2; }
+
+void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass);
+
+// The members of that name of each qualifier candidate; a package's members
+// stand as they are, any other's are seen through the qualifier.
+void resolveDottedName(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
+    resolveType(context, scope, node->operands[0], declarationPass);
+    const IRValueList qualifiers = takeCandidates(context);
+    const NodeHandle& member = node->operands[1];
+    const std::string_view name = member ? member->text.view() : std::string_view();
+    IRValueList collected;
+    for (const IRResult& qualifier : qualifiers) {
+        IRObject* object = qualifier.objectPtr();
+        if (object == nullptr) continue;
+        context.clearResults();
+        object->bindIntrinsicMember(context, name, model::kLookupStatic | model::kLookupInstance);
+        IRValueList members = takeCandidates(context);
+        for (IRResult& found : members) {
+            if (object->isPackage() || found.objectPtr() == nullptr) {
+                collected.pushBack(found);
+                continue;
+            }
+            SmartPtr wrapper = model::adoptLive(new model::InstanceObject(SmartPtr(found.objectPtr()), qualifier));
+            IRResult wrapped(wrapper);
+            wrapped.appendResult(found);
+            collected.pushBack(wrapped);
+        }
+    }
+    context.clearResults();
+    context.swapResults(collected);
+}
+
+void resolveArrayType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
+    resolveType(context, scope, node->operands[0], declarationPass);
+    IRValueList elements = takeCandidates(context);
+    IRValueList arrays;
+    for (const IRResult& element : elements) {
+        IRObject* object = element.objectPtr();
+        if (!isTypeObject(object)) continue;
+        if (node->operands.size() == 1)
+            arrays.pushBack(IRResult(context.arrayTypeOf(SmartPtr(object))));
+        else
+            arrays.pushBack(element);
+    }
+    context.swapResults(arrays);
+}
+
+void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
+    const NodeHandle nameNode = node->operands.empty() ? NodeHandle() : node->operands[0];
+    resolveType(context, scope, nameNode, declarationPass);
+    IRValueList found = takeCandidates(context);
+    SmartPtr templ;
+    size_t templates = 0;
+    for (const IRResult& candidate : found) {
+        IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !object->isKind(model::kKindTemplateClass)) continue;
+        if (templates++ == 0) templ = SmartPtr(object->classRef());
+    }
+    if (templates == 1) {
+        if (declarationPass)
+            declareTemplateInstance(context, scope, templ, node, false);
+        else
+            instantiateTemplate(context, templ, node);
+        return;
+    }
+    qestl::qestringA text;
+    if (declarationPass) {
+        text.append("不能确定对象的类型");
+        describeTypeCandidates(found, text);
+        context.deferError(text.view(), nameNode);
+    } else if (templates == 0) {
+        text.append("未知的类型");
+        if (found.empty()) appendDidYouMean(context, text, nameNode);
+        context.reportError(text.view(), nameNode);
+    } else {
+        context.reportError("类型不明确", nameNode);
+    }
+    context.clearResults();
+}
+
+void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
+    context.clearResults();
+    context.nearMisses.clear();
+    if (!node) return;
+    if (isDottedName(node)) return resolveDottedName(context, scope, node, declarationPass);
+    if (node->kind == NodeKind::Subscript && !node->operands.empty())
+        return resolveArrayType(context, scope, node, declarationPass);
+    if (node->kind == NodeKind::GenericType) return resolveTemplateType(context, scope, node, declarationPass);
+    context.lookupName(node->text.view(), node);
+}
+
+}  // namespace
+
+// The class-like candidate of lowest rank; a tie ends the choice empty.
+IRObject* lowestRankedClass(const IRValueList& candidates) {
+    IRObject* kept = nullptr;
+    uint64_t keptRank = 0;
+    for (const IRResult& candidate : candidates) {
+        IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !object->isKind(model::kKindClass)) continue;
+        const uint64_t rank = candidateRank(candidate);
+        if (kept != nullptr && rank == keptRank) return nullptr;
+        if (kept == nullptr || rank < keptRank) {
+            kept = object;
+            keptRank = rank;
+        }
+    }
+    return kept;
+}
+
+namespace {
+
+bool isPrimitiveCode(uint8_t code) { return code > 0 && code != model::kTypeString && code != model::kTypeObject; }
+
+SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& baseNode,
+                         bool derivingIsStatic, bool declarationPass) {
+    resolveType(context, scope, baseNode, declarationPass);
+    const IRValueList candidates = takeCandidates(context);
+    const char* failure = nullptr;
+    qestl::qestringA text;
+    IRObject* base = nullptr;
+    if (candidates.empty()) {
+        text.append(kUnknownBase);
+        appendDidYouMean(context, text, baseNode);
+    } else if ((base = lowestRankedClass(candidates)) == nullptr || base->isPackage()) {
+        failure = kUnknownBase;
+    } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
+        failure = "找不到基类型";
+    } else if (base->isFinal()) {
+        failure = "该类已声明为final,不可被继承";
+    } else if (isPrimitiveCode(base->typeCode)) {
+        failure = "对象不是类,不可被继承";
+    } else if (!isExtendableBase(context, base, derivingIsStatic)) {
+        failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
+    } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
+        failure = kUnknownBase;
+    } else {
+        return SmartPtr(base);
+    }
+    if (failure != nullptr) text.append(failure);
+    raise(context, declarationPass, text.view(), baseNode);
+    return SmartPtr();
+}
+
+}  // namespace
+}  // namespace declare
+
+bool isTypeObject(const model::IRObject* object) {
+    if (object == nullptr) return false;
+    return (object->isKind(model::kKindClass) && !object->isPackage()) || object->isKind(model::kKindArray) ||
+           object->isArray();
+}
+
+uint64_t candidateRank(const model::IRResult& candidate) {
+    IRObject* object = candidate.objectPtr();
+    uint64_t location = 5;
+    if (object == nullptr) {
+        location = 7;
+    } else if (candidate.operand.kind == model::kStackFrame) {
+        location = object->isParameter() ? 1 : 2;
+    } else if (candidate.operand.kind == model::kDynamicProperties) {
+        location = 3;
+    } else if (candidate.operand.kind == model::kStaticProperties) {
+        location = 4;
+    }
+    return 8 * candidate.storageIndex + location;
+}
+
+void resolveTypeExpression(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& node) {
+    declare::resolveType(context, scope, node, true);
+}
+
+void resolveTypeReference(CompileContext& context, const model::NodeHandle& node) {
+    declare::resolveType(context, qestl::SmartPtr(), node, false);
+}
+
+qestl::SmartPtr resolveBaseClasses(CompileContext& context, const qestl::SmartPtr& scope,
+                                   const model::NodeHandle& baseNode, bool derivingIsStatic) {
+    return declare::chooseBaseClass(context, scope, baseNode, derivingIsStatic, true);
+}
+
+qestl::SmartPtr checkBaseClass(CompileContext& context, const model::NodeHandle& baseNode, bool derivingIsStatic) {
+    return declare::chooseBaseClass(context, qestl::SmartPtr(), baseNode, derivingIsStatic, false);
+}
+
+bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic) {
+    if (base == nullptr || base->isPackage()) return false;
+    if (base->isInterface() || base->isStatic()) return true;
+    if (base->isInstance()) return false;
+    IRObject* owner = base->ownerObject();
+    if (owner == nullptr || owner->isPackage()) return true;
+    const ScopeRecord* record = context.scopes.innermost();
+    if (record != nullptr && record->object) return !derivingIsStatic;
+    return base->isStaticContext();
+}
