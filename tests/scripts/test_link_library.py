@@ -6,6 +6,7 @@ package, and damaged copies of both that must be refused without a crash."""
 import argparse
 import os
 import random
+import re
 import struct
 import subprocess
 import tempfile
@@ -189,6 +190,22 @@ def main():
         status, out = probe.run("linklib", path("util.kl"))
         lines = out.decode().splitlines()
         probe.check(status == 0 and lines[-2:] == ["module util.slk", "loaded 1"], "util.kl loads: %r" % lines[-3:])
+        probe.check(any(re.fullmatch(r"31 \d+ /Util", line) for line in lines), "the class comes back: %r" % lines)
+
+        # An export list: only the named class, under the stored module name.
+        with open(path("exports.kdef"), "w") as f:
+            f.write('{"LIBRARY":"mathx","Exports":["Util","Missing"]}')
+        done = subprocess.run([korvo, "-c", "util.k", "exports.kdef", "-kl", "-o", "exports.kl"], cwd=work,
+                              capture_output=True)
+        text = done.stdout.decode()
+        probe.check(done.returncode == 0 and "找不到指定导出的类:" in text and "Missing" in text, "exports %r" % text)
+        exported = open(path("exports.kl"), "rb").read()
+        probe.check(Walker(exported).library() == (1, b"mathx") and exported[17:29] == struct.pack("<III", 10, 62, 1),
+                    "one exported class %r" % exported[:32])
+        status, out = probe.run("linklib", path("exports.kl"))
+        lines = out.decode().splitlines()
+        probe.check(status == 0 and lines[0].startswith("31 ") and lines[-2:] == ["module mathx", "loaded 1"],
+                    "exports load %r" % lines)
 
         # A hand-made library: objects made in record order, back references
         # resolved, the stored module name used.
