@@ -391,6 +391,14 @@ void Container::clear() {
     owner.reset();
 }
 
+void Container::handOverMembers() {
+    members_.clear();
+    index_.clear();
+    indexEntries_ = 0;
+    similarCache_.clear();
+    owner.reset();
+}
+
 std::string Container::templateParameterNameAt(size_t i) const {
     for (const auto& [name, indexes] : index_)
         for (uint32_t index : indexes)

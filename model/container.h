@@ -69,6 +69,9 @@ public:
     virtual Operand allocateSlot(IRObject* member, uint64_t value);
     virtual bool acceptsMember(IRObject*) const { return true; }
     virtual void clear();
+    // Empties the container without detaching its members: they live on in
+    // another container that took them over.
+    void handOverMembers();
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(LibraryReader& in);
 
