@@ -69,9 +69,10 @@ public:
     virtual Operand allocateSlot(IRObject* member, uint64_t value);
     virtual bool acceptsMember(IRObject*) const { return true; }
     virtual void clear();
-    // Drops the members without detaching them: a stack frame's parameters
-    // live on in their function, and detaching a local would detach its
-    // type, a class of the program.
+    // Empties the container without detaching its members: a stack frame's
+    // parameters live on in their function (detaching a local would detach
+    // its type, a class of the program), and members another container took
+    // over live on there.
     void releaseMembers();
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(LibraryReader& in);
