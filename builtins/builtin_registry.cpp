@@ -27,32 +27,6 @@ std::string qualifiedName(const CatalogueClass& entry) {
     return entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name : std::string(entry.name);
 }
 
-// The bare instance of a container template until the catalogue declares its
-// members: parameters bound, argument values kept, linked to the template.
-qestl::SmartPtr bareInstance(IRObject& templ, model::IRValueList& arguments, std::initializer_list<const char*> params) {
-    qestl::SmartPtr made = model::adoptLive(new model::ClassObject());
-    auto* instance = model::asClass(asObject(made));
-    size_t i = 0;
-    for (const char* param : params) {
-        const model::IRResult& argument = arguments[i++];
-        instance->addTemplateArgument(param, argument.object);
-    }
-    for (size_t k = 0; k < params.size(); ++k) instance->templateArguments.pushBack(arguments[k]);
-    model::bindTemplateInstance(*instance, qestl::SmartPtr(&templ));
-    instance->setName(templ.name.view());
-    return made;
-}
-
-qestl::SmartPtr instantiateOneParameter(IRObject& templ, model::ModelContext&, model::IRValueList& arguments,
-                                        const model::NodeHandle&) {
-    return bareInstance(templ, arguments, {"Element"});
-}
-
-qestl::SmartPtr instantiateTwoParameters(IRObject& templ, model::ModelContext&, model::IRValueList& arguments,
-                                         const model::NodeHandle&) {
-    return bareInstance(templ, arguments, {"Key", "Value"});
-}
-
 struct Entry {
     const CatalogueClass* row = nullptr;  // null: RemoteCallPipe
     qestl::SmartPtr klass;
@@ -83,9 +57,9 @@ void phase3Row(CompileContext& context, const Entry& entry) {
             klass.templateParameterCount = 2;
             klass.instanceBuilder = instantiateRemoteCallPipe;
         } else {
-            const size_t count = splitNames(entry.row->typeParameters).size();
-            klass.templateParameterCount = static_cast<uint8_t>(count);
-            klass.instanceBuilder = count == 1 ? instantiateOneParameter : instantiateTwoParameters;
+            klass.templateParameterCount = static_cast<uint8_t>(splitNames(entry.row->typeParameters).size());
+            klass.instanceBuilder = instantiateContainer;
+            setContainerTemplate(*entry.row);
         }
     } else {
         if (entry.row->base != nullptr) model::asClass(&klass)->setBaseClass(names.find(entry.row->base), 64);
@@ -121,7 +95,11 @@ void registerBuiltinClasses(CompileContext& context, std::span<const std::span<c
         names.add(entry.row != nullptr ? qualifiedName(*entry.row) : "RemoteCallPipe", entry.klass);
     }
 
-    declareBuiltinTypes(context);
+    std::vector<const CatalogueClass*> early;
+    for (std::span<const CatalogueClass> family : catalogue)
+        for (const CatalogueClass& row : family)
+            if (row.step == CatalogueStep::BuiltinTypes) early.push_back(&row);
+    declareBuiltinTypes(context, early);
 
     std::vector<const Entry*> rows(created.size());
     std::transform(created.begin(), created.end(), rows.begin(), [](const Entry& e) { return &e; });

@@ -20,9 +20,25 @@ namespace builtins {
 BuiltinNames& builtinNames();
 
 // The types, constants, exception classes, Thread and _system_, with the 36
-// registrations; the catalogue's class objects exist already (String's own
-// members belong to the catalogue and come with it).
-void declareBuiltinTypes(CompileContext& context);
+// registrations; the catalogue's class objects exist already. The members of
+// `early` (String) are declared before those of Exception.
+void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass* const> early = {});
+
+// The type an instantiation argument stands for (a variable's type, else the
+// object itself).
+qestl::SmartPtr templateArgumentType(const model::IRResult& argument);
+
+// The container templates (ids 40 to 44): the registry hands over each row,
+// whose member text every instance declares. The builder returns nothing
+// when given fewer arguments than the template has parameters.
+void setContainerTemplate(const CatalogueClass& row);
+qestl::SmartPtr instantiateContainer(model::IRObject& templ, model::ModelContext& context,
+                                     model::IRValueList& arguments, const model::NodeHandle& node);
+// A Map instance's hook: the slots of the key class's ">", "<", "==" and
+// "!=" pushed in that order, or four zeros for a key that takes a byte or a
+// String.
+void resolveMapKeyOperators(model::IRObject& object, model::ModelContext& context, model::IRResult& result,
+                            const model::NodeHandle& node);
 
 // The RemoteCallPipe template (id 69) and its instance builder.
 qestl::SmartPtr createRemoteCallPipeClass();

@@ -119,7 +119,7 @@ ClassObject& classNamed(const char* name) { return *model::asClass(asObject(buil
 
 }  // namespace
 
-void declareBuiltinTypes(CompileContext& context) {
+void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass* const> early) {
     B& types = model::builtinTypes();
     BuiltinNames& names = builtinNames();
     // The wildcard object of array initialisers and method definitions.
@@ -161,7 +161,8 @@ void declareBuiltinTypes(CompileContext& context) {
     types.illegalArgumentException = names.find("IllegalArgumentException");
     types.arrayStoreException = names.find("ArrayStoreException");
 
-    // String's members are the catalogue's.
+    for (const CatalogueClass* row : early)
+        declareMembers(classNamed(row->name), context, catalogueMembers(*row), names);
     declareMembers(classNamed("Exception"), context, memberTextOnce("Exception", kExceptionMembers, nullptr), names);
     declareMembers(classNamed("_system_"), context, memberTextOnce("_system_", kSystemMembers, nullptr), names);
     declareMembers(classNamed("Thread"), context, memberTextOnce("Thread", kThreadMembers, nullptr), names);

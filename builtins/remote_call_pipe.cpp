@@ -30,13 +30,6 @@ qestl::SmartPtr& rcpTemplate() {
     return templ;
 }
 
-// The type an instantiation argument stands for.
-qestl::SmartPtr argumentType(const model::IRResult& argument) {
-    IRObject* object = argument.objectPtr();
-    if (object == nullptr) return {};
-    return object->kind == model::kKindVariable ? object->type : argument.object;
-}
-
 bool firstParameterIsLong(const IRObject& method) {
     if (method.parameterCount() == 0) return true;
     const IRObject* first = asObject(method.parameter(0));
@@ -108,8 +101,8 @@ qestl::SmartPtr instantiateRemoteCallPipe(IRObject& templ, model::ModelContext& 
                                           model::IRValueList& arguments, const model::NodeHandle& node) {
     qestl::SmartPtr made = model::adoptLive(new ClassObject());
     ClassObject& proxy = *model::asClass(asObject(made));
-    const qestl::SmartPtr served = arguments.size() > 0 ? argumentType(arguments[0]) : qestl::SmartPtr();
-    const qestl::SmartPtr called = arguments.size() > 1 ? argumentType(arguments[1]) : qestl::SmartPtr();
+    const qestl::SmartPtr served = arguments.size() > 0 ? templateArgumentType(arguments[0]) : qestl::SmartPtr();
+    const qestl::SmartPtr called = arguments.size() > 1 ? templateArgumentType(arguments[1]) : qestl::SmartPtr();
     proxy.addTemplateArgument("!_S", served);
     proxy.addTemplateArgument("!_C", called);
     for (size_t i = 0; i < 2 && i < arguments.size(); ++i) proxy.templateArguments.pushBack(arguments[i]);
@@ -124,7 +117,7 @@ void remoteCallPipeHook(IRObject& object, model::ModelContext& context, model::I
                         const model::NodeHandle& node) {
     // S first, then C: the argument values in their order.
     for (const model::IRResult& argument : object.templateArguments) {
-        const ClassObject* iface = model::asClass(asObject(argumentType(argument)));
+        const ClassObject* iface = model::asClass(asObject(templateArgumentType(argument)));
         bool ok = iface != nullptr;
         std::vector<uint8_t> block = ok ? model::buildRemoteInterfaceDescriptor(*iface, ok) : std::vector<uint8_t>();
         if (!ok) return context.reportError(kNoTypeCode, node);

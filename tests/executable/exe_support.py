@@ -12,6 +12,7 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 from probe_support import Probe  # noqa: E402
 
+HELLO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "hello.k")
 STUB_FOLDERS = {"elf": "linux", "pe": "windows", "macho": "darwin"}
 STUB_STEMS = {"elf": "kvsl", "pe": "kvsw", "macho": "kvsm"}
 
@@ -59,6 +60,42 @@ class Case:
         """Runs `korvo-probe place`; returns (status, stdout text)."""
         status, out_bytes = self.probe.run("place", kind, stub, image, self.path(out), *options)
         return status, out_bytes.decode("utf-8", "replace")
+
+    def compile(self, out, *options, stub=None):
+        """Runs the compiler on hello.k (with -slk: the compile pass does not
+        register entries yet) and returns (status, stdout text). With a stub,
+        a copy of the compiler takes it as the stub of the custom target
+        "fixture" (-kcross-fixture is added)."""
+        compiler = os.path.join(self.bin, "korvo")
+        if stub is not None:
+            compiler = self.path("cc/korvo")
+            if not os.path.exists(compiler):
+                os.makedirs(self.path("cc"))
+                shutil.copy2(os.path.join(self.bin, "korvo"), compiler)
+            name = "kcvsd.kes" if "-dbg" in options else "kcvs.kes"
+            os.makedirs(self.path("cc/fixture/x86_64"), exist_ok=True)
+            shutil.copyfile(stub, self.path("cc/fixture/x86_64/" + name))
+            options = ("-kcross-fixture",) + options
+        done = run([compiler, "-slk", "-ce", HELLO, *options, "-o", self.path(out)])
+        return done.returncode, done.stdout.decode("utf-8", "replace")
+
+    def program(self, *options):
+        """The image `-c` writes for hello.k with these options."""
+        if not hasattr(self, "_programs"):
+            self._programs = {}
+        if options not in self._programs:
+            out = self.path("hello.kb")
+            done = run([os.path.join(self.bin, "korvo"), "-slk", "-c", HELLO, *options, "-o", out])
+            self.check(done.returncode == 0, "-c hello.k: %r" % done.stdout)
+            self._programs[options] = open(out, "rb").read() if done.returncode == 0 else b""
+        return self._programs[options]
+
+    def same_program(self, image, where, *options):
+        """The image an executable holds equals the -c image but for the
+        time stamp at 36..43."""
+        program = self.program(*options)
+        self.check(len(image) == len(program) and image[:36] + image[44:] == program[:36] + program[44:],
+                   "%s: the image differs from the -c image" % where)
 
     def check(self, condition, message):
         self.probe.check(condition, message)

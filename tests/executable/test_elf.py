@@ -72,6 +72,38 @@ def check_stub_build(case, arch, debug):
     case.check(ran.returncode == 0 and ran.stdout == expected, "%s: ran %d %r" % (where, ran.returncode, ran.stdout))
 
 
+def vm_block(path):
+    """The image the ".vm" section of an executable holds."""
+    at = sections(readelf(path)[0])[".vm"][1]
+    data = open(path, "rb").read()
+    length = struct.unpack_from("<Q", data, at)[0]
+    return data[at + 32:at + 32 + length]
+
+
+def check_compiled(case):
+    """-ce through the image writer, with the stubs stored in the compiler."""
+    for arch in ("x86_64", "x86"):
+        if not os.path.exists(case.stub("elf", arch)):
+            continue
+        out = "hello-" + arch
+        status, said = case.compile(out, "-arch:" + arch)
+        case.check(status == 0 and said.endswith("已生成:%s\n" % case.path(out)), "-ce %s: %d %r" % (arch, status, said))
+        if status != 0:
+            continue
+        image = vm_block(case.path(out))
+        case.same_program(image, "-ce " + arch)
+        ran = run([case.path(out)], text=True)
+        expected = "korvo-stub(elf): image=%d stored=%d version=1049 crc=ok\n" % (len(image), len(image))
+        case.check(ran.returncode == 0 and ran.stdout == expected, "-ce %s: ran %d %r" % (arch, ran.returncode, ran.stdout))
+    # A custom target's stub is told by its magic: a big-endian ELF here.
+    status, said = case.compile("hello-be", stub=case.write("be.kes", big_endian_fixture(True)))
+    case.check(status == 0, "-kcross-fixture: %d %r" % (status, said))
+    if status == 0:
+        data = open(case.path("hello-be"), "rb").read()
+        length = struct.unpack_from(">Q", data, 0x200)[0]
+        case.same_program(data[0x220:0x220 + length], "-kcross-fixture")
+
+
 def check_verdicts(case):
     """The stub's other verdicts: a damaged image and a compressed one."""
     stub = case.stub("elf", "x86_64")
@@ -193,6 +225,7 @@ def main():
     for arch in ("x86_64", "x86"):
         for debug in (False, True):
             check_stub_build(case, arch, debug)
+    check_compiled(case)
     check_verdicts(case)
     check_big_endian(case)
     check_refused(case)

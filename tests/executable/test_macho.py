@@ -70,6 +70,22 @@ def check_arch(case, arch, debug, length):
     case.check(linkedit.vmsize == old_linkedit.vmsize + grown, "%s: vmsize" % where)
 
 
+def check_compiled(case):
+    """-kcross-darwin: the stored stub through the image writer."""
+    if not os.path.exists(case.stub("macho", "x86_64")):
+        return
+    status, said = case.compile("hello.mac", "-kcross-darwin")
+    case.check(status == 0 and said.endswith("已生成:%s\n" % case.path("hello.mac")), "-ce: %d %r" % (status, said))
+    if status != 0:
+        return
+    data = open(case.path("hello.mac"), "rb").read()
+    length = struct.unpack("<Q", data[-8:])[0]
+    case.same_program(data[-8 - length:-8], "-kcross-darwin")
+    if tool("llvm-objdump-14"):
+        dumped = run(["llvm-objdump-14", "--macho", "--private-headers", case.path("hello.mac")], text=True)
+        case.check(dumped.returncode == 0 and dumped.stderr == "", "-kcross-darwin: llvm-objdump: %s" % dumped.stderr)
+
+
 def check_refused(case):
     image = case.write("raw.bin", bytes(8))
     stub = case.stub("macho", "x86_64")
@@ -87,6 +103,7 @@ def main():
         check_arch(case, arch, False, 300)
         check_arch(case, arch, True, 300)
     check_arch(case, "x86_64", False, 28)  # 28 + 4 = 32: no padding
+    check_compiled(case)
     check_refused(case)
     case.finish()
 

@@ -52,16 +52,24 @@ class PeCase(Case):
             self.skip("wine missing: PE files are checked but not run")
         self.wine_bits = {}
 
-    def pe_checks(self, path, where, stub=None):
+    def pe_checks(self, path, where, stub=None, compiled=None):
         """No warnings, but for pefile's guess from the share of zero bytes
-        (the fixture of many small sections is mostly padding)."""
+        (the fixture of many small sections and a compiled program's image are
+        mostly zeros). compiled: the -c options of the program a -ce build
+        holds; else the probe's image."""
         pe = pefile.PE(path)
-        warnings = [w for w in pe.get_warnings() if not (stub and "of the file's contents" in w)]
+        mostly_zeros = stub is not None or compiled is not None
+        warnings = [w for w in pe.get_warnings() if not (mostly_zeros and "of the file's contents" in w)]
         self.check(warnings == [], "%s: pefile warns %s" % (where, warnings))
         self.check((pe.OPTIONAL_HEADER.MajorLinkerVersion, pe.OPTIONAL_HEADER.MinorLinkerVersion) == (4, 9),
                    "%s: linker version" % where)
         found = resources(pe)
-        self.check(found.get(("VMDATA", 666)) == (0, open(self.image, "rb").read()), "%s: VMDATA/666/0" % where)
+        language, image = found.get(("VMDATA", 666), (None, b""))
+        if compiled is not None:
+            self.check(language == 0, "%s: VMDATA/666/0" % where)
+            self.same_program(image, where, *compiled)
+        else:
+            self.check((language, image) == (0, open(self.image, "rb").read()), "%s: VMDATA/666/0" % where)
         if tool("llvm-readobj-14"):
             done = run(["llvm-readobj-14", "--coff-resources", path], text=True)
             self.check(done.returncode == 0 and done.stderr == "" and "VMDATA" in done.stdout,
@@ -83,6 +91,20 @@ class PeCase(Case):
         done = run_wine(self.bin, path)
         self.check(done.returncode == expected[0] and done.stdout.decode() == expected[1],
                    "%s: wine ran %d %r" % (where, done.returncode, done.stdout))
+
+    def compiled_line(self, *options):
+        length = len(self.program(*options))
+        return 0, "korvo-stub(pe): image=%d stored=%d version=1049 crc=ok\n" % (length, length)
+
+    def check_compiled(self):
+        """-kcross-windows: the stored stub through the image writer."""
+        if not os.path.exists(self.stub("pe", "x86_64")):
+            return
+        status, said = self.compile("hello.exe", "-kcross-windows")
+        self.check(status == 0 and said.endswith("已生成:%s\n" % self.path("hello.exe")), "-ce: %d %r" % (status, said))
+        if status == 0:
+            self.pe_checks(self.path("hello.exe"), "-kcross-windows", compiled=())
+            self.runs(self.path("hello.exe"), "x86_64", "-kcross-windows", self.compiled_line())
 
     def check_plain(self, arch):
         stub = self.stub("pe", arch)
@@ -202,9 +224,9 @@ class PeCase(Case):
         names = [s.Name.rstrip(b"\0") for s in old.sections]
         self.check(names.index(b".rsrc") < names.index(b".reloc"), "fixture: .rsrc does not precede .reloc")
         icon = self.write("big.ico", icon_file(9000))
-        status, said = self.place("pe", stub, self.image, "own.exe", "-ico", icon)
-        self.check(status == 0, "own .rsrc: place said %r" % said)
-        pe, found = self.pe_checks(self.path("own.exe"), "own .rsrc")
+        status, said = self.compile("own.exe", "-ico", icon, stub=stub)
+        self.check(status == 0, "own .rsrc: -ce said %r" % said)
+        pe, found = self.pe_checks(self.path("own.exe"), "own .rsrc", compiled=("-ico", icon))
         self.check(found.get((10, 5), (0, b""))[1] == bytes(100) and found.get(("ZDATA", 7), (0, b""))[1] == bytes(100),
                    "own .rsrc: the stub's resources were lost: %s" % list(found))
         kinds = [str(k.name) if k.name is not None else k.id for k in pe.DIRECTORY_ENTRY_RESOURCE.entries]
@@ -218,8 +240,7 @@ class PeCase(Case):
                    "own .rsrc: .reloc did not move")
         self.check(pe.OPTIONAL_HEADER.DATA_DIRECTORY[5].VirtualAddress == section[b".reloc"].VirtualAddress,
                    "own .rsrc: base relocation entry not moved")
-        self.runs(self.path("own.exe"), "x86_64", "own .rsrc",
-                  (0, "korvo-stub(pe): image=692 stored=692 version=1049 crc=ok\n"))
+        self.runs(self.path("own.exe"), "x86_64", "own .rsrc", self.compiled_line("-ico", icon))
         self.check_fatal(stub)
 
     def check_fatal(self, stub):
@@ -249,14 +270,13 @@ class PeCase(Case):
         table_end = old.sections[-1].get_file_offset() + 40
         self.check(len(old.sections) == 28 and table_end + 40 > old.OPTIONAL_HEADER.SizeOfHeaders,
                    "fixture: %d sections, header area not full" % len(old.sections))
-        status, said = self.place("pe", stub, self.image, "full.exe")
-        self.check(status == 0, "full headers: place said %r" % said)
-        pe, _ = self.pe_checks(self.path("full.exe"), "full headers", stub)
+        status, said = self.compile("full.exe", stub=stub)
+        self.check(status == 0, "full headers: -ce said %r" % said)
+        pe, _ = self.pe_checks(self.path("full.exe"), "full headers", stub, compiled=())
         self.check(pe.OPTIONAL_HEADER.SizeOfHeaders == old.OPTIONAL_HEADER.SizeOfHeaders + 0x200,
                    "full headers: SizeOfHeaders %#x" % pe.OPTIONAL_HEADER.SizeOfHeaders)
         self.check(len(pe.sections) == 29 and pe.sections[-1].Name.rstrip(b"\0") == b".rsrc", "full headers: no .rsrc")
-        self.runs(self.path("full.exe"), "x86_64", "full headers",
-                  (0, "korvo-stub(pe): image=692 stored=692 version=1049 crc=ok\n"))
+        self.runs(self.path("full.exe"), "x86_64", "full headers", self.compiled_line())
 
     def check_refused(self):
         stub = self.stub("pe", "x86_64")
@@ -287,6 +307,7 @@ def main():
         case.check_plain(arch)
         case.check_options(arch)
     case.check_long_string()
+    case.check_compiled()
     case.check_own_resources()
     case.check_full_headers()
     case.check_refused()

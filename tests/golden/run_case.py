@@ -9,8 +9,8 @@ A case is a folder holding:
   stdin            optional: fed to standard input (otherwise it is empty)
   expected.out     the whole standard output
   expected.status  optional: the exit status (0 when absent)
-  expected.files/  optional: files the run must leave in its working folder,
-                   compared byte for byte
+  expected.files/  optional: files the run must leave in its working folder
+                   (or in folders below it), compared byte for byte
 The run takes place in a scratch copy of the case folder, so relative paths in
 cmd name the case's own files. With --update the expectations are rewritten
 from the actual run (review the diff before committing).
@@ -77,9 +77,8 @@ def main():
                 open(expected_status_path, "w").write(f"{result.returncode}\n")
             elif os.path.exists(expected_status_path):
                 os.remove(expected_status_path)
-            if os.path.isdir(expected_files):
-                for name in os.listdir(expected_files):
-                    shutil.copyfile(os.path.join(work, name), os.path.join(expected_files, name))
+            for name in expected_names(expected_files):
+                shutil.copyfile(os.path.join(work, name), os.path.join(expected_files, name))
             return 0
 
         failures = []
@@ -96,7 +95,7 @@ def main():
         if result.returncode != expected_status:
             failures.append(f"exit status {result.returncode}, expected {expected_status}")
         if os.path.isdir(expected_files):
-            for name in sorted(os.listdir(expected_files)):
+            for name in expected_names(expected_files):
                 produced = os.path.join(work, name)
                 if not os.path.exists(produced):
                     failures.append(f"{name}: not produced")
@@ -105,6 +104,14 @@ def main():
         for failure in failures:
             print(failure)
         return 1 if failures else 0
+
+
+def expected_names(folder):
+    """The files below expected.files, as paths relative to it."""
+    names = []
+    for root, _, files in os.walk(folder):
+        names += [os.path.relpath(os.path.join(root, name), folder) for name in files]
+    return sorted(names)
 
 
 EXPECT = re.compile(r"//\s*expect (error|warning (\d+)):\s*(.*?)\s*(?=//\s*expect |$)")

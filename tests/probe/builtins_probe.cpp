@@ -114,6 +114,59 @@ void printMembers(const model::ClassObject& c) {
 
 namespace {
 
+// A type named on the command line: a built-in class, "[]" for an array.
+qestl::SmartPtr typeNamed(CompileContext& context, std::string name) {
+    size_t depth = 0;
+    while (name.size() > 2 && name.ends_with("[]")) {
+        name.resize(name.size() - 2);
+        ++depth;
+    }
+    qestl::SmartPtr type = builtins::builtinNames().find(name);
+    for (size_t i = 0; type && i < depth; ++i) type = context.arrayTypeOf(type);
+    return type;
+}
+
+void printInstance(CompileContext& context, const model::ClassObject& instance) {
+    printClassLine(context, instance);
+    for (size_t i = 0; i < instance.templateArgumentTable.members().size(); ++i)
+        std::printf("  targ %s %s\n", instance.templateArgumentTable.templateParameterNameAt(i).c_str(),
+                    shown(asObject(instance.templateArgumentTable.members()[i])).c_str());
+    printMembers(instance);
+}
+
+// An instance of the template under KEY, built as the declaration pass builds
+// one; 1 when a type is unknown, the count is wrong or nothing is built.
+int instanceCommand(CompileContext& context, int argc, char** argv) {
+    auto found = context.classesById.find(std::atoi(argv[0]));
+    IRObject* templ = found != context.classesById.end() ? asObject(found->second) : nullptr;
+    if (templ == nullptr || !templ->isTemplate()) {
+        std::fprintf(stderr, "no template under key %s\n", argv[0]);
+        return 1;
+    }
+    model::IRValueList arguments;
+    for (int i = 1; i < argc; ++i) {
+        qestl::SmartPtr type = typeNamed(context, argv[i]);
+        if (!type) {
+            std::fprintf(stderr, "no built-in class %s\n", argv[i]);
+            return 1;
+        }
+        arguments.pushBack(model::IRResult(type));
+    }
+    if (arguments.size() != templ->templateParameterCount) {
+        std::fprintf(stderr, "%s takes %u type arguments\n", templ->name.c_str(), templ->templateParameterCount);
+        return 1;
+    }
+    qestl::SmartPtr made = templ->instantiate(context, arguments, {});
+    const model::ClassObject* instance = model::asClass(asObject(made));
+    if (instance == nullptr) {
+        std::fprintf(stderr, "the builder made nothing\n");
+        return 1;
+    }
+    printInstance(context, *instance);
+    made.as<model::cbircode>()->detach();
+    return context.errorCount() != 0 ? 1 : 0;
+}
+
 int builtinsCommand(int argc, char** argv) {
     startConsole();
     CompileContext context;
@@ -136,14 +189,11 @@ int builtinsCommand(int argc, char** argv) {
             arguments.pushBack(model::IRResult(type));
         }
         qestl::SmartPtr made = asObject(names.find("RemoteCallPipe"))->instantiate(context, arguments, {});
-        auto& proxy = *model::asClass(asObject(made));
-        printClassLine(context, proxy);
-        for (size_t i = 0; i < proxy.templateArgumentTable.members().size(); ++i)
-            std::printf("  targ %s %s\n", proxy.templateArgumentTable.templateParameterNameAt(i).c_str(),
-                        shown(asObject(proxy.templateArgumentTable.members()[i])).c_str());
-        printMembers(proxy);
+        printInstance(context, *model::asClass(asObject(made)));
         status = context.errorCount() != 0 ? 1 : 0;
         made.as<model::cbircode>()->detach();
+    } else if (argc >= 2 && std::string(argv[0]) == "inst") {
+        status = instanceCommand(context, argc - 1, argv + 1);
     } else if (argc == 1) {
         auto found = context.classesById.find(std::atoi(argv[0]));
         if (found == context.classesById.end()) {
@@ -154,7 +204,7 @@ int builtinsCommand(int argc, char** argv) {
         printClassLine(context, *asObject(found->second));
         if (const auto* c = model::asClass(asObject(found->second))) printMembers(*c);
     } else {
-        std::fprintf(stderr, "usage: korvo-probe builtins [KEY | rcp S C]\n");
+        std::fprintf(stderr, "usage: korvo-probe builtins [KEY | rcp S C | inst KEY TYPE...]\n");
         return 2;
     }
     // The process-wide references go with the compilation they belong to.
@@ -165,6 +215,6 @@ int builtinsCommand(int argc, char** argv) {
 
 }  // namespace
 
-KORVO_PROBE("builtins", "[KEY | rcp S C]", builtinsCommand);
+KORVO_PROBE("builtins", "[KEY | rcp S C | inst KEY TYPE...]", builtinsCommand);
 
 }  // namespace probe

@@ -5,6 +5,7 @@
 //   place elf|macho|pe STUB IMAGE OUT [OPTION...]
 //                                           that writer on any stub and image,
 //                                           with the -ce options it reads
+//   native-sources DIR [MODULE TEXT]...    the -gs writer over these units
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "driver/command_line.h"
 #include "driver/compile_options.h"
 #include "driver/pipeline_files.h"
+#include "executable/native_sources.h"
 #include "executable/stored_stubs.h"
 #include "executable/stub_writers.h"
 #include "foundation/whole_file.h"
@@ -122,7 +124,18 @@ int placeCommand(int argc, char** argv) {
     return written ? 0 : 1;
 }
 
+int nativeSourcesCommand(int argc, char** argv) {
+    if (argc < 1 || argc % 2 == 0) {
+        std::fprintf(stderr, "usage: native-sources DIR [MODULE TEXT]...\n");
+        return 2;
+    }
+    std::vector<NativeSourceUnit> units;
+    for (int i = 1; i + 1 < argc; i += 2) units.push_back({argv[i], argv[i + 1]});
+    return writeNativeSourceUnits(units.data(), units.size(), qestl::qestringA(argv[0])) ? 0 : 1;
+}
+
 }  // namespace
 
 KORVO_PROBE("stub", "list | raw|restore OS BITS plain|dbg OUT | path COMPILER [OPTION...]", stubCommand);
 KORVO_PROBE("place", "elf|macho|pe STUB IMAGE OUT [OPTION...]", placeCommand);
+KORVO_PROBE("native-sources", "DIR [MODULE TEXT]...", nativeSourcesCommand);

@@ -1,0 +1,10 @@
+#include <stdint.h>
+#include <knl.h>
+
+
+KNLEXPORT kbool KI_CDECL ready(){
+	
+	
+	
+}
+

@@ -1,0 +1,5 @@
+#include <stdint.h>
+#include <knl.h>
+
+
+int f(int a);

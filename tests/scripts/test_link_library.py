@@ -1,0 +1,337 @@
+#!/usr/bin/env python3
+"""Link libraries and packages: libraries written by korvo -kl walked by a
+reader written here from the byte layout, hand-made libraries loaded through
+korvo-probe linklib, packages made with zipfile loaded through korvo-probe
+package, and damaged copies of both that must be refused without a crash."""
+import argparse
+import os
+import random
+import re
+import struct
+import subprocess
+import tempfile
+import zipfile
+
+from probe_support import Probe
+
+FULL_KINDS = (31, 23, 18, 52, 35, 26)
+
+
+class Walker:
+    """Walks every reference of a library: back references must name earlier
+    records and no identity may have two full records."""
+
+    def __init__(self, data):
+        self.data, self.at, self.seen = data, 0, set()
+
+    def take(self, fmt):
+        size = struct.calcsize(fmt)
+        if self.at + size > len(self.data):
+            raise ValueError("short read at %d" % self.at)
+        value = struct.unpack_from(fmt, self.data, self.at)
+        self.at += size
+        return value[0] if len(value) == 1 else value
+
+    def string(self):
+        n = self.take("<I")
+        if n > len(self.data) - self.at:
+            raise ValueError("string length %d" % n)
+        self.at += n
+        return self.data[self.at - n:self.at]
+
+    def ref(self):
+        tag = self.take("<I")
+        if tag == 62:
+            return
+        identity = self.take("<Q")
+        if tag == 32:
+            return
+        if tag == 65:
+            if identity not in self.seen:
+                raise ValueError("back reference to unwritten %d" % identity)
+            return
+        if tag not in FULL_KINDS:
+            raise ValueError("tag %d" % tag)
+        if identity in self.seen:
+            raise ValueError("identity %d written twice" % identity)
+        self.seen.add(identity)
+        self.object(tag)
+
+    def object(self, kind):
+        for _ in range(3):
+            self.string()
+        self.ref(), self.ref()
+        self.take("<IQBBIBB")
+        self.ref()
+        self.take("<BIBBIBIBBBBI")
+        if kind == 26:
+            self.at += self.take("<I")
+        self.at += 28
+        if kind in (31, 52, 35):
+            self.take("<BBBBBI")
+            self.ref(), self.ref(), self.ref()
+            for _ in range(self.take("<I")):
+                self.ref()
+            own = self.take("<B")
+            self.take("<Q")
+            for _ in range(5 if own else 4):
+                self.container()
+            for _ in range(self.take("<I")):
+                self.string()
+                self.ref()
+        elif kind in (23, 26):
+            for _ in range(self.take("<I")):
+                self.ref()
+            for _ in range(self.take("<I")):
+                self.ref()
+            self.take("<B")
+
+    def container(self):
+        self.take("<I")
+        self.ref()
+        for _ in range(self.take("<I")):
+            self.ref()
+
+    def library(self):
+        if self.data[:3] != b"KD!":
+            raise ValueError("magic")
+        self.at = 3
+        if self.take("<I") != 2:
+            raise ValueError("version")
+        flag = self.take("<B")
+        module = self.string()
+        self.container()
+        if self.at != len(self.data):
+            raise ValueError("%d bytes after the body" % (len(self.data) - self.at))
+        return flag, module
+
+
+def s(text):
+    return struct.pack("<I", len(text)) + text
+
+
+def nothing():
+    return struct.pack("<I", 62)
+
+
+def object_part(kind, identity, name, type_ref=None, owner_ref=None, modifiers=0):
+    out = struct.pack("<IQ", kind, identity) + s(name) + s(name) + s(b"")
+    out += (type_ref or nothing()) + (owner_ref or nothing())
+    out += struct.pack("<IQBBIBB", 0, 0, 0, 1, 0, 0, 0) + nothing()
+    out += struct.pack("<BIBBIBIBBBBI", 0, 11, 0, 0, 0, 0, modifiers, 0, 0, 0, 0, 0)
+    return out + bytes(28)
+
+
+def empty_container(kind):
+    return struct.pack("<I", kind) + nothing() + struct.pack("<I", 0)
+
+
+def class_record(identity, name, base_ref=None, methods=b"", method_count=0):
+    out = object_part(31, identity, name) + struct.pack("<BBBBBI", 1, 0, 0, 0, 0, 0)
+    out += (base_ref or nothing()) + nothing() + nothing() + struct.pack("<I", 0)
+    out += struct.pack("<BQ", 1, 1) + empty_container(13)
+    out += struct.pack("<I", 16) + nothing() + struct.pack("<I", method_count) + methods
+    for kind in (34, 14, 15):
+        out += empty_container(kind)
+    return out + struct.pack("<I", 0)
+
+
+def function_record(identity, name, owner_identity, thrown=b"", thrown_count=0):
+    out = object_part(23, identity, name, owner_ref=struct.pack("<IQ", 65, owner_identity))
+    return out + struct.pack("<I", 0) + struct.pack("<I", thrown_count) + thrown + b"\x00"
+
+
+def library(members, module_flag=0, module=b""):
+    body = struct.pack("<I", 10) + nothing() + struct.pack("<I", len(members)) + b"".join(members)
+    return b"KD!" + struct.pack("<IB", 2, module_flag) + s(module) + body
+
+
+def hand_made():
+    """A class whose method refers back to it and throws a built-in class
+    (tag 32, key of the Exception id looked up by the reader) and a second
+    class derived from the first."""
+    method = function_record(2, b"twice", 1)
+    first = class_record(1, b"Util", methods=method, method_count=1)
+    second = class_record(3, b"More", base_ref=struct.pack("<IQ", 65, 1))
+    return library([first, second], module_flag=1)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    args = parser.parse_args()
+    probe = Probe(args.bin)
+    korvo = os.path.join(os.path.abspath(args.bin), "korvo")
+    rng = random.Random(22)
+    with tempfile.TemporaryDirectory() as work:
+        def path(name):
+            return os.path.join(work, name)
+
+        # -kl with a .kdef naming the library: the header of the issue, the
+        # body walks to the end of the file, and two runs give the same bytes.
+        with open(path("util.k"), "w") as f:
+            f.write("class Util { int twice(int v) { return v * 2; } };\n")
+        with open(path("util.kdef"), "w") as f:
+            f.write('{"library":true}')
+        outputs = []
+        for out in ("util.kl", "again.kl"):
+            done = subprocess.run([korvo, "-c", "util.k", "util.kdef", "-kl", "-o", out], cwd=work,
+                                  capture_output=True)
+            probe.check(done.returncode == 0 and ("已生成:" + out).encode() in done.stdout,
+                        "-kl wrote %s: %r" % (out, done.stdout))
+            outputs.append(open(path(out), "rb").read())
+        probe.check(outputs[0] == outputs[1], "two -kl runs give the same bytes")
+        probe.check(outputs[0][:12] == bytes.fromhex("4B4421020000000100000000"),
+                    "header %s" % outputs[0][:12].hex())
+        try:
+            probe.check(Walker(outputs[0]).library() == (1, b""), "module flag and empty name")
+        except ValueError as fault:
+            probe.check(False, "korvo's library does not walk: %s" % fault)
+        status, out = probe.run("linklib", path("util.kl"))
+        lines = out.decode().splitlines()
+        probe.check(status == 0 and lines[-2:] == ["module util.slk", "loaded 1"], "util.kl loads: %r" % lines[-3:])
+        probe.check(any(re.fullmatch(r"31 \d+ /Util", line) for line in lines), "the class comes back: %r" % lines)
+
+        # An export list: only the named class, under the stored module name.
+        with open(path("exports.kdef"), "w") as f:
+            f.write('{"LIBRARY":"mathx","Exports":["Util","Missing"]}')
+        done = subprocess.run([korvo, "-c", "util.k", "exports.kdef", "-kl", "-o", "exports.kl"], cwd=work,
+                              capture_output=True)
+        text = done.stdout.decode()
+        probe.check(done.returncode == 0 and "找不到指定导出的类:" in text and "Missing" in text, "exports %r" % text)
+        exported = open(path("exports.kl"), "rb").read()
+        probe.check(Walker(exported).library() == (1, b"mathx") and exported[17:29] == struct.pack("<III", 10, 62, 1),
+                    "one exported class %r" % exported[:32])
+        status, out = probe.run("linklib", path("exports.kl"))
+        lines = out.decode().splitlines()
+        probe.check(status == 0 and lines[0].startswith("31 ") and lines[-2:] == ["module mathx", "loaded 1"],
+                    "exports load %r" % lines)
+
+        # A hand-made library: objects made in record order, back references
+        # resolved, the stored module name used.
+        data = hand_made()
+        Walker(data).library()
+        with open(path("hand.kl"), "wb") as f:
+            f.write(data)
+        status, out = probe.run("linklib", path("hand.kl"), "-n", "3")
+        lines = out.decode().splitlines()
+        probe.check(status == 0 and lines == ["31 1 Util", "23 2 twice", "31 3 More", "module hand.slk", "loaded 1"],
+                    "hand-made library: %r" % lines)
+        named = hand_made().replace(b"KD!\x02\x00\x00\x00\x01\x00\x00\x00\x00",
+                                    b"KD!\x02\x00\x00\x00\x01\x05\x00\x00\x00mathx")
+        with open(path("named"), "wb") as f:
+            f.write(named)
+        status, out = probe.run("linklib", path("named"))
+        probe.check(out.decode().splitlines()[-2:] == ["module mathx", "loaded 1"], "stored module name %r" % out)
+
+        # A built-in template instance (List<int>, List id 41, int id 5) as a
+        # base of two classes: instantiated in the reader's context.
+        instance = struct.pack("<IQI", 66, 41, 1) + struct.pack("<IQ", 32, 5)
+        with open(path("instance.kl"), "wb") as f:
+            f.write(library([class_record(1, b"Ints", base_ref=instance), class_record(2, b"More", base_ref=instance)]))
+        status, out = probe.run("linklib", path("instance.kl"))
+        probe.check(status == 0 and out.decode().splitlines() == ["31 1 Ints", "31 2 More", "loaded 1"],
+                    "template instance %r" % out)
+
+        # Faults that must be refused with the loader's messages.
+        cases = {
+            "magic": (b"KX!" + data[3:], "损坏的链接库文件"),
+            "version": (data[:3] + struct.pack("<I", 3) + data[7:], "链接库是由不兼容版本的编译器创建的,请更新库"),
+            "short version": (data[:5], "链接库是由不兼容版本的编译器创建的,请更新库"),
+            "long module name": (data[:8] + struct.pack("<I", 0xFFFFFFF0) + data[12:], "损坏的链接库文件"),
+            "back reference first": (library([struct.pack("<IQ", 65, 9)]), "损坏的链接库文件"),
+            "unknown built-in": (library([struct.pack("<IQ", 32, 0x7654321)]), "损坏的链接库文件"),
+            "template class record": (library([struct.pack("<IQ", 34, 1)]), "损坏的链接库文件"),
+            "instance of no template": (library([struct.pack("<IQI", 66, 5, 1) + struct.pack("<IQ", 32, 5)]),
+                                        "损坏的链接库文件"),
+            "instance without arguments": (library([struct.pack("<IQI", 66, 41, 0)]), "损坏的链接库文件"),
+            "trailing bytes": (data + b"\x00", "损坏的链接库文件"),
+            "nesting": (b"KD!" + struct.pack("<IBI", 2, 0, 0) + struct.pack("<I", 10) +
+                        b"".join(struct.pack("<IQ", 18, i) + s(b"v") + s(b"") + s(b"") for i in range(3000)),
+                        "损坏的链接库文件"),
+        }
+        for name, (content, message) in cases.items():
+            with open(path("case.kl"), "wb") as f:
+                f.write(content)
+            status, out = probe.run("linklib", path("case.kl"))
+            text = out.decode()
+            probe.check(status == 1 and text.startswith(message + ": ") and text.endswith("loaded 0\n"),
+                        "%s: %r" % (name, text))
+        for _ in range(60):
+            damaged = bytearray(data)
+            if rng.random() < 0.5:
+                damaged = damaged[:rng.randrange(len(damaged))]
+            else:
+                for _ in range(rng.randint(1, 4)):
+                    damaged[rng.randrange(len(damaged))] ^= 1 << rng.randrange(8)
+            with open(path("damaged.kl"), "wb") as f:
+                f.write(bytes(damaged))
+            probe.run("linklib", path("damaged.kl"))
+
+        # Packages.
+        lik = os.path.join(os.path.abspath(args.bin), "hello.lik")
+        static = open(lik, "rb").read() if os.path.exists(lik) else None
+        if static is None:
+            subprocess.run([korvo, "-c", "util.k", "-lik", "-o", "util.lik"], cwd=work, capture_output=True)
+            static = open(path("util.lik"), "rb").read()
+
+        def package(name, entries, method=zipfile.ZIP_STORED):
+            with zipfile.ZipFile(path(name), "w", method) as z:
+                for entry, content in entries:
+                    z.writestr(entry, content)
+            return path(name)
+
+        def run_package(name, *extra):
+            status, out = probe.run("package", path(name), *extra)
+            return status, [line for line in out.decode().splitlines() if line]
+
+        package("major.kp", [("major.lik", static), ("other.kl", b"never read")], zipfile.ZIP_DEFLATED)
+        probe.check(run_package("major.kp") == (0, ["entry 0 major.lik 1", "result 1"]), "major entry only")
+        package("target.kp", [("windows-x86_64.kl", outputs[0]), ("notes.txt", b"")])
+        probe.check(run_package("target.kp", "-kcross-windows") == (0, ["entry 1 windows-x86_64.kl 1", "result 1"]),
+                    "target entry %r" % (run_package("target.kp", "-kcross-windows"),))
+        probe.check(run_package("target.kp", "-kcross-windows", "-arch:arm64")[1] == ["entry 1 windows-x86_64.kl 1",
+                                                                                      "result 1"],
+                    "another processor falls back to the scan")
+        package("scan.kp", [("extra.LIK", static), ("notes.txt", b"x"), ("lib.Kl", outputs[0])])
+        probe.check(run_package("scan.kp") == (0, ["entry 0 extra.LIK 1", "entry 1 lib.Kl 1", "result 1"]),
+                    "fallback scan %r" % (run_package("scan.kp"),))
+        package("dir.kp", [("sub/", b""), ("extra.lik", static)])
+        status, lines = run_package("dir.kp")
+        probe.check(status == 1 and lines[0].startswith("无效的包: ") and lines[-2:] == ["entry 0 extra.lik 1", "result 0"],
+                    "directory entry %r" % lines)
+        with open(path("plain.kp"), "wb") as f:
+            f.write(b"not a zip archive")
+        status, lines = run_package("plain.kp")
+        probe.check(status == 1 and lines == ["无效的包: %s" % path("plain.kp"), "result 0"], "non-ZIP %r" % lines)
+        # A local header without its signature.
+        package("local.kp", [("major.lik", static)])
+        raw = bytearray(open(path("local.kp"), "rb").read())
+        raw[0] ^= 0x20
+        with open(path("local.kp"), "wb") as f:
+            f.write(bytes(raw))
+        status, lines = run_package("local.kp")
+        probe.check(status == 1 and lines[-2:] == ["entry 0 major.lik 0", "result 0"] and "处理包时出错" in lines[0],
+                    "damaged local header %r" % lines)
+        good = open(path("scan.kp"), "rb").read()
+        for _ in range(40):
+            damaged = bytearray(good)
+            for _ in range(rng.randint(1, 6)):
+                damaged[rng.randrange(len(damaged))] = rng.randrange(256)
+            with open(path("damaged.kp"), "wb") as f:
+                f.write(bytes(damaged[:rng.randrange(len(damaged) + 1)] if rng.random() < 0.3 else damaged))
+            probe.run("package", path("damaged.kp"))
+
+        # The compiler: a missing or bad library stops the compile.
+        with open(path("bad.kp"), "wb") as f:
+            f.write(b"garbage")
+        done = subprocess.run([korvo, "-c", "util.k", "-lib", "bad.kp", "-o", "out.kx"], cwd=work,
+                              capture_output=True)
+        text = done.stdout.decode()
+        probe.check(done.returncode == 1 and "无效的包: bad.kp" in text and "发生错误,编译中断" in text and
+                    not os.path.exists(path("out.kx")), "bad package stops the compile: %r" % text)
+    probe.finish("link_library")
+
+
+if __name__ == "__main__":
+    main()
