@@ -46,7 +46,7 @@ void ScopeChain::pushFrame(const SmartPtr& owner) {
 
 void ScopeChain::popFrame() {
     if (frames.empty()) return;
-    frame->releaseMembers();
+    frame->handOverMembers();  // parameters live on in their function; a detached local would detach its type
     frame = std::move(frames.back());
     frames.pop_back();
 }

@@ -141,7 +141,7 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
     model::Container& third = context.heap(model::ModelContext::kBuiltinStatics);
     for (const SmartPtr& member : body.members()) third.findOrCreate(model::asObject(member)->name.view(), member);
     if (trace != nullptr) trace->objects = std::move(reader.made);
-    body.releaseMembers();
+    body.handOverMembers();
     return true;
 }
 

@@ -391,7 +391,7 @@ void Container::clear() {
     owner.reset();
 }
 
-void Container::releaseMembers() {
+void Container::handOverMembers() {
     members_.clear();
     index_.clear();
     indexEntries_ = 0;

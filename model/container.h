@@ -69,11 +69,9 @@ public:
     virtual Operand allocateSlot(IRObject* member, uint64_t value);
     virtual bool acceptsMember(IRObject*) const { return true; }
     virtual void clear();
-    // Empties the container without detaching its members: a stack frame's
-    // parameters live on in their function (detaching a local would detach
-    // its type, a class of the program), and members another container took
-    // over live on there.
-    void releaseMembers();
+    // Empties the container without detaching its members: they live on in
+    // another container that took them over.
+    void handOverMembers();
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(LibraryReader& in);
 

@@ -64,6 +64,9 @@ model::IRResult* compileValue(CompileContext& context, const StatementNode& valu
     if (context.hasErrors()) return nullptr;
     context.swapResults(taken);
     context.clearResults();
+    // Until the expression compilers land, an operator expression leaves
+    // nothing without having failed: that is no undefined name.
+    if (taken.empty() && value->kind != NodeKind::Name) return nullptr;
     return pickSingleObject(context, taken, value);
 }
 
@@ -97,6 +100,11 @@ uint32_t compileContinue(CompileContext& context, const StatementNode& node) {
                            kExitContinue);
 }
 
+namespace {
+void compileReturnValue(CompileContext& context, model::IRResult& taken, const StatementNode& value,
+                        model::IRObject* returnType, const StatementNode& node);
+}  // namespace
+
 uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
     if ((functionFlags(context) & kFunctionInFinally) != 0) {
         context.reportWarning(diag::ReturnInFinally.warningNumber, diag::ReturnInFinally.text, node);
@@ -117,15 +125,34 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
     } else {
         model::IRValueList taken;
         model::IRResult* result = compileValue(context, value, taken);
-        if (result == nullptr) return 0;
+        // A value that failed was reported; one that left nothing without a
+        // report (an expression form still to come) leaves the jump alone.
+        if (result == nullptr && (context.hasErrors() || !taken.empty())) return 0;
+        if (result != nullptr) compileReturnValue(context, *result, value, returnType, node);
+        if (context.hasErrors()) return 0;
+    }
+    emitJumpTo(context, context.activeReturn, node);
+    if (model::FlowNode* flow = currentFlow(context)) {
+        flow->terminated = 1;
+        flow->foldedExitBits = flow->foldExitBits(false);
+    }
+    return 0;
+}
+
+namespace {
+
+void compileReturnValue(CompileContext& context, model::IRResult& taken, const StatementNode& value,
+                        model::IRObject* returnType, const StatementNode& node) {
+    model::IRResult* result = &taken;
+    {
         if (isVoid(returnType)) {
             context.reportError(diag::ReturnValueNotNeeded.text, node);
-            return 0;
+            return;
         }
         model::IRObject* object = result->objectPtr();
         if (!model::convertible(&context, valueTypeOf(object), context.function->returnType, true)) {
             context.reportError(diag::ReturnTypeMismatch.text, node);
-            return 0;
+            return;
         }
         if ((context.function->flags & kFunctionNotNilResult) != 0 &&
             (object->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0) {
@@ -142,7 +169,7 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
                 context.reportError(diag::NilptrReturned.text, node);
-                return 0;
+                return;
             }
         }
         result->checkUse(&context, value);
@@ -153,13 +180,9 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
             context.emit(codegen::makeInstructionWithTwoOperands(opcode, eax, operand), value);
         }
     }
-    emitJumpTo(context, context.activeReturn, node);
-    if (model::FlowNode* flow = currentFlow(context)) {
-        flow->terminated = 1;
-        flow->foldedExitBits = flow->foldExitBits(false);
-    }
-    return 0;
 }
+
+}  // namespace
 
 uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     const StatementNode value = valueOf(node);
