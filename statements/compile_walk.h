@@ -57,6 +57,16 @@ uint32_t moveOpcodeForType(const model::IRObject* type);
 // the required version)?
 bool compareDottedVersions(const char* constraint, const char* actual);
 
+// Warns (117, 163, 164) when storing `operand`, of type `source`, into a
+// place of type `target` may lose data or precision; an immediate that fits
+// the target passes. Refuses nothing and emits nothing.
+void checkConstantNarrowing(CompileContext& context, const qestl::SmartPtr& target, const qestl::SmartPtr& source,
+                            model::Operand operand, const StatementNode& node);
+
+// A floating constant as an integer of [low, high]: NaN gives 0, a value
+// beyond the range its nearest end.
+int64_t floatingToInteger(double value, int64_t low, int64_t high);
+
 // The value of an integer literal's text and whether it is a long.
 struct IntegerLiteral {
     int64_t value = 0;

@@ -1,0 +1,138 @@
+// Synchronized blocks compiled inside a method body from hand-made nodes: the
+// action scope's exact shape and offsets, one lock record per object, the
+// refused lock types and the refused mix of lock kinds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/diagnostic_capture.h"
+#include "codegen/jump_scope.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/declaration_views.h"
+#include "model/function_object.h"
+#include "model/opcodes.h"
+#include "source/ast_nodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+using model::NodeHandle;
+using qestl::SmartPtr;
+
+struct Fixture {
+    Fixture() {
+        model::BuiltinTypes& b = model::builtinTypes();
+        for (auto [slot, name, code] : {std::tuple{&b.intType, "int", 4}, {&b.voidType, "void", 0},
+                                        {&b.stringType, "String", 9}, {&b.boolType, "bool", 8}}) {
+            *slot = model::makeClass(name);
+            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
+            held.push_back(*slot);
+        }
+        held.push_back(model::makeClass("Box"));
+        capture.begin(context);
+    }
+    ~Fixture() {
+        capture.close(context);
+        codegen::releaseCodeList(context.codeList(kMemberCodeList));
+        codegen::releaseCodeList(context.codeList(kRecordList));
+        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
+        model::builtinTypes().clear();
+    }
+    // void m(<type> o) { body }, compiled.
+    void compileMethod(const SmartPtr& parameterType, NodeHandle body) {
+        NodeHandle node = makeAstNode(NodeKind::Method, "m");
+        NodeHandle block = makeAstNode(NodeKind::Block);
+        block->children.pushBack(body);
+        for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, "void"), NodeHandle(), NodeHandle(), block,
+                                   makeAstNode(NodeKind::Empty)})
+            node->operands.pushBack(operand);
+        SmartPtr f = model::makeFunction("m", model::builtinTypes().voidType);
+        held.push_back(f);
+        SmartPtr parameter = model::makeObject("o", model::kKindVariable, parameterType, 0);
+        held.push_back(parameter);
+        f.as<model::FunctionObject>()->addParameter(parameter);
+        model::bindObjectToNode(node, f.as<model::IRObject>());
+        compileStatement(context, node, false);
+    }
+    static NodeHandle lock(uint32_t kind, std::vector<NodeHandle> body = {}) {
+        NodeHandle node = makeAstNode(kind);
+        node->operands.pushBack(makeAstNode(NodeKind::Name, "o"));
+        NodeHandle list = makeAstNode(NodeKind::Block);
+        for (NodeHandle& statement : body) list->children.pushBack(statement);
+        node->operands.pushBack(list);
+        return node;
+    }
+    const model::cbircode* at(size_t i) { return context.codeList(kMemberCodeList)[i].as<model::cbircode>(); }
+    std::vector<uint32_t> opcodes() {
+        std::vector<uint32_t> out;
+        for (const SmartPtr& instruction : context.codeList(kMemberCodeList))
+            out.push_back(instruction.as<model::cbircode>()->opcode);
+        return out;
+    }
+    std::string errors() const { return capture.errorText.c_str() != nullptr ? capture.errorText.c_str() : ""; }
+    SmartPtr box() const { return held[4]; }
+
+    CompileContext context;
+    DiagnosticCapture capture;
+    std::vector<SmartPtr> held;
+};
+
+TEST(SynchronizedBlock, AnEmptyBlockIsAnActionScopeWithTheUnlockAsCleanup) {
+    Fixture f;
+    f.compileMethod(f.box(), Fixture::lock(NodeKind::Synchronized));
+    ASSERT_EQ(f.errors(), "");
+    using namespace model;
+    const std::vector<uint32_t> scope{kOpNewActionscope, kOpLock,       kOpPush,   kOpJmp,
+                                      kOpPushRef,        kOpJmp,        kOpJmp,    kOpUnlock,
+                                      kOpExitActionscope, kOpCloseActionscope};
+    const std::vector<uint32_t> all = f.opcodes();
+    ASSERT_GE(all.size(), scope.size() + 1);
+    EXPECT_EQ(std::vector<uint32_t>(all.begin() + 1, all.begin() + 1 + scope.size()), scope);
+    const cbircode* opening = f.at(1);
+    EXPECT_EQ(opening->operands[1].kind, kCodeOffset);
+    EXPECT_EQ(opening->operands[1].value, 120);  // lock to close_actionscope
+    EXPECT_EQ(opening->operands[0].target, f.context.codeList(kMemberCodeList)[8]);  // the unlock
+    const cbircode* closing = f.at(10);
+    EXPECT_EQ(closing->operands[0].target, f.context.codeList(kMemberCodeList)[8]);
+    EXPECT_EQ(f.at(7)->operands[0].kind, kCodeOffset);  // over the 4-byte unlock
+    EXPECT_EQ(f.at(7)->operands[0].value, 4);
+    for (size_t exit : {4u, 6u}) EXPECT_EQ(f.at(exit)->operands[0].target, f.context.codeList(kMemberCodeList)[10]);
+    EXPECT_EQ(f.at(3)->operands[0].kind, kImmInt);
+    // The lock takes the object's one lock record, kept in the record list.
+    ASSERT_EQ(f.context.codeList(kRecordList).size(), 1u);
+    EXPECT_EQ(f.at(2)->operands[0].target, f.context.codeList(kRecordList)[0]);
+    // The method's return, redirected by the scope, is pushed as a reference.
+    EXPECT_EQ(f.at(5)->operands[0].kind, kObjectReference);
+}
+
+TEST(SynchronizedBlock, OneObjectKeepsOneLockRecordAndReadWriteMixes) {
+    Fixture f;
+    f.compileMethod(f.box(), Fixture::lock(NodeKind::SynchronizedRead, {Fixture::lock(NodeKind::SynchronizedWrite)}));
+    ASSERT_EQ(f.errors(), "");
+    EXPECT_EQ(f.context.codeList(kRecordList).size(), 1u);
+    std::vector<const model::cbircode*> locks;
+    for (size_t i = 0; i < f.context.codeList(kMemberCodeList).size(); ++i)
+        if (f.at(i)->opcode == model::kOpLockread || f.at(i)->opcode == model::kOpLockwrite) locks.push_back(f.at(i));
+    ASSERT_EQ(locks.size(), 2u);
+    EXPECT_EQ(locks[0]->operands[0].target, locks[1]->operands[0].target);
+}
+
+TEST(SynchronizedBlock, ExclusiveAfterReadLockingIsRefused) {
+    Fixture f;
+    f.compileMethod(f.box(), Fixture::lock(NodeKind::SynchronizedRead, {Fixture::lock(NodeKind::Synchronized)}));
+    EXPECT_NE(f.errors().find("同步的类型不一致,已经对该对象使用过和当前操作不兼容的同步方法"), std::string::npos);
+}
+
+TEST(SynchronizedBlock, PrimitivesAndStringCannotBeLockedButBoolCan) {
+    for (auto [type, refused] : {std::pair{&model::BuiltinTypes::intType, true},
+                                 {&model::BuiltinTypes::stringType, true}, {&model::BuiltinTypes::boolType, false}}) {
+        Fixture f;
+        f.compileMethod(model::builtinTypes().*type, Fixture::lock(NodeKind::Synchronized));
+        EXPECT_EQ(f.errors().find("此类型无法用于同步语法") != std::string::npos, refused);
+    }
+}
+
+}  // namespace
