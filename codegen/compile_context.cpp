@@ -54,6 +54,8 @@ void CompileContext::reset() {
     for (SmartPtr* record : {&relocationRecord, &importModuleRecord, &importTable})
         if (*record) record->as<model::cbircode>()->detach();
     relocations.clear();
+    for (const SmartPtr& entry : moduleEntries) entry.as<model::cbircode>()->detach();
+    moduleEntries.clear();
     namePool.clear();
     typeBytes.clear();
     scopes.clear();
@@ -86,15 +88,6 @@ void CompileContext::reset() {
     exceptionOperand = Operand();
     project.root.reset();
 }
-
-void CompileContext::resolveOperands() {
-    for (CodeList* list : codeLists)
-        for (const SmartPtr& instruction : *list) instruction.as<model::cbircode>()->resolveOperands(*this);
-}
-
-// The sections are placed by the image layout, which comes with the image
-// writer; nothing else reads addresses before it.
-void CompileContext::assignAddresses() {}
 
 void CompileContext::countError() {
     if (activeCapture != nullptr) activeCapture->hasError = 1;
@@ -277,6 +270,7 @@ std::string versionText(const CompileOptions* options, const char* key) {
 }  // namespace
 
 std::string CompileContext::fileVersionText() const { return versionText(options, "FileVersion"); }
+std::string CompileContext::languageText() const { return versionText(options, "Language"); }
 std::string CompileContext::productVersionText() const { return versionText(options, "ProductVersion"); }
 int64_t CompileContext::productVersionNumber() const { return parseVersionNumber(productVersionText()); }
 

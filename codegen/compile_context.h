@@ -214,6 +214,7 @@ public:
 
     // ---- version texts of the .version document
     std::string fileVersionText() const;
+    std::string languageText() const;
     std::string productVersionText() const;
     int64_t productVersionNumber() const;
 
@@ -252,6 +253,9 @@ public:
     std::unique_ptr<codegen::ResourceTable> resources;
     qestl::SmartPtr relocationRecord;
     qestl::SmartPtr importModuleRecord;
+    // The modules of the link libraries: opcode-166 records naming each
+    // through a string resource.
+    qestl::SmartPtrVector moduleEntries;
     qestl::SmartPtr importTable;  // a model::ImportTable
     model::ImportTable& imports() { return *importTable.as<model::ImportTable>(); }
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;

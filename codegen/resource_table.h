@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/byte_io.h"
 #include "foundation/json.h"
 #include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
@@ -35,10 +36,21 @@ public:
     // Replaces the bytes and the kind; operand 1 carries kind and length.
     void setData(uint32_t newKind, const void* bytes, uint64_t length);
 
+    // The record: opcode, the two operands, the data (a string with its
+    // terminator). A file is measured on the first call and placed with
+    // that length.
+    uint64_t encodedSize() const override;
+    uint64_t encode(model::ModelContext& context, qestl::ByteWriter& out, void* writerData,
+                    uint64_t position) override;
+    // The record written, or -1 for a file that cannot be read now and -2
+    // for one that no longer has its measured length.
+    int64_t write(qestl::ByteWriter& out);
+
     uint32_t kind = kResourceString;
     qestl::ByteVector data;
     uint64_t dataLength = 0;
-    int64_t fileLength = -1;
+    mutable int64_t fileLength = -1;
+    mutable uint8_t fileMeasured = 0;
     qestl::qestringA name;
     uint8_t mark = 0;
 };
@@ -57,6 +69,15 @@ public:
     // Stores the translations of every string the mapping object names.
     void applyLanguageMapping(const JsonNode* mapping);
     void clear();
+
+    // The encoded size of every item.
+    uint64_t totalSize() const;
+    // Writes the items in order; the bytes written, or the first failure
+    // (negative), whose item name and code stay in failedName/failedCode.
+    int64_t writeAll(qestl::ByteWriter& out);
+    // The string items as a string-list document: those requested from
+    // source (all with the all flag), each "text": {"0": "text"}.
+    void exportStringTable(cbjson& document, bool all) const;
 
     const qestl::SmartPtrVector& items() const { return items_; }
     ResourceItem* item(size_t i) const { return items_[i].as<ResourceItem>(); }

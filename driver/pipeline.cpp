@@ -85,7 +85,8 @@ int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out) {
     for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));
     const bool written = writeStaticLibrary(out, paths, context.project.root);
     if (written) printProgress("正在生成静态库...\n");
-    context.reset();
+    // Before the reset, which would otherwise free the tree node by node.
     leaveTreeToProcessEnd(context.project.root);
+    context.reset();
     return written ? 1 : 0;
 }

@@ -71,6 +71,12 @@ void normaliseWidePath(qestringW& path) {
     path.setLength(out.size());
 }
 
+void normalisePath(qestringA& path) {
+    qestringW wide = widen(path);
+    normaliseWidePath(wide);
+    path = narrow(wide);
+}
+
 bool hasExtension(const qestringW& path, const char16_t* extension) {
     const char16_t* units = path.c_str();
     if (units == nullptr) return false;

@@ -15,6 +15,8 @@ void appendPath(qestringW& path, const char16_t* part);
 // In place: runs of separators become one '/', "." components go, ".."
 // removes the component written before it (and is kept when there is none).
 void normaliseWidePath(qestringW& path);
+// The same over a UTF-8 path (debug records, resources, native sources).
+void normalisePath(qestringA& path);
 
 // The text from the last '.' on equals extension (".k"), ASCII letters
 // compared without case; a path without a '.' has no extension.

@@ -43,6 +43,14 @@ public:
     // Text of n units; npos measures up to the first 0 unit.
     qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
     qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
+    // Empty over a buffer it does not own (see borrow), without touching the
+    // heap: buffer[0] must hold 0 by the time the string is read.
+    struct EmptyIn {
+        Unit* buffer;
+        size_t size;
+    };
+    explicit qestring(EmptyIn storage)
+        : data_(storage.buffer), used_(1), capacity_(npos), length_(0), borrowedSize_(storage.size) {}
     // Copy: exactly the source's used units; capacity = the source's used.
     qestring(const qestring& other) { copyFrom(other); }
     qestring(qestring&& other) noexcept { stealFrom(other); }

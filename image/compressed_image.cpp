@@ -1,6 +1,28 @@
 #include "image/compressed_image.h"
 
+#include "foundation/byte_io.h"
 #include "foundation/lzma_stream.h"
+
+namespace {
+
+// Takes at most `limit` bytes; a write beyond it is refused whole, which
+// stops the decoder with a write error.
+class CappedByteStream : public qestl::qeByteStream {
+public:
+    explicit CappedByteStream(qestl::qeByteStream& target, uint64_t limit) : target_(target), limit_(limit) {}
+    uint32_t write(const void* source, uint32_t count) override {
+        if (count > limit_ - taken_) return 0;
+        taken_ += count;
+        return target_.write(source, count);
+    }
+
+private:
+    qestl::qeByteStream& target_;
+    uint64_t limit_;
+    uint64_t taken_ = 0;
+};
+
+}  // namespace
 
 bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes) {
     if (image.size() < kImageHeadBytes) return false;
@@ -11,4 +33,17 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
     if (!iconBytes.empty() && !image.appendBytes(iconBytes.data(), iconBytes.size())) return false;
     body.seek(qestl::kSeekBegin, kImageHeadBytes);
     return lzmaCompressStream(image, body);
+}
+
+bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out) {
+    out.close();
+    if (size < kImageHeadBytes) return false;
+    if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) return out.appendBytes(bytes, size);
+    const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
+    const uint64_t rawBlock = qestl::loadU64LE(bytes + kImageRawBlockAt);
+    if (end < kImageHeadBytes || end > kImageLargestEnd || rawBlock > size - kImageHeadBytes) return false;
+    if (!out.appendBytes(bytes, kImageHeadBytes)) return false;
+    qestl::qeByteStream packed(bytes + kImageHeadBytes + rawBlock, size - kImageHeadBytes - rawBlock);
+    CappedByteStream body(out, end - kImageHeadBytes);
+    return lzmaDecompressStream(body, packed);
 }

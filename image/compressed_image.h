@@ -1,18 +1,22 @@
-// The compressed form of a program image (-z): the head as written, the icon
-// bytes, then the rest of the image as one LZMA stream in the classic
-// container.
+// The compressed form of a program image (-z): the head as written, the raw
+// block (the icon bytes), then the rest of the image as one LZMA stream in
+// the classic container.
 #pragma once
 
 #include <cstdint>
 
 #include "foundation/stream.h"
 #include "foundation/vector.h"
-
-// Bytes of a program image that stay uncompressed: the 8-byte prefix and the
-// 128-byte header.
-inline constexpr uint32_t kImageHeadBytes = 136;
+#include "image/image_header.h"
 
 // Rewrites a finished program image in `image` as its compressed form. False
 // (the stream then holds no usable image) when the image is shorter than its
 // head or compression fails.
 bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes);
+
+// The plain image of `bytes` into `out` (emptied first): a compressed image
+// is restored as its head followed by the decoded body, the raw block
+// skipped; a plain one is copied. False when the head is short, the raw
+// block or the end address lie beyond reason, or the body does not decode
+// within end address - head bytes.
+bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out);

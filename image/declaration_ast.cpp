@@ -144,7 +144,7 @@ bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, co
         return false;
     }
     node.kind = kind;
-    node.text.assign(text, textLength);
+    node.setText(std::string_view(text, textLength));
     node.nodeIndex = storedIndex;
     markLibraryNode(node, reader.unitLevel);
     record.indices.resize(indexCount);

@@ -13,7 +13,7 @@ void destroyAstNode(qeAbstractNode* node) {
 _KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text, size_t length) {
     _KNode<qeAbstractNode> node(emplaceAstNode());
     node->kind = kind;
-    if (text != nullptr) node->text.assign(text, length);
+    if (text != nullptr) node->setText(length == qestl::npos ? std::string_view(text) : std::string_view(text, length));
     return node;
 }
 
@@ -39,7 +39,7 @@ void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool kee
     copy->endLine = node->endLine;
     copy->startColumn = node->startColumn;
     copy->endColumn = node->endColumn;
-    copy->text = node->text;
+    copy->setText(node->text.view());
     if (keepTextSpan) {
         copy->textStart = node->textStart;
         copy->textEnd = node->textEnd;

@@ -58,7 +58,7 @@ private:
 
 inline void pushEmpty(qeAbstractNode& into) { into.operands.pushBack(NodeRef()); }
 inline void pushNode(qeAbstractNode& into, const NodeRef& node) { into.operands.pushBack(node); }
-inline void setText(qeAbstractNode& node, std::string_view text) { node.text.assign(text.data(), text.size()); }
+inline void setText(qeAbstractNode& node, std::string_view text) { node.setText(text); }
 
 // The list a left-recursive rule keeps growing: the node of record 0 when
 // that record already is the rule, else a new one over the match. `next` is

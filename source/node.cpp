@@ -66,7 +66,7 @@ qeAbstractNode::qeAbstractNode(const char* literal, qeLexSyntax& engine, int ind
         endColumn = record->endColumn;
         if (record->docComment != nullptr) setDocComment(record->docComment);
     }
-    if (literal != nullptr) text.assign(literal);
+    if (literal != nullptr) setText(literal);
 }
 
 qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbstractNode() {
@@ -107,6 +107,17 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
 }
 
 const NodeExtras qeAbstractNode::kNoExtras;
+
+void qeAbstractNode::setText(std::string_view value) {
+    if (value.size() >= sizeof shortText_) {
+        text.assign(value.data(), value.size());
+        return;
+    }
+    // The value may be this node's own text: moved, not copied over itself.
+    std::memmove(shortText_, value.data(), value.size());
+    shortText_[value.size()] = 0;
+    text.borrow(shortText_, value.size(), sizeof shortText_);
+}
 
 NodeExtras& qeAbstractNode::editExtras() {
     if (extras_ == nullptr) extras_ = new NodeExtras();

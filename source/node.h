@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
@@ -99,8 +100,14 @@ public:
     void setDocComment(const char* text) { editExtras().docComment.assign(text); }
     qestl::CountedObject* owner() const { return extras().owner; }
 
+    // Replaces the text. Most texts of a program are a few bytes (names,
+    // operators, empty): those live in the node's own block, the rest on the
+    // heap.
+    void setText(std::string_view value);
+
     uint32_t kind = 0;
-    qestl::qestringA text;
+    // Starts empty in shortText_; a text that outgrows it moves to the heap.
+    qestl::qestringA text{qestl::qestringA::EmptyIn{shortText_, sizeof shortText_}};
     AstNodeVector operands;
     AstNodeVector children;
     uint32_t fileIndex = 0;
@@ -111,6 +118,12 @@ public:
     uint16_t includedUnit = 0;  // non-zero: read from a library, part of an included unit
     uint16_t unitLevel = 0;     // the library number of an included unit
     uint32_t flags = 0;
+
+private:
+    // Storage of a short text, in what would otherwise be padding.
+    char shortText_[4] = {0, 0, 0, 0};
+
+public:
     _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
 
 protected:

@@ -15,8 +15,7 @@ TokenRecord* TokenRecordPool::take() {
 
 void TokenRecordPool::give(TokenRecord* record) {
     if (record == nullptr) return;
-    std::free(record->docComment);
-    record->docComment = nullptr;
-    *record = TokenRecord();  // releases the node; the record is as new
+    if (record->docComment != nullptr) std::free(record->docComment);
+    record->reset();
     records_.push_back(record);
 }

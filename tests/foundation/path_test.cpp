@@ -24,6 +24,12 @@ std::string normalised(const char* path) {
     return std::string(back.c_str(), back.length());
 }
 
+std::string normalisedNarrow(const char* path) {
+    qestringA text(path);
+    qestl::normalisePath(text);
+    return std::string(text.c_str(), text.length());
+}
+
 std::string relative(const char* target, const char* base) {
     qestringA result = qestl::relativePath(qestringA(target), qestringA(base));
     return std::string(result.c_str(), result.length());
@@ -56,6 +62,15 @@ TEST(Path, Normalise) {
     EXPECT_EQ(normalised("../../a/b/../c"), "../../a/c");
     EXPECT_EQ(normalised("/x/.a/.../y"), "/x/.a/.../y");
     EXPECT_EQ(normalised(""), "");
+}
+
+// The narrow form keeps UTF-8 names whole and agrees with the wide one.
+TEST(Path, NormaliseNarrow) {
+    EXPECT_EQ(normalisedNarrow("a/./b//c/../d"), "a/b/d");
+    EXPECT_EQ(normalisedNarrow("a\\.\\b\\\\c\\..\\d"), "a/b/d");
+    EXPECT_EQ(normalisedNarrow("../y"), "../y");
+    EXPECT_EQ(normalisedNarrow("/src/\xC3\xA9t\xC3\xA9/../\xE4\xB8\xAD.k"), "/src/\xE4\xB8\xAD.k");
+    EXPECT_EQ(normalisedNarrow(""), "");
 }
 
 TEST(Path, Relative) {

@@ -281,3 +281,34 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Short texts live in the node's block: every way of writing one must leave
+// a terminated text of the right length that no other node shares.
+TEST(NodeText, ShortTextsStayInTheBlockAndGrowOutOfIt) {
+    NodeRef node = make(NodeKind::Name);
+    EXPECT_STREQ(node->text.c_str(), "");
+    node->setText("ab");
+    EXPECT_EQ(node->text, std::string_view("ab"));
+    node->text.append("c");  // still fits
+    EXPECT_STREQ(node->text.c_str(), "abc");
+    node->text.append("defg");  // does not: moves to the heap
+    EXPECT_STREQ(node->text.c_str(), "abcdefg");
+    node->setText(node->text.view().substr(1, 2));  // its own text, back into the block
+    EXPECT_STREQ(node->text.c_str(), "bc");
+    EXPECT_EQ(node->text.length(), 2u);
+
+    NodeRef copy(newAstNode(*node));
+    copy->text.append("x");
+    EXPECT_STREQ(node->text.c_str(), "bc");
+    EXPECT_STREQ(copy->text.c_str(), "bcx");
+
+    NodeRef formatted = make(NodeKind::Name);
+    formatted->text.printf("%s-%d", "long", 12345);
+    EXPECT_STREQ(formatted->text.c_str(), "long-12345");
+    NodeRef empty = make(NodeKind::Name);
+    EXPECT_STREQ(empty->text.c_str(), "");  // untouched by the other nodes' writes
+}
+
+}  // namespace

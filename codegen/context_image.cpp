@@ -1,0 +1,36 @@
+#include "codegen/context_image.h"
+
+#include "codegen/compile_context.h"
+#include "model/image_heap.h"
+#include "model/opcodes.h"
+
+namespace codegen {
+
+ImageParts imagePartsOf(CompileContext& context) {
+    // A heap of the model carries its own record; a plain container is
+    // written behind a record of the same form.
+    static model::cbircode plainHeapRecord(model::kOpHeap, 0);
+    model::Container& heap = context.heap(model::ModelContext::kGlobals);
+    auto* modelHeap = dynamic_cast<model::cbHeap*>(&heap);
+    ImageParts parts;
+    parts.context = &context;
+    for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = context.codeLists[i];
+    parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &plainHeapRecord;
+    parts.heap = &heap;
+    parts.resources = &context.resources->items();
+    parts.importTable = context.importTable.as<model::cbircode>();
+    parts.relocationHead = context.relocationRecord.as<model::cbircode>();
+    parts.relocations = &context.relocations.entries();
+    parts.moduleHead = context.importModuleRecord.as<model::cbircode>();
+    parts.modules = &context.moduleEntries;
+    return parts;
+}
+
+}  // namespace codegen
+
+void CompileContext::resolveOperands() { codegen::resolveImageOperands(codegen::imagePartsOf(*this)); }
+
+void CompileContext::assignAddresses() {
+    codegen::assignImageAddresses(codegen::imagePartsOf(*this), sectionStarts);
+    layoutEnd = sectionStarts[codegen::kModulesEnd];
+}

@@ -1,0 +1,58 @@
+// The records of a program image in the order they are laid out, as the
+// compile context holds them: the three code lists, the first heap (its
+// record, then its members), the resources, the import table, the
+// relocation table and the import module table. Addresses and operand
+// resolution walk the same parts the image writer encodes.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/smart_ptr.h"
+#include "model/container.h"
+#include "model/ircode.h"
+#include "model/model_context.h"
+
+namespace codegen {
+
+// Section values, in the header's order: the ends of the three code lists,
+// of the resources, of the import table and of the two tables (the last is
+// also the symbol table's address).
+enum ImageSection { kMainEnd, kSecondEnd, kThirdEnd, kResourcesEnd, kImportTableEnd, kRelocationsEnd, kModulesEnd };
+constexpr int kImageSections = 7;
+
+// A relocation entry takes 64 bytes: its record, then zeros.
+constexpr uint64_t kRelocationHeadSize = 32;
+constexpr uint64_t kRelocationEntrySize = 64;
+constexpr uint64_t kModuleHeadSize = 16;
+constexpr uint64_t kModuleEntrySize = 16;
+
+struct ImageParts {
+    model::ModelContext* context = nullptr;
+    const qestl::SmartPtrVector* codeLists[3] = {};
+    model::cbircode* heapRecord = nullptr;
+    model::Container* heap = nullptr;
+    const qestl::SmartPtrVector* resources = nullptr;
+    model::cbircode* importTable = nullptr;
+    // The two table heads (opcodes 164 with two operands, 165 with one);
+    // operand 0 takes the entry count as a long immediate.
+    model::cbircode* relocationHead = nullptr;
+    const qestl::SmartPtrVector* relocations = nullptr;
+    model::cbircode* moduleHead = nullptr;
+    const qestl::SmartPtrVector* modules = nullptr;
+};
+
+// Gives every record its address from the first body address on and fills
+// the section values.
+void assignImageAddresses(const ImageParts& parts, uint64_t sections[kImageSections]);
+
+// Resolves the operands of every record, round after round, until the code
+// lists, the heap record and the heap's members are all resolved (the
+// resources and tables are resolved each round but do not decide). Bounded:
+// resolving always settles, so a round that does not is an internal fault.
+void resolveImageOperands(const ImageParts& parts);
+
+// The heap members start behind a padding that puts them at 24 modulo 32:
+// 2 to 33 bytes, the first holding the length.
+inline uint64_t heapPadding(uint64_t heapRecordEnd) { return 33 - ((heapRecordEnd + 9) % 32); }
+
+}  // namespace codegen

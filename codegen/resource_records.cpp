@@ -1,0 +1,101 @@
+// The RESOURCE records of the image and the string-list document.
+#include <cstring>
+
+#include "codegen/resource_table.h"
+#include "foundation/file_stream.h"
+#include "model/opcodes.h"
+
+namespace codegen {
+namespace {
+
+constexpr uint64_t kRecordHead = 4 + 2 * 12;
+constexpr uint32_t kFilePiece = 512;
+
+// The file's bytes, exactly `length` of them; -1 when it cannot be opened,
+// -2 when it holds another number of bytes than measured.
+int64_t readMeasuredFile(const qestl::ByteVector& path, int64_t length, qestl::ByteVector& bytes) {
+    ReadOnlyFileStream file(qestl::widen(std::string(reinterpret_cast<const char*>(path.data()), path.size()).c_str()));
+    if (length < 0 || !file.open()) return -1;
+    if (file.size() != static_cast<uint64_t>(length)) return -2;
+    uint8_t piece[kFilePiece];
+    for (;;) {
+        const uint32_t n = file.read(piece, kFilePiece);
+        if (n == 0) break;
+        if (bytes.size() + n > static_cast<uint64_t>(length)) return -2;
+        bytes.append(piece, n);
+    }
+    return bytes.size() == static_cast<uint64_t>(length) ? static_cast<int64_t>(length) : -2;
+}
+
+}  // namespace
+
+uint64_t ResourceItem::encodedSize() const {
+    if (kind != kResourceFile) return kRecordHead + dataLength + (kind == kResourceString ? 1 : 0);
+    if (fileMeasured == 0) {
+        fileMeasured = 1;
+        ReadOnlyFileStream file(
+            qestl::widen(std::string(reinterpret_cast<const char*>(data.data()), data.size()).c_str()));
+        const uint64_t size = file.open() ? file.size() : ~uint64_t{0};
+        fileLength = size == ~uint64_t{0} ? -1 : static_cast<int64_t>(size);
+    }
+    return kRecordHead + (fileLength < 0 ? 0 : static_cast<uint64_t>(fileLength));
+}
+
+int64_t ResourceItem::write(qestl::ByteWriter& out) {
+    encodedSize();
+    qestl::ByteVector fileBytes;
+    const qestl::ByteVector* bytes = &data;
+    if (kind == kResourceFile) {
+        const int64_t read = readMeasuredFile(data, fileLength, fileBytes);
+        if (read < 0) return read;
+        bytes = &fileBytes;
+    }
+    const uint64_t length = bytes->size();
+    out.u32le(model::kOpResource);
+    out.u32le((operands[0].dataType << 24) | (operands[0].encodedKind & 0xFFFFFF));
+    out.u64le(static_cast<uint64_t>(operands[0].encodedValue));
+    out.u32le((model::kTypeLong << 24) | kind);
+    out.u64le(length);
+    out.bytes(bytes->data(), length);
+    if (kind == kResourceString) out.u8(0);
+    return static_cast<int64_t>(kRecordHead + length + (kind == kResourceString ? 1 : 0));
+}
+
+uint64_t ResourceItem::encode(model::ModelContext&, qestl::ByteWriter& out, void*, uint64_t) {
+    const int64_t written = write(out);
+    return written < 0 ? 0 : static_cast<uint64_t>(written);
+}
+
+uint64_t ResourceTable::totalSize() const {
+    uint64_t total = 0;
+    for (const qestl::SmartPtr& held : items_) total += held.as<ResourceItem>()->encodedSize();
+    return total;
+}
+
+int64_t ResourceTable::writeAll(qestl::ByteWriter& out) {
+    int64_t total = 0;
+    for (const qestl::SmartPtr& held : items_) {
+        ResourceItem* item = held.as<ResourceItem>();
+        const int64_t written = item->write(out);
+        if (written < 0) {
+            failedName = item->name;
+            failedCode = written;
+            return written;
+        }
+        total += written;
+    }
+    return total;
+}
+
+void ResourceTable::exportStringTable(cbjson& document, bool all) const {
+    document.reset(parseJsonText("{}"));
+    for (const qestl::SmartPtr& held : items_) {
+        const ResourceItem* item = held.as<ResourceItem>();
+        if (item->kind != kResourceString || (!all && item->mark != 1)) continue;
+        JsonNode* entry = parseJsonText("{}");
+        jsonAddItemToObject(entry, "0", jsonCreateString(item->name.c_str()));
+        jsonAddItemToObject(document.root(), item->name.c_str(), entry);
+    }
+}
+
+}  // namespace codegen

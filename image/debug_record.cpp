@@ -1,0 +1,53 @@
+#include "image/debug_record.h"
+
+#include "image/image_header.h"
+#include "model/opcodes.h"
+#include "model/operand.h"
+
+namespace {
+
+void countOperand(qestl::ByteWriter& out, uint64_t count) {
+    out.u32le((model::kTypeInt << 24) | model::kImmInt);
+    out.u64le(count);
+}
+
+// u32 length + 1, the bytes and a zero byte.
+void text(qestl::ByteWriter& out, const std::string& value) {
+    out.u32le(static_cast<uint32_t>(value.size() + 1));
+    out.bytes(value.data(), value.size());
+    out.u8(0);
+}
+
+}  // namespace
+
+uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
+    const size_t start = out.position();
+    out.u32le(model::kOpDebuginfo);
+    countOperand(out, record.files.size());
+    countOperand(out, record.lines.size());
+    countOperand(out, record.variables.size());
+    countOperand(out, record.functions.size());
+    for (const std::string& file : record.files) text(out, file);
+    for (const DebugLineRecord& line : record.lines) {
+        out.u64le(line.address - kImageBodyStart);
+        out.u64le((uint64_t{line.file & 0xFFFF} << 48) | (uint64_t{line.line & 0xFFFFFF} << 24) |
+                  (line.column & 0xFFFFFF));
+        out.u64le(line.owner);
+    }
+    for (const DebugVariableRecord& variable : record.variables) {
+        out.u64le(variable.address - kImageBodyStart);
+        text(out, variable.name);
+    }
+    for (const DebugFunctionRecord& function : record.functions) {
+        uint64_t frameBytes = 0;
+        for (const std::string& name : function.frameNames) frameBytes += 5 + name.size();
+        out.u64le(function.address);
+        out.u32le(static_cast<uint32_t>(4 + function.name.size() + 26 + function.linkName.size() + frameBytes));
+        text(out, function.name);
+        text(out, function.linkName);
+        out.u32le(function.word);
+        out.u32le(static_cast<uint32_t>(function.frameNames.size()));
+        for (const std::string& name : function.frameNames) text(out, name);
+    }
+    return out.position() - start;
+}

@@ -1,0 +1,46 @@
+// The "debuginfo" record (opcode 162) near the end of a program image: the
+// source files, the code address of every instruction with a source
+// position, the program's globals and its compiled functions, so the runtime
+// can map addresses back to sources and name what it finds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/byte_io.h"
+
+struct DebugLineRecord {
+    uint64_t address;  // image address of the instruction
+    uint32_t file;
+    uint32_t line;    // counted from 0
+    uint32_t column;  // counted from 0
+    uint64_t owner;   // image address of the owning function's code, or all ones
+};
+
+struct DebugVariableRecord {
+    uint64_t address;
+    std::string name;
+};
+
+struct DebugFunctionRecord {
+    uint64_t address;  // the function's first instruction
+    std::string name;
+    std::string linkName;
+    uint32_t word = 0;
+    std::vector<std::string> frameNames;  // locals and parameters in frame order
+};
+
+struct DebugRecord {
+    std::vector<std::string> files;  // by file index, written with '/'
+    std::vector<DebugLineRecord> lines;
+    std::vector<DebugVariableRecord> variables;
+    std::vector<DebugFunctionRecord> functions;
+};
+
+inline constexpr uint64_t kNoDebugOwner = ~uint64_t{0};
+
+// Appends the encoded record; returns the bytes written. Line and variable
+// addresses are stored less the body's start (192); file indexes keep their
+// low 16 bits, lines and columns their low 24.
+uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out);

@@ -1,0 +1,40 @@
+#include "image/image_header.h"
+
+#include <ctime>
+
+#include "foundation/ascii_case.h"
+#include "foundation/crc32.h"
+#include "platform/system.h"
+
+namespace {
+
+struct Language {
+    uint32_t id;
+    std::string_view abbreviation;
+};
+
+constexpr Language kLanguages[] = {
+#define LANGUAGE(id, abbreviation) {id, abbreviation},
+#include "image/languages.def"
+#undef LANGUAGE
+};
+
+}  // namespace
+
+uint32_t languageIdOf(std::string_view abbreviation) {
+    for (const Language& language : kLanguages)
+        if (qestl::sameIgnoringAsciiCase(language.abbreviation.data(), language.abbreviation.size(),
+                                         abbreviation.data(), abbreviation.size()))
+            return language.id;
+    return 0;
+}
+
+uint64_t imageTimeStamp() {
+    const uint64_t seconds = static_cast<uint64_t>(std::time(nullptr));
+    return seconds * 1000 + platform::localTime().milliseconds;
+}
+
+uint32_t regionCrc(const uint8_t* bytes, uint64_t start, uint64_t end) {
+    if (end <= start) return 0;
+    return qestl::crc32Update(bytes + start, end - start, 0);
+}

@@ -1,0 +1,169 @@
+#include "image/image_layout.h"
+
+#include <cinttypes>
+#include <cstring>
+
+#include "codegen/instructions.h"
+#include "image/image_header.h"
+#include "model/opcodes.h"
+
+namespace {
+
+using codegen::ImageSection;
+using model::cbircode;
+
+constexpr uint32_t kReflectionEntryTag = 0x5F00;
+constexpr uint32_t kHeaderFieldsAt = 8;
+constexpr uint64_t kSymbolHeadSize = 12;
+
+class Layout {
+public:
+    Layout(const ImageLayoutInput& input, qestl::ByteVector& bytes)
+        : in_(input), context_(*input.parts.context), bytes_(bytes), out_(bytes), aux_(context_.typeStream()) {}
+
+    bool run() {
+        bytes_.clear();
+        // The type stream is the reflection table: every record that names
+        // types adds to it, and it closes the image.
+        aux_.bytes().clear();
+        out_.u32le(0x2021424B);  // "KB! "
+        out_.u32le(kImageFormatVersion);
+        const uint32_t noCrcs[4] = {};
+        codegen::writeImageHeaderFields(headerFields(0, noCrcs), out_);
+        out_.zeros(kImageHeadBytes - out_.position());
+        for (int i = 0; i < codegen::kImageSections; ++i) out_.u64le(in_.sections[i]);
+        // Containers and class records name their strings relative to the
+        // pool, which lies behind the tables.
+        in_.names->clear();
+        in_.names->setBase(in_.sections[codegen::kModulesEnd] + kSymbolHeadSize);
+
+        const codegen::ImageParts& parts = in_.parts;
+        encodeList(parts.codeLists[0], false);
+        expectAt(codegen::kMainEnd);
+        regions_[0] = out_.position();
+        encodeList(parts.codeLists[1], false);
+        expectAt(codegen::kSecondEnd);
+        regions_[1] = out_.position();
+        if (parts.heapRecord != nullptr) {
+            encode(*parts.heapRecord);
+            const uint64_t padding = codegen::heapPadding(out_.position());
+            out_.u8(static_cast<uint8_t>(padding));
+            out_.zeros(padding - 1);
+            if (parts.heap != nullptr) parts.heap->encode(context_, out_, aux_, out_.position());
+        }
+        encodeList(parts.codeLists[2], true);
+        expectAt(codegen::kThirdEnd);
+        if (!writeResources()) return false;
+        expectAt(codegen::kResourcesEnd);
+        if (parts.importTable != nullptr) encode(*parts.importTable);
+        expectAt(codegen::kImportTableEnd);
+        writeTable(parts.relocationHead, parts.relocations, codegen::kRelocationHeadSize,
+                   codegen::kRelocationEntrySize);
+        expectAt(codegen::kRelocationsEnd);
+        writeTable(parts.moduleHead, parts.modules, codegen::kModuleHeadSize, codegen::kModuleEntrySize);
+        expectAt(codegen::kModulesEnd);
+
+        const qestl::ByteVector& names = in_.names->bytes();
+        out_.u32le(model::kOpSymbolTable);
+        out_.u64le(names.size() + kSymbolHeadSize);
+        out_.bytes(names.data(), names.size());
+        if (in_.debug != nullptr) encodeDebugRecord(*in_.debug, out_);
+        out_.u32le(model::kOpReflex);
+        out_.u32le((model::kTypeLong << 24) | model::kImmLong);
+        const qestl::ByteVector& aux = aux_.bytes();
+        out_.u64le(aux.size());
+        out_.bytes(aux.data(), aux.size());
+        finishHeader();
+        return true;
+    }
+
+private:
+    codegen::ImageHeaderFields headerFields(uint64_t end, const uint32_t (&crcs)[4]) const {
+        const ImageHeaderValues& h = in_.header;
+        return codegen::ImageHeaderFields{
+            h.version, {kImageHeaderFlags, 9, 4}, {h.options, h.timeStamp, end}, {0, crcs[0], crcs[1], crcs[2], crcs[3]},
+            h.field72, h.language};
+    }
+
+    void finishHeader() {
+        const uint64_t end = bytes_.size();
+        const uint32_t crcs[4] = {regionCrc(bytes_.data(), kImageHeadBytes, end),
+                                  regionCrc(bytes_.data(), kImageBodyStart, regions_[0]),
+                                  regionCrc(bytes_.data(), regions_[0], regions_[1]),
+                                  regionCrc(bytes_.data(), regions_[1], end)};
+        qestl::ByteVector header;
+        qestl::ByteWriter fields(header);
+        codegen::writeImageHeaderFields(headerFields(end, crcs), fields);
+        std::memcpy(bytes_.data() + kHeaderFieldsAt, header.data(), header.size());
+    }
+
+    // A record written elsewhere than it was placed would leave every
+    // offset behind it wrong: that is the compiler's fault, not the user's.
+    void expectAt(ImageSection section) const {
+        if (out_.position() != in_.sections[section])
+            model::internalFault("internal error: image section %d ends at %" PRIu64 ", laid out for %" PRIu64,
+                                 static_cast<int>(section), static_cast<uint64_t>(out_.position()),
+                                 in_.sections[section]);
+    }
+
+    uint64_t encode(cbircode& record) {
+        return record.encode(context_, out_, &aux_, out_.position());
+    }
+
+    // The records of the third list are found again through the reflection
+    // table: each adds its address and its type placeholder.
+    void encodeList(const qestl::SmartPtrVector* list, bool reflected) {
+        if (list == nullptr) return;
+        for (const qestl::SmartPtr& held : *list) {
+            cbircode& record = *held.as<cbircode>();
+            if (reflected) {
+                aux_.u32le(kReflectionEntryTag);
+                aux_.u64le(out_.position());
+                record.writeTypeOperand(aux_, 0, 1, false);
+            }
+            encode(record);
+        }
+    }
+
+    bool writeResources() {
+        const uint64_t at = out_.position();
+        if (in_.writeResources) return in_.writeResources(out_, at) >= 0;
+        encodeList(in_.parts.resources, false);
+        return true;
+    }
+
+    // A head whose operand 0 counts the entries, then entries at a fixed
+    // spacing; both padded with zeros.
+    void writeTable(cbircode* head, const qestl::SmartPtrVector* entries, uint64_t headSize, uint64_t entrySize) {
+        const uint64_t count = entries != nullptr ? entries->size() : 0;
+        const size_t start = out_.position();
+        if (head != nullptr) {
+            head->operands[0] = model::Operand(static_cast<int64_t>(count), model::kImmLong, model::kTypeLong);
+            head->operands[0].encodedKind = model::kImmLong;
+            head->operands[0].encodedValue = static_cast<int64_t>(count);
+            encode(*head);
+        }
+        padTo(start + headSize);
+        for (uint64_t i = 0; i < count; ++i) {
+            const size_t entry = out_.position();
+            encode(*(*entries)[i].as<cbircode>());
+            padTo(entry + entrySize);
+        }
+    }
+
+    void padTo(uint64_t end) {
+        if (out_.position() > end) model::internalFault("internal error: a table record exceeds its entry");
+        out_.zeros(end - out_.position());
+    }
+
+    const ImageLayoutInput& in_;
+    model::ModelContext& context_;
+    qestl::ByteVector& bytes_;
+    qestl::ByteWriter out_;
+    qestl::ByteWriter& aux_;
+    uint64_t regions_[2] = {kImageBodyStart, kImageBodyStart};
+};
+
+}  // namespace
+
+bool layoutImage(const ImageLayoutInput& input, qestl::ByteVector& out) { return Layout(input, out).run(); }

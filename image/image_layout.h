@@ -1,0 +1,44 @@
+// The program image laid out in memory: prefix and header, the seven section
+// values, then every record at the address it was given, the name strings,
+// the debug record and the reflection table.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "codegen/image_parts.h"
+#include "foundation/byte_io.h"
+#include "foundation/vector.h"
+#include "image/debug_record.h"
+#include "model/name_string_pool.h"
+
+// The header fields the writer chooses; the end address and the checksums
+// are the layout's.
+struct ImageHeaderValues {
+    uint64_t version = 0;
+    uint64_t options = 0;  // bit 0 compressed, bit 1 a shared module
+    uint64_t timeStamp = 0;
+    // With -z the raw block's length, else the address of the instruction
+    // the context's exception operand refers to (0 when none).
+    uint64_t field72 = 0;
+    uint32_t language = 0;
+};
+
+// Writes the resource records from address `at` on; the bytes written, or
+// the first failure (negative).
+using ResourceRecordWriter = std::function<int64_t(qestl::ByteWriter& out, uint64_t at)>;
+
+struct ImageLayoutInput {
+    codegen::ImageParts parts;  // addresses assigned, operands resolved
+    const uint64_t* sections = nullptr;  // the seven section values
+    ImageHeaderValues header;
+    model::NameStringPool* names = nullptr;  // emptied and filled here
+    const DebugRecord* debug = nullptr;      // none with -nd
+    ResourceRecordWriter writeResources;     // none: each resource encodes itself
+};
+
+// Lays the whole image out into `out` (emptied first), header final and its
+// four checksums set. The context's type stream is emptied and becomes the
+// reflection table. False when a resource could not be written: `out`
+// then holds what was laid out before it.
+bool layoutImage(const ImageLayoutInput& input, qestl::ByteVector& out);

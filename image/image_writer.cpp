@@ -1,0 +1,89 @@
+// The program image of a compilation: its header values, its layout and the
+// string-list file written beside it.
+#include <cstdio>
+
+#include "codegen/compile_context.h"
+#include "codegen/context_image.h"
+#include "driver/compile_options.h"
+#include "foundation/diagnostics.h"
+#include "foundation/whole_file.h"
+#include "image/debug_record.h"
+#include "image/image_debug.h"
+#include "image/image_header.h"
+#include "image/image_layout.h"
+#include "image/image_writer.h"
+
+namespace {
+
+// Copies of the output go out in pieces of this size.
+constexpr uint32_t kCopyPiece = 0x80000;
+
+void fillImageHeader(CompileContext& context, ImageHeaderValues& header, CompileOptions& options) {
+    header.version = static_cast<uint64_t>(parseVersionNumber(context.fileVersionText()));
+    header.language = languageIdOf(context.languageText());
+    header.timeStamp = imageTimeStamp();
+    const model::Operand& exception = context.exceptionOperand;
+    if (exception.kind == model::kObjectReference && exception.target)
+        header.field72 = exception.target.as<model::cbircode>()->address();
+    if (options.compressImage) {
+        // An unreadable icon leaves the raw block empty; the image is still
+        // written.
+        options.iconBytes.clear();
+        if (!options.iconOrListingFile.empty() && !readWholeFile(options.iconOrListingFile, options.iconBytes))
+            options.iconBytes.clear();
+        header.options |= kImageCompressedFlag;
+        header.field72 = options.iconBytes.size();
+    }
+    if (options.sharedModule) header.options |= kImageSharedModuleFlag;
+}
+
+void reportResourceFailure(CompileContext& context) {
+    const codegen::ResourceTable& table = *context.resources;
+    const Diagnostic& diagnostic = table.failedCode == -2 ? diag::ResourceChanged : diag::ResourceUnreadable;
+    const qestl::qestringA text = qestl::qestringA::format(diagnostic.text, table.failedName.c_str());
+    context.reportError(text.view(), model::NodeHandle());
+}
+
+// The string list is a side output: its failures only warn.
+void writeStringTableFile(CompileContext& context, const CompileOptions& options) {
+    if (options.stringListFile.empty()) return;
+    cbjson document;
+    context.resources->exportStringTable(document, options.signedStringList != 0);
+    qestl::qestringA text;
+    document.toText(text);
+    const qestl::qestringA path = qestl::narrow(options.stringListFile);
+    if (writeFileWhole(options.stringListFile, reinterpret_cast<const uint8_t*>(text.c_str()), text.length()))
+        std::printf("\n已输出字符串表 %s .\n", path.c_str());
+    else
+        std::printf("\n警告:无法输出字符串表.打开文件 %s 失败.\n", path.c_str());
+}
+
+}  // namespace
+
+bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
+    ImageLayoutInput input;
+    input.parts = codegen::imagePartsOf(context);
+    input.sections = context.sectionStarts;
+    input.names = &context.namePool;
+    fillImageHeader(context, input.header, options);
+    DebugRecord debug;
+    if (!options.noDebugInfo) {
+        collectDebugRecord(context, debug);
+        input.debug = &debug;
+    }
+    input.writeResources = [&context](qestl::ByteWriter& writer, uint64_t) {
+        return context.resources->writeAll(writer);
+    };
+    qestl::ByteVector bytes;
+    if (!layoutImage(input, bytes)) {
+        reportResourceFailure(context);
+        return false;
+    }
+    for (uint64_t at = 0; at < bytes.size();) {
+        const uint32_t piece = static_cast<uint32_t>(bytes.size() - at < kCopyPiece ? bytes.size() - at : kCopyPiece);
+        if (out.write(bytes.data() + at, piece) != piece) return false;
+        at += piece;
+    }
+    writeStringTableFile(context, options);
+    return true;
+}

@@ -1,0 +1,296 @@
+#include "image/listing.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "foundation/byte_io.h"
+#include "foundation/stream.h"
+#include "foundation/whole_file.h"
+#include "image/compressed_image.h"
+#include "image/image_header.h"
+#include "image/listing_records.h"
+#include "model/opcodes.h"
+
+namespace {
+
+using qestl::loadU32LE;
+using qestl::loadU64LE;
+
+constexpr uint64_t kOperandBytes = 12;
+
+uint32_t low(uint64_t v) { return static_cast<uint32_t>(v); }
+uint32_t high(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
+int32_t low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
+
+// The length a target operand counts from: the runtime's view of each
+// opcode, whatever the record's real length.
+uint64_t targetBase(uint32_t opcode) {
+    switch (opcode) {
+        case 1: case 30: case 31: case 62: case 77: case 80: case 106: case 107: case 108: case 109: case 110:
+        case 111: case 112: case 155: case 171: case 180: case 181: case 182: case 201: case 202: case 210:
+        case 257:
+            return 28;
+        case 43: case 45: case 46: case 47: case 76:
+            return 40;
+        case 170:
+            return 64;
+        case 105: case 209:
+            return 88;
+        default:
+            return 16;
+    }
+}
+
+const char* const kTypeSuffixes[] = {"",        "<byte>", "<char>", "<short>", "<int>",  "<long>", "<float>",
+                                     "<double>", "<bool>", "<string>", "<type>", "<arc>", "<ptr>"};
+
+void appendSuffix(qestl::qestringA& out, uint32_t dataType) {
+    // 13 and above have no suffix: the writer itself uses 16 and 17.
+    if (dataType < sizeof kTypeSuffixes / sizeof kTypeSuffixes[0]) out.append(kTypeSuffixes[dataType]);
+}
+
+void appendAddress(qestl::qestringA& out, const char* prefix, uint64_t address) {
+    out.appendFormat("%s0x%08X-%08X", prefix, low(address), high(address));
+}
+
+void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t recordAddress, uint32_t opcode) {
+    const uint32_t kind = word & 0xFFFFFF;
+    const uint64_t target = recordAddress + targetBase(opcode) + static_cast<uint64_t>(value);
+    const long long wide = static_cast<long long>(value);
+    switch (kind) {
+        case 0: out.append("nilptr"); break;
+        case 1: out.appendFormat("(byte)%d", low32(value)); break;
+        case 2:
+            out.append("(char)");
+            out.append(reinterpret_cast<const char*>(&value), 1);
+            out.appendFormat("[%d]", low32(value));
+            break;
+        case 3: out.appendFormat("(short)%d", low32(value)); break;
+        case 4: out.appendFormat("(int32)%d", low32(value)); break;
+        case 5: out.appendFormat("%lld", wide); break;
+        case 6: {
+            float f;
+            const uint32_t bits = low(static_cast<uint64_t>(value));
+            std::memcpy(&f, &bits, 4);
+            out.appendFormat("%.6f [LONG64=%08X%08X]", static_cast<double>(f), high(value), low(value));
+            break;
+        }
+        case 7: {
+            double d;
+            std::memcpy(&d, &value, 8);
+            out.appendFormat("%.15f [LONG64=%08X%08X]", d, high(value), low(value));
+            break;
+        }
+        case 8: out.append(value != 0 ? "true" : "false"); break;
+        case 9: out.appendFormat("stack[%lld]", wide); break;
+        case 10: out.appendFormat("heap[%lld]", wide); break;
+        case 11: out.appendFormat("closesure[%lld]", wide); break;
+        case 12: out.appendFormat("this[%d]", low32(value)); break;
+        case 13: out.appendFormat("class ptr [this + %lld]", wide); break;
+        case 14: out.appendFormat("object ptr [this + %lld]", wide); break;
+        case 15: out.appendFormat("static object ptr [this + %lld]", wide); break;
+        case 16: out.appendFormat("method ptr [this + %lld]", wide); break;
+        case 19:
+            appendAddress(out, "offset:", target);
+            out.appendFormat("[%d]", low32(value));
+            break;
+        case 20: out.append("exception reg"); break;
+        case 21:
+            if (value >= 0 && value <= 3) {
+                static const char* const kRegisters[] = {"eax", "ebx", "ecx", "edx"};
+                out.append(kRegisters[value]);
+            } else {
+                out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide);
+            }
+            break;
+        case 23: out.appendFormat("typeid:%d", low32(value)); break;
+        case 24: appendAddress(out, "String offset:", target); break;
+        case 25:
+        case 26: appendAddress(out, "address:", static_cast<uint64_t>(value)); break;
+        case 30: appendAddress(out, "resource ptr offset:", target); break;
+        case 31: out.appendFormat("SysClass[%d]", low32(value)); break;
+        case 32: out.appendFormat("CC[%d]", low32(value)); break;
+        default: out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide); break;
+    }
+    appendSuffix(out, word >> 24);
+}
+
+class Lister {
+public:
+    Lister(const uint8_t* image, uint64_t size, qestl::qestringA& out) : image_(image), size_(size), out_(out) {}
+
+    // True when the whole range was listed.
+    bool run() {
+        uint64_t at = kImageBodyStart;
+        while (at < size_) {
+            if (!fits(at, 4)) return false;
+            const uint32_t opcode = loadU32LE(image_ + at) & 0x0FFFFFFF;
+            appendAddress(out_, "\n", at);
+            out_.append(" : ");
+            if (opcode == model::kOpDebuginfo) {
+                out_.append(model::findOpcode(opcode)->mnemonic);
+                return true;
+            }
+            const uint64_t next = record(at, opcode);
+            if (next <= at) return false;
+            at = next;
+        }
+        return true;
+    }
+
+private:
+    bool fits(uint64_t at, uint64_t length) const { return at <= size_ && length <= size_ - at; }
+    int64_t i64At(uint64_t at) const { return static_cast<int64_t>(loadU64LE(image_ + at)); }
+
+    // The address after the record at `at`, or `at` itself when it is
+    // damaged.
+    uint64_t record(uint64_t at, uint32_t opcode) {
+        switch (opcode) {
+            case model::kOpHeap:
+            case model::kOpClassRecord:
+            case model::kOpNativeImport: return listTableRecord(image_, size_, at, opcode, out_);
+            case model::kOpResource: return resource(at);
+            case model::kOpSymbolTable: return symbolTable(at);
+            case model::kOpRelocationTable:
+            case model::kOpImportModuleTable: return table(at, opcode);
+            default: break;
+        }
+        const model::OpcodeRow* row = model::findOpcode(opcode);
+        if (row == nullptr || row->mnemonic[0] == 0 || row->shape < 0) return at + 4;
+        const uint64_t count = static_cast<uint64_t>(row->shape);
+        const uint64_t length = 4 + kOperandBytes * count;
+        if (!fits(at, length)) return at;
+        out_.append(row->mnemonic);
+        for (uint64_t i = 0; i < count; ++i) {
+            if (i != 0) out_.append(", ");
+            const uint64_t operand = at + 4 + kOperandBytes * i;
+            formatOperand(out_, loadU32LE(image_ + operand), i64At(operand + 4), at, opcode);
+        }
+        // The reflection table behind a reflex record is no record: its
+        // length is the operand's value.
+        if (opcode == model::kOpReflex) {
+            const int64_t table = i64At(at + 8);
+            if (table < 0 || !fits(at + length, static_cast<uint64_t>(table))) return at;
+            return at + length + static_cast<uint64_t>(table);
+        }
+        return at + length;
+    }
+
+    uint64_t resource(uint64_t at) {
+        const uint64_t head = 4 + 2 * kOperandBytes;
+        if (!fits(at, head)) return at;
+        const uint32_t word = loadU32LE(image_ + at + 16);
+        const uint32_t kind = word & 0xFFFFFF;
+        const int64_t length = i64At(at + 20);
+        const uint64_t data = at + head;
+        const uint64_t terminator = kind == 0 ? 1 : 0;
+        if (length < 0 || !fits(data, static_cast<uint64_t>(length)) ||
+            !fits(data + static_cast<uint64_t>(length), terminator))
+            return at;
+        out_.append(model::findOpcode(model::kOpResource)->mnemonic);
+        formatOperand(out_, loadU32LE(image_ + at + 4), i64At(at + 8), at, model::kOpResource);
+        out_.appendFormat(", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
+        if (kind == 0) {
+            out_.append("[");
+            for (uint64_t i = 0; i < static_cast<uint64_t>(length); ++i) {
+                const char c = static_cast<char>(image_[data + i]);
+                if (c == 0) break;
+                if (c == '\r') out_.append("\\r");
+                else if (c == '\n') out_.append("\\n");
+                else if (c == '\t') out_.append("\\t");
+                else out_.append(&c, 1);
+            }
+            out_.append("]");
+        }
+        appendSuffix(out_, word >> 24);
+        return data + static_cast<uint64_t>(length) + terminator;
+    }
+
+    uint64_t symbolTable(uint64_t at) {
+        if (!fits(at, 12)) return at;
+        const uint64_t total = loadU64LE(image_ + at + 4);
+        if (total < 12 || !fits(at, total)) return at;
+        out_.appendFormat("SYMBOLTABLE = 0x%08X", low(total));
+        return at + total;
+    }
+
+    // A name a table entry refers to: NUL-terminated inside the image.
+    bool nameAt(uint64_t address, std::string_view& name) const {
+        if (address >= size_) return false;
+        const void* end = std::memchr(image_ + address, 0, size_ - address);
+        if (end == nullptr) return false;
+        name = std::string_view(reinterpret_cast<const char*>(image_ + address),
+                                static_cast<size_t>(static_cast<const uint8_t*>(end) - (image_ + address)));
+        return true;
+    }
+
+    // The relocation (164) and import module (165) tables: a head whose
+    // count is the u64 at +8, entries at a fixed spacing, each naming a
+    // string resource through its operand 0 (the text lies 28 bytes into
+    // the resource record that the operand's value reaches from the entry's
+    // end). The address after the table, or `at` when damaged.
+    uint64_t table(uint64_t at, uint32_t opcode) {
+        const bool relocations = opcode == model::kOpRelocationTable;
+        const uint64_t head = relocations ? 32 : 16, spacing = relocations ? 64 : 16, record = relocations ? 28 : 16;
+        if (!fits(at, head)) return at;
+        const uint64_t count = loadU64LE(image_ + at + 8);
+        if (count > (size_ - at - head) / spacing) return at;
+        out_.append(relocations ? "Relocation Table\n" : "Import Module Table\n");
+        std::string_view name;
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t entry = at + head + spacing * i;
+            if (!nameAt(entry + record + 28 + loadU64LE(image_ + entry + 8), name)) return at;
+            if (relocations)
+                out_.appendFormat("0x%08X-%08X : Relocation[%d]:[CRC:0x%08X] ", low(entry + 32), high(entry + 32),
+                                  static_cast<int>(i), loadU32LE(image_ + entry + 20));
+            else
+                out_.appendFormat("0x%08X-%08X : module[%d]: ", low(entry + 16), high(entry + 16), static_cast<int>(i));
+            out_.append(name);
+            out_.append(" \n");
+        }
+        return at + head + spacing * count;
+    }
+
+    const uint8_t* image_;
+    uint64_t size_;
+    qestl::qestringA& out_;
+};
+
+void writeStdout(const qestl::qestringA& text) { std::fwrite(text.c_str(), 1, text.length(), stdout); }
+
+}  // namespace
+
+bool disassemble(const uint8_t* image, uint64_t size, qestl::qestringA& out) {
+    qestl::qeByteStream plain;
+    if (!restoreProgramImage(image, size, plain) || plain.size() < kImageBodyStart) return false;
+    return Lister(plain.data(), plain.size(), out).run();
+}
+
+bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& output) {
+    const qestl::qestringA inputName = qestl::narrow(input);
+    qestl::ByteVector bytes;
+    if (!readWholeFile(input, bytes)) {
+        std::printf("can't open file:\n%s\n", inputName.c_str());
+        return false;
+    }
+    qestl::qestringA text;
+    const bool whole = disassemble(bytes.data(), bytes.size(), text);
+    const qestl::qestringA outputName = qestl::narrow(output);
+    const bool toStdout = output.empty() || std::strcmp(outputName.c_str(), "stdout") == 0;
+    if (toStdout) {
+        text.append("\n");
+        writeStdout(text);
+    }
+    if (!whole) {
+        std::printf("损坏的程序文件: %s\n", inputName.c_str());
+        return false;
+    }
+    if (toStdout) return true;
+    if (!writeFileWhole(output, reinterpret_cast<const uint8_t*>(text.c_str()), text.length())) {
+        std::printf("can't open file:\n%s", outputName.c_str());
+        return false;
+    }
+    std::printf("\n已写入文件:%s", outputName.c_str());
+    return true;
+}

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "codegen/image_parts.h"
+#include "foundation/byte_io.h"
+#include "image/compressed_image.h"
+#include "image/debug_record.h"
+#include "image/image_header.h"
+
+namespace {
+
+TEST(ImageHeader, HeapPaddingPutsMembersAt24Mod32) {
+    for (uint64_t e = 1000; e < 1032; ++e) {
+        const uint64_t p = codegen::heapPadding(e);
+        EXPECT_GE(p, 2u) << e;
+        EXPECT_LE(p, 33u) << e;
+        EXPECT_EQ((e + p) % 32, 24u) << e;
+    }
+}
+
+TEST(ImageHeader, LanguageByAbbreviationWithoutCase) {
+    EXPECT_EQ(languageIdOf("chs"), 0x804u);
+    EXPECT_EQ(languageIdOf("CHS"), 0x804u);
+    EXPECT_EQ(languageIdOf("uzb1"), 0x443u);
+    EXPECT_EQ(languageIdOf("USA"), 0x409u);
+    EXPECT_EQ(languageIdOf("DEFAULT"), 0u);
+    EXPECT_EQ(languageIdOf("xyz"), 0u);
+    EXPECT_EQ(languageIdOf("CH"), 0u);
+    EXPECT_EQ(languageIdOf(""), 0u);
+}
+
+TEST(ImageHeader, RegionCrcOfEmptyRangeIsZero) {
+    const uint8_t bytes[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(regionCrc(bytes, 4, 4), 0u);
+    EXPECT_EQ(regionCrc(bytes, 0, 9), 0xCBF43926u);
+}
+
+TEST(ImageHeader, TimeStampIsMilliseconds) {
+    const uint64_t stamp = imageTimeStamp();
+    EXPECT_GT(stamp, uint64_t{1600000000} * 1000);
+}
+
+// A compressed head that claims more than a reader will decode is refused
+// before anything is decoded.
+TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
+    std::string head(kImageHeadBytes, '\0');
+    auto* bytes = reinterpret_cast<uint8_t*>(head.data());
+    qestl::qeByteStream out;
+    EXPECT_FALSE(restoreProgramImage(bytes, kImageHeadBytes - 1, out));
+    EXPECT_TRUE(restoreProgramImage(bytes, kImageHeadBytes, out));  // plain: copied
+    EXPECT_EQ(out.size(), kImageHeadBytes);
+    qestl::storeU64LE(bytes + kImageOptionsAt, kImageCompressedFlag);
+    qestl::storeU64LE(bytes + kImageEndAt, kImageLargestEnd + 1);
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
+    qestl::storeU64LE(bytes + kImageEndAt, 200);
+    qestl::storeU64LE(bytes + kImageRawBlockAt, 1);
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // raw block past the end
+    qestl::storeU64LE(bytes + kImageEndAt, 100);
+    qestl::storeU64LE(bytes + kImageRawBlockAt, 0);
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // end inside the head
+}
+
+TEST(DebugRecord, FieldsKeepTheirLowBits) {
+    DebugRecord record;
+    record.files = {"a/b.k"};
+    record.lines.push_back({192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
+    record.variables.push_back({300, "g"});
+    record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});
+    qestl::ByteVector bytes;
+    qestl::ByteWriter out(bytes);
+    const uint64_t written = encodeDebugRecord(record, out);
+    ASSERT_EQ(written, bytes.size());
+    qestl::ByteReader in(bytes.data(), bytes.size());
+    EXPECT_EQ(in.u32le(), 162u);
+    for (uint64_t count : {1, 1, 1, 1}) {
+        EXPECT_EQ(in.u32le(), 0x04000004u);
+        EXPECT_EQ(in.u64le(), count);
+    }
+    EXPECT_EQ(in.u32le(), 6u);
+    in.skip(6);
+    EXPECT_EQ(in.u64le(), 16u);
+    EXPECT_EQ(in.u64le(), (uint64_t{0x2345} << 48) | (uint64_t{0xABCDEF} << 24) | 1);
+    EXPECT_EQ(in.u64le(), kNoDebugOwner);
+    EXPECT_EQ(in.u64le(), 300u - 192);
+    EXPECT_EQ(in.u32le(), 2u);
+    in.skip(2);
+    const size_t functionStart = in.position();
+    EXPECT_EQ(in.u64le(), 400u);
+    const uint32_t length = in.u32le();
+    EXPECT_EQ(length, 4 + 1 + 26 + 3 + (5 + 1) + (5 + 2));
+    EXPECT_EQ(bytes.size() - functionStart, length);
+}
+
+}  // namespace
