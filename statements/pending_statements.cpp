@@ -23,12 +23,7 @@ uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { r
 uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // This branch's own, still to be written.
-void compileAnnotations(CompileContext&, const StatementNode&) {}
 uint32_t compileStringLiteral(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileCharLiteral(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
-int32_t compileClassDeclaration(CompileContext&, model::IRObject*, const StatementNode&, qestl::SmartPtr&, uint32_t,
-                                bool) {
-    return 0;
-}

@@ -1,0 +1,165 @@
+// Class, interface, enum and package bodies in the compile pass: the class
+// the declaration pass made is found on its node (or made here), its members
+// are declared and compiled, and its initialiser is laid out: base
+// initialiser, class statements, `ret this`.
+#include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
+#include "codegen/instructions.h"
+#include "foundation/diagnostics.h"
+#include "model/class_object.h"
+#include "model/declaration_views.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kConstructPackage = 28, kConstructInterface = 30, kConstructEnum = 86;
+
+uint32_t modifiersOfConstruct(uint32_t kind) {
+    switch (kind) {
+    case kConstructPackage: return model::kModPackage;
+    case kConstructInterface: return model::kModInterface;
+    case kConstructEnum: return model::kModEnum;
+    default: return 0;
+    }
+}
+
+bool hasNativeAnnotation(const StatementNode& node) {
+    if (!node->annotations) return false;
+    for (const StatementNode& annotation : node->annotations->operands)
+        if (annotation && annotation->text.view() == "Native") return true;
+    return false;
+}
+
+// The lookup mode a nested class sets in its enclosing class's scope.
+class NestedScopeMode {
+public:
+    NestedScopeMode(CompileContext& context, bool classScope) : context_(context) {
+        if (context.scopes.innermost() == nullptr) return;
+        context.pushScopeMode(classScope);
+        pushed_ = true;
+    }
+    ~NestedScopeMode() {
+        ScopeRecord* record = pushed_ ? context_.scopes.innermost() : nullptr;
+        if (record == nullptr || record->savedModes.empty()) return;
+        record->mode = record->savedModes.back();
+        record->savedModes.pop_back();
+    }
+    NestedScopeMode(const NestedScopeMode&) = delete;
+    NestedScopeMode& operator=(const NestedScopeMode&) = delete;
+
+private:
+    CompileContext& context_;
+    bool pushed_ = false;
+};
+
+// The member declarations and statements of the body, then the class
+// initialiser on the current list and the member code on list 1.
+void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, const model::IRClass& view,
+                      const StatementNode& node, const model::Operand& registration) {
+    auto* klass = classRef.as<model::ClassObject>();
+    CodeListGuard switched;
+    context.switchCodeList(true, &switched);
+    const uint64_t start = context.currentList().size();
+
+    const StatementNode body = view.memberList();
+    if (klass->isPackage()) klass->declarationNodeMap.flagOf(node) = 1;
+    else klass->compiled = 1;
+
+    CodeList statements, members;
+    if (body) {
+        context.declareUntilStable(klass, body, view.node);
+        CodeList* savedCurrent = context.current;
+        CodeList* savedMembers = context.codeLists[kMemberCodeList];
+        context.current = &statements;
+        context.codeLists[kMemberCodeList] = &members;
+        // Start-up code that members put on the main list runs with the
+        // class as `this`.
+        context.emitToMainList(*codegen::makePushloadThisOperand(registration).as<model::cbircode>(), node);
+        compileTree(context, body);
+        context.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), node);
+        context.codeLists[kMemberCodeList] = savedMembers;
+        context.current = savedCurrent;
+    }
+
+    const uint64_t entry = context.currentList().size();
+    if (klass->capturesSlots != 0) context.emit(codegen::makeInstruction(model::kOpMakeclosesure, 0), node);
+    const auto slots = static_cast<int64_t>(klass->dynamicProperties.members().size());
+    if (slots > 0) context.emit(codegen::makeChecketp(slots, slots), node);
+    model::ClassObject* base = klass->base();
+    if (base != nullptr && base->id() == 0) {
+        context.emit(codegen::makePushloadThis(), node);
+        if (base->imported != 0) context.emit(codegen::makeCallInstance(klass->baseClass), node);
+        else context.emit(codegen::makeCall(&base->constant), node);
+    }
+    context.appendCode(statements);
+    context.emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
+    context.codeList(kMemberCodeList).appendRange(members.data(), members.size());
+    members.clear();
+
+    if (body || base != nullptr) {
+        model::Operand initialiser;
+        initialiser.setObjectRef(context.codeAt(entry), 0);
+        klass->setValueRecord(initialiser);
+    }
+    context.bindLabels(start, context.currentList().size());
+}
+
+}  // namespace
+
+int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
+                                qestl::SmartPtr& origin, uint32_t kind, bool global) {
+    const StatementNode node = origin ? model::asObject(origin)->declarationNode : given;
+    if (!node) return 0;
+    const model::IRClass view(node);
+    const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
+
+    std::unique_ptr<NestedScopeMode> nested;
+    if (context.scopes.declarationMode == kDeclareMember) {
+        if (!isStatic && hasNativeAnnotation(node)) {
+            context.reportError(diag::NativeNotStatic.text, node);
+            return 0;
+        }
+        nested = std::make_unique<NestedScopeMode>(context, isStatic);
+    }
+
+    qestl::SmartPtr classRef;
+    model::Operand registration;
+    if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
+        classRef = qestl::SmartPtr(node->owner());
+        registration.setObjectRef(classRef, 0);
+    } else {
+        classRef = model::makeClass(view.name().view());
+        auto* klass = classRef.as<model::ClassObject>();
+        // Set after clear: the construct's bit stays, the other two go.
+        klass->changeModifiers(0, model::kModPackage | model::kModInterface | model::kModEnum);
+        klass->changeModifiers(modifiersOfConstruct(kind), 0);
+        klass->setStatic(isStatic);
+        klass->setFinal((node->flags & NodeFlag::Final) != 0);
+        klass->setDeclarationNode(node);
+        klass->sourceNode = node;  // registration takes the declaration node from it
+        klass->setOwner(model::IRResult(context.currentScopeObject()));
+        registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
+        if (registration.kind == model::kErrorOperand) {
+            context.reportError(diag::DuplicateObject.text, node);
+            return 0;
+        }
+        model::bindObjectToNode(node, klass);
+    }
+    auto* klass = classRef.as<model::ClassObject>();
+
+    const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
+    if (pending) {
+        context.scopes.pushObjectScope(classRef);
+        const uint32_t savedMode = context.setCompileMode(kDeclareMember);
+        // A package is written in blocks: each block compiles its own body.
+        const StatementNode block = klass->isPackage() ? given : node;
+        compileClassBody(context, classRef, model::IRClass(block), block, registration);
+        context.popObjectScope();
+        context.setCompileMode(savedMode);
+        klass->findFinalizer();
+        klass->computeNativeLayout(context, true);
+    }
+    context.setResults(model::IRResult(classRef, registration));
+    return 0;
+}

@@ -1,0 +1,165 @@
+// The annotations that act when their node is compiled: @Deprecated,
+// @Error, @Compiler, @Warning, @Version and @Require. They emit no code;
+// their effects are diagnostics at the annotation and the @Version rewrite.
+#include <string>
+
+#include "codegen/compile_context.h"
+#include "foundation/diagnostics.h"
+#include "source/annotation_edit.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr const char* kCompilerVersion = "4.9";
+
+// The value text of the first parameter `key` that has one, as written.
+const qestl::qestringA* valueOf(const StatementNode& annotation, std::string_view key) {
+    for (const StatementNode& parameter : annotation->operands) {
+        if (!parameter || parameter->text.view() != key || parameter->operands.empty()) continue;
+        if (const StatementNode& value = parameter->operands[0]) return &value->text;
+    }
+    return nullptr;
+}
+
+// A string literal loses its quotes; any other text stays.
+std::string unquoted(const qestl::qestringA& text) {
+    const std::string_view view = text.view();
+    if (view.size() >= 2 && (view.front() == '"' || view.back() == '"')) return std::string(view.substr(1, view.size() - 2));
+    return std::string(view);
+}
+
+std::string formatted(const char* format, std::string_view argument) {
+    qestl::qestringA text;
+    text.appendFormat(format, std::string(argument).c_str());
+    return std::string(text.view());
+}
+
+// Optional sign, then digits; base 8 after a leading 0.
+int32_t warningCode(const qestl::qestringA& text) {
+    const char* at = text.c_str() != nullptr ? text.c_str() : "";
+    bool negative = false;
+    if (*at == '-' || *at == '+') negative = *at++ == '-';
+    const uint32_t base = *at == '0' ? 8 : 10;
+    uint32_t value = 0;
+    for (; *at >= '0' && *at <= '9'; ++at) value = value * base + static_cast<uint32_t>(*at - '0');
+    return negative ? -static_cast<int32_t>(value) : static_cast<int32_t>(value);
+}
+
+void replaceAll(std::string& text, std::string_view what, std::string_view with) {
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+void compileDeprecated(CompileContext& context, const StatementNode& annotation) {
+    const qestl::qestringA* version = valueOf(annotation, "version");
+    std::string text = version != nullptr ? formatted(diag::DeprecatedSince.text, version->view())
+                                          : std::string(diag::Deprecated.text);
+    if (const qestl::qestringA* message = valueOf(annotation, "message")) text += message->view();
+    context.reportWarning(diag::Deprecated.warningNumber, text, annotation);
+}
+
+void compileVersion(CompileContext& context, const StatementNode& annotation) {
+    const qestl::qestringA* value = valueOf(annotation, "value");
+    if (value == nullptr || !value->view().starts_with("\"$")) return;
+    std::string text(value->view());
+    replaceAll(text, "$FileVersion", context.fileVersionText());
+    replaceAll(text, "$ProductVersion", context.productVersionText());
+    setAnnotationParameter(*annotation, "value", text.c_str());
+}
+
+void compileRequire(CompileContext& context, const StatementNode& annotation) {
+    const qestl::qestringA* target = valueOf(annotation, "PackageName");
+    const bool package = target != nullptr && !target->empty();
+    if (!package) target = valueOf(annotation, "ClassName");
+    if (target == nullptr) return;
+    const qestl::qestringA* version = valueOf(annotation, "version");
+    const std::string name = target->view().starts_with("\"") ? unquoted(*target) : std::string(target->view());
+
+    qestl::SmartPtr found;
+    if (package) {
+        std::string key = "/" + name;
+        for (char& c : key)
+            if (c == ',') c = '/';
+        auto listed = context.packages.find(key);
+        if (listed != context.packages.end()) found = listed->second;
+    } else {
+        found = context.resolveDottedName(name);
+    }
+
+    enum class Status { Ok, Error, Indeterminacy, Mismatch } status = Status::Ok;
+    const qestl::qestringA* declared = nullptr;
+    if (!found) {
+        status = Status::Error;
+    } else if (model::IRObject* object = model::asObject(found); !object || !object->declarationNode) {
+        status = Status::Indeterminacy;
+    } else if (version != nullptr) {
+        const StatementNode& list = object->declarationNode->annotations;
+        StatementNode versionAnnotation;
+        if (list)
+            for (const StatementNode& candidate : list->operands)
+                if (candidate && candidate->text.view() == "Version") {
+                    versionAnnotation = candidate;
+                    break;
+                }
+        declared = versionAnnotation ? valueOf(versionAnnotation, "value") : nullptr;
+        if (declared == nullptr) status = Status::Indeterminacy;
+        else if (!compareDottedVersions(unquoted(*version).c_str(), unquoted(*declared).c_str())) status = Status::Mismatch;
+    }
+    if (status == Status::Ok) return;
+
+    std::string description = name;
+    const std::pair<const char*, const qestl::qestringA*> parts[] = {{",ver:", version},
+                                                                    {",repository:", valueOf(annotation, "repository")},
+                                                                    {",url:", valueOf(annotation, "url")},
+                                                                    {",dlurl:", valueOf(annotation, "dlurl")}};
+    for (const auto& [label, value] : parts)
+        if (value != nullptr) description.append(label).append(value->view());
+    switch (status) {
+    case Status::Error:
+        context.reportError(formatted(diag::RequireMissing.text, description), annotation);
+        break;
+    case Status::Indeterminacy:
+        context.reportWarning(diag::RequireIndeterminate.warningNumber,
+                              formatted(diag::RequireIndeterminate.text, description), annotation);
+        break;
+    default:
+        context.reportWarning(diag::RequireMismatch.warningNumber,
+                              formatted(diag::RequireMismatch.text, description) + std::string(declared->view()),
+                              annotation);
+        break;
+    }
+}
+
+}  // namespace
+
+void compileAnnotations(CompileContext& context, const StatementNode& node) {
+    if (!node->annotations) return;
+    for (const StatementNode& annotation : node->annotations->operands) {
+        if (!annotation) continue;
+        const std::string_view name = annotation->text.view();
+        if (name == "Deprecated") {
+            compileDeprecated(context, annotation);
+        } else if (name == "Error") {
+            if (const qestl::qestringA* message = valueOf(annotation, "message")) {
+                context.reportError(unquoted(*message), annotation);
+                return;
+            }
+        } else if (name == "Compiler") {
+            const qestl::qestringA* version = valueOf(annotation, "version");
+            if (version != nullptr && !compareDottedVersions(unquoted(*version).c_str(), kCompilerVersion)) {
+                context.reportError(formatted(diag::CompilerVersion.text, version->view()), annotation);
+                return;
+            }
+        } else if (name == "Warning") {
+            const qestl::qestringA* message = valueOf(annotation, "message");
+            if (message == nullptr) continue;
+            const qestl::qestringA* code = valueOf(annotation, "code");
+            context.reportWarning(static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0), unquoted(*message),
+                                  annotation);
+        } else if (name == "Version") {
+            compileVersion(context, annotation);
+        } else if (name == "Require") {
+            compileRequire(context, annotation);
+        }
+    }
+}
