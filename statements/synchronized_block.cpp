@@ -91,7 +91,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     context.flushResult(*lockObject);
     context.emit(codegen::makeInstructionWithOperand(opcodes.lock, lockRecord), node);
     if (node->operands.size() >= 2) {
-        const uint64_t mark = context.scopes.frame->members().size();
+        const uint64_t mark = context.localMark();
         compileTree(context, node->operands[1]);
         // The compilation fails anyway: the scope stays open.
         if (context.hasErrors()) return 0;

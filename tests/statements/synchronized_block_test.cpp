@@ -44,8 +44,11 @@ struct Fixture {
     // void m(<type> o) { body }, compiled.
     void compileMethod(const SmartPtr& parameterType, NodeHandle body) {
         NodeHandle node = makeAstNode(NodeKind::Method, "m");
-        NodeHandle block = makeAstNode(NodeKind::Block);
-        block->children.pushBack(body);
+        NodeHandle block = body;
+        if (body->kind != NodeKind::Block) {
+            block = makeAstNode(NodeKind::Block);
+            block->children.pushBack(body);
+        }
         for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, "void"), NodeHandle(), NodeHandle(), block,
                                    makeAstNode(NodeKind::Empty)})
             node->operands.pushBack(operand);
@@ -57,9 +60,9 @@ struct Fixture {
         model::bindObjectToNode(node, f.as<model::IRObject>());
         compileStatement(context, node, false);
     }
-    static NodeHandle lock(uint32_t kind, std::vector<NodeHandle> body = {}) {
+    static NodeHandle lock(uint32_t kind, std::vector<NodeHandle> body = {}, const char* name = "o") {
         NodeHandle node = makeAstNode(kind);
-        node->operands.pushBack(makeAstNode(NodeKind::Name, "o"));
+        node->operands.pushBack(makeAstNode(NodeKind::Name, name));
         NodeHandle list = makeAstNode(NodeKind::Block);
         for (NodeHandle& statement : body) list->children.pushBack(statement);
         node->operands.pushBack(list);
@@ -133,6 +136,22 @@ TEST(SynchronizedBlock, PrimitivesAndStringCannotBeLockedButBoolCan) {
         f.compileMethod(model::builtinTypes().*type, Fixture::lock(NodeKind::Synchronized));
         EXPECT_EQ(f.errors().find("此类型无法用于同步语法") != std::string::npos, refused);
     }
+}
+
+TEST(Block, ThePendingVariableAndTheLocalsLiveOnlyInTheBlock) {
+    Fixture f;
+    f.context.pendingBlockVariable = model::makeObject("p", model::kKindVariable, f.box(), 0);
+    f.held.push_back(f.context.pendingBlockVariable);
+    NodeHandle block = makeAstNode(NodeKind::Block);
+    block->operands.pushBack(Fixture::lock(NodeKind::Synchronized, {}, "p"));
+    block->children.pushBack(Fixture::lock(NodeKind::Synchronized, {}, "p"));  // after the block
+    f.compileMethod(f.box(), block);
+    EXPECT_FALSE(f.context.pendingBlockVariable);
+    EXPECT_EQ(f.context.codeList(kRecordList).size(), 1u);  // the lock inside compiled
+    const std::string errors = f.errors();
+    const size_t first = errors.find("未定义的标识符");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(errors.find("未定义的标识符", first + 1), std::string::npos);
 }
 
 }  // namespace
