@@ -5,13 +5,16 @@
 #include "statements/compile_walk.h"
 #include "statements/private_list.h"
 
+void declarePendingBlockVariable(CompileContext& context) {
+    if (!context.pendingBlockVariable) return;
+    qestl::SmartPtr variable = std::move(context.pendingBlockVariable);
+    context.pendingBlockVariable.reset();
+    context.scopes.declareObject(model::asObject(variable)->name.view(), variable, false);
+}
+
 uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
-    if (context.pendingBlockVariable) {
-        qestl::SmartPtr variable = std::move(context.pendingBlockVariable);
-        context.pendingBlockVariable.reset();
-        context.scopes.declareObject(model::asObject(variable)->name.view(), variable, false);
-    }
+    declarePendingBlockVariable(context);
     {
         PrivateCodeList list(context);
         for (const StatementNode& statement : node->operands) compileTree(context, statement);

@@ -50,6 +50,14 @@ void compileAnnotations(CompileContext& context, const StatementNode& node);
 // score, ties dropped); null after reporting why there is none.
 model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node);
 
+// Before a block's flow node closes: the value states that hold on every
+// way out of it become the block's own.
+void resolveBlockExits(model::FlowNode& block);
+
+// Declares the variable a catch clause left pending for the next block as a
+// local of the current frame, and clears it.
+void declarePendingBlockVariable(CompileContext& context);
+
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);
 

@@ -1,6 +1,7 @@
-// Synchronized blocks compiled inside a method body from hand-made nodes: the
-// action scope's exact shape and offsets, one lock record per object, the
-// refused lock types and the refused mix of lock kinds.
+// Protected regions compiled inside a method body from hand-made nodes:
+// synchronized blocks (the action scope's exact shape and offsets, one lock
+// record per object, the refused lock types and lock-kind mixes), blocks and
+// their pending catch variable, and try/catch (pads, mapseh offset, jex).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +33,9 @@ struct Fixture {
             held.push_back(*slot);
         }
         held.push_back(model::makeClass("Box"));
+        b.exceptionType = model::makeClass("Exception");
+        held.push_back(b.exceptionType);
+        context.registerBuiltinClass(SmartPtr(), b.exceptionType);
         capture.begin(context);
     }
     ~Fixture() {
@@ -41,22 +45,26 @@ struct Fixture {
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
         model::builtinTypes().clear();
     }
-    // void m(<type> o) { body }, compiled.
-    void compileMethod(const SmartPtr& parameterType, NodeHandle body) {
+    // void m(<type> o) { body }, compiled; without a parameter type, a
+    // method of the return type and no parameters.
+    void compileMethod(const SmartPtr& parameterType, NodeHandle body, const char* returnType = "void") {
         NodeHandle node = makeAstNode(NodeKind::Method, "m");
         NodeHandle block = body;
         if (body->kind != NodeKind::Block) {
             block = makeAstNode(NodeKind::Block);
             block->children.pushBack(body);
         }
-        for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, "void"), NodeHandle(), NodeHandle(), block,
+        for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, returnType), NodeHandle(), NodeHandle(), block,
                                    makeAstNode(NodeKind::Empty)})
             node->operands.pushBack(operand);
-        SmartPtr f = model::makeFunction("m", model::builtinTypes().voidType);
+        const bool isVoid = std::string(returnType) == "void";
+        SmartPtr f = model::makeFunction("m", isVoid ? model::builtinTypes().voidType : model::builtinTypes().intType);
         held.push_back(f);
-        SmartPtr parameter = model::makeObject("o", model::kKindVariable, parameterType, 0);
-        held.push_back(parameter);
-        f.as<model::FunctionObject>()->addParameter(parameter);
+        if (parameterType) {
+            SmartPtr parameter = model::makeObject("o", model::kKindVariable, parameterType, 0);
+            held.push_back(parameter);
+            f.as<model::FunctionObject>()->addParameter(parameter);
+        }
         model::bindObjectToNode(node, f.as<model::IRObject>());
         compileStatement(context, node, false);
     }
@@ -152,6 +160,60 @@ TEST(Block, ThePendingVariableAndTheLocalsLiveOnlyInTheBlock) {
     const size_t first = errors.find("未定义的标识符");
     ASSERT_NE(first, std::string::npos);
     EXPECT_EQ(errors.find("未定义的标识符", first + 1), std::string::npos);
+}
+
+NodeHandle returning(const char* literal) {
+    NodeHandle node = makeAstNode(NodeKind::Return);
+    node->operands.pushBack(makeAstNode(NodeKind::IntegerLiteral, literal));
+    return node;
+}
+
+TEST(TryStatement, AReturnInsideTryLandsOnItsPadAndLeavesThroughJex) {
+    Fixture f;
+    // int m() { try { return 1; } catch (Exception e) { } return 0; }
+    NodeHandle tryNode = makeAstNode(NodeKind::Try);
+    NodeHandle clauses = makeAstNode(NodeKind::Catch);
+    NodeHandle clause = makeAstNode(NodeKind::CatchClause, "e");
+    clause->operands.pushBack(makeAstNode(NodeKind::Name, "Exception"));
+    clause->operands.pushBack(NodeHandle());
+    clauses->operands.pushBack(clause);
+    for (NodeHandle operand : {returning("1"), clauses, NodeHandle()}) tryNode->operands.pushBack(operand);
+    tryNode->children.pushBack(returning("0"));
+    f.compileMethod(SmartPtr(), tryNode, "int");
+    ASSERT_EQ(f.errors(), "");
+    using namespace model;
+    EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{kOpCheckesp, kOpMapseh, kOpInstSeh, kOpMov, kOpJmp, kOpUistSeh, kOpJmp,
+                                                  kOpUistSeh, kOpJmp, kOpJmp, kOpJmp, kOpJmp, kOpSetef, kOpJex, kOpMov,
+                                                  kOpRet}));
+    const cbircode* mapseh = f.at(1);
+    EXPECT_EQ(mapseh->operands[1].kind, kCodeOffset);
+    EXPECT_EQ(mapseh->operands[1].value, 136);  // past inst seh, the body and both pads
+    EXPECT_EQ(f.at(2)->operands[0].value, 1);
+    EXPECT_EQ(f.at(2)->operands[1].kind, kImmInt);
+    const SmartPtr& setef = f.context.codeList(kMemberCodeList)[12];
+    const SmartPtr& pad1 = f.context.codeList(kMemberCodeList)[7];
+    EXPECT_EQ(f.at(4)->operands[0].target, pad1);  // the return in try
+    EXPECT_EQ(f.at(6)->operands[0].target, setef);
+    EXPECT_EQ(f.at(8)->operands[0].target, setef);
+    EXPECT_EQ(f.at(9)->operands[0].target, f.context.codeList(kMemberCodeList)[5]);  // handler's end: uist seh 0
+    EXPECT_EQ(f.at(10)->operands[0].kind, kCodeOffset);
+    EXPECT_EQ(f.at(11)->operands[0].target, pad1);
+    EXPECT_EQ(f.at(13)->operands[0].value, 1);
+    EXPECT_EQ(f.at(13)->operands[1].target, f.context.codeList(kMemberCodeList)[15]);  // the method's ret
+}
+
+TEST(TryStatement, ACatchOfNoExceptionClassIsRefusedAtItsType) {
+    Fixture f;
+    NodeHandle tryNode = makeAstNode(NodeKind::Try);
+    NodeHandle clauses = makeAstNode(NodeKind::Catch);
+    NodeHandle clause = makeAstNode(NodeKind::CatchClause, "e");
+    clause->operands.pushBack(makeAstNode(NodeKind::Name, "Missing"));
+    clause->operands.pushBack(NodeHandle());
+    clauses->operands.pushBack(clause);
+    for (NodeHandle operand : {makeAstNode(NodeKind::Block), clauses, NodeHandle()}) tryNode->operands.pushBack(operand);
+    f.compileMethod(SmartPtr(), tryNode);
+    EXPECT_NE(f.errors().find("catch 类型不正确"), std::string::npos);
+    for (uint32_t opcode : f.opcodes()) EXPECT_NE(opcode, model::kOpInstSeh);
 }
 
 }  // namespace
