@@ -202,6 +202,39 @@ TEST(TryStatement, AReturnInsideTryLandsOnItsPadAndLeavesThroughJex) {
     EXPECT_EQ(f.at(13)->operands[1].target, f.context.codeList(kMemberCodeList)[15]);  // the method's ret
 }
 
+NodeHandle tryFinally(NodeHandle finallyBlock) {
+    NodeHandle node = makeAstNode(NodeKind::Try);
+    for (NodeHandle operand : {makeAstNode(NodeKind::Block), NodeHandle(), finallyBlock}) node->operands.pushBack(operand);
+    return node;
+}
+
+TEST(TryStatement, AReturnInFinallyReachesThePopPushTail) {
+    Fixture f;
+    f.compileMethod(SmartPtr(), tryFinally(returning("2")), "int");
+    using namespace model;
+    const std::vector<uint32_t> all = f.opcodes();
+    size_t pop = 0;
+    while (pop < all.size() && all[pop] != kOpPop) ++pop;
+    ASSERT_LT(pop + 3, all.size());
+    EXPECT_EQ(all[pop + 1], kOpPush);
+    EXPECT_EQ(all[pop + 2], kOpExitFinally);
+    EXPECT_EQ(f.at(pop - 1)->operands[0].target, f.context.codeList(kMemberCodeList)[pop + 2]);  // over the tail
+    // The return's jump, just before that, lands on the pop.
+    EXPECT_EQ(f.at(pop - 2)->operands[0].target, f.context.codeList(kMemberCodeList)[pop]);
+    // inst seh names the first instruction of the finally code.
+    EXPECT_EQ(f.at(1)->opcode, kOpInstSeh);
+    EXPECT_EQ(f.at(1)->operands[1].kind, kObjectReference);
+}
+
+TEST(TryStatement, BreakStaysRefusedInAFinallyAfterANestedOne) {
+    Fixture f;
+    NodeHandle outer = makeAstNode(NodeKind::Block);
+    outer->operands.pushBack(tryFinally(makeAstNode(NodeKind::Block)));
+    outer->children.pushBack(makeAstNode(NodeKind::Break));
+    f.compileMethod(SmartPtr(), tryFinally(outer));
+    EXPECT_NE(f.errors().find("当前域中无法使用此语法."), std::string::npos) << f.errors();
+}
+
 TEST(TryStatement, ACatchOfNoExceptionClassIsRefusedAtItsType) {
     Fixture f;
     NodeHandle tryNode = makeAstNode(NodeKind::Try);
