@@ -63,6 +63,12 @@ qestl::SmartPtr createCatalogueClass(const CatalogueClass& row) {
                                                                : model::adoptLive(new model::ClassObject());
     IRObject& klass = *asObject(made);
     if (row.kind == CatalogueKind::Interface) klass.modifiers |= model::kModInterface;
+    // A nested class knows its outer class from birth, so every link name
+    // made from it while the members are declared (its own methods', and the
+    // parameters that name it, as DatagramSocket.receive does) carries the
+    // outer name. A nested template gets its owner only when registered.
+    if (row.owner != nullptr && row.kind != CatalogueKind::Template)
+        klass.setOwner(model::IRResult(builtinNames().find(row.owner)));
     klass.setName(row.name);
     klass.setId(static_cast<uint32_t>(row.builtinId));
     return made;
@@ -83,11 +89,12 @@ void phase3Row(CompileContext& context, const Entry& entry) {
         }
     } else {
         if (entry.row->base != nullptr) model::asClass(&klass)->setBaseClass(names.find(entry.row->base), 64);
-        // The catalogue declares the members of its classes; TimerTask's one
-        // method is the registry's own.
-        if (entry.row->step == CatalogueStep::Registry)
-            declareMembers(*model::asClass(&klass), context, memberTextOnce("TimerTask", kTimerTaskMembers, nullptr),
-                           names);
+        // The base's tables are copied in first, so an override takes the
+        // inherited slot. TimerTask's one method is the registry's own.
+        const MemberText& text = entry.row->step == CatalogueStep::Registry
+                                     ? memberTextOnce("TimerTask", kTimerTaskMembers, nullptr)
+                                     : catalogueMembers(*entry.row);
+        declareMembers(*model::asClass(&klass), context, text, names);
     }
     const qestl::SmartPtr owner =
         entry.row != nullptr && entry.row->owner != nullptr ? names.find(entry.row->owner) : qestl::SmartPtr();

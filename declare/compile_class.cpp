@@ -2,6 +2,8 @@
 // the declaration pass made is found on its node (or made here), its members
 // are declared and compiled, and its initialiser is laid out: base
 // initialiser, class statements, `ret this`.
+#include <optional>
+
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
@@ -23,35 +25,6 @@ uint32_t modifiersOfConstruct(uint32_t kind) {
     default: return 0;
     }
 }
-
-bool hasNativeAnnotation(const StatementNode& node) {
-    if (!node->annotations) return false;
-    for (const StatementNode& annotation : node->annotations->operands)
-        if (annotation && annotation->text.view() == "Native") return true;
-    return false;
-}
-
-// The lookup mode a nested class sets in its enclosing class's scope.
-class NestedScopeMode {
-public:
-    NestedScopeMode(CompileContext& context, bool classScope) : context_(context) {
-        if (context.scopes.innermost() == nullptr) return;
-        context.pushScopeMode(classScope);
-        pushed_ = true;
-    }
-    ~NestedScopeMode() {
-        ScopeRecord* record = pushed_ ? context_.scopes.innermost() : nullptr;
-        if (record == nullptr || record->savedModes.empty()) return;
-        record->mode = record->savedModes.back();
-        record->savedModes.pop_back();
-    }
-    NestedScopeMode(const NestedScopeMode&) = delete;
-    NestedScopeMode& operator=(const NestedScopeMode&) = delete;
-
-private:
-    CompileContext& context_;
-    bool pushed_ = false;
-};
 
 // The member declarations and statements of the body, then the class
 // initialiser on the current list and the member code on list 1.
@@ -114,13 +87,14 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     const model::IRClass view(node);
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
 
-    std::unique_ptr<NestedScopeMode> nested;
+    std::optional<ScopeModeGuard> nested;
     if (context.scopes.declarationMode == kDeclareMember) {
-        if (!isStatic && hasNativeAnnotation(node)) {
+        if (!isStatic && node->hasAnnotation("Native")) {
             context.reportError(diag::NativeNotStatic.text, node);
             return 0;
         }
-        nested = std::make_unique<NestedScopeMode>(context, isStatic);
+        context.pushScopeMode(isStatic);
+        nested.emplace(context);
     }
 
     qestl::SmartPtr classRef;

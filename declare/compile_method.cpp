@@ -1,6 +1,8 @@
 // Method, constructor and operator definitions in the compile pass: the
 // method the declaration pass made is found on its node, checked, its body
 // compiled, and the program's entry and exit points recognised.
+#include <optional>
+
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "declare/compile_method.h"
@@ -71,29 +73,6 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
     }
 }
 
-// Restores the lookup mode a class member set for its method.
-class LookupModeGuard {
-public:
-    LookupModeGuard(CompileContext& context, bool classScope) : context_(context) {
-        if (context.scopes.innermost() == nullptr) return;
-        context.pushScopeMode(classScope);
-        pushed_ = true;
-    }
-    ~LookupModeGuard() {
-        if (!pushed_) return;
-        ScopeRecord* record = context_.scopes.innermost();
-        if (record == nullptr || record->savedModes.empty()) return;
-        record->mode = record->savedModes.back();
-        record->savedModes.pop_back();
-    }
-    LookupModeGuard(const LookupModeGuard&) = delete;
-    LookupModeGuard& operator=(const LookupModeGuard&) = delete;
-
-private:
-    CompileContext& context_;
-    bool pushed_ = false;
-};
-
 }  // namespace
 
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
@@ -115,9 +94,10 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         }
         isStatic = true;
     }
-    std::unique_ptr<LookupModeGuard> lookupMode;
+    std::optional<ScopeModeGuard> lookupMode;
     if (context.scopes.declarationMode == kDeclareMember) {
-        lookupMode = std::make_unique<LookupModeGuard>(context, isStatic);
+        context.pushScopeMode(isStatic);
+        lookupMode.emplace(context);
         context.clearResults();
     }
 
@@ -137,10 +117,12 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         object->opcode = iface->opcode;
         object->operandCount = iface->operandCount;
         for (uint64_t i = 0; i < iface->operandCount; ++i) object->operands[i] = iface->operands[i];
+        if (native) bindNativeCall(context, view, functionRef, node);
         return 0;
     }
     if (!compileMethodBody(context, view, functionRef, node)) return 0;
     registerEntryPoints(context, functionRef, node);
+    if (native) bindNativeCall(context, view, functionRef, node);
     return 0;
 }
 

@@ -10,12 +10,11 @@
 bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
                        const StatementNode& node);
 
-// Appends to `out` the calls of the parameterless constructors that making
-// an object of the class needs; false when a base declares constructors but
-// none without parameters, or the call failed.
-bool emitBaseConstructorCalls(const qestl::SmartPtr& klass, CompileContext& context, model::IRResult& out,
-                              const StatementNode& node);
-
-// A method, constructor or operator definition (issue of the view and flag).
+// A method, constructor or operator definition, read through its view.
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator);
+
+// The call binding of a @Native method: signature resource, pushed classes,
+// makenative on the main list.
+void bindNativeCall(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
+                    const StatementNode& node);

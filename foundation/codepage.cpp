@@ -167,6 +167,27 @@ qestringW widen(const char* text, size_t n) {
 
 qestringW widen(const qestringA& text) { return widen(text.c_str() ? text.c_str() : "", text.length()); }
 
+bool utf8ToUtf16(const char* bytes, size_t length, qestringW& out) {
+    // A byte-order mark is skipped only when text follows it.
+    if (length > 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
+        bytes += 3;
+        length -= 3;
+    }
+    if (length == 0) return true;
+    const qestringW units = widen(bytes, length);
+    bool valid = true;
+    for (size_t i = 0; i < units.length(); ++i) {
+        // An escaped byte is a low surrogate of the escape range that no high
+        // surrogate introduces.
+        const char16_t unit = units[i];
+        const bool escaped = unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF &&
+                             !(i > 0 && units[i - 1] >= 0xD800 && units[i - 1] <= 0xDBFF);
+        if (escaped) valid = false;
+    }
+    out.append(units.view());
+    return valid;
+}
+
 qestringA narrow(const char16_t* units, size_t n) {
     if (n == npos) n = unitLength(units);
     size_t count = 0;

@@ -227,6 +227,11 @@ char* wideToAnsi(const char16_t* units, size_t n, size_t* count);
 qestringW widen(const char* text, size_t n = npos);
 qestringW widen(const qestringA& text);
 qestringA narrow(const char16_t* units, size_t n = npos);
+// Appends the UTF-16 units of UTF-8 text to out (a leading byte-order mark
+// is skipped when more follows it); false when any byte was not part of a
+// valid sequence, a sequence cut off by the end of the text included. The
+// decoding is widen's: an invalid byte stands as its escape unit.
+bool utf8ToUtf16(const char* bytes, size_t length, qestringW& out);
 qestringA narrow(const qestringW& text);
 
 // The house formatting engines (defined with the engines, not here). Each

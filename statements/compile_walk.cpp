@@ -65,14 +65,6 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
-bool suppressesWarnings(const StatementNode& node) {
-    if (!node->annotations) return false;
-    for (const StatementNode& annotation : node->annotations->operands) {
-        if (annotation && annotation->text.view() == "SuppressWarnings") return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 // Before a loop's outer block closes: the value states that hold on every
@@ -153,7 +145,7 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
 uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     if (!node) return 0;
     compileAnnotations(context, node);
-    const bool suppress = suppressesWarnings(node);
+    const bool suppress = node->hasAnnotation("SuppressWarnings");
     if (suppress) ++context.warningSuppression;
     context.clearResults();
     const uint32_t result = dispatchKind(context, node);

@@ -37,6 +37,12 @@ void compileExpression(CompileContext& context, const StatementNode& node);
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
 
+// Appends to `out` the calls of the parameterless constructors that making
+// an object of the class needs; false when a base declares constructors but
+// none without parameters, or the call failed.
+bool emitBaseConstructorCalls(const qestl::SmartPtr& klass, CompileContext& context, model::IRResult& out,
+                              const StatementNode& node);
+
 // The annotations written before a declaration, acted on before it compiles.
 void compileAnnotations(CompileContext& context, const StatementNode& node);
 

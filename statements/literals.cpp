@@ -1,10 +1,11 @@
-// Integer, floating and boolean literals: a constant object whose value
-// travels as the immediate operand of its result; no instruction is emitted.
-// Also the dotted-version comparison of the version annotations.
+// Value literals: a constant object whose value travels as the operand of
+// its result (an immediate, or a string resource); no instruction is
+// emitted.
 #include <bit>
 #include <cstring>
 
 #include "codegen/compile_context.h"
+#include "foundation/diagnostics.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "statements/compile_walk.h"
@@ -14,15 +15,20 @@ namespace {
 
 constexpr uint32_t kLiteralResult = 99;
 
-uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const qestl::SmartPtr& type,
-                      const model::Operand& value) {
+model::IRResult makeLiteral(CompileContext& context, const StatementNode& node, const qestl::SmartPtr& type,
+                            const model::Operand& value) {
     qestl::SmartPtr object = model::makeObject("", model::kKindVariable, type, 0);
     model::IRObject* constant = model::asObject(object);
     model::IRResult result(object, value);
     result.sourceNode = node;
     constant->checkUse(&context, node);
     constant->setConstantValue(value, true);
-    context.addResult(result);
+    return result;
+}
+
+uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const qestl::SmartPtr& type,
+                      const model::Operand& value) {
+    context.addResult(makeLiteral(context, node, type, value));
     return kLiteralResult;
 }
 
@@ -79,4 +85,24 @@ uint32_t compileFloatLiteral(CompileContext& context, const StatementNode& node)
 uint32_t compileBoolLiteral(CompileContext& context, const StatementNode& node) {
     const bool value = node->text.view() == "true";
     return leaveLiteral(context, node, model::builtinTypes().boolType, model::makeImmediate(value ? 1 : 0, model::kImmBool));
+}
+
+uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) {
+    qestl::qestringW units;
+    const bool valid = qestl::utf8ToUtf16(node->text.c_str() != nullptr ? node->text.c_str() : "", node->text.length(), units);
+    if (!valid || units.length() != 1) {
+        qestl::qestringA text;
+        text.appendFormat(diag::BadCharLiteral.text, node->text.c_str() != nullptr ? node->text.c_str() : "");
+        context.reportError(text.view(), node);
+        return 0;
+    }
+    const model::Operand value(units[0], model::kImmChar, model::kTypeChar);
+    context.setResults(makeLiteral(context, node, model::builtinTypes().charType, value));
+    return 0;
+}
+
+uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node) {
+    const model::Operand value = context.stringResource(node->text.view());
+    context.setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
+    return 0;
 }

@@ -21,7 +21,5 @@ uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { r
 uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // This branch's own, still to be written.
-uint32_t compileStringLiteral(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileCharLiteral(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }

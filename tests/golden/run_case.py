@@ -3,7 +3,9 @@
 
 A case is a folder holding:
   cmd              one line: the program (korvo or korvo-probe) and its arguments,
-                   split like a POSIX shell would split them
+                   split like a POSIX shell would split them; several lines
+                   run one after the other (compile, then list), their
+                   outputs joined, each status ending "exit N" but the last
   stdin            optional: fed to standard input (otherwise it is empty)
   expected.out     the whole standard output
   expected.status  optional: the exit status (0 when absent)
@@ -49,15 +51,22 @@ def main():
 
     case = os.path.abspath(args.case)
     with open(os.path.join(case, "cmd"), encoding="utf-8") as f:
-        words = shlex.split(f.read().strip())
-    words[0] = os.path.join(os.path.abspath(args.bin), words[0])
+        commands = [shlex.split(line) for line in f.read().splitlines() if line.strip()]
+    for words in commands:
+        words[0] = os.path.join(os.path.abspath(args.bin), words[0])
     stdin_path = os.path.join(case, "stdin")
     stdin = open(stdin_path, "rb").read() if os.path.exists(stdin_path) else b""
 
     with tempfile.TemporaryDirectory(prefix="korvo-golden-") as scratch:
         work = os.path.join(scratch, "case")
         shutil.copytree(case, work, ignore=shutil.ignore_patterns("expected.*"))
-        result = subprocess.run(words, cwd=work, input=stdin, stdout=subprocess.PIPE, timeout=300)
+        outputs = []
+        for i, words in enumerate(commands):
+            result = subprocess.run(words, cwd=work, input=stdin, stdout=subprocess.PIPE, timeout=300)
+            outputs.append(result.stdout)
+            if i + 1 < len(commands):
+                outputs.append(f"exit {result.returncode}\n".encode())
+        result.stdout = b"".join(outputs)
 
         expected_out_path = os.path.join(case, "expected.out")
         expected_status_path = os.path.join(case, "expected.status")

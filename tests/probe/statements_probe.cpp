@@ -7,16 +7,19 @@
 //                            the type of nilptr; KIND 0 for a non-immediate;
 //                            VALUE a floating text for kinds 6 and 7)
 //   switchform VALUE...      the dispatch form of integral case values
+//   u8u16 HEX                the UTF-16 units of UTF-8 bytes given in hex,
+//                            then ok or bad
 #include <bit>
 #include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
-#include <cstdio>
 #include <map>
 #include <string>
 
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
+#include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "model_fixture.h"
 #include "probe.h"
@@ -131,6 +134,25 @@ int switchformCommand(int argc, char** argv) {
     const SwitchForm form = chooseSwitchForm(values.size(), *values.begin(), *values.rbegin());
     if (form.table) std::printf("table %" PRIu64 "\n", form.entries);
     else std::printf("sparse\n");
+int u8u16Command(int argc, char** argv) {
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: korvo-probe u8u16 HEX\n");
+        return 2;
+    }
+    std::string bytes;
+    const std::string hex = argv[0];
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const int high = qestl::hexDigitValue(hex[i]), low = qestl::hexDigitValue(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            std::fprintf(stderr, "korvo-probe u8u16: not hex: %s\n", argv[0]);
+            return 2;
+        }
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    qestl::qestringW units;
+    const bool valid = qestl::utf8ToUtf16(bytes.data(), bytes.size(), units);
+    for (size_t i = 0; i < units.length(); ++i) std::printf("%04X ", static_cast<unsigned>(units[i]));
+    std::printf("%s\n", valid ? "ok" : "bad");
     return 0;
 }
 
@@ -139,4 +161,5 @@ int switchformCommand(int argc, char** argv) {
 KORVO_PROBE("narrow", "TARGET SOURCE KIND VALUE", narrowCommand);
 KORVO_PROBE("switchform", "VALUE...", switchformCommand);
 KORVO_PROBE("intlit", "TEXT...", intlitCommand);
+KORVO_PROBE("u8u16", "HEX", u8u16Command);
 KORVO_PROBE("versions", "(CONSTRAINT ACTUAL)...", versionsCommand);

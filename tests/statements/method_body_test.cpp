@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "codegen/resource_table.h"
 #include "declare/compile_method.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
+#include "source/annotation_edit.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 
@@ -58,6 +60,7 @@ struct Fixture {
     SmartPtr declare(const NodeHandle& node, const SmartPtr& returnType, const SmartPtr& owner = SmartPtr()) {
         SmartPtr f = keep(model::makeFunction(node->text.view(), returnType));
         if (owner) f.as<model::IRObject>()->setOwner(model::IRResult(owner));
+        f.as<model::IRObject>()->setDeclarationNode(node);
         model::bindObjectToNode(node, f.as<model::IRObject>());
         return f;
     }
@@ -148,6 +151,41 @@ TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
     EXPECT_EQ(call->operands[0].target, baseConstructor);
     EXPECT_EQ(call->operands[1].kind, model::kImmInt);
     EXPECT_EQ(call->operands[1].value, 0);
+}
+
+TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
+    Fixture f;
+    // @Native(Type = "pointer") int n(int a, Plain b, Handle c); where Handle
+    // is a Native class and c is marked as a pointer.
+    SmartPtr plain = f.keep(model::makeClass("Plain")), handle = f.keep(model::makeClass("Handle"));
+    handle.as<model::IRObject>()->flagsB |= model::kFlagNative;
+    NodeHandle node = f.method("n", "int", NodeHandle());
+    node->flags |= NodeFlag::Native | NodeFlag::Bodiless | NodeFlag::Stdcall;
+    NodeHandle parameters = makeAstNode(NodeKind::List);
+    node->operands[2] = parameters;
+    SmartPtr function = f.declare(node, model::builtinTypes().intType);
+    auto* declared = function.as<model::FunctionObject>();
+    const SmartPtr types[] = {model::builtinTypes().intType, plain, handle};
+    for (int i = 0; i < 3; ++i) {
+        NodeHandle parameter = makeAstNode(NodeKind::List, "p");
+        if (i == 2) setNativeAnnotationParameter(*parameter, "Type", "\"pointer\"");
+        parameters->operands.pushBack(parameter);
+        SmartPtr object = model::makeObject(std::string(1, static_cast<char>('a' + i)), model::kKindVariable, types[i], 0);
+        declared->addParameter(f.keep(object));
+    }
+    compileStatement(f.context, node, false);
+    EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
+    ASSERT_EQ(f.context.resources->items().size(), 1u);
+    const auto* item = f.context.resources->items()[0].as<codegen::ResourceItem>();
+    const std::vector<uint8_t> bytes(item->data.data(), item->data.data() + item->data.size());
+    const std::vector<uint8_t> expected = {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 4, 12, 47, 4, 1, 1, 0, 0, 0,
+                                           0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(bytes, expected);
+    // One push of the Native class, then makenative, on the main list.
+    ASSERT_EQ(f.context.codeList(kMainList).size(), 2u);
+    EXPECT_EQ(f.context.codeList(kMainList)[1].as<model::cbircode>()->opcode, model::kOpMakenative);
+    EXPECT_EQ(declared->modifiers & 0x800u, 0x800u);
+    codegen::releaseCodeList(f.context.codeList(kMainList));
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// The whole compiler over arbitrary sources: parse, semantic pass and image
+// writer must neither crash nor leave a label unbound (which aborts while
+// the image is written), and two compilations of one source must give the
+// same image bytes apart from its time stamp.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "driver/command_line.h"
+#include "driver/compile_options.h"
+#include "driver/pipeline.h"
+#include "foundation/qestring.h"
+#include "foundation/stream.h"
+#include "fuzz/scratch_file.h"
+
+namespace {
+
+// The header's time stamp: bytes 36 to 43 of the image.
+constexpr size_t kTimeStampOffset = 36;
+constexpr size_t kTimeStampSize = 8;
+
+std::vector<uint8_t> compileOnce(const char* file, bool& written) {
+    CompileOptions options;
+    const qestl::qestringW path = qestl::widen(file);
+    // A module needs no entry point, so most sources reach the image writer.
+    const char16_t* argv[] = {u"korvo", u"-c", path.c_str(), u"-slk", u"-o", u"fuzz.kb"};
+    int next = 0;
+    parseCommandLine(options, 6, argv, &next);
+    qestl::qeByteStream out;
+    written = compileToStream(out, options) != 0;
+    return std::vector<uint8_t>(out.data(), out.data() + out.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
+    const char* file = writeScratchFile(data, size);
+    if (file == nullptr) return 0;
+    bool firstWritten = false, secondWritten = false;
+    std::vector<uint8_t> first = compileOnce(file, firstWritten);
+    std::vector<uint8_t> second = compileOnce(file, secondWritten);
+    if (firstWritten != secondWritten || first.size() != second.size()) {
+        std::fprintf(stderr, "%d %d %zu %zu\n", firstWritten, secondWritten, first.size(), second.size());
+        __builtin_trap();
+    }
+    if (!firstWritten) return 0;
+    if (first.size() >= kTimeStampOffset + kTimeStampSize) {
+        std::memset(first.data() + kTimeStampOffset, 0, kTimeStampSize);
+        std::memset(second.data() + kTimeStampOffset, 0, kTimeStampSize);
+    }
+    if (first != second) {
+        size_t at = 0;
+        while (at < first.size() && first[at] == second[at]) ++at;
+        std::fprintf(stderr, "images differ at byte %zu of %zu\n", at, first.size());
+        __builtin_trap();
+    }
+    return 0;
+}

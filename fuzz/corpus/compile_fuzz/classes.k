@@ -1,0 +1,3 @@
+class B { };
+class A : B { void f() { } };
+package p { class C { }; };

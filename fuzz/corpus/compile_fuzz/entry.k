@@ -1,0 +1,2 @@
+int f() { return 1; }
+int main(String[] args) { return 0; }
