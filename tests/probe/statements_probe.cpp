@@ -134,6 +134,9 @@ int switchformCommand(int argc, char** argv) {
     const SwitchForm form = chooseSwitchForm(values.size(), *values.begin(), *values.rbegin());
     if (form.table) std::printf("table %" PRIu64 "\n", form.entries);
     else std::printf("sparse\n");
+    return 0;
+}
+
 int u8u16Command(int argc, char** argv) {
     if (argc != 1) {
         std::fprintf(stderr, "usage: korvo-probe u8u16 HEX\n");
