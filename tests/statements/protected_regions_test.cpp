@@ -168,16 +168,22 @@ NodeHandle returning(const char* literal) {
     return node;
 }
 
+// try { body } catch (<type> e) { }
+NodeHandle tryCatch(NodeHandle body, const char* type) {
+    NodeHandle node = makeAstNode(NodeKind::Try);
+    NodeHandle clauses = makeAstNode(NodeKind::Catch);
+    NodeHandle clause = makeAstNode(NodeKind::CatchClause, "e");
+    clause->operands.pushBack(makeAstNode(NodeKind::Name, type));
+    clause->operands.pushBack(NodeHandle());
+    clauses->operands.pushBack(clause);
+    for (NodeHandle operand : {body, clauses, NodeHandle()}) node->operands.pushBack(operand);
+    return node;
+}
+
 TEST(TryStatement, AReturnInsideTryLandsOnItsPadAndLeavesThroughJex) {
     Fixture f;
     // int m() { try { return 1; } catch (Exception e) { } return 0; }
-    NodeHandle tryNode = makeAstNode(NodeKind::Try);
-    NodeHandle clauses = makeAstNode(NodeKind::Catch);
-    NodeHandle clause = makeAstNode(NodeKind::CatchClause, "e");
-    clause->operands.pushBack(makeAstNode(NodeKind::Name, "Exception"));
-    clause->operands.pushBack(NodeHandle());
-    clauses->operands.pushBack(clause);
-    for (NodeHandle operand : {returning("1"), clauses, NodeHandle()}) tryNode->operands.pushBack(operand);
+    NodeHandle tryNode = tryCatch(returning("1"), "Exception");
     tryNode->children.pushBack(returning("0"));
     f.compileMethod(SmartPtr(), tryNode, "int");
     ASSERT_EQ(f.errors(), "");
@@ -237,14 +243,7 @@ TEST(TryStatement, BreakStaysRefusedInAFinallyAfterANestedOne) {
 
 TEST(TryStatement, ACatchOfNoExceptionClassIsRefusedAtItsType) {
     Fixture f;
-    NodeHandle tryNode = makeAstNode(NodeKind::Try);
-    NodeHandle clauses = makeAstNode(NodeKind::Catch);
-    NodeHandle clause = makeAstNode(NodeKind::CatchClause, "e");
-    clause->operands.pushBack(makeAstNode(NodeKind::Name, "Missing"));
-    clause->operands.pushBack(NodeHandle());
-    clauses->operands.pushBack(clause);
-    for (NodeHandle operand : {makeAstNode(NodeKind::Block), clauses, NodeHandle()}) tryNode->operands.pushBack(operand);
-    f.compileMethod(SmartPtr(), tryNode);
+    f.compileMethod(SmartPtr(), tryCatch(makeAstNode(NodeKind::Block), "Missing"));
     EXPECT_NE(f.errors().find("catch 类型不正确"), std::string::npos);
     for (uint32_t opcode : f.opcodes()) EXPECT_NE(opcode, model::kOpInstSeh);
 }
