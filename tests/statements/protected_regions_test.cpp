@@ -54,7 +54,17 @@ struct Fixture {
             block = makeAstNode(NodeKind::Block);
             block->children.pushBack(body);
         }
-        for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, returnType), NodeHandle(), NodeHandle(), block,
+        // The node's parameter list must match the method's parameters, or
+        // the compile pass takes the method for one the declaration pass refused.
+        NodeHandle parameters;
+        if (parameterType) {
+            parameters = makeAstNode(NodeKind::List);
+            NodeHandle parameter = makeAstNode(NodeKind::List, "o");
+            parameter->operands.pushBack(
+                makeAstNode(NodeKind::Name, parameterType.as<model::IRObject>()->name.c_str()));
+            parameters->operands.pushBack(parameter);
+        }
+        for (NodeHandle operand : {NodeHandle(), makeAstNode(NodeKind::Name, returnType), parameters, NodeHandle(), block,
                                    makeAstNode(NodeKind::Empty)})
             node->operands.pushBack(operand);
         const bool isVoid = std::string(returnType) == "void";
