@@ -168,4 +168,6 @@ void CompileContext::bindLabels(uint64_t first, uint64_t end) {
     }
 }
 
+uint64_t CompileContext::localMark() const { return scopes.frame->indexEntryCount(); }
+
 void CompileContext::popLocals(uint64_t mark) { scopes.frame->forgetNamesAfter(mark); }

@@ -147,6 +147,8 @@ public:
     void enterJumpScope(JumpScope& scope, uint32_t mask);
     void inheritJumpScope(JumpScope& scope);
     void bindLabels(uint64_t first, uint64_t end);
+    // The names of the current frame that a later popLocals keeps.
+    uint64_t localMark() const;
     void popLocals(uint64_t mark);
     CodeList& codeList(uint32_t id) { return *codeLists[id]; }
     CodeList& currentList() { return *current; }

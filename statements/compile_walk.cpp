@@ -38,28 +38,6 @@ constexpr DispatchTable makeDispatchTable() {
 
 constexpr DispatchTable kDispatch = makeDispatchTable();
 
-// Before a loop's outer block closes: the value states that hold on every
-// way out of the loop become the block's own.
-void resolveBlockExits(model::FlowNode& block) {
-    model::IRValueList exits;
-    bool closingAdded = false;
-    for (model::FlowNode& child : block.children) {
-        const uint32_t bits = child.exitBits | child.foldedExitBits;
-        if (child.kind == model::FlowNode::kAlternativeC || child.kind == model::FlowNode::kAlternativeB || bits == 0) {
-            child.result.pathKind = child.kind;
-            exits.pushBack(child.result);
-        } else if (child.kind == model::FlowNode::kClosingAlternative && !closingAdded) {
-            // One shared fresh result stands for every closing path.
-            model::IRResult closing;
-            closing.pathKind = model::FlowNode::kClosingAlternative;
-            closing.stateWord = 12;
-            exits.pushBack(closing);
-            closingAdded = true;
-        }
-    }
-    block.result.joinObjectStates(exits.data(), exits.size());
-}
-
 uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
     const uint32_t kind = node->kind;
     if (kind < kFirstStatementKind || kind > kLastStatementKind) return 0;
@@ -88,6 +66,28 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
 }
 
 }  // namespace
+
+// Before a loop's outer block closes: the value states that hold on every
+// way out of the loop become the block's own.
+void resolveBlockExits(model::FlowNode& block) {
+    model::IRValueList exits;
+    bool closingAdded = false;
+    for (model::FlowNode& child : block.children) {
+        const uint32_t bits = child.exitBits | child.foldedExitBits;
+        if (child.kind == model::FlowNode::kAlternativeC || child.kind == model::FlowNode::kAlternativeB || bits == 0) {
+            child.result.pathKind = child.kind;
+            exits.pushBack(child.result);
+        } else if (child.kind == model::FlowNode::kClosingAlternative && !closingAdded) {
+            // One shared fresh result stands for every closing path.
+            model::IRResult closing;
+            closing.pathKind = model::FlowNode::kClosingAlternative;
+            closing.stateWord = 12;
+            exits.pushBack(closing);
+            closingAdded = true;
+        }
+    }
+    block.result.joinObjectStates(exits.data(), exits.size());
+}
 
 uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     if (!given) return 0;

@@ -127,12 +127,30 @@ model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& c
 bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                        model::IRResult& result, const uint32_t* kinds, size_t kindCount);
 
+// Before a block's flow node closes: the value states that hold on every
+// way out of it become the block's own.
+void resolveBlockExits(model::FlowNode& block);
+
+// Declares the variable a catch clause left pending for the next block as a
+// local of the current frame, and clears it.
+void declarePendingBlockVariable(CompileContext& context);
+
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);
 
 // Does the actual dotted version satisfy the constraint (an operator, then
 // the required version)?
 bool compareDottedVersions(const char* constraint, const char* actual);
+
+// Warns (117, 163, 164) when storing `operand`, of type `source`, into a
+// place of type `target` may lose data or precision; an immediate that fits
+// the target passes. Refuses nothing and emits nothing.
+void checkConstantNarrowing(CompileContext& context, const qestl::SmartPtr& target, const qestl::SmartPtr& source,
+                            model::Operand operand, const StatementNode& node);
+
+// A floating constant as an integer of [low, high]: NaN gives 0, a value
+// beyond the range its nearest end.
+int64_t floatingToInteger(double value, int64_t low, int64_t high);
 
 // The value of an integer literal's text and whether it is a long.
 struct IntegerLiteral {

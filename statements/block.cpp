@@ -1,0 +1,25 @@
+// A braced block: its statements in a list of their own, spliced in after
+// them; its locals, and the variable a catch clause left pending for it, are
+// gone after it.
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+#include "statements/private_list.h"
+
+void declarePendingBlockVariable(CompileContext& context) {
+    if (!context.pendingBlockVariable) return;
+    qestl::SmartPtr variable = std::move(context.pendingBlockVariable);
+    context.pendingBlockVariable.reset();
+    context.scopes.declareObject(model::asObject(variable)->name.view(), variable, false);
+}
+
+uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
+    const uint64_t mark = context.localMark();
+    declarePendingBlockVariable(context);
+    {
+        PrivateCodeList list(context);
+        for (const StatementNode& statement : node->operands) compileTree(context, statement);
+        list.spliceIntoOuter();
+    }
+    context.popLocals(mark);
+    return 0;
+}

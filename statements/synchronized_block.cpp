@@ -1,0 +1,106 @@
+// synchronized, synchronized_read and synchronized_write: the lock is taken
+// inside an action scope whose cleanup is the matching unlock, so every way
+// out of the block releases it. One object keeps one lock record for the
+// whole program; exclusive and read/write locking of one object do not mix.
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/opcodes.h"
+#include "statements/action_scope.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+struct LockOpcodes {
+    uint32_t lock;
+    uint32_t unlock;
+};
+
+LockOpcodes lockOpcodesOf(uint32_t kind) {
+    switch (kind) {
+    case model::kLockRead: return {model::kOpLockread, model::kOpUnlockread};
+    case model::kLockWrite: return {model::kOpLockwrite, model::kOpUnlockwrite};
+    default: return {model::kOpLock, model::kOpUnlock};
+    }
+}
+
+// The one object among the candidates; null after reporting.
+model::IRResult* pickLockObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& at) {
+    if (candidates.empty()) {
+        qestl::qestringA text(diag::UndefinedIdentifier.text);
+        appendDidYouMean(context, text, at);
+        context.reportError(text.view(), at);
+        return nullptr;
+    }
+    model::IRResult* found = nullptr;
+    for (model::IRResult& candidate : candidates) {
+        model::IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !object->isKind(model::kKindVariable)) continue;
+        if (found != nullptr) {
+            qestl::qestringA text(diag::AmbiguousTarget.text);
+            dumpScopeSymbols(context, candidates, text);
+            context.reportError(text.view(), at);
+            return nullptr;
+        }
+        found = &candidate;
+    }
+    if (found == nullptr) context.reportError(diag::UndefinedIdentifier.text, at);
+    return found;
+}
+
+bool lockableType(const model::IRObject* type) {
+    if (type == nullptr) return false;
+    const model::BuiltinTypes& b = model::builtinTypes();
+    for (const qestl::SmartPtr* refused : {&b.byteType, &b.charType, &b.shortType, &b.intType, &b.longType,
+                                           &b.floatType, &b.doubleType, &b.stringType}) {
+        if (model::isBuiltin(type, *refused)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& node) {
+    if (node->operands.empty()) return 0;
+    const StatementNode& target = node->operands[0];
+    compileStatement(context, target, false);
+    if (context.hasErrors()) return 0;
+    model::IRValueList candidates;
+    context.swapResults(candidates);
+    context.clearResults();
+    model::IRResult* lockObject = pickLockObject(context, candidates, target);
+    if (lockObject == nullptr) return 0;
+    model::IRObject* object = lockObject->objectPtr();
+    const qestl::SmartPtr valueType = object->valueType();
+    if (!lockableType(model::asObject(valueType))) {
+        context.reportError(diag::NotLockable.text, node);
+        return 0;
+    }
+    lockObject->checkUse(&context, target);
+    const uint32_t kind = node->kind;
+    const model::Operand lockRecord = object->lockInstruction(context, kind, target);
+    if (lockRecord.kind == model::kErrorOperand) {
+        context.reportError(diag::LockKindMixed.text, target);
+        return 0;
+    }
+    ActionScope scope;
+    openActionScope(context, scope);
+    const LockOpcodes opcodes = lockOpcodesOf(kind);
+    context.flushResult(*lockObject);
+    context.emit(codegen::makeInstructionWithOperand(opcodes.lock, lockRecord), node);
+    if (node->operands.size() >= 2) {
+        const uint64_t mark = context.localMark();
+        compileTree(context, node->operands[1]);
+        // The compilation fails anyway: the scope stays open.
+        if (context.hasErrors()) return 0;
+        context.popLocals(mark);
+    }
+    CodeList cleanup;
+    qestl::SmartPtr unlock = model::adoptLive(new model::cbircode(opcodes.unlock, 0));
+    unlock.as<model::cbircode>()->setSource(context.scopes.frame->owner, node);
+    cleanup.pushBack(unlock);
+    closeActionScope(context, scope, &cleanup);
+    return 0;
+}
