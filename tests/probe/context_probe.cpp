@@ -59,26 +59,26 @@ std::string unescape(const char* text) {
 // Nodes by their spelling, so that equal spellings are one node.
 class NodeTable {
 public:
-    NodeHandle get(const std::string& spec) {
-        if (spec == "-") return NodeHandle();
-        auto found = nodes_.find(spec);
+    NodeHandle get(const std::string& given) {
+        if (given == "-") return NodeHandle();
+        auto found = nodes_.find(given);
         if (found != nodes_.end()) return found->second;
         uint32_t fields[5] = {};
         size_t at = 0;
         int i = 0;
-        for (; i < 5 && at <= spec.size(); ++i) {
-            const size_t comma = spec.find(',', at);
-            fields[i] = static_cast<uint32_t>(std::strtoul(spec.substr(at, comma - at).c_str(), nullptr, 10));
-            at = comma == std::string::npos ? spec.size() + 1 : comma + 1;
+        for (; i < 5 && at <= given.size(); ++i) {
+            const size_t comma = given.find(',', at);
+            fields[i] = static_cast<uint32_t>(std::strtoul(given.substr(at, comma - at).c_str(), nullptr, 10));
+            at = comma == std::string::npos ? given.size() + 1 : comma + 1;
         }
-        const std::string text = at <= spec.size() ? spec.substr(at) : std::string();
+        const std::string text = at <= given.size() ? given.substr(at) : std::string();
         NodeHandle node = makeAstNode(NodeKind::Name, text.c_str());
         node->fileIndex = fields[0];
         node->startLine = fields[1];
         node->startColumn = fields[2];
         node->textStart = fields[3];
         node->textEnd = fields[4];
-        nodes_.emplace(spec, node);
+        nodes_.emplace(given, node);
         return node;
     }
 
@@ -224,12 +224,12 @@ int suggestCommand(int argc, char** argv) {
     std::map<std::string, SmartPtr> classes;
     model::IRValueList list;
     for (int i = 1; i < argc; ++i) {
-        const std::string spec = argv[i];
-        const size_t colon = spec.find(':');
-        const size_t at = spec.find('@');
+        const std::string given = argv[i];
+        const size_t colon = given.find(':');
+        const size_t at = given.find('@');
         if (colon == std::string::npos) return usage(kUsage);
-        const std::string kind = spec.substr(0, colon);
-        const std::string name = spec.substr(colon + 1, at == std::string::npos ? std::string::npos : at - colon - 1);
+        const std::string kind = given.substr(0, colon);
+        const std::string name = given.substr(colon + 1, at == std::string::npos ? std::string::npos : at - colon - 1);
         SmartPtr made;
         if (kind == "function") {
             made = model::makeFunction(name, SmartPtr());
@@ -247,9 +247,9 @@ int suggestCommand(int argc, char** argv) {
             classes[name] = made;
         }
         if (at != std::string::npos) {
-            const size_t levelAt = spec.find(':', at);
-            const std::string ownerName = spec.substr(at + 1, levelAt == std::string::npos ? levelAt : levelAt - at - 1);
-            const uint32_t level = levelAt == std::string::npos ? 0 : std::strtoul(spec.c_str() + levelAt + 1, nullptr, 10);
+            const size_t levelAt = given.find(':', at);
+            const std::string ownerName = given.substr(at + 1, levelAt == std::string::npos ? levelAt : levelAt - at - 1);
+            const uint32_t level = levelAt == std::string::npos ? 0 : std::strtoul(given.c_str() + levelAt + 1, nullptr, 10);
             auto owner = classes.find(ownerName);
             if (owner == classes.end()) return usage(kUsage);
             IRObject* object = model::asObject(made);

@@ -1,9 +1,9 @@
 // korvo-probe image-build [-z] [-slk] [-nd] [-ico FILE] [-version FILE]
-//     [-langmapping FILE] [-stringlists FILE | -stringlists-sign FILE] SPEC OUT
-// Fills a compile context without built-ins from SPEC, applies the language
+//     [-langmapping FILE] [-stringlists FILE | -stringlists-sign FILE] LAYOUT OUT
+// Fills a compile context without built-ins from LAYOUT, applies the language
 // mapping as a compilation ends, then resolves, lays out, writes and (-z)
 // compresses the image as the pipeline does. OUT is written whole; exit 0
-// when it was, 1 otherwise (also when a SPEC line is wrong). SPEC lines, '#'
+// when it was, 1 otherwise (also when a LAYOUT line is wrong). LAYOUT lines, '#'
 // comments; TEXT runs to the line end with \n, \t and \\ escaped; N 0-based:
 //   code LIST OPCODE OPERAND...   LIST 0, 1 or 2; OPERAND K/T/V (kind, data
 //                                 type, value), @N (the N-th code line), $N
@@ -50,19 +50,19 @@ struct CodeLine {
     std::vector<std::string> operands;
 };
 
-class SpecBuilder {
+class LayoutBuilder {
 public:
-    explicit SpecBuilder(CompileContext& context) : context_(context) {}
+    explicit LayoutBuilder(CompileContext& context) : context_(context) {}
 
-    bool build(const std::string& spec) {
-        std::istringstream lines(spec);
+    bool build(const std::string& layout) {
+        std::istringstream lines(layout);
         std::string line;
         int lineNumber = 0;
         while (std::getline(lines, line)) {
             ++lineNumber;
             if (line.empty() || line[0] == '#') continue;
             if (!apply(line)) {
-                std::printf("spec line %d: %s\n", lineNumber, line.c_str());
+                std::printf("layout line %d: %s\n", lineNumber, line.c_str());
                 ++errors_;
             }
         }
@@ -70,7 +70,7 @@ public:
             auto* record = code.record.as<model::cbircode>();
             for (size_t i = 0; i < code.operands.size(); ++i)
                 if (!operand(code.operands[i], record->operands[i])) {
-                    std::printf("spec operand: %s\n", code.operands[i].c_str());
+                    std::printf("layout operand: %s\n", code.operands[i].c_str());
                     ++errors_;
                 }
         }
@@ -191,8 +191,8 @@ int imageBuild(int argc, char** argv) {
         }
     }
     if (argc - i != 2) return 2;
-    std::string spec;
-    if (!probe::readInput(argv[i], spec)) return 2;
+    std::string layout;
+    if (!probe::readInput(argv[i], layout)) return 2;
     if (!options.versionFile.empty() && !readVersionFile(options)) return 1;
 
     // Diagnostics reach standard output as the compiler's do.
@@ -201,7 +201,7 @@ int imageBuild(int argc, char** argv) {
     logcatAddSink(&console);
     CompileContext context;
     context.setOptions(&options);
-    if (!SpecBuilder(context).build(spec)) return 1;
+    if (!LayoutBuilder(context).build(layout)) return 1;
     loadLanguageDescription(context);
     context.resolveOperands();
     context.assignAddresses();
@@ -211,7 +211,7 @@ int imageBuild(int argc, char** argv) {
     return writeFileWhole(qestl::widen(argv[i + 1]), out.data(), out.size()) ? 0 : 1;
 }
 
-KORVO_PROBE("image-build", "[-z] [-slk] [-nd] [-ico F] [-version F] [-langmapping F] [-stringlists F] SPEC OUT",
+KORVO_PROBE("image-build", "[-z] [-slk] [-nd] [-ico F] [-version F] [-langmapping F] [-stringlists F] LAYOUT OUT",
             imageBuild);
 
 }  // namespace

@@ -3,7 +3,7 @@
 (struct, zlib.crc32, lzma FORMAT_ALONE): header, end address, the four CRCs,
 section order, heap padding, the resource walk, table heads, the symbol,
 debug and reflection records ending the file. Images come from
-`korvo-probe image-build` specs and from `korvo -slk -c`; every one is
+`korvo-probe image-build` layouts and from `korvo -slk -c`; every one is
 checked, the -z ones decode to the plain body, and two runs differ only in
 the time stamp."""
 import argparse
@@ -190,7 +190,7 @@ def read_image(data, list2_count=0):
     return found
 
 
-SPEC = """# every resource kind, tables and all three lists
+LAYOUT = """# every resource kind, tables and all three lists
 string hello\\tworld
 string-nomark quiet
 binary 00ff10
@@ -226,14 +226,14 @@ def main():
         def path(name):
             return os.path.join(work, name)
 
-        open(path("spec"), "w").write(SPEC)
+        open(path("layout"), "w").write(LAYOUT)
         open(path("data.bin"), "wb").write(b"\x01file\x02")
         open(path("icon.ico"), "wb").write(b"ICON" * 5)
         open(path("v.version"), "w").write(json.dumps({"fileversion": "1.2.3.4", "LANGUAGE": "chs"}))
         open(path("map.json"), "w").write(json.dumps({"HELLO\tWORLD": {"2052": "ni hao", "1033": "hi"}}))
 
         def build_image(out, *flags):
-            status, stdout = probe.run("image-build", *flags, path("spec"), path(out))
+            status, stdout = probe.run("image-build", *flags, path("layout"), path(out))
             probe.check(status == 0, "image-build %s: status %d %r" % (flags, status, stdout))
             return stdout
 
@@ -292,8 +292,8 @@ def main():
 
         # A file resource gone before the image is written: no output.
         open(path("gone.bin"), "wb").write(b"x")
-        open(path("gone.spec"), "w").write("file gone.bin\nremove gone.bin\ncode 0 14\n")
-        status, stdout = probe.run("image-build", path("gone.spec"), path("gone.kb"))
+        open(path("gone.layout"), "w").write("file gone.bin\nremove gone.bin\ncode 0 14\n")
+        status, stdout = probe.run("image-build", path("gone.layout"), path("gone.kb"))
         probe.check(status == 1 and "无法读取资源:gone.bin" in stdout.decode() and not os.path.exists(path("gone.kb")),
                     "removed file resource: %d %r" % (status, stdout))
 
