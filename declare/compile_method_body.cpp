@@ -187,7 +187,11 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     const qestl::SmartPtr baseRef(base);
 
     context.clearResults();
-    klass->resolveMember(context, base->name.view(), model::kLookupInstance, 0);
+    // Constructing the object runs its bases' constructors whatever their
+    // access: a constructor written without an access keyword is private, and
+    // a viewer-filtered lookup from the derived class would hide it, so the
+    // base would pass for one declaring none and its constructor never run.
+    klass->dynamicMethods.collectByName(context, base->name.view(), 0);
     model::IRValueList candidates;
     context.swapResults(candidates);
     context.clearResults();

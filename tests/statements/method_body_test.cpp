@@ -136,7 +136,7 @@ TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
     c.as<model::ClassObject>()->setBaseClass(b);
     NodeHandle baseNode = f.method("A", nullptr, makeAstNode(NodeKind::Empty));
     SmartPtr baseConstructor = f.declare(baseNode, SmartPtr(), a);
-    baseConstructor.as<model::IRObject>()->modifiers |= 64;  // public
+    // Written without an access keyword, as in source: private.
     a.as<model::ClassObject>()->addMethod(f.context, "A", baseConstructor, false);
     for (const SmartPtr& klass : {a, b, c}) ASSERT_TRUE(klass.as<model::ClassObject>()->buildMethodTables(f.context));
 
