@@ -48,6 +48,16 @@ SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, con
     return type;
 }
 
+// Gives a declarator's object its type. Without one yet the declarator stays
+// open, so a later cycle tries it again.
+void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandle& declarator, const SmartPtr& type) {
+    object->setType(type);
+    if (!type) return;
+    object->setDeclared(true);
+    ++context.deferred.retry;
+    markDeclared(declarator);
+}
+
 bool isComparison(std::string_view name) {
     return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
 }
@@ -263,11 +273,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
                 }
                 model::bindObjectToNode(declarator, object);
             }
-            object->setType(type);
-            if (!type) continue;
-            object->setDeclared(true);
-            ++context.deferred.retry;
-            markDeclared(declarator);
+            settleDeclarator(context, object, declarator, type);
         }
     }
     if (type) markDeclared(node);
@@ -305,11 +311,7 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
             }
             model::bindObjectToNode(declarator, object);
         }
-        object->setType(inEnum ? SmartPtr(klass) : SmartPtr());
-        if (!inEnum) continue;
-        object->setDeclared(true);
-        ++context.deferred.retry;
-        markDeclared(declarator);
+        settleDeclarator(context, object, declarator, inEnum ? SmartPtr(klass) : SmartPtr());
     }
     if (inEnum) markDeclared(node);
     return SmartPtr();
