@@ -12,3 +12,13 @@ uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { retur
 uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return 0; }
 void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
 void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}
+
+// Until the call binder lands: no call binds.
+bool resolveAndCompileCall(CompileContext&, const model::IRResult*, model::IRValueList&, IRValueListArray&, bool,
+                           const StatementNode&, qestl::qestringA&) {
+    return false;
+}
+bool compileCallToCandidates(CompileContext&, model::IRValueList&, IRValueListArray&, const StatementNode&) {
+    return false;
+}
+void recordNullState(CompileContext&, model::IRObject*, const model::IRResult&, model::IRObject*) {}

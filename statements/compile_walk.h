@@ -65,6 +65,25 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
 bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
                          std::string_view member, const StatementNode& node, const model::IRValueList& extraValues);
 
+// ---- Calls. The call binder chooses one overload among the candidates (the
+// class's constructors when `constructorWanted`; `receiver` is then the class
+// being instantiated, else null), binds the arguments and compiles the call
+// into the current code list; the successful results (several when the
+// choice stayed ambiguous) are left as the context's candidates. May write a
+// detail text for the caller to report first. True when a binding succeeded.
+bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
+                           IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
+                           qestl::qestringA& resultText);
+// The call binder behind every call expression and super call: reports an
+// ambiguous or unmatched call; true when exactly one call was compiled, its
+// value the only candidate.
+bool compileCallToCandidates(CompileContext& context, model::IRValueList& candidates, IRValueListArray& arguments,
+                             const StatementNode& node);
+// After a cast of `value` into `variable`: carries the nilptr state of the
+// value's source object over to the variable.
+void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
+                     model::IRObject* source);
+
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
 uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node);
