@@ -200,8 +200,8 @@ def write(work, name, text):
 
 
 def walked(probe, work, name):
-    data = open(os.path.join(work, name), "rb").read()
-    walker = Walker(data)
+    path = os.path.join(work, name)
+    walker = Walker(open(path, "rb").read() if os.path.exists(path) else b"")
     try:
         walker.library()
     except ValueError as fault:
