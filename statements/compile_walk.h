@@ -154,6 +154,14 @@ void resolveBlockExits(model::FlowNode& block);
 // local of the current frame, and clears it.
 void declarePendingBlockVariable(CompileContext& context);
 
+// ---- Array initialisers: the provisional values a brace initialiser left,
+// converted into arrays of the expected type; the arrays made become the
+// candidates (none for a value that cannot be converted).
+void compileArrayInitializerElements(CompileContext& context, model::IRValueList& candidates,
+                                     const qestl::SmartPtr& expected, const StatementNode& node);
+void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
+                                    const qestl::SmartPtr& expected, const StatementNode& node);
+
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);
 

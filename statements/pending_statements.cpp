@@ -15,9 +15,6 @@ uint32_t compileWhileLoop(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileDoWhileLoop(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileForEachLoop(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileSwitchStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileVariableDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConstantDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileTypedDeclaration(CompileContext&, const StatementNode&) { return 0; }
 
 // Until the declaration pass lands: type references and native imports.
 uint32_t compileTypeReferenceStatement(CompileContext&, const StatementNode&) { return 0; }
