@@ -13,4 +13,8 @@ void foreach(int[] arr, int x) { for (x : arr) { continue; } }
 int dense(int v) { switch (v) { case 1: return 10; case 2: case 3: return 30; case 5: break; } return 0; }
 int sparse(int v) { switch (v) { case 7: return 7; case -5: return 5; default: return 0; } }
 int strings(String s) { switch (s) { case "a": return 1; case "b": return 2; } return 0; }
+bool less(int a, int b) { return a < b; }
+void range(int x, int n) { for (x = 1 to n) { break; } }
+void count(int x, int n) { for (x : n) { return; } }
+int andif(bool a, bool b) { if (a && b) return 1; return 0; }
 int main(String[] args) { return 0; }
