@@ -8,7 +8,6 @@ uint32_t compileCast(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNewExpression(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileArraySubscript(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { return 0; }
 void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
 void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}
 
