@@ -169,8 +169,10 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         context.swapResults(rights);
         context.clearResults();
     }
+    // After an error in the statement the assignment reports nothing more.
+    if (errorPending(context)) return;
     model::IRValueList lefts;
-    if (!compileLeftValues(context, leftNode, rights, node, lefts)) return;
+    if (!compileLeftValues(context, leftNode, rights, node, lefts) || errorPending(context)) return;
     {
         DiagnosticCapture capture;
         model::IRValueList targets = lefts;

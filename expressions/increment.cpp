@@ -31,6 +31,8 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     model::IRValueList candidates;
     context.swapResults(candidates);
     context.clearResults();
+    // The operand's own error is the statement's only report.
+    if (context.activeCapture != nullptr ? context.activeCapture->hasError != 0 : context.errors != 0) return;
 
     IRValueListArray arguments;
     if (isPostfixIncDec(node)) {
