@@ -1,5 +1,6 @@
 // What takes no store: a constant, a literal, a value left in a register
-// ("+=" on the sum of two variables), and a pair of types without "=".
+// ("+=" on the sum of two variables), a pair of types without "=", and a
+// name whose best pairs (a parameter and a global) share one key.
 class P { // expect warning 324: 已定义但不使用的对象.
     public static const int K = 1;
 };
@@ -12,4 +13,6 @@ void f(int x, int y) { // expect warning 324: 已定义但不使用的对象.
     x++;
     y += x;
 }
+int dup;
+void g(int dup) { dup = 2; } // expect warning 324: 已定义但不使用的对象. // expect error: 对象不唯一,有多个可以操作的对象:
 int main(String[] args) { return 0; } // expect warning 204: 未使用的参数:args
