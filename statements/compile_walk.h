@@ -16,6 +16,7 @@
 #include "source/node.h"
 
 class CompileContext;
+struct DiagnosticCapture;
 namespace model {
 class IRObject;
 }  // namespace model
@@ -90,6 +91,22 @@ uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node);
 void compileMemberExpression(CompileContext& context, const StatementNode& node);
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
+
+// ---- Assignment helpers (expressions/trial_compilation.cpp).
+// An element assignment a[i] = v offered to the "[]" operator of a's class
+// with the index and the value; the right side's values are handed back
+// for the built-in store. Failed: an operand reported an error.
+enum class IndexerCall { Bound, NotBound, Failed };
+IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& node, model::IRValueList& rights);
+// Deferred values (calls of template methods) compiled on trial against the
+// type of each target and replaced by what compiled cleanly; the trial's
+// diagnostics stay in the capture, which is never reported. Empties targets.
+DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
+                                           model::IRValueList& targets, model::IRValueList& values);
+// Each deferred value against one expected type, compiled once per node;
+// clean results are appended to `out` as copies.
+void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
+                           const qestl::SmartPtr& expectedType);
 
 // ---- Operator nodes (expressions/operator_codes.cpp). An operator node's
 // text is its spelling; operand 0 is the left operand (a postfix operand),
