@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
+#include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -25,6 +26,10 @@ uint32_t modifiersOfConstruct(uint32_t kind) {
     default: return 0;
     }
 }
+
+}  // namespace
+
+namespace declare {
 
 // The member declarations and statements of the body, then the class
 // initialiser on the current list and the member code on list 1.
@@ -78,7 +83,7 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     context.bindLabels(start, context.currentList().size());
 }
 
-}  // namespace
+}  // namespace declare
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
@@ -138,7 +143,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         const uint32_t savedMode = context.setCompileMode(kDeclareMember);
         // A package is written in blocks: each block compiles its own body.
         const StatementNode block = klass->isPackage() ? given : node;
-        compileClassBody(context, classRef, model::IRClass(block), block, registration);
+        declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
         context.popObjectScope();
         context.setCompileMode(savedMode);
         klass->findFinalizer();
