@@ -66,6 +66,24 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
                              const NodeHandle& declaration);
 SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const NodeHandle& declaration);
 
+// Registers a class the compile pass made and binds it to its node; false
+// after reporting that the name is taken.
+bool registerCompiledClass(CompileContext& context, const SmartPtr& classRef, const NodeHandle& node, bool global,
+                           bool isStatic, model::Operand& registration);
+
+// The class's scope with the member declaration mode, while a body compiles.
+class ClassBodyScope {
+public:
+    ClassBodyScope(CompileContext& context, const SmartPtr& classRef);
+    ~ClassBodyScope();
+    ClassBodyScope(const ClassBodyScope&) = delete;
+    ClassBodyScope& operator=(const ClassBodyScope&) = delete;
+
+private:
+    CompileContext& context_;
+    uint32_t savedMode_;
+};
+
 // Compiles a class body in the class's scope: its member declarations and
 // statements, then the class initialiser on the current list and the member
 // code on list 1.

@@ -57,35 +57,27 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         // in an object scope (mode 3) it is not.
         if (!context.scopes.records.empty()) isStatic = !innermostModeBit(context, 2);
         klass->setStatic(isStatic);
-        registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
-        if (registration.kind == model::kErrorOperand) {
-            context.reportError(diag::DuplicateObject.text, node);
-            return 0;
-        }
-        model::bindObjectToNode(node, klass);
+        if (!declare::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
     auto* klass = classRef.as<model::ClassObject>();
 
     if (klass->compiled == 0) {
-        context.scopes.pushObjectScope(classRef);
-        const uint32_t savedMode = context.setCompileMode(kDeclareMember);
-        if (!klass->baseClass) {
-            const StatementNode baseNode = view.baseList();
-            const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic);
-            if (!base) {
-                context.reportError(kNoBaseClass, baseNode);
-                context.popObjectScope();
-                context.setCompileMode(savedMode);
-                return 0;
+        {
+            declare::ClassBodyScope scope(context, classRef);
+            if (!klass->baseClass) {
+                const StatementNode baseNode = view.baseList();
+                const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic);
+                if (!base) {
+                    context.reportError(kNoBaseClass, baseNode);
+                    return 0;
+                }
+                klass->setDeclared(false);
+                klass->setBaseClass(base, NodeFlag::Public);
+                klass->setEnum(model::asObject(base)->isEnum());
             }
-            klass->setDeclared(false);
-            klass->setBaseClass(base, NodeFlag::Public);
-            klass->setEnum(model::asObject(base)->isEnum());
+            declare::compileClassBody(context, classRef, view, node, registration);
+            klass->setDeclared(true);
         }
-        declare::compileClassBody(context, classRef, view, node, registration);
-        klass->setDeclared(true);
-        context.popObjectScope();
-        context.setCompileMode(savedMode);
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
     }
