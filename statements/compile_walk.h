@@ -136,6 +136,12 @@ void cloneInstructionList(const qestl::SmartPtrVector& source, qestl::SmartPtrVe
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
 
+// The anonymous class of `new T(...) { ... }` (the kind-33 node), derived
+// from T; the class, or an instance standing for it, becomes the only
+// candidate.
+int32_t compileTemporaryClass(CompileContext& context, model::IRObject* parent, const StatementNode& node,
+                              qestl::SmartPtr& origin, uint32_t kind, bool global);
+
 // Appends to `out` the calls of the parameterless constructors that making
 // an object of the class needs; false when a base declares constructors but
 // none without parameters, or the call failed.
@@ -231,6 +237,10 @@ bool isExtendableBase(CompileContext& context, model::IRObject* base, bool deriv
 bool isTypeObject(const model::IRObject* object);
 // The base-class choice's rank of a candidate: 8 x lookup level + location.
 uint64_t candidateRank(const model::IRResult& candidate);
+// The candidate of lowest rank among those whose object is of one of the
+// kinds; a tie with the one kept ends the choice empty.
+const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
+                                            size_t kindCount);
 
 // The declaration pass's instantiation of a template (kind-42 type node):
 // the instance goes to the candidate list; errors are deferred.
@@ -242,6 +252,10 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
 // An import block (kind 64, or 84 for a dynamic table in a class).
 int32_t compileNativeImportDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& block,
                                        const qestl::SmartPtr& owner, bool deferErrors, bool dynamicTable);
+// A native member function (kind 27 outside import blocks) of the owner
+// class, or of the class being declared in the member declaration mode.
+int32_t compileNativeDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& node,
+                                 const qestl::SmartPtr& owner, bool deferErrors);
 // The built-in type of a native type name; empty for any other name.
 qestl::SmartPtr builtinTypeByName(std::string_view name);
 // The C spelling of a native type in stub texts ("kint ", "unknow", ...).

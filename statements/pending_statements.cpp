@@ -10,14 +10,8 @@
 #include "statements/compile_walk.h"
 
 
-// Until the declaration pass lands: type references and native imports.
-uint32_t compileTypeReferenceStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
-
 // This branch's own, still to be written.
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // Until the statement compiler's conditions land: no operator overloads,
 // no short-circuit operators, and conditions that are comparisons only.
