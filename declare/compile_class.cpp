@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
+#include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -82,13 +83,17 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
-    // Template instances (a template in `origin`) are not made here yet: the
-    // caller finds no result.
+    qestl::SmartPtr classRef;
+    model::Operand registration;
+    StatementNode node = given;
     if (origin) {
-        context.clearResults();
-        return 0;
+        // A template instance compiles its clone of the template's
+        // declaration, its parameters bound to the arguments.
+        classRef = declare::templateInstanceToCompile(context, given, origin, global);
+        if (!classRef) return 0;
+        node = model::asObject(classRef)->declarationNode;
+        registration.setObjectRef(classRef, 0);
     }
-    const StatementNode node = given;
     if (!node) return 0;
     const model::IRClass view(node);
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
@@ -103,9 +108,9 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         nested.emplace(context);
     }
 
-    qestl::SmartPtr classRef;
-    model::Operand registration;
-    if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
+    if (classRef) {
+        // the instance found or made above
+    } else if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
     } else if (context.scopes.declarationMode != kDeclareLocal && context.scopes.declarationMode != kDeclareLocalOnce) {
@@ -136,6 +141,21 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     if (pending) {
         context.scopes.pushObjectScope(classRef);
         const uint32_t savedMode = context.setCompileMode(kDeclareMember);
+        // A class the declaration pass did not make (an instance made here)
+        // gets its base now, its own scope pushed so that a template
+        // argument may name it.
+        if (const StatementNode bases = view.baseList(); bases && klass->baseClass.get() == nullptr) {
+            qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
+            if (!base) {
+                context.reportError(diag::BaseNotFound.text, bases);
+                context.popObjectScope();
+                context.setCompileMode(savedMode);
+                return 0;
+            }
+            klass->setDeclared(false);
+            klass->setBaseClass(base, bases->flags & 0x60);
+            if (model::asObject(base)->isEnum()) klass->setEnum(true);
+        }
         // A package is written in blocks: each block compiles its own body.
         const StatementNode block = klass->isPackage() ? given : node;
         compileClassBody(context, classRef, model::IRClass(block), block, registration);

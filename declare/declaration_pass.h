@@ -49,6 +49,13 @@ void resolveThrownType(CompileContext& context, const SmartPtr& scope, const Nod
 // tie with the one kept ends the choice empty.
 model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
 
+// The instance class that compileClassDeclaration compiles for a template
+// (`origin`): the queued instance whose cloned declaration is `given`, or
+// the one a type node names, made here when no instance of its name
+// exists. Empty after an error (reported).
+SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
+                                   bool global);
+
 // Reports the error at once or defers it (raising the deferred count).
 void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
 
