@@ -86,6 +86,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     qestl::SmartPtr classRef;
     model::Operand registration;
     StatementNode node = given;
+    // The declaration pass chose (or refused, reporting why) its base.
+    bool basePassed = false;
     if (origin) {
         // A template instance compiles its clone of the template's
         // declaration, its parameters bound to the arguments.
@@ -108,16 +110,16 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         nested.emplace(context);
     }
 
-    if (classRef) {
-        // the instance found or made above
-    } else if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
+    if (!classRef && model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
-    } else if (context.scopes.declarationMode != kDeclareLocal && context.scopes.declarationMode != kDeclareLocalOnce) {
+        basePassed = true;
+    } else if (!classRef && context.scopes.declarationMode != kDeclareLocal &&
+               context.scopes.declarationMode != kDeclareLocalOnce) {
         // Outside function bodies the declaration pass declares every class
         // it accepts; one it refused was reported there.
         return 0;
-    } else {
+    } else if (!classRef) {
         classRef = model::makeClass(view.name().view());
         auto* klass = classRef.as<model::ClassObject>();
         // Set after clear: the construct's bit stays, the other two go.
@@ -144,7 +146,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // A class the declaration pass did not make (an instance made here)
         // gets its base now, its own scope pushed so that a template
         // argument may name it.
-        if (const StatementNode bases = view.baseList(); bases && klass->baseClass.get() == nullptr) {
+        const StatementNode bases = view.baseList();
+        if (!basePassed && bases && klass->baseClass.get() == nullptr) {
             qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
             if (!base) {
                 context.reportError(diag::BaseNotFound.text, bases);
@@ -159,6 +162,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // A package is written in blocks: each block compiles its own body.
         const StatementNode block = klass->isPackage() ? given : node;
         compileClassBody(context, classRef, model::IRClass(block), block, registration);
+        klass->setDeclared(true);
         context.popObjectScope();
         context.setCompileMode(savedMode);
         klass->findFinalizer();
