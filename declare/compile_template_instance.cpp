@@ -55,6 +55,7 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
         resolveTypeReference(context, argument);
         const IRValueList candidates = takeCandidates(context);
         IRObject* chosen = nearestTypeCandidate(candidates);
+        if (chosen != nullptr) chosen = chosen->classRef();
         if (chosen == nullptr || !isTypeObject(chosen)) {
             qestl::qestringA message(chosen == nullptr ? diag::ObjectNotFound.text : diag::OperandTypeUnsupported.text);
             dumpScopeSymbols(context, candidates, message);
