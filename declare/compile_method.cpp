@@ -77,17 +77,20 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
 
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator) {
-    (void)isOperator;
     // The declaration pass made the method and bound it to its node; a
-    // template instance would be declared here, afresh.
+    // template instance (a clone with the template parameters bound) is
+    // declared here, afresh.
+    const bool instance = view.isTemplate();
     qestl::SmartPtr functionRef;
-    if (!view.isTemplate() && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
+    if (!instance && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
     model::IRObject* object = model::asObject(functionRef);
-    // A method the declaration pass dropped (detached: no declaration node
-    // any more) was reported there and is not compiled.
-    if (object == nullptr || !object->isFunction() || !object->declarationNode) return 0;
-    // Nor one it refused after making it: its parameters were taken back.
-    if (object->parameterCount() != view.parameterCount()) return 0;
+    if (!instance) {
+        // A method the declaration pass dropped (detached: no declaration
+        // node any more) was reported there and is not compiled.
+        if (object == nullptr || !object->isFunction() || !object->declarationNode) return 0;
+        // Nor one it refused after making it: its parameters were taken back.
+        if (object->parameterCount() != view.parameterCount()) return 0;
+    }
 
     bool isStatic = view.isStatic();
     const bool native = (node->flags & NodeFlag::Native) != 0;
@@ -103,6 +106,11 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         context.pushScopeMode(isStatic);
         lookupMode.emplace(context);
         context.clearResults();
+    }
+    if (instance) {
+        functionRef = declareMethodInstance(context, view, node, isStatic, isOperator);
+        object = model::asObject(functionRef);
+        if (object == nullptr) return 0;
     }
 
     if ((object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)) &&
@@ -135,6 +143,11 @@ uint32_t compileFunctionDeclaration(CompileContext& context, const StatementNode
     if (view.isTemplate()) return 0;
     OuterJumps outer(context);
     return static_cast<uint32_t>(compileMethodDefinition(view, context, node, false));
+}
+
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
+    OuterJumps outer(context);
+    compileMethodDefinition(clone, context, clone.node, false);
 }
 
 uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode& node) {

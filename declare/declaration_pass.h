@@ -44,6 +44,9 @@ SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCount);
 // A thrown type: a throws-list item holds the written type as its text,
 // read here as a type reference; other nodes are type subtrees.
 void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node);
+// The type subtree a throws-list item stands for (other nodes are their own);
+// empty when its text is no type.
+NodeHandle writtenThrownType(const NodeHandle& node);
 
 // The class-like candidate of lowest rank (8 x lookup level + location); a
 // tie with the one kept ends the choice empty.

@@ -97,11 +97,16 @@ private:
 
 }  // namespace
 
-void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node) {
-    if (!node || node->kind != NodeKind::ThrowsType) return resolveTypeExpression(context, scope, node);
+NodeHandle writtenThrownType(const NodeHandle& node) {
+    if (!node || node->kind != NodeKind::ThrowsType) return node;
     TypeTextReader reader(node->text.view(), node);
     NodeHandle type = reader.readType();
-    if (!type || !reader.atEnd()) {
+    return type && reader.atEnd() ? type : NodeHandle();
+}
+
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node) {
+    const NodeHandle type = writtenThrownType(node);
+    if (node && !type) {
         context.clearResults();
         return;
     }
