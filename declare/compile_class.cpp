@@ -141,6 +141,11 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
 
     const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
     if (pending) {
+        // The names a template method's binding gives its parameters are
+        // not the class's: an instance made while one compiles sees only
+        // its own arguments.
+        std::vector<NameMap*> outerLocals;
+        outerLocals.swap(context.localScopes);
         context.scopes.pushObjectScope(classRef);
         const uint32_t savedMode = context.setCompileMode(kDeclareMember);
         // A class the declaration pass did not make (an instance made here)
@@ -153,6 +158,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
                 context.reportError(diag::BaseNotFound.text, bases);
                 context.popObjectScope();
                 context.setCompileMode(savedMode);
+                context.localScopes.swap(outerLocals);
                 return 0;
             }
             klass->setDeclared(false);
@@ -167,6 +173,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         context.setCompileMode(savedMode);
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
+        context.localScopes.swap(outerLocals);
     }
     context.setResults(model::IRResult(classRef, registration));
     return 0;
