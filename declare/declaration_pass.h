@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "codegen/compile_context.h"
+#include "model/declaration_views.h"
 #include "statements/compile_walk.h"
 
 namespace declare {
@@ -58,6 +59,12 @@ model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
 // exists. Empty after an error (reported).
 SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
                                    bool global);
+
+// Is the name one of the comparison operators, whose overloads return bool?
+bool isComparison(std::string_view name);
+// The message of an operator overload of a shape the language refuses
+// (tested on the written parameter type texts); null when it is allowed.
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
 
 // Reports the error at once or defers it (raising the deferred count).
 void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);

@@ -14,6 +14,40 @@ using model::FunctionObject;
 using model::IRObject;
 
 namespace declare {
+
+bool isComparison(std::string_view name) {
+    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
+}
+
+namespace {
+
+const char* typeText(const NodeHandle& parameter) {
+    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
+    return type ? type->text.c_str() : "";
+}
+
+}  // namespace
+
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
+    const size_t n = view.parameterCount();
+    if (name == "&&" || name == "||") return "不支持重载此操作符";
+    if (name == "++" || name == "--") {
+        if (n == 0) return nullptr;
+        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
+        return "后置自增或者自减操作需要一个int参数";
+    }
+    if (name == "[]") {
+        if (n == 0) return "[] 操作符至少需要一个参数.";
+        if (n > 2) return "[] 操作符至多支持两个参数.";
+        return nullptr;
+    }
+    if (name == ".") {
+        if (n == 0) return ". 操作符至少需要一个参数.";
+        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
+    }
+    return nullptr;
+}
+
 namespace {
 
 constexpr const char* kUnknownType = "未知的类型";
@@ -56,36 +90,6 @@ void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandl
     object->setDeclared(true);
     ++context.deferred.retry;
     markDeclared(declarator);
-}
-
-bool isComparison(std::string_view name) {
-    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
-}
-
-const char* typeText(const NodeHandle& parameter) {
-    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
-    return type ? type->text.c_str() : "";
-}
-
-// The operator shapes the language allows; the message of a wrong one.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
-    const size_t n = view.parameterCount();
-    if (name == "&&" || name == "||") return "不支持重载此操作符";
-    if (name == "++" || name == "--") {
-        if (n == 0) return nullptr;
-        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
-        return "后置自增或者自减操作需要一个int参数";
-    }
-    if (name == "[]") {
-        if (n == 0) return "[] 操作符至少需要一个参数.";
-        if (n > 2) return "[] 操作符至多支持两个参数.";
-        return nullptr;
-    }
-    if (name == ".") {
-        if (n == 0) return ". 操作符至少需要一个参数.";
-        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
-    }
-    return nullptr;
 }
 
 SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view) {

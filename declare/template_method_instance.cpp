@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr const char* kComparisons[] = {"==", "!=", ">", ">=", "<", "<="};
-
 // The one type among the candidates of a type node; null after reporting
 // `ambiguous` or `unknown` at the node.
 model::IRObject* resolveOneType(CompileContext& context, const StatementNode& typeNode, const char* ambiguous,
@@ -34,29 +32,6 @@ model::IRObject* resolveOneType(CompileContext& context, const StatementNode& ty
     return model::asObject(type);
 }
 
-// The operator shapes, tested on the written type texts.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
-    const size_t n = view.parameterCount();
-    auto typeText = [&](size_t i) {
-        const StatementNode type = view.parameterType(i);
-        return type ? type->text.view() : std::string_view();
-    };
-    if (name == "&&" || name == "||") return "不支持重载此操作符";
-    if (name == "++" || name == "--") {
-        if (n == 0 || (n == 1 && typeText(0) == "int")) return nullptr;
-        return "后置自增或者自减操作需要一个int参数";
-    }
-    if (name == "[]") {
-        if (n == 0) return "[] 操作符至少需要一个参数.";
-        if (n > 2) return "[] 操作符至多支持两个参数.";
-    }
-    if (name == ".") {
-        if (n == 0) return ". 操作符至少需要一个参数.";
-        if (n > 2 || typeText(0) != "String") return ". 操作需要一个String参数.";
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 qestl::SmartPtr declareMethodInstance(CompileContext& context, const model::IRFunction& view,
@@ -70,7 +45,7 @@ qestl::SmartPtr declareMethodInstance(CompileContext& context, const model::IRFu
     function->setStatic(isStatic);
     if (!function->isNotNilptr()) function->changeModifiers(model::kModMayNil, 0);
     const std::string_view name = function->name.view();
-    if (const char* shape = operatorShapeError(view, name)) {
+    if (const char* shape = declare::operatorShapeError(view, name)) {
         context.reportError(shape, node);
         return qestl::SmartPtr();
     }
@@ -100,11 +75,9 @@ qestl::SmartPtr declareMethodInstance(CompileContext& context, const model::IRFu
     if (const StatementNode returnNode = view.returnType()) {
         model::IRObject* type = resolveOneType(context, returnNode, "不明确的返回值类型", "未知的返回值类型");
         if (type == nullptr) return qestl::SmartPtr();
-        for (const char* comparison : kComparisons) {
-            if (name == comparison && !model::isBuiltin(type, model::builtinTypes().boolType)) {
-                context.reportError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
-                return qestl::SmartPtr();
-            }
+        if (declare::isComparison(name) && !model::isBuiltin(type, model::builtinTypes().boolType)) {
+            context.reportError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
+            return qestl::SmartPtr();
         }
         returnType = qestl::SmartPtr(type);
     } else if (!function->isConstructor()) {
