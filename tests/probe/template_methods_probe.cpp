@@ -1,6 +1,7 @@
 // korvo-probe tmethods: the template step of a call, without the call
 // binder. Parses and declares like `korvo -c`, looks the method name up,
-// gives it one argument per type named (a value of that type), and prints
+// gives it one argument per type named (a value of that type; "a|b" a value
+// that may be either), and prints
 // the candidates that instantiating the template methods leaves: each
 // instance's signature and the head of its code, then what the instances
 // reported.
@@ -77,7 +78,7 @@ void printCandidate(const model::IRResult& candidate) {
 
 int templateMethodsCommand(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korvo-probe tmethods FILE NAME [-as TYPE] [-T TYPE]... [ARGTYPE]...\n");
+        std::fprintf(stderr, "usage: korvo-probe tmethods FILE NAME [-as TYPE] [-T TYPE]... [ARGTYPE[|ARGTYPE]...]...\n");
         return 2;
     }
     startConsole();
@@ -105,9 +106,16 @@ int templateMethodsCommand(int argc, char** argv) {
                 if (!written) written = makeAstNode(NodeKind::List);
                 written->operands.pushBack(makeAstNode(NodeKind::Name, argv[++i]));
             } else {
-                qestl::SmartPtr value = model::makeObject("value", model::kKindVariable, typeNamed(context, argv[i]), 0);
+                // "int|long": an argument that may be either (an overloaded name).
                 arguments.emplace_back();
-                arguments.back().pushBack(model::IRResult(value, asObject(value)->makeObjectOperand()));
+                std::string types(argv[i]);
+                for (size_t start = 0, bar = 0; bar != std::string::npos; start = bar + 1) {
+                    bar = types.find('|', start);
+                    const std::string type = types.substr(start, bar == std::string::npos ? bar : bar - start);
+                    qestl::SmartPtr value =
+                        model::makeObject("value", model::kKindVariable, typeNamed(context, type.c_str()), 0);
+                    arguments.back().pushBack(model::IRResult(value, asObject(value)->makeObjectOperand()));
+                }
                 argumentList->operands.pushBack(makeAstNode(NodeKind::Name, "value"));
             }
         }
@@ -130,7 +138,7 @@ int templateMethodsCommand(int argc, char** argv) {
     return status;
 }
 
-KORVO_PROBE("tmethods", "tmethods FILE NAME [-as TYPE] [-T TYPE]... [ARGTYPE]...", templateMethodsCommand);
+KORVO_PROBE("tmethods", "tmethods FILE NAME [-as TYPE] [-T TYPE]... [ARGTYPE[|ARGTYPE]...]...", templateMethodsCommand);
 
 }  // namespace
 }  // namespace probe
