@@ -19,9 +19,10 @@ using model::IRValueList;
 
 namespace {
 
-// A template parameter's name and its constraint type node (empty when none).
-StatementNode templateParameterList(const IRObject& method) {
-    return model::IRCore::operandOf(method.declarationNode, 0);
+// The template parameter list of a template method (reached through a
+// value or not): each parameter's name, and its constraint type node.
+StatementNode templateParameterList(IRObject& method) {
+    return model::IRCore::operandOf(method.classRef()->declarationNode, 0);
 }
 
 // The one type a type node names, for a constraint; empty when none is.
@@ -100,7 +101,7 @@ qestl::SmartPtr argumentType(const IRResult& candidate) {
 // A call that stays inside an expression being typed only: the template
 // method is kept as a record of the call, instantiated later.
 IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray& arguments, const StatementNode& call) {
-    IRObject& templ = *candidate.objectPtr();
+    IRObject& templ = *candidate.objectPtr()->classRef();
     qestl::SmartPtr made = model::adoptLive(new model::TemplateFunctionObject());
     auto* record = made.as<model::TemplateFunctionObject>();
     record->setName(templ.name.view());
@@ -174,7 +175,7 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
 void instantiateInferred(CompileContext& context, const StatementNode& call, const IRResult& candidate,
                          const IRValueListArray& arguments, const StatementNode& parameters,
                          TemplateBindings& bindings, IRValueList& out) {
-    const model::IRFunction view(candidate.objectPtr()->declarationNode);
+    const model::IRFunction view(candidate.objectPtr()->classRef()->declarationNode);
     auto typeText = [](const StatementNode& type) { return type ? type->text.view() : std::string_view(); };
     const std::string_view returnText = typeText(view.returnType());
     std::vector<TemplateParameterSlot> slots;
@@ -244,14 +245,16 @@ void bindTemplateArguments(TemplateEnumeration& state, TemplateBindings& binding
 
 bool compileTemplateMethodInstance(CompileContext& context, const IRResult& candidate, IRValueList& out) {
     IRObject* method = candidate.objectPtr();
-    if (method == nullptr || !method->declarationNode) return false;
+    // A method reached through a value is an instance of the template.
+    IRObject* templ = method != nullptr ? method->classRef() : nullptr;
+    if (templ == nullptr || !templ->declarationNode) return false;
     const bool throughValue = method->isInstance();
     IRValueList made;
     bool failed = false;
     {
-        InstanceScope scope(context, *method);
+        InstanceScope scope(context, *templ);
         StatementNode clone;
-        cloneAstNode(method->declarationNode.get(), clone);
+        cloneAstNode(templ->declarationNode.get(), clone);
         const model::IRFunction view(clone);
         compileTemplateMethodClone(context, view);
         failed = scope.capture.hasError != 0;
