@@ -27,6 +27,10 @@ uint32_t modifiersOfConstruct(uint32_t kind) {
     }
 }
 
+}  // namespace
+
+namespace declare {
+
 // The member declarations and statements of the body, then the class
 // initialiser on the current list and the member code on list 1.
 void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, const model::IRClass& view,
@@ -79,7 +83,29 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     context.bindLabels(start, context.currentList().size());
 }
 
-}  // namespace
+bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& classRef, const StatementNode& node,
+                           bool global, bool isStatic, model::Operand& registration) {
+    auto* klass = classRef.as<model::ClassObject>();
+    registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
+    if (registration.kind == model::kErrorOperand) {
+        context.reportError(diag::DuplicateObject.text, node);
+        return false;
+    }
+    model::bindObjectToNode(node, klass);
+    return true;
+}
+
+ClassBodyScope::ClassBodyScope(CompileContext& context, const qestl::SmartPtr& classRef)
+    : context_(context), savedMode_(context.setCompileMode(kDeclareMember)) {
+    context.scopes.pushObjectScope(classRef);
+}
+
+ClassBodyScope::~ClassBodyScope() {
+    context_.popObjectScope();
+    context_.setCompileMode(savedMode_);
+}
+
+}  // namespace declare
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
@@ -130,12 +156,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         klass->setDeclarationNode(node);
         klass->sourceNode = node;  // registration takes the declaration node from it
         klass->setOwner(model::IRResult(context.currentScopeObject()));
-        registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
-        if (registration.kind == model::kErrorOperand) {
-            context.reportError(diag::DuplicateObject.text, node);
-            return 0;
-        }
-        model::bindObjectToNode(node, klass);
+        if (!declare::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
     auto* klass = classRef.as<model::ClassObject>();
 
@@ -146,31 +167,28 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // its own arguments.
         std::vector<NameMap*> outerLocals;
         outerLocals.swap(context.localScopes);
-        context.scopes.pushObjectScope(classRef);
-        const uint32_t savedMode = context.setCompileMode(kDeclareMember);
-        // A class the declaration pass did not make (an instance made here)
-        // gets its base now, its own scope pushed so that a template
-        // argument may name it.
-        const StatementNode bases = view.baseList();
-        if (!basePassed && bases && klass->baseClass.get() == nullptr) {
-            qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
-            if (!base) {
-                context.reportError(diag::BaseNotFound.text, bases);
-                context.popObjectScope();
-                context.setCompileMode(savedMode);
-                context.localScopes.swap(outerLocals);
-                return 0;
+        {
+            declare::ClassBodyScope scope(context, classRef);
+            // A class the declaration pass did not make (an instance made
+            // here) gets its base now, in its own scope so that a template
+            // argument may name it.
+            const StatementNode bases = view.baseList();
+            if (!basePassed && bases && klass->baseClass.get() == nullptr) {
+                qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
+                if (!base) {
+                    context.reportError(diag::BaseNotFound.text, bases);
+                    context.localScopes.swap(outerLocals);
+                    return 0;
+                }
+                klass->setDeclared(false);
+                klass->setBaseClass(base, bases->flags & 0x60);
+                if (model::asObject(base)->isEnum()) klass->setEnum(true);
             }
-            klass->setDeclared(false);
-            klass->setBaseClass(base, bases->flags & 0x60);
-            if (model::asObject(base)->isEnum()) klass->setEnum(true);
+            // A package is written in blocks: each block compiles its own body.
+            const StatementNode block = klass->isPackage() ? given : node;
+            declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
+            klass->setDeclared(true);
         }
-        // A package is written in blocks: each block compiles its own body.
-        const StatementNode block = klass->isPackage() ? given : node;
-        compileClassBody(context, classRef, model::IRClass(block), block, registration);
-        klass->setDeclared(true);
-        context.popObjectScope();
-        context.setCompileMode(savedMode);
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
         context.localScopes.swap(outerLocals);

@@ -78,16 +78,14 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator) {
     // The declaration pass made the method and bound it to its node; a
-    // template instance (a clone with the template parameters bound) is
-    // declared here, afresh.
-    const bool instance = view.isTemplate();
+    // template instance is declared here, afresh.
     qestl::SmartPtr functionRef;
-    if (!instance && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
+    if (!view.isTemplate() && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
     model::IRObject* object = model::asObject(functionRef);
-    if (!instance) {
+    if (object != nullptr) {
         // A method the declaration pass dropped (detached: no declaration
         // node any more) was reported there and is not compiled.
-        if (object == nullptr || !object->isFunction() || !object->declarationNode) return 0;
+        if (!object->isFunction() || !object->declarationNode) return 0;
         // Nor one it refused after making it: its parameters were taken back.
         if (object->parameterCount() != view.parameterCount()) return 0;
     }
@@ -107,8 +105,8 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         lookupMode.emplace(context);
         context.clearResults();
     }
-    if (instance) {
-        functionRef = declareMethodInstance(context, view, node, isStatic, isOperator);
+    if (object == nullptr) {
+        functionRef = declareMethodInCompilePass(context, view, node, isOperator, isStatic);
         object = model::asObject(functionRef);
         if (object == nullptr) return 0;
     }
@@ -145,14 +143,14 @@ uint32_t compileFunctionDeclaration(CompileContext& context, const StatementNode
     return static_cast<uint32_t>(compileMethodDefinition(view, context, node, false));
 }
 
-void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
-    OuterJumps outer(context);
-    compileMethodDefinition(clone, context, clone.node, false);
-}
-
 uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode& node) {
     const model::IROperator view(node);
     OuterJumps outer(context);
     compileMethodDefinition(view, context, node, true);
     return 0;
+}
+
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
+    OuterJumps outer(context);
+    compileMethodDefinition(clone, context, clone.node, false);
 }

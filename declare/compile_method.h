@@ -19,12 +19,11 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
 void bindNativeCall(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
                     const StatementNode& node);
 
-// The signature of a template method's instance (`node` is its clone), the
-// template parameters bound as names: the function, bound to the node,
-// entered in no scope; empty after an error (reported).
-qestl::SmartPtr declareMethodInstance(CompileContext& context, const model::IRFunction& view,
-                                      const StatementNode& node, bool isStatic, bool isOperator);
+// Declares a method the declaration pass did not (a template method instance
+// above all), reporting every failure at once; the method, or empty.
+qestl::SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunction& view,
+                                           const StatementNode& node, bool isOperator, bool isStatic);
 
-// The thrown classes of a method the compile pass declares; warning 329
-// for a class listed twice ends the list. Always 0.
+// Fills the method's throws set from its throws list; warning 329 for a
+// type listed twice ends the list. Always 0.
 int32_t compileThrowsList(CompileContext& context, const qestl::SmartPtr& function, const StatementNode& list);
