@@ -13,12 +13,9 @@ uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return
 void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
 void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}
 
-// Until the call binder lands: no call binds.
-bool resolveAndCompileCall(CompileContext&, const model::IRResult*, model::IRValueList&, IRValueListArray&, bool,
-                           const StatementNode&, qestl::qestringA&) {
-    return false;
-}
-bool compileCallToCandidates(CompileContext&, model::IRValueList&, IRValueListArray&, const StatementNode&) {
+// Until template method calls land: a call of a template method compiles
+// nothing.
+bool compileTemplateMethodCall(CompileContext&, const StatementNode&, model::IRValueList&, IRValueListArray&) {
     return false;
 }
 void recordNullState(CompileContext&, model::IRObject*, const model::IRResult&, model::IRObject*) {}

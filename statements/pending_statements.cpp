@@ -25,14 +25,10 @@ uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { r
 uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // This branch's own, still to be written.
-uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // Until the statement compiler's conditions land: no operator overloads,
 // no short-circuit operators, and conditions that are comparisons only.
-bool findOperatorOverload(CompileContext&, model::IRValueList&, IRValueListArray&, const StatementNode&) {
-    return false;
-}
 uint32_t compileLogicalNode(CompileContext&, const StatementNode&) { return 0; }
 
 uint32_t compileConditionJump(CompileContext& context, const StatementNode& node, uint32_t& jumpOpcode, bool invert) {
