@@ -14,46 +14,41 @@
 
 namespace {
 
-// The listing of FILE's image; 1 when the file cannot be read.
-int listImage(const char* path, qestl::qestringA& listing, bool& whole) {
+// Lists FILE's image and prints the part of the listing that `part` picks
+// (nothing picked: status 1).
+template <typename Part>
+int printListingPart(int argc, char** argv, Part part) {
+    if (argc != 1) return 2;
     std::string image;
-    if (!probe::readInput(path, image)) {
-        std::printf("can't open file: %s\n", path);
+    if (!probe::readInput(argv[0], image)) {
+        std::printf("can't open file: %s\n", argv[0]);
         return 1;
     }
-    whole = disassemble(reinterpret_cast<const uint8_t*>(image.data()), image.size(), listing);
-    return 0;
-}
-
-void printPart(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    qestl::qestringA listing;
+    const bool whole = disassemble(reinterpret_cast<const uint8_t*>(image.data()), image.size(), listing);
+    const std::string_view shown = part(listing.view());
+    if (shown.data() == nullptr) return 1;
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::printf("\n");
+    return whole ? 0 : 1;
 }
 
 int codeCommand(int argc, char** argv) {
-    if (argc != 1) return 2;
-    qestl::qestringA listing;
-    bool whole = false;
-    if (listImage(argv[0], listing, whole) != 0) return 1;
-    const std::string_view text = listing.view();
-    size_t end = text.find(" : HEAP");
-    if (end != std::string_view::npos) end = text.rfind('\n', end);
-    printPart(text.substr(0, end == std::string_view::npos ? text.size() : end));
-    return whole ? 0 : 1;
+    return printListingPart(argc, argv, [](std::string_view text) {
+        size_t end = text.find(" : HEAP");
+        if (end != std::string_view::npos) end = text.rfind('\n', end);
+        return text.substr(0, end == std::string_view::npos ? text.size() : end);
+    });
 }
 
 int tablesCommand(int argc, char** argv) {
-    if (argc != 1) return 2;
-    qestl::qestringA listing;
-    bool whole = false;
-    if (listImage(argv[0], listing, whole) != 0) return 1;
-    const std::string_view text = listing.view();
-    size_t start = text.find(" : Relocation Table\n");
-    const size_t end = text.find(" : SYMBOLTABLE");
-    if (start == std::string_view::npos || end == std::string_view::npos || end < start) return 1;
-    start = text.rfind('\n', start) + 1;
-    printPart(text.substr(start, text.rfind('\n', end) - start));
-    return whole ? 0 : 1;
+    return printListingPart(argc, argv, [](std::string_view text) {
+        size_t start = text.find(" : Relocation Table\n");
+        const size_t end = text.find(" : SYMBOLTABLE");
+        if (start == std::string_view::npos || end == std::string_view::npos || end < start) return std::string_view();
+        start = text.rfind('\n', start) + 1;
+        return text.substr(start, text.rfind('\n', end) - start);
+    });
 }
 
 }  // namespace
