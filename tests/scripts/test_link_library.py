@@ -413,6 +413,14 @@ def main():
         probe.check(status == 0 and out.decode().splitlines() == ["31 1 Ints", "31 2 More", "loaded 1"],
                     "template instance %r" % out)
 
+        # Tag 32 with all ones is the built-in key -1 (nil), sign-extended;
+        # a variable typed by it loads.
+        nil_typed = object_part(18, 5, b"v", type_ref=struct.pack("<IQ", 32, (1 << 64) - 1))
+        with open(path("nil.kl"), "wb") as f:
+            f.write(library([nil_typed]))
+        status, out = probe.run("linklib", path("nil.kl"))
+        probe.check(status == 0 and out.decode().splitlines() == ["18 5 v", "loaded 1"], "nil key %r" % out)
+
         # Faults that must be refused with the loader's messages.
         cases = {
             "magic": (b"KX!" + data[3:], "损坏的链接库文件"),
