@@ -4,7 +4,6 @@
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
 
-uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
 
 // Until the call binder lands: no call binds.
 bool resolveAndCompileCall(CompileContext&, const model::IRResult*, model::IRValueList&, IRValueListArray&, bool,

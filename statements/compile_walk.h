@@ -19,6 +19,7 @@ class CompileContext;
 struct DiagnosticCapture;
 namespace model {
 class IRObject;
+class IRFunction;
 }  // namespace model
 
 using StatementNode = _KNode<qeAbstractNode>;
@@ -84,6 +85,16 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
 // value's source object over to the variable.
 void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
                      model::IRObject* source);
+
+// ---- Template methods (statements/template_methods.cpp). A call whose
+// candidates hold template methods: instantiates them for the arguments and
+// compiles the call; false when nothing was compiled.
+bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                               IRValueListArray& arguments);
+// Declares and compiles the clone of a template method's declaration as a
+// method, its template parameters bound as names; its code is left as the
+// one pending candidate. Errors go to the active capture.
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone);
 
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
