@@ -4,18 +4,10 @@
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
 
-uint32_t compileCast(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileNewExpression(CompileContext&, const StatementNode&) { return 0; }
 uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileArraySubscript(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return 0; }
-void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
-void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}
 
 // Until template method calls land: a call of a template method compiles
 // nothing.
 bool compileTemplateMethodCall(CompileContext&, const StatementNode&, model::IRValueList&, IRValueListArray&) {
     return false;
 }
-void recordNullState(CompileContext&, model::IRObject*, const model::IRResult&, model::IRObject*) {}
