@@ -9,18 +9,9 @@
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 
-uint32_t compileVariableDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConstantDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileTypedDeclaration(CompileContext&, const StatementNode&) { return 0; }
-
-// Until the declaration pass lands: type references and native imports.
-uint32_t compileTypeReferenceStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileNativeImportStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileDynamicImportStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // This branch's own, still to be written.
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileNativeFunctionStatement(CompileContext&, const StatementNode&) { return 0; }
 
 // Until the statement compiler's conditions land: no operator overloads,
 // no short-circuit operators, and conditions that are comparisons only.
