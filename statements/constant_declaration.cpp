@@ -70,7 +70,7 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
 
 bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const StatementNode& item) {
     const std::string_view name = item->text.view();
-    if (context.builtinClassNames.count(std::string(name)) != 0) {
+    if (context.symbolStrings.count(std::string(name)) != 0) {
         qestl::qestringA text;
         text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
         context.reportWarning(diag::NameIsType.warningNumber, text.view(), item);

@@ -160,7 +160,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
 
 bool compileDeclarator(CompileContext& context, Declaration& declaration, const StatementNode& declarator) {
     const std::string_view name = declarator->text.view();
-    if (context.builtinClassNames.count(std::string(name)) != 0) {
+    if (context.symbolStrings.count(std::string(name)) != 0) {
         qestl::qestringA text;
         text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
         context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
