@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
+#include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -25,6 +26,10 @@ uint32_t modifiersOfConstruct(uint32_t kind) {
     default: return 0;
     }
 }
+
+}  // namespace
+
+namespace declare {
 
 // The member declarations and statements of the body, then the class
 // initialiser on the current list and the member code on list 1.
@@ -78,7 +83,29 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     context.bindLabels(start, context.currentList().size());
 }
 
-}  // namespace
+bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& classRef, const StatementNode& node,
+                           bool global, bool isStatic, model::Operand& registration) {
+    auto* klass = classRef.as<model::ClassObject>();
+    registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
+    if (registration.kind == model::kErrorOperand) {
+        context.reportError(diag::DuplicateObject.text, node);
+        return false;
+    }
+    model::bindObjectToNode(node, klass);
+    return true;
+}
+
+ClassBodyScope::ClassBodyScope(CompileContext& context, const qestl::SmartPtr& classRef)
+    : context_(context), savedMode_(context.setCompileMode(kDeclareMember)) {
+    context.scopes.pushObjectScope(classRef);
+}
+
+ClassBodyScope::~ClassBodyScope() {
+    context_.popObjectScope();
+    context_.setCompileMode(savedMode_);
+}
+
+}  // namespace declare
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
@@ -123,24 +150,18 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         klass->setDeclarationNode(node);
         klass->sourceNode = node;  // registration takes the declaration node from it
         klass->setOwner(model::IRResult(context.currentScopeObject()));
-        registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
-        if (registration.kind == model::kErrorOperand) {
-            context.reportError(diag::DuplicateObject.text, node);
-            return 0;
-        }
-        model::bindObjectToNode(node, klass);
+        if (!declare::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
     auto* klass = classRef.as<model::ClassObject>();
 
     const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
     if (pending) {
-        context.scopes.pushObjectScope(classRef);
-        const uint32_t savedMode = context.setCompileMode(kDeclareMember);
         // A package is written in blocks: each block compiles its own body.
         const StatementNode block = klass->isPackage() ? given : node;
-        compileClassBody(context, classRef, model::IRClass(block), block, registration);
-        context.popObjectScope();
-        context.setCompileMode(savedMode);
+        {
+            declare::ClassBodyScope scope(context, classRef);
+            declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
+        }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
     }

@@ -1,6 +1,8 @@
 // Type subtrees to the objects they may denote, and the choice and checks of
 // a base class. Each exists for both passes: the declaration pass defers its
 // errors (a later cycle may cure them), the compile pass reports at once.
+#include <algorithm>
+
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
 #include "model/array_object.h"
@@ -36,6 +38,13 @@ void raise(CompileContext& context, bool deferIt, std::string_view text, const N
         context.deferError(text, node);
     else
         context.reportError(text, node);
+}
+
+void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node) {
+    if (deferIt)
+        context.deferError(text, node);
+    else
+        context.reportErrorOnce(text, node);
 }
 
 namespace {
@@ -131,6 +140,12 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
     if (node->kind == NodeKind::Subscript && !node->operands.empty())
         return resolveArrayType(context, scope, node, declarationPass);
     if (node->kind == NodeKind::GenericType) return resolveTemplateType(context, scope, node, declarationPass);
+    // A literal or a call where a type is expected: its value is the
+    // candidate, once bodies are compiled.
+    if (!declarationPass && (node->kind == NodeKind::IntegerLiteral || node->kind == NodeKind::Call)) {
+        compileStatement(context, node, false);
+        return;
+    }
     context.lookupName(node->text.view(), node);
 }
 
@@ -138,19 +153,9 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
 
 // The class-like candidate of lowest rank; a tie ends the choice empty.
 IRObject* lowestRankedClass(const IRValueList& candidates) {
-    IRObject* kept = nullptr;
-    uint64_t keptRank = 0;
-    for (const IRResult& candidate : candidates) {
-        IRObject* object = candidate.objectPtr();
-        if (object == nullptr || !object->isKind(model::kKindClass)) continue;
-        const uint64_t rank = candidateRank(candidate);
-        if (kept != nullptr && rank == keptRank) return nullptr;
-        if (kept == nullptr || rank < keptRank) {
-            kept = object;
-            keptRank = rank;
-        }
-    }
-    return kept;
+    const uint32_t kind = model::kKindClass;
+    const IRResult* kept = lowestRankedCandidate(candidates, &kind, 1);
+    return kept != nullptr ? kept->objectPtr() : nullptr;
 }
 
 namespace {
@@ -194,6 +199,23 @@ bool isTypeObject(const model::IRObject* object) {
     if (object == nullptr) return false;
     return (object->isKind(model::kKindClass) && !object->isPackage()) || object->isKind(model::kKindArray) ||
            object->isArray();
+}
+
+const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
+                                            size_t kindCount) {
+    const model::IRResult* kept = nullptr;
+    uint64_t keptRank = 0;
+    for (const model::IRResult& candidate : candidates) {
+        const IRObject* object = candidate.objectPtr();
+        if (object == nullptr || std::find(kinds, kinds + kindCount, object->kind) == kinds + kindCount) continue;
+        const uint64_t rank = candidateRank(candidate);
+        if (kept != nullptr && rank == keptRank) return nullptr;
+        if (kept == nullptr || rank < keptRank) {
+            kept = &candidate;
+            keptRank = rank;
+        }
+    }
+    return kept;
 }
 
 uint64_t candidateRank(const model::IRResult& candidate) {

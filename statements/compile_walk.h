@@ -16,6 +16,7 @@
 #include "source/node.h"
 
 class CompileContext;
+struct DiagnosticCapture;
 namespace model {
 class IRObject;
 }  // namespace model
@@ -91,6 +92,22 @@ void compileMemberExpression(CompileContext& context, const StatementNode& node)
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
 
+// ---- Assignment helpers (expressions/trial_compilation.cpp).
+// An element assignment a[i] = v offered to the "[]" operator of a's class
+// with the index and the value; the right side's values are handed back
+// for the built-in store. Failed: an operand reported an error.
+enum class IndexerCall { Bound, NotBound, Failed };
+IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& node, model::IRValueList& rights);
+// Deferred values (calls of template methods) compiled on trial against the
+// type of each target and replaced by what compiled cleanly; the trial's
+// diagnostics stay in the capture, which is never reported. Empties targets.
+DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
+                                           model::IRValueList& targets, model::IRValueList& values);
+// Each deferred value against one expected type, compiled once per node;
+// clean results are appended to `out` as copies.
+void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
+                           const qestl::SmartPtr& expectedType);
+
 // ---- Operator nodes (expressions/operator_codes.cpp). An operator node's
 // text is its spelling; operand 0 is the left operand (a postfix operand),
 // operand 1 the right one (a prefix operand, with operand 0 empty).
@@ -118,6 +135,12 @@ void cloneInstructionList(const qestl::SmartPtrVector& source, qestl::SmartPtrVe
 // queued template instance (`origin` holds its template then).
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
+
+// The anonymous class of `new T(...) { ... }` (the kind-33 node), derived
+// from T; the class, or an instance standing for it, becomes the only
+// candidate.
+int32_t compileTemporaryClass(CompileContext& context, model::IRObject* parent, const StatementNode& node,
+                              qestl::SmartPtr& origin, uint32_t kind, bool global);
 
 // Appends to `out` the calls of the parameterless constructors that making
 // an object of the class needs; false when a base declares constructors but
@@ -214,6 +237,10 @@ bool isExtendableBase(CompileContext& context, model::IRObject* base, bool deriv
 bool isTypeObject(const model::IRObject* object);
 // The base-class choice's rank of a candidate: 8 x lookup level + location.
 uint64_t candidateRank(const model::IRResult& candidate);
+// The candidate of lowest rank among those whose object is of one of the
+// kinds; a tie with the one kept ends the choice empty.
+const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
+                                            size_t kindCount);
 
 // The declaration pass's instantiation of a template (kind-42 type node):
 // the instance goes to the candidate list; errors are deferred.
@@ -225,6 +252,10 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
 // An import block (kind 64, or 84 for a dynamic table in a class).
 int32_t compileNativeImportDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& block,
                                        const qestl::SmartPtr& owner, bool deferErrors, bool dynamicTable);
+// A native member function (kind 27 outside import blocks) of the owner
+// class, or of the class being declared in the member declaration mode.
+int32_t compileNativeDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& node,
+                                 const qestl::SmartPtr& owner, bool deferErrors);
 // The built-in type of a native type name; empty for any other name.
 qestl::SmartPtr builtinTypeByName(std::string_view name);
 // The C spelling of a native type in stub texts ("kint ", "unknow", ...).
