@@ -99,15 +99,8 @@ void completeNativeAnnotation(const Declaration& declaration, const model::IRRes
 bool storeInitialiser(CompileContext& context, Declaration& declaration, model::IRObject& object,
                       model::Operand& storage, const StatementNode& declarator) {
     const StatementNode initialiser = declarator->operands[0];
-    compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
-    if (context.candidates.empty()) {
-        context.reportError("找不到可以初始化的数据", initialiser);
-        return false;
-    }
     model::IRValueList found;
-    context.swapResults(found);
-    context.clearResults();
+    if (!declarations::compileInitialiser(context, initialiser, found)) return false;
     model::IRValueList kept = found;
     declarations::keepAssignable(context, kept, declaration.type);
     if (declaration.automatic) {
@@ -118,7 +111,10 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
             return false;
         }
         model::IRObject* valueType = valueTypeOf(kept[0]);
-        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType)) {
+        // A brace initialiser names no element type: its array would never
+        // be built, and the variable would hold nothing.
+        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
+            isProvisionalArray(kept[0].objectPtr())) {
             context.reportError("无效类型", declaration.node);
             return false;
         }
@@ -159,12 +155,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
 }
 
 bool compileDeclarator(CompileContext& context, Declaration& declaration, const StatementNode& declarator) {
-    const std::string_view name = declarator->text.view();
-    if (context.symbolStrings.count(std::string(name)) != 0) {
-        qestl::qestringA text;
-        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
-        context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
-    }
+    declarations::warnTypeName(context, declarator);
     bool madeBefore = false;
     const qestl::SmartPtr object = declaratorObject(context, declaration, declarator, madeBefore);
     if (!object) {

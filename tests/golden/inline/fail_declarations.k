@@ -39,6 +39,14 @@ class P { // expect warning 324: 已定义但不使用的对象.
         int String = 1; // expect warning 298: String 是已定义的类型名或者包名.
         return String;
     }
+    int untypedBraces() { // expect warning 324: 已定义但不使用的对象.
+        var w = {1, 2}; // expect error: 无效类型
+        return 0;
+    }
+    int selfInitialised() { // expect warning 324: 已定义但不使用的对象.
+        int a = a; // expect error: 对象未初始化.
+        return a;
+    }
     int secondTypedByFirst() { // expect warning 324: 已定义但不使用的对象.
         var a = 1, b = "text"; // expect error: 类型不匹配,无法赋值
         return a;
