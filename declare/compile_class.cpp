@@ -107,6 +107,8 @@ ClassBodyScope::~ClassBodyScope() {
 
 }  // namespace declare
 
+using declare::compileClassBody;
+
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
     // Template instances (a template in `origin`) are not made here yet: the
@@ -156,12 +158,13 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
 
     const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
     if (pending) {
+        context.scopes.pushObjectScope(classRef);
+        const uint32_t savedMode = context.setCompileMode(kDeclareMember);
         // A package is written in blocks: each block compiles its own body.
         const StatementNode block = klass->isPackage() ? given : node;
-        {
-            declare::ClassBodyScope scope(context, classRef);
-            declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
-        }
+        compileClassBody(context, classRef, model::IRClass(block), block, registration);
+        context.popObjectScope();
+        context.setCompileMode(savedMode);
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
     }

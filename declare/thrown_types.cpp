@@ -97,21 +97,20 @@ private:
 
 }  // namespace
 
-void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool compilePass) {
-    const auto resolve = [&](const NodeHandle& type) {
-        if (compilePass)
-            resolveTypeReference(context, type);
-        else
-            resolveTypeExpression(context, scope, type);
-    };
-    if (!node || node->kind != NodeKind::ThrowsType) return resolve(node);
+NodeHandle writtenThrownType(const NodeHandle& node) {
+    if (!node || node->kind != NodeKind::ThrowsType) return node;
     TypeTextReader reader(node->text.view(), node);
     NodeHandle type = reader.readType();
-    if (!type || !reader.atEnd()) {
+    return type && reader.atEnd() ? type : NodeHandle();
+}
+
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node) {
+    const NodeHandle type = writtenThrownType(node);
+    if (node && !type) {
         context.clearResults();
         return;
     }
-    resolve(type);
+    resolveTypeExpression(context, scope, type);
 }
 
 }  // namespace declare
