@@ -5,11 +5,6 @@
 #include "statements/compile_walk.h"
 
 uint32_t compileTemplateDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileArraySubscript(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConditionalChoice(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileArrayInitializer(CompileContext&, const StatementNode&) { return 0; }
-void compileIncDec(CompileContext&, const StatementNode&, uint32_t) {}
-void compileAssignment(CompileContext&, const StatementNode&, uint32_t) {}
 
 // Until the call binder lands: no call binds.
 bool resolveAndCompileCall(CompileContext&, const model::IRResult*, model::IRValueList&, IRValueListArray&, bool,
@@ -19,4 +14,3 @@ bool resolveAndCompileCall(CompileContext&, const model::IRResult*, model::IRVal
 bool compileCallToCandidates(CompileContext&, model::IRValueList&, IRValueListArray&, const StatementNode&) {
     return false;
 }
-void recordNullState(CompileContext&, model::IRObject*, const model::IRResult&, model::IRObject*) {}

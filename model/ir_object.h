@@ -170,6 +170,10 @@ public:
     // The signature hash with seed 0, computed once.
     uint32_t cachedHash();
     uint64_t serial() const { return serial_; }
+    // An object read from a link library keeps the identity it had there,
+    // so that a library written again names it as its first writer did.
+    uint64_t identity() const { return fromLibrary_ ? libraryIdentity_ : serial_; }
+    void setLibraryIdentity(uint64_t identity);
     // The unnamed variable typed by this class that stands for `this`,
     // made on first use.
     qestl::SmartPtr getThisObject();
@@ -218,6 +222,8 @@ public:
     // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
     // -2, ObjectRef -5, "..." -6).
     int32_t builtinRefKey = 0;
+    // The position of the library it was read from in the -link list.
+    uint32_t libraryNumber = 0;
 
 protected:
     static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
@@ -225,6 +231,8 @@ protected:
 
 private:
     uint64_t serial_;
+    uint64_t libraryIdentity_ = 0;
+    bool fromLibrary_ = false;
 };
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }

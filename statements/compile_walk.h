@@ -16,6 +16,7 @@
 #include "source/node.h"
 
 class CompileContext;
+struct DiagnosticCapture;
 namespace model {
 class IRObject;
 }  // namespace model
@@ -91,6 +92,22 @@ void compileMemberExpression(CompileContext& context, const StatementNode& node)
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
 
+// ---- Assignment helpers (expressions/trial_compilation.cpp).
+// An element assignment a[i] = v offered to the "[]" operator of a's class
+// with the index and the value; the right side's values are handed back
+// for the built-in store. Failed: an operand reported an error.
+enum class IndexerCall { Bound, NotBound, Failed };
+IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& node, model::IRValueList& rights);
+// Deferred values (calls of template methods) compiled on trial against the
+// type of each target and replaced by what compiled cleanly; the trial's
+// diagnostics stay in the capture, which is never reported. Empties targets.
+DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
+                                           model::IRValueList& targets, model::IRValueList& values);
+// Each deferred value against one expected type, compiled once per node;
+// clean results are appended to `out` as copies.
+void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
+                           const qestl::SmartPtr& expectedType);
+
 // ---- Operator nodes (expressions/operator_codes.cpp). An operator node's
 // text is its spelling; operand 0 is the left operand (a postfix operand),
 // operand 1 the right one (a prefix operand, with operand 0 empty).
@@ -159,6 +176,14 @@ void resolveBlockExits(model::FlowNode& block);
 // Declares the variable a catch clause left pending for the next block as a
 // local of the current frame, and clears it.
 void declarePendingBlockVariable(CompileContext& context);
+
+// ---- Array initialisers: the provisional values a brace initialiser left,
+// converted into arrays of the expected type; the arrays made become the
+// candidates (none for a value that cannot be converted).
+void compileArrayInitializerElements(CompileContext& context, model::IRValueList& candidates,
+                                     const qestl::SmartPtr& expected, const StatementNode& node);
+void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
+                                    const qestl::SmartPtr& expected, const StatementNode& node);
 
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);

@@ -9,15 +9,6 @@
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 
-uint32_t compileIfStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileForLoop(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileWhileLoop(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileDoWhileLoop(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileForEachLoop(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileSwitchStatement(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileVariableDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileConstantDeclaration(CompileContext&, const StatementNode&) { return 0; }
-uint32_t compileTypedDeclaration(CompileContext&, const StatementNode&) { return 0; }
 
 // This branch's own, still to be written.
 uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
@@ -27,33 +18,4 @@ uint32_t compileCall(CompileContext&, const StatementNode&) { return 0; }
 bool findOperatorOverload(CompileContext&, model::IRValueList&, IRValueListArray&, const StatementNode&) {
     return false;
 }
-uint32_t compileLogicalNode(CompileContext&, const StatementNode&) { return 0; }
 
-uint32_t compileConditionJump(CompileContext& context, const StatementNode& node, uint32_t& jumpOpcode, bool invert) {
-    if (operatorCodeOf(node) != model::kOpCmp) return 1;
-    context.statementHints |= 1;
-    compileStatement(context, node, false);
-    context.statementHints &= ~1u;
-    if (context.errors != 0) return 1;
-    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
-    model::IRResult* chosen = nullptr;
-    if (codegen::pickBestOverloadForArgs(context.candidates, kValueKinds, std::size(kValueKinds), chosen) != 0) {
-        context.reportError(diag::BadExpression.text, node);
-        return 1;
-    }
-    static constexpr struct {
-        std::string_view text;
-        uint32_t holds, fails;
-    } kJumps[] = {{"<", model::kOpJb, model::kOpJnb},  {"<=", model::kOpJng, model::kOpJg},
-                  {">", model::kOpJg, model::kOpJng},  {">=", model::kOpJnb, model::kOpJb},
-                  {"==", model::kOpJe, model::kOpJne}, {"!=", model::kOpJne, model::kOpJe}};
-    jumpOpcode = 0;
-    for (const auto& row : kJumps) {
-        if (row.text == node->text.view()) jumpOpcode = invert ? row.fails : row.holds;
-    }
-    if (jumpOpcode == 0) return 1;
-    const model::IRResult result = *chosen;
-    context.clearResults();
-    context.addResult(result);
-    return 0;
-}
