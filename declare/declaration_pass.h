@@ -45,14 +45,24 @@ SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCount);
 
 // A thrown type: a throws-list item holds the written type as its text,
 // read here as a type reference; other nodes are type subtrees.
-void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node);
-// The type subtree a throws-list item stands for (other nodes are their own);
-// empty when its text is no type.
-NodeHandle writtenThrownType(const NodeHandle& node);
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+                       bool compilePass = false);
 
 // The class-like candidate of lowest rank (8 x lookup level + location); a
 // tie with the one kept ends the choice empty.
 model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
+
+// The instance class that compileClassDeclaration compiles for a template
+// (`origin`): the queued instance whose cloned declaration is `given`, or
+// the one a type node names, made here when no instance of its name
+// exists. Empty after an error (reported).
+SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
+                                   bool global);
+
+// The operator shapes the language allows: the message of a wrong one, or
+// null. The comparison operators must return bool.
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
+bool isComparisonOperator(std::string_view name);
 
 // The parts a native member function shares with an import block's
 // declaration: the parameter count (at most 24, else reported at once), the
@@ -86,12 +96,6 @@ private:
 // code on list 1.
 void compileClassBody(CompileContext& context, const SmartPtr& classRef, const model::IRClass& view,
                       const NodeHandle& node, const model::Operand& registration);
-
-// Is the name one of the comparison operators, whose overloads return bool?
-bool isComparison(std::string_view name);
-// The message of an operator overload of a shape the language refuses
-// (tested on the written parameter type texts); null when it is allowed.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
 
 // Reports the error at once or defers it (raising the deferred count).
 void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);

@@ -14,40 +14,6 @@ using model::FunctionObject;
 using model::IRObject;
 
 namespace declare {
-
-bool isComparison(std::string_view name) {
-    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
-}
-
-namespace {
-
-const char* typeText(const NodeHandle& parameter) {
-    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
-    return type ? type->text.c_str() : "";
-}
-
-}  // namespace
-
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
-    const size_t n = view.parameterCount();
-    if (name == "&&" || name == "||") return "不支持重载此操作符";
-    if (name == "++" || name == "--") {
-        if (n == 0) return nullptr;
-        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
-        return "后置自增或者自减操作需要一个int参数";
-    }
-    if (name == "[]") {
-        if (n == 0) return "[] 操作符至少需要一个参数.";
-        if (n > 2) return "[] 操作符至多支持两个参数.";
-        return nullptr;
-    }
-    if (name == ".") {
-        if (n == 0) return ". 操作符至少需要一个参数.";
-        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
-    }
-    return nullptr;
-}
-
 namespace {
 
 constexpr const char* kUnknownType = "未知的类型";
@@ -217,7 +183,7 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
         context.deferError("方法不是构造函数, 需要返回类型", node);
         return SmartPtr();
     }
-    if (isComparison(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+    if (isComparisonOperator(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
         context.deferError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
         return SmartPtr();
     }
@@ -237,6 +203,39 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
 }
 
 }  // namespace
+
+bool isComparisonOperator(std::string_view name) {
+    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
+}
+
+namespace {
+
+const char* typeText(const NodeHandle& parameter) {
+    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
+    return type ? type->text.c_str() : "";
+}
+
+}  // namespace
+
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
+    const size_t n = view.parameterCount();
+    if (name == "&&" || name == "||") return "不支持重载此操作符";
+    if (name == "++" || name == "--") {
+        if (n == 0) return nullptr;
+        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
+        return "后置自增或者自减操作需要一个int参数";
+    }
+    if (name == "[]") {
+        if (n == 0) return "[] 操作符至少需要一个参数.";
+        if (n > 2) return "[] 操作符至多支持两个参数.";
+        return nullptr;
+    }
+    if (name == ".") {
+        if (n == 0) return ". 操作符至少需要一个参数.";
+        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
+    }
+    return nullptr;
+}
 
 SmartPtr declareFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind) {
     return declareMethodSignature(context, scope, model::IRFunction(node), kind, false);

@@ -102,7 +102,7 @@ SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunc
     if (const NodeHandle returnNode = view.returnType()) {
         returnType = resolveOneType(context, returnNode, kUnknownReturnType, kAmbiguousReturnType);
         if (!returnType) return SmartPtr();
-        if (declare::isComparison(function->name.view()) &&
+        if (declare::isComparisonOperator(function->name.view()) &&
             !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
             context.reportError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
             return SmartPtr();
@@ -130,10 +130,7 @@ int32_t compileThrowsList(CompileContext& context, const SmartPtr& functionRef, 
     auto* function = dynamic_cast<FunctionObject*>(model::asObject(functionRef));
     if (function == nullptr || !list) return 0;
     for (const NodeHandle& item : list->operands) {
-        if (const NodeHandle typeNode = declare::writtenThrownType(item))
-            resolveTypeReference(context, typeNode);
-        else
-            context.clearResults();
+        declare::resolveThrownType(context, SmartPtr(), item, true);
         const model::IRValueList candidates = declare::takeCandidates(context);
         size_t types = 0;
         const SmartPtr type = declare::firstType(candidates, &types);

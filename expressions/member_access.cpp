@@ -109,6 +109,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
             if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
                 klass->bindIntrinsicMember(context, member, mode | access);
         }
+        bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
         context.swapResults(found);
         for (model::IRResult& entry : found) {

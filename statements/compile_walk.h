@@ -19,6 +19,7 @@ class CompileContext;
 struct DiagnosticCapture;
 namespace model {
 class IRObject;
+class IRFunction;
 }  // namespace model
 
 using StatementNode = _KNode<qeAbstractNode>;
@@ -84,6 +85,31 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
 // value's source object over to the variable.
 void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
                      model::IRObject* source);
+
+// ---- Template methods (statements/template_methods.cpp). A call whose
+// candidates hold template methods: instantiates them for the arguments and
+// compiles the call; false when nothing was compiled.
+bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                               IRValueListArray& arguments);
+// Declares and compiles the clone of a template method's declaration as a
+// method, its template parameters bound as names; its code is left as the
+// one pending candidate. Errors go to the active capture.
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone);
+// ---- Inside the call binder (expressions/). The arguments of `method`
+// bound for a call: one list per parameter (variadic arguments packed into
+// one), each result holding the argument's code and its push. False when an
+// argument has no fitting value (reported when the cause is a fault).
+bool bindCallArguments(CompileContext& context, model::IRObject& method, IRValueListArray& arguments,
+                       IRValueListArray& bound, const StatementNode& node);
+// Emits the call of the chosen candidate (or its intrinsic instruction) with
+// the bound arguments; its value in eax becomes the only candidate.
+bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult* receiver,
+                                  model::IRResult& candidate, IRValueListArray& arguments, bool constructorWanted,
+                                  const StatementNode& node);
+// The members every object answers (hash, toString, getClass, ...), offered
+// as "$special/..." functions for `member` looked up on `self`.
+void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, std::string_view member,
+                         const StatementNode& node);
 
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
