@@ -9,7 +9,8 @@ uint32_t pickBestOverload(model::IRValueList& candidates, uint32_t kind, model::
     uint64_t bestCode = 0;
     for (model::IRResult& candidate : candidates) {
         const model::IRObject* object = candidate.objectPtr();
-        if (object == nullptr || (kind != kAnyKind && !object->isKind(kind))) continue;
+        // A member reached through a value answers with its member's kind.
+        if (object == nullptr || (kind != kAnyKind && object->kindOf() != kind)) continue;
         const uint64_t code = candidate.addressCode(false);
         if (best != nullptr && code == bestCode) return kNoSingleBest;
         if (best == nullptr || code < bestCode) {
@@ -30,7 +31,7 @@ uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t*
         const model::IRObject* object = candidate.objectPtr();
         if (object == nullptr) continue;
         bool passes = false;
-        for (size_t i = 0; i < kindCount && !passes; ++i) passes = kinds[i] == kAnyKind || object->isKind(kinds[i]);
+        for (size_t i = 0; i < kindCount && !passes; ++i) passes = kinds[i] == kAnyKind || object->kindOf() == kinds[i];
         if (!passes) continue;
         const uint64_t code = candidate.addressCode(false);
         if (best == nullptr || code < bestCode) {

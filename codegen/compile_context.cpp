@@ -64,6 +64,8 @@ void CompileContext::reset() {
     globalObjects.clear();
     symbolStrings.clear();
     receiver.reset();
+    trialResults.clear();
+    trialsUnderWay.clear();
     receiverStack.clear();
     for (auto& [name, entry] : referencedPackages)
         if (entry.package) model::detachObjectRef(entry.package);

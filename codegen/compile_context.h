@@ -299,6 +299,15 @@ public:
     codegen::RelocationTable relocations;
     model::NameStringPool namePool;
     std::map<uint64_t, qestl::SmartPtr> arrayTypes;  // by the element's serial
+    // Deferred values compiled on trial, by their node's serial: the results
+    // and whether that compilation reported errors; and the serials whose
+    // trial is under way. Not of the image.
+    struct TrialResults {
+        model::IRValueList results;
+        bool failed = false;
+    };
+    std::map<uint32_t, TrialResults> trialResults;
+    std::set<uint32_t> trialsUnderWay;
     qestl::ByteVector typeBytes;  // the image's type stream
     qestl::ByteWriter typeWriter{typeBytes};
 

@@ -77,17 +77,18 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
 
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator) {
-    (void)isOperator;
     // The declaration pass made the method and bound it to its node; a
-    // template instance would be declared here, afresh.
+    // template instance is declared here, afresh.
     qestl::SmartPtr functionRef;
     if (!view.isTemplate() && node->owner() != nullptr) functionRef = qestl::SmartPtr(node->owner());
     model::IRObject* object = model::asObject(functionRef);
-    // A method the declaration pass dropped (detached: no declaration node
-    // any more) was reported there and is not compiled.
-    if (object == nullptr || !object->isFunction() || !object->declarationNode) return 0;
-    // Nor one it refused after making it: its parameters were taken back.
-    if (object->parameterCount() != view.parameterCount()) return 0;
+    if (object != nullptr) {
+        // A method the declaration pass dropped (detached: no declaration
+        // node any more) was reported there and is not compiled.
+        if (!object->isFunction() || !object->declarationNode) return 0;
+        // Nor one it refused after making it: its parameters were taken back.
+        if (object->parameterCount() != view.parameterCount()) return 0;
+    }
 
     bool isStatic = view.isStatic();
     const bool native = (node->flags & NodeFlag::Native) != 0;
@@ -103,6 +104,11 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         context.pushScopeMode(isStatic);
         lookupMode.emplace(context);
         context.clearResults();
+    }
+    if (object == nullptr) {
+        functionRef = declareMethodInCompilePass(context, view, node, isOperator, isStatic);
+        object = model::asObject(functionRef);
+        if (object == nullptr) return 0;
     }
 
     if ((object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)) &&
@@ -142,4 +148,9 @@ uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode&
     OuterJumps outer(context);
     compileMethodDefinition(view, context, node, true);
     return 0;
+}
+
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
+    OuterJumps outer(context);
+    compileMethodDefinition(clone, context, clone.node, false);
 }

@@ -18,3 +18,12 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
 // makenative on the main list.
 void bindNativeCall(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
                     const StatementNode& node);
+
+// Declares a method the declaration pass did not (a template method instance
+// above all), reporting every failure at once; the method, or empty.
+qestl::SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunction& view,
+                                           const StatementNode& node, bool isOperator, bool isStatic);
+
+// Fills the method's throws set from its throws list; warning 329 for a
+// type listed twice ends the list. Always 0.
+int32_t compileThrowsList(CompileContext& context, const qestl::SmartPtr& function, const StatementNode& list);

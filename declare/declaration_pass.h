@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "codegen/compile_context.h"
+#include "model/declaration_views.h"
+#include "model/native_import.h"
 #include "statements/compile_walk.h"
 
 namespace declare {
@@ -43,13 +45,62 @@ SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCount);
 
 // A thrown type: a throws-list item holds the written type as its text,
 // read here as a type reference; other nodes are type subtrees.
-void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node);
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+                       bool compilePass = false);
 
 // The class-like candidate of lowest rank (8 x lookup level + location); a
 // tie with the one kept ends the choice empty.
 model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
 
+// The instance class that compileClassDeclaration compiles for a template
+// (`origin`): the queued instance whose cloned declaration is `given`, or
+// the one a type node names, made here when no instance of its name
+// exists. Empty after an error (reported).
+SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
+                                   bool global);
+
+// The operator shapes the language allows: the message of a wrong one, or
+// null. The comparison operators must return bool.
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
+bool isComparisonOperator(std::string_view name);
+
+// The parts a native member function shares with an import block's
+// declaration: the parameter count (at most 24, else reported at once), the
+// parameters and the return type (errors deferred or at once). False, or
+// empty, after reporting.
+bool nativeParameterCountFits(CompileContext& context, const NodeHandle& declaration);
+bool declareNativeParameters(CompileContext& context, bool deferErrors, model::ImportedFunction& function,
+                             const NodeHandle& declaration);
+SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const NodeHandle& declaration);
+
+// Registers a class the compile pass made and binds it to its node; false
+// after reporting that the name is taken.
+bool registerCompiledClass(CompileContext& context, const SmartPtr& classRef, const NodeHandle& node, bool global,
+                           bool isStatic, model::Operand& registration);
+
+// The class's scope with the member declaration mode, while a body compiles.
+class ClassBodyScope {
+public:
+    ClassBodyScope(CompileContext& context, const SmartPtr& classRef);
+    ~ClassBodyScope();
+    ClassBodyScope(const ClassBodyScope&) = delete;
+    ClassBodyScope& operator=(const ClassBodyScope&) = delete;
+
+private:
+    CompileContext& context_;
+    uint32_t savedMode_;
+};
+
+// Compiles a class body in the class's scope: its member declarations and
+// statements, then the class initialiser on the current list and the member
+// code on list 1.
+void compileClassBody(CompileContext& context, const SmartPtr& classRef, const model::IRClass& view,
+                      const NodeHandle& node, const model::Operand& registration);
+
 // Reports the error at once or defers it (raising the deferred count).
 void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+// The same for a declaration both passes make (native imports and native
+// members): reported at once only if no pass reported it at the node yet.
+void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
 
 }  // namespace declare

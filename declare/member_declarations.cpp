@@ -58,36 +58,6 @@ void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandl
     markDeclared(declarator);
 }
 
-bool isComparison(std::string_view name) {
-    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
-}
-
-const char* typeText(const NodeHandle& parameter) {
-    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
-    return type ? type->text.c_str() : "";
-}
-
-// The operator shapes the language allows; the message of a wrong one.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
-    const size_t n = view.parameterCount();
-    if (name == "&&" || name == "||") return "不支持重载此操作符";
-    if (name == "++" || name == "--") {
-        if (n == 0) return nullptr;
-        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
-        return "后置自增或者自减操作需要一个int参数";
-    }
-    if (name == "[]") {
-        if (n == 0) return "[] 操作符至少需要一个参数.";
-        if (n > 2) return "[] 操作符至多支持两个参数.";
-        return nullptr;
-    }
-    if (name == ".") {
-        if (n == 0) return ". 操作符至少需要一个参数.";
-        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
-    }
-    return nullptr;
-}
-
 SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, const model::IRFunction& view) {
     const NodeHandle& node = view.node;
     SmartPtr made = model::adoptLive(new model::TemplateFunctionObject());
@@ -213,7 +183,7 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
         context.deferError("方法不是构造函数, 需要返回类型", node);
         return SmartPtr();
     }
-    if (isComparison(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+    if (isComparisonOperator(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
         context.deferError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
         return SmartPtr();
     }
@@ -233,6 +203,39 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
 }
 
 }  // namespace
+
+bool isComparisonOperator(std::string_view name) {
+    return name == "==" || name == "!=" || name == ">" || name == ">=" || name == "<" || name == "<=";
+}
+
+namespace {
+
+const char* typeText(const NodeHandle& parameter) {
+    const NodeHandle type = model::IRCore::operandOf(parameter, 0);
+    return type ? type->text.c_str() : "";
+}
+
+}  // namespace
+
+const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
+    const size_t n = view.parameterCount();
+    if (name == "&&" || name == "||") return "不支持重载此操作符";
+    if (name == "++" || name == "--") {
+        if (n == 0) return nullptr;
+        if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
+        return "后置自增或者自减操作需要一个int参数";
+    }
+    if (name == "[]") {
+        if (n == 0) return "[] 操作符至少需要一个参数.";
+        if (n > 2) return "[] 操作符至多支持两个参数.";
+        return nullptr;
+    }
+    if (name == ".") {
+        if (n == 0) return ". 操作符至少需要一个参数.";
+        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
+    }
+    return nullptr;
+}
 
 SmartPtr declareFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind) {
     return declareMethodSignature(context, scope, model::IRFunction(node), kind, false);
@@ -322,8 +325,8 @@ SmartPtr declareNativeImport(CompileContext& context, const SmartPtr& scope, con
     return SmartPtr();
 }
 
-SmartPtr declareNativeFunction(CompileContext&, const SmartPtr&, const NodeHandle&, uint32_t) {
-    // Native member functions are declared by the compile pass.
+SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t) {
+    compileNativeDeclaration(context, node, scope, true);
     return SmartPtr();
 }
 

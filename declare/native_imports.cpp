@@ -31,7 +31,7 @@ struct NativeRun {
     CompileContext& context;
     bool deferErrors;
 
-    void fail(std::string_view text, const model::NodeHandle& node) { declare::raise(context, deferErrors, text, node); }
+    void fail(std::string_view text, const model::NodeHandle& node) { declare::raiseOnce(context, deferErrors, text, node); }
     // The errors no later run can cure: reported now, once.
     void failAtOnce(std::string_view text, const model::NodeHandle& node) { context.reportErrorOnce(text, node); }
 };
@@ -98,21 +98,24 @@ bool addWrapper(NativeRun& run, model::ImportedFunction& function, const qestl::
     return true;
 }
 
-bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const model::NodeHandle& block,
-                             const model::NodeHandle& declaration, model::ClassObject* owner) {
-    qestl::SmartPtr made = model::adoptLive(new model::ImportedFunction());
-    auto* function = static_cast<model::ImportedFunction*>(model::asObject(made));
+}  // namespace
+
+namespace declare {
+
+bool nativeParameterCountFits(CompileContext& context, const model::NodeHandle& declaration) {
     const model::NodeHandle parameters = operandAt(declaration, 2);
-    const size_t count = parameters ? parameters->operands.size() : 0;
-    if (count > kMaxNativeParameters) {
-        run.failAtOnce("Native 调用支持的最大参数个数为24个.", declaration);
+    if (parameters && parameters->operands.size() > kMaxNativeParameters) {
+        context.reportErrorOnce("Native 调用支持的最大参数个数为24个.", declaration);
         return false;
     }
-    function->modifiers |= block->flags & 0x60;
-    function->setName(declaration->text.view());
-    function->setOwner(model::IRResult(qestl::SmartPtr(owner)));
-    function->buildLinkName();
-    function->setDeclarationNode(declaration);
+    return true;
+}
+
+bool declareNativeParameters(CompileContext& context, bool deferErrors, model::ImportedFunction& function,
+                             const model::NodeHandle& declaration) {
+    NativeRun run{context, deferErrors};
+    const model::NodeHandle parameters = operandAt(declaration, 2);
+    const size_t count = parameters ? parameters->operands.size() : 0;
     const model::BuiltinTypes& types = model::builtinTypes();
     for (size_t i = 0; i < count; ++i) {
         const model::NodeHandle parameter = parameters->operands[i];
@@ -142,16 +145,37 @@ bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const 
         }
         qestl::SmartPtr object = model::makeObject(textOf(operandAt(parameter, 1)), model::kKindVariable, type, 0);
         if (byReference) model::asObject(object)->modifiers |= model::kModByReference;
-        if (!function->addParameter(object)) {
+        if (!function.addParameter(object)) {
             run.fail("相同命名的参数已存在", parameter);
             return false;
         }
     }
+    return true;
+}
+
+qestl::SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const model::NodeHandle& declaration) {
     qestl::SmartPtr returnType = builtinTypeByName(textOf(operandAt(declaration, 0)));
-    if (!returnType) {
-        run.fail("本地函数返回值的类型错误", declaration);
-        return false;
-    }
+    if (!returnType) raiseOnce(context, deferErrors, "本地函数返回值的类型错误", declaration);
+    return returnType;
+}
+
+}  // namespace declare
+
+namespace {
+
+bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const model::NodeHandle& block,
+                             const model::NodeHandle& declaration, model::ClassObject* owner) {
+    qestl::SmartPtr made = model::adoptLive(new model::ImportedFunction());
+    auto* function = static_cast<model::ImportedFunction*>(model::asObject(made));
+    if (!declare::nativeParameterCountFits(run.context, declaration)) return false;
+    function->modifiers |= block->flags & 0x60;
+    function->setName(declaration->text.view());
+    function->setOwner(model::IRResult(qestl::SmartPtr(owner)));
+    function->buildLinkName();
+    function->setDeclarationNode(declaration);
+    if (!declare::declareNativeParameters(run.context, run.deferErrors, *function, declaration)) return false;
+    qestl::SmartPtr returnType = declare::nativeReturnType(run.context, run.deferErrors, declaration);
+    if (!returnType) return false;
     function->opcode = model::kOpNativeCall;
     function->operandCount = 1;
     function->operands[0] = model::Operand(model::kEax, model::kRegister, model::typeCodeOf(model::asObject(returnType)));
@@ -166,7 +190,7 @@ bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const 
         return false;
     }
     if (owner != nullptr && !addWrapper(run, *function, made, *owner, block, declaration)) return false;
-    appendStub(module, *function, convention, parameters);
+    appendStub(module, *function, convention, operandAt(declaration, 2));
     declare::markDeclared(declaration);
     return true;
 }

@@ -97,15 +97,21 @@ private:
 
 }  // namespace
 
-void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node) {
-    if (!node || node->kind != NodeKind::ThrowsType) return resolveTypeExpression(context, scope, node);
+void resolveThrownType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool compilePass) {
+    const auto resolve = [&](const NodeHandle& type) {
+        if (compilePass)
+            resolveTypeReference(context, type);
+        else
+            resolveTypeExpression(context, scope, type);
+    };
+    if (!node || node->kind != NodeKind::ThrowsType) return resolve(node);
     TypeTextReader reader(node->text.view(), node);
     NodeHandle type = reader.readType();
     if (!type || !reader.atEnd()) {
         context.clearResults();
         return;
     }
-    resolveTypeExpression(context, scope, type);
+    resolve(type);
 }
 
 }  // namespace declare

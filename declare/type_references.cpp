@@ -1,6 +1,8 @@
 // Type subtrees to the objects they may denote, and the choice and checks of
 // a base class. Each exists for both passes: the declaration pass defers its
 // errors (a later cycle may cure them), the compile pass reports at once.
+#include <algorithm>
+
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
 #include "model/array_object.h"
@@ -25,7 +27,8 @@ SmartPtr firstType(const IRValueList& candidates, size_t* typeCount) {
     for (const IRResult& candidate : candidates) {
         IRObject* object = candidate.objectPtr();
         if (!isTypeObject(object)) continue;
-        if (count++ == 0) first = SmartPtr(object);
+        // A nested class reached through a dotted name is its class.
+        if (count++ == 0) first = SmartPtr(object->classRef());
     }
     if (typeCount != nullptr) *typeCount = count;
     return first;
@@ -36,6 +39,13 @@ void raise(CompileContext& context, bool deferIt, std::string_view text, const N
         context.deferError(text, node);
     else
         context.reportError(text, node);
+}
+
+void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node) {
+    if (deferIt)
+        context.deferError(text, node);
+    else
+        context.reportErrorOnce(text, node);
 }
 
 namespace {
@@ -131,6 +141,12 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
     if (node->kind == NodeKind::Subscript && !node->operands.empty())
         return resolveArrayType(context, scope, node, declarationPass);
     if (node->kind == NodeKind::GenericType) return resolveTemplateType(context, scope, node, declarationPass);
+    // A literal or a call where a type is expected: its value is the
+    // candidate, once bodies are compiled.
+    if (!declarationPass && (node->kind == NodeKind::IntegerLiteral || node->kind == NodeKind::Call)) {
+        compileStatement(context, node, false);
+        return;
+    }
     context.lookupName(node->text.view(), node);
 }
 
@@ -138,19 +154,9 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
 
 // The class-like candidate of lowest rank; a tie ends the choice empty.
 IRObject* lowestRankedClass(const IRValueList& candidates) {
-    IRObject* kept = nullptr;
-    uint64_t keptRank = 0;
-    for (const IRResult& candidate : candidates) {
-        IRObject* object = candidate.objectPtr();
-        if (object == nullptr || !object->isKind(model::kKindClass)) continue;
-        const uint64_t rank = candidateRank(candidate);
-        if (kept != nullptr && rank == keptRank) return nullptr;
-        if (kept == nullptr || rank < keptRank) {
-            kept = object;
-            keptRank = rank;
-        }
-    }
-    return kept;
+    const uint32_t kind = model::kKindClass;
+    const IRResult* kept = lowestRankedCandidate(candidates, &kind, 1);
+    return kept != nullptr ? kept->objectPtr() : nullptr;
 }
 
 namespace {
@@ -163,11 +169,14 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     const IRValueList candidates = takeCandidates(context);
     const char* failure = nullptr;
     qestl::qestringA text;
+    // A member reached through a dotted name is chosen as an instance of
+    // its class; the checks ask the class.
+    IRObject* chosen = nullptr;
     IRObject* base = nullptr;
     if (candidates.empty()) {
         text.append(kUnknownBase);
         appendDidYouMean(context, text, baseNode);
-    } else if ((base = lowestRankedClass(candidates)) == nullptr || base->isPackage()) {
+    } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
         failure = kUnknownBase;
     } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
         failure = "找不到基类型";
@@ -175,7 +184,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         failure = "该类已声明为final,不可被继承";
     } else if (isPrimitiveCode(base->typeCode)) {
         failure = "对象不是类,不可被继承";
-    } else if (!isExtendableBase(context, base, derivingIsStatic)) {
+    } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
         failure = kUnknownBase;
@@ -194,6 +203,23 @@ bool isTypeObject(const model::IRObject* object) {
     if (object == nullptr) return false;
     return (object->isKind(model::kKindClass) && !object->isPackage()) || object->isKind(model::kKindArray) ||
            object->isArray();
+}
+
+const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
+                                            size_t kindCount) {
+    const model::IRResult* kept = nullptr;
+    uint64_t keptRank = 0;
+    for (const model::IRResult& candidate : candidates) {
+        const IRObject* object = candidate.objectPtr();
+        if (object == nullptr || std::find(kinds, kinds + kindCount, object->kindOf()) == kinds + kindCount) continue;
+        const uint64_t rank = candidateRank(candidate);
+        if (kept != nullptr && rank == keptRank) return nullptr;
+        if (kept == nullptr || rank < keptRank) {
+            kept = &candidate;
+            keptRank = rank;
+        }
+    }
+    return kept;
 }
 
 uint64_t candidateRank(const model::IRResult& candidate) {
@@ -229,12 +255,16 @@ qestl::SmartPtr checkBaseClass(CompileContext& context, const model::NodeHandle&
 }
 
 bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic) {
-    if (base == nullptr || base->isPackage()) return false;
-    if (base->isInterface() || base->isStatic()) return true;
+    if (base == nullptr) return false;
+    // An instance answers as its class, but is no class to derive from
+    // unless that class is static or an interface.
+    IRObject* klass = base->classRef();
+    if (klass->isPackage()) return false;
+    if (klass->isInterface() || klass->isStatic()) return true;
     if (base->isInstance()) return false;
-    IRObject* owner = base->ownerObject();
+    IRObject* owner = klass->ownerObject();
     if (owner == nullptr || owner->isPackage()) return true;
     const ScopeRecord* record = context.scopes.innermost();
     if (record != nullptr && record->object) return !derivingIsStatic;
-    return base->isStaticContext();
+    return klass->isStaticContext();
 }

@@ -5,6 +5,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
 #include "foundation/diagnostics.h"
+#include "model/container.h"
 #include "model/instance_object.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
@@ -49,6 +50,11 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, con
     model::IRObject* ownerObject = owner.objectPtr();
     if ((ownerObject->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context))
         model::asObject(instance)->modifiers |= model::kModMayNil;
+    if (!found.pending.empty()) {
+        // The load reads the member from the value it was reached through.
+        model::cbircode* load = found.pending.back().as<model::cbircode>();
+        if (load->operandCount == 3 && load->operands[2].isRegister(model::kEax)) load->operands[0] = owner.operand;
+    }
     model::IRResult value(instance, found.operand);
     value.appendResult(found);
     value.storageIndex = owner.addressCode(false);
@@ -96,11 +102,14 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         object->bindIntrinsicMember(context, member, mode);
         // A variable offers its own intrinsic members; those of its class
         // come from the class.
-        if (object->isKind(model::kKindVariable)) {
+        if (object->kindOf() == model::kKindVariable) {
             const qestl::SmartPtr type = object->valueType();
+            // Reached through a value, a field is read by a load from it.
+            const uint32_t access = mode == kInstanceLookup && !viaSuper ? model::kLookupAccessInstruction : 0;
             if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
-                klass->bindIntrinsicMember(context, member, mode);
+                klass->bindIntrinsicMember(context, member, mode | access);
         }
+        bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
         context.swapResults(found);
         for (model::IRResult& entry : found) {

@@ -39,3 +39,14 @@ void warnConstantCondition(CompileContext& context, const model::IRObject* left,
                            std::string_view text, const StatementNode& node);
 
 }  // namespace expressions
+
+namespace expressions {
+
+// The nilptr states a comparison records for the branch where it holds,
+// and warnings 325/326 for a comparison whose outcome the states decide.
+void recordComparisonStates(CompileContext& context, model::IRResult& result, const model::IRResult& left,
+                            const model::IRResult& right, const StatementNode& node);
+// "!": each state of the operand turned to the other branch's.
+void recordNotStates(model::IRResult& result, const model::IRResult& operand);
+
+}  // namespace expressions

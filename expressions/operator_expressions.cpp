@@ -67,16 +67,6 @@ qestl::SmartPtr checkOneOperand(CompileContext& context, uint32_t code, int32_t 
     return type;
 }
 
-// "!" turns each recorded nilptr state into its opposite: known nilptr
-// becomes known not nilptr, anything else undetermined.
-void recordNotStates(model::IRResult& result, const model::IRResult& operand) {
-    result.stateWord = operand.stateWord;
-    for (const model::ObjectStateMap::Entry& entry : operand.states) {
-        const uint64_t bits = (entry.value & model::kStateOther) != 0 ? model::kStateDefinite : model::kStateUndetermined;
-        result.states.set(entry.object, bits);
-    }
-}
-
 }  // namespace
 
 bool compileToCandidates(CompileContext& context, const StatementNode& node, model::IRValueList& out) {
@@ -141,7 +131,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
         left.appendInstruction(left.pending, *codegen::makeInstructionWithOperand(model::kOpPush, left.operand)
                                                   .as<model::cbircode>(), owner, firstNode);
-        restoreLeft = codegen::makePopRegister(model::kEcx, left.objectPtr());
+        restoreLeft = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(left)));
         left.operand = codegen::makeEcxOperand(model::asObject(valueTypeOf(left)));
     }
     result.appendResult(left);
@@ -164,7 +154,8 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
             right.checkUse(&context, secondNode);
         }
     }
-    if (code == model::kOpCpl) recordNotStates(result, left);
+    if (code == model::kOpCpl) expressions::recordNotStates(result, left);
+    else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
     const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));

@@ -72,9 +72,17 @@ public:
     bool writeObjectRef(const qestl::SmartPtr& object) override;
     bool writeNothingRef() override;
     bool writeDeclarationTree(const _KNode<qeAbstractNode>& declaration) override;
+    uint64_t identityOf(const model::IRObject& object) override;
 
 private:
-    std::unordered_set<uint64_t> written_;  // serials of the records in the file
+    // The identity a record takes: its object's own, unless a record already
+    // in the file has it (objects of two libraries loaded together may
+    // share one); then one of a range no compilation counts up to.
+    uint64_t claimIdentity(const model::IRObject& object);
+
+    std::unordered_map<uint64_t, uint64_t> written_;  // serial -> identity of the records in the file
+    std::unordered_set<uint64_t> identities_;         // identities in the file
+    uint64_t nextFresh_ = uint64_t(1) << 63;
 };
 
 class LinkLibraryReader final : public model::LibraryReader, public LibraryStreamContext {

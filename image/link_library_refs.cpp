@@ -26,11 +26,20 @@ int32_t builtinKey(const IRObject& object) {
     return object.builtinClassId != 0 ? static_cast<int32_t>(object.builtinClassId) : object.builtinRefKey;
 }
 
-// A member of a built-in class comes with every compiler: nothing to write.
+// An instance of a built-in template (List<int>): the reader makes it again
+// from the template and the arguments.
+bool isBuiltinInstance(const IRObject& object) {
+    const IRObject* origin = model::asObject(object.builtinTemplate);
+    return object.kind == model::kKindClass && origin != nullptr && (origin->flagsB & model::kFlagByBuiltinId) &&
+           !object.templateArguments.empty();
+}
+
+// A member of a built-in class or of a built-in template's instance comes
+// with every compiler: nothing to write.
 bool isCatalogueMember(const IRObject& object) {
     if (object.kind == model::kKindClass) return false;
     const IRObject* owner = object.ownerObject();
-    return owner != nullptr && (owner->flagsB & model::kFlagByBuiltinId) != 0;
+    return owner != nullptr && ((owner->flagsB & model::kFlagByBuiltinId) != 0 || isBuiltinInstance(*owner));
 }
 
 IRObject* objectForKind(uint32_t kind) {
@@ -73,11 +82,12 @@ bool LinkLibraryWriter::writeNothingRef() {
 bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
     IRObject* object = model::asObject(ref);
     if (object == nullptr) return writeNothingRef();
-    const SmartPtr& origin = object->builtinTemplate ? object->builtinTemplate : object->templateOrigin;
-    if ((object->flagsB & model::kFlagByBuiltinId) && object->kind == model::kKindClass && origin &&
-        !object->templateArguments.empty()) {
+    // An instance of a built-in template is not marked built-in itself (it
+    // carries its template's id): the reader makes it again from the
+    // template and its arguments.
+    if (isBuiltinInstance(*object)) {
         out.u32le(kRefBuiltinInstance);
-        out.u64le(static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*model::asObject(origin)))));
+        out.u64le(static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*model::asObject(object->builtinTemplate)))));
         out.u32le(static_cast<uint32_t>(object->templateArguments.size()));
         for (const model::IRResult& argument : object->templateArguments)
             if (!writeObjectRef(argument.object)) return false;
@@ -97,17 +107,32 @@ bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
         }
         return writeNothingRef();
     }
-    if (!written_.insert(object->serial()).second) {
+    if (auto found = written_.find(object->serial()); found != written_.end()) {
         out.u32le(kRefWritten);
-        out.u64le(object->serial());
+        out.u64le(found->second);
         return true;
     }
+    // A stand-in for a member its library did not write (one of the
+    // catalogue's) is written as nothing again.
+    if (object->kind == 0) return writeNothingRef();
+    written_.emplace(object->serial(), claimIdentity(*object));
     // The binding of a native member method serves the run-time module, not
     // the programs linking against the library, and the reader expects a
     // plain function record.
     if (auto* imported = dynamic_cast<model::ImportedFunction*>(object))
         return imported->FunctionObject::writeToLibrary(*this);
     return object->writeToLibrary(*this);
+}
+
+uint64_t LinkLibraryWriter::claimIdentity(const IRObject& object) {
+    uint64_t identity = object.identity();
+    while (!identities_.insert(identity).second) identity = nextFresh_++;
+    return identity;
+}
+
+uint64_t LinkLibraryWriter::identityOf(const IRObject& object) {
+    auto found = written_.find(object.serial());
+    return found != written_.end() ? found->second : object.identity();
 }
 
 bool LinkLibraryWriter::writeDeclarationTree(const _KNode<qeAbstractNode>& declaration) {
@@ -169,6 +194,8 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     SmartPtr made = model::adoptLive(fresh);
     identities_[identity] = made;
     this->made.emplace_back(identity, made);
+    fresh->setLibraryIdentity(identity);
+    fresh->libraryNumber = libraryNumber;
     fresh->imported = 1;
     ++openRecords_;
     const bool read = fresh->readFromLibrary(tag, *this);

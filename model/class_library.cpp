@@ -84,6 +84,19 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
         r.enterAnonymousContainer(token, &anonymousProperties);
     } else {
         sharedAnonymousProperties = r.anonymousContainer(token);
+        // A base the library does not write (a built-in class, an instance
+        // of a built-in template made again by the reader) brings its own.
+        const IRObject* base = asObject(baseClass);
+        const ClassObject* builtinBase = base != nullptr && base->kind == kKindClass &&
+                                                 ((base->flagsB & kFlagByBuiltinId) || base->builtinTemplate)
+                                             ? static_cast<const ClassObject*>(base)
+                                             : nullptr;
+        if (sharedAnonymousProperties == nullptr && builtinBase != nullptr &&
+            builtinBase->sharedAnonymousProperties != nullptr) {
+            sharedAnonymousProperties = builtinBase->sharedAnonymousProperties;
+            // Classes derived from this one name the same container.
+            r.enterAnonymousContainer(token, sharedAnonymousProperties);
+        }
         if (sharedAnonymousProperties == nullptr) {
             awaitedToken = token;
             r.awaitAnonymousContainer(this, token);

@@ -1,6 +1,8 @@
 #include "model/function_object.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
@@ -203,9 +205,16 @@ bool FunctionObject::writeToLibrary(LibraryWriter& w) {
     w.out.u32le(static_cast<uint32_t>(parameters.size()));
     for (const IRResult& parameterResult : parameters)
         if (!w.writeObjectRef(parameterResult.object)) return false;
-    w.out.u32le(static_cast<uint32_t>(throwsSet.size()));
-    for (const ObjectStateMap::Entry& entry : throwsSet)
-        if (!w.writeObjectRef(entry.object)) return false;
+    // In the order of the identities: a library written again after loading
+    // this one lists them as the first did (loaded classes get new serials).
+    std::vector<const ObjectStateMap::Entry*> thrown;
+    for (const ObjectStateMap::Entry& entry : throwsSet) thrown.push_back(&entry);
+    std::sort(thrown.begin(), thrown.end(), [](const ObjectStateMap::Entry* a, const ObjectStateMap::Entry* b) {
+        return asObject(a->object)->identity() < asObject(b->object)->identity();
+    });
+    w.out.u32le(static_cast<uint32_t>(thrown.size()));
+    for (const ObjectStateMap::Entry* entry : thrown)
+        if (!w.writeObjectRef(entry->object)) return false;
     w.out.u8(throwsAll ? 1 : 0);
     return true;
 }

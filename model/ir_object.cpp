@@ -11,10 +11,13 @@
 namespace model {
 namespace {
 
-uint64_t nextSerial() {
-    static uint64_t counter = 0;
-    return ++counter;
-}
+uint64_t serialCounter = 0;
+
+uint64_t nextSerial() { return ++serialCounter; }
+
+// Identities this far above any count of objects come from crafted files:
+// the serials do not move past them (they could wrap).
+constexpr uint64_t kLargestReservedIdentity = uint64_t(1) << 48;
 
 bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
 
@@ -37,6 +40,14 @@ IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& 
 }
 
 IRObject::~IRObject() = default;
+
+void IRObject::setLibraryIdentity(uint64_t identity) {
+    libraryIdentity_ = identity;
+    fromLibrary_ = true;
+    // Objects made after the load get serials past every identity read, so
+    // the program's own records never take a library's identity.
+    if (identity < kLargestReservedIdentity && serialCounter < identity) serialCounter = identity;
+}
 
 qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers) {
     auto* object = new IRObject(name, kind, type, modifiers);

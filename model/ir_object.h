@@ -53,6 +53,7 @@ enum FlagC : uint8_t {
 enum Modifier : uint32_t {
     kModNotNil = 1u << 4,
     kModAccessMask = 0x60,
+    kModPublic = 0x40,
     kModMayNil = 1u << 10,
     kModPackage = 1u << 28,
     kModInterface = 1u << 29,
@@ -114,7 +115,8 @@ public:
     virtual bool isPodType() const;
     virtual uint32_t primitiveSize() const;
     virtual qestl::SmartPtr typeOfType() const;
-    bool isKind(uint32_t code) const { return kind == code; }
+    // Asked as kindOf: an instance is of its class's kind.
+    bool isKind(uint32_t code) const { return kindOf() == code; }
     bool isNumeric() const;
     bool isString() const;
     bool isBool() const;
@@ -170,6 +172,10 @@ public:
     // The signature hash with seed 0, computed once.
     uint32_t cachedHash();
     uint64_t serial() const { return serial_; }
+    // An object read from a link library keeps the identity it had there,
+    // so that a library written again names it as its first writer did.
+    uint64_t identity() const { return fromLibrary_ ? libraryIdentity_ : serial_; }
+    void setLibraryIdentity(uint64_t identity);
     // The unnamed variable typed by this class that stands for `this`,
     // made on first use.
     qestl::SmartPtr getThisObject();
@@ -218,6 +224,8 @@ public:
     // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
     // -2, ObjectRef -5, "..." -6).
     int32_t builtinRefKey = 0;
+    // The position of the library it was read from in the -link list.
+    uint32_t libraryNumber = 0;
 
 protected:
     static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
@@ -225,6 +233,8 @@ protected:
 
 private:
     uint64_t serial_;
+    uint64_t libraryIdentity_ = 0;
+    bool fromLibrary_ = false;
 };
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }

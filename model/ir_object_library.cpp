@@ -14,7 +14,7 @@ uint8_t bit(uint8_t byte, uint8_t mask) { return (byte & mask) ? 1 : 0; }
 bool IRObject::writeToLibrary(LibraryWriter& w) {
     qestl::ByteWriter& out = w.out;
     out.u32le(kind);
-    out.u64le(serial_);
+    out.u64le(w.identityOf(*this));
     w.writeString(name);
     w.writeString(linkName_);
     w.writeString(altName);

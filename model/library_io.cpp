@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "model/ir_object.h"
+
 namespace model {
+
+uint64_t LibraryWriter::identityOf(const IRObject& object) { return object.identity(); }
 
 bool readLengthString(LibraryReader& reader, qestl::qestringA& text) {
     // Unsigned, and against the bytes left: a length read as signed would let

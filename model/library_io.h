@@ -17,6 +17,7 @@ namespace model {
 
 class Container;
 class ClassObject;
+class IRObject;
 
 class LibraryWriter {
 public:
@@ -30,6 +31,9 @@ public:
     // A declaration as the library's serialised syntax tree, preceded by its
     // u32 length (the node stream belongs to the library code).
     virtual bool writeDeclarationTree(const _KNode<qeAbstractNode>& declaration) = 0;
+    // The identity a full record names its object by (the object's own
+    // unless the writer had to give it another).
+    virtual uint64_t identityOf(const IRObject& object);
     // The token of a shared anonymous-properties container: numbered in the
     // order the writer first meets them, so that no address reaches the
     // library.

@@ -16,8 +16,10 @@
 #include "source/node.h"
 
 class CompileContext;
+struct DiagnosticCapture;
 namespace model {
 class IRObject;
+class IRFunction;
 }  // namespace model
 
 using StatementNode = _KNode<qeAbstractNode>;
@@ -84,12 +86,53 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
 void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
                      model::IRObject* source);
 
+// ---- Template methods (statements/template_methods.cpp). A call whose
+// candidates hold template methods: instantiates them for the arguments and
+// compiles the call; false when nothing was compiled.
+bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                               IRValueListArray& arguments);
+// Declares and compiles the clone of a template method's declaration as a
+// method, its template parameters bound as names; its code is left as the
+// one pending candidate. Errors go to the active capture.
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone);
+// ---- Inside the call binder (expressions/). The arguments of `method`
+// bound for a call: one list per parameter (variadic arguments packed into
+// one), each result holding the argument's code and its push. False when an
+// argument has no fitting value (reported when the cause is a fault).
+bool bindCallArguments(CompileContext& context, model::IRObject& method, IRValueListArray& arguments,
+                       IRValueListArray& bound, const StatementNode& node);
+// Emits the call of the chosen candidate (or its intrinsic instruction) with
+// the bound arguments; its value in eax becomes the only candidate.
+bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult* receiver,
+                                  model::IRResult& candidate, IRValueListArray& arguments, bool constructorWanted,
+                                  const StatementNode& node);
+// The members every object answers (hash, toString, getClass, ...), offered
+// as "$special/..." functions for `member` looked up on `self`.
+void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, std::string_view member,
+                         const StatementNode& node);
+
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
 uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node);
 void compileMemberExpression(CompileContext& context, const StatementNode& node);
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
+
+// ---- Assignment helpers (expressions/trial_compilation.cpp).
+// An element assignment a[i] = v offered to the "[]" operator of a's class
+// with the index and the value; the right side's values are handed back
+// for the built-in store. Failed: an operand reported an error.
+enum class IndexerCall { Bound, NotBound, Failed };
+IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& node, model::IRValueList& rights);
+// Deferred values (calls of template methods) compiled on trial against the
+// type of each target and replaced by what compiled cleanly; the trial's
+// diagnostics stay in the capture, which is never reported. Empties targets.
+DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
+                                           model::IRValueList& targets, model::IRValueList& values);
+// Each deferred value against one expected type, compiled once per node;
+// clean results are appended to `out` as copies.
+void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
+                           const qestl::SmartPtr& expectedType);
 
 // ---- Operator nodes (expressions/operator_codes.cpp). An operator node's
 // text is its spelling; operand 0 is the left operand (a postfix operand),
@@ -118,6 +161,12 @@ void cloneInstructionList(const qestl::SmartPtrVector& source, qestl::SmartPtrVe
 // queued template instance (`origin` holds its template then).
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
+
+// The anonymous class of `new T(...) { ... }` (the kind-33 node), derived
+// from T; the class, or an instance standing for it, becomes the only
+// candidate.
+int32_t compileTemporaryClass(CompileContext& context, model::IRObject* parent, const StatementNode& node,
+                              qestl::SmartPtr& origin, uint32_t kind, bool global);
 
 // Appends to `out` the calls of the parameterless constructors that making
 // an object of the class needs; false when a base declares constructors but
@@ -153,6 +202,14 @@ void resolveBlockExits(model::FlowNode& block);
 // Declares the variable a catch clause left pending for the next block as a
 // local of the current frame, and clears it.
 void declarePendingBlockVariable(CompileContext& context);
+
+// ---- Array initialisers: the provisional values a brace initialiser left,
+// converted into arrays of the expected type; the arrays made become the
+// candidates (none for a value that cannot be converted).
+void compileArrayInitializerElements(CompileContext& context, model::IRValueList& candidates,
+                                     const qestl::SmartPtr& expected, const StatementNode& node);
+void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
+                                    const qestl::SmartPtr& expected, const StatementNode& node);
 
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);
@@ -206,6 +263,10 @@ bool isExtendableBase(CompileContext& context, model::IRObject* base, bool deriv
 bool isTypeObject(const model::IRObject* object);
 // The base-class choice's rank of a candidate: 8 x lookup level + location.
 uint64_t candidateRank(const model::IRResult& candidate);
+// The candidate of lowest rank among those whose object is of one of the
+// kinds; a tie with the one kept ends the choice empty.
+const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
+                                            size_t kindCount);
 
 // The declaration pass's instantiation of a template (kind-42 type node):
 // the instance goes to the candidate list; errors are deferred.
@@ -217,6 +278,10 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
 // An import block (kind 64, or 84 for a dynamic table in a class).
 int32_t compileNativeImportDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& block,
                                        const qestl::SmartPtr& owner, bool deferErrors, bool dynamicTable);
+// A native member function (kind 27 outside import blocks) of the owner
+// class, or of the class being declared in the member declaration mode.
+int32_t compileNativeDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& node,
+                                 const qestl::SmartPtr& owner, bool deferErrors);
 // The built-in type of a native type name; empty for any other name.
 qestl::SmartPtr builtinTypeByName(std::string_view name);
 // The C spelling of a native type in stub texts ("kint ", "unknow", ...).

@@ -1,6 +1,8 @@
 // A code list of a construct's own, current while the construct compiles a
 // part of itself: a forward jump can then be bound to the point just past a
-// finished part. Whatever was not spliced in is released with the list.
+// finished part. Whatever was not spliced in is dropped with the list, not
+// detached: detaching would tear the syntax nodes and owners the dropped
+// instructions name, which later diagnostics still read.
 #pragma once
 
 #include "codegen/compile_context.h"
@@ -13,7 +15,7 @@ public:
     }
     ~PrivateCodeList() {
         context_.current = saved_;
-        codegen::releaseCodeList(code);
+        code.clear();
     }
     PrivateCodeList(const PrivateCodeList&) = delete;
     PrivateCodeList& operator=(const PrivateCodeList&) = delete;

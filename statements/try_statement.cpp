@@ -15,6 +15,7 @@
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
+#include "statements/control_flow.h"
 
 namespace {
 
@@ -26,35 +27,17 @@ using RegionRecord = std::array<qestl::SmartPtr, 4>;
 
 uint32_t exitCodeOf(uint32_t kind) { return kind == kJumpReturn ? 1 : kind == kJumpBreak ? 2 : 3; }
 
-model::Operand labelReference(model::Operand* label) {
-    model::Operand reference(0, model::kPendingLabel, 0);
-    reference.link = label;
-    return reference;
-}
-
-model::Operand objectReference(const qestl::SmartPtr& instruction) {
-    model::Operand reference;
-    reference.setObjectRef(instruction, 0);
-    return reference;
-}
+using control::labelReference;
 
 void pointAt(const qestl::SmartPtr& instruction, size_t operand, const qestl::SmartPtr& target) {
-    codegen::setInstructionOperand(*instruction.as<model::cbircode>(), operand, objectReference(target));
+    codegen::setInstructionOperand(*instruction.as<model::cbircode>(), operand, control::instructionReference(target, 0));
 }
 
 qestl::SmartPtr appendBare(CompileContext& context, qestl::SmartPtr instruction) {
     return context.emit(std::move(instruction), model::NodeHandle());
 }
 
-void openFlow(CompileContext& context, uint32_t kind) {
-    if (context.function != nullptr) pushFlowNode(context, kind, 0, nullptr);
-}
-
-void closeFlow(CompileContext& context) {
-    if (context.function == nullptr) return;
-    popFlowNode(context);
-    if (context.function->currentFlow != nullptr) resolveBlockExits(*context.function->currentFlow);
-}
+void openFlow(CompileContext& context, uint32_t kind) { control::openBranch(context, kind, 0, nullptr); }
 
 // The classes a catch type names. Until the declaration pass's type
 // resolution lands, the type node is looked up like any name.
@@ -77,7 +60,7 @@ void emitTryJumps(CompileContext& context, const StatementNode& body, uint32_t c
     const uint64_t start = context.currentList().size();
     openFlow(context, finallyLabel != nullptr ? model::FlowNode::kAlternativeB : model::FlowNode::kAlternative);
     compileTree(context, body);
-    closeFlow(context);
+    control::closeBranch(context);
     context.popLocals(mark);
     landings[0] = appendBare(context, codegen::makeInstructionWithOperand(
                                           model::kOpUistSeh, model::Operand(0, model::kImmInt, model::kTypeInt)));
@@ -155,7 +138,7 @@ void compileLoneFinally(CompileContext& context, const StatementNode& block) {
     const uint64_t mark = context.localMark();
     openFlow(context, model::FlowNode::kSequence);
     compileTree(context, block);
-    closeFlow(context);
+    control::closeBranch(context);
     context.popLocals(mark);
 }
 
@@ -215,7 +198,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             const bool catchesAll = model::isBuiltin(chosen->objectPtr(), model::builtinTypes().exceptionType);
             openFlow(context, catchesAll ? model::FlowNode::kClosingAlternative : model::FlowNode::kAlternative);
             compileTree(context, handler);
-            closeFlow(context);
+            control::closeBranch(context);
             context.popLocals(mark);
             if (context.hasErrors()) {
                 context.pendingBlockVariable.reset();
@@ -229,9 +212,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         pointAt(back, 0, landings[0]);
         context.pendingBlockVariable.reset();
     }
-    if (context.function != nullptr && context.function->currentFlow != nullptr) {
-        resolveBlockExits(*context.function->currentFlow);
-    }
+    control::settleExits(context);
     // Restoring clears the mask; the saved targets stay readable.
     const uint32_t statementMask = statement.mask();
     statement.restore(kJumpAll);
@@ -254,7 +235,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         qestl::SmartPtr exitFinally = appendBare(context, codegen::makeInstruction(model::kOpExitFinally, 0));
         pointAt(overTail, 0, exitFinally);
         if ((inFinally.mask() & kJumpReturn) != 0) inFinally.target(kJumpReturn).setObjectRef(pop, 0);
-        closeFlow(context);
+        control::closeBranch(context);
         context.popLocals(mark);
         if (context.function != nullptr) context.function->flags = (context.function->flags & ~kFinallyFlags) | savedFlags;
         if (context.hasErrors()) return 0;

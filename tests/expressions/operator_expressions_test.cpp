@@ -280,8 +280,11 @@ TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
 
     EXPECT_TRUE(f.compile(op(".", name("K"), name("s"))).empty()) << f.capture.errorText.c_str();
     EXPECT_EQ(f.context.candidates[0].objectPtr()->getName().view(), "s");
-    EXPECT_TRUE(f.compile(op(".", name("k"), name("x"))).empty());
+    // A field reached through a value is loaded from that value into eax.
+    EXPECT_EQ(f.compile(op(".", name("k"), name("x"))), std::vector<uint32_t>{model::kOpMember});
+    EXPECT_EQ(f.last().operands[0].kind, model::kStackSlot);
     const model::IRResult& member = f.context.candidates[0];
+    EXPECT_TRUE(member.isInAccumulator());
     EXPECT_EQ(member.objectPtr()->getName().view(), "x");
     EXPECT_EQ(member.storageIndex, 2u);  // through a local on the stack
     EXPECT_TRUE(f.capture.errorText.empty());

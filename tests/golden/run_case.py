@@ -137,7 +137,7 @@ def reported_diagnostics(stdout, file_name):
     for match in REPORTED.finditer(stdout):
         warning = match.group(3)
         found.append((match.group(1), int(match.group(2)), "warning" if warning else "error",
-                      int(warning) if warning else 0, match.group(4)))
+                      int(warning) if warning else 0, match.group(4).rstrip()))
     return found
 
 

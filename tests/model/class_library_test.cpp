@@ -154,3 +154,27 @@ TEST(NativeImport, TheBindingRefusesAParameterPastItsPlaces) {
 }
 
 }  // namespace
+
+// An object read from a library is named by the identity read, in its record
+// too; objects made afterwards get serials past it, so a library written
+// later never gives its own objects a loaded one's identity. An identity no
+// count of objects reaches (a crafted file) leaves the serials alone.
+TEST(ClassLibrary, LoadedObjectsKeepTheirIdentity) {
+    SmartPtr loaded = model::makeObject("v", model::kKindVariable, SmartPtr(), 0);
+    auto* object = model::asObject(loaded);
+    const uint64_t identity = object->serial() + 1000;
+    object->setLibraryIdentity(identity);
+    EXPECT_EQ(object->identity(), identity);
+    SmartPtr later = model::makeObject("w", model::kKindVariable, SmartPtr(), 0);
+    EXPECT_GT(model::asObject(later)->serial(), identity);
+    EXPECT_EQ(model::asObject(later)->identity(), model::asObject(later)->serial());
+
+    qestl::ByteVector bytes;
+    NumberWriter writer(bytes);
+    ASSERT_TRUE(object->writeToLibrary(writer));
+    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 4), identity);
+
+    model::asObject(later)->setLibraryIdentity(UINT64_MAX - 1);
+    SmartPtr after = model::makeObject("x", model::kKindVariable, SmartPtr(), 0);
+    EXPECT_EQ(model::asObject(after)->serial(), model::asObject(later)->serial() + 1);
+}

@@ -39,6 +39,9 @@ int linkLibraryCommand(int argc, char** argv) {
     for (const auto& [identity, object] : trace.objects) {
         const model::IRObject* o = model::asObject(object);
         std::printf("%u %" PRIu64 " %s\n", o->kind, identity, o->linkName().empty() ? "-" : o->linkName().c_str());
+        // What the model keeps of the load; silent when it is what was read.
+        if (o->identity() != identity) std::printf("identity kept %" PRIu64 "\n", o->identity());
+        if (o->libraryNumber != number) std::printf("library number %u\n", o->libraryNumber);
     }
     if (!trace.module.empty()) std::printf("module %s\n", trace.module.c_str());
     std::printf("loaded %d\n", loaded);

@@ -310,6 +310,24 @@ def main():
         probe.check(listings[0] == listings[1], "-z image lists as the plain one")
         head = listings[0].decode().split("\n\n", 1)[1]
         probe.check(head.startswith("\n0x000000C0-00000000 : exit "), "listing of e.kb starts %r" % head[:40])
+
+        # A program with compiled bodies: classes, a base initialiser, a cast,
+        # native member functions and an import block. Two compilations give
+        # the same image but for the time stamp.
+        open(path("p.k"), "w").write(
+            "import \"m.so\" { int cdecl add(int a, int b); };\n"
+            "class B { B() { } };\n"
+            "class C : B { int stdcall f(int a); long cdecl f(long a); };\n"
+            "int g(long x) { return (int)x; }\n"
+            "int main(String[] args) { return 0; }\n")
+        images = []
+        for name in ("p1.kb", "p2.kb"):
+            done = subprocess.run([korvo, "-c", "p.k", "-o", name], capture_output=True, cwd=work)
+            probe.check(done.returncode == 0, "korvo -c p.k: %d %r" % (done.returncode, done.stdout))
+            images.append(open(path(name), "rb").read() if os.path.exists(path(name)) else b"")
+        a, b = images
+        probe.check(len(a) == len(b) and a[:36] == b[:36] and a[44:] == b[44:],
+                    "two compilations differ beyond the time stamp")
     probe.finish("test_image_format")
 
 

@@ -19,10 +19,15 @@ FULL_KINDS = (31, 23, 18, 52, 35, 26)
 
 class Walker:
     """Walks every reference of a library: back references must name earlier
-    records and no identity may have two full records."""
+    records and no identity may have two full records. Notes where each full
+    record lies, its link name, the built-in template instances (tag 66) and
+    the two bytes of every object part that a reader drops (has constant
+    value, value record: constants are not part of the record)."""
 
     def __init__(self, data):
         self.data, self.at, self.seen = data, 0, set()
+        self.spans, self.links, self.dropped, self.instances = {}, {}, set(), 0
+        self.nested, self.open = {}, [[]]
 
     def take(self, fmt):
         size = struct.calcsize(fmt)
@@ -40,10 +45,16 @@ class Walker:
         return self.data[self.at - n:self.at]
 
     def ref(self):
+        start = self.at
         tag = self.take("<I")
         if tag == 62:
             return
         identity = self.take("<Q")
+        if tag == 66:
+            self.instances += 1
+            for _ in range(self.take("<I")):
+                self.ref()
+            return
         if tag == 32:
             return
         if tag == 65:
@@ -55,17 +66,26 @@ class Walker:
         if identity in self.seen:
             raise ValueError("identity %d written twice" % identity)
         self.seen.add(identity)
-        self.object(tag)
+        self.open.append([])
+        self.object(tag, identity)
+        self.nested[identity] = self.open.pop()
+        self.spans[identity] = (start, self.at)
+        self.open[-1].append(identity)
 
-    def object(self, kind):
-        for _ in range(3):
-            self.string()
+    def object(self, kind, identity):
+        self.string()
+        self.links[identity] = self.string()
+        self.string()
         self.ref(), self.ref()
         self.take("<IQBBIBB")
         self.ref()
+        self.dropped.update((self.at + 6, self.at + 19))
         self.take("<BIBBIBIBBBBI")
         if kind == 26:
-            self.at += self.take("<I")
+            tree = self.take("<I")  # the declaration tree
+            if tree > len(self.data) - self.at:
+                raise ValueError("tree length %d" % tree)
+            self.at += tree
         self.at += 28
         if kind in (31, 52, 35):
             self.take("<BBBBBI")
@@ -91,6 +111,19 @@ class Walker:
         self.ref()
         for _ in range(self.take("<I")):
             self.ref()
+
+    def record(self, identity):
+        """A full record's bytes with the bytes a reader drops zeroed and each
+        record nested in it replaced by a back reference (where records nest
+        depends on which one a writer meets first)."""
+        start, end = self.spans[identity]
+        out = b""
+        for inner in self.nested[identity]:
+            inner_start, inner_end = self.spans[inner]
+            out += bytes(0 if at in self.dropped else self.data[at] for at in range(start, inner_start))
+            out += struct.pack("<IQ", 65, inner)
+            start = inner_end
+        return out + bytes(0 if at in self.dropped else self.data[at] for at in range(start, end))
 
     def library(self):
         if self.data[:3] != b"KD!":
@@ -156,6 +189,144 @@ def hand_made():
     return library([first, second], module_flag=1)
 
 
+def compile_in(work, korvo, *words):
+    done = subprocess.run([korvo, "-w", "-c"] + list(words), cwd=work, capture_output=True)
+    return done.returncode, done.stdout.decode()
+
+
+def write(work, name, text):
+    with open(os.path.join(work, name), "w") as f:
+        f.write(text)
+
+
+def walked(probe, work, name):
+    data = open(os.path.join(work, name), "rb").read()
+    walker = Walker(data)
+    try:
+        walker.library()
+    except ValueError as fault:
+        probe.check(False, "%s does not walk: %s" % (name, fault))
+    return walker
+
+
+def relinking(probe, korvo, work):
+    """Libraries written by compilations that loaded other libraries: the
+    loaded objects keep the identity read, so their records come out as
+    their first writer wrote them; built-in template instances travel as
+    tag 66; identities two loaded libraries share are written once each."""
+    write(work, "a.k", "class Util { int twice(int v) throws IllegalArgumentException, Exception { return v * 2; }\n"
+                       "             List<int> items; };\n"
+                       "class More : Util { Map<String,int> names; };\n"
+                       "class Ints : List<int> { int n; };\n"
+                       "class Few : Ints { int k; };\n")
+    write(work, "both.kdef", '{"library":"a","exports":["Util","More","Ints"]}')
+    write(work, "empty.k", "")
+    for words in (["a.k", "-kl", "-o", "a.kl"], ["a.k", "both.kdef", "-kl", "-o", "direct.kl"],
+                  ["empty.k", "both.kdef", "-link", "a.kl", "-kl", "-o", "again.kl"]):
+        status, text = compile_in(work, korvo, *words)
+        probe.check(status == 0 and "已生成:" + words[-1] in text, "%s: %r" % (words[-1], text))
+    whole, direct, again = (walked(probe, work, name) for name in ("a.kl", "direct.kl", "again.kl"))
+    probe.check(whole.instances == 3 and len(whole.data) < 4000 and not {b"/List</int>", b"/Map</String,/int>"} & set(whole.links.values()),
+                "List<int> and Map<String,int> as tag 66, their members not written: %d, %r" %
+                (whole.instances, sorted(whole.links.values())))
+    # Re-exported from the loaded library: the same file but for the bytes
+    # the reader drops.
+    masked = [bytes(0 if at in w.dropped else w.data[at] for at in range(len(w.data))) for w in (direct, again)]
+    probe.check(masked[0] == masked[1] and set(direct.spans) == set(again.spans),
+                "a re-export writes the records read: %d against %d bytes" % (len(direct.data), len(again.data)))
+
+    # A class deriving from a loaded one: the base's records inside it as in
+    # the base's own library; the derived class's identity is its own.
+    write(work, "c.k", "class Extra : More { int count; };\n")
+    status, text = compile_in(work, korvo, "c.k", "-link", "a.kl", "-kl", "-o", "c.kl")
+    uses = walked(probe, work, "c.kl")
+    shared = set(uses.spans) & set(whole.spans)
+    probe.check(status == 0 and len(shared) >= 6 and len(uses.spans) > len(shared) and
+                all(uses.record(i) == whole.record(i) for i in shared),
+                "records of the loaded library written again as read (%d shared)" % len(shared))
+    status, out = probe.run("linklib", os.path.join(work, "c.kl"), "-n", "4")
+    lines = out.decode().splitlines()
+    probe.check(status == 0 and lines[-1] == "loaded 1" and
+                not any(line.startswith(("identity kept", "library number")) for line in lines),
+                "c.kl loads, each object stamped 4 and keeping its identity: %r" % lines[-3:])
+
+    # A template method travels with its declaration tree, and comes back
+    # from a library written after loading it.
+    write(work, "tools.k", "class Tools { <T> T same(T t, int n) { return t; } int plain(int v) { return v; } };\n")
+    write(work, "tools.kdef", '{"exports":["Tools"]}')
+    compile_in(work, korvo, "tools.k", "-kl", "-o", "tools.kl")
+    compile_in(work, korvo, "empty.k", "tools.kdef", "-link", "tools.kl", "-kl", "-o", "tools2.kl")
+    for name in ("tools.kl", "tools2.kl"):
+        tools = walked(probe, work, name)
+        status, out = probe.run("linklib", os.path.join(work, name))
+        made = [line.split() for line in out.decode().splitlines()]
+        probe.check(status == 0 and b"/Tools/same()" in tools.links.values() and
+                    [line[0] for line in made if line[-1] == "/Tools/same()"] == ["26"],
+                    "%s: the template method comes back: %r" % (name, made))
+
+    # Two libraries of separate compilations: their classes share identities.
+    write(work, "x.k", "class X { int x; };\n")
+    write(work, "y.k", "class Y { int y; };\n")
+    write(work, "z.k", "class Z { X x; Y y; };\n")
+    for name in ("x", "y"):
+        compile_in(work, korvo, name + ".k", "-kl", "-o", name + ".kl")
+    xs, ys = walked(probe, work, "x.kl"), walked(probe, work, "y.kl")
+    status, text = compile_in(work, korvo, "z.k", "-link", "x.kl", "-link", "y.kl", "-kl", "-o", "z.kl")
+    zs = walked(probe, work, "z.kl")
+    probe.check(status == 0 and set(xs.spans) & set(ys.spans) and {b"/X", b"/Y", b"/Z"} <= set(zs.links.values()) and
+                any(identity >= 1 << 63 for identity in zs.spans),
+                "two loaded libraries sharing identities give one sound library: %r" % text)
+    status, out = probe.run("linklib", os.path.join(work, "z.kl"))
+    probe.check(status == 0 and out.decode().endswith("loaded 1\n"), "z.kl loads: %r" % out[-60:])
+
+    # A program using Util, linked against the library that declares the
+    # module util.slk. (It makes a Util once calls compile.)
+    write(work, "main.k", "int main(String[] args) { Util u = nilptr; return 0; }\n")
+    status, text = compile_in(work, korvo, "main.k", "-link", "util.kl", "-o", "main.kb")
+    listing = subprocess.run([korvo, "-d", "main.kb", "-o", "stdout"], cwd=work, capture_output=True).stdout.decode()
+    probe.check(status == 0 and re.search(r"^0x[0-9A-F]{8}-[0-9A-F]{8} : module\[0\]: util\.slk $", listing, re.M),
+                "a program linked against util.kl lists its module: %r" % text)
+
+
+def search(probe, korvo, work):
+    """-libpath: the name as given first, then each directory in order; a
+    ".KP" name is a package."""
+    for folder in ("a", "b", "here"):
+        os.makedirs(os.path.join(work, folder), exist_ok=True)
+    write(work, "b/lib.k", "class FromB { };\n")
+    write(work, "here/lib.k", "class FromHere { };\n")
+    write(work, "useb.k", "class User { FromB b; };\n")
+    compile_in(work, korvo, "b/lib.k", "-lik", "-o", "b/lib.lik")
+    compile_in(work, korvo, "b/lib.k", "-kl", "-o", "b/lib.kl")
+    for kind in ("-lib", "-link"):
+        name = "lib.lik" if kind == "-lib" else "lib.kl"
+        status, text = compile_in(work, korvo, "useb.k", kind, name, "-libpath", "a", "b", "-kl", "-o", "u.kl")
+        probe.check(status == 0, "%s %s found in the second -libpath directory: %r" % (kind, name, text))
+    compile_in(work, korvo, "here/lib.k", "-lik", "-o", "lib.lik")
+    status, text = compile_in(work, korvo, "useb.k", "-lib", "lib.lik", "-libpath", "b", "-kl", "-o", "u.kl")
+    probe.check(status == 1 and "未知的类型" in text, "the current directory's lib.lik comes first: %r" % text)
+    with zipfile.ZipFile(os.path.join(work, "UP.KP"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.write(os.path.join(work, "b/lib.kl"), "major.kl")
+    status, text = compile_in(work, korvo, "useb.k", "-lib", "UP.KP", "-kl", "-o", "u.kl")
+    probe.check(status == 0, "a .KP name is a package: %r" % text)
+
+
+def exports(probe, korvo, work):
+    """The .kdef golden case's library: flag set with an empty name, the
+    three classes resolved in list order (a dotted package class, a name
+    whose first part is unknown), the hidden classes nowhere."""
+    case = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden", "linklib", "kdef_exports")
+    for name in ("g.k", "g.kdef"):
+        with open(os.path.join(case, name), "rb") as source, open(os.path.join(work, name), "wb") as copy:
+            copy.write(source.read())
+    compile_in(work, korvo, "g.k", "g.kdef", "-kl", "-o", "g.kl")
+    walker = walked(probe, work, "g.kl")
+    probe.check(walker.data[7:24] == struct.pack("<BIIII", 1, 0, 10, 62, 3) and
+                [walker.links[i] for i in walker.open[0]] == [b"/pk/C", b"/Util", b"/Derived"] and
+                not {b"/Base", b"/Unused"} & set(walker.links.values()),
+                "exported classes %r" % sorted(walker.links.values()))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
@@ -206,6 +377,10 @@ def main():
         lines = out.decode().splitlines()
         probe.check(status == 0 and lines[0].startswith("31 ") and lines[-2:] == ["module mathx", "loaded 1"],
                     "exports load %r" % lines)
+
+        relinking(probe, korvo, work)
+        exports(probe, korvo, work)
+        search(probe, korvo, work)
 
         # A hand-made library: objects made in record order, back references
         # resolved, the stored module name used.

@@ -188,4 +188,88 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
     codegen::releaseCodeList(f.context.codeList(kMainList));
 }
 
+// Methods the declaration pass did not declare are declared when compiled.
+struct Undeclared : Fixture {
+    Undeclared() { context.scopes.heaps[0]->findOrCreate("int", model::builtinTypes().intType); }
+    ~Undeclared() { context.scopes.heaps[0]->clear(); }
+    static NodeHandle untypedParameters(std::initializer_list<const char*> names) {
+        NodeHandle list = makeAstNode(NodeKind::List);
+        for (const char* name : names) list->operands.pushBack(makeAstNode(NodeKind::List, name));
+        return list;
+    }
+    // The last message reported, without its position line.
+    std::string errors() const {
+        const std::string text = capture.errorText.c_str();
+        return text.substr(text.rfind('\n') + 1);
+    }
+};
+
+TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
+    Undeclared f;
+    NodeHandle node = f.method("t", "int", Fixture::returning("1"));
+    node->operands[0] = makeAstNode(NodeKind::List);
+    node->operands[0]->operands.pushBack(makeAstNode(NodeKind::Name, "T"));
+    node->operands[2] = Undeclared::untypedParameters({"a", "b"});
+    const model::IRFunction view(node);
+    compileMethodDefinition(view, f.context, node, false);
+    EXPECT_EQ(f.errors(), "");
+    auto* first = dynamic_cast<model::FunctionObject*>(static_cast<model::IRObject*>(node->owner()));
+    ASSERT_NE(first, nullptr);
+    const SmartPtr kept(first);
+    EXPECT_EQ(first->parameterCount(), 2u);
+    EXPECT_TRUE(model::isBuiltin(model::asObject(first->type), model::builtinTypes().intType));
+    EXPECT_EQ(f.context.scopes.heaps[0]->indexesOf("t"), nullptr);
+    compileMethodDefinition(view, f.context, node, false);
+    EXPECT_NE(static_cast<model::IRObject*>(node->owner()), first);
+    codegen::releaseCodeList(f.context.codeList(kMemberCodeList));
+}
+
+TEST(MethodDeclaration, EachRuleReportsAtOnceAndStopsTheMethod) {
+    Undeclared f;
+    NodeHandle index = f.method("[]", "int", Fixture::returning("1"));
+    index->kind = NodeKind::Operator;
+    compileMethodDefinition(model::IROperator(index), f.context, index, true);
+    EXPECT_EQ(f.errors(), "[] 操作符至少需要一个参数.");
+    EXPECT_EQ(index->owner(), nullptr);
+
+    f.capture.errorText.clear();
+    NodeHandle twice = f.method("p", "int", Fixture::returning("1"));
+    twice->operands[2] = Undeclared::untypedParameters({"a", "a"});
+    compileStatement(f.context, twice, false);
+    EXPECT_EQ(f.errors(), "相同命名的参数已存在");
+
+    f.capture.errorText.clear();
+    NodeHandle unknown = f.method("u", "Missing", Fixture::returning("1"));
+    compileStatement(f.context, unknown, false);
+    EXPECT_EQ(f.errors(), "未知的返回值类型");
+
+    f.capture.errorText.clear();
+    NodeHandle typeless = f.method("m", nullptr, makeAstNode(NodeKind::Empty));
+    compileStatement(f.context, typeless, false);
+    EXPECT_EQ(f.errors(), "方法不是构造函数, 需要返回类型");
+
+    // The same global function twice: the scope refuses the second.
+    f.capture.errorText.clear();
+    NodeHandle one = f.method("g", "int", Fixture::returning("1"));
+    NodeHandle other = f.method("g", "int", Fixture::returning("2"));
+    compileStatement(f.context, one, false);
+    EXPECT_EQ(f.errors(), "");
+    compileStatement(f.context, other, false);
+    EXPECT_EQ(f.errors(), "相同命名的对象已存在");
+    codegen::releaseCodeList(f.context.codeList(kMemberCodeList));
+}
+
+TEST(MethodDeclaration, TheThrowsListStopsAtATypeListedTwice) {
+    Undeclared f;
+    SmartPtr fault = f.keep(model::makeClass("Fault"));
+    f.context.scopes.heaps[0]->findOrCreate("Fault", fault);
+    SmartPtr function = f.keep(model::makeFunction("f", SmartPtr()));
+    NodeHandle list = makeAstNode(NodeKind::List);
+    for (const char* name : {"Fault", "Fault", "Missing"}) list->operands.pushBack(makeAstNode(NodeKind::Name, name));
+    compileThrowsList(f.context, function, list);
+    EXPECT_EQ(f.errors(), "");
+    EXPECT_NE(std::string(f.capture.warningText.c_str()).find("类型已经存在于方法的异常列表中."), std::string::npos);
+    EXPECT_EQ(function.as<model::FunctionObject>()->throwsSet.size(), 1u);
+}
+
 }  // namespace

@@ -1,0 +1,162 @@
+// Methods the declaration pass did not declare (template method instances
+// above all) are declared by the compile pass, with every failure reported
+// at once; and the throws list of a method declared here.
+#include "codegen/suggestions.h"
+#include "declare/compile_method.h"
+#include "declare/declaration_pass.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/function_object.h"
+
+namespace {
+
+using model::FunctionObject;
+using model::IRObject;
+using model::NodeHandle;
+using qestl::SmartPtr;
+
+constexpr const char* kUnknownReturnType = "未知的返回值类型";
+constexpr const char* kAmbiguousReturnType = "不明确的返回值类型";
+
+// The single type a type node resolves to; null after reporting `unknown`
+// or `ambiguous` at the node.
+SmartPtr resolveOneType(CompileContext& context, const NodeHandle& node, const char* unknown, const char* ambiguous) {
+    resolveTypeReference(context, node);
+    const model::IRValueList candidates = declare::takeCandidates(context);
+    size_t types = 0;
+    SmartPtr type = declare::firstType(candidates, &types);
+    if (types > 1) {
+        context.reportError(ambiguous, node);
+        return SmartPtr();
+    }
+    if (!type) context.reportError(unknown, node);
+    return type;
+}
+
+bool declareParameters(CompileContext& context, const model::IRFunction& view, FunctionObject& function) {
+    for (size_t i = 0; i < view.parameterCount(); ++i) {
+        const NodeHandle parameterNode = view.parameterNode(i);
+        SmartPtr made = model::makeObject(view.parameterName(i).view(), model::kKindVariable,
+                                          model::builtinTypes().anyType, 0);
+        IRObject* parameter = model::asObject(made);
+        parameter->setDeclarationNode(parameterNode);
+        parameter->flagsC |= model::kFlagParameter;
+        const bool notNil = (parameter->modifiers & NodeFlag::NotNilptr) != 0;
+        parameter->modifiers = (parameter->modifiers & ~model::kStateMask) |
+                               (notNil ? model::kStateDefinite : model::kStateUndetermined);
+        if (const NodeHandle typeNode = view.parameterType(i)) {
+            SmartPtr type = resolveOneType(context, typeNode, "未知的参数类型", "不明确的参数类型");
+            if (!type) return false;
+            parameter->setType(type);
+        }
+        if (!function.addParameter(made)) {
+            context.reportError("相同命名的参数已存在", parameterNode);
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* refusalText(int64_t reason) {
+    switch (reason) {
+    case 130: return diag::MethodNoOverload.text;
+    case 151: return diag::StaticOverride.text;
+    case 153: return diag::SameParameters.text;
+    case 154: return diag::FinalOverride.text;
+    case 155: return diag::ReturnTypeOnly.text;
+    case 157: return diag::PrivateOverride.text;
+    case 158: return diag::BaseNotNilptr.text;
+    case 159: return diag::ThrowsOnly.text;
+    default: return diag::NoBasePrototype.text;  // 152, 156 and any other
+    }
+}
+
+// D7's refusal: in a class, the message lists the members of that name.
+void reportRefusal(CompileContext& context, FunctionObject& function, int64_t reason, const NodeHandle& node) {
+    IRObject* scope = model::asObject(context.currentScopeObject());
+    if (scope == nullptr || !scope->isKind(model::kKindClass)) {
+        context.reportError(function.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text, node);
+        return;
+    }
+    qestl::qestringA text(refusalText(reason));
+    context.clearResults();
+    scope->resolveMember(context, function.name.view(), model::kLookupStatic | model::kLookupInstance, 0);
+    const model::IRValueList members = declare::takeCandidates(context);
+    describeMethodCandidates(members, text);
+    appendDidYouMean(context, text, node);
+    context.reportError(text.view(), node);
+}
+
+}  // namespace
+
+SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunction& view, const NodeHandle& node,
+                                    bool isOperator, bool isStatic) {
+    SmartPtr made = model::adoptLive(new FunctionObject());
+    auto* function = static_cast<FunctionObject*>(model::asObject(made));
+    if (isOperator) function->flagsA |= model::kFlagOperator;
+    function->setOverride(view.isOverride());
+    function->setDeclarationNode(node);
+    function->setName(view.name().view());
+    function->setFinal(view.isFinal());
+    function->setStatic(isStatic);
+    if ((function->modifiers & NodeFlag::NotNilptr) == 0) function->modifiers |= model::kStateUndetermined;
+    // The owner first: it decides what a constructor is.
+    function->setOwner(model::IRResult(context.currentScopeObject()));
+
+    if (const char* shape = declare::operatorShapeError(view, function->name.view())) {
+        context.reportError(shape, node);
+        return SmartPtr();
+    }
+    if (!declareParameters(context, view, *function)) return SmartPtr();
+
+    SmartPtr returnType;
+    if (const NodeHandle returnNode = view.returnType()) {
+        returnType = resolveOneType(context, returnNode, kUnknownReturnType, kAmbiguousReturnType);
+        if (!returnType) return SmartPtr();
+        if (declare::isComparisonOperator(function->name.view()) &&
+            !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+            context.reportError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
+            return SmartPtr();
+        }
+    } else if (!function->isConstructor()) {
+        context.reportError("方法不是构造函数, 需要返回类型", node);
+        return SmartPtr();
+    }
+    function->setType(returnType);
+    function->buildLinkName();
+    model::bindObjectToNode(node, function);
+
+    if (!view.isTemplate()) {
+        const model::Operand placed = context.scopes.declareMethod(context, made, false);
+        if (placed.kind == model::kErrorOperand) {
+            reportRefusal(context, *function, placed.value, node);
+            return SmartPtr();
+        }
+    }
+    compileThrowsList(context, made, view.throwsList());
+    return made;
+}
+
+int32_t compileThrowsList(CompileContext& context, const SmartPtr& functionRef, const NodeHandle& list) {
+    auto* function = dynamic_cast<FunctionObject*>(model::asObject(functionRef));
+    if (function == nullptr || !list) return 0;
+    for (const NodeHandle& item : list->operands) {
+        declare::resolveThrownType(context, SmartPtr(), item, true);
+        const model::IRValueList candidates = declare::takeCandidates(context);
+        size_t types = 0;
+        const SmartPtr type = declare::firstType(candidates, &types);
+        if (types > 1) {
+            context.reportError(kAmbiguousReturnType, item);
+            return 0;
+        }
+        if (!type) {
+            context.reportError(kUnknownReturnType, item);
+            return 0;
+        }
+        if (!function->addThrows(type)) {
+            context.reportWarning(diag::ThrowsListedTwice.warningNumber, diag::ThrowsListedTwice.text, item);
+            return 0;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,267 @@
+// Binding the arguments of a call to the parameters of the chosen method:
+// which value of each argument fits, how it is pushed, and the packing of
+// surplus arguments into the object array of a variadic method.
+#include "codegen/candidate_pickers.h"
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "foundation/diagnostics.h"
+#include "model/array_object.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/native_import.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kByReference = 0x1;
+constexpr uint32_t kAcceptsAddressOf = 0x1000;
+constexpr int32_t kObjectTypeId = 11;
+
+enum class Variadic : uint8_t { None, Open };
+
+model::IRObject* typeOf(const qestl::SmartPtr& ref) { return model::asObject(ref); }
+
+bool isType(const model::IRObject* type, const qestl::SmartPtr& builtin) { return model::isBuiltin(type, builtin); }
+
+// An array whose element is the any-object type.
+bool isObjectArray(model::IRObject* type) {
+    if (type == nullptr || !type->isArray()) return false;
+    auto* array = dynamic_cast<model::ArrayObject*>(type->classRef());
+    return array != nullptr && isType(array->element(), model::builtinTypes().anyType);
+}
+
+// The class of an operand's storage in the candidate sort; a heap slot
+// (kind 10) always gives way to its successor.
+uint32_t storageClass(const model::IRResult& result) {
+    switch (result.operand.kind) {
+    case model::kStackSlot: return 1;
+    case model::kThisObjectPointer: return 3;
+    case model::kThisStaticPointer: return 4;
+    default: return 5;
+    }
+}
+
+void sortByStorage(model::IRValueList& list) {
+    const size_t count = list.size();
+    for (size_t pass = 0; pass + 1 < count; ++pass) {
+        bool exchanged = false;
+        for (size_t i = 0; i + 1 < count; ++i) {
+            const bool heap = list[i].operand.kind == model::kHeapSlot;
+            if (heap || storageClass(list[i + 1]) <= storageClass(list[i])) {
+                std::swap(list[i], list[i + 1]);
+                exchanged = true;
+            }
+        }
+        if (!exchanged) break;
+    }
+}
+
+uint32_t conversionPush(const model::IRObject* parameterType) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    static const struct {
+        const qestl::SmartPtr model::BuiltinTypes::*type;
+        uint32_t opcode;
+    } kPushes[] = {
+        {&model::BuiltinTypes::byteType, model::kOpPushByte},   {&model::BuiltinTypes::intType, model::kOpPushInt},
+        {&model::BuiltinTypes::shortType, model::kOpPushShort}, {&model::BuiltinTypes::charType, model::kOpPushChar},
+        {&model::BuiltinTypes::longType, model::kOpPushLong},   {&model::BuiltinTypes::floatType, model::kOpPushFloat},
+        {&model::BuiltinTypes::doubleType, model::kOpPushDouble},
+    };
+    for (const auto& row : kPushes)
+        if (isType(parameterType, b.*row.type)) return row.opcode;
+    return model::kOpPush;
+}
+
+bool declaredNative(model::IRObject* type) {
+    model::IRObject* klass = type != nullptr ? type->classRef() : nullptr;
+    return klass != nullptr && klass->declarationNode && klass->declarationNode->hasAnnotation("Native");
+}
+
+struct Binder {
+    CompileContext& context;
+    model::IRObject& method;
+    IRValueListArray& arguments;
+    IRValueListArray& bound;
+    const StatementNode& node;
+
+    qestl::SmartPtr ownerFunction() const {
+        return context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    }
+
+    void append(model::IRResult& result, const qestl::SmartPtr& instruction) {
+        result.appendInstruction(result.pending, *instruction.as<model::cbircode>(), ownerFunction(), node);
+    }
+
+    const StatementNode& placeOf(const model::IRResult& candidate) const {
+        return candidate.sourceNode ? candidate.sourceNode : node;
+    }
+
+    bool fail(const Diagnostic& message, const model::IRResult& candidate) {
+        context.reportError(message.text, placeOf(candidate));
+        return false;
+    }
+
+    // The surplus arguments from `first` on, as one object array.
+    void pack(size_t first, const qestl::SmartPtr& arrayType) {
+        const model::BuiltinTypes& b = model::builtinTypes();
+        model::IRResult packed(model::makeObject("", model::kKindVariable, arrayType, 0));
+        model::IRObject* any = typeOf(b.anyType);
+        model::Operand anyClass;
+        anyClass.setObjectRef(b.anyType, 0);
+        append(packed, codegen::makePushRegister(model::kEax, nullptr));
+        append(packed, codegen::makePush(anyClass));
+        append(packed, codegen::makePushTypeId(kObjectTypeId));
+        append(packed, codegen::makePushIntImmediate(static_cast<int32_t>(arguments.size() - first)));
+        append(packed, codegen::makeAllocArray());
+        append(packed, codegen::makeMovEdxEax(typeOf(arrayType), typeOf(arrayType)));
+        append(packed, codegen::makePopRegister(model::kEax, nullptr));
+        for (size_t i = first; i < arguments.size(); ++i) {
+            model::IRValueList& candidates = arguments[i];
+            if (candidates.empty()) continue;
+            model::IRResult* chosen = nullptr;
+            if (candidates.size() != 1 && codegen::pickBestOverload(candidates, codegen::kAnyKind, chosen) != 0)
+                chosen = nullptr;
+            model::IRResult element = chosen != nullptr ? *chosen : candidates[0];
+            element.prependOwnerCode();
+            for (const qestl::SmartPtr& instruction : element.pending) packed.pending.pushBack(instruction);
+            if (model::IRObject* object = element.objectPtr()) object->checkUse(&context, node);
+            const qestl::SmartPtr store = codegen::makeInstruction(model::kOpMovElem, 3);
+            codegen::setOperandTriple(*store.as<model::cbircode>(), 0, codegen::makeEdxOperand(any),
+                                      model::Operand(static_cast<int64_t>(i - first), model::kImmLong,
+                                                     model::kTypeLong),
+                                      element.operand);
+            append(packed, store);
+        }
+        append(packed, codegen::makePushRegister(model::kEdx, typeOf(arrayType)));
+        bound.emplace_back();
+        bound.back().pushBack(packed);
+    }
+
+    // The bound result of one fitting candidate; false after an error.
+    bool bindValue(model::IRResult& candidate, model::IRObject* parameterType, bool byReference, bool converted) {
+        const model::BuiltinTypes& b = model::builtinTypes();
+        model::IRObject* object = candidate.objectPtr();
+        model::IRResult result(candidate.object);
+        result.sourceNode = candidate.sourceNode;
+        result.addressOf = candidate.addressOf;
+        if (!object->isFunction()) result.appendResult(candidate);
+        const bool modifiable = !object->isNamedConstant() && !object->isConst();
+        if (!modifiable && candidate.addressOf) return fail(diag::InvalidAddressOf, candidate);
+        model::Operand value = candidate.operand;
+        if (object->hasConstantValue()) value = object->constantValue();
+        else if (object->isFunction()) value = object->makeObjectOperand();
+
+        model::IRObject* argumentType = typeOf(object->valueType());
+        bool needsLvalue = false;
+        bool noTemporary = false;
+        uint32_t opcode = model::kOpPush;
+        if (candidate.addressOf) {
+            opcode = model::kOpPushRef;
+            needsLvalue = true;
+            noTemporary = isType(parameterType, b.pointerType);
+        } else if (isType(parameterType, b.objectPtr) || byReference) {
+            opcode = declaredNative(argumentType) ? model::kOpPush : model::kOpPushPtr;
+            needsLvalue = true;
+        } else if (isType(parameterType, b.objectRef)) {
+            opcode = model::kOpPushRef;
+            needsLvalue = true;
+            noTemporary = converted;
+        } else if (converted) {
+            opcode = conversionPush(parameterType);
+        }
+        if (needsLvalue && !modifiable) return fail(diag::NotModifiable, candidate);
+        if (noTemporary && value.kind == model::kRegister) return fail(diag::TemporaryAssigned, candidate);
+        const qestl::SmartPtr push = codegen::makeInstructionWithOperand(opcode, value);
+        result.appendInstruction(result.pending, *push.as<model::cbircode>(), ownerFunction(), node);
+        if (converted && !candidate.addressOf)
+            checkConstantNarrowing(context, qestl::SmartPtr(parameterType), qestl::SmartPtr(argumentType), value,
+                                   placeOf(candidate));
+        bound.back().pushBack(result);
+        return true;
+    }
+
+    bool bindOne(size_t index, const qestl::SmartPtr& parameter, Variadic mode) {
+        const model::BuiltinTypes& b = model::builtinTypes();
+        model::IRObject* parameterObject = typeOf(parameter);
+        model::IRValueList candidates = arguments[index];
+        if (parameterObject == nullptr) return fail(diag::InvalidArgument, candidates.empty() ? model::IRResult() : candidates[0]);
+        const qestl::SmartPtr parameterTypeRef = mode == Variadic::Open ? b.anyType : parameterObject->valueType();
+        model::IRObject* parameterType = typeOf(parameterTypeRef);
+        const bool byReference = (parameterObject->modifiers & kByReference) != 0;
+        const bool acceptsAddress = (method.modifiers & kAcceptsAddressOf) != 0;
+
+        sortByStorage(candidates);
+        bound.emplace_back();
+        bool boundOnce = false;
+        for (model::IRResult& candidate : candidates) {
+            model::IRObject* object = candidate.objectPtr();
+            if (object == nullptr) return fail(diag::InvalidArgument, candidate);
+            if (candidate.addressOf && !acceptsAddress) return fail(diag::InvalidAddressOf, candidate);
+            model::IRObject* argumentType = typeOf(object->valueType());
+            if (argumentType == nullptr) return fail(diag::InvalidType, candidate);
+
+            bool fits = model::convertible(&context, argumentType, parameterTypeRef, !byReference);
+            if (!fits && byReference) {
+                if (auto* array = dynamic_cast<model::ArrayObject*>(argumentType->classRef()))
+                    fits = model::convertible(&context, array->element(), parameterTypeRef, false);
+                else fits = isType(argumentType, b.nilType);
+            }
+            if (!fits && candidate.addressOf && isType(parameterType, b.pointerType)) fits = true;
+            if (!fits) continue;
+            if (boundOnce) {
+                qestl::qestringA text(diag::SeveralMatches.text);
+                dumpScopeSymbols(context, candidates, text);
+                context.reportWarning(diag::SeveralMatches.warningNumber, text.view(), placeOf(candidate));
+                continue;
+            }
+            const bool converted = !argumentType->sameType(parameterType);
+            if (!bindValue(candidate, parameterType, byReference, converted)) return false;
+            boundOnce = true;
+        }
+        return boundOnce;
+    }
+
+    bool run() {
+        const size_t parameterCount = method.parameterCount();
+        if (parameterCount > arguments.size()) return false;
+        Variadic mode = Variadic::None;
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            qestl::SmartPtr parameter = i < parameterCount ? method.parameter(i) : qestl::SmartPtr();
+            if (i + 1 == parameterCount && mode == Variadic::None) {
+                model::IRObject* last = typeOf(parameter);
+                if (last == nullptr) return fail(diag::InvalidArgument, model::IRResult());
+                const qestl::SmartPtr lastType = last->valueType();
+                model::IRObject* type = typeOf(lastType);
+                if (type != nullptr && type->getName().view() == "...") {
+                    mode = Variadic::Open;
+                } else if (isObjectArray(type) && dynamic_cast<model::ImportedFunction*>(&method) == nullptr) {
+                    model::IRValueList& lastCandidates = arguments[i];
+                    bool passedWhole = false;
+                    if (arguments.size() == parameterCount && lastCandidates.size() == 1 &&
+                        lastCandidates[0].objectPtr() != nullptr) {
+                        model::IRObject* given = typeOf(lastCandidates[0].objectPtr()->valueType());
+                        if (isType(given, model::builtinTypes().voidType)) return false;
+                        passedWhole = isObjectArray(given);
+                    }
+                    if (!passedWhole) {
+                        pack(i, lastType);
+                        return true;
+                    }
+                }
+            }
+            if (i >= parameterCount && mode != Variadic::Open) return false;
+            if (mode == Variadic::Open && !parameter) parameter = method.parameter(parameterCount - 1);
+            if (!bindOne(i, parameter, mode)) return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+bool bindCallArguments(CompileContext& context, model::IRObject& method, IRValueListArray& arguments,
+                       IRValueListArray& bound, const StatementNode& node) {
+    Binder binder{context, method, arguments, bound, node};
+    return binder.run();
+}

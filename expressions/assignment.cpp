@@ -1,0 +1,244 @@
+// Plain and compound assignment: every pair of a value the left side may
+// denote and a value the right side may denote is tried, each accepted pair
+// builds its own store, and the pair reached through the cheapest storage
+// is the value of the expression (in register 0).
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "expressions/stores.h"
+#include "foundation/diagnostics.h"
+#include "model/ir_object.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+bool errorPending(const CompileContext& context) {
+    if (context.activeCapture != nullptr) return context.activeCapture->hasError != 0;
+    return context.errors != 0;
+}
+
+qestl::SmartPtr currentOwner(const CompileContext& context) {
+    return context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+}
+
+// The values of the left side, or false when the assignment is complete
+// (the "." operator took it) or failed.
+bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, const model::IRValueList& rights,
+                       const StatementNode& node, model::IRValueList& lefts) {
+    context.clearResults();
+    if (leftNode && leftNode->text.view() == ".") {
+        const StatementNode member = nodeChild(leftNode, 1);
+        if (resolveMemberAccess(context, nodeChild(leftNode, 0), nullptr,
+                                member ? member->text.view() : std::string_view(), node, rights))
+            return false;
+        if (errorPending(context)) return false;
+    } else {
+        compileStatement(context, leftNode, false);
+    }
+    context.swapResults(lefts);
+    context.clearResults();
+    return true;
+}
+
+void appendListings(CompileContext& context, const model::IRValueList& lefts, const model::IRValueList& rights,
+                    qestl::qestringA& text) {
+    text.append(diag::LeftValues.text);
+    dumpScopeSymbols(context, lefts, text);
+    text.append(diag::RightValues.text);
+    dumpScopeSymbols(context, rights, text);
+}
+
+qestl::qestringA mismatchText(const model::IRObject& leftType, const model::IRObject& rightType) {
+    qestl::qestringA text;
+    text.appendFormat(diag::CannotOperateOn.text, leftType.getName().c_str(), rightType.getName().c_str());
+    return text;
+}
+
+struct PairBuilder {
+    CompileContext& context;
+    uint32_t code;
+    const StatementNode& node;
+    const StatementNode& rightNode;
+    model::IRValueList results;
+    expressions::AssignmentPairs pairs;
+    std::vector<qestl::qestringA> mismatches;
+    bool notModifiable = false;
+
+    // One pair: accepted (its result appended) or rejected.
+    void tryPair(model::IRResult left, model::IRResult right) {
+        model::IRObject* leftObject = left.objectPtr();
+        model::IRObject* rightObject = right.objectPtr();
+        // A value without an object has neither constness nor type.
+        if (leftObject == nullptr || rightObject == nullptr) return;
+        if (expressions::isUnmodifiable(left)) {
+            notModifiable = true;
+            return;
+        }
+        const qestl::SmartPtr leftType = leftObject->valueType();
+        const qestl::SmartPtr rightType = rightObject->valueType();
+        if (!leftType || !rightType) return;
+        if (!model::asObject(leftType)->assignOperatorAllowed(&context, code, rightType)) return;
+        if (!model::convertible(&context, model::asObject(rightType), leftType, true)) {
+            mismatches.push_back(mismatchText(*model::asObject(leftType), *model::asObject(rightType)));
+            return;
+        }
+        const uint64_t key = expressions::assignmentPairKey(left, right);
+        const qestl::SmartPtr owner = currentOwner(context);
+        uint32_t fusedOpcode = 0;
+        model::cbircode* fused = expressions::fuseIntoLoad(left, code, fusedOpcode);
+        const model::Operand rightOperand = rightObject->isFunction() ? rightObject->makeObjectOperand() : right.operand;
+        bool pushed = false;
+        if (fused == nullptr) {
+            if (right.isInAccumulator()) {
+                // The left side's code may overwrite eax: keep the value on the stack.
+                right.appendInstructionRef(codegen::makePushRegister(model::kEax, model::asObject(rightType)));
+                right.operand = codegen::makeEbxOperand(model::asObject(rightType));
+                pushed = true;
+            }
+        } else {
+            if (code == model::kOpMov) {
+                fused->opcode = expressions::typedStoreOpcode(
+                    model::asObject(leftType),
+                    fusedOpcode == model::kOpMovElem ? expressions::StoreForm::Element : expressions::StoreForm::Property);
+            }
+            model::Operand value = rightOperand;
+            if (left.pending.size() > 1 && right.isInAccumulator()) {
+                right.appendInstructionRef(codegen::makePushRegister(model::kEax, model::asObject(rightType)));
+                value = codegen::makeEbxOperand(model::asObject(rightType));
+                right.operand = value;
+                const qestl::SmartPtr pop = codegen::makePopRegister(model::kEbx, model::asObject(rightType));
+                left.insertInstructionCopy(left.pending.size() - 1, *pop.as<model::cbircode>());
+            }
+            codegen::setInstructionOperand(*fused, fused->operandCount, value);
+            ++fused->operandCount;
+        }
+
+        model::IRResult result;
+        result.appendResult(right);
+        result.appendCodeAndStates(left);
+        if (fused == nullptr) {
+            uint32_t opcode = code;
+            if (code == model::kOpMov && !model::asObject(leftType)->sameType(model::asObject(rightType)) &&
+                left.operand.kind != model::kRegister)
+                opcode = expressions::typedStoreOpcode(model::asObject(leftType), expressions::StoreForm::Plain);
+            model::cbircode store(opcode, 2);
+            codegen::setInstructionOperand(store, 0, left.operand);
+            model::Operand stored = pushed ? right.operand : rightOperand;
+            if (pushed) {
+                if (left.pending.empty()) {
+                    // Nothing ran between: the value is still in eax.
+                    result.pending.popBack();
+                    stored = codegen::makeEaxOperand(model::asObject(rightType));
+                } else {
+                    result.appendInstructionRef(codegen::makePopRegister(model::kEbx, model::asObject(rightType)));
+                }
+            }
+            codegen::setInstructionOperand(store, 1, stored);
+            result.appendInstruction(result.pending, store, owner, node);
+        }
+        recordNullState(context, leftObject, right, rightObject);
+        result.object = left.object;
+        result.operand = model::Operand(model::kEax, model::kRegister, model::typeCodeOf(leftObject));
+        right.checkUse(&context, rightNode);
+        pairs.add(key, results.size(),
+                  fused == nullptr && left.operand.kind == model::kRegister);
+        results.pushBack(result);
+        leftObject->flagsB |= model::kFlagAssigned;
+        leftObject->checkUse(&context, node);
+    }
+};
+
+}  // namespace
+
+void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code) {
+    const StatementNode leftNode = nodeChild(node, 0);
+    const StatementNode rightNode = nodeChild(node, 1);
+    model::IRValueList rights;
+    if (leftNode && leftNode->text.view() == "[]") {
+        switch (compileOperatorCall(context, node, rights)) {
+        case IndexerCall::Bound: return;
+        case IndexerCall::Failed: return;
+        case IndexerCall::NotBound: break;
+        }
+    } else {
+        FlagGuard flag = context.pushFlag(1);
+        context.clearResults();
+        compileStatement(context, rightNode, false);
+        context.swapResults(rights);
+        context.clearResults();
+    }
+    // After an error in the statement the assignment reports nothing more.
+    if (errorPending(context)) return;
+    model::IRValueList lefts;
+    if (!compileLeftValues(context, leftNode, rights, node, lefts) || errorPending(context)) return;
+    {
+        DiagnosticCapture capture;
+        model::IRValueList targets = lefts;
+        filterCandidatesByTrial(capture, context, targets, rights);
+    }
+    IRValueListArray arguments;
+    arguments.push_back(rights);
+    if (findOperatorOverload(context, lefts, arguments, node)) return;
+
+    for (model::IRResult& left : lefts) expressions::takeOwnerCode(left);
+    PairBuilder builder{context, code, node, rightNode, {}, {}, {}, false};
+    for (const model::IRResult& right : rights)
+        for (const model::IRResult& left : lefts) builder.tryPair(left, right);
+
+    size_t chosen = 0;
+    const expressions::AssignmentPairs::Outcome outcome = builder.pairs.choose(chosen);
+    using Outcome = expressions::AssignmentPairs::Outcome;
+    if (outcome == Outcome::None) {
+        if (builder.notModifiable) {
+            context.reportError(diag::NotModifiable.text, node);
+            return;
+        }
+        qestl::qestringA text(diag::NoMatchingOperands.text);
+        text.append("\n");
+        appendListings(context, lefts, rights, text);
+        context.reportError(text.view(), node);
+        for (const qestl::qestringA& mismatch : builder.mismatches) context.reportError(mismatch.view(), node);
+        return;
+    }
+    if (outcome == Outcome::Ambiguous) {
+        qestl::qestringA text(diag::AmbiguousOperands.text);
+        text.append(":\n\n");
+        appendListings(context, lefts, rights, text);
+        context.reportError(text.view(), node);
+        return;
+    }
+    if (outcome == Outcome::BareRegister) {
+        // After several pairs the chosen one stays the value.
+        if (builder.pairs.pairCount() > 1) context.setResults(builder.results[chosen]);
+        context.reportError(diag::NotModifiable.text, node);
+        return;
+    }
+    context.setResults(builder.results[chosen]);
+    if (outcome == Outcome::ChosenOfSeveral) {
+        qestl::qestringA text(diag::AmbiguousOperands.text);
+        text.append(":\n\n");
+        appendListings(context, lefts, rights, text);
+        context.reportWarning(diag::AmbiguousOperands.warningNumber, text.view(), node);
+    }
+}
+
+void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
+                     model::IRObject* source) {
+    if (variable == nullptr) return;
+    if (!value.isTransientValue(context)) {
+        variable->modifiers = (variable->modifiers & ~model::kStateMask) | model::kStateUndetermined;
+        return;
+    }
+    if (context.function != nullptr) {
+        model::FlowNode* flow = context.function->currentFlow;
+        if (flow != nullptr && flow->kind != model::FlowNode::kSequence) {
+            // The alternative restores what the variable held before it.
+            flow->result.statesApplied = 1;
+            if (!flow->result.states.contains(variable))
+                flow->result.states.set(variable->selfRef(), variable->modifiers & model::kStateMask);
+        }
+    }
+    if (source != nullptr) variable->inheritValueState(*source);
+}

@@ -1,0 +1,296 @@
+// Choosing the method a call goes to: exact matches of the argument types
+// first, then a trial binding of every candidate; `new` on a class chooses
+// among its constructors or constructs it by default.
+#include <cstdint>
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "foundation/diagnostics.h"
+#include "model/array_object.h"
+#include "model/class_object.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kByReference = 0x1;
+constexpr uint32_t kMatchShift = 5;
+constexpr uint32_t kNewFlag = 0x2;
+constexpr uint32_t kModifierBits = 0x70;
+
+// The object a candidate stands for (an instance stands for its class).
+model::IRObject* standsFor(const model::IRResult& candidate) {
+    model::IRObject* object = candidate.objectPtr();
+    return object != nullptr ? object->classRef() : nullptr;
+}
+
+bool isMethod(const model::IRObject* object) {
+    return object != nullptr && (object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator));
+}
+
+bool calleeIsSuper(const StatementNode& node) {
+    const StatementNode callee = nodeChild(node, 0);
+    return callee && callee->text.view() == "super";
+}
+
+// Does the method take part in a call that does (not) want a constructor?
+bool passesFilter(CompileContext& context, const model::IRObject& method, bool constructorWanted,
+                  const StatementNode& node) {
+    const bool constructor = method.isConstructor();
+    if (constructor == constructorWanted) return true;
+    return constructor && context.scopes.declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
+}
+
+struct Ranked {
+    uint64_t match;
+    uint64_t lookup;
+};
+constexpr size_t kFullTie = SIZE_MAX;
+
+// The entry of the lowest match rank, then the lowest lookup rank;
+// kFullTie when two share both.
+size_t lowestRanked(const std::vector<Ranked>& ranks) {
+    size_t best = kFullTie;
+    bool tie = false;
+    for (size_t i = 0; i < ranks.size(); ++i) {
+        if (best == kFullTie) {
+            best = i;
+            continue;
+        }
+        const Ranked& a = ranks[i];
+        const Ranked& b = ranks[best];
+        if (a.match < b.match || (a.match == b.match && a.lookup < b.lookup)) {
+            best = i;
+            tie = false;
+        } else if (a.match == b.match && a.lookup == b.lookup) {
+            tie = true;
+        }
+    }
+    return tie ? kFullTie : best;
+}
+
+struct ExactMatch {
+    model::IRResult* candidate;
+    uint64_t matchRank;
+};
+
+// Do the arguments' types equal the parameters' exactly? The rank records
+// how each argument value was reached.
+bool matchesExactly(model::IRObject& method, IRValueListArray& arguments, uint64_t& rank) {
+    if (method.parameterCount() != arguments.size()) return false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        model::IRObject* parameter = model::asObject(method.parameter(i));
+        model::IRObject* type = parameter != nullptr ? model::asObject(parameter->valueType()) : nullptr;
+        if (type == nullptr) return false;
+        const bool byReference = (parameter->modifiers & kByReference) != 0;
+        bool matched = false;
+        for (const model::IRResult& argument : arguments[i]) {
+            model::IRObject* value = argument.objectPtr();
+            if (value == nullptr) continue;
+            rank = (rank << kMatchShift) | argument.addressCode(false);
+            if (!model::sameTypeRefs(model::asObject(value->valueType()), type)) continue;
+            if (byReference && (value->isNamedConstant() || value->isConst())) continue;
+            matched = true;
+            break;
+        }
+        if (!matched) return false;
+    }
+    return true;
+}
+
+bool sameOwners(model::IRObject& a, model::IRObject& b) {
+    model::IRObject* first = a.ownerObject();
+    model::IRObject* second = b.ownerObject();
+    return first == nullptr || second == nullptr || first->sameType(second);
+}
+
+bool isAccessible(CompileContext& context, model::IRObject& method) {
+    model::IRObject* owner = method.ownerObject();
+    model::ClassObject* current = context.scopes.innermostClass();
+    if (current == nullptr) return owner == nullptr;
+    return owner != nullptr && model::convertible(&context, current, qestl::SmartPtr(owner), true);
+}
+
+// Phase 1; true when it committed a method (`committed` then holds the
+// outcome).
+bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
+                     IRValueListArray& arguments, bool constructorWanted, const StatementNode& node, bool& committed) {
+    std::vector<ExactMatch> listed;
+    model::IRResult* special = nullptr;
+    bool accessibleTaken = false;
+    size_t exactCount = 0;
+    model::IRObject* firstExact = nullptr;
+    for (model::IRResult& candidate : candidates) {
+        model::IRObject* method = standsFor(candidate);
+        if (!isMethod(method) || !passesFilter(context, *method, constructorWanted, node)) continue;
+        uint64_t rank = candidate.matchRank;
+        if (!matchesExactly(*method, arguments, rank)) continue;
+        if (exactCount == 1 && !sameOwners(*firstExact, *method)) continue;
+        if (exactCount++ == 0) firstExact = method;
+        const bool accessible = isAccessible(context, *method);
+        if (!method->getName().empty() && method->getName().view()[0] == '$') {
+            special = &candidate;
+            continue;
+        }
+        if (accessibleTaken && !accessible) continue;
+        if (accessible) accessibleTaken = true;
+        listed.push_back(ExactMatch{&candidate, rank});
+    }
+    model::IRResult* chosen = nullptr;
+    if (listed.size() == 1) {
+        chosen = listed[0].candidate;
+    } else if (listed.size() > 1) {
+        std::vector<Ranked> ranks;
+        for (const ExactMatch& match : listed) ranks.push_back(Ranked{match.matchRank, match.candidate->storageIndex});
+        const size_t best = lowestRanked(ranks);
+        if (best != kFullTie) chosen = listed[best].candidate;
+    } else {
+        chosen = special;
+    }
+    if (chosen == nullptr) return false;
+    committed = compileMethodCallOrIntrinsic(context, receiver, *chosen, arguments, constructorWanted, node);
+    return true;
+}
+
+// The class's constructors, or its default construction; false when
+// nothing was constructed.
+bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRValueListArray& arguments,
+                 const StatementNode& node, qestl::qestringA& resultText, bool& stop) {
+    model::IRObject* object = standsFor(classCandidate);
+    auto* klass = model::asClass(object);
+    if (klass == nullptr || object->isInstance() || object->isPackage() || object->isEnum()) {
+        context.reportError(diag::NotInstantiable.text, node);
+        stop = true;
+        return false;
+    }
+    std::vector<qestl::SmartPtr> abstractMethods;
+    if (klass->collectAbstractMethods(abstractMethods)) {
+        qestl::qestringA text;
+        text.appendFormat(diag::AbstractInstance.text, klass->displayName().c_str(), klass->linkName().c_str());
+        model::IRValueList listing;
+        for (const qestl::SmartPtr& method : abstractMethods)
+            listing.pushBack(model::IRResult(method, model::asObject(method)->makeObjectOperand()));
+        appendCandidateList(listing, text);
+        context.reportError(text.view(), node);
+        stop = true;
+        return false;
+    }
+
+    context.clearResults();
+    klass->resolveMember(context, klass->name.view(), model::kLookupInstance, 0);
+    model::IRValueList constructors;
+    context.swapResults(constructors);
+    context.clearResults();
+    describeMethodCandidates(constructors, resultText);
+    model::IRResult classValue = classCandidate;
+    if (resolveAndCompileCall(context, &classValue, constructors, arguments, true, node, resultText)) return true;
+    if (!arguments.empty() || !constructors.empty()) return false;
+
+    context.clearResults();
+    klass->dynamicMethods.collectByName(context, klass->name.view(), 0);
+    model::IRValueList hidden;
+    context.swapResults(hidden);
+    context.clearResults();
+    if (!hidden.empty()) {
+        qestl::qestringA text(diag::ConstructorInaccessible.text);
+        describeMethodCandidates(hidden, text);
+        text.append("\n");
+        context.reportError(text.view(), node);
+        stop = true;
+        return false;
+    }
+
+    // Default construction: allocate, run the instance hook, construct
+    // the bases.
+    const qestl::SmartPtr classRef(object);
+    qestl::SmartPtr made = model::makeObject("", model::kKindVariable, classRef, 0);
+    model::IRObject* value = model::asObject(made);
+    value->modifiers |= (node->flags & kModifierBits) | model::kStateDefinite;
+    model::IRResult result(made, codegen::makeEaxOperand(object));
+    result.sourceNode = node;
+    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    result.appendResult(classCandidate);
+    const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
+    result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
+    const auto typeCode = static_cast<int8_t>(object->typeCode);
+    if (typeCode > 0 && typeCode != model::kTypeString && typeCode != model::kTypeObject) {
+        context.reportError(diag::NotNewable.text, node);
+        stop = true;
+        return false;
+    }
+    model::IRResult hooked;
+    object->runInstanceHook(context, hooked, node);
+    if (context.hasErrors()) {
+        stop = true;
+        return false;
+    }
+    result.appendCodeAndStates(hooked);
+    if (!emitBaseConstructorCalls(classRef, context, result, node)) {
+        context.reportError(diag::NoBaseConstructor.text, node);
+        stop = true;
+        return false;
+    }
+    context.clearResults();
+    context.addResult(result);
+    return true;
+}
+
+}  // namespace
+
+bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
+                           IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
+                           qestl::qestringA& resultText) {
+    // Binding empties the context's candidates: never work on them.
+    model::IRValueList own;
+    if (&candidates == &context.candidates) {
+        own.swap(context.candidates);
+        return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, resultText);
+    }
+    context.clearResults();
+    bool committed = false;
+    if (tryExactMatches(context, receiver, candidates, arguments, constructorWanted, node, committed))
+        return committed;
+
+    model::IRValueList chosen;
+    model::IRValueList results;
+    for (model::IRResult& candidate : candidates) {
+        model::IRObject* object = standsFor(candidate);
+        if (object == nullptr) continue;
+        bool succeeded = false;
+        if (isMethod(object)) {
+            if (!passesFilter(context, *object, constructorWanted, node)) continue;
+            context.clearResults();
+            succeeded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node);
+            if (!succeeded && context.candidates.size() <= 1) continue;
+        } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
+            bool stop = false;
+            succeeded = instantiate(context, candidate, arguments, node, resultText, stop);
+            if (stop) {
+                context.clearResults();
+                return false;
+            }
+            if (!succeeded) continue;
+        } else {
+            continue;
+        }
+        for (const model::IRResult& result : context.candidates) {
+            results.pushBack(result);
+            chosen.pushBack(candidate);
+        }
+        context.clearResults();
+    }
+    if (chosen.size() > 1) {
+        std::vector<Ranked> ranks;
+        for (const model::IRResult& entry : chosen) ranks.push_back(Ranked{entry.matchRank, entry.storageIndex});
+        const size_t best = lowestRanked(ranks);
+        if (best != kFullTie) {
+            const model::IRResult kept = results[best];
+            results.clear();
+            results.pushBack(kept);
+        }
+    }
+    context.clearResults();
+    for (const model::IRResult& result : results) context.addResult(result);
+    return !context.candidates.empty();
+}

@@ -1,0 +1,97 @@
+// "++" and "--", prefix and postfix: an overloaded operator of the operand's
+// class first (a postfix overload receives an int 0 it can tell itself
+// apart by), else the built-in step on the one modifiable variable the
+// operand denotes, its value left in register 0.
+#include "codegen/compile_context.h"
+#include "codegen/instructions.h"
+#include "expressions/stores.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+// The argument a postfix overload receives.
+model::IRResult postfixArgument() {
+    qestl::SmartPtr zero = model::makeObject("", model::kKindVariable, model::builtinTypes().intType, 0);
+    const model::Operand value(0, model::kImmInt, model::kTypeInt);
+    model::asObject(zero)->setConstantValue(value, true);
+    return model::IRResult(zero, value);
+}
+
+}  // namespace
+
+void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code) {
+    StatementNode operandNode = nodeChild(node, 1);
+    if (!operandNode) operandNode = nodeChild(node, 0);
+    context.clearResults();
+    compileStatement(context, operandNode, false);
+    model::IRValueList candidates;
+    context.swapResults(candidates);
+    context.clearResults();
+    // The operand's own error is the statement's only report.
+    if (context.activeCapture != nullptr ? context.activeCapture->hasError != 0 : context.errors != 0) return;
+
+    IRValueListArray arguments;
+    if (isPostfixIncDec(node)) {
+        arguments.emplace_back();
+        arguments.back().pushBack(postfixArgument());
+    }
+    if (findOperatorOverload(context, candidates, arguments, node)) return;
+    if (candidates.empty()) {
+        context.reportError(diag::NothingToOperateOn.text, node);
+        return;
+    }
+
+    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    model::IRValueList results;
+    bool notModifiable = false;
+    bool bareRegister = false;
+    for (model::IRResult candidate : candidates) {
+        model::IRObject* object = candidate.objectPtr();
+        // A value without an object is nothing to step.
+        if (object == nullptr) continue;
+        if (expressions::isUnmodifiable(candidate)) {
+            notModifiable = true;
+            continue;
+        }
+        // The step itself is a byte.
+        const qestl::SmartPtr type = object->valueType();
+        if (object->kindOf() != model::kKindVariable || !type ||
+            !model::asObject(type)->assignOperatorAllowed(&context, code, model::builtinTypes().byteType))
+            continue;
+        uint32_t fusedOpcode = 0;
+        const bool fused = expressions::fuseIntoLoad(candidate, code, fusedOpcode) != nullptr;
+        model::IRResult result;
+        result.appendResult(candidate);
+        if (!fused) {
+            model::cbircode step(code, 1);
+            codegen::setInstructionOperand(step, 0, candidate.operand);
+            result.appendInstruction(result.pending, step, owner, node);
+            if (candidate.operand.kind == model::kRegister) bareRegister = true;
+        }
+        result.object = candidate.object;
+        const uint8_t dataType = model::typeCodeOf(object);
+        result.operand = model::Operand(model::kEax, model::kRegister, dataType != 0 ? dataType : uint8_t{model::kTypeObject});
+        candidate.checkUse(&context, node);
+        results.pushBack(result);
+    }
+
+    if (results.empty()) {
+        context.reportError(notModifiable ? diag::NotModifiable.text : diag::NothingToOperateOn.text, node);
+        return;
+    }
+    if (results.size() > 1) {
+        qestl::qestringA text(diag::AmbiguousIncrement.text);
+        dumpScopeSymbols(context, results, text);
+        context.reportError(text.view(), node);
+        return;
+    }
+    if (bareRegister) {
+        context.reportError(diag::NotModifiable.text, node);
+        return;
+    }
+    context.setResults(results[0]);
+}

@@ -1,0 +1,93 @@
+#include "expressions/stores.h"
+
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
+#include "model/opcodes.h"
+
+namespace expressions {
+
+bool isUnmodifiable(const model::IRResult& value) {
+    // A member reached through a value is constant when the member is.
+    model::IRObject* object = value.objectPtr();
+    if (object != nullptr && (object->isConst() || object->classRef()->isConst())) return true;
+    const uint32_t kind = value.operand.kind;
+    return kind <= model::kImmBool || kind == model::kExceptionRegister || kind == model::kStringOffset;
+}
+
+void takeOwnerCode(model::IRResult& value) {
+    model::IRObject* object = value.objectPtr();
+    if (object == nullptr) return;
+    model::IRResult& owner = object->ownerResult;
+    owner.prependOwnerCode();
+    if (owner.pending.empty()) return;
+    qestl::SmartPtrVector joined = owner.pending;
+    for (const qestl::SmartPtr& instruction : value.pending) joined.pushBack(instruction);
+    value.pending.swap(joined);
+    owner.pending.clear();
+}
+
+model::cbircode* fuseIntoLoad(model::IRResult& value, uint32_t operatorCode, uint32_t& opcode) {
+    qestl::SmartPtr load;
+    opcode = model::fuseMemberOperation(value, operatorCode, load);
+    if (opcode == 0) return nullptr;
+    // The load may be shared with the value's other pairs: store into a copy.
+    qestl::SmartPtr copy = model::adoptLive(new model::cbircode(*load.as<model::cbircode>()));
+    copy.as<model::cbircode>()->setSource(load.as<model::cbircode>()->owner, load.as<model::cbircode>()->sourceNode);
+    value.pending[value.pending.size() - 1] = copy;
+    model::cbircode* store = copy.as<model::cbircode>();
+    store->opcode = opcode;
+    model::setDataTypeFromValue(store->operands[1], value.objectPtr());
+    return store;
+}
+
+uint32_t typedStoreOpcode(const model::IRObject* leftType, StoreForm form) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    static constexpr struct {
+        qestl::SmartPtr model::BuiltinTypes::*type;
+        uint32_t plain, element, property;
+    } kRows[] = {
+        {&model::BuiltinTypes::byteType, 180, 189, 198},   {&model::BuiltinTypes::boolType, 111, 187, 196},
+        {&model::BuiltinTypes::charType, 110, 186, 195},   {&model::BuiltinTypes::shortType, 112, 188, 197},
+        {&model::BuiltinTypes::longType, 109, 185, 194},   {&model::BuiltinTypes::intType, 108, 184, 193},
+        {&model::BuiltinTypes::floatType, 205, 206, 207},  {&model::BuiltinTypes::doubleType, 107, 183, 192},
+        {&model::BuiltinTypes::stringType, 181, 190, 199}, {&model::BuiltinTypes::anyType, 210, 211, 212},
+    };
+    auto pick = [form](uint32_t plain, uint32_t element, uint32_t property) {
+        return form == StoreForm::Plain ? plain : form == StoreForm::Element ? element : property;
+    };
+    auto* left = const_cast<model::IRObject*>(leftType);
+    if (left != nullptr) {
+        for (const auto& row : kRows) {
+            const qestl::SmartPtr& type = b.*row.type;
+            if (type && left->sameType(model::asObject(type))) return pick(row.plain, row.element, row.property);
+        }
+    }
+    return pick(182, 191, 200);
+}
+
+uint64_t assignmentPairKey(const model::IRResult& left, const model::IRResult& right) {
+    const uint64_t high = static_cast<uint32_t>(left.addressCode(true) | left.matchRank);
+    const uint64_t low = static_cast<uint32_t>(right.addressCode(false) | right.matchRank);
+    return high << 32 | low;
+}
+
+void AssignmentPairs::add(uint64_t key, size_t index, bool registerLvalue) {
+    ++pairs_;
+    auto [entry, fresh] = entries_.try_emplace(key);
+    if (fresh) {
+        entry->second.index = index;
+        entry->second.registerLvalue = registerLvalue;
+    }
+    ++entry->second.count;
+}
+
+AssignmentPairs::Outcome AssignmentPairs::choose(size_t& index) const {
+    if (entries_.empty()) return Outcome::None;
+    const Entry& best = entries_.begin()->second;
+    index = best.index;
+    if (pairs_ == 1) return best.registerLvalue ? Outcome::BareRegister : Outcome::Chosen;
+    if (best.count > 1) return Outcome::Ambiguous;
+    return best.registerLvalue ? Outcome::BareRegister : Outcome::ChosenOfSeveral;
+}
+
+}  // namespace expressions

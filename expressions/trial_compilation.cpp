@@ -1,0 +1,116 @@
+// Compiling an expression against what surrounds it: an element assignment
+// offered to the array class's "[]" operator, and deferred values (calls of
+// template methods) compiled on trial against the type that receives them.
+#include <string>
+
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+bool isDeferred(const model::IRResult& value) { return static_cast<bool>(value.secondObject) && value.secondNode; }
+
+uint32_t serialOf(const model::IRResult& value) { return value.secondNode->serial; }
+
+// Compiles one deferred node once per compilation; later trials reuse what
+// that compilation gave, failed or not.
+const CompileContext::TrialResults* trialResultsOf(CompileContext& context, const model::IRResult& value) {
+    const uint32_t serial = serialOf(value);
+    if (auto cached = context.trialResults.find(serial); cached != context.trialResults.end()) return &cached->second;
+    // Needed again while it is being tried: nothing, rather than recursion.
+    if (!context.trialsUnderWay.insert(serial).second) return nullptr;
+    context.clearResults();
+    compileStatement(context, value.secondNode, false);
+    CompileContext::TrialResults entry;
+    context.swapResults(entry.results);
+    context.clearResults();
+    // The caller installed a fresh capture for this trial.
+    entry.failed = context.activeCapture != nullptr && context.activeCapture->hasError != 0;
+    auto [stored, fresh] = context.trialResults.emplace(serial, std::move(entry));
+    context.trialsUnderWay.erase(serial);
+    return fresh ? &stored->second : nullptr;
+}
+
+}  // namespace
+
+IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& node, model::IRValueList& rights) {
+    const StatementNode element = nodeChild(node, 0);
+    bool compiled;
+    {
+        FlagGuard flag = context.pushFlag(1);
+        compiled = compileToCandidates(context, nodeChild(node, 1), rights);
+    }
+    if (!compiled) return IndexerCall::Failed;
+    // Compound operators stay with the built-in element store.
+    if (node->text.view() != "=") return IndexerCall::NotBound;
+    model::IRValueList indexValues;
+    model::IRValueList arrayValues;
+    if (!compileToCandidates(context, nodeChild(element, 1), indexValues)) return IndexerCall::Failed;
+    if (!compileToCandidates(context, nodeChild(element, 0), arrayValues)) return IndexerCall::Failed;
+    IRValueListArray arguments;
+    arguments.push_back(indexValues);
+    arguments.push_back(rights);
+    // The operator is looked up by the node's text.
+    const std::string text(node->text.view());
+    node->setText("[]");
+    const bool bound = findOperatorOverload(context, arrayValues, arguments, node);
+    node->setText(text);
+    return bound ? IndexerCall::Bound : IndexerCall::NotBound;
+}
+
+void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
+                           const qestl::SmartPtr& expectedType) {
+    FlagGuard flag = context.pushFlag(0);
+    context.receiverStack.push_back(context.receiver);
+    context.receiver = expectedType;
+    // One trial per node: later duplicates go.
+    for (size_t i = values.size(); i-- > 0;) {
+        if (!isDeferred(values[i])) continue;
+        for (size_t j = 0; j < i; ++j) {
+            if (isDeferred(values[j]) && serialOf(values[j]) == serialOf(values[i])) {
+                values.erase(i);
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (!isDeferred(values[i])) continue;
+        DiagnosticCapture capture;
+        capture.begin(context);
+        const model::IRResult deferred = values[i];
+        const CompileContext::TrialResults* tried = trialResultsOf(context, deferred);
+        if (tried != nullptr && !tried->failed && capture.hasError == 0) {
+            for (const model::IRResult& result : tried->results) {
+                // Each use gets instructions of its own.
+                model::IRResult copy = result;
+                cloneInstructionList(result.pending, copy.pending);
+                out.pushBack(copy);
+            }
+        }
+        capture.close(context);
+    }
+    context.popThisObject();
+}
+
+DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
+                                           model::IRValueList& targets, model::IRValueList& values) {
+    capture = DiagnosticCapture();
+    bool anyDeferred = false;
+    for (const model::IRResult& value : values) anyDeferred = anyDeferred || isDeferred(value);
+    if (anyDeferred) {
+        capture.begin(context);
+        model::IRValueList gathered;
+        for (const model::IRResult& target : targets) {
+            const model::IRObject* object = target.objectPtr();
+            trialCompileCandidate(context, gathered, values, object != nullptr ? object->valueType() : qestl::SmartPtr());
+        }
+        for (size_t i = values.size(); i-- > 0;)
+            if (isDeferred(values[i])) values.erase(i);
+        for (const model::IRResult& result : gathered) values.pushBack(result);
+        // What failed on trial is never reported.
+        context.activeCapture = capture.parent;
+    }
+    capture.closed = 1;
+    targets.clear();
+    return capture;
+}

@@ -1,0 +1,142 @@
+// Enum items (static constants of the enclosing class, numbered or given a
+// constant value) and `new T[] {...}`, an array initialiser compiled against
+// a named array type.
+#include "codegen/compile_utilities.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/declaration_views.h"
+#include "model/opcodes.h"
+#include "statements/declarations.h"
+
+namespace {
+
+qestl::SmartPtr itemObject(const qestl::SmartPtr& scope, const StatementNode& item, bool& madeBefore) {
+    auto* made = dynamic_cast<model::IRObject*>(item->owner());
+    madeBefore = made != nullptr;
+    qestl::SmartPtr object = made != nullptr ? qestl::SmartPtr(made)
+                                             : model::makeObject(item->text.view(), model::kKindVariable, scope, 0);
+    model::IRObject* o = model::asObject(object);
+    if (o == nullptr) return {};
+    if (!madeBefore) {
+        o->setDeclarationNode(item);
+        o->setOwner(model::IRResult(scope));
+        model::bindObjectToNode(item, o);
+    }
+    o->setConst(true);
+    o->setStatic(true);
+    return object;
+}
+
+bool isItemValueType(model::IRObject* type, model::IRObject* scope) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    return model::isBuiltin(type, b.byteType) || model::isBuiltin(type, b.charType) ||
+           model::isBuiltin(type, b.shortType) || model::isBuiltin(type, b.intType) ||
+           model::isBuiltin(type, b.longType) || (type != nullptr && type == scope);
+}
+
+// An item's initialiser: a constant of an integral type or of the class.
+bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model::IRObject& object,
+                    const StatementNode& item) {
+    const StatementNode initialiser = item->operands[0];
+    compileStatement(context, initialiser, false);
+    if (context.hasErrors()) return false;
+    if (context.candidates.empty()) {
+        context.reportError("找不到可以初始化的数据", initialiser);
+        return false;
+    }
+    model::IRValueList found;
+    context.swapResults(found);
+    context.clearResults();
+    model::IRResult* chosen = declarations::lastAssignable(context, found, model::builtinTypes().intType);
+    if (chosen == nullptr) chosen = declarations::lastAssignable(context, found, scope);
+    model::IRObject* value = chosen != nullptr ? chosen->objectPtr() : nullptr;
+    const bool typeFits = chosen != nullptr && isItemValueType(declarations::valueTypeOf(*chosen), model::asObject(scope));
+    if (!typeFits || !value->isConst() || !value->hasConstantValue()) {
+        const char* heading = typeFits ? "需要已初始化的常量或字面量常量:\n" : "类型不匹配,无法赋值";
+        const qestl::qestringA text =
+            declarations::mismatchText(context, heading, model::asObject(model::builtinTypes().intType), found);
+        context.reportError(text.view(), initialiser);
+        return false;
+    }
+    const model::Operand constant = value->constantValue();
+    object.setValueRecord(constant);
+    context.flushResult(*chosen);
+    declarations::emitStore(context, moveOpcodeForType(model::asObject(scope)), object.makeObjectOperand(), constant,
+                            item);
+    chosen->checkUse(&context, initialiser);
+    return true;
+}
+
+bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const StatementNode& item) {
+    const std::string_view name = item->text.view();
+    if (context.builtinClassNames.count(std::string(name)) != 0) {
+        qestl::qestringA text;
+        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
+        context.reportWarning(diag::NameIsType.warningNumber, text.view(), item);
+    }
+    bool madeBefore = false;
+    const qestl::SmartPtr object = itemObject(scope, item, madeBefore);
+    if (!object) {
+        context.reportError(diag::OutOfMemory.text, item);
+        return false;
+    }
+    const model::Operand storage = declarations::declareStorage(context, object, true, madeBefore);
+    if (storage.kind == model::kErrorOperand) {
+        // The declaration pass reports the same duplicate at the same item.
+        context.reportErrorOnce(diag::DuplicateObject.text, item);
+        return false;
+    }
+    model::IRObject& o = *model::asObject(object);
+    if (item->operands.size() == 1) return storeItemValue(context, scope, o, item);
+    declarations::emitStore(context, model::kOpMov, o.makeObjectOperand(), storage, item);
+    return true;
+}
+
+}  // namespace
+
+uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode& node) {
+    CodeListGuard list;
+    context.switchCodeList(false, &list);
+    const qestl::SmartPtr scope = context.currentScopeObject();
+    if (!scope) {
+        context.reportError("内部错误", node);
+        return 0;
+    }
+    context.pushScopeMode(true);
+    ScopeModeGuard mode(context);
+    for (const StatementNode& item : node->operands) {
+        if (item && !compileItem(context, scope, item)) return 0;
+    }
+    context.clearResults();
+    context.nearMisses.clear();
+    return 0;
+}
+
+uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& node) {
+    const StatementNode typeNode = model::IRCore::operandOf(node, 0);
+    const qestl::SmartPtr type = declarations::resolveDeclaredType(context, typeNode, node);
+    if (!type) return 0;
+    {
+        FlagGuard flag = context.pushFlag(1);
+        declarations::ReceiverGuard receiver(context, type);
+        compileStatement(context, model::IRCore::operandOf(node, 1), false);
+    }
+    if (context.hasErrors()) return 0;
+    qestl::qestringA text("找不到可以初始化的数据");
+    if (context.candidates.empty()) {
+        context.reportError(text.view(), node);
+        return 0;
+    }
+    model::IRResult* chosen = declarations::lastAssignable(context, context.candidates, type);
+    if (chosen == nullptr) {
+        describeTypeCandidates(context.candidates, text);
+        context.reportError(text.view(), node);
+        return 0;
+    }
+    const model::IRResult value = *chosen;
+    context.clearResults();
+    context.nearMisses.clear();
+    context.addResult(value);
+    return 0;
+}

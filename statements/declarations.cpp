@@ -1,0 +1,109 @@
+// The steps the declaration compilers share.
+#include "statements/declarations.h"
+
+#include "codegen/instructions.h"
+#include "codegen/suggestions.h"
+#include "model/class_object.h"
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
+
+namespace declarations {
+
+qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at) {
+    resolveTypeReference(context, typeNode);
+    model::IRValueList found;
+    context.swapResults(found);
+    context.clearResults();
+    if (found.empty()) {
+        qestl::qestringA text("未知的类型");
+        appendDidYouMean(context, text, typeNode);
+        context.reportError(text.view(), typeNode);
+        return {};
+    }
+    qestl::SmartPtr type;
+    size_t types = 0;
+    for (const model::IRResult& candidate : found) {
+        model::IRObject* object = candidate.objectPtr();
+        if (!isTypeObject(object)) continue;
+        if (types++ == 0) type = candidate.object;
+    }
+    if (types == 0) {
+        context.reportError("未知的类型", at);
+        return {};
+    }
+    if (types > 1) {
+        qestl::qestringA text("不能确定对象的类型");
+        describeTypeCandidates(found, text);
+        context.reportError(text.view(), at);
+        return {};
+    }
+    if (model::isBuiltin(model::asObject(type), model::builtinTypes().voidType)) {
+        context.reportError("无效类型", at);
+        return {};
+    }
+    return type;
+}
+
+model::IRObject* valueTypeOf(const model::IRResult& candidate) {
+    model::IRObject* object = candidate.objectPtr();
+    return object != nullptr ? model::asObject(object->valueType()) : nullptr;
+}
+
+void keepAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type) {
+    model::IRValueList kept;
+    for (model::IRResult& candidate : candidates) {
+        if (model::convertible(&context, valueTypeOf(candidate), type, true)) kept.pushBack(candidate);
+    }
+    candidates.swap(kept);
+}
+
+model::IRResult* lastAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type) {
+    model::IRResult* chosen = nullptr;
+    for (model::IRResult& candidate : candidates) {
+        if (model::convertible(&context, valueTypeOf(candidate), type, true)) chosen = &candidate;
+    }
+    return chosen;
+}
+
+qestl::qestringA mismatchText(CompileContext& context, const char* heading, model::IRObject* target,
+                              const model::IRValueList& candidates) {
+    qestl::qestringA text(heading);
+    text.appendFormat("\n目标数据类型:\n%s [%s]\n", target != nullptr ? target->displayName().c_str() : "",
+                      target != nullptr ? target->linkName().c_str() : "");
+    text.append("\n源数据类型:\n");
+    dumpScopeSymbols(context, candidates, text);
+    return text;
+}
+
+model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
+                              bool madeBefore) {
+    model::IRObject* o = model::asObject(object);
+    if (madeBefore && context.scopes.declarationMode == kDeclareMember) {
+        model::ClassObject* klass = context.scopes.innermostClass();
+        if (klass != nullptr && klass->indexOfMember(*o) != 0) {
+            if (!isStatic) return klass->dynamicProperties.findOrCreate(o->name.view(), object);
+            // A static member's value lives in the image heap, as for one
+            // the scope declares.
+            qestl::qestringA hidden;
+            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(context.scopes.heaps[0]->members().size()));
+            context.scopes.heaps[0]->findOrCreate(hidden.view(), object);
+            return klass->staticProperties.findOrCreate(o->name.view(), object);
+        }
+    }
+    return context.scopes.declareObject(o->name.view(), object, isStatic);
+}
+
+void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
+               const StatementNode& node) {
+    qestl::SmartPtr store = context.emit(codegen::makeInstructionWithTwoOperands(opcode, target, value), node);
+    store.as<model::cbircode>()->keepFirstOperand = 1;
+}
+
+ReceiverGuard::ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type) : context_(context) {
+    context.receiverStack.push_back(context.receiver);
+    context.receiver = type;
+}
+
+ReceiverGuard::~ReceiverGuard() { context_.popThisObject(); }
+
+}  // namespace declarations

@@ -1,0 +1,56 @@
+// What the three declaration compilers (variables, enum items, `new T[]
+// {...}`) share: the declared type of a type node, the value chosen among an
+// initialiser's candidates, and the texts of their refusals.
+#pragma once
+
+#include "codegen/compile_context.h"
+#include "statements/compile_walk.h"
+
+namespace declarations {
+
+// The one type a type node denotes, or empty after reporting why there is
+// none: "未知的类型" (with suggestions at the type node when nothing was
+// found), "不能确定对象的类型" with the classes found, "无效类型" for void;
+// the last two at `at`.
+qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at);
+
+// The type of the value a candidate holds; null for one that holds none (a
+// type, a package).
+model::IRObject* valueTypeOf(const model::IRResult& candidate);
+
+// Keeps the candidates whose value may be stored into `type`.
+void keepAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
+
+// The last candidate whose value may be stored into `type`; null when none.
+model::IRResult* lastAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
+
+// "类型不匹配,无法赋值" (or `heading`) with the target type and the source
+// candidates.
+qestl::qestringA mismatchText(CompileContext& context, const char* heading, model::IRObject* target,
+                              const model::IRValueList& candidates);
+
+// Declares a declarator's object in the current scope; the storage operand
+// (kind 33 for a name taken). A member the declaration pass entered in its
+// class keeps its place: entering it again would find it as its own
+// duplicate.
+model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
+                              bool madeBefore);
+
+// The move that gives a declared object its first value; its destination
+// stays the object even when the object is a constant.
+void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
+               const StatementNode& node);
+
+// Makes `type` the implicit receiver until destroyed.
+class ReceiverGuard {
+public:
+    ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type);
+    ~ReceiverGuard();
+    ReceiverGuard(const ReceiverGuard&) = delete;
+    ReceiverGuard& operator=(const ReceiverGuard&) = delete;
+
+private:
+    CompileContext& context_;
+};
+
+}  // namespace declarations

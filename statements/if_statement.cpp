@@ -1,0 +1,145 @@
+// if/else and the conditional choice c ? a : b. Each branch is compiled
+// into a list of its own, so that the jump over it can name the point just
+// past its last instruction; the lists are spliced in at the end.
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/opcodes.h"
+#include "statements/control_flow.h"
+#include "statements/private_list.h"
+
+namespace {
+
+// Compiles a branch statement with its own locals.
+void compileBranch(CompileContext& context, const StatementNode& statement) {
+    const uint64_t mark = context.localMark();
+    compileTree(context, statement);
+    context.popLocals(mark);
+}
+
+// One value of a choice, its code and its move into register 0 in the
+// current list. False after reporting that it left nothing.
+bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
+    model::IRValueList taken;
+    context.swapResults(taken);
+    context.clearResults();
+    if (taken.empty()) {
+        context.reportError(diag::UnknownObject.text, node);
+        return false;
+    }
+    out = taken[0];
+    out.checkUse(&context, node);
+    context.flushResult(out);
+    model::IRObject* object = out.objectPtr();
+    const qestl::SmartPtr type = object != nullptr ? object->valueType() : qestl::SmartPtr();
+    context.emit(makeResultMove(model::asObject(type), out.operand), node);
+    return true;
+}
+
+qestl::SmartPtr valueTypeOf(const model::IRResult& result) {
+    model::IRObject* object = result.objectPtr();
+    return object != nullptr ? object->valueType() : qestl::SmartPtr();
+}
+
+}  // namespace
+
+uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) {
+    const StatementNode condition = nodeChild(node, 0);
+    const StatementNode thenStatement = nodeChild(node, 1);
+    const StatementNode elseStatement = nodeChild(node, 2);
+    uint32_t jump = model::kOpJe;
+    compileConditionJump(context, condition, jump, true);
+    model::IRResult conditionResult = control::takeCondition(context);
+    CodeList* outer = context.current;
+
+    PrivateCodeList thenList(context);
+    control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
+    compileBranch(context, thenStatement);
+    popFlowNode(context);
+    if (context.hasErrors()) return 0;
+
+    // Past the then-branch: a && condition's states held inside it; any
+    // other condition failed to get here by the else way.
+    if (conditionResult.stateWord == model::kOpLogicalAnd) {
+        conditionResult.applyObjectStates();
+        conditionResult.statesApplied = 0;
+    } else {
+        conditionResult.complementObjectStates();
+    }
+    control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
+    if (elseStatement) {
+        PrivateCodeList elseList(context);
+        compileBranch(context, elseStatement);
+        if (context.hasErrors()) return 0;
+        context.current = &thenList.code;
+        control::emitJump(context, model::kOpJmp, control::pastList(elseList.code), node);
+        context.current = outer;
+        control::emitJump(context, jump, control::pastList(thenList.code), node);
+        thenList.code.appendRange(elseList.code.data(), elseList.code.size());
+        elseList.code.clear();
+    } else {
+        context.current = outer;
+        control::emitJump(context, jump, control::pastList(thenList.code), node);
+    }
+    control::closeBranch(context);
+    context.current = outer;
+    context.appendCode(thenList.code);
+    return 0;
+}
+
+uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& node) {
+    const StatementNode condition = nodeChild(node, 0);
+    const StatementNode firstNode = nodeChild(node, 1);
+    const StatementNode secondNode = nodeChild(node, 2);
+    uint32_t jump = model::kOpJe;
+    compileConditionJump(context, condition, jump, true);
+    if (context.hasErrors()) return 0;
+    model::IRResult conditionResult = control::takeCondition(context);
+    CodeList* outer = context.current;
+
+    PrivateCodeList first(context);
+    control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
+    compileStatement(context, firstNode, false);
+    control::closeBranch(context);
+    if (context.hasErrors()) return 0;
+    model::IRResult firstValue;
+    if (!placeChoiceValue(context, firstNode, firstValue)) return 0;
+
+    PrivateCodeList second(context);
+    conditionResult.complementObjectStates();
+    control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
+    compileStatement(context, secondNode, false);
+    control::closeBranch(context);
+    if (context.hasErrors()) return 0;
+    model::IRResult secondValue;
+    if (!placeChoiceValue(context, secondNode, secondValue)) return 0;
+
+    context.current = &first.code;
+    control::emitJump(context, model::kOpJmp, control::pastList(second.code), node);
+    context.current = outer;
+    control::emitJump(context, jump, control::pastList(first.code), node);
+    first.code.appendRange(second.code.data(), second.code.size());
+    second.code.clear();
+    context.appendCode(first.code);
+
+    if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
+        context.reportError(diag::BadObject.text, firstValue.objectPtr() == nullptr ? firstNode : secondNode);
+        return 1;
+    }
+    const qestl::SmartPtr firstType = valueTypeOf(firstValue);
+    const qestl::SmartPtr secondType = valueTypeOf(secondValue);
+    qestl::SmartPtr type;
+    if (firstType && secondType) {
+        if (model::asObject(firstType) == model::asObject(secondType)) type = firstType;
+        else if (model::convertible(&context, model::asObject(firstType), secondType, true)) type = secondType;
+        else if (model::convertible(&context, model::asObject(secondType), firstType, true)) type = firstType;
+    }
+    if (!type) {
+        context.reportError(diag::ChoiceTypeUnknown.text, node);
+        return 1;
+    }
+    model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),
+                           codegen::makeEaxOperand(model::asObject(type)));
+    context.clearResults();
+    context.addResult(result);
+    return 0;
+}

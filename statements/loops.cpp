@@ -1,0 +1,164 @@
+// while, do-while and the three-clause for. Each loop names its own break
+// and continue targets while its body compiles; the jumps to them are bound
+// once the loop's code is complete. A for loop is first offered to the
+// counted-loop form, which the virtual machine runs itself.
+#include "foundation/logger.h"
+#include "model/opcodes.h"
+#include "statements/control_flow.h"
+#include "statements/counted_loop.h"
+#include "statements/private_list.h"
+
+namespace {
+
+constexpr uint32_t kLoopJumps = kJumpBreak | kJumpContinue;
+constexpr const char* kCallInConditionTip = "性能建议:循环体中未变更的重复Call操作将影响性能, 建议替换为变量.";
+
+// The loop's exits once its code is in the current list: break just past
+// it, continue at the instruction given.
+void settleLoopLabels(CompileContext& context, JumpScope& scope, uint64_t continueIndex, uint64_t loopStart) {
+    scope.target(kJumpBreak) = control::pastList(context.currentList());
+    if (const qestl::SmartPtr target = context.codeAt(continueIndex)) {
+        scope.target(kJumpContinue) = control::instructionReference(target, 0);
+    }
+    context.bindLabels(loopStart, context.currentList().size());
+    scope.restore(kJumpAll);
+}
+
+// The jump back to the loop top, emitted into the body list; it is pointed
+// at the top once the loop's code is in place.
+void pointAt(const qestl::SmartPtr& jump, const qestl::SmartPtr& target) {
+    if (jump && target) {
+        codegen::setInstructionOperand(*jump.as<model::cbircode>(), 0, control::instructionReference(target, 0));
+    }
+}
+
+// A call in a for condition runs on every pass: a tip, neither an error
+// nor a warning.
+void adviseCallInCondition(CompileContext& context, const StatementNode& condition) {
+    const StatementNode call = findCallNode(condition);
+    if (!call || context.warningSuppression != 0) return;
+    qestl::qestringA text(context.sourceName(call).c_str());
+    const int line = static_cast<int>(call->startLine + 1);
+    const int column = static_cast<int>(call->startColumn + 1);
+    if (call->textStart < call->textEnd) {
+        text.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
+                          static_cast<int>(call->textEnd - call->textStart), kCallInConditionTip);
+        text.appendFormat("\n%s \n", context.sourceExcerpt(call).c_str());
+    } else {
+        text.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, kCallInConditionTip);
+    }
+    logcat(0x10001, "%s", text.c_str());
+}
+
+}  // namespace
+
+StatementNode findCallNode(const StatementNode& node) {
+    if (!node) return StatementNode();
+    if (node->kind == NodeKind::Call) return node;
+    for (const StatementNode& operand : node->operands) {
+        if (StatementNode found = findCallNode(operand)) return found;
+    }
+    return StatementNode();
+}
+
+uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
+    const uint64_t mark = context.localMark();
+    JumpScope scope;
+    context.enterJumpScope(scope, kLoopJumps);
+    const uint64_t loopStart = context.currentList().size();
+    uint32_t jump = model::kOpJe;
+    {
+        control::LoopConditionMark inCondition(context);
+        compileConditionJump(context, nodeChild(node, 0), jump, true);
+    }
+    if (context.hasErrors()) return 0;
+    model::IRResult condition = control::takeCondition(context);
+    control::openBranch(context, model::FlowNode::kAlternative, 3, &condition);
+    CodeList* outer = context.current;
+    PrivateCodeList body(context);
+    compileTree(context, nodeChild(node, 1));
+    control::closeBranch(context);
+    const qestl::SmartPtr back = control::emitJump(context, model::kOpJmp, model::Operand(0), node);
+    context.current = outer;
+    control::emitJump(context, jump, control::pastList(body.code), node);
+    context.appendCode(body.code);
+    pointAt(back, context.codeAt(loopStart));
+    settleLoopLabels(context, scope, loopStart, loopStart);
+    context.popLocals(mark);
+    return 0;
+}
+
+uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
+    const StatementNode condition = nodeChild(node, 1);
+    const StatementNode step = nodeChild(node, 2);
+    const uint64_t mark = context.localMark();
+    const uint64_t loopStart = context.currentList().size();
+    compileTree(context, nodeChild(node, 0));
+    if (tryFastLoop(context, node, static_cast<uint32_t>(loopStart))) {
+        context.popLocals(mark);
+        return 0;
+    }
+    JumpScope scope;
+    context.enterJumpScope(scope, kLoopJumps);
+    uint32_t jump = model::kOpJe;
+    const uint64_t conditionStart = context.currentList().size();
+    if (condition) {
+        adviseCallInCondition(context, condition);
+        control::LoopConditionMark inCondition(context);
+        compileConditionJump(context, condition, jump, true);
+    } else {
+        jump = 0;
+    }
+    if (context.hasErrors()) {
+        context.popLocals(mark);
+        return 0;
+    }
+    control::takeCondition(context);
+    CodeList* outer = context.current;
+    PrivateCodeList body(context);
+    compileTree(context, nodeChild(node, 3));
+    uint64_t stepIndex = outer->size() + body.code.size();
+    if (step) {
+        compileTree(context, step);
+        if (context.hasErrors()) {
+            context.popLocals(mark);
+            return 0;
+        }
+    }
+    const qestl::SmartPtr back = control::emitJump(context, model::kOpJmp, model::Operand(0), node);
+    context.current = outer;
+    if (jump != 0) {
+        control::emitJump(context, jump, control::pastList(body.code), node);
+        ++stepIndex;
+    }
+    context.appendCode(body.code);
+    pointAt(back, context.codeAt(conditionStart));
+    settleLoopLabels(context, scope, stepIndex, loopStart);
+    context.popLocals(mark);
+    return 0;
+}
+
+uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) {
+    const uint64_t mark = context.localMark();
+    JumpScope scope;
+    context.enterJumpScope(scope, kLoopJumps);
+    const uint64_t loopStart = context.currentList().size();
+    control::openBranch(context, model::FlowNode::kAlternative, 3, nullptr);
+    compileTree(context, nodeChild(node, 0));
+    control::closeBranch(context);
+    uint32_t jump = model::kOpJe;
+    const uint64_t conditionStart = context.currentList().size();
+    {
+        control::LoopConditionMark inCondition(context);
+        compileConditionJump(context, nodeChild(node, 1), jump, false);
+    }
+    control::takeCondition(context);
+    if (!context.currentList().empty()) {
+        if (context.currentList().size() > loopStart && !context.hasErrors()) {
+            control::emitJump(context, jump, control::instructionReference(context.codeAt(loopStart), 0), node);
+        }
+        settleLoopLabels(context, scope, conditionStart, loopStart);
+    }
+    context.popLocals(mark);
+    return 0;
+}

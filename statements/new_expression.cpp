@@ -1,0 +1,90 @@
+// `new T(arguments) { members }`: the anonymous class derived from T is
+// compiled first, then one of its constructors is chosen for the arguments
+// and called by the call binder.
+#include "codegen/compile_context.h"
+#include "foundation/diagnostics.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kClassConstruct = 31;
+constexpr size_t kArgumentListsReserved = 256;
+constexpr std::string_view kArgumentError = "参数错误";
+constexpr std::string_view kAmbiguousCall = "调用不明确(找到多个匹配的对象,但无法确定用哪一个)";
+constexpr std::string_view kNoMatchingMethod = "找不到方法(参数不正确 或 找不到符合参数的方法)";
+
+// Each argument compiled on a code list of its own; its single value goes
+// to `arguments`. False after reporting the first argument that fails.
+bool compileArguments(CompileContext& context, const StatementNode& list, const StatementNode& node,
+                      IRValueListArray& arguments) {
+    if (!list) return true;
+    for (const StatementNode& argument : list->operands) {
+        CodeList own;
+        CodeList* saved = context.current;
+        context.current = &own;
+        const uint32_t errorsBefore = context.errors;
+        context.clearResults();
+        compileStatement(context, argument, true);
+        model::IRValueList values;
+        context.swapResults(values);
+        context.clearResults();
+        context.current = saved;
+        // An argument that reported its own error is not reported again.
+        if (context.errors != errorsBefore) return false;
+        if (values.empty()) {
+            if (!argument) {
+                context.reportError(kArgumentError, node);
+                return false;
+            }
+            qestl::qestringA text;
+            text.appendFormat("找不到对象: %s", argument->text.c_str());
+            appendDidYouMean(context, text, argument);
+            context.reportError(text.view(), argument);
+            return false;
+        }
+        if (values.size() > 1) {
+            context.reportError(diag::ObjectUndetermined.text, argument);
+            return false;
+        }
+        arguments.push_back(std::move(values));
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t compileNewExpression(CompileContext& context, const StatementNode& node) {
+    {
+        qestl::SmartPtr origin;
+        compileTemporaryClass(context, nullptr, node, origin, kClassConstruct, true);
+    }
+    if (context.hasErrors()) return 0;
+    model::IRValueList classes;
+    context.swapResults(classes);
+    context.clearResults();
+
+    const StatementNode call = nodeChild(node, 0);
+    IRValueListArray arguments;
+    arguments.reserve(kArgumentListsReserved);
+    if (!compileArguments(context, nodeChild(call, 2), node, arguments)) return 0;
+    if (classes.empty()) {
+        const StatementNode named = nodeChild(call, 0);
+        qestl::qestringA text(diag::UndefinedIdentifier.text);
+        appendDidYouMean(context, text, named);
+        context.reportError(text.view(), named);
+        return 0;
+    }
+
+    // The call node carries the `new` flag the binder asks for.
+    const model::IRResult created = classes[0];
+    qestl::qestringA detail;
+    const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
+    if (bound && context.candidates.size() == 1) return 0;
+    qestl::qestringA text(context.candidates.size() > 1 ? kAmbiguousCall : kNoMatchingMethod);
+    describeMethodCandidates(classes, text);
+    describeArgumentsAndCandidates(arguments, text);
+    context.clearResults();
+    if (!detail.empty()) context.reportError(detail.view(), node);
+    context.reportError(text.view(), node);
+    return 0;
+}

@@ -1,0 +1,241 @@
+// Variable declarations: locals, fields and statics, typed or `var`, each
+// declarator declared in the current scope and given its first value: the
+// initialiser's, or the zero of its type.
+#include <cstdio>
+#include <optional>
+
+#include "codegen/compile_utilities.h"
+#include "codegen/instructions.h"
+#include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/declaration_views.h"
+#include "model/opcodes.h"
+#include "source/annotation_edit.h"
+#include "statements/declarations.h"
+
+namespace {
+
+using declarations::valueTypeOf;
+
+constexpr uint32_t kAssigned = model::kStateUndetermined;
+
+// What every declarator of one statement shares.
+struct Declaration {
+    StatementNode node;
+    qestl::SmartPtr type;  // "*" while a `var` has no value yet
+    bool automatic = false;
+    bool isStatic = false;
+    bool isConst = false;
+};
+
+// The object of a declarator, made and bound to it unless the declaration
+// pass made it already.
+qestl::SmartPtr declaratorObject(CompileContext& context, const Declaration& declaration,
+                                 const StatementNode& declarator, bool& madeBefore) {
+    auto* made = dynamic_cast<model::IRObject*>(declarator->owner());
+    madeBefore = made != nullptr;
+    if (made != nullptr) return qestl::SmartPtr(made);
+    qestl::SmartPtr object = model::makeObject(declarator->text.view(), model::kKindVariable, declaration.type, 0);
+    model::IRObject* o = model::asObject(object);
+    if (o == nullptr) return {};
+    o->setDeclarationNode(declaration.node);
+    if (context.scopes.declarationMode == kDeclareMember) o->setOwner(model::IRResult(context.currentScopeObject()));
+    model::bindObjectToNode(declarator, o);
+    o->setConst(declaration.isConst);
+    return object;
+}
+
+// The zero a declarator without initialiser starts from.
+model::Operand zeroOf(model::IRObject* type) {
+    const uint8_t code = model::dataTypeOfType(type);
+    if (code >= model::kTypeByte && code <= model::kTypeBool) return codegen::makeZeroOperand(code);
+    return model::Operand(0, model::kOperandNone, model::kTypeObject);
+}
+
+bool storeDefault(CompileContext& context, const Declaration& declaration, model::IRObject& object,
+                  const model::Operand& storage, const StatementNode& declarator) {
+    if (declaration.automatic) {
+        context.reportError("自动类型变量必须初始化", declarator);
+        return false;
+    }
+    if (declaration.isConst) {
+        context.reportError("常量数据必须初始化.", declarator);
+        return false;
+    }
+    model::IRObject* type = model::asObject(declaration.type);
+    const model::Operand zero = zeroOf(type);
+    if (zero.kind == model::kOperandNone && (context.scopes.declarationMode & 5) != 0)
+        object.changeModifiers(kAssigned, 0);
+    declarations::emitStore(context, model::kOpMov, storage, zero, declarator);
+    return true;
+}
+
+// A `Native` array field learns its size and element type from its value.
+void completeNativeAnnotation(const Declaration& declaration, const model::IRResult& value) {
+    model::IRObject* type = model::asObject(declaration.type);
+    qeAbstractNode& node = *declaration.node;
+    if (type == nullptr || !type->isArray() || !node.hasAnnotation("Native")) return;
+    if (node.getAnnotationParameter("Native", "Size") == nullptr) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%d", static_cast<int>(value.sizeValue));
+        setNativeAnnotationParameter(node, "Size", size);
+    }
+    model::IRObject* element = model::asObject(type->type);
+    if (node.getAnnotationParameter("Native", "Type") != nullptr || element == nullptr || element->isArray()) return;
+    const model::BuiltinTypes& b = model::builtinTypes();
+    const qestl::SmartPtr* natives[] = {&b.byteType, &b.charType,  &b.shortType,  &b.intType,
+                                        &b.longType, &b.floatType, &b.doubleType, &b.pointerType};
+    for (const qestl::SmartPtr* native : natives) {
+        if (!model::isBuiltin(element, *native)) continue;
+        const std::string quoted = "\"" + std::string(element->getName().view()) + "\"";
+        setNativeAnnotationParameter(node, "Type", quoted.c_str());
+    }
+}
+
+// The initialiser of one declarator: compiled, its value chosen among the
+// candidates and moved into the storage.
+bool storeInitialiser(CompileContext& context, Declaration& declaration, model::IRObject& object,
+                      model::Operand& storage, const StatementNode& declarator) {
+    const StatementNode initialiser = declarator->operands[0];
+    compileStatement(context, initialiser, false);
+    if (context.hasErrors()) return false;
+    if (context.candidates.empty()) {
+        context.reportError("找不到可以初始化的数据", initialiser);
+        return false;
+    }
+    model::IRValueList found;
+    context.swapResults(found);
+    context.clearResults();
+    model::IRValueList kept = found;
+    declarations::keepAssignable(context, kept, declaration.type);
+    if (declaration.automatic) {
+        if (kept.size() != 1) {
+            qestl::qestringA text("自动变量类型不明确,初始化值不唯一");
+            dumpScopeSymbols(context, kept.empty() ? found : kept, text);
+            context.reportError(text.view(), initialiser);
+            return false;
+        }
+        model::IRObject* valueType = valueTypeOf(kept[0]);
+        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType)) {
+            context.reportError("无效类型", declaration.node);
+            return false;
+        }
+        declaration.type = qestl::SmartPtr(valueType);
+        declaration.automatic = false;
+        object.assignType(declaration.type);
+        // The slot was typed "*" when it was declared; what it holds from
+        // now on is a value of the settled type.
+        storage.dataType = model::dataTypeOfType(valueType);
+    }
+    model::IRObject* type = model::asObject(declaration.type);
+    model::IRResult* chosen = declarations::lastAssignable(context, kept, declaration.type);
+    model::IRObject* valueType = chosen != nullptr ? valueTypeOf(*chosen) : nullptr;
+    if (valueType == nullptr || !type->assignOperatorAllowed(&context, model::kOpMov, qestl::SmartPtr(valueType))) {
+        const qestl::qestringA text = declarations::mismatchText(context, "类型不匹配,无法赋值", type, found);
+        context.reportError(text.view(), initialiser);
+        return false;
+    }
+    model::IRObject* value = chosen->objectPtr();
+    const uint32_t opcode = type->sameType(valueType) ? model::kOpMov : moveOpcodeForType(type);
+    model::Operand source;
+    if (value->isFunction()) {
+        source = value->makeObjectOperand();
+    } else {
+        checkConstantNarrowing(context, declaration.type, qestl::SmartPtr(valueType), chosen->operand, declarator);
+        context.flushResult(*chosen);
+        // A constant value (a literal, a const variable) is stored as itself.
+        const bool constant = value->isConst() && !value->isNamedConstant() && value->hasConstantValue();
+        if (constant && declaration.isConst) object.setConstantValue(value->constantValue(), true);
+        source = constant ? value->constantValue() : chosen->operand;
+    }
+    completeNativeAnnotation(declaration, *chosen);
+    declarations::emitStore(context, opcode, storage, source, declarator);
+    chosen->checkUse(&context, initialiser);
+    if (!chosen->isTransientValue(context)) object.changeModifiers(kAssigned, 0);
+    else object.inheritValueState(*value);
+    return true;
+}
+
+bool compileDeclarator(CompileContext& context, Declaration& declaration, const StatementNode& declarator) {
+    const std::string_view name = declarator->text.view();
+    if (context.builtinClassNames.count(std::string(name)) != 0) {
+        qestl::qestringA text;
+        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
+        context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
+    }
+    bool madeBefore = false;
+    const qestl::SmartPtr object = declaratorObject(context, declaration, declarator, madeBefore);
+    if (!object) {
+        context.reportError(diag::OutOfMemory.text, declaration.node->operands[0]);
+        return false;
+    }
+    model::Operand storage =
+        declarations::declareStorage(context, object, declaration.isStatic, madeBefore);
+    if (storage.kind == model::kErrorOperand) {
+        context.reportError(diag::DuplicateObject.text, declaration.node);
+        return false;
+    }
+    model::IRObject& o = *model::asObject(object);
+    o.flagsC |= model::kFlagUnassigned;
+    const bool done = declarator->operands.size() == 1
+                          ? storeInitialiser(context, declaration, o, storage, declarator)
+                          : storeDefault(context, declaration, o, storage, declarator);
+    o.flagsC &= ~model::kFlagUnassigned;
+    return done;
+}
+
+// The type the declaration pass gave a member or global: the same type node
+// resolved once already (template instances included).
+qestl::SmartPtr typeSettledBefore(const StatementNode& declarators) {
+    if (!declarators || declarators->operands.empty() || !declarators->operands[0]) return {};
+    auto* made = dynamic_cast<model::IRObject*>(declarators->operands[0]->owner());
+    return made != nullptr ? made->type : qestl::SmartPtr();
+}
+
+}  // namespace
+
+uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode& node) {
+    // Outside function bodies the declaration pass met the declaration
+    // first: one it refused was reported there, and is not refused twice.
+    const uint32_t where = context.scopes.declarationMode;
+    if ((where == kDeclareGlobal || where == kDeclareMember) && (node->flags & NodeFlag::Declared) == 0) return 0;
+    Declaration declaration;
+    declaration.node = node;
+    declaration.isStatic = (node->flags & NodeFlag::Static) != 0;
+    declaration.isConst = (node->flags & NodeFlag::Const) != 0;
+    const bool typed = node->operands.size() == 2;
+    const StatementNode typeNode = typed ? node->operands[0] : StatementNode();
+    const StatementNode declarators = node->operands.empty() ? StatementNode() : node->operands.back();
+
+    // Static initialisers run at program start.
+    CodeListGuard list;
+    if (declaration.isStatic) context.switchCodeList(false, &list);
+    std::optional<ScopeModeGuard> mode;
+    if (context.scopes.declarationMode == kDeclareMember) {
+        context.pushScopeMode(declaration.isStatic);
+        mode.emplace(context);
+    }
+    std::optional<declarations::ReceiverGuard> receiver;
+    if (typeNode && typeNode->text.view() == "var") {
+        declaration.automatic = true;
+        declaration.type = model::builtinTypes().anyType;
+    } else {
+        declaration.type = typeSettledBefore(declarators);
+        if (!declaration.type) declaration.type = declarations::resolveDeclaredType(context, typeNode, node);
+        if (!declaration.type) return 0;
+        // Names in the initialisers are looked up in the declared type first.
+        receiver.emplace(context, declaration.type);
+    }
+    FlagGuard flag = context.pushFlag(1);
+
+    if (!declarators) return 0;
+    for (const StatementNode& declarator : declarators->operands) {
+        if (!declarator) continue;
+        if (!compileDeclarator(context, declaration, declarator)) return 0;
+    }
+    context.clearResults();
+    context.nearMisses.clear();
+    return 0;
+}

@@ -1,0 +1,18 @@
+// What takes no store: a constant, a literal, a value left in a register
+// ("+=" on the sum of two variables), a pair of types without "=", and a
+// name whose best pairs (a parameter and a global) share one key.
+class P { // expect warning 324: 已定义但不使用的对象.
+    public static const int K = 1;
+};
+void f(int x, int y) { // expect warning 324: 已定义但不使用的对象.
+    P.K = 2; // expect error: 表达式必须为可以修改的左值
+    3 = x; // expect error: 表达式必须为可以修改的左值
+    (x + y) += 1; // expect error: 表达式必须为可以修改的左值
+    4++; // expect error: 表达式必须为可以修改的左值
+    x = nilptr; // expect error: 无法找到匹配操作的数据
+    x++;
+    y += x;
+}
+int dup;
+void g(int dup) { dup = 2; } // expect warning 324: 已定义但不使用的对象. // expect error: 对象不唯一,有多个可以操作的对象:
+int main(String[] args) { return 0; } // expect warning 204: 未使用的参数:args

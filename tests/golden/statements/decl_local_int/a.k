@@ -1,0 +1,4 @@
+int main(String[] args) {
+    int a = 1;
+    return 0;
+}

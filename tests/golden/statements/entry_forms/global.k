@@ -1,0 +1,1 @@
+int main(String[] args) { return 0; }

@@ -1,0 +1,3 @@
+class App {
+    int main(String[] args) { return 0; }
+};

@@ -1,0 +1,3 @@
+class App {
+    static int main(String[] args) { return 0; }
+};

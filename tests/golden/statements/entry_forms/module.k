@@ -1,0 +1,2 @@
+void _entry(int module, int version) { }
+void _exit() { }

@@ -1,0 +1,1 @@
+void _entry(long module, int version) { }

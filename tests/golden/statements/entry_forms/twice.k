@@ -1,0 +1,4 @@
+class App {
+    static int main(String[] args) { return 0; }
+};
+int main(String[] args) { return 0; }
