@@ -160,6 +160,9 @@ public:
     uint32_t currentScopeMode() const;
     void popObjectScope();
     FlagGuard pushFlag(uint8_t value);
+    // The owner of the current frame (the function being compiled), which
+    // pending instructions are stamped with; empty outside a frame.
+    qestl::SmartPtr frameOwner() const { return scopes.frame != nullptr ? scopes.frame->owner : qestl::SmartPtr(); }
     void popThisObject();
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);
@@ -251,6 +254,10 @@ public:
     // Compile-time stacks.
     std::vector<CodeList*> savedLists;
     qestl::SmartPtrVector pendingClasses;
+    // The code of every template method instance, released with the code
+    // lists: the instance's first instruction and its function hold each
+    // other, and an instance no call chose is placed in no list.
+    qestl::SmartPtrVector instanceCode;
     std::vector<uint32_t> statementKinds;
     std::vector<model::IRValueList> valueLists;
     // Code and program records.

@@ -346,7 +346,7 @@ def main():
         # -kl with a .kdef naming the library: the header of the issue, the
         # body walks to the end of the file, and two runs give the same bytes.
         with open(path("util.k"), "w") as f:
-            f.write("class Util { int twice(int v) { return v * 2; } };\n")
+            f.write("class Util { public int twice(int v) { return v * 2; } };\n")
         with open(path("util.kdef"), "w") as f:
             f.write('{"library":true}')
         outputs = []
