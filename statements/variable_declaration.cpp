@@ -94,6 +94,22 @@ void completeNativeAnnotation(const Declaration& declaration, const model::IRRes
     }
 }
 
+// A template method call whose type waited for the declaration (a `var`
+// one has none to offer: its arguments decide) is compiled now.
+void settleDeferredValues(CompileContext& context, model::IRValueList& values, const qestl::SmartPtr& type) {
+    bool deferred = false;
+    for (const model::IRResult& value : values) deferred = deferred || (value.secondObject && value.secondNode);
+    if (!deferred) return;
+    model::IRValueList settled;
+    DiagnosticCapture capture;
+    capture.begin(context);
+    trialCompileCandidate(context, settled, values, type);
+    capture.close(context);
+    for (size_t i = values.size(); i-- > 0;)
+        if (values[i].secondObject && values[i].secondNode) values.erase(i);
+    for (const model::IRResult& value : settled) values.pushBack(value);
+}
+
 // The initialiser of one declarator: compiled, its value chosen among the
 // candidates and moved into the storage.
 bool storeInitialiser(CompileContext& context, Declaration& declaration, model::IRObject& object,
@@ -101,6 +117,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
     const StatementNode initialiser = declarator->operands[0];
     model::IRValueList found;
     if (!declarations::compileInitialiser(context, initialiser, found)) return false;
+    settleDeferredValues(context, found, declaration.automatic ? qestl::SmartPtr() : declaration.type);
     model::IRValueList kept = found;
     declarations::keepAssignable(context, kept, declaration.type);
     if (declaration.automatic) {
