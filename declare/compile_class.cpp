@@ -109,13 +109,19 @@ ClassBodyScope::~ClassBodyScope() {
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
-    // Template instances (a template in `origin`) are not made here yet: the
-    // caller finds no result.
+    qestl::SmartPtr classRef;
+    model::Operand registration;
+    StatementNode node = given;
+    // The declaration pass chose (or refused, reporting why) its base.
+    bool basePassed = false;
     if (origin) {
-        context.clearResults();
-        return 0;
+        // A template instance compiles its clone of the template's
+        // declaration, its parameters bound to the arguments.
+        classRef = declare::templateInstanceToCompile(context, given, origin, global);
+        if (!classRef) return 0;
+        node = model::asObject(classRef)->declarationNode;
+        registration.setObjectRef(classRef, 0);
     }
-    const StatementNode node = given;
     if (!node) return 0;
     const model::IRClass view(node);
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
@@ -130,16 +136,16 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         nested.emplace(context);
     }
 
-    qestl::SmartPtr classRef;
-    model::Operand registration;
-    if (model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
+    if (!classRef && model::asClass(static_cast<model::IRObject*>(node->owner())) != nullptr) {
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
-    } else if (context.scopes.declarationMode != kDeclareLocal && context.scopes.declarationMode != kDeclareLocalOnce) {
+        basePassed = true;
+    } else if (!classRef && context.scopes.declarationMode != kDeclareLocal &&
+               context.scopes.declarationMode != kDeclareLocalOnce) {
         // Outside function bodies the declaration pass declares every class
         // it accepts; one it refused was reported there.
         return 0;
-    } else {
+    } else if (!classRef) {
         classRef = model::makeClass(view.name().view());
         auto* klass = classRef.as<model::ClassObject>();
         // Set after clear: the construct's bit stays, the other two go.
@@ -156,14 +162,36 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
 
     const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
     if (pending) {
-        // A package is written in blocks: each block compiles its own body.
-        const StatementNode block = klass->isPackage() ? given : node;
+        // The names a template method's binding gives its parameters are
+        // not the class's: an instance made while one compiles sees only
+        // its own arguments.
+        std::vector<NameMap*> outerLocals;
+        outerLocals.swap(context.localScopes);
         {
             declare::ClassBodyScope scope(context, classRef);
+            // A class the declaration pass did not make (an instance made
+            // here) gets its base now, in its own scope so that a template
+            // argument may name it.
+            const StatementNode bases = view.baseList();
+            if (!basePassed && bases && klass->baseClass.get() == nullptr) {
+                qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
+                if (!base) {
+                    context.reportError(diag::BaseNotFound.text, bases);
+                    context.localScopes.swap(outerLocals);
+                    return 0;
+                }
+                klass->setDeclared(false);
+                klass->setBaseClass(base, bases->flags & 0x60);
+                if (model::asObject(base)->isEnum()) klass->setEnum(true);
+            }
+            // A package is written in blocks: each block compiles its own body.
+            const StatementNode block = klass->isPackage() ? given : node;
             declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
+            klass->setDeclared(true);
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
+        context.localScopes.swap(outerLocals);
     }
     context.setResults(model::IRResult(classRef, registration));
     return 0;

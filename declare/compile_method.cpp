@@ -149,3 +149,8 @@ uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode&
     compileMethodDefinition(view, context, node, true);
     return 0;
 }
+
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
+    OuterJumps outer(context);
+    compileMethodDefinition(clone, context, clone.node, false);
+}

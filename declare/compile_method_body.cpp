@@ -62,6 +62,25 @@ public:
         context_.appendCode(code);
     }
 
+    // A template instance's code goes with the call that made it: a jmp
+    // over it, then the code, left as the one pending candidate whose
+    // operand is the code's first instruction.
+    void handOverCode(const qestl::SmartPtr& functionRef, const qestl::SmartPtr& first) {
+        context_.function = savedFunction_;
+        context_.current = savedCurrent_;
+        uint64_t size = 0;
+        for (const qestl::SmartPtr& instruction : code) size += instruction.as<model::cbircode>()->encodedSize();
+        model::Operand entry;
+        entry.setObjectRef(first, 0);
+        model::IRResult result(functionRef, entry);
+        result.pending.pushBack(codegen::makeJump(model::kOpJmp, static_cast<int64_t>(size)));
+        result.pending.appendRange(code.data(), code.size());
+        code.clear();
+        context_.clearResults();
+        context_.nearMisses.clear();
+        context_.addResult(result);
+    }
+
     CodeList code;
     JumpScope jumps;
     FunctionCompileState state;
@@ -175,7 +194,10 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     context.debugInfo->addFunction(functionRef, body, *context.scopes.frame);
     warnUnusedObjects(*context.scopes.frame, context);
     function->warnUnusedThrows(context);
-    scope.placeCode();
+    if (view.isTemplate())
+        scope.handOverCode(functionRef, first);
+    else
+        scope.placeCode();
     return true;
 }
 

@@ -52,6 +52,13 @@ void resolveThrownType(CompileContext& context, const SmartPtr& scope, const Nod
 // tie with the one kept ends the choice empty.
 model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
 
+// The instance class that compileClassDeclaration compiles for a template
+// (`origin`): the queued instance whose cloned declaration is `given`, or
+// the one a type node names, made here when no instance of its name
+// exists. Empty after an error (reported).
+SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
+                                   bool global);
+
 // The operator shapes the language allows: the message of a wrong one, or
 // null. The comparison operators must return bool.
 const char* operatorShapeError(const model::IRFunction& view, std::string_view name);

@@ -76,6 +76,7 @@ struct Instantiation {
                 resolveTypeReference(context, argumentNode);
             const IRValueList candidates = takeCandidates(context);
             IRObject* chosen = lowestRankedClass(candidates);
+            if (chosen != nullptr) chosen = chosen->classRef();
             if (chosen == nullptr || !isTypeObject(chosen)) {
                 qestl::qestringA message("找不到对象:");
                 dumpScopeSymbols(context, candidates, message);
@@ -112,6 +113,10 @@ struct Instantiation {
             return SmartPtr();
         }
         instance->setOwner(templ.ownerResult);
+        // An instance of a nested template (List.Iterator<int>) is public,
+        // as the one its container's instance makes: a template argument
+        // is looked up with its access checked.
+        if (templ.ownerObject() != nullptr) instance->modifiers |= model::kModPublic;
         qestl::qestringA altName(templ.name);
         altName.append(text);
         instance->setAltName(altName.view());

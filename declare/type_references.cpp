@@ -27,7 +27,8 @@ SmartPtr firstType(const IRValueList& candidates, size_t* typeCount) {
     for (const IRResult& candidate : candidates) {
         IRObject* object = candidate.objectPtr();
         if (!isTypeObject(object)) continue;
-        if (count++ == 0) first = SmartPtr(object);
+        // A nested class reached through a dotted name is its class.
+        if (count++ == 0) first = SmartPtr(object->classRef());
     }
     if (typeCount != nullptr) *typeCount = count;
     return first;
@@ -168,11 +169,14 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     const IRValueList candidates = takeCandidates(context);
     const char* failure = nullptr;
     qestl::qestringA text;
+    // A member reached through a dotted name is chosen as an instance of
+    // its class; the checks ask the class.
+    IRObject* chosen = nullptr;
     IRObject* base = nullptr;
     if (candidates.empty()) {
         text.append(kUnknownBase);
         appendDidYouMean(context, text, baseNode);
-    } else if ((base = lowestRankedClass(candidates)) == nullptr || base->isPackage()) {
+    } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
         failure = kUnknownBase;
     } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
         failure = "找不到基类型";
@@ -180,7 +184,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         failure = "该类已声明为final,不可被继承";
     } else if (isPrimitiveCode(base->typeCode)) {
         failure = "对象不是类,不可被继承";
-    } else if (!isExtendableBase(context, base, derivingIsStatic)) {
+    } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
         failure = kUnknownBase;
@@ -207,7 +211,7 @@ const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidate
     uint64_t keptRank = 0;
     for (const model::IRResult& candidate : candidates) {
         const IRObject* object = candidate.objectPtr();
-        if (object == nullptr || std::find(kinds, kinds + kindCount, object->kind) == kinds + kindCount) continue;
+        if (object == nullptr || std::find(kinds, kinds + kindCount, object->kindOf()) == kinds + kindCount) continue;
         const uint64_t rank = candidateRank(candidate);
         if (kept != nullptr && rank == keptRank) return nullptr;
         if (kept == nullptr || rank < keptRank) {
@@ -251,12 +255,16 @@ qestl::SmartPtr checkBaseClass(CompileContext& context, const model::NodeHandle&
 }
 
 bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic) {
-    if (base == nullptr || base->isPackage()) return false;
-    if (base->isInterface() || base->isStatic()) return true;
+    if (base == nullptr) return false;
+    // An instance answers as its class, but is no class to derive from
+    // unless that class is static or an interface.
+    IRObject* klass = base->classRef();
+    if (klass->isPackage()) return false;
+    if (klass->isInterface() || klass->isStatic()) return true;
     if (base->isInstance()) return false;
-    IRObject* owner = base->ownerObject();
+    IRObject* owner = klass->ownerObject();
     if (owner == nullptr || owner->isPackage()) return true;
     const ScopeRecord* record = context.scopes.innermost();
     if (record != nullptr && record->object) return !derivingIsStatic;
-    return base->isStaticContext();
+    return klass->isStaticContext();
 }

@@ -53,6 +53,7 @@ enum FlagC : uint8_t {
 enum Modifier : uint32_t {
     kModNotNil = 1u << 4,
     kModAccessMask = 0x60,
+    kModPublic = 0x40,
     kModMayNil = 1u << 10,
     kModPackage = 1u << 28,
     kModInterface = 1u << 29,
@@ -114,7 +115,8 @@ public:
     virtual bool isPodType() const;
     virtual uint32_t primitiveSize() const;
     virtual qestl::SmartPtr typeOfType() const;
-    bool isKind(uint32_t code) const { return kind == code; }
+    // Asked as kindOf: an instance is of its class's kind.
+    bool isKind(uint32_t code) const { return kindOf() == code; }
     bool isNumeric() const;
     bool isString() const;
     bool isBool() const;

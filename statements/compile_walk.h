@@ -19,6 +19,7 @@ class CompileContext;
 struct DiagnosticCapture;
 namespace model {
 class IRObject;
+class IRFunction;
 }  // namespace model
 
 using StatementNode = _KNode<qeAbstractNode>;
@@ -85,6 +86,15 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
 void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,
                      model::IRObject* source);
 
+// ---- Template methods (statements/template_methods.cpp). A call whose
+// candidates hold template methods: instantiates them for the arguments and
+// compiles the call; false when nothing was compiled.
+bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                               IRValueListArray& arguments);
+// Declares and compiles the clone of a template method's declaration as a
+// method, its template parameters bound as names; its code is left as the
+// one pending candidate. Errors go to the active capture.
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone);
 // ---- Inside the call binder (expressions/). The arguments of `method`
 // bound for a call: one list per parameter (variadic arguments packed into
 // one), each result holding the argument's code and its push. False when an
@@ -100,10 +110,6 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
 // as "$special/..." functions for `member` looked up on `self`.
 void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, std::string_view member,
                          const StatementNode& node);
-// A call whose candidates hold template methods: instantiates them for the
-// arguments and compiles the call; false when nothing was compiled.
-bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
-                               IRValueListArray& arguments);
 
 // The short-circuit operators; member access; increments and decrements
 // (code 101-104); plain and compound assignments (code 106, 113-122).
