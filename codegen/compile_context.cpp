@@ -47,6 +47,7 @@ void CompileContext::reset() {
     // class typed by itself); those outside the code lists are detached here.
     for (auto& [key, klass] : classesById) klass.as<model::cbircode>()->detach();
     releaseLists();
+    codegen::releaseCodeList(instanceCode);
     reportedOnce.clear();
     resources->clear();
     // An array type holds itself through its "length" member.

@@ -251,6 +251,10 @@ public:
     // Compile-time stacks.
     std::vector<CodeList*> savedLists;
     qestl::SmartPtrVector pendingClasses;
+    // The code of every template method instance, released with the code
+    // lists: the instance's first instruction and its function hold each
+    // other, and an instance no call chose is placed in no list.
+    qestl::SmartPtrVector instanceCode;
     std::vector<uint32_t> statementKinds;
     std::vector<model::IRValueList> valueLists;
     // Code and program records.

@@ -75,6 +75,7 @@ public:
         model::IRResult result(functionRef, entry);
         result.pending.pushBack(codegen::makeJump(model::kOpJmp, static_cast<int64_t>(size)));
         result.pending.appendRange(code.data(), code.size());
+        context_.instanceCode.appendRange(result.pending.data(), result.pending.size());
         code.clear();
         context_.clearResults();
         context_.nearMisses.clear();

@@ -214,9 +214,13 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
         else if (name == "!=") opcode = model::kOpCallNequ;
         const model::Operand count(static_cast<int64_t>(bound.size()), model::kImmLong, model::kTypeLong);
         // A method compiled here is called at its code; one read from a
-        // library through the operand its lookup gave.
+        // library through the operand its lookup gave; a template method's
+        // instance, whose code travels with the call and is in no class, at
+        // the first instruction its operand names.
         model::Operand target = methodRef.operand;
-        if (method.imported == 0 && target.kind != model::kThisMethodPointer &&
+        const bool namesCode = target.kind == model::kObjectReference && target.target &&
+                               dynamic_cast<model::IRObject*>(target.target.as<model::cbircode>()) == nullptr;
+        if (method.imported == 0 && !namesCode && target.kind != model::kThisMethodPointer &&
             target.kind != model::kStaticProcedurePointer && target.kind != model::kRegister)
             target.setObjectRef(qestl::SmartPtr(&method), 0);
         emitter.append(codegen::makeInstructionWithTwoOperands(opcode, target, count));

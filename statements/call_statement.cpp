@@ -132,6 +132,9 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     value.prependOwnerCode();
     for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
     call.object = value.object;
+    // A template method call left for later stays recognisable as one.
+    call.secondObject = value.secondObject;
+    call.secondNode = value.secondNode;
     call.sourceNode = value.sourceNode;
     call.markerByte = value.markerByte;
     call.mergeObjectStatesFrom(value);

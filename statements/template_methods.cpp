@@ -98,8 +98,10 @@ qestl::SmartPtr argumentType(const IRResult& candidate) {
     return object != nullptr ? object->valueType() : qestl::SmartPtr();
 }
 
-// A call that stays inside an expression being typed only: the template
-// method is kept as a record of the call, instantiated later.
+// A call of template methods whose value's type is not known yet (an
+// assignment's right side): the templates are kept as one record of the
+// call, and the call node is compiled again once the receiving type is
+// tried (the value's second object and node mark it).
 IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray& arguments, const StatementNode& call) {
     IRObject& templ = *candidate.objectPtr()->classRef();
     qestl::SmartPtr made = model::adoptLive(new model::TemplateFunctionObject());
@@ -114,7 +116,14 @@ IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray&
     cloneAstSubtree(call.get(), record->templateNode);
     IRResult kept(candidate);
     kept.object = made;
+    kept.secondObject = made;
+    kept.secondNode = call;
     return kept;
+}
+
+bool isTemplateMethod(const IRResult& candidate) {
+    IRObject* object = candidate.objectPtr();
+    return object != nullptr && object->classRef()->isKind(model::kKindTemplateFunction);
 }
 
 // The types written between the call's angle brackets, each bound to its
@@ -185,9 +194,15 @@ void instantiateInferred(CompileContext& context, const StatementNode& call, con
         for (size_t i = 0; i < view.parameterCount() && !written; ++i) written = typeText(view.parameterType(i)) == name;
         if (!written) return;
     }
+    // The wanted type binds the return type's parameter first, when it
+    // meets the constraint; when it does not, the arguments decide (and
+    // report the constraint once).
     if (context.receiver) {
+        const auto constraint = bindings.constraints.find(returnText);
+        const bool fits = constraint == bindings.constraints.end() ||
+                          model::convertible(&context, model::asObject(context.receiver), constraint->second, true);
         for (const StatementNode& parameter : parameters->operands)
-            if (parameter && parameter->text.view() == returnText)
+            if (fits && parameter && parameter->text.view() == returnText)
                 checkTemplateArgumentBase(bindings, context, returnText, context.receiver);
     }
     for (size_t i = 0; i < view.parameterCount() && i < arguments.size(); ++i) {
@@ -285,18 +300,10 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
 void instantiateTemplateMethods(CompileContext& context, const StatementNode& node, const IRValueList& candidates,
                                 const IRValueListArray& arguments, IRValueList& methods, DiagnosticCapture& capture) {
     const StatementNode written = model::IRCore::operandOf(node, 1);
-    if (context.valueContext != 0) {
-        for (const IRResult& candidate : candidates) {
-            IRObject* object = candidate.objectPtr();
-            const bool templ = object != nullptr && object->classRef()->isKind(model::kKindTemplateFunction);
-            methods.pushBack(templ ? deferredTemplateCall(candidate, arguments, node) : candidate);
-        }
-        return;
-    }
     capture.begin(context);
     for (const IRResult& candidate : candidates) {
         IRObject* object = candidate.objectPtr();
-        if (object == nullptr || !object->classRef()->isKind(model::kKindTemplateFunction)) {
+        if (!isTemplateMethod(candidate)) {
             methods.pushBack(candidate);
             continue;
         }
@@ -323,6 +330,19 @@ void instantiateTemplateMethods(CompileContext& context, const StatementNode& no
 
 bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, IRValueList& candidates,
                                IRValueListArray& arguments) {
+    // Inside a value whose receiving type is not known yet, a call of
+    // template methods alone waits for it.
+    if (context.valueContext != 0 && !context.receiver) {
+        bool templatesOnly = true;
+        for (const IRResult& candidate : candidates) templatesOnly = templatesOnly && isTemplateMethod(candidate);
+        if (templatesOnly) {
+            const IRResult deferred = deferredTemplateCall(candidates[0], arguments, node);
+            context.clearResults();
+            context.nearMisses.clear();
+            context.addResult(deferred);
+            return true;
+        }
+    }
     IRValueList methods;
     DiagnosticCapture capture;
     instantiateTemplateMethods(context, node, candidates, arguments, methods, capture);

@@ -51,9 +51,9 @@ bool compileTemplateMethodInstance(CompileContext& context, const model::IRResul
                                    model::IRValueList& out);
 
 // The candidates of a call with each template method replaced by its
-// instances for the arguments (or, in a value context, by a record of the
-// call to instantiate later). What the instances reported is in `capture`,
-// closed, its texts handed to the enclosing capture when there is one.
+// instances for the arguments. What the instances reported is in
+// `capture`, closed, its texts handed to the enclosing capture when there
+// is one.
 void instantiateTemplateMethods(CompileContext& context, const StatementNode& node, const model::IRValueList& candidates,
                                 const IRValueListArray& arguments, model::IRValueList& methods,
                                 DiagnosticCapture& capture);

@@ -94,20 +94,30 @@ void completeNativeAnnotation(const Declaration& declaration, const model::IRRes
     }
 }
 
+// A template method call whose type waited for the declaration (a `var`
+// one has none to offer: its arguments decide) is compiled now.
+void settleDeferredValues(CompileContext& context, model::IRValueList& values, const qestl::SmartPtr& type) {
+    bool deferred = false;
+    for (const model::IRResult& value : values) deferred = deferred || (value.secondObject && value.secondNode);
+    if (!deferred) return;
+    model::IRValueList settled;
+    DiagnosticCapture capture;
+    capture.begin(context);
+    trialCompileCandidate(context, settled, values, type);
+    capture.close(context);
+    for (size_t i = values.size(); i-- > 0;)
+        if (values[i].secondObject && values[i].secondNode) values.erase(i);
+    for (const model::IRResult& value : settled) values.pushBack(value);
+}
+
 // The initialiser of one declarator: compiled, its value chosen among the
 // candidates and moved into the storage.
 bool storeInitialiser(CompileContext& context, Declaration& declaration, model::IRObject& object,
                       model::Operand& storage, const StatementNode& declarator) {
     const StatementNode initialiser = declarator->operands[0];
-    compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
-    if (context.candidates.empty()) {
-        context.reportError("找不到可以初始化的数据", initialiser);
-        return false;
-    }
     model::IRValueList found;
-    context.swapResults(found);
-    context.clearResults();
+    if (!declarations::compileInitialiser(context, initialiser, found)) return false;
+    settleDeferredValues(context, found, declaration.automatic ? qestl::SmartPtr() : declaration.type);
     model::IRValueList kept = found;
     declarations::keepAssignable(context, kept, declaration.type);
     if (declaration.automatic) {
@@ -118,7 +128,10 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
             return false;
         }
         model::IRObject* valueType = valueTypeOf(kept[0]);
-        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType)) {
+        // A brace initialiser names no element type: its array would never
+        // be built, and the variable would hold nothing.
+        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
+            isProvisionalArray(kept[0].objectPtr())) {
             context.reportError("无效类型", declaration.node);
             return false;
         }
@@ -159,12 +172,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
 }
 
 bool compileDeclarator(CompileContext& context, Declaration& declaration, const StatementNode& declarator) {
-    const std::string_view name = declarator->text.view();
-    if (context.builtinClassNames.count(std::string(name)) != 0) {
-        qestl::qestringA text;
-        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
-        context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
-    }
+    declarations::warnTypeName(context, declarator);
     bool madeBefore = false;
     const qestl::SmartPtr object = declaratorObject(context, declaration, declarator, madeBefore);
     if (!object) {
