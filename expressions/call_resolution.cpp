@@ -219,7 +219,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     value->modifiers |= (node->flags & kModifierBits) | model::kStateDefinite;
     model::IRResult result(made, codegen::makeEaxOperand(object));
     result.sourceNode = node;
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.frameOwner();
     result.appendResult(classCandidate);
     const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
     result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
