@@ -6,6 +6,7 @@
 #include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
+#include "model/container.h"
 #include "model/function_object.h"
 
 namespace {
@@ -57,20 +58,6 @@ bool declareParameters(CompileContext& context, const model::IRFunction& view, F
     return true;
 }
 
-const char* refusalText(int64_t reason) {
-    switch (reason) {
-    case 130: return diag::MethodNoOverload.text;
-    case 151: return diag::StaticOverride.text;
-    case 153: return diag::SameParameters.text;
-    case 154: return diag::FinalOverride.text;
-    case 155: return diag::ReturnTypeOnly.text;
-    case 157: return diag::PrivateOverride.text;
-    case 158: return diag::BaseNotNilptr.text;
-    case 159: return diag::ThrowsOnly.text;
-    default: return diag::NoBasePrototype.text;  // 152, 156 and any other
-    }
-}
-
 // D7's refusal: in a class, the message lists the members of that name.
 void reportRefusal(CompileContext& context, FunctionObject& function, int64_t reason, const NodeHandle& node) {
     IRObject* scope = model::asObject(context.currentScopeObject());
@@ -78,7 +65,9 @@ void reportRefusal(CompileContext& context, FunctionObject& function, int64_t re
         context.reportError(function.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text, node);
         return;
     }
-    qestl::qestringA text(refusalText(reason));
+    // 152, 156 and any code without a text of its own: no base prototype.
+    const char* known = model::memberErrorText(reason);
+    qestl::qestringA text(known != nullptr ? known : diag::NoBasePrototype.text);
     context.clearResults();
     scope->resolveMember(context, function.name.view(), model::kLookupStatic | model::kLookupInstance, 0);
     const model::IRValueList members = declare::takeCandidates(context);

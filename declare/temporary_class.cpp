@@ -48,6 +48,9 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         klass->changeModifiers(0, model::kModPackage | model::kModInterface | model::kModEnum);
         klass->anonymous = 1;
         capture.begin(context, classRef);
+        // The initialiser, laid out with the body, opens the closure of a
+        // class that captured the frame; the capture's end confirms it.
+        klass->capturesSlots = klass->captureContainer != nullptr ? 1 : 0;
         klass->setDeclarationNode(node);
         klass->sourceNode = node;
         const qestl::SmartPtr scope = context.currentScopeObject();

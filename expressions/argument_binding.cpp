@@ -191,15 +191,27 @@ struct Binder {
         const bool byReference = (parameterObject->modifiers & kByReference) != 0;
         const bool acceptsAddress = (method.modifiers & kAcceptsAddressOf) != 0;
 
+        // Calls of template methods are compiled for the parameter's type.
+        DiagnosticCapture capture;
+        model::IRValueList targets;
+        targets.pushBack(model::IRResult(model::makeObject("", model::kKindVariable, parameterTypeRef, 0)));
+        filterCandidatesByTrial(capture, context, targets, candidates);
+
         sortByStorage(candidates);
         bound.emplace_back();
         bool boundOnce = false;
         for (model::IRResult& candidate : candidates) {
             model::IRObject* object = candidate.objectPtr();
-            if (object == nullptr) return fail(diag::InvalidArgument, candidate);
+            if (object == nullptr) {
+                capture.report(context);
+                return fail(diag::InvalidArgument, candidate);
+            }
             if (candidate.addressOf && !acceptsAddress) return fail(diag::InvalidAddressOf, candidate);
             model::IRObject* argumentType = typeOf(object->valueType());
-            if (argumentType == nullptr) return fail(diag::InvalidType, candidate);
+            if (argumentType == nullptr) {
+                capture.report(context);
+                return fail(diag::InvalidType, candidate);
+            }
 
             bool fits = model::convertible(&context, argumentType, parameterTypeRef, !byReference);
             if (!fits && byReference) {

@@ -88,6 +88,43 @@ void composeNodeRecord(RecordBuilder& record, const qeAbstractNode& node, uint32
     for (uint32_t i = 0; i < listed; ++i) record.u32(firstListed + i);
 }
 
+// Both passes visit the tree breadth first, so consecutive nodes lie far
+// apart in memory and nearly every visit would wait for a cache miss. The
+// queue knows the nodes to come: their blocks are fetched some visits ahead
+// and what they point to (lists, long texts) a few visits later, once the
+// block has arrived.
+constexpr size_t kNodeLead = 24;
+constexpr size_t kListLead = 12;
+
+// An asm statement on x86: GCC 12 emitted no instruction for
+// __builtin_prefetch in these loops.
+void prefetchLine(const void* address) {
+#if defined(__x86_64__) || defined(__i386__)
+    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
+#else
+    __builtin_prefetch(address);
+#endif
+}
+
+void prefetchBlock(const void* address, size_t bytes) {
+    const char* start = static_cast<const char*>(address);
+    for (size_t line = 0; line < bytes; line += 64) prefetchLine(start + line);
+}
+
+void prefetchAhead(const qestl::qevector<qeAbstractNode*>& nodes, size_t at, bool withText) {
+    if (at + kNodeLead < nodes.size() && nodes[at + kNodeLead] != nullptr) {
+        prefetchBlock(nodes[at + kNodeLead], sizeof(qeAbstractNode));
+    }
+    if (at + kListLead >= nodes.size() || nodes[at + kListLead] == nullptr) return;
+    const qeAbstractNode& soon = *nodes[at + kListLead];
+    if (withText) {
+        prefetchLine(soon.text.c_str());
+    } else {
+        if (!soon.operands.empty()) prefetchLine(soon.operands.data());
+        if (!soon.children.empty()) prefetchLine(soon.children.data());
+    }
+}
+
 bool readU32(qestl::qeistream& stream, uint32_t& value) {
     uint8_t b[4];
     if (stream.read(b, 4) != 4) return false;
@@ -234,6 +271,7 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
     for (size_t head = 0; head < nodes.size(); ++head) {
         if (at > UINT32_MAX || head >= UINT32_MAX) return false;
         writer.offsets.pushBack(static_cast<uint32_t>(at));
+        prefetchAhead(nodes, head, /*withText=*/false);
         qeAbstractNode* node = nodes[head];
         at += kRecordFields;
         if (node == nullptr) continue;
@@ -269,6 +307,7 @@ bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) 
     RecordBuilder record;
     uint32_t nextListed = 1;
     for (size_t index = 0; ok && index < writer.nodes.size(); ++index) {
+        prefetchAhead(writer.nodes, index, /*withText=*/true);
         const qeAbstractNode* node = writer.nodes[index];
         if (node == nullptr) {
             composeEmptyRecord(record, static_cast<uint32_t>(index));

@@ -9,6 +9,44 @@ uint32_t gNodeSerial = 0;
 
 uint32_t nextSerial() { return ++gNodeSerial; }
 
+// The texts of nodes that outgrow the node's block (names, literals): a
+// program has hundreds of thousands, each a few bytes, which the heap would
+// give a chunk of 32 bytes and a call each. They are carved from large blocks
+// instead, one slice per setText, owned by that node alone (a write that
+// fits stays in the slice, a longer one moves to the heap, as for a text in
+// the block). Slices are never given back: a released node leaves a few
+// bytes behind, and a text moved out of its node stays valid. Each block
+// starts with the address of the one before, so every block stays reachable.
+class TextSlices {
+public:
+    // Room for length units and a terminator; null for a text too large to
+    // carve (it goes to the heap, and back with its node).
+    char* take(size_t length) {
+        const size_t need = length + 1;
+        if (need > kLargestSlice) return nullptr;
+        if (need > left_) {
+            char* block = static_cast<char*>(qestl::allocateOrDie(kBlockBytes));
+            std::memcpy(block, &block_, sizeof block_);
+            block_ = block;
+            next_ = block + sizeof block_;
+            left_ = kBlockBytes - sizeof block_;
+        }
+        char* slice = next_;
+        next_ += need;
+        left_ -= need;
+        return slice;
+    }
+
+private:
+    static constexpr size_t kBlockBytes = 64 * 1024;
+    static constexpr size_t kLargestSlice = 1024;
+    char* block_ = nullptr;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+};
+
+constinit TextSlices gTextSlices;
+
 // Names compare byte for byte and by length; a null name stands for a text
 // that was never set.
 bool textIs(const qestl::qestringA& text, const char* name) {
@@ -110,7 +148,15 @@ const NodeExtras qeAbstractNode::kNoExtras;
 
 void qeAbstractNode::setText(std::string_view value) {
     if (value.size() >= sizeof shortText_) {
-        text.assign(value.data(), value.size());
+        char* slice = gTextSlices.take(value.size());
+        if (slice == nullptr) {
+            text.assign(value.data(), value.size());
+            return;
+        }
+        // A fresh slice: the value may be this node's own text.
+        std::memcpy(slice, value.data(), value.size());
+        slice[value.size()] = 0;
+        text.borrow(slice, value.size(), value.size() + 1);
         return;
     }
     // The value may be this node's own text: moved, not copied over itself.

@@ -144,6 +144,8 @@ void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const 
 
 }  // namespace
 
+bool isProvisionalArray(const model::IRObject* object) { return dynamic_cast<const ProvisionalArray*>(object) != nullptr; }
+
 uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& node) {
     const qestl::SmartPtr arrayType = model::makeArray(model::builtinTypes().wildcard);
     const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));

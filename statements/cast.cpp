@@ -3,12 +3,14 @@
 // cast instruction joins the value's pending code and the value then lies in
 // register 0, typed by the target.
 #include "codegen/compile_context.h"
+#include "codegen/diagnostic_capture.h"
 #include "codegen/instructions.h"
 #include "foundation/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
+#include "statements/declarations.h"
 
 namespace {
 
@@ -17,21 +19,6 @@ void reportNoObject(CompileContext& context, const model::IRValueList& candidate
     dumpScopeSymbols(context, candidates, text);
     context.reportError(text.view(), node);
 }
-
-// The expected type of the value being compiled, put back when released.
-class ExpectedType {
-public:
-    ExpectedType(CompileContext& context, const qestl::SmartPtr& type) : context_(context) {
-        context.receiverStack.push_back(context.receiver);
-        context.receiver = type;
-    }
-    ~ExpectedType() { context_.popThisObject(); }
-    ExpectedType(const ExpectedType&) = delete;
-    ExpectedType& operator=(const ExpectedType&) = delete;
-
-private:
-    CompileContext& context_;
-};
 
 model::Operand objectReference(const qestl::SmartPtr& object) {
     model::Operand operand;
@@ -76,12 +63,20 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
 
     model::IRValueList values;
     {
-        ExpectedType expected(context, targetType);
+        declarations::ReceiverGuard expected(context, targetType);
         compileStatement(context, nodeChild(node, 1), true);
         context.swapResults(values);
         context.clearResults();
     }
     if (context.hasErrors()) return 0;
+    {
+        // Deferred values (template method calls) are tried against a place
+        // of the target type.
+        DiagnosticCapture capture;
+        model::IRValueList targets;
+        targets.pushBack(model::IRResult(model::makeObject("", model::kKindVariable, targetType, 0)));
+        filterCandidatesByTrial(capture, context, targets, values);
+    }
 
     static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
     const model::IRResult* chosen = lowestRankedCandidate(values, kValueKinds, std::size(kValueKinds));

@@ -210,6 +210,8 @@ void compileArrayInitializerElements(CompileContext& context, model::IRValueList
                                      const qestl::SmartPtr& expected, const StatementNode& node);
 void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
                                     const qestl::SmartPtr& expected, const StatementNode& node);
+// A brace initialiser's value that no array type has been given yet.
+bool isProvisionalArray(const model::IRObject* object);
 
 // The mov opcode that stores a value of the type.
 uint32_t moveOpcodeForType(const model::IRObject* type);

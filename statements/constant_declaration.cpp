@@ -39,15 +39,8 @@ bool isItemValueType(model::IRObject* type, model::IRObject* scope) {
 bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model::IRObject& object,
                     const StatementNode& item) {
     const StatementNode initialiser = item->operands[0];
-    compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
-    if (context.candidates.empty()) {
-        context.reportError("找不到可以初始化的数据", initialiser);
-        return false;
-    }
     model::IRValueList found;
-    context.swapResults(found);
-    context.clearResults();
+    if (!declarations::compileInitialiser(context, initialiser, found)) return false;
     model::IRResult* chosen = declarations::lastAssignable(context, found, model::builtinTypes().intType);
     if (chosen == nullptr) chosen = declarations::lastAssignable(context, found, scope);
     model::IRObject* value = chosen != nullptr ? chosen->objectPtr() : nullptr;
@@ -69,12 +62,7 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
 }
 
 bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const StatementNode& item) {
-    const std::string_view name = item->text.view();
-    if (context.builtinClassNames.count(std::string(name)) != 0) {
-        qestl::qestringA text;
-        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
-        context.reportWarning(diag::NameIsType.warningNumber, text.view(), item);
-    }
+    declarations::warnTypeName(context, item);
     bool madeBefore = false;
     const qestl::SmartPtr object = itemObject(scope, item, madeBefore);
     if (!object) {

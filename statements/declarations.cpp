@@ -3,6 +3,7 @@
 
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
+#include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
@@ -42,6 +43,26 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
         return {};
     }
     return type;
+}
+
+bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found) {
+    compileStatement(context, initialiser, false);
+    if (context.hasErrors()) return false;
+    if (context.candidates.empty()) {
+        context.reportError("找不到可以初始化的数据", initialiser);
+        return false;
+    }
+    context.swapResults(found);
+    context.clearResults();
+    return true;
+}
+
+void warnTypeName(CompileContext& context, const StatementNode& declarator) {
+    const std::string name(declarator->text.view());
+    if (context.symbolStrings.count(name) == 0) return;
+    qestl::qestringA text;
+    text.appendFormat(diag::NameIsType.text, name.c_str());
+    context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
 }
 
 model::IRObject* valueTypeOf(const model::IRResult& candidate) {

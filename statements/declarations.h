@@ -18,6 +18,13 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 // type, a package).
 model::IRObject* valueTypeOf(const model::IRResult& candidate);
 
+// Compiles an initialiser and takes its candidates out of the context; false
+// after an error, or after "找不到可以初始化的数据" when it left none.
+bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found);
+
+// Warning 298 for a declared name that names a type or a package.
+void warnTypeName(CompileContext& context, const StatementNode& declarator);
+
 // Keeps the candidates whose value may be stored into `type`.
 void keepAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
 

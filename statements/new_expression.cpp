@@ -10,8 +10,6 @@ namespace {
 constexpr uint32_t kClassConstruct = 31;
 constexpr size_t kArgumentListsReserved = 256;
 constexpr std::string_view kArgumentError = "参数错误";
-constexpr std::string_view kAmbiguousCall = "调用不明确(找到多个匹配的对象,但无法确定用哪一个)";
-constexpr std::string_view kNoMatchingMethod = "找不到方法(参数不正确 或 找不到符合参数的方法)";
 
 // Each argument compiled on a code list of its own; its single value goes
 // to `arguments`. False after reporting the first argument that fails.
@@ -80,7 +78,7 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
     if (bound && context.candidates.size() == 1) return 0;
-    qestl::qestringA text(context.candidates.size() > 1 ? kAmbiguousCall : kNoMatchingMethod);
+    qestl::qestringA text(context.candidates.size() > 1 ? diag::AmbiguousCall.text : diag::NoMatchingMethod.text);
     describeMethodCandidates(classes, text);
     describeArgumentsAndCandidates(arguments, text);
     context.clearResults();

@@ -115,15 +115,8 @@ void settleDeferredValues(CompileContext& context, model::IRValueList& values, c
 bool storeInitialiser(CompileContext& context, Declaration& declaration, model::IRObject& object,
                       model::Operand& storage, const StatementNode& declarator) {
     const StatementNode initialiser = declarator->operands[0];
-    compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
-    if (context.candidates.empty()) {
-        context.reportError("找不到可以初始化的数据", initialiser);
-        return false;
-    }
     model::IRValueList found;
-    context.swapResults(found);
-    context.clearResults();
+    if (!declarations::compileInitialiser(context, initialiser, found)) return false;
     settleDeferredValues(context, found, declaration.automatic ? qestl::SmartPtr() : declaration.type);
     model::IRValueList kept = found;
     declarations::keepAssignable(context, kept, declaration.type);
@@ -135,7 +128,10 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
             return false;
         }
         model::IRObject* valueType = valueTypeOf(kept[0]);
-        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType)) {
+        // A brace initialiser names no element type: its array would never
+        // be built, and the variable would hold nothing.
+        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
+            isProvisionalArray(kept[0].objectPtr())) {
             context.reportError("无效类型", declaration.node);
             return false;
         }
@@ -176,12 +172,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
 }
 
 bool compileDeclarator(CompileContext& context, Declaration& declaration, const StatementNode& declarator) {
-    const std::string_view name = declarator->text.view();
-    if (context.builtinClassNames.count(std::string(name)) != 0) {
-        qestl::qestringA text;
-        text.appendFormat(diag::NameIsType.text, std::string(name).c_str());
-        context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
-    }
+    declarations::warnTypeName(context, declarator);
     bool madeBefore = false;
     const qestl::SmartPtr object = declaratorObject(context, declaration, declarator, madeBefore);
     if (!object) {

@@ -200,8 +200,8 @@ def write(work, name, text):
 
 
 def walked(probe, work, name):
-    data = open(os.path.join(work, name), "rb").read()
-    walker = Walker(data)
+    path = os.path.join(work, name)
+    walker = Walker(open(path, "rb").read() if os.path.exists(path) else b"")
     try:
         walker.library()
     except ValueError as fault:
@@ -279,13 +279,18 @@ def relinking(probe, korvo, work):
     status, out = probe.run("linklib", os.path.join(work, "z.kl"))
     probe.check(status == 0 and out.decode().endswith("loaded 1\n"), "z.kl loads: %r" % out[-60:])
 
-    # A program using Util, linked against the library that declares the
-    # module util.slk. (It makes a Util once calls compile.)
-    write(work, "main.k", "int main(String[] args) { Util u = nilptr; return 0; }\n")
-    status, text = compile_in(work, korvo, "main.k", "-link", "util.kl", "-o", "main.kb")
-    listing = subprocess.run([korvo, "-d", "main.kb", "-o", "stdout"], cwd=work, capture_output=True).stdout.decode()
-    probe.check(status == 0 and re.search(r"^0x[0-9A-F]{8}-[0-9A-F]{8} : module\[0\]: util\.slk $", listing, re.M),
-                "a program linked against util.kl lists its module: %r" % text)
+    # The end of the road: a program holding or making a Util, linked
+    # against the library that declares the module util.slk, lists the
+    # module (golden case linklib/util_program shows the code and tables).
+    module_line = re.compile(r"^0x[0-9A-F]{8}-[0-9A-F]{8} : module\[0\]: util\.slk $", re.M)
+    programs = {"holds": "int main(String[] args) { Util u = nilptr; return 0; }\n",
+                "makes": "int main(String[] args) { Util u = new Util(); return 0; }\n"}
+    for name, program in programs.items():
+        write(work, name + ".k", program)
+        status, text = compile_in(work, korvo, name + ".k", "-link", "util.kl", "-o", name + ".kb")
+        listing = subprocess.run([korvo, "-d", name + ".kb", "-o", "stdout"], cwd=work, capture_output=True).stdout
+        probe.check(status == 0 and module_line.search(listing.decode()),
+                    "a program that %s a Util lists its module: %r" % (name, text))
 
 
 def search(probe, korvo, work):
@@ -341,7 +346,7 @@ def main():
         # -kl with a .kdef naming the library: the header of the issue, the
         # body walks to the end of the file, and two runs give the same bytes.
         with open(path("util.k"), "w") as f:
-            f.write("class Util { int twice(int v) { return v * 2; } };\n")
+            f.write("class Util { public int twice(int v) { return v * 2; } };\n")
         with open(path("util.kdef"), "w") as f:
             f.write('{"library":true}')
         outputs = []
@@ -407,6 +412,14 @@ def main():
         status, out = probe.run("linklib", path("instance.kl"))
         probe.check(status == 0 and out.decode().splitlines() == ["31 1 Ints", "31 2 More", "loaded 1"],
                     "template instance %r" % out)
+
+        # Tag 32 with all ones is the built-in key -1 (nil), sign-extended;
+        # a variable typed by it loads.
+        nil_typed = object_part(18, 5, b"v", type_ref=struct.pack("<IQ", 32, (1 << 64) - 1))
+        with open(path("nil.kl"), "wb") as f:
+            f.write(library([nil_typed]))
+        status, out = probe.run("linklib", path("nil.kl"))
+        probe.check(status == 0 and out.decode().splitlines() == ["18 5 v", "loaded 1"], "nil key %r" % out)
 
         # Faults that must be refused with the loader's messages.
         cases = {

@@ -311,4 +311,25 @@ TEST(NodeText, ShortTextsStayInTheBlockAndGrowOutOfIt) {
     EXPECT_STREQ(empty->text.c_str(), "");  // untouched by the other nodes' writes
 }
 
+// Longer texts get a slice of their own: a write into one node's text, in
+// place or moved out, never shows in a node set to the same text, and a very
+// long text (which goes to the heap) reads back whole.
+TEST(NodeText, LongTextsAreNeverShared) {
+    NodeRef first = make(NodeKind::Name);
+    NodeRef second = make(NodeKind::Name);
+    first->setText("values");
+    second->setText(first->text.view());
+    first->text.printf("%s", "tot");  // fits the slice: written in place
+    EXPECT_STREQ(first->text.c_str(), "tot");
+    EXPECT_STREQ(second->text.c_str(), "values");
+    second->text.append("Longer");
+    EXPECT_STREQ(second->text.c_str(), "valuesLonger");
+    EXPECT_STREQ(first->text.c_str(), "tot");
+
+    const std::string large(5000, 'x');
+    first->setText(large);
+    EXPECT_EQ(first->text.view(), large);
+    EXPECT_STREQ(second->text.c_str(), "valuesLonger");
+}
+
 }  // namespace

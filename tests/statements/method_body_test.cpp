@@ -204,23 +204,37 @@ struct Undeclared : Fixture {
     }
 };
 
+// An instance's code travels as the pending result: kept aside here, and
+// released with the fixture.
+void keepInstanceCode(CompileContext& context, CodeList& kept) {
+    for (model::IRResult& result : context.candidates)
+        for (const SmartPtr& instruction : result.pending) kept.pushBack(instruction);
+    context.clearResults();
+}
+
 TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
     Undeclared f;
+    CodeList code;
     NodeHandle node = f.method("t", "int", Fixture::returning("1"));
     node->operands[0] = makeAstNode(NodeKind::List);
     node->operands[0]->operands.pushBack(makeAstNode(NodeKind::Name, "T"));
     node->operands[2] = Undeclared::untypedParameters({"a", "b"});
     const model::IRFunction view(node);
     compileMethodDefinition(view, f.context, node, false);
+    keepInstanceCode(f.context, code);
     EXPECT_EQ(f.errors(), "");
     auto* first = dynamic_cast<model::FunctionObject*>(static_cast<model::IRObject*>(node->owner()));
     ASSERT_NE(first, nullptr);
-    const SmartPtr kept(first);
+    f.keep(SmartPtr(first));
     EXPECT_EQ(first->parameterCount(), 2u);
     EXPECT_TRUE(model::isBuiltin(model::asObject(first->type), model::builtinTypes().intType));
     EXPECT_EQ(f.context.scopes.heaps[0]->indexesOf("t"), nullptr);
     compileMethodDefinition(view, f.context, node, false);
+    keepInstanceCode(f.context, code);
+    EXPECT_EQ(f.errors(), "");
     EXPECT_NE(static_cast<model::IRObject*>(node->owner()), first);
+    f.keep(SmartPtr(static_cast<model::IRObject*>(node->owner())));
+    codegen::releaseCodeList(code);
     codegen::releaseCodeList(f.context.codeList(kMemberCodeList));
 }
 

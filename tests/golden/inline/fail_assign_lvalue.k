@@ -1,9 +1,17 @@
 // What takes no store: a constant, a literal, a value left in a register
-// ("+=" on the sum of two variables), a pair of types without "=", and a
+// ("+=" on the sum of two variables, and on what an indexer returned: "+="
+// never goes through the "[]" operator), a pair of types without "=", and a
 // name whose best pairs (a parameter and a global) share one key.
 class P { // expect warning 324: 已定义但不使用的对象.
     public static const int K = 1;
 };
+class V { // expect warning 324: 已定义但不使用的对象.
+    public int operator [] (int i) { return i; } // expect warning 324: 已定义但不使用的对象.
+    public int operator [] (int i, int v) { return i + v; } // expect warning 324: 已定义但不使用的对象.
+};
+void g(V a, int i) { // expect warning 324: 已定义但不使用的对象.
+    a[i] += 1; // expect error: 表达式必须为可以修改的左值
+}
 void f(int x, int y) { // expect warning 324: 已定义但不使用的对象.
     P.K = 2; // expect error: 表达式必须为可以修改的左值
     3 = x; // expect error: 表达式必须为可以修改的左值

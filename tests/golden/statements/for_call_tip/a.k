@@ -1,4 +1,5 @@
-void advised(int i) { for (; i < count(); ) { } }
+int count() { return 3; }
+void advised(int i) { for (; i < count(); i++) { } }
 @SuppressWarnings
-void quiet(int i) { for (; i < count(); ) { } }
-int main(String[] args) { return 0; }
+void quiet(int i) { for (; i < count(); i++) { } }
+int main(String[] args) { advised(0); quiet(0); return 0; }

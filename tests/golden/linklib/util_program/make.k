@@ -1,0 +1,1 @@
+int main(String[] args) { Util u = new Util(); return 0; }

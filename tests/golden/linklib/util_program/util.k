@@ -1,0 +1,1 @@
+class Util { int twice(int v) { return v * 2; } };
