@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "foundation/diagnostics.h"
 #include "model/array_object.h"
@@ -213,8 +214,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     result.appendResult(classCandidate);
     const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
     result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
-    const auto typeCode = static_cast<int8_t>(object->typeCode);
-    if (typeCode > 0 && typeCode != model::kTypeString && typeCode != model::kTypeObject) {
+    if (!isNewable(*object)) {
         context.reportError(diag::NotNewable.text, node);
         stop = true;
         return false;
