@@ -188,6 +188,8 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
         failure = kUnknownBase;
     } else {
+        // Being a base is a use (the class is not reported unused).
+        chosen->checkUse(nullptr, baseNode);
         return SmartPtr(base);
     }
     if (failure != nullptr) text.append(failure);

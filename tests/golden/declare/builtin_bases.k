@@ -1,9 +1,9 @@
 // Built-in classes that programs derive from: exceptions and threads.
-class MyError : Exception { // expect warning 324: 已定义但不使用的对象.
+class MyError : Exception {
 };
-class MyIo : IOException { // expect warning 324: 已定义但不使用的对象.
+class MyIo : IOException {
 };
-class Worker : Thread { // expect warning 324: 已定义但不使用的对象.
+class Worker : Thread {
     void run() { // expect warning 323: 重写了基类型的方法, 但未使用 override 关键字.
     }
 };

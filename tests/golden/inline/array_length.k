@@ -1,5 +1,5 @@
 // Every array answers its length, wherever it is declared.
-int count(String[] names) { // expect warning 324: 已定义但不使用的对象.
+int count(String[] names) {
     return (int)names.length;
 }
 int main(String[] args) {
