@@ -12,6 +12,15 @@ void releaseCodeList(CodeList& list) {
     list.clear();
 }
 
+void dropCodeList(CodeList& list) {
+    for (const SmartPtr& instruction : list) {
+        cbircode* code = instruction.as<cbircode>();
+        const uint64_t used = code->operandCount <= model::kMaxOperands ? code->operandCount : model::kMaxOperands;
+        for (uint64_t i = 0; i < used; ++i) code->operands[i].releaseObject();
+    }
+    list.clear();
+}
+
 }  // namespace codegen
 
 SmartPtr CompileContext::emitCopyOf(const cbircode& templ, const model::NodeHandle& node) {
@@ -154,7 +163,7 @@ void CompileContext::bindLabels(uint64_t first, uint64_t end) {
     if (errors != 0) {
         // Dropped, not detached: detaching would detach the instructions'
         // owners, methods that stay declared and are still reported on.
-        current->clear();
+        codegen::dropCodeList(*current);
         return;
     }
     for (uint64_t i = first; i < end && i < current->size(); ++i) {

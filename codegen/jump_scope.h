@@ -64,4 +64,8 @@ private:
 namespace codegen {
 // Detaches every instruction of the list, releases them and empties it.
 void releaseCodeList(CodeList& list);
+// Empties a list whose code is thrown away (a failed body or branch) without
+// detaching what it refers to, which stays in use: each operand lets go of
+// its target, so jumps among the list's own instructions free them.
+void dropCodeList(CodeList& list);
 }  // namespace codegen

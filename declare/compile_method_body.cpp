@@ -41,7 +41,7 @@ public:
             function_->operands[0] = model::Operand();
             function_->operandCount = 0;
         }
-        code.clear();
+        codegen::dropCodeList(code);
         context_.scopes.heaps[0]->renameFunctionStatics(statics_);
         context_.scopes.staticObjects = savedStatics_;
         context_.scopes.popFrame();

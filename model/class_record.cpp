@@ -1,5 +1,8 @@
 // The class record of the image: nine operands, the type code and the five
 // member tables; the signature hash; the remote interface descriptor.
+#include <algorithm>
+#include <vector>
+
 #include "foundation/crc32.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
@@ -68,9 +71,17 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
 }
 
 uint32_t ClassObject::signatureHash(uint32_t seed) const {
+    // A nested class deriving from its outer class holds itself among its
+    // inherited members; a class met again while its own hash is under way
+    // counts by its link name only, so the walk ends.
+    thread_local std::vector<const ClassObject*> underWay;
+    const bool cycle = std::find(underWay.begin(), underWay.end(), this) != underWay.end();
+    if (cycle) return IRObject::signatureHash(seed);
     uint32_t h = qestl::crc32Update(linkName().data(), linkName().length(), seed);
+    underWay.push_back(this);
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         for (const qestl::SmartPtr& member : t->members()) h = asObject(member)->signatureHash(h);
+    underWay.pop_back();
     return h;
 }
 

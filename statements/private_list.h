@@ -15,7 +15,7 @@ public:
     }
     ~PrivateCodeList() {
         context_.current = saved_;
-        code.clear();
+        codegen::dropCodeList(code);
     }
     PrivateCodeList(const PrivateCodeList&) = delete;
     PrivateCodeList& operator=(const PrivateCodeList&) = delete;
