@@ -85,8 +85,11 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
         return false;
     }
     if (isStringType(model::asObject(type))) chainMode = true;
-    if (object->hasConstantValue()) {
-        entry.valueOperand = object->constantValue();
+    // A constant reached as a member (K.A, Crypto.NoPadding) stands behind
+    // the instance object the member access made.
+    const model::IRObject* constant = object->classRef();
+    if (constant->hasConstantValue()) {
+        entry.valueOperand = constant->constantValue();
     } else if (object->isConst()) {
         entry.valueOperand = value->operand;
         chainMode = true;
