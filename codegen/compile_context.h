@@ -160,6 +160,9 @@ public:
     uint32_t currentScopeMode() const;
     void popObjectScope();
     FlagGuard pushFlag(uint8_t value);
+    // The owner of the current frame (the function being compiled), which
+    // pending instructions are stamped with; empty outside a frame.
+    qestl::SmartPtr frameOwner() const { return scopes.frame != nullptr ? scopes.frame->owner : qestl::SmartPtr(); }
     void popThisObject();
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);

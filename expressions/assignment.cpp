@@ -14,15 +14,6 @@
 
 namespace {
 
-bool errorPending(const CompileContext& context) {
-    if (context.activeCapture != nullptr) return context.activeCapture->hasError != 0;
-    return context.errors != 0;
-}
-
-qestl::SmartPtr currentOwner(const CompileContext& context) {
-    return context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
-}
-
 // The values of the left side, or false when the assignment is complete
 // (the "." operator took it) or failed.
 bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, const model::IRValueList& rights,
@@ -33,7 +24,7 @@ bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, c
         if (resolveMemberAccess(context, nodeChild(leftNode, 0), nullptr,
                                 member ? member->text.view() : std::string_view(), node, rights))
             return false;
-        if (errorPending(context)) return false;
+        if (context.hasErrors()) return false;
     } else {
         compileStatement(context, leftNode, false);
     }
@@ -85,7 +76,7 @@ struct PairBuilder {
             return;
         }
         const uint64_t key = expressions::assignmentPairKey(left, right);
-        const qestl::SmartPtr owner = currentOwner(context);
+        const qestl::SmartPtr owner = context.frameOwner();
         uint32_t fusedOpcode = 0;
         model::cbircode* fused = expressions::fuseIntoLoad(left, code, fusedOpcode);
         const model::Operand rightOperand = rightObject->isFunction() ? rightObject->makeObjectOperand() : right.operand;
@@ -170,9 +161,9 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         context.clearResults();
     }
     // After an error in the statement the assignment reports nothing more.
-    if (errorPending(context)) return;
+    if (context.hasErrors()) return;
     model::IRValueList lefts;
-    if (!compileLeftValues(context, leftNode, rights, node, lefts) || errorPending(context)) return;
+    if (!compileLeftValues(context, leftNode, rights, node, lefts) || context.hasErrors()) return;
     {
         DiagnosticCapture capture;
         model::IRValueList targets = lefts;

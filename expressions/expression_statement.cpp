@@ -54,7 +54,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     result.checkUse(&context, node);
     const model::BuiltinTypes& types = model::builtinTypes();
     model::IRObject* boolType = model::asObject(types.boolType);
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.frameOwner();
     const qestl::SmartPtr setTrue = codegen::makeInstructionWithTwoOperands(
         model::kOpMov, codegen::makeEaxOperand(boolType), model::makeImmediate(1, model::kImmBool));
     const qestl::SmartPtr setFalse = codegen::makeInstructionWithTwoOperands(

@@ -32,7 +32,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     context.swapResults(candidates);
     context.clearResults();
     // The operand's own error is the statement's only report.
-    if (context.activeCapture != nullptr ? context.activeCapture->hasError != 0 : context.errors != 0) return;
+    if (context.hasErrors()) return;
 
     IRValueListArray arguments;
     if (isPostfixIncDec(node)) {
@@ -45,7 +45,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         return;
     }
 
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.frameOwner();
     model::IRValueList results;
     bool notModifiable = false;
     bool bareRegister = false;

@@ -36,11 +36,6 @@ Checker checkerFor(uint32_t code) {
     }
 }
 
-bool errorPending(const CompileContext& context) {
-    if (context.activeCapture != nullptr) return context.activeCapture->hasError != 0;
-    return context.errors != 0;
-}
-
 qestl::SmartPtr valueTypeOf(const model::IRResult& value) {
     const model::IRObject* object = value.objectPtr();
     return object != nullptr ? object->valueType() : qestl::SmartPtr();
@@ -75,7 +70,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
     compileStatement(context, node, true);
     out.clear();
     context.swapResults(out);
-    if (context.errors != errorsBefore || errorPending(context)) return false;
+    if (context.errors != errorsBefore || context.hasErrors()) return false;
     if (out.empty()) {
         context.reportError(diag::ObjectUndetermined.text, node);
         return false;
@@ -103,7 +98,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     IRValueListArray arguments;
     if (count == 2) arguments.push_back(second);
     if (findOperatorOverload(context, leftValues, arguments, node)) return;
-    if (errorPending(context)) return;
+    if (context.hasErrors()) return;
 
     qestl::SmartPtr resultType;
     if (code == model::kOpCpl || (code >= model::kOpFinc && code <= model::kOpBdec)) {
@@ -128,7 +123,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     if (values == 2 && left.operand.kind == model::kRegister && !right.pending.empty()) {
         // The right operand's code may overwrite the register holding the
         // left value: save it on the stack and read it back into ecx.
-        const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+        const qestl::SmartPtr owner = context.frameOwner();
         left.appendInstruction(left.pending, *codegen::makeInstructionWithOperand(model::kOpPush, left.operand)
                                                   .as<model::cbircode>(), owner, firstNode);
         restoreLeft = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(left)));
@@ -156,7 +151,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
     if (code == model::kOpCpl) expressions::recordNotStates(result, left);
     else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
     context.clearResults();

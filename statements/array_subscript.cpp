@@ -18,15 +18,6 @@ namespace {
 constexpr uint32_t kArrayTypeHint = 4;
 constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
 
-bool errorPending(const CompileContext& context) {
-    if (context.activeCapture != nullptr) return context.activeCapture->hasError != 0;
-    return context.errors != 0;
-}
-
-qestl::SmartPtr currentOwner(const CompileContext& context) {
-    return context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
-}
-
 model::IRResult* pickValue(model::IRValueList& candidates) {
     model::IRResult* chosen = nullptr;
     if (codegen::pickBestOverloadForArgs(candidates, kValueKinds, std::size(kValueKinds), chosen) != 0) return nullptr;
@@ -54,12 +45,12 @@ int32_t elementTypeCode(const model::IRObject* type) {
 
 void push(CompileContext& context, model::IRResult& result, const model::Operand& operand, const StatementNode& node) {
     result.appendInstruction(result.pending, *codegen::makeInstructionWithOperand(model::kOpPush, operand)
-                                                  .as<model::cbircode>(), currentOwner(context), node);
+                                                  .as<model::cbircode>(), context.frameOwner(), node);
 }
 
 void pushTypeCode(CompileContext& context, model::IRResult& result, int32_t code, const StatementNode& node) {
     result.appendInstruction(result.pending, *codegen::makePushTypeId(code).as<model::cbircode>(),
-                             currentOwner(context), node);
+                             context.frameOwner(), node);
 }
 
 void reportUndefined(CompileContext& context, const StatementNode& node) {
@@ -80,7 +71,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     compileStatement(context, arrayNode, false);
     context.swapResults(arrayValues);
     context.clearResults();
-    if (errorPending(context)) return 0;
+    if (context.hasErrors()) return 0;
     if (arrayValues.empty()) {
         reportUndefined(context, arrayNode);
         return 0;
@@ -132,7 +123,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     codegen::setInstructionOperand(load, 1, indexOperand);
     index->checkUse(&context, indexNode);
     array->checkUse(&context, arrayNode);
-    result.appendInstruction(result.pending, load, currentOwner(context), node);
+    result.appendInstruction(result.pending, load, context.frameOwner(), node);
     result.operand = codegen::makeEaxOperand(model::asObject(elementType));
     context.setResults(result);
     return 0;
@@ -165,7 +156,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
         model::IRValueList types;
         context.swapResults(types);
         context.clearResults();
-        if (errorPending(context)) return 0;
+        if (context.hasErrors()) return 0;
         model::IRResult* accepted = nullptr;
         for (model::IRResult& candidate : types) {
             if (!isTypeObject(candidate.objectPtr())) continue;
@@ -192,7 +183,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     model::IRValueList dimensions;
     context.swapResults(dimensions);
     context.clearResults();
-    if (errorPending(context)) return 0;
+    if (context.hasErrors()) return 0;
     model::IRResult* dimension = pickValue(dimensions);
     if (dimension == nullptr) {
         context.reportError(diag::BadSubscript.text, dimensionNode ? dimensionNode : node);
@@ -209,7 +200,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     const qestl::SmartPtr arrayType = context.arrayTypeOf(elementType);
     if (outermost) {
         model::cbircode allocate(model::kOpAllocArray, 0);
-        result.appendInstruction(result.pending, allocate, currentOwner(context), node);
+        result.appendInstruction(result.pending, allocate, context.frameOwner(), node);
         result.object = model::makeObject("", model::kKindVariable, arrayType, 0);
         result.operand = codegen::makeEaxOperand(model::asObject(arrayType));
     } else {
