@@ -58,6 +58,8 @@ void CompileContext::reset() {
     relocations.clear();
     for (const SmartPtr& entry : moduleEntries) entry.as<model::cbircode>()->detach();
     moduleEntries.clear();
+    for (const SmartPtr& object : linkedObjects) object.as<model::cbircode>()->detach();
+    linkedObjects.clear();
     namePool.clear();
     typeBytes.clear();
     scopes.clear();

@@ -269,6 +269,10 @@ public:
     // The modules of the link libraries: opcode-166 records naming each
     // through a string resource.
     qestl::SmartPtrVector moduleEntries;
+    // Every object the link libraries made: a class whose name an earlier
+    // library took stays out of the third heap, yet is torn down with the
+    // rest.
+    qestl::SmartPtrVector linkedObjects;
     qestl::SmartPtr importTable;  // a model::ImportTable
     model::ImportTable& imports() { return *importTable.as<model::ImportTable>(); }
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;
