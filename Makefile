@@ -41,8 +41,8 @@ build/build.ninja: | setup
 
 demo: setup build/build.ninja
 	cmake --build build -j $(JOBS)
-	./build/korvo -c examples/hello.k -lik -o build/hello.lik
-	@echo "build/hello.lik: $$(stat -c %s build/hello.lik) bytes"
+	./build/korvo -ce examples/hello.k -o build/hello
+	./build/hello
 
 test: EXTRA_PACKAGES = $(TEST_PACKAGES)
 test: setup

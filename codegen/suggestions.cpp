@@ -26,6 +26,13 @@ const char* classWord(const IRObject& object) {
     return "Class";
 }
 
+// The object an entry is listed as: a member reached through a value is
+// held by an instance that stands for it, and listed as the member itself.
+IRObject* listedObject(const IRResult& entry) {
+    IRObject* object = entry.objectPtr();
+    return object != nullptr ? object->classRef() : nullptr;
+}
+
 // The name a class made from a template lists its argument i under.
 std::string templateParameterName(IRObject& instance, size_t i) {
     model::ClassObject* holder = model::asClass(&instance);
@@ -65,7 +72,7 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
     int k = 0;
     for (const IRResult& entry : list) {
         text.appendFormat("%d:", ++k);
-        IRObject* object = entry.objectPtr();
+        IRObject* object = listedObject(entry);
         if (object != nullptr) {
             const char* access = accessWord(*object);
             if (object->kind == model::kKindClass) {
@@ -106,7 +113,7 @@ void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::No
 void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {
     qestl::qestringA found;
     for (const IRResult& entry : list) {
-        IRObject* object = entry.objectPtr();
+        IRObject* object = listedObject(entry);
         if (object == nullptr || object->kind != model::kKindClass) continue;
         describeTemplate(*object, text);
         found.appendFormat("\n:%s [%s]", object->displayName().c_str(), object->linkName().c_str());
@@ -119,7 +126,7 @@ void describeMethodCandidates(const IRValueList& list, qestl::qestringA& text) {
     int j = 0;
     for (const IRResult& entry : list) {
         ++j;
-        IRObject* object = entry.objectPtr();
+        IRObject* object = listedObject(entry);
         if (object == nullptr || !object->isFunction()) continue;
         auto* function = static_cast<model::FunctionObject*>(object);
         found.appendFormat("\n方法 %d: %s [%s]", j, function->displayName().c_str(), function->linkName().c_str());
@@ -151,7 +158,7 @@ void describeArgumentsAndCandidates(const IRValueListArray& arguments, qestl::qe
         int j = 0;
         for (const IRResult& candidate : candidates) {
             ++j;
-            IRObject* object = candidate.objectPtr();
+            IRObject* object = listedObject(candidate);
             if (object == nullptr) continue;
             if (object->kind == model::kKindClass) {
                 text.appendFormat("%s = 类型:%s [%s]\n", object->displayName().c_str(), classWord(*object),

@@ -3,6 +3,7 @@
 // errors (a later cycle may cure them), the compile pass reports at once.
 #include <algorithm>
 
+#include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
 #include "model/array_object.h"
@@ -161,8 +162,6 @@ IRObject* lowestRankedClass(const IRValueList& candidates) {
 
 namespace {
 
-bool isPrimitiveCode(uint8_t code) { return code > 0 && code != model::kTypeString && code != model::kTypeObject; }
-
 SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& baseNode,
                          bool derivingIsStatic, bool declarationPass) {
     resolveType(context, scope, baseNode, declarationPass);
@@ -182,13 +181,15 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         failure = "找不到基类型";
     } else if (base->isFinal()) {
         failure = "该类已声明为final,不可被继承";
-    } else if (isPrimitiveCode(base->typeCode)) {
+    } else if (!isNewable(*base)) {
         failure = "对象不是类,不可被继承";
     } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
         failure = kUnknownBase;
     } else {
+        // Being a base is a use (the class is not reported unused).
+        chosen->checkUse(nullptr, baseNode);
         return SmartPtr(base);
     }
     if (failure != nullptr) text.append(failure);

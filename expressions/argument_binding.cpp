@@ -86,7 +86,7 @@ struct Binder {
     const StatementNode& node;
 
     qestl::SmartPtr ownerFunction() const {
-        return context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+        return context.frameOwner();
     }
 
     void append(model::IRResult& result, const qestl::SmartPtr& instruction) {

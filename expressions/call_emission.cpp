@@ -81,7 +81,7 @@ struct CallEmitter {
     model::IRResult call;
 
     void append(const qestl::SmartPtr& instruction) {
-        const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+        const qestl::SmartPtr owner = context.frameOwner();
         call.appendInstruction(call.pending, *instruction.as<model::cbircode>(), owner, node);
     }
     void appendCode(const qestl::SmartPtrVector& code) {

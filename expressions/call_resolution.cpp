@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "foundation/diagnostics.h"
 #include "model/array_object.h"
@@ -23,6 +24,14 @@ constexpr uint32_t kModifierBits = 0x70;
 model::IRObject* standsFor(const model::IRResult& candidate) {
     model::IRObject* object = candidate.objectPtr();
     return object != nullptr ? object->classRef() : nullptr;
+}
+
+// A committed callee, and the class a `new` made, count as used, as a
+// class that a record names does: the unused-declaration warnings run
+// before the image is written. Marking only; the call's own use checks
+// give the warnings.
+void markCommitted(const model::IRResult& candidate, const StatementNode& node) {
+    if (model::IRObject* object = candidate.objectPtr()) object->checkUse(nullptr, node);
 }
 
 bool isMethod(const model::IRObject* object) {
@@ -150,6 +159,7 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
     }
     if (chosen == nullptr) return false;
     committed = compileMethodCallOrIntrinsic(context, receiver, *chosen, arguments, constructorWanted, node);
+    if (committed) markCommitted(*chosen, node);
     return true;
 }
 
@@ -209,12 +219,11 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     value->modifiers |= (node->flags & kModifierBits) | model::kStateDefinite;
     model::IRResult result(made, codegen::makeEaxOperand(object));
     result.sourceNode = node;
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.frameOwner();
     result.appendResult(classCandidate);
     const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
     result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
-    const auto typeCode = static_cast<int8_t>(object->typeCode);
-    if (typeCode > 0 && typeCode != model::kTypeString && typeCode != model::kTypeObject) {
+    if (!isNewable(*object)) {
         context.reportError(diag::NotNewable.text, node);
         stop = true;
         return false;
@@ -288,7 +297,10 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
             const model::IRResult kept = results[best];
             results.clear();
             results.pushBack(kept);
+            markCommitted(chosen[best], node);
         }
+    } else if (chosen.size() == 1) {
+        markCommitted(chosen[0], node);
     }
     context.clearResults();
     for (const model::IRResult& result : results) context.addResult(result);

@@ -12,6 +12,8 @@ ArrayObject::ArrayObject(const qestl::SmartPtr& elementType) {
     auto* length = new IRObject("length", kKindVariable, builtinTypes().longType, 0);
     qestl::SmartPtr held = adoptLive(length);
     length->setConst(true);
+    // Readable wherever the array is: a program asks every array its length.
+    length->modifiers |= kModPublic;
     length->ownerResult = IRResult(qestl::SmartPtr(this));
     length->buildLinkName();
     if (dynamicProperties.indexesOf("length") == nullptr) addProperty("length", held, false);

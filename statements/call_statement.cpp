@@ -37,8 +37,8 @@ private:
 
 bool holdsTemplateMethod(const model::IRValueList& candidates) {
     for (const model::IRResult& candidate : candidates) {
-        const model::IRObject* object = candidate.objectPtr();
-        if (object != nullptr && object->isKind(model::kKindTemplateFunction)) return true;
+        model::IRObject* object = candidate.objectPtr();
+        if (object != nullptr && object->classRef()->isKind(model::kKindTemplateFunction)) return true;
     }
     return false;
 }

@@ -9,10 +9,14 @@
 
 namespace {
 
-// Compiles a branch statement with its own locals.
-void compileBranch(CompileContext& context, const StatementNode& statement) {
+// Compiles a branch statement with its own locals, under the object states
+// that the way into it establishes (the condition's, or their complement);
+// the objects get their own states back after it.
+void compileBranch(CompileContext& context, const StatementNode& statement, model::IRResult* states) {
     const uint64_t mark = context.localMark();
+    if (states != nullptr) states->applyObjectStates();
     compileTree(context, statement);
+    if (states != nullptr) states->restoreObjectStates();
     context.popLocals(mark);
 }
 
@@ -53,13 +57,14 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
 
     PrivateCodeList thenList(context);
     control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
-    compileBranch(context, thenStatement);
+    compileBranch(context, thenStatement, &conditionResult);
     popFlowNode(context);
     if (context.hasErrors()) return 0;
 
-    // Past the then-branch: a && condition's states held inside it; any
-    // other condition failed to get here by the else way.
-    if (conditionResult.stateWord == model::kOpLogicalAnd) {
+    // Past the then-branch: a && condition's states held inside it and stay
+    // for the rest; any other condition failed to get here by the else way.
+    const bool statesStay = conditionResult.stateWord == model::kOpLogicalAnd;
+    if (statesStay) {
         conditionResult.applyObjectStates();
         conditionResult.statesApplied = 0;
     } else {
@@ -68,7 +73,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
     if (elseStatement) {
         PrivateCodeList elseList(context);
-        compileBranch(context, elseStatement);
+        compileBranch(context, elseStatement, statesStay ? nullptr : &conditionResult);
         if (context.hasErrors()) return 0;
         context.current = &thenList.code;
         control::emitJump(context, model::kOpJmp, control::pastList(elseList.code), node);
@@ -98,7 +103,9 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
 
     PrivateCodeList first(context);
     control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
+    conditionResult.applyObjectStates();
     compileStatement(context, firstNode, false);
+    conditionResult.restoreObjectStates();
     control::closeBranch(context);
     if (context.hasErrors()) return 0;
     model::IRResult firstValue;
@@ -107,7 +114,9 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     PrivateCodeList second(context);
     conditionResult.complementObjectStates();
     control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
+    conditionResult.applyObjectStates();
     compileStatement(context, secondNode, false);
+    conditionResult.restoreObjectStates();
     control::closeBranch(context);
     if (context.hasErrors()) return 0;
     model::IRResult secondValue;

@@ -85,12 +85,12 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
         return false;
     }
     if (isStringType(model::asObject(type))) chainMode = true;
-    // A constant reached as a member (K.A, Crypto.NoPadding) stands behind
-    // the instance object the member access made.
-    const model::IRObject* constant = object->classRef();
+    // A member reached through its class (K.A) is an instance standing for
+    // the member: its constness and value are the member's.
+    model::IRObject* constant = object->classRef();
     if (constant->hasConstantValue()) {
         entry.valueOperand = constant->constantValue();
-    } else if (object->isConst()) {
+    } else if (constant->isConst()) {
         entry.valueOperand = value->operand;
         chainMode = true;
     } else {

@@ -123,7 +123,7 @@ IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray&
 
 bool isTemplateMethod(const IRResult& candidate) {
     IRObject* object = candidate.objectPtr();
-    return object != nullptr && object->isKind(model::kKindTemplateFunction);
+    return object != nullptr && object->classRef()->isKind(model::kKindTemplateFunction);
 }
 
 // The types written between the call's angle brackets, each bound to its

@@ -1,6 +1,6 @@
 // Nested classes named through their outer class, as types, bases and
 // template arguments; the iterator of a built-in container written alone.
-class Outer { // expect warning 324: 已定义但不使用的对象.
+class Outer {
     public static class Deep {
         public static class Deeper {
         };

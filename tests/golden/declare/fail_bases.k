@@ -9,7 +9,7 @@ final class Sealed { // expect warning 324: 已定义但不使用的对象.
 };
 class FromFinal : Sealed { // expect error: 该类已声明为final,不可被继承 // expect warning 324: 已定义但不使用的对象.
 };
-class Outer { // expect warning 324: 已定义但不使用的对象.
+class Outer {
     class Inner {
     };
 };

@@ -2,16 +2,16 @@
 // field type declared further down, a nested class deriving from a class of
 // an outer scope, two blocks of one package. Only the missing entry (and
 // the classes never used) are reported.
-class Derived : Base { // expect warning 324: 已定义但不使用的对象.
+class Derived : Base {
     Later later;
     class Inner : Derived {
     };
 };
-class Base { // expect warning 324: 已定义但不使用的对象.
+class Base {
 };
 class Later { // expect warning 324: 已定义但不使用的对象.
 };
-package p { // expect warning 324: 已定义但不使用的对象.
+package p {
     class First {
     };
 };

@@ -5,8 +5,8 @@
 class P { // expect warning 324: 已定义但不使用的对象.
     public static const int K = 1;
 };
-class V { // expect warning 324: 已定义但不使用的对象.
-    public int operator [] (int i) { return i; } // expect warning 324: 已定义但不使用的对象.
+class V {
+    public int operator [] (int i) { return i; }
     public int operator [] (int i, int v) { return i + v; } // expect warning 324: 已定义但不使用的对象.
 };
 void g(V a, int i) { // expect warning 324: 已定义但不使用的对象.
@@ -22,5 +22,5 @@ void f(int x, int y) { // expect warning 324: 已定义但不使用的对象.
     y += x;
 }
 int dup;
-void g(int dup) { dup = 2; } // expect warning 324: 已定义但不使用的对象. // expect error: 对象不唯一,有多个可以操作的对象:
+void g(int dup) { dup = 2; } // expect error: 对象不唯一,有多个可以操作的对象: // expect warning 324: 已定义但不使用的对象.
 int main(String[] args) { return 0; } // expect warning 204: 未使用的参数:args

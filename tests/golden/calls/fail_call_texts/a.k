@@ -14,3 +14,5 @@ int main(String[] args) {
     new C();
     return 0;
 }
+class Twin { public int x; public int x() { return 1; } };
+int twin(Twin t) { return t.x + 1; }

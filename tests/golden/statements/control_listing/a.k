@@ -7,7 +7,7 @@ void whileloop(int a, int b) { while (a != b) { if (a == 1) break; continue; } }
 void dowhile(int a, int b) { do { continue; } while (a <= b); }
 void forgeneral(int a, int b) { for (; a >= b; ) { continue; } }
 void forever() { for (;;) { } }
-void fastfor(int i, int n) { for (; i < n; i++) { } }
+void fastfor(int i, int n) { for (; i < 10; i++) { } }
 void fastdown(int i, int n) { for (; i != n; --i) { break; } }
 void foreach(int[] arr, int x) { for (x : arr) { continue; } }
 int dense(int v) { switch (v) { case 1: return 10; case 2: case 3: return 30; case 5: break; } return 0; }
