@@ -20,7 +20,7 @@ void freeIfOwned(void* block, int ownershipFlag) {
     if (ownershipFlag == 1) std::free(block);
 }
 
-[[noreturn]] static void outOfMemory(size_t bytes) {
+[[noreturn]] void outOfMemory(size_t bytes) {
     std::fprintf(stderr, "out of memory (%zu bytes)\n", bytes);
     std::abort();
 }

@@ -36,6 +36,7 @@ inline void* placementNew(void* address) { return address; }
 
 // malloc/realloc that end the process on exhaustion: the compiler has no
 // road on which running out of memory could be reported and survived.
+[[noreturn]] void outOfMemory(size_t bytes);
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);
 

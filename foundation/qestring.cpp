@@ -92,7 +92,6 @@ void qestring<Unit>::copyFrom(const qestring& other) {
     length_ = other.length_;
     used_ = other.used_;
     capacity_ = other.used_;
-    borrowedSize_ = 0;
     if (other.used_ == 0) {
         data_ = nullptr;
         return;
@@ -107,9 +106,8 @@ void qestring<Unit>::stealFrom(qestring& other) {
     used_ = other.used_;
     capacity_ = other.capacity_;
     length_ = other.length_;
-    borrowedSize_ = other.borrowedSize_;
     other.data_ = nullptr;
-    other.used_ = other.capacity_ = other.length_ = other.borrowedSize_ = 0;
+    other.used_ = other.capacity_ = other.length_ = 0;
 }
 
 template <typename Unit>

@@ -15,7 +15,7 @@
 //  3. writing one unit at an index (the formatting engines): while the index is
 //     not below used, grow to exactly used * 2 + 1 zero-filled units and set
 //     used and capacity to that size.
-// A borrowed buffer (capacity all ones) is never freed or reallocated; should a
+// A borrowed buffer (capacity() all ones) is never freed or reallocated; should a
 // write ever need more room than it has, the string takes a copy of its own
 // rather than write past storage it does not own.
 #pragma once
@@ -50,7 +50,7 @@ public:
         size_t size;
     };
     explicit qestring(EmptyIn storage)
-        : data_(storage.buffer), used_(1), capacity_(npos), length_(0), borrowedSize_(storage.size) {}
+        : data_(storage.buffer), used_(1), capacity_(kBorrowedBit | storage.size), length_(0) {}
     // Copy: exactly the source's used units; capacity = the source's used.
     qestring(const qestring& other) { copyFrom(other); }
     qestring(qestring&& other) noexcept { stealFrom(other); }
@@ -102,10 +102,9 @@ public:
         data_ = buffer;
         length_ = length;
         used_ = length + 1;
-        borrowedSize_ = size == npos ? length + 1 : size;
-        capacity_ = npos;
+        capacity_ = kBorrowedBit | (size == npos ? length + 1 : size);
     }
-    bool isBorrowed() const { return capacity_ == npos; }
+    bool isBorrowed() const { return (capacity_ & kBorrowedBit) != 0; }
 
     void append(const Unit* text) {
         size_t n = unitLength(text);
@@ -155,7 +154,7 @@ public:
 
     size_t length() const { return length_; }
     size_t used() const { return used_; }
-    size_t capacity() const { return capacity_; }
+    size_t capacity() const { return isBorrowed() ? npos : capacity_; }
     bool empty() const { return length_ == 0; }
     const Unit* c_str() const { return data_; }
     Unit* data() { return data_; }
@@ -199,14 +198,16 @@ private:
             length_ = 0;
         }
     }
-    bool fits(size_t units) const { return isBorrowed() ? units <= borrowedSize_ : units <= capacity_; }
+    bool fits(size_t units) const { return units <= (capacity_ & ~kBorrowedBit); }
     void reallocate(size_t newCapacity);
 
     Unit* data_ = nullptr;
     size_t used_ = 0;
+    // The room in units; with the top bit, the real size of a borrowed
+    // buffer (a string no larger than that bit can tell apart).
+    static constexpr size_t kBorrowedBit = ~(npos >> 1);
     size_t capacity_ = 0;
     size_t length_ = 0;
-    size_t borrowedSize_ = 0;  // real size of a borrowed buffer, in units
 };
 
 using qestringA = qestring<char>;

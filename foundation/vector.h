@@ -9,6 +9,10 @@
 // borrowed buffer has no room beyond its elements: the first push or insert
 // copies them into a buffer of our own, and the lender's elements are left
 // as they were (never destroyed here).
+//
+// The count type is size_t by default. A vector there are millions of (the
+// syntax node's handle lists) takes uint32_t and is 8 bytes smaller; a
+// growth past its range ends the process as an exhausted heap would.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +25,7 @@
 
 namespace qestl {
 
-template <typename T>
+template <typename T, typename Count = size_t>
 class qevector {
 public:
     qevector() = default;
@@ -56,14 +60,14 @@ public:
     void borrow(T* buffer, size_t count) {
         clear();
         data_ = buffer;
-        count_ = count;
-        capacity_ = npos;
+        count_ = checkedCount(count);
+        capacity_ = kBorrowed;
     }
-    bool isBorrowed() const { return capacity_ == npos; }
+    bool isBorrowed() const { return capacity_ == kBorrowed; }
 
     size_t size() const { return count_; }
     size_t count() const { return count_; }
-    size_t capacity() const { return capacity_; }
+    size_t capacity() const { return isBorrowed() ? npos : capacity_; }
     bool empty() const { return count_ == 0; }
     T* data() { return data_; }
     const T* data() const { return data_; }
@@ -80,7 +84,7 @@ public:
 
     void pushBack(const T& element) {
         if (count_ + 1 > capacity_ || isBorrowed()) {
-            regrow(count_ * 2 + 1, count_, &element, 1);
+            regrow(size_t{count_} * 2 + 1, count_, &element, 1);
         } else {
             new (data_ + count_) T(element);
         }
@@ -94,10 +98,10 @@ public:
     void insertRange(size_t index, const T* elements, size_t n) {
         if (n == 0) return;
         if (count_ + n > capacity_ || isBorrowed()) {
-            regrow(count_ * 2 + n, index, elements, n);
+            regrow(size_t{count_} * 2 + n, index, elements, n);
         } else {
             // Elements may alias our own storage: copy them aside first.
-            qevector<T> copies;
+            qevector copies;
             const T* source = elements;
             if (elements >= data_ && elements < data_ + count_) {
                 copies.reserveExact(n);
@@ -122,8 +126,8 @@ public:
         destroyAll();
         releaseBuffer();
         data_ = fresh;
-        count_ = n;
-        capacity_ = n;
+        count_ = checkedCount(n);
+        capacity_ = count_;
     }
 
     void erase(size_t index) {
@@ -170,13 +174,20 @@ public:
     }
 
 protected:
+    // n itself when the count type holds it (all ones is the borrowed mark).
+    static Count checkedCount(size_t n) {
+        if (n >= static_cast<size_t>(kBorrowed)) outOfMemory(n);
+        return static_cast<Count>(n);
+    }
+
     void reserveExact(size_t n) {
+        capacity_ = checkedCount(n);
         data_ = static_cast<T*>(allocateOrDie(n * sizeof(T)));
-        capacity_ = n;
     }
 
     // Moves to a buffer of newCapacity with n new elements at index.
     void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
+        const Count checked = checkedCount(newCapacity);
         T* fresh = static_cast<T*>(allocateOrDie(newCapacity * sizeof(T)));
         for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
         for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
@@ -184,7 +195,7 @@ protected:
         destroyAll();
         releaseBuffer();
         data_ = fresh;
-        capacity_ = newCapacity;
+        capacity_ = checked;
     }
 
     // The elements of a borrowed buffer belong to the lender.
@@ -197,9 +208,11 @@ protected:
         if (!isBorrowed()) std::free(data_);
     }
 
+    static constexpr Count kBorrowed = static_cast<Count>(-1);
+
     T* data_ = nullptr;
-    size_t count_ = 0;
-    size_t capacity_ = 0;
+    Count count_ = 0;
+    Count capacity_ = 0;
 };
 
 // The byte array: also the buffer of the in-memory byte stream.

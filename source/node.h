@@ -14,7 +14,8 @@
 #include "syntax/node_handle.h"
 
 class qeAbstractNode;
-using AstNodeVector = qestl::qevector<_KNode<qeAbstractNode>>;
+// uint32_t counts: a node holds two of these lists.
+using AstNodeVector = qestl::qevector<_KNode<qeAbstractNode>, uint32_t>;
 
 struct NodeKind {
     enum : uint32_t {

@@ -78,10 +78,16 @@ TEST(QestringTest, BorrowedBufferIsKeptAndNeverFreed) {
     EXPECT_EQ(s.c_str(), buffer);
     EXPECT_EQ(s.view(), "xyz");
     EXPECT_TRUE(s.isBorrowed());
+    EXPECT_EQ(s.capacity(), npos);
+    qestringA moved(std::move(s));  // the borrowed size goes with it
+    moved.append("w");
+    EXPECT_EQ(moved.c_str(), buffer);
+    EXPECT_EQ(moved.view(), "xyzw");
+    s = std::move(moved);
     s.assign("fresh");  // starts a buffer of its own
     EXPECT_NE(s.c_str(), buffer);
     EXPECT_EQ(s.view(), "fresh");
-    EXPECT_STREQ(buffer, "xyz");
+    EXPECT_STREQ(buffer, "xyzw");
 }
 
 TEST(QestringTest, BorrowedBufferTooSmallIsCopiedNotOverrun) {

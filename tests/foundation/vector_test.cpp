@@ -94,4 +94,30 @@ TEST(VectorTest, PushOrInsertOnABorrowedBufferCopiesItAndLeavesTheLenderAlone) {
     EXPECT_EQ(words[1], 2u);
 }
 
+// The narrow-count vector (a node's handle lists) keeps every rule of the
+// wide one: growth, the borrowed mark, copies out of its own storage.
+TEST(VectorTest, NarrowCountVectorFollowsTheSameRules) {
+    using Narrow = qestl::qevector<qestl::qestringA, uint32_t>;
+    static_assert(sizeof(Narrow) == sizeof(void*) + 8, "two 32-bit counts beside the pointer");
+    Narrow v;
+    v.pushBack(qestl::qestringA("a"));
+    v.pushBack(qestl::qestringA("b"));
+    EXPECT_EQ(v.capacity(), 3u);
+    v.pushBack(v[0]);  // fits: copied from its own storage in place
+    v.insertRange(0, v.data() + 1, 2);
+    ASSERT_EQ(v.size(), 5u);
+    EXPECT_EQ(v.capacity(), 3u * 2 + 2);
+    std::string joined;
+    for (const auto& item : v) joined += std::string(item.view());
+    EXPECT_EQ(joined, "baaba");
+    qestl::qestringA lent[1] = {qestl::qestringA("x")};
+    Narrow borrowed;
+    borrowed.borrow(lent, 1);
+    EXPECT_TRUE(borrowed.isBorrowed());
+    EXPECT_EQ(borrowed.capacity(), qestl::npos);
+    Narrow copy(borrowed);
+    EXPECT_FALSE(copy.isBorrowed());
+    EXPECT_EQ(copy[0].view(), "x");
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
 // The generated server-page shapes override with the keyword: no warning 323.
-class Page_1 : HttpServlet{ // expect warning 324: 已定义但不使用的对象.
- public Page_1(){ // expect warning 324: 已定义但不使用的对象.
+class Page_1 : HttpServlet{
+ public Page_1(){
 super(4, "/x");
 }
 void doPost(HttpServletRequest request, HttpServletResponse response) override {
