@@ -21,6 +21,8 @@ void setImmediateOperand(Operand& operand, int64_t value, uint8_t kind, IRObject
 
 Operand makeZeroOperand(uint32_t kind) { return Operand(0, kind, kind); }
 
+Operand makeNilOperand() { return Operand(0, model::kOperandNone, model::kTypeObject); }
+
 void setInstructionOperand(cbircode& instruction, size_t i, const Operand& operand) {
     Operand& slot = instruction.operands[i];
     slot = operand;

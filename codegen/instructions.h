@@ -25,6 +25,9 @@ Operand makeRegisterOperand(int64_t number, model::IRObject* type);
 void setImmediateOperand(Operand& operand, int64_t value, uint8_t kind, model::IRObject* type);
 // The zero value of each primitive kind (1 byte ... 8 bool).
 Operand makeZeroOperand(uint32_t kind);
+// nilptr, and the zero of every object type: an operand of no kind, typed
+// object; the image carries it as it is, there is no object to refer to.
+Operand makeNilOperand();
 // Assigns slot i and normalises it (encoded kind and value from the kind and
 // value); the count stays.
 void setInstructionOperand(cbircode& instruction, size_t i, const Operand& operand);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "codegen/compile_context.h"
+#include "codegen/instructions.h"
 #include "codegen/suggestions.h"
 #include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
@@ -46,9 +47,8 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     const model::BuiltinTypes& types = model::builtinTypes();
     SmartPtr constant;
     if (name == "nilptr") {
-        if (IRObject* nil = model::asObject(types.nilConstant)) {
-            IRResult value(types.nilConstant, nil->makeObjectOperand());
-            value.operand.dataType = model::kTypeObject;
+        if (types.nilConstant) {
+            IRResult value(types.nilConstant, codegen::makeNilOperand());
             value.sourceNode = node;
             addResult(value);
         }
@@ -74,6 +74,14 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
     }
     if (constant) addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
+
+    // A value whose type is known already (an initialiser, an element of an
+    // array initialiser, a cast) looks its names up in that type first: an
+    // enum constant can be written without its class. Static members only,
+    // as if the type were named: there is no object of it yet.
+    if (IRObject* expected = model::asObject(receiver);
+        expected != nullptr && expected->kind == model::kKindClass && !expected->isArray() && name != "super")
+        expected->bindIntrinsicMember(*this, name, model::kLookupStatic | model::kLookupNoEnclosing);
 
     // Local scopes, innermost first: the first that knows the name.
     for (size_t i = localScopes.size(); i > 0; --i) {

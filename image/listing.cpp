@@ -23,25 +23,6 @@ uint32_t low(uint64_t v) { return static_cast<uint32_t>(v); }
 uint32_t high(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
 int32_t low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 
-// The length a target operand counts from: the runtime's view of each
-// opcode, whatever the record's real length.
-uint64_t targetBase(uint32_t opcode) {
-    switch (opcode) {
-        case 1: case 30: case 31: case 62: case 77: case 80: case 106: case 107: case 108: case 109: case 110:
-        case 111: case 112: case 155: case 171: case 180: case 181: case 182: case 201: case 202: case 210:
-        case 257:
-            return 28;
-        case 43: case 45: case 46: case 47: case 76:
-            return 40;
-        case 170:
-            return 64;
-        case 105: case 209:
-            return 88;
-        default:
-            return 16;
-    }
-}
-
 const char* const kTypeSuffixes[] = {"",        "<byte>", "<char>", "<short>", "<int>",  "<long>", "<float>",
                                      "<double>", "<bool>", "<string>", "<type>", "<arc>", "<ptr>"};
 
@@ -54,9 +35,12 @@ void appendAddress(qestl::qestringA& out, const char* prefix, uint64_t address) 
     out.appendFormat("%s0x%08X-%08X", prefix, low(address), high(address));
 }
 
-void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t recordAddress, uint32_t opcode) {
+// A relative operand counts from the end of its record (the writer fixes it
+// up so), whatever the opcode: `initarray` and the other records of several
+// operands included.
+void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t recordEnd) {
     const uint32_t kind = word & 0xFFFFFF;
-    const uint64_t target = recordAddress + targetBase(opcode) + static_cast<uint64_t>(value);
+    const uint64_t target = recordEnd + static_cast<uint64_t>(value);
     const long long wide = static_cast<long long>(value);
     switch (kind) {
         case 0: out.append("nilptr"); break;
@@ -165,7 +149,7 @@ private:
         for (uint64_t i = 0; i < count; ++i) {
             if (i != 0) out_.append(", ");
             const uint64_t operand = at + 4 + kOperandBytes * i;
-            formatOperand(out_, loadU32LE(image_ + operand), i64At(operand + 4), at, opcode);
+            formatOperand(out_, loadU32LE(image_ + operand), i64At(operand + 4), at + length);
         }
         // The reflection table behind a reflex record is no record: its
         // length is the operand's value.
@@ -189,7 +173,7 @@ private:
             !fits(data + static_cast<uint64_t>(length), terminator))
             return at;
         out_.append(model::findOpcode(model::kOpResource)->mnemonic);
-        formatOperand(out_, loadU32LE(image_ + at + 4), i64At(at + 8), at, model::kOpResource);
+        formatOperand(out_, loadU32LE(image_ + at + 4), i64At(at + 8), at + head);
         out_.appendFormat(", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
         if (kind == 0) {
             out_.append("[");

@@ -100,30 +100,33 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
 
 Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& memberRef, NameEntry* out) {
     IRObject* member = asObject(memberRef);
-    auto numbered = [&](uint32_t index) -> bool {
-        // Enum constants without a value of their own count on from the one
-        // before them.
-        if (kind_ != kStaticProperties || !member->isNamedConstant() || member->constantComputed) return false;
-        int64_t value = 0;
-        if (index > 0) {
-            IRObject* previous = asObject(members_[index - 1]);
-            value = previous->hasConstantValue() ? previous->constantValue().value + 1 : index;
-        }
+    // Enum constants without a value of their own: the declaration pass
+    // numbers them by position, before any initialiser is known; the compile
+    // pass enters each again, in order, once the initialisers before it have
+    // given their values, and then it counts on from the one before it.
+    auto numbered = [&](uint32_t index, bool fresh) -> bool {
+        if (kind_ != kStaticProperties || !member->isNamedConstant() || member->hasValueRecord()) return false;
+        IRObject* previous = index > 0 ? asObject(members_[index - 1]) : nullptr;
+        if (fresh && previous != nullptr && previous->hasValueRecord()) return false;
+        int64_t value = index;
+        if (!fresh && previous != nullptr && previous->hasConstantValue()) value = previous->constantValue().value + 1;
         Operand number;
         number.intImmediate(value, kTypeInt);
+        member->constantComputed = 0;  // a number is no fixed value: renumbering replaces it
         member->setConstantValue(number, member->isConst());
         return true;
     };
     const std::vector<uint32_t>* listed = indexesOf(name);
     uint32_t index;
-    if (listed == nullptr) {
+    const bool fresh = listed == nullptr;
+    if (fresh) {
         index = append(name, memberRef);
     } else {
         index = listed->front();
         if (members_[index].get() != member) return errorOperand(kErrDuplicateName);
     }
     if (out != nullptr) *out = NameEntry{std::string(name), index};
-    if (numbered(index)) return member->constantValue();
+    if (numbered(index, fresh)) return member->constantValue();
     return allocateSlot(member, index);
 }
 

@@ -51,7 +51,7 @@ qestl::SmartPtr declaratorObject(CompileContext& context, const Declaration& dec
 model::Operand zeroOf(model::IRObject* type) {
     const uint8_t code = model::dataTypeOfType(type);
     if (code >= model::kTypeByte && code <= model::kTypeBool) return codegen::makeZeroOperand(code);
-    return model::Operand(0, model::kOperandNone, model::kTypeObject);
+    return codegen::makeNilOperand();
 }
 
 bool storeDefault(CompileContext& context, const Declaration& declaration, model::IRObject& object,

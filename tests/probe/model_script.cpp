@@ -436,7 +436,8 @@ public:
             need(4);
             return boolText(object(w[1])->assignOperatorAllowed(&context_, static_cast<uint32_t>(number(w[2])), type(w[3])));
         }
-        if (c == "constant") {
+        // `fixed` gives the value as an initialiser does (a value record).
+        if (c == "constant" || c == "fixed") {
             need(4);
             IRObject& o = *object(w[1]);
             const uint32_t kind = static_cast<uint32_t>(number(w[2]));
@@ -452,7 +453,8 @@ public:
             } else {
                 value.value = number(w[3]);
             }
-            o.setConstantValue(value, false);
+            if (c == "fixed") o.setValueRecord(value);
+            else o.setConstantValue(value, false);
             return show(o.constantValue());
         }
         if (c == "lock") {

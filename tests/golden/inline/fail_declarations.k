@@ -55,10 +55,15 @@ class P { // expect warning 324: 已定义但不使用的对象.
         int[] r = new Nope[]{1}; // expect error: 未知的类型
         return 0;
     }
+    int outsideItsType() { // expect warning 324: 已定义但不使用的对象.
+        int n = Turquoise; // expect error: 未定义的标识符
+        return n;
+    }
     static int x = 1;
     enum E { A = x }; // expect error: 需要已初始化的常量或字面量常量:
 };
 enum F { B = 1.5 }; // expect error: 类型不匹配,无法赋值 // expect warning 324: 已定义但不使用的对象.
+enum Hue { Turquoise }; // expect warning 324: 已定义但不使用的对象.
 int main(String[] args) { // expect warning 204: 未使用的参数:args
     return 0;
 }

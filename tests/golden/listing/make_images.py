@@ -75,7 +75,7 @@ def every_record():
         img.add(record(33, (kind, value)))           # push: one operand
     for dtype in range(18):
         img.add(record(35, (4, dtype, dtype)))       # every data type suffix
-    # Targets count from each opcode's own length, whatever the record's.
+    # Targets count from the end of each record, whatever its opcode.
     for opcode, count in ((78, 1), (106, 2), (108, 2), (43, 3), (18, 3), (2, 2), (79, 2), (170, 5), (105, 7), (209, 7)):
         ops = [(19, -8, 5), (24, 16), (30, 0x100, 12)] + [(5, i) for i in range(count)]
         img.add(record(opcode, *ops[:count]))

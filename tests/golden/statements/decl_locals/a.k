@@ -1,5 +1,5 @@
 class P { };
-enum Color { Red, Green = 5 };
+enum Color { Red, Green = 5, Blue };
 int main(String[] args) {
     int a;
     long b;
@@ -17,5 +17,8 @@ int main(String[] args) {
     const int K = 3;
     int k2 = K;
     String t = "x";
+    String n = nilptr;
+    Color e = Blue;
+    int eb = Color.Blue;
     return 0;
 }
