@@ -183,6 +183,16 @@ struct Instantiation {
 }  // namespace
 }  // namespace declare
 
+namespace {
+
+// An instance named as a type refers to its class, as a class found by name
+// does: `new` allocates through that reference.
+model::IRResult instanceResult(const qestl::SmartPtr& instance) {
+    return model::IRResult(instance, model::asObject(instance)->makeObjectOperand());
+}
+
+}  // namespace
+
 int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scope, const qestl::SmartPtr& templ,
                             const model::NodeHandle& typeNode, bool declareInScope) {
     IRObject* object = model::asObject(templ);
@@ -192,7 +202,7 @@ int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scop
     const bool source = object->declarationNode && dynamic_cast<TemplateClassObject*>(object) != nullptr;
     qestl::SmartPtr instance = source ? run.sourceInstance(declareInScope) : run.nativeInstance(declareInScope);
     context.clearResults();
-    if (instance) context.setResults(model::IRResult(instance));
+    if (instance) context.setResults(instanceResult(instance));
     return 0;
 }
 
@@ -208,5 +218,5 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
     declare::Instantiation run{context, qestl::SmartPtr(), *object, typeNode, false};
     qestl::SmartPtr instance = run.nativeInstance(false);
     context.clearResults();
-    if (instance) context.setResults(model::IRResult(instance));
+    if (instance) context.setResults(instanceResult(instance));
 }

@@ -2,7 +2,10 @@
 """The runtime catalogue as every image carries it: a module compiled twice
 gives images equal but for the time stamp (bytes 36 to 43), and the link
 names of the catalogue's methods stand among the string resources in the
-registry's order, every method once, a nested class under its outer name."""
+registry's order, every method once, a nested class under its outer name.
+A program that calls catalogue methods, allocates catalogue classes and
+instances of the templates (a Map whose key class brings its operators)
+also compiles twice to the same bytes."""
 import argparse
 import os
 import subprocess
@@ -35,6 +38,25 @@ ROW_ORDER = ["Stream", "HttpRequest", "AsyncOutput", "AsyncInput", "ICrashHandle
              "GZipOutputStream", "ByteArrayOutputStream", "Key", "KeyFactory", "X509Certificate", "Cipher",
              "Signature", "RequestParseListener", "ServletRequestItem"]
 MODULE = b"class M {\n    static int f() {\n        return 0;\n    }\n};\n"
+PROGRAM = """class Id {
+    public bool operator == (Id o) { return true; }
+    public bool operator != (Id o) { return false; }
+    public bool operator < (Id o) { return false; }
+    public bool operator > (Id o) { return true; }
+};
+class Quiet : TimerTask { };
+int main(String[] args) {
+    ByteArrayOutputStream bs = new ByteArrayOutputStream();
+    bs.writeInt(Process.StdOut | Crypto.AES_ECB);
+    Stream s = bs;
+    Map<Id, String> m = new Map<Id, String>();
+    List<int> l = new List<int>();
+    new Timer().schedule(new Quiet(), 10);
+    StringBuffer sb = new StringBuffer();
+    sb.append(Math.PI);
+    return (int)s.length() + sb.toString().length();
+}
+""".encode("utf-8")
 
 
 def owner_of(link):
@@ -52,17 +74,23 @@ def main():
     probe = Probe(build)
     check = probe.check
     with tempfile.TemporaryDirectory(prefix="korvo-catalogue-") as work:
-        with open(os.path.join(work, "m.k"), "wb") as f:
-            f.write(MODULE)
-        images = []
-        for out in ("a.kb", "b.kb"):
-            done = subprocess.run([os.path.join(build, "korvo"), "-slk", "-c", "m.k", "-o", out], cwd=work,
-                                  capture_output=True, timeout=120)
-            check(done.returncode == 0, "compile %s: status %d" % (out, done.returncode))
-            check("注册方法错误".encode("utf-8") not in done.stdout, "a registration was refused")
-            images.append(open(os.path.join(work, out), "rb").read() if done.returncode == 0 else b"")
-    a, b = images
-    check(len(a) == len(b) and a[:36] == b[:36] and a[44:] == b[44:], "two compiles differ beyond 36..43")
+        for name, text in (("m.k", MODULE), ("p.k", PROGRAM)):
+            with open(os.path.join(work, name), "wb") as f:
+                f.write(text)
+        compiled = {}
+        for source, options in (("m.k", ["-slk"]), ("p.k", [])):
+            images = []
+            for out in ("a.kb", "b.kb"):
+                done = subprocess.run([os.path.join(build, "korvo")] + options + ["-c", source, "-o", out],
+                                      cwd=work, capture_output=True, timeout=120)
+                check(done.returncode == 0, "compile %s to %s: status %d" % (source, out, done.returncode))
+                check("注册方法错误".encode("utf-8") not in done.stdout, "a registration was refused")
+                images.append(open(os.path.join(work, out), "rb").read() if done.returncode == 0 else b"")
+            a, b = images
+            check(len(a) == len(b) and a[:36] == b[:36] and a[44:] == b[44:],
+                  "%s: two compiles differ beyond 36..43" % source)
+            compiled[source] = a
+    a = compiled["m.k"]
     if probe.failures:
         probe.finish("catalogue image")
     links = [payload.decode("utf-8") for _, kind, payload in read_image(a)["resources"] if kind == 0]
