@@ -2,6 +2,7 @@
 // enums): the class object, made once and reused by later cycles, entered in
 // its scope and the context, its base class attached when resolvable.
 #include "declare/declaration_pass.h"
+#include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "source/annotation_edit.h"
@@ -13,7 +14,6 @@ namespace declare {
 namespace {
 
 constexpr const char* kPackagePlacement = "package 对象需要定义在全局或者 package 域中.";
-constexpr const char* kDuplicate = "相同命名的对象已存在";
 
 class ConflictReporter final : public AnnotationConflictSink {
 public:
@@ -104,7 +104,7 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
             placed = context.registerClass(name, made, scopeObject == nullptr, isStatic);
         if (placed.kind == model::kErrorOperand) {
             node->releaseOwner();
-            context.deferError(kDuplicate, node);
+            context.deferError(diag::DuplicateObject.text, node);
             return SmartPtr();
         }
     }

@@ -4,6 +4,7 @@
 // completes the same object; errors are deferred.
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
+#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -16,9 +17,7 @@ using model::IRObject;
 namespace declare {
 namespace {
 
-constexpr const char* kUnknownType = "未知的类型";
 constexpr const char* kAmbiguous = "类型不明确";
-constexpr const char* kDuplicate = "相同命名的对象已存在";
 constexpr const char* kDuplicateParameter = "相同命名的参数已存在";
 
 // Resolves a type node: the type, or empty after a deferred error. With
@@ -26,7 +25,7 @@ constexpr const char* kDuplicateParameter = "相同命名的参数已存在";
 SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool detailed) {
     resolveTypeExpression(context, scope, node);
     const model::IRValueList candidates = takeCandidates(context);
-    qestl::qestringA text(kUnknownType);
+    qestl::qestringA text(diag::UnknownType.text);
     if (candidates.empty()) {
         appendDidYouMean(context, text, node);
         context.deferError(text.view(), node);
@@ -44,7 +43,7 @@ SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, con
         }
         return SmartPtr();
     }
-    if (!type) context.deferError(kUnknownType, node);
+    if (!type) context.deferError(diag::UnknownType.text, node);
     return type;
 }
 
@@ -115,7 +114,7 @@ bool declareParameters(CompileContext& context, const SmartPtr& scope, const mod
         const NodeHandle typeNode = view.parameterType(i);
         SmartPtr type;
         if (!typeNode) {
-            context.deferError(kUnknownType, typeNode);
+            context.deferError(diag::UnknownType.text, typeNode);
         } else {
             type = resolveDeclaredType(context, scope, typeNode, false);
         }
@@ -271,7 +270,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
                                                   ? klass->addProperty(object->name.view(), made, isStatic)
                                                   : context.scopes.declareObject(object->name.view(), made, isStatic);
                 if (placed.kind == model::kErrorOperand) {
-                    context.deferError(kDuplicate, node);
+                    context.deferError(diag::DuplicateObject.text, node);
                     return SmartPtr();
                 }
                 model::bindObjectToNode(declarator, object);
@@ -309,7 +308,7 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
                                klass->staticProperties.findOrCreate(object->name.view(), made).kind ==
                                    model::kErrorOperand;
             if (taken) {
-                context.deferError(kDuplicate, declarator);
+                context.deferError(diag::DuplicateObject.text, declarator);
                 return SmartPtr();
             }
             model::bindObjectToNode(declarator, object);

@@ -5,6 +5,7 @@
 // declaration walker declares, and is queued for the compile pass.
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
+#include "foundation/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/template_class.h"
@@ -31,7 +32,7 @@ SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, co
     else
         placed = context.registerClass(node->text.view(), made, true, isStatic);
     if (placed.kind == model::kErrorOperand) {
-        context.deferError("相同命名的对象已存在", node);
+        context.deferError(diag::DuplicateObject.text, node);
         return SmartPtr();
     }
     markDeclared(node);
@@ -161,7 +162,7 @@ struct Instantiation {
         instance->setOwner(templ.ownerResult);
         instance->buildLinkName();
         if (context.registerClass(instance->name.view(), made, declareInScope, isStatic).kind == model::kErrorOperand) {
-            fail("相同命名的对象已存在", typeNode);
+            fail(diag::DuplicateObject.text, typeNode);
             return SmartPtr();
         }
         setDeclaredObject(clone, instance);
