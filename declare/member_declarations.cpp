@@ -47,6 +47,20 @@ SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, con
     return type;
 }
 
+// The object of a field or constant declarator, owned by `scope`, its
+// declaration still pending until its type settles.
+SmartPtr makeFieldObject(const NodeHandle& declarator, const SmartPtr& scope, bool isStatic, bool isFinal,
+                         const NodeHandle& declarationNode) {
+    SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+    IRObject* object = model::asObject(made);
+    object->setDeclared(false);
+    object->setOwner(model::IRResult(scope));
+    object->setStatic(isStatic);
+    object->setFinal(isFinal);
+    object->setDeclarationNode(declarationNode);
+    return made;
+}
+
 // Gives a declarator's object its type. Without one yet the declarator stays
 // open, so a later cycle tries it again.
 void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandle& declarator, const SmartPtr& type) {
@@ -258,14 +272,10 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
             if (!declarator || isDeclared(declarator)) continue;
             IRObject* object = ownerObjectOf(declarator);
             if (object == nullptr) {
-                SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+                SmartPtr made =
+                    makeFieldObject(declarator, scope, isStatic, (node->flags & NodeFlag::Final) != 0, node);
                 object = model::asObject(made);
-                object->setDeclared(false);
                 object->opcode = 153;
-                object->setOwner(model::IRResult(scope));
-                object->setStatic(isStatic);
-                object->setDeclarationNode(node);
-                object->setFinal((node->flags & NodeFlag::Final) != 0);
                 const model::Operand placed = klass != nullptr
                                                   ? klass->addProperty(object->name.view(), made, isStatic)
                                                   : context.scopes.declareObject(object->name.view(), made, isStatic);
@@ -293,15 +303,10 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
         if (!declarator || isDeclared(declarator)) continue;
         IRObject* object = ownerObjectOf(declarator);
         if (object == nullptr) {
-            SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+            SmartPtr made = makeFieldObject(declarator, scope, true, true, declarator);
             object = model::asObject(made);
-            object->setDeclared(false);
-            object->setOwner(model::IRResult(scope));
-            object->setStatic(true);
-            object->setFinal(true);
             object->modifiers |= 0x40;
             object->flagsB |= 0x40;
-            object->setDeclarationNode(declarator);
             // Entered once: a later cycle takes the object from its node and
             // never meets it as its own duplicate.
             const bool taken = klass->indexOfMember(*object) != 0 ||
