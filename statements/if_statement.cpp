@@ -44,6 +44,32 @@ qestl::SmartPtr valueTypeOf(const model::IRResult& result) {
     return object != nullptr ? object->valueType() : qestl::SmartPtr();
 }
 
+// One side of a choice under the states the way into it establishes, then
+// its value placed. False when it failed (the error is pending).
+bool compileChoiceSide(CompileContext& context, const StatementNode& side, uint32_t branchKind,
+                       model::IRResult& conditionResult, model::IRResult& value) {
+    control::openBranch(context, branchKind, 0, &conditionResult);
+    conditionResult.applyObjectStates();
+    compileStatement(context, side, false);
+    conditionResult.restoreObjectStates();
+    control::closeBranch(context);
+    if (context.hasErrors()) return false;
+    return placeChoiceValue(context, side, value);
+}
+
+// Splices two alternatives behind the condition: the first ends with a jump
+// past the second, the condition's jump in `outer` skips the first. Both end
+// up in `first`.
+void spliceAlternatives(CompileContext& context, CodeList* outer, uint32_t jump, CodeList& first, CodeList& second,
+                        const StatementNode& node) {
+    context.current = &first;
+    control::emitJump(context, model::kOpJmp, control::pastList(second), node);
+    context.current = outer;
+    control::emitJump(context, jump, control::pastList(first), node);
+    first.appendRange(second.data(), second.size());
+    second.clear();
+}
+
 }  // namespace
 
 uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) {
@@ -75,12 +101,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
         PrivateCodeList elseList(context);
         compileBranch(context, elseStatement, statesStay ? nullptr : &conditionResult);
         if (context.hasErrors()) return 0;
-        context.current = &thenList.code;
-        control::emitJump(context, model::kOpJmp, control::pastList(elseList.code), node);
-        context.current = outer;
-        control::emitJump(context, jump, control::pastList(thenList.code), node);
-        thenList.code.appendRange(elseList.code.data(), elseList.code.size());
-        elseList.code.clear();
+        spliceAlternatives(context, outer, jump, thenList.code, elseList.code, node);
     } else {
         context.current = outer;
         control::emitJump(context, jump, control::pastList(thenList.code), node);
@@ -102,32 +123,17 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     CodeList* outer = context.current;
 
     PrivateCodeList first(context);
-    control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
-    conditionResult.applyObjectStates();
-    compileStatement(context, firstNode, false);
-    conditionResult.restoreObjectStates();
-    control::closeBranch(context);
-    if (context.hasErrors()) return 0;
     model::IRResult firstValue;
-    if (!placeChoiceValue(context, firstNode, firstValue)) return 0;
+    if (!compileChoiceSide(context, firstNode, model::FlowNode::kAlternative, conditionResult, firstValue)) return 0;
 
     PrivateCodeList second(context);
     conditionResult.complementObjectStates();
-    control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
-    conditionResult.applyObjectStates();
-    compileStatement(context, secondNode, false);
-    conditionResult.restoreObjectStates();
-    control::closeBranch(context);
-    if (context.hasErrors()) return 0;
     model::IRResult secondValue;
-    if (!placeChoiceValue(context, secondNode, secondValue)) return 0;
+    if (!compileChoiceSide(context, secondNode, model::FlowNode::kClosingAlternative, conditionResult, secondValue)) {
+        return 0;
+    }
 
-    context.current = &first.code;
-    control::emitJump(context, model::kOpJmp, control::pastList(second.code), node);
-    context.current = outer;
-    control::emitJump(context, jump, control::pastList(first.code), node);
-    first.code.appendRange(second.code.data(), second.code.size());
-    second.code.clear();
+    spliceAlternatives(context, outer, jump, first.code, second.code, node);
     context.appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
