@@ -126,7 +126,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
     model::IRValueList nameValues;
     if (compileToCandidates(context, nameNode, nameValues)) {
         IRValueListArray arguments;
-        arguments.push_back(nameValues);
+        arguments.push_back(std::move(nameValues));
         if (!context.valueLists.empty() && !context.valueLists.back().empty())
             arguments.push_back(context.valueLists.back());
         if (findOperatorOverload(context, owners, arguments, node)) return true;
