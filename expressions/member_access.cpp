@@ -2,8 +2,11 @@
 // expression is asked for the member, and every member found becomes a
 // candidate reached through that value; when none is found, an overloaded
 // "." operator of a's class gets the member name as a string.
+#include <utility>
+
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
+#include "expressions/stores.h"
 #include "foundation/diagnostics.h"
 #include "model/container.h"
 #include "model/instance_object.h"
@@ -87,14 +90,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         model::IRObject* object = owner.objectPtr();
         if (object == nullptr) continue;  // nothing to look the member up in
         owner.prependOwnerCode();
-        model::IRResult& chain = object->ownerResult;
-        chain.prependOwnerCode();
-        if (!chain.pending.empty()) {
-            qestl::SmartPtrVector joined = chain.pending;
-            for (const qestl::SmartPtr& instruction : owner.pending) joined.pushBack(instruction);
-            owner.pending.swap(joined);
-            chain.pending.clear();
-        }
+        expressions::takeOwnerCode(owner);
         context.clearResults();
         context.nearMisses.clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
@@ -130,7 +126,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
     model::IRValueList nameValues;
     if (compileToCandidates(context, nameNode, nameValues)) {
         IRValueListArray arguments;
-        arguments.push_back(nameValues);
+        arguments.push_back(std::move(nameValues));
         if (!context.valueLists.empty() && !context.valueLists.back().empty())
             arguments.push_back(context.valueLists.back());
         if (findOperatorOverload(context, owners, arguments, node)) return true;

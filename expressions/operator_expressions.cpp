@@ -6,6 +6,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "expressions/operand_checks.h"
+#include "expressions/stores.h"
 #include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
@@ -109,16 +110,9 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
 
     model::IRResult result(model::makeObject("", model::kKindVariable, resultType, 0));
-    if (values == 2 && right.objectPtr() != nullptr) {
-        // Code that reached the right operand's object runs before the
-        // right operand's own.
-        model::IRResult& owner = right.objectPtr()->ownerResult;
-        owner.prependOwnerCode();
-        qestl::SmartPtrVector joined = owner.pending;
-        for (const qestl::SmartPtr& instruction : right.pending) joined.pushBack(instruction);
-        right.pending.swap(joined);
-        owner.pending.clear();
-    }
+    // Code that reached the right operand's object runs before the right
+    // operand's own.
+    if (values == 2) expressions::takeOwnerCode(right);
     qestl::SmartPtr restoreLeft;
     if (values == 2 && left.operand.kind == model::kRegister && !right.pending.empty()) {
         // The right operand's code may overwrite the register holding the

@@ -17,13 +17,8 @@ bool isUnmodifiable(const model::IRResult& value) {
 void takeOwnerCode(model::IRResult& value) {
     model::IRObject* object = value.objectPtr();
     if (object == nullptr) return;
-    model::IRResult& owner = object->ownerResult;
-    owner.prependOwnerCode();
-    if (owner.pending.empty()) return;
-    qestl::SmartPtrVector joined = owner.pending;
-    for (const qestl::SmartPtr& instruction : value.pending) joined.pushBack(instruction);
-    value.pending.swap(joined);
-    owner.pending.clear();
+    object->ownerResult.prependOwnerCode();
+    value.prependOwnerCode();
 }
 
 model::cbircode* fuseIntoLoad(model::IRResult& value, uint32_t operatorCode, uint32_t& opcode) {

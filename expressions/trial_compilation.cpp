@@ -2,6 +2,7 @@
 // offered to the array class's "[]" operator, and deferred values (calls of
 // template methods) compiled on trial against the type that receives them.
 #include <string>
+#include <utility>
 
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
@@ -48,7 +49,7 @@ IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& no
     if (!compileToCandidates(context, nodeChild(element, 1), indexValues)) return IndexerCall::Failed;
     if (!compileToCandidates(context, nodeChild(element, 0), arrayValues)) return IndexerCall::Failed;
     IRValueListArray arguments;
-    arguments.push_back(indexValues);
+    arguments.push_back(std::move(indexValues));
     arguments.push_back(rights);
     // The operator is looked up by the node's text.
     const std::string text(node->text.view());

@@ -2,6 +2,7 @@
 // settings of a .kdef document.
 #include "image/link_library.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -32,18 +33,20 @@ void resolveNames(CompileContext& context, const JsonNode* array, Found found, M
     }
 }
 
-// The bytes left in a stream read forward only: at most its size.
+// The bytes left in a stream read forward only: at most its size. A package
+// member's size is only what its archive declares, so the buffer grows with
+// the bytes that actually arrive instead of being sized from it up front.
 bool readRest(qestl::qeistream& stream, uint64_t consumed, qestl::ByteVector& bytes) {
     const uint64_t size = stream.size();
     if (size < consumed) return false;
     const uint64_t rest = size - consumed;
     if (rest > UINT32_MAX) return false;
-    bytes.resize(static_cast<size_t>(rest));
-    uint64_t done = 0;
-    while (done < rest) {
-        const uint32_t got = stream.read(bytes.data() + done, static_cast<uint32_t>(rest - done));
-        if (got == 0 || got > rest - done) return false;
-        done += got;
+    uint8_t piece[16384];
+    while (bytes.size() < rest) {
+        const uint64_t want = std::min<uint64_t>(sizeof piece, rest - bytes.size());
+        const uint32_t got = stream.read(piece, static_cast<uint32_t>(want));
+        if (got == 0 || got > want) return false;
+        bytes.append(piece, got);
     }
     return true;
 }

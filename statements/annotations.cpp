@@ -42,7 +42,8 @@ int32_t warningCode(const qestl::qestringA& text) {
     const uint32_t base = *at == '0' ? 8 : 10;
     uint32_t value = 0;
     for (; *at >= '0' && *at <= '9'; ++at) value = value * base + static_cast<uint32_t>(*at - '0');
-    return negative ? -static_cast<int32_t>(value) : static_cast<int32_t>(value);
+    // Negated unsigned: "-2147483648" (or a wrapped value) is no signed overflow.
+    return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
 void replaceAll(std::string& text, std::string_view what, std::string_view with) {

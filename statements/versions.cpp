@@ -29,7 +29,9 @@ int64_t versionPart(const qestl::qestringA& text) {
     const int64_t base = *at == '0' ? 8 : 10;
     uint64_t value = 0;
     for (; *at >= '0' && *at <= '9'; ++at) value = value * base + static_cast<uint64_t>(*at - '0');
-    return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+    // Negated unsigned: the most negative part (or a wrapped value) is no
+    // signed overflow.
+    return static_cast<int64_t>(negative ? 0u - value : value);
 }
 
 }  // namespace

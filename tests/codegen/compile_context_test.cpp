@@ -193,7 +193,8 @@ TEST(Locals, FunctionStaticsGoToTheFirstHeapAndAreRenamedWhenReplaced) {
 
 TEST(Versions, ParseVersionNumber) {
     EXPECT_EQ(parseVersionNumber(""), 0);
-    EXPECT_EQ(parseVersionNumber("1.4.3.0"), (int64_t{1} << 48) | (int64_t{4} << 32) | (3 << 16));
+    EXPECT_EQ(parseVersionNumber("1.2"), (int64_t{1} << 16) | 2);
+    EXPECT_EQ(parseVersionNumber("1.2.3.4"), (int64_t{1} << 48) | (int64_t{2} << 32) | (int64_t{3} << 16) | 4);
     EXPECT_EQ(parseVersionNumber("010"), 8);
     EXPECT_EQ(parseVersionNumber("09"), 9);  // 8 and 9 still read in base 8
     EXPECT_EQ(parseVersionNumber("1.2.3.4.5"), parseVersionNumber("1.2.3.4"));

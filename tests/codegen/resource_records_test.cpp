@@ -88,9 +88,4 @@ TEST(ResourceRecords, TheTableKeepsTheFirstFailure) {
     EXPECT_EQ(table.failedCode, -1);
 }
 
-TEST(VersionNumber, TwoPartsAndOctal) {
-    EXPECT_EQ(parseVersionNumber("1.2"), (int64_t{1} << 16) | 2);
-    EXPECT_EQ(parseVersionNumber("1.2.3.4"), (int64_t{1} << 48) | (int64_t{2} << 32) | (int64_t{3} << 16) | 4);
-}
-
 }  // namespace

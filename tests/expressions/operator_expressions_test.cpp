@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "codegen/compile_context.h"
@@ -16,6 +15,7 @@
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/hand_made_classes.h"
 
 namespace {
 
@@ -94,14 +94,12 @@ TEST(OperatorCodes, ClonedListLinksPointIntoTheCopy) {
 struct Fixture {
     Fixture() {
         model::BuiltinTypes& b = model::builtinTypes();
-        for (auto [slot, text, code, rank] :
-             {std::tuple{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5}, {&b.boolType, "bool", 8, 0},
-              {&b.doubleType, "double", 7, 7}, {&b.byteType, "byte", 1, 1}}) {
-            *slot = model::makeClass(text);
-            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
-            slot->as<model::IRObject>()->numericRank = static_cast<int8_t>(rank);
-            held.push_back(*slot);
-        }
+        compile_test::makeBuiltinClasses({{&b.intType, "int", 4, 4},
+                                          {&b.longType, "long", 5, 5},
+                                          {&b.boolType, "bool", 8},
+                                          {&b.doubleType, "double", 7, 7},
+                                          {&b.byteType, "byte", 1, 1}},
+                                         held);
         context.function = &state;
         context.scopes.pushFrame(SmartPtr());
         context.scopes.declarationMode = kDeclareLocal;
@@ -111,8 +109,7 @@ struct Fixture {
         capture.close(context);
         context.clearResults();
         context.function = nullptr;
-        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
-        model::builtinTypes().clear();
+        compile_test::releaseHeld(held);
     }
     model::IRObject* local(const char* text, const SmartPtr& type) {
         SmartPtr object = model::makeObject(text, model::kKindVariable, type, 0);

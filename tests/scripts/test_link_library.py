@@ -484,6 +484,21 @@ def main():
         package("scan.kp", [("extra.LIK", static), ("notes.txt", b"x"), ("lib.Kl", outputs[0])])
         probe.check(run_package("scan.kp") == (0, ["entry 0 extra.LIK 1", "entry 1 lib.Kl 1", "result 1"]),
                     "fallback scan %r" % (run_package("scan.kp"),))
+        # A member whose directory entry declares nearly 4 GiB: the loader
+        # reads what is there and reports the library damaged, allocating no
+        # more than the bytes that arrive (the sanitizer refuses any larger
+        # allocation here).
+        raw = bytearray(open(package("declared.kp", [("lib.Kl", outputs[0])]), "rb").read())
+        central = raw.index(b"PK\x01\x02")
+        raw[central + 24:central + 28] = struct.pack("<I", 0xFFFFFF00)
+        with open(path("declared.kp"), "wb") as f:
+            f.write(bytes(raw))
+        env = dict(os.environ, ASAN_OPTIONS="max_allocation_size_mb=64:allocator_may_return_null=0")
+        done = subprocess.run([probe.path, "package", path("declared.kp")], capture_output=True, env=env)
+        lines = [line for line in done.stdout.decode().splitlines() if line]
+        probe.check(done.returncode == 1 and lines == ["损坏的链接库文件: %s" % path("declared.kp"),
+                                                       "entry 1 lib.Kl 0", "result 0"],
+                    "declared size is no allocation %d %r %s" % (done.returncode, lines, done.stderr.decode()[:300]))
         package("dir.kp", [("sub/", b""), ("extra.lik", static)])
         status, lines = run_package("dir.kp")
         probe.check(status == 1 and lines[0].startswith("无效的包: ") and lines[-2:] == ["entry 0 extra.lik 1", "result 0"],

@@ -17,6 +17,7 @@
 #include "source/annotation_edit.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/hand_made_classes.h"
 
 namespace {
 
@@ -26,20 +27,15 @@ using qestl::SmartPtr;
 struct Fixture {
     Fixture() {
         model::BuiltinTypes& b = model::builtinTypes();
-        for (auto [slot, name, code, rank] : {std::tuple{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5},
-                                              {&b.voidType, "void", 0, 0}, {&b.stringType, "String", 9, 0}}) {
-            *slot = model::makeClass(name);
-            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
-            slot->as<model::IRObject>()->numericRank = static_cast<int8_t>(rank);
-            held.push_back(*slot);
-        }
+        compile_test::makeBuiltinClasses(
+            {{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5}, {&b.voidType, "void", 0}, {&b.stringType, "String", 9}},
+            held);
         capture.begin(context);
     }
     ~Fixture() {
         capture.close(context);
         codegen::releaseCodeList(context.codeList(kMemberCodeList));
-        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
-        model::builtinTypes().clear();
+        compile_test::releaseHeld(held);
     }
     SmartPtr keep(SmartPtr object) {
         held.push_back(object);

@@ -17,6 +17,7 @@
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/hand_made_classes.h"
 
 namespace {
 
@@ -26,12 +27,9 @@ using qestl::SmartPtr;
 struct Fixture {
     Fixture() {
         model::BuiltinTypes& b = model::builtinTypes();
-        for (auto [slot, name, code] : {std::tuple{&b.intType, "int", 4}, {&b.voidType, "void", 0},
-                                        {&b.stringType, "String", 9}, {&b.boolType, "bool", 8}}) {
-            *slot = model::makeClass(name);
-            slot->as<model::IRObject>()->typeCode = static_cast<uint8_t>(code);
-            held.push_back(*slot);
-        }
+        compile_test::makeBuiltinClasses(
+            {{&b.intType, "int", 4}, {&b.voidType, "void", 0}, {&b.stringType, "String", 9}, {&b.boolType, "bool", 8}},
+            held);
         held.push_back(model::makeClass("Box"));
         b.exceptionType = model::makeClass("Exception");
         held.push_back(b.exceptionType);
@@ -42,8 +40,7 @@ struct Fixture {
         capture.close(context);
         codegen::releaseCodeList(context.codeList(kMemberCodeList));
         codegen::releaseCodeList(context.codeList(kRecordList));
-        for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
-        model::builtinTypes().clear();
+        compile_test::releaseHeld(held);
     }
     // void m(<type> o) { body }, compiled; without a parameter type, a
     // method of the return type and no parameters.

@@ -29,3 +29,5 @@ class N { };
 @SuppressWarnings
 class P { @Deprecated class Q { }; };
 class R { @Deprecated class S { }; };
+@Compiler(version = ">=4.-9223372036854775808")
+class V { };
