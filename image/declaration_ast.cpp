@@ -1,9 +1,10 @@
 #include "image/declaration_ast.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "foundation/byte_io.h"
+#include "foundation/memory.h"
 
 namespace {
 
@@ -28,40 +29,50 @@ uint64_t listedCount(const qeAbstractNode& node) {
     return uint64_t(node.operands.size()) + node.children.size() + ((node.flags & NodeFlag::Annotated) != 0 ? 1 : 0);
 }
 
-// A record is composed in a scratch buffer and written whole: one write per
-// record instead of one per field.
-class RecordBuilder {
+// The block goes out through a buffer of its own, large enough that the
+// whole-file writer hands it straight to the file: one call per 256 KiB
+// instead of one per record, and no second copy.
+class BlockOutput {
 public:
+    explicit BlockOutput(qestl::qeistream& out)
+        : out_(out), bytes_(static_cast<uint8_t*>(qestl::allocateOrDie(kBlockBytes))) {}
+    ~BlockOutput() { std::free(bytes_); }
+    BlockOutput(const BlockOutput&) = delete;
+    BlockOutput& operator=(const BlockOutput&) = delete;
+
     void u32(uint32_t value) {
-        ensure(4);
-        qestl::storeU32LE(bytes_.data() + used_, value);
+        if (kBlockBytes - used_ < 4) flush();
+        qestl::storeU32LE(bytes_ + used_, value);
         used_ += 4;
     }
-    void bytes(const void* data, size_t count) {
-        if (count == 0) return;
-        ensure(count);
-        std::memcpy(bytes_.data() + used_, data, count);
-        used_ += count;
+    void bytes(const void* data, uint64_t count) {
+        const uint8_t* from = static_cast<const uint8_t*>(data);
+        while (count > 0) {
+            if (used_ == kBlockBytes) flush();
+            const size_t piece = count < kBlockBytes - used_ ? size_t(count) : kBlockBytes - used_;
+            std::memcpy(bytes_ + used_, from, piece);
+            used_ += piece;
+            from += piece;
+            count -= piece;
+        }
     }
-    bool writeTo(qestl::qeistream& stream) {
-        const bool ok = used_ <= UINT32_MAX && stream.write(bytes_.data(), uint32_t(used_)) == used_;
+    // True when every byte so far reached the stream.
+    bool flush() {
+        if (used_ != 0) ok_ = writeBytes(out_, bytes_, used_) && ok_;
         used_ = 0;
-        return ok;
+        return ok_;
     }
 
 private:
-    void ensure(size_t count) {
-        if (bytes_.size() - used_ >= count) return;
-        std::vector<uint8_t> larger(bytes_.size() * 2 + count + 256);
-        if (used_ != 0) std::memcpy(larger.data(), bytes_.data(), used_);
-        bytes_.swap(larger);
-    }
+    static constexpr size_t kBlockBytes = size_t{256} << 10;
 
-    std::vector<uint8_t> bytes_;
+    qestl::qeistream& out_;
+    uint8_t* bytes_;
     size_t used_ = 0;
+    bool ok_ = true;
 };
 
-void composeEmptyRecord(RecordBuilder& record, uint32_t index) {
+void composeEmptyRecord(BlockOutput& record, uint32_t index) {
     record.u32(kEmptyNodeRecord);
     for (int field = 0; field < 7; ++field) record.u32(0);  // text, flags, file, span
     record.u32(index);
@@ -70,7 +81,7 @@ void composeEmptyRecord(RecordBuilder& record, uint32_t index) {
 
 // The indices a node lists are those of the slots queued behind it: the
 // attached node's, then its operands', then its children's.
-void composeNodeRecord(RecordBuilder& record, const qeAbstractNode& node, uint32_t index, uint32_t firstListed) {
+void composeNodeRecord(BlockOutput& record, const qeAbstractNode& node, uint32_t index, uint32_t firstListed) {
     const uint32_t listed = static_cast<uint32_t>(listedCount(node));
     record.u32(node.kind);
     record.u32(static_cast<uint32_t>(node.text.length()));
@@ -111,17 +122,18 @@ void prefetchBlock(const void* address, size_t bytes) {
     for (size_t line = 0; line < bytes; line += 64) prefetchLine(start + line);
 }
 
-void prefetchAhead(const qestl::qevector<qeAbstractNode*>& nodes, size_t at, bool withText) {
-    if (at + kNodeLead < nodes.size() && nodes[at + kNodeLead] != nullptr) {
-        prefetchBlock(nodes[at + kNodeLead], sizeof(qeAbstractNode));
+void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withText) {
+    if (at + kNodeLead < slots.size()) {
+        if (const qeAbstractNode* later = slots.node(at + kNodeLead)) prefetchBlock(later, sizeof(qeAbstractNode));
     }
-    if (at + kListLead >= nodes.size() || nodes[at + kListLead] == nullptr) return;
-    const qeAbstractNode& soon = *nodes[at + kListLead];
+    if (at + kListLead >= slots.size()) return;
+    const qeAbstractNode* soon = slots.node(at + kListLead);
+    if (soon == nullptr) return;
     if (withText) {
-        prefetchLine(soon.text.c_str());
+        prefetchLine(soon->text.c_str());
     } else {
-        if (!soon.operands.empty()) prefetchLine(soon.operands.data());
-        if (!soon.children.empty()) prefetchLine(soon.children.data());
+        if (!soon->operands.empty()) prefetchLine(soon->operands.data());
+        if (!soon->children.empty()) prefetchLine(soon->children.data());
     }
 }
 
@@ -259,27 +271,40 @@ bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strin
     return ok;
 }
 
+void DeclarationSlots::push(qeAbstractNode* node) {
+    if ((count_ & (kSegmentSlots - 1)) == 0 && (count_ >> kSegmentShift) == segments_.size()) {
+        segments_.pushBack(static_cast<Segment*>(qestl::allocateOrDie(sizeof(Segment))));
+    }
+    segments_[count_ >> kSegmentShift]->nodes[count_ & (kSegmentSlots - 1)] = node;
+    ++count_;
+}
+
+void DeclarationSlots::clear() {
+    for (Segment* segment : segments_) std::free(segment);
+    segments_.clear();
+    count_ = 0;
+}
+
 bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNode>& root) {
-    qestl::qevector<qeAbstractNode*>& nodes = writer.nodes;
-    nodes.clear();
-    writer.offsets.clear();
-    nodes.pushBack(root.get());
+    DeclarationSlots& slots = writer.slots;
+    slots.clear();
+    slots.push(root.get());
     uint64_t at = writer.stream.size();
     // One queue serves every level: the nodes still to be written on this
     // level come before those already queued for the next, so numbering by
     // queue position is numbering breadth first.
-    for (size_t head = 0; head < nodes.size(); ++head) {
+    for (size_t head = 0; head < slots.size(); ++head) {
         if (at > UINT32_MAX || head >= UINT32_MAX) return false;
-        writer.offsets.pushBack(static_cast<uint32_t>(at));
-        prefetchAhead(nodes, head, /*withText=*/false);
-        qeAbstractNode* node = nodes[head];
+        slots.setOffset(head, static_cast<uint32_t>(at));
+        prefetchAhead(slots, head, /*withText=*/false);
+        qeAbstractNode* node = slots.node(head);
         at += kRecordFields;
         if (node == nullptr) continue;
         setNodeIndex(*node, static_cast<uint32_t>(head));
         at += node->text.length() + 4 * listedCount(*node);
-        if ((node->flags & NodeFlag::Annotated) != 0) nodes.pushBack(node->annotations.get());
-        for (const _KNode<qeAbstractNode>& operand : node->operands) nodes.pushBack(operand.get());
-        for (const _KNode<qeAbstractNode>& child : node->children) nodes.pushBack(child.get());
+        if ((node->flags & NodeFlag::Annotated) != 0) slots.push(node->annotations.get());
+        for (const _KNode<qeAbstractNode>& operand : node->operands) slots.push(operand.get());
+        for (const _KNode<qeAbstractNode>& child : node->children) slots.push(child.get());
     }
     if (at > UINT32_MAX) return false;
     writer.length = at;
@@ -288,36 +313,25 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
 
 bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) {
     const uint64_t listLength = writer.stream.size();
-    if (writer.offsets.size() > UINT32_MAX || writer.length > UINT32_MAX || writer.length < listLength) return false;
-    bool ok = writeU32(out, static_cast<uint32_t>(writer.offsets.size()));
-    // The offsets go out in blocks, not one call each.
-    uint8_t block[4096];
-    size_t filled = 0;
-    for (uint32_t offset : writer.offsets) {
-        qestl::storeU32LE(block + filled, offset);
-        filled += 4;
-        if (filled == sizeof block) {
-            ok = writeBytes(out, block, filled) && ok;
-            filled = 0;
-        }
-    }
-    ok = writeBytes(out, block, filled) && ok;
-    ok = writeU32(out, static_cast<uint32_t>(writer.length)) && ok;
-    ok = writeBytes(out, writer.stream.data(), listLength) && ok;
-    RecordBuilder record;
+    const DeclarationSlots& slots = writer.slots;
+    if (slots.size() > UINT32_MAX || writer.length > UINT32_MAX || writer.length < listLength) return false;
+    BlockOutput block(out);
+    block.u32(static_cast<uint32_t>(slots.size()));
+    for (size_t index = 0; index < slots.size(); ++index) block.u32(slots.offset(index));
+    block.u32(static_cast<uint32_t>(writer.length));
+    block.bytes(writer.stream.data(), listLength);
     uint32_t nextListed = 1;
-    for (size_t index = 0; ok && index < writer.nodes.size(); ++index) {
-        prefetchAhead(writer.nodes, index, /*withText=*/true);
-        const qeAbstractNode* node = writer.nodes[index];
+    for (size_t index = 0; index < slots.size(); ++index) {
+        prefetchAhead(slots, index, /*withText=*/true);
+        const qeAbstractNode* node = slots.node(index);
         if (node == nullptr) {
-            composeEmptyRecord(record, static_cast<uint32_t>(index));
+            composeEmptyRecord(block, static_cast<uint32_t>(index));
         } else {
-            composeNodeRecord(record, *node, static_cast<uint32_t>(index), nextListed);
+            composeNodeRecord(block, *node, static_cast<uint32_t>(index), nextListed);
             nextListed += static_cast<uint32_t>(listedCount(*node));
         }
-        ok = record.writeTo(out);
     }
-    return ok;
+    return block.flush();
 }
 
 bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, _KNode<qeAbstractNode>& root,

@@ -18,15 +18,43 @@
 
 inline constexpr uint32_t kEmptyNodeRecord = 62;
 
+// The slots of a block in index order: each one's node (null for an empty
+// slot) and record offset. Kept in segments that never move, so a queue of
+// millions of slots is neither copied nor touched twice as it grows.
+class DeclarationSlots {
+public:
+    DeclarationSlots() = default;
+    ~DeclarationSlots() { clear(); }
+    DeclarationSlots(const DeclarationSlots&) = delete;
+    DeclarationSlots& operator=(const DeclarationSlots&) = delete;
+
+    static constexpr size_t kSegmentShift = 15;
+    static constexpr size_t kSegmentSlots = size_t{1} << kSegmentShift;
+
+    size_t size() const { return count_; }
+    qeAbstractNode* node(size_t i) const { return segments_[i >> kSegmentShift]->nodes[i & (kSegmentSlots - 1)]; }
+    uint32_t offset(size_t i) const { return segments_[i >> kSegmentShift]->offsets[i & (kSegmentSlots - 1)]; }
+    void setOffset(size_t i, uint32_t offset) { segments_[i >> kSegmentShift]->offsets[i & (kSegmentSlots - 1)] = offset; }
+    void push(qeAbstractNode* node);
+    void clear();
+
+private:
+    struct Segment {
+        qeAbstractNode* nodes[kSegmentSlots];
+        uint32_t offsets[kSegmentSlots];
+    };
+    qestl::qevector<Segment*> segments_;
+    size_t count_ = 0;
+};
+
 // A node's record is composed only when the block is written out, straight
 // into the output: numbering the tree first gives every record's offset, so
 // the block never sits whole in memory.
 struct DeclarationAstWriter {
     qestl::qeByteStream stream;  // the string list
-    qestl::U32Vector offsets;    // position of each record, in index order
-    // The node of each record, in index order (null for an empty slot); the
-    // tree must live until the block is written.
-    qestl::qevector<qeAbstractNode*> nodes;
+    // Every slot in index order; the tree must live until the block is
+    // written.
+    DeclarationSlots slots;
     uint64_t length = 0;  // of the string list and the records together
 };
 
