@@ -7,6 +7,7 @@ namespace qestl {
 
 uint32_t qeistream::read(void*, uint32_t) { return 0; }
 uint32_t qeistream::write(const void*, uint32_t) { return 0; }
+bool qeistream::writeAt(uint64_t, const void*, uint32_t) { return false; }
 uint64_t qeistream::seek(uint32_t, int64_t) { return 0; }
 
 qeByteStream::qeByteStream(const void* data, uint64_t size) { borrow(data, size); }

@@ -27,6 +27,12 @@ public:
     virtual void finish() {}
     // Writes are never buffered, so there is nothing to flush.
     virtual void flush() {}
+    // Writes count bytes at an absolute position of the output without
+    // moving the position `write` appends at; ranges that do not overlap
+    // may be written from several threads at once. Only streams that say
+    // so through `writesAtPositions` take such writes.
+    virtual bool writesAtPositions() { return false; }
+    virtual bool writeAt(uint64_t position, const void* source, uint32_t count);
 };
 
 // A growable memory buffer, owned or borrowed. `write` always appends at the

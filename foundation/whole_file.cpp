@@ -73,6 +73,15 @@ uint32_t WholeFileWriter::write(const void* source, uint32_t count) {
     return count;
 }
 
+bool WholeFileWriter::writesAtPositions() {
+    if (!opened_) open();
+    return !failed_ && output_.temporary >= 0;
+}
+
+bool WholeFileWriter::writeAt(uint64_t position, const void* source, uint32_t count) {
+    return platform::fileWriteAt(output_.file, source, count, position);
+}
+
 bool WholeFileWriter::commit() {
     if (!opened_) open();  // an empty output is still a file
     if (failed_ || !drain()) {

@@ -33,6 +33,14 @@ public:
     uint32_t write(const void* source, uint32_t count) override;
     uint64_t tell() override { return written_; }
     uint64_t size() override { return written_; }
+    // Hands the buffered bytes to the file.
+    void flush() override { drain(); }
+    // A temporary takes writes at positions (a device or FIFO written in
+    // place does not). Those bytes are the caller's to account for: they
+    // move neither `tell` nor `size`, and a failure among them is the
+    // caller's to report (it then must not commit).
+    bool writesAtPositions() override;
+    bool writeAt(uint64_t position, const void* source, uint32_t count) override;
     // True when every byte was written and the file is in place.
     bool commit();
 

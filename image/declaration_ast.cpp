@@ -5,6 +5,7 @@
 
 #include "foundation/byte_io.h"
 #include "foundation/memory.h"
+#include "platform/parallel.h"
 
 namespace {
 
@@ -31,11 +32,16 @@ uint64_t listedCount(const qeAbstractNode& node) {
 
 // The block goes out through a buffer of its own, large enough that the
 // whole-file writer hands it straight to the file: one call per 256 KiB
-// instead of one per record, and no second copy.
+// instead of one per record, and no second copy. The buffer is appended to
+// the stream, or written at a position of it that moves along.
 class BlockOutput {
 public:
     explicit BlockOutput(qestl::qeistream& out)
         : out_(out), bytes_(static_cast<uint8_t*>(qestl::allocateOrDie(kBlockBytes))) {}
+    BlockOutput(qestl::qeistream& out, uint64_t position) : BlockOutput(out) {
+        positioned_ = true;
+        position_ = position;
+    }
     ~BlockOutput() { std::free(bytes_); }
     BlockOutput(const BlockOutput&) = delete;
     BlockOutput& operator=(const BlockOutput&) = delete;
@@ -58,10 +64,15 @@ public:
     }
     // True when every byte so far reached the stream.
     bool flush() {
-        if (used_ != 0) ok_ = writeBytes(out_, bytes_, used_) && ok_;
+        if (used_ != 0 && ok_) {
+            ok_ = positioned_ ? out_.writeAt(position_, bytes_, static_cast<uint32_t>(used_))
+                              : writeBytes(out_, bytes_, used_);
+            position_ += used_;
+        }
         used_ = 0;
         return ok_;
     }
+    bool ok() const { return ok_; }
 
 private:
     static constexpr size_t kBlockBytes = size_t{256} << 10;
@@ -69,6 +80,8 @@ private:
     qestl::qeistream& out_;
     uint8_t* bytes_;
     size_t used_ = 0;
+    bool positioned_ = false;
+    uint64_t position_ = 0;
     bool ok_ = true;
 };
 
@@ -296,6 +309,9 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
     for (size_t head = 0; head < slots.size(); ++head) {
         if (at > UINT32_MAX || head >= UINT32_MAX) return false;
         slots.setOffset(head, static_cast<uint32_t>(at));
+        if ((head & (DeclarationSlots::kSegmentSlots - 1)) == 0) {
+            slots.setFirstListed(head >> DeclarationSlots::kSegmentShift, slots.size());
+        }
         prefetchAhead(slots, head, /*withText=*/false);
         qeAbstractNode* node = slots.node(head);
         at += kRecordFields;
@@ -311,6 +327,61 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
     return true;
 }
 
+namespace {
+
+// The records of slots [first, end) in index order; the first of them lists
+// the slots from firstListed on.
+bool composeRecords(BlockOutput& block, const DeclarationSlots& slots, size_t first, size_t end, uint64_t firstListed) {
+    uint64_t nextListed = firstListed;
+    for (size_t index = first; index < end && block.ok(); ++index) {
+        prefetchAhead(slots, index, /*withText=*/true);
+        const qeAbstractNode* node = slots.node(index);
+        if (node == nullptr) {
+            composeEmptyRecord(block, static_cast<uint32_t>(index));
+        } else {
+            composeNodeRecord(block, *node, static_cast<uint32_t>(index), static_cast<uint32_t>(nextListed));
+            nextListed += listedCount(*node);
+        }
+    }
+    return block.flush();
+}
+
+// A large tree's records are composed by several threads at once, each
+// writing its run of segments at the run's place in the output: the walk
+// waits on memory, and every thread brings its own share of loads in
+// flight. Smaller trees, and outputs that only append, take one pass.
+constexpr size_t kMaxComposers = 4;
+constexpr size_t kSegmentsPerComposer = 2;
+
+size_t composerCount(qestl::qeistream& out, const DeclarationSlots& slots) {
+    size_t parts = platform::processorCount();
+    if (parts > kMaxComposers) parts = kMaxComposers;
+    if (parts > slots.segmentCount() / kSegmentsPerComposer) parts = slots.segmentCount() / kSegmentsPerComposer;
+    return parts >= 2 && out.writesAtPositions() ? parts : 1;
+}
+
+// The records, from `payloadAt` on (where the string list starts).
+bool composeInParallel(qestl::qeistream& out, const DeclarationSlots& slots, uint64_t payloadAt, size_t parts) {
+    const size_t segments = slots.segmentCount();
+    out.flush();
+    bool ok[kMaxComposers] = {};
+    auto composePart = [&](size_t part) {
+        const size_t firstSegment = segments * part / parts;
+        const size_t endSegment = segments * (part + 1) / parts;
+        const size_t first = firstSegment << DeclarationSlots::kSegmentShift;
+        size_t end = endSegment << DeclarationSlots::kSegmentShift;
+        if (end > slots.size()) end = slots.size();
+        BlockOutput block(out, payloadAt + slots.offset(first));
+        ok[part] = composeRecords(block, slots, first, end, slots.firstListed(firstSegment));
+    };
+    platform::runInParallel(parts, composePart);
+    bool all = true;
+    for (size_t part = 0; part < parts; ++part) all = all && ok[part];
+    return all;
+}
+
+}  // namespace
+
 bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) {
     const uint64_t listLength = writer.stream.size();
     const DeclarationSlots& slots = writer.slots;
@@ -319,19 +390,15 @@ bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) 
     block.u32(static_cast<uint32_t>(slots.size()));
     for (size_t index = 0; index < slots.size(); ++index) block.u32(slots.offset(index));
     block.u32(static_cast<uint32_t>(writer.length));
-    block.bytes(writer.stream.data(), listLength);
-    uint32_t nextListed = 1;
-    for (size_t index = 0; index < slots.size(); ++index) {
-        prefetchAhead(slots, index, /*withText=*/true);
-        const qeAbstractNode* node = slots.node(index);
-        if (node == nullptr) {
-            composeEmptyRecord(block, static_cast<uint32_t>(index));
-        } else {
-            composeNodeRecord(block, *node, static_cast<uint32_t>(index), nextListed);
-            nextListed += static_cast<uint32_t>(listedCount(*node));
-        }
+    const size_t parts = composerCount(out, slots);
+    if (parts > 1) {
+        if (!block.flush()) return false;
+        const uint64_t payloadAt = out.tell();
+        block.bytes(writer.stream.data(), listLength);
+        return block.flush() && composeInParallel(out, slots, payloadAt, parts);
     }
-    return block.flush();
+    block.bytes(writer.stream.data(), listLength);
+    return composeRecords(block, slots, 0, slots.size(), 1);
 }
 
 bool readDeclarationAst(DeclarationAstReader& reader, SourcePathTable& sources, _KNode<qeAbstractNode>& root,

@@ -37,11 +37,16 @@ public:
     void setOffset(size_t i, uint32_t offset) { segments_[i >> kSegmentShift]->offsets[i & (kSegmentSlots - 1)] = offset; }
     void push(qeAbstractNode* node);
     void clear();
+    size_t segmentCount() const { return segments_.size(); }
+    // The index of the first slot that the first node of a segment lists.
+    uint64_t firstListed(size_t segment) const { return segments_[segment]->firstListed; }
+    void setFirstListed(size_t segment, uint64_t index) { segments_[segment]->firstListed = index; }
 
 private:
     struct Segment {
         qeAbstractNode* nodes[kSegmentSlots];
         uint32_t offsets[kSegmentSlots];
+        uint64_t firstListed;
     };
     qestl::qevector<Segment*> segments_;
     size_t count_ = 0;

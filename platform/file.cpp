@@ -77,6 +77,22 @@ bool fileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* do
     return true;
 }
 
+bool fileWriteAt(FileHandle file, const void* buffer, uint32_t count, uint64_t position) {
+    if (file == nullptr || position > static_cast<uint64_t>(INT64_MAX) - count) return false;
+    auto* bytes = static_cast<const unsigned char*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t put = ::pwrite(file->descriptor, bytes + done, count - done, static_cast<off_t>(position + done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (put == 0) return false;
+        done += static_cast<uint32_t>(put);
+    }
+    return true;
+}
+
 bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position) {
     if (file == nullptr) return false;
     int whence;

@@ -29,6 +29,10 @@ bool fileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
 // failed part way (a full disk gives a short count and false).
 bool fileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* done);
 
+// Writes all count bytes at an absolute position of the file, leaving the
+// file's own position as it was; several threads may do so at once.
+bool fileWriteAt(FileHandle file, const void* buffer, uint32_t count, uint64_t position);
+
 // Moves the file position; `position` receives the new one on success.
 bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position);
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "foundation/whole_file.h"
 
@@ -114,6 +115,27 @@ TEST_F(WholeFile, AFifoIsWrittenInPlaceAndStaysAFifo) {
     ::close(reader);
     EXPECT_TRUE(fs::is_fifo(path("pipe")));
     EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(WholeFile, WritesAtPositionsLandBehindTheStreamedBytes) {
+    WholeFileWriter file(qestl::widen(path("out").c_str()));
+    ASSERT_TRUE(file.writesAtPositions());
+    file.write("head", 4);
+    file.flush();
+    // From two threads at once, past the end and out of order.
+    std::thread later([&file] { EXPECT_TRUE(file.writeAt(7, "tail", 4)); });
+    EXPECT_TRUE(file.writeAt(4, "mid", 3));
+    later.join();
+    EXPECT_EQ(file.tell(), 4u) << "positioned bytes do not move the stream";
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(get(path("out")), "headmidtail");
+
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    WholeFileWriter pipe(qestl::widen(path("pipe").c_str()));
+    EXPECT_FALSE(pipe.writesAtPositions()) << "a FIFO only appends";
+    ::close(reader);
 }
 
 TEST_F(WholeFile, APlantedSymlinkIsNeverFollowed) {

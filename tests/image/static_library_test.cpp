@@ -1,12 +1,16 @@
 // Static libraries written from hand-made trees and read back, and what the
 // reader does with blocks that are not sound.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "foundation/whole_file.h"
 #include "image/declaration_ast.h"
 #include "image/static_library.h"
 
@@ -296,6 +300,35 @@ TEST(StaticLibrary, TruncatedAndBitFlippedFilesNeverCrash) {
 
 TEST(StaticLibrary, SameTreeSameBytes) {
     EXPECT_EQ(libraryBytes(sampleTree(), twoPaths()), libraryBytes(sampleTree(), twoPaths()));
+}
+
+// Large enough that a file output has its records composed by several
+// threads: the file holds the bytes a memory stream gets in one pass.
+TEST(StaticLibrary, ALargeTreeWrittenToAFileMatchesOneWrittenToMemory) {
+    Node root = make(NodeKind::SourceUnit, "unit");
+    for (uint32_t c = 0; c < 700; ++c) {
+        Node member = make(NodeKind::Class, c % 3 == 0 ? "a class name longer than the node" : "C", 0, c);
+        for (uint32_t k = 0; k < 200; ++k) {
+            if (k % 50 == 7) {
+                member->operands.pushBack(Node());
+            } else {
+                member->operands.pushBack(make(NodeKind::Name, k % 2 ? "x" : "y", 1, k));
+            }
+        }
+        root->children.pushBack(member);
+    }
+    qestl::qeByteStream memory;
+    ASSERT_TRUE(writeStaticLibrary(memory, twoPaths(), root));
+
+    const std::string path = ::testing::TempDir() + "korvo-large-" + std::to_string(::getpid()) + ".lik";
+    WholeFileWriter file(qestl::widen(path.c_str()));
+    ASSERT_TRUE(writeStaticLibrary(file, twoPaths(), root));
+    ASSERT_TRUE(file.commit());
+    std::ifstream in(path, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    ASSERT_EQ(written.size(), memory.size());
+    EXPECT_TRUE(std::memcmp(written.data(), memory.data(), written.size()) == 0);
 }
 
 }  // namespace
