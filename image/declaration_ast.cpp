@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "foundation/byte_io.h"
 #include "foundation/memory.h"
@@ -365,14 +366,20 @@ bool composeInParallel(qestl::qeistream& out, const DeclarationSlots& slots, uin
     const size_t segments = slots.segmentCount();
     out.flush();
     bool ok[kMaxComposers] = {};
-    auto composePart = [&](size_t part) {
+    // The buffers are taken here, not on the threads, which would each open
+    // an allocator arena of their own for them.
+    std::unique_ptr<BlockOutput> blocks[kMaxComposers];
+    size_t firsts[kMaxComposers + 1] = {};
+    uint64_t listedFrom[kMaxComposers] = {};
+    for (size_t part = 0; part < parts; ++part) {
         const size_t firstSegment = segments * part / parts;
-        const size_t endSegment = segments * (part + 1) / parts;
-        const size_t first = firstSegment << DeclarationSlots::kSegmentShift;
-        size_t end = endSegment << DeclarationSlots::kSegmentShift;
-        if (end > slots.size()) end = slots.size();
-        BlockOutput block(out, payloadAt + slots.offset(first));
-        ok[part] = composeRecords(block, slots, first, end, slots.firstListed(firstSegment));
+        firsts[part] = firstSegment << DeclarationSlots::kSegmentShift;
+        listedFrom[part] = slots.firstListed(firstSegment);
+        blocks[part] = std::make_unique<BlockOutput>(out, payloadAt + slots.offset(firsts[part]));
+    }
+    firsts[parts] = slots.size();
+    auto composePart = [&](size_t part) {
+        ok[part] = composeRecords(*blocks[part], slots, firsts[part], firsts[part + 1], listedFrom[part]);
     };
     platform::runInParallel(parts, composePart);
     bool all = true;
