@@ -63,6 +63,15 @@ public:
             count -= piece;
         }
     }
+    // Room for `count` bytes in one piece, the block written out first when
+    // it has less; null for more than a block holds. `advance` then takes
+    // the bytes written there.
+    uint8_t* room(uint64_t count) {
+        if (count > kBlockBytes) return nullptr;
+        if (kBlockBytes - used_ < count) flush();
+        return bytes_ + used_;
+    }
+    void advance(size_t count) { used_ += count; }
     // True when every byte so far reached the stream.
     bool flush() {
         if (used_ != 0 && ok_) {
@@ -87,29 +96,45 @@ private:
 };
 
 void composeEmptyRecord(BlockOutput& record, uint32_t index) {
-    record.u32(kEmptyNodeRecord);
-    for (int field = 0; field < 7; ++field) record.u32(0);  // text, flags, file, span
-    record.u32(index);
-    for (int field = 0; field < 3; ++field) record.u32(0);  // no operands, children, indices
+    // Kind 62; no text, flags, file or span; the index; no operands,
+    // children or indices.
+    uint32_t fields[12] = {kEmptyNodeRecord, 0, 0, 0, 0, 0, 0, 0, index, 0, 0, 0};
+    uint8_t* at = record.room(kRecordFields);
+    for (uint32_t field : fields) {
+        qestl::storeU32LE(at, field);
+        at += 4;
+    }
+    record.advance(kRecordFields);
 }
 
 // The indices a node lists are those of the slots queued behind it: the
-// attached node's, then its operands', then its children's.
+// attached node's, then its operands', then its children's. Nearly every
+// record is composed in place in the block; one larger than the block goes
+// field by field.
 void composeNodeRecord(BlockOutput& record, const qeAbstractNode& node, uint32_t index, uint32_t firstListed) {
+    const uint32_t operands = static_cast<uint32_t>(node.operands.size());
+    const uint32_t children = static_cast<uint32_t>(node.children.size());
     const uint32_t listed = static_cast<uint32_t>(listedCount(node));
+    const uint32_t textLength = static_cast<uint32_t>(node.text.length());
+    const uint32_t tail[] = {node.flags,       node.fileIndex, node.startLine, node.startColumn, node.endLine,
+                             node.endColumn,   index,          operands,       children,         listed};
+    if (uint8_t* at = record.room(kRecordFields + textLength + uint64_t(4) * listed)) {
+        qestl::storeU32LE(at, node.kind);
+        qestl::storeU32LE(at + 4, textLength);
+        if (textLength != 0) std::memcpy(at + 8, node.text.c_str(), textLength);
+        at += 8 + textLength;
+        for (uint32_t field : tail) {
+            qestl::storeU32LE(at, field);
+            at += 4;
+        }
+        for (uint32_t i = 0; i < listed; ++i) qestl::storeU32LE(at + 4 * i, firstListed + i);
+        record.advance(kRecordFields + textLength + size_t{4} * listed);
+        return;
+    }
     record.u32(node.kind);
-    record.u32(static_cast<uint32_t>(node.text.length()));
-    record.bytes(node.text.c_str(), node.text.length());
-    record.u32(node.flags);
-    record.u32(node.fileIndex);
-    record.u32(node.startLine);
-    record.u32(node.startColumn);
-    record.u32(node.endLine);
-    record.u32(node.endColumn);
-    record.u32(index);
-    record.u32(static_cast<uint32_t>(node.operands.size()));
-    record.u32(static_cast<uint32_t>(node.children.size()));
-    record.u32(listed);
+    record.u32(textLength);
+    record.bytes(node.text.c_str(), textLength);
+    for (uint32_t field : tail) record.u32(field);
     for (uint32_t i = 0; i < listed; ++i) record.u32(firstListed + i);
 }
 

@@ -2,27 +2,7 @@
 
 #include "syntax/rule_ids.h"
 
-bool RuleMatch::is(int k, uint32_t kindOrRule) const {
-    const TokenRecord* r = record(k);
-    return r != nullptr && r->matches.test(kindOrRule);
-}
-
-namespace {
-
-// What a position outside the match holds.
-const NodeRef kNoNode;
-
-}  // namespace
-
-const NodeRef& RuleMatch::node(int k) const {
-    const TokenRecord* r = record(k);
-    return r ? r->node : kNoNode;
-}
-
-qeAbstractNode* RuleMatch::nodePtr(int k) const {
-    const TokenRecord* r = record(k);
-    return r ? r->node.get() : nullptr;
-}
+const NodeRef RuleMatch::kNoNode;
 
 std::string_view RuleMatch::text(int k) const {
     const TokenRecord* r = record(k);

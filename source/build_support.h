@@ -24,11 +24,20 @@ public:
     // The record at position k of the match; null outside it.
     TokenRecord* record(int k) const { return k >= 0 && k < count_ ? records_[k] : nullptr; }
     // True when the record at k holds the token kind or rule id in its match set.
-    bool is(int k, uint32_t kindOrRule) const;
+    bool is(int k, uint32_t kindOrRule) const {
+        const TokenRecord* r = record(k);
+        return r != nullptr && r->matches.test(kindOrRule);
+    }
     // The node an earlier match left in the record at k (empty for a plain
     // token): the record's own handle, valid while the match is built.
-    const NodeRef& node(int k) const;
-    qeAbstractNode* nodePtr(int k) const;
+    const NodeRef& node(int k) const {
+        const TokenRecord* r = record(k);
+        return r ? r->node : kNoNode;
+    }
+    qeAbstractNode* nodePtr(int k) const {
+        const TokenRecord* r = record(k);
+        return r ? r->node.get() : nullptr;
+    }
     // The bytes of the source the record at k covers.
     std::string_view text(int k) const;
     bool textIs(int k, std::string_view expected) const { return record(k) && text(k) == expected; }
@@ -51,6 +60,9 @@ public:
     void push(qeAbstractNode& into, int k) const;
 
 private:
+    // What a position outside the match holds.
+    static const NodeRef kNoNode;
+
     BuildHost& host_;
     TokenRecord* const* records_;
     int count_;
