@@ -2,7 +2,6 @@
 // and hands include and require directives back to the source processor.
 #include "source/rule_dispatch.h"
 
-#include "source/rule_table.h"
 #include "source/source_processor.h"
 #include "syntax/lex_syntax.h"
 
@@ -28,13 +27,11 @@ private:
 
 }  // namespace
 
-void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
-                       _KNode<qeAbstractNode>& out) {
+void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
+                    _KNode<qeAbstractNode>& out) {
     out.reset();
     // After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
-    // Most matches are a rule without a builder over one record that already
-    // has its node: the node stands for the match, nothing is built.
     if (count == 1 && passesRecordThrough(ruleId)) {
         if (const TokenRecord* only = engine.slot(start); only != nullptr && only->node) {
             out = only->node;

@@ -171,11 +171,24 @@ struct RuleIndex {
 
 constexpr RuleIndex kIndex;
 
+struct PassThroughSet {
+    uint64_t words[4] = {};
+    constexpr PassThroughSet() {
+        for (uint32_t rule = 0; rule < kIdLimit; ++rule) {
+            if (kIndex.byId[rule] == nullptr && rule != RuleId::RequireDirective && rule != RuleId::IncludeDirective) {
+                words[rule >> 6] |= uint64_t{1} << (rule & 63);
+            }
+        }
+    }
+};
+
+constexpr PassThroughSet kPassThrough;
+static_assert(kIdLimit == 256, "the pass-through set holds 256 rule ids");
+
 }  // namespace
 
-bool passesRecordThrough(uint32_t ruleId) {
-    return ruleId < kIdLimit && kIndex.byId[ruleId] == nullptr && ruleId != RuleId::RequireDirective && ruleId != RuleId::IncludeDirective;
-}
+const uint64_t kPassThroughRules[4] = {kPassThrough.words[0], kPassThrough.words[1], kPassThrough.words[2],
+                                       kPassThrough.words[3]};
 
 RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId) {
     if (ruleId == RuleId::RequireDirective) return RuleAction::Require;

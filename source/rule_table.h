@@ -12,9 +12,13 @@ enum class RuleAction {
     Require,       // a require directive, likewise
 };
 
-// True for the rules without a builder of their own: over one record that
-// already holds a node, their match is that node.
-bool passesRecordThrough(uint32_t ruleId);
+// The rules without a builder of their own, one bit per rule id: over one
+// record that already holds a node, their match is that node.
+extern const uint64_t kPassThroughRules[4];
+
+inline bool passesRecordThrough(uint32_t ruleId) {
+    return ruleId < 256 && ((kPassThroughRules[ruleId >> 6] >> (ruleId & 63)) & 1u) != 0;
+}
 
 // Runs the builder of `ruleId` over the `count` records of the match.
 RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId);
