@@ -26,11 +26,13 @@ _KNode<qeAbstractNode> makeUnit(const qestl::qestringW& path, uint32_t fileIndex
 bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit,
                                             bool page) {
     PageSourceInput input;
+    // Only a page's generated text has positions to map; a plain source's
+    // tokens keep the ones the scanner counted, with no call per token.
     if (page) {
         input.generated = &pageSource_;
         input.origins = &pageOrigins_;
+        input.positionHook = mapKspPosition;
     }
-    input.positionHook = mapKspPosition;
     input.hookContext = project_;
     input.fileIndex = fileIndex_;
     bool parsed = false;
