@@ -161,7 +161,7 @@ void prefetchBlock(const void* address, size_t bytes) {
     for (size_t line = 0; line < bytes; line += 64) prefetchLine(start + line);
 }
 
-void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withText) {
+inline void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withText) {
     if (at + kNodeLead < slots.size()) {
         if (const qeAbstractNode* later = slots.node(at + kNodeLead)) prefetchBlock(later, sizeof(qeAbstractNode));
     }

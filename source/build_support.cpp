@@ -29,9 +29,9 @@ NodeRef RuleMatch::makeNodeOver(int first, int n, uint32_t kind) const {
     NodeRef made(emplaceAstNode());
     qeAbstractNode& node = *made;
     node.kind = kind;
-    node.fileIndex = host_.fileIndex();
     const TokenRecord* head = record(first);
     const TokenRecord* last = record(first + (n > 0 ? n - 1 : 0));
+    if (!head) node.fileIndex = host_.fileIndex();
     if (head) {
         // The file the position hook found: an included page's code is
         // that page's, not the including page's.
