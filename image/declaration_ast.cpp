@@ -1,5 +1,7 @@
 #include "image/declaration_ast.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -420,7 +422,15 @@ bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) 
     if (slots.size() > UINT32_MAX || writer.length > UINT32_MAX || writer.length < listLength) return false;
     BlockOutput block(out);
     block.u32(static_cast<uint32_t>(slots.size()));
-    for (size_t index = 0; index < slots.size(); ++index) block.u32(slots.offset(index));
+    for (size_t segment = 0; segment < slots.segmentCount(); ++segment) {
+        const size_t first = segment << DeclarationSlots::kSegmentShift;
+        const size_t count = std::min(slots.size() - first, DeclarationSlots::kSegmentSlots);
+        if constexpr (std::endian::native == std::endian::little) {
+            block.bytes(slots.segmentOffsets(segment), count * 4);
+        } else {
+            for (size_t index = 0; index < count; ++index) block.u32(slots.segmentOffsets(segment)[index]);
+        }
+    }
     block.u32(static_cast<uint32_t>(writer.length));
     const size_t parts = composerCount(out, slots);
     if (parts > 1) {

@@ -38,6 +38,8 @@ public:
     void push(qeAbstractNode* node);
     void clear();
     size_t segmentCount() const { return segments_.size(); }
+    // The offsets of a segment's slots, in order.
+    const uint32_t* segmentOffsets(size_t segment) const { return segments_[segment]->offsets; }
     // The index of the first slot that the first node of a segment lists.
     uint64_t firstListed(size_t segment) const { return segments_[segment]->firstListed; }
     void setFirstListed(size_t segment, uint64_t index) { segments_[segment]->firstListed = index; }
