@@ -1,6 +1,7 @@
 // Process entry: turns the UTF-8 argument bytes into UTF-16 without loss and
 // runs the compiler on a thread with a large stack, since the later stages
 // recurse as deep as the programs they compile are nested.
+#include <malloc.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr size_t kCompilerStackBytes = size_t{512} << 20;
+constexpr int kHeapGrowthBytes = 32 << 20;
 
 struct Invocation {
     int argc;
@@ -28,6 +30,11 @@ void* runInvocation(void* data) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The compilation allocates from one thread at a time: one arena, grown
+    // in large steps. A thread's own arena would grow by one page-protection
+    // call per 128 KiB, thousands of calls for a large program's tree.
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_TOP_PAD, kHeapGrowthBytes);
     qestl::WStringVector arguments;
     qestl::qevector<const char16_t*> pointers;
     for (int i = 0; i < argc; ++i) arguments.pushBack(qestl::widen(argv[i]));
