@@ -170,12 +170,11 @@ inline void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withTex
     if (at + kListLead >= slots.size()) return;
     const qeAbstractNode* soon = slots.node(at + kListLead);
     if (soon == nullptr) return;
-    if (withText) {
-        prefetchLine(soon->text.c_str());
-    } else {
-        if (!soon->operands.empty()) prefetchLine(soon->operands.data());
-        if (!soon->children.empty()) prefetchLine(soon->children.data());
-    }
+    // Writing a record reads the counts of its lists, which may lie in the
+    // list's own block.
+    if (withText) prefetchLine(soon->text.c_str());
+    if (!soon->operands.empty()) prefetchLine(soon->operands.data());
+    if (!soon->children.empty()) prefetchLine(soon->children.data());
 }
 
 bool readU32(qestl::qeistream& stream, uint32_t& value) {

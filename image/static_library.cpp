@@ -1,8 +1,6 @@
 #include "image/static_library.h"
 
 #include <cstdio>
-#include <chrono>
-static double nowMs() { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 namespace {
 
@@ -17,14 +15,9 @@ void reportLibrary(const char* format, const qestl::qestringW& path) {
 bool writeStaticLibrary(qestl::qeistream& out, const qestl::WStringVector& sourcePaths,
                         const _KNode<qeAbstractNode>& root) {
     DeclarationAstWriter writer;
-    double t0 = nowMs();
     if (!writeStringList(writer.stream, sourcePaths) || !writeDeclarationAst(writer, root)) return false;
-    double t1 = nowMs();
     const uint8_t version[4] = {kStaticLibraryVersion, 0, 0, 0};
-    bool ok = out.write(kMagic, 3) == 3 && out.write(version, 4) == 4 && writeDeclarationBlock(out, writer);
-    double t2 = nowMs();
-    if (getenv("KT")) fprintf(stderr, "number %.1f ms, write %.1f ms\n", t1 - t0, t2 - t1);
-    return ok;
+    return out.write(kMagic, 3) == 3 && out.write(version, 4) == 4 && writeDeclarationBlock(out, writer);
 }
 
 int loadStaticLibrary(_KNode<qeAbstractNode>& projectRoot, uint32_t libraryNumber, SourcePathTable& sources,
