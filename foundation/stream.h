@@ -25,12 +25,13 @@ public:
     virtual bool close() { return false; }
     // The end of use: file streams close their file here.
     virtual void finish() {}
-    // Writes are never buffered, so there is nothing to flush.
+    // Hands buffered bytes on; the base buffers nothing.
     virtual void flush() {}
     // Writes count bytes at an absolute position of the output without
     // moving the position `write` appends at; ranges that do not overlap
     // may be written from several threads at once. Only streams that say
-    // so through `writesAtPositions` take such writes.
+    // so through `writesAtPositions` take such writes. False when the bytes
+    // were refused (a stream may instead keep the failure for later).
     virtual bool writesAtPositions() { return false; }
     virtual bool writeAt(uint64_t position, const void* source, uint32_t count);
 };

@@ -79,12 +79,13 @@ bool WholeFileWriter::writesAtPositions() {
 }
 
 bool WholeFileWriter::writeAt(uint64_t position, const void* source, uint32_t count) {
-    return platform::fileWriteAt(output_.file, source, count, position);
+    if (!platform::fileWriteAt(output_.file, source, count, position)) failedAtPosition_.store(true);
+    return true;
 }
 
 bool WholeFileWriter::commit() {
     if (!opened_) open();  // an empty output is still a file
-    if (failed_ || !drain()) {
+    if (failed_ || failedAtPosition_.load() || !drain()) {
         platform::outputAbandon(output_);
         return false;
     }

@@ -1,6 +1,7 @@
 // Files read whole and outputs written whole or not at all.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "foundation/qestring.h"
@@ -37,8 +38,8 @@ public:
     void flush() override { drain(); }
     // A temporary takes writes at positions (a device or FIFO written in
     // place does not). Those bytes are the caller's to account for: they
-    // move neither `tell` nor `size`, and a failure among them is the
-    // caller's to report (it then must not commit).
+    // move neither `tell` nor `size`. Like `write`, they never fail on their
+    // own: a failure is kept for `commit`.
     bool writesAtPositions() override;
     bool writeAt(uint64_t position, const void* source, uint32_t count) override;
     // True when every byte was written and the file is in place.
@@ -55,6 +56,7 @@ private:
     uint64_t written_ = 0;
     bool opened_ = false;
     bool failed_ = false;
+    std::atomic<bool> failedAtPosition_{false};  // written from several threads
 };
 
 // Writes the bytes as the whole new content of `path`, or leaves the path as

@@ -171,15 +171,15 @@ struct RuleIndex {
 
 constexpr RuleIndex kIndex;
 
+// Every rule id but those with a builder and the two directives.
 struct PassThroughSet {
-    uint64_t words[4] = {};
+    uint64_t words[4] = {~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}};
     constexpr PassThroughSet() {
-        for (uint32_t rule = 0; rule < kIdLimit; ++rule) {
-            if (kIndex.byId[rule] == nullptr && rule != RuleId::RequireDirective && rule != RuleId::IncludeDirective) {
-                words[rule >> 6] |= uint64_t{1} << (rule & 63);
-            }
-        }
+        for (const RuleEntry& e : kRules) clear(e.rule);
+        clear(RuleId::RequireDirective);
+        clear(RuleId::IncludeDirective);
     }
+    constexpr void clear(uint32_t rule) { words[rule >> 6] &= ~(uint64_t{1} << (rule & 63)); }
 };
 
 constexpr PassThroughSet kPassThrough;

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,28 @@ TEST_F(WholeFile, WritesAtPositionsLandBehindTheStreamedBytes) {
     WholeFileWriter pipe(qestl::widen(path("pipe").c_str()));
     EXPECT_FALSE(pipe.writesAtPositions()) << "a FIFO only appends";
     ::close(reader);
+}
+
+TEST_F(WholeFile, AFailedWriteAtAPositionFailsTheCommitAndKeepsTheOldFile) {
+    put(path("out"), "old");
+    // A file size limit makes the write past it fail (EFBIG, its signal ignored).
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    {
+        WholeFileWriter file(qestl::widen(path("out").c_str()));
+        ASSERT_TRUE(file.writesAtPositions());
+        file.write("head", 4);
+        EXPECT_TRUE(file.writeAt(1 << 20, "far", 3)) << "kept for the commit, like a failed write";
+        EXPECT_FALSE(file.commit());
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(get(path("out")), "old");
+    EXPECT_EQ(entries(), 1u) << "no temporary left";
 }
 
 TEST_F(WholeFile, APlantedSymlinkIsNeverFollowed) {
