@@ -381,9 +381,9 @@ constexpr size_t kMaxComposers = 4;
 constexpr size_t kSegmentsPerComposer = 2;
 
 size_t composerCount(qestl::qeistream& out, const DeclarationSlots& slots) {
-    size_t parts = platform::processorCount();
-    if (parts > kMaxComposers) parts = kMaxComposers;
-    if (parts > slots.segmentCount() / kSegmentsPerComposer) parts = slots.segmentCount() / kSegmentsPerComposer;
+    size_t parts = std::min(kMaxComposers, slots.segmentCount() / kSegmentsPerComposer);
+    if (parts < 2) return 1;  // most blocks: no need to ask the host
+    parts = std::min(parts, platform::processorCount());
     return parts >= 2 && out.writesAtPositions() ? parts : 1;
 }
 
