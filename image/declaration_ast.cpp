@@ -312,10 +312,10 @@ bool writeStringList(qestl::qeistream& stream, const qestl::WStringVector& strin
 }
 
 void DeclarationSlots::push(qeAbstractNode* node) {
-    if ((count_ & (kSegmentSlots - 1)) == 0 && (count_ >> kSegmentShift) == segments_.size()) {
+    if ((count_ & kSlotMask) == 0 && (count_ >> kSegmentShift) == segments_.size()) {
         segments_.pushBack(static_cast<Segment*>(qestl::allocateOrDie(sizeof(Segment))));
     }
-    segments_[count_ >> kSegmentShift]->nodes[count_ & (kSegmentSlots - 1)] = node;
+    segmentOf(count_).nodes[count_ & kSlotMask] = node;
     ++count_;
 }
 

@@ -32,9 +32,9 @@ public:
     static constexpr size_t kSegmentSlots = size_t{1} << kSegmentShift;
 
     size_t size() const { return count_; }
-    qeAbstractNode* node(size_t i) const { return segments_[i >> kSegmentShift]->nodes[i & (kSegmentSlots - 1)]; }
-    uint32_t offset(size_t i) const { return segments_[i >> kSegmentShift]->offsets[i & (kSegmentSlots - 1)]; }
-    void setOffset(size_t i, uint32_t offset) { segments_[i >> kSegmentShift]->offsets[i & (kSegmentSlots - 1)] = offset; }
+    qeAbstractNode* node(size_t i) const { return segmentOf(i).nodes[i & kSlotMask]; }
+    uint32_t offset(size_t i) const { return segmentOf(i).offsets[i & kSlotMask]; }
+    void setOffset(size_t i, uint32_t offset) { segmentOf(i).offsets[i & kSlotMask] = offset; }
     void push(qeAbstractNode* node);
     void clear();
     size_t segmentCount() const { return segments_.size(); }
@@ -45,11 +45,13 @@ public:
     void setFirstListed(size_t segment, uint64_t index) { segments_[segment]->firstListed = index; }
 
 private:
+    static constexpr size_t kSlotMask = kSegmentSlots - 1;
     struct Segment {
         qeAbstractNode* nodes[kSegmentSlots];
         uint32_t offsets[kSegmentSlots];
         uint64_t firstListed;
     };
+    Segment& segmentOf(size_t i) const { return *segments_[i >> kSegmentShift]; }
     qestl::qevector<Segment*> segments_;
     size_t count_ = 0;
 };
