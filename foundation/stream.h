@@ -27,6 +27,8 @@ public:
     virtual void finish() {}
     // Hands buffered bytes on; the base buffers nothing.
     virtual void flush() {}
+    // A hint: the output will hold `total` bytes in all once written.
+    virtual void expectSize(uint64_t /*total*/) {}
     // Writes count bytes at an absolute position of the output without
     // moving the position `write` appends at; ranges that do not overlap
     // may be written from several threads at once. Only streams that say

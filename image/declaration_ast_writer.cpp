@@ -302,6 +302,7 @@ bool writeDeclarationBlock(qestl::qeistream& out, DeclarationAstWriter& writer) 
     const uint64_t listLength = writer.stream.size();
     const DeclarationSlots& slots = writer.slots;
     if (slots.size() > UINT32_MAX || writer.length > UINT32_MAX || writer.length < listLength) return false;
+    out.expectSize(out.tell() + 4 + uint64_t(4) * slots.size() + 4 + writer.length);
     BlockOutput block(out);
     block.u32(static_cast<uint32_t>(slots.size()));
     for (size_t segment = 0; segment < slots.segmentCount(); ++segment) {

@@ -93,6 +93,15 @@ bool fileWriteAt(FileHandle file, const void* buffer, uint32_t count, uint64_t p
     return true;
 }
 
+bool fileReserve(FileHandle file, uint64_t offset, uint64_t length) {
+    if (file == nullptr || length == 0 || offset > static_cast<uint64_t>(INT64_MAX) ||
+        length > static_cast<uint64_t>(INT64_MAX) - offset) {
+        return false;
+    }
+    return ::fallocate(file->descriptor, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                       static_cast<off_t>(length)) == 0;
+}
+
 bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position) {
     if (file == nullptr) return false;
     int whence;

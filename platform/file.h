@@ -33,6 +33,11 @@ bool fileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* do
 // file's own position as it was; several threads may do so at once.
 bool fileWriteAt(FileHandle file, const void* buffer, uint32_t count, uint64_t position);
 
+// Sets disk room aside for `length` bytes from `offset` without changing the
+// file's size, so that writing them later allocates nothing. Advice only:
+// false (and no harm) where the file system cannot.
+bool fileReserve(FileHandle file, uint64_t offset, uint64_t length);
+
 // Moves the file position; `position` receives the new one on success.
 bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position);
 
