@@ -12,18 +12,29 @@ uint32_t nextSerial() { return ++gNodeSerial; }
 // The texts of nodes that outgrow the node's block (names, literals): a
 // program has hundreds of thousands, each a few bytes, which the heap would
 // give a chunk of 32 bytes and a call each. They are carved from large blocks
-// instead, one slice per setText, owned by that node alone (a write that
-// fits stays in the slice, a longer one moves to the heap, as for a text in
-// the block). Slices are never given back: a released node leaves a few
-// bytes behind, and a text moved out of its node stays valid. Each block
-// starts with the address of the one before, so every block stays reachable.
+// instead, one slice per setText, and never change: a copied node shares its
+// text. Slices are never given back (a released node leaves a few bytes
+// behind). A text too large for a slice gets a block of its own. Each block
+// starts with the address of another, so every block stays reachable.
 class TextSlices {
 public:
-    // Room for length units and a terminator; null for a text too large to
-    // carve (it goes to the heap, and back with its node).
+    // Room for length bytes and a terminator.
     char* take(size_t length) {
         const size_t need = length + 1;
-        if (need > kLargestSlice) return nullptr;
+        if (need > kLargestSlice) {
+            char* own = static_cast<char*>(qestl::allocateOrDie(sizeof block_ + need));
+            if (block_ == nullptr) {
+                std::memcpy(own, &block_, sizeof block_);
+                block_ = own;
+            } else {
+                // Linked behind the block being carved, which stays in use.
+                char* behind;
+                std::memcpy(&behind, block_, sizeof behind);
+                std::memcpy(own, &behind, sizeof behind);
+                std::memcpy(block_, &own, sizeof own);
+            }
+            return own + sizeof block_;
+        }
         if (need > left_) {
             char* block = static_cast<char*>(qestl::allocateOrDie(kBlockBytes));
             std::memcpy(block, &block_, sizeof block_);
@@ -49,7 +60,7 @@ constinit TextSlices gTextSlices;
 
 // Names compare byte for byte and by length; a null name stands for a text
 // that was never set.
-bool textIs(const qestl::qestringA& text, const char* name) {
+bool textIs(const NodeText& text, const char* name) {
     if (name == nullptr) return text.length() == 0;
     const size_t length = std::strlen(name);
     return text.length() == length && (length == 0 || std::memcmp(text.data(), name, length) == 0);
@@ -122,9 +133,9 @@ qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbs
 qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
     : refableAstBase(other),
       kind(other.kind),
-      text(other.text),
       operands(other.operands),
       children(other.children),
+      text(other.text),
       fileIndex(other.fileIndex),
       startLine(other.startLine),
       endLine(other.endLine),
@@ -136,8 +147,7 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       textEnd(other.textEnd),
       includedUnit(other.includedUnit),
       unitLevel(other.unitLevel),
-      flags(other.flags),
-      annotations(other.annotations) {
+      flags(other.flags) {
     if (other.extras_ != nullptr) {
         extras_ = new NodeExtras(*other.extras_);
         if (extras_->owner != nullptr) extras_->owner->addReference();
@@ -147,22 +157,18 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
 const NodeExtras qeAbstractNode::kNoExtras;
 
 void qeAbstractNode::setText(std::string_view value) {
-    if (value.size() >= sizeof shortText_) {
-        char* slice = gTextSlices.take(value.size());
-        if (slice == nullptr) {
-            text.assign(value.data(), value.size());
-            return;
-        }
-        // A fresh slice: the value may be this node's own text.
-        std::memcpy(slice, value.data(), value.size());
-        slice[value.size()] = 0;
-        text.borrow(slice, value.size(), value.size() + 1);
+    if (value.size() <= NodeText::kInlineLength) {
+        text.setInline(value);
         return;
     }
-    // The value may be this node's own text: moved, not copied over itself.
-    std::memmove(shortText_, value.data(), value.size());
-    shortText_[value.size()] = 0;
-    text.borrow(shortText_, value.size(), sizeof shortText_);
+    // The length is kept in 32 bits: a longer text is more than the
+    // compiler could hold anyway.
+    if (value.size() >= UINT32_MAX) qestl::outOfMemory(value.size());
+    // A fresh slice: the value may be this node's own text.
+    char* slice = gTextSlices.take(value.size());
+    std::memcpy(slice, value.data(), value.size());
+    slice[value.size()] = 0;
+    text.setOutside(slice, static_cast<uint32_t>(value.size()));
 }
 
 NodeExtras& qeAbstractNode::editExtras() {
@@ -173,7 +179,7 @@ NodeExtras& qeAbstractNode::editExtras() {
 // The annotation list first, then the owner and the side record; the
 // children and operands go with their vectors.
 qeAbstractNode::~qeAbstractNode() {
-    annotations.reset();
+    if (extras_ != nullptr) extras_->annotations.reset();
     releaseOwner();
     delete extras_;
 }
@@ -200,18 +206,20 @@ void qeAbstractNode::releaseOwner() {
 void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
 
 bool qeAbstractNode::hasAnnotation(const char* name) const {
-    return annotations && firstNamed(annotations->operands, name) != nullptr;
+    const _KNode<qeAbstractNode>& list = annotations();
+    return list && firstNamed(list->operands, name) != nullptr;
 }
 
 const char* qeAbstractNode::getAnnotationParameter(const char* name, const char* parameter) const {
-    if (!annotations) return nullptr;
-    const qeAbstractNode* annotation = firstNamed(annotations->operands, name);
+    const _KNode<qeAbstractNode>& list = annotations();
+    if (!list) return nullptr;
+    const qeAbstractNode* annotation = firstNamed(list->operands, name);
     if (annotation == nullptr) return nullptr;
     for (const _KNode<qeAbstractNode>& item : annotation->operands) {
         if (!item || !textIs(item->text, parameter) || item->operands.empty()) continue;
         const qeAbstractNode* value = item->operands[0].get();
         if (value == nullptr) return nullptr;
-        return value->text.c_str() != nullptr ? value->text.c_str() : "";
+        return value->text.c_str();
     }
     return nullptr;
 }
@@ -219,8 +227,7 @@ const char* qeAbstractNode::getAnnotationParameter(const char* name, const char*
 // The destructor's order: the annotation list, the owner, the children,
 // then the operands. References that leave their node alive are dropped
 // here in one go; the call returns at the first node whose last reference
-// it dropped, so the caller destroys that one before anything else goes. A
-// borrowed list holds no references of its own.
+// it dropped, so the caller destroys that one before anything else goes.
 refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finished) {
     finished = false;
     for (;;) {
@@ -228,7 +235,8 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
         switch (stage) {
             case kDropAnnotations:
                 cursor = cursorAt(kDropOwner);
-                if (refableAstBase* last = dropReference(annotations.detach())) return last;
+                if (extras_ == nullptr) break;
+                if (refableAstBase* last = dropReference(extras_->annotations.detach())) return last;
                 break;
             case kDropOwner:
                 cursor = cursorAt(kDropChildren);
@@ -241,13 +249,11 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
             case kDropChildren:
             case kDropOperands: {
                 AstNodeVector& list = stage == kDropChildren ? children : operands;
-                if (!list.isBorrowed()) {
-                    for (size_t index = cursor & 0xFFFFFFFFu; index < list.size();) {
-                        refableAstBase* last = dropReference(list[index++].detach());
-                        if (last != nullptr) {
-                            cursor = cursorAt(stage, index);
-                            return last;
-                        }
+                for (size_t index = cursor & 0xFFFFFFFFu; index < list.size();) {
+                    refableAstBase* last = dropReference(list[index++].detach());
+                    if (last != nullptr) {
+                        cursor = cursorAt(stage, index);
+                        return last;
                     }
                 }
                 list.clear();
@@ -264,3 +270,9 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
         }
     }
 }
+
+refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bool& finished) {
+    return static_cast<qeAbstractNode*>(node)->dropNextReference(cursor, finished);
+}
+
+void destroyNodeObject(refableAstBase* node) { static_cast<qeAbstractNode*>(node)->~qeAbstractNode(); }
