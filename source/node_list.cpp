@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "foundation/memory.h"
 
@@ -11,13 +12,15 @@ namespace nodelist {
 
 namespace {
 
-// Blocks of 16 bytes (one handle) up to kArenaClasses doublings come from
-// the arena; larger ones (lists of hundreds of handles, rare) from malloc.
-constexpr size_t kArenaClasses = 8;  // the largest arena block: 2 KiB, 255 handles
+// The capacities of the arena's block sizes: every size for the short lists
+// most nodes have, doubling above. Larger lists (hundreds of handles, rare)
+// take a block from malloc.
+constexpr uint32_t kCapacities[] = {2, 3, 4, 5, 6, 7, 15, 31, 63, 127, 255};
+constexpr size_t kArenaClasses = std::size(kCapacities);
 constexpr size_t kChunkBytes = 256 * 1024;
 
-size_t blockBytes(size_t sizeClass) { return size_t{16} << sizeClass; }
-size_t capacityOf(size_t sizeClass) { return blockBytes(sizeClass) / sizeof(Header) - 1; }
+size_t capacityOf(size_t sizeClass) { return kCapacities[sizeClass]; }
+size_t blockBytes(size_t sizeClass) { return (capacityOf(sizeClass) + 1) * sizeof(Header); }
 
 // The arena: chunks carved front to back, one free list per block size. A
 // released block waits on its list for the next list of its size; nothing is
@@ -58,7 +61,7 @@ public:
     }
 
 private:
-    Header* free_[kArenaClasses + 1] = {};
+    Header* free_[kArenaClasses] = {};
     char* chunk_ = nullptr;
     char* next_ = nullptr;
     size_t left_ = 0;
@@ -66,11 +69,11 @@ private:
 
 constinit Arena gArena;
 
-// The smallest size class whose capacity is at least `capacity`; a class
-// past kArenaClasses means a malloc'ed block.
+// The smallest size class whose capacity is at least `capacity`;
+// kArenaClasses means a malloc'ed block.
 size_t classFor(size_t capacity) {
     size_t sizeClass = 0;
-    while (capacityOf(sizeClass) < capacity && sizeClass <= kArenaClasses) ++sizeClass;
+    while (sizeClass < kArenaClasses && capacityOf(sizeClass) < capacity) ++sizeClass;
     return sizeClass;
 }
 
@@ -81,7 +84,7 @@ Header* takeBlock(size_t capacity) {
     if (capacity >= UINT32_MAX) qestl::outOfMemory(capacity * sizeof(Header));
     const size_t sizeClass = classFor(capacity);
     Header* block;
-    if (sizeClass > kArenaClasses) {
+    if (sizeClass == kArenaClasses) {
         block = static_cast<Header*>(qestl::allocateOrDie((capacity + 1) * sizeof(Header)));
     } else {
         block = gArena.take(sizeClass);
@@ -94,7 +97,7 @@ Header* takeBlock(size_t capacity) {
 
 void giveBlock(Header* block) {
     const size_t sizeClass = classFor(block->capacity);
-    if (sizeClass > kArenaClasses) {
+    if (sizeClass == kArenaClasses) {
         std::free(block);
     } else {
         gArena.give(block, sizeClass);
@@ -105,6 +108,8 @@ void giveBlock(Header* block) {
 
 namespace {
 
+constexpr size_t kExactGrowth = 7;
+
 void moveHandles(NodeList::Handle* to, const NodeList::Handle* from, size_t n) {
     if (n != 0) std::memmove(static_cast<void*>(to), static_cast<const void*>(from), n * sizeof(NodeList::Handle));
 }
@@ -113,7 +118,7 @@ void moveHandles(NodeList::Handle* to, const NodeList::Handle* from, size_t n) {
 
 void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
     if (n == 0) return;
-    // Counted copies first: the handles may lie in this list's own block,
+    // Counted copies first: the handles may lie in this list's own storage,
     // which may move or shift below.
     constexpr size_t kLocal = 8;
     alignas(Handle) unsigned char local[kLocal * sizeof(Handle)];
@@ -122,26 +127,42 @@ void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
     for (size_t i = 0; i < n; ++i) new (copies + i) Handle(from[i]);
 
     const size_t count = size();
-    if (block_ == nullptr || count + n > block_->capacity) {
-        nodelist::Header* fresh = nodelist::takeBlock(count * 2 + n);
+    if (count == 0 && n == 1) {
+        moveHandles(&slot_.single, copies, 1);
+    } else if ((slot_.word & 1) != 0 && count != 0 && count + n <= block()->capacity) {
+        Handle* held = items();
+        moveHandles(held + index + n, held + index, count - index);
+        moveHandles(held + index, copies, n);
+        block()->count = static_cast<uint32_t>(count + n);
+    } else {
+        // Short lists grow to the size they need (most are built once, one
+        // handle at a time); longer ones by the house rule.
+        const size_t wanted = count + n <= kExactGrowth ? count + n : count * 2 + n;
+        nodelist::Header* fresh = nodelist::takeBlock(wanted);
         auto* target = reinterpret_cast<Handle*>(fresh + 1);
-        if (block_ != nullptr) {
+        if (count != 0) {
             moveHandles(target, items(), index);
             moveHandles(target + index + n, items() + index, count - index);
-            nodelist::giveBlock(block_);
+            if ((slot_.word & 1) != 0) nodelist::giveBlock(block());
         }
-        block_ = fresh;
-    } else {
-        moveHandles(items() + index + n, items() + index, count - index);
+        moveHandles(target + index, copies, n);
+        fresh->count = static_cast<uint32_t>(count + n);
+        slot_.word = reinterpret_cast<uintptr_t>(fresh) | 1;
     }
-    moveHandles(items() + index, copies, n);
-    block_->count = static_cast<uint32_t>(count + n);
     if (n > kLocal) std::free(copies);
 }
 
 void NodeList::clear() {
-    if (block_ == nullptr) return;
+    if (slot_.word == kEmpty) return;
+    if ((slot_.word & 1) == 0) {
+        // Emptied before the node goes: its release may take other nodes along.
+        Handle single(std::move(slot_.single));
+        slot_.word = kEmpty;
+        return;
+    }
+    nodelist::Header* held = block();
     Handle* handles = items();
-    for (size_t i = 0; i < block_->count; ++i) handles[i].~Handle();
-    nodelist::giveBlock(std::exchange(block_, nullptr));
+    for (size_t i = 0; i < held->count; ++i) handles[i].~Handle();
+    slot_.word = kEmpty;
+    nodelist::giveBlock(held);
 }

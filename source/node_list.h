@@ -1,13 +1,18 @@
 // A syntax node's list of sub-node handles (its operands, its children).
 //
 // A node holds two lists and a program millions of nodes, most with short
-// lists or none: a list is one pointer, null while empty, to a block that
-// starts with the count and the capacity and then holds the handles. Blocks
-// come in power-of-two sizes from the node-list arena (source/node_list.cpp),
-// not from malloc one by one. The growth rule is the house vector's (one at a
-// time to count * 2 + 1, n at a time to count * 2 + n), rounded up to a block
-// size. Handles are moved between blocks bitwise: no count changes on the
-// way, so no node is released by a growth.
+// lists or none, so a list is one word. It holds either
+//   - 1: the list is empty;
+//   - a handle (the word of a _KNode, even, possibly null): a list of one;
+//   - the address of a block with the low bit set: a longer list. The block
+//     starts with the count and the capacity and then holds the handles.
+// Blocks come from the node-list arena (source/node_list.cpp), not from
+// malloc one by one. A list of up to 7 handles takes a block of just its
+// size (most lists are built once, one handle at a time, and stay short); a
+// longer one grows by the house vector's rule (one at a time to count * 2 + 1,
+// n at a time to count * 2 + n), rounded up to a block size. Handles are
+// moved bitwise: no count changes on the way, so no node is released by a
+// growth.
 #pragma once
 
 #include <cstddef>
@@ -40,7 +45,7 @@ public:
 
     NodeList() = default;
     NodeList(const NodeList& other) { appendRange(other.begin(), other.size()); }
-    NodeList(NodeList&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    NodeList(NodeList&& other) noexcept { slot_.word = std::exchange(other.slot_.word, kEmpty); }
     NodeList& operator=(const NodeList& other) {
         if (this != &other) {
             NodeList copy(other);
@@ -57,11 +62,14 @@ public:
     }
     ~NodeList() { clear(); }
 
-    void swap(NodeList& other) noexcept { std::swap(block_, other.block_); }
+    void swap(NodeList& other) noexcept { std::swap(slot_.word, other.slot_.word); }
 
-    size_t size() const { return block_ != nullptr ? block_->count : 0; }
+    size_t size() const {
+        if ((slot_.word & 1) == 0) return 1;
+        return slot_.word == kEmpty ? 0 : block()->count;
+    }
     size_t count() const { return size(); }
-    bool empty() const { return size() == 0; }
+    bool empty() const { return slot_.word == kEmpty; }
     Handle* data() { return items(); }
     const Handle* data() const { return items(); }
     Handle* begin() { return items(); }
@@ -74,12 +82,17 @@ public:
     const Handle& back() const { return items()[size() - 1]; }
 
     void pushBack(const Handle& item) {
-        if (block_ == nullptr || block_->count == block_->capacity) {
-            insertRange(size(), &item, 1);
+        if (slot_.word == kEmpty) {
+            new (&slot_.single) Handle(item);
             return;
         }
-        new (items() + block_->count) Handle(item);
-        ++block_->count;
+        if ((slot_.word & 1) != 0 && block()->count < block()->capacity) {
+            nodelist::Header* held = block();
+            new (reinterpret_cast<Handle*>(held + 1) + held->count) Handle(item);
+            ++held->count;
+            return;
+        }
+        insertRange(size(), &item, 1);
     }
     void append(const Handle* items, size_t n) { insertRange(size(), items, n); }
     void appendRange(const Handle* items, size_t n) { insertRange(size(), items, n); }
@@ -92,12 +105,24 @@ public:
     void clear();
 
 private:
+    static constexpr uintptr_t kEmpty = 1;
+
+    nodelist::Header* block() const { return reinterpret_cast<nodelist::Header*>(slot_.word & ~uintptr_t{1}); }
     Handle* items() const {
-        return block_ != nullptr ? reinterpret_cast<Handle*>(block_ + 1) : nullptr;
+        if ((slot_.word & 1) == 0) return const_cast<Handle*>(&slot_.single);
+        return slot_.word == kEmpty ? nullptr : reinterpret_cast<Handle*>(block() + 1);
     }
 
-    nodelist::Header* block_ = nullptr;
+    // The word read as a number to tell the three apart (the compiler reads
+    // a union's other member as the same bytes).
+    union Slot {
+        Slot() : word(kEmpty) {}
+        ~Slot() {}
+        uintptr_t word;
+        Handle single;
+    } slot_;
 };
 
-static_assert(sizeof(NodeList) == sizeof(void*), "a node list is one pointer");
-static_assert(sizeof(_KNode<qeAbstractNode>) == sizeof(nodelist::Header), "handles follow the header aligned");
+static_assert(sizeof(NodeList) == sizeof(void*), "a node list is one word");
+static_assert(sizeof(NodeList::Handle) == sizeof(uintptr_t), "a list of one is its handle");
+static_assert(sizeof(NodeList::Handle) == sizeof(nodelist::Header), "handles follow the header aligned");
