@@ -9,55 +9,6 @@ uint32_t gNodeSerial = 0;
 
 uint32_t nextSerial() { return ++gNodeSerial; }
 
-// The texts of nodes that outgrow the node's block (names, literals): a
-// program has hundreds of thousands, each a few bytes, which the heap would
-// give a chunk of 32 bytes and a call each. They are carved from large blocks
-// instead, one slice per setText, and never change: a copied node shares its
-// text. Slices are never given back (a released node leaves a few bytes
-// behind). A text too large for a slice gets a block of its own. Each block
-// starts with the address of another, so every block stays reachable.
-class TextSlices {
-public:
-    // Room for length bytes and a terminator.
-    char* take(size_t length) {
-        const size_t need = length + 1;
-        if (need > kLargestSlice) {
-            char* own = static_cast<char*>(qestl::allocateOrDie(sizeof block_ + need));
-            if (block_ == nullptr) {
-                std::memcpy(own, &block_, sizeof block_);
-                block_ = own;
-            } else {
-                // Linked behind the block being carved, which stays in use.
-                char* behind;
-                std::memcpy(&behind, block_, sizeof behind);
-                std::memcpy(own, &behind, sizeof behind);
-                std::memcpy(block_, &own, sizeof own);
-            }
-            return own + sizeof block_;
-        }
-        if (need > left_) {
-            char* block = static_cast<char*>(qestl::allocateOrDie(kBlockBytes));
-            std::memcpy(block, &block_, sizeof block_);
-            block_ = block;
-            next_ = block + sizeof block_;
-            left_ = kBlockBytes - sizeof block_;
-        }
-        char* slice = next_;
-        next_ += need;
-        left_ -= need;
-        return slice;
-    }
-
-private:
-    static constexpr size_t kBlockBytes = 64 * 1024;
-    static constexpr size_t kLargestSlice = 1024;
-    char* block_ = nullptr;
-    char* next_ = nullptr;
-    size_t left_ = 0;
-};
-
-constinit TextSlices gTextSlices;
-
 // Names compare byte for byte and by length; a null name stands for a text
 // that was never set.
 bool textIs(const NodeText& text, const char* name) {
@@ -155,21 +106,6 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
 }
 
 const NodeExtras qeAbstractNode::kNoExtras;
-
-void qeAbstractNode::setText(std::string_view value) {
-    if (value.size() <= NodeText::kInlineLength) {
-        text.setInline(value);
-        return;
-    }
-    // The length is kept in 32 bits: a longer text is more than the
-    // compiler could hold anyway.
-    if (value.size() >= UINT32_MAX) qestl::outOfMemory(value.size());
-    // A fresh slice: the value may be this node's own text.
-    char* slice = gTextSlices.take(value.size());
-    std::memcpy(slice, value.data(), value.size());
-    slice[value.size()] = 0;
-    text.setOutside(slice, static_cast<uint32_t>(value.size()));
-}
 
 NodeExtras& qeAbstractNode::editExtras() {
     if (extras_ == nullptr) extras_ = new NodeExtras();

@@ -111,10 +111,8 @@ public:
         if (list || extras_ != nullptr) editExtras().annotations = list;
     }
 
-    // Replaces the text. Most texts of a program are a few bytes (names,
-    // operators, empty): those live in the node's own block, the rest in
-    // text slices that outlive every node.
-    void setText(std::string_view value);
+    // Replaces the text (the value may be the node's own text).
+    void setText(std::string_view value) { text.set(value); }
 
     uint32_t kind = 0;
     AstNodeVector operands;

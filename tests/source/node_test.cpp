@@ -284,36 +284,37 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
 
 namespace {
 
-// Texts of up to 7 bytes live in the node's block, longer ones outside it;
-// every way of writing one leaves a terminated text of the right length,
-// its own text included.
-TEST(NodeText, ShortTextsStayInTheBlockAndLongerOnesLeaveIt) {
+// Texts of up to 16 bytes are stored once however many nodes carry them,
+// longer ones once per setText; every way of writing one leaves a terminated
+// text of the right length, its own text included.
+TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     NodeRef node = make(NodeKind::Name);
     EXPECT_STREQ(node->text.c_str(), "");
     EXPECT_TRUE(node->text.empty());
-    const auto inBlock = [&](const NodeRef& n) {
-        const char* at = n->text.c_str();
-        return at >= reinterpret_cast<const char*>(n.get()) && at < reinterpret_cast<const char*>(n.get()) + sizeof(qeAbstractNode);
-    };
-    node->setText("abcdefg");  // 7: the longest that fits
-    EXPECT_TRUE(inBlock(node));
-    EXPECT_STREQ(node->text.c_str(), "abcdefg");
-    EXPECT_EQ(node->text.length(), 7u);
-    node->setText("abcdefgh");  // 8: outside
-    EXPECT_FALSE(inBlock(node));
-    EXPECT_STREQ(node->text.c_str(), "abcdefgh");
-    EXPECT_EQ(node->text.length(), 8u);
-    node->setText(node->text.view().substr(1, 2));  // its own text, back into the block
+    NodeRef other = make(NodeKind::Name);
+    const std::string sixteen(16, 's');
+    const std::string seventeen(17, 's');
+    node->setText(sixteen);
+    other->setText(sixteen);
+    EXPECT_EQ(node->text.c_str(), other->text.c_str());
+    EXPECT_EQ(node->text.length(), 16u);
+    node->setText(seventeen);
+    other->setText(seventeen);
+    EXPECT_NE(node->text.c_str(), other->text.c_str());
+    EXPECT_EQ(other->text.view(), seventeen);
+    EXPECT_EQ(node->text.c_str()[17], 0);
+
+    node->setText("abcdefgh");
+    node->setText(node->text.view().substr(1, 2));  // its own text
     EXPECT_STREQ(node->text.c_str(), "bc");
     EXPECT_EQ(node->text.length(), 2u);
-    node->setText("abcdefgh");
-    node->setText(node->text.view().substr(1));  // its own outside text, into the block
-    EXPECT_STREQ(node->text.c_str(), "bcdefgh");
-    EXPECT_TRUE(inBlock(node));
+    node->setText(seventeen + "tail");
+    node->setText(node->text.view().substr(15));  // its own longer text, now short
+    EXPECT_STREQ(node->text.c_str(), "sstail");
 
     NodeRef copy(newAstNode(*node));
     copy->setText("x");
-    EXPECT_STREQ(node->text.c_str(), "bcdefgh");
+    EXPECT_STREQ(node->text.c_str(), "sstail");
     EXPECT_STREQ(copy->text.c_str(), "x");
     NodeRef empty = make(NodeKind::Name);
     EXPECT_STREQ(empty->text.c_str(), "");  // untouched by the other nodes' writes
@@ -332,11 +333,16 @@ TEST(NodeText, LongTextsAreNeverChangedUnderAnotherNode) {
     EXPECT_STREQ(second->text.c_str(), "and more");
     EXPECT_STREQ(first->text.c_str(), "tot");
 
-    const std::string large(5000, 'x');
+    // Larger than a chunk of the store: a chunk of its own, and the texts
+    // after it still go where they belong.
+    const std::string large(3 << 20, 'x');
     first->setText(large);
     EXPECT_EQ(first->text.view(), large);
     EXPECT_EQ(first->text.c_str()[large.size()], 0);
     EXPECT_STREQ(second->text.c_str(), "and more");
+    second->setText("after the large one");
+    EXPECT_STREQ(second->text.c_str(), "after the large one");
+    EXPECT_EQ(first->text.view(), large);
 }
 
 }  // namespace
