@@ -1,7 +1,6 @@
 #include "foundation/node_pool.h"
 
 #include <sanitizer/asan_interface.h>
-#include <sys/mman.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -133,7 +132,6 @@ bool NodePool::newChunk() {
         if (heapChunks_.size() > kMaxChunks) return false;
         auto* chunk = static_cast<uint8_t*>(std::aligned_alloc(kHeapChunkBytes, kHeapChunkBytes));
         if (chunk == nullptr) return false;
-        if (openChunkCount() != 0) madvise(chunk, kHeapChunkBytes, MADV_HUGEPAGE);  // advice only
         std::memset(chunk, 0, kHeapChunkHeadBytes);
         ASAN_POISON_MEMORY_REGION(chunk + kHeapChunkHeadBytes, kHeapChunkDataBytes);
         index = placeInTable(heapChunks_, freeChunkIndexes_, chunk);
