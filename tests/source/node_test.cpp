@@ -312,6 +312,21 @@ TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     node->setText(node->text.view().substr(15));  // its own longer text, now short
     EXPECT_STREQ(node->text.c_str(), "sstail");
 
+    // One-byte texts, every byte value (a zero byte included), and their
+    // neighbours of two bytes.
+    for (int c = 0; c < 256; ++c) {
+        const char byte = static_cast<char>(c);
+        node->setText(std::string_view(&byte, 1));
+        other->setText(std::string(2, byte));
+        ASSERT_EQ(node->text.length(), 1u);
+        ASSERT_EQ(node->text[0], byte);
+        ASSERT_EQ(node->text.c_str()[1], 0);
+        ASSERT_EQ(other->text.view(), std::string(2, byte));
+    }
+    other->setText(node->text.view());
+    EXPECT_EQ(node->text.c_str(), other->text.c_str());
+    node->setText("sstail");
+
     NodeRef copy(newAstNode(*node));
     copy->setText("x");
     EXPECT_STREQ(node->text.c_str(), "sstail");
