@@ -1,18 +1,17 @@
 // A syntax node's list of sub-node handles (its operands, its children).
 //
 // A node holds two lists and a program millions of nodes, most with short
-// lists or none, so a list is one word. It holds either
-//   - 1: the list is empty;
-//   - a handle (the word of a _KNode, even, possibly null): a list of one;
-//   - the address of a block with the low bit set: a longer list. The block
-//     starts with the count and the capacity and then holds the handles.
-// Blocks come from the node-list arena (source/node_list.cpp), not from
-// malloc one by one. A list of up to 7 handles takes a block of just its
-// size (most lists are built once, one handle at a time, and stay short); a
-// longer one grows by the house vector's rule (one at a time to count * 2 + 1,
-// n at a time to count * 2 + n), rounded up to a block size. Handles are
-// moved bitwise: no count changes on the way, so no node is released by a
-// growth.
+// lists or none, so a list is one word whose low three bits tell what it is:
+//   - 0: the word is a handle (a _KNode's word, possibly null): a list of one;
+//   - 2 to 7: the address of exactly that many handles, nothing else;
+//   - 1: empty when the rest is 0, else the address of a block that starts
+//     with the count and the capacity and then holds the handles (8 or more).
+// Storage comes from the node-list arena (source/node_list.cpp), not from
+// malloc one by one. A list of up to 7 handles takes just their bytes (most
+// lists are built once, one handle at a time, and stay short); a longer one
+// grows by the house vector's rule (one at a time to count * 2 + 1, n at a
+// time to count * 2 + n), rounded up to a block size. Handles are moved
+// bitwise: no count changes on the way, so no node is released by a growth.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +30,12 @@ struct Header {
     uint32_t capacity;
 };
 
+// The most handles kept without a header.
+inline constexpr size_t kShortLength = 7;
+
+// Room for exactly `count` handles (2 to kShortLength), and its return.
+void* takeShort(size_t count);
+void giveShort(void* handles, size_t count);
 // A block for at least `capacity` handles; its capacity field is set, the
 // count is 0. Ends the process when no memory is left.
 Header* takeBlock(size_t capacity);
@@ -65,7 +70,9 @@ public:
     void swap(NodeList& other) noexcept { std::swap(slot_.word, other.slot_.word); }
 
     size_t size() const {
-        if ((slot_.word & 1) == 0) return 1;
+        const uintptr_t tag = slot_.word & kTagMask;
+        if (tag == kOne) return 1;
+        if (tag != kBlock) return tag;
         return slot_.word == kEmpty ? 0 : block()->count;
     }
     size_t count() const { return size(); }
@@ -86,7 +93,7 @@ public:
             new (&slot_.single) Handle(item);
             return;
         }
-        if ((slot_.word & 1) != 0 && block()->count < block()->capacity) {
+        if ((slot_.word & kTagMask) == kBlock && block()->count < block()->capacity) {
             nodelist::Header* held = block();
             new (reinterpret_cast<Handle*>(held + 1) + held->count) Handle(item);
             ++held->count;
@@ -101,19 +108,26 @@ public:
     // may be this list's own.
     void insertRange(size_t index, const Handle* from, size_t n);
 
-    // Releases the handles in order and gives the block back.
+    // Releases the handles in order and gives the storage back.
     void clear();
 
 private:
-    static constexpr uintptr_t kEmpty = 1;
+    static constexpr uintptr_t kTagMask = 7;
+    static constexpr uintptr_t kOne = 0;
+    static constexpr uintptr_t kBlock = 1;
+    static constexpr uintptr_t kEmpty = kBlock;
 
-    nodelist::Header* block() const { return reinterpret_cast<nodelist::Header*>(slot_.word & ~uintptr_t{1}); }
+    nodelist::Header* block() const { return reinterpret_cast<nodelist::Header*>(slot_.word & ~kTagMask); }
     Handle* items() const {
-        if ((slot_.word & 1) == 0) return const_cast<Handle*>(&slot_.single);
+        const uintptr_t tag = slot_.word & kTagMask;
+        if (tag == kOne) return const_cast<Handle*>(&slot_.single);
+        if (tag != kBlock) return reinterpret_cast<Handle*>(slot_.word & ~kTagMask);
         return slot_.word == kEmpty ? nullptr : reinterpret_cast<Handle*>(block() + 1);
     }
+    // Gives back whatever storage the list holds (its handles already gone).
+    void releaseStorage();
 
-    // The word read as a number to tell the three apart (the compiler reads
+    // The word read as a number to tell the kinds apart (the compiler reads
     // a union's other member as the same bytes).
     union Slot {
         Slot() : word(kEmpty) {}
@@ -126,3 +140,4 @@ private:
 static_assert(sizeof(NodeList) == sizeof(void*), "a node list is one word");
 static_assert(sizeof(NodeList::Handle) == sizeof(uintptr_t), "a list of one is its handle");
 static_assert(sizeof(NodeList::Handle) == sizeof(nodelist::Header), "handles follow the header aligned");
+static_assert(nodelist::kShortLength <= 7, "a short list's length is its tag");

@@ -84,6 +84,17 @@ TEST(NodeList, InsertsItsOwnHandlesAndCopiesCount) {
     moved.swap(list);
     EXPECT_EQ(texts(moved), "aabab");
     EXPECT_EQ(texts(list), "c");
+
+    // From seven handles (no header) to eight (a block), then inside the
+    // block's room, its own last handle in front.
+    NodeList longer;
+    for (const char* text : {"0", "1", "2", "3", "4", "5", "6"}) longer.pushBack(make(text));
+    longer.insertRange(3, moved.data(), 2);
+    EXPECT_EQ(texts(longer), "012aa3456");
+    longer.insertRange(0, longer.data() + 8, 1);
+    EXPECT_EQ(texts(longer), "6012aa3456");
+    EXPECT_EQ(longer[0].get(), longer[9].get());
+    EXPECT_EQ(longer[0]->refCount, 2u);
 }
 
 }  // namespace
