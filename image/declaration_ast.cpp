@@ -96,7 +96,7 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
             claimed[j] = 1;
             const _KNode<qeAbstractNode>& slot = records[j].node;
             if (position < attached) {
-                node.annotations = slot;
+                node.setAnnotations(slot);
             } else if (position < attached + record.operandCount) {
                 node.operands.pushBack(slot);
             } else {

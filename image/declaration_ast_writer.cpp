@@ -228,7 +228,7 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
         if (node == nullptr) continue;
         setNodeIndex(*node, static_cast<uint32_t>(head));
         at += node->text.length() + 4 * listedCount(*node);
-        if ((node->flags & NodeFlag::Annotated) != 0) slots.push(node->annotations.get());
+        if ((node->flags & NodeFlag::Annotated) != 0) slots.push(node->annotations().get());
         for (const _KNode<qeAbstractNode>& operand : node->operands) slots.push(operand.get());
         for (const _KNode<qeAbstractNode>& child : node->children) slots.push(child.get());
     }
