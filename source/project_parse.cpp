@@ -26,8 +26,8 @@ _KNode<qeAbstractNode> makeUnit(const qestl::qestringW& path, uint32_t fileIndex
 bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit,
                                             bool page) {
     PageSourceInput input;
-    // Only a page's generated text has positions to map; a plain source's
-    // tokens keep the ones the scanner counted, with no call per token.
+    // Only a page's generated text maps its positions; for any other text the
+    // hook would give every token back its own position, at two calls a token.
     if (page) {
         input.generated = &pageSource_;
         input.origins = &pageOrigins_;
