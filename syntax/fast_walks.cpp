@@ -90,9 +90,34 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
 
 int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
+    // With nobody told of matches and no walk written down, a run of
+    // one-record matches at one record (an operand handed down the operator
+    // ladder) only adds rules to it: each one not held yet clears its marks.
+    const bool quiet = !tellsMatches_ && recordings_.empty();
     for (uint32_t i = 0; i < walk.reductionCount; ++i) {
         const WalkCache::Reduction& reduction = reductions[i];
         const int at = start + static_cast<int>(reduction.offset);
+        if (quiet && reduction.count == 1 && at < kWindowSize && window_[at] && window_[at]->span == 1) {
+            TokenRecord& record = *window_[at];
+            bool added = false;
+            for (;;) {
+                const uint32_t rule = reductions[i].rule;
+                if (!record.matches.test(rule)) {
+                    record.matches.set(rule);
+                    added = true;
+                }
+                if (i + 1 == walk.reductionCount || reductions[i + 1].count != 1 ||
+                    reductions[i + 1].offset != reduction.offset)
+                    break;
+                ++i;
+            }
+            if (added) {
+                record.active.clear();
+                record.visited.clear();
+                recorded_ = 1;
+            }
+            continue;
+        }
         int end = at + static_cast<int>(reduction.count);
         recordRuleMatch(at, end, static_cast<int>(reduction.count), reduction.rule);
     }
