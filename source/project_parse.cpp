@@ -26,11 +26,13 @@ _KNode<qeAbstractNode> makeUnit(const qestl::qestringW& path, uint32_t fileIndex
 bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KNode<qeAbstractNode>& unit,
                                             bool page) {
     PageSourceInput input;
+    // Only a page's generated text maps its positions; for any other text the
+    // hook would give every token back its own position, at two calls a token.
     if (page) {
         input.generated = &pageSource_;
         input.origins = &pageOrigins_;
+        input.positionHook = mapKspPosition;
     }
-    input.positionHook = mapKspPosition;
     input.hookContext = project_;
     input.fileIndex = fileIndex_;
     bool parsed = false;
