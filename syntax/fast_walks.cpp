@@ -38,6 +38,7 @@ void qeLexSyntax::restart() {
         if (listener_) listener_->freeTokenRecord(record);
         record = nullptr;
     }
+    filled_ = 0;
     error_ = 0;
     scanned_ = 0;
     recorded_ = 1;

@@ -24,6 +24,7 @@ void qeLexSyntax::reset() {
             listener_->freeTokenRecord(record);
             record = nullptr;
         }
+        filled_ = 0;
     }
     error_ = 0;
     scanned_ = 0;
@@ -58,6 +59,7 @@ TokenRecord* qeLexSyntax::fillSlot(int index) {
     if (error_) return &spare_;
     if (window_[index]) return window_[index];
     window_[index] = nextToken();
+    if (window_[index] && index >= filled_) filled_ = index + 1;
     return window_[index] ? window_[index] : &spare_;
 }
 
@@ -151,20 +153,18 @@ int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int cou
     record.matches.set(ruleId);
 
     // Close up the window over the records the match covered: the records
-    // behind them (up to the first empty slot) move down as one block.
+    // behind them, up to the last one scanned, move down as one block.
     const int behind = start + count;
     for (int d = start + 1; d < behind; ++d) {
         if (listener_) listener_->freeTokenRecord(window_[d]);
         window_[d] = nullptr;
     }
-    int tail = behind;
-    while (tail < kWindowSize && window_[tail]) ++tail;
-    const int moved = tail - behind;
+    const int moved = std::max(filled_ - behind, 0);
     if (moved > 0) {
         std::memmove(&window_[start + 1], &window_[behind], static_cast<size_t>(moved) * sizeof(window_[0]));
-        const int cleared = std::max(start + 1 + moved, behind);
-        std::fill(&window_[cleared], &window_[tail], nullptr);
+        std::fill(&window_[std::max(start + 1 + moved, behind)], &window_[filled_], nullptr);
     }
+    filled_ = start + 1 + moved;
     end -= count - 1;
     return 1;
 }

@@ -193,6 +193,9 @@ private:
     bool callRule(int& q, uint32_t id, uint32_t& changed);
 
     TokenRecord* window_[kWindowSize];
+    // Every slot from here on is empty: the records scanned and not yet
+    // reduced away sit below it, one after another from slot 0.
+    int filled_ = 0;
     SourceInput* input_ = nullptr;
     OnParseListener* listener_ = nullptr;
     bool tellsMatches_ = false;
