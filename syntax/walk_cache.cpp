@@ -36,6 +36,9 @@ uint32_t WalkCache::root(uint32_t rule) {
 uint32_t WalkCache::startKind(const RuleSet& matches) {
     const int single = matches.single();
     if (single >= 0 && single < static_cast<int>(Grammar::kFirstRuleId)) return static_cast<uint32_t>(single);
+    // Made on first need: a small program may never start a walk on a
+    // reduced record.
+    if (startSlots_.empty()) startSlots_.assign(2 * kStartSetLimit, 0);
     uint64_t hash = 0;
     for (int i = 0; i < 4; ++i) hash = (hash ^ matches.word(i)) * 0x9E3779B97F4A7C15ull;
     const size_t mask = startSlots_.size() - 1;
@@ -113,5 +116,5 @@ void WalkCache::clear() {
     reductions_.clear();
     marks_.clear();
     startSets_.clear();
-    startSlots_.assign(startSlots_.size(), 0);
+    startSlots_.clear();
 }

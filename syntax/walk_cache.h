@@ -127,7 +127,7 @@ private:
     // and an open-addressed index of them (slot: number + 1, 0 when empty).
     static constexpr size_t kStartSetLimit = 4096;
     std::vector<RuleSet> startSets_;
-    std::vector<uint32_t> startSlots_ = std::vector<uint32_t>(2 * kStartSetLimit, 0);
+    std::vector<uint32_t> startSlots_;
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
