@@ -2,7 +2,7 @@
 # up (Debian packages), configure CMake with Ninja and build.
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
-            zlib1g-dev liblzma-dev libpcre2-dev python3 pkg-config xz-utils zip
+            zlib1g-dev liblzma-dev libpcre2-dev python3 pkg-config xz-utils zip time
 # The runtime-stub toolchains and the format checkers. A stub whose toolchain
 # is missing is simply not stored, and the tests that need a tool skip, so a
 # failed install of these is reported but does not stop the build.

@@ -112,18 +112,22 @@ def lua_program(lines):
 
 
 def run(command, cwd):
-    """Wall seconds and peak resident bytes of one process, or None on failure."""
-    start = time.perf_counter()
-    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(process.pid, 0)
-    seconds = time.perf_counter() - start
-    errors = process.stderr.read().decode("utf-8", "replace")
-    process.stderr.close()
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode != 0:
-        print("  %s failed (exit %d): %s" % (command[0], process.returncode, errors.strip()[:300]), file=sys.stderr)
-        return None
-    return seconds, usage.ru_maxrss * 1024
+    """Wall seconds and peak resident bytes of one process, or None on failure.
+
+    The peak comes from /usr/bin/time: a process's maxrss keeps the high-water
+    mark of whatever exec'd it, so spawned straight from Python every run would
+    count the interpreter's own resident memory."""
+    with tempfile.NamedTemporaryFile(mode="r") as peak_file:
+        start = time.perf_counter()
+        process = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command, cwd=cwd,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        seconds = time.perf_counter() - start
+        if process.returncode != 0:
+            errors = process.stderr.decode("utf-8", "replace")
+            print("  %s failed (exit %d): %s" % (command[0], process.returncode, errors.strip()[:300]),
+                  file=sys.stderr)
+            return None
+        return seconds, int(peak_file.read().split()[-1]) * 1024
 
 
 def main():

@@ -84,9 +84,9 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
             IRObject* object = model::asObject(existing);
             if (object->isPackage()) {
                 model::bindObjectToNode(node, object);
-                if (node->annotations && object->declarationNode.get() != node.get()) {
+                if (node->annotations() && object->declarationNode.get() != node.get()) {
                     ConflictReporter reporter(context);
-                    mergeAnnotations(*object->declarationNode, reporter, node->annotations);
+                    mergeAnnotations(*object->declarationNode, reporter, node->annotations());
                 }
             }
             return finish(context, node, object);

@@ -69,8 +69,8 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
 }
 
 bool suppressesWarnings(const NodeHandle& node) {
-    if (!node->annotations) return false;
-    for (const NodeHandle& annotation : node->annotations->operands)
+    if (!node->annotations()) return false;
+    for (const NodeHandle& annotation : node->annotations()->operands)
         if (annotation && annotation->text.view() == "SuppressWarnings") return true;
     return false;
 }

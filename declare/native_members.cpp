@@ -21,7 +21,7 @@ using model::NodeHandle;
 
 NodeHandle textNodeAt(const NodeHandle& position, std::string_view text) {
     NodeHandle made(emplaceAstNode(position));
-    made->text.assign(text.data(), text.size());
+    made->setText(text);
     return made;
 }
 

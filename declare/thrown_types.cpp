@@ -86,7 +86,7 @@ private:
     // A node at the item's source position, so messages point at the item.
     NodeHandle place(std::string_view text) {
         NodeHandle node(emplaceAstNode(at_));
-        node->text.assign(text.data(), text.size());
+        node->setText(text);
         return node;
     }
 

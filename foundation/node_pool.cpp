@@ -13,7 +13,6 @@ namespace qestl {
 namespace {
 
 constexpr uint64_t kIndexBytes = sizeof(uint32_t);
-constexpr uint64_t kChunkAlignment = 4096;
 
 // A free block keeps the next free block in the first 8 bytes of its area;
 // the area is poisoned, so the pool opens exactly those bytes around its own
@@ -36,11 +35,11 @@ uint64_t roundUp(uint64_t value, uint64_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
 
-// Padding that puts the caller area (behind the u32 index) of the first
-// block on the alignment, given where the blocks begin in the chunk.
-uint64_t paddingFor(uint64_t blocksBegin, uint64_t alignment) {
+// Padding that puts the caller area (behind the index bytes, if any) of the
+// first block on the alignment, given where the blocks begin in the chunk.
+uint64_t paddingFor(uint64_t blocksBegin, uint64_t indexBytes, uint64_t alignment) {
     if (alignment == 0) return 0;
-    uint64_t remainder = (blocksBegin + kIndexBytes) % alignment;
+    uint64_t remainder = (blocksBegin + indexBytes) % alignment;
     return remainder == 0 ? 0 : alignment - remainder;
 }
 
@@ -54,16 +53,17 @@ NodePool* NodePool::init(uint32_t mode, uint64_t blockSize, uint64_t requestedBl
 
 void NodePool::setGeometry(uint32_t mode, uint64_t blockSize, uint64_t requestedBlocksPerChunk, uint64_t alignment) {
     mode_ = mode;
+    indexBytes_ = mode == kHeapChunks ? 0 : kIndexBytes;
     requestedBlocksPerChunk_ = requestedBlocksPerChunk;
-    stride_ = roundUp((blockSize < 8 ? 8 : blockSize) + kIndexBytes, alignment);
+    stride_ = roundUp((blockSize < 8 ? 8 : blockSize) + indexBytes_, alignment);
     if (mode == kHeapChunks) {
-        alignmentOffset_ = paddingFor(sizeof(PoolChunkHeader), alignment);
+        alignmentOffset_ = paddingFor(kHeapChunkHeadBytes, 0, alignment);
         chunkDataSize_ = kHeapChunkDataBytes;
         blocksPerChunk_ = (chunkDataSize_ - alignmentOffset_) / stride_;
     } else {
         // Views start page-aligned, so a view needs the same padding as a
         // heap chunk's data for its areas to be aligned; the file grows by it.
-        alignmentOffset_ = paddingFor(0, alignment);
+        alignmentOffset_ = paddingFor(0, indexBytes_, alignment);
         blocksPerChunk_ = requestedBlocksPerChunk;
         chunkDataSize_ = alignmentOffset_ + stride_ * requestedBlocksPerChunk;
     }
@@ -84,7 +84,7 @@ PoolChunkHeader* NodePool::header(uint32_t index) const {
 }
 
 uint8_t* NodePool::dataStart(uint32_t index) const {
-    if (mode_ == kHeapChunks) return heapChunks_[index] + sizeof(PoolChunkHeader);
+    if (mode_ == kHeapChunks) return heapChunks_[index] + kHeapChunkHeadBytes;
     return mappedChunks_[index]->view;
 }
 
@@ -101,9 +101,14 @@ uint64_t NodePool::openChunkCount() const {
     return open;
 }
 
-uint32_t NodePool::chunkIndexOf(const void* block) {
+uint32_t NodePool::chunkIndexOf(const void* block) const {
     uint32_t index;
-    std::memcpy(&index, static_cast<const uint8_t*>(block) - kIndexBytes, sizeof index);
+    if (mode_ == kHeapChunks) {
+        const auto at = reinterpret_cast<uintptr_t>(block) & ~uintptr_t{kHeapChunkBytes - 1};
+        std::memcpy(&index, reinterpret_cast<const uint8_t*>(at) + sizeof(PoolChunkHeader), sizeof index);
+    } else {
+        std::memcpy(&index, static_cast<const uint8_t*>(block) - kIndexBytes, sizeof index);
+    }
     return index;
 }
 
@@ -125,11 +130,12 @@ bool NodePool::newChunk() {
     uint32_t index;
     if (mode_ == kHeapChunks) {
         if (heapChunks_.size() > kMaxChunks) return false;
-        auto* chunk = static_cast<uint8_t*>(std::aligned_alloc(kChunkAlignment, kHeapChunkBytes));
+        auto* chunk = static_cast<uint8_t*>(std::aligned_alloc(kHeapChunkBytes, kHeapChunkBytes));
         if (chunk == nullptr) return false;
-        std::memset(chunk, 0, sizeof(PoolChunkHeader));
-        ASAN_POISON_MEMORY_REGION(chunk + sizeof(PoolChunkHeader), kHeapChunkDataBytes);
+        std::memset(chunk, 0, kHeapChunkHeadBytes);
+        ASAN_POISON_MEMORY_REGION(chunk + kHeapChunkHeadBytes, kHeapChunkDataBytes);
         index = placeInTable(heapChunks_, freeChunkIndexes_, chunk);
+        std::memcpy(chunk + sizeof(PoolChunkHeader), &index, sizeof index);
     } else {
         if (mappedChunks_.size() > kMaxChunks) return false;
         auto* descriptor = static_cast<MappedChunkDescriptor*>(std::calloc(1, sizeof(MappedChunkDescriptor)));
@@ -166,17 +172,19 @@ void* NodePool::alloc() {
             }
         }
         ++liveCount_;
-        ASAN_UNPOISON_MEMORY_REGION(block, stride_ - kIndexBytes);
+        ASAN_UNPOISON_MEMORY_REGION(block, stride_ - indexBytes_);
         return block;
     }
     if (bumpOffset_ > bumpLimit_ && !newChunk()) return nullptr;
     uint8_t* start = dataStart(static_cast<uint32_t>(currentChunk_)) + bumpOffset_;
     ASAN_UNPOISON_MEMORY_REGION(start, stride_);
-    uint32_t index = static_cast<uint32_t>(currentChunk_);
-    std::memcpy(start, &index, sizeof index);
+    if (indexBytes_ != 0) {
+        uint32_t index = static_cast<uint32_t>(currentChunk_);
+        std::memcpy(start, &index, sizeof index);
+    }
     bumpOffset_ += stride_;
     ++liveCount_;
-    return start + kIndexBytes;
+    return start + indexBytes_;
 }
 
 void NodePool::free(void* address) {
@@ -185,15 +193,15 @@ void NodePool::free(void* address) {
     --liveCount_;
     uint32_t index = chunkIndexOf(block);
     if (index == currentChunk_ && bumpOffset_ >= stride_) {
-        auto start = reinterpret_cast<uintptr_t>(block - kIndexBytes);
+        auto start = reinterpret_cast<uintptr_t>(block - indexBytes_);
         if (start == reinterpret_cast<uintptr_t>(dataStart(index)) + bumpOffset_ - stride_) {
             // The block carved last: roll the bump back over it.
             bumpOffset_ -= stride_;
-            ASAN_POISON_MEMORY_REGION(block - kIndexBytes, stride_);
+            ASAN_POISON_MEMORY_REGION(block - indexBytes_, stride_);
             return;
         }
     }
-    ASAN_POISON_MEMORY_REGION(block, stride_ - kIndexBytes);
+    ASAN_POISON_MEMORY_REGION(block, stride_ - indexBytes_);
     releaseToChunk(index, block);
 }
 

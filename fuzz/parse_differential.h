@@ -83,10 +83,10 @@ public:
         text += ast_print::quoted(extras.docComment.view());
         text += " idx" + std::to_string(extras.operandIndices.size()) + ":" + std::to_string(extras.childIndices.size());
         text += "\n";
-        if (n->annotations) {
+        if (n->annotations()) {
             text.append(static_cast<size_t>(depth), ' ');
             text += "@\n";
-            node(n->annotations.get(), depth + 1);
+            node(n->annotations().get(), depth + 1);
         }
         for (const auto& operand : n->operands) node(operand.get(), depth + 1);
         text.append(static_cast<size_t>(depth), ' ');
@@ -99,7 +99,7 @@ public:
     void rankSerials(const qeAbstractNode* n) {
         if (n == nullptr) return;
         ranks_[n->serial] = 0;
-        rankSerials(n->annotations.get());
+        rankSerials(n->annotations().get());
         for (const auto& operand : n->operands) rankSerials(operand.get());
         for (const auto& child : n->children) rankSerials(child.get());
     }

@@ -214,7 +214,7 @@ bool linkRecords(qestl::qevector<ReadRecord>& records) {
             claimed[j] = 1;
             const _KNode<qeAbstractNode>& slot = records[j].node;
             if (position < attached) {
-                node.annotations = slot;
+                node.setAnnotations(slot);
             } else if (position < attached + record.operandCount) {
                 node.operands.pushBack(slot);
             } else {
@@ -277,7 +277,7 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
         if (node == nullptr) continue;
         setNodeIndex(*node, static_cast<uint32_t>(head));
         at += node->text.length() + 4 * listedCount(*node);
-        if ((node->flags & NodeFlag::Annotated) != 0) nodes.pushBack(node->annotations.get());
+        if ((node->flags & NodeFlag::Annotated) != 0) nodes.pushBack(node->annotations().get());
         for (const _KNode<qeAbstractNode>& operand : node->operands) nodes.pushBack(operand.get());
         for (const _KNode<qeAbstractNode>& child : node->children) nodes.pushBack(child.get());
     }

@@ -42,7 +42,7 @@ int loadStaticLibrary(_KNode<qeAbstractNode>& projectRoot, uint32_t libraryNumbe
     }
     _KNode<qeAbstractNode> unit(emplaceAstNode());
     unit->kind = NodeKind::DriverUnit;
-    unit->text = qestl::narrow(path);
+    unit->setText(qestl::narrow(path).view());
     markLibraryNode(*unit, reader.unitLevel);
     unit->children.pushBack(tree);
     if (projectRoot) {

@@ -16,7 +16,7 @@ size_t IRFunction::parameterCount() const {
 
 qestl::qestringA IRFunction::parameterName(size_t i) const {
     const NodeHandle parameter = operandOf(operandOf(node, 2), i);
-    return parameter ? parameter->text : qestl::qestringA();
+    return parameter ? qestl::qestringA(parameter->text.view()) : qestl::qestringA();
 }
 
 NodeHandle IRFunction::parameterType(size_t i) const { return operandOf(operandOf(operandOf(node, 2), i), 0); }

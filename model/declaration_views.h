@@ -29,7 +29,7 @@ public:
     virtual bool isStatic() const { return node && (node->flags & 0x1) != 0; }
     virtual bool isOverride() const { return node && (node->flags & 0x8) != 0; }
     virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
-    virtual qestl::qestringA name() const { return node ? node->text : qestl::qestringA(); }
+    virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
     virtual NodeHandle body() const { return operandOf(node, 4); }
     virtual NodeHandle closingNode() const { return operandOf(node, 5); }
@@ -54,7 +54,7 @@ class IRClass : public IRCore {
 public:
     explicit IRClass(NodeHandle declaration) : node(std::move(declaration)) {}
 
-    virtual qestl::qestringA name() const { return node ? node->text : qestl::qestringA(); }
+    virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle baseList() const { return operandOf(node, shift()); }
     virtual NodeHandle closingNode() const { return operandOf(node, 2 + shift()); }
     virtual NodeHandle memberList() const { return operandOf(node, 1 + shift()); }

@@ -6,7 +6,7 @@ namespace model {
 
 void TemplateClassObject::initFromNode(const NodeHandle& node) {
     if (!node) return;
-    name = node->text;
+    name = qestl::qestringA(node->text.view());
     buildLinkName();
     declarationNode = node;
     modifiers |= node->flags & 0x70;

@@ -7,11 +7,11 @@
 
 namespace {
 
-bool sameText(const qestl::qestringA& a, const qestl::qestringA& b) { return a.view() == b.view(); }
+bool sameText(std::string_view a, std::string_view b) { return a == b; }
 
-bool textIs(const qestl::qestringA& text, const char* name) { return text.view() == std::string_view(name); }
+bool textIs(std::string_view text, const char* name) { return text == std::string_view(name); }
 
-qeAbstractNode* annotationNamed(const qeAbstractNode& list, const qestl::qestringA& name) {
+qeAbstractNode* annotationNamed(const qeAbstractNode& list, std::string_view name) {
     for (const _KNode<qeAbstractNode>& annotation : list.operands) {
         if (annotation && sameText(annotation->text, name)) return annotation.get();
     }
@@ -40,19 +40,19 @@ void mergeParameters(qeAbstractNode& into, const qeAbstractNode& from, Annotatio
 }  // namespace
 
 void mergeAnnotations(qeAbstractNode& node, AnnotationConflictSink& sink, _KNode<qeAbstractNode> other) {
-    if (!other || !other->annotations) return;
-    if (!node.annotations) {
-        node.annotations = other->annotations;
+    if (!other || !other->annotations()) return;
+    if (!node.annotations()) {
+        node.setAnnotations(other->annotations());
         return;
     }
     // Iterate over a copy: the lists may be one and the same.
     AstNodeVector incoming;
-    for (const _KNode<qeAbstractNode>& annotation : other->annotations->operands) incoming.pushBack(annotation);
+    for (const _KNode<qeAbstractNode>& annotation : other->annotations()->operands) incoming.pushBack(annotation);
     for (const _KNode<qeAbstractNode>& annotation : incoming) {
         if (!annotation) continue;
-        qeAbstractNode* present = annotationNamed(*node.annotations, annotation->text);
+        qeAbstractNode* present = annotationNamed(*node.annotations(), annotation->text);
         if (present == nullptr) {
-            node.annotations->operands.pushBack(annotation);
+            node.annotations()->operands.pushBack(annotation);
         } else if (present != annotation.get()) {
             mergeParameters(*present, *annotation, sink);
         }
@@ -64,7 +64,7 @@ bool setAnnotationParameter(qeAbstractNode& annotation, const char* name, const 
         if (!parameter || !textIs(parameter->text, name) || parameter->operands.empty()) continue;
         const _KNode<qeAbstractNode>& holder = parameter->operands[0];
         if (!holder) continue;
-        holder->text.assign(value);
+        holder->setText(value);
         return true;
     }
     annotation.operands.pushBack(parameterNode(name, value));
@@ -72,8 +72,8 @@ bool setAnnotationParameter(qeAbstractNode& annotation, const char* name, const 
 }
 
 bool setNativeAnnotationParameter(qeAbstractNode& node, const char* name, const char* value) {
-    if (!node.annotations) node.annotations = makeAstNode(NodeKind::AnnotationList);
-    qeAbstractNode* native = annotationNamed(*node.annotations, qestl::qestringA("Native"));
+    if (!node.annotations()) node.setAnnotations(makeAstNode(NodeKind::AnnotationList));
+    qeAbstractNode* native = annotationNamed(*node.annotations(), "Native");
     const bool withParameter = name != nullptr && value != nullptr;
     if (native != nullptr) {
         if (withParameter) setAnnotationParameter(*native, name, value);
@@ -81,6 +81,6 @@ bool setNativeAnnotationParameter(qeAbstractNode& node, const char* name, const 
     }
     _KNode<qeAbstractNode> annotation = makeAstNode(NodeKind::Annotation, "Native");
     if (withParameter) annotation->operands.pushBack(parameterNode(name, value));
-    node.annotations->operands.pushBack(annotation);
+    node.annotations()->operands.pushBack(annotation);
     return true;
 }

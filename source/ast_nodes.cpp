@@ -47,7 +47,11 @@ void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool kee
     out = _KNode<qeAbstractNode>(copy);
     copyList(node->operands, out->operands);
     copyList(node->children, out->children);
-    if (node->annotations) cloneAstSubtree(node->annotations.get(), out->annotations);
+    if (node->annotations()) {
+        _KNode<qeAbstractNode> list;
+        cloneAstSubtree(node->annotations().get(), list);
+        out->setAnnotations(list);
+    }
 }
 
 }  // namespace

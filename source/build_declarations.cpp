@@ -215,10 +215,10 @@ void parameterList(const RuleMatch& m, NodeRef& result) {
     NodeRef parameter = m.makeNodeOver(at, 1, NodeKind::List);
     m.setSpan(*parameter, at, m.count() - 1);
     if (m.is(at, RuleId::AnnotationList)) {
-        parameter->annotations = m.node(at);
-        if (parameter->annotations) {
+        parameter->setAnnotations(m.node(at));
+        if (parameter->annotations()) {
             parameter->flags |= NodeFlag::Annotated;
-            parameter->flags |= annotationFlags(*parameter->annotations, false);
+            parameter->flags |= annotationFlags(*parameter->annotations(), false);
         }
         ++at;
     }

@@ -40,7 +40,7 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     }
     NodeRef left = m.node(0);
     left->kind = folded.kind;
-    left->text = folded.text;
+    left->setText(folded.text.view());
     result = std::move(left);
     return true;
 }
@@ -93,7 +93,7 @@ void rewriteFragmentCall(const RuleMatch& m, qeAbstractNode& callNode) {
     setText(*print, "print");
     pushNode(*callee, response);
     pushNode(*callee, print);
-    first->text = *fragment;
+    first->setText(fragment->view());
     first->kind = NodeKind::StringLiteral;
 }
 
@@ -112,8 +112,9 @@ void literal(const RuleMatch& m, NodeRef& result) {
     std::string_view text = m.text(0);
     if (kind == NodeKind::StringLiteral || kind == NodeKind::CharLiteral) {
         text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
-        setText(*n, text);
-        qestl::unescape(n->text);
+        qestl::qestringA unescaped(text);
+        qestl::unescape(unescaped);
+        setText(*n, unescaped.view());
     } else {
         setText(*n, text);
     }
@@ -143,10 +144,9 @@ void operatorName(const RuleMatch& m, NodeRef& result) {
     if (!m.is(0, TokenKind::Operator)) {
         setText(*n, m.text(0));
     } else {
-        for (int k = 1; k < m.count(); ++k) {
-            std::string_view t = m.operatorText(k);
-            n->text.append(t.data(), t.size());
-        }
+        qestl::qestringA spelled;
+        for (int k = 1; k < m.count(); ++k) spelled.append(m.operatorText(k));
+        setText(*n, spelled.view());
     }
     result = std::move(n);
 }
@@ -316,10 +316,9 @@ void list(const RuleMatch& m, NodeRef& result) {
 // ShiftOperator: "<<" | ">" ">"
 void shiftOperator(const RuleMatch& m, NodeRef& result) {
     NodeRef n = m.makeNode(NodeKind::Name);
-    for (int k = 0; k < m.count(); ++k) {
-        std::string_view t = m.text(k);
-        n->text.append(t.data(), t.size());
-    }
+    qestl::qestringA spelled;
+    for (int k = 0; k < m.count(); ++k) spelled.append(m.text(k));
+    setText(*n, spelled.view());
     result = std::move(n);
 }
 

@@ -81,7 +81,7 @@ void memberList(const RuleMatch& m, NodeRef& result, uint32_t ruleId) {
     }
     NodeRef member = m.node(p);
     if (member && annotations) {
-        member->annotations = annotations;
+        member->setAnnotations(annotations);
         member->flags |= NodeFlag::Annotated | annotationFlags(*annotations, true);
     }
     if (member && access != 0) member->flags |= access;
@@ -130,8 +130,9 @@ void nativeImport(const RuleMatch& m, NodeRef& result) {
         p = 2;
     } else {
         std::string_view quoted = m.text(1);
-        setText(*n, quoted.size() >= 2 ? quoted.substr(1, quoted.size() - 2) : std::string_view());
-        qestl::unescape(n->text);
+        qestl::qestringA unquoted(quoted.size() >= 2 ? quoted.substr(1, quoted.size() - 2) : std::string_view());
+        qestl::unescape(unquoted);
+        setText(*n, unquoted.view());
         p = 3;
     }
     if (m.is(p, RuleId::NativeFunctionList)) m.push(*n, p);

@@ -11,7 +11,7 @@ namespace {
 
 // The literal without its quotes; no escapes are processed.
 qestl::qestringW fileNameOf(const qeAbstractNode* literal) {
-    const qestl::qestringA& text = literal->text;
+    const NodeText& text = literal->text;
     if (text.length() < 2) return qestl::qestringW();
     return qestl::widen(text.c_str() + 1, text.length() - 2);
 }

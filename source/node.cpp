@@ -9,47 +9,9 @@ uint32_t gNodeSerial = 0;
 
 uint32_t nextSerial() { return ++gNodeSerial; }
 
-// The texts of nodes that outgrow the node's block (names, literals): a
-// program has hundreds of thousands, each a few bytes, which the heap would
-// give a chunk of 32 bytes and a call each. They are carved from large blocks
-// instead, one slice per setText, owned by that node alone (a write that
-// fits stays in the slice, a longer one moves to the heap, as for a text in
-// the block). Slices are never given back: a released node leaves a few
-// bytes behind, and a text moved out of its node stays valid. Each block
-// starts with the address of the one before, so every block stays reachable.
-class TextSlices {
-public:
-    // Room for length units and a terminator; null for a text too large to
-    // carve (it goes to the heap, and back with its node).
-    char* take(size_t length) {
-        const size_t need = length + 1;
-        if (need > kLargestSlice) return nullptr;
-        if (need > left_) {
-            char* block = static_cast<char*>(qestl::allocateOrDie(kBlockBytes));
-            std::memcpy(block, &block_, sizeof block_);
-            block_ = block;
-            next_ = block + sizeof block_;
-            left_ = kBlockBytes - sizeof block_;
-        }
-        char* slice = next_;
-        next_ += need;
-        left_ -= need;
-        return slice;
-    }
-
-private:
-    static constexpr size_t kBlockBytes = 64 * 1024;
-    static constexpr size_t kLargestSlice = 1024;
-    char* block_ = nullptr;
-    char* next_ = nullptr;
-    size_t left_ = 0;
-};
-
-constinit TextSlices gTextSlices;
-
 // Names compare byte for byte and by length; a null name stands for a text
 // that was never set.
-bool textIs(const qestl::qestringA& text, const char* name) {
+bool textIs(const NodeText& text, const char* name) {
     if (name == nullptr) return text.length() == 0;
     const size_t length = std::strlen(name);
     return text.length() == length && (length == 0 || std::memcmp(text.data(), name, length) == 0);
@@ -122,9 +84,9 @@ qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbs
 qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
     : refableAstBase(other),
       kind(other.kind),
-      text(other.text),
       operands(other.operands),
       children(other.children),
+      text(other.text),
       fileIndex(other.fileIndex),
       startLine(other.startLine),
       endLine(other.endLine),
@@ -136,8 +98,7 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       textEnd(other.textEnd),
       includedUnit(other.includedUnit),
       unitLevel(other.unitLevel),
-      flags(other.flags),
-      annotations(other.annotations) {
+      flags(other.flags) {
     if (other.extras_ != nullptr) {
         extras_ = new NodeExtras(*other.extras_);
         if (extras_->owner != nullptr) extras_->owner->addReference();
@@ -145,25 +106,6 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
 }
 
 const NodeExtras qeAbstractNode::kNoExtras;
-
-void qeAbstractNode::setText(std::string_view value) {
-    if (value.size() >= sizeof shortText_) {
-        char* slice = gTextSlices.take(value.size());
-        if (slice == nullptr) {
-            text.assign(value.data(), value.size());
-            return;
-        }
-        // A fresh slice: the value may be this node's own text.
-        std::memcpy(slice, value.data(), value.size());
-        slice[value.size()] = 0;
-        text.borrow(slice, value.size(), value.size() + 1);
-        return;
-    }
-    // The value may be this node's own text: moved, not copied over itself.
-    std::memmove(shortText_, value.data(), value.size());
-    shortText_[value.size()] = 0;
-    text.borrow(shortText_, value.size(), sizeof shortText_);
-}
 
 NodeExtras& qeAbstractNode::editExtras() {
     if (extras_ == nullptr) extras_ = new NodeExtras();
@@ -173,7 +115,7 @@ NodeExtras& qeAbstractNode::editExtras() {
 // The annotation list first, then the owner and the side record; the
 // children and operands go with their vectors.
 qeAbstractNode::~qeAbstractNode() {
-    annotations.reset();
+    if (extras_ != nullptr) extras_->annotations.reset();
     releaseOwner();
     delete extras_;
 }
@@ -200,18 +142,20 @@ void qeAbstractNode::releaseOwner() {
 void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
 
 bool qeAbstractNode::hasAnnotation(const char* name) const {
-    return annotations && firstNamed(annotations->operands, name) != nullptr;
+    const _KNode<qeAbstractNode>& list = annotations();
+    return list && firstNamed(list->operands, name) != nullptr;
 }
 
 const char* qeAbstractNode::getAnnotationParameter(const char* name, const char* parameter) const {
-    if (!annotations) return nullptr;
-    const qeAbstractNode* annotation = firstNamed(annotations->operands, name);
+    const _KNode<qeAbstractNode>& list = annotations();
+    if (!list) return nullptr;
+    const qeAbstractNode* annotation = firstNamed(list->operands, name);
     if (annotation == nullptr) return nullptr;
     for (const _KNode<qeAbstractNode>& item : annotation->operands) {
         if (!item || !textIs(item->text, parameter) || item->operands.empty()) continue;
         const qeAbstractNode* value = item->operands[0].get();
         if (value == nullptr) return nullptr;
-        return value->text.c_str() != nullptr ? value->text.c_str() : "";
+        return value->text.c_str();
     }
     return nullptr;
 }
@@ -219,8 +163,7 @@ const char* qeAbstractNode::getAnnotationParameter(const char* name, const char*
 // The destructor's order: the annotation list, the owner, the children,
 // then the operands. References that leave their node alive are dropped
 // here in one go; the call returns at the first node whose last reference
-// it dropped, so the caller destroys that one before anything else goes. A
-// borrowed list holds no references of its own.
+// it dropped, so the caller destroys that one before anything else goes.
 refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finished) {
     finished = false;
     for (;;) {
@@ -228,7 +171,8 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
         switch (stage) {
             case kDropAnnotations:
                 cursor = cursorAt(kDropOwner);
-                if (refableAstBase* last = dropReference(annotations.detach())) return last;
+                if (extras_ == nullptr) break;
+                if (refableAstBase* last = dropReference(extras_->annotations.detach())) return last;
                 break;
             case kDropOwner:
                 cursor = cursorAt(kDropChildren);
@@ -241,13 +185,11 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
             case kDropChildren:
             case kDropOperands: {
                 AstNodeVector& list = stage == kDropChildren ? children : operands;
-                if (!list.isBorrowed()) {
-                    for (size_t index = cursor & 0xFFFFFFFFu; index < list.size();) {
-                        refableAstBase* last = dropReference(list[index++].detach());
-                        if (last != nullptr) {
-                            cursor = cursorAt(stage, index);
-                            return last;
-                        }
+                for (size_t index = cursor & 0xFFFFFFFFu; index < list.size();) {
+                    refableAstBase* last = dropReference(list[index++].detach());
+                    if (last != nullptr) {
+                        cursor = cursorAt(stage, index);
+                        return last;
                     }
                 }
                 list.clear();
@@ -264,3 +206,9 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
         }
     }
 }
+
+refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bool& finished) {
+    return static_cast<qeAbstractNode*>(node)->dropNextReference(cursor, finished);
+}
+
+void destroyNodeObject(refableAstBase* node) { static_cast<qeAbstractNode*>(node)->~qeAbstractNode(); }

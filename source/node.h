@@ -10,12 +10,13 @@
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
+#include "source/node_list.h"
+#include "source/node_text.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/node_handle.h"
 
 class qeAbstractNode;
-// uint32_t counts: a node holds two of these lists.
-using AstNodeVector = qestl::qevector<_KNode<qeAbstractNode>, uint32_t>;
+using AstNodeVector = NodeList;
 
 struct NodeKind {
     enum : uint32_t {
@@ -51,6 +52,7 @@ struct NodeFlag {
 // program has millions of nodes; a few carry a doc comment, library index
 // lists or an owner). Made on the first write, freed with the node.
 struct NodeExtras {
+    _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
     qestl::qestringA docComment;  // the comments before the node's first token
     uint64_t auxWord = 0;
     uint64_t auxValues[2] = {0, 0};
@@ -79,7 +81,7 @@ public:
     // owner it refers to gains a reference.
     qeAbstractNode(const qeAbstractNode& other);
     qeAbstractNode& operator=(const qeAbstractNode&) = delete;
-    ~qeAbstractNode() override;
+    ~qeAbstractNode();
 
     // Puts the handle in front of the operands.
     void prependOperand(_KNode<qeAbstractNode> operand);
@@ -103,17 +105,19 @@ public:
     const qestl::qestringA& docComment() const { return extras().docComment; }
     void setDocComment(const char* text) { editExtras().docComment.assign(text); }
     qestl::CountedObject* owner() const { return extras().owner; }
+    // The kind-97 list written before a declaration (empty for most nodes).
+    const _KNode<qeAbstractNode>& annotations() const { return extras().annotations; }
+    void setAnnotations(const _KNode<qeAbstractNode>& list) {
+        if (list || extras_ != nullptr) editExtras().annotations = list;
+    }
 
-    // Replaces the text. Most texts of a program are a few bytes (names,
-    // operators, empty): those live in the node's own block, the rest on the
-    // heap.
-    void setText(std::string_view value);
+    // Replaces the text (the value may be the node's own text).
+    void setText(std::string_view value) { text.set(value); }
 
     uint32_t kind = 0;
-    // Starts empty in shortText_; a text that outgrows it moves to the heap.
-    qestl::qestringA text{qestl::qestringA::EmptyIn{shortText_, sizeof shortText_}};
     AstNodeVector operands;
     AstNodeVector children;
+    NodeText text;  // read it; write it through setText
     uint32_t fileIndex = 0;
     uint32_t startLine = 0, endLine = 0, startColumn = 0, endColumn = 0;  // 0-based
     uint32_t serial = 0;
@@ -123,15 +127,8 @@ public:
     uint16_t unitLevel = 0;     // the library number of an included unit
     uint32_t flags = 0;
 
-private:
-    // Storage of a short text, in what would otherwise be padding.
-    char shortText_[4] = {0, 0, 0, 0};
-
-public:
-    _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
-
-protected:
-    refableAstBase* dropNextReference(uint64_t& cursor, bool& finished) override;
+    // See dropNextNodeReference (syntax/node_handle.h).
+    refableAstBase* dropNextReference(uint64_t& cursor, bool& finished);
 
 private:
     static const NodeExtras kNoExtras;

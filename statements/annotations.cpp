@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kCompilerVersion = "4.9";
 
 // The value text of the first parameter `key` that has one, as written.
-const qestl::qestringA* valueOf(const StatementNode& annotation, std::string_view key) {
+const NodeText* valueOf(const StatementNode& annotation, std::string_view key) {
     for (const StatementNode& parameter : annotation->operands) {
         if (!parameter || parameter->text.view() != key || parameter->operands.empty()) continue;
         if (const StatementNode& value = parameter->operands[0]) return &value->text;
@@ -22,7 +22,7 @@ const qestl::qestringA* valueOf(const StatementNode& annotation, std::string_vie
 }
 
 // A string literal loses its quotes; any other text stays.
-std::string unquoted(const qestl::qestringA& text) {
+std::string unquoted(const NodeText& text) {
     const std::string_view view = text.view();
     if (view.size() >= 2 && (view.front() == '"' || view.back() == '"')) return std::string(view.substr(1, view.size() - 2));
     return std::string(view);
@@ -35,8 +35,8 @@ std::string formatted(const char* format, std::string_view argument) {
 }
 
 // Optional sign, then digits; base 8 after a leading 0.
-int32_t warningCode(const qestl::qestringA& text) {
-    const char* at = text.c_str() != nullptr ? text.c_str() : "";
+int32_t warningCode(const NodeText& text) {
+    const char* at = text.c_str();
     bool negative = false;
     if (*at == '-' || *at == '+') negative = *at++ == '-';
     const uint32_t base = *at == '0' ? 8 : 10;
@@ -52,15 +52,15 @@ void replaceAll(std::string& text, std::string_view what, std::string_view with)
 }
 
 void compileDeprecated(CompileContext& context, const StatementNode& annotation) {
-    const qestl::qestringA* version = valueOf(annotation, "version");
+    const NodeText* version = valueOf(annotation, "version");
     std::string text = version != nullptr ? formatted(diag::DeprecatedSince.text, version->view())
                                           : std::string(diag::Deprecated.text);
-    if (const qestl::qestringA* message = valueOf(annotation, "message")) text += message->view();
+    if (const NodeText* message = valueOf(annotation, "message")) text += message->view();
     context.reportWarning(diag::Deprecated.warningNumber, text, annotation);
 }
 
 void compileVersion(CompileContext& context, const StatementNode& annotation) {
-    const qestl::qestringA* value = valueOf(annotation, "value");
+    const NodeText* value = valueOf(annotation, "value");
     if (value == nullptr || !value->view().starts_with("\"$")) return;
     std::string text(value->view());
     replaceAll(text, "$FileVersion", context.fileVersionText());
@@ -69,11 +69,11 @@ void compileVersion(CompileContext& context, const StatementNode& annotation) {
 }
 
 void compileRequire(CompileContext& context, const StatementNode& annotation) {
-    const qestl::qestringA* target = valueOf(annotation, "PackageName");
+    const NodeText* target = valueOf(annotation, "PackageName");
     const bool package = target != nullptr && !target->empty();
     if (!package) target = valueOf(annotation, "ClassName");
     if (target == nullptr) return;
-    const qestl::qestringA* version = valueOf(annotation, "version");
+    const NodeText* version = valueOf(annotation, "version");
     const std::string name = target->view().starts_with("\"") ? unquoted(*target) : std::string(target->view());
 
     qestl::SmartPtr found;
@@ -88,13 +88,13 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
     }
 
     enum class Status { Ok, Error, Indeterminacy, Mismatch } status = Status::Ok;
-    const qestl::qestringA* declared = nullptr;
+    const NodeText* declared = nullptr;
     if (!found) {
         status = Status::Error;
     } else if (model::IRObject* object = model::asObject(found); !object || !object->declarationNode) {
         status = Status::Indeterminacy;
     } else if (version != nullptr) {
-        const StatementNode& list = object->declarationNode->annotations;
+        const StatementNode& list = object->declarationNode->annotations();
         StatementNode versionAnnotation;
         if (list)
             for (const StatementNode& candidate : list->operands)
@@ -109,7 +109,7 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
     if (status == Status::Ok) return;
 
     std::string description = name;
-    const std::pair<const char*, const qestl::qestringA*> parts[] = {{",ver:", version},
+    const std::pair<const char*, const NodeText*> parts[] = {{",ver:", version},
                                                                     {",repository:", valueOf(annotation, "repository")},
                                                                     {",url:", valueOf(annotation, "url")},
                                                                     {",dlurl:", valueOf(annotation, "dlurl")}};
@@ -134,27 +134,27 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
 }  // namespace
 
 void compileAnnotations(CompileContext& context, const StatementNode& node) {
-    if (!node->annotations) return;
-    for (const StatementNode& annotation : node->annotations->operands) {
+    if (!node->annotations()) return;
+    for (const StatementNode& annotation : node->annotations()->operands) {
         if (!annotation) continue;
         const std::string_view name = annotation->text.view();
         if (name == "Deprecated") {
             compileDeprecated(context, annotation);
         } else if (name == "Error") {
-            if (const qestl::qestringA* message = valueOf(annotation, "message")) {
+            if (const NodeText* message = valueOf(annotation, "message")) {
                 context.reportError(unquoted(*message), annotation);
                 return;
             }
         } else if (name == "Compiler") {
-            const qestl::qestringA* version = valueOf(annotation, "version");
+            const NodeText* version = valueOf(annotation, "version");
             if (version != nullptr && !compareDottedVersions(unquoted(*version).c_str(), kCompilerVersion)) {
                 context.reportError(formatted(diag::CompilerVersion.text, version->view()), annotation);
                 return;
             }
         } else if (name == "Warning") {
-            const qestl::qestringA* message = valueOf(annotation, "message");
+            const NodeText* message = valueOf(annotation, "message");
             if (message == nullptr) continue;
-            const qestl::qestringA* code = valueOf(annotation, "code");
+            const NodeText* code = valueOf(annotation, "code");
             context.reportWarning(static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0), unquoted(*message),
                                   annotation);
         } else if (name == "Version") {

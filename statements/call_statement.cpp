@@ -61,11 +61,11 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
 }
 
 void compileInterrupt(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
-    if (argument->kind != NodeKind::IntegerLiteral || !qestl::isNumericText(argument->text)) {
+    if (argument->kind != NodeKind::IntegerLiteral || !qestl::isNumericText(qestl::qestringA(argument->text.view()))) {
         context.reportError(diag::InterruptNotLiteral.text, argument);
         return;
     }
-    context.emit(codegen::makeInterrupt(argument->text.toInt()), node);
+    context.emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
 }
 
 // Every value named is known not to be nilptr from here on.

@@ -9,33 +9,38 @@
 
 #include "foundation/node_pool.h"
 
+// It has no virtual functions: a table pointer in each of millions of nodes
+// is memory every node pays for. There is one node type in a program, and
+// it supplies the two functions below.
 class refableAstBase {
 public:
     refableAstBase() = default;
     refableAstBase(const refableAstBase& other) : refCount(other.refCount) {}
     refableAstBase& operator=(const refableAstBase&) = delete;
-    virtual ~refableAstBase() { refCount = 0; }
+    ~refableAstBase() { refCount = 0; }
 
     uint32_t refCount = 0;
 
 protected:
-    friend void destroyPooledNode(refableAstBase* node);
-
-    // The teardown of a released node, one released node at a time, so that
-    // the release of a very deep tree needs no deep stack. Drops the
-    // references the node holds to other nodes, in the order its destructor
-    // would drop them, up to the first that was the last reference of its
-    // node, and returns that node (it is then destroyed before the next
-    // call); null when none was. `cursor` starts at 0 and belongs to the
-    // node; `finished` is set once nothing counted is left, and the
-    // destructor then only frees plain storage.
-    virtual refableAstBase* dropNextReference(uint64_t& cursor, bool& finished);
-
     // One reference less; the node when that was its last.
     static refableAstBase* dropReference(refableAstBase* node) {
         return node != nullptr && --node->refCount == 0 ? node : nullptr;
     }
 };
+
+// Defined once per program by the node type (source/node.cpp; the engine's
+// tests bring their own).
+//
+// The teardown of a released node, one released node at a time, so that the
+// release of a very deep tree needs no deep stack. Drops the references the
+// node holds to other nodes, in the order its destructor would drop them, up
+// to the first that was the last reference of its node, and returns that node
+// (it is then destroyed before the next call); null when none was. `cursor`
+// starts at 0 and belongs to the node; `finished` is set once nothing counted
+// is left, and the destructor then only frees plain storage.
+refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bool& finished);
+// Runs the node type's destructor (the block stays).
+void destroyNodeObject(refableAstBase* node);
 
 // Nodes live in blocks of the global node pool and are listed in the
 // live-node registry while they live. These are the only ways blocks come

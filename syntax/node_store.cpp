@@ -52,9 +52,17 @@ bool LiveNodeRegistry::contains(const refableAstBase* node) { return gLiveNodes.
 
 size_t LiveNodeRegistry::count() { return gLiveNodes.size(); }
 
-refableAstBase* refableAstBase::dropNextReference(uint64_t&, bool& finished) {
-    finished = true;
-    return nullptr;
+// A program that links the parsing engine but defines no node type (the
+// grammar tool) never makes a node; the node type's own definitions replace
+// these wherever there is one.
+__attribute__((weak)) refableAstBase* dropNextNodeReference(refableAstBase*, uint64_t&, bool&) {
+    std::fprintf(stderr, "a syntax node released without a node type\n");
+    std::abort();
+}
+
+__attribute__((weak)) void destroyNodeObject(refableAstBase*) {
+    std::fprintf(stderr, "a syntax node released without a node type\n");
+    std::abort();
 }
 
 // Nodes being taken apart, innermost last. One stack serves every release: a
@@ -85,14 +93,14 @@ void destroyPooledNode(refableAstBase* node) {
         refableAstBase* current = stack[at].node;
         uint64_t cursor = stack[at].cursor;
         bool finished = false;
-        refableAstBase* released = current->dropNextReference(cursor, finished);
+        refableAstBase* released = dropNextNodeReference(current, cursor, finished);
         stack[at].cursor = cursor;
         if (released != nullptr) {
             LiveNodeRegistry::erase(released);
             stack.pushBack(Teardown{released, 0});
         } else if (finished) {
             stack.popBack();
-            current->~refableAstBase();
+            destroyNodeObject(current);
             freeNodeBlock(current);
         }
     }

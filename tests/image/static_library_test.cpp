@@ -17,7 +17,7 @@ using Node = _KNode<qeAbstractNode>;
 Node make(uint32_t kind, const char* text, uint32_t file = 0, uint32_t line = 0) {
     qeAbstractNode prototype;
     prototype.kind = kind;
-    prototype.text = qestl::qestringA(text);
+    prototype.setText(text);
     prototype.fileIndex = file;
     prototype.startLine = line;
     prototype.startColumn = line + 1;
@@ -38,7 +38,7 @@ void dump(const Node& node, std::string& out) {
     out += head;
     if (node->flags & NodeFlag::Annotated) {
         out += " @";
-        dump(node->annotations, out);
+        dump(node->annotations(), out);
     }
     out += " [";
     for (const Node& operand : node->operands) dump(operand, out);
@@ -69,8 +69,8 @@ Node sampleTree() {
     Node unit = make(NodeKind::SourceUnit, "a.k", 0, 0);
     Node type = make(NodeKind::Class, "C", 1, 3);
     type->flags = NodeFlag::Annotated | 0x1;
-    type->annotations = make(NodeKind::AnnotationList, "", 1, 2);
-    type->annotations->operands.pushBack(make(NodeKind::Annotation, "Deprecated", 1, 2));
+    type->setAnnotations(make(NodeKind::AnnotationList, "", 1, 2));
+    type->annotations()->operands.pushBack(make(NodeKind::Annotation, "Deprecated", 1, 2));
     type->operands.pushBack(make(NodeKind::Name, "C", 1, 3));
     type->operands.pushBack(Node());
     Node list = make(NodeKind::List, "", 1, 4);
@@ -161,7 +161,7 @@ TEST(StaticLibrary, ReadNodesCarryTheirUnitLevelAndRecordIndices) {
         ++seen;
         EXPECT_NE(node->includedUnit, 0) << node->text.c_str();
         EXPECT_EQ(node->unitLevel, 3) << node->text.c_str();
-        if (node->annotations) pending.push_back(node->annotations.get());
+        if (node->annotations()) pending.push_back(node->annotations().get());
         for (const Node& operand : node->operands) {
             if (operand) pending.push_back(operand.get());
         }

@@ -144,7 +144,7 @@ void print(const qeAbstractNode* root, Sink& sink) {
         head.clear();
         printHead(*node, head);
         sink.text(head);
-        if (!node->annotations && node->operands.empty() && node->children.empty()) {
+        if (!node->annotations() && node->operands.empty() && node->children.empty()) {
             sink.text(")");
             continue;
         }
@@ -154,7 +154,7 @@ void print(const qeAbstractNode* root, Sink& sink) {
         tasks.push_back({nullptr, 0, kClose});
         for (size_t i = node->children.size(); i-- > 0;) tasks.push_back({node->children[i].get(), inner, kChild});
         for (size_t i = node->operands.size(); i-- > 0;) tasks.push_back({node->operands[i].get(), inner, kOperand});
-        if (node->annotations) tasks.push_back({node->annotations.get(), inner, kAnnotation});
+        if (node->annotations()) tasks.push_back({node->annotations().get(), inner, kAnnotation});
     }
 }
 

@@ -21,10 +21,10 @@ NodeRef parameter(const char* name, const char* value) {
 // A declaration whose annotation list holds one annotation with parameters.
 NodeRef declared(const char* annotation, std::vector<NodeRef> parameters) {
     NodeRef declaration = make(NodeKind::Name, "decl");
-    declaration->annotations = make(NodeKind::AnnotationList);
+    declaration->setAnnotations(make(NodeKind::AnnotationList));
     NodeRef node = make(NodeKind::Annotation, annotation);
     for (const NodeRef& p : parameters) node->operands.pushBack(p);
-    declaration->annotations->operands.pushBack(node);
+    declaration->annotations()->operands.pushBack(node);
     return declaration;
 }
 
@@ -39,11 +39,11 @@ public:
 TEST(AnnotationMerge, SameParameterIsAddedAgainAndANewAnnotationAppended) {
     NodeRef mine = declared("Compiler", {parameter("a", "1")});
     NodeRef other = declared("Compiler", {parameter("a", "1")});
-    other->annotations->operands.pushBack(make(NodeKind::Annotation, "Deprecated"));
+    other->annotations()->operands.pushBack(make(NodeKind::Annotation, "Deprecated"));
     RecordingConflicts sink;
     mergeAnnotations(*mine, sink, other);
     EXPECT_TRUE(sink.reports.empty());
-    const qeAbstractNode& list = *mine->annotations;
+    const qeAbstractNode& list = *mine->annotations();
     ASSERT_EQ(list.operands.size(), 2u);
     EXPECT_EQ(list.operands[0]->operands.size(), 2u);
     EXPECT_EQ(list.operands[1]->text.view(), "Deprecated");
@@ -55,33 +55,33 @@ TEST(AnnotationMerge, DifferingParameterIsReportedAtBothAndEndsThatAnnotation) {
     RecordingConflicts sink;
     mergeAnnotations(*mine, sink, other);
     EXPECT_EQ(sink.reports, (std::vector<std::string>{"注解冲突:a", "注解冲突:b"}));
-    EXPECT_EQ(mine->annotations->operands[0]->operands.size(), 1u);
+    EXPECT_EQ(mine->annotations()->operands[0]->operands.size(), 1u);
 }
 
 TEST(AnnotationMerge, ANodeWithoutAListSharesTheOther) {
     NodeRef mine = make(NodeKind::Name, "decl");
     NodeRef other = declared("Compiler", {});
-    const qeAbstractNode* list = other->annotations.get();
+    const qeAbstractNode* list = other->annotations().get();
     RecordingConflicts sink;
     mergeAnnotations(*mine, sink, other);
-    EXPECT_EQ(mine->annotations.get(), list);
+    EXPECT_EQ(mine->annotations().get(), list);
     // Merging a list into itself neither loops nor reports.
     mergeAnnotations(*mine, sink, mine);
-    EXPECT_EQ(mine->annotations->operands.size(), 1u);
+    EXPECT_EQ(mine->annotations()->operands.size(), 1u);
     EXPECT_TRUE(sink.reports.empty());
 }
 
 TEST(NativeAnnotation, SettingTwiceKeepsOneParameterWithTheLastValue) {
     NodeRef declaration = make(NodeKind::Name, "f");
     EXPECT_TRUE(setNativeAnnotationParameter(*declaration, nullptr, nullptr));
-    ASSERT_TRUE(declaration->annotations);
-    ASSERT_EQ(declaration->annotations->operands.size(), 1u);
-    EXPECT_TRUE(declaration->annotations->operands[0]->operands.empty());
+    ASSERT_TRUE(declaration->annotations());
+    ASSERT_EQ(declaration->annotations()->operands.size(), 1u);
+    EXPECT_TRUE(declaration->annotations()->operands[0]->operands.empty());
 
     EXPECT_TRUE(setNativeAnnotationParameter(*declaration, "lib", "a.so"));
     EXPECT_TRUE(setNativeAnnotationParameter(*declaration, "lib", "b.so"));
-    ASSERT_EQ(declaration->annotations->operands.size(), 1u);
-    const qeAbstractNode& native = *declaration->annotations->operands[0];
+    ASSERT_EQ(declaration->annotations()->operands.size(), 1u);
+    const qeAbstractNode& native = *declaration->annotations()->operands[0];
     EXPECT_EQ(native.text.view(), "Native");
     ASSERT_EQ(native.operands.size(), 1u);
     EXPECT_EQ(native.operands[0]->operands[0]->text.view(), "b.so");
@@ -94,8 +94,8 @@ TEST(NodeClone, MarksClearedBelowTheTopAndAnnotationsCopied) {
     source->setDocComment("/* doc */");
     NodeRef inner = make(NodeKind::Name, "inner");
     inner->flags = 0x0E000002u;
-    inner->annotations = make(NodeKind::AnnotationList);
-    inner->annotations->operands.pushBack(make(NodeKind::Annotation, "Deprecated"));
+    inner->setAnnotations(make(NodeKind::AnnotationList));
+    inner->annotations()->operands.pushBack(make(NodeKind::Annotation, "Deprecated"));
     source->children.pushBack(inner);
 
     NodeRef copy;
@@ -106,11 +106,11 @@ TEST(NodeClone, MarksClearedBelowTheTopAndAnnotationsCopied) {
     ASSERT_EQ(copy->children.size(), 1u);
     const qeAbstractNode& innerCopy = *copy->children[0];
     EXPECT_EQ(innerCopy.flags, 0x2u);
-    ASSERT_TRUE(innerCopy.annotations);
-    EXPECT_NE(innerCopy.annotations.get(), inner->annotations.get());
-    ASSERT_EQ(innerCopy.annotations->operands.size(), 1u);
-    EXPECT_EQ(innerCopy.annotations->operands[0]->text.view(), "Deprecated");
-    EXPECT_NE(innerCopy.annotations->operands[0]->serial & kCloneSerialBit, 0u);
+    ASSERT_TRUE(innerCopy.annotations());
+    EXPECT_NE(innerCopy.annotations().get(), inner->annotations().get());
+    ASSERT_EQ(innerCopy.annotations()->operands.size(), 1u);
+    EXPECT_EQ(innerCopy.annotations()->operands[0]->text.view(), "Deprecated");
+    EXPECT_NE(innerCopy.annotations()->operands[0]->serial & kCloneSerialBit, 0u);
 }
 
 }  // namespace

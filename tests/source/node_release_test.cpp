@@ -38,7 +38,7 @@ TEST(NodeRelease, AChainOfMillionsOfNodesGoesWithoutRecursion) {
         switch (i % 3) {
             case 0: node->children.pushBack(top); break;
             case 1: node->operands.pushBack(top); break;
-            default: node->annotations = top; break;
+            default: node->setAnnotations(top); break;
         }
         if (i % kMarkEvery == 0) {
             node->setOwner(new Marker(i), noteRelease);

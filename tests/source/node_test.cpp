@@ -63,7 +63,7 @@ TEST(NodeRelease, SubtreeGoesInTheDestructorsOrder) {
     gRegistryBase = LiveNodeRegistry::count();
     {
         NodeRef parent = owned("P");
-        parent->annotations = owned("A");
+        parent->setAnnotations(owned("A"));
         NodeRef first = owned("C");
         first->children.pushBack(owned("G"));
         parent->children.pushBack(first);
@@ -172,7 +172,7 @@ TEST(NodeConstruction, PlacingAPrototypeCountsWhatItRefersTo) {
     {
         qeAbstractNode prototype;
         prototype.children.pushBack(child);
-        prototype.annotations = child;
+        prototype.setAnnotations(child);
         prototype.editExtras().operandIndices.pushBack(4);
         prototype.setOwner(owner, noteRelease);
         placed = NodeRef(newAstNode(prototype));
@@ -262,8 +262,8 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
     EXPECT_FALSE(declaration->hasAnnotation("Native"));
     EXPECT_EQ(declaration->getAnnotationParameter("Native", "lib"), nullptr);
 
-    declaration->annotations = make(NodeKind::AnnotationList);
-    AstNodeVector& list = declaration->annotations->operands;
+    declaration->setAnnotations(make(NodeKind::AnnotationList));
+    AstNodeVector& list = declaration->annotations()->operands;
     list.pushBack(NodeRef());
     list.pushBack(annotation("Native", {{"lib", nullptr}, {"lib", "a.so"}}));
     list.pushBack(annotation("Native", {{"conv", "cdecl"}, {"lib", "b.so"}}));
@@ -284,52 +284,80 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
 
 namespace {
 
-// Short texts live in the node's block: every way of writing one must leave
-// a terminated text of the right length that no other node shares.
-TEST(NodeText, ShortTextsStayInTheBlockAndGrowOutOfIt) {
+// Texts of up to 16 bytes are stored once however many nodes carry them,
+// longer ones once per setText; every way of writing one leaves a terminated
+// text of the right length, its own text included.
+TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     NodeRef node = make(NodeKind::Name);
     EXPECT_STREQ(node->text.c_str(), "");
-    node->setText("ab");
-    EXPECT_EQ(node->text, std::string_view("ab"));
-    node->text.append("c");  // still fits
-    EXPECT_STREQ(node->text.c_str(), "abc");
-    node->text.append("defg");  // does not: moves to the heap
-    EXPECT_STREQ(node->text.c_str(), "abcdefg");
-    node->setText(node->text.view().substr(1, 2));  // its own text, back into the block
+    EXPECT_TRUE(node->text.empty());
+    NodeRef other = make(NodeKind::Name);
+    const std::string sixteen(16, 's');
+    const std::string seventeen(17, 's');
+    node->setText(sixteen);
+    other->setText(sixteen);
+    EXPECT_EQ(node->text.c_str(), other->text.c_str());
+    EXPECT_EQ(node->text.length(), 16u);
+    node->setText(seventeen);
+    other->setText(seventeen);
+    EXPECT_NE(node->text.c_str(), other->text.c_str());
+    EXPECT_EQ(other->text.view(), seventeen);
+    EXPECT_EQ(node->text.c_str()[17], 0);
+
+    node->setText("abcdefgh");
+    node->setText(node->text.view().substr(1, 2));  // its own text
     EXPECT_STREQ(node->text.c_str(), "bc");
     EXPECT_EQ(node->text.length(), 2u);
+    node->setText(seventeen + "tail");
+    node->setText(node->text.view().substr(15));  // its own longer text, now short
+    EXPECT_STREQ(node->text.c_str(), "sstail");
+
+    // One-byte texts, every byte value (a zero byte included), and their
+    // neighbours of two bytes.
+    for (int c = 0; c < 256; ++c) {
+        const char byte = static_cast<char>(c);
+        node->setText(std::string_view(&byte, 1));
+        other->setText(std::string(2, byte));
+        ASSERT_EQ(node->text.length(), 1u);
+        ASSERT_EQ(node->text[0], byte);
+        ASSERT_EQ(node->text.c_str()[1], 0);
+        ASSERT_EQ(other->text.view(), std::string(2, byte));
+    }
+    other->setText(node->text.view());
+    EXPECT_EQ(node->text.c_str(), other->text.c_str());
+    node->setText("sstail");
 
     NodeRef copy(newAstNode(*node));
-    copy->text.append("x");
-    EXPECT_STREQ(node->text.c_str(), "bc");
-    EXPECT_STREQ(copy->text.c_str(), "bcx");
-
-    NodeRef formatted = make(NodeKind::Name);
-    formatted->text.printf("%s-%d", "long", 12345);
-    EXPECT_STREQ(formatted->text.c_str(), "long-12345");
+    copy->setText("x");
+    EXPECT_STREQ(node->text.c_str(), "sstail");
+    EXPECT_STREQ(copy->text.c_str(), "x");
     NodeRef empty = make(NodeKind::Name);
     EXPECT_STREQ(empty->text.c_str(), "");  // untouched by the other nodes' writes
 }
 
-// Longer texts get a slice of their own: a write into one node's text, in
-// place or moved out, never shows in a node set to the same text, and a very
-// long text (which goes to the heap) reads back whole.
-TEST(NodeText, LongTextsAreNeverShared) {
+// A copy shares a longer text, which never changes: a new text for either
+// node never shows in the other, and a very long text reads back whole.
+TEST(NodeText, LongTextsAreNeverChangedUnderAnotherNode) {
     NodeRef first = make(NodeKind::Name);
-    NodeRef second = make(NodeKind::Name);
-    first->setText("values");
-    second->setText(first->text.view());
-    first->text.printf("%s", "tot");  // fits the slice: written in place
-    EXPECT_STREQ(first->text.c_str(), "tot");
-    EXPECT_STREQ(second->text.c_str(), "values");
-    second->text.append("Longer");
-    EXPECT_STREQ(second->text.c_str(), "valuesLonger");
+    first->setText("values and more");
+    NodeRef second(newAstNode(*first));
+    EXPECT_EQ(second->text, std::string_view("values and more"));
+    first->setText("tot");
+    EXPECT_STREQ(second->text.c_str(), "values and more");
+    second->setText(second->text.view().substr(7));
+    EXPECT_STREQ(second->text.c_str(), "and more");
     EXPECT_STREQ(first->text.c_str(), "tot");
 
-    const std::string large(5000, 'x');
+    // Larger than a chunk of the store: a chunk of its own, and the texts
+    // after it still go where they belong.
+    const std::string large(3 << 20, 'x');
     first->setText(large);
     EXPECT_EQ(first->text.view(), large);
-    EXPECT_STREQ(second->text.c_str(), "valuesLonger");
+    EXPECT_EQ(first->text.c_str()[large.size()], 0);
+    EXPECT_STREQ(second->text.c_str(), "and more");
+    second->setText("after the large one");
+    EXPECT_STREQ(second->text.c_str(), "after the large one");
+    EXPECT_EQ(first->text.view(), large);
 }
 
 }  // namespace

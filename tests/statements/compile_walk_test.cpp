@@ -81,9 +81,9 @@ TEST(CompileWalk, SuppressWarningsCoversTheNodeOnlyAndCountsOnce) {
     m.state.flowRoot.exitBits = 1;  // every path has left already
     NodeHandle list = makeAstNode(NodeKind::List);
     list->operands.pushBack(makeAstNode(NodeKind::Break));
-    list->annotations = makeAstNode(NodeKind::AnnotationList);
-    list->annotations->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
-    list->annotations->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
+    list->setAnnotations(makeAstNode(NodeKind::AnnotationList));
+    list->annotations()->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
+    list->annotations()->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
     const uint32_t before = m.context.warningSuppression;
     dispatchStatement(m.context, list);
     EXPECT_EQ(m.context.warningSuppression, before);

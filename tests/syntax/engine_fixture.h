@@ -17,6 +17,14 @@ public:
     std::string text;
 };
 
+// This test's node holds no other nodes.
+refableAstBase* dropNextNodeReference(refableAstBase*, uint64_t&, bool& finished) {
+    finished = true;
+    return nullptr;
+}
+
+void destroyNodeObject(refableAstBase* node) { static_cast<qeAbstractNode*>(node)->~qeAbstractNode(); }
+
 namespace enginetest {
 
 inline _KNode<qeAbstractNode> makeNode(const std::string& text) {

@@ -1,0 +1,175 @@
+#include "source/node_text.h"
+
+#include <cstdlib>
+
+#include "foundation/memory.h"
+
+namespace nodetext {
+
+namespace {
+
+// Chunk 0: the empty text, then every text of one byte, 8 bytes an entry
+// (length, byte, terminator). Operators and one-letter names are a large
+// share of a program's texts; these need no lookup.
+struct FixedTexts {
+    static constexpr size_t kEntryBytes = 8;
+    alignas(4) char bytes[kEntryBytes * 257];
+    constexpr FixedTexts() : bytes() {
+        for (int c = 0; c < 256; ++c) {
+            bytes[kEntryBytes * (c + 1)] = 1;  // the u32 length, little-endian
+            bytes[kEntryBytes * (c + 1) + sizeof(uint32_t)] = static_cast<char>(c);
+        }
+    }
+};
+
+constinit FixedTexts gFixedTexts;
+
+uint32_t oneByteText(char c) {
+    return static_cast<uint32_t>(FixedTexts::kEntryBytes * (static_cast<uint8_t>(c) + 1) >> 2);
+}
+
+
+// Bytes an entry takes: the length, the text, its 0, rounded to 4.
+size_t entryBytes(size_t length) { return (sizeof(uint32_t) + length + 1 + 3) & ~size_t{3}; }
+
+uint64_t load64(const char* at) {
+    uint64_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+uint64_t load32(const char* at) {
+    uint32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+// A short text (at most 16 bytes) as two words that, with its length, tell
+// it from every other: overlapping loads from both ends cover every byte.
+struct Key {
+    uint64_t first = 0, last = 0;
+    uint32_t length = 0;
+    bool operator==(const Key&) const = default;
+};
+
+Key keyOf(const char* at, size_t length) {
+    Key key;
+    key.length = static_cast<uint32_t>(length);
+    if (length >= 8) {
+        key.first = load64(at);
+        key.last = load64(at + length - 8);
+    } else if (length >= 4) {
+        key.first = load32(at);
+        key.last = load32(at + length - 4);
+    } else if (length > 0) {
+        key.first = uint64_t{static_cast<uint8_t>(at[0])} | uint64_t{static_cast<uint8_t>(at[length / 2])} << 8 |
+                    uint64_t{static_cast<uint8_t>(at[length - 1])} << 16;
+    }
+    return key;
+}
+
+Key keyOfStored(uint32_t reference) {
+    const char* at = entry(reference);
+    uint32_t n;
+    std::memcpy(&n, at, sizeof n);
+    return keyOf(at + sizeof n, n);
+}
+
+uint32_t hashOf(const Key& key) {
+    uint64_t h = (key.first * 0x9E3779B97F4A7C15ull) ^ (key.last * 0xC2B2AE3D27D4EB4Full) ^ key.length;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+// Appends texts to the current chunk; a text too large for a chunk gets a
+// chunk of its own. Short texts are looked up first in an open-addressing
+// table whose slots hold a text's hash above its reference (0 marks a free
+// slot: the empty text is never put in).
+class Store {
+public:
+    uint32_t put(std::string_view text) {
+        if (text.empty()) return 0;
+        if (text.size() == 1) return oneByteText(text[0]);
+        if (text.size() > kSharedLength) return append(text);
+        if ((count_ + 1) * 2 > capacity_) grow();
+        const Key key = keyOf(text.data(), text.size());
+        const uint32_t hash = hashOf(key);
+        size_t slot = hash & (capacity_ - 1);
+        while (table_[slot] != 0) {
+            const uint32_t reference = static_cast<uint32_t>(table_[slot]);
+            if (table_[slot] >> 32 == hash && keyOfStored(reference) == key) return reference;
+            slot = (slot + 1) & (capacity_ - 1);
+        }
+        const uint32_t reference = append(text);
+        table_[slot] = uint64_t{hash} << 32 | reference;
+        ++count_;
+        return reference;
+    }
+
+private:
+    uint32_t append(std::string_view text) {
+        // The length is kept in 32 bits: a longer text is more than the
+        // compiler could hold anyway.
+        if (text.size() > UINT32_MAX - 8) qestl::outOfMemory(text.size());
+        const size_t bytes = entryBytes(text.size());
+        uint32_t chunk;
+        size_t offset;
+        if (bytes > kChunkBytes) {
+            chunk = newChunk(bytes);
+            offset = 0;
+        } else {
+            if (current_ == 0 || used_ + bytes > kChunkBytes) {
+                current_ = newChunk(kChunkBytes);
+                used_ = 0;
+            }
+            chunk = current_;
+            offset = used_;
+            used_ += bytes;
+        }
+        char* at = gChunks[chunk] + offset;
+        // A fresh entry: the text may be a stored one, which stays where it is.
+        const uint32_t length = static_cast<uint32_t>(text.size());
+        std::memcpy(at + sizeof length, text.data(), text.size());
+        std::memcpy(at, &length, sizeof length);
+        at[sizeof length + text.size()] = 0;
+        return chunk << kOffsetBits | static_cast<uint32_t>(offset >> 2);
+    }
+
+    uint32_t newChunk(size_t bytes) {
+        if (chunks_ == kMaxChunks) qestl::outOfMemory(bytes);
+        gChunks[chunks_] = static_cast<char*>(qestl::allocateOrDie(bytes));
+        return static_cast<uint32_t>(chunks_++);
+    }
+
+    void grow() {
+        const size_t capacity = capacity_ == 0 ? 1024 : capacity_ * 2;
+        auto* table = static_cast<uint64_t*>(qestl::zeroAllocateOrDie(capacity, sizeof(uint64_t)));
+        for (size_t i = 0; i < capacity_; ++i) {
+            if (table_[i] == 0) continue;
+            size_t slot = (table_[i] >> 32) & (capacity - 1);
+            while (table[slot] != 0) slot = (slot + 1) & (capacity - 1);
+            table[slot] = table_[i];
+        }
+        std::free(table_);
+        table_ = table;
+        capacity_ = capacity;
+    }
+
+    size_t chunks_ = 1;  // chunk 0 is the empty text's
+    uint32_t current_ = 0;
+    size_t used_ = 0;
+    uint64_t* table_ = nullptr;
+    size_t capacity_ = 0;
+    size_t count_ = 0;
+};
+
+constinit Store gStore;
+
+}  // namespace
+
+constinit char* gChunks[kMaxChunks] = {gFixedTexts.bytes};
+
+uint32_t store(std::string_view text) { return gStore.put(text); }
+
+}  // namespace nodetext

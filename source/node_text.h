@@ -1,0 +1,76 @@
+// The text of a syntax node: a name, an operator, a literal's spelling.
+//
+// A program has millions of nodes, so the text is a 32-bit reference into
+// the node-text store (source/node_text.cpp): chunks that are never moved or
+// freed, holding each text behind its u32 length and before a 0 byte. Short
+// texts are stored once however many nodes carry them (a program repeats
+// its names and operators all the time); longer ones once per setText. A
+// stored text never changes, so copies of a node share it; a node's text is
+// only replaced whole (qeAbstractNode::setText).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "foundation/qestring.h"
+
+namespace nodetext {
+
+// A reference: the chunk's index above kOffsetBits, the entry's offset in
+// 4-byte units below. Reference 0 is the empty text.
+inline constexpr unsigned kOffsetBits = 18;
+inline constexpr size_t kChunkBytes = size_t{4} << kOffsetBits;  // 1 MiB
+inline constexpr size_t kMaxChunks = size_t{1} << (32 - kOffsetBits);
+// Texts up to this length are stored once.
+inline constexpr size_t kSharedLength = 16;
+
+// The chunks by index (chunk 0 holds only the empty text).
+extern char* gChunks[kMaxChunks];
+
+inline const char* entry(uint32_t reference) {
+    return gChunks[reference >> kOffsetBits] + (size_t{reference & ((1u << kOffsetBits) - 1)} << 2);
+}
+
+// The reference of a stored copy of the text (which may itself be a stored
+// text). Ends the process when no memory is left.
+uint32_t store(std::string_view text);
+
+}  // namespace nodetext
+
+class NodeText {
+public:
+    NodeText() = default;
+
+    size_t length() const {
+        uint32_t n;
+        std::memcpy(&n, nodetext::entry(reference_), sizeof n);
+        return n;
+    }
+    size_t size() const { return length(); }
+    bool empty() const { return length() == 0; }
+    // Terminated by a 0 byte, never null, valid until the process ends.
+    const char* c_str() const { return nodetext::entry(reference_) + sizeof(uint32_t); }
+    const char* data() const { return c_str(); }
+    char operator[](size_t i) const { return c_str()[i]; }
+    std::string_view view() const {
+        const char* at = nodetext::entry(reference_);
+        uint32_t n;
+        std::memcpy(&n, at, sizeof n);
+        return std::string_view(at + sizeof n, n);
+    }
+    operator std::string_view() const { return view(); }  // NOLINT: a text reads as its bytes
+
+    friend bool operator==(const NodeText& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const NodeText& a, const NodeText& b) { return a.view() == b.view(); }
+    friend bool operator==(const NodeText& a, const qestl::qestringA& b) { return a.view() == b.view(); }
+
+    // Replaces the text; the value may be this text's own bytes.
+    void set(std::string_view value) { reference_ = nodetext::store(value); }
+
+private:
+    uint32_t reference_ = 0;
+};
+
+static_assert(sizeof(NodeText) == 4, "a node's text is one 32-bit reference");
