@@ -38,6 +38,7 @@ void qeLexSyntax::restart() {
         if (listener_) listener_->freeTokenRecord(record);
         record = nullptr;
     }
+    filled_ = 0;
     error_ = 0;
     scanned_ = 0;
     recorded_ = 1;
@@ -53,9 +54,10 @@ int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
 
 // At its start record a walk may attempt only the rules of its reach: their
 // marks must be as a first attempt leaves them (the rule itself active and
-// visited, nothing else); marks of other rules cannot change the walk.
+// visited, nothing else); marks of other rules cannot change the walk. Its
+// match set is part of the key (WalkCache::startKind).
 bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const {
-    if (record.span != 1 || record.matches.single() < 0 || record.matches.single() >= static_cast<int>(Grammar::kFirstRuleId)) return false;
+    if (record.span != 1) return false;
     RuleSet active = record.active;
     RuleSet visited = record.visited;
     active.keepOnly(cache_->reach(ruleId));
@@ -69,7 +71,9 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
         return grammar_->matchBody(*this, ruleId, start, changed);
     // Follow the kinds ahead as far as some kept walk read them. Every
     // record read here, the walk would read as well.
-    uint32_t node = cache_->next(cache_->root(ruleId), static_cast<uint32_t>(first->matches.single()));
+    const uint32_t startKind = cache_->startKind(first->matches);
+    if (startKind == WalkCache::kNoStart) return grammar_->matchBody(*this, ruleId, start, changed);
+    uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
         if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
             cache_->noteReplayed(ruleId);
@@ -82,14 +86,39 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     }
     if (!cache_->worthWriting(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
     cache_->noteWritten(ruleId);
-    return recordWalk(ruleId, start, changed);
+    return recordWalk(ruleId, start, startKind, changed);
 }
 
 int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
+    // With nobody told of matches and no walk written down, a run of
+    // one-record matches at one record (an operand handed down the operator
+    // ladder) only adds rules to it: each one not held yet clears its marks.
+    const bool quiet = !tellsMatches_ && recordings_.empty();
     for (uint32_t i = 0; i < walk.reductionCount; ++i) {
         const WalkCache::Reduction& reduction = reductions[i];
         const int at = start + static_cast<int>(reduction.offset);
+        if (quiet && reduction.count == 1 && at < kWindowSize && window_[at] && window_[at]->span == 1) {
+            TokenRecord& record = *window_[at];
+            bool added = false;
+            for (;;) {
+                const uint32_t rule = reductions[i].rule;
+                if (!record.matches.test(rule)) {
+                    record.matches.set(rule);
+                    added = true;
+                }
+                if (i + 1 == walk.reductionCount || reductions[i + 1].count != 1 ||
+                    reductions[i + 1].offset != reduction.offset)
+                    break;
+                ++i;
+            }
+            if (added) {
+                record.active.clear();
+                record.visited.clear();
+                recorded_ = 1;
+            }
+            continue;
+        }
         int end = at + static_cast<int>(reduction.count);
         recordRuleMatch(at, end, static_cast<int>(reduction.count), reduction.rule);
     }
@@ -105,7 +134,7 @@ int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& ch
 // A walk not kept yet: walked by the grammar while the tokens it may read
 // and the reductions it makes are written down, then kept if it read only
 // fresh records and made no error.
-int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t& changed) {
+int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed) {
     const size_t firstToken = tokens_.size();
     for (int i = start; i < kWindowSize && window_[i]; ++i) {
         const TokenRecord& record = *window_[i];
@@ -113,7 +142,7 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t& changed) {
             tokens_.resize(firstToken);
             return grammar_->matchBody(*this, ruleId, start, changed);
         }
-        tokens_.push_back({record.startOffset, static_cast<uint32_t>(record.matches.single())});
+        tokens_.push_back({record.startOffset, i == start ? startKind : static_cast<uint32_t>(record.matches.single())});
     }
     recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset});
     uint32_t local = 0;

@@ -407,15 +407,18 @@ inline bool matchLeaf(qeLexSyntax& engine, const CodeT& code, int& q, uint32_t& 
 }  // namespace
 
 bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& changed) const {
-    const Code& code = code_[index];
+    // The arrays never change while a parse runs; held in locals, they are
+    // not read again after every call into the engine.
+    const Code* const codes = code_.data();
+    const Code& code = codes[index];
     const uint32_t* kid = kids_.data() + code.first;
     switch (code.type) {
     case OpType::Item:
         return matchLeaf(engine, code, q, changed);
     case OpType::Sequence: {
         int at = q;
-        for (uint32_t i = 0; i < code.count; ++i) {
-            const Code& item = code_[kid[i]];
+        for (uint32_t i = 0, count = code.count; i < count; ++i) {
+            const Code& item = codes[kid[i]];
             bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
                                                      : matchCode(engine, kid[i], at, changed);
             if (!matched) return false;
@@ -424,8 +427,8 @@ bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& c
         return true;
     }
     case OpType::Choice:
-        for (uint32_t i = 0; i < code.count; ++i) {
-            const Code& item = code_[kid[i]];
+        for (uint32_t i = 0, count = code.count; i < count; ++i) {
+            const Code& item = codes[kid[i]];
             int at = q;
             bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
                                                      : matchCode(engine, kid[i], at, changed);

@@ -1,6 +1,8 @@
 #include "syntax/lex_syntax.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "syntax/grammar.h"
 #include "syntax/scanner.h"
@@ -22,12 +24,14 @@ void qeLexSyntax::reset() {
             listener_->freeTokenRecord(record);
             record = nullptr;
         }
+        filled_ = 0;
     }
     error_ = 0;
     scanned_ = 0;
     recorded_ = 1;
     input_ = nullptr;
     listener_ = nullptr;
+    tellsMatches_ = false;
     grammar_ = nullptr;
 }
 
@@ -35,6 +39,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     input_ = input;
     listener_ = listener;
     grammar_ = grammar;
+    tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
 }
 
 int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
@@ -54,6 +59,7 @@ TokenRecord* qeLexSyntax::fillSlot(int index) {
     if (error_) return &spare_;
     if (window_[index]) return window_[index];
     window_[index] = nextToken();
+    if (window_[index] && index >= filled_) filled_ = index + 1;
     return window_[index] ? window_[index] : &spare_;
 }
 
@@ -90,7 +96,12 @@ TokenRecord* qeLexSyntax::nextToken() {
     const uint32_t startLine = input_->line, startColumn = input_->column;
     record->startLine = startLine;
     record->startColumn = startColumn;
-    input_->advance(length);
+    // Only these kinds can hold a line feed; the others end on their line.
+    if (kind == TokenKind::String || kind == TokenKind::Char || kind == TokenKind::Comment ||
+        kind == TokenKind::Whitespace)
+        input_->advance(length);
+    else
+        input_->advanceInLine(length);
     record->endLine = input_->line;
     record->endColumn = input_->column;
     record->matches.set(kind);
@@ -119,62 +130,41 @@ TokenRecord* qeLexSyntax::nextToken() {
     return record;
 }
 
-int qeLexSyntax::recordRuleMatch(int start, int& end, int count, uint32_t ruleId) {
-    if (start < 0 || start >= kWindowSize || !window_[start]) return 0;
-    TokenRecord* record = window_[start];
-    if (record->span == static_cast<uint32_t>(count) && record->matches.test(ruleId)) return 0;
-    if (count > 0) recorded_ = 1;
-    if (!recordings_.empty())
-        reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
+void qeLexSyntax::tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId) {
+    _KNode<qeAbstractNode> built;
+    _KNode<qeAbstractNode>* result = listener_->onRuleMatched(&built, *this, start, count, ruleId);
+    if (result == nullptr) return;
+    // The record takes the node over (the handle given back is left empty).
+    if (result->empty()) record.node.reset();
+    else record.node = std::move(*result);
+}
 
-    if (listener_) {
-        _KNode<qeAbstractNode> built;
-        _KNode<qeAbstractNode>* result = listener_->onRuleMatched(&built, *this, start, count, ruleId);
-        if (result) {
-            record->node = *result;
-            result->reset();
-        }
-    }
-    if (count <= 0) return 0;
-
-    if (count == 1) {
-        record->active.clear();
-        record->visited.clear();
-        if (static_cast<uint32_t>(count) > record->span) {
-            record->span = static_cast<uint32_t>(count);
-            record->matches.clear();
-        }
-        record->matches.set(ruleId);
-        return 1;
-    }
-
+int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId) {
     int lastIndex = start + count - 1;
     TokenRecord* last = lastIndex < kWindowSize ? window_[lastIndex] : nullptr;
     if (!last) return 0;
-    record->length = last->startOffset + last->length - record->startOffset;
-    record->endLine = last->endLine;
-    record->endColumn = last->endColumn;
-    record->active.clear();
-    record->visited.clear();
-    record->span = 1;
-    record->matches.clear();
-    record->matches.set(ruleId);
+    record.length = last->startOffset + last->length - record.startOffset;
+    record.endLine = last->endLine;
+    record.endColumn = last->endColumn;
+    record.active.clear();
+    record.visited.clear();
+    record.span = 1;
+    record.matches.clear();
+    record.matches.set(ruleId);
 
-    // Close up the window over the records the match covered.
-    for (int d = start + 1; d < kWindowSize; ++d) {
-        bool covered = d < start + count;
-        if (covered) {
-            if (listener_) listener_->freeTokenRecord(window_[d]);
-            window_[d] = nullptr;
-        }
-        int s = d + count - 1;
-        if (s < kWindowSize && window_[s]) {
-            window_[d] = window_[s];
-            window_[s] = nullptr;
-        } else if (!covered) {
-            break;
-        }
+    // Close up the window over the records the match covered: the records
+    // behind them, up to the last one scanned, move down as one block.
+    const int behind = start + count;
+    for (int d = start + 1; d < behind; ++d) {
+        if (listener_) listener_->freeTokenRecord(window_[d]);
+        window_[d] = nullptr;
     }
+    const int moved = std::max(filled_ - behind, 0);
+    if (moved > 0) {
+        std::memmove(&window_[start + 1], &window_[behind], static_cast<size_t>(moved) * sizeof(window_[0]));
+        std::fill(&window_[std::max(start + 1 + moved, behind)], &window_[filled_], nullptr);
+    }
+    filled_ = start + 1 + moved;
     end -= count - 1;
     return 1;
 }

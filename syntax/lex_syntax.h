@@ -36,6 +36,9 @@ public:
         // A speculative parse failed and the text is parsed again from its
         // start: state kept between tokens (pending comments) starts afresh.
         virtual void onParseRestarted() {}
+        // False when onRuleMatched would neither build a node nor observe
+        // anything: the engine then does not call it. Asked once per attach.
+        virtual bool wantsRuleMatches() const { return true; }
 
     protected:
         ~OnParseListener() = default;
@@ -62,7 +65,30 @@ public:
     }
     TokenRecord* nextToken();
     int32_t scanToken(int32_t offset, TokenCode* kind);
-    int recordRuleMatch(int start, int& end, int count, uint32_t ruleId);
+    // Reduces the `count` records from `start` to one record holding rule
+    // `ruleId` and tells the listener; 1 when the window changed. Inline: it
+    // runs for every match replayed or found, and most matches cover one
+    // record, which only takes the rule.
+    int recordRuleMatch(int start, int& end, int count, uint32_t ruleId) {
+        if (static_cast<unsigned>(start) >= static_cast<unsigned>(kWindowSize)) return 0;
+        TokenRecord* record = window_[start];
+        if (!record) return 0;
+        if (record->span == static_cast<uint32_t>(count) && record->matches.test(ruleId)) return 0;
+        if (count > 0) recorded_ = 1;
+        if (!recordings_.empty())
+            reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
+        if (tellsMatches_) tellMatch(*record, start, count, ruleId);
+        if (count <= 0) return 0;
+        if (count > 1) return reduceRecords(*record, start, end, count, ruleId);
+        record->active.clear();
+        record->visited.clear();
+        if (record->span < 1) {
+            record->span = 1;
+            record->matches.clear();
+        }
+        record->matches.set(ruleId);
+        return 1;
+    }
 
     // Attempts rule `ruleId` at `start` under the engine's rule protocol:
     // guards, memo, recording and the repeated attempt after a change. Returns
@@ -148,7 +174,7 @@ private:
     };
     int walkBody(uint32_t ruleId, int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
-    int recordWalk(uint32_t ruleId, int start, uint32_t& changed);
+    int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
@@ -162,11 +188,17 @@ private:
         return true;
     }
     TokenRecord* fillSlot(int index);
+    void tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId);
+    int reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
 
     TokenRecord* window_[kWindowSize];
+    // Every slot from here on is empty: the records scanned and not yet
+    // reduced away sit below it, one after another from slot 0.
+    int filled_ = 0;
     SourceInput* input_ = nullptr;
     OnParseListener* listener_ = nullptr;
+    bool tellsMatches_ = false;
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;

@@ -63,6 +63,7 @@ public:
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
+    bool wantsRuleMatches() const override { return observer_ != nullptr; }
 
 private:
     qeLexSyntax engine_;

@@ -23,12 +23,16 @@ bool buildKorvoGrammar(Grammar& grammar) {
 const RuleSet& korvoCachedWalks() {
     static const RuleSet rules = [] {
         // Expressions come again in every program (names, literals, calls,
-        // short operator chains); whole statements in regular code. Chosen by
+        // short operator chains); whole statements in regular code; type
+        // references in every declaration, where each costs several failing
+        // walks (member access, generic and array forms). Chosen by
         // measurement: more rules (statement bodies, members) cost more to
-        // write down than their replays save.
+        // write down than their replays save, or keep a walk for every
+        // method of a program whose methods do not repeat.
         RuleSet set;
         set.set(RuleId::Expression);
         set.set(RuleId::Statement);
+        set.set(RuleId::TypeReference);
         return set;
     }();
     return rules;

@@ -10,7 +10,18 @@ namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isWordChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
+
+// Bytes that continue a word, as one table read per byte: words are most of
+// what the scanner reads.
+struct WordBytes {
+    bool word[256] = {};
+    constexpr WordBytes() {
+        for (int c = 0; c < 256; ++c)
+            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    }
+};
+constexpr WordBytes kWordBytes;
+bool isWordChar(char c) { return kWordBytes.word[static_cast<unsigned char>(c)]; }
 
 bool byteIs(const char* text, int32_t length, int32_t at, char c) { return at < length && text[at] == c; }
 
@@ -90,33 +101,41 @@ struct FirstByteIndex {
 // A keyword must be followed by a byte that cannot continue a word, and every
 // keyword byte after the first continues one, so at most one keyword can
 // match at an offset: the whole word at the offset must be the keyword, and
-// the order in which the group is tried cannot change the answer.
-int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+// the order in which the group is tried cannot change the answer. The word's
+// length is left in *word either way, so that a word that is no keyword is
+// not scanned twice.
+int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode* kind, int32_t* word) {
     static const FirstByteIndex index(kKeywordTable, kKeywordCount);
     unsigned char first = static_cast<unsigned char>(text[offset]);
     unsigned from = index.begin[first];
     unsigned to = index.begin[first + 1];
-    if (from == to) return -1;
-    int32_t word = 1 + scanIdentifierTail(text, length, offset + 1);
+    *word = 1 + scanIdentifierTail(text, length, offset + 1);
     for (unsigned i = from; i < to; ++i) {
         const FirstByteIndex::Entry& keyword = index.entries[i];
-        if (keyword.size != word) continue;
-        if (std::memcmp(text + offset, keyword.text, static_cast<size_t>(word)) != 0) continue;
+        if (keyword.size != *word) continue;
+        int32_t at = 1;  // the first byte chose the group
+        while (at < *word && text[offset + at] == keyword.text[at]) ++at;
+        if (at < *word) continue;
         *kind = keyword.kind;
-        return word;
+        return *word;
     }
     return -1;
 }
 
 // The first punctuation token of the table that stands at the offset; the
-// table lists the longer tokens of a family first.
+// table lists the longer tokens of a family first. Tokens are at most three
+// bytes and their first byte is known to match: the rest is compared in place.
 int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
     static const FirstByteIndex index(kPunctuationTable, kPunctuationCount);
     if (offset >= length) return -1;
     unsigned char first = static_cast<unsigned char>(text[offset]);
+    const int32_t left = length - offset;
     for (unsigned i = index.begin[first]; i < index.begin[first + 1]; ++i) {
         const FirstByteIndex::Entry& token = index.entries[i];
-        if (startsWith(text, length, offset, token.text, token.size)) {
+        if (token.size > left) continue;
+        int32_t at = 1;
+        while (at < token.size && text[offset + at] == token.text[at]) ++at;
+        if (at == token.size) {
             *kind = token.kind;
             return token.size;
         }
@@ -280,10 +299,11 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
         return scanWhitespace(text, length, offset);
     }
     if (isLetter(static_cast<char>(c)) || c == '_') {
-        int32_t size = scanKeyword(text, length, offset, kind);
+        int32_t word = 0;
+        int32_t size = scanKeyword(text, length, offset, kind, &word);
         if (size > 0) return size;
         *kind = TokenKind::Identifier;
-        return scanIdentifier(text, length, offset);
+        return word;
     }
     if (isDigit(static_cast<char>(c))) return scanNumber(text, length, offset, kind);
     switch (c) {
@@ -296,7 +316,8 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
         return scanSymbol(text, length, offset, kind);
     }
     case '@': {
-        int32_t size = scanKeyword(text, length, offset, kind);
+        int32_t word = 0;
+        int32_t size = scanKeyword(text, length, offset, kind, &word);
         return size > 0 ? size : scanSymbol(text, length, offset, kind);
     }
     case ':':

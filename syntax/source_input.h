@@ -53,4 +53,9 @@ struct SourceInput {
         advancePosition(text + offset, static_cast<size_t>(n), line, column);
         offset += n;
     }
+    // advance() over n bytes known to hold no line feed.
+    void advanceInLine(int32_t n) {
+        column += static_cast<uint32_t>(n);
+        offset += n;
+    }
 };

@@ -3,6 +3,7 @@
 // one.
 #pragma once
 
+#include <cstdlib>
 #include <vector>
 
 #include "syntax/token_record.h"
@@ -14,11 +15,22 @@ public:
     TokenRecordPool& operator=(const TokenRecordPool&) = delete;
     ~TokenRecordPool();
 
-    // A record as new: a kept one, else a fresh one.
-    TokenRecord* take();
+    // A record as new: a kept one, else a fresh one. Inline, as give(): the
+    // engine takes and gives a record for nearly every token.
+    TokenRecord* take() {
+        if (records_.empty()) return new TokenRecord();
+        TokenRecord* record = records_.back();
+        records_.pop_back();
+        return record;
+    }
     // Frees the record's doc comment, releases its node and keeps it; null
     // is ignored.
-    void give(TokenRecord* record);
+    void give(TokenRecord* record) {
+        if (record == nullptr) return;
+        if (record->docComment != nullptr) std::free(record->docComment);
+        record->reset();
+        records_.push_back(record);
+    }
 
 private:
     std::vector<TokenRecord*> records_;

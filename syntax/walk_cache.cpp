@@ -33,6 +33,27 @@ uint32_t WalkCache::root(uint32_t rule) {
     return root;
 }
 
+uint32_t WalkCache::startKind(const RuleSet& matches) {
+    const int single = matches.single();
+    if (single >= 0 && single < static_cast<int>(Grammar::kFirstRuleId)) return static_cast<uint32_t>(single);
+    // Made on first need: a small program may never start a walk on a
+    // reduced record.
+    if (startSlots_.empty()) startSlots_.assign(2 * kStartSetLimit, 0);
+    uint64_t hash = 0;
+    for (int i = 0; i < 4; ++i) hash = (hash ^ matches.word(i)) * 0x9E3779B97F4A7C15ull;
+    const size_t mask = startSlots_.size() - 1;
+    for (size_t slot = static_cast<size_t>(hash >> 40) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = startSlots_[slot];
+        if (entry == 0) {
+            if (startSets_.size() >= kStartSetLimit) return kNoStart;
+            startSets_.push_back(matches);
+            startSlots_[slot] = static_cast<uint32_t>(startSets_.size());
+            return static_cast<uint32_t>(256 + startSets_.size() - 1);
+        }
+        if (startSets_[entry - 1] == matches) return 256 + entry - 1;
+    }
+}
+
 bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
                        const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount) {
     if (reductions_.size() + reductionCount > kReductionLimit || marks_.size() + markCount > kReductionLimit ||
@@ -94,4 +115,6 @@ void WalkCache::clear() {
     walks_.clear();
     reductions_.clear();
     marks_.clear();
+    startSets_.clear();
+    startSlots_.clear();
 }

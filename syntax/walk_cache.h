@@ -10,6 +10,12 @@
 // recording, and the listener builds the same nodes from the same records,
 // without the attempts that found them.
 //
+// The start record may also be one that earlier attempts reduced in place
+// (a name already taken as an identifier, a statement re-attempted after its
+// match): its whole match set then stands for its kind in the key, as long as
+// it still covers one token position and its marks are as a first attempt
+// leaves them.
+//
 // Hints left by failing items are not replayed: the engine uses the cache
 // only in a speculative parse, and a parse that fails is run again from the
 // start without it, so every hint and message comes from the exact engine.
@@ -68,6 +74,11 @@ public:
 
     // The trie node of `rule` with no kind read yet.
     uint32_t root(uint32_t rule);
+    // What the record a walk starts at stands for in the key: its kind when
+    // it holds one token kind only, else a number for its whole match set
+    // (kNoStart when too many different sets were seen).
+    uint32_t startKind(const RuleSet& matches);
+    static constexpr uint32_t kNoStart = ~0u;
     // The node after reading `kind` at `node`; kNoNode when no walk read it.
     uint32_t next(uint32_t node, uint32_t kind) const {
         const uint64_t key = edgeKey(node, kind);
@@ -93,7 +104,7 @@ public:
 
 private:
     // Edges in one open-addressed table: a key is never 0 (nodes start at 1).
-    static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 8) | (kind & 0xFF); }
+    static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 16) | (kind & 0xFFFF); }
     size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
     void addEdge(uint64_t key, uint32_t node);
 
@@ -112,6 +123,11 @@ private:
     RuleSet reach_[256];
     uint32_t replays_[256] = {};
     uint32_t written_[256] = {};
+    // Match sets of start records, numbered from 256 in the order first seen,
+    // and an open-addressed index of them (slot: number + 1, 0 when empty).
+    static constexpr size_t kStartSetLimit = 4096;
+    std::vector<RuleSet> startSets_;
+    std::vector<uint32_t> startSlots_;
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
