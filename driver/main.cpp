@@ -2,30 +2,17 @@
 // runs the compiler on a thread with a large stack, since the later stages
 // recurse as deep as the programs they compile are nested.
 #include <malloc.h>
-#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "driver/entry.h"
 #include "foundation/qestring.h"
+#include "platform/stack_thread.h"
 
 namespace {
 
-constexpr size_t kCompilerStackBytes = size_t{512} << 20;
 constexpr int kHeapGrowthBytes = 32 << 20;
-
-struct Invocation {
-    int argc;
-    const char16_t* const* argv;
-    int status;
-};
-
-void* runInvocation(void* data) {
-    Invocation* invocation = static_cast<Invocation*>(data);
-    invocation->status = runCompiler(invocation->argc, invocation->argv);
-    return nullptr;
-}
 
 }  // namespace
 
@@ -41,19 +28,10 @@ int main(int argc, char** argv) {
     for (const qestl::qestringW& argument : arguments) pointers.pushBack(argument.c_str());
     pointers.pushBack(nullptr);
 
-    Invocation invocation{argc, pointers.data(), 1};
-    pthread_attr_t attributes;
-    pthread_t thread;
-    bool started = pthread_attr_init(&attributes) == 0 &&
-                   pthread_attr_setstacksize(&attributes, kCompilerStackBytes) == 0 &&
-                   pthread_create(&thread, &attributes, runInvocation, &invocation) == 0;
-    pthread_attr_destroy(&attributes);
-    if (started) {
-        pthread_join(thread, nullptr);
-    } else {
-        runInvocation(&invocation);  // a smaller stack is better than no run
-    }
+    int status = 1;
+    auto run = [&] { status = runCompiler(argc, pointers.data()); };
+    platform::runOnLargeStack(platform::kCompileStackBytes, run);
     // The compilation's objects are left to the OS: exit without destructors.
     std::fflush(stdout);
-    _exit(invocation.status);
+    _exit(status);
 }

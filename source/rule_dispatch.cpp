@@ -32,12 +32,6 @@ void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start
     out.reset();
     // After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
-    if (count == 1 && passesRecordThrough(ruleId)) {
-        if (const TokenRecord* only = engine.slot(start); only != nullptr && only->node) {
-            out = only->node;
-            return;
-        }
-    }
     TokenRecord* records[qeLexSyntax::kWindowSize];
     for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
     ProcessorHost host(processor, engine);

@@ -11,7 +11,8 @@
 
 class qeSourceProcessor;
 
-// Builds the node of a match (any match: this is the whole dispatch).
+// Builds the node of a match that does more than pass its one record's node
+// on (dispatchRuleMatch decides that case).
 void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
                     _KNode<qeAbstractNode>& out);
 
@@ -21,7 +22,7 @@ void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start
 // other goes to buildMatchNode.
 inline void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
                               _KNode<qeAbstractNode>& out) {
-    if (count == 1 && passesRecordThrough(ruleId) && !out && !engine.errorFlag()) {
+    if (count == 1 && passesRecordThrough(ruleId) && !engine.errorFlag()) {
         if (const TokenRecord* only = engine.slot(start); only != nullptr && only->node) {
             out = only->node;
             return;
