@@ -115,10 +115,22 @@ public:
         count_ += n;
     }
 
-    // Exactly n elements: a new buffer of n, the first min(count, n) copied,
-    // the rest default-constructed. Nothing happens when count and capacity are n.
+    // Exactly n elements: the first min(count, n) kept, the rest
+    // default-constructed. Growing appends like pushBack (in place while the
+    // capacity lasts, else into a buffer at least twice the count), so a
+    // writer that pads entry by entry stays linear; shrinking moves to a
+    // buffer of exactly n. Nothing happens when count and capacity are n.
     void resize(size_t n) {
         if (capacity_ == n && count_ == n) return;
+        if (n > count_) {
+            if (n > capacity_ || isBorrowed()) {
+                const size_t doubled = size_t{count_} * 2;
+                regrow(doubled > n ? doubled : n, count_, nullptr, 0);
+            }
+            for (size_t i = count_; i < n; ++i) new (data_ + i) T();
+            count_ = checkedCount(n);
+            return;
+        }
         T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
         size_t kept = count_ < n ? count_ : n;
         for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
