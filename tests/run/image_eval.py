@@ -633,7 +633,8 @@ def op_not(m, ops, at, nxt):
 
 
 def op_cpl(m, ops, at, nxt):
-    m.regs[0] = convert(~m.read(ops[0], nxt), m.result_type(ops[0][1], ops[0][1]))
+    value = m.read(ops[0], nxt)
+    m.regs[0] = (0 if value else 1) if ops[0][1] == 8 else convert(~value, m.result_type(ops[0][1], ops[0][1]))
     return nxt
 
 

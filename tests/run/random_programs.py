@@ -1,0 +1,363 @@
+#!/usr/bin/env python3
+"""Differential test: random well-typed programs whose result a reference
+computed here (Python, with 32- and 64-bit wrapping) must equal what the
+image korvo writes computes under tests/run/image_eval.py.
+
+    random_programs.py --bin BUILD --seeds 1-40      the fixed set CI runs
+    random_programs.py --bin BUILD --forever [--from N]
+    random_programs.py --show SEED                   print one program
+
+Programs use int and long locals, fields and methods of an object, int
+arrays, calls of helper functions (arguments that are calls too), compound
+assignments, increments, if/else, counted and while loops with break and
+continue, conditions joined by && and ||. Divisors are never zero, shift
+counts are constants below the width, indexes are masked into the array.
+--with-conditional-operands also puts ?: and && / || values inside
+arithmetic and arguments. A mismatch prints the seed and keeps the program
+in the folder given by --keep (default: the current one) as random_<seed>.k.
+"""
+import argparse
+import itertools
+import os
+import random
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import run_program  # noqa: E402
+
+
+def wrap(value, bits=32):
+    value &= (1 << bits) - 1
+    return value - (1 << bits) if value >> (bits - 1) else value
+
+
+def cdiv(x, y):
+    q = abs(x) // abs(y)
+    return q if (x < 0) == (y < 0) else -q
+
+
+def cmod(x, y):
+    return x - cdiv(x, y) * y
+
+
+BINARY = {"+": lambda x, y: x + y, "-": lambda x, y: x - y, "*": lambda x, y: x * y,
+          "&": lambda x, y: x & y, "|": lambda x, y: x | y, "^": lambda x, y: x ^ y}
+COMPARE = {"<": lambda x, y: x < y, "<=": lambda x, y: x <= y, ">": lambda x, y: x > y,
+           ">=": lambda x, y: x >= y, "==": lambda x, y: x == y, "!=": lambda x, y: x != y}
+
+
+class Break(Exception):
+    pass
+
+
+class Continue(Exception):
+    pass
+
+
+class Gen:
+    """Makes source text and, beside it, a Python function computing the same."""
+
+    def __init__(self, seed, conditional_operands, size=12):
+        self.r = random.Random(seed)
+        self.size = size
+        self.conditional = conditional_operands
+        self.helpers = []  # (name, arity, function)
+        self.loop_serial = 0
+        self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
+
+    # Expressions: (text, evaluate(env)) ------------------------------------
+    def int_expr(self, env_names, depth):
+        r = self.r
+        choice = r.randrange(12 if depth > 0 else 4)
+        if self.in_helper and choice in (3, 4):
+            choice = 1
+        if choice == 0:
+            value = r.choice([0, 1, 2, 3, 7, 10, 100, -1, -5, 255, 65536, 2147483647, r.randrange(-999, 999)])
+            return ("(%d)" % value if value < 0 else str(value)), (lambda env, v=value: v)
+        if choice in (1, 2):
+            name = r.choice(env_names)
+            return name, (lambda env, n=name: env[n])
+        if choice == 3:
+            field = r.choice(["a", "b"])
+            return "o." + field, (lambda env, f=field: env["o"][f])
+        if choice == 4:
+            index, fi = self.int_expr(env_names, depth - 1)
+            return "arr[(%s) & 3]" % index, (lambda env: env["arr"][fi(env) & 3])
+        if choice in (5, 6, 7):
+            op = r.choice(list(BINARY))
+            (ta, fa), (tb, fb) = self.int_expr(env_names, depth - 1), self.int_expr(env_names, depth - 1)
+            return "(%s %s %s)" % (ta, op, tb), (lambda env, f=BINARY[op]: wrap(f(fa(env), fb(env))))
+        if choice == 8:
+            op = r.choice(["/", "%"])
+            (ta, fa), (tb, fb) = self.int_expr(env_names, depth - 1), self.int_expr(env_names, depth - 1)
+            f = cdiv if op == "/" else cmod
+            return "(%s %s ((%s & 7) + 1))" % (ta, op, tb), (lambda env: wrap(f(fa(env), (fb(env) & 7) + 1)))
+        if choice == 9:
+            op, count = r.choice(["<<", ">>"]), r.randrange(0, 32)
+            ta, fa = self.int_expr(env_names, depth - 1)
+            if op == "<<":
+                return "(%s << %d)" % (ta, count), (lambda env: wrap(fa(env) << count))
+            return "(%s >> %d)" % (ta, count), (lambda env: fa(env) >> count)
+        if choice == 10 and self.helpers:
+            name, arity, fn = r.choice(self.helpers)
+            args = [self.int_expr(env_names, depth - 1) for _ in range(arity)]
+            return ("%s(%s)" % (name, ", ".join(t for t, _ in args)),
+                    lambda env: fn([f(env) for _, f in args]))
+        if choice == 10 and not self.in_helper:
+            ta, fa = self.int_expr(env_names, depth - 1)
+            return "o.mix(%s)" % ta, (lambda env: wrap(env["o"]["a"] * fa(env) + env["o"]["b"]))
+        if self.conditional:
+            (tc, fc), (ta, fa), (tb, fb) = (self.cond(env_names, depth - 1), self.int_expr(env_names, depth - 1),
+                                            self.int_expr(env_names, depth - 1))
+            return "(%s ? %s : %s)" % (tc, ta, tb), (lambda env: fa(env) if fc(env) else fb(env))
+        return self.int_expr(env_names, depth - 1)
+
+    def long_expr(self, env_names, depth):
+        r = self.r
+        choice = r.randrange(5 if depth > 0 else 2)
+        if choice == 0:
+            return "big", (lambda env: env["big"])
+        if choice in (1, 2):
+            ta, fa = self.int_expr(env_names, depth - 1)
+            return "(long)%s" % ta if ta[0] == "(" else "(long)(%s)" % ta, fa
+        op = r.choice(["+", "-", "*", "^"])
+        (ta, fa), (tb, fb) = self.long_expr(env_names, depth - 1), self.long_expr(env_names, depth - 1)
+        return "(%s %s %s)" % (ta, op, tb), (lambda env, f=BINARY[op]: wrap(f(fa(env), fb(env)), 64))
+
+    def cond(self, env_names, depth):
+        r = self.r
+        choice = r.randrange(5 if depth > 0 else 1)
+        if choice <= 1 or depth <= 0:
+            op = r.choice(list(COMPARE))
+            (ta, fa), (tb, fb) = self.int_expr(env_names, depth - 1), self.int_expr(env_names, depth - 1)
+            return "%s %s %s" % (ta, op, tb), (lambda env, f=COMPARE[op]: f(fa(env), fb(env)))
+        if choice == 2:
+            tc, fc = self.cond(env_names, depth - 1)
+            return "!(%s)" % tc, (lambda env: not fc(env))
+        op = r.choice(["&&", "||"])
+        (ta, fa), (tb, fb) = self.cond(env_names, depth - 1), self.cond(env_names, depth - 1)
+        if op == "&&":
+            return "(%s) && (%s)" % (ta, tb), (lambda env: fa(env) and fb(env))
+        return "(%s) || (%s)" % (ta, tb), (lambda env: fa(env) or fb(env))
+
+    # Statements: (lines, run(env)) ----------------------------------------
+    def assign(self, names, targets, depth):
+        r = self.r
+        kind = r.randrange(3 if self.in_helper else 6)
+        if kind == 5:
+            te, fe = self.long_expr(names, depth)
+            op = r.choice(["=", "+=", "-=", "^="])
+
+            def run(env):
+                v = fe(env)
+                env["big"] = wrap(v if op == "=" else BINARY[op[0]](env["big"], v), 64)
+            return ["big %s %s;" % (op, te)], run
+        if kind == 4:
+            index, fi = self.int_expr(names, 1)
+            target, get, put = "arr[(%s) & 3]" % index, None, None
+            get = lambda env: env["arr"][fi(env) & 3]  # noqa: E731
+
+            def put(env, v):
+                env["arr"][fi(env) & 3] = v
+        elif kind == 3:
+            field = r.choice(["a", "b"])
+            target = "o." + field
+            get = lambda env: env["o"][field]  # noqa: E731
+
+            def put(env, v):
+                env["o"][field] = v
+        else:
+            name = r.choice(targets)
+            target = name
+            get = lambda env: env[name]  # noqa: E731
+
+            def put(env, v):
+                env[name] = v
+        form = r.randrange(10)
+        if form == 0:
+            op = r.choice(["++", "--"])
+            text = ("%s%s;" % (op, target)) if r.randrange(2) else ("%s%s;" % (target, op))
+            return [text], (lambda env: put(env, wrap(get(env) + (1 if op == "++" else -1))))
+        if form == 1:
+            op, count = r.choice(["<<=", ">>="]), r.randrange(0, 32)
+            if op == "<<=":
+                return ["%s <<= %d;" % (target, count)], (lambda env: put(env, wrap(get(env) << count)))
+            return ["%s >>= %d;" % (target, count)], (lambda env: put(env, get(env) >> count))
+        te, fe = self.int_expr(names, depth)
+        op = r.choice(["=", "=", "+=", "-=", "*=", "&=", "|=", "^="])
+        if op == "=":
+            return ["%s = %s;" % (target, te)], (lambda env: put(env, fe(env)))
+
+        def run(env):
+            v = fe(env)
+            put(env, wrap(BINARY[op[0]](get(env), v)))
+        return ["%s %s %s;" % (target, op, te)], run
+
+    def block(self, names, targets, depth, in_loop, count):
+        lines, runs = [], []
+        for _ in range(count):
+            text, run = self.statement(names, targets, depth, in_loop)
+            lines += text
+            runs.append(run)
+
+        def run_all(env):
+            for run in runs:
+                run(env)
+        return lines, run_all
+
+    def statement(self, names, targets, depth, in_loop):
+        r = self.r
+        kind = r.randrange(10 if depth > 0 else 5)
+        if in_loop and kind == 4:
+            tc, fc = self.cond(names, 1)
+            word = r.choice(["break", "continue"])
+
+            def run(env):
+                if fc(env):
+                    raise Break() if word == "break" else Continue()
+            return ["if (%s) %s;" % (tc, word)], run
+        if kind < 5:
+            return self.assign(names, targets, 2)
+        if kind in (5, 6):
+            tc, fc = self.cond(names, 2)
+            (ta, fa), (tb, fb) = (self.block(names, targets, depth - 1, in_loop, r.randrange(1, 3)),
+                                  self.block(names, targets, depth - 1, in_loop, r.randrange(0, 2)))
+            lines = ["if (%s) {" % tc] + ["    " + t for t in ta] + (["} else {"] + ["    " + t for t in tb] if tb else []) + ["}"]
+            return lines, (lambda env: fa(env) if fc(env) else fb(env))
+        self.loop_serial += 1
+        var = "i%d" % self.loop_serial
+        inner = names + [var]
+        body, fb = self.block(inner, targets, depth - 1, True, r.randrange(1, 4))
+        if kind in (7, 8):
+            start, end = r.randrange(-2, 3), r.randrange(0, 7)
+            down = r.randrange(3) == 0
+            step = r.choice([1, 2]) if kind == 8 else 1
+            if down:
+                head = "for (int %s = %d; %s > %d; %s%s) {" % (var, end, var, start, var,
+                                                                  "--" if step == 1 else " -= 2")
+            else:
+                head = "for (int %s = %d; %s < %d; %s%s) {" % (var, start, var, end, var,
+                                                                 "++" if step == 1 else " += 2")
+
+            def run(env):
+                env[var] = end if down else start
+                while (env[var] > start) if down else (env[var] < end):
+                    try:
+                        fb(env)
+                    except Break:
+                        break
+                    except Continue:
+                        pass
+                    env[var] += -step if down else step
+            return [head] + ["    " + t for t in body] + ["}"], run
+        times = r.randrange(0, 6)
+
+        def run(env):
+            env[var] = times
+            while env[var] > 0:
+                env[var] -= 1
+                try:
+                    fb(env)
+                except Break:
+                    break
+                except Continue:
+                    pass
+        return (["int %s = %d;" % (var, times), "while (%s > 0) {" % var, "    %s--;" % var]
+                + ["    " + t for t in body] + ["}"]), run
+
+    # Whole program ----------------------------------------------------------
+    def helper(self, index):
+        name, params = "h%d" % index, ["p", "q"][:self.r.randrange(1, 3)]
+        names = params + ["t"]
+        te, fe = self.int_expr(params, 2)
+        body, fb = self.block(names, names, 1, False, self.r.randrange(1, 4))
+        tr, fr = self.int_expr(names, 2)
+        def call(args):
+            env = dict(zip(params, args))
+            env["t"] = fe(env)
+            fb(env)
+            return fr(env)
+        lines = (["int %s(%s) {" % (name, ", ".join("int " + p for p in params)),
+                  "    int t = %s;" % te] + ["    " + t for t in body] + ["    return %s;" % tr, "}"])
+        return name, len(params), call, lines
+
+    def program(self):
+        r = self.r
+        out = ["class Obj {", "    public int a;", "    public int b;",
+               "    public Obj(int x, int y) { a = x; b = y; }",
+               "    public int mix(int k) { return a * k + b; }", "};"]
+        for i in range(r.randrange(0, 4)):
+            self.in_helper = True
+            name, arity, call, lines = self.helper(i)
+            self.in_helper = False
+            out += lines
+            self.helpers.append((name, arity, call))
+        names = ["v0", "v1", "v2", "v3"]
+        init = [r.randrange(-50, 50) for _ in names]
+        body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
+        out += ["int main(String[] args) {"]
+        out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
+        out += ["    long big = 3;", "    Obj o = new Obj(%d, %d);" % (init[0], init[1]),
+                "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
+        out += ["    " + t for t in body]
+        out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
+                " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31;", "}"]
+        env = dict(zip(names, init))
+        env.update(big=3, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
+        fb(env)
+        result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
+                      + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
+                      + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31)
+        return "\n".join(out) + "\n", result
+
+
+def make(seed, conditional, size=12):
+    source, result = Gen(seed, conditional, size).program()
+    return "// expect-result: %d\n// generated by random_programs.py, seed %d\n%s" % (result, seed, source)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin")
+    parser.add_argument("--seeds", default="1-40", help="A-B, inclusive")
+    parser.add_argument("--forever", action="store_true")
+    parser.add_argument("--from", dest="start", type=int, default=1000)
+    parser.add_argument("--show", type=int)
+    parser.add_argument("--with-conditional-operands", action="store_true")
+    parser.add_argument("--keep", default=".")
+    parser.add_argument("--size", type=int, default=12, help="at most this many statements in main")
+    args = parser.parse_args()
+    if args.show is not None:
+        sys.stdout.write(make(args.show, args.with_conditional_operands, args.size))
+        return 0
+    if not args.bin:
+        parser.error("--bin is needed unless --show")
+    korvo = os.path.join(os.path.abspath(args.bin), "korvo")
+    if args.forever:
+        seeds = itertools.count(args.start)
+    else:
+        low, high = (int(x) for x in args.seeds.split("-"))
+        seeds = range(low, high + 1)
+    failed = 0
+    with tempfile.TemporaryDirectory(prefix="korvo-random-") as work:
+        for seed in seeds:
+            text = make(seed, args.with_conditional_operands, args.size)
+            path = os.path.join(work, "random_%d.k" % seed)
+            open(path, "w").write(text)
+            want = run_program.expectation(text)
+            got = run_program.compile_and_run(korvo, path)
+            if got != want:
+                failed += 1
+                kept = os.path.join(args.keep, "random_%d.k" % seed)
+                open(kept, "w").write(text)
+                print("FAIL seed %d: expected %s %s, got %s %s (kept in %s)" % (seed, *want, *got, kept))
+            elif args.forever and seed % 50 == 0:
+                print("seed %d ok, %d failed so far" % (seed, failed), flush=True)
+    if not args.forever:
+        print("random programs: %d of %d differ" % (failed, len(seeds)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
