@@ -11,7 +11,8 @@ Programs use int and long locals, fields and methods of an object, int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
 continue, conditions joined by && and ||. Divisors are never zero, shift
-counts are constants below the width, indexes are masked into the array.
+counts are constants below the width, indexes are masked into the array,
+and no + - * << joins two literals (those fold in 64 bits).
 --with-conditional-operands also puts ?: and && / || values inside
 arithmetic and arguments. A mismatch prints the seed and keeps the program
 in the folder given by --keep (default: the current one) as random_<seed>.k.
@@ -20,6 +21,7 @@ import argparse
 import itertools
 import os
 import random
+import re
 import sys
 import tempfile
 
@@ -47,6 +49,12 @@ COMPARE = {"<": lambda x, y: x < y, "<=": lambda x, y: x <= y, ">": lambda x, y:
            ">=": lambda x, y: x >= y, "==": lambda x, y: x == y, "!=": lambda x, y: x != y}
 
 
+def constant(text):
+    """Literals alone: the compiler folds them in 64 bits, so + - * << of two
+    of them could leave the int range the program computes in."""
+    return re.search("[a-z]", text) is None
+
+
 class Break(Exception):
     pass
 
@@ -67,6 +75,10 @@ class Gen:
         self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
 
     # Expressions: (text, evaluate(env)) ------------------------------------
+    def variable(self, env_names):
+        name = self.r.choice(env_names)
+        return name, (lambda env: env[name])
+
     def int_expr(self, env_names, depth):
         r = self.r
         choice = r.randrange(12 if depth > 0 else 4)
@@ -76,8 +88,7 @@ class Gen:
             value = r.choice([0, 1, 2, 3, 7, 10, 100, -1, -5, 255, 65536, 2147483647, r.randrange(-999, 999)])
             return ("(%d)" % value if value < 0 else str(value)), (lambda env, v=value: v)
         if choice in (1, 2):
-            name = r.choice(env_names)
-            return name, (lambda env, n=name: env[n])
+            return self.variable(env_names)
         if choice == 3:
             field = r.choice(["a", "b"])
             return "o." + field, (lambda env, f=field: env["o"][f])
@@ -87,6 +98,8 @@ class Gen:
         if choice in (5, 6, 7):
             op = r.choice(list(BINARY))
             (ta, fa), (tb, fb) = self.int_expr(env_names, depth - 1), self.int_expr(env_names, depth - 1)
+            if op in "+-*" and constant(ta) and constant(tb):
+                ta, fa = self.variable(env_names)
             return "(%s %s %s)" % (ta, op, tb), (lambda env, f=BINARY[op]: wrap(f(fa(env), fb(env))))
         if choice == 8:
             op = r.choice(["/", "%"])
@@ -96,6 +109,8 @@ class Gen:
         if choice == 9:
             op, count = r.choice(["<<", ">>"]), r.randrange(0, 32)
             ta, fa = self.int_expr(env_names, depth - 1)
+            if op == "<<" and constant(ta):
+                ta, fa = self.variable(env_names)
             if op == "<<":
                 return "(%s << %d)" % (ta, count), (lambda env: wrap(fa(env) << count))
             return "(%s >> %d)" % (ta, count), (lambda env: fa(env) >> count)
