@@ -7,7 +7,7 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --bin BUILD --forever [--from N]
     random_programs.py --show SEED                   print one program
 
-Programs use int and long locals, fields and methods of an object, int
+Programs use int, long and double locals, fields and methods of an object, int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
 continue, conditions joined by && and ||. Divisors are never zero, shift
@@ -142,8 +142,12 @@ class Gen:
 
     def cond(self, env_names, depth):
         r = self.r
-        choice = r.randrange(5 if depth > 0 else 1)
-        if choice <= 1 or depth <= 0:
+        choice = r.randrange(6 if depth > 0 else 1)
+        if choice == 5 and not self.in_helper:
+            op = r.choice(list(COMPARE))
+            ta, fa = self.int_expr(env_names, depth - 1)
+            return "dv %s (double)(%s)" % (op, ta), (lambda env, f=COMPARE[op]: f(env["dv"], float(fa(env))))
+        if choice <= 1 or depth <= 0 or choice == 5:
             op = r.choice(list(COMPARE))
             (ta, fa), (tb, fb) = self.int_expr(env_names, depth - 1), self.int_expr(env_names, depth - 1)
             return "%s %s %s" % (ta, op, tb), (lambda env, f=COMPARE[op]: f(fa(env), fb(env)))
@@ -159,7 +163,19 @@ class Gen:
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
         r = self.r
-        kind = r.randrange(3 if self.in_helper else 6)
+        kind = r.randrange(3 if self.in_helper else 7)
+        if kind == 6:
+            te, fe = self.int_expr(names, depth)
+            form = r.randrange(4)
+            if form == 0:
+                return (["dv = (dv * 0.5) + (double)((%s) & 1023);" % te],
+                        lambda env: env.__setitem__("dv", env["dv"] * 0.5 + float(fe(env) & 1023)))
+            if form == 1:
+                return (["dv += (double)((%s) & 255) * 0.25;" % te],
+                        lambda env: env.__setitem__("dv", env["dv"] + float(fe(env) & 255) * 0.25))
+            if form == 2:
+                return ["dv *= 0.5;"], lambda env: env.__setitem__("dv", env["dv"] * 0.5)
+            return ["dv -= 1.5;"], lambda env: env.__setitem__("dv", env["dv"] - 1.5)
         if kind == 5:
             te, fe = self.long_expr(names, depth)
             op = r.choice(["=", "+=", "-=", "^="])
@@ -313,17 +329,18 @@ class Gen:
         body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
-        out += ["    long big = 3;", "    Obj o = new Obj(%d, %d);" % (init[0], init[1]),
+        out += ["    long big = 3;", "    double dv = 1.5;", "    Obj o = new Obj(%d, %d);" % (init[0], init[1]),
                 "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
         out += ["    " + t for t in body]
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
-                " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31;", "}"]
+                " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37;", "}"]
         env = dict(zip(names, init))
-        env.update(big=3, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
+        env.update(big=3, dv=1.5, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
         fb(env)
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
-                      + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31)
+                      + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
+                      + int(env["dv"] * 4) * 37)
         return "\n".join(out) + "\n", result
 
 
