@@ -627,12 +627,8 @@ def op_cast(m, ops, at, nxt):
     return nxt
 
 
-def op_not(m, ops, at, nxt):
-    m.regs[0] = 0 if m.read(ops[0], nxt) else 1
-    return nxt
-
-
-def op_cpl(m, ops, at, nxt):
+def op_complement(m, ops, at, nxt):
+    """`~` compiles to not, `!` to cpl: both flip a bool, complement an integer."""
     value = m.read(ops[0], nxt)
     m.regs[0] = (0 if value else 1) if ops[0][1] == 8 else convert(~value, m.result_type(ops[0][1], ops[0][1]))
     return nxt
@@ -750,7 +746,7 @@ HANDLERS = {
     "Call": op_call, "Ret": op_ret, "RetDelesp": op_ret, "RetThis": op_ret_this, "Allocesp": op_allocesp,
     "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
     "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array,
-    "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_not, "Cpl": op_cpl,
+    "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
     "Entry": op_entry, "Exit": op_exit, "Throw": op_throw, "Mapseh": op_mapseh, "InstSeh": op_inst_seh,
     "UistSeh": op_uist_seh, "ExitFinally": op_exit_finally, "Jex": op_jex, "Setef": op_setef,
     "JLoop": op_jloop, "Jspin": loop_trailer(16, "step"), "Jbreak": loop_trailer(12, "break"),

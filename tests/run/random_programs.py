@@ -81,7 +81,7 @@ class Gen:
 
     def int_expr(self, env_names, depth):
         r = self.r
-        choice = r.randrange(12 if depth > 0 else 4)
+        choice = r.randrange(13 if depth > 0 else 4)
         if self.in_helper and choice in (3, 4):
             choice = 1
         if choice == 0:
@@ -122,6 +122,10 @@ class Gen:
         if choice == 10 and not self.in_helper:
             ta, fa = self.int_expr(env_names, depth - 1)
             return "o.mix(%s)" % ta, (lambda env: wrap(env["o"]["a"] * fa(env) + env["o"]["b"]))
+        if choice == 12:
+            op = r.choice("~-")
+            ta, fa = self.int_expr(env_names, depth - 1)
+            return "(%s%s)" % (op, ta), (lambda env: wrap(~fa(env) if op == "~" else -fa(env)))
         if self.conditional:
             (tc, fc), (ta, fa), (tb, fb) = (self.cond(env_names, depth - 1), self.int_expr(env_names, depth - 1),
                                             self.int_expr(env_names, depth - 1))
