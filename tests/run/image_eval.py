@@ -97,9 +97,8 @@ class Klass:
 
 
 class Frame:
-    def __init__(self, code, args, ret, this_depth):
-        self.code, self.slots, self.nargs, self.ret, self.this_depth = code, list(args), len(args), ret, this_depth
-        self.made = None  # the new object whose instance code this frame runs
+    def __init__(self, code, args, ret):
+        self.code, self.slots, self.nargs, self.ret = code, list(args), len(args), ret
 
 
 class Image:
@@ -335,13 +334,14 @@ class Machine:
                 self.regs[0] = self.this
                 return next_pc
             raise EvalError("call of the catalogue method %s" % link)
+        # A function's record is a jmp to its code; a base class's instance
+        # code is called at its first instruction.
         name, ops, after = self.img.decode(record)
-        if name != "Jmp" or ops[0][0] != 19:
-            raise EvalError("call target 0x%X is not a function record" % record)
-        self.frames.append(Frame(after + ops[0][2], args, next_pc, len(self.this_stack)))
+        code = after + ops[0][2] if name == "Jmp" and ops[0][0] == 19 else record
+        self.frames.append(Frame(code, args, next_pc))
         if len(self.frames) > 2000:
             raise EvalError("call depth above 2000")
-        return after + ops[0][2]
+        return code
 
     def klass_of(self, obj):
         if not isinstance(obj, Obj):
@@ -543,9 +543,6 @@ def op_call(m, ops, at, nxt):
 
 def op_ret(m, ops, at, nxt):
     frame = m.frames.pop()
-    if frame.made is not None:  # the end of an object's instance code
-        m.this = m.this_stack.pop()
-        m.regs[0] = frame.made
     if frame.ret is None:
         m.result = ("result", convert(m.regs[0], 4))
         return nxt
@@ -553,8 +550,15 @@ def op_ret(m, ops, at, nxt):
 
 
 def op_ret_this(m, ops, at, nxt):
+    """The end of instance code: this goes back to what it was before the code."""
     m.regs[0] = m.this
+    m.this = m.this_stack.pop()
     return op_ret(m, ops, at, nxt)
+
+
+def op_push_this(m, ops, at, nxt):
+    m.this_stack.append(m.this)
+    return nxt
 
 
 def op_allocesp(m, ops, at, nxt):
@@ -587,14 +591,12 @@ def op_alloc(m, ops, at, nxt):
     klass = m.img.klass(nxt + value)
     obj = Obj(klass, klass.nfields)
     m.regs[0] = obj
-    if klass.instance is not None:
-        # The instance code runs with the object as `this` and returns to us.
-        m.this_stack.append(m.this)
-        m.this = obj
-        m.frames.append(Frame(klass.instance, [], nxt, len(m.this_stack)))
-        m.frames[-1].made = obj
-        return klass.instance
-    return nxt
+    if klass.instance is None:
+        return nxt
+    m.this_stack.append(m.this)
+    m.this = obj
+    m.frames.append(Frame(klass.instance, [], nxt))
+    return klass.instance
 
 
 def op_alloc_array(m, ops, at, nxt):
@@ -744,7 +746,7 @@ HANDLERS = {
     "PushByte": op_push, "PushShort": op_push, "PushPtr": op_push, "PushFloat": op_push, "Pop": op_pop,
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
     "Call": op_call, "Ret": op_ret, "RetDelesp": op_ret, "RetThis": op_ret_this, "Allocesp": op_allocesp,
-    "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
+    "PushloadThis": op_push_this, "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
     "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array,
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
     "Entry": op_entry, "Exit": op_exit, "Throw": op_throw, "Mapseh": op_mapseh, "InstSeh": op_inst_seh,
