@@ -10,7 +10,8 @@ image korvo writes computes under tests/run/image_eval.py.
 Programs use int, long and double locals, fields and methods of an object, int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
-continue, conditions joined by && and ||. Divisors are never zero, shift
+continue, try/catch/finally around code that may throw, conditions
+joined by && and ||. Divisors are never zero, shift
 counts are constants below the width, indexes are masked into the array,
 and no + - * << joins two literals (those fold in 64 bits).
 --with-conditional-operands also puts ?: and && / || values inside
@@ -55,6 +56,12 @@ def constant(text):
     return re.search("[a-z]", text) is None
 
 
+class Thrown(Exception):
+    def __init__(self, code):
+        super().__init__(code)
+        self.code = code
+
+
 class Break(Exception):
     pass
 
@@ -73,6 +80,7 @@ class Gen:
         self.helpers = []  # (name, arity, function)
         self.loop_serial = 0
         self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
+        self.try_depth = 0  # throw only inside a try body, where a catch takes it
 
     # Expressions: (text, evaluate(env)) ------------------------------------
     def variable(self, env_names):
@@ -243,7 +251,17 @@ class Gen:
 
     def statement(self, names, targets, depth, in_loop):
         r = self.r
-        kind = r.randrange(10 if depth > 0 else 5)
+        kind = r.randrange(12 if depth > 0 and not self.in_helper else 10 if depth > 0 else 5)
+        if kind in (2, 3) and self.try_depth:
+            tc, fc = self.cond(names, 1)
+            te, fe = self.int_expr(names, 1)
+
+            def run(env):
+                if fc(env):
+                    raise Thrown(fe(env))
+            return ["if (%s) throw new Ex(%s);" % (tc, te)], run
+        if kind >= 10:
+            return self.try_statement(names, targets, depth, in_loop)
         if in_loop and kind == 4:
             tc, fc = self.cond(names, 1)
             word = r.choice(["break", "continue"])
@@ -301,6 +319,30 @@ class Gen:
         return (["int %s = %d;" % (var, times), "while (%s > 0) {" % var, "    %s--;" % var]
                 + ["    " + t for t in body] + ["}"]), run
 
+    def try_statement(self, names, targets, depth, in_loop):
+        r = self.r
+        self.try_depth += 1
+        body, fb = self.block(names, targets, depth - 1, in_loop, r.randrange(1, 4))
+        self.try_depth -= 1
+        self.loop_serial += 1
+        caught, target = "e%d" % self.loop_serial, r.choice(targets)
+        handler, fh = self.block(names, targets, depth - 1, in_loop, r.randrange(0, 2))
+        finish, ff = (self.block(names, targets, 0, False, r.randrange(1, 3)) if r.randrange(2) else (None, None))
+        lines = (["try {"] + ["    " + t for t in body] + ["} catch (Ex %s) {" % caught,
+                 "    %s ^= %s.code;" % (target, caught)] + ["    " + t for t in handler])
+        lines += (["} finally {"] + ["    " + t for t in finish] if finish else []) + ["}"]
+
+        def run(env):
+            try:
+                fb(env)
+            except Thrown as thrown:
+                env[target] ^= thrown.code
+                fh(env)
+            finally:
+                if ff:
+                    ff(env)
+        return lines, run
+
     # Whole program ----------------------------------------------------------
     def helper(self, index):
         name, params = "h%d" % index, ["p", "q"][:self.r.randrange(1, 3)]
@@ -321,7 +363,8 @@ class Gen:
         r = self.r
         out = ["class Obj {", "    public int a;", "    public int b;",
                "    public Obj(int x, int y) { a = x; b = y; }",
-               "    public int mix(int k) { return a * k + b; }", "};"]
+               "    public int mix(int k) { return a * k + b; }", "};",
+               "class Ex : Exception { public int code; public Ex(int c) { code = c; } };"]
         for i in range(r.randrange(0, 4)):
             self.in_helper = True
             name, arity, call, lines = self.helper(i)
