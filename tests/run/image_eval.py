@@ -289,7 +289,7 @@ class Machine:
     @staticmethod
     def arith(name, x, y, dtype):
         if name in ("div", "mod") and dtype not in (6, 7) and y == 0:
-            raise EvalError("integer division by zero")
+            raise Thrown(("sys", "DivByZeroException"))
         if dtype in (6, 7):
             x, y = float(x), float(y)
             ops = {"add": x + y, "sub": x - y, "mul": x * y}
