@@ -7,7 +7,8 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --bin BUILD --forever [--from N]
     random_programs.py --show SEED                   print one program
 
-Programs use int, long and double locals, fields and methods of an object, int
+Programs use int, long and double locals, fields and methods of an object
+(virtual: it may be made as the subclass that overrides one), int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
 continue, try/catch/finally around code that may throw, conditions
@@ -75,6 +76,7 @@ class Gen:
 
     def __init__(self, seed, conditional_operands, size=12):
         self.r = random.Random(seed)
+        self.sub = self.r.randrange(2) == 1  # o is made as the class that overrides mix
         self.size = size
         self.conditional = conditional_operands
         self.helpers = []  # (name, arity, function)
@@ -83,6 +85,9 @@ class Gen:
         self.try_depth = 0  # throw only inside a try body, where a catch takes it
 
     # Expressions: (text, evaluate(env)) ------------------------------------
+    def mix(self, o, k):
+        return wrap(o["a"] - k * o["b"]) if self.sub else wrap(o["a"] * k + o["b"])
+
     def variable(self, env_names):
         name = self.r.choice(env_names)
         return name, (lambda env: env[name])
@@ -129,7 +134,7 @@ class Gen:
                     lambda env: fn([f(env) for _, f in args]))
         if choice == 10 and not self.in_helper:
             ta, fa = self.int_expr(env_names, depth - 1)
-            return "o.mix(%s)" % ta, (lambda env: wrap(env["o"]["a"] * fa(env) + env["o"]["b"]))
+            return "o.mix(%s)" % ta, (lambda env: self.mix(env["o"], fa(env)))
         if choice == 12:
             op = r.choice("~-")
             ta, fa = self.int_expr(env_names, depth - 1)
@@ -175,7 +180,15 @@ class Gen:
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
         r = self.r
-        kind = r.randrange(3 if self.in_helper else 7)
+        kind = r.randrange(3 if self.in_helper else 8)
+        if kind == 7:
+            te, fe = self.int_expr(names, depth)
+
+            def run(env):
+                k = fe(env)
+                env["o"]["a"] = wrap(env["o"]["a"] + k)
+                env["o"]["b"] ^= k
+            return ["o.add(%s);" % te], run
         if kind == 6:
             te, fe = self.int_expr(names, depth)
             form = r.randrange(4)
@@ -363,7 +376,10 @@ class Gen:
         r = self.r
         out = ["class Obj {", "    public int a;", "    public int b;",
                "    public Obj(int x, int y) { a = x; b = y; }",
-               "    public int mix(int k) { return a * k + b; }", "};",
+               "    public int mix(int k) { return a * k + b; }",
+               "    public void add(int k) { a += k; b ^= k; }", "};",
+               "class Sub : Obj {", "    public Sub(int x, int y) { super(x, y); }",
+               "    public int mix(int k) override { return a - k * b; }", "};",
                "class Ex : Exception { public int code; public Ex(int c) { code = c; } };"]
         for i in range(r.randrange(0, 4)):
             self.in_helper = True
@@ -376,7 +392,8 @@ class Gen:
         body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
-        out += ["    long big = 3;", "    double dv = 1.5;", "    Obj o = new Obj(%d, %d);" % (init[0], init[1]),
+        out += ["    long big = 3;", "    double dv = 1.5;",
+                "    Obj o = new %s(%d, %d);" % ("Sub" if self.sub else "Obj", init[0], init[1]),
                 "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
         out += ["    " + t for t in body]
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
