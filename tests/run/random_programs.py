@@ -7,7 +7,7 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --bin BUILD --forever [--from N]
     random_programs.py --show SEED                   print one program
 
-Programs use int, long and double locals, fields and methods of an object
+Programs use int, long, double and bool locals, fields and methods of an object
 (virtual: it may be made as the subclass that overrides one), int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
@@ -160,6 +160,8 @@ class Gen:
     def cond(self, env_names, depth):
         r = self.r
         choice = r.randrange(6 if depth > 0 else 1)
+        if choice == 4 and not self.in_helper and r.randrange(2):
+            return "flag", (lambda env: env["flag"])
         if choice == 5 and not self.in_helper:
             op = r.choice(list(COMPARE))
             ta, fa = self.int_expr(env_names, depth - 1)
@@ -180,7 +182,10 @@ class Gen:
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
         r = self.r
-        kind = r.randrange(3 if self.in_helper else 8)
+        kind = r.randrange(3 if self.in_helper else 9)
+        if kind == 8:
+            tc, fc = self.cond(names, 2)
+            return ["flag = %s;" % tc], (lambda env: env.__setitem__("flag", bool(fc(env))))
         if kind == 7:
             te, fe = self.int_expr(names, depth)
 
@@ -392,15 +397,17 @@ class Gen:
         body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
-        out += ["    long big = 3;", "    double dv = 1.5;",
+        out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;",
                 "    Obj o = new %s(%d, %d);" % ("Sub" if self.sub else "Obj", init[0], init[1]),
                 "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
-        out += ["    " + t for t in body]
+        out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
                 " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37;", "}"]
         env = dict(zip(names, init))
-        env.update(big=3, dv=1.5, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
+        env.update(big=3, dv=1.5, flag=False, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
         fb(env)
+        if env["flag"]:
+            env["arr"][0] = wrap(env["arr"][0] + 1000)
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
                       + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
