@@ -301,19 +301,26 @@ class Gen:
         inner = names + [var]
         body, fb = self.block(inner, targets, depth - 1, True, r.randrange(1, 4))
         if kind in (7, 8):
+            # The bound is a literal or a local of its own (the body never
+            # changes it), so every loop ends.
             start, end = r.randrange(-2, 3), r.randrange(0, 7)
             down = r.randrange(3) == 0
             step = r.choice([1, 2]) if kind == 8 else 1
-            if down:
-                head = "for (int %s = %d; %s > %d; %s%s) {" % (var, end, var, start, var,
-                                                                  "--" if step == 1 else " -= 2")
-            else:
-                head = "for (int %s = %d; %s < %d; %s%s) {" % (var, start, var, end, var,
-                                                                 "++" if step == 1 else " += 2")
+            strict = r.randrange(3) > 0
+            before, bound, fixed = [], str(start if down else end), None
+            if r.randrange(2):
+                te, fe = self.int_expr(names, 1)
+                bound, fixed = "n" + var[1:], fe
+                before = ["int %s = (%s) & 7;" % (bound, te)]
+            op = (">" if strict else ">=") if down else ("<" if strict else "<=")
+            head = "for (int %s = %d; %s %s %s; %s%s) {" % (
+                var, end if down else start, var, op, bound, var,
+                ("--" if down else "++") if step == 1 else (" -= 2" if down else " += 2"))
 
             def run(env):
+                limit = fixed(env) & 7 if fixed else (start if down else end)
                 env[var] = end if down else start
-                while (env[var] > start) if down else (env[var] < end):
+                while COMPARE[op](env[var], limit):
                     try:
                         fb(env)
                     except Break:
@@ -321,7 +328,7 @@ class Gen:
                     except Continue:
                         pass
                     env[var] += -step if down else step
-            return [head] + ["    " + t for t in body] + ["}"], run
+            return before + [head] + ["    " + t for t in body] + ["}"], run
         times = r.randrange(0, 6)
 
         def run(env):
