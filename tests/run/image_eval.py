@@ -48,7 +48,8 @@ def load_opcodes():
 
 
 OPCODES = load_opcodes()
-# Type codes of operands: 1 byte, 2 char, 3 short, 4 int, 5 long, 6 float, 7 double, 8 bool.
+# Type codes of operands: 1 byte, 2 char, 3 short, 4 int, 5 long, 6 float, 7 double, 8 bool;
+# byte and char are unsigned.
 RANK = {1: 1, 2: 2, 3: 3, 4: 4, 5: 5, 6: 6, 7: 7}
 SYSCLASS_TYPE = {1: 8, 2: 1, 3: 2, 4: 3, 5: 4, 6: 5, 7: 6, 8: 7}
 UNSET = object()
@@ -76,7 +77,9 @@ def convert(value, dtype):
             value = int(value)
             if dtype == 8:
                 return 1 if value else 0
-            return wrap(value, {1: 8, 3: 16, 4: 32, 5: 64}[dtype]) if dtype != 2 else value & 0xFFFF
+            if dtype in (1, 2):  # byte and char are unsigned
+                return value & (0xFF if dtype == 1 else 0xFFFF)
+            return wrap(value, {3: 16, 4: 32, 5: 64}[dtype])
     return value
 
 

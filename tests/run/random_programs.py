@@ -7,7 +7,7 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --bin BUILD --forever [--from N]
     random_programs.py --show SEED                   print one program
 
-Programs use int, long, double and bool locals, fields and methods of an object
+Programs use int, long, double, bool, byte and short locals, fields and methods of an object
 (virtual: it may be made as the subclass that overrides one), int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
@@ -182,7 +182,20 @@ class Gen:
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
         r = self.r
-        kind = r.randrange(3 if self.in_helper else 9)
+        kind = r.randrange(3 if self.in_helper else 10)
+        if kind == 9:
+            # byte (unsigned) and short keep their own width through every store.
+            name, bits = r.choice([("bt", 8), ("sh", 16)])
+            narrow = (lambda v: v & 0xFF) if bits == 8 else (lambda v: wrap(v, 16))
+            te, fe = self.int_expr(names, depth)
+            op = r.choice(["=", "+=", "-=", "*=", "^=", "++", "--"])
+            if op in ("++", "--"):
+                return (["%s%s;" % (name, op)],
+                        lambda env: env.__setitem__(name, narrow(env[name] + (1 if op == "++" else -1))))
+            if op == "=":
+                return ["%s = %s;" % (name, te)], lambda env: env.__setitem__(name, narrow(fe(env)))
+            return (["%s %s %s;" % (name, op, te)],
+                    lambda env: env.__setitem__(name, narrow(BINARY[op[0]](env[name], fe(env)))))
         if kind == 8:
             tc, fc = self.cond(names, 2)
             return ["flag = %s;" % tc], (lambda env: env.__setitem__("flag", bool(fc(env))))
@@ -404,21 +417,23 @@ class Gen:
         body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
-        out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;",
+        out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;", "    byte bt = 200;",
+                "    short sh = -300;",
                 "    Obj o = new %s(%d, %d);" % ("Sub" if self.sub else "Obj", init[0], init[1]),
                 "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
-                " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37;", "}"]
+                " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37"
+                " + bt * 41 + sh * 43;", "}"]
         env = dict(zip(names, init))
-        env.update(big=3, dv=1.5, flag=False, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
+        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
         fb(env)
         if env["flag"]:
             env["arr"][0] = wrap(env["arr"][0] + 1000)
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
                       + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
-                      + int(env["dv"] * 4) * 37)
+                      + int(env["dv"] * 4) * 37 + env["bt"] * 41 + env["sh"] * 43)
         return "\n".join(out) + "\n", result
 
 
