@@ -233,6 +233,10 @@ class Machine:
         if kind == 0 and dtype == 11:
             return None  # nilptr
         box, key = self.cell(op, next_pc)
+        if box[key] is UNSET:
+            where = {9: "stack[%d]", 12: "field %d of this", 14: "field %d of this", 21: "register %d"}
+            raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
+                value if kind in where else next_pc + value)))
         return convert(box[key], dtype)
 
     def read_index(self, op, next_pc):
@@ -253,6 +257,8 @@ class Machine:
             return obj.fields, value
         if kind in (19, 39):
             where = next_pc + value
+            if not 192 <= where < len(self.img.data):
+                raise EvalError("operand names 0x%X, outside the image" % (where & 0xFFFFFFFFFFFFFFFF))
             self.statics.setdefault(where, UNSET)
             return self.statics, where
         if kind == 20:
@@ -620,6 +626,8 @@ def op_load_element(m, ops, at, nxt):
 
 def op_member(m, ops, at, nxt):
     box, key = m.member_cell(m.read(ops[0], nxt), ops[1])
+    if box[key] is UNSET:
+        raise EvalError("read of field %d of a %s before any store" % (key, m.read(ops[0], nxt).klass.name))
     m.write(ops[2], convert(box[key], ops[1][1]), nxt)
     return nxt
 
