@@ -15,9 +15,11 @@ binary operators leave their result in eax and keep their operands; compound
 forms store into their first operand and leave the new value in eax; a call
 moves its argument count of pushed values into the callee's first stack
 slots; pushar saves the four registers and popar restores them (argument
-code runs between them, `new` keeps its object in eax across it); a catch handler finds the
-caught object in the first slot it reads that the function had not touched
-before the handler (the catch variable), and in the exception register.
+code runs between them, `new` keeps its object in eax across it); alloc runs
+the class's instance code, whose `ret this` gives `this` back; a catch
+handler finds the caught object in the first slot it reads that the function
+had not touched before the handler (the catch variable), and in the
+exception register.
 """
 import argparse
 import lzma
@@ -50,7 +52,9 @@ def load_opcodes():
 OPCODES = load_opcodes()
 # Type codes of operands: 1 byte, 2 char, 3 short, 4 int, 5 long, 6 float, 7 double, 8 bool;
 # byte and char are unsigned.
-RANK = {1: 1, 2: 2, 3: 3, 4: 4, 5: 5, 6: 6, 7: 7}
+NUMERIC = {1, 2, 3, 4, 5, 6, 7}
+# Built-in class numbers (a cast's target) to type codes: bool, byte, char,
+# short, int, long, float, double.
 SYSCLASS_TYPE = {1: 8, 2: 1, 3: 2, 4: 3, 5: 4, 6: 5, 7: 6, 8: 7}
 UNSET = object()
 INT_OPS = {"add": lambda x, y: x + y, "sub": lambda x, y: x - y, "mul": lambda x, y: x * y,
@@ -73,7 +77,7 @@ def convert(value, dtype):
     elif dtype in (1, 2, 3, 4, 5, 8):
         if isinstance(value, float):
             value = int(value)  # truncation toward zero
-        if isinstance(value, bool) or isinstance(value, int):
+        if isinstance(value, int):
             value = int(value)
             if dtype == 8:
                 return 1 if value else 0
@@ -291,9 +295,9 @@ class Machine:
     @staticmethod
     def result_type(a, b):
         """The type of a binary result: the wider operand, at least int."""
-        if a in RANK and b in RANK:
+        if a in NUMERIC and b in NUMERIC:
             return max(a, b, 4)
-        return a if a in RANK else b if b in RANK else a or b
+        return a if a in NUMERIC else b if b in NUMERIC else a or b
 
     @staticmethod
     def arith(name, x, y, dtype):
