@@ -85,8 +85,9 @@ class Gen:
         self.try_depth = 0  # throw only inside a try body, where a catch takes it
 
     # Expressions: (text, evaluate(env)) ------------------------------------
-    def mix(self, o, k):
-        return wrap(o["a"] - k * o["b"]) if self.sub else wrap(o["a"] * k + o["b"])
+    def mix(self, name, env, k):
+        o = env[name]
+        return wrap(o["a"] - k * o["b"]) if self.sub and name == "o" else wrap(o["a"] * k + o["b"])
 
     def variable(self, env_names):
         name = self.r.choice(env_names)
@@ -104,7 +105,8 @@ class Gen:
             return self.variable(env_names)
         if choice == 3:
             field = r.choice(["a", "b"])
-            return "o." + field, (lambda env, f=field: env["o"][f])
+            obj = r.choice(["o", "p"])
+            return obj + "." + field, (lambda env, f=field: env[obj][f])
         if choice == 4:
             index, fi = self.int_expr(env_names, depth - 1)
             return "arr[(%s) & 3]" % index, (lambda env: env["arr"][fi(env) & 3])
@@ -134,7 +136,12 @@ class Gen:
                     lambda env: fn([f(env) for _, f in args]))
         if choice == 10 and not self.in_helper:
             ta, fa = self.int_expr(env_names, depth - 1)
-            return "o.mix(%s)" % ta, (lambda env: self.mix(env["o"], fa(env)))
+            form, obj = r.randrange(3), r.choice(["o", "p"])
+            if form == 2:  # both objects through a function's parameters
+                other = "p" if obj == "o" else "o"
+                return ("pair(%s, %s, %s)" % (obj, other, ta),
+                        lambda env: wrap(self.mix(obj, env, fa(env)) - self.mix(other, env, wrap(fa(env) + 1))))
+            return "%s.mix(%s)" % (obj, ta), (lambda env: self.mix(obj, env, fa(env)))
         if choice == 12:
             op = r.choice("~-")
             ta, fa = self.int_expr(env_names, depth - 1)
@@ -202,11 +209,13 @@ class Gen:
         if kind == 7:
             te, fe = self.int_expr(names, depth)
 
+            obj = r.choice(["o", "p"])
+
             def run(env):
                 k = fe(env)
-                env["o"]["a"] = wrap(env["o"]["a"] + k)
-                env["o"]["b"] ^= k
-            return ["o.add(%s);" % te], run
+                env[obj]["a"] = wrap(env[obj]["a"] + k)
+                env[obj]["b"] ^= k
+            return ["%s.add(%s);" % (obj, te)], run
         if kind == 6:
             te, fe = self.int_expr(names, depth)
             form = r.randrange(4)
@@ -236,11 +245,12 @@ class Gen:
                 env["arr"][fi(env) & 3] = v
         elif kind == 3:
             field = r.choice(["a", "b"])
-            target = "o." + field
-            get = lambda env: env["o"][field]  # noqa: E731
+            obj = r.choice(["o", "p"])
+            target = obj + "." + field
+            get = lambda env: env[obj][field]  # noqa: E731
 
             def put(env, v):
-                env["o"][field] = v
+                env[obj][field] = v
         else:
             name = r.choice(targets)
             target = name
@@ -405,7 +415,8 @@ class Gen:
                "    public void add(int k) { a += k; b ^= k; }", "};",
                "class Sub : Obj {", "    public Sub(int x, int y) { super(x, y); }",
                "    public int mix(int k) override { return a - k * b; }", "};",
-               "class Ex : Exception { public int code; public Ex(int c) { code = c; } };"]
+               "class Ex : Exception { public int code; public Ex(int c) { code = c; } };",
+               "int pair(Obj x, Obj y, int k) { return x.mix(k) - y.mix(k + 1); }"]
         for i in range(r.randrange(0, 4)):
             self.in_helper = True
             name, arity, call, lines = self.helper(i)
@@ -420,20 +431,24 @@ class Gen:
         out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;", "    byte bt = 200;",
                 "    short sh = -300;",
                 "    Obj o = new %s(%d, %d);" % ("Sub" if self.sub else "Obj", init[0], init[1]),
+                "    Obj p = new Obj(%d, %d);" % (init[2], init[3]),
                 "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
                 " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37"
-                " + bt * 41 + sh * 43;", "}"]
+                " + bt * 41 + sh * 43"
+                " + p.a * 47 + p.b * 53;", "}"]
         env = dict(zip(names, init))
-        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1]}, arr=[0, 5, 0, -9])
+        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1]},
+                   p={"a": init[2], "b": init[3]}, arr=[0, 5, 0, -9])
         fb(env)
         if env["flag"]:
             env["arr"][0] = wrap(env["arr"][0] + 1000)
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
                       + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
-                      + int(env["dv"] * 4) * 37 + env["bt"] * 41 + env["sh"] * 43)
+                      + int(env["dv"] * 4) * 37 + env["bt"] * 41 + env["sh"] * 43
+                      + env["p"]["a"] * 47 + env["p"]["b"] * 53)
         return "\n".join(out) + "\n", result
 
 
