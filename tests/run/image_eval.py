@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Runs a compiled program image: reads the file korvo wrote and executes the
 part of the instruction set whole-program tests use (integer, long, bool and
-double arithmetic, moves, compares and jumps, JLOOP, calls of source methods,
-fields, arrays, throw/catch/finally). Any other opcode stops the run with a
+double arithmetic, moves, compares and jumps, switch tables, JLOOP, calls of
+source methods, fields, arrays, throw/catch/finally). Any other opcode stops the run with a
 message naming it.
 
     image_eval.py IMAGE [--trace]
@@ -751,6 +751,26 @@ def op_popar(m, ops, at, nxt):
     return nxt
 
 
+def op_jump_table(m, ops, at, nxt):
+    """Dense switch: the operand is the byte offset of a jmp in the table behind."""
+    return nxt + (m.read(ops[0], nxt) if ops[0][0] != 19 else ops[0][2])
+
+
+def op_lookup(m, ops, at, nxt):
+    """Sparse switch: the cjmp entries behind hold the case values; none
+    taken goes to the default at the third operand."""
+    value = m.read(ops[0], nxt)
+    entry = nxt
+    for _ in range(ops[1][2]):
+        name, case, after = m.img.decode(entry)
+        if name != "Cjmp":
+            raise EvalError("lookup at 0x%X without its cjmp entries" % at)
+        if m.read(case[0], after) == value:
+            return after + case[1][2]
+        entry = after
+    return nxt + ops[2][2]
+
+
 def op_nop(m, ops, at, nxt):
     return nxt
 
@@ -766,7 +786,7 @@ HANDLERS = {
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
     "Entry": op_entry, "Exit": op_exit, "Throw": op_throw, "Mapseh": op_mapseh, "InstSeh": op_inst_seh,
     "UistSeh": op_uist_seh, "ExitFinally": op_exit_finally, "Jex": op_jex, "Setef": op_setef,
-    "JLoop": op_jloop, "Jspin": loop_trailer(16, "step"), "Jbreak": loop_trailer(12, "break"),
+    "JLoop": op_jloop, "JmpTable": op_jump_table, "Lookup": op_lookup, "Jspin": loop_trailer(16, "step"), "Jbreak": loop_trailer(12, "break"),
     "Jcontinue": loop_trailer(8, "step"), "Jret": loop_trailer(4, "return"),
     "Finc": step(1, True), "Fdec": step(-1, True), "Binc": step(1, False), "Bdec": step(-1, False),
 }
