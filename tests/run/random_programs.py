@@ -11,7 +11,7 @@ Programs use int, long, double, bool, byte and short locals, fields and methods 
 (virtual: it may be made as the subclass that overrides one), int
 arrays, calls of helper functions (arguments that are calls too), compound
 assignments, increments, if/else, counted and while loops with break and
-continue, try/catch/finally around code that may throw, conditions
+continue, switches, try/catch/finally around code that may throw, conditions
 joined by && and ||. Divisors are never zero, shift
 counts are constants below the width, indexes are masked into the array,
 and no + - * << joins two literals (those fold in 64 bits).
@@ -292,7 +292,7 @@ class Gen:
 
     def statement(self, names, targets, depth, in_loop):
         r = self.r
-        kind = r.randrange(12 if depth > 0 and not self.in_helper else 10 if depth > 0 else 5)
+        kind = r.randrange(13 if depth > 0 and not self.in_helper else 10 if depth > 0 else 5)
         if kind in (2, 3) and self.try_depth:
             tc, fc = self.cond(names, 1)
             te, fe = self.int_expr(names, 1)
@@ -301,11 +301,13 @@ class Gen:
                 if fc(env):
                     raise Thrown(fe(env))
             return ["if (%s) throw new Ex(%s);" % (tc, te)], run
+        if kind == 12:
+            return self.switch_statement(names, targets, depth, in_loop)
         if kind >= 10:
             return self.try_statement(names, targets, depth, in_loop)
         if in_loop and kind == 4:
             tc, fc = self.cond(names, 1)
-            word = r.choice(["break", "continue"])
+            word = r.choice(in_loop)
 
             def run(env):
                 if fc(env):
@@ -322,7 +324,7 @@ class Gen:
         self.loop_serial += 1
         var = "i%d" % self.loop_serial
         inner = names + [var]
-        body, fb = self.block(inner, targets, depth - 1, True, r.randrange(1, 4))
+        body, fb = self.block(inner, targets, depth - 1, ("break", "continue"), r.randrange(1, 4))
         if kind in (7, 8):
             # The bound is a literal or a local of its own (the body never
             # changes it), so every loop ends.
@@ -367,6 +369,39 @@ class Gen:
         return (["int %s = %d;" % (var, times), "while (%s > 0) {" % var, "    %s--;" % var]
                 + ["    " + t for t in body] + ["}"]), run
 
+    def switch_statement(self, names, targets, depth, in_loop):
+        """Cases close together (a jump table) or far apart (a lookup), some
+        falling through, a default anywhere or none; break leaves the switch."""
+        r = self.r
+        te, fe = self.int_expr(names, 1)
+        spread = r.choice([1, 1000])
+        values = sorted(r.sample(range(-2, 8), r.randrange(1, 5)))
+        labels = ["case %d:" % (v * spread) for v in values]
+        if r.randrange(3):
+            labels.insert(r.randrange(len(labels) + 1), "default:")
+        jumps = ("break",) + (("continue",) if "continue" in in_loop else ())
+        cases = []
+        for label in labels:
+            text, run = self.block(names, targets, depth - 1, jumps, r.randrange(0, 3))
+            cases.append((label, text, run, r.randrange(3) > 0))
+        lines = ["switch ((%s) & 7) {" % te if spread == 1 else "switch (((%s) & 7) * 1000) {" % te]
+        for label, text, _, stops in cases:
+            lines += [label] + ["    " + t for t in text] + (["    break;"] if stops else [])
+        lines.append("}")
+
+        def run(env):
+            value = (fe(env) & 7) * spread
+            keys = [None if l == "default:" else int(l[5:-1]) for l, _, _, _ in cases]
+            start = keys.index(value) if value in keys else keys.index(None) if None in keys else len(cases)
+            try:
+                for _, _, body, stops in cases[start:]:
+                    body(env)
+                    if stops:
+                        break
+            except Break:
+                pass
+        return lines, run
+
     def try_statement(self, names, targets, depth, in_loop):
         r = self.r
         self.try_depth += 1
@@ -375,7 +410,7 @@ class Gen:
         self.loop_serial += 1
         caught, target = "e%d" % self.loop_serial, r.choice(targets)
         handler, fh = self.block(names, targets, depth - 1, in_loop, r.randrange(0, 2))
-        finish, ff = (self.block(names, targets, 0, False, r.randrange(1, 3)) if r.randrange(2) else (None, None))
+        finish, ff = (self.block(names, targets, 0, (), r.randrange(1, 3)) if r.randrange(2) else (None, None))
         lines = (["try {"] + ["    " + t for t in body] + ["} catch (Ex %s) {" % caught,
                  "    %s ^= %s.code;" % (target, caught)] + ["    " + t for t in handler])
         lines += (["} finally {"] + ["    " + t for t in finish] if finish else []) + ["}"]
@@ -396,7 +431,7 @@ class Gen:
         name, params = "h%d" % index, ["p", "q"][:self.r.randrange(1, 3)]
         names = params + ["t"]
         te, fe = self.int_expr(params, 2)
-        body, fb = self.block(names, names, 1, False, self.r.randrange(1, 4))
+        body, fb = self.block(names, names, 1, (), self.r.randrange(1, 4))
         tr, fr = self.int_expr(names, 2)
         def call(args):
             env = dict(zip(params, args))
@@ -425,7 +460,7 @@ class Gen:
             self.helpers.append((name, arity, call))
         names = ["v0", "v1", "v2", "v3"]
         init = [r.randrange(-50, 50) for _ in names]
-        body, fb = self.block(names, names, 3, False, r.randrange(1, self.size))
+        body, fb = self.block(names, names, 3, (), r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
         out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;", "    byte bt = 200;",
