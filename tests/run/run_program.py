@@ -27,7 +27,10 @@ def compile_and_run(korvo, source_path):
     """("result", n) / ("throw", name) / ("error", text)."""
     with tempfile.TemporaryDirectory(prefix="korvo-run-") as work:
         image = os.path.join(work, "a.kb")
-        done = subprocess.run([korvo, "-c", source_path, "-o", image], capture_output=True, env=ENV)
+        try:
+            done = subprocess.run([korvo, "-c", source_path, "-o", image], capture_output=True, env=ENV, timeout=300)
+        except subprocess.TimeoutExpired:
+            return ("error", "korvo did not finish in 300 s")
         if done.returncode != 0 or not os.path.exists(image):
             text = done.stdout.decode("utf-8", "replace") + done.stderr.decode("utf-8", "replace")
             return ("error", "korvo exited %d:\n%s" % (done.returncode, text))
