@@ -613,12 +613,46 @@ def op_alloc(m, ops, at, nxt):
 
 
 def op_alloc_array(m, ops, at, nxt):
-    dim, typeid, _ = m.stack.pop(), m.stack.pop(), m.stack.pop()
-    if not isinstance(dim, int) or dim < 0:
-        raise EvalError("array size %r" % (dim,))
-    code = typeid[2] if isinstance(typeid, tuple) else 11
+    """Pushed before it: the element class, its type id, then one size per
+    dimension; every dimension is made."""
+    sizes = []
+    while m.stack and not (isinstance(m.stack[-1], tuple) and m.stack[-1][:2] == ("type", 23)):
+        sizes.insert(0, m.stack.pop())
+    if not m.stack or not sizes:
+        raise EvalError("alloc array without its type id and sizes")
+    code = m.stack.pop()[2]
+    m.stack.pop()  # the element class
     default = 0.0 if code in (6, 7) else 0 if code in (1, 2, 3, 4, 5, 8) else None
-    m.regs[0] = Arr([default] * dim)
+
+    def make(level):
+        size = sizes[level]
+        if not isinstance(size, int) or size < 0:
+            raise EvalError("array size %r" % (size,))
+        return Arr([make(level + 1) if level + 1 < len(sizes) else default for _ in range(size)])
+    m.regs[0] = make(0)
+    if ops:  # alloc array N: the N values pushed before the class are the first elements
+        count = ops[0][2]
+        values = m.stack[len(m.stack) - count:] if count else []
+        del m.stack[len(m.stack) - count:]
+        if count > len(m.regs[0].items):
+            raise EvalError("%d initial values for %d elements" % (count, len(m.regs[0].items)))
+        m.regs[0].items[:count] = [convert(v, code) for v in values]
+    return nxt
+
+
+# Layouts of the element values an array initialiser's resource holds, by type id.
+ELEMENT_FORMATS = {1: "B", 2: "H", 3: "h", 4: "i", 5: "q", 6: "f", 7: "d", 8: "?"}
+
+
+def op_initarray(m, ops, at, nxt):
+    code, size = ops[0][2], ops[1][2]
+    if ops[0][0] != 23 or code not in ELEMENT_FORMATS or ops[2][0] != 30:
+        raise EvalError("initarray of type id %d (operand kinds %d, %d)" % (code, ops[0][0], ops[2][0]))
+    resource = nxt + ops[2][2]
+    payload = m.img.data[resource + 28:resource + 28 + size]
+    fmt = ELEMENT_FORMATS[code]
+    values = [v for (v,) in struct.iter_unpack("<" + fmt, payload)]
+    m.regs[0] = Arr([int(v) if fmt == "?" else v for v in values])
     return nxt
 
 
@@ -782,7 +816,7 @@ HANDLERS = {
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
     "Call": op_call, "Ret": op_ret, "RetDelesp": op_ret, "RetThis": op_ret_this, "Allocesp": op_allocesp,
     "PushloadThis": op_push_this, "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
-    "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array,
+    "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array, "AllocArrayN": op_alloc_array, "Initarray": op_initarray,
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
     "Entry": op_entry, "Exit": op_exit, "Throw": op_throw, "Mapseh": op_mapseh, "InstSeh": op_inst_seh,
     "UistSeh": op_uist_seh, "ExitFinally": op_exit_finally, "Jex": op_jex, "Setef": op_setef,
