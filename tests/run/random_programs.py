@@ -7,14 +7,15 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --bin BUILD --forever [--from N]
     random_programs.py --show SEED                   print one program
 
-Programs use int, long, double, bool, byte and short locals, fields and methods of an object
-(virtual: it may be made as the subclass that overrides one), int
-arrays, calls of helper functions (arguments that are calls too), compound
-assignments, increments, if/else, counted and while loops with break and
-continue, switches, try/catch/finally around code that may throw, conditions
-joined by && and ||. Divisors are never zero, shift
-counts are constants below the width, indexes are masked into the array,
-and no + - * << joins two literals (those fold in 64 bits).
+Programs use int, long, double, bool, byte and short locals; fields and
+methods of two objects, one of which may be made as the subclass that
+overrides the method; int arrays; helper functions called with calls as
+arguments; compound assignments and increments; if/else, counted and while
+loops with break and continue, switches, try/catch/finally around code that
+may throw; conditions joined by && and ||. Divisors are never zero, shift
+counts are constants below the width, indexes are masked into the array, and
+no + - * << joins two literals (those fold in 64 bits). --size N bounds the
+statements of main (small sizes give small programs to read).
 --with-conditional-operands also puts ?: and && / || values inside
 arithmetic and arguments. A mismatch prints the seed and keeps the program
 in the folder given by --keep (default: the current one) as random_<seed>.k.
