@@ -16,8 +16,10 @@ may throw; conditions joined by && and ||. Divisors are never zero, shift
 counts are constants below the width, indexes are masked into the array, and
 no + - * << joins two literals (those fold in 64 bits). --size N bounds the
 statements of main (small sizes give small programs to read).
---with-conditional-operands also puts ?: and && / || values inside
-arithmetic and arguments. A mismatch prints the seed and keeps the program
+Three switches add what a known fault still breaks: --with-conditional-
+operands puts ?: and && / || values inside arithmetic and arguments;
+--with-field-initialisers gives the objects a field initialised where it is
+declared; --with-this-values reads fields through a method returning this. A mismatch prints the seed and keeps the program
 in the folder given by --keep (default: the current one) as random_<seed>.k.
 """
 import argparse
@@ -75,11 +77,13 @@ class Continue(Exception):
 class Gen:
     """Makes source text and, beside it, a Python function computing the same."""
 
-    def __init__(self, seed, conditional_operands, size=12):
+    def __init__(self, seed, features, size=12):
         self.r = random.Random(seed)
         self.sub = self.r.randrange(2) == 1  # o is made as the class that overrides mix
         self.size = size
-        self.conditional = conditional_operands
+        self.conditional = "conditional-operands" in features
+        self.fields = ["a", "b"] + (["c"] if "field-initialisers" in features else [])
+        self.this_values = "this-values" in features
         self.helpers = []  # (name, arity, function)
         self.loop_serial = 0
         self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
@@ -105,9 +109,10 @@ class Gen:
         if choice in (1, 2):
             return self.variable(env_names)
         if choice == 3:
-            field = r.choice(["a", "b"])
+            field = r.choice(self.fields)
             obj = r.choice(["o", "p"])
-            return obj + "." + field, (lambda env, f=field: env[obj][f])
+            via = ".self()" if self.this_values and r.randrange(2) else ""
+            return obj + via + "." + field, (lambda env, f=field: env[obj][f])
         if choice == 4:
             index, fi = self.int_expr(env_names, depth - 1)
             return "arr[(%s) & 3]" % index, (lambda env: env["arr"][fi(env) & 3])
@@ -245,7 +250,7 @@ class Gen:
             def put(env, v):
                 env["arr"][fi(env) & 3] = v
         elif kind == 3:
-            field = r.choice(["a", "b"])
+            field = r.choice(self.fields)
             obj = r.choice(["o", "p"])
             target = obj + "." + field
             get = lambda env: env[obj][field]  # noqa: E731
@@ -448,7 +453,12 @@ class Gen:
         out = ["class Obj {", "    public int a;", "    public int b;",
                "    public Obj(int x, int y) { a = x; b = y; }",
                "    public int mix(int k) { return a * k + b; }",
-               "    public void add(int k) { a += k; b ^= k; }", "};",
+               "    public void add(int k) { a += k; b ^= k; }"]
+        if "c" in self.fields:
+            out.append("    public int c = 7;")
+        if self.this_values:
+            out.append("    public Obj self() { return this; }")
+        out += ["};",
                "class Sub : Obj {", "    public Sub(int x, int y) { super(x, y); }",
                "    public int mix(int k) override { return a - k * b; }", "};",
                "class Ex : Exception { public int code; public Ex(int c) { code = c; } };",
@@ -473,10 +483,10 @@ class Gen:
         out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
                 " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37"
                 " + bt * 41 + sh * 43"
-                " + p.a * 47 + p.b * 53;", "}"]
+                " + p.a * 47 + p.b * 53%s;" % (" + o.c * 59 + p.c * 61" if "c" in self.fields else ""), "}"]
         env = dict(zip(names, init))
-        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1]},
-                   p={"a": init[2], "b": init[3]}, arr=[0, 5, 0, -9])
+        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1], "c": 7},
+                   p={"a": init[2], "b": init[3], "c": 7}, arr=[0, 5, 0, -9])
         fb(env)
         if env["flag"]:
             env["arr"][0] = wrap(env["arr"][0] + 1000)
@@ -484,12 +494,16 @@ class Gen:
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
                       + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
                       + int(env["dv"] * 4) * 37 + env["bt"] * 41 + env["sh"] * 43
-                      + env["p"]["a"] * 47 + env["p"]["b"] * 53)
+                      + env["p"]["a"] * 47 + env["p"]["b"] * 53
+                      + ((env["o"]["c"] * 59 + env["p"]["c"] * 61) if "c" in self.fields else 0))
         return "\n".join(out) + "\n", result
 
 
-def make(seed, conditional, size=12):
-    source, result = Gen(seed, conditional, size).program()
+FEATURES = ("conditional-operands", "field-initialisers", "this-values")
+
+
+def make(seed, features, size=12):
+    source, result = Gen(seed, features, size).program()
     return "// expect-result: %d\n// generated by random_programs.py, seed %d\n%s" % (result, seed, source)
 
 
@@ -500,12 +514,14 @@ def main():
     parser.add_argument("--forever", action="store_true")
     parser.add_argument("--from", dest="start", type=int, default=1000)
     parser.add_argument("--show", type=int)
-    parser.add_argument("--with-conditional-operands", action="store_true")
+    for feature in FEATURES:
+        parser.add_argument("--with-" + feature, action="store_true")
     parser.add_argument("--keep", default=".")
     parser.add_argument("--size", type=int, default=12, help="at most this many statements in main")
     args = parser.parse_args()
+    features = {f for f in FEATURES if getattr(args, "with_" + f.replace("-", "_"))}
     if args.show is not None:
-        sys.stdout.write(make(args.show, args.with_conditional_operands, args.size))
+        sys.stdout.write(make(args.show, features, args.size))
         return 0
     if not args.bin:
         parser.error("--bin is needed unless --show")
@@ -518,7 +534,7 @@ def main():
     failed = 0
     with tempfile.TemporaryDirectory(prefix="korvo-random-") as work:
         for seed in seeds:
-            text = make(seed, args.with_conditional_operands, args.size)
+            text = make(seed, features, args.size)
             path = os.path.join(work, "random_%d.k" % seed)
             open(path, "w").write(text)
             want = run_program.expectation(text)
