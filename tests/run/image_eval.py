@@ -557,6 +557,8 @@ def op_call(m, ops, at, nxt):
 def op_ret(m, ops, at, nxt):
     frame = m.frames.pop()
     if frame.ret is None:
+        if not isinstance(m.regs[0], int):
+            raise EvalError("main returned %r, not an int" % (m.regs[0],))
         m.result = ("result", convert(m.regs[0], 4))
         return nxt
     return frame.ret
