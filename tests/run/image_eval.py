@@ -92,10 +92,16 @@ class Obj:
         self.klass = klass
         self.fields = [UNSET] * nfields
 
+    def __repr__(self):
+        return "an object of class %s" % self.klass.name
+
 
 class Arr:
     def __init__(self, items):
         self.items = items
+
+    def __repr__(self):
+        return "an array of %d" % len(self.items)
 
 
 class Klass:
@@ -558,7 +564,7 @@ def op_ret(m, ops, at, nxt):
     frame = m.frames.pop()
     if frame.ret is None:
         if not isinstance(m.regs[0], int):
-            raise EvalError("main returned %r, not an int" % (m.regs[0],))
+            raise EvalError("main returned %s, not an int" % (m.regs[0],))
         m.result = ("result", convert(m.regs[0], 4))
         return nxt
     return frame.ret
