@@ -68,7 +68,7 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     if (base != nullptr && base->id() == 0) {
         context.emit(codegen::makePushloadThis(), node);
         if (base->imported != 0) context.emit(codegen::makeCallInstance(klass->baseClass), node);
-        else context.emit(codegen::makeCall(&base->constant), node);
+        else context.emit(codegen::makeCall(&base->operands[3]), node);
     }
     context.appendCode(statements);
     context.emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
@@ -76,9 +76,9 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     members.clear();
 
     if (body || base != nullptr) {
-        model::Operand initialiser;
-        initialiser.setObjectRef(context.codeAt(entry), 0);
-        klass->setValueRecord(initialiser);
+        // The record's instance operand is what `new` runs: it must name this
+        // code, and a derived class's instance code calls it through it.
+        klass->operands[3].setObjectRef(context.codeAt(entry), 0);
     }
     context.bindLabels(start, context.currentList().size());
 }
