@@ -61,9 +61,14 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         if (c->templateOrigin || c->builtinTemplate) {
             globalObjects.findOrCreate(c->linkName().view(), klass);
             global = true;
+            ++instancesMade;
         }
         c->sourceNode = c->declarationNode;
-        if (scopes.frame->owner) c->setOwner(model::IRResult(scopes.frame->owner));
+        // A class declared in a function body belongs to that function. An
+        // instance is one class for the whole program and keeps its
+        // template's owner: owned by the function that named it first, it
+        // would be hidden from every other class (its arguments with it).
+        if (scopes.frame->owner && !global) c->setOwner(model::IRResult(scopes.frame->owner));
         codeLists[kRecordList]->pushBack(klass);
         qestl::qestringA holderName;
         holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes.heaps[0]->members().size()),

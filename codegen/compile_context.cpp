@@ -86,6 +86,9 @@ void CompileContext::reset() {
     builtinClassNames.clear();
     if (function != nullptr) function->flowRoot.children.clear();
     pendingClasses.clear();
+    instancesMade = 0;
+    instanceBasesResolving.clear();
+    instantiationStopped = 0;
     pendingBlockVariable.reset();
     classesById.clear();
     nameIndex.clear();

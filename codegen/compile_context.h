@@ -254,6 +254,14 @@ public:
     // Compile-time stacks.
     std::vector<CodeList*> savedLists;
     qestl::SmartPtrVector pendingClasses;
+    // Template instances registered so far, and the names of the instances
+    // whose base class is being resolved (one met again is a base cycle).
+    uint32_t instancesMade = 0;
+    std::vector<std::string> instanceBasesResolving;
+    // Set when an instantiation bound was reported: no instance body is
+    // compiled from then on, so a template that outgrew the bounds does not
+    // report the same faults once per instance.
+    uint8_t instantiationStopped = 0;
     // The code of every template method instance, released with the code
     // lists: the instance's first instruction and its function hold each
     // other, and an instance no call chose is placed in no list.

@@ -113,9 +113,14 @@ void CompileContext::lookupInImportedPackages(std::string_view name) {
         if (IRObject* package = model::asObject(entry.package)) package->bindIntrinsicMember(*this, name, 3);
 }
 
+// A template instance is one class for the whole program: whichever class
+// names it first (and so owns it), every later use finds it again by its
+// instance name, with no access check and no similar-name search.
 bool CompileContext::lookupGlobal(std::string_view name) {
     clearResults();
-    globalObjects.lookupVisible(*this, model::asObject(viewer()), name, 0, 0);
+    if (const std::vector<uint32_t>* listed = globalObjects.indexesOf(name))
+        for (uint32_t index : *listed)
+            addCandidate(globalObjects.bindCandidate(*model::asObject(globalObjects.members()[index]), 0));
     return !candidates.empty();
 }
 

@@ -95,6 +95,16 @@ bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& class
     return true;
 }
 
+OuterCodeHidden::OuterCodeHidden(CompileContext& context) : context_(context), receiver_(context.receiver) {
+    locals_.swap(context.localScopes);
+    context.receiver.reset();
+}
+
+OuterCodeHidden::~OuterCodeHidden() {
+    context_.localScopes.swap(locals_);
+    context_.receiver = receiver_;
+}
+
 ClassBodyScope::ClassBodyScope(CompileContext& context, const qestl::SmartPtr& classRef)
     : context_(context), savedMode_(context.setCompileMode(kDeclareMember)) {
     context.scopes.pushObjectScope(classRef);
@@ -160,13 +170,13 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     }
     auto* klass = classRef.as<model::ClassObject>();
 
-    const bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
+    bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
+    if (klass->isTemplateInstance() && context.instantiationStopped) pending = false;
     if (pending) {
         // The names a template method's binding gives its parameters are
         // not the class's: an instance made while one compiles sees only
         // its own arguments.
-        std::vector<NameMap*> outerLocals;
-        outerLocals.swap(context.localScopes);
+        declare::OuterCodeHidden hidden(context);
         {
             declare::ClassBodyScope scope(context, classRef);
             // A class the declaration pass did not make (an instance made
@@ -174,10 +184,14 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             // argument may name it.
             const StatementNode bases = view.baseList();
             if (!basePassed && bases && klass->baseClass.get() == nullptr) {
+                std::optional<declare::InstanceBaseGuard> resolving;
+                if (klass->isTemplateInstance()) {
+                    resolving.emplace(context, klass->linkName().view());
+                    if (resolving->cycle()) return 0;
+                }
                 qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
                 if (!base) {
                     context.reportError(diag::BaseNotFound.text, bases);
-                    context.localScopes.swap(outerLocals);
                     return 0;
                 }
                 klass->setDeclared(false);
@@ -191,7 +205,6 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
-        context.localScopes.swap(outerLocals);
     }
     context.setResults(model::IRResult(classRef, registration));
     return 0;

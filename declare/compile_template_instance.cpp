@@ -3,6 +3,8 @@
 // template type met while compiling (List<T> in a body) arrives with its
 // type node, and its instance is made here, or found by its generated name
 // when an earlier use made it. Errors are reported at once.
+#include <utility>
+
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
@@ -52,7 +54,11 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
     }
     for (size_t i = 0; i < given; ++i) {
         const NodeHandle argument = list->operands[i];
+        // An argument names a type: the static members of the type the
+        // expression expects are no names here.
+        const SmartPtr expected = std::exchange(context.receiver, SmartPtr());
         resolveTypeReference(context, argument);
+        context.receiver = expected;
         const IRValueList candidates = takeCandidates(context);
         IRObject* chosen = nearestTypeCandidate(candidates);
         if (chosen != nullptr) chosen = chosen->classRef();
@@ -94,6 +100,8 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
         const IRValueList found = takeCandidates(context);
         if (IRObject* existing = found.empty() ? nullptr : found[0].objectPtr()) return SmartPtr(existing->classRef());
     }
+    if (!instanceNameFits(context, false, lookupName.view(), typeNode) || !instanceCountFits(context, false, typeNode))
+        return SmartPtr();
     NodeHandle clone;
     cloneAstNode(declaration.get(), clone);
     instance->setDeclarationNode(clone);

@@ -59,6 +59,39 @@ model::IRObject* lowestRankedClass(const model::IRValueList& candidates);
 SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& given, const SmartPtr& origin,
                                    bool global);
 
+// Bounds on template instantiation, so that a template naming ever deeper
+// instances of itself (class T<X> { T<T<X>> next; }) ends in an error: the
+// nesting depth and the length of an instance name, and the instances
+// registered in one compilation.
+constexpr size_t kMaxInstanceDepth = 64;
+constexpr size_t kMaxInstanceNameLength = 4096;
+constexpr uint32_t kMaxInstances = 10000;
+
+// False after raising (at the type node) why no instance of that name may
+// be made: too deep or too long a name (checked before an instance's base
+// is resolved), or too many instances made already (checked when a new
+// one is about to be made).
+bool instanceNameFits(CompileContext& context, bool deferIt, std::string_view lookupName, const NodeHandle& typeNode);
+bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& typeNode);
+
+// The instance's name stays listed while its base class is resolved. A
+// name listed already is a cycle through instances (A<T> : B<T> and
+// B<T> : A<T>, or A<T> : A<A<T>>): that instantiation gives nothing, so
+// the base or argument that named it is reported as unresolved by its
+// caller, as a plain class's base cycle is.
+class InstanceBaseGuard {
+public:
+    InstanceBaseGuard(CompileContext& context, std::string_view lookupName);
+    ~InstanceBaseGuard();
+    InstanceBaseGuard(const InstanceBaseGuard&) = delete;
+    InstanceBaseGuard& operator=(const InstanceBaseGuard&) = delete;
+    bool cycle() const { return cycle_; }
+
+private:
+    CompileContext& context_;
+    bool cycle_ = false;
+};
+
 // The operator shapes the language allows: the message of a wrong one, or
 // null. The comparison operators must return bool.
 const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
@@ -77,6 +110,23 @@ SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const NodeH
 // after reporting that the name is taken.
 bool registerCompiledClass(CompileContext& context, const SmartPtr& classRef, const NodeHandle& node, bool global,
                            bool isStatic, model::Operand& registration);
+
+// Hides what the code around a class body or a type argument sees and they
+// must not: the locals of the function being compiled, and the type its
+// expression expects (whose static members a name would otherwise reach:
+// in `Q<B, A> z = new Q<B, A>();` B would also name z's own argument).
+class OuterCodeHidden {
+public:
+    explicit OuterCodeHidden(CompileContext& context);
+    ~OuterCodeHidden();
+    OuterCodeHidden(const OuterCodeHidden&) = delete;
+    OuterCodeHidden& operator=(const OuterCodeHidden&) = delete;
+
+private:
+    CompileContext& context_;
+    std::vector<NameMap*> locals_;
+    SmartPtr receiver_;
+};
 
 // The class's scope with the member declaration mode, while a body compiles.
 class ClassBodyScope {

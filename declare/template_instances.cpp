@@ -3,6 +3,9 @@
 // one instance, found again by its generated name; a source template's
 // instance gets a clone of the template's declaration, whose body the
 // declaration walker declares, and is queued for the compile pass.
+#include <algorithm>
+#include <utility>
+
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
 #include "foundation/diagnostics.h"
@@ -42,6 +45,56 @@ SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, co
 
 namespace {
 
+// How deeply instance names nest in a name: "/List</List</int>>" is 2.
+size_t nestingDepth(std::string_view name) {
+    size_t depth = 0, deepest = 0;
+    for (char c : name) {
+        if (c == '<') deepest = std::max(deepest, ++depth);
+        else if (c == '>' && depth > 0) --depth;
+    }
+    return deepest;
+}
+
+// Only an error that counts stops instantiation: a trial whose errors are
+// dropped must not leave instance bodies uncompiled in a compilation that
+// then succeeds.
+void stopInstantiation(CompileContext& context) {
+    if (context.activeCapture == nullptr) context.instantiationStopped = 1;
+}
+
+bool refuseInstance(CompileContext& context, bool deferIt, const Diagnostic& why, const NodeHandle& typeNode) {
+    raise(context, deferIt, why.text, typeNode);
+    stopInstantiation(context);
+    return false;
+}
+
+}  // namespace
+
+bool instanceNameFits(CompileContext& context, bool deferIt, std::string_view lookupName, const NodeHandle& typeNode) {
+    if (lookupName.size() > kMaxInstanceNameLength)
+        return refuseInstance(context, deferIt, diag::InstanceNameTooLong, typeNode);
+    if (nestingDepth(lookupName) > kMaxInstanceDepth)
+        return refuseInstance(context, deferIt, diag::InstanceTooDeep, typeNode);
+    return true;
+}
+
+bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& typeNode) {
+    if (context.instancesMade < kMaxInstances) return true;
+    return refuseInstance(context, deferIt, diag::TooManyInstances, typeNode);
+}
+
+InstanceBaseGuard::InstanceBaseGuard(CompileContext& context, std::string_view lookupName) : context_(context) {
+    for (const std::string& resolving : context.instanceBasesResolving)
+        if (resolving == lookupName) cycle_ = true;
+    if (!cycle_) context.instanceBasesResolving.emplace_back(lookupName);
+}
+
+InstanceBaseGuard::~InstanceBaseGuard() {
+    if (!cycle_) context_.instanceBasesResolving.pop_back();
+}
+
+namespace {
+
 struct Instantiation {
     CompileContext& context;
     SmartPtr scope;
@@ -71,10 +124,14 @@ struct Instantiation {
         }
         for (size_t i = 0; i < given; ++i) {
             const NodeHandle argumentNode = list->operands[i];
+            // An argument names a type: the static members of the type the
+            // expression expects are no names here.
+            const SmartPtr expected = std::exchange(context.receiver, SmartPtr());
             if (declarationPass)
                 resolveTypeExpression(context, scope, argumentNode);
             else
                 resolveTypeReference(context, argumentNode);
+            context.receiver = expected;
             const IRValueList candidates = takeCandidates(context);
             IRObject* chosen = lowestRankedClass(candidates);
             if (chosen != nullptr) chosen = chosen->classRef();
@@ -107,6 +164,9 @@ struct Instantiation {
         qestl::qestringA lookupName(templ.linkName());
         lookupName.append(text);
         if (SmartPtr found = existing(lookupName)) return found;
+        if (!instanceNameFits(context, declarationPass, lookupName.view(), typeNode) ||
+            !instanceCountFits(context, declarationPass, typeNode))
+            return SmartPtr();
         SmartPtr made = templ.instantiate(context, arguments, typeNode);
         IRObject* instance = model::asObject(made);
         if (instance == nullptr) {
@@ -137,6 +197,9 @@ struct Instantiation {
         IRValueList arguments;
         qestl::qestringA text;
         if (!collectArguments(arguments, text)) return SmartPtr();
+        qestl::qestringA lookupName(templ.linkName());
+        lookupName.append(text);
+        if (!instanceNameFits(context, declarationPass, lookupName.view(), typeNode)) return SmartPtr();
         const model::IRClass view(declaration);
         for (size_t i = 0; i < arguments.size(); ++i) {
             const NodeHandle parameter = view.templateParameter(i);
@@ -144,15 +207,16 @@ struct Instantiation {
             instance->templateArguments.pushBack(arguments[i]);
         }
         if (const NodeHandle bases = view.baseList()) {
+            InstanceBaseGuard resolving(context, lookupName.view());
+            if (resolving.cycle()) return SmartPtr();
             context.scopes.pushObjectScope(made);
             SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
             context.popObjectScope();
             if (!base) return SmartPtr();
             instance->setBaseClass(base, bases->flags & 0x60);
         }
-        qestl::qestringA lookupName(templ.linkName());
-        lookupName.append(text);
         if (SmartPtr found = existing(lookupName)) return found;
+        if (!instanceCountFits(context, declarationPass, typeNode)) return SmartPtr();
         NodeHandle clone;
         cloneAstNode(declaration.get(), clone);
         instance->setDeclarationNode(clone);
@@ -172,6 +236,9 @@ struct Instantiation {
             constexpr const char* kRecursive = "无法展开递归嵌套的模板.";
             context.reportErrorOnce(kRecursive, typeNode);
             context.deferError(kRecursive, typeNode);
+            // Each queued instance would expand one level deeper and meet
+            // the same recursion again.
+            stopInstantiation(context);
             return SmartPtr();
         }
         declareSubtree(context, made, model::IRClass(clone).memberList(), clone);

@@ -6,6 +6,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
+#include "foundation/diagnostics.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/instance_object.h"
@@ -50,8 +51,6 @@ void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, con
 }
 
 namespace {
-
-constexpr const char* kUnknownBase = "未知的基类型";
 
 bool isDottedName(const NodeHandle& node) { return node->text.view() == "." && node->operands.size() == 2; }
 
@@ -173,10 +172,10 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     IRObject* chosen = nullptr;
     IRObject* base = nullptr;
     if (candidates.empty()) {
-        text.append(kUnknownBase);
+        text.append(diag::UnknownBase.text);
         appendDidYouMean(context, text, baseNode);
     } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
-        failure = kUnknownBase;
+        failure = diag::UnknownBase.text;
     } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
         failure = "找不到基类型";
     } else if (base->isFinal()) {
@@ -186,7 +185,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
-        failure = kUnknownBase;
+        failure = diag::UnknownBase.text;
     } else {
         // Being a base is a use (the class is not reported unused).
         chosen->checkUse(nullptr, baseNode);

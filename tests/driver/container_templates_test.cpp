@@ -82,6 +82,24 @@ TEST_F(Containers, InstancesOfOneTemplateShareItsIdAndFindOneIterator) {
     EXPECT_EQ(asObject(asObject(firstMember(model::asClass(again)->dynamicMethods, "iterator"))->type), iterator);
 }
 
+// An instance made while a method of one class is compiled belongs to that
+// method; every other class still finds it again by its instance name.
+TEST_F(Containers, AnInstanceMadeInOneClassIsFoundFromAnyOther) {
+    qestl::SmartPtr first = model::makeClass("First");
+    qestl::SmartPtr second = model::makeClass("Second");
+    qestl::SmartPtr method = model::makeFunction("f", type("int"));
+    asObject(method)->setOwner(model::IRResult(first));
+    qestl::SmartPtr strings = instantiate("List", {type("String")});
+    context.scopes.pushFrame(method);
+    context.registerClass("List", strings, false, false);
+    context.scopes.popFrame();
+    context.scopes.pushObjectScope(second);
+    ASSERT_TRUE(context.lookupGlobal(asObject(strings)->linkName().view()));
+    EXPECT_EQ(context.candidates[0].objectPtr(), asObject(strings));
+    context.clearResults();
+    context.popObjectScope();
+}
+
 TEST_F(Containers, TooFewArgumentsBuildNothing) {
     EXPECT_FALSE(instantiate("Map", {type("int")}));
     EXPECT_FALSE(instantiate("Vector", {}));
