@@ -226,7 +226,7 @@ bool CompileContext::resolveOperand(Operand& operand, uint64_t recordSize, bool 
 }
 
 void CompileContext::fixupOperand(Operand& operand, model::cbircode& record, uint64_t base) {
-    codegen::fixupOperand(operand, record, base);
+    if (!codegen::fixupOperand(operand, record, base)) ++unplacedReferences;
 }
 
 void CompileContext::appendToThirdList(const SmartPtr& instruction) { codeLists[kRecordList]->pushBack(instruction); }

@@ -232,6 +232,9 @@ public:
     uint32_t errors = 0;
     uint32_t savedErrors = 0;
     uint32_t nestedUnits = 0;
+    // Operands written while their target had no place in the image: each
+    // would read whatever lies at address -1.
+    uint32_t unplacedReferences = 0;
     DiagnosticCapture* activeCapture = nullptr;
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> listMap;
     std::vector<uint8_t> flagStack;

@@ -152,13 +152,13 @@ bool resolveOperand(Operand& operand, ModelContext& context, uint64_t, bool keep
     }
 }
 
-void fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
+bool fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
     if (operand.link != nullptr) {
         Operand* label = operand.link;
         operand = *label;
         operand.link = nullptr;
     }
-    if (!operand.target) return;
+    if (!operand.target) return true;
     auto* target = operand.target.as<cbircode>();
     if (target->opcode == kOpClassRecord) {
         auto* klass = static_cast<IRObject*>(target);
@@ -167,9 +167,10 @@ void fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
             operand.kind = operand.encodedKind = kSystemClass;
             operand.value = operand.encodedValue = static_cast<int32_t>(klass->id());
             operand.target.reset();
-            return;
+            return true;
         }
     }
+    const bool placed = target->address() != model::kUnplaced;
     const int64_t offset =
         static_cast<int64_t>(target->address()) + operand.displacement - static_cast<int64_t>(base);
     operand.value = operand.encodedValue = offset;
@@ -179,6 +180,7 @@ void fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
     else if (target->isFunction()) kind = kFunctionOffset;
     else kind = operand.kind == kLibraryObjectOffset ? kLibraryObjectOffset : kCodeOffset;
     operand.kind = operand.encodedKind = kind;
+    return placed;
 }
 
 uint64_t codeSize(const qestl::SmartPtrVector& list, size_t from, size_t to) {

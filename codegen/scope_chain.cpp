@@ -65,8 +65,10 @@ bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
         IRObject* object = model::asObject(record->object);
         if (object != nullptr) {
             if (record->mode == ScopeRecord::kObjectScope && name == "this") {
-                SmartPtr self = object->getThisObject();
-                context.addResult(model::IRResult(self, model::asObject(self)->makeObjectOperand()));
+                // The object a method runs on: the innermost this field, as
+                // `C.this` names the one of its own class.
+                const Operand thisField(0, model::kThisField, model::typeCodeOf(object));
+                context.addResult(model::IRResult(object->getThisObject(), thisField));
             }
             object->bindIntrinsicMember(context, name, record->mode);
         }

@@ -8,6 +8,7 @@
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
+#include "foundation/diagnostics.h"
 #include "foundation/node_pool.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"
@@ -34,6 +35,10 @@ bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOp
         return writeLinkLibrary(context, out, options);
     }
     if (!writeImage(context, out, options)) return false;
+    if (context.unplacedReferences != 0) {
+        context.reportError(diag::UnplacedReference.text, model::NodeHandle());
+        return false;
+    }
     return !options.compressImage || compressProgramImage(out, options.iconBytes);
 }
 

@@ -10,7 +10,10 @@ bool resolveIdentifier(CompileContext& context, const StatementNode& node, model
     model::IRObject* object = result.objectPtr();
     if (object != nullptr && object->hasConstantValue()) {
         // A named constant is used as its immediate: the code that would
-        // load it (and reach its owner) is dropped.
+        // load it (and reach its owner) is dropped. What it was reached
+        // through (Shape in Shape.SIDES) is used all the same, also when
+        // the value folds and no use check follows.
+        object->checkUse(nullptr, node);
         result.operand = object->constantValue();
         object->ownerResult.clearCodeChain();
         result.pending.clear();

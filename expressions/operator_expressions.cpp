@@ -12,6 +12,7 @@
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 #include "codegen/compile_utilities.h"
+#include "codegen/suggestions.h"
 
 namespace {
 
@@ -66,16 +67,37 @@ qestl::SmartPtr checkOneOperand(CompileContext& context, uint32_t code, int32_t 
 }  // namespace
 
 bool compileToCandidates(CompileContext& context, const StatementNode& node, model::IRValueList& out) {
-    const uint32_t errorsBefore = context.errors;
-    context.clearResults();
-    compileStatement(context, node, true);
     out.clear();
+    // What the expression emits while it is compiled (a choice, a short
+    // circuit) belongs to its value, not to the list being built: it runs
+    // where the caller places the value, after the code pending before it.
+    CodeList scratch;
+    CodeList* previous = context.current;
+    context.current = &scratch;
+    compileStatement(context, node, false);
+    context.current = previous;
+    if (context.hasErrors()) {
+        codegen::dropCodeList(scratch);
+        return false;
+    }
+    if (context.candidates.empty()) {
+        codegen::dropCodeList(scratch);
+        qestl::qestringA text(diag::UndefinedIdentifier.text);
+        appendDidYouMean(context, text, node);
+        context.reportError(text.view(), node);
+        return false;
+    }
     context.swapResults(out);
-    if (context.errors != errorsBefore || context.hasErrors()) return false;
-    if (out.empty()) {
+    if ((node->flags & NodeFlag::ByReference) != 0) {
+        for (model::IRResult& candidate : out) candidate.addressOf = 1;
+    }
+    if (scratch.empty()) return true;
+    if (out.size() > 1) {
+        codegen::dropCodeList(scratch);
         context.reportError(diag::ObjectUndetermined.text, node);
         return false;
     }
+    out[0].pending.insertRange(0, scratch.data(), scratch.size());
     return true;
 }
 

@@ -174,17 +174,38 @@ bool utf8ToUtf16(const char* bytes, size_t length, qestringW& out) {
         length -= 3;
     }
     if (length == 0) return true;
-    const qestringW units = widen(bytes, length);
+    // Each lead byte says how many bytes follow; their 10xxxxxx pattern is
+    // not tested. A byte that can only continue a sequence leads nothing:
+    // it is skipped, and so is a sequence the text ends inside.
+    const auto* text = reinterpret_cast<const unsigned char*>(bytes);
+    const auto put = [&out](char32_t unit) {
+        const char16_t narrowed = static_cast<char16_t>(unit);
+        out.append(&narrowed, 1);
+    };
     bool valid = true;
-    for (size_t i = 0; i < units.length(); ++i) {
-        // An escaped byte is a low surrogate of the escape range that no high
-        // surrogate introduces.
-        const char16_t unit = units[i];
-        const bool escaped = unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF &&
-                             !(i > 0 && units[i - 1] >= 0xD800 && units[i - 1] <= 0xDBFF);
-        if (escaped) valid = false;
+    for (size_t i = 0; i < length;) {
+        const unsigned lead = text[i];
+        size_t count;
+        char32_t code;
+        if (lead < 0x80) count = 1, code = lead;
+        else if (lead < 0xC0) count = 0, code = 0;
+        else if (lead < 0xE0) count = 2, code = lead & 0x1F;
+        else if (lead < 0xF0) count = 3, code = lead & 0x0F;
+        else count = 4, code = lead & 0x07;
+        if (count == 0 || count > length - i) {
+            valid = false;
+            i = count == 0 ? i + 1 : length;
+            continue;
+        }
+        for (size_t k = 1; k < count; ++k) code = (code << 6) | (text[i + k] & 0x3F);
+        i += count;
+        if (code < 0x10000) {
+            put(code);
+        } else {
+            put(((code - 0x10000) >> 10) | 0xD800);
+            put((code & 0x3FF) | 0xDC00);
+        }
     }
-    out.append(units.view());
     return valid;
 }
 

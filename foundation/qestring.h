@@ -229,9 +229,10 @@ qestringW widen(const char* text, size_t n = npos);
 qestringW widen(const qestringA& text);
 qestringA narrow(const char16_t* units, size_t n = npos);
 // Appends the UTF-16 units of UTF-8 text to out (a leading byte-order mark
-// is skipped when more follows it); false when any byte was not part of a
-// valid sequence, a sequence cut off by the end of the text included. The
-// decoding is widen's: an invalid byte stands as its escape unit.
+// is skipped when more follows it): each lead byte takes as many bytes as it
+// announces, and a code point past 0xFFFF becomes a surrogate pair. False
+// when a byte 0x80-0xBF stood where a sequence begins, or the text ended
+// inside one; such bytes give no unit.
 bool utf8ToUtf16(const char* bytes, size_t length, qestringW& out);
 qestringA narrow(const qestringW& text);
 

@@ -6,6 +6,14 @@ InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult&
     kind = kKindInstance;
     classField = standsFor;
     ownerResult = ownerDescriptor;
+    // A named constant reached through its class or a value (Shape.SIDES,
+    // K.N) is the same constant: it folds and counts as one.
+    if (const IRObject* held = target(); held != nullptr && held->hasConstantValue()) {
+        constexpr uint8_t kConstantFlags = kFlagConst | kFlagHasConstant | kFlagNamedConstant | kFlagValueRecord;
+        flagsB = static_cast<uint8_t>((flagsB & ~kConstantFlags) | (held->flagsB & kConstantFlags));
+        constant = held->constantValue();
+        constantComputed = 1;
+    }
 }
 
 qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {

@@ -233,12 +233,21 @@ uint32_t FlowNode::foldExitBits(bool apply) const {
     const uint32_t keep = ~(apply ? mask : 0u);
     bool anySequence = false, anyAlternative = false, anyClosing = false;
     uint32_t sequenceBits = 0, alternativeBits = ~0u, closingBits = 0;
+    // A throw (4) and a return (8) both end every path through a node: when
+    // each alternative ends one way or the other, they end together.
+    constexpr uint32_t kLeaves = kExitReturns | kExitTerminates;
+    bool allLeave = true;
+    uint32_t leaveBits = 0;
     for (const FlowNode& child : children) {
         const uint32_t bits = child.foldExitBits(true);
+        const auto noteLeaving = [&] {
+            allLeave = allLeave && (bits & kLeaves) != 0;
+            leaveBits |= bits & kLeaves;
+        };
         switch (child.kind) {
         case kSequence:
         case kSequenceB:
-            if (bits & (kExitReturns | kExitTerminates)) return bits;
+            if (bits & kLeaves) return bits;
             sequenceBits |= bits;
             anySequence = true;
             break;
@@ -247,10 +256,12 @@ uint32_t FlowNode::foldExitBits(bool apply) const {
         case kAlternativeC:
             alternativeBits &= bits;
             anyAlternative = true;
+            noteLeaving();
             break;
         case kClosingAlternative:
             closingBits = bits;
             anyClosing = true;
+            noteLeaving();
             break;
         default:
             break;
@@ -258,7 +269,7 @@ uint32_t FlowNode::foldExitBits(bool apply) const {
     }
     if (anySequence) return (sequenceBits | exitBits) & keep;
     if (!anyAlternative) return exitBits & keep;
-    if (anyClosing) return closingBits & alternativeBits & keep;
+    if (anyClosing) return ((closingBits & alternativeBits) | (allLeave ? leaveBits : 0u)) & keep;
     return exitBits & alternativeBits & keep;
 }
 

@@ -1,5 +1,6 @@
 #include "source/fold.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -93,28 +94,34 @@ int64_t integerValue(std::string_view text) {
 
 bool isLong(std::string_view text) { return text.size() > 1 && (text.back() == 'l' || text.back() == 'L'); }
 
-// The text of a folded value must read back, through the compiler's own
-// literal reader, to the very same double: a later fold or the compilation
-// of the literal reads it again. That reader is not correctly rounded, so
-// beside the shortest decimal forms the neighbours of the value are tried
-// too, one of which may read back as the value itself.
+namespace {
+
+// The digits a text spells out a value with: from its first nonzero digit
+// to its last one, the exponent aside.
+size_t significantDigits(const char* text) {
+    size_t first = 0, last = 0, at = 0;
+    for (const char* c = text; *c != '\0' && *c != 'e' && *c != 'E'; ++c) {
+        if (*c < '0' || *c > '9') continue;
+        ++at;
+        if (*c == '0') continue;
+        if (first == 0) first = at;
+        last = at;
+    }
+    return first == 0 ? 0 : last - first + 1;
+}
+
+}  // namespace
+
+// The text of a folded value reads back to the very same double: a later
+// fold or the compilation of the literal reads it again. "%.15f" is kept
+// where it is exact in at most 17 digits; any other value is written as the
+// shortest text that reads back.
 qestl::qestringA floatText(double value) {
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.15f", value);
-    if (parseFloatText(buffer) == value) return qestl::qestringA(buffer);
-    for (int precision = 15; precision <= 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-        if (parseFloatText(buffer) == value) return qestl::qestringA(buffer);
-    }
-    char candidate[400];
-    for (double toward : {HUGE_VAL, -HUGE_VAL}) {
-        double near = value;
-        for (int step = 0; step < 8 && std::isfinite(near); ++step) {
-            near = std::nextafter(near, toward);
-            std::snprintf(candidate, sizeof candidate, "%.17g", near);
-            if (parseFloatText(candidate) == value) return qestl::qestringA(candidate);
-        }
-    }
+    if (significantDigits(buffer) <= 17 && parseFloatText(buffer) == value) return qestl::qestringA(buffer);
+    const std::to_chars_result written = std::to_chars(buffer, buffer + sizeof buffer - 1, value);
+    *written.ptr = '\0';
     return qestl::qestringA(buffer);
 }
 

@@ -31,7 +31,7 @@ int64_t integerValue(std::string_view text);
 // True when the text is longer than one byte and ends in 'l' or 'L'.
 bool isLong(std::string_view text);
 // The text of a floating result: "%.15f" when it reads back to the same
-// value, else the shortest form that does.
+// value in at most 17 significant digits, else the shortest form that does.
 qestl::qestringA floatText(double value);
 
 Result additive(std::string_view op, const Literal& left, const Literal& right);

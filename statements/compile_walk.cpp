@@ -65,6 +65,30 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// A child compiled as though no error had been counted: the count this
+// level held is put aside for the child and given back after it. Each level
+// keeps its own, so a nested level never gives back (or takes) an outer
+// level's count, and a later statement's checks run as in a clean compile.
+class ChildErrorScope {
+public:
+    explicit ChildErrorScope(CompileContext& context) : context_(context), saved_(context.errors != 0) {
+        if (!saved_) return;
+        ++context.savedErrors;
+        context.errors = 0;
+    }
+    ~ChildErrorScope() {
+        if (!saved_) return;
+        --context_.savedErrors;
+        context_.errors = 1;
+    }
+    ChildErrorScope(const ChildErrorScope&) = delete;
+    ChildErrorScope& operator=(const ChildErrorScope&) = delete;
+
+private:
+    CompileContext& context_;
+    const bool saved_;
+};
+
 }  // namespace
 
 // Before a loop's outer block closes: the value states that hold on every
@@ -106,14 +130,9 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     for (size_t i = 0; i < node->children.size(); ++i) {
         const StatementNode child = node->children[i];
         if (!child) continue;
-        if (context.errors != 0) {
-            ++context.savedErrors;
-            context.errors = 0;
-        }
-        compileTree(context, child);
-        if (context.savedErrors != 0) {
-            context.errors = 1;
-            --context.savedErrors;
+        {
+            ChildErrorScope clean(context);
+            compileTree(context, child);
         }
         // A library unit counts as nested only up to its first child.
         if (unitCounted) {

@@ -41,8 +41,8 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
     const StatementNode initialiser = item->operands[0];
     model::IRValueList found;
     if (!declarations::compileInitialiser(context, initialiser, found)) return false;
-    model::IRResult* chosen = declarations::lastAssignable(context, found, model::builtinTypes().intType);
-    if (chosen == nullptr) chosen = declarations::lastAssignable(context, found, scope);
+    model::IRResult* chosen = declarations::firstAssignable(context, found, model::builtinTypes().intType);
+    if (chosen == nullptr) chosen = declarations::firstAssignable(context, found, scope);
     model::IRObject* value = chosen != nullptr ? chosen->objectPtr() : nullptr;
     const bool typeFits = chosen != nullptr && isItemValueType(declarations::valueTypeOf(*chosen), model::asObject(scope));
     if (!typeFits || !value->isConst() || !value->hasConstantValue()) {
@@ -116,7 +116,7 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
         context.reportError(text.view(), node);
         return 0;
     }
-    model::IRResult* chosen = declarations::lastAssignable(context, context.candidates, type);
+    model::IRResult* chosen = declarations::firstAssignable(context, context.candidates, type);
     if (chosen == nullptr) {
         describeTypeCandidates(context.candidates, text);
         context.reportError(text.view(), node);

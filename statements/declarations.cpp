@@ -78,12 +78,11 @@ void keepAssignable(CompileContext& context, model::IRValueList& candidates, con
     candidates.swap(kept);
 }
 
-model::IRResult* lastAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type) {
-    model::IRResult* chosen = nullptr;
+model::IRResult* firstAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type) {
     for (model::IRResult& candidate : candidates) {
-        if (model::convertible(&context, valueTypeOf(candidate), type, true)) chosen = &candidate;
+        if (model::convertible(&context, valueTypeOf(candidate), type, true)) return &candidate;
     }
-    return chosen;
+    return nullptr;
 }
 
 qestl::qestringA mismatchText(CompileContext& context, const char* heading, model::IRObject* target,

@@ -28,8 +28,10 @@ void warnTypeName(CompileContext& context, const StatementNode& declarator);
 // Keeps the candidates whose value may be stored into `type`.
 void keepAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
 
-// The last candidate whose value may be stored into `type`; null when none.
-model::IRResult* lastAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
+// The first candidate, in lookup order, whose value may be stored into
+// `type` (the innermost name: a local before a field or a global); null
+// when none.
+model::IRResult* firstAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
 
 // "类型不匹配,无法赋值" (or `heading`) with the target type and the source
 // candidates.

@@ -207,7 +207,10 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
         context.reportWarning(diag::MayThrow.warningNumber, text.view(), node);
     }
     context.emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
-    if (model::FlowNode* flow = currentFlow(context)) flow->exitBits |= kExitThrow;
+    if (model::FlowNode* flow = currentFlow(context)) {
+        flow->exitBits |= kExitThrow;
+        flow->foldedExitBits = flow->foldExitBits(false);
+    }
     return 0;
 }
 

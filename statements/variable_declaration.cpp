@@ -118,20 +118,20 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
     model::IRValueList found;
     if (!declarations::compileInitialiser(context, initialiser, found)) return false;
     settleDeferredValues(context, found, declaration.automatic ? qestl::SmartPtr() : declaration.type);
-    model::IRValueList kept = found;
-    declarations::keepAssignable(context, kept, declaration.type);
     if (declaration.automatic) {
-        if (kept.size() != 1) {
+        // Every value the initialiser may be counts, a void one too: that
+        // one is refused for its type, not as one of several.
+        if (found.size() != 1) {
             qestl::qestringA text("自动变量类型不明确,初始化值不唯一");
-            dumpScopeSymbols(context, kept.empty() ? found : kept, text);
+            dumpScopeSymbols(context, found, text);
             context.reportError(text.view(), initialiser);
             return false;
         }
-        model::IRObject* valueType = valueTypeOf(kept[0]);
+        model::IRObject* valueType = valueTypeOf(found[0]);
         // A brace initialiser names no element type: its array would never
         // be built, and the variable would hold nothing.
         if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
-            isProvisionalArray(kept[0].objectPtr())) {
+            isProvisionalArray(found[0].objectPtr())) {
             context.reportError("无效类型", declaration.node);
             return false;
         }
@@ -143,7 +143,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
         storage.dataType = model::dataTypeOfType(valueType);
     }
     model::IRObject* type = model::asObject(declaration.type);
-    model::IRResult* chosen = declarations::lastAssignable(context, kept, declaration.type);
+    model::IRResult* chosen = declarations::firstAssignable(context, found, declaration.type);
     model::IRObject* valueType = chosen != nullptr ? valueTypeOf(*chosen) : nullptr;
     if (valueType == nullptr || !type->assignOperatorAllowed(&context, model::kOpMov, qestl::SmartPtr(valueType))) {
         const qestl::qestringA text = declarations::mismatchText(context, "类型不匹配,无法赋值", type, found);

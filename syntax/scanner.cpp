@@ -1,6 +1,9 @@
 #include "syntax/scanner.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <cstring>
 
 
@@ -345,35 +348,33 @@ double parseFloatText(const char* text) {
     const char* at = text;
     bool negative = false;
     if (*at == '-' || *at == '+') negative = *at++ == '-';
-    double value = 0;
-    double scale = 1;
-    bool fraction = false;
-    bool afterDigit = false;
-    for (;; ++at) {
-        char c = *at;
-        if (c >= '0' && c <= '9') {
-            if (fraction) {
-                scale *= 10;
-                value += (c - '0') / scale;
-            } else {
-                value = value * 10 + (c - '0');
-            }
-            afterDigit = true;
-        } else if (c == '.' && !fraction && (afterDigit || at == text || at[-1] == '-' || at[-1] == '+')) {
-            fraction = true;
-        } else {
-            break;
+    // The extent of the literal: digits with at most one point, then an
+    // exponent whose digits are decimal even after a leading zero (1e010 is
+    // 1e10); a suffix or anything else ends it, and "inf" is no literal.
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* end = at;
+    while (isDigit(*end)) ++end;
+    if (*end == '.') {
+        ++end;
+        while (isDigit(*end)) ++end;
+    }
+    if ((*end == 'e' || *end == 'E') && end > at) {
+        const char* exponent = end + 1;
+        if (*exponent == '-' || *exponent == '+') ++exponent;
+        if (isDigit(*exponent)) {
+            end = exponent;
+            while (isDigit(*end)) ++end;
         }
     }
-    if (*at == 'e' || *at == 'E') {
-        ++at;
-        bool negativeExponent = false;
-        if (*at == '-' || *at == '+') negativeExponent = *at++ == '-';
-        // The exponent is decimal even with leading zeros: 1e010 is 1e10.
-        int exponent = 0;
-        for (; *at >= '0' && *at <= '9'; ++at)
-            if (exponent < 100000) exponent = exponent * 10 + (*at - '0');
-        value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
+    // Correctly rounded: the nearest double to the written value.
+    double value = 0;
+    const std::from_chars_result read = std::from_chars(at, end, value, std::chars_format::general);
+    if (read.ec == std::errc::result_out_of_range) {
+        // Beyond the range of a double: infinity or zero, as the C reader
+        // gives them.
+        value = std::strtod(std::string(at, end).c_str(), nullptr);
+    } else if (read.ec != std::errc()) {
+        value = 0;
     }
     return negative ? -value : value;
 }

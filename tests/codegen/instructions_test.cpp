@@ -51,4 +51,17 @@ TEST(Instructions, SettingOperandsNormalisesOrSetsTheCount) {
     EXPECT_EQ(record.operandCount, 10u);
 }
 
+TEST(Instructions, AReferenceToARecordNeverPlacedIsRefused) {
+    qestl::SmartPtr target = codegen::makeRet(model::NodeHandle());
+    model::cbircode jump(model::kOpJmp, 1);
+    model::Operand reference;
+    reference.setObjectRef(target, 0);
+    model::Operand unplaced = reference;
+    EXPECT_FALSE(codegen::fixupOperand(unplaced, jump, 100));
+    target.as<model::cbircode>()->codeAddress = 64;
+    model::Operand placed = reference;
+    EXPECT_TRUE(codegen::fixupOperand(placed, jump, 100));
+    EXPECT_EQ(placed.value, -36);
+}
+
 }  // namespace

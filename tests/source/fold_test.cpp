@@ -4,6 +4,7 @@
 #include <string>
 
 #include "source/fold.h"
+#include "syntax/scanner.h"
 
 namespace {
 
@@ -85,6 +86,17 @@ TEST(Fold, FloatTextReadsBackToTheFoldedValue) {
     EXPECT_EQ(std::strtod(third.text.c_str(), nullptr), 1 / 3.0);
     // Values "%.15f" renders exactly keep that form.
     expectFolded(add("+", {kInt, "1"}, {kFloat, "0.125"}), kFloat, "1.125000000000000");
+    // Any other value is written in at most 17 significant digits that the
+    // compiler's own reader takes back to the same double.
+    for (double value : {2 / 3.0, 0.1 + 0.2, 3 * 2.2250738585072014e-308, 1e-20 * 7, -123456.789e200}) {
+        const qestl::qestringA text = fold::floatText(value);
+        EXPECT_EQ(parseFloatText(text.c_str()), value) << text.c_str();
+        std::string digits;
+        for (const char* c = text.c_str(); *c != '\0' && *c != 'e'; ++c)
+            if (*c >= '0' && *c <= '9') digits += *c;
+        const size_t first = digits.find_first_not_of('0'), last = digits.find_last_not_of('0');
+        EXPECT_LE(last - first + 1, 17u) << text.c_str();
+    }
 }
 
 TEST(Fold, NonFiniteResultIsLeftAlone) {

@@ -159,6 +159,12 @@ TEST(TextValues, ParseFloatText) {
     EXPECT_DOUBLE_EQ(parseFloatText("7e+2"), 700.0);
     EXPECT_DOUBLE_EQ(parseFloatText("abc"), 0.0);
     EXPECT_TRUE(std::isinf(parseFloatText("1e400")));
+    EXPECT_EQ(parseFloatText("1e-400"), 0.0);
+    EXPECT_EQ(parseFloatText("inf"), 0.0);
+    // Correctly rounded: the nearest double, not one or two units off.
+    EXPECT_EQ(parseFloatText("0.6666666666666666"), 0.6666666666666666);
+    EXPECT_EQ(parseFloatText("2.2250738585072014e-308"), 2.2250738585072014e-308);
+    EXPECT_EQ(parseFloatText("0.1"), 0.1);
 }
 
 TEST(SourceInputTest, RefusesTextsOf2GiB) {

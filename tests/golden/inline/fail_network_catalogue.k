@@ -48,7 +48,7 @@ void sessions(WebSocketSession ws, byte[] b) { // expect warning 324: 已定义�
     ws.sendBinary(b, 0, 4);
     ws.sendBinary(b, 0); // expect error: 找不到方法(参数不正确 或 找不到符合参数的方法)
 }
-int main(String[] args) { // expect warning 324: 已定义但不使用的对象.
+int main(String[] args) {
     if (args == nilptr) return 1;
     return 0;
 }
