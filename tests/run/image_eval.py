@@ -242,9 +242,15 @@ class Machine:
             return convert(value, kind if kind != 8 else 8)
         if kind == 0 and dtype == 11:
             return None  # nilptr
+        if kind == 12:
+            # The object `this` names, counted outward from the method (0 the
+            # method's own object, 1 its class); enclosing objects are not run.
+            if value > 1:
+                raise EvalError("the object %d steps out of `this` is outside the evaluated subset" % value)
+            return self.field_object()
         box, key = self.cell(op, next_pc)
         if box[key] is UNSET:
-            where = {9: "stack[%d]", 12: "field %d of this", 14: "field %d of this", 21: "register %d"}
+            where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d"}
             raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
                 value if kind in where else next_pc + value)))
         return convert(box[key], dtype)
@@ -262,7 +268,7 @@ class Machine:
             return frame.slots, value
         if kind == 21:
             return self.regs, value
-        if kind in (12, 14):
+        if kind == 14:
             obj = self.field_object()
             return obj.fields, value
         if kind in (19, 39):
@@ -284,7 +290,7 @@ class Machine:
             raise Thrown(("sys", "NullPointerException"))
         if not isinstance(obj, Obj):
             raise EvalError("field access on %r" % (obj,))
-        if field_op[0] not in (12, 14):
+        if field_op[0] != 14:
             raise EvalError("member operand of kind %d" % field_op[0])
         return obj.fields, field_op[2]
 
@@ -349,8 +355,10 @@ class Machine:
         number = self.img.u32(record)
         if number == 2:  # a catalogue method
             link = self.img.text_ref(record - 16)
-            if re.fullmatch(r"/(\w+)@/\1/\1\(\)", link):  # a parameterless catalogue constructor
-                self.regs[0] = self.this
+            # A parameterless catalogue constructor sets nothing up that the
+            # subset reads; the object being made stays where it was (eax
+            # after a default construction, `this` inside a constructor).
+            if re.fullmatch(r"/(\w+)@/\1/\1\(\)", link):
                 return next_pc
             raise EvalError("call of the catalogue method %s" % link)
         # A function's record is a jmp to its code; a base class's instance
