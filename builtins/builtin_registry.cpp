@@ -66,7 +66,7 @@ void phase3Row(CompileContext& context, const Entry& entry) {
         // The base's tables are copied in first, so an override takes the
         // inherited slot. TimerTask's one method is the registry's own.
         const MemberText& text = entry.row->step == CatalogueStep::Registry
-                                     ? memberTextOnce("TimerTask", kTimerTaskMembers, nullptr)
+                                     ? coreMembers(kTimerTaskMembers)
                                      : catalogueMembers(*entry.row);
         declareMembers(*model::asClass(&klass), context, text, names);
     }

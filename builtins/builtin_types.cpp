@@ -163,12 +163,12 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
 
     for (const CatalogueClass* row : early)
         declareMembers(classNamed(row->name), context, catalogueMembers(*row), names);
-    declareMembers(classNamed("Exception"), context, memberTextOnce("Exception", kExceptionMembers, nullptr), names);
-    declareMembers(classNamed("_system_"), context, memberTextOnce("_system_", kSystemMembers, nullptr), names);
-    declareMembers(classNamed("Thread"), context, memberTextOnce("Thread", kThreadMembers, nullptr), names);
+    declareMembers(classNamed("Exception"), context, coreMembers(kExceptionMembers), names);
+    declareMembers(classNamed("_system_"), context, coreMembers(kSystemMembers), names);
+    declareMembers(classNamed("Thread"), context, coreMembers(kThreadMembers), names);
 
     for (const auto& [derived, base] : kBaseOrder) classNamed(derived).setBaseClass(names.find(base), 64);
-    const MemberText& constructors = memberTextOnce("exception constructors", kExceptionConstructors, nullptr);
+    const MemberText& constructors = coreMembers(kExceptionConstructors);
     model::BuiltinMethodDecl record;
     for (const char* name : kConstructorOrder) {
         ClassObject& klass = classNamed(name);

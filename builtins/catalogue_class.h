@@ -43,7 +43,25 @@ struct CatalogueClass {
 // "Owner.Name", any other by its name.
 bool catalogueNameIs(const CatalogueClass& entry, std::string_view qualified);
 
-// The member text of `entry`, read the first time it is asked for and kept for
-// the rest of the process. A text that does not read is a broken build: the
-// message names the class and the line, and the process aborts.
+// The member text of `entry` (see builtinMemberText).
 const MemberText& catalogueMembers(const CatalogueClass& entry);
+
+// A member text of the built-in catalogue read when the compiler was built:
+// the class's qualified name or the core text's label, the size and the
+// placeholders of the text it was read from, and the tables.
+struct PrebuiltMemberText {
+    std::string_view label;
+    uint32_t textSize;
+    const char* placeholders;  // null for none
+    const MemberText* text;
+};
+// The generated tables, sorted by label.
+std::span<const PrebuiltMemberText> prebuiltMemberTexts();
+
+// The member text of a built-in class: its generated table when one was
+// built from this same text (label, size and placeholders agree), otherwise
+// the text read once as memberTextOnce does.
+const MemberText& builtinMemberText(const char* label, const char* text, const char* placeholders);
+
+// The member text of a core built-in (core_texts.h), by its text.
+const MemberText& coreMembers(const char* text);

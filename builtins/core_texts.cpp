@@ -366,4 +366,16 @@ static final String[] getPropertyKeys()
 static final Object getProperty(String key)
 )";
 
+std::span<const CoreMemberText> coreMemberTexts() {
+    static const CoreMemberText kTexts[] = {
+        {"Exception", kExceptionMembers, nullptr},
+        {"exception constructors", kExceptionConstructors, nullptr},
+        {"Thread", kThreadMembers, nullptr},
+        {"TimerTask", kTimerTaskMembers, nullptr},
+        {"RemoteCallPipe", kRemoteCallPipeFixed, "S"},
+        {"_system_", kSystemMembers, nullptr},
+    };
+    return kTexts;
+}
+
 }  // namespace builtins

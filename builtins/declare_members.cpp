@@ -36,9 +36,12 @@ qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& nam
 
 void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, const MemberText& text,
                       const MemberMethod& method, const BuiltinNames& names, std::span<const qestl::SmartPtr> bound) {
-    record.initEmpty();
+    // The record is reused from method to method: cleared in place, its
+    // buffers kept.
     record.name.assign(method.name.data(), method.name.size());
-    if (method.hasResult) record.returnType = resolveMemberType(context, names, bound, method.result);
+    record.returnType = method.hasResult ? resolveMemberType(context, names, bound, method.result) : qestl::SmartPtr();
+    record.parameters.clear();
+    record.thrown.clear();
     for (const MemberParameter& parameter : text.parametersOf(method))
         record.parameters.push_back(model::makeObject(parameter.name, model::kKindVariable,
                                                       resolveMemberType(context, names, bound, parameter.type),
@@ -55,7 +58,9 @@ namespace {
 
 void declareConstant(ModelContext& context, ClassObject& owner, std::string_view name, const qestl::SmartPtr& type,
                      uint32_t kind, uint64_t bits) {
-    qestl::SmartPtr member = model::makeObject(name, model::kKindVariable, type, 0);
+    // Made without a link name: the class builds it when it takes the
+    // member, owner included.
+    qestl::SmartPtr member = model::adoptLive(new model::IRObject(name, model::kKindVariable, type, 0));
     asObject(member)->setConstantValue(model::makeImmediate(static_cast<int64_t>(bits), kind), true);
     owner.addStaticMember(context, member);
 }

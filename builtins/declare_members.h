@@ -4,7 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <algorithm>
+#include <functional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,13 +28,23 @@ public:
     // Empty when the name is unknown.
     qestl::SmartPtr find(std::string_view name) const;
     void clear() { byName_.clear(); }
+    // In name order.
     template <typename Visit>
     void forEach(Visit visit) const {
-        for (const auto& [name, type] : byName_) visit(type);
+        std::vector<const std::pair<const std::string, qestl::SmartPtr>*> sorted;
+        for (const auto& entry : byName_) sorted.push_back(&entry);
+        std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->first < b->first; });
+        for (const auto* entry : sorted) visit(entry->second);
     }
 
 private:
-    std::map<std::string, qestl::SmartPtr, std::less<>> byName_;
+    // Hashed: every type of every member text is looked up here, some
+    // thousands of times per compilation.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, qestl::SmartPtr, Hash, std::equal_to<>> byName_;
 };
 
 // Resolves one type of a text: a placeholder from `bound`, a name from

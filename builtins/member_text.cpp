@@ -127,7 +127,7 @@ bool parseHex(std::string_view text, size_t maxDigits, uint64_t& value) {
     return parseWhole(text, value, 16);
 }
 
-bool readConstant(LineReader& r, MemberText& out) {
+bool readConstant(LineReader& r, MemberText::Storage& out) {
     MemberConstant c{};
     std::string_view kind = r.identifier();
     if (kind == "int") {
@@ -172,7 +172,7 @@ bool readConstant(LineReader& r, MemberText& out) {
     return true;
 }
 
-bool readField(LineReader& r, MemberText& out) {
+bool readField(LineReader& r, MemberText::Storage& out) {
     MemberField f{};
     f.isFinal = r.acceptWord("final");
     if (!r.type(f.type, "the field's type")) return false;
@@ -183,7 +183,7 @@ bool readField(LineReader& r, MemberText& out) {
     return true;
 }
 
-bool readMethod(LineReader& r, MemberText& out, uint32_t line) {
+bool readMethod(LineReader& r, MemberText::Storage& out, uint32_t line) {
     MemberMethod m{};
     m.line = line;
     for (;;) {
@@ -247,6 +247,7 @@ bool readMethod(LineReader& r, MemberText& out, uint32_t line) {
 bool parseMemberText(std::string_view text, std::span<const std::string_view> placeholders,
                      MemberText& out, MemberTextError& error) {
     out = MemberText{};
+    MemberText::Storage& read = out.storage;
     uint32_t lineNumber = 0;
     while (!text.empty()) {
         size_t eol = text.find('\n');
@@ -261,14 +262,14 @@ bool parseMemberText(std::string_view text, std::span<const std::string_view> pl
         if (r.atEnd()) continue;
         bool ok;
         if (r.acceptWord("field")) {
-            ok = readField(r, out);
+            ok = readField(r, read);
         } else if (r.acceptWord("const")) {
-            ok = readConstant(r, out);
+            ok = readConstant(r, read);
         } else {
-            ok = readMethod(r, out, lineNumber);
+            ok = readMethod(r, read, lineNumber);
         }
         // The record's index fields are 16 bits wide.
-        if (ok && (out.parameters.size() > UINT16_MAX || out.thrown.size() > UINT16_MAX)) {
+        if (ok && (read.parameters.size() > UINT16_MAX || read.thrown.size() > UINT16_MAX)) {
             ok = r.fail("too many parameters or thrown classes in one text");
         }
         if (!ok) {
@@ -277,6 +278,11 @@ bool parseMemberText(std::string_view text, std::span<const std::string_view> pl
             return false;
         }
     }
+    out.fields = read.fields;
+    out.constants = read.constants;
+    out.methods = read.methods;
+    out.parameters = read.parameters;
+    out.thrown = read.thrown;
     return true;
 }
 

@@ -1,6 +1,8 @@
 // The member text of a built-in class: one line per field, typed constant or
-// method, in declaration order, read once per process into a compact form
-// that the declaration engine walks for every compilation.
+// method, in declaration order, read into a compact form that the
+// declaration engine walks for every compilation. The catalogue's texts are
+// read when the compiler is built (a generator writes their tables); any
+// other text is read once per process.
 //
 //   field [final] <type> <name>
 //   const int|char|double <name> = <value>
@@ -70,19 +72,42 @@ struct MemberMethod {
     uint32_t line = 0;             // 1-based line in the text
 };
 
+// A member text read into tables: views into static data generated when the
+// compiler is built, or into the storage of a text read at run time.
 struct MemberText {
-    std::vector<MemberField> fields;
-    std::vector<MemberConstant> constants;
-    std::vector<MemberMethod> methods;  // declaration order = slot order per table
-    std::vector<MemberParameter> parameters;
-    std::vector<std::string_view> thrown;
+    std::span<const MemberField> fields;
+    std::span<const MemberConstant> constants;
+    std::span<const MemberMethod> methods;  // declaration order = slot order per table
+    std::span<const MemberParameter> parameters;
+    std::span<const std::string_view> thrown;
+
+    MemberText() = default;
+    constexpr MemberText(std::span<const MemberField> f, std::span<const MemberConstant> c,
+                         std::span<const MemberMethod> m, std::span<const MemberParameter> p,
+                         std::span<const std::string_view> t)
+        : fields(f), constants(c), methods(m), parameters(p), thrown(t) {}
+    // The views may point into this text's own storage: moving keeps the
+    // buffers, a copy would not.
+    MemberText(const MemberText&) = delete;
+    MemberText& operator=(const MemberText&) = delete;
+    MemberText(MemberText&&) = default;
+    MemberText& operator=(MemberText&&) = default;
 
     std::span<const MemberParameter> parametersOf(const MemberMethod& m) const {
-        return {parameters.data() + m.firstParameter, m.parameterCount};
+        return parameters.subspan(m.firstParameter, m.parameterCount);
     }
     std::span<const std::string_view> thrownOf(const MemberMethod& m) const {
-        return {thrown.data() + m.firstThrown, m.thrownCount};
+        return thrown.subspan(m.firstThrown, m.thrownCount);
     }
+
+    // The storage of a text read at run time (empty for a generated table).
+    struct Storage {
+        std::vector<MemberField> fields;
+        std::vector<MemberConstant> constants;
+        std::vector<MemberMethod> methods;
+        std::vector<MemberParameter> parameters;
+        std::vector<std::string_view> thrown;
+    } storage;
 };
 
 struct MemberTextError {

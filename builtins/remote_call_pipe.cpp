@@ -85,7 +85,7 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
         model::registerNativeMethod(proxy, context, record);
     }
     const qestl::SmartPtr bound[] = {served};
-    declareMembers(proxy, context, memberTextOnce("RemoteCallPipe", kRemoteCallPipeFixed, "S"), builtinNames(), bound);
+    declareMembers(proxy, context, coreMembers(kRemoteCallPipeFixed), builtinNames(), bound);
 }
 
 }  // namespace

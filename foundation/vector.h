@@ -18,6 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <type_traits>
 #include <new>
 #include <utility>
 
@@ -110,7 +112,11 @@ public:
                 source = copies.data_;
             }
             copyConstructRange(data_ + index + n, data_ + index, count_ - index, /*destroySource=*/true);
-            for (size_t i = 0; i < n; ++i) new (data_ + index + i) T(source[i]);
+            if constexpr (std::is_trivially_copyable_v<T>) {
+                std::memcpy(data_ + index, source, n * sizeof(T));
+            } else {
+                for (size_t i = 0; i < n; ++i) new (data_ + index + i) T(source[i]);
+            }
         }
         count_ += n;
     }
@@ -172,6 +178,12 @@ public:
     // destroySource the sources are destroyed once copied (a move).
     static void copyConstructRange(T* destination, T* source, size_t n, bool destroySource = false) {
         if (n == 0 || destination == source) return;
+        // Byte elements may alias anything, the vector's own fields included:
+        // element by element they are copied one load and store at a time.
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            std::memmove(destination, source, n * sizeof(T));
+            return;
+        }
         if (destination > source) {
             for (size_t i = n; i-- > 0;) {
                 new (destination + i) T(source[i]);
@@ -201,9 +213,15 @@ protected:
     void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
         const Count checked = checkedCount(newCapacity);
         T* fresh = static_cast<T*>(allocateOrDie(newCapacity * sizeof(T)));
-        for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
-        for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
-        for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
+            if (n != 0 && elements != nullptr) std::memcpy(fresh + index, elements, n * sizeof(T));
+            if (count_ > index) std::memcpy(fresh + n + index, data_ + index, (count_ - index) * sizeof(T));
+        } else {
+            for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
+            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+            for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+        }
         destroyAll();
         releaseBuffer();
         data_ = fresh;

@@ -191,7 +191,7 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.setConst(constant);
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
-    field.setOwner(IRResult(qestl::SmartPtr(this)));
+    field.ownerResult = IRResult(qestl::SmartPtr(this));  // the link name is built below
     if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
     field.buildLinkName();
     return addProperty(memberName, member, registerIt);
@@ -278,7 +278,10 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
                               qestl::SmartPtr* made) {
     auto* function = new FunctionObject();
     qestl::SmartPtr held = adoptLive(function);
-    function->setOwner(IRResult(qestl::SmartPtr(&owner)));
+    // The link name is built once, when the record is complete: nothing
+    // below reads it before (a catalogue declares about a thousand methods
+    // per compilation).
+    function->ownerResult = IRResult(qestl::SmartPtr(&owner));
     if (!decl.name.empty() && std::strstr(kOperatorList, decl.name.c_str()) != nullptr)
         function->flagsA |= kFlagOperator;
     function->modifiers |= 64;
@@ -303,7 +306,6 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     }
     function->flagsB |= kFlagHidden;
     function->modifiers |= 64;
-    function->buildLinkName();
     const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
     const Operand slot = owner.addNativeMethod(function->name.view(), held, decl.isStatic != 0);
     if (slot.kind == kErrorOperand) {

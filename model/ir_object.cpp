@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "foundation/crc32.h"
 #include "model/builtin_types.h"
@@ -128,7 +129,7 @@ void IRObject::buildLinkName() {
         text.append(">");
     }
     if (isConst()) text.append("#C");
-    linkName_ = text;
+    linkName_ = std::move(text);
 }
 
 qestl::qestringA IRObject::displayName() const {

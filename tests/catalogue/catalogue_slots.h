@@ -66,7 +66,9 @@ public:
     std::string slotOf(const std::string& qualified, size_t position) const {
         const ClassSlots& cs = classes_.at(qualified);
         const CatalogueClass* entry = entries_.at(qualified);
-        const MemberMethod* m = &catalogueMembers(*entry).methods.at(position);
+        const std::span<const MemberMethod> methods = catalogueMembers(*entry).methods;
+        if (position >= methods.size()) return "no method " + std::to_string(position);
+        const MemberMethod* m = &methods[position];
         for (size_t i = 0; i < cs.instance.size(); ++i) {
             if (cs.instance[i].method == m) return "I" + std::to_string(i);
         }

@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 
+#include "builtins/core_texts.h"
+#include "builtins/member_text_print.h"
 #include "catalogue/catalogue_slots.h"
 #include "catalogue/network/network_catalogue.h"
 #include "catalogue/system/system_catalogue.h"
@@ -104,15 +106,38 @@ Totals checkCounts(std::span<const CatalogueClass> list, std::span<const Expecte
     return totals;
 }
 
-TEST(CatalogueTables, EveryTextReads) {
-    for (const CatalogueClass* c : allClasses()) {
+// A whole read text in one string, placeholders and lines included.
+std::string everything(const MemberText& text) {
+    std::string s;
+    for (const MemberField& f : text.fields)
+        s += "field " + std::string(f.isFinal ? "final " : "") + member_text_test::typeText(f.type, true) + " " +
+             std::string(f.name) + "\n";
+    for (const MemberConstant& c : text.constants)
+        s += "const " + std::to_string(static_cast<int>(c.kind)) + " " + std::string(c.name) + " " +
+             std::to_string(c.bits) + "\n";
+    for (const MemberMethod& m : text.methods)
+        s += std::to_string(m.line) + ": " + member_text_test::methodText(text, m, true) + "\n";
+    return s;
+}
+
+// The tables built with the compiler are the texts as read at run time, and
+// every catalogue and core text has one (none is read at start).
+TEST(CatalogueTables, EveryTextReadsAsItsBuiltTable) {
+    auto check = [](const std::string& label, const char* source, const char* placeholderNames,
+                    const MemberText& built) {
+        SCOPED_TRACE(label);
         std::vector<std::string_view> placeholders;
-        if (c->placeholders != nullptr) placeholders = splitNames(c->placeholders);
+        if (placeholderNames != nullptr) placeholders = splitNames(placeholderNames);
         MemberText text;
         MemberTextError error;
-        EXPECT_TRUE(parseMemberText(c->members, placeholders, text, error))
-            << qualifiedName(*c) << ": " << error.message;
-    }
+        ASSERT_TRUE(parseMemberText(source, placeholders, text, error)) << error.message;
+        EXPECT_TRUE(built.storage.methods.empty() && built.storage.fields.empty() && built.storage.constants.empty());
+        EXPECT_EQ(everything(built), everything(text));
+    };
+    for (const CatalogueClass* c : allClasses())
+        if (c->members != nullptr) check(qualifiedName(*c), c->members, c->placeholders, catalogueMembers(*c));
+    for (const builtins::CoreMemberText& core : builtins::coreMemberTexts())
+        check(core.label, core.text, core.placeholders, coreMembers(core.text));
 }
 
 TEST(CatalogueTables, CountsPerClassAndPerSubsystem) {
