@@ -24,8 +24,15 @@ void printProgress(const char* text) {
     std::fflush(stdout);
 }
 
+// A compressed image is made from the whole image in memory.
+bool writeCompressedImage(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
+    qestl::qeByteStream image;
+    return writeImage(context, image, options) && compressProgramImage(image, options.iconBytes) &&
+           qestl::writeInPieces(out, image.data(), image.size());
+}
+
 // The requested output of a clean compilation.
-bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOptions& options) {
+bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
     context.resolveOperands();
     context.assignAddresses();
@@ -33,8 +40,8 @@ bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOp
         if (!options.kdefFile.empty()) readExportDefinitionFile(options);  // only warns
         return writeLinkLibrary(context, out, options);
     }
-    if (!writeImage(context, out, options)) return false;
-    return !options.compressImage || compressProgramImage(out, options.iconBytes);
+    if (options.compressImage) return writeCompressedImage(context, out, options);
+    return writeImage(context, out, options);
 }
 
 // The process ends right after its one compilation, so a build without
@@ -51,7 +58,7 @@ void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
 
 }  // namespace
 
-int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
+int compileToStream(qestl::qeistream& out, CompileOptions& options) {
     CompileContext context;
     context.setOptions(&options);
     qestl::globalNodePool();
