@@ -46,7 +46,12 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     switch (kind) {
     case kResourceString: {
         auto found = strings_.find(name);
-        if (found != strings_.end()) return referTo(found->second);
+        if (found != strings_.end()) {
+            // A text the compiler asked for first (a name, a link name) is
+            // still the program's own once a literal asks for it too.
+            if (mark != 0) items_[found->second].as<ResourceItem>()->mark = mark;
+            return referTo(found->second);
+        }
         return referTo(append(strings_, name, kind, data, length, mark));
     }
     case kResourceFile: {

@@ -25,8 +25,15 @@ void printProgress(const char* text) {
     std::fflush(stdout);
 }
 
+// A compressed image is made from the whole image in memory.
+bool writeCompressedImage(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
+    qestl::qeByteStream image;
+    return writeImage(context, image, options) && compressProgramImage(image, options.iconBytes) &&
+           qestl::writeInPieces(out, image.data(), image.size());
+}
+
 // The requested output of a clean compilation.
-bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOptions& options) {
+bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
     context.resolveOperands();
     context.assignAddresses();
@@ -34,12 +41,15 @@ bool generateOutput(CompileContext& context, qestl::qeByteStream& out, CompileOp
         if (!options.kdefFile.empty()) readExportDefinitionFile(options);  // only warns
         return writeLinkLibrary(context, out, options);
     }
-    if (!writeImage(context, out, options)) return false;
+    const bool written = options.compressImage ? writeCompressedImage(context, out, options)
+                                               : writeImage(context, out, options);
+    if (!written) return false;
+    // Fix-up counts what no address was given to; such an image is abandoned.
     if (context.unplacedReferences != 0) {
         context.reportError(diag::UnplacedReference.text, model::NodeHandle());
         return false;
     }
-    return !options.compressImage || compressProgramImage(out, options.iconBytes);
+    return true;
 }
 
 // The process ends right after its one compilation, so a build without
@@ -56,7 +66,7 @@ void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
 
 }  // namespace
 
-int compileToStream(qestl::qeByteStream& out, CompileOptions& options) {
+int compileToStream(qestl::qeistream& out, CompileOptions& options) {
     CompileContext context;
     context.setOptions(&options);
     qestl::globalNodePool();

@@ -6,8 +6,9 @@
 #include "foundation/stream.h"
 
 // Parses, checks and compiles the sources of the options into `out`: 1 when
-// the requested output was generated, 0 after errors.
-int compileToStream(qestl::qeByteStream& out, CompileOptions& options);
+// the requested output was generated, 0 after errors (`out` may then hold a
+// part of it, for the caller to discard).
+int compileToStream(qestl::qeistream& out, CompileOptions& options);
 
 // Parses the sources and writes their static library into `out`: 1 when
 // written, 0 after parse errors (already reported).

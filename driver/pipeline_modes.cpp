@@ -44,10 +44,12 @@ bool outputSparesSources(const CompileOptions& options) {
 bool compileAndWrite(CompileOptions& options) {
     if (!outputSparesSources(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
-    qestl::qeByteStream stream;
-    if (compileToStream(stream, options) != 1) return false;
+    // The output is written as it is made, into a file that takes the
+    // target's place once whole; a failed compilation leaves no trace.
+    WholeFileWriter file(options.outputPath);
+    if (compileToStream(file, options) != 1) return false;
     if (options.nativeSources) return true;  // the writer made its own files
-    return announceOutput(options.outputPath, writeFileWhole(options.outputPath, stream.data(), stream.size()));
+    return announceOutput(options.outputPath, file.commit());
 }
 
 bool buildStaticLibraryAndWrite(CompileOptions& options) {

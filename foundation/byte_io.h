@@ -157,16 +157,43 @@ private:
     bool failed_ = false;
 };
 
+// Where a writer that spills hands the bytes it has buffered.
+class ByteSink {
+public:
+    virtual void take(const uint8_t* data, size_t count) = 0;
+
+protected:
+    ~ByteSink() = default;
+};
+
 // Appends fields to a byte vector; patchU32LE and friends rewrite a field
-// already written (sizes and offsets known only later).
+// already written (sizes and offsets known only later). A writer told to
+// spill hands its buffer to a sink whenever it holds `threshold` bytes, so
+// that a large output never sits in memory whole; positions still count from
+// the first byte, and what was spilled can no longer be patched.
 class ByteWriter {
 public:
     explicit ByteWriter(ByteVector& out) : out_(out) {}
 
-    size_t position() const { return out_.size(); }
+    size_t position() const { return spilled_ + out_.size(); }
     ByteVector& bytes() { return out_; }
 
-    void u8(uint8_t v) { out_.pushBack(v); }
+    void spillTo(ByteSink* sink, size_t threshold) {
+        sink_ = sink;
+        limit_ = sink != nullptr && threshold != 0 ? threshold : SIZE_MAX;
+    }
+    // Hands what is buffered to the sink now.
+    void spill() {
+        if (sink_ == nullptr || out_.size() == 0) return;
+        sink_->take(out_.data(), out_.size());
+        spilled_ += out_.size();
+        out_.reset(0);  // the buffer stays for the next bytes
+    }
+
+    void u8(uint8_t v) {
+        out_.pushBack(v);
+        check();
+    }
     void u16le(uint16_t v) { put<2>(storeU16LE, v); }
     void u32le(uint32_t v) { put<4>(storeU32LE, v); }
     void u64le(uint64_t v) { put<8>(storeU64LE, v); }
@@ -176,17 +203,31 @@ public:
     void u16(uint16_t v, bool bigEndian) { bigEndian ? u16be(v) : u16le(v); }
     void u32(uint32_t v, bool bigEndian) { bigEndian ? u32be(v) : u32le(v); }
     void u64(uint64_t v, bool bigEndian) { bigEndian ? u64be(v) : u64le(v); }
-    void bytes(const void* data, size_t count) { out_.append(static_cast<const uint8_t*>(data), count); }
-    void zeros(size_t count) { out_.resize(out_.size() + count); }
+    void bytes(const void* data, size_t count) {
+        // A block as large as the buffer goes to the sink as it is.
+        if (count >= limit_) {
+            spill();
+            sink_->take(static_cast<const uint8_t*>(data), count);
+            spilled_ += count;
+            return;
+        }
+        out_.append(static_cast<const uint8_t*>(data), count);
+        check();
+    }
+    void zeros(size_t count) {
+        out_.resize(out_.size() + count);
+        check();
+    }
     // Zero bytes up to the next multiple of alignment (a power of two or not).
     void padTo(size_t alignment) {
-        if (alignment > 1 && out_.size() % alignment != 0) zeros(alignment - out_.size() % alignment);
+        if (alignment > 1 && position() % alignment != 0) zeros(alignment - position() % alignment);
     }
 
-    // Rewrites a field inside what was written; false when it would not fit.
+    // Rewrites a field inside what was written and is still buffered; false
+    // when it would not fit.
     bool patchU8(size_t at, uint8_t v) {
-        if (at >= out_.size()) return false;
-        out_[at] = v;
+        if (at < spilled_ || at - spilled_ >= out_.size()) return false;
+        out_[at - spilled_] = v;
         return true;
     }
     bool patchU16(size_t at, uint16_t v, bool bigEndian = false) {
@@ -202,20 +243,29 @@ public:
     }
 
 private:
+    void check() {
+        if (out_.size() >= limit_) spill();
+    }
     template <size_t N, typename T>
     void put(void (*store)(uint8_t*, T), T v) {
         uint8_t field[N];
         store(field, v);
         out_.append(field, N);
+        check();
     }
     template <size_t N, typename T>
     bool patch(void (*store)(uint8_t*, T), size_t at, T v) {
+        if (at < spilled_) return false;
+        at -= spilled_;
         if (at > out_.size() || N > out_.size() - at) return false;
         store(out_.data() + at, v);
         return true;
     }
 
     ByteVector& out_;
+    ByteSink* sink_ = nullptr;
+    size_t limit_ = SIZE_MAX;
+    size_t spilled_ = 0;
 };
 
 }  // namespace qestl

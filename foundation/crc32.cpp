@@ -19,4 +19,8 @@ uint32_t crc32Update(const void* data, size_t length, uint32_t state) {
     return static_cast<uint32_t>(crc);
 }
 
+uint32_t crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength) {
+    return static_cast<uint32_t>(crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
+}
+
 }  // namespace qestl

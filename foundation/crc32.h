@@ -11,4 +11,8 @@ namespace qestl {
 // result of one call fed to the next gives the CRC of the concatenation.
 uint32_t crc32Update(const void* data, size_t length, uint32_t state);
 
+// The CRC-32 of two pieces one after the other, from the CRC of each and the
+// length of the second.
+uint32_t crc32Combine(uint32_t first, uint32_t second, uint64_t secondLength);
+
 }  // namespace qestl

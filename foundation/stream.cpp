@@ -82,6 +82,23 @@ bool qeByteStream::appendBytes(const void* bytes, uint64_t count) {
     return true;
 }
 
+bool writeInPieces(qeistream& out, const void* data, uint64_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const uint32_t piece = size > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(size);
+        if (out.write(bytes, piece) != piece) return false;
+        bytes += piece;
+        size -= piece;
+    }
+    return true;
+}
+
+bool qeByteStream::writeAt(uint64_t position, const void* source, uint32_t count) {
+    if (isBorrowed() || position > size_ || count > size_ - position) return false;
+    if (count != 0) std::memcpy(data_ + position, source, count);
+    return true;
+}
+
 uint64_t qeByteStream::seek(uint32_t origin, int64_t offset) {
     switch (origin) {
         case kSeekBegin: position_ = static_cast<uint64_t>(offset); break;

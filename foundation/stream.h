@@ -36,7 +36,14 @@ public:
     // were refused (a stream may instead keep the failure for later).
     virtual bool writesAtPositions() { return false; }
     virtual bool writeAt(uint64_t position, const void* source, uint32_t count);
+    // True when `writeAt` can rewrite bytes already written (a header that
+    // is completed last). Streams that take writes at positions can.
+    virtual bool patchesWritten() { return writesAtPositions(); }
 };
+
+// Writes `size` bytes in pieces a single `write` takes; false at the first
+// piece the stream did not take whole.
+bool writeInPieces(qeistream& out, const void* data, uint64_t size);
 
 // A growable memory buffer, owned or borrowed. `write` always appends at the
 // end, whatever the position; `read` reads from the position. A buffer that
@@ -69,6 +76,10 @@ public:
     void borrow(const void* data, uint64_t size);
     // Appends at the end of the buffer; `bytes` may point into the buffer.
     bool appendBytes(const void* bytes, uint64_t count);
+
+    // Rewrites bytes already in the buffer (never beyond its end).
+    bool patchesWritten() override { return true; }
+    bool writeAt(uint64_t position, const void* source, uint32_t count) override;
 
     const uint8_t* data() const { return data_; }
     bool isBorrowed() const { return borrowed_ != 0 || capacity_ == kBorrowedCapacity; }

@@ -100,12 +100,6 @@ bool WholeFileWriter::commit() {
 bool writeFileWhole(const qestl::qestringW& path, const uint8_t* bytes, uint64_t size, uint32_t mode) {
     WholeFileWriter file(path, mode);
     if (!file.open()) return false;
-    uint64_t done = 0;
-    while (done < size) {
-        const uint64_t left = size - done;
-        const uint32_t piece = left > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(left);
-        file.write(bytes + done, piece);
-        done += piece;
-    }
+    qestl::writeInPieces(file, bytes, size);  // a failure is kept for the commit
     return file.commit();
 }

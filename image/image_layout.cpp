@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codegen/instructions.h"
+#include "foundation/crc32.h"
 #include "image/image_header.h"
 #include "model/opcodes.h"
 
@@ -15,14 +16,82 @@ using model::cbircode;
 constexpr uint32_t kReflectionEntryTag = 0x5F00;
 constexpr uint32_t kHeaderFieldsAt = 8;
 constexpr uint64_t kSymbolHeadSize = 12;
+// Bytes a streamed layout gathers before they go out.
+constexpr size_t kSpillBytes = size_t{1} << 20;
+
+// The bytes of the image on their way out: each piece is summed into the
+// checksum of the region it lies in (the section values, then regions 1 to
+// 3; the prefix and header are not summed) and written to the output.
+class ImageSink final : public qestl::ByteSink {
+public:
+    ImageSink(qestl::qeistream& out, uint64_t mainEnd, uint64_t secondEnd)
+        : out_(out), bounds_{0, kImageHeadBytes, kImageBodyStart, mainEnd, secondEnd, UINT64_MAX} {}
+
+    void take(const uint8_t* data, size_t count) override {
+        sum(data, count);
+        write(data, count);
+    }
+
+    void sum(const uint8_t* data, size_t count) {
+        while (count > 0) {
+            while (part_ < 5 && position_ >= bounds_[part_ + 1]) ++part_;
+            const uint64_t until = bounds_[part_ + 1] - position_;
+            const size_t piece = until < count ? static_cast<size_t>(until) : count;
+            if (part_ > 0) crcs_[part_ - 1] = qestl::crc32Update(data, piece, crcs_[part_ - 1]);
+            position_ += piece;
+            data += piece;
+            count -= piece;
+        }
+    }
+
+    void write(const uint8_t* data, size_t count) {
+        if (!failed_) failed_ = !qestl::writeInPieces(out_, data, count);
+    }
+
+    // The four checksums of the header: the whole image behind the header
+    // (the section values and the three regions one after the other), then
+    // each region.
+    void checksums(uint64_t end, uint32_t (&out)[4]) const {
+        uint32_t whole = crcs_[0];
+        for (int i = 1; i < 4; ++i) {
+            const uint64_t start = bounds_[i + 1];
+            const uint64_t stop = i < 3 ? bounds_[i + 2] : end;
+            whole = qestl::crc32Combine(whole, crcs_[i], stop > start ? stop - start : 0);
+            out[i] = crcs_[i];
+        }
+        out[0] = whole;
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    qestl::qeistream& out_;
+    // The prefix and header (not summed), the section values, regions 1 to 3.
+    const uint64_t bounds_[6];
+    uint32_t crcs_[4] = {};
+    uint64_t position_ = 0;
+    int part_ = 0;
+    bool failed_ = false;
+};
 
 class Layout {
 public:
-    Layout(const ImageLayoutInput& input, qestl::ByteVector& bytes)
-        : in_(input), context_(*input.parts.context), bytes_(bytes), out_(bytes), aux_(context_.typeStream()) {}
+    Layout(const ImageLayoutInput& input, qestl::qeistream& stream)
+        : in_(input),
+          context_(*input.parts.context),
+          stream_(stream),
+          out_(bytes_),
+          aux_(context_.typeStream()),
+          sink_(stream, input.sections[codegen::kMainEnd], input.sections[codegen::kSecondEnd]) {}
 
-    bool run() {
-        bytes_.clear();
+    LayoutResult run() {
+        // A stream that can rewrite its header takes the image as it is
+        // encoded, never held whole; any other one gets it in one piece.
+        streamed_ = stream_.patchesWritten();
+        if (streamed_) {
+            out_.spillTo(&sink_, kSpillBytes);
+            stream_.expectSize(in_.sections[codegen::kModulesEnd]);
+        }
         // The type stream is the reflection table: every record that names
         // types adds to it, and it closes the image.
         aux_.bytes().clear();
@@ -40,10 +109,8 @@ public:
         const codegen::ImageParts& parts = in_.parts;
         encodeList(parts.codeLists[0], false);
         expectAt(codegen::kMainEnd);
-        regions_[0] = out_.position();
         encodeList(parts.codeLists[1], false);
         expectAt(codegen::kSecondEnd);
-        regions_[1] = out_.position();
         if (parts.heapRecord != nullptr) {
             encode(*parts.heapRecord);
             const uint64_t padding = codegen::heapPadding(out_.position());
@@ -53,7 +120,7 @@ public:
         }
         encodeList(parts.codeLists[2], true);
         expectAt(codegen::kThirdEnd);
-        if (!writeResources()) return false;
+        if (!writeResources()) return LayoutResult::ResourceFailed;
         expectAt(codegen::kResourcesEnd);
         if (parts.importTable != nullptr) encode(*parts.importTable);
         expectAt(codegen::kImportTableEnd);
@@ -73,8 +140,7 @@ public:
         const qestl::ByteVector& aux = aux_.bytes();
         out_.u64le(aux.size());
         out_.bytes(aux.data(), aux.size());
-        finishHeader();
-        return true;
+        return finishHeader() ? LayoutResult::Written : LayoutResult::OutputFailed;
     }
 
 private:
@@ -85,16 +151,25 @@ private:
             h.field72, h.language};
     }
 
-    void finishHeader() {
-        const uint64_t end = bytes_.size();
-        const uint32_t crcs[4] = {regionCrc(bytes_.data(), kImageHeadBytes, end),
-                                  regionCrc(bytes_.data(), kImageBodyStart, regions_[0]),
-                                  regionCrc(bytes_.data(), regions_[0], regions_[1]),
-                                  regionCrc(bytes_.data(), regions_[1], end)};
+    bool finishHeader() {
+        const uint64_t end = out_.position();
+        // Every byte is summed before the checksums are read: a streamed
+        // layout sums what it hands over.
+        if (streamed_) out_.spill();
+        else sink_.sum(bytes_.data(), bytes_.size());
+        uint32_t crcs[4];
+        sink_.checksums(end, crcs);
         qestl::ByteVector header;
         qestl::ByteWriter fields(header);
         codegen::writeImageHeaderFields(headerFields(end, crcs), fields);
-        std::memcpy(bytes_.data() + kHeaderFieldsAt, header.data(), header.size());
+        if (!streamed_) {
+            std::memcpy(bytes_.data() + kHeaderFieldsAt, header.data(), header.size());
+            sink_.write(bytes_.data(), bytes_.size());
+            return !sink_.failed();
+        }
+        stream_.flush();
+        return stream_.writeAt(kHeaderFieldsAt, header.data(), static_cast<uint32_t>(header.size())) &&
+               !sink_.failed();
     }
 
     // A record written elsewhere than it was placed would leave every
@@ -158,12 +233,14 @@ private:
 
     const ImageLayoutInput& in_;
     model::ModelContext& context_;
-    qestl::ByteVector& bytes_;
+    qestl::qeistream& stream_;
+    qestl::ByteVector bytes_;
     qestl::ByteWriter out_;
     qestl::ByteWriter& aux_;
-    uint64_t regions_[2] = {kImageBodyStart, kImageBodyStart};
+    ImageSink sink_;
+    bool streamed_ = false;
 };
 
 }  // namespace
 
-bool layoutImage(const ImageLayoutInput& input, qestl::ByteVector& out) { return Layout(input, out).run(); }
+LayoutResult layoutImage(const ImageLayoutInput& input, qestl::qeistream& out) { return Layout(input, out).run(); }

@@ -1,4 +1,4 @@
-// The program image laid out in memory: prefix and header, the seven section
+// The program image laid out: prefix and header, the seven section
 // values, then every record at the address it was given, the name strings,
 // the debug record and the reflection table.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "codegen/image_parts.h"
 #include "foundation/byte_io.h"
+#include "foundation/stream.h"
 #include "foundation/vector.h"
 #include "image/debug_record.h"
 #include "model/name_string_pool.h"
@@ -37,8 +38,13 @@ struct ImageLayoutInput {
     ResourceRecordWriter writeResources;     // none: each resource encodes itself
 };
 
-// Lays the whole image out into `out` (emptied first), header final and its
-// four checksums set. The context's type stream is emptied and becomes the
-// reflection table. False when a resource could not be written: `out`
-// then holds what was laid out before it.
-bool layoutImage(const ImageLayoutInput& input, qestl::ByteVector& out);
+enum class LayoutResult { Written, ResourceFailed, OutputFailed };
+
+// Lays the whole image out and writes it to `out`, header final and its four
+// checksums set. A stream that can rewrite what it was given (`patchesWritten`)
+// takes the bytes as they are encoded and has its header completed last; any
+// other one gets the image in one piece at the end. The context's type
+// stream is emptied and becomes the reflection table. A resource that could
+// not be written stops the layout: `out` then holds what was written before
+// it, for the caller to discard.
+LayoutResult layoutImage(const ImageLayoutInput& input, qestl::qeistream& out);

@@ -15,9 +15,6 @@
 
 namespace {
 
-// Copies of the output go out in pieces of this size.
-constexpr uint32_t kCopyPiece = 0x80000;
-
 void fillImageHeader(CompileContext& context, ImageHeaderValues& header, CompileOptions& options) {
     header.version = static_cast<uint64_t>(parseVersionNumber(context.fileVersionText()));
     header.language = languageIdOf(context.languageText());
@@ -74,16 +71,9 @@ bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& 
     input.writeResources = [&context](qestl::ByteWriter& writer, uint64_t) {
         return context.resources->writeAll(writer);
     };
-    qestl::ByteVector bytes;
-    if (!layoutImage(input, bytes)) {
-        reportResourceFailure(context);
-        return false;
-    }
-    for (uint64_t at = 0; at < bytes.size();) {
-        const uint32_t piece = static_cast<uint32_t>(bytes.size() - at < kCopyPiece ? bytes.size() - at : kCopyPiece);
-        if (out.write(bytes.data() + at, piece) != piece) return false;
-        at += piece;
-    }
+    const LayoutResult written = layoutImage(input, out);
+    if (written == LayoutResult::ResourceFailed) reportResourceFailure(context);
+    if (written != LayoutResult::Written) return false;
     writeStringTableFile(context, options);
     return true;
 }

@@ -139,7 +139,7 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
             reader.moduleName.empty() ? moduleNameFromPath(path) : reader.moduleName;
         if (trace != nullptr) trace->module = module;
         context.moduleEntries.pushBack(
-            codegen::makeInstructionWithOperand(model::kOpModuleEntry, context.stringResource(module.view())));
+            codegen::makeInstructionWithOperand(model::kOpImportModuleTable, context.stringResource(module.view())));
     }
     model::Container& third = context.heap(model::ModelContext::kBuiltinStatics);
     for (const SmartPtr& member : body.members()) third.findOrCreate(model::asObject(member)->name.view(), member);

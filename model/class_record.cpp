@@ -29,8 +29,11 @@ uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
         at = t->assignAddress(context, at);
     if (sharedAnonymousProperties != nullptr) at = sharedAnonymousProperties->assignAddress(context, at);
     const uint64_t hash = cachedHash();
+    // Operands may have been resolved before placement: the immediate is
+    // set where encoding reads it too, not only as the operand's value.
     operands[1].intImmediate(0, kTypeInt);
-    operands[1].value = static_cast<int64_t>((hash << 32) | ((at - position) & 0xFFFFFFFFu));
+    operands[1].value = operands[1].encodedValue = static_cast<int64_t>((hash << 32) | ((at - position) & 0xFFFFFFFFu));
+    operands[1].encodedKind = kImmInt;
     return at;
 }
 
@@ -56,6 +59,10 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     // Fix-up is relative to the end of the whole record, containers included.
     const uint64_t size = encodedSize();
     requireOperandSlots();
+    // The size half of operand 1 comes from placement; a record that was
+    // never placed (or placed with other members) must not go out with it.
+    if (operands[1].encodedKind != kImmInt || (static_cast<uint64_t>(operands[1].encodedValue) & 0xFFFFFFFFu) != size)
+        internalFault("internal error: class record %s encoded before it was placed", name.c_str());
     for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
     out.u32le(opcode);
     for (uint64_t i = 0; i < operandCount; ++i) {

@@ -36,8 +36,16 @@ bool Container::readFromLibrary(LibraryReader& r) {
             standIn->name = qestl::qestringA::format("$%" PRIx64, standIn->serial());
         }
         const auto index = static_cast<uint32_t>(members_.size());
-        enter(asObject(member)->name.view(), index);
+        IRObject* object = asObject(member);
+        enter(object->name.view(), index);
         members_.pushBack(member);
+        // A member reached through a slot keeps the slot of its index, as
+        // when its class was compiled here: overloads stay apart. (Members
+        // reached by reference are referred to when they are used.)
+        if (kind_ == kDynamicMethods || kind_ == kDynamicProperties || kind_ == kAnonymousProperties) {
+            const Operand slot = slotFor(object, index);
+            if (!slot.target) object->storage = slot;
+        }
     }
     return true;
 }

@@ -96,6 +96,9 @@ bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
         added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
     }
     parameters.pushBack(IRResult(parameterRef));
+    // Overloads differ only here: the link name names every parameter type
+    // as soon as the parameter is known.
+    buildLinkName();
     return true;
 }
 

@@ -120,7 +120,9 @@ uint64_t dumpClassObjectRecord(std::string& out, const ImageView& image, uint64_
     appendf(out, "0x%08X-%08X : Class Object[CRC:0x%08X] Pointer link to 0x%08X-%08X\n", low(operandAt(0)),
             high(operandAt(0)), hash, low(target(0)), high(target(0)));
     appendf(out, "0x%08X-%08X : Object Length:%ld\n", low(operandAt(1)), high(operandAt(1)), static_cast<long>(size));
-    const std::string name = image.textAt(target(2), 0);
+    // Operand 2 reaches the string resource record; its text follows the
+    // record head (opcode and two operands).
+    const std::string name = image.textAt(target(2) + 28, 0);
     appendf(out, "0x%08X-%08X : namestring offset:(%lld) ==> 0x%08X-%08X[%s]\n", low(operandAt(2)), high(operandAt(2)),
             static_cast<long long>(values[2]), low(target(2)), high(target(2)), name.c_str());
     offsetLine(3, "instance");

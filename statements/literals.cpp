@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codegen/compile_context.h"
+#include "codegen/resource_table.h"
 #include "foundation/diagnostics.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
@@ -102,7 +103,11 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
 }
 
 uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node) {
-    const model::Operand value = context.stringResource(node->text.view());
+    // Asked with its node: a literal is one of the program's own texts, the
+    // ones a string list offers for translation.
+    const std::string_view text = node->text.view();
+    const model::Operand value =
+        context.resources->getOrAdd(context, text, codegen::kResourceString, text.data(), text.size(), node);
     context.setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/byte_io.h"
 #include "foundation/stream.h"
 
 using qestl::qeByteStream;
@@ -142,4 +143,46 @@ TEST(ZStream, CountsBytesWrittenThrough) {
     qeZStream empty;
     EXPECT_EQ(empty.write("x", 1), 0u);
     EXPECT_FALSE(empty.close());
+}
+
+// A writer that spills: positions count from the first byte, blocks as large
+// as the buffer pass straight through, and only what is still buffered can be
+// patched.
+TEST(ByteWriter, SpillsToItsSinkAndKeepsCountingPositions) {
+    struct Collect : qestl::ByteSink {
+        std::vector<uint8_t> bytes;
+        size_t calls = 0;
+        void take(const uint8_t* data, size_t count) override {
+            bytes.insert(bytes.end(), data, data + count);
+            ++calls;
+        }
+    } sink;
+    qestl::ByteVector buffer;
+    qestl::ByteWriter out(buffer);
+    out.spillTo(&sink, 8);
+    out.u32le(0x04030201);
+    EXPECT_TRUE(out.patchU8(0, 0xAA));
+    out.u64le(0x0C0B0A0908070605);
+    EXPECT_EQ(out.position(), 12u);
+    EXPECT_EQ(buffer.size(), 0u) << "12 bytes held against a limit of 8";
+    EXPECT_FALSE(out.patchU8(0, 0)) << "spilled bytes are out of reach";
+    const uint8_t block[9] = {13, 14, 15, 16, 17, 18, 19, 20, 21};
+    out.u8(0xEE);
+    out.bytes(block, sizeof block);
+    EXPECT_EQ(out.position(), 22u);
+    out.zeros(2);
+    out.spill();
+    std::vector<uint8_t> want = {0xAA, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xEE, 13, 14, 15, 16, 17, 18, 19, 20, 21, 0, 0};
+    EXPECT_EQ(sink.bytes, want);
+    EXPECT_EQ(sink.calls, 4u) << "the field, the byte before the block, the block, the rest";
+}
+
+TEST(ByteStream, WriteAtRewritesOnlyWhatIsThere) {
+    qestl::qeByteStream stream;
+    ASSERT_EQ(stream.write("abcdef", 6), 6u);
+    EXPECT_TRUE(stream.patchesWritten());
+    EXPECT_FALSE(stream.writesAtPositions()) << "no writes ahead of the end";
+    EXPECT_TRUE(stream.writeAt(2, "XY", 2));
+    EXPECT_FALSE(stream.writeAt(5, "XY", 2));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.data()), stream.size()), "abXYef");
 }

@@ -127,7 +127,7 @@ private:
                 relocations_.push_back(
                     context_.relocations.getOrAddRelocationEntry(name, nameOperand, static_cast<uint32_t>(number(hash))));
             } else {
-                qestl::SmartPtr entry = codegen::makeInstruction(model::kOpModuleEntry, 1);
+                qestl::SmartPtr entry = codegen::makeInstruction(model::kOpImportModuleTable, 1);
                 entry.as<model::cbircode>()->operands[0] = nameOperand;
                 context_.moduleEntries.pushBack(entry);
             }

@@ -318,7 +318,10 @@ std::string ClassCommands::textAt(uint64_t address, uint64_t length) {
         const auto* start = reinterpret_cast<const char*>(pool.bytes().data() + (address - pool.base()));
         return std::string(start, length);
     }
-    const uint64_t resource = address - TestModelContext::kResourceBase;
+    // A resource's own address, or its text behind the 28-byte record head
+    // (where a listing reads a string resource).
+    uint64_t resource = address - TestModelContext::kResourceBase;
+    if (address >= TestModelContext::kResourceBase + 28 && resource % 16 == 28 % 16) resource -= 28;
     if (address >= TestModelContext::kResourceBase && resource % 16 == 0 &&
         resource / 16 < context_.resourceTexts.size())
         return context_.resourceTexts[resource / 16];
