@@ -220,7 +220,9 @@ def main():
         luac = shutil.which("luac5.4") or shutil.which("luac")
         peers = [
             ("javac", shutil.which("javac"), java_program, "Prog.java",
-             lambda p: ["javac", "-nowarn", "-d", classes_dir, p], classes_dir),
+             # A bounded heap: by default the JVM reserves more address space
+             # than a process memory bound (ulimit -v) of a few GB allows.
+             lambda p: ["javac", "-J-Xmx2g", "-nowarn", "-d", classes_dir, p], classes_dir),
             ("mcs", shutil.which("mcs"), csharp_program, "prog.cs",
              lambda p: ["mcs", "-nowarn:168,219,162", "-out:" + os.path.join(work, "prog.exe"), p],
              os.path.join(work, "prog.exe")),
