@@ -356,18 +356,22 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 }  // namespace
 
 void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
-    context.addNearMissesOf(*this, name, members_.size());
+    // A name offers the members there were when it first failed here, at
+    // every later failure too; the list itself is made when a message asks.
+    auto cached = similarCache_.find(name);
+    if (cached == similarCache_.end())
+        cached = similarCache_.emplace(std::string(name), SimilarNames{static_cast<size_t>(members_.size()), {}}).first;
+    context.addNearMissesOf(*this, name, cached->second.memberCount);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    memberCount = std::min(memberCount, static_cast<size_t>(members_.size()));
     auto cached = similarCache_.find(name);
-    if (cached == similarCache_.end()) cached = similarCache_.emplace(std::string(name), SimilarNames()).first;
+    if (cached == similarCache_.end()) cached = similarCache_.emplace(std::string(name), SimilarNames{memberCount, {}}).first;
     SimilarNames& similar = cached->second;
-    if (similar.memberCount != memberCount) {
-        similar.memberCount = memberCount;
-        similar.members.clear();
-        for (size_t i = 0; i < memberCount; ++i) {
+    // An empty list is made again: it comes out empty again.
+    if (similar.members.empty()) {
+        const size_t counted = std::min(similar.memberCount, static_cast<size_t>(members_.size()));
+        for (size_t i = 0; i < counted; ++i) {
             std::string_view candidate = nameOf(*asObject(members_[i]));
             if (!candidate.empty() && candidate[0] == '$') continue;
             if (similarName(name, candidate)) similar.members.push_back(members_[i]);

@@ -1,5 +1,5 @@
-// Near misses list what the scopes hold when the name is looked up: the
-// second `totl` also offers the local declared after the first.
+// A name missed twice offers the same near misses both times: those the
+// scopes held when it was first missed (not the local declared between).
 class Counter {
     int total = 0;
     public int run(int limit) {
