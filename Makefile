@@ -8,6 +8,8 @@ PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
 # failed install of these is reported but does not stop the build.
 STUB_PACKAGES := gcc-multilib gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32 clang-14 lld-14 llvm-14 \
                  binutils elfutils python3-pefile python3-macholib
+# The compilers `make bench` times beside korvo (a missing one is left out).
+BENCH_PACKAGES := default-jdk-headless mono-mcs lua5.4
 # Only the tests run Windows executables (they skip without it).
 TEST_PACKAGES := wine wine64
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -51,6 +53,7 @@ test: setup
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
+bench: EXTRA_PACKAGES = $(BENCH_PACKAGES)
 bench: setup
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVO_BENCH=ON
 	cmake --build build -j $(JOBS)

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Times whole compiler processes on the same generated program.
 
-One program of classes with fields, a constructor, methods, loops, conditions,
-switches, try blocks and expressions (the program of bench/generated_program.h)
-is written in korvo, Java, C# and Lua at about 10k and 100k lines, and each
-installed compiler translates it: `korvo -c prog.k -lik`, `korvo-probe check`
-(recognition alone), javac, mcs and luac. Printed per run: lines, seconds of
-wall time, lines per second and peak resident memory per source line (the
-process's own ru_maxrss). korvo is also run at 1M lines, and the growth from
-step to step is printed: a linear front end grows about 10x per step.
+The full-compile program of bench/generated_program.h (a base class, then
+classes of fields, a constructor and methods that loop, branch, work on
+strings, use List and Map and call the class before them, and an entry
+class) is written in korvo, Java, C# and Lua with the same classes, methods
+and statements, and each installed compiler translates it whole: `korvo -c`
+(to an image), javac, mcs and luac. The front end is timed as before, on the
+front-end program: `korvo -c -lik` and `korvo-probe check` (recognition
+alone). Printed per run: lines, seconds of wall time, lines per second, peak
+resident memory per source line and output bytes; then korvo's ratio to each
+peer at each size (speed: above 1 is faster; memory: below 1 is leaner) and
+the growth from step to step (a linear compiler grows about 10x per step).
+The sizes run in turn, every compiler at one size before the next size.
 
 Usage: compare_compilers.py --bin BUILD_DIR [--sizes 10000,100000] [--million]
 One run, one machine: compare the ratios, not the absolute figures.
@@ -22,93 +26,135 @@ import tempfile
 import time
 
 
-def korvo_program(binary, lines):
-    """The bench program of bench/generated_program.h, written by the bench build."""
+def korvo_program(binary, lines, full):
+    """A bench program of bench/generated_program.h, written by the bench build."""
     writer = os.path.join(binary, "korvo_bench_program")
-    return subprocess.run([writer, str(lines)], check=True, capture_output=True).stdout.decode()
+    command = [writer] + (["--full"] if full else []) + [str(lines)]
+    return subprocess.run(command, check=True, capture_output=True).stdout.decode()
 
 
-# The korvo class in Java and C#: the same members and statements, in each
-# language's words ({...} marks what differs).
+def class_count(lines):
+    return lines // 47 + 1  # as the korvo program
+
+
+# The korvo program in Java and C#: the same classes, members and statements,
+# in each language's words ({...} marks what differs).
+C_LIKE_BASE = """class Base {{
+    {protected}bool{ean} done(int i) {{ return i > 3; }}
+    {protected}int step(int t, {string} n) {{ return t - n.{length}; }}
+    {protected}void risky({string} n) {throws}{{ if (n == null) throw new Exception("none"); }}
+}}
+
+"""
 C_LIKE_CLASS = """class Worker{c} {extends} Base {{
     private int count = 0;
     {string} name;
     int[] values = new int[16];
+    {map} seen = new {map}();
 
-    Worker{c}({string} name) {{ this.name = name; }}
+    public Worker{c}({string} text) {{ name = text; }}
 
-{methods}    static int {main}({string}[] args) {throws}{{ return new Worker{c}("a").step0(3, null); }}
+{methods}    public int peek() {throws}{{ return count + step0(1, null); }}
 }}
 
 """
-C_LIKE_METHOD = """    int step{m}(int limit, List<{string}> items) {throws}{{
+C_LIKE_METHOD = """    public int step{m}(int limit, List<{string}> items) {throws}{{
         int total = 0, i;
         for (i = 0; i < limit; i++) {{
             total += values[i % 16] * 2 + (limit - i) / 3;
             if (total > 1000 && !done(i)) {{ total = total >> 1; }} else total++;
         }}
-        {foreach} {{ count = count + s.{length}; }}
+        {string} s;
+        {foreach} {{ count = count + item.{length}; }}
         while (total > 0) {{ total -= step(total, name); }}
         switch (total) {{ case 0: break; default: total = -1;{last_break} }}
         try {{ risky(this.name); }} {catch}
+        {string} label = name + ":" + total;
+        {put};
+        total += new Worker{prev}(label).{call};
         return total == 0 ? count : (int) total;
     }}
 
 """
-JAVA = dict(extends="extends", string="String", main="main", throws="throws Exception ",
-            foreach="for (String s : items)", length="length()", last_break="",
-            catch="catch (Exception e) { throw e; }")
-CSHARP = dict(extends=":", string="string", main="Run", throws="", foreach="foreach (string s in items)",
-              length="Length", last_break=" break;", catch="catch (Exception) { throw; }")
+C_LIKE_MAIN = """class Entry {{
+    public static {main_type} {main}({string}[] args) {throws}{{
+        Worker{c} w = new Worker{c}(args[0]);
+        {main_return}w.step1(3, null) + w.peek(){main_end};
+    }}
+}}
+"""
+JAVA = dict(protected="", ean="ean", extends="extends", string="String", length="length()",
+            throws="throws Exception ", map="HashMap<String, Integer>", foreach="for (String item : items)",
+            last_break="", catch="catch (Exception e) { throw e; }", put="seen.put(label, count)",
+            main_type="void", main="main", main_return="System.exit(", main_end=")")
+CSHARP = dict(protected="protected ", ean="", extends=":", string="string", length="Length", throws="",
+              map="Dictionary<string, int>", foreach="foreach (string item in items)", last_break=" break;",
+              catch="catch (Exception e) { throw e; }", put="seen[label] = count", main_type="int",
+              main="Main", main_return="return ", main_end="")
 
 
 def c_like_program(words, header, lines):
-    out = [header]
-    for c in range(lines // 40 + 1):
-        methods = "".join(C_LIKE_METHOD.format(m=m, **words) for m in range(2))
+    out = [header, C_LIKE_BASE.format(**words)]
+    classes = class_count(lines)
+    for c in range(classes):
+        prev = c - 1 if c > 0 else c
+        methods = "".join(C_LIKE_METHOD.format(m=m, prev=prev, call="step1(1, items)" if m == 0 else "peek()",
+                                               **words) for m in range(2))
         out.append(C_LIKE_CLASS.format(c=c, methods=methods, **words))
+    out.append(C_LIKE_MAIN.format(c=classes - 1, **words))
     return "".join(out)
 
 
 def java_program(lines):
-    return c_like_program(JAVA, "import java.util.List;\n\n"
-                          "class Base {\n    boolean done(int i) { return i > 3; }\n"
-                          "    int step(int t, String n) { return t; }\n"
-                          "    void risky(String n) throws Exception { }\n}\n\n", lines)
+    return c_like_program(JAVA, "import java.util.HashMap;\nimport java.util.List;\n\n", lines)
 
 
 def csharp_program(lines):
-    return c_like_program(CSHARP, "using System;\nusing System.Collections.Generic;\n\n"
-                          "class Base {\n    protected bool done(int i) { return i > 3; }\n"
-                          "    protected int step(int t, string n) { return t; }\n"
-                          "    protected void risky(string n) { }\n}\n\n", lines)
+    return c_like_program(CSHARP, "using System;\nusing System.Collections.Generic;\n\n", lines)
 
 
 def lua_program(lines):
     out = ["Base = {}\nfunction Base.done(self, i) return i > 3 end\n"
-           "function Base.step(self, t, n) return t end\nfunction Base.risky(self, n) end\n\n"]
-    for c in range(lines // 40 + 1):
+           "function Base.step(self, t, n) return t - #n end\n"
+           "function Base.risky(self, n) if n == nil then error(\"none\") end end\n\n"]
+    classes = class_count(lines)
+    for c in range(classes):
+        prev = c - 1 if c > 0 else c
         out.append("Worker%d = setmetatable({}, { __index = Base })\n" % c)
-        out.append("Worker%d.count = 0\nWorker%d.name = nil\nWorker%d.values = {}\n\n" % (c, c, c))
-        out.append("function Worker%d.new(name) return setmetatable({ name = name }, { __index = Worker%d }) end\n\n"
+        out.append("Worker%d.count = 0\nWorker%d.name = nil\nWorker%d.values = {}\nWorker%d.seen = {}\n\n"
+                   % (c, c, c, c))
+        out.append("function Worker%d.new(text) return setmetatable({ name = text }, { __index = Worker%d }) end\n\n"
                    % (c, c))
         for m in range(2):
             out.append("function Worker%d:step%d(limit, items)\n" % (c, m))
             out.append(
                 "    local total, i = 0, 0\n"
                 "    for i = 0, limit - 1 do\n"
-                "        total = total + self.values[i % 16 + 1] * 2 + (limit - i) // 3\n"
+                "        total = total + self.values[i %% 16 + 1] * 2 + (limit - i) // 3\n"
                 "        if total > 1000 and not self:done(i) then total = total >> 1 else total = total + 1 end\n"
                 "    end\n"
-                "    for _, s in ipairs(items) do self.count = self.count + #s end\n"
+                "    local s\n"
+                "    for _, item in ipairs(items) do self.count = self.count + #item end\n"
                 "    while total > 0 do total = total - self:step(total, self.name) end\n"
                 "    if total == 0 then goto done else total = -1 end\n"
                 "    ::done::\n"
                 "    local ok, e = pcall(self.risky, self, self.name) if not ok then error(e) end\n"
+                "    local label = self.name .. \":\" .. total\n"
+                "    self.seen[label] = self.count\n"
+                "    total = total + Worker%d.new(label):%s\n"
                 "    if total == 0 then return self.count else return total end\n"
-                "end\n\n")
-        out.append("function Worker%d.main(args) return Worker%d.new(\"a\"):step0(3, {}) end\n\n" % (c, c))
+                "end\n\n" % (prev, "step1(1, items)" if m == 0 else "peek()"))
+        out.append("function Worker%d:peek() return self.count + self:step0(1, {}) end\n\n" % c)
+    out.append("function main(args)\n    local w = Worker%d.new(args[1])\n"
+               "    return w:step1(3, {}) + w:peek()\nend\n" % (classes - 1))
     return "".join(out)
+
+
+def output_bytes(path):
+    """The bytes of an output file, or of every file in an output folder."""
+    if os.path.isdir(path):
+        return sum(os.path.getsize(os.path.join(root, name)) for root, _, names in os.walk(path) for name in names)
+    return os.path.getsize(path) if os.path.exists(path) else 0
 
 
 def run(command, cwd):
@@ -119,8 +165,12 @@ def run(command, cwd):
     count the interpreter's own resident memory."""
     with tempfile.NamedTemporaryFile(mode="r") as peak_file:
         start = time.perf_counter()
-        process = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command, cwd=cwd,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            process = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command, cwd=cwd,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=900)
+        except subprocess.TimeoutExpired:
+            print("  %s took longer than 900 s" % command[0], file=sys.stderr)
+            return None
         seconds = time.perf_counter() - start
         if process.returncode != 0:
             errors = process.stderr.decode("utf-8", "replace")
@@ -147,46 +197,77 @@ def main():
                 f.write(text)
             return path, text.count("\n")
 
-        rows = []  # (tool, lines, seconds, peak)
+        rows = []  # (tool, size, lines, seconds, peak, output bytes)
 
-        def measure(tool, lines, command):
+        def measure(tool, size, lines, command, output):
+            if os.path.isdir(output):
+                shutil.rmtree(output)
+                os.mkdir(output)
+            elif os.path.exists(output):
+                os.remove(output)
             result = run(command, work)
             if result:
-                rows.append((tool, lines, result[0], result[1]))
                 seconds, peak = result
-                print("%-22s %9d %9.3f %12.0f %10.0f" % (tool, lines, seconds, lines / seconds, peak / lines),
-                      flush=True)
+                written = output_bytes(output)
+                rows.append((tool, size, lines, seconds, peak, written))
+                print("%-18s %9d %9.3f %12.0f %10.0f %12d" % (tool, lines, seconds, lines / seconds, peak / lines,
+                                                              written), flush=True)
 
-        print("%-22s %9s %9s %12s %10s" % ("compiler", "lines", "seconds", "lines/s", "bytes/line"))
-        korvo_sizes = sizes + ([1000000] if args.million else [])
-        for size in korvo_sizes:
-            path, lines = write("prog%d.k" % size, korvo_program(binary, size))
-            measure("korvo -c -lik", lines, [os.path.join(binary, "korvo"), "-c", path, "-lik",
-                                             "-o", os.path.join(work, "prog.lik")])
-            probe = os.path.join(binary, "korvo-probe")
-            if os.path.exists(probe):
-                measure("korvo-probe check", lines, [probe, "check", path])
+        korvo = os.path.join(binary, "korvo")
+        probe = os.path.join(binary, "korvo-probe")
+        classes_dir = os.path.join(work, "classes")
+        os.mkdir(classes_dir)
+        luac = shutil.which("luac5.4") or shutil.which("luac")
         peers = [
-            ("javac", "javac", java_program, "Prog.java", lambda p: ["javac", "-d", work, p]),
-            ("mcs", "mcs", csharp_program, "prog.cs",
-             lambda p: ["mcs", "-target:library", "-nowarn:168,219,162", "-out:" + os.path.join(work, "prog.dll"), p]),
-            ("luac", "luac5.4" if shutil.which("luac5.4") else "luac", lua_program, "prog.lua",
-             lambda p: [shutil.which("luac5.4") or "luac", "-o", os.path.join(work, "prog.luac"), p]),
+            ("javac", shutil.which("javac"), java_program, "Prog.java",
+             # A bounded heap: by default the JVM reserves more address space
+             # than a process memory bound (ulimit -v) of a few GB allows.
+             lambda p: ["javac", "-J-Xmx2g", "-nowarn", "-d", classes_dir, p], classes_dir),
+            ("mcs", shutil.which("mcs"), csharp_program, "prog.cs",
+             lambda p: ["mcs", "-nowarn:168,219,162", "-out:" + os.path.join(work, "prog.exe"), p],
+             os.path.join(work, "prog.exe")),
+            ("luac", luac, lua_program, "prog.lua", lambda p: [luac, "-o", os.path.join(work, "prog.luac"), p],
+             os.path.join(work, "prog.luac")),
         ]
-        for tool, executable, generate, name, command in peers:
-            if not shutil.which(executable):
-                print("%-22s not installed" % tool)
-                continue
-            for size in sizes:
-                path, lines = write(name, generate(size))
-                measure(tool, lines, command(path))
+        for tool, found, _, _, _, _ in peers:
+            if not found:
+                print("%-18s not installed" % tool)
+
+        print("%-18s %9s %9s %12s %10s %12s" % ("compiler", "lines", "seconds", "lines/s", "bytes/line", "output"))
+        for size in sizes + ([1000000] if args.million else []):
+            path, lines = write("full%d.k" % size, korvo_program(binary, size, True))
+            measure("korvo -c", size, lines, [korvo, "-c", path, "-o", os.path.join(work, "prog.kb")],
+                    os.path.join(work, "prog.kb"))
+            for tool, found, generate, name, command, output in peers:
+                if found:
+                    peer_path, peer_lines = write(name, generate(size))
+                    measure(tool, size, peer_lines, command(peer_path), output)
+            path, lines = write("prog%d.k" % size, korvo_program(binary, size, False))
+            measure("korvo -c -lik", size, lines, [korvo, "-c", path, "-lik", "-o", os.path.join(work, "prog.lik")],
+                    os.path.join(work, "prog.lik"))
+            if os.path.exists(probe):
+                measure("korvo-probe check", size, lines, [probe, "check", path], os.path.join(work, "none"))
+
+        # korvo -c beside each peer at the same size.
+        def row_of(tool, size):
+            return next((row for row in rows if row[0] == tool and row[1] == size), None)
+
+        for size in sizes + ([1000000] if args.million else []):
+            mine = row_of("korvo -c", size)
+            for tool, _, _, _, _, _ in peers:
+                theirs = row_of(tool, size)
+                if mine and theirs:
+                    speed = (mine[2] / mine[3]) / (theirs[2] / theirs[3])
+                    memory = (mine[4] / mine[2]) / (theirs[4] / theirs[2])
+                    print("korvo -c / %-7s at %7d lines: speed x%.2f, peak memory per line x%.2f" %
+                          (tool, size, speed, memory))
 
         # Growth per step: time and memory should grow about as the lines do.
-        for tool in ("korvo -c -lik", "korvo-probe check"):
+        for tool in ("korvo -c", "korvo -c -lik", "korvo-probe check"):
             steps = [row for row in rows if row[0] == tool]
             for before, after in zip(steps, steps[1:]):
-                print("%-22s %d -> %d lines: time x%.1f, peak memory x%.1f" %
-                      (tool, before[1], after[1], after[2] / before[2], after[3] / before[3]))
+                print("%-18s %d -> %d lines: time x%.1f, peak memory x%.1f" %
+                      (tool, before[2], after[2], after[3] / before[3], after[4] / before[4]))
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -15,6 +15,7 @@
 #include "codegen/debug_info_table.h"
 #include "codegen/diagnostic_capture.h"
 #include "codegen/jump_scope.h"
+#include "codegen/near_misses.h"
 #include "codegen/relocation_table.h"
 #include "codegen/resource_table.h"
 #include "codegen/scope_chain.h"
@@ -199,6 +200,9 @@ public:
     void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
+    void addNearMissesOf(model::Container& container, std::string_view name, size_t memberCount) override {
+        nearMisses.defer(container, name, memberCount);
+    }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
     model::Container& heap(HeapId which) override { return *scopes.heaps[which]; }
     model::NameStringPool& nameStringPool() override { return namePool; }
@@ -310,7 +314,7 @@ public:
     uint64_t sectionStarts[7] = {};
     // The pending result.
     model::IRValueList candidates;
-    model::IRValueList nearMisses;
+    codegen::NearMissList nearMisses;
     DeferredDiagnostics deferred;
     // Node and text of every error reported once (membership only).
     std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce;

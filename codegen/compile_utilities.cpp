@@ -35,6 +35,7 @@ void ClosureCapture::end() {
     if (done_ || !klass_) return;
     done_ = true;
     model::ClassObject* holder = model::asClass(model::asObject(klass_));
+    context_->nearMisses.resolved();  // near misses noted in the frame, before it goes
     context_->scopes.popFrame();
     model::Container& closure = *context_->scopes.frame;
     closure.setKind(model::kStackFrame);

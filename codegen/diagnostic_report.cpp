@@ -1,7 +1,6 @@
 // Errors and warnings in their final form: file, line, column, the excerpt
 // of the node's source text, the warning filters, captures and deferred
 // errors. Everything printed goes through the logger.
-#include <cstring>
 
 #include "codegen/compile_context.h"
 #include "driver/compile_options.h"
@@ -23,8 +22,7 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 std::string_view nodeText(const SourceProject& project, const qeAbstractNode& node) {
     if (const MappedText* page = project.mappedText(static_cast<int32_t>(node.fileIndex)))
         return page->text.view();
-    const char* text = project.fileText(node.fileIndex);
-    return text != nullptr ? std::string_view(text, std::strlen(text)) : std::string_view();
+    return project.fileTextView(node.fileIndex);
 }
 
 bool hasSpan(const qeAbstractNode& node) { return node.textEnd > node.textStart; }

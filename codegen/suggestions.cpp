@@ -107,7 +107,7 @@ void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::No
     if (context.nearMisses.empty()) return;
     if (node && node->textEnd > node->textStart) text.append(context.sourceExcerpt(node).c_str());
     text.append(" - 是否可能指下列对象 ?\n\n");
-    dumpScopeSymbols(context, context.nearMisses, text);
+    dumpScopeSymbols(context, context.nearMisses.resolved(), text);
 }
 
 void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {

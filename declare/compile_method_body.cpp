@@ -44,6 +44,8 @@ public:
         codegen::dropCodeList(code);
         context_.scopes.heaps[0]->renameFunctionStatics(statics_);
         context_.scopes.staticObjects = savedStatics_;
+        // Near misses noted in the frame are listed before it goes.
+        context_.nearMisses.resolved();
         context_.scopes.popFrame();
         context_.setCompileMode(savedMode_);
         listGuard_.restore();

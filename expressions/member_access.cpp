@@ -118,7 +118,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         return false;
     }
     // No such member: the class's "." operator may take the name.
-    model::IRValueList nearMisses;
+    codegen::NearMissList nearMisses;
     nearMisses.swap(context.nearMisses);
     StatementNode nameNode(emplaceAstNode(node));
     nameNode->kind = NodeKind::StringLiteral;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "foundation/node_pool.h"
+#include "foundation/object_heap.h"
 
 namespace qestl {
 
@@ -93,7 +94,7 @@ CountedObject* registerLiveObject(CountedObject* object) {
 void destroyLiveObject(CountedObject* object) {
     gLiveObjects.erase(object);
     object->~CountedObject();
-    std::free(object);
+    freeObjectMemory(object);
 }
 
 void destroyPoolObject(CountedObject* object) {

@@ -13,7 +13,7 @@
 namespace qestl {
 
 // The base of every object held through SmartPtr. Objects start with count 0
-// and live in C heap memory (see operator new) unless placed in a pool.
+// and live in object memory (see operator new) unless placed in a pool.
 class CountedObject {
 public:
     CountedObject() = default;
@@ -27,7 +27,8 @@ public:
     void addReference() { ++refCount_; }
     uint32_t referenceCount() const { return refCount_; }
 
-    // The disposal frees with the C heap, so plain `new` must allocate there.
+    // The disposal frees through the object heap, so plain `new` must
+    // allocate there.
     // A failed allocation yields null rather than throwing.
     static void* operator new(size_t bytes) noexcept;
     static void* operator new(size_t, void* place) noexcept { return place; }
@@ -78,6 +79,40 @@ private:
     Deleter deleter_ = defaultDeleter;
     uint32_t extra_ = 0;
 };
+
+// Inline: pointers are copied and dropped on every path of the compiler,
+// mostly empty ones.
+inline SmartPtr::SmartPtr(CountedObject* object) : object_(object) {
+    if (object_ != nullptr) object_->addReference();
+}
+
+inline SmartPtr::SmartPtr(CountedObject* object, Deleter deleter) : object_(object), deleter_(deleter) {
+    if (object_ != nullptr) object_->addReference();
+}
+
+inline SmartPtr::SmartPtr(const SmartPtr& other) : object_(other.object_) {
+    if (object_ != nullptr) object_->addReference();
+}
+
+inline SmartPtr& SmartPtr::operator=(const SmartPtr& other) {
+    // The new reference is taken before the old one is dropped, so that
+    // assigning a pointer to itself, or to something only the old object
+    // keeps alive, never destroys what is being taken.
+    CountedObject* object = other.object_;
+    Deleter deleter = other.deleter_;
+    if (object != nullptr) object->addReference();
+    reset();
+    object_ = object;
+    deleter_ = deleter;
+    extra_ = 0;
+    return *this;
+}
+
+inline void SmartPtr::reset() {
+    CountedObject* object = object_;
+    object_ = nullptr;
+    if (object != nullptr && object->release()) deleter_(object);
+}
 
 // Elements are copied (count + 1, deleter reset to the default) and released.
 using SmartPtrVector = qevector<SmartPtr>;

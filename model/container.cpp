@@ -1,5 +1,6 @@
 #include "model/container.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 
@@ -355,16 +356,34 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 }  // namespace
 
 void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
+    // A name offers the members there were when it first failed here, at
+    // every later failure too; the list itself is made when a message asks.
     auto cached = similarCache_.find(name);
-    if (cached == similarCache_.end()) {
-        cached = similarCache_.emplace(std::string(name), std::vector<qestl::SmartPtr>()).first;
-        for (const qestl::SmartPtr& member : members_) {
-            std::string_view candidate = nameOf(*asObject(member));
+    if (cached == similarCache_.end())
+        cached = similarCache_.emplace(std::string(name), SimilarNames{static_cast<size_t>(members_.size()), {}}).first;
+    context.addNearMissesOf(*this, name, cached->second.memberCount);
+}
+
+void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
+    auto cached = similarCache_.find(name);
+    if (cached == similarCache_.end()) cached = similarCache_.emplace(std::string(name), SimilarNames{memberCount, {}}).first;
+    SimilarNames& similar = cached->second;
+    // An empty list is made again: it comes out empty again.
+    if (similar.members.empty()) {
+        const size_t counted = std::min(similar.memberCount, static_cast<size_t>(members_.size()));
+        for (size_t i = 0; i < counted; ++i) {
+            std::string_view candidate = nameOf(*asObject(members_[i]));
             if (!candidate.empty() && candidate[0] == '$') continue;
-            if (similarName(name, candidate)) cached->second.push_back(member);
+            if (similarName(name, candidate)) similar.members.push_back(members_[i]);
         }
     }
-    for (const qestl::SmartPtr& member : cached->second) context.addNearMiss(IRResult(member));
+    for (const qestl::SmartPtr& member : similar.members) out.pushBack(IRResult(member));
+}
+
+void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {
+    IRValueList similar;
+    container.listSimilarNames(name, memberCount, similar);
+    for (const IRResult& result : similar) addNearMiss(result);
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {

@@ -93,6 +93,9 @@ public:
     bool collectByName(ModelContext& context, std::string_view name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, std::string_view name);
+    // The members among the first `memberCount` whose names are close to
+    // `name`, in member order.
+    void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
     // Takes the names entered after the first `mark` out of the name index,
     // last member first; the members and their slots stay.
@@ -146,7 +149,12 @@ private:
     std::vector<uint64_t> slotValues_;
     uint32_t kind_;
     uint32_t* memberCounter_;
-    std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> similarCache_;
+    // The similar names of a name, among the members counted.
+    struct SimilarNames {
+        size_t memberCount = 0;
+        std::vector<qestl::SmartPtr> members;
+    };
+    std::map<std::string, SimilarNames, ByLengthThenBytes> similarCache_;
 };
 
 }  // namespace model

@@ -47,6 +47,11 @@ public:
     virtual uint64_t lookupGeneration() const = 0;
     // The near-miss list of similar names.
     virtual void addNearMiss(const IRResult& result) = 0;
+    // A lookup of `name` failed in `container`, which then held `memberCount`
+    // members: its similar names are near misses. Listed here at once; a
+    // context may list them only when a message asks for them, since most
+    // failed lookups succeed further out.
+    virtual void addNearMissesOf(Container& container, std::string_view name, size_t memberCount);
     // Appends the candidate methods to an error text ("找不到方法." and the
     // list), and the near-miss names when there are any.
     virtual void describeCandidates(qestl::qestringA& text, const NodeHandle& node) = 0;

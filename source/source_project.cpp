@@ -1,5 +1,7 @@
 #include "source/source_project.h"
 
+#include <cstring>
+
 namespace {
 
 // Ids of generated texts; the first is 0x100000, far above any file index.
@@ -29,6 +31,7 @@ uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* 
     const uint32_t index = fileCount();
     paths_.pushBack(path);
     texts_.pushBack(text);
+    textLengths_.pushBack(text != nullptr ? std::strlen(text) : 0);
     units_.pushBack(_KNode<qeAbstractNode>());
     insertPath(path, index, true);
     return index;

@@ -7,7 +7,9 @@
 // case are two files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "foundation/maps.h"
 #include "foundation/qestring.h"
@@ -64,6 +66,12 @@ public:
 
     // The text registered with the file; null past the last file.
     const char* fileText(uint32_t index) const { return index < fileCount() ? texts_[index] : nullptr; }
+    // The same text up to its first zero byte, measured once when registered
+    // (every diagnostic reads it); empty past the last file or without text.
+    std::string_view fileTextView(uint32_t index) const {
+        return index < fileCount() && texts_[index] != nullptr ? std::string_view(texts_[index], textLengths_[index])
+                                                               : std::string_view();
+    }
     // The unit handle of a file, empty until its parse sets it; null past the
     // last file.
     _KNode<qeAbstractNode>* unitHandle(uint32_t index) { return index < fileCount() ? &units_[index] : nullptr; }
@@ -89,6 +97,7 @@ public:
 private:
     PathMap pathMap_;
     qestl::qevector<const char*> texts_;
+    qestl::qevector<size_t> textLengths_;
     AstNodeVector units_;
     MappedTextMap mapped_;
     qestl::WStringVector paths_;

@@ -324,7 +324,7 @@ int lookupCommand(int argc, char** argv) {
     }
     std::printf("near misses: %zu\n", context.nearMisses.size());
     qestl::qestringA text;
-    dumpScopeSymbols(context, context.nearMisses, text);
+    dumpScopeSymbols(context, context.nearMisses.resolved(), text);
     std::fwrite(text.c_str(), 1, text.length(), stdout);
     return 0;
 }

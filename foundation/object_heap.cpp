@@ -1,0 +1,99 @@
+#include "foundation/object_heap.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "foundation/memory.h"
+
+#if !defined(__SANITIZE_ADDRESS__)
+#include <sys/mman.h>
+#endif
+
+namespace qestl {
+
+#if defined(__SANITIZE_ADDRESS__)
+
+void* allocateObjectMemory(size_t bytes) { return allocateOrDie(bytes); }
+
+void freeObjectMemory(void* memory) { std::free(memory); }
+
+#else
+
+namespace {
+
+// Each block carries its size class in a header as wide as the alignment.
+constexpr size_t kHeader = 16;
+constexpr size_t kGranule = 16;
+constexpr size_t kLargestClass = 8192 / kGranule;  // larger ones: the C heap
+constexpr uint64_t kFromCHeap = ~uint64_t{0};
+constexpr size_t kBlockAlignment = size_t{2} << 20;
+constexpr size_t kBlockBytes = 16 * kBlockAlignment;
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+
+// Per thread: the parallel writers never share objects, and a block freed by
+// another thread than the one that made it simply joins that thread's list.
+struct ObjectHeap {
+    FreeBlock* freeLists[kLargestClass + 1] = {};
+    uint8_t* next = nullptr;
+    uint8_t* end = nullptr;
+
+    uint8_t* carve(size_t bytes) {
+        if (static_cast<size_t>(end - next) < bytes) {
+            // The rest of the block is left unused; a few KiB per 32 MiB.
+            void* mapped = mmap(nullptr, kBlockBytes + kBlockAlignment, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                                -1, 0);
+            if (mapped == MAP_FAILED) outOfMemory(kBlockBytes);
+            const auto start = reinterpret_cast<uintptr_t>(mapped);
+            const uintptr_t aligned = (start + kBlockAlignment - 1) & ~(uintptr_t{kBlockAlignment} - 1);
+            next = reinterpret_cast<uint8_t*>(aligned);
+            end = next + kBlockBytes;
+        }
+        uint8_t* block = next;
+        next += bytes;
+        return block;
+    }
+};
+
+thread_local ObjectHeap tHeap;
+
+}  // namespace
+
+void* allocateObjectMemory(size_t bytes) {
+    const size_t sizeClass = (bytes + kHeader + kGranule - 1) / kGranule;
+    uint8_t* block;
+    if (sizeClass > kLargestClass) {
+        block = static_cast<uint8_t*>(allocateOrDie(bytes + kHeader));
+        *reinterpret_cast<uint64_t*>(block) = kFromCHeap;
+    } else {
+        ObjectHeap& heap = tHeap;
+        if (FreeBlock* reused = heap.freeLists[sizeClass]) {
+            heap.freeLists[sizeClass] = reused->next;
+            block = reinterpret_cast<uint8_t*>(reused);
+        } else {
+            block = heap.carve(sizeClass * kGranule);
+        }
+        *reinterpret_cast<uint64_t*>(block) = sizeClass;
+    }
+    return block + kHeader;
+}
+
+void freeObjectMemory(void* memory) {
+    if (memory == nullptr) return;
+    uint8_t* block = static_cast<uint8_t*>(memory) - kHeader;
+    const uint64_t sizeClass = *reinterpret_cast<uint64_t*>(block);
+    if (sizeClass == kFromCHeap) {
+        std::free(block);
+        return;
+    }
+    ObjectHeap& heap = tHeap;
+    auto* freed = reinterpret_cast<FreeBlock*>(block);
+    freed->next = heap.freeLists[sizeClass];
+    heap.freeLists[sizeClass] = freed;
+}
+
+#endif
+
+}  // namespace qestl

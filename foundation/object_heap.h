@@ -1,0 +1,19 @@
+// The memory of counted objects (instructions and model objects): hundreds of
+// thousands of them, a few sizes, made and dropped all through a compilation.
+// An optimised build carves them from large mapped blocks and keeps freed
+// ones on a list per size: no C heap bookkeeping per object, and objects of
+// one compilation lie close together. (Asking the kernel for huge pages for
+// the blocks cost more system time than the page faults it saved.) A
+// sanitized build uses the C heap, so that overruns and leaks stay visible.
+#pragma once
+
+#include <cstddef>
+
+namespace qestl {
+
+// Never null: exhaustion ends the process.
+void* allocateObjectMemory(size_t bytes);
+// Takes back memory of allocateObjectMemory; nothing for null.
+void freeObjectMemory(void* memory);
+
+}  // namespace qestl
