@@ -60,6 +60,8 @@ bench: setup
 	@for b in build/*_bench; do echo "== $$b"; $$b; done
 	@echo "== whole processes beside javac, mcs and luac (those installed)"
 	python3 bench/compare_compilers.py --bin build --million
+	@echo "== hostile shapes at two sizes: time and peak memory must grow linearly"
+	python3 bench/hostile_shapes.py --bin build
 
 fuzz: setup
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get install -y clang; }

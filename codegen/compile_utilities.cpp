@@ -88,6 +88,7 @@ void popFlowNode(CompileContext& context) {
     // A sequence is folded through its parent; other nodes settle their own
     // exits from their children first.
     if (node->kind != model::FlowNode::kSequence) node->foldedExitBits = node->foldExitBits(false);
+    node->seal();
     state->currentFlow = node->parent;
     state->currentFlow->foldedExitBits = state->currentFlow->foldExitBits(false);
 }

@@ -61,11 +61,20 @@ void declarePackageBody(CompileContext& context, IRObject& package, const NodeHa
 
 void declareClassBody(CompileContext& context, IRObject& klass) {
     if (!klass.isKind(model::kKindClass)) return;
+    model::ClassObject* asKlass = model::asClass(&klass);
+    // A chain declared for good: the climb would find every body above
+    // walked already, up to its rest (unless too deep, where each step of
+    // the climb reports).
+    if (asKlass != nullptr && asKlass->chainDeclaredNow() && context.declarationDepth < kMaxDeclarationDepth) {
+        if (asKlass->chainRest != nullptr) declareClassBody(context, *asKlass->chainRest);
+        return;
+    }
     // Base classes first, up the whole chain.
-    if (model::ClassObject* asKlass = model::asClass(&klass))
+    if (asKlass != nullptr)
         if (IRObject* base = model::asObject(asKlass->baseClass)) declareClassBody(context, *base);
     const NodeHandle declaration = klass.declarationNode;
     declareSubtree(context, SmartPtr(&klass), bodyOf(declaration), declaration);
+    if (asKlass != nullptr) asKlass->noteChainDeclared();
 }
 
 bool suppressesWarnings(const NodeHandle& node) {
@@ -126,7 +135,11 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
     if (declaration) {
         if (context.deferred.count == 0) {
             declaration->flags |= NodeFlag::Walked;
-            if (model::ClassObject* klass = model::asClass(model::asObject(scope))) klass->buildMethodTables(context);
+            if (model::ClassObject* klass = model::asClass(model::asObject(scope))) {
+                klass->buildMethodTables(context);
+                // Walked for good: a walked scope is never walked again.
+                if (klass->declarationNode.get() == declaration.get()) klass->bodyDeclared = 1;
+            }
         } else {
             declaration->flags &= ~NodeFlag::Walked;
         }

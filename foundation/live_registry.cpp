@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/memory.h"
 #include "foundation/node_pool.h"
 #include "foundation/object_heap.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 [[noreturn]] void outOfRegistryMemory(size_t size) {
     std::fprintf(stderr, "out of memory for the live-object registry (%zu bytes asked)\n", size);
-    std::abort();
+    outOfMemory(size);
 }
 
 constinit LiveAddressSet gLiveObjects;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/diagnostics.h"
+
 namespace qestl {
 
 size_t cStringLength(const char* text) { return std::strlen(text); }
@@ -21,8 +23,13 @@ void freeIfOwned(void* block, int ownershipFlag) {
 }
 
 [[noreturn]] void outOfMemory(size_t bytes) {
+    // A compile error, not a crash: what was printed so far stays, the
+    // message follows it, and the status says the compile failed.
+    std::fflush(stdout);
     std::fprintf(stderr, "out of memory (%zu bytes)\n", bytes);
-    std::abort();
+    std::printf("%s\n", diag::OutOfMemory.text);
+    std::fflush(stdout);
+    std::_Exit(1);
 }
 
 void* allocateOrDie(size_t bytes) {

@@ -35,7 +35,8 @@ void freeIfOwned(void* block, int ownershipFlag);
 inline void* placementNew(void* address) { return address; }
 
 // malloc/realloc that end the process on exhaustion: the compiler has no
-// road on which running out of memory could be reported and survived.
+// road on which running out of memory could be reported and survived. The
+// end is an error message and exit status 1, never a signal.
 [[noreturn]] void outOfMemory(size_t bytes);
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);

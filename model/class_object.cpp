@@ -207,10 +207,32 @@ Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPt
     return addStaticConstProperty(memberName, member, true, true);
 }
 
+uint64_t ClassObject::currentChainEpoch = 1;
+
+void ClassObject::noteChainDeclared() {
+    if (bodyDeclared == 0) return;
+    IRObject* above = asObject(baseClass);
+    ClassObject* b = base();
+    if (above == nullptr || !above->isKind(kKindClass)) {
+        chainRest = nullptr;
+    } else if (b != nullptr && b->chainDeclaredNow()) {
+        chainRest = b->chainRest;
+    } else if (!above->declarationNode) {
+        chainRest = b;
+        if (b == nullptr) return;
+    } else {
+        return;
+    }
+    chainDeclared = 1;
+    chainEpoch = currentChainEpoch;
+}
+
 void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access) {
     IRObject* t = asObject(baseType);
     ClassObject* b = t ? asClass(t->classRef()) : nullptr;
     if (b == nullptr || b == this) return;
+    // A chain remembered as declared may run through this class.
+    if (chainDeclared != 0) ++currentChainEpoch;
     dynamicMethods.inheritMembers(b->dynamicMethods);
     staticMethods.inheritMembers(b->staticMethods);
     dynamicProperties.inheritMembers(b->dynamicProperties);

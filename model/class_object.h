@@ -147,6 +147,20 @@ public:
     uint8_t capturesSlots = 0;
     uint8_t baseMergePending = 0;
     uint8_t methodTablesPending = 0;
+    // The declaration pass climbs a class's base chain on every visit of
+    // the class; once this body and every body above it in the chain are
+    // declared for good, a visit goes straight to the part of the climb
+    // that still does something: the first class above without a
+    // declaration node (null: none). Valid while chainEpoch is current.
+    uint8_t bodyDeclared = 0;
+    uint8_t chainDeclared = 0;
+    uint64_t chainEpoch = 0;
+    ClassObject* chainRest = nullptr;
+    static uint64_t currentChainEpoch;
+    bool chainDeclaredNow() const { return chainDeclared != 0 && chainEpoch == currentChainEpoch; }
+    // After this body and its bases' were declared: remembers the chain
+    // when all of it is done.
+    void noteChainDeclared();
     qestl::SmartPtr baseClass;
     Container dynamicMethods{kDynamicMethods};
     Container staticMethods{kStaticMethods};

@@ -194,7 +194,10 @@ FlowNode::FlowNode(const FlowNode& other)
       exitBits(other.exitBits),
       foldedExitBits(other.foldedExitBits),
       warned(other.warned),
-      loopCondition(other.loopCondition) {
+      loopCondition(other.loopCondition),
+      foldedPrefix(other.foldedPrefix),
+      sealed(other.sealed),
+      sealedBits(other.sealedBits) {
     adoptChildren();
 }
 
@@ -210,6 +213,9 @@ FlowNode& FlowNode::operator=(const FlowNode& other) {
     foldedExitBits = copy.foldedExitBits;
     warned = copy.warned;
     loopCondition = copy.loopCondition;
+    foldedPrefix = copy.foldedPrefix;
+    sealed = copy.sealed;
+    sealedBits = copy.sealedBits;
     adoptChildren();
     return *this;
 }
@@ -227,50 +233,68 @@ FlowNode& FlowNode::addChild(uint32_t childKind, const IRResult* from, uint32_t 
     return child;
 }
 
+void FlowNode::FoldedPrefix::add(uint32_t childKind, uint32_t bits) {
+    ++count;
+    if (stopped) return;
+    switch (childKind) {
+    case kSequence:
+    case kSequenceB:
+        if (bits & (kExitReturns | kExitTerminates)) {
+            stopped = true;
+            stopBits = bits;
+            return;
+        }
+        sequenceBits |= bits;
+        anySequence = true;
+        break;
+    case kAlternative:
+    case kAlternativeB:
+    case kAlternativeC:
+        alternativeBits &= bits;
+        anyAlternative = true;
+        noteLeaving(bits);
+        break;
+    case kClosingAlternative:
+        closingBits = bits;
+        anyClosing = true;
+        noteLeaving(bits);
+        break;
+    default:
+        break;
+    }
+}
+
+// A throw (4) and a return (8) both end every path through a node: when each
+// alternative ends one way or the other, they end together.
+void FlowNode::FoldedPrefix::noteLeaving(uint32_t bits) {
+    constexpr uint32_t kLeaves = kExitReturns | kExitTerminates;
+    allLeave = allLeave && (bits & kLeaves) != 0;
+    leaveBits |= bits & kLeaves;
+}
+
 uint32_t FlowNode::foldExitBits(bool apply) const {
     if (terminated) return kExitTerminates;
     if (exitBits & kExitReturns) return kExitReturns;
     const uint32_t keep = ~(apply ? mask : 0u);
-    bool anySequence = false, anyAlternative = false, anyClosing = false;
-    uint32_t sequenceBits = 0, alternativeBits = ~0u, closingBits = 0;
-    // A throw (4) and a return (8) both end every path through a node: when
-    // each alternative ends one way or the other, they end together.
-    constexpr uint32_t kLeaves = kExitReturns | kExitTerminates;
-    bool allLeave = true;
-    uint32_t leaveBits = 0;
-    for (const FlowNode& child : children) {
-        const uint32_t bits = child.foldExitBits(true);
-        const auto noteLeaving = [&] {
-            allLeave = allLeave && (bits & kLeaves) != 0;
-            leaveBits |= bits & kLeaves;
-        };
-        switch (child.kind) {
-        case kSequence:
-        case kSequenceB:
-            if (bits & kLeaves) return bits;
-            sequenceBits |= bits;
-            anySequence = true;
-            break;
-        case kAlternative:
-        case kAlternativeB:
-        case kAlternativeC:
-            alternativeBits &= bits;
-            anyAlternative = true;
-            noteLeaving();
-            break;
-        case kClosingAlternative:
-            closingBits = bits;
-            anyClosing = true;
-            noteLeaving();
-            break;
-        default:
-            break;
-        }
+    FoldedPrefix folded = foldedPrefix;
+    for (size_t i = folded.count; i < children.size() && !folded.stopped; ++i) {
+        const FlowNode& child = children[i];
+        folded.add(child.kind, child.sealed ? child.sealedBits : child.foldExitBits(true));
     }
-    if (anySequence) return (sequenceBits | exitBits) & keep;
-    if (!anyAlternative) return exitBits & keep;
-    if (anyClosing) return ((closingBits & alternativeBits) | (allLeave ? leaveBits : 0u)) & keep;
-    return exitBits & alternativeBits & keep;
+    if (folded.stopped) return folded.stopBits;
+    if (folded.anySequence) return (folded.sequenceBits | exitBits) & keep;
+    if (!folded.anyAlternative) return exitBits & keep;
+    if (folded.anyClosing)
+        return ((folded.closingBits & folded.alternativeBits) | (folded.allLeave ? folded.leaveBits : 0u)) & keep;
+    return exitBits & folded.alternativeBits & keep;
+}
+
+void FlowNode::seal() {
+    sealedBits = foldExitBits(true);
+    sealed = 1;
+    if (parent != nullptr && parent->foldedPrefix.count + 1 == parent->children.size() &&
+        &parent->children.back() == this)
+        parent->foldedPrefix.add(kind, sealedBits);
 }
 
 uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last) {

@@ -140,6 +140,27 @@ struct FlowNode {
     uint8_t warned = 0;
     uint8_t loopCondition = 0;
 
+    // Called when the compile leaves the node for good: nothing changes
+    // below it any more, so its folded bits are kept, and added to its
+    // parent's run of left children. A parent with many children (the
+    // cases of a switch) then folds each child once, not at every pop.
+    void seal();
+
+    // The fold of the first `count` children, all sealed, in foldExitBits'
+    // terms; `stopped` when one of them ended the fold.
+    struct FoldedPrefix {
+        uint32_t count = 0;
+        bool anySequence = false, anyAlternative = false, anyClosing = false, stopped = false;
+        uint32_t sequenceBits = 0, alternativeBits = ~0u, closingBits = 0, stopBits = 0;
+        bool allLeave = true;
+        uint32_t leaveBits = 0;
+        void add(uint32_t childKind, uint32_t bits);
+        void noteLeaving(uint32_t bits);
+    };
+    FoldedPrefix foldedPrefix;
+    uint8_t sealed = 0;
+    uint32_t sealedBits = 0;
+
 private:
     void adoptChildren();
 };

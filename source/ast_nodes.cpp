@@ -27,7 +27,7 @@ void copyList(const AstNodeVector& from, AstNodeVector& to) {
     }
 }
 
-void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool keepTextSpan) {
+void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool keepTextSpan, bool withChildren) {
     // Constructed like any node (the counter moves on), then given the
     // source's serial with the clone bit.
     qeAbstractNode* copy = emplaceAstNode();
@@ -46,7 +46,7 @@ void cloneInto(const qeAbstractNode* node, _KNode<qeAbstractNode>& out, bool kee
     }
     out = _KNode<qeAbstractNode>(copy);
     copyList(node->operands, out->operands);
-    copyList(node->children, out->children);
+    if (withChildren) copyList(node->children, out->children);
     if (node->annotations()) {
         _KNode<qeAbstractNode> list;
         cloneAstSubtree(node->annotations().get(), list);
@@ -61,7 +61,7 @@ void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out) {
         out.reset();
         return;
     }
-    cloneInto(node, out, true);
+    cloneInto(node, out, true, true);
 }
 
 void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out) {
@@ -69,5 +69,5 @@ void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out) {
         out.reset();
         return;
     }
-    cloneInto(node, out, false);
+    cloneInto(node, out, false, false);
 }

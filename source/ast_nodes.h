@@ -28,8 +28,10 @@ _KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text = nullptr, si
 
 // Deep copies for template expansion. Both clear the declaration-pass marks
 // on every copied node and copy each node's annotation list the same way;
-// doc comments and owners are not copied. cloneAstNode also leaves the top
-// node's text span out.
+// doc comments and owners are not copied. cloneAstNode copies one
+// declaration: it also leaves the top node's text span out, and its
+// children, which are the members or declarations written after it in the
+// same list, not part of it (an instance would copy the rest of the file).
 void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 

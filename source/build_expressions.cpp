@@ -40,7 +40,8 @@ bool applyFold(const RuleMatch& m, const fold::Result& folded, NodeRef& result) 
     }
     NodeRef left = m.node(0);
     left->kind = folded.kind;
-    left->setText(folded.text.view());
+    if (folded.outcome == fold::Outcome::Appended) left->text.append(folded.text.view());
+    else left->setText(folded.text.view());
     result = std::move(left);
     return true;
 }

@@ -128,9 +128,9 @@ qestl::qestringA floatText(double value) {
 Result additive(std::string_view op, const Literal& a, const Literal& b) {
     bool subtract = op != "+";
     if (!subtract && (a.kind == kString || a.kind == kChar) && (b.kind == kString || b.kind == kChar)) {
-        qestl::qestringA text(a.text.data(), a.text.size());
-        text.append(b.text.data(), b.text.size());
-        return folded(a.kind, std::move(text));
+        Result r = folded(a.kind, qestl::qestringA(b.text.data(), b.text.size()));
+        r.outcome = Outcome::Appended;
+        return r;
     }
     if (a.kind == kInteger && b.kind == kInteger) {
         int64_t x = integerValue(a.text), y = integerValue(b.text);

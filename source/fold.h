@@ -9,7 +9,9 @@
 
 namespace fold {
 
-enum class Outcome { Folded, NotFolded, DivideByZero };
+// Appended: the result is the left operand's text followed by the result's
+// text (a string sum), so a long sum never copies what it has joined so far.
+enum class Outcome { Folded, Appended, NotFolded, DivideByZero };
 
 // One literal operand: its node kind (9, 10, 12 or 13; anything else is not
 // a literal) and its text.

@@ -107,12 +107,45 @@ public:
         return reference;
     }
 
+    uint32_t extend(uint32_t reference, std::string_view suffix) {
+        if (suffix.empty()) return reference;
+        char* at = gChunks[reference >> kOffsetBits] + (size_t{reference & ((1u << kOffsetBits) - 1)} << 2);
+        uint32_t length;
+        std::memcpy(&length, at, sizeof length);
+        const size_t total = length + suffix.size();
+        if (reference != 0 && reference == growable_ && total <= growableRoom_) {
+            std::memcpy(at + sizeof length + length, suffix.data(), suffix.size());
+            at[sizeof length + total] = 0;
+            const uint32_t stored = static_cast<uint32_t>(total);
+            std::memcpy(at, &stored, sizeof stored);
+            return reference;
+        }
+        const std::string_view text(at + sizeof length, length);
+        if (total <= kSharedLength) {
+            char joined[kSharedLength];
+            std::memcpy(joined, text.data(), text.size());
+            std::memcpy(joined + text.size(), suffix.data(), suffix.size());
+            return put(std::string_view(joined, total));
+        }
+        // Room for as much again: a text extended over and over is copied
+        // a logarithmic number of times, not once per extension.
+        const size_t room = total > (UINT32_MAX - 8) / 2 ? total : 2 * total;
+        growable_ = write(text, suffix, room);
+        growableRoom_ = room;
+        return growable_;
+    }
+
 private:
-    uint32_t append(std::string_view text) {
+    uint32_t append(std::string_view text) { return write(text, {}, text.size()); }
+
+    // A fresh entry of the two texts joined, with room for `room` bytes of
+    // text; the texts may be stored ones, which stay where they are.
+    uint32_t write(std::string_view text, std::string_view suffix, size_t room) {
+        const size_t total = text.size() + suffix.size();
         // The length is kept in 32 bits: a longer text is more than the
         // compiler could hold anyway.
-        if (text.size() > UINT32_MAX - 8) qestl::outOfMemory(text.size());
-        const size_t bytes = entryBytes(text.size());
+        if (total > UINT32_MAX - 8) qestl::outOfMemory(total);
+        const size_t bytes = entryBytes(room);
         uint32_t chunk;
         size_t offset;
         if (bytes > kChunkBytes) {
@@ -128,11 +161,11 @@ private:
             used_ += bytes;
         }
         char* at = gChunks[chunk] + offset;
-        // A fresh entry: the text may be a stored one, which stays where it is.
-        const uint32_t length = static_cast<uint32_t>(text.size());
+        const uint32_t length = static_cast<uint32_t>(total);
         std::memcpy(at + sizeof length, text.data(), text.size());
+        if (!suffix.empty()) std::memcpy(at + sizeof length + text.size(), suffix.data(), suffix.size());
         std::memcpy(at, &length, sizeof length);
-        at[sizeof length + text.size()] = 0;
+        at[sizeof length + total] = 0;
         return chunk << kOffsetBits | static_cast<uint32_t>(offset >> 2);
     }
 
@@ -157,6 +190,8 @@ private:
     }
 
     size_t chunks_ = 1;  // chunk 0 is the empty text's
+    uint32_t growable_ = 0;  // the entry extend made last, and its room
+    size_t growableRoom_ = 0;
     uint32_t current_ = 0;
     size_t used_ = 0;
     uint64_t* table_ = nullptr;
@@ -171,5 +206,7 @@ constinit Store gStore;
 constinit char* gChunks[kMaxChunks] = {gFixedTexts.bytes};
 
 uint32_t store(std::string_view text) { return gStore.put(text); }
+
+uint32_t extend(uint32_t reference, std::string_view suffix) { return gStore.extend(reference, suffix); }
 
 }  // namespace nodetext

@@ -36,6 +36,11 @@ inline const char* entry(uint32_t reference) {
 // The reference of a stored copy of the text (which may itself be a stored
 // text). Ends the process when no memory is left.
 uint32_t store(std::string_view text);
+// The reference of the text followed by the suffix. The entry extend made
+// last keeps room behind its text and is extended in place while the room
+// lasts (its reference stays), so only a reference no other node holds may
+// be extended: a fold's own result, which the next fold replaces.
+uint32_t extend(uint32_t reference, std::string_view suffix);
 
 }  // namespace nodetext
 
@@ -68,6 +73,8 @@ public:
 
     // Replaces the text; the value may be this text's own bytes.
     void set(std::string_view value) { reference_ = nodetext::store(value); }
+    // Appends to a text that is this node's alone (nodetext::extend).
+    void append(std::string_view suffix) { reference_ = nodetext::extend(reference_, suffix); }
 
 private:
     uint32_t reference_ = 0;

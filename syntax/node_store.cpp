@@ -7,6 +7,7 @@
 #include <new>
 
 #include "foundation/live_registry.h"
+#include "foundation/memory.h"
 #include "foundation/node_pool.h"
 #include "foundation/vector.h"
 #include "syntax/node_handle.h"
@@ -21,9 +22,11 @@ constinit qestl::LiveAddressSet gLiveNodes;
 
 uintptr_t keyOf(const refableAstBase* node) { return reinterpret_cast<uintptr_t>(node); }
 
+// The pool refuses a block when memory or its chunk table runs out: the
+// compile ends as for any exhausted memory.
 void outOfNodeBlocks(size_t size) {
     std::fprintf(stderr, "out of syntax node blocks (%zu bytes asked)\n", size);
-    std::abort();
+    qestl::outOfMemory(size);
 }
 
 // A node being taken apart: how far its teardown has come.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "foundation/memory.h"
 #include "foundation/qestring.h"
 
 namespace {
@@ -140,3 +141,9 @@ TEST(VectorTest, NarrowCountVectorFollowsTheSameRules) {
 }
 
 }  // namespace
+
+// Exhausted memory (or a pool that refuses a block) ends the compile like
+// an error, with status 1 and a message, never with a signal.
+TEST(Memory, RunningOutEndsWithStatusOne) {
+    EXPECT_EXIT(qestl::outOfMemory(64), testing::ExitedWithCode(1), "out of memory \\(64 bytes\\)");
+}

@@ -262,6 +262,11 @@ public:
             flows_[w[1]] = &made;
             return "";
         }
+        if (c == "seal") {
+            need(2);
+            flow(w[1]).seal();
+            return "";
+        }
         if (c == "term") {
             need(2);
             flow(w[1]).terminated = 1;

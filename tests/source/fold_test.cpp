@@ -104,8 +104,14 @@ TEST(Fold, NonFiniteResultIsLeftAlone) {
 }
 
 TEST(Fold, StringsAndCharactersConcatenate) {
-    expectFolded(add("+", {kString, "ab"}, {kString, "cd"}), kString, "abcd");
-    expectFolded(add("+", {kChar, "a"}, {kString, "b"}), kChar, "ab");
+    // The right text is what the left operand's text is extended by.
+    const Folded strings = add("+", {kString, "ab"}, {kString, "cd"});
+    EXPECT_EQ(strings.outcome, fold::Outcome::Appended);
+    EXPECT_EQ(strings.kind, kString);
+    EXPECT_EQ(strings.text, "cd");
+    const Folded mixed = add("+", {kChar, "a"}, {kString, "b"});
+    EXPECT_EQ(mixed.outcome, fold::Outcome::Appended);
+    EXPECT_EQ(mixed.kind, kChar);
     EXPECT_EQ(add("-", {kString, "ab"}, {kString, "cd"}).outcome, fold::Outcome::NotFolded);
     EXPECT_EQ(add("+", {kString, "ab"}, {kInt, "1"}).outcome, fold::Outcome::NotFolded);
 }

@@ -360,4 +360,34 @@ TEST(NodeText, LongTextsAreNeverChangedUnderAnotherNode) {
     EXPECT_EQ(first->text.view(), large);
 }
 
+// A text extended over and over (a long constant string sum) reads back
+// whole at every step, past the size of a chunk, while texts taken from it
+// on the way and the texts of a second extended node stay as they were.
+TEST(NodeText, ExtendingATextKeepsEveryOtherText) {
+    NodeRef sum = make(NodeKind::StringLiteral);
+    NodeRef other = make(NodeKind::StringLiteral);
+    NodeRef taken = make(NodeKind::Name);
+    sum->setText("a");
+    std::string expected = "a", snapshot;
+    for (int i = 0; i < 300000; ++i) {
+        const std::string_view piece = i % 3 == 0 ? std::string_view("bc") : std::string_view("d");
+        sum->text.append(piece);
+        expected.append(piece);
+        if (i == 20) {
+            taken->setText(sum->text.view());
+            snapshot = expected;
+            other->setText("o");
+            for (int k = 0; k < 20; ++k) other->text.append("pq");
+        }
+    }
+    EXPECT_EQ(sum->text.view(), expected);
+    EXPECT_EQ(sum->text.c_str()[expected.size()], 0);
+    EXPECT_EQ(taken->text.view(), snapshot);
+    std::string pairs;
+    for (int k = 0; k < 20; ++k) pairs.append("pq");
+    EXPECT_EQ(other->text.view(), "o" + pairs);
+    other->text.append("");
+    EXPECT_EQ(other->text.length(), 41u);
+}
+
 }  // namespace

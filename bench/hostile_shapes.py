@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Compiles programs of hostile shapes at two sizes and prints how time and
+peak memory grow between them.
+
+Each shape is one program that grows along one axis only: a long constant
+string sum, many instances of one template, a long inheritance chain (in
+order and reversed), many overloads of one method, a long switch, many
+static fields, and two self-growing template shapes that must end in an
+error. Every run is bounded (address space and wall time): a shape that
+breaks a bound shows its exit status instead of figures.
+
+A compiler that stays linear grows about 10x per 10x of size; the growth
+column must stay within --max-growth (11x) for time and memory. Time below
+0.2 s is too small to measure a ratio: such a pair counts as linear.
+
+Usage: hostile_shapes.py --bin BUILD_DIR [--sizes 10000,100000] [--shape NAME]
+                         [--keep DIR]
+Exit status 1 when a growth is out of bounds or a run crashed.
+"""
+import argparse
+import os
+import resource
+import subprocess
+import sys
+import tempfile
+
+MAIN = "class Main {\n    static int main(String[] args) {\n%s        return 0;\n    }\n};\n"
+
+
+def string_fold(n):
+    terms = " + ".join(['"ab"'] * n)
+    return MAIN % f"        String s = {terms};\n        _system_.consoleWrite(s);\n"
+
+
+def template_instances(n):
+    parts = ["class T<X> {\n    X v;\n};\n"]
+    parts += [f"class C{i} {{ }};\n" for i in range(n)]
+    parts.append("class Use {\n")
+    parts += [f"    T<C{i}> f{i};\n" for i in range(n)]
+    parts.append("};\n")
+    return "".join(parts) + MAIN % "        Use u = new Use();\n"
+
+
+def chain(n, reverse):
+    classes = ["class C0 { public int f(int a) { return a; } };\n"]
+    classes += [f"class C{i} : C{i - 1} {{ }};\n" for i in range(1, n)]
+    if reverse:
+        classes.reverse()
+    return "".join(classes) + MAIN % f"        C{n - 1} c = new C{n - 1}();\n        c.f(1);\n"
+
+
+def inheritance_chain(n):
+    return chain(n, False)
+
+
+def inheritance_chain_reversed(n):
+    return chain(n, True)
+
+
+def overloads_by_arity(n):
+    # One method with overloads of 1..n parameters: the source itself grows
+    # as n^2, so the size given is the number of parameters in all.
+    count = 1
+    while (count + 1) * (count + 2) // 2 <= n:
+        count += 1
+    parts = ["class O {\n"]
+    for k in range(1, count + 1):
+        params = ", ".join(f"int a{j}" for j in range(k))
+        parts.append(f"    public static int m({params}) {{ return {k}; }}\n")
+    parts.append("};\n")
+    return "".join(parts) + MAIN % "        O.m(1);\n"
+
+
+def overloads_by_type(n):
+    parts = [f"class C{i} {{ }};\n" for i in range(n)]
+    parts.append("class O {\n")
+    parts += [f"    public static int m(C{i} a) {{ return {i}; }}\n" for i in range(n)]
+    parts.append("};\n")
+    return "".join(parts) + MAIN % f"        O.m(new C{n - 1}());\n"
+
+
+def big_switch(n):
+    cases = "".join(f"            case {i}: r = {i}; break;\n" for i in range(n))
+    body = f"        int r = 0;\n        switch (args.length) {{\n{cases}        }}\n"
+    return MAIN % body
+
+
+def static_fields(n):
+    fields = "".join(f"    public static int f{i} = {i};\n" for i in range(n))
+    return f"class S {{\n{fields}}};\n" + MAIN % f"        int x = S.f{n - 1};\n"
+
+
+def template_nesting(n):
+    # Grows without end on its own: must stop with an error, whatever n.
+    filler = "".join(f"class F{i} {{ }};\n" for i in range(n))
+    return filler + "class T<X> {\n    T<T<X>> next;\n};\n" + MAIN % "        T<int> t;\n"
+
+
+def template_base_recursion(n):
+    filler = "".join(f"class F{i} {{ }};\n" for i in range(n))
+    return filler + "class A<T> : A<A<T>> { };\n" + MAIN % "        A<int> a;\n"
+
+
+# name -> (generator, expected exit status or None when either is fine)
+SHAPES = {
+    "string_fold": (string_fold, 0),
+    "template_instances": (template_instances, 0),
+    "inheritance_chain": (inheritance_chain, 0),
+    "inheritance_chain_reversed": (inheritance_chain_reversed, 0),
+    "overloads_by_arity": (overloads_by_arity, 0),
+    "overloads_by_type": (overloads_by_type, 0),
+    "big_switch": (big_switch, 0),
+    "static_fields": (static_fields, 0),
+    "template_nesting": (template_nesting, 1),
+    "template_base_recursion": (template_base_recursion, 1),
+}
+
+ADDRESS_SPACE = 6_000_000 * 1024
+SECONDS = 120
+
+
+def limit_child():
+    resource.setrlimit(resource.RLIMIT_AS, (ADDRESS_SPACE, ADDRESS_SPACE))
+
+
+def compile_once(korvo, source_path, output_path):
+    """(exit status, seconds, peak KiB); status is negative for a signal, None on timeout."""
+    stats = output_path + ".time"
+    command = ["/usr/bin/time", "-o", stats, "-f", "%e %M", korvo, "-c", source_path, "-o", output_path]
+    try:
+        result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                timeout=SECONDS, preexec_fn=limit_child)
+    except subprocess.TimeoutExpired:
+        return None, float(SECONDS), 0, ""
+    seconds, peak = 0.0, 0
+    with open(stats) as f:
+        for line in f:
+            fields = line.split()
+            if len(fields) == 2 and fields[0].replace(".", "").isdigit():
+                seconds, peak = float(fields[0]), int(fields[1])
+            elif "signal" in line:
+                result.returncode = -int(line.split()[-1])
+    last = result.stdout.decode("utf-8", "replace").strip().splitlines()
+    return result.returncode, seconds, peak, (last[-1] if last else "")
+
+
+def growth(small, large):
+    return large / small if small > 0 else 0.0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="build folder holding korvo")
+    parser.add_argument("--sizes", default="10000,100000")
+    parser.add_argument("--shape", action="append", help="run only these shapes")
+    parser.add_argument("--max-growth", type=float, default=11.0)
+    parser.add_argument("--keep", help="write the programs into this folder and keep them")
+    args = parser.parse_args()
+    korvo = os.path.join(os.path.abspath(args.bin), "korvo")
+    sizes = [int(s) for s in args.sizes.split(",")]
+    names = args.shape or list(SHAPES)
+
+    failed = False
+    print(f"{'shape':28} {'size':>8} {'exit':>5} {'seconds':>8} {'peak MiB':>9}  growth time/memory")
+    with tempfile.TemporaryDirectory(prefix="korvo-hostile-") as scratch:
+        folder = args.keep or scratch
+        os.makedirs(folder, exist_ok=True)
+        for name in names:
+            generate, expected = SHAPES[name]
+            previous = None
+            for size in sizes:
+                source = os.path.join(folder, f"{name}_{size}.k")
+                with open(source, "w") as f:
+                    f.write(generate(size))
+                status, seconds, peak, last = compile_once(korvo, source, os.path.join(folder, f"{name}_{size}.kb"))
+                shown = "time" if status is None else str(status)
+                line = f"{name:28} {size:>8} {shown:>5} {seconds:>8.2f} {peak / 1024:>9.1f}"
+                bad = status is None or status < 0 or (expected is not None and status != expected)
+                if previous is not None and not bad:
+                    step = size / previous[0]
+                    bound = args.max_growth * step / 10
+                    t = growth(previous[1], seconds)
+                    m = growth(previous[2], peak)
+                    slow = previous[1] >= 0.2 and t > bound
+                    line += f"  {t:5.1f}x / {m:5.1f}x"
+                    if slow or m > bound:
+                        line += "  TOO FAST A GROWTH"
+                        failed = True
+                if bad:
+                    line += f"  UNEXPECTED: {last[:60]}"
+                    failed = True
+                print(line, flush=True)
+                previous = (size, seconds, peak)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
