@@ -7,7 +7,6 @@
 #include "foundation/byte_io.h"
 
 namespace model {
-namespace {
 
 void appendf(std::string& out, const char* format, ...) {
     char line[1024];
@@ -17,6 +16,8 @@ void appendf(std::string& out, const char* format, ...) {
     va_end(args);
     if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
 }
+
+namespace {
 
 uint32_t low(uint64_t address) { return static_cast<uint32_t>(address); }
 uint32_t high(uint64_t address) { return static_cast<uint32_t>(address >> 32); }
