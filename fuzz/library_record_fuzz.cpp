@@ -44,8 +44,10 @@ public:
 class TagWriter final : public model::LibraryWriter {
 public:
     using LibraryWriter::LibraryWriter;
+    // As the library's writer: the stand-in a container made for a member
+    // its library did not write (kind 0) is written as nothing again.
     bool writeObjectRef(const qestl::SmartPtr& object) override {
-        out.u32le(object ? 1 : 0);
+        out.u32le(object && model::asObject(object)->kind != 0 ? 1 : 0);
         return true;
     }
     bool writeNothingRef() override {
