@@ -233,6 +233,13 @@ void LinkLibraryReader::discardMade() {
         auto entered = context.packages.find(std::string(model::asObject(object)->linkName().view()));
         if (entered != context.packages.end() && entered->second.get() == object.get()) context.packages.erase(entered);
         object.as<model::cbircode>()->detach();
+        // What the record read and detaching keeps: a record may name its own
+        // object (or one named by it) as owner, template argument or thrown
+        // class, and that cycle would outlive the refused library.
+        IRObject* discarded = model::asObject(object);
+        discarded->ownerResult = model::IRResult();
+        discarded->templateArguments.clear();
+        if (auto* function = dynamic_cast<model::FunctionObject*>(discarded)) function->throwsSet.clear();
     }
     made.clear();
 }
