@@ -64,7 +64,9 @@ public:
 qestl::SmartPtr readRecord(TagReader& reader) {
     const uint32_t kind = reader.in.u32le();
     reader.in.u64le();
-    if (!reader.in.ok()) return {};
+    // Kind 0 is the stand-in's, which no record has (the loader makes no
+    // object for it, the writer writes it as nothing).
+    if (!reader.in.ok() || kind == 0) return {};
     model::IRObject* object = kind == model::kKindFunction           ? new model::FunctionObject()
                               : kind == model::kKindTemplateFunction ? new model::TemplateFunctionObject()
                               : kind == model::kKindClass            ? new model::ClassObject()
