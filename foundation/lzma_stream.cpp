@@ -158,7 +158,8 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaC
     }
 }
 
-bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders) {
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders,
+                          uint64_t mostBytes) {
     uint8_t header[kLzmaHeaderSize];
     uint32_t have = 0;
     while (have < kLzmaHeaderSize) {
@@ -173,13 +174,16 @@ bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, Lzm
     std::unique_ptr<lzma_options_lzma, OptionsFree> options(static_cast<lzma_options_lzma*>(filters[0].options));
     // The header's dictionary decides what the stream may ask of memory...
     if (lzma_raw_decoder_memusage(filters) > kLzmaDecoderMemoryLimit) return false;
-    // ...but a stream of known size never reaches back further than its own
-    // length: a short stream gets a window its size (a power of two, so kept
-    // coders seldom reallocate), not the header's many megabytes.
-    if (size != kUnknownSize) {
+    // ...but a stream never reaches back further than the bytes it may give:
+    // a short one gets a window its size (a power of two, so kept coders
+    // seldom reallocate), not the header's many megabytes.
+    const uint64_t most = size < mostBytes ? size : mostBytes;
+    if (most != kUnknownSize) {
         uint64_t window = LZMA_DICT_SIZE_MIN;
-        while (window < size && window < options->dict_size) window *= 2;
+        while (window < most && window < options->dict_size) window *= 2;
         if (window < options->dict_size) options->dict_size = static_cast<uint32_t>(window);
+    }
+    if (size != kUnknownSize) {
         filters[0].id = LZMA_FILTER_LZMA1EXT;
         options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
         lzma_set_ext_size(*options, size);

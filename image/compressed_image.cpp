@@ -54,5 +54,5 @@ bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStrea
     // twentieth, so a body many times larger than that is refused.
     const uint64_t body = std::min(end - kImageHeadBytes, packedBytes * kLargestPackingRatio);
     CappedByteStream capped(out, body);
-    return lzmaDecompressStream(capped, packed);
+    return lzmaDecompressStream(capped, packed, nullptr, body);
 }
