@@ -32,8 +32,20 @@ void appendSuffix(std::string& out, uint32_t dataType) {
     if (dataType < sizeof kTypeSuffixes / sizeof kTypeSuffixes[0]) out.append(kTypeSuffixes[dataType]);
 }
 
+void appendHex8(std::string& out, uint32_t value) {
+    char digits[8];
+    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 15];
+    out.append(digits, 8);
+}
+
+// "0x%08X-%08X" without a formatter: every line of the listing starts with
+// one.
 void appendAddress(std::string& out, const char* prefix, uint64_t address) {
-    model::appendf(out, "%s0x%08X-%08X", prefix, low(address), high(address));
+    out.append(prefix);
+    out.append("0x");
+    appendHex8(out, low(address));
+    out.push_back('-');
+    appendHex8(out, high(address));
 }
 
 // Floating-point values are printed by the house formatter, whose digits
