@@ -224,6 +224,7 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
     }
     --openRecords_;
     object = model::asObject(found->second)->instantiate(context, arguments, model::NodeHandle());
+    if (object) instances.push_back(object);
     return static_cast<bool>(object);
 }
 
@@ -245,4 +246,6 @@ void LinkLibraryReader::discardMade() {
         if (auto* function = dynamic_cast<model::FunctionObject*>(discarded)) function->throwsSet.clear();
     }
     made.clear();
+    for (const SmartPtr& instance : instances) instance.as<model::cbircode>()->detach();
+    instances.clear();
 }

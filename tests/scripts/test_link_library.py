@@ -429,6 +429,11 @@ def main():
         status, out = probe.run("linklib", path("array.kl"))
         probe.check(status == 0 and out.decode().splitlines()[-1] == "loaded 1", "array %r" % out)
 
+        # A class whose template argument is a built-in instance (made for
+        # the load, owned by its own members), refused: the instance goes too.
+        head = object_part(31, 1, b"Ints") + struct.pack("<BBBBBI", 1, 0, 0, 0, 0, 0) + nothing() * 3
+        with_argument = head + struct.pack("<I", 1) + instance + class_record(1, b"Ints")[len(head) + 4:]
+
         # Faults that must be refused with the loader's messages.
         cases = {
             "magic": (b"KX!" + data[3:], "损坏的链接库文件"),
@@ -443,6 +448,7 @@ def main():
             "instance without arguments": (library([struct.pack("<IQI", 66, 41, 0)]), "损坏的链接库文件"),
             "trailing bytes": (data + b"\x00", "损坏的链接库文件"),
             "array, then trailing bytes": (array + b"\x00", "损坏的链接库文件"),
+            "instance argument, then trailing bytes": (library([with_argument]) + b"\x00", "损坏的链接库文件"),
             "object owned by itself": (library([object_part(18, 7, b"x", owner_ref=struct.pack("<IQ", 65, 7))]) +
                                        b"\x00", "损坏的链接库文件"),
             "nesting": (b"KD!" + struct.pack("<IBI", 2, 0, 0) + struct.pack("<I", 10) +
