@@ -58,7 +58,12 @@ void CompileContext::reset() {
     relocations.clear();
     for (const SmartPtr& entry : moduleEntries) entry.as<model::cbircode>()->detach();
     moduleEntries.clear();
-    for (const SmartPtr& object : linkedObjects) object.as<model::cbircode>()->detach();
+    for (const SmartPtr& object : linkedObjects) {
+        // A loaded array is no shared array type: nothing else breaks its
+        // cycle through "length".
+        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
+        else object.as<model::cbircode>()->detach();
+    }
     linkedObjects.clear();
     namePool.clear();
     typeBytes.clear();

@@ -12,6 +12,7 @@ using qestl::ByteWriter;
 
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kMaxNameUnits = 256;
+constexpr uint32_t kLargestFileAlignment = 0x10000;
 constexpr uint32_t kDirectoryBit = 0x80000000u;
 
 // Section header fields.
@@ -64,8 +65,11 @@ bool PeResourceEditor::parseHeaders() {
     directories_ = peHeader_ + (wide_ ? 136 : 120);
     directoryCount_ = r.u32At(uint64_t{directories_} - 4);
     sectionTable_ = peHeader_ + 24 + optionalSize;
-    // The resource entry (index 2) must lie inside the optional header.
-    if (!r.ok() || !isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_) || directoryCount_ < 3 ||
+    // The resource entry (index 2) must lie inside the optional header. The
+    // file alignment is at most 64 KiB in the format: a section is padded to
+    // it, so a larger one would make a few bytes of stub ask for gigabytes.
+    if (!r.ok() || !isPowerOfTwo(sectionAlignment_) || !isPowerOfTwo(fileAlignment_) ||
+        fileAlignment_ > kLargestFileAlignment || directoryCount_ < 3 ||
         uint64_t{directories_} + 24 > sectionTable_ ||
         !r.holds(sectionTable_, uint64_t{sectionCount_} * kSectionHeaderSize))
         return false;

@@ -66,6 +66,10 @@ struct CoderGuard {
     }
 };
 
+struct OptionsFree {
+    void operator()(lzma_options_lzma* options) const { lzmaFree(nullptr, options); }
+};
+
 int resultOf(lzma_ret ret) {
     switch (ret) {
         case LZMA_OK:
@@ -154,7 +158,8 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaC
     }
 }
 
-bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders) {
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders,
+                          uint64_t mostBytes) {
     uint8_t header[kLzmaHeaderSize];
     uint32_t have = 0;
     while (have < kLzmaHeaderSize) {
@@ -164,14 +169,33 @@ bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, Lzm
     }
     const uint64_t size = qestl::loadU64LE(header + 5);
 
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+    if (lzma_properties_decode(&filters[0], &kAllocator, header, 5) != LZMA_OK) return false;
+    std::unique_ptr<lzma_options_lzma, OptionsFree> options(static_cast<lzma_options_lzma*>(filters[0].options));
+    // The header's dictionary decides what the stream may ask of memory...
+    if (lzma_raw_decoder_memusage(filters) > kLzmaDecoderMemoryLimit) return false;
+    // ...but a stream never reaches back further than the bytes it may give:
+    // a short one gets a window its size (a power of two, so kept coders
+    // seldom reallocate), not the header's many megabytes.
+    const uint64_t most = size < mostBytes ? size : mostBytes;
+    if (most != kUnknownSize) {
+        uint64_t window = LZMA_DICT_SIZE_MIN;
+        while (window < most && window < options->dict_size) window *= 2;
+        if (window < options->dict_size) options->dict_size = static_cast<uint32_t>(window);
+    }
+    if (size != kUnknownSize) {
+        filters[0].id = LZMA_FILTER_LZMA1EXT;
+        options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+        lzma_set_ext_size(*options, size);
+    }
+
     lzma_stream own = LZMA_STREAM_INIT;
     own.allocator = &kAllocator;
     lzma_stream& decoder = coders != nullptr ? coders->decoder : own;
     CoderGuard guard{coders != nullptr ? nullptr : &own};
-    if (lzma_alone_decoder(&decoder, kLzmaDecoderMemoryLimit) != LZMA_OK) return false;
-    // The decoder reads the properties from the header itself, first thing.
-    decoder.next_in = header;
-    decoder.avail_in = kLzmaHeaderSize;
+    if (lzma_raw_decoder(&decoder, filters) != LZMA_OK) return false;
+    decoder.next_in = nullptr;
+    decoder.avail_in = 0;
     return lzmaDecodeLoop(decoder, input, size, output) == kLzmaOk;
 }
 

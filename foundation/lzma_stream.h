@@ -45,8 +45,10 @@ bool lzmaCompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaC
 
 // Decompresses one container from `input`, appending the bytes to `output`.
 // True when the whole stream decoded: its known size was reached, or, for an
-// unknown size, its end marker.
-bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders = nullptr);
+// unknown size, its end marker. A caller whose output refuses more than
+// `mostBytes` says so, and the decoder's window is then no larger.
+bool lzmaDecompressStream(qestl::qeistream& output, qestl::qeistream& input, LzmaCoders* coders = nullptr,
+                          uint64_t mostBytes = UINT64_MAX);
 
 // Runs a started decoder over `input` until the stream ends, writing every
 // decoded piece to `output` through 64 KiB buffers. Bytes already waiting in

@@ -7,11 +7,13 @@
 
 namespace {
 
-// Refuses to grow past a bound, so a tiny stream cannot claim gigabytes.
+// Refuses to grow past a bound, so a tiny stream cannot claim gigabytes; the
+// decoder is told, so its window is no larger either.
+constexpr uint64_t kMostDecoded = uint64_t{256} << 10;
 class BoundedOutput : public qestl::qeByteStream {
 public:
     uint32_t write(const void* source, uint32_t count) override {
-        if (size() + count > (uint64_t{16} << 20)) return 0;
+        if (size() + count > kMostDecoded) return 0;
         return qestl::qeByteStream::write(source, count);
     }
 };
@@ -25,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         qestl::qeByteStream input(data, size);
         BoundedOutput output;
-        lzmaDecompressStream(output, input, &coders);
+        lzmaDecompressStream(output, input, &coders, kMostDecoded);
     }
     qestl::qeByteStream input(data, size), packed, unpacked;
     if (!lzmaCompressStream(packed, input, &coders)) __builtin_trap();

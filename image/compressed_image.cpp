@@ -1,5 +1,7 @@
 #include "image/compressed_image.h"
 
+#include <algorithm>
+
 #include "foundation/byte_io.h"
 #include "foundation/lzma_stream.h"
 
@@ -22,6 +24,8 @@ private:
     uint64_t taken_ = 0;
 };
 
+constexpr uint64_t kLargestPackingRatio = 128;
+
 }  // namespace
 
 bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes) {
@@ -43,7 +47,12 @@ bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStrea
     const uint64_t rawBlock = qestl::loadU64LE(bytes + kImageRawBlockAt);
     if (end < kImageHeadBytes || end > kImageLargestEnd || rawBlock > size - kImageHeadBytes) return false;
     if (!out.appendBytes(bytes, kImageHeadBytes)) return false;
-    qestl::qeByteStream packed(bytes + kImageHeadBytes + rawBlock, size - kImageHeadBytes - rawBlock);
-    CappedByteStream body(out, end - kImageHeadBytes);
-    return lzmaDecompressStream(body, packed);
+    const uint64_t packedBytes = size - kImageHeadBytes - rawBlock;
+    qestl::qeByteStream packed(bytes + kImageHeadBytes + rawBlock, packedBytes);
+    // The end address alone would let a few hundred KiB of packed zeros
+    // decode to a gigabyte; the writer's images pack to a fifth or a
+    // twentieth, so a body many times larger than that is refused.
+    const uint64_t body = std::min(end - kImageHeadBytes, packedBytes * kLargestPackingRatio);
+    CappedByteStream capped(out, body);
+    return lzmaDecompressStream(capped, packed, nullptr, body);
 }

@@ -18,5 +18,5 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
 // is restored as its head followed by the decoded body, the raw block
 // skipped; a plain one is copied. False when the head is short, the raw
 // block or the end address lie beyond reason, or the body does not decode
-// within end address - head bytes.
+// within end address - head bytes and 128 times its packed bytes.
 bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out);

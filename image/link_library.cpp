@@ -144,6 +144,7 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
     model::Container& third = context.heap(model::ModelContext::kBuiltinStatics);
     for (const SmartPtr& member : body.members()) third.findOrCreate(model::asObject(member)->name.view(), member);
     for (const auto& [identity, object] : reader.made) context.linkedObjects.pushBack(object);
+    for (const SmartPtr& instance : reader.instances) context.linkedObjects.pushBack(instance);
     if (trace != nullptr) trace->objects = std::move(reader.made);
     body.handOverMembers();
     return true;

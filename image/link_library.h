@@ -94,6 +94,9 @@ public:
     bool readBuiltinInstance(qestl::SmartPtr& object);
     // Every object made, in the order made, with its identity.
     std::vector<std::pair<uint64_t, qestl::SmartPtr>> made;
+    // The built-in template instances made for its references: each is new,
+    // and its members name it as their owner.
+    std::vector<qestl::SmartPtr> instances;
     // Detaches what was made (after a failed read: nothing of it is kept).
     void discardMade();
 

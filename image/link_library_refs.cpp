@@ -224,6 +224,7 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
     }
     --openRecords_;
     object = model::asObject(found->second)->instantiate(context, arguments, model::NodeHandle());
+    if (object) instances.push_back(object);
     return static_cast<bool>(object);
 }
 
@@ -232,7 +233,19 @@ void LinkLibraryReader::discardMade() {
     for (auto& [identity, object] : made) {
         auto entered = context.packages.find(std::string(model::asObject(object)->linkName().view()));
         if (entered != context.packages.end() && entered->second.get() == object.get()) context.packages.erase(entered);
-        object.as<model::cbircode>()->detach();
+        // An array keeps its "length" member, which names the array as its
+        // owner, through detaching.
+        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
+        else object.as<model::cbircode>()->detach();
+        // What the record read and detaching keeps: a record may name its own
+        // object (or one named by it) as owner, template argument or thrown
+        // class, and that cycle would outlive the refused library.
+        IRObject* discarded = model::asObject(object);
+        discarded->ownerResult = model::IRResult();
+        discarded->templateArguments.clear();
+        if (auto* function = dynamic_cast<model::FunctionObject*>(discarded)) function->throwsSet.clear();
     }
     made.clear();
+    for (const SmartPtr& instance : instances) instance.as<model::cbircode>()->detach();
+    instances.clear();
 }

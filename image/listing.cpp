@@ -1,5 +1,6 @@
 #include "image/listing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "image/image_header.h"
 #include "image/listing_records.h"
 #include "model/opcodes.h"
+#include "model/record_dumps.h"
 
 namespace {
 
@@ -26,58 +28,78 @@ int32_t low32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v))
 const char* const kTypeSuffixes[] = {"",        "<byte>", "<char>", "<short>", "<int>",  "<long>", "<float>",
                                      "<double>", "<bool>", "<string>", "<type>", "<arc>", "<ptr>"};
 
-void appendSuffix(qestl::qestringA& out, uint32_t dataType) {
+void appendSuffix(std::string& out, uint32_t dataType) {
     // 13 and above have no suffix: the writer itself uses 16 and 17.
     if (dataType < sizeof kTypeSuffixes / sizeof kTypeSuffixes[0]) out.append(kTypeSuffixes[dataType]);
 }
 
-void appendAddress(qestl::qestringA& out, const char* prefix, uint64_t address) {
-    out.appendFormat("%s0x%08X-%08X", prefix, low(address), high(address));
+void appendHex8(std::string& out, uint32_t value) {
+    char digits[8];
+    for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 15];
+    out.append(digits, 8);
+}
+
+// "0x%08X-%08X" without a formatter: every line of the listing starts with
+// one.
+void appendAddress(std::string& out, const char* prefix, uint64_t address) {
+    out.append(prefix);
+    out.append("0x");
+    appendHex8(out, low(address));
+    out.push_back('-');
+    appendHex8(out, high(address));
+}
+
+// Floating-point values are printed by the house formatter, whose digits
+// differ from the C library's.
+template <typename... Args>
+void appendHouseFormat(std::string& out, const char* format, Args... args) {
+    const qestl::qestringA text = qestl::qestringA::format(format, args...);
+    out.append(text.c_str(), text.length());
 }
 
 // A relative operand counts from the end of its record (the writer fixes it
 // up so), whatever the opcode: `initarray` and the other records of several
 // operands included.
-void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t recordEnd) {
+void formatOperand(std::string& out, uint32_t word, int64_t value, uint64_t recordEnd) {
     const uint32_t kind = word & 0xFFFFFF;
     const uint64_t target = recordEnd + static_cast<uint64_t>(value);
     const long long wide = static_cast<long long>(value);
     switch (kind) {
         case 0: out.append("nilptr"); break;
-        case 1: out.appendFormat("(byte)%d", low32(value)); break;
+        case 1: model::appendf(out, "(byte)%d", low32(value)); break;
         case 2:
             out.append("(char)");
             out.append(reinterpret_cast<const char*>(&value), 1);
-            out.appendFormat("[%d]", low32(value));
+            model::appendf(out, "[%d]", low32(value));
             break;
-        case 3: out.appendFormat("(short)%d", low32(value)); break;
-        case 4: out.appendFormat("(int32)%d", low32(value)); break;
-        case 5: out.appendFormat("%lld", wide); break;
+        case 3: model::appendf(out, "(short)%d", low32(value)); break;
+        case 4: model::appendf(out, "(int32)%d", low32(value)); break;
+        case 5: model::appendf(out, "%lld", wide); break;
         case 6: {
             float f;
             const uint32_t bits = low(static_cast<uint64_t>(value));
             std::memcpy(&f, &bits, 4);
-            out.appendFormat("%.6f [LONG64=%08X%08X]", static_cast<double>(f), high(value), low(value));
+            appendHouseFormat(out, "%.6f [LONG64=%08X%08X]", static_cast<double>(f), high(value), low(value));
             break;
         }
         case 7: {
             double d;
             std::memcpy(&d, &value, 8);
-            out.appendFormat("%.15f [LONG64=%08X%08X]", d, high(value), low(value));
+            appendHouseFormat(out, "%.15f [LONG64=%08X%08X]", d, high(value), low(value));
             break;
         }
         case 8: out.append(value != 0 ? "true" : "false"); break;
-        case 9: out.appendFormat("stack[%lld]", wide); break;
-        case 10: out.appendFormat("heap[%lld]", wide); break;
-        case 11: out.appendFormat("closesure[%lld]", wide); break;
-        case 12: out.appendFormat("this[%d]", low32(value)); break;
-        case 13: out.appendFormat("class ptr [this + %lld]", wide); break;
-        case 14: out.appendFormat("object ptr [this + %lld]", wide); break;
-        case 15: out.appendFormat("static object ptr [this + %lld]", wide); break;
-        case 16: out.appendFormat("method ptr [this + %lld]", wide); break;
+        case 9: model::appendf(out, "stack[%lld]", wide); break;
+        case 10: model::appendf(out, "heap[%lld]", wide); break;
+        case 11: model::appendf(out, "closesure[%lld]", wide); break;
+        case 12: model::appendf(out, "this[%d]", low32(value)); break;
+        case 13: model::appendf(out, "class ptr [this + %lld]", wide); break;
+        case 14: model::appendf(out, "object ptr [this + %lld]", wide); break;
+        case 15: model::appendf(out, "static object ptr [this + %lld]", wide); break;
+        case 16: model::appendf(out, "method ptr [this + %lld]", wide); break;
         case 19:
             appendAddress(out, "offset:", target);
-            out.appendFormat("[%d]", low32(value));
+            model::appendf(out, "[%d]", low32(value));
             break;
         case 20: out.append("exception reg"); break;
         case 21:
@@ -85,24 +107,24 @@ void formatOperand(qestl::qestringA& out, uint32_t word, int64_t value, uint64_t
                 static const char* const kRegisters[] = {"eax", "ebx", "ecx", "edx"};
                 out.append(kRegisters[value]);
             } else {
-                out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide);
+                model::appendf(out, "unknow:%d, %lld", static_cast<int>(kind), wide);
             }
             break;
-        case 23: out.appendFormat("typeid:%d", low32(value)); break;
+        case 23: model::appendf(out, "typeid:%d", low32(value)); break;
         case 24: appendAddress(out, "String offset:", target); break;
         case 25:
         case 26: appendAddress(out, "address:", static_cast<uint64_t>(value)); break;
         case 30: appendAddress(out, "resource ptr offset:", target); break;
-        case 31: out.appendFormat("SysClass[%d]", low32(value)); break;
-        case 32: out.appendFormat("CC[%d]", low32(value)); break;
-        default: out.appendFormat("unknow:%d, %lld", static_cast<int>(kind), wide); break;
+        case 31: model::appendf(out, "SysClass[%d]", low32(value)); break;
+        case 32: model::appendf(out, "CC[%d]", low32(value)); break;
+        default: model::appendf(out, "unknow:%d, %lld", static_cast<int>(kind), wide); break;
     }
     appendSuffix(out, word >> 24);
 }
 
 class Lister {
 public:
-    Lister(const uint8_t* image, uint64_t size, qestl::qestringA& out) : image_(image), size_(size), out_(out) {}
+    Lister(const uint8_t* image, uint64_t size, std::string& out) : image_(image), size_(size), out_(out) {}
 
     // True when the whole range was listed.
     bool run() {
@@ -174,7 +196,7 @@ private:
             return at;
         out_.append(model::findOpcode(model::kOpResource)->mnemonic);
         formatOperand(out_, loadU32LE(image_ + at + 4), i64At(at + 8), at + head);
-        out_.appendFormat(", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
+        model::appendf(out_, ", type:%d, length:%lld(byte)", static_cast<int>(kind), static_cast<long long>(length));
         if (kind == 0) {
             out_.append("[");
             for (uint64_t i = 0; i < static_cast<uint64_t>(length); ++i) {
@@ -195,17 +217,21 @@ private:
         if (!fits(at, 12)) return at;
         const uint64_t total = loadU64LE(image_ + at + 4);
         if (total < 12 || !fits(at, total)) return at;
-        out_.appendFormat("SYMBOLTABLE = 0x%08X", low(total));
+        model::appendf(out_, "SYMBOLTABLE = 0x%08X", low(total));
         return at + total;
     }
 
     // A name a table entry refers to: NUL-terminated inside the image.
+    // Shown as far as a listing line goes: a table of thousands of entries
+    // naming one long text would otherwise list that text thousands of
+    // times (a 170 KB image gave 110 MB of listing).
     bool nameAt(uint64_t address, std::string_view& name) const {
         if (address >= size_) return false;
-        const void* end = std::memchr(image_ + address, 0, size_ - address);
-        if (end == nullptr) return false;
-        name = std::string_view(reinterpret_cast<const char*>(image_ + address),
-                                static_cast<size_t>(static_cast<const uint8_t*>(end) - (image_ + address)));
+        const uint64_t most = std::min<uint64_t>(size_ - address, model::kLineBytes);
+        const void* end = std::memchr(image_ + address, 0, most);
+        if (end == nullptr && most == size_ - address) return false;
+        const uint64_t length = end != nullptr ? static_cast<const uint8_t*>(end) - (image_ + address) : most;
+        name = std::string_view(reinterpret_cast<const char*>(image_ + address), static_cast<size_t>(length));
         return true;
     }
 
@@ -226,10 +252,10 @@ private:
             const uint64_t entry = at + head + spacing * i;
             if (!nameAt(entry + record + 28 + loadU64LE(image_ + entry + 8), name)) return at;
             if (relocations)
-                out_.appendFormat("0x%08X-%08X : Relocation[%d]:[CRC:0x%08X] ", low(entry + 32), high(entry + 32),
+                model::appendf(out_, "0x%08X-%08X : Relocation[%d]:[CRC:0x%08X] ", low(entry + 32), high(entry + 32),
                                   static_cast<int>(i), loadU32LE(image_ + entry + 20));
             else
-                out_.appendFormat("0x%08X-%08X : module[%d]: ", low(entry + 16), high(entry + 16), static_cast<int>(i));
+                model::appendf(out_, "0x%08X-%08X : module[%d]: ", low(entry + 16), high(entry + 16), static_cast<int>(i));
             out_.append(name);
             out_.append(" \n");
         }
@@ -238,7 +264,7 @@ private:
 
     const uint8_t* image_;
     uint64_t size_;
-    qestl::qestringA& out_;
+    std::string& out_;
 };
 
 void writeStdout(const qestl::qestringA& text) { std::fwrite(text.c_str(), 1, text.length(), stdout); }
@@ -248,7 +274,12 @@ void writeStdout(const qestl::qestringA& text) { std::fwrite(text.c_str(), 1, te
 bool disassemble(const uint8_t* image, uint64_t size, qestl::qestringA& out) {
     qestl::qeByteStream plain;
     if (!restoreProgramImage(image, size, plain) || plain.size() < kImageBodyStart) return false;
-    return Lister(plain.data(), plain.size(), out).run();
+    // Built in a string whose appends never move what is already there: the
+    // listing of a large image is many small pieces.
+    std::string text;
+    const bool whole = Lister(plain.data(), plain.size(), text).run();
+    out.append(text.data(), text.size());
+    return whole;
 }
 
 bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& output) {

@@ -5,7 +5,7 @@
 #include "model/opcodes.h"
 #include "model/record_dumps.h"
 
-uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint32_t opcode, qestl::qestringA& out) {
+uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint32_t opcode, std::string& out) {
     bool outside = false;
     model::ImageView view;
     view.data = image;
@@ -15,8 +15,7 @@ uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint3
         outside = true;
         return std::string();
     };
-    // The model lists into text of its own.
-    std::string text;
+    std::string& text = out;
     uint64_t next = at;
     if (opcode == model::kOpHeap) {
         // The record's word, then the padding whose first byte is its length.
@@ -36,6 +35,5 @@ uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint3
         text += '\n';
         next = model::dumpImportTable(text, view, at);
     }
-    out.append(text);
     return outside ? at : next;
 }

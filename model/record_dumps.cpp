@@ -1,5 +1,6 @@
 #include "model/record_dumps.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -7,16 +8,17 @@
 #include "foundation/byte_io.h"
 
 namespace model {
-namespace {
 
 void appendf(std::string& out, const char* format, ...) {
-    char line[1024];
+    char line[kLineBytes];
     va_list args;
     va_start(args, format);
     const int n = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
 }
+
+namespace {
 
 uint32_t low(uint64_t address) { return static_cast<uint32_t>(address); }
 uint32_t high(uint64_t address) { return static_cast<uint32_t>(address >> 32); }
@@ -34,12 +36,15 @@ constexpr uint64_t kEntrySize = 64;
 }  // namespace
 
 std::string ImageView::textAt(uint64_t address, uint64_t length) const {
+    // No line shows more than its first kLineBytes - 1 bytes: taking no more
+    // keeps a table whose many entries all name one long text linear.
     if (length != 0 && contains(address, length))
-        return std::string(reinterpret_cast<const char*>(data + (address - base)), length);
+        return std::string(reinterpret_cast<const char*>(data + (address - base)), std::min<uint64_t>(length, kLineBytes));
     if (length == 0 && address >= base && address - base < size) {
         const char* start = reinterpret_cast<const char*>(data + (address - base));
+        const size_t most = std::min<uint64_t>(size - (address - base), kLineBytes);
         size_t n = 0;
-        while (address - base + n < size && start[n] != 0) ++n;
+        while (n < most && start[n] != 0) ++n;
         return std::string(start, n);
     }
     return textOutside ? textOutside(address, length) : std::string();

@@ -24,6 +24,11 @@ struct ImageView {
     std::string textAt(uint64_t address, uint64_t length) const;
 };
 
+// A formatted line of at most kLineBytes - 1 bytes appended to `out`
+// (longer ones are cut).
+inline constexpr size_t kLineBytes = 1024;
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // Each appends its lines and returns the address after the record (the
 // start when the record does not fit the bytes).
 uint64_t dumpContainer(std::string& out, const ImageView& image, uint64_t at, const char* title, bool listedStatic);

@@ -67,6 +67,28 @@ TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // end inside the head
 }
 
+// A megabyte of zeros packs to a few hundred bytes: its end address is
+// sound, but no image the writer makes packs that tightly, so it is refused
+// before it decodes; a body of ordinary redundancy still restores.
+TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
+    for (const bool zeros : {true, false}) {
+        qestl::qeByteStream image;
+        std::string head(kImageHeadBytes, '\0');
+        qestl::storeU64LE(reinterpret_cast<uint8_t*>(head.data()) + kImageEndAt, kImageHeadBytes + (1u << 20));
+        qestl::storeU64LE(reinterpret_cast<uint8_t*>(head.data()) + kImageOptionsAt, kImageCompressedFlag);
+        image.appendBytes(head.data(), head.size());
+        std::string body(1u << 20, '\0');
+        uint32_t state = 1;
+        if (!zeros)
+            for (char& c : body) c = static_cast<char>('a' + ((state = state * 1103515245u + 12345u) >> 29));
+        image.appendBytes(body.data(), body.size());
+        ASSERT_TRUE(compressProgramImage(image, qestl::ByteVector()));
+        qestl::qeByteStream out;
+        EXPECT_EQ(restoreProgramImage(image.data(), image.size(), out), !zeros);
+        EXPECT_LT(out.size(), image.size() * 129 + kImageHeadBytes);
+    }
+}
+
 TEST(DebugRecord, FieldsKeepTheirLowBits) {
     DebugRecord record;
     record.files = {"a/b.k"};

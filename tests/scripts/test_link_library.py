@@ -421,6 +421,19 @@ def main():
         status, out = probe.run("linklib", path("nil.kl"))
         probe.check(status == 0 and out.decode().splitlines() == ["18 5 v", "loaded 1"], "nil key %r" % out)
 
+        # An array keeps itself through its "length" member: loaded, then
+        # released with the context, or refused, nothing of it may leak.
+        array = library([struct.pack("<I", 52) + class_record(6, b"a")[4:]])
+        with open(path("array.kl"), "wb") as f:
+            f.write(array)
+        status, out = probe.run("linklib", path("array.kl"))
+        probe.check(status == 0 and out.decode().splitlines()[-1] == "loaded 1", "array %r" % out)
+
+        # A class whose template argument is a built-in instance (made for
+        # the load, owned by its own members), refused: the instance goes too.
+        head = object_part(31, 1, b"Ints") + struct.pack("<BBBBBI", 1, 0, 0, 0, 0, 0) + nothing() * 3
+        with_argument = head + struct.pack("<I", 1) + instance + class_record(1, b"Ints")[len(head) + 4:]
+
         # Faults that must be refused with the loader's messages.
         cases = {
             "magic": (b"KX!" + data[3:], "损坏的链接库文件"),
@@ -434,6 +447,10 @@ def main():
                                         "损坏的链接库文件"),
             "instance without arguments": (library([struct.pack("<IQI", 66, 41, 0)]), "损坏的链接库文件"),
             "trailing bytes": (data + b"\x00", "损坏的链接库文件"),
+            "array, then trailing bytes": (array + b"\x00", "损坏的链接库文件"),
+            "instance argument, then trailing bytes": (library([with_argument]) + b"\x00", "损坏的链接库文件"),
+            "object owned by itself": (library([object_part(18, 7, b"x", owner_ref=struct.pack("<IQ", 65, 7))]) +
+                                       b"\x00", "损坏的链接库文件"),
             "nesting": (b"KD!" + struct.pack("<IBI", 2, 0, 0) + struct.pack("<I", 10) +
                         b"".join(struct.pack("<IQ", 18, i) + s(b"v") + s(b"") + s(b"") for i in range(3000)),
                         "损坏的链接库文件"),
