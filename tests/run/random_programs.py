@@ -74,6 +74,17 @@ class Continue(Exception):
     pass
 
 
+def loop_body(body, env):
+    """Runs one pass of a loop body; False when it breaks out."""
+    try:
+        body(env)
+    except Break:
+        return False
+    except Continue:
+        pass
+    return True
+
+
 class Gen:
     """Makes source text and, beside it, a Python function computing the same."""
 
@@ -351,13 +362,7 @@ class Gen:
             def run(env):
                 limit = fixed(env) & 7 if fixed else (start if down else end)
                 env[var] = end if down else start
-                while COMPARE[op](env[var], limit):
-                    try:
-                        fb(env)
-                    except Break:
-                        break
-                    except Continue:
-                        pass
+                while COMPARE[op](env[var], limit) and loop_body(fb, env):
                     env[var] += -step if down else step
             return before + [head] + ["    " + t for t in body] + ["}"], run
         times = r.randrange(0, 6)
@@ -366,12 +371,8 @@ class Gen:
             env[var] = times
             while env[var] > 0:
                 env[var] -= 1
-                try:
-                    fb(env)
-                except Break:
+                if not loop_body(fb, env):
                     break
-                except Continue:
-                    pass
         return (["int %s = %d;" % (var, times), "while (%s > 0) {" % var, "    %s--;" % var]
                 + ["    " + t for t in body] + ["}"]), run
 
