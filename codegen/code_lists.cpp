@@ -160,7 +160,7 @@ JumpScope::~JumpScope() {
 void CompileContext::bindLabels(uint64_t first, uint64_t end) {
     // After an error no output is written: the code is not worth keeping,
     // and no jump can stay unbound in it.
-    if (errors != 0) {
+    if (errorCount() != 0) {
         // Dropped, not detached: detaching would detach the instructions'
         // owners, methods that stay declared and are still reported on.
         codegen::dropCodeList(*current);

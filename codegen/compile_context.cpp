@@ -28,9 +28,9 @@ CompileContext::CompileContext()
 
 CompileContext::~CompileContext() { reset(); }
 
-void CompileContext::setOptions(CompileOptions* runOptions) {
-    options = runOptions;
-    warningSuppression = runOptions != nullptr ? runOptions->warningSwitch : 0;
+void CompileContext::setOptions(const CompileOptions* runOptions) {
+    options_ = runOptions;
+    diagnostics_.setOptions(runOptions);
 }
 
 void CompileContext::releaseLists() {
@@ -48,7 +48,7 @@ void CompileContext::reset() {
     for (auto& [key, klass] : classesById) klass.as<model::cbircode>()->detach();
     releaseLists();
     codegen::releaseCodeList(instanceCode);
-    reportedOnce.clear();
+    diagnostics_.reset();
     resources->clear();
     // An array type holds itself through its "length" member.
     for (auto& [serial, array] : arrayTypes) array.as<model::ArrayObject>()->releaseAtTeardown();
@@ -80,7 +80,6 @@ void CompileContext::reset() {
     referencedPackages.clear();
     packages.clear();
     debugInfo->clear();
-    deferred.clear();
     clearResults();
     valueLists.clear();
     entryOperand = Operand();
@@ -100,15 +99,8 @@ void CompileContext::reset() {
     listMap.clear();
     iconResource = Operand();
     exceptionOperand = Operand();
-    project.root.reset();
+    project_.root.reset();
 }
-
-void CompileContext::countError() {
-    if (activeCapture != nullptr) activeCapture->hasError = 1;
-    else ++errors;
-}
-
-bool CompileContext::hasErrors() const { return activeCapture != nullptr ? activeCapture->hasError != 0 : errors != 0; }
 
 void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped.text, model::NodeHandle()); }
 
@@ -261,7 +253,7 @@ Operand CompileContext::relocationReference(std::string_view name, const Operand
     return relocations.getOrAddRelocationEntry(name, nameOperand, hash);
 }
 
-bool CompileContext::sharedModule() const { return options != nullptr && options->sharedModule != 0; }
+bool CompileContext::sharedModule() const { return options_ != nullptr && options_->sharedModule != 0; }
 
 SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) {
     IRObject* e = model::asObject(element);
@@ -283,9 +275,9 @@ std::string versionText(const CompileOptions* options, const char* key) {
 
 }  // namespace
 
-std::string CompileContext::fileVersionText() const { return versionText(options, "FileVersion"); }
-std::string CompileContext::languageText() const { return versionText(options, "Language"); }
-std::string CompileContext::productVersionText() const { return versionText(options, "ProductVersion"); }
+std::string CompileContext::fileVersionText() const { return versionText(options_, "FileVersion"); }
+std::string CompileContext::languageText() const { return versionText(options_, "Language"); }
+std::string CompileContext::productVersionText() const { return versionText(options_, "ProductVersion"); }
 int64_t CompileContext::productVersionNumber() const { return parseVersionNumber(productVersionText()); }
 
 int64_t parseVersionNumber(std::string_view text) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "codegen/debug_info_table.h"
-#include "codegen/diagnostic_capture.h"
+#include "codegen/compile_diagnostics.h"
 #include "codegen/jump_scope.h"
 #include "codegen/near_misses.h"
 #include "codegen/relocation_table.h"
@@ -109,25 +109,33 @@ public:
     void assignAddresses();
 
     // The options of the run (not owned); seeds the warning suppression.
-    void setOptions(CompileOptions* runOptions);
+    void setOptions(const CompileOptions* runOptions);
 
-    // ---- errors and warnings
-    void reportError(std::string_view text, const model::NodeHandle& node) override;
-    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) override;
-    uint32_t errorCount() const override { return errors; }
-    void deferError(std::string_view text, const model::NodeHandle& node);
-    // An error that a pass revisiting the node would report again: printed
-    // once per node and text, whichever pass meets it first.
-    void reportErrorOnce(std::string_view text, const model::NodeHandle& node);
-    // Reports what the last declaration run deferred: each marked node's
-    // first message once, node-less ones always.
-    void reportDeferred();
-    std::string sourceName(const model::NodeHandle& node) const;
-    std::string sourceExcerpt(const model::NodeHandle& node) const;
-    void countError();
-    bool hasErrors() const;
+    // ---- errors and warnings (forwarded to the diagnostics)
+    CompileDiagnostics& diagnostics() { return diagnostics_; }
+    const CompileDiagnostics& diagnostics() const { return diagnostics_; }
+    void reportError(std::string_view text, const model::NodeHandle& node) override {
+        diagnostics_.reportError(text, node);
+    }
+    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) override {
+        diagnostics_.reportWarning(code, text, node);
+    }
+    uint32_t errorCount() const override { return diagnostics_.errorCount(); }
+    void deferError(std::string_view text, const model::NodeHandle& node) { diagnostics_.deferError(text, node); }
+    void reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
+        diagnostics_.reportErrorOnce(text, node);
+    }
+    void reportDeferred() { diagnostics_.reportDeferred(); }
+    std::string sourceName(const model::NodeHandle& node) const { return diagnostics_.sourceName(node); }
+    std::string sourceExcerpt(const model::NodeHandle& node) const { return diagnostics_.sourceExcerpt(node); }
+    void countError() { diagnostics_.countError(); }
+    bool hasErrors() const { return diagnostics_.hasErrors(); }
     // The error stop after the semantic pass.
     void reportCompileStopped();
+
+    SourceProject& project() { return project_; }
+    const SourceProject& project() const { return project_; }
+    const CompileOptions* options() const { return options_; }
 
     // Runs the declaration pass over `body` until a run declares nothing
     // new, then reports the deferred errors of the last run. Defined in
@@ -233,13 +241,9 @@ public:
 
     // Local scopes and counters.
     std::vector<NameMap*> localScopes;  // not owned; innermost last
-    uint32_t errors = 0;
-    uint32_t savedErrors = 0;
-    uint32_t nestedUnits = 0;
     // Operands written while their target had no place in the image: each
     // would read whatever lies at address -1.
     uint32_t unplacedReferences = 0;
-    DiagnosticCapture* activeCapture = nullptr;
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> listMap;
     std::vector<uint8_t> flagStack;
     uint8_t valueContext = 0;
@@ -248,11 +252,8 @@ public:
     // Global containers and project.
     model::Container globalTemplates{model::kStaticMethods};
     model::Container globalObjects{model::kImageHeap};
-    SourceProject project;
     model::Operand iconResource;
     uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
-    CompileOptions* options = nullptr;
-    uint32_t warningSuppression = 0;
     // Lookup.
     uint8_t deduplicating = 0;
     uint64_t generation = 0;
@@ -315,9 +316,6 @@ public:
     // The pending result.
     model::IRValueList candidates;
     codegen::NearMissList nearMisses;
-    DeferredDiagnostics deferred;
-    // Node and text of every error reported once (membership only).
-    std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce;
     // Not of the image: the pending block variable and exception operand of
     // the statement compilers, the relocation entries and the name strings.
     qestl::SmartPtr pendingBlockVariable;
@@ -338,8 +336,11 @@ public:
     qestl::ByteWriter typeWriter{typeBytes};
 
 private:
-    void logError(std::string_view message);
     void releaseLists();
+
+    SourceProject project_;
+    const CompileOptions* options_ = nullptr;
+    CompileDiagnostics diagnostics_{project_};
     CodeList ownLists_[4];
 };
 

@@ -11,20 +11,22 @@
 #include "foundation/qestring.h"
 #include "source/node.h"
 
-class CompileContext;
+class CompileDiagnostics;
 
 struct DiagnosticCapture {
-    // Installs the capture as the context's active one; the active one
-    // becomes its parent.
-    void begin(CompileContext& context);
+    // Installs the capture as the active one; the active one becomes its
+    // parent.
+    void begin(CompileDiagnostics& diagnostics);
     void appendError(std::string_view text);
     // Copies every field of another capture.
     void assign(const DiagnosticCapture& other) { *this = other; }
     // The alternative was chosen: its errors go on as errors, its warnings
     // as one node-less warning 365.
-    void report(CompileContext& context);
+    void report(CompileDiagnostics& diagnostics);
     // Reinstalls the parent and hands the texts up to it as prefixes.
-    void close(CompileContext& context);
+    void close(CompileDiagnostics& diagnostics);
+    // Reinstalls the parent; the texts stay here, unheard.
+    void detach(CompileDiagnostics& diagnostics);
 
     qestl::qestringA errorText;
     qestl::qestringA warningText;

@@ -29,7 +29,7 @@ void CompileContext::setExitMethod(const SmartPtr& method) {
 
 void CompileContext::emitProgramEntry() {
     const bool module = sharedModule();
-    const bool linkLibrary = options != nullptr && options->linkLibraryOutput != 0;
+    const bool linkLibrary = options_ != nullptr && options_->linkLibraryOutput != 0;
     const model::NodeHandle none;
     if (module && exitSet != 0) {
         emitToMainList(*codegen::makeInstructionWithOperand(model::kOpInstallexit, exitOperand).as<model::cbircode>(),
@@ -50,8 +50,8 @@ void CompileContext::emitProgramEntry() {
 }
 
 void loadLanguageDescription(CompileContext& context) {
-    if (context.options == nullptr || context.options->languageMappingFile.empty()) return;
-    const qestl::qestringW& given = context.options->languageMappingFile;
+    if (context.options() == nullptr || context.options()->languageMappingFile.empty()) return;
+    const qestl::qestringW& given = context.options()->languageMappingFile;
     cbjson document;
     if (!readJsonSideFile(resolveIncludePath(given), given, document, "警告: 无法读取语言描述文件 :",
                           "警告: 无效的语言描述文件 :"))

@@ -41,7 +41,7 @@ SmartPtr existingPackage(CompileContext& context, const SmartPtr& scope, const N
 }
 
 SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* object) {
-    ++context.deferred.retry;
+    ++context.diagnostics().deferred().retry;
     setDeclaredObject(node, object);
     markDeclared(node);
     return SmartPtr(object);

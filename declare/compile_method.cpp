@@ -51,7 +51,7 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
     const std::string_view name = function->name.view();
     const uint32_t mode = context.scopes.declarationMode;
     model::IRObject* returns = model::asObject(function->type);
-    if (context.options != nullptr && context.options->sharedModule != 0) {
+    if (context.options() != nullptr && context.options()->sharedModule != 0) {
         if (mode != kDeclareGlobal || !isType(returns, b.voidType)) return;
         if (name == "_exit" && function->parameterCount() == 0) {
             context.setExitMethod(functionRef);

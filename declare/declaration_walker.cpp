@@ -87,8 +87,7 @@ bool suppressesWarnings(const NodeHandle& node) {
 void walkDeclarations(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
                       const CallbackEntry* table) {
     if (!node) return;
-    const bool suppress = suppressesWarnings(node);
-    if (suppress) ++context.warningSuppression;
+    CompileDiagnostics::SuppressWarnings suppress(context.diagnostics(), suppressesWarnings(node));
     if (DeclarationCallback callback = callbackFor(table, node->kind)) {
         SmartPtr made = callback(context, scope, node, node->kind);
         setDeclaredObject(node, model::asObject(made));
@@ -105,7 +104,6 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
         const NodeHandle child = node->children[i];
         walkDeclarations(context, scope, child, table);
     }
-    if (suppress) --context.warningSuppression;
 }
 
 void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHandle& body,
@@ -115,25 +113,26 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
         // Set now: a base class met during the walk must not walk us again.
         declaration->flags |= NodeFlag::Walked;
     }
-    const uint32_t savedRetry = context.deferred.retry;
-    const uint32_t savedCount = context.deferred.count;
-    context.deferred.retry = 0;
-    context.deferred.count = 0;
+    DeferredDiagnostics& deferred = context.diagnostics().deferred();
+    const uint32_t savedRetry = deferred.retry;
+    const uint32_t savedCount = deferred.count;
+    deferred.retry = 0;
+    deferred.count = 0;
     if (body) {
         if (scope) context.scopes.pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
         do {
-            context.deferred.count = 0;
-            context.deferred.retry = 0;
+            deferred.count = 0;
+            deferred.retry = 0;
             walkDeclarations(context, scope, body, kClassPass);
-            declaredInClassPasses += context.deferred.retry;
-        } while (context.deferred.retry != 0);
+            declaredInClassPasses += deferred.retry;
+        } while (deferred.retry != 0);
         walkDeclarations(context, scope, body, kMemberPass);
-        context.deferred.retry = declaredInClassPasses + 2 * context.deferred.retry;
+        deferred.retry = declaredInClassPasses + 2 * deferred.retry;
         if (scope) context.popObjectScope();
     }
     if (declaration) {
-        if (context.deferred.count == 0) {
+        if (deferred.count == 0) {
             declaration->flags |= NodeFlag::Walked;
             if (model::ClassObject* klass = model::asClass(model::asObject(scope))) {
                 klass->buildMethodTables(context);
@@ -144,8 +143,8 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
             declaration->flags &= ~NodeFlag::Walked;
         }
     }
-    context.deferred.retry += savedRetry;
-    context.deferred.count += savedCount;
+    deferred.retry += savedRetry;
+    deferred.count += savedCount;
     context.bindPackageReferences();
 }
 
@@ -202,6 +201,7 @@ qestl::qestringA dottedNamePath(const model::NodeHandle& node) {
 
 void CompileContext::declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
                                         const model::NodeHandle& declaration) {
+    DeferredDiagnostics& deferred = diagnostics_.deferred();
     do {
         deferred.clear();
         declareSubtree(*this, qestl::SmartPtr(scope), body, declaration);

@@ -67,7 +67,7 @@ void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandl
     object->setType(type);
     if (!type) return;
     object->setDeclared(true);
-    ++context.deferred.retry;
+    ++context.diagnostics().deferred().retry;
     markDeclared(declarator);
 }
 
@@ -88,7 +88,7 @@ SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, c
         context.globalTemplates.findOrAdd(function->name.view(), made);
     markDeclared(node);
     function->setDeclared(true);
-    ++context.deferred.retry;
+    ++context.diagnostics().deferred().retry;
     return SmartPtr();
 }
 
@@ -211,7 +211,7 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
     if ((kind == NodeKind::Method || kind == NodeKind::Operator) && (node->flags & NodeFlag::Bodiless) != 0)
         function->flagsA |= model::kFlagAbstract;
     function->setDeclared(true);
-    ++context.deferred.retry;
+    ++context.diagnostics().deferred().retry;
     return SmartPtr();
 }
 

@@ -59,7 +59,7 @@ size_t nestingDepth(std::string_view name) {
 // dropped must not leave instance bodies uncompiled in a compilation that
 // then succeeds.
 void stopInstantiation(CompileContext& context) {
-    if (context.activeCapture == nullptr) context.instantiationStopped = 1;
+    if (context.diagnostics().activeCapture() == nullptr) context.instantiationStopped = 1;
 }
 
 bool refuseInstance(CompileContext& context, bool deferIt, const Diagnostic& why, const NodeHandle& typeNode) {

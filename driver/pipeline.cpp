@@ -101,15 +101,15 @@ int compileToStream(qestl::qeistream& out, CompileOptions& options) {
     // asked for.
     bool librariesLoaded = loadLinkLibraries(context, options);
     librariesLoaded = loadLibraries(context, options) && librariesLoaded;
-    const bool parsed = processor.parseProject(context.project, options) == 0;
+    const bool parsed = processor.parseProject(context.project(), options) == 0;
     // A first source that could not be read leaves no tree to check.
-    if (context.project.root) {
-        auto compile = [&context] { compileUnit(context, context.project.root); };
+    if (context.project().root) {
+        auto compile = [&context] { compileUnit(context, context.project().root); };
         platform::runOnLargeStack(platform::kCompileStackBytes, compile);
     }
-    leaveTreeToProcessEnd(context.project.root);
+    leaveTreeToProcessEnd(context.project().root);
 
-    if (!parsed || !librariesLoaded || context.hasErrors() || context.savedErrors != 0) {
+    if (!parsed || !librariesLoaded || context.hasErrors() || context.diagnostics().levelsPutAside() != 0) {
         context.reportCompileStopped();
         return 0;
     }
@@ -122,14 +122,14 @@ int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out) {
     CompileContext context;
     qestl::globalNodePool();
     qeSourceProcessor processor;
-    if (processor.parseProject(context.project, options) != 0 || !context.project.root) return 0;
+    if (processor.parseProject(context.project(), options) != 0 || !context.project().root) return 0;
 
     qestl::WStringVector paths;
-    for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));
-    const bool written = writeStaticLibrary(out, paths, context.project.root);
+    for (uint32_t i = 0; i < context.project().fileCount(); ++i) paths.pushBack(context.project().filePath(i));
+    const bool written = writeStaticLibrary(out, paths, context.project().root);
     if (written) printProgress("正在生成静态库...\n");
     // Before the reset, which would otherwise free the tree node by node.
-    leaveTreeToProcessEnd(context.project.root);
+    leaveTreeToProcessEnd(context.project().root);
     context.reset();
     return written ? 1 : 0;
 }

@@ -203,13 +203,13 @@ struct Binder {
         for (model::IRResult& candidate : candidates) {
             model::IRObject* object = candidate.objectPtr();
             if (object == nullptr) {
-                capture.report(context);
+                capture.report(context.diagnostics());
                 return fail(diag::InvalidArgument, candidate);
             }
             if (candidate.addressOf && !acceptsAddress) return fail(diag::InvalidAddressOf, candidate);
             model::IRObject* argumentType = typeOf(object->valueType());
             if (argumentType == nullptr) {
-                capture.report(context);
+                capture.report(context.diagnostics());
                 return fail(diag::InvalidType, candidate);
             }
 

@@ -26,7 +26,8 @@ const CompileContext::TrialResults* trialResultsOf(CompileContext& context, cons
     context.swapResults(entry.results);
     context.clearResults();
     // The caller installed a fresh capture for this trial.
-    entry.failed = context.activeCapture != nullptr && context.activeCapture->hasError != 0;
+    const DiagnosticCapture* capture = context.diagnostics().activeCapture();
+    entry.failed = capture != nullptr && capture->hasError != 0;
     auto [stored, fresh] = context.trialResults.emplace(serial, std::move(entry));
     context.trialsUnderWay.erase(serial);
     return fresh ? &stored->second : nullptr;
@@ -77,7 +78,7 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
     for (size_t i = 0; i < values.size(); ++i) {
         if (!isDeferred(values[i])) continue;
         DiagnosticCapture capture;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
         const model::IRResult deferred = values[i];
         const CompileContext::TrialResults* tried = trialResultsOf(context, deferred);
         if (tried != nullptr && !tried->failed && capture.hasError == 0) {
@@ -88,7 +89,7 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
                 out.pushBack(copy);
             }
         }
-        capture.close(context);
+        capture.close(context.diagnostics());
     }
     context.popThisObject();
 }
@@ -99,7 +100,7 @@ DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileCo
     bool anyDeferred = false;
     for (const model::IRResult& value : values) anyDeferred = anyDeferred || isDeferred(value);
     if (anyDeferred) {
-        capture.begin(context);
+        capture.begin(context.diagnostics());
         model::IRValueList gathered;
         for (const model::IRResult& target : targets) {
             const model::IRObject* object = target.objectPtr();
@@ -109,7 +110,7 @@ DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileCo
             if (isDeferred(values[i])) values.erase(i);
         for (const model::IRResult& result : gathered) values.pushBack(result);
         // What failed on trial is never reported.
-        context.activeCapture = capture.parent;
+        capture.detach(context.diagnostics());
     }
     capture.closed = 1;
     targets.clear();

@@ -26,8 +26,8 @@ void collectLines(const CompileContext& context, const qestl::SmartPtrVector& li
 }  // namespace
 
 void collectDebugRecord(CompileContext& context, DebugRecord& record) {
-    for (uint32_t i = 0; i < context.project.fileCount(); ++i) {
-        qestl::qestringA path = qestl::narrow(context.project.filePath(i));
+    for (uint32_t i = 0; i < context.project().fileCount(); ++i) {
+        qestl::qestringA path = qestl::narrow(context.project().filePath(i));
         qestl::normalisePath(path);
         record.files.push_back(text(path));
     }

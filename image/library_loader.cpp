@@ -80,8 +80,8 @@ int loadPackageEntry(CompileContext& context, uint32_t libraryNumber, const ZipA
     ZipStream stream(reader.get());
     int loaded;
     if (mode == kPackageStatic) {
-        ProjectSourcePaths sources(context.project);
-        loaded = loadStaticLibrary(context.project.root, libraryNumber, sources, stream, packagePath);
+        ProjectSourcePaths sources(context.project());
+        loaded = loadStaticLibrary(context.project().root, libraryNumber, sources, stream, packagePath);
     } else {
         loaded = loadLinkLibrary(libraryNumber, context, packagePath, stream);
     }
@@ -157,8 +157,8 @@ bool loadLibraries(CompileContext& context, const CompileOptions& options) {
             continue;
         }
         qestl::qeByteStream stream(bytes.data(), bytes.size());
-        ProjectSourcePaths sources(context.project);
-        ok = loadStaticLibrary(context.project.root, number, sources, stream, path) == 1 && ok;
+        ProjectSourcePaths sources(context.project());
+        ok = loadStaticLibrary(context.project().root, number, sources, stream, path) == 1 && ok;
     }
     return ok;
 }

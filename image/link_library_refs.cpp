@@ -58,15 +58,8 @@ IRObject* objectForKind(uint32_t kind) {
     }
 }
 
-void reportExportNote(CompileContext& context, std::string_view text) {
-    if (context.activeCapture != nullptr) {
-        context.activeCapture->appendError(text);
-        context.activeCapture->hasError = 1;
-        return;
-    }
-    logcat(0x10010, "%s", std::string(text).c_str());
-    ++context.errors;
-}
+// A finished line, printed as given: no position precedes it.
+void reportExportNote(CompileContext& context, std::string_view text) { context.reportError(text, model::NodeHandle()); }
 
 }  // namespace
 
@@ -142,7 +135,7 @@ bool LinkLibraryWriter::writeDeclarationTree(const _KNode<qeAbstractNode>& decla
     }
     DeclarationAstWriter tree;
     qestl::WStringVector paths;
-    for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));
+    for (uint32_t i = 0; i < context.project().fileCount(); ++i) paths.pushBack(context.project().filePath(i));
     qestl::qeByteStream block;
     if (!writeStringList(tree.stream, paths) || !writeDeclarationAst(tree, declaration) ||
         !writeDeclarationBlock(block, tree))
@@ -162,7 +155,7 @@ bool LinkLibraryReader::readDeclarationTree(_KNode<qeAbstractNode>& declaration)
     qestl::qeByteStream block(bytes, length);
     DeclarationAstReader tree;
     tree.unitLevel = static_cast<uint16_t>(libraryNumber);
-    ProjectSourcePaths paths(context.project);
+    ProjectSourcePaths paths(context.project());
     return readDeclarationAst(tree, paths, declaration, block);
 }
 

@@ -31,7 +31,7 @@ void compilePendingClasses(CompileContext& context) {
 }  // namespace
 
 void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
-    CompileOptions* options = context.options;
+    const CompileOptions* options = context.options();
     if (options != nullptr && !options->iconOrListingFile.empty() && options->compressImage == 0) {
         const qestl::qestringA icon = qestl::narrow(resolveIncludePath(options->iconOrListingFile));
         context.iconResource = context.resources->getOrAdd(context, icon.view(), codegen::kResourceFile, nullptr, 0,

@@ -65,30 +65,6 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
-// A child compiled as though no error had been counted: the count this
-// level held is put aside for the child and given back after it. Each level
-// keeps its own, so a nested level never gives back (or takes) an outer
-// level's count, and a later statement's checks run as in a clean compile.
-class ChildErrorScope {
-public:
-    explicit ChildErrorScope(CompileContext& context) : context_(context), saved_(context.errors != 0) {
-        if (!saved_) return;
-        ++context.savedErrors;
-        context.errors = 0;
-    }
-    ~ChildErrorScope() {
-        if (!saved_) return;
-        --context_.savedErrors;
-        context_.errors = 1;
-    }
-    ChildErrorScope(const ChildErrorScope&) = delete;
-    ChildErrorScope& operator=(const ChildErrorScope&) = delete;
-
-private:
-    CompileContext& context_;
-    const bool saved_;
-};
-
 }  // namespace
 
 // Before a loop's outer block closes: the value states that hold on every
@@ -118,9 +94,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     // Held here: dropping a failed declaration may empty the node's lists
     // while they are walked, so children are taken one at a time by index.
     const StatementNode node = given;
-    const bool libraryUnit = node->kind == NodeKind::DriverUnit;
-    bool unitCounted = libraryUnit;
-    if (libraryUnit) ++context.nestedUnits;
+    CompileDiagnostics::NestedUnit unit(context.diagnostics(), node->kind == NodeKind::DriverUnit);
     compileStatement(context, node, false);
     if (context.scopes.declarationMode == 5) context.scopes.declarationMode = 1;
     if (context.candidates.size() == 1) {
@@ -131,16 +105,13 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
         const StatementNode child = node->children[i];
         if (!child) continue;
         {
-            ChildErrorScope clean(context);
+            // Each child is compiled as though no error had been counted.
+            CompileDiagnostics::ErrorsPutAside clean(context.diagnostics());
             compileTree(context, child);
         }
         // A library unit counts as nested only up to its first child.
-        if (unitCounted) {
-            --context.nestedUnits;
-            unitCounted = false;
-        }
+        unit.end();
     }
-    if (unitCounted) --context.nestedUnits;
     return 0;
 }
 
@@ -168,19 +139,16 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
 uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     if (!node) return 0;
     compileAnnotations(context, node);
-    const bool suppress = node->hasAnnotation("SuppressWarnings");
-    if (suppress) ++context.warningSuppression;
+    CompileDiagnostics::SuppressWarnings suppress(context.diagnostics(), node->hasAnnotation("SuppressWarnings"));
     context.clearResults();
-    const uint32_t result = dispatchKind(context, node);
-    if (suppress) --context.warningSuppression;
-    return result;
+    return dispatchKind(context, node);
 }
 
 uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     const bool fromLibrary = node->includedUnit != 0;
     bool announce = node->kind == NodeKind::SourceUnit ? !fromLibrary : false;
-    if (node->kind == NodeKind::DriverUnit && fromLibrary && context.options != nullptr) {
-        announce = node->unitLevel < context.options->libraries.size();
+    if (node->kind == NodeKind::DriverUnit && fromLibrary && context.options() != nullptr) {
+        announce = node->unitLevel < context.options()->libraries.size();
     }
     if (announce) {
         std::fprintf(stdout, "编译 %s ...\n", node->text.c_str() != nullptr ? node->text.c_str() : "");

@@ -36,7 +36,7 @@ void pointAt(const qestl::SmartPtr& jump, const qestl::SmartPtr& target) {
 // nor a warning.
 void adviseCallInCondition(CompileContext& context, const StatementNode& condition) {
     const StatementNode call = findCallNode(condition);
-    if (!call || context.warningSuppression != 0) return;
+    if (!call || context.diagnostics().warningsSuppressed()) return;
     qestl::qestringA text(context.sourceName(call).c_str());
     const int line = static_cast<int>(call->startLine + 1);
     const int column = static_cast<int>(call->startColumn + 1);

@@ -20,7 +20,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
         CodeList own;
         CodeList* saved = context.current;
         context.current = &own;
-        const uint32_t errorsBefore = context.errors;
+        const uint32_t errorsBefore = context.errorCount();
         context.clearResults();
         compileStatement(context, argument, true);
         model::IRValueList values;
@@ -28,7 +28,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
         context.clearResults();
         context.current = saved;
         // An argument that reported its own error is not reported again.
-        if (context.errors != errorsBefore) return false;
+        if (context.errorCount() != errorsBefore) return false;
         if (values.empty()) {
             if (!argument) {
                 context.reportError(kArgumentError, node);

@@ -58,10 +58,10 @@ public:
         savedReturn_ = std::exchange(context.activeReturn, nullptr);
         savedBreak_ = std::exchange(context.activeBreak, nullptr);
         savedContinue_ = std::exchange(context.activeContinue, nullptr);
-        capture.begin(context);
+        capture.begin(context.diagnostics());
     }
     ~InstanceScope() {
-        context_.activeCapture = capture.parent;
+        capture.detach(context_.diagnostics());
         if (capture.parent != nullptr) {
             if (capture.hasError) capture.parent->appendError(capture.errorText.view());
             if (capture.hasWarning) {
@@ -300,7 +300,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
 void instantiateTemplateMethods(CompileContext& context, const StatementNode& node, const IRValueList& candidates,
                                 const IRValueListArray& arguments, IRValueList& methods, DiagnosticCapture& capture) {
     const StatementNode written = model::IRCore::operandOf(node, 1);
-    capture.begin(context);
+    capture.begin(context.diagnostics());
     for (const IRResult& candidate : candidates) {
         IRObject* object = candidate.objectPtr();
         if (!isTemplateMethod(candidate)) {
@@ -325,7 +325,7 @@ void instantiateTemplateMethods(CompileContext& context, const StatementNode& no
         }
         context.localScopes.pop_back();
     }
-    capture.close(context);
+    capture.close(context.diagnostics());
 }
 
 bool compileTemplateMethodCall(CompileContext& context, const StatementNode& node, IRValueList& candidates,
@@ -350,10 +350,10 @@ bool compileTemplateMethodCall(CompileContext& context, const StatementNode& nod
     // the user's to see when the call finds no method.
     const bool unheard = capture.parent == nullptr && (capture.hasError || capture.hasWarning);
     if (unheard && methods.empty()) {
-        capture.report(context);
+        capture.report(context.diagnostics());
         return compileCallToCandidates(context, methods, arguments, node);
     }
     const bool compiled = compileCallToCandidates(context, methods, arguments, node);
-    if (unheard && !compiled) capture.report(context);
+    if (unheard && !compiled) capture.report(context.diagnostics());
     return compiled;
 }

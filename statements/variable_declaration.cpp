@@ -102,9 +102,9 @@ void settleDeferredValues(CompileContext& context, model::IRValueList& values, c
     if (!deferred) return;
     model::IRValueList settled;
     DiagnosticCapture capture;
-    capture.begin(context);
+    capture.begin(context.diagnostics());
     trialCompileCandidate(context, settled, values, type);
-    capture.close(context);
+    capture.close(context.diagnostics());
     for (size_t i = values.size(); i-- > 0;)
         if (values[i].secondObject && values[i].secondNode) values.erase(i);
     for (const model::IRResult& value : settled) values.pushBack(value);

@@ -53,7 +53,7 @@ TEST(CodeLists, BindingAfterAnErrorDiscardsTheCurrentList) {
     Operand label;
     context.emit(jumpTo(label), model::NodeHandle());
     context.reportError("failed", model::NodeHandle());
-    ASSERT_EQ(context.errors, 1u);
+    ASSERT_EQ(context.errorCount(), 1u);
     context.bindLabels(0, 1);
     EXPECT_TRUE(context.currentList().empty());
     EXPECT_FALSE(context.lastInstruction());
@@ -62,15 +62,15 @@ TEST(CodeLists, BindingAfterAnErrorDiscardsTheCurrentList) {
 TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
     CompileContext context;
     DiagnosticCapture capture;
-    capture.begin(context);
+    capture.begin(context.diagnostics());
     context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     context.reportError("tried", model::NodeHandle());
     EXPECT_TRUE(context.hasErrors());
-    EXPECT_EQ(context.errors, 0u);
+    EXPECT_EQ(context.errorCount(), 0u);
     context.bindLabels(0, 1);
     EXPECT_EQ(context.currentList().size(), 1u);
-    capture.close(context);
-    EXPECT_EQ(context.activeCapture, nullptr);
+    capture.close(context.diagnostics());
+    EXPECT_EQ(context.diagnostics().activeCapture(), nullptr);
     EXPECT_FALSE(context.hasErrors());
 }
 
@@ -374,7 +374,7 @@ TEST(Resources, FamiliesKeepTheirOwnNames) {
     const Operand missing =
         table.getOrAdd(context, "no/such/file.ico", codegen::kResourceFile, nullptr, 0, model::NodeHandle());
     EXPECT_EQ(missing.kind, 0u);
-    EXPECT_EQ(context.errors, 1u);
+    EXPECT_EQ(context.errorCount(), 1u);
 
     JsonNode* mapping = parseJsonText("{\"#0\": {\"7\": \"x\"}}");
     table.applyLanguageMapping(mapping);
@@ -391,9 +391,9 @@ namespace {
 template <typename Step>
 std::string warningsOf(CompileContext& context, Step step) {
     DiagnosticCapture capture;
-    capture.begin(context);
+    capture.begin(context.diagnostics());
     step();
-    capture.close(context);
+    capture.close(context.diagnostics());
     return std::string(capture.warningText.view());
 }
 

@@ -46,11 +46,11 @@ protected:
     std::vector<int64_t> runHook(const qestl::SmartPtr& key, std::string& errors) {
         qestl::SmartPtr map = instantiate("Map", {key, type("int")});
         DiagnosticCapture capture;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
         model::IRResult result;
         asObject(map)->runInstanceHook(context, result, {});
         errors = capture.errorText.c_str();
-        capture.close(context);
+        capture.close(context.diagnostics());
         std::vector<int64_t> pushed;
         for (const qestl::SmartPtr& instruction : result.pending)
             pushed.push_back(instruction.as<model::cbircode>()->operands[0].value);

@@ -123,7 +123,7 @@ TEST(TrialCompilation, ANodeIsCompiledOnceAndItsResultsHandedOutAsCopies) {
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].object.get(), first[0].object.get());
     EXPECT_EQ(f.context.trialResults.size(), 1u);
-    EXPECT_EQ(f.context.errors, 0u);
+    EXPECT_EQ(f.context.errorCount(), 0u);
 }
 
 TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothing) {
@@ -148,8 +148,8 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     // Taken from the cache, the failed results still count for nothing.
     EXPECT_EQ(f.filter(values).size(), 1u);
     EXPECT_EQ(f.context.trialResults.size(), 1u);
-    EXPECT_EQ(f.context.errors, 0u);
-    EXPECT_EQ(f.context.activeCapture, nullptr);
+    EXPECT_EQ(f.context.errorCount(), 0u);
+    EXPECT_EQ(f.context.diagnostics().activeCapture(), nullptr);
 }
 
 }  // namespace

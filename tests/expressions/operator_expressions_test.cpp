@@ -103,10 +103,10 @@ struct Fixture {
         context.function = &state;
         context.scopes.pushFrame(SmartPtr());
         context.scopes.declarationMode = kDeclareLocal;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
     }
     ~Fixture() {
-        capture.close(context);
+        capture.close(context.diagnostics());
         context.clearResults();
         context.function = nullptr;
         compile_test::releaseHeld(held);

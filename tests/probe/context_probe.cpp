@@ -126,9 +126,10 @@ int diagCommand(int argc, char** argv) {
         return 1;
     }
     CompileContext context;
-    context.project.addSourceFile(qestl::widen(argv[i]), text.c_str());
+    context.project().addSourceFile(qestl::widen(argv[i]), text.c_str());
     context.setOptions(&options);
-    context.nestedUnits = nested ? 1 : 0;
+    CompileDiagnostics::NestedUnit unit(context.diagnostics(), nested);
+    std::vector<std::unique_ptr<CompileDiagnostics::SuppressWarnings>> suppressions;
     NodeTable nodes;
     std::vector<std::unique_ptr<DiagnosticCapture>> captures;
     DiagnosticCapture* closed = nullptr;
@@ -149,16 +150,16 @@ int diagCommand(int argc, char** argv) {
             context.reportDeferred();
         } else if (step == "capture") {
             captures.push_back(std::make_unique<DiagnosticCapture>());
-            captures.back()->begin(context);
-        } else if (step == "close" && context.activeCapture != nullptr) {
-            closed = context.activeCapture;
-            closed->close(context);
+            captures.back()->begin(context.diagnostics());
+        } else if (step == "close" && context.diagnostics().activeCapture() != nullptr) {
+            closed = context.diagnostics().activeCapture();
+            closed->close(context.diagnostics());
         } else if (step == "report" && closed != nullptr) {
-            closed->report(context);
+            closed->report(context.diagnostics());
         } else if (step == "suppress") {
-            ++context.warningSuppression;
+            suppressions.push_back(std::make_unique<CompileDiagnostics::SuppressWarnings>(context.diagnostics()));
         } else if (step == "unsuppress") {
-            --context.warningSuppression;
+            if (!suppressions.empty()) suppressions.pop_back();
         } else if (step == "excerpt" && needs(1)) {
             std::printf("%s\n", context.sourceExcerpt(nodes.get(argv[++i])).c_str());
         } else if (step == "name" && needs(1)) {
@@ -168,7 +169,7 @@ int diagCommand(int argc, char** argv) {
             return 2;
         }
     }
-    std::printf("errors: %u\n", context.errors);
+    std::printf("errors: %u\n", context.errorCount());
     return 0;
 }
 
@@ -210,7 +211,7 @@ int entryCommand(int argc, char** argv) {
         for (uint64_t k = 0; k < record->operandCount; ++k) printOperand(record->operands[k]);
         std::printf("\n");
     }
-    std::printf("errors: %u\n", context.errors);
+    std::printf("errors: %u\n", context.errorCount());
     return 0;
 }
 
@@ -300,8 +301,8 @@ int lookupCommand(int argc, char** argv) {
     context.setOptions(&options);
     qeSourceProcessor processor;
     registerBuiltinClasses(context, builtinCatalogue());
-    processor.parseProject(context.project, options);
-    if (context.project.root) context.declareUntilStable(nullptr, context.project.root, NodeHandle());
+    processor.parseProject(context.project(), options);
+    if (context.project().root) context.declareUntilStable(nullptr, context.project().root, NodeHandle());
     NodeTable nodes;
     context.lookupName(argv[i + 1], nodes.get(argv[i + 2]));
     std::printf("candidates: %zu\n", context.candidates.size());

@@ -92,11 +92,11 @@ int declareCommand(int argc, char** argv) {
     context.setOptions(&options);
     registerBuiltinClasses(context, builtinCatalogue());
     qeSourceProcessor processor;
-    const bool parsed = processor.parseProject(context.project, options) == 0;
-    if (context.project.root) {
+    const bool parsed = processor.parseProject(context.project(), options) == 0;
+    if (context.project().root) {
         auto declare = [&context] {
-            indexUsingDeclarations(context, context.project.root);
-            context.declareUntilStable(nullptr, context.project.root, model::NodeHandle());
+            indexUsingDeclarations(context, context.project().root);
+            context.declareUntilStable(nullptr, context.project().root, model::NodeHandle());
         };
         platform::runOnLargeStack(platform::kCompileStackBytes, declare);
     }

@@ -115,9 +115,9 @@ int narrowCommand(int argc, char** argv) {
         else value = std::strtoll(argv[3], nullptr, 10);
         CompileContext context;
         DiagnosticCapture capture;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
         checkConstantNarrowing(context, *target, *source, model::Operand(value, kind, kind), StatementNode());
-        capture.close(context);
+        capture.close(context.diagnostics());
         std::printf("%s\n", warningNumbers(capture.warningText).c_str());
     }
     releaseFixture(names);

@@ -88,11 +88,11 @@ int templateMethodsCommand(int argc, char** argv) {
     context.setOptions(&options);
     registerBuiltinClasses(context, builtinCatalogue());
     qeSourceProcessor processor;
-    if (processor.parseProject(context.project, options) != 0 || !context.project.root) return 1;
+    if (processor.parseProject(context.project(), options) != 0 || !context.project().root) return 1;
     int status = 0;
     auto run = [&] {
-        indexUsingDeclarations(context, context.project.root);
-        context.declareUntilStable(nullptr, context.project.root, model::NodeHandle());
+        indexUsingDeclarations(context, context.project().root);
+        context.declareUntilStable(nullptr, context.project().root, model::NodeHandle());
         model::NodeHandle call = makeAstNode(NodeKind::Call, argv[1]);
         model::NodeHandle written;
         model::NodeHandle argumentList = makeAstNode(NodeKind::List);
@@ -132,7 +132,7 @@ int templateMethodsCommand(int argc, char** argv) {
         for (const model::IRResult& method : methods) printCandidate(method);
         if (capture.hasError) std::printf("errors \"%s\"\n", escaped(capture.errorText.view()).c_str());
         if (capture.hasWarning) std::printf("warnings \"%s\"\n", escaped(capture.warningText.view()).c_str());
-        status = context.errors != 0 || capture.hasError ? 1 : 0;
+        status = context.errorCount() != 0 || capture.hasError ? 1 : 0;
     };
     platform::runOnLargeStack(platform::kCompileStackBytes, run);
     return status;

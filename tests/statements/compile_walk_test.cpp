@@ -27,10 +27,10 @@ struct MethodFixture {
     MethodFixture() {
         context.function = &state;
         context.activeReturn = &returnLabel;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
     }
     ~MethodFixture() {
-        capture.close(context);
+        capture.close(context.diagnostics());
         context.function = nullptr;
         context.activeReturn = nullptr;
         context.activeBreak = nullptr;
@@ -84,9 +84,8 @@ TEST(CompileWalk, SuppressWarningsCoversTheNodeOnlyAndCountsOnce) {
     list->setAnnotations(makeAstNode(NodeKind::AnnotationList));
     list->annotations()->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
     list->annotations()->operands.pushBack(makeAstNode(NodeKind::Annotation, "SuppressWarnings"));
-    const uint32_t before = m.context.warningSuppression;
     dispatchStatement(m.context, list);
-    EXPECT_EQ(m.context.warningSuppression, before);
+    EXPECT_FALSE(m.context.diagnostics().warningsSuppressed());
     EXPECT_TRUE(m.capture.warningText.empty());
     // Past the annotated node the warning comes again.
     m.state.flowRoot.warned = 0;
@@ -141,10 +140,10 @@ TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWins) {
     EXPECT_EQ(pickSingleObject(context, list, NodeHandle()), &list[2]);
     list.popBack();
     DiagnosticCapture capture;
-    capture.begin(context);
+    capture.begin(context.diagnostics());
     EXPECT_EQ(pickSingleObject(context, list, NodeHandle()), nullptr);
     EXPECT_EQ(occurrences(capture.errorText, "对象不明确"), 1u);
-    capture.close(context);
+    capture.close(context.diagnostics());
 }
 
 }  // namespace

@@ -43,10 +43,10 @@ struct Fixture {
     std::vector<int> check(SmartPtr B::*target, SmartPtr B::*source, uint32_t kind, int64_t value) {
         CompileContext context;
         DiagnosticCapture capture;
-        capture.begin(context);
+        capture.begin(context.diagnostics());
         const B& b = model::builtinTypes();
         checkConstantNarrowing(context, b.*target, b.*source, model::Operand(value, kind, kind), StatementNode());
-        capture.close(context);
+        capture.close(context.diagnostics());
         text = capture.warningText.c_str() != nullptr ? capture.warningText.c_str() : "";
         std::vector<int> numbers;
         for (size_t at = text.find("[Warning:"); at != std::string::npos; at = text.find("[Warning:", at + 1))

@@ -30,10 +30,10 @@ struct Fixture {
         compile_test::makeBuiltinClasses(
             {{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5}, {&b.voidType, "void", 0}, {&b.stringType, "String", 9}},
             held);
-        capture.begin(context);
+        capture.begin(context.diagnostics());
     }
     ~Fixture() {
-        capture.close(context);
+        capture.close(context.diagnostics());
         codegen::releaseCodeList(context.codeList(kMemberCodeList));
         compile_test::releaseHeld(held);
     }

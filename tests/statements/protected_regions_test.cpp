@@ -34,10 +34,10 @@ struct Fixture {
         b.exceptionType = model::makeClass("Exception");
         held.push_back(b.exceptionType);
         context.registerBuiltinClass(SmartPtr(), b.exceptionType);
-        capture.begin(context);
+        capture.begin(context.diagnostics());
     }
     ~Fixture() {
-        capture.close(context);
+        capture.close(context.diagnostics());
         codegen::releaseCodeList(context.codeList(kMemberCodeList));
         codegen::releaseCodeList(context.codeList(kRecordList));
         compile_test::releaseHeld(held);

@@ -2,10 +2,14 @@
 // of the node's source text, the warning filters, captures and deferred
 // errors. Everything printed goes through the logger.
 
-#include "codegen/compile_context.h"
+#include "codegen/compile_diagnostics.h"
+
+#include <algorithm>
+
 #include "driver/compile_options.h"
 #include "foundation/diagnostics.h"
 #include "foundation/logger.h"
+#include "source/source_project.h"
 
 namespace {
 
@@ -29,16 +33,16 @@ bool hasSpan(const qeAbstractNode& node) { return node.textEnd > node.textStart;
 
 }  // namespace
 
-std::string CompileContext::sourceName(const model::NodeHandle& node) const {
+std::string CompileDiagnostics::sourceName(const _KNode<qeAbstractNode>& node) const {
     if (!node) return kUnknownSource;
-    qestl::qestringA path = qestl::narrow(project.filePath(node->fileIndex));
+    qestl::qestringA path = qestl::narrow(project_.filePath(node->fileIndex));
     return path.empty() ? std::string(kUnknownSource) : std::string(path.view());
 }
 
-std::string CompileContext::sourceExcerpt(const model::NodeHandle& node) const {
+std::string CompileDiagnostics::sourceExcerpt(const _KNode<qeAbstractNode>& node) const {
     if (!node) return kNoExcerpt;
     std::string excerpt = "--> ";
-    const std::string_view text = nodeText(project, *node);
+    const std::string_view text = nodeText(project_, *node);
     if (text.data() == nullptr) {
         excerpt += kNoExcerpt;
     } else {
@@ -59,17 +63,17 @@ std::string CompileContext::sourceExcerpt(const model::NodeHandle& node) const {
     return cut;
 }
 
-void CompileContext::logError(std::string_view message) {
-    if (activeCapture != nullptr) {
-        activeCapture->errorText.append(message);
-        activeCapture->hasError = 1;
+void CompileDiagnostics::logError(std::string_view message) {
+    if (capture_ != nullptr) {
+        capture_->errorText.append(message);
+        capture_->hasError = 1;
         return;
     }
     logcat(kErrorFlags, "%s", std::string(message).c_str());
-    ++errors;
+    ++errors_;
 }
 
-void CompileContext::reportError(std::string_view text, const model::NodeHandle& node) {
+void CompileDiagnostics::reportError(std::string_view text, const _KNode<qeAbstractNode>& node) {
     if (!node) return logError(text);
     qestl::qestringA message(sourceName(node).c_str());
     const std::string body(text);
@@ -85,13 +89,13 @@ void CompileContext::reportError(std::string_view text, const model::NodeHandle&
     logError(message.view());
 }
 
-void CompileContext::reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) {
-    const uint32_t switches = options != nullptr ? options->warningFlags : 0;
-    if (nestedUnits != 0 && (switches & kWarningFlagLw) == 0) return;
+void CompileDiagnostics::reportWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node) {
+    const uint32_t switches = options_ != nullptr ? options_->warningFlags : 0;
+    if (nestedUnits_ != 0 && (switches & kWarningFlagLw) == 0) return;
     if ((code == 318 || code == 325 || code == 326) && (switches & kWarningFlagWn) == 0) return;
     if (code == 330 && (switches & kWarningFlagWe) == 0) return;
-    if (warningSuppression != 0) return;
-    if (options != nullptr && options->suppressedWarnings.contains(static_cast<int32_t>(code))) return;
+    if (suppression_ != 0) return;
+    if (options_ != nullptr && options_->suppressedWarnings.contains(static_cast<int32_t>(code))) return;
 
     const std::string body(text);
     const int number = static_cast<int>(code);
@@ -111,26 +115,26 @@ void CompileContext::reportWarning(uint32_t code, std::string_view text, const m
             message.appendFormat("\n%s \n", node->text.c_str());
         }
     }
-    if (activeCapture != nullptr) {
-        activeCapture->warningText.append(message);
-        activeCapture->hasWarning = 1;
+    if (capture_ != nullptr) {
+        capture_->warningText.append(message);
+        capture_->hasWarning = 1;
         return;
     }
     logcat(kWarningFlags, "%s", message.c_str());
 }
 
-void CompileContext::deferError(std::string_view text, const model::NodeHandle& node) {
-    ++deferred.count;
-    deferred.add(text, node);
+void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstractNode>& node) {
+    ++deferred_.count;
+    deferred_.add(text, node);
 }
 
-void CompileContext::reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
-    if (!reportedOnce.emplace(node.get(), std::string(text)).second) return;
+void CompileDiagnostics::reportErrorOnce(std::string_view text, const _KNode<qeAbstractNode>& node) {
+    if (!reportedOnce_.emplace(node.get(), std::string(text)).second) return;
     reportError(text, node);
 }
 
-void CompileContext::reportDeferred() {
-    for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
+void CompileDiagnostics::reportDeferred() {
+    for (const DeferredDiagnostics::Entry& entry : deferred_.entries()) {
         if (!entry.node) {
             reportError(entry.text.view(), entry.node);
             continue;
@@ -141,11 +145,63 @@ void CompileContext::reportDeferred() {
     }
 }
 
+void CompileDiagnostics::setOptions(const CompileOptions* options) {
+    options_ = options;
+    suppression_ = options != nullptr ? options->warningSwitch : 0;
+}
+
+void CompileDiagnostics::reset() {
+    deferred_.clear();
+    reportedOnce_.clear();
+}
+
+void CompileDiagnostics::countError() {
+    if (capture_ != nullptr) capture_->hasError = 1;
+    else ++errors_;
+}
+
+bool CompileDiagnostics::hasErrors() const { return capture_ != nullptr ? capture_->hasError != 0 : errors_ != 0; }
+
+// ---- scoped guards
+
+CompileDiagnostics::ErrorsPutAside::ErrorsPutAside(CompileDiagnostics& diagnostics)
+    : diagnostics_(diagnostics), putAside_(diagnostics.errors_ != 0) {
+    if (!putAside_) return;
+    ++diagnostics.levelsPutAside_;
+    diagnostics.errors_ = 0;
+}
+
+CompileDiagnostics::ErrorsPutAside::~ErrorsPutAside() {
+    if (!putAside_) return;
+    --diagnostics_.levelsPutAside_;
+    diagnostics_.errors_ = 1;
+}
+
+CompileDiagnostics::SuppressWarnings::SuppressWarnings(CompileDiagnostics& diagnostics, bool active)
+    : diagnostics_(diagnostics), active_(active) {
+    if (active_) ++diagnostics.suppression_;
+}
+
+CompileDiagnostics::SuppressWarnings::~SuppressWarnings() {
+    if (active_) --diagnostics_.suppression_;
+}
+
+CompileDiagnostics::NestedUnit::NestedUnit(CompileDiagnostics& diagnostics, bool active)
+    : diagnostics_(diagnostics), active_(active) {
+    if (active_) ++diagnostics.nestedUnits_;
+}
+
+void CompileDiagnostics::NestedUnit::end() {
+    if (!active_) return;
+    active_ = false;
+    --diagnostics_.nestedUnits_;
+}
+
 // ---- captures and deferred errors
 
-void DiagnosticCapture::begin(CompileContext& context) {
-    parent = context.activeCapture;
-    context.activeCapture = this;
+void DiagnosticCapture::begin(CompileDiagnostics& diagnostics) {
+    parent = diagnostics.capture_;
+    diagnostics.capture_ = this;
 }
 
 void DiagnosticCapture::appendError(std::string_view text) {
@@ -153,18 +209,20 @@ void DiagnosticCapture::appendError(std::string_view text) {
     hasError = 1;
 }
 
-void DiagnosticCapture::report(CompileContext& context) {
+void DiagnosticCapture::report(CompileDiagnostics& diagnostics) {
     qestl::qestringA errors(errorPrefix);
     errors.append(errorText);
-    if (!errors.empty()) context.reportError(errors.view(), model::NodeHandle());
+    if (!errors.empty()) diagnostics.reportError(errors.view(), _KNode<qeAbstractNode>());
     qestl::qestringA warnings(warningPrefix);
     warnings.append(warningText);
     if (!warnings.empty())
-        context.reportWarning(diag::CapturedWarnings.warningNumber, warnings.view(), model::NodeHandle());
+        diagnostics.reportWarning(diag::CapturedWarnings.warningNumber, warnings.view(), _KNode<qeAbstractNode>());
 }
 
-void DiagnosticCapture::close(CompileContext& context) {
-    context.activeCapture = parent;
+void DiagnosticCapture::detach(CompileDiagnostics& diagnostics) { diagnostics.capture_ = parent; }
+
+void DiagnosticCapture::close(CompileDiagnostics& diagnostics) {
+    diagnostics.capture_ = parent;
     closed = 1;
     if (parent == nullptr) return;
     parent->errorPrefix.append(errorPrefix);

@@ -1,0 +1,117 @@
+// The errors and warnings of one compilation: their counts, the filters a
+// warning passes, the capture that holds back a tried alternative's
+// messages, the errors the declaration pass defers, and the position prefix
+// every message starts with. Nothing else prints a diagnostic.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "codegen/diagnostic_capture.h"
+#include "source/node.h"
+
+struct CompileOptions;
+class SourceProject;
+
+class CompileDiagnostics {
+public:
+    explicit CompileDiagnostics(const SourceProject& project) : project_(project) {}
+    CompileDiagnostics(const CompileDiagnostics&) = delete;
+    CompileDiagnostics& operator=(const CompileDiagnostics&) = delete;
+
+    // The warning filters of the run (not owned); seeds the suppression.
+    void setOptions(const CompileOptions* options);
+    // Forgets the deferred and once-reported errors; counts stay.
+    void reset();
+
+    void reportError(std::string_view text, const _KNode<qeAbstractNode>& node);
+    void reportWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node);
+    void deferError(std::string_view text, const _KNode<qeAbstractNode>& node);
+    // An error that a pass revisiting the node would report again: printed
+    // once per node and text, whichever pass meets it first.
+    void reportErrorOnce(std::string_view text, const _KNode<qeAbstractNode>& node);
+    // Reports what the last declaration run deferred: each marked node's
+    // first message once, node-less ones always.
+    void reportDeferred();
+    DeferredDiagnostics& deferred() { return deferred_; }
+
+    // Counts an error without printing one (into the capture when one is
+    // active).
+    void countError();
+    // Errors counted at this level (a capture's are not).
+    uint32_t errorCount() const { return errors_; }
+    // Whether the active capture, or else this level, holds an error.
+    bool hasErrors() const;
+    // Levels whose errors are put aside while a child compiles.
+    uint32_t levelsPutAside() const { return levelsPutAside_; }
+
+    std::string sourceName(const _KNode<qeAbstractNode>& node) const;
+    std::string sourceExcerpt(const _KNode<qeAbstractNode>& node) const;
+
+    DiagnosticCapture* activeCapture() const { return capture_; }
+    bool warningsSuppressed() const { return suppression_ != 0; }
+
+    // A child compiled as though no error had been counted: the count this
+    // level held is put aside for the child and given back after it. Each
+    // level keeps its own, so a nested level never gives back (or takes) an
+    // outer level's count.
+    class ErrorsPutAside {
+    public:
+        explicit ErrorsPutAside(CompileDiagnostics& diagnostics);
+        ~ErrorsPutAside();
+        ErrorsPutAside(const ErrorsPutAside&) = delete;
+        ErrorsPutAside& operator=(const ErrorsPutAside&) = delete;
+
+    private:
+        CompileDiagnostics& diagnostics_;
+        const bool putAside_;
+    };
+
+    // No warning is printed while one is alive (and `active`).
+    class SuppressWarnings {
+    public:
+        explicit SuppressWarnings(CompileDiagnostics& diagnostics, bool active = true);
+        ~SuppressWarnings();
+        SuppressWarnings(const SuppressWarnings&) = delete;
+        SuppressWarnings& operator=(const SuppressWarnings&) = delete;
+
+    private:
+        CompileDiagnostics& diagnostics_;
+        const bool active_;
+    };
+
+    // The warnings of a library unit are printed only under -lw; the unit
+    // counts as nested until `end` (or its end of scope).
+    class NestedUnit {
+    public:
+        explicit NestedUnit(CompileDiagnostics& diagnostics, bool active = true);
+        ~NestedUnit() { end(); }
+        NestedUnit(const NestedUnit&) = delete;
+        NestedUnit& operator=(const NestedUnit&) = delete;
+        void end();
+
+    private:
+        CompileDiagnostics& diagnostics_;
+        bool active_;
+    };
+
+private:
+    friend struct DiagnosticCapture;
+
+    // A finished message: printed and counted, or held by the capture.
+    void logError(std::string_view message);
+
+    const SourceProject& project_;
+    const CompileOptions* options_ = nullptr;
+    uint32_t errors_ = 0;
+    uint32_t levelsPutAside_ = 0;
+    uint32_t nestedUnits_ = 0;
+    uint32_t suppression_ = 0;
+    DiagnosticCapture* capture_ = nullptr;
+    DeferredDiagnostics deferred_;
+    // Node and text of every error reported once (membership only).
+    std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce_;
+};

@@ -1,0 +1,60 @@
+// The diagnostics' scoped guards: each level gets its own error count back,
+// and a suppression or a nested unit ends with its scope.
+#include <gtest/gtest.h>
+
+#include "codegen/compile_diagnostics.h"
+#include "source/source_project.h"
+
+namespace {
+
+TEST(CompileDiagnostics, EachLevelGetsBackItsOwnErrorCount) {
+    SourceProject project;
+    CompileDiagnostics diagnostics(project);
+    diagnostics.countError();
+    {
+        CompileDiagnostics::ErrorsPutAside outer(diagnostics);
+        EXPECT_EQ(diagnostics.errorCount(), 0u);
+        EXPECT_EQ(diagnostics.levelsPutAside(), 1u);
+        {
+            // A clean level puts nothing aside and gives nothing back.
+            CompileDiagnostics::ErrorsPutAside clean(diagnostics);
+            EXPECT_EQ(diagnostics.levelsPutAside(), 1u);
+        }
+        EXPECT_FALSE(diagnostics.hasErrors());
+        diagnostics.countError();
+        {
+            CompileDiagnostics::ErrorsPutAside inner(diagnostics);
+            EXPECT_EQ(diagnostics.levelsPutAside(), 2u);
+            EXPECT_FALSE(diagnostics.hasErrors());
+        }
+        EXPECT_EQ(diagnostics.errorCount(), 1u);
+        EXPECT_EQ(diagnostics.levelsPutAside(), 1u);
+    }
+    EXPECT_EQ(diagnostics.errorCount(), 1u);
+    EXPECT_EQ(diagnostics.levelsPutAside(), 0u);
+}
+
+TEST(CompileDiagnostics, SuppressionAndNestedUnitsEndWithTheirScope) {
+    SourceProject project;
+    CompileDiagnostics diagnostics(project);
+    DiagnosticCapture capture;
+    capture.begin(diagnostics);
+    {
+        CompileDiagnostics::SuppressWarnings outer(diagnostics);
+        CompileDiagnostics::SuppressWarnings inactive(diagnostics, false);
+        diagnostics.reportWarning(200, "hidden", {});
+    }
+    EXPECT_FALSE(diagnostics.warningsSuppressed());
+    {
+        CompileDiagnostics::NestedUnit unit(diagnostics);
+        diagnostics.reportWarning(200, "hidden", {});
+        unit.end();
+        diagnostics.reportWarning(200, "shown", {});
+    }
+    capture.close(diagnostics);
+    EXPECT_EQ(capture.warningText.view().find("hidden"), std::string_view::npos);
+    EXPECT_NE(capture.warningText.view().find("shown"), std::string_view::npos);
+    EXPECT_EQ(diagnostics.activeCapture(), nullptr);
+}
+
+}  // namespace
