@@ -32,7 +32,7 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
         globalTemplates.findOrCreate(c->linkName().view(), klass);
     } else {
         if (c->templateOrigin || c->builtinTemplate) globalObjects.findOrCreate(c->linkName().view(), klass);
-        codeLists[kBuiltinClassList]->pushBack(klass);
+        emitter_.list(kBuiltinClassList).pushBack(klass);
     }
     if (outer == nullptr) {
         scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
@@ -69,7 +69,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // template's owner: owned by the function that named it first, it
         // would be hidden from every other class (its arguments with it).
         if (scopes.frame->owner && !global) c->setOwner(model::IRResult(scopes.frame->owner));
-        codeLists[kRecordList]->pushBack(klass);
+        emitter_.list(kRecordList).pushBack(klass);
         qestl::qestringA holderName;
         holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes.heaps[0]->members().size()),
                                 static_cast<int>(name.size()), name.data());

@@ -1,5 +1,7 @@
 // Emission into the code lists, switching lists, labels and jump scopes.
-#include "codegen/compile_context.h"
+#include "codegen/code_emitter.h"
+
+#include "codegen/scope_chain.h"
 
 using model::cbircode;
 using model::Operand;
@@ -23,113 +25,121 @@ void dropCodeList(CodeList& list) {
 
 }  // namespace codegen
 
-SmartPtr CompileContext::emitCopyOf(const cbircode& templ, const model::NodeHandle& node) {
+CodeEmitter::CodeEmitter(ScopeChain& scopes) : scopes_(scopes) {
+    for (uint32_t i = 0; i < 4; ++i) lists_[i] = &ownLists_[i];
+    current_ = lists_[kMainList];
+}
+
+CodeEmitter::~CodeEmitter() { release(); }
+
+void CodeEmitter::release() {
+    for (uint32_t i = 0; i < 4; ++i) {
+        lists_[i] = &ownLists_[i];
+        codegen::releaseCodeList(ownLists_[i]);
+    }
+    current_ = lists_[kMainList];
+    savedLists_.clear();
+    codegen::releaseCodeList(instanceCode_);
+}
+
+void CodeEmitter::keepInstanceCode(const CodeList& code) { instanceCode_.appendRange(code.data(), code.size()); }
+
+SmartPtr CodeEmitter::emitCopyOf(const cbircode& templ, const model::NodeHandle& node) {
     SmartPtr copy = model::adoptLive(new cbircode(templ));
-    copy.as<cbircode>()->setSource(scopes.frame->owner, node);
-    current->pushBack(copy);
+    copy.as<cbircode>()->setSource(scopes_.frame->owner, node);
+    current_->pushBack(copy);
     return copy;
 }
 
-SmartPtr CompileContext::emit(SmartPtr templ, const model::NodeHandle& node) {
-    SmartPtr copy = emitCopyOf(*templ.as<cbircode>(), node);
-    templ.reset();
-    return copy;
+SmartPtr CodeEmitter::emitToMainList(const cbircode& templ, const model::NodeHandle& node) {
+    ListScope inMain(*this, *lists_[kMainList]);
+    return emitCopyOf(templ, node);
 }
 
-SmartPtr CompileContext::emitToMainList(const cbircode& templ, const model::NodeHandle& node) {
-    CodeList* saved = current;
-    current = codeLists[kMainList];
-    SmartPtr copy = emitCopyOf(templ, node);
-    current = saved;
-    return copy;
-}
-
-void CompileContext::appendCode(qestl::SmartPtrVector& code) {
-    current->appendRange(code.data(), code.size());
+void CodeEmitter::appendCode(qestl::SmartPtrVector& code) {
+    current_->appendRange(code.data(), code.size());
     code.clear();
 }
 
-void CompileContext::flushResult(model::IRResult& result) {
+void CodeEmitter::flushResult(model::IRResult& result) {
     if (result.object) result.prependOwnerCode();
     appendCode(result.pending);
 }
 
-SmartPtr CompileContext::codeAt(uint64_t index) const { return index < current->size() ? (*current)[index] : SmartPtr(); }
+SmartPtr CodeEmitter::codeAt(uint64_t index) const {
+    return index < current_->size() ? (*current_)[index] : SmartPtr();
+}
 
-SmartPtr CompileContext::lastInstruction() const { return current->empty() ? SmartPtr() : current->back(); }
+SmartPtr CodeEmitter::lastInstruction() const { return current_->empty() ? SmartPtr() : current_->back(); }
 
-void CompileContext::switchCodeList(bool memberList, CodeListGuard* guard) {
-    savedLists.push_back(current);
-    current = codeLists[memberList ? kMemberCodeList : kMainList];
+void CodeEmitter::switchCodeList(bool memberList, CodeListGuard* guard) {
+    savedLists_.push_back(current_);
+    current_ = lists_[memberList ? kMemberCodeList : kMainList];
     if (guard != nullptr) {
-        guard->context_ = this;
+        guard->emitter_ = this;
         guard->replacement_ = nullptr;
         guard->selector_ = -1;
     }
 }
 
 void CodeListGuard::restore() {
-    CompileContext* context = context_;
-    if (context == nullptr) return;
-    context_ = nullptr;
+    CodeEmitter* emitter = emitter_;
+    if (emitter == nullptr) return;
+    emitter_ = nullptr;
     if (replacement_ == nullptr) {
-        if (!context->savedLists.empty()) {
-            context->current = context->savedLists.back();
-            context->savedLists.pop_back();
+        if (!emitter->savedLists_.empty()) {
+            emitter->current_ = emitter->savedLists_.back();
+            emitter->savedLists_.pop_back();
         }
         return;
     }
     if (selector_ == 0 || selector_ == 1) {
-        CodeList*& slot = context->codeLists[selector_];
-        if (context->current == slot) context->current = replacement_;
+        CodeList*& slot = emitter->lists_[selector_];
+        if (emitter->current_ == slot) emitter->current_ = replacement_;
         slot = replacement_;
     } else {
-        context->current = replacement_;
+        emitter->current_ = replacement_;
     }
 }
 
 namespace {
 
-Operand** activeLabel(CompileContext& context, uint32_t bit) {
-    switch (bit) {
-    case kJumpReturn: return &context.activeReturn;
-    case kJumpBreak: return &context.activeBreak;
-    default: return &context.activeContinue;
-    }
-}
-
 int slotOf(uint32_t bit) { return bit == kJumpReturn ? 0 : bit == kJumpBreak ? 1 : 2; }
 
 }  // namespace
 
-void CompileContext::enterJumpScope(JumpScope& scope, uint32_t mask) {
-    scope.context_ = this;
+Operand*& CodeEmitter::labelSlot(uint32_t bit) { return labels_[slotOf(bit)]; }
+
+Operand* CodeEmitter::jumpTarget(JumpKind kind) const { return labels_[slotOf(kind)]; }
+
+void CodeEmitter::enterJumpScope(JumpScope& scope, uint32_t mask) {
+    scope.emitter_ = this;
     for (uint32_t bit : {kJumpReturn, kJumpBreak, kJumpContinue}) {
         if ((mask & bit) == 0) continue;
-        Operand** active = activeLabel(*this, bit);
-        scope.saved_[slotOf(bit)] = *active;
-        *active = &scope.labels_[slotOf(bit)];
+        Operand*& active = labelSlot(bit);
+        scope.saved_[slotOf(bit)] = active;
+        active = &scope.labels_[slotOf(bit)];
     }
     scope.mask_ = mask & kJumpAll;
 }
 
-void CompileContext::inheritJumpScope(JumpScope& scope) {
-    scope.context_ = this;
+void CodeEmitter::inheritJumpScope(JumpScope& scope) {
+    scope.emitter_ = this;
     for (uint32_t bit : {kJumpReturn, kJumpBreak, kJumpContinue}) {
-        Operand** active = activeLabel(*this, bit);
-        if (*active == nullptr) continue;
-        scope.saved_[slotOf(bit)] = *active;
-        *active = &scope.labels_[slotOf(bit)];
+        Operand*& active = labelSlot(bit);
+        if (active == nullptr) continue;
+        scope.saved_[slotOf(bit)] = active;
+        active = &scope.labels_[slotOf(bit)];
         scope.mask_ |= bit;
     }
 }
 
 void JumpScope::restore(uint32_t mask) {
-    if (context_ == nullptr) return;
+    if (emitter_ == nullptr) return;
     const uint32_t bits = mask == kJumpAll ? mask_ : (mask & mask_);
     for (uint32_t bit : {kJumpReturn, kJumpBreak, kJumpContinue}) {
         if ((bits & bit) == 0) continue;
-        *activeLabel(*context_, bit) = saved_[slotOf(bit)];
+        emitter_->labelSlot(bit) = saved_[slotOf(bit)];
         mask_ &= ~bit;
     }
 }
@@ -157,17 +167,17 @@ JumpScope::~JumpScope() {
     for (Operand& label : labels_) label.target.reset();
 }
 
-void CompileContext::bindLabels(uint64_t first, uint64_t end) {
+void CodeEmitter::bindLabels(uint64_t first, uint64_t end, bool discard) {
     // After an error no output is written: the code is not worth keeping,
     // and no jump can stay unbound in it.
-    if (errorCount() != 0) {
+    if (discard) {
         // Dropped, not detached: detaching would detach the instructions'
         // owners, methods that stay declared and are still reported on.
-        codegen::dropCodeList(*current);
+        codegen::dropCodeList(*current_);
         return;
     }
-    for (uint64_t i = first; i < end && i < current->size(); ++i) {
-        cbircode* instruction = (*current)[i].as<cbircode>();
+    for (uint64_t i = first; i < end && i < current_->size(); ++i) {
+        cbircode* instruction = (*current_)[i].as<cbircode>();
         for (uint64_t k = 0; k < instruction->operandCount && k < model::kMaxOperands; ++k) {
             Operand& operand = instruction->operands[k];
             if (operand.kind != model::kPendingLabel || operand.link == nullptr || !operand.link->target) continue;
@@ -177,6 +187,31 @@ void CompileContext::bindLabels(uint64_t first, uint64_t end) {
     }
 }
 
-uint64_t CompileContext::localMark() const { return scopes.frame->indexEntryCount(); }
+uint64_t CodeEmitter::localMark() const { return scopes_.frame->indexEntryCount(); }
 
-void CompileContext::popLocals(uint64_t mark) { scopes.frame->forgetNamesAfter(mark); }
+void CodeEmitter::popLocals(uint64_t mark) { scopes_.frame->forgetNamesAfter(mark); }
+
+// ---- guards
+
+CodeEmitter::ListScope::ListScope(CodeEmitter& emitter, CodeList& list) : emitter_(&emitter), outer_(emitter.current_) {
+    emitter.current_ = &list;
+}
+
+void CodeEmitter::ListScope::end() {
+    if (emitter_ == nullptr) return;
+    emitter_->current_ = outer_;
+    emitter_ = nullptr;
+}
+
+CodeEmitter::SlotScope::SlotScope(CodeEmitter& emitter, uint32_t id, CodeList& list)
+    : emitter_(emitter), id_(id), saved_(emitter.lists_[id]) {
+    emitter.lists_[id] = &list;
+}
+
+CodeEmitter::JumpsSetAside::JumpsSetAside(CodeEmitter& emitter) : emitter_(emitter) {
+    for (int i = 0; i < 3; ++i) saved_[i] = std::exchange(emitter.labels_[i], nullptr);
+}
+
+CodeEmitter::JumpsSetAside::~JumpsSetAside() {
+    for (int i = 0; i < 3; ++i) emitter_.labels_[i] = saved_[i];
+}

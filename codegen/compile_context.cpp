@@ -19,8 +19,6 @@ using qestl::SmartPtr;
 CompileContext::CompileContext()
     : debugInfo(std::make_unique<codegen::DebugInfoTable>()),
       resources(std::make_unique<codegen::ResourceTable>()) {
-    for (uint32_t i = 0; i < 4; ++i) codeLists[i] = &ownLists_[i];
-    current = codeLists[kMainList];
     relocationRecord = codegen::makeInstruction(model::kOpRelocationTable, 2);
     importModuleRecord = codegen::makeInstruction(model::kOpImportModuleTable, 1);
     importTable = model::adoptLive(new model::ImportTable());
@@ -33,21 +31,11 @@ void CompileContext::setOptions(const CompileOptions* runOptions) {
     diagnostics_.setOptions(runOptions);
 }
 
-void CompileContext::releaseLists() {
-    for (uint32_t i = 0; i < 4; ++i) {
-        codeLists[i] = &ownLists_[i];
-        codegen::releaseCodeList(ownLists_[i]);
-    }
-    current = codeLists[kMainList];
-    savedLists.clear();
-}
-
 void CompileContext::reset() {
     // The built-ins hold each other (a template and its nested template, a
     // class typed by itself); those outside the code lists are detached here.
     for (auto& [key, klass] : classesById) klass.as<model::cbircode>()->detach();
-    releaseLists();
-    codegen::releaseCodeList(instanceCode);
+    emitter_.release();
     diagnostics_.reset();
     resources->clear();
     // An array type holds itself through its "length" member.
@@ -88,7 +76,7 @@ void CompileContext::reset() {
     entryNode.reset();
     entrySet = exitSet = 0;
     builtinClassNames.clear();
-    if (function != nullptr) function->flowRoot.children.clear();
+    if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
     pendingClasses.clear();
     instancesMade = 0;
     instanceBasesResolving.clear();
@@ -226,7 +214,9 @@ void CompileContext::fixupOperand(Operand& operand, model::cbircode& record, uin
     if (!codegen::fixupOperand(operand, record, base)) ++unplacedReferences;
 }
 
-void CompileContext::appendToThirdList(const SmartPtr& instruction) { codeLists[kRecordList]->pushBack(instruction); }
+void CompileContext::appendToThirdList(const SmartPtr& instruction) {
+    emitter_.list(kRecordList).pushBack(instruction);
+}
 
 bool CompileContext::isListedSlotObject(const IRObject* object) const {
     if (scopes.staticObjects == nullptr) return false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codegen/debug_info_table.h"
+#include "codegen/code_emitter.h"
 #include "codegen/compile_diagnostics.h"
 #include "codegen/jump_scope.h"
 #include "codegen/near_misses.h"
@@ -31,39 +32,6 @@
 #include "source/source_project.h"
 
 struct CompileOptions;
-
-// The code lists of a context.
-enum CodeListId : uint32_t {
-    kMainList = 0,
-    kMemberCodeList = 1,
-    kRecordList = 2,  // lock records, built-in methods, source class records
-    kBuiltinClassList = 3,  // never laid out
-};
-
-// Bits of the function flags word.
-enum FunctionFlags : uint32_t {
-    kFunctionNotNilResult = 16,
-    kFunctionInFinally = 32,
-    kFunctionNoBreak = 64,
-    kFunctionNoContinue = 128,
-};
-
-// The state of the method whose body is being compiled.
-struct FunctionCompileState {
-    model::FlowNode flowRoot;
-    model::FlowNode* currentFlow = &flowRoot;
-    qestl::SmartPtr returnType;
-    uint8_t notNilResult = 0;
-    uint32_t flags = 0;
-    uint32_t blockMode = 0;
-    uint8_t changed = 0;
-    model::ObjectStateMap objectStates;
-    uint64_t localMark = 0;
-
-    FunctionCompileState() { flowRoot.kind = model::FlowNode::kSequence; }
-    FunctionCompileState(const FunctionCompileState&) = delete;
-    FunctionCompileState& operator=(const FunctionCompileState&) = delete;
-};
 
 // Names ordered by length, then bytes.
 using ByLengthThenBytes = qestl::LengthThenBytesLess;
@@ -143,24 +111,33 @@ public:
     void declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
                             const model::NodeHandle& declaration);
 
-    // ---- code lists and emission
-    qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node);
-    qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node);
-    qestl::SmartPtr emitToMainList(const model::cbircode& templ, const model::NodeHandle& node) override;
-    void appendCode(qestl::SmartPtrVector& code);
-    void flushResult(model::IRResult& result);
+    // ---- code lists and emission (forwarded to the emitter)
+    CodeEmitter& emitter() { return emitter_; }
+    const CodeEmitter& emitter() const { return emitter_; }
+    qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node) {
+        return emitter_.emitCopyOf(*templ.as<model::cbircode>(), node);
+    }
+    qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node) {
+        return emitter_.emitCopyOf(templ, node);
+    }
+    qestl::SmartPtr emitToMainList(const model::cbircode& templ, const model::NodeHandle& node) override {
+        return emitter_.emitToMainList(templ, node);
+    }
+    void appendCode(qestl::SmartPtrVector& code) { emitter_.appendCode(code); }
+    void flushResult(model::IRResult& result) { emitter_.flushResult(result); }
     void flushResultInto(model::IRResult* result, model::Operand& out);
-    qestl::SmartPtr codeAt(uint64_t index) const;
-    qestl::SmartPtr lastInstruction() const;
-    void switchCodeList(bool memberList, CodeListGuard* guard);
-    void enterJumpScope(JumpScope& scope, uint32_t mask);
-    void inheritJumpScope(JumpScope& scope);
-    void bindLabels(uint64_t first, uint64_t end);
-    // The names of the current frame that a later popLocals keeps.
-    uint64_t localMark() const;
-    void popLocals(uint64_t mark);
-    CodeList& codeList(uint32_t id) { return *codeLists[id]; }
-    CodeList& currentList() { return *current; }
+    qestl::SmartPtr codeAt(uint64_t index) const { return emitter_.codeAt(index); }
+    qestl::SmartPtr lastInstruction() const { return emitter_.lastInstruction(); }
+    void switchCodeList(bool memberList, CodeListGuard* guard) { emitter_.switchCodeList(memberList, guard); }
+    void enterJumpScope(JumpScope& scope, uint32_t mask) { emitter_.enterJumpScope(scope, mask); }
+    void inheritJumpScope(JumpScope& scope) { emitter_.inheritJumpScope(scope); }
+    void bindLabels(uint64_t first, uint64_t end) { emitter_.bindLabels(first, end, errorCount() != 0); }
+    uint64_t localMark() const { return emitter_.localMark(); }
+    void popLocals(uint64_t mark) { emitter_.popLocals(mark); }
+    CodeList& codeList(uint32_t id) { return emitter_.list(id); }
+    const CodeList& codeList(uint32_t id) const { return emitter_.list(id); }
+    CodeList& currentList() { return emitter_.current(); }
+    FunctionCompileState* function() const { return emitter_.function(); }
 
     // ---- scopes, modes and flags
     uint32_t setCompileMode(uint32_t mode);
@@ -260,7 +237,6 @@ public:
     qestl::SmartPtr receiver;
     std::vector<qestl::SmartPtr> receiverStack;
     // Compile-time stacks.
-    std::vector<CodeList*> savedLists;
     qestl::SmartPtrVector pendingClasses;
     // Template instances registered so far, and the names of the instances
     // whose base class is being resolved (one met again is a base cycle).
@@ -270,14 +246,9 @@ public:
     // compiled from then on, so a template that outgrew the bounds does not
     // report the same faults once per instance.
     uint8_t instantiationStopped = 0;
-    // The code of every template method instance, released with the code
-    // lists: the instance's first instruction and its function hold each
-    // other, and an instance no call chose is placed in no list.
-    qestl::SmartPtrVector instanceCode;
     std::vector<uint32_t> statementKinds;
     std::vector<model::IRValueList> valueLists;
     // Code and program records.
-    CodeList* codeLists[4];
     std::unique_ptr<codegen::DebugInfoTable> debugInfo;
     std::unique_ptr<codegen::ResourceTable> resources;
     qestl::SmartPtr relocationRecord;
@@ -293,18 +264,12 @@ public:
     model::ImportTable& imports() { return *importTable.as<model::ImportTable>(); }
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages;
-    CodeList* current;
     uint64_t layoutEnd = 0;
     qestl::qeByteStream byteStream;
     std::map<std::string, uint8_t, ByLengthThenBytes> symbolStrings;
     uint32_t symbolStringsCode = 163;
     std::map<int32_t, qestl::SmartPtr> classesById;
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> nameIndex;
-    // Function being compiled and jumps.
-    FunctionCompileState* function = nullptr;  // not owned
-    model::Operand* activeReturn = nullptr;
-    model::Operand* activeBreak = nullptr;
-    model::Operand* activeContinue = nullptr;
     model::Operand entryOperand, exitOperand;
     qestl::SmartPtr entryClass;
     model::NodeHandle entryNode;
@@ -336,12 +301,10 @@ public:
     qestl::ByteWriter typeWriter{typeBytes};
 
 private:
-    void releaseLists();
-
     SourceProject project_;
     const CompileOptions* options_ = nullptr;
     CompileDiagnostics diagnostics_{project_};
-    CodeList ownLists_[4];
+    CodeEmitter emitter_{scopes};
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

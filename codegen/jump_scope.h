@@ -8,7 +8,7 @@
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"
 
-class CompileContext;
+class CodeEmitter;
 using CodeList = qestl::SmartPtrVector;
 
 enum JumpKind : uint32_t { kJumpReturn = 1, kJumpBreak = 2, kJumpContinue = 4, kJumpAll = 7 };
@@ -30,12 +30,12 @@ public:
     uint32_t mask() const { return mask_; }
 
 private:
-    friend class CompileContext;
+    friend class CodeEmitter;
 
     model::Operand labels_[4];  // return, break, continue, and the fallback
     model::Operand* saved_[3] = {nullptr, nullptr, nullptr};
     uint32_t mask_ = 0;
-    CompileContext* context_ = nullptr;
+    CodeEmitter* emitter_ = nullptr;
 };
 
 class CodeListGuard {
@@ -54,9 +54,9 @@ public:
     }
 
 private:
-    friend class CompileContext;
+    friend class CodeEmitter;
 
-    CompileContext* context_ = nullptr;
+    CodeEmitter* emitter_ = nullptr;
     CodeList* replacement_ = nullptr;
     int64_t selector_ = -1;
 };

@@ -47,17 +47,13 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     CodeList statements, members;
     if (body) {
         context.declareUntilStable(klass, body, view.node);
-        CodeList* savedCurrent = context.current;
-        CodeList* savedMembers = context.codeLists[kMemberCodeList];
-        context.current = &statements;
-        context.codeLists[kMemberCodeList] = &members;
+        CodeEmitter::ListScope inStatements(context.emitter(), statements);
+        CodeEmitter::SlotScope inMembers(context.emitter(), kMemberCodeList, members);
         // Start-up code that members put on the main list runs with the
         // class as `this`.
         context.emitToMainList(*codegen::makePushloadThisOperand(registration).as<model::cbircode>(), node);
         compileTree(context, body);
         context.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), node);
-        context.codeLists[kMemberCodeList] = savedMembers;
-        context.current = savedCurrent;
     }
 
     const uint64_t entry = context.currentList().size();

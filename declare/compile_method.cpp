@@ -15,28 +15,6 @@
 
 namespace {
 
-// The return, break and continue labels of the enclosing code are none of
-// a method's business: they are set aside while it compiles.
-class OuterJumps {
-public:
-    explicit OuterJumps(CompileContext& context)
-        : context_(context), return_(context.activeReturn), break_(context.activeBreak),
-          continue_(context.activeContinue) {
-        context.activeReturn = context.activeBreak = context.activeContinue = nullptr;
-    }
-    ~OuterJumps() {
-        context_.activeReturn = return_;
-        context_.activeBreak = break_;
-        context_.activeContinue = continue_;
-    }
-    OuterJumps(const OuterJumps&) = delete;
-    OuterJumps& operator=(const OuterJumps&) = delete;
-
-private:
-    CompileContext& context_;
-    model::Operand *return_, *break_, *continue_;
-};
-
 bool isType(const model::IRObject* object, const qestl::SmartPtr& type) { return model::isBuiltin(object, type); }
 
 model::IRObject* parameterType(const model::FunctionObject& function, uint64_t i) {
@@ -139,18 +117,19 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
 uint32_t compileFunctionDeclaration(CompileContext& context, const StatementNode& node) {
     const model::IRFunction view(node);
     if (view.isTemplate()) return 0;
-    OuterJumps outer(context);
+    // The labels of the enclosing code are none of a method's business.
+    CodeEmitter::JumpsSetAside outer(context.emitter());
     return static_cast<uint32_t>(compileMethodDefinition(view, context, node, false));
 }
 
 uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode& node) {
     const model::IROperator view(node);
-    OuterJumps outer(context);
+    CodeEmitter::JumpsSetAside outer(context.emitter());
     compileMethodDefinition(view, context, node, true);
     return 0;
 }
 
 void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone) {
-    OuterJumps outer(context);
+    CodeEmitter::JumpsSetAside outer(context.emitter());
     compileMethodDefinition(clone, context, clone.node, false);
 }

@@ -1,6 +1,8 @@
 // The body of a method in the compile pass: its frame, its return label and
 // flow tree, the implicit base-constructor calls of a constructor, the
 // statements, the epilogue and the placing of its code.
+#include <optional>
+
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
@@ -22,19 +24,18 @@ bool isVoidType(const model::IRObject* type) {
 class BodyScope {
 public:
     BodyScope(CompileContext& context, const qestl::SmartPtr& function, bool constructor)
-        : context_(context), savedFunction_(context.function), function_(function.as<model::cbircode>()) {
+        : context_(context), savedFunction_(context.function()), function_(function.as<model::cbircode>()) {
         context.switchCodeList(true, &listGuard_);
         context.scopes.pushFrame(function);
         savedStatics_ = context.scopes.staticObjects;
         context.scopes.staticObjects = &statics_;
-        savedCurrent_ = context.current;
-        context.current = &code;
+        inBody_.emplace(context.emitter(), code);
         savedMode_ = context.setCompileMode(constructor ? kDeclareLocalOnce : kDeclareLocal);
     }
     ~BodyScope() {
         jumps.restore(kJumpAll);
-        context_.function = savedFunction_;
-        context_.current = savedCurrent_;
+        context_.emitter().setFunction(savedFunction_);
+        inBody_.reset();
         // A failed body's code is dropped, not detached: detaching would
         // detach its owner, the method, which stays declared.
         if (function_ != nullptr && !code.empty()) {
@@ -55,12 +56,12 @@ public:
 
     void install() {
         context_.enterJumpScope(jumps, kJumpReturn);
-        context_.function = &state;
+        context_.emitter().setFunction(&state);
     }
     // The function's own code goes to the list the body was started from.
     void placeCode() {
-        context_.function = savedFunction_;
-        context_.current = savedCurrent_;
+        context_.emitter().setFunction(savedFunction_);
+        inBody_->resumeOuter();
         context_.appendCode(code);
     }
 
@@ -68,8 +69,8 @@ public:
     // over it, then the code, left as the one pending candidate whose
     // operand is the code's first instruction.
     void handOverCode(const qestl::SmartPtr& functionRef, const qestl::SmartPtr& first) {
-        context_.function = savedFunction_;
-        context_.current = savedCurrent_;
+        context_.emitter().setFunction(savedFunction_);
+        inBody_->resumeOuter();
         uint64_t size = 0;
         for (const qestl::SmartPtr& instruction : code) size += instruction.as<model::cbircode>()->encodedSize();
         model::Operand entry;
@@ -77,7 +78,7 @@ public:
         model::IRResult result(functionRef, entry);
         result.pending.pushBack(codegen::makeJump(model::kOpJmp, static_cast<int64_t>(size)));
         result.pending.appendRange(code.data(), code.size());
-        context_.instanceCode.appendRange(result.pending.data(), result.pending.size());
+        context_.emitter().keepInstanceCode(result.pending);
         code.clear();
         context_.clearResults();
         context_.nearMisses.clear();
@@ -92,7 +93,7 @@ private:
     CompileContext& context_;
     FunctionCompileState* savedFunction_;
     model::cbircode* function_;
-    CodeList* savedCurrent_ = nullptr;
+    std::optional<CodeEmitter::ListScope> inBody_;
     std::vector<model::Container::NameEntry> statics_;
     std::vector<model::Container::NameEntry>* savedStatics_ = nullptr;
     uint32_t savedMode_ = 0;

@@ -72,10 +72,10 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
     // circuit) belongs to its value, not to the list being built: it runs
     // where the caller places the value, after the code pending before it.
     CodeList scratch;
-    CodeList* previous = context.current;
-    context.current = &scratch;
-    compileStatement(context, node, false);
-    context.current = previous;
+    {
+        CodeEmitter::ListScope inScratch(context.emitter(), scratch);
+        compileStatement(context, node, false);
+    }
     if (context.hasErrors()) {
         codegen::dropCodeList(scratch);
         return false;

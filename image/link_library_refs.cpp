@@ -59,7 +59,9 @@ IRObject* objectForKind(uint32_t kind) {
 }
 
 // A finished line, printed as given: no position precedes it.
-void reportExportNote(CompileContext& context, std::string_view text) { context.reportError(text, model::NodeHandle()); }
+void reportExportNote(CompileContext& context, std::string_view text) {
+    context.reportError(text, model::NodeHandle());
+}
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 // gone after it.
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
-#include "statements/private_list.h"
+#include "codegen/code_emitter.h"
 
 void declarePendingBlockVariable(CompileContext& context) {
     if (!context.pendingBlockVariable) return;
@@ -16,7 +16,7 @@ uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     declarePendingBlockVariable(context);
     {
-        PrivateCodeList list(context);
+        PrivateCodeList list(context.emitter());
         for (const StatementNode& statement : node->operands) compileTree(context, statement);
         list.spliceIntoOuter();
     }

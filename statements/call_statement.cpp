@@ -15,26 +15,6 @@ namespace {
 constexpr uint32_t kCallee = 0;
 constexpr uint32_t kArgumentList = 2;
 
-// Makes a result's pending list the current code list until restored.
-class PendingListScope {
-public:
-    PendingListScope(CompileContext& context, CodeList& list) : context_(&context), saved_(context.current) {
-        context.current = &list;
-    }
-    PendingListScope(const PendingListScope&) = delete;
-    PendingListScope& operator=(const PendingListScope&) = delete;
-    ~PendingListScope() { restore(); }
-    void restore() {
-        if (context_ == nullptr) return;
-        context_->current = saved_;
-        context_ = nullptr;
-    }
-
-private:
-    CompileContext* context_;
-    CodeList* saved_;
-};
-
 bool holdsTemplateMethod(const model::IRValueList& candidates) {
     for (const model::IRResult& candidate : candidates) {
         model::IRObject* object = candidate.objectPtr();
@@ -103,7 +83,8 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
 
     // Whatever the arguments and the callee emit lands in the call's code.
     model::IRResult call;
-    PendingListScope pendingList(context, call.pending);
+    // The call's code goes to its result's pending list.
+    CodeEmitter::ListScope pendingList(context.emitter(), call.pending);
     IRValueListArray arguments;
     arguments.reserve(argumentCount);
     for (size_t i = 0; i < argumentCount; ++i) {
@@ -141,7 +122,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     call.operand = model::Operand(model::kEax, model::kRegister, call.objectPtr() != nullptr
                                                                      ? model::typeCodeOf(call.objectPtr())
                                                                      : uint32_t{model::kTypeObject});
-    pendingList.restore();
+    pendingList.end();
     context.clearResults();
     context.addResult(call);
     return 0;

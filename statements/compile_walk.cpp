@@ -56,8 +56,8 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
         pushFlowNode(context, model::FlowNode::kAlternative, 3, nullptr);
         row.handler(context, node);
         popFlowNode(context);
-        if (context.function != nullptr && context.function->currentFlow != nullptr) {
-            resolveBlockExits(*context.function->currentFlow);
+        if (context.function() != nullptr && context.function()->currentFlow != nullptr) {
+            resolveBlockExits(*context.function()->currentFlow);
         }
         popFlowNode(context);
         return 0;
@@ -121,8 +121,8 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
         return 0;
     }
     if (!node) return 0;
-    if (!quiet && context.function != nullptr && context.function->currentFlow != nullptr) {
-        model::FlowNode& flow = *context.function->currentFlow;
+    if (!quiet && context.function() != nullptr && context.function()->currentFlow != nullptr) {
+        model::FlowNode& flow = *context.function()->currentFlow;
         if (flow.warned == 0 && (flow.exitBits | flow.foldedExitBits) != 0) {
             flow.warned = 1;
             context.reportWarning(diag::Unreachable.warningNumber, diag::Unreachable.text, node);

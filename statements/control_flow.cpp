@@ -34,8 +34,8 @@ model::IRResult* pickLoopValue(CompileContext& context, model::IRValueList& cand
 }
 
 void settleExits(CompileContext& context) {
-    if (context.function != nullptr && context.function->currentFlow != nullptr) {
-        resolveBlockExits(*context.function->currentFlow);
+    if (context.function() != nullptr && context.function()->currentFlow != nullptr) {
+        resolveBlockExits(*context.function()->currentFlow);
     }
 }
 
@@ -45,7 +45,7 @@ void closeBranch(CompileContext& context) {
 }
 
 LoopConditionMark::LoopConditionMark(CompileContext& context)
-    : flow_(context.function != nullptr ? context.function->currentFlow : nullptr) {
+    : flow_(context.function() != nullptr ? context.function()->currentFlow : nullptr) {
     if (flow_ != nullptr) flow_->loopCondition = 1;
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "statements/compile_walk.h"
-#include "statements/private_list.h"
+#include "codegen/code_emitter.h"
 
 // The first call node among the node and its operands (depth first), or
 // an empty handle.

@@ -118,7 +118,7 @@ bool tryFastLoop(CompileContext& context, const StatementNode& node, uint32_t co
     const model::Operand comparison = comparisonKindOf(condition->text.view());
     if (comparison.kind == model::kErrorOperand) return false;
 
-    PrivateCodeList list(context);
+    PrivateCodeList list(context.emitter());
     model::IRResult first;
     model::IRResult bound;
     model::IRResult stepped;

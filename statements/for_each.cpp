@@ -134,7 +134,7 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
         if (mode < 0) return;
     }
 
-    PrivateCodeList list(context);
+    PrivateCodeList list(context.emitter());
     model::cbircode loop(model::kOpJLoop209, 7);
     codegen::setInstructionOperand(loop, 0, variable.operand);
     codegen::setInstructionOperand(loop, 1, source.operand);

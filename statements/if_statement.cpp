@@ -5,7 +5,7 @@
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/control_flow.h"
-#include "statements/private_list.h"
+#include "codegen/code_emitter.h"
 
 namespace {
 
@@ -58,15 +58,17 @@ bool compileChoiceSide(CompileContext& context, const StatementNode& side, uint3
 }
 
 // Splices two alternatives behind the condition: the first ends with a jump
-// past the second, the condition's jump in `outer` skips the first. Both end
-// up in `first`.
-void spliceAlternatives(CompileContext& context, CodeList* outer, uint32_t jump, CodeList& first, CodeList& second,
+// past the second, the condition's jump in the outer list skips the first.
+// Both end up in `first`; the outer list is current after.
+void spliceAlternatives(CompileContext& context, PrivateCodeList& first, uint32_t jump, CodeList& second,
                         const StatementNode& node) {
-    context.current = &first;
-    control::emitJump(context, model::kOpJmp, control::pastList(second), node);
-    context.current = outer;
-    control::emitJump(context, jump, control::pastList(first), node);
-    first.appendRange(second.data(), second.size());
+    {
+        CodeEmitter::ListScope inFirst(context.emitter(), first.code);
+        control::emitJump(context, model::kOpJmp, control::pastList(second), node);
+    }
+    first.resumeOuter();
+    control::emitJump(context, jump, control::pastList(first.code), node);
+    first.code.appendRange(second.data(), second.size());
     second.clear();
 }
 
@@ -79,9 +81,8 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     uint32_t jump = model::kOpJe;
     compileConditionJump(context, condition, jump, true);
     model::IRResult conditionResult = control::takeCondition(context);
-    CodeList* outer = context.current;
 
-    PrivateCodeList thenList(context);
+    PrivateCodeList thenList(context.emitter());
     control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
     compileBranch(context, thenStatement, &conditionResult);
     popFlowNode(context);
@@ -98,17 +99,16 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     }
     control::openBranch(context, model::FlowNode::kClosingAlternative, 0, &conditionResult);
     if (elseStatement) {
-        PrivateCodeList elseList(context);
+        PrivateCodeList elseList(context.emitter());
         compileBranch(context, elseStatement, statesStay ? nullptr : &conditionResult);
         if (context.hasErrors()) return 0;
-        spliceAlternatives(context, outer, jump, thenList.code, elseList.code, node);
+        spliceAlternatives(context, thenList, jump, elseList.code, node);
     } else {
-        context.current = outer;
+        thenList.resumeOuter();
         control::emitJump(context, jump, control::pastList(thenList.code), node);
     }
     control::closeBranch(context);
-    context.current = outer;
-    context.appendCode(thenList.code);
+    thenList.spliceIntoOuter();
     return 0;
 }
 
@@ -120,20 +120,19 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     compileConditionJump(context, condition, jump, true);
     if (context.hasErrors()) return 0;
     model::IRResult conditionResult = control::takeCondition(context);
-    CodeList* outer = context.current;
 
-    PrivateCodeList first(context);
+    PrivateCodeList first(context.emitter());
     model::IRResult firstValue;
     if (!compileChoiceSide(context, firstNode, model::FlowNode::kAlternative, conditionResult, firstValue)) return 0;
 
-    PrivateCodeList second(context);
+    PrivateCodeList second(context.emitter());
     conditionResult.complementObjectStates();
     model::IRResult secondValue;
     if (!compileChoiceSide(context, secondNode, model::FlowNode::kClosingAlternative, conditionResult, secondValue)) {
         return 0;
     }
 
-    spliceAlternatives(context, outer, jump, first.code, second.code, node);
+    spliceAlternatives(context, first, jump, second.code, node);
     context.appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {

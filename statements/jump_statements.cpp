@@ -18,10 +18,12 @@ namespace {
 enum ExitBit : uint32_t { kExitBreak = 1, kExitContinue = 2, kExitThrow = 4 };
 
 model::FlowNode* currentFlow(CompileContext& context) {
-    return context.function != nullptr ? context.function->currentFlow : nullptr;
+    return context.function() != nullptr ? context.function()->currentFlow : nullptr;
 }
 
-uint32_t functionFlags(const CompileContext& context) { return context.function != nullptr ? context.function->flags : 0; }
+uint32_t functionFlags(const CompileContext& context) {
+    return context.function() != nullptr ? context.function()->flags : 0;
+}
 
 void emitJumpTo(CompileContext& context, model::Operand* label, const StatementNode& node) {
     model::Operand pending(0, model::kPendingLabel, 0);
@@ -92,12 +94,13 @@ uint32_t moveOpcodeForType(const model::IRObject* type) {
 }
 
 uint32_t compileBreak(CompileContext& context, const StatementNode& node) {
-    return compileLoopJump(context, node, kFunctionNoBreak, context.activeBreak, diag::BreakOutsideLoop, kExitBreak);
+    return compileLoopJump(context, node, kFunctionNoBreak, context.emitter().jumpTarget(kJumpBreak),
+                           diag::BreakOutsideLoop, kExitBreak);
 }
 
 uint32_t compileContinue(CompileContext& context, const StatementNode& node) {
-    return compileLoopJump(context, node, kFunctionNoContinue, context.activeContinue, diag::ContinueOutsideLoop,
-                           kExitContinue);
+    return compileLoopJump(context, node, kFunctionNoContinue, context.emitter().jumpTarget(kJumpContinue),
+                           diag::ContinueOutsideLoop, kExitContinue);
 }
 
 namespace {
@@ -111,11 +114,12 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
     }
     // A return where no method or construct set a return label would leave
     // a jump nothing ever binds.
-    if (context.activeReturn == nullptr) {
+    if (context.emitter().jumpTarget(kJumpReturn) == nullptr) {
         context.reportError(diag::NotAllowedHere.text, node);
         return 0;
     }
-    model::IRObject* returnType = context.function != nullptr ? model::asObject(context.function->returnType) : nullptr;
+    model::IRObject* returnType = context.function() != nullptr ? model::asObject(context.function()->returnType)
+                                                                : nullptr;
     const StatementNode value = valueOf(node);
     if (!value) {
         if (!isVoid(returnType)) {
@@ -131,7 +135,7 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
         if (result != nullptr) compileReturnValue(context, *result, value, returnType, node);
         if (context.hasErrors()) return 0;
     }
-    emitJumpTo(context, context.activeReturn, node);
+    emitJumpTo(context, context.emitter().jumpTarget(kJumpReturn), node);
     if (model::FlowNode* flow = currentFlow(context)) {
         flow->terminated = 1;
         flow->foldedExitBits = flow->foldExitBits(false);
@@ -150,11 +154,11 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
             return;
         }
         model::IRObject* object = result->objectPtr();
-        if (!model::convertible(&context, valueTypeOf(object), context.function->returnType, true)) {
+        if (!model::convertible(&context, valueTypeOf(object), context.function()->returnType, true)) {
             context.reportError(diag::ReturnTypeMismatch.text, node);
             return;
         }
-        if ((context.function->flags & kFunctionNotNilResult) != 0 &&
+        if ((context.function()->flags & kFunctionNotNilResult) != 0 &&
             (object->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0) {
             context.reportWarning(diag::NilptrIntoNotNil.warningNumber, diag::NilptrIntoNotNil.text, node);
         }

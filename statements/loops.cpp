@@ -6,7 +6,7 @@
 #include "model/opcodes.h"
 #include "statements/control_flow.h"
 #include "statements/counted_loop.h"
-#include "statements/private_list.h"
+#include "codegen/code_emitter.h"
 
 namespace {
 
@@ -74,12 +74,11 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     if (context.hasErrors()) return 0;
     model::IRResult condition = control::takeCondition(context);
     control::openBranch(context, model::FlowNode::kAlternative, 3, &condition);
-    CodeList* outer = context.current;
-    PrivateCodeList body(context);
+    PrivateCodeList body(context.emitter());
     compileTree(context, nodeChild(node, 1));
     control::closeBranch(context);
     const qestl::SmartPtr back = control::emitJump(context, model::kOpJmp, model::Operand(0), node);
-    context.current = outer;
+    body.resumeOuter();
     control::emitJump(context, jump, control::pastList(body.code), node);
     context.appendCode(body.code);
     pointAt(back, context.codeAt(loopStart));
@@ -114,10 +113,9 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
         return 0;
     }
     control::takeCondition(context);
-    CodeList* outer = context.current;
-    PrivateCodeList body(context);
+    PrivateCodeList body(context.emitter());
     compileTree(context, nodeChild(node, 3));
-    uint64_t stepIndex = outer->size() + body.code.size();
+    uint64_t stepIndex = body.outer().size() + body.code.size();
     if (step) {
         compileTree(context, step);
         if (context.hasErrors()) {
@@ -126,7 +124,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
         }
     }
     const qestl::SmartPtr back = control::emitJump(context, model::kOpJmp, model::Operand(0), node);
-    context.current = outer;
+    body.resumeOuter();
     if (jump != 0) {
         control::emitJump(context, jump, control::pastList(body.code), node);
         ++stepIndex;

@@ -18,15 +18,14 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
     if (!list) return true;
     for (const StatementNode& argument : list->operands) {
         CodeList own;
-        CodeList* saved = context.current;
-        context.current = &own;
+        CodeEmitter::ListScope inOwn(context.emitter(), own);
         const uint32_t errorsBefore = context.errorCount();
         context.clearResults();
         compileStatement(context, argument, true);
         model::IRValueList values;
         context.swapResults(values);
         context.clearResults();
-        context.current = saved;
+        inOwn.end();
         // An argument that reported its own error is not reported again.
         if (context.errorCount() != errorsBefore) return false;
         if (values.empty()) {

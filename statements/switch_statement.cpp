@@ -182,15 +182,13 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         entry.at.body = bodyNode;
         entry.at.index = bodies.size();
         if (bodyNode) {
-            CodeList* outer = context.current;
-            context.current = &bodies;
+            CodeEmitter::ListScope inBodies(context.emitter(), bodies);
             const uint64_t bodyMark = context.localMark();
             control::openBranch(context, valueNode ? model::FlowNode::kAlternativeC : model::FlowNode::kClosingAlternative,
                                 0, nullptr);
             compileTree(context, bodyNode);
             popFlowNode(context);
             context.popLocals(bodyMark);
-            context.current = outer;
         }
         if (!valueNode) {
             parts.fallback = entry;

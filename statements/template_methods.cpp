@@ -41,7 +41,7 @@ qestl::SmartPtr constraintType(CompileContext& context, const StatementNode& typ
 // mode, the jump labels and the diagnostic capture.
 class InstanceScope {
 public:
-    InstanceScope(CompileContext& context, IRObject& method) : context_(context) {
+    InstanceScope(CompileContext& context, IRObject& method) : context_(context), jumps_(context.emitter()) {
         std::vector<ScopeRecord> enclosing;
         for (IRObject* scope = method.ownerObject(); scope != nullptr; scope = scope->ownerObject()) {
             ScopeRecord record;
@@ -55,9 +55,6 @@ public:
             context.scopes.records.swap(enclosing);
             savedMode_ = context.setCompileMode(kDeclareMember);
         }
-        savedReturn_ = std::exchange(context.activeReturn, nullptr);
-        savedBreak_ = std::exchange(context.activeBreak, nullptr);
-        savedContinue_ = std::exchange(context.activeContinue, nullptr);
         capture.begin(context.diagnostics());
     }
     ~InstanceScope() {
@@ -70,9 +67,6 @@ public:
             }
         }
         capture.closed = 1;
-        context_.activeReturn = savedReturn_;
-        context_.activeBreak = savedBreak_;
-        context_.activeContinue = savedContinue_;
         if (replacedRecords_) {
             context_.scopes.records.swap(savedRecords_);
             context_.setCompileMode(savedMode_);
@@ -88,7 +82,7 @@ private:
     std::vector<ScopeRecord> savedRecords_;
     bool replacedRecords_ = false;
     uint32_t savedMode_ = 0;
-    model::Operand *savedReturn_, *savedBreak_, *savedContinue_;
+    CodeEmitter::JumpsSetAside jumps_;
 };
 
 // The value type of an argument candidate: the type a template parameter

@@ -221,14 +221,16 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
 
     if (finallyBlock) {
         JumpScope inFinally;
-        context.enterJumpScope(inFinally, context.activeReturn != nullptr ? uint32_t{kJumpReturn} : 0u);
+        context.enterJumpScope(inFinally,
+                               context.emitter().jumpTarget(kJumpReturn) != nullptr ? uint32_t{kJumpReturn} : 0u);
         // A finally inside a finally gives the outer one its flags back.
-        const uint32_t savedFlags = context.function != nullptr ? context.function->flags & kFinallyFlags : 0;
-        if (context.function != nullptr) context.function->flags |= kFinallyFlags;
+        const uint32_t savedFlags = context.function() != nullptr ? context.function()->flags & kFinallyFlags : 0;
+        if (context.function() != nullptr) context.function()->flags |= kFinallyFlags;
         const uint64_t mark = context.localMark();
         openFlow(context, model::FlowNode::kSequenceB);
         compileTree(context, finallyBlock);
-        model::IRObject* returnType = context.function != nullptr ? model::asObject(context.function->returnType) : nullptr;
+        model::IRObject* returnType = context.function() != nullptr ? model::asObject(context.function()->returnType)
+                                                                    : nullptr;
         qestl::SmartPtr overTail = appendBare(context, codegen::makeJump(model::kOpJmp, 0));
         qestl::SmartPtr pop = appendBare(context, codegen::makePopRegister(model::kEdx, returnType));
         appendBare(context, codegen::makePushRegister(model::kEax, returnType));
@@ -237,7 +239,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         if ((inFinally.mask() & kJumpReturn) != 0) inFinally.target(kJumpReturn).setObjectRef(pop, 0);
         control::closeBranch(context);
         context.popLocals(mark);
-        if (context.function != nullptr) context.function->flags = (context.function->flags & ~kFinallyFlags) | savedFlags;
+        if (context.function() != nullptr)
+            context.function()->flags = (context.function()->flags & ~kFinallyFlags) | savedFlags;
         if (context.hasErrors()) return 0;
         finallyLabel.setObjectRef(context.codeAt(finallyStart), 0);
         inFinally.restore(kJumpAll);

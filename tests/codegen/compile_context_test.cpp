@@ -95,7 +95,6 @@ TEST(CodeLists, GuardRestoresTheListItReplaced) {
     }
     EXPECT_EQ(&context.currentList(), &context.codeList(kMainList));
     EXPECT_EQ(context.codeList(kMemberCodeList).size(), 1u);
-    EXPECT_TRUE(context.savedLists.empty());
 
     CodeList replacement;
     {
@@ -113,23 +112,23 @@ TEST(JumpScopes, RestoreGivesBackExactlyWhatTheScopeInstalled) {
     CompileContext context;
     JumpScope loop;
     context.enterJumpScope(loop, kJumpAll);
-    Operand* loopBreak = context.activeBreak;
-    Operand* loopContinue = context.activeContinue;
+    Operand* loopBreak = context.emitter().jumpTarget(kJumpBreak);
+    Operand* loopContinue = context.emitter().jumpTarget(kJumpContinue);
     {
         JumpScope sw;
         context.enterJumpScope(sw, kJumpBreak);
-        EXPECT_EQ(context.activeBreak, &sw.target(kJumpBreak));
-        EXPECT_EQ(context.activeContinue, loopContinue);
+        EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), &sw.target(kJumpBreak));
+        EXPECT_EQ(context.emitter().jumpTarget(kJumpContinue), loopContinue);
         EXPECT_EQ(sw.savedList(kJumpBreak), loopBreak);
         EXPECT_EQ(sw.savedList(kJumpContinue), nullptr);
         sw.restore(kJumpAll);
-        EXPECT_EQ(context.activeBreak, loopBreak);
+        EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), loopBreak);
         EXPECT_EQ(sw.mask(), 0u);
     }
-    EXPECT_EQ(context.activeBreak, loopBreak);
+    EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), loopBreak);
     loop.restore(kJumpBreak);
-    EXPECT_EQ(context.activeBreak, nullptr);
-    EXPECT_EQ(context.activeContinue, loopContinue);
+    EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), nullptr);
+    EXPECT_EQ(context.emitter().jumpTarget(kJumpContinue), loopContinue);
     EXPECT_EQ(loop.mask(), kJumpReturn | kJumpContinue);
     EXPECT_EQ(&loop.target(3), &loop.target(0));  // any other selector: the fourth label
     EXPECT_NE(&loop.target(3), &loop.target(kJumpReturn));
@@ -143,10 +142,10 @@ TEST(JumpScopes, InheritingInstallsOnlyWhatIsActiveAndTheDestructorRestores) {
         JumpScope guarded;
         context.inheritJumpScope(guarded);
         EXPECT_EQ(guarded.mask(), static_cast<uint32_t>(kJumpReturn));
-        EXPECT_EQ(context.activeReturn, &guarded.target(kJumpReturn));
-        EXPECT_EQ(context.activeBreak, nullptr);
+        EXPECT_EQ(context.emitter().jumpTarget(kJumpReturn), &guarded.target(kJumpReturn));
+        EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), nullptr);
     }
-    EXPECT_EQ(context.activeReturn, &body.target(kJumpReturn));
+    EXPECT_EQ(context.emitter().jumpTarget(kJumpReturn), &body.target(kJumpReturn));
 }
 
 TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {

@@ -69,13 +69,13 @@ struct TrialFixture {
         b.intType = model::makeClass("int");
         model::asObject(b.intType)->typeCode = model::kTypeInt;
         model::asObject(b.intType)->numericRank = 4;
-        context.function = &state;
+        context.emitter().setFunction(&state);
         context.scopes.pushFrame(SmartPtr());
     }
     ~TrialFixture() {
         context.clearResults();
         context.trialResults.clear();
-        context.function = nullptr;
+        context.emitter().setFunction(nullptr);
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
         model::asObject(model::builtinTypes().intType)->detach();
         model::builtinTypes().clear();

@@ -100,7 +100,7 @@ struct Fixture {
                                           {&b.doubleType, "double", 7, 7},
                                           {&b.byteType, "byte", 1, 1}},
                                          held);
-        context.function = &state;
+        context.emitter().setFunction(&state);
         context.scopes.pushFrame(SmartPtr());
         context.scopes.declarationMode = kDeclareLocal;
         capture.begin(context.diagnostics());
@@ -108,7 +108,7 @@ struct Fixture {
     ~Fixture() {
         capture.close(context.diagnostics());
         context.clearResults();
-        context.function = nullptr;
+        context.emitter().setFunction(nullptr);
         compile_test::releaseHeld(held);
     }
     model::IRObject* local(const char* text, const SmartPtr& type) {

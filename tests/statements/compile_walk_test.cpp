@@ -25,16 +25,13 @@ size_t occurrences(const qestl::qestringA& text, const char* needle) {
 // the diagnostics held in a capture for the test to read.
 struct MethodFixture {
     MethodFixture() {
-        context.function = &state;
-        context.activeReturn = &returnLabel;
+        context.emitter().setFunction(&state);
+        context.enterJumpScope(jumps, kJumpReturn);
         capture.begin(context.diagnostics());
     }
     ~MethodFixture() {
         capture.close(context.diagnostics());
-        context.function = nullptr;
-        context.activeReturn = nullptr;
-        context.activeBreak = nullptr;
-        context.activeContinue = nullptr;
+        context.emitter().setFunction(nullptr);
         context.clearResults();
     }
     size_t countOpcode(uint32_t opcode) {
@@ -46,7 +43,7 @@ struct MethodFixture {
 
     CompileContext context;
     FunctionCompileState state;
-    model::Operand returnLabel, breakLabel;
+    JumpScope jumps;
     DiagnosticCapture capture;
 };
 
@@ -102,10 +99,11 @@ TEST(JumpStatements, BreakAndContinueNeedTheirLabelAndAreRefusedInFinally) {
     EXPECT_EQ(m.state.flowRoot.exitBits, 0u);
     EXPECT_EQ(m.countOpcode(model::kOpJmp), 0u);
 
-    m.context.activeBreak = &m.breakLabel;
+    JumpScope loop;
+    m.context.enterJumpScope(loop, kJumpBreak);
     compileStatement(m.context, makeAstNode(NodeKind::Break), true);
     ASSERT_EQ(m.countOpcode(model::kOpJmp), 1u);
-    EXPECT_EQ(m.context.lastInstruction().as<model::cbircode>()->operands[0].link, &m.breakLabel);
+    EXPECT_EQ(m.context.lastInstruction().as<model::cbircode>()->operands[0].link, &loop.target(kJumpBreak));
     EXPECT_EQ(m.state.flowRoot.exitBits, 1u);
 
     m.state.flags |= kFunctionNoBreak;
@@ -116,7 +114,7 @@ TEST(JumpStatements, BreakAndContinueNeedTheirLabelAndAreRefusedInFinally) {
 
 TEST(JumpStatements, ReturnWithoutAReturnLabelIsRefused) {
     MethodFixture m;
-    m.context.activeReturn = nullptr;
+    m.jumps.restore(kJumpReturn);
     compileStatement(m.context, makeAstNode(NodeKind::Return), true);
     EXPECT_EQ(occurrences(m.capture.errorText, "当前域中无法使用此语法."), 1u);
     EXPECT_TRUE(m.context.currentList().empty());

@@ -90,7 +90,7 @@ TEST(MethodBody, AFinalReturnLosesItsJumpAndTheValueMovesIntoEax) {
     EXPECT_EQ(record->opcode, model::kOpJmp);
     EXPECT_EQ(record->operands[0].target, f.context.codeList(kMemberCodeList)[0]);
     EXPECT_EQ(f.context.currentList().size(), 0u);  // nothing left on the main list
-    EXPECT_EQ(f.context.function, nullptr);
+    EXPECT_EQ(f.context.function(), nullptr);
 }
 
 TEST(MethodBody, AnIntReturnedFromALongMethodIsMovedAsLong) {
