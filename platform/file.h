@@ -17,6 +17,10 @@ enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
 // a FIFO or device, whose reads could block for ever or never end.
 FileHandle fileOpenRead(const char* path);
 
+// True when `path` names, through any links or "..", an existing file that
+// fileOpenRead opened in this process.
+bool fileWasRead(const char* path);
+
 // Creates (or truncates) a file for reading and writing; with `append` the
 // file is opened or created and every write goes to its end.
 FileHandle fileCreate(const char* path, bool append);

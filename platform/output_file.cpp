@@ -133,6 +133,8 @@ bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     struct stat info;
     const bool exists = ::stat(target, &info) == 0;
     if (exists && S_ISDIR(info.st_mode)) return false;
+    // An output never replaces a file this process reads.
+    if (exists && fileWasRead(target)) return false;
     if (exists && !S_ISREG(info.st_mode)) {
         int descriptor = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
         struct stat opened;
@@ -168,8 +170,9 @@ bool outputCommit(PendingOutput& output, const char* target) {
     output.file = nullptr;
     if (output.temporary < 0) return closed;
     const char* name = gTemporaryNames[output.temporary];
+    const bool spared = !fileWasRead(target);
     SignalsHeld held;
-    const bool placed = closed && ::rename(name, target) == 0;
+    const bool placed = closed && spared && ::rename(name, target) == 0;
     if (!placed) ::unlink(name);
     gTemporaryUsed[output.temporary] = 0;
     output.temporary = -1;
