@@ -45,8 +45,8 @@ bool outputIsAnInput(const qestl::qestringW& output, const CompileOptions& optio
             if (findInDirectories(options.libraryPaths, name, found) && among(found)) return true;
         }
     }
-    for (const qestl::qestringW* input : {&options.versionFile, &options.kdefFile, &options.languageMappingFile,
-                                          &options.iconOrListingFile}) {
+    for (const qestl::qestringW* input :
+         {&options.versionFile, &options.kdefFile, &options.languageMappingFile, &options.iconOrListingFile}) {
         if (among(*input)) return true;
     }
     return false;
@@ -66,7 +66,9 @@ bool outputsSpareInputs(const CompileOptions& options, bool listing) {
                                          &options.stringListFile};
     for (const qestl::qestringW* output : outputs) {
         if (output == nullptr || !namesAFile(*output, listing)) continue;
-        if (outputIsAnInput(*output, options)) {
+        // Only a regular file is replaced: a FIFO would block the compile on
+        // its reader, and a device or folder is no output file.
+        if (platform::pathIsNonRegular(qestl::narrow(*output).c_str()) || outputIsAnInput(*output, options)) {
             reportUnwritableOutput(*output);
             return false;
         }

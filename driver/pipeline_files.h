@@ -12,8 +12,9 @@ bool readExportDefinitionFile(CompileOptions& options);
 // Prints the refusal of an output: "can't open outputFile PATH".
 void reportUnwritableOutput(const qestl::qestringW& path);
 
-// True when no output of the run (the main output, the string list; the -gs
-// folder's files are checked by their writer) is a file the compilation reads:
+// True when every output of the run (the main output, the string list; the
+// -gs folder's files are checked by their writer) is a regular file or
+// absent, and none is a file the compilation reads:
 // one named on the command line, or any opened for reading so far (includes,
 // required files, libraries, resources). Otherwise the refusal of the first
 // such output is printed and nothing may be written. A `listing` writes to

@@ -46,6 +46,11 @@ bool fileWasRead(const char* path) {
     return false;
 }
 
+bool pathIsNonRegular(const char* path) {
+    struct stat info;
+    return path != nullptr && ::stat(path, &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 FileHandle fileOpenRead(const char* path) {
     if (path == nullptr) return nullptr;
     // Opening a FIFO for reading waits for a writer unless non-blocking; the
@@ -161,12 +166,6 @@ bool fileClose(FileHandle file) {
     int result = ::close(file->descriptor);
     delete file;
     return result == 0;
-}
-
-bool fileMakeExecutable(const char* path) {
-    struct stat info;
-    if (path == nullptr || ::stat(path, &info) != 0) return false;
-    return !S_ISREG(info.st_mode) || ::chmod(path, 0755) == 0;
 }
 
 }  // namespace platform

@@ -24,9 +24,9 @@ bool gHandlersInstalled = false;
 
 // Every catchable signal whose default action ends the process (with or
 // without a core): a temporary must not outlive the process however it ends.
-constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP,   SIGABRT, SIGBUS,
-                                  SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE,   SIGALRM, SIGTERM,
-                                  SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR, SIGSYS};
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,
+                                  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
+                                  SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS};
 
 // Only async-signal-safe calls: unlink the fixed table, then end with the
 // signal's own status by raising it again under its default action (it stays
@@ -132,21 +132,11 @@ bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     if (target == nullptr || *target == 0) return false;
     struct stat info;
     const bool exists = ::stat(target, &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) return false;
+    // Only a regular file is ever replaced: a FIFO would block the compile
+    // on its reader, and a device or directory is no output file.
+    if (exists && !S_ISREG(info.st_mode)) return false;
     // An output never replaces a file this process reads.
     if (exists && fileWasRead(target)) return false;
-    if (exists && !S_ISREG(info.st_mode)) {
-        int descriptor = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        struct stat opened;
-        if (descriptor >= 0 && (::fstat(descriptor, &opened) != 0 || S_ISREG(opened.st_mode))) {
-            // It became a regular file meanwhile: writing it in place could
-            // leave it half old, half new.
-            ::close(descriptor);
-            return false;
-        }
-        out.file = fileAdopt(descriptor);
-        return out.file != nullptr;
-    }
 
     const int slot = freeSlot();
     if (slot < 0) return false;
