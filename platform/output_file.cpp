@@ -24,9 +24,9 @@ bool gHandlersInstalled = false;
 
 // Every catchable signal whose default action ends the process (with or
 // without a core): a temporary must not outlive the process however it ends.
-constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP,   SIGABRT, SIGBUS,
-                                  SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE,   SIGALRM, SIGTERM,
-                                  SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR, SIGSYS};
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,
+                                  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
+                                  SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS};
 
 // Only async-signal-safe calls: unlink the fixed table, then end with the
 // signal's own status by raising it again under its default action (it stays
