@@ -26,7 +26,8 @@ struct PendingOutput {
 // created exclusively (a file or symlink planted under that name is never
 // followed), with the mode an ordinary create would give (`mode` less the
 // umask for a new target, the existing target's own bits otherwise). While a
-// temporary exists, SIGINT and SIGTERM remove it before ending the process.
+// temporary exists, every catchable signal that would end the process
+// removes it first (see output_file.cpp).
 // False when nothing could be opened (a directory, a missing directory, no
 // permission).
 bool outputBegin(const char* target, uint32_t mode, PendingOutput& out);

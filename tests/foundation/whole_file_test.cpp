@@ -182,7 +182,7 @@ TEST_F(WholeFile, ATargetNamedAtTheLengthLimitIsWritten) {
 }
 
 TEST_F(WholeFile, ASignalWhileWritingRemovesTheTemporary) {
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM, SIGXCPU, SIGRTMIN}) {
         EXPECT_EXIT(
             {
                 WholeFileWriter file(qestl::widen(path("out").c_str()));
