@@ -146,8 +146,21 @@ public:
 private:
     ImageHeader headerFields(uint64_t end, const uint32_t (&crcs)[4]) const {
         const ImageHeaderValues& h = in_.header;
-        return ImageHeader{h.version, kImageHeaderFlags, 9, 4, h.options, h.timeStamp, end, 0,
-                           crcs[0], crcs[1], crcs[2], crcs[3], h.rawBlockLength, h.language};
+        ImageHeader header{};
+        header.version = h.version;
+        header.flags = kImageHeaderFlags;
+        header.word9 = 9;
+        header.word4 = 4;
+        header.imageOptions = h.options;
+        header.timeStamp = h.timeStamp;
+        header.endAddress = end;
+        header.crcWhole = crcs[0];
+        header.crcRegion1 = crcs[1];
+        header.crcRegion2 = crcs[2];
+        header.crcRegion3 = crcs[3];
+        header.rawBlockLength = h.rawBlockLength;
+        header.language = h.language;
+        return header;
     }
 
     bool finishHeader() {
