@@ -2,7 +2,7 @@
 // and the guard that keeps every output off every input.
 #pragma once
 
-#include "driver/compile_options.h"
+#include "options/compile_options.h"
 
 // The .version and .kdef documents of the options: true when the file was read
 // and parsed (the document replaces the one held), false after a warning line.
