@@ -4,11 +4,11 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/builtin_catalogue.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
-#include "foundation/diagnostics.h"
 #include "foundation/node_pool.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"

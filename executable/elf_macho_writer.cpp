@@ -3,10 +3,10 @@
 // stub is checked against its bytes before anything is moved.
 #include <cstdio>
 
-#include "driver/compile_options.h"
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
+#include "options/compile_options.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
 
