@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
+#include "options/compile_options.h"
 #include "source/source_project.h"
 
 namespace {
