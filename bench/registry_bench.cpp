@@ -13,7 +13,7 @@ void registerBuiltins(benchmark::State& state) {
     for (auto _ : state) {
         CompileContext context;
         registerBuiltinClasses(context, builtinCatalogue());
-        benchmark::DoNotOptimize(context.classesById.size());
+        benchmark::DoNotOptimize(context.tables().classesById().size());
         state.PauseTiming();
         model::builtinTypes().clear();
         builtins::builtinNames().clear();

@@ -137,7 +137,7 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
         if (row.byHand) markByHand(type);
         if (row.byHand || row.reservedKey != 0) {
             type.builtinRefKey = row.reservedKey;
-            context.classesById[row.reservedKey] = made;
+            context.tables().setClassById(row.reservedKey, made);
         }
     }
     // Class did not exist when the first rows were made.
@@ -147,7 +147,7 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
     for (const char* name : {"true", "false"}) {
         qestl::SmartPtr constant = model::makeObject(name, model::kKindVariable, types.boolType, 0);
         names.add(name, constant);
-        context.globalObjects.findOrCreate(name, constant);
+        context.tables().globalObjects().findOrCreate(name, constant);
     }
     types.nilConstant = model::makeObject("nilptr", model::kKindVariable, types.nilType, 0);
     asObject(types.nilConstant)->modifiers |= 512;

@@ -195,7 +195,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     head->opcode = frameSize != 0 && holdsLocals ? model::kOpAllocesp : model::kOpCheckesp;
     head->operands[0] = model::Operand(frameSize, model::kImmLong, model::kTypeLong);
 
-    context.debugInfo->addFunction(functionRef, body, *context.scopes.frame);
+    context.tables().debugInfo().addFunction(functionRef, body, *context.scopes.frame);
     warnUnusedObjects(*context.scopes.frame, context);
     function->warnUnusedThrows(context);
     if (view.isTemplate())

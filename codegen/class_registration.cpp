@@ -23,15 +23,16 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
     c->flagsB |= model::kFlagHidden;
     c->modifiers = (c->modifiers & ~model::kModAccessMask) | 64;
     if (name == "*" && c->linkName().view() == "/*") name = "Object";
-    symbolStrings.emplace(name, 0);
-    if (static_cast<int32_t>(c->builtinClassId) > 0) classesById[static_cast<int32_t>(c->builtinClassId)] = klass;
+    tables_.addSymbolString(name);
+    if (static_cast<int32_t>(c->builtinClassId) > 0)
+        tables_.setClassById(static_cast<int32_t>(c->builtinClassId), klass);
     c->baseMergePending = 0;
     c->flagsB |= model::kFlagByBuiltinId;
     if (c->isPackage()) packages[std::string(c->linkName().view())] = klass;
     if (c->kind == model::kKindTemplateClass) {
         globalTemplates.findOrCreate(c->linkName().view(), klass);
     } else {
-        if (c->templateOrigin || c->builtinTemplate) globalObjects.findOrCreate(c->linkName().view(), klass);
+        if (c->templateOrigin || c->builtinTemplate) tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
         emitter_.list(kBuiltinClassList).pushBack(klass);
     }
     if (outer == nullptr) {
@@ -59,7 +60,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         result = globalTemplates.findOrCreate(c->linkName().view(), klass);
     } else {
         if (c->templateOrigin || c->builtinTemplate) {
-            globalObjects.findOrCreate(c->linkName().view(), klass);
+            tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
             global = true;
             ++instancesMade;
         }

@@ -16,13 +16,7 @@ using model::IRResult;
 using model::Operand;
 using qestl::SmartPtr;
 
-CompileContext::CompileContext()
-    : debugInfo(std::make_unique<codegen::DebugInfoTable>()),
-      resources(std::make_unique<codegen::ResourceTable>()) {
-    relocationRecord = codegen::makeInstruction(model::kOpRelocationTable, 2);
-    importModuleRecord = codegen::makeInstruction(model::kOpImportModuleTable, 1);
-    importTable = model::adoptLive(new model::ImportTable());
-}
+CompileContext::CompileContext() = default;
 
 CompileContext::~CompileContext() { reset(); }
 
@@ -32,33 +26,12 @@ void CompileContext::setOptions(const CompileOptions* runOptions) {
 }
 
 void CompileContext::reset() {
-    // The built-ins hold each other (a template and its nested template, a
-    // class typed by itself); those outside the code lists are detached here.
-    for (auto& [key, klass] : classesById) klass.as<model::cbircode>()->detach();
+    tables_.detachClasses();
     emitter_.release();
     diagnostics_.reset();
-    resources->clear();
-    // An array type holds itself through its "length" member.
-    for (auto& [serial, array] : arrayTypes) array.as<model::ArrayObject>()->releaseAtTeardown();
-    arrayTypes.clear();
-    for (SmartPtr* record : {&relocationRecord, &importModuleRecord, &importTable})
-        if (*record) record->as<model::cbircode>()->detach();
-    relocations.clear();
-    for (const SmartPtr& entry : moduleEntries) entry.as<model::cbircode>()->detach();
-    moduleEntries.clear();
-    for (const SmartPtr& object : linkedObjects) {
-        // A loaded array is no shared array type: nothing else breaks its
-        // cycle through "length".
-        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
-        else object.as<model::cbircode>()->detach();
-    }
-    linkedObjects.clear();
-    namePool.clear();
-    typeBytes.clear();
+    tables_.reset();
     scopes.clear();
     globalTemplates.clear();
-    globalObjects.clear();
-    symbolStrings.clear();
     receiver.reset();
     trialResults.clear();
     trialsUnderWay.clear();
@@ -67,26 +40,16 @@ void CompileContext::reset() {
         if (entry.package) model::detachObjectRef(entry.package);
     referencedPackages.clear();
     packages.clear();
-    debugInfo->clear();
     clearResults();
     valueLists.clear();
-    entryOperand = Operand();
-    exitOperand = Operand();
-    entryClass.reset();
-    entryNode.reset();
-    entrySet = exitSet = 0;
-    builtinClassNames.clear();
+    entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
     pendingClasses.clear();
     instancesMade = 0;
     instanceBasesResolving.clear();
     instantiationStopped = 0;
     pendingBlockVariable.reset();
-    classesById.clear();
     nameIndex.clear();
-    listMap.clear();
-    iconResource = Operand();
-    exceptionOperand = Operand();
     project_.root.reset();
 }
 
@@ -143,6 +106,11 @@ void CompileContext::setResults(const IRResult& result) {
 void CompileContext::clearResults() {
     candidates.clear();
     nearMisses.clear();
+}
+
+void CompileContext::emitProgramEntry() {
+    const bool linkLibrary = options_ != nullptr && options_->linkLibraryOutput != 0;
+    entry_.emit(emitter_, diagnostics_, sharedModule(), linkLibrary);
 }
 
 void CompileContext::flushResultInto(IRResult* result, Operand& out) {
@@ -211,7 +179,7 @@ bool CompileContext::resolveOperand(Operand& operand, uint64_t recordSize, bool 
 }
 
 void CompileContext::fixupOperand(Operand& operand, model::cbircode& record, uint64_t base) {
-    if (!codegen::fixupOperand(operand, record, base)) ++unplacedReferences;
+    if (!codegen::fixupOperand(operand, record, base)) tables_.countUnplacedReference();
 }
 
 void CompileContext::appendToThirdList(const SmartPtr& instruction) {
@@ -232,25 +200,21 @@ SmartPtr CompileContext::viewer() const {
 }
 
 Operand CompileContext::stringResource(std::string_view text) {
-    return resources->getOrAdd(*this, text, codegen::kResourceString, text.data(), text.size(), model::NodeHandle());
+    return tables_.resources().getOrAdd(*this, text, codegen::kResourceString, text.data(), text.size(),
+                                        model::NodeHandle());
 }
 
 Operand CompileContext::binaryResource(const uint8_t* data, size_t size) {
-    return resources->getOrAdd(*this, {}, codegen::kResourceBinary, data, size, model::NodeHandle());
+    return tables_.resources().getOrAdd(*this, {}, codegen::kResourceBinary, data, size, model::NodeHandle());
 }
 
 Operand CompileContext::relocationReference(std::string_view name, const Operand& nameOperand, uint32_t hash) {
-    return relocations.getOrAddRelocationEntry(name, nameOperand, hash);
+    return tables_.relocations().getOrAddRelocationEntry(name, nameOperand, hash);
 }
 
 bool CompileContext::sharedModule() const { return options_ != nullptr && options_->sharedModule != 0; }
 
-SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) {
-    IRObject* e = model::asObject(element);
-    SmartPtr& made = arrayTypes[e != nullptr ? e->serial() : 0];
-    if (!made) made = model::makeArray(element);
-    return made;
-}
+SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) { return tables_.arrayTypeOf(element); }
 
 // ---- version texts
 

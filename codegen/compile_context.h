@@ -17,6 +17,8 @@
 #include "codegen/compile_diagnostics.h"
 #include "codegen/jump_scope.h"
 #include "codegen/near_misses.h"
+#include "codegen/program_entry.h"
+#include "codegen/program_tables.h"
 #include "codegen/relocation_table.h"
 #include "codegen/resource_table.h"
 #include "codegen/scope_chain.h"
@@ -170,10 +172,12 @@ public:
     void clearResults();
     void bindPackageReferences();
 
-    // ---- entry and exit
+    // ---- entry and exit (forwarded to the program entry)
     void setEntryMethod(const qestl::SmartPtr& method, const qestl::SmartPtr& entryOwner,
-                        const model::NodeHandle& node);
-    void setExitMethod(const qestl::SmartPtr& method);
+                        const model::NodeHandle& node) {
+        entry_.setEntry(method, entryOwner, node, diagnostics_);
+    }
+    void setExitMethod(const qestl::SmartPtr& method) { entry_.setExit(method, diagnostics_); }
     void emitProgramEntry();
 
     // ---- what the model asks
@@ -190,8 +194,8 @@ public:
     }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
     model::Container& heap(HeapId which) override { return *scopes.heaps[which]; }
-    model::NameStringPool& nameStringPool() override { return namePool; }
-    qestl::ByteWriter& typeStream() override { return typeWriter; }
+    model::NameStringPool& nameStringPool() override { return tables_.namePool(); }
+    qestl::ByteWriter& typeStream() override { return tables_.typeWriter(); }
     bool isListedSlotObject(const model::IRObject* object) const override;
     qestl::SmartPtr viewer() const override;
     model::Operand stringResource(std::string_view text) override;
@@ -210,6 +214,11 @@ public:
     model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
                                  bool isStatic);
 
+    // ---- the program's tables, which the image is written from
+    ProgramTables& tables() { return tables_; }
+    const ProgramTables& tables() const { return tables_; }
+    model::ImportTable& imports() { return tables_.imports(); }
+
     // ---- version texts of the .version document
     std::string fileVersionText() const;
     std::string languageText() const;
@@ -218,18 +227,12 @@ public:
 
     // Local scopes and counters.
     std::vector<NameMap*> localScopes;  // not owned; innermost last
-    // Operands written while their target had no place in the image: each
-    // would read whatever lies at address -1.
-    uint32_t unplacedReferences = 0;
-    std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> listMap;
     std::vector<uint8_t> flagStack;
     uint8_t valueContext = 0;
     // The scope chain.
     ScopeChain scopes;
     // Global containers and project.
     model::Container globalTemplates{model::kStaticMethods};
-    model::Container globalObjects{model::kImageHeap};
-    model::Operand iconResource;
     uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
     // Lookup.
     uint8_t deduplicating = 0;
@@ -249,45 +252,17 @@ public:
     std::vector<uint32_t> statementKinds;
     std::vector<model::IRValueList> valueLists;
     // Code and program records.
-    std::unique_ptr<codegen::DebugInfoTable> debugInfo;
-    std::unique_ptr<codegen::ResourceTable> resources;
-    qestl::SmartPtr relocationRecord;
-    qestl::SmartPtr importModuleRecord;
-    // The modules of the link libraries: opcode-166 records naming each
-    // through a string resource.
-    qestl::SmartPtrVector moduleEntries;
-    // Every object the link libraries made: a class whose name an earlier
-    // library took stays out of the third heap, yet is torn down with the
-    // rest.
-    qestl::SmartPtrVector linkedObjects;
-    qestl::SmartPtr importTable;  // a model::ImportTable
-    model::ImportTable& imports() { return *importTable.as<model::ImportTable>(); }
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages;
-    uint64_t layoutEnd = 0;
-    qestl::qeByteStream byteStream;
-    std::map<std::string, uint8_t, ByLengthThenBytes> symbolStrings;
-    uint32_t symbolStringsCode = 163;
-    std::map<int32_t, qestl::SmartPtr> classesById;
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> nameIndex;
-    model::Operand entryOperand, exitOperand;
-    qestl::SmartPtr entryClass;
-    model::NodeHandle entryNode;
-    uint8_t entrySet = 0, exitSet = 0;
     uint32_t nestingDepth = 0;
     uint32_t declarationDepth = 0;
-    std::map<std::string, uint8_t, ByLengthThenBytes> builtinClassNames;
-    uint64_t sectionStarts[7] = {};
     // The pending result.
     model::IRValueList candidates;
     codegen::NearMissList nearMisses;
-    // Not of the image: the pending block variable and exception operand of
-    // the statement compilers, the relocation entries and the name strings.
+    // Not of the image: the pending block variable of the statement
+    // compilers.
     qestl::SmartPtr pendingBlockVariable;
-    model::Operand exceptionOperand;
-    codegen::RelocationTable relocations;
-    model::NameStringPool namePool;
-    std::map<uint64_t, qestl::SmartPtr> arrayTypes;  // by the element's serial
     // Deferred values compiled on trial, by their node's serial: the results
     // and whether that compilation reported errors; and the serials whose
     // trial is under way. Not of the image.
@@ -297,14 +272,14 @@ public:
     };
     std::map<uint32_t, TrialResults> trialResults;
     std::set<uint32_t> trialsUnderWay;
-    qestl::ByteVector typeBytes;  // the image's type stream
-    qestl::ByteWriter typeWriter{typeBytes};
 
 private:
     SourceProject project_;
     const CompileOptions* options_ = nullptr;
     CompileDiagnostics diagnostics_{project_};
     CodeEmitter emitter_{scopes};
+    ProgramEntry entry_;
+    ProgramTables tables_;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

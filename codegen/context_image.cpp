@@ -17,12 +17,13 @@ ImageParts imagePartsOf(CompileContext& context) {
     for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = &context.codeList(i);
     parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &plainHeapRecord;
     parts.heap = &heap;
-    parts.resources = &context.resources->items();
-    parts.importTable = context.importTable.as<model::cbircode>();
-    parts.relocationHead = context.relocationRecord.as<model::cbircode>();
-    parts.relocations = &context.relocations.entries();
-    parts.moduleHead = context.importModuleRecord.as<model::cbircode>();
-    parts.modules = &context.moduleEntries;
+    ProgramTables& tables = context.tables();
+    parts.resources = &tables.resources().items();
+    parts.importTable = &tables.importTableRecord();
+    parts.relocationHead = &tables.relocationRecord();
+    parts.relocations = &tables.relocations().entries();
+    parts.moduleHead = &tables.importModuleRecord();
+    parts.modules = &tables.moduleEntries();
     return parts;
 }
 
@@ -31,6 +32,5 @@ ImageParts imagePartsOf(CompileContext& context) {
 void CompileContext::resolveOperands() { codegen::resolveImageOperands(codegen::imagePartsOf(*this)); }
 
 void CompileContext::assignAddresses() {
-    codegen::assignImageAddresses(codegen::imagePartsOf(*this), sectionStarts);
-    layoutEnd = sectionStarts[codegen::kModulesEnd];
+    codegen::assignImageAddresses(codegen::imagePartsOf(*this), tables_.sectionStarts());
 }

@@ -55,7 +55,8 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     } else if (name == "void") {
         if (types.voidType) addResult(IRResult(types.voidType));
     } else if (name == "true" || name == "false") {
-        if (SmartPtr found = firstMember(globalObjects, name)) addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
+        if (SmartPtr found = firstMember(tables_.globalObjects(), name))
+            addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
     } else if (name == "__file__") {
         constant = makeConstant(name, types.stringType, stringResource(sourceName(node)));
     } else if (name == "__line__" || name == "__column__") {
@@ -118,9 +119,10 @@ void CompileContext::lookupInImportedPackages(std::string_view name) {
 // instance name, with no access check and no similar-name search.
 bool CompileContext::lookupGlobal(std::string_view name) {
     clearResults();
-    if (const std::vector<uint32_t>* listed = globalObjects.indexesOf(name))
+    if (const std::vector<uint32_t>* listed = tables_.globalObjects().indexesOf(name))
         for (uint32_t index : *listed)
-            addCandidate(globalObjects.bindCandidate(*model::asObject(globalObjects.members()[index]), 0));
+            addCandidate(
+                tables_.globalObjects().bindCandidate(*model::asObject(tables_.globalObjects().members()[index]), 0));
     return !candidates.empty();
 }
 

@@ -61,7 +61,7 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     object->buildLinkName();
     object->setDeclarationNode(node);
     if (isPackage) model::asClass(object)->declarationNodeMap.flagOf(node) = 0;
-    context.symbolStrings.try_emplace(std::string(node->text.view()), uint8_t{0});
+    context.tables().addSymbolString(node->text.view());
     model::bindObjectToNode(node, object);
     return made;
 }

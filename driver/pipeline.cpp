@@ -48,7 +48,7 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
                                                : writeImage(context, out, options);
     if (!written) return false;
     // Fix-up counts what no address was given to; such an image is abandoned.
-    if (context.unplacedReferences != 0) {
+    if (context.tables().unplacedReferences() != 0) {
         context.reportError(diag::UnplacedReference.text, model::NodeHandle());
         return false;
     }

@@ -34,8 +34,8 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
     model::IRObject* object = model::asObject(bytes);
     object->setConst(true);
     object->modifiers = (object->modifiers & ~model::kStateMask) | model::kStateDefinite;
-    const model::Operand resource =
-        context.resources->getOrAdd(context, argument->text.view(), codegen::kResourceFile, nullptr, 0, node);
+    const model::Operand resource = context.tables().resources().getOrAdd(context, argument->text.view(),
+                                                                          codegen::kResourceFile, nullptr, 0, node);
     context.clearResults();
     context.addResult(model::IRResult(bytes, resource));
 }

@@ -106,8 +106,8 @@ uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node
     // Asked with its node: a literal is one of the program's own texts, the
     // ones a string list offers for translation.
     const std::string_view text = node->text.view();
-    const model::Operand value =
-        context.resources->getOrAdd(context, text, codegen::kResourceString, text.data(), text.size(), node);
+    const model::Operand value = context.tables().resources().getOrAdd(context, text, codegen::kResourceString,
+                                                                       text.data(), text.size(), node);
     context.setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
     return 0;
 }

@@ -13,8 +13,8 @@ void collectLines(const CompileContext& context, const qestl::SmartPtrVector& li
         if (!instruction.sourceNode) continue;
         uint64_t owner = kNoDebugOwner;
         if (instruction.owner) {
-            const codegen::FunctionDebugRecord* function =
-                context.debugInfo->find(model::asObject(instruction.owner));
+            const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
+                model::asObject(instruction.owner));
             // The owner is named by its function object's own address.
             if (function != nullptr) owner = model::asObject(function->function)->address();
         }
@@ -37,7 +37,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     }
     collectLines(context, context.codeList(kMainList), record);
     collectLines(context, context.codeList(kMemberCodeList), record);
-    for (const auto& [serial, function] : context.debugInfo->records()) {
+    for (const auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();
         DebugFunctionRecord out;

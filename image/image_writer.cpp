@@ -19,7 +19,7 @@ void fillImageHeader(CompileContext& context, ImageHeaderValues& header, Compile
     header.version = static_cast<uint64_t>(parseVersionNumber(context.fileVersionText()));
     header.language = languageIdOf(context.languageText());
     header.timeStamp = imageTimeStamp();
-    const model::Operand& exception = context.exceptionOperand;
+    const model::Operand& exception = context.tables().exceptionOperand();
     if (exception.kind == model::kObjectReference && exception.target)
         header.rawBlockLength = exception.target.as<model::cbircode>()->address();
     if (options.compressImage) {
@@ -35,7 +35,7 @@ void fillImageHeader(CompileContext& context, ImageHeaderValues& header, Compile
 }
 
 void reportResourceFailure(CompileContext& context) {
-    const codegen::ResourceTable& table = *context.resources;
+    const codegen::ResourceTable& table = context.tables().resources();
     const Diagnostic& diagnostic = table.failedCode == -2 ? diag::ResourceChanged : diag::ResourceUnreadable;
     const qestl::qestringA text = qestl::qestringA::format(diagnostic.text, table.failedName.c_str());
     context.reportError(text.view(), model::NodeHandle());
@@ -45,7 +45,7 @@ void reportResourceFailure(CompileContext& context) {
 void writeStringTableFile(CompileContext& context, const CompileOptions& options) {
     if (options.stringListFile.empty()) return;
     cbjson document;
-    context.resources->exportStringTable(document, options.signedStringList != 0);
+    context.tables().resources().exportStringTable(document, options.signedStringList != 0);
     qestl::qestringA text;
     document.toText(text);
     const qestl::qestringA path = qestl::narrow(options.stringListFile);
@@ -60,8 +60,8 @@ void writeStringTableFile(CompileContext& context, const CompileOptions& options
 bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     ImageLayoutInput input;
     input.parts = codegen::imagePartsOf(context);
-    input.sections = context.sectionStarts;
-    input.names = &context.namePool;
+    input.sections = context.tables().sectionStarts();
+    input.names = &context.tables().namePool();
     fillImageHeader(context, input.header, options);
     DebugRecord debug;
     if (!options.noDebugInfo) {
@@ -69,7 +69,7 @@ bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& 
         input.debug = &debug;
     }
     input.writeResources = [&context](qestl::ByteWriter& writer, uint64_t) {
-        return context.resources->writeAll(writer);
+        return context.tables().resources().writeAll(writer);
     };
     const LayoutResult written = layoutImage(input, out);
     if (written == LayoutResult::ResourceFailed) reportResourceFailure(context);

@@ -138,13 +138,13 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
         const qestl::qestringA module =
             reader.moduleName.empty() ? moduleNameFromPath(path) : reader.moduleName;
         if (trace != nullptr) trace->module = module;
-        context.moduleEntries.pushBack(
+        context.tables().moduleEntries().pushBack(
             codegen::makeInstructionWithOperand(model::kOpImportModuleTable, context.stringResource(module.view())));
     }
     model::Container& third = context.heap(model::ModelContext::kBuiltinStatics);
     for (const SmartPtr& member : body.members()) third.findOrCreate(model::asObject(member)->name.view(), member);
-    for (const auto& [identity, object] : reader.made) context.linkedObjects.pushBack(object);
-    for (const SmartPtr& instance : reader.instances) context.linkedObjects.pushBack(instance);
+    for (const auto& [identity, object] : reader.made) context.tables().keepLinkedObject(object);
+    for (const SmartPtr& instance : reader.instances) context.tables().keepLinkedObject(instance);
     if (trace != nullptr) trace->objects = std::move(reader.made);
     body.handOverMembers();
     return true;

@@ -170,8 +170,8 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     const uint64_t identity = in.u64le();
     if (!in.ok()) return false;
     if (tag == kRefBuiltin) {
-        auto found = context.classesById.find(static_cast<int32_t>(static_cast<uint32_t>(identity)));
-        if (found == context.classesById.end()) return false;
+        auto found = context.tables().classesById().find(static_cast<int32_t>(static_cast<uint32_t>(identity)));
+        if (found == context.tables().classesById().end()) return false;
         object = found->second;
         return true;
     }
@@ -205,8 +205,8 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
     const uint64_t key = in.u64le();
     const uint32_t count = in.u32le();
     if (!in.ok() || count == 0 || !in.fitsRemaining(count, 4)) return false;
-    auto found = context.classesById.find(static_cast<int32_t>(static_cast<uint32_t>(key)));
-    if (found == context.classesById.end() || openRecords_ >= kMaxOpenRecords) return false;
+    auto found = context.tables().classesById().find(static_cast<int32_t>(static_cast<uint32_t>(key)));
+    if (found == context.tables().classesById().end() || openRecords_ >= kMaxOpenRecords) return false;
     model::IRValueList arguments;
     ++openRecords_;
     for (uint32_t i = 0; i < count; ++i) {

@@ -34,8 +34,8 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
     const CompileOptions* options = context.options();
     if (options != nullptr && !options->iconOrListingFile.empty() && options->compressImage == 0) {
         const qestl::qestringA icon = qestl::narrow(resolveIncludePath(options->iconOrListingFile));
-        context.iconResource = context.resources->getOrAdd(context, icon.view(), codegen::kResourceFile, nullptr, 0,
-                                                           model::NodeHandle());
+        context.tables().iconResource() = context.tables().resources().getOrAdd(
+            context, icon.view(), codegen::kResourceFile, nullptr, 0, model::NodeHandle());
     }
     if (root) {
         indexUsingDeclarations(context, root);

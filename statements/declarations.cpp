@@ -59,7 +59,7 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
 
 void warnTypeName(CompileContext& context, const StatementNode& declarator) {
     const std::string name(declarator->text.view());
-    if (context.symbolStrings.count(name) == 0) return;
+    if (!context.tables().hasSymbolString(name)) return;
     qestl::qestringA text;
     text.appendFormat(diag::NameIsType.text, name.c_str());
     context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);

@@ -312,7 +312,7 @@ TEST(NameSteps, EquallyNearClassesResolveToNothing) {
 TEST(NameLookup, KeywordConstantsAndEveryScopeInOrder) {
     CompileContext context;
     SmartPtr yes = model::makeObject("true", model::kKindVariable, SmartPtr(), 0);
-    context.globalObjects.findOrCreate("true", yes);
+    context.tables().globalObjects().findOrCreate("true", yes);
     context.lookupName("true", model::NodeHandle());
     ASSERT_EQ(context.candidates.size(), 1u);
     EXPECT_EQ(context.candidates[0].object, yes);
@@ -360,7 +360,7 @@ TEST(Resources, TranslationTable) {
 
 TEST(Resources, FamiliesKeepTheirOwnNames) {
     CompileContext context;
-    codegen::ResourceTable& table = *context.resources;
+    codegen::ResourceTable& table = context.tables().resources();
     const Operand text = table.getOrAdd(context, "#0", codegen::kResourceString, "#0", 2, model::NodeHandle());
     const Operand block = table.getOrAdd(context, "", codegen::kResourceBinary, "\1\2", 2, model::NodeHandle());
     EXPECT_EQ(text.kind, model::kObjectReference);

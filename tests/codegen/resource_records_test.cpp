@@ -76,7 +76,7 @@ TEST(ResourceRecords, TheTableKeepsTheFirstFailure) {
     const std::string path = tempPath("g.bin");
     writeFile(path, "x");
     CompileContext context;
-    codegen::ResourceTable& table = *context.resources;
+    codegen::ResourceTable& table = context.tables().resources();
     table.getOrAdd(context, "a", codegen::kResourceString, "a", 1, model::NodeHandle());
     table.getOrAdd(context, path, codegen::kResourceFile, nullptr, 0, model::NodeHandle());
     EXPECT_EQ(table.totalSize(), (28u + 2) + (28u + 1));

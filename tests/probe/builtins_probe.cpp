@@ -137,8 +137,8 @@ void printInstance(CompileContext& context, const model::ClassObject& instance) 
 // An instance of the template under KEY, built as the declaration pass builds
 // one; 1 when a type is unknown, the count is wrong or nothing is built.
 int instanceCommand(CompileContext& context, int argc, char** argv) {
-    auto found = context.classesById.find(std::atoi(argv[0]));
-    IRObject* templ = found != context.classesById.end() ? asObject(found->second) : nullptr;
+    auto found = context.tables().classesById().find(std::atoi(argv[0]));
+    IRObject* templ = found != context.tables().classesById().end() ? asObject(found->second) : nullptr;
     if (templ == nullptr || !templ->isTemplate()) {
         std::fprintf(stderr, "no template under key %s\n", argv[0]);
         return 1;
@@ -173,7 +173,7 @@ int builtinsCommand(int argc, char** argv) {
     registerBuiltinClasses(context, builtinCatalogue());
     int status = 0;
     if (argc == 0) {
-        for (const auto& [key, klass] : context.classesById) {
+        for (const auto& [key, klass] : context.tables().classesById()) {
             std::printf("%d ", key);
             printClassLine(context, *asObject(klass));
         }
@@ -195,8 +195,8 @@ int builtinsCommand(int argc, char** argv) {
     } else if (argc >= 2 && std::string(argv[0]) == "inst") {
         status = instanceCommand(context, argc - 1, argv + 1);
     } else if (argc == 1) {
-        auto found = context.classesById.find(std::atoi(argv[0]));
-        if (found == context.classesById.end()) {
+        auto found = context.tables().classesById().find(std::atoi(argv[0]));
+        if (found == context.tables().classesById().end()) {
             std::fprintf(stderr, "no class under key %s\n", argv[0]);
             return 2;
         }

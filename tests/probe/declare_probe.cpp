@@ -103,7 +103,7 @@ int declareCommand(int argc, char** argv) {
     std::map<uint64_t, IRObject*> seen, found;
     for (const auto& heap : context.scopes.heaps) collect(*heap, seen, found);
     collect(context.globalTemplates, seen, found);
-    collect(context.globalObjects, seen, found);
+    collect(context.tables().globalObjects(), seen, found);
     for (const auto& [serial, object] : found) {
         printClassLine(context, *object);
         if (const auto* klass = model::asClass(object)) printMembers(*klass);

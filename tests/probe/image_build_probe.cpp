@@ -82,7 +82,7 @@ private:
         const size_t blank = line.find(' ');
         const std::string word = line.substr(0, blank);
         const std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
-        codegen::ResourceTable& table = *context_.resources;
+        codegen::ResourceTable& table = context_.tables().resources();
         if (word == "code") {
             std::istringstream in(rest);
             int list = -1;
@@ -124,12 +124,12 @@ private:
             in >> name >> hash;
             const model::Operand nameOperand = context_.stringResource(name);
             if (word == "reloc") {
-                relocations_.push_back(
-                    context_.relocations.getOrAddRelocationEntry(name, nameOperand, static_cast<uint32_t>(number(hash))));
+                relocations_.push_back(context_.tables().relocations().getOrAddRelocationEntry(
+                    name, nameOperand, static_cast<uint32_t>(number(hash))));
             } else {
                 qestl::SmartPtr entry = codegen::makeInstruction(model::kOpImportModuleTable, 1);
                 entry.as<model::cbircode>()->operands[0] = nameOperand;
-                context_.moduleEntries.pushBack(entry);
+                context_.tables().moduleEntries().pushBack(entry);
             }
             return !name.empty();
         }

@@ -70,7 +70,7 @@ TEST_F(CatalogueRegistry, EveryClassHoldsWhatItsTextDeclares) {
         SCOPED_TRACE(name);
         auto* klass = model::asClass(asObject(names.find(name)));
         ASSERT_NE(klass, nullptr);
-        EXPECT_EQ(asObject(context.classesById.at(c.builtinId)), klass);
+        EXPECT_EQ(asObject(context.tables().classesById().at(c.builtinId)), klass);
         EXPECT_EQ(klass->base(), c.base != nullptr ? asObject(names.find(c.base)) : nullptr);
         EXPECT_EQ(klass->ownerObject(), c.owner != nullptr ? asObject(names.find(c.owner)) : nullptr);
         const MemberText& text = catalogueMembers(c);

@@ -1,0 +1,63 @@
+// Construction and teardown of the program's tables.
+#include "codegen/program_tables.h"
+
+#include "codegen/instructions.h"
+#include "model/array_object.h"
+#include "model/opcodes.h"
+
+using qestl::SmartPtr;
+
+ProgramTables::ProgramTables()
+    : debugInfo_(std::make_unique<codegen::DebugInfoTable>()), resources_(std::make_unique<codegen::ResourceTable>()) {
+    relocationRecord_ = codegen::makeInstruction(model::kOpRelocationTable, 2);
+    importModuleRecord_ = codegen::makeInstruction(model::kOpImportModuleTable, 1);
+    importTable_ = model::adoptLive(new model::ImportTable());
+}
+
+ProgramTables::~ProgramTables() {
+    detachClasses();
+    reset();
+}
+
+void ProgramTables::detachClasses() {
+    for (auto& [key, klass] : classesById_) klass.as<model::cbircode>()->detach();
+}
+
+void ProgramTables::reset() {
+    resources_->clear();
+    // An array type holds itself through its "length" member.
+    for (auto& [serial, array] : arrayTypes_) array.as<model::ArrayObject>()->releaseAtTeardown();
+    arrayTypes_.clear();
+    for (SmartPtr* record : {&relocationRecord_, &importModuleRecord_, &importTable_})
+        if (*record) record->as<model::cbircode>()->detach();
+    relocations_.clear();
+    for (const SmartPtr& entry : moduleEntries_) entry.as<model::cbircode>()->detach();
+    moduleEntries_.clear();
+    for (const SmartPtr& object : linkedObjects_) {
+        // A loaded array is no shared array type: nothing else breaks its
+        // cycle through "length".
+        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
+        else object.as<model::cbircode>()->detach();
+    }
+    linkedObjects_.clear();
+    namePool_.clear();
+    typeBytes_.clear();
+    debugInfo_->clear();
+    globalObjects_.clear();
+    symbolStrings_.clear();
+    classesById_.clear();
+    iconResource_ = model::Operand();
+    exceptionOperand_ = model::Operand();
+}
+
+SmartPtr ProgramTables::classById(int32_t id) const {
+    auto found = classesById_.find(id);
+    return found != classesById_.end() ? found->second : SmartPtr();
+}
+
+SmartPtr ProgramTables::arrayTypeOf(const SmartPtr& element) {
+    model::IRObject* e = model::asObject(element);
+    SmartPtr& made = arrayTypes_[e != nullptr ? e->serial() : 0];
+    if (!made) made = model::makeArray(element);
+    return made;
+}

@@ -1,0 +1,106 @@
+// The records of the program that the image is written from, beside the
+// code lists: resources, debug lines, relocations, the import table and
+// modules, what the link libraries made, the name pool, the type stream,
+// the classes by id and the global objects. The image writers read this one
+// object.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "codegen/debug_info_table.h"
+#include "codegen/relocation_table.h"
+#include "codegen/resource_table.h"
+#include "foundation/byte_io.h"
+#include "foundation/qestring.h"
+#include "foundation/rbtree.h"
+#include "foundation/vector.h"
+#include "model/container.h"
+#include "model/name_string_pool.h"
+#include "model/native_import.h"
+
+class ProgramTables {
+public:
+    ProgramTables();
+    ~ProgramTables();
+    ProgramTables(const ProgramTables&) = delete;
+    ProgramTables& operator=(const ProgramTables&) = delete;
+
+    // The built-ins hold each other (a template and its nested template, a
+    // class typed by itself); those outside the code lists are detached
+    // here, before the lists go.
+    void detachClasses();
+    // Empties every table; detaches the records that hold each other.
+    void reset();
+
+    codegen::ResourceTable& resources() { return *resources_; }
+    const codegen::ResourceTable& resources() const { return *resources_; }
+    codegen::DebugInfoTable& debugInfo() { return *debugInfo_; }
+    const codegen::DebugInfoTable& debugInfo() const { return *debugInfo_; }
+    codegen::RelocationTable& relocations() { return relocations_; }
+    model::ImportTable& imports() { return *importTable_.as<model::ImportTable>(); }
+    model::NameStringPool& namePool() { return namePool_; }
+    qestl::ByteWriter& typeWriter() { return typeWriter_; }
+    const qestl::ByteVector& typeBytes() const { return typeBytes_; }
+    model::Container& globalObjects() { return globalObjects_; }
+
+    // The image records of the tables: import table, relocation head, module
+    // head, and the modules of the link libraries (opcode-166 records naming
+    // each through a string resource).
+    model::cbircode& importTableRecord() { return *importTable_.as<model::cbircode>(); }
+    model::cbircode& relocationRecord() { return *relocationRecord_.as<model::cbircode>(); }
+    model::cbircode& importModuleRecord() { return *importModuleRecord_.as<model::cbircode>(); }
+    qestl::SmartPtrVector& moduleEntries() { return moduleEntries_; }
+    // Every object the link libraries made: a class whose name an earlier
+    // library took stays out of the third heap, yet is torn down with the
+    // rest.
+    void keepLinkedObject(const qestl::SmartPtr& object) { linkedObjects_.pushBack(object); }
+
+    // The class of a built-in id; empty when none has it.
+    qestl::SmartPtr classById(int32_t id) const;
+    void setClassById(int32_t id, const qestl::SmartPtr& klass) { classesById_[id] = klass; }
+    const std::map<int32_t, qestl::SmartPtr>& classesById() const { return classesById_; }
+
+    // The one array type of an element type.
+    qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element);
+
+    void addSymbolString(std::string_view name) { symbolStrings_.try_emplace(std::string(name), uint8_t{0}); }
+    bool hasSymbolString(const std::string& name) const { return symbolStrings_.count(name) != 0; }
+
+    // The section values of the last layout (see codegen/image_parts.h).
+    uint64_t* sectionStarts() { return sectionStarts_; }
+    const uint64_t* sectionStarts() const { return sectionStarts_; }
+    // Operands written while their target had no place in the image: each
+    // would read whatever lies at address -1.
+    void countUnplacedReference() { ++unplacedReferences_; }
+    uint32_t unplacedReferences() const { return unplacedReferences_; }
+
+    // The icon of the image, and the exception operand the image header
+    // names.
+    model::Operand& iconResource() { return iconResource_; }
+    model::Operand& exceptionOperand() { return exceptionOperand_; }
+
+private:
+    std::unique_ptr<codegen::DebugInfoTable> debugInfo_;
+    std::unique_ptr<codegen::ResourceTable> resources_;
+    qestl::SmartPtr relocationRecord_;
+    qestl::SmartPtr importModuleRecord_;
+    qestl::SmartPtr importTable_;  // a model::ImportTable
+    qestl::SmartPtrVector moduleEntries_;
+    qestl::SmartPtrVector linkedObjects_;
+    codegen::RelocationTable relocations_;
+    model::NameStringPool namePool_;
+    qestl::ByteVector typeBytes_;  // the image's type stream
+    qestl::ByteWriter typeWriter_{typeBytes_};
+    std::map<int32_t, qestl::SmartPtr> classesById_;
+    model::Container globalObjects_{model::kImageHeap};
+    std::map<uint64_t, qestl::SmartPtr> arrayTypes_;  // by the element's serial
+    std::map<std::string, uint8_t, qestl::LengthThenBytesLess> symbolStrings_;
+    uint64_t sectionStarts_[7] = {};
+    uint32_t unplacedReferences_ = 0;
+    model::Operand iconResource_;
+    model::Operand exceptionOperand_;
+};
