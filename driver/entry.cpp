@@ -5,6 +5,7 @@
 #include "driver/command_line.h"
 #include "driver/console.h"
 #include "driver/pipeline.h"
+#include "driver/pipeline_files.h"
 #include "driver/usage.h"
 #include "foundation/logger.h"
 #include "foundation/memory.h"
@@ -71,7 +72,8 @@ int runCompiler(int argc, const char16_t* const* argv) {
             completed = compileExecutable(options);
             break;
         case kModeListing:
-            completed = listCompiledFile(options.iconOrListingFile, options.outputPath);
+            completed = outputsSpareInputs(options, true) &&
+                        listCompiledFile(options.iconOrListingFile, options.outputPath);
             break;
         default:
             printUsage();

@@ -132,19 +132,11 @@ bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     if (target == nullptr || *target == 0) return false;
     struct stat info;
     const bool exists = ::stat(target, &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) return false;
-    if (exists && !S_ISREG(info.st_mode)) {
-        int descriptor = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        struct stat opened;
-        if (descriptor >= 0 && (::fstat(descriptor, &opened) != 0 || S_ISREG(opened.st_mode))) {
-            // It became a regular file meanwhile: writing it in place could
-            // leave it half old, half new.
-            ::close(descriptor);
-            return false;
-        }
-        out.file = fileAdopt(descriptor);
-        return out.file != nullptr;
-    }
+    // Only a regular file is ever replaced: a FIFO would block the compile
+    // on its reader, and a device or directory is no output file.
+    if (exists && !S_ISREG(info.st_mode)) return false;
+    // An output never replaces a file this process reads.
+    if (exists && fileWasRead(target)) return false;
 
     const int slot = freeSlot();
     if (slot < 0) return false;
@@ -168,8 +160,9 @@ bool outputCommit(PendingOutput& output, const char* target) {
     output.file = nullptr;
     if (output.temporary < 0) return closed;
     const char* name = gTemporaryNames[output.temporary];
+    const bool spared = !fileWasRead(target);
     SignalsHeld held;
-    const bool placed = closed && ::rename(name, target) == 0;
+    const bool placed = closed && spared && ::rename(name, target) == 0;
     if (!placed) ::unlink(name);
     gTemporaryUsed[output.temporary] = 0;
     output.temporary = -1;
