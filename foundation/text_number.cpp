@@ -47,13 +47,7 @@ uint32_t parseHexInt(const qestringA& text) {
 
 int64_t parseInt64(const qestringA& text) {
     const char* at = text.c_str();
-    const char* end = at ? at + text.length() : at;
-    bool negative = false;
-    if (at < end && (*at == '-' || *at == '+')) negative = *at++ == '-';
-    uint64_t base = (at < end && *at == '0') ? 8 : 10;
-    uint64_t value = 0;
-    for (; at < end && isDecimal(*at); ++at) value = value * base + static_cast<uint64_t>(*at - '0');
-    return static_cast<int64_t>(negative ? 0 - value : value);
+    return readSignedDigits(at, at ? at + text.length() : at).as<int64_t>();
 }
 
 bool isNumericText(const qestringA& text) {

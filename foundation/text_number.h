@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "foundation/qestring.h"
+#include "foundation/signed_digits.h"
 
 namespace qestl {
 
@@ -21,8 +22,7 @@ bool isNumberSpan(const char* start, const char* end, bool hexOnly);
 // stops at the first other byte, wraps on overflow; 0 for no digits.
 uint32_t parseHexInt(const qestringA& text);
 
-// Decimal text with an optional sign; a leading '0' makes the base 8 (the
-// digits 8 and 9 still count their face value). Wraps on overflow.
+// The signed digits of the text (readSignedDigits) as a 64-bit value.
 int64_t parseInt64(const qestringA& text);
 
 // The decimal form of isNumberSpan over the whole string.

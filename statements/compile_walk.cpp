@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr uint32_t kFirstStatementKind = 8;
-constexpr uint32_t kLastStatementKind = 94;
+constexpr uint32_t kFirstStatementKind = NodeKind::Name;
+constexpr uint32_t kLastStatementKind = NodeKind::ForTo;
 constexpr uint32_t kNestingLimit = 256;
 
 enum class Around : uint8_t { None, Flow, Loop };
@@ -31,7 +31,7 @@ using DispatchTable = std::array<DispatchRow, kLastStatementKind + 1>;
 
 constexpr DispatchTable makeDispatchTable() {
     DispatchTable table{};
-#define KORVO_STATEMENT(kind, function, where) table[kind] = DispatchRow{&function, Around::where};
+#define KORVO_STATEMENT(kind, function, where) table[NodeKind::kind] = DispatchRow{&function, Around::where};
 #include "statements/statement_kinds.def"
 #undef KORVO_STATEMENT
     return table;
