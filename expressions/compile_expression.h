@@ -144,10 +144,3 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
                                     const qestl::SmartPtr& expected, const StatementNode& node);
 // A brace initialiser's value that no array type has been given yet.
 bool isProvisionalArray(const model::IRObject* object);
-
-// The value of an integer literal's text and whether it is a long.
-struct IntegerLiteral {
-    int64_t value = 0;
-    bool isLong = false;
-};
-IntegerLiteral readIntegerLiteral(const char* text);
