@@ -36,6 +36,7 @@ uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const 
 
 }  // namespace
 
+// The integer literal `12`, `012`, `0x1F` or `12l` (an IntegerLiteral node).
 uint32_t compileIntegerLiteral(CompileContext& context, const StatementNode& node) {
     const qestl::IntegerLiteral literal = qestl::readIntegerLiteral(node->text.view());
     const model::BuiltinTypes& types = model::builtinTypes();
@@ -44,17 +45,20 @@ uint32_t compileIntegerLiteral(CompileContext& context, const StatementNode& nod
     return leaveLiteral(context, node, literal.isLong ? types.longType : types.intType, value);
 }
 
+// The floating literal `1.5` (a FloatLiteral node).
 uint32_t compileFloatLiteral(CompileContext& context, const StatementNode& node) {
     const double value = parseFloatText(node->text.c_str() != nullptr ? node->text.c_str() : "");
     return leaveLiteral(context, node, model::builtinTypes().doubleType,
                         model::makeImmediate(std::bit_cast<int64_t>(value), model::kImmDouble));
 }
 
+// The literals `true` and `false` (a BoolLiteral node).
 uint32_t compileBoolLiteral(CompileContext& context, const StatementNode& node) {
     const bool value = node->text.view() == "true";
     return leaveLiteral(context, node, model::builtinTypes().boolType, model::makeImmediate(value ? 1 : 0, model::kImmBool));
 }
 
+// The character literal `'c'` (a CharLiteral node).
 uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) {
     qestl::qestringW units;
     const bool valid = qestl::utf8ToUtf16(node->text.c_str() != nullptr ? node->text.c_str() : "", node->text.length(), units);
@@ -69,6 +73,7 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
     return 0;
 }
 
+// The string literal `"..."` (a StringLiteral node).
 uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node) {
     // Asked with its node: a literal is one of the program's own texts, the
     // ones a string list offers for translation.

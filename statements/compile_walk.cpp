@@ -177,6 +177,7 @@ uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     return result;
 }
 
+// The start of a source unit or a library unit (SourceUnit and DriverUnit nodes).
 uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     const bool fromLibrary = node->includedUnit != 0;
     bool announce = node->kind == NodeKind::SourceUnit ? !fromLibrary : false;
@@ -190,12 +191,14 @@ uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The parenthesised list, compiled as its first item (a List node).
 uint32_t compileListStatement(CompileContext& context, const StatementNode& node) {
     if (node->operands.empty()) return 0;
     compileStatement(context, node->operands[0], false);
     return 0;
 }
 
+// The class, interface, package or enum declaration (a Class node).
 uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
     // The package, interface and enum constructs are kind-31 nodes told
     // apart by their flags; the codes are those of compileClassDeclaration.
