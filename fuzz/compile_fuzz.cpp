@@ -9,13 +9,13 @@
 
 #include "builtins/builtin_registry.h"
 #include "driver/command_line.h"
-#include "driver/compile_options.h"
 #include "driver/pipeline.h"
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "fuzz/max_len.h"
 #include "fuzz/scratch_file.h"
 #include "model/builtin_types.h"
+#include "options/compile_options.h"
 
 namespace {
 
