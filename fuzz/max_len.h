@@ -8,19 +8,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#define KORVO_FUZZ_MAX_LEN(bytes)                                                       \
-    extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {                      \
-        for (int i = 1; i < *argc; ++i)                                                 \
-            if (std::strncmp((*argv)[i], "-max_len=", 9) == 0) return 0;                \
-        static char flag[] = "-max_len=" #bytes;                                        \
-        char** longer = static_cast<char**>(std::calloc(*argc + 2, sizeof(char*)));     \
-        if (longer == nullptr) return 0;                                                \
-        longer[0] = (*argv)[0];                                                         \
-        longer[1] = flag;                                                               \
-        for (int i = 1; i < *argc; ++i) longer[i + 1] = (*argv)[i];                     \
-        *argv = longer;                                                                 \
-        ++*argc;                                                                        \
-        return 0;                                                                       \
+#define KORVO_FUZZ_MAX_LEN(bytes)                                                   \
+    extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {                  \
+        for (int i = 1; i < *argc; ++i)                                             \
+            if (std::strncmp((*argv)[i], "-max_len=", 9) == 0) return 0;            \
+        static char flag[] = "-max_len=" #bytes;                                    \
+        char** longer = static_cast<char**>(std::calloc(*argc + 2, sizeof(char*))); \
+        if (longer == nullptr) return 0;                                            \
+        longer[0] = (*argv)[0];                                                     \
+        longer[1] = flag;                                                           \
+        for (int i = 1; i < *argc; ++i) longer[i + 1] = (*argv)[i];                 \
+        *argv = longer;                                                             \
+        ++*argc;                                                                    \
+        return 0;                                                                   \
     }
 #else
 #define KORVO_FUZZ_MAX_LEN(bytes)
