@@ -10,6 +10,7 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "driver/builtin_catalogue.h"
 #include "foundation/path.h"
 #include "fuzz/max_len.h"
@@ -18,7 +19,6 @@
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
-#include "statements/compile_walk.h"
 #include "syntax/scanner.h"
 
 namespace {
