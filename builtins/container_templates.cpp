@@ -159,7 +159,7 @@ void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext,
         if (!checkKeyOperator(*context, keyType, chosen)) break;
         result.appendInstructionRef(codegen::makePushIntImmediate(static_cast<int32_t>(chosen.value)));
         context->clearResults();
-        context->nearMisses.clear();
+        context->nearMisses().clear();
     }
     context->swapResults(saved);
     (void)node;

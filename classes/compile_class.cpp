@@ -92,19 +92,15 @@ bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& class
     return true;
 }
 
-OuterCodeHidden::OuterCodeHidden(CompileContext& context) : context_(context), receiver_(context.receiver) {
-    locals_.swap(context.localScopes);
-    context.receiver.reset();
+OuterCodeHidden::OuterCodeHidden(CompileContext& context) : context_(context), receiver_(context.lookup()) {
+    locals_.swap(context.lookup().localScopes());
 }
 
-OuterCodeHidden::~OuterCodeHidden() {
-    context_.localScopes.swap(locals_);
-    context_.receiver = receiver_;
-}
+OuterCodeHidden::~OuterCodeHidden() { context_.lookup().localScopes().swap(locals_); }
 
 ClassBodyScope::ClassBodyScope(CompileContext& context, const qestl::SmartPtr& classRef)
     : context_(context), savedMode_(context.setCompileMode(kDeclareMember)) {
-    context.scopes.pushObjectScope(classRef);
+    context.scopes().pushObjectScope(classRef);
 }
 
 ClassBodyScope::~ClassBodyScope() {
@@ -134,7 +130,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
 
     std::optional<ScopeModeGuard> nested;
-    if (context.scopes.declarationMode == kDeclareMember) {
+    if (context.scopes().declarationMode == kDeclareMember) {
         if (!isStatic && node->hasAnnotation("Native")) {
             context.reportError(diag::NativeNotStatic.text, node);
             return 0;
@@ -147,8 +143,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
         basePassed = true;
-    } else if (!classRef && context.scopes.declarationMode != kDeclareLocal &&
-               context.scopes.declarationMode != kDeclareLocalOnce) {
+    } else if (!classRef && context.scopes().declarationMode != kDeclareLocal &&
+               context.scopes().declarationMode != kDeclareLocalOnce) {
         // Outside function bodies the declaration pass declares every class
         // it accepts; one it refused was reported there.
         return 0;

@@ -52,7 +52,7 @@ public:
 private:
     CompileContext& context_;
     std::vector<NameMap*> locals_;
-    SmartPtr receiver_;
+    NameLookup::ExpectedTypeHidden receiver_;
 };
 
 // The class's scope with the member declaration mode, while a body compiles.

@@ -61,9 +61,10 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
         const NodeHandle argument = list->operands[i];
         // An argument names a type: the static members of the type the
         // expression expects are no names here.
-        const SmartPtr expected = std::exchange(context.receiver, SmartPtr());
-        resolveTypeReference(context, argument);
-        context.receiver = expected;
+        {
+            NameLookup::ExpectedTypeHidden hidden(context.lookup());
+            resolveTypeReference(context, argument);
+        }
         const IRValueList candidates = takeCandidates(context);
         IRObject* chosen = nearestTypeCandidate(candidates);
         if (chosen != nullptr) chosen = chosen->classRef();

@@ -117,7 +117,7 @@ SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunc
     model::bindObjectToNode(node, function);
 
     if (!view.isTemplate()) {
-        const model::Operand placed = context.scopes.declareMethod(context, made, false);
+        const model::Operand placed = context.scopes().declareMethod(context, made, false);
         if (placed.kind == model::kErrorOperand) {
             reportRefusal(context, *function, placed.value, node);
             return SmartPtr();

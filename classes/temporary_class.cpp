@@ -20,7 +20,7 @@ constexpr std::string_view kNoBaseClass = "找不到基类型";
 
 // A bit of the innermost scope's lookup mode; clear without a scope.
 bool innermostModeBit(const CompileContext& context, uint32_t bit) {
-    const ScopeRecord* record = context.scopes.records.empty() ? nullptr : &context.scopes.records.back();
+    const ScopeRecord* record = context.scopes().records.empty() ? nullptr : &context.scopes().records.back();
     return record != nullptr && (record->mode & bit) != 0;
 }
 
@@ -32,7 +32,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     const model::IRTemporaryClass view(node);
     const bool classScope = innermostModeBit(context, 1);
     bool isStatic = classScope;
-    if (context.scopes.declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
+    if (context.scopes().declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
         context.reportError(diag::NativeNotStatic.text, node);
         return 0;
     }
@@ -59,7 +59,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         klass->buildLinkName();
         // Declared in a class scope (lookup mode 1) the class is static,
         // in an object scope (mode 3) it is not.
-        if (!context.scopes.records.empty()) isStatic = !innermostModeBit(context, 2);
+        if (!context.scopes().records.empty()) isStatic = !innermostModeBit(context, 2);
         klass->setStatic(isStatic);
         if (!classes::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }

@@ -28,19 +28,19 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
         tables_.setClassById(static_cast<int32_t>(c->builtinClassId), klass);
     c->baseMergePending = 0;
     c->flagsB |= model::kFlagByBuiltinId;
-    if (c->isPackage()) packages[std::string(c->linkName().view())] = klass;
+    if (c->isPackage()) lookup_.packages()[std::string(c->linkName().view())] = klass;
     if (c->kind == model::kKindTemplateClass) {
-        globalTemplates.findOrCreate(c->linkName().view(), klass);
+        lookup_.globalTemplates().findOrCreate(c->linkName().view(), klass);
     } else {
         if (c->templateOrigin || c->builtinTemplate) tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
         emitter_.list(kBuiltinClassList).pushBack(klass);
     }
     if (outer == nullptr) {
-        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
+        scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
     } else {
         qestl::qestringA global;
         global.appendFormat("$buildin_%s@%s", c->name.c_str(), outer->name.c_str());
-        scopes.heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
+        scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
         model::asClass(outer)->addClassMember(c->name.view(), klass, true);
     }
 }
@@ -51,13 +51,13 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
     if (c == nullptr) return model::Operand();
     if (c->isPackage()) {
         const std::string link(c->linkName().view());
-        if (packages.count(link) != 0) return model::Operand(0, model::kErrorOperand, 0);
-        packages[link] = klass;
+        if (lookup_.packages().count(link) != 0) return model::Operand(0, model::kErrorOperand, 0);
+        lookup_.packages()[link] = klass;
     }
     model::Operand result;
     bool global = false;
     if (c->kind == model::kKindTemplateClass) {
-        result = globalTemplates.findOrCreate(c->linkName().view(), klass);
+        result = lookup_.globalTemplates().findOrCreate(c->linkName().view(), klass);
     } else {
         if (c->templateOrigin || c->builtinTemplate) {
             tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
@@ -69,16 +69,16 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // instance is one class for the whole program and keeps its
         // template's owner: owned by the function that named it first, it
         // would be hidden from every other class (its arguments with it).
-        if (scopes.frame->owner && !global) c->setOwner(model::IRResult(scopes.frame->owner));
+        if (scopes().frame->owner && !global) c->setOwner(model::IRResult(scopes().frame->owner));
         emitter_.list(kRecordList).pushBack(klass);
         qestl::qestringA holderName;
-        holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes.heaps[0]->members().size()),
+        holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes().heaps[0]->members().size()),
                                 static_cast<int>(name.size()), name.data());
         SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType, 0);
-        scopes.heaps[0]->findOrCreate(holderName.view(), holder);
+        scopes().heaps[0]->findOrCreate(holderName.view(), holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }
-    if (declareInScope && !global) result = scopes.declareClass(name, klass, isStatic);
+    if (declareInScope && !global) result = scopes().declareClass(name, klass, isStatic);
     return result;
 }

@@ -30,17 +30,9 @@ void CompileContext::reset() {
     emitter_.release();
     diagnostics_.reset();
     tables_.reset();
-    scopes.clear();
-    globalTemplates.clear();
-    receiver.reset();
+    lookup_.reset();
     trialResults.clear();
     trialsUnderWay.clear();
-    receiverStack.clear();
-    for (auto& [name, entry] : referencedPackages)
-        if (entry.package) model::detachObjectRef(entry.package);
-    referencedPackages.clear();
-    packages.clear();
-    clearResults();
     valueLists.clear();
     entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
@@ -49,64 +41,33 @@ void CompileContext::reset() {
     instanceBasesResolving.clear();
     instantiationStopped = 0;
     pendingBlockVariable.reset();
-    nameIndex.clear();
     project_.root.reset();
 }
 
 void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped.text, model::NodeHandle()); }
 
 uint32_t CompileContext::setCompileMode(uint32_t mode) {
-    const uint32_t old = scopes.declarationMode;
-    scopes.declarationMode = mode;
+    const uint32_t old = scopes().declarationMode;
+    scopes().declarationMode = mode;
     return old;
 }
 
 void CompileContext::pushScopeMode(bool classScope) {
-    ScopeRecord* record = scopes.innermost();
+    ScopeRecord* record = scopes().innermost();
     if (record == nullptr) return;
     record->savedModes.push_back(record->mode);
     record->mode = classScope ? ScopeRecord::kClassScope : ScopeRecord::kObjectScope;
 }
 
 SmartPtr CompileContext::currentScopeObject() const {
-    return scopes.records.empty() ? SmartPtr() : scopes.records.back().object;
+    return scopes().records.empty() ? SmartPtr() : scopes().records.back().object;
 }
 
-uint32_t CompileContext::currentScopeMode() const { return scopes.records.empty() ? 0 : scopes.records.back().mode; }
-
-void CompileContext::popObjectScope() { scopes.popObjectScope(); }
-
-FlagGuard CompileContext::pushFlag(uint8_t value) {
-    flagStack.push_back(valueContext);
-    valueContext = value;
-    return FlagGuard(this);
+uint32_t CompileContext::currentScopeMode() const {
+    return scopes().records.empty() ? 0 : scopes().records.back().mode;
 }
 
-void FlagGuard::restore() {
-    if (context_ == nullptr) return;
-    if (!context_->flagStack.empty()) {
-        context_->valueContext = context_->flagStack.back();
-        context_->flagStack.pop_back();
-    }
-    if (pushedReceiver_) context_->popThisObject();
-    context_ = nullptr;
-}
-
-void CompileContext::popThisObject() {
-    if (receiverStack.empty()) return;
-    receiver = receiverStack.back();
-    receiverStack.pop_back();
-}
-
-void CompileContext::setResults(const IRResult& result) {
-    clearResults();
-    candidates.pushBack(result);
-}
-
-void CompileContext::clearResults() {
-    candidates.clear();
-    nearMisses.clear();
-}
+void CompileContext::popObjectScope() { scopes().popObjectScope(); }
 
 void CompileContext::emitProgramEntry() {
     const bool linkLibrary = options_ != nullptr && options_->linkLibraryOutput != 0;
@@ -128,13 +89,13 @@ model::FunctionObject* functionOf(const SmartPtr& owner) {
 }  // namespace
 
 void CompileContext::beginThrowScope() {
-    if ((scopes.declarationMode & 1) == 0) return;
-    if (model::FunctionObject* f = functionOf(scopes.frame->owner)) f->pushCatchScope();
+    if ((scopes().declarationMode & 1) == 0) return;
+    if (model::FunctionObject* f = functionOf(scopes().frame->owner)) f->pushCatchScope();
 }
 
 void CompileContext::noteThrownType(const SmartPtr& type) {
-    if ((scopes.declarationMode & 1) == 0) return;
-    model::FunctionObject* f = functionOf(scopes.frame->owner);
+    if ((scopes().declarationMode & 1) == 0) return;
+    model::FunctionObject* f = functionOf(scopes().frame->owner);
     if (f == nullptr) return;
     if (f->catchScopes.empty()) f->pushCatchScope();
     f->noteCaught(type);  // Exception itself covers every type
@@ -143,7 +104,7 @@ void CompileContext::noteThrownType(const SmartPtr& type) {
 void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node) {
     if (!method.isFunction()) return;
     auto& called = static_cast<model::FunctionObject&>(method);
-    model::FunctionObject* inside = (scopes.declarationMode & 1) != 0 ? functionOf(scopes.frame->owner) : nullptr;
+    model::FunctionObject* inside = (scopes().declarationMode & 1) != 0 ? functionOf(scopes().frame->owner) : nullptr;
     qestl::qestringA text(diag::MayThrow.text);
     bool listed = false;
     // The throws set is ordered by creation serial.
@@ -187,17 +148,13 @@ void CompileContext::appendToThirdList(const SmartPtr& instruction) {
 }
 
 bool CompileContext::isListedSlotObject(const IRObject* object) const {
-    if (scopes.staticObjects == nullptr) return false;
-    const qestl::SmartPtrVector& heap = scopes.heaps[0]->members();
-    for (const model::Container::NameEntry& listed : *scopes.staticObjects)
+    if (scopes().staticObjects == nullptr) return false;
+    const qestl::SmartPtrVector& heap = scopes().heaps[0]->members();
+    for (const model::Container::NameEntry& listed : *scopes().staticObjects)
         if (listed.index < heap.size() && heap[listed.index].get() == object) return true;
     return false;
 }
 
-SmartPtr CompileContext::viewer() const {
-    if (!scopes.records.empty()) return scopes.records.back().object;
-    return scopes.frame->owner;
-}
 
 Operand CompileContext::stringResource(std::string_view text) {
     return tables_.resources().getOrAdd(*this, text, codegen::kResourceString, text.data(), text.size(),

@@ -1,7 +1,9 @@
-// The root object of one compilation: the scope chain and the local scopes,
-// the code lists and the program's records, the lookup lists, the jump
-// labels of the statement being compiled, the entry and exit points, the
-// counters and the diagnostics. Everything that compiles takes it first.
+// The root object of one compilation. Everything that compiles takes it
+// first. Its state lives in parts that keep their own rules: the
+// diagnostics, the emitter (code lists, labels, the function being
+// compiled), the lookup (scope chain, candidates, packages), the program
+// tables the image is written from, and the program entry. What it adds are
+// the pass-level entries that take several parts at once.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include "codegen/code_emitter.h"
 #include "codegen/compile_diagnostics.h"
 #include "codegen/jump_scope.h"
+#include "codegen/name_lookup.h"
 #include "codegen/near_misses.h"
 #include "codegen/program_entry.h"
 #include "codegen/program_tables.h"
@@ -34,35 +37,6 @@
 #include "source/source_project.h"
 
 struct CompileOptions;
-
-// Names ordered by length, then bytes.
-using ByLengthThenBytes = qestl::LengthThenBytesLess;
-using NameMap = std::map<std::string, qestl::SmartPtr, ByLengthThenBytes>;
-
-struct PackageRef {
-    qestl::SmartPtr package;  // empty until bound
-    model::NodeHandle node;
-};
-
-class CompileContext;
-
-// Restores the value-context flag (and the receiver when it pushed one).
-class FlagGuard {
-public:
-    explicit FlagGuard(CompileContext* context, bool pushedReceiver = false)
-        : context_(context), pushedReceiver_(pushedReceiver) {}
-    FlagGuard(FlagGuard&& other) noexcept : context_(other.context_), pushedReceiver_(other.pushedReceiver_) {
-        other.context_ = nullptr;
-    }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-    ~FlagGuard() { restore(); }
-    void restore();
-
-private:
-    CompileContext* context_;
-    bool pushedReceiver_;
-};
 
 class CompileContext final : public model::ModelContext {
 public:
@@ -147,29 +121,35 @@ public:
     qestl::SmartPtr currentScopeObject() const;
     uint32_t currentScopeMode() const;
     void popObjectScope();
-    FlagGuard pushFlag(uint8_t value);
+    FlagGuard pushFlag(uint8_t value) { return lookup_.pushFlag(value); }
     // The owner of the current frame (the function being compiled), which
     // pending instructions are stamped with; empty outside a frame.
-    qestl::SmartPtr frameOwner() const { return scopes.frame != nullptr ? scopes.frame->owner : qestl::SmartPtr(); }
-    void popThisObject();
+    qestl::SmartPtr frameOwner() const { return scopes().frame != nullptr ? scopes().frame->owner : qestl::SmartPtr(); }
+    void popThisObject() { lookup_.popReceiver(); }
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);
     // Warning 330 for the exception classes a call may throw that the
     // function being compiled does not cover.
     void checkThrows(model::IRObject& method, const model::NodeHandle& node);
 
-    // ---- lookup
+    // ---- lookup (the state is the lookup part's)
+    NameLookup& lookup() { return lookup_; }
+    ScopeChain& scopes() { return lookup_.scopes(); }
+    const ScopeChain& scopes() const { return lookup_.scopes(); }
+    model::IRValueList& candidates() { return lookup_.candidates(); }
+    codegen::NearMissList& nearMisses() { return lookup_.nearMisses(); }
+    const qestl::SmartPtr& receiver() const { return lookup_.receiver(); }
     void lookupName(std::string_view name, const model::NodeHandle& node);
-    void addResult(const model::IRResult& result);
+    void addResult(const model::IRResult& result) { lookup_.addResult(result); }
     qestl::SmartPtr resolveDottedName(std::string_view name);
     qestl::SmartPtr resolveNameStep(const qestl::SmartPtr& previous, std::string_view part);
     bool lookupGlobal(std::string_view name);
     void lookupInScopes(qestl::SmartPtr object, std::string_view name);
     void lookupInImportedPackages(std::string_view name);
     void lookupNameIndex(std::string_view name);
-    void swapResults(model::IRValueList& other) { candidates.swap(other); }
-    void setResults(const model::IRResult& result);
-    void clearResults();
+    void swapResults(model::IRValueList& other) { lookup_.candidates().swap(other); }
+    void setResults(const model::IRResult& result) { lookup_.setResults(result); }
+    void clearResults() { lookup_.clearResults(); }
     void bindPackageReferences();
 
     // ---- entry and exit (forwarded to the program entry)
@@ -185,19 +165,19 @@ public:
     void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override;
     void appendToThirdList(const qestl::SmartPtr& instruction) override;
     void addCandidate(const model::IRResult& result) override { addResult(result); }
-    size_t candidateCount() const override { return candidates.size(); }
-    void clearCandidates() override { candidates.clear(); }
-    uint64_t lookupGeneration() const override { return generation; }
-    void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
+    size_t candidateCount() const override { return lookup_.candidates().size(); }
+    void clearCandidates() override { lookup_.candidates().clear(); }
+    uint64_t lookupGeneration() const override { return lookup_.generation(); }
+    void addNearMiss(const model::IRResult& result) override { lookup_.nearMisses().pushBack(result); }
     void addNearMissesOf(model::Container& container, std::string_view name, size_t memberCount) override {
-        nearMisses.defer(container, name, memberCount);
+        lookup_.nearMisses().defer(container, name, memberCount);
     }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
-    model::Container& heap(HeapId which) override { return *scopes.heaps[which]; }
+    model::Container& heap(HeapId which) override { return *scopes().heaps[which]; }
     model::NameStringPool& nameStringPool() override { return tables_.namePool(); }
     qestl::ByteWriter& typeStream() override { return tables_.typeWriter(); }
     bool isListedSlotObject(const model::IRObject* object) const override;
-    qestl::SmartPtr viewer() const override;
+    qestl::SmartPtr viewer() const override { return lookup_.viewer(); }
     model::Operand stringResource(std::string_view text) override;
     model::Operand binaryResource(const uint8_t* data, size_t size) override;
     model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,
@@ -225,21 +205,8 @@ public:
     std::string productVersionText() const;
     int64_t productVersionNumber() const;
 
-    // Local scopes and counters.
-    std::vector<NameMap*> localScopes;  // not owned; innermost last
-    std::vector<uint8_t> flagStack;
-    uint8_t valueContext = 0;
-    // The scope chain.
-    ScopeChain scopes;
-    // Global containers and project.
-    model::Container globalTemplates{model::kStaticMethods};
+    // ---- state of single passes, still kept here
     uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
-    // Lookup.
-    uint8_t deduplicating = 0;
-    uint64_t generation = 0;
-    qestl::SmartPtr receiver;
-    std::vector<qestl::SmartPtr> receiverStack;
-    // Compile-time stacks.
     qestl::SmartPtrVector pendingClasses;
     // Template instances registered so far, and the names of the instances
     // whose base class is being resolved (one met again is a base cycle).
@@ -251,15 +218,8 @@ public:
     uint8_t instantiationStopped = 0;
     std::vector<uint32_t> statementKinds;
     std::vector<model::IRValueList> valueLists;
-    // Code and program records.
-    std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages;
-    std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages;
-    std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> nameIndex;
     uint32_t nestingDepth = 0;
     uint32_t declarationDepth = 0;
-    // The pending result.
-    model::IRValueList candidates;
-    codegen::NearMissList nearMisses;
     // Not of the image: the pending block variable of the statement
     // compilers.
     qestl::SmartPtr pendingBlockVariable;
@@ -277,7 +237,8 @@ private:
     SourceProject project_;
     const CompileOptions* options_ = nullptr;
     CompileDiagnostics diagnostics_{project_};
-    CodeEmitter emitter_{scopes};
+    NameLookup lookup_;
+    CodeEmitter emitter_{lookup_.scopes()};
     ProgramEntry entry_;
     ProgramTables tables_;
 };

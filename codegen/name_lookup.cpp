@@ -3,6 +3,8 @@
 // the referenced packages, into the candidate list. Callers choose.
 #include <string>
 
+#include "codegen/name_lookup.h"
+
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
@@ -29,19 +31,82 @@ SmartPtr makeConstant(std::string_view name, const SmartPtr& type, const Operand
 
 }  // namespace
 
-void CompileContext::addResult(const IRResult& result) {
-    IRObject* object = result.objectPtr();
-    if (deduplicating != 0 && object != nullptr) {
-        if (object->lookupStamp == generation) return;
-        object->lookupStamp = generation;
-    }
-    candidates.pushBack(result);
+// ---- the lookup's state
+
+void NameLookup::reset() {
+    scopes_.clear();
+    globalTemplates_.clear();
+    receiver_.reset();
+    receiverStack_.clear();
+    for (auto& [name, entry] : referencedPackages_)
+        if (entry.package) model::detachObjectRef(entry.package);
+    referencedPackages_.clear();
+    packages_.clear();
+    clearResults();
+    nameIndex_.clear();
 }
 
-void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) {
-    ++generation;
-    deduplicating = 1;
+SmartPtr NameLookup::viewer() const {
+    if (!scopes_.records.empty()) return scopes_.records.back().object;
+    return scopes_.frame->owner;
+}
+
+void NameLookup::addResult(const IRResult& result) {
+    IRObject* object = result.objectPtr();
+    if (deduplicating_ != 0 && object != nullptr) {
+        if (object->lookupStamp == generation_) return;
+        object->lookupStamp = generation_;
+    }
+    candidates_.pushBack(result);
+}
+
+void NameLookup::setResults(const IRResult& result) {
     clearResults();
+    candidates_.pushBack(result);
+}
+
+void NameLookup::clearResults() {
+    candidates_.clear();
+    nearMisses_.clear();
+}
+
+void NameLookup::beginLookup() {
+    ++generation_;
+    deduplicating_ = 1;
+    clearResults();
+}
+
+void NameLookup::pushReceiver(const SmartPtr& type) {
+    receiverStack_.push_back(receiver_);
+    receiver_ = type;
+}
+
+void NameLookup::popReceiver() {
+    if (receiverStack_.empty()) return;
+    receiver_ = receiverStack_.back();
+    receiverStack_.pop_back();
+}
+
+FlagGuard NameLookup::pushFlag(uint8_t value) {
+    flagStack_.push_back(valueContext_);
+    valueContext_ = value;
+    return FlagGuard(this);
+}
+
+void FlagGuard::restore() {
+    if (lookup_ == nullptr) return;
+    if (!lookup_->flagStack_.empty()) {
+        lookup_->valueContext_ = lookup_->flagStack_.back();
+        lookup_->flagStack_.pop_back();
+    }
+    if (pushedReceiver_) lookup_->popReceiver();
+    lookup_ = nullptr;
+}
+
+// ---- lookups
+
+void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) {
+    lookup_.beginLookup();
 
     // Keyword constants.
     const model::BuiltinTypes& types = model::builtinTypes();
@@ -80,11 +145,12 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     // array initialiser, a cast) looks its names up in that type first: an
     // enum constant can be written without its class. Static members only,
     // as if the type were named: there is no object of it yet.
-    if (IRObject* expected = model::asObject(receiver);
+    if (IRObject* expected = model::asObject(lookup_.receiver());
         expected != nullptr && expected->kind == model::kKindClass && !expected->isArray() && name != "super")
         expected->bindIntrinsicMember(*this, name, model::kLookupStatic | model::kLookupNoEnclosing);
 
     // Local scopes, innermost first: the first that knows the name.
+    const std::vector<NameMap*>& localScopes = lookup_.localScopes();
     for (size_t i = localScopes.size(); i > 0; --i) {
         auto found = localScopes[i - 1]->find(name);
         if (found == localScopes[i - 1]->end()) continue;
@@ -95,22 +161,22 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
 
     IRObject* viewing = model::asObject(viewer());
-    globalTemplates.lookupVisible(*this, viewing, name, 0, 0);
-    scopes.lookupName(*this, name);
+    lookup_.globalTemplates().lookupVisible(*this, viewing, name, 0, 0);
+    lookup_.scopes().lookupName(lookup_, *this, name);
     for (model::ImportModule* module : imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
     lookupNameIndex(name);
     lookupInImportedPackages(name);
-    deduplicating = 0;
+    lookup_.endLookup();
 }
 
 void CompileContext::lookupNameIndex(std::string_view name) {
-    auto found = nameIndex.find(name);
-    if (found == nameIndex.end()) return;
+    auto found = lookup_.nameIndex().find(name);
+    if (found == lookup_.nameIndex().end()) return;
     for (const SmartPtr& object : found->second) addResult(IRResult(object, model::asObject(object)->makeObjectOperand()));
 }
 
 void CompileContext::lookupInImportedPackages(std::string_view name) {
-    for (auto& [packageName, entry] : referencedPackages)
+    for (auto& [packageName, entry] : lookup_.referencedPackages())
         if (IRObject* package = model::asObject(entry.package)) package->bindIntrinsicMember(*this, name, 3);
 }
 
@@ -123,23 +189,23 @@ bool CompileContext::lookupGlobal(std::string_view name) {
         for (uint32_t index : *listed)
             addCandidate(
                 tables_.globalObjects().bindCandidate(*model::asObject(tables_.globalObjects().members()[index]), 0));
-    return !candidates.empty();
+    return !lookup_.candidates().empty();
 }
 
 void CompileContext::lookupInScopes(SmartPtr object, std::string_view name) {
     clearResults();
     IRObject* viewing = model::asObject(viewer());
-    for (auto& heap : scopes.heaps) heap->lookupVisible(*this, viewing, name, 0, 0);
+    for (auto& heap : lookup_.scopes().heaps) heap->lookupVisible(*this, viewing, name, 0, 0);
     if (IRObject* package = model::asObject(object); package != nullptr && package->isPackage())
         package->bindIntrinsicMember(*this, name, 3);
     object.reset();
 }
 
 SmartPtr CompileContext::resolveNameStep(const SmartPtr& previous, std::string_view part) {
-    if (previous) scopes.pushObjectScope(previous);
+    if (previous) lookup_.scopes().pushObjectScope(previous);
     lookupName(part, model::NodeHandle());
     model::IRValueList taken;
-    taken.swap(candidates);
+    taken.swap(lookup_.candidates());
     const IRResult* winner = nullptr;
     uint64_t best = 0;
     bool ambiguous = false;
@@ -158,7 +224,7 @@ SmartPtr CompileContext::resolveNameStep(const SmartPtr& previous, std::string_v
     }
     SmartPtr result;
     if (winner != nullptr && !ambiguous) result = SmartPtr(winner->objectPtr()->classRef());
-    if (previous) scopes.popObjectScope();
+    if (previous) lookup_.scopes().popObjectScope();
     return result;
 }
 
@@ -175,9 +241,9 @@ SmartPtr CompileContext::resolveDottedName(std::string_view name) {
 }
 
 void CompileContext::bindPackageReferences() {
-    for (auto& [name, entry] : referencedPackages) {
-        auto found = packages.find(name);
-        if (found != packages.end()) {
+    for (auto& [name, entry] : lookup_.referencedPackages()) {
+        auto found = lookup_.packages().find(name);
+        if (found != lookup_.packages().end()) {
             entry.package = found->second;
             continue;
         }

@@ -1,6 +1,6 @@
 #include "codegen/scope_chain.h"
 
-#include "codegen/compile_context.h"
+#include "codegen/name_lookup.h"
 #include "model/class_object.h"
 
 using model::Container;
@@ -56,10 +56,10 @@ SmartPtr firstMember(const Container& container, std::string_view name) {
     return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
 }
 
-bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
-    IRObject* viewer = model::asObject(context.viewer());
+bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, std::string_view name) {
+    IRObject* viewer = model::asObject(lookup.viewer());
     if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name)
-        context.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
+        lookup.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
     frame->lookupVisible(context, viewer, name, 0, 0);
     if (ScopeRecord* record = innermost()) {
         IRObject* object = model::asObject(record->object);
@@ -68,14 +68,14 @@ bool ScopeChain::lookupName(CompileContext& context, std::string_view name) {
                 // The object a method runs on: the innermost this field, as
                 // `C.this` names the one of its own class.
                 const Operand thisField(0, model::kThisField, model::typeCodeOf(object));
-                context.addResult(model::IRResult(object->getThisObject(), thisField));
+                lookup.addResult(model::IRResult(object->getThisObject(), thisField));
             }
             object->bindIntrinsicMember(context, name, record->mode);
         }
     }
     module->lookupVisible(context, viewer, name, 0, 0);
     for (auto& heap : heaps) heap->lookupVisible(context, viewer, name, 0, 0);
-    return context.candidateCount() != 0;
+    return !lookup.candidates().empty();
 }
 
 Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {

@@ -12,7 +12,7 @@
 #include "model/container.h"
 #include "model/image_heap.h"
 
-class CompileContext;
+class NameLookup;
 namespace model {
 class ClassObject;
 }
@@ -60,8 +60,9 @@ public:
 
     // Every visible object of that name: the head object, the frame, the
     // innermost object scope, the module and the heaps. True when the
-    // candidate list is not empty afterwards.
-    bool lookupName(CompileContext& context, std::string_view name);
+    // candidate list is not empty afterwards. The model binds members
+    // through `context`.
+    bool lookupName(NameLookup& lookup, model::ModelContext& context, std::string_view name);
 
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
     // A refusal is an operand of kind 33 whose value is the reason code.

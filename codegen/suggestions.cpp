@@ -104,10 +104,10 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
 }
 
 void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::NodeHandle node) {
-    if (context.nearMisses.empty()) return;
+    if (context.nearMisses().empty()) return;
     if (node && node->textEnd > node->textStart) text.append(context.sourceExcerpt(node).c_str());
     text.append(" - 是否可能指下列对象 ?\n\n");
-    dumpScopeSymbols(context, context.nearMisses.resolved(), text);
+    dumpScopeSymbols(context, context.nearMisses().resolved(), text);
 }
 
 void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {
@@ -186,6 +186,6 @@ void appendCandidateList(IRValueList& list, qestl::qestringA& text) {
 }
 
 void CompileContext::describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) {
-    describeMethodCandidates(candidates, text);
+    describeMethodCandidates(lookup_.candidates(), text);
     appendDidYouMean(*this, text, node);
 }

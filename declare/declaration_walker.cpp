@@ -120,7 +120,7 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
     deferred.retry = 0;
     deferred.count = 0;
     if (body) {
-        if (scope) context.scopes.pushObjectScope(scope);
+        if (scope) context.scopes().pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
         do {
             deferred.count = 0;
@@ -185,7 +185,8 @@ void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& no
         for (const model::NodeHandle& name : node->operands) {
             if (!name) continue;
             const qestl::qestringA path = dottedNamePath(name);
-            context.referencedPackages.try_emplace(std::string(path.view()), PackageRef{qestl::SmartPtr(), name});
+            context.lookup().referencedPackages().try_emplace(std::string(path.view()),
+                                                              PackageRef{qestl::SmartPtr(), name});
         }
     }
     for (const model::NodeHandle& child : node->children) indexUsingDeclarations(context, child);

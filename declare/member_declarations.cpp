@@ -85,8 +85,7 @@ SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, c
     model::bindObjectToNode(node, function);
     if (ClassObject* klass = model::asClass(model::asObject(scope)))
         klass->templateMethodIndex.insert(function->name.view(), made);
-    else
-        context.globalTemplates.findOrAdd(function->name.view(), made);
+    else context.lookup().globalTemplates().findOrAdd(function->name.view(), made);
     markDeclared(node);
     function->setDeclared(true);
     ++context.diagnostics().deferred().retry;
@@ -112,8 +111,7 @@ FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, cons
     function->buildLinkName();
     if (ClassObject* klass = model::asClass(model::asObject(scope)))
         klass->addMethod(context, function->name.view(), made, isStatic);
-    else
-        context.scopes.declareMethod(context, made, false);
+    else context.scopes().declareMethod(context, made, false);
     function->setDeclarationNode(node);
     model::bindObjectToNode(node, function);
     return function;
@@ -279,7 +277,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
                 object->opcode = 153;
                 const model::Operand placed = klass != nullptr
                                                   ? klass->addProperty(object->name.view(), made, isStatic)
-                                                  : context.scopes.declareObject(object->name.view(), made, isStatic);
+                                                  : context.scopes().declareObject(object->name.view(), made, isStatic);
                 if (placed.kind == model::kErrorOperand) {
                     context.deferError(diag::DuplicateObject.text, node);
                     return SmartPtr();

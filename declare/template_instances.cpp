@@ -128,12 +128,11 @@ struct Instantiation {
             const NodeHandle argumentNode = list->operands[i];
             // An argument names a type: the static members of the type the
             // expression expects are no names here.
-            const SmartPtr expected = std::exchange(context.receiver, SmartPtr());
-            if (declarationPass)
-                resolveTypeExpression(context, scope, argumentNode);
-            else
-                resolveTypeReference(context, argumentNode);
-            context.receiver = expected;
+            {
+                NameLookup::ExpectedTypeHidden hidden(context.lookup());
+                if (declarationPass) resolveTypeExpression(context, scope, argumentNode);
+                else resolveTypeReference(context, argumentNode);
+            }
             const IRValueList candidates = takeCandidates(context);
             IRObject* chosen = lowestRankedClass(candidates);
             if (chosen != nullptr) chosen = chosen->classRef();
@@ -211,7 +210,7 @@ struct Instantiation {
         if (const NodeHandle bases = view.baseList()) {
             InstanceBaseGuard resolving(context, lookupName.view());
             if (resolving.cycle()) return SmartPtr();
-            context.scopes.pushObjectScope(made);
+            context.scopes().pushObjectScope(made);
             SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
             context.popObjectScope();
             if (!base) return SmartPtr();

@@ -138,7 +138,7 @@ void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const N
 
 void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
     context.clearResults();
-    context.nearMisses.clear();
+    context.nearMisses().clear();
     if (!node) return;
     if (isDottedName(node)) return resolveDottedName(context, scope, node, declarationPass);
     if (node->kind == NodeKind::Subscript && !node->operands.empty())
@@ -267,7 +267,7 @@ bool isExtendableBase(CompileContext& context, model::IRObject* base, bool deriv
     if (base->isInstance()) return false;
     IRObject* owner = klass->ownerObject();
     if (owner == nullptr || owner->isPackage()) return true;
-    const ScopeRecord* record = context.scopes.innermost();
+    const ScopeRecord* record = context.scopes().innermost();
     if (record != nullptr && record->object) return !derivingIsStatic;
     return klass->isStaticContext();
 }

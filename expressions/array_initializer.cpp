@@ -158,7 +158,7 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
     }
     auto* array = provisional.as<ProvisionalArray>();
     array->buildLinkName();
-    const qestl::SmartPtr expected = context.receiver;
+    const qestl::SmartPtr expected = context.receiver();
     model::IRObject* expectedType = model::asObject(expected);
     {
         FlagGuard flag = context.pushFlag(1);
@@ -170,13 +170,13 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         for (const StatementNode& element : node->operands) {
             model::IRValueList candidates;
             if (!compileToCandidates(context, element, candidates)) return 0;
-            if (context.receiver) declarations::keepAssignable(context, candidates, context.receiver);
+            if (context.receiver()) declarations::keepAssignable(context, candidates, context.receiver());
             model::IRResult* chosen = pickSingleObject(context, candidates, element);
             if (chosen == nullptr) return 0;
             array->elements.pushBack(*chosen);
         }
         context.clearResults();
-        context.nearMisses.clear();
+        context.nearMisses().clear();
         context.addResult(model::IRResult(provisional, model::Operand()));
     }
     if (!expected) return 0;
@@ -192,7 +192,7 @@ void compileArrayInitializerElements(CompileContext& context, model::IRValueList
     model::IRValueList converted;
     for (model::IRResult& candidate : candidates) {
         compileArrayInitializerElement(context, candidate, expected, node);
-        for (model::IRResult& value : context.candidates) converted.pushBack(value);
+        for (model::IRResult& value : context.candidates()) converted.pushBack(value);
         context.clearResults();
     }
     context.clearResults();
@@ -218,7 +218,7 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     bool constantData = depth == 1 && innermost != nullptr && innermost->isPodType() &&
                         !model::isBuiltin(innermost, model::builtinTypes().stringType);
 
-    const qestl::SmartPtr owner = context.scopes.frame->owner;
+    const qestl::SmartPtr owner = context.scopes().frame->owner;
     qestl::SmartPtr made = model::makeObject("", model::kKindVariable, expected, 0);
     model::asObject(made)->changeModifiers(0x80, 0);
     model::IRResult value(made);

@@ -140,8 +140,8 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     if (elementNode && elementNode->text.view() != "[]") {
         context.clearResults();
         resolveTypeReference(context, elementNode);
-        if (context.candidates.size() == 1) {
-            const model::IRResult found = context.candidates[0];
+        if (context.candidates().size() == 1) {
+            const model::IRResult found = context.candidates()[0];
             typeCode = elementTypeCode(found.objectPtr());
             if (typeCode != 0) {
                 elementType = found.object;

@@ -50,7 +50,7 @@ bool passesFilter(CompileContext& context, const model::IRObject& method, bool c
                   const StatementNode& node) {
     const bool constructor = method.isConstructor();
     if (constructor == constructorWanted) return true;
-    return constructor && context.scopes.declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
+    return constructor && context.scopes().declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
 }
 
 struct Ranked {
@@ -118,7 +118,7 @@ bool sameOwners(model::IRObject& a, model::IRObject& b) {
 
 bool isAccessible(CompileContext& context, model::IRObject& method) {
     model::IRObject* owner = method.ownerObject();
-    model::ClassObject* current = context.scopes.innermostClass();
+    model::ClassObject* current = context.scopes().innermostClass();
     if (current == nullptr) return owner == nullptr;
     return owner != nullptr && model::convertible(&context, current, qestl::SmartPtr(owner), true);
 }
@@ -254,8 +254,8 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
                            qestl::qestringA& resultText) {
     // Binding empties the context's candidates: never work on them.
     model::IRValueList own;
-    if (&candidates == &context.candidates) {
-        own.swap(context.candidates);
+    if (&candidates == &context.candidates()) {
+        own.swap(context.candidates());
         return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, resultText);
     }
     context.clearResults();
@@ -273,7 +273,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
             if (!passesFilter(context, *object, constructorWanted, node)) continue;
             context.clearResults();
             succeeded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node);
-            if (!succeeded && context.candidates.size() <= 1) continue;
+            if (!succeeded && context.candidates().size() <= 1) continue;
         } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
             bool stop = false;
             succeeded = instantiate(context, candidate, arguments, node, resultText, stop);
@@ -285,7 +285,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         } else {
             continue;
         }
-        for (const model::IRResult& result : context.candidates) {
+        for (const model::IRResult& result : context.candidates()) {
             results.pushBack(result);
             chosen.pushBack(candidate);
         }
@@ -306,5 +306,5 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     }
     context.clearResults();
     for (const model::IRResult& result : results) context.addResult(result);
-    return !context.candidates.empty();
+    return !context.candidates().empty();
 }

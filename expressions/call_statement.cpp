@@ -109,9 +109,9 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     }
     const bool compiled = holdsTemplateMethod(methods) ? compileTemplateMethodCall(context, node, methods, arguments)
                                                        : compileCallToCandidates(context, methods, arguments, node);
-    if (!compiled || context.candidates.size() != 1) return 0;
+    if (!compiled || context.candidates().size() != 1) return 0;
 
-    model::IRResult& value = context.candidates[0];
+    model::IRResult& value = context.candidates()[0];
     value.prependOwnerCode();
     for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
     call.object = value.object;
@@ -134,9 +134,9 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
                              const StatementNode& node) {
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, detail);
-    if (context.candidates.size() == 1) return bound;
+    if (context.candidates().size() == 1) return bound;
     qestl::qestringA text;
-    if (context.candidates.size() > 1) {
+    if (context.candidates().size() > 1) {
         text.append(diag::AmbiguousCall.text);
     } else {
         const StatementNode callee = nodeChild(node, kCallee);

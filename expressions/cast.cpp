@@ -93,7 +93,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     // The value is replaced by the cast's own: code still held by its owner
     // (the call in `(long) p.self().b`) must come along first.
     result.prependOwnerCode();
-    const qestl::SmartPtr owner = context.scopes.frame != nullptr ? context.scopes.frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.scopes().frame != nullptr ? context.scopes().frame->owner : qestl::SmartPtr();
     result.appendInstruction(result.pending, *makeCastInstruction(target, chosen->operand).as<model::cbircode>(),
                              owner, node);
     result.object = model::makeObject("", model::kKindVariable, targetType, 0);

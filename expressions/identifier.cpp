@@ -11,7 +11,7 @@
 uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     const std::string_view name = node->text.view();
     context.lookupName(name, node);
-    if (!context.candidates.empty()) return 0;
+    if (!context.candidates().empty()) return 0;
     if (name == "sizeof") {
         const model::BuiltinTypes& types = model::builtinTypes();
         qestl::SmartPtr function = model::makeFunction("$special/_sizeof", types.intType);

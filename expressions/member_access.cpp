@@ -28,7 +28,7 @@ bool isPlainName(const StatementNode& node, std::string_view text) {
 // C.this: the enclosing object named C, counted in steps outward from the
 // innermost scope's object. Nothing happens outside an instance method.
 void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNode, const StatementNode& node) {
-    const ScopeRecord* record = context.scopes.innermost();
+    const ScopeRecord* record = context.scopes().innermost();
     if (record == nullptr) return;
     model::IRObject* start = model::asObject(record->object);
     if (start == nullptr || start->isStatic() || (record->mode & kFunctionScopeBit) == 0) return;
@@ -39,7 +39,7 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
         const model::Operand operand(steps, model::kThisField, model::typeCodeOf(object));
         model::IRResult self(object->getThisObject(), operand);
         context.clearResults();
-        context.nearMisses.clear();
+        context.nearMisses().clear();
         context.addResult(self);
         return;
     }
@@ -93,7 +93,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         owner.prependOwnerCode();
         expressions::takeOwnerCode(owner);
         context.clearResults();
-        context.nearMisses.clear();
+        context.nearMisses().clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
         if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
         object->bindIntrinsicMember(context, member, mode);
@@ -120,7 +120,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
     }
     // No such member: the class's "." operator may take the name.
     codegen::NearMissList nearMisses;
-    nearMisses.swap(context.nearMisses);
+    nearMisses.swap(context.nearMisses());
     StatementNode nameNode(emplaceAstNode(node));
     nameNode->kind = NodeKind::StringLiteral;
     nameNode->setText(member);
@@ -132,7 +132,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
             arguments.push_back(context.valueLists.back());
         if (findOperatorOverload(context, owners, arguments, node)) return true;
     }
-    context.nearMisses.swap(nearMisses);
+    context.nearMisses().swap(nearMisses);
     qestl::qestringA text(diag::ObjectNotFound.text);
     text.append(member);
     text.append(diag::MemberOwnerList.text);

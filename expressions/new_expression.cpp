@@ -79,8 +79,8 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     const model::IRResult created = classes[0];
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
-    if (bound && context.candidates.size() == 1) return 0;
-    qestl::qestringA text(context.candidates.size() > 1 ? diag::AmbiguousCall.text : diag::NoMatchingMethod.text);
+    if (bound && context.candidates().size() == 1) return 0;
+    qestl::qestringA text(context.candidates().size() > 1 ? diag::AmbiguousCall.text : diag::NoMatchingMethod.text);
     describeMethodCandidates(classes, text);
     describeArgumentsAndCandidates(arguments, text);
     context.clearResults();

@@ -81,7 +81,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
         codegen::dropCodeList(scratch);
         return false;
     }
-    if (context.candidates.empty()) {
+    if (context.candidates().empty()) {
         codegen::dropCodeList(scratch);
         qestl::qestringA text(diag::UndefinedIdentifier.text);
         appendDidYouMean(context, text, node);

@@ -22,7 +22,7 @@ bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, s
             model::IRObject* klass = model::asObject(object->valueType());
             if (klass != nullptr && klass != object) klass->bindIntrinsicMember(context, name, kProbeFlags);
         }
-        found = found || !context.candidates.empty();
+        found = found || !context.candidates().empty();
         context.clearResults();
     }
     return found;
@@ -48,7 +48,7 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
     }
     if (!compileCallToCandidates(context, methods, arguments, node)) return false;
 
-    model::IRResult value = context.candidates[0];
+    model::IRResult value = context.candidates()[0];
     model::IRObject* object = value.objectPtr();
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});

@@ -55,8 +55,8 @@ public:
         }
         replacedRecords_ = !enclosing.empty();
         if (replacedRecords_) {
-            savedRecords_.swap(context.scopes.records);
-            context.scopes.records.swap(enclosing);
+            savedRecords_.swap(context.scopes().records);
+            context.scopes().records.swap(enclosing);
             savedMode_ = context.setCompileMode(kDeclareMember);
         }
         capture.begin(context.diagnostics());
@@ -72,7 +72,7 @@ public:
         }
         capture.closed = 1;
         if (replacedRecords_) {
-            context_.scopes.records.swap(savedRecords_);
+            context_.scopes().records.swap(savedRecords_);
             context_.setCompileMode(savedMode_);
         }
     }
@@ -195,13 +195,13 @@ void instantiateInferred(CompileContext& context, const StatementNode& call, con
     // The wanted type binds the return type's parameter first, when it
     // meets the constraint; when it does not, the arguments decide (and
     // report the constraint once).
-    if (context.receiver) {
+    if (context.receiver()) {
         const auto constraint = bindings.constraints.find(returnText);
         const bool fits = constraint == bindings.constraints.end() ||
-                          model::convertible(&context, model::asObject(context.receiver), constraint->second, true);
+                          model::convertible(&context, model::asObject(context.receiver()), constraint->second, true);
         for (const StatementNode& parameter : parameters->operands)
             if (fits && parameter && parameter->text.view() == returnText)
-                checkTemplateArgumentBase(bindings, context, returnText, context.receiver);
+                checkTemplateArgumentBase(bindings, context, returnText, context.receiver());
     }
     for (size_t i = 0; i < view.parameterCount() && i < arguments.size(); ++i) {
         const std::string_view written = typeText(view.parameterType(i));
@@ -306,7 +306,7 @@ void instantiateTemplateMethods(CompileContext& context, const StatementNode& no
             continue;
         }
         TemplateBindings bindings;
-        context.localScopes.push_back(&bindings.bound);
+        context.lookup().localScopes().push_back(&bindings.bound);
         const StatementNode parameters = templateParameterList(*object);
         if (parameters) {
             for (const StatementNode& parameter : parameters->operands) {
@@ -321,7 +321,7 @@ void instantiateTemplateMethods(CompileContext& context, const StatementNode& no
         } else if (parameters) {
             instantiateInferred(context, node, candidate, arguments, parameters, bindings, methods);
         }
-        context.localScopes.pop_back();
+        context.lookup().localScopes().pop_back();
     }
     capture.close(context.diagnostics());
 }
@@ -330,13 +330,13 @@ bool compileTemplateMethodCall(CompileContext& context, const StatementNode& nod
                                IRValueListArray& arguments) {
     // Inside a value whose receiving type is not known yet, a call of
     // template methods alone waits for it.
-    if (context.valueContext != 0 && !context.receiver) {
+    if (context.lookup().valueContext() != 0 && !context.receiver()) {
         bool templatesOnly = true;
         for (const IRResult& candidate : candidates) templatesOnly = templatesOnly && isTemplateMethod(candidate);
         if (templatesOnly) {
             const IRResult deferred = deferredTemplateCall(candidates[0], arguments, node);
             context.clearResults();
-            context.nearMisses.clear();
+            context.nearMisses().clear();
             context.addResult(deferred);
             return true;
         }

@@ -64,8 +64,7 @@ IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& no
 void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
                            const qestl::SmartPtr& expectedType) {
     FlagGuard flag = context.pushFlag(0);
-    context.receiverStack.push_back(context.receiver);
-    context.receiver = expectedType;
+    NameLookup::ExpectedType expected(context.lookup(), expectedType);
     // One trial per node: later duplicates go.
     for (size_t i = values.size(); i-- > 0;) {
         if (!isDeferred(values[i])) continue;
@@ -92,7 +91,6 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
         }
         capture.close(context.diagnostics());
     }
-    context.popThisObject();
 }
 
 DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,

@@ -196,7 +196,7 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     const bool read = fresh->readFromLibrary(tag, *this);
     --openRecords_;
     if (!read) return false;
-    if (fresh->isPackage()) context.packages[std::string(fresh->linkName().view())] = made;
+    if (fresh->isPackage()) context.lookup().packages()[std::string(fresh->linkName().view())] = made;
     object = made;
     return true;
 }
@@ -226,8 +226,9 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
 void LinkLibraryReader::discardMade() {
     identities_.clear();
     for (auto& [identity, object] : made) {
-        auto entered = context.packages.find(std::string(model::asObject(object)->linkName().view()));
-        if (entered != context.packages.end() && entered->second.get() == object.get()) context.packages.erase(entered);
+        auto entered = context.lookup().packages().find(std::string(model::asObject(object)->linkName().view()));
+        if (entered != context.lookup().packages().end() && entered->second.get() == object.get())
+            context.lookup().packages().erase(entered);
         // An array keeps its "length" member, which names the array as its
         // owner, through detaching.
         if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();

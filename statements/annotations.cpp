@@ -73,8 +73,8 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
         std::string key = "/" + name;
         for (char& c : key)
             if (c == ',') c = '/';
-        auto listed = context.packages.find(key);
-        if (listed != context.packages.end()) found = listed->second;
+        auto listed = context.lookup().packages().find(key);
+        if (listed != context.lookup().packages().end()) found = listed->second;
     } else {
         found = context.resolveDottedName(name);
     }

@@ -9,7 +9,7 @@ void declarePendingBlockVariable(CompileContext& context) {
     if (!context.pendingBlockVariable) return;
     qestl::SmartPtr variable = std::move(context.pendingBlockVariable);
     context.pendingBlockVariable.reset();
-    context.scopes.declareObject(model::asObject(variable)->name.view(), variable, false);
+    context.scopes().declareObject(model::asObject(variable)->name.view(), variable, false);
 }
 
 // The block `{ ... }` (a Block node).

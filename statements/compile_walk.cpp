@@ -97,9 +97,9 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     const StatementNode node = given;
     CompileDiagnostics::NestedUnit unit(context.diagnostics(), node->kind == NodeKind::DriverUnit);
     compileStatement(context, node, false);
-    if (context.scopes.declarationMode == 5) context.scopes.declarationMode = 1;
-    if (context.candidates.size() == 1) {
-        context.flushResult(context.candidates[0]);
+    if (context.scopes().declarationMode == 5) context.scopes().declarationMode = 1;
+    if (context.candidates().size() == 1) {
+        context.flushResult(context.candidates()[0]);
         context.clearResults();
     }
     for (size_t i = 0; i < node->children.size(); ++i) {

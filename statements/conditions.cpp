@@ -117,10 +117,10 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     context.statementHints &= ~kCompareOnly;
     if (context.hasErrors()) return 1;
 
-    model::IRResult* chosen = control::pickValue(context.candidates);
+    model::IRResult* chosen = control::pickValue(context.candidates());
     if (chosen == nullptr) {
         qestl::qestringA text(diag::ObjectNotFound.text);
-        dumpScopeSymbols(context, context.candidates, text);
+        dumpScopeSymbols(context, context.candidates(), text);
         context.reportError(text.view(), node);
         return 1;
     }

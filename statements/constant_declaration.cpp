@@ -99,7 +99,7 @@ uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode
         if (item && !compileItem(context, scope, item)) return 0;
     }
     context.clearResults();
-    context.nearMisses.clear();
+    context.nearMisses().clear();
     return 0;
 }
 
@@ -115,19 +115,19 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
     }
     if (context.hasErrors()) return 0;
     qestl::qestringA text("找不到可以初始化的数据");
-    if (context.candidates.empty()) {
+    if (context.candidates().empty()) {
         context.reportError(text.view(), node);
         return 0;
     }
-    model::IRResult* chosen = declarations::firstAssignable(context, context.candidates, type);
+    model::IRResult* chosen = declarations::firstAssignable(context, context.candidates(), type);
     if (chosen == nullptr) {
-        describeTypeCandidates(context.candidates, text);
+        describeTypeCandidates(context.candidates(), text);
         context.reportError(text.view(), node);
         return 0;
     }
     const model::IRResult value = *chosen;
     context.clearResults();
-    context.nearMisses.clear();
+    context.nearMisses().clear();
     context.addResult(value);
     return 0;
 }

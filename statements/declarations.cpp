@@ -50,7 +50,7 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found) {
     compileStatement(context, initialiser, false);
     if (context.hasErrors()) return false;
-    if (context.candidates.empty()) {
+    if (context.candidates().empty()) {
         context.reportError("找不到可以初始化的数据", initialiser);
         return false;
     }
@@ -100,19 +100,19 @@ qestl::qestringA mismatchText(CompileContext& context, const char* heading, mode
 model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
                               bool madeBefore) {
     model::IRObject* o = model::asObject(object);
-    if (madeBefore && context.scopes.declarationMode == kDeclareMember) {
-        model::ClassObject* klass = context.scopes.innermostClass();
+    if (madeBefore && context.scopes().declarationMode == kDeclareMember) {
+        model::ClassObject* klass = context.scopes().innermostClass();
         if (klass != nullptr && klass->indexOfMember(*o) != 0) {
             if (!isStatic) return klass->dynamicProperties.findOrCreate(o->name.view(), object);
             // A static member's value lives in the image heap, as for one
             // the scope declares.
             qestl::qestringA hidden;
-            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(context.scopes.heaps[0]->members().size()));
-            context.scopes.heaps[0]->findOrCreate(hidden.view(), object);
+            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(context.scopes().heaps[0]->members().size()));
+            context.scopes().heaps[0]->findOrCreate(hidden.view(), object);
             return klass->staticProperties.findOrCreate(o->name.view(), object);
         }
     }
-    return context.scopes.declareObject(o->name.view(), object, isStatic);
+    return context.scopes().declareObject(o->name.view(), object, isStatic);
 }
 
 void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
@@ -122,8 +122,7 @@ void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& t
 }
 
 ReceiverGuard::ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type) : context_(context) {
-    context.receiverStack.push_back(context.receiver);
-    context.receiver = type;
+    context.lookup().pushReceiver(type);
 }
 
 ReceiverGuard::~ReceiverGuard() { context_.popThisObject(); }

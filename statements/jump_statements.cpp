@@ -48,7 +48,7 @@ uint32_t compileLoopJump(CompileContext& context, const StatementNode& node, uin
 }
 
 model::FunctionObject* frameFunction(CompileContext& context) {
-    model::IRObject* owner = context.scopes.frame ? model::asObject(context.scopes.frame->owner) : nullptr;
+    model::IRObject* owner = context.scopes().frame ? model::asObject(context.scopes().frame->owner) : nullptr;
     return owner != nullptr && owner->isFunction() ? static_cast<model::FunctionObject*>(owner) : nullptr;
 }
 
@@ -172,7 +172,8 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
         } else {
             operand = object->makeObjectOperand();
         }
-        if (model::isBuiltin(object, model::builtinTypes().nilConstant) && (context.scopes.declarationMode & 1) != 0) {
+        if (model::isBuiltin(object, model::builtinTypes().nilConstant) &&
+            (context.scopes().declarationMode & 1) != 0) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
                 context.reportError(diag::NilptrReturned.text, node);
@@ -207,7 +208,7 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
         return 0;
     }
     model::IRObject* type = valueTypeOf(object);
-    model::FunctionObject* owner = (context.scopes.declarationMode & 1) != 0 ? frameFunction(context) : nullptr;
+    model::FunctionObject* owner = (context.scopes().declarationMode & 1) != 0 ? frameFunction(context) : nullptr;
     if (owner == nullptr || !owner->coversException(type->classRef())) {
         qestl::qestringA text(diag::MayThrow.text);
         text.append("\t");
@@ -232,7 +233,7 @@ model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& c
                                   const uint32_t* kinds, size_t kindCount) {
     if (candidates.empty()) {
         qestl::qestringA text(diag::UndefinedIdentifier.text);
-        if (!context.nearMisses.empty()) appendDidYouMean(context, text, node);
+        if (!context.nearMisses().empty()) appendDidYouMean(context, text, node);
         context.reportError(text.view(), node);
         return nullptr;
     }

@@ -100,7 +100,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     }
     CodeList cleanup;
     qestl::SmartPtr unlock = model::adoptLive(new model::cbircode(opcodes.unlock, 0));
-    unlock.as<model::cbircode>()->setSource(context.scopes.frame->owner, node);
+    unlock.as<model::cbircode>()->setSource(context.scopes().frame->owner, node);
     cleanup.pushBack(unlock);
     closeActionScope(context, scope, &cleanup);
     return 0;

@@ -171,8 +171,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     RegionRecord landings, jumps;
     emitTryJumps(context, body, static_cast<uint32_t>(clauseCount), finallyBlock ? &finallyLabel : nullptr, landings,
                  jumps);
-    if ((context.scopes.declarationMode & 1) != 0) {
-        model::IRObject* owner = model::asObject(context.scopes.frame->owner);
+    if ((context.scopes().declarationMode & 1) != 0) {
+        model::IRObject* owner = model::asObject(context.scopes().frame->owner);
         if (owner != nullptr && owner->isFunction()) static_cast<model::FunctionObject*>(owner)->popCatchScope();
     }
     if (context.hasErrors()) return 0;

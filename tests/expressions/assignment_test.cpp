@@ -70,7 +70,7 @@ struct TrialFixture {
         model::asObject(b.intType)->typeCode = model::kTypeInt;
         model::asObject(b.intType)->numericRank = 4;
         context.emitter().setFunction(&state);
-        context.scopes.pushFrame(SmartPtr());
+        context.scopes().pushFrame(SmartPtr());
     }
     ~TrialFixture() {
         context.clearResults();
@@ -133,8 +133,8 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     SmartPtr x = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
     model::asObject(x)->flagsC |= model::kFlagUnassigned;
     f.held.push_back(x);
-    f.context.scopes.declarationMode = kDeclareLocal;
-    f.context.scopes.declareObject("x", x, false);
+    f.context.scopes().declarationMode = kDeclareLocal;
+    f.context.scopes().declareObject("x", x, false);
     NodeHandle step = makeAstNode(NodeKind::Expression, "++");
     step->operands.pushBack(makeAstNode(NodeKind::Name, "x"));
     model::IRValueList values;

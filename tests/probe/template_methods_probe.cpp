@@ -102,7 +102,7 @@ int templateMethodsCommand(int argc, char** argv) {
             const bool wanted = std::strcmp(argv[i], "-as") == 0 && i + 1 < argc;
             const bool explicitType = std::strcmp(argv[i], "-T") == 0 && i + 1 < argc;
             if (wanted) {
-                context.receiver = typeNamed(context, argv[++i]);
+                context.lookup().pushReceiver(typeNamed(context, argv[++i]));
             } else if (explicitType) {
                 if (!written) written = makeAstNode(NodeKind::List);
                 written->operands.pushBack(makeAstNode(NodeKind::Name, argv[++i]));

@@ -1,0 +1,140 @@
+// The state of name lookup: the scope chain, the local scopes of template
+// bindings, the candidates a lookup found and the near misses it noted, the
+// type a value is expected to have (looked in first), the packages and the
+// name index. The lookups themselves are entries of the compile context,
+// which binds what they find through the model.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "codegen/near_misses.h"
+#include "codegen/scope_chain.h"
+#include "foundation/rbtree.h"
+#include "foundation/smart_ptr.h"
+#include "model/container.h"
+#include "model/ir_result.h"
+
+// Names ordered by length, then bytes.
+using ByLengthThenBytes = qestl::LengthThenBytesLess;
+using NameMap = std::map<std::string, qestl::SmartPtr, ByLengthThenBytes>;
+
+struct PackageRef {
+    qestl::SmartPtr package;  // empty until bound
+    model::NodeHandle node;
+};
+
+class NameLookup;
+
+// Restores the value-context flag (and the expected type when it pushed
+// one).
+class FlagGuard {
+public:
+    explicit FlagGuard(NameLookup* lookup, bool pushedReceiver = false)
+        : lookup_(lookup), pushedReceiver_(pushedReceiver) {}
+    FlagGuard(FlagGuard&& other) noexcept : lookup_(other.lookup_), pushedReceiver_(other.pushedReceiver_) {
+        other.lookup_ = nullptr;
+    }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+    ~FlagGuard() { restore(); }
+    void restore();
+
+private:
+    NameLookup* lookup_;
+    bool pushedReceiver_;
+};
+
+class NameLookup {
+public:
+    NameLookup() = default;
+    NameLookup(const NameLookup&) = delete;
+    NameLookup& operator=(const NameLookup&) = delete;
+
+    // Empties every table and the scope chain.
+    void reset();
+
+    ScopeChain& scopes() { return scopes_; }
+    const ScopeChain& scopes() const { return scopes_; }
+    // The object whose view decides what is visible: the innermost object
+    // scope's, or the frame's owner.
+    qestl::SmartPtr viewer() const;
+
+    // ---- candidates
+    model::IRValueList& candidates() { return candidates_; }
+    const model::IRValueList& candidates() const { return candidates_; }
+    codegen::NearMissList& nearMisses() { return nearMisses_; }
+    // Adds a candidate; during a lookup an object met twice is kept once.
+    void addResult(const model::IRResult& result);
+    void setResults(const model::IRResult& result);
+    void clearResults();
+    // A lookup starts a new generation, in which each object is added once.
+    void beginLookup();
+    void endLookup() { deduplicating_ = 0; }
+    uint64_t generation() const { return generation_; }
+
+    // ---- the type a value is expected to have, and the value-context flag
+    const qestl::SmartPtr& receiver() const { return receiver_; }
+    void pushReceiver(const qestl::SmartPtr& type);
+    void popReceiver();
+    FlagGuard pushFlag(uint8_t value);
+    uint8_t valueContext() const { return valueContext_; }
+
+    // Makes `type` the expected type until the end of its scope.
+    class ExpectedType {
+    public:
+        ExpectedType(NameLookup& lookup, const qestl::SmartPtr& type) : lookup_(lookup) { lookup.pushReceiver(type); }
+        ~ExpectedType() { lookup_.popReceiver(); }
+        ExpectedType(const ExpectedType&) = delete;
+        ExpectedType& operator=(const ExpectedType&) = delete;
+
+    private:
+        NameLookup& lookup_;
+    };
+
+    // No type is expected until the end of its scope.
+    class ExpectedTypeHidden {
+    public:
+        explicit ExpectedTypeHidden(NameLookup& lookup) : lookup_(lookup), saved_(std::move(lookup.receiver_)) {
+            lookup.receiver_.reset();
+        }
+        ~ExpectedTypeHidden() { lookup_.receiver_ = saved_; }
+        ExpectedTypeHidden(const ExpectedTypeHidden&) = delete;
+        ExpectedTypeHidden& operator=(const ExpectedTypeHidden&) = delete;
+
+    private:
+        NameLookup& lookup_;
+        qestl::SmartPtr saved_;
+    };
+
+    // ---- names
+    // Local scopes (not owned), innermost last: the first that knows a
+    // name answers.
+    std::vector<NameMap*>& localScopes() { return localScopes_; }
+    model::Container& globalTemplates() { return globalTemplates_; }
+    std::map<std::string, qestl::SmartPtr, ByLengthThenBytes>& packages() { return packages_; }
+    std::map<std::string, PackageRef, ByLengthThenBytes>& referencedPackages() { return referencedPackages_; }
+    std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes>& nameIndex() { return nameIndex_; }
+
+private:
+    friend class FlagGuard;
+
+    ScopeChain scopes_;
+    std::vector<NameMap*> localScopes_;  // not owned
+    model::IRValueList candidates_;
+    codegen::NearMissList nearMisses_;
+    uint8_t deduplicating_ = 0;
+    uint64_t generation_ = 0;
+    qestl::SmartPtr receiver_;
+    std::vector<qestl::SmartPtr> receiverStack_;
+    std::vector<uint8_t> flagStack_;
+    uint8_t valueContext_ = 0;
+    model::Container globalTemplates_{model::kStaticMethods};
+    std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages_;
+    std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages_;
+    std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> nameIndex_;
+};
