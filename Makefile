@@ -12,10 +12,13 @@ STUB_PACKAGES := gcc-multilib gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win3
 BENCH_PACKAGES := default-jdk-headless mono-mcs lua5.4
 # Only the tests run Windows executables (they skip without it).
 TEST_PACKAGES := wine wine64
+# The format check needs the one clang-format that lays code out as
+# .clang-format was tuned for.
+FORMAT_PACKAGES := clang-format-14
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup demo test bench fuzz clean
+.PHONY: all setup demo test format-check format-fix bench fuzz clean
 
 all: demo
 
@@ -35,7 +38,7 @@ define install-missing
 endef
 
 setup:
-	$(call install-missing,REQUIRED,$(PACKAGES))
+	$(call install-missing,REQUIRED,$(PACKAGES) $(REQUIRED_EXTRA))
 	$(call install-missing,OPTIONAL,$(STUB_PACKAGES) $(EXTRA_PACKAGES))
 
 build/build.ninja: | setup
@@ -46,8 +49,18 @@ demo: setup build/build.ninja
 	./build/korvo -ce examples/hello.k -o build/hello
 	./build/hello
 
+# Only the lines written since .clang-format came in are checked (see it).
+format-check: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+format-check: setup
+	python3 cmake/check_format.py --clang-format clang-format-14
+
+format-fix: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+format-fix: setup
+	python3 cmake/check_format.py --clang-format clang-format-14 --fix
+
 test: EXTRA_PACKAGES = $(TEST_PACKAGES)
-test: setup
+test: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+test: setup format-check
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=ON \
 	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
 	cmake --build build-asan -j $(JOBS)
