@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "driver/console.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/side_file.h"
 #include "platform/file.h"
 #include "platform/output_file.h"

@@ -8,7 +8,7 @@
 
 #include "codegen/compile_context.h"
 #include "executable/executable_builder.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/path.h"
 #include "foundation/whole_file.h"
 #include "model/native_import.h"
