@@ -30,7 +30,9 @@ class cbircode : public cbSmartCore {
 public:
     cbircode() = default;
     cbircode(uint32_t opcode, int count)
-        : opcode(opcode), operands(static_cast<size_t>(count > 0 ? count : 0)), operandCount(static_cast<uint64_t>(int64_t{count})) {}
+        : opcode(opcode),
+          operands(static_cast<size_t>(count > 0 ? count : 0)),
+          operandCount(static_cast<uint64_t>(int64_t{count})) {}
     // Opcode, count, operands, address, source node and keep-first-operand;
     // not the owner, not the other flags.
     cbircode(const cbircode& other);
