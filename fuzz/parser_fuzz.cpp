@@ -10,6 +10,7 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "driver/builtin_catalogue.h"
 #include "foundation/path.h"
 #include "model/builtin_types.h"
@@ -17,7 +18,6 @@
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
-#include "statements/compile_walk.h"
 #include "syntax/scanner.h"
 
 namespace {
