@@ -12,9 +12,11 @@
 
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "statements/compile_walk.h"

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "diagnostics/diagnostics.h"

@@ -7,6 +7,7 @@
 #include "model/builtin_types.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {
