@@ -53,6 +53,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
 
 }  // namespace
 
+// The expression `new T(...) { members }`, an anonymous class (a NewWithBody node).
 uint32_t compileNewExpression(CompileContext& context, const StatementNode& node) {
     {
         qestl::SmartPtr origin;
