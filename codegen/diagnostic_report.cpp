@@ -69,7 +69,7 @@ void CompileContext::logError(std::string_view message) {
     ++errors;
 }
 
-void CompileContext::reportError(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::deliverError(std::string_view text, const model::NodeHandle& node) {
     if (!node) return logError(text);
     qestl::qestringA message(sourceName(node).c_str());
     const std::string body(text);
@@ -85,7 +85,7 @@ void CompileContext::reportError(std::string_view text, const model::NodeHandle&
     logError(message.view());
 }
 
-void CompileContext::reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) {
+void CompileContext::deliverWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) {
     const uint32_t switches = options != nullptr ? options->warningFlags : 0;
     if (nestedUnits != 0 && (switches & kWarningFlagLw) == 0) return;
     if ((code == 318 || code == 325 || code == 326) && (switches & kWarningFlagWn) == 0) return;
@@ -119,25 +119,25 @@ void CompileContext::reportWarning(uint32_t code, std::string_view text, const m
     logcat(kWarningFlags, "%s", message.c_str());
 }
 
-void CompileContext::deferError(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::deferText(std::string_view text, const model::NodeHandle& node) {
     ++deferred.count;
     deferred.add(text, node);
 }
 
-void CompileContext::reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::reportTextOnce(std::string_view text, const model::NodeHandle& node) {
     if (!reportedOnce.emplace(node.get(), std::string(text)).second) return;
-    reportError(text, node);
+    deliverError(text, node);
 }
 
 void CompileContext::reportDeferred() {
     for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
         if (!entry.node) {
-            reportError(entry.text.view(), entry.node);
+            deliverError(entry.text.view(), entry.node);
             continue;
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
-        reportErrorOnce(entry.text.view(), entry.node);
+        reportTextOnce(entry.text.view(), entry.node);
     }
 }
 
@@ -156,11 +156,10 @@ void DiagnosticCapture::appendError(std::string_view text) {
 void DiagnosticCapture::report(CompileContext& context) {
     qestl::qestringA errors(errorPrefix);
     errors.append(errorText);
-    if (!errors.empty()) context.reportError(errors.view(), model::NodeHandle());
+    if (!errors.empty()) context.reportError(diag::CapturedErrors, model::NodeHandle(), errors);
     qestl::qestringA warnings(warningPrefix);
     warnings.append(warningText);
-    if (!warnings.empty())
-        context.reportWarning(diag::CapturedWarnings.warningNumber, warnings.view(), model::NodeHandle());
+    if (!warnings.empty()) context.reportWarning(diag::CapturedWarnings, model::NodeHandle(), warnings);
 }
 
 void DiagnosticCapture::close(CompileContext& context) {

@@ -92,9 +92,9 @@ private:
     bool cycle_ = false;
 };
 
-// The operator shapes the language allows: the message of a wrong one, or
+// The operator shapes the language allows: the entry of a wrong one, or
 // null. The comparison operators must return bool.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
+const Diagnostic* operatorShapeError(const model::IRFunction& view, std::string_view name);
 bool isComparisonOperator(std::string_view name);
 
 // The parts a native member function shares with an import block's
@@ -148,9 +148,23 @@ void compileClassBody(CompileContext& context, const SmartPtr& classRef, const m
                       const NodeHandle& node, const model::Operand& registration);
 
 // Reports the error at once or defers it (raising the deferred count).
-void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+template <typename... Arguments>
+void raise(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
+           const Arguments&... arguments) {
+    if (deferIt)
+        context.deferError(entry, node, arguments...);
+    else
+        context.reportError(entry, node, arguments...);
+}
 // The same for a declaration both passes make (native imports and native
 // members): reported at once only if no pass reported it at the node yet.
-void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+template <typename... Arguments>
+void raiseOnce(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
+               const Arguments&... arguments) {
+    if (deferIt)
+        context.deferError(entry, node, arguments...);
+    else
+        context.reportErrorOnce(entry, node, arguments...);
+}
 
 }  // namespace declare

@@ -168,13 +168,13 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
     if (context != nullptr && !assigned) {
         const NodeHandle& at = node ? node : declarationNode;
         if ((flagsC & kFlagUnassigned) == 0)
-            context->reportWarning(diag::MaybeUnassigned.warningNumber, diag::MaybeUnassigned.text, at);
+            context->reportWarning(diag::MaybeUnassigned, at);
         else
-            context->reportError(diag::Uninitialized.text, at);
+            context->reportError(diag::Uninitialized, at);
     }
     ownerResult.checkUse(context, node);
     if (context != nullptr && (modifiers & kModMayNil))
-        context->reportWarning(diag::MaybeNilptr.warningNumber, diag::MaybeNilptr.text, node);
+        context->reportWarning(diag::MaybeNilptr, node);
     if (IRObject* field = asObject(classField)) field->checkUse(context, node);
 }
 
