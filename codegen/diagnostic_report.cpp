@@ -3,9 +3,9 @@
 // errors. Everything printed goes through the logger.
 
 #include "codegen/compile_context.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
+#include "options/compile_options.h"
 
 namespace {
 

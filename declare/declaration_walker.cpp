@@ -3,9 +3,10 @@
 // bodies of what was declared, base classes first; and the outer loop that
 // repeats the walk of a root until a run declares nothing new.
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
-#include "driver/compile_options.h"
 #include "model/class_object.h"
+#include "options/compile_options.h"
 
 using model::IRObject;
 

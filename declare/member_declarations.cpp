@@ -3,8 +3,9 @@
 // compiled. Objects are made once and kept by their node, so a later cycle
 // completes the same object; errors are deferred.
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"

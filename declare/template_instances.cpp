@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "classes/compile_class.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/template_class.h"

@@ -4,12 +4,13 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/builtin_catalogue.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
-#include "foundation/diagnostics.h"
 #include "foundation/node_pool.h"
+#include "foundation/sanitizer.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"
 #include "image/library_loader.h"
@@ -37,6 +38,9 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
     context.resolveOperands();
     context.assignAddresses();
+    // Every file the compilation reads has been opened by now (the embedded
+    // ones measured for their addresses): no output may replace one.
+    if (!outputsSpareInputs(options)) return false;
     if (options.linkLibraryOutput) {
         if (!options.kdefFile.empty()) readExportDefinitionFile(options);  // only warns
         return writeLinkLibrary(context, out, options);
@@ -57,7 +61,7 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
 // million nodes one by one costs more than parsing many of them. The
 // sanitized build frees it, so that leaks stay visible.
 void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KORVO_ADDRESS_SANITIZER)
     root.detach();
 #else
     (void)root;
@@ -73,7 +77,7 @@ class ContextLeftToProcessEnd {
 public:
     ContextLeftToProcessEnd() : context_(new CompileContext) {}
     ~ContextLeftToProcessEnd() {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KORVO_ADDRESS_SANITIZER)
         leftToProcessEnd = context_;
 #else
         delete context_;
@@ -123,6 +127,12 @@ int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out) {
     qestl::globalNodePool();
     qeSourceProcessor processor;
     if (processor.parseProject(context.project, options) != 0 || !context.project.root) return 0;
+    // The included and required files are known now.
+    if (!outputsSpareInputs(options)) {
+        leaveTreeToProcessEnd(context.project.root);
+        context.reset();
+        return 0;
+    }
 
     qestl::WStringVector paths;
     for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));

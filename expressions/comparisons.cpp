@@ -6,9 +6,10 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
+#include "statements/compile_walk.h"
 
 namespace expressions {
 namespace {

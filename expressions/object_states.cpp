@@ -3,10 +3,11 @@
 // branches that follow, and the warnings for a test whose outcome they
 // already decide.
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
+#include "statements/compile_walk.h"
 
 namespace expressions {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "expressions/compile_expression.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cinttypes>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"

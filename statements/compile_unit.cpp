@@ -3,10 +3,12 @@
 // queued classes, the program entry and the language description.
 #include "statements/compile_unit.h"
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
+#include "declare/declaration_entries.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "source/search_paths.h"
 #include "statements/compile_walk.h"
 

@@ -6,10 +6,11 @@
 #include <array>
 #include <cstdio>
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 // error, which is reported now, at once), and type references written as
 // statements.
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "statements/compile_walk.h"
 
 uint32_t compileNativeImportStatement(CompileContext& context, const StatementNode& node) {

@@ -1,9 +1,11 @@
 // if/else and the conditional choice c ? a : b. Each branch is compiled
 // into a list of its own, so that the jump over it can name the point just
 // past its last instruction; the lists are spliced in at the end.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/private_list.h"
 

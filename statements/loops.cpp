@@ -2,8 +2,10 @@
 // and continue targets while its body compiles; the jumps to them are bound
 // once the loop's code is complete. A for loop is first offered to the
 // counted-loop form, which the virtual machine runs itself.
+#include "expressions/compile_expression.h"
 #include "foundation/logger.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/counted_loop.h"
 #include "statements/private_list.h"

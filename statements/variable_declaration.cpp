@@ -7,12 +7,14 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
 #include "source/annotation_edit.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {

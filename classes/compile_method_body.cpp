@@ -1,0 +1,254 @@
+// The body of a method in the compile pass: its frame, its return label and
+// flow tree, the implicit base-constructor calls of a constructor, the
+// statements, the epilogue and the placing of its code.
+#include "classes/compile_method.h"
+#include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
+#include "codegen/instructions.h"
+#include "diagnostics/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/class_object.h"
+#include "model/function_object.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+bool isVoidType(const model::IRObject* type) {
+    return type == nullptr || model::isBuiltin(type, model::builtinTypes().voidType);
+}
+
+// Everything the body changes in the context, given back on every way out.
+class BodyScope {
+public:
+    BodyScope(CompileContext& context, const qestl::SmartPtr& function, bool constructor)
+        : context_(context), savedFunction_(context.function), function_(function.as<model::cbircode>()) {
+        context.switchCodeList(true, &listGuard_);
+        context.scopes.pushFrame(function);
+        savedStatics_ = context.scopes.staticObjects;
+        context.scopes.staticObjects = &statics_;
+        savedCurrent_ = context.current;
+        context.current = &code;
+        savedMode_ = context.setCompileMode(constructor ? kDeclareLocalOnce : kDeclareLocal);
+    }
+    ~BodyScope() {
+        jumps.restore(kJumpAll);
+        context_.function = savedFunction_;
+        context_.current = savedCurrent_;
+        // A failed body's code is dropped, not detached: detaching would
+        // detach its owner, the method, which stays declared.
+        if (function_ != nullptr && !code.empty()) {
+            function_->operands[0] = model::Operand();
+            function_->operandCount = 0;
+        }
+        codegen::dropCodeList(code);
+        context_.scopes.heaps[0]->renameFunctionStatics(statics_);
+        context_.scopes.staticObjects = savedStatics_;
+        // Near misses noted in the frame are listed before it goes.
+        context_.nearMisses.resolved();
+        context_.scopes.popFrame();
+        context_.setCompileMode(savedMode_);
+        listGuard_.restore();
+    }
+    BodyScope(const BodyScope&) = delete;
+    BodyScope& operator=(const BodyScope&) = delete;
+
+    void install() {
+        context_.enterJumpScope(jumps, kJumpReturn);
+        context_.function = &state;
+    }
+    // The function's own code goes to the list the body was started from.
+    void placeCode() {
+        context_.function = savedFunction_;
+        context_.current = savedCurrent_;
+        context_.appendCode(code);
+    }
+
+    // A template instance's code goes with the call that made it: a jmp
+    // over it, then the code, left as the one pending candidate whose
+    // operand is the code's first instruction.
+    void handOverCode(const qestl::SmartPtr& functionRef, const qestl::SmartPtr& first) {
+        context_.function = savedFunction_;
+        context_.current = savedCurrent_;
+        uint64_t size = 0;
+        for (const qestl::SmartPtr& instruction : code) size += instruction.as<model::cbircode>()->encodedSize();
+        model::Operand entry;
+        entry.setObjectRef(first, 0);
+        model::IRResult result(functionRef, entry);
+        result.pending.pushBack(codegen::makeJump(model::kOpJmp, static_cast<int64_t>(size)));
+        result.pending.appendRange(code.data(), code.size());
+        context_.instanceCode.appendRange(result.pending.data(), result.pending.size());
+        code.clear();
+        context_.clearResults();
+        context_.nearMisses.clear();
+        context_.addResult(result);
+    }
+
+    CodeList code;
+    JumpScope jumps;
+    FunctionCompileState state;
+
+private:
+    CompileContext& context_;
+    FunctionCompileState* savedFunction_;
+    model::cbircode* function_;
+    CodeList* savedCurrent_ = nullptr;
+    std::vector<model::Container::NameEntry> statics_;
+    std::vector<model::Container::NameEntry>* savedStatics_ = nullptr;
+    uint32_t savedMode_ = 0;
+    CodeListGuard listGuard_;
+};
+
+bool failWith(CompileContext& context, const Diagnostic& message, const StatementNode& node) {
+    context.reportError(message, node);
+    return false;
+}
+
+// The jmp of a final `return`: held only by the list, to the return label.
+bool isFinalReturnJump(const qestl::SmartPtr& last, const model::Operand& returnLabel) {
+    // The list and the caller hold it; a label would hold it too.
+    if (!last || last->referenceCount() != 2) return false;
+    const auto* jump = last.as<model::cbircode>();
+    if (jump->opcode != model::kOpJmp || jump->operandCount == 0) return false;
+    const model::Operand& target = jump->operands[0];
+    return target.link == &returnLabel && target.displacement == 0;
+}
+
+}  // namespace
+
+bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& functionRef,
+                       const StatementNode& node) {
+    auto* function = functionRef.as<model::FunctionObject>();
+    const bool constructor = function->isConstructor();
+    BodyScope scope(context, functionRef, constructor);
+
+    for (uint64_t i = 0; i < function->parameterCount(); ++i) {
+        qestl::SmartPtr parameter = function->parameter(i);
+        if (!parameter) return failWith(context, diag::BadParameter, node);
+        const model::Operand declared =
+            context.scopes.declareObject(model::asObject(parameter)->name.view(), parameter, false);
+        if (declared.kind == model::kErrorOperand) return failWith(context, diag::DuplicateObject, node);
+    }
+    bool needsValue = !isVoidType(model::asObject(function->type));
+
+    scope.state.returnType = function->type;
+    scope.state.notNilResult = function->isNotNilptr() ? 1 : 0;
+    if (function->isNotNilptr()) scope.state.flags |= kFunctionNotNilResult;
+    scope.install();
+    model::Operand& returnLabel = scope.jumps.target(kJumpReturn);
+
+    // The first instruction is patched with the frame size at the end.
+    qestl::SmartPtr first = context.emit(model::makeCheckEspInstruction(0), node);
+    function->opcode = model::kOpJmp;
+    function->operandCount = 1;
+    function->operands[0].setObjectRef(first, 0);
+
+    const StatementNode body = view.body();
+    if (!body) return failWith(context, diag::MissingBody, node);
+
+    if (constructor) {
+        const StatementNode callee = model::IRCore::operandOf(body, 0);
+        const bool writtenSuper = body->kind == NodeKind::Call && callee && callee->text.view() == "super";
+        if (!writtenSuper) {
+            model::IRResult calls;
+            qestl::SmartPtr owner = context.currentScopeObject();
+            if (!emitBaseConstructorCalls(owner, context, calls, node))
+                return failWith(context, diag::NoBaseConstructor, node);
+            context.setCompileMode(kDeclareLocal);
+            calls.prependOwnerCode();
+            context.appendCode(calls.pending);
+        }
+    }
+
+    compileTree(context, body);
+    if (context.hasErrors()) return false;
+
+    const qestl::SmartPtr last = context.lastInstruction();
+    const StatementNode end = view.closingNode();
+    qestl::SmartPtr epilogue;
+    if (constructor) {
+        needsValue = false;
+        if (function->type) return failWith(context, diag::ConstructorReturnType, node);
+        epilogue = context.emit(codegen::makeThisToEax(), end);
+    }
+    const bool holdsLocals = !context.scopes.frame->members().empty();
+    qestl::SmartPtr ret = context.emit(holdsLocals ? codegen::makeRetDelesp(end) : codegen::makeRet(end), end);
+    if (!epilogue) epilogue = ret;
+    returnLabel.setObjectRef(epilogue, 0);
+
+    if (isFinalReturnJump(last, returnLabel)) {
+        for (size_t i = scope.code.size(); i > 0; --i) {
+            if (scope.code[i - 1] != last) continue;
+            scope.code.erase(i - 1);
+            break;
+        }
+    }
+    context.bindLabels(0, scope.code.size());
+    const model::FlowNode* flow = scope.state.currentFlow;
+    scope.jumps.restore(kJumpAll);
+    if (needsValue && (flow == nullptr || !currentFlowExits(context)))
+        return failWith(context, diag::ReturnValueNeeded, node);
+
+    const auto frameSize = static_cast<int64_t>(context.scopes.frame->members().size());
+    auto* head = first.as<model::cbircode>();
+    head->opcode = frameSize != 0 && holdsLocals ? model::kOpAllocesp : model::kOpCheckesp;
+    head->operands[0] = model::Operand(frameSize, model::kImmLong, model::kTypeLong);
+
+    context.debugInfo->addFunction(functionRef, body, *context.scopes.frame);
+    warnUnusedObjects(*context.scopes.frame, context);
+    function->warnUnusedThrows(context);
+    if (view.isTemplate())
+        scope.handOverCode(functionRef, first);
+    else
+        scope.placeCode();
+    return true;
+}
+
+bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& context, model::IRResult& out,
+                              const StatementNode& node) {
+    auto* klass = model::asClass(model::asObject(classRef));
+    model::ClassObject* base = klass != nullptr ? klass->base() : nullptr;
+    if (base == nullptr || base->isInterface()) return true;
+    const qestl::SmartPtr baseRef(base);
+
+    context.clearResults();
+    // Constructing the object runs its bases' constructors whatever their
+    // access: a constructor written without an access keyword is private, and
+    // a viewer-filtered lookup from the derived class would hide it, so the
+    // base would pass for one declaring none and its constructor never run.
+    klass->dynamicMethods.collectByName(context, base->name.view(), 0);
+    model::IRValueList candidates;
+    context.swapResults(candidates);
+    context.clearResults();
+
+    bool baseDeclares = false;
+    model::IRResult* chosen = nullptr;
+    for (model::IRResult& candidate : candidates) {
+        model::IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !object->isKind(model::kKindFunction)) continue;
+        if (object->ownerObject() == klass) continue;
+        baseDeclares = true;
+        if (object->isConstructor() && object->parameterCount() == 0) {
+            chosen = &candidate;
+            break;
+        }
+    }
+    // A base that declares no constructor is constructed by its own base's.
+    if (chosen == nullptr) return baseDeclares ? false : emitBaseConstructorCalls(baseRef, context, out, node);
+
+    model::IRObject* constructor = chosen->objectPtr();
+    model::Operand target;
+    if (constructor->imported != 0) target = chosen->operand;
+    else target.setObjectRef(chosen->object, 0);
+    qestl::SmartPtr call = codegen::makeInstructionWithTwoOperands(model::kOpCall, target,
+                                                                   model::makeImmediate(0, model::kImmInt));
+    model::IRResult made;
+    base->runInstanceHook(context, made, node);
+    if (context.hasErrors()) return false;
+    out.appendResult(made);
+    model::FunctionObject* owner = nullptr;
+    if (model::IRObject* frameOwner = model::asObject(context.scopes.frame->owner); frameOwner && frameOwner->isFunction())
+        owner = static_cast<model::FunctionObject*>(frameOwner);
+    out.appendInstruction(out.pending, *call.as<model::cbircode>(), qestl::SmartPtr(owner), node);
+    return true;
+}

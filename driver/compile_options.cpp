@@ -1,3 +1,0 @@
-#include "driver/compile_options.h"
-
-CompileOptions::CompileOptions() : processorName("x86_64") {}

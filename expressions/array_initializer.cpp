@@ -1,0 +1,263 @@
+// Brace initialisers { e1, e2, ... }. The elements are compiled first into a
+// provisional array that keeps their values; once the receiving place names
+// the array type, every element is converted to the element type and the
+// array is built: one dimension of plain constants becomes a binary
+// resource and one `initarray`, anything else is pushed element by element
+// and allocated at run time.
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "codegen/instructions.h"
+#include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
+#include "model/array_object.h"
+#include "model/builtin_types.h"
+#include "model/opcodes.h"
+#include "statements/compile_walk.h"
+#include "statements/declarations.h"
+
+namespace {
+
+// The value of an initialiser whose array type is not known yet: its
+// elements wait, compiled, in source order.
+class ProvisionalArray final : public model::IRObject {
+public:
+    explicit ProvisionalArray(const qestl::SmartPtr& arrayType) : IRObject("", model::kKindVariable, arrayType, 0) {}
+    void detach() override {
+        elements.clear();
+        IRObject::detach();
+    }
+
+    model::IRValueList elements;
+};
+
+enum class Width : uint8_t { None, Byte, Short, Int, Long, Float, Double };
+
+struct ElementType {
+    qestl::SmartPtr type;  // the type values are converted to (int for an enum)
+    Width width = Width::None;
+    uint32_t size = 0;
+};
+
+ElementType elementTypeOf(model::IRObject* innermost) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    ElementType element;
+    element.type = innermost != nullptr && innermost->isEnum() ? b.intType : qestl::SmartPtr(innermost);
+    model::IRObject* t = model::asObject(element.type);
+    struct Row {
+        const qestl::SmartPtr* type;
+        Width width;
+        uint32_t size;
+    };
+    const Row rows[] = {{&b.byteType, Width::Byte, 1},  {&b.boolType, Width::Byte, 1},  {&b.charType, Width::Short, 2},
+                        {&b.shortType, Width::Short, 2}, {&b.intType, Width::Int, 4},    {&b.longType, Width::Long, 8},
+                        {&b.floatType, Width::Float, 4}, {&b.doubleType, Width::Double, 8}};
+    for (const Row& row : rows) {
+        if (!model::isBuiltin(t, *row.type)) continue;
+        element.width = row.width;
+        element.size = row.size;
+    }
+    return element;
+}
+
+// The type-id operand of an element type: byte 1 ... bool 8, String 9,
+// anything else 11.
+model::Operand typeIdOf(model::IRObject* type) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    const qestl::SmartPtr* codes[] = {&b.byteType,  &b.charType,   &b.shortType, &b.intType, &b.longType,
+                                      &b.floatType, &b.doubleType, &b.boolType,  &b.stringType};
+    int64_t id = 11;
+    for (size_t i = 0; i < std::size(codes); ++i)
+        if (model::isBuiltin(type, *codes[i])) id = static_cast<int64_t>(i) + 1;
+    return model::Operand(id, model::kTypeId, model::kTypeType);
+}
+
+bool isImmediate(const model::Operand& operand) {
+    return operand.kind <= model::kImmBool || operand.kind == model::kStringOffset;
+}
+
+// One element's value converted into the element type: the bytes it adds to
+// the constant data, and the warning the conversion deserves (0 for none).
+struct Converted {
+    uint64_t bits = 0;
+    uint32_t warning = 0;
+};
+
+double floatingValue(const model::Operand& operand, bool isFloat) {
+    if (isFloat) return std::bit_cast<float>(static_cast<uint32_t>(operand.value));
+    return std::bit_cast<double>(operand.value);
+}
+
+Converted convertElement(Width width, model::IRObject* source, const model::Operand& operand) {
+    const model::BuiltinTypes& b = model::builtinTypes();
+    const bool fromFloat = model::isBuiltin(source, b.floatType);
+    const bool fromDouble = model::isBuiltin(source, b.doubleType);
+    const bool floating = fromFloat || fromDouble;
+    const bool fromLong = model::isBuiltin(source, b.longType);
+    const double real = floating ? floatingValue(operand, fromFloat) : 0.0;
+    constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min(), kInt32Max = std::numeric_limits<int32_t>::max();
+    constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min(), kInt64Max = std::numeric_limits<int64_t>::max();
+    const uint32_t precision = diag::MayLosePrecision.warningNumber, data = diag::MayLoseData.warningNumber;
+    const int64_t value = operand.value;
+    switch (width) {
+    case Width::Byte:
+        if (floating) return {static_cast<uint8_t>(floatingToInteger(real, kInt32Min, kInt32Max)), precision};
+        return {static_cast<uint8_t>(value),
+                model::isBuiltin(source, b.byteType) || model::isBuiltin(source, b.boolType) ? 0 : data};
+    case Width::Short:
+        if (floating) return {static_cast<uint16_t>(floatingToInteger(real, kInt32Min, kInt32Max)), precision};
+        return {static_cast<uint16_t>(value), model::isBuiltin(source, b.intType) || fromLong ? data : 0};
+    case Width::Int:
+        if (floating) return {static_cast<uint32_t>(floatingToInteger(real, kInt64Min, kInt64Max)), precision};
+        return {static_cast<uint32_t>(value), fromLong ? data : 0};
+    case Width::Long:
+        if (floating) return {static_cast<uint64_t>(floatingToInteger(real, kInt64Min, kInt64Max)), precision};
+        return {static_cast<uint64_t>(value), 0};
+    case Width::Double:
+        if (fromDouble) return {static_cast<uint64_t>(value), 0};
+        if (fromFloat) return {std::bit_cast<uint64_t>(real), 0};
+        return {std::bit_cast<uint64_t>(static_cast<double>(value)), fromLong ? precision : 0};
+    case Width::Float:
+        if (fromFloat) return {static_cast<uint32_t>(value), 0};
+        if (fromDouble) return {std::bit_cast<uint32_t>(static_cast<float>(real)), precision};
+        return {std::bit_cast<uint32_t>(static_cast<float>(value)), fromLong ? precision : 0};
+    case Width::None:
+        break;
+    }
+    return {};
+}
+
+void reportConversion(CompileContext& context, uint32_t warning, model::IRObject* source, model::IRObject* target,
+                      const StatementNode& node) {
+    const Diagnostic& diagnostic = warning == diag::MayLosePrecision.warningNumber ? diag::MayLosePrecision
+                                                                                     : diag::MayLoseData;
+    context.reportWarning(diagnostic, node, source->getName(), target->getName());
+}
+
+void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const qestl::SmartPtr& owner,
+              const StatementNode& node) {
+    value.appendInstruction(value.pending, *instruction.as<model::cbircode>(), owner, node);
+}
+
+}  // namespace
+
+bool isProvisionalArray(const model::IRObject* object) { return dynamic_cast<const ProvisionalArray*>(object) != nullptr; }
+
+uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& node) {
+    const qestl::SmartPtr arrayType = context.arrayTypeOf(model::builtinTypes().wildcard);
+    const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));
+    if (!arrayType || !provisional) {
+        context.reportError(diag::OutOfMemory, node);
+        return 0;
+    }
+    auto* array = provisional.as<ProvisionalArray>();
+    array->buildLinkName();
+    const qestl::SmartPtr expected = context.receiver;
+    model::IRObject* expectedType = model::asObject(expected);
+    {
+        FlagGuard flag = context.pushFlag(1);
+        // A nested initialiser sees its own array type; names are looked up
+        // in the element type first.
+        std::optional<declarations::ReceiverGuard> receiver;
+        if (expectedType != nullptr && expectedType->isArray())
+            receiver.emplace(context, expectedType->type);
+        for (const StatementNode& element : node->operands) {
+            model::IRValueList candidates;
+            if (!compileToCandidates(context, element, candidates)) return 0;
+            if (context.receiver) declarations::keepAssignable(context, candidates, context.receiver);
+            model::IRResult* chosen = pickSingleObject(context, candidates, element);
+            if (chosen == nullptr) return 0;
+            array->elements.pushBack(*chosen);
+        }
+        context.clearResults();
+        context.nearMisses.clear();
+        context.addResult(model::IRResult(provisional, model::Operand()));
+    }
+    if (!expected) return 0;
+    model::IRValueList candidates;
+    context.swapResults(candidates);
+    context.clearResults();
+    compileArrayInitializerElements(context, candidates, expected, node);
+    return 0;
+}
+
+void compileArrayInitializerElements(CompileContext& context, model::IRValueList& candidates,
+                                     const qestl::SmartPtr& expected, const StatementNode& node) {
+    model::IRValueList converted;
+    for (model::IRResult& candidate : candidates) {
+        compileArrayInitializerElement(context, candidate, expected, node);
+        for (model::IRResult& value : context.candidates) converted.pushBack(value);
+        context.clearResults();
+    }
+    context.clearResults();
+    context.swapResults(converted);
+}
+
+void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
+                                    const qestl::SmartPtr& expected, const StatementNode& node) {
+    auto* array = dynamic_cast<ProvisionalArray*>(candidate.objectPtr());
+    if (candidate.objectPtr() == nullptr) return;
+    model::IRObject* arrayType = model::asObject(expected);
+    context.clearResults();
+    if (array == nullptr || arrayType == nullptr || !arrayType->isArray()) return;
+
+    uint32_t depth = 0;
+    model::IRObject* innermost = arrayType;
+    while (innermost != nullptr && innermost->isArray()) {
+        innermost = model::asObject(innermost->type);
+        ++depth;
+    }
+    const ElementType element = elementTypeOf(innermost);
+    model::IRObject* elementType = model::asObject(element.type);
+    bool constantData = depth == 1 && innermost != nullptr && innermost->isPodType() &&
+                        !model::isBuiltin(innermost, model::builtinTypes().stringType);
+
+    const qestl::SmartPtr owner = context.scopes.frame->owner;
+    qestl::SmartPtr made = model::makeObject("", model::kKindVariable, expected, 0);
+    model::asObject(made)->changeModifiers(0x80, 0);
+    model::IRResult value(made);
+    const model::Operand typeId = typeIdOf(elementType);
+
+    const size_t count = array->elements.size();
+    std::vector<uint8_t> data(count * element.size);
+    for (size_t i = 0; i < count; ++i) {
+        model::IRResult& item = array->elements[i];
+        const StatementNode at = i < node->operands.size() ? node->operands[i] : StatementNode();
+        model::IRObject* source = declarations::valueTypeOf(item);
+        if (source == nullptr) return;
+        item.checkUse(&context, at);
+        if (!model::convertible(&context, source, arrayType->type, true)) return;
+        constantData = constantData && item.pending.empty() && isImmediate(item.operand);
+        const Converted bits = convertElement(element.width, source, item.operand);
+        if (constantData && element.size != 0) std::memcpy(&data[i * element.size], &bits.bits, element.size);
+        if (bits.warning != 0) reportConversion(context, bits.warning, source, elementType, at);
+    }
+
+    if (constantData) {
+        const model::Operand resource = context.binaryResource(data.data(), data.size());
+        qestl::SmartPtr initarray = codegen::makeInstruction(model::kOpInitarray, 3);
+        codegen::setOperandTriple(*initarray.as<model::cbircode>(), 0, typeId,
+                                  model::makeImmediate(static_cast<int64_t>(data.size()), model::kImmInt), resource);
+        appendTo(value, initarray, owner, node);
+    } else {
+        for (model::IRResult& item : array->elements) {
+            model::IRObject* object = item.objectPtr();
+            model::Operand pushed = object->isFunction() ? object->makeObjectOperand() : item.operand;
+            if (!object->isFunction()) value.appendResult(item);
+            appendTo(value, codegen::makeInstructionWithOperand(model::kOpPush, pushed), owner, node);
+        }
+        model::Operand elementClass;
+        elementClass.setObjectRef(element.type, 0);
+        appendTo(value, codegen::makeInstructionWithOperand(model::kOpPush, elementClass), owner, node);
+        appendTo(value, codegen::makeInstructionWithOperand(model::kOpPush, typeId), owner, node);
+        appendTo(value, codegen::makePushIntImmediate(static_cast<int32_t>(count)), owner, node);
+        for (uint32_t i = 1; i < depth; ++i) appendTo(value, codegen::makePushIntImmediate(0), owner, node);
+        const model::Operand countOperand = model::makeImmediate(static_cast<int64_t>(count), model::kImmInt);
+        appendTo(value, codegen::makeInstructionWithOperand(model::kOpAllocArrayN, countOperand), owner, node);
+    }
+    value.operand = codegen::makeEaxOperand(arrayType);
+    context.setResults(value);
+}

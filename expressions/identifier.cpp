@@ -1,0 +1,26 @@
+// A bare name: every visible object of it becomes a candidate; `sizeof`
+// without a declaration of its own is the built-in size function.
+#include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
+#include "model/builtin_types.h"
+#include "model/function_object.h"
+#include "statements/compile_walk.h"
+
+uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
+    const std::string_view name = node->text.view();
+    context.lookupName(name, node);
+    if (!context.candidates.empty()) return 0;
+    if (name == "sizeof") {
+        const model::BuiltinTypes& types = model::builtinTypes();
+        qestl::SmartPtr function = model::makeFunction("$special/_sizeof", types.intType);
+        auto* sizeOf = function.as<model::FunctionObject>();
+        sizeOf->addParameter(model::makeObject("object", model::kKindVariable, types.anyType, 0));
+        context.addResult(model::IRResult(function, sizeOf->makeObjectOperand()));
+        return 0;
+    }
+    qestl::qestringA listing;
+    appendDidYouMean(context, listing, node);
+    context.reportError(diag::UndefinedIdentifier, node, listing);
+    return 0;
+}

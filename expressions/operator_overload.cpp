@@ -1,0 +1,59 @@
+// An operator applied to a class value: when the class declares a method
+// named like the operator, the operator is that method's call.
+#include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
+#include "statements/compile_walk.h"
+
+namespace {
+
+constexpr uint32_t kProbeFlags = 7;
+
+// Does any operand's class hold a member of the name? Asked silently: the
+// lookup's candidates are dropped again.
+bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, std::string_view name) {
+    bool found = false;
+    for (model::IRResult& operand : operands) {
+        model::IRObject* object = operand.objectPtr();
+        if (object == nullptr) continue;
+        object->bindIntrinsicMember(context, name, kProbeFlags);
+        // A variable answers for itself; its class for the methods.
+        if (object->isKind(model::kKindVariable)) {
+            model::IRObject* klass = model::asObject(object->valueType());
+            if (klass != nullptr && klass != object) klass->bindIntrinsicMember(context, name, kProbeFlags);
+        }
+        found = found || !context.candidates.empty();
+        context.clearResults();
+    }
+    return found;
+}
+
+}  // namespace
+
+bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
+                          const StatementNode& node) {
+    StatementNode first, second;
+    int32_t count = 0;
+    const qestl::qestringA name = operatorOverloadSignature(node, first, second, count);
+    context.clearResults();
+    if (!anyOperandDeclares(context, operands, name.view())) return false;
+
+    resolveMemberAccess(context, first, &operands, name.view(), node, model::IRValueList());
+    model::IRValueList methods;
+    context.swapResults(methods);
+    context.clearResults();
+    if (methods.empty()) {
+        context.reportError(diag::NoOperatorOverload, node);
+        return false;
+    }
+    if (!compileCallToCandidates(context, methods, arguments, node)) return false;
+
+    model::IRResult value = context.candidates[0];
+    model::IRObject* object = value.objectPtr();
+    value.operand = model::Operand(model::kEax, model::kRegister,
+                                   object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
+    value.markerByte = 1;
+    context.clearResults();
+    context.addResult(value);
+    return true;
+}
