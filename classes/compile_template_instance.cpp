@@ -68,7 +68,8 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
         if (chosen == nullptr || !isTypeObject(chosen)) {
             qestl::qestringA listing;
             dumpScopeSymbols(context, candidates, listing);
-            context.reportError(chosen == nullptr ? diag::ObjectNotFound : diag::TypeUnsupportedListed, argument, listing);
+            context.reportError(chosen == nullptr ? diag::ObjectNotFound : diag::TypeUnsupportedListed, argument,
+                                listing);
             return false;
         }
         const NodeHandle parameter = templateView.templateParameter(i);

@@ -4,6 +4,7 @@
 // counters and the diagnostics. Everything that compiles takes it first.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -119,14 +120,19 @@ public:
     // pass has settled.
     template <typename... Arguments>
     void deferError(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
         deferText(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
     }
     // An error that a pass revisiting the node would report again: printed
     // once per node and text, whichever pass meets it first.
     template <typename... Arguments>
     void reportErrorOnce(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
         reportTextOnce(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
     }
+    // Advice at a node (never empty), printed unless warnings are
+    // suppressed there; counted as nothing.
+    void reportTip(const Diagnostic& entry, const model::NodeHandle& node);
     // Reports what the last declaration run deferred: each marked node's
     // first message once, node-less ones always.
     void reportDeferred();

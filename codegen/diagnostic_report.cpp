@@ -2,6 +2,8 @@
 // of the node's source text, the warning filters, captures and deferred
 // errors. Everything printed goes through the logger.
 
+#include <cassert>
+
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
@@ -11,6 +13,7 @@ namespace {
 
 constexpr uint32_t kErrorFlags = 0x10010;
 constexpr uint32_t kWarningFlags = 0x10008;
+constexpr uint32_t kTipFlags = 0x10001;
 constexpr const char* kUnknownSource = "<未知的源文件>";
 constexpr const char* kNoExcerpt = "<无法浏览源文件>";
 constexpr size_t kExcerptLimit = 1000;
@@ -117,6 +120,22 @@ void CompileContext::deliverWarning(uint32_t code, std::string_view text, const 
         return;
     }
     logcat(kWarningFlags, "%s", message.c_str());
+}
+
+void CompileContext::reportTip(const Diagnostic& entry, const model::NodeHandle& node) {
+    assert(entry.kind == DiagnosticKind::Tip);
+    if (!node || warningSuppression != 0) return;
+    qestl::qestringA message(sourceName(node).c_str());
+    const int line = static_cast<int>(node->startLine + 1);
+    const int column = static_cast<int>(node->startColumn + 1);
+    if (hasSpan(*node)) {
+        message.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
+                             static_cast<int>(node->textEnd - node->textStart), entry.text);
+        message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
+    } else {
+        message.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, entry.text);
+    }
+    logcat(kTipFlags, "%s", message.c_str());
 }
 
 void CompileContext::deferText(std::string_view text, const model::NodeHandle& node) {

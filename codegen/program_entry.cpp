@@ -53,8 +53,8 @@ void loadLanguageDescription(CompileContext& context) {
     if (context.options == nullptr || context.options->languageMappingFile.empty()) return;
     const qestl::qestringW& given = context.options->languageMappingFile;
     cbjson document;
-    if (!readJsonSideFile(resolveIncludePath(given), given, document, "警告: 无法读取语言描述文件 :",
-                          "警告: 无效的语言描述文件 :"))
+    if (!readJsonSideFile(resolveIncludePath(given), given, document, diag::LanguageFileUnreadable.text,
+                          diag::LanguageFileInvalid.text))
         return;
     context.resources->applyLanguageMapping(document.root());
 }

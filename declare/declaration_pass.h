@@ -60,20 +60,16 @@ SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const NodeH
 template <typename... Arguments>
 void raise(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
            const Arguments&... arguments) {
-    if (deferIt)
-        context.deferError(entry, node, arguments...);
-    else
-        context.reportError(entry, node, arguments...);
+    if (deferIt) context.deferError(entry, node, arguments...);
+    else context.reportError(entry, node, arguments...);
 }
 // The same for a declaration both passes make (native imports and native
 // members): reported at once only if no pass reported it at the node yet.
 template <typename... Arguments>
 void raiseOnce(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
                const Arguments&... arguments) {
-    if (deferIt)
-        context.deferError(entry, node, arguments...);
-    else
-        context.reportErrorOnce(entry, node, arguments...);
+    if (deferIt) context.deferError(entry, node, arguments...);
+    else context.reportErrorOnce(entry, node, arguments...);
 }
 
 }  // namespace declare

@@ -10,11 +10,13 @@
 
 #include "foundation/qestring.h"
 
-enum class DiagnosticKind : uint8_t { Error, Warning };
+// A tip advises and counts as nothing; a note is a line printed outside the
+// error and warning framing (a side file the run could not use).
+enum class DiagnosticKind : uint8_t { Error, Warning, Tip, Note };
 
 struct Diagnostic {
     DiagnosticKind kind;
-    uint16_t warningNumber;  // what -w and the suppression annotations name; 0 for errors
+    uint16_t warningNumber;  // what -w and the suppression annotations name; 0 but for warnings
     const char* text;
 };
 
@@ -34,8 +36,9 @@ public:
     DiagnosticArgument(const std::string& text) : text_(text) {}
     DiagnosticArgument(const qestl::qestringA& text) : text_(text.view()) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    DiagnosticArgument(T number) : number_(std::to_string(number)), isNumber_(true) {}
+    DiagnosticArgument(T number) : number_(std::to_string(number)), isNumber_(true) {
+        static_assert(!std::same_as<T, bool> && !std::same_as<T, char>, "a count, not a flag or a character");
+    }
 
     std::string_view view() const { return isNumber_ ? std::string_view(number_) : text_; }
 

@@ -188,7 +188,8 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
             context.reportError(diag::NoMatchingOperands, node, left, right);
         });
-        for (const auto& [left, right] : builder.mismatches) context.reportError(diag::CannotOperateOn, node, left, right);
+        for (const auto& [left, right] : builder.mismatches)
+            context.reportError(diag::CannotOperateOn, node, left, right);
         return;
     }
     if (outcome == Outcome::Ambiguous) {

@@ -154,7 +154,7 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
     const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, detail);
     if (context.candidates.size() == 1) return bound;
     const StatementNode callee = nodeChild(node, kCallee);
-    const Diagnostic& entry = context.candidates.size() > 1                  ? diag::AmbiguousCall
+    const Diagnostic& entry = context.candidates.size() > 1              ? diag::AmbiguousCall
                               : callee && callee->text.view() == "super" ? diag::SuperCallMismatch
                                                                          : diag::NoMatchingMethod;
     qestl::qestringA listings;

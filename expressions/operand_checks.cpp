@@ -79,7 +79,8 @@ bool leaveFolded(CompileContext& context, const model::Operand& folded, const qe
     if (isFoldError(folded)) {
         qestl::SmartPtr rightHolder;
         valueTypeOf(right, rightHolder);
-        reportWithType(context, folded.value == kFoldDivideByZero ? diag::DivideByZeroListed : diag::TypeUnsupportedListed,
+        reportWithType(context,
+                       folded.value == kFoldDivideByZero ? diag::DivideByZeroListed : diag::TypeUnsupportedListed,
                        rightHolder, node);
         return false;
     }

@@ -223,7 +223,8 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
         context.clearCandidates();
         context.reportError(memberError(code), method.declarationNode, listing);
     } else {
-        context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject, method.declarationNode);
+        context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject,
+                            method.declarationNode);
     }
     return false;
 }

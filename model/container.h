@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
-#include "foundation/diagnostics.h"
 #include "foundation/smart_ptr.h"
 #include "model/ir_object.h"
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
-#include "foundation/diagnostics.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"

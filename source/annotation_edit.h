@@ -2,7 +2,7 @@
 // two declarations of one entity, and setting parameters of "Native".
 #pragma once
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "source/node.h"
 
 // Where a merge reports a conflict; the compile context implements it.

@@ -50,10 +50,8 @@ void compileDeprecated(CompileContext& context, const StatementNode& annotation)
     const NodeText* version = valueOf(annotation, "version");
     const NodeText* message = valueOf(annotation, "message");
     const std::string_view said = message != nullptr ? message->view() : std::string_view();
-    if (version != nullptr)
-        context.reportWarning(diag::DeprecatedSince, annotation, version->view(), said);
-    else
-        context.reportWarning(diag::Deprecated, annotation, said);
+    if (version != nullptr) context.reportWarning(diag::DeprecatedSince, annotation, version->view(), said);
+    else context.reportWarning(diag::Deprecated, annotation, said);
 }
 
 void compileVersion(CompileContext& context, const StatementNode& annotation) {
@@ -113,15 +111,9 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
     for (const auto& [label, value] : parts)
         if (value != nullptr) description.append(label).append(value->view());
     switch (status) {
-    case Status::Error:
-        context.reportError(diag::RequireMissing, annotation, description);
-        break;
-    case Status::Indeterminacy:
-        context.reportWarning(diag::RequireIndeterminate, annotation, description);
-        break;
-    default:
-        context.reportWarning(diag::RequireMismatch, annotation, description, declared->view());
-        break;
+    case Status::Error: context.reportError(diag::RequireMissing, annotation, description); break;
+    case Status::Indeterminacy: context.reportWarning(diag::RequireIndeterminate, annotation, description); break;
+    default: context.reportWarning(diag::RequireMismatch, annotation, description, declared->view()); break;
     }
 }
 
@@ -149,8 +141,9 @@ void compileAnnotations(CompileContext& context, const StatementNode& node) {
             const NodeText* message = valueOf(annotation, "message");
             if (message == nullptr) continue;
             const NodeText* code = valueOf(annotation, "code");
-            context.reportWarningNumbered(diag::UserWarning, static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0),
-                                          annotation, unquoted(*message));
+            context.reportWarningNumbered(diag::UserWarning,
+                                          static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0), annotation,
+                                          unquoted(*message));
         } else if (name == "Version") {
             compileVersion(context, annotation);
         } else if (name == "Require") {
