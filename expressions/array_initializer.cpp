@@ -146,6 +146,7 @@ void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const 
 
 bool isProvisionalArray(const model::IRObject* object) { return dynamic_cast<const ProvisionalArray*>(object) != nullptr; }
 
+// The brace initialiser `{a, b, ...}` (an ArrayInitializer node).
 uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& node) {
     const qestl::SmartPtr arrayType = context.arrayTypeOf(model::builtinTypes().wildcard);
     const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));

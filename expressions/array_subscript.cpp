@@ -214,6 +214,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
 
 }  // namespace
 
+// The element access `a[i]` (a Subscript node).
 uint32_t compileArraySubscript(CompileContext& context, const StatementNode& node) {
     const bool allocates = (node->flags & NodeFlag::New) != 0;
     const bool nested = (context.statementHints & kArrayTypeHint) != 0;

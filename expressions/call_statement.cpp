@@ -84,6 +84,7 @@ void markNotNilptr(CompileContext& context, IRValueListArray& arguments) {
 
 }  // namespace
 
+// The call `f(...)`, `o.m(...)` or `super(...)` (a Call node).
 uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     const StatementNode callee = nodeChild(node, kCallee);
     const StatementNode argumentList = node->operands.size() > kArgumentList ? nodeChild(node, kArgumentList)

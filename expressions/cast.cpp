@@ -47,6 +47,7 @@ qestl::SmartPtr makeCastInstruction(const model::IRResult& target, const model::
 
 }  // namespace
 
+// The cast `(T)x` (a Cast node).
 uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     const StatementNode typeNode = nodeChild(node, 0);
     resolveTypeReference(context, typeNode);

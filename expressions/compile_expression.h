@@ -85,8 +85,8 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
 void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, std::string_view member,
                          const StatementNode& node);
 
-// Member access; increments and decrements
-// (code 101-104); plain and compound assignments (code 106, 113-122).
+// Member access; increments and decrements (Finc, Fdec, Binc, Bdec); plain
+// and compound assignments (Mov, Shlm to Xorm).
 void compileMemberExpression(CompileContext& context, const StatementNode& node);
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code);
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code);
@@ -114,7 +114,7 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
 // Operand `index` of a node; empty past the last.
 StatementNode nodeChild(const StatementNode& node, size_t index);
 // The operator code (the opcode of the instruction implementing it), 0 for
-// no operator; "++"/"--" with an operand 0 are the postfix codes 103/104.
+// no operator; "++"/"--" with an operand 0 are the postfix codes Binc/Bdec.
 uint32_t operatorCodeOf(const StatementNode& node);
 // The same code with the operands and their count; nothing is written for
 // an unknown text, and `second` stays untouched by one-operand forms.
@@ -144,10 +144,3 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
                                     const qestl::SmartPtr& expected, const StatementNode& node);
 // A brace initialiser's value that no array type has been given yet.
 bool isProvisionalArray(const model::IRObject* object);
-
-// The value of an integer literal's text and whether it is a long.
-struct IntegerLiteral {
-    int64_t value = 0;
-    bool isLong = false;
-};
-IntegerLiteral readIntegerLiteral(const char* text);

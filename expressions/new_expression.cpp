@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kClassConstruct = 31;
 constexpr size_t kArgumentListsReserved = 256;
 
 // Each argument compiled on a code list of its own; its single value goes
@@ -51,10 +50,11 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
 
 }  // namespace
 
+// The expression `new T(...) { members }`, an anonymous class (a NewWithBody node).
 uint32_t compileNewExpression(CompileContext& context, const StatementNode& node) {
     {
         qestl::SmartPtr origin;
-        compileTemporaryClass(context, nullptr, node, origin, kClassConstruct, true);
+        compileTemporaryClass(context, nullptr, node, origin, kConstructClass, true);
     }
     if (context.hasErrors()) return 0;
     model::IRValueList classes;

@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr uint32_t kFirstStatementKind = 8;
-constexpr uint32_t kLastStatementKind = 94;
+constexpr uint32_t kFirstStatementKind = NodeKind::Name;
+constexpr uint32_t kLastStatementKind = NodeKind::ForTo;
 constexpr uint32_t kNestingLimit = 256;
 
 enum class Around : uint8_t { None, Flow, Loop };
@@ -31,7 +31,7 @@ using DispatchTable = std::array<DispatchRow, kLastStatementKind + 1>;
 
 constexpr DispatchTable makeDispatchTable() {
     DispatchTable table{};
-#define KORVO_STATEMENT(kind, function, where) table[kind] = DispatchRow{&function, Around::where};
+#define KORVO_STATEMENT(kind, function, where) table[NodeKind::kind] = DispatchRow{&function, Around::where};
 #include "statements/statement_kinds.def"
 #undef KORVO_STATEMENT
     return table;
@@ -177,6 +177,7 @@ uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     return result;
 }
 
+// The start of a source unit or a library unit (SourceUnit and DriverUnit nodes).
 uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     const bool fromLibrary = node->includedUnit != 0;
     bool announce = node->kind == NodeKind::SourceUnit ? !fromLibrary : false;
@@ -190,19 +191,21 @@ uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The parenthesised list, compiled as its first item (a List node).
 uint32_t compileListStatement(CompileContext& context, const StatementNode& node) {
     if (node->operands.empty()) return 0;
     compileStatement(context, node->operands[0], false);
     return 0;
 }
 
+// The class, interface, package or enum declaration (a Class node).
 uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
-    // The package, interface and enum constructs are kind-31 nodes told
-    // apart by their flags; the codes are those of compileClassDeclaration.
-    uint32_t construct = 31;
-    if ((node->flags & 0x10000000u) != 0) construct = 28;
-    else if ((node->flags & 0x20000000u) != 0) construct = 30;
-    else if ((node->flags & 0x40000000u) != 0) construct = 86;
+    // The package, interface and enum constructs are Class nodes told apart
+    // by their flags.
+    uint32_t construct = kConstructClass;
+    if ((node->flags & 0x10000000u) != 0) construct = kConstructPackage;
+    else if ((node->flags & 0x20000000u) != 0) construct = kConstructInterface;
+    else if ((node->flags & 0x40000000u) != 0) construct = kConstructEnum;
     qestl::SmartPtr slot;
     compileClassDeclaration(context, nullptr, node, slot, construct, true);
     return 0;

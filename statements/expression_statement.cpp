@@ -18,6 +18,7 @@ bool isAssignmentCode(uint32_t code) {
 
 }  // namespace
 
+// The operator expression, as a statement or a value (an Expression node).
 uint32_t compileExpressionStatement(CompileContext& context, const StatementNode& node) {
     const uint32_t code = operatorCodeOf(node);
     switch (code) {

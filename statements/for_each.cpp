@@ -146,6 +146,7 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
 
 }  // namespace
 
+// The collection loop `for (x : c)` and the counted loop `for (i = a to b)` (ForEach, ForTo).
 uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     const uint32_t codeMark = static_cast<uint32_t>(context.currentList().size());

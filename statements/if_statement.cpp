@@ -74,6 +74,7 @@ void spliceAlternatives(CompileContext& context, CodeList* outer, uint32_t jump,
 
 }  // namespace
 
+// The statement `if (c) s else s` (an If node).
 uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 0);
     const StatementNode thenStatement = nodeChild(node, 1);
@@ -114,6 +115,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     return 0;
 }
 
+// The conditional operator `c ? a : b` (a Conditional node).
 uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 0);
     const StatementNode firstNode = nodeChild(node, 1);

@@ -49,6 +49,7 @@ StatementNode findCallNode(const StatementNode& node) {
     return StatementNode();
 }
 
+// The loop `while (c) s` (a While node).
 uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     JumpScope scope;
@@ -76,6 +77,7 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The classic loop `for (init; c; step)` (a For node).
 uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 1);
     const StatementNode step = nodeChild(node, 2);
@@ -126,6 +128,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The loop `do s while (c);` (a DoWhile node).
 uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     JumpScope scope;

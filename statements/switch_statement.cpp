@@ -159,6 +159,7 @@ void emitJumpTable(CompileContext& context, const StatementNode& node, const mod
 
 }  // namespace
 
+// The statement `switch (x) { case ...: }` (a Switch node).
 uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     const uint64_t codeMark = context.currentList().size();

@@ -205,6 +205,7 @@ qestl::SmartPtr typeSettledBefore(const StatementNode& declarators) {
 
 }  // namespace
 
+// The variable declaration `T a = x, b;` (a VariableDeclaration node).
 uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode& node) {
     // Outside function bodies the declaration pass met the declaration
     // first: one it refused was reported there, and is not refused twice.
