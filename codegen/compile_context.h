@@ -6,6 +6,7 @@
 // the pass-level entries that take several parts at once.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -58,17 +59,26 @@ public:
     // ---- errors and warnings (forwarded to the diagnostics)
     CompileDiagnostics& diagnostics() { return diagnostics_; }
     const CompileDiagnostics& diagnostics() const { return diagnostics_; }
-    void reportError(std::string_view text, const model::NodeHandle& node) override {
-        diagnostics_.reportError(text, node);
-    }
-    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) override {
-        diagnostics_.reportWarning(code, text, node);
-    }
+    using model::ModelContext::reportError;
+    using model::ModelContext::reportWarning;
     uint32_t errorCount() const override { return diagnostics_.errorCount(); }
-    void deferError(std::string_view text, const model::NodeHandle& node) { diagnostics_.deferError(text, node); }
-    void reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
-        diagnostics_.reportErrorOnce(text, node);
+    // An error of the declaration pass, reported by reportDeferred once the
+    // pass has settled.
+    template <typename... Arguments>
+    void deferError(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
+        diagnostics_.deferError(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
     }
+    // An error that a pass revisiting the node would report again: printed
+    // once per node and text, whichever pass meets it first.
+    template <typename... Arguments>
+    void reportErrorOnce(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
+        diagnostics_.reportErrorOnce(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
+    // Advice at a node (never empty), printed unless warnings are
+    // suppressed there; counted as nothing.
+    void reportTip(const Diagnostic& entry, const model::NodeHandle& node) { diagnostics_.reportTip(entry, node); }
     void reportDeferred() { diagnostics_.reportDeferred(); }
     std::string sourceName(const model::NodeHandle& node) const { return diagnostics_.sourceName(node); }
     std::string sourceExcerpt(const model::NodeHandle& node) const { return diagnostics_.sourceExcerpt(node); }
@@ -155,9 +165,11 @@ public:
     // ---- entry and exit (forwarded to the program entry)
     void setEntryMethod(const qestl::SmartPtr& method, const qestl::SmartPtr& entryOwner,
                         const model::NodeHandle& node) {
-        entry_.setEntry(method, entryOwner, node, diagnostics_);
+        if (!entry_.setEntry(method, entryOwner, node)) reportError(diag::DuplicateEntry, model::NodeHandle());
     }
-    void setExitMethod(const qestl::SmartPtr& method) { entry_.setExit(method, diagnostics_); }
+    void setExitMethod(const qestl::SmartPtr& method) {
+        if (!entry_.setExit(method)) reportError(diag::DuplicateExit, model::NodeHandle());
+    }
     void emitProgramEntry();
 
     // ---- what the model asks
@@ -234,6 +246,13 @@ public:
     std::set<uint32_t> trialsUnderWay;
 
 private:
+    void deliverError(std::string_view text, const model::NodeHandle& node) override {
+        diagnostics_.deliverError(text, node);
+    }
+    void deliverWarning(uint32_t number, std::string_view text, const model::NodeHandle& node) override {
+        diagnostics_.deliverWarning(number, text, node);
+    }
+
     SourceProject project_;
     const CompileOptions* options_ = nullptr;
     CompileDiagnostics diagnostics_{project_};

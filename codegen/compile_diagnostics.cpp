@@ -5,6 +5,7 @@
 #include "codegen/compile_diagnostics.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr uint32_t kErrorFlags = 0x10010;
 constexpr uint32_t kWarningFlags = 0x10008;
+constexpr uint32_t kTipFlags = 0x10001;
 constexpr const char* kUnknownSource = "<未知的源文件>";
 constexpr const char* kNoExcerpt = "<无法浏览源文件>";
 constexpr size_t kExcerptLimit = 1000;
@@ -73,7 +75,7 @@ void CompileDiagnostics::logError(std::string_view message) {
     ++errors_;
 }
 
-void CompileDiagnostics::reportError(std::string_view text, const _KNode<qeAbstractNode>& node) {
+void CompileDiagnostics::deliverError(std::string_view text, const _KNode<qeAbstractNode>& node) {
     if (!node) return logError(text);
     qestl::qestringA message(sourceName(node).c_str());
     const std::string body(text);
@@ -89,7 +91,7 @@ void CompileDiagnostics::reportError(std::string_view text, const _KNode<qeAbstr
     logError(message.view());
 }
 
-void CompileDiagnostics::reportWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node) {
+void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node) {
     const uint32_t switches = options_ != nullptr ? options_->warningFlags : 0;
     if (nestedUnits_ != 0 && (switches & kWarningFlagLw) == 0) return;
     if ((code == 318 || code == 325 || code == 326) && (switches & kWarningFlagWn) == 0) return;
@@ -123,6 +125,22 @@ void CompileDiagnostics::reportWarning(uint32_t code, std::string_view text, con
     logcat(kWarningFlags, "%s", message.c_str());
 }
 
+void CompileDiagnostics::reportTip(const Diagnostic& entry, const _KNode<qeAbstractNode>& node) {
+    assert(entry.kind == DiagnosticKind::Tip);
+    if (!node || suppression_ != 0) return;
+    qestl::qestringA message(sourceName(node).c_str());
+    const int line = static_cast<int>(node->startLine + 1);
+    const int column = static_cast<int>(node->startColumn + 1);
+    if (hasSpan(*node)) {
+        message.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
+                             static_cast<int>(node->textEnd - node->textStart), entry.text);
+        message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
+    } else {
+        message.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, entry.text);
+    }
+    logcat(kTipFlags, "%s", message.c_str());
+}
+
 void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstractNode>& node) {
     ++deferred_.count;
     deferred_.add(text, node);
@@ -130,13 +148,13 @@ void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstra
 
 void CompileDiagnostics::reportErrorOnce(std::string_view text, const _KNode<qeAbstractNode>& node) {
     if (!reportedOnce_.emplace(node.get(), std::string(text)).second) return;
-    reportError(text, node);
+    deliverError(text, node);
 }
 
 void CompileDiagnostics::reportDeferred() {
     for (const DeferredDiagnostics::Entry& entry : deferred_.entries()) {
         if (!entry.node) {
-            reportError(entry.text.view(), entry.node);
+            deliverError(entry.text.view(), entry.node);
             continue;
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
@@ -212,11 +230,15 @@ void DiagnosticCapture::appendError(std::string_view text) {
 void DiagnosticCapture::report(CompileDiagnostics& diagnostics) {
     qestl::qestringA errors(errorPrefix);
     errors.append(errorText);
-    if (!errors.empty()) diagnostics.reportError(errors.view(), _KNode<qeAbstractNode>());
+    if (!errors.empty())
+        diagnostics.deliverError(formatDiagnostic(diag::CapturedErrors, {DiagnosticArgument(errors)}),
+                                 _KNode<qeAbstractNode>());
     qestl::qestringA warnings(warningPrefix);
     warnings.append(warningText);
     if (!warnings.empty())
-        diagnostics.reportWarning(diag::CapturedWarnings.warningNumber, warnings.view(), _KNode<qeAbstractNode>());
+        diagnostics.deliverWarning(diag::CapturedWarnings.warningNumber,
+                                   formatDiagnostic(diag::CapturedWarnings, {DiagnosticArgument(warnings)}),
+                                   _KNode<qeAbstractNode>());
 }
 
 void DiagnosticCapture::detach(CompileDiagnostics& diagnostics) { diagnostics.capture_ = parent; }

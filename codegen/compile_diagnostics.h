@@ -14,6 +14,7 @@
 #include "source/node.h"
 
 struct CompileOptions;
+struct Diagnostic;
 class SourceProject;
 
 class CompileDiagnostics {
@@ -27,8 +28,12 @@ public:
     // Forgets the deferred and once-reported errors; counts stay.
     void reset();
 
-    void reportError(std::string_view text, const _KNode<qeAbstractNode>& node);
-    void reportWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node);
+    // A formatted message, printed or held by the capture.
+    void deliverError(std::string_view text, const _KNode<qeAbstractNode>& node);
+    void deliverWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node);
+    // Advice at a node (never empty), printed unless warnings are
+    // suppressed there; counted as nothing.
+    void reportTip(const Diagnostic& entry, const _KNode<qeAbstractNode>& node);
     void deferError(std::string_view text, const _KNode<qeAbstractNode>& node);
     // An error that a pass revisiting the node would report again: printed
     // once per node and text, whichever pass meets it first.

@@ -13,25 +13,25 @@
 using model::Operand;
 using qestl::SmartPtr;
 
-void ProgramEntry::setEntry(const SmartPtr& method, const SmartPtr& owner, const model::NodeHandle& node,
-                            CompileDiagnostics& diagnostics) {
-    if (entrySet_) return diagnostics.reportError(diag::DuplicateEntry.text, model::NodeHandle());
+bool ProgramEntry::setEntry(const SmartPtr& method, const SmartPtr& owner, const model::NodeHandle& node) {
+    if (entrySet_) return false;
     entry_ = Operand();
     entry_.setObjectRef(method, 0);
     entryClass_ = owner;
     entryNode_ = node;
     entrySet_ = true;
+    return true;
 }
 
-void ProgramEntry::setExit(const SmartPtr& method, CompileDiagnostics& diagnostics) {
-    if (exitSet_) return diagnostics.reportError(diag::DuplicateExit.text, model::NodeHandle());
+bool ProgramEntry::setExit(const SmartPtr& method) {
+    if (exitSet_) return false;
     exit_ = Operand();
     exit_.setObjectRef(method, 0);
     exitSet_ = true;
+    return true;
 }
 
-void ProgramEntry::emit(CodeEmitter& emitter, CompileDiagnostics& diagnostics, bool sharedModule,
-                        bool linkLibrary) const {
+bool ProgramEntry::emit(CodeEmitter& emitter, bool sharedModule) const {
     const model::NodeHandle none;
     if (sharedModule && exitSet_) {
         emitter.emitToMainList(*codegen::makeInstructionWithOperand(model::kOpInstallexit, exit_).as<model::cbircode>(),
@@ -46,11 +46,9 @@ void ProgramEntry::emit(CodeEmitter& emitter, CompileDiagnostics& diagnostics, b
         const uint32_t opcode = sharedModule ? model::kOpModuleEntry : model::kOpEntry;
         emitter.emitToMainList(*codegen::makeInstructionWithOperand(opcode, entry_).as<model::cbircode>(), entryNode_);
         if (entryClass_) emitter.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), none);
-        return;
+        return true;
     }
-    if (sharedModule)
-        diagnostics.reportWarning(diag::ModuleWithoutEntry.warningNumber, diag::ModuleWithoutEntry.text, none);
-    else if (!linkLibrary) diagnostics.reportError(diag::MissingEntry.text, none);
+    return false;
 }
 
 void ProgramEntry::reset() {
@@ -65,8 +63,8 @@ void loadLanguageDescription(CompileContext& context) {
     if (context.options() == nullptr || context.options()->languageMappingFile.empty()) return;
     const qestl::qestringW& given = context.options()->languageMappingFile;
     cbjson document;
-    if (!readJsonSideFile(resolveIncludePath(given), given, document, "警告: 无法读取语言描述文件 :",
-                          "警告: 无效的语言描述文件 :"))
+    if (!readJsonSideFile(resolveIncludePath(given), given, document, diag::LanguageFileUnreadable.text,
+                          diag::LanguageFileInvalid.text))
         return;
     context.tables().resources().applyLanguageMapping(document.root());
 }

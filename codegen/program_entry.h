@@ -7,7 +7,6 @@
 #include "source/node.h"
 
 class CodeEmitter;
-class CompileDiagnostics;
 
 class ProgramEntry {
 public:
@@ -16,14 +15,12 @@ public:
     ProgramEntry& operator=(const ProgramEntry&) = delete;
 
     // The entry method and the class whose object is `this` around its
-    // call (empty for none); a second entry is refused with an error.
-    void setEntry(const qestl::SmartPtr& method, const qestl::SmartPtr& owner, const _KNode<qeAbstractNode>& node,
-                  CompileDiagnostics& diagnostics);
-    void setExit(const qestl::SmartPtr& method, CompileDiagnostics& diagnostics);
+    // call (empty for none); false, and nothing changes, for a second one.
+    bool setEntry(const qestl::SmartPtr& method, const qestl::SmartPtr& owner, const _KNode<qeAbstractNode>& node);
+    bool setExit(const qestl::SmartPtr& method);
     // The start-up code on the main list: a shared module installs its exit
-    // method first. A program without an entry is an error, unless it is a
-    // module (a warning) or a link library.
-    void emit(CodeEmitter& emitter, CompileDiagnostics& diagnostics, bool sharedModule, bool linkLibrary) const;
+    // method first. False when there is no entry to call.
+    bool emit(CodeEmitter& emitter, bool sharedModule) const;
     void reset();
 
 private:

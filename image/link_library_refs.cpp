@@ -58,16 +58,10 @@ IRObject* objectForKind(uint32_t kind) {
     }
 }
 
-// A finished line, printed as given: no position precedes it.
-void reportExportNote(CompileContext& context, std::string_view text) {
-    context.reportError(text, model::NodeHandle());
-}
-
 }  // namespace
 
 uint32_t ProjectSourcePaths::registerPath(const qestl::qestringW& path) { return project_.addSourceFile(path, nullptr); }
 
-void reportLibraryNote(CompileContext& context, std::string_view text) { reportExportNote(context, text); }
 
 bool LinkLibraryWriter::writeNothingRef() {
     out.u32le(kRefNothing);
@@ -96,9 +90,7 @@ bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
     if (isCatalogueMember(*object)) return writeNothingRef();
     if (hidden.count(object->serial()) != 0) {
         if (!exports.empty()) {
-            std::string text = "警告: 正在被指定导出的对象使用的其他类设定为hidden可能导致链接库无法正常使用:\n\t";
-            text += object->name.view();
-            reportExportNote(context, text);
+            context.reportError(diag::HiddenInUse, model::NodeHandle(), object->name);
         }
         return writeNothingRef();
     }

@@ -42,14 +42,14 @@ TEST(CompileDiagnostics, SuppressionAndNestedUnitsEndWithTheirScope) {
     {
         CompileDiagnostics::SuppressWarnings outer(diagnostics);
         CompileDiagnostics::SuppressWarnings inactive(diagnostics, false);
-        diagnostics.reportWarning(200, "hidden", {});
+        diagnostics.deliverWarning(200, "hidden", {});
     }
     EXPECT_FALSE(diagnostics.warningsSuppressed());
     {
         CompileDiagnostics::NestedUnit unit(diagnostics);
-        diagnostics.reportWarning(200, "hidden", {});
+        diagnostics.deliverWarning(200, "hidden", {});
         unit.end();
-        diagnostics.reportWarning(200, "shown", {});
+        diagnostics.deliverWarning(200, "shown", {});
     }
     capture.close(diagnostics);
     EXPECT_EQ(capture.warningText.view().find("hidden"), std::string_view::npos);
