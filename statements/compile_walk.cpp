@@ -147,7 +147,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
 
 uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet) {
     if (static_cast<int32_t>(context.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
-        context.reportError(diag::NestingTooDeep.text, node);
+        context.reportError(diag::NestingTooDeep, node);
         return 0;
     }
     if (!node) return 0;
@@ -155,7 +155,7 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
         model::FlowNode& flow = *context.function->currentFlow;
         if (flow.warned == 0 && (flow.exitBits | flow.foldedExitBits) != 0) {
             flow.warned = 1;
-            context.reportWarning(diag::Unreachable.warningNumber, diag::Unreachable.text, node);
+            context.reportWarning(diag::Unreachable, node);
         }
     }
     context.statementKinds.push_back(node->kind);
@@ -200,12 +200,12 @@ uint32_t compileListStatement(CompileContext& context, const StatementNode& node
 
 // The class, interface, package or enum declaration (a Class node).
 uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
-    // The package, interface and enum constructs are kind-31 nodes told
-    // apart by their flags; the codes are those of compileClassDeclaration.
-    uint32_t construct = 31;
-    if ((node->flags & 0x10000000u) != 0) construct = 28;
-    else if ((node->flags & 0x20000000u) != 0) construct = 30;
-    else if ((node->flags & 0x40000000u) != 0) construct = 86;
+    // The package, interface and enum constructs are Class nodes told apart
+    // by their flags.
+    uint32_t construct = kConstructClass;
+    if ((node->flags & 0x10000000u) != 0) construct = kConstructPackage;
+    else if ((node->flags & 0x20000000u) != 0) construct = kConstructInterface;
+    else if ((node->flags & 0x40000000u) != 0) construct = kConstructEnum;
     qestl::SmartPtr slot;
     compileClassDeclaration(context, nullptr, node, slot, construct, true);
     return 0;
