@@ -3,6 +3,8 @@
 
 #include "codegen/scope_chain.h"
 
+#include <typeinfo>
+
 using model::cbircode;
 using model::Operand;
 using qestl::SmartPtr;
@@ -48,6 +50,21 @@ SmartPtr CodeEmitter::emitCopyOf(const cbircode& templ, const model::NodeHandle&
     SmartPtr copy = model::adoptLive(new cbircode(templ));
     copy.as<cbircode>()->setSource(scopes_.frame->owner, node);
     current_->pushBack(copy);
+    return copy;
+}
+
+SmartPtr CodeEmitter::emit(SmartPtr templ, const model::NodeHandle& node) {
+    // A plain instruction nobody else holds is the copy it would be given:
+    // taken as it is, one allocation and copy less per emitted instruction.
+    cbircode* made = templ.as<cbircode>();
+    if (made->referenceCount() == 1 && typeid(*made) == typeid(cbircode)) {
+        made->setSource(scopes_.frame->owner, node);
+        made->resolvedOnce = made->imported = 0;
+        current_->pushBack(templ);
+        return templ;
+    }
+    SmartPtr copy = emitCopyOf(*made, node);
+    templ.reset();
     return copy;
 }
 

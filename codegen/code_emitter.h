@@ -67,6 +67,8 @@ public:
     CodeList& current() { return *current_; }
     const CodeList& current() const { return *current_; }
 
+    // Emits the template itself when nothing else holds it, else a copy.
+    qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node);
     qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node);
     qestl::SmartPtr emitToMainList(const model::cbircode& templ, const model::NodeHandle& node);
     // Moves the code to the end of the current list.

@@ -101,7 +101,7 @@ public:
     CodeEmitter& emitter() { return emitter_; }
     const CodeEmitter& emitter() const { return emitter_; }
     qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node) {
-        return emitter_.emitCopyOf(*templ.as<model::cbircode>(), node);
+        return emitter_.emit(std::move(templ), node);
     }
     qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node) {
         return emitter_.emitCopyOf(templ, node);
