@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "codegen/near_misses.h"
 #include "foundation/qestring.h"
 #include "source/node.h"
 
@@ -41,11 +42,19 @@ public:
     struct Entry {
         qestl::qestringA text;
         _KNode<qeAbstractNode> node;
+        // Similar names the message offers after its text: listed only if
+        // it is reported, since most deferred errors go away on a later run
+        // and listing them costs a scan of the scope.
+        codegen::NearMissList suggestions;
+        bool suggests = false;
     };
 
     // Keeps the entry unless its node already carries a deferred message;
     // marks the node. Node-less entries are always kept.
     void add(std::string_view text, const _KNode<qeAbstractNode>& node);
+    // The same with the near misses a message lists when it is reported.
+    void addSuggesting(std::string_view text, const _KNode<qeAbstractNode>& node,
+                       const codegen::NearMissList& suggestions);
     // Forgets every entry (a new declaration run starts).
     void clear();
     const std::vector<Entry>& entries() const { return entries_; }

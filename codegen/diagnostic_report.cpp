@@ -3,6 +3,7 @@
 // errors. Everything printed goes through the logger.
 
 #include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
 #include "driver/compile_options.h"
 #include "foundation/diagnostics.h"
 #include "foundation/logger.h"
@@ -137,7 +138,17 @@ void CompileContext::reportDeferred() {
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
-        reportErrorOnce(entry.text.view(), entry.node);
+        if (!entry.suggests) {
+            reportErrorOnce(entry.text.view(), entry.node);
+            continue;
+        }
+        qestl::qestringA text(entry.text);
+        codegen::NearMissList outer;
+        outer.swap(nearMisses);
+        nearMisses = entry.suggestions;
+        appendDidYouMean(*this, text, entry.node);
+        nearMisses.swap(outer);
+        reportErrorOnce(text.view(), entry.node);
     }
 }
 
@@ -178,7 +189,15 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(text), node});
+    entries_.push_back(Entry{qestl::qestringA(text), node, {}, false});
+}
+
+void DeferredDiagnostics::addSuggesting(std::string_view text, const _KNode<qeAbstractNode>& node,
+                                        const codegen::NearMissList& suggestions) {
+    if (!node) return add(text, node);
+    if (!marked_.insert(node.get()).second) return;
+    node->flags |= NodeFlag::DeclarationMark;
+    entries_.push_back(Entry{qestl::qestringA(text), node, suggestions, true});
 }
 
 void DeferredDiagnostics::clear() {

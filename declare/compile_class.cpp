@@ -92,6 +92,7 @@ bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& class
         return false;
     }
     model::bindObjectToNode(node, klass);
+    noteClassChanged(context, klass->name.view());
     return true;
 }
 
@@ -202,6 +203,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             const StatementNode block = klass->isPackage() ? given : node;
             declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
             klass->setDeclared(true);
+            declare::noteClassChanged(context, klass->name.view());
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);

@@ -173,7 +173,8 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     IRObject* base = nullptr;
     if (candidates.empty()) {
         text.append(diag::UnknownBase.text);
-        appendDidYouMean(context, text, baseNode);
+        // A deferred message lists the similar names only if reported.
+        if (!declarationPass) appendDidYouMean(context, text, baseNode);
     } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
         failure = diag::UnknownBase.text;
     } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
@@ -192,6 +193,12 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         return SmartPtr(base);
     }
     if (failure != nullptr) text.append(failure);
+    if (declarationPass) noteUndeclarableBase(context, baseNode, candidates);
+    if (declarationPass && candidates.empty()) {
+        ++context.deferred.count;
+        context.deferred.addSuggesting(text.view(), baseNode, context.nearMisses);
+        return SmartPtr();
+    }
     raise(context, declarationPass, text.view(), baseNode);
     return SmartPtr();
 }
