@@ -1,5 +1,7 @@
 # The one entry a newcomer needs: `make demo` and `make test` set the machine
-# up (Debian packages), configure CMake with Ninja and build.
+# up (Debian packages), configure CMake with Ninja and build. The
+# configurations are CMakePresets.json's (release, bench, asan, fuzz), so
+# `cmake --preset asan` makes the same tree as `make test`.
 
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
             zlib1g-dev liblzma-dev libpcre2-dev python3 pkg-config xz-utils zip time
@@ -12,10 +14,14 @@ STUB_PACKAGES := gcc-multilib gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win3
 BENCH_PACKAGES := default-jdk-headless mono-mcs lua5.4
 # Only the tests run Windows executables (they skip without it).
 TEST_PACKAGES := wine wine64
+# The format check needs the one clang-format that lays code out as
+# .clang-format was tuned for.
+FORMAT_PACKAGES := clang-format-14
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all setup demo test bench fuzz clean
+.PHONY: all setup demo test format-check format-fix bench fuzz install uninstall clean
 
 all: demo
 
@@ -35,28 +41,38 @@ define install-missing
 endef
 
 setup:
-	$(call install-missing,REQUIRED,$(PACKAGES))
+	$(call install-missing,REQUIRED,$(PACKAGES) $(REQUIRED_EXTRA))
 	$(call install-missing,OPTIONAL,$(STUB_PACKAGES) $(EXTRA_PACKAGES))
 
 build/build.ninja: | setup
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --preset release
 
+# The compiler and what it reads beside itself (its stubs), nothing else.
 demo: setup build/build.ninja
-	cmake --build build -j $(JOBS)
+	cmake --build --preset demo -j $(JOBS)
 	./build/korvo -ce examples/hello.k -o build/hello
 	./build/hello
 
+# Only the lines written since .clang-format came in are checked (see it).
+format-check: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+format-check: setup
+	python3 cmake/check_format.py --clang-format clang-format-14
+
+format-fix: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+format-fix: setup
+	python3 cmake/check_format.py --clang-format clang-format-14 --fix
+
 test: EXTRA_PACKAGES = $(TEST_PACKAGES)
-test: setup
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVO_SANITIZE=ON \
-	      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
-	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ctest --output-on-failure -j $(JOBS)
+test: REQUIRED_EXTRA = $(FORMAT_PACKAGES)
+test: setup format-check
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
 
 bench: EXTRA_PACKAGES = $(BENCH_PACKAGES)
 bench: setup
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVO_BENCH=ON
-	cmake --build build -j $(JOBS)
+	cmake --preset bench
+	cmake --build --preset bench -j $(JOBS)
 	@for b in build/*_bench; do echo "== $$b"; $$b; done
 	@echo "== whole processes beside javac, mcs and luac (those installed)"
 	python3 bench/compare_compilers.py --bin build --million
@@ -65,10 +81,21 @@ bench: setup
 
 fuzz: setup
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get install -y clang; }
-	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVO_FUZZ=ON -DKORVO_TESTS=OFF \
-	      -DKORVO_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
 	@echo "fuzzers: $$(ls build-fuzz/*_fuzz)"
 
+# PREFIX/lib/korvo holds korvo and its stub folders, PREFIX/bin/korvo links
+# to it; what was installed is listed in PREFIX/lib/korvo/install_manifest.txt
+# for `make uninstall PREFIX=...`, which removes exactly that.
+install: setup build/build.ninja
+	cmake --build --preset demo -j $(JOBS)
+	sh cmake/install_tree.sh install build "$(PREFIX)"
+
+uninstall:
+	sh cmake/install_tree.sh uninstall build "$(PREFIX)"
+
+# Every build tree (build/, build-asan/ with the tests' wine prefix,
+# build-fuzz/, build-stubs/, ...) and the wine server's folder of that prefix.
 clean:
-	rm -rf build build-asan build-fuzz build-stubs
+	sh cmake/clean_trees.sh

@@ -3,13 +3,13 @@
 #include "codegen/compile_context.h"
 
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/json.h"
 #include "foundation/text_number.h"
 #include "model/array_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 
 using model::IRObject;
 using model::IRResult;

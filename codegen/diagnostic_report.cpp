@@ -4,9 +4,9 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "codegen/instructions.h"
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
@@ -187,17 +187,6 @@ uint64_t codeSize(const qestl::SmartPtrVector& list, size_t from, size_t to) {
     uint64_t total = 0;
     for (size_t i = from; i < to && i < list.size(); ++i) total += list[i].as<cbircode>()->encodedSize();
     return total;
-}
-
-uint64_t writeImageHeaderFields(const ImageHeaderFields& header, qestl::ByteWriter& out) {
-    const size_t start = out.position();
-    out.u64le(header.a);
-    for (uint32_t v : header.b) out.u32le(v);
-    for (uint64_t v : header.c) out.u64le(v);
-    for (uint32_t v : header.d) out.u32le(v);
-    out.u64le(header.e);
-    out.u32le(header.f);
-    return out.position() - start;
 }
 
 }  // namespace codegen

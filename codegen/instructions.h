@@ -73,15 +73,4 @@ bool fixupOperand(Operand& operand, cbircode& record, uint64_t base);
 // The sum of the encoded sizes of list[from, to).
 uint64_t codeSize(const qestl::SmartPtrVector& list, size_t from, size_t to);
 
-// The 76 bytes of the image head, field by field.
-struct ImageHeaderFields {
-    uint64_t a;
-    uint32_t b[3];
-    uint64_t c[3];
-    uint32_t d[5];
-    uint64_t e;
-    uint32_t f;
-};
-uint64_t writeImageHeaderFields(const ImageHeaderFields& header, qestl::ByteWriter& out);
-
 }  // namespace codegen

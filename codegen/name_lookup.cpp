@@ -6,7 +6,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 
 using model::IRObject;

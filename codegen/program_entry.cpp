@@ -2,10 +2,10 @@
 // description file read at the end of the compile pass.
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/side_file.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "source/search_paths.h"
 
 using model::Operand;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/ascii_case.h"
 #include "foundation/byte_io.h"
-#include "foundation/diagnostics.h"
 #include "foundation/text_number.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"

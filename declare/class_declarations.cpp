@@ -2,7 +2,7 @@
 // enums): the class object, made once and reused by later cycles, entered in
 // its scope and the context, its base class attached when resolvable.
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "source/annotation_edit.h"

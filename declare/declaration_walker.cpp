@@ -9,8 +9,8 @@
 
 #include "codegen/compile_context.h"
 #include "declare/declaration_pass.h"
-#include "driver/compile_options.h"
 #include "model/class_object.h"
+#include "options/compile_options.h"
 
 using model::IRObject;
 

@@ -4,7 +4,7 @@
 // completes the same object; errors are deferred.
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"

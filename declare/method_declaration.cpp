@@ -1,10 +1,10 @@
 // Methods the declaration pass did not declare (template method instances
 // above all) are declared by the compile pass, with every failure reported
 // at once; and the throws list of a method declared here.
+#include "classes/compile_method.h"
 #include "codegen/suggestions.h"
-#include "declare/compile_method.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/container.h"
 #include "model/function_object.h"

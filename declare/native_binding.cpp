@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "declare/compile_method.h"
 #include "foundation/ascii_case.h"
 #include "foundation/byte_io.h"
 #include "model/builtin_types.h"

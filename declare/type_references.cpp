@@ -6,7 +6,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/instance_object.h"

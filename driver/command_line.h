@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/compile_options.h"
+#include "options/compile_options.h"
 
 // Walks argv from index 1 (argv[0] is the program) and returns the mode bits,
 // 0 after any error, whose message has then been printed. `nextIndex`

@@ -1,15 +1,18 @@
 #include "driver/entry.h"
 
 #include "build_config.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/command_line.h"
 #include "driver/console.h"
 #include "driver/pipeline.h"
+#include "driver/pipeline_files.h"
 #include "driver/usage.h"
 #include "foundation/logger.h"
+#include "foundation/memory.h"
 #include "image/listing.h"
 #include "platform/system.h"
-#include "source/source_text.h"
 #include "source/search_paths.h"
+#include "source/source_text.h"
 
 namespace {
 
@@ -44,6 +47,7 @@ void printBanner() {
 }
 
 int runCompiler(int argc, const char16_t* const* argv) {
+    qestl::setOutOfMemoryLine(diag::OutOfMemory.text);
     logcatSetUp();
     addDefaultSearchPaths();
     static qeCompilerLogcat console;
@@ -68,7 +72,8 @@ int runCompiler(int argc, const char16_t* const* argv) {
             completed = compileExecutable(options);
             break;
         case kModeListing:
-            completed = listCompiledFile(options.iconOrListingFile, options.outputPath);
+            completed = outputsSpareInputs(options, true) &&
+                        listCompiledFile(options.iconOrListingFile, options.outputPath);
             break;
         default:
             printUsage();

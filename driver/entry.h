@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/compile_options.h"
+#include "options/compile_options.h"
 
 // Runs one compiler invocation over the wide argument vector (argv[0] is the
 // program) and returns the process exit status: 0 when the chosen mode

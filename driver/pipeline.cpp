@@ -4,11 +4,11 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/builtin_catalogue.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
-#include "foundation/diagnostics.h"
 #include "foundation/node_pool.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"
@@ -37,6 +37,9 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
     context.resolveOperands();
     context.assignAddresses();
+    // Every file the compilation reads has been opened by now (the embedded
+    // ones measured for their addresses): no output may replace one.
+    if (!outputsSpareInputs(options)) return false;
     if (options.linkLibraryOutput) {
         if (!options.kdefFile.empty()) readExportDefinitionFile(options);  // only warns
         return writeLinkLibrary(context, out, options);
@@ -123,6 +126,12 @@ int buildStaticLibrary(CompileOptions& options, qestl::qeistream& out) {
     qestl::globalNodePool();
     qeSourceProcessor processor;
     if (processor.parseProject(context.project, options) != 0 || !context.project.root) return 0;
+    // The included and required files are known now.
+    if (!outputsSpareInputs(options)) {
+        leaveTreeToProcessEnd(context.project.root);
+        context.reset();
+        return 0;
+    }
 
     qestl::WStringVector paths;
     for (uint32_t i = 0; i < context.project.fileCount(); ++i) paths.pushBack(context.project.filePath(i));

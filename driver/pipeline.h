@@ -2,8 +2,8 @@
 // mode reports its own errors and returns whether its output was produced.
 #pragma once
 
-#include "driver/compile_options.h"
 #include "foundation/stream.h"
+#include "options/compile_options.h"
 
 // Parses, checks and compiles the sources of the options into `out`: 1 when
 // the requested output was generated, 0 after errors (`out` may then hold a

@@ -11,10 +11,6 @@
 
 namespace {
 
-void reportUnwritableOutput(const qestl::qestringW& path) {
-    printfToStdout("can't open outputFile %s\n", qestl::narrow(path).c_str());
-}
-
 // The output is announced only once it is on disk whole.
 bool announceOutput(const qestl::qestringW& path, bool written) {
     if (!written) {
@@ -26,23 +22,10 @@ bool announceOutput(const qestl::qestringW& path, bool written) {
     return true;
 }
 
-// An output that would land on one of the sources is refused before anything
-// is read or written: the source would be lost to its own compilation.
-bool outputSparesSources(const CompileOptions& options) {
-    const qestl::qestringA output = qestl::narrow(options.outputPath);
-    for (const qestl::qestringW& source : options.sourceFiles) {
-        if (platform::sameExistingFile(output.c_str(), qestl::narrow(source).c_str())) {
-            reportUnwritableOutput(options.outputPath);
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 bool compileAndWrite(CompileOptions& options) {
-    if (!outputSparesSources(options)) return false;
+    if (!outputsSpareInputs(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
     // The output is written as it is made, into a file that takes the
     // target's place once whole; a failed compilation leaves no trace.
@@ -53,7 +36,7 @@ bool compileAndWrite(CompileOptions& options) {
 }
 
 bool buildStaticLibraryAndWrite(CompileOptions& options) {
-    if (!outputSparesSources(options)) return false;
+    if (!outputsSpareInputs(options)) return false;
     // The library streams into the output as it is written; the file opens on
     // the first byte, so a failed parse leaves no trace.
     WholeFileWriter file(options.outputPath);
@@ -62,7 +45,7 @@ bool buildStaticLibraryAndWrite(CompileOptions& options) {
 }
 
 bool compileExecutable(CompileOptions& options) {
-    if (!outputSparesSources(options)) return false;
+    if (!outputsSpareInputs(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;

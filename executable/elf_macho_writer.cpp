@@ -3,10 +3,10 @@
 // stub is checked against its bytes before anything is moved.
 #include <cstdio>
 
-#include "driver/compile_options.h"
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
+#include "options/compile_options.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
 
@@ -218,9 +218,9 @@ uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath,
                        : patchElfStub(stub, image, imageLength, debuggable, executable);
     }
     if (result == kStubWritten) {
-        const qestl::qestringA target = qestl::narrow(outputPath);
-        if (!writeFileWhole(outputPath, executable.data(), executable.size(), platform::kExecutableFileMode) ||
-            !platform::fileMakeExecutable(target.c_str()))
+        // Created as a linker creates its result: 0777 less the umask, or
+        // with the bits of the target it replaces.
+        if (!writeFileWhole(outputPath, executable.data(), executable.size(), platform::kExecutableFileMode))
             result = kStubNotWritable;
     }
     const qestl::qestringA shown = qestl::narrow(outputPath);

@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include "build_config.h"
-#include "driver/compile_options.h"
 #include "executable/stored_stubs.h"
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/file_stream.h"
 #include "foundation/whole_file.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -2,13 +2,17 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "codegen/compile_context.h"
 #include "executable/executable_builder.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/path.h"
 #include "foundation/whole_file.h"
 #include "model/native_import.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -36,17 +40,37 @@ qestl::qestringA nativeSourceFileName(const NativeSourceUnit& unit, size_t index
 }
 
 bool writeNativeSourceUnits(const NativeSourceUnit* units, size_t count, const qestl::qestringA& directory) {
-    bool allWritten = true;
-    std::string contents;
+    // Every name is settled before any file is written: two modules mapping
+    // to one file, or a file the compilation reads, write nothing at all.
+    std::vector<qestl::qestringA> paths;
     for (size_t i = 0; i < count; ++i) {
         qestl::qestringA path = directory;
         qestl::appendPath(path, nativeSourceFileName(units[i], i).c_str());
         qestl::normalisePath(path);
+        for (size_t earlier = 0; earlier < i; ++earlier) {
+            if (std::strcmp(paths[earlier].c_str(), path.c_str()) != 0) continue;
+            std::printf(diag::NativeSourceClash.text, std::string(units[earlier].moduleFile).c_str(),
+                        std::string(units[i].moduleFile).c_str(), path.c_str());
+            std::printf("\n");
+            std::fflush(stdout);
+            return false;
+        }
+        if (platform::fileWasRead(path.c_str())) {
+            std::printf(diag::OutputUnwritable.text, path.c_str());
+            std::printf("\n");
+            std::fflush(stdout);
+            return false;
+        }
+        paths.push_back(path);
+    }
+    bool allWritten = true;
+    std::string contents;
+    for (size_t i = 0; i < count; ++i) {
         contents.assign(kHeader);
         contents.append(units[i].text);
-        const bool written = writeFileWhole(qestl::widen(path), reinterpret_cast<const uint8_t*>(contents.data()),
+        const bool written = writeFileWhole(qestl::widen(paths[i]), reinterpret_cast<const uint8_t*>(contents.data()),
                                             contents.size());
-        std::printf("%s%s\n", written ? "已写入文件:" : "无法建立文件:", path.c_str());
+        std::printf("%s%s\n", written ? "已写入文件:" : "无法建立文件:", paths[i].c_str());
         allWritten = allWritten && written;
     }
     std::fflush(stdout);

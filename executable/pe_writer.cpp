@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "driver/compile_options.h"
 #include "executable/pe_resource_editor.h"
 #include "executable/pe_resources.h"
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "executable/stored_stubs.h"
 
-#include "driver/compile_options.h"
 #include "foundation/lzma_stream.h"
 #include "foundation/stream.h"
+#include "options/compile_options.h"
 
 int storedStubSlot(int32_t targetOs, int bits, bool debuggable) {
     int pair;

@@ -4,7 +4,7 @@
 #include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

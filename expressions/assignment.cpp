@@ -6,8 +6,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/stores.h"
-#include "foundation/diagnostics.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"

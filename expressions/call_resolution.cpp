@@ -7,7 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/opcodes.h"

@@ -6,8 +6,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 
 namespace expressions {

@@ -4,8 +4,8 @@
 // operand denotes, its value left in register 0.
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/stores.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"

@@ -6,8 +6,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/stores.h"
-#include "foundation/diagnostics.h"
 #include "model/container.h"
 #include "model/instance_object.h"
 #include "source/ast_nodes.h"

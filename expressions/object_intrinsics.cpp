@@ -3,7 +3,7 @@
 // pointers. Each lookup makes a fresh "$special/..." function; the call
 // compiler turns its calls into instructions of their own.
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/intrinsic_members.h"
 #include "statements/compile_walk.h"

@@ -3,8 +3,8 @@
 // branches that follow, and the warnings for a test whose outcome they
 // already decide.
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 

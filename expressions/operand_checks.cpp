@@ -7,9 +7,9 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/constant_folding.h"
 #include "expressions/operand_checks.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 

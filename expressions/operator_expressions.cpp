@@ -4,15 +4,15 @@
 // opcode is the operator code, its value left in register 0.
 #include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
+#include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
+#include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
 #include "expressions/stores.h"
-#include "foundation/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
-#include "codegen/compile_utilities.h"
-#include "codegen/suggestions.h"
 
 namespace {
 

@@ -4,9 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "foundation/diagnostics.h"
-
 namespace qestl {
+
+namespace {
+
+const char* outOfMemoryLine = nullptr;
+
+}  // namespace
 
 size_t cStringLength(const char* text) { return std::strlen(text); }
 
@@ -27,10 +31,12 @@ void freeIfOwned(void* block, int ownershipFlag) {
     // message follows it, and the status says the compile failed.
     std::fflush(stdout);
     std::fprintf(stderr, "out of memory (%zu bytes)\n", bytes);
-    std::printf("%s\n", diag::OutOfMemory.text);
+    if (outOfMemoryLine != nullptr) std::printf("%s\n", outOfMemoryLine);
     std::fflush(stdout);
     std::_Exit(1);
 }
+
+void setOutOfMemoryLine(const char* line) { outOfMemoryLine = line; }
 
 void* allocateOrDie(size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);

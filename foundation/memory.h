@@ -38,6 +38,9 @@ inline void* placementNew(void* address) { return address; }
 // road on which running out of memory could be reported and survived. The
 // end is an error message and exit status 1, never a signal.
 [[noreturn]] void outOfMemory(size_t bytes);
+// The line printed on stdout before that exit: the compiler's own message,
+// which the foundation does not know; none until the compiler sets it.
+void setOutOfMemoryLine(const char* line);
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);
 

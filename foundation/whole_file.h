@@ -15,7 +15,7 @@ bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);
 
 // A stream for a writer that produces an output piece by piece. Nothing
 // reaches the target until `commit`: the bytes go to a temporary beside it
-// (or, for a device or FIFO, straight into it; see platform/output_file.h).
+// (see platform/output_file.h).
 // Writes are buffered and never fail on their own: the first failure, the
 // opening included, is kept and reported by `commit`, so a writer runs to its
 // end and its messages come out as they would for a file that worked.
@@ -39,8 +39,7 @@ public:
     // A temporary sets its disk room aside at once: writing a large output
     // into room already allocated costs the kernel about half as much.
     void expectSize(uint64_t total) override;
-    // A temporary takes writes at positions (a device or FIFO written in
-    // place does not). Those bytes are the caller's to account for: they
+    // An opened output takes writes at positions. Those bytes are the caller's to account for: they
     // move neither `tell` nor `size`. Like `write`, they never fail on their
     // own: a failure is kept for `commit`.
     bool writesAtPositions() override;

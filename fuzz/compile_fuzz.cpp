@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "driver/compile_options.h"
 #include "driver/pipeline.h"
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "fuzz/scratch_file.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "driver/compile_options.h"
 #include "foundation/logger.h"
 #include "foundation/path.h"
 #include "foundation/stream.h"
 #include "image/static_library.h"
+#include "options/compile_options.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
 #include "syntax/rules.h"

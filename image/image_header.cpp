@@ -29,6 +29,25 @@ uint32_t languageIdOf(std::string_view abbreviation) {
     return 0;
 }
 
+uint64_t writeImageHeaderFields(const ImageHeader& header, qestl::ByteWriter& out) {
+    const size_t start = out.position();
+    out.u64le(header.version);
+    out.u32le(header.flags);
+    out.u32le(header.word9);
+    out.u32le(header.word4);
+    out.u64le(header.imageOptions);
+    out.u64le(header.timeStamp);
+    out.u64le(header.endAddress);
+    out.u32le(header.zero);
+    out.u32le(header.crcWhole);
+    out.u32le(header.crcRegion1);
+    out.u32le(header.crcRegion2);
+    out.u32le(header.crcRegion3);
+    out.u64le(header.rawBlockLength);
+    out.u32le(header.language);
+    return out.position() - start;
+}
+
 uint64_t imageTimeStamp() {
     const uint64_t seconds = static_cast<uint64_t>(std::time(nullptr));
     return seconds * 1000 + platform::localTime().milliseconds;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/byte_io.h"
+
 // Bytes of a program image that stay uncompressed: the 8-byte prefix and the
 // 128-byte header; the seven section values follow, then the first body
 // record.
@@ -23,6 +25,29 @@ inline constexpr uint64_t kImageSharedModuleFlag = 2;
 // No image we write comes near it; a header claiming more is damage, so a
 // small file cannot make a reader decode gigabytes.
 inline constexpr uint64_t kImageLargestEnd = uint64_t{1} << 30;
+
+// The header's fields from the program version on (offsets 8 to 84), as
+// they are written one after another.
+struct ImageHeader {
+    uint64_t version;
+    uint32_t flags;
+    uint32_t word9;
+    uint32_t word4;
+    uint64_t imageOptions;
+    uint64_t timeStamp;
+    uint64_t endAddress;
+    uint32_t zero;
+    uint32_t crcWhole;
+    uint32_t crcRegion1;
+    uint32_t crcRegion2;
+    uint32_t crcRegion3;
+    // With -z the raw block's length, else the address of the instruction
+    // the context's exception operand refers to (0 when none).
+    uint64_t rawBlockLength;
+    uint32_t language;
+};
+// Writes the fields without gaps (76 bytes); the bytes written.
+uint64_t writeImageHeaderFields(const ImageHeader& header, qestl::ByteWriter& out);
 
 // The Windows language identifier of a three-letter abbreviation, compared
 // without case; 0 when none matches.

@@ -98,7 +98,7 @@ public:
         out_.u32le(0x2021424B);  // "KB! "
         out_.u32le(kImageFormatVersion);
         const uint32_t noCrcs[4] = {};
-        codegen::writeImageHeaderFields(headerFields(0, noCrcs), out_);
+        writeImageHeaderFields(headerFields(0, noCrcs), out_);
         out_.zeros(kImageHeadBytes - out_.position());
         for (int i = 0; i < codegen::kImageSections; ++i) out_.u64le(in_.sections[i]);
         // Containers and class records name their strings relative to the
@@ -144,11 +144,23 @@ public:
     }
 
 private:
-    codegen::ImageHeaderFields headerFields(uint64_t end, const uint32_t (&crcs)[4]) const {
+    ImageHeader headerFields(uint64_t end, const uint32_t (&crcs)[4]) const {
         const ImageHeaderValues& h = in_.header;
-        return codegen::ImageHeaderFields{
-            h.version, {kImageHeaderFlags, 9, 4}, {h.options, h.timeStamp, end}, {0, crcs[0], crcs[1], crcs[2], crcs[3]},
-            h.field72, h.language};
+        ImageHeader header{};
+        header.version = h.version;
+        header.flags = kImageHeaderFlags;
+        header.word9 = 9;
+        header.word4 = 4;
+        header.imageOptions = h.options;
+        header.timeStamp = h.timeStamp;
+        header.endAddress = end;
+        header.crcWhole = crcs[0];
+        header.crcRegion1 = crcs[1];
+        header.crcRegion2 = crcs[2];
+        header.crcRegion3 = crcs[3];
+        header.rawBlockLength = h.rawBlockLength;
+        header.language = h.language;
+        return header;
     }
 
     bool finishHeader() {
@@ -161,7 +173,7 @@ private:
         sink_.checksums(end, crcs);
         qestl::ByteVector header;
         qestl::ByteWriter fields(header);
-        codegen::writeImageHeaderFields(headerFields(end, crcs), fields);
+        writeImageHeaderFields(headerFields(end, crcs), fields);
         if (!streamed_) {
             std::memcpy(bytes_.data() + kHeaderFieldsAt, header.data(), header.size());
             sink_.write(bytes_.data(), bytes_.size());

@@ -21,7 +21,7 @@ struct ImageHeaderValues {
     uint64_t timeStamp = 0;
     // With -z the raw block's length, else the address of the instruction
     // the context's exception operand refers to (0 when none).
-    uint64_t field72 = 0;
+    uint64_t rawBlockLength = 0;
     uint32_t language = 0;
 };
 

@@ -4,14 +4,14 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/context_image.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/whole_file.h"
 #include "image/debug_record.h"
 #include "image/image_debug.h"
 #include "image/image_header.h"
 #include "image/image_layout.h"
 #include "image/image_writer.h"
+#include "options/compile_options.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void fillImageHeader(CompileContext& context, ImageHeaderValues& header, Compile
     header.timeStamp = imageTimeStamp();
     const model::Operand& exception = context.exceptionOperand;
     if (exception.kind == model::kObjectReference && exception.target)
-        header.field72 = exception.target.as<model::cbircode>()->address();
+        header.rawBlockLength = exception.target.as<model::cbircode>()->address();
     if (options.compressImage) {
         // An unreadable icon leaves the raw block empty; the image is still
         // written.
@@ -29,7 +29,7 @@ void fillImageHeader(CompileContext& context, ImageHeaderValues& header, Compile
         if (!options.iconOrListingFile.empty() && !readWholeFile(options.iconOrListingFile, options.iconBytes))
             options.iconBytes.clear();
         header.options |= kImageCompressedFlag;
-        header.field72 = options.iconBytes.size();
+        header.rawBlockLength = options.iconBytes.size();
     }
     if (options.sharedModule) header.options |= kImageSharedModuleFlag;
 }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "codegen/compile_context.h"
-#include "driver/compile_options.h"
 #include "foundation/ascii_case.h"
 #include "foundation/file_stream.h"
 #include "foundation/path.h"
@@ -13,6 +12,7 @@
 #include "foundation/zip_member.h"
 #include "image/link_library.h"
 #include "image/static_library.h"
+#include "options/compile_options.h"
 #include "source/search_paths.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
 #include "foundation/json.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 
 using model::IRObject;
 using qestl::SmartPtr;

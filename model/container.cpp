@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <iterator>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"

@@ -1,5 +1,5 @@
 // The warnings about members that were declared and never used.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/model_context.h"
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/library_io.h"
 #include "model/model_context.h"

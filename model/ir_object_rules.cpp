@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/model_context.h"

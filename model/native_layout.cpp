@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +21,35 @@ FileHandle wrap(int descriptor) {
     return new FileObject{descriptor};
 }
 
+// Every file this process opened for reading, by identity: an output must
+// never land on one of them, whatever path names it.
+std::mutex gReadFilesLock;
+std::vector<std::pair<dev_t, ino_t>> gReadFiles;
+
+void noteReadFile(const struct stat& info) {
+    std::lock_guard<std::mutex> hold(gReadFilesLock);
+    for (const auto& [device, inode] : gReadFiles) {
+        if (device == info.st_dev && inode == info.st_ino) return;
+    }
+    gReadFiles.emplace_back(info.st_dev, info.st_ino);
+}
+
 }  // namespace
+
+bool fileWasRead(const char* path) {
+    struct stat info;
+    if (path == nullptr || ::stat(path, &info) != 0) return false;
+    std::lock_guard<std::mutex> hold(gReadFilesLock);
+    for (const auto& [device, inode] : gReadFiles) {
+        if (device == info.st_dev && inode == info.st_ino) return true;
+    }
+    return false;
+}
+
+bool pathIsNonRegular(const char* path) {
+    struct stat info;
+    return path != nullptr && ::stat(path, &info) == 0 && !S_ISREG(info.st_mode);
+}
 
 FileHandle fileOpenRead(const char* path) {
     if (path == nullptr) return nullptr;
@@ -31,6 +62,7 @@ FileHandle fileOpenRead(const char* path) {
         ::close(descriptor);
         return nullptr;
     }
+    noteReadFile(info);
     int flags = ::fcntl(descriptor, F_GETFL);
     if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(descriptor);
@@ -134,12 +166,6 @@ bool fileClose(FileHandle file) {
     int result = ::close(file->descriptor);
     delete file;
     return result == 0;
-}
-
-bool fileMakeExecutable(const char* path) {
-    struct stat info;
-    if (path == nullptr || ::stat(path, &info) != 0) return false;
-    return !S_ISREG(info.st_mode) || ::chmod(path, 0755) == 0;
 }
 
 }  // namespace platform

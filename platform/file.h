@@ -17,6 +17,14 @@ enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
 // a FIFO or device, whose reads could block for ever or never end.
 FileHandle fileOpenRead(const char* path);
 
+// True when `path` names, through any links or "..", an existing file that
+// fileOpenRead opened in this process.
+bool fileWasRead(const char* path);
+
+// True when `path` names (through links) something that exists and is not a
+// regular file: a directory, a FIFO, a device, a socket.
+bool pathIsNonRegular(const char* path);
+
 // Creates (or truncates) a file for reading and writing; with `append` the
 // file is opened or created and every write goes to its end.
 FileHandle fileCreate(const char* path, bool append);
@@ -42,11 +50,6 @@ bool fileReserve(FileHandle file, uint64_t offset, uint64_t length);
 bool fileSeek(FileHandle file, int64_t offset, SeekOrigin origin, uint64_t* position);
 
 bool fileSize(FileHandle file, uint64_t* size);
-
-// Gives a regular file the mode 0755 (read and execute for all, write for the
-// owner), whatever the umask or its old mode; a device or FIFO is left as it
-// is. False when the host refuses.
-bool fileMakeExecutable(const char* path);
 
 // Closes the file and frees the handle; false when the handle is null.
 bool fileClose(FileHandle file);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <initializer_list>
+#include <pthread.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,27 +22,61 @@ char gTemporaryNames[kTemporarySlots][PATH_MAX];
 volatile sig_atomic_t gTemporaryUsed[kTemporarySlots];
 bool gHandlersInstalled = false;
 
+// Every catchable signal whose default action ends the process (with or
+// without a core): a temporary must not outlive the process however it ends.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,
+                                  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
+                                  SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS};
+
+// Only async-signal-safe calls: unlink the fixed table, then end with the
+// signal's own status by raising it again under its default action (it stays
+// blocked until the handler returns, and is delivered then).
 extern "C" void removeTemporariesAndDie(int signal) {
     for (int i = 0; i < kTemporarySlots; ++i) {
         if (gTemporaryUsed[i]) ::unlink(gTemporaryNames[i]);
     }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    ::raise(signal);
+}
+
+void installHandler(int signal) {
+    struct sigaction current;
+    // A signal the caller chose to ignore stays ignored, and one that already
+    // has a handler (a sanitizer's, an embedding program's) keeps it.
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    struct sigaction handler {};
+    handler.sa_handler = removeTemporariesAndDie;
+    // No second signal interrupts the cleanup half way.
+    sigfillset(&handler.sa_mask);
+    ::sigaction(signal, &handler, nullptr);
 }
 
 void installHandlers() {
     if (gHandlersInstalled) return;
     gHandlersInstalled = true;
-    for (int signal : {SIGINT, SIGTERM}) {
-        struct sigaction current;
-        // A signal the caller chose to ignore stays ignored.
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-        struct sigaction handler {};
-        handler.sa_handler = removeTemporariesAndDie;
-        sigemptyset(&handler.sa_mask);
-        ::sigaction(signal, &handler, nullptr);
-    }
+    for (int signal : kEndingSignals) installHandler(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) installHandler(signal);
 }
+
+// Holds every signal back while the table and the disk disagree (a temporary
+// created but not yet listed, or renamed but still listed).
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, &saved_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t saved_;
+};
 
 int freeSlot() {
     for (int i = 0; i < kTemporarySlots; ++i) {
@@ -64,21 +98,27 @@ uint64_t nextNameBits() {
     return bits ^ (bits >> 32);
 }
 
-// Creates the temporary in the target's directory under a name short enough
-// for any directory that can hold the target.
+// Creates the temporary in the target's directory under a name that says
+// what it is and which process made it (".korvo-tmp-PID-" and 8 letters), so
+// that one left by a process killed outright can be told from an output and
+// traced to its maker; it stays short enough for any directory that can hold
+// the target.
 int createTemporary(const char* target, uint32_t mode, char* name) {
     const char* slash = std::strrchr(target, '/');
     const size_t directoryLength = slash != nullptr ? size_t(slash - target) + 1 : 0;
-    constexpr size_t kNameLength = 15;  // ".korvo-" and 8 letters
-    if (directoryLength + kNameLength + 1 > PATH_MAX) return -1;
+    char prefix[40];
+    const int prefixLength = std::snprintf(prefix, sizeof prefix, ".korvo-tmp-%ld-", long(::getpid()));
+    if (prefixLength <= 0 || size_t(prefixLength) >= sizeof prefix) return -1;
+    const size_t nameLength = size_t(prefixLength) + 8;
+    if (directoryLength + nameLength + 1 > PATH_MAX) return -1;
     std::memcpy(name, target, directoryLength);
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint64_t bits = nextNameBits();
         char* end = name + directoryLength;
-        std::memcpy(end, ".korvo-", 7);
-        for (int i = 0; i < 8; ++i, bits /= 36) end[7 + i] = kLetters[bits % 36];
-        end[kNameLength] = 0;
+        std::memcpy(end, prefix, size_t(prefixLength));
+        for (int i = 0; i < 8; ++i, bits /= 36) end[prefixLength + i] = kLetters[bits % 36];
+        end[nameLength] = 0;
         int descriptor = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (descriptor >= 0 || errno != EEXIST) return descriptor;
     }
@@ -92,26 +132,22 @@ bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     if (target == nullptr || *target == 0) return false;
     struct stat info;
     const bool exists = ::stat(target, &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) return false;
-    if (exists && !S_ISREG(info.st_mode)) {
-        int descriptor = ::open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        struct stat opened;
-        if (descriptor >= 0 && (::fstat(descriptor, &opened) != 0 || S_ISREG(opened.st_mode))) {
-            // It became a regular file meanwhile: writing it in place could
-            // leave it half old, half new.
-            ::close(descriptor);
-            return false;
-        }
-        out.file = fileAdopt(descriptor);
-        return out.file != nullptr;
-    }
+    // Only a regular file is ever replaced: a FIFO would block the compile
+    // on its reader, and a device or directory is no output file.
+    if (exists && !S_ISREG(info.st_mode)) return false;
+    // An output never replaces a file this process reads.
+    if (exists && fileWasRead(target)) return false;
 
     const int slot = freeSlot();
     if (slot < 0) return false;
     installHandlers();
-    int descriptor = createTemporary(target, mode, gTemporaryNames[slot]);
+    int descriptor;
+    {
+        SignalsHeld held;
+        descriptor = createTemporary(target, mode, gTemporaryNames[slot]);
+        if (descriptor >= 0) gTemporaryUsed[slot] = 1;
+    }
     if (descriptor < 0) return false;
-    gTemporaryUsed[slot] = 1;
     // Replacing a file keeps its permissions, as truncating it would.
     if (exists) ::fchmod(descriptor, info.st_mode & 07777);
     out.file = fileAdopt(descriptor);
@@ -124,7 +160,9 @@ bool outputCommit(PendingOutput& output, const char* target) {
     output.file = nullptr;
     if (output.temporary < 0) return closed;
     const char* name = gTemporaryNames[output.temporary];
-    const bool placed = closed && ::rename(name, target) == 0;
+    const bool spared = !fileWasRead(target);
+    SignalsHeld held;
+    const bool placed = closed && spared && ::rename(name, target) == 0;
     if (!placed) ::unlink(name);
     gTemporaryUsed[output.temporary] = 0;
     output.temporary = -1;
@@ -135,6 +173,7 @@ void outputAbandon(PendingOutput& output) {
     if (output.file != nullptr) fileClose(output.file);
     output.file = nullptr;
     if (output.temporary < 0) return;
+    SignalsHeld held;
     ::unlink(gTemporaryNames[output.temporary]);
     gTemporaryUsed[output.temporary] = 0;
     output.temporary = -1;

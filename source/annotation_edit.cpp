@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "source/ast_nodes.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // constant folding, calls, "new" forms, subscripts and type forms.
 #include <string>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/text_escape.h"
 #include "source/builders.h"
 #include "source/fold.h"

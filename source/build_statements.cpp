@@ -1,6 +1,6 @@
 // Builders of statement nodes: blocks, the control-flow statements, the
 // three loop forms, switch, try and the synchronized blocks.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "source/builders.h"
 
 namespace build {

@@ -1,8 +1,8 @@
 // Reading source files into the project and parsing them into unit nodes.
 #include <cstdio>
 
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "options/compile_options.h"
 #include "source/ast_nodes.h"
 #include "source/page_position.h"
 #include "source/search_paths.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/qestring.h"
 
 // Line and column are 0-based; a null message is the general syntax error.

@@ -1,6 +1,6 @@
 // The web-server main class of a server-page project: the template with a
 // registration of every servlet translated from the pages.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "source/annotation_edit.h"
 #include "statements/compile_walk.h"
 

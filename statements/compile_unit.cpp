@@ -5,8 +5,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "source/search_paths.h"
 #include "statements/compile_walk.h"
 

@@ -8,8 +8,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
+#include "options/compile_options.h"
 
 namespace {
 

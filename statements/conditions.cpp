@@ -7,7 +7,7 @@
 
 #include "codegen/candidate_pickers.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/control_flow.h"

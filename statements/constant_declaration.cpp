@@ -3,7 +3,7 @@
 // a named array type.
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"

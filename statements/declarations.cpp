@@ -3,9 +3,9 @@
 
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
-#include "model/class_object.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
+#include "model/class_object.h"
 #include "model/ir_object.h"
 
 namespace declarations {

@@ -2,7 +2,7 @@
 // virtual machine iterates, assigning the loop variable before each pass.
 // The mode tells what is iterated: 0 a range, 1 a count, 2 an array, or a
 // template container (Vector 40, List 41, Map 43) by its class id.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

@@ -1,7 +1,7 @@
 // if/else and the conditional choice c ? a : b. Each branch is compiled
 // into a list of its own, so that the jump over it can name the point just
 // past its last instruction; the lists are spliced in at the end.
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/control_flow.h"

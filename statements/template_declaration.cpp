@@ -2,7 +2,7 @@
 // every template class outside method bodies; one it has not (inside a
 // body) is declared here, in the innermost scope.
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/declaration_views.h"
 #include "model/template_class.h"
 #include "statements/compile_walk.h"

@@ -11,7 +11,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"

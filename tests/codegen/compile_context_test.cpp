@@ -10,10 +10,10 @@
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "foundation/json.h"
-#include "driver/compile_options.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "source/ast_nodes.h"
 
 namespace {

@@ -6,26 +6,6 @@
 
 namespace {
 
-TEST(Instructions, ImageHeaderFieldsAreWrittenInOrderAndWidth) {
-    codegen::ImageHeaderFields header{};
-    header.a = 0x1111111111111111;
-    header.b[2] = 0x22222222;
-    header.c[0] = 0x3333333333333333;
-    header.d[4] = 0x44444444;
-    header.e = 0x5555555555555555;
-    header.f = 0x66666666;
-    qestl::ByteVector bytes;
-    qestl::ByteWriter out(bytes);
-    ASSERT_EQ(codegen::writeImageHeaderFields(header, out), 76u);
-    ASSERT_EQ(bytes.size(), 76u);
-    EXPECT_EQ(qestl::loadU64LE(bytes.data()), header.a);
-    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 16), header.b[2]);
-    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 20), header.c[0]);
-    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 60), header.d[4]);
-    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 64), header.e);
-    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 72), header.f);
-}
-
 TEST(Instructions, CodeSizeSumsAHalfOpenRange) {
     qestl::SmartPtrVector list;
     list.pushBack(codegen::makeRet(model::NodeHandle()));                  // 4

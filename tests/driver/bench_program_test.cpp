@@ -12,10 +12,10 @@
 
 #include "bench/generated_program.h"
 #include "driver/command_line.h"
-#include "driver/compile_options.h"
 #include "driver/pipeline.h"
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
+#include "options/compile_options.h"
 
 namespace {
 

@@ -20,6 +20,26 @@ TEST(ImageHeader, HeapPaddingPutsMembersAt24Mod32) {
     }
 }
 
+TEST(ImageHeader, FieldsAreWrittenInOrderAndWidth) {
+    ImageHeader header{};
+    header.version = 0x1111111111111111;
+    header.word4 = 0x22222222;
+    header.imageOptions = 0x3333333333333333;
+    header.crcRegion3 = 0x44444444;
+    header.rawBlockLength = 0x5555555555555555;
+    header.language = 0x66666666;
+    qestl::ByteVector bytes;
+    qestl::ByteWriter out(bytes);
+    ASSERT_EQ(writeImageHeaderFields(header, out), 76u);
+    ASSERT_EQ(bytes.size(), 76u);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data()), header.version);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 16), header.word4);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 20), header.imageOptions);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 60), header.crcRegion3);
+    EXPECT_EQ(qestl::loadU64LE(bytes.data() + 64), header.rawBlockLength);
+    EXPECT_EQ(qestl::loadU32LE(bytes.data() + 72), header.language);
+}
+
 TEST(ImageHeader, LanguageByAbbreviationWithoutCase) {
     EXPECT_EQ(languageIdOf("chs"), 0x804u);
     EXPECT_EQ(languageIdOf("CHS"), 0x804u);

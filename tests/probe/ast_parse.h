@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/compile_options.h"
 #include "foundation/logger.h"
 #include "foundation/path.h"
+#include "options/compile_options.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
 

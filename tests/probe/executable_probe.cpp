@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "driver/compile_options.h"
 #include "driver/pipeline_files.h"
 #include "executable/native_sources.h"
 #include "executable/stored_stubs.h"
 #include "executable/stub_writers.h"
 #include "foundation/whole_file.h"
+#include "options/compile_options.h"
 #include "probe.h"
 
 namespace {

@@ -19,13 +19,13 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "driver/compile_options.h"
 #include "driver/pipeline_files.h"
 #include "foundation/logger.h"
 #include "foundation/whole_file.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "probe.h"
 
 namespace {

@@ -9,11 +9,11 @@
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "driver/builtin_catalogue.h"
-#include "driver/compile_options.h"
 #include "foundation/file_stream.h"
 #include "image/library_loader.h"
 #include "image/link_library.h"
 #include "model/ir_object.h"
+#include "options/compile_options.h"
 #include "probe.h"
 
 namespace probe {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/compile_options.h"
 #include "foundation/logger.h"
 #include "foundation/path.h"
+#include "options/compile_options.h"
 #include "probe.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"

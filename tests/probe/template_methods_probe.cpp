@@ -12,14 +12,14 @@
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "driver/builtin_catalogue.h"
-#include "driver/compile_options.h"
+#include "expressions/template_methods.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
 #include "platform/stack_thread.h"
 #include "probe.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
-#include "statements/template_methods.h"
 
 namespace probe {
 namespace {

@@ -1,4 +1,4 @@
-// The registry of the compiler's diagnostics (foundation/diagnostics.def) and
+// The registry of the compiler's diagnostics (diagnostics/diagnostics.def) and
 // the one formatter of the position prefix every error line starts with.
 #pragma once
 
@@ -16,7 +16,7 @@ struct Diagnostic {
 
 namespace diag {
 #define KORVO_DIAGNOSTIC(name, kind, number, text) inline constexpr Diagnostic name{DiagnosticKind::kind, number, text};
-#include "foundation/diagnostics.def"
+#include "diagnostics/diagnostics.def"
 #undef KORVO_DIAGNOSTIC
 }  // namespace diag
 

@@ -7,7 +7,7 @@
 
 #include "codegen/suggestions.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "source/ast_nodes.h"

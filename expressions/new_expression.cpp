@@ -2,7 +2,7 @@
 // compiled first, then one of its constructors is chosen for the arguments
 // and called by the call binder.
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "statements/compile_walk.h"
 
 namespace {

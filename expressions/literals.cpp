@@ -6,7 +6,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/resource_table.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "statements/compile_walk.h"

@@ -7,7 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "declare/declaration_pass.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/instance_object.h"

@@ -2,7 +2,7 @@
 // without a declaration of its own is the built-in size function.
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
 #include "statements/compile_walk.h"

@@ -1,3 +1,3 @@
-#include "driver/compile_options.h"
+#include "options/compile_options.h"
 
 CompileOptions::CompileOptions() : processorName("x86_64") {}

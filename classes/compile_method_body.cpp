@@ -1,11 +1,11 @@
 // The body of a method in the compile pass: its frame, its return label and
 // flow tree, the implicit base-constructor calls of a constructor, the
 // statements, the epilogue and the placing of its code.
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
-#include "declare/compile_method.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"

@@ -2,12 +2,12 @@
 // compiled once per binding of its type parameters (written at the call, or
 // taken from the argument types), and the instances replace it among the
 // candidates the call binder chooses from.
-#include "statements/template_methods.h"
+#include "expressions/template_methods.h"
 
 #include <utility>
 
 #include "codegen/suggestions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/declaration_views.h"
 #include "model/function_object.h"
 #include "model/instance_object.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codegen/instructions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"

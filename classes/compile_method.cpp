@@ -3,14 +3,14 @@
 // compiled, and the program's entry and exit points recognised.
 #include <optional>
 
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
-#include "declare/compile_method.h"
-#include "driver/compile_options.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
+#include "options/compile_options.h"
 #include "statements/compile_walk.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // comparison used as a value becomes a bool in register 0.
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"

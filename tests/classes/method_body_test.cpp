@@ -6,9 +6,9 @@
 
 #include <vector>
 
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/resource_table.h"
-#include "declare/compile_method.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

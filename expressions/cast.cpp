@@ -5,7 +5,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
 #include "codegen/instructions.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"

@@ -1,7 +1,7 @@
 // An operator applied to a class value: when the class declares a method
 // named like the operator, the operator is that method's call.
 #include "codegen/compile_context.h"
-#include "foundation/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "statements/compile_walk.h"
 
 namespace {

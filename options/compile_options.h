@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "driver/warning_set.h"
 #include "foundation/json.h"
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
+#include "options/warning_set.h"
 
 // The parser's result and `modeBits`: the low four bits choose the mode.
 enum ModeBits : uint32_t {
