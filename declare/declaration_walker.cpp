@@ -248,9 +248,9 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
         return;
     }
     const ScopeRecord* record = context_.scopes.innermost();
-    const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) &&
-                       context_.deferred.retry == retryBefore && context_.deferred.count >= countBefore &&
-                       ownerObjectOf(node) != nullptr && (node->flags & NodeFlag::Package) == 0;
+    const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) && context_.deferred.retry == retryBefore &&
+                       context_.deferred.count >= countBefore && ownerObjectOf(node) != nullptr &&
+                       (node->flags & NodeFlag::Package) == 0;
     if (!waits) {
         item.state = kVisit;
         nextPass_.insert(index);
@@ -364,7 +364,8 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
             declaration->flags &= ~NodeFlag::Walked;
         }
         noteClassChanged(context, declaration->text.view());
-        if (IRObject* object = model::asObject(scope); object != nullptr && object->name.view() != declaration->text.view())
+        if (IRObject* object = model::asObject(scope);
+            object != nullptr && object->name.view() != declaration->text.view())
             noteClassChanged(context, object->name.view());
     }
     context.deferred.retry += savedRetry;
@@ -380,8 +381,7 @@ void noteClassChanged(CompileContext& context, std::string_view name) {
         schedule->wake(name);
 }
 
-void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode,
-                          const model::IRValueList& candidates) {
+void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates) {
     if (ClassPassSchedule* schedule = ClassPassSchedule::innermost(context)) schedule->noteBase(baseNode, candidates);
 }
 

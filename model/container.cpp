@@ -245,10 +245,8 @@ std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, 
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
         const auto position = static_cast<uint32_t>(index.listed);
-        if ((member.flagsA & kFlagDeclarationPending) != 0)
-            index.pending.push_back(position);
-        else
-            index.byKey[parametersKey(member)].push_back(position);
+        if ((member.flagsA & kFlagDeclarationPending) != 0) index.pending.push_back(position);
+        else index.byKey[parametersKey(member)].push_back(position);
     }
     static const std::vector<uint32_t> kNone;
     auto bucket = index.byKey.find(parametersKey(function));
