@@ -4,10 +4,11 @@
 // initialiser, class statements, `ret this`.
 #include <optional>
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
-#include "declare/declaration_pass.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -29,7 +30,7 @@ uint32_t modifiersOfConstruct(uint32_t kind) {
 
 }  // namespace
 
-namespace declare {
+namespace classes {
 
 // The member declarations and statements of the body, then the class
 // initialiser on the current list and the member code on list 1.
@@ -116,7 +117,7 @@ ClassBodyScope::~ClassBodyScope() {
     context_.setCompileMode(savedMode_);
 }
 
-}  // namespace declare
+}  // namespace classes
 
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const StatementNode& given,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global) {
@@ -128,7 +129,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     if (origin) {
         // A template instance compiles its clone of the template's
         // declaration, its parameters bound to the arguments.
-        classRef = declare::templateInstanceToCompile(context, given, origin, global);
+        classRef = classes::templateInstanceToCompile(context, given, origin, global);
         if (!classRef) return 0;
         node = model::asObject(classRef)->declarationNode;
         registration.setObjectRef(classRef, 0);
@@ -167,7 +168,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         klass->setDeclarationNode(node);
         klass->sourceNode = node;  // registration takes the declaration node from it
         klass->setOwner(model::IRResult(context.currentScopeObject()));
-        if (!declare::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
+        if (!classes::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
     auto* klass = classRef.as<model::ClassObject>();
 
@@ -177,9 +178,9 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // The names a template method's binding gives its parameters are
         // not the class's: an instance made while one compiles sees only
         // its own arguments.
-        declare::OuterCodeHidden hidden(context);
+        classes::OuterCodeHidden hidden(context);
         {
-            declare::ClassBodyScope scope(context, classRef);
+            classes::ClassBodyScope scope(context, classRef);
             // A class the declaration pass did not make (an instance made
             // here) gets its base now, in its own scope so that a template
             // argument may name it.
@@ -201,7 +202,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             }
             // A package is written in blocks: each block compiles its own body.
             const StatementNode block = klass->isPackage() ? given : node;
-            declare::compileClassBody(context, classRef, model::IRClass(block), block, registration);
+            classes::compileClassBody(context, classRef, model::IRClass(block), block, registration);
             klass->setDeclared(true);
             declare::noteClassChanged(context, klass->name.view());
         }

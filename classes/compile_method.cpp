@@ -136,6 +136,7 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
     return 0;
 }
 
+// The method or constructor definition (Method and FunctionDeclaration nodes).
 uint32_t compileFunctionDeclaration(CompileContext& context, const StatementNode& node) {
     const model::IRFunction view(node);
     if (view.isTemplate()) return 0;
@@ -143,6 +144,7 @@ uint32_t compileFunctionDeclaration(CompileContext& context, const StatementNode
     return static_cast<uint32_t>(compileMethodDefinition(view, context, node, false));
 }
 
+// The operator definition `T operator + (...)` (an Operator node).
 uint32_t compileOperatorDefinition(CompileContext& context, const StatementNode& node) {
     const model::IROperator view(node);
     OuterJumps outer(context);

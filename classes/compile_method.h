@@ -27,3 +27,14 @@ qestl::SmartPtr declareMethodInCompilePass(CompileContext& context, const model:
 // Fills the method's throws set from its throws list; warning 329 for a
 // type listed twice ends the list. Always 0.
 int32_t compileThrowsList(CompileContext& context, const qestl::SmartPtr& function, const StatementNode& list);
+
+// Appends to `out` the calls of the parameterless constructors that making
+// an object of the class needs; false when a base declares constructors but
+// none without parameters, or the call failed.
+bool emitBaseConstructorCalls(const qestl::SmartPtr& klass, CompileContext& context, model::IRResult& out,
+                              const StatementNode& node);
+
+// Declares and compiles the clone of a template method's declaration as a
+// method, its template parameters bound as names; its code is left as the
+// one pending candidate. Errors go to the active capture.
+void compileTemplateMethodClone(CompileContext& context, const model::IRFunction& clone);

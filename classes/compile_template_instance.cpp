@@ -5,18 +5,23 @@
 // when an earlier use made it. Errors are reported at once.
 #include <utility>
 
+#include "classes/compile_class.h"
 #include "codegen/suggestions.h"
-#include "declare/declaration_pass.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "source/ast_nodes.h"
 
+using declare::instanceCountFits;
+using declare::instanceNameFits;
+using declare::ownerObjectOf;
+using declare::takeCandidates;
 using model::IRObject;
 using model::IRResult;
 using model::IRValueList;
 
-namespace declare {
+namespace classes {
 namespace {
 
 // The nearest class or array among the candidates of a type argument: the
@@ -127,4 +132,4 @@ SmartPtr templateInstanceToCompile(CompileContext& context, const NodeHandle& gi
     return instanceOfTypeNode(context, given, *templ, global);
 }
 
-}  // namespace declare
+}  // namespace classes

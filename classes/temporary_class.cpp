@@ -4,9 +4,10 @@
 // the expression.
 #include <optional>
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
-#include "declare/declaration_pass.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -60,13 +61,13 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         // in an object scope (mode 3) it is not.
         if (!context.scopes.records.empty()) isStatic = !innermostModeBit(context, 2);
         klass->setStatic(isStatic);
-        if (!declare::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
+        if (!classes::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
     auto* klass = classRef.as<model::ClassObject>();
 
     if (klass->compiled == 0) {
         {
-            declare::ClassBodyScope scope(context, classRef);
+            classes::ClassBodyScope scope(context, classRef);
             if (!klass->baseClass) {
                 const StatementNode baseNode = view.baseList();
                 const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic);
@@ -78,7 +79,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
                 klass->setBaseClass(base, NodeFlag::Public);
                 klass->setEnum(model::asObject(base)->isEnum());
             }
-            declare::compileClassBody(context, classRef, view, node, registration);
+            classes::compileClassBody(context, classRef, view, node, registration);
             klass->setDeclared(true);
         }
         klass->findFinalizer();

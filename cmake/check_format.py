@@ -11,6 +11,7 @@ Prints "SKIP: ..." and succeeds when the pinned clang-format or git is
 missing, or the source folder is not a git checkout.
 """
 import argparse
+import concurrent.futures
 import difflib
 import os
 import re
@@ -74,19 +75,23 @@ def main():
 
     # The commit that added .clang-format; before it is committed, HEAD.
     base = git(source, "log", "--diff-filter=A", "--format=%H", "-1", "--", ".clang-format").strip() or "HEAD"
-    failures = []
-    for path, ranges in sorted(changed_ranges(source, base).items()):
+    def layout(item):
+        path, ranges = item
         full = os.path.join(source, path)
         if not os.path.isfile(full):
-            continue
+            return None
         lines = [] if ranges is None else [f"--lines={first}:{last}" for first, last in ranges]
-        command = [binary, "--style=file", *lines, path]
         with open(full, encoding="utf-8", errors="surrogateescape") as f:
             before = f.read()
-        after = subprocess.run(command, cwd=source, capture_output=True, text=True, check=True,
-                               errors="surrogateescape").stdout
-        if after == before:
-            continue
+        after = subprocess.run([binary, "--style=file", *lines, path], cwd=source, capture_output=True, text=True,
+                               check=True, errors="surrogateescape").stdout
+        return (path, lines, before, after) if after != before else None
+
+    # One clang-format process per file, a few at a time.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        laid_out = [found for found in pool.map(layout, sorted(changed_ranges(source, base).items())) if found]
+    failures = []
+    for path, lines, before, after in laid_out:
         if args.fix:
             subprocess.run([binary, "-i", "--style=file", *lines, path], cwd=source, check=True)
             print(f"reformatted {path}")

@@ -1,6 +1,7 @@
 // The class pass's callback for class-likes (classes, interfaces, packages,
 // enums): the class object, made once and reused by later cycles, entered in
 // its scope and the context, its base class attached when resolvable.
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"

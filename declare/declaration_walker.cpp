@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"

@@ -3,6 +3,7 @@
 // compiled. Objects are made once and kept by their node, so a later cycle
 // completes the same object; errors are deferred.
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"

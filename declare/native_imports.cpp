@@ -4,6 +4,7 @@
 // Run by the declaration pass (errors deferred) and again by the compile
 // pass (at once); declared nodes are marked and skipped by the later run.
 #include "codegen/instructions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "codegen/compile_utilities.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"

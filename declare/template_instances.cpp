@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "classes/compile_class.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"

@@ -3,6 +3,7 @@
 // the item's position and resolved like any type expression.
 #include <cctype>
 
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "source/ast_nodes.h"
 

@@ -5,11 +5,14 @@
 
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/instance_object.h"
+#include "statements/compile_walk.h"
 
 using model::IRObject;
 using model::IRResult;

@@ -5,6 +5,7 @@
 #include "foundation/ascii_case.h"
 #include "foundation/memory.h"
 #include "foundation/path.h"
+#include "foundation/signed_digits.h"
 
 namespace {
 
@@ -40,14 +41,7 @@ bool fail(const char* message) {
 
 // Sign, then digits: a leading 0 reads them in base 8 (8 and 9 keep their
 // face value), anything else in base 10. Wraps silently on overflow.
-int32_t parseWarningCode(const char16_t* text) {
-    bool negative = false;
-    if (*text == u'+' || *text == u'-') negative = *text++ == u'-';
-    uint32_t base = *text == u'0' ? 8 : 10;
-    uint32_t value = 0;
-    for (; *text >= u'0' && *text <= u'9'; ++text) value = value * base + static_cast<uint32_t>(*text - u'0');
-    return static_cast<int32_t>(negative ? 0u - value : value);
-}
+int32_t parseWarningCode(const char16_t* text) { return qestl::readSignedDigits(text).as<int32_t>(); }
 
 bool setTarget(Parser& p, int32_t os) {
     p.options.targetOs = os;

@@ -10,6 +10,7 @@
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
 #include "foundation/node_pool.h"
+#include "foundation/sanitizer.h"
 #include "image/compressed_image.h"
 #include "image/image_writer.h"
 #include "image/library_loader.h"
@@ -60,7 +61,7 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
 // million nodes one by one costs more than parsing many of them. The
 // sanitized build frees it, so that leaks stay visible.
 void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KORVO_ADDRESS_SANITIZER)
     root.detach();
 #else
     (void)root;
@@ -76,7 +77,7 @@ class ContextLeftToProcessEnd {
 public:
     ContextLeftToProcessEnd() : context_(new CompileContext) {}
     ~ContextLeftToProcessEnd() {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KORVO_ADDRESS_SANITIZER)
         leftToProcessEnd = context_;
 #else
         delete context_;

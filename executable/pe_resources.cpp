@@ -6,6 +6,7 @@
 
 #include "executable/pe_resource_editor.h"
 #include "foundation/byte_io.h"
+#include "foundation/signed_digits.h"
 #include "foundation/whole_file.h"
 #include "source/search_paths.h"
 #include "platform/system.h"
@@ -91,13 +92,9 @@ int parseVersionNumbers(const char* text, uint16_t numbers[4]) {
     numbers[0] = numbers[1] = numbers[2] = numbers[3] = 0;
     const char* part = text;
     while (part != nullptr && count < 4) {
-        const char* p = part;
-        bool negative = false;
-        if (*p == '-' || *p == '+') negative = *p++ == '-';
-        const unsigned base = *p == '0' ? 8 : 10;
-        uint64_t value = 0;
-        while (*p >= '0' && *p < static_cast<char>('0' + base)) value = (value * base + (*p++ - '0')) & 0xFFFFFFFFu;
-        numbers[count++] = static_cast<uint16_t>(negative ? 0 - value : value);
+        qestl::DigitRules rules;
+        rules.octalDigitsOnly = true;
+        numbers[count++] = qestl::readSignedDigits(part, rules).as<uint16_t>();
         part = std::strchr(part, '.');
         if (part != nullptr) ++part;
     }

@@ -5,6 +5,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

@@ -13,9 +13,11 @@
 
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {
@@ -227,6 +229,7 @@ void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const 
 
 bool isProvisionalArray(const model::IRObject* object) { return dynamic_cast<const ProvisionalArray*>(object) != nullptr; }
 
+// The brace initialiser `{a, b, ...}` (an ArrayInitializer node).
 uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& node) {
     const qestl::SmartPtr arrayType = context.arrayTypeOf(model::builtinTypes().wildcard);
     const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));

@@ -7,7 +7,9 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
@@ -212,6 +214,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
 
 }  // namespace
 
+// The element access `a[i]` (a Subscript node).
 uint32_t compileArraySubscript(CompileContext& context, const StatementNode& node) {
     const bool allocates = (node->flags & NodeFlag::New) != 0;
     const bool nested = (context.statementHints & kArrayTypeHint) != 0;

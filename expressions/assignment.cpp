@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "expressions/stores.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"

@@ -7,6 +7,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"

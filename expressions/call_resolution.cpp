@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/opcodes.h"

@@ -6,6 +6,7 @@
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "statements/compile_walk.h"
@@ -83,6 +84,7 @@ void markNotNilptr(CompileContext& context, IRValueListArray& arguments) {
 
 }  // namespace
 
+// The call `f(...)`, `o.m(...)` or `super(...)` (a Call node).
 uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     const StatementNode callee = nodeChild(node, kCallee);
     const StatementNode argumentList = node->operands.size() > kArgumentList ? nodeChild(node, kArgumentList)

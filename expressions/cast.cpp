@@ -5,7 +5,9 @@
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
 #include "codegen/instructions.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
@@ -45,6 +47,7 @@ qestl::SmartPtr makeCastInstruction(const model::IRResult& target, const model::
 
 }  // namespace
 
+// The cast `(T)x` (a Cast node).
 uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     const StatementNode typeNode = nodeChild(node, 0);
     resolveTypeReference(context, typeNode);

@@ -9,6 +9,7 @@
 #include "diagnostics/diagnostics.h"
 #include "expressions/operand_checks.h"
 #include "model/builtin_types.h"
+#include "statements/compile_walk.h"
 
 namespace expressions {
 namespace {

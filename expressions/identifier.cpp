@@ -7,6 +7,7 @@
 #include "model/function_object.h"
 #include "statements/compile_walk.h"
 
+// The name `x` used as a value (a Name node).
 uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     const std::string_view name = node->text.view();
     context.lookupName(name, node);

@@ -1,5 +1,6 @@
 // Choosing the one value an operand denotes.
 #include "codegen/compile_context.h"
+#include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
 
 bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,

@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/resource_table.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "statements/compile_walk.h"
@@ -33,61 +34,31 @@ uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const 
     return kLiteralResult;
 }
 
-// The hexadecimal digits after "0x" (and a repeated prefix letter), as a
-// 64-bit value, with their count.
-uint64_t hexValue(const char* text, size_t& digits) {
-    const char* at = text + 2;
-    if (*at == 'x') ++at;
-    uint64_t value = 0;
-    digits = 0;
-    for (int digit; (digit = qestl::hexDigitValue(*at)) >= 0; ++at, ++digits) value = value * 16 + digit;
-    return value;
-}
-
 }  // namespace
 
-IntegerLiteral readIntegerLiteral(const char* text) {
-    IntegerLiteral literal;
-    const size_t length = std::strlen(text);
-    literal.isLong = length > 0 && (text[length - 1] == 'L' || text[length - 1] == 'l');
-    if (length >= 2 && text[0] == '0' && text[1] == 'x') {
-        size_t digits = 0;
-        const uint64_t value = hexValue(text, digits);
-        // Eight digits or fewer are an int, 0x80000000 and up negative; a
-        // longer text keeps its 64-bit value, as the parser's folding does.
-        if (!literal.isLong && digits <= 8) literal.value = static_cast<int32_t>(static_cast<uint32_t>(value));
-        else {
-            literal.value = static_cast<int64_t>(value);
-            literal.isLong = true;
-        }
-    } else {
-        literal.value = qestl::parseInt64(qestl::qestringA(text));
-        // A decimal literal too wide for an int is a long: typing it int would
-        // warn about narrowing where nothing narrows.
-        if (literal.value != static_cast<int32_t>(literal.value)) literal.isLong = true;
-    }
-    return literal;
-}
-
+// The integer literal `12`, `012`, `0x1F` or `12l` (an IntegerLiteral node).
 uint32_t compileIntegerLiteral(CompileContext& context, const StatementNode& node) {
-    const IntegerLiteral literal = readIntegerLiteral(node->text.c_str() != nullptr ? node->text.c_str() : "");
+    const qestl::IntegerLiteral literal = qestl::readIntegerLiteral(node->text.view());
     const model::BuiltinTypes& types = model::builtinTypes();
     const model::Operand value = literal.isLong ? model::makeImmediate(literal.value, model::kImmLong)
                                                 : model::makeImmediate(literal.value, model::kImmInt);
     return leaveLiteral(context, node, literal.isLong ? types.longType : types.intType, value);
 }
 
+// The floating literal `1.5` (a FloatLiteral node).
 uint32_t compileFloatLiteral(CompileContext& context, const StatementNode& node) {
     const double value = parseFloatText(node->text.c_str() != nullptr ? node->text.c_str() : "");
     return leaveLiteral(context, node, model::builtinTypes().doubleType,
                         model::makeImmediate(std::bit_cast<int64_t>(value), model::kImmDouble));
 }
 
+// The literals `true` and `false` (a BoolLiteral node).
 uint32_t compileBoolLiteral(CompileContext& context, const StatementNode& node) {
     const bool value = node->text.view() == "true";
     return leaveLiteral(context, node, model::builtinTypes().boolType, model::makeImmediate(value ? 1 : 0, model::kImmBool));
 }
 
+// The character literal `'c'` (a CharLiteral node).
 uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) {
     qestl::qestringW units;
     const bool valid = qestl::utf8ToUtf16(node->text.c_str() != nullptr ? node->text.c_str() : "", node->text.length(), units);
@@ -102,6 +73,7 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
     return 0;
 }
 
+// The string literal `"..."` (a StringLiteral node).
 uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node) {
     // Asked with its node: a literal is one of the program's own texts, the
     // ones a string list offers for translation.

@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "expressions/stores.h"
 #include "model/container.h"
 #include "model/instance_object.h"

@@ -1,8 +1,10 @@
 // `new T(arguments) { members }`: the anonymous class derived from T is
 // compiled first, then one of its constructors is chosen for the arguments
 // and called by the call binder.
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
 
 namespace {
@@ -51,6 +53,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
 
 }  // namespace
 
+// The expression `new T(...) { members }`, an anonymous class (a NewWithBody node).
 uint32_t compileNewExpression(CompileContext& context, const StatementNode& node) {
     {
         qestl::SmartPtr origin;

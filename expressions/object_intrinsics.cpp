@@ -4,6 +4,7 @@
 // compiler turns its calls into instructions of their own.
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/intrinsic_members.h"
 #include "statements/compile_walk.h"

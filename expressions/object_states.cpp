@@ -7,6 +7,7 @@
 #include "expressions/operand_checks.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
+#include "statements/compile_walk.h"
 
 namespace expressions {
 namespace {

@@ -12,6 +12,7 @@
 #include "expressions/operand_checks.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 
 namespace expressions {
 namespace {

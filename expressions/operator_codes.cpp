@@ -5,6 +5,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "expressions/compile_expression.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
@@ -17,12 +18,13 @@ struct OperatorRow {
 };
 
 constexpr OperatorRow kOperators[] = {
-#define KORVO_OPERATOR(text, code) {text, code},
+#define KORVO_OPERATOR(text, name) {text, model::kOp##name},
 #include "expressions/operator_codes.def"
 #undef KORVO_OPERATOR
 };
 
-constexpr uint32_t kPostfixStep = 2;  // 101 -> 103, 102 -> 104
+constexpr uint32_t kPostfixStep = model::kOpBinc - model::kOpFinc;  // Finc -> Binc, Fdec -> Bdec
+static_assert(model::kOpBdec - model::kOpFdec == kPostfixStep);
 
 uint32_t codeOfText(std::string_view text) {
     for (const OperatorRow& row : kOperators) {

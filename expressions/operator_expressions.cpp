@@ -8,6 +8,7 @@
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "expressions/operand_checks.h"
 #include "expressions/stores.h"
 #include "model/builtin_types.h"

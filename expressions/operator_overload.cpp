@@ -2,6 +2,7 @@
 // named like the operator, the operator is that method's call.
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
 
 namespace {

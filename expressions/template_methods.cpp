@@ -6,12 +6,16 @@
 
 #include <utility>
 
+#include "classes/compile_method.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/declaration_views.h"
 #include "model/function_object.h"
 #include "model/instance_object.h"
 #include "source/ast_nodes.h"
+#include "statements/compile_walk.h"
 
 using model::IRObject;
 using model::IRResult;

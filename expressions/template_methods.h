@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
 #include "statements/compile_walk.h"
 
 // The binding set of one template method tried for one call: the bound type

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "codegen/compile_context.h"
+#include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
 
 namespace {

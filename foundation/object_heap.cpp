@@ -4,14 +4,15 @@
 #include <cstdlib>
 
 #include "foundation/memory.h"
+#include "foundation/sanitizer.h"
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KORVO_ADDRESS_SANITIZER)
 #include <sys/mman.h>
 #endif
 
 namespace qestl {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(KORVO_ADDRESS_SANITIZER)
 
 void* allocateObjectMemory(size_t bytes) { return allocateOrDie(bytes); }
 

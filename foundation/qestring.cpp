@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/signed_digits.h"
+
 namespace qestl {
 
 template <typename Unit>
@@ -177,17 +179,7 @@ void qestring<Unit>::splitOnDot(qevector<qestring>& out, size_t count) const {
 
 template <typename Unit>
 int32_t qestring<Unit>::toInt() const {
-    const Unit* p = data_;
-    const Unit* end = data_ + length_;
-    bool negative = false;
-    if (p != end && (*p == '-' || *p == '+')) {
-        negative = *p == '-';
-        ++p;
-    }
-    uint32_t base = (p != end && *p == '0') ? 8 : 10;
-    uint32_t value = 0;  // unsigned: wraps instead of overflowing
-    for (; p != end && *p >= '0' && *p <= '9'; ++p) value = value * base + static_cast<uint32_t>(*p - '0');
-    return static_cast<int32_t>(negative ? 0u - value : value);
+    return readSignedDigits(data_, data_ + length_).template as<int32_t>();
 }
 
 template <typename Unit>

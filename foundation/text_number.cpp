@@ -47,13 +47,32 @@ uint32_t parseHexInt(const qestringA& text) {
 
 int64_t parseInt64(const qestringA& text) {
     const char* at = text.c_str();
-    const char* end = at ? at + text.length() : at;
-    bool negative = false;
-    if (at < end && (*at == '-' || *at == '+')) negative = *at++ == '-';
-    uint64_t base = (at < end && *at == '0') ? 8 : 10;
+    return readSignedDigits(at, at ? at + text.length() : at).as<int64_t>();
+}
+
+IntegerLiteral readIntegerLiteral(std::string_view text) {
+    IntegerLiteral literal;
+    literal.isLong = !text.empty() && (text.back() == 'L' || text.back() == 'l');
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view body = negative ? text.substr(1) : text;
+    if (body.size() < 2 || body[0] != '0' || body[1] != 'x') {
+        literal.value = parseInt64(qestringA(text.data(), text.size()));
+        // Too wide for an int: typing it int would warn about narrowing
+        // where nothing narrows.
+        if (literal.value != static_cast<int32_t>(literal.value)) literal.isLong = true;
+        return literal;
+    }
+    size_t at = 2;
+    if (at < body.size() && body[at] == 'x') ++at;
     uint64_t value = 0;
-    for (; at < end && isDecimal(*at); ++at) value = value * base + static_cast<uint64_t>(*at - '0');
-    return static_cast<int64_t>(negative ? 0 - value : value);
+    size_t digits = 0;
+    for (int digit; at < body.size() && (digit = hexDigitValue(body[at])) >= 0; ++at, ++digits)
+        value = value * 16 + static_cast<uint64_t>(digit);
+    if (!literal.isLong && digits <= 8)
+        value = static_cast<uint64_t>(static_cast<int32_t>(static_cast<uint32_t>(value)));
+    else literal.isLong = true;
+    literal.value = static_cast<int64_t>(negative ? 0 - value : value);
+    return literal;
 }
 
 bool isNumericText(const qestringA& text) {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "foundation/qestring.h"
+#include "foundation/signed_digits.h"
 
 namespace qestl {
 
@@ -21,9 +23,20 @@ bool isNumberSpan(const char* start, const char* end, bool hexOnly);
 // stops at the first other byte, wraps on overflow; 0 for no digits.
 uint32_t parseHexInt(const qestringA& text);
 
-// Decimal text with an optional sign; a leading '0' makes the base 8 (the
-// digits 8 and 9 still count their face value). Wraps on overflow.
+// The signed digits of the text (readSignedDigits) as a 64-bit value.
 int64_t parseInt64(const qestringA& text);
+
+// An integer literal's text as the scanner and the constant folder write
+// it: "0x" and hexadecimal digits (a repeated 'x' skipped), or signed digits
+// (readSignedDigits); an 'l' or 'L' at the end makes it a long. Eight
+// hexadecimal digits or fewer without the suffix are an int (0x80000000 and
+// up negative), more keep their 64-bit value and make a long; a leading '-'
+// negates them. A decimal value too wide for an int is a long.
+struct IntegerLiteral {
+    int64_t value = 0;
+    bool isLong = false;
+};
+IntegerLiteral readIntegerLiteral(std::string_view text);
 
 // The decimal form of isNumberSpan over the whole string.
 bool isNumericText(const qestringA& text);

@@ -7,11 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#include "builtins/builtin_registry.h"
 #include "driver/command_line.h"
 #include "driver/pipeline.h"
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
+#include "fuzz/max_len.h"
 #include "fuzz/scratch_file.h"
+#include "model/builtin_types.h"
 #include "options/compile_options.h"
 
 namespace {
@@ -34,19 +37,33 @@ std::vector<uint8_t> compileOnce(const char* file, bool& written) {
 
 }  // namespace
 
+KORVO_FUZZ_MAX_LEN(2048)
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
-    const char* file = writeScratchFile(data, size);
+    const ScratchFile scratch(data, size);
+    const char* file = scratch.path();
     if (file == nullptr) return 0;
     bool firstWritten = false, secondWritten = false;
     std::vector<uint8_t> first = compileOnce(file, firstWritten);
+    // The built-ins of the last compilation are let go within the input, so
+    // that it ends holding no more than it started with.
+    auto releaseBuiltins = [] {
+        model::builtinTypes().clear();
+        builtins::builtinNames().clear();
+    };
+    // A source that gives no image has nothing to compare.
+    if (!firstWritten) {
+        releaseBuiltins();
+        return 0;
+    }
     std::vector<uint8_t> second = compileOnce(file, secondWritten);
+    releaseBuiltins();
     if (firstWritten != secondWritten || first.size() != second.size()) {
         std::fprintf(stderr, "%d %d %zu %zu\n", firstWritten, secondWritten, first.size(), second.size());
         __builtin_trap();
     }
-    if (!firstWritten) return 0;
     if (first.size() >= kTimeStampOffset + kTimeStampSize) {
         std::memset(first.data() + kTimeStampOffset, 0, kTimeStampSize);
         std::memset(second.data() + kTimeStampOffset, 0, kTimeStampSize);

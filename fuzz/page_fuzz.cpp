@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/max_len.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
@@ -52,6 +53,8 @@ void putPage(const std::string& path, std::string_view text, std::string& last) 
 }
 
 }  // namespace
+
+KORVO_FUZZ_MAX_LEN(2048)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string* made = scratchDirectory();

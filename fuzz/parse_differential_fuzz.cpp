@@ -8,11 +8,15 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/max_len.h"
 #include "fuzz/parse_differential.h"
 #include "fuzz/scratch_file.h"
 
+KORVO_FUZZ_MAX_LEN(1024)
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* file = writeScratchFile(data, size);
+    const ScratchFile scratch(data, size);
+    const char* file = scratch.path();
     if (file == nullptr) return 0;
     const std::string difference = parse_differential::compareFile(file);
     if (!difference.empty()) {

@@ -10,14 +10,15 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "driver/builtin_catalogue.h"
 #include "foundation/path.h"
+#include "fuzz/max_len.h"
 #include "model/builtin_types.h"
 #include "platform/stack_thread.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
-#include "statements/compile_walk.h"
 #include "syntax/scanner.h"
 
 namespace {
@@ -67,6 +68,8 @@ void parseAndRelease(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+KORVO_FUZZ_MAX_LEN(2048)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scanWhole(reinterpret_cast<const char*>(data), static_cast<int32_t>(size));

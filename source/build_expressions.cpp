@@ -3,6 +3,7 @@
 #include <string>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/signed_digits.h"
 #include "foundation/text_escape.h"
 #include "source/builders.h"
 #include "source/fold.h"
@@ -57,14 +58,11 @@ void operatorNode(const RuleMatch& m, NodeRef& result) {
 // The fragment index of a generated printing call: an optional sign, then
 // octal digits after a leading 0, else decimal digits.
 int64_t fragmentIndex(std::string_view text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int base = i < text.size() && text[i] == '0' ? 8 : 10;
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < (int64_t{1} << 40); ++i)
-        value = value * base + (text[i] - '0');
-    return negative ? -value : value;
+    // Bounded: no fragment number comes near 2^40, and a longer text must
+    // not wrap into a small one.
+    qestl::DigitRules rules;
+    rules.stopAt = uint64_t{1} << 40;
+    return qestl::readSignedDigits(text.data(), text.data() + text.size(), rules).as<int64_t>();
 }
 
 // Two literal operands fold into the left one; anything else is an operator node.

@@ -13,18 +13,6 @@ namespace {
 
 constexpr uint32_t kString = 9, kChar = 10, kInteger = 12, kFloat = 13;
 
-// A literal that goes past 8 digits or carries the long suffix keeps all 64
-// bits; a short one is a 32-bit pattern, so 0xFFFFFFFF reads as -1.
-int64_t hexValue(std::string_view digits) {
-    uint64_t value = 0;
-    size_t n = 0;
-    for (int digit; n < digits.size() && (digit = qestl::hexDigitValue(digits[n])) >= 0; ++n)
-        value = (value << 4) | static_cast<uint64_t>(digit);
-    bool wide = n > 8 || (n < digits.size() && (digits[n] == 'l' || digits[n] == 'L'));
-    if (wide) return static_cast<int64_t>(value);
-    return static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(value)));
-}
-
 double floatValue(const Literal& lit) {
     if (lit.kind == kInteger) return static_cast<double>(integerValue(lit.text));
     qestl::qestringA text(lit.text.data(), lit.text.size());
@@ -82,15 +70,7 @@ bool truncate(double v, int64_t& out) {
 
 }  // namespace
 
-int64_t integerValue(std::string_view text) {
-    bool negative = !text.empty() && text[0] == '-';
-    std::string_view body = negative ? text.substr(1) : text;
-    if (body.size() >= 2 && body[0] == '0' && body[1] == 'x') {
-        int64_t v = hexValue(body.substr(2));
-        return negative ? wrapSub(0, v) : v;
-    }
-    return qestl::parseInt64(qestl::qestringA(text.data(), text.size()));
-}
+int64_t integerValue(std::string_view text) { return qestl::readIntegerLiteral(text).value; }
 
 bool isLong(std::string_view text) { return text.size() > 1 && (text.back() == 'l' || text.back() == 'L'); }
 

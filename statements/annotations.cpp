@@ -5,6 +5,7 @@
 
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
+#include "foundation/signed_digits.h"
 #include "source/annotation_edit.h"
 #include "statements/compile_walk.h"
 
@@ -35,16 +36,7 @@ std::string formatted(const char* format, std::string_view argument) {
 }
 
 // Optional sign, then digits; base 8 after a leading 0.
-int32_t warningCode(const NodeText& text) {
-    const char* at = text.c_str();
-    bool negative = false;
-    if (*at == '-' || *at == '+') negative = *at++ == '-';
-    const uint32_t base = *at == '0' ? 8 : 10;
-    uint32_t value = 0;
-    for (; *at >= '0' && *at <= '9'; ++at) value = value * base + static_cast<uint32_t>(*at - '0');
-    // Negated unsigned: "-2147483648" (or a wrapped value) is no signed overflow.
-    return static_cast<int32_t>(negative ? 0u - value : value);
-}
+int32_t warningCode(const NodeText& text) { return qestl::readSignedDigits(text.c_str()).as<int32_t>(); }
 
 void replaceAll(std::string& text, std::string_view what, std::string_view with) {
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))

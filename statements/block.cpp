@@ -12,6 +12,7 @@ void declarePendingBlockVariable(CompileContext& context) {
     context.scopes.declareObject(model::asObject(variable)->name.view(), variable, false);
 }
 
+// The block `{ ... }` (a Block node).
 uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     declarePendingBlockVariable(context);

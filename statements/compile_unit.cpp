@@ -3,8 +3,10 @@
 // queued classes, the program entry and the language description.
 #include "statements/compile_unit.h"
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "declare/declaration_entries.h"
 #include "model/opcodes.h"
 #include "options/compile_options.h"
 #include "source/search_paths.h"

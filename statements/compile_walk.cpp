@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 
+#include "classes/compile_class.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "diagnostics/diagnostics.h"
@@ -13,8 +14,8 @@
 
 namespace {
 
-constexpr uint32_t kFirstStatementKind = 8;
-constexpr uint32_t kLastStatementKind = 94;
+constexpr uint32_t kFirstStatementKind = NodeKind::Name;
+constexpr uint32_t kLastStatementKind = NodeKind::ForTo;
 constexpr uint32_t kNestingLimit = 256;
 
 enum class Around : uint8_t { None, Flow, Loop };
@@ -30,7 +31,7 @@ using DispatchTable = std::array<DispatchRow, kLastStatementKind + 1>;
 
 constexpr DispatchTable makeDispatchTable() {
     DispatchTable table{};
-#define KORVO_STATEMENT(kind, function, where) table[kind] = DispatchRow{&function, Around::where};
+#define KORVO_STATEMENT(kind, function, where) table[NodeKind::kind] = DispatchRow{&function, Around::where};
 #include "statements/statement_kinds.def"
 #undef KORVO_STATEMENT
     return table;
@@ -176,6 +177,7 @@ uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     return result;
 }
 
+// The start of a source unit or a library unit (SourceUnit and DriverUnit nodes).
 uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     const bool fromLibrary = node->includedUnit != 0;
     bool announce = node->kind == NodeKind::SourceUnit ? !fromLibrary : false;
@@ -189,12 +191,14 @@ uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The parenthesised list, compiled as its first item (a List node).
 uint32_t compileListStatement(CompileContext& context, const StatementNode& node) {
     if (node->operands.empty()) return 0;
     compileStatement(context, node->operands[0], false);
     return 0;
 }
 
+// The class, interface, package or enum declaration (a Class node).
 uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
     // The package, interface and enum constructs are kind-31 nodes told
     // apart by their flags; the codes are those of compileClassDeclaration.

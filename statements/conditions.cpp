@@ -8,8 +8,10 @@
 #include "codegen/candidate_pickers.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include "model/builtin_types.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {
@@ -83,6 +84,7 @@ bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const St
 
 }  // namespace
 
+// The enum constant (an EnumItem node).
 uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode& node) {
     CodeListGuard list;
     context.switchCodeList(false, &list);
@@ -101,6 +103,7 @@ uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode
     return 0;
 }
 
+// The array `new T[] {...}` with its initialiser (a NewArrayWithInitializer node).
 uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& node) {
     const StatementNode typeNode = model::IRCore::operandOf(node, 0);
     const qestl::SmartPtr type = declarations::resolveDeclaredType(context, typeNode, node);

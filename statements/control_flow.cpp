@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "codegen/candidate_pickers.h"
+#include "statements/compile_walk.h"
 
 namespace control {
 

@@ -3,10 +3,12 @@
 
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
+#include "statements/compile_walk.h"
 
 namespace declarations {
 

@@ -3,6 +3,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
@@ -17,6 +18,7 @@ bool isAssignmentCode(uint32_t code) {
 
 }  // namespace
 
+// The operator expression, as a statement or a value (an Expression node).
 uint32_t compileExpressionStatement(CompileContext& context, const StatementNode& node) {
     const uint32_t code = operatorCodeOf(node);
     switch (code) {

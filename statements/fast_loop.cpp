@@ -4,8 +4,11 @@
 // that carries a, b, the comparison, c and the direction.
 #include <iterator>
 
+#include "declare/declaration_entries.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/counted_loop.h"
 

@@ -3,10 +3,12 @@
 // The mode tells what is iterated: 0 a range, 1 a count, 2 an array, or a
 // template container (Vector 40, List 41, Map 43) by its class id.
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/counted_loop.h"
 
@@ -146,6 +148,7 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
 
 }  // namespace
 
+// The collection loop `for (x : c)` and the counted loop `for (i = a to b)` (ForEach, ForTo).
 uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     const uint32_t codeMark = static_cast<uint32_t>(context.currentList().size());

@@ -2,8 +2,10 @@
 // into a list of its own, so that the jump over it can name the point just
 // past its last instruction; the lists are spliced in at the end.
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/private_list.h"
 
@@ -72,6 +74,7 @@ void spliceAlternatives(CompileContext& context, CodeList* outer, uint32_t jump,
 
 }  // namespace
 
+// The statement `if (c) s else s` (an If node).
 uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 0);
     const StatementNode thenStatement = nodeChild(node, 1);
@@ -112,6 +115,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     return 0;
 }
 
+// The conditional operator `c ? a : b` (a Conditional node).
 uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 0);
     const StatementNode firstNode = nodeChild(node, 1);

@@ -91,10 +91,12 @@ uint32_t moveOpcodeForType(const model::IRObject* type) {
     return model::kOpMov;
 }
 
+// The statement `break;` (a Break node).
 uint32_t compileBreak(CompileContext& context, const StatementNode& node) {
     return compileLoopJump(context, node, kFunctionNoBreak, context.activeBreak, diag::BreakOutsideLoop, kExitBreak);
 }
 
+// The statement `continue;` (a Continue node).
 uint32_t compileContinue(CompileContext& context, const StatementNode& node) {
     return compileLoopJump(context, node, kFunctionNoContinue, context.activeContinue, diag::ContinueOutsideLoop,
                            kExitContinue);
@@ -105,6 +107,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
                         model::IRObject* returnType, const StatementNode& node);
 }  // namespace
 
+// The statement `return;` or `return x;` (a Return node).
 uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
     if ((functionFlags(context) & kFunctionInFinally) != 0) {
         context.reportWarning(diag::ReturnInFinally.warningNumber, diag::ReturnInFinally.text, node);
@@ -184,6 +187,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
 
 }  // namespace
 
+// The statement `throw x;` (a Throw node).
 uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     const StatementNode value = valueOf(node);
     model::IRValueList taken;

@@ -2,8 +2,10 @@
 // and continue targets while its body compiles; the jumps to them are bound
 // once the loop's code is complete. A for loop is first offered to the
 // counted-loop form, which the virtual machine runs itself.
+#include "expressions/compile_expression.h"
 #include "foundation/logger.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/counted_loop.h"
 #include "statements/private_list.h"
@@ -61,6 +63,7 @@ StatementNode findCallNode(const StatementNode& node) {
     return StatementNode();
 }
 
+// The loop `while (c) s` (a While node).
 uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     JumpScope scope;
@@ -88,6 +91,7 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The classic loop `for (init; c; step)` (a For node).
 uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 1);
     const StatementNode step = nodeChild(node, 2);
@@ -138,6 +142,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
+// The loop `do s while (c);` (a DoWhile node).
 uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     JumpScope scope;

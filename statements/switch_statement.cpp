@@ -9,9 +9,11 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 #include "statements/control_flow.h"
 #include "statements/switch_form.h"
 
@@ -157,6 +159,7 @@ void emitJumpTable(CompileContext& context, const StatementNode& node, const mod
 
 }  // namespace
 
+// The statement `switch (x) { case ...: }` (a Switch node).
 uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& node) {
     const uint64_t mark = context.localMark();
     const uint64_t codeMark = context.currentList().size();

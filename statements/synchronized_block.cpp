@@ -62,6 +62,7 @@ bool lockableType(const model::IRObject* type) {
 
 }  // namespace
 
+// The block `synchronized`, `synchronized_read` or `synchronized_write` (x) { ... }.
 uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& node) {
     if (node->operands.empty()) return 0;
     const StatementNode& target = node->operands[0];

@@ -7,6 +7,7 @@
 #include "model/template_class.h"
 #include "statements/compile_walk.h"
 
+// The template class declaration (a TemplateClass node).
 uint32_t compileTemplateDeclaration(CompileContext& context, const StatementNode& node) {
     if (node->owner() != nullptr) return 0;
     qestl::SmartPtr made = model::adoptLive(new model::TemplateClassObject());

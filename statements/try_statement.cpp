@@ -144,6 +144,7 @@ void compileLoneFinally(CompileContext& context, const StatementNode& block) {
 
 }  // namespace
 
+// The statement `try { } catch (T e) { } finally { }` (a Try node).
 uint32_t compileTryStatement(CompileContext& context, const StatementNode& node) {
     const auto operand = [&node](size_t i) { return i < node->operands.size() ? node->operands[i] : StatementNode(); };
     const StatementNode body = operand(0);

@@ -8,11 +8,13 @@
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
 #include "source/annotation_edit.h"
+#include "statements/compile_walk.h"
 #include "statements/declarations.h"
 
 namespace {
@@ -204,6 +206,7 @@ qestl::SmartPtr typeSettledBefore(const StatementNode& declarators) {
 
 }  // namespace
 
+// The variable declaration `T a = x, b;` (a VariableDeclaration node).
 uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode& node) {
     // Outside function bodies the declaration pass met the declaration
     // first: one it refused was reported there, and is not refused twice.

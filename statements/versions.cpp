@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "foundation/qestring.h"
+#include "foundation/text_number.h"
 #include "foundation/vector.h"
 #include "statements/compile_walk.h"
 
@@ -22,17 +23,7 @@ Relation relationOf(std::string_view op) {
 }
 
 // Optional sign, then digits; base 8 after a leading 0.
-int64_t versionPart(const qestl::qestringA& text) {
-    const char* at = text.c_str() != nullptr ? text.c_str() : "";
-    bool negative = false;
-    if (*at == '+' || *at == '-') negative = *at++ == '-';
-    const int64_t base = *at == '0' ? 8 : 10;
-    uint64_t value = 0;
-    for (; *at >= '0' && *at <= '9'; ++at) value = value * base + static_cast<uint64_t>(*at - '0');
-    // Negated unsigned: the most negative part (or a wrapped value) is no
-    // signed overflow.
-    return static_cast<int64_t>(negative ? 0u - value : value);
-}
+int64_t versionPart(const qestl::qestringA& text) { return qestl::parseInt64(text); }
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/resource_table.h"
+#include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"

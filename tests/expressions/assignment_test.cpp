@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "codegen/compile_context.h"
+#include "expressions/compile_expression.h"
 #include "expressions/stores.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
 #include "source/ast_nodes.h"
-#include "statements/compile_walk.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"

@@ -14,6 +14,7 @@
 
 #include "foundation/live_registry.h"
 #include "foundation/node_pool.h"
+#include "foundation/sanitizer.h"
 #include "foundation/smart_ptr.h"
 
 namespace {
@@ -154,7 +155,7 @@ TEST(NodePool, BlockTooLargeForAChunkIsRefused) {
     EXPECT_EQ(pool.alloc(), nullptr);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(KORVO_ADDRESS_SANITIZER)
 TEST(NodePool, ReleasedBlocksArePoisoned) {
     NodePool pool;
     pool.init(NodePool::kHeapChunks, 296, 32, 8);

@@ -48,6 +48,43 @@ TEST(TextNumber, DecimalAndOctalText) {
     EXPECT_EQ(qestl::parseInt64(sign.text), 0);
 }
 
+TEST(TextNumber, SignedDigitsWrapAtEachReadersWidth) {
+    const char16_t wide[] = u"-010";
+    EXPECT_EQ(qestl::readSignedDigits(wide).as<int32_t>(), -8);
+    const char big[] = "4294967297";  // 2^32 + 1
+    EXPECT_EQ(qestl::readSignedDigits(big).as<int32_t>(), 1);
+    EXPECT_EQ(qestl::readSignedDigits(big).as<int64_t>(), 4294967297LL);
+    qestl::DigitRules octal;
+    octal.octalDigitsOnly = true;
+    EXPECT_EQ(qestl::readSignedDigits("019", octal).as<int32_t>(), 1);  // stops at 9
+    EXPECT_EQ(qestl::readSignedDigits("019").as<int32_t>(), 17);        // 9 keeps its face value
+    qestl::DigitRules bounded;
+    bounded.stopAt = 100;
+    EXPECT_EQ(qestl::readSignedDigits("123456", bounded).as<int64_t>(), 123);
+}
+
+TEST(TextNumber, IntegerLiterals) {
+    struct Case {
+        const char* text;
+        int64_t value;
+        bool isLong;
+    } cases[] = {{"12", 12, false},
+                 {"012", 10, false},
+                 {"0x1F", 31, false},
+                 {"0xFFFFFFFF", -1, false},
+                 {"0xFFFFFFFFl", 0xFFFFFFFFLL, true},
+                 {"0x100000000", 0x100000000LL, true},
+                 {"3000000000", 3000000000LL, true},
+                 {"12l", 12, true},
+                 {"-5", -5, false},
+                 {"-9223372036854775808", INT64_MIN, true}};
+    for (const Case& c : cases) {
+        const qestl::IntegerLiteral literal = qestl::readIntegerLiteral(c.text);
+        EXPECT_EQ(literal.value, c.value) << c.text;
+        EXPECT_EQ(literal.isLong, c.isLong) << c.text;
+    }
+}
+
 TEST(TextNumber, NumericText) {
     for (const char* yes : {"12.5", "-3", "+7", "0x10", "10h", "10H", "", "..", "-"})
         EXPECT_TRUE(qestl::isNumericText(qestringA(yes))) << yes;

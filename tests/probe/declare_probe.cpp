@@ -9,6 +9,7 @@
 #include "builtins/builtin_registry.h"
 #include "class_print.h"
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "driver/builtin_catalogue.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -17,7 +18,6 @@
 #include "platform/stack_thread.h"
 #include "probe.h"
 #include "source/source_processor.h"
-#include "statements/compile_walk.h"
 
 namespace probe {
 namespace {

@@ -19,6 +19,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
+#include "expressions/compile_expression.h"
 #include "foundation/text_number.h"
 #include "model/builtin_types.h"
 #include "model_fixture.h"

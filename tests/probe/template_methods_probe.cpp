@@ -11,6 +11,7 @@
 
 #include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
+#include "declare/declaration_entries.h"
 #include "driver/builtin_catalogue.h"
 #include "expressions/template_methods.h"
 #include "model/function_object.h"

@@ -54,7 +54,7 @@ def temporaries(work):
 
 
 def wait_for(pid, flags, limit):
-    """waitpid with a time limit of its own: (pid, status) or None."""
+    """waitpid with a time limit of its own: the status, or None."""
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:
         got, status = os.waitpid(pid, flags | os.WNOHANG)
@@ -65,38 +65,32 @@ def wait_for(pid, flags, limit):
 
 
 def stop_and_signal(korvo, work, arguments, number, env):
-    """One run; returns (problem or None, temporary left, exit status text)."""
+    """One run: (what went wrong or None, whether a temporary was left)."""
     with open(os.path.join(work, "stdout.txt"), "wb") as out:
         child = subprocess.Popen([korvo, *arguments], cwd=work, env=env, stdout=out, stderr=subprocess.STDOUT,
                                  stdin=subprocess.DEVNULL, preexec_fn=no_core)
+    child.returncode = -1  # reaped here, not by Popen
     status = wait_for(child.pid, os.WUNTRACED, 120)
-    if status is None or not os.WIFSTOPPED(status):
-        if status is None:
-            child.kill()
-            os.waitpid(child.pid, 0)
-        child.returncode = -1
-        return "never wrote a temporary (status %r)" % status, False, "-"
-    made = temporaries(work)
-    mine = [p for p in made if os.path.basename(p).startswith(".korvo-tmp-%d-" % child.pid)]
-    os.kill(child.pid, number)
-    os.kill(child.pid, signal.SIGCONT)
-    status = wait_for(child.pid, 0, 120)
+    if status is not None and os.WIFSTOPPED(status):
+        mine = [p for p in temporaries(work) if os.path.basename(p).startswith(".korvo-tmp-%d-" % child.pid)]
+        os.kill(child.pid, number)
+        os.kill(child.pid, signal.SIGCONT)
+        status = wait_for(child.pid, 0, 120)
+    else:
+        mine = None
     if status is None:
         os.kill(child.pid, signal.SIGKILL)
         os.waitpid(child.pid, 0)
-    child.returncode = -1
     left = temporaries(work)
     for path in left:
         os.unlink(path)
+    if mine is None:
+        return "never wrote a temporary (status %r)" % status, bool(left)
     if not mine:
-        return "no temporary named after the process among %s" % made, bool(left), "-"
-    if status is None:
-        return "did not end after the signal", bool(left), "-"
-    ended = "killed by %s" % signal.Signals(os.WTERMSIG(status)).name if os.WIFSIGNALED(status) else \
-        "exit %d" % os.WEXITSTATUS(status)
-    if not os.WIFSIGNALED(status) or os.WTERMSIG(status) != number:
-        return ended, bool(left), ended
-    return None, bool(left), ended
+        return "no temporary named after the process", bool(left)
+    if status is None or not os.WIFSIGNALED(status) or os.WTERMSIG(status) != number:
+        return "ended with status %r" % status, bool(left)
+    return None, bool(left)
 
 
 def main():
@@ -131,12 +125,12 @@ def main():
                 for target in targets:
                     with open(os.path.join(work, target), "wb") as f:
                         f.write(OLD)
-                problem, left, ended = stop_and_signal(korvo, work, arguments, getattr(signal, name), env)
+                problem, left = stop_and_signal(korvo, work, arguments, getattr(signal, name), env)
                 kept = all(open(os.path.join(work, t), "rb").read() == OLD for t in targets)
                 row.append("%s/%s" % ("LEFT" if left else "none", "kept" if kept else "LOST"))
                 if problem is not None or left or not kept:
                     failures.append("%s %s: %s, temporary %s, target %s" %
-                                    (mode, name, problem or ended, "left" if left else "removed",
+                                    (mode, name, problem or "killed by it", "left" if left else "removed",
                                      "kept" if kept else "lost"))
             rows.append((mode, row))
     print("temporary left / target kept")

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codegen/compile_context.h"
+#include "expressions/compile_expression.h"
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"

@@ -10,6 +10,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/diagnostic_capture.h"
 #include "codegen/jump_scope.h"
+#include "expressions/compile_expression.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"

@@ -2,8 +2,9 @@
 // above all) are declared by the compile pass, with every failure reported
 // at once; and the throws list of a method declared here.
 #include "classes/compile_method.h"
+#include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
-#include "declare/declaration_pass.h"
+#include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/container.h"

@@ -11,6 +11,7 @@
 #include "foundation/byte_io.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
+#include "statements/compile_walk.h"
 
 namespace {
 
