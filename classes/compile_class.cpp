@@ -204,7 +204,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             const StatementNode block = klass->isPackage() ? given : node;
             classes::compileClassBody(context, classRef, model::IRClass(block), block, registration);
             klass->setDeclared(true);
-            declare::noteClassChanged(context, klass->name.view());
+            noteClassChanged(context, klass->name.view());
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);

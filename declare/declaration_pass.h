@@ -28,10 +28,6 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
 SmartPtr declareNativeImport(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
 SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
 
-// A class of that name was made, declared, or had its body walked (or
-// unwalked): a class of the class pass waiting on a base of that name is
-// visited again.
-void noteClassChanged(CompileContext& context, std::string_view name);
 // The base choice of the class pass found no base it may declare with
 // (the candidates it had): the class being visited waits on that name when
 // only a class of that name can change the choice.

@@ -376,12 +376,6 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
 
 }  // namespace
 
-void noteClassChanged(CompileContext& context, std::string_view name) {
-    for (ClassPassSchedule* schedule = ClassPassSchedule::innermost(context); schedule != nullptr;
-         schedule = schedule->parent())
-        schedule->wake(name);
-}
-
 void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates) {
     if (ClassPassSchedule* schedule = ClassPassSchedule::innermost(context)) schedule->noteBase(baseNode, candidates);
 }
@@ -412,6 +406,12 @@ int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const 
     declare::declareScope(context, scope, body, declaration);
     --context.declarationDepth;
     return 0;
+}
+
+void noteClassChanged(CompileContext& context, std::string_view name) {
+    for (auto* schedule = declare::ClassPassSchedule::innermost(context); schedule != nullptr;
+         schedule = schedule->parent())
+        schedule->wake(name);
 }
 
 void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& node) {
