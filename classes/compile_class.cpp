@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr uint32_t kConstructPackage = 28, kConstructInterface = 30, kConstructEnum = 86;
-
 uint32_t modifiersOfConstruct(uint32_t kind) {
     switch (kind) {
     case kConstructPackage: return model::kModPackage;

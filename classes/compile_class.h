@@ -10,8 +10,19 @@
 #include "model/declaration_views.h"
 #include "statements/compile_walk.h"
 
-// The compile-pass side of a class, interface, package or enum, and of a
-// queued template instance (`origin` holds its template then).
+// The construct a class-like declaration stands for, as the compile pass of
+// classes takes it: a class (the Class node kind) or the package, interface
+// and enum constructs that a Class node carries in its flags.
+enum ClassConstruct : uint32_t {
+    kConstructPackage = 28,
+    kConstructInterface = 30,
+    kConstructClass = NodeKind::Class,
+    kConstructEnum = 86,
+};
+
+// The compile-pass side of a class, interface, package or enum (`kind`, a
+// ClassConstruct), and of a queued template instance (`origin` holds its
+// template then).
 int32_t compileClassDeclaration(CompileContext& context, model::IRObject* parent, const StatementNode& node,
                                 qestl::SmartPtr& origin, uint32_t kind, bool global);
 

@@ -283,7 +283,7 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
     if (object == nullptr) return;
     if (!object->isNative() && object->declarationNode) {
         qestl::SmartPtr origin = templ;
-        compileClassDeclaration(context, nullptr, typeNode, origin, model::kKindClass, false);
+        compileClassDeclaration(context, nullptr, typeNode, origin, kConstructClass, false);
         return;
     }
     declare::Instantiation run{context, qestl::SmartPtr(), *object, typeNode, false};

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kClassConstruct = 31;
 constexpr size_t kArgumentListsReserved = 256;
 constexpr std::string_view kArgumentError = "参数错误";
 
@@ -57,7 +56,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
 uint32_t compileNewExpression(CompileContext& context, const StatementNode& node) {
     {
         qestl::SmartPtr origin;
-        compileTemporaryClass(context, nullptr, node, origin, kClassConstruct, true);
+        compileTemporaryClass(context, nullptr, node, origin, kConstructClass, true);
     }
     if (context.hasErrors()) return 0;
     model::IRValueList classes;

@@ -65,6 +65,7 @@ void ClassObject::init() {
     kind = kKindClass;
     opcode = kOpClassRecord;
     operandCount = 9;
+    operands.reserve(9);
     operands[1].intImmediate(0, kTypeInt);
     operands[3] = Operand(0);
     operands[5].intImmediate(-1, kTypeInt);

@@ -17,19 +17,19 @@ cbircode::cbircode(const cbircode& other)
       codeAddress(other.codeAddress),
       sourceNode(other.sourceNode),
       keepFirstOperand(other.keepFirstOperand) {
-    for (int i = 0; i < kMaxOperands; ++i) operands[i] = other.operands[i];
+    operands.copyFrom(other.operands);
 }
 
 cbircode::~cbircode() {
     owner.reset();
     sourceNode.reset();
-    for (Operand& operand : operands) operand.target.reset();
+    operands.releaseTargets();
 }
 
 void cbircode::copyFrom(const cbircode& other) {
     if (this == &other) return;
     opcode = other.opcode;
-    for (int i = 0; i < kMaxOperands; ++i) operands[i] = other.operands[i];
+    operands.copyFrom(other.operands);
     sourceNode = other.sourceNode;
     keepFirstOperand = other.keepFirstOperand;
     operandCount = other.operandCount;

@@ -24,13 +24,15 @@ public:
     virtual void detach() {}
 };
 
-constexpr int kMaxOperands = 10;
 constexpr uint64_t kUnplaced = ~uint64_t{0};
 
 class cbircode : public cbSmartCore {
 public:
     cbircode() = default;
-    cbircode(uint32_t opcode, int count) : opcode(opcode), operandCount(static_cast<uint64_t>(int64_t{count})) {}
+    cbircode(uint32_t opcode, int count)
+        : opcode(opcode),
+          operands(static_cast<size_t>(count > 0 ? count : 0)),
+          operandCount(static_cast<uint64_t>(int64_t{count})) {}
     // Opcode, count, operands, address, source node and keep-first-operand;
     // not the owner, not the other flags.
     cbircode(const cbircode& other);
@@ -57,7 +59,7 @@ public:
     virtual uint64_t encode(ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position);
 
     uint32_t opcode = 0;
-    Operand operands[kMaxOperands];
+    OperandSlots operands;
     uint64_t operandCount = 0;
     uint64_t codeAddress = kUnplaced;
     NodeHandle sourceNode;

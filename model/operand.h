@@ -94,6 +94,41 @@ struct Operand {
     Operand*& pendingLabel() { return link; }
 };
 
+constexpr int kMaxOperands = 10;
+
+// The operand slots of one record. Most records use two or three of the ten
+// a record may have, and there are millions of records, so the slots live
+// outside the record, as many as it was made with, from the object heap. A
+// slot asked for beyond them comes from a second piece holding the rest of
+// the ten: a slot never moves once handed out (pending jumps link to slots).
+class OperandSlots {
+public:
+    OperandSlots() = default;
+    explicit OperandSlots(size_t count) { reserve(count); }
+    OperandSlots(const OperandSlots&) = delete;
+    OperandSlots& operator=(const OperandSlots&) = delete;
+    ~OperandSlots();
+
+    Operand& operator[](size_t i) { return i < firstCount_ ? first_[i] : slotBeyond(i); }
+    // A slot never asked for reads as an empty operand.
+    const Operand& operator[](size_t i) const;
+    // Makes the first `count` slots (at most ten) at once, when none exist yet.
+    void reserve(size_t count);
+    // The slots that exist: first the made ones, then the rest of the ten.
+    size_t capacity() const { return rest_ != nullptr ? kMaxOperands : firstCount_; }
+    // Every existing slot of other copied here; slots other lacks are emptied.
+    void copyFrom(const OperandSlots& other);
+    // Drops every slot's target.
+    void releaseTargets();
+
+private:
+    Operand& slotBeyond(size_t i);
+
+    Operand* first_ = nullptr;
+    Operand* rest_ = nullptr;
+    uint32_t firstCount_ = 0;
+};
+
 // Plain immediates and the zero values that declared variables start from.
 inline Operand makeImmediate(int64_t value, uint32_t kind) { return Operand(value, kind, kind); }
 

@@ -24,7 +24,7 @@ void compilePendingClasses(CompileContext& context) {
             model::IRObject* klass = model::asObject(queued);
             if (klass == nullptr) continue;
             qestl::SmartPtr origin = klass->templateOrigin;
-            const uint32_t construct = klass->isPackage() ? 28 : 31;
+            const uint32_t construct = klass->isPackage() ? kConstructPackage : kConstructClass;
             compileClassDeclaration(context, nullptr, klass->declarationNode, origin, construct, false);
         }
     }

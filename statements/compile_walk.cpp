@@ -200,12 +200,12 @@ uint32_t compileListStatement(CompileContext& context, const StatementNode& node
 
 // The class, interface, package or enum declaration (a Class node).
 uint32_t compileClassStatement(CompileContext& context, const StatementNode& node) {
-    // The package, interface and enum constructs are kind-31 nodes told
-    // apart by their flags; the codes are those of compileClassDeclaration.
-    uint32_t construct = 31;
-    if ((node->flags & 0x10000000u) != 0) construct = 28;
-    else if ((node->flags & 0x20000000u) != 0) construct = 30;
-    else if ((node->flags & 0x40000000u) != 0) construct = 86;
+    // The package, interface and enum constructs are Class nodes told apart
+    // by their flags.
+    uint32_t construct = kConstructClass;
+    if ((node->flags & 0x10000000u) != 0) construct = kConstructPackage;
+    else if ((node->flags & 0x20000000u) != 0) construct = kConstructInterface;
+    else if ((node->flags & 0x40000000u) != 0) construct = kConstructEnum;
     qestl::SmartPtr slot;
     compileClassDeclaration(context, nullptr, node, slot, construct, true);
     return 0;
