@@ -36,10 +36,6 @@ const CatalogueClass* containerRow(uint32_t id) {
                : nullptr;
 }
 
-constexpr char kNoOperator[] = "模板参数对象没有重载 < > == != 运算符";
-constexpr char kNotBool[] = "模板参数对象的 < > == != 运算符返回值不为 bool 类型";
-constexpr char kParameterMismatch[] = "模板参数对象的 < > == != 运算符参数不符";
-constexpr char kAmbiguous[] = "模板参数对象的 < > == != 存在多个不明确的选择";
 
 // The candidates of the last lookup decide one operator: only the first one
 // is examined, a second makes the choice ambiguous.
@@ -47,24 +43,24 @@ bool checkKeyOperator(CompileContext& context, const qestl::SmartPtr& keyType, m
     model::IRValueList taken;
     context.swapResults(taken);
     if (taken.size() == 0) {
-        context.reportError(kNoOperator, {});
+        context.reportError(diag::CompareOperatorMissing, {});
         return false;
     }
     IRObject* method = taken[0].objectPtr();
     const model::BuiltinTypes& b = model::builtinTypes();
     if (method == nullptr || !model::convertible(&context, asObject(b.boolType), method->returnType(), true)) {
-        context.reportError(kNotBool, {});
+        context.reportError(diag::CompareOperatorNotBool, {});
         return false;
     }
     // An operator declared without parameters has nothing to compare with.
     if (method->parameterCount() == 0 ||
         !model::convertible(&context, asObject(keyType), asObject(method->parameter(0))->type, true)) {
-        context.reportError(kParameterMismatch, {});
+        context.reportError(diag::CompareOperatorParameters, {});
         return false;
     }
     out = taken[0].operand;
     if (taken.size() > 1) {
-        context.reportError(kAmbiguous, {});
+        context.reportError(diag::CompareOperatorAmbiguous, {});
         return false;
     }
     return true;

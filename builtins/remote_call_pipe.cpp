@@ -21,9 +21,6 @@ using model::ClassObject;
 using model::IRObject;
 
 constexpr uint32_t kStubSlots = 256;
-constexpr char kNotInterface[] = "RCP模板参数必须为接口";
-constexpr char kFirstNotLong[] = "RCP模板要求第一个参数必须为long类型";
-constexpr char kNoTypeCode[] = "接口中的方法类型与参数类型必须全为Pod类型或者Object类型";
 
 qestl::SmartPtr& rcpTemplate() {
     static qestl::SmartPtr templ;
@@ -48,9 +45,9 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
                 const qestl::SmartPtr& called, const model::NodeHandle& node) {
     IRObject* s = asObject(served);
     IRObject* c = asObject(called);
-    if (s == nullptr || !s->isInterface()) return context.reportError(kNotInterface, node);
-    if (!abstractMethodsTakeLong(*model::asClass(s))) return context.reportError(kFirstNotLong, node);
-    if (c == nullptr || !c->isInterface()) return context.reportError(kNotInterface, node);
+    if (s == nullptr || !s->isInterface()) return context.reportError(diag::RcpNotInterface, node);
+    if (!abstractMethodsTakeLong(*model::asClass(s))) return context.reportError(diag::RcpFirstNotLong, node);
+    if (c == nullptr || !c->isInterface()) return context.reportError(diag::RcpNotInterface, node);
     proxy.setBaseClass(called, 64);
 
     ClassObject& callee = *model::asClass(c);
@@ -60,7 +57,7 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
     for (const qestl::SmartPtr& member : methods) {
         const IRObject& method = *asObject(member);
         if (!method.isAbstractMethod()) continue;  // its index stays used
-        if (!firstParameterIsLong(method)) return context.reportError(kFirstNotLong, node);
+        if (!firstParameterIsLong(method)) return context.reportError(diag::RcpFirstNotLong, node);
         record.initEmpty();
         record.name = method.name;
         record.returnType = method.returnType();
@@ -120,7 +117,7 @@ void remoteCallPipeHook(IRObject& object, model::ModelContext& context, model::I
         const ClassObject* iface = model::asClass(asObject(templateArgumentType(argument)));
         bool ok = iface != nullptr;
         std::vector<uint8_t> block = ok ? model::buildRemoteInterfaceDescriptor(*iface, ok) : std::vector<uint8_t>();
-        if (!ok) return context.reportError(kNoTypeCode, node);
+        if (!ok) return context.reportError(diag::RcpTypesMixed, node);
         result.appendInstructionRef(
             codegen::makeInstructionWithOperand(model::kOpPush, context.binaryResource(block.data(), block.size())));
     }

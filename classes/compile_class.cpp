@@ -87,7 +87,7 @@ bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& class
     auto* klass = classRef.as<model::ClassObject>();
     registration = context.registerClass(klass->name.view(), classRef, global, isStatic);
     if (registration.kind == model::kErrorOperand) {
-        context.reportError(diag::DuplicateObject.text, node);
+        context.reportError(diag::DuplicateObject, node);
         return false;
     }
     model::bindObjectToNode(node, klass);
@@ -139,7 +139,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     std::optional<ScopeModeGuard> nested;
     if (context.scopes.declarationMode == kDeclareMember) {
         if (!isStatic && node->hasAnnotation("Native")) {
-            context.reportError(diag::NativeNotStatic.text, node);
+            context.reportError(diag::NativeNotStatic, node);
             return 0;
         }
         context.pushScopeMode(isStatic);
@@ -191,7 +191,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
                 }
                 qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
                 if (!base) {
-                    context.reportError(diag::BaseNotFound.text, bases);
+                    context.reportError(diag::BaseNotFound, bases);
                     return 0;
                 }
                 klass->setDeclared(false);

@@ -94,7 +94,7 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
     const bool native = (node->flags & NodeFlag::Native) != 0;
     if (native) {
         if (!isStatic && context.scopes.declarationMode == kDeclareMember) {
-            context.reportError(diag::NativeNotStatic.text, node);
+            context.reportError(diag::NativeNotStatic, node);
             return 0;
         }
         isStatic = true;
@@ -115,11 +115,11 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         object->declarationNode && (object->declarationNode->flags & NodeFlag::Bodiless) != 0) {
         object->flagsA |= model::kFlagAbstract;
         if (object->isConstructor()) {
-            context.reportError(diag::AbstractConstructor.text, node);
+            context.reportError(diag::AbstractConstructor, node);
             return 0;
         }
         if (!object->type) {
-            context.reportError(diag::ReturnTypeRequired.text, node);
+            context.reportError(diag::ReturnTypeRequired, node);
             return 0;
         }
         const qestl::SmartPtr record = model::makeInterfaceInstruction();

@@ -100,7 +100,7 @@ private:
 };
 
 bool failWith(CompileContext& context, const Diagnostic& message, const StatementNode& node) {
-    context.reportError(message.text, node);
+    context.reportError(message, node);
     return false;
 }
 

@@ -52,9 +52,7 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
     const size_t given = list ? list->operands.size() : 0;
     const size_t expected = templateView.templateParameterCount();
     if (given != expected) {
-        qestl::qestringA message;
-        message.appendFormat(diag::TemplateArgumentCount.text, static_cast<int>(given), static_cast<int>(expected));
-        context.reportError(message.view(), typeNode);
+        context.reportError(diag::TemplateArguments, typeNode, given, expected);
         return false;
     }
     for (size_t i = 0; i < given; ++i) {
@@ -68,9 +66,10 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
         IRObject* chosen = nearestTypeCandidate(candidates);
         if (chosen != nullptr) chosen = chosen->classRef();
         if (chosen == nullptr || !isTypeObject(chosen)) {
-            qestl::qestringA message(chosen == nullptr ? diag::ObjectNotFound.text : diag::OperandTypeUnsupported.text);
-            dumpScopeSymbols(context, candidates, message);
-            context.reportError(message.view(), argument);
+            qestl::qestringA listing;
+            dumpScopeSymbols(context, candidates, listing);
+            context.reportError(chosen == nullptr ? diag::ObjectNotFound : diag::TypeUnsupportedListed, argument,
+                                listing);
             return false;
         }
         const NodeHandle parameter = templateView.templateParameter(i);
@@ -113,7 +112,7 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
     instance->setOwner(templ.ownerResult);
     instance->buildLinkName();
     if (context.registerClass(instance->name.view(), made, global, isStatic).kind == model::kErrorOperand) {
-        context.reportError(diag::DuplicateObject.text, typeNode);
+        context.reportError(diag::DuplicateObject, typeNode);
         return SmartPtr();
     }
     model::bindObjectToNode(clone, instance);

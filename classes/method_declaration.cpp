@@ -17,12 +17,10 @@ using model::IRObject;
 using model::NodeHandle;
 using qestl::SmartPtr;
 
-constexpr const char* kUnknownReturnType = "未知的返回值类型";
-constexpr const char* kAmbiguousReturnType = "不明确的返回值类型";
-
 // The single type a type node resolves to; null after reporting `unknown`
 // or `ambiguous` at the node.
-SmartPtr resolveOneType(CompileContext& context, const NodeHandle& node, const char* unknown, const char* ambiguous) {
+SmartPtr resolveOneType(CompileContext& context, const NodeHandle& node, const Diagnostic& unknown,
+                        const Diagnostic& ambiguous) {
     resolveTypeReference(context, node);
     const model::IRValueList candidates = declare::takeCandidates(context);
     size_t types = 0;
@@ -47,12 +45,12 @@ bool declareParameters(CompileContext& context, const model::IRFunction& view, F
         parameter->modifiers = (parameter->modifiers & ~model::kStateMask) |
                                (notNil ? model::kStateDefinite : model::kStateUndetermined);
         if (const NodeHandle typeNode = view.parameterType(i)) {
-            SmartPtr type = resolveOneType(context, typeNode, "未知的参数类型", "不明确的参数类型");
+            SmartPtr type = resolveOneType(context, typeNode, diag::UnknownParameterType, diag::AmbiguousParameterType);
             if (!type) return false;
             parameter->setType(type);
         }
         if (!function.addParameter(made)) {
-            context.reportError("相同命名的参数已存在", parameterNode);
+            context.reportError(diag::DuplicateParameter, parameterNode);
             return false;
         }
     }
@@ -63,18 +61,17 @@ bool declareParameters(CompileContext& context, const model::IRFunction& view, F
 void reportRefusal(CompileContext& context, FunctionObject& function, int64_t reason, const NodeHandle& node) {
     IRObject* scope = model::asObject(context.currentScopeObject());
     if (scope == nullptr || !scope->isKind(model::kKindClass)) {
-        context.reportError(function.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text, node);
+        context.reportError(function.isOverride() ? diag::NotAClassMember : diag::DuplicateObject, node);
         return;
     }
     // 152, 156 and any code without a text of its own: no base prototype.
-    const char* known = model::memberErrorText(reason);
-    qestl::qestringA text(known != nullptr ? known : diag::NoBasePrototype.text);
+    qestl::qestringA listing;
     context.clearResults();
     scope->resolveMember(context, function.name.view(), model::kLookupStatic | model::kLookupInstance, 0);
     const model::IRValueList members = declare::takeCandidates(context);
-    describeMethodCandidates(members, text);
-    appendDidYouMean(context, text, node);
-    context.reportError(text.view(), node);
+    describeMethodCandidates(members, listing);
+    appendDidYouMean(context, listing, node);
+    context.reportError(model::memberError(reason), node, listing);
 }
 
 }  // namespace
@@ -93,23 +90,23 @@ SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunc
     // The owner first: it decides what a constructor is.
     function->setOwner(model::IRResult(context.currentScopeObject()));
 
-    if (const char* shape = declare::operatorShapeError(view, function->name.view())) {
-        context.reportError(shape, node);
+    if (const Diagnostic* shape = declare::operatorShapeError(view, function->name.view())) {
+        context.reportError(*shape, node);
         return SmartPtr();
     }
     if (!declareParameters(context, view, *function)) return SmartPtr();
 
     SmartPtr returnType;
     if (const NodeHandle returnNode = view.returnType()) {
-        returnType = resolveOneType(context, returnNode, kUnknownReturnType, kAmbiguousReturnType);
+        returnType = resolveOneType(context, returnNode, diag::UnknownReturnType, diag::AmbiguousReturnType);
         if (!returnType) return SmartPtr();
         if (declare::isComparisonOperator(function->name.view()) &&
             !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
-            context.reportError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
+            context.reportError(diag::ComparisonNotBool, returnNode);
             return SmartPtr();
         }
     } else if (!function->isConstructor()) {
-        context.reportError("方法不是构造函数, 需要返回类型", node);
+        context.reportError(diag::ReturnTypeMissing, node);
         return SmartPtr();
     }
     function->setType(returnType);
@@ -136,15 +133,15 @@ int32_t compileThrowsList(CompileContext& context, const SmartPtr& functionRef, 
         size_t types = 0;
         const SmartPtr type = declare::firstType(candidates, &types);
         if (types > 1) {
-            context.reportError(kAmbiguousReturnType, item);
+            context.reportError(diag::AmbiguousReturnType, item);
             return 0;
         }
         if (!type) {
-            context.reportError(kUnknownReturnType, item);
+            context.reportError(diag::UnknownReturnType, item);
             return 0;
         }
         if (!function->addThrows(type)) {
-            context.reportWarning(diag::ThrowsListedTwice.warningNumber, diag::ThrowsListedTwice.text, item);
+            context.reportWarning(diag::ThrowsListedTwice, item);
             return 0;
         }
     }

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr std::string_view kNoBaseClass = "找不到基类型";
-
 // A bit of the innermost scope's lookup mode; clear without a scope.
 bool innermostModeBit(const CompileContext& context, uint32_t bit) {
     const ScopeRecord* record = context.scopes.records.empty() ? nullptr : &context.scopes.records.back();
@@ -33,7 +31,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     const bool classScope = innermostModeBit(context, 1);
     bool isStatic = classScope;
     if (context.scopes.declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
-        context.reportError(diag::NativeNotStatic.text, node);
+        context.reportError(diag::NativeNotStatic, node);
         return 0;
     }
 
@@ -72,7 +70,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
                 const StatementNode baseNode = view.baseList();
                 const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic);
                 if (!base) {
-                    context.reportError(kNoBaseClass, baseNode);
+                    context.reportError(diag::BaseNotFound, baseNode);
                     return 0;
                 }
                 klass->setDeclared(false);

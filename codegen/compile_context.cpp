@@ -110,7 +110,7 @@ void CompileContext::countError() {
 
 bool CompileContext::hasErrors() const { return activeCapture != nullptr ? activeCapture->hasError != 0 : errors != 0; }
 
-void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped.text, model::NodeHandle()); }
+void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped, model::NodeHandle()); }
 
 uint32_t CompileContext::setCompileMode(uint32_t mode) {
     const uint32_t old = scopes.declarationMode;
@@ -196,19 +196,17 @@ void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node
     if (!method.isFunction()) return;
     auto& called = static_cast<model::FunctionObject&>(method);
     model::FunctionObject* inside = (scopes.declarationMode & 1) != 0 ? functionOf(scopes.frame->owner) : nullptr;
-    qestl::qestringA text(diag::MayThrow.text);
+    qestl::qestringA types;
     bool listed = false;
     // The throws set is ordered by creation serial.
     for (const model::ObjectStateMap::Entry& entry : called.throwsSet) {
         IRObject* thrown = model::asObject(entry.object);
         if (inside != nullptr && inside->coversException(thrown)) continue;
-        text.append("\t");
-        text.append(thrown->displayName());
+        types.append("\t");
+        types.append(thrown->displayName());
         listed = true;
     }
-    if (!listed) return;
-    text.append(".");
-    reportWarning(diag::MayThrow.warningNumber, text.view(), node);
+    if (listed) reportWarning(diag::MayThrow, node, types);
 }
 
 void warnUnusedObjects(model::Container& frame, CompileContext& context) {
@@ -218,9 +216,7 @@ void warnUnusedObjects(model::Container& frame, CompileContext& context) {
         if (object->name.empty() || object->name.c_str()[0] == '$') continue;
         const bool parameter = object->declarationNode && object->declarationNode->kind == NodeKind::List;
         const Diagnostic& d = parameter ? diag::UnusedParameter : diag::UnusedLocal;
-        qestl::qestringA text(d.text);
-        text.append(object->name);
-        context.reportWarning(d.warningNumber, text.view(), object->declarationNode);
+        context.reportWarning(d, object->declarationNode, object->name);
     }
 }
 

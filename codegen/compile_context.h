@@ -4,6 +4,7 @@
 // counters and the diagnostics. Everything that compiles takes it first.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -112,13 +113,26 @@ public:
     void setOptions(CompileOptions* runOptions);
 
     // ---- errors and warnings
-    void reportError(std::string_view text, const model::NodeHandle& node) override;
-    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) override;
+    using model::ModelContext::reportError;
+    using model::ModelContext::reportWarning;
     uint32_t errorCount() const override { return errors; }
-    void deferError(std::string_view text, const model::NodeHandle& node);
+    // An error of the declaration pass, reported by reportDeferred once the
+    // pass has settled.
+    template <typename... Arguments>
+    void deferError(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
+        deferText(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
     // An error that a pass revisiting the node would report again: printed
     // once per node and text, whichever pass meets it first.
-    void reportErrorOnce(std::string_view text, const model::NodeHandle& node);
+    template <typename... Arguments>
+    void reportErrorOnce(const Diagnostic& entry, const model::NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
+        reportTextOnce(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
+    // Advice at a node (never empty), printed unless warnings are
+    // suppressed there; counted as nothing.
+    void reportTip(const Diagnostic& entry, const model::NodeHandle& node);
     // Reports what the last declaration run deferred: each marked node's
     // first message once, node-less ones always.
     void reportDeferred();
@@ -338,6 +352,10 @@ public:
     qestl::ByteWriter typeWriter{typeBytes};
 
 private:
+    void deliverError(std::string_view text, const model::NodeHandle& node) override;
+    void deliverWarning(uint32_t number, std::string_view text, const model::NodeHandle& node) override;
+    void deferText(std::string_view text, const model::NodeHandle& node);
+    void reportTextOnce(std::string_view text, const model::NodeHandle& node);
     void logError(std::string_view message);
     void releaseLists();
     CodeList ownLists_[4];

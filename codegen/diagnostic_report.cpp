@@ -2,6 +2,8 @@
 // of the node's source text, the warning filters, captures and deferred
 // errors. Everything printed goes through the logger.
 
+#include <cassert>
+
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr uint32_t kErrorFlags = 0x10010;
 constexpr uint32_t kWarningFlags = 0x10008;
+constexpr uint32_t kTipFlags = 0x10001;
 constexpr const char* kUnknownSource = "<未知的源文件>";
 constexpr const char* kNoExcerpt = "<无法浏览源文件>";
 constexpr size_t kExcerptLimit = 1000;
@@ -70,7 +73,7 @@ void CompileContext::logError(std::string_view message) {
     ++errors;
 }
 
-void CompileContext::reportError(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::deliverError(std::string_view text, const model::NodeHandle& node) {
     if (!node) return logError(text);
     qestl::qestringA message(sourceName(node).c_str());
     const std::string body(text);
@@ -86,7 +89,7 @@ void CompileContext::reportError(std::string_view text, const model::NodeHandle&
     logError(message.view());
 }
 
-void CompileContext::reportWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) {
+void CompileContext::deliverWarning(uint32_t code, std::string_view text, const model::NodeHandle& node) {
     const uint32_t switches = options != nullptr ? options->warningFlags : 0;
     if (nestedUnits != 0 && (switches & kWarningFlagLw) == 0) return;
     if ((code == 318 || code == 325 || code == 326) && (switches & kWarningFlagWn) == 0) return;
@@ -120,35 +123,51 @@ void CompileContext::reportWarning(uint32_t code, std::string_view text, const m
     logcat(kWarningFlags, "%s", message.c_str());
 }
 
-void CompileContext::deferError(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::reportTip(const Diagnostic& entry, const model::NodeHandle& node) {
+    assert(entry.kind == DiagnosticKind::Tip);
+    if (!node || warningSuppression != 0) return;
+    qestl::qestringA message(sourceName(node).c_str());
+    const int line = static_cast<int>(node->startLine + 1);
+    const int column = static_cast<int>(node->startColumn + 1);
+    if (hasSpan(*node)) {
+        message.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
+                             static_cast<int>(node->textEnd - node->textStart), entry.text);
+        message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
+    } else {
+        message.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, entry.text);
+    }
+    logcat(kTipFlags, "%s", message.c_str());
+}
+
+void CompileContext::deferText(std::string_view text, const model::NodeHandle& node) {
     ++deferred.count;
     deferred.add(text, node);
 }
 
-void CompileContext::reportErrorOnce(std::string_view text, const model::NodeHandle& node) {
+void CompileContext::reportTextOnce(std::string_view text, const model::NodeHandle& node) {
     if (!reportedOnce.emplace(node.get(), std::string(text)).second) return;
-    reportError(text, node);
+    deliverError(text, node);
 }
 
 void CompileContext::reportDeferred() {
     for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
         if (!entry.node) {
-            reportError(entry.text.view(), entry.node);
+            deliverError(entry.text.view(), entry.node);
             continue;
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
-        if (!entry.suggests) {
-            reportErrorOnce(entry.text.view(), entry.node);
+        if (entry.suggesting == nullptr) {
+            reportTextOnce(entry.text.view(), entry.node);
             continue;
         }
-        qestl::qestringA text(entry.text);
+        qestl::qestringA listing;
         codegen::NearMissList outer;
         outer.swap(nearMisses);
         nearMisses = entry.suggestions;
-        appendDidYouMean(*this, text, entry.node);
+        appendDidYouMean(*this, listing, entry.node);
         nearMisses.swap(outer);
-        reportErrorOnce(text.view(), entry.node);
+        reportTextOnce(formatDiagnostic(*entry.suggesting, {DiagnosticArgument(listing)}), entry.node);
     }
 }
 
@@ -167,11 +186,10 @@ void DiagnosticCapture::appendError(std::string_view text) {
 void DiagnosticCapture::report(CompileContext& context) {
     qestl::qestringA errors(errorPrefix);
     errors.append(errorText);
-    if (!errors.empty()) context.reportError(errors.view(), model::NodeHandle());
+    if (!errors.empty()) context.reportError(diag::CapturedErrors, model::NodeHandle(), errors);
     qestl::qestringA warnings(warningPrefix);
     warnings.append(warningText);
-    if (!warnings.empty())
-        context.reportWarning(diag::CapturedWarnings.warningNumber, warnings.view(), model::NodeHandle());
+    if (!warnings.empty()) context.reportWarning(diag::CapturedWarnings, model::NodeHandle(), warnings);
 }
 
 void DiagnosticCapture::close(CompileContext& context) {
@@ -189,15 +207,16 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(text), node, {}, false});
+    entries_.push_back(Entry{qestl::qestringA(text), node, nullptr, {}});
 }
 
-void DeferredDiagnostics::addSuggesting(std::string_view text, const _KNode<qeAbstractNode>& node,
+void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
                                         const codegen::NearMissList& suggestions) {
-    if (!node) return add(text, node);
-    if (!marked_.insert(node.get()).second) return;
-    node->flags |= NodeFlag::DeclarationMark;
-    entries_.push_back(Entry{qestl::qestringA(text), node, suggestions, true});
+    if (node) {
+        if (!marked_.insert(node.get()).second) return;
+        node->flags |= NodeFlag::DeclarationMark;
+    }
+    entries_.push_back(Entry{qestl::qestringA(), node, &entry, suggestions});
 }
 
 void DeferredDiagnostics::clear() {

@@ -131,8 +131,7 @@ bool resolveOperand(Operand& operand, ModelContext& context, uint64_t, bool keep
                 // linked; the others still go through it, with a warning.
                 target = static_cast<IRObject*>(record);
                 if (record->opcode != kOpClassRecord) {
-                    const qestl::qestringA text = qestl::qestringA::format(diag::UnsupportedLink.text, target->linkName().c_str());
-                    context.reportWarning(diag::UnsupportedLink.warningNumber, text.view(), target->declarationNode);
+                    context.reportWarning(diag::UnsupportedLink, target->declarationNode, target->linkName());
                 }
                 const Operand nameOperand = context.stringResource(target->linkName().view());
                 operand = context.relocationReference(target->linkName().view(), nameOperand, target->cachedHash());

@@ -179,8 +179,8 @@ void CompileContext::bindPackageReferences() {
             entry.package = found->second;
             continue;
         }
-        qestl::qestringA text(diag::PackageNotFound.text);
-        appendDidYouMean(*this, text, entry.node);
-        deferError(text.view(), entry.node);
+        qestl::qestringA listing;
+        appendDidYouMean(*this, listing, entry.node);
+        deferError(diag::PackageNotFound, entry.node, listing);
     }
 }

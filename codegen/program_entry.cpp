@@ -12,7 +12,7 @@ using model::Operand;
 using qestl::SmartPtr;
 
 void CompileContext::setEntryMethod(const SmartPtr& method, const SmartPtr& entryOwner, const model::NodeHandle& node) {
-    if (entrySet != 0) return reportError(diag::DuplicateEntry.text, model::NodeHandle());
+    if (entrySet != 0) return reportError(diag::DuplicateEntry, model::NodeHandle());
     entryOperand = Operand();
     entryOperand.setObjectRef(method, 0);
     entryClass = entryOwner;
@@ -21,7 +21,7 @@ void CompileContext::setEntryMethod(const SmartPtr& method, const SmartPtr& entr
 }
 
 void CompileContext::setExitMethod(const SmartPtr& method) {
-    if (exitSet != 0) return reportError(diag::DuplicateExit.text, model::NodeHandle());
+    if (exitSet != 0) return reportError(diag::DuplicateExit, model::NodeHandle());
     exitOperand = Operand();
     exitOperand.setObjectRef(method, 0);
     exitSet = 1;
@@ -45,16 +45,16 @@ void CompileContext::emitProgramEntry() {
         if (entryClass) emitToMainList(*codegen::makePopThis().as<model::cbircode>(), none);
         return;
     }
-    if (module) reportWarning(diag::ModuleWithoutEntry.warningNumber, diag::ModuleWithoutEntry.text, none);
-    else if (!linkLibrary) reportError(diag::MissingEntry.text, none);
+    if (module) reportWarning(diag::ModuleWithoutEntry, none);
+    else if (!linkLibrary) reportError(diag::MissingEntry, none);
 }
 
 void loadLanguageDescription(CompileContext& context) {
     if (context.options == nullptr || context.options->languageMappingFile.empty()) return;
     const qestl::qestringW& given = context.options->languageMappingFile;
     cbjson document;
-    if (!readJsonSideFile(resolveIncludePath(given), given, document, "警告: 无法读取语言描述文件 :",
-                          "警告: 无效的语言描述文件 :"))
+    if (!readJsonSideFile(resolveIncludePath(given), given, document, diag::LanguageFileUnreadable.text,
+                          diag::LanguageFileInvalid.text))
         return;
     context.resources->applyLanguageMapping(document.root());
 }

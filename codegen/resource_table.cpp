@@ -57,7 +57,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     case kResourceFile: {
         qestl::qestringW path;
         if (!findIncludedFile(qestl::widen(std::string(name).c_str()), path)) {
-            context.reportError(diag::ResourceNotFound.text, node);
+            context.reportError(diag::ResourceNotFound, node);
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);

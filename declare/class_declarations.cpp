@@ -14,13 +14,11 @@ using model::IRObject;
 namespace declare {
 namespace {
 
-constexpr const char* kPackagePlacement = "package 对象需要定义在全局或者 package 域中.";
-
 class ConflictReporter final : public AnnotationConflictSink {
 public:
     explicit ConflictReporter(CompileContext& context) : context_(context) {}
-    void reportError(const char* message, const qeAbstractNode* at) override {
-        context_.reportError(message, NodeHandle(const_cast<qeAbstractNode*>(at)));
+    void reportError(const Diagnostic& entry, const qeAbstractNode* at) override {
+        context_.reportError(entry, NodeHandle(const_cast<qeAbstractNode*>(at)));
     }
 
 private:
@@ -78,7 +76,7 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
     IRObject* scopeObject = model::asObject(scope);
     if (isPackage) {
         if (scopeObject != nullptr && !scopeObject->isPackage()) {
-            context.deferError(kPackagePlacement, node);
+            context.deferError(diag::PackagePlacement, node);
             return SmartPtr();
         }
         bool reuse = false;
@@ -107,7 +105,7 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
             placed = context.registerClass(name, made, scopeObject == nullptr, isStatic);
         if (placed.kind == model::kErrorOperand) {
             node->releaseOwner();
-            context.deferError(diag::DuplicateObject.text, node);
+            context.deferError(diag::DuplicateObject, node);
             return SmartPtr();
         }
     }

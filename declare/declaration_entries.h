@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
 #include "model/ir_result.h"
@@ -91,9 +92,9 @@ qestl::SmartPtr firstType(const model::IRValueList& candidates, size_t* typeCoun
 void resolveThrownType(CompileContext& context, const qestl::SmartPtr& scope, const NodeHandle& node,
                        bool compilePass = false);
 
-// The operator shapes the language allows: the message of a wrong one, or
+// The operator shapes the language allows: the entry of a wrong one, or
 // null. The comparison operators must return bool.
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name);
+const Diagnostic* operatorShapeError(const model::IRFunction& view, std::string_view name);
 bool isComparisonOperator(std::string_view name);
 
 // False after raising (at the type node) why no instance of that name may

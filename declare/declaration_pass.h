@@ -62,9 +62,19 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
 SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const NodeHandle& declaration);
 
 // Reports the error at once or defers it (raising the deferred count).
-void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+template <typename... Arguments>
+void raise(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
+           const Arguments&... arguments) {
+    if (deferIt) context.deferError(entry, node, arguments...);
+    else context.reportError(entry, node, arguments...);
+}
 // The same for a declaration both passes make (native imports and native
 // members): reported at once only if no pass reported it at the node yet.
-void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node);
+template <typename... Arguments>
+void raiseOnce(CompileContext& context, bool deferIt, const Diagnostic& entry, const NodeHandle& node,
+               const Arguments&... arguments) {
+    if (deferIt) context.deferError(entry, node, arguments...);
+    else context.reportErrorOnce(entry, node, arguments...);
+}
 
 }  // namespace declare

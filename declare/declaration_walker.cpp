@@ -41,7 +41,6 @@ constexpr CallbackEntry kMemberPass[] = {
 };
 
 constexpr uint32_t kMaxDeclarationDepth = 255;
-constexpr const char* kTooDeep = "展开过大,编译器堆栈空间不足.";
 
 DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
     for (; table->callback != nullptr; ++table)
@@ -398,8 +397,8 @@ IRObject* ownerObjectOf(const NodeHandle& node) {
 int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& body,
                    const model::NodeHandle& declaration) {
     if (context.declarationDepth >= declare::kMaxDeclarationDepth) {
-        context.deferError(declare::kTooDeep, body);
-        context.reportErrorOnce(declare::kTooDeep, body);
+        context.deferError(diag::ExpansionTooLarge, body);
+        context.reportErrorOnce(diag::ExpansionTooLarge, body);
         return 0;
     }
     ++context.declarationDepth;

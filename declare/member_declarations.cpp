@@ -18,33 +18,30 @@ using model::IRObject;
 namespace declare {
 namespace {
 
-constexpr const char* kAmbiguous = "类型不明确";
-constexpr const char* kDuplicateParameter = "相同命名的参数已存在";
-
 // Resolves a type node: the type, or empty after a deferred error. With
 // `detailed` an ambiguity lists the candidates.
 SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool detailed) {
     resolveTypeExpression(context, scope, node);
     const model::IRValueList candidates = takeCandidates(context);
-    qestl::qestringA text(diag::UnknownType.text);
     if (candidates.empty()) {
-        appendDidYouMean(context, text, node);
-        context.deferError(text.view(), node);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, node);
+        context.deferError(diag::UnknownTypeListed, node, listing);
         return SmartPtr();
     }
     size_t types = 0;
     SmartPtr type = firstType(candidates, &types);
     if (types > 1) {
         if (detailed) {
-            qestl::qestringA listing("类型不明确(找到多个匹配的对象,但无法确定用哪一个)");
+            qestl::qestringA listing;
             describeTypeCandidates(candidates, listing);
-            context.deferError(listing.view(), node);
+            context.deferError(diag::TypeNotUniqueListed, node, listing);
         } else {
-            context.deferError(kAmbiguous, node);
+            context.deferError(diag::TypeNotUnique, node);
         }
         return SmartPtr();
     }
-    if (!type) context.deferError(diag::UnknownType.text, node);
+    if (!type) context.deferError(diag::UnknownType, node);
     return type;
 }
 
@@ -129,7 +126,7 @@ bool declareParameters(CompileContext& context, const SmartPtr& scope, const mod
         const NodeHandle typeNode = view.parameterType(i);
         SmartPtr type;
         if (!typeNode) {
-            context.deferError(diag::UnknownType.text, typeNode);
+            context.deferError(diag::UnknownType, typeNode);
         } else {
             type = resolveDeclaredType(context, scope, typeNode, false);
         }
@@ -147,7 +144,7 @@ bool declareParameters(CompileContext& context, const SmartPtr& scope, const mod
         if (!function.addParameter(made)) {
             // A real duplicate ends the declaration unmarked, so the next
             // cycle meets it again and keeps the message.
-            context.deferError(kDuplicateParameter, parameterNode ? parameterNode : view.node);
+            context.deferError(diag::DuplicateParameter, parameterNode ? parameterNode : view.node);
             function.parameters.clear();
             return false;
         }
@@ -164,11 +161,11 @@ bool declareReturnAndThrows(CompileContext& context, const SmartPtr& scope, Func
         size_t types = 0;
         SmartPtr type = firstType(candidates, &types);
         if (types > 1) {
-            context.deferError("不明确的返回值类型", thrown);
+            context.deferError(diag::AmbiguousReturnType, thrown);
             return false;
         }
         if (!type) {
-            context.deferError("未知的返回值类型", thrown);
+            context.deferError(diag::UnknownReturnType, thrown);
             return false;
         }
         function.addThrows(type);
@@ -188,22 +185,22 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
     SmartPtr returnType;
     if (returnNode) {
         if (function->isConstructor()) {
-            context.deferError("构造函数无需返回值", node);
+            context.deferError(diag::ConstructorReturnType, node);
             return SmartPtr();
         }
         returnType = resolveDeclaredType(context, scope, returnNode, true);
         if (!returnType) return SmartPtr();
     } else if (!function->isConstructor()) {
-        context.deferError("方法不是构造函数, 需要返回类型", node);
+        context.deferError(diag::ReturnTypeMissing, node);
         return SmartPtr();
     }
     if (isComparisonOperator(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
-        context.deferError("运算符 <, >, <=, >=, ==, != 的重载方法返回值必须为 bool 类型", returnNode);
+        context.deferError(diag::ComparisonNotBool, returnNode);
         return SmartPtr();
     }
     function->setType(returnType);
-    if (const char* shape = operatorShapeError(view, name)) {
-        context.deferError(shape, node);
+    if (const Diagnostic* shape = operatorShapeError(view, name)) {
+        context.deferError(*shape, node);
         return SmartPtr();
     }
     if (!declareParameters(context, scope, view, *function)) return SmartPtr();
@@ -231,22 +228,22 @@ const char* typeText(const NodeHandle& parameter) {
 
 }  // namespace
 
-const char* operatorShapeError(const model::IRFunction& view, std::string_view name) {
+const Diagnostic* operatorShapeError(const model::IRFunction& view, std::string_view name) {
     const size_t n = view.parameterCount();
-    if (name == "&&" || name == "||") return "不支持重载此操作符";
+    if (name == "&&" || name == "||") return &diag::NotOverloadable;
     if (name == "++" || name == "--") {
         if (n == 0) return nullptr;
         if (n == 1 && std::string_view(typeText(view.parameterNode(0))) == "int") return nullptr;
-        return "后置自增或者自减操作需要一个int参数";
+        return &diag::PostfixNeedsInt;
     }
     if (name == "[]") {
-        if (n == 0) return "[] 操作符至少需要一个参数.";
-        if (n > 2) return "[] 操作符至多支持两个参数.";
+        if (n == 0) return &diag::SubscriptTooFew;
+        if (n > 2) return &diag::SubscriptTooMany;
         return nullptr;
     }
     if (name == ".") {
-        if (n == 0) return ". 操作符至少需要一个参数.";
-        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return ". 操作需要一个String参数.";
+        if (n == 0) return &diag::DotTooFew;
+        if (n > 2 || std::string_view(typeText(view.parameterNode(0))) != "String") return &diag::DotNeedsString;
     }
     return nullptr;
 }
@@ -281,7 +278,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
                                                   ? klass->addProperty(object->name.view(), made, isStatic)
                                                   : context.scopes.declareObject(object->name.view(), made, isStatic);
                 if (placed.kind == model::kErrorOperand) {
-                    context.deferError(diag::DuplicateObject.text, node);
+                    context.deferError(diag::DuplicateObject, node);
                     return SmartPtr();
                 }
                 model::bindObjectToNode(declarator, object);
@@ -314,7 +311,7 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
                                klass->staticProperties.findOrCreate(object->name.view(), made).kind ==
                                    model::kErrorOperand;
             if (taken) {
-                context.deferError(diag::DuplicateObject.text, declarator);
+                context.deferError(diag::DuplicateObject, declarator);
                 return SmartPtr();
             }
             model::bindObjectToNode(declarator, object);

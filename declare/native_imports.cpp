@@ -32,9 +32,9 @@ struct NativeRun {
     CompileContext& context;
     bool deferErrors;
 
-    void fail(std::string_view text, const model::NodeHandle& node) { declare::raiseOnce(context, deferErrors, text, node); }
-    // The errors no later run can cure: reported now, once.
-    void failAtOnce(std::string_view text, const model::NodeHandle& node) { context.reportErrorOnce(text, node); }
+    void fail(const Diagnostic& entry, const model::NodeHandle& node) {
+        declare::raiseOnce(context, deferErrors, entry, node);
+    }
 };
 
 model::NodeHandle operandAt(const model::NodeHandle& node, size_t i) {
@@ -78,11 +78,11 @@ bool addWrapper(NativeRun& run, model::ImportedFunction& function, const qestl::
     for (size_t i = 0; i < function.parameters.size(); ++i) {
         const qestl::SmartPtr parameter = function.parameters[i].object;
         if (!parameter) {
-            run.fail("无效参数", declaration);
+            run.fail(diag::InvalidParameter, declaration);
             return false;
         }
         if (!wrapper->addParameter(parameter)) {
-            run.fail("相同命名的参数已存在", model::IRCore::operandOf(operandAt(declaration, 2), i));
+            run.fail(diag::DuplicateParameter, model::IRCore::operandOf(operandAt(declaration, 2), i));
             return false;
         }
     }
@@ -93,7 +93,7 @@ bool addWrapper(NativeRun& run, model::ImportedFunction& function, const qestl::
     wrapper->buildLinkName();
     wrapper->setDeclarationNode(declaration);
     if (owner.addMethod(run.context, wrapper->name.view(), made, true).kind == model::kErrorOperand) {
-        run.fail("方法无法重载,相同的方法已经存在", declaration);
+        run.fail(diag::OverloadExists, declaration);
         return false;
     }
     return true;
@@ -106,7 +106,7 @@ namespace declare {
 bool nativeParameterCountFits(CompileContext& context, const model::NodeHandle& declaration) {
     const model::NodeHandle parameters = operandAt(declaration, 2);
     if (parameters && parameters->operands.size() > kMaxNativeParameters) {
-        context.reportErrorOnce("Native 调用支持的最大参数个数为24个.", declaration);
+        context.reportErrorOnce(diag::TooManyNativeParameters, declaration);
         return false;
     }
     return true;
@@ -122,7 +122,8 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
         const model::NodeHandle parameter = parameters->operands[i];
         if (!parameter) continue;
         if (parameter->text.view() == "..." && i + 1 != count) {
-            run.failAtOnce("不定参只能作为参数列表中的最后一项.", parameter);
+            // No later run can cure it: reported now, once.
+            context.reportErrorOnce(diag::VariadicNotLast, parameter);
             return false;
         }
         qestl::SmartPtr type = builtinTypeByName(parameter->text.view());
@@ -130,9 +131,7 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
         const std::string_view marker = textOf(operandAt(parameter, 0));
         if (!marker.empty()) {
             if (marker[0] != '*' && marker[0] != '&') {
-                qestl::qestringA text;
-                text.appendFormat("语法错误 不可识别的字符:%s", std::string(marker).c_str());
-                run.failAtOnce(text.view(), parameter);
+                context.reportErrorOnce(diag::BadCharacter, parameter, marker);
                 return false;
             }
             if (!type)
@@ -141,13 +140,13 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
                 byReference = true;
         }
         if (!type) {
-            run.fail("本地调用函数参数的类型错误", parameter);
+            run.fail(diag::NativeParameterType, parameter);
             return false;
         }
         qestl::SmartPtr object = model::makeObject(textOf(operandAt(parameter, 1)), model::kKindVariable, type, 0);
         if (byReference) model::asObject(object)->modifiers |= model::kModByReference;
         if (!function.addParameter(object)) {
-            run.fail("相同命名的参数已存在", parameter);
+            run.fail(diag::DuplicateParameter, parameter);
             return false;
         }
     }
@@ -156,7 +155,7 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
 
 qestl::SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const model::NodeHandle& declaration) {
     qestl::SmartPtr returnType = builtinTypeByName(textOf(operandAt(declaration, 0)));
-    if (!returnType) raiseOnce(context, deferErrors, "本地函数返回值的类型错误", declaration);
+    if (!returnType) raiseOnce(context, deferErrors, diag::NativeReturnType, declaration);
     return returnType;
 }
 
@@ -187,7 +186,7 @@ bool declareImportedFunction(NativeRun& run, model::ImportModule& module, const 
     const size_t held = module.members().size();
     if (module.addOverload(function->name.view(), made).kind == model::kErrorOperand ||
         module.members().size() == held) {
-        run.fail("方法无法重载,相同的方法已经存在", declaration);
+        run.fail(diag::OverloadExists, declaration);
         return false;
     }
     if (owner != nullptr && !addWrapper(run, *function, made, *owner, block, declaration)) return false;
@@ -206,7 +205,7 @@ int32_t compileNativeImportDeclaration(CompileContext& context, const model::Nod
     std::string library;
     if (dynamicTable) {
         if (ownerClass == nullptr) {
-            run.fail("动态导入表只能在类中声明", block);
+            run.fail(diag::ImportTableOutsideClass, block);
             return 0;
         }
         library = "$library_" + std::string(ownerClass->linkName().view());

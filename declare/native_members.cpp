@@ -62,7 +62,7 @@ int32_t compileNativeDeclaration(CompileContext& context, const NodeHandle& node
     // The grammar puts these only in class bodies: elsewhere there is no
     // object to hold the function's address.
     if (klass == nullptr) {
-        context.reportErrorOnce(diag::NotAllowedHere.text, node);
+        context.reportErrorOnce(diag::NotAllowedHere, node);
         return 0;
     }
     const NodeHandle conventionNode = model::IRCore::operandOf(node, 1);
@@ -92,7 +92,7 @@ int32_t compileNativeDeclaration(CompileContext& context, const NodeHandle& node
 
     // Added complete, so the class compares it with the methods it holds.
     if (klass->addMethod(context, function->name.view(), made, false).kind == model::kErrorOperand) {
-        declare::raiseOnce(context, deferErrors, diag::MethodNoOverload.text, node);
+        declare::raiseOnce(context, deferErrors, diag::OverloadExists, node);
         return 0;
     }
     function->setDeclared(true);

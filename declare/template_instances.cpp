@@ -37,7 +37,7 @@ SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, co
     else
         placed = context.registerClass(node->text.view(), made, true, isStatic);
     if (placed.kind == model::kErrorOperand) {
-        context.deferError(diag::DuplicateObject.text, node);
+        context.deferError(diag::DuplicateObject, node);
         return SmartPtr();
     }
     markDeclared(node);
@@ -66,7 +66,7 @@ void stopInstantiation(CompileContext& context) {
 }
 
 bool refuseInstance(CompileContext& context, bool deferIt, const Diagnostic& why, const NodeHandle& typeNode) {
-    raise(context, deferIt, why.text, typeNode);
+    raise(context, deferIt, why, typeNode);
     stopInstantiation(context);
     return false;
 }
@@ -105,7 +105,10 @@ struct Instantiation {
     const NodeHandle& typeNode;
     bool declarationPass;
 
-    void fail(std::string_view text, const NodeHandle& node) { raise(context, declarationPass, text, node); }
+    template <typename... Arguments>
+    void fail(const Diagnostic& entry, const NodeHandle& node, const Arguments&... arguments) {
+        raise(context, declarationPass, entry, node, arguments...);
+    }
 
     size_t expectedCount() const {
         if (templ.declarationNode) return model::IRClass(templ.declarationNode).templateParameterCount();
@@ -120,9 +123,7 @@ struct Instantiation {
         const size_t given = list ? list->operands.size() : 0;
         const size_t expected = expectedCount();
         if (given != expected) {
-            qestl::qestringA message;
-            message.appendFormat("模板不接受%d个参数, 应为%d个参数", static_cast<int>(given), static_cast<int>(expected));
-            fail(message.view(), typeNode);
+            fail(diag::TemplateArguments, typeNode, given, expected);
             return false;
         }
         for (size_t i = 0; i < given; ++i) {
@@ -139,9 +140,9 @@ struct Instantiation {
             IRObject* chosen = lowestRankedClass(candidates);
             if (chosen != nullptr) chosen = chosen->classRef();
             if (chosen == nullptr || !isTypeObject(chosen)) {
-                qestl::qestringA message("找不到对象:");
-                dumpScopeSymbols(context, candidates, message);
-                fail(message.view(), argumentNode);
+                qestl::qestringA listing;
+                dumpScopeSymbols(context, candidates, listing);
+                fail(diag::ObjectNotFound, argumentNode, listing);
                 return false;
             }
             arguments.pushBack(model::IRResult(SmartPtr(chosen)));
@@ -173,7 +174,7 @@ struct Instantiation {
         SmartPtr made = templ.instantiate(context, arguments, typeNode);
         IRObject* instance = model::asObject(made);
         if (instance == nullptr) {
-            fail("Native模板实例化失败", typeNode);
+            fail(diag::NativeInstanceFailed, typeNode);
             return SmartPtr();
         }
         instance->setOwner(templ.ownerResult);
@@ -229,16 +230,15 @@ struct Instantiation {
         instance->setOwner(templ.ownerResult);
         instance->buildLinkName();
         if (context.registerClass(instance->name.view(), made, declareInScope, isStatic).kind == model::kErrorOperand) {
-            fail(diag::DuplicateObject.text, typeNode);
+            fail(diag::DuplicateObject, typeNode);
             return SmartPtr();
         }
         setDeclaredObject(clone, instance);
         model::bindObjectToNode(clone, instance);
         auto& guard = static_cast<TemplateClassObject&>(templ);
         if (!guard.setExpanding(true)) {
-            constexpr const char* kRecursive = "无法展开递归嵌套的模板.";
-            context.reportErrorOnce(kRecursive, typeNode);
-            context.deferError(kRecursive, typeNode);
+            context.reportErrorOnce(diag::RecursiveTemplate, typeNode);
+            context.deferError(diag::RecursiveTemplate, typeNode);
             // Each queued instance would expand one level deeper and meet
             // the same recursion again.
             stopInstantiation(context);

@@ -39,20 +39,6 @@ SmartPtr firstType(const IRValueList& candidates, size_t* typeCount) {
     return first;
 }
 
-void raise(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node) {
-    if (deferIt)
-        context.deferError(text, node);
-    else
-        context.reportError(text, node);
-}
-
-void raiseOnce(CompileContext& context, bool deferIt, std::string_view text, const NodeHandle& node) {
-    if (deferIt)
-        context.deferError(text, node);
-    else
-        context.reportErrorOnce(text, node);
-}
-
 namespace {
 
 bool isDottedName(const NodeHandle& node) { return node->text.view() == "." && node->operands.size() == 2; }
@@ -121,17 +107,15 @@ void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const N
             instantiateTemplate(context, templ, node);
         return;
     }
-    qestl::qestringA text;
+    qestl::qestringA listing;
     if (declarationPass) {
-        text.append("不能确定对象的类型");
-        describeTypeCandidates(found, text);
-        context.deferError(text.view(), nameNode);
+        describeTypeCandidates(found, listing);
+        context.deferError(diag::TypeUndetermined, nameNode, listing);
     } else if (templates == 0) {
-        text.append("未知的类型");
-        if (found.empty()) appendDidYouMean(context, text, nameNode);
-        context.reportError(text.view(), nameNode);
+        if (found.empty()) appendDidYouMean(context, listing, nameNode);
+        context.reportError(diag::UnknownTypeListed, nameNode, listing);
     } else {
-        context.reportError("类型不明确", nameNode);
+        context.reportError(diag::TypeNotUnique, nameNode);
     }
     context.clearResults();
 }
@@ -168,41 +152,37 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
                          bool derivingIsStatic, bool declarationPass) {
     resolveType(context, scope, baseNode, declarationPass);
     const IRValueList candidates = takeCandidates(context);
-    const char* failure = nullptr;
-    qestl::qestringA text;
+    // Empty but for a base found nowhere.
+    qestl::qestringA listing;
     // A member reached through a dotted name is chosen as an instance of
     // its class; the checks ask the class.
     IRObject* chosen = nullptr;
     IRObject* base = nullptr;
-    if (candidates.empty()) {
-        text.append(diag::UnknownBase.text);
-        // A deferred message lists the similar names only if reported.
-        if (!declarationPass) appendDidYouMean(context, text, baseNode);
+    if (candidates.empty() && declarationPass && baseNode) {
+        // A deferred message lists the similar names only if it is reported.
+        ++context.deferred.count;
+        context.deferred.addSuggesting(diag::UnknownBase, baseNode, context.nearMisses);
+    } else if (candidates.empty()) {
+        appendDidYouMean(context, listing, baseNode);
+        raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
-        failure = diag::UnknownBase.text;
+        raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
-        failure = "找不到基类型";
+        raise(context, declarationPass, diag::BaseNotFound, baseNode);
     } else if (base->isFinal()) {
-        failure = "该类已声明为final,不可被继承";
+        raise(context, declarationPass, diag::FinalBase, baseNode);
     } else if (!isNewable(*base)) {
-        failure = "对象不是类,不可被继承";
+        raise(context, declarationPass, diag::BaseNotClass, baseNode);
     } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
-        failure = "无法扩展对象, 因为对象不是静态类型或接口,或者该对象的作用域受到限制.";
+        raise(context, declarationPass, diag::BaseNotExtendable, baseNode);
     } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
-        failure = diag::UnknownBase.text;
+        raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else {
         // Being a base is a use (the class is not reported unused).
         chosen->checkUse(nullptr, baseNode);
         return SmartPtr(base);
     }
-    if (failure != nullptr) text.append(failure);
     if (declarationPass) noteUndeclarableBase(context, baseNode, candidates);
-    if (declarationPass && candidates.empty()) {
-        ++context.deferred.count;
-        context.deferred.addSuggesting(text.view(), baseNode, context.nearMisses);
-        return SmartPtr();
-    }
-    raise(context, declarationPass, text.view(), baseNode);
     return SmartPtr();
 }
 

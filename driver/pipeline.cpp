@@ -50,7 +50,7 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     if (!written) return false;
     // Fix-up counts what no address was given to; such an image is abandoned.
     if (context.unplacedReferences != 0) {
-        context.reportError(diag::UnplacedReference.text, model::NodeHandle());
+        context.reportError(diag::UnplacedReference, model::NodeHandle());
         return false;
     }
     return true;

@@ -99,7 +99,7 @@ struct Binder {
     }
 
     bool fail(const Diagnostic& message, const model::IRResult& candidate) {
-        context.reportError(message.text, placeOf(candidate));
+        context.reportError(message, placeOf(candidate));
         return false;
     }
 
@@ -223,9 +223,9 @@ struct Binder {
             if (!fits && candidate.addressOf && isType(parameterType, b.pointerType)) fits = true;
             if (!fits) continue;
             if (boundOnce) {
-                qestl::qestringA text(diag::SeveralMatches.text);
-                dumpScopeSymbols(context, candidates, text);
-                context.reportWarning(diag::SeveralMatches.warningNumber, text.view(), placeOf(candidate));
+                qestl::qestringA listing;
+                dumpScopeSymbols(context, candidates, listing);
+                context.reportWarning(diag::SeveralMatches, placeOf(candidate), listing);
                 continue;
             }
             const bool converted = !argumentType->sameType(parameterType);

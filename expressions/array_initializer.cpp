@@ -215,9 +215,7 @@ void reportConversion(CompileContext& context, uint32_t warning, model::IRObject
                       const StatementNode& node) {
     const Diagnostic& diagnostic = warning == diag::MayLosePrecision.warningNumber ? diag::MayLosePrecision
                                                                                      : diag::MayLoseData;
-    qestl::qestringA text;
-    text.appendFormat(diagnostic.text, source->getName().c_str(), target->getName().c_str());
-    context.reportWarning(warning, text.view(), node);
+    context.reportWarning(diagnostic, node, source->getName(), target->getName());
 }
 
 void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const qestl::SmartPtr& owner,
@@ -234,7 +232,7 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
     const qestl::SmartPtr arrayType = context.arrayTypeOf(model::builtinTypes().wildcard);
     const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));
     if (!arrayType || !provisional) {
-        context.reportError(diag::OutOfMemory.text, node);
+        context.reportError(diag::OutOfMemory, node);
         return 0;
     }
     auto* array = provisional.as<ProvisionalArray>();

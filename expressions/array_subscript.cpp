@@ -56,9 +56,9 @@ void pushTypeCode(CompileContext& context, model::IRResult& result, int32_t code
 }
 
 void reportUndefined(CompileContext& context, const StatementNode& node) {
-    qestl::qestringA text(diag::UndefinedIdentifier.text);
-    appendDidYouMean(context, text, node);
-    context.reportError(text.view(), node);
+    qestl::qestringA listing;
+    appendDidYouMean(context, listing, node);
+    context.reportError(diag::UndefinedIdentifier, node, listing);
 }
 
 uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) {
@@ -84,11 +84,11 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
 
     model::IRResult* index = pickValue(indexValues);
     if (index == nullptr) {
-        context.reportError(diag::BadSubscript.text, indexNode);
+        context.reportError(diag::BadSubscript, indexNode);
         return 0;
     }
     if (!isIntegralType(model::asObject(valueTypeOf(*index)))) {
-        context.reportError(diag::SubscriptNotInteger.text, indexNode);
+        context.reportError(diag::SubscriptNotInteger, indexNode);
         return 0;
     }
     model::IRResult* array = pickValue(arrayValues);
@@ -98,7 +98,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     }
     model::IRObject* arrayObject = array->objectPtr();
     if (arrayObject == nullptr || !arrayObject->isArray()) {
-        context.reportError(diag::NotArrayObject.text, arrayNode);
+        context.reportError(diag::NotArrayObject, arrayNode);
         return 0;
     }
     const qestl::SmartPtr elementType = arrayObject->typeOfType();
@@ -163,13 +163,13 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
         for (model::IRResult& candidate : types) {
             if (!isTypeObject(candidate.objectPtr())) continue;
             if (accepted != nullptr) {
-                context.reportError(diag::AmbiguousType.text, elementNode);
+                context.reportError(diag::AmbiguousType, elementNode);
                 return 0;
             }
             accepted = &candidate;
         }
         if (accepted == nullptr) {
-            context.reportError(diag::UnknownType.text, elementNode);
+            context.reportError(diag::UnknownType, elementNode);
             return 0;
         }
         elementType = accepted->object;
@@ -188,12 +188,12 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     if (context.hasErrors()) return 0;
     model::IRResult* dimension = pickValue(dimensions);
     if (dimension == nullptr) {
-        context.reportError(diag::BadSubscript.text, dimensionNode ? dimensionNode : node);
+        context.reportError(diag::BadSubscript, dimensionNode ? dimensionNode : node);
         return 0;
     }
     dimension->checkUse(&context, dimensionNode);
     if (!isIntegralType(model::asObject(valueTypeOf(*dimension)))) {
-        context.reportError(diag::DimensionNotInteger.text, dimensionNode);
+        context.reportError(diag::DimensionNotInteger, dimensionNode);
         return 0;
     }
     result.appendResult(*dimension);

@@ -34,18 +34,15 @@ bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, c
     return true;
 }
 
-void appendListings(CompileContext& context, const model::IRValueList& lefts, const model::IRValueList& rights,
-                    qestl::qestringA& text) {
-    text.append(diag::LeftValues.text);
-    dumpScopeSymbols(context, lefts, text);
-    text.append(diag::RightValues.text);
-    dumpScopeSymbols(context, rights, text);
-}
-
-qestl::qestringA mismatchText(const model::IRObject& leftType, const model::IRObject& rightType) {
-    qestl::qestringA text;
-    text.appendFormat(diag::CannotOperateOn.text, leftType.getName().c_str(), rightType.getName().c_str());
-    return text;
+// Reports an entry that takes the listings of the left and the right values.
+template <typename Report>
+void reportWithListings(CompileContext& context, const model::IRValueList& lefts, const model::IRValueList& rights,
+                        Report report) {
+    qestl::qestringA left;
+    dumpScopeSymbols(context, lefts, left);
+    qestl::qestringA right;
+    dumpScopeSymbols(context, rights, right);
+    report(left, right);
 }
 
 struct PairBuilder {
@@ -55,7 +52,8 @@ struct PairBuilder {
     const StatementNode& rightNode;
     model::IRValueList results;
     expressions::AssignmentPairs pairs;
-    std::vector<qestl::qestringA> mismatches;
+    // The type names of each pair that cannot be operated on.
+    std::vector<std::pair<qestl::qestringA, qestl::qestringA>> mismatches;
     bool notModifiable = false;
 
     // One pair: accepted (its result appended) or rejected.
@@ -73,7 +71,7 @@ struct PairBuilder {
         if (!leftType || !rightType) return;
         if (!model::asObject(leftType)->assignOperatorAllowed(&context, code, rightType)) return;
         if (!model::convertible(&context, model::asObject(rightType), leftType, true)) {
-            mismatches.push_back(mismatchText(*model::asObject(leftType), *model::asObject(rightType)));
+            mismatches.emplace_back(model::asObject(leftType)->getName(), model::asObject(rightType)->getName());
             return;
         }
         const uint64_t key = expressions::assignmentPairKey(left, right);
@@ -184,35 +182,33 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
     using Outcome = expressions::AssignmentPairs::Outcome;
     if (outcome == Outcome::None) {
         if (builder.notModifiable) {
-            context.reportError(diag::NotModifiable.text, node);
+            context.reportError(diag::NotModifiable, node);
             return;
         }
-        qestl::qestringA text(diag::NoMatchingOperands.text);
-        text.append("\n");
-        appendListings(context, lefts, rights, text);
-        context.reportError(text.view(), node);
-        for (const qestl::qestringA& mismatch : builder.mismatches) context.reportError(mismatch.view(), node);
+        reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
+            context.reportError(diag::NoMatchingOperands, node, left, right);
+        });
+        for (const auto& [left, right] : builder.mismatches)
+            context.reportError(diag::CannotOperateOn, node, left, right);
         return;
     }
     if (outcome == Outcome::Ambiguous) {
-        qestl::qestringA text(diag::AmbiguousOperands.text);
-        text.append(":\n\n");
-        appendListings(context, lefts, rights, text);
-        context.reportError(text.view(), node);
+        reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
+            context.reportError(diag::OperandsNotUnique, node, left, right);
+        });
         return;
     }
     if (outcome == Outcome::BareRegister) {
         // After several pairs the chosen one stays the value.
         if (builder.pairs.pairCount() > 1) context.setResults(builder.results[chosen]);
-        context.reportError(diag::NotModifiable.text, node);
+        context.reportError(diag::NotModifiable, node);
         return;
     }
     context.setResults(builder.results[chosen]);
     if (outcome == Outcome::ChosenOfSeveral) {
-        qestl::qestringA text(diag::AmbiguousOperands.text);
-        text.append(":\n\n");
-        appendListings(context, lefts, rights, text);
-        context.reportWarning(diag::AmbiguousOperands.warningNumber, text.view(), node);
+        reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
+            context.reportWarning(diag::AmbiguousOperands, node, left, right);
+        });
     }
 }
 

@@ -105,11 +105,11 @@ struct CallEmitter {
             model::IRObject* object = owner.objectPtr();
             if (object == nullptr || owner.operand.kind == model::kOperandNone ||
                 primitiveOrString(model::asObject(object->valueType()))) {
-                context.reportError(diag::NotLockable.text, node);
+                context.reportError(diag::NotLockable, node);
                 return false;
             }
             if (object->lockInstruction(context, model::kLockPlain, node).kind == model::kErrorOperand) {
-                context.reportError(diag::LockKindMixed.text, node);
+                context.reportError(diag::LockKindMixed, node);
                 return false;
             }
             instruction = codegen::makeInstructionWithOperand(row.opcode, owner.operand);
@@ -154,7 +154,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
 
     if (constructorWanted && receiver != nullptr) {
         if (!isNewable(method)) {
-            context.reportError(diag::NotNewable.text, node);
+            context.reportError(diag::NotNewable, node);
             return false;
         }
         model::IRObject* klass = receiver->objectPtr();
@@ -184,7 +184,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
             model::IRObject* value = result.objectPtr();
             if (notNil && value != nullptr && (value->modifiers & kMaybeNilStates) != 0) {
                 const StatementNode& place = result.sourceNode ? result.sourceNode : value->declarationNode;
-                context.reportWarning(diag::NilptrIntoNotNil.warningNumber, diag::NilptrIntoNotNil.text, place);
+                context.reportWarning(diag::NilptrIntoNotNil, place);
             }
             result.checkUse(&context, node);
             emitter.appendCode(result.pending);

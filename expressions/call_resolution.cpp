@@ -172,19 +172,18 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     model::IRObject* object = standsFor(classCandidate);
     auto* klass = model::asClass(object);
     if (klass == nullptr || object->isInstance() || object->isPackage() || object->isEnum()) {
-        context.reportError(diag::NotInstantiable.text, node);
+        context.reportError(diag::NotInstantiable, node);
         stop = true;
         return false;
     }
     std::vector<qestl::SmartPtr> abstractMethods;
     if (klass->collectAbstractMethods(abstractMethods)) {
-        qestl::qestringA text;
-        text.appendFormat(diag::AbstractInstance.text, klass->displayName().c_str(), klass->linkName().c_str());
-        model::IRValueList listing;
+        model::IRValueList methods;
         for (const qestl::SmartPtr& method : abstractMethods)
-            listing.pushBack(model::IRResult(method, model::asObject(method)->makeObjectOperand()));
-        appendCandidateList(listing, text);
-        context.reportError(text.view(), node);
+            methods.pushBack(model::IRResult(method, model::asObject(method)->makeObjectOperand()));
+        qestl::qestringA listing;
+        appendCandidateList(methods, listing);
+        context.reportError(diag::AbstractInstance, node, klass->displayName(), klass->linkName(), listing);
         stop = true;
         return false;
     }
@@ -205,10 +204,9 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     context.swapResults(hidden);
     context.clearResults();
     if (!hidden.empty()) {
-        qestl::qestringA text(diag::ConstructorInaccessible.text);
-        describeMethodCandidates(hidden, text);
-        text.append("\n");
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        describeMethodCandidates(hidden, listing);
+        context.reportError(diag::ConstructorInaccessible, node, listing);
         stop = true;
         return false;
     }
@@ -226,7 +224,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
     result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
     if (!isNewable(*object)) {
-        context.reportError(diag::NotNewable.text, node);
+        context.reportError(diag::NotNewable, node);
         stop = true;
         return false;
     }
@@ -238,7 +236,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     }
     result.appendCodeAndStates(hooked);
     if (!emitBaseConstructorCalls(classRef, context, result, node)) {
-        context.reportError(diag::NoBaseConstructor.text, node);
+        context.reportError(diag::NoBaseConstructor, node);
         stop = true;
         return false;
     }

@@ -47,7 +47,7 @@ bool holdsTemplateMethod(const model::IRValueList& candidates) {
 // The file named by a string literal, embedded as a byte-array resource.
 void compilePackageResource(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
     if (argument->kind != NodeKind::StringLiteral) {
-        context.reportError(diag::ResourceNotLiteral.text, argument);
+        context.reportError(diag::ResourceNotLiteral, argument);
         return;
     }
     const model::BuiltinTypes& types = model::builtinTypes();
@@ -63,7 +63,7 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
 
 void compileInterrupt(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
     if (argument->kind != NodeKind::IntegerLiteral || !qestl::isNumericText(qestl::qestringA(argument->text.view()))) {
-        context.reportError(diag::InterruptNotLiteral.text, argument);
+        context.reportError(diag::InterruptNotLiteral, argument);
         return;
     }
     context.emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
@@ -91,13 +91,13 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                                                                              : StatementNode();
     const size_t argumentCount = argumentList ? argumentList->operands.size() : 0;
     if (!callee) {
-        context.reportError(diag::BadMethod.text, node);
+        context.reportError(diag::BadMethod, node);
         return 0;
     }
     const std::string_view name = callee->text.view();
     if (name == "__kPackageResource" || name == "__KInterrupt") {
         const StatementNode argument = argumentCount == 1 ? nodeChild(argumentList, 0) : StatementNode();
-        if (!argument) context.reportError(diag::BadArguments.text, node);
+        if (!argument) context.reportError(diag::BadArguments, node);
         else if (name == "__kPackageResource") compilePackageResource(context, argument, node);
         else compileInterrupt(context, argument, node);
         return 0;
@@ -123,7 +123,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     context.swapResults(methods);
     context.clearResults();
     if (methods.empty()) {
-        context.reportError(diag::MethodNotFoundShort.text, callee);
+        context.reportError(diag::MethodNotFoundShort, callee);
         return 0;
     }
     const bool compiled = holdsTemplateMethod(methods) ? compileTemplateMethodCall(context, node, methods, arguments)
@@ -154,18 +154,15 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, detail);
     if (context.candidates.size() == 1) return bound;
-    qestl::qestringA text;
-    if (context.candidates.size() > 1) {
-        text.append(diag::AmbiguousCall.text);
-    } else {
-        const StatementNode callee = nodeChild(node, kCallee);
-        if (callee && callee->text.view() == "super") text.append(diag::SuperCallPlace.text);
-        text.append(diag::NoMatchingMethod.text);
-    }
-    describeMethodCandidates(candidates, text);
-    describeArgumentsAndCandidates(arguments, text);
-    if (!detail.empty()) context.reportError(detail.view(), node);
-    context.reportError(text.view(), node);
+    const StatementNode callee = nodeChild(node, kCallee);
+    const Diagnostic& entry = context.candidates.size() > 1              ? diag::AmbiguousCall
+                              : callee && callee->text.view() == "super" ? diag::SuperCallMismatch
+                                                                         : diag::NoMatchingMethod;
+    qestl::qestringA listings;
+    describeMethodCandidates(candidates, listings);
+    describeArgumentsAndCandidates(arguments, listings);
+    if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
+    context.reportError(entry, node, listings);
     context.clearResults();
     return false;
 }

@@ -17,9 +17,9 @@
 namespace {
 
 void reportNoObject(CompileContext& context, const model::IRValueList& candidates, const StatementNode& node) {
-    qestl::qestringA text(diag::ObjectNotFound.text);
-    dumpScopeSymbols(context, candidates, text);
-    context.reportError(text.view(), node);
+    qestl::qestringA listing;
+    dumpScopeSymbols(context, candidates, listing);
+    context.reportError(diag::ObjectNotFound, node, listing);
 }
 
 model::Operand objectReference(const qestl::SmartPtr& object) {

@@ -42,12 +42,12 @@ model::IRObject* valueTypeOf(const model::IRObject* object, qestl::SmartPtr& hol
 
 void reportWithTypes(CompileContext& context, const qestl::SmartPtr& a, const qestl::SmartPtr& b,
                      const StatementNode& node) {
-    qestl::qestringA text(diag::OperandTypeUnsupported.text);
+    qestl::qestringA listing;
     model::IRValueList listed;
     listed.pushBack(model::IRResult(a));
     if (b) listed.pushBack(model::IRResult(b));
-    appendCandidateList(listed, text);
-    context.reportError(text.view(), node);
+    appendCandidateList(listed, listing);
+    context.reportError(diag::TypeUnsupportedListed, node, listing);
 }
 
 bool isOrdered(std::string_view text) { return text != "==" && text != "!="; }
@@ -85,24 +85,23 @@ void warnConstantCondition(CompileContext& context, const model::IRObject* left,
     if (isNumericConstant(other)) {
         const bool equal = other->constantValue().value == value;
         if (equal && oriented == "==") {
-            context.reportWarning(diag::AlwaysTrue.warningNumber, diag::AlwaysTrue.text, node);
+            context.reportWarning(diag::AlwaysTrue, node);
         } else if (!equal && oriented == "==") {
-            context.reportWarning(diag::AlwaysFalse.warningNumber, diag::AlwaysFalse.text, node);
+            context.reportWarning(diag::AlwaysFalse, node);
         }
     }
     if (value != 0 || other == nullptr) return;
     qestl::SmartPtr holder;
     if (!isUnsignedRank(rankOf(valueTypeOf(other, holder)))) return;
     if (oriented == "<" || oriented == ">" || oriented == ">=") {
-        context.reportWarning(diag::UnsignedAlwaysNonNegative.warningNumber, diag::UnsignedAlwaysNonNegative.text,
-                              node);
+        context.reportWarning(diag::UnsignedAlwaysNonNegative, node);
     }
 }
 
 bool foldComparison(CompileContext& context, uint32_t, int32_t count, const model::IRResult& right,
                     const model::IRResult& left, qestl::SmartPtr& resultType, const StatementNode& node) {
     if (count != 2) {
-        context.reportError(diag::MissingOperand.text, node);
+        context.reportError(diag::MissingOperand, node);
         return false;
     }
     resultType = model::builtinTypes().intType;
@@ -111,7 +110,7 @@ bool foldComparison(CompileContext& context, uint32_t, int32_t count, const mode
     model::IRObject* leftType = valueTypeOf(left.objectPtr(), leftHolder);
     model::IRObject* rightType = valueTypeOf(right.objectPtr(), rightHolder);
     if (leftType == nullptr) {
-        context.reportError(diag::OperandTypeUnsupported.text, node);
+        context.reportError(diag::OperandTypeUnsupported, node);
         return false;
     }
     const bool leftNumeric = isComparableNumeric(leftType);
@@ -125,7 +124,7 @@ bool foldComparison(CompileContext& context, uint32_t, int32_t count, const mode
             return false;
         }
     } else if (isOrdered(text)) {
-        context.reportError(diag::OperandTypeUnsupported.text, node);
+        context.reportError(diag::OperandTypeUnsupported, node);
         return false;
     } else if (rightType == nullptr || !(model::convertible(&context, leftType, rightHolder, true) ||
                                          model::convertible(&context, rightType, leftHolder, true))) {
@@ -141,7 +140,7 @@ bool foldComparison(CompileContext& context, uint32_t, int32_t count, const mode
         else if (right.objectPtr()->hasConstantValue())
             mismatch = !constantFitsType(right.objectPtr()->constantValue(), leftRank);
         else mismatch = isUnsignedRank(leftRank) != isUnsignedRank(rightRank);
-        if (mismatch) context.reportWarning(diag::SignedUnsignedMix.warningNumber, diag::SignedUnsignedMix.text, node);
+        if (mismatch) context.reportWarning(diag::SignedUnsignedMix, node);
     }
     return true;
 }

@@ -20,8 +20,8 @@ uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
         context.addResult(model::IRResult(function, sizeOf->makeObjectOperand()));
         return 0;
     }
-    qestl::qestringA text(diag::UndefinedIdentifier.text);
-    appendDidYouMean(context, text, node);
-    context.reportError(text.view(), node);
+    qestl::qestringA listing;
+    appendDidYouMean(context, listing, node);
+    context.reportError(diag::UndefinedIdentifier, node, listing);
     return 0;
 }

@@ -42,7 +42,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     }
     if (findOperatorOverload(context, candidates, arguments, node)) return;
     if (candidates.empty()) {
-        context.reportError(diag::NothingToOperateOn.text, node);
+        context.reportError(diag::NothingToOperateOn, node);
         return;
     }
 
@@ -81,17 +81,17 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     }
 
     if (results.empty()) {
-        context.reportError(notModifiable ? diag::NotModifiable.text : diag::NothingToOperateOn.text, node);
+        context.reportError(notModifiable ? diag::NotModifiable : diag::NothingToOperateOn, node);
         return;
     }
     if (results.size() > 1) {
-        qestl::qestringA text(diag::AmbiguousIncrement.text);
-        dumpScopeSymbols(context, results, text);
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        dumpScopeSymbols(context, results, listing);
+        context.reportError(diag::AmbiguousIncrement, node, listing);
         return;
     }
     if (bareRegister) {
-        context.reportError(diag::NotModifiable.text, node);
+        context.reportError(diag::NotModifiable, node);
         return;
     }
     context.setResults(results[0]);

@@ -63,9 +63,7 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
     qestl::qestringW units;
     const bool valid = qestl::utf8ToUtf16(node->text.c_str() != nullptr ? node->text.c_str() : "", node->text.length(), units);
     if (!valid || units.length() != 1) {
-        qestl::qestringA text;
-        text.appendFormat(diag::BadCharLiteral.text, node->text.c_str() != nullptr ? node->text.c_str() : "");
-        context.reportError(text.view(), node);
+        context.reportError(diag::BadCharLiteral, node, node->text.view());
         return 0;
     }
     const model::Operand value(units[0], model::kImmChar, model::kTypeChar);

@@ -43,9 +43,7 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
         context.addResult(self);
         return;
     }
-    qestl::qestringA text(diag::ObjectNotFound.text);
-    text.append(objectNode->text.view());
-    context.reportError(text.view(), node);
+    context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
 }
 
 // The member found through `owner`, as a candidate of its own.
@@ -80,9 +78,9 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.clearResults();
     }
     if (owners.empty()) {
-        qestl::qestringA text(diag::ObjectNotFound.text);
-        appendDidYouMean(context, text, objectNode);
-        context.reportError(text.view(), objectNode);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, objectNode);
+        context.reportError(diag::ObjectNotFound, objectNode, listing);
         return false;
     }
     const bool viaSuper = isPlainName(objectNode, "super");
@@ -133,12 +131,10 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         if (findOperatorOverload(context, owners, arguments, node)) return true;
     }
     context.nearMisses.swap(nearMisses);
-    qestl::qestringA text(diag::ObjectNotFound.text);
-    text.append(member);
-    text.append(diag::MemberOwnerList.text);
-    dumpScopeSymbols(context, owners, text);
-    appendDidYouMean(context, text, node);
-    context.reportError(text.view(), node);
+    qestl::qestringA listing;
+    dumpScopeSymbols(context, owners, listing);
+    appendDidYouMean(context, listing, node);
+    context.reportError(diag::MemberNotFound, node, member, listing);
     return false;
 }
 

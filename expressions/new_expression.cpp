@@ -10,7 +10,6 @@
 namespace {
 
 constexpr size_t kArgumentListsReserved = 256;
-constexpr std::string_view kArgumentError = "参数错误";
 
 // Each argument compiled on a code list of its own; its single value goes
 // to `arguments`. False after reporting the first argument that fails.
@@ -32,17 +31,16 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
         if (context.errors != errorsBefore) return false;
         if (values.empty()) {
             if (!argument) {
-                context.reportError(kArgumentError, node);
+                context.reportError(diag::ArgumentError, node);
                 return false;
             }
-            qestl::qestringA text;
-            text.appendFormat("找不到对象: %s", argument->text.c_str());
-            appendDidYouMean(context, text, argument);
-            context.reportError(text.view(), argument);
+            qestl::qestringA listing;
+            appendDidYouMean(context, listing, argument);
+            context.reportError(diag::ArgumentNotFound, argument, argument->text.view(), listing);
             return false;
         }
         if (values.size() > 1) {
-            context.reportError(diag::ObjectUndetermined.text, argument);
+            context.reportError(diag::ObjectUndetermined, argument);
             return false;
         }
         arguments.push_back(std::move(values));
@@ -69,9 +67,9 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     if (!compileArguments(context, nodeChild(call, 2), node, arguments)) return 0;
     if (classes.empty()) {
         const StatementNode named = nodeChild(call, 0);
-        qestl::qestringA text(diag::UndefinedIdentifier.text);
-        appendDidYouMean(context, text, named);
-        context.reportError(text.view(), named);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, named);
+        context.reportError(diag::UndefinedIdentifier, named, listing);
         return 0;
     }
 
@@ -80,11 +78,12 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
     if (bound && context.candidates.size() == 1) return 0;
-    qestl::qestringA text(context.candidates.size() > 1 ? diag::AmbiguousCall.text : diag::NoMatchingMethod.text);
-    describeMethodCandidates(classes, text);
-    describeArgumentsAndCandidates(arguments, text);
+    const Diagnostic& entry = context.candidates.size() > 1 ? diag::AmbiguousCall : diag::NoMatchingMethod;
+    qestl::qestringA listings;
+    describeMethodCandidates(classes, listings);
+    describeArgumentsAndCandidates(arguments, listings);
     context.clearResults();
-    if (!detail.empty()) context.reportError(detail.view(), node);
-    context.reportError(text.view(), node);
+    if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
+    context.reportError(entry, node, listings);
     return 0;
 }

@@ -17,7 +17,7 @@ void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, s
     if (member == "hash") {
         const qestl::SmartPtr valueType = object->valueType();
         if (valueType && model::typeCodeOf(object) <= model::kTypeString)
-            context.reportWarning(diag::UnsupportedOperation.warningNumber, diag::UnsupportedOperation.text, node);
+            context.reportWarning(diag::UnsupportedOperation, node);
         model::offerSpecial(context, "$special/_get_hash", b.longType, {});
     } else if (member == "toString") {
         model::offerSpecial(context, "$special/_tostring", b.stringType, {});

@@ -63,7 +63,7 @@ bool warnRedundantCondition(CompileContext& context, const model::IRObject* a, c
     if (text == "==") warning = bNotNil ? &diag::ImpossibleTest : bNil ? &diag::RedundantTest : nullptr;
     else if (text == "!=") warning = bNotNil ? &diag::RedundantTest : bNil ? &diag::ImpossibleTest : nullptr;
     if (warning == nullptr) return false;
-    context.reportWarning(warning->warningNumber, warning->text, node);
+    context.reportWarning(*warning, node);
     return true;
 }
 

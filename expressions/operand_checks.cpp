@@ -33,14 +33,14 @@ bool isNumericType(const model::IRObject* type) {
     return isIntegralType(type) || model::isBuiltin(type, types.floatType) || model::isBuiltin(type, types.doubleType);
 }
 
-// The error text followed by the listing of the type concerned.
-void reportWithType(CompileContext& context, std::string_view message, const qestl::SmartPtr& type,
+// An entry that takes the listing of the type concerned.
+void reportWithType(CompileContext& context, const Diagnostic& entry, const qestl::SmartPtr& type,
                     const StatementNode& node) {
-    qestl::qestringA text(message);
+    qestl::qestringA listing;
     model::IRValueList listed;
     listed.pushBack(model::IRResult(type));
-    appendCandidateList(listed, text);
-    context.reportError(text.view(), node);
+    appendCandidateList(listed, listing);
+    context.reportError(entry, node, listing);
 }
 
 // The operand is accepted: of the type set, or an enum facing a constant.
@@ -52,7 +52,7 @@ bool acceptsOperand(const model::IRObject* type, bool integralOnly, const model:
 bool checkBinaryOperands(CompileContext& context, int32_t count, const model::IRResult& right,
                          const model::IRResult& left, bool integralOnly, const StatementNode& node) {
     if (count != 2) {
-        context.reportError(diag::MissingOperand.text, node);
+        context.reportError(diag::MissingOperand, node);
         return false;
     }
     // The left side first, then the right; an enum side is accepted when
@@ -61,11 +61,11 @@ bool checkBinaryOperands(CompileContext& context, int32_t count, const model::IR
         qestl::SmartPtr holder;
         const model::IRObject* type = valueTypeOf(*side, holder);
         if (type == nullptr) {
-            context.reportError(diag::OperandTypeUnsupported.text, node);
+            context.reportError(diag::OperandTypeUnsupported, node);
             return false;
         }
         if (!acceptsOperand(type, integralOnly, *other)) {
-            reportWithType(context, diag::OperandTypeUnsupported.text, holder, node);
+            reportWithType(context, diag::TypeUnsupportedListed, holder, node);
             return false;
         }
     }
@@ -79,9 +79,9 @@ bool leaveFolded(CompileContext& context, const model::Operand& folded, const qe
     if (isFoldError(folded)) {
         qestl::SmartPtr rightHolder;
         valueTypeOf(right, rightHolder);
-        const std::string_view message =
-            folded.value == kFoldDivideByZero ? diag::DivideByZero.text : diag::OperandTypeUnsupported.text;
-        reportWithType(context, message, rightHolder, node);
+        reportWithType(context,
+                       folded.value == kFoldDivideByZero ? diag::DivideByZeroListed : diag::TypeUnsupportedListed,
+                       rightHolder, node);
         return false;
     }
     qestl::SmartPtr object = model::makeObject("", model::kKindVariable, resultType, 0);
@@ -106,11 +106,11 @@ bool foldArithmetic(CompileContext& context, uint32_t code, int32_t count, const
         qestl::SmartPtr holder;
         model::IRObject* type = valueTypeOf(left, holder);
         if (type == nullptr) {
-            context.reportError(diag::OperandTypeUnsupported.text, node);
+            context.reportError(diag::OperandTypeUnsupported, node);
             return false;
         }
         if (!isNumericType(type)) {
-            reportWithType(context, diag::OperandTypeUnsupported.text, holder, node);
+            reportWithType(context, diag::TypeUnsupportedListed, holder, node);
             return false;
         }
         resultType = holder;
@@ -146,18 +146,18 @@ bool foldIntegerOperator(CompileContext& context, uint32_t code, int32_t count, 
 bool foldBitwiseNot(CompileContext& context, uint32_t, int32_t count, const model::IRResult&,
                     const model::IRResult& left, qestl::SmartPtr& resultType, const StatementNode& node) {
     if (count != 1) {
-        context.reportError(diag::MissingOperand.text, node);
+        context.reportError(diag::MissingOperand, node);
         return false;
     }
     qestl::SmartPtr holder;
     model::IRObject* type = valueTypeOf(left, holder);
     if (type == nullptr) {
-        context.reportError(diag::OperandTypeUnsupported.text, node);
+        context.reportError(diag::OperandTypeUnsupported, node);
         return false;
     }
     resultType = model::widerNumericType(holder, model::builtinTypes().intType);
     if (!isIntegralType(type)) {
-        reportWithType(context, diag::OperandTypeUnsupported.text, holder, node);
+        reportWithType(context, diag::TypeUnsupportedListed, holder, node);
         return false;
     }
     return true;
@@ -166,13 +166,13 @@ bool foldBitwiseNot(CompileContext& context, uint32_t, int32_t count, const mode
 bool foldArraySubscript(CompileContext& context, uint32_t, int32_t count, const model::IRResult& right,
                         const model::IRResult& left, qestl::SmartPtr& resultType, const StatementNode& node) {
     if (count != 2) {
-        context.reportError(diag::MissingOperand.text, node);
+        context.reportError(diag::MissingOperand, node);
         return false;
     }
     qestl::SmartPtr holder;
     model::IRObject* type = valueTypeOf(left, holder);
     if (type == nullptr || !type->isArray()) {
-        context.reportError(diag::NotAnArray.text, node);
+        context.reportError(diag::NotAnArray, node);
         return false;
     }
     resultType = left.objectPtr()->typeOfType();
@@ -180,7 +180,7 @@ bool foldArraySubscript(CompileContext& context, uint32_t, int32_t count, const 
     qestl::SmartPtr indexHolder;
     model::IRObject* indexType = valueTypeOf(right, indexHolder);
     if (!isIntegralType(indexType)) {
-        reportWithType(context, diag::OperandTypeUnsupported.text, indexHolder, node);
+        reportWithType(context, diag::TypeUnsupportedListed, indexHolder, node);
         return false;
     }
     return true;

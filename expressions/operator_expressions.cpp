@@ -49,17 +49,17 @@ qestl::SmartPtr valueTypeOf(const model::IRResult& value) {
 qestl::SmartPtr checkOneOperand(CompileContext& context, uint32_t code, int32_t values, const model::IRResult& value,
                                 const StatementNode& node) {
     if (values != 1) {
-        context.reportError(diag::MissingOperand.text, node);
+        context.reportError(diag::MissingOperand, node);
         return qestl::SmartPtr();
     }
     qestl::SmartPtr type = valueTypeOf(value);
     if (code == model::kOpCpl) {
         if (!model::isBuiltin(model::asObject(type), model::builtinTypes().boolType)) {
-            context.reportError(diag::NotBoolOperand.text, node);
+            context.reportError(diag::NotBoolOperand, node);
             return qestl::SmartPtr();
         }
     } else if (!isIntegralType(model::asObject(type))) {
-        context.reportError(diag::NoIncrementType.text, node);
+        context.reportError(diag::NoIncrementType, node);
         return qestl::SmartPtr();
     }
     return type;
@@ -83,9 +83,9 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
     }
     if (context.candidates.empty()) {
         codegen::dropCodeList(scratch);
-        qestl::qestringA text(diag::UndefinedIdentifier.text);
-        appendDidYouMean(context, text, node);
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, node);
+        context.reportError(diag::UndefinedIdentifier, node, listing);
         return false;
     }
     context.swapResults(out);
@@ -95,7 +95,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
     if (scratch.empty()) return true;
     if (out.size() > 1) {
         codegen::dropCodeList(scratch);
-        context.reportError(diag::ObjectUndetermined.text, node);
+        context.reportError(diag::ObjectUndetermined, node);
         return false;
     }
     out[0].pending.insertRange(0, scratch.data(), scratch.size());

@@ -43,7 +43,7 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
     context.swapResults(methods);
     context.clearResults();
     if (methods.empty()) {
-        context.reportError(diag::NoOperatorOverload.text, node);
+        context.reportError(diag::NoOperatorOverload, node);
         return false;
     }
     if (!compileCallToCandidates(context, methods, arguments, node)) return false;

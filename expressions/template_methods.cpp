@@ -137,9 +137,7 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
     const size_t given = written->operands.size();
     const size_t expected = parameters ? parameters->operands.size() : 0;
     if (given != expected) {
-        qestl::qestringA text;
-        text.appendFormat(diag::TemplateArgumentCount.text, static_cast<int>(given), static_cast<int>(expected));
-        context.reportWarning(diag::TemplateArgumentCount.warningNumber, text.view(), call);
+        context.reportWarning(diag::TemplateArgumentCount, call, given, expected);
         return false;
     }
     for (size_t i = 0; i < given; ++i) {
@@ -161,16 +159,16 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
             }
         }
         if (chosen == nullptr) {
-            qestl::qestringA text;
-            text.appendFormat("找不到对象: %s", argument ? argument->text.c_str() : "");
-            appendDidYouMean(context, text, argument);
-            context.reportError(text.view(), call);
+            qestl::qestringA listing;
+            appendDidYouMean(context, listing, argument);
+            context.reportError(diag::ArgumentNotFound, call, argument ? argument->text.view() : std::string_view(),
+                                listing);
             return false;
         }
         if (tie) {
-            qestl::qestringA text("调用不明确(找到多个匹配的对象,但无法确定用哪一个)");
-            describeMethodCandidates(candidates, text);
-            context.reportError(text.view(), call);
+            qestl::qestringA listing;
+            describeMethodCandidates(candidates, listing);
+            context.reportError(diag::AmbiguousCall, call, listing);
             return false;
         }
         const StatementNode parameter = parameters->operands[i];
@@ -235,11 +233,7 @@ bool checkTemplateArgumentBase(TemplateBindings& bindings, CompileContext& conte
     const auto constraint = bindings.constraints.find(name);
     IRObject* base = constraint != bindings.constraints.end() ? model::asObject(constraint->second) : nullptr;
     if (base != nullptr && !model::convertible(&context, argument, constraint->second, true)) {
-        qestl::qestringA text;
-        text.appendFormat(diag::TemplateConstraint.text, std::string(name).c_str());
-        text.append(base->displayName());
-        text.append("\n");
-        context.reportError(text.view(), model::NodeHandle());
+        context.reportError(diag::TemplateConstraint, model::NodeHandle(), name, base->displayName());
         return false;
     }
     bindings.bound.emplace(std::string(name), std::move(argumentType));

@@ -37,8 +37,7 @@ void fillImageHeader(CompileContext& context, ImageHeaderValues& header, Compile
 void reportResourceFailure(CompileContext& context) {
     const codegen::ResourceTable& table = *context.resources;
     const Diagnostic& diagnostic = table.failedCode == -2 ? diag::ResourceChanged : diag::ResourceUnreadable;
-    const qestl::qestringA text = qestl::qestringA::format(diagnostic.text, table.failedName.c_str());
-    context.reportError(text.view(), model::NodeHandle());
+    context.reportError(diagnostic, model::NodeHandle(), table.failedName);
 }
 
 // The string list is a side output: its failures only warn.

@@ -77,19 +77,11 @@ void applyLibraryExportSettings(LinkLibraryWriter& writer, const cbjson& documen
     CompileContext& context = writer.context;
     resolveNames(
         context, jsonGetObjectItem(root, "exports"), [&](const SmartPtr& object) { writer.exports.pushBack(object); },
-        [&](std::string_view name) {
-            std::string text = "警告: 找不到指定导出的类:\n\t";
-            text += name;
-            context.reportError(text, model::NodeHandle());
-        });
+        [&](std::string_view name) { context.reportError(diag::ExportNotFound, model::NodeHandle(), name); });
     resolveNames(
         context, jsonGetObjectItem(root, "hidden"),
         [&](const SmartPtr& object) { writer.hidden.insert(model::asObject(object)->serial()); },
-        [&](std::string_view name) {
-            std::string text = "注意: 找不到设定为hidden的类:\n\t";
-            text += name;
-            reportLibraryNote(context, text);
-        });
+        [&](std::string_view name) { context.reportError(diag::HiddenNotFound, model::NodeHandle(), name); });
 }
 
 bool writeLinkLibrary(CompileContext& context, qestl::qeistream& out, const CompileOptions& options) {

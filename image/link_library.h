@@ -105,10 +105,6 @@ private:
     uint32_t openRecords_ = 0;
 };
 
-// A note of the export settings: into the active capture, else the log, and
-// counted as an error either way.
-void reportLibraryNote(CompileContext& context, std::string_view text);
-
 // The exports, hidden classes and run-time module of a .kdef document.
 void applyLibraryExportSettings(LinkLibraryWriter& writer, const cbjson& document);
 

@@ -58,21 +58,10 @@ IRObject* objectForKind(uint32_t kind) {
     }
 }
 
-void reportExportNote(CompileContext& context, std::string_view text) {
-    if (context.activeCapture != nullptr) {
-        context.activeCapture->appendError(text);
-        context.activeCapture->hasError = 1;
-        return;
-    }
-    logcat(0x10010, "%s", std::string(text).c_str());
-    ++context.errors;
-}
-
 }  // namespace
 
 uint32_t ProjectSourcePaths::registerPath(const qestl::qestringW& path) { return project_.addSourceFile(path, nullptr); }
 
-void reportLibraryNote(CompileContext& context, std::string_view text) { reportExportNote(context, text); }
 
 bool LinkLibraryWriter::writeNothingRef() {
     out.u32le(kRefNothing);
@@ -101,9 +90,7 @@ bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
     if (isCatalogueMember(*object)) return writeNothingRef();
     if (hidden.count(object->serial()) != 0) {
         if (!exports.empty()) {
-            std::string text = "警告: 正在被指定导出的对象使用的其他类设定为hidden可能导致链接库无法正常使用:\n\t";
-            text += object->name.view();
-            reportExportNote(context, text);
+            context.reportError(diag::HiddenInUse, model::NodeHandle(), object->name);
         }
         return writeNothingRef();
     }

@@ -45,18 +45,17 @@ uint64_t parametersKey(const IRObject& function) {
 
 }  // namespace
 
-const char* memberErrorText(int64_t code) {
+const Diagnostic& memberError(int64_t code) {
     switch (code) {
-    case kErrNoOverload: return diag::MethodNoOverload.text;
-    case kErrStaticOverride: return diag::StaticOverride.text;
-    case kErrNoBasePrototype: return diag::NoBasePrototype.text;
-    case kErrSameParameters: return diag::SameParameters.text;
-    case kErrFinalOverride: return diag::FinalOverride.text;
-    case kErrReturnTypeOnly: return diag::ReturnTypeOnly.text;
-    case kErrPrivateOverride: return diag::PrivateOverride.text;
-    case kErrBaseNotNil: return diag::BaseNotNilptr.text;
-    case kErrThrowsOnly: return diag::ThrowsOnly.text;
-    default: return nullptr;
+    case kErrNoOverload: return diag::MethodNoOverload;
+    case kErrStaticOverride: return diag::StaticOverride;
+    case kErrSameParameters: return diag::SameParameters;
+    case kErrFinalOverride: return diag::FinalOverride;
+    case kErrReturnTypeOnly: return diag::ReturnTypeOnly;
+    case kErrPrivateOverride: return diag::PrivateOverride;
+    case kErrBaseNotNil: return diag::BaseNotNilptr;
+    case kErrThrowsOnly: return diag::ThrowsOnly;
+    default: return diag::NoBasePrototype;
     }
 }
 
@@ -221,8 +220,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             members_[index] = methodRef;
             if (!method->isOverride()) {
                 method->setOverride(true);
-                context.reportWarning(diag::OverrideWithoutKeyword.warningNumber, diag::OverrideWithoutKeyword.text,
-                                      method->declarationNode);
+                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
             }
             return allocateSlot(method, index);
         }
@@ -261,16 +259,15 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
                                  int64_t code) {
     IRObject* holder = asObject(tableOwner);
     if (holder != nullptr && holder->kind == kKindClass) {
-        const char* known = memberErrorText(code);
-        qestl::qestringA text(known ? known : memberErrorText(kErrNoBasePrototype));
         // The methods of that name the class offers follow the message.
+        qestl::qestringA listing;
         context.clearCandidates();
         holder->resolveMember(context, nameOf(method), kLookupStatic | kLookupInstance, 0);
-        context.describeCandidates(text, method.declarationNode);
+        context.describeCandidates(listing, method.declarationNode);
         context.clearCandidates();
-        context.reportError(text.view(), method.declarationNode);
+        context.reportError(memberError(code), method.declarationNode, listing);
     } else {
-        context.reportError(method.isOverride() ? diag::NotAClassMember.text : diag::DuplicateObject.text,
+        context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject,
                             method.declarationNode);
     }
     return false;

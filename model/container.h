@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
 #include "foundation/smart_ptr.h"
 #include "model/ir_object.h"
@@ -48,8 +49,9 @@ enum MemberError : int64_t {
     kErrBaseNotNil = 158,
     kErrThrowsOnly = 159,
 };
-// The message of a member error; null when it has none.
-const char* memberErrorText(int64_t code);
+// The entry of a member error; a code without one of its own has no base
+// prototype. Its text takes the listing of the members of that name.
+const Diagnostic& memberError(int64_t code);
 
 // Lookup mode bit asking for the instruction that reaches a member.
 constexpr uint32_t kLookupAccessInstruction = 1u << 4;

@@ -14,7 +14,7 @@ void Container::warnUnusedMembers(ModelContext& context) {
         member.unusedWarned = 1;
         const bool reportable = member.kind == kKindClass || (member.isFunction() && !member.isOverride());
         if (!(member.flagsA & kFlagUsed) && reportable && !member.name.view().starts_with("$"))
-            context.reportWarning(diag::UnusedObject.warningNumber, diag::UnusedObject.text, member.declarationNode);
+            context.reportWarning(diag::UnusedObject, member.declarationNode);
         if (ClassObject* nested = asClass(&member)) nested->dynamicMethods.warnUnusedMembers(context);
     }
 }

@@ -153,12 +153,12 @@ void FunctionObject::describeThrows(qestl::qestringA& text) const {
 
 void FunctionObject::warnUnusedThrows(ModelContext& context) {
     if (isOverride()) return;
-    qestl::qestringA text(diag::UnusedThrows.text);
+    qestl::qestringA listing;
     int number = 0;
     for (const ObjectStateMap::Entry& entry : throwsSet) {
-        if (entry.value == 0) appendThrowLine(text, ++number, *asObject(entry.object));
+        if (entry.value == 0) appendThrowLine(listing, ++number, *asObject(entry.object));
     }
-    if (number > 0) context.reportWarning(diag::UnusedThrows.warningNumber, text.view(), declarationNode);
+    if (number > 0) context.reportWarning(diag::UnusedThrows, declarationNode, listing);
 }
 
 uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t callerFlags, bool) {

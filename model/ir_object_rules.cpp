@@ -167,14 +167,11 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
     const bool assigned = (flagsB & kFlagAssigned) != 0 && (flagsC & kFlagUnassigned) == 0;
     if (context != nullptr && !assigned) {
         const NodeHandle& at = node ? node : declarationNode;
-        if ((flagsC & kFlagUnassigned) == 0)
-            context->reportWarning(diag::MaybeUnassigned.warningNumber, diag::MaybeUnassigned.text, at);
-        else
-            context->reportError(diag::Uninitialized.text, at);
+        if ((flagsC & kFlagUnassigned) == 0) context->reportWarning(diag::MaybeUnassigned, at);
+        else context->reportError(diag::Uninitialized, at);
     }
     ownerResult.checkUse(context, node);
-    if (context != nullptr && (modifiers & kModMayNil))
-        context->reportWarning(diag::MaybeNilptr.warningNumber, diag::MaybeNilptr.text, node);
+    if (context != nullptr && (modifiers & kModMayNil)) context->reportWarning(diag::MaybeNilptr, node);
     if (IRObject* field = asObject(classField)) field->checkUse(context, node);
 }
 

@@ -3,10 +3,12 @@
 // compile context implements it, and the tests have a small one of their own.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
@@ -74,9 +76,25 @@ public:
     // viewer of access checks.
     virtual qestl::SmartPtr viewer() const = 0;
 
-    // Diagnostics at a node (the node may be empty).
-    virtual void reportError(std::string_view text, const NodeHandle& node) = 0;
-    virtual void reportWarning(uint32_t code, std::string_view text, const NodeHandle& node) = 0;
+    // Diagnostics at a node (the node may be empty): an entry of the
+    // registry and the arguments its "%s" take, in order.
+    template <typename... Arguments>
+    void reportError(const Diagnostic& entry, const NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Error);
+        deliverError(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
+    template <typename... Arguments>
+    void reportWarning(const Diagnostic& entry, const NodeHandle& node, const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Warning);
+        deliverWarning(entry.warningNumber, formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
+    // A warning whose number the source names (@Warning).
+    template <typename... Arguments>
+    void reportWarningNumbered(const Diagnostic& entry, uint32_t number, const NodeHandle& node,
+                               const Arguments&... arguments) {
+        assert(entry.kind == DiagnosticKind::Warning && entry.warningNumber == 0);
+        deliverWarning(number, formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
+    }
     virtual uint32_t errorCount() const = 0;
 
     // The operand of a string resource holding text (found or added).
@@ -90,6 +108,11 @@ public:
 
     // The array type of an element type (made once per element type).
     virtual qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) = 0;
+
+protected:
+    // The formatted text of a reported entry, printed or held.
+    virtual void deliverError(std::string_view text, const NodeHandle& node) = 0;
+    virtual void deliverWarning(uint32_t number, std::string_view text, const NodeHandle& node) = 0;
 };
 
 }  // namespace model

@@ -83,7 +83,7 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
         IRObject& member = *asObject(members[index]);
         if (!isNativeMember(member)) continue;
         if (index > kLastIndex) {
-            context.reportError(diag::NativeTooManyFields.text, member.declarationNode);
+            context.reportError(diag::NativeTooManyFields, member.declarationNode);
             break;
         }
         const char* pointerText = nativeKey(member, "Pointer");
@@ -143,7 +143,7 @@ bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) 
     if (const char* text = declarationNode->getAnnotationParameter("Native", "Align")) parseSigned(text, align, false);
     if (nativeLayoutState == kStateBeingComputed) {
         if (!reportCycles) return true;
-        context.reportError(diag::NativeLayoutCycle.text, declarationNode);
+        context.reportError(diag::NativeLayoutCycle, declarationNode);
         return false;
     }
     if (nativeLayoutState == kStateDone) return true;

@@ -29,8 +29,8 @@ void mergeParameters(qeAbstractNode& into, const qeAbstractNode& from, Annotatio
         if (!parameter) continue;
         for (const _KNode<qeAbstractNode>& present : into.operands) {
             if (!present || sameText(present->text, parameter->text)) continue;
-            sink.reportError(diag::AnnotationConflict.text, present.get());
-            sink.reportError(diag::AnnotationConflict.text, parameter.get());
+            sink.reportError(diag::AnnotationConflict, present.get());
+            sink.reportError(diag::AnnotationConflict, parameter.get());
             return;
         }
         into.operands.pushBack(parameter);

@@ -2,12 +2,13 @@
 // two declarations of one entity, and setting parameters of "Native".
 #pragma once
 
+#include "diagnostics/diagnostics.h"
 #include "source/node.h"
 
 // Where a merge reports a conflict; the compile context implements it.
 class AnnotationConflictSink {
 public:
-    virtual void reportError(const char* message, const qeAbstractNode* at) = 0;
+    virtual void reportError(const Diagnostic& entry, const qeAbstractNode* at) = 0;
 
 protected:
     ~AnnotationConflictSink() = default;

@@ -29,11 +29,6 @@ std::string unquoted(const NodeText& text) {
     return std::string(view);
 }
 
-std::string formatted(const char* format, std::string_view argument) {
-    qestl::qestringA text;
-    text.appendFormat(format, std::string(argument).c_str());
-    return std::string(text.view());
-}
 
 // Optional sign, then digits; base 8 after a leading 0.
 int32_t warningCode(const NodeText& text) { return qestl::readSignedDigits(text.c_str()).as<int32_t>(); }
@@ -45,10 +40,10 @@ void replaceAll(std::string& text, std::string_view what, std::string_view with)
 
 void compileDeprecated(CompileContext& context, const StatementNode& annotation) {
     const NodeText* version = valueOf(annotation, "version");
-    std::string text = version != nullptr ? formatted(diag::DeprecatedSince.text, version->view())
-                                          : std::string(diag::Deprecated.text);
-    if (const NodeText* message = valueOf(annotation, "message")) text += message->view();
-    context.reportWarning(diag::Deprecated.warningNumber, text, annotation);
+    const NodeText* message = valueOf(annotation, "message");
+    const std::string_view said = message != nullptr ? message->view() : std::string_view();
+    if (version != nullptr) context.reportWarning(diag::DeprecatedSince, annotation, version->view(), said);
+    else context.reportWarning(diag::Deprecated, annotation, said);
 }
 
 void compileVersion(CompileContext& context, const StatementNode& annotation) {
@@ -108,18 +103,9 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
     for (const auto& [label, value] : parts)
         if (value != nullptr) description.append(label).append(value->view());
     switch (status) {
-    case Status::Error:
-        context.reportError(formatted(diag::RequireMissing.text, description), annotation);
-        break;
-    case Status::Indeterminacy:
-        context.reportWarning(diag::RequireIndeterminate.warningNumber,
-                              formatted(diag::RequireIndeterminate.text, description), annotation);
-        break;
-    default:
-        context.reportWarning(diag::RequireMismatch.warningNumber,
-                              formatted(diag::RequireMismatch.text, description) + std::string(declared->view()),
-                              annotation);
-        break;
+    case Status::Error: context.reportError(diag::RequireMissing, annotation, description); break;
+    case Status::Indeterminacy: context.reportWarning(diag::RequireIndeterminate, annotation, description); break;
+    default: context.reportWarning(diag::RequireMismatch, annotation, description, declared->view()); break;
     }
 }
 
@@ -134,21 +120,22 @@ void compileAnnotations(CompileContext& context, const StatementNode& node) {
             compileDeprecated(context, annotation);
         } else if (name == "Error") {
             if (const NodeText* message = valueOf(annotation, "message")) {
-                context.reportError(unquoted(*message), annotation);
+                context.reportError(diag::UserError, annotation, unquoted(*message));
                 return;
             }
         } else if (name == "Compiler") {
             const NodeText* version = valueOf(annotation, "version");
             if (version != nullptr && !compareDottedVersions(unquoted(*version).c_str(), kCompilerVersion)) {
-                context.reportError(formatted(diag::CompilerVersion.text, version->view()), annotation);
+                context.reportError(diag::CompilerVersion, annotation, version->view());
                 return;
             }
         } else if (name == "Warning") {
             const NodeText* message = valueOf(annotation, "message");
             if (message == nullptr) continue;
             const NodeText* code = valueOf(annotation, "code");
-            context.reportWarning(static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0), unquoted(*message),
-                                  annotation);
+            context.reportWarningNumbered(diag::UserWarning,
+                                          static_cast<uint32_t>(code != nullptr ? warningCode(*code) : 0), annotation,
+                                          unquoted(*message));
         } else if (name == "Version") {
             compileVersion(context, annotation);
         } else if (name == "Require") {

@@ -147,7 +147,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
 
 uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet) {
     if (static_cast<int32_t>(context.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
-        context.reportError(diag::NestingTooDeep.text, node);
+        context.reportError(diag::NestingTooDeep, node);
         return 0;
     }
     if (!node) return 0;
@@ -155,7 +155,7 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
         model::FlowNode& flow = *context.function->currentFlow;
         if (flow.warned == 0 && (flow.exitBits | flow.foldedExitBits) != 0) {
             flow.warned = 1;
-            context.reportWarning(diag::Unreachable.warningNumber, diag::Unreachable.text, node);
+            context.reportWarning(diag::Unreachable, node);
         }
     }
     context.statementKinds.push_back(node->kind);

@@ -36,12 +36,12 @@ bool compileLogicalOperand(CompileContext& context, const StatementNode& node, m
     model::IRValueList taken;
     context.swapResults(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
-        context.reportError(diag::NoOperandValue.text, node);
+        context.reportError(diag::NoOperandValue, node);
         return false;
     }
     out = taken[0];
     if (!isBoolValue(context, out.objectPtr())) {
-        context.reportError(diag::NotBoolExpression.text, node);
+        context.reportError(diag::NotBoolExpression, node);
         return false;
     }
     context.flushResult(out);
@@ -119,16 +119,16 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
 
     model::IRResult* chosen = control::pickValue(context.candidates);
     if (chosen == nullptr) {
-        qestl::qestringA text(diag::ObjectNotFound.text);
-        dumpScopeSymbols(context, context.candidates, text);
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        dumpScopeSymbols(context, context.candidates, listing);
+        context.reportError(diag::ObjectNotFound, node, listing);
         return 1;
     }
     model::IRObject* object = chosen->objectPtr();
     if (chosen->markerByte == 1) {
         const qestl::SmartPtr type = object->valueType();
         if (!type || !model::asObject(type)->sameType(model::asObject(model::builtinTypes().boolType))) {
-            context.reportError(diag::NotBoolExpression.text, node);
+            context.reportError(diag::NotBoolExpression, node);
             return 1;
         }
     }
@@ -139,12 +139,12 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
             if (row.text == node->text.view()) jumpOpcode = invert ? row.fails : row.holds;
         }
         if (jumpOpcode == 0) {
-            context.reportError(diag::BadComparison.text, node);
+            context.reportError(diag::BadComparison, node);
             return 1;
         }
     } else {
         if (!isBoolValue(context, object)) {
-            context.reportError(diag::NotBoolExpression.text, node);
+            context.reportError(diag::NotBoolExpression, node);
             return 1;
         }
         jumpOpcode = invert ? model::kOpJne : model::kOpJe;

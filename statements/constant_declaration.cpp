@@ -47,10 +47,8 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
     model::IRObject* value = chosen != nullptr ? chosen->objectPtr() : nullptr;
     const bool typeFits = chosen != nullptr && isItemValueType(declarations::valueTypeOf(*chosen), model::asObject(scope));
     if (!typeFits || !value->isConst() || !value->hasConstantValue()) {
-        const char* heading = typeFits ? "需要已初始化的常量或字面量常量:\n" : "类型不匹配,无法赋值";
-        const qestl::qestringA text =
-            declarations::mismatchText(context, heading, model::asObject(model::builtinTypes().intType), found);
-        context.reportError(text.view(), initialiser);
+        declarations::reportMismatch(context, typeFits ? diag::ConstantValueNeeded : diag::CannotAssignTypes,
+                                     model::asObject(model::builtinTypes().intType), found, initialiser);
         return false;
     }
     const model::Operand constant = value->constantValue();
@@ -67,13 +65,13 @@ bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const St
     bool madeBefore = false;
     const qestl::SmartPtr object = itemObject(scope, item, madeBefore);
     if (!object) {
-        context.reportError(diag::OutOfMemory.text, item);
+        context.reportError(diag::OutOfMemory, item);
         return false;
     }
     const model::Operand storage = declarations::declareStorage(context, object, true, madeBefore);
     if (storage.kind == model::kErrorOperand) {
         // The declaration pass reports the same duplicate at the same item.
-        context.reportErrorOnce(diag::DuplicateObject.text, item);
+        context.reportErrorOnce(diag::DuplicateObject, item);
         return false;
     }
     model::IRObject& o = *model::asObject(object);
@@ -90,7 +88,7 @@ uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode
     context.switchCodeList(false, &list);
     const qestl::SmartPtr scope = context.currentScopeObject();
     if (!scope) {
-        context.reportError("内部错误", node);
+        context.reportError(diag::InternalError, node);
         return 0;
     }
     context.pushScopeMode(true);
@@ -114,15 +112,15 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
         compileStatement(context, model::IRCore::operandOf(node, 1), false);
     }
     if (context.hasErrors()) return 0;
-    qestl::qestringA text("找不到可以初始化的数据");
     if (context.candidates.empty()) {
-        context.reportError(text.view(), node);
+        context.reportError(diag::NoInitialValue, node);
         return 0;
     }
     model::IRResult* chosen = declarations::firstAssignable(context, context.candidates, type);
     if (chosen == nullptr) {
-        describeTypeCandidates(context.candidates, text);
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        describeTypeCandidates(context.candidates, listing);
+        context.reportError(diag::NoAssignableValue, node, listing);
         return 0;
     }
     const model::IRResult value = *chosen;

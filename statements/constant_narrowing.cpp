@@ -27,10 +27,9 @@ bool inRange(int64_t value, Range range) { return value >= range.low && value <=
 
 void reportConversion(CompileContext& context, const Diagnostic& diagnostic, const model::IRObject* source,
                       const model::IRObject* target, const StatementNode& node) {
-    qestl::qestringA text;
-    text.appendFormat(diagnostic.text, source != nullptr ? source->getName().c_str() : "",
-                      target != nullptr ? target->getName().c_str() : "");
-    context.reportWarning(diagnostic.warningNumber, text.view(), node);
+    const std::string_view none;
+    context.reportWarning(diagnostic, node, source != nullptr ? source->getName().view() : none,
+                          target != nullptr ? target->getName().view() : none);
 }
 
 // An integral target: immediates of the accepted kinds are judged by value,
@@ -40,7 +39,7 @@ Verdict integralTarget(CompileContext& context, uint32_t firstKind, Range range,
     const uint32_t kind = operand.kind;
     if (kind >= firstKind && kind <= model::kImmLong) {
         if (inRange(operand.value, range)) return Verdict::Stop;
-        context.reportWarning(diag::ConstantNarrowed.warningNumber, diag::ConstantNarrowed.text, node);
+        context.reportWarning(diag::ConstantNarrowed, node);
     } else if (kind == model::kImmFloat || kind == model::kImmDouble) {
         reportConversion(context, diag::MayLosePrecision, source, target, node);
     }

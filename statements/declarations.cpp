@@ -18,9 +18,9 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
     context.swapResults(found);
     context.clearResults();
     if (found.empty()) {
-        qestl::qestringA text("未知的类型");
-        appendDidYouMean(context, text, typeNode);
-        context.reportError(text.view(), typeNode);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, typeNode);
+        context.reportError(diag::UnknownTypeListed, typeNode, listing);
         return {};
     }
     qestl::SmartPtr type;
@@ -31,17 +31,17 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
         if (types++ == 0) type = candidate.object;
     }
     if (types == 0) {
-        context.reportError("未知的类型", at);
+        context.reportError(diag::UnknownType, at);
         return {};
     }
     if (types > 1) {
-        qestl::qestringA text("不能确定对象的类型");
-        describeTypeCandidates(found, text);
-        context.reportError(text.view(), at);
+        qestl::qestringA listing;
+        describeTypeCandidates(found, listing);
+        context.reportError(diag::TypeUndetermined, at, listing);
         return {};
     }
     if (model::isBuiltin(model::asObject(type), model::builtinTypes().voidType)) {
-        context.reportError("无效类型", at);
+        context.reportError(diag::VoidType, at);
         return {};
     }
     return type;
@@ -51,7 +51,7 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
     compileStatement(context, initialiser, false);
     if (context.hasErrors()) return false;
     if (context.candidates.empty()) {
-        context.reportError("找不到可以初始化的数据", initialiser);
+        context.reportError(diag::NoInitialValue, initialiser);
         return false;
     }
     context.swapResults(found);
@@ -62,9 +62,7 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
 void warnTypeName(CompileContext& context, const StatementNode& declarator) {
     const std::string name(declarator->text.view());
     if (context.symbolStrings.count(name) == 0) return;
-    qestl::qestringA text;
-    text.appendFormat(diag::NameIsType.text, name.c_str());
-    context.reportWarning(diag::NameIsType.warningNumber, text.view(), declarator);
+    context.reportWarning(diag::NameIsType, declarator, name);
 }
 
 model::IRObject* valueTypeOf(const model::IRResult& candidate) {
@@ -87,14 +85,13 @@ model::IRResult* firstAssignable(CompileContext& context, model::IRValueList& ca
     return nullptr;
 }
 
-qestl::qestringA mismatchText(CompileContext& context, const char* heading, model::IRObject* target,
-                              const model::IRValueList& candidates) {
-    qestl::qestringA text(heading);
-    text.appendFormat("\n目标数据类型:\n%s [%s]\n", target != nullptr ? target->displayName().c_str() : "",
-                      target != nullptr ? target->linkName().c_str() : "");
-    text.append("\n源数据类型:\n");
-    dumpScopeSymbols(context, candidates, text);
-    return text;
+void reportMismatch(CompileContext& context, const Diagnostic& entry, model::IRObject* target,
+                    const model::IRValueList& candidates, const StatementNode& at) {
+    qestl::qestringA sources;
+    dumpScopeSymbols(context, candidates, sources);
+    const std::string_view none;
+    context.reportError(entry, at, target != nullptr ? target->displayName().view() : none,
+                        target != nullptr ? target->linkName().view() : none, sources);
 }
 
 model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,

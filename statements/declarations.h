@@ -9,9 +9,8 @@
 namespace declarations {
 
 // The one type a type node denotes, or empty after reporting why there is
-// none: "未知的类型" (with suggestions at the type node when nothing was
-// found), "不能确定对象的类型" with the classes found, "无效类型" for void;
-// the last two at `at`.
+// none: UnknownTypeListed at the type node when nothing was found, else at
+// `at` UnknownType, TypeUndetermined with the classes found, or VoidType.
 qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at);
 
 // The type of the value a candidate holds; null for one that holds none (a
@@ -19,7 +18,7 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 model::IRObject* valueTypeOf(const model::IRResult& candidate);
 
 // Compiles an initialiser and takes its candidates out of the context; false
-// after an error, or after "找不到可以初始化的数据" when it left none.
+// after an error, or after NoInitialValue when it left none.
 bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found);
 
 // Warning 298 for a declared name that names a type or a package.
@@ -33,10 +32,10 @@ void keepAssignable(CompileContext& context, model::IRValueList& candidates, con
 // when none.
 model::IRResult* firstAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type);
 
-// "类型不匹配,无法赋值" (or `heading`) with the target type and the source
-// candidates.
-qestl::qestringA mismatchText(CompileContext& context, const char* heading, model::IRObject* target,
-                              const model::IRValueList& candidates);
+// Reports a value that does not fit its target (CannotAssignTypes or
+// ConstantValueNeeded): the target type and the source candidates.
+void reportMismatch(CompileContext& context, const Diagnostic& entry, model::IRObject* target,
+                    const model::IRValueList& candidates, const StatementNode& at);
 
 // Declares a declarator's object in the current scope; the storage operand
 // (kind 33 for a name taken). A member the declaration pass entered in its

@@ -49,7 +49,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     model::IRValueList taken;
     context.swapResults(taken);
     if (taken.size() != 1) {
-        context.reportError(diag::BadExpression.text, node);
+        context.reportError(diag::BadExpression, node);
         return;
     }
     model::IRResult& result = taken[0];

@@ -37,13 +37,11 @@ bool isIntegralValue(model::IRObject* object) {
 
 void reportMismatch(CompileContext& context, model::IRObject* target, model::IRObject* source,
                     const StatementNode& node) {
-    qestl::qestringA text(diag::CannotAssignTypes.text);
-    text.appendFormat("\n目标数据类型:\n%s [%s]\n", target != nullptr ? target->displayName().c_str() : "",
-                      target != nullptr ? target->linkName().c_str() : "");
-    text.append("\n源数据类型:\n");
-    text.appendFormat("%s [%s]", source != nullptr ? source->displayName().c_str() : "",
-                      source != nullptr ? source->linkName().c_str() : "");
-    context.reportError(text.view(), node);
+    const std::string_view none;
+    context.reportError(diag::LoopTypesMismatch, node, target != nullptr ? target->displayName().view() : none,
+                        target != nullptr ? target->linkName().view() : none,
+                        source != nullptr ? source->displayName().view() : none,
+                        source != nullptr ? source->linkName().view() : none);
 }
 
 model::IRObject* valueTypeOf(const model::IRResult& result, qestl::SmartPtr& holder) {
@@ -78,11 +76,11 @@ int64_t containerMode(CompileContext& context, model::IRObject* variableType, mo
         }
         klass = klass->kind == model::kKindClass ? static_cast<model::ClassObject*>(klass)->base() : nullptr;
     }
-    qestl::qestringA text(diag::OperandTypeUnsupported.text);
+    qestl::qestringA listing;
     model::IRValueList listed;
     listed.pushBack(source);
-    appendCandidateList(listed, text);
-    context.reportError(text.view(), at);
+    appendCandidateList(listed, listing);
+    context.reportError(diag::TypeUnsupportedListed, at, listing);
     return -1;
 }
 
@@ -170,7 +168,7 @@ uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) 
         return 0;
     }
     if (variable->operand.kind != model::kStackSlot) {
-        context.reportError(diag::LoopNeedsStackVariable.text, variableNode);
+        context.reportError(diag::LoopNeedsStackVariable, variableNode);
         context.popLocals(mark);
         return 0;
     }

@@ -29,7 +29,7 @@ bool placeChoiceValue(CompileContext& context, const StatementNode& node, model:
     context.swapResults(taken);
     context.clearResults();
     if (taken.empty()) {
-        context.reportError(diag::UnknownObject.text, node);
+        context.reportError(diag::UnknownObject, node);
         return false;
     }
     out = taken[0];
@@ -141,7 +141,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     context.appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
-        context.reportError(diag::BadObject.text, firstValue.objectPtr() == nullptr ? firstNode : secondNode);
+        context.reportError(diag::BadObject, firstValue.objectPtr() == nullptr ? firstNode : secondNode);
         return 1;
     }
     const qestl::SmartPtr firstType = valueTypeOf(firstValue);
@@ -153,7 +153,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
         else if (model::convertible(&context, model::asObject(secondType), firstType, true)) type = firstType;
     }
     if (!type) {
-        context.reportError(diag::ChoiceTypeUnknown.text, node);
+        context.reportError(diag::ChoiceTypeUnknown, node);
         return 1;
     }
     model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),

@@ -33,11 +33,11 @@ void emitJumpTo(CompileContext& context, model::Operand* label, const StatementN
 uint32_t compileLoopJump(CompileContext& context, const StatementNode& node, uint32_t forbidden, model::Operand* label,
                          const Diagnostic& outside, uint32_t exitBit) {
     if ((functionFlags(context) & forbidden) != 0) {
-        context.reportError(diag::NotAllowedHere.text, node);
+        context.reportError(diag::NotAllowedHere, node);
         return 0;
     }
     if (label == nullptr) {
-        context.reportError(outside.text, node);
+        context.reportError(outside, node);
         return 0;
     }
     emitJumpTo(context, label, node);
@@ -110,19 +110,19 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
 // The statement `return;` or `return x;` (a Return node).
 uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
     if ((functionFlags(context) & kFunctionInFinally) != 0) {
-        context.reportWarning(diag::ReturnInFinally.warningNumber, diag::ReturnInFinally.text, node);
+        context.reportWarning(diag::ReturnInFinally, node);
     }
     // A return where no method or construct set a return label would leave
     // a jump nothing ever binds.
     if (context.activeReturn == nullptr) {
-        context.reportError(diag::NotAllowedHere.text, node);
+        context.reportError(diag::NotAllowedHere, node);
         return 0;
     }
     model::IRObject* returnType = context.function != nullptr ? model::asObject(context.function->returnType) : nullptr;
     const StatementNode value = valueOf(node);
     if (!value) {
         if (!isVoid(returnType)) {
-            context.reportError(diag::ReturnValueNeeded.text, node);
+            context.reportError(diag::ReturnValueNeeded, node);
             return 0;
         }
     } else {
@@ -149,17 +149,17 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
     model::IRResult* result = &taken;
     {
         if (isVoid(returnType)) {
-            context.reportError(diag::ReturnValueNotNeeded.text, node);
+            context.reportError(diag::ReturnValueNotNeeded, node);
             return;
         }
         model::IRObject* object = result->objectPtr();
         if (!model::convertible(&context, valueTypeOf(object), context.function->returnType, true)) {
-            context.reportError(diag::ReturnTypeMismatch.text, node);
+            context.reportError(diag::ReturnTypeMismatch, node);
             return;
         }
         if ((context.function->flags & kFunctionNotNilResult) != 0 &&
             (object->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0) {
-            context.reportWarning(diag::NilptrIntoNotNil.warningNumber, diag::NilptrIntoNotNil.text, node);
+            context.reportWarning(diag::NilptrIntoNotNil, node);
         }
         model::Operand operand;
         if (!object->isFunction()) {
@@ -171,7 +171,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
         if (model::isBuiltin(object, model::builtinTypes().nilConstant) && (context.scopes.declarationMode & 1) != 0) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
-                context.reportError(diag::NilptrReturned.text, node);
+                context.reportError(diag::NilptrReturned, node);
                 return;
             }
         }
@@ -199,16 +199,13 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     model::IRObject* object = result->objectPtr();
     if (object == nullptr ||
         !model::convertible(&context, valueTypeOf(object), model::builtinTypes().exceptionType, true)) {
-        context.reportError(diag::ThrowNotException.text, node);
+        context.reportError(diag::ThrowNotException, node);
         return 0;
     }
     model::IRObject* type = valueTypeOf(object);
     model::FunctionObject* owner = (context.scopes.declarationMode & 1) != 0 ? frameFunction(context) : nullptr;
     if (owner == nullptr || !owner->coversException(type->classRef())) {
-        qestl::qestringA text(diag::MayThrow.text);
-        text.append("\t");
-        text.append(type->displayName());
-        context.reportWarning(diag::MayThrow.warningNumber, text.view(), node);
+        context.reportWarning(diag::ThrowUncovered, node, type->displayName());
     }
     context.emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
     if (model::FlowNode* flow = currentFlow(context)) {
@@ -227,18 +224,17 @@ model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& c
 model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node,
                                   const uint32_t* kinds, size_t kindCount) {
     if (candidates.empty()) {
-        qestl::qestringA text(diag::UndefinedIdentifier.text);
-        if (!context.nearMisses.empty()) appendDidYouMean(context, text, node);
-        context.reportError(text.view(), node);
+        qestl::qestringA listing;
+        if (!context.nearMisses.empty()) appendDidYouMean(context, listing, node);
+        context.reportError(diag::UndefinedIdentifier, node, listing);
         return nullptr;
     }
     // A tie drops the best, and a later candidate may win again.
     model::IRResult* best = nullptr;
     codegen::pickBestOverloadForArgs(candidates, kinds, kindCount, best);
     if (best != nullptr) return best;
-    qestl::qestringA text(diag::AmbiguousObject.text);
-    text.append("\n");
-    dumpScopeSymbols(context, candidates, text);
-    context.reportError(text.view(), node);
+    qestl::qestringA listing;
+    dumpScopeSymbols(context, candidates, listing);
+    context.reportError(diag::AmbiguousObject, node, listing);
     return nullptr;
 }

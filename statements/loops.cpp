@@ -3,7 +3,6 @@
 // once the loop's code is complete. A for loop is first offered to the
 // counted-loop form, which the virtual machine runs itself.
 #include "expressions/compile_expression.h"
-#include "foundation/logger.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 #include "statements/control_flow.h"
@@ -13,7 +12,6 @@
 namespace {
 
 constexpr uint32_t kLoopJumps = kJumpBreak | kJumpContinue;
-constexpr const char* kCallInConditionTip = "性能建议:循环体中未变更的重复Call操作将影响性能, 建议替换为变量.";
 
 // The loop's exits once its code is in the current list: break just past
 // it, continue at the instruction given.
@@ -37,19 +35,7 @@ void pointAt(const qestl::SmartPtr& jump, const qestl::SmartPtr& target) {
 // A call in a for condition runs on every pass: a tip, neither an error
 // nor a warning.
 void adviseCallInCondition(CompileContext& context, const StatementNode& condition) {
-    const StatementNode call = findCallNode(condition);
-    if (!call || context.warningSuppression != 0) return;
-    qestl::qestringA text(context.sourceName(call).c_str());
-    const int line = static_cast<int>(call->startLine + 1);
-    const int column = static_cast<int>(call->startColumn + 1);
-    if (call->textStart < call->textEnd) {
-        text.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
-                          static_cast<int>(call->textEnd - call->textStart), kCallInConditionTip);
-        text.appendFormat("\n%s \n", context.sourceExcerpt(call).c_str());
-    } else {
-        text.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, kCallInConditionTip);
-    }
-    logcat(0x10001, "%s", text.c_str());
+    if (const StatementNode call = findCallNode(condition)) context.reportTip(diag::CallInCondition, call);
 }
 
 }  // namespace

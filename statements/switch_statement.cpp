@@ -73,17 +73,17 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
     if (context.hasErrors()) return false;
     model::IRResult* value = control::pickValue(found);
     if (value == nullptr) {
-        context.reportError(diag::UnknownObject.text, valueNode);
+        context.reportError(diag::UnknownObject, valueNode);
         return false;
     }
     model::IRObject* object = value->objectPtr();
     const qestl::SmartPtr type = object->valueType();
     if (!type) {
-        context.reportError(diag::UnknownType.text, valueNode);
+        context.reportError(diag::UnknownType, valueNode);
         return false;
     }
     if (!isSwitchableType(model::asObject(type))) {
-        context.reportError(diag::CaseTypeWrong.text, valueNode);
+        context.reportError(diag::CaseTypeWrong, valueNode);
         return false;
     }
     if (isStringType(model::asObject(type))) chainMode = true;
@@ -96,7 +96,7 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
         entry.valueOperand = value->operand;
         chainMode = true;
     } else {
-        context.reportError(diag::CaseNotConstant.text, valueNode);
+        context.reportError(diag::CaseNotConstant, valueNode);
         return false;
     }
     value->checkUse(&context, valueNode);
@@ -207,7 +207,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         if (parts.cases.empty() || entry.value < smallest) smallest = entry.value;
         if (parts.cases.empty() || entry.value > largest) largest = entry.value;
         if (parts.values.count(entry.value) != 0 && !chainMode) {
-            context.reportError(diag::CaseRepeated.text, valueNode);
+            context.reportError(diag::CaseRepeated, valueNode);
             context.popLocals(mark);
             return 1;
         }
@@ -232,16 +232,16 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     }
     model::IRResult* selector = control::pickValue(found);
     if (selector == nullptr) {
-        qestl::qestringA text(diag::UndefinedIdentifier.text);
-        appendDidYouMean(context, text, selectorNode);
-        context.reportError(text.view(), selectorNode);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, selectorNode);
+        context.reportError(diag::UndefinedIdentifier, selectorNode, listing);
         context.popLocals(mark);
         return 1;
     }
     model::IRObject* selectorObject = selector->objectPtr();
     const qestl::SmartPtr selectorType = selectorObject->valueType();
     if (!isSwitchableType(model::asObject(selectorType))) {
-        context.reportError(diag::CaseTypeWrong.text, selectorNode);
+        context.reportError(diag::CaseTypeWrong, selectorNode);
         context.popLocals(mark);
         return 1;
     }

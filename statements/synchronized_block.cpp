@@ -29,9 +29,9 @@ LockOpcodes lockOpcodesOf(uint32_t kind) {
 // The one object among the candidates; null after reporting.
 model::IRResult* pickLockObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& at) {
     if (candidates.empty()) {
-        qestl::qestringA text(diag::UndefinedIdentifier.text);
-        appendDidYouMean(context, text, at);
-        context.reportError(text.view(), at);
+        qestl::qestringA listing;
+        appendDidYouMean(context, listing, at);
+        context.reportError(diag::UndefinedIdentifier, at, listing);
         return nullptr;
     }
     model::IRResult* found = nullptr;
@@ -39,14 +39,14 @@ model::IRResult* pickLockObject(CompileContext& context, model::IRValueList& can
         model::IRObject* object = candidate.objectPtr();
         if (object == nullptr || !object->isKind(model::kKindVariable)) continue;
         if (found != nullptr) {
-            qestl::qestringA text(diag::AmbiguousTarget.text);
-            dumpScopeSymbols(context, candidates, text);
-            context.reportError(text.view(), at);
+            qestl::qestringA listing;
+            dumpScopeSymbols(context, candidates, listing);
+            context.reportError(diag::AmbiguousTarget, at, listing);
             return nullptr;
         }
         found = &candidate;
     }
-    if (found == nullptr) context.reportError(diag::UndefinedIdentifier.text, at);
+    if (found == nullptr) context.reportError(diag::UndefinedName, at);
     return found;
 }
 
@@ -76,14 +76,14 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     model::IRObject* object = lockObject->objectPtr();
     const qestl::SmartPtr valueType = object->valueType();
     if (!lockableType(model::asObject(valueType))) {
-        context.reportError(diag::NotLockable.text, node);
+        context.reportError(diag::NotLockable, node);
         return 0;
     }
     lockObject->checkUse(&context, target);
     const uint32_t kind = node->kind;
     const model::Operand lockRecord = object->lockInstruction(context, kind, target);
     if (lockRecord.kind == model::kErrorOperand) {
-        context.reportError(diag::LockKindMixed.text, target);
+        context.reportError(diag::LockKindMixed, target);
         return 0;
     }
     ActionScope scope;

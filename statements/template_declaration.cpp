@@ -19,7 +19,7 @@ uint32_t compileTemplateDeclaration(CompileContext& context, const StatementNode
     const bool isStatic = (node->flags & NodeFlag::Static) != 0;
     if (context.registerClass(templ->displayName().view(), made, true, isStatic).kind == model::kErrorOperand) {
         // The declaration pass may have deferred the same refusal.
-        context.reportErrorOnce(diag::DuplicateObject.text, node);
+        context.reportErrorOnce(diag::DuplicateObject, node);
         return 0;
     }
     model::bindObjectToNode(node, templ);

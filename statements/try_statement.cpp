@@ -81,12 +81,12 @@ void emitTryJumps(CompileContext& context, const StatementNode& body, uint32_t c
 // The first pass over one clause: its `mapseh`, or null after reporting.
 qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode, const StatementNode& clause) {
     if (!clause) {
-        context.reportError(diag::CatchMissing.text, tryNode);
+        context.reportError(diag::CatchMissing, tryNode);
         return qestl::SmartPtr();
     }
     const StatementNode typeNode = clause->operands.empty() ? StatementNode() : clause->operands[0];
     if (!typeNode) {
-        context.reportError(diag::CatchTypeWrong.text, tryNode);
+        context.reportError(diag::CatchTypeWrong, tryNode);
         return qestl::SmartPtr();
     }
     model::IRValueList candidates;
@@ -94,10 +94,9 @@ qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode,
     const model::IRResult* accepted = nullptr;
     for (const model::IRResult& candidate : candidates) {
         if (accepted != nullptr) {
-            qestl::qestringA text(diag::AmbiguousObject.text);
-            text.append("\n");
-            dumpScopeSymbols(context, candidates, text);
-            context.reportError(text.view(), typeNode);
+            qestl::qestringA listing;
+            dumpScopeSymbols(context, candidates, listing);
+            context.reportError(diag::AmbiguousObject, typeNode, listing);
             return qestl::SmartPtr();
         }
         model::IRObject* object = candidate.objectPtr();
@@ -108,7 +107,7 @@ qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode,
     // A clause of no exception class would leave a handler no `mapseh`
     // leads to.
     if (accepted == nullptr) {
-        context.reportError(diag::CatchTypeWrong.text, typeNode);
+        context.reportError(diag::CatchTypeWrong, typeNode);
         return qestl::SmartPtr();
     }
     context.noteThrownType(accepted->object);
@@ -185,7 +184,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         resolveCatchType(context, typeNode, candidates);
         const model::IRResult* chosen = pickCatchClass(candidates);
         if (chosen == nullptr) {
-            context.reportError(diag::UndefinedIdentifier.text, typeNode);
+            context.reportError(diag::UndefinedName, typeNode);
             return 0;
         }
         context.pendingBlockVariable =

@@ -59,11 +59,11 @@ model::Operand zeroOf(model::IRObject* type) {
 bool storeDefault(CompileContext& context, const Declaration& declaration, model::IRObject& object,
                   const model::Operand& storage, const StatementNode& declarator) {
     if (declaration.automatic) {
-        context.reportError("自动类型变量必须初始化", declarator);
+        context.reportError(diag::AutoNeedsValue, declarator);
         return false;
     }
     if (declaration.isConst) {
-        context.reportError("常量数据必须初始化.", declarator);
+        context.reportError(diag::ConstantNeedsValue, declarator);
         return false;
     }
     model::IRObject* type = model::asObject(declaration.type);
@@ -124,9 +124,9 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
         // Every value the initialiser may be counts, a void one too: that
         // one is refused for its type, not as one of several.
         if (found.size() != 1) {
-            qestl::qestringA text("自动变量类型不明确,初始化值不唯一");
-            dumpScopeSymbols(context, found, text);
-            context.reportError(text.view(), initialiser);
+            qestl::qestringA listing;
+            dumpScopeSymbols(context, found, listing);
+            context.reportError(diag::AutoTypeNotUnique, initialiser, listing);
             return false;
         }
         model::IRObject* valueType = valueTypeOf(found[0]);
@@ -134,7 +134,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
         // be built, and the variable would hold nothing.
         if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
             isProvisionalArray(found[0].objectPtr())) {
-            context.reportError("无效类型", declaration.node);
+            context.reportError(diag::VoidType, declaration.node);
             return false;
         }
         declaration.type = qestl::SmartPtr(valueType);
@@ -148,8 +148,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
     model::IRResult* chosen = declarations::firstAssignable(context, found, declaration.type);
     model::IRObject* valueType = chosen != nullptr ? valueTypeOf(*chosen) : nullptr;
     if (valueType == nullptr || !type->assignOperatorAllowed(&context, model::kOpMov, qestl::SmartPtr(valueType))) {
-        const qestl::qestringA text = declarations::mismatchText(context, "类型不匹配,无法赋值", type, found);
-        context.reportError(text.view(), initialiser);
+        declarations::reportMismatch(context, diag::CannotAssignTypes, type, found, initialiser);
         return false;
     }
     model::IRObject* value = chosen->objectPtr();
@@ -178,13 +177,13 @@ bool compileDeclarator(CompileContext& context, Declaration& declaration, const 
     bool madeBefore = false;
     const qestl::SmartPtr object = declaratorObject(context, declaration, declarator, madeBefore);
     if (!object) {
-        context.reportError(diag::OutOfMemory.text, declaration.node->operands[0]);
+        context.reportError(diag::OutOfMemory, declaration.node->operands[0]);
         return false;
     }
     model::Operand storage =
         declarations::declareStorage(context, object, declaration.isStatic, madeBefore);
     if (storage.kind == model::kErrorOperand) {
-        context.reportError(diag::DuplicateObject.text, declaration.node);
+        context.reportError(diag::DuplicateObject, declaration.node);
         return false;
     }
     model::IRObject& o = *model::asObject(object);

@@ -52,7 +52,7 @@ TEST(CodeLists, BindingAfterAnErrorDiscardsTheCurrentList) {
     CompileContext context;
     Operand label;
     context.emit(jumpTo(label), model::NodeHandle());
-    context.reportError("failed", model::NodeHandle());
+    context.reportError(diag::InternalError, model::NodeHandle());
     ASSERT_EQ(context.errors, 1u);
     context.bindLabels(0, 1);
     EXPECT_TRUE(context.currentList().empty());
@@ -64,7 +64,7 @@ TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
     DiagnosticCapture capture;
     capture.begin(context);
     context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
-    context.reportError("tried", model::NodeHandle());
+    context.reportError(diag::InternalError, model::NodeHandle());
     EXPECT_TRUE(context.hasErrors());
     EXPECT_EQ(context.errors, 0u);
     context.bindLabels(0, 1);

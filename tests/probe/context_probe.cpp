@@ -136,14 +136,14 @@ int diagCommand(int argc, char** argv) {
         const std::string step = argv[i];
         auto needs = [&](int n) { return i + n < argc; };
         if (step == "error" && needs(2)) {
-            context.reportError(unescape(argv[i + 2]), nodes.get(argv[i + 1]));
+            context.reportError(diag::UserError, nodes.get(argv[i + 1]), unescape(argv[i + 2]));
             i += 2;
         } else if (step == "warning" && needs(3)) {
-            context.reportWarning(static_cast<uint32_t>(std::atoi(argv[i + 1])), unescape(argv[i + 3]),
-                                  nodes.get(argv[i + 2]));
+            context.reportWarningNumbered(diag::UserWarning, static_cast<uint32_t>(std::atoi(argv[i + 1])),
+                                          nodes.get(argv[i + 2]), unescape(argv[i + 3]));
             i += 3;
         } else if (step == "defer" && needs(2)) {
-            context.deferError(unescape(argv[i + 2]), nodes.get(argv[i + 1]));
+            context.deferError(diag::UserError, nodes.get(argv[i + 1]), unescape(argv[i + 2]));
             i += 2;
         } else if (step == "settle") {
             context.reportDeferred();

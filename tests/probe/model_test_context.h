@@ -59,12 +59,12 @@ public:
     model::Container& heap(HeapId which) override { return heaps[which]; }
     bool isListedSlotObject(const model::IRObject*) const override { return false; }
     qestl::SmartPtr viewer() const override { return currentViewer; }
-    void reportError(std::string_view text, const model::NodeHandle&) override {
+    void deliverError(std::string_view text, const model::NodeHandle&) override {
         diagnostics += " error: ";
         diagnostics += text;
         ++errors;
     }
-    void reportWarning(uint32_t code, std::string_view text, const model::NodeHandle&) override {
+    void deliverWarning(uint32_t code, std::string_view text, const model::NodeHandle&) override {
         diagnostics += " warning " + std::to_string(code) + ": ";
         diagnostics += text;
     }

@@ -30,8 +30,8 @@ NodeRef declared(const char* annotation, std::vector<NodeRef> parameters) {
 
 class RecordingConflicts final : public AnnotationConflictSink {
 public:
-    void reportError(const char* message, const qeAbstractNode* at) override {
-        reports.push_back(std::string(message) + at->text.c_str());
+    void reportError(const Diagnostic& entry, const qeAbstractNode* at) override {
+        reports.push_back(std::string(entry.text) + at->text.c_str());
     }
     std::vector<std::string> reports;
 };
