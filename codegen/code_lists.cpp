@@ -1,6 +1,8 @@
 // Emission into the code lists, switching lists, labels and jump scopes.
 #include "codegen/compile_context.h"
 
+#include <typeinfo>
+
 using model::cbircode;
 using model::Operand;
 using qestl::SmartPtr;
@@ -31,7 +33,16 @@ SmartPtr CompileContext::emitCopyOf(const cbircode& templ, const model::NodeHand
 }
 
 SmartPtr CompileContext::emit(SmartPtr templ, const model::NodeHandle& node) {
-    SmartPtr copy = emitCopyOf(*templ.as<cbircode>(), node);
+    // A plain instruction nobody else holds is the copy it would be given:
+    // taken as it is, one allocation and copy less per emitted instruction.
+    cbircode* made = templ.as<cbircode>();
+    if (made->referenceCount() == 1 && typeid(*made) == typeid(cbircode)) {
+        made->setSource(scopes.frame->owner, node);
+        made->resolvedOnce = made->imported = 0;
+        current->pushBack(templ);
+        return templ;
+    }
+    SmartPtr copy = emitCopyOf(*made, node);
     templ.reset();
     return copy;
 }

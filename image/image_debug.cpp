@@ -8,15 +8,22 @@ namespace {
 std::string text(const qestl::qestringA& value) { return std::string(value.c_str(), value.length()); }
 
 void collectLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugRecord& record) {
+    // A function's instructions follow each other: its record is looked up
+    // once per run of them.
+    const qestl::CountedObject* lastOwner = nullptr;
+    uint64_t owner = kNoDebugOwner;
     for (const qestl::SmartPtr& held : list) {
         const model::cbircode& instruction = *held.as<model::cbircode>();
         if (!instruction.sourceNode) continue;
-        uint64_t owner = kNoDebugOwner;
-        if (instruction.owner) {
-            const codegen::FunctionDebugRecord* function =
-                context.debugInfo->find(model::asObject(instruction.owner));
-            // The owner is named by its function object's own address.
-            if (function != nullptr) owner = model::asObject(function->function)->address();
+        if (instruction.owner.get() != lastOwner || !lastOwner) {
+            lastOwner = instruction.owner.get();
+            owner = kNoDebugOwner;
+            if (instruction.owner) {
+                const codegen::FunctionDebugRecord* function = context.debugInfo->find(
+                    model::asObject(instruction.owner));
+                // The owner is named by its function object's own address.
+                if (function != nullptr) owner = model::asObject(function->function)->address();
+            }
         }
         const qeAbstractNode& node = *instruction.sourceNode;
         record.lines.push_back({instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
