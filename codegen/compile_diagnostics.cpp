@@ -26,8 +26,7 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 
 // The node's file text; null when the project keeps none for it.
 std::string_view nodeText(const SourceProject& project, const qeAbstractNode& node) {
-    if (const MappedText* page = project.mappedText(static_cast<int32_t>(node.fileIndex)))
-        return page->text.view();
+    if (const MappedText* page = project.mappedText(static_cast<int32_t>(node.fileIndex))) return page->text.view();
     return project.fileTextView(node.fileIndex);
 }
 
@@ -151,18 +150,6 @@ void CompileDiagnostics::reportErrorOnce(std::string_view text, const _KNode<qeA
     deliverError(text, node);
 }
 
-void CompileDiagnostics::reportDeferred() {
-    for (const DeferredDiagnostics::Entry& entry : deferred_.entries()) {
-        if (!entry.node) {
-            deliverError(entry.text.view(), entry.node);
-            continue;
-        }
-        if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
-        entry.node->flags &= ~NodeFlag::DeclarationMark;
-        reportErrorOnce(entry.text.view(), entry.node);
-    }
-}
-
 void CompileDiagnostics::setOptions(const CompileOptions* options) {
     options_ = options;
     suppression_ = options != nullptr ? options->warningSwitch : 0;
@@ -195,14 +182,12 @@ CompileDiagnostics::ErrorsPutAside::~ErrorsPutAside() {
     diagnostics_.errors_ = 1;
 }
 
-CompileDiagnostics::SuppressWarnings::SuppressWarnings(CompileDiagnostics& diagnostics, bool active)
-    : diagnostics_(diagnostics), active_(active) {
-    if (active_) ++diagnostics.suppression_;
+CompileDiagnostics::SuppressWarnings::SuppressWarnings(CompileDiagnostics& diagnostics, uint32_t levels)
+    : diagnostics_(diagnostics), levels_(levels) {
+    diagnostics.suppression_ += levels_;
 }
 
-CompileDiagnostics::SuppressWarnings::~SuppressWarnings() {
-    if (active_) --diagnostics_.suppression_;
-}
+CompileDiagnostics::SuppressWarnings::~SuppressWarnings() { diagnostics_.suppression_ -= levels_; }
 
 CompileDiagnostics::NestedUnit::NestedUnit(CompileDiagnostics& diagnostics, bool active)
     : diagnostics_(diagnostics), active_(active) {
@@ -258,7 +243,16 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(text), node});
+    entries_.push_back(Entry{qestl::qestringA(text), node, nullptr, {}});
+}
+
+void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
+                                        const codegen::NearMissList& suggestions) {
+    if (node) {
+        if (!marked_.insert(node.get()).second) return;
+        node->flags |= NodeFlag::DeclarationMark;
+    }
+    entries_.push_back(Entry{qestl::qestringA(), node, &entry, suggestions});
 }
 
 void DeferredDiagnostics::clear() {

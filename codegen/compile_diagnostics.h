@@ -38,9 +38,6 @@ public:
     // An error that a pass revisiting the node would report again: printed
     // once per node and text, whichever pass meets it first.
     void reportErrorOnce(std::string_view text, const _KNode<qeAbstractNode>& node);
-    // Reports what the last declaration run deferred: each marked node's
-    // first message once, node-less ones always.
-    void reportDeferred();
     DeferredDiagnostics& deferred() { return deferred_; }
 
     // Counts an error without printing one (into the capture when one is
@@ -75,17 +72,17 @@ public:
         const bool putAside_;
     };
 
-    // No warning is printed while one is alive (and `active`).
+    // No warning is printed while one is alive (and counts some levels).
     class SuppressWarnings {
     public:
-        explicit SuppressWarnings(CompileDiagnostics& diagnostics, bool active = true);
+        explicit SuppressWarnings(CompileDiagnostics& diagnostics, uint32_t levels = 1);
         ~SuppressWarnings();
         SuppressWarnings(const SuppressWarnings&) = delete;
         SuppressWarnings& operator=(const SuppressWarnings&) = delete;
 
     private:
         CompileDiagnostics& diagnostics_;
-        const bool active_;
+        const uint32_t levels_;
     };
 
     // The warnings of a library unit are printed only under -lw; the unit

@@ -190,3 +190,26 @@ void CompileContext::describeCandidates(qestl::qestringA& text, const model::Nod
     describeMethodCandidates(lookup_.candidates(), text);
     appendDidYouMean(*this, text, node);
 }
+
+void CompileContext::reportDeferred() {
+    for (const DeferredDiagnostics::Entry& entry : diagnostics_.deferred().entries()) {
+        if (!entry.node) {
+            diagnostics_.deliverError(entry.text.view(), entry.node);
+            continue;
+        }
+        if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
+        entry.node->flags &= ~NodeFlag::DeclarationMark;
+        if (entry.suggesting == nullptr) {
+            diagnostics_.reportErrorOnce(entry.text.view(), entry.node);
+            continue;
+        }
+        // The near misses noted when the error was deferred are listed now.
+        qestl::qestringA listing;
+        codegen::NearMissList outer;
+        outer.swap(lookup_.nearMisses());
+        lookup_.nearMisses() = entry.suggestions;
+        appendDidYouMean(*this, listing, entry.node);
+        lookup_.nearMisses().swap(outer);
+        diagnostics_.reportErrorOnce(formatDiagnostic(*entry.suggesting, {DiagnosticArgument(listing)}), entry.node);
+    }
+}
