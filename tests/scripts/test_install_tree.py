@@ -1,0 +1,65 @@
+#!/usr/bin/env python3
+"""Installs the build's korvo under a scratch prefix (as `make install` does),
+compiles through the installed link for a target whose stub is only found
+beside the compiler, then uninstalls: the prefix must be as it was before,
+a file of the user's in a shared folder included."""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPT = os.path.join(HERE, "..", "..", "cmake", "install_tree.sh")
+
+
+def tree(root):
+    found = set()
+    for folder, dirs, files in os.walk(root):
+        for name in dirs + files:
+            found.add(os.path.relpath(os.path.join(folder, name), root))
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    build = os.path.abspath(parser.parse_args().bin)
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="korvo-install-") as work:
+        prefix = os.path.join(work, "prefix")
+        os.makedirs(os.path.join(prefix, "bin"))
+        with open(os.path.join(prefix, "bin", "users-own"), "w") as f:
+            f.write("kept\n")
+        before = tree(work)
+        done = subprocess.run(["sh", SCRIPT, "install", build, prefix], capture_output=True, text=True)
+        if done.returncode != 0:
+            print(done.stdout + done.stderr)
+            return 1
+        korvo = os.path.join(prefix, "bin", "korvo")
+        if os.readlink(korvo) != "../lib/korvo/korvo":
+            failures.append("bin/korvo is not the link to lib/korvo/korvo")
+        source = os.path.join(work, "hello.k")
+        with open(source, "w") as f:
+            f.write("int main(String[] args) { return (int)args.length; }\n")
+        # windows_xp has no stored stub: its folder beside the link's target is read.
+        compiled = subprocess.run([korvo, "-ce", source, "-kcross-windows_xp", "-o", os.path.join(work, "hello.exe")],
+                                  capture_output=True, text=True)
+        if os.path.isdir(os.path.join(build, "windows_xp")) and compiled.returncode != 0:
+            failures.append("the installed korvo did not find its windows_xp stub:\n" + compiled.stdout)
+        for made in ("hello.k", "hello.exe"):
+            if os.path.exists(os.path.join(work, made)):
+                os.remove(os.path.join(work, made))
+        done = subprocess.run(["sh", SCRIPT, "uninstall", build, prefix], capture_output=True, text=True)
+        after = tree(work)
+        if done.returncode != 0 or after != before:
+            failures.append("uninstall left %s and removed %s" % (sorted(after - before), sorted(before - after)))
+    for failure in failures:
+        print("FAIL: " + failure)
+    if not failures:
+        print("installed, compiled through the link, uninstalled to the prefix as it was")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
