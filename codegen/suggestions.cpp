@@ -1,6 +1,7 @@
 #include "codegen/suggestions.h"
 
 #include "codegen/compile_context.h"
+#include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 
@@ -13,9 +14,9 @@ namespace {
 const char* accessWord(const IRObject& object) {
     if (object.ownerObject() == nullptr) return "";
     switch (object.accessLevel()) {
-    case 32: return "protected (受保护的)";
-    case 64: return "public (公有)";
-    default: return "private (私有)";
+    case 32: return diag::AccessProtected.text;
+    case 64: return diag::AccessPublic.text;
+    default: return diag::AccessPrivate.text;
     }
 }
 
@@ -40,13 +41,14 @@ std::string templateParameterName(IRObject& instance, size_t i) {
 }
 
 // The listing under its heading, or the line saying nothing was found.
-void appendFoundOr(qestl::qestringA& text, const qestl::qestringA& found, const char* heading, const char* missing) {
+void appendFoundOr(qestl::qestringA& text, const qestl::qestringA& found, const Diagnostic& heading,
+                   const Diagnostic& missing) {
     if (!found.empty()) {
-        text.append(heading);
+        appendDiagnostic(text, heading);
         text.append(found);
     } else {
         text.append("\n");
-        text.append(missing);
+        appendDiagnostic(text, missing);
         text.append("\n");
     }
     text.append("\n");
@@ -57,7 +59,7 @@ void appendFoundOr(qestl::qestringA& text, const qestl::qestringA& found, const 
 void describeTemplate(IRObject& object, qestl::qestringA& text) {
     IRObject* templ = model::asObject(object.templateOrigin);
     if (templ == nullptr) return;
-    text.appendFormat("\n 模板: %s [%s]", templ->displayName().c_str(), templ->linkName().c_str());
+    appendDiagnostic(text, diag::ListedTemplate, templ->displayName(), templ->linkName());
     for (size_t i = 0; i < object.templateArguments.size(); ++i) {
         IRObject* argument = object.templateArguments[i].objectPtr();
         const std::string name = templateParameterName(object, i);
@@ -76,25 +78,23 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
         if (object != nullptr) {
             const char* access = accessWord(*object);
             if (object->kind == model::kKindClass) {
-                text.appendFormat("类型:%s = :%s [%s] %s\n", object->displayName().c_str(), classWord(*object),
-                                  object->linkName().c_str(), access);
+                appendDiagnostic(text, diag::ListedClass, object->displayName(), classWord(*object), object->linkName(),
+                                 access);
                 describeTemplate(*object, text);
             } else if (object->kind == model::kKindFunction) {
-                text.appendFormat("方法:%s = [%s] %s\n", object->displayName().c_str(), object->linkName().c_str(),
-                                  access);
+                appendDiagnostic(text, diag::ListedMethod, object->displayName(), object->linkName(), access);
             } else if (object->kind == model::kKindVariable) {
                 IRObject* type = model::asObject(object->valueType());
                 const std::string typeName = type ? std::string(type->displayName().view()) : "parsing";
                 const std::string typeLink = type ? std::string(type->linkName().view()) : "parsing";
-                text.appendFormat("对象:%s = 类型:%s [%s] %s\n", object->displayName().c_str(), typeName.c_str(),
-                                  typeLink.c_str(), access);
+                appendDiagnostic(text, diag::ListedObject, object->displayName(), typeName, typeLink, access);
             } else {
                 text.append("\n");
             }
             if (object->declarationNode)
-                text.appendFormat("%s(行:%d, 字:%d)", context.sourceName(object->declarationNode).c_str(),
-                                  static_cast<int>(object->declarationNode->startLine + 1),
-                                  static_cast<int>(object->declarationNode->startColumn + 1));
+                appendDiagnostic(text, diag::ListedPlace, context.sourceName(object->declarationNode),
+                                 static_cast<int>(object->declarationNode->startLine + 1),
+                                 static_cast<int>(object->declarationNode->startColumn + 1));
         } else {
             text.append("\n");
         }
@@ -106,7 +106,7 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
 void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::NodeHandle node) {
     if (context.nearMisses.empty()) return;
     if (node && node->textEnd > node->textStart) text.append(context.sourceExcerpt(node).c_str());
-    text.append(" - 是否可能指下列对象 ?\n\n");
+    appendDiagnostic(text, diag::DidYouMean);
     dumpScopeSymbols(context, context.nearMisses.resolved(), text);
 }
 
@@ -118,7 +118,7 @@ void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {
         describeTemplate(*object, text);
         found.appendFormat("\n:%s [%s]", object->displayName().c_str(), object->linkName().c_str());
     }
-    appendFoundOr(text, found, "\n找到的类:\n", "找不到类型.");
+    appendFoundOr(text, found, diag::FoundClasses, diag::NoClassFound);
 }
 
 void describeMethodCandidates(const IRValueList& list, qestl::qestringA& text) {
@@ -129,46 +129,47 @@ void describeMethodCandidates(const IRValueList& list, qestl::qestringA& text) {
         IRObject* object = listedObject(entry);
         if (object == nullptr || !object->isFunction()) continue;
         auto* function = static_cast<model::FunctionObject*>(object);
-        found.appendFormat("\n方法 %d: %s [%s]", j, function->displayName().c_str(), function->linkName().c_str());
+        appendDiagnostic(found, diag::CandidateMethod, j, function->displayName(), function->linkName());
         if (function->parameterCount() != 0) {
-            found.appendFormat("\n\t要求%d个参数:\n", static_cast<int>(function->parameterCount()));
+            appendDiagnostic(found, diag::RequiredParameters, static_cast<int>(function->parameterCount()));
             function->describeParameters(found);
         } else {
-            found.append(" 无参数要求.");
+            appendDiagnostic(found, diag::NoParameters);
         }
         if (function->throwsCount() != 0) {
-            found.appendFormat("\n\t此方法会抛出以下 %d 种异常:\n", static_cast<int>(function->throwsCount()));
+            appendDiagnostic(found, diag::ThrowsCount, static_cast<int>(function->throwsCount()));
             function->describeThrows(found);
         } else {
-            found.append(" 无异常抛出.");
+            appendDiagnostic(found, diag::NoThrows);
         }
     }
-    appendFoundOr(text, found, "\n找到的方法:\n", "找不到方法.");
+    appendFoundOr(text, found, diag::FoundMethods, diag::NoMethodFound);
 }
 
 void describeArgumentsAndCandidates(const IRValueListArray& arguments, qestl::qestringA& text) {
     if (arguments.empty()) {
-        text.append("\n没有输入参数.");
+        appendDiagnostic(text, diag::NoArguments);
         return;
     }
-    text.append("\n输入的参数:\n");
+    appendDiagnostic(text, diag::ArgumentsHeading);
     for (size_t i = 0; i < arguments.size(); ++i) {
         const IRValueList& candidates = arguments[i];
-        text.appendFormat("参数%d (%d个可用):", static_cast<int>(i + 1), static_cast<int>(candidates.size()));
+        appendDiagnostic(text, diag::ArgumentCandidates, static_cast<int>(i + 1), static_cast<int>(candidates.size()));
         int j = 0;
         for (const IRResult& candidate : candidates) {
             ++j;
             IRObject* object = listedObject(candidate);
             if (object == nullptr) continue;
             if (object->kind == model::kKindClass) {
-                text.appendFormat("%s = 类型:%s [%s]\n", object->displayName().c_str(), classWord(*object),
-                                  object->linkName().c_str());
+                appendDiagnostic(text, diag::ArgumentClass, object->displayName(), classWord(*object),
+                                 object->linkName());
             } else if (object->isFunction()) {
-                text.appendFormat("\n\t待选参数 %d = 类型:%s [%s]\n", j, object->displayName().c_str(), "Method");
+                appendDiagnostic(text, diag::ArgumentCandidate, j, object->displayName(), "Method");
             } else {
                 IRObject* type = model::asObject(object->valueType());
-                text.appendFormat("\n\t待选参数 %d = 类型:%s [%s]\n", j, type ? type->displayName().c_str() : "",
-                                  type ? type->linkName().c_str() : "");
+                const std::string_view none;
+                appendDiagnostic(text, diag::ArgumentCandidate, j, type ? type->displayName().view() : none,
+                                 type ? type->linkName().view() : none);
             }
         }
     }

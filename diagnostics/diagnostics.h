@@ -11,8 +11,9 @@
 #include "foundation/qestring.h"
 
 // A tip advises and counts as nothing; a note is a line printed outside the
-// error and warning framing (a side file the run could not use).
-enum class DiagnosticKind : uint8_t { Error, Warning, Tip, Note };
+// error and warning framing (a side file the run could not use); a part is
+// a piece of the listings that follow a message.
+enum class DiagnosticKind : uint8_t { Error, Warning, Tip, Note, Part };
 
 struct Diagnostic {
     DiagnosticKind kind;
@@ -51,6 +52,12 @@ private:
 // The text of an entry with each "%s" replaced by the next argument; the
 // arguments' own bytes are never read as placeholders.
 std::string formatDiagnostic(const Diagnostic& entry, std::initializer_list<DiagnosticArgument> arguments);
+
+// Appends an entry's text, formatted (the parts of a listing).
+template <typename... Arguments>
+void appendDiagnostic(qestl::qestringA& text, const Diagnostic& entry, const Arguments&... arguments) {
+    text.append(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}));
+}
 
 // Appends "(行:L, 字:C) [Error]错误:" for a 0-based line and column (shown
 // 1-based), the prefix that follows the file's path on an error line.

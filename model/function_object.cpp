@@ -19,7 +19,7 @@ bool sameTypeRefs(const qestl::SmartPtr& a, const qestl::SmartPtr& b) {
 }
 
 void appendThrowLine(qestl::qestringA& text, int number, const IRObject& klass) {
-    text.appendFormat("\n\t异常 %d = 类型:%s [%s]\n", number, klass.name.c_str(), klass.linkName().c_str());
+    appendDiagnostic(text, diag::ListedThrow, number, klass.name, klass.linkName());
 }
 
 }  // namespace
@@ -140,7 +140,7 @@ void FunctionObject::describeParameters(qestl::qestringA& text) const {
         IRObject* parameterObject = parameterResult.objectPtr();
         IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr;
         if (t == nullptr) break;
-        text.appendFormat("\n\t待选参数 %d = 类型:%s [%s]\n", ++number, parameterObject->name.c_str(), t->name.c_str());
+        appendDiagnostic(text, diag::ArgumentCandidate, ++number, parameterObject->name, t->name);
     }
 }
 
