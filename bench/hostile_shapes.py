@@ -5,9 +5,9 @@ peak memory grow between them.
 Each shape is one program that grows along one axis only: a long constant
 string sum, many instances of one template, a long inheritance chain (in
 order and reversed), many overloads of one method, a long switch, many
-static fields, and two self-growing template shapes that must end in an
-error. Every run is bounded (address space and wall time): a shape that
-breaks a bound shows its exit status instead of figures.
+static fields, a long constant array, and two self-growing template shapes
+that must end in an error. Every run is bounded (address space and wall
+time): a shape that breaks a bound shows its exit status instead of figures.
 
 A compiler that stays linear grows about 10x per 10x of size; the growth
 column must stay within --max-growth (11x) for time and memory. Time below
@@ -90,6 +90,11 @@ def static_fields(n):
     return f"class S {{\n{fields}}};\n" + MAIN % f"        int x = S.f{n - 1};\n"
 
 
+def constant_array(n):
+    values = ", ".join(str(i * 7 % 1000) for i in range(n))
+    return MAIN % f"        int[] a = {{{values}}};\n        _system_.consoleWrite(\"\" + a[{n - 1}]);\n"
+
+
 def template_nesting(n):
     # Grows without end on its own: must stop with an error, whatever n.
     filler = "".join(f"class F{i} {{ }};\n" for i in range(n))
@@ -111,6 +116,7 @@ SHAPES = {
     "overloads_by_type": (overloads_by_type, 0),
     "big_switch": (big_switch, 0),
     "static_fields": (static_fields, 0),
+    "constant_array": (constant_array, 0),
     "template_nesting": (template_nesting, 1),
     "template_base_recursion": (template_base_recursion, 1),
 }

@@ -91,6 +91,7 @@ bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& class
         return false;
     }
     model::bindObjectToNode(node, klass);
+    noteClassChanged(context, klass->name.view());
     return true;
 }
 
@@ -201,6 +202,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             const StatementNode block = klass->isPackage() ? given : node;
             classes::compileClassBody(context, classRef, model::IRClass(block), block, registration);
             klass->setDeclared(true);
+            noteClassChanged(context, klass->name.view());
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);

@@ -8,10 +8,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "codegen/near_misses.h"
 #include "foundation/qestring.h"
 #include "source/node.h"
 
 class CompileContext;
+struct Diagnostic;
 
 struct DiagnosticCapture {
     // Installs the capture as the context's active one; the active one
@@ -41,11 +43,21 @@ public:
     struct Entry {
         qestl::qestringA text;
         _KNode<qeAbstractNode> node;
+        // A message that ends with the similar names it offers (its one
+        // argument): they are listed only if it is reported, since most
+        // deferred errors go away on a later run and listing them costs a
+        // scan of the scope. Null for a message given as text.
+        const Diagnostic* suggesting = nullptr;
+        codegen::NearMissList suggestions;
     };
 
     // Keeps the entry unless its node already carries a deferred message;
     // marks the node. Node-less entries are always kept.
     void add(std::string_view text, const _KNode<qeAbstractNode>& node);
+    // The same for a message listing the near misses, made when it is
+    // reported.
+    void addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
+                       const codegen::NearMissList& suggestions);
     // Forgets every entry (a new declaration run starts).
     void clear();
     const std::vector<Entry>& entries() const { return entries_; }

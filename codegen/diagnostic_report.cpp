@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
 #include "options/compile_options.h"
@@ -156,7 +157,17 @@ void CompileContext::reportDeferred() {
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
-        reportTextOnce(entry.text.view(), entry.node);
+        if (entry.suggesting == nullptr) {
+            reportTextOnce(entry.text.view(), entry.node);
+            continue;
+        }
+        qestl::qestringA listing;
+        codegen::NearMissList outer;
+        outer.swap(nearMisses);
+        nearMisses = entry.suggestions;
+        appendDidYouMean(*this, listing, entry.node);
+        nearMisses.swap(outer);
+        reportTextOnce(formatDiagnostic(*entry.suggesting, {DiagnosticArgument(listing)}), entry.node);
     }
 }
 
@@ -196,7 +207,16 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(text), node});
+    entries_.push_back(Entry{qestl::qestringA(text), node, nullptr, {}});
+}
+
+void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
+                                        const codegen::NearMissList& suggestions) {
+    if (node) {
+        if (!marked_.insert(node.get()).second) return;
+        node->flags |= NodeFlag::DeclarationMark;
+    }
+    entries_.push_back(Entry{qestl::qestringA(), node, &entry, suggestions});
 }
 
 void DeferredDiagnostics::clear() {

@@ -43,6 +43,7 @@ SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* objec
     ++context.deferred.retry;
     setDeclaredObject(node, object);
     markDeclared(node);
+    noteClassChanged(context, node->text.view());
     return SmartPtr(object);
 }
 
@@ -62,6 +63,7 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     if (isPackage) model::asClass(object)->declarationNodeMap.flagOf(node) = 0;
     context.symbolStrings.try_emplace(std::string(node->text.view()), uint8_t{0});
     model::bindObjectToNode(node, object);
+    noteClassChanged(context, node->text.view());
     return made;
 }
 

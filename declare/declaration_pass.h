@@ -28,6 +28,11 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
 SmartPtr declareNativeImport(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
 SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t kind);
 
+// The base choice of the class pass found no base it may declare with
+// (the candidates it had): the class being visited waits on that name when
+// only a class of that name can change the choice.
+void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates);
+
 // The object a callback gave for the node (not counted), empty when none.
 model::IRObject* declaredObjectOf(const NodeHandle& node);
 void setDeclaredObject(const NodeHandle& node, model::IRObject* object);

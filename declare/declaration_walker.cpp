@@ -2,6 +2,11 @@
 // nothing new is declared, then the members once), descending into the
 // bodies of what was declared, base classes first; and the outer loop that
 // repeats the walk of a root until a run declares nothing new.
+#include <set>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 #include "codegen/compile_context.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
@@ -84,11 +89,9 @@ bool suppressesWarnings(const NodeHandle& node) {
     return false;
 }
 
-void walkDeclarations(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+// The node itself, without its children.
+void visitDeclaration(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
                       const CallbackEntry* table) {
-    if (!node) return;
-    const bool suppress = suppressesWarnings(node);
-    if (suppress) ++context.warningSuppression;
     if (DeclarationCallback callback = callbackFor(table, node->kind)) {
         SmartPtr made = callback(context, scope, node, node->kind);
         setDeclaredObject(node, model::asObject(made));
@@ -99,6 +102,14 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
         else
             declareClassBody(context, *declared);
     }
+}
+
+void walkDeclarations(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
+                      const CallbackEntry* table) {
+    if (!node) return;
+    const bool suppress = suppressesWarnings(node);
+    if (suppress) ++context.warningSuppression;
+    visitDeclaration(context, scope, node, table);
     // Children only: bodies, parameter lists and initialisers are operands,
     // reached through the callbacks and the body descent above.
     for (size_t i = 0; i < node->children.size(); ++i) {
@@ -108,12 +119,218 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
     if (suppress) --context.warningSuppression;
 }
 
+// The class pass repeats over a scope until a pass declares nothing new. A
+// full walk per pass is quadratic when each pass declares only a few (a
+// chain of classes written subclass first declares one per pass), so a
+// pass after the first visits only what may turn out otherwise: a class
+// whose base could not be declared waits, under the base's name, until a
+// class of that name is made, declared or walked; a declaration done for
+// good is not visited again. What a skipped visit would have left (its
+// deferred errors counted, the scope's lookup mode) is replayed, and the
+// order within a pass is the walk's, so a pass declares what a full walk
+// would, in the same order.
+//
+// The items are the nodes a walk visits, in its order: the body's node and
+// its children, depth first (a scope's declarations are a node and its
+// siblings, listed as its children); each with the suppressing annotations
+// around it, which a full walk counts as it enters and leaves them.
+class ClassPassSchedule {
+public:
+    ClassPassSchedule(CompileContext& context, const NodeHandle& body);
+    ~ClassPassSchedule();
+    ClassPassSchedule(const ClassPassSchedule&) = delete;
+    ClassPassSchedule& operator=(const ClassPassSchedule&) = delete;
+
+    void runPass(const SmartPtr& scope);
+    void wake(std::string_view name);
+    void noteBase(const NodeHandle& baseNode, const model::IRValueList& candidates);
+
+    static ClassPassSchedule* innermost(CompileContext& context) {
+        return innermost_ != nullptr && &innermost_->context_ == &context ? innermost_ : nullptr;
+    }
+    ClassPassSchedule* parent() const { return parent_; }
+
+private:
+    enum State : uint8_t { kVisit, kDone, kWaiting };
+    struct Item {
+        Item(NodeHandle declaration, uint32_t suppressions)
+            : node(std::move(declaration)), suppressions(suppressions) {}
+        NodeHandle node;
+        uint32_t suppressions;
+        State state = kVisit;
+        uint32_t deferredCount = 0;  // what one visit defers while it waits
+        uint32_t modeAfter = 0;      // the scope's lookup mode a visit leaves
+        std::string_view waitsOn;
+    };
+
+    void list(const NodeHandle& node, uint32_t suppressions);
+    void execute(const SmartPtr& scope, uint32_t index);
+    bool doneForGood(const Item& item) const;
+    void replayModeBefore(uint32_t index);
+
+    static inline thread_local ClassPassSchedule* innermost_ = nullptr;
+
+    CompileContext& context_;
+    ClassPassSchedule* parent_;
+    std::vector<Item> items_;
+    std::set<uint32_t> thisPass_, nextPass_, waiting_;
+    std::unordered_map<std::string_view, std::vector<uint32_t>> waiters_;
+    uint64_t waitingCount_ = 0;  // the deferred count of every waiting item
+    uint64_t skippedCount_ = 0;  // the same for the items this pass skips
+    uint32_t cursor_ = 0;
+    int64_t lastExecuted_ = -1;
+    // What the base choice noted while an item runs.
+    const qeAbstractNode* executingBase_ = nullptr;
+    std::string_view noted_;
+    bool notedOnce_ = false;
+    bool unpredictable_ = false;
+};
+
+ClassPassSchedule::ClassPassSchedule(CompileContext& context, const NodeHandle& body)
+    : context_(context), parent_(innermost_) {
+    list(body, 0);
+    for (uint32_t i = 0; i < items_.size(); ++i) thisPass_.insert(thisPass_.end(), i);
+    innermost_ = this;
+}
+
+void ClassPassSchedule::list(const NodeHandle& node, uint32_t suppressions) {
+    if (!node) return;
+    if (suppressesWarnings(node)) ++suppressions;
+    items_.emplace_back(node, suppressions);
+    for (const NodeHandle& child : node->children) list(child, suppressions);
+}
+
+ClassPassSchedule::~ClassPassSchedule() { innermost_ = parent_; }
+
+void ClassPassSchedule::runPass(const SmartPtr& scope) {
+    skippedCount_ = waitingCount_;
+    lastExecuted_ = -1;
+    while (!thisPass_.empty()) {
+        const uint32_t index = *thisPass_.begin();
+        thisPass_.erase(thisPass_.begin());
+        cursor_ = index;
+        replayModeBefore(index);
+        execute(scope, index);
+        lastExecuted_ = index;
+    }
+    cursor_ = static_cast<uint32_t>(items_.size());
+    replayModeBefore(cursor_);
+    context_.deferred.count += static_cast<uint32_t>(skippedCount_);
+    thisPass_.swap(nextPass_);
+}
+
+// A waiting item skipped since the last visit made would have set the mode
+// last.
+void ClassPassSchedule::replayModeBefore(uint32_t index) {
+    ScopeRecord* record = context_.scopes.innermost();
+    auto skipped = waiting_.lower_bound(index);
+    if (record == nullptr || skipped == waiting_.begin()) return;
+    --skipped;
+    if (static_cast<int64_t>(*skipped) > lastExecuted_) record->mode = items_[*skipped].modeAfter;
+}
+
+void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
+    Item& item = items_[index];
+    const NodeHandle node = item.node;
+    executingBase_ = node->kind == NodeKind::Class ? model::IRClass(node).baseList().get() : nullptr;
+    noted_ = {};
+    notedOnce_ = false;
+    unpredictable_ = false;
+    const uint32_t countBefore = context_.deferred.count;
+    const uint32_t retryBefore = context_.deferred.retry;
+    context_.warningSuppression += item.suppressions;
+    visitDeclaration(context_, scope, node, kClassPass);
+    context_.warningSuppression -= item.suppressions;
+    executingBase_ = nullptr;
+
+    if (doneForGood(item)) {
+        item.state = kDone;
+        return;
+    }
+    const ScopeRecord* record = context_.scopes.innermost();
+    const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) && context_.deferred.retry == retryBefore &&
+                       context_.deferred.count >= countBefore && ownerObjectOf(node) != nullptr &&
+                       (node->flags & NodeFlag::Package) == 0;
+    if (!waits) {
+        item.state = kVisit;
+        nextPass_.insert(index);
+        return;
+    }
+    item.state = kWaiting;
+    item.deferredCount = context_.deferred.count - countBefore;
+    item.modeAfter = record != nullptr ? record->mode : 0;
+    item.waitsOn = noted_;
+    waiters_[noted_].push_back(index);
+    waiting_.insert(index);
+    waitingCount_ += item.deferredCount;
+}
+
+// A visit that can do nothing any more: a node with nothing to declare, or
+// a class declared whose body and every body above it are walked for good.
+bool ClassPassSchedule::doneForGood(const Item& item) const {
+    const NodeHandle& node = item.node;
+    if (callbackFor(kClassPass, node->kind) != nullptr && !isDeclared(node)) return false;
+    IRObject* declared = declaredObjectOf(node);
+    if (declared == nullptr) return true;
+    if (declared->isPackage()) return false;
+    if (!declared->isKind(model::kKindClass)) return true;
+    if (context_.declarationDepth >= kMaxDeclarationDepth) return false;
+    if (model::ClassObject* klass = model::asClass(declared))
+        return klass->chainDeclaredNow() && klass->chainRest == nullptr;
+    const NodeHandle& declaration = declared->declarationNode;
+    return declaration && (declaration->flags & NodeFlag::Walked) != 0;
+}
+
+void ClassPassSchedule::wake(std::string_view name) {
+    auto found = waiters_.find(name);
+    if (found == waiters_.end()) return;
+    std::vector<uint32_t> indexes = std::move(found->second);
+    waiters_.erase(found);
+    for (uint32_t index : indexes) {
+        Item& item = items_[index];
+        if (item.state != kWaiting || item.waitsOn != name) continue;
+        item.state = kVisit;
+        waiting_.erase(index);
+        waitingCount_ -= item.deferredCount;
+        if (index > cursor_) {
+            // Visited later in this pass: not skipped.
+            skippedCount_ -= item.deferredCount;
+            thisPass_.insert(index);
+        } else {
+            nextPass_.insert(index);
+        }
+    }
+}
+
+// Only a plain name whose candidates are all classes of that very name is
+// waited on: then only a class of that name can change the choice.
+void ClassPassSchedule::noteBase(const NodeHandle& baseNode, const model::IRValueList& candidates) {
+    if (unpredictable_) return;
+    if (notedOnce_ || !baseNode || baseNode.get() != executingBase_ || baseNode->kind != NodeKind::Name ||
+        !baseNode->operands.empty() || !baseNode->children.empty()) {
+        unpredictable_ = true;
+        return;
+    }
+    const std::string_view name = baseNode->text.view();
+    for (const model::IRResult& candidate : candidates) {
+        const IRObject* object = candidate.objectPtr();
+        if (object == nullptr || !object->isKind(model::kKindClass) || object->isInstance() ||
+            object->name.view() != name) {
+            unpredictable_ = true;
+            return;
+        }
+    }
+    notedOnce_ = true;
+    noted_ = name;
+}
+
 void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHandle& body,
                   const NodeHandle& declaration) {
     if (declaration) {
         if ((declaration->flags & NodeFlag::Walked) != 0) return;
         // Set now: a base class met during the walk must not walk us again.
         declaration->flags |= NodeFlag::Walked;
+        noteClassChanged(context, declaration->text.view());
     }
     const uint32_t savedRetry = context.deferred.retry;
     const uint32_t savedCount = context.deferred.count;
@@ -122,12 +339,15 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
     if (body) {
         if (scope) context.scopes.pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
-        do {
-            context.deferred.count = 0;
-            context.deferred.retry = 0;
-            walkDeclarations(context, scope, body, kClassPass);
-            declaredInClassPasses += context.deferred.retry;
-        } while (context.deferred.retry != 0);
+        {
+            ClassPassSchedule schedule(context, body);
+            do {
+                context.deferred.count = 0;
+                context.deferred.retry = 0;
+                schedule.runPass(scope);
+                declaredInClassPasses += context.deferred.retry;
+            } while (context.deferred.retry != 0);
+        }
         walkDeclarations(context, scope, body, kMemberPass);
         context.deferred.retry = declaredInClassPasses + 2 * context.deferred.retry;
         if (scope) context.popObjectScope();
@@ -143,6 +363,10 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
         } else {
             declaration->flags &= ~NodeFlag::Walked;
         }
+        noteClassChanged(context, declaration->text.view());
+        if (IRObject* object = model::asObject(scope);
+            object != nullptr && object->name.view() != declaration->text.view())
+            noteClassChanged(context, object->name.view());
     }
     context.deferred.retry += savedRetry;
     context.deferred.count += savedCount;
@@ -150,6 +374,10 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
 }
 
 }  // namespace
+
+void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates) {
+    if (ClassPassSchedule* schedule = ClassPassSchedule::innermost(context)) schedule->noteBase(baseNode, candidates);
+}
 
 IRObject* declaredObjectOf(const NodeHandle& node) {
     return node ? static_cast<IRObject*>(node->extras().declaredObject) : nullptr;
@@ -177,6 +405,12 @@ int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const 
     declare::declareScope(context, scope, body, declaration);
     --context.declarationDepth;
     return 0;
+}
+
+void noteClassChanged(CompileContext& context, std::string_view name) {
+    for (auto* schedule = declare::ClassPassSchedule::innermost(context); schedule != nullptr;
+         schedule = schedule->parent())
+        schedule->wake(name);
 }
 
 void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& node) {

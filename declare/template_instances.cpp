@@ -42,6 +42,7 @@ SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, co
     }
     markDeclared(node);
     model::bindObjectToNode(node, templ);
+    noteClassChanged(context, node->text.view());
     return made;
 }
 

@@ -158,7 +158,11 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     // its class; the checks ask the class.
     IRObject* chosen = nullptr;
     IRObject* base = nullptr;
-    if (candidates.empty()) {
+    if (candidates.empty() && declarationPass && baseNode) {
+        // A deferred message lists the similar names only if it is reported.
+        ++context.deferred.count;
+        context.deferred.addSuggesting(diag::UnknownBase, baseNode, context.nearMisses);
+    } else if (candidates.empty()) {
         appendDidYouMean(context, listing, baseNode);
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
@@ -178,6 +182,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         chosen->checkUse(nullptr, baseNode);
         return SmartPtr(base);
     }
+    if (declarationPass) noteUndeclarableBase(context, baseNode, candidates);
     return SmartPtr();
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "codegen/instructions.h"
@@ -21,18 +22,102 @@
 
 namespace {
 
+bool isImmediate(const model::Operand& operand) {
+    return operand.kind <= model::kImmBool || operand.kind == model::kStringOffset;
+}
+
 // The value of an initialiser whose array type is not known yet: its
-// elements wait, compiled, in source order.
+// elements wait, compiled, in source order. A literal waits as its type and
+// value alone, without the compiled result and the constant object made for
+// it: a long constant array costs a few bytes per element, not an object.
 class ProvisionalArray final : public model::IRObject {
 public:
     explicit ProvisionalArray(const qestl::SmartPtr& arrayType) : IRObject("", model::kKindVariable, arrayType, 0) {}
     void detach() override {
-        elements.clear();
+        results.clear();
+        slots.clear();
+        literalTypes.clear();
         IRObject::detach();
     }
 
-    model::IRValueList elements;
+    struct Slot {
+        int64_t value;
+        uint32_t kind;
+        uint32_t dataType;
+        uint32_t index;  // in literalTypes for a literal, else in results
+        bool literal;
+    };
+
+    size_t size() const { return slots.size(); }
+    void add(const model::IRResult& element, const StatementNode& at);
+    // The value type of a literal element and its operand.
+    model::IRObject* literalValueType(const Slot& slot) const {
+        return model::asObject(literalTypes[slot.index])->classRef();
+    }
+    static model::Operand operandOf(const Slot& slot) { return model::Operand(slot.value, slot.kind, slot.dataType); }
+    // The literal elements as compiled results, in order, each made again
+    // as the literal compiler makes it.
+    model::IRValueList literals(const StatementNode& node) const;
+
+    std::vector<Slot> slots;
+    model::IRValueList results;
+    // The types literal objects were made with.
+    std::vector<qestl::SmartPtr> literalTypes;
+    std::unordered_map<const model::IRObject*, uint32_t> literalTypeIndex;  // lookup only
 };
+
+// A result that is a literal and nothing more: an anonymous constant object
+// the use check has nothing more to say about, its value an immediate, no
+// code and no states, the element's own node as its source.
+bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
+    const model::IRObject* object = result.objectPtr();
+    const model::Operand& operand = result.operand;
+    if (object == nullptr || object->kind != model::kKindVariable || !object->name.empty() || !object->type ||
+        (object->flagsA & model::kFlagUsed) == 0 || (object->flagsB & model::kFlagAssigned) == 0 ||
+        (object->flagsC & model::kFlagUnassigned) != 0 || (object->modifiers & model::kModMayNil) != 0 ||
+        object->classField || object->ownerResult.objectPtr() != nullptr || !object->isConst())
+        return false;
+    if (!isImmediate(operand) || operand.link != nullptr || operand.target || operand.displacement != 0 ||
+        operand.encodedKind != 0 || operand.encodedValue != 0)
+        return false;
+    return result.sourceNode.get() == at.get() && result.pending.empty() && result.states.empty() &&
+           !result.secondObject && !result.secondNode && result.matchRank == 0 && result.sizeValue == 0 &&
+           result.markerByte == 0 && result.addressOf == 0 && result.statesApplied == 0 && result.stateWord == 0 &&
+           result.storageIndex == 0 && result.pathKind == 0;
+}
+
+void ProvisionalArray::add(const model::IRResult& element, const StatementNode& at) {
+    const model::Operand& operand = element.operand;
+    if (!isPlainLiteral(element, at)) {
+        slots.push_back(Slot{0, 0, 0, static_cast<uint32_t>(results.size()), false});
+        results.pushBack(element);
+        return;
+    }
+    const model::IRObject* type = model::asObject(element.objectPtr()->type);
+    auto found = literalTypeIndex.find(type);
+    if (found == literalTypeIndex.end()) {
+        found = literalTypeIndex.emplace(type, static_cast<uint32_t>(literalTypes.size())).first;
+        literalTypes.push_back(element.objectPtr()->type);
+    }
+    slots.push_back(Slot{operand.value, operand.kind, operand.dataType, found->second, true});
+}
+
+model::IRValueList ProvisionalArray::literals(const StatementNode& node) const {
+    model::IRValueList list;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const Slot& slot = slots[i];
+        if (!slot.literal) continue;
+        const model::Operand operand = operandOf(slot);
+        qestl::SmartPtr object = model::makeObject("", model::kKindVariable, literalTypes[slot.index], 0);
+        model::IRObject* constant = model::asObject(object);
+        model::IRResult result(object, operand);
+        result.sourceNode = i < node->operands.size() ? node->operands[i] : StatementNode();
+        constant->checkUse(nullptr, result.sourceNode);
+        constant->setConstantValue(operand, true);
+        list.pushBack(result);
+    }
+    return list;
+}
 
 enum class Width : uint8_t { None, Byte, Short, Int, Long, Float, Double };
 
@@ -73,10 +158,6 @@ model::Operand typeIdOf(model::IRObject* type) {
     for (size_t i = 0; i < std::size(codes); ++i)
         if (model::isBuiltin(type, *codes[i])) id = static_cast<int64_t>(i) + 1;
     return model::Operand(id, model::kTypeId, model::kTypeType);
-}
-
-bool isImmediate(const model::Operand& operand) {
-    return operand.kind <= model::kImmBool || operand.kind == model::kStringOffset;
 }
 
 // One element's value converted into the element type: the bytes it adds to
@@ -165,13 +246,14 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         std::optional<declarations::ReceiverGuard> receiver;
         if (expectedType != nullptr && expectedType->isArray())
             receiver.emplace(context, expectedType->type);
+        array->slots.reserve(node->operands.size());
         for (const StatementNode& element : node->operands) {
             model::IRValueList candidates;
             if (!compileToCandidates(context, element, candidates)) return 0;
             if (context.receiver) declarations::keepAssignable(context, candidates, context.receiver);
             model::IRResult* chosen = pickSingleObject(context, candidates, element);
             if (chosen == nullptr) return 0;
-            array->elements.pushBack(*chosen);
+            array->add(*chosen, element);
         }
         context.clearResults();
         context.nearMisses.clear();
@@ -222,17 +304,20 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     model::IRResult value(made);
     const model::Operand typeId = typeIdOf(elementType);
 
-    const size_t count = array->elements.size();
-    std::vector<uint8_t> data(count * element.size);
+    const size_t count = array->size();
+    std::vector<uint8_t> data(constantData ? count * element.size : 0);
     for (size_t i = 0; i < count; ++i) {
-        model::IRResult& item = array->elements[i];
+        const ProvisionalArray::Slot& slot = array->slots[i];
+        model::IRResult* item = slot.literal ? nullptr : &array->results[slot.index];
         const StatementNode at = i < node->operands.size() ? node->operands[i] : StatementNode();
-        model::IRObject* source = declarations::valueTypeOf(item);
+        model::IRObject* source = item != nullptr ? declarations::valueTypeOf(*item) : array->literalValueType(slot);
         if (source == nullptr) return;
-        item.checkUse(&context, at);
+        // A literal's use was checked when it was made; checking again says nothing.
+        if (item != nullptr) item->checkUse(&context, at);
         if (!model::convertible(&context, source, arrayType->type, true)) return;
-        constantData = constantData && item.pending.empty() && isImmediate(item.operand);
-        const Converted bits = convertElement(element.width, source, item.operand);
+        const model::Operand operand = item != nullptr ? item->operand : ProvisionalArray::operandOf(slot);
+        constantData = constantData && (item == nullptr || (item->pending.empty() && isImmediate(item->operand)));
+        const Converted bits = convertElement(element.width, source, operand);
         if (constantData && element.size != 0) std::memcpy(&data[i * element.size], &bits.bits, element.size);
         if (bits.warning != 0) reportConversion(context, bits.warning, source, elementType, at);
     }
@@ -244,7 +329,10 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
                                   model::makeImmediate(static_cast<int64_t>(data.size()), model::kImmInt), resource);
         appendTo(value, initarray, owner, node);
     } else {
-        for (model::IRResult& item : array->elements) {
+        model::IRValueList literals = array->literals(node);
+        size_t nextLiteral = 0;
+        for (const ProvisionalArray::Slot& slot : array->slots) {
+            model::IRResult& item = slot.literal ? literals[nextLiteral++] : array->results[slot.index];
             model::IRObject* object = item.objectPtr();
             model::Operand pushed = object->isFunction() ? object->makeObjectOperand() : item.operand;
             if (!object->isFunction()) value.appendResult(item);

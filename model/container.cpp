@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <iterator>
 
 #include "diagnostics/diagnostics.h"
 #include "model/library_io.h"
@@ -17,6 +18,30 @@ uint32_t gLiveContainers = 0;
 Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
 std::string_view nameOf(const IRObject& object) { return object.name.view(); }
+
+uint64_t mixKey(uint64_t key, uint64_t value) {
+    key ^= value + 0x9e3779b97f4a7c15ull + (key << 6) + (key >> 2);
+    return key;
+}
+
+// Equal for two types whenever sameTypeRefs holds: a class by the class
+// it stands for, an array by its element type. A hash only: it orders and
+// names nothing.
+uint64_t typeKey(IRObject* type) {
+    if (type == nullptr) return 1;
+    IRObject* stands = type->classRef();
+    if (stands->kind == kKindArray && stands->isArray()) return mixKey(2, typeKey(asObject(stands->valueType())));
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(stands));
+}
+
+uint64_t parametersKey(const IRObject& function) {
+    uint64_t key = function.parameterCount();
+    for (uint64_t i = 0; i < function.parameterCount(); ++i) {
+        IRObject* parameter = asObject(function.parameter(i));
+        key = mixKey(key, typeKey(parameter != nullptr ? asObject(parameter->valueType()) : nullptr));
+    }
+    return key;
+}
 
 }  // namespace
 
@@ -55,6 +80,7 @@ void Container::enter(std::string_view name, uint32_t index) {
 }
 
 void Container::forgetNamesAfter(size_t mark) {
+    signatures_.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
         auto found = index_.find(nameOf(*asObject(members_[index])));
@@ -132,28 +158,25 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
 
 Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& functionRef) {
     IRObject* function = asObject(functionRef);
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
-        for (uint32_t index : *listed) {
-            IRObject* existing = asObject(members_[index]);
-            const int32_t same = existing->sameSignature(*function);
-            if (same == -1) return errorOperand(kErrReturnTypeOnly);
-            if (same == -2) return errorOperand(kErrThrowsOnly);
-            if (same != 1) continue;
-            if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
-                return errorOperand(kErrDuplicateName);
-            members_[index] = functionRef;
-            return allocateSlot(function, index);
-        }
+    for (uint32_t index : sameParameterCandidates(name, *function)) {
+        IRObject* existing = asObject(members_[index]);
+        const int32_t same = existing->sameSignature(*function);
+        if (same == -1) return errorOperand(kErrReturnTypeOnly);
+        if (same == -2) return errorOperand(kErrThrowsOnly);
+        if (same != 1) continue;
+        if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
+            return errorOperand(kErrDuplicateName);
+        members_[index] = functionRef;
+        return allocateSlot(function, index);
     }
     return allocateSlot(function, append(name, functionRef));
 }
 
 Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& functionRef) {
     IRObject* function = asObject(functionRef);
-    if (const std::vector<uint32_t>* listed = indexesOf(name))
-        for (uint32_t index : *listed)
-            if (asObject(members_[index])->sameSignature(*function) != 0)
-                return allocateSlot(asObject(members_[index]), index);
+    for (uint32_t index : sameParameterCandidates(name, *function))
+        if (asObject(members_[index])->sameSignature(*function) != 0)
+            return allocateSlot(asObject(members_[index]), index);
     return allocateSlot(function, append(name, functionRef));
 }
 
@@ -181,27 +204,25 @@ int64_t Container::duplicateNameCode(const IRObject& object) {
 Operand Container::addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& methodRef) {
     IRObject* method = asObject(methodRef);
     if ((method->flagsA & kFlagDeclarationPending) == 0) {
-        if (const std::vector<uint32_t>* listed = indexesOf(name)) {
-            for (uint32_t index : *listed) {
-                IRObject* existing = asObject(members_[index]);
-                const int32_t same = existing->sameSignature(*method);
-                if (same == -1 || same == -2) {
-                    if (existing->isStatic()) return errorOperand(kErrStaticOverride);
-                    return errorOperand(same == -2 ? kErrThrowsOnly : kErrReturnTypeOnly);
-                }
-                if (same != 1) continue;
+        for (uint32_t index : sameParameterCandidates(name, *method)) {
+            IRObject* existing = asObject(members_[index]);
+            const int32_t same = existing->sameSignature(*method);
+            if (same == -1 || same == -2) {
                 if (existing->isStatic()) return errorOperand(kErrStaticOverride);
-                if (existing->ownerObject() == method->ownerObject()) return errorOperand(kErrSameParameters);
-                if (existing->isFinal()) return errorOperand(kErrFinalOverride);
-                if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
-                if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
-                members_[index] = methodRef;
-                if (!method->isOverride()) {
-                    method->setOverride(true);
-                    context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
-                }
-                return allocateSlot(method, index);
+                return errorOperand(same == -2 ? kErrThrowsOnly : kErrReturnTypeOnly);
             }
+            if (same != 1) continue;
+            if (existing->isStatic()) return errorOperand(kErrStaticOverride);
+            if (existing->ownerObject() == method->ownerObject()) return errorOperand(kErrSameParameters);
+            if (existing->isFinal()) return errorOperand(kErrFinalOverride);
+            if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
+            if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
+            members_[index] = methodRef;
+            if (!method->isOverride()) {
+                method->setOverride(true);
+                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
+            }
+            return allocateSlot(method, index);
         }
         if (method->isOverride()) {
             collectSimilarNames(context, name);
@@ -209,6 +230,29 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
         }
     }
     return allocateSlot(method, append(name, methodRef));
+}
+
+std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, const IRObject& function) {
+    std::vector<uint32_t> found;
+    const std::vector<uint32_t>* listed = indexesOf(name);
+    if (listed == nullptr) return found;
+    auto entry = signatures_.find(name);
+    if (entry == signatures_.end()) entry = signatures_.emplace(std::string(name), SignatureIndex()).first;
+    SignatureIndex& index = entry->second;
+    if (index.listed > listed->size()) index = SignatureIndex();
+    for (; index.listed < listed->size(); ++index.listed) {
+        const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
+        const auto position = static_cast<uint32_t>(index.listed);
+        if ((member.flagsA & kFlagDeclarationPending) != 0) index.pending.push_back(position);
+        else index.byKey[parametersKey(member)].push_back(position);
+    }
+    static const std::vector<uint32_t> kNone;
+    auto bucket = index.byKey.find(parametersKey(function));
+    const std::vector<uint32_t>& keyed = bucket != index.byKey.end() ? bucket->second : kNone;
+    found.reserve(keyed.size() + index.pending.size());
+    std::merge(keyed.begin(), keyed.end(), index.pending.begin(), index.pending.end(), std::back_inserter(found));
+    for (uint32_t& position : found) position = (*listed)[position];
+    return found;
 }
 
 bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method,
@@ -234,6 +278,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     taken.swap(members_);
     index_.clear();
     indexEntries_ = 0;
+    signatures_.clear();
     for (const qestl::SmartPtr& method : taken) {
         IRObject* m = asObject(method);
         const Operand slot = addMethod(context, nameOf(*m), method);
@@ -247,6 +292,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
     taken.swap(members_);
     index_.clear();
     indexEntries_ = 0;
+    signatures_.clear();
     inheritMembers(base);
     for (const qestl::SmartPtr& method : taken) {
         bool inherited = false;
@@ -384,6 +430,7 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
+    signatures_.clear();
     for (const NameEntry& entry : entries) {
         auto found = index_.find(entry.name);
         if (found == index_.end()) continue;
@@ -407,6 +454,7 @@ void Container::clear() {
     index_.clear();
     indexEntries_ = 0;
     similarCache_.clear();
+    signatures_.clear();
     owner.reset();
 }
 
@@ -415,6 +463,7 @@ void Container::handOverMembers() {
     index_.clear();
     indexEntries_ = 0;
     similarCache_.clear();
+    signatures_.clear();
     owner.reset();
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
@@ -144,6 +145,9 @@ private:
     uint64_t entrySize(const IRObject& member) const;
     void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
+    // The members listed under the name that may have the function's
+    // parameter types (sameSignature non-zero), in listing order.
+    std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
     qestl::SmartPtrVector members_;
     NameIndex index_;
@@ -157,6 +161,18 @@ private:
         std::vector<qestl::SmartPtr> members;
     };
     std::map<std::string, SimilarNames, ByLengthThenBytes> similarCache_;
+    // The listing of a name bucketed by a key of the parameter types that is
+    // equal whenever sameSignature holds, so that an overload is compared
+    // only with the few of its key; a member still being declared (its
+    // parameters may change) is compared always. Positions in the listing,
+    // of the first `listed` entries; forgotten when the index changes
+    // other than by adding.
+    struct SignatureIndex {
+        size_t listed = 0;
+        std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
+        std::vector<uint32_t> pending;
+    };
+    std::map<std::string, SignatureIndex, ByLengthThenBytes> signatures_;
 };
 
 }  // namespace model
