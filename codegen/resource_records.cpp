@@ -52,7 +52,7 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
     }
     const uint64_t length = bytes->size();
     out.u32le(model::kOpResource);
-    out.u32le((operands[0].dataType << 24) | (operands[0].encodedKind & 0xFFFFFF));
+    out.u32le((uint32_t{operands[0].dataType} << 24) | (operands[0].encodedKind & 0xFFFFFF));
     out.u64le(static_cast<uint64_t>(operands[0].encodedValue));
     out.u32le((model::kTypeLong << 24) | kind);
     out.u64le(length);

@@ -66,7 +66,7 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
     out.u32le(opcode);
     for (uint64_t i = 0; i < operandCount; ++i) {
-        out.u32le((operands[i].dataType << 24) | (operands[i].encodedKind & 0xFFFFFF));
+        out.u32le((uint32_t{operands[i].dataType} << 24) | (operands[i].encodedKind & 0xFFFFFF));
         out.u64le(static_cast<uint64_t>(operands[i].encodedValue));
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));

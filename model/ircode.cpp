@@ -94,7 +94,7 @@ uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, 
         const Operand& operand = operands[i];
         if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
             internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
-        out.u32le((operand.dataType << 24) | (operand.encodedKind & 0xFFFFFF));
+        out.u32le((uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
         out.u64le(static_cast<uint64_t>(operand.encodedValue));
     }
     return 4 + 12 * operandCount;

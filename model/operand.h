@@ -84,11 +84,13 @@ struct Operand {
     Operand* link = nullptr;  // a jump label still to be bound; not owned
     qestl::SmartPtr target;
     int64_t displacement = 0;
-    uint32_t encodedKind = 0;
     int64_t value = 0;
     int64_t encodedValue = 0;
-    uint32_t kind = 0;
-    uint32_t dataType = 0;
+    uint32_t encodedKind = 0;
+    // A kind fits 8 bits and a data type is the word's high 8 bits: both
+    // narrow, so that an operand takes 64 bytes, not 72.
+    uint16_t kind = 0;
+    uint16_t dataType = 0;
 
     // The names the code generator uses for the same fields.
     Operand*& pendingLabel() { return link; }
