@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 
 #include <vector>
 
@@ -34,10 +35,17 @@ void runInParallel(size_t parts, void (*work)(void* data, size_t part), void* da
     std::vector<Part> jobs(parts);
     std::vector<pthread_t> threads(parts);
     std::vector<bool> started(parts, false);
+    // The helpers are made with every signal held, so that a signal sent to
+    // the process is handled by the calling thread alone (see runOnLargeStack).
+    sigset_t all;
+    sigset_t saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved);
     for (size_t part = 1; part < parts; ++part) {
         jobs[part] = Part{work, data, part};
         started[part] = pthread_create(&threads[part], nullptr, runPart, &jobs[part]) == 0;
     }
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
     work(data, 0);
     for (size_t part = 1; part < parts; ++part) {
         if (started[part]) {

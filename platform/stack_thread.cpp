@@ -1,6 +1,7 @@
 #include "platform/stack_thread.h"
 
 #include <pthread.h>
+#include <signal.h>
 
 namespace platform {
 namespace {
@@ -32,7 +33,17 @@ void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
         work(data);
         return;
     }
+    // While it waits, this thread takes no signal: one sent to the process
+    // then reaches the thread doing the work, whose held regions keep the
+    // temporary outputs and their table in step. Taken here, its handler
+    // would race that thread's rename and could replace the target of a
+    // compile it ends.
+    sigset_t all;
+    sigset_t saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &saved);
     pthread_join(thread, nullptr);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
 }  // namespace platform
