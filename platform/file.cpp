@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <utility>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,14 +24,12 @@ FileHandle wrap(int descriptor) {
 // Every file this process opened for reading, by identity: an output must
 // never land on one of them, whatever path names it.
 std::mutex gReadFilesLock;
-std::vector<std::pair<dev_t, ino_t>> gReadFiles;
+// A set: a program may include thousands of files, and every open asks.
+std::set<std::pair<dev_t, ino_t>> gReadFiles;
 
 void noteReadFile(const struct stat& info) {
     std::lock_guard<std::mutex> hold(gReadFilesLock);
-    for (const auto& [device, inode] : gReadFiles) {
-        if (device == info.st_dev && inode == info.st_ino) return;
-    }
-    gReadFiles.emplace_back(info.st_dev, info.st_ino);
+    gReadFiles.emplace(info.st_dev, info.st_ino);
 }
 
 }  // namespace
@@ -40,10 +38,7 @@ bool fileWasRead(const char* path) {
     struct stat info;
     if (path == nullptr || ::stat(path, &info) != 0) return false;
     std::lock_guard<std::mutex> hold(gReadFilesLock);
-    for (const auto& [device, inode] : gReadFiles) {
-        if (device == info.st_dev && inode == info.st_ino) return true;
-    }
-    return false;
+    return gReadFiles.count({info.st_dev, info.st_ino}) != 0;
 }
 
 bool pathIsNonRegular(const char* path) {
