@@ -101,7 +101,7 @@ TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
 void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record, uint32_t& namedFile,
-                                     qestl::qestringA& path) {
+                                    qestl::qestringA& path) {
     if (project_ == nullptr) return;
     // In a page the record's end may lie in an included page: the file is
     // the one its last byte was copied from.
