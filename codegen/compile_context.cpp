@@ -31,16 +31,10 @@ void CompileContext::reset() {
     diagnostics_.reset();
     tables_.reset();
     lookup_.reset();
-    trialResults.clear();
-    trialsUnderWay.clear();
-    valueLists.clear();
+    for (std::unique_ptr<PassState>& state : passStates_) state.reset();
     entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
-    pendingClasses.clear();
-    instancesMade = 0;
-    instanceBasesResolving.clear();
-    instantiationStopped = 0;
-    pendingBlockVariable.reset();
+    instancesRegistered_ = 0;
     project_.root.reset();
 }
 

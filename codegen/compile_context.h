@@ -6,6 +6,7 @@
 // the pass-level entries that take several parts at once.
 #pragma once
 
+#include <array>
 #include <cassert>
 #include <cstdint>
 #include <map>
@@ -21,6 +22,7 @@
 #include "codegen/jump_scope.h"
 #include "codegen/name_lookup.h"
 #include "codegen/near_misses.h"
+#include "codegen/pass_state.h"
 #include "codegen/program_entry.h"
 #include "codegen/program_tables.h"
 #include "codegen/relocation_table.h"
@@ -212,6 +214,8 @@ public:
     // entered twice gives an operand of kind 33.
     model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
                                  bool isStatic);
+    // The template instances registered so far.
+    uint32_t instancesRegistered() const { return instancesRegistered_; }
 
     // ---- the program's tables, which the image is written from
     ProgramTables& tables() { return tables_; }
@@ -225,32 +229,14 @@ public:
     int64_t productVersionNumber() const;
 
     // ---- state of single passes, still kept here
-    uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
-    qestl::SmartPtrVector pendingClasses;
-    // Template instances registered so far, and the names of the instances
-    // whose base class is being resolved (one met again is a base cycle).
-    uint32_t instancesMade = 0;
-    std::vector<std::string> instanceBasesResolving;
-    // Set when an instantiation bound was reported: no instance body is
-    // compiled from then on, so a template that outgrew the bounds does not
-    // report the same faults once per instance.
-    uint8_t instantiationStopped = 0;
-    std::vector<uint32_t> statementKinds;
-    std::vector<model::IRValueList> valueLists;
-    uint32_t nestingDepth = 0;
-    uint32_t declarationDepth = 0;
-    // Not of the image: the pending block variable of the statement
-    // compilers.
-    qestl::SmartPtr pendingBlockVariable;
-    // Deferred values compiled on trial, by their node's serial: the results
-    // and whether that compilation reported errors; and the serials whose
-    // trial is under way. Not of the image.
-    struct TrialResults {
-        model::IRValueList results;
-        bool failed = false;
-    };
-    std::map<uint32_t, TrialResults> trialResults;
-    std::set<uint32_t> trialsUnderWay;
+
+    // The state of one pass above codegen, made on first use.
+    template <typename State>
+    State& passState() {
+        std::unique_ptr<PassState>& slot = passStates_[static_cast<size_t>(State::kSlot)];
+        if (!slot) slot = std::make_unique<State>();
+        return static_cast<State&>(*slot);
+    }
 
 private:
     void deliverError(std::string_view text, const model::NodeHandle& node) override {
@@ -267,6 +253,8 @@ private:
     CodeEmitter emitter_{lookup_.scopes()};
     ProgramEntry entry_;
     ProgramTables tables_;
+    std::array<std::unique_ptr<PassState>, kPassSlotCount> passStates_;
+    uint32_t instancesRegistered_ = 0;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

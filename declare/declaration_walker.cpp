@@ -10,6 +10,7 @@
 #include "codegen/compile_context.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
+#include "declare/declaration_state.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"
 
@@ -70,7 +71,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
     // A chain declared for good: the climb would find every body above
     // walked already, up to its rest (unless too deep, where each step of
     // the climb reports).
-    if (asKlass != nullptr && asKlass->chainDeclaredNow() && context.declarationDepth < kMaxDeclarationDepth) {
+    if (asKlass != nullptr && asKlass->chainDeclaredNow() && declarationState(context).depth < kMaxDeclarationDepth) {
         if (asKlass->chainRest != nullptr) declareClassBody(context, *asKlass->chainRest);
         return;
     }
@@ -213,7 +214,7 @@ void ClassPassSchedule::runPass(const SmartPtr& scope) {
     }
     cursor_ = static_cast<uint32_t>(items_.size());
     replayModeBefore(cursor_);
-    context_.diagnostics().deferred().count += static_cast<uint32_t>(skippedCount_);
+    context_.diagnostics().deferred().noteUnsettled(static_cast<uint32_t>(skippedCount_));
     thisPass_.swap(nextPass_);
 }
 
@@ -234,8 +235,8 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     noted_ = {};
     notedOnce_ = false;
     unpredictable_ = false;
-    const uint32_t countBefore = context_.diagnostics().deferred().count;
-    const uint32_t retryBefore = context_.diagnostics().deferred().retry;
+    const uint32_t countBefore = context_.diagnostics().deferred().unsettled();
+    const uint32_t retryBefore = context_.diagnostics().deferred().declared();
     {
         CompileDiagnostics::SuppressWarnings replayed(context_.diagnostics(), item.suppressions);
         visitDeclaration(context_, scope, node, kClassPass);
@@ -248,8 +249,8 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     }
     const ScopeRecord* record = context_.scopes().innermost();
     const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) &&
-                       context_.diagnostics().deferred().retry == retryBefore &&
-                       context_.diagnostics().deferred().count >= countBefore && ownerObjectOf(node) != nullptr &&
+                       context_.diagnostics().deferred().declared() == retryBefore &&
+                       context_.diagnostics().deferred().unsettled() >= countBefore && ownerObjectOf(node) != nullptr &&
                        (node->flags & NodeFlag::Package) == 0;
     if (!waits) {
         item.state = kVisit;
@@ -257,7 +258,7 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
         return;
     }
     item.state = kWaiting;
-    item.deferredCount = context_.diagnostics().deferred().count - countBefore;
+    item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
     item.modeAfter = record != nullptr ? record->mode : 0;
     item.waitsOn = noted_;
     waiters_[noted_].push_back(index);
@@ -274,7 +275,7 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
     if (declared == nullptr) return true;
     if (declared->isPackage()) return false;
     if (!declared->isKind(model::kKindClass)) return true;
-    if (context_.declarationDepth >= kMaxDeclarationDepth) return false;
+    if (declarationState(context_).depth >= kMaxDeclarationDepth) return false;
     if (model::ClassObject* klass = model::asClass(declared))
         return klass->chainDeclaredNow() && klass->chainRest == nullptr;
     const NodeHandle& declaration = declared->declarationNode;
@@ -333,28 +334,24 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
         noteClassChanged(context, declaration->text.view());
     }
     DeferredDiagnostics& deferred = context.diagnostics().deferred();
-    const uint32_t savedRetry = deferred.retry;
-    const uint32_t savedCount = deferred.count;
-    deferred.retry = 0;
-    deferred.count = 0;
+    DeferredDiagnostics::NestedScope nested(deferred);
     if (body) {
         if (scope) context.scopes().pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
         {
             ClassPassSchedule schedule(context, body);
             do {
-                context.diagnostics().deferred().count = 0;
-                context.diagnostics().deferred().retry = 0;
+                deferred.restartCounts();
                 schedule.runPass(scope);
-                declaredInClassPasses += context.diagnostics().deferred().retry;
-            } while (context.diagnostics().deferred().retry != 0);
+                declaredInClassPasses += deferred.declared();
+            } while (deferred.declared() != 0);
         }
         walkDeclarations(context, scope, body, kMemberPass);
-        deferred.retry = declaredInClassPasses + 2 * deferred.retry;
+        deferred.setDeclared(declaredInClassPasses + 2 * deferred.declared());
         if (scope) context.popObjectScope();
     }
     if (declaration) {
-        if (deferred.count == 0) {
+        if (deferred.unsettled() == 0) {
             declaration->flags |= NodeFlag::Walked;
             if (model::ClassObject* klass = model::asClass(model::asObject(scope))) {
                 klass->buildMethodTables(context);
@@ -369,8 +366,6 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
             object != nullptr && object->name.view() != declaration->text.view())
             noteClassChanged(context, object->name.view());
     }
-    deferred.retry += savedRetry;
-    deferred.count += savedCount;
     context.bindPackageReferences();
 }
 
@@ -397,14 +392,15 @@ IRObject* ownerObjectOf(const NodeHandle& node) {
 
 int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& body,
                    const model::NodeHandle& declaration) {
-    if (context.declarationDepth >= declare::kMaxDeclarationDepth) {
+    uint32_t& depth = declarationState(context).depth;
+    if (depth >= declare::kMaxDeclarationDepth) {
         context.deferError(diag::ExpansionTooLarge, body);
         context.reportErrorOnce(diag::ExpansionTooLarge, body);
         return 0;
     }
-    ++context.declarationDepth;
+    ++depth;
     declare::declareScope(context, scope, body, declaration);
-    --context.declarationDepth;
+    --depth;
     return 0;
 }
 
@@ -442,6 +438,6 @@ void CompileContext::declareUntilStable(model::IRObject* scope, const model::Nod
     do {
         deferred.clear();
         declareSubtree(*this, qestl::SmartPtr(scope), body, declaration);
-    } while (deferred.retry != 0);
+    } while (deferred.declared() != 0);
     reportDeferred();
 }

@@ -10,6 +10,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
@@ -17,6 +18,7 @@
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 #include "statements/hand_made_classes.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -219,9 +221,9 @@ TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
     EXPECT_EQ(value.pending[3].as<model::cbircode>()->operands[1].value, 0);
     EXPECT_EQ(value.operand.dataType, model::kTypeBool);
 
-    f.context.statementHints |= 1;
+    walkState(f.context).compareOnly = true;
     EXPECT_EQ(f.compile(op("<", name("a"), name("b"))), std::vector<uint32_t>{model::kOpCmp});
-    EXPECT_EQ(f.context.statementHints & 1u, 0u);
+    EXPECT_FALSE(walkState(f.context).compareOnly);
 }
 
 TEST(OperatorExpressions, ComparisonWarnings) {
@@ -286,12 +288,12 @@ TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
     EXPECT_EQ(member.objectPtr()->getName().view(), "x");
     EXPECT_EQ(member.storageIndex, 2u);  // through a local on the stack
     EXPECT_TRUE(f.capture.errorText.empty());
-    EXPECT_TRUE(f.context.valueLists.empty());
+    EXPECT_TRUE(expressionState(f.context).valueLists.empty());
 
     f.compile(op(".", name("k"), name("missing")));
     EXPECT_NE(std::string(f.capture.errorText.view()).find("找不到对象:missing\n在以下对象中获取属性:\n"),
               std::string::npos);
-    EXPECT_TRUE(f.context.valueLists.empty());
+    EXPECT_TRUE(expressionState(f.context).valueLists.empty());
 }
 
 }  // namespace
