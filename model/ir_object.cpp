@@ -6,6 +6,7 @@
 
 #include "foundation/crc32.h"
 #include "model/builtin_types.h"
+#include "model/kept_objects.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
 
@@ -24,6 +25,10 @@ bool nameIs(const IRObject* object, const char* text) { return object && object-
 
 }  // namespace
 
+uint64_t serialMark() { return serialCounter; }
+
+void restartSerialsAt(uint64_t mark) { serialCounter = mark; }
+
 BuiltinTypes& builtinTypes() {
     static BuiltinTypes types;
     return types;
@@ -32,8 +37,7 @@ BuiltinTypes& builtinTypes() {
 IRObject::IRObject() : serial_(nextSerial()) {}
 
 IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& declared, uint8_t modifierByte)
-    : IRObject() {
-    name.assign(text.data(), text.size());
+    : name(text), serial_(nextSerial()) {
     kind = code;
     modifiers = static_cast<uint32_t>(modifierByte) << 4;
     type = declared;
@@ -58,6 +62,7 @@ qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::Sm
 }
 
 void IRObject::detach() {
+    if (kept) return;
     detachObjectRef(type);
     detachObjectRef(classField);
     constant.releaseObject();
