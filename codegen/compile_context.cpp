@@ -31,9 +31,7 @@ void CompileContext::reset() {
     diagnostics_.reset();
     tables_.reset();
     lookup_.reset();
-    trialResults.clear();
-    trialsUnderWay.clear();
-    valueLists.clear();
+    for (std::unique_ptr<PassState>& state : passStates_) state.reset();
     entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
     pendingClasses.clear();

@@ -6,6 +6,7 @@
 // the pass-level entries that take several parts at once.
 #pragma once
 
+#include <array>
 #include <cassert>
 #include <cstdint>
 #include <map>
@@ -21,6 +22,7 @@
 #include "codegen/jump_scope.h"
 #include "codegen/name_lookup.h"
 #include "codegen/near_misses.h"
+#include "codegen/pass_state.h"
 #include "codegen/program_entry.h"
 #include "codegen/program_tables.h"
 #include "codegen/relocation_table.h"
@@ -231,21 +233,19 @@ public:
     // report the same faults once per instance.
     uint8_t instantiationStopped = 0;
     std::vector<uint32_t> statementKinds;
-    std::vector<model::IRValueList> valueLists;
     uint32_t nestingDepth = 0;
     uint32_t declarationDepth = 0;
     // Not of the image: the pending block variable of the statement
     // compilers.
     qestl::SmartPtr pendingBlockVariable;
-    // Deferred values compiled on trial, by their node's serial: the results
-    // and whether that compilation reported errors; and the serials whose
-    // trial is under way. Not of the image.
-    struct TrialResults {
-        model::IRValueList results;
-        bool failed = false;
-    };
-    std::map<uint32_t, TrialResults> trialResults;
-    std::set<uint32_t> trialsUnderWay;
+
+    // The state of one pass above codegen, made on first use.
+    template <typename State>
+    State& passState() {
+        std::unique_ptr<PassState>& slot = passStates_[static_cast<size_t>(State::kSlot)];
+        if (!slot) slot = std::make_unique<State>();
+        return static_cast<State&>(*slot);
+    }
 
 private:
     void deliverError(std::string_view text, const model::NodeHandle& node) override {
@@ -262,6 +262,7 @@ private:
     CodeEmitter emitter_{lookup_.scopes()};
     ProgramEntry entry_;
     ProgramTables tables_;
+    std::array<std::unique_ptr<PassState>, kPassSlotCount> passStates_;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

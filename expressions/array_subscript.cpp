@@ -10,6 +10,7 @@
 #include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/opcodes.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kArrayTypeHint = 4;
 constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
 
 model::IRResult* pickValue(model::IRValueList& candidates) {
@@ -152,9 +152,9 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
         context.clearResults();
     }
     if (!elementType) {
-        context.statementHints |= kArrayTypeHint;
+        expressionState(context).arrayTypeHint = true;
         compileStatement(context, elementNode, false);
-        context.statementHints &= ~kArrayTypeHint;
+        expressionState(context).arrayTypeHint = false;
         model::IRValueList types;
         context.swapResults(types);
         context.clearResults();
@@ -217,8 +217,9 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
 // The element access `a[i]` (a Subscript node).
 uint32_t compileArraySubscript(CompileContext& context, const StatementNode& node) {
     const bool allocates = (node->flags & NodeFlag::New) != 0;
-    const bool nested = (context.statementHints & kArrayTypeHint) != 0;
-    context.statementHints &= ~kArrayTypeHint;
+    bool& hint = expressionState(context).arrayTypeHint;
+    const bool nested = hint;
+    hint = false;
     if (allocates || nested) return compileAllocation(context, node, allocates);
     return compileElementLoad(context, node);
 }

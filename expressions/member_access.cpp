@@ -3,11 +3,13 @@
 // candidate reached through that value; when none is found, an overloaded
 // "." operator of a's class gets the member name as a string.
 #include <utility>
+#include <vector>
 
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "expressions/stores.h"
 #include "model/container.h"
 #include "model/instance_object.h"
@@ -126,8 +128,8 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
     if (compileToCandidates(context, nameNode, nameValues)) {
         IRValueListArray arguments;
         arguments.push_back(std::move(nameValues));
-        if (!context.valueLists.empty() && !context.valueLists.back().empty())
-            arguments.push_back(context.valueLists.back());
+        const std::vector<model::IRValueList>& valueLists = expressionState(context).valueLists;
+        if (!valueLists.empty() && !valueLists.back().empty()) arguments.push_back(valueLists.back());
         if (findOperatorOverload(context, owners, arguments, node)) return true;
     }
     context.nearMisses().swap(nearMisses);
@@ -142,9 +144,10 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
 
 bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
                          std::string_view member, const StatementNode& node, const model::IRValueList& extraValues) {
-    context.valueLists.push_back(extraValues);
+    std::vector<model::IRValueList>& valueLists = expressionState(context).valueLists;
+    valueLists.push_back(extraValues);
     const bool viaOperator = resolveObjectMember(context, objectNode, objectValues, member, node);
-    context.valueLists.pop_back();
+    valueLists.pop_back();
     return viaOperator;
 }
 

@@ -6,6 +6,7 @@
 
 #include "codegen/compile_context.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "statements/compile_walk.h"
 
 namespace {
@@ -16,21 +17,22 @@ uint32_t serialOf(const model::IRResult& value) { return value.secondNode->seria
 
 // Compiles one deferred node once per compilation; later trials reuse what
 // that compilation gave, failed or not.
-const CompileContext::TrialResults* trialResultsOf(CompileContext& context, const model::IRResult& value) {
+const ExpressionState::Trial* trialResultsOf(CompileContext& context, const model::IRResult& value) {
     const uint32_t serial = serialOf(value);
-    if (auto cached = context.trialResults.find(serial); cached != context.trialResults.end()) return &cached->second;
+    ExpressionState& state = expressionState(context);
+    if (auto cached = state.trials.find(serial); cached != state.trials.end()) return &cached->second;
     // Needed again while it is being tried: nothing, rather than recursion.
-    if (!context.trialsUnderWay.insert(serial).second) return nullptr;
+    if (!state.trialsUnderWay.insert(serial).second) return nullptr;
     context.clearResults();
     compileStatement(context, value.secondNode, false);
-    CompileContext::TrialResults entry;
+    ExpressionState::Trial entry;
     context.swapResults(entry.results);
     context.clearResults();
     // The caller installed a fresh capture for this trial.
     const DiagnosticCapture* capture = context.diagnostics().activeCapture();
     entry.failed = capture != nullptr && capture->hasError != 0;
-    auto [stored, fresh] = context.trialResults.emplace(serial, std::move(entry));
-    context.trialsUnderWay.erase(serial);
+    auto [stored, fresh] = state.trials.emplace(serial, std::move(entry));
+    state.trialsUnderWay.erase(serial);
     return fresh ? &stored->second : nullptr;
 }
 
@@ -80,7 +82,7 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
         DiagnosticCapture capture;
         capture.begin(context.diagnostics());
         const model::IRResult deferred = values[i];
-        const CompileContext::TrialResults* tried = trialResultsOf(context, deferred);
+        const ExpressionState::Trial* tried = trialResultsOf(context, deferred);
         if (tried != nullptr && !tried->failed && capture.hasError == 0) {
             for (const model::IRResult& result : tried->results) {
                 // Each use gets instructions of its own.

@@ -5,6 +5,7 @@
 
 #include "codegen/compile_context.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "expressions/stores.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -74,7 +75,7 @@ struct TrialFixture {
     }
     ~TrialFixture() {
         context.clearResults();
-        context.trialResults.clear();
+        expressionState(context).trials.clear();
         context.emitter().setFunction(nullptr);
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
         model::asObject(model::builtinTypes().intType)->detach();
@@ -122,7 +123,7 @@ TEST(TrialCompilation, ANodeIsCompiledOnceAndItsResultsHandedOutAsCopies) {
     const model::IRValueList second = f.filter(values);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].object.get(), first[0].object.get());
-    EXPECT_EQ(f.context.trialResults.size(), 1u);
+    EXPECT_EQ(expressionState(f.context).trials.size(), 1u);
     EXPECT_EQ(f.context.errorCount(), 0u);
 }
 
@@ -141,13 +142,13 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     values.pushBack(f.deferred(step));
     values.pushBack(model::IRResult(f.target()[0]));  // a plain value stays
     EXPECT_EQ(f.filter(values).size(), 1u);
-    const auto cached = f.context.trialResults.find(step->serial);
-    ASSERT_NE(cached, f.context.trialResults.end());
+    const auto cached = expressionState(f.context).trials.find(step->serial);
+    ASSERT_NE(cached, expressionState(f.context).trials.end());
     EXPECT_TRUE(cached->second.failed);
     EXPECT_EQ(cached->second.results.size(), 1u);
     // Taken from the cache, the failed results still count for nothing.
     EXPECT_EQ(f.filter(values).size(), 1u);
-    EXPECT_EQ(f.context.trialResults.size(), 1u);
+    EXPECT_EQ(expressionState(f.context).trials.size(), 1u);
     EXPECT_EQ(f.context.errorCount(), 0u);
     EXPECT_EQ(f.context.diagnostics().activeCapture(), nullptr);
 }

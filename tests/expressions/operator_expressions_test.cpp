@@ -10,6 +10,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
@@ -286,12 +287,12 @@ TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
     EXPECT_EQ(member.objectPtr()->getName().view(), "x");
     EXPECT_EQ(member.storageIndex, 2u);  // through a local on the stack
     EXPECT_TRUE(f.capture.errorText.empty());
-    EXPECT_TRUE(f.context.valueLists.empty());
+    EXPECT_TRUE(expressionState(f.context).valueLists.empty());
 
     f.compile(op(".", name("k"), name("missing")));
     EXPECT_NE(std::string(f.capture.errorText.view()).find("找不到对象:missing\n在以下对象中获取属性:\n"),
               std::string::npos);
-    EXPECT_TRUE(f.context.valueLists.empty());
+    EXPECT_TRUE(expressionState(f.context).valueLists.empty());
 }
 
 }  // namespace
