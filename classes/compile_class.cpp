@@ -9,6 +9,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "declare/declaration_entries.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -163,7 +164,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     auto* klass = classRef.as<model::ClassObject>();
 
     bool pending = klass->isPackage() ? klass->isDeclarationPending(given) : klass->compiled == 0;
-    if (klass->isTemplateInstance() && context.instantiationStopped) pending = false;
+    if (klass->isTemplateInstance() && declarationState(context).instantiationStopped) pending = false;
     if (pending) {
         // The names a template method's binding gives its parameters are
         // not the class's: an instance made while one compiles sees only

@@ -62,7 +62,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         if (c->templateOrigin || c->builtinTemplate) {
             tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
             global = true;
-            ++instancesMade;
+            ++instancesRegistered_;
         }
         c->sourceNode = c->declarationNode;
         // A class declared in a function body belongs to that function. An

@@ -34,10 +34,7 @@ void CompileContext::reset() {
     for (std::unique_ptr<PassState>& state : passStates_) state.reset();
     entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
-    pendingClasses.clear();
-    instancesMade = 0;
-    instanceBasesResolving.clear();
-    instantiationStopped = 0;
+    instancesRegistered_ = 0;
     pendingBlockVariable.reset();
     project_.root.reset();
 }

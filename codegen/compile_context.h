@@ -209,6 +209,8 @@ public:
     // entered twice gives an operand of kind 33.
     model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,
                                  bool isStatic);
+    // The template instances registered so far.
+    uint32_t instancesRegistered() const { return instancesRegistered_; }
 
     // ---- the program's tables, which the image is written from
     ProgramTables& tables() { return tables_; }
@@ -223,18 +225,8 @@ public:
 
     // ---- state of single passes, still kept here
     uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
-    qestl::SmartPtrVector pendingClasses;
-    // Template instances registered so far, and the names of the instances
-    // whose base class is being resolved (one met again is a base cycle).
-    uint32_t instancesMade = 0;
-    std::vector<std::string> instanceBasesResolving;
-    // Set when an instantiation bound was reported: no instance body is
-    // compiled from then on, so a template that outgrew the bounds does not
-    // report the same faults once per instance.
-    uint8_t instantiationStopped = 0;
     std::vector<uint32_t> statementKinds;
     uint32_t nestingDepth = 0;
-    uint32_t declarationDepth = 0;
     // Not of the image: the pending block variable of the statement
     // compilers.
     qestl::SmartPtr pendingBlockVariable;
@@ -263,6 +255,7 @@ private:
     ProgramEntry entry_;
     ProgramTables tables_;
     std::array<std::unique_ptr<PassState>, kPassSlotCount> passStates_;
+    uint32_t instancesRegistered_ = 0;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

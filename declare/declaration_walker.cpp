@@ -10,6 +10,7 @@
 #include "codegen/compile_context.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
+#include "declare/declaration_state.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"
 
@@ -70,7 +71,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
     // A chain declared for good: the climb would find every body above
     // walked already, up to its rest (unless too deep, where each step of
     // the climb reports).
-    if (asKlass != nullptr && asKlass->chainDeclaredNow() && context.declarationDepth < kMaxDeclarationDepth) {
+    if (asKlass != nullptr && asKlass->chainDeclaredNow() && declarationState(context).depth < kMaxDeclarationDepth) {
         if (asKlass->chainRest != nullptr) declareClassBody(context, *asKlass->chainRest);
         return;
     }
@@ -274,7 +275,7 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
     if (declared == nullptr) return true;
     if (declared->isPackage()) return false;
     if (!declared->isKind(model::kKindClass)) return true;
-    if (context_.declarationDepth >= kMaxDeclarationDepth) return false;
+    if (declarationState(context_).depth >= kMaxDeclarationDepth) return false;
     if (model::ClassObject* klass = model::asClass(declared))
         return klass->chainDeclaredNow() && klass->chainRest == nullptr;
     const NodeHandle& declaration = declared->declarationNode;
@@ -397,14 +398,15 @@ IRObject* ownerObjectOf(const NodeHandle& node) {
 
 int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& body,
                    const model::NodeHandle& declaration) {
-    if (context.declarationDepth >= declare::kMaxDeclarationDepth) {
+    uint32_t& depth = declarationState(context).depth;
+    if (depth >= declare::kMaxDeclarationDepth) {
         context.deferError(diag::ExpansionTooLarge, body);
         context.reportErrorOnce(diag::ExpansionTooLarge, body);
         return 0;
     }
-    ++context.declarationDepth;
+    ++depth;
     declare::declareScope(context, scope, body, declaration);
-    --context.declarationDepth;
+    --depth;
     return 0;
 }
 

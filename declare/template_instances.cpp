@@ -4,12 +4,15 @@
 // instance gets a clone of the template's declaration, whose body the
 // declaration walker declares, and is queued for the compile pass.
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "classes/compile_class.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -62,7 +65,7 @@ size_t nestingDepth(std::string_view name) {
 // dropped must not leave instance bodies uncompiled in a compilation that
 // then succeeds.
 void stopInstantiation(CompileContext& context) {
-    if (context.diagnostics().activeCapture() == nullptr) context.instantiationStopped = 1;
+    if (context.diagnostics().activeCapture() == nullptr) declarationState(context).instantiationStopped = true;
 }
 
 bool refuseInstance(CompileContext& context, bool deferIt, const Diagnostic& why, const NodeHandle& typeNode) {
@@ -82,18 +85,19 @@ bool instanceNameFits(CompileContext& context, bool deferIt, std::string_view lo
 }
 
 bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& typeNode) {
-    if (context.instancesMade < kMaxInstances) return true;
+    if (context.instancesRegistered() < kMaxInstances) return true;
     return refuseInstance(context, deferIt, diag::TooManyInstances, typeNode);
 }
 
 InstanceBaseGuard::InstanceBaseGuard(CompileContext& context, std::string_view lookupName) : context_(context) {
-    for (const std::string& resolving : context.instanceBasesResolving)
-        if (resolving == lookupName) cycle_ = true;
-    if (!cycle_) context.instanceBasesResolving.emplace_back(lookupName);
+    std::vector<std::string>& resolving = declarationState(context).instanceBasesResolving;
+    for (const std::string& name : resolving)
+        if (name == lookupName) cycle_ = true;
+    if (!cycle_) resolving.emplace_back(lookupName);
 }
 
 InstanceBaseGuard::~InstanceBaseGuard() {
-    if (!cycle_) context_.instanceBasesResolving.pop_back();
+    if (!cycle_) declarationState(context_).instanceBasesResolving.pop_back();
 }
 
 namespace {
@@ -245,7 +249,7 @@ struct Instantiation {
         }
         declareSubtree(context, made, model::IRClass(clone).memberList(), clone);
         guard.setExpanding(false);
-        context.pendingClasses.pushBack(made);
+        declarationState(context).pendingClasses.pushBack(made);
         return made;
     }
 };

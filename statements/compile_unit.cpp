@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "declare/declaration_entries.h"
+#include "declare/declaration_state.h"
 #include "model/opcodes.h"
 #include "options/compile_options.h"
 #include "source/search_paths.h"
@@ -17,9 +18,10 @@ namespace {
 // Classes queued while a batch compiles (template instances above all) form
 // the next batch; the queue is empty when this returns.
 void compilePendingClasses(CompileContext& context) {
-    while (!context.pendingClasses.empty()) {
+    qestl::SmartPtrVector& pending = declarationState(context).pendingClasses;
+    while (!pending.empty()) {
         qestl::SmartPtrVector batch;
-        batch.swap(context.pendingClasses);
+        batch.swap(pending);
         for (const qestl::SmartPtr& queued : batch) {
             model::IRObject* klass = model::asObject(queued);
             if (klass == nullptr) continue;

@@ -1,0 +1,32 @@
+// What the declaration pass keeps for a whole compilation, and what it
+// leaves the compile pass: the classes it made that still wait to be
+// compiled.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/pass_state.h"
+#include "foundation/smart_ptr.h"
+
+class DeclarationState final : public PassState {
+public:
+    static constexpr PassSlot kSlot = PassSlot::Declaration;
+
+    // Template instances made since the compile pass last took the queue:
+    // its next batch.
+    qestl::SmartPtrVector pendingClasses;
+    // The names of the instances whose base class is being resolved (one
+    // met again is a base cycle).
+    std::vector<std::string> instanceBasesResolving;
+    // Set when an instantiation bound was reported: no instance body is
+    // compiled from then on, so a template that outgrew the bounds does not
+    // report the same faults once per instance.
+    bool instantiationStopped = false;
+    // How deeply declared bodies nest, each within the one declaring it.
+    uint32_t depth = 0;
+};
+
+inline DeclarationState& declarationState(CompileContext& context) { return context.passState<DeclarationState>(); }
