@@ -35,7 +35,6 @@ void CompileContext::reset() {
     entry_.reset();
     if (FunctionCompileState* function = emitter_.function()) function->flowRoot.children.clear();
     instancesRegistered_ = 0;
-    pendingBlockVariable.reset();
     project_.root.reset();
 }
 

@@ -224,12 +224,6 @@ public:
     int64_t productVersionNumber() const;
 
     // ---- state of single passes, still kept here
-    uint32_t statementHints = 0;  // bit 0 compare only, bit 2 array type
-    std::vector<uint32_t> statementKinds;
-    uint32_t nestingDepth = 0;
-    // Not of the image: the pending block variable of the statement
-    // compilers.
-    qestl::SmartPtr pendingBlockVariable;
 
     // The state of one pass above codegen, made on first use.
     template <typename State>

@@ -4,11 +4,13 @@
 #include "codegen/compile_context.h"
 #include "statements/compile_walk.h"
 #include "codegen/code_emitter.h"
+#include "statements/walk_state.h"
 
 void declarePendingBlockVariable(CompileContext& context) {
-    if (!context.pendingBlockVariable) return;
-    qestl::SmartPtr variable = std::move(context.pendingBlockVariable);
-    context.pendingBlockVariable.reset();
+    qestl::SmartPtr& pending = walkState(context).pendingBlockVariable;
+    if (!pending) return;
+    qestl::SmartPtr variable = std::move(pending);
+    pending.reset();
     context.scopes().declareObject(model::asObject(variable)->name.view(), variable, false);
 }
 

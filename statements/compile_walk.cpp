@@ -11,6 +11,7 @@
 #include "codegen/compile_utilities.h"
 #include "diagnostics/diagnostics.h"
 #include "options/compile_options.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -117,7 +118,8 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
 }
 
 uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet) {
-    if (static_cast<int32_t>(context.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
+    WalkState& walk = walkState(context);
+    if (static_cast<int32_t>(walk.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
         context.reportError(diag::NestingTooDeep, node);
         return 0;
     }
@@ -129,11 +131,11 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
             context.reportWarning(diag::Unreachable, node);
         }
     }
-    context.statementKinds.push_back(node->kind);
-    ++context.nestingDepth;
+    walk.statementKinds.push_back(node->kind);
+    ++walk.nestingDepth;
     const uint32_t result = dispatchStatement(context, node);
-    context.statementKinds.pop_back();
-    --context.nestingDepth;
+    walk.statementKinds.pop_back();
+    --walk.nestingDepth;
     return result;
 }
 

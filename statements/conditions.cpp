@@ -13,10 +13,9 @@
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 #include "statements/control_flow.h"
+#include "statements/walk_state.h"
 
 namespace {
-
-constexpr uint32_t kCompareOnly = 1;
 
 model::Operand boolImmediate(bool value) { return model::makeImmediate(value ? 1 : 0, model::kImmBool); }
 
@@ -112,9 +111,9 @@ uint32_t compileLogicalNode(CompileContext& context, const StatementNode& node) 
 
 uint32_t compileConditionJump(CompileContext& context, const StatementNode& node, uint32_t& jumpOpcode, bool invert) {
     const bool comparison = operatorCodeOf(node) == model::kOpCmp;
-    if (comparison) context.statementHints |= kCompareOnly;
+    if (comparison) walkState(context).compareOnly = true;
     compileStatement(context, node, false);
-    context.statementHints &= ~kCompareOnly;
+    walkState(context).compareOnly = false;
     if (context.hasErrors()) return 1;
 
     model::IRResult* chosen = control::pickValue(context.candidates());

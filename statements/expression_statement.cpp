@@ -7,10 +7,9 @@
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
+#include "statements/walk_state.h"
 
 namespace {
-
-constexpr uint32_t kCompareOnly = 1;
 
 bool isAssignmentCode(uint32_t code) {
     return code == model::kOpMov || (code >= model::kOpShlm && code <= model::kOpXorm);
@@ -38,8 +37,9 @@ uint32_t compileExpressionStatement(CompileContext& context, const StatementNode
 }
 
 void compileComparisonExpression(CompileContext& context, const StatementNode& node) {
-    const bool compareOnly = (context.statementHints & kCompareOnly) != 0;
-    context.statementHints &= ~kCompareOnly;
+    bool& hint = walkState(context).compareOnly;
+    const bool compareOnly = hint;
+    hint = false;
     if (compareOnly) {
         compileExpression(context, node);
         return;

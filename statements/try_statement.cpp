@@ -16,6 +16,7 @@
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 #include "statements/control_flow.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -187,8 +188,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             context.reportError(diag::UndefinedName, typeNode);
             return 0;
         }
-        context.pendingBlockVariable =
-            model::makeObject(clause->text.view(), model::kKindVariable, chosen->object, 0);
+        walkState(context).pendingBlockVariable = model::makeObject(clause->text.view(), model::kKindVariable,
+                                                                    chosen->object, 0);
         const StatementNode handler = clause->operands.size() > 1 ? clause->operands[1] : StatementNode();
         if (handler) {
             const uint64_t mark = context.localMark();
@@ -201,7 +202,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             control::closeBranch(context);
             context.popLocals(mark);
             if (context.hasErrors()) {
-                context.pendingBlockVariable.reset();
+                walkState(context).pendingBlockVariable.reset();
                 return 0;
             }
         }
@@ -210,7 +211,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             model::Operand(static_cast<int64_t>(codegen::codeSize(context.currentList(), afterMapseh[i], handlerStart))));
         qestl::SmartPtr back = context.emit(codegen::makeJump(model::kOpJmp, 0), node);
         pointAt(back, 0, landings[0]);
-        context.pendingBlockVariable.reset();
+        walkState(context).pendingBlockVariable.reset();
     }
     control::settleExits(context);
     // Restoring clears the mask; the saved targets stay readable.

@@ -18,6 +18,7 @@
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 #include "statements/hand_made_classes.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -220,9 +221,9 @@ TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
     EXPECT_EQ(value.pending[3].as<model::cbircode>()->operands[1].value, 0);
     EXPECT_EQ(value.operand.dataType, model::kTypeBool);
 
-    f.context.statementHints |= 1;
+    walkState(f.context).compareOnly = true;
     EXPECT_EQ(f.compile(op("<", name("a"), name("b"))), std::vector<uint32_t>{model::kOpCmp});
-    EXPECT_EQ(f.context.statementHints & 1u, 0u);
+    EXPECT_FALSE(walkState(f.context).compareOnly);
 }
 
 TEST(OperatorExpressions, ComparisonWarnings) {

@@ -10,6 +10,7 @@
 #include "model/opcodes.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ TEST(CompileWalk, NestingPastTheLimitIsReportedOnceAndSkipped) {
     }
     compileStatement(m.context, outer, false);
     EXPECT_EQ(occurrences(m.capture.errorText, "语法嵌套过大(超过255层)"), 1u);
-    EXPECT_EQ(m.context.nestingDepth, 0u);
-    EXPECT_TRUE(m.context.statementKinds.empty());
+    EXPECT_EQ(walkState(m.context).nestingDepth, 0u);
+    EXPECT_TRUE(walkState(m.context).statementKinds.empty());
 }
 
 TEST(CompileWalk, UnreachableCodeIsWarnedOncePerBlock) {

@@ -19,6 +19,7 @@
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 #include "statements/hand_made_classes.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -157,13 +158,13 @@ TEST(SynchronizedBlock, PrimitivesAndStringCannotBeLockedButBoolCan) {
 
 TEST(Block, ThePendingVariableAndTheLocalsLiveOnlyInTheBlock) {
     Fixture f;
-    f.context.pendingBlockVariable = model::makeObject("p", model::kKindVariable, f.box(), 0);
-    f.held.push_back(f.context.pendingBlockVariable);
+    walkState(f.context).pendingBlockVariable = model::makeObject("p", model::kKindVariable, f.box(), 0);
+    f.held.push_back(walkState(f.context).pendingBlockVariable);
     NodeHandle block = makeAstNode(NodeKind::Block);
     block->operands.pushBack(Fixture::lock(NodeKind::Synchronized, {}, "p"));
     block->children.pushBack(Fixture::lock(NodeKind::Synchronized, {}, "p"));  // after the block
     f.compileMethod(f.box(), block);
-    EXPECT_FALSE(f.context.pendingBlockVariable);
+    EXPECT_FALSE(walkState(f.context).pendingBlockVariable);
     EXPECT_EQ(f.context.codeList(kRecordList).size(), 1u);  // the lock inside compiled
     const std::string errors = f.errors();
     const size_t first = errors.find("未定义的标识符");

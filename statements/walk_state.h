@@ -1,0 +1,27 @@
+// What the walk of the compile pass keeps for a whole compilation: how
+// deeply statements nest, and what one statement compiler leaves for the
+// next one it calls.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codegen/compile_context.h"
+#include "codegen/pass_state.h"
+#include "foundation/smart_ptr.h"
+
+class WalkState final : public PassState {
+public:
+    static constexpr PassSlot kSlot = PassSlot::Walk;
+
+    // The statements being compiled, outermost first, and their count.
+    uint32_t nestingDepth = 0;
+    std::vector<uint32_t> statementKinds;
+    // Set while a condition compiles its comparison: the comparison sets
+    // the flags and leaves no value.
+    bool compareOnly = false;
+    // The variable of a catch clause, declared by the block of its handler.
+    qestl::SmartPtr pendingBlockVariable;
+};
+
+inline WalkState& walkState(CompileContext& context) { return context.passState<WalkState>(); }
