@@ -6,13 +6,18 @@
 namespace platform {
 namespace {
 
+// The stack of the thread this one is, when it was made here (0: any other).
+thread_local size_t tLargeStackBytes = 0;
+
 struct Job {
     void (*work)(void*);
     void* data;
+    size_t bytes;
 };
 
 void* runJob(void* argument) {
     const Job* job = static_cast<const Job*>(argument);
+    tLargeStackBytes = job->bytes;
     job->work(job->data);
     return nullptr;
 }
@@ -20,7 +25,14 @@ void* runJob(void* argument) {
 }  // namespace
 
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
-    Job job{work, data};
+    // Already on such a stack (the compile thread asking again for its
+    // declaration pass): a nested thread would cost a second stack mapping
+    // and a second object heap for nothing.
+    if (tLargeStackBytes >= bytes) {
+        work(data);
+        return;
+    }
+    Job job{work, data, bytes};
     pthread_attr_t attributes;
     pthread_t thread;
     bool started = false;

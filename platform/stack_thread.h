@@ -13,7 +13,8 @@ namespace platform {
 constexpr size_t kCompileStackBytes = size_t{512} << 20;
 
 // Runs work(data) on a new thread with a stack of `bytes` and waits for it.
-// When no such thread can be made the work runs on the calling thread.
+// When no such thread can be made, or the calling thread is one made here
+// with at least that stack, the work runs on the calling thread.
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 
 // The same for any callable.

@@ -11,6 +11,7 @@
 
 #include "platform/file.h"
 #include "platform/locks.h"
+#include "platform/stack_thread.h"
 #include "platform/system.h"
 
 namespace fs = std::filesystem;
@@ -190,4 +191,17 @@ TEST(PlatformLocks, SlimLockExclusiveHoldsOutReaders) {
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(counter, 40000);
     EXPECT_FALSE(sawTorn);
+}
+
+TEST(PlatformStackThread, WorkRunsOnALargeStackThreadOnceAndNestedCallsStayOnIt) {
+    pthread_t outer{};
+    pthread_t inner{};
+    auto nested = [&] { inner = pthread_self(); };
+    auto work = [&] {
+        outer = pthread_self();
+        runOnLargeStack(kCompileStackBytes, nested);
+    };
+    runOnLargeStack(kCompileStackBytes, work);
+    EXPECT_FALSE(pthread_equal(outer, pthread_self()));
+    EXPECT_TRUE(pthread_equal(outer, inner));
 }
