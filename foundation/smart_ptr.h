@@ -32,7 +32,9 @@ public:
     // A failed allocation yields null rather than throwing.
     static void* operator new(size_t bytes) noexcept;
     static void* operator new(size_t, void* place) noexcept { return place; }
-    static void operator delete(void* memory) noexcept;
+    // Sized only: the heap keeps no size beside its blocks, and the virtual
+    // destructor hands the size of what is destroyed.
+    static void operator delete(void* memory, size_t bytes) noexcept;
     static void operator delete(void*, void*) noexcept {}
 
 private:

@@ -42,6 +42,10 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         const model::IRObject& member = *model::asObject(held);
         record.variables.push_back({member.address(), text(member.name)});
     }
+    // Made at the peak of the compilation: sized once rather than grown by
+    // doubling, which left up to half of it unused.
+    record.lines.reserve(record.lines.size() + context.codeList(kMainList).size() +
+                         context.codeList(kMemberCodeList).size());
     collectLines(context, context.codeList(kMainList), record);
     collectLines(context, context.codeList(kMemberCodeList), record);
     for (const auto& [serial, function] : context.tables().debugInfo().records()) {
