@@ -7,7 +7,10 @@ namespace {
 
 std::string text(const qestl::qestringA& value) { return std::string(value.c_str(), value.length()); }
 
-void collectLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugRecord& record) {
+// Calls take with the line of every instruction of the list that has a
+// source position.
+template <typename Take>
+void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list, Take&& take) {
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
@@ -26,8 +29,14 @@ void collectLines(const CompileContext& context, const qestl::SmartPtrVector& li
             }
         }
         const qeAbstractNode& node = *instruction.sourceNode;
-        record.lines.push_back({instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+        take(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
     }
+}
+
+uint64_t countLines(const qestl::SmartPtrVector& list) {
+    uint64_t count = 0;
+    for (const qestl::SmartPtr& held : list) count += held.as<model::cbircode>()->sourceNode ? 1 : 0;
+    return count;
 }
 
 }  // namespace
@@ -42,12 +51,12 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         const model::IRObject& member = *model::asObject(held);
         record.variables.push_back({member.address(), text(member.name)});
     }
-    // Made at the peak of the compilation: sized once rather than grown by
-    // doubling, which left up to half of it unused.
-    record.lines.reserve(record.lines.size() + context.codeList(kMainList).size() +
-                         context.codeList(kMemberCodeList).size());
-    collectLines(context, context.codeList(kMainList), record);
-    collectLines(context, context.codeList(kMemberCodeList), record);
+    const CompileContext& source = context;
+    record.streamedLineCount = countLines(context.codeList(kMainList)) + countLines(context.codeList(kMemberCodeList));
+    record.streamLines = [&source](const std::function<void(const DebugLineRecord&)>& take) {
+        visitLines(source, source.codeList(kMainList), take);
+        visitLines(source, source.codeList(kMemberCodeList), take);
+    };
     for (const auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();
