@@ -168,3 +168,38 @@ TEST(SharedKeyMap, ExistingKeyTakesTheNewHandleAndReleasesTheOld) {
 }
 
 }  // namespace
+
+namespace {
+
+// Counted objects of a given size that fill themselves with a pattern.
+template <size_t Bytes>
+struct Sized : CountedObject {
+    explicit Sized(uint8_t mark) { std::fill(std::begin(payload), std::end(payload), mark); }
+    bool intact(uint8_t mark) const {
+        return std::all_of(std::begin(payload), std::end(payload), [mark](uint8_t b) { return b == mark; });
+    }
+    uint8_t payload[Bytes];
+};
+
+}  // namespace
+
+TEST(ObjectMemory, ObjectsOfEverySizeClassKeepTheirBytesThroughReuse) {
+    // Freed blocks are handed out again by size alone: any size mix-up
+    // would let one object overwrite another.
+    for (int round = 0; round < 3; ++round) {
+        std::vector<SmartPtr> held;
+        for (int i = 0; i < 200; ++i) {
+            const auto mark = static_cast<uint8_t>(i);
+            if (i % 3 == 0) held.push_back(SmartPtr(qestl::registerLiveObject(new Sized<4>(mark))));
+            else if (i % 3 == 1) held.push_back(SmartPtr(qestl::registerLiveObject(new Sized<60>(mark))));
+            else held.push_back(SmartPtr(qestl::registerLiveObject(new Sized<9000>(mark))));
+        }
+        for (size_t i = 0; i < held.size(); i += 2) held[i].reset();
+        for (size_t i = 1; i < held.size(); i += 2) {
+            const auto mark = static_cast<uint8_t>(i);
+            if (i % 3 == 1) EXPECT_TRUE(held[i].as<Sized<60>>()->intact(mark));
+            else if (i % 3 == 2) EXPECT_TRUE(held[i].as<Sized<9000>>()->intact(mark));
+            else EXPECT_TRUE(held[i].as<Sized<4>>()->intact(mark));
+        }
+    }
+}
