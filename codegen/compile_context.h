@@ -78,16 +78,9 @@ public:
         assert(entry.kind == DiagnosticKind::Error);
         diagnostics_.reportErrorOnce(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
     }
-    // Advice at a node (never empty), printed unless warnings are
-    // suppressed there; counted as nothing.
-    void reportTip(const Diagnostic& entry, const model::NodeHandle& node) { diagnostics_.reportTip(entry, node); }
     // Reports what the last declaration run deferred: each marked node's
     // first message once, node-less ones always.
     void reportDeferred();
-    std::string sourceName(const model::NodeHandle& node) const { return diagnostics_.sourceName(node); }
-    std::string sourceExcerpt(const model::NodeHandle& node) const { return diagnostics_.sourceExcerpt(node); }
-    void countError() { diagnostics_.countError(); }
-    bool hasErrors() const { return diagnostics_.hasErrors(); }
     // The error stop after the semantic pass.
     void reportCompileStopped();
 
@@ -101,33 +94,14 @@ public:
     void declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
                             const model::NodeHandle& declaration);
 
-    // ---- code lists and emission (forwarded to the emitter)
+    // ---- code lists and emission (the state is the emitter's)
     CodeEmitter& emitter() { return emitter_; }
     const CodeEmitter& emitter() const { return emitter_; }
-    qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node) {
-        return emitter_.emit(std::move(templ), node);
-    }
-    qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node) {
-        return emitter_.emitCopyOf(templ, node);
-    }
     qestl::SmartPtr emitToMainList(const model::cbircode& templ, const model::NodeHandle& node) override {
         return emitter_.emitToMainList(templ, node);
     }
-    void appendCode(qestl::SmartPtrVector& code) { emitter_.appendCode(code); }
-    void flushResult(model::IRResult& result) { emitter_.flushResult(result); }
     void flushResultInto(model::IRResult* result, model::Operand& out);
-    qestl::SmartPtr codeAt(uint64_t index) const { return emitter_.codeAt(index); }
-    qestl::SmartPtr lastInstruction() const { return emitter_.lastInstruction(); }
-    void switchCodeList(bool memberList, CodeListGuard* guard) { emitter_.switchCodeList(memberList, guard); }
-    void enterJumpScope(JumpScope& scope, uint32_t mask) { emitter_.enterJumpScope(scope, mask); }
-    void inheritJumpScope(JumpScope& scope) { emitter_.inheritJumpScope(scope); }
     void bindLabels(uint64_t first, uint64_t end) { emitter_.bindLabels(first, end, errorCount() != 0); }
-    uint64_t localMark() const { return emitter_.localMark(); }
-    void popLocals(uint64_t mark) { emitter_.popLocals(mark); }
-    CodeList& codeList(uint32_t id) { return emitter_.list(id); }
-    const CodeList& codeList(uint32_t id) const { return emitter_.list(id); }
-    CodeList& currentList() { return emitter_.current(); }
-    FunctionCompileState* function() const { return emitter_.function(); }
 
     // ---- scopes, modes and flags
     uint32_t setCompileMode(uint32_t mode);
@@ -139,7 +113,6 @@ public:
     // The owner of the current frame (the function being compiled), which
     // pending instructions are stamped with; empty outside a frame.
     qestl::SmartPtr frameOwner() const { return scopes().frame != nullptr ? scopes().frame->owner : qestl::SmartPtr(); }
-    void popThisObject() { lookup_.popReceiver(); }
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);
     // Warning 330 for the exception classes a call may throw that the
@@ -205,6 +178,11 @@ public:
     // Enters a finished built-in class (owner empty for a top-level class):
     // id map, global scope or its owner, and the built-in class list.
     void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass);
+    // Enters what registering the built-ins entered into the registry
+    // context, in the same order, so that this compilation starts from the
+    // state registering them here would have given: the registry's objects
+    // are shared, their string resources and lists are this context's own.
+    void enterBuiltinsOf(CompileContext& registry);
     // Enters a class compiled from source or made from a template; a package
     // entered twice gives an operand of kind 33.
     model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,

@@ -46,7 +46,7 @@ void compileInterrupt(CompileContext& context, const StatementNode& argument, co
         context.reportError(diag::InterruptNotLiteral, argument);
         return;
     }
-    context.emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
+    context.emitter().emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
 }
 
 // Every value named is known not to be nilptr from here on.
@@ -99,7 +99,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     }
 
     compileStatement(context, callee, false);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList methods;
     context.swapResults(methods);
     context.clearResults();

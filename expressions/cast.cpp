@@ -12,7 +12,6 @@
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
-#include "statements/declarations.h"
 
 namespace {
 
@@ -66,12 +65,12 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
 
     model::IRValueList values;
     {
-        declarations::ReceiverGuard expected(context, targetType);
+        NameLookup::ExpectedType expected(context.lookup(), targetType);
         compileStatement(context, nodeChild(node, 1), true);
         context.swapResults(values);
         context.clearResults();
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     {
         // Deferred values (template method calls) are tried against a place
         // of the target type.

@@ -44,8 +44,8 @@ struct ObjectHeap {
     uint8_t* carve(size_t bytes) {
         if (static_cast<size_t>(end - next) < bytes) {
             // The rest of the block is left unused; a few KiB per 32 MiB.
-            void* mapped = mmap(nullptr, kBlockBytes + kBlockAlignment, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                                -1, 0);
+            void* mapped = mmap(nullptr, kBlockBytes + kBlockAlignment, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (mapped == MAP_FAILED) outOfMemory(kBlockBytes);
             const auto start = reinterpret_cast<uintptr_t>(mapped);
             const uintptr_t aligned = (start + kBlockAlignment - 1) & ~(uintptr_t{kBlockAlignment} - 1);

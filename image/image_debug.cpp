@@ -52,10 +52,11 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         record.variables.push_back({member.address(), text(member.name)});
     }
     const CompileContext& source = context;
-    record.streamedLineCount = countLines(context.codeList(kMainList)) + countLines(context.codeList(kMemberCodeList));
+    record.streamedLineCount = countLines(context.emitter().list(kMainList)) +
+                               countLines(context.emitter().list(kMemberCodeList));
     record.streamLines = [&source](const std::function<void(const DebugLineRecord&)>& take) {
-        visitLines(source, source.codeList(kMainList), take);
-        visitLines(source, source.codeList(kMemberCodeList), take);
+        visitLines(source, source.emitter().list(kMainList), take);
+        visitLines(source, source.emitter().list(kMemberCodeList), take);
     };
     for (const auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);

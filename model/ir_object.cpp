@@ -6,6 +6,7 @@
 
 #include "foundation/crc32.h"
 #include "model/builtin_types.h"
+#include "model/kept_objects.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
 
@@ -23,6 +24,10 @@ constexpr uint64_t kLargestReservedIdentity = uint64_t(1) << 48;
 bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
 
 }  // namespace
+
+uint64_t serialMark() { return serialCounter; }
+
+void restartSerialsAt(uint64_t mark) { serialCounter = mark; }
 
 BuiltinTypes& builtinTypes() {
     static BuiltinTypes types;
@@ -58,6 +63,7 @@ qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::Sm
 }
 
 void IRObject::detach() {
+    if (kept) return;
     detachObjectRef(type);
     detachObjectRef(classField);
     constant.releaseObject();
@@ -105,8 +111,13 @@ void IRObject::setOwner(const IRResult& descriptor) {
 
 IRObject* IRObject::ownerObject() const { return asObject(ownerResult.object); }
 
-void IRObject::buildLinkName() {
-    qestl::qestringA text;
+qestl::qestringA& IRObject::linkNameBuffer() {
+    thread_local qestl::qestringA text;
+    text.clear();
+    return text;
+}
+
+void IRObject::writeLinkName(qestl::qestringA& text) const {
     if (kind == kKindVariable || kind == kKindFunction) {
         qestl::SmartPtr declared = kind == kKindVariable ? valueType() : returnType();
         if (IRObject* t = asObject(declared)) {
@@ -120,7 +131,8 @@ void IRObject::buildLinkName() {
         text.append(altName.empty() ? name : altName);
     } else {
         IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
-        text.assign(origin ? origin->linkName().c_str() : "");
+        text.clear();
+        if (origin != nullptr) text.append(origin->linkName().c_str());
         text.append("<");
         for (size_t i = 0; i < templateArguments.size(); ++i) {
             if (i) text.append(",");
@@ -129,7 +141,12 @@ void IRObject::buildLinkName() {
         text.append(">");
     }
     if (isConst()) text.append("#C");
-    linkName_ = std::move(text);
+}
+
+void IRObject::buildLinkName() {
+    qestl::qestringA& text = linkNameBuffer();
+    writeLinkName(text);
+    takeLinkName(text);
 }
 
 qestl::qestringA IRObject::displayName() const {

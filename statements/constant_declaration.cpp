@@ -53,7 +53,7 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
     }
     const model::Operand constant = value->constantValue();
     object.setValueRecord(constant);
-    context.flushResult(*chosen);
+    context.emitter().flushResult(*chosen);
     declarations::emitStore(context, moveOpcodeForType(model::asObject(scope)), object.makeObjectOperand(), constant,
                             item);
     chosen->checkUse(&context, initialiser);
@@ -85,7 +85,7 @@ bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const St
 // The enum constant (an EnumItem node).
 uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode& node) {
     CodeListGuard list;
-    context.switchCodeList(false, &list);
+    context.emitter().switchCodeList(false, &list);
     const qestl::SmartPtr scope = context.currentScopeObject();
     if (!scope) {
         context.reportError(diag::InternalError, node);
@@ -108,10 +108,10 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
     if (!type) return 0;
     {
         FlagGuard flag = context.pushFlag(1);
-        declarations::ReceiverGuard receiver(context, type);
+        NameLookup::ExpectedType receiver(context.lookup(), type);
         compileStatement(context, model::IRCore::operandOf(node, 1), false);
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     if (context.candidates().empty()) {
         context.reportError(diag::NoInitialValue, node);
         return 0;

@@ -49,7 +49,7 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 
 bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found) {
     compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     if (context.candidates().empty()) {
         context.reportError(diag::NoInitialValue, initialiser);
         return false;
@@ -114,14 +114,9 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
 
 void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
                const StatementNode& node) {
-    qestl::SmartPtr store = context.emit(codegen::makeInstructionWithTwoOperands(opcode, target, value), node);
+    qestl::SmartPtr store = context.emitter().emit(codegen::makeInstructionWithTwoOperands(opcode, target, value),
+                                                   node);
     store.as<model::cbircode>()->keepFirstOperand = 1;
 }
-
-ReceiverGuard::ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type) : context_(context) {
-    context.lookup().pushReceiver(type);
-}
-
-ReceiverGuard::~ReceiverGuard() { context_.popThisObject(); }
 
 }  // namespace declarations

@@ -15,11 +15,11 @@ namespace {
 // that the way into it establishes (the condition's, or their complement);
 // the objects get their own states back after it.
 void compileBranch(CompileContext& context, const StatementNode& statement, model::IRResult* states) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     if (states != nullptr) states->applyObjectStates();
     compileTree(context, statement);
     if (states != nullptr) states->restoreObjectStates();
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
 }
 
 // One value of a choice, its code and its move into register 0 in the
@@ -34,10 +34,10 @@ bool placeChoiceValue(CompileContext& context, const StatementNode& node, model:
     }
     out = taken[0];
     out.checkUse(&context, node);
-    context.flushResult(out);
+    context.emitter().flushResult(out);
     model::IRObject* object = out.objectPtr();
     const qestl::SmartPtr type = object != nullptr ? object->valueType() : qestl::SmartPtr();
-    context.emit(makeResultMove(model::asObject(type), out.operand), node);
+    context.emitter().emit(makeResultMove(model::asObject(type), out.operand), node);
     return true;
 }
 
@@ -55,7 +55,7 @@ bool compileChoiceSide(CompileContext& context, const StatementNode& side, uint3
     compileStatement(context, side, false);
     conditionResult.restoreObjectStates();
     control::closeBranch(context);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     return placeChoiceValue(context, side, value);
 }
 
@@ -89,7 +89,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
     compileBranch(context, thenStatement, &conditionResult);
     popFlowNode(context);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
 
     // Past the then-branch: a && condition's states held inside it and stay
     // for the rest; any other condition failed to get here by the else way.
@@ -104,7 +104,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     if (elseStatement) {
         PrivateCodeList elseList(context.emitter());
         compileBranch(context, elseStatement, statesStay ? nullptr : &conditionResult);
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
         spliceAlternatives(context, thenList, jump, elseList.code, node);
     } else {
         thenList.resumeOuter();
@@ -122,7 +122,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     const StatementNode secondNode = nodeChild(node, 2);
     uint32_t jump = model::kOpJe;
     compileConditionJump(context, condition, jump, true);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRResult conditionResult = control::takeCondition(context);
 
     PrivateCodeList first(context.emitter());
@@ -137,7 +137,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
 
     spliceAlternatives(context, first, jump, second.code, node);
-    context.appendCode(first.code);
+    context.emitter().appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
         context.reportError(diag::BadObject, firstValue.objectPtr() == nullptr ? firstNode : secondNode);

@@ -161,9 +161,9 @@ int diagCommand(int argc, char** argv) {
         } else if (step == "unsuppress") {
             if (!suppressions.empty()) suppressions.pop_back();
         } else if (step == "excerpt" && needs(1)) {
-            std::printf("%s\n", context.sourceExcerpt(nodes.get(argv[++i])).c_str());
+            std::printf("%s\n", context.diagnostics().sourceExcerpt(nodes.get(argv[++i])).c_str());
         } else if (step == "name" && needs(1)) {
-            std::printf("%s\n", context.sourceName(nodes.get(argv[++i])).c_str());
+            std::printf("%s\n", context.diagnostics().sourceName(nodes.get(argv[++i])).c_str());
         } else {
             std::fprintf(stderr, "diag: bad step '%s'\n", step.c_str());
             return 2;
@@ -205,7 +205,7 @@ int entryCommand(int argc, char** argv) {
         }
     }
     compileUnit(context, NodeHandle());
-    for (const SmartPtr& held : context.codeList(kMainList)) {
+    for (const SmartPtr& held : context.emitter().list(kMainList)) {
         const auto* record = held.as<model::cbircode>();
         std::printf("%u", record->opcode);
         for (uint64_t k = 0; k < record->operandCount; ++k) printOperand(record->operands[k]);
