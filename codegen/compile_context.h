@@ -139,7 +139,6 @@ public:
     // The owner of the current frame (the function being compiled), which
     // pending instructions are stamped with; empty outside a frame.
     qestl::SmartPtr frameOwner() const { return scopes().frame != nullptr ? scopes().frame->owner : qestl::SmartPtr(); }
-    void popThisObject() { lookup_.popReceiver(); }
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);
     // Warning 330 for the exception classes a call may throw that the

@@ -141,7 +141,6 @@ void CompileDiagnostics::reportTip(const Diagnostic& entry, const _KNode<qeAbstr
 }
 
 void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstractNode>& node) {
-    ++deferred_.count;
     deferred_.add(text, node);
 }
 
@@ -239,6 +238,7 @@ void DiagnosticCapture::close(CompileDiagnostics& diagnostics) {
 }
 
 void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode>& node) {
+    ++unsettled_;
     if (node) {
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
@@ -248,6 +248,7 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
 
 void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
                                         const codegen::NearMissList& suggestions) {
+    ++unsettled_;
     if (node) {
         if (!marked_.insert(node.get()).second) return;
         node->flags |= NodeFlag::DeclarationMark;
@@ -256,8 +257,7 @@ void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qe
 }
 
 void DeferredDiagnostics::clear() {
-    retry = 0;
-    count = 0;
+    restartCounts();
     marked_.clear();
     entries_.clear();
 }

@@ -53,21 +53,52 @@ public:
         codegen::NearMissList suggestions;
     };
 
-    // Keeps the entry unless its node already carries a deferred message;
-    // marks the node. Node-less entries are always kept.
+    // Counts the error as unsettled and keeps the entry unless its node
+    // already carries a deferred message; marks the node. Node-less entries
+    // are always kept.
     void add(std::string_view text, const _KNode<qeAbstractNode>& node);
     // The same for a message listing the near misses, made when it is
     // reported.
     void addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
                        const codegen::NearMissList& suggestions);
-    // Forgets every entry (a new declaration run starts).
+    // Forgets every entry and both counts (a new declaration run starts).
     void clear();
     const std::vector<Entry>& entries() const { return entries_; }
 
-    uint32_t retry = 0;
-    uint32_t count = 0;
+    // What the running pass declared: anything makes the run go again.
+    void noteDeclared() { ++declared_; }
+    uint32_t declared() const { return declared_; }
+    void setDeclared(uint32_t count) { declared_ = count; }
+    // The errors deferred by the running pass, and items that wait without
+    // one of their own.
+    void noteUnsettled(uint32_t count) { unsettled_ += count; }
+    uint32_t unsettled() const { return unsettled_; }
+    // A pass over again: both counts from zero.
+    void restartCounts() { declared_ = unsettled_ = 0; }
+
+    // A scope declared within another one: its counts start from zero and
+    // go to the outer scope's when it is done.
+    class NestedScope {
+    public:
+        explicit NestedScope(DeferredDiagnostics& deferred)
+            : deferred_(deferred), declared_(deferred.declared_), unsettled_(deferred.unsettled_) {
+            deferred_.restartCounts();
+        }
+        ~NestedScope() {
+            deferred_.declared_ += declared_;
+            deferred_.unsettled_ += unsettled_;
+        }
+        NestedScope(const NestedScope&) = delete;
+        NestedScope& operator=(const NestedScope&) = delete;
+
+    private:
+        DeferredDiagnostics& deferred_;
+        uint32_t declared_, unsettled_;
+    };
 
 private:
+    uint32_t declared_ = 0;
+    uint32_t unsettled_ = 0;
     // Membership only: addresses never order anything here.
     std::unordered_set<const qeAbstractNode*> marked_;
     std::vector<Entry> entries_;

@@ -40,7 +40,7 @@ SmartPtr existingPackage(CompileContext& context, const SmartPtr& scope, const N
 }
 
 SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* object) {
-    ++context.diagnostics().deferred().retry;
+    context.diagnostics().deferred().noteDeclared();
     setDeclaredObject(node, object);
     markDeclared(node);
     noteClassChanged(context, node->text.view());

@@ -214,7 +214,7 @@ void ClassPassSchedule::runPass(const SmartPtr& scope) {
     }
     cursor_ = static_cast<uint32_t>(items_.size());
     replayModeBefore(cursor_);
-    context_.diagnostics().deferred().count += static_cast<uint32_t>(skippedCount_);
+    context_.diagnostics().deferred().noteUnsettled(static_cast<uint32_t>(skippedCount_));
     thisPass_.swap(nextPass_);
 }
 
@@ -235,8 +235,8 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     noted_ = {};
     notedOnce_ = false;
     unpredictable_ = false;
-    const uint32_t countBefore = context_.diagnostics().deferred().count;
-    const uint32_t retryBefore = context_.diagnostics().deferred().retry;
+    const uint32_t countBefore = context_.diagnostics().deferred().unsettled();
+    const uint32_t retryBefore = context_.diagnostics().deferred().declared();
     {
         CompileDiagnostics::SuppressWarnings replayed(context_.diagnostics(), item.suppressions);
         visitDeclaration(context_, scope, node, kClassPass);
@@ -249,8 +249,8 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     }
     const ScopeRecord* record = context_.scopes().innermost();
     const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) &&
-                       context_.diagnostics().deferred().retry == retryBefore &&
-                       context_.diagnostics().deferred().count >= countBefore && ownerObjectOf(node) != nullptr &&
+                       context_.diagnostics().deferred().declared() == retryBefore &&
+                       context_.diagnostics().deferred().unsettled() >= countBefore && ownerObjectOf(node) != nullptr &&
                        (node->flags & NodeFlag::Package) == 0;
     if (!waits) {
         item.state = kVisit;
@@ -258,7 +258,7 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
         return;
     }
     item.state = kWaiting;
-    item.deferredCount = context_.diagnostics().deferred().count - countBefore;
+    item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
     item.modeAfter = record != nullptr ? record->mode : 0;
     item.waitsOn = noted_;
     waiters_[noted_].push_back(index);
@@ -334,28 +334,24 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
         noteClassChanged(context, declaration->text.view());
     }
     DeferredDiagnostics& deferred = context.diagnostics().deferred();
-    const uint32_t savedRetry = deferred.retry;
-    const uint32_t savedCount = deferred.count;
-    deferred.retry = 0;
-    deferred.count = 0;
+    DeferredDiagnostics::NestedScope nested(deferred);
     if (body) {
         if (scope) context.scopes().pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
         {
             ClassPassSchedule schedule(context, body);
             do {
-                context.diagnostics().deferred().count = 0;
-                context.diagnostics().deferred().retry = 0;
+                deferred.restartCounts();
                 schedule.runPass(scope);
-                declaredInClassPasses += context.diagnostics().deferred().retry;
-            } while (context.diagnostics().deferred().retry != 0);
+                declaredInClassPasses += deferred.declared();
+            } while (deferred.declared() != 0);
         }
         walkDeclarations(context, scope, body, kMemberPass);
-        deferred.retry = declaredInClassPasses + 2 * deferred.retry;
+        deferred.setDeclared(declaredInClassPasses + 2 * deferred.declared());
         if (scope) context.popObjectScope();
     }
     if (declaration) {
-        if (deferred.count == 0) {
+        if (deferred.unsettled() == 0) {
             declaration->flags |= NodeFlag::Walked;
             if (model::ClassObject* klass = model::asClass(model::asObject(scope))) {
                 klass->buildMethodTables(context);
@@ -370,8 +366,6 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
             object != nullptr && object->name.view() != declaration->text.view())
             noteClassChanged(context, object->name.view());
     }
-    deferred.retry += savedRetry;
-    deferred.count += savedCount;
     context.bindPackageReferences();
 }
 
@@ -444,6 +438,6 @@ void CompileContext::declareUntilStable(model::IRObject* scope, const model::Nod
     do {
         deferred.clear();
         declareSubtree(*this, qestl::SmartPtr(scope), body, declaration);
-    } while (deferred.retry != 0);
+    } while (deferred.declared() != 0);
     reportDeferred();
 }

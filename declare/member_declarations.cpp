@@ -65,7 +65,7 @@ void settleDeclarator(CompileContext& context, IRObject* object, const NodeHandl
     object->setType(type);
     if (!type) return;
     object->setDeclared(true);
-    ++context.diagnostics().deferred().retry;
+    context.diagnostics().deferred().noteDeclared();
     markDeclared(declarator);
 }
 
@@ -85,7 +85,7 @@ SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, c
     else context.lookup().globalTemplates().findOrAdd(function->name.view(), made);
     markDeclared(node);
     function->setDeclared(true);
-    ++context.diagnostics().deferred().retry;
+    context.diagnostics().deferred().noteDeclared();
     return SmartPtr();
 }
 
@@ -207,7 +207,7 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
     if ((kind == NodeKind::Method || kind == NodeKind::Operator) && (node->flags & NodeFlag::Bodiless) != 0)
         function->flagsA |= model::kFlagAbstract;
     function->setDeclared(true);
-    ++context.diagnostics().deferred().retry;
+    context.diagnostics().deferred().noteDeclared();
     return SmartPtr();
 }
 

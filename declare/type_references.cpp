@@ -160,7 +160,6 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     IRObject* base = nullptr;
     if (candidates.empty() && declarationPass && baseNode) {
         // A deferred message lists the similar names only if it is reported.
-        ++context.diagnostics().deferred().count;
         context.diagnostics().deferred().addSuggesting(diag::UnknownBase, baseNode, context.nearMisses());
     } else if (candidates.empty()) {
         appendDidYouMean(context, listing, baseNode);

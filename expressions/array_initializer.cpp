@@ -243,9 +243,8 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         FlagGuard flag = context.pushFlag(1);
         // A nested initialiser sees its own array type; names are looked up
         // in the element type first.
-        std::optional<declarations::ReceiverGuard> receiver;
-        if (expectedType != nullptr && expectedType->isArray())
-            receiver.emplace(context, expectedType->type);
+        std::optional<NameLookup::ExpectedType> receiver;
+        if (expectedType != nullptr && expectedType->isArray()) receiver.emplace(context.lookup(), expectedType->type);
         array->slots.reserve(node->operands.size());
         for (const StatementNode& element : node->operands) {
             model::IRValueList candidates;

@@ -12,7 +12,6 @@
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
-#include "statements/declarations.h"
 
 namespace {
 
@@ -66,7 +65,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
 
     model::IRValueList values;
     {
-        declarations::ReceiverGuard expected(context, targetType);
+        NameLookup::ExpectedType expected(context.lookup(), targetType);
         compileStatement(context, nodeChild(node, 1), true);
         context.swapResults(values);
         context.clearResults();

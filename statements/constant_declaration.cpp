@@ -108,7 +108,7 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
     if (!type) return 0;
     {
         FlagGuard flag = context.pushFlag(1);
-        declarations::ReceiverGuard receiver(context, type);
+        NameLookup::ExpectedType receiver(context.lookup(), type);
         compileStatement(context, model::IRCore::operandOf(node, 1), false);
     }
     if (context.hasErrors()) return 0;

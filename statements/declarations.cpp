@@ -118,10 +118,4 @@ void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& t
     store.as<model::cbircode>()->keepFirstOperand = 1;
 }
 
-ReceiverGuard::ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type) : context_(context) {
-    context.lookup().pushReceiver(type);
-}
-
-ReceiverGuard::~ReceiverGuard() { context_.popThisObject(); }
-
 }  // namespace declarations

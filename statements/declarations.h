@@ -49,16 +49,4 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
 void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
                const StatementNode& node);
 
-// Makes `type` the implicit receiver until destroyed.
-class ReceiverGuard {
-public:
-    ReceiverGuard(CompileContext& context, const qestl::SmartPtr& type);
-    ~ReceiverGuard();
-    ReceiverGuard(const ReceiverGuard&) = delete;
-    ReceiverGuard& operator=(const ReceiverGuard&) = delete;
-
-private:
-    CompileContext& context_;
-};
-
 }  // namespace declarations

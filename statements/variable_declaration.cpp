@@ -227,7 +227,7 @@ uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode
         context.pushScopeMode(declaration.isStatic);
         mode.emplace(context);
     }
-    std::optional<declarations::ReceiverGuard> receiver;
+    std::optional<NameLookup::ExpectedType> receiver;
     if (typeNode && typeNode->text.view() == "var") {
         declaration.automatic = true;
         declaration.type = model::builtinTypes().anyType;
@@ -236,7 +236,7 @@ uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode
         if (!declaration.type) declaration.type = declarations::resolveDeclaredType(context, typeNode, node);
         if (!declaration.type) return 0;
         // Names in the initialisers are looked up in the declared type first.
-        receiver.emplace(context, declaration.type);
+        receiver.emplace(context.lookup(), declaration.type);
     }
     FlagGuard flag = context.pushFlag(1);
 
