@@ -162,7 +162,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     }
 
     compileTree(context, body);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
 
     const qestl::SmartPtr last = context.lastInstruction();
     const StatementNode end = view.closingNode();
@@ -245,7 +245,7 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
                                                                    model::makeImmediate(0, model::kImmInt));
     model::IRResult made;
     base->runInstanceHook(context, made, node);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     out.appendResult(made);
     model::FunctionObject* owner = nullptr;
     if (model::IRObject* frameOwner = model::asObject(context.scopes().frame->owner);

@@ -78,16 +78,9 @@ public:
         assert(entry.kind == DiagnosticKind::Error);
         diagnostics_.reportErrorOnce(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}), node);
     }
-    // Advice at a node (never empty), printed unless warnings are
-    // suppressed there; counted as nothing.
-    void reportTip(const Diagnostic& entry, const model::NodeHandle& node) { diagnostics_.reportTip(entry, node); }
     // Reports what the last declaration run deferred: each marked node's
     // first message once, node-less ones always.
     void reportDeferred();
-    std::string sourceName(const model::NodeHandle& node) const { return diagnostics_.sourceName(node); }
-    std::string sourceExcerpt(const model::NodeHandle& node) const { return diagnostics_.sourceExcerpt(node); }
-    void countError() { diagnostics_.countError(); }
-    bool hasErrors() const { return diagnostics_.hasErrors(); }
     // The error stop after the semantic pass.
     void reportCompileStopped();
 

@@ -123,7 +123,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         if (SmartPtr found = firstMember(tables_.globalObjects(), name))
             addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
     } else if (name == "__file__") {
-        constant = makeConstant(name, types.stringType, stringResource(sourceName(node)));
+        constant = makeConstant(name, types.stringType, stringResource(diagnostics_.sourceName(node)));
     } else if (name == "__line__" || name == "__column__") {
         const uint32_t at = !node ? 0 : name == "__line__" ? node->startLine + 1 : node->startColumn + 1;
         constant = makeConstant(name, types.intType, Operand(at, model::kImmInt, model::kTypeInt));

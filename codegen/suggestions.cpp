@@ -92,7 +92,7 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
                 text.append("\n");
             }
             if (object->declarationNode)
-                appendDiagnostic(text, diag::ListedPlace, context.sourceName(object->declarationNode),
+                appendDiagnostic(text, diag::ListedPlace, context.diagnostics().sourceName(object->declarationNode),
                                  static_cast<int>(object->declarationNode->startLine + 1),
                                  static_cast<int>(object->declarationNode->startColumn + 1));
         } else {
@@ -105,7 +105,7 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
 
 void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::NodeHandle node) {
     if (context.nearMisses().empty()) return;
-    if (node && node->textEnd > node->textStart) text.append(context.sourceExcerpt(node).c_str());
+    if (node && node->textEnd > node->textStart) text.append(context.diagnostics().sourceExcerpt(node).c_str());
     appendDiagnostic(text, diag::DidYouMean);
     dumpScopeSymbols(context, context.nearMisses().resolved(), text);
 }

@@ -113,7 +113,8 @@ int compileToStream(qestl::qeistream& out, CompileOptions& options) {
     }
     leaveTreeToProcessEnd(context.project().root);
 
-    if (!parsed || !librariesLoaded || context.hasErrors() || context.diagnostics().levelsPutAside() != 0) {
+    if (!parsed || !librariesLoaded || context.diagnostics().hasErrors() ||
+        context.diagnostics().levelsPutAside() != 0) {
         context.reportCompileStopped();
         return 0;
     }

@@ -73,7 +73,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     compileStatement(context, arrayNode, false);
     context.swapResults(arrayValues);
     context.clearResults();
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     if (arrayValues.empty()) {
         reportUndefined(context, arrayNode);
         return 0;
@@ -158,7 +158,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
         model::IRValueList types;
         context.swapResults(types);
         context.clearResults();
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
         model::IRResult* accepted = nullptr;
         for (model::IRResult& candidate : types) {
             if (!isTypeObject(candidate.objectPtr())) continue;
@@ -185,7 +185,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     model::IRValueList dimensions;
     context.swapResults(dimensions);
     context.clearResults();
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRResult* dimension = pickValue(dimensions);
     if (dimension == nullptr) {
         context.reportError(diag::BadSubscript, dimensionNode ? dimensionNode : node);

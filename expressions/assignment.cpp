@@ -25,7 +25,7 @@ bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, c
         if (resolveMemberAccess(context, nodeChild(leftNode, 0), nullptr,
                                 member ? member->text.view() : std::string_view(), node, rights))
             return false;
-        if (context.hasErrors()) return false;
+        if (context.diagnostics().hasErrors()) return false;
     } else {
         compileStatement(context, leftNode, false);
     }
@@ -160,9 +160,9 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         context.clearResults();
     }
     // After an error in the statement the assignment reports nothing more.
-    if (context.hasErrors()) return;
+    if (context.diagnostics().hasErrors()) return;
     model::IRValueList lefts;
-    if (!compileLeftValues(context, leftNode, rights, node, lefts) || context.hasErrors()) return;
+    if (!compileLeftValues(context, leftNode, rights, node, lefts) || context.diagnostics().hasErrors()) return;
     {
         DiagnosticCapture capture;
         model::IRValueList targets = lefts;

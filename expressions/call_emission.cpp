@@ -165,7 +165,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
         if (klass != nullptr) {
             model::IRResult hooked;
             klass->classRef()->runInstanceHook(context, hooked, node);
-            if (context.hasErrors()) return false;
+            if (context.diagnostics().hasErrors()) return false;
             emitter.appendCode(hooked.pending);
         }
     }

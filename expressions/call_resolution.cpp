@@ -230,7 +230,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     }
     model::IRResult hooked;
     object->runInstanceHook(context, hooked, node);
-    if (context.hasErrors()) {
+    if (context.diagnostics().hasErrors()) {
         stop = true;
         return false;
     }

@@ -99,7 +99,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     }
 
     compileStatement(context, callee, false);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList methods;
     context.swapResults(methods);
     context.clearResults();

@@ -70,7 +70,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
         context.swapResults(values);
         context.clearResults();
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     {
         // Deferred values (template method calls) are tried against a place
         // of the target type.

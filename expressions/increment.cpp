@@ -33,7 +33,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     context.swapResults(candidates);
     context.clearResults();
     // The operand's own error is the statement's only report.
-    if (context.hasErrors()) return;
+    if (context.diagnostics().hasErrors()) return;
 
     IRValueListArray arguments;
     if (isPostfixIncDec(node)) {

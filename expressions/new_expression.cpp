@@ -55,7 +55,7 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
         qestl::SmartPtr origin;
         compileTemporaryClass(context, nullptr, node, origin, kConstructClass, true);
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList classes;
     context.swapResults(classes);
     context.clearResults();

@@ -77,7 +77,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
         CodeEmitter::ListScope inScratch(context.emitter(), scratch);
         compileStatement(context, node, false);
     }
-    if (context.hasErrors()) {
+    if (context.diagnostics().hasErrors()) {
         codegen::dropCodeList(scratch);
         return false;
     }
@@ -122,7 +122,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     IRValueListArray arguments;
     if (count == 2) arguments.push_back(second);
     if (findOperatorOverload(context, leftValues, arguments, node)) return;
-    if (context.hasErrors()) return;
+    if (context.diagnostics().hasErrors()) return;
 
     qestl::SmartPtr resultType;
     if (code == model::kOpCpl || (code >= model::kOpFinc && code <= model::kOpBdec)) {

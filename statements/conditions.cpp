@@ -31,7 +31,7 @@ bool isBoolValue(CompileContext& context, model::IRObject* object) {
 // pending).
 bool compileLogicalOperand(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     compileStatement(context, node, false);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     model::IRValueList taken;
     context.swapResults(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
@@ -114,7 +114,7 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     if (comparison) walkState(context).compareOnly = true;
     compileStatement(context, node, false);
     walkState(context).compareOnly = false;
-    if (context.hasErrors()) return 1;
+    if (context.diagnostics().hasErrors()) return 1;
 
     model::IRResult* chosen = control::pickValue(context.candidates());
     if (chosen == nullptr) {

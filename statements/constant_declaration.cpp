@@ -111,7 +111,7 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
         NameLookup::ExpectedType receiver(context.lookup(), type);
         compileStatement(context, model::IRCore::operandOf(node, 1), false);
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     if (context.candidates().empty()) {
         context.reportError(diag::NoInitialValue, node);
         return 0;

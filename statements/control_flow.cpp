@@ -20,7 +20,7 @@ bool compileValue(CompileContext& context, const StatementNode& node, model::IRV
     out.clear();
     context.swapResults(out);
     context.clearResults();
-    return !context.hasErrors();
+    return !context.diagnostics().hasErrors();
 }
 
 model::IRResult* pickLoopValue(CompileContext& context, model::IRValueList& candidates, const StatementNode& node) {

@@ -49,7 +49,7 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 
 bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found) {
     compileStatement(context, initialiser, false);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     if (context.candidates().empty()) {
         context.reportError(diag::NoInitialValue, initialiser);
         return false;

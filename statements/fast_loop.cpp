@@ -130,7 +130,7 @@ bool tryFastLoop(CompileContext& context, const StatementNode& node, uint32_t co
     compileStatement(context, counted, false);
     context.swapResults(stepValues);
     context.clearResults();
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     const model::IRResult* chosenStep = control::pickValue(stepValues);
     if (chosenStep == nullptr) return false;
     stepped = *chosenStep;

@@ -97,12 +97,12 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
     StatementNode body = third;
     if (node->kind == NodeKind::ForTo) {
         body = nodeChild(node, node->operands.size() - 1);
-        if (context.hasErrors()) return;
+        if (context.diagnostics().hasErrors()) return;
         model::IRValueList endValues;
         compileStatement(context, third, false);
         context.swapResults(endValues);
         context.clearResults();
-        if (context.hasErrors()) return;
+        if (context.diagnostics().hasErrors()) return;
         model::IRResult* end = control::pickLoopValue(context, endValues, third);
         if (end == nullptr) return;
         end->checkUse(&context, third);

@@ -55,7 +55,7 @@ bool compileChoiceSide(CompileContext& context, const StatementNode& side, uint3
     compileStatement(context, side, false);
     conditionResult.restoreObjectStates();
     control::closeBranch(context);
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     return placeChoiceValue(context, side, value);
 }
 
@@ -89,7 +89,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     control::openBranch(context, model::FlowNode::kAlternative, 0, &conditionResult);
     compileBranch(context, thenStatement, &conditionResult);
     popFlowNode(context);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
 
     // Past the then-branch: a && condition's states held inside it and stay
     // for the rest; any other condition failed to get here by the else way.
@@ -104,7 +104,7 @@ uint32_t compileIfStatement(CompileContext& context, const StatementNode& node) 
     if (elseStatement) {
         PrivateCodeList elseList(context.emitter());
         compileBranch(context, elseStatement, statesStay ? nullptr : &conditionResult);
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
         spliceAlternatives(context, thenList, jump, elseList.code, node);
     } else {
         thenList.resumeOuter();
@@ -122,7 +122,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     const StatementNode secondNode = nodeChild(node, 2);
     uint32_t jump = model::kOpJe;
     compileConditionJump(context, condition, jump, true);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRResult conditionResult = control::takeCondition(context);
 
     PrivateCodeList first(context.emitter());

@@ -63,7 +63,7 @@ model::IRObject* valueTypeOf(model::IRObject* object) {
 // of the context; null (reported) when there is none.
 model::IRResult* compileValue(CompileContext& context, const StatementNode& value, model::IRValueList& taken) {
     compileStatement(context, value, false);
-    if (context.hasErrors()) return nullptr;
+    if (context.diagnostics().hasErrors()) return nullptr;
     context.swapResults(taken);
     context.clearResults();
     // Until the expression compilers land, an operator expression leaves
@@ -134,9 +134,9 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
         model::IRResult* result = compileValue(context, value, taken);
         // A value that failed was reported; one that left nothing without a
         // report (an expression form still to come) leaves the jump alone.
-        if (result == nullptr && (context.hasErrors() || !taken.empty())) return 0;
+        if (result == nullptr && (context.diagnostics().hasErrors() || !taken.empty())) return 0;
         if (result != nullptr) compileReturnValue(context, *result, value, returnType, node);
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
     }
     emitJumpTo(context, context.emitter().jumpTarget(kJumpReturn), node);
     if (model::FlowNode* flow = currentFlow(context)) {

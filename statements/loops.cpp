@@ -35,7 +35,8 @@ void pointAt(const qestl::SmartPtr& jump, const qestl::SmartPtr& target) {
 // A call in a for condition runs on every pass: a tip, neither an error
 // nor a warning.
 void adviseCallInCondition(CompileContext& context, const StatementNode& condition) {
-    if (const StatementNode call = findCallNode(condition)) context.reportTip(diag::CallInCondition, call);
+    if (const StatementNode call = findCallNode(condition))
+        context.diagnostics().reportTip(diag::CallInCondition, call);
 }
 
 }  // namespace
@@ -60,7 +61,7 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
         control::LoopConditionMark inCondition(context);
         compileConditionJump(context, nodeChild(node, 0), jump, true);
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRResult condition = control::takeCondition(context);
     control::openBranch(context, model::FlowNode::kAlternative, 3, &condition);
     PrivateCodeList body(context.emitter());
@@ -98,7 +99,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     } else {
         jump = 0;
     }
-    if (context.hasErrors()) {
+    if (context.diagnostics().hasErrors()) {
         context.popLocals(mark);
         return 0;
     }
@@ -108,7 +109,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     uint64_t stepIndex = body.outer().size() + body.code.size();
     if (step) {
         compileTree(context, step);
-        if (context.hasErrors()) {
+        if (context.diagnostics().hasErrors()) {
             context.popLocals(mark);
             return 0;
         }
@@ -143,7 +144,7 @@ uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) 
     }
     control::takeCondition(context);
     if (!context.currentList().empty()) {
-        if (context.currentList().size() > loopStart && !context.hasErrors()) {
+        if (context.currentList().size() > loopStart && !context.diagnostics().hasErrors()) {
             control::emitJump(context, jump, control::instructionReference(context.codeAt(loopStart), 0), node);
         }
         settleLoopLabels(context, scope, conditionStart, loopStart);

@@ -70,7 +70,7 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
     compileStatement(context, valueNode, false);
     context.swapResults(found);
     context.clearResults();
-    if (context.hasErrors()) return false;
+    if (context.diagnostics().hasErrors()) return false;
     model::IRResult* value = control::pickValue(found);
     if (value == nullptr) {
         context.reportError(diag::UnknownObject, valueNode);
@@ -224,7 +224,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     compileStatement(context, selectorNode, true);
     context.swapResults(found);
     context.clearResults();
-    if (context.hasErrors()) {
+    if (context.diagnostics().hasErrors()) {
         context.popLocals(mark);
         return 1;
     }

@@ -67,7 +67,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     if (node->operands.empty()) return 0;
     const StatementNode& target = node->operands[0];
     compileStatement(context, target, false);
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList candidates;
     context.swapResults(candidates);
     context.clearResults();
@@ -95,7 +95,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
         const uint64_t mark = context.localMark();
         compileTree(context, node->operands[1]);
         // The compilation fails anyway: the scope stays open.
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
         context.popLocals(mark);
     }
     CodeList cleanup;

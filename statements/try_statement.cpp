@@ -175,7 +175,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         model::IRObject* owner = model::asObject(context.scopes().frame->owner);
         if (owner != nullptr && owner->isFunction()) static_cast<model::FunctionObject*>(owner)->popCatchScope();
     }
-    if (context.hasErrors()) return 0;
+    if (context.diagnostics().hasErrors()) return 0;
 
     for (size_t i = 0; i < clauseCount; ++i) {
         const uint64_t handlerStart = context.currentList().size();
@@ -201,7 +201,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             compileTree(context, handler);
             control::closeBranch(context);
             context.popLocals(mark);
-            if (context.hasErrors()) {
+            if (context.diagnostics().hasErrors()) {
                 walkState(context).pendingBlockVariable.reset();
                 return 0;
             }
@@ -242,7 +242,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         context.popLocals(mark);
         if (context.function() != nullptr)
             context.function()->flags = (context.function()->flags & ~kFinallyFlags) | savedFlags;
-        if (context.hasErrors()) return 0;
+        if (context.diagnostics().hasErrors()) return 0;
         finallyLabel.setObjectRef(context.codeAt(finallyStart), 0);
         inFinally.restore(kJumpAll);
         context.bindLabels(start, context.currentList().size());

@@ -65,13 +65,13 @@ TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
     capture.begin(context.diagnostics());
     context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     context.reportError(diag::InternalError, model::NodeHandle());
-    EXPECT_TRUE(context.hasErrors());
+    EXPECT_TRUE(context.diagnostics().hasErrors());
     EXPECT_EQ(context.errorCount(), 0u);
     context.bindLabels(0, 1);
     EXPECT_EQ(context.currentList().size(), 1u);
     capture.close(context.diagnostics());
     EXPECT_EQ(context.diagnostics().activeCapture(), nullptr);
-    EXPECT_FALSE(context.hasErrors());
+    EXPECT_FALSE(context.diagnostics().hasErrors());
 }
 
 TEST(CodeLists, EmitCopiesTheTemplateAndEmitCopyOfKeepsIt) {

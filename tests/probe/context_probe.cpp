@@ -161,9 +161,9 @@ int diagCommand(int argc, char** argv) {
         } else if (step == "unsuppress") {
             if (!suppressions.empty()) suppressions.pop_back();
         } else if (step == "excerpt" && needs(1)) {
-            std::printf("%s\n", context.sourceExcerpt(nodes.get(argv[++i])).c_str());
+            std::printf("%s\n", context.diagnostics().sourceExcerpt(nodes.get(argv[++i])).c_str());
         } else if (step == "name" && needs(1)) {
-            std::printf("%s\n", context.sourceName(nodes.get(argv[++i])).c_str());
+            std::printf("%s\n", context.diagnostics().sourceName(nodes.get(argv[++i])).c_str());
         } else {
             std::fprintf(stderr, "diag: bad step '%s'\n", step.c_str());
             return 2;

@@ -109,7 +109,7 @@ int declareCommand(int argc, char** argv) {
         if (const auto* klass = model::asClass(object)) printMembers(*klass);
     }
     for (const model::ImportModule* module : context.imports().modules()) printModule(*module);
-    const int status = !parsed || context.hasErrors() ? 1 : 0;
+    const int status = !parsed || context.diagnostics().hasErrors() ? 1 : 0;
     context.reset();
     model::builtinTypes().clear();
     builtins::builtinNames().clear();
