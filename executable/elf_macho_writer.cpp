@@ -17,6 +17,18 @@ using qestl::ByteVector;
 using qestl::ByteWriter;
 
 constexpr uint32_t kSectionNoBits = 8;
+// Bytes of the executable gathered before they go to the file.
+constexpr size_t kSpillBytes = size_t{1} << 20;
+
+// Hands the written bytes to the output file; its failures wait for the commit.
+class FileSink final : public qestl::ByteSink {
+public:
+    explicit FileSink(WholeFileWriter& file) : file_(file) {}
+    void take(const uint8_t* data, size_t count) override { qestl::writeInPieces(file_, data, count); }
+
+private:
+    WholeFileWriter& file_;
+};
 
 // Field offsets of the two ELF classes.
 struct ElfLayout {
@@ -73,8 +85,7 @@ void appendElfPayload(ByteWriter& out, const uint8_t* image, uint32_t imageLengt
 }  // namespace
 
 int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
-                 ByteVector& out) {
-    out.clear();
+                 ByteWriter& writer) {
     if (stub.size() < 52 || stub[0] != 0x7F || stub[1] != 'E' || stub[2] != 'L' || stub[3] != 'F')
         return kStubUnusable;
     const ElfLayout& layout = stub[4] == 2 ? kElf64 : kElf32;
@@ -145,7 +156,6 @@ int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLen
     }
     if (!fits || !f.ok()) return kStubUnusable;
 
-    ByteWriter writer(out);
     writer.bytes(patched.data(), oldOffset);
     appendElfPayload(writer, image, imageLength, big);
     writer.bytes(patched.data() + behind, patched.size() - behind);
@@ -154,8 +164,7 @@ int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLen
 }
 
 int patchMachOStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
-                   ByteVector& out) {
-    out.clear();
+                   ByteWriter& writer) {
     ByteReader reader(stub.data(), stub.size());
     const uint32_t magic = reader.u32At(0);
     const uint32_t commandCount = reader.u32At(16);
@@ -198,7 +207,6 @@ int patchMachOStub(const ByteVector& stub, const uint8_t* image, uint32_t imageL
     }
     if (!linkEdit || !symbols || !fits || !reader.ok()) return kStubUnusable;
 
-    ByteWriter writer(out);
     writer.bytes(patched.data(), patched.size());
     writer.zeros(padding);
     writer.bytes(image, imageLength);
@@ -210,18 +218,23 @@ int patchMachOStub(const ByteVector& stub, const uint8_t* image, uint32_t imageL
 uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath, const uint8_t* image,
                                    uint32_t imageLength, const qestl::qestringW& outputPath,
                                    const CompileOptions& options, bool useStored) {
-    ByteVector stub, executable;
+    ByteVector stub, buffered;
+    // Created as a linker creates its result: 0777 less the umask, or with
+    // the bits of the target it replaces. The image goes to the file as it
+    // is, not copied into a whole executable first.
+    WholeFileWriter file(outputPath, platform::kExecutableFileMode);
+    FileSink sink(file);
+    ByteWriter writer(buffered);
+    writer.spillTo(&sink, kSpillBytes);
     int result = kStubUnreadable;
     if (loadStub(options, stubPath, useStored, targetBits(options), stub)) {
         const bool debuggable = options.debuggable != 0;
-        result = machO ? patchMachOStub(stub, image, imageLength, debuggable, executable)
-                       : patchElfStub(stub, image, imageLength, debuggable, executable);
+        result = machO ? patchMachOStub(stub, image, imageLength, debuggable, writer)
+                       : patchElfStub(stub, image, imageLength, debuggable, writer);
     }
     if (result == kStubWritten) {
-        // Created as a linker creates its result: 0777 less the umask, or
-        // with the bits of the target it replaces.
-        if (!writeFileWhole(outputPath, executable.data(), executable.size(), platform::kExecutableFileMode))
-            result = kStubNotWritable;
+        writer.spill();
+        if (!file.commit()) result = kStubNotWritable;
     }
     const qestl::qestringA shown = qestl::narrow(outputPath);
     if (result == kStubWritten) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
 
@@ -44,13 +45,28 @@ int targetBits(const CompileOptions& options);
 qestl::qestringA targetOsFolder(const CompileOptions& options);
 
 // The ELF stub with the image in its ".vm" section (and "kdbg" when
-// `debuggable`), in `out`. kStubWritten or kStubUnusable.
+// `debuggable`), through `out`. kStubWritten or kStubUnusable; nothing is
+// written unless the stub is usable.
 int patchElfStub(const qestl::ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
-                 qestl::ByteVector& out);
+                 qestl::ByteWriter& out);
 
 // The 64-bit Mach-O stub with the image appended inside __LINKEDIT.
 int patchMachOStub(const qestl::ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
-                   qestl::ByteVector& out);
+                   qestl::ByteWriter& out);
+
+// The same into `out` whole.
+inline int patchElfStub(const qestl::ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
+                        qestl::ByteVector& out) {
+    out.clear();
+    qestl::ByteWriter writer(out);
+    return patchElfStub(stub, image, imageLength, debuggable, writer);
+}
+inline int patchMachOStub(const qestl::ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
+                          qestl::ByteVector& out) {
+    out.clear();
+    qestl::ByteWriter writer(out);
+    return patchMachOStub(stub, image, imageLength, debuggable, writer);
+}
 
 // Writes an ELF or Mach-O executable and reports it; 1 when written.
 uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath, const uint8_t* image,

@@ -82,6 +82,17 @@ bool qeByteStream::appendBytes(const void* bytes, uint64_t count) {
     return true;
 }
 
+void qeByteStream::expectSize(uint64_t total) {
+    constexpr uint64_t kLimit = UINT64_MAX / 4;
+    if (isBorrowed() || total > kLimit || total * 2 <= capacity_) return;
+    auto* fresh = static_cast<uint8_t*>(std::malloc(total * 2));
+    if (fresh == nullptr) return;  // the appends grow it as before
+    if (size_ != 0) std::memcpy(fresh, data_, size_);
+    std::free(data_);
+    data_ = fresh;
+    capacity_ = total * 2;
+}
+
 bool writeInPieces(qeistream& out, const void* data, uint64_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (size > 0) {

@@ -77,6 +77,11 @@ public:
     // Appends at the end of the buffer; `bytes` may point into the buffer.
     bool appendBytes(const void* bytes, uint64_t count);
 
+    // Room for `total` bytes and as many again set aside at once: a large
+    // output grown by doubling would be copied whole several times. Room
+    // never written costs no memory.
+    void expectSize(uint64_t total) override;
+
     // Rewrites bytes already in the buffer (never beyond its end).
     bool patchesWritten() override { return true; }
     bool writeAt(uint64_t position, const void* source, uint32_t count) override;

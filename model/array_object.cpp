@@ -50,9 +50,10 @@ qestl::SmartPtr ArrayObject::valueType() const {
 void ArrayObject::buildLinkName() {
     IRObject* e = element();
     if (e == nullptr) return;
-    qestl::qestringA text = e->linkName();
+    qestl::qestringA& text = linkNameBuffer();
+    text.append(e->linkName());
     text.append("[]");
-    linkName_ = text;
+    takeLinkName(text);
 }
 
 bool sameTypeRefs(IRObject* a, IRObject* b) {

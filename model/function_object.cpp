@@ -73,15 +73,17 @@ int32_t FunctionObject::sameSignature(const IRObject& otherObject) const {
 }
 
 void FunctionObject::buildLinkName() {
-    IRObject::buildLinkName();
-    linkName_.append("(");
+    qestl::qestringA& text = linkNameBuffer();
+    writeLinkName(text);
+    text.append("(");
     for (size_t i = 0; i < parameters.size(); ++i) {
-        if (i) linkName_.append(",");
+        if (i) text.append(",");
         IRObject* parameterObject = parameters[i].objectPtr();
         if (IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr)
-            linkName_.append(t->linkName());
+            text.append(t->linkName());
     }
-    linkName_.append(")");
+    text.append(")");
+    takeLinkName(text);
 }
 
 bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {

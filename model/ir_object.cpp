@@ -105,8 +105,13 @@ void IRObject::setOwner(const IRResult& descriptor) {
 
 IRObject* IRObject::ownerObject() const { return asObject(ownerResult.object); }
 
-void IRObject::buildLinkName() {
-    qestl::qestringA text;
+qestl::qestringA& IRObject::linkNameBuffer() {
+    thread_local qestl::qestringA text;
+    text.clear();
+    return text;
+}
+
+void IRObject::writeLinkName(qestl::qestringA& text) const {
     if (kind == kKindVariable || kind == kKindFunction) {
         qestl::SmartPtr declared = kind == kKindVariable ? valueType() : returnType();
         if (IRObject* t = asObject(declared)) {
@@ -120,7 +125,8 @@ void IRObject::buildLinkName() {
         text.append(altName.empty() ? name : altName);
     } else {
         IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
-        text.assign(origin ? origin->linkName().c_str() : "");
+        text.clear();
+        if (origin != nullptr) text.append(origin->linkName().c_str());
         text.append("<");
         for (size_t i = 0; i < templateArguments.size(); ++i) {
             if (i) text.append(",");
@@ -129,7 +135,12 @@ void IRObject::buildLinkName() {
         text.append(">");
     }
     if (isConst()) text.append("#C");
-    linkName_ = std::move(text);
+}
+
+void IRObject::buildLinkName() {
+    qestl::qestringA& text = linkNameBuffer();
+    writeLinkName(text);
+    takeLinkName(text);
 }
 
 qestl::qestringA IRObject::displayName() const {

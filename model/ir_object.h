@@ -229,6 +229,13 @@ public:
 
 protected:
     static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
+    // Link names are remade at every change of name, type, owner or
+    // parameter: each is written into one buffer kept by the thread (no
+    // allocation per piece), then copied into linkName_ once.
+    static qestl::qestringA& linkNameBuffer();
+    // The name, type, owner and template part, into the emptied buffer.
+    void writeLinkName(qestl::qestringA& text) const;
+    void takeLinkName(const qestl::qestringA& text) { linkName_.assign(text.data(), text.length()); }
     qestl::qestringA linkName_;
 
 private:
