@@ -37,8 +37,8 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
                       const StatementNode& node, const model::Operand& registration) {
     auto* klass = classRef.as<model::ClassObject>();
     CodeListGuard switched;
-    context.switchCodeList(true, &switched);
-    const uint64_t start = context.currentList().size();
+    context.emitter().switchCodeList(true, &switched);
+    const uint64_t start = context.emitter().current().size();
 
     const StatementNode body = view.memberList();
     if (klass->isPackage()) klass->declarationNodeMap.flagOf(node) = 1;
@@ -56,27 +56,27 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
         context.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), node);
     }
 
-    const uint64_t entry = context.currentList().size();
-    if (klass->capturesSlots != 0) context.emit(codegen::makeInstruction(model::kOpMakeclosesure, 0), node);
+    const uint64_t entry = context.emitter().current().size();
+    if (klass->capturesSlots != 0) context.emitter().emit(codegen::makeInstruction(model::kOpMakeclosesure, 0), node);
     const auto slots = static_cast<int64_t>(klass->dynamicProperties.members().size());
-    if (slots > 0) context.emit(codegen::makeChecketp(slots, slots), node);
+    if (slots > 0) context.emitter().emit(codegen::makeChecketp(slots, slots), node);
     model::ClassObject* base = klass->base();
     if (base != nullptr && base->id() == 0) {
-        context.emit(codegen::makePushloadThis(), node);
-        if (base->imported != 0) context.emit(codegen::makeCallInstance(klass->baseClass), node);
-        else context.emit(codegen::makeCall(&base->operands[3]), node);
+        context.emitter().emit(codegen::makePushloadThis(), node);
+        if (base->imported != 0) context.emitter().emit(codegen::makeCallInstance(klass->baseClass), node);
+        else context.emitter().emit(codegen::makeCall(&base->operands[3]), node);
     }
-    context.appendCode(statements);
-    context.emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
-    context.codeList(kMemberCodeList).appendRange(members.data(), members.size());
+    context.emitter().appendCode(statements);
+    context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
+    context.emitter().list(kMemberCodeList).appendRange(members.data(), members.size());
     members.clear();
 
     if (body || base != nullptr) {
         // The record's instance operand is what `new` runs: it must name this
         // code, and a derived class's instance code calls it through it.
-        klass->operands[3].setObjectRef(context.codeAt(entry), 0);
+        klass->operands[3].setObjectRef(context.emitter().codeAt(entry), 0);
     }
-    context.bindLabels(start, context.currentList().size());
+    context.bindLabels(start, context.emitter().current().size());
 }
 
 bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& classRef, const StatementNode& node,

@@ -24,8 +24,8 @@ bool isVoidType(const model::IRObject* type) {
 class BodyScope {
 public:
     BodyScope(CompileContext& context, const qestl::SmartPtr& function, bool constructor)
-        : context_(context), savedFunction_(context.function()), function_(function.as<model::cbircode>()) {
-        context.switchCodeList(true, &listGuard_);
+        : context_(context), savedFunction_(context.emitter().function()), function_(function.as<model::cbircode>()) {
+        context.emitter().switchCodeList(true, &listGuard_);
         context.scopes().pushFrame(function);
         savedStatics_ = context.scopes().staticObjects;
         context.scopes().staticObjects = &statics_;
@@ -55,14 +55,14 @@ public:
     BodyScope& operator=(const BodyScope&) = delete;
 
     void install() {
-        context_.enterJumpScope(jumps, kJumpReturn);
+        context_.emitter().enterJumpScope(jumps, kJumpReturn);
         context_.emitter().setFunction(&state);
     }
     // The function's own code goes to the list the body was started from.
     void placeCode() {
         context_.emitter().setFunction(savedFunction_);
         inBody_->resumeOuter();
-        context_.appendCode(code);
+        context_.emitter().appendCode(code);
     }
 
     // A template instance's code goes with the call that made it: a jmp
@@ -139,7 +139,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     model::Operand& returnLabel = scope.jumps.target(kJumpReturn);
 
     // The first instruction is patched with the frame size at the end.
-    qestl::SmartPtr first = context.emit(model::makeCheckEspInstruction(0), node);
+    qestl::SmartPtr first = context.emitter().emit(model::makeCheckEspInstruction(0), node);
     function->opcode = model::kOpJmp;
     function->operandCount = 1;
     function->operands[0].setObjectRef(first, 0);
@@ -157,23 +157,24 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
                 return failWith(context, diag::NoBaseConstructor, node);
             context.setCompileMode(kDeclareLocal);
             calls.prependOwnerCode();
-            context.appendCode(calls.pending);
+            context.emitter().appendCode(calls.pending);
         }
     }
 
     compileTree(context, body);
     if (context.diagnostics().hasErrors()) return false;
 
-    const qestl::SmartPtr last = context.lastInstruction();
+    const qestl::SmartPtr last = context.emitter().lastInstruction();
     const StatementNode end = view.closingNode();
     qestl::SmartPtr epilogue;
     if (constructor) {
         needsValue = false;
         if (function->type) return failWith(context, diag::ConstructorReturnType, node);
-        epilogue = context.emit(codegen::makeThisToEax(), end);
+        epilogue = context.emitter().emit(codegen::makeThisToEax(), end);
     }
     const bool holdsLocals = !context.scopes().frame->members().empty();
-    qestl::SmartPtr ret = context.emit(holdsLocals ? codegen::makeRetDelesp(end) : codegen::makeRet(end), end);
+    qestl::SmartPtr ret = context.emitter().emit(holdsLocals ? codegen::makeRetDelesp(end) : codegen::makeRet(end),
+                                                 end);
     if (!epilogue) epilogue = ret;
     returnLabel.setObjectRef(epilogue, 0);
 

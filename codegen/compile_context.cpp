@@ -71,7 +71,7 @@ void CompileContext::emitProgramEntry() {
 }
 
 void CompileContext::flushResultInto(IRResult* result, Operand& out) {
-    if (!result->pending.empty()) flushResult(*result);
+    if (!result->pending.empty()) emitter_.flushResult(*result);
     out = result->operand;
 }
 

@@ -94,33 +94,14 @@ public:
     void declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
                             const model::NodeHandle& declaration);
 
-    // ---- code lists and emission (forwarded to the emitter)
+    // ---- code lists and emission (the state is the emitter's)
     CodeEmitter& emitter() { return emitter_; }
     const CodeEmitter& emitter() const { return emitter_; }
-    qestl::SmartPtr emit(qestl::SmartPtr templ, const model::NodeHandle& node) {
-        return emitter_.emit(std::move(templ), node);
-    }
-    qestl::SmartPtr emitCopyOf(const model::cbircode& templ, const model::NodeHandle& node) {
-        return emitter_.emitCopyOf(templ, node);
-    }
     qestl::SmartPtr emitToMainList(const model::cbircode& templ, const model::NodeHandle& node) override {
         return emitter_.emitToMainList(templ, node);
     }
-    void appendCode(qestl::SmartPtrVector& code) { emitter_.appendCode(code); }
-    void flushResult(model::IRResult& result) { emitter_.flushResult(result); }
     void flushResultInto(model::IRResult* result, model::Operand& out);
-    qestl::SmartPtr codeAt(uint64_t index) const { return emitter_.codeAt(index); }
-    qestl::SmartPtr lastInstruction() const { return emitter_.lastInstruction(); }
-    void switchCodeList(bool memberList, CodeListGuard* guard) { emitter_.switchCodeList(memberList, guard); }
-    void enterJumpScope(JumpScope& scope, uint32_t mask) { emitter_.enterJumpScope(scope, mask); }
-    void inheritJumpScope(JumpScope& scope) { emitter_.inheritJumpScope(scope); }
     void bindLabels(uint64_t first, uint64_t end) { emitter_.bindLabels(first, end, errorCount() != 0); }
-    uint64_t localMark() const { return emitter_.localMark(); }
-    void popLocals(uint64_t mark) { emitter_.popLocals(mark); }
-    CodeList& codeList(uint32_t id) { return emitter_.list(id); }
-    const CodeList& codeList(uint32_t id) const { return emitter_.list(id); }
-    CodeList& currentList() { return emitter_.current(); }
-    FunctionCompileState* function() const { return emitter_.function(); }
 
     // ---- scopes, modes and flags
     uint32_t setCompileMode(uint32_t mode);

@@ -76,13 +76,13 @@ void ScopeModeGuard::restore() {
 }
 
 void pushFlowNode(CompileContext& context, uint32_t kind, uint32_t mask, const model::IRResult* value) {
-    FunctionCompileState* state = context.function();
+    FunctionCompileState* state = context.emitter().function();
     if (state == nullptr || state->currentFlow == nullptr) return;
     state->currentFlow = &state->currentFlow->addChild(kind, value, mask);
 }
 
 void popFlowNode(CompileContext& context) {
-    FunctionCompileState* state = context.function();
+    FunctionCompileState* state = context.emitter().function();
     if (state == nullptr || state->currentFlow == nullptr || state->currentFlow->parent == nullptr) return;
     model::FlowNode* node = state->currentFlow;
     // A sequence is folded through its parent; other nodes settle their own
@@ -94,7 +94,7 @@ void popFlowNode(CompileContext& context) {
 }
 
 bool currentFlowExits(const CompileContext& context) {
-    const FunctionCompileState* state = context.function();
+    const FunctionCompileState* state = context.emitter().function();
     if (state == nullptr || state->currentFlow == nullptr) return false;
     return (state->currentFlow->foldedExitBits & (model::FlowNode::kExitReturns | model::FlowNode::kExitTerminates)) != 0;
 }

@@ -14,7 +14,7 @@ ImageParts imagePartsOf(CompileContext& context) {
     auto* modelHeap = dynamic_cast<model::cbHeap*>(&heap);
     ImageParts parts;
     parts.context = &context;
-    for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = &context.codeList(i);
+    for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = &context.emitter().list(i);
     parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &plainHeapRecord;
     parts.heap = &heap;
     ProgramTables& tables = context.tables();

@@ -219,8 +219,8 @@ void recordNullState(CompileContext& context, model::IRObject* variable, const m
         variable->modifiers = (variable->modifiers & ~model::kStateMask) | model::kStateUndetermined;
         return;
     }
-    if (context.function() != nullptr) {
-        model::FlowNode* flow = context.function()->currentFlow;
+    if (context.emitter().function() != nullptr) {
+        model::FlowNode* flow = context.emitter().function()->currentFlow;
         if (flow != nullptr && flow->kind != model::FlowNode::kSequence) {
             // The alternative restores what the variable held before it.
             flow->result.statesApplied = 1;

@@ -46,7 +46,7 @@ void compileInterrupt(CompileContext& context, const StatementNode& argument, co
         context.reportError(diag::InterruptNotLiteral, argument);
         return;
     }
-    context.emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
+    context.emitter().emit(codegen::makeInterrupt(qestl::qestringA(argument->text.view()).toInt()), node);
 }
 
 // Every value named is known not to be nilptr from here on.

@@ -108,7 +108,8 @@ void recordComparisonStates(CompileContext& context, model::IRResult& result, co
         result.mergeObjectState(left.object, state);
         result.mergeObjectState(right.object, state);
     }
-    const model::FlowNode* flow = context.function() != nullptr ? context.function()->currentFlow : nullptr;
+    const model::FlowNode* flow = context.emitter().function() != nullptr ? context.emitter().function()->currentFlow
+                                                                          : nullptr;
     if (flow != nullptr && flow->loopCondition) return;
     if (!warnRedundantCondition(context, leftObject, rightObject, node, text))
         warnRedundantCondition(context, rightObject, leftObject, node, text);

@@ -42,8 +42,8 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         const model::IRObject& member = *model::asObject(held);
         record.variables.push_back({member.address(), text(member.name)});
     }
-    collectLines(context, context.codeList(kMainList), record);
-    collectLines(context, context.codeList(kMemberCodeList), record);
+    collectLines(context, context.emitter().list(kMainList), record);
+    collectLines(context, context.emitter().list(kMemberCodeList), record);
     for (const auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();

@@ -14,7 +14,7 @@ namespace {
 
 // Appended with the frame's owner and no source node.
 qestl::SmartPtr appendBare(CompileContext& context, qestl::SmartPtr instruction) {
-    return context.emit(std::move(instruction), model::NodeHandle());
+    return context.emitter().emit(std::move(instruction), model::NodeHandle());
 }
 
 qestl::SmartPtr appendExitJump(CompileContext& context, std::vector<qestl::SmartPtr>& exits) {
@@ -27,8 +27,8 @@ qestl::SmartPtr appendExitJump(CompileContext& context, std::vector<qestl::Smart
 
 void openActionScope(CompileContext& context, ActionScope& scope) {
     scope.opening = appendBare(context, codegen::makeInstruction(model::kOpNewActionscope, 2));
-    scope.start = context.currentList().size();
-    context.inheritJumpScope(scope.jumps);
+    scope.start = context.emitter().current().size();
+    context.emitter().inheritJumpScope(scope.jumps);
 }
 
 void closeActionScope(CompileContext& context, ActionScope& scope, CodeList* cleanup) {
@@ -48,12 +48,12 @@ void closeActionScope(CompileContext& context, ActionScope& scope, CodeList* cle
         cleanupEntry = (*cleanup)[0];
         appendBare(context, codegen::makeJump(model::kOpJmp,
                                               static_cast<int64_t>(codegen::codeSize(*cleanup, 0, cleanup->size()))));
-        context.appendCode(*cleanup);
+        context.emitter().appendCode(*cleanup);
     }
     appendBare(context, codegen::makeInstruction(model::kOpExitActionscope, 0));
     qestl::SmartPtr closing = appendBare(context, codegen::makeInstruction(model::kOpCloseActionscope, 1));
 
-    CodeList& list = context.currentList();
+    CodeList& list = context.emitter().current();
     auto* opening = scope.opening.as<model::cbircode>();
     codegen::setInstructionOperand(
         *opening, 1, model::Operand(static_cast<int64_t>(codegen::codeSize(list, scope.start, list.size()))));

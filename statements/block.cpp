@@ -16,13 +16,13 @@ void declarePendingBlockVariable(CompileContext& context) {
 
 // The block `{ ... }` (a Block node).
 uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     declarePendingBlockVariable(context);
     {
         PrivateCodeList list(context.emitter());
         for (const StatementNode& statement : node->operands) compileTree(context, statement);
         list.spliceIntoOuter();
     }
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }

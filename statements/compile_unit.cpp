@@ -50,7 +50,7 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
     compilePendingClasses(context);
     if (options == nullptr || options->nativeSources == 0) {
         context.emitProgramEntry();
-        context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+        context.emitter().emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     }
     loadLanguageDescription(context);
 }

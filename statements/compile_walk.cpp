@@ -58,8 +58,8 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
         pushFlowNode(context, model::FlowNode::kAlternative, 3, nullptr);
         row.handler(context, node);
         popFlowNode(context);
-        if (context.function() != nullptr && context.function()->currentFlow != nullptr) {
-            resolveBlockExits(*context.function()->currentFlow);
+        if (context.emitter().function() != nullptr && context.emitter().function()->currentFlow != nullptr) {
+            resolveBlockExits(*context.emitter().function()->currentFlow);
         }
         popFlowNode(context);
         return 0;
@@ -100,7 +100,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     compileStatement(context, node, false);
     if (context.scopes().declarationMode == 5) context.scopes().declarationMode = 1;
     if (context.candidates().size() == 1) {
-        context.flushResult(context.candidates()[0]);
+        context.emitter().flushResult(context.candidates()[0]);
         context.clearResults();
     }
     for (size_t i = 0; i < node->children.size(); ++i) {
@@ -124,8 +124,8 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
         return 0;
     }
     if (!node) return 0;
-    if (!quiet && context.function() != nullptr && context.function()->currentFlow != nullptr) {
-        model::FlowNode& flow = *context.function()->currentFlow;
+    if (!quiet && context.emitter().function() != nullptr && context.emitter().function()->currentFlow != nullptr) {
+        model::FlowNode& flow = *context.emitter().function()->currentFlow;
         if (flow.warned == 0 && (flow.exitBits | flow.foldedExitBits) != 0) {
             flow.warned = 1;
             context.reportWarning(diag::Unreachable, node);

@@ -43,7 +43,7 @@ bool compileLogicalOperand(CompileContext& context, const StatementNode& node, m
         context.reportError(diag::NotBoolExpression, node);
         return false;
     }
-    context.flushResult(out);
+    context.emitter().flushResult(out);
     out.checkUse(&context, node);
     return true;
 }
@@ -57,21 +57,23 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     const bool decisive = !isAnd;  // the value that settles the outcome
     model::IRResult first;
     if (!compileLogicalOperand(context, left, first)) return 0;
-    context.emit(codegen::makeInstructionWithTwoOperands(model::kOpCmp, first.operand, boolImmediate(decisive)), node);
-    const qestl::SmartPtr firstExit = context.emit(codegen::makeJump(model::kOpJe, 0), node);
+    context.emitter().emit(
+        codegen::makeInstructionWithTwoOperands(model::kOpCmp, first.operand, boolImmediate(decisive)), node);
+    const qestl::SmartPtr firstExit = context.emitter().emit(codegen::makeJump(model::kOpJe, 0), node);
 
     first.applyObjectStates();
     model::IRResult second;
     const bool secondCompiled = compileLogicalOperand(context, right, second);
     first.restoreObjectStates();
     if (!secondCompiled) return 0;
-    context.emit(codegen::makeInstructionWithTwoOperands(model::kOpCmp, second.operand, boolImmediate(decisive)), node);
-    const qestl::SmartPtr secondExit = context.emit(codegen::makeJump(model::kOpJe, 0), node);
+    context.emitter().emit(
+        codegen::makeInstructionWithTwoOperands(model::kOpCmp, second.operand, boolImmediate(decisive)), node);
+    const qestl::SmartPtr secondExit = context.emitter().emit(codegen::makeJump(model::kOpJe, 0), node);
 
     model::IRObject* boolType = model::asObject(model::builtinTypes().boolType);
-    context.emit(makeResultMove(boolType, boolImmediate(!decisive)), node);
-    const qestl::SmartPtr over = context.emit(codegen::makeJump(model::kOpJmp, 0), node);
-    const qestl::SmartPtr settled = context.emit(makeResultMove(boolType, boolImmediate(decisive)), node);
+    context.emitter().emit(makeResultMove(boolType, boolImmediate(!decisive)), node);
+    const qestl::SmartPtr over = context.emitter().emit(codegen::makeJump(model::kOpJmp, 0), node);
+    const qestl::SmartPtr settled = context.emitter().emit(makeResultMove(boolType, boolImmediate(decisive)), node);
     for (const qestl::SmartPtr& exit : {firstExit, secondExit}) {
         codegen::setInstructionOperand(*exit.as<model::cbircode>(), 0, control::instructionReference(settled, 0));
     }

@@ -53,7 +53,7 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
     }
     const model::Operand constant = value->constantValue();
     object.setValueRecord(constant);
-    context.flushResult(*chosen);
+    context.emitter().flushResult(*chosen);
     declarations::emitStore(context, moveOpcodeForType(model::asObject(scope)), object.makeObjectOperand(), constant,
                             item);
     chosen->checkUse(&context, initialiser);
@@ -85,7 +85,7 @@ bool compileItem(CompileContext& context, const qestl::SmartPtr& scope, const St
 // The enum constant (an EnumItem node).
 uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode& node) {
     CodeListGuard list;
-    context.switchCodeList(false, &list);
+    context.emitter().switchCodeList(false, &list);
     const qestl::SmartPtr scope = context.currentScopeObject();
     if (!scope) {
         context.reportError(diag::InternalError, node);

@@ -35,8 +35,8 @@ model::IRResult* pickLoopValue(CompileContext& context, model::IRValueList& cand
 }
 
 void settleExits(CompileContext& context) {
-    if (context.function() != nullptr && context.function()->currentFlow != nullptr) {
-        resolveBlockExits(*context.function()->currentFlow);
+    if (context.emitter().function() != nullptr && context.emitter().function()->currentFlow != nullptr) {
+        resolveBlockExits(*context.emitter().function()->currentFlow);
     }
 }
 
@@ -46,7 +46,7 @@ void closeBranch(CompileContext& context) {
 }
 
 LoopConditionMark::LoopConditionMark(CompileContext& context)
-    : flow_(context.function() != nullptr ? context.function()->currentFlow : nullptr) {
+    : flow_(context.emitter().function() != nullptr ? context.emitter().function()->currentFlow : nullptr) {
     if (flow_ != nullptr) flow_->loopCondition = 1;
 }
 
@@ -59,7 +59,7 @@ model::IRResult takeCondition(CompileContext& context) {
     context.swapResults(taken);
     context.clearResults();
     if (taken.size() != 1) return model::IRResult();
-    context.flushResult(taken[0]);
+    context.emitter().flushResult(taken[0]);
     return taken[0];
 }
 

@@ -38,7 +38,7 @@ inline model::Operand pastList(const CodeList& list) {
 // Emits a jump of `opcode` to the operand.
 inline qestl::SmartPtr emitJump(CompileContext& context, uint32_t opcode, const model::Operand& target,
                                 const StatementNode& node) {
-    return context.emit(codegen::makeInstructionWithOperand(opcode, target), node);
+    return context.emitter().emit(codegen::makeInstructionWithOperand(opcode, target), node);
 }
 
 // The function the instructions being compiled belong to.

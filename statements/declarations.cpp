@@ -114,7 +114,8 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
 
 void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,
                const StatementNode& node) {
-    qestl::SmartPtr store = context.emit(codegen::makeInstructionWithTwoOperands(opcode, target, value), node);
+    qestl::SmartPtr store = context.emitter().emit(codegen::makeInstructionWithTwoOperands(opcode, target, value),
+                                                   node);
     store.as<model::cbircode>()->keepFirstOperand = 1;
 }
 

@@ -80,14 +80,14 @@ model::Operand comparisonKindOf(std::string_view text) {
 void emitCountedLoop(CompileContext& context, PrivateCodeList& list, const model::cbircode& loop,
                      const StatementNode& source, const StatementNode& body, uint64_t codeMark) {
     JumpScope scope;
-    context.enterJumpScope(scope, kJumpAll);
-    const qestl::SmartPtr instruction = context.emitCopyOf(loop, source);
+    context.emitter().enterJumpScope(scope, kJumpAll);
+    const qestl::SmartPtr instruction = context.emitter().emitCopyOf(loop, source);
     compileTree(context, body);
     const model::NodeHandle none;
-    context.emit(codegen::makeJspin(), none);
-    const qestl::SmartPtr jbreak = context.emit(codegen::makeJbreak(), none);
-    const qestl::SmartPtr jcontinue = context.emit(codegen::makeJcontinue(), none);
-    const qestl::SmartPtr jret = context.emit(codegen::makeJret(), none);
+    context.emitter().emit(codegen::makeJspin(), none);
+    const qestl::SmartPtr jbreak = context.emitter().emit(codegen::makeJbreak(), none);
+    const qestl::SmartPtr jcontinue = context.emitter().emit(codegen::makeJcontinue(), none);
+    const qestl::SmartPtr jret = context.emitter().emit(codegen::makeJret(), none);
     scope.target(kJumpBreak) = control::instructionReference(jbreak, 0);
     scope.target(kJumpReturn) = control::instructionReference(jret, 0);
     scope.target(kJumpContinue) = control::instructionReference(jcontinue, 0);
@@ -98,7 +98,7 @@ void emitCountedLoop(CompileContext& context, PrivateCodeList& list, const model
     list.spliceIntoOuter();
     scope.restore(kJumpAll);
     codegen::setInstructionOperand(*loopInstruction, 6, control::labelReference(outerReturn));
-    context.bindLabels(codeMark, context.currentList().size());
+    context.bindLabels(codeMark, context.emitter().current().size());
 }
 
 bool tryFastLoop(CompileContext& context, const StatementNode& node, uint32_t codeMark) {
@@ -137,7 +137,7 @@ bool tryFastLoop(CompileContext& context, const StatementNode& node, uint32_t co
     // The instruction reads the bound and the counter on every pass: code
     // that computes them would be lost.
     if (hasPendingCode(bound) || hasPendingCode(stepped)) return false;
-    context.flushResult(first);
+    context.emitter().flushResult(first);
 
     model::cbircode loop(model::kOpJLoop, 7);
     codegen::setInstructionOperand(loop, 0, first.operand);

@@ -87,7 +87,7 @@ int64_t containerMode(CompileContext& context, model::IRObject* variableType, mo
 // Checks the types, chooses the mode and emits the loop.
 void compileForRange(const StatementNode& node, CompileContext& context, const StatementNode& variableNode,
                      model::IRResult variable, model::IRResult source, const StatementNode& third, uint32_t codeMark) {
-    context.flushResult(source);
+    context.emitter().flushResult(source);
     qestl::SmartPtr variableHolder;
     model::IRObject* variableType = valueTypeOf(variable, variableHolder);
     qestl::SmartPtr sourceHolder;
@@ -106,9 +106,9 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
         model::IRResult* end = control::pickLoopValue(context, endValues, third);
         if (end == nullptr) return;
         end->checkUse(&context, third);
-        context.emit(codegen::makeInstructionWithTwoOperands(model::kOpMov, variable.operand, source.operand),
-                     variableNode);
-        context.flushResult(*end);
+        context.emitter().emit(codegen::makeInstructionWithTwoOperands(model::kOpMov, variable.operand, source.operand),
+                               variableNode);
+        context.emitter().flushResult(*end);
         if (isIntegralValue(source.objectPtr())) {
             if (!isIntegralValue(variable.objectPtr()) || !isIntegralValue(end->objectPtr())) {
                 reportMismatch(context, variableType, sourceType, variableNode);
@@ -148,8 +148,8 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
 
 // The collection loop `for (x : c)` and the counted loop `for (i = a to b)` (ForEach, ForTo).
 uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.localMark();
-    const uint32_t codeMark = static_cast<uint32_t>(context.currentList().size());
+    const uint64_t mark = context.emitter().localMark();
+    const uint32_t codeMark = static_cast<uint32_t>(context.emitter().current().size());
     const size_t plainCount = node->kind == NodeKind::ForTo ? 4 : 3;
     const size_t k = node->operands.size() > plainCount ? 1 : 0;
     if (k == 1) compileTree(context, nodeChild(node, 0));
@@ -158,18 +158,18 @@ uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) 
     model::IRValueList variables;
     model::IRValueList sources;
     if (!control::compileValue(context, variableNode, variables) || !control::compileValue(context, sourceNode, sources)) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
     model::IRResult* variable = control::pickLoopValue(context, variables, variableNode);
     model::IRResult* source = variable != nullptr ? control::pickLoopValue(context, sources, sourceNode) : nullptr;
     if (source == nullptr) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
     if (variable->operand.kind != model::kStackSlot) {
         context.reportError(diag::LoopNeedsStackVariable, variableNode);
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
     if (model::IRObject* object = variable->objectPtr()) {
@@ -179,6 +179,6 @@ uint32_t compileForEachLoop(CompileContext& context, const StatementNode& node) 
     variable->checkUse(&context, variableNode);
     source->checkUse(&context, sourceNode);
     compileForRange(node, context, variableNode, *variable, *source, nodeChild(node, k + 2), codeMark);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }

@@ -15,11 +15,11 @@ namespace {
 // that the way into it establishes (the condition's, or their complement);
 // the objects get their own states back after it.
 void compileBranch(CompileContext& context, const StatementNode& statement, model::IRResult* states) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     if (states != nullptr) states->applyObjectStates();
     compileTree(context, statement);
     if (states != nullptr) states->restoreObjectStates();
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
 }
 
 // One value of a choice, its code and its move into register 0 in the
@@ -34,10 +34,10 @@ bool placeChoiceValue(CompileContext& context, const StatementNode& node, model:
     }
     out = taken[0];
     out.checkUse(&context, node);
-    context.flushResult(out);
+    context.emitter().flushResult(out);
     model::IRObject* object = out.objectPtr();
     const qestl::SmartPtr type = object != nullptr ? object->valueType() : qestl::SmartPtr();
-    context.emit(makeResultMove(model::asObject(type), out.operand), node);
+    context.emitter().emit(makeResultMove(model::asObject(type), out.operand), node);
     return true;
 }
 
@@ -137,7 +137,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
 
     spliceAlternatives(context, first, jump, second.code, node);
-    context.appendCode(first.code);
+    context.emitter().appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
         context.reportError(diag::BadObject, firstValue.objectPtr() == nullptr ? firstNode : secondNode);

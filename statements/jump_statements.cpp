@@ -18,17 +18,17 @@ namespace {
 enum ExitBit : uint32_t { kExitBreak = 1, kExitContinue = 2, kExitThrow = 4 };
 
 model::FlowNode* currentFlow(CompileContext& context) {
-    return context.function() != nullptr ? context.function()->currentFlow : nullptr;
+    return context.emitter().function() != nullptr ? context.emitter().function()->currentFlow : nullptr;
 }
 
 uint32_t functionFlags(const CompileContext& context) {
-    return context.function() != nullptr ? context.function()->flags : 0;
+    return context.emitter().function() != nullptr ? context.emitter().function()->flags : 0;
 }
 
 void emitJumpTo(CompileContext& context, model::Operand* label, const StatementNode& node) {
     model::Operand pending(0, model::kPendingLabel, 0);
     pending.link = label;
-    context.emit(codegen::makeInstructionWithOperand(model::kOpJmp, pending), node);
+    context.emitter().emit(codegen::makeInstructionWithOperand(model::kOpJmp, pending), node);
 }
 
 // break and continue share everything but their flag, label, text and bit.
@@ -121,8 +121,9 @@ uint32_t compileReturn(CompileContext& context, const StatementNode& node) {
         context.reportError(diag::NotAllowedHere, node);
         return 0;
     }
-    model::IRObject* returnType = context.function() != nullptr ? model::asObject(context.function()->returnType)
-                                                                : nullptr;
+    model::IRObject* returnType = context.emitter().function() != nullptr
+                                      ? model::asObject(context.emitter().function()->returnType)
+                                      : nullptr;
     const StatementNode value = valueOf(node);
     if (!value) {
         if (!isVoid(returnType)) {
@@ -157,17 +158,17 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
             return;
         }
         model::IRObject* object = result->objectPtr();
-        if (!model::convertible(&context, valueTypeOf(object), context.function()->returnType, true)) {
+        if (!model::convertible(&context, valueTypeOf(object), context.emitter().function()->returnType, true)) {
             context.reportError(diag::ReturnTypeMismatch, node);
             return;
         }
-        if ((context.function()->flags & kFunctionNotNilResult) != 0 &&
+        if ((context.emitter().function()->flags & kFunctionNotNilResult) != 0 &&
             (object->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0) {
             context.reportWarning(diag::NilptrIntoNotNil, node);
         }
         model::Operand operand;
         if (!object->isFunction()) {
-            context.flushResult(*result);
+            context.emitter().flushResult(*result);
             operand = result->operand;
         } else {
             operand = object->makeObjectOperand();
@@ -185,7 +186,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
         const uint32_t opcode = type->sameType(returnType) ? model::kOpMov : moveOpcodeForType(returnType);
         if (opcode != model::kOpMov || !operand.isRegister(model::kEax)) {
             model::Operand eax(model::kEax, model::kRegister, model::dataTypeOfType(returnType));
-            context.emit(codegen::makeInstructionWithTwoOperands(opcode, eax, operand), value);
+            context.emitter().emit(codegen::makeInstructionWithTwoOperands(opcode, eax, operand), value);
         }
     }
 }
@@ -198,7 +199,7 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     model::IRValueList taken;
     model::IRResult* result = compileValue(context, value, taken);
     if (result == nullptr) return 0;
-    context.flushResult(*result);
+    context.emitter().flushResult(*result);
     const model::Operand thrown = result->operand;
     result->checkUse(&context, value);
     model::IRObject* object = result->objectPtr();
@@ -212,7 +213,7 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     if (owner == nullptr || !owner->coversException(type->classRef())) {
         context.reportWarning(diag::ThrowUncovered, node, type->displayName());
     }
-    context.emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
+    context.emitter().emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
     if (model::FlowNode* flow = currentFlow(context)) {
         flow->exitBits |= kExitThrow;
         flow->foldedExitBits = flow->foldExitBits(false);

@@ -16,11 +16,11 @@ constexpr uint32_t kLoopJumps = kJumpBreak | kJumpContinue;
 // The loop's exits once its code is in the current list: break just past
 // it, continue at the instruction given.
 void settleLoopLabels(CompileContext& context, JumpScope& scope, uint64_t continueIndex, uint64_t loopStart) {
-    scope.target(kJumpBreak) = control::pastList(context.currentList());
-    if (const qestl::SmartPtr target = context.codeAt(continueIndex)) {
+    scope.target(kJumpBreak) = control::pastList(context.emitter().current());
+    if (const qestl::SmartPtr target = context.emitter().codeAt(continueIndex)) {
         scope.target(kJumpContinue) = control::instructionReference(target, 0);
     }
-    context.bindLabels(loopStart, context.currentList().size());
+    context.bindLabels(loopStart, context.emitter().current().size());
     scope.restore(kJumpAll);
 }
 
@@ -52,10 +52,10 @@ StatementNode findCallNode(const StatementNode& node) {
 
 // The loop `while (c) s` (a While node).
 uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     JumpScope scope;
-    context.enterJumpScope(scope, kLoopJumps);
-    const uint64_t loopStart = context.currentList().size();
+    context.emitter().enterJumpScope(scope, kLoopJumps);
+    const uint64_t loopStart = context.emitter().current().size();
     uint32_t jump = model::kOpJe;
     {
         control::LoopConditionMark inCondition(context);
@@ -70,10 +70,10 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     const qestl::SmartPtr back = control::emitJump(context, model::kOpJmp, model::Operand(0), node);
     body.resumeOuter();
     control::emitJump(context, jump, control::pastList(body.code), node);
-    context.appendCode(body.code);
-    pointAt(back, context.codeAt(loopStart));
+    context.emitter().appendCode(body.code);
+    pointAt(back, context.emitter().codeAt(loopStart));
     settleLoopLabels(context, scope, loopStart, loopStart);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }
 
@@ -81,17 +81,17 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
 uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     const StatementNode condition = nodeChild(node, 1);
     const StatementNode step = nodeChild(node, 2);
-    const uint64_t mark = context.localMark();
-    const uint64_t loopStart = context.currentList().size();
+    const uint64_t mark = context.emitter().localMark();
+    const uint64_t loopStart = context.emitter().current().size();
     compileTree(context, nodeChild(node, 0));
     if (tryFastLoop(context, node, static_cast<uint32_t>(loopStart))) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
     JumpScope scope;
-    context.enterJumpScope(scope, kLoopJumps);
+    context.emitter().enterJumpScope(scope, kLoopJumps);
     uint32_t jump = model::kOpJe;
-    const uint64_t conditionStart = context.currentList().size();
+    const uint64_t conditionStart = context.emitter().current().size();
     if (condition) {
         adviseCallInCondition(context, condition);
         control::LoopConditionMark inCondition(context);
@@ -100,7 +100,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
         jump = 0;
     }
     if (context.diagnostics().hasErrors()) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
     control::takeCondition(context);
@@ -110,7 +110,7 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
     if (step) {
         compileTree(context, step);
         if (context.diagnostics().hasErrors()) {
-            context.popLocals(mark);
+            context.emitter().popLocals(mark);
             return 0;
         }
     }
@@ -120,35 +120,36 @@ uint32_t compileForLoop(CompileContext& context, const StatementNode& node) {
         control::emitJump(context, jump, control::pastList(body.code), node);
         ++stepIndex;
     }
-    context.appendCode(body.code);
-    pointAt(back, context.codeAt(conditionStart));
+    context.emitter().appendCode(body.code);
+    pointAt(back, context.emitter().codeAt(conditionStart));
     settleLoopLabels(context, scope, stepIndex, loopStart);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }
 
 // The loop `do s while (c);` (a DoWhile node).
 uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     JumpScope scope;
-    context.enterJumpScope(scope, kLoopJumps);
-    const uint64_t loopStart = context.currentList().size();
+    context.emitter().enterJumpScope(scope, kLoopJumps);
+    const uint64_t loopStart = context.emitter().current().size();
     control::openBranch(context, model::FlowNode::kAlternative, 3, nullptr);
     compileTree(context, nodeChild(node, 0));
     control::closeBranch(context);
     uint32_t jump = model::kOpJe;
-    const uint64_t conditionStart = context.currentList().size();
+    const uint64_t conditionStart = context.emitter().current().size();
     {
         control::LoopConditionMark inCondition(context);
         compileConditionJump(context, nodeChild(node, 1), jump, false);
     }
     control::takeCondition(context);
-    if (!context.currentList().empty()) {
-        if (context.currentList().size() > loopStart && !context.diagnostics().hasErrors()) {
-            control::emitJump(context, jump, control::instructionReference(context.codeAt(loopStart), 0), node);
+    if (!context.emitter().current().empty()) {
+        if (context.emitter().current().size() > loopStart && !context.diagnostics().hasErrors()) {
+            control::emitJump(context, jump, control::instructionReference(context.emitter().codeAt(loopStart), 0),
+                              node);
         }
         settleLoopLabels(context, scope, conditionStart, loopStart);
     }
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }

@@ -52,12 +52,12 @@ model::Operand longImmediate(int64_t value) { return model::Operand(value, model
 model::Operand intImmediate(int64_t value) { return model::Operand(value, model::kImmInt, model::kTypeInt); }
 
 void emitOne(CompileContext& context, uint32_t opcode, const model::Operand& operand, const StatementNode& node) {
-    context.emit(codegen::makeInstructionWithOperand(opcode, operand), node);
+    context.emitter().emit(codegen::makeInstructionWithOperand(opcode, operand), node);
 }
 
 void emitTwo(CompileContext& context, uint32_t opcode, const model::Operand& a, const model::Operand& b,
              const StatementNode& node) {
-    context.emit(codegen::makeInstructionWithTwoOperands(opcode, a, b), node);
+    context.emitter().emit(codegen::makeInstructionWithTwoOperands(opcode, a, b), node);
 }
 
 model::Operand bodyLabel(const SwitchParts& parts, const CaseEntry& entry) {
@@ -106,9 +106,9 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
 
 void emitCompareChain(CompileContext& context, const StatementNode& node, const model::Operand& selector,
                       const SwitchParts& parts, bool selectorIsString) {
-    context.emit(codegen::makeJump(model::kOpJmp, 0), node);
+    context.emitter().emit(codegen::makeJump(model::kOpJmp, 0), node);
     // Back over itself and the jmp: the address of that jmp.
-    const qestl::SmartPtr jump = context.lastInstruction();
+    const qestl::SmartPtr jump = context.emitter().lastInstruction();
     const int64_t back = 2 * static_cast<int64_t>(jump.as<model::cbircode>()->encodedSize());
     emitOne(context, model::kOpPushAddr, model::Operand(-back), node);
     for (const CaseEntry& entry : parts.cases) {
@@ -121,7 +121,7 @@ void emitCompareChain(CompileContext& context, const StatementNode& node, const 
     codegen::setInstructionOperand(dispatch, 2, intImmediate(static_cast<int64_t>(parts.cases.size())));
     codegen::setInstructionOperand(dispatch, 3, bodyLabel(parts, parts.fallback));
     codegen::setInstructionOperand(dispatch, 4, intImmediate(selectorIsString ? 2 : 0));
-    context.emitCopyOf(dispatch, node);
+    context.emitter().emitCopyOf(dispatch, node);
 }
 
 void emitSparse(CompileContext& context, const StatementNode& node, const model::Operand& selector,
@@ -130,7 +130,7 @@ void emitSparse(CompileContext& context, const StatementNode& node, const model:
     codegen::setInstructionOperand(lookup, 0, selector);
     codegen::setInstructionOperand(lookup, 1, intImmediate(static_cast<int64_t>(parts.values.size())));
     codegen::setInstructionOperand(lookup, 2, bodyLabel(parts, parts.fallback));
-    context.emitCopyOf(lookup, node);
+    context.emitter().emitCopyOf(lookup, node);
     for (const auto& [value, position] : parts.values) {
         emitTwo(context, model::kOpCjmp, longImmediate(value), bodyLabel(parts, parts.cases[position]), node);
     }
@@ -161,10 +161,10 @@ void emitJumpTable(CompileContext& context, const StatementNode& node, const mod
 
 // The statement `switch (x) { case ...: }` (a Switch node).
 uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.localMark();
-    const uint64_t codeMark = context.currentList().size();
+    const uint64_t mark = context.emitter().localMark();
+    const uint64_t codeMark = context.emitter().current().size();
     JumpScope scope;
-    context.enterJumpScope(scope, kJumpBreak);
+    context.emitter().enterJumpScope(scope, kJumpBreak);
     CodeList bodies;
     SwitchParts parts;
     parts.bodies = &bodies;
@@ -186,12 +186,12 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         entry.at.index = bodies.size();
         if (bodyNode) {
             CodeEmitter::ListScope inBodies(context.emitter(), bodies);
-            const uint64_t bodyMark = context.localMark();
+            const uint64_t bodyMark = context.emitter().localMark();
             control::openBranch(context, valueNode ? model::FlowNode::kAlternativeC : model::FlowNode::kClosingAlternative,
                                 0, nullptr);
             compileTree(context, bodyNode);
             popFlowNode(context);
-            context.popLocals(bodyMark);
+            context.emitter().popLocals(bodyMark);
         }
         if (!valueNode) {
             parts.fallback = entry;
@@ -199,14 +199,14 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
             continue;
         }
         if (!readCaseValue(context, valueNode, entry, chainMode)) {
-            context.popLocals(mark);
+            context.emitter().popLocals(mark);
             return 1;
         }
         if (parts.cases.empty() || entry.value < smallest) smallest = entry.value;
         if (parts.cases.empty() || entry.value > largest) largest = entry.value;
         if (parts.values.count(entry.value) != 0 && !chainMode) {
             context.reportError(diag::CaseRepeated, valueNode);
-            context.popLocals(mark);
+            context.emitter().popLocals(mark);
             return 1;
         }
         parts.values.emplace(entry.value, parts.cases.size());
@@ -215,7 +215,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     control::settleExits(context);
     if (!haveDefault) parts.fallback.at.index = bodies.size();
     if (bodies.empty()) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 0;
     }
 
@@ -225,7 +225,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     context.swapResults(found);
     context.clearResults();
     if (context.diagnostics().hasErrors()) {
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 1;
     }
     model::IRResult* selector = control::pickValue(found);
@@ -233,14 +233,14 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         qestl::qestringA listing;
         appendDidYouMean(context, listing, selectorNode);
         context.reportError(diag::UndefinedIdentifier, selectorNode, listing);
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 1;
     }
     model::IRObject* selectorObject = selector->objectPtr();
     const qestl::SmartPtr selectorType = selectorObject->valueType();
     if (!isSwitchableType(model::asObject(selectorType))) {
         context.reportError(diag::CaseTypeWrong, selectorNode);
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
         return 1;
     }
     model::setDataTypeFromValue(selector->operand, selectorObject);
@@ -255,10 +255,10 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     } else {
         emitSparse(context, node, selectorOperand, parts);
     }
-    context.appendCode(bodies);
-    scope.target(kJumpBreak) = control::pastList(context.currentList());
-    context.bindLabels(codeMark, context.currentList().size());
+    context.emitter().appendCode(bodies);
+    scope.target(kJumpBreak) = control::pastList(context.emitter().current());
+    context.bindLabels(codeMark, context.emitter().current().size());
     scope.restore(kJumpAll);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     return 0;
 }

@@ -89,14 +89,14 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     ActionScope scope;
     openActionScope(context, scope);
     const LockOpcodes opcodes = lockOpcodesOf(kind);
-    context.flushResult(*lockObject);
-    context.emit(codegen::makeInstructionWithOperand(opcodes.lock, lockRecord), node);
+    context.emitter().flushResult(*lockObject);
+    context.emitter().emit(codegen::makeInstructionWithOperand(opcodes.lock, lockRecord), node);
     if (node->operands.size() >= 2) {
-        const uint64_t mark = context.localMark();
+        const uint64_t mark = context.emitter().localMark();
         compileTree(context, node->operands[1]);
         // The compilation fails anyway: the scope stays open.
         if (context.diagnostics().hasErrors()) return 0;
-        context.popLocals(mark);
+        context.emitter().popLocals(mark);
     }
     CodeList cleanup;
     qestl::SmartPtr unlock = model::adoptLive(new model::cbircode(opcodes.unlock, 0));

@@ -35,7 +35,7 @@ void pointAt(const qestl::SmartPtr& instruction, size_t operand, const qestl::Sm
 }
 
 qestl::SmartPtr appendBare(CompileContext& context, qestl::SmartPtr instruction) {
-    return context.emit(std::move(instruction), model::NodeHandle());
+    return context.emitter().emit(std::move(instruction), model::NodeHandle());
 }
 
 void openFlow(CompileContext& context, uint32_t kind) { control::openBranch(context, kind, 0, nullptr); }
@@ -52,17 +52,17 @@ void resolveCatchType(CompileContext& context, const StatementNode& typeNode, mo
 void emitTryJumps(CompileContext& context, const StatementNode& body, uint32_t catchCount, model::Operand* finallyLabel,
                   RegionRecord& landings, RegionRecord& jumps) {
     JumpScope region;
-    context.inheritJumpScope(region);
-    const uint64_t mark = context.localMark();
+    context.emitter().inheritJumpScope(region);
+    const uint64_t mark = context.emitter().localMark();
     const model::Operand second =
         finallyLabel != nullptr ? labelReference(finallyLabel) : model::Operand(0, model::kImmInt, model::kTypeInt);
     appendBare(context, codegen::makeInstructionWithTwoOperands(
                             model::kOpInstSeh, model::Operand(catchCount, model::kImmInt, model::kTypeInt), second));
-    const uint64_t start = context.currentList().size();
+    const uint64_t start = context.emitter().current().size();
     openFlow(context, finallyLabel != nullptr ? model::FlowNode::kAlternativeB : model::FlowNode::kAlternative);
     compileTree(context, body);
     control::closeBranch(context);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     landings[0] = appendBare(context, codegen::makeInstructionWithOperand(
                                           model::kOpUistSeh, model::Operand(0, model::kImmInt, model::kTypeInt)));
     jumps[0] = appendBare(context, codegen::makeJump(model::kOpJmp, 0));
@@ -76,7 +76,7 @@ void emitTryJumps(CompileContext& context, const StatementNode& body, uint32_t c
         region.target(kind).setObjectRef(landings[code], 0);
     }
     region.restore(kJumpAll);
-    context.bindLabels(start, context.currentList().size());
+    context.bindLabels(start, context.emitter().current().size());
 }
 
 // The first pass over one clause: its `mapseh`, or null after reporting.
@@ -112,7 +112,7 @@ qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode,
         return qestl::SmartPtr();
     }
     context.noteThrownType(accepted->object);
-    return context.emit(codegen::makeMapseh(accepted->operand), typeNode);
+    return context.emitter().emit(codegen::makeMapseh(accepted->operand), typeNode);
 }
 
 // The class of a clause's second resolution: the lowest storage score.
@@ -135,11 +135,11 @@ const model::IRResult* pickCatchClass(const model::IRValueList& candidates) {
 
 // The `finally` block compiled alone, for a try without a body.
 void compileLoneFinally(CompileContext& context, const StatementNode& block) {
-    const uint64_t mark = context.localMark();
+    const uint64_t mark = context.emitter().localMark();
     openFlow(context, model::FlowNode::kSequence);
     compileTree(context, block);
     control::closeBranch(context);
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
 }
 
 }  // namespace
@@ -155,17 +155,17 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         return 0;
     }
     JumpScope statement;
-    context.inheritJumpScope(statement);
+    context.emitter().inheritJumpScope(statement);
     const size_t clauseCount = catches ? catches->operands.size() : 0;
     std::vector<qestl::SmartPtr> mapsehs(clauseCount);
     std::vector<uint64_t> afterMapseh(clauseCount);
-    const uint64_t start = context.currentList().size();
+    const uint64_t start = context.emitter().current().size();
     context.beginThrowScope();
 
     for (size_t i = 0; i < clauseCount; ++i) {
         mapsehs[i] = mapClause(context, node, catches->operands[i]);
         if (!mapsehs[i]) return 0;
-        afterMapseh[i] = context.currentList().size();
+        afterMapseh[i] = context.emitter().current().size();
     }
     model::Operand finallyLabel;
     RegionRecord landings, jumps;
@@ -178,7 +178,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     if (context.diagnostics().hasErrors()) return 0;
 
     for (size_t i = 0; i < clauseCount; ++i) {
-        const uint64_t handlerStart = context.currentList().size();
+        const uint64_t handlerStart = context.emitter().current().size();
         const StatementNode& clause = catches->operands[i];
         const StatementNode& typeNode = clause->operands[0];
         model::IRValueList candidates;
@@ -192,7 +192,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
                                                                     chosen->object, 0);
         const StatementNode handler = clause->operands.size() > 1 ? clause->operands[1] : StatementNode();
         if (handler) {
-            const uint64_t mark = context.localMark();
+            const uint64_t mark = context.emitter().localMark();
             // A handler written as statements, not a block node, declares
             // its variable here.
             if (handler->kind != NodeKind::Block) declarePendingBlockVariable(context);
@@ -200,16 +200,16 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             openFlow(context, catchesAll ? model::FlowNode::kClosingAlternative : model::FlowNode::kAlternative);
             compileTree(context, handler);
             control::closeBranch(context);
-            context.popLocals(mark);
+            context.emitter().popLocals(mark);
             if (context.diagnostics().hasErrors()) {
                 walkState(context).pendingBlockVariable.reset();
                 return 0;
             }
         }
-        codegen::setInstructionOperand(
-            *mapsehs[i].as<model::cbircode>(), 1,
-            model::Operand(static_cast<int64_t>(codegen::codeSize(context.currentList(), afterMapseh[i], handlerStart))));
-        qestl::SmartPtr back = context.emit(codegen::makeJump(model::kOpJmp, 0), node);
+        codegen::setInstructionOperand(*mapsehs[i].as<model::cbircode>(), 1,
+                                       model::Operand(static_cast<int64_t>(codegen::codeSize(
+                                           context.emitter().current(), afterMapseh[i], handlerStart))));
+        qestl::SmartPtr back = context.emitter().emit(codegen::makeJump(model::kOpJmp, 0), node);
         pointAt(back, 0, landings[0]);
         walkState(context).pendingBlockVariable.reset();
     }
@@ -218,20 +218,23 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     const uint32_t statementMask = statement.mask();
     statement.restore(kJumpAll);
     appendBare(context, codegen::makeJump(model::kOpJmp, 0));
-    const uint64_t finallyStart = context.currentList().size();
+    const uint64_t finallyStart = context.emitter().current().size();
 
     if (finallyBlock) {
         JumpScope inFinally;
-        context.enterJumpScope(inFinally,
-                               context.emitter().jumpTarget(kJumpReturn) != nullptr ? uint32_t{kJumpReturn} : 0u);
+        context.emitter().enterJumpScope(
+            inFinally, context.emitter().jumpTarget(kJumpReturn) != nullptr ? uint32_t{kJumpReturn} : 0u);
         // A finally inside a finally gives the outer one its flags back.
-        const uint32_t savedFlags = context.function() != nullptr ? context.function()->flags & kFinallyFlags : 0;
-        if (context.function() != nullptr) context.function()->flags |= kFinallyFlags;
-        const uint64_t mark = context.localMark();
+        const uint32_t savedFlags = context.emitter().function() != nullptr
+                                        ? context.emitter().function()->flags & kFinallyFlags
+                                        : 0;
+        if (context.emitter().function() != nullptr) context.emitter().function()->flags |= kFinallyFlags;
+        const uint64_t mark = context.emitter().localMark();
         openFlow(context, model::FlowNode::kSequenceB);
         compileTree(context, finallyBlock);
-        model::IRObject* returnType = context.function() != nullptr ? model::asObject(context.function()->returnType)
-                                                                    : nullptr;
+        model::IRObject* returnType = context.emitter().function() != nullptr
+                                          ? model::asObject(context.emitter().function()->returnType)
+                                          : nullptr;
         qestl::SmartPtr overTail = appendBare(context, codegen::makeJump(model::kOpJmp, 0));
         qestl::SmartPtr pop = appendBare(context, codegen::makePopRegister(model::kEdx, returnType));
         appendBare(context, codegen::makePushRegister(model::kEax, returnType));
@@ -239,18 +242,18 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         pointAt(overTail, 0, exitFinally);
         if ((inFinally.mask() & kJumpReturn) != 0) inFinally.target(kJumpReturn).setObjectRef(pop, 0);
         control::closeBranch(context);
-        context.popLocals(mark);
-        if (context.function() != nullptr)
-            context.function()->flags = (context.function()->flags & ~kFinallyFlags) | savedFlags;
+        context.emitter().popLocals(mark);
+        if (context.emitter().function() != nullptr)
+            context.emitter().function()->flags = (context.emitter().function()->flags & ~kFinallyFlags) | savedFlags;
         if (context.diagnostics().hasErrors()) return 0;
-        finallyLabel.setObjectRef(context.codeAt(finallyStart), 0);
+        finallyLabel.setObjectRef(context.emitter().codeAt(finallyStart), 0);
         inFinally.restore(kJumpAll);
-        context.bindLabels(start, context.currentList().size());
+        context.bindLabels(start, context.emitter().current().size());
     }
 
     for (uint32_t kind : kExitKinds) {
         if ((statementMask & kind) == 0) continue;
-        qestl::SmartPtr jump = context.emit(codegen::makeJump(model::kOpJmp, 0), model::NodeHandle());
+        qestl::SmartPtr jump = context.emitter().emit(codegen::makeJump(model::kOpJmp, 0), model::NodeHandle());
         pointAt(jump, 0, landings[exitCodeOf(kind)]);
         statement.target(kind).setObjectRef(jump, 0);
     }
@@ -261,6 +264,6 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         if ((statementMask & kind) == 0) continue;
         appendBare(context, codegen::makeJex(static_cast<int32_t>(exitCodeOf(kind)), labelReference(statement.savedList(kind))));
     }
-    context.bindLabels(start, context.currentList().size());
+    context.bindLabels(start, context.emitter().current().size());
     return 0;
 }

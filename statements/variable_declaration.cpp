@@ -158,7 +158,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
         source = value->makeObjectOperand();
     } else {
         checkConstantNarrowing(context, declaration.type, qestl::SmartPtr(valueType), chosen->operand, declarator);
-        context.flushResult(*chosen);
+        context.emitter().flushResult(*chosen);
         // A constant value (a literal, a const variable) is stored as itself.
         const bool constant = value->isConst() && !value->isNamedConstant() && value->hasConstantValue();
         if (constant && declaration.isConst) object.setConstantValue(value->constantValue(), true);
@@ -221,7 +221,7 @@ uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode
 
     // Static initialisers run at program start.
     CodeListGuard list;
-    if (declaration.isStatic) context.switchCodeList(false, &list);
+    if (declaration.isStatic) context.emitter().switchCodeList(false, &list);
     std::optional<ScopeModeGuard> mode;
     if (context.scopes().declarationMode == kDeclareMember) {
         context.pushScopeMode(declaration.isStatic);

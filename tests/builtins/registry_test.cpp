@@ -70,7 +70,7 @@ TEST_F(Registry, ClassesStandUnderTheirIdsNamesAndOwners) {
     EXPECT_EQ(firstMember(named("List").staticProperties, "Iterator").get(),
               static_cast<const void*>(&named("List.Iterator")));
     // Templates stand among the global templates, never in the class list.
-    for (const qestl::SmartPtr& klass : context.codeList(kBuiltinClassList))
+    for (const qestl::SmartPtr& klass : context.emitter().list(kBuiltinClassList))
         EXPECT_NE(asObject(klass)->kind, model::kKindTemplateClass);
     EXPECT_EQ(named("ReentrantLock").base(), &named("AsyncInput"));
     EXPECT_FALSE(named("TimerTask").dynamicMethods.members().empty());

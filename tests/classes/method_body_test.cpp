@@ -35,7 +35,7 @@ struct Fixture {
     }
     ~Fixture() {
         capture.close(context.diagnostics());
-        codegen::releaseCodeList(context.codeList(kMemberCodeList));
+        codegen::releaseCodeList(context.emitter().list(kMemberCodeList));
         compile_test::releaseHeld(held);
     }
     SmartPtr keep(SmartPtr object) {
@@ -68,7 +68,7 @@ struct Fixture {
     }
     std::vector<uint32_t> opcodes() {
         std::vector<uint32_t> out;
-        for (const SmartPtr& instruction : context.codeList(kMemberCodeList))
+        for (const SmartPtr& instruction : context.emitter().list(kMemberCodeList))
             out.push_back(instruction.as<model::cbircode>()->opcode);
         return out;
     }
@@ -85,13 +85,13 @@ TEST(MethodBody, AFinalReturnLosesItsJumpAndTheValueMovesIntoEax) {
     compileStatement(f.context, node, false);
     EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpMov, model::kOpRet}));
-    const auto* head = f.context.codeList(kMemberCodeList)[0].as<model::cbircode>();
+    const auto* head = f.context.emitter().list(kMemberCodeList)[0].as<model::cbircode>();
     EXPECT_EQ(head->operands[0].value, 0);
     const auto* record = function.as<model::cbircode>();
     EXPECT_EQ(record->opcode, model::kOpJmp);
-    EXPECT_EQ(record->operands[0].target, f.context.codeList(kMemberCodeList)[0]);
-    EXPECT_EQ(f.context.currentList().size(), 0u);  // nothing left on the main list
-    EXPECT_EQ(f.context.function(), nullptr);
+    EXPECT_EQ(record->operands[0].target, f.context.emitter().list(kMemberCodeList)[0]);
+    EXPECT_EQ(f.context.emitter().current().size(), 0u);  // nothing left on the main list
+    EXPECT_EQ(f.context.emitter().function(), nullptr);
 }
 
 TEST(MethodBody, AnIntReturnedFromALongMethodIsMovedAsLong) {
@@ -111,9 +111,9 @@ TEST(MethodBody, AReturnBeforeTheEndKeepsItsJump) {
     compileStatement(f.context, node, false);
     // The second return is unreachable (warning 322) and is the final one.
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpJmp, model::kOpRet}));
-    const auto* jump = f.context.codeList(kMemberCodeList)[1].as<model::cbircode>();
+    const auto* jump = f.context.emitter().list(kMemberCodeList)[1].as<model::cbircode>();
     EXPECT_EQ(jump->operands[0].kind, model::kObjectReference);
-    EXPECT_EQ(jump->operands[0].target, f.context.codeList(kMemberCodeList)[2]);
+    EXPECT_EQ(jump->operands[0].target, f.context.emitter().list(kMemberCodeList)[2]);
 }
 
 TEST(MethodBody, AValueMethodThatCanEndWithoutReturnIsRefused) {
@@ -122,7 +122,7 @@ TEST(MethodBody, AValueMethodThatCanEndWithoutReturnIsRefused) {
     f.declare(node, model::builtinTypes().intType);
     compileStatement(f.context, node, false);
     EXPECT_NE(std::string(f.capture.errorText.view()).find("方法需要返回值"), std::string::npos);
-    EXPECT_TRUE(f.context.codeList(kMemberCodeList).empty());
+    EXPECT_TRUE(f.context.emitter().list(kMemberCodeList).empty());
 }
 
 TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
@@ -144,7 +144,7 @@ TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
     f.context.scopes().popObjectScope();
     EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpCall, model::kOpThisToEax, model::kOpRet}));
-    const auto* call = f.context.codeList(kMemberCodeList)[1].as<model::cbircode>();
+    const auto* call = f.context.emitter().list(kMemberCodeList)[1].as<model::cbircode>();
     EXPECT_EQ(call->operands[0].target, baseConstructor);
     EXPECT_EQ(call->operands[1].kind, model::kImmInt);
     EXPECT_EQ(call->operands[1].value, 0);
@@ -179,10 +179,10 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
                                            0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(bytes, expected);
     // One push of the Native class, then makenative, on the main list.
-    ASSERT_EQ(f.context.codeList(kMainList).size(), 2u);
-    EXPECT_EQ(f.context.codeList(kMainList)[1].as<model::cbircode>()->opcode, model::kOpMakenative);
+    ASSERT_EQ(f.context.emitter().list(kMainList).size(), 2u);
+    EXPECT_EQ(f.context.emitter().list(kMainList)[1].as<model::cbircode>()->opcode, model::kOpMakenative);
     EXPECT_EQ(declared->modifiers & 0x800u, 0x800u);
-    codegen::releaseCodeList(f.context.codeList(kMainList));
+    codegen::releaseCodeList(f.context.emitter().list(kMainList));
 }
 
 // Methods the declaration pass did not declare are declared when compiled.
@@ -232,7 +232,7 @@ TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
     EXPECT_NE(static_cast<model::IRObject*>(node->owner()), first);
     f.keep(SmartPtr(static_cast<model::IRObject*>(node->owner())));
     codegen::releaseCodeList(code);
-    codegen::releaseCodeList(f.context.codeList(kMemberCodeList));
+    codegen::releaseCodeList(f.context.emitter().list(kMemberCodeList));
 }
 
 TEST(MethodDeclaration, EachRuleReportsAtOnceAndStopsTheMethod) {
@@ -267,7 +267,7 @@ TEST(MethodDeclaration, EachRuleReportsAtOnceAndStopsTheMethod) {
     EXPECT_EQ(f.errors(), "");
     compileStatement(f.context, other, false);
     EXPECT_EQ(f.errors(), "相同命名的对象已存在");
-    codegen::releaseCodeList(f.context.codeList(kMemberCodeList));
+    codegen::releaseCodeList(f.context.emitter().list(kMemberCodeList));
 }
 
 TEST(MethodDeclaration, TheThrowsListStopsAtATypeListedTwice) {

@@ -30,45 +30,45 @@ SmartPtr jumpTo(Operand& label) {
 TEST(CodeLists, BindingResolvesOnlyLabelsWithADestination) {
     CompileContext context;
     Operand bound, unbound;
-    context.emit(jumpTo(bound), model::NodeHandle());
-    context.emit(jumpTo(unbound), model::NodeHandle());
-    SmartPtr end = context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+    context.emitter().emit(jumpTo(bound), model::NodeHandle());
+    context.emitter().emit(jumpTo(unbound), model::NodeHandle());
+    SmartPtr end = context.emitter().emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     bound.target = end;
     bound.displacement = 4;
     context.bindLabels(0, 3);
-    const auto* first = context.codeAt(0).as<model::cbircode>();
+    const auto* first = context.emitter().codeAt(0).as<model::cbircode>();
     EXPECT_EQ(first->operands[0].kind, model::kObjectReference);
     EXPECT_EQ(first->operands[0].target, end);
     EXPECT_EQ(first->operands[0].displacement, 4);
     EXPECT_EQ(first->operands[0].link, nullptr);
-    EXPECT_EQ(context.codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
-    EXPECT_FALSE(context.codeAt(3));
+    EXPECT_EQ(context.emitter().codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
+    EXPECT_FALSE(context.emitter().codeAt(3));
     // A range that is empty or reversed binds nothing.
     context.bindLabels(2, 1);
-    EXPECT_EQ(context.codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
+    EXPECT_EQ(context.emitter().codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
 }
 
 TEST(CodeLists, BindingAfterAnErrorDiscardsTheCurrentList) {
     CompileContext context;
     Operand label;
-    context.emit(jumpTo(label), model::NodeHandle());
+    context.emitter().emit(jumpTo(label), model::NodeHandle());
     context.reportError(diag::InternalError, model::NodeHandle());
     ASSERT_EQ(context.errorCount(), 1u);
     context.bindLabels(0, 1);
-    EXPECT_TRUE(context.currentList().empty());
-    EXPECT_FALSE(context.lastInstruction());
+    EXPECT_TRUE(context.emitter().current().empty());
+    EXPECT_FALSE(context.emitter().lastInstruction());
 }
 
 TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
     CompileContext context;
     DiagnosticCapture capture;
     capture.begin(context.diagnostics());
-    context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+    context.emitter().emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     context.reportError(diag::InternalError, model::NodeHandle());
     EXPECT_TRUE(context.diagnostics().hasErrors());
     EXPECT_EQ(context.errorCount(), 0u);
     context.bindLabels(0, 1);
-    EXPECT_EQ(context.currentList().size(), 1u);
+    EXPECT_EQ(context.emitter().current().size(), 1u);
     capture.close(context.diagnostics());
     EXPECT_EQ(context.diagnostics().activeCapture(), nullptr);
     EXPECT_FALSE(context.diagnostics().hasErrors());
@@ -77,46 +77,46 @@ TEST(CodeLists, ACapturedErrorDoesNotCountOrDiscard) {
 TEST(CodeLists, EmitCopiesTheTemplateAndEmitCopyOfKeepsIt) {
     CompileContext context;
     SmartPtr templ = codegen::makeInstruction(model::kOpExit, 0);
-    SmartPtr copy = context.emitCopyOf(*templ.as<model::cbircode>(), model::NodeHandle());
+    SmartPtr copy = context.emitter().emitCopyOf(*templ.as<model::cbircode>(), model::NodeHandle());
     EXPECT_FALSE(copy == templ);
     EXPECT_EQ(templ.as<model::cbircode>()->opcode, model::kOpExit);
     SmartPtr other = context.emitToMainList(*templ.as<model::cbircode>(), model::NodeHandle());
-    EXPECT_EQ(context.codeList(kMainList).size(), 2u);
-    EXPECT_EQ(context.lastInstruction(), other);
+    EXPECT_EQ(context.emitter().list(kMainList).size(), 2u);
+    EXPECT_EQ(context.emitter().lastInstruction(), other);
 }
 
 TEST(CodeLists, GuardRestoresTheListItReplaced) {
     CompileContext context;
     {
         CodeListGuard guard;
-        context.switchCodeList(true, &guard);
-        EXPECT_EQ(&context.currentList(), &context.codeList(kMemberCodeList));
-        context.emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
+        context.emitter().switchCodeList(true, &guard);
+        EXPECT_EQ(&context.emitter().current(), &context.emitter().list(kMemberCodeList));
+        context.emitter().emit(codegen::makeInstruction(model::kOpExit, 0), model::NodeHandle());
     }
-    EXPECT_EQ(&context.currentList(), &context.codeList(kMainList));
-    EXPECT_EQ(context.codeList(kMemberCodeList).size(), 1u);
+    EXPECT_EQ(&context.emitter().current(), &context.emitter().list(kMainList));
+    EXPECT_EQ(context.emitter().list(kMemberCodeList).size(), 1u);
 
     CodeList replacement;
     {
         CodeListGuard guard;
-        context.switchCodeList(false, &guard);
+        context.emitter().switchCodeList(false, &guard);
         guard.replaceWith(&replacement, 0);
         guard.restore();
         guard.restore();  // inactive now
     }
-    EXPECT_EQ(&context.codeList(kMainList), &replacement);
-    EXPECT_EQ(&context.currentList(), &replacement);
+    EXPECT_EQ(&context.emitter().list(kMainList), &replacement);
+    EXPECT_EQ(&context.emitter().current(), &replacement);
 }
 
 TEST(JumpScopes, RestoreGivesBackExactlyWhatTheScopeInstalled) {
     CompileContext context;
     JumpScope loop;
-    context.enterJumpScope(loop, kJumpAll);
+    context.emitter().enterJumpScope(loop, kJumpAll);
     Operand* loopBreak = context.emitter().jumpTarget(kJumpBreak);
     Operand* loopContinue = context.emitter().jumpTarget(kJumpContinue);
     {
         JumpScope sw;
-        context.enterJumpScope(sw, kJumpBreak);
+        context.emitter().enterJumpScope(sw, kJumpBreak);
         EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), &sw.target(kJumpBreak));
         EXPECT_EQ(context.emitter().jumpTarget(kJumpContinue), loopContinue);
         EXPECT_EQ(sw.savedList(kJumpBreak), loopBreak);
@@ -137,10 +137,10 @@ TEST(JumpScopes, RestoreGivesBackExactlyWhatTheScopeInstalled) {
 TEST(JumpScopes, InheritingInstallsOnlyWhatIsActiveAndTheDestructorRestores) {
     CompileContext context;
     JumpScope body;
-    context.enterJumpScope(body, kJumpReturn);
+    context.emitter().enterJumpScope(body, kJumpReturn);
     {
         JumpScope guarded;
-        context.inheritJumpScope(guarded);
+        context.emitter().inheritJumpScope(guarded);
         EXPECT_EQ(guarded.mask(), static_cast<uint32_t>(kJumpReturn));
         EXPECT_EQ(context.emitter().jumpTarget(kJumpReturn), &guarded.target(kJumpReturn));
         EXPECT_EQ(context.emitter().jumpTarget(kJumpBreak), nullptr);
@@ -159,7 +159,7 @@ TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {
     const uint64_t mark = context.scopes().frame->indexEntryCount();
     declare("b");
     declare("c");
-    context.popLocals(mark);
+    context.emitter().popLocals(mark);
     EXPECT_EQ(context.scopes().frame->indexEntryCount(), mark);
     EXPECT_NE(context.scopes().frame->indexesOf("a"), nullptr);
     EXPECT_EQ(context.scopes().frame->indexesOf("b"), nullptr);
@@ -170,7 +170,7 @@ TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {
     EXPECT_EQ(context.scopes().frame->members().size(), 4u);
     EXPECT_EQ(context.scopes().frame->indexesOf("d")->front(), 3u);
     (void)d;
-    context.popLocals(10);  // a mark above the count drops nothing
+    context.emitter().popLocals(10);  // a mark above the count drops nothing
     EXPECT_NE(context.scopes().frame->indexesOf("d"), nullptr);
 }
 

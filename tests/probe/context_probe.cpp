@@ -205,7 +205,7 @@ int entryCommand(int argc, char** argv) {
         }
     }
     compileUnit(context, NodeHandle());
-    for (const SmartPtr& held : context.codeList(kMainList)) {
+    for (const SmartPtr& held : context.emitter().list(kMainList)) {
         const auto* record = held.as<model::cbircode>();
         std::printf("%u", record->opcode);
         for (uint64_t k = 0; k < record->operandCount; ++k) printOperand(record->operands[k]);

@@ -93,7 +93,7 @@ private:
             for (std::string op; in >> op;) code.operands.push_back(op);
             if (code.operands.size() > model::kMaxOperands) return false;
             code.record = codegen::makeInstruction(opcode, static_cast<int>(code.operands.size()));
-            context_.codeList(list).pushBack(code.record);
+            context_.emitter().list(list).pushBack(code.record);
             code_.push_back(std::move(code));
             return true;
         }

@@ -28,7 +28,7 @@ size_t occurrences(const qestl::qestringA& text, const char* needle) {
 struct MethodFixture {
     MethodFixture() {
         context.emitter().setFunction(&state);
-        context.enterJumpScope(jumps, kJumpReturn);
+        context.emitter().enterJumpScope(jumps, kJumpReturn);
         capture.begin(context.diagnostics());
     }
     ~MethodFixture() {
@@ -38,7 +38,7 @@ struct MethodFixture {
     }
     size_t countOpcode(uint32_t opcode) {
         size_t count = 0;
-        for (const qestl::SmartPtr& instruction : context.currentList())
+        for (const qestl::SmartPtr& instruction : context.emitter().current())
             if (instruction.as<model::cbircode>()->opcode == opcode) ++count;
         return count;
     }
@@ -102,10 +102,10 @@ TEST(JumpStatements, BreakAndContinueNeedTheirLabelAndAreRefusedInFinally) {
     EXPECT_EQ(m.countOpcode(model::kOpJmp), 0u);
 
     JumpScope loop;
-    m.context.enterJumpScope(loop, kJumpBreak);
+    m.context.emitter().enterJumpScope(loop, kJumpBreak);
     compileStatement(m.context, makeAstNode(NodeKind::Break), true);
     ASSERT_EQ(m.countOpcode(model::kOpJmp), 1u);
-    EXPECT_EQ(m.context.lastInstruction().as<model::cbircode>()->operands[0].link, &loop.target(kJumpBreak));
+    EXPECT_EQ(m.context.emitter().lastInstruction().as<model::cbircode>()->operands[0].link, &loop.target(kJumpBreak));
     EXPECT_EQ(m.state.flowRoot.exitBits, 1u);
 
     m.state.flags |= kFunctionNoBreak;
@@ -119,7 +119,7 @@ TEST(JumpStatements, ReturnWithoutAReturnLabelIsRefused) {
     m.jumps.restore(kJumpReturn);
     compileStatement(m.context, makeAstNode(NodeKind::Return), true);
     EXPECT_EQ(occurrences(m.capture.errorText, "当前域中无法使用此语法."), 1u);
-    EXPECT_TRUE(m.context.currentList().empty());
+    EXPECT_TRUE(m.context.emitter().current().empty());
 }
 
 TEST(JumpStatements, ReturnInFinallyWarnsAndStillJumps) {

@@ -40,8 +40,8 @@ struct Fixture {
     }
     ~Fixture() {
         capture.close(context.diagnostics());
-        codegen::releaseCodeList(context.codeList(kMemberCodeList));
-        codegen::releaseCodeList(context.codeList(kRecordList));
+        codegen::releaseCodeList(context.emitter().list(kMemberCodeList));
+        codegen::releaseCodeList(context.emitter().list(kRecordList));
         compile_test::releaseHeld(held);
     }
     // void m(<type> o) { body }, compiled; without a parameter type, a
@@ -86,10 +86,10 @@ struct Fixture {
         node->operands.pushBack(list);
         return node;
     }
-    const model::cbircode* at(size_t i) { return context.codeList(kMemberCodeList)[i].as<model::cbircode>(); }
+    const model::cbircode* at(size_t i) { return context.emitter().list(kMemberCodeList)[i].as<model::cbircode>(); }
     std::vector<uint32_t> opcodes() {
         std::vector<uint32_t> out;
-        for (const SmartPtr& instruction : context.codeList(kMemberCodeList))
+        for (const SmartPtr& instruction : context.emitter().list(kMemberCodeList))
             out.push_back(instruction.as<model::cbircode>()->opcode);
         return out;
     }
@@ -115,16 +115,17 @@ TEST(SynchronizedBlock, AnEmptyBlockIsAnActionScopeWithTheUnlockAsCleanup) {
     const cbircode* opening = f.at(1);
     EXPECT_EQ(opening->operands[1].kind, kCodeOffset);
     EXPECT_EQ(opening->operands[1].value, 120);  // lock to close_actionscope
-    EXPECT_EQ(opening->operands[0].target, f.context.codeList(kMemberCodeList)[8]);  // the unlock
+    EXPECT_EQ(opening->operands[0].target, f.context.emitter().list(kMemberCodeList)[8]);  // the unlock
     const cbircode* closing = f.at(10);
-    EXPECT_EQ(closing->operands[0].target, f.context.codeList(kMemberCodeList)[8]);
+    EXPECT_EQ(closing->operands[0].target, f.context.emitter().list(kMemberCodeList)[8]);
     EXPECT_EQ(f.at(7)->operands[0].kind, kCodeOffset);  // over the 4-byte unlock
     EXPECT_EQ(f.at(7)->operands[0].value, 4);
-    for (size_t exit : {4u, 6u}) EXPECT_EQ(f.at(exit)->operands[0].target, f.context.codeList(kMemberCodeList)[10]);
+    for (size_t exit : {4u, 6u})
+        EXPECT_EQ(f.at(exit)->operands[0].target, f.context.emitter().list(kMemberCodeList)[10]);
     EXPECT_EQ(f.at(3)->operands[0].kind, kImmInt);
     // The lock takes the object's one lock record, kept in the record list.
-    ASSERT_EQ(f.context.codeList(kRecordList).size(), 1u);
-    EXPECT_EQ(f.at(2)->operands[0].target, f.context.codeList(kRecordList)[0]);
+    ASSERT_EQ(f.context.emitter().list(kRecordList).size(), 1u);
+    EXPECT_EQ(f.at(2)->operands[0].target, f.context.emitter().list(kRecordList)[0]);
     // The method's return, redirected by the scope, is pushed as a reference.
     EXPECT_EQ(f.at(5)->operands[0].kind, kObjectReference);
 }
@@ -133,9 +134,9 @@ TEST(SynchronizedBlock, OneObjectKeepsOneLockRecordAndReadWriteMixes) {
     Fixture f;
     f.compileMethod(f.box(), Fixture::lock(NodeKind::SynchronizedRead, {Fixture::lock(NodeKind::SynchronizedWrite)}));
     ASSERT_EQ(f.errors(), "");
-    EXPECT_EQ(f.context.codeList(kRecordList).size(), 1u);
+    EXPECT_EQ(f.context.emitter().list(kRecordList).size(), 1u);
     std::vector<const model::cbircode*> locks;
-    for (size_t i = 0; i < f.context.codeList(kMemberCodeList).size(); ++i)
+    for (size_t i = 0; i < f.context.emitter().list(kMemberCodeList).size(); ++i)
         if (f.at(i)->opcode == model::kOpLockread || f.at(i)->opcode == model::kOpLockwrite) locks.push_back(f.at(i));
     ASSERT_EQ(locks.size(), 2u);
     EXPECT_EQ(locks[0]->operands[0].target, locks[1]->operands[0].target);
@@ -165,7 +166,7 @@ TEST(Block, ThePendingVariableAndTheLocalsLiveOnlyInTheBlock) {
     block->children.pushBack(Fixture::lock(NodeKind::Synchronized, {}, "p"));  // after the block
     f.compileMethod(f.box(), block);
     EXPECT_FALSE(walkState(f.context).pendingBlockVariable);
-    EXPECT_EQ(f.context.codeList(kRecordList).size(), 1u);  // the lock inside compiled
+    EXPECT_EQ(f.context.emitter().list(kRecordList).size(), 1u);  // the lock inside compiled
     const std::string errors = f.errors();
     const size_t first = errors.find("未定义的标识符");
     ASSERT_NE(first, std::string::npos);
@@ -206,16 +207,16 @@ TEST(TryStatement, AReturnInsideTryLandsOnItsPadAndLeavesThroughJex) {
     EXPECT_EQ(mapseh->operands[1].value, 136);  // past inst seh, the body and both pads
     EXPECT_EQ(f.at(2)->operands[0].value, 1);
     EXPECT_EQ(f.at(2)->operands[1].kind, kImmInt);
-    const SmartPtr& setef = f.context.codeList(kMemberCodeList)[12];
-    const SmartPtr& pad1 = f.context.codeList(kMemberCodeList)[7];
+    const SmartPtr& setef = f.context.emitter().list(kMemberCodeList)[12];
+    const SmartPtr& pad1 = f.context.emitter().list(kMemberCodeList)[7];
     EXPECT_EQ(f.at(4)->operands[0].target, pad1);  // the return in try
     EXPECT_EQ(f.at(6)->operands[0].target, setef);
     EXPECT_EQ(f.at(8)->operands[0].target, setef);
-    EXPECT_EQ(f.at(9)->operands[0].target, f.context.codeList(kMemberCodeList)[5]);  // handler's end: uist seh 0
+    EXPECT_EQ(f.at(9)->operands[0].target, f.context.emitter().list(kMemberCodeList)[5]);  // handler's end: uist seh 0
     EXPECT_EQ(f.at(10)->operands[0].kind, kCodeOffset);
     EXPECT_EQ(f.at(11)->operands[0].target, pad1);
     EXPECT_EQ(f.at(13)->operands[0].value, 1);
-    EXPECT_EQ(f.at(13)->operands[1].target, f.context.codeList(kMemberCodeList)[15]);  // the method's ret
+    EXPECT_EQ(f.at(13)->operands[1].target, f.context.emitter().list(kMemberCodeList)[15]);  // the method's ret
 }
 
 NodeHandle tryFinally(NodeHandle finallyBlock) {
@@ -234,9 +235,9 @@ TEST(TryStatement, AReturnInFinallyReachesThePopPushTail) {
     ASSERT_LT(pop + 3, all.size());
     EXPECT_EQ(all[pop + 1], kOpPush);
     EXPECT_EQ(all[pop + 2], kOpExitFinally);
-    EXPECT_EQ(f.at(pop - 1)->operands[0].target, f.context.codeList(kMemberCodeList)[pop + 2]);  // over the tail
+    EXPECT_EQ(f.at(pop - 1)->operands[0].target, f.context.emitter().list(kMemberCodeList)[pop + 2]);  // over the tail
     // The return's jump, just before that, lands on the pop.
-    EXPECT_EQ(f.at(pop - 2)->operands[0].target, f.context.codeList(kMemberCodeList)[pop]);
+    EXPECT_EQ(f.at(pop - 2)->operands[0].target, f.context.emitter().list(kMemberCodeList)[pop]);
     // inst seh names the first instruction of the finally code.
     EXPECT_EQ(f.at(1)->opcode, kOpInstSeh);
     EXPECT_EQ(f.at(1)->operands[1].kind, kObjectReference);
