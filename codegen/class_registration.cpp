@@ -2,6 +2,7 @@
 // registry runs, and every class compiled from source or made from a
 // template.
 #include "codegen/compile_context.h"
+#include "codegen/resource_table.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
@@ -45,6 +46,25 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
     }
 }
 
+void CompileContext::enterBuiltinsOf(CompileContext& registry) {
+    tables_.enterBuiltinsOf(registry.tables_);
+    for (const SmartPtr& klass : registry.codeList(kBuiltinClassList)) emitter_.list(kBuiltinClassList).pushBack(klass);
+    // The built-in methods, each with the string resource of its link name.
+    const codegen::ResourceTable& registryResources = registry.tables_.resources();
+    for (const SmartPtr& record : registry.codeList(kRecordList)) {
+        model::cbircode& method = *record.as<model::cbircode>();
+        auto* item = method.operandCount >= 2 ? dynamic_cast<codegen::ResourceItem*>(method.operands[1].target.get())
+                                              : nullptr;
+        if (item != nullptr) method.operands[1] = stringResource(item->name.view());
+        appendToThirdList(record);
+    }
+    if (tables_.resources().items().size() != registryResources.items().size())
+        model::internalFault("the built-ins' string resources are not all of their methods'");
+    for (int heap = 0; heap < 3; ++heap) scopes().heaps[heap]->enterEntriesOf(*registry.scopes().heaps[heap]);
+    lookup_.globalTemplates().enterEntriesOf(registry.lookup_.globalTemplates());
+    lookup_.packages() = registry.lookup_.packages();
+}
+
 model::Operand CompileContext::registerClass(std::string_view name, const SmartPtr& klass, bool declareInScope,
                                              bool isStatic) {
     model::ClassObject* c = model::asClass(asObject(klass));
@@ -74,7 +94,8 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         qestl::qestringA holderName;
         holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes().heaps[0]->members().size()),
                                 static_cast<int>(name.size()), name.data());
-        SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType, 0);
+        SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType,
+                                            0);
         scopes().heaps[0]->findOrCreate(holderName.view(), holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);

@@ -178,6 +178,11 @@ public:
     // Enters a finished built-in class (owner empty for a top-level class):
     // id map, global scope or its owner, and the built-in class list.
     void registerBuiltinClass(const qestl::SmartPtr& owner, const qestl::SmartPtr& klass);
+    // Enters what registering the built-ins entered into the registry
+    // context, in the same order, so that this compilation starts from the
+    // state registering them here would have given: the registry's objects
+    // are shared, their string resources and lists are this context's own.
+    void enterBuiltinsOf(CompileContext& registry);
     // Enters a class compiled from source or made from a template; a package
     // entered twice gives an operand of kind 33.
     model::Operand registerClass(std::string_view name, const qestl::SmartPtr& klass, bool declareInScope,

@@ -50,6 +50,13 @@ void ProgramTables::reset() {
     exceptionOperand_ = model::Operand();
 }
 
+void ProgramTables::enterBuiltinsOf(const ProgramTables& registry) {
+    classesById_ = registry.classesById_;
+    arrayTypes_ = registry.arrayTypes_;
+    symbolStrings_ = registry.symbolStrings_;
+    globalObjects_.enterEntriesOf(registry.globalObjects_);
+}
+
 SmartPtr ProgramTables::classById(int32_t id) const {
     auto found = classesById_.find(id);
     return found != classesById_.end() ? found->second : SmartPtr();

@@ -36,6 +36,11 @@ public:
     // Empties every table; detaches the records that hold each other.
     void reset();
 
+    // Takes over the built-in entries of the registry's tables (classes by
+    // id, array types, symbol strings, global objects); the registry made
+    // nothing else of these tables.
+    void enterBuiltinsOf(const ProgramTables& registry);
+
     codegen::ResourceTable& resources() { return *resources_; }
     const codegen::ResourceTable& resources() const { return *resources_; }
     codegen::DebugInfoTable& debugInfo() { return *debugInfo_; }

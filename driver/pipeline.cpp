@@ -2,10 +2,9 @@
 
 #include <cstdio>
 
-#include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
-#include "driver/builtin_catalogue.h"
+#include "driver/builtin_lending.h"
 #include "driver/console.h"
 #include "driver/pipeline_files.h"
 #include "executable/executable_builder.h"
@@ -62,7 +61,7 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
 // sanitized build frees it, so that leaks stay visible.
 void leaveTreeToProcessEnd(_KNode<qeAbstractNode>& root) {
 #if !defined(KORVO_ADDRESS_SANITIZER)
-    root.detach();
+    if (!builtinsLentBetweenCompilations()) root.detach();
 #else
     (void)root;
 #endif
@@ -78,7 +77,9 @@ public:
     ContextLeftToProcessEnd() : context_(new CompileContext) {}
     ~ContextLeftToProcessEnd() {
 #if !defined(KORVO_ADDRESS_SANITIZER)
-        leftToProcessEnd = context_;
+        // A process that compiles again gives the lent built-ins back first.
+        if (builtinsLentBetweenCompilations()) delete context_;
+        else leftToProcessEnd = context_;
 #else
         delete context_;
 #endif
@@ -94,11 +95,12 @@ private:
 }  // namespace
 
 int compileToStream(qestl::qeistream& out, CompileOptions& options) {
+    BuiltinsLease builtins;  // ends after the context
     ContextLeftToProcessEnd owner;
     CompileContext& context = *owner;
     context.setOptions(&options);
     qestl::globalNodePool();
-    registerBuiltinClasses(context, builtinCatalogue());
+    builtins.enter(context);
     qeSourceProcessor processor;
     // A library named on the command line that cannot be loaded stops the
     // compilation like an error: a program built without it is not the one

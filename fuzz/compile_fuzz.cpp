@@ -1,20 +1,22 @@
 // The whole compiler over arbitrary sources: parse, semantic pass and image
 // writer must neither crash nor leave a label unbound (which aborts while
 // the image is written), and two compilations of one source must give the
-// same image bytes apart from its time stamp.
+// same image bytes apart from its time stamp. The built-ins are registered
+// once and lent to every compilation: the first compilation of an input
+// follows the last one of another input, the second follows the first, so
+// the comparison also sees whatever one compilation left to the next.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "builtins/builtin_registry.h"
+#include "driver/builtin_lending.h"
 #include "driver/command_line.h"
 #include "driver/pipeline.h"
 #include "foundation/qestring.h"
 #include "foundation/stream.h"
 #include "fuzz/max_len.h"
 #include "fuzz/scratch_file.h"
-#include "model/builtin_types.h"
 #include "options/compile_options.h"
 
 namespace {
@@ -42,24 +44,15 @@ KORVO_FUZZ_MAX_LEN(2048)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
     (void)quiet;
+    lendBuiltinsBetweenCompilations();
     const ScratchFile scratch(data, size);
     const char* file = scratch.path();
     if (file == nullptr) return 0;
     bool firstWritten = false, secondWritten = false;
     std::vector<uint8_t> first = compileOnce(file, firstWritten);
-    // The built-ins of the last compilation are let go within the input, so
-    // that it ends holding no more than it started with.
-    auto releaseBuiltins = [] {
-        model::builtinTypes().clear();
-        builtins::builtinNames().clear();
-    };
     // A source that gives no image has nothing to compare.
-    if (!firstWritten) {
-        releaseBuiltins();
-        return 0;
-    }
+    if (!firstWritten) return 0;
     std::vector<uint8_t> second = compileOnce(file, secondWritten);
-    releaseBuiltins();
     if (firstWritten != secondWritten || first.size() != second.size()) {
         std::fprintf(stderr, "%d %d %zu %zu\n", firstWritten, secondWritten, first.size(), second.size());
         __builtin_trap();

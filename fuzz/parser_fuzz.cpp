@@ -8,13 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "builtins/builtin_registry.h"
 #include "codegen/compile_context.h"
 #include "declare/declaration_entries.h"
-#include "driver/builtin_catalogue.h"
+#include "driver/builtin_lending.h"
 #include "foundation/path.h"
 #include "fuzz/max_len.h"
-#include "model/builtin_types.h"
 #include "platform/stack_thread.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
@@ -36,16 +34,16 @@ void scanWhole(const char* text, int32_t length) {
 // The declaration phase as a compilation runs it, then every object and
 // process-wide reference of the compilation let go.
 void declareTree(const _KNode<qeAbstractNode>& unit) {
+    lendBuiltinsBetweenCompilations();
+    BuiltinsLease builtins;
     CompileContext context;
-    registerBuiltinClasses(context, builtinCatalogue());
+    builtins.enter(context);
     auto declare = [&context, &unit] {
         indexUsingDeclarations(context, unit);
         context.declareUntilStable(nullptr, unit, _KNode<qeAbstractNode>());
     };
     platform::runOnLargeStack(platform::kCompileStackBytes, declare);
     context.reset();
-    model::builtinTypes().clear();
-    builtins::builtinNames().clear();
 }
 
 // Parses the input as a project of one source held in memory, clones the

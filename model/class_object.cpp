@@ -86,6 +86,7 @@ void ClassObject::init() {
 qestl::SmartPtr makeClass(std::string_view name) { return adoptLive(new ClassObject(name)); }
 
 void ClassObject::detach() {
+    if (kept) return;
     dynamicMethods.clear();
     staticMethods.clear();
     dynamicProperties.clear();

@@ -346,7 +346,8 @@ bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::stri
             if (!acceptsMember(member)) continue;
             IRObject* holder = member->ownerObject();
             uint32_t level;
-            if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef()) level = defaultLevel;
+            if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef())
+                level = defaultLevel;
             else if (viewer->isDerivedFrom(holder)) level = 32;
             else if (viewer->encloses(holder)) level = 0;
             else level = 64;
@@ -409,7 +410,8 @@ void Container::collectSimilarNames(ModelContext& context, std::string_view name
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
     auto cached = similarCache_.find(name);
-    if (cached == similarCache_.end()) cached = similarCache_.emplace(std::string(name), SimilarNames{memberCount, {}}).first;
+    if (cached == similarCache_.end())
+        cached = similarCache_.emplace(std::string(name), SimilarNames{memberCount, {}}).first;
     SimilarNames& similar = cached->second;
     // An empty list is made again: it comes out empty again.
     if (similar.members.empty()) {
@@ -456,6 +458,45 @@ void Container::clear() {
     similarCache_.clear();
     signatures_.clear();
     owner.reset();
+}
+
+void Container::enterEntriesOf(const Container& other) {
+    std::vector<const std::string*> names(other.members_.size(), nullptr);
+    for (const auto& [name, indexes] : other.index_)
+        for (uint32_t index : indexes)
+            if (index < names.size()) names[index] = &name;
+    const bool oneNameEach = other.indexEntries_ == names.size() &&
+                             std::find(names.begin(), names.end(), nullptr) == names.end();
+    if (!oneNameEach) internalFault("a container without one name per member is entered again");
+    for (size_t i = 0; i < names.size(); ++i) findOrCreate(*names[i], other.members_[i]);
+}
+
+void Container::save(Saved& into) const {
+    into.members = members_;
+    into.index = index_;
+    into.indexEntries = indexEntries_;
+    into.slotValues = slotValues_;
+    into.kind = kind_;
+    into.reported = reported;
+    into.owner = owner;
+}
+
+void Container::restore(const Saved& saved) {
+    kind_ = saved.kind;
+    reported = saved.reported;
+    owner = saved.owner;
+    bool same = members_.size() == saved.members.size() && indexEntries_ == saved.indexEntries &&
+                slotValues_ == saved.slotValues;
+    for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
+    // Most containers come back as they were lent; copying the index is
+    // left to the few that changed.
+    if (same) return;
+    members_ = saved.members;
+    index_ = saved.index;
+    indexEntries_ = saved.indexEntries;
+    slotValues_ = saved.slotValues;
+    similarCache_.clear();
+    signatures_.clear();
 }
 
 void Container::handOverMembers() {

@@ -127,6 +127,15 @@ public:
     qestl::SmartPtr owner;
     uint8_t reported = 0;
 
+    // Enters the other container's members under their names, in its order,
+    // as they were entered there (one name each).
+    void enterEntriesOf(const Container& other);
+
+    // What the container holds at one moment, to be given back whole.
+    struct Saved;
+    void save(Saved& into) const;
+    void restore(const Saved& saved);
+
     // Containers alive in the process.
     static uint32_t liveCount();
 
@@ -173,6 +182,16 @@ private:
         std::vector<uint32_t> pending;
     };
     std::map<std::string, SignatureIndex, ByLengthThenBytes> signatures_;
+};
+
+struct Container::Saved {
+    qestl::SmartPtrVector members;
+    NameIndex index;
+    size_t indexEntries = 0;
+    std::vector<uint64_t> slotValues;
+    uint32_t kind = 0;
+    uint8_t reported = 0;
+    qestl::SmartPtr owner;
 };
 
 }  // namespace model

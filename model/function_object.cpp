@@ -37,6 +37,7 @@ qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& retur
 }
 
 void FunctionObject::detach() {
+    if (kept) return;
     IRValueList taken;
     taken.swap(parameters);
     IRObject::detach();

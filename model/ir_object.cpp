@@ -6,6 +6,7 @@
 
 #include "foundation/crc32.h"
 #include "model/builtin_types.h"
+#include "model/kept_objects.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
 
@@ -23,6 +24,10 @@ constexpr uint64_t kLargestReservedIdentity = uint64_t(1) << 48;
 bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
 
 }  // namespace
+
+uint64_t serialMark() { return serialCounter; }
+
+void restartSerialsAt(uint64_t mark) { serialCounter = mark; }
 
 BuiltinTypes& builtinTypes() {
     static BuiltinTypes types;
@@ -58,6 +63,7 @@ qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::Sm
 }
 
 void IRObject::detach() {
+    if (kept) return;
     detachObjectRef(type);
     detachObjectRef(classField);
     constant.releaseObject();

@@ -13,6 +13,7 @@ namespace model {
 
 class LibraryWriter;
 class LibraryReader;
+class KeptObjects;
 
 enum ObjectKind : uint32_t {
     kKindVariable = 18,
@@ -228,6 +229,7 @@ public:
     uint32_t libraryNumber = 0;
 
 protected:
+    friend class KeptObjects;
     static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
     // Link names are remade at every change of name, type, owner or
     // parameter: each is written into one buffer kept by the thread (no

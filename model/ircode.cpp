@@ -43,6 +43,7 @@ void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
 }
 
 void cbircode::detach() {
+    if (kept) return;
     const uint64_t used = operandCount <= kMaxOperands ? operandCount : kMaxOperands;
     for (uint64_t i = 0; i < used; ++i) {
         Operand& operand = operands[i];

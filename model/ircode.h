@@ -67,6 +67,9 @@ public:
     uint8_t resolvedOnce = 0;  // "written": a class record's resolution ran
     uint8_t keepFirstOperand = 0;
     uint8_t imported = 0;  // "linked": read from a link library
+    // A built-in that a process lends to each of its compilations: no
+    // teardown detaches it (model/kept_objects.h gives back its state).
+    uint8_t kept = 0;
 
 protected:
     // The operand count fits the ten slots; otherwise the internal fault is

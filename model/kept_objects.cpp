@@ -1,0 +1,152 @@
+#include "model/kept_objects.h"
+
+#include <algorithm>
+#include <concepts>
+#include <type_traits>
+#include <unordered_set>
+
+#include "model/class_object.h"
+#include "model/function_object.h"
+#include "model/template_class.h"
+
+namespace model {
+
+// One object's fields as they were kept (model/kept_fields.def); the
+// fields of a class or a function stay empty for other objects.
+struct KeptObjects::State {
+    qestl::SmartPtr object;
+    std::vector<Operand> operands;
+    bool isClass = false;
+    bool isFunction = false;
+    uint8_t expanding = 0;  // of a template
+#define KEPT_CODE(field) decltype(cbircode::field) field{};
+#define KEPT_OBJECT(field) decltype(IRObject::field) field{};
+#define KEPT_CLASS(field) decltype(ClassObject::field) field{};
+#define KEPT_TABLE(field) Container::Saved field;
+#define KEPT_FUNCTION(field) decltype(FunctionObject::field) field{};
+#include "model/kept_fields.def"
+#undef KEPT_CODE
+#undef KEPT_OBJECT
+#undef KEPT_CLASS
+#undef KEPT_TABLE
+#undef KEPT_FUNCTION
+};
+
+namespace {
+
+// Most fields come back unchanged: those that can be compared are only
+// written when they differ, which spares the copies of names and lists.
+template <typename T>
+void giveBack(T& field, const T& saved) {
+    if constexpr (std::equality_comparable<T>) {
+        if (field == saved) return;
+    }
+    field = saved;
+}
+
+// A vector's == compares elements that may have none.
+template <typename T>
+void giveBack(std::vector<T>& field, const std::vector<T>& saved) {
+    if (field.empty() && saved.empty()) return;
+    field = saved;
+}
+
+}  // namespace
+
+// Calls visit(field of the object, field of the state) for every kept field
+// the object has; a member table is a Container.
+template <typename Visit>
+void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
+    ClassObject* c = state.isClass ? static_cast<ClassObject*>(&o) : nullptr;
+    FunctionObject* f = state.isFunction ? static_cast<FunctionObject*>(&o) : nullptr;
+#define KEPT_CODE(field) visit(o.field, state.field);
+#define KEPT_OBJECT(field) visit(o.field, state.field);
+#define KEPT_CLASS(field) \
+    if (c != nullptr) visit(c->field, state.field);
+#define KEPT_TABLE(field) \
+    if (c != nullptr) visit(c->field, state.field);
+#define KEPT_FUNCTION(field) \
+    if (f != nullptr) visit(f->field, state.field);
+#include "model/kept_fields.def"
+#undef KEPT_CODE
+#undef KEPT_OBJECT
+#undef KEPT_CLASS
+#undef KEPT_TABLE
+#undef KEPT_FUNCTION
+}
+
+KeptObjects::KeptObjects() = default;
+KeptObjects::~KeptObjects() = default;
+
+void KeptObjects::note(State& state, IRObject& o) {
+    state.object = qestl::SmartPtr(&o);
+    state.isClass = asClass(&o) != nullptr;
+    state.isFunction = o.isFunction();
+    for (size_t i = 0; i < o.operands.capacity(); ++i) state.operands.push_back(o.operands[i]);
+    if (auto* t = dynamic_cast<TemplateClassObject*>(&o)) state.expanding = t->expanding;
+    eachField(o, state, [](auto& field, auto& saved) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.save(saved);
+        else saved = field;
+    });
+}
+
+void KeptObjects::giveBackState(State& state) {
+    IRObject& o = *asObject(state.object);
+    for (size_t i = 0; i < o.operands.capacity(); ++i)
+        o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
+    if (auto* t = dynamic_cast<TemplateClassObject*>(&o)) t->expanding = state.expanding;
+    eachField(o, state, [](auto& field, auto& saved) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.restore(saved);
+        else giveBack(field, saved);
+    });
+}
+
+void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
+    std::unordered_set<const IRObject*> seen;
+    std::vector<IRObject*> pending;
+    auto reach = [&](const qestl::SmartPtr& ref) {
+        IRObject* object = asObject(ref);
+        if (object != nullptr && seen.insert(object).second) pending.push_back(object);
+    };
+    for (const qestl::SmartPtr& root : roots) reach(root);
+    std::vector<IRObject*> found;
+    while (!pending.empty()) {
+        IRObject* o = pending.back();
+        pending.pop_back();
+        found.push_back(o);
+        for (const qestl::SmartPtr* ref : {&o->type, &o->ownerResult.object, &o->classField, &o->templateOrigin,
+                                           &o->builtinTemplate, &o->thisObject, &o->constant.target})
+            reach(*ref);
+        for (const IRResult& argument : o->templateArguments) reach(argument.object);
+        if (ClassObject* c = asClass(o)) {
+            reach(c->baseClass);
+            for (const Container* table : {&c->dynamicMethods, &c->staticMethods, &c->dynamicProperties,
+                                           &c->staticProperties, &c->anonymousProperties, &c->templateArgumentTable})
+                for (const qestl::SmartPtr& member : table->members()) reach(member);
+        }
+        if (o->isFunction()) {
+            auto* f = static_cast<FunctionObject*>(o);
+            for (const IRResult& parameter : f->parameters) reach(parameter.object);
+            for (const ObjectStateMap::Entry& thrown : f->throwsSet) reach(thrown.object);
+        }
+    }
+    // In creation order, so that giving back never depends on addresses.
+    std::sort(found.begin(), found.end(),
+              [](const IRObject* a, const IRObject* b) { return a->serial() < b->serial(); });
+    for (IRObject* o : found) {
+        o->kept = 1;
+        states_.push_back(std::make_unique<State>());
+        note(*states_.back(), *o);
+    }
+}
+
+void KeptObjects::restore() {
+    for (const std::unique_ptr<State>& state : states_) giveBackState(*state);
+}
+
+void KeptObjects::release() {
+    for (const std::unique_ptr<State>& state : states_) asObject(state->object)->kept = 0;
+    states_.clear();
+}
+
+}  // namespace model
