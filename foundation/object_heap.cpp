@@ -51,9 +51,13 @@ struct ObjectHeap {
             const uintptr_t aligned = (start + kBlockAlignment - 1) & ~(uintptr_t{kBlockAlignment} - 1);
             next = reinterpret_cast<uint8_t*>(aligned);
             end = next + kBlockBytes;
-            // Small pages on purpose: with huge pages asked for, a start-up
-            // faults a few times instead of a thousand, but where the kernel
-            // compacts on such a fault it now and then waits 10 ms for it.
+            // Backed by huge pages where the system allows: a start-up
+            // declares some thousands of objects into its first megabytes,
+            // and a fault per 4 KiB page costs more than making them. Where
+            // the kernel compacts on such a fault a run now and then waits
+            // for it, but over many runs the mean is still lower. Refused
+            // or unsupported, the block keeps small pages.
+            madvise(next, kBlockBytes, MADV_HUGEPAGE);
         }
         uint8_t* block = next;
         next += bytes;
