@@ -68,8 +68,7 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     }
     context.emitter().appendCode(statements);
     context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
-    context.emitter().list(kMemberCodeList).appendRange(members.data(), members.size());
-    members.clear();
+    context.emitter().list(kMemberCodeList).appendTaken(members);
 
     if (body || base != nullptr) {
         // The record's instance operand is what `new` runs: it must name this

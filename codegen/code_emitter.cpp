@@ -73,10 +73,7 @@ SmartPtr CodeEmitter::emitToMainList(const cbircode& templ, const model::NodeHan
     return emitCopyOf(templ, node);
 }
 
-void CodeEmitter::appendCode(qestl::SmartPtrVector& code) {
-    current_->appendRange(code.data(), code.size());
-    code.clear();
-}
+void CodeEmitter::appendCode(qestl::SmartPtrVector& code) { current_->appendTaken(code); }
 
 void CodeEmitter::flushResult(model::IRResult& result) {
     if (result.object) result.prependOwnerCode();

@@ -66,7 +66,7 @@ void NameLookup::setResults(const IRResult& result) {
 }
 
 void NameLookup::clearResults() {
-    candidates_.clear();
+    candidates_.clearKeepingBuffer();
     nearMisses_.clear();
 }
 

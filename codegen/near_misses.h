@@ -26,7 +26,7 @@ public:
     }
     void clear() {
         pending_.clear();
-        listed_.clear();
+        listed_.clearKeepingBuffer();
     }
     void swap(NearMissList& other) noexcept {
         pending_.swap(other.pending_);

@@ -103,6 +103,10 @@ inline void SmartPtr::reset() {
     if (object != nullptr && object->release()) defaultDeleter(object);
 }
 
+// One word that nothing points into: a vector moves it as bytes.
+template <>
+struct isRelocatable<SmartPtr> : std::true_type {};
+
 // Elements are copied (count + 1) and released.
 using SmartPtrVector = qevector<SmartPtr>;
 // The same element handling; the name used by template instantiation and the

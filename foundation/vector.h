@@ -27,6 +27,13 @@
 
 namespace qestl {
 
+// Whether an element may change its address by a copy of its bytes, the old
+// bytes then counting as gone (no copy made, no destructor run): plain
+// types, and the types that say so (the counted pointer: a growing code list
+// then touches none of its million instructions' counts).
+template <typename T>
+struct isRelocatable : std::is_trivially_copyable<T> {};
+
 template <typename T, typename Count = size_t>
 class qevector {
 public:
@@ -94,11 +101,46 @@ public:
     }
 
     void append(const T* elements, size_t n) { insertRange(count_, elements, n); }
+    // Appends the other vector's elements and leaves it empty: relocated
+    // where the elements allow, so no element is copied or destroyed.
+    void appendTaken(qevector& other) {
+        if (&other == this || other.count_ == 0) return;
+        if (!isRelocatable<T>::value || other.isBorrowed()) {
+            insertRange(count_, other.data_, other.count_);
+            other.clear();
+            return;
+        }
+        if (count_ == 0 && !isBorrowed()) {
+            clear();
+            swap(other);
+            return;
+        }
+        const size_t n = other.count_;
+        if (count_ + n > capacity_ || isBorrowed()) regrow(size_t{count_} * 2 + n, count_, nullptr, 0);
+        std::memcpy(static_cast<void*>(data_ + count_), other.data_, n * sizeof(T));
+        count_ = checkedCount(count_ + n);
+        other.releaseBuffer();
+        other.data_ = nullptr;
+        other.count_ = 0;
+        other.capacity_ = 0;
+    }
     void appendRange(const T* elements, size_t n) { insertRange(count_, elements, n); }
 
     // Inserts n copies at index; the tail moves up.
     void insertRange(size_t index, const T* elements, size_t n) {
         if (n == 0) return;
+        if (index == count_ && count_ + n <= capacity_ && !isBorrowed()) {
+            // Appending within the room: the new elements land past every
+            // old one, so even our own elements are copied straight (the
+            // byte writer appends each field of an image this way).
+            if constexpr (std::is_trivially_copyable_v<T>) {
+                std::memcpy(data_ + count_, elements, n * sizeof(T));
+            } else {
+                for (size_t i = 0; i < n; ++i) new (data_ + count_ + i) T(elements[i]);
+            }
+            count_ += n;
+            return;
+        }
         if (count_ + n > capacity_ || isBorrowed()) {
             regrow(size_t{count_} * 2 + n, index, elements, n);
         } else {
@@ -174,6 +216,18 @@ public:
         capacity_ = 0;
     }
 
+    // Count 0, the buffer kept for the next fill: a list emptied and filled
+    // again for every lookup would otherwise be allocated again each time.
+    // A borrowed buffer is dropped as by clear.
+    void clearKeepingBuffer() {
+        if (isBorrowed()) {
+            clear();
+            return;
+        }
+        destroyAll();
+        count_ = 0;
+    }
+
     // Copy-constructs n elements into raw memory, overlap-safe. With
     // destroySource the sources are destroyed once copied (a move).
     static void copyConstructRange(T* destination, T* source, size_t n, bool destroySource = false) {
@@ -217,6 +271,17 @@ protected:
             if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
             if (n != 0 && elements != nullptr) std::memcpy(fresh + index, elements, n * sizeof(T));
             if (count_ > index) std::memcpy(fresh + n + index, data_ + index, (count_ - index) * sizeof(T));
+        } else if constexpr (isRelocatable<T>::value) {
+            // The new elements are made while the old buffer, which they may
+            // come from, still holds them; the old ones move as bytes.
+            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+            if (index != 0) std::memcpy(static_cast<void*>(fresh), data_, index * sizeof(T));
+            if (count_ > index)
+                std::memcpy(static_cast<void*>(fresh + n + index), data_ + index, (count_ - index) * sizeof(T));
+            releaseBuffer();
+            data_ = fresh;
+            capacity_ = checked;
+            return;
         } else {
             for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
             for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
