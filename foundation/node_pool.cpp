@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "platform/mapped_temp.h"
 
 namespace qestl {
@@ -132,6 +134,10 @@ bool NodePool::newChunk() {
         if (heapChunks_.size() > kMaxChunks) return false;
         auto* chunk = static_cast<uint8_t*>(std::aligned_alloc(kHeapChunkBytes, kHeapChunkBytes));
         if (chunk == nullptr) return false;
+        // Nodes fill a chunk from its start: past the first chunk (all a
+        // small program takes), its pages are asked for in one call rather
+        // than faulted in one by one (refused, they still fault).
+        if (!heapChunks_.empty()) madvise(chunk, kHeapChunkBytes, MADV_POPULATE_WRITE);
         std::memset(chunk, 0, kHeapChunkHeadBytes);
         ASAN_POISON_MEMORY_REGION(chunk + kHeapChunkHeadBytes, kHeapChunkDataBytes);
         index = placeInTable(heapChunks_, freeChunkIndexes_, chunk);
