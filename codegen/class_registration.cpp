@@ -48,10 +48,11 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
 
 void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
-    for (const SmartPtr& klass : registry.codeList(kBuiltinClassList)) emitter_.list(kBuiltinClassList).pushBack(klass);
+    for (const SmartPtr& klass : registry.emitter_.list(kBuiltinClassList))
+        emitter_.list(kBuiltinClassList).pushBack(klass);
     // The built-in methods, each with the string resource of its link name.
     const codegen::ResourceTable& registryResources = registry.tables_.resources();
-    for (const SmartPtr& record : registry.codeList(kRecordList)) {
+    for (const SmartPtr& record : registry.emitter_.list(kRecordList)) {
         model::cbircode& method = *record.as<model::cbircode>();
         auto* item = method.operandCount >= 2 ? dynamic_cast<codegen::ResourceItem*>(method.operands[1].target.get())
                                               : nullptr;

@@ -49,9 +49,9 @@ Registry& registryFor(bool sharedModule) {
     gRegistry->serialMark = model::serialMark();
     CompileContext& registered = gRegistry->context;
     const model::BuiltinTypes& types = model::builtinTypes();
-    std::vector<qestl::SmartPtr> roots(registered.codeList(kBuiltinClassList).begin(),
-                                       registered.codeList(kBuiltinClassList).end());
-    for (const qestl::SmartPtr& record : registered.codeList(kRecordList)) roots.push_back(record);
+    std::vector<qestl::SmartPtr> roots(registered.emitter().list(kBuiltinClassList).begin(),
+                                       registered.emitter().list(kBuiltinClassList).end());
+    for (const qestl::SmartPtr& record : registered.emitter().list(kRecordList)) roots.push_back(record);
     for (const auto& [id, klass] : registered.tables().classesById()) roots.push_back(klass);
     for (int heap = 0; heap < 3; ++heap)
         for (const qestl::SmartPtr& member : registered.scopes().heaps[heap]->members()) roots.push_back(member);
