@@ -80,6 +80,20 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
     // taken from our own buffer is copied out before that.
     Unit* aside = copyAsideIfOwn(text, n);
     if (aside != nullptr) text = aside;
+    if (n != 0 && !isBorrowed() && !fits(n + 1)) {
+        // The room the growth rules come to (a terminator pushed, the text
+        // inserted, a terminator pushed), in one allocation instead of two.
+        std::free(data_);
+        data_ = static_cast<Unit*>(allocateOrDie((n + 2) * sizeof(Unit)));
+        capacity_ = n + 2;
+        std::memcpy(data_, text, n * sizeof(Unit));
+        data_[n] = 0;
+        data_[n + 1] = 0;
+        used_ = n + 2;
+        length_ = n;
+        std::free(aside);
+        return;
+    }
     length_ = 0;
     used_ = 0;
     pushUnit(0);

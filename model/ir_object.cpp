@@ -37,8 +37,7 @@ BuiltinTypes& builtinTypes() {
 IRObject::IRObject() : serial_(nextSerial()) {}
 
 IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& declared, uint8_t modifierByte)
-    : IRObject() {
-    name.assign(text.data(), text.size());
+    : name(text), serial_(nextSerial()) {
     kind = code;
     modifiers = static_cast<uint32_t>(modifierByte) << 4;
     type = declared;
