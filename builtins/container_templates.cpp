@@ -41,7 +41,7 @@ const CatalogueClass* containerRow(uint32_t id) {
 // is examined, a second makes the choice ambiguous.
 bool checkKeyOperator(CompileContext& context, const qestl::SmartPtr& keyType, model::Operand& out) {
     model::IRValueList taken;
-    context.swapResults(taken);
+    context.lookup().candidates().swap(taken);
     if (taken.size() == 0) {
         context.reportError(diag::CompareOperatorMissing, {});
         return false;
@@ -80,7 +80,7 @@ qestl::SmartPtr iteratorInstance(model::ModelContext& modelContext, IRObject& co
     qestl::SmartPtr found;
     if (context != nullptr && context->lookupGlobal(key)) {
         model::IRValueList taken;
-        context->swapResults(taken);
+        context->lookup().candidates().swap(taken);
         found = taken[0].object;
     } else {
         found = iteratorTemplate->instantiate(modelContext, arguments, node);
@@ -148,16 +148,16 @@ void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext,
     IRObject* key = asObject(keyType);
     if (context == nullptr || key == nullptr) return;
     model::IRValueList saved;
-    context->swapResults(saved);
+    context->lookup().candidates().swap(saved);
     for (const char* op : {">", "<", "==", "!="}) {
         key->resolveMember(*context, op, model::kLookupInstance, 0);
         model::Operand chosen;
         if (!checkKeyOperator(*context, keyType, chosen)) break;
         result.appendInstructionRef(codegen::makePushIntImmediate(static_cast<int32_t>(chosen.value)));
-        context->clearResults();
-        context->nearMisses().clear();
+        context->lookup().clearResults();
+        context->lookup().nearMisses().clear();
     }
-    context->swapResults(saved);
+    context->lookup().candidates().swap(saved);
     (void)node;
 }
 

@@ -100,7 +100,7 @@ OuterCodeHidden::~OuterCodeHidden() { context_.lookup().localScopes().swap(local
 
 ClassBodyScope::ClassBodyScope(CompileContext& context, const qestl::SmartPtr& classRef)
     : context_(context), savedMode_(context.setCompileMode(kDeclareMember)) {
-    context.scopes().pushObjectScope(classRef);
+    context.lookup().scopes().pushObjectScope(classRef);
 }
 
 ClassBodyScope::~ClassBodyScope() {
@@ -130,7 +130,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
 
     std::optional<ScopeModeGuard> nested;
-    if (context.scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode == kDeclareMember) {
         if (!isStatic && node->hasAnnotation("Native")) {
             context.reportError(diag::NativeNotStatic, node);
             return 0;
@@ -143,8 +143,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
         basePassed = true;
-    } else if (!classRef && context.scopes().declarationMode != kDeclareLocal &&
-               context.scopes().declarationMode != kDeclareLocalOnce) {
+    } else if (!classRef && context.lookup().scopes().declarationMode != kDeclareLocal &&
+               context.lookup().scopes().declarationMode != kDeclareLocalOnce) {
         // Outside function bodies the declaration pass declares every class
         // it accepts; one it refused was reported there.
         return 0;
@@ -200,6 +200,6 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
     }
-    context.setResults(model::IRResult(classRef, registration));
+    context.lookup().setResults(model::IRResult(classRef, registration));
     return 0;
 }

@@ -26,9 +26,9 @@ public:
     BodyScope(CompileContext& context, const qestl::SmartPtr& function, bool constructor)
         : context_(context), savedFunction_(context.emitter().function()), function_(function.as<model::cbircode>()) {
         context.emitter().switchCodeList(true, &listGuard_);
-        context.scopes().pushFrame(function);
-        savedStatics_ = context.scopes().staticObjects;
-        context.scopes().staticObjects = &statics_;
+        context.lookup().scopes().pushFrame(function);
+        savedStatics_ = context.lookup().scopes().staticObjects;
+        context.lookup().scopes().staticObjects = &statics_;
         inBody_.emplace(context.emitter(), code);
         savedMode_ = context.setCompileMode(constructor ? kDeclareLocalOnce : kDeclareLocal);
     }
@@ -43,11 +43,11 @@ public:
             function_->operandCount = 0;
         }
         codegen::dropCodeList(code);
-        context_.scopes().heaps[0]->renameFunctionStatics(statics_);
-        context_.scopes().staticObjects = savedStatics_;
+        context_.lookup().scopes().heaps[0]->renameFunctionStatics(statics_);
+        context_.lookup().scopes().staticObjects = savedStatics_;
         // Near misses noted in the frame are listed before it goes.
-        context_.nearMisses().resolved();
-        context_.scopes().popFrame();
+        context_.lookup().nearMisses().resolved();
+        context_.lookup().scopes().popFrame();
         context_.setCompileMode(savedMode_);
         listGuard_.restore();
     }
@@ -80,9 +80,9 @@ public:
         result.pending.appendRange(code.data(), code.size());
         context_.emitter().keepInstanceCode(result.pending);
         code.clear();
-        context_.clearResults();
-        context_.nearMisses().clear();
-        context_.addResult(result);
+        context_.lookup().clearResults();
+        context_.lookup().nearMisses().clear();
+        context_.lookup().addResult(result);
     }
 
     CodeList code;
@@ -126,8 +126,8 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     for (uint64_t i = 0; i < function->parameterCount(); ++i) {
         qestl::SmartPtr parameter = function->parameter(i);
         if (!parameter) return failWith(context, diag::BadParameter, node);
-        const model::Operand declared = context.scopes().declareObject(model::asObject(parameter)->name.view(),
-                                                                       parameter, false);
+        const model::Operand declared = context.lookup().scopes().declareObject(model::asObject(parameter)->name.view(),
+                                                                                parameter, false);
         if (declared.kind == model::kErrorOperand) return failWith(context, diag::DuplicateObject, node);
     }
     bool needsValue = !isVoidType(model::asObject(function->type));
@@ -172,7 +172,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         if (function->type) return failWith(context, diag::ConstructorReturnType, node);
         epilogue = context.emitter().emit(codegen::makeThisToEax(), end);
     }
-    const bool holdsLocals = !context.scopes().frame->members().empty();
+    const bool holdsLocals = !context.lookup().scopes().frame->members().empty();
     qestl::SmartPtr ret = context.emitter().emit(holdsLocals ? codegen::makeRetDelesp(end) : codegen::makeRet(end),
                                                  end);
     if (!epilogue) epilogue = ret;
@@ -191,13 +191,13 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     if (needsValue && (flow == nullptr || !currentFlowExits(context)))
         return failWith(context, diag::ReturnValueNeeded, node);
 
-    const auto frameSize = static_cast<int64_t>(context.scopes().frame->members().size());
+    const auto frameSize = static_cast<int64_t>(context.lookup().scopes().frame->members().size());
     auto* head = first.as<model::cbircode>();
     head->opcode = frameSize != 0 && holdsLocals ? model::kOpAllocesp : model::kOpCheckesp;
     head->operands[0] = model::Operand(frameSize, model::kImmLong, model::kTypeLong);
 
-    context.tables().debugInfo().addFunction(functionRef, body, *context.scopes().frame);
-    warnUnusedObjects(*context.scopes().frame, context);
+    context.tables().debugInfo().addFunction(functionRef, body, *context.lookup().scopes().frame);
+    warnUnusedObjects(*context.lookup().scopes().frame, context);
     function->warnUnusedThrows(context);
     if (view.isTemplate())
         scope.handOverCode(functionRef, first);
@@ -213,15 +213,15 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     if (base == nullptr || base->isInterface()) return true;
     const qestl::SmartPtr baseRef(base);
 
-    context.clearResults();
+    context.lookup().clearResults();
     // Constructing the object runs its bases' constructors whatever their
     // access: a constructor written without an access keyword is private, and
     // a viewer-filtered lookup from the derived class would hide it, so the
     // base would pass for one declaring none and its constructor never run.
     klass->dynamicMethods.collectByName(context, base->name.view(), 0);
     model::IRValueList candidates;
-    context.swapResults(candidates);
-    context.clearResults();
+    context.lookup().candidates().swap(candidates);
+    context.lookup().clearResults();
 
     bool baseDeclares = false;
     model::IRResult* chosen = nullptr;
@@ -249,7 +249,7 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     if (context.diagnostics().hasErrors()) return false;
     out.appendResult(made);
     model::FunctionObject* owner = nullptr;
-    if (model::IRObject* frameOwner = model::asObject(context.scopes().frame->owner);
+    if (model::IRObject* frameOwner = model::asObject(context.lookup().scopes().frame->owner);
         frameOwner && frameOwner->isFunction())
         owner = static_cast<model::FunctionObject*>(frameOwner);
     out.appendInstruction(out.pending, *call.as<model::cbircode>(), qestl::SmartPtr(owner), node);

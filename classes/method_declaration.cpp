@@ -66,7 +66,7 @@ void reportRefusal(CompileContext& context, FunctionObject& function, int64_t re
     }
     // 152, 156 and any code without a text of its own: no base prototype.
     qestl::qestringA listing;
-    context.clearResults();
+    context.lookup().clearResults();
     scope->resolveMember(context, function.name.view(), model::kLookupStatic | model::kLookupInstance, 0);
     const model::IRValueList members = declare::takeCandidates(context);
     describeMethodCandidates(members, listing);
@@ -114,7 +114,7 @@ SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunc
     model::bindObjectToNode(node, function);
 
     if (!view.isTemplate()) {
-        const model::Operand placed = context.scopes().declareMethod(context, made, false);
+        const model::Operand placed = context.lookup().scopes().declareMethod(context, made, false);
         if (placed.kind == model::kErrorOperand) {
             reportRefusal(context, *function, placed.value, node);
             return SmartPtr();

@@ -18,7 +18,8 @@ namespace {
 
 // A bit of the innermost scope's lookup mode; clear without a scope.
 bool innermostModeBit(const CompileContext& context, uint32_t bit) {
-    const ScopeRecord* record = context.scopes().records.empty() ? nullptr : &context.scopes().records.back();
+    const ScopeRecord* record = context.lookup().scopes().records.empty() ? nullptr
+                                                                          : &context.lookup().scopes().records.back();
     return record != nullptr && (record->mode & bit) != 0;
 }
 
@@ -30,7 +31,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     const model::IRTemporaryClass view(node);
     const bool classScope = innermostModeBit(context, 1);
     bool isStatic = classScope;
-    if (context.scopes().declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
+    if (context.lookup().scopes().declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
         context.reportError(diag::NativeNotStatic, node);
         return 0;
     }
@@ -57,7 +58,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         klass->buildLinkName();
         // Declared in a class scope (lookup mode 1) the class is static,
         // in an object scope (mode 3) it is not.
-        if (!context.scopes().records.empty()) isStatic = !innermostModeBit(context, 2);
+        if (!context.lookup().scopes().records.empty()) isStatic = !innermostModeBit(context, 2);
         klass->setStatic(isStatic);
         if (!classes::registerCompiledClass(context, classRef, node, global, isStatic, registration)) return 0;
     }
@@ -89,6 +90,6 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     // nothing; elsewhere the class itself.
     const bool instance = context.currentScopeObject() && !classScope;
     const qestl::SmartPtr value = instance ? model::makeInstance(classRef, model::IRResult()) : classRef;
-    context.setResults(model::IRResult(value, registration));
+    context.lookup().setResults(model::IRResult(value, registration));
     return 0;
 }

@@ -37,11 +37,11 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
         emitter_.list(kBuiltinClassList).pushBack(klass);
     }
     if (outer == nullptr) {
-        scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
+        lookup_.scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(name, klass);
     } else {
         qestl::qestringA global;
         global.appendFormat("$buildin_%s@%s", c->name.c_str(), outer->name.c_str());
-        scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
+        lookup_.scopes().heaps[model::ModelContext::kBuiltinClasses]->findOrCreate(global.view(), klass);
         model::asClass(outer)->addClassMember(c->name.view(), klass, true);
     }
 }
@@ -61,7 +61,8 @@ void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     }
     if (tables_.resources().items().size() != registryResources.items().size())
         model::internalFault("the built-ins' string resources are not all of their methods'");
-    for (int heap = 0; heap < 3; ++heap) scopes().heaps[heap]->enterEntriesOf(*registry.scopes().heaps[heap]);
+    for (int heap = 0; heap < 3; ++heap)
+        lookup_.scopes().heaps[heap]->enterEntriesOf(*registry.lookup().scopes().heaps[heap]);
     lookup_.globalTemplates().enterEntriesOf(registry.lookup_.globalTemplates());
     lookup_.packages() = registry.lookup_.packages();
 }
@@ -90,17 +91,17 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // instance is one class for the whole program and keeps its
         // template's owner: owned by the function that named it first, it
         // would be hidden from every other class (its arguments with it).
-        if (scopes().frame->owner && !global) c->setOwner(model::IRResult(scopes().frame->owner));
+        if (lookup_.scopes().frame->owner && !global) c->setOwner(model::IRResult(lookup_.scopes().frame->owner));
         emitter_.list(kRecordList).pushBack(klass);
         qestl::qestringA holderName;
-        holderName.appendFormat("$class%d@%.*s", static_cast<int>(scopes().heaps[0]->members().size()),
+        holderName.appendFormat("$class%d@%.*s", static_cast<int>(lookup_.scopes().heaps[0]->members().size()),
                                 static_cast<int>(name.size()), name.data());
         SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType,
                                             0);
-        scopes().heaps[0]->findOrCreate(holderName.view(), holder);
+        lookup_.scopes().heaps[0]->findOrCreate(holderName.view(), holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }
-    if (declareInScope && !global) result = scopes().declareClass(name, klass, isStatic);
+    if (declareInScope && !global) result = lookup_.scopes().declareClass(name, klass, isStatic);
     return result;
 }

@@ -41,27 +41,27 @@ void CompileContext::reset() {
 void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped, model::NodeHandle()); }
 
 uint32_t CompileContext::setCompileMode(uint32_t mode) {
-    const uint32_t old = scopes().declarationMode;
-    scopes().declarationMode = mode;
+    const uint32_t old = lookup_.scopes().declarationMode;
+    lookup_.scopes().declarationMode = mode;
     return old;
 }
 
 void CompileContext::pushScopeMode(bool classScope) {
-    ScopeRecord* record = scopes().innermost();
+    ScopeRecord* record = lookup_.scopes().innermost();
     if (record == nullptr) return;
     record->savedModes.push_back(record->mode);
     record->mode = classScope ? ScopeRecord::kClassScope : ScopeRecord::kObjectScope;
 }
 
 SmartPtr CompileContext::currentScopeObject() const {
-    return scopes().records.empty() ? SmartPtr() : scopes().records.back().object;
+    return lookup_.scopes().records.empty() ? SmartPtr() : lookup_.scopes().records.back().object;
 }
 
 uint32_t CompileContext::currentScopeMode() const {
-    return scopes().records.empty() ? 0 : scopes().records.back().mode;
+    return lookup_.scopes().records.empty() ? 0 : lookup_.scopes().records.back().mode;
 }
 
-void CompileContext::popObjectScope() { scopes().popObjectScope(); }
+void CompileContext::popObjectScope() { lookup_.scopes().popObjectScope(); }
 
 void CompileContext::emitProgramEntry() {
     const bool linkLibrary = options_ != nullptr && options_->linkLibraryOutput != 0;
@@ -85,13 +85,13 @@ model::FunctionObject* functionOf(const SmartPtr& owner) {
 }  // namespace
 
 void CompileContext::beginThrowScope() {
-    if ((scopes().declarationMode & 1) == 0) return;
-    if (model::FunctionObject* f = functionOf(scopes().frame->owner)) f->pushCatchScope();
+    if ((lookup_.scopes().declarationMode & 1) == 0) return;
+    if (model::FunctionObject* f = functionOf(lookup_.scopes().frame->owner)) f->pushCatchScope();
 }
 
 void CompileContext::noteThrownType(const SmartPtr& type) {
-    if ((scopes().declarationMode & 1) == 0) return;
-    model::FunctionObject* f = functionOf(scopes().frame->owner);
+    if ((lookup_.scopes().declarationMode & 1) == 0) return;
+    model::FunctionObject* f = functionOf(lookup_.scopes().frame->owner);
     if (f == nullptr) return;
     if (f->catchScopes.empty()) f->pushCatchScope();
     f->noteCaught(type);  // Exception itself covers every type
@@ -100,7 +100,9 @@ void CompileContext::noteThrownType(const SmartPtr& type) {
 void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node) {
     if (!method.isFunction()) return;
     auto& called = static_cast<model::FunctionObject&>(method);
-    model::FunctionObject* inside = (scopes().declarationMode & 1) != 0 ? functionOf(scopes().frame->owner) : nullptr;
+    model::FunctionObject* inside = (lookup_.scopes().declarationMode & 1) != 0
+                                        ? functionOf(lookup_.scopes().frame->owner)
+                                        : nullptr;
     qestl::qestringA types;
     bool listed = false;
     // The throws set is ordered by creation serial.
@@ -140,9 +142,9 @@ void CompileContext::appendToThirdList(const SmartPtr& instruction) {
 }
 
 bool CompileContext::isListedSlotObject(const IRObject* object) const {
-    if (scopes().staticObjects == nullptr) return false;
-    const qestl::SmartPtrVector& heap = scopes().heaps[0]->members();
-    for (const model::Container::NameEntry& listed : *scopes().staticObjects)
+    if (lookup_.scopes().staticObjects == nullptr) return false;
+    const qestl::SmartPtrVector& heap = lookup_.scopes().heaps[0]->members();
+    for (const model::Container::NameEntry& listed : *lookup_.scopes().staticObjects)
         if (listed.index < heap.size() && heap[listed.index].get() == object) return true;
     return false;
 }

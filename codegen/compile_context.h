@@ -109,10 +109,11 @@ public:
     qestl::SmartPtr currentScopeObject() const;
     uint32_t currentScopeMode() const;
     void popObjectScope();
-    FlagGuard pushFlag(uint8_t value) { return lookup_.pushFlag(value); }
     // The owner of the current frame (the function being compiled), which
     // pending instructions are stamped with; empty outside a frame.
-    qestl::SmartPtr frameOwner() const { return scopes().frame != nullptr ? scopes().frame->owner : qestl::SmartPtr(); }
+    qestl::SmartPtr frameOwner() const {
+        return lookup_.scopes().frame != nullptr ? lookup_.scopes().frame->owner : qestl::SmartPtr();
+    }
     void beginThrowScope();
     void noteThrownType(const qestl::SmartPtr& type);
     // Warning 330 for the exception classes a call may throw that the
@@ -121,22 +122,14 @@ public:
 
     // ---- lookup (the state is the lookup part's)
     NameLookup& lookup() { return lookup_; }
-    ScopeChain& scopes() { return lookup_.scopes(); }
-    const ScopeChain& scopes() const { return lookup_.scopes(); }
-    model::IRValueList& candidates() { return lookup_.candidates(); }
-    codegen::NearMissList& nearMisses() { return lookup_.nearMisses(); }
-    const qestl::SmartPtr& receiver() const { return lookup_.receiver(); }
+    const NameLookup& lookup() const { return lookup_; }
     void lookupName(std::string_view name, const model::NodeHandle& node);
-    void addResult(const model::IRResult& result) { lookup_.addResult(result); }
     qestl::SmartPtr resolveDottedName(std::string_view name);
     qestl::SmartPtr resolveNameStep(const qestl::SmartPtr& previous, std::string_view part);
     bool lookupGlobal(std::string_view name);
     void lookupInScopes(qestl::SmartPtr object, std::string_view name);
     void lookupInImportedPackages(std::string_view name);
     void lookupNameIndex(std::string_view name);
-    void swapResults(model::IRValueList& other) { lookup_.candidates().swap(other); }
-    void setResults(const model::IRResult& result) { lookup_.setResults(result); }
-    void clearResults() { lookup_.clearResults(); }
     void bindPackageReferences();
 
     // ---- entry and exit (forwarded to the program entry)
@@ -153,7 +146,7 @@ public:
     bool resolveOperand(model::Operand& operand, uint64_t recordSize, bool keepAsTarget) override;
     void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override;
     void appendToThirdList(const qestl::SmartPtr& instruction) override;
-    void addCandidate(const model::IRResult& result) override { addResult(result); }
+    void addCandidate(const model::IRResult& result) override { lookup_.addResult(result); }
     size_t candidateCount() const override { return lookup_.candidates().size(); }
     void clearCandidates() override { lookup_.candidates().clear(); }
     uint64_t lookupGeneration() const override { return lookup_.generation(); }
@@ -162,7 +155,7 @@ public:
         lookup_.nearMisses().defer(container, name, memberCount);
     }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
-    model::Container& heap(HeapId which) override { return *scopes().heaps[which]; }
+    model::Container& heap(HeapId which) override { return *lookup_.scopes().heaps[which]; }
     model::NameStringPool& nameStringPool() override { return tables_.namePool(); }
     qestl::ByteWriter& typeStream() override { return tables_.typeWriter(); }
     bool isListedSlotObject(const model::IRObject* object) const override;

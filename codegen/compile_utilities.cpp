@@ -20,24 +20,24 @@ void ClosureCapture::begin(CompileContext& context, const qestl::SmartPtr& klass
     context_ = &context;
     klass_ = klass;
     model::ClassObject* holder = model::asClass(model::asObject(klass));
-    if (holder == nullptr || context.scopes().frame->members().empty()) {
+    if (holder == nullptr || context.lookup().scopes().frame->members().empty()) {
         if (holder != nullptr) holder->captureContainer = nullptr;
         klass_.reset();  // nothing captured: nothing to give back
         return;
     }
-    model::Container& frame = *context.scopes().frame;
+    model::Container& frame = *context.lookup().scopes().frame;
     frame.setKind(model::kClosure);
     holder->captureContainer = &frame;
-    context.scopes().pushFrame(context.scopes().frame->owner);
+    context.lookup().scopes().pushFrame(context.lookup().scopes().frame->owner);
 }
 
 void ClosureCapture::end() {
     if (done_ || !klass_) return;
     done_ = true;
     model::ClassObject* holder = model::asClass(model::asObject(klass_));
-    context_->nearMisses().resolved();  // near misses noted in the frame, before it goes
-    context_->scopes().popFrame();
-    model::Container& closure = *context_->scopes().frame;
+    context_->lookup().nearMisses().resolved();  // near misses noted in the frame, before it goes
+    context_->lookup().scopes().popFrame();
+    model::Container& closure = *context_->lookup().scopes().frame;
     closure.setKind(model::kStackFrame);
     holder->capturesSlots = closure.members().empty() ? 0 : 1;
 }
@@ -68,7 +68,8 @@ void ScopeGuard::release() {
 
 void ScopeModeGuard::restore() {
     if (context_ == nullptr) return;
-    if (ScopeRecord* record = context_->scopes().innermost(); record != nullptr && !record->savedModes.empty()) {
+    if (ScopeRecord* record = context_->lookup().scopes().innermost();
+        record != nullptr && !record->savedModes.empty()) {
         record->mode = record->savedModes.back();
         record->savedModes.pop_back();
     }

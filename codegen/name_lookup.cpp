@@ -115,13 +115,13 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         if (types.nilConstant) {
             IRResult value(types.nilConstant, codegen::makeNilOperand());
             value.sourceNode = node;
-            addResult(value);
+            lookup_.addResult(value);
         }
     } else if (name == "void") {
-        if (types.voidType) addResult(IRResult(types.voidType));
+        if (types.voidType) lookup_.addResult(IRResult(types.voidType));
     } else if (name == "true" || name == "false") {
         if (SmartPtr found = firstMember(tables_.globalObjects(), name))
-            addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
+            lookup_.addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
     } else if (name == "__file__") {
         constant = makeConstant(name, types.stringType, stringResource(diagnostics_.sourceName(node)));
     } else if (name == "__line__" || name == "__column__") {
@@ -139,7 +139,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     } else if (name == "__k_ver__") {
         constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
     }
-    if (constant) addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
+    if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
 
     // A value whose type is known already (an initialiser, an element of an
     // array initialiser, a cast) looks its names up in that type first: an
@@ -156,7 +156,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         if (found == localScopes[i - 1]->end()) continue;
         Operand reference;
         reference.setObjectRef(found->second, 0);
-        addResult(IRResult(found->second, reference));
+        lookup_.addResult(IRResult(found->second, reference));
         break;
     }
 
@@ -172,7 +172,8 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
 void CompileContext::lookupNameIndex(std::string_view name) {
     auto found = lookup_.nameIndex().find(name);
     if (found == lookup_.nameIndex().end()) return;
-    for (const SmartPtr& object : found->second) addResult(IRResult(object, model::asObject(object)->makeObjectOperand()));
+    for (const SmartPtr& object : found->second)
+        lookup_.addResult(IRResult(object, model::asObject(object)->makeObjectOperand()));
 }
 
 void CompileContext::lookupInImportedPackages(std::string_view name) {
@@ -184,7 +185,7 @@ void CompileContext::lookupInImportedPackages(std::string_view name) {
 // names it first (and so owns it), every later use finds it again by its
 // instance name, with no access check and no similar-name search.
 bool CompileContext::lookupGlobal(std::string_view name) {
-    clearResults();
+    lookup_.clearResults();
     if (const std::vector<uint32_t>* listed = tables_.globalObjects().indexesOf(name))
         for (uint32_t index : *listed)
             addCandidate(
@@ -193,7 +194,7 @@ bool CompileContext::lookupGlobal(std::string_view name) {
 }
 
 void CompileContext::lookupInScopes(SmartPtr object, std::string_view name) {
-    clearResults();
+    lookup_.clearResults();
     IRObject* viewing = model::asObject(viewer());
     for (auto& heap : lookup_.scopes().heaps) heap->lookupVisible(*this, viewing, name, 0, 0);
     if (IRObject* package = model::asObject(object); package != nullptr && package->isPackage())

@@ -104,10 +104,10 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
 }
 
 void appendDidYouMean(CompileContext& context, qestl::qestringA& text, model::NodeHandle node) {
-    if (context.nearMisses().empty()) return;
+    if (context.lookup().nearMisses().empty()) return;
     if (node && node->textEnd > node->textStart) text.append(context.diagnostics().sourceExcerpt(node).c_str());
     appendDiagnostic(text, diag::DidYouMean);
-    dumpScopeSymbols(context, context.nearMisses().resolved(), text);
+    dumpScopeSymbols(context, context.lookup().nearMisses().resolved(), text);
 }
 
 void describeTypeCandidates(const IRValueList& list, qestl::qestringA& text) {

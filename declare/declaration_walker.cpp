@@ -221,7 +221,7 @@ void ClassPassSchedule::runPass(const SmartPtr& scope) {
 // A waiting item skipped since the last visit made would have set the mode
 // last.
 void ClassPassSchedule::replayModeBefore(uint32_t index) {
-    ScopeRecord* record = context_.scopes().innermost();
+    ScopeRecord* record = context_.lookup().scopes().innermost();
     auto skipped = waiting_.lower_bound(index);
     if (record == nullptr || skipped == waiting_.begin()) return;
     --skipped;
@@ -247,7 +247,7 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
         item.state = kDone;
         return;
     }
-    const ScopeRecord* record = context_.scopes().innermost();
+    const ScopeRecord* record = context_.lookup().scopes().innermost();
     const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) &&
                        context_.diagnostics().deferred().declared() == retryBefore &&
                        context_.diagnostics().deferred().unsettled() >= countBefore && ownerObjectOf(node) != nullptr &&
@@ -336,7 +336,7 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
     DeferredDiagnostics& deferred = context.diagnostics().deferred();
     DeferredDiagnostics::NestedScope nested(deferred);
     if (body) {
-        if (scope) context.scopes().pushObjectScope(scope);
+        if (scope) context.lookup().scopes().pushObjectScope(scope);
         uint32_t declaredInClassPasses = 0;
         {
             ClassPassSchedule schedule(context, body);

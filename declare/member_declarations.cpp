@@ -108,7 +108,7 @@ FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, cons
     function->buildLinkName();
     if (ClassObject* klass = model::asClass(model::asObject(scope)))
         klass->addMethod(context, function->name.view(), made, isStatic);
-    else context.scopes().declareMethod(context, made, false);
+    else context.lookup().scopes().declareMethod(context, made, false);
     function->setDeclarationNode(node);
     model::bindObjectToNode(node, function);
     return function;
@@ -272,9 +272,9 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
                     makeFieldObject(declarator, scope, isStatic, (node->flags & NodeFlag::Final) != 0, node);
                 object = model::asObject(made);
                 object->opcode = 153;
-                const model::Operand placed = klass != nullptr
-                                                  ? klass->addProperty(object->name.view(), made, isStatic)
-                                                  : context.scopes().declareObject(object->name.view(), made, isStatic);
+                const model::Operand placed = klass != nullptr ? klass->addProperty(object->name.view(), made, isStatic)
+                                                               : context.lookup().scopes().declareObject(
+                                                                     object->name.view(), made, isStatic);
                 if (placed.kind == model::kErrorOperand) {
                     context.deferError(diag::DuplicateObject, node);
                     return SmartPtr();

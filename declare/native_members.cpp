@@ -52,12 +52,12 @@ int32_t compileNativeDeclaration(CompileContext& context, const NodeHandle& node
     if (!node || declare::isDeclared(node)) return 0;
     qestl::SmartPtr owner = givenOwner;
     std::optional<ScopeModeGuard> lookupMode;
-    if (context.scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode == kDeclareMember) {
         owner = context.currentScopeObject();
         context.pushScopeMode(false);
         lookupMode.emplace(context);
     }
-    context.clearResults();
+    context.lookup().clearResults();
     model::ClassObject* klass = model::asClass(model::asObject(owner));
     // The grammar puts these only in class bodies: elsewhere there is no
     // object to hold the function's address.

@@ -216,7 +216,7 @@ struct Instantiation {
         if (const NodeHandle bases = view.baseList()) {
             InstanceBaseGuard resolving(context, lookupName.view());
             if (resolving.cycle()) return SmartPtr();
-            context.scopes().pushObjectScope(made);
+            context.lookup().scopes().pushObjectScope(made);
             SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
             context.popObjectScope();
             if (!base) return SmartPtr();
@@ -270,19 +270,19 @@ model::IRResult instanceResult(const qestl::SmartPtr& instance) {
 int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scope, const qestl::SmartPtr& templ,
                             const model::NodeHandle& typeNode, bool declareInScope) {
     IRObject* object = model::asObject(templ);
-    context.clearResults();
+    context.lookup().clearResults();
     if (object == nullptr) return 0;
     declare::Instantiation run{context, scope, *object, typeNode, true};
     const bool source = object->declarationNode && dynamic_cast<TemplateClassObject*>(object) != nullptr;
     qestl::SmartPtr instance = source ? run.sourceInstance(declareInScope) : run.nativeInstance(declareInScope);
-    context.clearResults();
-    if (instance) context.setResults(instanceResult(instance));
+    context.lookup().clearResults();
+    if (instance) context.lookup().setResults(instanceResult(instance));
     return 0;
 }
 
 void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, const model::NodeHandle& typeNode) {
     IRObject* object = model::asObject(templ);
-    context.clearResults();
+    context.lookup().clearResults();
     if (object == nullptr) return;
     if (!object->isNative() && object->declarationNode) {
         qestl::SmartPtr origin = templ;
@@ -291,6 +291,6 @@ void instantiateTemplate(CompileContext& context, const qestl::SmartPtr& templ, 
     }
     declare::Instantiation run{context, qestl::SmartPtr(), *object, typeNode, false};
     qestl::SmartPtr instance = run.nativeInstance(false);
-    context.clearResults();
-    if (instance) context.setResults(instanceResult(instance));
+    context.lookup().clearResults();
+    if (instance) context.lookup().setResults(instanceResult(instance));
 }

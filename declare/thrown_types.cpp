@@ -109,7 +109,7 @@ void resolveThrownType(CompileContext& context, const SmartPtr& scope, const Nod
     TypeTextReader reader(node->text.view(), node);
     NodeHandle type = reader.readType();
     if (!type || !reader.atEnd()) {
-        context.clearResults();
+        context.lookup().clearResults();
         return;
     }
     resolve(type);

@@ -22,7 +22,7 @@ namespace declare {
 
 model::IRValueList takeCandidates(CompileContext& context) {
     IRValueList taken;
-    context.swapResults(taken);
+    context.lookup().candidates().swap(taken);
     return taken;
 }
 
@@ -56,7 +56,7 @@ void resolveDottedName(CompileContext& context, const SmartPtr& scope, const Nod
     for (const IRResult& qualifier : qualifiers) {
         IRObject* object = qualifier.objectPtr();
         if (object == nullptr) continue;
-        context.clearResults();
+        context.lookup().clearResults();
         object->bindIntrinsicMember(context, name, model::kLookupStatic | model::kLookupInstance);
         IRValueList members = takeCandidates(context);
         for (IRResult& found : members) {
@@ -70,8 +70,8 @@ void resolveDottedName(CompileContext& context, const SmartPtr& scope, const Nod
             collected.pushBack(wrapped);
         }
     }
-    context.clearResults();
-    context.swapResults(collected);
+    context.lookup().clearResults();
+    context.lookup().candidates().swap(collected);
 }
 
 void resolveArrayType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
@@ -86,7 +86,7 @@ void resolveArrayType(CompileContext& context, const SmartPtr& scope, const Node
         else
             arrays.pushBack(element);
     }
-    context.swapResults(arrays);
+    context.lookup().candidates().swap(arrays);
 }
 
 void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
@@ -117,12 +117,12 @@ void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const N
     } else {
         context.reportError(diag::TypeNotUnique, nameNode);
     }
-    context.clearResults();
+    context.lookup().clearResults();
 }
 
 void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
-    context.clearResults();
-    context.nearMisses().clear();
+    context.lookup().clearResults();
+    context.lookup().nearMisses().clear();
     if (!node) return;
     if (isDottedName(node)) return resolveDottedName(context, scope, node, declarationPass);
     if (node->kind == NodeKind::Subscript && !node->operands.empty())
@@ -160,7 +160,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     IRObject* base = nullptr;
     if (candidates.empty() && declarationPass && baseNode) {
         // A deferred message lists the similar names only if it is reported.
-        context.diagnostics().deferred().addSuggesting(diag::UnknownBase, baseNode, context.nearMisses());
+        context.diagnostics().deferred().addSuggesting(diag::UnknownBase, baseNode, context.lookup().nearMisses());
     } else if (candidates.empty()) {
         appendDidYouMean(context, listing, baseNode);
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
@@ -253,7 +253,7 @@ bool isExtendableBase(CompileContext& context, model::IRObject* base, bool deriv
     if (base->isInstance()) return false;
     IRObject* owner = klass->ownerObject();
     if (owner == nullptr || owner->isPackage()) return true;
-    const ScopeRecord* record = context.scopes().innermost();
+    const ScopeRecord* record = context.lookup().scopes().innermost();
     if (record != nullptr && record->object) return !derivingIsStatic;
     return klass->isStaticContext();
 }

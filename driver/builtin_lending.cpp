@@ -54,7 +54,8 @@ Registry& registryFor(bool sharedModule) {
     for (const qestl::SmartPtr& record : registered.emitter().list(kRecordList)) roots.push_back(record);
     for (const auto& [id, klass] : registered.tables().classesById()) roots.push_back(klass);
     for (int heap = 0; heap < 3; ++heap)
-        for (const qestl::SmartPtr& member : registered.scopes().heaps[heap]->members()) roots.push_back(member);
+        for (const qestl::SmartPtr& member : registered.lookup().scopes().heaps[heap]->members())
+            roots.push_back(member);
     for (const qestl::SmartPtr& member : registered.tables().globalObjects().members()) roots.push_back(member);
     for (const qestl::SmartPtr& member : registered.lookup().globalTemplates().members()) roots.push_back(member);
     for (const qestl::SmartPtr* type : {&types.wildcard, &types.nilConstant}) roots.push_back(*type);

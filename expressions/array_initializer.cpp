@@ -237,10 +237,10 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
     }
     auto* array = provisional.as<ProvisionalArray>();
     array->buildLinkName();
-    const qestl::SmartPtr expected = context.receiver();
+    const qestl::SmartPtr expected = context.lookup().receiver();
     model::IRObject* expectedType = model::asObject(expected);
     {
-        FlagGuard flag = context.pushFlag(1);
+        FlagGuard flag = context.lookup().pushFlag(1);
         // A nested initialiser sees its own array type; names are looked up
         // in the element type first.
         std::optional<NameLookup::ExpectedType> receiver;
@@ -249,19 +249,20 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         for (const StatementNode& element : node->operands) {
             model::IRValueList candidates;
             if (!compileToCandidates(context, element, candidates)) return 0;
-            if (context.receiver()) declarations::keepAssignable(context, candidates, context.receiver());
+            if (context.lookup().receiver())
+                declarations::keepAssignable(context, candidates, context.lookup().receiver());
             model::IRResult* chosen = pickSingleObject(context, candidates, element);
             if (chosen == nullptr) return 0;
             array->add(*chosen, element);
         }
-        context.clearResults();
-        context.nearMisses().clear();
-        context.addResult(model::IRResult(provisional, model::Operand()));
+        context.lookup().clearResults();
+        context.lookup().nearMisses().clear();
+        context.lookup().addResult(model::IRResult(provisional, model::Operand()));
     }
     if (!expected) return 0;
     model::IRValueList candidates;
-    context.swapResults(candidates);
-    context.clearResults();
+    context.lookup().candidates().swap(candidates);
+    context.lookup().clearResults();
     compileArrayInitializerElements(context, candidates, expected, node);
     return 0;
 }
@@ -271,11 +272,11 @@ void compileArrayInitializerElements(CompileContext& context, model::IRValueList
     model::IRValueList converted;
     for (model::IRResult& candidate : candidates) {
         compileArrayInitializerElement(context, candidate, expected, node);
-        for (model::IRResult& value : context.candidates()) converted.pushBack(value);
-        context.clearResults();
+        for (model::IRResult& value : context.lookup().candidates()) converted.pushBack(value);
+        context.lookup().clearResults();
     }
-    context.clearResults();
-    context.swapResults(converted);
+    context.lookup().clearResults();
+    context.lookup().candidates().swap(converted);
 }
 
 void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,
@@ -283,7 +284,7 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     auto* array = dynamic_cast<ProvisionalArray*>(candidate.objectPtr());
     if (candidate.objectPtr() == nullptr) return;
     model::IRObject* arrayType = model::asObject(expected);
-    context.clearResults();
+    context.lookup().clearResults();
     if (array == nullptr || arrayType == nullptr || !arrayType->isArray()) return;
 
     uint32_t depth = 0;
@@ -297,7 +298,7 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     bool constantData = depth == 1 && innermost != nullptr && innermost->isPodType() &&
                         !model::isBuiltin(innermost, model::builtinTypes().stringType);
 
-    const qestl::SmartPtr owner = context.scopes().frame->owner;
+    const qestl::SmartPtr owner = context.lookup().scopes().frame->owner;
     qestl::SmartPtr made = model::makeObject("", model::kKindVariable, expected, 0);
     model::asObject(made)->changeModifiers(0x80, 0);
     model::IRResult value(made);
@@ -347,5 +348,5 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
         appendTo(value, codegen::makeInstructionWithOperand(model::kOpAllocArrayN, countOperand), owner, node);
     }
     value.operand = codegen::makeEaxOperand(arrayType);
-    context.setResults(value);
+    context.lookup().setResults(value);
 }

@@ -66,13 +66,13 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     const StatementNode indexNode = nodeChild(node, 1);
     model::IRValueList indexValues;
     model::IRValueList arrayValues;
-    context.clearResults();
+    context.lookup().clearResults();
     compileStatement(context, indexNode, false);
-    context.swapResults(indexValues);
-    context.clearResults();
+    context.lookup().candidates().swap(indexValues);
+    context.lookup().clearResults();
     compileStatement(context, arrayNode, false);
-    context.swapResults(arrayValues);
-    context.clearResults();
+    context.lookup().candidates().swap(arrayValues);
+    context.lookup().clearResults();
     if (context.diagnostics().hasErrors()) return 0;
     if (arrayValues.empty()) {
         reportUndefined(context, arrayNode);
@@ -127,7 +127,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     array->checkUse(&context, arrayNode);
     result.appendInstruction(result.pending, load, context.frameOwner(), node);
     result.operand = codegen::makeEaxOperand(model::asObject(elementType));
-    context.setResults(result);
+    context.lookup().setResults(result);
     return 0;
 }
 
@@ -138,10 +138,10 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     qestl::SmartPtr elementType;
     int32_t typeCode = 0;
     if (elementNode && elementNode->text.view() != "[]") {
-        context.clearResults();
+        context.lookup().clearResults();
         resolveTypeReference(context, elementNode);
-        if (context.candidates().size() == 1) {
-            const model::IRResult found = context.candidates()[0];
+        if (context.lookup().candidates().size() == 1) {
+            const model::IRResult found = context.lookup().candidates()[0];
             typeCode = elementTypeCode(found.objectPtr());
             if (typeCode != 0) {
                 elementType = found.object;
@@ -149,15 +149,15 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
                 pushTypeCode(context, result, typeCode, elementNode);
             }
         }
-        context.clearResults();
+        context.lookup().clearResults();
     }
     if (!elementType) {
         expressionState(context).arrayTypeHint = true;
         compileStatement(context, elementNode, false);
         expressionState(context).arrayTypeHint = false;
         model::IRValueList types;
-        context.swapResults(types);
-        context.clearResults();
+        context.lookup().candidates().swap(types);
+        context.lookup().clearResults();
         if (context.diagnostics().hasErrors()) return 0;
         model::IRResult* accepted = nullptr;
         for (model::IRResult& candidate : types) {
@@ -180,11 +180,11 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
             pushTypeCode(context, result, typeCode != 0 ? typeCode : int32_t{model::kTypeObject}, elementNode);
         }
     }
-    context.clearResults();
+    context.lookup().clearResults();
     compileStatement(context, dimensionNode, false);
     model::IRValueList dimensions;
-    context.swapResults(dimensions);
-    context.clearResults();
+    context.lookup().candidates().swap(dimensions);
+    context.lookup().clearResults();
     if (context.diagnostics().hasErrors()) return 0;
     model::IRResult* dimension = pickValue(dimensions);
     if (dimension == nullptr) {
@@ -208,7 +208,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     } else {
         result.object = arrayType;
     }
-    context.setResults(result);
+    context.lookup().setResults(result);
     return 0;
 }
 

@@ -19,7 +19,7 @@ namespace {
 // (the "." operator took it) or failed.
 bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, const model::IRValueList& rights,
                        const StatementNode& node, model::IRValueList& lefts) {
-    context.clearResults();
+    context.lookup().clearResults();
     if (leftNode && leftNode->text.view() == ".") {
         const StatementNode member = nodeChild(leftNode, 1);
         if (resolveMemberAccess(context, nodeChild(leftNode, 0), nullptr,
@@ -29,8 +29,8 @@ bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, c
     } else {
         compileStatement(context, leftNode, false);
     }
-    context.swapResults(lefts);
-    context.clearResults();
+    context.lookup().candidates().swap(lefts);
+    context.lookup().clearResults();
     return true;
 }
 
@@ -153,11 +153,11 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         case IndexerCall::NotBound: break;
         }
     } else {
-        FlagGuard flag = context.pushFlag(1);
-        context.clearResults();
+        FlagGuard flag = context.lookup().pushFlag(1);
+        context.lookup().clearResults();
         compileStatement(context, rightNode, false);
-        context.swapResults(rights);
-        context.clearResults();
+        context.lookup().candidates().swap(rights);
+        context.lookup().clearResults();
     }
     // After an error in the statement the assignment reports nothing more.
     if (context.diagnostics().hasErrors()) return;
@@ -200,11 +200,11 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
     }
     if (outcome == Outcome::BareRegister) {
         // After several pairs the chosen one stays the value.
-        if (builder.pairs.pairCount() > 1) context.setResults(builder.results[chosen]);
+        if (builder.pairs.pairCount() > 1) context.lookup().setResults(builder.results[chosen]);
         context.reportError(diag::NotModifiable, node);
         return;
     }
-    context.setResults(builder.results[chosen]);
+    context.lookup().setResults(builder.results[chosen]);
     if (outcome == Outcome::ChosenOfSeveral) {
         reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
             context.reportWarning(diag::AmbiguousOperands, node, left, right);

@@ -136,7 +136,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
 
     IRValueListArray bound;
     if (!bindCallArguments(context, method, arguments, bound, node)) {
-        context.clearResults();
+        context.lookup().clearResults();
         return false;
     }
     const qestl::SmartPtr resultType = resultTypeOf(method, constructorWanted, receiver);
@@ -234,7 +234,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
     result.sourceNode = node;
     result.checkUse(&context, node);
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
     return true;
 }

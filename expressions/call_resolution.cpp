@@ -50,7 +50,7 @@ bool passesFilter(CompileContext& context, const model::IRObject& method, bool c
                   const StatementNode& node) {
     const bool constructor = method.isConstructor();
     if (constructor == constructorWanted) return true;
-    return constructor && context.scopes().declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
+    return constructor && context.lookup().scopes().declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
 }
 
 struct Ranked {
@@ -118,7 +118,7 @@ bool sameOwners(model::IRObject& a, model::IRObject& b) {
 
 bool isAccessible(CompileContext& context, model::IRObject& method) {
     model::IRObject* owner = method.ownerObject();
-    model::ClassObject* current = context.scopes().innermostClass();
+    model::ClassObject* current = context.lookup().scopes().innermostClass();
     if (current == nullptr) return owner == nullptr;
     return owner != nullptr && model::convertible(&context, current, qestl::SmartPtr(owner), true);
 }
@@ -188,21 +188,21 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
         return false;
     }
 
-    context.clearResults();
+    context.lookup().clearResults();
     klass->resolveMember(context, klass->name.view(), model::kLookupInstance, 0);
     model::IRValueList constructors;
-    context.swapResults(constructors);
-    context.clearResults();
+    context.lookup().candidates().swap(constructors);
+    context.lookup().clearResults();
     describeMethodCandidates(constructors, resultText);
     model::IRResult classValue = classCandidate;
     if (resolveAndCompileCall(context, &classValue, constructors, arguments, true, node, resultText)) return true;
     if (!arguments.empty() || !constructors.empty()) return false;
 
-    context.clearResults();
+    context.lookup().clearResults();
     klass->dynamicMethods.collectByName(context, klass->name.view(), 0);
     model::IRValueList hidden;
-    context.swapResults(hidden);
-    context.clearResults();
+    context.lookup().candidates().swap(hidden);
+    context.lookup().clearResults();
     if (!hidden.empty()) {
         qestl::qestringA listing;
         describeMethodCandidates(hidden, listing);
@@ -240,8 +240,8 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
         stop = true;
         return false;
     }
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
     return true;
 }
 
@@ -252,11 +252,11 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
                            qestl::qestringA& resultText) {
     // Binding empties the context's candidates: never work on them.
     model::IRValueList own;
-    if (&candidates == &context.candidates()) {
-        own.swap(context.candidates());
+    if (&candidates == &context.lookup().candidates()) {
+        own.swap(context.lookup().candidates());
         return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, resultText);
     }
-    context.clearResults();
+    context.lookup().clearResults();
     bool committed = false;
     if (tryExactMatches(context, receiver, candidates, arguments, constructorWanted, node, committed))
         return committed;
@@ -269,25 +269,25 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         bool succeeded = false;
         if (isMethod(object)) {
             if (!passesFilter(context, *object, constructorWanted, node)) continue;
-            context.clearResults();
+            context.lookup().clearResults();
             succeeded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node);
-            if (!succeeded && context.candidates().size() <= 1) continue;
+            if (!succeeded && context.lookup().candidates().size() <= 1) continue;
         } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
             bool stop = false;
             succeeded = instantiate(context, candidate, arguments, node, resultText, stop);
             if (stop) {
-                context.clearResults();
+                context.lookup().clearResults();
                 return false;
             }
             if (!succeeded) continue;
         } else {
             continue;
         }
-        for (const model::IRResult& result : context.candidates()) {
+        for (const model::IRResult& result : context.lookup().candidates()) {
             results.pushBack(result);
             chosen.pushBack(candidate);
         }
-        context.clearResults();
+        context.lookup().clearResults();
     }
     if (chosen.size() > 1) {
         std::vector<Ranked> ranks;
@@ -302,7 +302,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     } else if (chosen.size() == 1) {
         markCommitted(chosen[0], node);
     }
-    context.clearResults();
-    for (const model::IRResult& result : results) context.addResult(result);
-    return !context.candidates().empty();
+    context.lookup().clearResults();
+    for (const model::IRResult& result : results) context.lookup().addResult(result);
+    return !context.lookup().candidates().empty();
 }

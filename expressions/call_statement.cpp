@@ -37,8 +37,8 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
     object->modifiers = (object->modifiers & ~model::kStateMask) | model::kStateDefinite;
     const model::Operand resource = context.tables().resources().getOrAdd(context, argument->text.view(),
                                                                           codegen::kResourceFile, nullptr, 0, node);
-    context.clearResults();
-    context.addResult(model::IRResult(bytes, resource));
+    context.lookup().clearResults();
+    context.lookup().addResult(model::IRResult(bytes, resource));
 }
 
 void compileInterrupt(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
@@ -59,7 +59,7 @@ void markNotNilptr(CompileContext& context, IRValueListArray& arguments) {
             held->modifiers = (held->modifiers & ~model::kStateMask) | model::kStateDefinite;
         }
     }
-    context.clearResults();
+    context.lookup().clearResults();
 }
 
 }  // namespace
@@ -101,17 +101,17 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     compileStatement(context, callee, false);
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList methods;
-    context.swapResults(methods);
-    context.clearResults();
+    context.lookup().candidates().swap(methods);
+    context.lookup().clearResults();
     if (methods.empty()) {
         context.reportError(diag::MethodNotFoundShort, callee);
         return 0;
     }
     const bool compiled = holdsTemplateMethod(methods) ? compileTemplateMethodCall(context, node, methods, arguments)
                                                        : compileCallToCandidates(context, methods, arguments, node);
-    if (!compiled || context.candidates().size() != 1) return 0;
+    if (!compiled || context.lookup().candidates().size() != 1) return 0;
 
-    model::IRResult& value = context.candidates()[0];
+    model::IRResult& value = context.lookup().candidates()[0];
     value.prependOwnerCode();
     for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
     call.object = value.object;
@@ -125,8 +125,8 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                                                                      ? model::typeCodeOf(call.objectPtr())
                                                                      : uint32_t{model::kTypeObject});
     pendingList.end();
-    context.clearResults();
-    context.addResult(call);
+    context.lookup().clearResults();
+    context.lookup().addResult(call);
     return 0;
 }
 
@@ -134,9 +134,9 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
                              const StatementNode& node) {
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, detail);
-    if (context.candidates().size() == 1) return bound;
+    if (context.lookup().candidates().size() == 1) return bound;
     const StatementNode callee = nodeChild(node, kCallee);
-    const Diagnostic& entry = context.candidates().size() > 1            ? diag::AmbiguousCall
+    const Diagnostic& entry = context.lookup().candidates().size() > 1   ? diag::AmbiguousCall
                               : callee && callee->text.view() == "super" ? diag::SuperCallMismatch
                                                                          : diag::NoMatchingMethod;
     qestl::qestringA listings;
@@ -144,6 +144,6 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
     describeArgumentsAndCandidates(arguments, listings);
     if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
     context.reportError(entry, node, listings);
-    context.clearResults();
+    context.lookup().clearResults();
     return false;
 }

@@ -51,8 +51,8 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     const StatementNode typeNode = nodeChild(node, 0);
     resolveTypeReference(context, typeNode);
     model::IRValueList types;
-    context.swapResults(types);
-    context.clearResults();
+    context.lookup().candidates().swap(types);
+    context.lookup().clearResults();
 
     static constexpr uint32_t kTypeKinds[] = {model::kKindClass, model::kKindArray};
     const model::IRResult* chosenType = lowestRankedCandidate(types, kTypeKinds, std::size(kTypeKinds));
@@ -67,8 +67,8 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     {
         NameLookup::ExpectedType expected(context.lookup(), targetType);
         compileStatement(context, nodeChild(node, 1), true);
-        context.swapResults(values);
-        context.clearResults();
+        context.lookup().candidates().swap(values);
+        context.lookup().clearResults();
     }
     if (context.diagnostics().hasErrors()) return 0;
     {
@@ -92,13 +92,14 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     // The value is replaced by the cast's own: code still held by its owner
     // (the call in `(long) p.self().b`) must come along first.
     result.prependOwnerCode();
-    const qestl::SmartPtr owner = context.scopes().frame != nullptr ? context.scopes().frame->owner : qestl::SmartPtr();
+    const qestl::SmartPtr owner = context.lookup().scopes().frame != nullptr ? context.lookup().scopes().frame->owner
+                                                                             : qestl::SmartPtr();
     result.appendInstruction(result.pending, *makeCastInstruction(target, chosen->operand).as<model::cbircode>(),
                              owner, node);
     result.object = model::makeObject("", model::kKindVariable, targetType, 0);
     result.operand = codegen::makeEaxOperand(model::asObject(targetType));
     result.sourceNode = node;
     recordNullState(context, result.objectPtr(), *chosen, chosen->objectPtr());
-    context.setResults(result);
+    context.lookup().setResults(result);
     return 0;
 }

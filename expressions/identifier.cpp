@@ -11,13 +11,13 @@
 uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     const std::string_view name = node->text.view();
     context.lookupName(name, node);
-    if (!context.candidates().empty()) return 0;
+    if (!context.lookup().candidates().empty()) return 0;
     if (name == "sizeof") {
         const model::BuiltinTypes& types = model::builtinTypes();
         qestl::SmartPtr function = model::makeFunction("$special/_sizeof", types.intType);
         auto* sizeOf = function.as<model::FunctionObject>();
         sizeOf->addParameter(model::makeObject("object", model::kKindVariable, types.anyType, 0));
-        context.addResult(model::IRResult(function, sizeOf->makeObjectOperand()));
+        context.lookup().addResult(model::IRResult(function, sizeOf->makeObjectOperand()));
         return 0;
     }
     qestl::qestringA listing;

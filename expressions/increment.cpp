@@ -27,11 +27,11 @@ model::IRResult postfixArgument() {
 void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t code) {
     StatementNode operandNode = nodeChild(node, 1);
     if (!operandNode) operandNode = nodeChild(node, 0);
-    context.clearResults();
+    context.lookup().clearResults();
     compileStatement(context, operandNode, false);
     model::IRValueList candidates;
-    context.swapResults(candidates);
-    context.clearResults();
+    context.lookup().candidates().swap(candidates);
+    context.lookup().clearResults();
     // The operand's own error is the statement's only report.
     if (context.diagnostics().hasErrors()) return;
 
@@ -94,5 +94,5 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         context.reportError(diag::NotModifiable, node);
         return;
     }
-    context.setResults(results[0]);
+    context.lookup().setResults(results[0]);
 }

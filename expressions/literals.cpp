@@ -30,7 +30,7 @@ model::IRResult makeLiteral(CompileContext& context, const StatementNode& node, 
 
 uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const qestl::SmartPtr& type,
                       const model::Operand& value) {
-    context.addResult(makeLiteral(context, node, type, value));
+    context.lookup().addResult(makeLiteral(context, node, type, value));
     return kLiteralResult;
 }
 
@@ -67,7 +67,7 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
         return 0;
     }
     const model::Operand value(units[0], model::kImmChar, model::kTypeChar);
-    context.setResults(makeLiteral(context, node, model::builtinTypes().charType, value));
+    context.lookup().setResults(makeLiteral(context, node, model::builtinTypes().charType, value));
     return 0;
 }
 
@@ -78,6 +78,6 @@ uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node
     const std::string_view text = node->text.view();
     const model::Operand value = context.tables().resources().getOrAdd(context, text, codegen::kResourceString,
                                                                        text.data(), text.size(), node);
-    context.setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
+    context.lookup().setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
     return 0;
 }

@@ -30,7 +30,7 @@ bool isPlainName(const StatementNode& node, std::string_view text) {
 // C.this: the enclosing object named C, counted in steps outward from the
 // innermost scope's object. Nothing happens outside an instance method.
 void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNode, const StatementNode& node) {
-    const ScopeRecord* record = context.scopes().innermost();
+    const ScopeRecord* record = context.lookup().scopes().innermost();
     if (record == nullptr) return;
     model::IRObject* start = model::asObject(record->object);
     if (start == nullptr || start->isStatic() || (record->mode & kFunctionScopeBit) == 0) return;
@@ -40,9 +40,9 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
         object->checkUse(&context, node);
         const model::Operand operand(steps, model::kThisField, model::typeCodeOf(object));
         model::IRResult self(object->getThisObject(), operand);
-        context.clearResults();
-        context.nearMisses().clear();
-        context.addResult(self);
+        context.lookup().clearResults();
+        context.lookup().nearMisses().clear();
+        context.lookup().addResult(self);
         return;
     }
     context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
@@ -76,8 +76,8 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         owners = *given;
     } else {
         compileStatement(context, objectNode, false);
-        context.swapResults(owners);
-        context.clearResults();
+        context.lookup().candidates().swap(owners);
+        context.lookup().clearResults();
     }
     if (owners.empty()) {
         qestl::qestringA listing;
@@ -92,8 +92,8 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         if (object == nullptr) continue;  // nothing to look the member up in
         owner.prependOwnerCode();
         expressions::takeOwnerCode(owner);
-        context.clearResults();
-        context.nearMisses().clear();
+        context.lookup().clearResults();
+        context.lookup().nearMisses().clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
         if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
         object->bindIntrinsicMember(context, member, mode);
@@ -108,19 +108,19 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         }
         bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
-        context.swapResults(found);
+        context.lookup().candidates().swap(found);
         for (model::IRResult& entry : found) {
             if (entry.objectPtr() != nullptr) members.pushBack(memberValue(context, entry, owner));
         }
     }
     if (!members.empty()) {
-        context.clearResults();
-        context.swapResults(members);
+        context.lookup().clearResults();
+        context.lookup().candidates().swap(members);
         return false;
     }
     // No such member: the class's "." operator may take the name.
     codegen::NearMissList nearMisses;
-    nearMisses.swap(context.nearMisses());
+    nearMisses.swap(context.lookup().nearMisses());
     StatementNode nameNode(emplaceAstNode(node));
     nameNode->kind = NodeKind::StringLiteral;
     nameNode->setText(member);
@@ -132,7 +132,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         if (!valueLists.empty() && !valueLists.back().empty()) arguments.push_back(valueLists.back());
         if (findOperatorOverload(context, owners, arguments, node)) return true;
     }
-    context.nearMisses().swap(nearMisses);
+    context.lookup().nearMisses().swap(nearMisses);
     qestl::qestringA listing;
     dumpScopeSymbols(context, owners, listing);
     appendDidYouMean(context, listing, node);

@@ -20,11 +20,11 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
         CodeList own;
         CodeEmitter::ListScope inOwn(context.emitter(), own);
         const uint32_t errorsBefore = context.errorCount();
-        context.clearResults();
+        context.lookup().clearResults();
         compileStatement(context, argument, true);
         model::IRValueList values;
-        context.swapResults(values);
-        context.clearResults();
+        context.lookup().candidates().swap(values);
+        context.lookup().clearResults();
         inOwn.end();
         // An argument that reported its own error is not reported again.
         if (context.errorCount() != errorsBefore) return false;
@@ -57,8 +57,8 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     }
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList classes;
-    context.swapResults(classes);
-    context.clearResults();
+    context.lookup().candidates().swap(classes);
+    context.lookup().clearResults();
 
     const StatementNode call = nodeChild(node, 0);
     IRValueListArray arguments;
@@ -76,12 +76,12 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     const model::IRResult created = classes[0];
     qestl::qestringA detail;
     const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
-    if (bound && context.candidates().size() == 1) return 0;
-    const Diagnostic& entry = context.candidates().size() > 1 ? diag::AmbiguousCall : diag::NoMatchingMethod;
+    if (bound && context.lookup().candidates().size() == 1) return 0;
+    const Diagnostic& entry = context.lookup().candidates().size() > 1 ? diag::AmbiguousCall : diag::NoMatchingMethod;
     qestl::qestringA listings;
     describeMethodCandidates(classes, listings);
     describeArgumentsAndCandidates(arguments, listings);
-    context.clearResults();
+    context.lookup().clearResults();
     if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
     context.reportError(entry, node, listings);
     return 0;

@@ -93,7 +93,7 @@ bool leaveFolded(CompileContext& context, const model::Operand& folded, const qe
     value.dataType = model::dataTypeOfType(model::asObject(resultType));
     model::IRResult result(object, value);
     result.sourceNode = node;
-    context.addResult(result);
+    context.lookup().addResult(result);
     return false;
 }
 

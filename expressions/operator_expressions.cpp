@@ -81,14 +81,14 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
         codegen::dropCodeList(scratch);
         return false;
     }
-    if (context.candidates().empty()) {
+    if (context.lookup().candidates().empty()) {
         codegen::dropCodeList(scratch);
         qestl::qestringA listing;
         appendDidYouMean(context, listing, node);
         context.reportError(diag::UndefinedIdentifier, node, listing);
         return false;
     }
-    context.swapResults(out);
+    context.lookup().candidates().swap(out);
     if ((node->flags & NodeFlag::ByReference) != 0) {
         for (model::IRResult& candidate : out) candidate.addressOf = 1;
     }
@@ -171,8 +171,8 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
 }
 
 void compileExpression(CompileContext& context, const StatementNode& node) {

@@ -22,8 +22,8 @@ bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, s
             model::IRObject* klass = model::asObject(object->valueType());
             if (klass != nullptr && klass != object) klass->bindIntrinsicMember(context, name, kProbeFlags);
         }
-        found = found || !context.candidates().empty();
-        context.clearResults();
+        found = found || !context.lookup().candidates().empty();
+        context.lookup().clearResults();
     }
     return found;
 }
@@ -35,25 +35,25 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
     StatementNode first, second;
     int32_t count = 0;
     const qestl::qestringA name = operatorOverloadSignature(node, first, second, count);
-    context.clearResults();
+    context.lookup().clearResults();
     if (!anyOperandDeclares(context, operands, name.view())) return false;
 
     resolveMemberAccess(context, first, &operands, name.view(), node, model::IRValueList());
     model::IRValueList methods;
-    context.swapResults(methods);
-    context.clearResults();
+    context.lookup().candidates().swap(methods);
+    context.lookup().clearResults();
     if (methods.empty()) {
         context.reportError(diag::NoOperatorOverload, node);
         return false;
     }
     if (!compileCallToCandidates(context, methods, arguments, node)) return false;
 
-    model::IRResult value = context.candidates()[0];
+    model::IRResult value = context.lookup().candidates()[0];
     model::IRObject* object = value.objectPtr();
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
     value.markerByte = 1;
-    context.clearResults();
-    context.addResult(value);
+    context.lookup().clearResults();
+    context.lookup().addResult(value);
     return true;
 }

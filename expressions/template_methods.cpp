@@ -33,8 +33,8 @@ StatementNode templateParameterList(IRObject& method) {
 qestl::SmartPtr constraintType(CompileContext& context, const StatementNode& typeNode) {
     resolveTypeReference(context, typeNode);
     IRValueList candidates;
-    context.swapResults(candidates);
-    context.clearResults();
+    context.lookup().candidates().swap(candidates);
+    context.lookup().clearResults();
     for (const IRResult& candidate : candidates)
         if (IRObject* object = candidate.objectPtr(); isTypeObject(object)) return qestl::SmartPtr(object->classRef());
     return qestl::SmartPtr();
@@ -55,8 +55,8 @@ public:
         }
         replacedRecords_ = !enclosing.empty();
         if (replacedRecords_) {
-            savedRecords_.swap(context.scopes().records);
-            context.scopes().records.swap(enclosing);
+            savedRecords_.swap(context.lookup().scopes().records);
+            context.lookup().scopes().records.swap(enclosing);
             savedMode_ = context.setCompileMode(kDeclareMember);
         }
         capture.begin(context.diagnostics());
@@ -72,7 +72,7 @@ public:
         }
         capture.closed = 1;
         if (replacedRecords_) {
-            context_.scopes().records.swap(savedRecords_);
+            context_.lookup().scopes().records.swap(savedRecords_);
             context_.setCompileMode(savedMode_);
         }
     }
@@ -138,8 +138,8 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
         const StatementNode argument = written->operands[i];
         resolveTypeReference(context, argument);
         IRValueList candidates;
-        context.swapResults(candidates);
-        context.clearResults();
+        context.lookup().candidates().swap(candidates);
+        context.lookup().clearResults();
         const IRResult* chosen = nullptr;
         bool tie = false;
         uint64_t best = 0;
@@ -193,13 +193,14 @@ void instantiateInferred(CompileContext& context, const StatementNode& call, con
     // The wanted type binds the return type's parameter first, when it
     // meets the constraint; when it does not, the arguments decide (and
     // report the constraint once).
-    if (context.receiver()) {
+    if (context.lookup().receiver()) {
         const auto constraint = bindings.constraints.find(returnText);
         const bool fits = constraint == bindings.constraints.end() ||
-                          model::convertible(&context, model::asObject(context.receiver()), constraint->second, true);
+                          model::convertible(&context, model::asObject(context.lookup().receiver()), constraint->second,
+                                             true);
         for (const StatementNode& parameter : parameters->operands)
             if (fits && parameter && parameter->text.view() == returnText)
-                checkTemplateArgumentBase(bindings, context, returnText, context.receiver());
+                checkTemplateArgumentBase(bindings, context, returnText, context.lookup().receiver());
     }
     for (size_t i = 0; i < view.parameterCount() && i < arguments.size(); ++i) {
         const std::string_view written = typeText(view.parameterType(i));
@@ -265,8 +266,8 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
         const model::IRFunction view(clone);
         compileTemplateMethodClone(context, view);
         failed = scope.capture.hasError != 0;
-        context.swapResults(made);
-        context.clearResults();
+        context.lookup().candidates().swap(made);
+        context.lookup().clearResults();
     }
     if (failed) return false;
     for (IRResult& result : made) {
@@ -324,14 +325,14 @@ bool compileTemplateMethodCall(CompileContext& context, const StatementNode& nod
                                IRValueListArray& arguments) {
     // Inside a value whose receiving type is not known yet, a call of
     // template methods alone waits for it.
-    if (context.lookup().valueContext() != 0 && !context.receiver()) {
+    if (context.lookup().valueContext() != 0 && !context.lookup().receiver()) {
         bool templatesOnly = true;
         for (const IRResult& candidate : candidates) templatesOnly = templatesOnly && isTemplateMethod(candidate);
         if (templatesOnly) {
             const IRResult deferred = deferredTemplateCall(candidates[0], arguments, node);
-            context.clearResults();
-            context.nearMisses().clear();
-            context.addResult(deferred);
+            context.lookup().clearResults();
+            context.lookup().nearMisses().clear();
+            context.lookup().addResult(deferred);
             return true;
         }
     }

@@ -23,11 +23,11 @@ const ExpressionState::Trial* trialResultsOf(CompileContext& context, const mode
     if (auto cached = state.trials.find(serial); cached != state.trials.end()) return &cached->second;
     // Needed again while it is being tried: nothing, rather than recursion.
     if (!state.trialsUnderWay.insert(serial).second) return nullptr;
-    context.clearResults();
+    context.lookup().clearResults();
     compileStatement(context, value.secondNode, false);
     ExpressionState::Trial entry;
-    context.swapResults(entry.results);
-    context.clearResults();
+    context.lookup().candidates().swap(entry.results);
+    context.lookup().clearResults();
     // The caller installed a fresh capture for this trial.
     const DiagnosticCapture* capture = context.diagnostics().activeCapture();
     entry.failed = capture != nullptr && capture->hasError != 0;
@@ -42,7 +42,7 @@ IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& no
     const StatementNode element = nodeChild(node, 0);
     bool compiled;
     {
-        FlagGuard flag = context.pushFlag(1);
+        FlagGuard flag = context.lookup().pushFlag(1);
         compiled = compileToCandidates(context, nodeChild(node, 1), rights);
     }
     if (!compiled) return IndexerCall::Failed;
@@ -65,7 +65,7 @@ IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& no
 
 void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,
                            const qestl::SmartPtr& expectedType) {
-    FlagGuard flag = context.pushFlag(0);
+    FlagGuard flag = context.lookup().pushFlag(0);
     NameLookup::ExpectedType expected(context.lookup(), expectedType);
     // One trial per node: later duplicates go.
     for (size_t i = values.size(); i-- > 0;) {

@@ -94,8 +94,7 @@ CountedObject* registerLiveObject(CountedObject* object) {
 
 void destroyLiveObject(CountedObject* object) {
     gLiveObjects.erase(object);
-    object->~CountedObject();
-    freeObjectMemory(object);
+    delete object;
 }
 
 void destroyPoolObject(CountedObject* object) {

@@ -13,7 +13,9 @@ namespace qestl {
 
 // Never null: exhaustion ends the process.
 void* allocateObjectMemory(size_t bytes);
-// Takes back memory of allocateObjectMemory; nothing for null.
-void freeObjectMemory(void* memory);
+// Takes back memory of allocateObjectMemory, given the size it was asked
+// with (no block records its own: a million of them would carry a header
+// each); nothing for null.
+void freeObjectMemory(void* memory, size_t bytes);
 
 }  // namespace qestl

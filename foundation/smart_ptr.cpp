@@ -10,7 +10,7 @@ namespace qestl {
 
 void* CountedObject::operator new(size_t bytes) noexcept { return allocateObjectMemory(bytes); }
 
-void CountedObject::operator delete(void* memory) noexcept { freeObjectMemory(memory); }
+void CountedObject::operator delete(void* memory, size_t bytes) noexcept { freeObjectMemory(memory, bytes); }
 
 void defaultDeleter(CountedObject* object) {
     if (object != nullptr) destroyLiveObject(object);

@@ -1,8 +1,8 @@
 // Counted objects and the pointer that holds them.
 //
-// The count lives in the object; the pointer carries the function that
-// disposes of the object when its last reference goes. Counts are plain: the
-// compiler runs on one thread.
+// The count lives in the object; the pointer is one word, and the object's
+// last reference disposes of it through defaultDeleter. Counts are plain:
+// the compiler runs on one thread.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +32,9 @@ public:
     // A failed allocation yields null rather than throwing.
     static void* operator new(size_t bytes) noexcept;
     static void* operator new(size_t, void* place) noexcept { return place; }
-    static void operator delete(void* memory) noexcept;
+    // Sized only: the heap keeps no size beside its blocks, and the virtual
+    // destructor hands the size of what is destroyed.
+    static void operator delete(void* memory, size_t bytes) noexcept;
     static void operator delete(void*, void*) noexcept {}
 
 private:
@@ -49,17 +51,14 @@ public:
     SmartPtr() = default;
     // Takes object (count + 1) unless it is null.
     SmartPtr(CountedObject* object);  // NOLINT: implicit by design
-    SmartPtr(CountedObject* object, Deleter deleter);
     // Where an int 0 stands for "no object": a null pointer.
     SmartPtr(const int& zero);  // NOLINT: implicit by design
-    // Adds a reference; the copy disposes through defaultDeleter, whatever
-    // the source's deleter was.
+    // Adds a reference.
     SmartPtr(const SmartPtr& other);
-    // Adds a reference and takes the source's deleter.
     SmartPtr& operator=(const SmartPtr& other);
     ~SmartPtr() { reset(); }
 
-    // Releases the held object: its deleter runs when the count reaches 0.
+    // Releases the held object: it is disposed of when the count reaches 0.
     void reset();
 
     CountedObject* get() const { return object_; }
@@ -71,22 +70,15 @@ public:
     explicit operator bool() const { return object_ != nullptr; }
     bool operator==(const SmartPtr& other) const { return object_ == other.object_; }
 
-    Deleter deleter() const { return deleter_; }
-    uint32_t extra() const { return extra_; }
-
 private:
+    // One word: pointers fill operands, code lists and model objects by the
+    // million.
     CountedObject* object_ = nullptr;
-    Deleter deleter_ = defaultDeleter;
-    uint32_t extra_ = 0;
 };
 
 // Inline: pointers are copied and dropped on every path of the compiler,
 // mostly empty ones.
 inline SmartPtr::SmartPtr(CountedObject* object) : object_(object) {
-    if (object_ != nullptr) object_->addReference();
-}
-
-inline SmartPtr::SmartPtr(CountedObject* object, Deleter deleter) : object_(object), deleter_(deleter) {
     if (object_ != nullptr) object_->addReference();
 }
 
@@ -99,22 +91,19 @@ inline SmartPtr& SmartPtr::operator=(const SmartPtr& other) {
     // assigning a pointer to itself, or to something only the old object
     // keeps alive, never destroys what is being taken.
     CountedObject* object = other.object_;
-    Deleter deleter = other.deleter_;
     if (object != nullptr) object->addReference();
     reset();
     object_ = object;
-    deleter_ = deleter;
-    extra_ = 0;
     return *this;
 }
 
 inline void SmartPtr::reset() {
     CountedObject* object = object_;
     object_ = nullptr;
-    if (object != nullptr && object->release()) deleter_(object);
+    if (object != nullptr && object->release()) defaultDeleter(object);
 }
 
-// Elements are copied (count + 1, deleter reset to the default) and released.
+// Elements are copied (count + 1) and released.
 using SmartPtrVector = qevector<SmartPtr>;
 // The same element handling; the name used by template instantiation and the
 // resource table.

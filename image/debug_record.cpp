@@ -1,6 +1,7 @@
 #include "image/debug_record.h"
 
 #include "image/image_header.h"
+#include "model/ircode.h"
 #include "model/opcodes.h"
 #include "model/operand.h"
 
@@ -24,15 +25,29 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     const size_t start = out.position();
     out.u32le(model::kOpDebuginfo);
     countOperand(out, record.files.size());
-    countOperand(out, record.lines.size());
+    countOperand(out, record.lines.size() + (record.streamLines ? record.streamedLineCount : 0));
     countOperand(out, record.variables.size());
     countOperand(out, record.functions.size());
     for (const std::string& file : record.files) text(out, file);
-    for (const DebugLineRecord& line : record.lines) {
+    const auto writeLine = [&out](const DebugLineRecord& line) {
         out.u64le(line.address - kImageBodyStart);
         out.u64le((uint64_t{line.file & 0xFFFF} << 48) | (uint64_t{line.line & 0xFFFFFF} << 24) |
                   (line.column & 0xFFFFFF));
         out.u64le(line.owner);
+    };
+    for (const DebugLineRecord& line : record.lines) writeLine(line);
+    if (record.streamLines) {
+        uint64_t made = 0;
+        record.streamLines([&](const DebugLineRecord& line) {
+            ++made;
+            writeLine(line);
+        });
+        // The count went out first: any other number of lines would shift
+        // everything behind them.
+        if (made != record.streamedLineCount)
+            model::internalFault("internal error: %llu debug lines announced, %llu made",
+                                 static_cast<unsigned long long>(record.streamedLineCount),
+                                 static_cast<unsigned long long>(made));
     }
     for (const DebugVariableRecord& variable : record.variables) {
         out.u64le(variable.address - kImageBodyStart);

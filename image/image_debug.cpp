@@ -7,7 +7,10 @@ namespace {
 
 std::string text(const qestl::qestringA& value) { return std::string(value.c_str(), value.length()); }
 
-void collectLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugRecord& record) {
+// Calls take with the line of every instruction of the list that has a
+// source position.
+template <typename Take>
+void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list, Take&& take) {
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
@@ -26,8 +29,14 @@ void collectLines(const CompileContext& context, const qestl::SmartPtrVector& li
             }
         }
         const qeAbstractNode& node = *instruction.sourceNode;
-        record.lines.push_back({instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+        take(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
     }
+}
+
+uint64_t countLines(const qestl::SmartPtrVector& list) {
+    uint64_t count = 0;
+    for (const qestl::SmartPtr& held : list) count += held.as<model::cbircode>()->sourceNode ? 1 : 0;
+    return count;
 }
 
 }  // namespace
@@ -42,8 +51,13 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         const model::IRObject& member = *model::asObject(held);
         record.variables.push_back({member.address(), text(member.name)});
     }
-    collectLines(context, context.emitter().list(kMainList), record);
-    collectLines(context, context.emitter().list(kMemberCodeList), record);
+    const CompileContext& source = context;
+    record.streamedLineCount = countLines(context.emitter().list(kMainList)) +
+                               countLines(context.emitter().list(kMemberCodeList));
+    record.streamLines = [&source](const std::function<void(const DebugLineRecord&)>& take) {
+        visitLines(source, source.emitter().list(kMainList), take);
+        visitLines(source, source.emitter().list(kMemberCodeList), take);
+    };
     for (const auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();

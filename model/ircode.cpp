@@ -14,9 +14,9 @@ cbircode::cbircode(const cbircode& other)
     : cbSmartCore(other),
       opcode(other.opcode),
       operandCount(other.operandCount),
+      keepFirstOperand(other.keepFirstOperand),
       codeAddress(other.codeAddress),
-      sourceNode(other.sourceNode),
-      keepFirstOperand(other.keepFirstOperand) {
+      sourceNode(other.sourceNode) {
     operands.copyFrom(other.operands);
 }
 

@@ -32,7 +32,7 @@ public:
     cbircode(uint32_t opcode, int count)
         : opcode(opcode),
           operands(static_cast<size_t>(count > 0 ? count : 0)),
-          operandCount(static_cast<uint64_t>(int64_t{count})) {}
+          operandCount(static_cast<uint32_t>(count)) {}
     // Opcode, count, operands, address, source node and keep-first-operand;
     // not the owner, not the other flags.
     cbircode(const cbircode& other);
@@ -60,16 +60,18 @@ public:
 
     uint32_t opcode = 0;
     OperandSlots operands;
-    uint64_t operandCount = 0;
-    uint64_t codeAddress = kUnplaced;
-    NodeHandle sourceNode;
-    qestl::SmartPtr owner;
+    // At most ten; 32 bits, so that the flags share its word and a record
+    // takes 72 bytes rather than 80.
+    uint32_t operandCount = 0;
     uint8_t resolvedOnce = 0;  // "written": a class record's resolution ran
     uint8_t keepFirstOperand = 0;
     uint8_t imported = 0;  // "linked": read from a link library
     // A built-in that a process lends to each of its compilations: no
     // teardown detaches it (model/kept_objects.h gives back its state).
     uint8_t kept = 0;
+    uint64_t codeAddress = kUnplaced;
+    NodeHandle sourceNode;
+    qestl::SmartPtr owner;
 
 protected:
     // The operand count fits the ten slots; otherwise the internal fault is

@@ -41,7 +41,7 @@ Operand* makeSlots(size_t count) {
 void dropSlots(Operand* slots, size_t count) {
     if (slots == nullptr) return;
     for (size_t i = 0; i < count; ++i) slots[i].~Operand();
-    qestl::freeObjectMemory(slots);
+    qestl::freeObjectMemory(slots, count * sizeof(Operand));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ void declarePendingBlockVariable(CompileContext& context) {
     if (!pending) return;
     qestl::SmartPtr variable = std::move(pending);
     pending.reset();
-    context.scopes().declareObject(model::asObject(variable)->name.view(), variable, false);
+    context.lookup().scopes().declareObject(model::asObject(variable)->name.view(), variable, false);
 }
 
 // The block `{ ... }` (a Block node).

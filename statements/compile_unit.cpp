@@ -46,7 +46,7 @@ void compileUnit(CompileContext& context, const _KNode<qeAbstractNode>& root) {
         context.declareUntilStable(nullptr, root, model::NodeHandle());
     }
     compileTree(context, root);
-    context.scopes().heaps[0]->warnUnusedMembers(context);
+    context.lookup().scopes().heaps[0]->warnUnusedMembers(context);
     compilePendingClasses(context);
     if (options == nullptr || options->nativeSources == 0) {
         context.emitProgramEntry();

@@ -98,10 +98,10 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     const StatementNode node = given;
     CompileDiagnostics::NestedUnit unit(context.diagnostics(), node->kind == NodeKind::DriverUnit);
     compileStatement(context, node, false);
-    if (context.scopes().declarationMode == 5) context.scopes().declarationMode = 1;
-    if (context.candidates().size() == 1) {
-        context.emitter().flushResult(context.candidates()[0]);
-        context.clearResults();
+    if (context.lookup().scopes().declarationMode == 5) context.lookup().scopes().declarationMode = 1;
+    if (context.lookup().candidates().size() == 1) {
+        context.emitter().flushResult(context.lookup().candidates()[0]);
+        context.lookup().clearResults();
     }
     for (size_t i = 0; i < node->children.size(); ++i) {
         const StatementNode child = node->children[i];
@@ -143,7 +143,7 @@ uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     if (!node) return 0;
     compileAnnotations(context, node);
     CompileDiagnostics::SuppressWarnings suppress(context.diagnostics(), node->hasAnnotation("SuppressWarnings"));
-    context.clearResults();
+    context.lookup().clearResults();
     return dispatchKind(context, node);
 }
 

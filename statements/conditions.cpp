@@ -33,7 +33,7 @@ bool compileLogicalOperand(CompileContext& context, const StatementNode& node, m
     compileStatement(context, node, false);
     if (context.diagnostics().hasErrors()) return false;
     model::IRValueList taken;
-    context.swapResults(taken);
+    context.lookup().candidates().swap(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
         context.reportError(diag::NoOperandValue, node);
         return false;
@@ -85,8 +85,8 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     result.stateWord = isAnd ? model::kOpLogicalAnd : model::kOpLogicalOr;
     result.mergeObjectStatesFrom(first);
     result.mergeObjectStatesFrom(second);
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
     return 0;
 }
 
@@ -118,10 +118,10 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     walkState(context).compareOnly = false;
     if (context.diagnostics().hasErrors()) return 1;
 
-    model::IRResult* chosen = control::pickValue(context.candidates());
+    model::IRResult* chosen = control::pickValue(context.lookup().candidates());
     if (chosen == nullptr) {
         qestl::qestringA listing;
-        dumpScopeSymbols(context, context.candidates(), listing);
+        dumpScopeSymbols(context, context.lookup().candidates(), listing);
         context.reportError(diag::ObjectNotFound, node, listing);
         return 1;
     }
@@ -155,7 +155,7 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     }
     object->checkUse(&context, node);
     const model::IRResult result = *chosen;
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
     return 0;
 }

@@ -96,8 +96,8 @@ uint32_t compileConstantDeclaration(CompileContext& context, const StatementNode
     for (const StatementNode& item : node->operands) {
         if (item && !compileItem(context, scope, item)) return 0;
     }
-    context.clearResults();
-    context.nearMisses().clear();
+    context.lookup().clearResults();
+    context.lookup().nearMisses().clear();
     return 0;
 }
 
@@ -107,25 +107,25 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
     const qestl::SmartPtr type = declarations::resolveDeclaredType(context, typeNode, node);
     if (!type) return 0;
     {
-        FlagGuard flag = context.pushFlag(1);
+        FlagGuard flag = context.lookup().pushFlag(1);
         NameLookup::ExpectedType receiver(context.lookup(), type);
         compileStatement(context, model::IRCore::operandOf(node, 1), false);
     }
     if (context.diagnostics().hasErrors()) return 0;
-    if (context.candidates().empty()) {
+    if (context.lookup().candidates().empty()) {
         context.reportError(diag::NoInitialValue, node);
         return 0;
     }
-    model::IRResult* chosen = declarations::firstAssignable(context, context.candidates(), type);
+    model::IRResult* chosen = declarations::firstAssignable(context, context.lookup().candidates(), type);
     if (chosen == nullptr) {
         qestl::qestringA listing;
-        describeTypeCandidates(context.candidates(), listing);
+        describeTypeCandidates(context.lookup().candidates(), listing);
         context.reportError(diag::NoAssignableValue, node, listing);
         return 0;
     }
     const model::IRResult value = *chosen;
-    context.clearResults();
-    context.nearMisses().clear();
-    context.addResult(value);
+    context.lookup().clearResults();
+    context.lookup().nearMisses().clear();
+    context.lookup().addResult(value);
     return 0;
 }

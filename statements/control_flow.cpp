@@ -18,8 +18,8 @@ model::IRResult* pickValue(model::IRValueList& candidates) {
 bool compileValue(CompileContext& context, const StatementNode& node, model::IRValueList& out) {
     compileStatement(context, node, false);
     out.clear();
-    context.swapResults(out);
-    context.clearResults();
+    context.lookup().candidates().swap(out);
+    context.lookup().clearResults();
     return !context.diagnostics().hasErrors();
 }
 
@@ -56,8 +56,8 @@ LoopConditionMark::~LoopConditionMark() {
 
 model::IRResult takeCondition(CompileContext& context) {
     model::IRValueList taken;
-    context.swapResults(taken);
-    context.clearResults();
+    context.lookup().candidates().swap(taken);
+    context.lookup().clearResults();
     if (taken.size() != 1) return model::IRResult();
     context.emitter().flushResult(taken[0]);
     return taken[0];

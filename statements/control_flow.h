@@ -43,7 +43,7 @@ inline qestl::SmartPtr emitJump(CompileContext& context, uint32_t opcode, const 
 
 // The function the instructions being compiled belong to.
 inline qestl::SmartPtr ownerFunction(const CompileContext& context) {
-    return context.scopes().frame != nullptr ? context.scopes().frame->owner : qestl::SmartPtr();
+    return context.lookup().scopes().frame != nullptr ? context.lookup().scopes().frame->owner : qestl::SmartPtr();
 }
 
 // The one value among an expression's candidates: variables, functions and

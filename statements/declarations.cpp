@@ -15,8 +15,8 @@ namespace declarations {
 qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at) {
     resolveTypeReference(context, typeNode);
     model::IRValueList found;
-    context.swapResults(found);
-    context.clearResults();
+    context.lookup().candidates().swap(found);
+    context.lookup().clearResults();
     if (found.empty()) {
         qestl::qestringA listing;
         appendDidYouMean(context, listing, typeNode);
@@ -50,12 +50,12 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
 bool compileInitialiser(CompileContext& context, const StatementNode& initialiser, model::IRValueList& found) {
     compileStatement(context, initialiser, false);
     if (context.diagnostics().hasErrors()) return false;
-    if (context.candidates().empty()) {
+    if (context.lookup().candidates().empty()) {
         context.reportError(diag::NoInitialValue, initialiser);
         return false;
     }
-    context.swapResults(found);
-    context.clearResults();
+    context.lookup().candidates().swap(found);
+    context.lookup().clearResults();
     return true;
 }
 
@@ -97,19 +97,20 @@ void reportMismatch(CompileContext& context, const Diagnostic& entry, model::IRO
 model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
                               bool madeBefore) {
     model::IRObject* o = model::asObject(object);
-    if (madeBefore && context.scopes().declarationMode == kDeclareMember) {
-        model::ClassObject* klass = context.scopes().innermostClass();
+    if (madeBefore && context.lookup().scopes().declarationMode == kDeclareMember) {
+        model::ClassObject* klass = context.lookup().scopes().innermostClass();
         if (klass != nullptr && klass->indexOfMember(*o) != 0) {
             if (!isStatic) return klass->dynamicProperties.findOrCreate(o->name.view(), object);
             // A static member's value lives in the image heap, as for one
             // the scope declares.
             qestl::qestringA hidden;
-            hidden.appendFormat("$unnamed_object_%d", static_cast<int>(context.scopes().heaps[0]->members().size()));
-            context.scopes().heaps[0]->findOrCreate(hidden.view(), object);
+            hidden.appendFormat("$unnamed_object_%d",
+                                static_cast<int>(context.lookup().scopes().heaps[0]->members().size()));
+            context.lookup().scopes().heaps[0]->findOrCreate(hidden.view(), object);
             return klass->staticProperties.findOrCreate(o->name.view(), object);
         }
     }
-    return context.scopes().declareObject(o->name.view(), object, isStatic);
+    return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
 }
 
 void emitStore(CompileContext& context, uint32_t opcode, const model::Operand& target, const model::Operand& value,

@@ -100,8 +100,8 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
         if (context.diagnostics().hasErrors()) return;
         model::IRValueList endValues;
         compileStatement(context, third, false);
-        context.swapResults(endValues);
-        context.clearResults();
+        context.lookup().candidates().swap(endValues);
+        context.lookup().clearResults();
         if (context.diagnostics().hasErrors()) return;
         model::IRResult* end = control::pickLoopValue(context, endValues, third);
         if (end == nullptr) return;

@@ -26,8 +26,8 @@ void compileBranch(CompileContext& context, const StatementNode& statement, mode
 // current list. False after reporting that it left nothing.
 bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     model::IRValueList taken;
-    context.swapResults(taken);
-    context.clearResults();
+    context.lookup().candidates().swap(taken);
+    context.lookup().clearResults();
     if (taken.empty()) {
         context.reportError(diag::UnknownObject, node);
         return false;
@@ -157,7 +157,7 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
     model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),
                            codegen::makeEaxOperand(model::asObject(type)));
-    context.clearResults();
-    context.addResult(result);
+    context.lookup().clearResults();
+    context.lookup().addResult(result);
     return 0;
 }

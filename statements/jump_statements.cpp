@@ -48,7 +48,8 @@ uint32_t compileLoopJump(CompileContext& context, const StatementNode& node, uin
 }
 
 model::FunctionObject* frameFunction(CompileContext& context) {
-    model::IRObject* owner = context.scopes().frame ? model::asObject(context.scopes().frame->owner) : nullptr;
+    model::IRObject* owner = context.lookup().scopes().frame ? model::asObject(context.lookup().scopes().frame->owner)
+                                                             : nullptr;
     return owner != nullptr && owner->isFunction() ? static_cast<model::FunctionObject*>(owner) : nullptr;
 }
 
@@ -64,8 +65,8 @@ model::IRObject* valueTypeOf(model::IRObject* object) {
 model::IRResult* compileValue(CompileContext& context, const StatementNode& value, model::IRValueList& taken) {
     compileStatement(context, value, false);
     if (context.diagnostics().hasErrors()) return nullptr;
-    context.swapResults(taken);
-    context.clearResults();
+    context.lookup().candidates().swap(taken);
+    context.lookup().clearResults();
     // Until the expression compilers land, an operator expression leaves
     // nothing without having failed: that is no undefined name.
     if (taken.empty() && value->kind != NodeKind::Name) return nullptr;
@@ -174,7 +175,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
             operand = object->makeObjectOperand();
         }
         if (model::isBuiltin(object, model::builtinTypes().nilConstant) &&
-            (context.scopes().declarationMode & 1) != 0) {
+            (context.lookup().scopes().declarationMode & 1) != 0) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
                 context.reportError(diag::NilptrReturned, node);
@@ -209,7 +210,8 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
         return 0;
     }
     model::IRObject* type = valueTypeOf(object);
-    model::FunctionObject* owner = (context.scopes().declarationMode & 1) != 0 ? frameFunction(context) : nullptr;
+    model::FunctionObject* owner = (context.lookup().scopes().declarationMode & 1) != 0 ? frameFunction(context)
+                                                                                        : nullptr;
     if (owner == nullptr || !owner->coversException(type->classRef())) {
         context.reportWarning(diag::ThrowUncovered, node, type->displayName());
     }
@@ -231,7 +233,7 @@ model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& c
                                   const uint32_t* kinds, size_t kindCount) {
     if (candidates.empty()) {
         qestl::qestringA listing;
-        if (!context.nearMisses().empty()) appendDidYouMean(context, listing, node);
+        if (!context.lookup().nearMisses().empty()) appendDidYouMean(context, listing, node);
         context.reportError(diag::UndefinedIdentifier, node, listing);
         return nullptr;
     }

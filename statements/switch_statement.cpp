@@ -68,8 +68,8 @@ model::Operand bodyLabel(const SwitchParts& parts, const CaseEntry& entry) {
 bool readCaseValue(CompileContext& context, const StatementNode& valueNode, CaseEntry& entry, bool& chainMode) {
     model::IRValueList found;
     compileStatement(context, valueNode, false);
-    context.swapResults(found);
-    context.clearResults();
+    context.lookup().candidates().swap(found);
+    context.lookup().clearResults();
     if (context.diagnostics().hasErrors()) return false;
     model::IRResult* value = control::pickValue(found);
     if (value == nullptr) {
@@ -222,8 +222,8 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     const StatementNode selectorNode = nodeChild(node, 0);
     model::IRValueList found;
     compileStatement(context, selectorNode, true);
-    context.swapResults(found);
-    context.clearResults();
+    context.lookup().candidates().swap(found);
+    context.lookup().clearResults();
     if (context.diagnostics().hasErrors()) {
         context.emitter().popLocals(mark);
         return 1;

@@ -69,8 +69,8 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     compileStatement(context, target, false);
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList candidates;
-    context.swapResults(candidates);
-    context.clearResults();
+    context.lookup().candidates().swap(candidates);
+    context.lookup().clearResults();
     model::IRResult* lockObject = pickLockObject(context, candidates, target);
     if (lockObject == nullptr) return 0;
     model::IRObject* object = lockObject->objectPtr();
@@ -100,7 +100,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     }
     CodeList cleanup;
     qestl::SmartPtr unlock = model::adoptLive(new model::cbircode(opcodes.unlock, 0));
-    unlock.as<model::cbircode>()->setSource(context.scopes().frame->owner, node);
+    unlock.as<model::cbircode>()->setSource(context.lookup().scopes().frame->owner, node);
     cleanup.pushBack(unlock);
     closeActionScope(context, scope, &cleanup);
     return 0;

@@ -13,7 +13,7 @@ uint32_t compileTemplateDeclaration(CompileContext& context, const StatementNode
     qestl::SmartPtr made = model::adoptLive(new model::TemplateClassObject());
     auto* templ = static_cast<model::TemplateClassObject*>(model::asObject(made));
     templ->initFromNode(node);
-    if (const ScopeRecord* record = context.scopes().innermost(); record != nullptr && record->object)
+    if (const ScopeRecord* record = context.lookup().scopes().innermost(); record != nullptr && record->object)
         templ->setOwner(model::IRResult(record->object));
     templ->buildLinkName();
     const bool isStatic = (node->flags & NodeFlag::Static) != 0;

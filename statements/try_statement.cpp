@@ -44,8 +44,8 @@ void openFlow(CompileContext& context, uint32_t kind) { control::openBranch(cont
 // resolution lands, the type node is looked up like any name.
 void resolveCatchType(CompileContext& context, const StatementNode& typeNode, model::IRValueList& out) {
     compileStatement(context, typeNode, true);
-    context.swapResults(out);
-    context.clearResults();
+    context.lookup().candidates().swap(out);
+    context.lookup().clearResults();
 }
 
 // The protected region: `inst seh`, the body, the landing pads.
@@ -171,8 +171,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     RegionRecord landings, jumps;
     emitTryJumps(context, body, static_cast<uint32_t>(clauseCount), finallyBlock ? &finallyLabel : nullptr, landings,
                  jumps);
-    if ((context.scopes().declarationMode & 1) != 0) {
-        model::IRObject* owner = model::asObject(context.scopes().frame->owner);
+    if ((context.lookup().scopes().declarationMode & 1) != 0) {
+        model::IRObject* owner = model::asObject(context.lookup().scopes().frame->owner);
         if (owner != nullptr && owner->isFunction()) static_cast<model::FunctionObject*>(owner)->popCatchScope();
     }
     if (context.diagnostics().hasErrors()) return 0;

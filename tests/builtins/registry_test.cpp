@@ -63,7 +63,7 @@ protected:
 };
 
 TEST_F(Registry, ClassesStandUnderTheirIdsNamesAndOwners) {
-    auto heap = [&](const char* name) { return firstMember(*context.scopes().heaps[1], name); };
+    auto heap = [&](const char* name) { return firstMember(*context.lookup().scopes().heaps[1], name); };
     EXPECT_EQ(context.tables().classesById().at(15), context.tables().classesById().at(-4));  // Class under two keys
     EXPECT_EQ(asObject(heap("Object")), asObject(model::builtinTypes().anyType));
     EXPECT_EQ(asObject(heap("$buildin_Iterator@List")), &named("List.Iterator"));

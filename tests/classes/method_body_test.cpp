@@ -139,9 +139,9 @@ TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
 
     NodeHandle node = f.method("C", nullptr, makeAstNode(NodeKind::Empty));
     f.declare(node, SmartPtr(), c);
-    f.context.scopes().pushObjectScope(c);
+    f.context.lookup().scopes().pushObjectScope(c);
     compileStatement(f.context, node, false);
-    f.context.scopes().popObjectScope();
+    f.context.lookup().scopes().popObjectScope();
     EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpCall, model::kOpThisToEax, model::kOpRet}));
     const auto* call = f.context.emitter().list(kMemberCodeList)[1].as<model::cbircode>();
@@ -187,8 +187,8 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
 
 // Methods the declaration pass did not declare are declared when compiled.
 struct Undeclared : Fixture {
-    Undeclared() { context.scopes().heaps[0]->findOrCreate("int", model::builtinTypes().intType); }
-    ~Undeclared() { context.scopes().heaps[0]->clear(); }
+    Undeclared() { context.lookup().scopes().heaps[0]->findOrCreate("int", model::builtinTypes().intType); }
+    ~Undeclared() { context.lookup().scopes().heaps[0]->clear(); }
     static NodeHandle untypedParameters(std::initializer_list<const char*> names) {
         NodeHandle list = makeAstNode(NodeKind::List);
         for (const char* name : names) list->operands.pushBack(makeAstNode(NodeKind::List, name));
@@ -204,9 +204,9 @@ struct Undeclared : Fixture {
 // An instance's code travels as the pending result: kept aside here, and
 // released with the fixture.
 void keepInstanceCode(CompileContext& context, CodeList& kept) {
-    for (model::IRResult& result : context.candidates())
+    for (model::IRResult& result : context.lookup().candidates())
         for (const SmartPtr& instruction : result.pending) kept.pushBack(instruction);
-    context.clearResults();
+    context.lookup().clearResults();
 }
 
 TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
@@ -225,7 +225,7 @@ TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
     f.keep(SmartPtr(first));
     EXPECT_EQ(first->parameterCount(), 2u);
     EXPECT_TRUE(model::isBuiltin(model::asObject(first->type), model::builtinTypes().intType));
-    EXPECT_EQ(f.context.scopes().heaps[0]->indexesOf("t"), nullptr);
+    EXPECT_EQ(f.context.lookup().scopes().heaps[0]->indexesOf("t"), nullptr);
     compileMethodDefinition(view, f.context, node, false);
     keepInstanceCode(f.context, code);
     EXPECT_EQ(f.errors(), "");
@@ -273,7 +273,7 @@ TEST(MethodDeclaration, EachRuleReportsAtOnceAndStopsTheMethod) {
 TEST(MethodDeclaration, TheThrowsListStopsAtATypeListedTwice) {
     Undeclared f;
     SmartPtr fault = f.keep(model::makeClass("Fault"));
-    f.context.scopes().heaps[0]->findOrCreate("Fault", fault);
+    f.context.lookup().scopes().heaps[0]->findOrCreate("Fault", fault);
     SmartPtr function = f.keep(model::makeFunction("f", SmartPtr()));
     NodeHandle list = makeAstNode(NodeKind::List);
     for (const char* name : {"Fault", "Fault", "Missing"}) list->operands.pushBack(makeAstNode(NodeKind::Name, name));

@@ -152,42 +152,42 @@ TEST(Locals, PopLocalsDropsNamesAndKeepsSlots) {
     CompileContext context;
     context.setCompileMode(kDeclareLocal);
     auto declare = [&](const char* name) {
-        return context.scopes().declareObject(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0),
-                                              false);
+        return context.lookup().scopes().declareObject(
+            name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0), false);
     };
     declare("a");
-    const uint64_t mark = context.scopes().frame->indexEntryCount();
+    const uint64_t mark = context.lookup().scopes().frame->indexEntryCount();
     declare("b");
     declare("c");
     context.emitter().popLocals(mark);
-    EXPECT_EQ(context.scopes().frame->indexEntryCount(), mark);
-    EXPECT_NE(context.scopes().frame->indexesOf("a"), nullptr);
-    EXPECT_EQ(context.scopes().frame->indexesOf("b"), nullptr);
-    EXPECT_EQ(context.scopes().frame->indexesOf("c"), nullptr);
-    EXPECT_EQ(context.scopes().frame->members().size(), 3u);
+    EXPECT_EQ(context.lookup().scopes().frame->indexEntryCount(), mark);
+    EXPECT_NE(context.lookup().scopes().frame->indexesOf("a"), nullptr);
+    EXPECT_EQ(context.lookup().scopes().frame->indexesOf("b"), nullptr);
+    EXPECT_EQ(context.lookup().scopes().frame->indexesOf("c"), nullptr);
+    EXPECT_EQ(context.lookup().scopes().frame->members().size(), 3u);
     // A new local takes a new slot; the dropped ones are not reused.
     const Operand d = declare("d");
-    EXPECT_EQ(context.scopes().frame->members().size(), 4u);
-    EXPECT_EQ(context.scopes().frame->indexesOf("d")->front(), 3u);
+    EXPECT_EQ(context.lookup().scopes().frame->members().size(), 4u);
+    EXPECT_EQ(context.lookup().scopes().frame->indexesOf("d")->front(), 3u);
     (void)d;
     context.emitter().popLocals(10);  // a mark above the count drops nothing
-    EXPECT_NE(context.scopes().frame->indexesOf("d"), nullptr);
+    EXPECT_NE(context.lookup().scopes().frame->indexesOf("d"), nullptr);
 }
 
 TEST(Locals, FunctionStaticsGoToTheFirstHeapAndAreRenamedWhenReplaced) {
     CompileContext context;
     context.setCompileMode(kDeclareLocalOnce);
     std::vector<model::Container::NameEntry> statics;
-    context.scopes().setFunctionStatics(&statics);
+    context.lookup().scopes().setFunctionStatics(&statics);
     SmartPtr counter = model::makeObject("counter", model::kKindVariable, SmartPtr(), 0);
-    context.scopes().declareObject("counter", counter, true);
+    context.lookup().scopes().declareObject("counter", counter, true);
     ASSERT_EQ(statics.size(), 1u);
     EXPECT_TRUE(context.isListedSlotObject(model::asObject(counter)));
-    EXPECT_NE(context.scopes().heaps[0]->indexesOf("counter"), nullptr);
-    EXPECT_EQ(context.scopes().frame->members().size(), 0u);
-    context.scopes().setFunctionStatics(nullptr);
-    EXPECT_EQ(context.scopes().heaps[0]->indexesOf("counter"), nullptr);
-    EXPECT_NE(context.scopes().heaps[0]->indexesOf("$_func_static_var_counter"), nullptr);
+    EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("counter"), nullptr);
+    EXPECT_EQ(context.lookup().scopes().frame->members().size(), 0u);
+    context.lookup().scopes().setFunctionStatics(nullptr);
+    EXPECT_EQ(context.lookup().scopes().heaps[0]->indexesOf("counter"), nullptr);
+    EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("$_func_static_var_counter"), nullptr);
     EXPECT_FALSE(context.isListedSlotObject(model::asObject(counter)));
 }
 
@@ -299,13 +299,13 @@ TEST(NameSteps, EquallyNearClassesResolveToNothing) {
     CompileContext context;
     SmartPtr one = model::makeObject("B", model::kKindClass, SmartPtr(), 0);
     SmartPtr two = model::makeObject("B", model::kKindClass, SmartPtr(), 0);
-    context.scopes().heaps[0]->findOrCreate("B", one);
-    context.scopes().heaps[1]->findOrCreate("B", two);
+    context.lookup().scopes().heaps[0]->findOrCreate("B", one);
+    context.lookup().scopes().heaps[1]->findOrCreate("B", two);
     EXPECT_FALSE(context.resolveNameStep(SmartPtr(), "B"));
-    EXPECT_TRUE(context.candidates().empty());  // the step takes the list out
+    EXPECT_TRUE(context.lookup().candidates().empty());  // the step takes the list out
 
     SmartPtr only = model::makeObject("C", model::kKindClass, SmartPtr(), 0);
-    context.scopes().heaps[2]->findOrCreate("C", only);
+    context.lookup().scopes().heaps[2]->findOrCreate("C", only);
     EXPECT_EQ(context.resolveDottedName("C"), only);
     EXPECT_EQ(context.resolveDottedName("missing.C"), only);
 }
@@ -315,8 +315,8 @@ TEST(NameLookup, KeywordConstantsAndEveryScopeInOrder) {
     SmartPtr yes = model::makeObject("true", model::kKindVariable, SmartPtr(), 0);
     context.tables().globalObjects().findOrCreate("true", yes);
     context.lookupName("true", model::NodeHandle());
-    ASSERT_EQ(context.candidates().size(), 1u);
-    EXPECT_EQ(context.candidates()[0].object, yes);
+    ASSERT_EQ(context.lookup().candidates().size(), 1u);
+    EXPECT_EQ(context.lookup().candidates()[0].object, yes);
 
     // A local and a global of one name are both candidates, the local
     // first; only the innermost local scope counts; an object reachable
@@ -324,14 +324,14 @@ TEST(NameLookup, KeywordConstantsAndEveryScopeInOrder) {
     SmartPtr global = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
     SmartPtr outer = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
     SmartPtr inner = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
-    context.scopes().heaps[0]->findOrCreate("count", global);
+    context.lookup().scopes().heaps[0]->findOrCreate("count", global);
     context.lookup().nameIndex()["count"].pushBack(global);
     NameMap outerScope{{"count", outer}}, innerScope{{"count", inner}};
     context.lookup().localScopes() = {&outerScope, &innerScope};
     context.lookupName("count", model::NodeHandle());
-    ASSERT_EQ(context.candidates().size(), 2u);
-    EXPECT_EQ(context.candidates()[0].object, inner);
-    EXPECT_EQ(context.candidates()[1].object, global);
+    ASSERT_EQ(context.lookup().candidates().size(), 2u);
+    EXPECT_EQ(context.lookup().candidates()[0].object, inner);
+    EXPECT_EQ(context.lookup().candidates()[1].object, global);
     context.lookup().localScopes().clear();
 }
 
@@ -469,35 +469,36 @@ namespace {
 TEST(Scopes, ClassMembersGoToTheInnermostClass) {
     CompileContext context;
     SmartPtr box = model::makeClass("Box");
-    context.scopes().pushObjectScope(box);
+    context.lookup().scopes().pushObjectScope(box);
     EXPECT_EQ(context.currentScopeMode(), static_cast<uint32_t>(ScopeRecord::kClassScope));
     context.setCompileMode(kDeclareMember);
     SmartPtr field = model::makeObject("size", model::kKindVariable, SmartPtr(), 0);
     SmartPtr shared = model::makeObject("count", model::kKindVariable, SmartPtr(), 0);
-    context.scopes().declareObject("size", field, false);
-    context.scopes().declareObject("count", shared, true);
+    context.lookup().scopes().declareObject("size", field, false);
+    context.lookup().scopes().declareObject("count", shared, true);
     auto* klass = model::asClass(model::asObject(box));
     EXPECT_NE(klass->dynamicProperties.indexesOf("size"), nullptr);
     EXPECT_NE(klass->staticProperties.indexesOf("count"), nullptr);
-    EXPECT_NE(context.scopes().heaps[0]->indexesOf("$unnamed_object_0"), nullptr);
+    EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("$unnamed_object_0"), nullptr);
     SmartPtr inner = model::makeClass("Inner");
-    context.scopes().declareClass("Inner", inner);
-    context.scopes().popObjectScope();
+    context.lookup().scopes().declareClass("Inner", inner);
+    context.lookup().scopes().popObjectScope();
     EXPECT_EQ(context.currentScopeMode(), 0u);
     // Outside every object scope a class goes to the first heap.
     SmartPtr top = model::makeClass("Top");
-    context.scopes().declareClass("Top", top);
-    EXPECT_NE(context.scopes().heaps[0]->indexesOf("Top"), nullptr);
-    SmartPtr string = context.scopes().declareGlobal("String");
-    EXPECT_EQ(context.scopes().declareGlobal("String"), string);
-    EXPECT_EQ(context.scopes().heaps[1]->members().size(), 1u);
+    context.lookup().scopes().declareClass("Top", top);
+    EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("Top"), nullptr);
+    SmartPtr string = context.lookup().scopes().declareGlobal("String");
+    EXPECT_EQ(context.lookup().scopes().declareGlobal("String"), string);
+    EXPECT_EQ(context.lookup().scopes().heaps[1]->members().size(), 1u);
 }
 
 TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     CompileContext context;
     context.setCompileMode(kDeclareLocal);
-    context.scopes().declareObject("local", model::makeObject("local", model::kKindVariable, SmartPtr(), 0), false);
-    model::Container* frame = context.scopes().frame.get();
+    context.lookup().scopes().declareObject("local", model::makeObject("local", model::kKindVariable, SmartPtr(), 0),
+                                            false);
+    model::Container* frame = context.lookup().scopes().frame.get();
     SmartPtr lambda = model::makeClass("anonymous");
     auto* klass = model::asClass(model::asObject(lambda));
     {
@@ -505,12 +506,12 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
         capture.begin(context, lambda);
         EXPECT_EQ(klass->captureContainer, frame);
         EXPECT_EQ(frame->kind(), static_cast<uint32_t>(model::kClosure));
-        EXPECT_NE(context.scopes().frame.get(), frame);
+        EXPECT_NE(context.lookup().scopes().frame.get(), frame);
         capture.end();
         capture.end();  // the second call changes nothing
-        EXPECT_EQ(context.scopes().frame.get(), frame);
+        EXPECT_EQ(context.lookup().scopes().frame.get(), frame);
     }
-    EXPECT_EQ(context.scopes().frame.get(), frame);
+    EXPECT_EQ(context.lookup().scopes().frame.get(), frame);
     EXPECT_EQ(frame->kind(), static_cast<uint32_t>(model::kStackFrame));
     EXPECT_EQ(klass->capturesSlots, 1);
 
@@ -520,7 +521,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     none.begin(empty, plain);
     EXPECT_EQ(model::asClass(model::asObject(plain))->captureContainer, nullptr);
     none.end();
-    EXPECT_TRUE(empty.scopes().frames.empty());
+    EXPECT_TRUE(empty.lookup().scopes().frames.empty());
 }
 
 TEST(Scopes, NewableValueTypes) {

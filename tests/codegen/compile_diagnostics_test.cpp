@@ -2,6 +2,7 @@
 // and a suppression or a nested unit ends with its scope.
 #include <gtest/gtest.h>
 
+#include "codegen/compile_context.h"
 #include "codegen/compile_diagnostics.h"
 #include "source/source_project.h"
 
@@ -55,6 +56,36 @@ TEST(CompileDiagnostics, SuppressionAndNestedUnitsEndWithTheirScope) {
     EXPECT_EQ(capture.warningText.view().find("hidden"), std::string_view::npos);
     EXPECT_NE(capture.warningText.view().find("shown"), std::string_view::npos);
     EXPECT_EQ(diagnostics.activeCapture(), nullptr);
+}
+
+TEST(DeferredDiagnostics, ANestedScopeCountsFromZeroAndAddsToTheOuterOne) {
+    DeferredDiagnostics deferred;
+    deferred.noteDeclared();
+    deferred.add("unsettled", _KNode<qeAbstractNode>());
+    {
+        DeferredDiagnostics::NestedScope nested(deferred);
+        EXPECT_EQ(deferred.declared(), 0u);
+        EXPECT_EQ(deferred.unsettled(), 0u);
+        deferred.noteDeclared();
+        deferred.noteUnsettled(2);
+    }
+    EXPECT_EQ(deferred.declared(), 2u);
+    EXPECT_EQ(deferred.unsettled(), 3u);
+    deferred.clear();
+    EXPECT_EQ(deferred.declared() + deferred.unsettled(), 0u);
+}
+
+struct CountingState final : PassState {
+    static constexpr PassSlot kSlot = PassSlot::Walk;
+    int uses = 0;
+};
+
+TEST(PassStates, AStateLastsTheCompilationAndGoesWithTheReset) {
+    CompileContext context;
+    ++context.passState<CountingState>().uses;
+    EXPECT_EQ(++context.passState<CountingState>().uses, 2);
+    context.reset();
+    EXPECT_EQ(context.passState<CountingState>().uses, 0);
 }
 
 }  // namespace

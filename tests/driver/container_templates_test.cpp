@@ -74,8 +74,8 @@ TEST_F(Containers, InstancesOfOneTemplateShareItsIdAndFindOneIterator) {
     EXPECT_EQ(std::string(iterator->displayName().view()), "Iterator<int>");
     EXPECT_TRUE(iterator->modifiers & 64);
     ASSERT_TRUE(context.lookupGlobal(iterator->linkName().view()));
-    EXPECT_EQ(context.candidates()[0].objectPtr(), iterator);
-    context.clearResults();
+    EXPECT_EQ(context.lookup().candidates()[0].objectPtr(), iterator);
+    context.lookup().clearResults();
     // A second List<int> (the declaration pass keeps one; the builder alone
     // makes another) still reaches the same iterator.
     auto* again = asObject(instantiate("List", {type("int")}));
@@ -90,13 +90,13 @@ TEST_F(Containers, AnInstanceMadeInOneClassIsFoundFromAnyOther) {
     qestl::SmartPtr method = model::makeFunction("f", type("int"));
     asObject(method)->setOwner(model::IRResult(first));
     qestl::SmartPtr strings = instantiate("List", {type("String")});
-    context.scopes().pushFrame(method);
+    context.lookup().scopes().pushFrame(method);
     context.registerClass("List", strings, false, false);
-    context.scopes().popFrame();
-    context.scopes().pushObjectScope(second);
+    context.lookup().scopes().popFrame();
+    context.lookup().scopes().pushObjectScope(second);
     ASSERT_TRUE(context.lookupGlobal(asObject(strings)->linkName().view()));
-    EXPECT_EQ(context.candidates()[0].objectPtr(), asObject(strings));
-    context.clearResults();
+    EXPECT_EQ(context.lookup().candidates()[0].objectPtr(), asObject(strings));
+    context.lookup().clearResults();
     context.popObjectScope();
 }
 

@@ -71,10 +71,10 @@ struct TrialFixture {
         model::asObject(b.intType)->typeCode = model::kTypeInt;
         model::asObject(b.intType)->numericRank = 4;
         context.emitter().setFunction(&state);
-        context.scopes().pushFrame(SmartPtr());
+        context.lookup().scopes().pushFrame(SmartPtr());
     }
     ~TrialFixture() {
-        context.clearResults();
+        context.lookup().clearResults();
         expressionState(context).trials.clear();
         context.emitter().setFunction(nullptr);
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
@@ -134,8 +134,8 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     SmartPtr x = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
     model::asObject(x)->flagsC |= model::kFlagUnassigned;
     f.held.push_back(x);
-    f.context.scopes().declarationMode = kDeclareLocal;
-    f.context.scopes().declareObject("x", x, false);
+    f.context.lookup().scopes().declarationMode = kDeclareLocal;
+    f.context.lookup().scopes().declareObject("x", x, false);
     NodeHandle step = makeAstNode(NodeKind::Expression, "++");
     step->operands.pushBack(makeAstNode(NodeKind::Name, "x"));
     model::IRValueList values;

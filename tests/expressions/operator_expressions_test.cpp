@@ -104,19 +104,19 @@ struct Fixture {
                                           {&b.byteType, "byte", 1, 1}},
                                          held);
         context.emitter().setFunction(&state);
-        context.scopes().pushFrame(SmartPtr());
-        context.scopes().declarationMode = kDeclareLocal;
+        context.lookup().scopes().pushFrame(SmartPtr());
+        context.lookup().scopes().declarationMode = kDeclareLocal;
         capture.begin(context.diagnostics());
     }
     ~Fixture() {
         capture.close(context.diagnostics());
-        context.clearResults();
+        context.lookup().clearResults();
         context.emitter().setFunction(nullptr);
         compile_test::releaseHeld(held);
     }
     model::IRObject* local(const char* text, const SmartPtr& type) {
         SmartPtr object = model::makeObject(text, model::kKindVariable, type, 0);
-        context.scopes().declareObject(text, object, false);
+        context.lookup().scopes().declareObject(text, object, false);
         held.push_back(object);
         return model::asObject(object);
     }
@@ -127,12 +127,12 @@ struct Fixture {
     std::vector<uint32_t> compile(const NodeHandle& node) {
         compileStatement(context, node, true);
         std::vector<uint32_t> out;
-        if (context.candidates().size() != 1) return {0xFFFFFFFFu};
-        for (const SmartPtr& instruction : context.candidates()[0].pending)
+        if (context.lookup().candidates().size() != 1) return {0xFFFFFFFFu};
+        for (const SmartPtr& instruction : context.lookup().candidates()[0].pending)
             out.push_back(instruction.as<model::cbircode>()->opcode);
         return out;
     }
-    const model::cbircode& last() { return *context.candidates()[0].pending.back().as<model::cbircode>(); }
+    const model::cbircode& last() { return *context.lookup().candidates()[0].pending.back().as<model::cbircode>(); }
 
     CompileContext context;
     FunctionCompileState state;
@@ -143,14 +143,14 @@ struct Fixture {
 TEST(OperatorExpressions, ConstantsFoldWithoutCode) {
     Fixture f;
     EXPECT_TRUE(f.compile(op("+", literal("1"), literal("2"))).empty());
-    const model::IRResult& sum = f.context.candidates()[0];
+    const model::IRResult& sum = f.context.lookup().candidates()[0];
     EXPECT_EQ(sum.operand.value, 3);
     EXPECT_TRUE(sum.objectPtr()->hasConstantValue());
     EXPECT_TRUE(model::isBuiltin(model::asObject(sum.objectPtr()->type), model::builtinTypes().intType));
 
     // (7 / 2) * 2: an earlier fold folds again.
     EXPECT_TRUE(f.compile(op("*", op("/", literal("7"), literal("2")), literal("2"))).empty());
-    EXPECT_EQ(f.context.candidates()[0].operand.value, 6);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.value, 6);
     EXPECT_TRUE(f.capture.errorText.empty());
 }
 
@@ -162,10 +162,10 @@ TEST(OperatorExpressions, NamedConstantsFoldAsImmediates) {
     f.local("v", longType);
     // The most negative long by -1 wraps to itself, and % gives 0.
     EXPECT_TRUE(f.compile(op("/", name("M"), name("N"))).empty());
-    EXPECT_EQ(f.context.candidates()[0].operand.value, INT64_MIN);
-    EXPECT_EQ(f.context.candidates()[0].operand.kind, model::kImmLong);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.value, INT64_MIN);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.kind, model::kImmLong);
     EXPECT_TRUE(f.compile(op("%", name("M"), name("N"))).empty());
-    EXPECT_EQ(f.context.candidates()[0].operand.value, 0);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.value, 0);
     // Against a variable the constant is an immediate operand, not a load.
     EXPECT_EQ(f.compile(op("+", name("v"), name("N"))), std::vector<uint32_t>{model::kOpAdd});
     EXPECT_EQ(f.last().operands[1].kind, model::kImmLong);
@@ -177,7 +177,7 @@ TEST(OperatorExpressions, FoldingErrorsAreReported) {
     Fixture f;
     f.compile(op("/", literal("10"), literal("0")));
     EXPECT_NE(std::string(f.capture.errorText.view()).find("除零错误"), std::string::npos);
-    EXPECT_TRUE(f.context.candidates().empty());
+    EXPECT_TRUE(f.context.lookup().candidates().empty());
 }
 
 TEST(OperatorExpressions, NegationNotAndComplement) {
@@ -188,12 +188,12 @@ TEST(OperatorExpressions, NegationNotAndComplement) {
     EXPECT_EQ(f.last().operandCount, 2u);
     EXPECT_EQ(f.last().operands[0].kind, model::kImmInt);
     EXPECT_EQ(f.last().operands[0].value, 0);
-    EXPECT_EQ(f.context.candidates()[0].operand.kind, model::kRegister);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.kind, model::kRegister);
 
     EXPECT_EQ(f.compile(op("~", NodeHandle(), literal("0"))), std::vector<uint32_t>{model::kOpNot});
-    EXPECT_EQ(f.context.candidates()[0].operand.dataType, model::kTypeInt);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.dataType, model::kTypeInt);
     EXPECT_EQ(f.compile(op("!", NodeHandle(), name("flag"))), std::vector<uint32_t>{model::kOpCpl});
-    EXPECT_EQ(f.context.candidates()[0].operand.dataType, model::kTypeBool);
+    EXPECT_EQ(f.context.lookup().candidates()[0].operand.dataType, model::kTypeBool);
     EXPECT_TRUE(f.capture.errorText.empty());
 
     f.compile(op("!", NodeHandle(), name("n")));
@@ -213,7 +213,7 @@ TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
     f.local("b", model::builtinTypes().intType);
     EXPECT_EQ(f.compile(op("<", name("a"), name("b"))),
               (std::vector<uint32_t>{model::kOpCmp, model::kOpMov, model::kOpJb, model::kOpMov}));
-    const model::IRResult& value = f.context.candidates()[0];
+    const model::IRResult& value = f.context.lookup().candidates()[0];
     EXPECT_EQ(value.pending[0].as<model::cbircode>()->operands[0].kind, model::kStackSlot);
     EXPECT_EQ(value.pending[0].as<model::cbircode>()->operands[1].kind, model::kStackSlot);
     EXPECT_EQ(value.pending[2].as<model::cbircode>()->operands[0].value, 28);
@@ -275,15 +275,15 @@ TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
     f.held.push_back(field);
     klass.as<model::ClassObject>()->addProperty("s", shared, true);
     klass.as<model::ClassObject>()->addProperty("x", field, false);
-    f.context.scopes().declareObject("K", klass, false);
+    f.context.lookup().scopes().declareObject("K", klass, false);
     f.local("k", klass);
 
     EXPECT_TRUE(f.compile(op(".", name("K"), name("s"))).empty()) << f.capture.errorText.c_str();
-    EXPECT_EQ(f.context.candidates()[0].objectPtr()->getName().view(), "s");
+    EXPECT_EQ(f.context.lookup().candidates()[0].objectPtr()->getName().view(), "s");
     // A field reached through a value is loaded from that value into eax.
     EXPECT_EQ(f.compile(op(".", name("k"), name("x"))), std::vector<uint32_t>{model::kOpMember});
     EXPECT_EQ(f.last().operands[0].kind, model::kStackSlot);
-    const model::IRResult& member = f.context.candidates()[0];
+    const model::IRResult& member = f.context.lookup().candidates()[0];
     EXPECT_TRUE(member.isInAccumulator());
     EXPECT_EQ(member.objectPtr()->getName().view(), "x");
     EXPECT_EQ(member.storageIndex, 2u);  // through a local on the stack

@@ -281,10 +281,8 @@ TEST(NodePool, PoolDisposalDestroysAndReturnsTheBlock) {
     void* block = pool->alloc();
     ASSERT_NE(block, nullptr);
     auto* object = new (block) PoolResident(&destroyed);
-    {
-        qestl::SmartPtr held(object, qestl::destroyPoolObject);
-        EXPECT_EQ(pool->liveCount(), before + 1);
-    }
+    EXPECT_EQ(pool->liveCount(), before + 1);
+    qestl::destroyPoolObject(object);
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(pool->liveCount(), before);
 }

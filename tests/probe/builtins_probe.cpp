@@ -30,7 +30,8 @@ std::string globalNameOf(CompileContext& context, const IRObject& c) {
     std::string name(c.name.view());
     if (name == "*") name = "Object";
     if (owner != nullptr) name = "$buildin_" + name + "@" + std::string(owner->name.view());
-    const qestl::SmartPtr found = firstMember(*context.scopes().heaps[model::ModelContext::kBuiltinClasses], name);
+    const qestl::SmartPtr found = firstMember(*context.lookup().scopes().heaps[model::ModelContext::kBuiltinClasses],
+                                              name);
     return found.get() == static_cast<const void*>(&c) ? name : std::string("-");
 }
 

@@ -264,7 +264,7 @@ int suggestCommand(int argc, char** argv) {
     if (listing == "symbols") {
         dumpScopeSymbols(context, list, text);
     } else if (listing == "didyoumean") {
-        context.nearMisses() = list;
+        context.lookup().nearMisses() = list;
         appendDidYouMean(context, text, NodeHandle());
     } else if (listing == "types") {
         describeTypeCandidates(list, text);
@@ -305,9 +305,9 @@ int lookupCommand(int argc, char** argv) {
     if (context.project().root) context.declareUntilStable(nullptr, context.project().root, NodeHandle());
     NodeTable nodes;
     context.lookupName(argv[i + 1], nodes.get(argv[i + 2]));
-    std::printf("candidates: %zu\n", context.candidates().size());
-    for (size_t k = 0; k < context.candidates().size(); ++k) {
-        IRObject* object = context.candidates()[k].objectPtr();
+    std::printf("candidates: %zu\n", context.lookup().candidates().size());
+    for (size_t k = 0; k < context.lookup().candidates().size(); ++k) {
+        IRObject* object = context.lookup().candidates()[k].objectPtr();
         std::printf("%zu: kind %u name %s", k + 1, object ? object->kind : 0u, object ? object->name.c_str() : "");
         if (object != nullptr && object->hasConstantValue()) {
             const model::Operand value = object->constantValue();
@@ -323,9 +323,9 @@ int lookupCommand(int argc, char** argv) {
         }
         std::printf("\n");
     }
-    std::printf("near misses: %zu\n", context.nearMisses().size());
+    std::printf("near misses: %zu\n", context.lookup().nearMisses().size());
     qestl::qestringA text;
-    dumpScopeSymbols(context, context.nearMisses().resolved(), text);
+    dumpScopeSymbols(context, context.lookup().nearMisses().resolved(), text);
     std::fwrite(text.c_str(), 1, text.length(), stdout);
     return 0;
 }

@@ -101,7 +101,7 @@ int declareCommand(int argc, char** argv) {
         platform::runOnLargeStack(platform::kCompileStackBytes, declare);
     }
     std::map<uint64_t, IRObject*> seen, found;
-    for (const auto& heap : context.scopes().heaps) collect(*heap, seen, found);
+    for (const auto& heap : context.lookup().scopes().heaps) collect(*heap, seen, found);
     collect(context.lookup().globalTemplates(), seen, found);
     collect(context.tables().globalObjects(), seen, found);
     for (const auto& [serial, object] : found) {

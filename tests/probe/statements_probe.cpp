@@ -51,15 +51,15 @@ int intlitCommand(int argc, char** argv) {
         for (int i = 0; i < argc; ++i) {
             const _KNode<qeAbstractNode> node = makeAstNode(NodeKind::IntegerLiteral, argv[i]);
             dispatchStatement(context, node);
-            if (context.candidates().size() != 1) {
+            if (context.lookup().candidates().size() != 1) {
                 status = 1;
                 continue;
             }
-            const model::IRResult& result = context.candidates()[0];
+            const model::IRResult& result = context.lookup().candidates()[0];
             const model::IRObject* type = model::asObject(result.objectPtr()->type);
             std::printf("kind=%u type=%u value=%" PRId64 " object=%s\n", result.operand.kind, result.operand.dataType,
                         result.operand.value, type != nullptr ? type->getName().c_str() : "-");
-            context.clearResults();
+            context.lookup().clearResults();
         }
     }
     releaseFixture(names);

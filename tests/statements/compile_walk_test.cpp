@@ -34,7 +34,7 @@ struct MethodFixture {
     ~MethodFixture() {
         capture.close(context.diagnostics());
         context.emitter().setFunction(nullptr);
-        context.clearResults();
+        context.lookup().clearResults();
     }
     size_t countOpcode(uint32_t opcode) {
         size_t count = 0;
