@@ -36,7 +36,7 @@ size_t ResourceTable::append(NameIndex& index, std::string_view name, uint32_t k
     item->setData(kind, data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
-    index.emplace(std::string(name), at);
+    index.emplace(item->name.view(), at);
     return at;
 }
 

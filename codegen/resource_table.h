@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "foundation/byte_io.h"
 #include "foundation/json.h"
@@ -86,7 +87,9 @@ public:
     int64_t failedCode = 0;
 
 private:
-    using NameIndex = std::map<std::string, size_t, qestl::LengthThenBytesLess>;
+    // Keyed by views of the items' own names, which never change: a
+    // compilation asks for a thousand link names before its first line.
+    using NameIndex = std::unordered_map<std::string_view, size_t>;
 
     model::Operand referTo(size_t index) const;
     size_t append(NameIndex& index, std::string_view name, uint32_t kind, const void* data, uint64_t length,

@@ -316,7 +316,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     if (!decl.noObjectReturn && returned != nullptr && !returned->isNumeric() && !returned->isBool() &&
         !returned->sameType(asObject(builtinTypes().voidType)))
         function->modifiers |= kModNotNil;
-    for (const qestl::SmartPtr& parameter : decl.parameters) function->addParameter(parameter);
+    for (const qestl::SmartPtr& parameter : decl.parameters) function->appendParameter(parameter);
     function->setStatic(decl.isStatic != 0);
     function->setConst(decl.isStatic ? true : decl.nonVirtual != 0);
     if (decl.nativeBody) {

@@ -88,6 +88,14 @@ void FunctionObject::buildLinkName() {
 }
 
 bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
+    if (!appendParameter(parameterRef)) return false;
+    // Overloads differ only here: the link name names every parameter type
+    // as soon as the parameter is known.
+    buildLinkName();
+    return true;
+}
+
+bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef) {
     IRObject* added = asObject(parameterRef);
     if (added == nullptr) return false;
     if (!added->name.empty()) {
@@ -99,9 +107,6 @@ bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
         added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
     }
     parameters.pushBack(IRResult(parameterRef));
-    // Overloads differ only here: the link name names every parameter type
-    // as soon as the parameter is known.
-    buildLinkName();
     return true;
 }
 

@@ -35,6 +35,9 @@ public:
 
     // False (nothing added) when a named parameter repeats a name.
     virtual bool addParameter(const qestl::SmartPtr& parameterObject);
+    // The same, leaving the link name to the caller, who builds it once the
+    // record is complete (the catalogue's some thousand methods).
+    bool appendParameter(const qestl::SmartPtr& parameterObject);
     // Declares a thrown class; false when already declared.
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?

@@ -186,3 +186,16 @@ TEST(ByteStream, WriteAtRewritesOnlyWhatIsThere) {
     EXPECT_FALSE(stream.writeAt(5, "XY", 2));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.data()), stream.size()), "abXYef");
 }
+
+TEST(ByteStream, RoomSetAsideKeepsWhatIsWrittenAndTakesMore) {
+    qestl::qeByteStream stream;
+    stream.write("head", 4);
+    stream.expectSize(64);
+    const uint8_t* room = stream.data();
+    for (int i = 0; i < 30; ++i) stream.write("ab", 2);
+    EXPECT_EQ(stream.data(), room);  // no growth within the room
+    stream.write(std::string(200, 'z').data(), 200);
+    ASSERT_EQ(stream.size(), 264u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.data()), 6), "headab");
+    EXPECT_EQ(stream.data()[263], 'z');
+}
