@@ -186,7 +186,6 @@ public:
     // ---- the program's tables, which the image is written from
     ProgramTables& tables() { return tables_; }
     const ProgramTables& tables() const { return tables_; }
-    model::ImportTable& imports() { return tables_.imports(); }
 
     // ---- version texts of the .version document
     std::string fileVersionText() const;

@@ -163,7 +163,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     IRObject* viewing = model::asObject(viewer());
     lookup_.globalTemplates().lookupVisible(*this, viewing, name, 0, 0);
     lookup_.scopes().lookupName(lookup_, *this, name);
-    for (model::ImportModule* module : imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
+    for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
     lookupNameIndex(name);
     lookupInImportedPackages(name);
     lookup_.endLookup();

@@ -212,8 +212,8 @@ int32_t compileNativeImportDeclaration(CompileContext& context, const model::Nod
     } else {
         library = std::string(block->text.view());
     }
-    model::ImportModule& module =
-        context.imports().findOrCreateModule(library, dynamicTable ? model::kDynamicNativeLibrary : model::kFirstNativeLibrary);
+    model::ImportModule& module = context.tables().imports().findOrCreateModule(
+        library, dynamicTable ? model::kDynamicNativeLibrary : model::kFirstNativeLibrary);
     const model::NodeHandle declarations = operandAt(block, 0);
     if (declarations) {
         for (const model::NodeHandle& declaration : declarations->operands) {

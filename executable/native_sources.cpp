@@ -79,7 +79,7 @@ bool writeNativeSourceUnits(const NativeSourceUnit* units, size_t count, const q
 
 bool writeNativeSources(CompileContext& context, const qestl::qestringA& directory) {
     std::vector<NativeSourceUnit> units;
-    for (const model::ImportModule* module : context.imports().modules()) {
+    for (const model::ImportModule* module : context.tables().imports().modules()) {
         units.push_back({module->library, module->stubText});
     }
     return writeNativeSourceUnits(units.data(), units.size(), directory);

@@ -25,7 +25,7 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     const size_t start = out.position();
     out.u32le(model::kOpDebuginfo);
     countOperand(out, record.files.size());
-    countOperand(out, record.lines.size() + (record.streamLines ? record.streamedLineCount : 0));
+    countOperand(out, record.lineCount);
     countOperand(out, record.variables.size());
     countOperand(out, record.functions.size());
     for (const std::string& file : record.files) text(out, file);
@@ -35,20 +35,18 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
                   (line.column & 0xFFFFFF));
         out.u64le(line.owner);
     };
-    for (const DebugLineRecord& line : record.lines) writeLine(line);
+    uint64_t made = 0;
     if (record.streamLines) {
-        uint64_t made = 0;
         record.streamLines([&](const DebugLineRecord& line) {
             ++made;
             writeLine(line);
         });
-        // The count went out first: any other number of lines would shift
-        // everything behind them.
-        if (made != record.streamedLineCount)
-            model::internalFault("internal error: %llu debug lines announced, %llu made",
-                                 static_cast<unsigned long long>(record.streamedLineCount),
-                                 static_cast<unsigned long long>(made));
     }
+    // The count went out first: any other number of lines would shift
+    // everything behind them.
+    if (made != record.lineCount)
+        model::internalFault("internal error: %llu debug lines announced, %llu made",
+                             static_cast<unsigned long long>(record.lineCount), static_cast<unsigned long long>(made));
     for (const DebugVariableRecord& variable : record.variables) {
         out.u64le(variable.address - kImageBodyStart);
         text(out, variable.name);

@@ -34,11 +34,10 @@ struct DebugFunctionRecord {
 
 struct DebugRecord {
     std::vector<std::string> files;  // by file index, written with '/'
-    std::vector<DebugLineRecord> lines;
     // A compiled program's lines are not held beside the image being written
-    // (tens of bytes per instruction, at the peak of the compilation): when
-    // set, these many are made one by one as they are encoded, after `lines`.
-    uint64_t streamedLineCount = 0;
+    // (tens of bytes per instruction, at the peak of the compilation): these
+    // many are made one by one as they are encoded.
+    uint64_t lineCount = 0;
     std::function<void(const std::function<void(const DebugLineRecord&)>& take)> streamLines;
     std::vector<DebugVariableRecord> variables;
     std::vector<DebugFunctionRecord> functions;

@@ -52,8 +52,8 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         record.variables.push_back({member.address(), text(member.name)});
     }
     const CompileContext& source = context;
-    record.streamedLineCount = countLines(context.emitter().list(kMainList)) +
-                               countLines(context.emitter().list(kMemberCodeList));
+    record.lineCount = countLines(context.emitter().list(kMainList)) +
+                       countLines(context.emitter().list(kMemberCodeList));
     record.streamLines = [&source](const std::function<void(const DebugLineRecord&)>& take) {
         visitLines(source, source.emitter().list(kMainList), take);
         visitLines(source, source.emitter().list(kMemberCodeList), take);

@@ -62,7 +62,6 @@ IRObject* objectForKind(uint32_t kind) {
 
 uint32_t ProjectSourcePaths::registerPath(const qestl::qestringW& path) { return project_.addSourceFile(path, nullptr); }
 
-
 bool LinkLibraryWriter::writeNothingRef() {
     out.u32le(kRefNothing);
     return true;

@@ -1,6 +1,9 @@
 #include "model/function_object.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -91,7 +94,7 @@ bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
     if (!appendParameter(parameterRef)) return false;
     // Overloads differ only here: the link name names every parameter type
     // as soon as the parameter is known.
-    buildLinkName();
+    linkLastParameter();
     return true;
 }
 
@@ -99,15 +102,81 @@ bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef) {
     IRObject* added = asObject(parameterRef);
     if (added == nullptr) return false;
     if (!added->name.empty()) {
-        for (const IRResult& existing : parameters) {
-            IRObject* other = existing.objectPtr();
-            if (other && !other->name.empty() && other->name == added->name) return false;
-        }
+        if (repeatsParameterName(added->name.view())) return false;
     } else {
         added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
     }
     parameters.pushBack(IRResult(parameterRef));
     return true;
+}
+
+namespace {
+
+// The names of the parameters of the function last added to, while its
+// serial and parameter count say they still are: a method of k parameters
+// then checks each new name in a set instead of against every parameter
+// before it (k^2 for the method). Any other function fills it again.
+struct ParameterNames {
+    uint64_t function = 0;
+    size_t count = 0;
+    std::unordered_set<std::string> names;
+};
+
+thread_local ParameterNames tParameterNames;
+
+// Below this many parameters a scan costs less than the set.
+constexpr size_t kScannedParameters = 16;
+
+}  // namespace
+
+bool FunctionObject::repeatsParameterName(std::string_view name) const {
+    if (parameters.size() < kScannedParameters) {
+        for (const IRResult& existing : parameters) {
+            IRObject* other = existing.objectPtr();
+            if (other && !other->name.empty() && other->name.view() == name) return true;
+        }
+        return false;
+    }
+    ParameterNames& known = tParameterNames;
+    if (known.function != serial() || known.count != parameters.size()) {
+        known.function = serial();
+        known.names.clear();
+        for (const IRResult& existing : parameters) {
+            IRObject* other = existing.objectPtr();
+            if (other && !other->name.empty()) known.names.emplace(other->name.view());
+        }
+    }
+    // The set is also what the next parameter is checked against.
+    if (!known.names.emplace(name).second) return true;
+    known.count = parameters.size() + 1;
+    return false;
+}
+
+// Naming every parameter again for each one added made a method of k
+// parameters cost k^2: when the part before the parameter list is what it
+// was, the new type is appended to the list in place.
+void FunctionObject::linkLastParameter() {
+    const size_t count = parameters.size();
+    qestl::qestringA base;
+    if (count > 1) {
+        qestl::qestringA whole = std::move(linkName_);
+        IRObject::buildLinkName();
+        base = std::move(linkName_);
+        linkName_ = std::move(whole);
+    }
+    const size_t length = linkName_.length();
+    const bool extend = count > 1 && length > base.length() + 1 &&
+                        linkName_.view().substr(0, base.length()) == base.view() && linkName_[base.length()] == '(' &&
+                        linkName_[length - 1] == ')';
+    if (!extend) {
+        buildLinkName();
+        return;
+    }
+    qestl::qestringA piece(",");
+    IRObject* added = parameters[count - 1].objectPtr();
+    if (IRObject* t = added ? asObject(added->valueType()) : nullptr) piece.append(t->linkName());
+    piece.append(")");
+    linkName_.replace(length - 1, 1, piece.c_str(), piece.length());
 }
 
 bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {

@@ -58,6 +58,10 @@ public:
     IRValueList parameters;
     uint8_t catchesAll = 0;
     uint8_t throwsAll = 0;
+
+private:
+    bool repeatsParameterName(std::string_view name) const;
+    void linkLastParameter();
 };
 
 qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& returnType);

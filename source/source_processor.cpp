@@ -100,19 +100,28 @@ TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 
 void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
-void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record) {
+void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record, uint32_t& namedFile,
+                                    qestl::qestringA& path) {
     if (project_ == nullptr) return;
     // In a page the record's end may lie in an included page: the file is
     // the one its last byte was copied from.
     uint32_t file = fileIndex_, line = 0, column = 0;
     if (record.length > 0) pagePositionAt(record.input, record.startOffset + record.length - 1, file, line, column);
-    logSourceError(qestl::narrow(project_->filePath(file)), record.endLine, record.endColumn, message);
+    if (file != namedFile) {
+        path = qestl::narrow(project_->filePath(file));
+        namedFile = file;
+    }
+    logSourceError(path, record.endLine, record.endColumn, message);
 }
 
 void qeSourceProcessor::onParseFailed(SourceInput*) {
+    // A failed parse may leave a line for most records of the window, nearly
+    // always in one file: its path is converted once, not once a line.
+    uint32_t namedFile = ~0u;
+    qestl::qestringA path;
     for (const ParseFailureLine& failure : parseFailureLines(parser_)) {
         const char* text = failure.hint != SyntaxHint::None ? syntaxHintText(failure.hint) : diag::UnexpectedSymbol.text;
-        reportAtEnd(text, *failure.record);
+        reportAtEnd(text, *failure.record, namedFile, path);
     }
 }
 

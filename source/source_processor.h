@@ -113,7 +113,8 @@ private:
     qestl::qestringA currentPath() const;
     void reportAt(const SourceInput* input, const char* format);
     // A hint at the end of a record, in the file that end lies in.
-    void reportAtEnd(const char* message, const TokenRecord& record);
+    // `namedFile` and `path` keep the last file named and its path.
+    void reportAtEnd(const char* message, const TokenRecord& record, uint32_t& namedFile, qestl::qestringA& path);
 
     qeLexSyntax parser_;
     // Freed token records, handed out again before any new one is made: the

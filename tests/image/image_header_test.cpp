@@ -112,7 +112,10 @@ TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
 TEST(DebugRecord, FieldsKeepTheirLowBits) {
     DebugRecord record;
     record.files = {"a/b.k"};
-    record.lines.push_back({192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
+    record.lineCount = 1;
+    record.streamLines = [](const std::function<void(const DebugLineRecord&)>& take) {
+        take({192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
+    };
     record.variables.push_back({300, "g"});
     record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});
     qestl::ByteVector bytes;

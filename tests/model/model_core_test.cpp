@@ -2,6 +2,8 @@
 // stand-ins, which the probe scripts cannot observe.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "foundation/live_registry.h"
 #include "model/container.h"
 #include "model/function_object.h"
@@ -62,6 +64,34 @@ TEST(ModelCore, DetachBreaksTheCycleBetweenAFunctionAndItsParameters) {
         function->release();
     }
     EXPECT_EQ(liveCount(), before);
+}
+
+// Past a handful of parameters the names are checked in a set and the link
+// name grows by the parameter added: both must answer as a full scan and a
+// full rebuild do, also when the function is renamed between two additions.
+TEST(ModelCore, LongParameterListsKeepUniqueNamesAndTheFullLinkName) {
+    SmartPtr types[2] = {model::makeObject("A", model::kKindClass, SmartPtr(), 0),
+                         model::makeObject("B", model::kKindClass, SmartPtr(), 0)};
+    SmartPtr function = model::makeFunction("f", types[0]);
+    auto* f = function.as<model::FunctionObject>();
+    auto add = [&](const std::string& name, int i) {
+        return f->addParameter(model::makeObject(name, model::kKindVariable, types[i % 2], 0));
+    };
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(add("p" + std::to_string(i), i));
+        if (i == 30) {
+            f->name.assign("g", 1);
+            EXPECT_FALSE(add("p3", i));
+            EXPECT_FALSE(add("p30", i));
+        }
+    }
+    EXPECT_FALSE(add("p39", 0));
+    EXPECT_EQ(f->parameterCount(), 40u);
+    const std::string grown(f->linkName().view());
+    f->buildLinkName();
+    EXPECT_EQ(grown, std::string(f->linkName().view()));
+    EXPECT_NE(grown.find("/g(/A,/B,"), std::string::npos) << grown;
+    function.as<model::FunctionObject>()->detach();
 }
 
 // Clearing frees the chain (the leak check sees any piece left) and resets

@@ -108,7 +108,7 @@ int declareCommand(int argc, char** argv) {
         printClassLine(context, *object);
         if (const auto* klass = model::asClass(object)) printMembers(*klass);
     }
-    for (const model::ImportModule* module : context.imports().modules()) printModule(*module);
+    for (const model::ImportModule* module : context.tables().imports().modules()) printModule(*module);
     const int status = !parsed || context.diagnostics().hasErrors() ? 1 : 0;
     context.reset();
     model::builtinTypes().clear();
