@@ -65,6 +65,32 @@ TEST(SmartPtrVector, LastReferenceInVectorIsReleasedOnClearAndGrowthKillsNothing
     EXPECT_EQ(destroyed, 20);
 }
 
+TEST(SmartPtrVector, TakenElementsMoveWithTheirCountsAndAnEmptiedListKeepsItsRoom) {
+    int destroyed = 0;
+    SmartPtrVector list, empty, taken;
+    for (int i = 0; i < 3; ++i) list.pushBack(makeCounted(&destroyed));
+    const SmartPtr first = list[0];
+    empty.appendTaken(list);  // into an empty list: the buffer changes hands
+    for (int i = 0; i < 5; ++i) taken.pushBack(makeCounted(&destroyed));
+    const SmartPtr last = taken[4];
+    empty.appendTaken(taken);  // past the room: the list grows on the way
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(taken.empty());
+    ASSERT_EQ(empty.size(), 8u);
+    EXPECT_TRUE(empty[0] == first);
+    EXPECT_TRUE(empty[7] == last);
+    EXPECT_EQ(first->referenceCount(), 2u);
+    EXPECT_EQ(last->referenceCount(), 2u);
+    EXPECT_EQ(destroyed, 0);
+
+    const size_t room = empty.capacity();
+    empty.clearKeepingBuffer();
+    EXPECT_TRUE(empty.empty());
+    EXPECT_EQ(empty.capacity(), room);
+    EXPECT_EQ(destroyed, 6);  // all but the two still held here
+    EXPECT_EQ(first->referenceCount(), 1u);
+}
+
 int gDisposed = 0;
 void dispose(uint64_t) { ++gDisposed; }
 
