@@ -148,8 +148,9 @@ namespace {
 template <typename Unit>
 qestring<Unit> adoptConverted(Unit* buffer, size_t count) {
     qestring<Unit> result;
+    if (count == 0) return result;  // the empty string: nothing to adopt
     result.release();
-    if (count != 0) result.appendUnits(buffer, count);
+    result.appendUnits(buffer, count);
     result.terminate();
     result.setLength(count);  // appendUnits leaves the length alone
     std::free(buffer);

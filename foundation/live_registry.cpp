@@ -20,17 +20,6 @@ namespace {
 
 constinit LiveAddressSet gLiveObjects;
 
-// A region's bitmap stays for the life of the process, so it is taken from
-// the system's pages rather than the C heap: a heap checker that counts what
-// each unit of work leaves allocated (a fuzzer's leak check after every
-// input) would take every bitmap made for memory the allocator had not
-// handed out before for a leak.
-uint64_t* newRegionBits(size_t bytes) {
-    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) outOfRegistryMemory(bytes);
-    return static_cast<uint64_t*>(mapped);
-}
-
 }  // namespace
 
 bool LiveAddressSet::insert(uintptr_t key) {
@@ -72,7 +61,14 @@ LiveAddressSet::Region* LiveAddressSet::regionOf(uintptr_t key, bool make) {
     }
     if (!make) return nullptr;
     if ((regions_ + 1) * 2 > (table_ == nullptr ? 0 : mask_ + 1)) grow();
-    uint64_t* bits = newRegionBits(kRegionWords * sizeof(uint64_t));
+    // Mapped rather than taken from the C heap: never given back, and under
+    // the sanitizers a bitmap made while some input runs (the heap moving on
+    // to a new megabyte) would count as that input's leak and make the fuzz
+    // engine search the whole heap for it.
+    void* mapped = mmap(nullptr, kRegionWords * sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                        -1, 0);
+    if (mapped == MAP_FAILED) outOfRegistryMemory(kRegionWords * sizeof(uint64_t));
+    auto* bits = static_cast<uint64_t*>(mapped);
     size_t at = home(number);
     while (table_[at].bits != nullptr) at = (at + 1) & mask_;
     table_[at] = Region{number, bits};

@@ -10,9 +10,17 @@ template <typename Unit>
 void qestring<Unit>::reallocate(size_t newCapacity) {
     Unit* fresh = static_cast<Unit*>(allocateOrDie(newCapacity * sizeof(Unit)));
     if (used_ != 0) std::memcpy(fresh, data_, used_ * sizeof(Unit));
-    if (!isBorrowed()) std::free(data_);
+    freeOwnBuffer();
     data_ = fresh;
     capacity_ = newCapacity;
+}
+
+template <typename Unit>
+void qestring<Unit>::takeOwnBuffer() {
+    Unit* own = static_cast<Unit*>(allocateOrDie(used_ * sizeof(Unit)));
+    std::memcpy(own, data_, used_ * sizeof(Unit));
+    data_ = own;
+    capacity_ = used_;
 }
 
 template <typename Unit>
@@ -32,7 +40,7 @@ void qestring<Unit>::insertUnits(size_t pos, const Unit* units, size_t n) {
         if (pos != 0) std::memcpy(fresh, data_, pos * sizeof(Unit));
         std::memcpy(fresh + pos, units, n * sizeof(Unit));
         if (used_ > pos) std::memcpy(fresh + pos + n, data_ + pos, (used_ - pos) * sizeof(Unit));
-        if (!isBorrowed()) std::free(data_);
+        freeOwnBuffer();
         data_ = fresh;
         capacity_ = newCapacity;
     } else {
@@ -57,11 +65,12 @@ void qestring<Unit>::putUnit(size_t index, Unit unit) {
         size_t size = used_ * 2 + 1;
         Unit* fresh = static_cast<Unit*>(zeroAllocateOrDie(size, sizeof(Unit)));
         if (used_ != 0) std::memcpy(fresh, data_, used_ * sizeof(Unit));
-        if (!isBorrowed()) std::free(data_);
+        freeOwnBuffer();
         data_ = fresh;
         used_ = size;
         capacity_ = size;
     }
+    if (isShared()) takeOwnBuffer();
     data_[index] = unit;
 }
 
@@ -76,6 +85,10 @@ Unit* qestring<Unit>::copyAsideIfOwn(const Unit* text, size_t n) const {
 template <typename Unit>
 void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
     if (n == npos) n = unitLength(text);
+    if (n == 0 && !ownsBuffer()) {
+        shareTerminators(2);
+        return;
+    }
     // The terminator goes in first, over the start of the old text: a text
     // taken from our own buffer is copied out before that.
     Unit* aside = copyAsideIfOwn(text, n);
@@ -83,7 +96,7 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
     if (n != 0 && !isBorrowed() && !fits(n + 1)) {
         // The room the growth rules come to (a terminator pushed, the text
         // inserted, a terminator pushed), in one allocation instead of two.
-        std::free(data_);
+        freeOwnBuffer();
         data_ = static_cast<Unit*>(allocateOrDie((n + 2) * sizeof(Unit)));
         capacity_ = n + 2;
         std::memcpy(data_, text, n * sizeof(Unit));
@@ -105,6 +118,10 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
 
 template <typename Unit>
 void qestring<Unit>::copyFrom(const qestring& other) {
+    if (other.used_ != 0 && other.length_ == 0 && other.used_ <= 2 && other.data_[other.used_ - 1] == 0) {
+        shareTerminators(other.used_);
+        return;
+    }
     length_ = other.length_;
     used_ = other.used_;
     capacity_ = other.used_;
@@ -132,6 +149,7 @@ void qestring<Unit>::replace(size_t pos, size_t oldLength, const Unit* text, siz
         if (newLength != 0) std::memmove(data_ + pos, text, newLength * sizeof(Unit));
         return;
     }
+    if (isShared()) takeOwnBuffer();
     // Closing the gap moves our own text: a replacement taken from it is
     // copied out first.
     Unit* aside = copyAsideIfOwn(text, newLength);

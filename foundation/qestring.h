@@ -18,6 +18,12 @@
 // A borrowed buffer (capacity() all ones) is never freed or reallocated; should a
 // write ever need more room than it has, the string takes a copy of its own
 // rather than write past storage it does not own.
+//
+// An empty string owns no buffer: it points at terminators shared by every
+// empty string (read-only, capacity() 0), with the used count it would have
+// had. A compilation makes thousands of empty strings that are never written;
+// the first write gives the string a buffer of its own, and from there the
+// growth rules run as they would have from the one-unit buffer.
 #pragma once
 
 #include <cstdarg>
@@ -38,8 +44,8 @@ class qestring {
 public:
     using unit_type = Unit;
 
-    // Empty string with a one-unit buffer holding the terminator.
-    qestring() { pushUnit(0); }
+    // Empty string: one terminator, the shared one.
+    qestring() : data_(sharedTerminators()), used_(1) {}
     // Text of n units; npos measures up to the first 0 unit.
     qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
     qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
@@ -81,13 +87,17 @@ public:
     void clear() {
         dropBorrowed();
         length_ = 0;
+        if (!ownsBuffer()) {
+            shareTerminators(1);
+            return;
+        }
         used_ = 0;
         pushUnit(0);
     }
 
     // Everything 0; the buffer freed unless borrowed.
     void release() {
-        if (!isBorrowed()) std::free(data_);
+        freeOwnBuffer();
         data_ = nullptr;
         used_ = 0;
         capacity_ = 0;
@@ -157,7 +167,11 @@ public:
     size_t capacity() const { return isBorrowed() ? npos : capacity_; }
     bool empty() const { return length_ == 0; }
     const Unit* c_str() const { return data_; }
-    Unit* data() { return data_; }
+    // Writable: a string sharing the empty terminators takes its own first.
+    Unit* data() {
+        if (isShared()) takeOwnBuffer();
+        return data_;
+    }
     const Unit* data() const { return data_; }
     Unit operator[](size_t i) const { return data_[i]; }
     std::basic_string_view<Unit> view() const {
@@ -200,6 +214,25 @@ private:
     }
     bool fits(size_t units) const { return units <= (capacity_ & ~kBorrowedBit); }
     void reallocate(size_t newCapacity);
+
+    static Unit* sharedTerminators() { return const_cast<Unit*>(kNoUnits); }
+    bool isShared() const { return data_ == sharedTerminators(); }
+    bool ownsBuffer() const { return data_ != nullptr && !isBorrowed() && !isShared(); }
+    void freeOwnBuffer() {
+        if (ownsBuffer()) std::free(data_);
+    }
+    // Empty on the shared terminators, used = 1 or 2 (the counts an empty
+    // string holds); capacity 0, so every growth path allocates.
+    void shareTerminators(size_t used) {
+        data_ = sharedTerminators();
+        used_ = used;
+        capacity_ = 0;
+        length_ = 0;
+    }
+    // A buffer of exactly the used units, before a write in place.
+    void takeOwnBuffer();
+
+    static constexpr Unit kNoUnits[2] = {0, 0};
 
     Unit* data_ = nullptr;
     size_t used_ = 0;

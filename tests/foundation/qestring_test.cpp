@@ -40,6 +40,31 @@ TEST(QestringTest, EmptyClearAndRelease) {
     EXPECT_EQ(s.used() + s.capacity() + s.length(), 0u);
 }
 
+TEST(QestringTest, EmptyStringsShareTheirTerminatorsUntilTheFirstWrite) {
+    qestringA a, b(""), c(b);
+    EXPECT_EQ(a.c_str(), b.c_str());  // no buffer of their own
+    EXPECT_EQ(c.c_str(), b.c_str());
+    EXPECT_EQ(b.used(), 2u);  // the counts of a string built from text
+    EXPECT_EQ(c.used(), 2u);
+    a.data()[0] = 'x';  // every writing path takes its own buffer first
+    b.putUnit(0, 'y');
+    c.replace(0, 0, "z", 1);
+    qestringA d;
+    d.printf("%d", 7);
+    EXPECT_EQ(a.c_str()[0], 'x');
+    EXPECT_EQ(b.c_str()[0], 'y');
+    EXPECT_EQ(c.view(), "z");
+    EXPECT_EQ(d.view(), "7");
+    qestringA e;
+    EXPECT_EQ(e.c_str()[0], 0);
+    EXPECT_EQ(e.c_str()[1], 0);
+    c.clear();  // an owned buffer is kept
+    EXPECT_NE(c.c_str(), e.c_str());
+    e.append("w");
+    EXPECT_EQ(e.view(), "w");
+    EXPECT_EQ(e.used(), 2u);
+}
+
 TEST(QestringTest, CopyTakesExactlyTheSourcesUsedUnits) {
     qestringA s("abc");
     qestringA copy(s);
