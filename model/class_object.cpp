@@ -319,6 +319,9 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     for (const qestl::SmartPtr& parameter : decl.parameters) function->appendParameter(parameter);
     function->setStatic(decl.isStatic != 0);
     function->setConst(decl.isStatic ? true : decl.nonVirtual != 0);
+    // Both slots at once: asked for one by one, the second would bring the
+    // other eight of the ten with it, for each of a thousand methods.
+    function->operands.reserve(2);
     if (decl.nativeBody) {
         function->opcode = kOpSyscall;
         function->operandCount = 2;

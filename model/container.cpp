@@ -73,8 +73,10 @@ const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
 }
 
 void Container::enter(std::string_view name, uint32_t index) {
-    auto found = index_.find(name);
-    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
+    // One descent: a new name goes in where the search ended.
+    auto found = index_.lower_bound(name);
+    if (found == index_.end() || index_.key_comp()(name, found->first))
+        found = index_.emplace_hint(found, std::string(name), std::vector<uint32_t>());
     found->second.push_back(index);
     ++indexEntries_;
 }
