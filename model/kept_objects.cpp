@@ -67,6 +67,28 @@ void giveBack(qestl::qevector<T, Size>& field, const qestl::qevector<T, Size>& s
     field = saved;
 }
 
+// A result has padding that a copy does not carry over: its fields are
+// compared one by one.
+bool sameResult(const IRResult& a, const IRResult& b) {
+    return a.object.get() == b.object.get() && a.sourceNode.get() == b.sourceNode.get() &&
+           sameBytes(&a.operand, &b.operand, 1) && a.matchRank == b.matchRank && a.sizeValue == b.sizeValue &&
+           a.markerByte == b.markerByte && a.addressOf == b.addressOf && a.statesApplied == b.statesApplied &&
+           a.stateWord == b.stateWord && a.storageIndex == b.storageIndex && a.pathKind == b.pathKind &&
+           a.pending.size() == b.pending.size() && sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size()) &&
+           a.states.size() == b.states.size() && sameBytes(a.states.begin(), b.states.begin(), a.states.size()) &&
+           a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
+}
+
+void giveBack(IRResult& field, const IRResult& saved) {
+    if (!sameResult(field, saved)) field = saved;
+}
+
+void giveBack(IRValueList& field, const IRValueList& saved) {
+    bool same = field.size() == saved.size();
+    for (size_t i = 0; same && i < field.size(); ++i) same = sameResult(field[i], saved[i]);
+    if (!same) field = saved;
+}
+
 void giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
     if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return;
     field.assign(saved);
