@@ -60,16 +60,15 @@ void declareMembers(model::ClassObject& owner, model::ModelContext& context, con
 
 // Fills a method record from one method of a text.
 void fillMethodRecord(model::BuiltinMethodDecl& record, model::ModelContext& context, const MemberText& text,
-                      const MemberMethod& method, const BuiltinNames& names,
-                      std::span<const qestl::SmartPtr> bound);
+                      const MemberMethod& method, const BuiltinNames& names, std::span<const qestl::SmartPtr> bound);
 
 // Typed constants: a static final member of type char, int or double whose
 // value operand has kind and data type 2, 4 or 7.
-void declareCharConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareCharConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                          uint16_t value);
-void declareIntConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareIntConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                         int32_t value);
-void declareDoubleConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareDoubleConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                            double value);
 
 }  // namespace builtins
