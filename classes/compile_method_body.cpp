@@ -12,6 +12,8 @@
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
+#include "options/compile_options.h"
+#include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 
 namespace {
@@ -115,6 +117,13 @@ bool isFinalReturnJump(const qestl::SmartPtr& last, const model::Operand& return
     return target.link == &returnLabel && target.displacement == 0;
 }
 
+// A link library writes declaration trees and native sources are written
+// from the tree; every other output is made from the compiled code alone.
+bool bodiesOutliveTheirCode(const CompileContext& context) {
+    const CompileOptions* options = context.options();
+    return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
+}
+
 }  // namespace
 
 bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& functionRef,
@@ -199,10 +208,16 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     context.tables().debugInfo().addFunction(functionRef, body, *context.lookup().scopes().frame);
     warnUnusedObjects(*context.lookup().scopes().frame, context);
     function->warnUnusedThrows(context);
-    if (view.isTemplate())
+    if (view.isTemplate()) {
         scope.handOverCode(functionRef, first);
-    else
+    } else {
+        // Nothing reads a compiled body again: its tree goes, so that a
+        // large program's tree does not outlive the code made from it, and
+        // the code made after it reuses the nodes' memory. A node the code
+        // holds (an instruction's position, a static's declaration) stays.
+        if (!bodiesOutliveTheirCode(context)) releaseSubtree(body);
         scope.placeCode();
+    }
     return true;
 }
 

@@ -71,3 +71,34 @@ void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out) {
     }
     cloneInto(node, out, false, false);
 }
+
+namespace {
+
+bool declaresOnItsOwn(uint32_t kind) {
+    return kind == NodeKind::Class || kind == NodeKind::NewWithBody || kind == NodeKind::TemplateClass ||
+           kind == NodeKind::Method || kind == NodeKind::Operator || kind == NodeKind::FunctionDeclaration;
+}
+
+void listBelow(const AstNodeVector& from, qestl::qevector<_KNode<qeAbstractNode>>& nodes) {
+    for (const _KNode<qeAbstractNode>& item : from)
+        if (item && !declaresOnItsOwn(item->kind)) nodes.pushBack(item);
+}
+
+}  // namespace
+
+void releaseSubtree(const _KNode<qeAbstractNode>& top) {
+    // Every node is held here while the links are cut, so that none goes
+    // before its own links are.
+    qestl::qevector<_KNode<qeAbstractNode>> nodes;
+    if (top) nodes.pushBack(top);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const qeAbstractNode& node = *nodes[i];
+        listBelow(node.operands, nodes);
+        listBelow(node.children, nodes);
+    }
+    for (const _KNode<qeAbstractNode>& node : nodes) {
+        node->releaseOwner();
+        node->operands.clear();
+        node->children.clear();
+    }
+}

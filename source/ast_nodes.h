@@ -1,5 +1,6 @@
-// Making, unmaking and copying syntax-tree nodes. Every node lives in a block
-// of the global node pool and is listed in the live-node registry.
+// Making, unmaking, copying and releasing syntax-tree nodes. Every node lives
+// in a node block (syntax/node_handle.h) and is listed in the live-node
+// registry.
 #pragma once
 
 #include <new>
@@ -34,6 +35,13 @@ _KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text = nullptr, si
 // same list, not part of it (an instance would copy the rest of the file).
 void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
+
+// Top and every node below it let go of their operands, children and
+// owners: a node nothing else holds goes, one held from elsewhere stays with
+// nothing below it. A class, method or operator declared below top is left
+// whole (it is compiled or declared on its own terms) and goes only if
+// nothing else holds it.
+void releaseSubtree(const _KNode<qeAbstractNode>& top);
 
 // Flag bits the declaration pass sets on nodes; a clone starts without them.
 inline constexpr uint32_t kDeclarationMarksKept = 0xF1FFFFFFu;

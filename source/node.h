@@ -1,7 +1,7 @@
 // The syntax-tree node. Every construct of a parsed program is one: made by
 // the builders while the engine parses, kept by counted handles, read by the
-// declaration pass and the compilers. Nodes live in blocks of the global node
-// pool (see source/ast_nodes.h for how they are made and unmade).
+// declaration pass and the compilers. Nodes live in node blocks (see
+// source/ast_nodes.h for how they are made and unmade).
 #pragma once
 
 #include <cstdint>

@@ -42,7 +42,8 @@ refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bo
 // Runs the node type's destructor (the block stays).
 void destroyNodeObject(refableAstBase* node);
 
-// Nodes live in blocks of the global node pool and are listed in the
+// Nodes live in blocks of the object heap (of the global node pool in a
+// sanitized build, see syntax/node_store.cpp) and are listed in the
 // live-node registry while they live. These are the only ways blocks come
 // and go; a block that cannot be had aborts the process. Every block has the
 // same size.

@@ -1,6 +1,7 @@
-// Where syntax nodes live: blocks of the global node pool, the live-node
-// registry (an address set of foundation/live_registry.h), and the release
-// of a node whose last handle went.
+// Where syntax nodes live: blocks of the object heap (of the global node pool
+// in a sanitized build), the live-node registry (an address set of
+// foundation/live_registry.h), and the release of a node whose last handle
+// went.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include "foundation/live_registry.h"
 #include "foundation/memory.h"
 #include "foundation/node_pool.h"
+#include "foundation/object_heap.h"
+#include "foundation/sanitizer.h"
 #include "foundation/vector.h"
 #include "syntax/node_handle.h"
 
@@ -37,6 +40,11 @@ struct Teardown {
 
 }  // namespace
 
+#if defined(KORVO_ADDRESS_SANITIZER)
+
+// A sanitized build keeps the nodes in the global pool: there the object
+// heap is the C heap, whose leak report would list the node cycles some
+// tests and harnesses leave behind.
 void* allocateNodeBlock(size_t size) {
     qestl::NodePool* pool = qestl::globalNodePool();
     if (size > kNodeBlockBytes || size > pool->stride()) outOfNodeBlocks(size);
@@ -46,6 +54,20 @@ void* allocateNodeBlock(size_t size) {
 }
 
 void freeNodeBlock(void* block) { qestl::globalNodePool()->free(block); }
+
+#else
+
+// Nodes share the object heap with the model and the code: the blocks of a
+// tree released after its body is compiled serve the instructions made
+// after it, where a pool of their own would keep them for nodes alone.
+void* allocateNodeBlock(size_t size) {
+    if (size > kNodeBlockBytes) outOfNodeBlocks(size);
+    return qestl::allocateObjectMemory(kNodeBlockBytes);
+}
+
+void freeNodeBlock(void* block) { qestl::freeObjectMemory(block, kNodeBlockBytes); }
+
+#endif
 
 bool LiveNodeRegistry::insert(const refableAstBase* node) { return node != nullptr && gLiveNodes.insert(keyOf(node)); }
 
