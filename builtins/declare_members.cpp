@@ -23,8 +23,13 @@ qestl::qestringA nameOf(const MemberText& text, std::string_view name) {
 }  // namespace
 
 qestl::SmartPtr BuiltinNames::find(std::string_view name) const {
+    const uint64_t address = reinterpret_cast<uintptr_t>(name.data());
+    const auto*& recent = recent_[(address * 0x9E3779B97F4A7C15ull) >> 58];
+    if (recent != nullptr && recent->first == name) return recent->second;
     auto found = byName_.find(name);
-    return found != byName_.end() ? found->second : qestl::SmartPtr();
+    if (found == byName_.end()) return qestl::SmartPtr();
+    recent = &*found;
+    return found->second;
 }
 
 qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& names,
