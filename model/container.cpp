@@ -73,10 +73,8 @@ const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
 }
 
 void Container::enter(std::string_view name, uint32_t index) {
-    // One descent: a new name goes in where the search ended.
-    auto found = index_.lower_bound(name);
-    if (found == index_.end() || index_.key_comp()(name, found->first))
-        found = index_.emplace_hint(found, std::string(name), std::vector<uint32_t>());
+    auto found = index_.find(name);
+    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
     found->second.push_back(index);
     ++indexEntries_;
 }
@@ -238,9 +236,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, 
     std::vector<uint32_t> found;
     const std::vector<uint32_t>* listed = indexesOf(name);
     if (listed == nullptr) return found;
-    auto entry = signatures_.find(name);
-    if (entry == signatures_.end()) entry = signatures_.emplace(std::string(name), SignatureIndex()).first;
-    SignatureIndex& index = entry->second;
+    SignatureIndex& index = signatures_.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
@@ -404,17 +400,12 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    auto cached = similarCache_.find(name);
-    if (cached == similarCache_.end())
-        cached = similarCache_.emplace(std::string(name), SimilarNames{static_cast<size_t>(members_.size()), {}}).first;
-    context.addNearMissesOf(*this, name, cached->second.memberCount);
+    const SimilarNames& first = similarCache_.findOrAdd(name, SimilarNames{static_cast<size_t>(members_.size()), {}});
+    context.addNearMissesOf(*this, name, first.memberCount);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    auto cached = similarCache_.find(name);
-    if (cached == similarCache_.end())
-        cached = similarCache_.emplace(std::string(name), SimilarNames{memberCount, {}}).first;
-    SimilarNames& similar = cached->second;
+    SimilarNames& similar = similarCache_.findOrAdd(name, SimilarNames{memberCount, {}});
     // An empty list is made again: it comes out empty again.
     if (similar.members.empty()) {
         const size_t counted = std::min(similar.memberCount, static_cast<size_t>(members_.size()));

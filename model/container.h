@@ -13,6 +13,7 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
 #include "foundation/smart_ptr.h"
+#include "foundation/text_map.h"
 #include "model/ir_object.h"
 
 namespace model {
@@ -140,13 +141,7 @@ public:
     static uint32_t liveCount();
 
 private:
-    struct ByLengthThenBytes {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        }
-    };
-    using NameIndex = std::map<std::string, std::vector<uint32_t>, ByLengthThenBytes>;
+    using NameIndex = qestl::TextHashMap<std::vector<uint32_t>>;
 
     Operand slotFor(IRObject* member, uint64_t value);
     void enter(std::string_view name, uint32_t index);
@@ -169,7 +164,7 @@ private:
         size_t memberCount = 0;
         std::vector<qestl::SmartPtr> members;
     };
-    std::map<std::string, SimilarNames, ByLengthThenBytes> similarCache_;
+    qestl::TextMap<SimilarNames> similarCache_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its
@@ -181,7 +176,7 @@ private:
         std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
         std::vector<uint32_t> pending;
     };
-    std::map<std::string, SignatureIndex, ByLengthThenBytes> signatures_;
+    qestl::TextMap<SignatureIndex> signatures_;
 };
 
 struct Container::Saved {
