@@ -73,10 +73,8 @@ const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
 }
 
 void Container::enter(std::string_view name, uint32_t index) {
-    // One descent: a new name goes in where the search ended.
-    auto found = index_.lower_bound(name);
-    if (found == index_.end() || index_.key_comp()(name, found->first))
-        found = index_.emplace_hint(found, std::string(name), std::vector<uint32_t>());
+    auto found = index_.find(name);
+    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
     found->second.push_back(index);
     ++indexEntries_;
 }
@@ -238,9 +236,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, 
     std::vector<uint32_t> found;
     const std::vector<uint32_t>* listed = indexesOf(name);
     if (listed == nullptr) return found;
-    auto entry = signatures_.find(name);
-    if (entry == signatures_.end()) entry = signatures_.emplace(std::string(name), SignatureIndex()).first;
-    SignatureIndex& index = entry->second;
+    SignatureIndex& index = signatures_.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
@@ -442,10 +438,7 @@ void Container::collectSimilarNames(ModelContext& context, std::string_view name
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
     FailedLookups& failed = failedLookups();
     const size_t noted = failed.names.countAtFirstFailure(name, memberCount);
-    auto listed = failed.similarLists.find(name);
-    if (listed == failed.similarLists.end())
-        listed = failed.similarLists.emplace(std::string(name), std::vector<qestl::SmartPtr>()).first;
-    std::vector<qestl::SmartPtr>& similar = listed->second;
+    std::vector<qestl::SmartPtr>& similar = failed.similarLists.findOrAdd(name);
     // An empty list is made again: it comes out empty again.
     if (similar.empty()) {
         const size_t counted = std::min(noted, static_cast<size_t>(members_.size()));

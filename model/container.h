@@ -14,6 +14,7 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/byte_io.h"
 #include "foundation/smart_ptr.h"
+#include "foundation/text_map.h"
 #include "model/ir_object.h"
 
 namespace model {
@@ -167,13 +168,7 @@ public:
     static uint32_t liveCount();
 
 private:
-    struct ByLengthThenBytes {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        }
-    };
-    using NameIndex = std::map<std::string, std::vector<uint32_t>, ByLengthThenBytes>;
+    using NameIndex = qestl::TextHashMap<std::vector<uint32_t>>;
 
     Operand slotFor(IRObject* member, uint64_t value);
     void enter(std::string_view name, uint32_t index);
@@ -196,7 +191,7 @@ private:
         FailedNames names;
         // The similar names of a failed name, among the members counted,
         // once a message listed them.
-        std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> similarLists;
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
     };
     FailedLookups& failedLookups();
     std::unique_ptr<FailedLookups> failed_;
@@ -211,7 +206,7 @@ private:
         std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
         std::vector<uint32_t> pending;
     };
-    std::map<std::string, SignatureIndex, ByLengthThenBytes> signatures_;
+    qestl::TextMap<SignatureIndex> signatures_;
 };
 
 struct Container::Saved {

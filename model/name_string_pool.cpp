@@ -1,15 +1,40 @@
 #include "model/name_string_pool.h"
 
+#include <cstring>
+#include <functional>
+
 namespace model {
 
 uint64_t NameStringPool::offsetOf(std::string_view text) {
-    auto found = offsets_.find(text);
-    if (found != offsets_.end()) return found->second;
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    const uint64_t hash = std::hash<std::string_view>()(text);
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (;; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.offset == kEmpty) break;
+        if (slot.hash == hash && slot.length == text.size() &&
+            (text.empty() || std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) == 0))
+            return slot.offset;
+    }
     const uint64_t offset = bytes_.size();
     bytes_.append(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     bytes_.pushBack(0);
-    offsets_.emplace(std::string(text), offset);
+    slots_[at] = Slot{hash, offset, text.size()};
+    ++used_;
     return offset;
+}
+
+void NameStringPool::grow() {
+    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.offset == kEmpty) continue;
+        size_t at = slot.hash & mask;
+        while (slots_[at].offset != kEmpty) at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
 }
 
 }  // namespace model

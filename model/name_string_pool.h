@@ -4,10 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "foundation/vector.h"
 
@@ -17,7 +15,8 @@ class NameStringPool {
 public:
     void clear() {
         bytes_.clear();
-        offsets_.clear();
+        slots_.clear();
+        used_ = 0;
     }
     // Where the pool lies in the image.
     void setBase(uint64_t base) { base_ = base; }
@@ -27,14 +26,21 @@ public:
     const qestl::ByteVector& bytes() const { return bytes_; }
 
 private:
+    // An image names hundreds of thousands of texts: the table is open
+    // addressing over the pool's own bytes, a flat array that a lookup
+    // touches in one place, rather than a node and a copy of each text.
+    struct Slot {
+        uint64_t hash = 0;
+        uint64_t offset = kEmpty;
+        uint64_t length = 0;
+    };
+    static constexpr uint64_t kEmpty = UINT64_MAX;
+    void grow();
+
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
-    // Looked up by view: finding a name allocates nothing.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
-    };
-    std::unordered_map<std::string, uint64_t, Hash, std::equal_to<>> offsets_;
+    std::vector<Slot> slots_;  // a power of two, at most half used
+    size_t used_ = 0;
 };
 
 }  // namespace model

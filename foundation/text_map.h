@@ -1,0 +1,90 @@
+// Maps keyed by a text that are searched by a string_view, allocating
+// nothing to look a name up.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace qestl {
+
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+};
+
+// Values that stay where they are while the map grows.
+template <typename Value>
+using TextHashMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
+// Open addressing in one flat array: a lookup reads one place rather than a
+// bucket, a node and the key behind it, which counts once a map holds a
+// name for each of hundreds of thousands of declarations. Adding may move
+// every value: hold no reference to one across an add. Nothing is erased
+// but by clear().
+template <typename Value>
+class TextMap {
+public:
+    Value* find(std::string_view key) {
+        if (slots_.empty()) return nullptr;
+        Slot& slot = slots_[place(key, hashOf(key))];
+        return slot.hash != 0 ? &slot.value : nullptr;
+    }
+    // The value of key, which takes `made` when key is new.
+    Value& findOrAdd(std::string_view key, Value made = Value()) {
+        if ((used_ + 1) * 2 > slots_.size()) grow();
+        const uint64_t hash = hashOf(key);
+        Slot& slot = slots_[place(key, hash)];
+        if (slot.hash == 0) {
+            slot.hash = hash;
+            slot.key.assign(key);
+            slot.value = std::move(made);
+            ++used_;
+        }
+        return slot.value;
+    }
+    void clear() {
+        slots_.clear();
+        used_ = 0;
+    }
+    size_t size() const { return used_; }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;  // 0: empty
+        std::string key;
+        Value value{};
+    };
+
+    static uint64_t hashOf(std::string_view key) { return TextHash()(key) | 1; }
+
+    // Where key is, or the empty slot it would take.
+    size_t place(std::string_view key, uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        size_t at = hash & mask;
+        while (slots_[at].hash != 0 && (slots_[at].hash != hash || slots_[at].key != key)) at = (at + 1) & mask;
+        return at;
+    }
+
+    void grow() {
+        std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
+        old.swap(slots_);
+        const size_t mask = slots_.size() - 1;
+        for (Slot& slot : old) {
+            if (slot.hash == 0) continue;
+            size_t at = slot.hash & mask;
+            while (slots_[at].hash != 0) at = (at + 1) & mask;
+            slots_[at] = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> slots_;  // a power of two, at most half used
+    size_t used_ = 0;
+};
+
+}  // namespace qestl
