@@ -135,14 +135,15 @@ void sharePositions(const CodeList& code) {
     };
     struct Hash {
         size_t operator()(const Position& p) const {
-            return (size_t{p.file} << 48) ^ (size_t{p.line} << 20) ^ size_t{p.column};
+            return (static_cast<size_t>(p.file) << 48) ^ (static_cast<size_t>(p.line) << 20) ^ p.column;
         }
     };
     std::unordered_map<Position, const StatementNode*, Hash> first;
     for (const qestl::SmartPtr& held : code) {
         StatementNode& node = held.as<model::cbircode>()->sourceNode;
         if (!node) continue;
-        const auto [at, added] = first.try_emplace(Position{node->fileIndex, node->startLine, node->startColumn}, &node);
+        const Position position{node->fileIndex, node->startLine, node->startColumn};
+        const auto [at, added] = first.try_emplace(position, &node);
         if (!added && at->second->get() != node.get()) node = *at->second;
     }
 }
