@@ -13,9 +13,23 @@ using model::asObject;
 using model::ClassObject;
 using model::ModelContext;
 
+namespace {
+
+// A name of the text as a string; a generated table's is read in place.
+qestl::qestringA nameOf(const MemberText& text, std::string_view name) {
+    return text.staticNames ? qestl::qestringA::ofStaticText(name.data(), name.size()) : qestl::qestringA(name);
+}
+
+}  // namespace
+
 qestl::SmartPtr BuiltinNames::find(std::string_view name) const {
+    const uint64_t address = reinterpret_cast<uintptr_t>(name.data());
+    const auto*& recent = recent_[(address * 0x9E3779B97F4A7C15ull) >> 58];
+    if (recent != nullptr && recent->first == name) return recent->second;
     auto found = byName_.find(name);
-    return found != byName_.end() ? found->second : qestl::SmartPtr();
+    if (found == byName_.end()) return qestl::SmartPtr();
+    recent = &*found;
+    return found->second;
 }
 
 qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& names,
@@ -38,14 +52,14 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
                       const MemberMethod& method, const BuiltinNames& names, std::span<const qestl::SmartPtr> bound) {
     // The record is reused from method to method: cleared in place, its
     // buffers kept.
-    record.name.assign(method.name.data(), method.name.size());
+    record.name = nameOf(text, method.name);
     record.returnType = method.hasResult ? resolveMemberType(context, names, bound, method.result) : qestl::SmartPtr();
     record.parameters.clear();
     record.thrown.clear();
     for (const MemberParameter& parameter : text.parametersOf(method))
-        record.parameters.push_back(model::makeObject(parameter.name, model::kKindVariable,
-                                                      resolveMemberType(context, names, bound, parameter.type),
-                                                      parameter.notNilptr ? 1 : 0));
+        record.parameters.push_back(model::makeNamedObject(nameOf(text, parameter.name), model::kKindVariable,
+                                                           resolveMemberType(context, names, bound, parameter.type),
+                                                           parameter.notNilptr ? 1 : 0));
     for (std::string_view thrown : text.thrownOf(method))
         model::insertThrownClass(record.thrown, resolveMemberType(context, names, bound, MemberType{thrown}));
     record.nativeBody = !method.isAbstract;
@@ -56,27 +70,28 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
 
 namespace {
 
-void declareConstant(ModelContext& context, ClassObject& owner, std::string_view name, const qestl::SmartPtr& type,
-                     uint32_t kind, uint64_t bits) {
+void declareConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name,
+                     const qestl::SmartPtr& type, uint32_t kind, uint64_t bits) {
     // Made without a link name: the class builds it when it takes the
     // member, owner included.
-    qestl::SmartPtr member = model::adoptLive(new model::IRObject(name, model::kKindVariable, type, 0));
+    qestl::SmartPtr member = model::adoptLive(new model::IRObject(std::string_view(), model::kKindVariable, type, 0));
+    asObject(member)->name = name;
     asObject(member)->setConstantValue(model::makeImmediate(static_cast<int64_t>(bits), kind), true);
     owner.addStaticMember(context, member);
 }
 
 }  // namespace
 
-void declareCharConstant(ModelContext& context, ClassObject& owner, std::string_view name, uint16_t value) {
+void declareCharConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, uint16_t value) {
     declareConstant(context, owner, name, model::builtinTypes().charType, model::kTypeChar, value);
 }
 
-void declareIntConstant(ModelContext& context, ClassObject& owner, std::string_view name, int32_t value) {
+void declareIntConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, int32_t value) {
     declareConstant(context, owner, name, model::builtinTypes().intType, model::kTypeInt,
                     static_cast<uint64_t>(static_cast<int64_t>(value)));
 }
 
-void declareDoubleConstant(ModelContext& context, ClassObject& owner, std::string_view name, double value) {
+void declareDoubleConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, double value) {
     declareConstant(context, owner, name, model::builtinTypes().doubleType, model::kTypeDouble,
                     std::bit_cast<uint64_t>(value));
 }
@@ -84,19 +99,16 @@ void declareDoubleConstant(ModelContext& context, ClassObject& owner, std::strin
 void declareMembers(ClassObject& owner, ModelContext& context, const MemberText& text, const BuiltinNames& names,
                     std::span<const qestl::SmartPtr> bound) {
     for (const MemberField& field : text.fields)
-        owner.addNativeProperty(model::makeObject(field.name, model::kKindVariable,
-                                                  resolveMemberType(context, names, bound, field.type), 0),
+        owner.addNativeProperty(model::makeNamedObject(nameOf(text, field.name), model::kKindVariable,
+                                                       resolveMemberType(context, names, bound, field.type), 0),
                                 field.isFinal);
     for (const MemberConstant& constant : text.constants) {
+        const qestl::qestringA name = nameOf(text, constant.name);
         switch (constant.kind) {
-        case ConstantKind::Int:
-            declareIntConstant(context, owner, constant.name, static_cast<int32_t>(constant.bits));
-            break;
-        case ConstantKind::Char:
-            declareCharConstant(context, owner, constant.name, static_cast<uint16_t>(constant.bits));
-            break;
+        case ConstantKind::Int: declareIntConstant(context, owner, name, static_cast<int32_t>(constant.bits)); break;
+        case ConstantKind::Char: declareCharConstant(context, owner, name, static_cast<uint16_t>(constant.bits)); break;
         case ConstantKind::Double:
-            declareDoubleConstant(context, owner, constant.name, std::bit_cast<double>(constant.bits));
+            declareDoubleConstant(context, owner, name, std::bit_cast<double>(constant.bits));
             break;
         }
     }

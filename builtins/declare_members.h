@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <unordered_map>
 #include <utility>
@@ -27,7 +28,10 @@ public:
     void add(std::string_view name, const qestl::SmartPtr& type) { byName_[std::string(name)] = type; }
     // Empty when the name is unknown.
     qestl::SmartPtr find(std::string_view name) const;
-    void clear() { byName_.clear(); }
+    void clear() {
+        byName_.clear();
+        recent_.fill(nullptr);
+    }
     // In name order.
     template <typename Visit>
     void forEach(Visit visit) const {
@@ -45,6 +49,11 @@ private:
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
     std::unordered_map<std::string, qestl::SmartPtr, Hash, std::equal_to<>> byName_;
+    // The entries last found, placed by the address of the text asked with:
+    // the generated tables ask for "int" or "String" through one literal
+    // hundreds of times. The address only picks the place (a hit is checked
+    // against the name); entries stay where they are until clear.
+    mutable std::array<const std::pair<const std::string, qestl::SmartPtr>*, 64> recent_{};
 };
 
 // Resolves one type of a text: a placeholder from `bound`, a name from
@@ -60,16 +69,15 @@ void declareMembers(model::ClassObject& owner, model::ModelContext& context, con
 
 // Fills a method record from one method of a text.
 void fillMethodRecord(model::BuiltinMethodDecl& record, model::ModelContext& context, const MemberText& text,
-                      const MemberMethod& method, const BuiltinNames& names,
-                      std::span<const qestl::SmartPtr> bound);
+                      const MemberMethod& method, const BuiltinNames& names, std::span<const qestl::SmartPtr> bound);
 
 // Typed constants: a static final member of type char, int or double whose
 // value operand has kind and data type 2, 4 or 7.
-void declareCharConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareCharConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                          uint16_t value);
-void declareIntConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareIntConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                         int32_t value);
-void declareDoubleConstant(model::ModelContext& context, model::ClassObject& owner, std::string_view name,
+void declareDoubleConstant(model::ModelContext& context, model::ClassObject& owner, const qestl::qestringA& name,
                            double value);
 
 }  // namespace builtins

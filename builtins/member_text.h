@@ -81,11 +81,17 @@ struct MemberText {
     std::span<const MemberParameter> parameters;
     std::span<const std::string_view> thrown;
 
+    // The generated tables write every field, constant, method and parameter
+    // name with a second 0 byte behind its terminator, so a string can read
+    // the name in place (qestring::ofStaticText).
+    bool staticNames = false;
+
     MemberText() = default;
+    // The generated tables' constructor.
     constexpr MemberText(std::span<const MemberField> f, std::span<const MemberConstant> c,
                          std::span<const MemberMethod> m, std::span<const MemberParameter> p,
                          std::span<const std::string_view> t)
-        : fields(f), constants(c), methods(m), parameters(p), thrown(t) {}
+        : fields(f), constants(c), methods(m), parameters(p), thrown(t), staticNames(true) {}
     // The views may point into this text's own storage: moving keeps the
     // buffers, a copy would not.
     MemberText(const MemberText&) = delete;

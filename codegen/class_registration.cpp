@@ -50,17 +50,10 @@ void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
     for (const SmartPtr& klass : registry.emitter_.list(kBuiltinClassList))
         emitter_.list(kBuiltinClassList).pushBack(klass);
-    // The built-in methods, each with the string resource of its link name.
-    const codegen::ResourceTable& registryResources = registry.tables_.resources();
-    for (const SmartPtr& record : registry.emitter_.list(kRecordList)) {
-        model::cbircode& method = *record.as<model::cbircode>();
-        auto* item = method.operandCount >= 2 ? dynamic_cast<codegen::ResourceItem*>(method.operands[1].target.get())
-                                              : nullptr;
-        if (item != nullptr) method.operands[1] = stringResource(item->name.view());
-        appendToThirdList(record);
-    }
-    if (tables_.resources().items().size() != registryResources.items().size())
-        model::internalFault("the built-ins' string resources are not all of their methods'");
+    // The built-in methods, each with the string resource of its link name:
+    // the registry's items come first, as registering would have made them.
+    registry.tables_.resources().lendItemsTo(tables_.resources());
+    for (const SmartPtr& record : registry.emitter_.list(kRecordList)) appendToThirdList(record);
     for (int heap = 0; heap < 3; ++heap)
         lookup_.scopes().heaps[heap]->enterEntriesOf(*registry.lookup().scopes().heaps[heap]);
     lookup_.globalTemplates().enterEntriesOf(registry.lookup_.globalTemplates());

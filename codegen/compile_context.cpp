@@ -26,6 +26,9 @@ void CompileContext::setOptions(const CompileOptions* runOptions) {
 }
 
 void CompileContext::reset() {
+    // First, while the tree is whole: detaching a function cuts its body
+    // off the tree, and the locals declared there hold their declarations.
+    releaseTreeOwners(project_.root);
     tables_.detachClasses();
     emitter_.release();
     diagnostics_.reset();

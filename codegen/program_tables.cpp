@@ -3,6 +3,7 @@
 
 #include "codegen/instructions.h"
 #include "model/array_object.h"
+#include "model/library_io.h"
 #include "model/opcodes.h"
 
 using qestl::SmartPtr;
@@ -33,12 +34,7 @@ void ProgramTables::reset() {
     relocations_.clear();
     for (const SmartPtr& entry : moduleEntries_) entry.as<model::cbircode>()->detach();
     moduleEntries_.clear();
-    for (const SmartPtr& object : linkedObjects_) {
-        // A loaded array is no shared array type: nothing else breaks its
-        // cycle through "length".
-        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
-        else object.as<model::cbircode>()->detach();
-    }
+    for (const SmartPtr& object : linkedObjects_) model::releaseReadObject(object);
     linkedObjects_.clear();
     namePool_.clear();
     typeBytes_.clear();

@@ -45,8 +45,11 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     const uint8_t mark = node ? 1 : 0;
     switch (kind) {
     case kResourceString: {
-        auto found = strings_.find(name);
-        if (found != strings_.end()) {
+        const NameIndex* indexes[] = {lentStrings_, &strings_};
+        for (const NameIndex* index : indexes) {
+            if (index == nullptr) continue;
+            auto found = index->find(name);
+            if (found == index->end()) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
             if (mark != 0) items_[found->second].as<ResourceItem>()->mark = mark;
@@ -67,7 +70,8 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     }
     default: {
         qestl::qestringA numbered;
-        numbered.appendFormat("#%d", static_cast<int>(strings_.size() + blocks_.size() + files_.size()));
+        numbered.appendFormat("#%d",
+                              static_cast<int>(lentStringCount() + strings_.size() + blocks_.size() + files_.size()));
         return referTo(append(blocks_, numbered.view(), kind, data, length, mark));
     }
     }
@@ -79,8 +83,58 @@ void ResourceTable::clear() {
     strings_.clear();
     blocks_.clear();
     files_.clear();
+    lentStrings_ = nullptr;
     failedName.clear();
     failedCode = 0;
+}
+
+void ResourceTable::keepItems() {
+    kept_.clear();
+    kept_.reserve(items_.size());
+    for (const qestl::SmartPtr& held : items_) {
+        ResourceItem* item = held.as<ResourceItem>();
+        item->kept = 1;
+        KeptItem& state = kept_.emplace_back();
+        state.item = held;
+        for (uint32_t i = 0; i < 2; ++i) state.operands[i] = item->operands[i];
+        state.codeAddress = item->codeAddress;
+        state.resolvedOnce = item->resolvedOnce;
+        state.mark = item->mark;
+        state.kind = item->kind;
+        state.data = item->data;
+        state.dataLength = item->dataLength;
+        state.fileLength = item->fileLength;
+        state.fileMeasured = item->fileMeasured;
+    }
+}
+
+void ResourceTable::lendItemsTo(ResourceTable& table) const {
+    if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
+        model::internalFault("resource items lent to a table that holds some");
+    table.items_ = items_;
+    table.lentStrings_ = &strings_;
+}
+
+void ResourceTable::giveBackItems() {
+    for (KeptItem& state : kept_) {
+        ResourceItem* item = state.item.as<ResourceItem>();
+        for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
+        item->codeAddress = state.codeAddress;
+        item->resolvedOnce = state.resolvedOnce;
+        item->mark = state.mark;
+        item->kind = state.kind;
+        if (item->data.size() != state.data.size() ||
+            (!state.data.empty() && std::memcmp(item->data.data(), state.data.data(), state.data.size()) != 0))
+            item->data = state.data;
+        item->dataLength = state.dataLength;
+        item->fileLength = state.fileLength;
+        item->fileMeasured = state.fileMeasured;
+    }
+}
+
+void ResourceTable::releaseItems() {
+    for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = 0;
+    kept_.clear();
 }
 
 void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {

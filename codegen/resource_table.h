@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/byte_io.h"
 #include "foundation/json.h"
@@ -81,6 +82,17 @@ public:
     void exportStringTable(cbjson& document, bool all) const;
 
     const qestl::SmartPtrVector& items() const { return items_; }
+
+    // The built-ins' link names, registered once for a process that compiles
+    // many times: the registry's table keeps its items (no teardown detaches
+    // them) and notes their state; each compilation's table starts from them
+    // as its own first items, and the registry gives back their state after
+    // it (an address, a mark, translations). Lent items are not copied: a
+    // compilation asks for a thousand of them before its first line.
+    void keepItems();
+    void lendItemsTo(ResourceTable& table) const;
+    void giveBackItems();
+    void releaseItems();
     ResourceItem* item(size_t i) const { return items_[i].as<ResourceItem>(); }
 
     qestl::qestringA failedName;
@@ -94,6 +106,23 @@ private:
     model::Operand referTo(size_t index) const;
     size_t append(NameIndex& index, std::string_view name, uint32_t kind, const void* data, uint64_t length,
                   uint8_t mark);
+
+    const NameIndex* lentStrings_ = nullptr;
+    size_t lentStringCount() const { return lentStrings_ != nullptr ? lentStrings_->size() : 0; }
+
+    struct KeptItem {
+        qestl::SmartPtr item;
+        model::Operand operands[2];
+        uint64_t codeAddress = 0;
+        uint8_t resolvedOnce = 0;
+        uint8_t mark = 0;
+        uint32_t kind = 0;
+        qestl::ByteVector data;
+        uint64_t dataLength = 0;
+        int64_t fileLength = -1;
+        uint8_t fileMeasured = 0;
+    };
+    std::vector<KeptItem> kept_;
 
     qestl::SmartPtrVector items_;
     // One index per family: strings (translated ones stay), binary blocks

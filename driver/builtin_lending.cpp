@@ -31,6 +31,8 @@ void dropRegistry() {
     if (gRegistry == nullptr) return;
     gRegistry->kept.restore();
     gRegistry->kept.release();
+    gRegistry->context.tables().resources().giveBackItems();
+    gRegistry->context.tables().resources().releaseItems();
     delete gRegistry;
     gRegistry = nullptr;
     model::builtinTypes().clear();
@@ -61,6 +63,7 @@ Registry& registryFor(bool sharedModule) {
     for (const qestl::SmartPtr* type : {&types.wildcard, &types.nilConstant}) roots.push_back(*type);
     builtins::builtinNames().forEach([&roots](const qestl::SmartPtr& named) { roots.push_back(named); });
     gRegistry->kept.keepReachableFrom(roots);
+    registered.tables().resources().keepItems();
     return *gRegistry;
 }
 
@@ -85,5 +88,6 @@ void BuiltinsLease::enter(CompileContext& context) {
 BuiltinsLease::~BuiltinsLease() {
     if (!lent_) return;
     gRegistry->kept.restore();
+    gRegistry->context.tables().resources().giveBackItems();
     gLeased = false;
 }

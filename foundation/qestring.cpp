@@ -70,7 +70,7 @@ void qestring<Unit>::putUnit(size_t index, Unit unit) {
         used_ = size;
         capacity_ = size;
     }
-    if (isShared()) takeOwnBuffer();
+    if (isReadOnly()) takeOwnBuffer();
     data_[index] = unit;
 }
 
@@ -118,6 +118,13 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
 
 template <typename Unit>
 void qestring<Unit>::copyFrom(const qestring& other) {
+    if (other.isReadOnly()) {
+        data_ = other.data_;
+        used_ = other.used_;
+        capacity_ = 0;
+        length_ = other.length_;
+        return;
+    }
     if (other.used_ != 0 && other.length_ == 0 && other.used_ <= 2 && other.data_[other.used_ - 1] == 0) {
         shareTerminators(other.used_);
         return;
@@ -145,11 +152,11 @@ void qestring<Unit>::stealFrom(qestring& other) {
 
 template <typename Unit>
 void qestring<Unit>::replace(size_t pos, size_t oldLength, const Unit* text, size_t newLength) {
+    if (isReadOnly()) takeOwnBuffer();
     if (oldLength == newLength) {
         if (newLength != 0) std::memmove(data_ + pos, text, newLength * sizeof(Unit));
         return;
     }
-    if (isShared()) takeOwnBuffer();
     // Closing the gap moves our own text: a replacement taken from it is
     // copied out first.
     Unit* aside = copyAsideIfOwn(text, newLength);

@@ -23,7 +23,8 @@
 // empty string (read-only, capacity() 0), with the used count it would have
 // had. A compilation makes thousands of empty strings that are never written;
 // the first write gives the string a buffer of its own, and from there the
-// growth rules run as they would have from the one-unit buffer.
+// growth rules run as they would have from the one-unit buffer. A static
+// text (ofStaticText) is read in place the same way, and copies share it.
 #pragma once
 
 #include <cstdarg>
@@ -49,6 +50,16 @@ public:
     // Text of n units; npos measures up to the first 0 unit.
     qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
     qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
+    // The n units of a text that lives as long as the process and holds two
+    // 0 units behind them (text[n] and text[n + 1]), as a string built from
+    // text would: read in place and never written, shared by every copy.
+    static qestring ofStaticText(const Unit* text, size_t n) {
+        qestring result;
+        result.data_ = const_cast<Unit*>(text);
+        result.used_ = n + 2;
+        result.length_ = n;
+        return result;
+    }
     // Empty over a buffer it does not own (see borrow), without touching the
     // heap: buffer[0] must hold 0 by the time the string is read.
     struct EmptyIn {
@@ -169,7 +180,7 @@ public:
     const Unit* c_str() const { return data_; }
     // Writable: a string sharing the empty terminators takes its own first.
     Unit* data() {
-        if (isShared()) takeOwnBuffer();
+        if (isReadOnly()) takeOwnBuffer();
         return data_;
     }
     const Unit* data() const { return data_; }
@@ -216,8 +227,9 @@ private:
     void reallocate(size_t newCapacity);
 
     static Unit* sharedTerminators() { return const_cast<Unit*>(kNoUnits); }
-    bool isShared() const { return data_ == sharedTerminators(); }
-    bool ownsBuffer() const { return data_ != nullptr && !isBorrowed() && !isShared(); }
+    // The shared terminators or a static text: no room of its own.
+    bool isReadOnly() const { return data_ != nullptr && capacity_ == 0; }
+    bool ownsBuffer() const { return data_ != nullptr && !isBorrowed() && !isReadOnly(); }
     void freeOwnBuffer() {
         if (ownsBuffer()) std::free(data_);
     }

@@ -220,17 +220,7 @@ void LinkLibraryReader::discardMade() {
         auto entered = context.lookup().packages().find(std::string(model::asObject(object)->linkName().view()));
         if (entered != context.lookup().packages().end() && entered->second.get() == object.get())
             context.lookup().packages().erase(entered);
-        // An array keeps its "length" member, which names the array as its
-        // owner, through detaching.
-        if (auto* array = dynamic_cast<model::ArrayObject*>(model::asObject(object))) array->releaseAtTeardown();
-        else object.as<model::cbircode>()->detach();
-        // What the record read and detaching keeps: a record may name its own
-        // object (or one named by it) as owner, template argument or thrown
-        // class, and that cycle would outlive the refused library.
-        IRObject* discarded = model::asObject(object);
-        discarded->ownerResult = model::IRResult();
-        discarded->templateArguments.clear();
-        if (auto* function = dynamic_cast<model::FunctionObject*>(discarded)) function->throwsSet.clear();
+        model::releaseReadObject(object);
     }
     made.clear();
     for (const SmartPtr& instance : instances) instance.as<model::cbircode>()->detach();

@@ -44,6 +44,10 @@ void FunctionObject::detach() {
     IRValueList taken;
     taken.swap(parameters);
     IRObject::detach();
+    // The jump to the body's first instruction, which names the function as
+    // its owner: a body that failed leaves that instruction in no code list
+    // that would detach it.
+    for (uint64_t i = 0; i < operandCount && i < static_cast<uint64_t>(kMaxOperands); ++i) operands[i].releaseObject();
     for (IRResult& parameterResult : taken) parameterResult.detach();
 }
 

@@ -61,6 +61,15 @@ qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::Sm
     return ref;
 }
 
+qestl::SmartPtr makeNamedObject(const qestl::qestringA& name, uint32_t kind, const qestl::SmartPtr& type,
+                                uint8_t modifiers) {
+    auto* object = new IRObject(std::string_view(), kind, type, modifiers);
+    qestl::SmartPtr ref = adoptLive(object);
+    object->name = name;
+    object->buildLinkName();
+    return ref;
+}
+
 void IRObject::detach() {
     if (kept) return;
     detachObjectRef(type);

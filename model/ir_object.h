@@ -254,6 +254,10 @@ inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(
 // Makes a registered object (a variable, constant or holder for kinds 18
 // and 85) and builds its link name.
 qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers);
+// The same, the name given as a string: a name on a static text is shared,
+// not copied (the built-in catalogue names some thousands of members).
+qestl::SmartPtr makeNamedObject(const qestl::qestringA& name, uint32_t kind, const qestl::SmartPtr& type,
+                                uint8_t modifiers);
 
 // The data type of an object's static type: byte 1, char 2, short 3, int 4,
 // long 5, float 6, double 7, bool 8, String 9, any other 11; 0 without one.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <concepts>
+#include <cstring>
 #include <type_traits>
 #include <unordered_set>
 
@@ -18,6 +19,7 @@ struct KeptObjects::State {
     std::vector<Operand> operands;
     bool isClass = false;
     bool isFunction = false;
+    TemplateClassObject* templateClass = nullptr;
     uint8_t expanding = 0;  // of a template
 #define KEPT_CODE(field) decltype(cbircode::field) field{};
 #define KEPT_OBJECT(field) decltype(IRObject::field) field{};
@@ -44,11 +46,52 @@ void giveBack(T& field, const T& saved) {
     field = saved;
 }
 
-// A vector's == compares elements that may have none.
+// Elements whose bytes are those kept are the kept elements: anything an
+// element owns would have its own copy in the state, at another address.
+// Comparing the bytes spares a copy of every list of every object.
+template <typename T>
+bool sameBytes(const T* field, const T* saved, size_t count) {
+    return count == 0 ||
+           std::memcmp(static_cast<const void*>(field), static_cast<const void*>(saved), count * sizeof(T)) == 0;
+}
+
 template <typename T>
 void giveBack(std::vector<T>& field, const std::vector<T>& saved) {
-    if (field.empty() && saved.empty()) return;
+    if (field.size() == saved.size() && sameBytes(field.data(), saved.data(), field.size())) return;
     field = saved;
+}
+
+template <typename T, typename Size>
+void giveBack(qestl::qevector<T, Size>& field, const qestl::qevector<T, Size>& saved) {
+    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return;
+    field = saved;
+}
+
+// A result has padding that a copy does not carry over: its fields are
+// compared one by one.
+bool sameResult(const IRResult& a, const IRResult& b) {
+    return a.object.get() == b.object.get() && a.sourceNode.get() == b.sourceNode.get() &&
+           sameBytes(&a.operand, &b.operand, 1) && a.matchRank == b.matchRank && a.sizeValue == b.sizeValue &&
+           a.markerByte == b.markerByte && a.addressOf == b.addressOf && a.statesApplied == b.statesApplied &&
+           a.stateWord == b.stateWord && a.storageIndex == b.storageIndex && a.pathKind == b.pathKind &&
+           a.pending.size() == b.pending.size() && sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size()) &&
+           a.states.size() == b.states.size() && sameBytes(a.states.begin(), b.states.begin(), a.states.size()) &&
+           a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
+}
+
+void giveBack(IRResult& field, const IRResult& saved) {
+    if (!sameResult(field, saved)) field = saved;
+}
+
+void giveBack(IRValueList& field, const IRValueList& saved) {
+    bool same = field.size() == saved.size();
+    for (size_t i = 0; same && i < field.size(); ++i) same = sameResult(field[i], saved[i]);
+    if (!same) field = saved;
+}
+
+void giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
+    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return;
+    field.assign(saved);
 }
 
 }  // namespace
@@ -83,7 +126,8 @@ void KeptObjects::note(State& state, IRObject& o) {
     state.isClass = asClass(&o) != nullptr;
     state.isFunction = o.isFunction();
     for (size_t i = 0; i < o.operands.capacity(); ++i) state.operands.push_back(o.operands[i]);
-    if (auto* t = dynamic_cast<TemplateClassObject*>(&o)) state.expanding = t->expanding;
+    state.templateClass = dynamic_cast<TemplateClassObject*>(&o);
+    if (state.templateClass != nullptr) state.expanding = state.templateClass->expanding;
     eachField(o, state, [](auto& field, auto& saved) {
         if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.save(saved);
         else saved = field;
@@ -92,9 +136,11 @@ void KeptObjects::note(State& state, IRObject& o) {
 
 void KeptObjects::giveBackState(State& state) {
     IRObject& o = *asObject(state.object);
-    for (size_t i = 0; i < o.operands.capacity(); ++i)
+    for (size_t i = 0; i < o.operands.capacity(); ++i) {
+        if (i < state.operands.size() && sameBytes(&o.operands[i], &state.operands[i], 1)) continue;
         o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
-    if (auto* t = dynamic_cast<TemplateClassObject*>(&o)) t->expanding = state.expanding;
+    }
+    if (state.templateClass != nullptr) state.templateClass->expanding = state.expanding;
     eachField(o, state, [](auto& field, auto& saved) {
         if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.restore(saved);
         else giveBack(field, saved);

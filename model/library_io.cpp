@@ -2,9 +2,24 @@
 
 #include <cstring>
 
+#include "model/array_object.h"
+#include "model/function_object.h"
 #include "model/ir_object.h"
 
 namespace model {
+
+void releaseReadObject(const qestl::SmartPtr& object) {
+    IRObject* o = asObject(object);
+    if (o == nullptr) return;
+    if (auto* array = dynamic_cast<ArrayObject*>(o)) {
+        array->releaseAtTeardown();
+    } else {
+        object.as<cbircode>()->detach();
+    }
+    o->ownerResult = IRResult();
+    o->templateArguments.clear();
+    if (auto* function = dynamic_cast<FunctionObject*>(o)) function->throwsSet.clear();
+}
 
 uint64_t LibraryWriter::identityOf(const IRObject& object) { return object.identity(); }
 

@@ -19,6 +19,13 @@ class Container;
 class ClassObject;
 class IRObject;
 
+// Lets go of an object a link library made, when the library is refused or
+// the compilation ends. A record may name its own object (or one named by
+// it) as owner, template argument or thrown class, and an array names itself
+// through its "length" member: detaching alone would leave those cycles
+// alive.
+void releaseReadObject(const qestl::SmartPtr& object);
+
 class LibraryWriter {
 public:
     explicit LibraryWriter(qestl::ByteVector& bytes) : out(bytes) {}

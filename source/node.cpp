@@ -1,6 +1,8 @@
 #include "source/node.h"
 
 #include <cstring>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -218,3 +220,22 @@ refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bo
 }
 
 void destroyNodeObject(refableAstBase* node) { static_cast<qeAbstractNode*>(node)->~qeAbstractNode(); }
+
+void releaseTreeOwners(const _KNode<qeAbstractNode>& root) {
+    // Without recursion: a tree may nest deeper than the stack. A node listed
+    // twice is walked once.
+    std::vector<qeAbstractNode*> pending;
+    std::unordered_set<const qeAbstractNode*> seen;
+    auto reach = [&](const _KNode<qeAbstractNode>& node) {
+        if (node && seen.insert(node.get()).second) pending.push_back(node.get());
+    };
+    reach(root);
+    while (!pending.empty()) {
+        qeAbstractNode* node = pending.back();
+        pending.pop_back();
+        node->releaseOwner();
+        reach(node->annotations());
+        for (const _KNode<qeAbstractNode>& child : node->children) reach(child);
+        for (const _KNode<qeAbstractNode>& operand : node->operands) reach(operand);
+    }
+}

@@ -138,6 +138,12 @@ private:
     NodeExtras* extras_ = nullptr;
 };
 
+// Lets go of the owner of every node of the tree (annotation lists
+// included), once nothing reads them any more. An owner that holds its node
+// in turn (a local variable and the declaration it was made for) would keep
+// both alive after the tree is dropped: no scope detaches a local.
+void releaseTreeOwners(const _KNode<qeAbstractNode>& root);
+
 // Every node takes one block of the global pool.
 static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit one node-pool block");
 // And no more than that: a larger block is memory every node pays for.

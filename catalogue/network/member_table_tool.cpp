@@ -31,6 +31,14 @@ std::string literal(std::string_view text) {
     return out + "\"";
 }
 
+// A member's name: a second 0 byte behind the literal's own lets the
+// compiler's strings read it in place.
+std::string nameLiteral(std::string_view name) {
+    std::string out = literal(name);
+    out.insert(out.size() - 1, "\\0");
+    return out;
+}
+
 std::string typeText(const MemberType& type) {
     return "{" + literal(type.name) + ", " + std::to_string(type.arrayDepth) + ", " +
            std::to_string(type.placeholder) + "}";
@@ -48,18 +56,18 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
     };
     if (open("MemberField", "Fields", text.fields.size())) {
         for (const MemberField& f : text.fields)
-            out += "    {" + typeText(f.type) + ", " + literal(f.name) + ", " + boolText(f.isFinal) + "},\n";
+            out += "    {" + typeText(f.type) + ", " + nameLiteral(f.name) + ", " + boolText(f.isFinal) + "},\n";
         out += "};\n";
     }
     if (open("MemberConstant", "Constants", text.constants.size())) {
         for (const MemberConstant& c : text.constants)
-            out += "    {ConstantKind(" + std::to_string(static_cast<int>(c.kind)) + "), " + literal(c.name) + ", " +
-                   std::to_string(c.bits) + "ull},\n";
+            out += "    {ConstantKind(" + std::to_string(static_cast<int>(c.kind)) + "), " + nameLiteral(c.name) +
+                   ", " + std::to_string(c.bits) + "ull},\n";
         out += "};\n";
     }
     if (open("MemberMethod", "Methods", text.methods.size())) {
         for (const MemberMethod& m : text.methods)
-            out += "    {" + literal(m.name) + ", " + typeText(m.result) + ", " + boolText(m.hasResult) + ", " +
+            out += "    {" + nameLiteral(m.name) + ", " + typeText(m.result) + ", " + boolText(m.hasResult) + ", " +
                    boolText(m.isStatic) + ", " + boolText(m.isFinal) + ", " + boolText(m.noObjectReturn) + ", " +
                    boolText(m.isAbstract) + ", " + std::to_string(m.firstParameter) + ", " +
                    std::to_string(m.parameterCount) + ", " + std::to_string(m.firstThrown) + ", " +
@@ -68,7 +76,7 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
     }
     if (open("MemberParameter", "Parameters", text.parameters.size())) {
         for (const MemberParameter& p : text.parameters)
-            out += "    {" + typeText(p.type) + ", " + literal(p.name) + ", " + boolText(p.notNilptr) + "},\n";
+            out += "    {" + typeText(p.type) + ", " + nameLiteral(p.name) + ", " + boolText(p.notNilptr) + "},\n";
         out += "};\n";
     }
     if (open("std::string_view", "Thrown", text.thrown.size())) {

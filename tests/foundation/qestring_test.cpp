@@ -63,6 +63,16 @@ TEST(QestringTest, EmptyStringsShareTheirTerminatorsUntilTheFirstWrite) {
     e.append("w");
     EXPECT_EQ(e.view(), "w");
     EXPECT_EQ(e.used(), 2u);
+    static const char kName[] = "name\0";  // a static text: read in place, copies share it
+    qestringA f = qestringA::ofStaticText(kName, 4);
+    qestringA g(f);
+    EXPECT_EQ(g.c_str(), kName);
+    EXPECT_EQ(g.used(), qestringA("name").used());
+    g.replace(0, 1, "N", 1);
+    f.append("s");
+    EXPECT_EQ(g.view(), "Name");
+    EXPECT_EQ(f.view(), "names");
+    EXPECT_STREQ(kName, "name");
 }
 
 TEST(QestringTest, CopyTakesExactlyTheSourcesUsedUnits) {
