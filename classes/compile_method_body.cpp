@@ -2,6 +2,7 @@
 // flow tree, the implicit base-constructor calls of a constructor, the
 // statements, the epilogue and the placing of its code.
 #include <optional>
+#include <unordered_map>
 
 #include "classes/compile_method.h"
 #include "codegen/compile_context.h"
@@ -124,6 +125,29 @@ bool bodiesOutliveTheirCode(const CompileContext& context) {
     return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
 }
 
+// Once its tree is released, nothing reads more of a body's code's nodes than
+// the file, line and column the debug lines give: the instructions made at
+// one position share one node, and the others go with the tree.
+void sharePositions(const CodeList& code) {
+    struct Position {
+        uint32_t file, line, column;
+        bool operator==(const Position&) const = default;
+    };
+    struct Hash {
+        size_t operator()(const Position& p) const {
+            return (static_cast<size_t>(p.file) << 48) ^ (static_cast<size_t>(p.line) << 20) ^ p.column;
+        }
+    };
+    std::unordered_map<Position, const StatementNode*, Hash> first;
+    for (const qestl::SmartPtr& held : code) {
+        StatementNode& node = held.as<model::cbircode>()->sourceNode;
+        if (!node) continue;
+        const Position position{node->fileIndex, node->startLine, node->startColumn};
+        const auto [at, added] = first.try_emplace(position, &node);
+        if (!added && at->second->get() != node.get()) node = *at->second;
+    }
+}
+
 }  // namespace
 
 bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& functionRef,
@@ -215,7 +239,10 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         // large program's tree does not outlive the code made from it, and
         // the code made after it reuses the nodes' memory. A node the code
         // holds (an instruction's position, a static's declaration) stays.
-        if (!bodiesOutliveTheirCode(context)) releaseSubtree(body);
+        if (!bodiesOutliveTheirCode(context)) {
+            sharePositions(scope.code);
+            releaseSubtree(body);
+        }
         scope.placeCode();
     }
     return true;

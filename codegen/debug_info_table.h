@@ -29,6 +29,8 @@ public:
     size_t size() const { return records_.size(); }
     // Records in the order their functions were created.
     const std::map<uint64_t, FunctionDebugRecord>& records() const { return records_; }
+    // For the image writer, which takes the frame names over.
+    std::map<uint64_t, FunctionDebugRecord>& records() { return records_; }
 
 private:
     std::map<uint64_t, FunctionDebugRecord> records_;  // by the function's serial

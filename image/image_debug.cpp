@@ -58,14 +58,16 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         visitLines(source, source.emitter().list(kMainList), take);
         visitLines(source, source.emitter().list(kMemberCodeList), take);
     };
-    for (const auto& [serial, function] : context.tables().debugInfo().records()) {
+    for (auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();
         DebugFunctionRecord out;
         out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
         out.name = text(object.name);
         out.linkName = text(object.linkName());
-        out.frameNames = function.frameNames;
+        // Taken, not copied: a large program's names would be held twice at
+        // the peak, and nothing reads the table's after the record.
+        out.frameNames = std::move(function.frameNames);
         record.functions.push_back(std::move(out));
     }
 }

@@ -397,25 +397,58 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 
 }  // namespace
 
+size_t FailedNames::countAtFirstFailure(std::string_view name, size_t count) {
+    if (slots_.size() < 2 * (entries_.size() + 1)) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == 0) {
+            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.size()),
+                                     static_cast<uint32_t>(count)});
+            text_.append(name);
+            slots_[i] = static_cast<uint32_t>(entries_.size());
+            return count;
+        }
+        const Entry& entry = entries_[slots_[i] - 1];
+        if (nameOf(entry) == name) return entry.count;
+    }
+}
+
+void FailedNames::grow() {
+    std::vector<uint32_t> slots(slots_.empty() ? 8 : slots_.size() * 2, 0);
+    const size_t mask = slots.size() - 1;
+    for (size_t n = 0; n < entries_.size(); ++n) {
+        size_t i = std::hash<std::string_view>()(nameOf(entries_[n])) & mask;
+        while (slots[i] != 0) i = (i + 1) & mask;
+        slots[i] = static_cast<uint32_t>(n + 1);
+    }
+    slots_.swap(slots);
+}
+
+Container::FailedLookups& Container::failedLookups() {
+    if (!failed_) failed_ = std::make_unique<FailedLookups>();
+    return *failed_;
+}
+
 void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    const SimilarNames& first = similarCache_.findOrAdd(name, SimilarNames{static_cast<size_t>(members_.size()), {}});
-    context.addNearMissesOf(*this, name, first.memberCount);
+    context.addNearMissesOf(*this, name, failedLookups().names.countAtFirstFailure(name, members_.size()));
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    SimilarNames& similar = similarCache_.findOrAdd(name, SimilarNames{memberCount, {}});
+    FailedLookups& failed = failedLookups();
+    const size_t noted = failed.names.countAtFirstFailure(name, memberCount);
+    std::vector<qestl::SmartPtr>& similar = failed.similarLists.findOrAdd(name);
     // An empty list is made again: it comes out empty again.
-    if (similar.members.empty()) {
-        const size_t counted = std::min(similar.memberCount, static_cast<size_t>(members_.size()));
+    if (similar.empty()) {
+        const size_t counted = std::min(noted, static_cast<size_t>(members_.size()));
         for (size_t i = 0; i < counted; ++i) {
             std::string_view candidate = nameOf(*asObject(members_[i]));
             if (!candidate.empty() && candidate[0] == '$') continue;
-            if (similarName(name, candidate)) similar.members.push_back(members_[i]);
+            if (similarName(name, candidate)) similar.push_back(members_[i]);
         }
     }
-    for (const qestl::SmartPtr& member : similar.members) out.pushBack(IRResult(member));
+    for (const qestl::SmartPtr& member : similar) out.pushBack(IRResult(member));
 }
 
 void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {
@@ -448,7 +481,7 @@ void Container::clear() {
     taken.clear();
     index_.clear();
     indexEntries_ = 0;
-    similarCache_.clear();
+    failed_.reset();
     signatures_.clear();
     owner.reset();
 }
@@ -488,7 +521,7 @@ void Container::restore(const Saved& saved) {
     index_ = saved.index;
     indexEntries_ = saved.indexEntries;
     slotValues_ = saved.slotValues;
-    similarCache_.clear();
+    failed_.reset();
     signatures_.clear();
 }
 
@@ -496,7 +529,7 @@ void Container::handOverMembers() {
     members_.clear();
     index_.clear();
     indexEntries_ = 0;
-    similarCache_.clear();
+    failed_.reset();
     signatures_.clear();
     owner.reset();
 }

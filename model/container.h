@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +20,32 @@
 namespace model {
 
 class LibraryReader;
+
+// The names whose lookup failed in a container, each with the count of
+// members the container had at its first failure. One text holds the names
+// and an open-addressed table finds their entries: a large program fails
+// lookups of a hundred thousand names, where a map node per name took 112
+// bytes.
+class FailedNames {
+public:
+    // The count noted at the name's first failure; `count` is noted now when
+    // the name has not failed before.
+    size_t countAtFirstFailure(std::string_view name, size_t count);
+
+private:
+    struct Entry {
+        uint32_t at;
+        uint32_t length;
+        uint32_t count;
+    };
+    std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
+    void grow();
+
+    std::string text_;
+    std::vector<Entry> entries_;
+    std::vector<uint32_t> slots_;  // an entry's index + 1; 0 is a free slot
+};
+
 class LibraryWriter;
 
 // A container's kind is the operand kind through which code reaches its
@@ -159,12 +186,15 @@ private:
     std::vector<uint64_t> slotValues_;
     uint32_t kind_;
     uint32_t* memberCounter_;
-    // The similar names of a name, among the members counted.
-    struct SimilarNames {
-        size_t memberCount = 0;
-        std::vector<qestl::SmartPtr> members;
+    // Made at the first failed lookup: most containers never have one.
+    struct FailedLookups {
+        FailedNames names;
+        // The similar names of a failed name, among the members counted,
+        // once a message listed them.
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
     };
-    qestl::TextMap<SimilarNames> similarCache_;
+    FailedLookups& failedLookups();
+    std::unique_ptr<FailedLookups> failed_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its

@@ -191,11 +191,14 @@ public:
         declarationNode = std::move(node);
     }
 
+    // The narrow fields go in pairs and fours: a program has an object for
+    // every variable, parameter, method and class, each of these words
+    // more than once.
     uint32_t builtinClassId = 0;
+    uint32_t kind = 0;
     uint64_t memberLink = 0;
     qestl::SmartPtr builtinTemplate;
     qestl::qestringA name;
-    uint32_t kind = 0;
     qestl::SmartPtr type;
     IRResult ownerResult;
     qestl::SmartPtr classField;
@@ -203,28 +206,28 @@ public:
     uint8_t flagsA = kFlagListed;
     uint8_t flagsB = kFlagAssigned;
     uint8_t flagsC = 0;
+    int8_t numericRank = 0;
     uint32_t modifiers = 0;
     uint32_t hashCache = 0;
+    uint32_t lockMode = kLockNone;
     uint64_t lookupStamp = 0;
-    int8_t numericRank = 0;
     uint8_t typeCode = 0;
-    NodeHandle declarationNode;
-    IRValueList templateArguments;
-    qestl::qestringA altName;
-    NodeHandle templateNode;
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
-    InstanceBuilder instanceBuilder = nullptr;
-    InstanceHook instanceHook = nullptr;
-    uint32_t lockMode = kLockNone;
-    Operand constant;
-    Operand storage;
-    Operand lockOperand;
-    qestl::SmartPtr thisObject;
     uint8_t unusedWarned = 0;
     // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
     // -2, ObjectRef -5, "..." -6).
     int32_t builtinRefKey = 0;
+    NodeHandle declarationNode;
+    IRValueList templateArguments;
+    qestl::qestringA altName;
+    NodeHandle templateNode;
+    InstanceBuilder instanceBuilder = nullptr;
+    InstanceHook instanceHook = nullptr;
+    Operand constant;
+    Operand storage;
+    Operand lockOperand;
+    qestl::SmartPtr thisObject;
     // The position of the library it was read from in the -link list.
     uint32_t libraryNumber = 0;
 

@@ -55,7 +55,7 @@ public:
     IRResult() = default;
     IRResult(const qestl::SmartPtr& object, const Operand& operand) : object(object), operand(operand) {}
     explicit IRResult(const qestl::SmartPtr& object) : object(object) {}
-    virtual ~IRResult() = default;
+    ~IRResult() = default;
     IRResult(const IRResult&) = default;
     IRResult& operator=(const IRResult&) = default;
 

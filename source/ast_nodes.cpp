@@ -97,7 +97,7 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top) {
         listBelow(node.children, nodes);
     }
     for (const _KNode<qeAbstractNode>& node : nodes) {
-        node->releaseOwner();
+        node->dropExtras();
         node->operands.clear();
         node->children.clear();
     }

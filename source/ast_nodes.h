@@ -36,9 +36,9 @@ _KNode<qeAbstractNode> makeAstNode(uint32_t kind, const char* text = nullptr, si
 void cloneAstSubtree(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 
-// Top and every node below it let go of their operands, children and
-// owners: a node nothing else holds goes, one held from elsewhere stays with
-// nothing below it. A class, method or operator declared below top is left
+// Top and every node below it let go of their operands, children, owners
+// and side records: a node nothing else holds goes, one held from elsewhere
+// stays with its position alone. A class, method or operator declared below top is left
 // whole (it is compiled or declared on its own terms) and goes only if
 // nothing else holds it.
 void releaseSubtree(const _KNode<qeAbstractNode>& top);

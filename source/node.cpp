@@ -141,6 +141,12 @@ void qeAbstractNode::releaseOwner() {
     if (held != nullptr && held->release()) release(held);
 }
 
+void qeAbstractNode::dropExtras() {
+    if (extras_ == nullptr) return;
+    releaseOwner();
+    delete std::exchange(extras_, nullptr);
+}
+
 void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
 
 bool qeAbstractNode::hasAnnotation(const char* name) const {

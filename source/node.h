@@ -97,6 +97,9 @@ public:
     // when the node's reference was its last. The previous owner is released.
     void setOwner(qestl::CountedObject* object, qestl::Deleter release = qestl::defaultDeleter);
     void releaseOwner();
+    // Releases the owner and frees the side record (annotations, doc
+    // comment, library indices and all): a node kept only for its position.
+    void dropExtras();
 
     // The rarely written fields: read through `extras()` (an empty record
     // when none was made), written through `editExtras()`, which makes it.
