@@ -400,26 +400,30 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 size_t FailedNames::countAtFirstFailure(std::string_view name, size_t count) {
     if (slots_.size() < 2 * (entries_.size() + 1)) grow();
     const size_t mask = slots_.size() - 1;
-    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
-        if (slots_[i] == 0) {
+    const uint32_t hash = hashOf(name);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = slots_[i];
+        if (slot.entry == 0) {
             entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.size()),
                                      static_cast<uint32_t>(count)});
             text_.append(name);
-            slots_[i] = static_cast<uint32_t>(entries_.size());
+            slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
             return count;
         }
-        const Entry& entry = entries_[slots_[i] - 1];
+        if (slot.hash != hash) continue;
+        const Entry& entry = entries_[slot.entry - 1];
         if (nameOf(entry) == name) return entry.count;
     }
 }
 
 void FailedNames::grow() {
-    std::vector<uint32_t> slots(slots_.empty() ? 8 : slots_.size() * 2, 0);
+    std::vector<Slot> slots(slots_.empty() ? 8 : slots_.size() * 2, Slot{0, 0});
     const size_t mask = slots.size() - 1;
-    for (size_t n = 0; n < entries_.size(); ++n) {
-        size_t i = std::hash<std::string_view>()(nameOf(entries_[n])) & mask;
-        while (slots[i] != 0) i = (i + 1) & mask;
-        slots[i] = static_cast<uint32_t>(n + 1);
+    for (const Slot& slot : slots_) {
+        if (slot.entry == 0) continue;
+        size_t i = slot.hash & mask;
+        while (slots[i].entry != 0) i = (i + 1) & mask;
+        slots[i] = slot;
     }
     slots_.swap(slots);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,9 +42,20 @@ private:
     std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
     void grow();
 
+    // The low half of the name's hash beside the entry: a probe reads the
+    // entry and its text only when the halves match (a failed lookup of a
+    // new name touches one place), and growing needs no hashing again.
+    struct Slot {
+        uint32_t hash;
+        uint32_t entry;  // the entry's index + 1; 0 is a free slot
+    };
+    static uint32_t hashOf(std::string_view name) {
+        return static_cast<uint32_t>(std::hash<std::string_view>()(name));
+    }
+
     std::string text_;
     std::vector<Entry> entries_;
-    std::vector<uint32_t> slots_;  // an entry's index + 1; 0 is a free slot
+    std::vector<Slot> slots_;
 };
 
 class LibraryWriter;
