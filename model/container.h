@@ -162,7 +162,7 @@ public:
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(std::string_view name) const;
     size_t indexEntryCount() const { return indexEntries_; }
-    const std::vector<uint64_t>& slotValues() const { return slotValues_; }
+    const std::vector<uint64_t>& slotValues() const;
 
     qestl::SmartPtr owner;
     uint8_t reported = 0;
@@ -193,20 +193,6 @@ private:
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
     qestl::SmartPtrVector members_;
-    NameIndex index_;
-    size_t indexEntries_ = 0;
-    std::vector<uint64_t> slotValues_;
-    uint32_t kind_;
-    uint32_t* memberCounter_;
-    // Made at the first failed lookup: most containers never have one.
-    struct FailedLookups {
-        FailedNames names;
-        // The similar names of a failed name, among the members counted,
-        // once a message listed them.
-        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
-    };
-    FailedLookups& failedLookups();
-    std::unique_ptr<FailedLookups> failed_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its
@@ -218,7 +204,30 @@ private:
         std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
         std::vector<uint32_t> pending;
     };
-    qestl::TextMap<SignatureIndex> signatures_;
+    // Made with the first name entered (or slot value kept): a class has six
+    // containers, most of them never given a member, and a program of a
+    // million classes paid for six empty maps each.
+    struct Tables {
+        NameIndex index;
+        std::vector<uint64_t> slotValues;
+        qestl::TextMap<SignatureIndex> signatures;
+    };
+    Tables& tables();
+    // The index and signatures emptied; the slot values stay.
+    void forgetIndex();
+    std::unique_ptr<Tables> tables_;
+    size_t indexEntries_ = 0;
+    uint32_t kind_;
+    uint32_t* memberCounter_;
+    // Made at the first failed lookup: most containers never have one.
+    struct FailedLookups {
+        FailedNames names;
+        // The similar names of a failed name, among the members counted,
+        // once a message listed them.
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
+    };
+    FailedLookups& failedLookups();
+    std::unique_ptr<FailedLookups> failed_;
 };
 
 struct Container::Saved {
