@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <cstring>
 #include <iterator>
 
 #include "diagnostics/diagnostics.h"
@@ -73,6 +74,7 @@ const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
 }
 
 void Container::enter(std::string_view name, uint32_t index) {
+    noteWrite();
     auto found = index_.find(name);
     if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
     found->second.push_back(index);
@@ -80,6 +82,7 @@ void Container::enter(std::string_view name, uint32_t index) {
 }
 
 void Container::forgetNamesAfter(size_t mark) {
+    noteWrite();
     signatures_.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
@@ -97,6 +100,7 @@ void Container::forgetNamesAfter(size_t mark) {
 }
 
 uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member) {
+    noteWrite();
     const auto index = static_cast<uint32_t>(members_.size());
     enter(name, index);
     members_.pushBack(member);
@@ -106,8 +110,13 @@ uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member)
 
 Operand Container::allocateSlot(IRObject* member, uint64_t value) {
     Operand slot = slotFor(member, value);
-    // The member keeps where it lives.
-    if (member != nullptr) member->storage = slot;
+    // The member keeps where it lives. A lent built-in entered again where
+    // it lived is not written.
+    if (member != nullptr &&
+        std::memcmp(static_cast<const void*>(&member->storage), static_cast<const void*>(&slot), sizeof slot) != 0) {
+        member->noteWrite();
+        member->storage = slot;
+    }
     return slot;
 }
 
@@ -116,7 +125,10 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
     if (slotKind && (member == nullptr || !member->isConstructor())) {
         Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
-        if (kind_ == kClosure) slotValues_.push_back(value);
+        if (kind_ == kClosure) {
+            noteWrite();
+            slotValues_.push_back(value);
+        }
         return slot;
     }
     Operand reference;
@@ -138,6 +150,7 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         if (!fresh && previous != nullptr && previous->hasConstantValue()) value = previous->constantValue().value + 1;
         Operand number;
         number.intImmediate(value, kTypeInt);
+        member->noteWrite();
         member->constantComputed = 0;  // a number is no fixed value: renumbering replaces it
         member->setConstantValue(number, member->isConst());
         return true;
@@ -166,6 +179,7 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         if (same != 1) continue;
         if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
             return errorOperand(kErrDuplicateName);
+        noteWrite();
         members_[index] = functionRef;
         return allocateSlot(function, index);
     }
@@ -217,6 +231,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             if (existing->isFinal()) return errorOperand(kErrFinalOverride);
             if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
             if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
+            noteWrite();
             members_[index] = methodRef;
             if (!method->isOverride()) {
                 method->setOverride(true);
@@ -272,6 +287,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
 }
 
 bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     index_.clear();
@@ -286,6 +302,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
 }
 
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     index_.clear();
@@ -304,6 +321,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 }
 
 void Container::inheritMembers(const Container& base) {
+    noteWrite();
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
     for (const auto& [name, indexes] : base.index_)
@@ -458,6 +476,7 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
+    noteWrite();
     signatures_.clear();
     for (const NameEntry& entry : entries) {
         auto found = index_.find(entry.name);
@@ -475,6 +494,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
 }
 
 void Container::clear() {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
@@ -507,7 +527,8 @@ void Container::save(Saved& into) const {
     into.owner = owner;
 }
 
-void Container::restore(const Saved& saved) {
+bool Container::restore(const Saved& saved) {
+    const bool sameHead = kind_ == saved.kind && reported == saved.reported && owner == saved.owner;
     kind_ = saved.kind;
     reported = saved.reported;
     owner = saved.owner;
@@ -516,16 +537,18 @@ void Container::restore(const Saved& saved) {
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
     // Most containers come back as they were lent; copying the index is
     // left to the few that changed.
-    if (same) return;
+    if (same) return !sameHead;
     members_ = saved.members;
     index_ = saved.index;
     indexEntries_ = saved.indexEntries;
     slotValues_ = saved.slotValues;
     failed_.reset();
     signatures_.clear();
+    return true;
 }
 
 void Container::handOverMembers() {
+    noteWrite();
     members_.clear();
     index_.clear();
     indexEntries_ = 0;

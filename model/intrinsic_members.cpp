@@ -62,7 +62,10 @@ bool FunctionObject::bindIntrinsicMember(ModelContext& context, std::string_view
 }
 
 qestl::SmartPtr IRObject::getThisObject() {
-    if (!thisObject) thisObject = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    if (!thisObject) {
+        noteWrite();
+        thisObject = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    }
     return thisObject;
 }
 
