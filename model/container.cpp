@@ -68,7 +68,7 @@ Container::~Container() { --gLiveContainers; }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
-const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
+const std::vector<uint32_t>* Container::indexesOf(const qestl::HashedText& name) const {
     auto found = index_.find(name);
     return found == index_.end() ? nullptr : &found->second;
 }
@@ -354,8 +354,8 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     return candidate;
 }
 
-bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
-                              uint32_t mode) {
+bool Container::lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name,
+                              uint32_t defaultLevel, uint32_t mode) {
     if (const std::vector<uint32_t>* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
@@ -375,7 +375,7 @@ bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::stri
     return false;
 }
 
-bool Container::collectByName(ModelContext& context, std::string_view name, uint32_t level) {
+bool Container::collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level) {
     if (const std::vector<uint32_t>* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
@@ -415,19 +415,19 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 
 }  // namespace
 
-size_t FailedNames::countAtFirstFailure(std::string_view name, size_t count) {
+size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
     if (slots_.size() < 2 * (entries_.size() + 1)) grow();
     const size_t mask = slots_.size() - 1;
-    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+    for (size_t i = name.hash & mask;; i = (i + 1) & mask) {
         if (slots_[i] == 0) {
-            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.size()),
+            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()),
                                      static_cast<uint32_t>(count)});
-            text_.append(name);
+            text_.append(name.text);
             slots_[i] = static_cast<uint32_t>(entries_.size());
             return count;
         }
         const Entry& entry = entries_[slots_[i] - 1];
-        if (nameOf(entry) == name) return entry.count;
+        if (nameOf(entry) == name.text) return entry.count;
     }
 }
 
@@ -447,10 +447,10 @@ Container::FailedLookups& Container::failedLookups() {
     return *failed_;
 }
 
-void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
+void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    context.addNearMissesOf(*this, name, failedLookups().names.countAtFirstFailure(name, members_.size()));
+    context.addNearMissesOf(*this, name.text, failedLookups().names.countAtFirstFailure(name, members_.size()));
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {

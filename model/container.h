@@ -30,7 +30,7 @@ class FailedNames {
 public:
     // The count noted at the name's first failure; `count` is noted now when
     // the name has not failed before.
-    size_t countAtFirstFailure(std::string_view name, size_t count);
+    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count);
 
 private:
     struct Entry {
@@ -119,11 +119,11 @@ public:
     bool finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context);
     bool mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context);
     void inheritMembers(const Container& base);
-    bool lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
+    bool lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name, uint32_t defaultLevel,
                        uint32_t mode);
-    bool collectByName(ModelContext& context, std::string_view name, uint32_t level);
+    bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
-    void collectSimilarNames(ModelContext& context, std::string_view name);
+    void collectSimilarNames(ModelContext& context, const qestl::HashedText& name);
     // The members among the first `memberCount` whose names are close to
     // `name`, in member order.
     void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
@@ -151,7 +151,7 @@ public:
     }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
-    const std::vector<uint32_t>* indexesOf(std::string_view name) const;
+    const std::vector<uint32_t>* indexesOf(const qestl::HashedText& name) const;
     size_t indexEntryCount() const { return indexEntries_; }
     const std::vector<uint64_t>& slotValues() const { return slotValues_; }
 
