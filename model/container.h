@@ -41,9 +41,17 @@ private:
     std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
     void grow();
 
+    // The low half of the name's hash beside the entry: a probe reads the
+    // entry and its text only when the halves match (a failed lookup of a
+    // new name touches one place), and growing needs no hashing again.
+    struct Slot {
+        uint32_t hash;
+        uint32_t entry;  // the entry's index + 1; 0 is a free slot
+    };
+
     std::string text_;
     std::vector<Entry> entries_;
-    std::vector<uint32_t> slots_;  // an entry's index + 1; 0 is a free slot
+    std::vector<Slot> slots_;
 };
 
 class LibraryWriter;
@@ -153,7 +161,7 @@ public:
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(const qestl::HashedText& name) const;
     size_t indexEntryCount() const { return indexEntries_; }
-    const std::vector<uint64_t>& slotValues() const { return slotValues_; }
+    const std::vector<uint64_t>& slotValues() const;
 
     qestl::SmartPtr owner;
     uint8_t reported = 0;
@@ -192,9 +200,30 @@ private:
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
     qestl::SmartPtrVector members_;
-    NameIndex index_;
+    // The listing of a name bucketed by a key of the parameter types that is
+    // equal whenever sameSignature holds, so that an overload is compared
+    // only with the few of its key; a member still being declared (its
+    // parameters may change) is compared always. Positions in the listing,
+    // of the first `listed` entries; forgotten when the index changes
+    // other than by adding.
+    struct SignatureIndex {
+        size_t listed = 0;
+        std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
+        std::vector<uint32_t> pending;
+    };
+    // Made with the first name entered (or slot value kept): a class has six
+    // containers, most of them never given a member, and a program of a
+    // million classes paid for six empty maps each.
+    struct Tables {
+        NameIndex index;
+        std::vector<uint64_t> slotValues;
+        qestl::TextMap<SignatureIndex> signatures;
+    };
+    Tables& tables();
+    // The index and signatures emptied; the slot values stay.
+    void forgetIndex();
+    std::unique_ptr<Tables> tables_;
     size_t indexEntries_ = 0;
-    std::vector<uint64_t> slotValues_;
     uint32_t kind_;
     uint32_t* memberCounter_;
     cbircode* lentWith_ = nullptr;
@@ -207,18 +236,6 @@ private:
     };
     FailedLookups& failedLookups();
     std::unique_ptr<FailedLookups> failed_;
-    // The listing of a name bucketed by a key of the parameter types that is
-    // equal whenever sameSignature holds, so that an overload is compared
-    // only with the few of its key; a member still being declared (its
-    // parameters may change) is compared always. Positions in the listing,
-    // of the first `listed` entries; forgotten when the index changes
-    // other than by adding.
-    struct SignatureIndex {
-        size_t listed = 0;
-        std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
-        std::vector<uint32_t> pending;
-    };
-    qestl::TextMap<SignatureIndex> signatures_;
 };
 
 struct Container::Saved {
