@@ -67,15 +67,10 @@ Container::~Container() { --gLiveContainers; }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
-const std::vector<uint32_t>* Container::indexesOf(std::string_view name) const {
-    auto found = index_.find(name);
-    return found == index_.end() ? nullptr : &found->second;
-}
+const IndexList* Container::indexesOf(std::string_view name) const { return index_.find(name); }
 
 void Container::enter(std::string_view name, uint32_t index) {
-    auto found = index_.find(name);
-    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
-    found->second.push_back(index);
+    index_.findOrAdd(name).push_back(index);
     ++indexEntries_;
 }
 
@@ -83,16 +78,16 @@ void Container::forgetNamesAfter(size_t mark) {
     signatures_.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
-        auto found = index_.find(nameOf(*asObject(members_[index])));
-        if (found == index_.end()) continue;
-        std::vector<uint32_t>& listed = found->second;
-        for (size_t k = listed.size(); k > 0; --k) {
-            if (listed[k - 1] != index) continue;
-            listed.erase(listed.begin() + static_cast<std::ptrdiff_t>(k - 1));
+        const std::string_view name = nameOf(*asObject(members_[index]));
+        IndexList* listed = index_.find(name);
+        if (listed == nullptr) continue;
+        for (size_t k = listed->size(); k > 0; --k) {
+            if ((*listed)[k - 1] != index) continue;
+            listed->erase(k - 1);
             --indexEntries_;
             break;
         }
-        if (listed.empty()) index_.erase(found);
+        if (listed->empty()) index_.erase(name);
     }
 }
 
@@ -142,7 +137,7 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         member->setConstantValue(number, member->isConst());
         return true;
     };
-    const std::vector<uint32_t>* listed = indexesOf(name);
+    const IndexList* listed = indexesOf(name);
     uint32_t index;
     const bool fresh = listed == nullptr;
     if (fresh) {
@@ -181,7 +176,7 @@ Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& fun
 }
 
 qestl::SmartPtr Container::findMember(std::string_view name) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (acceptsMember(member) && member->kind == kKindFunction && member->isConstructor() &&
@@ -193,7 +188,7 @@ qestl::SmartPtr Container::findMember(std::string_view name) {
 }
 
 int64_t Container::duplicateNameCode(const IRObject& object) {
-    const std::vector<uint32_t>* listed = indexesOf(nameOf(object));
+    const IndexList* listed = indexesOf(nameOf(object));
     if (listed == nullptr) return 0;
     IRObject* first = asObject(members_[listed->front()]);
     if (first == &object || first->kind != object.kind) return 0;
@@ -234,7 +229,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
 
 std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, const IRObject& function) {
     std::vector<uint32_t> found;
-    const std::vector<uint32_t>* listed = indexesOf(name);
+    const IndexList* listed = indexesOf(name);
     if (listed == nullptr) return found;
     SignatureIndex& index = signatures_.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
@@ -306,8 +301,10 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 void Container::inheritMembers(const Container& base) {
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
-    for (const auto& [name, indexes] : base.index_)
+    index_.reserve(base.index_.size());
+    base.index_.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes) enter(name, index + offset);
+    });
 }
 
 IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
@@ -338,7 +335,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
 
 bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
                               uint32_t mode) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (!acceptsMember(member)) continue;
@@ -358,7 +355,7 @@ bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::stri
 }
 
 bool Container::collectByName(ModelContext& context, std::string_view name, uint32_t level) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (acceptsMember(member) && member->isAccessibleAt(level))
@@ -460,16 +457,15 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
     signatures_.clear();
     for (const NameEntry& entry : entries) {
-        auto found = index_.find(entry.name);
-        if (found == index_.end()) continue;
-        std::vector<uint32_t>& list = found->second;
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (*it != entry.index) continue;
-            list.erase(it);
+        IndexList* list = index_.find(entry.name);
+        if (list == nullptr) continue;
+        for (size_t k = 0; k < list->size(); ++k) {
+            if ((*list)[k] != entry.index) continue;
+            list->erase(k);
             --indexEntries_;
             break;
         }
-        if (list.empty()) index_.erase(found);
+        if (list->empty()) index_.erase(entry.name);
         enter("$_func_static_var_" + entry.name, entry.index);
     }
 }
@@ -487,14 +483,17 @@ void Container::clear() {
 }
 
 void Container::enterEntriesOf(const Container& other) {
-    std::vector<const std::string*> names(other.members_.size(), nullptr);
-    for (const auto& [name, indexes] : other.index_)
+    // A name unset stays a null view; a name from the index never is one.
+    std::vector<std::string_view> names(other.members_.size());
+    other.index_.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes)
-            if (index < names.size()) names[index] = &name;
+            if (index < names.size()) names[index] = name;
+    });
     const bool oneNameEach = other.indexEntries_ == names.size() &&
-                             std::find(names.begin(), names.end(), nullptr) == names.end();
+                             std::none_of(names.begin(), names.end(),
+                                          [](std::string_view name) { return name.data() == nullptr; });
     if (!oneNameEach) internalFault("a container without one name per member is entered again");
-    for (size_t i = 0; i < names.size(); ++i) findOrCreate(*names[i], other.members_[i]);
+    for (size_t i = 0; i < names.size(); ++i) findOrCreate(names[i], other.members_[i]);
 }
 
 void Container::save(Saved& into) const {
@@ -535,10 +534,16 @@ void Container::handOverMembers() {
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {
-    for (const auto& [name, indexes] : index_)
+    std::string found = "unknow";
+    bool seen = false;
+    index_.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes)
-            if (index == i) return name;
-    return "unknow";
+            if (index == i && !seen) {
+                found = std::string(name);
+                seen = true;
+            }
+    });
+    return found;
 }
 
 }  // namespace model
