@@ -128,7 +128,7 @@ public:
     qestl::SmartPtr resolveNameStep(const qestl::SmartPtr& previous, std::string_view part);
     bool lookupGlobal(std::string_view name);
     void lookupInScopes(qestl::SmartPtr object, std::string_view name);
-    void lookupInImportedPackages(std::string_view name);
+    void lookupInImportedPackages(const qestl::HashedText& name);
     void lookupNameIndex(std::string_view name);
     void bindPackageReferences();
 

@@ -140,6 +140,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
     }
     if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
+    const qestl::HashedText key(name);
 
     // A value whose type is known already (an initialiser, an element of an
     // array initialiser, a cast) looks its names up in that type first: an
@@ -147,7 +148,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     // as if the type were named: there is no object of it yet.
     if (IRObject* expected = model::asObject(lookup_.receiver());
         expected != nullptr && expected->kind == model::kKindClass && !expected->isArray() && name != "super")
-        expected->bindIntrinsicMember(*this, name, model::kLookupStatic | model::kLookupNoEnclosing);
+        expected->bindIntrinsicMember(*this, key, model::kLookupStatic | model::kLookupNoEnclosing);
 
     // Local scopes, innermost first: the first that knows the name.
     const std::vector<NameMap*>& localScopes = lookup_.localScopes();
@@ -161,11 +162,11 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
 
     IRObject* viewing = model::asObject(viewer());
-    lookup_.globalTemplates().lookupVisible(*this, viewing, name, 0, 0);
-    lookup_.scopes().lookupName(lookup_, *this, name);
-    for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, name, 0, 0);
+    lookup_.globalTemplates().lookupVisible(*this, viewing, key, 0, 0);
+    lookup_.scopes().lookupName(lookup_, *this, key);
+    for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, key, 0, 0);
     lookupNameIndex(name);
-    lookupInImportedPackages(name);
+    lookupInImportedPackages(key);
     lookup_.endLookup();
 }
 
@@ -176,7 +177,7 @@ void CompileContext::lookupNameIndex(std::string_view name) {
         lookup_.addResult(IRResult(object, model::asObject(object)->makeObjectOperand()));
 }
 
-void CompileContext::lookupInImportedPackages(std::string_view name) {
+void CompileContext::lookupInImportedPackages(const qestl::HashedText& name) {
     for (auto& [packageName, entry] : lookup_.referencedPackages())
         if (IRObject* package = model::asObject(entry.package)) package->bindIntrinsicMember(*this, name, 3);
 }

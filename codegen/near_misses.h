@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/container.h"
@@ -21,19 +22,29 @@ public:
         listed_.pushBack(result);
     }
     // The container must outlive the list's next clear (the lookup's scope).
+    // The name's text is kept once for the run of containers one lookup
+    // noted it in.
     void defer(model::Container& container, std::string_view name, size_t memberCount) {
-        pending_.push_back(Pending{&container, std::string(name), memberCount});
+        if (pending_.empty() || nameOf(pending_.back()) != name) {
+            nameAt_ = names_.size();
+            names_.append(name);
+        }
+        pending_.push_back(Pending{&container, nameAt_, name.size(), memberCount});
     }
     void clear() {
         pending_.clear();
+        names_.clear();
         listed_.clearKeepingBuffer();
     }
     void swap(NearMissList& other) noexcept {
         pending_.swap(other.pending_);
+        names_.swap(other.names_);
+        std::swap(nameAt_, other.nameAt_);
         listed_.swap(other.listed_);
     }
     NearMissList& operator=(const model::IRValueList& list) {
         pending_.clear();
+        names_.clear();
         listed_ = list;
         return *this;
     }
@@ -47,16 +58,25 @@ public:
 private:
     struct Pending {
         model::Container* container;
-        std::string name;
+        size_t nameAt;
+        size_t nameLength;
         size_t memberCount;
     };
 
+    std::string_view nameOf(const Pending& entry) const {
+        return std::string_view(names_).substr(entry.nameAt, entry.nameLength);
+    }
+
     void resolve() const {
-        for (const Pending& entry : pending_) entry.container->listSimilarNames(entry.name, entry.memberCount, listed_);
+        for (const Pending& entry : pending_)
+            entry.container->listSimilarNames(nameOf(entry), entry.memberCount, listed_);
         pending_.clear();
+        names_.clear();
     }
 
     mutable std::vector<Pending> pending_;
+    mutable std::string names_;
+    size_t nameAt_ = 0;
     mutable model::IRValueList listed_;
 };
 

@@ -56,15 +56,15 @@ SmartPtr firstMember(const Container& container, std::string_view name) {
     return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
 }
 
-bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, std::string_view name) {
+bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name) {
     IRObject* viewer = model::asObject(lookup.viewer());
-    if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name)
+    if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name.text)
         lookup.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
     frame->lookupVisible(context, viewer, name, 0, 0);
     if (ScopeRecord* record = innermost()) {
         IRObject* object = model::asObject(record->object);
         if (object != nullptr) {
-            if (record->mode == ScopeRecord::kObjectScope && name == "this") {
+            if (record->mode == ScopeRecord::kObjectScope && name.text == "this") {
                 // The object a method runs on: the innermost this field, as
                 // `C.this` names the one of its own class.
                 const Operand thisField(0, model::kThisField, model::typeCodeOf(object));

@@ -62,7 +62,7 @@ public:
     // innermost object scope, the module and the heaps. True when the
     // candidate list is not empty afterwards. The model binds members
     // through `context`.
-    bool lookupName(NameLookup& lookup, model::ModelContext& context, std::string_view name);
+    bool lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name);
 
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
     // A refusal is an operand of kind 33 whose value is the reason code.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "codegen/compile_context.h"
@@ -25,6 +26,12 @@ public:
     // compiled from then on, so a template that outgrew the bounds does not
     // report the same faults once per instance.
     bool instantiationStopped = false;
+    // The type nodes whose instance was refused for the count of instances
+    // (membership only). The count never falls within a compilation, so a
+    // later run refuses them again without resolving their arguments: each
+    // run over a program naming 100k instances would otherwise look up
+    // every argument of every refused one again.
+    std::unordered_set<const qeAbstractNode*> refusedForCount;
     // How deeply declared bodies nest, each within the one declaring it.
     uint32_t depth = 0;
 };

@@ -86,6 +86,8 @@ bool instanceNameFits(CompileContext& context, bool deferIt, std::string_view lo
 
 bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& typeNode) {
     if (context.instancesRegistered() < kMaxInstances) return true;
+    if (deferIt && context.diagnostics().activeCapture() == nullptr)
+        declarationState(context).refusedForCount.insert(typeNode.get());
     return refuseInstance(context, deferIt, diag::TooManyInstances, typeNode);
 }
 
@@ -272,6 +274,11 @@ int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scop
     IRObject* object = model::asObject(templ);
     context.lookup().clearResults();
     if (object == nullptr) return 0;
+    if (context.instancesRegistered() >= declare::kMaxInstances &&
+        declarationState(context).refusedForCount.count(typeNode.get()) != 0) {
+        context.deferError(diag::TooManyInstances, typeNode);
+        return 0;
+    }
     declare::Instantiation run{context, scope, *object, typeNode, true};
     const bool source = object->declarationNode && dynamic_cast<TemplateClassObject*>(object) != nullptr;
     qestl::SmartPtr instance = source ? run.sourceInstance(declareInScope) : run.nativeInstance(declareInScope);

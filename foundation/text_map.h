@@ -13,9 +13,24 @@
 
 namespace qestl {
 
+// A name with its hash: one name lookup asks a dozen tables, and hashing it
+// for each cost more than the tables' searches.
+struct HashedText {
+    HashedText(std::string_view text) : text(text), hash(std::hash<std::string_view>()(text)) {}
+    HashedText(const std::string& text) : HashedText(std::string_view(text)) {}
+    HashedText(const char* text) : HashedText(std::string_view(text)) {}
+    friend bool operator==(const HashedText& a, std::string_view b) { return a.text == b; }
+
+    std::string_view text;
+    size_t hash;
+};
+
 struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    size_t operator()(const std::string& text) const { return (*this)(std::string_view(text)); }
+    size_t operator()(const char* text) const { return (*this)(std::string_view(text)); }
+    size_t operator()(const HashedText& text) const { return text.hash; }
 };
 
 // Values that stay where they are while the map grows.

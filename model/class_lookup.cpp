@@ -141,7 +141,9 @@ void ClassObject::collectCandidates(ModelContext& context, std::string_view memb
     }
 }
 
-bool ClassObject::resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) {
+bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
+                                uint32_t depth) {
+    const std::string_view memberName = member.text;
     const uint32_t level = accessLevelFrom(context);
     const BuiltinTypes& b = builtinTypes();
     if (memberName == "super") {
@@ -169,19 +171,20 @@ bool ClassObject::resolveMember(ModelContext& context, std::string_view memberNa
         if (named) function.changeModifiers(kModNotNil, 0);
     }
     if (flags & kLookupStatic) {
-        staticProperties.lookupVisible(context, this, memberName, level, flags);
-        staticMethods.lookupVisible(context, this, memberName, level, flags);
+        staticProperties.lookupVisible(context, this, member, level, flags);
+        staticMethods.lookupVisible(context, this, member, level, flags);
     }
     if (flags & kLookupInstance) {
-        dynamicProperties.lookupVisible(context, this, memberName, level, flags);
-        dynamicMethods.lookupVisible(context, this, memberName, level, flags);
+        dynamicProperties.lookupVisible(context, this, member, level, flags);
+        dynamicMethods.lookupVisible(context, this, member, level, flags);
     }
     collectCandidates(context, memberName, flags);
-    templateArgumentTable.lookupVisible(context, this, memberName, level, flags);
+    templateArgumentTable.lookupVisible(context, this, member, level, flags);
     return true;
 }
 
-bool ClassObject::bindMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) {
+bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
+                             uint32_t depth) {
     resolveMember(context, memberName, flags, depth);
     if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
     if (IRObject* holder = ownerObject()) {
@@ -193,7 +196,7 @@ bool ClassObject::bindMember(ModelContext& context, std::string_view memberName,
     return true;
 }
 
-bool ClassObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) {
+bool ClassObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
     return bindMember(context, member, flags, 0);
 }
 

@@ -101,7 +101,7 @@ public:
     bool isPodType() const override { return typeCode != 0 && typeCode != kTypeObject; }
     qestl::SmartPtr typeOfType() const override { return {}; }
     qestl::SmartPtr valueType() const override;
-    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) override;
+    bool bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) override;
     bool writeToLibrary(LibraryWriter& out) override;
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 
@@ -133,8 +133,9 @@ public:
     bool isDeclarationPending(const NodeHandle& node) const;
 
     // Lookup (the candidates go to the context's list).
-    bool resolveMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth) override;
-    bool bindMember(ModelContext& context, std::string_view memberName, uint32_t flags, uint32_t depth);
+    bool resolveMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
+                       uint32_t depth) override;
+    bool bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth);
     void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags);
     uint32_t accessLevelFrom(ModelContext& context);
     bool collectAbstractMethods(std::vector<qestl::SmartPtr>& out) const;

@@ -67,19 +67,40 @@ Container::~Container() { --gLiveContainers; }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
-const IndexList* Container::indexesOf(std::string_view name) const { return index_.find(name); }
+Container::Tables& Container::tables() {
+    if (!tables_) tables_ = std::make_unique<Tables>();
+    return *tables_;
+}
+
+void Container::forgetIndex() {
+    indexEntries_ = 0;
+    if (!tables_) return;
+    tables_->index.clear();
+    tables_->signatures.clear();
+}
+
+const std::vector<uint64_t>& Container::slotValues() const {
+    static const std::vector<uint64_t> kNone;
+    return tables_ ? tables_->slotValues : kNone;
+}
+
+const IndexList* Container::indexesOf(const qestl::HashedText& name) const {
+    return tables_ ? tables_->index.find(name) : nullptr;
+}
 
 void Container::enter(std::string_view name, uint32_t index) {
-    index_.findOrAdd(name).push_back(index);
+    tables().index.findOrAdd(name).push_back(index);
     ++indexEntries_;
 }
 
 void Container::forgetNamesAfter(size_t mark) {
-    signatures_.clear();
+    if (!tables_) return;
+    NameIndex& names = tables_->index;
+    tables_->signatures.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
         const std::string_view name = nameOf(*asObject(members_[index]));
-        IndexList* listed = index_.find(name);
+        IndexList* listed = names.find(name);
         if (listed == nullptr) continue;
         for (size_t k = listed->size(); k > 0; --k) {
             if ((*listed)[k - 1] != index) continue;
@@ -87,7 +108,7 @@ void Container::forgetNamesAfter(size_t mark) {
             --indexEntries_;
             break;
         }
-        if (listed->empty()) index_.erase(name);
+        if (listed->empty()) names.erase(name);
     }
 }
 
@@ -111,7 +132,7 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
     if (slotKind && (member == nullptr || !member->isConstructor())) {
         Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
-        if (kind_ == kClosure) slotValues_.push_back(value);
+        if (kind_ == kClosure) tables().slotValues.push_back(value);
         return slot;
     }
     Operand reference;
@@ -231,7 +252,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, 
     std::vector<uint32_t> found;
     const IndexList* listed = indexesOf(name);
     if (listed == nullptr) return found;
-    SignatureIndex& index = signatures_.findOrAdd(name);
+    SignatureIndex& index = tables_->signatures.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
@@ -269,9 +290,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
 bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    index_.clear();
-    indexEntries_ = 0;
-    signatures_.clear();
+    forgetIndex();
     for (const qestl::SmartPtr& method : taken) {
         IRObject* m = asObject(method);
         const Operand slot = addMethod(context, nameOf(*m), method);
@@ -283,9 +302,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    index_.clear();
-    indexEntries_ = 0;
-    signatures_.clear();
+    forgetIndex();
     inheritMembers(base);
     for (const qestl::SmartPtr& method : taken) {
         bool inherited = false;
@@ -301,8 +318,9 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 void Container::inheritMembers(const Container& base) {
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
-    index_.reserve(base.index_.size());
-    base.index_.forEach([&](std::string_view name, const IndexList& indexes) {
+    if (!base.tables_) return;
+    tables().index.reserve(base.tables_->index.size());
+    base.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes) enter(name, index + offset);
     });
 }
@@ -333,8 +351,8 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     return candidate;
 }
 
-bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
-                              uint32_t mode) {
+bool Container::lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name,
+                              uint32_t defaultLevel, uint32_t mode) {
     if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
@@ -354,7 +372,7 @@ bool Container::lookupVisible(ModelContext& context, IRObject* viewer, std::stri
     return false;
 }
 
-bool Container::collectByName(ModelContext& context, std::string_view name, uint32_t level) {
+bool Container::collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level) {
     if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
@@ -394,29 +412,33 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 
 }  // namespace
 
-size_t FailedNames::countAtFirstFailure(std::string_view name, size_t count) {
+size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
     if (slots_.size() < 2 * (entries_.size() + 1)) grow();
     const size_t mask = slots_.size() - 1;
-    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
-        if (slots_[i] == 0) {
-            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.size()),
+    const auto hash = static_cast<uint32_t>(name.hash);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = slots_[i];
+        if (slot.entry == 0) {
+            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()),
                                      static_cast<uint32_t>(count)});
-            text_.append(name);
-            slots_[i] = static_cast<uint32_t>(entries_.size());
+            text_.append(name.text);
+            slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
             return count;
         }
-        const Entry& entry = entries_[slots_[i] - 1];
-        if (nameOf(entry) == name) return entry.count;
+        if (slot.hash != hash) continue;
+        const Entry& entry = entries_[slot.entry - 1];
+        if (nameOf(entry) == name.text) return entry.count;
     }
 }
 
 void FailedNames::grow() {
-    std::vector<uint32_t> slots(slots_.empty() ? 8 : slots_.size() * 2, 0);
+    std::vector<Slot> slots(slots_.empty() ? 8 : slots_.size() * 2, Slot{0, 0});
     const size_t mask = slots.size() - 1;
-    for (size_t n = 0; n < entries_.size(); ++n) {
-        size_t i = std::hash<std::string_view>()(nameOf(entries_[n])) & mask;
-        while (slots[i] != 0) i = (i + 1) & mask;
-        slots[i] = static_cast<uint32_t>(n + 1);
+    for (const Slot& slot : slots_) {
+        if (slot.entry == 0) continue;
+        size_t i = slot.hash & mask;
+        while (slots[i].entry != 0) i = (i + 1) & mask;
+        slots[i] = slot;
     }
     slots_.swap(slots);
 }
@@ -426,10 +448,10 @@ Container::FailedLookups& Container::failedLookups() {
     return *failed_;
 }
 
-void Container::collectSimilarNames(ModelContext& context, std::string_view name) {
+void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    context.addNearMissesOf(*this, name, failedLookups().names.countAtFirstFailure(name, members_.size()));
+    context.addNearMissesOf(*this, name.text, failedLookups().names.countAtFirstFailure(name, members_.size()));
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
@@ -455,9 +477,11 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
-    signatures_.clear();
+    if (!tables_) return;
+    NameIndex& names = tables_->index;
+    tables_->signatures.clear();
     for (const NameEntry& entry : entries) {
-        IndexList* list = index_.find(entry.name);
+        IndexList* list = names.find(entry.name);
         if (list == nullptr) continue;
         for (size_t k = 0; k < list->size(); ++k) {
             if ((*list)[k] != entry.index) continue;
@@ -465,7 +489,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
             --indexEntries_;
             break;
         }
-        if (list->empty()) index_.erase(entry.name);
+        if (list->empty()) names.erase(entry.name);
         enter("$_func_static_var_" + entry.name, entry.index);
     }
 }
@@ -475,20 +499,19 @@ void Container::clear() {
     taken.swap(members_);
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
     taken.clear();
-    index_.clear();
-    indexEntries_ = 0;
+    forgetIndex();
     failed_.reset();
-    signatures_.clear();
     owner.reset();
 }
 
 void Container::enterEntriesOf(const Container& other) {
     // A name unset stays a null view; a name from the index never is one.
     std::vector<std::string_view> names(other.members_.size());
-    other.index_.forEach([&](std::string_view name, const IndexList& indexes) {
-        for (uint32_t index : indexes)
-            if (index < names.size()) names[index] = name;
-    });
+    if (other.tables_)
+        other.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
+            for (uint32_t index : indexes)
+                if (index < names.size()) names[index] = name;
+        });
     const bool oneNameEach = other.indexEntries_ == names.size() &&
                              std::none_of(names.begin(), names.end(),
                                           [](std::string_view name) { return name.data() == nullptr; });
@@ -498,9 +521,9 @@ void Container::enterEntriesOf(const Container& other) {
 
 void Container::save(Saved& into) const {
     into.members = members_;
-    into.index = index_;
+    into.index = tables_ ? tables_->index : NameIndex();
     into.indexEntries = indexEntries_;
-    into.slotValues = slotValues_;
+    into.slotValues = slotValues();
     into.kind = kind_;
     into.reported = reported;
     into.owner = owner;
@@ -511,38 +534,38 @@ void Container::restore(const Saved& saved) {
     reported = saved.reported;
     owner = saved.owner;
     bool same = members_.size() == saved.members.size() && indexEntries_ == saved.indexEntries &&
-                slotValues_ == saved.slotValues;
+                slotValues() == saved.slotValues;
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
     // Most containers come back as they were lent; copying the index is
     // left to the few that changed.
     if (same) return;
     members_ = saved.members;
-    index_ = saved.index;
+    Tables& kept = tables();
+    kept.index = saved.index;
+    kept.signatures.clear();
     indexEntries_ = saved.indexEntries;
-    slotValues_ = saved.slotValues;
+    kept.slotValues = saved.slotValues;
     failed_.reset();
-    signatures_.clear();
 }
 
 void Container::handOverMembers() {
     members_.clear();
-    index_.clear();
-    indexEntries_ = 0;
+    forgetIndex();
     failed_.reset();
-    signatures_.clear();
     owner.reset();
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {
     std::string found = "unknow";
     bool seen = false;
-    index_.forEach([&](std::string_view name, const IndexList& indexes) {
-        for (uint32_t index : indexes)
-            if (index == i && !seen) {
-                found = std::string(name);
-                seen = true;
-            }
-    });
+    if (tables_)
+        tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
+            for (uint32_t index : indexes)
+                if (index == i && !seen) {
+                    found = std::string(name);
+                    seen = true;
+                }
+        });
     return found;
 }
 

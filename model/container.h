@@ -31,7 +31,7 @@ class FailedNames {
 public:
     // The count noted at the name's first failure; `count` is noted now when
     // the name has not failed before.
-    size_t countAtFirstFailure(std::string_view name, size_t count);
+    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count);
 
 private:
     struct Entry {
@@ -42,9 +42,17 @@ private:
     std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
     void grow();
 
+    // The low half of the name's hash beside the entry: a probe reads the
+    // entry and its text only when the halves match (a failed lookup of a
+    // new name touches one place), and growing needs no hashing again.
+    struct Slot {
+        uint32_t hash;
+        uint32_t entry;  // the entry's index + 1; 0 is a free slot
+    };
+
     std::string text_;
     std::vector<Entry> entries_;
-    std::vector<uint32_t> slots_;  // an entry's index + 1; 0 is a free slot
+    std::vector<Slot> slots_;
 };
 
 class LibraryWriter;
@@ -120,11 +128,11 @@ public:
     bool finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context);
     bool mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context);
     void inheritMembers(const Container& base);
-    bool lookupVisible(ModelContext& context, IRObject* viewer, std::string_view name, uint32_t defaultLevel,
+    bool lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name, uint32_t defaultLevel,
                        uint32_t mode);
-    bool collectByName(ModelContext& context, std::string_view name, uint32_t level);
+    bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
-    void collectSimilarNames(ModelContext& context, std::string_view name);
+    void collectSimilarNames(ModelContext& context, const qestl::HashedText& name);
     // The members among the first `memberCount` whose names are close to
     // `name`, in member order.
     void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
@@ -149,9 +157,9 @@ public:
     void setKind(uint32_t newKind) { kind_ = newKind; }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
-    const IndexList* indexesOf(std::string_view name) const;
+    const IndexList* indexesOf(const qestl::HashedText& name) const;
     size_t indexEntryCount() const { return indexEntries_; }
-    const std::vector<uint64_t>& slotValues() const { return slotValues_; }
+    const std::vector<uint64_t>& slotValues() const;
 
     qestl::SmartPtr owner;
     uint8_t reported = 0;
@@ -182,20 +190,6 @@ private:
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
     qestl::SmartPtrVector members_;
-    NameIndex index_;
-    size_t indexEntries_ = 0;
-    std::vector<uint64_t> slotValues_;
-    uint32_t kind_;
-    uint32_t* memberCounter_;
-    // Made at the first failed lookup: most containers never have one.
-    struct FailedLookups {
-        FailedNames names;
-        // The similar names of a failed name, among the members counted,
-        // once a message listed them.
-        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
-    };
-    FailedLookups& failedLookups();
-    std::unique_ptr<FailedLookups> failed_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its
@@ -207,7 +201,30 @@ private:
         std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
         std::vector<uint32_t> pending;
     };
-    qestl::TextMap<SignatureIndex> signatures_;
+    // Made with the first name entered (or slot value kept): a class has six
+    // containers, most of them never given a member, and a program of a
+    // million classes paid for six empty maps each.
+    struct Tables {
+        NameIndex index;
+        std::vector<uint64_t> slotValues;
+        qestl::TextMap<SignatureIndex> signatures;
+    };
+    Tables& tables();
+    // The index and signatures emptied; the slot values stay.
+    void forgetIndex();
+    std::unique_ptr<Tables> tables_;
+    size_t indexEntries_ = 0;
+    uint32_t kind_;
+    uint32_t* memberCounter_;
+    // Made at the first failed lookup: most containers never have one.
+    struct FailedLookups {
+        FailedNames names;
+        // The similar names of a failed name, among the members counted,
+        // once a message listed them.
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
+    };
+    FailedLookups& failedLookups();
+    std::unique_ptr<FailedLookups> failed_;
 };
 
 struct Container::Saved {

@@ -29,7 +29,7 @@ public:
     void buildLinkName() override;
     bool isNative() const override { return false; }
     // A function value offers the members of Method.
-    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode) override;
+    bool bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t mode) override;
     bool writeToLibrary(LibraryWriter& out) override;
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 

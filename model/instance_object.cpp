@@ -33,7 +33,7 @@ qestl::SmartPtr InstanceObject::typeOfType() const { return target() ? target()-
 
 qestl::SmartPtr InstanceObject::valueType() const { return target() ? target()->valueType() : qestl::SmartPtr(); }
 
-bool InstanceObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) {
+bool InstanceObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
     return target() ? target()->bindIntrinsicMember(context, member, flags) : false;
 }
 

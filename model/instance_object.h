@@ -22,7 +22,7 @@ public:
     bool isArray() const override { return target() && target()->isArray(); }
     qestl::SmartPtr typeOfType() const override;
     qestl::SmartPtr valueType() const override;
-    bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t flags) override;
+    bool bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) override;
     // The class's const flag follows this instance's own; the argument is
     // not used.
     void setConst(bool) override;

@@ -18,7 +18,8 @@ qestl::SmartPtr offerSpecial(ModelContext& context, const char* name, const qest
     return made;
 }
 
-bool IRObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode) {
+bool IRObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& name, uint32_t mode) {
+    const std::string_view member = name.text;
     const BuiltinTypes& b = builtinTypes();
     const size_t before = context.candidateCount();
     if (lockMode == kLockPlain) {
@@ -56,7 +57,7 @@ bool IRObject::bindIntrinsicMember(ModelContext& context, std::string_view membe
     return context.candidateCount() != before;
 }
 
-bool FunctionObject::bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode) {
+bool FunctionObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t mode) {
     IRObject* method = asObject(builtinTypes().methodType);
     return method != nullptr && method->bindIntrinsicMember(context, member, mode);
 }

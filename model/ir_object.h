@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "foundation/qestring.h"
+#include "foundation/text_map.h"
 #include "model/ir_result.h"
 
 namespace model {
@@ -92,10 +93,10 @@ public:
     virtual bool isDerivedFrom(const IRObject*) const { return false; }
     // Adds the intrinsic functions a member name stands for on this object
     // to the context's candidates; true when it added any.
-    virtual bool bindIntrinsicMember(ModelContext& context, std::string_view member, uint32_t mode);
+    virtual bool bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t mode);
     // Appends the candidates of a member name found in this class and its
     // bases (classes answer); false for "super" without base.
-    virtual bool resolveMember(ModelContext&, std::string_view, uint32_t, uint32_t) { return false; }
+    virtual bool resolveMember(ModelContext&, const qestl::HashedText&, uint32_t, uint32_t) { return false; }
     // Whether this object encloses the other: some owner up the other's
     // owner chain is the same type as this.
     bool encloses(const IRObject* other) const;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/text_map.h"
+
 namespace model {
 
 // The member indexes listed under one name, in insertion order. Most names
@@ -104,12 +106,13 @@ private:
 // order, and every user of the index is indifferent to it.
 class MemberIndex {
 public:
-    const IndexList* find(std::string_view name) const {
+    // A name hashed once is looked up in many tables.
+    const IndexList* find(const qestl::HashedText& name) const {
         if (slots_.empty()) return nullptr;
-        const Slot& slot = slots_[place(name, hashOf(name))];
+        const Slot& slot = slots_[place(name.text, name.hash | kLiveBit)];
         return slot.hash > kErased ? &slot.list : nullptr;
     }
-    IndexList* find(std::string_view name) {
+    IndexList* find(const qestl::HashedText& name) {
         return const_cast<IndexList*>(static_cast<const MemberIndex*>(this)->find(name));
     }
     // The list of the name, made empty when the name is new.
@@ -179,6 +182,7 @@ public:
 private:
     static constexpr uint64_t kFree = 0;
     static constexpr uint64_t kErased = 1;
+    static constexpr uint64_t kLiveBit = 2;  // set in every live hash
 
     struct Slot {
         uint64_t hash = kFree;  // kFree, kErased, or the name's hash (never below 2)
@@ -187,7 +191,8 @@ private:
         IndexList list;
     };
 
-    static uint64_t hashOf(std::string_view name) { return std::hash<std::string_view>()(name) | 2; }
+    // The hash HashedText makes, so a name hashed once finds its place here.
+    static uint64_t hashOf(std::string_view name) { return qestl::TextHash()(name) | kLiveBit; }
     std::string_view nameOf(const Slot& slot) const { return std::string_view(text_).substr(slot.at, slot.length); }
 
     // Where the name is, or the free place that ends its search.
