@@ -55,6 +55,7 @@ void NameLookup::addResult(const IRResult& result) {
     IRObject* object = result.objectPtr();
     if (deduplicating_ != 0 && object != nullptr) {
         if (object->lookupStamp == generation_) return;
+        object->noteWrite();
         object->lookupStamp = generation_;
     }
     candidates_.pushBack(result);
