@@ -48,6 +48,7 @@ void printBanner() {
 
 int runCompiler(int argc, const char16_t* const* argv) {
     qestl::setOutOfMemoryLine(diag::OutOfMemory.text);
+    qestl::endOnFailedNew();
     logcatSetUp();
     addDefaultSearchPaths();
     static qeCompilerLogcat console;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace qestl {
 
@@ -26,14 +27,29 @@ void freeIfOwned(void* block, int ownershipFlag) {
     if (ownershipFlag == 1) std::free(block);
 }
 
-[[noreturn]] void outOfMemory(size_t bytes) {
-    // A compile error, not a crash: what was printed so far stays, the
-    // message follows it, and the status says the compile failed.
+namespace {
+
+// A compile error, not a crash: what was printed so far stays, the message
+// follows it, and the status says the compile failed.
+[[noreturn]] void endForMemory(const char* report) {
     std::fflush(stdout);
-    std::fprintf(stderr, "out of memory (%zu bytes)\n", bytes);
+    std::fprintf(stderr, "%s\n", report);
     if (outOfMemoryLine != nullptr) std::printf("%s\n", outOfMemoryLine);
     std::fflush(stdout);
     std::_Exit(1);
+}
+
+}  // namespace
+
+[[noreturn]] void outOfMemory(size_t bytes) {
+    char report[64];
+    std::snprintf(report, sizeof report, "out of memory (%zu bytes)", bytes);
+    endForMemory(report);
+}
+
+void endOnFailedNew() {
+    // operator new does not tell the handler the size it was asked for.
+    std::set_new_handler([] { endForMemory("out of memory"); });
 }
 
 void setOutOfMemoryLine(const char* line) { outOfMemoryLine = line; }

@@ -41,6 +41,9 @@ inline void* placementNew(void* address) { return address; }
 // The line printed on stdout before that exit: the compiler's own message,
 // which the foundation does not know; none until the compiler sets it.
 void setOutOfMemoryLine(const char* line);
+// The standard containers and `new` end the same way, rather than throwing
+// std::bad_alloc out of the compile into an abort.
+void endOnFailedNew();
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);
 

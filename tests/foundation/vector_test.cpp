@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "foundation/memory.h"
@@ -143,4 +144,10 @@ TEST(VectorTest, NarrowCountVectorFollowsTheSameRules) {
 // an error, with status 1 and a message, never with a signal.
 TEST(Memory, RunningOutEndsWithStatusOne) {
     EXPECT_EXIT(qestl::outOfMemory(64), testing::ExitedWithCode(1), "out of memory \\(64 bytes\\)");
+    EXPECT_EXIT(
+        {
+            qestl::endOnFailedNew();
+            std::get_new_handler()();
+        },
+        testing::ExitedWithCode(1), "out of memory");
 }
