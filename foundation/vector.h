@@ -175,25 +175,20 @@ public:
                 const size_t doubled = size_t{count_} * 2;
                 regrow(doubled > n ? doubled : n, count_, nullptr, 0);
             }
-            // Plain elements are zeroed at once: an instrumented build kept
-            // the loop, one traced compare per byte of every image's zeros.
-            if constexpr (std::is_trivial_v<T>) {
+            // One memset for plain elements: a loop over byte elements
+            // reloads the header at every store (a byte may alias it), and
+            // the image writer pads every table entry this way.
+            if constexpr (std::is_trivially_default_constructible_v<T> && std::is_trivially_copyable_v<T>)
                 std::memset(static_cast<void*>(data_ + count_), 0, (n - count_) * sizeof(T));
-            } else {
+            else
                 for (size_t i = count_; i < n; ++i) new (data_ + i) T();
-            }
             count_ = checkedCount(n);
             return;
         }
         T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
         size_t kept = count_ < n ? count_ : n;
-        if constexpr (std::is_trivial_v<T>) {
-            if (kept != 0) std::memcpy(static_cast<void*>(fresh), data_, kept * sizeof(T));
-            if (n > kept) std::memset(static_cast<void*>(fresh + kept), 0, (n - kept) * sizeof(T));
-        } else {
-            for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
-            for (size_t i = kept; i < n; ++i) new (fresh + i) T();
-        }
+        for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
+        for (size_t i = kept; i < n; ++i) new (fresh + i) T();
         destroyAll();
         releaseBuffer();
         data_ = fresh;
