@@ -68,13 +68,16 @@ Container::~Container() { --gLiveContainers; }
 uint32_t Container::liveCount() { return gLiveContainers; }
 
 const std::vector<uint32_t>* Container::indexesOf(const qestl::HashedText& name) const {
+    if ((nameBits_ & nameBit(name.hash)) == 0) return nullptr;
     auto found = index_.find(name);
     return found == index_.end() ? nullptr : &found->second;
 }
 
-void Container::enter(std::string_view name, uint32_t index) {
+void Container::enter(std::string_view text, uint32_t index) {
+    const qestl::HashedText name(text);
+    nameBits_ |= nameBit(name.hash);
     auto found = index_.find(name);
-    if (found == index_.end()) found = index_.emplace(std::string(name), std::vector<uint32_t>()).first;
+    if (found == index_.end()) found = index_.emplace(std::string(text), std::vector<uint32_t>()).first;
     found->second.push_back(index);
     ++indexEntries_;
 }
@@ -275,6 +278,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     index_.clear();
+    nameBits_ = 0;
     indexEntries_ = 0;
     signatures_.clear();
     for (const qestl::SmartPtr& method : taken) {
@@ -289,6 +293,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     index_.clear();
+    nameBits_ = 0;
     indexEntries_ = 0;
     signatures_.clear();
     inheritMembers(base);
@@ -480,6 +485,7 @@ void Container::clear() {
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
     taken.clear();
     index_.clear();
+    nameBits_ = 0;
     indexEntries_ = 0;
     failed_.reset();
     signatures_.clear();
@@ -519,6 +525,7 @@ void Container::restore(const Saved& saved) {
     if (same) return;
     members_ = saved.members;
     index_ = saved.index;
+    nameBits_ = ~uint64_t{0};
     indexEntries_ = saved.indexEntries;
     slotValues_ = saved.slotValues;
     failed_.reset();
@@ -528,6 +535,7 @@ void Container::restore(const Saved& saved) {
 void Container::handOverMembers() {
     members_.clear();
     index_.clear();
+    nameBits_ = 0;
     indexEntries_ = 0;
     failed_.reset();
     signatures_.clear();

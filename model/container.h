@@ -180,8 +180,14 @@ private:
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
+    // One bit of the hash of every name entered since the index was last
+    // emptied: most lookups ask containers that lack the name, and a clear
+    // bit answers without reaching the index's buckets and nodes.
+    static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
+
     qestl::SmartPtrVector members_;
     NameIndex index_;
+    uint64_t nameBits_ = 0;
     size_t indexEntries_ = 0;
     std::vector<uint64_t> slotValues_;
     uint32_t kind_;
