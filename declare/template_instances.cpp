@@ -274,7 +274,8 @@ int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scop
     IRObject* object = model::asObject(templ);
     context.lookup().clearResults();
     if (object == nullptr) return 0;
-    if (declarationState(context).refusedForCount.count(typeNode.get()) != 0) {
+    if (context.instancesRegistered() >= declare::kMaxInstances &&
+        declarationState(context).refusedForCount.count(typeNode.get()) != 0) {
         context.deferError(diag::TooManyInstances, typeNode);
         return 0;
     }

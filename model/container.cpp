@@ -67,27 +67,49 @@ Container::~Container() { --gLiveContainers; }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
+Container::Tables& Container::tables() {
+    if (!tables_) tables_ = std::make_unique<Tables>();
+    return *tables_;
+}
+
+void Container::forgetIndex() {
+    indexEntries_ = 0;
+    if (!tables_) return;
+    tables_->index.clear();
+    tables_->nameBits = 0;
+    tables_->signatures.clear();
+}
+
+const std::vector<uint64_t>& Container::slotValues() const {
+    static const std::vector<uint64_t> kNone;
+    return tables_ ? tables_->slotValues : kNone;
+}
+
 const std::vector<uint32_t>* Container::indexesOf(const qestl::HashedText& name) const {
-    if ((nameBits_ & nameBit(name.hash)) == 0) return nullptr;
-    auto found = index_.find(name);
-    return found == index_.end() ? nullptr : &found->second;
+    if (!tables_ || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
+    auto found = tables_->index.find(name);
+    return found == tables_->index.end() ? nullptr : &found->second;
 }
 
 void Container::enter(std::string_view text, uint32_t index) {
     const qestl::HashedText name(text);
-    nameBits_ |= nameBit(name.hash);
-    auto found = index_.find(name);
-    if (found == index_.end()) found = index_.emplace(std::string(text), std::vector<uint32_t>()).first;
+    Tables& kept = tables();
+    kept.nameBits |= nameBit(name.hash);
+    NameIndex& names = kept.index;
+    auto found = names.find(name);
+    if (found == names.end()) found = names.emplace(std::string(text), std::vector<uint32_t>()).first;
     found->second.push_back(index);
     ++indexEntries_;
 }
 
 void Container::forgetNamesAfter(size_t mark) {
-    signatures_.clear();
+    if (!tables_) return;
+    NameIndex& names = tables_->index;
+    tables_->signatures.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
-        auto found = index_.find(nameOf(*asObject(members_[index])));
-        if (found == index_.end()) continue;
+        auto found = names.find(nameOf(*asObject(members_[index])));
+        if (found == names.end()) continue;
         std::vector<uint32_t>& listed = found->second;
         for (size_t k = listed.size(); k > 0; --k) {
             if (listed[k - 1] != index) continue;
@@ -95,7 +117,7 @@ void Container::forgetNamesAfter(size_t mark) {
             --indexEntries_;
             break;
         }
-        if (listed.empty()) index_.erase(found);
+        if (listed.empty()) names.erase(found);
     }
 }
 
@@ -119,7 +141,7 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
     if (slotKind && (member == nullptr || !member->isConstructor())) {
         Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
-        if (kind_ == kClosure) slotValues_.push_back(value);
+        if (kind_ == kClosure) tables().slotValues.push_back(value);
         return slot;
     }
     Operand reference;
@@ -239,7 +261,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, 
     std::vector<uint32_t> found;
     const std::vector<uint32_t>* listed = indexesOf(name);
     if (listed == nullptr) return found;
-    SignatureIndex& index = signatures_.findOrAdd(name);
+    SignatureIndex& index = tables_->signatures.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
@@ -277,10 +299,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
 bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    index_.clear();
-    nameBits_ = 0;
-    indexEntries_ = 0;
-    signatures_.clear();
+    forgetIndex();
     for (const qestl::SmartPtr& method : taken) {
         IRObject* m = asObject(method);
         const Operand slot = addMethod(context, nameOf(*m), method);
@@ -292,10 +311,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    index_.clear();
-    nameBits_ = 0;
-    indexEntries_ = 0;
-    signatures_.clear();
+    forgetIndex();
     inheritMembers(base);
     for (const qestl::SmartPtr& method : taken) {
         bool inherited = false;
@@ -311,7 +327,8 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 void Container::inheritMembers(const Container& base) {
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
-    for (const auto& [name, indexes] : base.index_)
+    if (!base.tables_) return;
+    for (const auto& [name, indexes] : base.tables_->index)
         for (uint32_t index : indexes) enter(name, index + offset);
 }
 
@@ -405,26 +422,30 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
     if (slots_.size() < 2 * (entries_.size() + 1)) grow();
     const size_t mask = slots_.size() - 1;
-    for (size_t i = name.hash & mask;; i = (i + 1) & mask) {
-        if (slots_[i] == 0) {
+    const auto hash = static_cast<uint32_t>(name.hash);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = slots_[i];
+        if (slot.entry == 0) {
             entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()),
                                      static_cast<uint32_t>(count)});
             text_.append(name.text);
-            slots_[i] = static_cast<uint32_t>(entries_.size());
+            slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
             return count;
         }
-        const Entry& entry = entries_[slots_[i] - 1];
+        if (slot.hash != hash) continue;
+        const Entry& entry = entries_[slot.entry - 1];
         if (nameOf(entry) == name.text) return entry.count;
     }
 }
 
 void FailedNames::grow() {
-    std::vector<uint32_t> slots(slots_.empty() ? 8 : slots_.size() * 2, 0);
+    std::vector<Slot> slots(slots_.empty() ? 8 : slots_.size() * 2, Slot{0, 0});
     const size_t mask = slots.size() - 1;
-    for (size_t n = 0; n < entries_.size(); ++n) {
-        size_t i = std::hash<std::string_view>()(nameOf(entries_[n])) & mask;
-        while (slots[i] != 0) i = (i + 1) & mask;
-        slots[i] = static_cast<uint32_t>(n + 1);
+    for (const Slot& slot : slots_) {
+        if (slot.entry == 0) continue;
+        size_t i = slot.hash & mask;
+        while (slots[i].entry != 0) i = (i + 1) & mask;
+        slots[i] = slot;
     }
     slots_.swap(slots);
 }
@@ -463,10 +484,12 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
-    signatures_.clear();
+    if (!tables_) return;
+    NameIndex& names = tables_->index;
+    tables_->signatures.clear();
     for (const NameEntry& entry : entries) {
-        auto found = index_.find(entry.name);
-        if (found == index_.end()) continue;
+        auto found = names.find(entry.name);
+        if (found == names.end()) continue;
         std::vector<uint32_t>& list = found->second;
         for (auto it = list.begin(); it != list.end(); ++it) {
             if (*it != entry.index) continue;
@@ -474,7 +497,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
             --indexEntries_;
             break;
         }
-        if (list.empty()) index_.erase(found);
+        if (list.empty()) names.erase(found);
         enter("$_func_static_var_" + entry.name, entry.index);
     }
 }
@@ -484,19 +507,17 @@ void Container::clear() {
     taken.swap(members_);
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
     taken.clear();
-    index_.clear();
-    nameBits_ = 0;
-    indexEntries_ = 0;
+    forgetIndex();
     failed_.reset();
-    signatures_.clear();
     owner.reset();
 }
 
 void Container::enterEntriesOf(const Container& other) {
     std::vector<const std::string*> names(other.members_.size(), nullptr);
-    for (const auto& [name, indexes] : other.index_)
-        for (uint32_t index : indexes)
-            if (index < names.size()) names[index] = &name;
+    if (other.tables_)
+        for (const auto& [name, indexes] : other.tables_->index)
+            for (uint32_t index : indexes)
+                if (index < names.size()) names[index] = &name;
     const bool oneNameEach = other.indexEntries_ == names.size() &&
                              std::find(names.begin(), names.end(), nullptr) == names.end();
     if (!oneNameEach) internalFault("a container without one name per member is entered again");
@@ -505,9 +526,9 @@ void Container::enterEntriesOf(const Container& other) {
 
 void Container::save(Saved& into) const {
     into.members = members_;
-    into.index = index_;
+    into.index = tables_ ? tables_->index : NameIndex();
     into.indexEntries = indexEntries_;
-    into.slotValues = slotValues_;
+    into.slotValues = slotValues();
     into.kind = kind_;
     into.reported = reported;
     into.owner = owner;
@@ -518,34 +539,33 @@ void Container::restore(const Saved& saved) {
     reported = saved.reported;
     owner = saved.owner;
     bool same = members_.size() == saved.members.size() && indexEntries_ == saved.indexEntries &&
-                slotValues_ == saved.slotValues;
+                slotValues() == saved.slotValues;
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
     // Most containers come back as they were lent; copying the index is
     // left to the few that changed.
     if (same) return;
     members_ = saved.members;
-    index_ = saved.index;
-    nameBits_ = ~uint64_t{0};
+    Tables& kept = tables();
+    kept.index = saved.index;
+    kept.nameBits = ~uint64_t{0};
+    kept.signatures.clear();
     indexEntries_ = saved.indexEntries;
-    slotValues_ = saved.slotValues;
+    kept.slotValues = saved.slotValues;
     failed_.reset();
-    signatures_.clear();
 }
 
 void Container::handOverMembers() {
     members_.clear();
-    index_.clear();
-    nameBits_ = 0;
-    indexEntries_ = 0;
+    forgetIndex();
     failed_.reset();
-    signatures_.clear();
     owner.reset();
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {
-    for (const auto& [name, indexes] : index_)
-        for (uint32_t index : indexes)
-            if (index == i) return name;
+    if (tables_)
+        for (const auto& [name, indexes] : tables_->index)
+            for (uint32_t index : indexes)
+                if (index == i) return name;
     return "unknow";
 }
 

@@ -41,9 +41,17 @@ private:
     std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
     void grow();
 
+    // The low half of the name's hash beside the entry: a probe reads the
+    // entry and its text only when the halves match (a failed lookup of a
+    // new name touches one place), and growing needs no hashing again.
+    struct Slot {
+        uint32_t hash;
+        uint32_t entry;  // the entry's index + 1; 0 is a free slot
+    };
+
     std::string text_;
     std::vector<Entry> entries_;
-    std::vector<uint32_t> slots_;  // an entry's index + 1; 0 is a free slot
+    std::vector<Slot> slots_;
 };
 
 class LibraryWriter;
@@ -150,7 +158,7 @@ public:
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(const qestl::HashedText& name) const;
     size_t indexEntryCount() const { return indexEntries_; }
-    const std::vector<uint64_t>& slotValues() const { return slotValues_; }
+    const std::vector<uint64_t>& slotValues() const;
 
     qestl::SmartPtr owner;
     uint8_t reported = 0;
@@ -180,27 +188,7 @@ private:
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
-    // One bit of the hash of every name entered since the index was last
-    // emptied: most lookups ask containers that lack the name, and a clear
-    // bit answers without reaching the index's buckets and nodes.
-    static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
-
     qestl::SmartPtrVector members_;
-    NameIndex index_;
-    uint64_t nameBits_ = 0;
-    size_t indexEntries_ = 0;
-    std::vector<uint64_t> slotValues_;
-    uint32_t kind_;
-    uint32_t* memberCounter_;
-    // Made at the first failed lookup: most containers never have one.
-    struct FailedLookups {
-        FailedNames names;
-        // The similar names of a failed name, among the members counted,
-        // once a message listed them.
-        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
-    };
-    FailedLookups& failedLookups();
-    std::unique_ptr<FailedLookups> failed_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its
@@ -212,7 +200,35 @@ private:
         std::unordered_map<uint64_t, std::vector<uint32_t>> byKey;
         std::vector<uint32_t> pending;
     };
-    qestl::TextMap<SignatureIndex> signatures_;
+    // Made with the first name entered (or slot value kept): a class has six
+    // containers, most of them never given a member, and a program of a
+    // million classes paid for six empty maps each.
+    struct Tables {
+        // One bit of the hash of every name entered since the index was last
+        // emptied: most lookups ask tables that lack the name, and a clear
+        // bit answers without reaching the index's buckets and nodes.
+        uint64_t nameBits = 0;
+        NameIndex index;
+        std::vector<uint64_t> slotValues;
+        qestl::TextMap<SignatureIndex> signatures;
+    };
+    static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
+    Tables& tables();
+    // The index and signatures emptied; the slot values stay.
+    void forgetIndex();
+    std::unique_ptr<Tables> tables_;
+    size_t indexEntries_ = 0;
+    uint32_t kind_;
+    uint32_t* memberCounter_;
+    // Made at the first failed lookup: most containers never have one.
+    struct FailedLookups {
+        FailedNames names;
+        // The similar names of a failed name, among the members counted,
+        // once a message listed them.
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
+    };
+    FailedLookups& failedLookups();
+    std::unique_ptr<FailedLookups> failed_;
 };
 
 struct Container::Saved {

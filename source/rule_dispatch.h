@@ -11,22 +11,8 @@
 
 class qeSourceProcessor;
 
-// Builds the node of a match that does more than pass its one record's node
-// on (dispatchRuleMatch decides that case).
+// Builds the node of a new match into `out` (or leaves `out` empty). The
+// engine does not tell the matches that pass their one record's node on
+// (qeSourceProcessor::passThroughRules), most of all it would report.
 void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
                     _KNode<qeAbstractNode>& out);
-
-// The engine reports millions of matches, and most are a rule without a
-// builder over one record that already has its node: the node stands for
-// the match. That case is decided here, inline and without a call; every
-// other goes to buildMatchNode.
-inline void dispatchRuleMatch(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
-                              _KNode<qeAbstractNode>& out) {
-    if (count == 1 && passesRecordThrough(ruleId) && !engine.errorFlag()) {
-        if (const TokenRecord* only = engine.slot(start); only != nullptr && only->node) {
-            out = only->node;
-            return;
-        }
-    }
-    buildMatchNode(processor, engine, start, count, ruleId, out);
-}

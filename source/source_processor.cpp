@@ -60,11 +60,17 @@ void qeSourceProcessor::reportAt(const SourceInput* input, const char* format) {
 
 _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
                                                          int count, uint32_t ruleId) {
-    dispatchRuleMatch(*this, engine, start, count, ruleId, *out);
+    buildMatchNode(*this, engine, start, count, ruleId, *out);
     return out;
 }
 
 void qeSourceProcessor::onParseRestarted() { pendingComment_.clear(); }
+
+RuleSet qeSourceProcessor::passThroughRules() const {
+    RuleSet rules;
+    for (int i = 0; i < 4; ++i) rules.setWord(i, kPassThroughRules[i]);
+    return rules;
+}
 
 void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 

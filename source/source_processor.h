@@ -56,6 +56,7 @@ public:
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
     void onParseRestarted() override;
+    RuleSet passThroughRules() const override;
 
     // One error line at a 0-based position of the current file; a null
     // message stands for the general syntax error.

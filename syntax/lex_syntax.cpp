@@ -32,6 +32,7 @@ void qeLexSyntax::reset() {
     input_ = nullptr;
     listener_ = nullptr;
     tellsMatches_ = false;
+    passThrough_.clear();
     grammar_ = nullptr;
 }
 
@@ -40,6 +41,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     listener_ = listener;
     grammar_ = grammar;
     tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
+    passThrough_ = tellsMatches_ ? listener->passThroughRules() : RuleSet();
 }
 
 int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {

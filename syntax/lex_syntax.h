@@ -39,6 +39,11 @@ public:
         // False when onRuleMatched would neither build a node nor observe
         // anything: the engine then does not call it. Asked once per attach.
         virtual bool wantsRuleMatches() const { return true; }
+        // Rules whose match over one record that already holds a node leaves
+        // that node in place, before any error: the engine does not tell those
+        // (most matches are an operand handed down the operator levels).
+        // Asked once per attach.
+        virtual RuleSet passThroughRules() const { return RuleSet(); }
 
     protected:
         ~OnParseListener() = default;
@@ -77,7 +82,8 @@ public:
         if (count > 0) recorded_ = 1;
         if (!recordings_.empty())
             reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
-        if (tellsMatches_) tellMatch(*record, start, count, ruleId);
+        if (tellsMatches_ && !(count == 1 && passThrough_.test(ruleId) && record->node && !error_))
+            tellMatch(*record, start, count, ruleId);
         if (count <= 0) return 0;
         if (count > 1) return reduceRecords(*record, start, end, count, ruleId);
         record->active.clear();
@@ -199,6 +205,7 @@ private:
     SourceInput* input_ = nullptr;
     OnParseListener* listener_ = nullptr;
     bool tellsMatches_ = false;
+    RuleSet passThrough_;  // the listener's passThroughRules()
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;
