@@ -29,7 +29,8 @@ uint64_t placeTable(model::cbircode* head, const qestl::SmartPtrVector* entries,
 bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list) {
     bool resolved = true;
     if (list == nullptr) return resolved;
-    model::forEachRecord(*list, [&](model::cbircode& record) { resolved = record.resolveOperands(context) && resolved; });
+    model::forEachRecord(*list,
+                         [&](model::cbircode& record) { resolved = record.resolveOperands(context) && resolved; });
     return resolved;
 }
 

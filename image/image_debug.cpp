@@ -28,8 +28,8 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
                 lastOwner = instruction.owner.get();
                 owner = kNoDebugOwner;
                 if (instruction.owner) {
-                    const codegen::FunctionDebugRecord* function =
-                        context.tables().debugInfo().find(model::asObject(instruction.owner));
+                    const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
+                        model::asObject(instruction.owner));
                     // The owner is named by its function object's own address.
                     if (function != nullptr) owner = model::asObject(function->function)->address();
                 }
