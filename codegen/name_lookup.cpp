@@ -55,6 +55,7 @@ bool NameLookup::firstInLookup(const IRResult& result) {
     IRObject* object = result.objectPtr();
     if (deduplicating_ == 0 || object == nullptr) return true;
     if (object->lookupStamp == generation_) return false;
+    object->noteWrite();
     object->lookupStamp = generation_;
     return true;
 }

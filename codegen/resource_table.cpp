@@ -6,6 +6,7 @@
 #include "foundation/ascii_case.h"
 #include "foundation/byte_io.h"
 #include "foundation/text_number.h"
+#include "model/kept_objects.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
 #include "source/search_paths.h"
@@ -15,6 +16,7 @@ namespace codegen {
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 2) {}
 
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
+    noteWrite();
     data.clear();
     if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
     kind = newKind;
@@ -52,7 +54,11 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             if (found == index->end()) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
-            if (mark != 0) items_[found->second].as<ResourceItem>()->mark = mark;
+            if (mark != 0) {
+                ResourceItem* item = items_[found->second].as<ResourceItem>();
+                item->noteWrite();
+                item->mark = mark;
+            }
             return referTo(found->second);
         }
         return referTo(append(strings_, name, kind, data, length, mark));
@@ -90,10 +96,12 @@ void ResourceTable::clear() {
 
 void ResourceTable::keepItems() {
     kept_.clear();
+    keptIndex_.clear();
     kept_.reserve(items_.size());
     for (const qestl::SmartPtr& held : items_) {
         ResourceItem* item = held.as<ResourceItem>();
-        item->kept = 1;
+        item->kept = model::kKeptLent;
+        keptIndex_.emplace(item, static_cast<uint32_t>(kept_.size()));
         KeptItem& state = kept_.emplace_back();
         state.item = held;
         for (uint32_t i = 0; i < 2; ++i) state.operands[i] = item->operands[i];
@@ -115,26 +123,52 @@ void ResourceTable::lendItemsTo(ResourceTable& table) const {
     table.lentStrings_ = &strings_;
 }
 
-void ResourceTable::giveBackItems() {
-    for (KeptItem& state : kept_) {
-        ResourceItem* item = state.item.as<ResourceItem>();
-        for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
-        item->codeAddress = state.codeAddress;
-        item->resolvedOnce = state.resolvedOnce;
-        item->mark = state.mark;
-        item->kind = state.kind;
-        if (item->data.size() != state.data.size() ||
-            (!state.data.empty() && std::memcmp(item->data.data(), state.data.data(), state.data.size()) != 0))
-            item->data = state.data;
-        item->dataLength = state.dataLength;
-        item->fileLength = state.fileLength;
-        item->fileMeasured = state.fileMeasured;
+namespace {
+
+bool sameOperand(const model::Operand& a, const model::Operand& b) {
+    return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof a) == 0;
+}
+
+}  // namespace
+
+bool ResourceTable::giveBackItem(KeptItem& state) {
+    ResourceItem* item = state.item.as<ResourceItem>();
+    bool changed = !sameOperand(item->operands[0], state.operands[0]) ||
+                   !sameOperand(item->operands[1], state.operands[1]) || item->codeAddress != state.codeAddress ||
+                   item->resolvedOnce != state.resolvedOnce || item->mark != state.mark || item->kind != state.kind ||
+                   item->dataLength != state.dataLength || item->fileLength != state.fileLength ||
+                   item->fileMeasured != state.fileMeasured;
+    for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
+    item->codeAddress = state.codeAddress;
+    item->resolvedOnce = state.resolvedOnce;
+    item->mark = state.mark;
+    item->kind = state.kind;
+    if (item->data.size() != state.data.size() ||
+        (!state.data.empty() && std::memcmp(item->data.data(), state.data.data(), state.data.size()) != 0)) {
+        item->data = state.data;
+        changed = true;
     }
+    item->dataLength = state.dataLength;
+    item->fileLength = state.fileLength;
+    item->fileMeasured = state.fileMeasured;
+    return changed;
+}
+
+void ResourceTable::giveBackItems(bool checkAll) {
+    for (const model::WrittenRecord& written : model::takeWrittenRecords(keptIndex_))
+        giveBackItem(kept_[written.index]);
+    if (!checkAll) return;
+    for (KeptItem& state : kept_)
+        if (giveBackItem(state))
+            model::internalFault("internal error: the lent resource %s was written without noting it",
+                                 state.item.as<ResourceItem>()->name.c_str());
 }
 
 void ResourceTable::releaseItems() {
-    for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = 0;
+    model::takeWrittenRecords(keptIndex_);
+    for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = model::kNotKept;
     kept_.clear();
+    keptIndex_.clear();
 }
 
 void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {

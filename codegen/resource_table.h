@@ -91,7 +91,9 @@ public:
     // compilation asks for a thousand of them before its first line.
     void keepItems();
     void lendItemsTo(ResourceTable& table) const;
-    void giveBackItems();
+    // Gives back the items written (cbircode::noteWrite); `checkAll` also
+    // compares every other one (model::KeptObjects::restore).
+    void giveBackItems(bool checkAll = false);
     void releaseItems();
     ResourceItem* item(size_t i) const { return items_[i].as<ResourceItem>(); }
 
@@ -123,6 +125,9 @@ private:
         uint8_t fileMeasured = 0;
     };
     std::vector<KeptItem> kept_;
+    std::unordered_map<const model::cbircode*, uint32_t> keptIndex_;
+    // True when the item had changed.
+    static bool giveBackItem(KeptItem& state);
 
     qestl::SmartPtrVector items_;
     // One index per family: strings (translated ones stay), binary blocks

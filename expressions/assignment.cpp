@@ -135,6 +135,7 @@ struct PairBuilder {
         pairs.add(key, results.size(),
                   fused == nullptr && left.operand.kind == model::kRegister);
         results.pushBack(result);
+        leftObject->noteWrite();
         leftObject->flagsB |= model::kFlagAssigned;
         leftObject->checkUse(&context, node);
     }
@@ -216,6 +217,7 @@ void recordNullState(CompileContext& context, model::IRObject* variable, const m
                      model::IRObject* source) {
     if (variable == nullptr) return;
     if (!value.isTransientValue(context)) {
+        variable->noteWrite();
         variable->modifiers = (variable->modifiers & ~model::kStateMask) | model::kStateUndetermined;
         return;
     }

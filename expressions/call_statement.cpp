@@ -56,6 +56,7 @@ void markNotNilptr(CompileContext& context, IRValueListArray& arguments) {
             model::IRObject* object = candidate.objectPtr();
             if (object == nullptr) continue;
             model::IRObject* held = object->classRef();
+            held->noteWrite();
             held->modifiers = (held->modifiers & ~model::kStateMask) | model::kStateDefinite;
         }
     }

@@ -1,5 +1,6 @@
 #include "model/class_object.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +41,14 @@ uint8_t& NodeMap::flagOf(const NodeHandle& node) {
     auto found = entries_.find(keyOf(node));
     if (found == entries_.end()) found = entries_.emplace(keyOf(node), std::make_pair(node, uint8_t{0})).first;
     return found->second.second;
+}
+
+bool NodeMap::operator==(const NodeMap& other) const {
+    return std::equal(entries_.begin(), entries_.end(), other.entries_.begin(), other.entries_.end(),
+                      [](const auto& a, const auto& b) {
+                          return a.first == b.first && a.second.first.get() == b.second.first.get() &&
+                                 a.second.second == b.second.second;
+                      });
 }
 
 const uint8_t* NodeMap::find(const NodeHandle& node) const {
@@ -144,11 +153,15 @@ Operand ClassObject::addMethod(ModelContext& context, std::string_view memberNam
                                bool isStaticMember) {
     IRObject& method = *asObject(member);
     if (method.flagsA & kFlagDeclarationPending) {
+        noteWrite();
         methodTablesPending = 1;
     } else if (const uint32_t at = indexOfMember(method)) {
         return errorOperand(at - 1);
     }
-    if (isInterface()) method.modifiers = (method.modifiers & ~kModAccessMask) | 64;
+    if (isInterface()) {
+        method.noteWrite();
+        method.modifiers = (method.modifiers & ~kModAccessMask) | 64;
+    }
     return (isStaticMember ? staticMethods : dynamicMethods).addMethod(context, memberName, member);
 }
 
@@ -212,6 +225,7 @@ Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPt
 uint64_t ClassObject::currentChainEpoch = 1;
 
 void ClassObject::noteChainDeclared() {
+    noteWrite();
     if (bodyDeclared == 0) return;
     IRObject* above = asObject(baseClass);
     ClassObject* b = base();
@@ -230,6 +244,7 @@ void ClassObject::noteChainDeclared() {
 }
 
 void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access) {
+    noteWrite();
     IRObject* t = asObject(baseType);
     ClassObject* b = t ? asClass(t->classRef()) : nullptr;
     if (b == nullptr || b == this) return;
@@ -248,6 +263,7 @@ void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access)
 }
 
 bool ClassObject::buildMethodTables(ModelContext& context) {
+    noteWrite();
     const qestl::SmartPtr self(this);
     if (baseMergePending) {
         if (ClassObject* b = base()) {
@@ -272,6 +288,7 @@ bool ClassObject::buildMethodTables(ModelContext& context) {
 }
 
 void ClassObject::findFinalizer() {
+    noteWrite();
     const std::vector<uint32_t>* listed = dynamicMethods.indexesOf("finalize");
     if (listed == nullptr || listed->empty()) return;
     const qestl::SmartPtr& method = dynamicMethods.members()[listed->front()];

@@ -21,6 +21,7 @@ public:
     void insert(std::string_view key, const qestl::SmartPtr& object);
     const std::vector<qestl::SmartPtr>* find(std::string_view key) const;
     size_t size() const { return count_; }
+    bool operator==(const StringKeyTree& other) const = default;
     void clear() {
         nodes_.clear();
         count_ = 0;
@@ -49,6 +50,8 @@ public:
     uint8_t& flagOf(const NodeHandle& node);
     const uint8_t* find(const NodeHandle& node) const;
     void clear() { entries_.clear(); }
+    // The same nodes with the same flags.
+    bool operator==(const NodeMap& other) const;
 
 private:
     // The serial first; clones share it, so the node tells them apart.

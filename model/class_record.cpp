@@ -19,6 +19,7 @@ uint64_t ClassObject::encodedSize() const {
 }
 
 uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
+    noteWrite();
     operands[2] = context.stringResource(name.view());
     operands[6] = context.stringResource(linkName().view());
     recordPosition = position;
@@ -41,6 +42,7 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     // Guards only against re-entry (a class reached again through its own
     // members while it resolves).
     if (resolvedOnce) return true;
+    notePlaced();
     resolvedOnce = 1;
     bool ok = cbircode::resolveOperands(context);
     ClassObject* b = base();
@@ -58,6 +60,7 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     const size_t start = out.position();
     // Fix-up is relative to the end of the whole record, containers included.
     const uint64_t size = encodedSize();
+    notePlaced();
     requireOperandSlots();
     // The size half of operand 1 comes from placement; a record that was
     // never placed (or placed with other members) must not go out with it.

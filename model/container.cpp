@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <cstring>
 #include <iterator>
 
 #include "diagnostics/diagnostics.h"
@@ -92,6 +93,7 @@ const std::vector<uint32_t>* Container::indexesOf(const qestl::HashedText& name)
 }
 
 void Container::enter(std::string_view text, uint32_t index) {
+    noteWrite();
     const qestl::HashedText name(text);
     Tables& kept = tables();
     kept.nameBits |= nameBit(name.hash);
@@ -104,6 +106,7 @@ void Container::enter(std::string_view text, uint32_t index) {
 
 void Container::forgetNamesAfter(size_t mark) {
     if (!tables_) return;
+    noteWrite();
     NameIndex& names = tables_->index;
     tables_->signatures.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
@@ -122,6 +125,7 @@ void Container::forgetNamesAfter(size_t mark) {
 }
 
 uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member) {
+    noteWrite();
     const auto index = static_cast<uint32_t>(members_.size());
     enter(name, index);
     members_.pushBack(member);
@@ -131,8 +135,13 @@ uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member)
 
 Operand Container::allocateSlot(IRObject* member, uint64_t value) {
     Operand slot = slotFor(member, value);
-    // The member keeps where it lives.
-    if (member != nullptr) member->storage = slot;
+    // The member keeps where it lives. A lent built-in entered again where
+    // it lived is not written.
+    if (member != nullptr &&
+        std::memcmp(static_cast<const void*>(&member->storage), static_cast<const void*>(&slot), sizeof slot) != 0) {
+        member->noteWrite();
+        member->storage = slot;
+    }
     return slot;
 }
 
@@ -141,7 +150,10 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
     if (slotKind && (member == nullptr || !member->isConstructor())) {
         Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
-        if (kind_ == kClosure) tables().slotValues.push_back(value);
+        if (kind_ == kClosure) {
+            noteWrite();
+            tables().slotValues.push_back(value);
+        }
         return slot;
     }
     Operand reference;
@@ -163,6 +175,7 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         if (!fresh && previous != nullptr && previous->hasConstantValue()) value = previous->constantValue().value + 1;
         Operand number;
         number.intImmediate(value, kTypeInt);
+        member->noteWrite();
         member->constantComputed = 0;  // a number is no fixed value: renumbering replaces it
         member->setConstantValue(number, member->isConst());
         return true;
@@ -191,6 +204,7 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         if (same != 1) continue;
         if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
             return errorOperand(kErrDuplicateName);
+        noteWrite();
         members_[index] = functionRef;
         return allocateSlot(function, index);
     }
@@ -242,6 +256,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             if (existing->isFinal()) return errorOperand(kErrFinalOverride);
             if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
             if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
+            noteWrite();
             members_[index] = methodRef;
             if (!method->isOverride()) {
                 method->setOverride(true);
@@ -297,6 +312,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
 }
 
 bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     forgetIndex();
@@ -309,6 +325,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
 }
 
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     forgetIndex();
@@ -325,6 +342,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 }
 
 void Container::inheritMembers(const Container& base) {
+    noteWrite();
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
     if (!base.tables_) return;
@@ -485,6 +503,7 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
     if (!tables_) return;
+    noteWrite();
     NameIndex& names = tables_->index;
     tables_->signatures.clear();
     for (const NameEntry& entry : entries) {
@@ -503,6 +522,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
 }
 
 void Container::clear() {
+    noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
@@ -534,7 +554,8 @@ void Container::save(Saved& into) const {
     into.owner = owner;
 }
 
-void Container::restore(const Saved& saved) {
+bool Container::restore(const Saved& saved) {
+    const bool sameHead = kind_ == saved.kind && reported == saved.reported && owner == saved.owner;
     kind_ = saved.kind;
     reported = saved.reported;
     owner = saved.owner;
@@ -543,7 +564,7 @@ void Container::restore(const Saved& saved) {
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
     // Most containers come back as they were lent; copying the index is
     // left to the few that changed.
-    if (same) return;
+    if (same) return !sameHead;
     members_ = saved.members;
     Tables& kept = tables();
     kept.index = saved.index;
@@ -552,9 +573,11 @@ void Container::restore(const Saved& saved) {
     indexEntries_ = saved.indexEntries;
     kept.slotValues = saved.slotValues;
     failed_.reset();
+    return true;
 }
 
 void Container::handOverMembers() {
+    noteWrite();
     members_.clear();
     forgetIndex();
     failed_.reset();

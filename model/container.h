@@ -153,7 +153,10 @@ public:
 
     uint32_t kind() const { return kind_; }
     // A frame lent to a class as its closure changes kind while lent.
-    void setKind(uint32_t newKind) { kind_ = newKind; }
+    void setKind(uint32_t newKind) {
+        noteWrite();
+        kind_ = newKind;
+    }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
     const std::vector<uint32_t>* indexesOf(const qestl::HashedText& name) const;
@@ -170,7 +173,15 @@ public:
     // What the container holds at one moment, to be given back whole.
     struct Saved;
     void save(Saved& into) const;
-    void restore(const Saved& saved);
+    // True when something had changed.
+    bool restore(const Saved& saved);
+    // The table of a lent class: every write notes the class written
+    // (cbircode::noteWrite), so that it is given back whole. Null ends it.
+    void lendWith(cbircode* record) { lentWith_ = record; }
+    // Goes before every write of what save() keeps.
+    void noteWrite() {
+        if (lentWith_ != nullptr) lentWith_->noteWrite();
+    }
 
     // Containers alive in the process.
     static uint32_t liveCount();
@@ -220,6 +231,7 @@ private:
     size_t indexEntries_ = 0;
     uint32_t kind_;
     uint32_t* memberCounter_;
+    cbircode* lentWith_ = nullptr;
     // Made at the first failed lookup: most containers never have one.
     struct FailedLookups {
         FailedNames names;

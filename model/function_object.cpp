@@ -95,6 +95,7 @@ void FunctionObject::buildLinkName() {
 }
 
 bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
+    noteWrite();
     if (!appendParameter(parameterRef)) return false;
     // Overloads differ only here: the link name names every parameter type
     // as soon as the parameter is known.
@@ -103,6 +104,7 @@ bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
 }
 
 bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef) {
+    noteWrite();
     IRObject* added = asObject(parameterRef);
     if (added == nullptr) return false;
     if (!added->name.empty()) {
@@ -160,6 +162,7 @@ bool FunctionObject::repeatsParameterName(std::string_view name) const {
 // parameters cost k^2: when the part before the parameter list is what it
 // was, the new type is appended to the list in place.
 void FunctionObject::linkLastParameter() {
+    noteWrite();
     const size_t count = parameters.size();
     qestl::qestringA base;
     if (count > 1) {
@@ -184,6 +187,7 @@ void FunctionObject::linkLastParameter() {
 }
 
 bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
+    noteWrite();
     IRObject* klass = asObject(thrown);
     if (klass == nullptr) return false;
     if (klass->sameType(asObject(builtinTypes().exceptionType))) throwsAll = 1;
@@ -193,6 +197,7 @@ bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
 }
 
 void FunctionObject::noteCaught(const qestl::SmartPtr& caught) {
+    noteWrite();
     if (catchScopes.empty() || !caught) return;
     catchScopes.back().pushBack(caught);
     if (isBuiltin(asObject(caught), builtinTypes().exceptionType)) catchesAll = 1;
@@ -205,11 +210,15 @@ bool FunctionObject::coversException(const IRObject* thrown) {
         if (catchesAll) return true;
     }
     if (ObjectStateMap::Entry* entry = throwsSet.find(thrown)) {
+        noteWrite();
         ++entry->value;
         return true;
     }
     if (throwsAll) {
-        if (ObjectStateMap::Entry* entry = throwsSet.find(asObject(builtinTypes().exceptionType))) ++entry->value;
+        if (ObjectStateMap::Entry* entry = throwsSet.find(asObject(builtinTypes().exceptionType))) {
+            noteWrite();
+            ++entry->value;
+        }
         return true;
     }
     return false;

@@ -63,7 +63,10 @@ bool FunctionObject::bindIntrinsicMember(ModelContext& context, const qestl::Has
 }
 
 qestl::SmartPtr IRObject::getThisObject() {
-    if (!thisObject) thisObject = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    if (!thisObject) {
+        noteWrite();
+        thisObject = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    }
     return thisObject;
 }
 

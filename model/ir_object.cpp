@@ -47,6 +47,7 @@ IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& 
 IRObject::~IRObject() = default;
 
 void IRObject::setLibraryIdentity(uint64_t identity) {
+    noteWrite();
     libraryIdentity_ = identity;
     fromLibrary_ = true;
     // Objects made after the load get serials past every identity read, so
@@ -93,26 +94,33 @@ uint32_t IRObject::signatureHash(uint32_t seed) const {
 }
 
 uint32_t IRObject::cachedHash() {
-    if (hashCache == 0) hashCache = signatureHash(0);
+    if (hashCache == 0) {
+        noteWrite();
+        hashCache = signatureHash(0);
+    }
     return hashCache;
 }
 
 void IRObject::setName(std::string_view text) {
+    noteWrite();
     name.assign(text.data(), text.size());
     buildLinkName();
 }
 
 void IRObject::setAltName(std::string_view text) {
+    noteWrite();
     altName.assign(text.data(), text.size());
     buildLinkName();
 }
 
 void IRObject::setType(const qestl::SmartPtr& newType) {
+    noteWrite();
     type = newType;
     buildLinkName();
 }
 
 void IRObject::setOwner(const IRResult& descriptor) {
+    noteWrite();
     ownerResult = descriptor;
     buildLinkName();
 }
@@ -270,11 +278,13 @@ bool IRObject::isStaticContext() const {
 }
 
 void IRObject::changeModifiers(uint32_t setMask, uint32_t clearMask) {
+    noteWrite();
     if (setMask) modifiers |= setMask;
     if (clearMask) modifiers &= ~clearMask;
 }
 
 void IRObject::inheritValueState(IRObject& other) {
+    noteWrite();
     if (sameType(&other)) return;
     uint32_t bits = other.modifiers & kStateMask;
     if (bits == 0) bits = kStateUndetermined;

@@ -158,7 +158,10 @@ public:
     qestl::SmartPtr instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
     void runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node);
     uint32_t id() const { return builtinClassId; }
-    void setId(uint32_t value) { builtinClassId = value; }
+    void setId(uint32_t value) {
+        noteWrite();
+        builtinClassId = value;
+    }
     bool assignOperatorAllowed(ModelContext* context, uint32_t operatorCode, const qestl::SmartPtr& right);
     virtual bool sameType(const IRObject* other);
     bool isStaticContext() const;
@@ -170,7 +173,10 @@ public:
     void setOwner(const IRResult& ownerDescriptor);
     void inheritValueState(IRObject& other);
     void changeModifiers(uint32_t setMask, uint32_t clearMask);
-    void assignType(const qestl::SmartPtr& newType) { type = newType; }
+    void assignType(const qestl::SmartPtr& newType) {
+        noteWrite();
+        type = newType;
+    }
     // The signature hash with seed 0, computed once.
     uint32_t cachedHash();
     uint64_t serial() const { return serial_; }
@@ -182,12 +188,16 @@ public:
     // made on first use.
     qestl::SmartPtr getThisObject();
     // The flag operations the declaration compilers share.
-    void setEnum(bool on) { modifiers = on ? (modifiers | kModEnum) : (modifiers & ~kModEnum); }
+    void setEnum(bool on) {
+        noteWrite();
+        modifiers = on ? (modifiers | kModEnum) : (modifiers & ~kModEnum);
+    }
     bool hasModifiers(uint32_t mask) const { return (modifiers & mask) == mask; }
     // While a class body is declared its object is marked as pending.
     void setDeclared(bool declared) { setFlag(flagsA, kFlagDeclarationPending, !declared); }
     // Keeps the node and takes its access bits (0x70) into the modifiers.
     void setDeclarationNode(NodeHandle node) {
+        noteWrite();
         if (node) modifiers |= node->flags & 0x70;
         declarationNode = std::move(node);
     }
@@ -234,14 +244,20 @@ public:
 
 protected:
     friend class KeptObjects;
-    static void setFlag(uint8_t& byte, uint8_t bit, bool on) { byte = on ? (byte | bit) : (byte & ~bit); }
+    void setFlag(uint8_t& byte, uint8_t bit, bool on) {
+        noteWrite();
+        byte = on ? (byte | bit) : (byte & ~bit);
+    }
     // Link names are remade at every change of name, type, owner or
     // parameter: each is written into one buffer kept by the thread (no
     // allocation per piece), then copied into linkName_ once.
     static qestl::qestringA& linkNameBuffer();
     // The name, type, owner and template part, into the emptied buffer.
     void writeLinkName(qestl::qestringA& text) const;
-    void takeLinkName(const qestl::qestringA& text) { linkName_.assign(text.data(), text.length()); }
+    void takeLinkName(const qestl::qestringA& text) {
+        noteWrite();
+        linkName_.assign(text.data(), text.length());
+    }
     qestl::qestringA linkName_;
 
 private:

@@ -91,6 +91,7 @@ bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const
 }
 
 void IRObject::setConstantValue(const Operand& value, bool constant_) {
+    noteWrite();
     if (!constantComputed) {
         constant = value;
         IRObject* t = asObject(valueType());
@@ -144,6 +145,7 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
 }
 
 void IRObject::setValueRecord(const Operand& value) {
+    noteWrite();
     constant = value;
     flagsB |= kFlagHasConstant | kFlagValueRecord;
     constantComputed = 0;
@@ -163,6 +165,7 @@ Operand IRObject::lockInstruction(ModelContext& context, uint32_t mode, const No
 }
 
 void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
+    noteWrite();
     flagsA |= kFlagUsed;
     const bool assigned = (flagsB & kFlagAssigned) != 0 && (flagsC & kFlagUnassigned) == 0;
     if (context != nullptr && !assigned) {

@@ -59,6 +59,7 @@ void IRResult::insertInstructionCopy(size_t position, const cbircode& instructio
 void IRResult::prependOwnerCode() {
     IRObject* holder = objectPtr();
     if (holder == nullptr || holder->ownerResult.pending.empty()) return;
+    holder->noteWrite();
     qestl::SmartPtrVector joined = holder->ownerResult.pending;
     for (const qestl::SmartPtr& instruction : pending) joined.pushBack(instruction);
     pending.swap(joined);
@@ -66,7 +67,10 @@ void IRResult::prependOwnerCode() {
 }
 
 void IRResult::clearCodeChain() {
-    if (IRObject* holder = objectPtr()) holder->ownerResult.clearCodeChain();
+    if (IRObject* holder = objectPtr()) {
+        if (!holder->ownerResult.pending.empty()) holder->noteWrite();
+        holder->ownerResult.clearCodeChain();
+    }
     pending.clear();
 }
 
@@ -138,6 +142,7 @@ void swapStates(ObjectStateMap& states) {
     for (ObjectStateMap::Entry& entry : states) {
         IRObject* held = asObject(entry.object);
         const uint64_t current = held->modifiers & kStateMask;
+        held->noteWrite();
         held->modifiers = (held->modifiers & ~kStateMask) | (static_cast<uint32_t>(entry.value) & kStateMask);
         entry.value = current;
     }

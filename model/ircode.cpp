@@ -28,6 +28,7 @@ cbircode::~cbircode() {
 
 void cbircode::copyFrom(const cbircode& other) {
     if (this == &other) return;
+    noteWrite();
     opcode = other.opcode;
     operands.copyFrom(other.operands);
     sourceNode = other.sourceNode;
@@ -38,6 +39,7 @@ void cbircode::copyFrom(const cbircode& other) {
 }
 
 void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
+    noteWrite();
     sourceNode = std::move(node);
     owner = ownerRef;
 }
@@ -63,6 +65,7 @@ void cbircode::detach() {
 }
 
 uint64_t cbircode::assignAddress(ModelContext&, uint64_t address) {
+    notePlaced();
     codeAddress = address;
     return address + encodedSize();
 }
@@ -72,6 +75,7 @@ void cbircode::requireOperandSlots() const {
 }
 
 bool cbircode::resolveOperands(ModelContext& context) {
+    notePlaced();
     requireOperandSlots();
     const uint64_t size = encodedSize();
     bool resolved = true;
@@ -87,6 +91,7 @@ uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t fl
 }
 
 uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
+    notePlaced();
     const uint64_t size = encodedSize();
     requireOperandSlots();
     for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);

@@ -26,6 +26,21 @@ public:
 
 constexpr uint64_t kUnplaced = ~uint64_t{0};
 
+enum KeptState : uint8_t {
+    kNotKept = 0,
+    kKeptLent = 1,  // as it was kept
+    // Since it was lent or given back: only its address, operands and
+    // resolvedOnce written (as the image passes write every record), or any
+    // kept field.
+    kKeptPlaced = 2,
+    kKeptWritten = 3,
+};
+
+class cbircode;
+// Marks a lent record written (`how`: placed or written) and lists it for
+// the next give-back.
+void noteLentRecordWritten(cbircode& record, KeptState how);
+
 class cbircode : public cbSmartCore {
 public:
     cbircode() = default;
@@ -58,6 +73,18 @@ public:
     virtual uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType);
     virtual uint64_t encode(ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position);
 
+    // Goes before every write of a field that a lent record gives back
+    // (model/kept_fields.def, the resource items' fields): only the records
+    // a compilation wrote are given back after it.
+    void noteWrite() {
+        if (kept == kKeptLent || kept == kKeptPlaced) noteLentRecordWritten(*this, kKeptWritten);
+    }
+    // The same before a write of the address, the operands or resolvedOnce
+    // only: giving those back spares comparing the other fields.
+    void notePlaced() {
+        if (kept == kKeptLent) noteLentRecordWritten(*this, kKeptPlaced);
+    }
+
     uint32_t opcode = 0;
     OperandSlots operands;
     // At most ten; 32 bits, so that the flags share its word and a record
@@ -68,6 +95,7 @@ public:
     uint8_t imported = 0;  // "linked": read from a link library
     // A built-in that a process lends to each of its compilations: no
     // teardown detaches it (model/kept_objects.h gives back its state).
+    // One of KeptState.
     uint8_t kept = 0;
     uint64_t codeAddress = kUnplaced;
     NodeHandle sourceNode;

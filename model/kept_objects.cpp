@@ -38,12 +38,20 @@ namespace {
 
 // Most fields come back unchanged: those that can be compared are only
 // written when they differ, which spares the copies of names and lists.
+// Each answers whether the field had changed: a field is compared, never
+// counted as changed unseen, or every full check would find it written.
 template <typename T>
-void giveBack(T& field, const T& saved) {
-    if constexpr (std::equality_comparable<T>) {
-        if (field == saved) return;
-    }
+bool giveBack(T& field, const T& saved) {
+    static_assert(std::equality_comparable<T>, "a kept field needs a comparison");
+    if (field == saved) return false;
     field = saved;
+    return true;
+}
+
+bool giveBack(NodeHandle& field, const NodeHandle& saved) {
+    if (field.get() == saved.get()) return false;
+    field = saved;
+    return true;
 }
 
 // Elements whose bytes are those kept are the kept elements: anything an
@@ -56,15 +64,17 @@ bool sameBytes(const T* field, const T* saved, size_t count) {
 }
 
 template <typename T>
-void giveBack(std::vector<T>& field, const std::vector<T>& saved) {
-    if (field.size() == saved.size() && sameBytes(field.data(), saved.data(), field.size())) return;
+bool giveBack(std::vector<T>& field, const std::vector<T>& saved) {
+    if (field.size() == saved.size() && sameBytes(field.data(), saved.data(), field.size())) return false;
     field = saved;
+    return true;
 }
 
 template <typename T, typename Size>
-void giveBack(qestl::qevector<T, Size>& field, const qestl::qevector<T, Size>& saved) {
-    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return;
+bool giveBack(qestl::qevector<T, Size>& field, const qestl::qevector<T, Size>& saved) {
+    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return false;
     field = saved;
+    return true;
 }
 
 // A result has padding that a copy does not carry over: its fields are
@@ -79,37 +89,54 @@ bool sameResult(const IRResult& a, const IRResult& b) {
            a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
 }
 
-void giveBack(IRResult& field, const IRResult& saved) {
-    if (!sameResult(field, saved)) field = saved;
+bool giveBack(Operand& field, const Operand& saved) {
+    if (sameBytes(&field, &saved, 1)) return false;
+    field = saved;
+    return true;
 }
 
-void giveBack(IRValueList& field, const IRValueList& saved) {
+bool giveBack(IRResult& field, const IRResult& saved) {
+    if (sameResult(field, saved)) return false;
+    field = saved;
+    return true;
+}
+
+bool giveBack(IRValueList& field, const IRValueList& saved) {
     bool same = field.size() == saved.size();
     for (size_t i = 0; same && i < field.size(); ++i) same = sameResult(field[i], saved[i]);
     if (!same) field = saved;
+    return !same;
 }
 
-void giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
-    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return;
+bool giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
+    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return false;
     field.assign(saved);
+    return true;
+}
+
+bool giveBack(Container& field, const Container::Saved& saved) { return field.restore(saved); }
+
+std::vector<cbircode*>& writtenRecords() {
+    static std::vector<cbircode*> written;
+    return written;
 }
 
 }  // namespace
 
-// Calls visit(field of the object, field of the state) for every kept field
-// the object has; a member table is a Container.
+// Calls visit(field of the object, field of the state, field name) for
+// every kept field the object has; a member table is a Container.
 template <typename Visit>
 void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
     ClassObject* c = state.isClass ? static_cast<ClassObject*>(&o) : nullptr;
     FunctionObject* f = state.isFunction ? static_cast<FunctionObject*>(&o) : nullptr;
-#define KEPT_CODE(field) visit(o.field, state.field);
-#define KEPT_OBJECT(field) visit(o.field, state.field);
+#define KEPT_CODE(field) visit(o.field, state.field, #field);
+#define KEPT_OBJECT(field) visit(o.field, state.field, #field);
 #define KEPT_CLASS(field) \
-    if (c != nullptr) visit(c->field, state.field);
+    if (c != nullptr) visit(c->field, state.field, #field);
 #define KEPT_TABLE(field) \
-    if (c != nullptr) visit(c->field, state.field);
+    if (c != nullptr) visit(c->field, state.field, #field);
 #define KEPT_FUNCTION(field) \
-    if (f != nullptr) visit(f->field, state.field);
+    if (f != nullptr) visit(f->field, state.field, #field);
 #include "model/kept_fields.def"
 #undef KEPT_CODE
 #undef KEPT_OBJECT
@@ -128,23 +155,44 @@ void KeptObjects::note(State& state, IRObject& o) {
     for (size_t i = 0; i < o.operands.capacity(); ++i) state.operands.push_back(o.operands[i]);
     state.templateClass = dynamic_cast<TemplateClassObject*>(&o);
     if (state.templateClass != nullptr) state.expanding = state.templateClass->expanding;
-    eachField(o, state, [](auto& field, auto& saved) {
+    eachField(o, state, [](auto& field, auto& saved, const char*) {
         if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.save(saved);
         else saved = field;
     });
 }
 
-void KeptObjects::giveBackState(State& state) {
+const char* KeptObjects::giveBackState(State& state) {
     IRObject& o = *asObject(state.object);
+    const char* changed = nullptr;
     for (size_t i = 0; i < o.operands.capacity(); ++i) {
         if (i < state.operands.size() && sameBytes(&o.operands[i], &state.operands[i], 1)) continue;
         o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
+        changed = "operands";
     }
-    if (state.templateClass != nullptr) state.templateClass->expanding = state.expanding;
-    eachField(o, state, [](auto& field, auto& saved) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Container>) field.restore(saved);
-        else giveBack(field, saved);
+    if (state.templateClass != nullptr && state.templateClass->expanding != state.expanding) {
+        state.templateClass->expanding = state.expanding;
+        changed = "expanding";
+    }
+    eachField(o, state, [&changed](auto& field, auto& saved, const char* name) {
+        if (giveBack(field, saved) && changed == nullptr) changed = name;
     });
+    return changed;
+}
+
+void KeptObjects::lendTables(IRObject& o, cbircode* with) {
+    ClassObject* c = asClass(&o);
+    if (c == nullptr) return;
+#define KEPT_CODE(field)
+#define KEPT_OBJECT(field)
+#define KEPT_CLASS(field)
+#define KEPT_TABLE(field) c->field.lendWith(with);
+#define KEPT_FUNCTION(field)
+#include "model/kept_fields.def"
+#undef KEPT_CODE
+#undef KEPT_OBJECT
+#undef KEPT_CLASS
+#undef KEPT_TABLE
+#undef KEPT_FUNCTION
 }
 
 void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
@@ -180,19 +228,72 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
     std::sort(found.begin(), found.end(),
               [](const IRObject* a, const IRObject* b) { return a->serial() < b->serial(); });
     for (IRObject* o : found) {
-        o->kept = 1;
+        o->kept = kKeptLent;
+        lendTables(*o, o);
+        indexOf_.emplace(o, static_cast<uint32_t>(states_.size()));
         states_.push_back(std::make_unique<State>());
         note(*states_.back(), *o);
     }
 }
 
-void KeptObjects::restore() {
-    for (const std::unique_ptr<State>& state : states_) giveBackState(*state);
+void KeptObjects::giveBackPlace(State& state) {
+    IRObject& o = *asObject(state.object);
+    for (size_t i = 0; i < o.operands.capacity(); ++i) {
+        if (i < state.operands.size() && sameBytes(&o.operands[i], &state.operands[i], 1)) continue;
+        o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
+    }
+    o.codeAddress = state.codeAddress;
+    o.resolvedOnce = state.resolvedOnce;
+}
+
+void KeptObjects::restore(bool checkAll) {
+    for (const WrittenRecord& written : takeWrittenRecords(indexOf_)) {
+        if (written.how == kKeptPlaced) giveBackPlace(*states_[written.index]);
+        else giveBackState(*states_[written.index]);
+    }
+    if (!checkAll) return;
+    for (const std::unique_ptr<State>& state : states_) {
+        const char* changed = giveBackState(*state);
+        if (changed != nullptr)
+            internalFault("internal error: %s of the lent %s was written without noting it", changed,
+                          asObject(state->object)->name.c_str());
+    }
 }
 
 void KeptObjects::release() {
-    for (const std::unique_ptr<State>& state : states_) asObject(state->object)->kept = 0;
+    takeWrittenRecords(indexOf_);
+    for (const std::unique_ptr<State>& state : states_) {
+        asObject(state->object)->kept = kNotKept;
+        lendTables(*asObject(state->object), nullptr);
+    }
     states_.clear();
+    indexOf_.clear();
 }
+
+void noteLentRecordWritten(cbircode& record, KeptState how) {
+    if (record.kept == kKeptLent) writtenRecords().push_back(&record);
+    record.kept = how;
+}
+
+std::vector<WrittenRecord> takeWrittenRecords(const std::unordered_map<const cbircode*, uint32_t>& indexOf) {
+    std::vector<cbircode*>& written = writtenRecords();
+    std::vector<WrittenRecord> taken;
+    size_t left = 0;
+    for (cbircode* record : written) {
+        auto found = indexOf.find(record);
+        if (found == indexOf.end()) {
+            written[left++] = record;
+            continue;
+        }
+        taken.push_back(WrittenRecord{found->second, record->kept});
+        record->kept = kKeptLent;
+    }
+    written.resize(left);
+    std::sort(taken.begin(), taken.end(),
+              [](const WrittenRecord& a, const WrittenRecord& b) { return a.index < b.index; });
+    return taken;
+}
+
+size_t writtenRecordsLeft() { return writtenRecords().size(); }
 
 }  // namespace model

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/smart_ptr.h"
@@ -16,6 +17,7 @@
 namespace model {
 
 class IRObject;
+class cbircode;
 
 class KeptObjects {
 public:
@@ -28,8 +30,11 @@ public:
     // bases, member tables and parameters: marks it kept (no teardown
     // detaches it) and notes its state.
     void keepReachableFrom(const std::vector<qestl::SmartPtr>& roots);
-    // Gives every kept object the state it had when it was kept.
-    void restore();
+    // Gives every kept object a compilation wrote (cbircode::noteWrite) the
+    // state it had when it was kept. With `checkAll`, every other object is
+    // compared with its state too, and one that differs (a write that was
+    // not noted) is an internal fault.
+    void restore(bool checkAll = false);
     // Lets the objects go: teardown may detach them again.
     void release();
     size_t size() const { return states_.size(); }
@@ -39,10 +44,28 @@ private:
     template <typename Visit>
     static void eachField(IRObject& object, State& state, Visit visit);
     static void note(State& state, IRObject& object);
-    static void giveBackState(State& state);
+    // The first field found changed and given back, or null.
+    static const char* giveBackState(State& state);
+    static void giveBackPlace(State& state);
+    static void lendTables(IRObject& object, cbircode* with);
 
     std::vector<std::unique_ptr<State>> states_;
+    std::unordered_map<const cbircode*, uint32_t> indexOf_;
 };
+
+// The lent records written since they were last given back, first write
+// first. A keeper takes out those of its own list (`indexOf`: a record's
+// position there), marks them lent again and answers their positions in
+// its list's order (so that giving back never depends on addresses), each
+// with how it was written (kKeptPlaced or kKeptWritten).
+struct WrittenRecord {
+    uint32_t index;
+    uint8_t how;
+};
+std::vector<WrittenRecord> takeWrittenRecords(const std::unordered_map<const cbircode*, uint32_t>& indexOf);
+// Written records that no keeper took back: none once every keeper gave
+// back, or a record was marked lent by none.
+size_t writtenRecordsLeft();
 
 // The serial the next object made takes is one past the mark; a process
 // that compiles again from its kept objects starts each compilation at the

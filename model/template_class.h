@@ -13,6 +13,7 @@ public:
 
     uint64_t encodedSize() const override { return 0; }
     uint64_t assignAddress(ModelContext&, uint64_t position) override {
+        notePlaced();
         codeAddress = position;
         return position;
     }

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#include "codegen/compile_context.h"
 #include "driver/builtin_lending.h"
 #include "driver/entry.h"
 #include "foundation/qestring.h"
+#include "model/builtin_types.h"
+#include "model/ir_object.h"
 #include "probe.h"
 
 namespace {
@@ -35,5 +38,22 @@ int compileAgain(int argc, char** argv) {
 }
 
 KORVO_PROBE("compile-again", "KORVO_ARGS... [--- KORVO_ARGS...]", compileAgain);
+
+// A lent built-in written without noting it: only written objects are given
+// back, so the comparison of every lent object at the end of the lease must
+// find it (an internal fault) rather than lend it changed.
+int writeUnnoted(int, char**) {
+    lendBuiltinsBetweenCompilations();
+    {
+        BuiltinsLease builtins;
+        CompileContext context;
+        builtins.enter(context);
+        model::asObject(model::builtinTypes().stringType)->lookupStamp += 1;
+    }
+    std::printf("the write went unseen\n");
+    return 0;
+}
+
+KORVO_PROBE("write-unnoted", "", writeUnnoted);
 
 }  // namespace

@@ -3,7 +3,8 @@
 once and lent to each (korvo-probe compile-again): every one prints and
 writes what korvo prints and writes for it in a process of its own, whatever
 compiled before it (container instances, classes derived from built-ins,
-errors, a shared module, a link library)."""
+errors, a shared module, a link library); and a lent object written without
+noting it is an internal fault, never lent on changed."""
 import argparse
 import os
 import subprocess
@@ -108,6 +109,12 @@ def main():
         if alone[0][1] is None or alone[1][1] is not None:
             failures += 1
             print("FAIL: lists.k should compile and errors.k should not")
+    # A write that was not noted is found when the lease ends, not lent on.
+    done = subprocess.run([os.path.join(build, "korvo-probe"), "write-unnoted"], capture_output=True)
+    if done.returncode == 0 or b"lookupStamp of the lent String was written without noting it" not in done.stdout:
+        failures += 1
+        print("FAIL: an unnoted write of a lent object went unseen (%d): %s" %
+              (done.returncode, done.stdout.decode("utf-8", "replace")))
     if failures:
         sys.exit("%d check(s) failed" % failures)
     print("compile again: %d compilations as in processes of their own" % len(runs))
