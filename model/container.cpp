@@ -476,7 +476,10 @@ Container::FailedLookups& Container::failedLookups() {
 void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    context.addNearMissesOf(*this, name.text, failedLookups().names.countAtFirstFailure(name, members_.size()));
+    // A name that first failed here when there were no members is offered
+    // none, and most failures are in containers that have none.
+    const size_t counted = failedLookups().names.countAtFirstFailure(name, members_.size());
+    if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
