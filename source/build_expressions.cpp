@@ -139,6 +139,14 @@ void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
 
 // OperatorName: "operator" OperatorSymbol | Identifier
 void operatorName(const RuleMatch& m, NodeRef& result) {
+    // Over an identifier the name node is the one the identifier rule made,
+    // as long as nothing else holds or changed it: a new one would be equal.
+    if (const NodeRef& own = m.node(0); m.count() == 1 && own && own.base()->refCount == 1 &&
+                                        own->kind == NodeKind::Name && own->flags == 0 && own->operands.size() == 0 &&
+                                        own->children.size() == 0 && own->text.view() == m.text(0)) {
+        result = own;
+        return;
+    }
     NodeRef n = m.makeNode(NodeKind::Name);
     if (!m.is(0, TokenKind::Operator)) {
         setText(*n, m.text(0));

@@ -32,9 +32,7 @@ void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start
     out.reset();
     // After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
-    TokenRecord* records[qeLexSyntax::kWindowSize];
-    for (int k = 0; k < count; ++k) records[k] = engine.slot(start + k);
     ProcessorHost host(processor, engine);
-    RuleAction action = buildRuleMatch(host, out, records, count, ruleId);
+    RuleAction action = buildRuleMatch(host, out, engine.slots(start), count, ruleId);
     if (action != RuleAction::Built) out = processor.includeOnce(engine, start, count, action == RuleAction::Require);
 }

@@ -91,14 +91,15 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
 
 int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
-    // With nobody told of matches and no walk written down, a run of
-    // one-record matches at one record (an operand handed down the operator
-    // ladder) only adds rules to it: each one not held yet clears its marks.
-    const bool quiet = !tellsMatches_ && recordings_.empty();
+    // With no walk written down, a run of one-record matches at one record
+    // that nobody is told of (an operand handed down the operator ladder)
+    // only adds rules to it: each one not held yet clears its marks.
+    const bool quiet = recordings_.empty();
     for (uint32_t i = 0; i < walk.reductionCount; ++i) {
         const WalkCache::Reduction& reduction = reductions[i];
         const int at = start + static_cast<int>(reduction.offset);
-        if (quiet && reduction.count == 1 && at < kWindowSize && window_[at] && window_[at]->span == 1) {
+        if (quiet && reduction.count == 1 && at < kWindowSize && window_[at] && window_[at]->span == 1 &&
+            (!tellsMatches_ || untold(*window_[at], 1, reduction.rule))) {
             TokenRecord& record = *window_[at];
             bool added = false;
             for (;;) {
@@ -108,7 +109,8 @@ int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& ch
                     added = true;
                 }
                 if (i + 1 == walk.reductionCount || reductions[i + 1].count != 1 ||
-                    reductions[i + 1].offset != reduction.offset)
+                    reductions[i + 1].offset != reduction.offset ||
+                    (tellsMatches_ && !untold(record, 1, reductions[i + 1].rule)))
                     break;
                 ++i;
             }

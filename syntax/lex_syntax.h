@@ -82,8 +82,7 @@ public:
         if (count > 0) recorded_ = 1;
         if (!recordings_.empty())
             reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
-        if (tellsMatches_ && !(count == 1 && passThrough_.test(ruleId) && record->node && !error_))
-            tellMatch(*record, start, count, ruleId);
+        if (tellsMatches_ && !untold(*record, count, ruleId)) tellMatch(*record, start, count, ruleId);
         if (count <= 0) return 0;
         if (count > 1) return reduceRecords(*record, start, end, count, ruleId);
         record->active.clear();
@@ -143,6 +142,8 @@ public:
     }
 
     TokenRecord* slot(int index) const { return index >= 0 && index < kWindowSize ? window_[index] : nullptr; }
+    // The records from `start` on, one after another (start within the window).
+    TokenRecord* const* slots(int start) const { return &window_[start]; }
     bool errorFlag() const { return error_ != 0; }
     // Makes the current parse fail (a listener found an error of its own).
     void setErrorFlag() { error_ = 1; }
@@ -194,6 +195,10 @@ private:
         return true;
     }
     TokenRecord* fillSlot(int index);
+    // A match the listener is not told of (see passThroughRules).
+    bool untold(const TokenRecord& record, int count, uint32_t ruleId) const {
+        return count == 1 && passThrough_.test(ruleId) && record.node && !error_;
+    }
     void tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId);
     int reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
