@@ -195,7 +195,7 @@ void CompileContext::lookupInImportedPackages(const qestl::HashedText& name) {
 // instance name, with no access check and no similar-name search.
 bool CompileContext::lookupGlobal(std::string_view name) {
     lookup_.clearResults();
-    if (const std::vector<uint32_t>* listed = tables_.globalObjects().indexesOf(name))
+    if (const auto* listed = tables_.globalObjects().indexesOf(name))
         for (uint32_t index : *listed)
             addCandidate(
                 tables_.globalObjects().bindCandidate(*model::asObject(tables_.globalObjects().members()[index]), 0));

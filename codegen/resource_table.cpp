@@ -18,7 +18,11 @@ ResourceItem::ResourceItem() : cbircode(model::kOpResource, 2) {}
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
     noteWrite();
     data.clear();
-    if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
+    // A text's bytes are its name: read in place rather than copied a
+    // second time (a catalogue brings a thousand link names).
+    if (length != 0 && bytes == name.c_str() && length == name.length())
+        data.borrow(reinterpret_cast<uint8_t*>(name.data()), length);
+    else if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
     kind = newKind;
     dataLength = length;
     operands[1] = model::Operand(static_cast<int64_t>(length), newKind, model::kTypeLong);
@@ -35,7 +39,8 @@ size_t ResourceTable::append(NameIndex& index, std::string_view name, uint32_t k
     auto* item = new ResourceItem();
     item->name = qestl::qestringA(name);
     item->mark = mark;
-    item->setData(kind, data, length);
+    const bool named = kind == kResourceString && data == name.data() && length == name.size();
+    item->setData(kind, named ? item->name.c_str() : data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
     index.emplace(item->name.view(), at);

@@ -49,6 +49,8 @@ public:
     int64_t write(qestl::ByteWriter& out);
 
     uint32_t kind = kResourceString;
+    // A text's bytes may be its name's own, borrowed: the name of an item
+    // never changes once it is made.
     qestl::ByteVector data;
     uint64_t dataLength = 0;
     mutable int64_t fileLength = -1;

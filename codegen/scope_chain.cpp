@@ -52,7 +52,7 @@ void ScopeChain::popFrame() {
 }
 
 SmartPtr firstMember(const Container& container, std::string_view name) {
-    const std::vector<uint32_t>* listed = container.indexesOf(name);
+    const auto* listed = container.indexesOf(name);
     return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
 }
 

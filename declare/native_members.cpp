@@ -40,7 +40,7 @@ NodeHandle hiddenFieldNode(const NodeHandle& declaration, std::string_view name)
 // earlier unfinished run left a field of that name, its member index.
 model::Operand placeHiddenField(model::ClassObject& owner, const qestl::SmartPtr& field) {
     const std::string_view name = model::asObject(field)->name.view();
-    if (const std::vector<uint32_t>* listed = owner.dynamicProperties.indexesOf(name); listed && !listed->empty())
+    if (const auto* listed = owner.dynamicProperties.indexesOf(name); listed && !listed->empty())
         return model::Operand(static_cast<int64_t>(listed->front()) + 1, model::kErrorOperand, model::kTypeInt);
     return owner.dynamicProperties.findOrCreate(name, field);
 }

@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "foundation/memory.h"
@@ -127,14 +128,21 @@ public:
     }
     bool isBorrowed() const { return (capacity_ & kBorrowedBit) != 0; }
 
-    void append(const Unit* text) {
-        size_t n = unitLength(text);
-        if (n == 0) return;
-        insertUnits(length_, text, n);
-        length_ += n;
-    }
+    void append(const Unit* text) { append(text, unitLength(text)); }
     void append(const Unit* text, size_t n) {
         if (n == 0) return;
+        const size_t room = capacity_ & ~kBorrowedBit;
+        if (used_ <= room && n <= room - used_ && !(text >= data_ && text < data_ + used_)) {
+            // Within the room and from elsewhere: the units behind the text
+            // (its terminators) move up, the new ones go in. Link names are
+            // built piece by piece this way, tens of thousands per start.
+            Unit* at = data_ + length_;
+            for (size_t i = used_ - length_; i-- > 0;) at[n + i] = at[i];
+            std::memcpy(at, text, n * sizeof(Unit));
+            used_ += n;
+            length_ += n;
+            return;
+        }
         insertUnits(length_, text, n);
         length_ += n;
     }

@@ -184,7 +184,13 @@ public:
                 const size_t doubled = size_t{count_} * 2;
                 regrow(doubled > n ? doubled : n, count_, nullptr, 0);
             }
-            for (size_t i = count_; i < n; ++i) new (data_ + i) T();
+            // One memset for plain elements: a loop over byte elements
+            // reloads the header at every store (a byte may alias it), and
+            // the image writer pads every table entry this way.
+            if constexpr (std::is_trivially_default_constructible_v<T> && std::is_trivially_copyable_v<T>)
+                std::memset(static_cast<void*>(data_ + count_), 0, (n - count_) * sizeof(T));
+            else
+                for (size_t i = count_; i < n; ++i) new (data_ + i) T();
             count_ = checkedCount(n);
             return;
         }

@@ -1,6 +1,7 @@
 #include "model/class_object.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -136,7 +137,7 @@ uint32_t ClassObject::indexOfMember(const IRObject& member) const {
     const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
                                       &templateArgumentTable};
     for (const Container* t : order) {
-        const std::vector<uint32_t>* listed = t->indexesOf(member.name.view());
+        const IndexList* listed = t->indexesOf(member.name.view());
         if (listed == nullptr) continue;
         for (uint32_t index : *listed)
             if (t->members()[index].get() == &member) return index + 1;
@@ -185,8 +186,7 @@ Operand ClassObject::addTemplateArgument(std::string_view argumentName, const qe
     IRObject* bound = asObject(boundType);
     if (bound != nullptr && bound->name.view() == argumentName)
         if (const uint32_t at = indexOfMember(*bound)) return errorOperand(at - 1);
-    if (const std::vector<uint32_t>* listed = templateArgumentTable.indexesOf(argumentName))
-        return errorOperand(listed->front());
+    if (const IndexList* listed = templateArgumentTable.indexesOf(argumentName)) return errorOperand(listed->front());
     return templateArgumentTable.findOrCreateSlot(argumentName, boundType);
 }
 
@@ -214,8 +214,12 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
 
 Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPtr& member) {
     IRObject& field = *asObject(member);
-    const std::string memberName = field.name.empty() ? nativeObjectName(*this) : std::string(field.name.view());
-    const std::string global = "$" + std::string(name.view()) + "@" + memberName;
+    const std::string unnamed = field.name.empty() ? nativeObjectName(*this) : std::string();
+    const std::string_view memberName = field.name.empty() ? std::string_view(unnamed) : field.name.view();
+    // Built in one buffer kept for the next: a catalogue declares hundreds
+    // of constants before the first line is read.
+    thread_local std::string global;
+    global.assign("$").append(name.view()).append("@").append(memberName);
     const bool shared = context.sharedModule();
     if (shared) field.imported = 1;
     context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals).findOrCreate(global, member);
@@ -289,7 +293,7 @@ bool ClassObject::buildMethodTables(ModelContext& context) {
 
 void ClassObject::findFinalizer() {
     noteWrite();
-    const std::vector<uint32_t>* listed = dynamicMethods.indexesOf("finalize");
+    const IndexList* listed = dynamicMethods.indexesOf("finalize");
     if (listed == nullptr || listed->empty()) return;
     const qestl::SmartPtr& method = dynamicMethods.members()[listed->front()];
     operands[4] = Operand();
@@ -323,7 +327,10 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     // below reads it before (a catalogue declares about a thousand methods
     // per compilation).
     function->ownerResult = IRResult(qestl::SmartPtr(&owner));
-    if (!decl.name.empty() && std::strstr(kOperatorList, decl.name.c_str()) != nullptr)
+    // The list holds no letter, digit or '_': a word is never an operator.
+    const char first = decl.name.empty() ? '\0' : decl.name[0];
+    if (first != '\0' && !std::isalnum(static_cast<unsigned char>(first)) && first != '_' &&
+        std::strstr(kOperatorList, decl.name.c_str()) != nullptr)
         function->flagsA |= kFlagOperator;
     function->modifiers |= 64;
     function->name = decl.name;
@@ -362,8 +369,10 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     // The slot is the method's index in its table, for static methods and
     // constructors too (whose slot operand is a reference).
     const qestl::SmartPtrVector& table = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).members();
-    uint32_t index = 0;
-    while (index < table.size() && table[index] != held) ++index;
+    // Searched from the end: a new method is mostly the last.
+    uint32_t index = static_cast<uint32_t>(table.size());
+    while (index > 0 && table[index - 1] != held) --index;
+    index = index > 0 ? index - 1 : static_cast<uint32_t>(table.size());
     const uint64_t descriptor = head | index;
     function->operands[0].value = static_cast<int64_t>(descriptor);
     function->buildLinkName();

@@ -86,10 +86,9 @@ const std::vector<uint64_t>& Container::slotValues() const {
     return tables_ ? tables_->slotValues : kNone;
 }
 
-const std::vector<uint32_t>* Container::indexesOf(const qestl::HashedText& name) const {
+const IndexList* Container::indexesOf(const qestl::HashedText& name) const {
     if (!tables_ || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
-    auto found = tables_->index.find(name);
-    return found == tables_->index.end() ? nullptr : &found->second;
+    return tables_->index.find(name);
 }
 
 void Container::enter(std::string_view text, uint32_t index) {
@@ -97,10 +96,7 @@ void Container::enter(std::string_view text, uint32_t index) {
     const qestl::HashedText name(text);
     Tables& kept = tables();
     kept.nameBits |= nameBit(name.hash);
-    NameIndex& names = kept.index;
-    auto found = names.find(name);
-    if (found == names.end()) found = names.emplace(std::string(text), std::vector<uint32_t>()).first;
-    found->second.push_back(index);
+    kept.index.findOrAdd(text).push_back(index);
     ++indexEntries_;
 }
 
@@ -111,16 +107,16 @@ void Container::forgetNamesAfter(size_t mark) {
     tables_->signatures.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
-        auto found = names.find(nameOf(*asObject(members_[index])));
-        if (found == names.end()) continue;
-        std::vector<uint32_t>& listed = found->second;
-        for (size_t k = listed.size(); k > 0; --k) {
-            if (listed[k - 1] != index) continue;
-            listed.erase(listed.begin() + static_cast<std::ptrdiff_t>(k - 1));
+        const std::string_view name = nameOf(*asObject(members_[index]));
+        IndexList* listed = names.find(name);
+        if (listed == nullptr) continue;
+        for (size_t k = listed->size(); k > 0; --k) {
+            if ((*listed)[k - 1] != index) continue;
+            listed->erase(k - 1);
             --indexEntries_;
             break;
         }
-        if (listed.empty()) names.erase(found);
+        if (listed->empty()) names.erase(name);
     }
 }
 
@@ -180,7 +176,7 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         member->setConstantValue(number, member->isConst());
         return true;
     };
-    const std::vector<uint32_t>* listed = indexesOf(name);
+    const IndexList* listed = indexesOf(name);
     uint32_t index;
     const bool fresh = listed == nullptr;
     if (fresh) {
@@ -220,7 +216,7 @@ Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& fun
 }
 
 qestl::SmartPtr Container::findMember(std::string_view name) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (acceptsMember(member) && member->kind == kKindFunction && member->isConstructor() &&
@@ -232,7 +228,7 @@ qestl::SmartPtr Container::findMember(std::string_view name) {
 }
 
 int64_t Container::duplicateNameCode(const IRObject& object) {
-    const std::vector<uint32_t>* listed = indexesOf(nameOf(object));
+    const IndexList* listed = indexesOf(nameOf(object));
     if (listed == nullptr) return 0;
     IRObject* first = asObject(members_[listed->front()]);
     if (first == &object || first->kind != object.kind) return 0;
@@ -274,7 +270,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
 
 std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, const IRObject& function) {
     std::vector<uint32_t> found;
-    const std::vector<uint32_t>* listed = indexesOf(name);
+    const IndexList* listed = indexesOf(name);
     if (listed == nullptr) return found;
     SignatureIndex& index = tables_->signatures.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
@@ -346,8 +342,10 @@ void Container::inheritMembers(const Container& base) {
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
     if (!base.tables_) return;
-    for (const auto& [name, indexes] : base.tables_->index)
+    tables().index.reserve(base.tables_->index.size());
+    base.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes) enter(name, index + offset);
+    });
 }
 
 IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
@@ -378,7 +376,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
 
 bool Container::lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name,
                               uint32_t defaultLevel, uint32_t mode) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (!acceptsMember(member)) continue;
@@ -398,7 +396,7 @@ bool Container::lookupVisible(ModelContext& context, IRObject* viewer, const qes
 }
 
 bool Container::collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level) {
-    if (const std::vector<uint32_t>* listed = indexesOf(name)) {
+    if (const IndexList* listed = indexesOf(name)) {
         for (uint32_t index : *listed) {
             IRObject* member = asObject(members_[index]);
             if (acceptsMember(member) && member->isAccessibleAt(level))
@@ -510,16 +508,15 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
     NameIndex& names = tables_->index;
     tables_->signatures.clear();
     for (const NameEntry& entry : entries) {
-        auto found = names.find(entry.name);
-        if (found == names.end()) continue;
-        std::vector<uint32_t>& list = found->second;
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (*it != entry.index) continue;
-            list.erase(it);
+        IndexList* list = names.find(entry.name);
+        if (list == nullptr) continue;
+        for (size_t k = 0; k < list->size(); ++k) {
+            if ((*list)[k] != entry.index) continue;
+            list->erase(k);
             --indexEntries_;
             break;
         }
-        if (list.empty()) names.erase(found);
+        if (list->empty()) names.erase(entry.name);
         enter("$_func_static_var_" + entry.name, entry.index);
     }
 }
@@ -536,15 +533,18 @@ void Container::clear() {
 }
 
 void Container::enterEntriesOf(const Container& other) {
-    std::vector<const std::string*> names(other.members_.size(), nullptr);
+    // A name unset stays a null view; a name from the index never is one.
+    std::vector<std::string_view> names(other.members_.size());
     if (other.tables_)
-        for (const auto& [name, indexes] : other.tables_->index)
+        other.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
             for (uint32_t index : indexes)
-                if (index < names.size()) names[index] = &name;
+                if (index < names.size()) names[index] = name;
+        });
     const bool oneNameEach = other.indexEntries_ == names.size() &&
-                             std::find(names.begin(), names.end(), nullptr) == names.end();
+                             std::none_of(names.begin(), names.end(),
+                                          [](std::string_view name) { return name.data() == nullptr; });
     if (!oneNameEach) internalFault("a container without one name per member is entered again");
-    for (size_t i = 0; i < names.size(); ++i) findOrCreate(*names[i], other.members_[i]);
+    for (size_t i = 0; i < names.size(); ++i) findOrCreate(names[i], other.members_[i]);
 }
 
 void Container::save(Saved& into) const {
@@ -588,11 +588,17 @@ void Container::handOverMembers() {
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {
+    std::string found = "unknow";
+    bool seen = false;
     if (tables_)
-        for (const auto& [name, indexes] : tables_->index)
+        tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
             for (uint32_t index : indexes)
-                if (index == i) return name;
-    return "unknow";
+                if (index == i && !seen) {
+                    found = std::string(name);
+                    seen = true;
+                }
+        });
+    return found;
 }
 
 }  // namespace model

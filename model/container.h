@@ -16,6 +16,7 @@
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
 #include "model/ir_object.h"
+#include "model/member_index.h"
 
 namespace model {
 
@@ -159,7 +160,7 @@ public:
     }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
-    const std::vector<uint32_t>* indexesOf(const qestl::HashedText& name) const;
+    const IndexList* indexesOf(const qestl::HashedText& name) const;
     size_t indexEntryCount() const { return indexEntries_; }
     const std::vector<uint64_t>& slotValues() const;
 
@@ -187,7 +188,7 @@ public:
     static uint32_t liveCount();
 
 private:
-    using NameIndex = qestl::TextHashMap<std::vector<uint32_t>>;
+    using NameIndex = MemberIndex;
 
     Operand slotFor(IRObject* member, uint64_t value);
     void enter(std::string_view name, uint32_t index);

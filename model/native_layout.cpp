@@ -96,7 +96,7 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
             if (parseSigned(sizeText, number, true)) {
                 sizeValue = static_cast<uint16_t>(number);
                 sizeGiven = true;
-            } else if (const std::vector<uint32_t>* named = properties.indexesOf(sizeText)) {
+            } else if (const IndexList* named = properties.indexesOf(sizeText)) {
                 const uint32_t target = named->front();
                 sizeGiven = true;
                 if (isNativeMember(*asObject(members[target]))) {

@@ -92,4 +92,29 @@ TEST(Container, ClosuresRecordTheirSlotsAndContainersAreCounted) {
     EXPECT_EQ(Container::liveCount(), before);
 }
 
+// Names taken out and entered again, across the index's growth: every
+// list keeps its order and a copy keeps its own lists.
+TEST(Container, NameIndexSurvivesRemovalsGrowthAndCopies) {
+    model::MemberIndex index;
+    for (uint32_t i = 0; i < 40; ++i) {
+        index.findOrAdd("name" + std::to_string(i % 20)).push_back(i);
+        if (i < 20 && i % 3 == 2) index.erase("name" + std::to_string(i - 1));
+    }
+    const model::MemberIndex copy = index;
+    for (uint32_t i = 0; i < 20; i += 2) index.erase("name" + std::to_string(i));
+    for (uint32_t i = 0; i < 20; ++i) {
+        const std::string name = "name" + std::to_string(i);
+        const model::IndexList* kept = copy.find(name);
+        ASSERT_NE(kept, nullptr) << name;
+        const size_t listed = i % 3 == 1 && i < 19 ? 1 : 2;  // the first entry of every third went
+        ASSERT_EQ(kept->size(), listed) << name;
+        EXPECT_EQ((*kept)[listed - 1], i + 20) << name;
+        EXPECT_EQ(index.find(name) == nullptr, i % 2 == 0) << name;
+    }
+    size_t names = 0;
+    copy.forEach([&](std::string_view, const model::IndexList&) { ++names; });
+    EXPECT_EQ(names, copy.size());
+    EXPECT_EQ(index.size(), 10u);
+}
+
 }  // namespace

@@ -1,0 +1,238 @@
+// The name index of a container: each name with the indexes of the members
+// listed under it, in the order they were entered. A compilation enters
+// thousands of names before its first line (the catalogue's members, its
+// constants' global names): entering one allocates nothing of its own, the
+// names lie back to back in one text and the lists in one array of places.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/text_map.h"
+
+namespace model {
+
+// The member indexes listed under one name, in insertion order. Most names
+// list one member, held in place; an overloaded name takes a buffer.
+class IndexList {
+public:
+    IndexList() = default;
+    IndexList(const IndexList& other) { copyFrom(other); }
+    IndexList(IndexList&& other) noexcept { takeFrom(other); }
+    IndexList& operator=(const IndexList& other) {
+        if (this != &other) {
+            release();
+            copyFrom(other);
+        }
+        return *this;
+    }
+    IndexList& operator=(IndexList&& other) noexcept {
+        if (this != &other) {
+            release();
+            takeFrom(other);
+        }
+        return *this;
+    }
+    ~IndexList() { release(); }
+
+    const uint32_t* begin() const { return capacity_ > 1 ? many_ : &one_; }
+    const uint32_t* end() const { return begin() + size_; }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    uint32_t front() const { return *begin(); }
+    uint32_t operator[](size_t i) const { return begin()[i]; }
+
+    void push_back(uint32_t index) {
+        if (size_ == capacity_) grow();
+        (capacity_ > 1 ? many_ : &one_)[size_++] = index;
+    }
+    // Takes out the entry at position `at`; the later ones move down.
+    void erase(size_t at) {
+        uint32_t* entries = capacity_ > 1 ? many_ : &one_;
+        for (size_t i = at + 1; i < size_; ++i) entries[i - 1] = entries[i];
+        --size_;
+    }
+
+private:
+    void grow() {
+        const uint32_t capacity = capacity_ * 2;
+        auto* fresh = new uint32_t[capacity];
+        const uint32_t* old = begin();
+        for (uint32_t i = 0; i < size_; ++i) fresh[i] = old[i];
+        release();
+        many_ = fresh;
+        capacity_ = capacity;
+    }
+    void release() {
+        if (capacity_ > 1) delete[] many_;
+        capacity_ = 1;
+    }
+    void copyFrom(const IndexList& other) {
+        size_ = other.size_;
+        if (other.size_ <= 1) {
+            capacity_ = 1;
+            one_ = other.one_;
+            if (other.capacity_ > 1 && other.size_ == 1) one_ = other.many_[0];
+            return;
+        }
+        capacity_ = other.size_;
+        many_ = new uint32_t[capacity_];
+        for (uint32_t i = 0; i < size_; ++i) many_[i] = other.many_[i];
+    }
+    void takeFrom(IndexList& other) {
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        if (capacity_ > 1) many_ = other.many_;
+        else one_ = other.one_;
+        other.size_ = 0;
+        other.capacity_ = 1;
+    }
+
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 1;  // 1: the one entry in place
+    union {
+        uint32_t one_ = 0;
+        uint32_t* many_;
+    };
+};
+
+// Open addressing over one array of places, at most half used; a name taken
+// out leaves a mark that lookups pass over, cleared when the array is made
+// again. Nothing is ordered by a hash: the names are visited in no promised
+// order, and every user of the index is indifferent to it.
+class MemberIndex {
+public:
+    // A name hashed once is looked up in many tables.
+    const IndexList* find(const qestl::HashedText& name) const {
+        if (slots_.empty()) return nullptr;
+        const Slot& slot = slots_[place(name.text, name.hash | kLiveBit)];
+        return slot.hash > kErased ? &slot.list : nullptr;
+    }
+    IndexList* find(const qestl::HashedText& name) {
+        return const_cast<IndexList*>(static_cast<const MemberIndex*>(this)->find(name));
+    }
+    // The list of the name, made empty when the name is new.
+    IndexList& findOrAdd(std::string_view name) {
+        if ((used_ + erased_ + 1) * 2 > slots_.size()) {
+            // A name read from this index would not survive its rebuilding.
+            if (name.data() >= text_.data() && name.data() < text_.data() + text_.size()) {
+                const std::string own(name);
+                rebuild(used_ + 1);
+                return findOrAdd(own);
+            }
+            rebuild(used_ + 1);
+        }
+        const uint64_t hash = hashOf(name);
+        const size_t mask = slots_.size() - 1;
+        size_t reuse = slots_.size();
+        for (size_t at = hash & mask;; at = (at + 1) & mask) {
+            Slot& slot = slots_[at];
+            if (slot.hash == kErased) {
+                if (reuse == slots_.size()) reuse = at;
+                continue;
+            }
+            if (slot.hash == kFree) {
+                if (reuse != slots_.size()) {
+                    --erased_;
+                    at = reuse;
+                }
+                Slot& made = slots_[at];
+                made.hash = hash;
+                made.at = static_cast<uint32_t>(text_.size());
+                made.length = static_cast<uint32_t>(name.size());
+                made.list = IndexList();
+                text_.append(name);
+                ++used_;
+                return made.list;
+            }
+            if (slot.hash == hash && nameOf(slot) == name) return slot.list;
+        }
+    }
+    void erase(std::string_view name) {
+        if (slots_.empty()) return;
+        Slot& slot = slots_[place(name, hashOf(name))];
+        if (slot.hash <= kErased) return;
+        slot.hash = kErased;
+        slot.list = IndexList();
+        --used_;
+        ++erased_;
+    }
+    void clear() {
+        slots_.clear();
+        text_.clear();
+        used_ = erased_ = 0;
+    }
+    // Room for `count` names without growing.
+    void reserve(size_t count) {
+        if ((used_ + erased_ + count) * 2 > slots_.size()) rebuild(used_ + count);
+    }
+    size_t size() const { return used_; }
+
+    // Every name with its list.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        for (const Slot& slot : slots_)
+            if (slot.hash > kErased) visit(nameOf(slot), slot.list);
+    }
+
+private:
+    static constexpr uint64_t kFree = 0;
+    static constexpr uint64_t kErased = 1;
+    static constexpr uint64_t kLiveBit = 2;  // set in every live hash
+
+    struct Slot {
+        uint64_t hash = kFree;  // kFree, kErased, or the name's hash (never below 2)
+        uint32_t at = 0;        // the name in text_
+        uint32_t length = 0;
+        IndexList list;
+    };
+
+    // The hash HashedText makes, so a name hashed once finds its place here.
+    static uint64_t hashOf(std::string_view name) { return qestl::TextHash()(name) | kLiveBit; }
+    std::string_view nameOf(const Slot& slot) const { return std::string_view(text_).substr(slot.at, slot.length); }
+
+    // Where the name is, or the free place that ends its search.
+    size_t place(std::string_view name, uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        size_t at = hash & mask;
+        while (slots_[at].hash != kFree && (slots_[at].hash != hash || nameOf(slots_[at]) != name))
+            at = (at + 1) & mask;
+        return at;
+    }
+
+    // A new array for `count` names at most half full; the marks of names
+    // taken out go, and so does their text.
+    void rebuild(size_t count) {
+        size_t size = 4;
+        while (size < count * 2) size *= 2;
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        std::string oldText;
+        oldText.swap(text_);
+        text_.reserve(oldText.size());
+        const size_t mask = size - 1;
+        for (Slot& slot : old) {
+            if (slot.hash <= kErased) continue;
+            size_t at = slot.hash & mask;
+            while (slots_[at].hash != kFree) at = (at + 1) & mask;
+            Slot& moved = slots_[at];
+            moved.hash = slot.hash;
+            moved.at = static_cast<uint32_t>(text_.size());
+            moved.length = slot.length;
+            moved.list = std::move(slot.list);
+            text_.append(oldText, slot.at, slot.length);
+        }
+        erased_ = 0;
+    }
+
+    std::string text_;         // the names entered, back to back
+    std::vector<Slot> slots_;  // a power of two, or empty
+    size_t used_ = 0;
+    size_t erased_ = 0;
+};
+
+}  // namespace model
