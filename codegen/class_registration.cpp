@@ -55,8 +55,8 @@ void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     registry.tables_.resources().lendItemsTo(tables_.resources());
     for (const SmartPtr& record : registry.emitter_.list(kRecordList)) appendToThirdList(record);
     for (int heap = 0; heap < 3; ++heap)
-        lookup_.scopes().heaps[heap]->enterEntriesOf(*registry.lookup().scopes().heaps[heap]);
-    lookup_.globalTemplates().enterEntriesOf(registry.lookup_.globalTemplates());
+        lookup_.scopes().heaps[heap]->lendEntriesOf(*registry.lookup().scopes().heaps[heap]);
+    lookup_.globalTemplates().lendEntriesOf(registry.lookup_.globalTemplates());
     lookup_.packages() = registry.lookup_.packages();
 }
 

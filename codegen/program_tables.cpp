@@ -50,7 +50,7 @@ void ProgramTables::enterBuiltinsOf(const ProgramTables& registry) {
     classesById_ = registry.classesById_;
     arrayTypes_ = registry.arrayTypes_;
     symbolStrings_ = registry.symbolStrings_;
-    globalObjects_.enterEntriesOf(registry.globalObjects_);
+    globalObjects_.lendEntriesOf(registry.globalObjects_);
 }
 
 SmartPtr ProgramTables::classById(int32_t id) const {

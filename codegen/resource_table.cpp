@@ -136,16 +136,17 @@ bool sameOperand(const model::Operand& a, const model::Operand& b) {
 
 }  // namespace
 
-bool ResourceTable::giveBackItem(KeptItem& state) {
+bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     ResourceItem* item = state.item.as<ResourceItem>();
     bool changed = !sameOperand(item->operands[0], state.operands[0]) ||
                    !sameOperand(item->operands[1], state.operands[1]) || item->codeAddress != state.codeAddress ||
-                   item->resolvedOnce != state.resolvedOnce || item->mark != state.mark || item->kind != state.kind ||
-                   item->dataLength != state.dataLength || item->fileLength != state.fileLength ||
-                   item->fileMeasured != state.fileMeasured;
+                   item->resolvedOnce != state.resolvedOnce;
     for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
+    if (!whole) return changed;
+    changed = changed || item->mark != state.mark || item->kind != state.kind || item->dataLength != state.dataLength ||
+              item->fileLength != state.fileLength || item->fileMeasured != state.fileMeasured;
     item->mark = state.mark;
     item->kind = state.kind;
     if (item->data.size() != state.data.size() ||
@@ -161,10 +162,10 @@ bool ResourceTable::giveBackItem(KeptItem& state) {
 
 void ResourceTable::giveBackItems(bool checkAll) {
     for (const model::WrittenRecord& written : model::takeWrittenRecords(keptIndex_))
-        giveBackItem(kept_[written.index]);
+        giveBackItem(kept_[written.index], written.how != model::kKeptPlaced);
     if (!checkAll) return;
     for (KeptItem& state : kept_)
-        if (giveBackItem(state))
+        if (giveBackItem(state, true))
             model::internalFault("internal error: the lent resource %s was written without noting it",
                                  state.item.as<ResourceItem>()->name.c_str());
 }

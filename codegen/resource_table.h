@@ -128,8 +128,9 @@ private:
     };
     std::vector<KeptItem> kept_;
     std::unordered_map<const model::cbircode*, uint32_t> keptIndex_;
-    // True when the item had changed.
-    static bool giveBackItem(KeptItem& state);
+    // True when the item had changed; only its place and operands unless
+    // `whole`.
+    static bool giveBackItem(KeptItem& state, bool whole);
 
     qestl::SmartPtrVector items_;
     // One index per family: strings (translated ones stay), binary blocks

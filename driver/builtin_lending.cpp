@@ -89,8 +89,8 @@ void BuiltinsLease::enter(CompileContext& context) {
 // one in kCheckEvery, compare every kept object too, so that a write that
 // was not noted is found within a few inputs rather than seen by the next
 // compilations as a different catalogue.
-constexpr uint64_t kCheckFirst = 256;
-constexpr uint64_t kCheckEvery = 64;
+constexpr uint64_t kCheckFirst = 32;
+constexpr uint64_t kCheckEvery = 256;
 uint64_t gGiveBacks = 0;
 
 BuiltinsLease::~BuiltinsLease() {

@@ -64,18 +64,31 @@ Container::Container(uint32_t kind, uint32_t* memberCounter) : kind_(kind), memb
     ++gLiveContainers;
 }
 
-Container::~Container() { --gLiveContainers; }
+Container::~Container() {
+    if (!tablesLent_) delete tables_;
+    --gLiveContainers;
+}
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
 Container::Tables& Container::tables() {
-    if (!tables_) tables_ = std::make_unique<Tables>();
+    if (tables_ == nullptr) tables_ = new Tables();
+    else if (tablesLent_) tables_ = new Tables(*tables_);
+    tablesLent_ = 0;
     return *tables_;
 }
 
 void Container::forgetIndex() {
     indexEntries_ = 0;
-    if (!tables_) return;
+    if (tables_ == nullptr) return;
+    if (tablesLent_) {
+        // Nothing of a lent index is copied only to be emptied.
+        std::vector<uint64_t> slots = tables_->slotValues;
+        tables_ = nullptr;
+        tablesLent_ = 0;
+        if (!slots.empty()) tables().slotValues.swap(slots);
+        return;
+    }
     tables_->index.clear();
     tables_->nameBits = 0;
     tables_->signatures.clear();
@@ -103,7 +116,7 @@ void Container::enter(std::string_view text, uint32_t index) {
 void Container::forgetNamesAfter(size_t mark) {
     if (!tables_) return;
     noteWrite();
-    NameIndex& names = tables_->index;
+    NameIndex& names = tables().index;
     tables_->signatures.clear();
     for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
@@ -270,9 +283,9 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
 
 std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, const IRObject& function) {
     std::vector<uint32_t> found;
+    if (indexesOf(name) == nullptr) return found;
+    SignatureIndex& index = tables().signatures.findOrAdd(name);
     const IndexList* listed = indexesOf(name);
-    if (listed == nullptr) return found;
-    SignatureIndex& index = tables_->signatures.findOrAdd(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
         const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
@@ -505,7 +518,7 @@ void ModelContext::addNearMissesOf(Container& container, std::string_view name, 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
     if (!tables_) return;
     noteWrite();
-    NameIndex& names = tables_->index;
+    NameIndex& names = tables().index;
     tables_->signatures.clear();
     for (const NameEntry& entry : entries) {
         IndexList* list = names.find(entry.name);
@@ -532,19 +545,13 @@ void Container::clear() {
     owner.reset();
 }
 
-void Container::enterEntriesOf(const Container& other) {
-    // A name unset stays a null view; a name from the index never is one.
-    std::vector<std::string_view> names(other.members_.size());
-    if (other.tables_)
-        other.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
-            for (uint32_t index : indexes)
-                if (index < names.size()) names[index] = name;
-        });
-    const bool oneNameEach = other.indexEntries_ == names.size() &&
-                             std::none_of(names.begin(), names.end(),
-                                          [](std::string_view name) { return name.data() == nullptr; });
-    if (!oneNameEach) internalFault("a container without one name per member is entered again");
-    for (size_t i = 0; i < names.size(); ++i) findOrCreate(names[i], other.members_[i]);
+void Container::lendEntriesOf(const Container& other) {
+    if (!members_.empty() || tables_ != nullptr) internalFault("entries lent to a container that holds some");
+    members_ = other.members_;
+    indexEntries_ = other.indexEntries_;
+    tables_ = other.tables_;
+    tablesLent_ = tables_ != nullptr ? 1 : 0;
+    if (memberCounter_ != nullptr) *memberCounter_ += static_cast<uint32_t>(members_.size());
 }
 
 void Container::save(Saved& into) const {

@@ -167,9 +167,10 @@ public:
     qestl::SmartPtr owner;
     uint8_t reported = 0;
 
-    // Enters the other container's members under their names, in its order,
-    // as they were entered there (one name each).
-    void enterEntriesOf(const Container& other);
+    // An empty container takes the other's members and names as they are.
+    // The name index is lent, not copied, until this container writes it;
+    // the other is not written while this one holds it.
+    void lendEntriesOf(const Container& other);
 
     // What the container holds at one moment, to be given back whole.
     struct Saved;
@@ -225,12 +226,14 @@ private:
         qestl::TextMap<SignatureIndex> signatures;
     };
     static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
+    // The tables to write: made, or copied from lent ones, first.
     Tables& tables();
     // The index and signatures emptied; the slot values stay.
     void forgetIndex();
-    std::unique_ptr<Tables> tables_;
+    Tables* tables_ = nullptr;
     size_t indexEntries_ = 0;
     uint32_t kind_;
+    uint8_t tablesLent_ = 0;  // tables_ belongs to another container
     uint32_t* memberCounter_;
     cbircode* lentWith_ = nullptr;
     // Made at the first failed lookup: most containers never have one.
