@@ -98,6 +98,13 @@ void declareDoubleConstant(ModelContext& context, ClassObject& owner, const qest
 
 void declareMembers(ClassObject& owner, ModelContext& context, const MemberText& text, const BuiltinNames& names,
                     std::span<const qestl::SmartPtr> bound) {
+    // The tables are sized once for the text rather than grown name by name.
+    size_t statics = 0;
+    for (const MemberMethod& method : text.methods) statics += method.isStatic ? 1 : 0;
+    if (!text.fields.empty()) owner.dynamicProperties.reserveNames(text.fields.size());
+    if (!text.constants.empty()) owner.staticProperties.reserveNames(text.constants.size());
+    if (statics != 0) owner.staticMethods.reserveNames(statics);
+    if (statics != text.methods.size()) owner.dynamicMethods.reserveNames(text.methods.size() - statics);
     for (const MemberField& field : text.fields)
         owner.addNativeProperty(model::makeNamedObject(nameOf(text, field.name), model::kKindVariable,
                                                        resolveMemberType(context, names, bound, field.type), 0),

@@ -136,8 +136,9 @@ qestl::SmartPtr ClassObject::valueType() const { return builtinTypes().classType
 uint32_t ClassObject::indexOfMember(const IRObject& member) const {
     const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
                                       &templateArgumentTable};
+    const qestl::HashedText name(member.name.view());  // hashed once for the five tables
     for (const Container* t : order) {
-        const IndexList* listed = t->indexesOf(member.name.view());
+        const IndexList* listed = t->indexesOf(name);
         if (listed == nullptr) continue;
         for (uint32_t index : *listed)
             if (t->members()[index].get() == &member) return index + 1;

@@ -128,6 +128,8 @@ public:
     bool finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context);
     bool mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context);
     void inheritMembers(const Container& base);
+    // Room in the name index for `count` more names.
+    void reserveNames(size_t count) { tables().index.reserve(count); }
     bool lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name, uint32_t defaultLevel,
                        uint32_t mode);
     bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
