@@ -147,6 +147,7 @@ public:
     void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override;
     void appendToThirdList(const qestl::SmartPtr& instruction) override;
     void addCandidate(const model::IRResult& result) override { lookup_.addResult(result); }
+    void addCandidate(model::IRResult&& result) override { lookup_.addResult(std::move(result)); }
     size_t candidateCount() const override { return lookup_.candidates().size(); }
     void clearCandidates() override { lookup_.candidates().clear(); }
     uint64_t lookupGeneration() const override { return lookup_.generation(); }

@@ -8,7 +8,7 @@ constexpr int kResolutionRounds = 16;
 
 uint64_t placeList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t at) {
     if (list == nullptr) return at;
-    for (const qestl::SmartPtr& record : *list) at = record.as<model::cbircode>()->assignAddress(context, at);
+    model::forEachRecord(*list, [&](model::cbircode& record) { at = record.assignAddress(context, at); });
     return at;
 }
 
@@ -29,7 +29,8 @@ uint64_t placeTable(model::cbircode* head, const qestl::SmartPtrVector* entries,
 bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list) {
     bool resolved = true;
     if (list == nullptr) return resolved;
-    for (const qestl::SmartPtr& record : *list) resolved = record.as<model::cbircode>()->resolveOperands(context) && resolved;
+    model::forEachRecord(*list,
+                         [&](model::cbircode& record) { resolved = record.resolveOperands(context) && resolved; });
     return resolved;
 }
 

@@ -51,14 +51,21 @@ SmartPtr NameLookup::viewer() const {
     return scopes_.frame->owner;
 }
 
-void NameLookup::addResult(const IRResult& result) {
+bool NameLookup::firstInLookup(const IRResult& result) {
     IRObject* object = result.objectPtr();
-    if (deduplicating_ != 0 && object != nullptr) {
-        if (object->lookupStamp == generation_) return;
-        object->noteWrite();
-        object->lookupStamp = generation_;
-    }
-    candidates_.pushBack(result);
+    if (deduplicating_ == 0 || object == nullptr) return true;
+    if (object->lookupStamp == generation_) return false;
+    object->noteWrite();
+    object->lookupStamp = generation_;
+    return true;
+}
+
+void NameLookup::addResult(const IRResult& result) {
+    if (firstInLookup(result)) candidates_.pushBack(result);
+}
+
+void NameLookup::addResult(IRResult&& result) {
+    if (firstInLookup(result)) candidates_.pushBack(std::move(result));
 }
 
 void NameLookup::setResults(const IRResult& result) {

@@ -70,6 +70,7 @@ public:
     codegen::NearMissList& nearMisses() { return nearMisses_; }
     // Adds a candidate; during a lookup an object met twice is kept once.
     void addResult(const model::IRResult& result);
+    void addResult(model::IRResult&& result);
     void setResults(const model::IRResult& result);
     void clearResults();
     // A lookup starts a new generation, in which each object is added once.
@@ -122,6 +123,9 @@ public:
 
 private:
     friend class FlagGuard;
+
+    // Whether the result's object is new to this lookup (and marks it met).
+    bool firstInLookup(const model::IRResult& result);
 
     ScopeChain scopes_;
     std::vector<NameMap*> localScopes_;  // not owned

@@ -56,6 +56,9 @@ public:
     // Adds a reference.
     SmartPtr(const SmartPtr& other);
     SmartPtr& operator=(const SmartPtr& other);
+    // Takes the reference over; `other` is left empty.
+    SmartPtr(SmartPtr&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
+    SmartPtr& operator=(SmartPtr&& other) noexcept;
     ~SmartPtr() { reset(); }
 
     // Releases the held object: it is disposed of when the count reaches 0.
@@ -92,6 +95,16 @@ inline SmartPtr& SmartPtr::operator=(const SmartPtr& other) {
     // keeps alive, never destroys what is being taken.
     CountedObject* object = other.object_;
     if (object != nullptr) object->addReference();
+    reset();
+    object_ = object;
+    return *this;
+}
+
+inline SmartPtr& SmartPtr::operator=(SmartPtr&& other) noexcept {
+    // Taken out first: `other` may be this pointer, or be kept alive only
+    // by the object dropped here.
+    CountedObject* object = other.object_;
+    other.object_ = nullptr;
     reset();
     object_ = object;
     return *this;

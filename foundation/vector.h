@@ -99,6 +99,15 @@ public:
         }
         ++count_;
     }
+    // Moved in where there is room; a vector that must grow copies it.
+    void pushBack(T&& element) {
+        if (count_ + 1 > capacity_ || isBorrowed()) {
+            regrow(size_t{count_} * 2 + 1, count_, &element, 1);
+        } else {
+            new (data_ + count_) T(std::move(element));
+        }
+        ++count_;
+    }
 
     void append(const T* elements, size_t n) { insertRange(count_, elements, n); }
     // Appends the other vector's elements and leaves it empty: relocated

@@ -7,6 +7,11 @@ namespace {
 
 std::string text(const qestl::qestringA& value) { return std::string(value.c_str(), value.length()); }
 
+// What the line of an instruction is read from.
+struct PositionOf {
+    const void* operator()(const model::cbircode& instruction) const { return instruction.sourceNode.get(); }
+};
+
 // Calls take with the line of every instruction of the list that has a
 // source position.
 template <typename Take>
@@ -15,27 +20,29 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
     uint64_t owner = kNoDebugOwner;
-    for (const qestl::SmartPtr& held : list) {
-        const model::cbircode& instruction = *held.as<model::cbircode>();
-        if (!instruction.sourceNode) continue;
-        if (instruction.owner.get() != lastOwner || !lastOwner) {
-            lastOwner = instruction.owner.get();
-            owner = kNoDebugOwner;
-            if (instruction.owner) {
-                const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
-                    model::asObject(instruction.owner));
-                // The owner is named by its function object's own address.
-                if (function != nullptr) owner = model::asObject(function->function)->address();
+    model::forEachRecord(
+        list,
+        [&](const model::cbircode& instruction) {
+            if (!instruction.sourceNode) return;
+            if (instruction.owner.get() != lastOwner || !lastOwner) {
+                lastOwner = instruction.owner.get();
+                owner = kNoDebugOwner;
+                if (instruction.owner) {
+                    const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
+                        model::asObject(instruction.owner));
+                    // The owner is named by its function object's own address.
+                    if (function != nullptr) owner = model::asObject(function->function)->address();
+                }
             }
-        }
-        const qeAbstractNode& node = *instruction.sourceNode;
-        take(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
-    }
+            const qeAbstractNode& node = *instruction.sourceNode;
+            take(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+        },
+        PositionOf());
 }
 
 uint64_t countLines(const qestl::SmartPtrVector& list) {
     uint64_t count = 0;
-    for (const qestl::SmartPtr& held : list) count += held.as<model::cbircode>()->sourceNode ? 1 : 0;
+    model::forEachRecord(list, [&](const model::cbircode& instruction) { count += instruction.sourceNode ? 1 : 0; });
     return count;
 }
 

@@ -201,15 +201,14 @@ private:
     // table: each adds its address and its type placeholder.
     void encodeList(const qestl::SmartPtrVector* list, bool reflected) {
         if (list == nullptr) return;
-        for (const qestl::SmartPtr& held : *list) {
-            cbircode& record = *held.as<cbircode>();
+        model::forEachRecord(*list, [&](cbircode& record) {
             if (reflected) {
                 aux_.u32le(kReflectionEntryTag);
                 aux_.u64le(out_.position());
                 record.writeTypeOperand(aux_, 0, 1, false);
             }
             encode(record);
-        }
+        });
     }
 
     bool writeResources() {

@@ -90,6 +90,7 @@ void Container::forgetIndex() {
         return;
     }
     tables_->index.clear();
+    tables_->nameBits = 0;
     tables_->signatures.clear();
 }
 
@@ -99,12 +100,16 @@ const std::vector<uint64_t>& Container::slotValues() const {
 }
 
 const IndexList* Container::indexesOf(const qestl::HashedText& name) const {
-    return tables_ ? tables_->index.find(name) : nullptr;
+    if (!tables_ || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
+    return tables_->index.find(name);
 }
 
-void Container::enter(std::string_view name, uint32_t index) {
+void Container::enter(std::string_view text, uint32_t index) {
     noteWrite();
-    tables().index.findOrAdd(name).push_back(index);
+    const qestl::HashedText name(text);
+    Tables& kept = tables();
+    kept.nameBits |= nameBit(name.hash);
+    kept.index.findOrAdd(text).push_back(index);
     ++indexEntries_;
 }
 
@@ -482,7 +487,10 @@ Container::FailedLookups& Container::failedLookups() {
 void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
-    context.addNearMissesOf(*this, name.text, failedLookups().names.countAtFirstFailure(name, members_.size()));
+    // A name that first failed here when there were no members is offered
+    // none, and most failures are in containers that have none.
+    const size_t counted = failedLookups().names.countAtFirstFailure(name, members_.size());
+    if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
@@ -570,6 +578,7 @@ bool Container::restore(const Saved& saved) {
     members_ = saved.members;
     Tables& kept = tables();
     kept.index = saved.index;
+    kept.nameBits = ~uint64_t{0};
     kept.signatures.clear();
     indexEntries_ = saved.indexEntries;
     kept.slotValues = saved.slotValues;

@@ -219,10 +219,15 @@ private:
     // containers, most of them never given a member, and a program of a
     // million classes paid for six empty maps each.
     struct Tables {
+        // One bit of the hash of every name entered since the index was last
+        // emptied: most lookups ask tables that lack the name, and a clear
+        // bit answers without reaching the index's buckets and nodes.
+        uint64_t nameBits = 0;
         NameIndex index;
         std::vector<uint64_t> slotValues;
         qestl::TextMap<SignatureIndex> signatures;
     };
+    static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
     // The tables to write: made, or copied from lent ones, first.
     Tables& tables();
     // The index and signatures emptied; the slot values stay.

@@ -58,6 +58,8 @@ public:
     ~IRResult() = default;
     IRResult(const IRResult&) = default;
     IRResult& operator=(const IRResult&) = default;
+    IRResult(IRResult&&) noexcept = default;
+    IRResult& operator=(IRResult&&) noexcept = default;
 
     IRObject* objectPtr() const;
 

@@ -107,6 +107,27 @@ protected:
     void requireOperandSlots() const;
 };
 
+// What a walk over records reads besides a record: its operands.
+struct OperandsOf {
+    const void* operator()(const cbircode& record) const { return record.operands.firstSlots(); }
+};
+
+// Visits each record of a list in order. The records of a large program and
+// what they point to lie far out of the cache, and a walk over all of them
+// (to place, resolve, encode, list their lines) waited for each in turn:
+// each record, and then what `beside` names of it, is asked for some steps
+// before it is reached.
+template <typename Visit, typename Beside = OperandsOf>
+void forEachRecord(const qestl::SmartPtrVector& list, Visit&& visit, Beside beside = Beside()) {
+    constexpr size_t kRecordsAhead = 16, kBesideAhead = 8;
+    const size_t count = list.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kRecordsAhead < count) __builtin_prefetch(list[i + kRecordsAhead].get());
+        if (i + kBesideAhead < count) __builtin_prefetch(beside(*list[i + kBesideAhead].as<cbircode>()));
+        visit(*list[i].as<cbircode>());
+    }
+}
+
 // Takes a field's object out, detaches it and drops the hold.
 void detachObjectRef(qestl::SmartPtr& field);
 

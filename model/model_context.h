@@ -43,6 +43,7 @@ public:
     // lookup generation when the context counts generations (it stamps the
     // object); the caller clears the list.
     virtual void addCandidate(const IRResult& result) = 0;
+    virtual void addCandidate(IRResult&& result) { addCandidate(static_cast<const IRResult&>(result)); }
     virtual size_t candidateCount() const = 0;
     // Empties the candidate list ("super" restarts a lookup on the base).
     virtual void clearCandidates() = 0;

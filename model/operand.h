@@ -122,6 +122,8 @@ public:
     void copyFrom(const OperandSlots& other);
     // Drops every slot's target.
     void releaseTargets();
+    // Where the first slots lie, for a walk that asks for them ahead.
+    const void* firstSlots() const { return first_; }
 
 private:
     Operand& slotBeyond(size_t i);
