@@ -215,6 +215,9 @@ public:
         check();
     }
     void zeros(size_t count) {
+        // A resize to the same count gives the buffer back at exactly that
+        // size: a record that fills its table entry would copy all of it.
+        if (count == 0) return;
         out_.resize(out_.size() + count);
         check();
     }

@@ -196,7 +196,11 @@ public:
         }
         T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
         size_t kept = count_ < n ? count_ : n;
-        for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
+        if constexpr (std::is_trivially_copyable_v<T>) {
+            if (kept != 0) std::memcpy(static_cast<void*>(fresh), data_, kept * sizeof(T));
+        } else {
+            for (size_t i = 0; i < kept; ++i) new (fresh + i) T(data_[i]);
+        }
         for (size_t i = kept; i < n; ++i) new (fresh + i) T();
         destroyAll();
         releaseBuffer();

@@ -177,6 +177,19 @@ TEST(ByteWriter, SpillsToItsSinkAndKeepsCountingPositions) {
     EXPECT_EQ(sink.calls, 4u) << "the field, the byte before the block, the block, the rest";
 }
 
+// Padding that is not needed leaves the buffer as it is: a table whose
+// entries fill their room exactly pads by nothing once per entry.
+TEST(ByteWriter, NoZerosKeepTheBuffer) {
+    qestl::ByteVector buffer;
+    qestl::ByteWriter out(buffer);
+    out.u64le(1);
+    out.u8(2);
+    const uint8_t* before = buffer.data();
+    out.zeros(0);
+    EXPECT_EQ(buffer.data(), before);
+    EXPECT_EQ(out.position(), 9u);
+}
+
 TEST(ByteStream, WriteAtRewritesOnlyWhatIsThere) {
     qestl::qeByteStream stream;
     ASSERT_EQ(stream.write("abcdef", 6), 6u);
