@@ -18,6 +18,7 @@ ImageParts imagePartsOf(CompileContext& context) {
     parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &plainHeapRecord;
     parts.heap = &heap;
     ProgramTables& tables = context.tables();
+    parts.lentBytes = tables.lentBytes();
     parts.resources = &tables.resources().items();
     parts.importTable = &tables.importTableRecord();
     parts.relocationHead = &tables.relocationRecord();

@@ -26,8 +26,13 @@ constexpr uint64_t kRelocationEntrySize = 64;
 constexpr uint64_t kModuleHeadSize = 16;
 constexpr uint64_t kModuleEntrySize = 16;
 
+class LentBytes;
+
 struct ImageParts {
     model::ModelContext* context = nullptr;
+    // The lent records' bytes kept between compilations; null when the
+    // built-ins are not lent.
+    LentBytes* lentBytes = nullptr;
     const qestl::SmartPtrVector* codeLists[3] = {};
     model::cbircode* heapRecord = nullptr;
     model::Container* heap = nullptr;

@@ -2,6 +2,7 @@
 #include "codegen/program_tables.h"
 
 #include "codegen/instructions.h"
+#include "codegen/lent_bytes.h"
 #include "model/array_object.h"
 #include "model/library_io.h"
 #include "model/opcodes.h"
@@ -26,6 +27,7 @@ void ProgramTables::detachClasses() {
 
 void ProgramTables::reset() {
     resources_->clear();
+    lentBytes_ = nullptr;
     // An array type holds itself through its "length" member.
     for (auto& [serial, array] : arrayTypes_) array.as<model::ArrayObject>()->releaseAtTeardown();
     arrayTypes_.clear();
@@ -51,6 +53,8 @@ void ProgramTables::enterBuiltinsOf(const ProgramTables& registry) {
     arrayTypes_ = registry.arrayTypes_;
     symbolStrings_ = registry.symbolStrings_;
     globalObjects_.lendEntriesOf(registry.globalObjects_);
+    if (!registry.ownLentBytes_) registry.ownLentBytes_ = std::make_unique<codegen::LentBytes>();
+    lentBytes_ = registry.ownLentBytes_.get();
 }
 
 SmartPtr ProgramTables::classById(int32_t id) const {

@@ -42,6 +42,9 @@ public:
     void enterBuiltinsOf(const ProgramTables& registry);
 
     codegen::ResourceTable& resources() { return *resources_; }
+    // The registry's memory of the lent records' image bytes, for a
+    // compilation the built-ins were lent to; null otherwise.
+    codegen::LentBytes* lentBytes() const { return lentBytes_; }
     const codegen::ResourceTable& resources() const { return *resources_; }
     codegen::DebugInfoTable& debugInfo() { return *debugInfo_; }
     const codegen::DebugInfoTable& debugInfo() const { return *debugInfo_; }
@@ -91,6 +94,9 @@ public:
 private:
     std::unique_ptr<codegen::DebugInfoTable> debugInfo_;
     std::unique_ptr<codegen::ResourceTable> resources_;
+    // Made for the registry when it first lends its built-ins.
+    mutable std::unique_ptr<codegen::LentBytes> ownLentBytes_;
+    codegen::LentBytes* lentBytes_ = nullptr;
     qestl::SmartPtr relocationRecord_;
     qestl::SmartPtr importModuleRecord_;
     qestl::SmartPtr importTable_;  // a model::ImportTable

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "codegen/resource_table.h"
+#include "codegen/lent_bytes.h"
 #include "foundation/file_stream.h"
 #include "model/opcodes.h"
 
@@ -72,10 +73,11 @@ uint64_t ResourceTable::totalSize() const {
     return total;
 }
 
-int64_t ResourceTable::writeAll(qestl::ByteWriter& out) {
+int64_t ResourceTable::writeAll(qestl::ByteWriter& out, LentBytes* lent) {
     int64_t total = 0;
-    for (const qestl::SmartPtr& held : items_) {
-        ResourceItem* item = held.as<ResourceItem>();
+    const size_t first = lent != nullptr ? lent->writeLeadingItems(items_, out, total) : 0;
+    for (size_t i = first; i < items_.size(); ++i) {
+        ResourceItem* item = items_[i].as<ResourceItem>();
         const int64_t written = item->write(out);
         if (written < 0) {
             failedName = item->name;

@@ -24,6 +24,8 @@ class ModelContext;
 
 namespace codegen {
 
+class LentBytes;
+
 enum ResourceKind : uint32_t {
     kResourceString = 0,
     kResourceBinary = 1,
@@ -78,7 +80,8 @@ public:
     uint64_t totalSize() const;
     // Writes the items in order; the bytes written, or the first failure
     // (negative), whose item name and code stay in failedName/failedCode.
-    int64_t writeAll(qestl::ByteWriter& out);
+    // The lent items that lead may come from `lent`'s memory.
+    int64_t writeAll(qestl::ByteWriter& out, LentBytes* lent = nullptr);
     // The string items as a string-list document: those requested from
     // source (all with the all flag), each "text": {"0": "text"}.
     void exportStringTable(cbjson& document, bool all) const;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codegen/instructions.h"
+#include "codegen/lent_bytes.h"
 #include "foundation/crc32.h"
 #include "image/image_header.h"
 #include "model/opcodes.h"
@@ -72,6 +73,30 @@ private:
     uint64_t position_ = 0;
     int part_ = 0;
     bool failed_ = false;
+};
+
+// The records of the third list are found again through the reflection
+// table: each adds its address and its type placeholder.
+void writeReflectionEntry(cbircode& record, qestl::ByteWriter& aux, uint64_t at, uint64_t typeBase) {
+    aux.u32le(kReflectionEntryTag);
+    aux.u64le(at);
+    record.writeTypeOperand(aux, typeBase, 1, false);
+}
+
+class ReflectedRecords final : public codegen::LentBytes::RecordEncoder {
+public:
+    explicit ReflectedRecords(model::ModelContext& context) : context_(context) {}
+
+    void encode(cbircode& record, qestl::ByteWriter& out, qestl::ByteWriter& aux, uint64_t at) override {
+        writeReflectionEntry(record, aux, at, 0);
+        record.encode(context_, out, &aux, at);
+    }
+    void typeOperand(cbircode& record, qestl::ByteWriter& aux, uint64_t base) override {
+        record.writeTypeOperand(aux, base, 1, false);
+    }
+
+private:
+    model::ModelContext& context_;
 };
 
 class Layout {
@@ -197,16 +222,20 @@ private:
         return record.encode(context_, out_, &aux_, out_.position());
     }
 
-    // The records of the third list are found again through the reflection
-    // table: each adds its address and its type placeholder.
+    // The lent records that lead the third list may come from memory.
     void encodeList(const qestl::SmartPtrVector* list, bool reflected) {
         if (list == nullptr) return;
+        size_t skip = 0;
+        if (reflected && in_.parts.lentBytes != nullptr) {
+            ReflectedRecords encoder(context_);
+            skip = in_.parts.lentBytes->writeLeadingRecords(*list, out_, aux_, encoder);
+        }
         model::forEachRecord(*list, [&](cbircode& record) {
-            if (reflected) {
-                aux_.u32le(kReflectionEntryTag);
-                aux_.u64le(out_.position());
-                record.writeTypeOperand(aux_, 0, 1, false);
+            if (skip > 0) {
+                --skip;
+                return;
             }
+            if (reflected) writeReflectionEntry(record, aux_, out_.position(), 0);
             encode(record);
         });
     }

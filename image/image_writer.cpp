@@ -68,7 +68,7 @@ bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& 
         input.debug = &debug;
     }
     input.writeResources = [&context](qestl::ByteWriter& writer, uint64_t) {
-        return context.tables().resources().writeAll(writer);
+        return context.tables().resources().writeAll(writer, context.tables().lentBytes());
     };
     const LayoutResult written = layoutImage(input, out);
     if (written == LayoutResult::ResourceFailed) reportResourceFailure(context);
