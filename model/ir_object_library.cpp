@@ -48,7 +48,8 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     qestl::ByteReader& in = r.in;
     kind = recordKind;
     qestl::qestringA alternative;
-    if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, alternative)) return false;
+    if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, alternative))
+        return false;
     if (alternative != rare().altName) editRare().altName = alternative;
     qestl::SmartPtr owner;
     if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
