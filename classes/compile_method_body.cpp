@@ -40,8 +40,10 @@ public:
         context_.emitter().setFunction(savedFunction_);
         inBody_.reset();
         // A failed body's code is dropped, not detached: detaching would
-        // detach its owner, the method, which stays declared.
-        if (function_ != nullptr && !code.empty()) {
+        // detach its owner, the method, which stays declared. A loop that
+        // failed may have dropped the code already; the method still holds
+        // its first instruction, which holds the method back.
+        if (function_ != nullptr && (!code.empty() || started)) {
             function_->operands[0] = model::Operand();
             function_->operandCount = 0;
         }
@@ -63,6 +65,7 @@ public:
     }
     // The function's own code goes to the list the body was started from.
     void placeCode() {
+        started = false;
         context_.emitter().setFunction(savedFunction_);
         inBody_->resumeOuter();
         context_.emitter().appendCode(code);
@@ -72,6 +75,7 @@ public:
     // over it, then the code, left as the one pending candidate whose
     // operand is the code's first instruction.
     void handOverCode(const qestl::SmartPtr& functionRef, const qestl::SmartPtr& first) {
+        started = false;
         context_.emitter().setFunction(savedFunction_);
         inBody_->resumeOuter();
         uint64_t size = 0;
@@ -89,6 +93,9 @@ public:
     }
 
     CodeList code;
+    // The method's operand names the body's first instruction, until the
+    // code is placed.
+    bool started = false;
     JumpScope jumps;
     FunctionCompileState state;
 
@@ -176,6 +183,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     function->opcode = model::kOpJmp;
     function->operandCount = 1;
     function->operands[0].setObjectRef(first, 0);
+    scope.started = true;
 
     const StatementNode body = view.body();
     if (!body) return failWith(context, diag::MissingBody, node);
