@@ -48,12 +48,15 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
 
 void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
-    for (const SmartPtr& klass : registry.emitter_.list(kBuiltinClassList))
-        emitter_.list(kBuiltinClassList).pushBack(klass);
+    // Each list in one piece: element by element, a thousand records grew
+    // the list a dozen times.
+    const CodeList& classes = registry.emitter_.list(kBuiltinClassList);
+    emitter_.list(kBuiltinClassList).appendRange(classes.data(), classes.size());
     // The built-in methods, each with the string resource of its link name:
     // the registry's items come first, as registering would have made them.
     registry.tables_.resources().lendItemsTo(tables_.resources());
-    for (const SmartPtr& record : registry.emitter_.list(kRecordList)) appendToThirdList(record);
+    const CodeList& records = registry.emitter_.list(kRecordList);
+    emitter_.list(kRecordList).appendRange(records.data(), records.size());
     for (int heap = 0; heap < 3; ++heap)
         lookup_.scopes().heaps[heap]->lendEntriesOf(*registry.lookup().scopes().heaps[heap]);
     lookup_.globalTemplates().lendEntriesOf(registry.lookup_.globalTemplates());
