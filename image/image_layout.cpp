@@ -107,8 +107,7 @@ private:
         started_ = true;
         try {
             worker_ = std::thread([this] { drain(); });
-        } catch (const std::system_error&) {
-        }
+        } catch (const std::system_error&) {}
     }
 
     void drain() {
