@@ -17,7 +17,7 @@ constexpr uint32_t kReflectionEntryTag = 0x5F00;
 constexpr uint32_t kHeaderFieldsAt = 8;
 constexpr uint64_t kSymbolHeadSize = 12;
 // Bytes a streamed layout gathers before they go out.
-constexpr size_t kSpillBytes = size_t{1} << 20;
+constexpr size_t kSpillBytes = size_t{1} << 16;
 
 // The bytes of the image on their way out: each piece is summed into the
 // checksum of the region it lies in (the section values, then regions 1 to
