@@ -86,8 +86,8 @@ private:
     };
     struct ParameterHash {
         size_t operator()(const ParameterKind& kind) const {
-            return std::hash<std::string_view>{}(kind.name) ^ (reinterpret_cast<uintptr_t>(kind.type) * 0x9E3779B97F4A7C15ull) ^
-                   kind.notNilptr;
+            return std::hash<std::string_view>{}(kind.name) ^
+                   (reinterpret_cast<uintptr_t>(kind.type) * 0x9E3779B97F4A7C15ull) ^ kind.notNilptr;
         }
     };
     mutable std::unordered_map<ParameterKind, qestl::SmartPtr, ParameterHash> parameters_;

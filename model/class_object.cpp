@@ -357,8 +357,8 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
     // Made here, the method is in no table yet: it is entered without
     // looking for it in all five first.
-    const Operand slot =
-        (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).findOrAdd(function->name.view(), held);
+    const Operand slot = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods)
+                             .findOrAdd(function->name.view(), held);
     if (slot.kind == kErrorOperand) {
         // Not a compile error: the catalogue goes on without this method.
         std::printf("注册方法错误: %s::%s: Error %d\n", owner.name.c_str(), function->name.c_str(),
