@@ -77,7 +77,7 @@ public:
     bool isInAccumulator() const { return operand.isRegister(kEax); }
     bool isTransientValue(const ModelContext& context) const;
     uint64_t addressCode(bool flag) const;
-    void checkUse(ModelContext* context, const NodeHandle& node);
+    void checkUse(ModelContext* context, const NodeHandle& node) const;
     void detach();
 
     // Value states.
