@@ -176,3 +176,9 @@ using IRValueList = qestl::qevector<IRResult>;
 uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last);
 
 }  // namespace model
+
+// A result holds counted pointers, node handles and vector headers, none of
+// which anything points into: a growing candidate list moves them as bytes
+// rather than copying each result's code list and dropping the old one.
+template <>
+struct qestl::isRelocatable<model::IRResult> : std::true_type {};
