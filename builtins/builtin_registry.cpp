@@ -55,10 +55,10 @@ void phase3Row(CompileContext& context, const Entry& entry) {
         klass.setNative(true);
         if (entry.row == nullptr) {
             klass.templateParameterCount = 2;
-            klass.instanceBuilder = instantiateRemoteCallPipe;
+            klass.editRare().instanceBuilder = instantiateRemoteCallPipe;
         } else {
             klass.templateParameterCount = static_cast<uint8_t>(splitNames(entry.row->typeParameters).size());
-            klass.instanceBuilder = instantiateContainer;
+            klass.editRare().instanceBuilder = instantiateContainer;
             setContainerTemplate(*entry.row);
         }
     } else {

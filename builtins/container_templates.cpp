@@ -122,7 +122,7 @@ qestl::SmartPtr instantiateContainer(IRObject& templ, model::ModelContext& conte
     }
     for (const qestl::SmartPtr& type : bound) instance.templateArguments.pushBack(model::IRResult(type));
     model::bindTemplateInstance(instance, qestl::SmartPtr(&templ));
-    if (templ.builtinClassId == kMapId) instance.instanceHook = resolveMapKeyOperators;
+    if (templ.builtinClassId == kMapId) instance.editRare().instanceHook = resolveMapKeyOperators;
     instance.setName(templ.name.view());
 
     if (templ.builtinClassId == kListId || templ.builtinClassId == kMapId)

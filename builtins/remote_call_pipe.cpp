@@ -104,7 +104,7 @@ qestl::SmartPtr instantiateRemoteCallPipe(IRObject& templ, model::ModelContext& 
     proxy.addTemplateArgument("!_C", called);
     for (size_t i = 0; i < 2 && i < arguments.size(); ++i) proxy.templateArguments.pushBack(arguments[i]);
     model::bindTemplateInstance(proxy, qestl::SmartPtr(&templ));
-    proxy.instanceHook = remoteCallPipeHook;
+    proxy.editRare().instanceHook = remoteCallPipeHook;
     proxy.setName("RemoteCallPipe");
     buildProxy(proxy, context, served, called, node);
     return made;

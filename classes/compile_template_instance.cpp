@@ -93,7 +93,7 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
     instance->setStatic(isStatic);
     instance->setFinal((declaration->flags & NodeFlag::Final) != 0);
     instance->templateOrigin = SmartPtr(&templ);
-    instance->templateNode = typeNode;
+    instance->editRare().templateNode = typeNode;
     qestl::qestringA text;
     if (!bindWrittenArguments(context, *instance, model::IRClass(declaration), typeNode, text)) return SmartPtr();
     qestl::qestringA altName(templ.name);
@@ -110,7 +110,7 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
     NodeHandle clone;
     cloneAstNode(declaration.get(), clone);
     instance->setDeclarationNode(clone);
-    instance->setOwner(templ.ownerResult);
+    instance->setOwner(templ.ownerResult.get());
     instance->buildLinkName();
     if (context.registerClass(instance->name.view(), made, global, isStatic).kind == model::kErrorOperand) {
         context.reportError(diag::DuplicateObject, typeNode);

@@ -182,7 +182,7 @@ struct Instantiation {
             fail(diag::NativeInstanceFailed, typeNode);
             return SmartPtr();
         }
-        instance->setOwner(templ.ownerResult);
+        instance->setOwner(templ.ownerResult.get());
         // An instance of a nested template (List.Iterator<int>) is public,
         // as the one its container's instance makes: a template argument
         // is looked up with its access checked.
@@ -202,7 +202,7 @@ struct Instantiation {
         const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
         instance->setStatic(isStatic);
         instance->templateOrigin = SmartPtr(&templ);
-        instance->templateNode = typeNode;
+        instance->editRare().templateNode = typeNode;
         IRValueList arguments;
         qestl::qestringA text;
         if (!collectArguments(arguments, text)) return SmartPtr();
@@ -232,7 +232,7 @@ struct Instantiation {
         qestl::qestringA altName(templ.name);
         altName.append(text);
         instance->setAltName(altName.view());
-        instance->setOwner(templ.ownerResult);
+        instance->setOwner(templ.ownerResult.get());
         instance->buildLinkName();
         if (context.registerClass(instance->name.view(), made, declareInScope, isStatic).kind == model::kErrorOperand) {
             fail(diag::DuplicateObject, typeNode);

@@ -109,9 +109,9 @@ IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray&
     record->modifiers = templ.modifiers;
     record->setStatic(templ.isStatic());
     record->setConst(templ.isConst());
-    record->setOwner(templ.ownerResult);
+    record->setOwner(templ.ownerResult.get());
     record->savedLists.assign(arguments.begin(), arguments.end());
-    cloneAstSubtree(call.get(), record->templateNode);
+    cloneAstSubtree(call.get(), record->editRare().templateNode);
     IRResult kept(candidate);
     kept.object = made;
     kept.secondObject = made;
@@ -277,7 +277,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
             out.pushBack(result);
             continue;
         }
-        const IRResult& owner = method->ownerResult;
+        const IRResult& owner = method->ownerResult.get();
         qestl::SmartPtr wrapped = model::makeInstance(result.object, owner);
         IRObject* ownerObject = owner.objectPtr();
         if (ownerObject != nullptr && (ownerObject->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0)

@@ -13,7 +13,9 @@ void* CountedObject::operator new(size_t bytes) noexcept { return allocateObject
 void CountedObject::operator delete(void* memory, size_t bytes) noexcept { freeObjectMemory(memory, bytes); }
 
 void defaultDeleter(CountedObject* object) {
-    if (object != nullptr) destroyLiveObject(object);
+    if (object == nullptr) return;
+    if constexpr (kRegistersLiveObjects) destroyLiveObject(object);
+    else delete object;
 }
 
 SmartPtr::SmartPtr([[maybe_unused]] const int& zero) { assert(zero == 0); }

@@ -181,7 +181,7 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     identities_[identity] = made;
     this->made.emplace_back(identity, made);
     fresh->setLibraryIdentity(identity);
-    fresh->libraryNumber = libraryNumber;
+    fresh->editRare().libraryNumber = libraryNumber;
     fresh->imported = 1;
     ++openRecords_;
     const bool read = fresh->readFromLibrary(tag, *this);

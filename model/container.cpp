@@ -379,7 +379,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     // owner, member slot, accumulator
     auto* load = new cbircode(access, 3);
     qestl::SmartPtr held = adoptLive(load);
-    load->operands[0] = member.ownerResult.operand;
+    load->operands[0] = member.ownerResult.get().operand;
     load->operands[1] = slot;
     load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
     candidate.appendInstructionRef(held);
@@ -449,22 +449,26 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 }  // namespace
 
 size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
+    // Most calls find a name that failed before: the probe reads the raw
+    // arrays and compares the text only behind a matching hash and length.
+    const auto hash = static_cast<uint32_t>(name.hash);
+    const size_t length = name.text.size();
     if (slots_.size() < 2 * (entries_.size() + 1)) grow();
     const size_t mask = slots_.size() - 1;
-    const auto hash = static_cast<uint32_t>(name.hash);
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        Slot& slot = slots_[i];
-        if (slot.entry == 0) {
-            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()),
-                                     static_cast<uint32_t>(count)});
-            text_.append(name.text);
-            slot = Slot{hash, static_cast<uint32_t>(entries_.size())};
-            return count;
-        }
-        if (slot.hash != hash) continue;
-        const Entry& entry = entries_[slot.entry - 1];
-        if (nameOf(entry) == name.text) return entry.count;
+    Slot* slots = slots_.data();
+    const Entry* entries = entries_.data();
+    size_t i = hash & mask;
+    for (; slots[i].entry != 0; i = (i + 1) & mask) {
+        if (slots[i].hash != hash) continue;
+        const Entry& entry = entries[slots[i].entry - 1];
+        if (entry.length == length && std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0)
+            return entry.count;
     }
+    entries_.push_back(
+        Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(length), static_cast<uint32_t>(count)});
+    text_.append(name.text);
+    slots[i] = Slot{hash, static_cast<uint32_t>(entries_.size())};
+    return count;
 }
 
 void FailedNames::grow() {

@@ -22,7 +22,7 @@ bool IRObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedTex
     const std::string_view member = name.text;
     const BuiltinTypes& b = builtinTypes();
     const size_t before = context.candidateCount();
-    if (lockMode == kLockPlain) {
+    if (rare().lockMode == kLockPlain) {
         if (member == "wait") {
             offerSpecial(context, "$special/_sync_wait", b.voidType, {});
             offerSpecial(context, "$special/_sync_waittime", b.boolType, {{"millionSecond", b.intType}});

@@ -48,8 +48,9 @@ IRObject::~IRObject() = default;
 
 void IRObject::setLibraryIdentity(uint64_t identity) {
     noteWrite();
-    libraryIdentity_ = identity;
-    fromLibrary_ = true;
+    Rare& fields = editRare();
+    fields.libraryIdentity = identity;
+    fields.fromLibrary = true;
     // Objects made after the load get serials past every identity read, so
     // the program's own records never take a library's identity.
     if (identity < kLargestReservedIdentity && serialCounter < identity) serialCounter = identity;
@@ -76,7 +77,7 @@ void IRObject::detach() {
     detachObjectRef(type);
     detachObjectRef(classField);
     constant.releaseObject();
-    lockOperand.releaseObject();
+    if (rare_.made()) rare_.edit().lockOperand.releaseObject();
     storage.releaseObject();
     detachObjectRef(templateOrigin);
     detachObjectRef(builtinTemplate);
@@ -86,7 +87,15 @@ void IRObject::detach() {
         declarationNode.reset();
     }
     detachObjectRef(thisObject);
-    templateNode.reset();
+    if (rare_.made()) rare_.edit().templateNode.reset();
+}
+
+bool IRObject::Rare::operator==(const Rare& other) const {
+    return altName == other.altName && templateNode.get() == other.templateNode.get() &&
+           instanceBuilder == other.instanceBuilder && instanceHook == other.instanceHook &&
+           std::memcmp(&lockOperand, &other.lockOperand, sizeof lockOperand) == 0 && lockMode == other.lockMode &&
+           libraryNumber == other.libraryNumber && libraryIdentity == other.libraryIdentity &&
+           fromLibrary == other.fromLibrary;
 }
 
 uint32_t IRObject::signatureHash(uint32_t seed) const {
@@ -108,8 +117,7 @@ void IRObject::setName(std::string_view text) {
 }
 
 void IRObject::setAltName(std::string_view text) {
-    noteWrite();
-    altName.assign(text.data(), text.size());
+    editRare().altName.assign(text.data(), text.size());
     buildLinkName();
 }
 
@@ -121,11 +129,11 @@ void IRObject::setType(const qestl::SmartPtr& newType) {
 
 void IRObject::setOwner(const IRResult& descriptor) {
     noteWrite();
-    ownerResult = descriptor;
+    ownerResult.edit() = descriptor;
     buildLinkName();
 }
 
-IRObject* IRObject::ownerObject() const { return asObject(ownerResult.object); }
+IRObject* IRObject::ownerObject() const { return asObject(ownerResult.get().object); }
 
 qestl::qestringA& IRObject::linkNameBuffer() {
     thread_local qestl::qestringA text;
@@ -144,7 +152,7 @@ void IRObject::writeLinkName(qestl::qestringA& text) const {
     if (!isTemplateInstance() && !hasBuiltinTemplate()) {
         if (IRObject* holder = ownerObject()) text.append(holder->linkName());
         text.append("/");
-        text.append(altName.empty() ? name : altName);
+        text.append(rare().altName.empty() ? name : rare().altName);
     } else {
         IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
         text.clear();
@@ -293,11 +301,11 @@ void IRObject::inheritValueState(IRObject& other) {
 }
 
 qestl::SmartPtr IRObject::instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node) {
-    return instanceBuilder ? instanceBuilder(*this, context, arguments, node) : qestl::SmartPtr();
+    return rare().instanceBuilder ? rare().instanceBuilder(*this, context, arguments, node) : qestl::SmartPtr();
 }
 
 void IRObject::runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node) {
-    if (instanceHook) instanceHook(*this, context, result, node);
+    if (rare().instanceHook) rare().instanceHook(*this, context, result, node);
 }
 
 namespace {

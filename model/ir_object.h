@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "foundation/qestring.h"
+#include "foundation/rare_fields.h"
 #include "foundation/text_map.h"
 #include "model/ir_result.h"
 
@@ -182,7 +183,7 @@ public:
     uint64_t serial() const { return serial_; }
     // An object read from a link library keeps the identity it had there,
     // so that a library written again names it as its first writer did.
-    uint64_t identity() const { return fromLibrary_ ? libraryIdentity_ : serial_; }
+    uint64_t identity() const { return rare().fromLibrary ? rare().libraryIdentity : serial_; }
     void setLibraryIdentity(uint64_t identity);
     // The unnamed variable typed by this class that stands for `this`,
     // made on first use.
@@ -202,6 +203,28 @@ public:
         declarationNode = std::move(node);
     }
 
+    // What few objects set: template instances and their builders, locks,
+    // objects read from link libraries. Read through rare(); written
+    // through editRare(), which notes the write.
+    struct Rare {
+        qestl::qestringA altName;
+        NodeHandle templateNode;
+        InstanceBuilder instanceBuilder = nullptr;
+        InstanceHook instanceHook = nullptr;
+        Operand lockOperand;
+        uint32_t lockMode = kLockNone;
+        // The position of the library it was read from in the -link list.
+        uint32_t libraryNumber = 0;
+        uint64_t libraryIdentity = 0;
+        bool fromLibrary = false;
+        bool operator==(const Rare& other) const;
+    };
+    const Rare& rare() const { return rare_.get(); }
+    Rare& editRare() {
+        noteWrite();
+        return rare_.edit();
+    }
+
     // The narrow fields go in pairs and fours: a program has an object for
     // every variable, parameter, method and class, each of these words
     // more than once.
@@ -211,7 +234,8 @@ public:
     qestl::SmartPtr builtinTemplate;
     qestl::qestringA name;
     qestl::SmartPtr type;
-    IRResult ownerResult;
+    // Members have an owner; variables and parameters (most objects) none.
+    qestl::RareFields<IRResult> ownerResult;
     qestl::SmartPtr classField;
     qestl::SmartPtr templateOrigin;
     uint8_t flagsA = kFlagListed;
@@ -220,27 +244,19 @@ public:
     int8_t numericRank = 0;
     uint32_t modifiers = 0;
     uint32_t hashCache = 0;
-    uint32_t lockMode = kLockNone;
+    // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
+    // -2, ObjectRef -5, "..." -6).
+    int32_t builtinRefKey = 0;
     uint64_t lookupStamp = 0;
     uint8_t typeCode = 0;
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
     uint8_t unusedWarned = 0;
-    // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
-    // -2, ObjectRef -5, "..." -6).
-    int32_t builtinRefKey = 0;
     NodeHandle declarationNode;
     IRValueList templateArguments;
-    qestl::qestringA altName;
-    NodeHandle templateNode;
-    InstanceBuilder instanceBuilder = nullptr;
-    InstanceHook instanceHook = nullptr;
     Operand constant;
     Operand storage;
-    Operand lockOperand;
     qestl::SmartPtr thisObject;
-    // The position of the library it was read from in the -link list.
-    uint32_t libraryNumber = 0;
 
 protected:
     friend class KeptObjects;
@@ -262,8 +278,7 @@ protected:
 
 private:
     uint64_t serial_;
-    uint64_t libraryIdentity_ = 0;
-    bool fromLibrary_ = false;
+    qestl::RareFields<Rare> rare_;
 };
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }

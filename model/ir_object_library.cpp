@@ -17,8 +17,8 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     out.u64le(w.identityOf(*this));
     w.writeString(name);
     w.writeString(linkName_);
-    w.writeString(altName);
-    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.object)) return false;
+    w.writeString(rare().altName);
+    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.get().object)) return false;
     out.u32le(builtinClassId);
     out.u64le(memberLink);
     out.u8(bit(flagsA, kFlagOverride));
@@ -31,7 +31,7 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
     out.u8(bit(flagsB, kFlagConst));
     out.u8(bit(flagsB, kFlagHasConstant));
-    out.u32le(lockMode);
+    out.u32le(rare().lockMode);
     out.u8(bit(flagsA, kFlagAbstract));
     out.u32le(modifiers);
     out.u8(bit(flagsB, kFlagByBuiltinId));
@@ -47,10 +47,13 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
 bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     qestl::ByteReader& in = r.in;
     kind = recordKind;
-    if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, altName)) return false;
+    qestl::qestringA alternative;
+    if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, alternative))
+        return false;
+    if (alternative != rare().altName) editRare().altName = alternative;
     qestl::SmartPtr owner;
     if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
-    ownerResult.object = owner;
+    if (owner || ownerResult.made()) ownerResult.edit().object = owner;
     builtinClassId = in.u32le();
     memberLink = in.u64le();
     setFlag(flagsA, kFlagOverride, in.u8() != 0);
@@ -63,7 +66,8 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     typeCode = static_cast<uint8_t>(in.u32le());
     setFlag(flagsB, kFlagConst, in.u8() != 0);
     in.u8();  // has-constant-value: constant values are not part of the record
-    lockMode = in.u32le();
+    const uint32_t lockMode = in.u32le();
+    if (lockMode != rare().lockMode) editRare().lockMode = lockMode;
     setFlag(flagsA, kFlagAbstract, in.u8() != 0);
     modifiers = in.u32le();
     setFlag(flagsB, kFlagByBuiltinId, in.u8() != 0);

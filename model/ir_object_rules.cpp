@@ -152,16 +152,18 @@ void IRObject::setValueRecord(const Operand& value) {
 }
 
 Operand IRObject::lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle&) {
+    const uint32_t lockMode = rare().lockMode;
     if (lockMode == kLockNone) {
         const uint32_t code = mode == kLockRead ? kOpLockread : mode == kLockWrite ? kOpLockwrite : kOpLock;
         qestl::SmartPtr instruction = adoptLive(new cbircode(code, 1));
         context.appendToThirdList(instruction);
-        lockOperand.setObjectRef(instruction, 0);
-        lockMode = mode;
+        Rare& fields = editRare();
+        fields.lockOperand.setObjectRef(instruction, 0);
+        fields.lockMode = mode;
     } else if ((lockMode == kLockPlain) != (mode == kLockPlain)) {
         return Operand(0, kErrorOperand, kTypeInt);
     }
-    return lockOperand;
+    return rare().lockOperand;
 }
 
 void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
@@ -173,7 +175,7 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
         if ((flagsC & kFlagUnassigned) == 0) context->reportWarning(diag::MaybeUnassigned, at);
         else context->reportError(diag::Uninitialized, at);
     }
-    ownerResult.checkUse(context, node);
+    ownerResult.get().checkUse(context, node);
     if (context != nullptr && (modifiers & kModMayNil)) context->reportWarning(diag::MaybeNilptr, node);
     if (IRObject* field = asObject(classField)) field->checkUse(context, node);
 }

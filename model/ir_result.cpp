@@ -58,18 +58,18 @@ void IRResult::insertInstructionCopy(size_t position, const cbircode& instructio
 
 void IRResult::prependOwnerCode() {
     IRObject* holder = objectPtr();
-    if (holder == nullptr || holder->ownerResult.pending.empty()) return;
+    if (holder == nullptr || holder->ownerResult.get().pending.empty()) return;
     holder->noteWrite();
-    qestl::SmartPtrVector joined = holder->ownerResult.pending;
+    qestl::SmartPtrVector joined = holder->ownerResult.get().pending;
     for (const qestl::SmartPtr& instruction : pending) joined.pushBack(instruction);
     pending.swap(joined);
-    holder->ownerResult.pending.clear();
+    holder->ownerResult.edit().pending.clear();
 }
 
 void IRResult::clearCodeChain() {
     if (IRObject* holder = objectPtr()) {
-        if (!holder->ownerResult.pending.empty()) holder->noteWrite();
-        holder->ownerResult.clearCodeChain();
+        if (!holder->ownerResult.get().pending.empty()) holder->noteWrite();
+        if (holder->ownerResult.made()) holder->ownerResult.edit().clearCodeChain();
     }
     pending.clear();
 }
@@ -96,7 +96,7 @@ uint64_t IRResult::addressCode(bool flag) const {
     return (storageIndex << 3) | code;
 }
 
-void IRResult::checkUse(ModelContext* context, const NodeHandle& node) {
+void IRResult::checkUse(ModelContext* context, const NodeHandle& node) const {
     IRObject* held = objectPtr();
     if (held == nullptr) return;
     if (sourceNode) {

@@ -77,7 +77,7 @@ public:
     bool isInAccumulator() const { return operand.isRegister(kEax); }
     bool isTransientValue(const ModelContext& context) const;
     uint64_t addressCode(bool flag) const;
-    void checkUse(ModelContext* context, const NodeHandle& node);
+    void checkUse(ModelContext* context, const NodeHandle& node) const;
     void detach();
 
     // Value states.
@@ -176,3 +176,9 @@ using IRValueList = qestl::qevector<IRResult>;
 uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qestl::SmartPtr& last);
 
 }  // namespace model
+
+// A result holds counted pointers, node handles and vector headers, none of
+// which anything points into: a growing candidate list moves them as bytes
+// rather than copying each result's code list and dropping the old one.
+template <>
+struct qestl::isRelocatable<model::IRResult> : std::true_type {};

@@ -134,7 +134,7 @@ void detachObjectRef(qestl::SmartPtr& field);
 // Registers a new counted object and hands out its first reference.
 template <typename T>
 qestl::SmartPtr adoptLive(T* object) {
-    qestl::registerLiveObject(object);
+    if constexpr (qestl::kRegistersLiveObjects) qestl::registerLiveObject(object);
     return qestl::SmartPtr(object);
 }
 

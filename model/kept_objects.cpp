@@ -95,8 +95,8 @@ bool giveBack(Operand& field, const Operand& saved) {
     return true;
 }
 
-bool giveBack(IRResult& field, const IRResult& saved) {
-    if (sameResult(field, saved)) return false;
+bool giveBack(qestl::RareFields<IRResult>& field, const qestl::RareFields<IRResult>& saved) {
+    if (sameResult(field.get(), saved.get())) return false;
     field = saved;
     return true;
 }
@@ -208,8 +208,9 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         IRObject* o = pending.back();
         pending.pop_back();
         found.push_back(o);
-        for (const qestl::SmartPtr* ref : {&o->type, &o->ownerResult.object, &o->classField, &o->templateOrigin,
-                                           &o->builtinTemplate, &o->thisObject, &o->constant.target})
+        for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
+                 &o->type, &o->ownerResult.get().object, &o->classField, &o->templateOrigin, &o->builtinTemplate,
+                 &o->thisObject, &o->constant.target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {

@@ -16,7 +16,7 @@ void releaseReadObject(const qestl::SmartPtr& object) {
     } else {
         object.as<cbircode>()->detach();
     }
-    o->ownerResult = IRResult();
+    o->ownerResult.clear();
     o->templateArguments.clear();
     if (auto* function = dynamic_cast<FunctionObject*>(o)) function->throwsSet.clear();
 }

@@ -50,7 +50,7 @@ bool hasPendingCode(const model::IRResult& value) {
     for (int depth = 0; depth < 64; ++depth) {
         model::IRObject* object = owner->objectPtr();
         if (object == nullptr) return false;
-        owner = &object->ownerResult;
+        owner = &object->ownerResult.get();
         if (!owner->pending.empty()) return true;
     }
     return true;

@@ -41,7 +41,7 @@ int linkLibraryCommand(int argc, char** argv) {
         std::printf("%u %" PRIu64 " %s\n", o->kind, identity, o->linkName().empty() ? "-" : o->linkName().c_str());
         // What the model keeps of the load; silent when it is what was read.
         if (o->identity() != identity) std::printf("identity kept %" PRIu64 "\n", o->identity());
-        if (o->libraryNumber != number) std::printf("library number %u\n", o->libraryNumber);
+        if (o->rare().libraryNumber != number) std::printf("library number %u\n", o->rare().libraryNumber);
     }
     if (!trace.module.empty()) std::printf("module %s\n", trace.module.c_str());
     std::printf("loaded %d\n", loaded);

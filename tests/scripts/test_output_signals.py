@@ -8,6 +8,7 @@ import argparse
 import os
 import resource
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -93,6 +94,20 @@ def stop_and_signal(korvo, work, arguments, number, env):
     return None, bool(left)
 
 
+def loads_libraries(path):
+    """Whether the program names a dynamic loader (a PT_INTERP segment): a
+    program linked whole takes no preloaded library."""
+    with open(path, "rb") as f:
+        head = f.read(64)
+        if head[:4] != b"\x7fELF" or head[4] != 2:
+            return True
+        phoff, = struct.unpack_from("<Q", head, 32)
+        phentsize, phnum = struct.unpack_from("<HH", head, 54)
+        f.seek(phoff)
+        table = f.read(phentsize * phnum)
+    return any(struct.unpack_from("<I", table, i * phentsize)[0] == 3 for i in range(phnum))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
@@ -101,6 +116,9 @@ def main():
     shim = os.path.join(build, "libkorvo_stop_in_temporary.so")
     if not os.path.exists(shim):
         print("SKIP: %s missing" % shim)
+        return
+    if not loads_libraries(korvo):
+        print("SKIP: %s is linked statically, nothing can be preloaded into it" % korvo)
         return
     env = dict(os.environ, LD_PRELOAD=shim)
     # The preloaded library comes before a sanitizer's runtime.
