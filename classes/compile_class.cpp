@@ -41,7 +41,7 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     const uint64_t start = context.emitter().current().size();
 
     const StatementNode body = view.memberList();
-    if (klass->isPackage()) klass->declarationNodeMap.flagOf(node) = 1;
+    if (klass->isPackage()) klass->editRareClass().declarationNodeMap.flagOf(node) = 1;
     else klass->compiled = 1;
 
     CodeList statements, members;

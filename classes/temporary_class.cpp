@@ -50,7 +50,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         capture.begin(context, classRef);
         // The initialiser, laid out with the body, opens the closure of a
         // class that captured the frame; the capture's end confirms it.
-        klass->capturesSlots = klass->captureContainer != nullptr ? 1 : 0;
+        klass->capturesSlots = klass->rareClass().captureContainer != nullptr ? 1 : 0;
         klass->setDeclarationNode(node);
         klass->sourceNode = node;
         const qestl::SmartPtr scope = context.currentScopeObject();

@@ -21,13 +21,14 @@ void ClosureCapture::begin(CompileContext& context, const qestl::SmartPtr& klass
     klass_ = klass;
     model::ClassObject* holder = model::asClass(model::asObject(klass));
     if (holder == nullptr || context.lookup().scopes().frame->members().empty()) {
-        if (holder != nullptr) holder->captureContainer = nullptr;
+        if (holder != nullptr && holder->rareClass().captureContainer != nullptr)
+            holder->editRareClass().captureContainer = nullptr;
         klass_.reset();  // nothing captured: nothing to give back
         return;
     }
     model::Container& frame = *context.lookup().scopes().frame;
     frame.setKind(model::kClosure);
-    holder->captureContainer = &frame;
+    holder->editRareClass().captureContainer = &frame;
     context.lookup().scopes().pushFrame(context.lookup().scopes().frame->owner);
 }
 

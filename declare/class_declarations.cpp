@@ -60,7 +60,7 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     object->setOwner(model::IRResult(scope));
     object->buildLinkName();
     object->setDeclarationNode(node);
-    if (isPackage) model::asClass(object)->declarationNodeMap.flagOf(node) = 0;
+    if (isPackage) model::asClass(object)->editRareClass().declarationNodeMap.flagOf(node) = 0;
     context.tables().addSymbolString(node->text.view());
     model::bindObjectToNode(node, object);
     noteClassChanged(context, node->text.view());

@@ -81,7 +81,7 @@ SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, c
     function->setDeclarationNode(node);
     model::bindObjectToNode(node, function);
     if (ClassObject* klass = model::asClass(model::asObject(scope)))
-        klass->templateMethodIndex.insert(function->name.view(), made);
+        klass->editRareClass().templateMethodIndex.insert(function->name.view(), made);
     else context.lookup().globalTemplates().findOrAdd(function->name.view(), made);
     markDeclared(node);
     function->setDeclared(true);

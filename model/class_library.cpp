@@ -12,7 +12,7 @@ void LibraryReader::enterAnonymousContainer(uint64_t token, Container* container
         if (pendingLinks_[i].second == token) {
             auto* waiting = pendingLinks_[i].first.as<ClassObject>();
             waiting->sharedAnonymousProperties = container;
-            waiting->awaitedToken = 0;
+            if (waiting->rareClass().awaitedToken != 0) waiting->editRareClass().awaitedToken = 0;
             pendingLinks_.erase(pendingLinks_.begin() + static_cast<std::ptrdiff_t>(i));
         } else {
             ++i;
@@ -42,13 +42,13 @@ bool ClassObject::writeToLibrary(LibraryWriter& w) {
         if (!w.writeObjectRef(argument.object)) return false;
     const bool own = sharedAnonymousProperties == &anonymousProperties;
     out.u8(own ? 1 : 0);
-    out.u64le(sharedAnonymousProperties ? w.tokenFor(sharedAnonymousProperties) : awaitedToken);
+    out.u64le(sharedAnonymousProperties ? w.tokenFor(sharedAnonymousProperties) : rareClass().awaitedToken);
     if (own && !anonymousProperties.writeToLibrary(w)) return false;
     for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         if (!t->writeToLibrary(w)) return false;
-    out.u32le(static_cast<uint32_t>(templateMethodIndex.size()));
+    out.u32le(static_cast<uint32_t>(rareClass().templateMethodIndex.size()));
     bool written = true;
-    templateMethodIndex.forEach([&](const std::string& key, const qestl::SmartPtr& method) {
+    rareClass().templateMethodIndex.forEach([&](const std::string& key, const qestl::SmartPtr& method) {
         out.u32le(static_cast<uint32_t>(key.size()));
         out.bytes(key.data(), key.size());
         written = written && w.writeObjectRef(method);
@@ -98,7 +98,7 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
             r.enterAnonymousContainer(token, sharedAnonymousProperties);
         }
         if (sharedAnonymousProperties == nullptr) {
-            awaitedToken = token;
+            editRareClass().awaitedToken = token;
             r.awaitAnonymousContainer(this, token);
         }
     }
@@ -115,7 +115,8 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
         while (keyLength < length && key[keyLength] != 0) ++keyLength;
         qestl::SmartPtr method;
         if (!r.readObjectRef(method)) return false;
-        templateMethodIndex.insert(std::string_view(reinterpret_cast<const char*>(key), keyLength), method);
+        editRareClass().templateMethodIndex.insert(std::string_view(reinterpret_cast<const char*>(key), keyLength),
+                                                   method);
     }
     return true;
 }

@@ -131,7 +131,7 @@ bool ClassObject::collectAbstractMethods(std::vector<qestl::SmartPtr>& out) cons
 
 void ClassObject::collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
     for (ClassObject* c = this; c != nullptr; c = c->base()) {
-        const std::vector<qestl::SmartPtr>* listed = c->templateMethodIndex.find(memberName);
+        const std::vector<qestl::SmartPtr>* listed = c->rareClass().templateMethodIndex.find(memberName);
         if (listed == nullptr) continue;
         for (const qestl::SmartPtr& method : *listed) {
             IRObject* m = asObject(method);
@@ -192,7 +192,8 @@ bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& mem
         if (ClassObject* outer = asClass(holder)) outer->bindMember(context, memberName, outerFlags, depth + 1);
         else holder->bindIntrinsicMember(context, memberName, outerFlags);
     }
-    if (captureContainer != nullptr) captureContainer->lookupVisible(context, this, memberName, 0, flags);
+    if (Container* captured = rareClass().captureContainer)
+        captured->lookupVisible(context, this, memberName, 0, flags);
     return true;
 }
 

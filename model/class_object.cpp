@@ -65,10 +65,13 @@ ClassObject::ClassObject(std::string_view className) {
     buildLinkName();
 }
 
-ClassObject::~ClassObject() {
-    templateMethodIndex.clear();
-    nativeLayoutOperand.releaseObject();
-    declarationNodeMap.clear();
+ClassObject::~ClassObject() = default;
+
+bool ClassObject::RareClass::operator==(const RareClass& other) const {
+    return captureContainer == other.captureContainer && declarationNodeMap == other.declarationNodeMap &&
+           std::memcmp(&nativeLayoutOperand, &other.nativeLayoutOperand, sizeof nativeLayoutOperand) == 0 &&
+           hasNativeLayout == other.hasNativeLayout && nativeLayoutState == other.nativeLayoutState &&
+           templateMethodIndex == other.templateMethodIndex && awaitedToken == other.awaitedToken;
 }
 
 void ClassObject::init() {
@@ -83,13 +86,16 @@ void ClassObject::init() {
     operands[8].intImmediate(0, kTypeInt);
     baseClass.reset();
     anonymous = compiled = 0;
-    captureContainer = nullptr;
+    if (rareClass_.made()) {
+        RareClass& fields = editRareClass();
+        fields.captureContainer = nullptr;
+        fields.hasNativeLayout = 0;
+    }
     if (rare().templateNode) editRare().templateNode.reset();
     sharedAnonymousProperties = &anonymousProperties;
     baseMergePending = methodTablesPending = 0;
     inheritanceAccess = 64;
     recordPosition = 0;
-    hasNativeLayout = 0;
     type = builtinTypes().classType;
 }
 
@@ -103,11 +109,14 @@ void ClassObject::detach() {
     staticProperties.clear();
     templateArgumentTable.clear();
     detachObjectRef(baseClass);
-    declarationNodeMap.clear();
+    if (rareClass_.made()) {
+        RareClass& fields = editRareClass();
+        fields.declarationNodeMap.clear();
+        fields.captureContainer = nullptr;
+        fields.templateMethodIndex.clear();
+    }
     sharedAnonymousProperties = nullptr;
     anonymousProperties.clear();
-    captureContainer = nullptr;
-    templateMethodIndex.clear();
     IRObject::detach();
     cbircode::detach();
 }
@@ -304,7 +313,7 @@ void ClassObject::findFinalizer() {
 
 bool ClassObject::isDeclarationPending(const NodeHandle& node) const {
     if (!isPackage()) return true;
-    const uint8_t* state = declarationNodeMap.find(node);
+    const uint8_t* state = rareClass().declarationNodeMap.find(node);
     return state == nullptr || *state != 1;
 }
 

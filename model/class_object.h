@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/rare_fields.h"
 #include "model/container.h"
 #include "model/ir_object.h"
 
@@ -173,16 +174,32 @@ public:
     Container anonymousProperties{kAnonymousProperties};
     Container* sharedAnonymousProperties = &anonymousProperties;
     Container templateArgumentTable{kTemplateArguments};
-    Container* captureContainer = nullptr;
     uint64_t recordPosition = 0;
     uint32_t inheritanceAccess = 64;
-    NodeMap declarationNodeMap;
-    Operand nativeLayoutOperand;
-    uint8_t hasNativeLayout = 0;
-    uint32_t nativeLayoutState = 0;
-    StringKeyTree templateMethodIndex;
-    // The library token of an anonymous-properties container not read yet.
-    uint64_t awaitedToken = 0;
+
+    // What few classes set: closures, package declaration nodes, native
+    // layouts, template methods, library tokens. Read through rareClass();
+    // written through editRareClass(), which notes the write.
+    struct RareClass {
+        Container* captureContainer = nullptr;
+        NodeMap declarationNodeMap;
+        Operand nativeLayoutOperand;
+        uint8_t hasNativeLayout = 0;
+        uint32_t nativeLayoutState = 0;
+        StringKeyTree templateMethodIndex;
+        // The library token of an anonymous-properties container not read yet.
+        uint64_t awaitedToken = 0;
+        bool operator==(const RareClass& other) const;
+    };
+    const RareClass& rareClass() const { return rareClass_.get(); }
+    RareClass& editRareClass() {
+        noteWrite();
+        return rareClass_.edit();
+    }
+
+private:
+    friend class KeptObjects;
+    qestl::RareFields<RareClass> rareClass_;
 };
 
 inline ClassObject* asClass(IRObject* object) { return dynamic_cast<ClassObject*>(object); }

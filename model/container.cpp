@@ -60,9 +60,7 @@ const Diagnostic& memberError(int64_t code) {
     }
 }
 
-Container::Container(uint32_t kind, uint32_t* memberCounter) : kind_(kind), memberCounter_(memberCounter) {
-    ++gLiveContainers;
-}
+Container::Container(uint32_t kind) : kind_(kind) { ++gLiveContainers; }
 
 Container::~Container() {
     if (!tablesLent_) delete tables_;
@@ -138,7 +136,6 @@ uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member)
     const auto index = static_cast<uint32_t>(members_.size());
     enter(name, index);
     members_.pushBack(member);
-    if (memberCounter_ != nullptr) ++*memberCounter_;
     return index;
 }
 
@@ -555,7 +552,6 @@ void Container::lendEntriesOf(const Container& other) {
     indexEntries_ = other.indexEntries_;
     tables_ = other.tables_;
     tablesLent_ = tables_ != nullptr ? 1 : 0;
-    if (memberCounter_ != nullptr) *memberCounter_ += static_cast<uint32_t>(members_.size());
 }
 
 void Container::save(Saved& into) const {
@@ -584,7 +580,7 @@ bool Container::restore(const Saved& saved) {
     kept.index = saved.index;
     kept.nameBits = ~uint64_t{0};
     kept.signatures.clear();
-    indexEntries_ = saved.indexEntries;
+    indexEntries_ = static_cast<uint32_t>(saved.indexEntries);
     kept.slotValues = saved.slotValues;
     failed_.reset();
     return true;

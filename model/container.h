@@ -101,7 +101,7 @@ public:
         uint32_t index;
     };
 
-    explicit Container(uint32_t kind, uint32_t* memberCounter = nullptr);
+    explicit Container(uint32_t kind);
     virtual ~Container();
     Container(const Container&) = delete;
     Container& operator=(const Container&) = delete;
@@ -203,6 +203,11 @@ private:
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
 
+    // Beside `reported`: a class has six containers, and a program some
+    // containers for every class and function.
+    uint8_t tablesLent_ = 0;  // tables_ belongs to another container
+    uint32_t kind_;
+    uint32_t indexEntries_ = 0;
     qestl::SmartPtrVector members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
@@ -233,10 +238,6 @@ private:
     // The index and signatures emptied; the slot values stay.
     void forgetIndex();
     Tables* tables_ = nullptr;
-    size_t indexEntries_ = 0;
-    uint32_t kind_;
-    uint8_t tablesLent_ = 0;  // tables_ belongs to another container
-    uint32_t* memberCounter_;
     cbircode* lentWith_ = nullptr;
     // Made at the first failed lookup: most containers never have one.
     struct FailedLookups {

@@ -114,7 +114,7 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
         if (ClassObject* layout = valueType ? asClass(valueType->classRef()) : nullptr;
             layout != nullptr && layout->declarationNode && layout->declarationNode->hasAnnotation("Native")) {
             layout->computeNativeLayout(context, !pointer);
-            if (layout->hasNativeLayout) {
+            if (layout->rareClass().hasNativeLayout) {
                 typeCode = kNativeClassCode;
                 ++objectFields;
                 auto* push = new cbircode(kOpPush, 1);
@@ -141,13 +141,13 @@ bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) 
     if (!declarationNode || !declarationNode->hasAnnotation("Native")) return true;
     int64_t align = 0;
     if (const char* text = declarationNode->getAnnotationParameter("Native", "Align")) parseSigned(text, align, false);
-    if (nativeLayoutState == kStateBeingComputed) {
+    if (rareClass().nativeLayoutState == kStateBeingComputed) {
         if (!reportCycles) return true;
         context.reportError(diag::NativeLayoutCycle, declarationNode);
         return false;
     }
-    if (nativeLayoutState == kStateDone) return true;
-    nativeLayoutState = kStateBeingComputed;
+    if (rareClass().nativeLayoutState == kStateDone) return true;
+    editRareClass().nativeLayoutState = kStateBeingComputed;
     std::vector<uint8_t> block(kHeadSize, 0);
     const uint32_t objectFields = nativeStructLayout(dynamicProperties, context, block);
     const auto fields = static_cast<uint32_t>((block.size() - kHeadSize) / kEntrySize);
@@ -156,15 +156,16 @@ bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) 
         block[4 + i] = static_cast<uint8_t>(fields >> (8 * i));
         block[8 + i] = static_cast<uint8_t>(alignWord >> (8 * i));
     }
-    nativeLayoutOperand = context.binaryResource(block.data(), block.size());
-    hasNativeLayout = 1;
+    RareClass& layout = editRareClass();
+    layout.nativeLayoutOperand = context.binaryResource(block.data(), block.size());
+    layout.hasNativeLayout = 1;
     cbircode make(kOpMakenativeclass, 3);
     make.operands[0].setObjectRef(qestl::SmartPtr(this), 0);
     make.operands[1].kind = kPendingLabel;
-    make.operands[1].link = &nativeLayoutOperand;
+    make.operands[1].link = &layout.nativeLayoutOperand;
     make.operands[2].intImmediate(objectFields, kTypeInt);
     context.emitToMainList(make, declarationNode);
-    nativeLayoutState = kStateDone;
+    editRareClass().nativeLayoutState = kStateDone;
     return true;
 }
 

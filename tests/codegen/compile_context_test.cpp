@@ -504,7 +504,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     {
         ClosureCapture capture;
         capture.begin(context, lambda);
-        EXPECT_EQ(klass->captureContainer, frame);
+        EXPECT_EQ(klass->rareClass().captureContainer, frame);
         EXPECT_EQ(frame->kind(), static_cast<uint32_t>(model::kClosure));
         EXPECT_NE(context.lookup().scopes().frame.get(), frame);
         capture.end();
@@ -519,7 +519,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     SmartPtr plain = model::makeClass("plain");
     ClosureCapture none;
     none.begin(empty, plain);
-    EXPECT_EQ(model::asClass(model::asObject(plain))->captureContainer, nullptr);
+    EXPECT_EQ(model::asClass(model::asObject(plain))->rareClass().captureContainer, nullptr);
     none.end();
     EXPECT_TRUE(empty.lookup().scopes().frames.empty());
 }

@@ -95,7 +95,7 @@ TEST(ClassLibrary, ADerivedClassWaitsForTheAnonymousContainerOfItsBase) {
 TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
     SmartPtr owner = model::makeClass("Owner");
     SmartPtr method = model::makeFunction("make", SmartPtr());
-    owner.as<ClassObject>()->templateMethodIndex.insert("make", method);
+    owner.as<ClassObject>()->editRareClass().templateMethodIndex.insert("make", method);
     qestl::ByteVector bytes;
     NumberWriter writer(bytes);
     writer.numbers = {{owner.get(), 1}, {method.get(), 2}};
@@ -109,7 +109,7 @@ TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
         SmartPtr read = readRecord(reader, 1);
         EXPECT_EQ(static_cast<bool>(read), length == 4) << length;
         if (read) {
-            EXPECT_TRUE(read.as<ClassObject>()->templateMethodIndex.find("make"));
+            EXPECT_TRUE(read.as<ClassObject>()->rareClass().templateMethodIndex.find("make"));
         }
         reader.objects[1].as<ClassObject>()->detach();
     }

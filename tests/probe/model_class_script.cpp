@@ -190,7 +190,7 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
         need(2);
         const size_t before = context_.mainList.size();
         out = classNamed(w[1]).computeNativeLayout(context_, w.size() < 3) ? "true" : "false";
-        if (classNamed(w[1]).hasNativeLayout) out += " " + textAt(layoutAddress(w[1]), 0);
+        if (classNamed(w[1]).rareClass().hasNativeLayout) out += " " + textAt(layoutAddress(w[1]), 0);
         for (size_t i = before; i < context_.mainList.size(); ++i) {
             const auto* emitted = context_.mainList[i].as<model::cbircode>();
             out += " " + std::to_string(emitted->opcode) + "@" + script_.nameOf(emitted->operands[0].target);
@@ -307,7 +307,7 @@ std::string ClassCommands::lookup(const Words& w) {
 }
 
 uint64_t ClassCommands::layoutAddress(const std::string& name) {
-    const model::Operand& layout = classNamed(name).nativeLayoutOperand;
+    const model::Operand& layout = classNamed(name).rareClass().nativeLayoutOperand;
     auto* resource = layout.target.as<model::cbircode>();
     return resource ? resource->codeAddress : 0;
 }
