@@ -2,6 +2,9 @@
 // registry runs, and every class compiled from source or made from a
 // template.
 #include "codegen/compile_context.h"
+
+#include <charconv>
+
 #include "codegen/resource_table.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -86,9 +89,16 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // would be hidden from every other class (its arguments with it).
         if (lookup_.scopes().frame->owner && !global) c->setOwner(model::IRResult(lookup_.scopes().frame->owner));
         emitter_.list(kRecordList).pushBack(klass);
+        // "$class<n>@<name>", written piece by piece: formatting it took
+        // more than the rest of a class's registration.
+        char digits[16];
+        const int held = static_cast<int>(lookup_.scopes().heaps[0]->members().size());
+        const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
         qestl::qestringA holderName;
-        holderName.appendFormat("$class%d@%.*s", static_cast<int>(lookup_.scopes().heaps[0]->members().size()),
-                                static_cast<int>(name.size()), name.data());
+        holderName.append(std::string_view("$class"));
+        holderName.append(std::string_view(digits, static_cast<size_t>(end - digits)));
+        holderName.append(std::string_view("@"));
+        holderName.append(name);
         SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType,
                                             0);
         lookup_.scopes().heaps[0]->findOrCreate(holderName.view(), holder);

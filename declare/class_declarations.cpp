@@ -57,8 +57,7 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     object->changeModifiers(isPackage ? packageBit : 0u, isPackage ? 0u : packageBit);
     object->setEnum((node->flags & 0x40000000u) != 0);
     object->setFinal((node->flags & NodeFlag::Final) != 0);
-    object->setOwner(model::IRResult(scope));
-    object->buildLinkName();
+    object->setOwner(model::IRResult(scope));  // builds the link name
     object->setDeclarationNode(node);
     if (isPackage) model::asClass(object)->editRareClass().declarationNodeMap.flagOf(node) = 0;
     context.tables().addSymbolString(node->text.view());

@@ -1,7 +1,12 @@
 #include "image/image_layout.h"
 
 #include <cinttypes>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "codegen/instructions.h"
 #include "foundation/crc32.h"
@@ -16,20 +21,51 @@ using model::cbircode;
 constexpr uint32_t kReflectionEntryTag = 0x5F00;
 constexpr uint32_t kHeaderFieldsAt = 8;
 constexpr uint64_t kSymbolHeadSize = 12;
-// Bytes a streamed layout gathers before they go out.
-constexpr size_t kSpillBytes = size_t{1} << 20;
+// Bytes a streamed layout gathers before they go out. Three pieces are held
+// at most (one being encoded, one waiting, one being summed and written):
+// less than the one buffer of a megabyte an image once waited in.
+constexpr size_t kSpillBytes = size_t{1} << 18;
 
 // The bytes of the image on their way out: each piece is summed into the
 // checksum of the region it lies in (the section values, then regions 1 to
 // 3; the prefix and header are not summed) and written to the output.
+// Pieces handed over while the image is encoded are summed and written on a
+// second thread, in the order they came, while the next piece is encoded;
+// `finish` waits for the last one.
 class ImageSink final : public qestl::ByteSink {
 public:
     ImageSink(qestl::qeistream& out, uint64_t mainEnd, uint64_t secondEnd)
         : out_(out), bounds_{0, kImageHeadBytes, kImageBodyStart, mainEnd, secondEnd, UINT64_MAX} {}
+    ~ImageSink() { finish(); }
+    ImageSink(const ImageSink&) = delete;
+    ImageSink& operator=(const ImageSink&) = delete;
 
     void take(const uint8_t* data, size_t count) override {
-        sum(data, count);
-        write(data, count);
+        if (!started_) start();
+        if (!worker_.joinable()) {
+            sum(data, count);
+            write(data, count);
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !waiting_; });
+        // The worker holds no reference to `next_` while nothing waits.
+        lock.unlock();
+        next_.assign(data, data + count);
+        lock.lock();
+        waiting_ = true;
+        changed_.notify_all();
+    }
+
+    // Every piece taken is summed and written when this returns.
+    void finish() {
+        if (!worker_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
     }
 
     void sum(const uint8_t* data, size_t count) {
@@ -65,6 +101,31 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    // Without a second thread the pieces are summed and written where they
+    // are taken.
+    void start() {
+        started_ = true;
+        try {
+            worker_ = std::thread([this] { drain(); });
+        } catch (const std::system_error&) {}
+    }
+
+    void drain() {
+        std::vector<uint8_t> piece;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return waiting_ || closed_; });
+                if (!waiting_) return;
+                piece.swap(next_);
+                waiting_ = false;
+            }
+            changed_.notify_all();
+            sum(piece.data(), piece.size());
+            write(piece.data(), piece.size());
+        }
+    }
+
     qestl::qeistream& out_;
     // The prefix and header (not summed), the section values, regions 1 to 3.
     const uint64_t bounds_[6];
@@ -72,6 +133,13 @@ private:
     uint64_t position_ = 0;
     int part_ = 0;
     bool failed_ = false;
+    bool started_ = false;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<uint8_t> next_;  // the piece waiting for the worker
+    bool waiting_ = false;
+    bool closed_ = false;
 };
 
 class Layout {
@@ -167,8 +235,12 @@ private:
         const uint64_t end = out_.position();
         // Every byte is summed before the checksums are read: a streamed
         // layout sums what it hands over.
-        if (streamed_) out_.spill();
-        else sink_.sum(bytes_.data(), bytes_.size());
+        if (streamed_) {
+            out_.spill();
+            sink_.finish();
+        } else {
+            sink_.sum(bytes_.data(), bytes_.size());
+        }
         uint32_t crcs[4];
         sink_.checksums(end, crcs);
         qestl::ByteVector header;

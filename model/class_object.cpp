@@ -132,7 +132,8 @@ Container& ClassObject::table(uint32_t containerKind) {
     }
 }
 
-ClassObject* ClassObject::base() const { return dynamic_cast<ClassObject*>(baseClass.get()); }
+// The base is only ever set to a class (setBaseClass, or its kept value).
+ClassObject* ClassObject::base() const { return asClass(asObject(baseClass)); }
 
 const qestl::qestringA& ClassObject::getName() const {
     if (anonymous)

@@ -94,6 +94,7 @@ public:
     void init();
 
     void detach() override;
+    ClassObject* asClassObject() override { return this; }
     uint64_t encodedSize() const override;
     uint64_t assignAddress(ModelContext& context, uint64_t position) override;
     bool resolveOperands(ModelContext& context) override;
@@ -202,7 +203,7 @@ private:
     qestl::RareFields<RareClass> rareClass_;
 };
 
-inline ClassObject* asClass(IRObject* object) { return dynamic_cast<ClassObject*>(object); }
+inline ClassObject* asClass(IRObject* object) { return object != nullptr ? object->asClassObject() : nullptr; }
 
 // Appends one 24-byte field entry per "Native" member of a dynamic-property
 // container to the layout block; the number of object fields.

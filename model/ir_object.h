@@ -67,6 +67,7 @@ enum LookupFlags : uint32_t { kLookupStatic = 1, kLookupInstance = 2, kLookupNoE
 enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLockWrite = 68 };
 
 class IRObject;
+class ClassObject;
 using InstanceBuilder = qestl::SmartPtr (*)(IRObject& templ, ModelContext& context, IRValueList& arguments,
                                            const NodeHandle& node);
 // Runs where a base constructor of an instance is called; appends code to result.
@@ -131,6 +132,9 @@ public:
     qestl::SmartPtr storageType() const;
     virtual bool isInstance() const { return false; }
     virtual IRObject* classRef() { return this; }
+    // This object as a class, or null: asked on every member lookup and base
+    // walk, where a dynamic cast cost a hundred instructions.
+    virtual ClassObject* asClassObject() { return nullptr; }
     IRObject* ownerObject() const;
     virtual void buildLinkName();
     const qestl::qestringA& linkName() const { return linkName_; }
