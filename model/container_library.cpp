@@ -44,7 +44,11 @@ bool Container::readFromLibrary(LibraryReader& r) {
         // reached by reference are referred to when they are used.)
         if (kind_ == kDynamicMethods || kind_ == kDynamicProperties || kind_ == kAnonymousProperties) {
             const Operand slot = slotFor(object, index);
-            if (!slot.target) object->storage = slot;
+            if (!slot.target) {
+                // The member may be a lent built-in (a library names them).
+                object->noteWrite();
+                object->storage = slot;
+            }
         }
     }
     return true;
