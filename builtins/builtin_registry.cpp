@@ -82,6 +82,7 @@ void registerBuiltinClasses(CompileContext& context, std::span<const std::span<c
     using namespace builtins;
     BuiltinNames& names = builtinNames();
     names.clear();
+    names.shareParameters(true);
     std::vector<Entry> created;
     for (std::span<const CatalogueClass> family : catalogue)
         for (const CatalogueClass& row : family)
@@ -111,4 +112,5 @@ void registerBuiltinClasses(CompileContext& context, std::span<const std::span<c
         if (rowOf(entry) <= kLastPhase3Row) phase3Row(context, *entry);
     for (const Entry* entry : rows)
         if (rowOf(entry) > kLastPhase3Row) phase3Row(context, *entry);
+    names.shareParameters(false);
 }

@@ -56,10 +56,13 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
     record.returnType = method.hasResult ? resolveMemberType(context, names, bound, method.result) : qestl::SmartPtr();
     record.parameters.clear();
     record.thrown.clear();
-    for (const MemberParameter& parameter : text.parametersOf(method))
-        record.parameters.push_back(model::makeNamedObject(nameOf(text, parameter.name), model::kKindVariable,
-                                                           resolveMemberType(context, names, bound, parameter.type),
-                                                           parameter.notNilptr ? 1 : 0));
+    for (const MemberParameter& parameter : text.parametersOf(method)) {
+        const qestl::SmartPtr type = resolveMemberType(context, names, bound, parameter.type);
+        record.parameters.push_back(names.parameter(parameter.name, type, parameter.notNilptr, [&] {
+            return model::makeNamedObject(nameOf(text, parameter.name), model::kKindVariable, type,
+                                          parameter.notNilptr ? 1 : 0);
+        }));
+    }
     for (std::string_view thrown : text.thrownOf(method))
         model::insertThrownClass(record.thrown, resolveMemberType(context, names, bound, MemberType{thrown}));
     record.nativeBody = !method.isAbstract;

@@ -17,6 +17,7 @@
 #include "builtins/member_text.h"
 #include "foundation/smart_ptr.h"
 #include "model/class_object.h"
+#include "model/kept_objects.h"
 #include "model/model_context.h"
 
 namespace builtins {
@@ -31,6 +32,26 @@ public:
     void clear() {
         byName_.clear();
         recent_.fill(nullptr);
+        parameters_.clear();
+    }
+    // A method's parameter: a new object, or while the registry declares
+    // the catalogue (`shareParameters(true)`), the one object made for that
+    // name, type and nilptr mark, shared by every method that declares it
+    // (about a thousand parameters are some three hundred kinds). Only the
+    // registry shares: its methods live as long as the built-ins.
+    template <typename Make>
+    qestl::SmartPtr parameter(std::string_view name, const qestl::SmartPtr& type, bool notNilptr, Make make) const {
+        if (!sharing_) return make();
+        qestl::SmartPtr& shared = parameters_[ParameterKind{name, type.get(), notNilptr}];
+        // A parameter shared still takes the serial of the one it stands
+        // for: a link library names objects by serial.
+        if (shared) model::restartSerialsAt(model::serialMark() + 1);
+        else shared = make();
+        return shared;
+    }
+    void shareParameters(bool on) {
+        sharing_ = on;
+        parameters_.clear();
     }
     // In name order.
     template <typename Visit>
@@ -54,6 +75,23 @@ private:
     // hundreds of times. The address only picks the place (a hit is checked
     // against the name); entries stay where they are until clear.
     mutable std::array<const std::pair<const std::string, qestl::SmartPtr>*, 64> recent_{};
+
+    // The name is a view into a member text, which lives as long as the
+    // process.
+    struct ParameterKind {
+        std::string_view name;
+        const void* type;
+        bool notNilptr;
+        bool operator==(const ParameterKind&) const = default;
+    };
+    struct ParameterHash {
+        size_t operator()(const ParameterKind& kind) const {
+            return std::hash<std::string_view>{}(kind.name) ^
+                   (reinterpret_cast<uintptr_t>(kind.type) * 0x9E3779B97F4A7C15ull) ^ kind.notNilptr;
+        }
+    };
+    mutable std::unordered_map<ParameterKind, qestl::SmartPtr, ParameterHash> parameters_;
+    bool sharing_ = false;
 };
 
 // Resolves one type of a text: a placeholder from `bound`, a name from

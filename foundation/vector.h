@@ -91,6 +91,11 @@ public:
     T& back() { return data_[count_ - 1]; }
     const T& back() const { return data_[count_ - 1]; }
 
+    // Room for n elements in all: a list whose length is known is allocated
+    // once, at that length, rather than doubled up to it.
+    void reserve(size_t n) {
+        if (n > capacity_ && !isBorrowed()) regrow(n, count_, nullptr, 0);
+    }
     void pushBack(const T& element) {
         if (count_ + 1 > capacity_ || isBorrowed()) {
             regrow(size_t{count_} * 2 + 1, count_, &element, 1);

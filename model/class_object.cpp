@@ -177,11 +177,6 @@ Operand ClassObject::addMethod(ModelContext& context, std::string_view memberNam
     return (isStaticMember ? staticMethods : dynamicMethods).addMethod(context, memberName, member);
 }
 
-Operand ClassObject::addNativeMethod(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
-    if (const uint32_t at = indexOfMember(*asObject(member))) return errorOperand(at - 1);
-    return (isStaticMember ? staticMethods : dynamicMethods).findOrAdd(memberName, member);
-}
-
 Operand ClassObject::addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
     IRObject* nested = asObject(member);
     if (nested == nullptr) return errorOperand(kErrDuplicateName);
@@ -351,6 +346,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     if (!decl.noObjectReturn && returned != nullptr && !returned->isNumeric() && !returned->isBool() &&
         !returned->sameType(asObject(builtinTypes().voidType)))
         function->modifiers |= kModNotNil;
+    function->parameters.reserve(decl.parameters.size());
     for (const qestl::SmartPtr& parameter : decl.parameters) function->appendParameter(parameter);
     function->setStatic(decl.isStatic != 0);
     function->setConst(decl.isStatic ? true : decl.nonVirtual != 0);
@@ -369,7 +365,10 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     function->flagsB |= kFlagHidden;
     function->modifiers |= 64;
     const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
-    const Operand slot = owner.addNativeMethod(function->name.view(), held, decl.isStatic != 0);
+    // Made here, the method is in no table yet: it is entered without
+    // looking for it in all five first.
+    const Operand slot = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods)
+                             .findOrAdd(function->name.view(), held);
     if (slot.kind == kErrorOperand) {
         // Not a compile error: the catalogue goes on without this method.
         std::printf("注册方法错误: %s::%s: Error %d\n", owner.name.c_str(), function->name.c_str(),

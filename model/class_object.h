@@ -115,7 +115,6 @@ public:
     Operand addProperty(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
     Operand addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,
                       bool isStaticMember);
-    Operand addNativeMethod(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
     Operand addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
     Operand addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType);
     // A built-in instance field (other pieces call it declareBuiltinField).

@@ -321,6 +321,14 @@ uint8_t codeOfType(IRObject* t, bool methodsAndFields) {
                  {&b.floatType, kTypeFloat},   {&b.doubleType, kTypeDouble}, {&b.stringType, kTypeString},
                  {&b.methodType, kTypeMethod}, {&b.fieldType, kTypeField}};
     const size_t rows = methodsAndFields ? std::size(order) : std::size(order) - 2;
+    // Only an array compares types otherwise than by class reference: any
+    // other type takes its own once, not once for each row.
+    if (!t->isArray()) {
+        IRObject* own = t->classRef();
+        for (size_t i = 0; i < rows; ++i)
+            if (*order[i].type && asObject(*order[i].type)->classRef() == own) return order[i].code;
+        return kTypeObject;
+    }
     for (size_t i = 0; i < rows; ++i)
         if (*order[i].type && t->sameType(asObject(*order[i].type))) return order[i].code;
     return kTypeObject;

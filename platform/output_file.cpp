@@ -42,23 +42,32 @@ extern "C" void removeTemporariesAndDie(int signal) {
     ::raise(signal);
 }
 
-void installHandler(int signal) {
-    struct sigaction current;
+// One call per signal: the handler goes in and the one it replaced comes
+// back; where that was not the default, it is put back at once.
+void installHandler(int signal, const struct sigaction& handler) {
+    struct sigaction previous;
+    if (::sigaction(signal, &handler, &previous) != 0) return;
     // A signal the caller chose to ignore stays ignored, and one that already
     // has a handler (a sanitizer's, an embedding program's) keeps it.
-    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
-    struct sigaction handler {};
-    handler.sa_handler = removeTemporariesAndDie;
-    // No second signal interrupts the cleanup half way.
-    sigfillset(&handler.sa_mask);
-    ::sigaction(signal, &handler, nullptr);
+    if (previous.sa_handler != SIG_DFL) ::sigaction(signal, &previous, nullptr);
 }
 
 void installHandlers() {
     if (gHandlersInstalled) return;
     gHandlersInstalled = true;
-    for (int signal : kEndingSignals) installHandler(signal);
-    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) installHandler(signal);
+    struct sigaction handler {};
+    handler.sa_handler = removeTemporariesAndDie;
+    // No second signal interrupts the cleanup half way.
+    sigfillset(&handler.sa_mask);
+    // Held back while the handlers change: a signal the caller ignores never
+    // meets ours in between, it waits for the disposition put back.
+    sigset_t all;
+    sigset_t saved;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &saved);
+    for (int signal : kEndingSignals) installHandler(signal, handler);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) installHandler(signal, handler);
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
 // Holds every signal back while the table and the disk disagree (a temporary

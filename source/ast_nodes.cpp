@@ -88,8 +88,11 @@ void listBelow(const AstNodeVector& from, qestl::qevector<_KNode<qeAbstractNode>
 
 void releaseSubtree(const _KNode<qeAbstractNode>& top) {
     // Every node is held here while the links are cut, so that none goes
-    // before its own links are.
+    // before its own links are. The list keeps its room from one body to the
+    // next: grown afresh for each, it copied every handle at each doubling.
+    static thread_local qestl::qevector<_KNode<qeAbstractNode>> held;
     qestl::qevector<_KNode<qeAbstractNode>> nodes;
+    nodes.swap(held);
     if (top) nodes.pushBack(top);
     for (size_t i = 0; i < nodes.size(); ++i) {
         const qeAbstractNode& node = *nodes[i];
@@ -101,4 +104,6 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top) {
         node->operands.clear();
         node->children.clear();
     }
+    nodes.clearKeepingBuffer();
+    nodes.swap(held);
 }
