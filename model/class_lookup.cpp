@@ -155,11 +155,17 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         context.addCandidate(IRResult(baseClass, reference));
         return parent->resolveMember(context, parent->name.view(), flags, depth);
     }
-    if (sameAs(this, b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
-    if (sameAs(this, b.arrayType)) offerArrayOperations(context, memberName);
-    if (sameAs(this, b.classType) && memberName == "getClass")
+    // Only an array compares types otherwise than by class reference: any
+    // other class takes its own once for the four built-ins asked about.
+    IRObject* own = isArray() ? nullptr : classRef();
+    const auto is = [&](const qestl::SmartPtr& builtin) {
+        return own != nullptr ? builtin && asObject(builtin)->classRef() == own : sameAs(this, builtin);
+    };
+    if (is(b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
+    if (is(b.arrayType)) offerArrayOperations(context, memberName);
+    if (is(b.classType) && memberName == "getClass")
         offerSpecial(context, "$special/_query_class", b.classType, {{"classNameOrPath", b.stringType}});
-    if (sameAs(this, b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
+    if (is(b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
     if (isBuiltin(this, b.fieldType)) offerFieldOperations(context, memberName);
     else if (isBuiltin(this, b.methodType)) offerMethodOperations(context, memberName);
     if (isEnum() && (memberName == "name" || memberName == "value")) {
