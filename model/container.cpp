@@ -102,12 +102,11 @@ const IndexList* Container::indexesOf(const qestl::HashedText& name) const {
     return tables_->index.find(name);
 }
 
-void Container::enter(std::string_view text, uint32_t index) {
+void Container::enter(const qestl::HashedText& name, uint32_t index) {
     noteWrite();
-    const qestl::HashedText name(text);
     Tables& kept = tables();
     kept.nameBits |= nameBit(name.hash);
-    kept.index.findOrAdd(text).push_back(index);
+    kept.index.findOrAdd(name).push_back(index);
     ++indexEntries_;
 }
 
@@ -131,7 +130,7 @@ void Container::forgetNamesAfter(size_t mark) {
     }
 }
 
-uint32_t Container::append(std::string_view name, const qestl::SmartPtr& member) {
+uint32_t Container::append(const qestl::HashedText& name, const qestl::SmartPtr& member) {
     noteWrite();
     const auto index = static_cast<uint32_t>(members_.size());
     enter(name, index);
@@ -186,11 +185,12 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         member->setConstantValue(number, member->isConst());
         return true;
     };
-    const IndexList* listed = indexesOf(name);
+    const qestl::HashedText hashed(name);
+    const IndexList* listed = indexesOf(hashed);
     uint32_t index;
     const bool fresh = listed == nullptr;
     if (fresh) {
-        index = append(name, memberRef);
+        index = append(hashed, memberRef);
     } else {
         index = listed->front();
         if (members_[index].get() != member) return errorOperand(kErrDuplicateName);
@@ -202,7 +202,8 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
 
 Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& functionRef) {
     IRObject* function = asObject(functionRef);
-    for (uint32_t index : sameParameterCandidates(name, *function)) {
+    const qestl::HashedText hashed(name);
+    for (uint32_t index : sameParameterCandidates(hashed, *function)) {
         IRObject* existing = asObject(members_[index]);
         const int32_t same = existing->sameSignature(*function);
         if (same == -1) return errorOperand(kErrReturnTypeOnly);
@@ -214,15 +215,16 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         members_[index] = functionRef;
         return allocateSlot(function, index);
     }
-    return allocateSlot(function, append(name, functionRef));
+    return allocateSlot(function, append(hashed, functionRef));
 }
 
 Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& functionRef) {
     IRObject* function = asObject(functionRef);
-    for (uint32_t index : sameParameterCandidates(name, *function))
+    const qestl::HashedText hashed(name);
+    for (uint32_t index : sameParameterCandidates(hashed, *function))
         if (asObject(members_[index])->sameSignature(*function) != 0)
             return allocateSlot(asObject(members_[index]), index);
-    return allocateSlot(function, append(name, functionRef));
+    return allocateSlot(function, append(hashed, functionRef));
 }
 
 qestl::SmartPtr Container::findMember(std::string_view name) {
@@ -278,10 +280,10 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
     return allocateSlot(method, append(name, methodRef));
 }
 
-std::vector<uint32_t> Container::sameParameterCandidates(std::string_view name, const IRObject& function) {
+std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText& name, const IRObject& function) {
     std::vector<uint32_t> found;
     if (indexesOf(name) == nullptr) return found;
-    SignatureIndex& index = tables().signatures.findOrAdd(name);
+    SignatureIndex& index = tables().signatures.findOrAdd(name.text);
     const IndexList* listed = indexesOf(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {

@@ -194,14 +194,15 @@ private:
     using NameIndex = MemberIndex;
 
     Operand slotFor(IRObject* member, uint64_t value);
-    void enter(std::string_view name, uint32_t index);
-    uint32_t append(std::string_view name, const qestl::SmartPtr& member);
+    // The name hashed once serves the lookup before and the entry.
+    void enter(const qestl::HashedText& name, uint32_t index);
+    uint32_t append(const qestl::HashedText& name, const qestl::SmartPtr& member);
     uint64_t entrySize(const IRObject& member) const;
     void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
     // The members listed under the name that may have the function's
     // parameter types (sameSignature non-zero), in listing order.
-    std::vector<uint32_t> sameParameterCandidates(std::string_view name, const IRObject& function);
+    std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.

@@ -116,17 +116,19 @@ public:
         return const_cast<IndexList*>(static_cast<const MemberIndex*>(this)->find(name));
     }
     // The list of the name, made empty when the name is new.
-    IndexList& findOrAdd(std::string_view name) {
+    IndexList& findOrAdd(std::string_view name) { return findOrAdd(qestl::HashedText(name)); }
+    IndexList& findOrAdd(const qestl::HashedText& hashed) {
+        const std::string_view name = hashed.text;
         if ((used_ + erased_ + 1) * 2 > slots_.size()) {
             // A name read from this index would not survive its rebuilding.
             if (name.data() >= text_.data() && name.data() < text_.data() + text_.size()) {
                 const std::string own(name);
                 rebuild(used_ + 1);
-                return findOrAdd(own);
+                return findOrAdd(std::string_view(own));
             }
             rebuild(used_ + 1);
         }
-        const uint64_t hash = hashOf(name);
+        const uint64_t hash = hashed.hash | kLiveBit;
         const size_t mask = slots_.size() - 1;
         size_t reuse = slots_.size();
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
