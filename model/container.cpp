@@ -106,7 +106,7 @@ void Container::enter(const qestl::HashedText& name, uint32_t index) {
     noteWrite();
     Tables& kept = tables();
     kept.nameBits |= nameBit(name.hash);
-    kept.index.findOrAdd(name).push_back(index);
+    kept.index.findOrAddHashed(name).push_back(index);
     ++indexEntries_;
 }
 

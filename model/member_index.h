@@ -116,8 +116,8 @@ public:
         return const_cast<IndexList*>(static_cast<const MemberIndex*>(this)->find(name));
     }
     // The list of the name, made empty when the name is new.
-    IndexList& findOrAdd(std::string_view name) { return findOrAdd(qestl::HashedText(name)); }
-    IndexList& findOrAdd(const qestl::HashedText& hashed) {
+    IndexList& findOrAdd(std::string_view name) { return findOrAddHashed(qestl::HashedText(name)); }
+    IndexList& findOrAddHashed(const qestl::HashedText& hashed) {
         const std::string_view name = hashed.text;
         if ((used_ + erased_ + 1) * 2 > slots_.size()) {
             // A name read from this index would not survive its rebuilding.

@@ -51,6 +51,7 @@ public:
                                           uint32_t ruleId) override;
     void onBadCharacter(SourceInput* input) override;
     bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) override;
+    bool dropsWhitespace() const override { return true; }
     TokenRecord* newTokenRecord() override;
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;

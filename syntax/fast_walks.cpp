@@ -7,11 +7,15 @@
 
 namespace {
 
-// A record as the scanner made it: one token, never reduced, never attempted.
-bool isFresh(const TokenRecord& record) {
-    return record.span == 1 && record.matches.single() >= 0 && record.matches.single() < static_cast<int>(Grammar::kFirstRuleId) &&
-           record.visited.none() && record.active.none();
+// The token kind of a record as the scanner made it (one token, never
+// reduced, never attempted); -1 for any other record.
+int freshKind(const TokenRecord& record) {
+    if (record.span != 1 || !record.visited.none() || !record.active.none()) return -1;
+    const int kind = record.matches.single();
+    return kind < static_cast<int>(Grammar::kFirstRuleId) ? kind : -1;
 }
+
+bool isFresh(const TokenRecord& record) { return freshKind(record) >= 0; }
 
 }  // namespace
 
@@ -80,9 +84,9 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
-        TokenRecord* record = tokenAt(i);
-        if (error_ || !isFresh(*record)) return grammar_->matchBody(*this, ruleId, start, changed);
-        node = cache_->next(node, static_cast<uint32_t>(record->matches.single()));
+        const int kind = freshKind(*tokenAt(i));
+        if (error_ || kind < 0) return grammar_->matchBody(*this, ruleId, start, changed);
+        node = cache_->next(node, static_cast<uint32_t>(kind));
     }
     if (!cache_->worthWriting(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
     cache_->noteWritten(ruleId);

@@ -32,6 +32,7 @@ void qeLexSyntax::reset() {
     input_ = nullptr;
     listener_ = nullptr;
     tellsMatches_ = false;
+    dropsWhitespace_ = false;
     passThrough_.clear();
     grammar_ = nullptr;
 }
@@ -42,6 +43,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     grammar_ = grammar;
     tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
     passThrough_ = tellsMatches_ ? listener->passThroughRules() : RuleSet();
+    dropsWhitespace_ = listener != nullptr && listener->dropsWhitespace();
 }
 
 int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
@@ -65,26 +67,48 @@ TokenRecord* qeLexSyntax::fillSlot(int index) {
     return window_[index] ? window_[index] : &spare_;
 }
 
+bool qeLexSyntax::skipWhitespace() {
+    // The bytes the scanner takes for whitespace, lines counted as advance()
+    // counts them, in one pass.
+    const char* text = input_->text;
+    const int32_t length = input_->length;
+    int32_t at = input_->offset;
+    uint32_t line = input_->line, column = input_->column;
+    while (at < length && static_cast<unsigned char>(text[at] - 1) < 0x20) {
+        if (text[at] == '\n') {
+            ++line;
+            column = 0;
+        } else {
+            ++column;
+        }
+        ++at;
+    }
+    if (at == input_->offset) return false;
+    input_->offset = at;
+    input_->line = line;
+    input_->column = column;
+    return true;
+}
+
 TokenRecord* qeLexSyntax::nextToken() {
     if (!input_ || !listener_) return nullptr;
     TokenCode kind = 0;
     char* doc = nullptr;
-    int32_t length = scanToken(input_->offset, &kind);
-    if (length < 0) {
-        error_ = 1;
-        return nullptr;
-    }
+    int32_t length = 0;
     bool kept = false;
     for (;;) {
-        kept = listener_->filterToken(input_, length, kind, &doc);
-        if (kept || length == 0) break;
-        input_->advance(length);
+        // At the end of the text the kind stays that of the last token
+        // dropped, as the listener would have seen it.
+        if (dropsWhitespace_ && skipWhitespace()) kind = TokenKind::Whitespace;
         length = scanToken(input_->offset, &kind);
         if (length < 0) {
             std::free(doc);
             error_ = 1;
             return nullptr;
         }
+        kept = listener_->filterToken(input_, length, kind, &doc);
+        if (kept || length == 0) break;
+        input_->advance(length);
     }
     if (kept && length > 0) scanned_ = 1;
 

@@ -44,6 +44,11 @@ public:
         // (most matches are an operand handed down the operator levels).
         // Asked once per attach.
         virtual RuleSet passThroughRules() const { return RuleSet(); }
+        // True when filterToken drops every whitespace token before the end of
+        // the text and does nothing else with it: the engine then steps over
+        // whitespace without scanning it as a token or asking. Asked once per
+        // attach.
+        virtual bool dropsWhitespace() const { return false; }
 
     protected:
         ~OnParseListener() = default;
@@ -195,6 +200,8 @@ private:
         return true;
     }
     TokenRecord* fillSlot(int index);
+    // Moves the input past the whitespace at its offset; true when there was any.
+    bool skipWhitespace();
     // A match the listener is not told of (see passThroughRules).
     bool untold(const TokenRecord& record, int count, uint32_t ruleId) const {
         return count == 1 && passThrough_.test(ruleId) && record.node && !error_;
@@ -210,7 +217,8 @@ private:
     SourceInput* input_ = nullptr;
     OnParseListener* listener_ = nullptr;
     bool tellsMatches_ = false;
-    RuleSet passThrough_;  // the listener's passThroughRules()
+    bool dropsWhitespace_ = false;  // the listener's dropsWhitespace()
+    RuleSet passThrough_;           // the listener's passThroughRules()
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;

@@ -51,6 +51,7 @@ public:
     int liveRecords = 0;
     std::string pendingDoc;
     bool bracketText = true;  // off for long inputs: the texts grow quadratically
+    bool skipsWhitespace = false;
 
     _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
                                           uint32_t rule) override {
@@ -76,6 +77,7 @@ public:
         }
         return true;
     }
+    bool dropsWhitespace() const override { return skipsWhitespace; }
     TokenRecord* newTokenRecord() override {
         ++liveRecords;
         return new TokenRecord();

@@ -53,6 +53,29 @@ TEST(Engine, ReductionsKeepPositionsAndFreeCoveredRecords) {
     EXPECT_EQ(parse.listener.liveRecords, 0);
 }
 
+// Whitespace stepped over by the engine leaves the records, their positions
+// and the end record's kind as whitespace scanned as tokens and dropped.
+TEST(Engine, SkippedWhitespaceLeavesTheSameRecords) {
+    const char* texts[] = {"a  b\n\t c \r\n", " \x01a\n\n", "a /* c */\n b  ", "a // c\n", "", "  \n "};
+    for (const char* text : texts) {
+        std::string seen[2];
+        for (int skip = 0; skip < 2; ++skip) {
+            Parse parse(kSums, text);
+            parse.listener.skipsWhitespace = skip == 1;
+            parse.engine.attach(&parse.input, &parse.listener, &parse.grammar);
+            for (int i = 0; i < 8; ++i) {
+                const TokenRecord* record = parse.engine.tokenAt(i);
+                for (uint32_t value : {record->startOffset, record->length, record->startLine, record->startColumn,
+                                       record->endLine, record->endColumn})
+                    seen[skip] += std::to_string(value) + ",";
+                seen[skip] += std::to_string(record->matches.single()) + (record->docComment ? "d " : " ");
+                if (record->length == 0) break;
+            }
+        }
+        EXPECT_EQ(seen[0], seen[1]) << text;
+    }
+}
+
 int atomRuns = 0;
 
 // An atom rule that counts how often its body really runs.
