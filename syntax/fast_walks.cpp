@@ -51,11 +51,6 @@ void qeLexSyntax::restart() {
     reductionLog_.clear();
 }
 
-int qeLexSyntax::walkBody(uint32_t ruleId, int start, uint32_t& changed) {
-    if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
-    return cachedWalk(ruleId, start, changed);
-}
-
 // At its start record a walk may attempt only the rules of its reach: their
 // marks must be as a first attempt leaves them (the rule itself active and
 // visited, nothing else); marks of other rules cannot change the walk. Its

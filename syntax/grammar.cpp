@@ -221,6 +221,7 @@ bool Grammar::addRules(const GrammarRuleRow* rules, size_t count) {
         rule.hints = row.hints ? row.hints : "none";
     }
     built_ = false;
+    setBodies();
     return true;
 }
 
@@ -228,6 +229,7 @@ bool Grammar::addAbbreviations(const GrammarAbbreviation* abbreviations, size_t 
     for (size_t i = 0; i < count; ++i)
         abbreviations_.push_back({abbreviations[i].name, abbreviations[i].production});
     built_ = false;
+    setBodies();
     return true;
 }
 
@@ -236,6 +238,7 @@ bool Grammar::addNativeRule(uint32_t id, const char* name, RuleBody body) {
     rules_[id].defined = true;
     rules_[id].name = name;
     rules_[id].native = body;
+    setBodies();
     return true;
 }
 
@@ -262,6 +265,7 @@ bool Grammar::build() {
     compile();
     analyseLeading();
     built_ = true;
+    setBodies();
     generation_ = nextGrammarGeneration();
     return true;
 }
@@ -384,13 +388,15 @@ void Grammar::markHint(int32_t opIndex, uint32_t target, int32_t code) {
     for (uint32_t child : op.children) markHint(static_cast<int32_t>(child), target, code);
 }
 
-int Grammar::matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& changed) const {
-    if (!hasRule(id)) return -1;
-    const Rule& rule = rules_[id];
-    if (rule.native) return rule.native(engine, id, start, changed);
-    if (!built_ || rule.root < 0) return -1;
-    int q = start;
-    return matchCode(engine, static_cast<uint32_t>(rule.root), q, changed) ? q : -1;
+// Kept in step with the rules and built_ by every change of either.
+void Grammar::setBodies() {
+    for (uint32_t id = 0; id < kIdLimit; ++id) {
+        const Rule& rule = rules_[id];
+        bodies_[id] = Body();
+        if (!rule.defined) continue;
+        bodies_[id].native = rule.native;
+        if (!rule.native && built_) bodies_[id].root = rule.root;
+    }
 }
 
 namespace {

@@ -100,7 +100,15 @@ public:
     const std::string& error() const { return error_; }
 
     // Matches the body of rule `id` at `start` (called by the engine).
-    int matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& changed) const;
+    // Inline, from a table of what each body is: the engine walks a body for
+    // every attempt that passes its guards.
+    int matchBody(qeLexSyntax& engine, uint32_t id, int start, uint32_t& changed) const {
+        const Body& body = bodies_[id < kIdLimit ? id : 0];
+        if (body.native) return body.native(engine, id, start, changed);
+        if (body.root < 0) return -1;
+        int q = start;
+        return matchCode(engine, static_cast<uint32_t>(body.root), q, changed) ? q : -1;
+    }
 
     // True when an attempt of rule `id` at a record holding `matches` and
     // hint `hint` can only fail and leave nothing behind that anybody sees:
@@ -160,12 +168,19 @@ private:
         std::string name;
         std::string production;
     };
+    // What the engine needs of a rule to walk it: the hand-written body, else
+    // the root op, -1 when the rule is unknown or the grammar not built.
+    struct Body {
+        RuleBody native = nullptr;
+        int32_t root = -1;
+    };
     class NotationParser;
 
     bool fail(std::string message);
     bool applyHints(uint32_t ruleId, int32_t root);
     void markHint(int32_t op, uint32_t target, int32_t code);
     void compile();
+    void setBodies();
     void analyseLeading();
     bool leadingOf(uint32_t op, Leading& into) const;  // true when the op can match nothing
     bool matchCode(qeLexSyntax& engine, uint32_t code, int& q, uint32_t& changed) const;
@@ -177,6 +192,7 @@ private:
     std::vector<uint32_t> kids_;
     std::vector<uint32_t> owner_;  // the rule each op belongs to
     Leading leading_[kIdLimit];
+    Body bodies_[kIdLimit];
     std::string error_;
     bool built_ = false;
     bool shortcuts_ = true;

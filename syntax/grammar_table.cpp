@@ -49,6 +49,7 @@ bool Grammar::load(const GrammarTable& table) {
         rules_[id] = Rule();
         leading_[id] = Leading();
     }
+    setBodies();
     code_.resize(table.codeCount);
     for (size_t i = 0; i < table.codeCount; ++i) {
         const GrammarTable::Code& from = table.code[i];
@@ -76,6 +77,7 @@ bool Grammar::load(const GrammarTable& table) {
         leading.skippable = (from.flags & 4) != 0;
     }
     built_ = true;
+    setBodies();
     generation_ = nextGrammarGeneration();
     return true;
 }

@@ -184,7 +184,11 @@ private:
         uint32_t offset;
         uint32_t kind;
     };
-    int walkBody(uint32_t ruleId, int start, uint32_t& changed);
+    // Inline: every attempt that passes the guards walks here.
+    int walkBody(uint32_t ruleId, int start, uint32_t& changed) {
+        if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+        return cachedWalk(ruleId, start, changed);
+    }
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed);
