@@ -328,6 +328,16 @@ def main():
         a, b = images
         probe.check(len(a) == len(b) and a[:36] == b[:36] and a[44:] == b[44:],
                     "two compilations differ beyond the time stamp")
+
+        # An image written in several pieces, each summed and written while
+        # the next is encoded: the bytes and checksums as of one piece.
+        open(path("big.k"), "w").write("".join(
+            "class W%d { int f(int a) { int t = a, i; for (i = 0; i < a; i++) t += i * %d; return t; } };\n" % (i, i)
+            for i in range(600)) + "int main(String[] args) { return 0; }\n")
+        done = subprocess.run([korvo, "-c", "big.k", "-o", "big.kb"], capture_output=True, cwd=work)
+        probe.check(done.returncode == 0 and os.path.getsize(path("big.kb")) > 3 << 18,
+                    "korvo -c big.k: %d %r" % (done.returncode, done.stdout))
+        checked(path("big.kb"), 0, "korvo -c big.k")
     probe.finish("test_image_format")
 
 
