@@ -24,10 +24,9 @@ public:
     }
     RareFields(RareFields&& other) noexcept : fields_(std::exchange(other.fields_, nullptr)) {}
     RareFields& operator=(RareFields&& other) noexcept {
-        if (this != &other) {
-            destroy();
-            fields_ = std::exchange(other.fields_, nullptr);
-        }
+        if (this == &other) return *this;
+        if (fields_) *fields_ = other.fields_ ? std::move(*other.fields_) : Fields();
+        else fields_ = std::exchange(other.fields_, nullptr);
         return *this;
     }
     ~RareFields() { destroy(); }

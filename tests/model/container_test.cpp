@@ -97,7 +97,7 @@ TEST(Container, ClosuresRecordTheirSlotsAndContainersAreCounted) {
 TEST(Container, NameIndexSurvivesRemovalsGrowthAndCopies) {
     model::MemberIndex index;
     for (uint32_t i = 0; i < 40; ++i) {
-        index.findOrAdd("name" + std::to_string(i % 20)).push_back(i);
+        index.findOrAdd(std::string_view("name" + std::to_string(i % 20))).push_back(i);
         if (i < 20 && i % 3 == 2) index.erase("name" + std::to_string(i - 1));
     }
     const model::MemberIndex copy = index;
