@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/output_file.h"
+
 namespace qestl {
 
 namespace {
@@ -32,6 +34,8 @@ namespace {
 // A compile error, not a crash: what was printed so far stays, the message
 // follows it, and the status says the compile failed.
 [[noreturn]] void endForMemory(const char* report) {
+    // No half-written output stays beside its target.
+    platform::removeTemporaries();
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", report);
     if (outOfMemoryLine != nullptr) std::printf("%s\n", outOfMemoryLine);

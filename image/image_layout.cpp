@@ -42,7 +42,9 @@ public:
     ImageSink& operator=(const ImageSink&) = delete;
 
     void take(const uint8_t* data, size_t count) override {
-        if (!started_) start();
+        // An image of one piece is all out before a thread would have
+        // started: the first piece goes out here, the worker takes the rest.
+        if (!started_ && taken_++ > 0) start();
         if (!worker_.joinable()) {
             sum(data, count);
             write(data, count);
@@ -135,6 +137,7 @@ private:
     int part_ = 0;
     bool failed_ = false;
     bool started_ = false;
+    uint32_t taken_ = 0;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -32,9 +32,7 @@ constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP,
 // signal's own status by raising it again under its default action (it stays
 // blocked until the handler returns, and is delivered then).
 extern "C" void removeTemporariesAndDie(int signal) {
-    for (int i = 0; i < kTemporarySlots; ++i) {
-        if (gTemporaryUsed[i]) ::unlink(gTemporaryNames[i]);
-    }
+    removeTemporaries();
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
@@ -135,6 +133,12 @@ int createTemporary(const char* target, uint32_t mode, char* name) {
 }
 
 }  // namespace
+
+void removeTemporaries() {
+    for (int i = 0; i < kTemporarySlots; ++i) {
+        if (gTemporaryUsed[i]) ::unlink(gTemporaryNames[i]);
+    }
+}
 
 bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     out = PendingOutput();

@@ -39,6 +39,10 @@ bool outputCommit(PendingOutput& output, const char* target);
 // Closes the output and removes its temporary; the target stays as it was.
 void outputAbandon(PendingOutput& output);
 
+// Removes every temporary that exists right now (only async-signal-safe
+// calls): for a process that ends without unwinding or a signal.
+void removeTemporaries();
+
 // True when both paths name one existing file (the same device and inode).
 bool sameExistingFile(const char* first, const char* second);
 

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <new>
 #include <string>
 
+#include <unistd.h>
+
 #include "foundation/memory.h"
 #include "foundation/qestring.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -150,4 +154,19 @@ TEST(Memory, RunningOutEndsWithStatusOne) {
             std::get_new_handler()();
         },
         testing::ExitedWithCode(1), "out of memory");
+}
+
+// The temporary of an output being written goes with a process that ran out.
+TEST(Memory, RunningOutLeavesNoTemporary) {
+    char directory[] = "/tmp/korvo-memory-XXXXXX";
+    ASSERT_NE(::mkdtemp(directory), nullptr);
+    const std::string target = std::string(directory) + "/out.kb";
+    EXPECT_EXIT(
+        {
+            platform::PendingOutput output;
+            if (!platform::outputBegin(target.c_str(), platform::kPlainFileMode, output)) std::_Exit(2);
+            qestl::outOfMemory(64);
+        },
+        testing::ExitedWithCode(1), "out of memory");
+    EXPECT_EQ(::rmdir(directory), 0);  // only an empty directory goes
 }
