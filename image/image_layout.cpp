@@ -44,7 +44,7 @@ public:
     void take(const uint8_t* data, size_t count) override {
         // An image of one piece is all out before a thread would have
         // started: the first piece goes out here, the worker takes the rest.
-        if (!started_ && taken_++ > 0) start();
+        if (taken_++ == 1) start();
         if (!worker_.joinable()) {
             sum(data, count);
             write(data, count);
@@ -107,7 +107,6 @@ private:
     // Without a second thread the pieces are summed and written where they
     // are taken.
     void start() {
-        started_ = true;
         try {
             worker_ = std::thread([this] { drain(); });
         } catch (const std::system_error&) {}
@@ -136,8 +135,7 @@ private:
     uint64_t position_ = 0;
     int part_ = 0;
     bool failed_ = false;
-    bool started_ = false;
-    uint32_t taken_ = 0;
+    uint64_t taken_ = 0;  // pieces handed over
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable changed_;
