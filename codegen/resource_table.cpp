@@ -89,8 +89,10 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
 }
 
 void ResourceTable::clear() {
-    for (const qestl::SmartPtr& item : items_) item.as<model::cbircode>()->detach();
+    // Lent items are never detached: the registry keeps them.
+    for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();
+    lentItems_ = 0;
     strings_.clear();
     blocks_.clear();
     files_.clear();
@@ -125,6 +127,7 @@ void ResourceTable::lendItemsTo(ResourceTable& table) const {
     if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
         model::internalFault("resource items lent to a table that holds some");
     table.items_ = items_;
+    table.lentItems_ = items_.size();
     table.lentStrings_ = &strings_;
 }
 

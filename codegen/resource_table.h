@@ -136,6 +136,7 @@ private:
     static bool giveBackItem(KeptItem& state, bool whole);
 
     qestl::SmartPtrVector items_;
+    size_t lentItems_ = 0;  // the first items, lent by a registry
     // One index per family: strings (translated ones stay), binary blocks
     // and files, so a text never finds a block or a file of the same name.
     NameIndex strings_, blocks_, files_;
