@@ -134,7 +134,7 @@ void ResourceTable::lendItemsTo(ResourceTable& table) const {
 namespace {
 
 bool sameOperand(const model::Operand& a, const model::Operand& b) {
-    return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof a) == 0;
+    return model::sameKeptBytes(&a, &b, sizeof a);
 }
 
 }  // namespace
@@ -153,7 +153,7 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     item->mark = state.mark;
     item->kind = state.kind;
     if (item->data.size() != state.data.size() ||
-        (!state.data.empty() && std::memcmp(item->data.data(), state.data.data(), state.data.size()) != 0)) {
+        !model::sameKeptBytes(item->data.data(), state.data.data(), state.data.size())) {
         item->data = state.data;
         changed = true;
     }

@@ -59,8 +59,13 @@ bool giveBack(NodeHandle& field, const NodeHandle& saved) {
 // Comparing the bytes spares a copy of every list of every object.
 template <typename T>
 bool sameBytes(const T* field, const T* saved, size_t count) {
-    return count == 0 ||
-           std::memcmp(static_cast<const void*>(field), static_cast<const void*>(saved), count * sizeof(T)) == 0;
+    return count == 0 || sameKeptBytes(field, saved, count * sizeof(T));
+}
+
+bool giveBack(qestl::qestringA& field, const qestl::qestringA& saved) {
+    if (field.length() == saved.length() && sameKeptBytes(field.data(), saved.data(), field.length())) return false;
+    field = saved;
+    return true;
 }
 
 template <typename T>
@@ -122,6 +127,21 @@ std::vector<cbircode*>& writtenRecords() {
 }
 
 }  // namespace
+
+bool sameKeptBytes(const void* a, const void* b, size_t size) {
+    const auto* x = static_cast<const unsigned char*>(a);
+    const auto* y = static_cast<const unsigned char*>(b);
+    size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        uint64_t u, v;
+        std::memcpy(&u, x + at, 8);
+        std::memcpy(&v, y + at, 8);
+        if (u != v) return false;
+    }
+    for (; at < size; ++at)
+        if (x[at] != y[at]) return false;
+    return true;
+}
 
 // Calls visit(field of the object, field of the state, field name) for
 // every kept field the object has; a member table is a Container.
