@@ -51,7 +51,8 @@ bool compileExecutable(CompileOptions& options) {
     const bool knownTarget = options.targetOs != kTargetOther;
     // The image streams into the executable as -c streams it into its file.
     StreamedExecutable streamed(options.outputPath, options);
-    if (streamed.begin(compilerPath, knownTarget)) return compileToStream(streamed, options) == 1 && streamed.complete();
+    if (streamed.begin(compilerPath, knownTarget))
+        return compileToStream(streamed, options) == 1 && streamed.complete();
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;
     if (stream.size() > UINT32_MAX) return false;
