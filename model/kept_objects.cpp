@@ -251,7 +251,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
     for (IRObject* o : found) {
         o->kept = kKeptLent;
         lendTables(*o, o);
-        indexOf_.emplace(o, static_cast<uint32_t>(states_.size()));
+        indexOf_.add(o, static_cast<uint32_t>(states_.size()));
         states_.push_back(std::make_unique<State>());
         note(*states_.back(), *o);
     }
@@ -296,17 +296,51 @@ void noteLentRecordWritten(cbircode& record, KeptState how) {
     record.kept = how;
 }
 
-std::vector<WrittenRecord> takeWrittenRecords(const std::unordered_map<const cbircode*, uint32_t>& indexOf) {
+size_t KeptIndex::slotOf(const cbircode* record) const {
+    // Objects are at least 16 bytes apart: the low bits say nothing.
+    const uint64_t key = reinterpret_cast<uintptr_t>(record) >> 4;
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+}
+
+void KeptIndex::add(const cbircode* record, uint32_t index) {
+    if ((count_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
+        count_ = 0;
+        for (const Slot& slot : old)
+            if (slot.record != nullptr) add(slot.record, slot.index);
+    }
+    size_t at = slotOf(record);
+    while (slots_[at].record != nullptr && slots_[at].record != record) at = (at + 1) & (slots_.size() - 1);
+    if (slots_[at].record == nullptr) ++count_;
+    slots_[at] = Slot{record, index};
+}
+
+uint32_t KeptIndex::find(const cbircode* record) const {
+    if (slots_.empty()) return kAbsent;
+    for (size_t at = slotOf(record);; at = (at + 1) & (slots_.size() - 1)) {
+        if (slots_[at].record == record) return slots_[at].index;
+        if (slots_[at].record == nullptr) return kAbsent;
+    }
+}
+
+void KeptIndex::clear() {
+    slots_.clear();
+    count_ = 0;
+}
+
+std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf) {
     std::vector<cbircode*>& written = writtenRecords();
     std::vector<WrittenRecord> taken;
     size_t left = 0;
     for (cbircode* record : written) {
-        auto found = indexOf.find(record);
-        if (found == indexOf.end()) {
+        const uint32_t found = indexOf.find(record);
+        if (found == KeptIndex::kAbsent) {
             written[left++] = record;
             continue;
         }
-        taken.push_back(WrittenRecord{found->second, record->kept});
+        taken.push_back(WrittenRecord{found, record->kept});
         record->kept = kKeptLent;
     }
     written.resize(left);
