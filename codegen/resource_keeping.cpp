@@ -40,9 +40,7 @@ void ResourceTable::lendItemsTo(ResourceTable& table) const {
 
 namespace {
 
-bool sameOperand(const model::Operand& a, const model::Operand& b) {
-    return model::sameKeptBytes(&a, &b, sizeof a);
-}
+bool sameOperand(const model::Operand& a, const model::Operand& b) { return model::sameKeptBytes(&a, &b, sizeof a); }
 
 }  // namespace
 
