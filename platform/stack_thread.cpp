@@ -3,9 +3,17 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include "foundation/sanitizer.h"
-
-#if !defined(KORVO_ADDRESS_SANITIZER)
+// AddressSanitizer keeps its own record of each thread's stack: it would
+// take a stack switched under it for an overflow.
+#if defined(__SANITIZE_ADDRESS__)
+#define KORVO_STACK_SWITCH 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KORVO_STACK_SWITCH 0
+#endif
+#endif
+#if !defined(KORVO_STACK_SWITCH)
+#define KORVO_STACK_SWITCH 1
 #include <sys/mman.h>
 #include <ucontext.h>
 #endif
@@ -55,7 +63,7 @@ bool runOnThread(Job& job) {
     return true;
 }
 
-#if !defined(KORVO_ADDRESS_SANITIZER)
+#if KORVO_STACK_SWITCH
 
 Job* tSwitchedJob = nullptr;
 
@@ -108,7 +116,7 @@ void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
         return;
     }
     Job job{work, data, bytes};
-#if !defined(KORVO_ADDRESS_SANITIZER)
+#if KORVO_STACK_SWITCH
     if (runOnSwitchedStack(job)) return;
 #endif
     if (!runOnThread(job)) work(data);
