@@ -58,21 +58,11 @@ size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const qestl:
 }
 
 void ResourceTable::NameIndex::add(size_t hash, size_t at) {
-    if ((used_ + 1) * 2 > slots_.size()) {
-        std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
-        old.swap(slots_);
-        const size_t mask = slots_.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.item == kNone) continue;
-            size_t place = slot.hash & mask;
-            while (slots_[place].item != kNone) place = (place + 1) & mask;
-            slots_[place] = slot;
-        }
-    }
-    const size_t mask = slots_.size() - 1;
-    size_t place = hash & mask;
-    while (slots_[place].item != kNone) place = (place + 1) & mask;
-    slots_[place] = Slot{hash, at};
+    const auto isFree = [](const Slot& slot) { return slot.item == kNone; };
+    if ((used_ + 1) * 2 > slots_.size())
+        qestl::placeSlotsAgain(slots_, slots_.empty() ? 64 : slots_.size() * 2, isFree,
+                               [](const Slot& slot) { return slot.hash; });
+    slots_[qestl::firstFreePlace(slots_, slots_.size() - 1, hash, isFree)] = Slot{hash, at};
     ++used_;
 }
 

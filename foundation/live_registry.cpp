@@ -8,6 +8,7 @@
 #include "foundation/memory.h"
 #include "foundation/node_pool.h"
 #include "foundation/object_heap.h"
+#include "foundation/open_slots.h"
 
 namespace qestl {
 
@@ -69,8 +70,7 @@ LiveAddressSet::Region* LiveAddressSet::regionOf(uintptr_t key, bool make) {
                         -1, 0);
     if (mapped == MAP_FAILED) outOfRegistryMemory(kRegionWords * sizeof(uint64_t));
     auto* bits = static_cast<uint64_t*>(mapped);
-    size_t at = home(number);
-    while (table_[at].bits != nullptr) at = (at + 1) & mask_;
+    const size_t at = firstFreePlace(table_, mask_, home(number), isFreeRegion);
     table_[at] = Region{number, bits};
     ++regions_;
     return last_ = &table_[at];
@@ -84,10 +84,7 @@ void LiveAddressSet::grow() {
     if (table_ == nullptr) outOfRegistryMemory(newSize * sizeof(Region));
     mask_ = newSize - 1;
     for (size_t i = 0; i < oldSize; ++i) {
-        if (old[i].bits == nullptr) continue;
-        size_t at = home(old[i].number);
-        while (table_[at].bits != nullptr) at = (at + 1) & mask_;
-        table_[at] = old[i];
+        if (!isFreeRegion(old[i])) table_[firstFreePlace(table_, mask_, home(old[i].number), isFreeRegion)] = old[i];
     }
     std::free(old);
     last_ = nullptr;

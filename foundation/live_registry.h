@@ -45,6 +45,7 @@ private:
 
     static size_t wordIndex(uintptr_t key) { return ((key >> kGranuleShift) / 64) & (kRegionWords - 1); }
     static uint64_t bitOf(uintptr_t key) { return uint64_t{1} << ((key >> kGranuleShift) & 63); }
+    static bool isFreeRegion(const Region& region) { return region.bits == nullptr; }
     size_t home(uintptr_t number) const { return static_cast<size_t>(number * 0x9E3779B97F4A7C15ull >> 40) & mask_; }
     // The region of key, made when `make` is set; null when absent.
     Region* regionOf(uintptr_t key, bool make);

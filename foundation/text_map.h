@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/open_slots.h"
+
 namespace qestl {
 
 // A name with its hash: one name lookup asks a dozen tables, and hashing it
@@ -91,15 +93,9 @@ private:
     }
 
     void grow() {
-        std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
-        old.swap(slots_);
-        const size_t mask = slots_.size() - 1;
-        for (Slot& slot : old) {
-            if (slot.hash == 0) continue;
-            size_t at = slot.hash & mask;
-            while (slots_[at].hash != 0) at = (at + 1) & mask;
-            slots_[at] = std::move(slot);
-        }
+        placeSlotsAgain(
+            slots_, slots_.empty() ? 16 : slots_.size() * 2, [](const Slot& slot) { return slot.hash == 0; },
+            [](const Slot& slot) { return slot.hash; });
     }
 
     std::vector<Slot> slots_;  // a power of two, at most half used

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/open_slots.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
@@ -492,15 +493,9 @@ private:
         return std::string_view(text_).substr(entries_[number].at, entries_[number].length);
     }
     void grow() {
-        std::vector<Slot> slots(slots_.empty() ? 64 : slots_.size() * 2, Slot{0, 0});
-        const size_t mask = slots.size() - 1;
-        for (const Slot& slot : slots_) {
-            if (slot.number == 0) continue;
-            size_t i = slot.hash & mask;
-            while (slots[i].number != 0) i = (i + 1) & mask;
-            slots[i] = slot;
-        }
-        slots_.swap(slots);
+        qestl::placeSlotsAgain(
+            slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
+            [](const Slot& slot) { return slot.hash; });
     }
 
     std::string text_;
@@ -560,12 +555,12 @@ void FailedNames::grow() {
     Block* old = block_;
     block_ = Block::make(old == nullptr ? 4 : 2 * (old->mask + 1));
     if (old == nullptr) return;
+    const auto isFree = [](const Slot& slot) { return slot.number == 0; };
+    Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
     for (uint32_t k = 0; k <= old->mask; ++k) {
         const Slot& slot = old->slots[k];
-        if (slot.number == 0) continue;
-        size_t i = Block::place(slot.number, block_->mask);
-        while (block_->slots[i].number != 0) i = (i + 1) & block_->mask;
-        block_->slots[i] = slot;
+        if (!isFree(slot))
+            slots[qestl::firstFreePlace(slots, block_->mask, Block::place(slot.number, block_->mask), isFree)] = slot;
     }
     block_->used = old->used;
     block_->similar = old->similar;

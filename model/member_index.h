@@ -219,9 +219,8 @@ private:
         const size_t mask = size - 1;
         for (Slot& slot : old) {
             if (slot.hash <= kErased) continue;
-            size_t at = slot.hash & mask;
-            while (slots_[at].hash != kFree) at = (at + 1) & mask;
-            Slot& moved = slots_[at];
+            Slot& moved =
+                slots_[qestl::firstFreePlace(slots_, mask, slot.hash, [](const Slot& s) { return s.hash == kFree; })];
             moved.hash = slot.hash;
             moved.at = static_cast<uint32_t>(text_.size());
             moved.length = slot.length;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <functional>
 
+#include "foundation/open_slots.h"
+
 namespace model {
 
 uint64_t NameStringPool::offsetOf(std::string_view text) {
@@ -26,15 +28,9 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
 }
 
 void NameStringPool::grow() {
-    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
-    old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.offset == kEmpty) continue;
-        size_t at = slot.hash & mask;
-        while (slots_[at].offset != kEmpty) at = (at + 1) & mask;
-        slots_[at] = slot;
-    }
+    qestl::placeSlotsAgain(
+        slots_, slots_.empty() ? 1024 : slots_.size() * 2, [](const Slot& slot) { return slot.offset == kEmpty; },
+        [](const Slot& slot) { return slot.hash; });
 }
 
 }  // namespace model
