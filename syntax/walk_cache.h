@@ -61,6 +61,18 @@ public:
         uint32_t offset;  // window position after the walk, from its start
         RuleSet visited;
     };
+    // The reductions of a walk in runs: a run is either one reduction, or
+    // reductions over one record at one position, one after the other, of
+    // rules nobody is told of when the record holds a node (an operand handed
+    // down the operator ladder). Those rules are kept together, so that a
+    // replay adds them in one step.
+    struct Run {
+        uint32_t offset;
+        uint32_t firstReduction;  // from the walk's first
+        uint32_t reductionCount;
+        bool quiet;     // a run of reductions of `rules`
+        RuleSet rules;  // of a quiet run
+    };
     struct Walk {
         int32_t covered;  // end - start, or -1 when the walk failed
         uint32_t changed;
@@ -68,6 +80,8 @@ public:
         uint32_t reductionCount;
         uint32_t firstMark;
         uint32_t markCount;
+        uint32_t firstRun;
+        uint32_t runCount;
     };
 
     static constexpr uint32_t kNoNode = 0;
@@ -94,10 +108,13 @@ public:
     }
     const Reduction* reductions(const Walk& walk) const { return reductions_.data() + walk.firstReduction; }
     const Mark* marks(const Walk& walk) const { return marks_.data() + walk.firstMark; }
+    const Run* runs(const Walk& walk) const { return runs_.data() + walk.firstRun; }
 
     // Keeps a walk of `rule` that read `kinds`; false when the cache is full.
+    // `untold` are the rules the runs are made of (see Run).
     bool insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
-                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount);
+                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount,
+                const RuleSet& untold);
 
     size_t walkCount() const { return walks_.size(); }
     void clear();
@@ -131,4 +148,5 @@ private:
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
+    std::vector<Run> runs_;
 };
