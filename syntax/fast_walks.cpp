@@ -182,7 +182,6 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
         if (i == recording.start) visited.keepOnly(cache_->reach(recording.rule));
         if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
     }
-    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed,
-                   reductionScratch_.data(), reductionScratch_.size(), markScratch_.data(), markScratch_.size(),
-                   passThrough_);
+    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed, reductionScratch_.data(),
+                   reductionScratch_.size(), markScratch_.data(), markScratch_.size(), passThrough_);
 }
