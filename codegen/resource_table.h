@@ -17,6 +17,7 @@
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
+#include "model/kept_objects.h"
 
 namespace model {
 class ModelContext;
@@ -130,12 +131,13 @@ private:
         uint8_t fileMeasured = 0;
     };
     std::vector<KeptItem> kept_;
-    std::unordered_map<const model::cbircode*, uint32_t> keptIndex_;
+    model::KeptIndex keptIndex_;
     // True when the item had changed; only its place and operands unless
     // `whole`.
     static bool giveBackItem(KeptItem& state, bool whole);
 
     qestl::SmartPtrVector items_;
+    size_t lentItems_ = 0;  // the first items, lent by a registry
     // One index per family: strings (translated ones stay), binary blocks
     // and files, so a text never finds a block or a file of the same name.
     NameIndex strings_, blocks_, files_;
