@@ -74,7 +74,7 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     if (startKind == WalkCache::kNoStart) return grammar_->matchBody(*this, ruleId, start, changed);
     uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
-        if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
+        if (WalkCache::Walk* walk = cache_->walkAt(node)) {
             cache_->noteReplayed(ruleId);
             return replayWalk(*walk, start, changed);
         }
@@ -88,9 +88,9 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     return recordWalk(ruleId, start, startKind, changed);
 }
 
-int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
+int qeLexSyntax::replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
-    const WalkCache::Run* runs = cache_->runs(walk);
+    const WalkCache::Run* runs = cache_->runs(walk, passThrough_);
     // With no walk written down, the matches over one record that nobody is
     // told of (an operand handed down the operator ladder) only add their
     // rules to it, and clear its marks when one is new: a run of them is
@@ -183,5 +183,5 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
         if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
     }
     cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed, reductionScratch_.data(),
-                   reductionScratch_.size(), markScratch_.data(), markScratch_.size(), passThrough_);
+                   reductionScratch_.size(), markScratch_.data(), markScratch_.size());
 }

@@ -55,8 +55,7 @@ uint32_t WalkCache::startKind(const RuleSet& matches) {
 }
 
 bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
-                       const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount,
-                       const RuleSet& untold) {
+                       const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount) {
     if (reductions_.size() + reductionCount > kReductionLimit || marks_.size() + markCount > kReductionLimit ||
         nodes_.size() + kinds.size() > kReductionLimit)
         return false;
@@ -71,8 +70,25 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
         node = child;
     }
     if (nodes_[node] >= 0) return true;  // a walk over these kinds is kept already
+    Walk walk{covered,
+              changed,
+              static_cast<uint32_t>(reductions_.size()),
+              static_cast<uint32_t>(reductionCount),
+              static_cast<uint32_t>(marks_.size()),
+              static_cast<uint32_t>(markCount),
+              0,
+              kNoRuns};
+    reductions_.insert(reductions_.end(), reductions, reductions + reductionCount);
+    marks_.insert(marks_.end(), marks, marks + markCount);
+    nodes_[node] = static_cast<int32_t>(walks_.size());
+    walks_.push_back(walk);
+    return true;
+}
+
+void WalkCache::makeRuns(Walk& walk, const RuleSet& untold) {
     const size_t firstRun = runs_.size();
-    for (uint32_t i = 0; i < reductionCount; ++i) {
+    const Reduction* reductions = reductions_.data() + walk.firstReduction;
+    for (uint32_t i = 0; i < walk.reductionCount; ++i) {
         const Reduction& reduction = reductions[i];
         const bool quiet = reduction.count == 1 && untold.test(reduction.rule);
         Run* last = runs_.size() > firstRun ? &runs_.back() : nullptr;
@@ -85,19 +101,8 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
         if (quiet) run.rules.set(reduction.rule);
         runs_.push_back(run);
     }
-    Walk walk{covered,
-              changed,
-              static_cast<uint32_t>(reductions_.size()),
-              static_cast<uint32_t>(reductionCount),
-              static_cast<uint32_t>(marks_.size()),
-              static_cast<uint32_t>(markCount),
-              static_cast<uint32_t>(firstRun),
-              static_cast<uint32_t>(runs_.size() - firstRun)};
-    reductions_.insert(reductions_.end(), reductions, reductions + reductionCount);
-    marks_.insert(marks_.end(), marks, marks + markCount);
-    nodes_[node] = static_cast<int32_t>(walks_.size());
-    walks_.push_back(walk);
-    return true;
+    walk.firstRun = static_cast<uint32_t>(firstRun);
+    walk.runCount = static_cast<uint32_t>(runs_.size() - firstRun);
 }
 
 void WalkCache::addEdge(uint64_t key, uint32_t node) {

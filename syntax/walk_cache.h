@@ -65,7 +65,8 @@ public:
     // reductions over one record at one position, one after the other, of
     // rules nobody is told of when the record holds a node (an operand handed
     // down the operator ladder). Those rules are kept together, so that a
-    // replay adds them in one step.
+    // replay adds them in one step. Made at a walk's first replay: most walks
+    // of varied code are never replayed.
     struct Run {
         uint32_t offset;
         uint32_t firstReduction;  // from the walk's first
@@ -81,8 +82,9 @@ public:
         uint32_t firstMark;
         uint32_t markCount;
         uint32_t firstRun;
-        uint32_t runCount;
+        uint32_t runCount;  // kNoRuns until the first replay
     };
+    static constexpr uint32_t kNoRuns = ~0u;
 
     static constexpr uint32_t kNoNode = 0;
 
@@ -102,19 +104,21 @@ public:
         }
     }
     // The walk that read exactly the kinds leading to `node`; null if none.
-    const Walk* walkAt(uint32_t node) const {
+    Walk* walkAt(uint32_t node) {
         const int32_t index = nodes_[node];
         return index < 0 ? nullptr : &walks_[static_cast<size_t>(index)];
     }
     const Reduction* reductions(const Walk& walk) const { return reductions_.data() + walk.firstReduction; }
     const Mark* marks(const Walk& walk) const { return marks_.data() + walk.firstMark; }
-    const Run* runs(const Walk& walk) const { return runs_.data() + walk.firstRun; }
+    // The runs of a walk, made of the rules in `untold` when first asked.
+    const Run* runs(Walk& walk, const RuleSet& untold) {
+        if (walk.runCount == kNoRuns) makeRuns(walk, untold);
+        return runs_.data() + walk.firstRun;
+    }
 
     // Keeps a walk of `rule` that read `kinds`; false when the cache is full.
-    // `untold` are the rules the runs are made of (see Run).
     bool insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
-                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount,
-                const RuleSet& untold);
+                const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount);
 
     size_t walkCount() const { return walks_.size(); }
     void clear();
@@ -124,6 +128,7 @@ private:
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 16) | (kind & 0xFFFF); }
     size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
     void addEdge(uint64_t key, uint32_t node);
+    void makeRuns(Walk& walk, const RuleSet& untold);
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
