@@ -34,16 +34,18 @@ model::Operand ResourceTable::referTo(size_t index) const {
     return reference;
 }
 
-size_t ResourceTable::append(NameIndex& index, std::string_view name, uint32_t kind, const void* data,
+size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data,
                              uint64_t length, uint8_t mark) {
     auto* item = new ResourceItem();
-    item->name = qestl::qestringA(name);
+    item->name = qestl::qestringA(name.text);
     item->mark = mark;
-    const bool named = kind == kResourceString && data == name.data() && length == name.size();
+    const bool named = kind == kResourceString && data == name.text.data() && length == name.text.size();
     item->setData(kind, named ? item->name.c_str() : data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
-    index.emplace(item->name.view(), at);
+    qestl::HashedText key = name;
+    key.text = item->name.view();
+    index.emplace(key, at);
     return at;
 }
 
@@ -52,10 +54,11 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     const uint8_t mark = node ? 1 : 0;
     switch (kind) {
     case kResourceString: {
+        const qestl::HashedText key(name);
         const NameIndex* indexes[] = {lentStrings_, &strings_};
         for (const NameIndex* index : indexes) {
             if (index == nullptr) continue;
-            auto found = index->find(name);
+            auto found = index->find(key);
             if (found == index->end()) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
@@ -66,7 +69,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             }
             return referTo(found->second);
         }
-        return referTo(append(strings_, name, kind, data, length, mark));
+        return referTo(append(strings_, key, kind, data, length, mark));
     }
     case kResourceFile: {
         qestl::qestringW path;
@@ -75,7 +78,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);
-        auto hit = files_.find(found.view());
+        auto hit = files_.find(qestl::HashedText(found.view()));
         if (hit != files_.end()) return referTo(hit->second);
         return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
     }
