@@ -152,8 +152,8 @@ void sharePositions(const CodeList& code) {
         StatementNode& node = held.as<model::cbircode>()->sourceNode;
         if (!node) continue;
         const uint32_t file = node->fileIndex, line = node->startLine, column = node->startColumn;
-        size_t at = ((static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column) *
-                    0x9E3779B97F4A7C15ull >> 32;
+        const size_t key = (static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column;
+        size_t at = (key * 0x9E3779B97F4A7C15ull) >> 32;
         for (;; ++at) {
             Slot& slot = table[at & mask];
             if (slot.node == nullptr) {

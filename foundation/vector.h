@@ -104,13 +104,18 @@ public:
         }
         ++count_;
     }
-    // Moved in where there is room; a vector that must grow copies it.
+    // Moved in, into the grown buffer too; an element of this vector's own
+    // buffer is copied, since growing frees it.
     void pushBack(T&& element) {
         if (count_ + 1 > capacity_ || isBorrowed()) {
-            regrow(size_t{count_} * 2 + 1, count_, &element, 1);
-        } else {
-            new (data_ + count_) T(std::move(element));
+            if (&element >= data_ && &element < data_ + count_) {
+                regrow(size_t{count_} * 2 + 1, count_, &element, 1);
+                ++count_;
+                return;
+            }
+            regrow(size_t{count_} * 2 + 1, count_, nullptr, 0);
         }
+        new (data_ + count_) T(std::move(element));
         ++count_;
     }
 
@@ -306,6 +311,12 @@ protected:
             data_ = fresh;
             capacity_ = checked;
             return;
+        } else if (std::is_nothrow_move_constructible_v<T> && !isBorrowed()) {
+            // Our own elements are moved, not copied, since their buffer goes
+            // next; after the new ones, which may come from it.
+            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+            for (size_t i = 0; i < index; ++i) new (fresh + i) T(std::move(data_[i]));
+            for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(std::move(data_[i]));
         } else {
             for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
             for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);

@@ -38,7 +38,8 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
                 }
             }
             const qeAbstractNode& node = *instruction.sourceNode;
-            run[held++] = DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner};
+            run[held++] = DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn,
+                                          owner};
             if (held == kRun) {
                 take(DebugRecord::LineRun(run, held));
                 held = 0;
