@@ -47,10 +47,15 @@ bool buildStaticLibraryAndWrite(CompileOptions& options) {
 bool compileExecutable(CompileOptions& options) {
     if (!outputsSpareInputs(options)) return false;
     if (!options.versionFile.empty() && !readVersionFile(options)) return false;
+    qestl::qestringA compilerPath(platform::modulePath().c_str());
+    const bool knownTarget = options.targetOs != kTargetOther;
+    // The image streams into the executable as -c streams it into its file.
+    StreamedExecutable streamed(options.outputPath, options);
+    if (streamed.begin(compilerPath, knownTarget))
+        return compileToStream(streamed, options) == 1 && streamed.complete();
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;
     if (stream.size() > UINT32_MAX) return false;
-    qestl::qestringA compilerPath(platform::modulePath().c_str());
     return buildExecutable(compilerPath, stream.data(), static_cast<uint32_t>(stream.size()), options.outputPath,
-                           options, options.targetOs != kTargetOther);
+                           options, knownTarget);
 }

@@ -3,6 +3,7 @@
 // stub is checked against its bytes before anything is moved.
 #include <cstdio>
 
+#include "executable/executable_builder.h"
 #include "executable/stub_writers.h"
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
@@ -73,24 +74,24 @@ bool rangesOverlap(uint64_t a, uint64_t aLength, uint64_t b, uint64_t bLength) {
     return a < b + bLength && b < a + aLength;
 }
 
-// The head of the block the image travels in: its length, then 24 zeros; the
-// whole block is padded to 32 bytes.
-void appendElfPayload(ByteWriter& out, const uint8_t* image, uint32_t imageLength, bool bigEndian) {
-    out.u64(imageLength, bigEndian);
-    out.zeros(24);
-    out.bytes(image, imageLength);
-    out.zeros((32 - imageLength % 32) % 32);
-}
-
 }  // namespace
 
-int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
-                 ByteWriter& writer) {
+// The head of the block the image travels in: its length, then 24 zeros; the
+// whole block is padded to 32 bytes.
+void appendElfPayloadHead(ByteWriter& out, uint32_t imageLength, bool bigEndian) {
+    out.u64(imageLength, bigEndian);
+    out.zeros(kElfPayloadHeadBytes - 8);
+}
+
+uint32_t elfPayloadPadding(uint32_t imageLength) { return (32 - imageLength % 32) % 32; }
+
+int placeElfImage(const ByteVector& stub, uint32_t imageLength, ElfPlacement& placement) {
     if (stub.size() < 52 || stub[0] != 0x7F || stub[1] != 'E' || stub[2] != 'L' || stub[3] != 'F')
         return kStubUnusable;
     const ElfLayout& layout = stub[4] == 2 ? kElf64 : kElf32;
     const bool big = stub[5] == 2;
-    ByteVector patched = stub;
+    ByteVector& patched = placement.patched;
+    patched = stub;
     ElfFields f(layout, patched, big);
     const uint64_t phoff = f.address(layout.phoff), shoff = f.address(layout.shoff);
     const uint32_t phentsize = f.u16(layout.phentsize), phnum = f.u16(layout.phnum);
@@ -128,7 +129,7 @@ int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLen
         rangesOverlap(0, layout.wide ? 64 : 52, oldOffset, oldSize))
         return kStubUnusable;
 
-    const uint64_t blockSize = 32 + uint64_t{imageLength} + (32 - imageLength % 32) % 32;
+    const uint64_t blockSize = kElfPayloadHeadBytes + uint64_t{imageLength} + elfPayloadPadding(imageLength);
     const int64_t delta = static_cast<int64_t>(blockSize) - static_cast<int64_t>(oldSize);
     const uint64_t behind = oldOffset + oldSize;
 
@@ -155,12 +156,28 @@ int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLen
         }
     }
     if (!fits || !f.ok()) return kStubUnusable;
-
-    writer.bytes(patched.data(), oldOffset);
-    appendElfPayload(writer, image, imageLength, big);
-    writer.bytes(patched.data() + behind, patched.size() - behind);
-    if (debuggable) writer.bytes("kdbg", 4);
+    placement.blockAt = oldOffset;
+    placement.behind = behind;
+    placement.bigEndian = big;
     return kStubWritten;
+}
+
+int patchElfStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
+                 ByteWriter& writer) {
+    ElfPlacement placed;
+    const int result = placeElfImage(stub, imageLength, placed);
+    if (result != kStubWritten) return result;
+    writer.bytes(placed.patched.data(), placed.blockAt);
+    appendElfPayloadHead(writer, imageLength, placed.bigEndian);
+    writer.bytes(image, imageLength);
+    writer.zeros(elfPayloadPadding(imageLength));
+    writeElfTail(placed, debuggable, writer);
+    return kStubWritten;
+}
+
+void writeElfTail(const ElfPlacement& placed, bool debuggable, ByteWriter& writer) {
+    writer.bytes(placed.patched.data() + placed.behind, placed.patched.size() - placed.behind);
+    if (debuggable) writer.bytes("kdbg", 4);
 }
 
 int patchMachOStub(const ByteVector& stub, const uint8_t* image, uint32_t imageLength, bool debuggable,
@@ -236,6 +253,10 @@ uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath,
         writer.spill();
         if (!file.commit()) result = kStubNotWritable;
     }
+    return reportElfOrMachOResult(result, outputPath, options);
+}
+
+uint32_t reportElfOrMachOResult(int result, const qestl::qestringW& outputPath, const CompileOptions& options) {
     const qestl::qestringA shown = qestl::narrow(outputPath);
     if (result == kStubWritten) {
         std::printf("已生成:%s\n", shown.c_str());
@@ -248,4 +269,81 @@ uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath,
     printMissingExtension(kExtensionPage);
     std::printf("%s_%s\n生成失败\n", targetOsFolder(options).c_str(), options.processorName.c_str());
     return 0;
+}
+
+StreamedExecutable::StreamedExecutable(const qestl::qestringW& outputPath, const CompileOptions& options)
+    : outputPath_(outputPath), options_(options), file_(outputPath, platform::kExecutableFileMode) {}
+
+bool StreamedExecutable::begin(const qestl::qestringA& compilerPath, bool knownTarget) {
+    qestl::qestringA stubPath;
+    int kind = kKindUnknown;
+    if (!resolveStubPath(options_, compilerPath, stubPath, kind) || kind != kKindElf ||
+        !loadStub(options_, stubPath, usesStoredStub(options_, knownTarget), targetBits(options_), stub_))
+        return false;
+    // Where ".vm" lies does not depend on the image's length.
+    ElfPlacement placed;
+    if (placeElfImage(stub_, 0, placed) != kStubWritten) return false;
+    imageAt_ = placed.blockAt + kElfPayloadHeadBytes;
+    return true;
+}
+
+// The stub's bytes before the image stand in for the patched ones until
+// `complete` knows the image's length.
+void StreamedExecutable::start() {
+    if (started_) return;
+    started_ = true;
+    qestl::writeInPieces(file_, stub_.data(), imageAt_ - kElfPayloadHeadBytes);
+    const uint8_t head[kElfPayloadHeadBytes] = {};
+    file_.write(head, kElfPayloadHeadBytes);
+}
+
+bool StreamedExecutable::open() {
+    start();
+    return file_.open();
+}
+
+uint32_t StreamedExecutable::write(const void* source, uint32_t count) {
+    start();
+    written_ += count;
+    return file_.write(source, count);
+}
+
+void StreamedExecutable::expectSize(uint64_t total) {
+    start();
+    file_.expectSize(imageAt_ + total);
+}
+
+bool StreamedExecutable::writesAtPositions() {
+    start();
+    return file_.writesAtPositions();
+}
+
+bool StreamedExecutable::writeAt(uint64_t position, const void* source, uint32_t count) {
+    return file_.writeAt(imageAt_ + position, source, count);
+}
+
+bool StreamedExecutable::complete() {
+    if (written_ > UINT32_MAX) return false;
+    start();
+    const uint32_t imageLength = static_cast<uint32_t>(written_);
+    ElfPlacement placed;
+    int result = placeElfImage(stub_, imageLength, placed);
+    if (result == kStubWritten) {
+        ByteVector bytes;
+        ByteWriter writer(bytes);
+        writer.zeros(elfPayloadPadding(imageLength));
+        writeElfTail(placed, options_.debuggable != 0, writer);
+        qestl::writeInPieces(file_, bytes.data(), bytes.size());
+        bytes.clear();
+        appendElfPayloadHead(writer, imageLength, placed.bigEndian);
+        // Every byte is in the file before the head is rewritten over it.
+        file_.flush();
+        const bool patched = file_.writesAtPositions() &&
+                             file_.writeAt(0, placed.patched.data(), static_cast<uint32_t>(placed.blockAt)) &&
+                             file_.writeAt(placed.blockAt, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        if (!patched || !file_.commit()) result = kStubNotWritable;
+    }
+    const uint32_t reported = reportElfOrMachOResult(result, outputPath_, options_);
+    std::fflush(stdout);
+    return reported == 1;
 }

@@ -97,11 +97,14 @@ bool loadStub(const CompileOptions& options, const qestl::qestringA& stubPath, b
     return readWholeFile(qestl::widen(stubPath), stub) && !stub.empty();
 }
 
+bool usesStoredStub(const CompileOptions& options, bool knownTarget) {
+    const bool storedProcessor = options.processorName.view() == "x86" || options.processorName.view() == "x86_64";
+    return knownTarget && options.targetOs >= kTargetWindows && options.targetOs <= kTargetDarwin && storedProcessor;
+}
+
 bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image, uint32_t imageLength,
                      const qestl::qestringW& outputPath, CompileOptions& options, bool knownTarget) {
-    const bool storedProcessor = options.processorName.view() == "x86" || options.processorName.view() == "x86_64";
-    const bool useStored = knownTarget && options.targetOs >= kTargetWindows && options.targetOs <= kTargetDarwin &&
-                           storedProcessor;
+    const bool useStored = usesStoredStub(options, knownTarget);
     qestl::qestringA stubPath;
     int kind = kKindUnknown;
     if (!resolveStubPath(options, compilerPath, stubPath, kind)) {

@@ -44,6 +44,25 @@ int targetBits(const CompileOptions& options);
 // The target's folder beside the compiler: the OS name, or the custom name.
 qestl::qestringA targetOsFolder(const CompileOptions& options);
 
+// Where an image of `imageLength` bytes goes in an ELF stub: the stub with
+// every field set for it, the place of ".vm", where the image's block now
+// starts, and the offset of the stub's bytes that follow the block.
+struct ElfPlacement {
+    qestl::ByteVector patched;
+    uint64_t blockAt = 0;
+    uint64_t behind = 0;
+    bool bigEndian = false;
+};
+// kStubWritten or kStubUnusable.
+int placeElfImage(const qestl::ByteVector& stub, uint32_t imageLength, ElfPlacement& placement);
+
+// The block's head (the image's length, then zeros), its padding, and the
+// stub's bytes behind the block with the debug mark.
+inline constexpr uint32_t kElfPayloadHeadBytes = 32;
+void appendElfPayloadHead(qestl::ByteWriter& out, uint32_t imageLength, bool bigEndian);
+uint32_t elfPayloadPadding(uint32_t imageLength);
+void writeElfTail(const ElfPlacement& placed, bool debuggable, qestl::ByteWriter& out);
+
 // The ELF stub with the image in its ".vm" section (and "kdbg" when
 // `debuggable`), through `out`. kStubWritten or kStubUnusable; nothing is
 // written unless the stub is usable.
@@ -67,6 +86,12 @@ inline int patchMachOStub(const qestl::ByteVector& stub, const uint8_t* image, u
     qestl::ByteWriter writer(out);
     return patchMachOStub(stub, image, imageLength, debuggable, writer);
 }
+
+// Reports the outcome of an ELF or Mach-O executable; 1 when written.
+uint32_t reportElfOrMachOResult(int result, const qestl::qestringW& outputPath, const CompileOptions& options);
+
+// Whether the target's stub is the copy stored inside the compiler.
+bool usesStoredStub(const CompileOptions& options, bool knownTarget);
 
 // Writes an ELF or Mach-O executable and reports it; 1 when written.
 uint32_t buildElfOrMachOExecutable(bool machO, const qestl::qestringA& stubPath, const uint8_t* image,
