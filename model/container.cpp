@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 
@@ -447,44 +448,141 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 
 }  // namespace
 
-size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
-    // Most calls find a name that failed before: the probe reads the raw
-    // arrays and compares the text only behind a matching hash and length.
-    const auto hash = static_cast<uint32_t>(name.hash);
-    const size_t length = name.text.size();
-    if (slots_.size() < 2 * (entries_.size() + 1)) grow();
-    const size_t mask = slots_.size() - 1;
-    Slot* slots = slots_.data();
-    const Entry* entries = entries_.data();
-    size_t i = hash & mask;
-    for (; slots[i].entry != 0; i = (i + 1) & mask) {
-        if (slots[i].hash != hash) continue;
-        const Entry& entry = entries[slots[i].entry - 1];
-        if (entry.length == length && std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0)
-            return entry.count;
+namespace {
+
+// Every name that failed a lookup in some container, numbered: a lookup
+// fails one name in many containers, which keep its number only, and the
+// number of the name last asked for is answered without probing.
+class FailedNameNumbers {
+public:
+    uint32_t numberOf(const qestl::HashedText& name) {
+        if (last_ != 0 && lastHash_ == name.hash && textOf(last_ - 1) == name.text) return last_ - 1;
+        const auto hash = static_cast<uint32_t>(name.hash);
+        if (slots_.size() < 2 * (entries_.size() + 1)) grow();
+        const size_t mask = slots_.size() - 1;
+        size_t i = hash & mask;
+        for (; slots_[i].number != 0; i = (i + 1) & mask) {
+            if (slots_[i].hash == hash && textOf(slots_[i].number - 1) == name.text) break;
+        }
+        if (slots_[i].number == 0) {
+            entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size())});
+            text_.append(name.text);
+            slots_[i] = Slot{hash, static_cast<uint32_t>(entries_.size())};
+        }
+        last_ = slots_[i].number;
+        lastHash_ = name.hash;
+        return last_ - 1;
     }
-    entries_.push_back(
-        Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(length), static_cast<uint32_t>(count)});
-    text_.append(name.text);
-    slots[i] = Slot{hash, static_cast<uint32_t>(entries_.size())};
+    // Blocks alive that hold numbers: with none, the numbers are given up.
+    void blockMade() { ++blocks_; }
+    void blockFreed() {
+        if (--blocks_ == 0) *this = FailedNameNumbers();
+    }
+
+private:
+    struct Entry {
+        uint32_t at;
+        uint32_t length;
+    };
+    struct Slot {
+        uint32_t hash;    // the low half of the name's hash
+        uint32_t number;  // the entry's index + 1; 0 is a free slot
+    };
+    std::string_view textOf(uint32_t number) const {
+        return std::string_view(text_).substr(entries_[number].at, entries_[number].length);
+    }
+    void grow() {
+        std::vector<Slot> slots(slots_.empty() ? 64 : slots_.size() * 2, Slot{0, 0});
+        const size_t mask = slots.size() - 1;
+        for (const Slot& slot : slots_) {
+            if (slot.number == 0) continue;
+            size_t i = slot.hash & mask;
+            while (slots[i].number != 0) i = (i + 1) & mask;
+            slots[i] = slot;
+        }
+        slots_.swap(slots);
+    }
+
+    std::string text_;
+    std::vector<Entry> entries_;
+    std::vector<Slot> slots_;
+    uint32_t last_ = 0;  // the number last answered + 1
+    size_t lastHash_ = 0;
+    size_t blocks_ = 0;
+};
+
+// Never destroyed: a container of static storage may outlive any other.
+FailedNameNumbers& failedNameNumbers() {
+    static auto* numbers = new FailedNameNumbers();
+    return *numbers;
+}
+
+}  // namespace
+
+// A header and its slots in one allocation; most containers that fail a
+// lookup fail a few names.
+struct FailedNames::Block {
+    uint32_t mask;
+    uint32_t used;
+    qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
+    Slot slots[1];
+
+    static Block* make(uint32_t capacity) {
+        void* memory = ::operator new(offsetof(Block, slots) + capacity * sizeof(Slot));
+        auto* block = static_cast<Block*>(memory);
+        block->mask = capacity - 1;
+        block->used = 0;
+        block->similar = nullptr;
+        for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
+        failedNameNumbers().blockMade();
+        return block;
+    }
+    static void free(Block* block) {
+        delete block->similar;
+        ::operator delete(block);
+        failedNameNumbers().blockFreed();
+    }
+    static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
+};
+
+size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
+    const uint32_t number = failedNameNumbers().numberOf(name) + 1;
+    if (block_ == nullptr || 4 * (block_->used + 1) > 3 * (block_->mask + 1)) grow();
+    Slot* slots = block_->slots;
+    size_t i = Block::place(number, block_->mask);
+    for (; slots[i].number != 0; i = (i + 1) & block_->mask)
+        if (slots[i].number == number) return slots[i].count;
+    slots[i] = Slot{number, static_cast<uint32_t>(count)};
+    ++block_->used;
     return count;
 }
 
 void FailedNames::grow() {
-    std::vector<Slot> slots(slots_.empty() ? 8 : slots_.size() * 2, Slot{0, 0});
-    const size_t mask = slots.size() - 1;
-    for (const Slot& slot : slots_) {
-        if (slot.entry == 0) continue;
-        size_t i = slot.hash & mask;
-        while (slots[i].entry != 0) i = (i + 1) & mask;
-        slots[i] = slot;
+    Block* old = block_;
+    block_ = Block::make(old == nullptr ? 4 : 2 * (old->mask + 1));
+    if (old == nullptr) return;
+    for (uint32_t k = 0; k <= old->mask; ++k) {
+        const Slot& slot = old->slots[k];
+        if (slot.number == 0) continue;
+        size_t i = Block::place(slot.number, block_->mask);
+        while (block_->slots[i].number != 0) i = (i + 1) & block_->mask;
+        block_->slots[i] = slot;
     }
-    slots_.swap(slots);
+    block_->used = old->used;
+    block_->similar = old->similar;
+    old->similar = nullptr;
+    Block::free(old);
 }
 
-Container::FailedLookups& Container::failedLookups() {
-    if (!failed_) failed_ = std::make_unique<FailedLookups>();
-    return *failed_;
+std::vector<qestl::SmartPtr>& FailedNames::similarList(std::string_view name) {
+    if (block_ == nullptr) grow();
+    if (block_->similar == nullptr) block_->similar = new qestl::TextMap<std::vector<qestl::SmartPtr>>();
+    return block_->similar->findOrAdd(name);
+}
+
+void FailedNames::clear() {
+    if (block_ != nullptr) Block::free(block_);
+    block_ = nullptr;
 }
 
 void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
@@ -492,14 +590,13 @@ void Container::collectSimilarNames(ModelContext& context, const qestl::HashedTe
     // every later failure too; the list itself is made when a message asks.
     // A name that first failed here when there were no members is offered
     // none, and most failures are in containers that have none.
-    const size_t counted = failedLookups().names.countAtFirstFailure(name, members_.size());
+    const size_t counted = failed_.countAtFirstFailure(name, members_.size());
     if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    FailedLookups& failed = failedLookups();
-    const size_t noted = failed.names.countAtFirstFailure(name, memberCount);
-    std::vector<qestl::SmartPtr>& similar = failed.similarLists.findOrAdd(name);
+    const size_t noted = failed_.countAtFirstFailure(name, memberCount);
+    std::vector<qestl::SmartPtr>& similar = failed_.similarList(name);
     // An empty list is made again: it comes out empty again.
     if (similar.empty()) {
         const size_t counted = std::min(noted, static_cast<size_t>(members_.size()));
@@ -544,7 +641,7 @@ void Container::clear() {
     for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
     taken.clear();
     forgetIndex();
-    failed_.reset();
+    failed_.clear();
     owner.reset();
 }
 
@@ -584,7 +681,7 @@ bool Container::restore(const Saved& saved) {
     kept.signatures.clear();
     indexEntries_ = static_cast<uint32_t>(saved.indexEntries);
     kept.slotValues = saved.slotValues;
-    failed_.reset();
+    failed_.clear();
     return true;
 }
 
@@ -592,7 +689,7 @@ void Container::handOverMembers() {
     noteWrite();
     members_.clear();
     forgetIndex();
-    failed_.reset();
+    failed_.clear();
     owner.reset();
 }
 

@@ -23,36 +23,33 @@ namespace model {
 class LibraryReader;
 
 // The names whose lookup failed in a container, each with the count of
-// members the container had at its first failure. One text holds the names
-// and an open-addressed table finds their entries: a large program fails
-// lookups of a hundred thousand names, where a map node per name took 112
-// bytes.
+// members the container had at its first failure, and the similar names a
+// message listed. A large program fails lookups in a million containers:
+// each holds no more than one block of (name number, count) pairs, the
+// names themselves are kept once for the process (failedNameNumber).
 class FailedNames {
 public:
+    FailedNames() = default;
+    ~FailedNames() { clear(); }
+    FailedNames(const FailedNames&) = delete;
+    FailedNames& operator=(const FailedNames&) = delete;
+
     // The count noted at the name's first failure; `count` is noted now when
     // the name has not failed before.
     size_t countAtFirstFailure(const qestl::HashedText& name, size_t count);
+    // The similar names of a failed name, among the members counted, once a
+    // message listed them.
+    std::vector<qestl::SmartPtr>& similarList(std::string_view name);
+    void clear();
 
 private:
-    struct Entry {
-        uint32_t at;
-        uint32_t length;
+    struct Slot {
+        uint32_t number;  // the name's number + 1; 0 is a free slot
         uint32_t count;
     };
-    std::string_view nameOf(const Entry& entry) const { return std::string_view(text_).substr(entry.at, entry.length); }
+    struct Block;
     void grow();
-
-    // The low half of the name's hash beside the entry: a probe reads the
-    // entry and its text only when the halves match (a failed lookup of a
-    // new name touches one place), and growing needs no hashing again.
-    struct Slot {
-        uint32_t hash;
-        uint32_t entry;  // the entry's index + 1; 0 is a free slot
-    };
-
-    std::string text_;
-    std::vector<Entry> entries_;
-    std::vector<Slot> slots_;
+    Block* block_ = nullptr;
 };
 
 class LibraryWriter;
@@ -68,7 +65,7 @@ enum ContainerKind : uint32_t {
     kDynamicProperties = 14,
     kStaticProperties = 15,
     kDynamicMethods = 16,
-    kFirstNativeLibrary = 28,  // a static import block's module
+    kFirstNativeLibrary = 28,    // a static import block's module
     kDynamicNativeLibrary = 29,  // a class's dynamic import table
     kStaticMethods = 34,
 };
@@ -116,7 +113,9 @@ public:
     virtual bool readFromLibrary(LibraryReader& in);
 
     Operand findOrCreate(std::string_view name, const qestl::SmartPtr& member, NameEntry* out = nullptr);
-    Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) { return findOrCreate(name, member); }
+    Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) {
+        return findOrCreate(name, member);
+    }
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
     // Imported functions: nothing is added when an entry of the name has the
@@ -240,15 +239,7 @@ private:
     void forgetIndex();
     Tables* tables_ = nullptr;
     cbircode* lentWith_ = nullptr;
-    // Made at the first failed lookup: most containers never have one.
-    struct FailedLookups {
-        FailedNames names;
-        // The similar names of a failed name, among the members counted,
-        // once a message listed them.
-        qestl::TextMap<std::vector<qestl::SmartPtr>> similarLists;
-    };
-    FailedLookups& failedLookups();
-    std::unique_ptr<FailedLookups> failed_;
+    FailedNames failed_;
 };
 
 struct Container::Saved {
