@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "foundation/memory.h"
+#include "foundation/object_heap.h"
 
 namespace qestl {
 
@@ -204,7 +205,7 @@ public:
             count_ = checkedCount(n);
             return;
         }
-        T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        T* fresh = allocateBuffer(n);
         size_t kept = count_ < n ? count_ : n;
         if constexpr (std::is_trivially_copyable_v<T>) {
             if (kept != 0) std::memcpy(static_cast<void*>(fresh), data_, kept * sizeof(T));
@@ -289,13 +290,23 @@ protected:
 
     void reserveExact(size_t n) {
         capacity_ = checkedCount(n);
-        data_ = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        data_ = allocateBuffer(n);
+    }
+
+    // The buffers of the compiler's many short lists (candidates, pending
+    // code, value states) come from the object heap, which takes a buffer
+    // back at the size it was made with: the capacity. Byte arrays stay on
+    // the C heap, since a byte stream may hand its buffer on.
+    static constexpr bool kObjectHeapBuffer = !std::is_same_v<T, uint8_t> && alignof(T) <= 8;
+    static T* allocateBuffer(size_t n) {
+        if constexpr (kObjectHeapBuffer) return static_cast<T*>(allocateObjectMemory(n * sizeof(T)));
+        else return static_cast<T*>(allocateOrDie(n * sizeof(T)));
     }
 
     // Moves to a buffer of newCapacity with n new elements at index.
     void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
         const Count checked = checkedCount(newCapacity);
-        T* fresh = static_cast<T*>(allocateOrDie(newCapacity * sizeof(T)));
+        T* fresh = allocateBuffer(newCapacity);
         if constexpr (std::is_trivially_copyable_v<T>) {
             if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
             if (n != 0 && elements != nullptr) std::memcpy(fresh + index, elements, n * sizeof(T));
@@ -339,7 +350,9 @@ protected:
     }
 
     void releaseBuffer() {
-        if (!isBorrowed()) std::free(data_);
+        if (isBorrowed()) return;
+        if constexpr (kObjectHeapBuffer) freeObjectMemory(data_, size_t{capacity_} * sizeof(T));
+        else std::free(data_);
     }
 
     static constexpr Count kBorrowed = static_cast<Count>(-1);
