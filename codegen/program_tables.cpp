@@ -44,14 +44,14 @@ void ProgramTables::reset() {
     globalObjects_.clear();
     symbolStrings_.clear();
     classesById_.clear();
+    lentFrom_ = nullptr;
     iconResource_ = model::Operand();
     exceptionOperand_ = model::Operand();
 }
 
 void ProgramTables::enterBuiltinsOf(const ProgramTables& registry) {
-    classesById_ = registry.classesById_;
+    lentFrom_ = &registry;
     arrayTypes_ = registry.arrayTypes_;
-    symbolStrings_ = registry.symbolStrings_;
     globalObjects_.lendEntriesOf(registry.globalObjects_);
     if (!registry.ownLentBytes_) registry.ownLentBytes_ = std::make_unique<codegen::LentBytes>();
     lentBytes_ = registry.ownLentBytes_.get();
@@ -59,7 +59,8 @@ void ProgramTables::enterBuiltinsOf(const ProgramTables& registry) {
 
 SmartPtr ProgramTables::classById(int32_t id) const {
     auto found = classesById_.find(id);
-    return found != classesById_.end() ? found->second : SmartPtr();
+    if (found != classesById_.end()) return found->second;
+    return lentFrom_ != nullptr ? lentFrom_->classById(id) : SmartPtr();
 }
 
 SmartPtr ProgramTables::arrayTypeOf(const SmartPtr& element) {

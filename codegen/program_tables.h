@@ -70,13 +70,17 @@ public:
     // The class of a built-in id; empty when none has it.
     qestl::SmartPtr classById(int32_t id) const;
     void setClassById(int32_t id, const qestl::SmartPtr& klass) { classesById_[id] = klass; }
+    // Those registered into this table (not those of the registry a
+    // compilation's built-ins were lent from).
     const std::map<int32_t, qestl::SmartPtr>& classesById() const { return classesById_; }
 
     // The one array type of an element type.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element);
 
     void addSymbolString(std::string_view name) { symbolStrings_.try_emplace(std::string(name), uint8_t{0}); }
-    bool hasSymbolString(const std::string& name) const { return symbolStrings_.count(name) != 0; }
+    bool hasSymbolString(const std::string& name) const {
+        return symbolStrings_.count(name) != 0 || (lentFrom_ != nullptr && lentFrom_->hasSymbolString(name));
+    }
 
     // The section values of the last layout (see codegen/image_parts.h).
     uint64_t* sectionStarts() { return sectionStarts_; }
@@ -107,6 +111,10 @@ private:
     qestl::ByteVector typeBytes_;  // the image's type stream
     qestl::ByteWriter typeWriter_{typeBytes_};
     std::map<int32_t, qestl::SmartPtr> classesById_;
+    // The registry's tables, for a compilation its built-ins were lent to:
+    // their classes by id and symbol strings are read there, not copied
+    // for every compilation.
+    const ProgramTables* lentFrom_ = nullptr;
     model::Container globalObjects_{model::kImageHeap};
     std::map<uint64_t, qestl::SmartPtr> arrayTypes_;  // by the element's serial
     std::map<std::string, uint8_t, qestl::LengthThenBytesLess> symbolStrings_;

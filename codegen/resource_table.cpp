@@ -34,16 +34,18 @@ model::Operand ResourceTable::referTo(size_t index) const {
     return reference;
 }
 
-size_t ResourceTable::append(NameIndex& index, std::string_view name, uint32_t kind, const void* data,
+size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data,
                              uint64_t length, uint8_t mark) {
     auto* item = new ResourceItem();
-    item->name = qestl::qestringA(name);
+    item->name = qestl::qestringA(name.text);
     item->mark = mark;
-    const bool named = kind == kResourceString && data == name.data() && length == name.size();
+    const bool named = kind == kResourceString && data == name.text.data() && length == name.text.size();
     item->setData(kind, named ? item->name.c_str() : data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
-    index.emplace(item->name.view(), at);
+    qestl::HashedText key = name;
+    key.text = item->name.view();
+    index.emplace(key, at);
     return at;
 }
 
@@ -52,10 +54,11 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     const uint8_t mark = node ? 1 : 0;
     switch (kind) {
     case kResourceString: {
+        const qestl::HashedText key(name);
         const NameIndex* indexes[] = {lentStrings_, &strings_};
         for (const NameIndex* index : indexes) {
             if (index == nullptr) continue;
-            auto found = index->find(name);
+            auto found = index->find(key);
             if (found == index->end()) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
@@ -66,7 +69,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             }
             return referTo(found->second);
         }
-        return referTo(append(strings_, name, kind, data, length, mark));
+        return referTo(append(strings_, key, kind, data, length, mark));
     }
     case kResourceFile: {
         qestl::qestringW path;
@@ -75,7 +78,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);
-        auto hit = files_.find(found.view());
+        auto hit = files_.find(qestl::HashedText(found.view()));
         if (hit != files_.end()) return referTo(hit->second);
         return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
     }
@@ -89,92 +92,16 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
 }
 
 void ResourceTable::clear() {
-    for (const qestl::SmartPtr& item : items_) item.as<model::cbircode>()->detach();
+    // Lent items are never detached: the registry keeps them.
+    for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();
+    lentItems_ = 0;
     strings_.clear();
     blocks_.clear();
     files_.clear();
     lentStrings_ = nullptr;
     failedName.clear();
     failedCode = 0;
-}
-
-void ResourceTable::keepItems() {
-    kept_.clear();
-    keptIndex_.clear();
-    kept_.reserve(items_.size());
-    for (const qestl::SmartPtr& held : items_) {
-        ResourceItem* item = held.as<ResourceItem>();
-        item->kept = model::kKeptLent;
-        keptIndex_.emplace(item, static_cast<uint32_t>(kept_.size()));
-        KeptItem& state = kept_.emplace_back();
-        state.item = held;
-        for (uint32_t i = 0; i < 2; ++i) state.operands[i] = item->operands[i];
-        state.codeAddress = item->codeAddress;
-        state.resolvedOnce = item->resolvedOnce;
-        state.mark = item->mark;
-        state.kind = item->kind;
-        state.data = item->data;
-        state.dataLength = item->dataLength;
-        state.fileLength = item->fileLength;
-        state.fileMeasured = item->fileMeasured;
-    }
-}
-
-void ResourceTable::lendItemsTo(ResourceTable& table) const {
-    if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
-        model::internalFault("resource items lent to a table that holds some");
-    table.items_ = items_;
-    table.lentStrings_ = &strings_;
-}
-
-namespace {
-
-bool sameOperand(const model::Operand& a, const model::Operand& b) {
-    return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof a) == 0;
-}
-
-}  // namespace
-
-bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
-    ResourceItem* item = state.item.as<ResourceItem>();
-    bool changed = !sameOperand(item->operands[0], state.operands[0]) ||
-                   !sameOperand(item->operands[1], state.operands[1]) || item->codeAddress != state.codeAddress ||
-                   item->resolvedOnce != state.resolvedOnce;
-    for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
-    item->codeAddress = state.codeAddress;
-    item->resolvedOnce = state.resolvedOnce;
-    if (!whole) return changed;
-    changed = changed || item->mark != state.mark || item->kind != state.kind || item->dataLength != state.dataLength ||
-              item->fileLength != state.fileLength || item->fileMeasured != state.fileMeasured;
-    item->mark = state.mark;
-    item->kind = state.kind;
-    if (item->data.size() != state.data.size() ||
-        (!state.data.empty() && std::memcmp(item->data.data(), state.data.data(), state.data.size()) != 0)) {
-        item->data = state.data;
-        changed = true;
-    }
-    item->dataLength = state.dataLength;
-    item->fileLength = state.fileLength;
-    item->fileMeasured = state.fileMeasured;
-    return changed;
-}
-
-void ResourceTable::giveBackItems(bool checkAll) {
-    for (const model::WrittenRecord& written : model::takeWrittenRecords(keptIndex_))
-        giveBackItem(kept_[written.index], written.how != model::kKeptPlaced);
-    if (!checkAll) return;
-    for (KeptItem& state : kept_)
-        if (giveBackItem(state, true))
-            model::internalFault("internal error: the lent resource %s was written without noting it",
-                                 state.item.as<ResourceItem>()->name.c_str());
-}
-
-void ResourceTable::releaseItems() {
-    model::takeWrittenRecords(keptIndex_);
-    for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = model::kNotKept;
-    kept_.clear();
-    keptIndex_.clear();
 }
 
 void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {

@@ -15,8 +15,10 @@
 #include "foundation/json.h"
 #include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
+#include "foundation/text_map.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
+#include "model/kept_objects.h"
 
 namespace model {
 class ModelContext;
@@ -106,12 +108,17 @@ public:
     int64_t failedCode = 0;
 
 private:
-    // Keyed by views of the items' own names, which never change: a
-    // compilation asks for a thousand link names before its first line.
-    using NameIndex = std::unordered_map<std::string_view, size_t>;
+    // Keyed by views of the items' own names, which never change, with
+    // their hashes: a compilation asks for a thousand link names before its
+    // first line, each hashed once for every index it is looked up in and
+    // entered into.
+    struct SameText {
+        bool operator()(const qestl::HashedText& a, const qestl::HashedText& b) const { return a.text == b.text; }
+    };
+    using NameIndex = std::unordered_map<qestl::HashedText, size_t, qestl::TextHash, SameText>;
 
     model::Operand referTo(size_t index) const;
-    size_t append(NameIndex& index, std::string_view name, uint32_t kind, const void* data, uint64_t length,
+    size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
                   uint8_t mark);
 
     const NameIndex* lentStrings_ = nullptr;
@@ -130,12 +137,13 @@ private:
         uint8_t fileMeasured = 0;
     };
     std::vector<KeptItem> kept_;
-    std::unordered_map<const model::cbircode*, uint32_t> keptIndex_;
+    model::KeptIndex keptIndex_;
     // True when the item had changed; only its place and operands unless
     // `whole`.
     static bool giveBackItem(KeptItem& state, bool whole);
 
     qestl::SmartPtrVector items_;
+    size_t lentItems_ = 0;  // the first items, lent by a registry
     // One index per family: strings (translated ones stay), binary blocks
     // and files, so a text never finds a block or a file of the same name.
     NameIndex strings_, blocks_, files_;

@@ -1,5 +1,5 @@
 // Process entry: turns the UTF-8 argument bytes into UTF-16 without loss and
-// runs the compiler on a thread with a large stack, since the later stages
+// runs the compiler on a large stack, since the later stages
 // recurse as deep as the programs they compile are nested.
 #include <malloc.h>
 #include <unistd.h>

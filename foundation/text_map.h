@@ -23,6 +23,10 @@ struct HashedText {
 
     std::string_view text;
     size_t hash;
+    // What a table that numbers names once gave this text, with the table's
+    // generation: each later table the lookup asks reads it here. 0: none.
+    mutable uint32_t number = 0;
+    mutable uint32_t numberGeneration = 0;
 };
 
 struct TextHash {

@@ -161,10 +161,8 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
     const uint64_t identity = in.u64le();
     if (!in.ok()) return false;
     if (tag == kRefBuiltin) {
-        auto found = context.tables().classesById().find(static_cast<int32_t>(static_cast<uint32_t>(identity)));
-        if (found == context.tables().classesById().end()) return false;
-        object = found->second;
-        return true;
+        object = context.tables().classById(static_cast<int32_t>(static_cast<uint32_t>(identity)));
+        return static_cast<bool>(object);
     }
     if (tag == kRefWritten) {
         auto found = identities_.find(identity);
@@ -196,8 +194,8 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
     const uint64_t key = in.u64le();
     const uint32_t count = in.u32le();
     if (!in.ok() || count == 0 || !in.fitsRemaining(count, 4)) return false;
-    auto found = context.tables().classesById().find(static_cast<int32_t>(static_cast<uint32_t>(key)));
-    if (found == context.tables().classesById().end() || openRecords_ >= kMaxOpenRecords) return false;
+    const SmartPtr builtin = context.tables().classById(static_cast<int32_t>(static_cast<uint32_t>(key)));
+    if (!builtin || openRecords_ >= kMaxOpenRecords) return false;
     model::IRValueList arguments;
     ++openRecords_;
     for (uint32_t i = 0; i < count; ++i) {
@@ -209,7 +207,7 @@ bool LinkLibraryReader::readBuiltinInstance(SmartPtr& object) {
         arguments.pushBack(model::IRResult(argument));
     }
     --openRecords_;
-    object = model::asObject(found->second)->instantiate(context, arguments, model::NodeHandle());
+    object = model::asObject(builtin)->instantiate(context, arguments, model::NodeHandle());
     if (object) instances.push_back(object);
     return static_cast<bool>(object);
 }

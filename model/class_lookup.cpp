@@ -16,12 +16,11 @@ struct FlagConstant {
     const char* name;
     int32_t value;
 };
-constexpr FlagConstant kFieldFlags[] = {
-    {"FLAG_CONST", 2}, {"FLAG_STATIC", 4}, {"FLAG_NOTNILPTR", 8}, {"FLAG_ALL", -1}};
-constexpr FlagConstant kMethodFlags[] = {
-    {"FLAG_GLOBAL", 1},    {"FLAG_FINAL", 2},       {"FLAG_STATIC", 4},       {"FLAG_NOTNILPTR", 8},
-    {"FLAG_OVERRIDE", 16}, {"FLAG_ABSTRACT", 32},   {"FLAG_ENUM", 64},        {"FLAG_CONSTRUCTOR", 64},
-    {"FLAG_EXCEPTIONLIST", 128}, {"FLAG_ALL", -1}};
+constexpr FlagConstant kFieldFlags[] = {{"FLAG_CONST", 2}, {"FLAG_STATIC", 4}, {"FLAG_NOTNILPTR", 8}, {"FLAG_ALL", -1}};
+constexpr FlagConstant kMethodFlags[] = {{"FLAG_GLOBAL", 1},    {"FLAG_FINAL", 2},        {"FLAG_STATIC", 4},
+                                         {"FLAG_NOTNILPTR", 8}, {"FLAG_OVERRIDE", 16},    {"FLAG_ABSTRACT", 32},
+                                         {"FLAG_ENUM", 64},     {"FLAG_CONSTRUCTOR", 64}, {"FLAG_EXCEPTIONLIST", 128},
+                                         {"FLAG_ALL", -1}};
 
 template <size_t N>
 void offerFlag(ModelContext& context, const ClassObject& owner, const FlagConstant (&table)[N], std::string_view name) {
@@ -46,14 +45,13 @@ void offerArrayOperations(ModelContext& context, std::string_view name) {
         offerSpecial(context, "$special/_array_set", b.voidType,
                      {{"array", any()}, {"index", b.longType}, {"object", any()}});
     else if (name == "isArray") offerSpecial(context, "$special/_array_is_array", b.boolType, {{"object", any()}});
-    else if (name == "getLength")
-        offerSpecial(context, "$special/_array_get_length", b.longType, {{"object", any()}});
+    else if (name == "getLength") offerSpecial(context, "$special/_array_get_length", b.longType, {{"object", any()}});
     else if (name == "newArray")
         offerSpecial(context, "$special/_array_new_array", any(), {{"componentType", any()}, {"length", b.longType}});
     else if (name == "arrayCopy")
-        offerSpecial(context, "$special/_array_copy", b.voidType,
-                     {{"src", any()}, {"srcPos", b.longType}, {"dest", any()}, {"destPos", b.longType},
-                      {"length", b.longType}});
+        offerSpecial(
+            context, "$special/_array_copy", b.voidType,
+            {{"src", any()}, {"srcPos", b.longType}, {"dest", any()}, {"destPos", b.longType}, {"length", b.longType}});
     else if (name == "getComponentType")
         offerSpecial(context, "$special/_array_get_componecttype", any(), {{"object", any()}});
 }
@@ -84,15 +82,12 @@ void offerMethodOperations(ModelContext& context, std::string_view name) {
     else if (name == "getFlags") offerSpecial(context, "$special/_method_get_flags", b.intType, {});
     else if (name == "getParameterFlags")
         offerSpecial(context, "$special/_method_get_argflags", b.intType, {{"n", b.intType}});
-    else if (name == "getThrowExceptionCount")
-        offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
+    else if (name == "getThrowExceptionCount") offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
     else if (name == "getThrowExceptionItem")
         offerSpecial(context, "$special/_method_get_except", any(), {{"n", b.intType}});
 }
 
-bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) {
-    return builtin && object->sameType(asObject(builtin));
-}
+bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) { return builtin && object->sameType(asObject(builtin)); }
 
 }  // namespace
 
@@ -144,7 +139,6 @@ void ClassObject::collectCandidates(ModelContext& context, std::string_view memb
 bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
                                 uint32_t depth) {
     const std::string_view memberName = member.text;
-    const uint32_t level = accessLevelFrom(context);
     const BuiltinTypes& b = builtinTypes();
     if (memberName == "super") {
         ClassObject* parent = base();
@@ -176,6 +170,14 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         function.setOwner(IRResult(qestl::SmartPtr(this)));
         if (named) function.changeModifiers(kModNotNil, 0);
     }
+    // The level counts only for a table that lists the name: most lookups
+    // pass a class's tables by, finding nothing.
+    const bool listed = ((flags & kLookupStatic) &&
+                         (staticProperties.indexesOf(member) || staticMethods.indexesOf(member))) ||
+                        ((flags & kLookupInstance) &&
+                         (dynamicProperties.indexesOf(member) || dynamicMethods.indexesOf(member))) ||
+                        templateArgumentTable.indexesOf(member);
+    const uint32_t level = listed ? accessLevelFrom(context) : 0;
     if (flags & kLookupStatic) {
         staticProperties.lookupVisible(context, this, member, level, flags);
         staticMethods.lookupVisible(context, this, member, level, flags);

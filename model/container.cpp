@@ -98,11 +98,6 @@ const std::vector<uint64_t>& Container::slotValues() const {
     return tables_ ? tables_->slotValues : kNone;
 }
 
-const IndexList* Container::indexesOf(const qestl::HashedText& name) const {
-    if (!tables_ || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
-    return tables_->index.find(name);
-}
-
 void Container::enter(const qestl::HashedText& name, uint32_t index) {
     noteWrite();
     Tables& kept = tables();
@@ -387,21 +382,18 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     return candidate;
 }
 
-bool Container::lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name,
-                              uint32_t defaultLevel, uint32_t mode) {
-    if (const IndexList* listed = indexesOf(name)) {
-        for (uint32_t index : *listed) {
-            IRObject* member = asObject(members_[index]);
-            if (!acceptsMember(member)) continue;
-            IRObject* holder = member->ownerObject();
-            uint32_t level;
-            if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef())
-                level = defaultLevel;
-            else if (viewer->isDerivedFrom(holder)) level = 32;
-            else if (viewer->encloses(holder)) level = 0;
-            else level = 64;
-            if (member->isAccessibleAt(level)) context.addCandidate(bindCandidate(*member, mode));
-        }
+bool Container::bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
+                            const qestl::HashedText& name, uint32_t defaultLevel, uint32_t mode) {
+    for (uint32_t index : listed) {
+        IRObject* member = asObject(members_[index]);
+        if (!acceptsMember(member)) continue;
+        IRObject* holder = member->ownerObject();
+        uint32_t level;
+        if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef()) level = defaultLevel;
+        else if (viewer->isDerivedFrom(holder)) level = 32;
+        else if (viewer->encloses(holder)) level = 0;
+        else level = 64;
+        if (member->isAccessibleAt(level)) context.addCandidate(bindCandidate(*member, mode));
     }
     if (context.candidateCount() != 0) return true;
     collectSimilarNames(context, name);
@@ -451,12 +443,28 @@ bool similarName(std::string_view wanted, std::string_view candidate) {
 namespace {
 
 // Every name that failed a lookup in some container, numbered: a lookup
-// fails one name in many containers, which keep its number only, and the
-// number of the name last asked for is answered without probing.
+// fails one name in many containers, which keep its number only; the name
+// is numbered once per lookup.
 class FailedNameNumbers {
 public:
+    // The name's number + 1, kept in `name` for the next table asked.
     uint32_t numberOf(const qestl::HashedText& name) {
-        if (last_ != 0 && lastHash_ == name.hash && textOf(last_ - 1) == name.text) return last_ - 1;
+        if (name.number != 0 && name.numberGeneration == generation_) return name.number;
+        name.number = probe(name);
+        name.numberGeneration = generation_;
+        return name.number;
+    }
+    // Blocks alive that hold numbers: with none, the numbers are given up.
+    void blockMade() { ++blocks_; }
+    void blockFreed() {
+        if (--blocks_ != 0) return;
+        const uint32_t generation = generation_ + 1;
+        *this = FailedNameNumbers();
+        generation_ = generation;
+    }
+
+private:
+    uint32_t probe(const qestl::HashedText& name) {
         const auto hash = static_cast<uint32_t>(name.hash);
         if (slots_.size() < 2 * (entries_.size() + 1)) grow();
         const size_t mask = slots_.size() - 1;
@@ -469,17 +477,9 @@ public:
             text_.append(name.text);
             slots_[i] = Slot{hash, static_cast<uint32_t>(entries_.size())};
         }
-        last_ = slots_[i].number;
-        lastHash_ = name.hash;
-        return last_ - 1;
-    }
-    // Blocks alive that hold numbers: with none, the numbers are given up.
-    void blockMade() { ++blocks_; }
-    void blockFreed() {
-        if (--blocks_ == 0) *this = FailedNameNumbers();
+        return slots_[i].number;
     }
 
-private:
     struct Entry {
         uint32_t at;
         uint32_t length;
@@ -506,9 +506,8 @@ private:
     std::string text_;
     std::vector<Entry> entries_;
     std::vector<Slot> slots_;
-    uint32_t last_ = 0;  // the number last answered + 1
-    size_t lastHash_ = 0;
     size_t blocks_ = 0;
+    uint32_t generation_ = 1;
 };
 
 // Never destroyed: a container of static storage may outlive any other.
@@ -546,8 +545,8 @@ struct FailedNames::Block {
 };
 
 size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
-    const uint32_t number = failedNameNumbers().numberOf(name) + 1;
-    if (block_ == nullptr || 4 * (block_->used + 1) > 3 * (block_->mask + 1)) grow();
+    const uint32_t number = failedNameNumbers().numberOf(name);
+    if (block_ == nullptr || 2 * (block_->used + 1) > block_->mask + 1) grow();
     Slot* slots = block_->slots;
     size_t i = Block::place(number, block_->mask);
     for (; slots[i].number != 0; i = (i + 1) & block_->mask)

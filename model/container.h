@@ -17,6 +17,7 @@
 #include "foundation/text_map.h"
 #include "model/ir_object.h"
 #include "model/member_index.h"
+#include "model/model_context.h"
 
 namespace model {
 
@@ -129,8 +130,16 @@ public:
     void inheritMembers(const Container& base);
     // Room in the name index for `count` more names.
     void reserveNames(size_t count) { tables().index.reserve(count); }
+    // Most lookups pass a table by that does not list the name, after an
+    // earlier one found it: that answer is made in place.
     bool lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name, uint32_t defaultLevel,
-                       uint32_t mode);
+                       uint32_t mode) {
+        if (const IndexList* listed = indexesOf(name))
+            return bindVisible(context, viewer, *listed, name, defaultLevel, mode);
+        if (context.candidateCount() != 0) return true;
+        collectSimilarNames(context, name);
+        return false;
+    }
     bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
     void collectSimilarNames(ModelContext& context, const qestl::HashedText& name);
@@ -161,7 +170,10 @@ public:
     }
     const qestl::SmartPtrVector& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
-    const IndexList* indexesOf(const qestl::HashedText& name) const;
+    const IndexList* indexesOf(const qestl::HashedText& name) const {
+        if (tables_ == nullptr || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
+        return tables_->index.find(name);
+    }
     size_t indexEntryCount() const { return indexEntries_; }
     const std::vector<uint64_t>& slotValues() const;
 
@@ -192,6 +204,8 @@ public:
 private:
     using NameIndex = MemberIndex;
 
+    bool bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed, const qestl::HashedText& name,
+                     uint32_t defaultLevel, uint32_t mode);
     Operand slotFor(IRObject* member, uint64_t value);
     // The name hashed once serves the lookup before and the entry.
     void enter(const qestl::HashedText& name, uint32_t index);

@@ -59,8 +59,13 @@ bool giveBack(NodeHandle& field, const NodeHandle& saved) {
 // Comparing the bytes spares a copy of every list of every object.
 template <typename T>
 bool sameBytes(const T* field, const T* saved, size_t count) {
-    return count == 0 ||
-           std::memcmp(static_cast<const void*>(field), static_cast<const void*>(saved), count * sizeof(T)) == 0;
+    return count == 0 || sameKeptBytes(field, saved, count * sizeof(T));
+}
+
+bool giveBack(qestl::qestringA& field, const qestl::qestringA& saved) {
+    if (field.length() == saved.length() && sameKeptBytes(field.data(), saved.data(), field.length())) return false;
+    field = saved;
+    return true;
 }
 
 template <typename T>
@@ -122,6 +127,21 @@ std::vector<cbircode*>& writtenRecords() {
 }
 
 }  // namespace
+
+bool sameKeptBytes(const void* a, const void* b, size_t size) {
+    const auto* x = static_cast<const unsigned char*>(a);
+    const auto* y = static_cast<const unsigned char*>(b);
+    size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        uint64_t u, v;
+        std::memcpy(&u, x + at, 8);
+        std::memcpy(&v, y + at, 8);
+        if (u != v) return false;
+    }
+    for (; at < size; ++at)
+        if (x[at] != y[at]) return false;
+    return true;
+}
 
 // Calls visit(field of the object, field of the state, field name) for
 // every kept field the object has; a member table is a Container.
@@ -231,7 +251,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
     for (IRObject* o : found) {
         o->kept = kKeptLent;
         lendTables(*o, o);
-        indexOf_.emplace(o, static_cast<uint32_t>(states_.size()));
+        indexOf_.add(o, static_cast<uint32_t>(states_.size()));
         states_.push_back(std::make_unique<State>());
         note(*states_.back(), *o);
     }
@@ -276,17 +296,51 @@ void noteLentRecordWritten(cbircode& record, KeptState how) {
     record.kept = how;
 }
 
-std::vector<WrittenRecord> takeWrittenRecords(const std::unordered_map<const cbircode*, uint32_t>& indexOf) {
+size_t KeptIndex::slotOf(const cbircode* record) const {
+    // Objects are at least 16 bytes apart: the low bits say nothing.
+    const uint64_t key = reinterpret_cast<uintptr_t>(record) >> 4;
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+}
+
+void KeptIndex::add(const cbircode* record, uint32_t index) {
+    if ((count_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old;
+        old.swap(slots_);
+        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
+        count_ = 0;
+        for (const Slot& slot : old)
+            if (slot.record != nullptr) add(slot.record, slot.index);
+    }
+    size_t at = slotOf(record);
+    while (slots_[at].record != nullptr && slots_[at].record != record) at = (at + 1) & (slots_.size() - 1);
+    if (slots_[at].record == nullptr) ++count_;
+    slots_[at] = Slot{record, index};
+}
+
+uint32_t KeptIndex::find(const cbircode* record) const {
+    if (slots_.empty()) return kAbsent;
+    for (size_t at = slotOf(record);; at = (at + 1) & (slots_.size() - 1)) {
+        if (slots_[at].record == record) return slots_[at].index;
+        if (slots_[at].record == nullptr) return kAbsent;
+    }
+}
+
+void KeptIndex::clear() {
+    slots_.clear();
+    count_ = 0;
+}
+
+std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf) {
     std::vector<cbircode*>& written = writtenRecords();
     std::vector<WrittenRecord> taken;
     size_t left = 0;
     for (cbircode* record : written) {
-        auto found = indexOf.find(record);
-        if (found == indexOf.end()) {
+        const uint32_t found = indexOf.find(record);
+        if (found == KeptIndex::kAbsent) {
             written[left++] = record;
             continue;
         }
-        taken.push_back(WrittenRecord{found->second, record->kept});
+        taken.push_back(WrittenRecord{found, record->kept});
         record->kept = kKeptLent;
     }
     written.resize(left);

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "foundation/smart_ptr.h"
@@ -18,6 +17,27 @@ namespace model {
 
 class IRObject;
 class cbircode;
+
+// The position of each kept record in its keeper's list, found by the
+// record (open addressing): every give-back looks up a thousand placed
+// records, which a node-based map made a fair part of a small compilation.
+// Only looked up, never walked, so no order depends on addresses.
+class KeptIndex {
+public:
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+    void add(const cbircode* record, uint32_t index);
+    uint32_t find(const cbircode* record) const;
+    void clear();
+
+private:
+    struct Slot {
+        const cbircode* record = nullptr;
+        uint32_t index = kAbsent;
+    };
+    size_t slotOf(const cbircode* record) const;
+    std::vector<Slot> slots_;
+    size_t count_ = 0;
+};
 
 class KeptObjects {
 public:
@@ -50,7 +70,7 @@ private:
     static void lendTables(IRObject& object, cbircode* with);
 
     std::vector<std::unique_ptr<State>> states_;
-    std::unordered_map<const cbircode*, uint32_t> indexOf_;
+    KeptIndex indexOf_;
 };
 
 // The lent records written since they were last given back, first write
@@ -62,10 +82,17 @@ struct WrittenRecord {
     uint32_t index;
     uint8_t how;
 };
-std::vector<WrittenRecord> takeWrittenRecords(const std::unordered_map<const cbircode*, uint32_t>& indexOf);
+std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf);
 // Written records that no keeper took back: none once every keeper gave
 // back, or a record was marked lent by none.
 size_t writtenRecordsLeft();
+
+// Whether two byte ranges hold the same bytes. The give-back compares a
+// kept state with the object field by field, the same bytes whatever the
+// input: memcmp would hand each pair to the fuzzer's table of compared
+// values (the sanitizers intercept it), which that only fills with noise,
+// and costs more than the comparison.
+bool sameKeptBytes(const void* a, const void* b, size_t size);
 
 // The serial the next object made takes is one past the mark; a process
 // that compiles again from its kept objects starts each compilation at the

@@ -1,7 +1,6 @@
 // Work that recurses deeply (the declaration pass nests one frame chain per
-// nested class or template instance, up to 255 levels) runs on a thread of
-// its own with a stack sized for it, not on the main thread whose stack the
-// user's limits decide.
+// nested class or template instance, up to 255 levels) runs on a stack sized
+// for it, not on the main thread's, whose size the user's limits decide.
 #pragma once
 
 #include <cstddef>
@@ -12,9 +11,11 @@ namespace platform {
 // with the frames of the sanitized build.
 constexpr size_t kCompileStackBytes = size_t{512} << 20;
 
-// Runs work(data) on a new thread with a stack of `bytes` and waits for it.
-// When no such thread can be made, or the calling thread is one made here
-// with at least that stack, the work runs on the calling thread.
+// Runs work(data) on a stack of `bytes` and returns when it is done: the
+// calling thread switches to that stack (the sanitized build, whose checks
+// follow threads rather than switched stacks, runs the work on a new thread
+// and waits for it). When no such stack can be had, or the work already
+// runs on one made here with at least that size, it runs where it is.
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 
 // The same for any callable.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "foundation/live_registry.h"
 #include "model/container.h"
 #include "model/function_object.h"
+#include "model/kept_objects.h"
 #include "model/library_io.h"
 #include "model/opcodes.h"
 
@@ -154,6 +156,21 @@ TEST(ModelCore, ContainerReaderRefusesACountTheBytesCannotHold) {
     model::Container container(0);
     EXPECT_FALSE(container.readFromLibrary(reader));
     EXPECT_TRUE(container.members().empty());
+}
+
+TEST(ModelCore, KeptIndexFindsEveryRecordAcrossGrowthAndNoOther) {
+    std::vector<model::cbircode> records(300);
+    model::KeptIndex index;
+    for (uint32_t i = 0; i < records.size(); ++i) index.add(&records[i], i * 2);
+    for (uint32_t i = 0; i < records.size(); ++i) EXPECT_EQ(index.find(&records[i]), i * 2);
+    model::cbircode other;
+    EXPECT_EQ(index.find(&other), model::KeptIndex::kAbsent);
+    index.clear();
+    EXPECT_EQ(index.find(&records[0]), model::KeptIndex::kAbsent);
+    const char a[] = "0123456789abcdefX", b[] = "0123456789abcdefY";
+    EXPECT_TRUE(model::sameKeptBytes(a, b, 16));
+    EXPECT_FALSE(model::sameKeptBytes(a, b, 17));
+    EXPECT_FALSE(model::sameKeptBytes(a, b + 1, 3));
 }
 
 }  // namespace

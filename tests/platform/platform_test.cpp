@@ -193,15 +193,27 @@ TEST(PlatformLocks, SlimLockExclusiveHoldsOutReaders) {
     EXPECT_FALSE(sawTorn);
 }
 
-TEST(PlatformStackThread, WorkRunsOnALargeStackThreadOnceAndNestedCallsStayOnIt) {
-    pthread_t outer{};
-    pthread_t inner{};
-    auto nested = [&] { inner = pthread_self(); };
+TEST(PlatformStackThread, WorkRunsOnALargeStackOnceAndNestedCallsStayOnIt) {
+    // Frames far from the caller's are on another stack; a nested call that
+    // made a stack of its own would be as far from its caller.
+    auto apart = [](const void* a, const void* b) {
+        const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+        return (x > y ? x - y : y - x) > (size_t{1} << 20);
+    };
+    int here = 0;
+    const int* outer = nullptr;
+    const int* inner = nullptr;
+    auto nested = [&] {
+        int frame = 0;
+        inner = &frame;
+    };
     auto work = [&] {
-        outer = pthread_self();
+        int frame = 0;
+        outer = &frame;
         runOnLargeStack(kCompileStackBytes, nested);
     };
     runOnLargeStack(kCompileStackBytes, work);
-    EXPECT_FALSE(pthread_equal(outer, pthread_self()));
-    EXPECT_TRUE(pthread_equal(outer, inner));
+    ASSERT_NE(inner, nullptr);
+    EXPECT_TRUE(apart(&here, outer));
+    EXPECT_FALSE(apart(outer, inner));
 }

@@ -1,0 +1,88 @@
+// Keeping the registry's resource items and giving them back after each
+// compilation they were lent to (driver/builtin_lending.h). The same work
+// whatever the compilation's source: the fuzz build leaves it out of its
+// coverage (CMakeLists.txt).
+#include "codegen/resource_table.h"
+
+#include "model/kept_objects.h"
+
+namespace codegen {
+
+void ResourceTable::keepItems() {
+    kept_.clear();
+    keptIndex_.clear();
+    kept_.reserve(items_.size());
+    for (const qestl::SmartPtr& held : items_) {
+        ResourceItem* item = held.as<ResourceItem>();
+        item->kept = model::kKeptLent;
+        keptIndex_.add(item, static_cast<uint32_t>(kept_.size()));
+        KeptItem& state = kept_.emplace_back();
+        state.item = held;
+        for (uint32_t i = 0; i < 2; ++i) state.operands[i] = item->operands[i];
+        state.codeAddress = item->codeAddress;
+        state.resolvedOnce = item->resolvedOnce;
+        state.mark = item->mark;
+        state.kind = item->kind;
+        state.data = item->data;
+        state.dataLength = item->dataLength;
+        state.fileLength = item->fileLength;
+        state.fileMeasured = item->fileMeasured;
+    }
+}
+
+void ResourceTable::lendItemsTo(ResourceTable& table) const {
+    if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
+        model::internalFault("resource items lent to a table that holds some");
+    table.items_ = items_;
+    table.lentItems_ = items_.size();
+    table.lentStrings_ = &strings_;
+}
+
+namespace {
+
+bool sameOperand(const model::Operand& a, const model::Operand& b) { return model::sameKeptBytes(&a, &b, sizeof a); }
+
+}  // namespace
+
+bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
+    ResourceItem* item = state.item.as<ResourceItem>();
+    bool changed = !sameOperand(item->operands[0], state.operands[0]) ||
+                   !sameOperand(item->operands[1], state.operands[1]) || item->codeAddress != state.codeAddress ||
+                   item->resolvedOnce != state.resolvedOnce;
+    for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
+    item->codeAddress = state.codeAddress;
+    item->resolvedOnce = state.resolvedOnce;
+    if (!whole) return changed;
+    changed = changed || item->mark != state.mark || item->kind != state.kind || item->dataLength != state.dataLength ||
+              item->fileLength != state.fileLength || item->fileMeasured != state.fileMeasured;
+    item->mark = state.mark;
+    item->kind = state.kind;
+    if (item->data.size() != state.data.size() ||
+        !model::sameKeptBytes(item->data.data(), state.data.data(), state.data.size())) {
+        item->data = state.data;
+        changed = true;
+    }
+    item->dataLength = state.dataLength;
+    item->fileLength = state.fileLength;
+    item->fileMeasured = state.fileMeasured;
+    return changed;
+}
+
+void ResourceTable::giveBackItems(bool checkAll) {
+    for (const model::WrittenRecord& written : model::takeWrittenRecords(keptIndex_))
+        giveBackItem(kept_[written.index], written.how != model::kKeptPlaced);
+    if (!checkAll) return;
+    for (KeptItem& state : kept_)
+        if (giveBackItem(state, true))
+            model::internalFault("internal error: the lent resource %s was written without noting it",
+                                 state.item.as<ResourceItem>()->name.c_str());
+}
+
+void ResourceTable::releaseItems() {
+    model::takeWrittenRecords(keptIndex_);
+    for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = model::kNotKept;
+    kept_.clear();
+    keptIndex_.clear();
+}
+
+}  // namespace codegen
