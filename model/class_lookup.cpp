@@ -126,7 +126,9 @@ bool ClassObject::collectAbstractMethods(std::vector<qestl::SmartPtr>& out) cons
 
 void ClassObject::collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
     for (ClassObject* c = this; c != nullptr; c = c->base()) {
-        const std::vector<qestl::SmartPtr>* listed = c->rareClass().templateMethodIndex.find(memberName);
+        const StringKeyTree& templateMethods = c->rareClass().templateMethodIndex;
+        if (templateMethods.size() == 0) continue;
+        const std::vector<qestl::SmartPtr>* listed = templateMethods.find(memberName);
         if (listed == nullptr) continue;
         for (const qestl::SmartPtr& method : *listed) {
             IRObject* m = asObject(method);
