@@ -43,10 +43,37 @@ size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, ui
     item->setData(kind, named ? item->name.c_str() : data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
-    qestl::HashedText key = name;
-    key.text = item->name.view();
-    index.emplace(key, at);
+    index.add(name.hash, at);
     return at;
+}
+
+size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const qestl::SmartPtrVector& items) const {
+    if (slots_.empty()) return kNone;
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = key.hash & mask; slots_[at].item != kNone; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.hash == key.hash && items[slot.item].as<ResourceItem>()->name.view() == key.text) return slot.item;
+    }
+    return kNone;
+}
+
+void ResourceTable::NameIndex::add(size_t hash, size_t at) {
+    if ((used_ + 1) * 2 > slots_.size()) {
+        std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+        old.swap(slots_);
+        const size_t mask = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.item == kNone) continue;
+            size_t place = slot.hash & mask;
+            while (slots_[place].item != kNone) place = (place + 1) & mask;
+            slots_[place] = slot;
+        }
+    }
+    const size_t mask = slots_.size() - 1;
+    size_t place = hash & mask;
+    while (slots_[place].item != kNone) place = (place + 1) & mask;
+    slots_[place] = Slot{hash, at};
+    ++used_;
 }
 
 model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind,
@@ -58,16 +85,16 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
         const NameIndex* indexes[] = {lentStrings_, &strings_};
         for (const NameIndex* index : indexes) {
             if (index == nullptr) continue;
-            auto found = index->find(key);
-            if (found == index->end()) continue;
+            const size_t found = index->find(key, items_);
+            if (found == NameIndex::kNone) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
             if (mark != 0) {
-                ResourceItem* item = items_[found->second].as<ResourceItem>();
+                ResourceItem* item = items_[found].as<ResourceItem>();
                 item->noteWrite();
                 item->mark = mark;
             }
-            return referTo(found->second);
+            return referTo(found);
         }
         return referTo(append(strings_, key, kind, data, length, mark));
     }
@@ -78,8 +105,8 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);
-        auto hit = files_.find(qestl::HashedText(found.view()));
-        if (hit != files_.end()) return referTo(hit->second);
+        const size_t hit = files_.find(qestl::HashedText(found.view()), items_);
+        if (hit != NameIndex::kNone) return referTo(hit);
         return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
     }
     default: {

@@ -108,14 +108,32 @@ public:
     int64_t failedCode = 0;
 
 private:
-    // Keyed by views of the items' own names, which never change, with
-    // their hashes: a compilation asks for a thousand link names before its
-    // first line, each hashed once for every index it is looked up in and
-    // entered into.
-    struct SameText {
-        bool operator()(const qestl::HashedText& a, const qestl::HashedText& b) const { return a.text == b.text; }
+    // The items by their own names, which never change: open addressing
+    // over item numbers and the names' hashes, so that entering one of the
+    // thousand link names a compilation asks for before its first line
+    // allocates nothing of its own.
+    class NameIndex {
+    public:
+        static constexpr size_t kNone = SIZE_MAX;
+        // The number of the item of `items` named `key`, or kNone.
+        size_t find(const qestl::HashedText& key, const qestl::SmartPtrVector& items) const;
+        // Enters item `at`, whose name is not entered yet.
+        void add(size_t hash, size_t at);
+        size_t size() const { return used_; }
+        bool empty() const { return used_ == 0; }
+        void clear() {
+            slots_.clear();
+            used_ = 0;
+        }
+
+    private:
+        struct Slot {
+            size_t hash = 0;
+            size_t item = kNone;  // kNone: empty
+        };
+        std::vector<Slot> slots_;  // a power of two, at most half used
+        size_t used_ = 0;
     };
-    using NameIndex = std::unordered_map<qestl::HashedText, size_t, qestl::TextHash, SameText>;
 
     model::Operand referTo(size_t index) const;
     size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
