@@ -65,7 +65,7 @@ bool runOnThread(Job& job) {
 
 #if KORVO_STACK_SWITCH
 
-Job* tSwitchedJob = nullptr;
+thread_local Job* tSwitchedJob = nullptr;
 
 void runSwitchedJob() {
     Job* job = tSwitchedJob;
