@@ -51,15 +51,16 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
 
 void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
-    // Each list in one piece: element by element, a thousand records grew
-    // the list a dozen times.
-    const CodeList& classes = registry.emitter_.list(kBuiltinClassList);
-    emitter_.list(kBuiltinClassList).appendRange(classes.data(), classes.size());
+    // The registry's lists are borrowed, not copied: the class list is only
+    // read, and a compilation that adds no record (most that fail) never
+    // copies the thousand built-in methods nor gives them back one by one.
+    CodeList& classes = registry.emitter_.list(kBuiltinClassList);
+    emitter_.list(kBuiltinClassList).borrow(classes.begin(), classes.size());
     // The built-in methods, each with the string resource of its link name:
     // the registry's items come first, as registering would have made them.
     registry.tables_.resources().lendItemsTo(tables_.resources());
-    const CodeList& records = registry.emitter_.list(kRecordList);
-    emitter_.list(kRecordList).appendRange(records.data(), records.size());
+    CodeList& records = registry.emitter_.list(kRecordList);
+    emitter_.list(kRecordList).borrow(records.begin(), records.size());
     for (int heap = 0; heap < 3; ++heap)
         lookup_.scopes().heaps[heap]->lendEntriesOf(*registry.lookup().scopes().heaps[heap]);
     lookup_.globalTemplates().lendEntriesOf(registry.lookup_.globalTemplates());

@@ -12,7 +12,9 @@ using qestl::SmartPtr;
 namespace codegen {
 
 void releaseCodeList(CodeList& list) {
-    for (const SmartPtr& instruction : list) instruction.as<cbircode>()->detach();
+    // A borrowed list's instructions are the lender's to detach.
+    if (!list.isBorrowed())
+        for (const SmartPtr& instruction : list) instruction.as<cbircode>()->detach();
     list.clear();
 }
 

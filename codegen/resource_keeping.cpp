@@ -33,7 +33,8 @@ void ResourceTable::keepItems() {
 void ResourceTable::lendItemsTo(ResourceTable& table) const {
     if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
         model::internalFault("resource items lent to a table that holds some");
-    table.items_ = items_;
+    // Borrowed: the table only appends, which copies them first.
+    table.items_.borrow(const_cast<qestl::SmartPtr*>(items_.data()), items_.size());
     table.lentItems_ = items_.size();
     table.lentStrings_ = &strings_;
 }

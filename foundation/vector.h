@@ -311,27 +311,32 @@ protected:
             if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
             if (n != 0 && elements != nullptr) std::memcpy(fresh + index, elements, n * sizeof(T));
             if (count_ > index) std::memcpy(fresh + n + index, data_ + index, (count_ - index) * sizeof(T));
-        } else if constexpr (isRelocatable<T>::value) {
-            // The new elements are made while the old buffer, which they may
-            // come from, still holds them; the old ones move as bytes.
-            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
-            if (index != 0) std::memcpy(static_cast<void*>(fresh), data_, index * sizeof(T));
-            if (count_ > index)
-                std::memcpy(static_cast<void*>(fresh + n + index), data_ + index, (count_ - index) * sizeof(T));
-            releaseBuffer();
-            data_ = fresh;
-            capacity_ = checked;
-            return;
-        } else if (std::is_nothrow_move_constructible_v<T> && !isBorrowed()) {
-            // Our own elements are moved, not copied, since their buffer goes
-            // next; after the new ones, which may come from it.
-            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
-            for (size_t i = 0; i < index; ++i) new (fresh + i) T(std::move(data_[i]));
-            for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(std::move(data_[i]));
         } else {
-            for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
-            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
-            for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+            // A borrowed buffer's elements stay the lender's: they are
+            // copied, never moved as bytes.
+            if (isRelocatable<T>::value && !isBorrowed()) {
+                // The new elements are made while the old buffer, which they
+                // may come from, still holds them; the old ones move as bytes.
+                for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+                if (index != 0) std::memcpy(static_cast<void*>(fresh), data_, index * sizeof(T));
+                if (count_ > index)
+                    std::memcpy(static_cast<void*>(fresh + n + index), data_ + index, (count_ - index) * sizeof(T));
+                releaseBuffer();
+                data_ = fresh;
+                capacity_ = checked;
+                return;
+            }
+            if (std::is_nothrow_move_constructible_v<T> && !isBorrowed()) {
+                // Our own elements are moved, not copied, since their buffer
+                // goes next; after the new ones, which may come from it.
+                for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+                for (size_t i = 0; i < index; ++i) new (fresh + i) T(std::move(data_[i]));
+                for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(std::move(data_[i]));
+            } else {
+                for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
+                for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+                for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+            }
         }
         destroyAll();
         releaseBuffer();

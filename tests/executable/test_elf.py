@@ -86,18 +86,25 @@ def vm_block(path):
 
 def check_compiled(case):
     """-ce through the image writer, with the stubs stored in the compiler."""
-    for arch in ("x86_64", "x86"):
-        if not os.path.exists(case.stub("elf", arch)):
+    for arch, debug in (("x86_64", False), ("x86", False), ("x86_64", True)):
+        if not os.path.exists(case.stub("elf", arch, debug)):
             continue
-        out = "hello-" + arch
-        status, said = case.compile(out, "-arch:" + arch)
+        out = "hello-%s%s" % (arch, "-dbg" if debug else "")
+        status, said = case.compile(out, "-arch:" + arch, *(["-dbg"] if debug else []))
         case.check(status == 0 and said.endswith("已生成:%s\n" % case.path(out)), "-ce %s: %d %r" % (arch, status, said))
         if status != 0:
             continue
         image = vm_block(case.path(out))
-        case.same_program(image, "-ce " + arch)
+        case.same_program(image, "-ce " + arch, *(["-dbg"] if debug else []))
+        # The image streams into the executable as it is written; its length
+        # is set last. The bytes are those the stub writer makes of it whole.
+        case.place("elf", case.stub("elf", arch, debug), case.write(out + ".bin", image), out + ".placed",
+                   *(["-dbg"] if debug else []))
+        placed = open(case.path(out + ".placed"), "rb").read()
+        case.check(open(case.path(out), "rb").read() == placed, "-ce %s: not the placed stub's bytes" % out)
         ran = run([case.path(out)], text=True)
-        expected = "korvo-stub(elf): image=%d stored=%d version=1049 crc=ok\n" % (len(image), len(image))
+        expected = "korvo-stub(elf): image=%d stored=%d version=1049 crc=ok%s\n" % (len(image), len(image),
+                                                                                 " debug kdbg=yes" if debug else "")
         case.check(ran.returncode == 0 and ran.stdout == expected, "-ce %s: ran %d %r" % (arch, ran.returncode, ran.stdout))
     # A custom target's stub is told by its magic: a big-endian ELF here.
     status, said = case.compile("hello-be", stub=case.write("be.kes", big_endian_fixture(True)))

@@ -87,6 +87,24 @@ TEST(SmartPtr, AssigningAPointerOwnedByTheOldObjectKeepsItAlive) {
     EXPECT_EQ(destroyed, 1);
 }
 
+TEST(SmartPtr, ABorrowedListIsCopiedWithItsCountsOnItsFirstGrowthAndLeftToItsLender) {
+    int destroyed = 0;
+    SmartPtr held(new Probe(&destroyed));
+    qestl::SmartPtrVector lender;
+    lender.pushBack(held);
+    {
+        qestl::SmartPtrVector list;
+        list.borrow(lender.begin(), lender.size());
+        EXPECT_EQ(held->referenceCount(), 2u);
+        list.pushBack(SmartPtr());
+        EXPECT_FALSE(list.isBorrowed());
+        EXPECT_EQ(held->referenceCount(), 3u);
+    }
+    EXPECT_EQ(held->referenceCount(), 2u);
+    EXPECT_EQ(lender[0].get(), held.get());
+    EXPECT_EQ(destroyed, 0);
+}
+
 TEST(PointerSet, ErasingOnlyNodeEmptiesTheTree) {
     qestl::PointerSet registry;
     int object = 0;
