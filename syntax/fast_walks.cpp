@@ -74,7 +74,7 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     if (startKind == WalkCache::kNoStart) return grammar_->matchBody(*this, ruleId, start, changed);
     uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
-        if (const WalkCache::Walk* walk = cache_->walkAt(node)) {
+        if (WalkCache::Walk* walk = cache_->walkAt(node)) {
             cache_->noteReplayed(ruleId);
             return replayWalk(*walk, start, changed);
         }
@@ -88,40 +88,35 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     return recordWalk(ruleId, start, startKind, changed);
 }
 
-int qeLexSyntax::replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed) {
+int qeLexSyntax::replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
-    // With no walk written down, a run of one-record matches at one record
-    // that nobody is told of (an operand handed down the operator ladder)
-    // only adds rules to it: each one not held yet clears its marks.
+    const WalkCache::Run* runs = cache_->runs(walk, passThrough_);
+    // With no walk written down, the matches over one record that nobody is
+    // told of (an operand handed down the operator ladder) only add their
+    // rules to it, and clear its marks when one is new: a run of them is
+    // replayed in one step.
     const bool quiet = recordings_.empty();
-    for (uint32_t i = 0; i < walk.reductionCount; ++i) {
-        const WalkCache::Reduction& reduction = reductions[i];
-        const int at = start + static_cast<int>(reduction.offset);
-        if (quiet && reduction.count == 1 && at < kWindowSize && window_[at] && window_[at]->span == 1 &&
-            (!tellsMatches_ || untold(*window_[at], 1, reduction.rule))) {
+    for (uint32_t r = 0; r < walk.runCount; ++r) {
+        const WalkCache::Run& run = runs[r];
+        const int at = start + static_cast<int>(run.offset);
+        if (quiet && run.quiet && at < kWindowSize && window_[at] && window_[at]->span == 1) {
             TokenRecord& record = *window_[at];
-            bool added = false;
-            for (;;) {
-                const uint32_t rule = reductions[i].rule;
-                if (!record.matches.test(rule)) {
-                    record.matches.set(rule);
-                    added = true;
+            if (!tellsMatches_ || (record.node && !error_ && passThrough_.covers(run.rules))) {
+                if (!record.matches.covers(run.rules)) {
+                    record.matches.merge(run.rules);
+                    record.active.clear();
+                    record.visited.clear();
+                    recorded_ = 1;
                 }
-                if (i + 1 == walk.reductionCount || reductions[i + 1].count != 1 ||
-                    reductions[i + 1].offset != reduction.offset ||
-                    (tellsMatches_ && !untold(record, 1, reductions[i + 1].rule)))
-                    break;
-                ++i;
+                continue;
             }
-            if (added) {
-                record.active.clear();
-                record.visited.clear();
-                recorded_ = 1;
-            }
-            continue;
         }
-        int end = at + static_cast<int>(reduction.count);
-        recordRuleMatch(at, end, static_cast<int>(reduction.count), reduction.rule);
+        for (uint32_t i = run.firstReduction, last = i + run.reductionCount; i < last; ++i) {
+            const WalkCache::Reduction& reduction = reductions[i];
+            const int from = start + static_cast<int>(reduction.offset);
+            int end = from + static_cast<int>(reduction.count);
+            recordRuleMatch(from, end, static_cast<int>(reduction.count), reduction.rule);
+        }
     }
     const WalkCache::Mark* marks = cache_->marks(walk);
     for (uint32_t i = 0; i < walk.markCount; ++i) {
@@ -187,6 +182,6 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
         if (i == recording.start) visited.keepOnly(cache_->reach(recording.rule));
         if (!visited.none()) markScratch_.push_back({static_cast<uint32_t>(i - recording.start), visited});
     }
-    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed,
-                   reductionScratch_.data(), reductionScratch_.size(), markScratch_.data(), markScratch_.size());
+    cache_->insert(recording.rule, keyScratch_, end < 0 ? -1 : end - recording.start, changed, reductionScratch_.data(),
+                   reductionScratch_.size(), markScratch_.data(), markScratch_.size());
 }

@@ -191,7 +191,7 @@ private:
     }
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
-    int replayWalk(const WalkCache::Walk& walk, int start, uint32_t& changed);
+    int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
     bool speculativeParse(uint32_t entryRule);

@@ -28,6 +28,11 @@ public:
         return ((words_[0] & other.words_[0]) | (words_[1] & other.words_[1]) | (words_[2] & other.words_[2]) |
                 (words_[3] & other.words_[3])) != 0;
     }
+    // True when every bit of `other` is set here.
+    bool covers(const RuleSet& other) const {
+        return ((other.words_[0] & ~words_[0]) | (other.words_[1] & ~words_[1]) | (other.words_[2] & ~words_[2]) |
+                (other.words_[3] & ~words_[3])) == 0;
+    }
     void merge(const RuleSet& other) {
         for (int i = 0; i < 4; ++i) words_[i] |= other.words_[i];
     }

@@ -75,12 +75,34 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
               static_cast<uint32_t>(reductions_.size()),
               static_cast<uint32_t>(reductionCount),
               static_cast<uint32_t>(marks_.size()),
-              static_cast<uint32_t>(markCount)};
+              static_cast<uint32_t>(markCount),
+              0,
+              kNoRuns};
     reductions_.insert(reductions_.end(), reductions, reductions + reductionCount);
     marks_.insert(marks_.end(), marks, marks + markCount);
     nodes_[node] = static_cast<int32_t>(walks_.size());
     walks_.push_back(walk);
     return true;
+}
+
+void WalkCache::makeRuns(Walk& walk, const RuleSet& untold) {
+    const size_t firstRun = runs_.size();
+    const Reduction* reductions = reductions_.data() + walk.firstReduction;
+    for (uint32_t i = 0; i < walk.reductionCount; ++i) {
+        const Reduction& reduction = reductions[i];
+        const bool quiet = reduction.count == 1 && untold.test(reduction.rule);
+        Run* last = runs_.size() > firstRun ? &runs_.back() : nullptr;
+        if (quiet && last && last->quiet && reduction.offset == last->offset) {
+            ++last->reductionCount;
+            last->rules.set(reduction.rule);
+            continue;
+        }
+        Run run{reduction.offset, i, 1, quiet, RuleSet()};
+        if (quiet) run.rules.set(reduction.rule);
+        runs_.push_back(run);
+    }
+    walk.firstRun = static_cast<uint32_t>(firstRun);
+    walk.runCount = static_cast<uint32_t>(runs_.size() - firstRun);
 }
 
 void WalkCache::addEdge(uint64_t key, uint32_t node) {
@@ -115,6 +137,7 @@ void WalkCache::clear() {
     walks_.clear();
     reductions_.clear();
     marks_.clear();
+    runs_.clear();
     startSets_.clear();
     startSlots_.clear();
 }

@@ -61,6 +61,19 @@ public:
         uint32_t offset;  // window position after the walk, from its start
         RuleSet visited;
     };
+    // The reductions of a walk in runs: a run is either one reduction, or
+    // reductions over one record at one position, one after the other, of
+    // rules nobody is told of when the record holds a node (an operand handed
+    // down the operator ladder). Those rules are kept together, so that a
+    // replay adds them in one step. Made at a walk's first replay: most walks
+    // of varied code are never replayed.
+    struct Run {
+        uint32_t offset;
+        uint32_t firstReduction;  // from the walk's first
+        uint32_t reductionCount;
+        bool quiet;     // a run of reductions of `rules`
+        RuleSet rules;  // of a quiet run
+    };
     struct Walk {
         int32_t covered;  // end - start, or -1 when the walk failed
         uint32_t changed;
@@ -68,7 +81,10 @@ public:
         uint32_t reductionCount;
         uint32_t firstMark;
         uint32_t markCount;
+        uint32_t firstRun;
+        uint32_t runCount;  // kNoRuns until the first replay
     };
+    static constexpr uint32_t kNoRuns = ~0u;
 
     static constexpr uint32_t kNoNode = 0;
 
@@ -88,12 +104,17 @@ public:
         }
     }
     // The walk that read exactly the kinds leading to `node`; null if none.
-    const Walk* walkAt(uint32_t node) const {
+    Walk* walkAt(uint32_t node) {
         const int32_t index = nodes_[node];
         return index < 0 ? nullptr : &walks_[static_cast<size_t>(index)];
     }
     const Reduction* reductions(const Walk& walk) const { return reductions_.data() + walk.firstReduction; }
     const Mark* marks(const Walk& walk) const { return marks_.data() + walk.firstMark; }
+    // The runs of a walk, made of the rules in `untold` when first asked.
+    const Run* runs(Walk& walk, const RuleSet& untold) {
+        if (walk.runCount == kNoRuns) makeRuns(walk, untold);
+        return runs_.data() + walk.firstRun;
+    }
 
     // Keeps a walk of `rule` that read `kinds`; false when the cache is full.
     bool insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
@@ -107,6 +128,7 @@ private:
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 16) | (kind & 0xFFFF); }
     size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
     void addEdge(uint64_t key, uint32_t node);
+    void makeRuns(Walk& walk, const RuleSet& untold);
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
@@ -131,4 +153,5 @@ private:
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
+    std::vector<Run> runs_;
 };
