@@ -2,7 +2,7 @@
 // flow tree, the implicit base-constructor calls of a constructor, the
 // statements, the epilogue and the placing of its code.
 #include <optional>
-#include <unordered_map>
+#include <vector>
 
 #include "classes/compile_method.h"
 #include "codegen/compile_context.h"
@@ -136,22 +136,35 @@ bool bodiesOutliveTheirCode(const CompileContext& context) {
 // the file, line and column the debug lines give: the instructions made at
 // one position share one node, and the others go with the tree.
 void sharePositions(const CodeList& code) {
-    struct Position {
+    struct Slot {
         uint32_t file, line, column;
-        bool operator==(const Position&) const = default;
+        StatementNode* node;  // null: free
     };
-    struct Hash {
-        size_t operator()(const Position& p) const {
-            return (static_cast<size_t>(p.file) << 48) ^ (static_cast<size_t>(p.line) << 20) ^ p.column;
-        }
-    };
-    std::unordered_map<Position, const StatementNode*, Hash> first;
+    // An open-addressed table at least twice the body's length, kept from
+    // one body to the next (a node-based map allocated an entry per
+    // instruction).
+    static thread_local std::vector<Slot> table;
+    size_t capacity = 64;
+    while (capacity < code.size() * 2) capacity *= 2;
+    table.assign(capacity, Slot{0, 0, 0, nullptr});
+    const size_t mask = capacity - 1;
     for (const qestl::SmartPtr& held : code) {
         StatementNode& node = held.as<model::cbircode>()->sourceNode;
         if (!node) continue;
-        const Position position{node->fileIndex, node->startLine, node->startColumn};
-        const auto [at, added] = first.try_emplace(position, &node);
-        if (!added && at->second->get() != node.get()) node = *at->second;
+        const uint32_t file = node->fileIndex, line = node->startLine, column = node->startColumn;
+        const size_t key = (static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column;
+        size_t at = (key * 0x9E3779B97F4A7C15ull) >> 32;
+        for (;; ++at) {
+            Slot& slot = table[at & mask];
+            if (slot.node == nullptr) {
+                slot = Slot{file, line, column, &node};
+                break;
+            }
+            if (slot.file == file && slot.line == line && slot.column == column) {
+                if (slot.node->get() != node.get()) node = *slot.node;
+                break;
+            }
+        }
     }
 }
 

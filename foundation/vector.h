@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "foundation/memory.h"
+#include "foundation/object_heap.h"
 
 namespace qestl {
 
@@ -104,13 +105,18 @@ public:
         }
         ++count_;
     }
-    // Moved in where there is room; a vector that must grow copies it.
+    // Moved in, into the grown buffer too; an element of this vector's own
+    // buffer is copied, since growing frees it.
     void pushBack(T&& element) {
         if (count_ + 1 > capacity_ || isBorrowed()) {
-            regrow(size_t{count_} * 2 + 1, count_, &element, 1);
-        } else {
-            new (data_ + count_) T(std::move(element));
+            if (&element >= data_ && &element < data_ + count_) {
+                regrow(size_t{count_} * 2 + 1, count_, &element, 1);
+                ++count_;
+                return;
+            }
+            regrow(size_t{count_} * 2 + 1, count_, nullptr, 0);
         }
+        new (data_ + count_) T(std::move(element));
         ++count_;
     }
 
@@ -199,7 +205,7 @@ public:
             count_ = checkedCount(n);
             return;
         }
-        T* fresh = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        T* fresh = allocateBuffer(n);
         size_t kept = count_ < n ? count_ : n;
         if constexpr (std::is_trivially_copyable_v<T>) {
             if (kept != 0) std::memcpy(static_cast<void*>(fresh), data_, kept * sizeof(T));
@@ -284,13 +290,23 @@ protected:
 
     void reserveExact(size_t n) {
         capacity_ = checkedCount(n);
-        data_ = static_cast<T*>(allocateOrDie(n * sizeof(T)));
+        data_ = allocateBuffer(n);
+    }
+
+    // The buffers of the compiler's many short lists (candidates, pending
+    // code, value states) come from the object heap, which takes a buffer
+    // back at the size it was made with: the capacity. Byte arrays stay on
+    // the C heap, since a byte stream may hand its buffer on.
+    static constexpr bool kObjectHeapBuffer = !std::is_same_v<T, uint8_t> && alignof(T) <= 8;
+    static T* allocateBuffer(size_t n) {
+        if constexpr (kObjectHeapBuffer) return static_cast<T*>(allocateObjectMemory(n * sizeof(T)));
+        else return static_cast<T*>(allocateOrDie(n * sizeof(T)));
     }
 
     // Moves to a buffer of newCapacity with n new elements at index.
     void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
         const Count checked = checkedCount(newCapacity);
-        T* fresh = static_cast<T*>(allocateOrDie(newCapacity * sizeof(T)));
+        T* fresh = allocateBuffer(newCapacity);
         if constexpr (std::is_trivially_copyable_v<T>) {
             if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
             if (n != 0 && elements != nullptr) std::memcpy(fresh + index, elements, n * sizeof(T));
@@ -310,9 +326,17 @@ protected:
                 capacity_ = checked;
                 return;
             }
-            for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
-            for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
-            for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+            if (std::is_nothrow_move_constructible_v<T> && !isBorrowed()) {
+                // Our own elements are moved, not copied, since their buffer
+                // goes next; after the new ones, which may come from it.
+                for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+                for (size_t i = 0; i < index; ++i) new (fresh + i) T(std::move(data_[i]));
+                for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(std::move(data_[i]));
+            } else {
+                for (size_t i = 0; i < index; ++i) new (fresh + i) T(data_[i]);
+                for (size_t i = 0; i < n; ++i) new (fresh + index + i) T(elements[i]);
+                for (size_t i = index; i < count_; ++i) new (fresh + n + i) T(data_[i]);
+            }
         }
         destroyAll();
         releaseBuffer();
@@ -331,7 +355,9 @@ protected:
     }
 
     void releaseBuffer() {
-        if (!isBorrowed()) std::free(data_);
+        if (isBorrowed()) return;
+        if constexpr (kObjectHeapBuffer) freeObjectMemory(data_, size_t{capacity_} * sizeof(T));
+        else std::free(data_);
     }
 
     static constexpr Count kBorrowed = static_cast<Count>(-1);

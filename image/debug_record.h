@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,11 @@ struct DebugRecord {
     std::vector<std::string> files;  // by file index, written with '/'
     // A compiled program's lines are not held beside the image being written
     // (tens of bytes per instruction, at the peak of the compilation): these
-    // many are made one by one as they are encoded.
+    // many are made a run at a time as they are encoded (a call per line
+    // cost more than the line's encoding).
     uint64_t lineCount = 0;
-    std::function<void(const std::function<void(const DebugLineRecord&)>& take)> streamLines;
+    using LineRun = std::span<const DebugLineRecord>;
+    std::function<void(const std::function<void(LineRun)>& take)> streamLines;
     std::vector<DebugVariableRecord> variables;
     std::vector<DebugFunctionRecord> functions;
 };

@@ -12,10 +12,13 @@ struct PositionOf {
     const void* operator()(const model::cbircode& instruction) const { return instruction.sourceNode.get(); }
 };
 
-// Calls take with the line of every instruction of the list that has a
-// source position.
+// Calls take with the lines of the instructions of the list that have a
+// source position, in order, some hundreds at a time.
 template <typename Take>
 void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list, Take&& take) {
+    constexpr size_t kRun = 256;
+    DebugLineRecord run[kRun];
+    size_t held = 0;
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
@@ -35,9 +38,15 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
                 }
             }
             const qeAbstractNode& node = *instruction.sourceNode;
-            take(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+            run[held++] = DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn,
+                                          owner};
+            if (held == kRun) {
+                take(DebugRecord::LineRun(run, held));
+                held = 0;
+            }
         },
         PositionOf());
+    if (held != 0) take(DebugRecord::LineRun(run, held));
 }
 
 uint64_t countLines(const qestl::SmartPtrVector& list) {
@@ -61,7 +70,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     const CompileContext& source = context;
     record.lineCount = countLines(context.emitter().list(kMainList)) +
                        countLines(context.emitter().list(kMemberCodeList));
-    record.streamLines = [&source](const std::function<void(const DebugLineRecord&)>& take) {
+    record.streamLines = [&source](const std::function<void(DebugRecord::LineRun)>& take) {
         visitLines(source, source.emitter().list(kMainList), take);
         visitLines(source, source.emitter().list(kMemberCodeList), take);
     };

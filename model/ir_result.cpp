@@ -189,6 +189,17 @@ void IRResult::joinObjectStates(const IRResult* results, size_t count) {
             mergeObjectState(entry.object, asObject(entry.object)->modifiers & kStateMask);
 }
 
+FlowChildren::FlowChildren(const FlowChildren& other) {
+    nodes_.reserve(other.nodes_.size());
+    for (const std::unique_ptr<FlowNode>& node : other.nodes_) nodes_.push_back(std::make_unique<FlowNode>(*node));
+}
+
+FlowChildren::~FlowChildren() = default;
+
+FlowNode& FlowChildren::emplace_back() { return *nodes_.emplace_back(std::make_unique<FlowNode>()); }
+
+void FlowChildren::clear() { nodes_.clear(); }
+
 FlowNode::FlowNode(const FlowNode& other)
     : result(other.result),
       parent(nullptr),

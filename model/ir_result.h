@@ -4,7 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
+#include <vector>
 
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
@@ -106,6 +107,57 @@ public:
     NodeHandle secondNode;
 };
 
+struct FlowNode;
+
+// The children of a flow node, each allocated apart so that it keeps its
+// address while siblings are added. Most nodes have none, and then nothing
+// is allocated (a deque allocated its map and a first chunk for every node).
+class FlowChildren {
+    using Held = std::vector<std::unique_ptr<FlowNode>>;
+
+    template <typename Inner, typename Node>
+    class Iterator {
+    public:
+        explicit Iterator(Inner at) : at_(at) {}
+        Node& operator*() const { return **at_; }
+        Node* operator->() const { return at_->get(); }
+        Iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+    private:
+        Inner at_;
+    };
+
+public:
+    using iterator = Iterator<Held::iterator, FlowNode>;
+    using const_iterator = Iterator<Held::const_iterator, const FlowNode>;
+
+    FlowChildren() = default;
+    FlowChildren(const FlowChildren& other);
+    FlowChildren(FlowChildren&&) noexcept = default;
+    FlowChildren& operator=(FlowChildren&&) noexcept = default;
+    FlowChildren& operator=(const FlowChildren&) = delete;
+    ~FlowChildren();
+
+    FlowNode& emplace_back();
+    size_t size() const { return nodes_.size(); }
+    bool empty() const { return nodes_.empty(); }
+    FlowNode& operator[](size_t i) { return *nodes_[i]; }
+    const FlowNode& operator[](size_t i) const { return *nodes_[i]; }
+    FlowNode& back() { return *nodes_.back(); }
+    void clear();
+    iterator begin() { return iterator(nodes_.begin()); }
+    iterator end() { return iterator(nodes_.end()); }
+    const_iterator begin() const { return const_iterator(nodes_.begin()); }
+    const_iterator end() const { return const_iterator(nodes_.end()); }
+
+private:
+    Held nodes_;
+};
+
 // One node of the flow tree of a function body: the value states recorded
 // at that point and how control leaves it.
 struct FlowNode {
@@ -131,8 +183,7 @@ struct FlowNode {
 
     IRResult result;
     FlowNode* parent = nullptr;
-    // A deque: children keep their addresses while siblings are added.
-    std::deque<FlowNode> children;
+    FlowChildren children;
     uint8_t terminated = 0;
     uint32_t kind = 0;
     uint32_t mask = 0;

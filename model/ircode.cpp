@@ -95,14 +95,20 @@ uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, 
     const uint64_t size = encodedSize();
     requireOperandSlots();
     for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
-    out.u32le(opcode);
+    // Made whole here and appended at once: a field at a time, the writer
+    // checked its room and its spill threshold for each.
+    uint8_t encoded[4 + 12 * kMaxOperands];
+    qestl::storeU32LE(encoded, opcode);
+    uint8_t* at = encoded + 4;
     for (uint64_t i = 0; i < operandCount; ++i) {
         const Operand& operand = operands[i];
         if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
             internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
-        out.u32le((uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-        out.u64le(static_cast<uint64_t>(operand.encodedValue));
+        qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
+        qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue));
+        at += 12;
     }
+    out.bytes(encoded, static_cast<size_t>(at - encoded));
     return 4 + 12 * operandCount;
 }
 

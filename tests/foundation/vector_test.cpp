@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -31,6 +32,29 @@ TEST(VectorTest, GrowsToTwiceCountPlusOneThenTwicePlusN) {
     uint32_t more[20] = {};
     v.appendRange(more, 20);
     EXPECT_EQ(v.capacity(), 8u * 2 + 20);
+}
+
+// Counts its copies; moves are free.
+struct CountedCopies {
+    static inline int copies = 0;
+    std::string text;
+    explicit CountedCopies(std::string value) : text(std::move(value)) {}
+    CountedCopies(const CountedCopies& other) : text(other.text) { ++copies; }
+    CountedCopies(CountedCopies&& other) noexcept : text(std::move(other.text)) {}
+};
+
+TEST(VectorTest, GrowingMovesTheElementsAndCopiesAnOwnElementPushedBack) {
+    qestl::qevector<CountedCopies> v;
+    CountedCopies::copies = 0;
+    for (int i = 0; i < 15; ++i) v.pushBack(CountedCopies(std::to_string(i)));
+    EXPECT_EQ(CountedCopies::copies, 0);
+    ASSERT_EQ(v.capacity(), v.size());
+    // The buffer it lives in goes with the growth: it is copied, not moved.
+    v.pushBack(std::move(v[0]));
+    EXPECT_EQ(CountedCopies::copies, 1);
+    EXPECT_EQ(v[0].text, "0");
+    EXPECT_EQ(v[15].text, "0");
+    EXPECT_EQ(v[14].text, "14");
 }
 
 TEST(VectorTest, InsertEraseResizeKeepOrderAndDeepCopies) {

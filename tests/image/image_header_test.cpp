@@ -113,8 +113,9 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
     DebugRecord record;
     record.files = {"a/b.k"};
     record.lineCount = 1;
-    record.streamLines = [](const std::function<void(const DebugLineRecord&)>& take) {
-        take({192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
+    record.streamLines = [](const std::function<void(DebugRecord::LineRun)>& take) {
+        const DebugLineRecord line{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner};
+        take(DebugRecord::LineRun(&line, 1));
     };
     record.variables.push_back({300, "g"});
     record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});

@@ -8,6 +8,7 @@
 #include "foundation/live_registry.h"
 #include "model/container.h"
 #include "model/function_object.h"
+#include "model/ir_result.h"
 #include "model/kept_objects.h"
 #include "model/library_io.h"
 #include "model/opcodes.h"
@@ -18,6 +19,20 @@ using model::IRObject;
 using qestl::SmartPtr;
 
 uint64_t liveCount() { return qestl::liveObjectRegistry().size(); }
+
+TEST(ModelCore, FlowChildrenStayInPlaceAndACopyLinksItsOwn) {
+    model::FlowNode root;
+    model::FlowNode& first = root.addChild(model::FlowNode::kSequence, nullptr, 0);
+    first.addChild(model::FlowNode::kAlternative, nullptr, 0);
+    for (int i = 0; i < 10; ++i) root.addChild(model::FlowNode::kAlternativeB, nullptr, 0);
+    EXPECT_EQ(&root.children[0], &first);
+    const model::FlowNode copy(root);
+    ASSERT_EQ(copy.children.size(), 11u);
+    EXPECT_NE(&copy.children[0], &first);
+    EXPECT_EQ(copy.children[0].parent, &copy);
+    EXPECT_EQ(copy.children[0].children[0].parent, &copy.children[0]);
+    EXPECT_EQ(copy.children[10].kind, model::FlowNode::kAlternativeB);
+}
 
 TEST(ModelCore, ReleasingTheLastHolderUnregistersTheRecord) {
     if (!qestl::kRegistersLiveObjects) GTEST_SKIP() << "an optimised build keeps no registry";
