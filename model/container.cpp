@@ -281,6 +281,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText
     std::vector<uint32_t> found;
     if (indexesOf(name) == nullptr) return found;
     SignatureIndex& index = tables().signatures.findOrAdd(name.text);
+    // Asked again: tables() makes this container's own copy of lent ones.
     const IndexList* listed = indexesOf(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "foundation/open_slots.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/template_class.h"
@@ -296,21 +297,23 @@ void noteLentRecordWritten(cbircode& record, KeptState how) {
     record.kept = how;
 }
 
-size_t KeptIndex::slotOf(const cbircode* record) const {
+namespace {
+
+size_t homeOf(const cbircode* record) {
     // Objects are at least 16 bytes apart: the low bits say nothing.
     const uint64_t key = reinterpret_cast<uintptr_t>(record) >> 4;
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1);
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20);
 }
 
+}  // namespace
+
+size_t KeptIndex::slotOf(const cbircode* record) const { return homeOf(record) & (slots_.size() - 1); }
+
 void KeptIndex::add(const cbircode* record, uint32_t index) {
-    if ((count_ + 1) * 2 > slots_.size()) {
-        std::vector<Slot> old;
-        old.swap(slots_);
-        slots_.assign(old.empty() ? 64 : old.size() * 2, Slot());
-        count_ = 0;
-        for (const Slot& slot : old)
-            if (slot.record != nullptr) add(slot.record, slot.index);
-    }
+    if ((count_ + 1) * 2 > slots_.size())
+        qestl::placeSlotsAgain(
+            slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.record == nullptr; },
+            [](const Slot& slot) { return homeOf(slot.record); });
     size_t at = slotOf(record);
     while (slots_[at].record != nullptr && slots_[at].record != record) at = (at + 1) & (slots_.size() - 1);
     if (slots_[at].record == nullptr) ++count_;
