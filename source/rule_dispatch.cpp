@@ -1,7 +1,6 @@
 // The parse listener's rule dispatch: runs the node builder of a new match
 // and hands include and require directives back to the source processor.
-#include "source/rule_dispatch.h"
-
+#include "source/rule_table.h"
 #include "source/source_processor.h"
 #include "syntax/lex_syntax.h"
 
@@ -27,12 +26,15 @@ private:
 
 }  // namespace
 
-void buildMatchNode(qeSourceProcessor& processor, qeLexSyntax& engine, int start, int count, uint32_t ruleId,
-                    _KNode<qeAbstractNode>& out) {
-    out.reset();
+// The listener's one entry into the builders, here with them so that the
+// dispatch is one call deep: it runs for every match the engine tells of.
+_KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
+                                                         int count, uint32_t ruleId) {
+    out->reset();
     // After the first error of a parse no node is built any more.
-    if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return;
-    ProcessorHost host(processor, engine);
-    RuleAction action = buildRuleMatch(host, out, engine.slots(start), count, ruleId);
-    if (action != RuleAction::Built) out = processor.includeOnce(engine, start, count, action == RuleAction::Require);
+    if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return out;
+    ProcessorHost host(*this, engine);
+    RuleAction action = buildRuleMatch(host, *out, engine.slots(start), count, ruleId);
+    if (action != RuleAction::Built) *out = includeOnce(engine, start, count, action == RuleAction::Require);
+    return out;
 }

@@ -4,23 +4,12 @@
 
 namespace {
 
-using Builder = void (*)(const RuleMatch& m, NodeRef& result);
+using Builder = RuleBuilder;
 
 struct RuleEntry {
     uint32_t rule;
     Builder builder;
 };
-
-// Rules with no builder of their own pass their one record through.
-void passThrough(const RuleMatch& m, NodeRef& result) {
-    if (m.count() != 1) return;
-    if (const NodeRef& own = m.node(0)) {
-        result = own;
-        return;
-    }
-    result = m.makeNode(NodeKind::Name);
-    setText(*result, m.text(0));
-}
 
 // An operator between operands: its expression reads the operator's text
 // from the record, so a name node made for it would only be dropped again
@@ -178,16 +167,6 @@ constexpr uint32_t kOperatorRules[] = {
 
 constexpr uint32_t kIdLimit = 256;
 
-struct RuleIndex {
-    Builder byId[kIdLimit] = {};
-    constexpr RuleIndex() {
-        for (const RuleEntry& e : kRules) byId[e.rule] = e.builder;
-        for (uint32_t rule : kOperatorRules) byId[rule] = passOperator;
-    }
-};
-
-constexpr RuleIndex kIndex;
-
 // Every rule id but those with a builder and the two directives.
 struct PassThroughSet {
     uint64_t words[4] = {~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}};
@@ -207,13 +186,23 @@ static_assert(kIdLimit == 256, "the pass-through set holds 256 rule ids");
 const uint64_t kPassThroughRules[4] = {kPassThrough.words[0], kPassThrough.words[1], kPassThrough.words[2],
                                        kPassThrough.words[3]};
 
-RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId) {
-    if (ruleId == RuleId::RequireDirective) return RuleAction::Require;
-    if (ruleId == RuleId::IncludeDirective) return RuleAction::Include;
-    RuleMatch match(host, records, count);
-    Builder builder = ruleId < kIdLimit ? kIndex.byId[ruleId] : nullptr;
-    // Builders fill `result` directly; one that builds nothing leaves it empty.
-    result.reset();
-    (builder ? builder : passThrough)(match, result);
-    return RuleAction::Built;
+constexpr RuleBuilderTable kRuleBuilders = [] {
+    RuleBuilderTable table{};
+    for (RuleBuilder& builder : table.byId) builder = passRecordThrough;
+    table.byId[RuleId::RequireDirective] = nullptr;
+    table.byId[RuleId::IncludeDirective] = nullptr;
+    for (const RuleEntry& e : kRules) table.byId[e.rule] = e.builder;
+    for (uint32_t rule : kOperatorRules) table.byId[rule] = passOperator;
+    return table;
+}();
+
+// Rules with no builder of their own pass their one record through.
+void passRecordThrough(const RuleMatch& m, NodeRef& result) {
+    if (m.count() != 1) return;
+    if (const NodeRef& own = m.node(0)) {
+        result = own;
+        return;
+    }
+    result = m.makeNode(NodeKind::Name);
+    setText(*result, m.text(0));
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "source/build_support.h"
+#include "syntax/rule_ids.h"
 
 enum class RuleAction {
     Built,         // the builder ran; `result` holds its node or nothing
@@ -20,5 +21,24 @@ inline bool passesRecordThrough(uint32_t ruleId) {
     return ruleId < 256 && ((kPassThroughRules[ruleId >> 6] >> (ruleId & 63)) & 1u) != 0;
 }
 
+using RuleBuilder = void (*)(const RuleMatch& m, NodeRef& result);
+// The builder of every rule id below 256; null for the two directives.
+struct RuleBuilderTable {
+    RuleBuilder byId[256];
+};
+extern const RuleBuilderTable kRuleBuilders;
+// What a rule id of 256 or more builds: the record it passes through.
+void passRecordThrough(const RuleMatch& m, NodeRef& result);
+
 // Runs the builder of `ruleId` over the `count` records of the match.
-RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count, uint32_t ruleId);
+// Inline: it runs for every match the listener is told of.
+inline RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count,
+                                 uint32_t ruleId) {
+    RuleBuilder builder = ruleId < 256 ? kRuleBuilders.byId[ruleId] : passRecordThrough;
+    if (builder == nullptr) return ruleId == RuleId::RequireDirective ? RuleAction::Require : RuleAction::Include;
+    RuleMatch match(host, records, count);
+    // Builders fill `result` directly; one that builds nothing leaves it empty.
+    result.reset();
+    builder(match, result);
+    return RuleAction::Built;
+}

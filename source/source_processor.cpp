@@ -5,7 +5,7 @@
 
 #include "foundation/logger.h"
 #include "source/page_position.h"
-#include "source/rule_dispatch.h"
+#include "source/rule_table.h"
 #include "source/source_errors.h"
 #include "source/source_project.h"
 #include "syntax/parse_failure.h"
@@ -56,12 +56,6 @@ void qeSourceProcessor::reportAt(const SourceInput* input, const char* format) {
     if (project_ != nullptr && input != nullptr) path = qestl::narrow(project_->filePath(input->fileIndex));
     qestl::qestringA message = qestl::qestringA::format(format, path.c_str() != nullptr ? path.c_str() : "");
     reportError(message.c_str(), input != nullptr ? input->line : 0, input != nullptr ? input->column : 0);
-}
-
-_KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
-                                                         int count, uint32_t ruleId) {
-    buildMatchNode(*this, engine, start, count, ruleId, *out);
-    return out;
 }
 
 void qeSourceProcessor::onParseRestarted() { pendingComment_.clear(); }
