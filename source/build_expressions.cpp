@@ -120,20 +120,19 @@ void literal(const RuleMatch& m, NodeRef& result) {
     result = std::move(n);
 }
 
-// TypeReference: ArrayType | MemberAccess | GenericType | Identifier
 // PrimaryExpression: Cast | BraceInitializer | Call | SubscriptChain | MemberAccessChain | NewWithClassBody | NewArrayWithInitializer | NewArray | NewObject | GenericType | Subscript | MemberAccess | Parenthesized | Identifier | Literal
-void primary(const RuleMatch& m, NodeRef& result, bool boolWords) {
+void primary(const RuleMatch& m, NodeRef& result) {
     auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
     if (NodeRef own = m.node(0)) {
         // The identifier rule has already made a name of the word by the time
         // it is seen as a primary expression; true and false become literals here.
-        if (boolWords && own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
+        if (own->kind == NodeKind::Name && isBoolWord(*own)) own->kind = NodeKind::BoolLiteral;
         result = std::move(own);
         return;
     }
     NodeRef n = m.makeNode(NodeKind::Name);
     setText(*n, m.text(0));
-    if (boolWords && isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
+    if (isBoolWord(*n)) n->kind = NodeKind::BoolLiteral;
     result = std::move(n);
 }
 

@@ -15,7 +15,7 @@ namespace build {
 
 // Expressions.
 void literal(const RuleMatch& m, NodeRef& result);
-void primary(const RuleMatch& m, NodeRef& result, bool boolWords);
+void primary(const RuleMatch& m, NodeRef& result);
 void operatorName(const RuleMatch& m, NodeRef& result);
 void binary(const RuleMatch& m, NodeRef& result);
 void additive(const RuleMatch& m, NodeRef& result);

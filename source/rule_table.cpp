@@ -59,8 +59,6 @@ void returnOrThrowOf(const RuleMatch& m, NodeRef& result) {
     build::returnOrThrow(m, result, Kind);
 }
 
-void primaryExpression(const RuleMatch& m, NodeRef& result) { build::primary(m, result, true); }
-void typeReference(const RuleMatch& m, NodeRef& result) { build::primary(m, result, false); }
 void callWithNew(const RuleMatch& m, NodeRef& result) { build::call(m, result, true); }
 void callWithoutNew(const RuleMatch& m, NodeRef& result) { build::call(m, result, false); }
 
@@ -92,13 +90,12 @@ constexpr RuleEntry kRules[] = {
     {RuleId::MemberAccessChain, build::memberAccess},
     {RuleId::SubscriptChain, build::subscript},
     {RuleId::Call, callWithoutNew},
-    {RuleId::TypeReference, typeReference},
     {RuleId::Parenthesized, passRecord<1>},
     {RuleId::Cast, build::cast},
     {RuleId::ReturnStatement, returnOrThrowOf<NodeKind::Return>},
     {RuleId::ThrowStatement, returnOrThrowOf<NodeKind::Throw>},
     {RuleId::Statement, build::statement},
-    {RuleId::PrimaryExpression, primaryExpression},
+    {RuleId::PrimaryExpression, build::primary},
     {RuleId::NewWithClassBody, build::newWithBody},
     {RuleId::ArgumentList, build::list},
     {RuleId::TypeArgumentList, build::list},
