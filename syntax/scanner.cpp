@@ -86,8 +86,11 @@ struct FirstByteIndex {
     };
     Entry entries[64];
     uint8_t begin[257];  // entries of first byte b: [begin[b], begin[b + 1])
+    // The kind of the one token of one byte that is all its group holds (a
+    // bracket, a separator): that byte is the token whatever follows it.
+    TokenCode alone[256];
 
-    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{} {
+    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{}, alone{} {
         unsigned count = 0;
         for (unsigned byte = 0; byte < 256; ++byte) {
             begin[byte] = static_cast<uint8_t>(count);
@@ -96,6 +99,7 @@ struct FirstByteIndex {
                 if (static_cast<unsigned char>(token.text[0]) != byte) continue;
                 entries[count++] = {token.text, static_cast<int32_t>(std::strlen(token.text)), token.kind};
             }
+            if (count == begin[byte] + 1u && entries[count - 1].size == 1) alone[byte] = entries[count - 1].kind;
         }
         begin[256] = static_cast<uint8_t>(count);
     }
@@ -128,8 +132,13 @@ int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode*
 // The first punctuation token of the table that stands at the offset; the
 // table lists the longer tokens of a family first. Tokens are at most three
 // bytes and their first byte is known to match: the rest is compared in place.
-int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+const FirstByteIndex& punctuationIndex() {
     static const FirstByteIndex index(kPunctuationTable, kPunctuationCount);
+    return index;
+}
+
+int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenCode* kind) {
+    const FirstByteIndex& index = punctuationIndex();
     if (offset >= length) return -1;
     unsigned char first = static_cast<unsigned char>(text[offset]);
     const int32_t left = length - offset;
@@ -338,6 +347,12 @@ int32_t scanTokenAt(const char* text, int32_t length, int32_t offset, TokenCode*
         return scanSymbol(text, length, offset, kind);
     }
     default:
+        // Most punctuation is a bracket or a separator: no other token
+        // begins with its byte.
+        if (const TokenCode alone = punctuationIndex().alone[c]) {
+            *kind = alone;
+            return 1;
+        }
         return scanSymbol(text, length, offset, kind);
     }
 }
