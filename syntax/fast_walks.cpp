@@ -57,11 +57,8 @@ void qeLexSyntax::restart() {
 // match set is part of the key (WalkCache::startKind).
 bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const {
     if (record.span != 1) return false;
-    RuleSet active = record.active;
-    RuleSet visited = record.visited;
-    active.keepOnly(cache_->reach(ruleId));
-    visited.keepOnly(cache_->reach(ruleId));
-    return active.single() == static_cast<int>(ruleId) && visited.single() == static_cast<int>(ruleId);
+    const RuleSet& reach = cache_->reach(ruleId);
+    return record.active.sharesOnly(reach, ruleId) && record.visited.sharesOnly(reach, ruleId);
 }
 
 int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {

@@ -39,6 +39,14 @@ public:
     void keepOnly(const RuleSet& other) {
         for (int i = 0; i < 4; ++i) words_[i] &= other.words_[i];
     }
+    // True when `bit` is the one bit this set shares with `other`.
+    bool sharesOnly(const RuleSet& other, uint32_t bit) const {
+        if (bit >= 256) return false;
+        uint64_t stray = 0;
+        for (uint32_t i = 0; i < 4; ++i)
+            stray |= (words_[i] & other.words_[i]) ^ (i == (bit >> 6) ? uint64_t{1} << (bit & 63) : 0);
+        return stray == 0;
+    }
     // The one bit set, or -1 when none or several are.
     int single() const {
         int found = -1;
