@@ -235,6 +235,6 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     result.sourceNode = node;
     result.checkUse(&context, node);
     context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().addResult(std::move(result));
     return true;
 }

@@ -241,7 +241,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
         return false;
     }
     context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().addResult(std::move(result));
     return true;
 }
 
@@ -283,8 +283,8 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         } else {
             continue;
         }
-        for (const model::IRResult& result : context.lookup().candidates()) {
-            results.pushBack(result);
+        for (model::IRResult& result : context.lookup().candidates()) {
+            results.pushBack(std::move(result));
             chosen.pushBack(candidate);
         }
         context.lookup().clearResults();
@@ -294,15 +294,15 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         for (const model::IRResult& entry : chosen) ranks.push_back(Ranked{entry.matchRank, entry.storageIndex});
         const size_t best = lowestRanked(ranks);
         if (best != kFullTie) {
-            const model::IRResult kept = results[best];
+            model::IRResult kept = std::move(results[best]);
             results.clear();
-            results.pushBack(kept);
+            results.pushBack(std::move(kept));
             markCommitted(chosen[best], node);
         }
     } else if (chosen.size() == 1) {
         markCommitted(chosen[0], node);
     }
     context.lookup().clearResults();
-    for (const model::IRResult& result : results) context.lookup().addResult(result);
+    for (model::IRResult& result : results) context.lookup().addResult(std::move(result));
     return !context.lookup().candidates().empty();
 }

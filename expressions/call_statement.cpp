@@ -127,7 +127,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                                                                      : uint32_t{model::kTypeObject});
     pendingList.end();
     context.lookup().clearResults();
-    context.lookup().addResult(call);
+    context.lookup().addResult(std::move(call));
     return 0;
 }
 

@@ -120,8 +120,9 @@ uint32_t operatorCodeOf(const StatementNode& node);
 // an unknown text, and `second` stays untouched by one-operand forms.
 uint32_t classifyOperator(const StatementNode& node, StatementNode& first, StatementNode& second, int32_t& count);
 // The name an operator overload method is found by (the text without
-// surrounding blanks), and its operands as classifyOperator gives them.
-qestl::qestringA operatorOverloadSignature(const StatementNode& node, StatementNode& first, StatementNode& second,
+// surrounding blanks, a view into the node's text), and its operands as
+// classifyOperator gives them.
+std::string_view operatorOverloadSignature(const StatementNode& node, StatementNode& first, StatementNode& second,
                                            int32_t& count);
 bool isPostfixIncDec(const StatementNode& node);
 // mov eax, source: eax typed like the type (11 without one); not emitted.

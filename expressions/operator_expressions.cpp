@@ -172,7 +172,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
     context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().addResult(std::move(result));
 }
 
 void compileExpression(CompileContext& context, const StatementNode& node) {

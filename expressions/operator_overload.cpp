@@ -34,11 +34,11 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
                           const StatementNode& node) {
     StatementNode first, second;
     int32_t count = 0;
-    const qestl::qestringA name = operatorOverloadSignature(node, first, second, count);
+    const std::string_view name = operatorOverloadSignature(node, first, second, count);
     context.lookup().clearResults();
-    if (!anyOperandDeclares(context, operands, name.view())) return false;
+    if (!anyOperandDeclares(context, operands, name)) return false;
 
-    resolveMemberAccess(context, first, &operands, name.view(), node, model::IRValueList());
+    resolveMemberAccess(context, first, &operands, name, node, model::IRValueList());
     model::IRValueList methods;
     context.lookup().candidates().swap(methods);
     context.lookup().clearResults();

@@ -507,9 +507,14 @@ private:
 };
 
 // Never destroyed: a container of static storage may outlive any other.
+// Made at the first use, not behind a guarded local: every failed lookup
+// asks for it.
+constinit FailedNameNumbers* gFailedNameNumbers = nullptr;
+
 FailedNameNumbers& failedNameNumbers() {
-    static auto* numbers = new FailedNameNumbers();
-    return *numbers;
+    if (gFailedNameNumbers == nullptr) [[unlikely]]
+        gFailedNameNumbers = new FailedNameNumbers();
+    return *gFailedNameNumbers;
 }
 
 }  // namespace
@@ -542,11 +547,17 @@ struct FailedNames::Block {
 
 size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
     const uint32_t number = failedNameNumbers().numberOf(name);
+    // Most failures repeat an earlier one: the table is asked before it
+    // is made room in.
+    if (block_ != nullptr) {
+        const Slot* slots = block_->slots;
+        for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
+            if (slots[i].number == number) return slots[i].count;
+    }
     if (block_ == nullptr || 2 * (block_->used + 1) > block_->mask + 1) grow();
     Slot* slots = block_->slots;
     size_t i = Block::place(number, block_->mask);
-    for (; slots[i].number != 0; i = (i + 1) & block_->mask)
-        if (slots[i].number == number) return slots[i].count;
+    while (slots[i].number != 0) i = (i + 1) & block_->mask;
     slots[i] = Slot{number, static_cast<uint32_t>(count)};
     ++block_->used;
     return count;

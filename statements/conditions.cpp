@@ -86,7 +86,7 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     result.mergeObjectStatesFrom(first);
     result.mergeObjectStatesFrom(second);
     context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().addResult(std::move(result));
     return 0;
 }
 
@@ -154,8 +154,8 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
         chosen->appendInstruction(chosen->pending, *compare.as<model::cbircode>(), control::ownerFunction(context), node);
     }
     object->checkUse(&context, node);
-    const model::IRResult result = *chosen;
+    model::IRResult result = std::move(*chosen);
     context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().addResult(std::move(result));
     return 0;
 }

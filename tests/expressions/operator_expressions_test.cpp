@@ -72,11 +72,11 @@ TEST(OperatorCodes, ClassifiesOperandsByForm) {
 TEST(OperatorCodes, OverloadNameTrimsBlanksOnly) {
     StatementNode first, second;
     int32_t count = 0;
-    EXPECT_EQ(operatorOverloadSignature(op(" + ", name("a"), name("b")), first, second, count).view(), "+");
-    EXPECT_EQ(operatorOverloadSignature(op("-", NodeHandle(), name("n")), first, second, count).view(), "-");
+    EXPECT_EQ(operatorOverloadSignature(op(" + ", name("a"), name("b")), first, second, count), "+");
+    EXPECT_EQ(operatorOverloadSignature(op("-", NodeHandle(), name("n")), first, second, count), "-");
     EXPECT_EQ(count, 1);
     EXPECT_EQ(first->text.view(), "n");
-    EXPECT_EQ(operatorOverloadSignature(op("\t+", name("a"), name("b")), first, second, count).view(), "\t+");
+    EXPECT_EQ(operatorOverloadSignature(op("\t+", name("a"), name("b")), first, second, count), "\t+");
 }
 
 TEST(OperatorCodes, ClonedListLinksPointIntoTheCopy) {
