@@ -23,7 +23,12 @@ struct BuiltinTypes {
     void clear() { *this = BuiltinTypes(); }
 };
 
-BuiltinTypes& builtinTypes();
+// Inline: asked for on nearly every expression, a call cost more than the
+// guard of the local.
+inline BuiltinTypes& builtinTypes() {
+    static BuiltinTypes types;
+    return types;
+}
 
 // True when object is the built-in held by ref.
 inline bool isBuiltin(const IRObject* object, const qestl::SmartPtr& ref) {

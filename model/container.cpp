@@ -452,7 +452,7 @@ public:
     // The name's number + 1, kept in `name` for the next table asked.
     uint32_t numberOf(const qestl::HashedText& name) {
         if (name.number != 0 && name.numberGeneration == generation_) return name.number;
-        name.number = probe(name);
+        name.number = numberFound(name);
         name.numberGeneration = generation_;
         return name.number;
     }
@@ -466,7 +466,7 @@ public:
     }
 
 private:
-    uint32_t probe(const qestl::HashedText& name) {
+    [[gnu::noinline]] uint32_t numberFound(const qestl::HashedText& name) {
         const auto hash = static_cast<uint32_t>(name.hash);
         if (slots_.size() < 2 * (entries_.size() + 1)) grow();
         const size_t mask = slots_.size() - 1;
@@ -548,12 +548,16 @@ struct FailedNames::Block {
 size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
     const uint32_t number = failedNameNumbers().numberOf(name);
     // Most failures repeat an earlier one: the table is asked before it
-    // is made room in.
+    // is made room in, and that path stays small enough to inline.
     if (block_ != nullptr) {
         const Slot* slots = block_->slots;
         for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
             if (slots[i].number == number) return slots[i].count;
     }
+    return noteFirstFailure(number, count);
+}
+
+size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
     if (block_ == nullptr || 2 * (block_->used + 1) > block_->mask + 1) grow();
     Slot* slots = block_->slots;
     size_t i = Block::place(number, block_->mask);

@@ -49,6 +49,7 @@ private:
         uint32_t count;
     };
     struct Block;
+    [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
     void grow();
     Block* block_ = nullptr;
 };

@@ -29,11 +29,6 @@ uint64_t serialMark() { return serialCounter; }
 
 void restartSerialsAt(uint64_t mark) { serialCounter = mark; }
 
-BuiltinTypes& builtinTypes() {
-    static BuiltinTypes types;
-    return types;
-}
-
 IRObject::IRObject() : serial_(nextSerial()) {}
 
 IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& declared, uint8_t modifierByte)
@@ -311,26 +306,33 @@ void IRObject::runInstanceHook(ModelContext& context, IRResult& result, const No
 namespace {
 
 // The data type of a value of type t; Method and Field only when asked.
+constexpr struct {
+    qestl::SmartPtr BuiltinTypes::*type;
+    uint8_t code;
+} kTypeCodeOrder[] = {{&BuiltinTypes::byteType, kTypeByte},     {&BuiltinTypes::boolType, kTypeBool},
+                      {&BuiltinTypes::charType, kTypeChar},     {&BuiltinTypes::shortType, kTypeShort},
+                      {&BuiltinTypes::longType, kTypeLong},     {&BuiltinTypes::intType, kTypeInt},
+                      {&BuiltinTypes::floatType, kTypeFloat},   {&BuiltinTypes::doubleType, kTypeDouble},
+                      {&BuiltinTypes::stringType, kTypeString}, {&BuiltinTypes::methodType, kTypeMethod},
+                      {&BuiltinTypes::fieldType, kTypeField}};
+
 uint8_t codeOfType(IRObject* t, bool methodsAndFields) {
     const BuiltinTypes& b = builtinTypes();
-    const struct {
-        const qestl::SmartPtr* type;
-        uint8_t code;
-    } order[] = {{&b.byteType, kTypeByte},     {&b.boolType, kTypeBool},     {&b.charType, kTypeChar},
-                 {&b.shortType, kTypeShort},   {&b.longType, kTypeLong},     {&b.intType, kTypeInt},
-                 {&b.floatType, kTypeFloat},   {&b.doubleType, kTypeDouble}, {&b.stringType, kTypeString},
-                 {&b.methodType, kTypeMethod}, {&b.fieldType, kTypeField}};
-    const size_t rows = methodsAndFields ? std::size(order) : std::size(order) - 2;
+    const size_t rows = methodsAndFields ? std::size(kTypeCodeOrder) : std::size(kTypeCodeOrder) - 2;
     // Only an array compares types otherwise than by class reference: any
-    // other type takes its own once, not once for each row.
+    // other type takes its own once, not once for each row. The built-in
+    // types are plain classes (makeClass), each its own class reference.
     if (!t->isArray()) {
         IRObject* own = t->classRef();
+        if (own == nullptr) return kTypeObject;
         for (size_t i = 0; i < rows; ++i)
-            if (*order[i].type && asObject(*order[i].type)->classRef() == own) return order[i].code;
+            if (asObject(b.*kTypeCodeOrder[i].type) == own) return kTypeCodeOrder[i].code;
         return kTypeObject;
     }
-    for (size_t i = 0; i < rows; ++i)
-        if (*order[i].type && t->sameType(asObject(*order[i].type))) return order[i].code;
+    for (size_t i = 0; i < rows; ++i) {
+        const qestl::SmartPtr& row = b.*kTypeCodeOrder[i].type;
+        if (row && t->sameType(asObject(row))) return kTypeCodeOrder[i].code;
+    }
     return kTypeObject;
 }
 
