@@ -78,9 +78,11 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
         reportUndefined(context, arrayNode);
         return 0;
     }
-    IRValueListArray arguments;
-    arguments.push_back(indexValues);
-    if (findOperatorOverload(context, arrayValues, arguments, node)) return 0;
+    if (operatorOverloadDeclared(context, arrayValues, node)) {
+        IRValueListArray arguments;
+        arguments.push_back(indexValues);
+        if (callOperatorOverload(context, arrayValues, arguments, node)) return 0;
+    }
 
     model::IRResult* index = pickValue(indexValues);
     if (index == nullptr) {

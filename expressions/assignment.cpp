@@ -169,9 +169,11 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         model::IRValueList targets = lefts;
         filterCandidatesByTrial(capture, context, targets, rights);
     }
-    IRValueListArray arguments;
-    arguments.push_back(rights);
-    if (findOperatorOverload(context, lefts, arguments, node)) return;
+    if (operatorOverloadDeclared(context, lefts, node)) {
+        IRValueListArray arguments;
+        arguments.push_back(rights);
+        if (callOperatorOverload(context, lefts, arguments, node)) return;
+    }
 
     for (model::IRResult& left : lefts) expressions::takeOwnerCode(left);
     PairBuilder builder{context, code, node, rightNode, {}, {}, {}, false};

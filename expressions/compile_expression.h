@@ -37,6 +37,12 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
 // argument lists; false, silently, when the class has none.
 bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
                           const StatementNode& node);
+// The two halves of it: whether an operand's class declares the operator,
+// asked before the arguments are copied (most operators apply to built-in
+// values), then the call once one does.
+bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& operands, const StatementNode& node);
+bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
+                          const StatementNode& node);
 
 // Member access: `member` looked up in each value of the object node (or of
 // `objectValues` when given); the members found become the candidates.

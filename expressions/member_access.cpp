@@ -86,6 +86,8 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         return false;
     }
     const bool viaSuper = isPlainName(objectNode, "super");
+    // Hashed once for every table of every owner.
+    const qestl::HashedText hashed(member);
     model::IRValueList members;
     for (model::IRResult& owner : owners) {
         model::IRObject* object = owner.objectPtr();
@@ -96,7 +98,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.lookup().nearMisses().clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
         if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
-        object->bindIntrinsicMember(context, member, mode);
+        object->bindIntrinsicMember(context, hashed, mode);
         // A variable offers its own intrinsic members; those of its class
         // come from the class.
         if (object->kindOf() == model::kKindVariable) {
@@ -104,7 +106,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
             // Reached through a value, a field is read by a load from it.
             const uint32_t access = mode == kInstanceLookup && !viaSuper ? model::kLookupAccessInstruction : 0;
             if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
-                klass->bindIntrinsicMember(context, member, mode | access);
+                klass->bindIntrinsicMember(context, hashed, mode | access);
         }
         bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;

@@ -119,9 +119,11 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
     model::IRValueList leftValues;
     if (values >= 1) leftValues.pushBack(left);
-    IRValueListArray arguments;
-    if (count == 2) arguments.push_back(second);
-    if (findOperatorOverload(context, leftValues, arguments, node)) return;
+    if (operatorOverloadDeclared(context, leftValues, node)) {
+        IRValueListArray arguments;
+        if (count == 2) arguments.push_back(second);
+        if (callOperatorOverload(context, leftValues, arguments, node)) return;
+    }
     if (context.diagnostics().hasErrors()) return;
 
     qestl::SmartPtr resultType;

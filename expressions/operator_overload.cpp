@@ -10,8 +10,9 @@ namespace {
 constexpr uint32_t kProbeFlags = 7;
 
 // Does any operand's class hold a member of the name? Asked silently: the
-// lookup's candidates are dropped again.
-bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, std::string_view name) {
+// lookup's candidates are dropped again. The name is hashed once for every
+// table asked.
+bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, const qestl::HashedText& name) {
     bool found = false;
     for (model::IRResult& operand : operands) {
         model::IRObject* object = operand.objectPtr();
@@ -30,14 +31,25 @@ bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, s
 
 }  // namespace
 
-bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
-                          const StatementNode& node) {
+bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& operands, const StatementNode& node) {
     StatementNode first, second;
     int32_t count = 0;
     const std::string_view name = operatorOverloadSignature(node, first, second, count);
     context.lookup().clearResults();
-    if (!anyOperandDeclares(context, operands, name)) return false;
+    return anyOperandDeclares(context, operands, name);
+}
 
+bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
+                          const StatementNode& node) {
+    return operatorOverloadDeclared(context, operands, node) &&
+           callOperatorOverload(context, operands, arguments, node);
+}
+
+bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
+                          const StatementNode& node) {
+    StatementNode first, second;
+    int32_t count = 0;
+    const std::string_view name = operatorOverloadSignature(node, first, second, count);
     resolveMemberAccess(context, first, &operands, name, node, model::IRValueList());
     model::IRValueList methods;
     context.lookup().candidates().swap(methods);
