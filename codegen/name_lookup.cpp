@@ -73,7 +73,7 @@ void NameLookup::setResults(const IRResult& result) {
     candidates_.pushBack(result);
 }
 
-void NameLookup::clearResults() {
+void NameLookup::clearNonEmptyResults() {
     candidates_.clearKeepingBuffer();
     nearMisses_.clear();
 }

@@ -72,7 +72,11 @@ public:
     void addResult(const model::IRResult& result);
     void addResult(model::IRResult&& result);
     void setResults(const model::IRResult& result);
-    void clearResults();
+    // Most calls find nothing to clear: that is asked inline.
+    void clearResults() {
+        if (candidates_.empty() && !candidates_.isBorrowed() && nearMisses_.clearAlready()) return;
+        clearNonEmptyResults();
+    }
     // A lookup starts a new generation, in which each object is added once.
     void beginLookup();
     void endLookup() { deduplicating_ = 0; }
@@ -126,6 +130,7 @@ private:
 
     // Whether the result's object is new to this lookup (and marks it met).
     bool firstInLookup(const model::IRResult& result);
+    void clearNonEmptyResults();
 
     ScopeChain scopes_;
     std::vector<NameMap*> localScopes_;  // not owned

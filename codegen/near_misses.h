@@ -31,6 +31,8 @@ public:
         }
         pending_.push_back(Pending{&container, nameAt_, name.size(), memberCount});
     }
+    // Nothing noted and nothing listed: clear() would change nothing.
+    bool clearAlready() const { return pending_.empty() && names_.empty() && listed_.empty() && !listed_.isBorrowed(); }
     void clear() {
         pending_.clear();
         names_.clear();

@@ -152,10 +152,11 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         return parent->resolveMember(context, parent->name.view(), flags, depth);
     }
     // Only an array compares types otherwise than by class reference: any
-    // other class takes its own once for the four built-ins asked about.
+    // other class takes its own once for the four built-ins asked about,
+    // plain classes (makeClass) that are their own class reference.
     IRObject* own = isArray() ? nullptr : classRef();
     const auto is = [&](const qestl::SmartPtr& builtin) {
-        return own != nullptr ? builtin && asObject(builtin)->classRef() == own : sameAs(this, builtin);
+        return own != nullptr ? builtin && asObject(builtin) == own : sameAs(this, builtin);
     };
     if (is(b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
     if (is(b.arrayType)) offerArrayOperations(context, memberName);
@@ -173,23 +174,27 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         if (named) function.changeModifiers(kModNotNil, 0);
     }
     // The level counts only for a table that lists the name: most lookups
-    // pass a class's tables by, finding nothing.
-    const bool listed = ((flags & kLookupStatic) &&
-                         (staticProperties.indexesOf(member) || staticMethods.indexesOf(member))) ||
-                        ((flags & kLookupInstance) &&
-                         (dynamicProperties.indexesOf(member) || dynamicMethods.indexesOf(member))) ||
-                        templateArgumentTable.indexesOf(member);
+    // pass a class's tables by, finding nothing. Each table is asked once;
+    // binding the members of one changes no other's entries.
+    const bool statics = (flags & kLookupStatic) != 0;
+    const bool instances = (flags & kLookupInstance) != 0;
+    const IndexList* staticFields = statics ? staticProperties.indexesOf(member) : nullptr;
+    const IndexList* staticFunctions = statics ? staticMethods.indexesOf(member) : nullptr;
+    const IndexList* fields = instances ? dynamicProperties.indexesOf(member) : nullptr;
+    const IndexList* functions = instances ? dynamicMethods.indexesOf(member) : nullptr;
+    const IndexList* arguments = templateArgumentTable.indexesOf(member);
+    const bool listed = staticFields || staticFunctions || fields || functions || arguments;
     const uint32_t level = listed ? accessLevelFrom(context) : 0;
-    if (flags & kLookupStatic) {
-        staticProperties.lookupVisible(context, this, member, level, flags);
-        staticMethods.lookupVisible(context, this, member, level, flags);
+    if (statics) {
+        staticProperties.lookupListed(context, this, staticFields, member, level, flags);
+        staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
     }
-    if (flags & kLookupInstance) {
-        dynamicProperties.lookupVisible(context, this, member, level, flags);
-        dynamicMethods.lookupVisible(context, this, member, level, flags);
+    if (instances) {
+        dynamicProperties.lookupListed(context, this, fields, member, level, flags);
+        dynamicMethods.lookupListed(context, this, functions, member, level, flags);
     }
     collectCandidates(context, memberName, flags);
-    templateArgumentTable.lookupVisible(context, this, member, level, flags);
+    templateArgumentTable.lookupListed(context, this, arguments, member, level, flags);
     return true;
 }
 

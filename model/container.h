@@ -135,8 +135,12 @@ public:
     // earlier one found it: that answer is made in place.
     bool lookupVisible(ModelContext& context, IRObject* viewer, const qestl::HashedText& name, uint32_t defaultLevel,
                        uint32_t mode) {
-        if (const IndexList* listed = indexesOf(name))
-            return bindVisible(context, viewer, *listed, name, defaultLevel, mode);
+        return lookupListed(context, viewer, indexesOf(name), name, defaultLevel, mode);
+    }
+    // The same with the name's entries (indexesOf) asked for already.
+    bool lookupListed(ModelContext& context, IRObject* viewer, const IndexList* listed, const qestl::HashedText& name,
+                      uint32_t defaultLevel, uint32_t mode) {
+        if (listed != nullptr) return bindVisible(context, viewer, *listed, name, defaultLevel, mode);
         if (context.candidateCount() != 0) return true;
         collectSimilarNames(context, name);
         return false;
