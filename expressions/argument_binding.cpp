@@ -90,8 +90,8 @@ struct Binder {
         return context.frameOwner();
     }
 
-    void append(model::IRResult& result, const qestl::SmartPtr& instruction) {
-        result.appendInstruction(result.pending, *instruction.as<model::cbircode>(), ownerFunction(), node);
+    void append(model::IRResult& result, qestl::SmartPtr instruction) {
+        result.appendInstruction(result.pending, std::move(instruction), ownerFunction(), node);
     }
 
     const StatementNode& placeOf(const model::IRResult& candidate) const {
@@ -173,8 +173,8 @@ struct Binder {
         }
         if (needsLvalue && !modifiable) return fail(diag::NotModifiable, candidate);
         if (noTemporary && value.kind == model::kRegister) return fail(diag::TemporaryAssigned, candidate);
-        const qestl::SmartPtr push = codegen::makeInstructionWithOperand(opcode, value);
-        result.appendInstruction(result.pending, *push.as<model::cbircode>(), ownerFunction(), node);
+        result.appendInstruction(result.pending, codegen::makeInstructionWithOperand(opcode, value), ownerFunction(),
+                                 node);
         if (converted && !candidate.addressOf)
             checkConstantNarrowing(context, qestl::SmartPtr(parameterType), qestl::SmartPtr(argumentType), value,
                                    placeOf(candidate));

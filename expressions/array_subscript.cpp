@@ -46,13 +46,12 @@ int32_t elementTypeCode(const model::IRObject* type) {
 }
 
 void push(CompileContext& context, model::IRResult& result, const model::Operand& operand, const StatementNode& node) {
-    result.appendInstruction(result.pending, *codegen::makeInstructionWithOperand(model::kOpPush, operand)
-                                                  .as<model::cbircode>(), context.frameOwner(), node);
+    result.appendInstruction(result.pending, codegen::makeInstructionWithOperand(model::kOpPush, operand),
+                             context.frameOwner(), node);
 }
 
 void pushTypeCode(CompileContext& context, model::IRResult& result, int32_t code, const StatementNode& node) {
-    result.appendInstruction(result.pending, *codegen::makePushTypeId(code).as<model::cbircode>(),
-                             context.frameOwner(), node);
+    result.appendInstruction(result.pending, codegen::makePushTypeId(code), context.frameOwner(), node);
 }
 
 void reportUndefined(CompileContext& context, const StatementNode& node) {

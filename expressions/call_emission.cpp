@@ -81,9 +81,9 @@ struct CallEmitter {
     const StatementNode& node;
     model::IRResult call;
 
-    void append(const qestl::SmartPtr& instruction) {
+    void append(qestl::SmartPtr instruction) {
         const qestl::SmartPtr owner = context.frameOwner();
-        call.appendInstruction(call.pending, *instruction.as<model::cbircode>(), owner, node);
+        call.appendInstruction(call.pending, std::move(instruction), owner, node);
     }
     void appendCode(const qestl::SmartPtrVector& code) {
         for (const qestl::SmartPtr& instruction : code) call.pending.pushBack(instruction);
@@ -120,7 +120,7 @@ struct CallEmitter {
             instruction = codegen::makeInstructionWithOperand(row.opcode, owner.operand);
             break;
         }
-        append(instruction);
+        append(std::move(instruction));
         return true;
     }
 };

@@ -221,8 +221,8 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     result.sourceNode = node;
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendResult(classCandidate);
-    const qestl::SmartPtr alloc = codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand);
-    result.appendInstruction(result.pending, *alloc.as<model::cbircode>(), owner, node);
+    result.appendInstruction(result.pending,
+                             codegen::makeInstructionWithOperand(model::kOpAlloc, classCandidate.operand), owner, node);
     if (!isNewable(*object)) {
         context.reportError(diag::NotNewable, node);
         stop = true;

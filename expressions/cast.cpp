@@ -94,8 +94,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     result.prependOwnerCode();
     const qestl::SmartPtr owner = context.lookup().scopes().frame != nullptr ? context.lookup().scopes().frame->owner
                                                                              : qestl::SmartPtr();
-    result.appendInstruction(result.pending, *makeCastInstruction(target, chosen->operand).as<model::cbircode>(),
-                             owner, node);
+    result.appendInstruction(result.pending, makeCastInstruction(target, chosen->operand), owner, node);
     result.object = model::makeObject("", model::kKindVariable, targetType, 0);
     result.operand = codegen::makeEaxOperand(model::asObject(targetType));
     result.sourceNode = node;

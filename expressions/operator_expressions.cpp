@@ -143,8 +143,8 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         // The right operand's code may overwrite the register holding the
         // left value: save it on the stack and read it back into ecx.
         const qestl::SmartPtr owner = context.frameOwner();
-        left.appendInstruction(left.pending, *codegen::makeInstructionWithOperand(model::kOpPush, left.operand)
-                                                  .as<model::cbircode>(), owner, firstNode);
+        left.appendInstruction(left.pending, codegen::makeInstructionWithOperand(model::kOpPush, left.operand), owner,
+                               firstNode);
         restoreLeft = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(left)));
         left.operand = codegen::makeEcxOperand(model::asObject(valueTypeOf(left)));
     }

@@ -49,6 +49,18 @@ qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, const c
     return copy;
 }
 
+qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made,
+                                            const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
+    cbircode* record = made.as<cbircode>();
+    // What a copy would not take over (model/ircode.h) is as a copy has it.
+    const bool fresh = made.get()->referenceCount() == 1 && record->resolvedOnce == 0 && record->imported == 0 &&
+                       record->kept == kNotKept && !record->owner;
+    if (!fresh) return appendInstruction(list, *record, ownerFunction, node);
+    record->setSource(ownerFunction, node);
+    list.pushBack(made);
+    return std::move(made);
+}
+
 void IRResult::insertInstructionCopy(size_t position, const cbircode& instruction) {
     qestl::SmartPtr copy = adoptLive(new cbircode(instruction));
     if (position > pending.size()) position = pending.size();

@@ -149,9 +149,10 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
             return 1;
         }
         jumpOpcode = invert ? model::kOpJne : model::kOpJe;
-        const qestl::SmartPtr compare =
-            codegen::makeInstructionWithTwoOperands(model::kOpCmp, chosen->operand, boolImmediate(true));
-        chosen->appendInstruction(chosen->pending, *compare.as<model::cbircode>(), control::ownerFunction(context), node);
+        chosen->appendInstruction(
+            chosen->pending,
+            codegen::makeInstructionWithTwoOperands(model::kOpCmp, chosen->operand, boolImmediate(true)),
+            control::ownerFunction(context), node);
     }
     object->checkUse(&context, node);
     model::IRResult result = std::move(*chosen);
