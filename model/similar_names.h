@@ -1,0 +1,42 @@
+// The test that picks the near misses a message offers after a name that
+// could not be found (Container::listSimilarNames).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace model {
+
+// Whether a member's name is close enough to the wanted one to suggest:
+// each wanted character, in order, takes the first untaken candidate
+// character equal to it ignoring case, and the names are close when most
+// characters were taken or many were taken right after the one before.
+// Since a character only ever takes its own kind, the k-th occurrence of a
+// character in the candidate is taken by its k-th occurrence in the wanted
+// name, if there is one, and one walk over the candidate finds which
+// position took each and when: a catalogue of thousands of names asked
+// about a long unknown name costs the candidates' lengths, not their
+// products with the wanted length.
+class SimilarNames {
+public:
+    explicit SimilarNames(std::string_view wanted);
+
+    bool similarTo(std::string_view candidate) const;
+
+private:
+    static constexpr size_t kLimit = 256;
+    // The process keeps the C locale, whose tolower folds ASCII letters only.
+    static uint8_t fold(char c) {
+        const auto byte = static_cast<uint8_t>(c);
+        return byte >= 'A' && byte <= 'Z' ? static_cast<uint8_t>(byte + ('a' - 'A')) : byte;
+    }
+
+    // The wanted name's positions of each character c, in order, from
+    // first_[c] to first_[c + 1].
+    uint16_t first_[257];
+    uint16_t positions_[kLimit];
+    int length_ = 0;
+};
+
+}  // namespace model
