@@ -73,6 +73,11 @@ void NameLookup::setResults(const IRResult& result) {
     candidates_.pushBack(result);
 }
 
+void NameLookup::setResults(IRResult&& result) {
+    clearResults();
+    candidates_.pushBack(std::move(result));
+}
+
 void NameLookup::clearNonEmptyResults() {
     candidates_.clearKeepingBuffer();
     nearMisses_.clear();

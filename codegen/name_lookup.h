@@ -72,6 +72,7 @@ public:
     void addResult(const model::IRResult& result);
     void addResult(model::IRResult&& result);
     void setResults(const model::IRResult& result);
+    void setResults(model::IRResult&& result);
     // Most calls find nothing to clear: that is asked inline.
     void clearResults() {
         if (candidates_.empty() && !candidates_.isBorrowed() && nearMisses_.clearAlready()) return;

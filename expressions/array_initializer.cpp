@@ -348,5 +348,5 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
         appendTo(value, codegen::makeInstructionWithOperand(model::kOpAllocArrayN, countOperand), owner, node);
     }
     value.operand = codegen::makeEaxOperand(arrayType);
-    context.lookup().setResults(value);
+    context.lookup().setResults(std::move(value));
 }

@@ -128,7 +128,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     array->checkUse(&context, arrayNode);
     result.appendInstruction(result.pending, load, context.frameOwner(), node);
     result.operand = codegen::makeEaxOperand(model::asObject(elementType));
-    context.lookup().setResults(result);
+    context.lookup().setResults(std::move(result));
     return 0;
 }
 
@@ -209,7 +209,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     } else {
         result.object = arrayType;
     }
-    context.lookup().setResults(result);
+    context.lookup().setResults(std::move(result));
     return 0;
 }
 

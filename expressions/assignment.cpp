@@ -207,7 +207,7 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         context.reportError(diag::NotModifiable, node);
         return;
     }
-    context.lookup().setResults(builder.results[chosen]);
+    context.lookup().setResults(std::move(builder.results[chosen]));
     if (outcome == Outcome::ChosenOfSeveral) {
         reportWithListings(context, lefts, rights, [&](const qestl::qestringA& left, const qestl::qestringA& right) {
             context.reportWarning(diag::AmbiguousOperands, node, left, right);

@@ -196,10 +196,11 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     const bool equality = name == "==" || name == "!=";
     // The code that yields the object runs right before it is loaded.
     if (ownerObject != nullptr && !(constructorWanted && receiver != nullptr)) {
-        model::IRResult ownerCode = owner;
-        ownerCode.checkUse(&context, node);
-        ownerCode.prependOwnerCode();
-        emitter.appendCode(ownerCode.pending);
+        // The copy of the owner's result is ours: its code goes out of it
+        // (the intrinsics below read only its object and operand).
+        owner.checkUse(&context, node);
+        owner.prependOwnerCode();
+        emitter.appendCode(owner.pending);
     }
     if (loadsThis)
         emitter.append(codegen::makeInstructionWithOperand(

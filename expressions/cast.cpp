@@ -99,6 +99,6 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     result.operand = codegen::makeEaxOperand(model::asObject(targetType));
     result.sourceNode = node;
     recordNullState(context, result.objectPtr(), *chosen, chosen->objectPtr());
-    context.lookup().setResults(result);
+    context.lookup().setResults(std::move(result));
     return 0;
 }

@@ -94,5 +94,5 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         context.reportError(diag::NotModifiable, node);
         return;
     }
-    context.lookup().setResults(results[0]);
+    context.lookup().setResults(std::move(results[0]));
 }
