@@ -195,7 +195,7 @@ struct Binder {
         // Calls of template methods are compiled for the parameter's type.
         DiagnosticCapture capture;
         model::IRValueList targets;
-        targets.pushBack(model::IRResult(model::makeObject("", model::kKindVariable, parameterTypeRef, 0)));
+        addTrialTarget(targets, candidates, parameterTypeRef);
         filterCandidatesByTrial(capture, context, targets, candidates);
 
         sortByStorage(candidates);

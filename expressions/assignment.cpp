@@ -166,7 +166,8 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
     if (!compileLeftValues(context, leftNode, rights, node, lefts) || context.diagnostics().hasErrors()) return;
     {
         DiagnosticCapture capture;
-        model::IRValueList targets = lefts;
+        model::IRValueList targets;
+        if (anyDeferredValue(rights)) targets = lefts;
         filterCandidatesByTrial(capture, context, targets, rights);
     }
     if (operatorOverloadDeclared(context, lefts, node)) {

@@ -76,7 +76,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
         // of the target type.
         DiagnosticCapture capture;
         model::IRValueList targets;
-        targets.pushBack(model::IRResult(model::makeObject("", model::kKindVariable, targetType, 0)));
+        addTrialTarget(targets, values, targetType);
         filterCandidatesByTrial(capture, context, targets, values);
     }
 

@@ -108,6 +108,12 @@ IndexerCall compileOperatorCall(CompileContext& context, const StatementNode& no
 // diagnostics stay in the capture, which is never reported. Empties targets.
 DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
                                            model::IRValueList& targets, model::IRValueList& values);
+// Whether any value is deferred: without one the targets go unread.
+bool anyDeferredValue(const model::IRValueList& values);
+// A place of `type` to try the values against, made only when one of them is
+// deferred; otherwise the serial it would have taken is passed over, so that
+// every later object numbers as before.
+void addTrialTarget(model::IRValueList& targets, const model::IRValueList& values, const qestl::SmartPtr& type);
 // Each deferred value against one expected type, compiled once per node;
 // clean results are appended to `out` as copies.
 void trialCompileCandidate(CompileContext& context, model::IRValueList& out, model::IRValueList& values,

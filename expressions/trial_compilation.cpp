@@ -7,6 +7,7 @@
 #include "codegen/compile_context.h"
 #include "expressions/compile_expression.h"
 #include "expressions/expression_state.h"
+#include "model/kept_objects.h"
 #include "statements/compile_walk.h"
 
 namespace {
@@ -95,12 +96,22 @@ void trialCompileCandidate(CompileContext& context, model::IRValueList& out, mod
     }
 }
 
+bool anyDeferredValue(const model::IRValueList& values) {
+    for (const model::IRResult& value : values)
+        if (isDeferred(value)) return true;
+    return false;
+}
+
+void addTrialTarget(model::IRValueList& targets, const model::IRValueList& values, const qestl::SmartPtr& type) {
+    if (anyDeferredValue(values))
+        targets.pushBack(model::IRResult(model::makeObject("", model::kKindVariable, type, 0)));
+    else model::restartSerialsAt(model::serialMark() + 1);
+}
+
 DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
                                            model::IRValueList& targets, model::IRValueList& values) {
     capture = DiagnosticCapture();
-    bool anyDeferred = false;
-    for (const model::IRResult& value : values) anyDeferred = anyDeferred || isDeferred(value);
-    if (anyDeferred) {
+    if (anyDeferredValue(values)) {
         capture.begin(context.diagnostics());
         model::IRValueList gathered;
         for (const model::IRResult& target : targets) {
