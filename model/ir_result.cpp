@@ -1,5 +1,7 @@
 #include "model/ir_result.h"
 
+#include <typeinfo>
+
 #include "model/builtin_types.h"
 #include "model/ir_object.h"
 #include "model/model_context.h"
@@ -52,9 +54,10 @@ qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, const c
 qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made,
                                             const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
     cbircode* record = made.as<cbircode>();
-    // What a copy would not take over (model/ircode.h) is as a copy has it.
-    const bool fresh = made.get()->referenceCount() == 1 && record->resolvedOnce == 0 && record->imported == 0 &&
-                       record->kept == kNotKept && !record->owner;
+    // A plain record whose fields a copy would not take over (model/ircode.h)
+    // are as a copy has them.
+    const bool fresh = made.get()->referenceCount() == 1 && typeid(*record) == typeid(cbircode) &&
+                       record->resolvedOnce == 0 && record->imported == 0 && record->kept == kNotKept && !record->owner;
     if (!fresh) return appendInstruction(list, *record, ownerFunction, node);
     record->setSource(ownerFunction, node);
     list.pushBack(made);
