@@ -30,8 +30,13 @@ ImageParts imagePartsOf(CompileContext& context) {
 
 }  // namespace codegen
 
-void CompileContext::resolveOperands() { codegen::resolveImageOperands(codegen::imagePartsOf(*this)); }
+void CompileContext::resolveOperands() {
+    codegen::resolveImageOperands(codegen::imagePartsOf(*this), tables_.codePlacement());
+}
 
 void CompileContext::assignAddresses() {
-    codegen::assignImageAddresses(codegen::imagePartsOf(*this), tables_.sectionStarts());
+    tables_.setLinedRecords(
+        codegen::assignImageAddresses(codegen::imagePartsOf(*this), tables_.codePlacement(), tables_.sectionStarts()));
+    // Placement is asked for once after each resolution.
+    tables_.codePlacement() = codegen::CodePlacement();
 }

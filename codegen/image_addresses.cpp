@@ -1,15 +1,50 @@
 #include "codegen/image_parts.h"
 
+#include "model/opcodes.h"
+
 namespace codegen {
 namespace {
 
 constexpr uint64_t kFirstBodyAddress = 192;
 constexpr int kResolutionRounds = 16;
 
+size_t lengthOf(const qestl::SmartPtrVector* list) { return list != nullptr ? list->size() : 0; }
+
 uint64_t placeList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t at) {
     if (list == nullptr) return at;
     model::forEachRecord(*list, [&](model::cbircode& record) { at = record.assignAddress(context, at); });
     return at;
+}
+
+// The same, counting the records that have a source position: the debug
+// record announces their lines, and a pass of its own over every record of
+// a large program waited for each again.
+uint64_t placeCodeList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t at, uint64_t& lined) {
+    if (list == nullptr) return at;
+    model::forEachRecord(*list, [&](model::cbircode& record) {
+        at = record.assignAddress(context, at);
+        lined += record.sourceNode ? 1 : 0;
+    });
+    return at;
+}
+
+// Resolves a code list and places it in the same walk, while no record
+// rules that out.
+bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t& at, uint64_t& lined,
+                         bool& placing) {
+    bool resolved = true;
+    if (list == nullptr) return resolved;
+    model::forEachRecord(*list, [&](model::cbircode& record) {
+        resolved = record.resolveOperands(context) && resolved;
+        if (!placing) return;
+        if (record.opcode == model::kOpClassRecord) {
+            placing = false;
+            return;
+        }
+        at = record.assignAddress(context, at);
+        lined += record.sourceNode ? 1 : 0;
+    });
+    return resolved;
 }
 
 // A table head, then its entries at a fixed spacing, whatever their records'
@@ -36,11 +71,20 @@ bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list
 
 }  // namespace
 
-void assignImageAddresses(const ImageParts& parts, uint64_t sections[kImageSections]) {
+uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
+                              uint64_t sections[kImageSections]) {
     model::ModelContext& context = *parts.context;
     uint64_t at = kFirstBodyAddress;
-    at = sections[kMainEnd] = placeList(context, parts.codeLists[0], at);
-    at = sections[kSecondEnd] = placeList(context, parts.codeLists[1], at);
+    uint64_t lined = 0;
+    if (placement.placed && lengthOf(parts.codeLists[0]) == placement.lengths[0] &&
+        lengthOf(parts.codeLists[1]) == placement.lengths[1]) {
+        at = sections[kMainEnd] = placement.ends[0];
+        at = sections[kSecondEnd] = placement.ends[1];
+        lined = placement.lined;
+    } else {
+        at = sections[kMainEnd] = placeCodeList(context, parts.codeLists[0], at, lined);
+        at = sections[kSecondEnd] = placeCodeList(context, parts.codeLists[1], at, lined);
+    }
     if (parts.heapRecord != nullptr) {
         at = parts.heapRecord->assignAddress(context, at);
         at += heapPadding(at);
@@ -53,13 +97,29 @@ void assignImageAddresses(const ImageParts& parts, uint64_t sections[kImageSecti
     at = sections[kRelocationsEnd] =
         placeTable(parts.relocationHead, parts.relocations, kRelocationHeadSize, kRelocationEntrySize, at);
     sections[kModulesEnd] = placeTable(parts.moduleHead, parts.modules, kModuleHeadSize, kModuleEntrySize, at);
+    return lined;
 }
 
-void resolveImageOperands(const ImageParts& parts) {
+void resolveImageOperands(const ImageParts& parts, CodePlacement& placement) {
     model::ModelContext& context = *parts.context;
+    placement = CodePlacement();
     for (int round = 0; round < kResolutionRounds; ++round) {
         bool resolved = true;
-        for (const qestl::SmartPtrVector* list : parts.codeLists) resolved = resolveList(context, list) && resolved;
+        if (round == 0) {
+            uint64_t at = kFirstBodyAddress;
+            bool placing = true;
+            for (int i = 0; i < 2; ++i) {
+                resolved = resolveAndPlaceList(context, parts.codeLists[i], at, placement.lined, placing) && resolved;
+                placement.lengths[i] = lengthOf(parts.codeLists[i]);
+                placement.ends[i] = at;
+            }
+            placement.placed = placing;
+        } else {
+            placement.placed = false;
+            resolved = resolveList(context, parts.codeLists[0]) && resolved;
+            resolved = resolveList(context, parts.codeLists[1]) && resolved;
+        }
+        resolved = resolveList(context, parts.codeLists[2]) && resolved;
         if (parts.heapRecord != nullptr) resolved = parts.heapRecord->resolveOperands(context) && resolved;
         if (parts.heap != nullptr) resolved = resolveList(context, &parts.heap->members()) && resolved;
         resolveList(context, parts.resources);

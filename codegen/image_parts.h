@@ -46,15 +46,30 @@ struct ImageParts {
     const qestl::SmartPtrVector* modules = nullptr;
 };
 
-// Gives every record its address from the first body address on and fills
-// the section values.
-void assignImageAddresses(const ImageParts& parts, uint64_t sections[kImageSections]);
+// The first two code lists as the first round of resolution placed them:
+// a record's place follows from the sizes of those before it, and a second
+// walk over millions of records waited for each again. Not placed when a
+// record's size could change after its resolution (a class record) or a
+// further round was needed.
+struct CodePlacement {
+    bool placed = false;
+    size_t lengths[2] = {};  // of the lists when placed
+    uint64_t ends[2] = {};
+    uint64_t lined = 0;  // records with a source position
+};
+
+// Gives every record its address from the first body address on (the first
+// two code lists kept where `placement` put them, when it did) and fills the
+// section values; the count of records of the first two lists that have a
+// source position (the lines of the debug record).
+uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
+                              uint64_t sections[kImageSections]);
 
 // Resolves the operands of every record, round after round, until the code
 // lists, the heap record and the heap's members are all resolved (the
 // resources and tables are resolved each round but do not decide). Bounded:
 // resolving always settles, so a round that does not is an internal fault.
-void resolveImageOperands(const ImageParts& parts);
+void resolveImageOperands(const ImageParts& parts, CodePlacement& placement);
 
 // The heap members start behind a padding that puts them at 24 modulo 32:
 // 2 to 33 bytes, the first holding the length.

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "codegen/debug_info_table.h"
+#include "codegen/image_parts.h"
 #include "codegen/relocation_table.h"
 #include "codegen/resource_table.h"
 #include "foundation/byte_io.h"
@@ -85,6 +86,12 @@ public:
     // The section values of the last layout (see codegen/image_parts.h).
     uint64_t* sectionStarts() { return sectionStarts_; }
     const uint64_t* sectionStarts() const { return sectionStarts_; }
+    // The records of the first two code lists with a source position, as
+    // the last layout counted them.
+    uint64_t linedRecords() const { return linedRecords_; }
+    void setLinedRecords(uint64_t count) { linedRecords_ = count; }
+    // Where resolution placed the first code lists, for the placement after it.
+    codegen::CodePlacement& codePlacement() { return codePlacement_; }
     // Operands written while their target had no place in the image: each
     // would read whatever lies at address -1.
     void countUnplacedReference() { ++unplacedReferences_; }
@@ -119,6 +126,8 @@ private:
     std::map<uint64_t, qestl::SmartPtr> arrayTypes_;  // by the element's serial
     std::map<std::string, uint8_t, qestl::LengthThenBytesLess> symbolStrings_;
     uint64_t sectionStarts_[7] = {};
+    uint64_t linedRecords_ = 0;
+    codegen::CodePlacement codePlacement_;
     uint32_t unplacedReferences_ = 0;
     model::Operand iconResource_;
     model::Operand exceptionOperand_;

@@ -49,12 +49,6 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
     if (held != 0) take(DebugRecord::LineRun(run, held));
 }
 
-uint64_t countLines(const qestl::SmartPtrVector& list) {
-    uint64_t count = 0;
-    model::forEachRecord(list, [&](const model::cbircode& instruction) { count += instruction.sourceNode ? 1 : 0; });
-    return count;
-}
-
 }  // namespace
 
 void collectDebugRecord(CompileContext& context, DebugRecord& record) {
@@ -68,8 +62,8 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         record.variables.push_back({member.address(), text(member.name)});
     }
     const CompileContext& source = context;
-    record.lineCount = countLines(context.emitter().list(kMainList)) +
-                       countLines(context.emitter().list(kMemberCodeList));
+    // Counted as the records were placed.
+    record.lineCount = context.tables().linedRecords();
     record.streamLines = [&source](const std::function<void(DebugRecord::LineRun)>& take) {
         visitLines(source, source.emitter().list(kMainList), take);
         visitLines(source, source.emitter().list(kMemberCodeList), take);

@@ -538,3 +538,34 @@ TEST(Scopes, NewableValueTypes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageAddresses, ResolutionPlacesTheCodeListsUnlessAClassRecordIsAmongThem) {
+    CompileContext context;
+    CodeList& main = context.emitter().list(kMainList);
+    CodeList& members = context.emitter().list(kMemberCodeList);
+    main.pushBack(codegen::makeChecketp(1, 2));                     // 28 bytes
+    main.pushBack(codegen::makeRet(makeAstNode(NodeKind::Block)));  // 4, with a source position
+    members.pushBack(codegen::makeJump(model::kOpJmp, 0));          // 16
+    context.resolveOperands();
+    context.assignAddresses();
+    EXPECT_EQ(main[1].as<model::cbircode>()->address(), 220u);
+    EXPECT_EQ(members[0].as<model::cbircode>()->address(), 224u);
+    EXPECT_EQ(context.tables().sectionStarts()[codegen::kSecondEnd], 240u);
+    EXPECT_EQ(context.tables().linedRecords(), 1u);
+
+    // A class record's size follows its tables, which resolution may still
+    // change: the lists are placed again after it.
+    SmartPtr klass = model::makeClass("K");
+    main.pushBack(klass);
+    context.resolveOperands();
+    context.assignAddresses();
+    const uint64_t classEnd = 224 + klass.as<model::cbircode>()->encodedSize();
+    EXPECT_EQ(members[0].as<model::cbircode>()->address(), classEnd);
+    EXPECT_EQ(context.tables().sectionStarts()[codegen::kMainEnd], classEnd);
+    EXPECT_EQ(context.tables().linedRecords(), 1u);
+    context.reset();
+}
+
+}  // namespace
