@@ -12,8 +12,8 @@ time): a shape that breaks a bound shows its exit status instead of figures.
 A compiler that stays linear grows about 10x per 10x of size; the growth
 column must stay within --max-growth (11x) for time (the compiler's user
 processor time; the system time is shown) and memory. Each size is
-compiled --repeat times and its least time and memory count, so a machine
-busy with other work does not pass for a growth. A shape that compiles its
+compiled --repeat times, the sizes taking turns, and its least time and
+memory count, so a machine busy with other work does not pass for a growth. A shape that compiles its
 smaller size in under --min-seconds is too small to time: it is measured
 again at ten times its sizes (up to 1M), and that pair counts.
 
@@ -167,34 +167,45 @@ def growth(small, large):
     return large / small if small > 0 else 0.0
 
 
-def measure(korvo, folder, name, size, repeat):
-    """(status, least user and system seconds, least peak KiB, last output
-    line) of `repeat` compiles."""
-    generate = SHAPES[name][0]
+def write_program(folder, name, size):
     source = os.path.join(folder, f"{name}_{size}.k")
     with open(source, "w") as f:
-        f.write(generate(size))
-    best = None
+        f.write(SHAPES[name][0](size))
+    return source
+
+
+def measure(korvo, folder, name, sizes, repeat):
+    """{size: (status, least user and system seconds, least peak KiB, last
+    output line)} of `repeat` compiles of each size. The sizes take turns,
+    so that whatever else the machine does at the time weighs on each alike:
+    measured one after the other, a quick smaller size met other load than
+    its larger one and its growth swung by a tenth from run to run."""
+    sources = {size: write_program(folder, name, size) for size in sizes}
+    best = {}
     for _ in range(repeat):
-        status, seconds, system, peak, last = compile_once(korvo, source, os.path.join(folder, f"{name}_{size}.kb"))
-        if status is None or status < 0:
-            return status, seconds, system, peak, last
-        if best is None:
-            best = [status, seconds, system, peak, last]
-        best[1] = min(best[1], seconds)
-        best[2] = min(best[2], system)
-        best[3] = min(best[3], peak)
-    return tuple(best)
+        for size in sizes:
+            if size in best and (best[size][0] is None or best[size][0] < 0):
+                continue
+            status, seconds, system, peak, last = compile_once(korvo, sources[size],
+                                                              os.path.join(folder, f"{name}_{size}.kb"))
+            if status is None or status < 0 or size not in best:
+                best[size] = [status, seconds, system, peak, last]
+                continue
+            kept = best[size]
+            kept[1] = min(kept[1], seconds)
+            kept[2] = min(kept[2], system)
+            kept[3] = min(kept[3], peak)
+    return {size: tuple(kept) for size, kept in best.items()}
 
 
-def run_shape(korvo, folder, name, sizes, args, known):
-    """Prints the rows of one shape; True when every growth is in bounds.
-    `known` holds sizes measured already."""
+def run_shape(korvo, folder, name, sizes, args):
+    """Prints the rows of one shape; True when every growth is in bounds."""
     expected = SHAPES[name][1]
     ok = True
     previous = None
+    measured = measure(korvo, folder, name, sizes, args.repeat)
     for size in sizes:
-        status, seconds, system, peak, last = known.get(size) or measure(korvo, folder, name, size, args.repeat)
+        status, seconds, system, peak, last = measured[size]
         shown = "time" if status is None else str(status)
         line = f"{name:28} {size:>8} {shown:>5} {seconds:>7.2f} {system:>6.2f} {peak / 1024:>9.1f}"
         wanted = expected(size) if callable(expected) else expected
@@ -239,13 +250,13 @@ def main():
         os.makedirs(folder, exist_ok=True)
         for name in names:
             scaled = sizes
-            while True:
-                first = measure(korvo, folder, name, scaled[0], args.repeat)
-                if first[0] is None or first[0] < 0 or first[1] >= args.min_seconds or scaled[-1] * 10 > MAX_SIZE:
+            while scaled[-1] * 10 <= MAX_SIZE:
+                first = measure(korvo, folder, name, scaled[:1], args.repeat)[scaled[0]]
+                if first[0] is None or first[0] < 0 or first[1] >= args.min_seconds:
                     break
                 print(f"{name:28} {scaled[0]:>8} {first[0]:>5} {first[1]:>7.2f}  too small to time: x10", flush=True)
                 scaled = [size * 10 for size in scaled]
-            if not run_shape(korvo, folder, name, scaled, args, {scaled[0]: first}):
+            if not run_shape(korvo, folder, name, scaled, args):
                 failed = True
     return 1 if failed else 0
 
