@@ -31,6 +31,7 @@ void StringKeyTree::insert(std::string_view key, const qestl::SmartPtr& object) 
     if (found == nodes_.end()) found = nodes_.emplace(std::string(key), std::vector<qestl::SmartPtr>()).first;
     found->second.push_back(object);
     ++count_;
+    everListed_ = true;
 }
 
 const std::vector<qestl::SmartPtr>* StringKeyTree::find(std::string_view key) const {

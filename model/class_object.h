@@ -22,6 +22,10 @@ public:
     void insert(std::string_view key, const qestl::SmartPtr& object);
     const std::vector<qestl::SmartPtr>* find(std::string_view key) const;
     size_t size() const { return count_; }
+    // Whether any tree of the process was ever given an entry: until one
+    // is, every class's is empty, and a member lookup need not walk the
+    // bases for template methods.
+    static bool anyEverListed() { return everListed_; }
     bool operator==(const StringKeyTree& other) const = default;
     void clear() {
         nodes_.clear();
@@ -42,6 +46,7 @@ private:
     };
     std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> nodes_;
     size_t count_ = 0;
+    static inline bool everListed_ = false;
 };
 
 // Declaration node -> 0 declared, 1 compiled (package classes), ordered by
