@@ -10,6 +10,7 @@
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
+#include "model/kept_objects.h"
 #include "source/ast_nodes.h"
 
 namespace {
@@ -151,6 +152,24 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     EXPECT_EQ(expressionState(f.context).trials.size(), 1u);
     EXPECT_EQ(f.context.errorCount(), 0u);
     EXPECT_EQ(f.context.diagnostics().activeCapture(), nullptr);
+}
+
+TEST(TrialCompilation, ATargetIsMadeOnlyForADeferredValueAndTakesItsSerialEitherWay) {
+    TrialFixture f;
+    const SmartPtr type = model::builtinTypes().intType;
+    model::IRValueList plain = f.target();
+    model::IRValueList targets;
+    const uint64_t before = model::serialMark();
+    addTrialTarget(targets, plain, type);
+    EXPECT_TRUE(targets.empty());
+    EXPECT_EQ(model::serialMark(), before + 1);  // later objects number as if it were made
+    model::IRValueList deferred;
+    deferred.pushBack(f.deferred(makeAstNode(NodeKind::IntegerLiteral, "7")));
+    const uint64_t made = model::serialMark() + 1;
+    addTrialTarget(targets, deferred, type);
+    ASSERT_EQ(targets.size(), 1u);
+    f.held.push_back(targets[0].object);
+    EXPECT_EQ(model::asObject(targets[0].object)->serial(), made);
 }
 
 }  // namespace
