@@ -47,13 +47,15 @@ bool sameOperand(const model::Operand& a, const model::Operand& b) { return mode
 
 bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     ResourceItem* item = state.item.as<ResourceItem>();
-    bool changed = !sameOperand(item->operands[0], state.operands[0]) ||
-                   !sameOperand(item->operands[1], state.operands[1]) || item->codeAddress != state.codeAddress ||
-                   item->resolvedOnce != state.resolvedOnce;
+    // A placed item had its place and operands written each time: only the
+    // full check needs to know whether they had changed.
+    bool changed = whole && (!sameOperand(item->operands[0], state.operands[0]) ||
+                             !sameOperand(item->operands[1], state.operands[1]) ||
+                             item->codeAddress != state.codeAddress || item->resolvedOnce != state.resolvedOnce);
     for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
-    if (!whole) return changed;
+    if (!whole) return false;
     changed = changed || item->mark != state.mark || item->kind != state.kind || item->dataLength != state.dataLength ||
               item->fileLength != state.fileLength || item->fileMeasured != state.fileMeasured;
     item->mark = state.mark;

@@ -156,8 +156,8 @@ private:
     };
     std::vector<KeptItem> kept_;
     model::KeptIndex keptIndex_;
-    // True when the item had changed; only its place and operands unless
-    // `whole`.
+    // Only its place and operands unless `whole`; a whole give-back answers
+    // whether the item had changed.
     static bool giveBackItem(KeptItem& state, bool whole);
 
     qestl::SmartPtrVector items_;
