@@ -164,13 +164,22 @@ constexpr uint32_t kOperatorRules[] = {
 
 constexpr uint32_t kIdLimit = 256;
 
-// Every rule id but those with a builder and the two directives.
+// Rules with a builder whose match over one record that holds a node is
+// that node, unchanged: a statement of one record (its rule is one of those
+// that stand as a statement), a body of one statement, a list of one body (a
+// record already taken as the list is never told of it again). Every
+// statement passes through them.
+constexpr uint32_t kHandedDownRules[] = {RuleId::Statement, RuleId::StatementBody, RuleId::StatementList};
+
+// Every rule id but those with a builder and the two directives, and the
+// rules that hand a record's node down.
 struct PassThroughSet {
     uint64_t words[4] = {~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}};
     constexpr PassThroughSet() {
         for (const RuleEntry& e : kRules) clear(e.rule);
         clear(RuleId::RequireDirective);
         clear(RuleId::IncludeDirective);
+        for (uint32_t rule : kHandedDownRules) words[rule >> 6] |= uint64_t{1} << (rule & 63);
     }
     constexpr void clear(uint32_t rule) { words[rule >> 6] &= ~(uint64_t{1} << (rule & 63)); }
 };

@@ -179,6 +179,16 @@ TEST(Builders, HeadListCarriesLaterMembersInItsChildren) {
     EXPECT_EQ(head->children[1]->operands[1]->operands[0]->text.view(), "c");
 }
 
+TEST(Builders, StatementsOfOneRecordKeepTheirConstructsNode) {
+    Parsed p = parse("void f() { if (a) b(); else { c(); } while (d) e = 1; { int g; } }");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(
+        flat(ast_print::toText(p.unit.get())),
+        "(Method \"f\" _ (Name \"void\") _ _ (If (Name \"a\") (Call (Name \"b\") _) (Block (Call (Name \"c\") _)) | "
+        "(While (Name \"d\") (Expression \"=\" (Name \"e\") (IntegerLiteral \"1\"))) | (Block (VariableDeclaration "
+        "(Name \"int\") (VariableDeclaration (VariableDeclaration \"g\"))))) (Empty))");
+}
+
 TEST(Builders, EveryNodeIsReleasedWithTheTree) {
     size_t before = LiveNodeRegistry::count();
     {
