@@ -52,6 +52,7 @@ public:
     void onBadCharacter(SourceInput* input) override;
     bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) override;
     bool dropsWhitespace() const override { return true; }
+    bool keepsTokensPlainly() const override { return true; }
     TokenRecord* newTokenRecord() override;
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;

@@ -46,6 +46,7 @@ void qeLexSyntax::restart() {
     error_ = 0;
     scanned_ = 0;
     recorded_ = 1;
+    commentWaiting_ = true;
     recordings_.clear();
     tokens_.clear();
     reductionLog_.clear();

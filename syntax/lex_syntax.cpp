@@ -33,6 +33,8 @@ void qeLexSyntax::reset() {
     listener_ = nullptr;
     tellsMatches_ = false;
     dropsWhitespace_ = false;
+    keepsPlainly_ = false;
+    commentWaiting_ = true;
     passThrough_.clear();
     grammar_ = nullptr;
 }
@@ -44,6 +46,8 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
     passThrough_ = tellsMatches_ ? listener->passThroughRules() : RuleSet();
     dropsWhitespace_ = listener != nullptr && listener->dropsWhitespace();
+    keepsPlainly_ = listener != nullptr && listener->keepsTokensPlainly();
+    commentWaiting_ = true;
 }
 
 int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
@@ -106,7 +110,16 @@ TokenRecord* qeLexSyntax::nextToken() {
             error_ = 1;
             return nullptr;
         }
+        // Most tokens are kept as they are: the listener is asked only about
+        // whitespace, comments, the end, and the token after a comment.
+        if (keepsPlainly_ && !commentWaiting_ && length > 0 && kind != TokenKind::Whitespace &&
+            kind != TokenKind::Comment) {
+            kept = true;
+            break;
+        }
         kept = listener_->filterToken(input_, length, kind, &doc);
+        if (kept) commentWaiting_ = false;
+        else if (kind == TokenKind::Comment) commentWaiting_ = true;
         if (kept || length == 0) break;
         input_->advance(length);
     }

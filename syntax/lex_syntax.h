@@ -49,6 +49,12 @@ public:
         // whitespace without scanning it as a token or asking. Asked once per
         // attach.
         virtual bool dropsWhitespace() const { return false; }
+        // True when filterToken keeps every token of some length that is
+        // neither whitespace nor a comment, and gives it a doc comment only
+        // from comments it was shown since the last token it kept (or since
+        // the parse began or restarted): the engine then keeps such a token
+        // without asking while no comment came since. Asked once per attach.
+        virtual bool keepsTokensPlainly() const { return false; }
 
     protected:
         ~OnParseListener() = default;
@@ -222,7 +228,10 @@ private:
     OnParseListener* listener_ = nullptr;
     bool tellsMatches_ = false;
     bool dropsWhitespace_ = false;  // the listener's dropsWhitespace()
-    RuleSet passThrough_;           // the listener's passThroughRules()
+    bool keepsPlainly_ = false;     // the listener's keepsTokensPlainly()
+    // A comment may be waiting with the listener for the next token kept.
+    bool commentWaiting_ = true;
+    RuleSet passThrough_;  // the listener's passThroughRules()
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;

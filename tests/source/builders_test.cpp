@@ -148,6 +148,14 @@ TEST(Builders, DocCommentsAttachToTheFirstToken) {
     Parsed p = parse("/* one */\n// two\n\nstatic class A { };");
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.unit->docComment().view(), "/* one */// two\n");
+    // A comment between declarations goes to the next one alone.
+    Parsed later = parse("class A { };\nclass B { };\n/** c */ class C { }; class D { };");
+    ASSERT_TRUE(later.ok);
+    ASSERT_EQ(later.unit->children.size(), 3u);
+    EXPECT_EQ(later.unit->docComment().view(), "");
+    EXPECT_EQ(later.unit->children[0]->docComment().view(), "");
+    EXPECT_EQ(later.unit->children[1]->docComment().view(), "/** c */");
+    EXPECT_EQ(later.unit->children[2]->docComment().view(), "");
 }
 
 TEST(Builders, ForEachCopiesTheNameIntoADistinctNode) {
