@@ -17,7 +17,6 @@ namespace model {
 // fields of a class or a function stay empty for other objects.
 struct KeptObjects::State {
     qestl::SmartPtr object;
-    std::vector<Operand> operands;
     bool isClass = false;
     bool isFunction = false;
     TemplateClassObject* templateClass = nullptr;
@@ -33,6 +32,15 @@ struct KeptObjects::State {
 #undef KEPT_CLASS
 #undef KEPT_TABLE
 #undef KEPT_FUNCTION
+};
+
+// The kept operands of the object are operands_[first, first + count).
+struct KeptObjects::Place {
+    IRObject* object;
+    uint32_t first;
+    uint32_t count;
+    decltype(cbircode::codeAddress) codeAddress;
+    decltype(cbircode::resolvedOnce) resolvedOnce;
 };
 
 namespace {
@@ -173,7 +181,9 @@ void KeptObjects::note(State& state, IRObject& o) {
     state.object = qestl::SmartPtr(&o);
     state.isClass = asClass(&o) != nullptr;
     state.isFunction = o.isFunction();
-    for (size_t i = 0; i < o.operands.capacity(); ++i) state.operands.push_back(o.operands[i]);
+    places_.push_back(Place{&o, static_cast<uint32_t>(operands_.size()), static_cast<uint32_t>(o.operands.capacity()),
+                            o.codeAddress, o.resolvedOnce});
+    for (size_t i = 0; i < o.operands.capacity(); ++i) operands_.push_back(o.operands[i]);
     state.templateClass = dynamic_cast<TemplateClassObject*>(&o);
     if (state.templateClass != nullptr) state.expanding = state.templateClass->expanding;
     eachField(o, state, [](auto& field, auto& saved, const char*) {
@@ -182,12 +192,15 @@ void KeptObjects::note(State& state, IRObject& o) {
     });
 }
 
-const char* KeptObjects::giveBackState(State& state) {
-    IRObject& o = *asObject(state.object);
+const char* KeptObjects::giveBackState(uint32_t index) {
+    State& state = *states_[index];
+    const Place& place = places_[index];
+    IRObject& o = *place.object;
+    const Operand* kept = operands_.data() + place.first;
     const char* changed = nullptr;
     for (size_t i = 0; i < o.operands.capacity(); ++i) {
-        if (i < state.operands.size() && sameBytes(&o.operands[i], &state.operands[i], 1)) continue;
-        o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
+        if (i < place.count && sameBytes(&o.operands[i], &kept[i], 1)) continue;
+        o.operands[i] = i < place.count ? kept[i] : Operand();
         changed = "operands";
     }
     if (state.templateClass != nullptr && state.templateClass->expanding != state.expanding) {
@@ -260,25 +273,26 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
 
 // Placing a record writes its address and resolves its operands, so they
 // differ from the kept ones every time: comparing them first only cost.
-void KeptObjects::giveBackPlace(State& state) {
-    IRObject& o = *asObject(state.object);
-    for (size_t i = 0; i < o.operands.capacity(); ++i)
-        o.operands[i] = i < state.operands.size() ? state.operands[i] : Operand();
-    o.codeAddress = state.codeAddress;
-    o.resolvedOnce = state.resolvedOnce;
+void KeptObjects::giveBackPlace(uint32_t index) {
+    const Place& place = places_[index];
+    IRObject& o = *place.object;
+    const Operand* kept = operands_.data() + place.first;
+    for (size_t i = 0; i < o.operands.capacity(); ++i) o.operands[i] = i < place.count ? kept[i] : Operand();
+    o.codeAddress = place.codeAddress;
+    o.resolvedOnce = place.resolvedOnce;
 }
 
 void KeptObjects::restore(bool checkAll) {
     for (const WrittenRecord& written : takeWrittenRecords(indexOf_)) {
-        if (written.how == kKeptPlaced) giveBackPlace(*states_[written.index]);
-        else giveBackState(*states_[written.index]);
+        if (written.how == kKeptPlaced) giveBackPlace(written.index);
+        else giveBackState(written.index);
     }
     if (!checkAll) return;
-    for (const std::unique_ptr<State>& state : states_) {
-        const char* changed = giveBackState(*state);
+    for (uint32_t index = 0; index < states_.size(); ++index) {
+        const char* changed = giveBackState(index);
         if (changed != nullptr)
             internalFault("internal error: %s of the lent %s was written without noting it", changed,
-                          asObject(state->object)->name.c_str());
+                          places_[index].object->name.c_str());
     }
 }
 
@@ -289,6 +303,8 @@ void KeptObjects::release() {
         lendTables(*asObject(state->object), nullptr);
     }
     states_.clear();
+    places_.clear();
+    operands_.clear();
     indexOf_.clear();
 }
 

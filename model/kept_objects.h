@@ -17,6 +17,7 @@ namespace model {
 
 class IRObject;
 class cbircode;
+struct Operand;
 
 // The position of each kept record in its keeper's list, found by the
 // record (open addressing): every give-back looks up a thousand placed
@@ -61,15 +62,21 @@ public:
 
 private:
     struct State;
+    struct Place;
     template <typename Visit>
     static void eachField(IRObject& object, State& state, Visit visit);
-    static void note(State& state, IRObject& object);
+    void note(State& state, IRObject& object);
     // The first field found changed and given back, or null.
-    static const char* giveBackState(State& state);
-    static void giveBackPlace(State& state);
+    const char* giveBackState(uint32_t index);
+    void giveBackPlace(uint32_t index);
     static void lendTables(IRObject& object, cbircode* with);
 
     std::vector<std::unique_ptr<State>> states_;
+    // What placing writes, of every kept object in the order of states_,
+    // side by side: most give-backs are of placed records, and reading
+    // them from each object's own state missed the cache twice a record.
+    std::vector<Place> places_;
+    std::vector<Operand> operands_;
     KeptIndex indexOf_;
 };
 
