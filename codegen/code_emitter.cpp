@@ -3,6 +3,7 @@
 
 #include "codegen/scope_chain.h"
 
+#include <span>
 #include <typeinfo>
 
 using model::cbircode;
@@ -192,14 +193,23 @@ void CodeEmitter::bindLabels(uint64_t first, uint64_t end, bool discard) {
         codegen::dropCodeList(*current_);
         return;
     }
-    for (uint64_t i = first; i < end && i < current_->size(); ++i) {
-        cbircode* instruction = (*current_)[i].as<cbircode>();
-        for (uint64_t k = 0; k < instruction->operandCount && k < model::kMaxOperands; ++k) {
-            Operand& operand = instruction->operands[k];
-            if (operand.kind != model::kPendingLabel || operand.link == nullptr || !operand.link->target) continue;
-            const Operand* label = operand.link;
-            operand.setObjectRef(label->target, label->displacement);
-        }
+    // Bounds read once: binding a jump touches neither the list nor the
+    // operand slots, and the walk runs over every body's whole code.
+    const auto bind = [](Operand& operand) {
+        if (operand.kind != model::kPendingLabel || operand.link == nullptr || !operand.link->target) return;
+        const Operand* label = operand.link;
+        operand.setObjectRef(label->target, label->displacement);
+    };
+    const CodeList& list = *current_;
+    const uint64_t stop = end < list.size() ? end : list.size();
+    for (uint64_t i = first; i < stop; ++i) {
+        cbircode* instruction = list[i].as<cbircode>();
+        const uint64_t used = instruction->operandCount < model::kMaxOperands ? instruction->operandCount
+                                                                              : model::kMaxOperands;
+        const std::span<Operand> made = instruction->operands.madeSlots();
+        const uint64_t inMade = used < made.size() ? used : made.size();
+        for (uint64_t k = 0; k < inMade; ++k) bind(made[k]);
+        for (uint64_t k = inMade; k < used; ++k) bind(instruction->operands[k]);
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "foundation/smart_ptr.h"
 
@@ -124,6 +125,8 @@ public:
     void releaseTargets();
     // Where the first slots lie, for a walk that asks for them ahead.
     const void* firstSlots() const { return first_; }
+    // The slots made with the record, for a walk over many records.
+    std::span<Operand> madeSlots() { return {first_, first_ != nullptr ? firstCount_ : 0u}; }
 
 private:
     Operand& slotBeyond(size_t i);
