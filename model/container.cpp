@@ -532,9 +532,9 @@ size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t co
 
 size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
     if (block_ == nullptr || 2 * (block_->used + 1) > block_->mask + 1) grow();
-    Slot* slots = block_->slots;
-    size_t i = Block::place(number, block_->mask);
-    while (slots[i].number != 0) i = (i + 1) & block_->mask;
+    Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
+    const size_t i = qestl::firstFreePlace(slots, block_->mask, Block::place(number, block_->mask),
+                                           [](const Slot& slot) { return slot.number == 0; });
     slots[i] = Slot{number, static_cast<uint32_t>(count)};
     ++block_->used;
     return count;
