@@ -622,7 +622,10 @@ void Container::clear() {
     noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
-    for (qestl::SmartPtr& member : taken) member.as<cbSmartCore>()->detach();
+    // A template argument the instance could not bind is held as an empty
+    // entry (a RemoteCallPipe named with fewer than two classes).
+    for (qestl::SmartPtr& member : taken)
+        if (member) member.as<cbSmartCore>()->detach();
     taken.clear();
     forgetIndex();
     failed_.clear();
