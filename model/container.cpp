@@ -424,18 +424,18 @@ class FailedNameNumbers {
 public:
     // The name's number + 1, kept in `name` for the next table asked.
     uint32_t numberOf(const qestl::HashedText& name) {
-        if (name.number != 0 && name.numberGeneration == generation_) return name.number;
+        const uint32_t generation = FailedNames::numberGeneration;
+        if (name.number != 0 && name.numberGeneration == generation) return name.number;
         name.number = numberFound(name);
-        name.numberGeneration = generation_;
+        name.numberGeneration = generation;
         return name.number;
     }
     // Blocks alive that hold numbers: with none, the numbers are given up.
     void blockMade() { ++blocks_; }
     void blockFreed() {
         if (--blocks_ != 0) return;
-        const uint32_t generation = generation_ + 1;
         *this = FailedNameNumbers();
-        generation_ = generation;
+        ++FailedNames::numberGeneration;
     }
 
 private:
@@ -476,7 +476,6 @@ private:
     std::vector<Entry> entries_;
     std::vector<Slot> slots_;
     size_t blocks_ = 0;
-    uint32_t generation_ = 1;
 };
 
 // Never destroyed: a container of static storage may outlive any other.
@@ -492,36 +491,25 @@ FailedNameNumbers& failedNameNumbers() {
 
 }  // namespace
 
-// A header and its slots in one allocation; most containers that fail a
-// lookup fail a few names.
-struct FailedNames::Block {
-    uint32_t mask;
-    uint32_t used;
-    qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
-    Slot slots[1];
+FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
+    void* memory = ::operator new(offsetof(Block, slots) + capacity * sizeof(Slot));
+    auto* block = static_cast<Block*>(memory);
+    block->mask = capacity - 1;
+    block->used = 0;
+    block->similar = nullptr;
+    for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
+    failedNameNumbers().blockMade();
+    return block;
+}
 
-    static Block* make(uint32_t capacity) {
-        void* memory = ::operator new(offsetof(Block, slots) + capacity * sizeof(Slot));
-        auto* block = static_cast<Block*>(memory);
-        block->mask = capacity - 1;
-        block->used = 0;
-        block->similar = nullptr;
-        for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
-        failedNameNumbers().blockMade();
-        return block;
-    }
-    static void free(Block* block) {
-        delete block->similar;
-        ::operator delete(block);
-        failedNameNumbers().blockFreed();
-    }
-    static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
-};
+void FailedNames::Block::free(Block* block) {
+    delete block->similar;
+    ::operator delete(block);
+    failedNameNumbers().blockFreed();
+}
 
-size_t FailedNames::countAtFirstFailure(const qestl::HashedText& name, size_t count) {
+size_t FailedNames::countNumbered(const qestl::HashedText& name, size_t count) {
     const uint32_t number = failedNameNumbers().numberOf(name);
-    // Most failures repeat an earlier one: the table is asked before it
-    // is made room in, and that path stays small enough to inline.
     if (block_ != nullptr) {
         const Slot* slots = block_->slots;
         for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
@@ -566,15 +554,6 @@ std::vector<qestl::SmartPtr>& FailedNames::similarList(std::string_view name) {
 void FailedNames::clear() {
     if (block_ != nullptr) Block::free(block_);
     block_ = nullptr;
-}
-
-void Container::collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
-    // A name offers the members there were when it first failed here, at
-    // every later failure too; the list itself is made when a message asks.
-    // A name that first failed here when there were no members is offered
-    // none, and most failures are in containers that have none.
-    const size_t counted = failed_.countAtFirstFailure(name, members_.size());
-    if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {

@@ -36,19 +36,43 @@ public:
     FailedNames& operator=(const FailedNames&) = delete;
 
     // The count noted at the name's first failure; `count` is noted now when
-    // the name has not failed before.
-    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count);
+    // the name has not failed before. Most failures repeat an earlier one of
+    // a name the lookup numbered already: that answer is read in place.
+    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count) {
+        if (block_ != nullptr && name.number != 0 && name.numberGeneration == numberGeneration) {
+            const Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
+            for (size_t i = Block::place(name.number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
+                if (slots[i].number == name.number) return slots[i].count;
+        }
+        return countNumbered(name, count);
+    }
     // The similar names of a failed name, among the members counted, once a
     // message listed them.
     std::vector<qestl::SmartPtr>& similarList(std::string_view name);
     void clear();
+
+    // The generation of the process's name numbers, which the numbering
+    // moves on: a number a HashedText kept from another generation is stale.
+    static inline uint32_t numberGeneration = 1;
 
 private:
     struct Slot {
         uint32_t number;  // the name's number + 1; 0 is a free slot
         uint32_t count;
     };
-    struct Block;
+    // A header and its slots in one allocation; most containers that fail a
+    // lookup fail a few names.
+    struct Block {
+        uint32_t mask;
+        uint32_t used;
+        qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
+        Slot slots[1];
+
+        static Block* make(uint32_t capacity);
+        static void free(Block* block);
+        static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
+    };
+    [[gnu::noinline]] size_t countNumbered(const qestl::HashedText& name, size_t count);
     [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
     void grow();
     Block* block_ = nullptr;
@@ -147,7 +171,14 @@ public:
     }
     bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
-    void collectSimilarNames(ModelContext& context, const qestl::HashedText& name);
+    // A name offers the members there were when it first failed here, at
+    // every later failure too; the list itself is made when a message asks.
+    // A name that first failed here when there were no members is offered
+    // none, and most failures are in containers that have none.
+    void collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
+        const size_t counted = failed_.countAtFirstFailure(name, members_.size());
+        if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
+    }
     // The members among the first `memberCount` whose names are close to
     // `name`, in member order.
     void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
