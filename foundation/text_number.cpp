@@ -56,7 +56,7 @@ IntegerLiteral readIntegerLiteral(std::string_view text) {
     const bool negative = !text.empty() && text.front() == '-';
     const std::string_view body = negative ? text.substr(1) : text;
     if (body.size() < 2 || body[0] != '0' || body[1] != 'x') {
-        literal.value = parseInt64(qestringA(text.data(), text.size()));
+        literal.value = readSignedDigits(text.data(), text.data() + text.size()).as<int64_t>();
         // Too wide for an int: typing it int would warn about narrowing
         // where nothing narrows.
         if (literal.value != static_cast<int32_t>(literal.value)) literal.isLong = true;
