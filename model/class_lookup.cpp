@@ -186,13 +186,26 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     const IndexList* arguments = templateArgumentTable.indexesOf(member);
     const bool listed = staticFields || staticFunctions || fields || functions || arguments;
     const uint32_t level = listed ? accessLevelFrom(context) : 0;
-    if (statics) {
-        staticProperties.lookupListed(context, this, staticFields, member, level, flags);
-        staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
-    }
-    if (instances) {
-        dynamicProperties.lookupListed(context, this, fields, member, level, flags);
-        dynamicMethods.lookupListed(context, this, functions, member, level, flags);
+    if (listed) {
+        if (statics) {
+            staticProperties.lookupListed(context, this, staticFields, member, level, flags);
+            staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
+        }
+        if (instances) {
+            dynamicProperties.lookupListed(context, this, fields, member, level, flags);
+            dynamicMethods.lookupListed(context, this, functions, member, level, flags);
+        }
+    } else if (context.candidateCount() == 0) {
+        // No table binds a candidate, so the count is asked once: each table
+        // notes the failure, as its own lookup would.
+        if (statics) {
+            staticProperties.collectSimilarNames(context, member);
+            staticMethods.collectSimilarNames(context, member);
+        }
+        if (instances) {
+            dynamicProperties.collectSimilarNames(context, member);
+            dynamicMethods.collectSimilarNames(context, member);
+        }
     }
     collectCandidates(context, memberName, flags);
     templateArgumentTable.lookupListed(context, this, arguments, member, level, flags);
