@@ -134,7 +134,7 @@ struct PairBuilder {
         right.checkUse(&context, rightNode);
         pairs.add(key, results.size(),
                   fused == nullptr && left.operand.kind == model::kRegister);
-        results.pushBack(result);
+        results.pushBack(std::move(result));
         leftObject->noteWrite();
         leftObject->flagsB |= model::kFlagAssigned;
         leftObject->checkUse(&context, node);

@@ -131,9 +131,10 @@ uint32_t operatorCodeOf(const StatementNode& node);
 // The same code with the operands and their count; nothing is written for
 // an unknown text, and `second` stays untouched by one-operand forms.
 uint32_t classifyOperator(const StatementNode& node, StatementNode& first, StatementNode& second, int32_t& count);
-// The name an operator overload method is found by (the text without
-// surrounding blanks, a view into the node's text), and its operands as
-// classifyOperator gives them.
+// The name an operator overload method is found by: the text without
+// surrounding blanks, a view into the node's text.
+std::string_view operatorOverloadName(const StatementNode& node);
+// That name, and the operands as classifyOperator gives them.
 std::string_view operatorOverloadSignature(const StatementNode& node, StatementNode& first, StatementNode& second,
                                            int32_t& count);
 bool isPostfixIncDec(const StatementNode& node);

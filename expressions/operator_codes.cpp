@@ -111,7 +111,11 @@ std::string_view operatorOverloadSignature(const StatementNode& node, StatementN
         first = left;
         second = right;
     }
-    return trimBlanks(node->text.view());
+    return operatorOverloadName(node);
+}
+
+std::string_view operatorOverloadName(const StatementNode& node) {
+    return node ? trimBlanks(node->text.view()) : std::string_view();
 }
 
 bool isPostfixIncDec(const StatementNode& node) {

@@ -32,9 +32,7 @@ bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, c
 }  // namespace
 
 bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& operands, const StatementNode& node) {
-    StatementNode first, second;
-    int32_t count = 0;
-    const std::string_view name = operatorOverloadSignature(node, first, second, count);
+    const std::string_view name = operatorOverloadName(node);
     context.lookup().clearResults();
     return anyOperandDeclares(context, operands, name);
 }
