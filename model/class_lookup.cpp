@@ -124,8 +124,7 @@ bool ClassObject::collectAbstractMethods(std::vector<qestl::SmartPtr>& out) cons
     return !out.empty();
 }
 
-void ClassObject::collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
-    if (!StringKeyTree::anyEverListed()) return;
+void ClassObject::collectTemplateMethods(ModelContext& context, std::string_view memberName, uint32_t flags) {
     for (ClassObject* c = this; c != nullptr; c = c->base()) {
         const StringKeyTree& templateMethods = c->rareClass().templateMethodIndex;
         if (templateMethods.size() == 0) continue;

@@ -145,7 +145,12 @@ public:
     bool resolveMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
                        uint32_t depth) override;
     bool bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth);
-    void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags);
+    // Asked at every member lookup: most programs never list a template
+    // method, and the walk over the bases is skipped in place.
+    void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
+        if (StringKeyTree::anyEverListed()) collectTemplateMethods(context, memberName, flags);
+    }
+    void collectTemplateMethods(ModelContext& context, std::string_view memberName, uint32_t flags);
     uint32_t accessLevelFrom(ModelContext& context);
     bool collectAbstractMethods(std::vector<qestl::SmartPtr>& out) const;
 
