@@ -72,23 +72,16 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
 // Before a loop's outer block closes: the value states that hold on every
 // way out of the loop become the block's own.
 void resolveBlockExits(model::FlowNode& block) {
-    model::IRValueList exits;
-    bool closingAdded = false;
+    // The block joins the value states of the paths that leave it, in their
+    // order, read where they lie. Every closing path counts as one fresh
+    // result, which holds no state to join.
     for (model::FlowNode& child : block.children) {
         const uint32_t bits = child.exitBits | child.foldedExitBits;
         if (child.kind == model::FlowNode::kAlternativeC || child.kind == model::FlowNode::kAlternativeB || bits == 0) {
             child.result.pathKind = child.kind;
-            exits.pushBack(child.result);
-        } else if (child.kind == model::FlowNode::kClosingAlternative && !closingAdded) {
-            // One shared fresh result stands for every closing path.
-            model::IRResult closing;
-            closing.pathKind = model::FlowNode::kClosingAlternative;
-            closing.stateWord = 12;
-            exits.pushBack(closing);
-            closingAdded = true;
+            block.result.joinObjectStates(&child.result, 1);
         }
     }
-    block.result.joinObjectStates(exits.data(), exits.size());
 }
 
 uint32_t compileTree(CompileContext& context, const StatementNode& given) {
