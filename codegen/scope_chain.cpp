@@ -57,7 +57,9 @@ SmartPtr firstMember(const Container& container, std::string_view name) {
 }
 
 bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name) {
-    IRObject* viewer = model::asObject(lookup.viewer());
+    // The lookup's viewer (NameLookup::viewer) is this chain's own, read
+    // here without a counted copy.
+    IRObject* viewer = model::asObject(!records.empty() ? records.back().object : frame->owner);
     if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name.text)
         lookup.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
     frame->lookupVisible(context, viewer, name, 0, 0);

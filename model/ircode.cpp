@@ -41,7 +41,7 @@ void cbircode::copyFrom(const cbircode& other) {
 void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
     noteWrite();
     sourceNode = std::move(node);
-    owner = ownerRef;
+    owner = std::move(ownerRef);
 }
 
 void cbircode::detach() {
