@@ -360,7 +360,9 @@ void Container::inheritMembers(const Container& base) {
 
 IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     IRResult candidate{qestl::SmartPtr(&member)};
-    const Operand slot = member.storage.kind != kOperandNone ? member.storage : member.makeObjectOperand();
+    // The member's slot, kept as the candidate's operand unless an access
+    // instruction reaches the member.
+    candidate.operand = member.storage.kind != kOperandNone ? member.storage : member.makeObjectOperand();
     uint32_t access = 0;
     if (mode & kLookupAccessInstruction) {
         if (kind_ == kAnonymousProperties) access = 44;
@@ -369,15 +371,12 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
         else if (member.imported && kind_ == kDynamicMethods) access = kOpMethod;
         else if (member.imported && kind_ == kStaticMethods) access = kOpFunction;
     }
-    if (access == 0) {
-        candidate.operand = slot;
-        return candidate;
-    }
+    if (access == 0) return candidate;
     // owner, member slot, accumulator
     auto* load = new cbircode(access, 3);
     qestl::SmartPtr held = adoptLive(load);
     load->operands[0] = member.ownerResult.get().operand;
-    load->operands[1] = slot;
+    load->operands[1] = candidate.operand;
     load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
     candidate.appendInstructionRef(held);
     candidate.operand = load->operands[2];
