@@ -12,13 +12,10 @@ struct PositionOf {
     const void* operator()(const model::cbircode& instruction) const { return instruction.sourceNode.get(); }
 };
 
-// Calls take with the lines of the instructions of the list that have a
-// source position, in order, some hundreds at a time.
-template <typename Take>
-void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list, Take&& take) {
-    constexpr size_t kRun = 256;
-    DebugLineRecord run[kRun];
-    size_t held = 0;
+// Adds the lines of the instructions of the list that have a source
+// position, in order. Reads only what the encoding of the image leaves as it
+// is: the records' addresses, sources and owners, the functions' table.
+void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugLineLog& lines) {
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
@@ -38,15 +35,9 @@ void visitLines(const CompileContext& context, const qestl::SmartPtrVector& list
                 }
             }
             const qeAbstractNode& node = *instruction.sourceNode;
-            run[held++] = DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn,
-                                          owner};
-            if (held == kRun) {
-                take(DebugRecord::LineRun(run, held));
-                held = 0;
-            }
+            lines.add(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
         },
         PositionOf());
-    if (held != 0) take(DebugRecord::LineRun(run, held));
 }
 
 }  // namespace
@@ -64,9 +55,9 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     const CompileContext& source = context;
     // Counted as the records were placed.
     record.lineCount = context.tables().linedRecords();
-    record.streamLines = [&source](const std::function<void(DebugRecord::LineRun)>& take) {
-        visitLines(source, source.emitter().list(kMainList), take);
-        visitLines(source, source.emitter().list(kMemberCodeList), take);
+    record.noteLines = [&source](DebugLineLog& lines) {
+        noteLines(source, source.emitter().list(kMainList), lines);
+        noteLines(source, source.emitter().list(kMemberCodeList), lines);
     };
     for (auto& [serial, function] : context.tables().debugInfo().records()) {
         model::IRObject& object = *model::asObject(function.function);

@@ -7,7 +7,7 @@
 class CompileContext;
 
 // The sources, the globals of the first heap, the lines of the main and
-// second code lists (instructions with a source node; counted now, made as
-// they are encoded, so the context must outlive the record) and the functions
-// the method compiler registered, in their creation order.
+// second code lists (instructions with a source node; counted now, noted
+// while the image is encoded, so the context must outlive the record) and
+// the functions the method compiler registered, in their creation order.
 void collectDebugRecord(CompileContext& context, DebugRecord& record);

@@ -168,6 +168,34 @@ private:
     model::ModelContext& context_;
 };
 
+// The debug record's line walk, beside the encoding of the image (without a
+// second thread, when the lines are asked for).
+class LineNoting {
+public:
+    explicit LineNoting(DebugRecord* debug) : debug_(debug != nullptr && debug->noteLines ? debug : nullptr) {
+        if (debug_ == nullptr) return;
+        try {
+            thread_ = std::thread([this] { debug_->noteLines(debug_->lines); });
+        } catch (const std::system_error&) {}
+    }
+    ~LineNoting() {
+        if (thread_.joinable()) thread_.join();
+    }
+    LineNoting(const LineNoting&) = delete;
+    LineNoting& operator=(const LineNoting&) = delete;
+
+    // Every line is noted when this returns.
+    void finish() {
+        if (thread_.joinable()) thread_.join();
+        else if (debug_ != nullptr) debug_->noteLines(debug_->lines);
+        debug_ = nullptr;
+    }
+
+private:
+    DebugRecord* debug_;
+    std::thread thread_;
+};
+
 class Layout {
 public:
     Layout(const ImageLayoutInput& input, qestl::qeistream& stream)
@@ -200,6 +228,7 @@ public:
         in_.names->clear();
         in_.names->setBase(in_.sections[codegen::kModulesEnd] + kSymbolHeadSize);
 
+        LineNoting lines(in_.debug);
         const codegen::ImageParts& parts = in_.parts;
         encodeList(parts.codeLists[0], false);
         expectAt(codegen::kMainEnd);
@@ -228,6 +257,7 @@ public:
         out_.u32le(model::kOpSymbolTable);
         out_.u64le(names.size() + kSymbolHeadSize);
         out_.bytes(names.data(), names.size());
+        lines.finish();
         if (in_.debug != nullptr) encodeDebugRecord(*in_.debug, out_);
         out_.u32le(model::kOpReflex);
         out_.u32le((model::kTypeLong << 24) | model::kImmLong);

@@ -34,7 +34,8 @@ struct ImageLayoutInput {
     const uint64_t* sections = nullptr;  // the seven section values
     ImageHeaderValues header;
     model::NameStringPool* names = nullptr;  // emptied and filled here
-    const DebugRecord* debug = nullptr;      // none with -nd
+    // None with -nd; its lines are noted while the code is encoded.
+    DebugRecord* debug = nullptr;
     ResourceRecordWriter writeResources;     // none: each resource encodes itself
 };
 

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "codegen/image_parts.h"
 #include "foundation/byte_io.h"
@@ -109,14 +110,36 @@ TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
     }
 }
 
+TEST(DebugRecord, LinesComeBackAsAdded) {
+    std::vector<DebugLineRecord> lines = {{500, 1, 7, 3, 0x900},
+                                          {220, 1, 2, 0, 0x900},
+                                          {~uint64_t{0}, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, kNoDebugOwner},
+                                          {0, 0, 0, 0, 0}};
+    // Enough to fill several runs and pieces of the log.
+    for (uint32_t i = 0; i < 100000; ++i) lines.push_back({192 + 28 * uint64_t{i}, i / 5000, i / 3, i % 97, i / 40});
+    DebugLineLog log;
+    for (const DebugLineRecord& line : lines) log.add(line);
+    EXPECT_EQ(log.size(), lines.size());
+    size_t next = 0;
+    log.forEachRun([&](std::span<const DebugLineRecord> run) {
+        for (const DebugLineRecord& line : run) {
+            ASSERT_LT(next, lines.size());
+            const DebugLineRecord& added = lines[next++];
+            EXPECT_EQ(line.address, added.address);
+            EXPECT_EQ(line.file, added.file);
+            EXPECT_EQ(line.line, added.line);
+            EXPECT_EQ(line.column, added.column);
+            EXPECT_EQ(line.owner, added.owner);
+        }
+    });
+    EXPECT_EQ(next, lines.size());
+}
+
 TEST(DebugRecord, FieldsKeepTheirLowBits) {
     DebugRecord record;
     record.files = {"a/b.k"};
     record.lineCount = 1;
-    record.streamLines = [](const std::function<void(DebugRecord::LineRun)>& take) {
-        const DebugLineRecord line{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner};
-        take(DebugRecord::LineRun(&line, 1));
-    };
+    record.lines.add(DebugLineRecord{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
     record.variables.push_back({300, "g"});
     record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});
     qestl::ByteVector bytes;
