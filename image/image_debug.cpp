@@ -1,11 +1,20 @@
 #include "image/image_debug.h"
 
+#include <vector>
+
 #include "codegen/compile_context.h"
 #include "foundation/path.h"
 
 namespace {
 
 std::string text(const qestl::qestringA& value) { return std::string(value.c_str(), value.length()); }
+
+// What a global's entry reads besides the record: its name.
+struct NameOf {
+    const void* operator()(const model::cbircode& held) const {
+        return static_cast<const model::IRObject&>(held).name.c_str();
+    }
+};
 
 // What the line of an instruction is read from.
 struct PositionOf {
@@ -48,10 +57,15 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         qestl::normalisePath(path);
         record.files.push_back(text(path));
     }
-    for (const qestl::SmartPtr& held : context.heap(model::ModelContext::kGlobals).members()) {
-        const model::IRObject& member = *model::asObject(held);
-        record.variables.push_back({member.address(), text(member.name)});
-    }
+    const qestl::SmartPtrVector& globals = context.heap(model::ModelContext::kGlobals).members();
+    record.variables.reserve(globals.size());
+    model::forEachRecord(
+        globals,
+        [&](const model::cbircode& held) {
+            const auto& member = static_cast<const model::IRObject&>(held);
+            record.variables.push_back({member.address(), text(member.name)});
+        },
+        NameOf());
     const CompileContext& source = context;
     // Counted as the records were placed.
     record.lineCount = context.tables().linedRecords();
@@ -59,7 +73,19 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         noteLines(source, source.emitter().list(kMainList), lines);
         noteLines(source, source.emitter().list(kMemberCodeList), lines);
     };
-    for (auto& [serial, function] : context.tables().debugInfo().records()) {
+    // The functions and their first records lie far apart in a large
+    // program: each is asked for some steps before it is read.
+    std::vector<codegen::FunctionDebugRecord*> functions;
+    functions.reserve(context.tables().debugInfo().size());
+    for (auto& [serial, function] : context.tables().debugInfo().records()) functions.push_back(&function);
+    record.functions.reserve(functions.size());
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < functions.size(); ++i) {
+        if (i + kAhead < functions.size()) {
+            __builtin_prefetch(functions[i + kAhead]->function.get());
+            __builtin_prefetch(functions[i + kAhead]->codeRecord.get());
+        }
+        codegen::FunctionDebugRecord& function = *functions[i];
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();
         DebugFunctionRecord out;
