@@ -100,11 +100,14 @@ FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, cons
     function->setDeclared(false);
     if (isOperator) function->flagsA |= model::kFlagOperator;
     function->setOverride(view.isOverride());
-    function->setName(view.name().view());
+    // Name and owner are set as fields: the link name is built once they
+    // and the flags are all in place, and nothing reads it before.
+    function->noteWrite();
+    function->name = view.name();
     const bool isStatic = (node->flags & (NodeFlag::Static | NodeFlag::Native)) != 0;
     function->setStatic(isStatic);
     function->setFinal(view.isFinal());
-    function->setOwner(model::IRResult(context.currentScopeObject()));
+    function->ownerResult.edit() = model::IRResult(context.currentScopeObject());
     function->buildLinkName();
     if (ClassObject* klass = model::asClass(model::asObject(scope)))
         klass->addMethod(context, function->name.view(), made, isStatic);
