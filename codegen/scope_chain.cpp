@@ -60,9 +60,15 @@ bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, co
     // The lookup's viewer (NameLookup::viewer) is this chain's own, read
     // here without a counted copy.
     IRObject* viewer = model::asObject(!records.empty() ? records.back().object : frame->owner);
+    // A table that does not list the name adds nothing once a candidate is
+    // found: it is passed by without asking the context for the count.
+    const auto visit = [&](Container& table) {
+        const model::IndexList* listed = table.indexesOf(name);
+        if (listed != nullptr || lookup.candidates().empty()) table.lookupListed(context, viewer, listed, name, 0, 0);
+    };
     if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name.text)
         lookup.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
-    frame->lookupVisible(context, viewer, name, 0, 0);
+    visit(*frame);
     if (ScopeRecord* record = innermost()) {
         IRObject* object = model::asObject(record->object);
         if (object != nullptr) {
@@ -75,8 +81,8 @@ bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, co
             object->bindIntrinsicMember(context, name, record->mode);
         }
     }
-    module->lookupVisible(context, viewer, name, 0, 0);
-    for (auto& heap : heaps) heap->lookupVisible(context, viewer, name, 0, 0);
+    visit(*module);
+    for (auto& heap : heaps) visit(*heap);
     return !lookup.candidates().empty();
 }
 
