@@ -1,6 +1,6 @@
 // Making, unmaking, copying and releasing syntax-tree nodes. Every node lives
 // in a node block (syntax/node_handle.h) and is listed in the live-node
-// registry.
+// registry where the build keeps one.
 #pragma once
 
 #include <new>
@@ -18,7 +18,7 @@ template <typename... Args>
 qeAbstractNode* emplaceAstNode(Args&&... args) {
     void* block = allocateNodeBlock(sizeof(qeAbstractNode));
     auto* node = new (block) qeAbstractNode(std::forward<Args>(args)...);
-    LiveNodeRegistry::insert(node);
+    if constexpr (kListsLiveNodes) LiveNodeRegistry::insert(node);
     return node;
 }
 // Unregisters, destroys and frees the node whatever its count.

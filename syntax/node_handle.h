@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "foundation/live_registry.h"
 #include "foundation/node_pool.h"
 
 // It has no virtual functions: a table pointer in each of millions of nodes
@@ -43,13 +44,18 @@ refableAstBase* dropNextNodeReference(refableAstBase* node, uint64_t& cursor, bo
 void destroyNodeObject(refableAstBase* node);
 
 // Nodes live in blocks of the object heap (of the global node pool in a
-// sanitized build, see syntax/node_store.cpp) and are listed in the
-// live-node registry while they live. These are the only ways blocks come
+// sanitized build, see syntax/node_store.cpp) and, where kListsLiveNodes,
+// are listed in the live-node registry while they live. These are the only ways blocks come
 // and go; a block that cannot be had aborts the process. Every block has the
 // same size.
 inline constexpr size_t kNodeBlockBytes = qestl::kGlobalPoolBlockBytes;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
+
+// Whether made nodes are listed in the registry: as for counted objects,
+// only leak checks and tests read it, and an optimised build without
+// sanitizers spared a bit set and cleared per node for nobody.
+inline constexpr bool kListsLiveNodes = qestl::kRegistersLiveObjects;
 
 // The set of nodes made through the pool that are still alive.
 class LiveNodeRegistry {

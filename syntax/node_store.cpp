@@ -109,7 +109,7 @@ qestl::qevector<Teardown>& teardowns() {
 void destroyPooledNode(refableAstBase* node) {
     qestl::qevector<Teardown>& stack = teardowns();
     const size_t base = stack.size();
-    LiveNodeRegistry::erase(node);
+    if constexpr (kListsLiveNodes) LiveNodeRegistry::erase(node);
     stack.pushBack(Teardown{node, 0});
     while (stack.size() > base) {
         // By index and through a copy of the cursor: a nested release may
@@ -121,7 +121,7 @@ void destroyPooledNode(refableAstBase* node) {
         refableAstBase* released = dropNextNodeReference(current, cursor, finished);
         stack[at].cursor = cursor;
         if (released != nullptr) {
-            LiveNodeRegistry::erase(released);
+            if constexpr (kListsLiveNodes) LiveNodeRegistry::erase(released);
             stack.pushBack(Teardown{released, 0});
         } else if (finished) {
             stack.popBack();
