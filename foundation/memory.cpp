@@ -64,6 +64,12 @@ void* allocateOrDie(size_t bytes) {
     return block;
 }
 
+void* reallocateOrDie(void* block, size_t bytes) {
+    void* moved = std::realloc(block, bytes == 0 ? 1 : bytes);
+    if (moved == nullptr) outOfMemory(bytes);
+    return moved;
+}
+
 void* zeroAllocateOrDie(size_t count, size_t size) {
     void* block = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
     if (block == nullptr) outOfMemory(count * size);

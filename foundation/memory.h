@@ -46,5 +46,6 @@ void setOutOfMemoryLine(const char* line);
 void endOnFailedNew();
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);
+void* reallocateOrDie(void* block, size_t bytes);
 
 }  // namespace qestl

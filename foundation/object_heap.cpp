@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "foundation/memory.h"
 #include "foundation/sanitizer.h"
@@ -23,6 +24,8 @@ namespace qestl {
 void* allocateObjectMemory(size_t bytes) { return allocateOrDie(bytes); }
 
 void freeObjectMemory(void* memory, size_t) { std::free(memory); }
+
+void* reallocateObjectMemory(void* memory, size_t, size_t newBytes) { return reallocateOrDie(memory, newBytes); }
 
 #else
 
@@ -212,6 +215,18 @@ void freeObjectMemory(void* memory, size_t bytes) {
     auto* freed = static_cast<FreeBlock*>(memory);
     freed->next = heap.freeLists[sizeClass];
     heap.freeLists[sizeClass] = freed;
+}
+
+void* reallocateObjectMemory(void* memory, size_t oldBytes, size_t newBytes) {
+    // Both on the C heap: a list of millions of entries doubling there was
+    // copied to fresh pages at each step, where realloc moves a mapped
+    // block's pages over.
+    if (memory != nullptr && sizeClassOf(oldBytes) > kLargestClass && sizeClassOf(newBytes) > kLargestClass)
+        return reallocateOrDie(memory, newBytes);
+    void* fresh = allocateObjectMemory(newBytes);
+    if (memory != nullptr) std::memcpy(fresh, memory, oldBytes < newBytes ? oldBytes : newBytes);
+    freeObjectMemory(memory, oldBytes);
+    return fresh;
 }
 
 #endif

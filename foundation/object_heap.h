@@ -17,5 +17,9 @@ void* allocateObjectMemory(size_t bytes);
 // with (no block records its own: a million of them would carry a header
 // each); nothing for null.
 void freeObjectMemory(void* memory, size_t bytes);
+// Memory of `newBytes` holding the first of `oldBytes` of `memory` (from
+// allocateObjectMemory), which it takes back: bytes moved as they are. A
+// large block grows in place or by moving its pages where the C heap can.
+void* reallocateObjectMemory(void* memory, size_t oldBytes, size_t newBytes);
 
 }  // namespace qestl

@@ -306,6 +306,16 @@ protected:
     // Moves to a buffer of newCapacity with n new elements at index.
     void regrow(size_t newCapacity, size_t index, const T* elements, size_t n) {
         const Count checked = checkedCount(newCapacity);
+        if (isRelocatable<T>::value && n == 0 && index == count_ && data_ != nullptr && !isBorrowed()) {
+            // Growth alone: the elements move as bytes, and a large buffer's
+            // pages are moved rather than copied to fresh ones.
+            if constexpr (kObjectHeapBuffer)
+                data_ = static_cast<T*>(
+                    reallocateObjectMemory(data_, size_t{capacity_} * sizeof(T), newCapacity * sizeof(T)));
+            else data_ = static_cast<T*>(reallocateOrDie(data_, newCapacity * sizeof(T)));
+            capacity_ = checked;
+            return;
+        }
         T* fresh = allocateBuffer(newCapacity);
         if constexpr (std::is_trivially_copyable_v<T>) {
             if (index != 0) std::memcpy(fresh, data_, index * sizeof(T));
