@@ -9,7 +9,7 @@ namespace model {
 
 uint64_t NameStringPool::offsetOf(std::string_view text) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
-    const uint64_t hash = std::hash<std::string_view>()(text);
+    const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(text));
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (;; at = (at + 1) & mask) {
@@ -22,7 +22,7 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
     const uint64_t offset = bytes_.size();
     bytes_.append(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     bytes_.pushBack(0);
-    slots_[at] = Slot{hash, offset, text.size()};
+    slots_[at] = Slot{hash, static_cast<uint32_t>(text.size()), offset};
     ++used_;
     return offset;
 }

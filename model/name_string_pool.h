@@ -29,10 +29,12 @@ private:
     // An image names hundreds of thousands of texts: the table is open
     // addressing over the pool's own bytes, a flat array that a lookup
     // touches in one place, rather than a node and a copy of each text.
+    // 16 bytes: half of the hash finds the slot and filters the compares,
+    // and no name is 4 GiB long.
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t hash = 0;
+        uint32_t length = 0;
         uint64_t offset = kEmpty;
-        uint64_t length = 0;
     };
     static constexpr uint64_t kEmpty = UINT64_MAX;
     void grow();
