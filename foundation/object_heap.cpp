@@ -42,6 +42,9 @@ constexpr size_t kStartupHugeBytes = 2 * kBlockAlignment;
 // Beyond them the pages are asked for this much at a time, just ahead of
 // the objects carved: one call instead of a fault for each 4 KiB page.
 constexpr size_t kPopulateBytes = size_t{1} << 20;
+// The carving tells how far it came at this step: each telling wakes the
+// asker on another core, a system call on both sides.
+constexpr size_t kCarvingStepBytes = 2 * kPopulateBytes;
 
 struct FreeBlock {
     FreeBlock* next;
@@ -170,8 +173,8 @@ struct ObjectHeap {
             }
             // Refused (an older kernel), the pages fault in one by one as before.
             if (asker != nullptr) asker->carvedTo(next, end);
-            else madvise(populated, kPopulateBytes, MADV_POPULATE_WRITE);
-            populated += kPopulateBytes;
+            else madvise(populated, kCarvingStepBytes, MADV_POPULATE_WRITE);
+            populated += kCarvingStepBytes;
         }
         limit = populated < end ? populated : end;
         return block;
