@@ -120,6 +120,15 @@ uint64_t qeByteStream::seek(uint32_t origin, int64_t offset) {
     return position_;
 }
 
+void qeByteStream::clearKeepingBuffer() {
+    if (isBorrowed() || source_ != nullptr) {
+        close();
+        return;
+    }
+    size_ = 0;
+    position_ = 0;
+}
+
 bool qeByteStream::close() {
     if (!isBorrowed()) std::free(data_);
     data_ = nullptr;

@@ -76,6 +76,9 @@ public:
     void borrow(const void* data, uint64_t size);
     // Appends at the end of the buffer; `bytes` may point into the buffer.
     bool appendBytes(const void* bytes, uint64_t count);
+    // Drops the bytes; an owned buffer stays for the next ones, so that a
+    // process writing one output after another allocates it once.
+    void clearKeepingBuffer();
 
     // Room for `total` bytes and as many again set aside at once: a large
     // output grown by doubling would be copied whole several times. Room

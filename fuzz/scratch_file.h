@@ -21,20 +21,18 @@ public:
         if (fd < 0 || inUse()) return;
         inUse() = true;
         made_ = true;
-        if (ftruncate(fd, 0) != 0) return;
+        // Written over the last input and cut to this one's length: the
+        // file keeps its page from input to input.
         size_t done = 0;
         while (done < size) {
             const ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
             if (put <= 0) break;
             done += static_cast<size_t>(put);
         }
-        if (done == size) name_ = "/proc/self/fd/" + std::to_string(fd);
+        if (done == size && ftruncate(fd, static_cast<off_t>(size)) == 0) name_ = "/proc/self/fd/" + std::to_string(fd);
     }
     ~ScratchFile() {
-        if (!made_) return;
-        // The next input finds it empty; its pages go back meanwhile.
-        (void)ftruncate(descriptor(), 0);
-        inUse() = false;
+        if (made_) inUse() = false;
     }
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;

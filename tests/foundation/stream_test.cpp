@@ -200,6 +200,22 @@ TEST(ByteStream, WriteAtRewritesOnlyWhatIsThere) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.data()), stream.size()), "abXYef");
 }
 
+TEST(ByteStream, ClearKeepingBufferKeepsAnOwnedOneAndDropsABorrowedOne) {
+    qestl::qeByteStream stream;
+    stream.write("abcdef", 6);
+    const uint8_t* buffer = stream.data();
+    stream.clearKeepingBuffer();
+    EXPECT_EQ(stream.size(), 0u);
+    stream.write("xy", 2);
+    EXPECT_EQ(stream.data(), buffer);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.data()), stream.size()), "xy");
+    char stored[2] = {'p', 'q'};
+    stream.borrow(stored, sizeof stored);
+    stream.clearKeepingBuffer();
+    EXPECT_FALSE(stream.isBorrowed());
+    EXPECT_EQ(stream.size(), 0u);
+}
+
 TEST(ByteStream, RoomSetAsideKeepsWhatIsWrittenAndTakesMore) {
     qestl::qeByteStream stream;
     stream.write("head", 4);
