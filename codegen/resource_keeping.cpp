@@ -52,7 +52,7 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     bool changed = whole && (!sameOperand(item->operands[0], state.operands[0]) ||
                              !sameOperand(item->operands[1], state.operands[1]) ||
                              item->codeAddress != state.codeAddress || item->resolvedOnce != state.resolvedOnce);
-    for (uint32_t i = 0; i < 2; ++i) item->operands[i] = state.operands[i];
+    for (uint32_t i = 0; i < 2; ++i) model::giveBackOperand(item->operands[i], state.operands[i]);
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
     if (!whole) return false;

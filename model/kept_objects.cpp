@@ -135,7 +135,27 @@ std::vector<cbircode*>& writtenRecords() {
     return written;
 }
 
+std::vector<cbircode*>& wholeRecords() {
+    static std::vector<cbircode*> whole;
+    return whole;
+}
+
 }  // namespace
+
+void giveBackOperand(Operand& field, const Operand& kept) {
+    static_assert(sizeof(Operand) == 48, "an operand field is not given back");
+    if (field.target.get() != kept.target.get()) {
+        field = kept;
+        return;
+    }
+    field.link = kept.link;
+    field.displacement = kept.displacement;
+    field.value = kept.value;
+    field.encodedValue = kept.encodedValue;
+    field.encodedKind = kept.encodedKind;
+    field.kind = kept.kind;
+    field.dataType = kept.dataType;
+}
 
 bool sameKeptBytes(const void* a, const void* b, size_t size) {
     const auto* x = static_cast<const unsigned char*>(a);
@@ -200,7 +220,7 @@ const char* KeptObjects::giveBackState(uint32_t index) {
     const char* changed = nullptr;
     for (size_t i = 0; i < o.operands.capacity(); ++i) {
         if (i < place.count && sameBytes(&o.operands[i], &kept[i], 1)) continue;
-        o.operands[i] = i < place.count ? kept[i] : Operand();
+        giveBackOperand(o.operands[i], i < place.count ? kept[i] : Operand());
         changed = "operands";
     }
     if (state.templateClass != nullptr && state.templateClass->expanding != state.expanding) {
@@ -277,7 +297,9 @@ void KeptObjects::giveBackPlace(uint32_t index) {
     const Place& place = places_[index];
     IRObject& o = *place.object;
     const Operand* kept = operands_.data() + place.first;
-    for (size_t i = 0; i < o.operands.capacity(); ++i) o.operands[i] = i < place.count ? kept[i] : Operand();
+    const size_t slots = o.operands.capacity();
+    for (size_t i = 0; i < place.count; ++i) giveBackOperand(o.operands[i], kept[i]);
+    for (size_t i = place.count; i < slots; ++i) o.operands[i] = Operand();
     o.codeAddress = place.codeAddress;
     o.resolvedOnce = place.resolvedOnce;
 }
@@ -310,6 +332,7 @@ void KeptObjects::release() {
 
 void noteLentRecordWritten(cbircode& record, KeptState how) {
     if (record.kept == kKeptLent) writtenRecords().push_back(&record);
+    if (how == kKeptWritten) wholeRecords().push_back(&record);
     record.kept = how;
 }
 
@@ -325,19 +348,45 @@ size_t homeOf(const cbircode* record) {
 
 size_t KeptIndex::slotOf(const cbircode* record) const { return homeOf(record) & (slots_.size() - 1); }
 
+// Eight bits a slot, from other bits of the hash than the slot's.
+size_t KeptIndex::bitOf(const cbircode* record) const {
+    const uint64_t key = reinterpret_cast<uintptr_t>(record) >> 4;
+    return static_cast<size_t>((key * 0xC2B2AE3D27D4EB4Full) >> 40) & (slots_.size() * 8 - 1);
+}
+
 void KeptIndex::add(const cbircode* record, uint32_t index) {
-    if ((count_ + 1) * 2 > slots_.size())
+    if ((count_ + 1) * 2 > slots_.size()) {
         qestl::placeSlotsAgain(
             slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.record == nullptr; },
             [](const Slot& slot) { return homeOf(slot.record); });
+        added_.assign(slots_.size() / 8, 0);
+        for (const Slot& slot : slots_)
+            if (slot.record != nullptr) added_[bitOf(slot.record) / 64] |= uint64_t{1} << (bitOf(slot.record) % 64);
+    }
+    added_[bitOf(record) / 64] |= uint64_t{1} << (bitOf(record) % 64);
     size_t at = slotOf(record);
     while (slots_[at].record != nullptr && slots_[at].record != record) at = (at + 1) & (slots_.size() - 1);
     if (slots_[at].record == nullptr) ++count_;
     slots_[at] = Slot{record, index};
+    if (byIndex_.size() <= index) {
+        byIndex_.resize(size_t{index} + 1, nullptr);
+        next_.resize(size_t{index} + 1, 0);
+    }
+    byIndex_[index] = record;
+}
+
+uint32_t KeptIndex::findAfter(const cbircode* record, uint32_t previous) {
+    uint32_t& guess = previous < next_.size() ? next_[previous] : first_;
+    if (guess < byIndex_.size() && byIndex_[guess] == record) return guess;
+    const uint32_t found = find(record);
+    if (found != kAbsent) guess = found;
+    return found;
 }
 
 uint32_t KeptIndex::find(const cbircode* record) const {
     if (slots_.empty()) return kAbsent;
+    const size_t bit = bitOf(record);
+    if ((added_[bit / 64] >> (bit % 64) & 1) == 0) return kAbsent;
     for (size_t at = slotOf(record);; at = (at + 1) & (slots_.size() - 1)) {
         if (slots_[at].record == record) return slots_[at].index;
         if (slots_[at].record == nullptr) return kAbsent;
@@ -346,24 +395,32 @@ uint32_t KeptIndex::find(const cbircode* record) const {
 
 void KeptIndex::clear() {
     slots_.clear();
+    added_.clear();
+    byIndex_.clear();
+    next_.clear();
+    first_ = 0;
     count_ = 0;
 }
 
-std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf) {
+const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf) {
     std::vector<cbircode*>& written = writtenRecords();
-    std::vector<WrittenRecord> taken;
-    taken.reserve(written.size());
+    // Kept for the next give-back: a thousand records' room each time.
+    static std::vector<WrittenRecord> taken;
+    taken.clear();
     size_t left = 0;
+    uint32_t previous = KeptIndex::kAbsent;
     for (cbircode* record : written) {
-        const uint32_t found = indexOf.find(record);
+        const uint32_t found = indexOf.findAfter(record, previous);
         if (found == KeptIndex::kAbsent) {
             written[left++] = record;
             continue;
         }
         taken.push_back(WrittenRecord{found, record->kept});
         record->kept = kKeptLent;
+        previous = found;
     }
     written.resize(left);
+    std::erase_if(wholeRecords(), [](const cbircode* record) { return record->kept != kKeptWritten; });
     // Records are mostly placed in the order they were made, which is the
     // keeper's: the sort is then only a check.
     const auto before = [](const WrittenRecord& a, const WrittenRecord& b) { return a.index < b.index; };
@@ -372,5 +429,7 @@ std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf) {
 }
 
 size_t writtenRecordsLeft() { return writtenRecords().size(); }
+
+const std::vector<cbircode*>& recordsWrittenWhole() { return wholeRecords(); }
 
 }  // namespace model

@@ -28,6 +28,11 @@ public:
     static constexpr uint32_t kAbsent = UINT32_MAX;
     void add(const cbircode* record, uint32_t index);
     uint32_t find(const cbircode* record) const;
+    // The same, trying first the position found after `previous` the last
+    // time (kAbsent: before the first): every compilation writes the lent
+    // records in much the same order, and reading that position costs less
+    // than a probe far off in the table.
+    uint32_t findAfter(const cbircode* record, uint32_t previous);
     void clear();
 
 private:
@@ -36,7 +41,16 @@ private:
         uint32_t index = kAbsent;
     };
     size_t slotOf(const cbircode* record) const;
+    size_t bitOf(const cbircode* record) const;
     std::vector<Slot> slots_;
+    // A bit for every record added, at a place of its own hash: most
+    // records asked of one keeper are another's, and a clear bit answers
+    // them without a probe.
+    std::vector<uint64_t> added_;
+    std::vector<const cbircode*> byIndex_;
+    // The position found after each one, and the first found.
+    std::vector<uint32_t> next_;
+    uint32_t first_ = 0;
     size_t count_ = 0;
 };
 
@@ -84,12 +98,16 @@ private:
 // first. A keeper takes out those of its own list (`indexOf`: a record's
 // position there), marks them lent again and answers their positions in
 // its list's order (so that giving back never depends on addresses), each
-// with how it was written (kKeptPlaced or kKeptWritten).
+// with how it was written (kKeptPlaced or kKeptWritten). The list answered
+// is refilled by the next call.
 struct WrittenRecord {
     uint32_t index;
     uint8_t how;
 };
-std::vector<WrittenRecord> takeWrittenRecords(const KeptIndex& indexOf);
+const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf);
+// The lent records written whole (kKeptWritten) and not given back yet,
+// each once: a few in most compilations, which place a thousand.
+const std::vector<cbircode*>& recordsWrittenWhole();
 // Written records that no keeper took back: none once every keeper gave
 // back, or a record was marked lent by none.
 size_t writtenRecordsLeft();
@@ -100,6 +118,11 @@ size_t writtenRecordsLeft();
 // values (the sanitizers intercept it), which that only fills with noise,
 // and costs more than the comparison.
 bool sameKeptBytes(const void* a, const void* b, size_t size);
+
+// Gives an operand of a lent record its kept state. Placing rewrites an
+// operand's encoded forms, seldom its target: a target that is the kept one
+// stays, which spares counting a reference to it up and down.
+void giveBackOperand(Operand& field, const Operand& kept);
 
 // The serial the next object made takes is one past the mark; a process
 // that compiles again from its kept objects starts each compilation at the

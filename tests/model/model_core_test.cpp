@@ -180,6 +180,12 @@ TEST(ModelCore, KeptIndexFindsEveryRecordAcrossGrowthAndNoOther) {
     for (uint32_t i = 0; i < records.size(); ++i) EXPECT_EQ(index.find(&records[i]), i * 2);
     model::cbircode other;
     EXPECT_EQ(index.find(&other), model::KeptIndex::kAbsent);
+    // The position found after another is guessed from the last time.
+    EXPECT_EQ(index.findAfter(&records[7], model::KeptIndex::kAbsent), 14u);
+    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
+    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
+    EXPECT_EQ(index.findAfter(&other, 14), model::KeptIndex::kAbsent);
+    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
     index.clear();
     EXPECT_EQ(index.find(&records[0]), model::KeptIndex::kAbsent);
     const char a[] = "0123456789abcdefX", b[] = "0123456789abcdefY";
