@@ -58,41 +58,51 @@ void guardsOf(cbircode& record, std::vector<const cbircode*>& guards) {
 
 }  // namespace
 
-LentBytes::Use LentBytes::useOf(Run& run, const qestl::SmartPtrVector& list, size_t lead) {
-    if (lead == 0) return Use::kEncode;
+// The lead ends before the end of the run only where one of the run's
+// records was written whole, and each is one of its guards: the few records
+// written whole are looked up among the guards rather than the thousand
+// guards read one by one. What placing writes into an item can end the lead
+// too, so the items are walked.
+LentBytes::Use LentBytes::useOf(Run& run, const qestl::SmartPtrVector& list, bool items) {
     bool same = run.made && run.records.size() <= list.size();
     for (size_t i = 0; same && i < run.records.size(); ++i) same = list[i].get() == run.records[i];
-    if (!same) return Use::kMake;
-    if (run.records.empty() || run.records.size() > lead) return Use::kEncode;
-    for (const cbircode* guard : run.guards)
-        if (written(guard)) return Use::kEncode;
-    for (const Reference& reference : run.references)
-        if (reference.target->address() == model::kUnplaced) return Use::kEncode;
+    if (!same) return leadingLent(list, items) == 0 ? Use::kEncode : Use::kMake;
+    if (run.records.empty()) return Use::kEncode;
+    for (const cbircode* record : model::recordsWrittenWhole())
+        if (run.guards.find(record) != model::KeptIndex::kAbsent) return Use::kEncode;
+    if (items && leadingLent(list, true) < run.records.size()) return Use::kEncode;
     ++run.uses;
     const bool check = run.uses <= kCheckFirst ? run.uses % 2 == 1 : run.uses % kCheckEvery == 0;
     return check ? Use::kCheck : Use::kWrite;
 }
 
-void LentBytes::place(const Run& run, uint64_t at, qestl::ByteVector& bytes, qestl::ByteVector& aux) {
+bool LentBytes::place(const Run& run, uint64_t at, qestl::ByteVector& bytes, qestl::ByteVector& aux) {
     const uint64_t shift = at - run.start;
-    bytes = run.bytes;
-    for (const Reference& reference : run.references)
-        storeU64(bytes, reference.at,
-                 loadU64(run.bytes, reference.at) + (reference.target->address() - reference.targetAddress) - shift);
-    aux = run.aux;
+    bytes.clearKeepingBuffer();
+    bytes.append(run.bytes.data(), run.bytes.size());
+    for (const Reference& reference : run.references) {
+        const uint64_t address = reference.target->address();
+        if (address == model::kUnplaced) return false;
+        storeU64(bytes, reference.at, loadU64(run.bytes, reference.at) + (address - reference.targetAddress) - shift);
+    }
+    aux.clearKeepingBuffer();
+    aux.append(run.aux.data(), run.aux.size());
     for (size_t position : run.positions) storeU64(aux, position, loadU64(run.aux, position) + shift);
+    return true;
 }
 
 size_t LentBytes::writeLeadingRecords(const qestl::SmartPtrVector& list, qestl::ByteWriter& out, qestl::ByteWriter& aux,
                                       RecordEncoder& encoder) {
-    const Use use = useOf(records_, list, leadingLent(list, false));
+    const Use use = useOf(records_, list, false);
     if (use == Use::kEncode) return 0;
     const uint64_t at = out.position();
-    qestl::ByteVector made, madeAux;
+    if (use != Use::kMake && !place(records_, at, placed_, placedAux_)) {
+        --records_.uses;  // counted as a use of the bytes, which it is not
+        return 0;
+    }
     if (use == Use::kWrite) {
-        place(records_, at, made, madeAux);
-        out.bytes(made.data(), made.size());
-        aux.bytes(madeAux.data(), madeAux.size());
+        out.bytes(placed_.data(), placed_.size());
+        aux.bytes(placedAux_.data(), placedAux_.size());
         return records_.records.size();
     }
     const size_t count = use == Use::kCheck ? records_.records.size() : leadingLent(list, false);
@@ -105,9 +115,8 @@ size_t LentBytes::writeLeadingRecords(const qestl::SmartPtrVector& list, qestl::
         auxEnds.push_back(auxBytes.size());
     }
     if (use == Use::kCheck) {
-        place(records_, at, made, madeAux);
-        compare(made, bytes, "records");
-        compare(madeAux, auxBytes, "records' reflection entries");
+        compare(placed_, bytes, "records");
+        compare(placedAux_, auxBytes, "records' reflection entries");
     } else {
         makeRecords(list, at, bytes, auxBytes, ends, auxEnds, encoder);
     }
@@ -156,7 +165,7 @@ void LentBytes::makeRecords(const qestl::SmartPtrVector& list, uint64_t at, cons
         }
         if (!keep) break;
         run.records.push_back(&record);
-        run.guards.insert(run.guards.end(), guards.begin(), guards.end());
+        for (const cbircode* guard : guards) run.guards.add(guard, run.guardCount++);
         run.references.insert(run.references.end(), references.begin(), references.end());
         run.positions.push_back(auxBegin + 4);
         begin = ends[i];
@@ -168,15 +177,14 @@ void LentBytes::makeRecords(const qestl::SmartPtrVector& list, uint64_t at, cons
 }
 
 size_t LentBytes::writeLeadingItems(const qestl::SmartPtrVector& items, qestl::ByteWriter& out, int64_t& total) {
-    const size_t lead = leadingLent(items, true);
-    const Use use = useOf(items_, items, lead);
+    const Use use = useOf(items_, items, true);
     if (use == Use::kEncode) return 0;
     if (use == Use::kWrite) {
         out.bytes(items_.bytes.data(), items_.bytes.size());
         total += static_cast<int64_t>(items_.bytes.size());
         return items_.records.size();
     }
-    const size_t count = use == Use::kCheck ? items_.records.size() : lead;
+    const size_t count = use == Use::kCheck ? items_.records.size() : leadingLent(items, true);
     qestl::ByteVector bytes;
     qestl::ByteWriter encoded(bytes);
     // A failure is left to the table, which writes every item again.
@@ -188,7 +196,7 @@ size_t LentBytes::writeLeadingItems(const qestl::SmartPtrVector& items, qestl::B
         items_ = Run();
         items_.made = true;
         for (size_t i = 0; i < count; ++i) items_.records.push_back(items[i].as<cbircode>());
-        items_.guards = items_.records;
+        for (const cbircode* item : items_.records) items_.guards.add(item, items_.guardCount++);
         items_.bytes = bytes;
     }
     out.bytes(bytes.data(), bytes.size());

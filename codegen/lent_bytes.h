@@ -21,6 +21,7 @@
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
+#include "model/kept_objects.h"
 
 namespace codegen {
 
@@ -64,7 +65,8 @@ private:
         std::vector<const model::cbircode*> records;
         // The records, and what else their reflection entries describe (a
         // method's parameters): one a compilation wrote makes the bytes stale.
-        std::vector<const model::cbircode*> guards;
+        model::KeptIndex guards;
+        uint32_t guardCount = 0;
         qestl::ByteVector bytes, aux;
         std::vector<Reference> references;
         std::vector<size_t> positions;  // of the reflection entries' position fields in aux
@@ -73,14 +75,17 @@ private:
     };
     enum class Use { kEncode, kMake, kWrite, kCheck };
 
-    static Use useOf(Run& run, const qestl::SmartPtrVector& list, size_t lead);
-    // The run's bytes as they lie from `at` on.
-    static void place(const Run& run, uint64_t at, qestl::ByteVector& bytes, qestl::ByteVector& aux);
+    static Use useOf(Run& run, const qestl::SmartPtrVector& list, bool items);
+    // The run's bytes as they lie from `at` on; false when a record they
+    // refer to has no address.
+    static bool place(const Run& run, uint64_t at, qestl::ByteVector& bytes, qestl::ByteVector& aux);
     void makeRecords(const qestl::SmartPtrVector& list, uint64_t at, const qestl::ByteVector& bytes,
                      const qestl::ByteVector& aux, const std::vector<size_t>& ends, const std::vector<size_t>& auxEnds,
                      RecordEncoder& encoder);
 
     Run records_, items_;
+    // The placed bytes, their room kept from one compilation to the next.
+    qestl::ByteVector placed_, placedAux_;
 };
 
 }  // namespace codegen

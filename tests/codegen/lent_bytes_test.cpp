@@ -4,6 +4,7 @@
 
 #include "codegen/instructions.h"
 #include "codegen/lent_bytes.h"
+#include "model/kept_objects.h"
 #include "model/opcodes.h"
 
 namespace {
@@ -90,9 +91,14 @@ TEST(LentBytes, WrittenFromMemoryAsEncodedWhereverTheyLie) {
         }
     }
     // A record the compilation wrote is encoded as always.
-    lent.list[1].as<cbircode>()->kept = model::kKeptWritten;
+    cbircode& written = *lent.list[1].as<cbircode>();
+    written.noteWrite();
     bytes.clear(), aux.clear();
     EXPECT_EQ(lent.write(memory, encoder, 100, bytes, aux), 0u);
+    model::KeptIndex index;
+    index.add(&written, 0);
+    model::takeWrittenRecords(index);
+    EXPECT_EQ(model::writtenRecordsLeft(), 0u);
 }
 
 TEST(LentBytes, ATypeOperandNamingAnAddressIsNeverKept) {
