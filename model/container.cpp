@@ -209,6 +209,7 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
             return errorOperand(kErrDuplicateName);
         noteWrite();
+        ownMembers();
         members_[index] = functionRef;
         return allocateSlot(function, index);
     }
@@ -262,6 +263,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
             if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
             noteWrite();
+            ownMembers();
             members_[index] = methodRef;
             if (!method->isOverride()) {
                 method->setOverride(true);
@@ -600,10 +602,12 @@ void Container::clear() {
     noteWrite();
     qestl::SmartPtrVector taken;
     taken.swap(members_);
+    // Borrowed members are the lender's, kept objects no teardown detaches.
     // A template argument the instance could not bind is held as an empty
     // entry (a RemoteCallPipe named with fewer than two classes).
-    for (qestl::SmartPtr& member : taken)
-        if (member) member.as<cbSmartCore>()->detach();
+    if (!taken.isBorrowed())
+        for (qestl::SmartPtr& member : taken)
+            if (member) member.as<cbSmartCore>()->detach();
     taken.clear();
     forgetIndex();
     failed_.clear();
@@ -612,10 +616,19 @@ void Container::clear() {
 
 void Container::lendEntriesOf(const Container& other) {
     if (!members_.empty() || tables_ != nullptr) internalFault("entries lent to a container that holds some");
-    members_ = other.members_;
+    // Borrowed like the name index: counting every lent member up and down
+    // again cost a fair part of a small compilation. The first member added
+    // copies them (the vector does), and so does replacing one.
+    members_.borrow(const_cast<qestl::SmartPtr*>(other.members_.begin()), other.members_.size());
     indexEntries_ = other.indexEntries_;
     tables_ = other.tables_;
     tablesLent_ = tables_ != nullptr ? 1 : 0;
+}
+
+void Container::ownMembers() {
+    if (!members_.isBorrowed()) return;
+    qestl::SmartPtrVector owned(members_);
+    members_.swap(owned);
 }
 
 void Container::save(Saved& into) const {

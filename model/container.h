@@ -217,8 +217,8 @@ public:
     uint8_t reported = 0;
 
     // An empty container takes the other's members and names as they are.
-    // The name index is lent, not copied, until this container writes it;
-    // the other is not written while this one holds it.
+    // Both are lent, not copied, until this container writes them; the other
+    // is not written while this one holds them.
     void lendEntriesOf(const Container& other);
 
     // What the container holds at one moment, to be given back whole.
@@ -246,6 +246,8 @@ private:
     // The name hashed once serves the lookup before and the entry.
     void enter(const qestl::HashedText& name, uint32_t index);
     uint32_t append(const qestl::HashedText& name, const qestl::SmartPtr& member);
+    // Copies borrowed members before one is replaced in place.
+    void ownMembers();
     uint64_t entrySize(const IRObject& member) const;
     void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
