@@ -41,15 +41,22 @@ const std::string* scratchDirectory() {
     return made ? &gDirectory : nullptr;
 }
 
+// The text an included page was last written with.
+struct Written {
+    std::string text;
+    bool made = false;
+};
+
 // Rewrites an included page only when its text changed: most mutations
-// touch one piece of the input.
-void putPage(const std::string& path, std::string_view text, std::string& last) {
-    if (text == last && ::access(path.c_str(), F_OK) == 0) return;
-    last.assign(text.data(), text.size());
+// touch one piece of the input. The directory is the run's own, so a page
+// written stays as written without asking the file system.
+void putPage(const std::string& path, std::string_view text, Written& last) {
+    if (last.made && text == last.text) return;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return;
-    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    const bool whole = text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    last.made = std::fclose(file) == 0 && whole;
+    last.text.assign(text.data(), text.size());
 }
 
 }  // namespace
@@ -67,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         piece = input.substr(0, cut);
         input = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 6);
     }
-    static std::string lastA, lastB;
-    putPage(directory + "/a.ksp", pieces[1], lastA);
-    putPage(directory + "/b.ksp", pieces[2], lastB);
+    static Written lastA, lastB;
+    static const std::string pathA = directory + "/a.ksp", pathB = directory + "/b.ksp";
+    putPage(pathA, pieces[1], lastA);
+    putPage(pathB, pieces[2], lastB);
 
     const size_t before = LiveNodeRegistry::count();
     {
@@ -77,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         qeSourceProcessor processor;
         processor.setWebRoot(qestl::qestringA(directory.c_str()));
         _KNode<qeAbstractNode> unit;
-        const std::string page = directory + "/index.ksp";
-        processor.parseSourceText(project, qestl::widen(page.c_str()), pieces[0].data(), pieces[0].size(), unit);
+        static const qestl::qestringW page = qestl::widen((directory + "/index.ksp").c_str());
+        processor.parseSourceText(project, page, pieces[0].data(), pieces[0].size(), unit);
     }
     if (LiveNodeRegistry::count() != before) std::abort();
     if (includeGuard().size() != 0) std::abort();
