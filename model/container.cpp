@@ -445,8 +445,15 @@ private:
         if (slots_.size() < 2 * (entries_.size() + 1)) grow();
         const size_t mask = slots_.size() - 1;
         size_t i = hash & mask;
+        const size_t length = name.text.size();
         for (; slots_[i].number != 0; i = (i + 1) & mask) {
-            if (slots_[i].hash == hash && textOf(slots_[i].number - 1) == name.text) break;
+            if (slots_[i].hash != hash) continue;
+            // Compared in place, the length first: most lookups number a
+            // name that failed before.
+            const Entry& entry = entries_[slots_[i].number - 1];
+            if (entry.length == length &&
+                (length == 0 || std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0))
+                break;
         }
         if (slots_[i].number == 0) {
             entries_.push_back(Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size())});
@@ -464,9 +471,6 @@ private:
         uint32_t hash;    // the low half of the name's hash
         uint32_t number;  // the entry's index + 1; 0 is a free slot
     };
-    std::string_view textOf(uint32_t number) const {
-        return std::string_view(text_).substr(entries_[number].at, entries_[number].length);
-    }
     void grow() {
         qestl::placeSlotsAgain(
             slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
