@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,26 +25,12 @@ public:
     // The name's text is kept once for the run of containers one lookup
     // noted it in.
     void defer(model::Container& container, std::string_view name, size_t memberCount) {
-        if (unread_ != 0) return;
         if (pending_.empty() || nameOf(pending_.back()) != name) {
             nameAt_ = names_.size();
             names_.append(name);
         }
         pending_.push_back(Pending{&container, nameAt_, name.size(), memberCount});
     }
-    // While one lives, failed lookups note no near misses here: a probe
-    // whose candidates and near misses are cleared unread. The failures are
-    // still counted by the containers.
-    class Unread {
-    public:
-        explicit Unread(NearMissList& list) : list_(list) { ++list_.unread_; }
-        ~Unread() { --list_.unread_; }
-        Unread(const Unread&) = delete;
-        Unread& operator=(const Unread&) = delete;
-
-    private:
-        NearMissList& list_;
-    };
     // Nothing noted and nothing listed: clear() would change nothing.
     bool clearAlready() const { return pending_.empty() && names_.empty() && listed_.empty() && !listed_.isBorrowed(); }
     void clear() {
@@ -94,7 +79,6 @@ private:
     mutable std::vector<Pending> pending_;
     mutable std::string names_;
     size_t nameAt_ = 0;
-    uint32_t unread_ = 0;
     mutable model::IRValueList listed_;
 };
 

@@ -10,10 +10,9 @@ namespace {
 constexpr uint32_t kProbeFlags = 7;
 
 // Does any operand's class hold a member of the name? Asked silently: the
-// lookup's candidates and near misses are dropped again, so none is noted.
-// The name is hashed once for every table asked.
+// lookup's candidates are dropped again. The name is hashed once for every
+// table asked.
 bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, const qestl::HashedText& name) {
-    const codegen::NearMissList::Unread unread(context.lookup().nearMisses());
     bool found = false;
     for (model::IRResult& operand : operands) {
         model::IRObject* object = operand.objectPtr();
