@@ -122,7 +122,6 @@ void literal(const RuleMatch& m, NodeRef& result) {
 
 // PrimaryExpression: Cast | BraceInitializer | Call | SubscriptChain | MemberAccessChain | NewWithClassBody | NewArrayWithInitializer | NewArray | NewObject | GenericType | Subscript | MemberAccess | Parenthesized | Identifier | Literal
 void primary(const RuleMatch& m, NodeRef& result) {
-    auto isBoolWord = [](const qeAbstractNode& n) { return n.text.view() == "true" || n.text.view() == "false"; };
     if (NodeRef own = m.node(0)) {
         // The identifier rule has already made a name of the word by the time
         // it is seen as a primary expression; true and false become literals here.
@@ -140,9 +139,7 @@ void primary(const RuleMatch& m, NodeRef& result) {
 void operatorName(const RuleMatch& m, NodeRef& result) {
     // Over an identifier the name node is the one the identifier rule made,
     // as long as nothing else holds or changed it: a new one would be equal.
-    if (const NodeRef& own = m.node(0); m.count() == 1 && own && own.base()->refCount == 1 &&
-                                        own->kind == NodeKind::Name && own->flags == 0 && own->operands.size() == 0 &&
-                                        own->children.size() == 0 && own->text.view() == m.text(0)) {
+    if (const NodeRef& own = m.node(0); isPlainName(m, own, 1)) {
         result = own;
         return;
     }

@@ -67,6 +67,11 @@ NodeRef RuleMatch::makeRecordNode(int k, uint32_t kind) const {
     return n;
 }
 
+bool isPlainName(const RuleMatch& m, const NodeRef& own, uint32_t holders) {
+    return m.count() == 1 && own && own.base()->refCount == holders && own->kind == NodeKind::Name && own->flags == 0 &&
+           own->operands.size() == 0 && own->children.size() == 0 && own->text.view() == m.text(0);
+}
+
 void RuleMatch::push(qeAbstractNode& into, int k) const { into.operands.pushBack(node(k)); }
 
 NodeRef growingList(const RuleMatch& m, uint32_t ruleId, uint32_t kind, int continued, int& next) {

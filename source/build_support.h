@@ -59,6 +59,11 @@ public:
     // Appends the node of record k (or an empty handle) to the operands.
     void push(qeAbstractNode& into, int k) const;
 
+    // The builder hands back a name it has just made over the one record,
+    // with that record's text and nothing else set.
+    void madePlainName() const { plainName_ = true; }
+    bool plainName() const { return plainName_; }
+
 private:
     // What a position outside the match holds.
     static const NodeRef kNoNode;
@@ -66,7 +71,16 @@ private:
     BuildHost& host_;
     TokenRecord* const* records_;
     int count_;
+    mutable bool plainName_ = false;
 };
+
+// "true" and "false" scan as names; where a name stands as an expression
+// they are literals.
+inline bool isBoolWord(const qeAbstractNode& node) { return node.text.view() == "true" || node.text.view() == "false"; }
+// True when `own`, the node of the match's one record, is a name as the
+// identifier rule made it over that record and nothing holds but `holders`
+// handles: taking it again gives what a new name over the record would.
+bool isPlainName(const RuleMatch& m, const NodeRef& own, uint32_t holders);
 
 inline void pushEmpty(qeAbstractNode& into) { into.operands.pushBack(NodeRef()); }
 inline void pushNode(qeAbstractNode& into, const NodeRef& node) { into.operands.pushBack(node); }

@@ -34,7 +34,9 @@ _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>*
     // After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return out;
     ProcessorHost host(*this, engine);
-    RuleAction action = buildRuleMatch(host, *out, engine.slots(start), count, ruleId);
+    uint8_t marks = 0;
+    RuleAction action = buildRuleMatch(host, *out, engine.slots(start), count, ruleId, marks);
     if (action != RuleAction::Built) *out = includeOnce(engine, start, count, action == RuleAction::Require);
+    else engine.markNode(marks);
     return out;
 }

@@ -202,6 +202,26 @@ constexpr RuleBuilderTable kRuleBuilders = [] {
     return table;
 }();
 
+RuleSet operatorRules() {
+    RuleSet rules;
+    for (uint32_t rule : kOperatorRules) rules.set(rule);
+    return rules;
+}
+
+void fillNodeMarkRules(uint8_t (&marks)[256]) {
+    for (uint8_t& mark : marks) mark = 0;
+    marks[RuleId::PrimaryExpression] = kKeptAsPrimary;
+    marks[RuleId::OperatorName] = kKeptAsName;
+}
+
+uint8_t nameMarks(const RuleMatch& m, const NodeRef& name) {
+    uint8_t marks = isBoolWord(*name) ? 0 : kKeptAsPrimary;  // build::primary turns those into literals
+    // The handle given back holds it, and the record too when it kept its node.
+    const uint32_t holders = m.node(0).get() == name.get() ? 2 : 1;
+    if (isPlainName(m, name, holders)) marks |= kKeptAsName;
+    return marks;
+}
+
 // Rules with no builder of their own pass their one record through.
 void passRecordThrough(const RuleMatch& m, NodeRef& result) {
     if (m.count() != 1) return;
@@ -211,4 +231,5 @@ void passRecordThrough(const RuleMatch& m, NodeRef& result) {
     }
     result = m.makeNode(NodeKind::Name);
     setText(*result, m.text(0));
+    m.madePlainName();
 }

@@ -66,6 +66,10 @@ RuleSet qeSourceProcessor::passThroughRules() const {
     return rules;
 }
 
+RuleSet qeSourceProcessor::keepsRecordRules() const { return operatorRules(); }
+
+void qeSourceProcessor::nodeMarkRules(uint8_t (&marks)[256]) const { fillNodeMarkRules(marks); }
+
 void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 
 void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, diag::LookaheadOverflow.text); }

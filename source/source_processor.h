@@ -59,6 +59,8 @@ public:
     void onLookaheadOverflow(SourceInput* input) override;
     void onParseRestarted() override;
     RuleSet passThroughRules() const override;
+    RuleSet keepsRecordRules() const override;
+    void nodeMarkRules(uint8_t (&marks)[256]) const override;
 
     // One error line at a 0-based position of the current file; a null
     // message stands for the general syntax error.

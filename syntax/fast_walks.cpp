@@ -88,28 +88,40 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
 
 int qeLexSyntax::replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
-    const WalkCache::Run* runs = cache_->runs(walk, passThrough_);
+    const WalkCache::Run* runs = cache_->runs(walk, quietable_);
     // With no walk written down, the matches over one record that nobody is
     // told of (an operand handed down the operator ladder) only add their
     // rules to it, and clear its marks when one is new: a run of them is
-    // replayed in one step.
+    // replayed in one step. Untold, they leave the record's node and its node
+    // marks as they are; the first matches of a run may need telling (a name
+    // over a record that holds no node yet), and are replayed one by one
+    // until the rest of the run may go untold.
     const bool quiet = recordings_.empty();
     for (uint32_t r = 0; r < walk.runCount; ++r) {
         const WalkCache::Run& run = runs[r];
         const int at = start + static_cast<int>(run.offset);
-        if (quiet && run.quiet && at < kWindowSize && window_[at] && window_[at]->span == 1) {
-            TokenRecord& record = *window_[at];
-            if (!tellsMatches_ || (record.node && !error_ && passThrough_.covers(run.rules))) {
-                if (!record.matches.covers(run.rules)) {
-                    record.matches.merge(run.rules);
-                    record.active.clear();
-                    record.visited.clear();
-                    recorded_ = 1;
+        uint32_t i = run.firstReduction;
+        const uint32_t last = i + run.reductionCount;
+        if (quiet && run.quiet) {
+            for (; i < last && at < kWindowSize && window_[at] && window_[at]->span == 1; ++i) {
+                TokenRecord& record = *window_[at];
+                if (!tellsMatches_ ||
+                    (!error_ &&
+                     (record.node ? quietUnder_[record.nodeMarks & kNodeMarkBits] : keeps_).covers(run.rules))) {
+                    if (!record.matches.covers(run.rules)) {
+                        record.matches.merge(run.rules);
+                        record.active.clear();
+                        record.visited.clear();
+                        recorded_ = 1;
+                    }
+                    i = last;
+                    break;
                 }
-                continue;
+                int end = at + 1;
+                recordRuleMatch(at, end, 1, reductions[i].rule);
             }
         }
-        for (uint32_t i = run.firstReduction, last = i + run.reductionCount; i < last; ++i) {
+        for (; i < last; ++i) {
             const WalkCache::Reduction& reduction = reductions[i];
             const int from = start + static_cast<int>(reduction.offset);
             int end = from + static_cast<int>(reduction.count);

@@ -36,6 +36,7 @@ void qeLexSyntax::reset() {
     keepsPlainly_ = false;
     commentWaiting_ = true;
     passThrough_.clear();
+    setQuietRules();
     grammar_ = nullptr;
 }
 
@@ -45,6 +46,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     grammar_ = grammar;
     tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
     passThrough_ = tellsMatches_ ? listener->passThroughRules() : RuleSet();
+    setQuietRules();
     dropsWhitespace_ = listener != nullptr && listener->dropsWhitespace();
     keepsPlainly_ = listener != nullptr && listener->keepsTokensPlainly();
     commentWaiting_ = true;
@@ -126,24 +128,16 @@ TokenRecord* qeLexSyntax::nextToken() {
     if (kept && length > 0) scanned_ = 1;
 
     TokenRecord* record = listener_->newTokenRecord();
-    record->length = static_cast<uint32_t>(length);
-    record->docComment = doc;
-    record->span = 1;
-    record->fileIndex = input_->fileIndex;
-    record->input = input_;
-    record->startOffset = static_cast<uint32_t>(input_->offset);
+    const uint32_t startOffset = static_cast<uint32_t>(input_->offset);
     const uint32_t startLine = input_->line, startColumn = input_->column;
-    record->startLine = startLine;
-    record->startColumn = startColumn;
     // Only these kinds can hold a line feed; the others end on their line.
     if (kind == TokenKind::String || kind == TokenKind::Char || kind == TokenKind::Comment ||
         kind == TokenKind::Whitespace)
         input_->advance(length);
     else
         input_->advanceInLine(length);
-    record->endLine = input_->line;
-    record->endColumn = input_->column;
-    record->matches.set(kind);
+    record->renew(input_, startOffset, static_cast<uint32_t>(length), input_->fileIndex, startLine, startColumn,
+                  input_->line, input_->column, kind, doc);
     if (input_->positionHook) {
         const uint32_t fileIndex = record->fileIndex;
         record->input = input_->positionHook(fileIndex, record->startOffset, &record->fileIndex, &record->startOffset,
@@ -169,13 +163,41 @@ TokenRecord* qeLexSyntax::nextToken() {
     return record;
 }
 
+void qeLexSyntax::setQuietRules() {
+    for (uint8_t& quiet : quiet_) quiet = 0;
+    keeps_.clear();
+    if (tellsMatches_) {
+        listener_->nodeMarkRules(quiet_);
+        keeps_ = listener_->keepsRecordRules();
+    }
+    quietable_ = keeps_;
+    quietable_.merge(passThrough_);
+    for (RuleSet& rules : quietUnder_) rules = quietable_;
+    for (uint32_t id = 0; id < 256; ++id) {
+        quiet_[id] &= kNodeMarkBits;
+        if (quiet_[id] != 0) {
+            quietable_.set(id);
+            for (uint32_t marks = 0; marks <= kNodeMarkBits; ++marks)
+                if (marks & quiet_[id]) quietUnder_[marks].set(id);
+        }
+        if (passThrough_.test(id)) quiet_[id] |= kPassesThrough;
+        if (keeps_.test(id)) quiet_[id] |= kKeepsRecord;
+    }
+}
+
 void qeLexSyntax::tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId) {
     _KNode<qeAbstractNode> built;
+    nodeMarks_ = 0;
     _KNode<qeAbstractNode>* result = listener_->onRuleMatched(&built, *this, start, count, ruleId);
     if (result == nullptr) return;
     // The record takes the node over (the handle given back is left empty).
-    if (result->empty()) record.node.reset();
-    else record.node = std::move(*result);
+    if (result->empty()) {
+        record.node.reset();
+        record.nodeMarks = 0;
+    } else {
+        record.node = std::move(*result);
+        record.nodeMarks = nodeMarks_;
+    }
 }
 
 int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId) {

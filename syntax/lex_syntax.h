@@ -29,6 +29,8 @@ public:
                                                       int count, uint32_t ruleId) = 0;
         virtual void onBadCharacter(SourceInput* input) = 0;
         virtual bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) = 0;
+        // A record holding no node and no doc comment; the engine writes
+        // every other field (TokenRecord::renew).
         virtual TokenRecord* newTokenRecord() = 0;
         virtual void freeTokenRecord(TokenRecord* record) = 0;
         virtual void onParseFailed(SourceInput* input) = 0;
@@ -44,6 +46,16 @@ public:
         // (most matches are an operand handed down the operator levels).
         // Asked once per attach.
         virtual RuleSet passThroughRules() const { return RuleSet(); }
+        // Rules whose match over one record leaves that record's node as it
+        // is, whatever it holds (none included), before any error: the engine
+        // does not tell those either. Asked once per attach.
+        virtual RuleSet keepsRecordRules() const { return RuleSet(); }
+        // Per rule id, the node marks (kNodeMarkBits) under which its match
+        // over one record that holds a node leaves that node in place, before
+        // any error: the engine does not tell those either. A node carries the
+        // marks the listener gave it (markNode) when told of the match that
+        // left it in its record. Asked once per attach.
+        virtual void nodeMarkRules(uint8_t (&marks)[256]) const { (void)marks; }
         // True when filterToken drops every whitespace token before the end of
         // the text and does nothing else with it: the engine then steps over
         // whitespace without scanning it as a token or asking. Asked once per
@@ -141,6 +153,10 @@ public:
         if (leadingRefuses(id, *record)) return false;
         return callRule(q, id, changed);
     }
+    // While the listener is told of a match: the node it gives back carries
+    // `marks` (see nodeMarkRules) for as long as its record keeps it.
+    static constexpr uint8_t kNodeMarkBits = 0x3F;
+    void markNode(uint8_t marks) { nodeMarks_ = marks & kNodeMarkBits; }
     // A hint point: the first hint left at a record stays.
     void setHint(int position, int32_t code);
     // An item failed at q; `hint` is its hint code or -1.
@@ -212,10 +228,14 @@ private:
     TokenRecord* fillSlot(int index);
     // Moves the input past the whitespace at its offset; true when there was any.
     bool skipWhitespace();
-    // A match the listener is not told of (see passThroughRules).
+    // A match the listener is not told of (see passThroughRules,
+    // keepsRecordRules and nodeMarkRules).
     bool untold(const TokenRecord& record, int count, uint32_t ruleId) const {
-        return count == 1 && passThrough_.test(ruleId) && record.node && !error_;
+        const uint8_t quiet = quiet_[ruleId & 0xFF];
+        if (count != 1 || quiet == 0 || error_ || ruleId > 0xFF) return false;
+        return (quiet & kKeepsRecord) || (record.node && (quiet & (kPassesThrough | record.nodeMarks)));
     }
+    void setQuietRules();
     void tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId);
     int reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
@@ -232,6 +252,18 @@ private:
     // A comment may be waiting with the listener for the next token kept.
     bool commentWaiting_ = true;
     RuleSet passThrough_;  // the listener's passThroughRules()
+    // Per rule id: kKeepsRecord, kPassesThrough and the node marks under which
+    // a match over one record is not told.
+    static constexpr uint8_t kKeepsRecord = 0x80;
+    static constexpr uint8_t kPassesThrough = 0x40;
+    uint8_t quiet_[256] = {};
+    uint8_t nodeMarks_ = 0;  // given by the listener while told of a match
+    // The same as sets: the rules of keepsRecordRules, those any match over
+    // one record may leave untold, and those a match over one record whose
+    // node carries marks m leaves untold.
+    RuleSet keeps_;
+    RuleSet quietable_;
+    RuleSet quietUnder_[kNodeMarkBits + 1];
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;

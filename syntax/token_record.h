@@ -67,20 +67,29 @@ private:
 };
 
 struct TokenRecord {
-    // Back to the values below, field by field: the engine recycles a record
-    // for nearly every token, and building a whole fresh record to copy over
-    // it costs more than the rest of the recycling. The node goes last.
-    void reset() {
-        input = nullptr;
-        startOffset = length = 0;
+    // The record of one new token, every field but the node written once: the
+    // engine renews a recycled record for nearly every token, and clearing
+    // its fields first, or building a fresh record to copy over it, costs
+    // more than the rest of the recycling. A record is renewed only while it
+    // holds no node and no doc comment (TokenRecordPool::give lets go of both).
+    void renew(SourceInput* from, uint32_t offset, uint32_t size, uint32_t file, uint32_t line, uint32_t column,
+               uint32_t lastLine, uint32_t lastColumn, uint32_t kind, char* doc) {
+        input = from;
+        startOffset = offset;
+        length = size;
         hint = -1;
-        span = fileIndex = 0;
-        startLine = startColumn = endLine = endColumn = 0;
+        span = 1;
+        fileIndex = file;
+        startLine = line;
+        startColumn = column;
+        endLine = lastLine;
+        endColumn = lastColumn;
+        nodeMarks = 0;
         active.clear();
         matches.clear();
+        matches.set(kind);
         visited.clear();
-        docComment = nullptr;
-        node.reset();
+        docComment = doc;
     }
 
     SourceInput* input = nullptr;
@@ -93,6 +102,8 @@ struct TokenRecord {
     uint32_t startColumn = 0;
     uint32_t endLine = 0;
     uint32_t endColumn = 0;
+    // What the listener told the engine about `node` (qeLexSyntax::markNode).
+    uint8_t nodeMarks = 0;
     RuleSet active;
     RuleSet matches;
     RuleSet visited;
@@ -100,4 +111,4 @@ struct TokenRecord {
     char* docComment = nullptr;  // heap text owned by the record
 };
 // A field added to the record is one reset() must clear.
-static_assert(sizeof(TokenRecord) == 160, "TokenRecord::reset clears every field: add the new one there");
+static_assert(sizeof(TokenRecord) == 160, "TokenRecord::renew writes every field: add the new one there");

@@ -15,8 +15,9 @@ public:
     TokenRecordPool& operator=(const TokenRecordPool&) = delete;
     ~TokenRecordPool();
 
-    // A record as new: a kept one, else a fresh one. Inline, as give(): the
-    // engine takes and gives a record for nearly every token.
+    // A record holding no node and no doc comment, for the engine to renew
+    // (TokenRecord::renew): a kept one, else a fresh one. Inline, as give():
+    // the engine takes and gives a record for nearly every token.
     TokenRecord* take() {
         if (records_.empty()) return new TokenRecord();
         TokenRecord* record = records_.back();
@@ -27,8 +28,11 @@ public:
     // is ignored.
     void give(TokenRecord* record) {
         if (record == nullptr) return;
-        if (record->docComment != nullptr) std::free(record->docComment);
-        record->reset();
+        if (record->docComment != nullptr) {
+            std::free(record->docComment);
+            record->docComment = nullptr;
+        }
+        record->node.reset();
         records_.push_back(record);
     }
 

@@ -63,8 +63,8 @@ public:
     };
     // The reductions of a walk in runs: a run is either one reduction, or
     // reductions over one record at one position, one after the other, of
-    // rules nobody is told of when the record holds a node (an operand handed
-    // down the operator ladder). Those rules are kept together, so that a
+    // rules whose match over one record nobody may be told of (an operand
+    // handed down the operator ladder). Those rules are kept together, so that a
     // replay adds them in one step. Made at a walk's first replay: most walks
     // of varied code are never replayed.
     struct Run {

@@ -14,7 +14,9 @@
 namespace {
 
 // Gives every match it is told of a node of its own; with `passing` set, the
-// operand rules of the arithmetic levels pass their record's node on.
+// operand rules of the arithmetic levels pass their record's node on, the
+// additive operator keeps its record's, and a primary expression keeps a
+// node marked 1 (every node is).
 class NodeGivingListener final : public qeLexSyntax::OnParseListener {
 public:
     explicit NodeGivingListener(bool passing) : passing_(passing) {}
@@ -22,10 +24,21 @@ public:
     _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start, int count,
                                           uint32_t ruleId) override {
         const TokenRecord* first = engine.slot(start);
-        if (count == 1 && first && first->node && passThroughRules().test(ruleId)) ++toldPassing;
+        const bool marked = first && (first->nodeMarks & 1) && ruleId == RuleId::PrimaryExpression;
+        if (count == 1 && first && first->node && (passThroughRules().test(ruleId) || marked)) ++toldPassing;
+        if (count == 1 && keepsRecordRules().test(ruleId)) ++toldPassing;
         ++told;
         *out = makeAstNode(ruleId);
+        if (passing_) engine.markNode(1);
         return out;
+    }
+    RuleSet keepsRecordRules() const override {
+        RuleSet rules;
+        if (passing_) rules.set(RuleId::AdditiveOperator);
+        return rules;
+    }
+    void nodeMarkRules(uint8_t (&marks)[256]) const override {
+        if (passing_) marks[RuleId::PrimaryExpression] = 1;
     }
     RuleSet passThroughRules() const override {
         RuleSet rules;
