@@ -4,7 +4,7 @@
 
 const NodeRef RuleMatch::kNoNode;
 
-std::string_view RuleMatch::text(int k) const {
+std::string_view RuleMatch::textOf(int k) const {
     const TokenRecord* r = record(k);
     if (!r || !r->input || !r->input->text) return {};
     const SourceInput& in = *r->input;

@@ -38,8 +38,16 @@ public:
         const TokenRecord* r = record(k);
         return r ? r->node.get() : nullptr;
     }
-    // The bytes of the source the record at k covers.
-    std::string_view text(int k) const;
+    // The bytes of the source the record at k covers. Inline: names and
+    // operators are read this way all the time; the rest of the cases
+    // (a record up to a zero byte, or past its text) go through textOf.
+    std::string_view text(int k) const {
+        const TokenRecord* r = record(k);
+        if (r && r->input && r->input->text &&
+            size_t{r->startOffset} + r->length <= static_cast<size_t>(r->input->length))
+            return std::string_view(r->input->text + r->startOffset, r->length);
+        return textOf(k);
+    }
     bool textIs(int k, std::string_view expected) const { return record(k) && text(k) == expected; }
     // The text of an operator record. A right shift is two ">" tokens that may
     // stand apart; the shift operator's node has already joined them into ">>".
@@ -65,6 +73,8 @@ public:
     bool plainName() const { return plainName_; }
 
 private:
+    std::string_view textOf(int k) const;
+
     // What a position outside the match holds.
     static const NodeRef kNoNode;
 

@@ -135,6 +135,18 @@ void NodeList::releaseStorage() {
 
 void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
     if (n == 0) return;
+    const size_t held = size();
+    if (n == 1 && index == held && held != 0 && held < nodelist::kShortLength) {
+        // One more handle at the end of a short list, the way most lists are
+        // built: the handles move to a short list one longer in one copy.
+        // The new one is counted first, as it may lie in the old storage.
+        auto* target = static_cast<Handle*>(nodelist::takeShort(held + 1));
+        new (target + held) Handle(*from);
+        std::memcpy(static_cast<void*>(target), static_cast<const void*>(items()), held * sizeof(Handle));
+        releaseStorage();
+        slot_.word = reinterpret_cast<uintptr_t>(target) | (held + 1);
+        return;
+    }
     // Counted copies first: the handles may lie in this list's own storage,
     // which may move or shift below.
     constexpr size_t kLocal = 8;

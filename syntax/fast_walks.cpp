@@ -9,9 +9,16 @@ namespace {
 
 // The token kind of a record as the scanner made it (one token, never
 // reduced, never attempted); -1 for any other record.
+// Read for every record a replay looks ahead at: token kinds sit in the
+// two low words of the match set, so only those are searched for the bit.
+static_assert(Grammar::kFirstRuleId <= 128, "token kinds fit the two low words of a rule set");
 int freshKind(const TokenRecord& record) {
     if (record.span != 1 || !record.visited.none() || !record.active.none()) return -1;
-    const int kind = record.matches.single();
+    const uint64_t low = record.matches.word(0), high = record.matches.word(1);
+    if ((record.matches.word(2) | record.matches.word(3)) != 0) return -1;
+    if (low != 0) return high == 0 && (low & (low - 1)) == 0 ? __builtin_ctzll(low) : -1;
+    if (high == 0 || (high & (high - 1)) != 0) return -1;
+    const int kind = 64 + __builtin_ctzll(high);
     return kind < static_cast<int>(Grammar::kFirstRuleId) ? kind : -1;
 }
 

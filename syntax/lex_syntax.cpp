@@ -58,21 +58,6 @@ int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
     return length;
 }
 
-TokenRecord* qeLexSyntax::fillSlot(int index) {
-    if (index < 0 || index >= kWindowSize) {
-        if (!error_) {
-            error_ = 1;
-            if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
-        }
-        return &spare_;
-    }
-    if (error_) return &spare_;
-    if (window_[index]) return window_[index];
-    window_[index] = nextToken();
-    if (window_[index] && index >= filled_) filled_ = index + 1;
-    return window_[index] ? window_[index] : &spare_;
-}
-
 bool qeLexSyntax::skipWhitespace() {
     // The bytes the scanner takes for whitespace, lines counted as advance()
     // counts them, in one pass.
@@ -96,7 +81,8 @@ bool qeLexSyntax::skipWhitespace() {
     return true;
 }
 
-TokenRecord* qeLexSyntax::nextToken() {
+// Inlined into fillSlot, which reads nearly every token.
+[[gnu::always_inline]] inline TokenRecord* qeLexSyntax::readToken() {
     if (!input_ || !listener_) return nullptr;
     TokenCode kind = 0;
     char* doc = nullptr;
@@ -160,6 +146,25 @@ TokenRecord* qeLexSyntax::nextToken() {
         }
     }
     if (!recordings_.empty()) tokens_.push_back({record->startOffset, kind});
+    return record;
+}
+
+TokenRecord* qeLexSyntax::nextToken() { return readToken(); }
+
+TokenRecord* qeLexSyntax::fillSlot(int index) {
+    if (index < 0 || index >= kWindowSize) {
+        if (!error_) {
+            error_ = 1;
+            if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
+        }
+        return &spare_;
+    }
+    if (error_) return &spare_;
+    if (window_[index]) return window_[index];
+    TokenRecord* record = readToken();
+    window_[index] = record;
+    if (!record) return &spare_;
+    if (index >= filled_) filled_ = index + 1;
     return record;
 }
 

@@ -226,6 +226,7 @@ private:
         return true;
     }
     TokenRecord* fillSlot(int index);
+    TokenRecord* readToken();
     // Moves the input past the whitespace at its offset; true when there was any.
     bool skipWhitespace();
     // A match the listener is not told of (see passThroughRules,
