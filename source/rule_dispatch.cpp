@@ -30,8 +30,7 @@ private:
 // dispatch is one call deep: it runs for every match the engine tells of.
 _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
                                                          int count, uint32_t ruleId) {
-    out->reset();
-    // After the first error of a parse no node is built any more.
+    // `out` comes empty. After the first error of a parse no node is built any more.
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return out;
     ProcessorHost host(*this, engine);
     uint8_t marks = 0;

@@ -51,7 +51,8 @@ extern const RuleBuilderTable kRuleBuilders;
 // What a rule id of 256 or more builds: the record it passes through.
 void passRecordThrough(const RuleMatch& m, NodeRef& result);
 
-// Runs the builder of `ruleId` over the `count` records of the match.
+// Runs the builder of `ruleId` over the `count` records of the match into
+// the empty handle `result`.
 // Inline: it runs for every match the listener is told of.
 // `marks` receives the marks of the node built (keptNodeMarks), 0 if none.
 inline RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* const* records, int count,
@@ -59,8 +60,8 @@ inline RuleAction buildRuleMatch(BuildHost& host, NodeRef& result, TokenRecord* 
     RuleBuilder builder = ruleId < 256 ? kRuleBuilders.byId[ruleId] : passRecordThrough;
     if (builder == nullptr) return ruleId == RuleId::RequireDirective ? RuleAction::Require : RuleAction::Include;
     RuleMatch match(host, records, count);
-    // Builders fill `result` directly; one that builds nothing leaves it empty.
-    result.reset();
+    // Builders fill `result` (empty on entry) directly; one that builds
+    // nothing leaves it empty.
     builder(match, result);
     marks = result ? keptNodeMarks(match, result) : 0;
     return RuleAction::Built;

@@ -25,6 +25,8 @@ public:
     // Told of everything the engine finds; the source processor implements it.
     class OnParseListener {
     public:
+        // `out` is an empty handle for the node of the match; the handle
+        // given back (null: the record's node stays) goes to the record.
         virtual _KNode<qeAbstractNode>* onRuleMatched(_KNode<qeAbstractNode>* out, qeLexSyntax& engine, int start,
                                                       int count, uint32_t ruleId) = 0;
         virtual void onBadCharacter(SourceInput* input) = 0;
