@@ -32,7 +32,9 @@ constexpr size_t kSpillBytes = size_t{1} << 18;
 // 3; the prefix and header are not summed) and written to the output.
 // Pieces handed over while the image is encoded are summed and written on a
 // second thread, in the order they came, while the next piece is encoded;
-// `finish` waits for the last one.
+// `finish` waits for the last one. Once asked to, a piece that would wait
+// for the worker is summed where it is taken meanwhile: the worker joins its
+// checksums to the regions' and only writes it.
 class ImageSink final : public qestl::ByteSink {
 public:
     ImageSink(qestl::qeistream& out, uint64_t mainEnd, uint64_t secondEnd)
@@ -42,6 +44,8 @@ public:
     ImageSink& operator=(const ImageSink&) = delete;
 
     void take(const uint8_t* data, size_t count) override {
+        const uint64_t at = handed_;
+        handed_ += count;
         // An image of one piece is all out before a thread would have
         // started: the first piece goes out here, the worker takes the rest.
         if (taken_++ == 1) start();
@@ -51,14 +55,26 @@ public:
             return;
         }
         std::unique_lock<std::mutex> lock(mutex_);
+        PieceSums sums;
+        if (waiting_ && summingWhileWaiting_) {
+            lock.unlock();
+            sums = sumsOf(at, data, count);
+            lock.lock();
+        }
         changed_.wait(lock, [this] { return !waiting_; });
         // The worker holds no reference to `next_` while nothing waits.
         lock.unlock();
         next_.assign(data, data + count);
+        nextSums_ = sums;
         lock.lock();
         waiting_ = true;
         changed_.notify_all();
     }
+
+    // From now on a piece that would wait for the worker is summed here
+    // meanwhile: what follows comes faster than one thread sums and writes
+    // it. Before, the encoding is the slower side, and would only be held up.
+    void sumWhileWaiting() { summingWhileWaiting_ = true; }
 
     // Every piece taken is summed and written when this returns.
     void finish() {
@@ -72,15 +88,10 @@ public:
     }
 
     void sum(const uint8_t* data, size_t count) {
-        while (count > 0) {
-            while (part_ < 5 && position_ >= bounds_[part_ + 1]) ++part_;
-            const uint64_t until = bounds_[part_ + 1] - position_;
-            const size_t piece = until < count ? static_cast<size_t>(until) : count;
-            if (part_ > 0) crcs_[part_ - 1] = qestl::crc32Update(data, piece, crcs_[part_ - 1]);
-            position_ += piece;
-            data += piece;
-            count -= piece;
-        }
+        forEachPart(position_, data, count, [this](int part, const uint8_t* bytes, size_t length) {
+            if (part > 0) crcs_[part - 1] = qestl::crc32Update(bytes, length, crcs_[part - 1]);
+        });
+        position_ += count;
     }
 
     void write(const uint8_t* data, size_t count) {
@@ -104,6 +115,49 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    // The checksums of a piece on its own, one for each region it reaches
+    // into (none: the piece is not summed yet).
+    struct PieceSums {
+        int count = 0;
+        int part[6] = {};
+        uint32_t crc[6] = {};
+        uint64_t length[6] = {};
+    };
+
+    // Calls each(part, bytes, length) for the stretches of the piece at `at`
+    // that lie in one part each (0: the prefix and header, then the section
+    // values, then regions 1 to 3).
+    template <typename Each>
+    void forEachPart(uint64_t at, const uint8_t* data, size_t count, Each&& each) const {
+        int part = 0;
+        while (count > 0) {
+            while (part < 5 && at >= bounds_[part + 1]) ++part;
+            const uint64_t until = bounds_[part + 1] - at;
+            const size_t piece = until < count ? static_cast<size_t>(until) : count;
+            each(part, data, piece);
+            at += piece;
+            data += piece;
+            count -= piece;
+        }
+    }
+
+    PieceSums sumsOf(uint64_t at, const uint8_t* data, size_t count) const {
+        PieceSums sums;
+        forEachPart(at, data, count, [&sums](int part, const uint8_t* bytes, size_t length) {
+            sums.part[sums.count] = part;
+            sums.crc[sums.count] = qestl::crc32Update(bytes, length, 0);
+            sums.length[sums.count++] = length;
+        });
+        return sums;
+    }
+
+    void join(const PieceSums& sums, size_t count) {
+        for (int i = 0; i < sums.count; ++i)
+            if (sums.part[i] > 0)
+                crcs_[sums.part[i] - 1] = qestl::crc32Combine(crcs_[sums.part[i] - 1], sums.crc[i], sums.length[i]);
+        position_ += count;
+    }
+
     // Without a second thread the pieces are summed and written where they
     // are taken.
     void start() {
@@ -114,16 +168,19 @@ private:
 
     void drain() {
         std::vector<uint8_t> piece;
+        PieceSums sums;
         for (;;) {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [this] { return waiting_ || closed_; });
                 if (!waiting_) return;
                 piece.swap(next_);
+                sums = nextSums_;
                 waiting_ = false;
             }
             changed_.notify_all();
-            sum(piece.data(), piece.size());
+            if (sums.count != 0) join(sums, piece.size());
+            else sum(piece.data(), piece.size());
             write(piece.data(), piece.size());
         }
     }
@@ -132,14 +189,16 @@ private:
     // The prefix and header (not summed), the section values, regions 1 to 3.
     const uint64_t bounds_[6];
     uint32_t crcs_[4] = {};
-    uint64_t position_ = 0;
-    int part_ = 0;
+    uint64_t position_ = 0;  // summed up to here
     bool failed_ = false;
-    uint64_t taken_ = 0;  // pieces handed over
+    uint64_t taken_ = 0;   // pieces handed over
+    uint64_t handed_ = 0;  // their bytes
+    bool summingWhileWaiting_ = false;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<uint8_t> next_;  // the piece waiting for the worker
+    PieceSums nextSums_;
     bool waiting_ = false;
     bool closed_ = false;
 };
@@ -258,6 +317,7 @@ public:
         out_.u64le(names.size() + kSymbolHeadSize);
         out_.bytes(names.data(), names.size());
         lines.finish();
+        sink_.sumWhileWaiting();
         if (in_.debug != nullptr) encodeDebugRecord(*in_.debug, out_);
         out_.u32le(model::kOpReflex);
         out_.u32le((model::kTypeLong << 24) | model::kImmLong);
