@@ -51,7 +51,8 @@ private:
 
 class NameLookup {
 public:
-    NameLookup() = default;
+    // Every lookup passes the global templates first, and most fail there.
+    NameLookup() { globalTemplates_.pickNearMissesAtFirstFailure(); }
     NameLookup(const NameLookup&) = delete;
     NameLookup& operator=(const NameLookup&) = delete;
 

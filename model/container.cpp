@@ -513,14 +513,9 @@ void FailedNames::Block::free(Block* block) {
     failedNameNumbers().blockFreed();
 }
 
-size_t FailedNames::countNumbered(const qestl::HashedText& name, size_t count) {
+size_t FailedNames::notedNumbered(const qestl::HashedText& name) const {
     const uint32_t number = failedNameNumbers().numberOf(name);
-    if (block_ != nullptr) {
-        const Slot* slots = block_->slots;
-        for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
-            if (slots[i].number == number) return slots[i].count;
-    }
-    return noteFirstFailure(number, count);
+    return block_ != nullptr ? find(number) : kNotNoted;
 }
 
 size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
@@ -565,16 +560,28 @@ void Container::listSimilarNames(std::string_view name, size_t memberCount, IRVa
     const size_t noted = failed_.countAtFirstFailure(name, memberCount);
     std::vector<qestl::SmartPtr>& similar = failed_.similarList(name);
     // An empty list is made again: it comes out empty again.
-    if (similar.empty()) {
-        const size_t counted = std::min(noted, static_cast<size_t>(members_.size()));
-        const SimilarNames wanted(name);
-        for (size_t i = 0; i < counted; ++i) {
-            std::string_view candidate = nameOf(*asObject(members_[i]));
-            if (!candidate.empty() && candidate[0] == '$') continue;
-            if (wanted.similarTo(candidate)) similar.push_back(members_[i]);
-        }
-    }
+    if (similar.empty()) similarNamesAmong(name, std::min(noted, static_cast<size_t>(members_.size())), &similar);
     for (const qestl::SmartPtr& member : similar) out.pushBack(IRResult(member));
+}
+
+bool Container::similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const {
+    const SimilarNames wanted(name);
+    bool found = false;
+    for (size_t i = 0; i < count; ++i) {
+        std::string_view candidate = nameOf(*asObject(members_[i]));
+        if (!candidate.empty() && candidate[0] == '$') continue;
+        if (!wanted.similarTo(candidate)) continue;
+        found = true;
+        if (out == nullptr) break;
+        out->push_back(members_[i]);
+    }
+    return found;
+}
+
+size_t Container::noteFirstFailure(const qestl::HashedText& name) {
+    size_t count = members_.size();
+    if (picksNearMisses_ != 0 && count != 0 && !similarNamesAmong(name.text, count, nullptr)) count = 0;
+    return failed_.noteFirstFailure(name.number, count);
 }
 
 void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {

@@ -39,13 +39,19 @@ public:
     // the name has not failed before. Most failures repeat an earlier one of
     // a name the lookup numbered already: that answer is read in place.
     size_t countAtFirstFailure(const qestl::HashedText& name, size_t count) {
-        if (block_ != nullptr && name.number != 0 && name.numberGeneration == numberGeneration) {
-            const Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
-            for (size_t i = Block::place(name.number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
-                if (slots[i].number == name.number) return slots[i].count;
-        }
-        return countNumbered(name, count);
+        const size_t noted = notedCount(name);
+        return noted != kNotNoted ? noted : noteFirstFailure(name.number, count);
     }
+    // The count noted at the name's first failure, kNotNoted before it; the
+    // name is numbered either way.
+    static constexpr size_t kNotNoted = SIZE_MAX;
+    size_t notedCount(const qestl::HashedText& name) const {
+        if (block_ != nullptr && name.number != 0 && name.numberGeneration == numberGeneration)
+            return find(name.number);
+        return notedNumbered(name);
+    }
+    // `number` is the name's, as notedCount left it.
+    [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
     // The similar names of a failed name, among the members counted, once a
     // message listed them.
     std::vector<qestl::SmartPtr>& similarList(std::string_view name);
@@ -72,8 +78,13 @@ private:
         static void free(Block* block);
         static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
     };
-    [[gnu::noinline]] size_t countNumbered(const qestl::HashedText& name, size_t count);
-    [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
+    size_t find(uint32_t number) const {
+        const Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
+        for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
+            if (slots[i].number == number) return slots[i].count;
+        return kNotNoted;
+    }
+    [[gnu::noinline]] size_t notedNumbered(const qestl::HashedText& name) const;
     void grow();
     Block* block_ = nullptr;
 };
@@ -176,9 +187,14 @@ public:
     // A name that first failed here when there were no members is offered
     // none, and most failures are in containers that have none.
     void collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
-        const size_t counted = failed_.countAtFirstFailure(name, members_.size());
+        size_t counted = failed_.notedCount(name);
+        if (counted == FailedNames::kNotNoted) counted = noteFirstFailure(name);
         if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
     }
+    // A small table that every lookup passes, and that most fail in, picks a
+    // name's near misses at its first failure: a name with none is noted as
+    // failing among no members, and its later failures note nothing to list.
+    void pickNearMissesAtFirstFailure() { picksNearMisses_ = 1; }
     // The members among the first `memberCount` whose names are close to
     // `name`, in member order.
     void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
@@ -254,10 +270,15 @@ private:
     // The members listed under the name that may have the function's
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
+    [[gnu::noinline]] size_t noteFirstFailure(const qestl::HashedText& name);
+    // Whether one of the first `count` members is a near miss of `name`; the
+    // near misses are appended to `out` where it is given.
+    bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const;
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.
     uint8_t tablesLent_ = 0;  // tables_ belongs to another container
+    uint8_t picksNearMisses_ = 0;
     uint32_t kind_;
     uint32_t indexEntries_ = 0;
     qestl::SmartPtrVector members_;
