@@ -30,6 +30,8 @@ void CompileContext::reset() {
     // off the tree, and the locals declared there hold their declarations.
     releaseTreeOwners(project_.root);
     tables_.detachClasses();
+    for (const SmartPtr& object : leftOut_) object.as<model::cbircode>()->detach();
+    leftOut_.clear();
     emitter_.release();
     diagnostics_.reset();
     tables_.reset();

@@ -167,6 +167,7 @@ public:
                                        uint32_t hash) override;
     bool sharedModule() const override;
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override;
+    void detachAtTeardown(const qestl::SmartPtr& object) override { leftOut_.push_back(object); }
 
     // ---- classes
     // Enters a finished built-in class (owner empty for a top-level class):
@@ -221,6 +222,7 @@ private:
     ProgramTables tables_;
     std::array<std::unique_ptr<PassState>, kPassSlotCount> passStates_;
     uint32_t instancesRegistered_ = 0;
+    std::vector<qestl::SmartPtr> leftOut_;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
+#include <unordered_set>
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/open_slots.h"
@@ -324,12 +325,24 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     qestl::SmartPtrVector taken;
     taken.swap(members_);
     forgetIndex();
-    for (const qestl::SmartPtr& method : taken) {
-        IRObject* m = asObject(method);
-        const Operand slot = addMethod(context, nameOf(*m), method);
-        if (slot.kind == kErrorOperand) return reportTableError(context, tableOwner, *m, slot.value);
+    for (size_t i = 0; i < taken.size(); ++i) {
+        IRObject* m = asObject(taken[i]);
+        const Operand slot = addMethod(context, nameOf(*m), taken[i]);
+        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
     }
     return true;
+}
+
+bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner,
+                            const qestl::SmartPtrVector& taken, size_t refused, int64_t code) {
+    const bool reported = reportTableError(context, tableOwner, *asObject(taken[refused]), code);
+    // What the table still holds (an inherited method among them) is
+    // reached through it.
+    std::unordered_set<const void*> held;
+    for (const qestl::SmartPtr& member : members_) held.insert(member.get());
+    for (size_t i = refused; i < taken.size(); ++i)
+        if (!held.count(taken[i].get())) context.detachAtTeardown(taken[i]);
+    return reported;
 }
 
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
@@ -338,13 +351,13 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
     taken.swap(members_);
     forgetIndex();
     inheritMembers(base);
-    for (const qestl::SmartPtr& method : taken) {
+    for (size_t i = 0; i < taken.size(); ++i) {
         bool inherited = false;
-        for (const qestl::SmartPtr& baseMember : base.members_) inherited = inherited || baseMember == method;
+        for (const qestl::SmartPtr& baseMember : base.members_) inherited = inherited || baseMember == taken[i];
         if (inherited) continue;
-        IRObject* m = asObject(method);
-        const Operand slot = addMethod(context, nameOf(*m), method);
-        if (slot.kind == kErrorOperand) return reportTableError(context, tableOwner, *m, slot.value);
+        IRObject* m = asObject(taken[i]);
+        const Operand slot = addMethod(context, nameOf(*m), taken[i]);
+        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
     }
     return true;
 }

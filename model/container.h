@@ -267,6 +267,10 @@ private:
     uint64_t entrySize(const IRObject& member) const;
     void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
+    // Reports the method at `refused` and hands the methods the table was
+    // left without to the compilation's teardown.
+    bool refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const qestl::SmartPtrVector& taken,
+                     size_t refused, int64_t code);
     // The members listed under the name that may have the function's
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);

@@ -110,6 +110,11 @@ public:
     // The array type of an element type (made once per element type).
     virtual qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) = 0;
 
+    // An object no table holds any more, detached with the compilation's
+    // classes: a method left out of a table refused for a duplicate still
+    // holds its owner, and nothing else would cut that.
+    virtual void detachAtTeardown(const qestl::SmartPtr& object) { (void)object; }
+
 protected:
     // The formatted text of a reported entry, printed or held.
     virtual void deliverError(std::string_view text, const NodeHandle& node) = 0;

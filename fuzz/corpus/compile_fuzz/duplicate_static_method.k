@@ -1,0 +1,1 @@
+class D { static int m() { } static int m() { } };
