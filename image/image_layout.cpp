@@ -228,11 +228,14 @@ private:
 };
 
 // The debug record's line walk, beside the encoding of the image (without a
-// second thread, when the lines are asked for).
+// second thread, when the lines are asked for). A small program's walk takes
+// less than starting a thread: it is done when asked for.
 class LineNoting {
 public:
+    static constexpr uint64_t kThreadLines = 16384;
+
     explicit LineNoting(DebugRecord* debug) : debug_(debug != nullptr && debug->noteLines ? debug : nullptr) {
-        if (debug_ == nullptr) return;
+        if (debug_ == nullptr || debug_->lineCount < kThreadLines) return;
         try {
             thread_ = std::thread([this] { debug_->noteLines(debug_->lines); });
         } catch (const std::system_error&) {}
