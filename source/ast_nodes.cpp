@@ -79,31 +79,48 @@ bool declaresOnItsOwn(uint32_t kind) {
            kind == NodeKind::Method || kind == NodeKind::Operator || kind == NodeKind::FunctionDeclaration;
 }
 
-void listBelow(const AstNodeVector& from, qestl::qevector<_KNode<qeAbstractNode>>& nodes) {
-    for (const _KNode<qeAbstractNode>& item : from)
-        if (item && !declaresOnItsOwn(item->kind)) nodes.pushBack(item);
+// A node whose lists and side record are gone refers to no other node: its
+// last reference goes without the step-by-step teardown a full node needs.
+void letGoOfBareNode(qeAbstractNode* node) {
+    if (node->refCount != 1) {
+        --node->refCount;
+        return;
+    }
+    if constexpr (kListsLiveNodes) LiveNodeRegistry::erase(node);
+    node->~qeAbstractNode();
+    freeNodeBlock(node);
 }
 
 }  // namespace
 
 void releaseSubtree(const _KNode<qeAbstractNode>& top) {
-    // Every node is held here while the links are cut, so that none goes
-    // before its own links are. The list keeps its room from one body to the
-    // next: grown afresh for each, it copied every handle at each doubling.
-    static thread_local qestl::qevector<_KNode<qeAbstractNode>> held;
-    qestl::qevector<_KNode<qeAbstractNode>> nodes;
+    if (!top) return;
+    // Each listed node comes with one reference, taken over from the list it
+    // was found in (the top's is taken here), so that none goes before its
+    // own links are cut and every owner is released while the whole tree
+    // still lives. The list keeps its room from one body to the next: grown
+    // afresh for each, it was copied at each doubling.
+    static thread_local qestl::qevector<qeAbstractNode*> held;
+    qestl::qevector<qeAbstractNode*> nodes;
     nodes.swap(held);
-    if (top) nodes.pushBack(top);
+    retainNode(top.get());
+    nodes.pushBack(top.get());
+    auto take = [&nodes](refableAstBase* below) {
+        if (below == nullptr) return;
+        auto* node = static_cast<qeAbstractNode*>(below);
+        if (!declaresOnItsOwn(node->kind)) {
+            nodes.pushBack(node);
+        } else {
+            releaseNode(node);
+        }
+    };
     for (size_t i = 0; i < nodes.size(); ++i) {
-        const qeAbstractNode& node = *nodes[i];
-        listBelow(node.operands, nodes);
-        listBelow(node.children, nodes);
+        qeAbstractNode& node = *nodes[i];
+        node.dropExtras();
+        node.operands.handOver(take);
+        node.children.handOver(take);
     }
-    for (const _KNode<qeAbstractNode>& node : nodes) {
-        node->dropExtras();
-        node->operands.clear();
-        node->children.clear();
-    }
+    for (qeAbstractNode* node : nodes) letGoOfBareNode(node);
     nodes.clearKeepingBuffer();
     nodes.swap(held);
 }

@@ -141,8 +141,7 @@ void qeAbstractNode::releaseOwner() {
     if (held != nullptr && held->release()) release(held);
 }
 
-void qeAbstractNode::dropExtras() {
-    if (extras_ == nullptr) return;
+void qeAbstractNode::dropExtrasRecord() {
     releaseOwner();
     delete std::exchange(extras_, nullptr);
 }

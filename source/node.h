@@ -99,7 +99,9 @@ public:
     void releaseOwner();
     // Releases the owner and frees the side record (annotations, doc
     // comment, library indices and all): a node kept only for its position.
-    void dropExtras();
+    void dropExtras() {
+        if (extras_ != nullptr) dropExtrasRecord();
+    }
 
     // The rarely written fields: read through `extras()` (an empty record
     // when none was made), written through `editExtras()`, which makes it.
@@ -135,6 +137,7 @@ public:
 
 private:
     static const NodeExtras kNoExtras;
+    void dropExtrasRecord();
     NodeExtras* extras_ = nullptr;
 };
 

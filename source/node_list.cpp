@@ -189,8 +189,7 @@ void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
     if (n > kLocal) std::free(copies);
 }
 
-void NodeList::clear() {
-    if (slot_.word == kEmpty) return;
+void NodeList::clearHandles() {
     if ((slot_.word & kTagMask) == kOne) {
         // Emptied before the node goes: its release may take other nodes along.
         Handle single(std::move(slot_.single));

@@ -108,8 +108,27 @@ public:
     // may be this list's own.
     void insertRange(size_t index, const Handle* from, size_t n);
 
-    // Releases the handles in order and gives the storage back.
-    void clear();
+    // Releases the handles in order and gives the storage back. Most lists
+    // are empty, and a node's teardown clears both of its own.
+    void clear() {
+        if (slot_.word != kEmpty) clearHandles();
+    }
+
+    // Empties the list and passes each of its nodes, in order, to `take`
+    // together with the reference the list held (null for an empty handle):
+    // no count moves, so a caller that keeps the nodes anyway is spared an
+    // increment and a decrement for each.
+    template <typename Take>
+    void handOver(Take&& take) {
+        if (slot_.word == kEmpty) return;
+        // Emptied first, as clear() does: what `take` releases may reach it.
+        NodeList taken;
+        taken.swap(*this);
+        Handle* handles = taken.items();
+        const size_t count = taken.size();
+        for (size_t i = 0; i < count; ++i) take(handles[i].detach());
+        taken.releaseStorage();
+    }
 
 private:
     static constexpr uintptr_t kTagMask = 7;
@@ -133,6 +152,7 @@ private:
     }
     // Gives back whatever storage the list holds (its handles already gone).
     void releaseStorage();
+    void clearHandles();
 
     // The word read as a number to tell the kinds apart (the compiler reads
     // a union's other member as the same bytes).

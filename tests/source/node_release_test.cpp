@@ -80,4 +80,34 @@ TEST(NodeRelease, WideAndDeepTreesComeBackWhole) {
     EXPECT_EQ(LiveNodeRegistry::count(), base);
 }
 
+// A body's tree let go of after its compile: the nodes nothing else holds go
+// (with their owners), one held from outside keeps its position alone, and a
+// declaration below stays whole.
+TEST(NodeRelease, AReleasedSubtreeKeepsWhatOthersHold) {
+    if (!kListsLiveNodes) GTEST_SKIP() << "an optimised build lists no nodes";
+    const size_t base = LiveNodeRegistry::count();
+    gReleased.clear();
+    NodeRef body = makeAstNode(NodeKind::Block);
+    NodeRef kept = makeAstNode(NodeKind::Name, "x");
+    NodeRef method = makeAstNode(NodeKind::Method);
+    NodeRef call = makeAstNode(NodeKind::Call);
+    call->setOwner(new Marker(1), noteRelease);
+    call->operands.pushBack(kept);
+    call->operands.pushBack(NodeRef());
+    call->children.pushBack(makeAstNode(NodeKind::Name, "y"));
+    kept->operands.pushBack(makeAstNode(NodeKind::Name, "z"));
+    method->children.pushBack(makeAstNode(NodeKind::Block));
+    body->children.pushBack(call);
+    body->children.pushBack(method);
+    body->children.pushBack(kept);
+    call.reset();
+    releaseSubtree(body);
+    EXPECT_EQ(gReleased, "1 ");
+    EXPECT_TRUE(body->children.empty());
+    EXPECT_EQ(kept->refCount, 1u);
+    EXPECT_TRUE(kept->operands.empty());
+    EXPECT_EQ(method->children.size(), 1u);
+    EXPECT_EQ(LiveNodeRegistry::count(), base + 4);
+}
+
 }  // namespace
