@@ -109,9 +109,12 @@ FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, cons
     function->setFinal(view.isFinal());
     function->ownerResult.edit() = model::IRResult(context.currentScopeObject());
     function->buildLinkName();
-    if (ClassObject* klass = model::asClass(model::asObject(scope)))
-        klass->addMethod(context, function->name.view(), made, isStatic);
-    else context.lookup().scopes().declareMethod(context, made, false);
+    ClassObject* klass = model::asClass(model::asObject(scope));
+    const model::Operand placed = klass != nullptr ? klass->addMethod(context, function->name.view(), made, isStatic)
+                                                   : context.lookup().scopes().declareMethod(context, made, false);
+    // A function no table took (one of the same signature is there) is held
+    // by its node alone, and holds the node.
+    if (placed.kind == model::kErrorOperand) context.detachAtTeardown(made);
     function->setDeclarationNode(node);
     model::bindObjectToNode(node, function);
     return function;

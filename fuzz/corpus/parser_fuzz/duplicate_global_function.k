@@ -1,0 +1,2 @@
+oid f() { f;(ro );}
+void f() { f;(ro );}
