@@ -157,20 +157,55 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
         }
         tokens_.push_back({record.startOffset, i == start ? startKind : static_cast<uint32_t>(record.matches.single())});
     }
-    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset});
+    const size_t index = abandoned_ + recordings_.size();
+    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset, scans_});
     uint32_t local = 0;
     const int end = grammar_->matchBody(*this, ruleId, start, local);
+    changed |= local;
+    if (abandoned_ > index) return end;  // given up meanwhile, and everything it wrote down with it
     const Recording recording = recordings_.back();
     recordings_.pop_back();
     if (!recordings_.empty() && recording.lastTouched > recordings_.back().lastTouched)
         recordings_.back().lastTouched = recording.lastTouched;
-    changed |= local;
     if (!error_) keepWalk(recording, end, local);
     if (recordings_.empty()) {
         tokens_.clear();
         reductionLog_.clear();
     }
     return end;
+}
+
+void qeLexSyntax::noteScan(uint32_t offset, uint32_t kind) {
+    tokens_.push_back({offset, kind});
+    ++scans_;
+    if (scans_ - recordings_.front().firstScan > static_cast<uint64_t>(kWindowSize)) dropHopelessRecordings();
+}
+
+// A walk that has read more new tokens than the window holds can never be
+// replayed: a replay follows its key through the window. Such walks (the
+// outermost ones, as they began first) are no longer written down, and what
+// only they needed goes at once, so a long flat list or operator chain keeps
+// no log of its whole length.
+void qeLexSyntax::dropHopelessRecordings() {
+    size_t dropped = 0;
+    while (dropped < recordings_.size() && scans_ - recordings_[dropped].firstScan > static_cast<uint64_t>(kWindowSize))
+        ++dropped;
+    abandoned_ += dropped;
+    if (dropped == recordings_.size()) {
+        recordings_.clear();
+        tokens_.clear();
+        reductionLog_.clear();
+        return;
+    }
+    const size_t firstToken = recordings_[dropped].firstToken;
+    const size_t firstReduction = recordings_[dropped].firstReduction;
+    recordings_.erase(recordings_.begin(), recordings_.begin() + static_cast<std::ptrdiff_t>(dropped));
+    tokens_.erase(tokens_.begin(), tokens_.begin() + static_cast<std::ptrdiff_t>(firstToken));
+    reductionLog_.erase(reductionLog_.begin(), reductionLog_.begin() + static_cast<std::ptrdiff_t>(firstReduction));
+    for (Recording& recording : recordings_) {
+        recording.firstToken -= firstToken;
+        recording.firstReduction -= firstReduction;
+    }
 }
 
 void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {

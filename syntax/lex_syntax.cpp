@@ -145,7 +145,7 @@ bool qeLexSyntax::skipWhitespace() {
             record->endColumn = column;
         }
     }
-    if (!recordings_.empty()) tokens_.push_back({record->startOffset, kind});
+    if (!recordings_.empty()) noteScan(record->startOffset, kind);
     return record;
 }
 

@@ -203,6 +203,7 @@ private:
         size_t firstToken;
         size_t firstReduction;
         uint32_t lastTouched;  // the start offset of the furthest record read
+        uint64_t firstScan;    // scans_ when the walk began
     };
     struct Token {
         uint32_t offset;
@@ -217,6 +218,8 @@ private:
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
+    void noteScan(uint32_t offset, uint32_t kind);
+    void dropHopelessRecordings();
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
     bool speculativeParse(uint32_t entryRule);
     void restart();
@@ -282,6 +285,11 @@ private:
     std::vector<Recording> recordings_;
     std::vector<Token> tokens_;  // records in the window or scanned while walks are written down
     std::vector<WalkCache::Reduction> reductionLog_;  // window positions as made
+    // Tokens scanned while walks are written down, and the walks given up
+    // from the bottom of recordings_ so far: the walk at index i of
+    // recordings_ is the (abandoned_ + i)th of those begun.
+    uint64_t scans_ = 0;
+    size_t abandoned_ = 0;
     std::vector<uint32_t> keyScratch_;
     std::vector<WalkCache::Reduction> reductionScratch_;
     std::vector<WalkCache::Mark> markScratch_;
