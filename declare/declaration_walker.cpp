@@ -2,15 +2,17 @@
 // nothing new is declared, then the members once), descending into the
 // bodies of what was declared, base classes first; and the outer loop that
 // repeats the walk of a root until a run declares nothing new.
-#include <set>
+#include <bit>
+#include <cstdint>
+#include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "codegen/compile_context.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "declare/declaration_state.h"
+#include "foundation/open_slots.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"
 
@@ -42,6 +44,9 @@ constexpr CallbackEntry kMemberPass[] = {
 };
 
 constexpr uint32_t kMaxDeclarationDepth = 255;
+
+// Never 0, which marks a free slot.
+uint32_t hashOfName(std::string_view name) { return static_cast<uint32_t>(std::hash<std::string_view>()(name)) | 1; }
 
 DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
     for (; table->callback != nullptr; ++table)
@@ -118,6 +123,96 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
     }
 }
 
+// Item indexes of one class pass: the least from a place on and the
+// greatest before one, each in a few word reads. A chain of a million
+// classes written subclass first runs a pass per class, each asking both of
+// sets that hold most of the items; a balanced tree's walk missed the cache
+// at every level.
+class IndexSet {
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    explicit IndexSet(size_t size = 0) {
+        size_t words = (size + 63) / 64;
+        do {
+            words = words == 0 ? 1 : words;
+            levels_[levelCount_++] = Level{static_cast<uint32_t>(words_.size()), static_cast<uint32_t>(words)};
+            words_.resize(words_.size() + words);
+            words = (words + 63) / 64;
+        } while (levels_[levelCount_ - 1].count > 1);
+    }
+
+    bool empty() const { return words_.back() == 0; }
+
+    void insert(uint32_t index) {
+        for (uint32_t level = 0; level < levelCount_; ++level, index /= 64) {
+            uint64_t& word = wordOf(level, index / 64);
+            const bool wasEmpty = word == 0;
+            word |= uint64_t{1} << (index % 64);
+            if (!wasEmpty) return;
+        }
+    }
+
+    void erase(uint32_t index) {
+        for (uint32_t level = 0; level < levelCount_; ++level, index /= 64) {
+            uint64_t& word = wordOf(level, index / 64);
+            word &= ~(uint64_t{1} << (index % 64));
+            if (word != 0) return;
+        }
+    }
+
+    // The least index at or after `from`.
+    uint32_t next(uint64_t from) const {
+        uint32_t level = 0;
+        for (;; ++level) {
+            if (level == levelCount_) return kNone;
+            const uint64_t at = from / 64;
+            if (at >= levels_[level].count) return kNone;
+            const uint64_t bits = wordOf(level, at) & (~uint64_t{0} << (from % 64));
+            if (bits != 0) {
+                from = at * 64 + static_cast<uint64_t>(std::countr_zero(bits));
+                break;
+            }
+            from = at + 1;
+        }
+        for (; level > 0; --level) from = from * 64 + static_cast<uint64_t>(std::countr_zero(wordOf(level - 1, from)));
+        return static_cast<uint32_t>(from);
+    }
+
+    // The greatest index before `before`.
+    uint32_t previous(uint64_t before) const {
+        if (before == 0) return kNone;
+        uint64_t last = before - 1;
+        uint32_t level = 0;
+        for (;; ++level) {
+            const uint64_t at = last / 64;
+            const uint64_t bits = wordOf(level, at) & (~uint64_t{0} >> (63 - last % 64));
+            if (bits != 0) {
+                last = at * 64 + 63 - static_cast<uint64_t>(std::countl_zero(bits));
+                break;
+            }
+            if (at == 0 || level + 1 == levelCount_) return kNone;
+            last = at - 1;
+        }
+        for (; level > 0; --level)
+            last = last * 64 + 63 - static_cast<uint64_t>(std::countl_zero(wordOf(level - 1, last)));
+        return static_cast<uint32_t>(last);
+    }
+
+private:
+    struct Level {
+        uint32_t offset;
+        uint32_t count;
+    };
+    uint64_t& wordOf(uint32_t level, uint64_t at) { return words_[levels_[level].offset + at]; }
+    uint64_t wordOf(uint32_t level, uint64_t at) const { return words_[levels_[level].offset + at]; }
+
+    // A bit per index, then a bit per word of the level below, up to one word.
+    std::vector<uint64_t> words_;
+    Level levels_[6];
+    uint32_t levelCount_ = 0;
+};
+
 // The class pass repeats over a scope until a pass declares nothing new. A
 // full walk per pass is quadratic when each pass declares only a few (a
 // chain of classes written subclass first declares one per pass), so a
@@ -141,7 +236,7 @@ public:
     ClassPassSchedule& operator=(const ClassPassSchedule&) = delete;
 
     void runPass(const SmartPtr& scope);
-    void wake(std::string_view name);
+    void wake(std::string_view name, uint32_t hash);
     void noteBase(const NodeHandle& baseNode, const model::IRValueList& candidates);
 
     static ClassPassSchedule* innermost(CompileContext& context) {
@@ -160,7 +255,16 @@ private:
         uint32_t deferredCount = 0;  // what one visit defers while it waits
         uint32_t modeAfter = 0;      // the scope's lookup mode a visit leaves
         std::string_view waitsOn;
+        uint32_t nextWaiter = IndexSet::kNone;  // on the same name
     };
+    // The items that wait on a name, linked through nextWaiter. A name's
+    // slot stays once it was waited on; its list empties when it wakes.
+    struct WaitSlot {
+        std::string_view name;
+        uint32_t hash = 0;  // 0: a free slot
+        uint32_t first = IndexSet::kNone;
+    };
+    WaitSlot* waitSlotOf(std::string_view name, uint32_t hash);
 
     void list(const NodeHandle& node, uint32_t suppressions);
     void execute(const SmartPtr& scope, uint32_t index);
@@ -172,8 +276,10 @@ private:
     CompileContext& context_;
     ClassPassSchedule* parent_;
     std::vector<Item> items_;
-    std::set<uint32_t> thisPass_, nextPass_, waiting_;
-    std::unordered_map<std::string_view, std::vector<uint32_t>> waiters_;
+    IndexSet passes_[2], waiting_;
+    uint32_t thisPass_ = 0;            // which of passes_; the other is the next pass
+    std::vector<WaitSlot> waitSlots_;  // a power of two, at most half used
+    uint32_t waitNames_ = 0;
     uint64_t waitingCount_ = 0;  // the deferred count of every waiting item
     uint64_t skippedCount_ = 0;  // the same for the items this pass skips
     uint32_t cursor_ = 0;
@@ -188,7 +294,9 @@ private:
 ClassPassSchedule::ClassPassSchedule(CompileContext& context, const NodeHandle& body)
     : context_(context), parent_(innermost_) {
     list(body, 0);
-    for (uint32_t i = 0; i < items_.size(); ++i) thisPass_.insert(thisPass_.end(), i);
+    for (IndexSet& pass : passes_) pass = IndexSet(items_.size());
+    waiting_ = IndexSet(items_.size());
+    for (uint32_t i = 0; i < items_.size(); ++i) passes_[thisPass_].insert(i);
     innermost_ = this;
 }
 
@@ -204,9 +312,10 @@ ClassPassSchedule::~ClassPassSchedule() { innermost_ = parent_; }
 void ClassPassSchedule::runPass(const SmartPtr& scope) {
     skippedCount_ = waitingCount_;
     lastExecuted_ = -1;
-    while (!thisPass_.empty()) {
-        const uint32_t index = *thisPass_.begin();
-        thisPass_.erase(thisPass_.begin());
+    IndexSet& pass = passes_[thisPass_];
+    // A visit adds to this pass only items after it.
+    for (uint32_t index = pass.next(0); index != IndexSet::kNone; index = pass.next(uint64_t{index} + 1)) {
+        pass.erase(index);
         cursor_ = index;
         replayModeBefore(index);
         execute(scope, index);
@@ -215,17 +324,17 @@ void ClassPassSchedule::runPass(const SmartPtr& scope) {
     cursor_ = static_cast<uint32_t>(items_.size());
     replayModeBefore(cursor_);
     context_.diagnostics().deferred().noteUnsettled(static_cast<uint32_t>(skippedCount_));
-    thisPass_.swap(nextPass_);
+    thisPass_ ^= 1;
 }
 
 // A waiting item skipped since the last visit made would have set the mode
 // last.
 void ClassPassSchedule::replayModeBefore(uint32_t index) {
     ScopeRecord* record = context_.lookup().scopes().innermost();
-    auto skipped = waiting_.lower_bound(index);
-    if (record == nullptr || skipped == waiting_.begin()) return;
-    --skipped;
-    if (static_cast<int64_t>(*skipped) > lastExecuted_) record->mode = items_[*skipped].modeAfter;
+    if (record == nullptr) return;
+    const uint32_t skipped = waiting_.previous(index);
+    if (skipped != IndexSet::kNone && static_cast<int64_t>(skipped) > lastExecuted_)
+        record->mode = items_[skipped].modeAfter;
 }
 
 void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
@@ -254,14 +363,16 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
                        (node->flags & NodeFlag::Package) == 0;
     if (!waits) {
         item.state = kVisit;
-        nextPass_.insert(index);
+        passes_[thisPass_ ^ 1].insert(index);
         return;
     }
     item.state = kWaiting;
     item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
     item.modeAfter = record != nullptr ? record->mode : 0;
     item.waitsOn = noted_;
-    waiters_[noted_].push_back(index);
+    WaitSlot* slot = waitSlotOf(noted_, hashOfName(noted_));
+    item.nextWaiter = slot->first;
+    slot->first = index;
     waiting_.insert(index);
     waitingCount_ += item.deferredCount;
 }
@@ -282,24 +393,48 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
     return declaration && (declaration->flags & NodeFlag::Walked) != 0;
 }
 
-void ClassPassSchedule::wake(std::string_view name) {
-    auto found = waiters_.find(name);
-    if (found == waiters_.end()) return;
-    std::vector<uint32_t> indexes = std::move(found->second);
-    waiters_.erase(found);
-    for (uint32_t index : indexes) {
+ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name, uint32_t hash) {
+    if (2 * (waitNames_ + 1) > waitSlots_.size())
+        qestl::placeSlotsAgain(
+            waitSlots_, waitSlots_.empty() ? 16 : 2 * waitSlots_.size(),
+            [](const WaitSlot& slot) { return slot.hash == 0; }, [](const WaitSlot& slot) { return slot.hash; });
+    const size_t mask = waitSlots_.size() - 1;
+    size_t at = hash & mask;
+    while (waitSlots_[at].hash != 0 && (waitSlots_[at].hash != hash || waitSlots_[at].name != name))
+        at = (at + 1) & mask;
+    WaitSlot& slot = waitSlots_[at];
+    if (slot.hash == 0) {
+        slot = WaitSlot{name, hash, IndexSet::kNone};
+        ++waitNames_;
+    }
+    return &slot;
+}
+
+void ClassPassSchedule::wake(std::string_view name, uint32_t hash) {
+    if (waitNames_ == 0) return;
+    const size_t mask = waitSlots_.size() - 1;
+    size_t at = hash & mask;
+    while (waitSlots_[at].hash != 0 && (waitSlots_[at].hash != hash || waitSlots_[at].name != name))
+        at = (at + 1) & mask;
+    uint32_t index = waitSlots_[at].first;
+    waitSlots_[at].first = IndexSet::kNone;
+    while (index != IndexSet::kNone) {
         Item& item = items_[index];
-        if (item.state != kWaiting || item.waitsOn != name) continue;
-        item.state = kVisit;
-        waiting_.erase(index);
-        waitingCount_ -= item.deferredCount;
-        if (index > cursor_) {
-            // Visited later in this pass: not skipped.
-            skippedCount_ -= item.deferredCount;
-            thisPass_.insert(index);
-        } else {
-            nextPass_.insert(index);
+        const uint32_t following = item.nextWaiter;
+        item.nextWaiter = IndexSet::kNone;
+        if (item.state == kWaiting && item.waitsOn == name) {
+            item.state = kVisit;
+            waiting_.erase(index);
+            waitingCount_ -= item.deferredCount;
+            if (index > cursor_) {
+                // Visited later in this pass: not skipped.
+                skippedCount_ -= item.deferredCount;
+                passes_[thisPass_].insert(index);
+            } else {
+                passes_[thisPass_ ^ 1].insert(index);
+            }
         }
+        index = following;
     }
 }
 
@@ -405,9 +540,10 @@ int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const 
 }
 
 void noteClassChanged(CompileContext& context, std::string_view name) {
-    for (auto* schedule = declare::ClassPassSchedule::innermost(context); schedule != nullptr;
-         schedule = schedule->parent())
-        schedule->wake(name);
+    auto* schedule = declare::ClassPassSchedule::innermost(context);
+    if (schedule == nullptr) return;
+    const uint32_t hash = declare::hashOfName(name);
+    for (; schedule != nullptr; schedule = schedule->parent()) schedule->wake(name, hash);
 }
 
 void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& node) {
