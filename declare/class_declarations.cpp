@@ -62,7 +62,8 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     if (isPackage) model::asClass(object)->editRareClass().declarationNodeMap.flagOf(node) = 0;
     context.tables().addSymbolString(node->text.view());
     model::bindObjectToNode(node, object);
-    noteClassChanged(context, node->text.view());
+    // Made alone, the class changes no waiting base choice: a class is no
+    // base until its body is walked, which is noted then.
     return made;
 }
 

@@ -31,9 +31,9 @@ qestl::qestringA dottedNamePath(const _KNode<qeAbstractNode>& node);
 int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const _KNode<qeAbstractNode>& body,
                    const _KNode<qeAbstractNode>& declaration);
 
-// A class of that name was made, declared, or had its body walked (or
-// unwalked): a class of the class pass waiting on a base of that name is
-// visited again.
+// A class of that name was declared, or had its body walked (or unwalked):
+// a class of the class pass waiting on a base of that name is visited
+// again.
 void noteClassChanged(CompileContext& context, std::string_view name);
 
 // Type subtrees to the objects they may denote, in the context's candidate

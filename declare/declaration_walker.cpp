@@ -218,7 +218,7 @@ private:
 // chain of classes written subclass first declares one per pass), so a
 // pass after the first visits only what may turn out otherwise: a class
 // whose base could not be declared waits, under the base's name, until a
-// class of that name is made, declared or walked; a declaration done for
+// class of that name is declared or walked; a declaration done for
 // good is not visited again. What a skipped visit would have left (its
 // deferred errors counted, the scope's lookup mode) is replayed, and the
 // order within a pass is the walk's, so a pass declares what a full walk
