@@ -4,6 +4,7 @@
 #include "codegen/compile_context.h"
 
 #include <charconv>
+#include <string>
 
 #include "codegen/resource_table.h"
 #include "model/builtin_types.h"
@@ -98,14 +99,11 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         char digits[16];
         const int held = static_cast<int>(lookup_.scopes().heaps[0]->members().size());
         const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
-        qestl::qestringA holderName;
-        holderName.append(std::string_view("$class"));
-        holderName.append(std::string_view(digits, static_cast<size_t>(end - digits)));
-        holderName.append(std::string_view("@"));
-        holderName.append(name);
-        SmartPtr holder = model::makeObject(holderName.view(), model::kKindClassHolder, model::builtinTypes().anyType,
-                                            0);
-        lookup_.scopes().heaps[0]->findOrCreate(holderName.view(), holder);
+        std::string holderName;
+        holderName.reserve(sizeof "$class@" + sizeof digits + name.size());
+        holderName.append("$class").append(digits, static_cast<size_t>(end - digits)).append("@").append(name);
+        SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, model::builtinTypes().anyType, 0);
+        lookup_.scopes().heaps[0]->findOrCreate(holderName, holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }
