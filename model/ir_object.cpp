@@ -54,7 +54,8 @@ void IRObject::setLibraryIdentity(uint64_t identity) {
 qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers) {
     auto* object = new IRObject(name, kind, type, modifiers);
     qestl::SmartPtr ref = adoptLive(object);
-    object->buildLinkName();
+    if (name.empty() && kind == kKindVariable && modifiers == 0) object->linkNameDeferred = 1;
+    else object->buildLinkName();
     return ref;
 }
 
@@ -94,7 +95,8 @@ bool IRObject::Rare::operator==(const Rare& other) const {
 }
 
 uint32_t IRObject::signatureHash(uint32_t seed) const {
-    return qestl::crc32Update(linkName_.data(), linkName_.length(), seed);
+    const qestl::qestringA& text = linkName();
+    return qestl::crc32Update(text.data(), text.length(), seed);
 }
 
 uint32_t IRObject::cachedHash() {
@@ -160,6 +162,12 @@ void IRObject::writeLinkName(qestl::qestringA& text) const {
         text.append(">");
     }
     if (isConst()) text.append("#C");
+}
+
+void IRObject::buildDeferredLinkName() {
+    qestl::qestringA text;
+    writeLinkName(text);
+    takeLinkName(text);
 }
 
 void IRObject::buildLinkName() {

@@ -137,7 +137,10 @@ public:
     virtual ClassObject* asClassObject() { return nullptr; }
     IRObject* ownerObject() const;
     virtual void buildLinkName();
-    const qestl::qestringA& linkName() const { return linkName_; }
+    const qestl::qestringA& linkName() const {
+        if (linkNameDeferred) const_cast<IRObject*>(this)->buildDeferredLinkName();
+        return linkName_;
+    }
     void setStatic(bool on) { setFlag(flagsA, kFlagStatic, on); }
     bool isStatic() const { return (flagsA & kFlagStatic) != 0; }
     bool isAbstractMethod() const;
@@ -256,6 +259,9 @@ public:
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
     uint8_t unusedWarned = 0;
+    // An unnamed value's link name is made when first read: most are never
+    // asked, and it was a tenth of the cost of an expression.
+    uint8_t linkNameDeferred = 0;
     NodeHandle declarationNode;
     IRValueList templateArguments;
     Operand constant;
@@ -274,8 +280,12 @@ protected:
     static qestl::qestringA& linkNameBuffer();
     // The name, type, owner and template part, into the emptied buffer.
     void writeLinkName(qestl::qestringA& text) const;
+    // Written into a buffer of its own: the read may come while another
+    // object's link name is being written into the thread's.
+    void buildDeferredLinkName();
     void takeLinkName(const qestl::qestringA& text) {
         noteWrite();
+        linkNameDeferred = 0;
         linkName_.assign(text.data(), text.length());
     }
     qestl::qestringA linkName_;

@@ -16,7 +16,7 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     out.u32le(kind);
     out.u64le(w.identityOf(*this));
     w.writeString(name);
-    w.writeString(linkName_);
+    w.writeString(linkName());
     w.writeString(rare().altName);
     if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.get().object)) return false;
     out.u32le(builtinClassId);
@@ -50,6 +50,7 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     qestl::qestringA alternative;
     if (!readLengthString(r, name) || !readLengthString(r, linkName_) || !readLengthString(r, alternative))
         return false;
+    linkNameDeferred = 0;
     if (alternative != rare().altName) editRare().altName = alternative;
     qestl::SmartPtr owner;
     if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
