@@ -168,7 +168,7 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
 // The class's constructors, or its default construction; false when
 // nothing was constructed.
 bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRValueListArray& arguments,
-                 const StatementNode& node, qestl::qestringA& resultText, bool& stop) {
+                 const StatementNode& node, ConstructorListing& tried, bool& stop) {
     model::IRObject* object = standsFor(classCandidate);
     auto* klass = model::asClass(object);
     if (klass == nullptr || object->isInstance() || object->isPackage() || object->isEnum()) {
@@ -193,9 +193,9 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     model::IRValueList constructors;
     context.lookup().candidates().swap(constructors);
     context.lookup().clearResults();
-    describeMethodCandidates(constructors, resultText);
+    tried.add(constructors);
     model::IRResult classValue = classCandidate;
-    if (resolveAndCompileCall(context, &classValue, constructors, arguments, true, node, resultText)) return true;
+    if (resolveAndCompileCall(context, &classValue, constructors, arguments, true, node, tried)) return true;
     if (!arguments.empty() || !constructors.empty()) return false;
 
     context.lookup().clearResults();
@@ -247,14 +247,20 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
 
 }  // namespace
 
+qestl::qestringA ConstructorListing::describe() const {
+    qestl::qestringA text;
+    for (const model::IRValueList& constructors : lists_) describeMethodCandidates(constructors, text);
+    return text;
+}
+
 bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
                            IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
-                           qestl::qestringA& resultText) {
+                           ConstructorListing& tried) {
     // Binding empties the context's candidates: never work on them.
     model::IRValueList own;
     if (&candidates == &context.lookup().candidates()) {
         own.swap(context.lookup().candidates());
-        return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, resultText);
+        return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, tried);
     }
     context.lookup().clearResults();
     bool committed = false;
@@ -274,7 +280,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
             if (!succeeded && context.lookup().candidates().size() <= 1) continue;
         } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
             bool stop = false;
-            succeeded = instantiate(context, candidate, arguments, node, resultText, stop);
+            succeeded = instantiate(context, candidate, arguments, node, tried, stop);
             if (stop) {
                 context.lookup().clearResults();
                 return false;

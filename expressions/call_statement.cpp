@@ -133,8 +133,8 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
 
 bool compileCallToCandidates(CompileContext& context, model::IRValueList& candidates, IRValueListArray& arguments,
                              const StatementNode& node) {
-    qestl::qestringA detail;
-    const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, detail);
+    ConstructorListing tried;
+    const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, tried);
     if (context.lookup().candidates().size() == 1) return bound;
     const StatementNode callee = nodeChild(node, kCallee);
     const Diagnostic& entry = context.lookup().candidates().size() > 1   ? diag::AmbiguousCall
@@ -143,7 +143,7 @@ bool compileCallToCandidates(CompileContext& context, model::IRValueList& candid
     qestl::qestringA listings;
     describeMethodCandidates(candidates, listings);
     describeArgumentsAndCandidates(arguments, listings);
-    if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
+    if (!tried.empty()) context.reportError(diag::ConstructorCandidates, node, tried.describe());
     context.reportError(entry, node, listings);
     context.lookup().clearResults();
     return false;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "codegen/suggestions.h"
 #include "foundation/smart_ptr.h"
@@ -52,15 +53,27 @@ bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNod
                          const model::IRValueList* objectValues, std::string_view member, const StatementNode& node,
                          const model::IRValueList& extraValues);
 
+// The constructors a `new` tried, class by class, as they were when tried:
+// described only when the caller reports the failure, most calls binding.
+class ConstructorListing {
+public:
+    void add(const model::IRValueList& constructors) { lists_.push_back(constructors); }
+    bool empty() const { return lists_.empty(); }
+    qestl::qestringA describe() const;
+
+private:
+    std::vector<model::IRValueList> lists_;
+};
+
 // ---- Calls. The call binder chooses one overload among the candidates (the
 // class's constructors when `constructorWanted`; `receiver` is then the class
 // being instantiated, else null), binds the arguments and compiles the call
 // into the current code list; the successful results (several when the
-// choice stayed ambiguous) are left as the context's candidates. May write a
-// detail text for the caller to report first. True when a binding succeeded.
+// choice stayed ambiguous) are left as the context's candidates. May note
+// constructors for the caller to report first. True when a binding succeeded.
 bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
                            IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
-                           qestl::qestringA& resultText);
+                           ConstructorListing& tried);
 // The call binder behind every call expression and super call: reports an
 // ambiguous or unmatched call; true when exactly one call was compiled, its
 // value the only candidate.

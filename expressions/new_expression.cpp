@@ -74,15 +74,15 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
 
     // The call node carries the `new` flag the binder asks for.
     const model::IRResult created = classes[0];
-    qestl::qestringA detail;
-    const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, detail);
+    ConstructorListing tried;
+    const bool bound = resolveAndCompileCall(context, &created, classes, arguments, true, call, tried);
     if (bound && context.lookup().candidates().size() == 1) return 0;
     const Diagnostic& entry = context.lookup().candidates().size() > 1 ? diag::AmbiguousCall : diag::NoMatchingMethod;
     qestl::qestringA listings;
     describeMethodCandidates(classes, listings);
     describeArgumentsAndCandidates(arguments, listings);
     context.lookup().clearResults();
-    if (!detail.empty()) context.reportError(diag::ConstructorCandidates, node, detail);
+    if (!tried.empty()) context.reportError(diag::ConstructorCandidates, node, tried.describe());
     context.reportError(entry, node, listings);
     return 0;
 }
