@@ -211,7 +211,12 @@ FlowChildren::FlowChildren(const FlowChildren& other) {
 
 FlowChildren::~FlowChildren() = default;
 
-FlowNode& FlowChildren::emplace_back() { return *nodes_.emplace_back(std::make_unique<FlowNode>()); }
+FlowNode& FlowChildren::emplace_back() {
+    // Most nodes that get children get two or three: grown one by one, the
+    // list was reallocated at nearly every child.
+    if (nodes_.capacity() == 0) nodes_.reserve(4);
+    return *nodes_.emplace_back(std::make_unique<FlowNode>());
+}
 
 void FlowChildren::clear() { nodes_.clear(); }
 

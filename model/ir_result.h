@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/object_heap.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
@@ -178,6 +179,10 @@ struct FlowNode {
     FlowNode() = default;
     FlowNode(const FlowNode& other);
     FlowNode& operator=(const FlowNode& other);
+    // From object memory: a body makes and drops a node for each statement
+    // that branches, where the C heap cost as much as the node's work.
+    static void* operator new(size_t bytes) { return qestl::allocateObjectMemory(bytes); }
+    static void operator delete(void* memory, size_t bytes) { qestl::freeObjectMemory(memory, bytes); }
 
     // Appends a child (its result copied from `from` when given).
     FlowNode& addChild(uint32_t childKind, const IRResult* from, uint32_t childMask);
