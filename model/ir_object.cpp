@@ -164,9 +164,15 @@ void IRObject::writeLinkName(qestl::qestringA& text) const {
     if (isConst()) text.append("#C");
 }
 
+// The name as it was when the value was made, unnamed, without owner and
+// not yet const: a change that remakes the name ends the deferral first.
 void IRObject::buildDeferredLinkName() {
     qestl::qestringA text;
-    writeLinkName(text);
+    if (IRObject* t = asObject(valueType())) {
+        text.append(t->linkName());
+        text.append("@");
+    }
+    text.append("/");
     takeLinkName(text);
 }
 

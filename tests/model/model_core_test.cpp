@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/crc32.h"
 #include "foundation/live_registry.h"
 #include "model/container.h"
 #include "model/function_object.h"
@@ -114,6 +115,16 @@ TEST(ModelCore, LongParameterListsKeepUniqueNamesAndTheFullLinkName) {
 
 // Clearing frees the chain (the leak check sees any piece left) and resets
 // its tail, so an append after it must not write into a freed piece.
+// An unnamed value's link name, made at its first read, is the one it had
+// when made: being made const since adds no "#C".
+TEST(ModelCore, AnUnnamedValueReadsTheLinkNameItWasMadeWith) {
+    const SmartPtr type = model::makeObject("A", model::kKindClass, SmartPtr(), 0);
+    const SmartPtr value = model::makeObject("", model::kKindVariable, type, 0);
+    model::asObject(value)->setConst(true);
+    EXPECT_EQ(std::string(model::asObject(value)->linkName().view()), "/A@/");
+    EXPECT_EQ(model::asObject(value)->signatureHash(0), qestl::crc32Update("/A@/", 4, 0));
+}
+
 TEST(ModelCore, TemplatePiecesAreCountedFreedAndRestarted) {
     model::TemplateFunctionObject templ;
     templ.appendPiece().word = 1;
