@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/object_heap.h"
 #include "foundation/open_slots.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
@@ -509,8 +510,10 @@ FailedNameNumbers& failedNameNumbers() {
 
 }  // namespace
 
+// In object memory: a program makes a block for every container that
+// fails a lookup, and grows most of them once or twice.
 FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
-    void* memory = ::operator new(offsetof(Block, slots) + capacity * sizeof(Slot));
+    void* memory = qestl::allocateObjectMemory(bytesFor(capacity));
     auto* block = static_cast<Block*>(memory);
     block->mask = capacity - 1;
     block->used = 0;
@@ -522,7 +525,7 @@ FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
 
 void FailedNames::Block::free(Block* block) {
     delete block->similar;
-    ::operator delete(block);
+    qestl::freeObjectMemory(block, bytesFor(block->mask + 1));
     failedNameNumbers().blockFreed();
 }
 

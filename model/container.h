@@ -3,6 +3,7 @@
 // their declaration order; a name may list several (overloads).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -74,6 +75,7 @@ private:
         qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
         Slot slots[1];
 
+        static size_t bytesFor(uint32_t capacity) { return offsetof(Block, slots) + capacity * sizeof(Slot); }
         static Block* make(uint32_t capacity);
         static void free(Block* block);
         static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
