@@ -134,6 +134,12 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
 
 uint32_t dispatchStatement(CompileContext& context, const StatementNode& node) {
     if (!node) return 0;
+    // Most statements carry no annotation: nothing to compile for them and
+    // no warning to suppress around them.
+    if (!node->annotations()) {
+        context.lookup().clearResults();
+        return dispatchKind(context, node);
+    }
     compileAnnotations(context, node);
     CompileDiagnostics::SuppressWarnings suppress(context.diagnostics(), node->hasAnnotation("SuppressWarnings"));
     context.lookup().clearResults();
