@@ -123,6 +123,14 @@ TEST(ModelCore, AnUnnamedValueReadsTheLinkNameItWasMadeWith) {
     model::asObject(value)->setConst(true);
     EXPECT_EQ(std::string(model::asObject(value)->linkName().view()), "/A@/");
     EXPECT_EQ(model::asObject(value)->signatureHash(0), qestl::crc32Update("/A@/", 4, 0));
+    // Lent, it is made again after each give-back, as the next compilation reads it.
+    const SmartPtr lent = model::makeObject("", model::kKindVariable, type, 0);
+    model::KeptObjects kept;
+    kept.keepReachableFrom({lent});
+    EXPECT_EQ(std::string(model::asObject(lent)->linkName().view()), "/A@/");
+    kept.restore();
+    EXPECT_EQ(std::string(model::asObject(lent)->linkName().view()), "/A@/");
+    kept.release();
 }
 
 TEST(ModelCore, TemplatePiecesAreCountedFreedAndRestarted) {
