@@ -54,6 +54,12 @@ void pushLoopVariable(const RuleMatch& m, qeAbstractNode& loop) {
 
 }  // namespace
 
+RuleSet standaloneStatementRules() {
+    RuleSet rules;
+    for (uint32_t rule : kStatementRules) rules.set(rule);
+    return rules;
+}
+
 // Statement: SynchronizedBlock | IfStatement | ForEachStatement | ForToStatement | ForStatement | WhileStatement | DoWhileStatement | SwitchStatement | TryStatement | DeclarationStatement | MethodDefinition | (ClassDeclaration | Expression | "break" | "continue" | ThrowStatement | ReturnStatement) ";"
 void statement(const RuleMatch& m, NodeRef& result) {
     for (uint32_t rule : kStatementRules) {

@@ -38,6 +38,8 @@ void braceInitializer(const RuleMatch& m, NodeRef& result);
 
 // Statements.
 void statement(const RuleMatch& m, NodeRef& result);
+// The rules whose match, first in a statement, is the statement.
+RuleSet standaloneStatementRules();
 void statementBody(const RuleMatch& m, NodeRef& result);
 void ifStatement(const RuleMatch& m, NodeRef& result);
 void forStatement(const RuleMatch& m, NodeRef& result);

@@ -214,6 +214,12 @@ void fillNodeMarkRules(uint8_t (&marks)[256]) {
     marks[RuleId::OperatorName] = kKeptAsName;
 }
 
+void fillFirstRecordRules(RuleSet (&rules)[256]) {
+    for (RuleSet& set : rules) set.clear();
+    rules[RuleId::Statement] = build::standaloneStatementRules();
+    rules[RuleId::DeclarationStatement].set(RuleId::VariableDeclaration);
+}
+
 uint8_t nameMarks(const RuleMatch& m, const NodeRef& name) {
     uint8_t marks = isBoolWord(*name) ? 0 : kKeptAsPrimary;  // build::primary turns those into literals
     // The handle given back holds it, and the record too when it kept its node.

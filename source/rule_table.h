@@ -31,6 +31,9 @@ RuleSet operatorRules();
 inline constexpr uint8_t kKeptAsPrimary = 1;  // a primary expression
 inline constexpr uint8_t kKeptAsName = 2;     // an operator name
 void fillNodeMarkRules(uint8_t (&marks)[256]);
+// Per rule id, what the first record of a match over several records may
+// hold for the rule's builder to hand that record's node back as it is.
+void fillFirstRecordRules(RuleSet (&rules)[256]);
 // The marks of a name built for match `m`, once the match's first record
 // holds it.
 uint8_t nameMarks(const RuleMatch& m, const NodeRef& name);

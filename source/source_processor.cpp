@@ -70,6 +70,8 @@ RuleSet qeSourceProcessor::keepsRecordRules() const { return operatorRules(); }
 
 void qeSourceProcessor::nodeMarkRules(uint8_t (&marks)[256]) const { fillNodeMarkRules(marks); }
 
+void qeSourceProcessor::firstRecordRules(RuleSet (&rules)[256]) const { fillFirstRecordRules(rules); }
+
 void qeSourceProcessor::onBadCharacter(SourceInput* input) { reportAt(input, diag::BadCharacter.text); }
 
 void qeSourceProcessor::onLookaheadOverflow(SourceInput* input) { reportAt(input, diag::LookaheadOverflow.text); }

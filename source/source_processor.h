@@ -61,6 +61,7 @@ public:
     RuleSet passThroughRules() const override;
     RuleSet keepsRecordRules() const override;
     void nodeMarkRules(uint8_t (&marks)[256]) const override;
+    void firstRecordRules(RuleSet (&rules)[256]) const override;
 
     // One error line at a 0-based position of the current file; a null
     // message stands for the general syntax error.

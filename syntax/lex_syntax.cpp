@@ -171,10 +171,15 @@ TokenRecord* qeLexSyntax::fillSlot(int index) {
 void qeLexSyntax::setQuietRules() {
     for (uint8_t& quiet : quiet_) quiet = 0;
     keeps_.clear();
+    keepsFirst_.clear();
+    for (RuleSet& rules : firstKept_) rules.clear();
     if (tellsMatches_) {
         listener_->nodeMarkRules(quiet_);
         keeps_ = listener_->keepsRecordRules();
+        listener_->firstRecordRules(firstKept_);
     }
+    for (uint32_t id = 0; id < 256; ++id)
+        if (!firstKept_[id].none()) keepsFirst_.set(id);
     quietable_ = keeps_;
     quietable_.merge(passThrough_);
     for (RuleSet& rules : quietUnder_) rules = quietable_;

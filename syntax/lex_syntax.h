@@ -58,6 +58,12 @@ public:
         // marks the listener gave it (markNode) when told of the match that
         // left it in its record. Asked once per attach.
         virtual void nodeMarkRules(uint8_t (&marks)[256]) const { (void)marks; }
+        // Per rule id, the token kinds and rules that, held by the first
+        // record of a match over several records while that record holds a
+        // node, make the match's node that node as it is, before any error:
+        // the engine does not tell those either (a statement of an
+        // expression and its ";"). Asked once per attach.
+        virtual void firstRecordRules(RuleSet (&rules)[256]) const { (void)rules; }
         // True when filterToken drops every whitespace token before the end of
         // the text and does nothing else with it: the engine then steps over
         // whitespace without scanning it as a token or asking. Asked once per
@@ -107,7 +113,12 @@ public:
         if (count > 0) recorded_ = 1;
         if (!recordings_.empty())
             reductionLog_.push_back({static_cast<uint32_t>(start), static_cast<uint32_t>(count), ruleId});
-        if (tellsMatches_ && !untold(*record, count, ruleId)) tellMatch(*record, start, count, ruleId);
+        if (tellsMatches_) {
+            if (!untold(*record, count, ruleId)) tellMatch(*record, start, count, ruleId);
+            // Told, the match would have marked the node for the one-record
+            // rules anew; unmarked, those are told again, which is always right.
+            else if (count > 1) record->nodeMarks = 0;
+        }
         if (count <= 0) return 0;
         if (count > 1) return reduceRecords(*record, start, end, count, ruleId);
         record->active.clear();
@@ -235,8 +246,10 @@ private:
     // Moves the input past the whitespace at its offset; true when there was any.
     bool skipWhitespace();
     // A match the listener is not told of (see passThroughRules,
-    // keepsRecordRules and nodeMarkRules).
+    // keepsRecordRules, nodeMarkRules and firstRecordRules).
     bool untold(const TokenRecord& record, int count, uint32_t ruleId) const {
+        if (count > 1)
+            return keepsFirst_.test(ruleId) && !error_ && record.node && record.matches.intersects(firstKept_[ruleId]);
         const uint8_t quiet = quiet_[ruleId & 0xFF];
         if (count != 1 || quiet == 0 || error_ || ruleId > 0xFF) return false;
         return (quiet & kKeepsRecord) || (record.node && (quiet & (kPassesThrough | record.nodeMarks)));
@@ -270,6 +283,9 @@ private:
     RuleSet keeps_;
     RuleSet quietable_;
     RuleSet quietUnder_[kNodeMarkBits + 1];
+    // The listener's firstRecordRules, and the rules that have any.
+    RuleSet firstKept_[256];
+    RuleSet keepsFirst_;
     uint8_t error_ = 0;
     TokenRecord spare_;
     uint32_t recorded_ = 1;
