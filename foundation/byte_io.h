@@ -161,6 +161,13 @@ private:
 class ByteSink {
 public:
     virtual void take(const uint8_t* data, size_t count) = 0;
+    // The same for a writer's whole buffer, left empty: a sink that keeps
+    // what it is given may swap the buffer for one of its own rather than
+    // copy the bytes.
+    virtual void takeBuffer(ByteVector& bytes) {
+        take(bytes.data(), bytes.size());
+        bytes.reset(0);
+    }
 
 protected:
     ~ByteSink() = default;
@@ -185,9 +192,8 @@ public:
     // Hands what is buffered to the sink now.
     void spill() {
         if (sink_ == nullptr || out_.size() == 0) return;
-        sink_->take(out_.data(), out_.size());
         spilled_ += out_.size();
-        out_.reset(0);  // the buffer stays for the next bytes
+        sink_->takeBuffer(out_);  // a buffer stays for the next bytes
     }
 
     void u8(uint8_t v) {
