@@ -21,7 +21,24 @@ void text(qestl::ByteWriter& out, const std::string& value) {
     out.u8(0);
 }
 
+uint64_t textBytes(const std::string& value) { return 5 + value.size(); }
+
+// A function's entry after its address and this length, which counts both.
+uint64_t functionEntryBytes(const DebugFunctionRecord& function) {
+    uint64_t frameBytes = 0;
+    for (const std::string& name : function.frameNames) frameBytes += textBytes(name);
+    return 12 + textBytes(function.name) + textBytes(function.linkName) + 8 + frameBytes;
+}
+
 }  // namespace
+
+uint64_t debugRecordBytes(const DebugRecord& record) {
+    uint64_t bytes = 4 + 4 * 12 + 24 * record.lineCount;
+    for (const std::string& file : record.files) bytes += textBytes(file);
+    for (const DebugVariableRecord& variable : record.variables) bytes += 8 + textBytes(variable.name);
+    for (const DebugFunctionRecord& function : record.functions) bytes += functionEntryBytes(function);
+    return bytes;
+}
 
 uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     const size_t start = out.position();
@@ -59,10 +76,8 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
         text(out, variable.name);
     }
     for (const DebugFunctionRecord& function : record.functions) {
-        uint64_t frameBytes = 0;
-        for (const std::string& name : function.frameNames) frameBytes += 5 + name.size();
         out.u64le(function.address);
-        out.u32le(static_cast<uint32_t>(4 + function.name.size() + 26 + function.linkName.size() + frameBytes));
+        out.u32le(static_cast<uint32_t>(functionEntryBytes(function)));
         text(out, function.name);
         text(out, function.linkName);
         out.u32le(function.word);

@@ -143,6 +143,9 @@ struct DebugRecord {
     std::vector<DebugFunctionRecord> functions;
 };
 
+// The bytes the encoded record takes.
+uint64_t debugRecordBytes(const DebugRecord& record);
+
 // Appends the encoded record; returns the bytes written. Line and variable
 // addresses are stored less the body's start (192); file indexes keep their
 // low 16 bits, lines and columns their low 24.

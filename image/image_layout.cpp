@@ -22,6 +22,7 @@ using model::cbircode;
 constexpr uint32_t kReflectionEntryTag = 0x5F00;
 constexpr uint32_t kHeaderFieldsAt = 8;
 constexpr uint64_t kSymbolHeadSize = 12;
+constexpr uint64_t kReflexHeadSize = 16;
 // Bytes a streamed layout gathers before they go out. Three pieces are held
 // at most (one being encoded, one waiting, one being summed and written):
 // less than the one buffer of a megabyte an image once waited in.
@@ -329,6 +330,14 @@ public:
         expectAt(codegen::kModulesEnd);
 
         const qestl::ByteVector& names = in_.names->bytes();
+        // The rest of the image is measured now: a file sets its room aside
+        // at once (the writes into it cost the kernel less). A stream in
+        // memory set aside twice the body's length already.
+        if (streamed_ && stream_.writesAtPositions()) {
+            const uint64_t debugBytes = in_.debug != nullptr ? debugRecordBytes(*in_.debug) : 0;
+            stream_.expectSize(out_.position() + kSymbolHeadSize + names.size() + debugBytes + kReflexHeadSize +
+                               aux_.bytes().size());
+        }
         out_.u32le(model::kOpSymbolTable);
         out_.u64le(names.size() + kSymbolHeadSize);
         out_.bytes(names.data(), names.size());

@@ -146,6 +146,7 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
     qestl::ByteWriter out(bytes);
     const uint64_t written = encodeDebugRecord(record, out);
     ASSERT_EQ(written, bytes.size());
+    EXPECT_EQ(debugRecordBytes(record), written);
     qestl::ByteReader in(bytes.data(), bytes.size());
     EXPECT_EQ(in.u32le(), 162u);
     for (uint64_t count : {1, 1, 1, 1}) {
