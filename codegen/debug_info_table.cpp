@@ -1,8 +1,24 @@
 #include "codegen/debug_info_table.h"
 
+#include <algorithm>
+
+#include "foundation/open_slots.h"
 #include "model/opcodes.h"
 
 namespace codegen {
+namespace {
+
+bool isFree(const auto& slot) { return slot.record == 0; }
+size_t homeOf(uint64_t serial) { return static_cast<size_t>((serial * 0x9E3779B97F4A7C15ull) >> 32); }
+
+}  // namespace
+
+size_t DebugInfoTable::placeOf(uint64_t serial) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at = homeOf(serial) & mask;
+    while (!isFree(slots_[at]) && slots_[at].serial != serial) at = (at + 1) & mask;
+    return at;
+}
 
 void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHandle body,
                                  const model::Container& frame) {
@@ -10,17 +26,43 @@ void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHan
     FunctionDebugRecord record;
     record.function = function;
     record.body = std::move(body);
+    record.serial = f->serial();
     if (f->opcode == model::kOpJmp && f->operandCount != 0) record.codeRecord = f->operands[0].target;
     for (const qestl::SmartPtr& member : frame.members())
         record.frameNames.emplace_back(model::asObject(member)->name.view());
-    records_[f->serial()] = std::move(record);
+    // At most half the slots in use.
+    if (2 * (records_.size() + 1) > slots_.size())
+        qestl::placeSlotsAgain(
+            slots_, std::max<size_t>(64, slots_.size() * 2), [](const Slot& s) { return isFree(s); },
+            [](const Slot& s) { return homeOf(s.serial); });
+    Slot& slot = slots_[placeOf(record.serial)];
+    if (!isFree(slot)) {
+        records_[slot.record - 1] = std::move(record);
+        return;
+    }
+    records_.push_back(std::move(record));
+    slot = Slot{records_.back().serial, static_cast<uint32_t>(records_.size())};
 }
 
-void DebugInfoTable::clear() { records_.clear(); }
+void DebugInfoTable::clear() {
+    records_.clear();
+    slots_.clear();
+}
 
 const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function) const {
-    auto found = records_.find(function->serial());
-    return found == records_.end() ? nullptr : &found->second;
+    if (slots_.empty()) return nullptr;
+    const Slot& slot = slots_[placeOf(function->serial())];
+    return isFree(slot) ? nullptr : &records_[slot.record - 1];
+}
+
+std::vector<FunctionDebugRecord*> DebugInfoTable::inCreationOrder() {
+    std::vector<FunctionDebugRecord*> ordered;
+    ordered.reserve(records_.size());
+    for (FunctionDebugRecord& record : records_) ordered.push_back(&record);
+    // Bodies are mostly compiled in the order their functions were made.
+    auto bySerial = [](const FunctionDebugRecord* a, const FunctionDebugRecord* b) { return a->serial < b->serial; };
+    if (!std::is_sorted(ordered.begin(), ordered.end(), bySerial)) std::sort(ordered.begin(), ordered.end(), bySerial);
+    return ordered;
 }
 
 }  // namespace codegen

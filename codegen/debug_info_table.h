@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@ struct FunctionDebugRecord {
     // The record the function's jump leads to (its first instruction).
     qestl::SmartPtr codeRecord;
     std::vector<std::string> frameNames;
+    uint64_t serial = 0;  // the function's
 };
 
 class DebugInfoTable {
@@ -27,13 +27,23 @@ public:
     void clear();
     const FunctionDebugRecord* find(const model::IRObject* function) const;
     size_t size() const { return records_.size(); }
-    // Records in the order their functions were created.
-    const std::map<uint64_t, FunctionDebugRecord>& records() const { return records_; }
-    // For the image writer, which takes the frame names over.
-    std::map<uint64_t, FunctionDebugRecord>& records() { return records_; }
+    // The records in the order their functions were created. For the image
+    // writer, which takes the frame names over.
+    std::vector<FunctionDebugRecord*> inCreationOrder();
 
 private:
-    std::map<uint64_t, FunctionDebugRecord> records_;  // by the function's serial
+    // The place of the serial's slot: its own, or the free one it would take.
+    size_t placeOf(uint64_t serial) const;
+
+    // As they were added: a large program's hundred thousand functions, each
+    // once, would each cost a tree node and its rebalancing.
+    std::vector<FunctionDebugRecord> records_;
+    // Open-addressed by serial: the record's index plus one (0 free).
+    struct Slot {
+        uint64_t serial = 0;
+        uint32_t record = 0;
+    };
+    std::vector<Slot> slots_;
 };
 
 }  // namespace codegen

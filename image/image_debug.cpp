@@ -75,9 +75,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     };
     // The functions and their first records lie far apart in a large
     // program: each is asked for some steps before it is read.
-    std::vector<codegen::FunctionDebugRecord*> functions;
-    functions.reserve(context.tables().debugInfo().size());
-    for (auto& [serial, function] : context.tables().debugInfo().records()) functions.push_back(&function);
+    const std::vector<codegen::FunctionDebugRecord*> functions = context.tables().debugInfo().inCreationOrder();
     record.functions.reserve(functions.size());
     constexpr size_t kAhead = 8;
     for (size_t i = 0; i < functions.size(); ++i) {
