@@ -281,6 +281,15 @@ std::map<std::string, std::string> corpus() {
         return text;
     }();
     inputs["synthetic/nested"] = std::string(60, '(') + "x" + std::string(60, ')') + ";";
+    // Walks longer than the window, written down and given up on the way,
+    // with shorter walks inside and after them.
+    inputs["synthetic/long-lists"] = [] {
+        std::string values = "0", terms = "\"ab\"";
+        for (int i = 1; i < 700; ++i) values += ", " + std::to_string(i % 10);
+        for (int i = 1; i < 400; ++i) terms += " + \"ab\"";
+        return "class A {\n    static int f() {\n        int[] a = {" + values + "};\n        String s = " + terms +
+               ";\n        a[1] = a[2] + 3;\n        return a[0];\n    }\n};\n";
+    }();
     inputs["synthetic/operators"] = "x = a || b && c | d ^ e & f == g != h < i <= j > k >= l << m >> n + o - p * q / r % s;\n"
                                     "y = -a++ + !b-- - ~c * (int) d ? e : f;\n";
     return inputs;
