@@ -264,6 +264,7 @@ private:
         uint32_t hash = 0;  // 0: a free slot
         uint32_t first = IndexSet::kNone;
     };
+    size_t placeOf(std::string_view name, uint32_t hash) const;
     WaitSlot* waitSlotOf(std::string_view name, uint32_t hash);
 
     void list(const NodeHandle& node, uint32_t suppressions);
@@ -278,7 +279,7 @@ private:
     std::vector<Item> items_;
     IndexSet passes_[2], waiting_;
     uint32_t thisPass_ = 0;            // which of passes_; the other is the next pass
-    std::vector<WaitSlot> waitSlots_;  // a power of two, at most half used
+    std::vector<WaitSlot> waitSlots_;  // a power of two
     uint32_t waitNames_ = 0;
     uint64_t waitingCount_ = 0;  // the deferred count of every waiting item
     uint64_t skippedCount_ = 0;  // the same for the items this pass skips
@@ -393,16 +394,27 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
     return declaration && (declaration->flags & NodeFlag::Walked) != 0;
 }
 
+// Where the name's slot is, or the free one it would take. The names are
+// node texts, a short one stored once: the same bytes need no comparing.
+size_t ClassPassSchedule::placeOf(std::string_view name, uint32_t hash) const {
+    const size_t mask = waitSlots_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const WaitSlot& slot = waitSlots_[at];
+        if (slot.hash == 0) return at;
+        if (slot.hash == hash && slot.name.size() == name.size() &&
+            (slot.name.data() == name.data() || slot.name == name))
+            return at;
+    }
+}
+
 ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name, uint32_t hash) {
-    if (2 * (waitNames_ + 1) > waitSlots_.size())
+    // At most three quarters used: a chain of a million classes waits on a
+    // million names at once.
+    if (4 * (waitNames_ + 1) > 3 * waitSlots_.size())
         qestl::placeSlotsAgain(
             waitSlots_, waitSlots_.empty() ? 16 : 2 * waitSlots_.size(),
             [](const WaitSlot& slot) { return slot.hash == 0; }, [](const WaitSlot& slot) { return slot.hash; });
-    const size_t mask = waitSlots_.size() - 1;
-    size_t at = hash & mask;
-    while (waitSlots_[at].hash != 0 && (waitSlots_[at].hash != hash || waitSlots_[at].name != name))
-        at = (at + 1) & mask;
-    WaitSlot& slot = waitSlots_[at];
+    WaitSlot& slot = waitSlots_[placeOf(name, hash)];
     if (slot.hash == 0) {
         slot = WaitSlot{name, hash, IndexSet::kNone};
         ++waitNames_;
@@ -412,10 +424,7 @@ ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name
 
 void ClassPassSchedule::wake(std::string_view name, uint32_t hash) {
     if (waitNames_ == 0) return;
-    const size_t mask = waitSlots_.size() - 1;
-    size_t at = hash & mask;
-    while (waitSlots_[at].hash != 0 && (waitSlots_[at].hash != hash || waitSlots_[at].name != name))
-        at = (at + 1) & mask;
+    const size_t at = placeOf(name, hash);
     uint32_t index = waitSlots_[at].first;
     waitSlots_[at].first = IndexSet::kNone;
     while (index != IndexSet::kNone) {
