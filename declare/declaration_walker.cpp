@@ -580,9 +580,17 @@ qestl::qestringA dottedNamePath(const model::NodeHandle& node) {
 void CompileContext::declareUntilStable(model::IRObject* scope, const model::NodeHandle& body,
                                         const model::NodeHandle& declaration) {
     DeferredDiagnostics& deferred = diagnostics_.deferred();
-    do {
+    for (;;) {
         deferred.clear();
         declareSubtree(*this, qestl::SmartPtr(scope), body, declaration);
-    } while (deferred.declared() != 0);
+        if (deferred.declared() == 0) break;
+        // A run that declared and left nothing unsettled made every
+        // declaration it met: another would find each made, declare nothing
+        // and defer nothing (a million classes walked once more for that).
+        if (deferred.unsettled() == 0) {
+            deferred.clear();
+            break;
+        }
+    }
     reportDeferred();
 }
