@@ -294,6 +294,9 @@ private:
 
 ClassPassSchedule::ClassPassSchedule(CompileContext& context, const NodeHandle& body)
     : context_(context), parent_(innermost_) {
+    // A scope's declarations are its body's children: a program of a
+    // million classes listed them without moving the list twenty times.
+    if (body) items_.reserve(body->children.size() + 1);
     list(body, 0);
     for (IndexSet& pass : passes_) pass = IndexSet(items_.size());
     waiting_ = IndexSet(items_.size());
