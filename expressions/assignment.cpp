@@ -56,13 +56,15 @@ struct PairBuilder {
     std::vector<std::pair<qestl::qestringA, qestl::qestringA>> mismatches;
     bool notModifiable = false;
 
-    // One pair: accepted (its result appended) or rejected.
-    void tryPair(model::IRResult left, model::IRResult right) {
-        model::IRObject* leftObject = left.objectPtr();
-        model::IRObject* rightObject = right.objectPtr();
+    // One pair: accepted (its result appended) or rejected. An accepted
+    // pair's values are worked on as copies, or taken when `take` (the only
+    // pair: once it is accepted, no message lists the values).
+    void tryPair(model::IRResult& leftValue, model::IRResult& rightValue, bool take) {
+        model::IRObject* leftObject = leftValue.objectPtr();
+        model::IRObject* rightObject = rightValue.objectPtr();
         // A value without an object has neither constness nor type.
         if (leftObject == nullptr || rightObject == nullptr) return;
-        if (expressions::isUnmodifiable(left)) {
+        if (expressions::isUnmodifiable(leftValue)) {
             notModifiable = true;
             return;
         }
@@ -74,6 +76,8 @@ struct PairBuilder {
             mismatches.emplace_back(model::asObject(leftType)->getName(), model::asObject(rightType)->getName());
             return;
         }
+        model::IRResult left = take ? std::move(leftValue) : leftValue;
+        model::IRResult right = take ? std::move(rightValue) : rightValue;
         const uint64_t key = expressions::assignmentPairKey(left, right);
         const qestl::SmartPtr owner = context.frameOwner();
         uint32_t fusedOpcode = 0;
@@ -178,8 +182,9 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
 
     for (model::IRResult& left : lefts) expressions::takeOwnerCode(left);
     PairBuilder builder{context, code, node, rightNode, {}, {}, {}, false};
-    for (const model::IRResult& right : rights)
-        for (const model::IRResult& left : lefts) builder.tryPair(left, right);
+    const bool onlyPair = rights.size() == 1 && lefts.size() == 1;
+    for (model::IRResult& right : rights)
+        for (model::IRResult& left : lefts) builder.tryPair(left, right, onlyPair);
 
     size_t chosen = 0;
     const expressions::AssignmentPairs::Outcome outcome = builder.pairs.choose(chosen);
