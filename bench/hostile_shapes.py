@@ -15,7 +15,7 @@ processor time; the system time is shown) and memory. Each size is
 compiled --repeat times, the sizes taking turns, and its least time and
 memory count, so a machine busy with other work does not pass for a growth. A shape that compiles its
 smaller size in under --min-seconds is too small to time: it is measured
-again at ten times its sizes (up to 1M), and that pair counts.
+again at ten times its sizes (up to 10M), and that pair counts.
 
 Usage: hostile_shapes.py --bin BUILD_DIR [--sizes 10000,100000] [--shape NAME]
                          [--repeat 3] [--min-seconds 0.1] [--keep DIR]
@@ -128,7 +128,7 @@ SHAPES = {
 }
 
 MAX_INSTANCES = 10_000  # the compiler's instances per compilation
-MAX_SIZE = 1_000_000  # a shape too small to time grows up to this size
+MAX_SIZE = 10_000_000  # a shape too small to time grows up to this size
 ADDRESS_SPACE = 6_000_000 * 1024
 SECONDS = 120
 
