@@ -7,9 +7,13 @@
 
 namespace model {
 
+uint32_t NameStringPool::hashOf(std::string_view text) {
+    return static_cast<uint32_t>(std::hash<std::string_view>()(text));
+}
+
 uint64_t NameStringPool::offsetOf(std::string_view text) {
     if ((used_ + 1) * 2 > slots_.size()) grow();
-    const auto hash = static_cast<uint32_t>(std::hash<std::string_view>()(text));
+    const uint32_t hash = hashOf(text);
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (;; at = (at + 1) & mask) {
@@ -25,6 +29,19 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
     slots_[at] = Slot{hash, static_cast<uint32_t>(text.size()), offset};
     ++used_;
     return offset;
+}
+
+void NameStringPool::prefetchText(std::string_view text) const {
+    if (slots_.empty()) return;
+    const uint32_t hash = hashOf(text);
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = hash & mask; slots_[at].offset != kEmpty; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.hash == hash && slot.length == text.size()) {
+            __builtin_prefetch(bytes_.data() + slot.offset);
+            return;
+        }
+    }
 }
 
 void NameStringPool::grow() {
