@@ -4,7 +4,8 @@
 // the node-text store (source/node_text.cpp): chunks that are never moved or
 // freed, holding each text behind its u32 length and before a 0 byte. Short
 // texts are stored once however many nodes carry them (a program repeats
-// its names and operators all the time); longer ones once per setText. A
+// its names and operators all the time); longer ones and numbers once per
+// setText. A
 // stored text never changes, so copies of a node share it; a node's text is
 // only replaced whole (qeAbstractNode::setText).
 #pragma once
@@ -23,7 +24,7 @@ namespace nodetext {
 inline constexpr unsigned kOffsetBits = 18;
 inline constexpr size_t kChunkBytes = size_t{4} << kOffsetBits;  // 1 MiB
 inline constexpr size_t kMaxChunks = size_t{1} << (32 - kOffsetBits);
-// Texts up to this length are stored once.
+// Texts up to this length are stored once, but for numbers.
 inline constexpr size_t kSharedLength = 16;
 
 // The chunks by index (chunk 0 holds only the empty text).

@@ -291,7 +291,7 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
 namespace {
 
 // Texts of up to 16 bytes are stored once however many nodes carry them,
-// longer ones once per setText; every way of writing one leaves a terminated
+// longer ones and numbers once per setText; every way of writing one leaves a terminated
 // text of the right length, its own text included.
 TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     NodeRef node = make(NodeKind::Name);
@@ -309,6 +309,10 @@ TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     EXPECT_NE(node->text.c_str(), other->text.c_str());
     EXPECT_EQ(other->text.view(), seventeen);
     EXPECT_EQ(node->text.c_str()[17], 0);
+    node->setText("1234");  // a number's spelling is stored apart
+    other->setText("1234");
+    EXPECT_NE(node->text.c_str(), other->text.c_str());
+    EXPECT_EQ(other->text.view(), "1234");
 
     node->setText("abcdefgh");
     node->setText(node->text.view().substr(1, 2));  // its own text
