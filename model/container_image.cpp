@@ -60,29 +60,37 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     out.u32le(static_cast<uint32_t>(members_.size()));
     uint64_t entry = position + 8;
     // The names of the members some places ahead are looked for in the
-    // pool while this one is written: in a container of a million members
-    // each search would otherwise wait for memory on its own.
-    constexpr size_t kPlaceAhead = 16;
-    constexpr size_t kTextAhead = 8;
+    // pool while these are written: in a container of a million members
+    // each search would otherwise wait for memory on its own. A batch's
+    // prefetches go out together, so that their waits overlap; the texts a
+    // batch's places hold are asked for a batch later.
+    constexpr size_t kBatch = 16;
     const NameStringPool& pool = context.nameStringPool();
-    auto prefetchPlaces = [&](size_t at) {
-        if (at >= members_.size()) return;
-        IRObject& later = *asObject(members_[at]);
-        later.buildLinkName();
-        pool.prefetchPlace(later.name.view());
-        pool.prefetchPlace(later.linkName().view());
+    const size_t count = members_.size();
+    auto prefetchPlaces = [&](size_t from) {
+        for (size_t at = from; at < from + kBatch && at < count; ++at) {
+            IRObject& later = *asObject(members_[at]);
+            later.buildLinkName();
+            pool.prefetchPlace(later.name.view());
+            pool.prefetchPlace(later.linkName().view());
+        }
     };
-    auto prefetchTexts = [&](size_t at) {
-        if (at >= members_.size()) return;
-        const IRObject& later = *asObject(members_[at]);
-        pool.prefetchText(later.name.view());
-        pool.prefetchText(later.linkName().view());
+    auto prefetchTexts = [&](size_t from) {
+        for (size_t at = from; at < from + kBatch && at < count; ++at) {
+            const IRObject& later = *asObject(members_[at]);
+            pool.prefetchText(later.name.view());
+            pool.prefetchText(later.linkName().view());
+        }
     };
-    for (size_t at = 0; at < kPlaceAhead; ++at) prefetchPlaces(at);
-    for (size_t at = 0; at < members_.size(); ++at) {
+    prefetchPlaces(0);
+    prefetchPlaces(kBatch);
+    prefetchTexts(0);
+    for (size_t at = 0; at < count; ++at) {
         IRObject& member = *asObject(members_[at]);
-        prefetchPlaces(at + kPlaceAhead);
-        prefetchTexts(at + kTextAhead);
+        if (at % kBatch == 0) {
+            prefetchPlaces(at + 2 * kBatch);
+            prefetchTexts(at + kBatch);
+        }
         const uint32_t tag = tagOf(member);
         out.u32le(tag);
         writeStringRef(context, out, member.name.view(), entry + 4);
