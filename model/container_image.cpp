@@ -65,6 +65,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     // prefetches go out together, so that their waits overlap; the texts a
     // batch's places hold are asked for a batch later.
     constexpr size_t kBatch = 16;
+    constexpr size_t kManyMembers = 4096;
     const NameStringPool& pool = context.nameStringPool();
     const size_t count = members_.size();
     auto prefetchPlaces = [&](size_t from) {
@@ -82,12 +83,18 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
             pool.prefetchText(later.linkName().view());
         }
     };
-    prefetchPlaces(0);
-    prefetchPlaces(kBatch);
-    prefetchTexts(0);
+    // A container of many members fills the pool as it goes: it looks
+    // ahead from the start.
+    const bool ahead = pool.outgrowsCaches() || count >= kManyMembers;
+    if (ahead) {
+        prefetchPlaces(0);
+        prefetchPlaces(kBatch);
+        prefetchTexts(0);
+    }
     for (size_t at = 0; at < count; ++at) {
         IRObject& member = *asObject(members_[at]);
-        if (at % kBatch == 0) {
+        if (!ahead) member.buildLinkName();  // else built when its place was asked for
+        else if (at % kBatch == 0) {
             prefetchPlaces(at + 2 * kBatch);
             prefetchTexts(at + kBatch);
         }

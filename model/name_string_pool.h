@@ -34,6 +34,9 @@ public:
         if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(text) & (slots_.size() - 1)]);
     }
     void prefetchText(std::string_view text) const;
+    // Below this the table sits in the caches, where looking ahead only
+    // hashes every text twice more.
+    bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
 
 private:
     // An image names hundreds of thousands of texts: the table is open
@@ -47,6 +50,7 @@ private:
         uint64_t offset = kEmpty;
     };
     static constexpr uint64_t kEmpty = UINT64_MAX;
+    static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
     static uint32_t hashOf(std::string_view text);
     void grow();
 
