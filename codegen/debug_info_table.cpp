@@ -14,10 +14,8 @@ size_t homeOf(uint64_t serial) { return static_cast<size_t>((serial * 0x9E3779B9
 }  // namespace
 
 size_t DebugInfoTable::placeOf(uint64_t serial) const {
-    const size_t mask = slots_.size() - 1;
-    size_t at = homeOf(serial) & mask;
-    while (!isFree(slots_[at]) && slots_[at].serial != serial) at = (at + 1) & mask;
-    return at;
+    return qestl::firstFreePlace(slots_, slots_.size() - 1, homeOf(serial),
+                                 [serial](const Slot& slot) { return isFree(slot) || slot.serial == serial; });
 }
 
 void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHandle body,

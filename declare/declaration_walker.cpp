@@ -400,14 +400,10 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
 // Where the name's slot is, or the free one it would take. The names are
 // node texts, a short one stored once: the same bytes need no comparing.
 size_t ClassPassSchedule::placeOf(std::string_view name, uint32_t hash) const {
-    const size_t mask = waitSlots_.size() - 1;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const WaitSlot& slot = waitSlots_[at];
-        if (slot.hash == 0) return at;
-        if (slot.hash == hash && slot.name.size() == name.size() &&
-            (slot.name.data() == name.data() || slot.name == name))
-            return at;
-    }
+    return qestl::firstFreePlace(waitSlots_, waitSlots_.size() - 1, hash, [&](const WaitSlot& slot) {
+        return slot.hash == 0 || (slot.hash == hash && slot.name.size() == name.size() &&
+                                  (slot.name.data() == name.data() || slot.name == name));
+    });
 }
 
 ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name, uint32_t hash) {

@@ -5,9 +5,8 @@
 // freed, holding each text behind its u32 length and before a 0 byte. Short
 // texts are stored once however many nodes carry them (a program repeats
 // its names and operators all the time); longer ones and numbers once per
-// setText. A
-// stored text never changes, so copies of a node share it; a node's text is
-// only replaced whole (qeAbstractNode::setText).
+// setText. A stored text never changes, so copies of a node share it; a
+// node's text is only replaced whole (qeAbstractNode::setText).
 #pragma once
 
 #include <cstddef>

@@ -113,8 +113,6 @@ TEST(ModelCore, LongParameterListsKeepUniqueNamesAndTheFullLinkName) {
     function.as<model::FunctionObject>()->detach();
 }
 
-// Clearing frees the chain (the leak check sees any piece left) and resets
-// its tail, so an append after it must not write into a freed piece.
 // An unnamed value's link name, made at its first read, is the one it had
 // when made: being made const since adds no "#C".
 TEST(ModelCore, AnUnnamedValueReadsTheLinkNameItWasMadeWith) {
@@ -133,6 +131,8 @@ TEST(ModelCore, AnUnnamedValueReadsTheLinkNameItWasMadeWith) {
     kept.release();
 }
 
+// Clearing frees the chain (the leak check sees any piece left) and resets
+// its tail, so an append after it must not write into a freed piece.
 TEST(ModelCore, TemplatePiecesAreCountedFreedAndRestarted) {
     model::TemplateFunctionObject templ;
     templ.appendPiece().word = 1;

@@ -291,8 +291,8 @@ TEST(NodeAnnotations, LookUpsSearchTheFirstMatchingAnnotationOnly) {
 namespace {
 
 // Texts of up to 16 bytes are stored once however many nodes carry them,
-// longer ones and numbers once per setText; every way of writing one leaves a terminated
-// text of the right length, its own text included.
+// longer ones and numbers once per setText; every way of writing one leaves
+// a terminated text of the right length, its own text included.
 TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     NodeRef node = make(NodeKind::Name);
     EXPECT_STREQ(node->text.c_str(), "");
