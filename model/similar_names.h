@@ -26,16 +26,24 @@ public:
 
 private:
     static constexpr size_t kLimit = 256;
+    // Close enough, by the characters taken and the ones taken in order.
+    bool passes(int matches, int order, int candidateLength) const;
     // The process keeps the C locale, whose tolower folds ASCII letters only.
     static uint8_t fold(char c) {
         const auto byte = static_cast<uint8_t>(c);
         return byte >= 'A' && byte <= 'Z' ? static_cast<uint8_t>(byte + ('a' - 'A')) : byte;
     }
 
-    // The wanted name's positions of each character c, in order, from
-    // first_[c] to first_[c + 1].
-    uint16_t first_[257];
+    // The wanted name's positions of each character c, in order: count_[c]
+    // of them from start_[c]. start_ is set for the name's own characters
+    // only, and read only where count_ is not zero: a short name costs its
+    // length, not a walk over every character there is.
+    uint16_t count_[256];
+    uint16_t start_[256];
     uint16_t positions_[kLimit];
+    // The name's characters, folded onto 64 bits: a candidate's characters
+    // found there bound how many it can share with the name.
+    uint64_t present_ = 0;
     int length_ = 0;
 };
 
