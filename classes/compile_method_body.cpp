@@ -271,35 +271,41 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
 
 bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& context, model::IRResult& out,
                               const StatementNode& node) {
-    auto* klass = model::asClass(model::asObject(classRef));
-    model::ClassObject* base = klass != nullptr ? klass->base() : nullptr;
-    if (base == nullptr || base->isInterface()) return true;
-    const qestl::SmartPtr baseRef(base);
-
-    context.lookup().clearResults();
-    // Constructing the object runs its bases' constructors whatever their
-    // access: a constructor written without an access keyword is private, and
-    // a viewer-filtered lookup from the derived class would hide it, so the
-    // base would pass for one declaring none and its constructor never run.
-    klass->dynamicMethods.collectByName(context, base->name.view(), 0);
+    // A base that declares no constructor is constructed by its own base's:
+    // the chain is climbed in a loop, not a call per class (a chain of a
+    // million classes took a million stack frames).
+    model::ClassObject* klass = model::asClass(model::asObject(classRef));
+    model::ClassObject* base = nullptr;
     model::IRValueList candidates;
-    context.lookup().candidates().swap(candidates);
-    context.lookup().clearResults();
-
-    bool baseDeclares = false;
     model::IRResult* chosen = nullptr;
-    for (model::IRResult& candidate : candidates) {
-        model::IRObject* object = candidate.objectPtr();
-        if (object == nullptr || !object->isKind(model::kKindFunction)) continue;
-        if (object->ownerObject() == klass) continue;
-        baseDeclares = true;
-        if (object->isConstructor() && object->parameterCount() == 0) {
-            chosen = &candidate;
-            break;
+    for (; chosen == nullptr; klass = base) {
+        base = klass != nullptr ? klass->base() : nullptr;
+        if (base == nullptr || base->isInterface()) return true;
+
+        context.lookup().clearResults();
+        // Constructing the object runs its bases' constructors whatever
+        // their access: a constructor written without an access keyword is
+        // private, and a viewer-filtered lookup from the derived class would
+        // hide it, so the base would pass for one declaring none and its
+        // constructor never run.
+        klass->dynamicMethods.collectByName(context, base->name.view(), 0);
+        candidates = model::IRValueList();
+        context.lookup().candidates().swap(candidates);
+        context.lookup().clearResults();
+
+        bool baseDeclares = false;
+        for (model::IRResult& candidate : candidates) {
+            model::IRObject* object = candidate.objectPtr();
+            if (object == nullptr || !object->isKind(model::kKindFunction)) continue;
+            if (object->ownerObject() == klass) continue;
+            baseDeclares = true;
+            if (object->isConstructor() && object->parameterCount() == 0) {
+                chosen = &candidate;
+                break;
+            }
         }
+        if (chosen == nullptr && baseDeclares) return false;
     }
-    // A base that declares no constructor is constructed by its own base's.
-    if (chosen == nullptr) return baseDeclares ? false : emitBaseConstructorCalls(baseRef, context, out, node);
 
     model::IRObject* constructor = chosen->objectPtr();
     model::Operand target;
