@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "codegen/near_misses.h"
@@ -97,9 +96,17 @@ public:
     };
 
 private:
+    // False when the node carries a deferred message already.
+    bool mark(const qeAbstractNode* node);
+
     uint32_t declared_ = 0;
     uint32_t unsettled_ = 0;
-    // Membership only: addresses never order anything here.
-    std::unordered_set<const qeAbstractNode*> marked_;
+    // The nodes marked, open-addressed (null is a free slot; a power of two
+    // long). Membership only: addresses never order anything here. A chain
+    // of a million classes written subclass first defers a million errors
+    // in one run: a node-based set allocated each and walked them all again
+    // to be cleared.
+    std::vector<const qeAbstractNode*> marked_;
+    size_t markedCount_ = 0;
     std::vector<Entry> entries_;
 };
