@@ -9,8 +9,7 @@ using model::Operand;
 using qestl::SmartPtr;
 
 ScopeChain::ScopeChain()
-    : module(std::make_unique<Container>(model::kImageHeap)),
-      heaps{std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>()},
+    : heaps{std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>()},
       frame(std::make_unique<Container>(model::kStackFrame)) {}
 
 ScopeChain::~ScopeChain() { clear(); }
@@ -19,7 +18,6 @@ void ScopeChain::clear() {
     head.reset();
     records.clear();
     frames.clear();
-    module->clear();
     for (auto& heap : heaps) heap->clear();
     frame->clear();
     frame->owner.reset();
@@ -81,7 +79,6 @@ bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, co
             object->bindIntrinsicMember(context, name, record->mode);
         }
     }
-    visit(*module);
     for (auto& heap : heaps) visit(*heap);
     return !lookup.candidates().empty();
 }

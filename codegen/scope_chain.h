@@ -1,5 +1,5 @@
 // The scope chain of a compilation: the object whose names are seen first,
-// the module, the three image heaps, the stack frame of the function being
+// the three image heaps, the stack frame of the function being
 // compiled with the frames around it, and the stack of object scopes.
 #pragma once
 
@@ -59,9 +59,8 @@ public:
     void popFrame();
 
     // Every visible object of that name: the head object, the frame, the
-    // innermost object scope, the module and the heaps. True when the
-    // candidate list is not empty afterwards. The model binds members
-    // through `context`.
+    // innermost object scope and the heaps. True when the candidate list is
+    // not empty afterwards. The model binds members through `context`.
     bool lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name);
 
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
@@ -79,7 +78,6 @@ public:
     void clearHead() { head.reset(); }
 
     qestl::SmartPtr head;
-    std::unique_ptr<model::Container> module;
     std::unique_ptr<model::cbHeap> heaps[3];
     std::unique_ptr<model::Container> frame;
     std::vector<ScopeRecord> records;
