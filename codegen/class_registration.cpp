@@ -93,17 +93,24 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // template's owner: owned by the function that named it first, it
         // would be hidden from every other class (its arguments with it).
         if (lookup_.scopes().frame->owner && !global) c->setOwner(model::IRResult(lookup_.scopes().frame->owner));
+        // The image heap takes the holder's name and most often the class's:
+        // in a program of many classes both places lie far outside the
+        // caches, and are loaded at once.
+        model::Container& heap = *lookup_.scopes().heaps[0];
+        if (declareInScope && lookup_.scopes().records.empty()) heap.prefetchPlace(name);
         emitter_.list(kRecordList).pushBack(klass);
         // "$class<n>@<name>", written piece by piece: formatting it took
         // more than the rest of a class's registration.
         char digits[16];
-        const int held = static_cast<int>(lookup_.scopes().heaps[0]->members().size());
+        const int held = static_cast<int>(heap.members().size());
         const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
         std::string holderName;
         holderName.reserve(sizeof "$class@" + sizeof digits + name.size());
         holderName.append("$class").append(digits, static_cast<size_t>(end - digits)).append("@").append(name);
+        const qestl::HashedText hashedHolder(holderName);
+        heap.prefetchPlace(hashedHolder);
         SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, model::builtinTypes().anyType, 0);
-        lookup_.scopes().heaps[0]->findOrCreate(holderName, holder);
+        heap.findOrCreateHashed(hashedHolder, holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }

@@ -274,11 +274,17 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
             if (!declarator || isDeclared(declarator)) continue;
             IRObject* object = ownerObjectOf(declarator);
             if (object == nullptr) {
+                // The class's place for the name is loaded while the object
+                // is made: a class of many fields has its table far outside
+                // the caches.
+                const qestl::HashedText name(declarator->text.view());
+                if (klass != nullptr)
+                    (isStatic ? klass->staticProperties : klass->dynamicProperties).prefetchPlace(name);
                 SmartPtr made =
                     makeFieldObject(declarator, scope, isStatic, (node->flags & NodeFlag::Final) != 0, node);
                 object = model::asObject(made);
                 object->opcode = 153;
-                const model::Operand placed = klass != nullptr ? klass->addProperty(object->name.view(), made, isStatic)
+                const model::Operand placed = klass != nullptr ? klass->addProperty(name, made, isStatic)
                                                                : context.lookup().scopes().declareObject(
                                                                      object->name.view(), made, isStatic);
                 if (placed.kind == model::kErrorOperand) {
@@ -305,15 +311,16 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
         if (!declarator || isDeclared(declarator)) continue;
         IRObject* object = ownerObjectOf(declarator);
         if (object == nullptr) {
+            const qestl::HashedText name(declarator->text.view());
+            klass->staticProperties.prefetchPlace(name);
             SmartPtr made = makeFieldObject(declarator, scope, true, true, declarator);
             object = model::asObject(made);
             object->modifiers |= 0x40;
             object->flagsB |= 0x40;
             // Entered once: a later cycle takes the object from its node and
             // never meets it as its own duplicate.
-            const bool taken = klass->indexOfMember(*object) != 0 ||
-                               klass->staticProperties.findOrCreate(object->name.view(), made).kind ==
-                                   model::kErrorOperand;
+            const bool taken = klass->indexOfMember(*object, name) != 0 ||
+                               klass->staticProperties.findOrCreateHashed(name, made).kind == model::kErrorOperand;
             if (taken) {
                 context.deferError(diag::DuplicateObject, declarator);
                 return SmartPtr();

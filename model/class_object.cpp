@@ -144,10 +144,9 @@ const qestl::qestringA& ClassObject::getName() const {
 
 qestl::SmartPtr ClassObject::valueType() const { return builtinTypes().classType; }
 
-uint32_t ClassObject::indexOfMember(const IRObject& member) const {
+uint32_t ClassObject::indexOfMember(const IRObject& member, const qestl::HashedText& name) const {
     const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
                                       &templateArgumentTable};
-    const qestl::HashedText name(member.name.view());  // hashed once for the five tables
     for (const Container* t : order) {
         const IndexList* listed = t->indexesOf(name);
         if (listed == nullptr) continue;
@@ -157,9 +156,14 @@ uint32_t ClassObject::indexOfMember(const IRObject& member) const {
     return 0;
 }
 
-Operand ClassObject::addProperty(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
-    if (const uint32_t at = indexOfMember(*asObject(member))) return errorOperand(at - 1);
-    return (isStaticMember ? staticProperties : dynamicProperties).findOrCreate(memberName, member);
+Operand ClassObject::addProperty(const qestl::HashedText& memberName, const qestl::SmartPtr& member,
+                                 bool isStaticMember) {
+    // Mostly entered under its own name: the name is hashed once for both.
+    const IRObject& object = *asObject(member);
+    const uint32_t at = memberName.text == object.name.view() ? indexOfMember(object, memberName)
+                                                              : indexOfMember(object);
+    if (at != 0) return errorOperand(at - 1);
+    return (isStaticMember ? staticProperties : dynamicProperties).findOrCreateHashed(memberName, member);
 }
 
 Operand ClassObject::addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,

@@ -117,7 +117,7 @@ public:
 
     // Member registration: the member's slot operand, or an error operand
     // (kind 33) whose value is the index of the member already held.
-    Operand addProperty(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
+    Operand addProperty(const qestl::HashedText& memberName, const qestl::SmartPtr& member, bool isStaticMember);
     Operand addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,
                       bool isStaticMember);
     Operand addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember);
@@ -130,7 +130,9 @@ public:
     // 1 + the member's position in the four tables (searched in order), else
     // in the template arguments, found by name and then identity; 0 when the
     // class does not hold this object.
-    uint32_t indexOfMember(const IRObject& member) const;
+    uint32_t indexOfMember(const IRObject& member) const { return indexOfMember(member, member.name.view()); }
+    // The same with the member's name hashed already.
+    uint32_t indexOfMember(const IRObject& member, const qestl::HashedText& name) const;
 
     void setBaseClass(const qestl::SmartPtr& baseType, uint32_t access = 64);
     // False when the context reported an error (the flags stay set).

@@ -165,7 +165,8 @@ Operand Container::slotFor(IRObject* member, uint64_t value) {
     return reference;
 }
 
-Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& memberRef, NameEntry* out) {
+Operand Container::findOrCreateHashed(const qestl::HashedText& hashed, const qestl::SmartPtr& memberRef,
+                                      NameEntry* out) {
     IRObject* member = asObject(memberRef);
     // Enum constants without a value of their own: the declaration pass
     // numbers them by position, before any initialiser is known; the compile
@@ -184,7 +185,6 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         member->setConstantValue(number, member->isConst());
         return true;
     };
-    const qestl::HashedText hashed(name);
     const IndexList* listed = indexesOf(hashed);
     uint32_t index;
     const bool fresh = listed == nullptr;
@@ -194,7 +194,7 @@ Operand Container::findOrCreate(std::string_view name, const qestl::SmartPtr& me
         index = listed->front();
         if (members_[index].get() != member) return errorOperand(kErrDuplicateName);
     }
-    if (out != nullptr) *out = NameEntry{std::string(name), index};
+    if (out != nullptr) *out = NameEntry{std::string(hashed.text), index};
     if (numbered(index, fresh)) return member->constantValue();
     return allocateSlot(member, index);
 }

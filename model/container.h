@@ -151,7 +151,10 @@ public:
     virtual bool writeToLibrary(LibraryWriter& out);
     virtual bool readFromLibrary(LibraryReader& in);
 
-    Operand findOrCreate(std::string_view name, const qestl::SmartPtr& member, NameEntry* out = nullptr);
+    Operand findOrCreate(std::string_view name, const qestl::SmartPtr& member, NameEntry* out = nullptr) {
+        return findOrCreateHashed(name, member, out);
+    }
+    Operand findOrCreateHashed(const qestl::HashedText& name, const qestl::SmartPtr& member, NameEntry* out = nullptr);
     Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) {
         return findOrCreate(name, member);
     }
@@ -227,6 +230,11 @@ public:
     const IndexList* indexesOf(const qestl::HashedText& name) const {
         if (tables_ == nullptr || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
         return tables_->index.find(name);
+    }
+    // The place where indexesOf(name) will look, loaded ahead
+    // (MemberIndex::prefetch).
+    void prefetchPlace(const qestl::HashedText& name) const {
+        if (tables_ != nullptr) tables_->index.prefetch(name);
     }
     size_t indexEntryCount() const { return indexEntries_; }
     const std::vector<uint64_t>& slotValues() const;

@@ -115,6 +115,12 @@ public:
     IndexList* find(const qestl::HashedText& name) {
         return const_cast<IndexList*>(static_cast<const MemberIndex*>(this)->find(name));
     }
+    // Loads ahead the place where the name's search begins: in a large
+    // program the array lies far outside the caches, and a caller with other
+    // work to do first waits for it once, in parallel with that work.
+    void prefetch(const qestl::HashedText& name) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[(name.hash | kLiveBit) & (slots_.size() - 1)]);
+    }
     // The list of the name, made empty when the name is new.
     IndexList& findOrAdd(std::string_view name) { return findOrAddHashed(qestl::HashedText(name)); }
     IndexList& findOrAddHashed(const qestl::HashedText& hashed) {

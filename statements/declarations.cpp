@@ -1,6 +1,9 @@
 // The steps the declaration compilers share.
 #include "statements/declarations.h"
 
+#include <charconv>
+#include <string>
+
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
@@ -99,15 +102,26 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
     model::IRObject* o = model::asObject(object);
     if (madeBefore && context.lookup().scopes().declarationMode == kDeclareMember) {
         model::ClassObject* klass = context.lookup().scopes().innermostClass();
-        if (klass != nullptr && klass->indexOfMember(*o) != 0) {
-            if (!isStatic) return klass->dynamicProperties.findOrCreate(o->name.view(), object);
-            // A static member's value lives in the image heap, as for one
-            // the scope declares.
-            qestl::qestringA hidden;
-            hidden.appendFormat("$unnamed_object_%d",
-                                static_cast<int>(context.lookup().scopes().heaps[0]->members().size()));
-            context.lookup().scopes().heaps[0]->findOrCreate(hidden.view(), object);
-            return klass->staticProperties.findOrCreate(o->name.view(), object);
+        if (klass == nullptr) return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
+        const qestl::HashedText name(o->name.view());
+        if (!isStatic) {
+            if (klass->indexOfMember(*o, name) != 0) return klass->dynamicProperties.findOrCreateHashed(name, object);
+            return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
+        }
+        // A static member's value lives in the image heap, as for one the
+        // scope declares. Its place there and the class's are loaded at
+        // once: a large program has both far outside the caches.
+        klass->staticProperties.prefetchPlace(name);
+        model::Container& heap = *context.lookup().scopes().heaps[0];
+        char digits[16];
+        const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<int>(heap.members().size())).ptr;
+        std::string hidden("$unnamed_object_");
+        hidden.append(digits, static_cast<size_t>(end - digits));
+        const qestl::HashedText hiddenName(hidden);
+        heap.prefetchPlace(hiddenName);
+        if (klass->indexOfMember(*o, name) != 0) {
+            heap.findOrCreateHashed(hiddenName, object);
+            return klass->staticProperties.findOrCreateHashed(name, object);
         }
     }
     return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
