@@ -134,8 +134,8 @@ void warnUnusedObjects(model::Container& frame, CompileContext& context) {
 
 // ---- what the model asks
 
-bool CompileContext::resolveOperand(Operand& operand, uint64_t recordSize, bool keepAsTarget) {
-    return codegen::resolveOperand(operand, *this, recordSize, keepAsTarget);
+bool CompileContext::resolveOperand(Operand& operand, bool keepAsTarget) {
+    return codegen::resolveOperand(operand, *this, keepAsTarget);
 }
 
 void CompileContext::fixupOperand(Operand& operand, model::cbircode& record, uint64_t base) {

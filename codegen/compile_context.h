@@ -143,7 +143,7 @@ public:
     void emitProgramEntry();
 
     // ---- what the model asks
-    bool resolveOperand(model::Operand& operand, uint64_t recordSize, bool keepAsTarget) override;
+    bool resolveOperand(model::Operand& operand, bool keepAsTarget) override;
     void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override;
     void appendToThirdList(const qestl::SmartPtr& instruction) override;
     void addCandidate(const model::IRResult& result) override { lookup_.addResult(result); }

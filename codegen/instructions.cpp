@@ -121,7 +121,7 @@ SmartPtr makeMovEdxEax(IRObject* edxType, IRObject* eaxType) {
 }
 SmartPtr makeJump(uint32_t opcode, int64_t value) { return makeInstructionWithOperand(opcode, Operand(value)); }
 
-bool resolveOperand(Operand& operand, ModelContext& context, uint64_t, bool keepAsTarget) {
+bool resolveOperand(Operand& operand, ModelContext& context, bool keepAsTarget) {
     for (;;) {
         IRObject* target = nullptr;
         if (operand.target) {

@@ -67,7 +67,7 @@ SmartPtr makeJump(uint32_t opcode, int64_t value);
 // Resolution of one operand before addresses are read (always true), and
 // its fix-up just before writing; base is the end of the record. The fix-up
 // is false when the operand refers to a record the image never placed.
-bool resolveOperand(Operand& operand, model::ModelContext& context, uint64_t recordSize, bool keepAsTarget);
+bool resolveOperand(Operand& operand, model::ModelContext& context, bool keepAsTarget);
 bool fixupOperand(Operand& operand, cbircode& record, uint64_t base);
 
 // The sum of the encoded sizes of list[from, to).

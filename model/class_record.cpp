@@ -58,14 +58,16 @@ bool ClassObject::resolveOperands(ModelContext& context) {
 
 uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
     const size_t start = out.position();
-    // Fix-up is relative to the end of the whole record, containers included.
-    const uint64_t size = encodedSize();
     notePlaced();
     requireOperandSlots();
-    // The size half of operand 1 comes from placement; a record that was
-    // never placed (or placed with other members) must not go out with it.
-    if (operands[1].encodedKind != kImmInt || (static_cast<uint64_t>(operands[1].encodedValue) & 0xFFFFFFFFu) != size)
+    // Fix-up is relative to the end of the whole record, containers
+    // included: placement left that size in operand 1, and a record that
+    // was never placed (or placed with other members) must not go out with
+    // it. Its tables are measured as they are written, not walked once more
+    // before.
+    if (operands[1].encodedKind != kImmInt)
         internalFault("internal error: class record %s encoded before it was placed", name.c_str());
+    const uint64_t size = static_cast<uint64_t>(operands[1].encodedValue) & 0xFFFFFFFFu;
     for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
     out.u32le(opcode);
     for (uint64_t i = 0; i < operandCount; ++i) {
@@ -77,7 +79,9 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
                          sharedAnonymousProperties})
         if (t != nullptr) at += t->encode(context, out, context.typeStream(), at);
-    return out.position() - start;
+    if (out.position() - start != size)
+        internalFault("internal error: class record %s encoded before it was placed", name.c_str());
+    return size;
 }
 
 uint32_t ClassObject::signatureHash(uint32_t seed) const {

@@ -77,10 +77,11 @@ void cbircode::requireOperandSlots() const {
 bool cbircode::resolveOperands(ModelContext& context) {
     notePlaced();
     requireOperandSlots();
-    const uint64_t size = encodedSize();
+    // The record's size is not asked for: a class record would measure
+    // every member of its tables to answer.
     bool resolved = true;
     for (uint64_t i = 0; i < operandCount; ++i)
-        resolved = context.resolveOperand(operands[i], size, i == 0 && keepFirstOperand != 0) && resolved;
+        resolved = context.resolveOperand(operands[i], i == 0 && keepFirstOperand != 0) && resolved;
     return resolved;
 }
 

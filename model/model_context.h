@@ -30,7 +30,7 @@ public:
 
     // Linking and fix-up of one operand (resolution before addresses are
     // read, fix-up just before the record is written at base - size).
-    virtual bool resolveOperand(Operand& operand, uint64_t recordSize, bool keepAsTarget) = 0;
+    virtual bool resolveOperand(Operand& operand, bool keepAsTarget) = 0;
     virtual void fixupOperand(Operand& operand, cbircode& record, uint64_t base) = 0;
 
     // The third code list (lock instructions, built-in method bodies).

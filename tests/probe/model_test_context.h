@@ -23,8 +23,8 @@ public:
     static constexpr uint64_t kResourceBase = 1048576;
     static constexpr uint64_t kRelocationBase = 2097152;
 
-    bool resolveOperand(model::Operand& operand, uint64_t size, bool keep) override {
-        return codegen::resolveOperand(operand, *this, size, keep);
+    bool resolveOperand(model::Operand& operand, bool keep) override {
+        return codegen::resolveOperand(operand, *this, keep);
     }
     void fixupOperand(model::Operand& operand, model::cbircode& record, uint64_t base) override {
         codegen::fixupOperand(operand, record, base);
