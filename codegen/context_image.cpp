@@ -20,6 +20,7 @@ ImageParts imagePartsOf(CompileContext& context) {
     ProgramTables& tables = context.tables();
     parts.lentBytes = tables.lentBytes();
     parts.resources = &tables.resources().items();
+    parts.resourceTable = &tables.resources();
     parts.importTable = &tables.importTableRecord();
     parts.relocationHead = &tables.relocationRecord();
     parts.relocations = &tables.relocations().entries();

@@ -1,5 +1,7 @@
 #include "codegen/image_parts.h"
 
+#include "codegen/resource_table.h"
+#include "model/ir_object.h"
 #include "model/opcodes.h"
 
 namespace codegen {
@@ -13,6 +15,41 @@ size_t lengthOf(const qestl::SmartPtrVector* list) { return list != nullptr ? li
 uint64_t placeList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t at) {
     if (list == nullptr) return at;
     model::forEachRecord(*list, [&](model::cbircode& record) { at = record.assignAddress(context, at); });
+    return at;
+}
+
+// A class record enters its name and link name among the string resources
+// as it is placed: in a program of a million classes each search would wait
+// for memory on its own. The texts of a record some places ahead are asked
+// for, and a few places later the places where their searches begin.
+uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVector* list, const ResourceTable* names,
+                        uint64_t at) {
+    if (list == nullptr || names == nullptr) return placeList(context, list, at);
+    constexpr size_t kTextsAhead = 12, kSearchesAhead = 6;
+    const size_t count = list->size();
+    auto classAt = [&](size_t i) -> model::IRObject* {
+        if (i >= count) return nullptr;
+        auto* record = (*list)[i].as<model::cbircode>();
+        return record->opcode == model::kOpClassRecord ? static_cast<model::IRObject*>(record) : nullptr;
+    };
+    size_t i = 0;
+    model::forEachRecord(*list, [&](model::cbircode& record) {
+        if (!names->stringsOutgrowCaches()) {
+            ++i;
+            at = record.assignAddress(context, at);
+            return;
+        }
+        if (model::IRObject* later = classAt(i + kTextsAhead)) {
+            __builtin_prefetch(later->name.c_str());
+            __builtin_prefetch(later->linkName().c_str());
+        }
+        if (model::IRObject* later = classAt(i + kSearchesAhead)) {
+            names->prefetchString(later->name.view());
+            names->prefetchString(later->linkName().view());
+        }
+        ++i;
+        at = record.assignAddress(context, at);
+    });
     return at;
 }
 
@@ -90,7 +127,7 @@ uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& plac
         at += heapPadding(at);
         if (parts.heap != nullptr) at = parts.heap->assignAddress(context, at);
     }
-    at = sections[kThirdEnd] = placeList(context, parts.codeLists[2], at);
+    at = sections[kThirdEnd] = placeClassList(context, parts.codeLists[2], parts.resourceTable, at);
     at = sections[kResourcesEnd] = placeList(context, parts.resources, at);
     if (parts.importTable != nullptr) at = parts.importTable->assignAddress(context, at);
     sections[kImportTableEnd] = at;

@@ -27,6 +27,7 @@ constexpr uint64_t kModuleHeadSize = 16;
 constexpr uint64_t kModuleEntrySize = 16;
 
 class LentBytes;
+class ResourceTable;
 
 struct ImageParts {
     model::ModelContext* context = nullptr;
@@ -37,6 +38,8 @@ struct ImageParts {
     model::cbircode* heapRecord = nullptr;
     model::Container* heap = nullptr;
     const qestl::SmartPtrVector* resources = nullptr;
+    // Where class records find their names as they are placed.
+    const ResourceTable* resourceTable = nullptr;
     model::cbircode* importTable = nullptr;
     // The two table heads (opcodes 164 with two operands, 165 with one);
     // operand 0 takes the entry count as a long immediate.

@@ -90,6 +90,14 @@ public:
 
     const qestl::SmartPtrVector& items() const { return items_; }
 
+    // A large program's string index lies far outside the caches: the
+    // place where a later getOrAdd of the text will search is loaded ahead.
+    // Below that size the text is not even hashed.
+    bool stringsOutgrowCaches() const { return strings_.outgrowsCaches(); }
+    void prefetchString(std::string_view text) const {
+        if (strings_.outgrowsCaches()) strings_.prefetch(qestl::HashedText(text).hash);
+    }
+
     // The built-ins' link names, registered once for a process that compiles
     // many times: the registry's table keeps its items (no teardown detaches
     // them) and notes their state; each compilation's table starts from them
@@ -121,6 +129,8 @@ private:
         void add(size_t hash, size_t at);
         size_t size() const { return used_; }
         bool empty() const { return used_ == 0; }
+        bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
+        void prefetch(size_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
         void clear() {
             slots_.clear();
             used_ = 0;
@@ -131,7 +141,8 @@ private:
             size_t hash = 0;
             size_t item = kNone;  // kNone: empty
         };
-        std::vector<Slot> slots_;  // a power of two, at most half used
+        static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
+        std::vector<Slot> slots_;                                // a power of two, at most half used
         size_t used_ = 0;
     };
 
