@@ -9,6 +9,25 @@
 #include "model/model_context.h"
 
 namespace model {
+namespace {
+
+// The members of a class record's tables lie apart from it and from each
+// other: resolving, placing and encoding them one by one waited for each in
+// turn. Asked for together first (the first ones of a large table; its own
+// walk looks further ahead), their waits overlap.
+void prefetchMembers(const ClassObject& owner) {
+    constexpr size_t kMembers = 16;
+    for (const Container* t :
+         {&owner.dynamicMethods, &owner.staticMethods, &owner.dynamicProperties, &owner.staticProperties,
+          static_cast<const Container*>(owner.sharedAnonymousProperties)}) {
+        if (t == nullptr) continue;
+        const qestl::SmartPtrVector& members = t->members();
+        const size_t count = members.size() < kMembers ? members.size() : kMembers;
+        for (size_t i = 0; i < count; ++i) __builtin_prefetch(members[i].get());
+    }
+}
+
+}  // namespace
 
 uint64_t ClassObject::encodedSize() const {
     uint64_t size = 12 * operandCount + 8;
@@ -19,6 +38,7 @@ uint64_t ClassObject::encodedSize() const {
 }
 
 uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
+    prefetchMembers(*this);
     noteWrite();
     operands[2] = context.stringResource(name.view());
     operands[6] = context.stringResource(linkName().view());
@@ -42,22 +62,30 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     // Guards only against re-entry (a class reached again through its own
     // members while it resolves).
     if (resolvedOnce) return true;
+    prefetchMembers(*this);
     notePlaced();
     resolvedOnce = 1;
     bool ok = cbircode::resolveOperands(context);
     ClassObject* b = base();
     if (b != nullptr && b->imported) operands[5].kind = operands[5].encodedKind = kLibraryObjectOffset;
+    auto resolveMembers = [&](const qestl::SmartPtrVector& members) {
+        constexpr size_t kAhead = 16;
+        const size_t count = members.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count) __builtin_prefetch(members[i + kAhead].get());
+            ok = members[i].as<cbircode>()->resolveOperands(context) && ok;
+        }
+    };
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        for (const qestl::SmartPtr& member : t->members()) ok = member.as<cbircode>()->resolveOperands(context) && ok;
-    if (!baseClass && sharedAnonymousProperties != nullptr)
-        for (const qestl::SmartPtr& member : sharedAnonymousProperties->members())
-            ok = member.as<cbircode>()->resolveOperands(context) && ok;
+        resolveMembers(t->members());
+    if (!baseClass && sharedAnonymousProperties != nullptr) resolveMembers(sharedAnonymousProperties->members());
     resolvedOnce = 0;
     return ok;
 }
 
 uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
     const size_t start = out.position();
+    prefetchMembers(*this);
     notePlaced();
     requireOperandSlots();
     // Fix-up is relative to the end of the whole record, containers

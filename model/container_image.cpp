@@ -20,6 +20,38 @@ uint32_t tagOf(const IRObject& member) {
 
 bool isNativeImport(const IRObject& member) { return member.opcode == kOpNativeCall; }
 
+// The names of the members some places ahead are looked for in the pool
+// while these are written: in a container of a million members each search
+// would otherwise wait for memory on its own. A batch's prefetches go out
+// together, so that their waits overlap. Each call takes four batches a step
+// further: the members of the farthest, the bytes of the names of the next,
+// then the places of both names in the pool (the link name built first),
+// and the texts those places hold. The first call, at 0, starts all four.
+constexpr size_t kLookAheadBatch = 16;
+
+[[gnu::noinline]] void lookAhead(const qestl::SmartPtrVector& members, const NameStringPool& pool, size_t at) {
+    constexpr size_t kBatch = kLookAheadBatch;
+    const size_t count = members.size();
+    const size_t first = at == 0 ? 0 : at + 3 * kBatch;
+    for (size_t i = first; i < at + 4 * kBatch && i < count; ++i) {
+        const char* later = reinterpret_cast<const char*>(members[i].get());
+        for (size_t line = 0; line < sizeof(IRObject); line += 64) __builtin_prefetch(later + line);
+    }
+    for (size_t i = at == 0 ? 0 : at + 2 * kBatch; i < at + 3 * kBatch && i < count; ++i)
+        __builtin_prefetch(asObject(members[i])->name.c_str());
+    for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i) {
+        IRObject& later = *asObject(members[i]);
+        later.buildLinkName();
+        pool.prefetchPlace(later.name.view());
+        pool.prefetchPlace(later.linkName().view());
+    }
+    for (size_t i = at; i < at + kBatch && i < count; ++i) {
+        const IRObject& later = *asObject(members[i]);
+        pool.prefetchText(later.name.view());
+        pool.prefetchText(later.linkName().view());
+    }
+}
+
 }  // namespace
 
 uint64_t Container::entrySize(const IRObject& member) const {
@@ -36,8 +68,12 @@ uint64_t Container::encodedSize() const {
 
 uint64_t Container::assignAddress(ModelContext& context, uint64_t position) {
     uint64_t entry = position + 8;
-    for (const qestl::SmartPtr& held : members_) {
-        IRObject& member = *asObject(held);
+    // A large table's members are asked for some places ahead.
+    constexpr size_t kAhead = 16;
+    const size_t count = members_.size();
+    for (size_t at = 0; at < count; ++at) {
+        if (at + kAhead < count) __builtin_prefetch(members_[at + kAhead].get());
+        IRObject& member = *asObject(members_[at]);
         const bool variable = member.kind == kKindVariable || member.kind == kKindClassHolder;
         const bool placed = tagOf(member) == kKindFunction || (variable && (kind_ != kStaticProperties || member.imported));
         if (placed) member.assignAddress(context, entry + kHeadSize);
@@ -59,45 +95,17 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     out.u32le(kind_);
     out.u32le(static_cast<uint32_t>(members_.size()));
     uint64_t entry = position + 8;
-    // The names of the members some places ahead are looked for in the
-    // pool while these are written: in a container of a million members
-    // each search would otherwise wait for memory on its own. A batch's
-    // prefetches go out together, so that their waits overlap; the texts a
-    // batch's places hold are asked for a batch later.
-    constexpr size_t kBatch = 16;
+    // A container of many members fills the pool as it goes: it looks
+    // ahead from the start.
     constexpr size_t kManyMembers = 4096;
     const NameStringPool& pool = context.nameStringPool();
     const size_t count = members_.size();
-    auto prefetchPlaces = [&](size_t from) {
-        for (size_t at = from; at < from + kBatch && at < count; ++at) {
-            IRObject& later = *asObject(members_[at]);
-            later.buildLinkName();
-            pool.prefetchPlace(later.name.view());
-            pool.prefetchPlace(later.linkName().view());
-        }
-    };
-    auto prefetchTexts = [&](size_t from) {
-        for (size_t at = from; at < from + kBatch && at < count; ++at) {
-            const IRObject& later = *asObject(members_[at]);
-            pool.prefetchText(later.name.view());
-            pool.prefetchText(later.linkName().view());
-        }
-    };
-    // A container of many members fills the pool as it goes: it looks
-    // ahead from the start.
     const bool ahead = pool.outgrowsCaches() || count >= kManyMembers;
-    if (ahead) {
-        prefetchPlaces(0);
-        prefetchPlaces(kBatch);
-        prefetchTexts(0);
-    }
+    if (ahead) lookAhead(members_, pool, 0);
     for (size_t at = 0; at < count; ++at) {
         IRObject& member = *asObject(members_[at]);
         if (!ahead) member.buildLinkName();  // else built when its place was asked for
-        else if (at % kBatch == 0) {
-            prefetchPlaces(at + 2 * kBatch);
-            prefetchTexts(at + kBatch);
-        }
+        else if (at % kLookAheadBatch == 0) lookAhead(members_, pool, at + kLookAheadBatch);
         const uint32_t tag = tagOf(member);
         out.u32le(tag);
         writeStringRef(context, out, member.name.view(), entry + 4);
