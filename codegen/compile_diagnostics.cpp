@@ -9,7 +9,6 @@
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
-#include "foundation/open_slots.h"
 #include "options/compile_options.h"
 #include "source/source_project.h"
 
@@ -238,27 +237,10 @@ void DiagnosticCapture::close(CompileDiagnostics& diagnostics) {
     parent->warningPrefix.append(warningText);
 }
 
-bool DeferredDiagnostics::mark(const qeAbstractNode* node) {
-    const auto homeOf = [](const qeAbstractNode* at) {
-        return static_cast<size_t>((reinterpret_cast<uintptr_t>(at) >> 4) * 0x9E3779B97F4A7C15u >> 32);
-    };
-    const auto isFree = [](const qeAbstractNode* slot) { return slot == nullptr; };
-    // At most half used.
-    if (2 * (markedCount_ + 1) > marked_.size())
-        qestl::placeSlotsAgain(marked_, marked_.empty() ? 64 : 2 * marked_.size(), isFree, homeOf);
-    const size_t mask = marked_.size() - 1;
-    size_t at = homeOf(node) & mask;
-    for (; marked_[at] != nullptr; at = (at + 1) & mask)
-        if (marked_[at] == node) return false;
-    marked_[at] = node;
-    ++markedCount_;
-    return true;
-}
-
 void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode>& node) {
     ++unsettled_;
     if (node) {
-        if (!mark(node.get())) return;
+        if ((node->flags & NodeFlag::DeclarationMark) != 0) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
     entries_.push_back(Entry{qestl::qestringA(text), node, nullptr, {}});
@@ -268,7 +250,7 @@ void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qe
                                         const codegen::NearMissList& suggestions) {
     ++unsettled_;
     if (node) {
-        if (!mark(node.get())) return;
+        if ((node->flags & NodeFlag::DeclarationMark) != 0) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
     entries_.push_back(Entry{qestl::qestringA(), node, &entry, suggestions});
@@ -276,7 +258,8 @@ void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qe
 
 void DeferredDiagnostics::clear() {
     restartCounts();
-    std::vector<const qeAbstractNode*>().swap(marked_);
-    markedCount_ = 0;
+    // Every marked node has its entry: the marks go with the entries.
+    for (const Entry& entry : entries_)
+        if (entry.node) entry.node->flags &= ~NodeFlag::DeclarationMark;
     entries_.clear();
 }

@@ -96,17 +96,11 @@ public:
     };
 
 private:
-    // False when the node carries a deferred message already.
-    bool mark(const qeAbstractNode* node);
-
     uint32_t declared_ = 0;
     uint32_t unsettled_ = 0;
-    // The nodes marked, open-addressed (null is a free slot; a power of two
-    // long). Membership only: addresses never order anything here. A chain
-    // of a million classes written subclass first defers a million errors
-    // in one run: a node-based set allocated each and walked them all again
-    // to be cleared.
-    std::vector<const qeAbstractNode*> marked_;
-    size_t markedCount_ = 0;
+    // A node that carries a deferred message has its DeclarationMark set,
+    // from the entry's making until it is reported or cleared: a chain of a
+    // million classes written subclass first defers a million errors in one
+    // run, and a table of the marked nodes missed the caches at each.
     std::vector<Entry> entries_;
 };
