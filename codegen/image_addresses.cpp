@@ -1,7 +1,7 @@
 #include "codegen/image_parts.h"
 
 #include "codegen/resource_table.h"
-#include "model/ir_object.h"
+#include "model/class_object.h"
 #include "model/opcodes.h"
 
 namespace codegen {
@@ -106,6 +106,39 @@ bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list
     return resolved;
 }
 
+model::ClassObject* classRecordOf(model::cbircode& record) {
+    return record.opcode == model::kOpClassRecord ? static_cast<model::IRObject&>(record).asClassObject() : nullptr;
+}
+
+// The third list, noting the class records it resolves in this walk.
+bool resolveClassList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t walk) {
+    bool resolved = true;
+    if (list == nullptr) return resolved;
+    model::forEachRecord(*list, [&](model::cbircode& record) {
+        resolved = record.resolveOperands(context) && resolved;
+        if (model::ClassObject* klass = classRecordOf(record)) klass->noteResolvedIn(walk);
+    });
+    return resolved;
+}
+
+// The members of the first heap, but for the class records resolved in
+// this walk already: resolving again changes nothing (an operand resolved
+// no longer names what resolution replaces), and in a program of a million
+// classes it waited for every class and its members once more.
+bool resolveHeapMembers(model::ModelContext& context, const qestl::SmartPtrVector& members, uint64_t walk) {
+    bool resolved = true;
+    model::forEachRecord(members, [&](model::cbircode& record) {
+        const model::ClassObject* klass = classRecordOf(record);
+        if (klass != nullptr && klass->resolvedInWalk == walk) return;
+        resolved = record.resolveOperands(context) && resolved;
+    });
+    return resolved;
+}
+
+// Counts the walks of every compilation of the process, so that no walk
+// finds a class noted in another.
+uint64_t resolutionWalks = 0;
+
 }  // namespace
 
 uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
@@ -141,6 +174,7 @@ void resolveImageOperands(const ImageParts& parts, CodePlacement& placement) {
     model::ModelContext& context = *parts.context;
     placement = CodePlacement();
     for (int round = 0; round < kResolutionRounds; ++round) {
+        const uint64_t walk = ++resolutionWalks;
         bool resolved = true;
         if (round == 0) {
             uint64_t at = kFirstBodyAddress;
@@ -156,9 +190,9 @@ void resolveImageOperands(const ImageParts& parts, CodePlacement& placement) {
             resolved = resolveList(context, parts.codeLists[0]) && resolved;
             resolved = resolveList(context, parts.codeLists[1]) && resolved;
         }
-        resolved = resolveList(context, parts.codeLists[2]) && resolved;
+        resolved = resolveClassList(context, parts.codeLists[2], walk) && resolved;
         if (parts.heapRecord != nullptr) resolved = parts.heapRecord->resolveOperands(context) && resolved;
-        if (parts.heap != nullptr) resolved = resolveList(context, &parts.heap->members()) && resolved;
+        if (parts.heap != nullptr) resolved = resolveHeapMembers(context, parts.heap->members(), walk) && resolved;
         resolveList(context, parts.resources);
         if (parts.importTable != nullptr) parts.importTable->resolveOperands(context);
         if (parts.relocationHead != nullptr) parts.relocationHead->resolveOperands(context);

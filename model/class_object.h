@@ -187,6 +187,14 @@ public:
     Container* sharedAnonymousProperties = &anonymousProperties;
     Container templateArgumentTable{kTemplateArguments};
     uint64_t recordPosition = 0;
+    // The image's resolution walk that last resolved this record, members
+    // and all, from its code list (0: none): the first heap, which names
+    // every class once more, passes over it in that walk.
+    uint64_t resolvedInWalk = 0;
+    void noteResolvedIn(uint64_t walk) {
+        noteWrite();
+        resolvedInWalk = walk;
+    }
     uint32_t inheritanceAccess = 64;
 
     // What few classes set: closures, package declaration nodes, native
