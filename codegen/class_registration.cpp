@@ -77,6 +77,8 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         if (lookup_.packages().count(link) != 0) return model::Operand(0, model::kErrorOperand, 0);
         lookup_.packages()[link] = klass;
     }
+    // Hashed once for the heap's place ahead and the entry there.
+    const qestl::HashedText hashedName(declareInScope ? name : std::string_view());
     model::Operand result;
     bool global = false;
     if (c->kind == model::kKindTemplateClass) {
@@ -97,7 +99,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // in a program of many classes both places lie far outside the
         // caches, and are loaded at once.
         model::Container& heap = *lookup_.scopes().heaps[0];
-        if (declareInScope && lookup_.scopes().records.empty()) heap.prefetchPlace(name);
+        if (declareInScope && lookup_.scopes().records.empty()) heap.prefetchPlace(hashedName);
         emitter_.list(kRecordList).pushBack(klass);
         // "$class<n>@<name>", written piece by piece: formatting it took
         // more than the rest of a class's registration.
@@ -114,6 +116,6 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }
-    if (declareInScope && !global) result = lookup_.scopes().declareClass(name, klass, isStatic);
+    if (declareInScope && !global) result = lookup_.scopes().declareClass(hashedName, klass, isStatic);
     return result;
 }

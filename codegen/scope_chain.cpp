@@ -132,11 +132,11 @@ Operand ScopeChain::declareMethod(model::ModelContext& context, const SmartPtr& 
     }
 }
 
-Operand ScopeChain::declareClass(std::string_view name, const SmartPtr& klass, bool isStatic) {
-    if (records.empty()) return heaps[0]->findOrCreate(name, klass);
+Operand ScopeChain::declareClass(const qestl::HashedText& name, const SmartPtr& klass, bool isStatic) {
+    if (records.empty()) return heaps[0]->findOrCreateHashed(name, klass);
     model::ClassObject* owner = innermostClass();
     if (owner == nullptr) return Operand();
-    return owner->addClassMember(name, klass, isStatic);
+    return owner->addClassMember(name.text, klass, isStatic);
 }
 
 SmartPtr ScopeChain::declareGlobal(std::string_view name) {

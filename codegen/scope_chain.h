@@ -68,7 +68,7 @@ public:
     model::Operand declareMethod(model::ModelContext& context, const qestl::SmartPtr& method, bool forced);
     // A nested class of the innermost class scope, or a class of the first
     // heap outside every object scope.
-    model::Operand declareClass(std::string_view name, const qestl::SmartPtr& klass, bool isStatic = false);
+    model::Operand declareClass(const qestl::HashedText& name, const qestl::SmartPtr& klass, bool isStatic = false);
     // The built-in class of that name in the second heap, made when missing.
     qestl::SmartPtr declareGlobal(std::string_view name);
     // Makes `list` (not owned) the list of the function statics declared
