@@ -129,6 +129,10 @@ qestl::SmartPtr instantiateContainer(IRObject& templ, model::ModelContext& conte
         bound.push_back(iteratorInstance(context, instance, templ, arguments, node));
     else
         bound.push_back(made);  // an iterator's own type; unused by Vector
+    // A library can name an instance whose arguments are not types: its
+    // members would name a type that is not there.
+    for (const qestl::SmartPtr& type : bound)
+        if (!type) return {};
     declareMembers(instance, context, catalogueMembers(*row), builtinNames(), bound);
     return made;
 }
