@@ -69,12 +69,7 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     ClassObject* b = base();
     if (b != nullptr && b->imported) operands[5].kind = operands[5].encodedKind = kLibraryObjectOffset;
     auto resolveMembers = [&](const qestl::SmartPtrVector& members) {
-        constexpr size_t kAhead = 16;
-        const size_t count = members.size();
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kAhead < count) __builtin_prefetch(members[i + kAhead].get());
-            ok = members[i].as<cbircode>()->resolveOperands(context) && ok;
-        }
+        forEachRecord(members, [&](cbircode& member) { ok = member.resolveOperands(context) && ok; });
     };
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         resolveMembers(t->members());

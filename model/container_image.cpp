@@ -69,16 +69,13 @@ uint64_t Container::encodedSize() const {
 uint64_t Container::assignAddress(ModelContext& context, uint64_t position) {
     uint64_t entry = position + 8;
     // A large table's members are asked for some places ahead.
-    constexpr size_t kAhead = 16;
-    const size_t count = members_.size();
-    for (size_t at = 0; at < count; ++at) {
-        if (at + kAhead < count) __builtin_prefetch(members_[at + kAhead].get());
-        IRObject& member = *asObject(members_[at]);
+    forEachRecord(members_, [&](cbircode& record) {
+        IRObject& member = static_cast<IRObject&>(record);
         const bool variable = member.kind == kKindVariable || member.kind == kKindClassHolder;
         const bool placed = tagOf(member) == kKindFunction || (variable && (kind_ != kStaticProperties || member.imported));
         if (placed) member.assignAddress(context, entry + kHeadSize);
         entry += entrySize(member);
-    }
+    });
     return entry;
 }
 
