@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
@@ -32,12 +33,30 @@ std::string_view nodeText(const SourceProject& project, const qeAbstractNode& no
 
 bool hasSpan(const qeAbstractNode& node) { return node.textEnd > node.textStart; }
 
+// A text as the C formats' "%s" reads it: up to its first zero byte.
+void appendText(std::string& out, std::string_view text) { out.append(text.substr(0, text.find('\0'))); }
+
+void appendNumber(std::string& out, int value) {
+    char digits[16];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
 }  // namespace
 
+std::string_view CompileDiagnostics::pathName(const qeAbstractNode& node) const {
+    // An index keeps its path, and every warning of a program of many
+    // classes names the same file: each path is narrowed once.
+    const uint32_t index = node.fileIndex;
+    if (index < narrowedPaths_.size() && !narrowedPaths_[index].empty()) return narrowedPaths_[index];
+    const qestl::qestringA path = qestl::narrow(project_.filePath(index));
+    if (path.empty()) return kUnknownSource;
+    if (index >= narrowedPaths_.size()) narrowedPaths_.resize(index + 1);
+    narrowedPaths_[index].assign(path.view());
+    return narrowedPaths_[index];
+}
+
 std::string CompileDiagnostics::sourceName(const _KNode<qeAbstractNode>& node) const {
-    if (!node) return kUnknownSource;
-    qestl::qestringA path = qestl::narrow(project_.filePath(node->fileIndex));
-    return path.empty() ? std::string(kUnknownSource) : std::string(path.view());
+    return node ? std::string(pathName(*node)) : std::string(kUnknownSource);
 }
 
 std::string CompileDiagnostics::sourceExcerpt(const _KNode<qeAbstractNode>& node) const {
@@ -74,20 +93,36 @@ void CompileDiagnostics::logError(std::string_view message) {
     ++errors_;
 }
 
+void CompileDiagnostics::appendHeading(std::string& message, const qeAbstractNode& node, std::string_view label) const {
+    appendText(message, pathName(node));
+    message.append("(行:");
+    appendNumber(message, static_cast<int>(node.startLine + 1));
+    message.append(", 字:");
+    appendNumber(message, static_cast<int>(node.startColumn + 1));
+    if (hasSpan(node)) {
+        message.append(", :");
+        appendNumber(message, static_cast<int>(node.textEnd - node.textStart));
+    }
+    message.append(") ").append(label).append("\n\n");
+}
+
 void CompileDiagnostics::deliverError(std::string_view text, const _KNode<qeAbstractNode>& node) {
     if (!node) return logError(text);
-    qestl::qestringA message(sourceName(node).c_str());
-    const std::string body(text);
+    std::string message;
     if (hasSpan(*node)) {
-        message.appendFormat("(行:%d, 字:%d, :%d) [Error]错误:\n\n%s", static_cast<int>(node->startLine + 1),
-                             static_cast<int>(node->startColumn + 1), static_cast<int>(node->textEnd - node->textStart),
-                             body.c_str());
-        message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
+        appendHeading(message, *node, "[Error]错误:");
+        appendText(message, text);
+        message.push_back('\n');
+        appendText(message, sourceExcerpt(node));
+        message.append(" \n");
     } else {
-        appendErrorPosition(message, node->startLine, node->startColumn);
-        message.appendFormat("\n\n%s", body.c_str());
+        appendText(message, pathName(*node));
+        qestl::qestringA position;
+        appendErrorPosition(position, node->startLine, node->startColumn);
+        message.append(position.view()).append("\n\n");
+        appendText(message, text);
     }
-    logError(message.view());
+    logError(message);
 }
 
 void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node) {
@@ -98,26 +133,25 @@ void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, co
     if (suppression_ != 0) return;
     if (options_ != nullptr && options_->suppressedWarnings.contains(static_cast<int32_t>(code))) return;
 
-    const std::string body(text);
-    const int number = static_cast<int>(code);
-    qestl::qestringA message;
+    // Written piece by piece: a program of many unused classes has a warning
+    // for each, and the format engine took most of the time they cost.
+    std::string label = "[Warning:";
+    appendNumber(label, static_cast<int>(code));
+    label.append("]警告:");
+    std::string message;
     if (!node) {
-        message.appendFormat("<unknow source>(行:%d, 字:%d) [Warning:%d]警告:\n\n%s", 0, 0, number, body.c_str());
+        message.append("<unknow source>(行:0, 字:0) ").append(label).append("\n\n");
+        appendText(message, text);
     } else {
-        message.append(sourceName(node).c_str());
-        const int line = static_cast<int>(node->startLine + 1);
-        const int column = static_cast<int>(node->startColumn + 1);
-        if (hasSpan(*node)) {
-            message.appendFormat("(行:%d, 字:%d, :%d) [Warning:%d]警告:\n\n%s", line, column,
-                                 static_cast<int>(node->textEnd - node->textStart), number, body.c_str());
-            message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
-        } else {
-            message.appendFormat("(行:%d, 字:%d) [Warning:%d]警告:\n\n%s", line, column, number, body.c_str());
-            message.appendFormat("\n%s \n", node->text.c_str());
-        }
+        appendHeading(message, *node, label);
+        appendText(message, text);
+        message.push_back('\n');
+        if (hasSpan(*node)) appendText(message, sourceExcerpt(node));
+        else appendText(message, node->text.view());
+        message.append(" \n");
     }
     if (capture_ != nullptr) {
-        capture_->warningText.append(message);
+        capture_->warningText.append(std::string_view(message));
         capture_->hasWarning = 1;
         return;
     }
@@ -127,15 +161,13 @@ void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, co
 void CompileDiagnostics::reportTip(const Diagnostic& entry, const _KNode<qeAbstractNode>& node) {
     assert(entry.kind == DiagnosticKind::Tip);
     if (!node || suppression_ != 0) return;
-    qestl::qestringA message(sourceName(node).c_str());
-    const int line = static_cast<int>(node->startLine + 1);
-    const int column = static_cast<int>(node->startColumn + 1);
+    std::string message;
+    appendHeading(message, *node, "[Tips]提示:");
+    appendText(message, entry.text);
     if (hasSpan(*node)) {
-        message.appendFormat("(行:%d, 字:%d, :%d) [Tips]提示:\n\n%s", line, column,
-                             static_cast<int>(node->textEnd - node->textStart), entry.text);
-        message.appendFormat("\n%s \n", sourceExcerpt(node).c_str());
-    } else {
-        message.appendFormat("(行:%d, 字:%d) [Tips]提示:\n\n%s", line, column, entry.text);
+        message.push_back('\n');
+        appendText(message, sourceExcerpt(node));
+        message.append(" \n");
     }
     logcat(kTipFlags, "%s", message.c_str());
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "codegen/diagnostic_capture.h"
 #include "source/node.h"
@@ -105,6 +106,10 @@ private:
 
     // A finished message: printed and counted, or held by the capture.
     void logError(std::string_view message);
+    // The node's file path, narrowed; "<未知的源文件>" when it has none.
+    std::string_view pathName(const qeAbstractNode& node) const;
+    // "<path>(行:L, 字:C[, :N]) <label>" and the empty line after it.
+    void appendHeading(std::string& message, const qeAbstractNode& node, std::string_view label) const;
 
     const SourceProject& project_;
     const CompileOptions* options_ = nullptr;
@@ -116,4 +121,6 @@ private:
     DeferredDiagnostics deferred_;
     // Node and text of every error reported once (membership only).
     std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce_;
+    // Narrowed file paths by file index (empty until asked for).
+    mutable std::vector<std::string> narrowedPaths_;
 };
