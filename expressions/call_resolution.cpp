@@ -124,9 +124,11 @@ bool isAccessible(CompileContext& context, model::IRObject& method) {
 }
 
 // Phase 1; true when it committed a method (`committed` then holds the
-// outcome).
+// outcome). Candidates that are a callee's bare members are wrapped when
+// chosen.
 bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
-                     IRValueListArray& arguments, bool constructorWanted, const StatementNode& node, bool& committed) {
+                     IRValueListArray& arguments, bool constructorWanted, const StatementNode& node, bool& committed,
+                     CalleeMembers* bare) {
     std::vector<ExactMatch> listed;
     model::IRResult* special = nullptr;
     bool accessibleTaken = false;
@@ -160,6 +162,7 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
         chosen = special;
     }
     if (chosen == nullptr) return false;
+    if (bare != nullptr && bare->held()) chosen = &bare->wrapped(static_cast<size_t>(chosen - candidates.begin()));
     committed = compileMethodCallOrIntrinsic(context, receiver, *chosen, arguments, constructorWanted, node);
     if (committed) markCommitted(*chosen, node);
     return true;
@@ -255,17 +258,18 @@ qestl::qestringA ConstructorListing::describe() const {
 
 bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
                            IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
-                           ConstructorListing& tried) {
+                           ConstructorListing& tried, CalleeMembers* bare) {
     // Binding empties the context's candidates: never work on them.
     model::IRValueList own;
     if (&candidates == &context.lookup().candidates()) {
         own.swap(context.lookup().candidates());
-        return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, tried);
+        return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, tried, bare);
     }
     context.lookup().clearResults();
     bool committed = false;
-    if (tryExactMatches(context, receiver, candidates, arguments, constructorWanted, node, committed))
+    if (tryExactMatches(context, receiver, candidates, arguments, constructorWanted, node, committed, bare))
         return committed;
+    if (bare != nullptr) bare->wrapAll(candidates);
 
     model::IRValueList chosen;
     model::IRValueList results;

@@ -99,17 +99,22 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
         return 0;
     }
 
+    CalleeMembers members(context, callee);
     compileStatement(context, callee, false);
+    members.close();
     if (context.diagnostics().hasErrors()) return 0;
-    model::IRValueList methods;
-    context.lookup().candidates().swap(methods);
+    model::IRValueList found;
+    context.lookup().candidates().swap(found);
     context.lookup().clearResults();
+    model::IRValueList& methods = members.held() ? members.bare() : found;
     if (methods.empty()) {
         context.reportError(diag::MethodNotFoundShort, callee);
         return 0;
     }
-    const bool compiled = holdsTemplateMethod(methods) ? compileTemplateMethodCall(context, node, methods, arguments)
-                                                       : compileCallToCandidates(context, methods, arguments, node);
+    // Bare members are plain methods, never template ones.
+    const bool compiled = holdsTemplateMethod(methods)
+                              ? compileTemplateMethodCall(context, node, methods, arguments)
+                              : compileCallToCandidates(context, methods, arguments, node, &members);
     if (!compiled || context.lookup().candidates().size() != 1) return 0;
 
     model::IRResult& value = context.lookup().candidates()[0];
@@ -132,10 +137,11 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
 }
 
 bool compileCallToCandidates(CompileContext& context, model::IRValueList& candidates, IRValueListArray& arguments,
-                             const StatementNode& node) {
+                             const StatementNode& node, CalleeMembers* bare) {
     ConstructorListing tried;
-    const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, tried);
+    const bool bound = resolveAndCompileCall(context, nullptr, candidates, arguments, false, node, tried, bare);
     if (context.lookup().candidates().size() == 1) return bound;
+    if (bare != nullptr) bare->wrapAll(candidates);
     const StatementNode callee = nodeChild(node, kCallee);
     const Diagnostic& entry = context.lookup().candidates().size() > 1   ? diag::AmbiguousCall
                               : callee && callee->text.view() == "super" ? diag::SuperCallMismatch

@@ -53,6 +53,52 @@ bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNod
                          const model::IRValueList* objectValues, std::string_view member, const StatementNode& node,
                          const model::IRValueList& extraValues);
 
+// The methods a call's callee `a.m` finds through its one value, left bare
+// until the call binder knows which of them it needs as candidates reached
+// through that value: each such candidate is an instance object the size of
+// a class, and a method of 100k overloads made them all for the exact match
+// to pass over all but one. Made when wrapped, a candidate has the serial
+// it had when every member was wrapped at once, and the objects made after
+// them have theirs.
+class CalleeMembers {
+public:
+    CalleeMembers(CompileContext& context, const StatementNode& callee);
+    ~CalleeMembers();
+    CalleeMembers(const CalleeMembers&) = delete;
+    CalleeMembers& operator=(const CalleeMembers&) = delete;
+
+    // Whether the member access of `node` is the callee that leaves its
+    // members here; asked once, as the access begins.
+    static CalleeMembers* claimFor(CompileContext& context, const StatementNode& node);
+    // Takes the members found through `owner` when they are all plain
+    // methods that wrapping leaves untouched; false leaves them to be
+    // wrapped at once.
+    bool hold(model::IRValueList& found, const model::IRResult& owner, bool ownerMayBeNil);
+    // Done asking: the callee's compilation is over.
+    void close();
+
+    bool held() const { return held_; }
+    // The members, ranked as their candidates are (match rank and lookup
+    // rank): the exact match picks among them as among the candidates.
+    model::IRValueList& bare() { return found_; }
+    // The candidate of bare()[i].
+    model::IRResult& wrapped(size_t i);
+    // Every candidate in order, replacing `out` (which may be bare()).
+    void wrapAll(model::IRValueList& out);
+
+private:
+    CompileContext& context_;
+    CalleeMembers* outer_;
+    const void* callee_;
+    bool held_ = false;
+    model::IRValueList found_;
+    model::IRResult owner_;
+    bool ownerMayBeNil_ = false;
+    uint64_t firstSerial_ = 0;
+    size_t madeIndex_ = SIZE_MAX;
+    model::IRResult made_;
+};
+
 // The constructors a `new` tried, class by class, as they were when tried:
 // described only when the caller reports the failure, most calls binding.
 class ConstructorListing {
@@ -71,14 +117,15 @@ private:
 // into the current code list; the successful results (several when the
 // choice stayed ambiguous) are left as the context's candidates. May note
 // constructors for the caller to report first. True when a binding succeeded.
+// `bare`, when it holds members, has them as the candidates.
 bool resolveAndCompileCall(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
                            IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
-                           ConstructorListing& tried);
+                           ConstructorListing& tried, CalleeMembers* bare = nullptr);
 // The call binder behind every call expression and super call: reports an
 // ambiguous or unmatched call; true when exactly one call was compiled, its
 // value the only candidate.
 bool compileCallToCandidates(CompileContext& context, model::IRValueList& candidates, IRValueListArray& arguments,
-                             const StatementNode& node);
+                             const StatementNode& node, CalleeMembers* bare = nullptr);
 // After a cast of `value` into `variable`: carries the nilptr state of the
 // value's source object over to the variable.
 void recordNullState(CompileContext& context, model::IRObject* variable, const model::IRResult& value,

@@ -10,6 +10,8 @@
 #include "codegen/pass_state.h"
 #include "model/ir_result.h"
 
+class CalleeMembers;
+
 class ExpressionState final : public PassState {
 public:
     static constexpr PassSlot kSlot = PassSlot::Expressions;
@@ -29,6 +31,9 @@ public:
     // Set while an array allocation compiles its element type: the
     // subscript met there names a nested array type.
     bool arrayTypeHint = false;
+    // The call whose callee is being compiled, when it takes that member
+    // access's members bare.
+    CalleeMembers* calleeMembers = nullptr;
 };
 
 inline ExpressionState& expressionState(CompileContext& context) { return context.passState<ExpressionState>(); }

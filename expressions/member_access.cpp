@@ -13,6 +13,7 @@
 #include "expressions/stores.h"
 #include "model/container.h"
 #include "model/instance_object.h"
+#include "model/kept_objects.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 
@@ -49,11 +50,9 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
 }
 
 // The member found through `owner`, as a candidate of its own.
-model::IRResult memberValue(CompileContext& context, model::IRResult& found, const model::IRResult& owner) {
+model::IRResult memberValue(model::IRResult& found, const model::IRResult& owner, bool ownerMayBeNil) {
     qestl::SmartPtr instance = model::makeInstance(found.object, owner);
-    model::IRObject* ownerObject = owner.objectPtr();
-    if ((ownerObject->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context))
-        model::asObject(instance)->modifiers |= model::kModMayNil;
+    if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
     if (!found.pending.empty()) {
         // The load reads the member from the value it was reached through.
         model::cbircode* load = found.pending.back().as<model::cbircode>();
@@ -67,6 +66,7 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, con
 
 bool resolveObjectMember(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* given,
                          std::string_view member, const StatementNode& node) {
+    CalleeMembers* callee = CalleeMembers::claimFor(context, node);
     if (member == "this" && isPlainName(objectNode, objectNode ? objectNode->text.view() : std::string_view())) {
         resolveQualifiedThis(context, objectNode, node);
         return false;
@@ -111,11 +111,13 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
         context.lookup().candidates().swap(found);
+        const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);
+        if (callee != nullptr && owners.size() == 1 && callee->hold(found, owner, mayBeNil)) continue;
         for (model::IRResult& entry : found) {
-            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(context, entry, owner));
+            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(entry, owner, mayBeNil));
         }
     }
-    if (!members.empty()) {
+    if (!members.empty() || (callee != nullptr && callee->held())) {
         context.lookup().clearResults();
         context.lookup().candidates().swap(members);
         return false;
@@ -143,6 +145,82 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
 }
 
 }  // namespace
+
+CalleeMembers::CalleeMembers(CompileContext& context, const StatementNode& callee)
+    : context_(context), outer_(expressionState(context).calleeMembers), callee_(callee.get()) {
+    expressionState(context).calleeMembers = this;
+}
+
+CalleeMembers::~CalleeMembers() { close(); }
+
+void CalleeMembers::close() {
+    ExpressionState& state = expressionState(context_);
+    if (state.calleeMembers == this) state.calleeMembers = outer_;
+    callee_ = nullptr;
+}
+
+CalleeMembers* CalleeMembers::claimFor(CompileContext& context, const StatementNode& node) {
+    ExpressionState& state = expressionState(context);
+    CalleeMembers* asked = state.calleeMembers;
+    if (asked == nullptr || asked->callee_ != node.get()) return nullptr;
+    state.calleeMembers = asked->outer_;
+    asked->callee_ = nullptr;
+    return asked;
+}
+
+bool CalleeMembers::hold(model::IRValueList& found, const model::IRResult& owner, bool ownerMayBeNil) {
+    if (held_ || found.empty()) return false;
+    for (const model::IRResult& entry : found) {
+        // A member with code of its own or of its owner has it moved into
+        // its candidate as it is wrapped; an instance stands for another.
+        const model::IRObject* object = entry.objectPtr();
+        if (object == nullptr || object->isInstance() ||
+            !(object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)))
+            return false;
+        if (!entry.pending.empty() || !object->ownerResult.get().pending.empty()) return false;
+    }
+    found_.swap(found);
+    owner_ = owner;
+    ownerMayBeNil_ = ownerMayBeNil;
+    const uint64_t lookupRank = owner.addressCode(false);
+    for (model::IRResult& entry : found_) {
+        entry.matchRank = 0;
+        entry.storageIndex = lookupRank;
+    }
+    firstSerial_ = model::serialMark();
+    model::restartSerialsAt(firstSerial_ + found_.size());
+    held_ = true;
+    return true;
+}
+
+model::IRResult& CalleeMembers::wrapped(size_t i) {
+    if (madeIndex_ != i) {
+        const uint64_t resume = model::serialMark();
+        model::restartSerialsAt(firstSerial_ + i);
+        made_ = memberValue(found_[i], owner_, ownerMayBeNil_);
+        model::restartSerialsAt(resume);
+        madeIndex_ = i;
+    }
+    return made_;
+}
+
+void CalleeMembers::wrapAll(model::IRValueList& out) {
+    if (!held_) return;
+    model::IRValueList all;
+    const uint64_t resume = model::serialMark();
+    for (size_t k = 0; k < found_.size(); ++k) {
+        if (k == madeIndex_) {
+            all.pushBack(std::move(made_));
+            continue;
+        }
+        model::restartSerialsAt(firstSerial_ + k);
+        all.pushBack(memberValue(found_[k], owner_, ownerMayBeNil_));
+    }
+    model::restartSerialsAt(resume);
+    held_ = false;
+    madeIndex_ = SIZE_MAX;
+    out.swap(all);
+}
 
 bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
                          std::string_view member, const StatementNode& node, const model::IRValueList& extraValues) {
