@@ -155,7 +155,7 @@ void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, co
         capture_->hasWarning = 1;
         return;
     }
-    logcat(kWarningFlags, "%s", message.c_str());
+    logcatText(kWarningFlags, message);
 }
 
 void CompileDiagnostics::reportTip(const Diagnostic& entry, const _KNode<qeAbstractNode>& node) {
@@ -169,7 +169,7 @@ void CompileDiagnostics::reportTip(const Diagnostic& entry, const _KNode<qeAbstr
         appendText(message, sourceExcerpt(node));
         message.append(" \n");
     }
-    logcat(kTipFlags, "%s", message.c_str());
+    logcatText(kTipFlags, message);
 }
 
 void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstractNode>& node) {

@@ -20,6 +20,15 @@ bool passes(const Logcat& log, uint32_t flags) {
     return (masked >> 16) != 0 && (masked & 0xFFFFu) != 0 && log.sinkCount != 0;
 }
 
+// Hands a finished text to every sink.
+void deliver(Logcat& log, uint32_t flags, const char* text, size_t length) {
+    if (!passes(log, flags)) return;
+    log.lock->enterShared();
+    for (auto* sink : log.sinks)
+        if (sink != nullptr) sink->write(flags, text, static_cast<uint32_t>(length));
+    log.lock->leaveShared();
+}
+
 }  // namespace
 
 void LogcatLock::enterShared() {
@@ -71,6 +80,8 @@ void logcatAddSink(qestl::qelogcat_stream* sink) {
     log.lock->leaveExclusive();
 }
 
+void logcatText(uint32_t flags, std::string_view text) { deliver(theLogcat(), flags, text.data(), text.size()); }
+
 void logcat(uint32_t flags, const char* format, ...) {
     Logcat& log = theLogcat();
     if (!passes(log, flags)) return;
@@ -105,11 +116,6 @@ void logcat(uint32_t flags, const char* format, ...) {
     }
     va_end(args);
 
-    if (passes(log, flags)) {
-        log.lock->enterShared();
-        for (auto* sink : log.sinks)
-            if (sink != nullptr) sink->write(flags, text, static_cast<uint32_t>(length));
-        log.lock->leaveShared();
-    }
+    deliver(log, flags, text, length);
     std::free(heapBuffer);
 }

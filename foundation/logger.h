@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/locks.h"
 
@@ -62,6 +63,10 @@ void logcatSetUp();
 void logcatAddSink(qestl::qelogcat_stream* sink);
 
 void logcat(uint32_t flags, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// A text already finished (no zero byte in it), delivered as logcat(flags,
+// "%s", text) would: a program of a million warnings paid the formatting of
+// each once more for nothing.
+void logcatText(uint32_t flags, std::string_view text);
 
 // The console sink: standard output, every continuation line indented by one
 // space, every message ending with one newline of its own.
