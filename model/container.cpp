@@ -137,6 +137,13 @@ uint32_t Container::append(const qestl::HashedText& name, const qestl::SmartPtr&
     return index;
 }
 
+Operand Container::appendUnlisted(const qestl::SmartPtr& member) {
+    noteWrite();
+    const auto index = static_cast<uint32_t>(members_.size());
+    members_.pushBack(member);
+    return allocateSlot(asObject(member), index);
+}
+
 Operand Container::allocateSlot(IRObject* member, uint64_t value) {
     Operand slot = slotFor(member, value);
     // The member keeps where it lives. A lent built-in entered again where

@@ -158,6 +158,10 @@ public:
     Operand findOrCreateSlot(std::string_view name, const qestl::SmartPtr& member) {
         return findOrCreate(name, member);
     }
+    // A member no name reaches (a static field's value in the image heap):
+    // kept in order with its slot, and left out of the name index, where a
+    // program of a million static fields paid a name and a place for each.
+    Operand appendUnlisted(const qestl::SmartPtr& member);
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
     // Imported functions: nothing is added when an entry of the name has the

@@ -1,7 +1,6 @@
 // The steps the declaration compilers share.
 #include "statements/declarations.h"
 
-#include <charconv>
 #include <string>
 
 #include "codegen/instructions.h"
@@ -109,18 +108,9 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
             return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
         }
         // A static member's value lives in the image heap, as for one the
-        // scope declares. Its place there and the class's are loaded at
-        // once: a large program has both far outside the caches.
-        klass->staticProperties.prefetchPlace(name);
-        model::Container& heap = *context.lookup().scopes().heaps[0];
-        char digits[16];
-        const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<int>(heap.members().size())).ptr;
-        std::string hidden("$unnamed_object_");
-        hidden.append(digits, static_cast<size_t>(end - digits));
-        const qestl::HashedText hiddenName(hidden);
-        heap.prefetchPlace(hiddenName);
+        // scope declares; no name reaches it there.
         if (klass->indexOfMember(*o, name) != 0) {
-            heap.findOrCreateHashed(hiddenName, object);
+            context.lookup().scopes().heaps[0]->appendUnlisted(object);
             return klass->staticProperties.findOrCreateHashed(name, object);
         }
     }
