@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "statements/compile_walk.h"
 
 class CompileContext;
+class ExpressionState;
 struct DiagnosticCapture;
 namespace model {
 class IRObject;
@@ -70,33 +72,29 @@ public:
     // Whether the member access of `node` is the callee that leaves its
     // members here; asked once, as the access begins.
     static CalleeMembers* claimFor(CompileContext& context, const StatementNode& node);
-    // Takes the members found through `owner` when they are all plain
-    // methods that wrapping leaves untouched; false leaves them to be
-    // wrapped at once.
-    bool hold(model::IRValueList& found, const model::IRResult& owner, bool ownerMayBeNil);
+    // Takes the members found through `owner`, and the owner, when they
+    // are several plain methods that wrapping leaves untouched; false
+    // leaves both to be wrapped at once.
+    bool hold(model::IRValueList& found, model::IRResult& owner, bool ownerMayBeNil);
     // Done asking: the callee's compilation is over.
     void close();
 
-    bool held() const { return held_; }
+    bool held() const;
     // The members, ranked as their candidates are (match rank and lookup
     // rank): the exact match picks among them as among the candidates.
-    model::IRValueList& bare() { return found_; }
+    model::IRValueList& bare();
     // The candidate of bare()[i].
     model::IRResult& wrapped(size_t i);
     // Every candidate in order, replacing `out` (which may be bare()).
     void wrapAll(model::IRValueList& out);
 
 private:
-    CompileContext& context_;
+    // Apart: most calls hold nothing, and pay only for the pointer.
+    struct Held;
+    ExpressionState& state_;
     CalleeMembers* outer_;
     const void* callee_;
-    bool held_ = false;
-    model::IRValueList found_;
-    model::IRResult owner_;
-    bool ownerMayBeNil_ = false;
-    uint64_t firstSerial_ = 0;
-    size_t madeIndex_ = SIZE_MAX;
-    model::IRResult made_;
+    std::unique_ptr<Held> held_;
 };
 
 // The constructors a `new` tried, class by class, as they were when tried:

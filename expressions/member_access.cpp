@@ -146,16 +146,26 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
 
 }  // namespace
 
+struct CalleeMembers::Held {
+    model::IRValueList found;
+    model::IRResult owner;
+    bool ownerMayBeNil = false;
+    // Set once every candidate is made: bare() then holds them.
+    bool allWrapped = false;
+    uint64_t firstSerial = 0;
+    size_t madeIndex = SIZE_MAX;
+    model::IRResult made;
+};
+
 CalleeMembers::CalleeMembers(CompileContext& context, const StatementNode& callee)
-    : context_(context), outer_(expressionState(context).calleeMembers), callee_(callee.get()) {
-    expressionState(context).calleeMembers = this;
+    : state_(expressionState(context)), outer_(state_.calleeMembers), callee_(callee.get()) {
+    state_.calleeMembers = this;
 }
 
 CalleeMembers::~CalleeMembers() { close(); }
 
 void CalleeMembers::close() {
-    ExpressionState& state = expressionState(context_);
-    if (state.calleeMembers == this) state.calleeMembers = outer_;
+    if (state_.calleeMembers == this) state_.calleeMembers = outer_;
     callee_ = nullptr;
 }
 
@@ -168,8 +178,9 @@ CalleeMembers* CalleeMembers::claimFor(CompileContext& context, const StatementN
     return asked;
 }
 
-bool CalleeMembers::hold(model::IRValueList& found, const model::IRResult& owner, bool ownerMayBeNil) {
-    if (held_ || found.empty()) return false;
+bool CalleeMembers::hold(model::IRValueList& found, model::IRResult& owner, bool ownerMayBeNil) {
+    // One member is wrapped for the call whatever happens.
+    if (held_ != nullptr || found.size() < 2) return false;
     for (const model::IRResult& entry : found) {
         // A member with code of its own or of its owner has it moved into
         // its candidate as it is wrapped; an instance stands for another.
@@ -179,46 +190,53 @@ bool CalleeMembers::hold(model::IRValueList& found, const model::IRResult& owner
             return false;
         if (!entry.pending.empty() || !object->ownerResult.get().pending.empty()) return false;
     }
-    found_.swap(found);
-    owner_ = owner;
-    ownerMayBeNil_ = ownerMayBeNil;
-    const uint64_t lookupRank = owner.addressCode(false);
-    for (model::IRResult& entry : found_) {
+    held_ = std::make_unique<Held>();
+    Held& held = *held_;
+    held.found.swap(found);
+    held.owner = std::move(owner);
+    held.ownerMayBeNil = ownerMayBeNil;
+    const uint64_t lookupRank = held.owner.addressCode(false);
+    for (model::IRResult& entry : held.found) {
         entry.matchRank = 0;
         entry.storageIndex = lookupRank;
     }
-    firstSerial_ = model::serialMark();
-    model::restartSerialsAt(firstSerial_ + found_.size());
-    held_ = true;
+    held.firstSerial = model::serialMark();
+    model::restartSerialsAt(held.firstSerial + held.found.size());
     return true;
 }
 
+bool CalleeMembers::held() const { return held_ != nullptr && !held_->allWrapped; }
+
+model::IRValueList& CalleeMembers::bare() { return held_->found; }
+
 model::IRResult& CalleeMembers::wrapped(size_t i) {
-    if (madeIndex_ != i) {
+    Held& held = *held_;
+    if (held.madeIndex != i) {
         const uint64_t resume = model::serialMark();
-        model::restartSerialsAt(firstSerial_ + i);
-        made_ = memberValue(found_[i], owner_, ownerMayBeNil_);
+        model::restartSerialsAt(held.firstSerial + i);
+        held.made = memberValue(held.found[i], held.owner, held.ownerMayBeNil);
         model::restartSerialsAt(resume);
-        madeIndex_ = i;
+        held.madeIndex = i;
     }
-    return made_;
+    return held.made;
 }
 
 void CalleeMembers::wrapAll(model::IRValueList& out) {
-    if (!held_) return;
+    if (!held()) return;
+    Held& held = *held_;
     model::IRValueList all;
     const uint64_t resume = model::serialMark();
-    for (size_t k = 0; k < found_.size(); ++k) {
-        if (k == madeIndex_) {
-            all.pushBack(std::move(made_));
+    for (size_t k = 0; k < held.found.size(); ++k) {
+        if (k == held.madeIndex) {
+            all.pushBack(std::move(held.made));
             continue;
         }
-        model::restartSerialsAt(firstSerial_ + k);
-        all.pushBack(memberValue(found_[k], owner_, ownerMayBeNil_));
+        model::restartSerialsAt(held.firstSerial + k);
+        all.pushBack(memberValue(held.found[k], held.owner, held.ownerMayBeNil));
     }
     model::restartSerialsAt(resume);
-    held_ = false;
-    madeIndex_ = SIZE_MAX;
+    held.allWrapped = true;
+    held.madeIndex = SIZE_MAX;
     out.swap(all);
 }
 
