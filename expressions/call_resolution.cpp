@@ -59,31 +59,32 @@ struct Ranked {
 };
 constexpr size_t kFullTie = SIZE_MAX;
 
-// The entry of the lowest match rank, then the lowest lookup rank;
-// kFullTie when two share both.
-size_t lowestRanked(const std::vector<Ranked>& ranks) {
-    size_t best = kFullTie;
-    bool tie = false;
-    for (size_t i = 0; i < ranks.size(); ++i) {
-        if (best == kFullTie) {
-            best = i;
-            continue;
+// The entry of the lowest match rank, then the lowest lookup rank, among
+// those offered; kFullTie when two share both. Offered one at a time: the
+// exact match of a call ranks its entries as it finds them.
+class LowestRanked {
+public:
+    void offer(size_t entry, const Ranked& rank) {
+        if (best_ == kFullTie) {
+            best_ = entry;
+            rank_ = rank;
+            return;
         }
-        const Ranked& a = ranks[i];
-        const Ranked& b = ranks[best];
-        if (a.match < b.match || (a.match == b.match && a.lookup < b.lookup)) {
-            best = i;
-            tie = false;
-        } else if (a.match == b.match && a.lookup == b.lookup) {
-            tie = true;
+        if (rank.match < rank_.match || (rank.match == rank_.match && rank.lookup < rank_.lookup)) {
+            best_ = entry;
+            rank_ = rank;
+            tie_ = false;
+        } else if (rank.match == rank_.match && rank.lookup == rank_.lookup) {
+            tie_ = true;
         }
     }
-    return tie ? kFullTie : best;
-}
+    bool offered() const { return best_ != kFullTie; }
+    size_t best() const { return tie_ ? kFullTie : best_; }
 
-struct ExactMatch {
-    model::IRResult* candidate;
-    uint64_t matchRank;
+private:
+    size_t best_ = kFullTie;
+    Ranked rank_{};
+    bool tie_ = false;
 };
 
 // Do the arguments' types equal the parameters' exactly? The rank records
@@ -129,7 +130,7 @@ bool isAccessible(CompileContext& context, model::IRObject& method) {
 bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, model::IRValueList& candidates,
                      IRValueListArray& arguments, bool constructorWanted, const StatementNode& node, bool& committed,
                      CalleeMembers* bare) {
-    std::vector<ExactMatch> listed;
+    LowestRanked listed;
     model::IRResult* special = nullptr;
     bool accessibleTaken = false;
     size_t exactCount = 0;
@@ -148,21 +149,15 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
         }
         if (accessibleTaken && !accessible) continue;
         if (accessible) accessibleTaken = true;
-        listed.push_back(ExactMatch{&candidate, rank});
+        listed.offer(static_cast<size_t>(&candidate - candidates.begin()), Ranked{rank, candidate.storageIndex});
     }
-    model::IRResult* chosen = nullptr;
-    if (listed.size() == 1) {
-        chosen = listed[0].candidate;
-    } else if (listed.size() > 1) {
-        std::vector<Ranked> ranks;
-        for (const ExactMatch& match : listed) ranks.push_back(Ranked{match.matchRank, match.candidate->storageIndex});
-        const size_t best = lowestRanked(ranks);
-        if (best != kFullTie) chosen = listed[best].candidate;
-    } else {
-        chosen = special;
+    model::IRResult* chosen = special;
+    if (listed.offered()) {
+        const size_t best = listed.best();
+        if (best == kFullTie) return false;
+        chosen = bare != nullptr && bare->held() ? &bare->wrapped(best) : &candidates[best];
     }
     if (chosen == nullptr) return false;
-    if (bare != nullptr && bare->held()) chosen = &bare->wrapped(static_cast<size_t>(chosen - candidates.begin()));
     committed = compileMethodCallOrIntrinsic(context, receiver, *chosen, arguments, constructorWanted, node);
     if (committed) markCommitted(*chosen, node);
     return true;
@@ -300,9 +295,9 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         context.lookup().clearResults();
     }
     if (chosen.size() > 1) {
-        std::vector<Ranked> ranks;
-        for (const model::IRResult& entry : chosen) ranks.push_back(Ranked{entry.matchRank, entry.storageIndex});
-        const size_t best = lowestRanked(ranks);
+        LowestRanked ranks;
+        for (size_t i = 0; i < chosen.size(); ++i) ranks.offer(i, Ranked{chosen[i].matchRank, chosen[i].storageIndex});
+        const size_t best = ranks.best();
         if (best != kFullTie) {
             model::IRResult kept = std::move(results[best]);
             results.clear();
