@@ -96,6 +96,25 @@ void reportMismatch(CompileContext& context, const Diagnostic& entry, model::IRO
                         target != nullptr ? target->linkName().view() : none, sources);
 }
 
+namespace {
+
+// A class of many static fields has them compiled in the order they were
+// entered, each looked up in a table far outside the caches: the place of
+// the field some members ahead is loaded while this one is compiled, the
+// name that takes before it, and the member that holds the name first.
+void lookAheadOfStatic(const model::Container& table, size_t at) {
+    constexpr size_t kManyMembers = 4096;
+    constexpr size_t kAhead = 8;
+    const qestl::SmartPtrVector& members = table.members();
+    if (members.size() < kManyMembers) return;
+    if (at + 3 * kAhead < members.size()) __builtin_prefetch(&model::asObject(members[at + 3 * kAhead])->name);
+    if (at + 2 * kAhead < members.size()) __builtin_prefetch(model::asObject(members[at + 2 * kAhead])->name.c_str());
+    if (at + kAhead < members.size())
+        table.prefetchPlace(qestl::HashedText(model::asObject(members[at + kAhead])->name.view()));
+}
+
+}  // namespace
+
 model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
                               bool madeBefore) {
     model::IRObject* o = model::asObject(object);
@@ -109,7 +128,10 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
         }
         // A static member's value lives in the image heap, as for one the
         // scope declares; no name reaches it there.
-        if (klass->indexOfMember(*o, name) != 0) {
+        if (const uint32_t listed = klass->indexOfMember(*o, name); listed != 0) {
+            const qestl::SmartPtrVector& statics = klass->staticProperties.members();
+            if (listed <= statics.size() && statics[listed - 1].get() == o)
+                lookAheadOfStatic(klass->staticProperties, listed - 1);
             context.lookup().scopes().heaps[0]->appendUnlisted(object);
             return klass->staticProperties.findOrCreateHashed(name, object);
         }
