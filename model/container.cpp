@@ -67,31 +67,45 @@ const Diagnostic& memberError(int64_t code) {
 Container::Container(uint32_t kind) : kind_(kind) { ++gLiveContainers; }
 
 Container::~Container() {
-    if (!tablesLent_) delete tables_;
+    releaseTables();
     --gLiveContainers;
 }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
 
 Container::Tables& Container::tables() {
-    if (tables_ == nullptr) tables_ = new Tables();
-    else if (tablesLent_) tables_ = new Tables(*tables_);
-    tablesLent_ = 0;
+    if (tables_ == nullptr) {
+        tables_ = new Tables();
+    } else if (tables_->holders > 1) {
+        --tables_->holders;
+        tables_ = new Tables(*tables_);
+        tables_->holders = 1;
+    }
     return *tables_;
 }
 
+void Container::shareTablesOf(const Container& other) {
+    releaseTables();
+    tables_ = other.tables_;
+    if (tables_ != nullptr) ++tables_->holders;
+}
+
+void Container::releaseTables() {
+    if (tables_ != nullptr && --tables_->holders == 0) delete tables_;
+    tables_ = nullptr;
+}
+
 void Container::forgetIndex() {
-    indexEntries_ = 0;
     if (tables_ == nullptr) return;
-    if (tablesLent_) {
-        // Nothing of a lent index is copied only to be emptied.
+    if (tables_->holders > 1) {
+        // Nothing of a shared index is copied only to be emptied.
         std::vector<uint64_t> slots = tables_->slotValues;
-        tables_ = nullptr;
-        tablesLent_ = 0;
+        releaseTables();
         if (!slots.empty()) tables().slotValues.swap(slots);
         return;
     }
     tables_->index.clear();
+    tables_->entries = 0;
     tables_->nameBits = 0;
     tables_->signatures.clear();
 }
@@ -106,7 +120,7 @@ void Container::enter(const qestl::HashedText& name, uint32_t index) {
     Tables& kept = tables();
     kept.nameBits |= nameBit(name.hash);
     kept.index.findOrAddHashed(name).push_back(index);
-    ++indexEntries_;
+    ++kept.entries;
 }
 
 void Container::forgetNamesAfter(size_t mark) {
@@ -114,7 +128,7 @@ void Container::forgetNamesAfter(size_t mark) {
     noteWrite();
     NameIndex& names = tables().index;
     tables_->signatures.clear();
-    for (size_t i = members_.size(); i > 0 && indexEntries_ > mark; --i) {
+    for (size_t i = members_.size(); i > 0 && tables_->entries > mark; --i) {
         const auto index = static_cast<uint32_t>(i - 1);
         const std::string_view name = nameOf(*asObject(members_[index]));
         IndexList* listed = names.find(name);
@@ -122,7 +136,7 @@ void Container::forgetNamesAfter(size_t mark) {
         for (size_t k = listed->size(); k > 0; --k) {
             if ((*listed)[k - 1] != index) continue;
             listed->erase(k - 1);
-            --indexEntries_;
+            --tables_->entries;
             break;
         }
         if (listed->empty()) names.erase(name);
@@ -292,7 +306,7 @@ std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText
     std::vector<uint32_t> found;
     if (indexesOf(name) == nullptr) return found;
     SignatureIndex& index = tables().signatures.findOrAdd(name.text);
-    // Asked again: tables() makes this container's own copy of lent ones.
+    // Asked again: tables() makes this container's own copy of shared ones.
     const IndexList* listed = indexesOf(name);
     if (index.listed > listed->size()) index = SignatureIndex();
     for (; index.listed < listed->size(); ++index.listed) {
@@ -375,6 +389,13 @@ void Container::inheritMembers(const Container& base) {
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
     if (!base.tables_) return;
+    // A table without members of its own (every class of a long chain that
+    // declares none) would copy the base's names as they are: it holds them
+    // with the base until one of the two writes them.
+    if (offset == 0 && indexEntryCount() == 0 && slotValues().empty()) {
+        shareTablesOf(base);
+        return;
+    }
     tables().index.reserve(base.tables_->index.size());
     base.tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
         for (uint32_t index : indexes) enter(name, index + offset);
@@ -638,7 +659,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
         for (size_t k = 0; k < list->size(); ++k) {
             if ((*list)[k] != entry.index) continue;
             list->erase(k);
-            --indexEntries_;
+            --tables_->entries;
             break;
         }
         if (list->empty()) names.erase(entry.name);
@@ -664,13 +685,11 @@ void Container::clear() {
 
 void Container::lendEntriesOf(const Container& other) {
     if (!members_.empty() || tables_ != nullptr) internalFault("entries lent to a container that holds some");
-    // Borrowed like the name index: counting every lent member up and down
-    // again cost a fair part of a small compilation. The first member added
-    // copies them (the vector does), and so does replacing one.
+    // Borrowed: counting every lent member up and down again cost a fair
+    // part of a small compilation. The first member added copies them (the
+    // vector does), and so does replacing one.
     members_.borrow(const_cast<qestl::SmartPtr*>(other.members_.begin()), other.members_.size());
-    indexEntries_ = other.indexEntries_;
-    tables_ = other.tables_;
-    tablesLent_ = tables_ != nullptr ? 1 : 0;
+    shareTablesOf(other);
 }
 
 void Container::ownMembers() {
@@ -682,7 +701,7 @@ void Container::ownMembers() {
 void Container::save(Saved& into) const {
     into.members = members_;
     into.index = tables_ ? tables_->index : NameIndex();
-    into.indexEntries = indexEntries_;
+    into.indexEntries = indexEntryCount();
     into.slotValues = slotValues();
     into.kind = kind_;
     into.reported = reported;
@@ -694,7 +713,7 @@ bool Container::restore(const Saved& saved) {
     kind_ = saved.kind;
     reported = saved.reported;
     owner = saved.owner;
-    bool same = members_.size() == saved.members.size() && indexEntries_ == saved.indexEntries &&
+    bool same = members_.size() == saved.members.size() && indexEntryCount() == saved.indexEntries &&
                 slotValues() == saved.slotValues;
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
     // Most containers come back as they were lent; copying the index is
@@ -705,7 +724,7 @@ bool Container::restore(const Saved& saved) {
     kept.index = saved.index;
     kept.nameBits = ~uint64_t{0};
     kept.signatures.clear();
-    indexEntries_ = static_cast<uint32_t>(saved.indexEntries);
+    kept.entries = static_cast<uint32_t>(saved.indexEntries);
     kept.slotValues = saved.slotValues;
     failed_.clear();
     return true;

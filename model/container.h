@@ -240,15 +240,16 @@ public:
     void prefetchPlace(const qestl::HashedText& name) const {
         if (tables_ != nullptr) tables_->index.prefetch(name);
     }
-    size_t indexEntryCount() const { return indexEntries_; }
+    size_t indexEntryCount() const { return tables_ != nullptr ? tables_->entries : 0; }
     const std::vector<uint64_t>& slotValues() const;
 
     qestl::SmartPtr owner;
     uint8_t reported = 0;
 
     // An empty container takes the other's members and names as they are.
-    // Both are lent, not copied, until this container writes them; the other
-    // is not written while this one holds them.
+    // The members are lent, not copied, until this container writes them
+    // (the other is not written while this one holds them); the names are
+    // shared like an inherited table's.
     void lendEntriesOf(const Container& other);
 
     // What the container holds at one moment, to be given back whole.
@@ -295,10 +296,8 @@ private:
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.
-    uint8_t tablesLent_ = 0;  // tables_ belongs to another container
     uint8_t picksNearMisses_ = 0;
     uint32_t kind_;
-    uint32_t indexEntries_ = 0;
     qestl::SmartPtrVector members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
@@ -315,6 +314,11 @@ private:
     // containers, most of them never given a member, and a program of a
     // million classes paid for six empty maps each.
     struct Tables {
+        // The containers that hold these tables: one that writes them while
+        // another holds them too writes a copy of its own.
+        uint32_t holders = 1;
+        // The member indexes listed under all names.
+        uint32_t entries = 0;
         // One bit of the hash of every name entered since the index was last
         // emptied: most lookups ask tables that lack the name, and a clear
         // bit answers without reaching the index's buckets and nodes.
@@ -324,8 +328,11 @@ private:
         qestl::TextMap<SignatureIndex> signatures;
     };
     static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
-    // The tables to write: made, or copied from lent ones, first.
+    // The tables to write: made, or copied from shared ones, first.
     Tables& tables();
+    // Holds the other's tables too (none when it has none).
+    void shareTablesOf(const Container& other);
+    void releaseTables();
     // The index and signatures emptied; the slot values stay.
     void forgetIndex();
     Tables* tables_ = nullptr;
