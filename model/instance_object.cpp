@@ -11,7 +11,7 @@ InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult&
     if (const IRObject* held = target(); held != nullptr && held->hasConstantValue()) {
         constexpr uint8_t kConstantFlags = kFlagConst | kFlagHasConstant | kFlagNamedConstant | kFlagValueRecord;
         flagsB = static_cast<uint8_t>((flagsB & ~kConstantFlags) | (held->flagsB & kConstantFlags));
-        constant = held->constantValue();
+        constant.edit() = held->constantValue();
         constantComputed = 1;
     }
 }

@@ -72,7 +72,7 @@ void IRObject::detach() {
     if (kept) return;
     detachObjectRef(type);
     detachObjectRef(classField);
-    constant.releaseObject();
+    if (constant.made()) constant.edit().releaseObject();
     if (rare_.made()) rare_.edit().lockOperand.releaseObject();
     storage.releaseObject();
     detachObjectRef(templateOrigin);

@@ -159,7 +159,7 @@ public:
     bool isOverride() const { return (flagsA & kFlagOverride) != 0; }
     virtual void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
     bool hasConstantValue() const { return (flagsB & kFlagHasConstant) != 0; }
-    Operand constantValue() const { return constant; }
+    Operand constantValue() const { return constant.get(); }
     Operand lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle& node);
     virtual void setNative(bool on) { setFlag(flagsB, kFlagNative, on); }
     virtual bool isNative() const { return (flagsB & kFlagNative) != 0; }
@@ -264,7 +264,9 @@ public:
     uint8_t linkNameDeferred = 0;
     NodeHandle declarationNode;
     IRValueList templateArguments;
-    Operand constant;
+    // Most objects are no constant: the value takes a pointer until one is
+    // set.
+    qestl::RareFields<Operand> constant;
     Operand storage;
     qestl::SmartPtr thisObject;
 

@@ -93,7 +93,8 @@ bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const
 void IRObject::setConstantValue(const Operand& value, bool constant_) {
     noteWrite();
     if (!constantComputed) {
-        constant = value;
+        Operand& held = constant.edit();
+        held = value;
         IRObject* t = asObject(valueType());
         const BuiltinTypes& b = builtinTypes();
         const bool fromFloat = value.kind == kImmFloat;
@@ -108,8 +109,8 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
             std::memcpy(&real, &value.value, 8);
         }
         auto integer = [&](uint32_t kind, int64_t converted) {
-            constant.kind = kind;
-            constant.value = converted;
+            held.kind = kind;
+            held.value = converted;
         };
         const bool floating = fromFloat || fromDouble;
         const bool integral = value.kind >= kImmByte && value.kind <= kImmLong;
@@ -129,14 +130,14 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
             integer(kImmLong, truncated);
         } else if (is(t, b.doubleType) && (fromFloat || integral)) {
             const double d = fromFloat ? real : static_cast<double>(value.value);
-            constant.kind = kImmDouble;
-            std::memcpy(&constant.value, &d, 8);
+            held.kind = kImmDouble;
+            std::memcpy(&held.value, &d, 8);
         } else if (is(t, b.floatType) && (fromDouble || integral)) {
             const float f = fromDouble ? static_cast<float>(real) : static_cast<float>(value.value);
             uint32_t bits;
             std::memcpy(&bits, &f, 4);
-            constant.kind = kImmFloat;
-            constant.value = bits;
+            held.kind = kImmFloat;
+            held.value = bits;
         }
         flagsB |= kFlagHasConstant;
         constantComputed = 1;
@@ -146,7 +147,7 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
 
 void IRObject::setValueRecord(const Operand& value) {
     noteWrite();
-    constant = value;
+    constant.edit() = value;
     flagsB |= kFlagHasConstant | kFlagValueRecord;
     constantComputed = 0;
 }

@@ -109,6 +109,12 @@ bool giveBack(Operand& field, const Operand& saved) {
     return true;
 }
 
+bool giveBack(qestl::RareFields<Operand>& field, const qestl::RareFields<Operand>& saved) {
+    if (sameBytes(&field.get(), &saved.get(), 1)) return false;
+    field = saved;
+    return true;
+}
+
 bool giveBack(qestl::RareFields<IRResult>& field, const qestl::RareFields<IRResult>& saved) {
     if (sameResult(field.get(), saved.get())) return false;
     field = saved;
@@ -264,7 +270,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         found.push_back(o);
         for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
                  &o->type, &o->ownerResult.get().object, &o->classField, &o->templateOrigin, &o->builtinTemplate,
-                 &o->thisObject, &o->constant.target})
+                 &o->thisObject, &o->constant.get().target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {
