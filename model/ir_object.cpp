@@ -23,6 +23,16 @@ constexpr uint64_t kLargestReservedIdentity = uint64_t(1) << 48;
 
 bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
 
+// Whether a descriptor holds nothing but what an owner never set reads as.
+bool isEmptyDescriptor(const IRResult& r) {
+    static_assert(sizeof(IRResult) == 160, "a field added to IRResult is asked for here too");
+    const Operand none;
+    return !r.object && !r.sourceNode && std::memcmp(static_cast<const void*>(&r.operand), &none, sizeof none) == 0 &&
+           r.matchRank == 0 && r.sizeValue == 0 && r.markerByte == 0 && r.addressOf == 0 && r.statesApplied == 0 &&
+           r.stateWord == 0 && r.storageIndex == 0 && r.pathKind == 0 && r.pending.empty() && r.states.empty() &&
+           !r.secondObject && !r.secondNode;
+}
+
 }  // namespace
 
 uint64_t serialMark() { return serialCounter; }
@@ -126,11 +136,15 @@ void IRObject::setType(const qestl::SmartPtr& newType) {
 
 void IRObject::setOwner(const IRResult& descriptor) {
     noteWrite();
-    ownerResult.edit() = descriptor;
+    // A class declared at the top has no owner: a million of them each made
+    // a descriptor of 160 bytes that read as none.
+    if (ownerResult.made() || !isEmptyDescriptor(descriptor)) ownerResult.edit() = descriptor;
     buildLinkName();
 }
 
-IRObject* IRObject::ownerObject() const { return asObject(ownerResult.get().object); }
+// Asked before the defaults: those of a descriptor never made sit behind a
+// guarded static, and most classes have none.
+IRObject* IRObject::ownerObject() const { return ownerResult.made() ? asObject(ownerResult.get().object) : nullptr; }
 
 qestl::qestringA& IRObject::linkNameBuffer() {
     thread_local qestl::qestringA text;
