@@ -52,7 +52,6 @@ public:
     void describeThrows(qestl::qestringA& text) const;
     void warnUnusedThrows(ModelContext& context);
 
-    qestl::SmartPtrVector objects;
     ObjectStateMap throwsSet;  // class -> use count
     std::vector<qestl::qevector<qestl::SmartPtr>> catchScopes;
     IRValueList parameters;
