@@ -155,9 +155,10 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
     if (listed.offered()) {
         const size_t best = listed.best();
         if (best == kFullTie) return false;
-        chosen = bare != nullptr && bare->held() ? &bare->wrapped(best) : &candidates[best];
+        chosen = &candidates[best];
     }
     if (chosen == nullptr) return false;
+    if (bare != nullptr && bare->held()) chosen = &bare->wrapped(static_cast<size_t>(chosen - candidates.begin()));
     committed = compileMethodCallOrIntrinsic(context, receiver, *chosen, arguments, constructorWanted, node);
     if (committed) markCommitted(*chosen, node);
     return true;

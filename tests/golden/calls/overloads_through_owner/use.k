@@ -1,5 +1,5 @@
-// Overloads reached through their class and through a value: picked exactly
-// and by conversion, in a library whose records carry the identities of the
+// Overloads reached through their class and through a value: picked exactly,
+// by conversion and among built-in members, in a library whose records carry the identities of the
 // objects made after the calls (the inline class).
 class A { };
 class B : A { };
@@ -11,7 +11,7 @@ class O {
     public int n(B b) { return 4; }
 };
 class Use {
-    static int run() {
+    public static int run() {
         O o = new O();
         int r = O.m(new A()) + O.m(new B()) + o.n(new B()) + o.n(new A());
         A kept = new B();
@@ -19,6 +19,11 @@ class Use {
         A inline = new A() {
             int f() { return 5; }
         };
-        return r + o.n(kept) + grid.length + o.n(inline);
+        Class k = o.getClass();
+        Method[] ms = k.getMethods();
+        return r + o.n(kept) + grid.length + o.n(inline) + ms.length;
     }
+};
+class Main {
+    static int main(String[] args) { return Use.run(); }
 };
