@@ -27,9 +27,13 @@ bool isNativeImport(const IRObject& member) { return member.opcode == kOpNativeC
 // further: the members of the farthest, the bytes of the names of the next,
 // then the places of both names in the pool (the link name built first),
 // and the texts those places hold. The first call, at 0, starts all four.
+// Without `searched` the names are found in place (the members were named
+// in this order before): only the members are loaded and the link names
+// built.
 constexpr size_t kLookAheadBatch = 16;
 
-[[gnu::noinline]] void lookAhead(const qestl::SmartPtrVector& members, const NameStringPool& pool, size_t at) {
+[[gnu::noinline]] void lookAhead(const qestl::SmartPtrVector& members, const NameStringPool& pool, size_t at,
+                                 bool searched) {
     constexpr size_t kBatch = kLookAheadBatch;
     const size_t count = members.size();
     const size_t first = at == 0 ? 0 : at + 3 * kBatch;
@@ -42,9 +46,11 @@ constexpr size_t kLookAheadBatch = 16;
     for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i) {
         IRObject& later = *asObject(members[i]);
         later.buildLinkName();
+        if (!searched) continue;
         pool.prefetchPlace(later.name.view());
         pool.prefetchPlace(later.linkName().view());
     }
+    if (!searched) return;
     for (size_t i = at; i < at + kBatch && i < count; ++i) {
         const IRObject& later = *asObject(members[i]);
         pool.prefetchText(later.name.view());
@@ -98,11 +104,18 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     const NameStringPool& pool = context.nameStringPool();
     const size_t count = members_.size();
     const bool ahead = pool.outgrowsCaches() || count >= kManyMembers;
-    if (ahead) lookAhead(members_, pool, 0);
+    if (ahead) lookAhead(members_, pool, 0, true);
+    size_t inPlace = pool.foundInPlace();
     for (size_t at = 0; at < count; ++at) {
         IRObject& member = *asObject(members_[at]);
-        if (!ahead) member.buildLinkName();  // else built when its place was asked for
-        else if (at % kLookAheadBatch == 0) lookAhead(members_, pool, at + kLookAheadBatch);
+        if (!ahead) {
+            member.buildLinkName();  // else built when its place was asked for
+        } else if (at % kLookAheadBatch == 0) {
+            // The batch before found both names of each member in place.
+            const bool searched = at == 0 || pool.foundInPlace() - inPlace < 2 * kLookAheadBatch;
+            inPlace = pool.foundInPlace();
+            lookAhead(members_, pool, at + kLookAheadBatch, searched);
+        }
         const uint32_t tag = tagOf(member);
         out.u32le(tag);
         writeStringRef(context, out, member.name.view(), entry + 4);

@@ -17,6 +17,9 @@ public:
         bytes_.clear();
         slots_.clear();
         used_ = 0;
+        next_ = 0;
+        foundInPlace_ = 0;
+        zeroInside_ = false;
     }
     // Where the pool lies in the image.
     void setBase(uint64_t base) { base_ = base; }
@@ -34,6 +37,9 @@ public:
         if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(text) & (slots_.size() - 1)]);
     }
     void prefetchText(std::string_view text) const;
+    // How many texts since clear() were found behind the one named before,
+    // without a search: while all are, looking ahead in the table is wasted.
+    size_t foundInPlace() const { return foundInPlace_; }
     // Below this the table sits in the caches, where looking ahead only
     // hashes every text twice more.
     bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
@@ -58,6 +64,9 @@ private:
     qestl::ByteVector bytes_;
     std::vector<Slot> slots_;  // a power of two, at most half used
     size_t used_ = 0;
+    uint64_t next_ = 0;  // where the text behind the one named last begins
+    size_t foundInPlace_ = 0;
+    bool zeroInside_ = false;  // some text holds a 0 byte
 };
 
 }  // namespace model

@@ -24,6 +24,18 @@ TEST(NameStringPool, EachTextOnceThroughEveryGrowth) {
     pool.clear();
     EXPECT_EQ(pool.offsetOf("name7"), 0u);
     EXPECT_EQ(pool.bytes().size(), 6u);
+    // Named again in the order they were entered, texts are found in place;
+    // a text with a NUL is not taken for the two behind it.
+    pool.clear();
+    const uint64_t a = pool.offsetOf("a"), b = pool.offsetOf("b"), c = pool.offsetOf("c");
+    EXPECT_EQ(pool.offsetOf("a"), a);
+    EXPECT_EQ(pool.offsetOf("b"), b);
+    EXPECT_EQ(pool.offsetOf("c"), c);
+    EXPECT_EQ(pool.foundInPlace(), 2u);
+    EXPECT_EQ(pool.offsetOf("a"), a);
+    EXPECT_EQ(pool.offsetOf(std::string_view("b\0c", 3)), 6u);
+    EXPECT_EQ(pool.offsetOf("c"), c);
+    EXPECT_EQ(pool.offsetOf("b"), b);
 }
 
 TEST(TextMap, TheFirstValueStaysThroughEveryGrowth) {
