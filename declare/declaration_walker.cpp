@@ -110,32 +110,6 @@ void visitDeclaration(CompileContext& context, const SmartPtr& scope, const Node
     }
 }
 
-// A scope of many declarations (a class of a million fields) has each
-// declaration's nodes far outside the caches when its turn comes, each
-// level waiting for the one above: the first levels of the declarations
-// some places ahead are loaded, one level a step, each on what the step
-// before loaded.
-constexpr size_t kManyDeclarations = 4096;
-
-void lookAheadOfDeclarations(const NodeList& children, size_t at) {
-    constexpr size_t kStep = 2;
-    const size_t count = children.size();
-    const auto operandsOf = [&](size_t i, auto visit) {
-        if (i >= count || !children[i]) return;
-        for (const NodeHandle& operand : children[i]->operands)
-            if (operand) visit(*operand);
-    };
-    if (at + 5 * kStep < count && children[at + 5 * kStep]) __builtin_prefetch(children[at + 5 * kStep].get());
-    if (at + 4 * kStep < count && children[at + 4 * kStep])
-        __builtin_prefetch(children[at + 4 * kStep]->operands.data());
-    operandsOf(at + 3 * kStep, [](const qeAbstractNode& operand) { __builtin_prefetch(&operand); });
-    operandsOf(at + 2 * kStep, [](const qeAbstractNode& operand) { __builtin_prefetch(operand.operands.data()); });
-    operandsOf(at + kStep, [](const qeAbstractNode& operand) {
-        for (const NodeHandle& inner : operand.operands)
-            if (inner) __builtin_prefetch(inner.get());
-    });
-}
-
 void walkDeclarations(CompileContext& context, const SmartPtr& scope, const NodeHandle& node,
                       const CallbackEntry* table) {
     if (!node) return;
@@ -143,9 +117,7 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
     visitDeclaration(context, scope, node, table);
     // Children only: bodies, parameter lists and initialisers are operands,
     // reached through the callbacks and the body descent above.
-    const bool ahead = node->children.size() >= kManyDeclarations;
     for (size_t i = 0; i < node->children.size(); ++i) {
-        if (ahead) lookAheadOfDeclarations(node->children, i);
         const NodeHandle child = node->children[i];
         walkDeclarations(context, scope, child, table);
     }
