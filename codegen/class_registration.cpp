@@ -95,9 +95,9 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         // template's owner: owned by the function that named it first, it
         // would be hidden from every other class (its arguments with it).
         if (lookup_.scopes().frame->owner && !global) c->setOwner(model::IRResult(lookup_.scopes().frame->owner));
-        // The image heap takes the holder's name and most often the class's:
-        // in a program of many classes both places lie far outside the
-        // caches, and are loaded at once.
+        // The image heap most often takes the class's name: in a program of
+        // many classes its place lies far outside the caches, and is loaded
+        // while the holder is made.
         model::Container& heap = *lookup_.scopes().heaps[0];
         if (declareInScope && lookup_.scopes().records.empty()) heap.prefetchPlace(hashedName);
         emitter_.list(kRecordList).pushBack(klass);
@@ -107,12 +107,13 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         const int held = static_cast<int>(heap.members().size());
         const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
         std::string holderName;
-        holderName.reserve(sizeof "$class@" + sizeof digits + name.size());
-        holderName.append("$class").append(digits, static_cast<size_t>(end - digits)).append("@").append(name);
-        const qestl::HashedText hashedHolder(holderName);
-        heap.prefetchPlace(hashedHolder);
+        holderName.reserve(model::kHolderPrefix.size() + sizeof "@" + sizeof digits + name.size());
+        holderName.append(model::kHolderPrefix)
+            .append(digits, static_cast<size_t>(end - digits))
+            .append("@")
+            .append(name);
         SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, model::builtinTypes().anyType, 0);
-        heap.findOrCreateHashed(hashedHolder, holder);
+        heap.appendClassHolder(holderName, holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }

@@ -233,7 +233,8 @@ Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPt
     global.assign("$").append(name.view()).append("@").append(memberName);
     const bool shared = context.sharedModule();
     if (shared) field.imported = 1;
-    context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals).findOrCreate(global, member);
+    context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals)
+        .findOrCreateBesideHolders(global, member);
     return addStaticConstProperty(memberName, member, true, true);
 }
 

@@ -679,6 +679,7 @@ void Container::clear() {
             if (member) member.as<cbSmartCore>()->detach();
     taken.clear();
     forgetIndex();
+    listsHolderNames_ = 0;
     failed_.clear();
     owner.reset();
 }
@@ -690,6 +691,7 @@ void Container::lendEntriesOf(const Container& other) {
     // vector does), and so does replacing one.
     members_.borrow(const_cast<qestl::SmartPtr*>(other.members_.begin()), other.members_.size());
     shareTablesOf(other);
+    listsHolderNames_ = other.listsHolderNames_;
 }
 
 void Container::ownMembers() {

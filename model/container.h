@@ -93,6 +93,10 @@ private:
 
 class LibraryWriter;
 
+// The names of class holders in the image heap begin so, followed by the
+// holder's index there, '@' and the class's name.
+inline constexpr std::string_view kHolderPrefix = "$class";
+
 // A container's kind is the operand kind through which code reaches its
 // members.
 enum ContainerKind : uint32_t {
@@ -162,6 +166,17 @@ public:
     // kept in order with its slot, and left out of the name index, where a
     // program of a million static fields paid a name and a place for each.
     Operand appendUnlisted(const qestl::SmartPtr& member);
+    // A class's holder, "$class<n>@<name>" at index n: nothing looks it up,
+    // and a program of a million classes paid an index place for each. It
+    // stays unlisted until a name of that form is entered (a static field
+    // "$<class>@<field>" of a class named class<n>, through
+    // findOrCreateBesideHolders): that name is refused as the unlisted holder
+    // it spells, and the holders after it are listed, as every holder was,
+    // so the two refuse each other as before.
+    Operand appendClassHolder(std::string_view name, const qestl::SmartPtr& holder);
+    // findOrCreate for a static field's "$<class>@<field>", the one listed
+    // name that can take a class holder's form.
+    Operand findOrCreateBesideHolders(std::string_view name, const qestl::SmartPtr& member);
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
     qestl::SmartPtr findMember(std::string_view name);
     // Imported functions: nothing is added when an entry of the name has the
@@ -290,6 +305,10 @@ private:
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
     [[gnu::noinline]] size_t noteFirstFailure(const qestl::HashedText& name);
+    // A name of a class holder's form about to be listed: true when it is
+    // that of an unlisted holder (at the index its digits give), which
+    // refuses it; else the holders after it are listed.
+    bool refusesHolderName(std::string_view name);
     // Whether one of the first `count` members is a near miss of `name`; the
     // near misses are appended to `out` where it is given.
     bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const;
@@ -297,6 +316,7 @@ private:
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.
     uint8_t picksNearMisses_ = 0;
+    uint8_t listsHolderNames_ = 0;  // a listed name begins as a class holder's
     uint32_t kind_;
     qestl::SmartPtrVector members_;
     // The listing of a name bucketed by a key of the parameter types that is
