@@ -23,16 +23,6 @@ constexpr uint64_t kLargestReservedIdentity = uint64_t(1) << 48;
 
 bool nameIs(const IRObject* object, const char* text) { return object && object->name.view() == text; }
 
-// Whether a descriptor holds nothing but what an owner never set reads as.
-bool isEmptyDescriptor(const IRResult& r) {
-    static_assert(sizeof(IRResult) == 160, "a field added to IRResult is asked for here too");
-    const Operand none;
-    return !r.object && !r.sourceNode && std::memcmp(static_cast<const void*>(&r.operand), &none, sizeof none) == 0 &&
-           r.matchRank == 0 && r.sizeValue == 0 && r.markerByte == 0 && r.addressOf == 0 && r.statesApplied == 0 &&
-           r.stateWord == 0 && r.storageIndex == 0 && r.pathKind == 0 && r.pending.empty() && r.states.empty() &&
-           !r.secondObject && !r.secondNode;
-}
-
 }  // namespace
 
 uint64_t serialMark() { return serialCounter; }
@@ -138,7 +128,7 @@ void IRObject::setOwner(const IRResult& descriptor) {
     noteWrite();
     // A class declared at the top has no owner: a million of them each made
     // a descriptor of 160 bytes that read as none.
-    if (ownerResult.made() || !isEmptyDescriptor(descriptor)) ownerResult.edit() = descriptor;
+    if (ownerResult.made() || !descriptor.isUnset()) ownerResult.edit() = descriptor;
     buildLinkName();
 }
 

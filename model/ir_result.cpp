@@ -1,5 +1,6 @@
 #include "model/ir_result.h"
 
+#include <cstring>
 #include <typeinfo>
 
 #include "model/builtin_types.h"
@@ -187,6 +188,15 @@ void IRResult::complementObjectStates() {
         else if (c == kStateOther) entry.value = r == kStateOther ? kStateDefinite : kStateOther;
         else entry.value = c;
     }
+}
+
+bool IRResult::isUnset() const {
+    static_assert(sizeof(IRResult) == 160, "a field added to IRResult is asked for here too");
+    const Operand none;
+    return !object && !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 &&
+           matchRank == 0 && sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 &&
+           stateWord == 0 && storageIndex == 0 && pathKind == 0 && pending.empty() && states.empty() && !secondObject &&
+           !secondNode;
 }
 
 bool IRResult::isTransientValue(const ModelContext& context) const {

@@ -81,6 +81,9 @@ public:
     void appendResult(IRResult& other);
 
     bool isInAccumulator() const { return operand.isRegister(kEax); }
+    // Whether every field is as a default-made result has it (an owner
+    // never set reads so).
+    bool isUnset() const;
     bool isTransientValue(const ModelContext& context) const;
     uint64_t addressCode(bool flag) const;
     void checkUse(ModelContext* context, const NodeHandle& node) const;
