@@ -101,49 +101,67 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       includedUnit(other.includedUnit),
       unitLevel(other.unitLevel),
       flags(other.flags) {
-    if (other.extras_ != nullptr) {
-        extras_ = new NodeExtras(*other.extras_);
-        if (extras_->owner != nullptr) extras_->owner->addReference();
+    if (const NodeExtras* side = other.record()) {
+        NodeExtras* copy = new NodeExtras(*side);
+        side_ = reinterpret_cast<uintptr_t>(copy);
+        if (copy->owner != nullptr) copy->owner->addReference();
+    } else if (other.side_ != 0) {
+        side_ = other.side_;
+        bareOwner()->addReference();
     }
 }
 
 const NodeExtras qeAbstractNode::kNoExtras;
 
 NodeExtras& qeAbstractNode::editExtras() {
-    if (extras_ == nullptr) extras_ = new NodeExtras();
-    return *extras_;
+    if (NodeExtras* side = record()) return *side;
+    auto* made = new NodeExtras();
+    if (side_ != 0) made->owner = bareOwner();  // its reference moves over
+    side_ = reinterpret_cast<uintptr_t>(made);
+    return *made;
 }
 
 // The annotation list first, then the owner and the side record; the
 // children and operands go with their vectors.
 qeAbstractNode::~qeAbstractNode() {
-    if (extras_ != nullptr) extras_->annotations.reset();
+    if (NodeExtras* side = record()) side->annotations.reset();
     releaseOwner();
-    delete extras_;
+    delete record();
 }
 
 void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
     if (object != nullptr) object->addReference();  // first: the old owner may be the new one
     releaseOwner();
-    if (object == nullptr && extras_ == nullptr) return;
+    if (record() == nullptr && release == qestl::defaultDeleter) {
+        side_ = object != nullptr ? reinterpret_cast<uintptr_t>(object) | kBareOwner : 0;
+        return;
+    }
     NodeExtras& side = editExtras();
     side.owner = object;
     side.ownerRelease = release;
 }
 
 void qeAbstractNode::releaseOwner() {
-    if (extras_ == nullptr) return;
-    qestl::CountedObject* held = extras_->owner;
-    qestl::Deleter release = extras_->ownerRelease;
-    extras_->owner = nullptr;
-    extras_->ownerRelease = qestl::defaultDeleter;
-    extras_->ownerWord = 0;
+    if ((side_ & kBareOwner) != 0) {
+        qestl::CountedObject* held = bareOwner();
+        side_ = 0;
+        if (held->release()) qestl::defaultDeleter(held);
+        return;
+    }
+    NodeExtras* side = record();
+    if (side == nullptr) return;
+    qestl::CountedObject* held = side->owner;
+    qestl::Deleter release = side->ownerRelease;
+    side->owner = nullptr;
+    side->ownerRelease = qestl::defaultDeleter;
+    side->ownerWord = 0;
     if (held != nullptr && held->release()) release(held);
 }
 
 void qeAbstractNode::dropExtrasRecord() {
     releaseOwner();
-    delete std::exchange(extras_, nullptr);
+    delete record();
+    side_ = 0;
 }
 
 void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }
@@ -178,15 +196,16 @@ refableAstBase* qeAbstractNode::dropNextReference(uint64_t& cursor, bool& finish
         switch (stage) {
             case kDropAnnotations:
                 cursor = cursorAt(kDropOwner);
-                if (extras_ == nullptr) break;
-                if (refableAstBase* last = dropReference(extras_->annotations.detach())) return last;
+                if (NodeExtras* side = record()) {
+                    if (refableAstBase* last = dropReference(side->annotations.detach())) return last;
+                }
                 break;
             case kDropOwner:
                 cursor = cursorAt(kDropChildren);
                 releaseOwner();
-                if (extras_ != nullptr) {
-                    extras_->operandIndices.clear();
-                    extras_->childIndices.clear();
+                if (NodeExtras* side = record()) {
+                    side->operandIndices.clear();
+                    side->childIndices.clear();
                 }
                 break;
             case kDropChildren:

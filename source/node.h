@@ -100,20 +100,24 @@ public:
     // Releases the owner and frees the side record (annotations, doc
     // comment, library indices and all): a node kept only for its position.
     void dropExtras() {
-        if (extras_ != nullptr) dropExtrasRecord();
+        if (side_ != 0) dropExtrasRecord();
     }
 
     // The rarely written fields: read through `extras()` (an empty record
     // when none was made), written through `editExtras()`, which makes it.
-    const NodeExtras& extras() const { return extras_ != nullptr ? *extras_ : kNoExtras; }
+    const NodeExtras& extras() const {
+        const NodeExtras* side = record();
+        return side != nullptr ? *side : kNoExtras;
+    }
     NodeExtras& editExtras();
     const qestl::qestringA& docComment() const { return extras().docComment; }
     void setDocComment(const char* text) { editExtras().docComment.assign(text); }
-    qestl::CountedObject* owner() const { return extras().owner; }
+    // Read here, not from the side record: a bare owner has none.
+    qestl::CountedObject* owner() const { return (side_ & kBareOwner) != 0 ? bareOwner() : extras().owner; }
     // The kind-97 list written before a declaration (empty for most nodes).
     const _KNode<qeAbstractNode>& annotations() const { return extras().annotations; }
     void setAnnotations(const _KNode<qeAbstractNode>& list) {
-        if (list || extras_ != nullptr) editExtras().annotations = list;
+        if (list || record() != nullptr) editExtras().annotations = list;
     }
 
     // Replaces the text (the value may be the node's own text).
@@ -137,8 +141,16 @@ public:
 
 private:
     static const NodeExtras kNoExtras;
+    // Bit 0 of side_: the word is the owner itself, released by the default
+    // deleter, and the node has no side record. Declarators and methods
+    // carry their object and nothing else; a record for it was most of what
+    // a field cost besides its object, and one more cache miss to reach it.
+    static constexpr uintptr_t kBareOwner = 1;
+    NodeExtras* record() const { return (side_ & kBareOwner) == 0 ? reinterpret_cast<NodeExtras*>(side_) : nullptr; }
+    qestl::CountedObject* bareOwner() const { return reinterpret_cast<qestl::CountedObject*>(side_ & ~kBareOwner); }
     void dropExtrasRecord();
-    NodeExtras* extras_ = nullptr;
+    // Null, a side record or a bare owner.
+    uintptr_t side_ = 0;
 };
 
 // Lets go of the owner of every node of the tree (annotation lists
