@@ -33,10 +33,7 @@ size_t leadingLent(const qestl::SmartPtrVector& list, bool items) {
         const cbircode* record = list[lead].as<cbircode>();
         if (record->kept == model::kNotKept || written(record)) break;
         if (!items && record->opcode == model::kOpClassRecord) break;
-        if (items) {
-            const auto* item = static_cast<const ResourceItem*>(record);
-            if (item->kind == kResourceFile || item->operands[0].target || item->operands[0].link != nullptr) break;
-        }
+        if (items && static_cast<const ResourceItem*>(record)->kind == kResourceFile) break;
     }
     return lead;
 }

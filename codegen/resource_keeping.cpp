@@ -18,7 +18,6 @@ void ResourceTable::keepItems() {
         keptIndex_.add(item, static_cast<uint32_t>(kept_.size()));
         KeptItem& state = kept_.emplace_back();
         state.item = held;
-        for (uint32_t i = 0; i < 2; ++i) state.operands[i] = item->operands[i];
         state.codeAddress = item->codeAddress;
         state.resolvedOnce = item->resolvedOnce;
         state.mark = item->mark;
@@ -39,20 +38,11 @@ void ResourceTable::lendItemsTo(ResourceTable& table) const {
     table.lentStrings_ = &strings_;
 }
 
-namespace {
-
-bool sameOperand(const model::Operand& a, const model::Operand& b) { return model::sameKeptBytes(&a, &b, sizeof a); }
-
-}  // namespace
-
 bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     ResourceItem* item = state.item.as<ResourceItem>();
-    // A placed item had its place and operands written each time: only the
-    // full check needs to know whether they had changed.
-    bool changed = whole && (!sameOperand(item->operands[0], state.operands[0]) ||
-                             !sameOperand(item->operands[1], state.operands[1]) ||
-                             item->codeAddress != state.codeAddress || item->resolvedOnce != state.resolvedOnce);
-    for (uint32_t i = 0; i < 2; ++i) model::giveBackOperand(item->operands[i], state.operands[i]);
+    // A placed item had its place written each time: only the full check
+    // needs to know whether it had changed.
+    bool changed = whole && (item->codeAddress != state.codeAddress || item->resolvedOnce != state.resolvedOnce);
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
     if (!whole) return false;

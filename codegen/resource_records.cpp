@@ -53,8 +53,8 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
     }
     const uint64_t length = bytes->size();
     out.u32le(model::kOpResource);
-    out.u32le((uint32_t{operands[0].dataType} << 24) | (operands[0].encodedKind & 0xFFFFFF));
-    out.u64le(static_cast<uint64_t>(operands[0].encodedValue));
+    out.u32le(0);
+    out.u64le(0);
     out.u32le((model::kTypeLong << 24) | kind);
     out.u64le(length);
     out.bytes(bytes->data(), length);

@@ -13,7 +13,10 @@
 
 namespace codegen {
 
-ResourceItem::ResourceItem() : cbircode(model::kOpResource, 2) {}
+// The record's two operands are written from the kind and the length (the
+// first is always empty): an item holds no slots of its own, which took 96
+// bytes for each of the two million texts of a program of a million classes.
+ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
     noteWrite();
@@ -25,7 +28,6 @@ void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length)
     else if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
     kind = newKind;
     dataLength = length;
-    operands[1] = model::Operand(static_cast<int64_t>(length), newKind, model::kTypeLong);
 }
 
 model::Operand ResourceTable::referTo(size_t index) const {
@@ -50,19 +52,22 @@ size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, ui
 size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const qestl::SmartPtrVector& items) const {
     if (slots_.empty()) return kNone;
     const size_t mask = slots_.size() - 1;
-    for (size_t at = key.hash & mask; slots_[at].item != kNone; at = (at + 1) & mask) {
+    const uint32_t hash = hashOf(key.hash);
+    for (size_t at = hash & mask; slots_[at].item != kFree; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.hash == key.hash && items[slot.item].as<ResourceItem>()->name.view() == key.text) return slot.item;
+        if (slot.hash == hash && items[slot.item].as<ResourceItem>()->name.view() == key.text) return slot.item;
     }
     return kNone;
 }
 
 void ResourceTable::NameIndex::add(size_t hash, size_t at) {
-    const auto isFree = [](const Slot& slot) { return slot.item == kNone; };
+    if (at >= kFree) model::internalFault("internal error: more resources than an index can number");
+    const auto isFree = [](const Slot& slot) { return slot.item == kFree; };
     if ((used_ + 1) * 2 > slots_.size())
         qestl::placeSlotsAgain(slots_, slots_.empty() ? 64 : slots_.size() * 2, isFree,
                                [](const Slot& slot) { return slot.hash; });
-    slots_[qestl::firstFreePlace(slots_, slots_.size() - 1, hash, isFree)] = Slot{hash, at};
+    const Slot entered{hashOf(hash), static_cast<uint32_t>(at)};
+    slots_[qestl::firstFreePlace(slots_, slots_.size() - 1, entered.hash, isFree)] = entered;
     ++used_;
 }
 

@@ -39,7 +39,7 @@ class ResourceItem : public model::cbircode {
 public:
     ResourceItem();
 
-    // Replaces the bytes and the kind; operand 1 carries kind and length.
+    // Replaces the bytes and the kind.
     void setData(uint32_t newKind, const void* bytes, uint64_t length);
 
     // The record: opcode, the two operands, the data (a string with its
@@ -52,15 +52,17 @@ public:
     // for one that no longer has its measured length.
     int64_t write(qestl::ByteWriter& out);
 
+    // The narrow fields side by side: two million items of a program of a
+    // million classes.
     uint32_t kind = kResourceString;
+    mutable uint8_t fileMeasured = 0;
+    uint8_t mark = 0;
     // A text's bytes may be its name's own, borrowed: the name of an item
     // never changes once it is made.
     qestl::ByteVector data;
     uint64_t dataLength = 0;
     mutable int64_t fileLength = -1;
-    mutable uint8_t fileMeasured = 0;
     qestl::qestringA name;
-    uint8_t mark = 0;
 };
 
 class ResourceTable {
@@ -130,18 +132,23 @@ private:
         size_t size() const { return used_; }
         bool empty() const { return used_ == 0; }
         bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
-        void prefetch(size_t hash) const { __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]); }
+        void prefetch(size_t hash) const { __builtin_prefetch(&slots_[hashOf(hash) & (slots_.size() - 1)]); }
         void clear() {
             slots_.clear();
             used_ = 0;
         }
 
     private:
+        // Half a hash beside a 32-bit item number: a program of a million
+        // classes enters two million texts, and slots of 16 bytes took 128
+        // MiB at the peak.
+        static constexpr uint32_t kFree = UINT32_MAX;
         struct Slot {
-            size_t hash = 0;
-            size_t item = kNone;  // kNone: empty
+            uint32_t hash = 0;
+            uint32_t item = kFree;
         };
-        static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
+        static uint32_t hashOf(size_t hash) { return static_cast<uint32_t>(hash); }
+        static constexpr size_t kCachedSlots = size_t{1} << 17;  // 1 MiB of slots
         std::vector<Slot> slots_;                                // a power of two, at most half used
         size_t used_ = 0;
     };
@@ -155,7 +162,6 @@ private:
 
     struct KeptItem {
         qestl::SmartPtr item;
-        model::Operand operands[2];
         uint64_t codeAddress = 0;
         uint8_t resolvedOnce = 0;
         uint8_t mark = 0;
