@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -45,8 +46,9 @@ constexpr CallbackEntry kMemberPass[] = {
 
 constexpr uint32_t kMaxDeclarationDepth = 255;
 
-// Never 0, which marks a free slot.
-uint32_t hashOfName(std::string_view name) { return static_cast<uint32_t>(std::hash<std::string_view>()(name)) | 1; }
+// Never 0, which marks a free slot; the low half of the name's hash.
+uint32_t waitHashOf(size_t hash) { return static_cast<uint32_t>(hash) | 1; }
+uint32_t hashOfName(std::string_view name) { return waitHashOf(std::hash<std::string_view>()(name)); }
 
 DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
     for (; table->callback != nullptr; ++table)
@@ -236,7 +238,17 @@ public:
     ClassPassSchedule& operator=(const ClassPassSchedule&) = delete;
 
     void runPass(const SmartPtr& scope);
-    void wake(std::string_view name, uint32_t hash);
+    void wake(const qestl::HashedText& name, uint32_t hash);
+    // False when waking the name here can do nothing: no class waits, or
+    // the class being visited was woken under that name and no class began
+    // waiting since (its declaration notes its name three times).
+    bool mayWake(std::string_view name) const {
+        return waitNames_ != 0 && (wokenName_.data() == nullptr || name.data() != wokenName_.data() ||
+                                   name.size() != wokenName_.size() || waitsBegun_ != waitsBegunAtWake_);
+    }
+    // The name hashed; the name of a class being visited is hashed once
+    // however often its declaration notes it.
+    qestl::HashedText hashedName(std::string_view name);
     void noteBase(const NodeHandle& baseNode, const model::IRValueList& candidates);
 
     static ClassPassSchedule* innermost(CompileContext& context) {
@@ -266,6 +278,15 @@ private:
     };
     size_t placeOf(std::string_view name, uint32_t hash) const;
     WaitSlot* waitSlotOf(std::string_view name, uint32_t hash);
+    // A scope of so many declarations that its tables, and the scope
+    // chain's, lie far outside the caches: the places a visit will read are
+    // loaded ahead (a chain of a million classes waited for each in turn).
+    static constexpr size_t kManyItems = size_t{1} << 15;
+    void prefetchWaitSlot(uint32_t hash) const {
+        if (!waitSlots_.empty()) __builtin_prefetch(&waitSlots_[hash & (waitSlots_.size() - 1)]);
+    }
+    void prefetchLookupOf(const qestl::HashedText& name) const;
+    void prefetchVisitOf(const Item& item);
 
     void list(const NodeHandle& node, uint32_t suppressions);
     void execute(const SmartPtr& scope, uint32_t index);
@@ -287,6 +308,13 @@ private:
     int64_t lastExecuted_ = -1;
     // What the base choice noted while an item runs.
     const qeAbstractNode* executingBase_ = nullptr;
+    std::string_view executingName_;
+    std::optional<qestl::HashedText> executingHashed_;
+    std::optional<qestl::HashedText> executingBaseHashed_;  // when loaded ahead
+    // The name of the class being visited once woken, and the count of
+    // waits begun then.
+    std::string_view wokenName_;
+    uint64_t waitsBegun_ = 0, waitsBegunAtWake_ = 0;
     std::string_view noted_;
     bool notedOnce_ = false;
     bool unpredictable_ = false;
@@ -345,6 +373,11 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     Item& item = items_[index];
     const NodeHandle node = item.node;
     executingBase_ = node->kind == NodeKind::Class ? model::IRClass(node).baseList().get() : nullptr;
+    executingName_ = node->text.view();
+    executingHashed_.reset();
+    executingBaseHashed_.reset();
+    wokenName_ = {};
+    if (items_.size() >= kManyItems) prefetchVisitOf(item);
     noted_ = {};
     notedOnce_ = false;
     unpredictable_ = false;
@@ -355,6 +388,9 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
         visitDeclaration(context_, scope, node, kClassPass);
     }
     executingBase_ = nullptr;
+    executingName_ = {};
+    executingHashed_.reset();
+    wokenName_ = {};
 
     if (doneForGood(item)) {
         item.state = kDone;
@@ -374,11 +410,42 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
     item.modeAfter = record != nullptr ? record->mode : 0;
     item.waitsOn = noted_;
-    WaitSlot* slot = waitSlotOf(noted_, hashOfName(noted_));
+    const bool baseHashed = executingBaseHashed_ && executingBaseHashed_->text.data() == noted_.data() &&
+                            executingBaseHashed_->text.size() == noted_.size();
+    WaitSlot* slot = waitSlotOf(noted_, baseHashed ? waitHashOf(executingBaseHashed_->hash) : hashOfName(noted_));
     item.nextWaiter = slot->first;
     slot->first = index;
+    ++waitsBegun_;
     waiting_.insert(index);
     waitingCount_ += item.deferredCount;
+}
+
+// The base of a class is looked up by its name, which the class waits on
+// when it cannot be declared yet (a class woken had it loaded then); the
+// class's own name wakes the classes that wait on it once it is declared.
+void ClassPassSchedule::prefetchVisitOf(const Item& item) {
+    if (item.waitsOn.empty() && executingBase_ != nullptr && executingBase_->kind == NodeKind::Name) {
+        const qestl::HashedText& base = executingBaseHashed_.emplace(executingBase_->text.view());
+        prefetchLookupOf(base);
+        prefetchWaitSlot(waitHashOf(base.hash));
+    }
+    if (waitNames_ != 0 && !item.waitsOn.empty()) prefetchWaitSlot(waitHashOf(hashedName(executingName_).hash));
+}
+
+qestl::HashedText ClassPassSchedule::hashedName(std::string_view name) {
+    for (ClassPassSchedule* schedule = this; schedule != nullptr; schedule = schedule->parent_) {
+        if (schedule->executingName_.data() != name.data() || schedule->executingName_.size() != name.size()) continue;
+        if (!schedule->executingHashed_) schedule->executingHashed_.emplace(name);
+        return *schedule->executingHashed_;
+    }
+    return qestl::HashedText(name);
+}
+
+// Where a lookup of the name in the global scope reads: the image heap's
+// place of the name, and the number the tables it fails in know it by.
+void ClassPassSchedule::prefetchLookupOf(const qestl::HashedText& name) const {
+    context_.lookup().scopes().heaps[0]->prefetchPlace(name);
+    model::FailedNames::prefetchNumber(name);
 }
 
 // A visit that can do nothing any more: a node with nothing to declare, or
@@ -421,11 +488,19 @@ ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name
     return &slot;
 }
 
-void ClassPassSchedule::wake(std::string_view name, uint32_t hash) {
+void ClassPassSchedule::wake(const qestl::HashedText& hashed, uint32_t hash) {
     if (waitNames_ == 0) return;
+    const std::string_view name = hashed.text;
     const size_t at = placeOf(name, hash);
     uint32_t index = waitSlots_[at].first;
     waitSlots_[at].first = IndexSet::kNone;
+    if (executingName_.data() != nullptr && name.data() == executingName_.data() &&
+        name.size() == executingName_.size()) {
+        wokenName_ = executingName_;
+        waitsBegunAtWake_ = waitsBegun_;
+    }
+    // The classes woken look the name up again at their next visit.
+    if (index != IndexSet::kNone && items_.size() >= kManyItems) prefetchLookupOf(hashed);
     while (index != IndexSet::kNone) {
         Item& item = items_[index];
         const uint32_t following = item.nextWaiter;
@@ -548,10 +623,16 @@ int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const 
 }
 
 void noteClassChanged(CompileContext& context, std::string_view name) {
-    auto* schedule = declare::ClassPassSchedule::innermost(context);
-    if (schedule == nullptr) return;
-    const uint32_t hash = declare::hashOfName(name);
-    for (; schedule != nullptr; schedule = schedule->parent()) schedule->wake(name, hash);
+    auto* innermost = declare::ClassPassSchedule::innermost(context);
+    // Most programs have no class wait: no name is hashed for them.
+    bool wakes = false;
+    for (auto* schedule = innermost; schedule != nullptr && !wakes; schedule = schedule->parent())
+        wakes = schedule->mayWake(name);
+    if (!wakes) return;
+    const qestl::HashedText hashed = innermost->hashedName(name);
+    const uint32_t hash = declare::waitHashOf(hashed.hash);
+    for (auto* schedule = innermost; schedule != nullptr; schedule = schedule->parent())
+        if (schedule->mayWake(name)) schedule->wake(hashed, hash);
 }
 
 void indexUsingDeclarations(CompileContext& context, const model::NodeHandle& node) {

@@ -473,6 +473,9 @@ public:
         name.numberGeneration = generation;
         return name.number;
     }
+    void prefetch(const qestl::HashedText& name) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<uint32_t>(name.hash) & (slots_.size() - 1)]);
+    }
     // Blocks alive that hold numbers: with none, the numbers are given up.
     void blockMade() { ++blocks_; }
     void blockFreed() {
@@ -569,6 +572,10 @@ void FailedNames::Block::free(Block* block) {
     delete block->similar;
     qestl::freeObjectMemory(block, bytesFor(block->mask + 1));
     failedNameNumbers().blockFreed();
+}
+
+void FailedNames::prefetchNumber(const qestl::HashedText& name) {
+    if (gFailedNameNumbers != nullptr) gFailedNameNumbers->prefetch(name);
 }
 
 size_t FailedNames::notedNumbered(const qestl::HashedText& name) const {

@@ -53,6 +53,10 @@ public:
     }
     // `number` is the name's, as notedCount left it.
     [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
+    // Loads ahead the place where the name's number is looked for: a caller
+    // that knows a name its next lookup fails in some table has it loaded
+    // while other work is done.
+    static void prefetchNumber(const qestl::HashedText& name);
     // The similar names of a failed name, among the members counted, once a
     // message listed them.
     std::vector<qestl::SmartPtr>& similarList(std::string_view name);
