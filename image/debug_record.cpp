@@ -15,13 +15,13 @@ void countOperand(qestl::ByteWriter& out, uint64_t count) {
 }
 
 // u32 length + 1, the bytes and a zero byte.
-void text(qestl::ByteWriter& out, const std::string& value) {
+void text(qestl::ByteWriter& out, std::string_view value) {
     out.u32le(static_cast<uint32_t>(value.size() + 1));
     out.bytes(value.data(), value.size());
     out.u8(0);
 }
 
-uint64_t textBytes(const std::string& value) { return 5 + value.size(); }
+uint64_t textBytes(std::string_view value) { return 5 + value.size(); }
 
 // A function's entry after its address and this length, which counts both.
 uint64_t functionEntryBytes(const DebugFunctionRecord& function) {

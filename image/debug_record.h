@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/byte_io.h"
@@ -21,9 +22,12 @@ struct DebugLineRecord {
     uint64_t owner;   // image address of the owning function's code, or all ones
 };
 
+// The name is the global's own, read where it lies: the model outlives the
+// record, and a program of a million classes copied a million holder names
+// (too long to lie in a string's own bytes) to hold them at the peak.
 struct DebugVariableRecord {
     uint64_t address;
-    std::string name;
+    std::string_view name;
 };
 
 struct DebugFunctionRecord {

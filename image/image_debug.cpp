@@ -63,7 +63,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         globals,
         [&](const model::cbircode& held) {
             const auto& member = static_cast<const model::IRObject&>(held);
-            record.variables.push_back({member.address(), text(member.name)});
+            record.variables.push_back({member.address(), member.name.view()});
         },
         NameOf());
     const CompileContext& source = context;
