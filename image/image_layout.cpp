@@ -418,14 +418,17 @@ private:
             ReflectedRecords encoder(context_);
             skip = in_.parts.lentBytes->writeLeadingRecords(*list, out_, aux_, encoder);
         }
-        model::forEachRecord(*list, [&](cbircode& record) {
+        auto each = [&](cbircode& record) {
             if (skip > 0) {
                 --skip;
                 return;
             }
             if (reflected) writeReflectionEntry(record, aux_, out_.position(), 0);
             encode(record);
-        });
+        };
+        // The reflected list is the class records'.
+        if (reflected) codegen::forEachRecordAndTargets(*list, each);
+        else model::forEachRecord(*list, each);
     }
 
     bool writeResources() {
