@@ -20,6 +20,12 @@ uint32_t tagOf(const IRObject& member) {
 
 bool isNativeImport(const IRObject& member) { return member.opcode == kOpNativeCall; }
 
+// A class's holder is named once, when it is made, and has no owner, type or
+// template in its link name: the name built then still holds, and building
+// it again cost each of a million holders a write of its link name. One read
+// from a library is built as any other member.
+bool linkNameHolds(const IRObject& member) { return member.kind == kKindClassHolder && !member.imported; }
+
 // The names of the members some places ahead are looked for in the pool
 // while these are written: in a container of a million members each search
 // would otherwise wait for memory on its own. A batch's prefetches go out
@@ -45,7 +51,7 @@ constexpr size_t kLookAheadBatch = 16;
         __builtin_prefetch(asObject(members[i])->name.c_str());
     for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i) {
         IRObject& later = *asObject(members[i]);
-        later.buildLinkName();
+        if (!linkNameHolds(later)) later.buildLinkName();
         if (!searched) continue;
         pool.prefetchPlace(later.name.view());
         pool.prefetchPlace(later.linkName().view());
@@ -109,7 +115,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     for (size_t at = 0; at < count; ++at) {
         IRObject& member = *asObject(members_[at]);
         if (!ahead) {
-            member.buildLinkName();  // else built when its place was asked for
+            if (!linkNameHolds(member)) member.buildLinkName();  // else built when its place was asked for
         } else if (at % kLookAheadBatch == 0) {
             // The batch before found both names of each member in place.
             const bool searched = at == 0 || pool.foundInPlace() - inPlace < 2 * kLookAheadBatch;
