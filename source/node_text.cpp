@@ -110,6 +110,17 @@ public:
         return reference;
     }
 
+    const bool* pastCaches() const { return &pastCaches_; }
+
+    void prefetch(const char* text, size_t length) const {
+        if (length < 2 || length > kSharedLength) return;
+        const size_t slot = hashOf(keyOf(text, length)) & (capacity_ - 1);
+        // GCC 12 takes the prefetch of an address made from the key for dead
+        // and drops it; the empty asm keeps it.
+        asm volatile("" ::: "memory");
+        __builtin_prefetch(&table_[slot]);
+    }
+
     uint32_t extend(uint32_t reference, std::string_view suffix) {
         if (suffix.empty()) return reference;
         char* at = gChunks[reference >> kOffsetBits] + (size_t{reference & ((1u << kOffsetBits) - 1)} << 2);
@@ -190,6 +201,8 @@ private:
         std::free(table_);
         table_ = table;
         capacity_ = capacity;
+        constexpr size_t kCachedSlots = size_t{1} << 16;
+        pastCaches_ = capacity >= kCachedSlots;
     }
 
     size_t chunks_ = 1;  // chunk 0 is the empty text's
@@ -200,6 +213,7 @@ private:
     uint64_t* table_ = nullptr;
     size_t capacity_ = 0;
     size_t count_ = 0;
+    bool pastCaches_ = false;  // the table is larger than the caches keep
 };
 
 constinit Store gStore;
@@ -211,5 +225,9 @@ constinit char* gChunks[kMaxChunks] = {gFixedTexts.bytes};
 uint32_t store(std::string_view text) { return gStore.put(text); }
 
 uint32_t extend(uint32_t reference, std::string_view suffix) { return gStore.extend(reference, suffix); }
+
+void prefetch(const char* text, size_t length) { gStore.prefetch(text, length); }
+
+const bool* prefetchWanted() { return gStore.pastCaches(); }
 
 }  // namespace nodetext

@@ -53,6 +53,7 @@ public:
     bool filterToken(SourceInput* input, int32_t length, TokenCode kind, char** docComment) override;
     bool dropsWhitespace() const override { return true; }
     bool keepsTokensPlainly() const override { return true; }
+    NameWatch nameWatch() const override { return {nodetext::prefetchWanted(), nodetext::prefetch}; }
     TokenRecord* newTokenRecord() override;
     void freeTokenRecord(TokenRecord* record) override;
     void onParseFailed(SourceInput* input) override;

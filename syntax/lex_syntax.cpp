@@ -34,6 +34,7 @@ void qeLexSyntax::reset() {
     tellsMatches_ = false;
     dropsWhitespace_ = false;
     keepsPlainly_ = false;
+    names_ = OnParseListener::NameWatch{&OnParseListener::kNoNamesWanted, nullptr};
     commentWaiting_ = true;
     passThrough_.clear();
     setQuietRules();
@@ -49,6 +50,7 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     setQuietRules();
     dropsWhitespace_ = listener != nullptr && listener->dropsWhitespace();
     keepsPlainly_ = listener != nullptr && listener->keepsTokensPlainly();
+    if (listener != nullptr) names_ = listener->nameWatch();
     commentWaiting_ = true;
 }
 
@@ -112,6 +114,8 @@ bool qeLexSyntax::skipWhitespace() {
         input_->advance(length);
     }
     if (kept && length > 0) scanned_ = 1;
+    if (kind == TokenKind::Identifier && *names_.wanted)
+        names_.seen(input_->text + input_->offset, static_cast<size_t>(length));
 
     TokenRecord* record = listener_->newTokenRecord();
     const uint32_t startOffset = static_cast<uint32_t>(input_->offset);

@@ -75,6 +75,16 @@ public:
         // the parse began or restarted): the engine then keeps such a token
         // without asking while no comment came since. Asked once per attach.
         virtual bool keepsTokensPlainly() const { return false; }
+        // `seen` is called with the bytes of every name scanned while
+        // `*wanted` holds, long before a node takes them as its text: the
+        // store of node texts loads the place it will look the name up in.
+        // Asked once per attach.
+        struct NameWatch {
+            const bool* wanted;
+            void (*seen)(const char* text, size_t length);
+        };
+        virtual NameWatch nameWatch() const { return {&kNoNamesWanted, nullptr}; }
+        static constexpr bool kNoNamesWanted = false;
 
     protected:
         ~OnParseListener() = default;
@@ -268,6 +278,7 @@ private:
     bool tellsMatches_ = false;
     bool dropsWhitespace_ = false;  // the listener's dropsWhitespace()
     bool keepsPlainly_ = false;     // the listener's keepsTokensPlainly()
+    OnParseListener::NameWatch names_{&OnParseListener::kNoNamesWanted, nullptr};  // the listener's nameWatch()
     // A comment may be waiting with the listener for the next token kept.
     bool commentWaiting_ = true;
     RuleSet passThrough_;  // the listener's passThroughRules()
