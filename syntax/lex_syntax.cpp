@@ -37,7 +37,8 @@ void qeLexSyntax::reset() {
     names_ = OnParseListener::NameWatch{&OnParseListener::kNoNamesWanted, nullptr};
     commentWaiting_ = true;
     passThrough_.clear();
-    setQuietRules();
+    // The rules left untold are asked again by the next attach of an input:
+    // detached, nothing parses.
     grammar_ = nullptr;
 }
 
@@ -47,7 +48,9 @@ void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Gr
     grammar_ = grammar;
     tellsMatches_ = listener != nullptr && listener->wantsRuleMatches();
     passThrough_ = tellsMatches_ ? listener->passThroughRules() : RuleSet();
-    setQuietRules();
+    // A listener attached without an input only takes the records back
+    // (reset): nothing parses until an input is attached.
+    if (input != nullptr) setQuietRules();
     dropsWhitespace_ = listener != nullptr && listener->dropsWhitespace();
     keepsPlainly_ = listener != nullptr && listener->keepsTokensPlainly();
     if (listener != nullptr) names_ = listener->nameWatch();

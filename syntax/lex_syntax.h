@@ -50,19 +50,19 @@ public:
         virtual RuleSet passThroughRules() const { return RuleSet(); }
         // Rules whose match over one record leaves that record's node as it
         // is, whatever it holds (none included), before any error: the engine
-        // does not tell those either. Asked once per attach.
+        // does not tell those either. Asked once per attach of an input.
         virtual RuleSet keepsRecordRules() const { return RuleSet(); }
         // Per rule id, the node marks (kNodeMarkBits) under which its match
         // over one record that holds a node leaves that node in place, before
         // any error: the engine does not tell those either. A node carries the
         // marks the listener gave it (markNode) when told of the match that
-        // left it in its record. Asked once per attach.
+        // left it in its record. Asked once per attach of an input.
         virtual void nodeMarkRules(uint8_t (&marks)[256]) const { (void)marks; }
         // Per rule id, the token kinds and rules that, held by the first
         // record of a match over several records while that record holds a
         // node, make the match's node that node as it is, before any error:
         // the engine does not tell those either (a statement of an
-        // expression and its ";"). Asked once per attach.
+        // expression and its ";"). Asked once per attach of an input.
         virtual void firstRecordRules(RuleSet (&rules)[256]) const { (void)rules; }
         // True when filterToken drops every whitespace token before the end of
         // the text and does nothing else with it: the engine then steps over
