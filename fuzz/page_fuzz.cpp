@@ -3,6 +3,7 @@
 // the parse of the generated servlet must finish cleanly and give back every
 // node they took. The input is split at each "\n====\n": the page itself,
 // then the texts of a.ksp and b.ksp beside it.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "fuzz/max_len.h"
+#include "fuzz/scratch_file.h"
 #include "source/ast_nodes.h"
 #include "source/source_processor.h"
 #include "source/source_project.h"
@@ -21,11 +23,24 @@
 namespace {
 
 // Included pages are read from disk: one scratch directory for the run (in
-// $TMPDIR when set), emptied and removed when the process ends.
+// $TMPDIR when set), emptied and removed when the process ends. Its two
+// pages stay open for writing from input to input.
 std::string gDirectory;
 
+// An included page's file and the text it was last written with.
+struct PageFile {
+    const char* name;
+    int fd = -1;
+    std::string text;
+    bool written = false;
+};
+PageFile gPages[2] = {{"a.ksp", -1, {}, false}, {"b.ksp", -1, {}, false}};
+
 void removeScratch() {
-    for (const char* page : {"a.ksp", "b.ksp"}) ::unlink((gDirectory + "/" + page).c_str());
+    for (PageFile& page : gPages) {
+        if (page.fd >= 0) ::close(page.fd);
+        ::unlink((gDirectory + "/" + page.name).c_str());
+    }
     ::rmdir(gDirectory.c_str());
 }
 
@@ -36,27 +51,21 @@ const std::string* scratchDirectory() {
         if (::mkdtemp(pattern.data()) == nullptr) return false;
         gDirectory = pattern;
         std::atexit(removeScratch);
+        for (PageFile& page : gPages)
+            page.fd = ::open((gDirectory + "/" + page.name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
         return true;
     }();
     return made ? &gDirectory : nullptr;
 }
 
-// The text an included page was last written with.
-struct Written {
-    std::string text;
-    bool made = false;
-};
-
 // Rewrites an included page only when its text changed: most mutations
 // touch one piece of the input. The directory is the run's own, so a page
-// written stays as written without asking the file system.
-void putPage(const std::string& path, std::string_view text, Written& last) {
-    if (last.made && text == last.text) return;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    const bool whole = text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    last.made = std::fclose(file) == 0 && whole;
-    last.text.assign(text.data(), text.size());
+// written stays as written without asking the file system. A page that could
+// not be written is read as whatever its file holds (none: not found).
+void putPage(PageFile& page, std::string_view text) {
+    if (page.fd < 0 || (page.written && text == page.text)) return;
+    page.written = rewriteFile(page.fd, text.data(), text.size(), page.written ? page.text.size() : SIZE_MAX);
+    page.text.assign(text.data(), text.size());
 }
 
 }  // namespace
@@ -64,6 +73,9 @@ void putPage(const std::string& path, std::string_view text, Written& last) {
 KORVO_FUZZ_MAX_LEN(2048)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Each page translated says so on stdout.
+    static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
     const std::string* made = scratchDirectory();
     if (made == nullptr) return 0;
     const std::string& directory = *made;
@@ -74,10 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         piece = input.substr(0, cut);
         input = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 6);
     }
-    static Written lastA, lastB;
-    static const std::string pathA = directory + "/a.ksp", pathB = directory + "/b.ksp";
-    putPage(pathA, pieces[1], lastA);
-    putPage(pathB, pieces[2], lastB);
+    putPage(gPages[0], pieces[1]);
+    putPage(gPages[1], pieces[2]);
 
     const size_t before = LiveNodeRegistry::count();
     {

@@ -14,6 +14,20 @@
 #include <cstdint>
 #include <string>
 
+// Writes `size` bytes over the open file's start and cuts it to that length
+// (unless it already had it): the file keeps its pages from input to input,
+// and nothing is closed, which on a disk file system would write the pages
+// back. True when the file holds exactly those bytes.
+inline bool rewriteFile(int fd, const void* data, size_t size, size_t oldSize) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t put = pwrite(fd, static_cast<const char*>(data) + done, size - done, static_cast<off_t>(done));
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return size == oldSize || ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
 class ScratchFile {
 public:
     ScratchFile(const uint8_t* data, size_t size) {
@@ -21,15 +35,9 @@ public:
         if (fd < 0 || inUse()) return;
         inUse() = true;
         made_ = true;
-        // Written over the last input and cut to this one's length: the
-        // file keeps its page from input to input.
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            if (put <= 0) break;
-            done += static_cast<size_t>(put);
-        }
-        if (done == size && ftruncate(fd, static_cast<off_t>(size)) == 0) name_ = "/proc/self/fd/" + std::to_string(fd);
+        const bool whole = rewriteFile(fd, data, size, length());
+        length() = whole ? size : SIZE_MAX;
+        if (whole) name_ = "/proc/self/fd/" + std::to_string(fd);
     }
     ~ScratchFile() {
         if (made_) inUse() = false;
@@ -45,6 +53,11 @@ private:
     static int descriptor() {
         static const int fd = memfd_create("korvo-fuzz.k", MFD_CLOEXEC);
         return fd;
+    }
+    // The file's length as last written whole (SIZE_MAX: not known).
+    static size_t& length() {
+        static size_t bytes = SIZE_MAX;
+        return bytes;
     }
     static bool& inUse() {
         static bool used = false;
