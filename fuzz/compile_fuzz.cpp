@@ -5,9 +5,12 @@
 // once and lent to every compilation: the first compilation of an input
 // follows the last one of another input, the second follows the first, so
 // the comparison also sees whatever one compilation left to the next.
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "driver/builtin_lending.h"
 #include "driver/command_line.h"
@@ -17,6 +20,7 @@
 #include "fuzz/max_len.h"
 #include "fuzz/scratch_file.h"
 #include "options/compile_options.h"
+#include "platform/stack_thread.h"
 
 namespace {
 
@@ -44,6 +48,46 @@ bool sameImages(const uint8_t* first, const uint8_t* second, size_t length) {
            std::memcmp(first + after, second + after, length - after) == 0;
 }
 
+// Runs work on one thread made for the whole run, on a stack of the
+// compiler's size, and waits for it: each compilation would otherwise start
+// a thread of its own for its declaration pass, on a stack mapped afresh
+// and unmapped again, and wait for it.
+class StackWorker {
+public:
+    StackWorker() {
+        std::thread([this] {
+            auto serve = [this] { this->serve(); };
+            platform::runOnLargeStack(platform::kCompileStackBytes, serve);
+        }).detach();
+    }
+    template <typename Work>
+    void run(Work& work) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        work_ = [](void* data) { (*static_cast<Work*>(data))(); };
+        data_ = &work;
+        wake_.notify_one();
+        done_.wait(lock, [this] { return work_ == nullptr; });
+    }
+
+private:
+    void serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return work_ != nullptr; });
+            lock.unlock();
+            work_(data_);
+            lock.lock();
+            work_ = nullptr;
+            done_.notify_one();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    void (*work_)(void*) = nullptr;
+    void* data_ = nullptr;
+};
+
 }  // namespace
 
 // Features seen fewer than 32 times count as rare, not fewer than 255: the
@@ -66,9 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static qestl::qeByteStream first, second;
     first.clearKeepingBuffer();
     second.clearKeepingBuffer();
+    bool firstWritten = false, secondWritten = false;
+    auto both = [&] {
+        firstWritten = compileOnce(file, first);
+        if (firstWritten) secondWritten = compileOnce(file, second);
+    };
+    static StackWorker& worker = *new StackWorker();
+    worker.run(both);
     // A source that gives no image has nothing to compare.
-    if (!compileOnce(file, first)) return 0;
-    const bool secondWritten = compileOnce(file, second);
+    if (!firstWritten) return 0;
     if (!secondWritten || first.size() != second.size()) {
         std::fprintf(stderr, "second image %s, sizes %zu %zu\n", secondWritten ? "written" : "not written",
                      static_cast<size_t>(first.size()), static_cast<size_t>(second.size()));
