@@ -1,8 +1,8 @@
 // The flags libFuzzer runs a target with, each unless the command line gives
-// that flag itself. KORVO_FUZZ_MAX_LEN sets the longest input: past a few
-// kilobytes a source reaches nothing a shorter one cannot, and every later
-// mutation of it pays for its length. The replay build (make test) runs
-// every kept input whole.
+// that flag itself. A source target names its longest input (-max_len):
+// past a few kilobytes a source reaches nothing a shorter one cannot, and
+// every later mutation of it pays for its length. The replay build (make
+// test) runs every kept input whole.
 #pragma once
 
 #ifdef KORVO_LIBFUZZER
@@ -42,5 +42,3 @@ inline void addDefaultFlags(int* argc, char*** argv, const char* const* flags, s
 #else
 #define KORVO_FUZZ_FLAGS(...)
 #endif
-
-#define KORVO_FUZZ_MAX_LEN(bytes) KORVO_FUZZ_FLAGS("-max_len=" #bytes)

