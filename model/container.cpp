@@ -67,6 +67,7 @@ const Diagnostic& memberError(int64_t code) {
 Container::Container(uint32_t kind) : kind_(kind) { ++gLiveContainers; }
 
 Container::~Container() {
+    if (lent_ != 0) lendWith(nullptr);
     releaseTables();
     --gLiveContainers;
 }
@@ -580,45 +581,62 @@ void FailedNames::prefetchNumber(const qestl::HashedText& name) {
 
 size_t FailedNames::notedNumbered(const qestl::HashedText& name) const {
     const uint32_t number = failedNameNumbers().numberOf(name);
-    return block_ != nullptr ? find(number) : kNotNoted;
+    return held_ != 0 ? find(number) : kNotNoted;
 }
 
 size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
-    if (block_ == nullptr || 2 * (block_->used + 1) > block_->mask + 1) grow();
-    Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
-    const size_t i = qestl::firstFreePlace(slots, block_->mask, Block::place(number, block_->mask),
+    if (held_ == 0 && count <= kLargestOneCount) {
+        // The pair holds a number as a block does.
+        failedNameNumbers().blockMade();
+        held_ = uint64_t{number} << 32 | uint64_t{count} << 1 | kOnePair;
+        return count;
+    }
+    Block* kept = block();
+    if (kept == nullptr || 2 * (kept->used + 1) > kept->mask + 1) grow();
+    kept = block();
+    Slot* slots = kept->slots;  // as a pointer: the array runs past its declared length
+    const size_t i = qestl::firstFreePlace(slots, kept->mask, Block::place(number, kept->mask),
                                            [](const Slot& slot) { return slot.number == 0; });
     slots[i] = Slot{number, static_cast<uint32_t>(count)};
-    ++block_->used;
+    ++kept->used;
     return count;
 }
 
 void FailedNames::grow() {
-    Block* old = block_;
-    block_ = Block::make(old == nullptr ? 4 : 2 * (old->mask + 1));
-    if (old == nullptr) return;
     const auto isFree = [](const Slot& slot) { return slot.number == 0; };
-    Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
+    Block* old = block();
+    Block* made = Block::make(old == nullptr ? 4 : 2 * (old->mask + 1));
+    Slot* slots = made->slots;  // as a pointer: the array runs past its declared length
+    if ((held_ & kOnePair) != 0) {
+        const Slot pair{static_cast<uint32_t>(held_ >> 32), static_cast<uint32_t>((held_ & kOneCount) >> 1)};
+        slots[qestl::firstFreePlace(slots, made->mask, Block::place(pair.number, made->mask), isFree)] = pair;
+        made->used = 1;
+        failedNameNumbers().blockFreed();
+    }
+    held_ = reinterpret_cast<uint64_t>(made);
+    if (old == nullptr) return;
     for (uint32_t k = 0; k <= old->mask; ++k) {
         const Slot& slot = old->slots[k];
         if (!isFree(slot))
-            slots[qestl::firstFreePlace(slots, block_->mask, Block::place(slot.number, block_->mask), isFree)] = slot;
+            slots[qestl::firstFreePlace(slots, made->mask, Block::place(slot.number, made->mask), isFree)] = slot;
     }
-    block_->used = old->used;
-    block_->similar = old->similar;
+    made->used = old->used;
+    made->similar = old->similar;
     old->similar = nullptr;
     Block::free(old);
 }
 
 std::vector<qestl::SmartPtr>& FailedNames::similarList(std::string_view name) {
-    if (block_ == nullptr) grow();
-    if (block_->similar == nullptr) block_->similar = new qestl::TextMap<std::vector<qestl::SmartPtr>>();
-    return block_->similar->findOrAdd(name);
+    if (block() == nullptr) grow();
+    Block* kept = block();
+    if (kept->similar == nullptr) kept->similar = new qestl::TextMap<std::vector<qestl::SmartPtr>>();
+    return kept->similar->findOrAdd(name);
 }
 
 void FailedNames::clear() {
-    if (block_ != nullptr) Block::free(block_);
-    block_ = nullptr;
+    if ((held_ & kOnePair) != 0) failedNameNumbers().blockFreed();
+    else if (held_ != 0) Block::free(reinterpret_cast<Block*>(held_));
+    held_ = 0;
 }
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {

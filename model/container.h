@@ -28,7 +28,8 @@ class LibraryReader;
 // members the container had at its first failure, and the similar names a
 // message listed. A large program fails lookups in a million containers:
 // each holds no more than one block of (name number, count) pairs, the
-// names themselves are kept once for the process (failedNameNumber).
+// names themselves are kept once for the process (failedNameNumber). Most
+// fail one name only: that pair is held in place of the block.
 class FailedNames {
 public:
     FailedNames() = default;
@@ -47,8 +48,7 @@ public:
     // name is numbered either way.
     static constexpr size_t kNotNoted = SIZE_MAX;
     size_t notedCount(const qestl::HashedText& name) const {
-        if (block_ != nullptr && name.number != 0 && name.numberGeneration == numberGeneration)
-            return find(name.number);
+        if (held_ != 0 && name.number != 0 && name.numberGeneration == numberGeneration) return find(name.number);
         return notedNumbered(name);
     }
     // `number` is the name's, as notedCount left it.
@@ -85,14 +85,24 @@ private:
         static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
     };
     size_t find(uint32_t number) const {
-        const Slot* slots = block_->slots;  // as a pointer: the array runs past its declared length
-        for (size_t i = Block::place(number, block_->mask); slots[i].number != 0; i = (i + 1) & block_->mask)
+        if ((held_ & kOnePair) != 0) return held_ >> 32 == number ? (held_ & kOneCount) >> 1 : kNotNoted;
+        const Block* block = reinterpret_cast<const Block*>(held_);
+        const Slot* slots = block->slots;  // as a pointer: the array runs past its declared length
+        for (size_t i = Block::place(number, block->mask); slots[i].number != 0; i = (i + 1) & block->mask)
             if (slots[i].number == number) return slots[i].count;
         return kNotNoted;
     }
     [[gnu::noinline]] size_t notedNumbered(const qestl::HashedText& name) const;
+    // Makes the block, or a larger one, with the pairs held so far.
     void grow();
-    Block* block_ = nullptr;
+    // Nothing (0), a Block*, or one pair in place: the name's number in the
+    // high half, the count shifted by one, kOnePair set. A count past 31 bits
+    // takes a block.
+    static constexpr uint64_t kOnePair = 1;
+    static constexpr uint64_t kOneCount = 0xFFFFFFFEu;
+    static constexpr size_t kLargestOneCount = kOneCount >> 1;
+    Block* block() const { return (held_ & kOnePair) != 0 ? nullptr : reinterpret_cast<Block*>(held_); }
+    uint64_t held_ = 0;
 };
 
 class LibraryWriter;
@@ -278,10 +288,10 @@ public:
     bool restore(const Saved& saved);
     // The table of a lent class: every write notes the class written
     // (cbircode::noteWrite), so that it is given back whole. Null ends it.
-    void lendWith(cbircode* record) { lentWith_ = record; }
+    void lendWith(cbircode* record);
     // Goes before every write of what save() keeps.
     void noteWrite() {
-        if (lentWith_ != nullptr) lentWith_->noteWrite();
+        if (lent_ != 0) noteLentWrite();
     }
 
     // Containers alive in the process.
@@ -290,8 +300,10 @@ public:
 private:
     using NameIndex = MemberIndex;
 
-    bool bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed, const qestl::HashedText& name,
-                     uint32_t defaultLevel, uint32_t mode);
+    // Flattened: the candidate of each member found is made, handed over
+    // and dropped in place, where this file's inlining budget ran out.
+    [[gnu::flatten]] bool bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
+                                      const qestl::HashedText& name, uint32_t defaultLevel, uint32_t mode);
     Operand slotFor(IRObject* member, uint64_t value);
     // The name hashed once serves the lookup before and the entry.
     void enter(const qestl::HashedText& name, uint32_t index);
@@ -309,6 +321,7 @@ private:
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
     [[gnu::noinline]] size_t noteFirstFailure(const qestl::HashedText& name);
+    [[gnu::noinline]] void noteLentWrite();
     // A name of a class holder's form about to be listed: true when it is
     // that of an unlisted holder (at the index its digits give), which
     // refuses it; else the holders after it are listed.
@@ -321,6 +334,10 @@ private:
     // containers for every class and function.
     uint8_t picksNearMisses_ = 0;
     uint8_t listsHolderNames_ = 0;  // a listed name begins as a class holder's
+    // Lent with a record (lendWith), which is kept aside: the tables of a
+    // few built-in classes are lent, and a program of a million classes paid
+    // a word in each of a class's six tables for it.
+    uint8_t lent_ = 0;
     uint32_t kind_;
     qestl::SmartPtrVector members_;
     // The listing of a name bucketed by a key of the parameter types that is
@@ -360,7 +377,6 @@ private:
     // The index and signatures emptied; the slot values stay.
     void forgetIndex();
     Tables* tables_ = nullptr;
-    cbircode* lentWith_ = nullptr;
     FailedNames failed_;
 };
 

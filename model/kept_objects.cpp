@@ -4,6 +4,7 @@
 #include <concepts>
 #include <cstring>
 #include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "foundation/open_slots.h"
@@ -238,6 +239,27 @@ const char* KeptObjects::giveBackState(uint32_t index) {
     });
     return changed;
 }
+
+namespace {
+
+// The record each lent table notes its writes with. Never destroyed: a
+// container of static storage may outlive any other.
+constinit std::unordered_map<const Container*, cbircode*>* gLentWith = nullptr;
+
+}  // namespace
+
+void Container::lendWith(cbircode* record) {
+    if (record == nullptr) {
+        if (lent_ != 0) gLentWith->erase(this);
+        lent_ = 0;
+        return;
+    }
+    if (gLentWith == nullptr) gLentWith = new std::unordered_map<const Container*, cbircode*>();
+    (*gLentWith)[this] = record;
+    lent_ = 1;
+}
+
+void Container::noteLentWrite() { gLentWith->find(this)->second->noteWrite(); }
 
 void KeptObjects::lendTables(IRObject& o, cbircode* with) {
     ClassObject* c = asClass(&o);
