@@ -202,7 +202,11 @@ void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32
     int at;
     NodeRef list = growingList(m, ruleId, kind, 2, at);
     NodeRef element = m.makeRecordNode(at, kind);
-    setText(*element, m.text(at));
+    // The record mostly holds the name made over it, whose stored text is
+    // these bytes: shared, it costs no second lookup in the store.
+    const qeAbstractNode* name = m.nodePtr(at);
+    if (name != nullptr && name->text.view() == m.text(at)) element->shareText(*name);
+    else setText(*element, m.text(at));
     if (at + 1 < m.count() && m.is(at + 1, TokenKind::Assign)) m.push(*element, at + 2);
     pushNode(*list, element);
     result = std::move(list);

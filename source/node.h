@@ -122,6 +122,8 @@ public:
 
     // Replaces the text (the value may be the node's own text).
     void setText(std::string_view value) { text.set(value); }
+    // Takes the other node's text (a stored text never changes).
+    void shareText(const qeAbstractNode& other) { text = other.text; }
 
     uint32_t kind = 0;
     AstNodeVector operands;
