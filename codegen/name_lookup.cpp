@@ -135,25 +135,31 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     } else if (name == "true" || name == "false") {
         if (SmartPtr found = firstMember(tables_.globalObjects(), name))
             lookup_.addResult(IRResult(found, model::asObject(found)->makeObjectOperand()));
-    } else if (name == "__file__") {
-        constant = makeConstant(name, types.stringType, stringResource(diagnostics_.sourceName(node)));
-    } else if (name == "__line__" || name == "__column__") {
-        const uint32_t at = !node ? 0 : name == "__line__" ? node->startLine + 1 : node->startColumn + 1;
-        constant = makeConstant(name, types.intType, Operand(at, model::kImmInt, model::kTypeInt));
-    } else if (name == "__appver__") {
-        constant = makeConstant(name, types.stringType, stringResource(fileVersionText()));
-    } else if (name == "__appver_long__") {
-        constant = makeConstant(name, types.longType,
-                                Operand(parseVersionNumber(fileVersionText()), model::kImmLong, model::kTypeLong));
-    } else if (name == "__productver__") {
-        constant = makeConstant(name, types.stringType, stringResource(productVersionText()));
-    } else if (name == "__productver_long__") {
-        constant = makeConstant(name, types.longType, Operand(productVersionNumber(), model::kImmLong, model::kTypeLong));
-    } else if (name == "__k_ver__") {
-        constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
+    } else if (name.starts_with("__")) {
+        // The compiler's own constants, which no other name is asked for.
+        if (name == "__file__") {
+            constant = makeConstant(name, types.stringType, stringResource(diagnostics_.sourceName(node)));
+        } else if (name == "__line__" || name == "__column__") {
+            const uint32_t at = !node ? 0 : name == "__line__" ? node->startLine + 1 : node->startColumn + 1;
+            constant = makeConstant(name, types.intType, Operand(at, model::kImmInt, model::kTypeInt));
+        } else if (name == "__appver__") {
+            constant = makeConstant(name, types.stringType, stringResource(fileVersionText()));
+        } else if (name == "__appver_long__") {
+            constant = makeConstant(name, types.longType,
+                                    Operand(parseVersionNumber(fileVersionText()), model::kImmLong, model::kTypeLong));
+        } else if (name == "__productver__") {
+            constant = makeConstant(name, types.stringType, stringResource(productVersionText()));
+        } else if (name == "__productver_long__") {
+            constant = makeConstant(name, types.longType,
+                                    Operand(productVersionNumber(), model::kImmLong, model::kTypeLong));
+        } else if (name == "__k_ver__") {
+            constant = makeConstant(name, types.stringType, stringResource(kCompilerVersion));
+        }
     }
     if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
-    const qestl::HashedText key(name);
+    const qestl::HashedText* ahead = lookup_.hashedAhead();
+    if (ahead != nullptr && (ahead->text.data() != name.data() || ahead->text.size() != name.size())) ahead = nullptr;
+    const qestl::HashedText key = ahead != nullptr ? *ahead : qestl::HashedText(name);
 
     // A value whose type is known already (an initialiser, an element of an
     // array initialiser, a cast) looks its names up in that type first: an
@@ -174,13 +180,17 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
         break;
     }
 
-    IRObject* viewing = model::asObject(viewer());
+    IRObject* viewing = lookup_.scopes().viewerObject();
     lookup_.globalTemplates().lookupVisible(*this, viewing, key, 0, 0);
     lookup_.scopes().lookupName(lookup_, *this, key);
     for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, key, 0, 0);
     lookupNameIndex(name);
     lookupInImportedPackages(key);
     lookup_.endLookup();
+    if (ahead != nullptr) {
+        ahead->number = key.number;
+        ahead->numberGeneration = key.numberGeneration;
+    }
 }
 
 void CompileContext::lookupNameIndex(std::string_view name) {
@@ -209,7 +219,7 @@ bool CompileContext::lookupGlobal(std::string_view name) {
 
 void CompileContext::lookupInScopes(SmartPtr object, std::string_view name) {
     lookup_.clearResults();
-    IRObject* viewing = model::asObject(viewer());
+    IRObject* viewing = lookup_.scopes().viewerObject();
     for (auto& heap : lookup_.scopes().heaps) heap->lookupVisible(*this, viewing, name, 0, 0);
     if (IRObject* package = model::asObject(object); package != nullptr && package->isPackage())
         package->bindIntrinsicMember(*this, name, 3);

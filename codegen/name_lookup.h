@@ -126,6 +126,12 @@ public:
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes>& packages() { return packages_; }
     std::map<std::string, PackageRef, ByLengthThenBytes>& referencedPackages() { return referencedPackages_; }
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes>& nameIndex() { return nameIndex_; }
+    // A name hashed, and perhaps numbered, before it is looked up (not
+    // owned): the type resolution that looks up those very bytes takes it
+    // as it is, and the lookup leaves in it the number it gave. Empty most
+    // of the time.
+    const qestl::HashedText* hashedAhead() const { return hashedAhead_; }
+    void setHashedAhead(const qestl::HashedText* name) { hashedAhead_ = name; }
 
 private:
     friend class FlagGuard;
@@ -144,6 +150,7 @@ private:
     std::vector<qestl::SmartPtr> receiverStack_;
     std::vector<uint8_t> flagStack_;
     uint8_t valueContext_ = 0;
+    const qestl::HashedText* hashedAhead_ = nullptr;
     model::Container globalTemplates_{model::kStaticMethods};
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages_;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages_;

@@ -55,9 +55,7 @@ SmartPtr firstMember(const Container& container, std::string_view name) {
 }
 
 bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name) {
-    // The lookup's viewer (NameLookup::viewer) is this chain's own, read
-    // here without a counted copy.
-    IRObject* viewer = model::asObject(!records.empty() ? records.back().object : frame->owner);
+    IRObject* viewer = viewerObject();
     // A table that does not list the name adds nothing once a candidate is
     // found: it is passed by without asking the context for the count.
     const auto visit = [&](Container& table) {

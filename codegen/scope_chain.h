@@ -53,6 +53,12 @@ public:
     // The innermost scope's object when it is a class.
     model::ClassObject* innermostClass();
 
+    // The object whose view decides what is visible (NameLookup::viewer),
+    // read without a counted copy.
+    model::IRObject* viewerObject() const {
+        return model::asObject(!records.empty() ? records.back().object : frame->owner);
+    }
+
     // A new empty frame owned by `owner`; the current one waits on the stack.
     void pushFrame(const qestl::SmartPtr& owner);
     // Drops the current frame and makes the last saved one current.

@@ -268,6 +268,9 @@ private:
         uint32_t modeAfter = 0;      // the scope's lookup mode a visit leaves
         std::string_view waitsOn;
         uint32_t nextWaiter = IndexSet::kNone;  // on the same name
+        // The number the failed-name tables know waitsOn by (numberGeneration
+        // of the HashedText that numbered it), for the visit it wakes to.
+        uint32_t waitNumber = 0, waitNumberGeneration = 0;
     };
     // The items that wait on a name, linked through nextWaiter. A name's
     // slot stays once it was waited on; its list empties when it wakes.
@@ -385,7 +388,11 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     const uint32_t retryBefore = context_.diagnostics().deferred().declared();
     {
         CompileDiagnostics::SuppressWarnings replayed(context_.diagnostics(), item.suppressions);
+        NameLookup& lookup = context_.lookup();
+        const qestl::HashedText* outerAhead = lookup.hashedAhead();
+        if (executingBaseHashed_) lookup.setHashedAhead(&*executingBaseHashed_);
         visitDeclaration(context_, scope, node, kClassPass);
+        lookup.setHashedAhead(outerAhead);
     }
     executingBase_ = nullptr;
     executingName_ = {};
@@ -412,6 +419,10 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     item.waitsOn = noted_;
     const bool baseHashed = executingBaseHashed_ && executingBaseHashed_->text.data() == noted_.data() &&
                             executingBaseHashed_->text.size() == noted_.size();
+    if (baseHashed) {
+        item.waitNumber = executingBaseHashed_->number;
+        item.waitNumberGeneration = executingBaseHashed_->numberGeneration;
+    }
     WaitSlot* slot = waitSlotOf(noted_, baseHashed ? waitHashOf(executingBaseHashed_->hash) : hashOfName(noted_));
     item.nextWaiter = slot->first;
     slot->first = index;
@@ -424,10 +435,16 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
 // when it cannot be declared yet (a class woken had it loaded then); the
 // class's own name wakes the classes that wait on it once it is declared.
 void ClassPassSchedule::prefetchVisitOf(const Item& item) {
-    if (item.waitsOn.empty() && executingBase_ != nullptr && executingBase_->kind == NodeKind::Name) {
+    if (executingBase_ != nullptr && executingBase_->kind == NodeKind::Name) {
         const qestl::HashedText& base = executingBaseHashed_.emplace(executingBase_->text.view());
-        prefetchLookupOf(base);
-        prefetchWaitSlot(waitHashOf(base.hash));
+        if (item.waitsOn.empty()) {
+            prefetchLookupOf(base);
+            prefetchWaitSlot(waitHashOf(base.hash));
+        } else if (item.waitsOn.data() == base.text.data() && item.waitsOn.size() == base.text.size()) {
+            // Numbered at the visit that began the wait: not looked for again.
+            base.number = item.waitNumber;
+            base.numberGeneration = item.waitNumberGeneration;
+        }
     }
     if (waitNames_ != 0 && !item.waitsOn.empty()) prefetchWaitSlot(waitHashOf(hashedName(executingName_).hash));
 }
@@ -499,8 +516,10 @@ void ClassPassSchedule::wake(const qestl::HashedText& hashed, uint32_t hash) {
         wokenName_ = executingName_;
         waitsBegunAtWake_ = waitsBegun_;
     }
-    // The classes woken look the name up again at their next visit.
-    if (index != IndexSet::kNone && items_.size() >= kManyItems) prefetchLookupOf(hashed);
+    // The classes woken look the name up again at their next visit, by the
+    // number they noted.
+    if (index != IndexSet::kNone && items_.size() >= kManyItems)
+        context_.lookup().scopes().heaps[0]->prefetchPlace(hashed);
     while (index != IndexSet::kNone) {
         Item& item = items_[index];
         const uint32_t following = item.nextWaiter;
