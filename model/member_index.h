@@ -17,12 +17,14 @@
 namespace model {
 
 // The member indexes listed under one name, in insertion order. Most names
-// list one member, held in place; an overloaded name takes a buffer.
+// list one member, held in place; an overloaded name takes a buffer, whose
+// first two words count its entries and its room. One word either way: a
+// slot of the name index takes 24 bytes rather than 32.
 class IndexList {
 public:
     IndexList() = default;
     IndexList(const IndexList& other) { copyFrom(other); }
-    IndexList(IndexList&& other) noexcept { takeFrom(other); }
+    IndexList(IndexList&& other) noexcept : word_(other.word_) { other.word_ = kNone; }
     IndexList& operator=(const IndexList& other) {
         if (this != &other) {
             release();
@@ -33,69 +35,83 @@ public:
     IndexList& operator=(IndexList&& other) noexcept {
         if (this != &other) {
             release();
-            takeFrom(other);
+            word_ = other.word_;
+            other.word_ = kNone;
         }
         return *this;
     }
     ~IndexList() { release(); }
 
-    const uint32_t* begin() const { return capacity_ > 1 ? many_ : &one_; }
-    const uint32_t* end() const { return begin() + size_; }
-    size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    const uint32_t* begin() const { return inPlace() ? &half_[1] : many_ + kHead; }
+    const uint32_t* end() const { return begin() + size(); }
+    size_t size() const { return inPlace() ? half_[0] >> 1 : many_[0]; }
+    bool empty() const { return size() == 0; }
     uint32_t front() const { return *begin(); }
     uint32_t operator[](size_t i) const { return begin()[i]; }
 
     void push_back(uint32_t index) {
-        if (size_ == capacity_) grow();
-        (capacity_ > 1 ? many_ : &one_)[size_++] = index;
+        if (inPlace() && half_[0] == kNone) {
+            half_[0] = kOne;
+            half_[1] = index;
+            return;
+        }
+        if (inPlace() || many_[0] == many_[1]) grow();
+        many_[kHead + many_[0]++] = index;
     }
     // Takes out the entry at position `at`; the later ones move down.
     void erase(size_t at) {
-        uint32_t* entries = capacity_ > 1 ? many_ : &one_;
-        for (size_t i = at + 1; i < size_; ++i) entries[i - 1] = entries[i];
-        --size_;
+        if (inPlace()) {
+            half_[0] = kNone;
+            return;
+        }
+        uint32_t* entries = many_ + kHead;
+        for (size_t i = at + 1; i < many_[0]; ++i) entries[i - 1] = entries[i];
+        --many_[0];
     }
 
 private:
+    // In place, the low half is the count shifted by one with the low bit
+    // set (a buffer's address never has it), the high half the one entry.
+    static constexpr uint32_t kNone = 1;
+    static constexpr uint32_t kOne = 3;
+    static constexpr uint32_t kHead = 2;
+    bool inPlace() const { return (half_[0] & 1) != 0; }
+
     void grow() {
-        const uint32_t capacity = capacity_ * 2;
-        auto* fresh = new uint32_t[capacity];
+        const uint32_t count = static_cast<uint32_t>(size());
+        const uint32_t room = count < 2 ? 2 : count * 2;
+        auto* fresh = new uint32_t[kHead + room];
+        fresh[0] = count;
+        fresh[1] = room;
         const uint32_t* old = begin();
-        for (uint32_t i = 0; i < size_; ++i) fresh[i] = old[i];
+        for (uint32_t i = 0; i < count; ++i) fresh[kHead + i] = old[i];
         release();
         many_ = fresh;
-        capacity_ = capacity;
     }
     void release() {
-        if (capacity_ > 1) delete[] many_;
-        capacity_ = 1;
+        if (!inPlace()) delete[] many_;
+        word_ = kNone;
     }
     void copyFrom(const IndexList& other) {
-        size_ = other.size_;
-        if (other.size_ <= 1) {
-            capacity_ = 1;
-            one_ = other.one_;
-            if (other.capacity_ > 1 && other.size_ == 1) one_ = other.many_[0];
+        if (other.inPlace()) {
+            word_ = other.word_;
             return;
         }
-        capacity_ = other.size_;
-        many_ = new uint32_t[capacity_];
-        for (uint32_t i = 0; i < size_; ++i) many_[i] = other.many_[i];
-    }
-    void takeFrom(IndexList& other) {
-        size_ = other.size_;
-        capacity_ = other.capacity_;
-        if (capacity_ > 1) many_ = other.many_;
-        else one_ = other.one_;
-        other.size_ = 0;
-        other.capacity_ = 1;
+        const uint32_t count = other.many_[0];
+        if (count <= 1) {
+            half_[0] = count == 0 ? kNone : kOne;
+            half_[1] = count == 0 ? 0 : other.front();
+            return;
+        }
+        many_ = new uint32_t[kHead + count];
+        many_[0] = count;
+        many_[1] = count;
+        for (uint32_t i = 0; i < count; ++i) many_[kHead + i] = other[i];
     }
 
-    uint32_t size_ = 0;
-    uint32_t capacity_ = 1;  // 1: the one entry in place
     union {
-        uint32_t one_ = 0;
+        uint64_t word_ = kNone;
+        uint32_t half_[2];
         uint32_t* many_;
     };
 };

@@ -117,4 +117,23 @@ TEST(Container, NameIndexSurvivesRemovalsGrowthAndCopies) {
     EXPECT_EQ(index.size(), 10u);
 }
 
+// One entry in place, more in a buffer, and back: the order and a copy's
+// own entries hold.
+TEST(Container, IndexListKeepsItsOrderInPlaceAndInABuffer) {
+    model::IndexList list;
+    for (uint32_t i = 0; i < 5; ++i) list.push_back(i * 10);
+    list.erase(1);
+    const model::IndexList copy = list;
+    list.erase(0);
+    EXPECT_EQ(std::vector<uint32_t>(copy.begin(), copy.end()), (std::vector<uint32_t>{0, 20, 30, 40}));
+    EXPECT_EQ(std::vector<uint32_t>(list.begin(), list.end()), (std::vector<uint32_t>{20, 30, 40}));
+    model::IndexList one;
+    one.push_back(7);
+    one.erase(0);
+    EXPECT_TRUE(one.empty());
+    one.push_back(8);
+    EXPECT_EQ(one.front(), 8u);
+    EXPECT_EQ(one.size(), 1u);
+}
+
 }  // namespace
