@@ -5,6 +5,7 @@
 // names lie back to back in one text and the lists in one array of places.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -109,6 +110,9 @@ private:
         for (uint32_t i = 0; i < count; ++i) many_[kHead + i] = other[i];
     }
 
+    // The tag bit of half_[0] is the low bit of many_'s address only where
+    // the low half of a word comes first.
+    static_assert(std::endian::native == std::endian::little && sizeof(uint32_t*) == sizeof(uint64_t));
     union {
         uint64_t word_ = kNone;
         uint32_t half_[2];
