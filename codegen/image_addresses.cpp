@@ -33,7 +33,7 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
         return record->opcode == model::kOpClassRecord ? static_cast<model::IRObject*>(record) : nullptr;
     };
     size_t i = 0;
-    forEachRecordAndTargets(*list, [&](model::cbircode& record) {
+    model::forEachClassRecord(*list, [&](model::cbircode& record) {
         if (!names->stringsOutgrowCaches()) {
             ++i;
             at = record.assignAddress(context, at);
@@ -114,7 +114,7 @@ model::ClassObject* classRecordOf(model::cbircode& record) {
 bool resolveClassList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t walk) {
     bool resolved = true;
     if (list == nullptr) return resolved;
-    forEachRecordAndTargets(*list, [&](model::cbircode& record) {
+    model::forEachClassRecord(*list, [&](model::cbircode& record) {
         resolved = record.resolveOperands(context) && resolved;
         if (model::ClassObject* klass = classRecordOf(record)) klass->noteResolvedIn(walk);
     });

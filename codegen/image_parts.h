@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include "foundation/smart_ptr.h"
 #include "model/container.h"
@@ -29,36 +28,6 @@ constexpr uint64_t kModuleEntrySize = 16;
 
 class LentBytes;
 class ResourceTable;
-
-// Visits each record of the third list in order, as model::forEachRecord
-// does. A class record's operands name records that lie apart from it and
-// from each other (its holder, its base, its entry code, its texts), and a
-// walk over a million classes waited for each in turn: all of a record's
-// slots are asked for some steps ahead, and the records they name a few
-// steps later (the first two lines of each, where its opcode and address
-// lie). What a short list names lies in the caches already.
-template <typename Visit>
-void forEachRecordAndTargets(const qestl::SmartPtrVector& list, Visit&& visit) {
-    constexpr size_t kRecordsAhead = 16, kSlotsAhead = 8, kTargetsAhead = 4, kManyRecords = 4096;
-    const size_t count = list.size();
-    if (count < kManyRecords) return model::forEachRecord(list, visit);
-    for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) __builtin_prefetch(list[i + kRecordsAhead].get());
-        if (i + kSlotsAhead < count) {
-            const std::span<model::Operand> slots = list[i + kSlotsAhead].as<model::cbircode>()->operands.madeSlots();
-            const char* bytes = reinterpret_cast<const char*>(slots.data());
-            for (size_t line = 0; line < slots.size_bytes(); line += 64) __builtin_prefetch(bytes + line);
-        }
-        if (i + kTargetsAhead < count)
-            for (const model::Operand& operand : list[i + kTargetsAhead].as<model::cbircode>()->operands.madeSlots()) {
-                const char* target = reinterpret_cast<const char*>(operand.target.get());
-                if (target == nullptr) continue;
-                __builtin_prefetch(target);
-                __builtin_prefetch(target + 63);
-            }
-        visit(*list[i].as<model::cbircode>());
-    }
-}
 
 struct ImageParts {
     model::ModelContext* context = nullptr;

@@ -427,7 +427,7 @@ private:
             encode(record);
         };
         // The reflected list is the class records'.
-        if (reflected) codegen::forEachRecordAndTargets(*list, each);
+        if (reflected) model::forEachClassRecord(*list, each);
         else model::forEachRecord(*list, each);
     }
 

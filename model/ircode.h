@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <type_traits>
 
 #include "foundation/byte_io.h"
 #include "foundation/live_registry.h"
@@ -112,20 +114,58 @@ struct OperandsOf {
     const void* operator()(const cbircode& record) const { return record.operands.firstSlots(); }
 };
 
+// For records whose operands name records lying apart from them and from
+// each other (a class record's holder, base, entry code and texts): all of a
+// record's operand slots, and a few steps later the first two lines of each
+// record they name, where its opcode and address lie.
+struct OperandsAndTargets {
+    void operator()(cbircode& record) const {
+        const std::span<Operand> slots = record.operands.madeSlots();
+        const char* bytes = reinterpret_cast<const char*>(slots.data());
+        for (size_t line = 0; line < slots.size_bytes(); line += 64) __builtin_prefetch(bytes + line);
+    }
+    void targets(cbircode& record) const {
+        for (const Operand& operand : record.operands.madeSlots()) {
+            const char* target = reinterpret_cast<const char*>(operand.target.get());
+            if (target == nullptr) continue;
+            __builtin_prefetch(target);
+            __builtin_prefetch(target + 63);
+        }
+    }
+};
+
 // Visits each record of a list in order. The records of a large program and
 // what they point to lie far out of the cache, and a walk over all of them
 // (to place, resolve, encode, list their lines) waited for each in turn:
 // each record, and then what `beside` names of it, is asked for some steps
-// before it is reached.
+// before it is reached. A `beside` that returns nothing asks for what it
+// names itself; one with `targets` is also shown the record a few steps
+// ahead, once what it named of it has come.
 template <typename Visit, typename Beside = OperandsOf>
 void forEachRecord(const qestl::SmartPtrVector& list, Visit&& visit, Beside beside = Beside()) {
-    constexpr size_t kRecordsAhead = 16, kBesideAhead = 8;
+    constexpr size_t kRecordsAhead = 16, kBesideAhead = 8, kTargetsAhead = 4;
     const size_t count = list.size();
     for (size_t i = 0; i < count; ++i) {
         if (i + kRecordsAhead < count) __builtin_prefetch(list[i + kRecordsAhead].get());
-        if (i + kBesideAhead < count) __builtin_prefetch(beside(*list[i + kBesideAhead].as<cbircode>()));
+        if (i + kBesideAhead < count) {
+            cbircode& ahead = *list[i + kBesideAhead].as<cbircode>();
+            if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
+            else __builtin_prefetch(beside(ahead));
+        }
+        if constexpr (requires(cbircode & record) { beside.targets(record); }) {
+            if (i + kTargetsAhead < count) beside.targets(*list[i + kTargetsAhead].as<cbircode>());
+        }
         visit(*list[i].as<cbircode>());
     }
+}
+
+// forEachRecord for a list of class records: what a short list names lies
+// in the caches already, and asking for it only costs.
+template <typename Visit>
+void forEachClassRecord(const qestl::SmartPtrVector& list, Visit&& visit) {
+    constexpr size_t kManyRecords = 4096;
+    if (list.size() < kManyRecords) forEachRecord(list, visit);
+    else forEachRecord(list, visit, OperandsAndTargets());
 }
 
 // Takes a field's object out, detaches it and drops the hold.
