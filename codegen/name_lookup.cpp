@@ -158,7 +158,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
     if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
     const qestl::HashedText* ahead = lookup_.hashedAhead();
-    if (ahead != nullptr && (ahead->text.data() != name.data() || ahead->text.size() != name.size())) ahead = nullptr;
+    if (ahead != nullptr && !qestl::sameStorage(ahead->text, name)) ahead = nullptr;
     const qestl::HashedText key = ahead != nullptr ? *ahead : qestl::HashedText(name);
 
     // A value whose type is known already (an initialiser, an element of an

@@ -243,8 +243,8 @@ public:
     // the class being visited was woken under that name and no class began
     // waiting since (its declaration notes its name three times).
     bool mayWake(std::string_view name) const {
-        return waitNames_ != 0 && (wokenName_.data() == nullptr || name.data() != wokenName_.data() ||
-                                   name.size() != wokenName_.size() || waitsBegun_ != waitsBegunAtWake_);
+        return waitNames_ != 0 && (wokenName_.data() == nullptr || !qestl::sameStorage(name, wokenName_) ||
+                                   waitsBegun_ != waitsBegunAtWake_);
     }
     // The name hashed; the name of a class being visited is hashed once
     // however often its declaration notes it.
@@ -417,8 +417,7 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
     item.modeAfter = record != nullptr ? record->mode : 0;
     item.waitsOn = noted_;
-    const bool baseHashed = executingBaseHashed_ && executingBaseHashed_->text.data() == noted_.data() &&
-                            executingBaseHashed_->text.size() == noted_.size();
+    const bool baseHashed = executingBaseHashed_ && qestl::sameStorage(executingBaseHashed_->text, noted_);
     if (baseHashed) {
         item.waitNumber = executingBaseHashed_->number;
         item.waitNumberGeneration = executingBaseHashed_->numberGeneration;
@@ -440,7 +439,7 @@ void ClassPassSchedule::prefetchVisitOf(const Item& item) {
         if (item.waitsOn.empty()) {
             prefetchLookupOf(base);
             prefetchWaitSlot(waitHashOf(base.hash));
-        } else if (item.waitsOn.data() == base.text.data() && item.waitsOn.size() == base.text.size()) {
+        } else if (qestl::sameStorage(item.waitsOn, base.text)) {
             // Numbered at the visit that began the wait: not looked for again.
             base.number = item.waitNumber;
             base.numberGeneration = item.waitNumberGeneration;
@@ -451,7 +450,7 @@ void ClassPassSchedule::prefetchVisitOf(const Item& item) {
 
 qestl::HashedText ClassPassSchedule::hashedName(std::string_view name) {
     for (ClassPassSchedule* schedule = this; schedule != nullptr; schedule = schedule->parent_) {
-        if (schedule->executingName_.data() != name.data() || schedule->executingName_.size() != name.size()) continue;
+        if (!qestl::sameStorage(schedule->executingName_, name)) continue;
         if (!schedule->executingHashed_) schedule->executingHashed_.emplace(name);
         return *schedule->executingHashed_;
     }
@@ -511,8 +510,7 @@ void ClassPassSchedule::wake(const qestl::HashedText& hashed, uint32_t hash) {
     const size_t at = placeOf(name, hash);
     uint32_t index = waitSlots_[at].first;
     waitSlots_[at].first = IndexSet::kNone;
-    if (executingName_.data() != nullptr && name.data() == executingName_.data() &&
-        name.size() == executingName_.size()) {
+    if (executingName_.data() != nullptr && qestl::sameStorage(name, executingName_)) {
         wokenName_ = executingName_;
         waitsBegunAtWake_ = waitsBegun_;
     }

@@ -31,6 +31,11 @@ struct HashedText {
     mutable uint32_t numberGeneration = 0;
 };
 
+// Whether two views are of the very same bytes (one place, one length), not
+// only of equal ones: a name hashed or numbered ahead belongs to the node
+// text it was made from, and a text equal to it elsewhere is another name.
+inline bool sameStorage(std::string_view a, std::string_view b) { return a.data() == b.data() && a.size() == b.size(); }
+
 struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
