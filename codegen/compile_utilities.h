@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
+#include <vector>
 
 #include "codegen/jump_scope.h"
 #include "foundation/text_number.h"
@@ -37,29 +37,35 @@ bool isIntegralType(const model::IRObject* type);
 // else digits and "." after an optional sign or "0x", a final "h" allowed.
 inline bool isNumberText(const char* begin, const char* end, bool hex) { return qestl::isNumberSpan(begin, end, hex); }
 
-// The case values of one switch statement.
+// The case values of one switch statement. Values written in rising order,
+// as most switches have them, need no table: one above the largest so far is
+// new. The first that does not rise puts those before it in an open-addressed
+// table, which answers from then on (a node-based set cost an allocation and
+// a walk of a deep tree per case).
 class CaseValueSet {
 public:
-    bool contains(int64_t value) const { return values_.count(value) != 0; }
+    bool contains(int64_t value) const;
     // False when the value was there already.
-    bool insert(int64_t value) { return values_.insert(value).second; }
+    bool insert(int64_t value);
+    // Every value so far came above the ones before it.
+    bool rising() const { return slots_.empty(); }
 
 private:
-    std::set<int64_t> values_;
-};
+    struct Slot {
+        int64_t value = 0;
+        bool used = false;
+    };
+    size_t homeOf(int64_t value) const;
+    void place(int64_t value);
 
-// One case of a switch statement.
-struct SwitchCaseRecord {
-    model::NodeHandle value;
-    model::NodeHandle body;
-    model::Operand label;
-    uint64_t index = 0;
-    uint8_t flags[9] = {};
+    std::vector<int64_t> risen_;  // while rising, in order
+    std::vector<Slot> slots_;
+    size_t count_ = 0;
 };
 
 // A reference to instruction `index` of the list; past the last one for an
 // index equal to the count; empty beyond.
-model::Operand labelOperandAt(const SwitchCaseRecord& record, const CodeList& list);
+model::Operand labelOperandAt(uint64_t index, const CodeList& list);
 
 // Pops the innermost object scope when released.
 class ScopeGuard {

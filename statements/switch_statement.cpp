@@ -3,7 +3,7 @@
 // dispatch forms ahead of the bodies: a compare chain run by `autoswitch`
 // (String cases, or constant objects without a value), a jump table for
 // dense integral cases, a sorted lookup for sparse ones.
-#include <map>
+#include <algorithm>
 #include <vector>
 
 #include "codegen/compile_utilities.h"
@@ -19,23 +19,47 @@
 
 namespace {
 
-// One case entry: its place among the bodies (`at.index`, the bodies'
-// length when its body began), its value and the operand a compare chain
-// pushes.
-struct CaseEntry {
-    SwitchCaseRecord at;
-    int64_t value = 0;
-    model::Operand valueOperand;
-};
+constexpr uint32_t kPlainOperand = ~uint32_t{0};
 
-// Map of the integral values to their entries' positions in `cases`.
-using CaseValueMap = std::map<int64_t, size_t>;
+// One case entry: its place among the bodies (`index`, the bodies' length
+// when its body began), its value and the operand a compare chain pushes.
+// That operand is nearly always a plain immediate, kept as its kind and data
+// type beside the value; another is kept whole apart (`whole`). A switch of
+// a million cases keeps a million entries.
+struct CaseEntry {
+    uint64_t index = 0;
+    int64_t value = 0;
+    uint16_t kind = 0;
+    uint16_t dataType = 0;
+    uint32_t whole = kPlainOperand;
+};
 
 struct SwitchParts {
     std::vector<CaseEntry> cases;  // accepted non-default entries, in order
-    CaseValueMap values;
-    CaseEntry fallback;  // the default entry, or the end of the switch
+    std::vector<model::Operand> wholeOperands;
+    CaseValueSet values;  // of the entries, while no entry asks for a compare chain
+    CaseEntry fallback;   // the default entry, or the end of the switch
     CodeList* bodies = nullptr;
+
+    void keepOperand(CaseEntry& entry, const model::Operand& operand) {
+        entry.value = operand.value;
+        if (operand.link == nullptr && !operand.target && operand.displacement == 0 && operand.encodedValue == 0 &&
+            operand.encodedKind == 0) {
+            entry.kind = operand.kind;
+            entry.dataType = operand.dataType;
+            return;
+        }
+        entry.whole = static_cast<uint32_t>(wholeOperands.size());
+        wholeOperands.push_back(operand);
+    }
+    model::Operand operandOf(const CaseEntry& entry) const {
+        if (entry.whole != kPlainOperand) return wholeOperands[entry.whole];
+        model::Operand operand;
+        operand.value = entry.value;
+        operand.kind = entry.kind;
+        operand.dataType = entry.dataType;
+        return operand;
+    }
 };
 
 bool isStringType(model::IRObject* type) {
@@ -61,11 +85,12 @@ void emitTwo(CompileContext& context, uint32_t opcode, const model::Operand& a, 
 }
 
 model::Operand bodyLabel(const SwitchParts& parts, const CaseEntry& entry) {
-    return labelOperandAt(entry.at, *parts.bodies);
+    return labelOperandAt(entry.index, *parts.bodies);
 }
 
 // Reads one case value into `entry`; false after reporting.
-bool readCaseValue(CompileContext& context, const StatementNode& valueNode, CaseEntry& entry, bool& chainMode) {
+bool readCaseValue(CompileContext& context, const StatementNode& valueNode, SwitchParts& parts, CaseEntry& entry,
+                   bool& chainMode) {
     model::IRValueList found;
     compileStatement(context, valueNode, false);
     context.lookup().candidates().swap(found);
@@ -91,16 +116,15 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Case
     // the member: its constness and value are the member's.
     model::IRObject* constant = object->classRef();
     if (constant->hasConstantValue()) {
-        entry.valueOperand = constant->constantValue();
+        parts.keepOperand(entry, constant->constantValue());
     } else if (constant->isConst()) {
-        entry.valueOperand = value->operand;
+        parts.keepOperand(entry, value->operand);
         chainMode = true;
     } else {
         context.reportError(diag::CaseNotConstant, valueNode);
         return false;
     }
     value->checkUse(&context, valueNode);
-    entry.value = entry.valueOperand.value;
     return true;
 }
 
@@ -112,7 +136,7 @@ void emitCompareChain(CompileContext& context, const StatementNode& node, const 
     const int64_t back = 2 * static_cast<int64_t>(jump.as<model::cbircode>()->encodedSize());
     emitOne(context, model::kOpPushAddr, model::Operand(-back), node);
     for (const CaseEntry& entry : parts.cases) {
-        emitOne(context, model::kOpPush, entry.valueOperand, node);
+        emitOne(context, model::kOpPush, parts.operandOf(entry), node);
         emitOne(context, model::kOpPushAddr, bodyLabel(parts, entry), node);
     }
     model::cbircode dispatch(model::kOpAutoswitch, 5);
@@ -124,20 +148,21 @@ void emitCompareChain(CompileContext& context, const StatementNode& node, const 
     context.emitter().emitCopyOf(dispatch, node);
 }
 
+// `byValue`: the entries in rising order of their (distinct) values.
 void emitSparse(CompileContext& context, const StatementNode& node, const model::Operand& selector,
-                const SwitchParts& parts) {
+                const SwitchParts& parts, const std::vector<CaseEntry>& byValue) {
     model::cbircode lookup(model::kOpLookup, 3);
     codegen::setInstructionOperand(lookup, 0, selector);
-    codegen::setInstructionOperand(lookup, 1, intImmediate(static_cast<int64_t>(parts.values.size())));
+    codegen::setInstructionOperand(lookup, 1, intImmediate(static_cast<int64_t>(byValue.size())));
     codegen::setInstructionOperand(lookup, 2, bodyLabel(parts, parts.fallback));
     context.emitter().emitCopyOf(lookup, node);
-    for (const auto& [value, position] : parts.values) {
-        emitTwo(context, model::kOpCjmp, longImmediate(value), bodyLabel(parts, parts.cases[position]), node);
+    for (const CaseEntry& entry : byValue) {
+        emitTwo(context, model::kOpCjmp, longImmediate(entry.value), bodyLabel(parts, entry), node);
     }
 }
 
 void emitJumpTable(CompileContext& context, const StatementNode& node, const model::Operand& selector,
-                   const SwitchParts& parts, int64_t smallest, int64_t largest) {
+                   const SwitchParts& parts, const std::vector<CaseEntry>& byValue, int64_t smallest, int64_t largest) {
     const model::Operand fallback = bodyLabel(parts, parts.fallback);
     emitTwo(context, model::kOpCmp, selector, longImmediate(smallest), node);
     emitOne(context, model::kOpJb, fallback, node);
@@ -148,11 +173,12 @@ void emitJumpTable(CompileContext& context, const StatementNode& node, const mod
     // Each entry is a jmp of one operand: 4 + 12 bytes.
     emitTwo(context, model::kOpMul, eax, intImmediate(16), node);
     emitOne(context, model::kOpJmpTable, eax, node);
-    // Stepping in unsigned arithmetic reaches largest without overflow.
+    // Stepping in unsigned arithmetic reaches largest without overflow; the
+    // entries, in rising order, are met one after the other.
+    size_t next = 0;
     for (uint64_t v = static_cast<uint64_t>(smallest);; ++v) {
-        const auto found = parts.values.find(static_cast<int64_t>(v));
-        emitOne(context, model::kOpJmp, found != parts.values.end() ? bodyLabel(parts, parts.cases[found->second]) : fallback,
-                node);
+        const bool hit = next < byValue.size() && byValue[next].value == static_cast<int64_t>(v);
+        emitOne(context, model::kOpJmp, hit ? bodyLabel(parts, byValue[next++]) : fallback, node);
         if (v == static_cast<uint64_t>(largest)) break;
     }
 }
@@ -181,9 +207,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         const StatementNode valueNode = nodeChild(caseNode, 0);
         const StatementNode bodyNode = nodeChild(caseNode, 1);
         CaseEntry entry;
-        entry.at.value = valueNode;
-        entry.at.body = bodyNode;
-        entry.at.index = bodies.size();
+        entry.index = bodies.size();
         if (bodyNode) {
             CodeEmitter::ListScope inBodies(context.emitter(), bodies);
             const uint64_t bodyMark = context.emitter().localMark();
@@ -198,22 +222,23 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
             haveDefault = true;
             continue;
         }
-        if (!readCaseValue(context, valueNode, entry, chainMode)) {
+        if (!readCaseValue(context, valueNode, parts, entry, chainMode)) {
             context.emitter().popLocals(mark);
             return 1;
         }
         if (parts.cases.empty() || entry.value < smallest) smallest = entry.value;
         if (parts.cases.empty() || entry.value > largest) largest = entry.value;
-        if (parts.values.count(entry.value) != 0 && !chainMode) {
+        // Once a compare chain is chosen, a repeated value is allowed and the
+        // values are not asked for again.
+        if (!chainMode && !parts.values.insert(entry.value)) {
             context.reportError(diag::CaseRepeated, valueNode);
             context.emitter().popLocals(mark);
             return 1;
         }
-        parts.values.emplace(entry.value, parts.cases.size());
         parts.cases.push_back(entry);
     }
     control::settleExits(context);
-    if (!haveDefault) parts.fallback.at.index = bodies.size();
+    if (!haveDefault) parts.fallback.index = bodies.size();
     if (bodies.empty()) {
         context.emitter().popLocals(mark);
         return 0;
@@ -250,10 +275,18 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
 
     if (chainMode) {
         emitCompareChain(context, node, selectorOperand, parts, isStringType(model::asObject(selectorType)));
-    } else if (chooseSwitchForm(parts.values.size(), smallest, largest).table) {
-        emitJumpTable(context, node, selectorOperand, parts, smallest, largest);
     } else {
-        emitSparse(context, node, selectorOperand, parts);
+        // No value repeats here: each entry's was new when it came.
+        std::vector<CaseEntry> sorted;
+        if (!parts.values.rising()) {
+            sorted = parts.cases;
+            std::sort(sorted.begin(), sorted.end(),
+                      [](const CaseEntry& a, const CaseEntry& b) { return a.value < b.value; });
+        }
+        const std::vector<CaseEntry>& byValue = parts.values.rising() ? parts.cases : sorted;
+        if (chooseSwitchForm(byValue.size(), smallest, largest).table)
+            emitJumpTable(context, node, selectorOperand, parts, byValue, smallest, largest);
+        else emitSparse(context, node, selectorOperand, parts, byValue);
     }
     context.emitter().appendCode(bodies);
     scope.target(kJumpBreak) = control::pastList(context.emitter().current());

@@ -204,26 +204,29 @@ TEST(Versions, ParseVersionNumber) {
 
 TEST(Switches, LabelOperandAtTheListEndPointsPastTheLastInstruction) {
     CodeList list;
-    SwitchCaseRecord record;
-    EXPECT_EQ(labelOperandAt(record, list).kind, 0u);  // empty list: nothing to refer to
+    EXPECT_EQ(labelOperandAt(0, list).kind, 0u);  // empty list: nothing to refer to
     list.pushBack(codegen::makeInstruction(model::kOpExit, 0));
     list.pushBack(codegen::makeInstructionWithOperand(model::kOpJmp, Operand(0, model::kImmInt, 4)));
-    record.index = 1;
-    Operand at = labelOperandAt(record, list);
+    Operand at = labelOperandAt(1, list);
     EXPECT_EQ(at.kind, model::kObjectReference);
     EXPECT_EQ(at.target, list[1]);
     EXPECT_EQ(at.displacement, 0);
-    record.index = 2;
-    at = labelOperandAt(record, list);
+    at = labelOperandAt(2, list);
     EXPECT_EQ(at.target, list[1]);
     EXPECT_EQ(at.displacement, 16);
-    record.index = 3;
-    EXPECT_EQ(labelOperandAt(record, list).kind, 0u);
+    EXPECT_EQ(labelOperandAt(3, list).kind, 0u);
     CaseValueSet values;
     EXPECT_TRUE(values.insert(-5));
     EXPECT_FALSE(values.insert(-5));
     EXPECT_TRUE(values.contains(-5));
     EXPECT_FALSE(values.contains(5));
+    // Falling values after rising ones: every value stays known.
+    for (int64_t v : {1, 7, 3, 100, -2, 64}) EXPECT_TRUE(values.insert(v));
+    EXPECT_FALSE(values.rising());
+    for (int64_t v : {-5, 1, 7, 3, 100, -2, 64}) EXPECT_FALSE(values.insert(v));
+    EXPECT_FALSE(values.contains(2));
+    for (int64_t v = 300; v > 200; --v) EXPECT_TRUE(values.insert(v));  // the table grows
+    EXPECT_TRUE(values.contains(201) && values.contains(64) && !values.contains(200));
 }
 
 TEST(Objects, FlagOperations) {
