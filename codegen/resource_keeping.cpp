@@ -22,10 +22,12 @@ void ResourceTable::keepItems() {
         state.resolvedOnce = item->resolvedOnce;
         state.mark = item->mark;
         state.kind = item->kind;
-        state.data = item->data;
-        state.dataLength = item->dataLength;
-        state.fileLength = item->fileLength;
-        state.fileMeasured = item->fileMeasured;
+        state.named = item->own_ == nullptr;
+        if (!state.named) {
+            state.data = item->own_->bytes;
+            state.fileLength = item->own_->fileLength;
+            state.fileMeasured = item->own_->fileMeasured;
+        }
     }
 }
 
@@ -46,18 +48,22 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
     if (!whole) return false;
-    changed = changed || item->mark != state.mark || item->kind != state.kind || item->dataLength != state.dataLength ||
-              item->fileLength != state.fileLength || item->fileMeasured != state.fileMeasured;
+    const bool named = item->own_ == nullptr;
+    changed = changed || item->mark != state.mark || item->kind != state.kind || named != state.named ||
+              (!named &&
+               (item->own_->fileLength != state.fileLength || item->own_->fileMeasured != state.fileMeasured ||
+                item->own_->bytes.size() != state.data.size() ||
+                !model::sameKeptBytes(item->own_->bytes.data(), state.data.data(), state.data.size())));
     item->mark = state.mark;
     item->kind = state.kind;
-    if (item->data.size() != state.data.size() ||
-        !model::sameKeptBytes(item->data.data(), state.data.data(), state.data.size())) {
-        item->data = state.data;
-        changed = true;
+    if (state.named) {
+        item->own_.reset();
+    } else if (changed) {
+        ResourceItem::OwnData& own = item->ownData();
+        own.bytes = state.data;
+        own.fileLength = state.fileLength;
+        own.fileMeasured = state.fileMeasured;
     }
-    item->dataLength = state.dataLength;
-    item->fileLength = state.fileLength;
-    item->fileMeasured = state.fileMeasured;
     return changed;
 }
 
@@ -68,7 +74,7 @@ void ResourceTable::giveBackItems(bool checkAll) {
     for (KeptItem& state : kept_)
         if (giveBackItem(state, true))
             model::internalFault("internal error: the lent resource %s was written without noting it",
-                                 state.item.as<ResourceItem>()->name.c_str());
+                                 state.item.as<ResourceItem>()->nameText());
 }
 
 void ResourceTable::releaseItems() {

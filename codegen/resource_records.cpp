@@ -14,7 +14,7 @@ constexpr uint32_t kFilePiece = 512;
 
 // The file's bytes, exactly `length` of them; -1 when it cannot be opened,
 // -2 when it holds another number of bytes than measured.
-int64_t readMeasuredFile(const qestl::ByteVector& path, int64_t length, qestl::ByteVector& bytes) {
+int64_t readMeasuredFile(std::span<const uint8_t> path, int64_t length, qestl::ByteVector& bytes) {
     ReadOnlyFileStream file(qestl::widen(std::string(reinterpret_cast<const char*>(path.data()), path.size()).c_str()));
     if (length < 0 || !file.open()) return -1;
     if (file.size() != static_cast<uint64_t>(length)) return -2;
@@ -31,33 +31,35 @@ int64_t readMeasuredFile(const qestl::ByteVector& path, int64_t length, qestl::B
 }  // namespace
 
 uint64_t ResourceItem::encodedSize() const {
-    if (kind != kResourceFile) return kRecordHead + dataLength + (kind == kResourceString ? 1 : 0);
-    if (fileMeasured == 0) {
-        fileMeasured = 1;
+    if (kind != kResourceFile) return kRecordHead + data().size() + (kind == kResourceString ? 1 : 0);
+    // A file's item holds its path.
+    OwnData& own = *own_;
+    if (own.fileMeasured == 0) {
+        own.fileMeasured = 1;
         ReadOnlyFileStream file(
-            qestl::widen(std::string(reinterpret_cast<const char*>(data.data()), data.size()).c_str()));
+            qestl::widen(std::string(reinterpret_cast<const char*>(own.bytes.data()), own.bytes.size()).c_str()));
         const uint64_t size = file.open() ? file.size() : ~uint64_t{0};
-        fileLength = size == ~uint64_t{0} ? -1 : static_cast<int64_t>(size);
+        own.fileLength = size == ~uint64_t{0} ? -1 : static_cast<int64_t>(size);
     }
-    return kRecordHead + (fileLength < 0 ? 0 : static_cast<uint64_t>(fileLength));
+    return kRecordHead + (own.fileLength < 0 ? 0 : static_cast<uint64_t>(own.fileLength));
 }
 
 int64_t ResourceItem::write(qestl::ByteWriter& out) {
     encodedSize();
     qestl::ByteVector fileBytes;
-    const qestl::ByteVector* bytes = &data;
+    std::span<const uint8_t> bytes = data();
     if (kind == kResourceFile) {
-        const int64_t read = readMeasuredFile(data, fileLength, fileBytes);
+        const int64_t read = readMeasuredFile(bytes, own_->fileLength, fileBytes);
         if (read < 0) return read;
-        bytes = &fileBytes;
+        bytes = {fileBytes.data(), fileBytes.size()};
     }
-    const uint64_t length = bytes->size();
+    const uint64_t length = bytes.size();
     out.u32le(model::kOpResource);
     out.u32le(0);
     out.u64le(0);
     out.u32le((model::kTypeLong << 24) | kind);
     out.u64le(length);
-    out.bytes(bytes->data(), length);
+    out.bytes(bytes.data(), length);
     if (kind == kResourceString) out.u8(0);
     return static_cast<int64_t>(kRecordHead + length + (kind == kResourceString ? 1 : 0));
 }
@@ -80,7 +82,7 @@ int64_t ResourceTable::writeAll(qestl::ByteWriter& out, LentBytes* lent) {
         ResourceItem* item = items_[i].as<ResourceItem>();
         const int64_t written = item->write(out);
         if (written < 0) {
-            failedName = item->name;
+            failedName = qestl::qestringA(item->name());
             failedCode = written;
             return written;
         }
@@ -95,8 +97,8 @@ void ResourceTable::exportStringTable(cbjson& document, bool all) const {
         const ResourceItem* item = held.as<ResourceItem>();
         if (item->kind != kResourceString || (!all && item->mark != 1)) continue;
         JsonNode* entry = parseJsonText("{}");
-        jsonAddItemToObject(entry, "0", jsonCreateString(item->name.c_str()));
-        jsonAddItemToObject(document.root(), item->name.c_str(), entry);
+        jsonAddItemToObject(entry, "0", jsonCreateString(item->nameText()));
+        jsonAddItemToObject(document.root(), item->nameText(), entry);
     }
 }
 

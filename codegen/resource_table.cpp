@@ -18,16 +18,58 @@ namespace codegen {
 // bytes for each of the two million texts of a program of a million classes.
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
+ResourceItem::~ResourceItem() = default;
+
+ResourceItem::OwnData& ResourceItem::ownData() {
+    if (own_ == nullptr) own_ = std::make_unique<OwnData>();
+    return *own_;
+}
+
+void ResourceItem::setName(std::string_view stored) {
+    if (stored.size() > UINT32_MAX) model::internalFault("internal error: a resource name of 4 GiB");
+    name_ = stored.data();
+    nameLength_ = static_cast<uint32_t>(stored.size());
+}
+
+std::span<const uint8_t> ResourceItem::data() const {
+    if (own_ != nullptr) return {own_->bytes.data(), own_->bytes.size()};
+    return {reinterpret_cast<const uint8_t*>(name_), nameLength_};
+}
+
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
     noteWrite();
-    data.clear();
+    kind = static_cast<uint8_t>(newKind);
     // A text's bytes are its name: read in place rather than copied a
-    // second time (a catalogue brings a thousand link names).
-    if (length != 0 && bytes == name.c_str() && length == name.length())
-        data.borrow(reinterpret_cast<uint8_t*>(name.data()), length);
-    else if (length != 0) data.append(static_cast<const uint8_t*>(bytes), length);
-    kind = newKind;
-    dataLength = length;
+    // second time. A file keeps its path and length beside.
+    if (newKind != kResourceFile && bytes == name_ && length == nameLength_) {
+        own_.reset();
+        return;
+    }
+    qestl::ByteVector copy;
+    if (length != 0) copy.append(static_cast<const uint8_t*>(bytes), length);
+    ownData().bytes.swap(copy);
+}
+
+const char* ResourceTable::Names::keep(std::string_view text) {
+    const size_t size = text.size() + 1;
+    char* at;
+    if (size > kPieceBytes / 4) {
+        // A long text has a piece of its own; the current one still fills.
+        pieces_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        at = pieces_.back().get();
+    } else {
+        if (size > room_) {
+            pieces_.push_back(std::make_unique_for_overwrite<char[]>(kPieceBytes));
+            next_ = pieces_.back().get();
+            room_ = kPieceBytes;
+        }
+        at = next_;
+        next_ += size;
+        room_ -= size;
+    }
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
+    at[text.size()] = 0;
+    return at;
 }
 
 model::Operand ResourceTable::referTo(size_t index) const {
@@ -39,10 +81,10 @@ model::Operand ResourceTable::referTo(size_t index) const {
 size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data,
                              uint64_t length, uint8_t mark) {
     auto* item = new ResourceItem();
-    item->name = qestl::qestringA(name.text);
+    item->setName({names_.keep(name.text), name.text.size()});
     item->mark = mark;
     const bool named = kind == kResourceString && data == name.text.data() && length == name.text.size();
-    item->setData(kind, named ? item->name.c_str() : data, length);
+    item->setData(kind, named ? item->nameText() : data, length);
     const size_t at = items_.size();
     items_.pushBack(model::adoptLive(item));
     index.add(name.hash, at);
@@ -55,7 +97,7 @@ size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const qestl:
     const uint32_t hash = hashOf(key.hash);
     for (size_t at = hash & mask; slots_[at].item != kFree; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.hash == hash && items[slot.item].as<ResourceItem>()->name.view() == key.text) return slot.item;
+        if (slot.hash == hash && items[slot.item].as<ResourceItem>()->name() == key.text) return slot.item;
     }
     return kNone;
 }
@@ -121,6 +163,7 @@ void ResourceTable::clear() {
     strings_.clear();
     blocks_.clear();
     files_.clear();
+    names_.clear();
     lentStrings_ = nullptr;
     failedName.clear();
     failedCode = 0;
@@ -134,7 +177,7 @@ void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {
         for (const JsonNode* member = mapping->value->child; member != nullptr; member = member->next) {
             const char* key = member->value->key;
             if (key == nullptr ||
-                !qestl::sameIgnoringAsciiCase(key, std::strlen(key), item->name.c_str(), item->name.length()))
+                !qestl::sameIgnoringAsciiCase(key, std::strlen(key), item->nameText(), item->name().size()))
                 continue;
             qestl::ByteVector table;
             buildTranslationTable(table, member);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,9 +40,17 @@ enum ResourceKind : uint32_t {
 class ResourceItem : public model::cbircode {
 public:
     ResourceItem();
+    ~ResourceItem() override;
 
     // Replaces the bytes and the kind.
     void setData(uint32_t newKind, const void* bytes, uint64_t length);
+    // The name is read where it lies (a table keeps its items' names), and
+    // must stay there as long as the item is read: 0-terminated.
+    void setName(std::string_view stored);
+    std::string_view name() const { return {name_, nameLength_}; }
+    const char* nameText() const { return name_; }
+    // The bytes: those of the name, for a text that is its name.
+    std::span<const uint8_t> data() const;
 
     // The record: opcode, the two operands, the data (a string with its
     // terminator). A file is measured on the first call and placed with
@@ -52,17 +62,27 @@ public:
     // for one that no longer has its measured length.
     int64_t write(qestl::ByteWriter& out);
 
-    // The narrow fields side by side: two million items of a program of a
-    // million classes.
-    uint32_t kind = kResourceString;
-    mutable uint8_t fileMeasured = 0;
+private:
+    friend class ResourceTable;
+
+    // What only blocks, files, translations and texts other than their
+    // names have: a program of a million classes makes two million items,
+    // every one a text that is its own name.
+    struct OwnData {
+        qestl::ByteVector bytes;
+        int64_t fileLength = -1;
+        uint8_t fileMeasured = 0;
+    };
+    OwnData& ownData();
+
+    const char* name_ = "";
+    std::unique_ptr<OwnData> own_;
+    uint32_t nameLength_ = 0;
+
+public:
+    // Beside the name's length: 96 bytes an item.
+    uint8_t kind = kResourceString;
     uint8_t mark = 0;
-    // A text's bytes may be its name's own, borrowed: the name of an item
-    // never changes once it is made.
-    qestl::ByteVector data;
-    uint64_t dataLength = 0;
-    mutable int64_t fileLength = -1;
-    qestl::qestringA name;
 };
 
 class ResourceTable {
@@ -153,6 +173,25 @@ private:
         size_t used_ = 0;
     };
 
+    // The names of the table's items, each with a 0 byte behind it, in
+    // pieces that never move: a name of its own on the C heap took 32 bytes
+    // for the 9 of a class's link name, twice for each class.
+    class Names {
+    public:
+        const char* keep(std::string_view text);
+        void clear() {
+            pieces_.clear();
+            room_ = 0;
+        }
+
+    private:
+        static constexpr size_t kPieceBytes = size_t{1} << 16;
+        std::vector<std::unique_ptr<char[]>> pieces_;
+        char* next_ = nullptr;
+        size_t room_ = 0;
+    };
+    Names names_;
+
     model::Operand referTo(size_t index) const;
     size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
                   uint8_t mark);
@@ -165,11 +204,11 @@ private:
         uint64_t codeAddress = 0;
         uint8_t resolvedOnce = 0;
         uint8_t mark = 0;
-        uint32_t kind = 0;
-        qestl::ByteVector data;
-        uint64_t dataLength = 0;
-        int64_t fileLength = -1;
+        uint8_t kind = 0;
         uint8_t fileMeasured = 0;
+        bool named = true;  // no data of its own
+        qestl::ByteVector data;
+        int64_t fileLength = -1;
     };
     std::vector<KeptItem> kept_;
     model::KeptIndex keptIndex_;

@@ -174,7 +174,7 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
     EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
     ASSERT_EQ(f.context.tables().resources().items().size(), 1u);
     const auto* item = f.context.tables().resources().items()[0].as<codegen::ResourceItem>();
-    const std::vector<uint8_t> bytes(item->data.data(), item->data.data() + item->data.size());
+    const std::vector<uint8_t> bytes(item->data().begin(), item->data().end());
     const std::vector<uint8_t> expected = {0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 4, 12, 47, 4, 1, 1, 0, 0, 0,
                                            0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(bytes, expected);

@@ -369,7 +369,7 @@ TEST(Resources, FamiliesKeepTheirOwnNames) {
     EXPECT_EQ(text.kind, model::kObjectReference);
     EXPECT_EQ(text.value, 0);
     EXPECT_FALSE(text.target == block.target);
-    EXPECT_EQ(table.item(1)->name.view(), "#1");  // counts the names of every family
+    EXPECT_EQ(table.item(1)->name(), "#1");  // counts the names of every family
     EXPECT_EQ(table.getOrAdd(context, "#0", codegen::kResourceString, "#0", 2, model::NodeHandle()).target,
               text.target);
     EXPECT_EQ(table.items().size(), 2u);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <list>
 #include <unistd.h>
 #include <string>
 
@@ -17,9 +18,11 @@ namespace {
 using codegen::ResourceItem;
 
 qestl::SmartPtr item(uint32_t kind, const std::string& data) {
+    // An item reads its name where it lies.
+    static std::list<std::string> names;
     auto* made = new ResourceItem();
     made->setData(kind, data.data(), data.size());
-    made->name = qestl::qestringA(data.c_str());
+    made->setName(names.emplace_back(data.c_str()));
     return model::adoptLive(made);
 }
 

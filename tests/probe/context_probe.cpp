@@ -315,7 +315,7 @@ int lookupCommand(int argc, char** argv) {
                                  ? dynamic_cast<codegen::ResourceItem*>(value.target.as<model::cbircode>())
                                  : nullptr;
             if (resource != nullptr && resource->kind == codegen::kResourceString)
-                std::printf(" text %s", ast_print::quoted(resource->name.view()).c_str());
+                std::printf(" text %s", ast_print::quoted(resource->name()).c_str());
             else if (resource == nullptr) {
                 std::printf(" value");
                 printOperand(value);
