@@ -44,7 +44,17 @@ public:
     ImageSink(const ImageSink&) = delete;
     ImageSink& operator=(const ImageSink&) = delete;
 
-    void take(const uint8_t* data, size_t count) override { handOver(data, count, nullptr); }
+    // A large block (the name pool, the reflection table: tens of megabytes
+    // in a program of a million classes) goes out in pieces of the spill
+    // size: copied whole for the worker, it was held twice at the peak.
+    void take(const uint8_t* data, size_t count) override {
+        do {
+            const size_t piece = count < kSpillBytes ? count : kSpillBytes;
+            handOver(data, piece, nullptr);
+            data += piece;
+            count -= piece;
+        } while (count > 0);
+    }
     // The writer's buffer changes places with the piece the worker is done
     // with: hundreds of megabytes are not copied once more on their way out.
     void takeBuffer(qestl::ByteVector& bytes) override { handOver(bytes.data(), bytes.size(), &bytes); }
