@@ -35,7 +35,7 @@ uint64_t functionEntryBytes(const DebugFunctionRecord& function) {
 uint64_t debugRecordBytes(const DebugRecord& record) {
     uint64_t bytes = 4 + 4 * 12 + 24 * record.lineCount;
     for (const std::string& file : record.files) bytes += textBytes(file);
-    for (const DebugVariableRecord& variable : record.variables) bytes += 8 + textBytes(variable.name);
+    bytes += record.variableCount * textBytes({}) + record.variableCount * 8 + record.variableNameBytes;
     for (const DebugFunctionRecord& function : record.functions) bytes += functionEntryBytes(function);
     return bytes;
 }
@@ -45,7 +45,7 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     out.u32le(model::kOpDebuginfo);
     countOperand(out, record.files.size());
     countOperand(out, record.lineCount);
-    countOperand(out, record.variables.size());
+    countOperand(out, record.variableCount);
     countOperand(out, record.functions.size());
     for (const std::string& file : record.files) text(out, file);
     uint64_t made = 0;
@@ -71,10 +71,20 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     if (made != record.lineCount)
         model::internalFault("internal error: %llu debug lines announced, %llu made",
                              static_cast<unsigned long long>(record.lineCount), static_cast<unsigned long long>(made));
-    for (const DebugVariableRecord& variable : record.variables) {
-        out.u64le(variable.address - kImageBodyStart);
-        text(out, variable.name);
+    uint64_t variables = 0;
+    if (record.forEachVariableRun) {
+        record.forEachVariableRun([&](DebugRecord::VariableRun run) {
+            for (const DebugVariableRecord& variable : run) {
+                out.u64le(variable.address - kImageBodyStart);
+                text(out, variable.name);
+            }
+            variables += run.size();
+        });
     }
+    if (variables != record.variableCount)
+        model::internalFault("internal error: %llu debug variables announced, %llu made",
+                             static_cast<unsigned long long>(record.variableCount),
+                             static_cast<unsigned long long>(variables));
     for (const DebugFunctionRecord& function : record.functions) {
         out.u64le(function.address);
         out.u32le(static_cast<uint32_t>(functionEntryBytes(function)));

@@ -16,6 +16,15 @@ struct NameOf {
     }
 };
 
+// Below this many globals the records lie in the caches: asked for ahead,
+// they only cost.
+constexpr size_t kManyGlobals = 4096;
+
+// Nothing besides the record.
+struct RecordOnly {
+    void operator()(const model::cbircode&) const {}
+};
+
 // What the line of an instruction is read from.
 struct PositionOf {
     const void* operator()(const model::cbircode& instruction) const { return instruction.sourceNode.get(); }
@@ -58,14 +67,38 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         record.files.push_back(text(path));
     }
     const qestl::SmartPtrVector& globals = context.heap(model::ModelContext::kGlobals).members();
-    record.variables.reserve(globals.size());
-    model::forEachRecord(
-        globals,
-        [&](const model::cbircode& held) {
-            const auto& member = static_cast<const model::IRObject&>(held);
-            record.variables.push_back({member.address(), member.name.view()});
-        },
-        NameOf());
+    // Only the records are read here: their names' lengths lie in them.
+    record.variableCount = globals.size();
+    if (globals.size() < kManyGlobals) {
+        for (const qestl::SmartPtr& global : globals)
+            record.variableNameBytes += model::asObject(global)->name.length();
+    } else {
+        model::forEachRecord(
+            globals,
+            [&](const model::cbircode& global) {
+                record.variableNameBytes += static_cast<const model::IRObject&>(global).name.length();
+            },
+            RecordOnly());
+    }
+    record.forEachVariableRun = [&globals](const std::function<void(DebugRecord::VariableRun)>& take) {
+        constexpr size_t kRun = 256;
+        DebugVariableRecord run[kRun];
+        size_t held = 0;
+        auto add = [&](const model::cbircode& global) {
+            const auto& member = static_cast<const model::IRObject&>(global);
+            run[held++] = {member.address(), member.name.view()};
+            if (held == kRun) {
+                take(DebugRecord::VariableRun(run, held));
+                held = 0;
+            }
+        };
+        if (globals.size() < kManyGlobals) {
+            for (const qestl::SmartPtr& global : globals) add(*global.as<model::cbircode>());
+        } else {
+            model::forEachRecord(globals, add, NameOf());
+        }
+        if (held != 0) take(DebugRecord::VariableRun(run, held));
+    };
     const CompileContext& source = context;
     // Counted as the records were placed.
     record.lineCount = context.tables().linedRecords();

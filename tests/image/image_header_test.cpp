@@ -140,7 +140,12 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
     record.files = {"a/b.k"};
     record.lineCount = 1;
     record.lines.add(DebugLineRecord{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
-    record.variables.push_back({300, "g"});
+    record.variableCount = 1;
+    record.variableNameBytes = 1;
+    record.forEachVariableRun = [](const auto& take) {
+        const DebugVariableRecord g{300, "g"};
+        take(DebugRecord::VariableRun(&g, 1));
+    };
     record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});
     qestl::ByteVector bytes;
     qestl::ByteWriter out(bytes);
