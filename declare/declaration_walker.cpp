@@ -2,6 +2,7 @@
 // nothing new is declared, then the members once), descending into the
 // bodies of what was declared, base classes first; and the outer loop that
 // repeats the walk of a root until a run declares nothing new.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "foundation/open_slots.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"
+#include "source/node_text.h"
 
 using model::IRObject;
 
@@ -46,9 +48,17 @@ constexpr CallbackEntry kMemberPass[] = {
 
 constexpr uint32_t kMaxDeclarationDepth = 255;
 
-// Never 0, which marks a free slot; the low half of the name's hash.
-uint32_t waitHashOf(size_t hash) { return static_cast<uint32_t>(hash) | 1; }
+// Never 0, which marks a free slot; 31 bits of the name's hash, the top one
+// being the wait slot's own.
+uint32_t waitHashOf(size_t hash) { return (static_cast<uint32_t>(hash) | 1) & 0x7FFFFFFFu; }
 uint32_t hashOfName(std::string_view name) { return waitHashOf(std::hash<std::string_view>()(name)); }
+
+// Whether the node text is these bytes: a short text is stored once, and
+// the very same place needs no comparing.
+inline bool sameText(const NodeText& text, std::string_view name) {
+    const std::string_view bytes = text.view();
+    return bytes.data() == name.data() ? bytes.size() == name.size() : bytes == name;
+}
 
 DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
     for (; table->callback != nullptr; ++table)
@@ -258,27 +268,35 @@ public:
 
 private:
     enum State : uint8_t { kVisit, kDone, kWaiting };
+    // A scope of a million classes lists a million items, and a chain of
+    // them waits on a million names at once: both stay small.
     struct Item {
         Item(NodeHandle declaration, uint32_t suppressions)
-            : node(std::move(declaration)), suppressions(suppressions) {}
+            : node(std::move(declaration)),
+              // Only whether warnings are suppressed counts.
+              suppressions(static_cast<uint16_t>(std::min<uint32_t>(suppressions, UINT16_MAX))) {}
         NodeHandle node;
-        uint32_t suppressions;
-        State state = kVisit;
         uint32_t deferredCount = 0;  // what one visit defers while it waits
-        uint32_t modeAfter = 0;      // the scope's lookup mode a visit leaves
-        std::string_view waitsOn;
+        // The base name the item waits on, the same at every wait: a wait
+        // slot names its name by an item that waits or waited on it.
+        NodeText waitsOn;
         uint32_t nextWaiter = IndexSet::kNone;  // on the same name
         // The number the failed-name tables know waitsOn by (numberGeneration
         // of the HashedText that numbered it), for the visit it wakes to.
         uint32_t waitNumber = 0, waitNumberGeneration = 0;
+        uint16_t suppressions;
+        uint8_t modeAfter = 0;  // the scope's lookup mode a visit leaves (1 or 3)
+        State state = kVisit;
     };
-    // The items that wait on a name, linked through nextWaiter. A name's
-    // slot stays once it was waited on; its list empties when it wakes.
+    // The items that wait on a name, linked through nextWaiter from `item`.
+    // A name's slot stays once it was waited on, and its list empties when
+    // it wakes: `item` then stays as the one that names it.
     struct WaitSlot {
-        std::string_view name;
-        uint32_t hash = 0;  // 0: a free slot
-        uint32_t first = IndexSet::kNone;
+        uint32_t hash = 0;  // waitHashOf the name, kWoken or'd in; 0: a free slot
+        uint32_t item = IndexSet::kNone;
     };
+    static constexpr uint32_t kWoken = 0x80000000u;
+    static_assert(sizeof(Item) == 32 && sizeof(WaitSlot) == 8);
     size_t placeOf(std::string_view name, uint32_t hash) const;
     WaitSlot* waitSlotOf(std::string_view name, uint32_t hash);
     // A scope of so many declarations that its tables, and the scope
@@ -318,7 +336,7 @@ private:
     // waits begun then.
     std::string_view wokenName_;
     uint64_t waitsBegun_ = 0, waitsBegunAtWake_ = 0;
-    std::string_view noted_;
+    NodeText noted_;
     bool notedOnce_ = false;
     bool unpredictable_ = false;
 };
@@ -405,6 +423,7 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     }
     const ScopeRecord* record = context_.lookup().scopes().innermost();
     const bool waits = notedOnce_ && !unpredictable_ && !isDeclared(node) &&
+                       (item.waitsOn.empty() || sameText(item.waitsOn, noted_.view())) &&
                        context_.diagnostics().deferred().declared() == retryBefore &&
                        context_.diagnostics().deferred().unsettled() >= countBefore && ownerObjectOf(node) != nullptr &&
                        (node->flags & NodeFlag::Package) == 0;
@@ -415,16 +434,18 @@ void ClassPassSchedule::execute(const SmartPtr& scope, uint32_t index) {
     }
     item.state = kWaiting;
     item.deferredCount = context_.diagnostics().deferred().unsettled() - countBefore;
-    item.modeAfter = record != nullptr ? record->mode : 0;
+    item.modeAfter = static_cast<uint8_t>(record != nullptr ? record->mode : 0);
     item.waitsOn = noted_;
-    const bool baseHashed = executingBaseHashed_ && qestl::sameStorage(executingBaseHashed_->text, noted_);
+    const std::string_view name = noted_.view();
+    const bool baseHashed = executingBaseHashed_ && qestl::sameStorage(executingBaseHashed_->text, name);
     if (baseHashed) {
         item.waitNumber = executingBaseHashed_->number;
         item.waitNumberGeneration = executingBaseHashed_->numberGeneration;
     }
-    WaitSlot* slot = waitSlotOf(noted_, baseHashed ? waitHashOf(executingBaseHashed_->hash) : hashOfName(noted_));
-    item.nextWaiter = slot->first;
-    slot->first = index;
+    WaitSlot* slot = waitSlotOf(name, baseHashed ? waitHashOf(executingBaseHashed_->hash) : hashOfName(name));
+    item.nextWaiter = (slot->hash & kWoken) != 0 ? IndexSet::kNone : slot->item;
+    slot->hash &= ~kWoken;
+    slot->item = index;
     ++waitsBegun_;
     waiting_.insert(index);
     waitingCount_ += item.deferredCount;
@@ -439,7 +460,7 @@ void ClassPassSchedule::prefetchVisitOf(const Item& item) {
         if (item.waitsOn.empty()) {
             prefetchLookupOf(base);
             prefetchWaitSlot(waitHashOf(base.hash));
-        } else if (qestl::sameStorage(item.waitsOn, base.text)) {
+        } else if (qestl::sameStorage(item.waitsOn.view(), base.text)) {
             // Numbered at the visit that began the wait: not looked for again.
             base.number = item.waitNumber;
             base.numberGeneration = item.waitNumberGeneration;
@@ -484,8 +505,7 @@ bool ClassPassSchedule::doneForGood(const Item& item) const {
 // node texts, a short one stored once: the same bytes need no comparing.
 size_t ClassPassSchedule::placeOf(std::string_view name, uint32_t hash) const {
     return qestl::firstFreePlace(waitSlots_, waitSlots_.size() - 1, hash, [&](const WaitSlot& slot) {
-        return slot.hash == 0 || (slot.hash == hash && slot.name.size() == name.size() &&
-                                  (slot.name.data() == name.data() || slot.name == name));
+        return slot.hash == 0 || ((slot.hash & ~kWoken) == hash && sameText(items_[slot.item].waitsOn, name));
     });
 }
 
@@ -495,10 +515,11 @@ ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name
     if (4 * (waitNames_ + 1) > 3 * waitSlots_.size())
         qestl::placeSlotsAgain(
             waitSlots_, waitSlots_.empty() ? 16 : 2 * waitSlots_.size(),
-            [](const WaitSlot& slot) { return slot.hash == 0; }, [](const WaitSlot& slot) { return slot.hash; });
+            [](const WaitSlot& slot) { return slot.hash == 0; },
+            [](const WaitSlot& slot) { return slot.hash & ~kWoken; });
     WaitSlot& slot = waitSlots_[placeOf(name, hash)];
     if (slot.hash == 0) {
-        slot = WaitSlot{name, hash, IndexSet::kNone};
+        slot = WaitSlot{hash | kWoken, IndexSet::kNone};
         ++waitNames_;
     }
     return &slot;
@@ -507,9 +528,9 @@ ClassPassSchedule::WaitSlot* ClassPassSchedule::waitSlotOf(std::string_view name
 void ClassPassSchedule::wake(const qestl::HashedText& hashed, uint32_t hash) {
     if (waitNames_ == 0) return;
     const std::string_view name = hashed.text;
-    const size_t at = placeOf(name, hash);
-    uint32_t index = waitSlots_[at].first;
-    waitSlots_[at].first = IndexSet::kNone;
+    WaitSlot& slot = waitSlots_[placeOf(name, hash)];
+    uint32_t index = (slot.hash & kWoken) != 0 ? IndexSet::kNone : slot.item;
+    if (slot.hash != 0) slot.hash |= kWoken;
     if (executingName_.data() != nullptr && qestl::sameStorage(name, executingName_)) {
         wokenName_ = executingName_;
         waitsBegunAtWake_ = waitsBegun_;
@@ -522,7 +543,7 @@ void ClassPassSchedule::wake(const qestl::HashedText& hashed, uint32_t hash) {
         Item& item = items_[index];
         const uint32_t following = item.nextWaiter;
         item.nextWaiter = IndexSet::kNone;
-        if (item.state == kWaiting && item.waitsOn == name) {
+        if (item.state == kWaiting && sameText(item.waitsOn, name)) {
             item.state = kVisit;
             waiting_.erase(index);
             waitingCount_ -= item.deferredCount;
@@ -557,7 +578,7 @@ void ClassPassSchedule::noteBase(const NodeHandle& baseNode, const model::IRValu
         }
     }
     notedOnce_ = true;
-    noted_ = name;
+    noted_ = baseNode->text;
 }
 
 void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHandle& body,
