@@ -25,7 +25,11 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
         ++foundInPlace_;
         return offset;
     }
-    if ((used_ + 1) * 2 > slots_.size()) grow();
+    // Half used at most while the table sits in the caches, three quarters
+    // once it outgrew them: there a probe a few slots longer costs less
+    // than a table, and a move of every slot, twice as large.
+    const size_t room = outgrowsCaches() ? slots_.size() / 4 * 3 : slots_.size() / 2;
+    if (used_ + 1 > room) grow();
     const uint32_t hash = hashOf(text);
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;

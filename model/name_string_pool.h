@@ -62,7 +62,7 @@ private:
 
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
-    std::vector<Slot> slots_;  // a power of two, at most half used
+    std::vector<Slot> slots_;  // a power of two, at most half or three quarters used
     size_t used_ = 0;
     uint64_t next_ = 0;  // where the text behind the one named last begins
     size_t foundInPlace_ = 0;
