@@ -141,16 +141,27 @@ void sharePositions(const CodeList& code) {
         StatementNode* node;  // null: free
     };
     // An open-addressed table at least twice the body's length, kept from
-    // one body to the next (a node-based map allocated an entry per
-    // instruction).
+    // one body to the next while small (a node-based map allocated an entry
+    // per instruction). A large body's goes with it: kept, it was held to
+    // the end of the process, ~100 bytes per case of a switch of a million.
+    constexpr size_t kKeptSlots = size_t{1} << 16;
     static thread_local std::vector<Slot> table;
     size_t capacity = 64;
     while (capacity < code.size() * 2) capacity *= 2;
     table.assign(capacity, Slot{0, 0, 0, nullptr});
     const size_t mask = capacity - 1;
+    // Instructions made one after another of one node (a jump table's
+    // entries, a statement's steps) ask the table once.
+    const qeAbstractNode* lastNode = nullptr;
+    StatementNode* lastShared = nullptr;
     for (const qestl::SmartPtr& held : code) {
         StatementNode& node = held.as<model::cbircode>()->sourceNode;
         if (!node) continue;
+        if (node.get() == lastNode) {
+            if (lastShared->get() != node.get()) node = *lastShared;
+            continue;
+        }
+        lastNode = node.get();
         const uint32_t file = node->fileIndex, line = node->startLine, column = node->startColumn;
         const size_t key = (static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column;
         size_t at = (key * 0x9E3779B97F4A7C15ull) >> 32;
@@ -158,14 +169,17 @@ void sharePositions(const CodeList& code) {
             Slot& slot = table[at & mask];
             if (slot.node == nullptr) {
                 slot = Slot{file, line, column, &node};
+                lastShared = &node;
                 break;
             }
             if (slot.file == file && slot.line == line && slot.column == column) {
                 if (slot.node->get() != node.get()) node = *slot.node;
+                lastShared = slot.node;
                 break;
             }
         }
     }
+    if (table.size() > kKeptSlots) std::vector<Slot>().swap(table);
 }
 
 }  // namespace

@@ -201,11 +201,43 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
 
     const StatementNode caseList = nodeChild(node, 1);
     const size_t entryCount = caseList ? caseList->operands.size() : 0;
+    // The nodes of a long switch's cases were made long before its
+    // compilation and lie far out of the cache: for each case some cases
+    // ahead, its node, then its list, then its value and body nodes, then
+    // the body's lists, then the nodes they hold are asked for, each step
+    // once the one before it has come. (Written out here: a helper made of
+    // prefetches alone reads to the compiler as a call without effect.)
+    constexpr size_t kManyCases = 256, kStep = 4;
+    // A case's body, and the first two nodes of a list.
+    const auto bodyOf = [](const qeAbstractNode* entry) -> const qeAbstractNode* {
+        return entry != nullptr && entry->operands.size() > 1 ? entry->operands.data()[1].get() : nullptr;
+    };
+    const auto askForFirstTwo = [](const NodeList& list) {
+        const size_t count = list.size();
+        const StatementNode* items = list.data();
+        if (count > 0) __builtin_prefetch(items[0].get());
+        if (count > 1) __builtin_prefetch(items[1].get());
+    };
     for (size_t i = 0; i < entryCount; ++i) {
+        if (entryCount >= kManyCases && i + 5 * kStep < entryCount) {
+            const StatementNode* cases = caseList->operands.data();
+            __builtin_prefetch(cases[i + 5 * kStep].get());
+            if (const qeAbstractNode* entry = cases[i + 4 * kStep].get()) __builtin_prefetch(entry->operands.data());
+            if (const qeAbstractNode* entry = cases[i + 3 * kStep].get()) askForFirstTwo(entry->operands);
+            if (const qeAbstractNode* body = bodyOf(cases[i + 2 * kStep].get())) {
+                __builtin_prefetch(body->operands.data());
+                __builtin_prefetch(body->children.data());
+            }
+            if (const qeAbstractNode* body = bodyOf(cases[i + kStep].get())) {
+                askForFirstTwo(body->operands);
+                askForFirstTwo(body->children);
+            }
+        }
         const StatementNode& caseNode = caseList->operands[i];
         if (!caseNode) continue;
-        const StatementNode valueNode = nodeChild(caseNode, 0);
-        const StatementNode bodyNode = nodeChild(caseNode, 1);
+        const NodeList& halves = caseNode->operands;
+        const StatementNode valueNode = !halves.empty() ? halves[0] : StatementNode();
+        const StatementNode bodyNode = halves.size() > 1 ? halves[1] : StatementNode();
         CaseEntry entry;
         entry.index = bodies.size();
         if (bodyNode) {
@@ -273,6 +305,9 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     context.flushResultInto(selector, selectorOperand);
     selector->checkUse(&context, selectorNode);
 
+    // The dispatch names the bodies' instructions themselves, no label: the
+    // walk that binds the breaks passes over it (an entry per case value).
+    const uint64_t dispatchMark = context.emitter().current().size();
     if (chainMode) {
         emitCompareChain(context, node, selectorOperand, parts, isStringType(model::asObject(selectorType)));
     } else {
@@ -288,9 +323,11 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
             emitJumpTable(context, node, selectorOperand, parts, byValue, smallest, largest);
         else emitSparse(context, node, selectorOperand, parts, byValue);
     }
+    const uint64_t bodiesMark = context.emitter().current().size();
     context.emitter().appendCode(bodies);
     scope.target(kJumpBreak) = control::pastList(context.emitter().current());
-    context.bindLabels(codeMark, context.emitter().current().size());
+    context.bindLabels(codeMark, dispatchMark);
+    context.bindLabels(bodiesMark, context.emitter().current().size());
     scope.restore(kJumpAll);
     context.emitter().popLocals(mark);
     return 0;
