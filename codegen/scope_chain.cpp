@@ -10,7 +10,7 @@ using qestl::SmartPtr;
 
 ScopeChain::ScopeChain()
     : heaps{std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>(), std::make_unique<model::cbHeap>()},
-      frame(std::make_unique<Container>(model::kStackFrame)) {}
+      frame(std::make_unique<model::StackFrame>()) {}
 
 ScopeChain::~ScopeChain() { clear(); }
 
@@ -38,7 +38,7 @@ void ScopeChain::popObjectScope() {
 
 void ScopeChain::pushFrame(const SmartPtr& owner) {
     frames.push_back(std::move(frame));
-    frame = std::make_unique<Container>(model::kStackFrame);
+    frame = std::make_unique<model::StackFrame>();
     frame->owner = owner;
 }
 

@@ -85,10 +85,10 @@ public:
 
     qestl::SmartPtr head;
     std::unique_ptr<model::cbHeap> heaps[3];
-    std::unique_ptr<model::Container> frame;
+    std::unique_ptr<model::StackFrame> frame;
     std::vector<ScopeRecord> records;
     uint32_t declarationMode = kDeclareGlobal;
     // The statics of the function body being compiled (not owned).
     std::vector<model::Container::NameEntry>* staticObjects = nullptr;
-    std::vector<std::unique_ptr<model::Container>> frames;
+    std::vector<std::unique_ptr<model::StackFrame>> frames;
 };

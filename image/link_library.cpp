@@ -119,7 +119,7 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
     if (!reader.in.ok() || !model::readLengthString(reader, reader.moduleName)) return false;
 
     model::Container body(model::kImageHeap);
-    const bool read = body.readFromLibrary(reader) && body.kind() == model::kImageHeap && !body.owner &&
+    const bool read = body.readFromLibrary(reader) && body.kind() == model::kImageHeap && !body.recordedOwner() &&
                       reader.anonymousLinksComplete() && reader.in.remaining() == 0;
     if (!read) {
         body.clear();

@@ -20,6 +20,10 @@ namespace {
 
 uint32_t gLiveContainers = 0;
 
+// The owners library records gave containers other than stack frames. Never
+// destroyed: a container of static storage may outlive any other.
+constinit std::unordered_map<const Container*, qestl::SmartPtr>* gOwnersAside = nullptr;
+
 Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
 std::string_view nameOf(const IRObject& object) { return object.name.view(); }
@@ -68,8 +72,25 @@ Container::Container(uint32_t kind) : kind_(kind) { ++gLiveContainers; }
 
 Container::~Container() {
     if (lent_ != 0) lendWith(nullptr);
+    dropOwnerAside();
     releaseTables();
     --gLiveContainers;
+}
+
+qestl::SmartPtr Container::recordedOwner() const {
+    if (gOwnersAside == nullptr) return {};
+    const auto found = gOwnersAside->find(this);
+    return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
+}
+
+void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
+    if (!owner) return dropOwnerAside();
+    if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
+    (*gOwnersAside)[this] = owner;
+}
+
+void Container::dropOwnerAside() {
+    if (gOwnersAside != nullptr) gOwnersAside->erase(this);
 }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
@@ -706,7 +727,7 @@ void Container::clear() {
     forgetIndex();
     listsHolderNames_ = 0;
     failed_.clear();
-    owner.reset();
+    dropOwnerAside();
 }
 
 void Container::lendEntriesOf(const Container& other) {
@@ -732,14 +753,14 @@ void Container::save(Saved& into) const {
     into.slotValues = slotValues();
     into.kind = kind_;
     into.reported = reported;
-    into.owner = owner;
+    into.owner = recordedOwner();
 }
 
 bool Container::restore(const Saved& saved) {
-    const bool sameHead = kind_ == saved.kind && reported == saved.reported && owner == saved.owner;
+    const bool sameHead = kind_ == saved.kind && reported == saved.reported && recordedOwner() == saved.owner;
     kind_ = saved.kind;
     reported = saved.reported;
-    owner = saved.owner;
+    setRecordedOwner(saved.owner);
     bool same = members_.size() == saved.members.size() && indexEntryCount() == saved.indexEntries &&
                 slotValues() == saved.slotValues;
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
@@ -762,7 +783,7 @@ void Container::handOverMembers() {
     members_.clear();
     forgetIndex();
     failed_.clear();
-    owner.reset();
+    setRecordedOwner({});
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {

@@ -272,7 +272,13 @@ public:
     size_t indexEntryCount() const { return tables_ != nullptr ? tables_->entries : 0; }
     const std::vector<uint64_t>& slotValues() const;
 
-    qestl::SmartPtr owner;
+    // The object a library record names as the container's owner. Only a
+    // stack frame has one (StackFrame::owner): a class has six containers,
+    // and the word each paid for it is kept aside for the few that a library
+    // gives one.
+    virtual qestl::SmartPtr recordedOwner() const;
+    virtual void setRecordedOwner(const qestl::SmartPtr& owner);
+
     uint8_t reported = 0;
 
     // An empty container takes the other's members and names as they are.
@@ -322,6 +328,7 @@ private:
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
     [[gnu::noinline]] size_t noteFirstFailure(const qestl::HashedText& name);
     [[gnu::noinline]] void noteLentWrite();
+    void dropOwnerAside();
     // A name of a class holder's form about to be listed: true when it is
     // that of an unlisted holder (at the index its digits give), which
     // refuses it; else the holders after it are listed.
@@ -378,6 +385,20 @@ private:
     void forgetIndex();
     Tables* tables_ = nullptr;
     FailedNames failed_;
+};
+
+// The frame of a function being compiled, which knows its function.
+class StackFrame : public Container {
+public:
+    StackFrame() : Container(kStackFrame) {}
+    qestl::SmartPtr recordedOwner() const override { return owner; }
+    void setRecordedOwner(const qestl::SmartPtr& made) override { owner = made; }
+    void clear() override {
+        Container::clear();
+        owner.reset();
+    }
+
+    qestl::SmartPtr owner;
 };
 
 struct Container::Saved {

@@ -8,7 +8,7 @@ namespace model {
 
 bool Container::writeToLibrary(LibraryWriter& w) {
     w.out.u32le(kind_);
-    if (!w.writeObjectRef(owner)) return false;
+    if (!w.writeObjectRef(recordedOwner())) return false;
     w.out.u32le(static_cast<uint32_t>(members_.size()));
     for (const qestl::SmartPtr& member : members_) {
         const bool written = kind_ == kImageHeap && asObject(member)->kind != kKindClass ? w.writeNothingRef()
@@ -20,7 +20,11 @@ bool Container::writeToLibrary(LibraryWriter& w) {
 
 bool Container::readFromLibrary(LibraryReader& r) {
     kind_ = r.in.u32le();
-    if (!r.in.ok() || !r.readObjectRef(owner)) return false;
+    if (!r.in.ok()) return false;
+    qestl::SmartPtr owner = recordedOwner();
+    const bool ownerRead = r.readObjectRef(owner);
+    setRecordedOwner(owner);
+    if (!ownerRead) return false;
     const uint32_t count = r.in.u32le();
     // Every reference takes at least a byte: a count the bytes left cannot
     // hold is refused before it sizes anything.

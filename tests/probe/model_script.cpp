@@ -275,7 +275,7 @@ public:
         if (c == "container") {
             need(3);
             auto made = std::make_unique<model::Container>(static_cast<uint32_t>(number(w[2])));
-            if (w.size() > 3) made->owner = handle(w[3]);
+            if (w.size() > 3) made->setRecordedOwner(handle(w[3]));
             containers_[w[1]] = std::move(made);
             return "";
         }
@@ -521,7 +521,7 @@ public:
         if (c == "finish") {
             need(2);
             model::Container& table = container(w[1]);
-            return boolText(table.finishMethodTable(table.owner, context_));
+            return boolText(table.finishMethodTable(table.recordedOwner(), context_));
         }
         if (c == "members") {
             need(2);
