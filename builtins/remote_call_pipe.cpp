@@ -52,7 +52,7 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
 
     ClassObject& callee = *model::asClass(c);
     // Copied: declaring on the proxy must not disturb the walk over C.
-    const qestl::SmartPtrVector methods = callee.dynamicMethods.members();
+    const model::Container::MemberList methods = callee.dynamicMethods.members();
     model::BuiltinMethodDecl record;
     for (const qestl::SmartPtr& member : methods) {
         const IRObject& method = *asObject(member);

@@ -148,7 +148,7 @@ void CompileContext::appendToThirdList(const SmartPtr& instruction) {
 
 bool CompileContext::isListedSlotObject(const IRObject* object) const {
     if (lookup_.scopes().staticObjects == nullptr) return false;
-    const qestl::SmartPtrVector& heap = lookup_.scopes().heaps[0]->members();
+    const model::Container::MemberList& heap = lookup_.scopes().heaps[0]->members();
     for (const model::Container::NameEntry& listed : *lookup_.scopes().staticObjects)
         if (listed.index < heap.size() && heap[listed.index].get() == object) return true;
     return false;

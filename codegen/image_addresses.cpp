@@ -125,7 +125,7 @@ bool resolveClassList(model::ModelContext& context, const qestl::SmartPtrVector*
 // this walk already: resolving again changes nothing (an operand resolved
 // no longer names what resolution replaces), and in a program of a million
 // classes it waited for every class and its members once more.
-bool resolveHeapMembers(model::ModelContext& context, const qestl::SmartPtrVector& members, uint64_t walk) {
+bool resolveHeapMembers(model::ModelContext& context, const model::Container::MemberList& members, uint64_t walk) {
     bool resolved = true;
     model::forEachRecord(members, [&](model::cbircode& record) {
         const model::ClassObject* klass = classRecordOf(record);

@@ -66,7 +66,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         qestl::normalisePath(path);
         record.files.push_back(text(path));
     }
-    const qestl::SmartPtrVector& globals = context.heap(model::ModelContext::kGlobals).members();
+    const model::Container::MemberList& globals = context.heap(model::ModelContext::kGlobals).members();
     // Only the records are read here: their names' lengths lie in them.
     record.variableCount = globals.size();
     if (globals.size() < kManyGlobals) {

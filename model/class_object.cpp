@@ -384,7 +384,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     }
     // The slot is the method's index in its table, for static methods and
     // constructors too (whose slot operand is a reference).
-    const qestl::SmartPtrVector& table = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).members();
+    const Container::MemberList& table = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).members();
     // Searched from the end: a new method is mostly the last.
     uint32_t index = static_cast<uint32_t>(table.size());
     while (index > 0 && table[index - 1] != held) --index;

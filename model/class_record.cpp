@@ -21,7 +21,7 @@ void prefetchMembers(const ClassObject& owner) {
          {&owner.dynamicMethods, &owner.staticMethods, &owner.dynamicProperties, &owner.staticProperties,
           static_cast<const Container*>(owner.sharedAnonymousProperties)}) {
         if (t == nullptr) continue;
-        const qestl::SmartPtrVector& members = t->members();
+        const Container::MemberList& members = t->members();
         const size_t count = members.size() < kMembers ? members.size() : kMembers;
         for (size_t i = 0; i < count; ++i) __builtin_prefetch(members[i].get());
     }
@@ -68,7 +68,7 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     bool ok = cbircode::resolveOperands(context);
     ClassObject* b = base();
     if (b != nullptr && b->imported) operands[5].kind = operands[5].encodedKind = kLibraryObjectOffset;
-    auto resolveMembers = [&](const qestl::SmartPtrVector& members) {
+    auto resolveMembers = [&](const Container::MemberList& members) {
         forEachRecord(members, [&](cbircode& member) { ok = member.resolveOperands(context) && ok; });
     };
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
@@ -133,7 +133,7 @@ uint8_t descriptorCode(IRObject* t) {
 }  // namespace
 
 std::vector<uint8_t> buildRemoteInterfaceDescriptor(const ClassObject& owner, bool& ok) {
-    const qestl::SmartPtrVector& methods = owner.dynamicMethods.members();
+    const Container::MemberList& methods = owner.dynamicMethods.members();
     qestl::ByteVector bytes;
     qestl::ByteWriter out(bytes);
     out.u32le(static_cast<uint32_t>(methods.size()));

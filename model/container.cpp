@@ -366,7 +366,7 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
 
 bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
     noteWrite();
-    qestl::SmartPtrVector taken;
+    MemberList taken;
     taken.swap(members_);
     forgetIndex();
     for (size_t i = 0; i < taken.size(); ++i) {
@@ -377,8 +377,8 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     return true;
 }
 
-bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner,
-                            const qestl::SmartPtrVector& taken, size_t refused, int64_t code) {
+bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const MemberList& taken,
+                            size_t refused, int64_t code) {
     const bool reported = reportTableError(context, tableOwner, *asObject(taken[refused]), code);
     // What the table still holds (an inherited method among them) is
     // reached through it.
@@ -391,7 +391,7 @@ bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableO
 
 bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
     noteWrite();
-    qestl::SmartPtrVector taken;
+    MemberList taken;
     taken.swap(members_);
     forgetIndex();
     inheritMembers(base);
@@ -715,7 +715,7 @@ void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
 
 void Container::clear() {
     noteWrite();
-    qestl::SmartPtrVector taken;
+    MemberList taken;
     taken.swap(members_);
     // Borrowed members are the lender's, kept objects no teardown detaches.
     // A template argument the instance could not bind is held as an empty
@@ -742,7 +742,7 @@ void Container::lendEntriesOf(const Container& other) {
 
 void Container::ownMembers() {
     if (!members_.isBorrowed()) return;
-    qestl::SmartPtrVector owned(members_);
+    MemberList owned(members_);
     members_.swap(owned);
 }
 

@@ -149,6 +149,10 @@ constexpr uint32_t kLookupAccessInstruction = 1u << 4;
 
 class Container {
 public:
+    // A member index fits 32 bits: a class has six containers, and the count
+    // and capacity a word narrower each.
+    using MemberList = qestl::qevector<qestl::SmartPtr, uint32_t>;
+
     // One (name, member index) pair of the name index.
     struct NameEntry {
         std::string name;
@@ -258,7 +262,7 @@ public:
         noteWrite();
         kind_ = newKind;
     }
-    const qestl::SmartPtrVector& members() const { return members_; }
+    const MemberList& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
     const IndexList* indexesOf(const qestl::HashedText& name) const {
         if (tables_ == nullptr || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
@@ -321,8 +325,8 @@ private:
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
     // Reports the method at `refused` and hands the methods the table was
     // left without to the compilation's teardown.
-    bool refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const qestl::SmartPtrVector& taken,
-                     size_t refused, int64_t code);
+    bool refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const MemberList& taken, size_t refused,
+                     int64_t code);
     // The members listed under the name that may have the function's
     // parameter types (sameSignature non-zero), in listing order.
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
@@ -346,7 +350,7 @@ private:
     // a word in each of a class's six tables for it.
     uint8_t lent_ = 0;
     uint32_t kind_;
-    qestl::SmartPtrVector members_;
+    MemberList members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
     // only with the few of its key; a member still being declared (its
@@ -402,7 +406,7 @@ public:
 };
 
 struct Container::Saved {
-    qestl::SmartPtrVector members;
+    MemberList members;
     NameIndex index;
     size_t indexEntries = 0;
     std::vector<uint64_t> slotValues;

@@ -38,7 +38,7 @@ bool linkNameHolds(const IRObject& member) { return member.kind == kKindClassHol
 // built.
 constexpr size_t kLookAheadBatch = 16;
 
-[[gnu::noinline]] void lookAhead(const qestl::SmartPtrVector& members, const NameStringPool& pool, size_t at,
+[[gnu::noinline]] void lookAhead(const Container::MemberList& members, const NameStringPool& pool, size_t at,
                                  bool searched) {
     constexpr size_t kBatch = kLookAheadBatch;
     const size_t count = members.size();

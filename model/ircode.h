@@ -141,21 +141,22 @@ struct OperandsAndTargets {
 // before it is reached. A `beside` that returns nothing asks for what it
 // names itself; one with `targets` is also shown the record a few steps
 // ahead, once what it named of it has come.
-template <typename Visit, typename Beside = OperandsOf>
-void forEachRecord(const qestl::SmartPtrVector& list, Visit&& visit, Beside beside = Beside()) {
+template <typename Count, typename Visit, typename Beside = OperandsOf>
+void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit, Beside beside = Beside()) {
     constexpr size_t kRecordsAhead = 16, kBesideAhead = 8, kTargetsAhead = 4;
     const size_t count = list.size();
+    const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) __builtin_prefetch(list[i + kRecordsAhead].get());
+        if (i + kRecordsAhead < count) __builtin_prefetch(records[i + kRecordsAhead].get());
         if (i + kBesideAhead < count) {
-            cbircode& ahead = *list[i + kBesideAhead].as<cbircode>();
+            cbircode& ahead = *records[i + kBesideAhead].as<cbircode>();
             if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
             else __builtin_prefetch(beside(ahead));
         }
         if constexpr (requires(cbircode & record) { beside.targets(record); }) {
-            if (i + kTargetsAhead < count) beside.targets(*list[i + kTargetsAhead].as<cbircode>());
+            if (i + kTargetsAhead < count) beside.targets(*records[i + kTargetsAhead].as<cbircode>());
         }
-        visit(*list[i].as<cbircode>());
+        visit(*records[i].as<cbircode>());
     }
 }
 

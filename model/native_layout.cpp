@@ -77,7 +77,7 @@ void putU16(std::vector<uint8_t>& block, size_t at, uint16_t value) {
 }  // namespace
 
 uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::vector<uint8_t>& block) {
-    const qestl::SmartPtrVector& members = properties.members();
+    const Container::MemberList& members = properties.members();
     uint32_t objectFields = 0;
     for (size_t index = 0; index < members.size(); ++index) {
         IRObject& member = *asObject(members[index]);

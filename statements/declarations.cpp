@@ -105,7 +105,7 @@ namespace {
 void lookAheadOfStatic(const model::Container& table, size_t at) {
     constexpr size_t kManyMembers = 4096;
     constexpr size_t kAhead = 8;
-    const qestl::SmartPtrVector& members = table.members();
+    const model::Container::MemberList& members = table.members();
     if (members.size() < kManyMembers) return;
     if (at + 3 * kAhead < members.size()) __builtin_prefetch(&model::asObject(members[at + 3 * kAhead])->name);
     if (at + 2 * kAhead < members.size()) __builtin_prefetch(model::asObject(members[at + 2 * kAhead])->name.c_str());
@@ -129,7 +129,7 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
         // A static member's value lives in the image heap, as for one the
         // scope declares; no name reaches it there.
         if (const uint32_t listed = klass->indexOfMember(*o, name); listed != 0) {
-            const qestl::SmartPtrVector& statics = klass->staticProperties.members();
+            const model::Container::MemberList& statics = klass->staticProperties.members();
             if (listed <= statics.size() && statics[listed - 1].get() == o)
                 lookAheadOfStatic(klass->staticProperties, listed - 1);
             context.lookup().scopes().heaps[0]->appendUnlisted(object);
