@@ -263,7 +263,8 @@ public:
     // asked, and it was a tenth of the cost of an expression.
     uint8_t linkNameDeferred = 0;
     NodeHandle declarationNode;
-    IRValueList templateArguments;
+    // Counted in 32 bits: every object has the list, and few any argument.
+    qestl::qevector<IRResult, uint32_t> templateArguments;
     // Most objects are no constant: the value takes a pointer until one is
     // set.
     qestl::RareFields<Operand> constant;

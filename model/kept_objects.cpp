@@ -122,7 +122,8 @@ bool giveBack(qestl::RareFields<IRResult>& field, const qestl::RareFields<IRResu
     return true;
 }
 
-bool giveBack(IRValueList& field, const IRValueList& saved) {
+template <typename Count>
+bool giveBack(qestl::qevector<IRResult, Count>& field, const qestl::qevector<IRResult, Count>& saved) {
     bool same = field.size() == saved.size();
     for (size_t i = 0; same && i < field.size(); ++i) same = sameResult(field[i], saved[i]);
     if (!same) field = saved;
