@@ -2,6 +2,7 @@
 // flow tree, the implicit base-constructor calls of a constructor, the
 // statements, the epilogue and the placing of its code.
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "classes/compile_method.h"
@@ -9,6 +10,7 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "foundation/text_map.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
@@ -292,9 +294,21 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     model::ClassObject* base = nullptr;
     model::IRValueList candidates;
     model::IRResult* chosen = nullptr;
-    for (; chosen == nullptr; klass = base) {
+    // Each step reads its base's record and numbers the base's name in the
+    // failed-name table, which a long chain holds far outside the caches,
+    // one step waiting on the next. Past the first steps, the parts of the
+    // record 2 * kAhead steps up that a step reads are loaded as soon as its
+    // place is known, and the name kAhead steps up is hashed and the place
+    // of its number loaded.
+    constexpr uint32_t kAhead = 4;
+    std::optional<qestl::HashedText> names[kAhead];  // by step, kAhead apart
+    model::ClassObject* records[kAhead] = {};        // by step, the record kAhead steps up
+    model::ClassObject* loaded = nullptr;
+    for (uint32_t step = 0; chosen == nullptr; klass = base, ++step) {
         base = klass != nullptr ? klass->base() : nullptr;
         if (base == nullptr || base->isInterface()) return true;
+        std::optional<qestl::HashedText>& hashed = names[step % kAhead];
+        if (!hashed || !qestl::sameStorage(hashed->text, base->name.view())) hashed.emplace(base->name.view());
 
         context.lookup().clearResults();
         // Constructing the object runs its bases' constructors whatever
@@ -302,7 +316,30 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
         // private, and a viewer-filtered lookup from the derived class would
         // hide it, so the base would pass for one declaring none and its
         // constructor never run.
-        klass->dynamicMethods.collectByName(context, base->name.view(), 0);
+        klass->dynamicMethods.collectByName(context, *hashed, 0);
+        if (step + 1 >= 2 * kAhead) {
+            if (step + 1 == 2 * kAhead) {
+                model::ClassObject* up = base;
+                for (uint32_t i = 0; i < kAhead && up != nullptr; ++i) up = up->base();
+                for (uint32_t i = 0; i < kAhead; ++i) {
+                    records[(step + i) % kAhead] = loaded = up;
+                    if (up != nullptr) up = up->base();
+                }
+            }
+            if (loaded != nullptr && (loaded = loaded->base()) != nullptr) {
+                __builtin_prefetch(loaded);
+                __builtin_prefetch(&loaded->kind);
+                __builtin_prefetch(&loaded->name);
+                __builtin_prefetch(&loaded->declarationNode);
+                __builtin_prefetch(&loaded->baseClass);
+                __builtin_prefetch(&loaded->dynamicMethods);
+            }
+            // The name kAhead steps up takes this step's place among the names.
+            if (model::ClassObject* named = std::exchange(records[step % kAhead], loaded)) {
+                model::FailedNames::prefetchNumber(hashed.emplace(named->name.view()));
+                if (named->declarationNode) __builtin_prefetch(&named->declarationNode->flags);
+            }
+        }
         candidates = model::IRValueList();
         context.lookup().candidates().swap(candidates);
         context.lookup().clearResults();
