@@ -40,11 +40,12 @@ public:
         IRObject::detach();
     }
 
+    // 16 bytes: a constant array of ten million elements keeps ten million.
     struct Slot {
         int64_t value;
-        uint32_t kind;
-        uint32_t dataType;
         uint32_t index;  // in literalTypes for a literal, else in results
+        uint16_t dataType;
+        uint8_t kind;  // a literal's kind fits: every immediate kind does
         bool literal;
     };
 
@@ -64,6 +65,8 @@ public:
     // The types literal objects were made with.
     std::vector<qestl::SmartPtr> literalTypes;
     std::unordered_map<const model::IRObject*, uint32_t> literalTypeIndex;  // lookup only
+    const model::IRObject* lastLiteralType = nullptr;                       // and its index, of the last literal added
+    uint32_t lastLiteralIndex = 0;
 };
 
 // A result that is a literal and nothing more: an anonymous constant object
@@ -89,17 +92,23 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
 void ProvisionalArray::add(const model::IRResult& element, const StatementNode& at) {
     const model::Operand& operand = element.operand;
     if (!isPlainLiteral(element, at)) {
-        slots.push_back(Slot{0, 0, 0, static_cast<uint32_t>(results.size()), false});
+        slots.push_back(Slot{0, static_cast<uint32_t>(results.size()), 0, 0, false});
         results.pushBack(element);
         return;
     }
+    // Literals come in runs of one type: the table is asked when the type
+    // changes, not for each element.
     const model::IRObject* type = model::asObject(element.objectPtr()->type);
-    auto found = literalTypeIndex.find(type);
-    if (found == literalTypeIndex.end()) {
-        found = literalTypeIndex.emplace(type, static_cast<uint32_t>(literalTypes.size())).first;
-        literalTypes.push_back(element.objectPtr()->type);
+    if (type != lastLiteralType || literalTypes.empty()) {
+        auto found = literalTypeIndex.find(type);
+        if (found == literalTypeIndex.end()) {
+            found = literalTypeIndex.emplace(type, static_cast<uint32_t>(literalTypes.size())).first;
+            literalTypes.push_back(element.objectPtr()->type);
+        }
+        lastLiteralType = type;
+        lastLiteralIndex = found->second;
     }
-    slots.push_back(Slot{operand.value, operand.kind, operand.dataType, found->second, true});
+    slots.push_back(Slot{operand.value, lastLiteralIndex, operand.dataType, static_cast<uint8_t>(operand.kind), true});
 }
 
 model::IRValueList ProvisionalArray::literals(const StatementNode& node) const {
@@ -245,8 +254,16 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         // in the element type first.
         std::optional<NameLookup::ExpectedType> receiver;
         if (expectedType != nullptr && expectedType->isArray()) receiver.emplace(context.lookup(), expectedType->type);
-        array->slots.reserve(node->operands.size());
-        for (const StatementNode& element : node->operands) {
+        const size_t count = node->operands.size();
+        const StatementNode* elements = node->operands.data();
+        array->slots.reserve(count);
+        // A long initialiser's element nodes were made long before and lie
+        // out of the cache: each is asked for some elements ahead.
+        constexpr size_t kAhead = 16;
+        const size_t askedUpTo = count > kAhead ? count - kAhead : 0;
+        for (size_t i = 0; i < count; ++i) {
+            const StatementNode& element = elements[i];
+            if (i < askedUpTo) __builtin_prefetch(elements[i + kAhead].get());
             model::IRValueList candidates;
             if (!compileToCandidates(context, element, candidates)) return 0;
             if (context.lookup().receiver())
@@ -306,20 +323,22 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
 
     const size_t count = array->size();
     std::vector<uint8_t> data(constantData ? count * element.size : 0);
+    // An element's node is read only to report on it: the nodes of a long
+    // initialiser lie far out of the cache by now.
+    const auto nodeAt = [&node](size_t i) { return i < node->operands.size() ? node->operands[i] : StatementNode(); };
     for (size_t i = 0; i < count; ++i) {
         const ProvisionalArray::Slot& slot = array->slots[i];
         model::IRResult* item = slot.literal ? nullptr : &array->results[slot.index];
-        const StatementNode at = i < node->operands.size() ? node->operands[i] : StatementNode();
         model::IRObject* source = item != nullptr ? declarations::valueTypeOf(*item) : array->literalValueType(slot);
         if (source == nullptr) return;
         // A literal's use was checked when it was made; checking again says nothing.
-        if (item != nullptr) item->checkUse(&context, at);
+        if (item != nullptr) item->checkUse(&context, nodeAt(i));
         if (!model::convertible(&context, source, arrayType->type, true)) return;
         const model::Operand operand = item != nullptr ? item->operand : ProvisionalArray::operandOf(slot);
         constantData = constantData && (item == nullptr || (item->pending.empty() && isImmediate(item->operand)));
         const Converted bits = convertElement(element.width, source, operand);
         if (constantData && element.size != 0) std::memcpy(&data[i * element.size], &bits.bits, element.size);
-        if (bits.warning != 0) reportConversion(context, bits.warning, source, elementType, at);
+        if (bits.warning != 0) reportConversion(context, bits.warning, source, elementType, nodeAt(i));
     }
 
     if (constantData) {

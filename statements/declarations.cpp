@@ -73,9 +73,16 @@ model::IRObject* valueTypeOf(const model::IRResult& candidate) {
 }
 
 void keepAssignable(CompileContext& context, model::IRValueList& candidates, const qestl::SmartPtr& type) {
+    // Most lists keep every candidate (an initialiser's element has one):
+    // a list is made again only from the first candidate it drops on.
+    size_t first = 0;
+    while (first < candidates.size() && model::convertible(&context, valueTypeOf(candidates[first]), type, true))
+        ++first;
+    if (first == candidates.size()) return;
     model::IRValueList kept;
-    for (model::IRResult& candidate : candidates) {
-        if (model::convertible(&context, valueTypeOf(candidate), type, true)) kept.pushBack(candidate);
+    for (size_t i = 0; i < first; ++i) kept.pushBack(candidates[i]);
+    for (size_t i = first + 1; i < candidates.size(); ++i) {
+        if (model::convertible(&context, valueTypeOf(candidates[i]), type, true)) kept.pushBack(candidates[i]);
     }
     candidates.swap(kept);
 }
