@@ -35,12 +35,12 @@ public:
     explicit ProvisionalArray(const qestl::SmartPtr& arrayType) : IRObject("", model::kKindVariable, arrayType, 0) {}
     void detach() override {
         results.clear();
-        slots.clear();
+        values.clear();
+        runs.clear();
         literalTypes.clear();
         IRObject::detach();
     }
 
-    // 16 bytes: a constant array of ten million elements keeps ten million.
     struct Slot {
         int64_t value;
         uint32_t index;  // in literalTypes for a literal, else in results
@@ -49,8 +49,35 @@ public:
         bool literal;
     };
 
-    size_t size() const { return slots.size(); }
+    size_t size() const { return values.size(); }
+    void reserve(size_t count) { values.reserve(count); }
     void add(const model::IRResult& element, const StatementNode& at);
+    // What the elements of a run share: all of a slot but the value.
+    struct Like {
+        uint32_t index;
+        uint16_t dataType;
+        uint8_t kind;
+        bool literal;
+        bool operator==(const Like&) const = default;
+    };
+    void addRun(const Like& like) {
+        if (runs.empty() || !(runs.back().like == like)) runs.push_back(Run{values.size() - 1, like});
+    }
+    // Calls visit(i, slot) for each element in order while it returns true;
+    // false when one returned false.
+    template <typename Visit>
+    bool forEachSlot(Visit&& visit) const {
+        for (size_t run = 0; run < runs.size(); ++run) {
+            const size_t end = run + 1 < runs.size() ? runs[run + 1].first : values.size();
+            const Like& like = runs[run].like;
+            for (size_t i = runs[run].first; i < end; ++i) {
+                const Slot slot = like.literal ? Slot{values[i], like.index, like.dataType, like.kind, true}
+                                               : Slot{0, static_cast<uint32_t>(values[i]), 0, 0, false};
+                if (!visit(i, slot)) return false;
+            }
+        }
+        return true;
+    }
     // The value type of a literal element and its operand.
     model::IRObject* literalValueType(const Slot& slot) const {
         return model::asObject(literalTypes[slot.index])->classRef();
@@ -60,7 +87,16 @@ public:
     // as the literal compiler makes it.
     model::IRValueList literals(const StatementNode& node) const;
 
-    std::vector<Slot> slots;
+    // An element is kept as its value (its place in results when it is no
+    // literal) and the run of like elements it belongs to: elements come in
+    // runs of one kind and type, and a constant array of ten million keeps
+    // ten million values.
+    struct Run {
+        size_t first;
+        Like like;
+    };
+    std::vector<int64_t> values;
+    std::vector<Run> runs;
     model::IRValueList results;
     // The types literal objects were made with.
     std::vector<qestl::SmartPtr> literalTypes;
@@ -92,7 +128,8 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
 void ProvisionalArray::add(const model::IRResult& element, const StatementNode& at) {
     const model::Operand& operand = element.operand;
     if (!isPlainLiteral(element, at)) {
-        slots.push_back(Slot{0, static_cast<uint32_t>(results.size()), 0, 0, false});
+        values.push_back(static_cast<int64_t>(results.size()));
+        addRun(Like{0, 0, 0, false});
         results.pushBack(element);
         return;
     }
@@ -108,14 +145,14 @@ void ProvisionalArray::add(const model::IRResult& element, const StatementNode& 
         lastLiteralType = type;
         lastLiteralIndex = found->second;
     }
-    slots.push_back(Slot{operand.value, lastLiteralIndex, operand.dataType, static_cast<uint8_t>(operand.kind), true});
+    values.push_back(operand.value);
+    addRun(Like{lastLiteralIndex, operand.dataType, static_cast<uint8_t>(operand.kind), true});
 }
 
 model::IRValueList ProvisionalArray::literals(const StatementNode& node) const {
     model::IRValueList list;
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const Slot& slot = slots[i];
-        if (!slot.literal) continue;
+    forEachSlot([&](size_t i, const Slot& slot) {
+        if (!slot.literal) return true;
         const model::Operand operand = operandOf(slot);
         qestl::SmartPtr object = model::makeObject("", model::kKindVariable, literalTypes[slot.index], 0);
         model::IRObject* constant = model::asObject(object);
@@ -124,7 +161,8 @@ model::IRValueList ProvisionalArray::literals(const StatementNode& node) const {
         constant->checkUse(nullptr, result.sourceNode);
         constant->setConstantValue(operand, true);
         list.pushBack(result);
-    }
+        return true;
+    });
     return list;
 }
 
@@ -256,7 +294,7 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         if (expectedType != nullptr && expectedType->isArray()) receiver.emplace(context.lookup(), expectedType->type);
         const size_t count = node->operands.size();
         const StatementNode* elements = node->operands.data();
-        array->slots.reserve(count);
+        array->reserve(count);
         // A long initialiser's element nodes were made long before and lie
         // out of the cache: each is asked for some elements ahead.
         constexpr size_t kAhead = 16;
@@ -326,20 +364,21 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     // An element's node is read only to report on it: the nodes of a long
     // initialiser lie far out of the cache by now.
     const auto nodeAt = [&node](size_t i) { return i < node->operands.size() ? node->operands[i] : StatementNode(); };
-    for (size_t i = 0; i < count; ++i) {
-        const ProvisionalArray::Slot& slot = array->slots[i];
+    const bool allConverted = array->forEachSlot([&](size_t i, const ProvisionalArray::Slot& slot) {
         model::IRResult* item = slot.literal ? nullptr : &array->results[slot.index];
         model::IRObject* source = item != nullptr ? declarations::valueTypeOf(*item) : array->literalValueType(slot);
-        if (source == nullptr) return;
+        if (source == nullptr) return false;
         // A literal's use was checked when it was made; checking again says nothing.
         if (item != nullptr) item->checkUse(&context, nodeAt(i));
-        if (!model::convertible(&context, source, arrayType->type, true)) return;
+        if (!model::convertible(&context, source, arrayType->type, true)) return false;
         const model::Operand operand = item != nullptr ? item->operand : ProvisionalArray::operandOf(slot);
         constantData = constantData && (item == nullptr || (item->pending.empty() && isImmediate(item->operand)));
         const Converted bits = convertElement(element.width, source, operand);
         if (constantData && element.size != 0) std::memcpy(&data[i * element.size], &bits.bits, element.size);
         if (bits.warning != 0) reportConversion(context, bits.warning, source, elementType, nodeAt(i));
-    }
+        return true;
+    });
+    if (!allConverted) return;
 
     if (constantData) {
         const model::Operand resource = context.binaryResource(data.data(), data.size());
@@ -350,13 +389,14 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
     } else {
         model::IRValueList literals = array->literals(node);
         size_t nextLiteral = 0;
-        for (const ProvisionalArray::Slot& slot : array->slots) {
+        array->forEachSlot([&](size_t, const ProvisionalArray::Slot& slot) {
             model::IRResult& item = slot.literal ? literals[nextLiteral++] : array->results[slot.index];
             model::IRObject* object = item.objectPtr();
             model::Operand pushed = object->isFunction() ? object->makeObjectOperand() : item.operand;
             if (!object->isFunction()) value.appendResult(item);
             appendTo(value, codegen::makeInstructionWithOperand(model::kOpPush, pushed), owner, node);
-        }
+            return true;
+        });
         model::Operand elementClass;
         elementClass.setObjectRef(element.type, 0);
         appendTo(value, codegen::makeInstructionWithOperand(model::kOpPush, elementClass), owner, node);
