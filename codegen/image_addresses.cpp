@@ -12,6 +12,10 @@ constexpr int kResolutionRounds = 16;
 
 size_t lengthOf(const qestl::SmartPtrVector* list) { return list != nullptr ? list->size() : 0; }
 
+model::ClassObject* classRecordOf(model::cbircode& record) {
+    return record.opcode == model::kOpClassRecord ? static_cast<model::IRObject&>(record).asClassObject() : nullptr;
+}
+
 uint64_t placeList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t at) {
     if (list == nullptr) return at;
     model::forEachRecord(*list, [&](model::cbircode& record) { at = record.assignAddress(context, at); });
@@ -27,6 +31,7 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
     if (list == nullptr || names == nullptr) return placeList(context, list, at);
     constexpr size_t kTextsAhead = 12, kSearchesAhead = 6;
     const size_t count = list->size();
+    const bool many = count >= kManyClassRecords;
     auto classAt = [&](size_t i) -> model::IRObject* {
         if (i >= count) return nullptr;
         auto* record = (*list)[i].as<model::cbircode>();
@@ -47,6 +52,7 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
             names->prefetchString(later->name.view());
             names->prefetchString(later->linkName().view());
         }
+        if (many) prefetchClassRecordAhead(*list, i);
         ++i;
         at = record.assignAddress(context, at);
     });
@@ -106,10 +112,6 @@ bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list
     return resolved;
 }
 
-model::ClassObject* classRecordOf(model::cbircode& record) {
-    return record.opcode == model::kOpClassRecord ? static_cast<model::IRObject&>(record).asClassObject() : nullptr;
-}
-
 // The third list, noting the class records it resolves in this walk.
 bool resolveClassList(model::ModelContext& context, const qestl::SmartPtrVector* list, uint64_t walk) {
     bool resolved = true;
@@ -140,6 +142,14 @@ bool resolveHeapMembers(model::ModelContext& context, const model::Container::Me
 uint64_t resolutionWalks = 0;
 
 }  // namespace
+
+void prefetchClassRecordAhead(const qestl::SmartPtrVector& list, size_t at) {
+    if (at + kClassRecordAhead >= list.size()) return;
+    model::ClassObject* later = classRecordOf(*list[at + kClassRecordAhead].as<model::cbircode>());
+    if (later == nullptr) return;
+    const char* bytes = reinterpret_cast<const char*>(later);
+    for (size_t line = 64; line < sizeof(model::ClassObject); line += 64) __builtin_prefetch(bytes + line);
+}
 
 uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
                               uint64_t sections[kImageSections]) {

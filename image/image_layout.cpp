@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "codegen/image_parts.h"
 #include "codegen/instructions.h"
 #include "codegen/lent_bytes.h"
 #include "foundation/crc32.h"
@@ -437,8 +438,17 @@ private:
             encode(record);
         };
         // The reflected list is the class records'.
-        if (reflected) model::forEachClassRecord(*list, each);
-        else model::forEachRecord(*list, each);
+        if (!reflected) {
+            model::forEachRecord(*list, each);
+        } else if (list->size() < codegen::kManyClassRecords) {
+            model::forEachClassRecord(*list, each);
+        } else {
+            size_t at = 0;
+            model::forEachClassRecord(*list, [&](cbircode& record) {
+                codegen::prefetchClassRecordAhead(*list, at++);
+                each(record);
+            });
+        }
     }
 
     bool writeResources() {
