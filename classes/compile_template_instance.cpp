@@ -92,7 +92,7 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
     auto* instance = model::asClass(model::asObject(made));
     instance->setStatic(isStatic);
     instance->setFinal((declaration->flags & NodeFlag::Final) != 0);
-    instance->templateOrigin = SmartPtr(&templ);
+    instance->editRare().templateOrigin = SmartPtr(&templ);
     instance->editRare().templateNode = typeNode;
     qestl::qestringA text;
     if (!bindWrittenArguments(context, *instance, model::IRClass(declaration), typeNode, text)) return SmartPtr();

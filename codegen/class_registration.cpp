@@ -37,7 +37,7 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
     if (c->kind == model::kKindTemplateClass) {
         lookup_.globalTemplates().findOrCreate(c->linkName().view(), klass);
     } else {
-        if (c->templateOrigin || c->builtinTemplate) tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
+        if (c->madeOfTemplate()) tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
         emitter_.list(kBuiltinClassList).pushBack(klass);
     }
     if (outer == nullptr) {
@@ -84,7 +84,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
     if (c->kind == model::kKindTemplateClass) {
         result = lookup_.globalTemplates().findOrCreate(c->linkName().view(), klass);
     } else {
-        if (c->templateOrigin || c->builtinTemplate) {
+        if (c->madeOfTemplate()) {
             tables_.globalObjects().findOrCreate(c->linkName().view(), klass);
             global = true;
             ++instancesRegistered_;

@@ -57,7 +57,7 @@ void appendFoundOr(qestl::qestringA& text, const qestl::qestringA& found, const 
 }  // namespace
 
 void describeTemplate(IRObject& object, qestl::qestringA& text) {
-    IRObject* templ = model::asObject(object.templateOrigin);
+    IRObject* templ = model::asObject(object.rare().templateOrigin);
     if (templ == nullptr) return;
     appendDiagnostic(text, diag::ListedTemplate, templ->displayName(), templ->linkName());
     for (size_t i = 0; i < object.templateArguments.size(); ++i) {

@@ -201,7 +201,7 @@ struct Instantiation {
         auto* instance = model::asClass(model::asObject(made));
         const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
         instance->setStatic(isStatic);
-        instance->templateOrigin = SmartPtr(&templ);
+        instance->editRare().templateOrigin = SmartPtr(&templ);
         instance->editRare().templateNode = typeNode;
         IRValueList arguments;
         qestl::qestringA text;

@@ -29,7 +29,7 @@ int32_t builtinKey(const IRObject& object) {
 // An instance of a built-in template (List<int>): the reader makes it again
 // from the template and the arguments.
 bool isBuiltinInstance(const IRObject& object) {
-    const IRObject* origin = model::asObject(object.builtinTemplate);
+    const IRObject* origin = model::asObject(object.rare().builtinTemplate);
     return object.kind == model::kKindClass && origin != nullptr && (origin->flagsB & model::kFlagByBuiltinId) &&
            !object.templateArguments.empty();
 }
@@ -75,7 +75,8 @@ bool LinkLibraryWriter::writeObjectRef(const SmartPtr& ref) {
     // template and its arguments.
     if (isBuiltinInstance(*object)) {
         out.u32le(kRefBuiltinInstance);
-        out.u64le(static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*model::asObject(object->builtinTemplate)))));
+        out.u64le(
+            static_cast<uint64_t>(static_cast<int64_t>(builtinKey(*model::asObject(object->rare().builtinTemplate)))));
         out.u32le(static_cast<uint32_t>(object->templateArguments.size()));
         for (const model::IRResult& argument : object->templateArguments)
             if (!writeObjectRef(argument.object)) return false;

@@ -35,7 +35,8 @@ bool ClassObject::writeToLibrary(LibraryWriter& w) {
     for (uint8_t flag : {compiled, anonymous, capturesSlots, baseMergePending, methodTablesPending})
         out.u8(flag ? 1 : 0);
     out.u32le(inheritanceAccess);
-    if (!w.writeObjectRef(baseClass) || !w.writeObjectRef(templateOrigin) || !w.writeObjectRef(builtinTemplate))
+    if (!w.writeObjectRef(baseClass) || !w.writeObjectRef(rare().templateOrigin) ||
+        !w.writeObjectRef(rare().builtinTemplate))
         return false;
     out.u32le(static_cast<uint32_t>(templateArguments.size()));
     for (const IRResult& argument : templateArguments)
@@ -65,9 +66,11 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     baseMergePending = in.u8() != 0;
     methodTablesPending = in.u8() != 0;
     inheritanceAccess = in.u32le();
-    if (!in.ok() || !r.readObjectRef(baseClass) || !r.readObjectRef(templateOrigin) ||
-        !r.readObjectRef(builtinTemplate))
-        return false;
+    qestl::SmartPtr origin = rare().templateOrigin, builtin = rare().builtinTemplate;
+    const bool linksRead = in.ok() && r.readObjectRef(baseClass) && r.readObjectRef(origin) && r.readObjectRef(builtin);
+    if (origin.get() != rare().templateOrigin.get()) editRare().templateOrigin = origin;
+    if (builtin.get() != rare().builtinTemplate.get()) editRare().builtinTemplate = builtin;
+    if (!linksRead) return false;
     const uint32_t argumentCount = in.u32le();
     if (!in.ok() || !in.fitsRemaining(argumentCount, 1)) return false;
     for (uint32_t i = 0; i < argumentCount; ++i) {
@@ -88,7 +91,7 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
         // of a built-in template made again by the reader) brings its own.
         const IRObject* base = asObject(baseClass);
         const ClassObject* builtinBase = base != nullptr && base->kind == kKindClass &&
-                                                 ((base->flagsB & kFlagByBuiltinId) || base->builtinTemplate)
+                                                 ((base->flagsB & kFlagByBuiltinId) || base->rare().builtinTemplate)
                                              ? static_cast<const ClassObject*>(base)
                                              : nullptr;
         if (sharedAnonymousProperties == nullptr && builtinBase != nullptr &&

@@ -75,8 +75,10 @@ void IRObject::detach() {
     if (constant.made()) constant.edit().releaseObject();
     if (rare_.made()) rare_.edit().lockOperand.releaseObject();
     storage.releaseObject();
-    detachObjectRef(templateOrigin);
-    detachObjectRef(builtinTemplate);
+    if (rare_.made()) {
+        detachObjectRef(rare_.edit().templateOrigin);
+        detachObjectRef(rare_.edit().builtinTemplate);
+    }
     if (declarationNode) {
         declarationNode->children.clear();
         declarationNode->operands.clear();
@@ -88,6 +90,7 @@ void IRObject::detach() {
 
 bool IRObject::Rare::operator==(const Rare& other) const {
     return altName == other.altName && templateNode.get() == other.templateNode.get() &&
+           templateOrigin.get() == other.templateOrigin.get() && builtinTemplate.get() == other.builtinTemplate.get() &&
            instanceBuilder == other.instanceBuilder && instanceHook == other.instanceHook &&
            std::memcmp(&lockOperand, &other.lockOperand, sizeof lockOperand) == 0 && lockMode == other.lockMode &&
            libraryNumber == other.libraryNumber && libraryIdentity == other.libraryIdentity &&
@@ -155,7 +158,7 @@ void IRObject::writeLinkName(qestl::qestringA& text) const {
         text.append("/");
         text.append(rare().altName.empty() ? name : rare().altName);
     } else {
-        IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
+        IRObject* origin = asObject(rare().templateOrigin ? rare().templateOrigin : rare().builtinTemplate);
         text.clear();
         if (origin != nullptr) text.append(origin->linkName().c_str());
         text.append("<");
@@ -195,8 +198,8 @@ qestl::qestringA IRObject::displayName() const {
         if (length > 0 && text[length - 1] == 'b') --length;
         shown.append(text.data(), length);
         text = shown;
-    } else if (kind == kKindClass && (templateOrigin || builtinTemplate)) {
-        IRObject* origin = asObject(templateOrigin ? templateOrigin : builtinTemplate);
+    } else if (kind == kKindClass && madeOfTemplate()) {
+        IRObject* origin = asObject(rare().templateOrigin ? rare().templateOrigin : rare().builtinTemplate);
         text = origin ? origin->displayName() : qestl::qestringA();
         text.append("<");
         for (size_t i = 0; i < templateArguments.size(); ++i) {

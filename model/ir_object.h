@@ -106,8 +106,12 @@ public:
     virtual uint32_t kindOf() const { return kind; }
     void checkUse(ModelContext* context, const NodeHandle& node);
     bool isAccessibleAt(uint32_t level) const { return (modifiers & kModAccessMask) >= level; }
-    bool isTemplateInstance() const { return kind == kKindClass && templateOrigin; }
-    bool hasBuiltinTemplate() const { return kind == kKindClass && builtinTemplate; }
+    // Asked of every type an assignment compares: most objects have no rare
+    // fields, and that answers.
+    bool isTemplateInstance() const { return kind == kKindClass && rare_.made() && rare_.get().templateOrigin; }
+    bool hasBuiltinTemplate() const { return kind == kKindClass && rare_.made() && rare_.get().builtinTemplate; }
+    // Made of a template, of the source or a built-in one, whatever its kind.
+    bool madeOfTemplate() const { return rare_.made() && (rare_.get().templateOrigin || rare_.get().builtinTemplate); }
     virtual bool isArray() const;
     virtual uint64_t parameterCount() const { return 0; }
     virtual uint64_t throwsCount() const { return 0; }
@@ -216,6 +220,10 @@ public:
     struct Rare {
         qestl::qestringA altName;
         NodeHandle templateNode;
+        // The template an instance was made of: one of the source, or a
+        // built-in one.
+        qestl::SmartPtr templateOrigin;
+        qestl::SmartPtr builtinTemplate;
         InstanceBuilder instanceBuilder = nullptr;
         InstanceHook instanceHook = nullptr;
         Operand lockOperand;
@@ -238,13 +246,11 @@ public:
     uint32_t builtinClassId = 0;
     uint32_t kind = 0;
     uint64_t memberLink = 0;
-    qestl::SmartPtr builtinTemplate;
     qestl::qestringA name;
     qestl::SmartPtr type;
     // Members have an owner; variables and parameters (most objects) none.
     qestl::RareFields<IRResult> ownerResult;
     qestl::SmartPtr classField;
-    qestl::SmartPtr templateOrigin;
     uint8_t flagsA = kFlagListed;
     uint8_t flagsB = kFlagAssigned;
     uint8_t flagsC = 0;

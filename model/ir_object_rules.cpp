@@ -23,7 +23,8 @@ bool isSevenNumeric(const IRObject* t) { return t != nullptr && t->numericRank >
 
 // The template a class was made from: its origin, else its built-in template.
 IRObject* templateOf(const IRObject* object) {
-    return asObject(object->templateOrigin ? object->templateOrigin : object->builtinTemplate);
+    const IRObject::Rare& rare = object->rare();
+    return asObject(rare.templateOrigin ? rare.templateOrigin : rare.builtinTemplate);
 }
 
 }  // namespace

@@ -292,8 +292,8 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         pending.pop_back();
         found.push_back(o);
         for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
-                 &o->type, &o->ownerResult.get().object, &o->classField, &o->templateOrigin, &o->builtinTemplate,
-                 &o->thisObject, &o->constant.get().target})
+                 &o->type, &o->ownerResult.get().object, &o->classField, &o->rare().templateOrigin,
+                 &o->rare().builtinTemplate, &o->thisObject, &o->constant.get().target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {

@@ -28,7 +28,7 @@ qestl::SmartPtr makeTemplateClass(std::string_view name) {
 void bindTemplateInstance(IRObject& instance, const qestl::SmartPtr& templ) {
     const IRObject* source = asObject(templ);
     if (source == nullptr) return;
-    instance.builtinTemplate = templ;
+    instance.editRare().builtinTemplate = templ;
     instance.builtinClassId = source->builtinClassId;
 }
 

@@ -25,7 +25,7 @@ void compilePendingClasses(CompileContext& context) {
         for (const qestl::SmartPtr& queued : batch) {
             model::IRObject* klass = model::asObject(queued);
             if (klass == nullptr) continue;
-            qestl::SmartPtr origin = klass->templateOrigin;
+            qestl::SmartPtr origin = klass->rare().templateOrigin;
             const uint32_t construct = klass->isPackage() ? kConstructPackage : kConstructClass;
             compileClassDeclaration(context, nullptr, klass->declarationNode, origin, construct, false);
         }
