@@ -4,7 +4,8 @@ peak memory grow between them.
 
 Each shape is one program that grows along one axis only: a long constant
 string sum, many instances of one template, a long inheritance chain (in
-order and reversed), many overloads of one method, a long switch, many
+order and reversed), many overloads of one method, a long switch (its case
+values rising, and falling where a hash of them would collide), many
 static fields, a long constant array, and two self-growing template shapes
 that must end in an error. Every run is bounded (address space and wall
 time): a shape that breaks a bound shows its exit status instead of figures.
@@ -89,6 +90,17 @@ def big_switch(n):
     return MAIN % body
 
 
+def switch_falling(n):
+    # Case values written in falling order, each an odd multiple of the same
+    # inverse, so that a multiplicative hash would give them all one home
+    # slot: a table keyed by the values alone probes without end.
+    inverse = pow(0x9E3779B97F4A7C15, -1, 1 << 64)
+    values = sorted(((j * inverse) % (1 << 64)) - (1 << 63) for j in range(1, n + 1))
+    cases = "".join(f"            case {v}: r = {i}; break;\n" for i, v in enumerate(reversed(values)))
+    body = f"        long r = 0;\n        switch ((long)args.length) {{\n{cases}        }}\n"
+    return MAIN % body
+
+
 def static_fields(n):
     fields = "".join(f"    public static int f{i} = {i};\n" for i in range(n))
     return f"class S {{\n{fields}}};\n" + MAIN % f"        int x = S.f{n - 1};\n"
@@ -121,6 +133,7 @@ SHAPES = {
     "overloads_by_arity": (overloads_by_arity, 0),
     "overloads_by_type": (overloads_by_type, 0),
     "big_switch": (big_switch, 0),
+    "switch_falling": (switch_falling, 0),
     "static_fields": (static_fields, 0),
     "constant_array": (constant_array, 0),
     "template_nesting": (template_nesting, 1),

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "codegen/compile_context.h"
-#include "foundation/open_slots.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 
@@ -64,44 +63,22 @@ model::Operand labelOperandAt(uint64_t index, const CodeList& list) {
     return out;
 }
 
-size_t CaseValueSet::homeOf(int64_t value) const {
-    return static_cast<size_t>((static_cast<uint64_t>(value) * 0x9E3779B97F4A7C15ull) >> 32);
-}
-
-void CaseValueSet::place(int64_t value) {
-    const size_t at = qestl::firstFreePlace(slots_, slots_.size() - 1, homeOf(value),
-                                            [](const Slot& slot) { return !slot.used; });
-    slots_[at] = Slot{value, true};
-}
-
 bool CaseValueSet::contains(int64_t value) const {
     if (rising()) return std::binary_search(risen_.begin(), risen_.end(), value);
-    const size_t mask = slots_.size() - 1;
-    for (size_t at = homeOf(value) & mask; slots_[at].used; at = (at + 1) & mask)
-        if (slots_[at].value == value) return true;
-    return false;
+    return fallen_.count(value) != 0;
 }
 
 bool CaseValueSet::insert(int64_t value) {
     if (rising() && (risen_.empty() || value > risen_.back())) {
         risen_.push_back(value);
-        ++count_;
         return true;
     }
     if (contains(value)) return false;
     if (rising()) {
-        size_t size = 64;
-        while (size < (count_ + 1) * 2) size *= 2;
-        slots_.resize(size);
-        for (int64_t earlier : risen_) place(earlier);
+        fallen_.insert(risen_.begin(), risen_.end());
         std::vector<int64_t>().swap(risen_);
-    } else if ((count_ + 1) * 2 > slots_.size()) {
-        qestl::placeSlotsAgain(
-            slots_, slots_.size() * 2, [](const Slot& slot) { return !slot.used; },
-            [this](const Slot& slot) { return homeOf(slot.value); });
     }
-    place(value);
-    ++count_;
+    fallen_.insert(value);
     return true;
 }
 

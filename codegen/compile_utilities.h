@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "codegen/jump_scope.h"
@@ -38,29 +39,21 @@ bool isIntegralType(const model::IRObject* type);
 inline bool isNumberText(const char* begin, const char* end, bool hex) { return qestl::isNumberSpan(begin, end, hex); }
 
 // The case values of one switch statement. Values written in rising order,
-// as most switches have them, need no table: one above the largest so far is
-// new. The first that does not rise puts those before it in an open-addressed
-// table, which answers from then on (a node-based set cost an allocation and
-// a walk of a deep tree per case).
+// as most switches have them, need no tree: one above the largest so far is
+// new. The first that does not rise moves them all into an ordered set, which
+// answers from then on. The values are the source's own, so no hashing of
+// them may decide the cost: a table's probes could be made to collide.
 class CaseValueSet {
 public:
     bool contains(int64_t value) const;
     // False when the value was there already.
     bool insert(int64_t value);
     // Every value so far came above the ones before it.
-    bool rising() const { return slots_.empty(); }
+    bool rising() const { return fallen_.empty(); }
 
 private:
-    struct Slot {
-        int64_t value = 0;
-        bool used = false;
-    };
-    size_t homeOf(int64_t value) const;
-    void place(int64_t value);
-
     std::vector<int64_t> risen_;  // while rising, in order
-    std::vector<Slot> slots_;
-    size_t count_ = 0;
+    std::set<int64_t> fallen_;
 };
 
 // A reference to instruction `index` of the list; past the last one for an
