@@ -632,13 +632,10 @@ void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, c
 }
 
 IRObject* declaredObjectOf(const NodeHandle& node) {
-    return node ? static_cast<IRObject*>(node->extras().declaredObject) : nullptr;
+    return node ? static_cast<IRObject*>(node->declaredObject()) : nullptr;
 }
 
-void setDeclaredObject(const NodeHandle& node, IRObject* object) {
-    if (object == nullptr && node->extras().declaredObject == nullptr) return;
-    node->editExtras().declaredObject = object;
-}
+void setDeclaredObject(const NodeHandle& node, IRObject* object) { node->setDeclaredObject(object); }
 
 IRObject* ownerObjectOf(const NodeHandle& node) {
     return node ? dynamic_cast<IRObject*>(node->owner()) : nullptr;

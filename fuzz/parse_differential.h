@@ -69,13 +69,9 @@ public:
         }
         const NodeExtras& extras = n->extras();
         char head[512];
-        std::snprintf(head, sizeof head,
-                      "k%u f%u aux%llu:%llu:%llu file%u %u:%u-%u:%u text%u-%u serial%u inc%u lvl%u own%d:%llu ",
-                      n->kind, n->flags, static_cast<unsigned long long>(extras.auxWord),
-                      static_cast<unsigned long long>(extras.auxValues[0]),
-                      static_cast<unsigned long long>(extras.auxValues[1]), n->fileIndex, n->startLine, n->startColumn,
-                      n->endLine, n->endColumn, n->textStart, n->textEnd, rank(n->serial), n->includedUnit,
-                      n->unitLevel, n->owner() != nullptr, static_cast<unsigned long long>(extras.ownerWord));
+        std::snprintf(head, sizeof head, "k%u f%u file%u %u:%u-%u:%u text%u-%u serial%u inc%u lvl%u own%d ", n->kind,
+                      n->flags, n->fileIndex, n->startLine, n->startColumn, n->endLine, n->endColumn, n->textStart,
+                      n->textEnd, rank(n->serial), n->includedUnit, n->unitLevel, n->owner() != nullptr);
         text += head;
         text += ast_print::quoted(n->text.view());
         text += " doc=";

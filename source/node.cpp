@@ -107,7 +107,7 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
         if (copy->owner != nullptr) copy->owner->addReference();
     } else if (other.side_ != 0) {
         side_ = other.side_;
-        bareOwner()->addReference();
+        if ((side_ & kBareOwner) != 0) bareObject()->addReference();
     }
 }
 
@@ -116,9 +116,26 @@ const NodeExtras qeAbstractNode::kNoExtras;
 NodeExtras& qeAbstractNode::editExtras() {
     if (NodeExtras* side = record()) return *side;
     auto* made = new NodeExtras();
-    if (side_ != 0) made->owner = bareOwner();  // its reference moves over
+    if ((side_ & kBareOwner) != 0) made->owner = bareObject();  // its reference moves over
+    if ((side_ & kBareDeclared) != 0) made->declaredObject = bareObject();
     side_ = reinterpret_cast<uintptr_t>(made);
     return *made;
+}
+
+void qeAbstractNode::setDeclaredObject(qestl::CountedObject* object) {
+    if (record() == nullptr) {
+        const uintptr_t word = reinterpret_cast<uintptr_t>(object);
+        if (object == nullptr) {
+            // Nothing declared: a bare owner stays as it is.
+            side_ &= (side_ & kBareOwner) != 0 ? ~kBareDeclared : 0;
+            return;
+        }
+        if (side_ == 0 || (side_ & ~kBareBits) == word) {
+            side_ = word | (side_ & kBareOwner) | kBareDeclared;
+            return;
+        }
+    }
+    editExtras().declaredObject = object;
 }
 
 // The annotation list first, then the owner and the side record; the
@@ -132,9 +149,13 @@ qeAbstractNode::~qeAbstractNode() {
 void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
     if (object != nullptr) object->addReference();  // first: the old owner may be the new one
     releaseOwner();
+    // The declared object stays: the word holds both only when they are one.
     if (record() == nullptr && release == qestl::defaultDeleter) {
-        side_ = object != nullptr ? reinterpret_cast<uintptr_t>(object) | kBareOwner : 0;
-        return;
+        const uintptr_t word = reinterpret_cast<uintptr_t>(object);
+        if (side_ == 0 || object == nullptr || (side_ & ~kBareBits) == word) {
+            side_ = object != nullptr ? word | kBareOwner | (side_ & kBareDeclared) : side_;
+            return;
+        }
     }
     NodeExtras& side = editExtras();
     side.owner = object;
@@ -143,8 +164,9 @@ void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter relea
 
 void qeAbstractNode::releaseOwner() {
     if ((side_ & kBareOwner) != 0) {
-        qestl::CountedObject* held = bareOwner();
-        side_ = 0;
+        qestl::CountedObject* held = bareObject();
+        // Still the declared object, if it was.
+        side_ = (side_ & kBareDeclared) != 0 ? side_ & ~kBareOwner : 0;
         if (held->release()) qestl::defaultDeleter(held);
         return;
     }
@@ -154,7 +176,6 @@ void qeAbstractNode::releaseOwner() {
     qestl::Deleter release = side->ownerRelease;
     side->owner = nullptr;
     side->ownerRelease = qestl::defaultDeleter;
-    side->ownerWord = 0;
     if (held != nullptr && held->release()) release(held);
 }
 

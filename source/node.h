@@ -54,13 +54,10 @@ struct NodeFlag {
 struct NodeExtras {
     _KNode<qeAbstractNode> annotations;  // the kind-97 list written before a declaration
     qestl::qestringA docComment;  // the comments before the node's first token
-    uint64_t auxWord = 0;
-    uint64_t auxValues[2] = {0, 0};
     qestl::U32Vector operandIndices;  // the record indices a library lists for the operands
     qestl::U32Vector childIndices;    // and for the children
     qestl::CountedObject* owner = nullptr;
     qestl::Deleter ownerRelease = qestl::defaultDeleter;
-    uint64_t ownerWord = 0;
     // What the declaration pass declared for the node (not counted: the
     // object is held by its scope).
     qestl::CountedObject* declaredObject = nullptr;
@@ -113,7 +110,12 @@ public:
     const qestl::qestringA& docComment() const { return extras().docComment; }
     void setDocComment(const char* text) { editExtras().docComment.assign(text); }
     // Read here, not from the side record: a bare owner has none.
-    qestl::CountedObject* owner() const { return (side_ & kBareOwner) != 0 ? bareOwner() : extras().owner; }
+    qestl::CountedObject* owner() const { return (side_ & kBareOwner) != 0 ? bareObject() : extras().owner; }
+    // What the declaration pass declared for the node (not counted).
+    qestl::CountedObject* declaredObject() const {
+        return (side_ & kBareDeclared) != 0 ? bareObject() : extras().declaredObject;
+    }
+    void setDeclaredObject(qestl::CountedObject* object);
     // The kind-97 list written before a declaration (empty for most nodes).
     const _KNode<qeAbstractNode>& annotations() const { return extras().annotations; }
     void setAnnotations(const _KNode<qeAbstractNode>& list) {
@@ -147,11 +149,16 @@ private:
     // deleter, and the node has no side record. Declarators and methods
     // carry their object and nothing else; a record for it was most of what
     // a field cost besides its object, and one more cache miss to reach it.
+    // Bit 1: the word is the declared object, not counted (with bit 0: the
+    // owner is the declared object too). A class's node has its class as
+    // both, and a record for them was a fifth of an empty class.
     static constexpr uintptr_t kBareOwner = 1;
-    NodeExtras* record() const { return (side_ & kBareOwner) == 0 ? reinterpret_cast<NodeExtras*>(side_) : nullptr; }
-    qestl::CountedObject* bareOwner() const { return reinterpret_cast<qestl::CountedObject*>(side_ & ~kBareOwner); }
+    static constexpr uintptr_t kBareDeclared = 2;
+    static constexpr uintptr_t kBareBits = kBareOwner | kBareDeclared;
+    NodeExtras* record() const { return (side_ & kBareBits) == 0 ? reinterpret_cast<NodeExtras*>(side_) : nullptr; }
+    qestl::CountedObject* bareObject() const { return reinterpret_cast<qestl::CountedObject*>(side_ & ~kBareBits); }
     void dropExtrasRecord();
-    // Null, a side record or a bare owner.
+    // Null, a side record, or a bare owner or declared object.
     uintptr_t side_ = 0;
 };
 
@@ -160,6 +167,9 @@ private:
 // in turn (a local variable and the declaration it was made for) would keep
 // both alive after the tree is dropped: no scope detaches a local.
 void releaseTreeOwners(const _KNode<qeAbstractNode>& root);
+
+// The side word keeps two tag bits below an object's address.
+static_assert(alignof(qestl::CountedObject) >= 4, "a counted object's address leaves two low bits free");
 
 // Every node takes one block of the global pool.
 static_assert(sizeof(qeAbstractNode) <= kNodeBlockBytes, "a syntax node must fit one node-pool block");

@@ -155,6 +155,36 @@ TEST(NodeOwner, ReplacingAnOwnerReleasesTheOldOneOnce) {
     EXPECT_EQ(gReleases, "X1 Y0 ");
 }
 
+// The owner and the declared object share the side word while they are one
+// object; either survives the other's change, a copy counts the owner.
+TEST(NodeOwner, DeclaredObjectOutlivesAnOwnerLetGo) {
+    auto* first = new NamedOwner("A");
+    first->addReference();  // the test's own
+    NodeRef node = make(NodeKind::Class);
+    node->setOwner(first);
+    node->setDeclaredObject(first);
+    EXPECT_EQ(node->owner(), first);
+    EXPECT_EQ(node->declaredObject(), first);
+    {
+        qeAbstractNode copy(*node);
+        EXPECT_EQ(copy.declaredObject(), first);
+        EXPECT_EQ(first->referenceCount(), 3u);
+    }
+    node->releaseOwner();
+    EXPECT_EQ(node->owner(), nullptr);
+    EXPECT_EQ(node->declaredObject(), first);
+    auto* second = new NamedOwner("B");
+    node->setOwner(second);  // a second object: the two go to a side record
+    EXPECT_EQ(node->owner(), second);
+    EXPECT_EQ(node->declaredObject(), first);
+    node->setDeclaredObject(nullptr);
+    EXPECT_EQ(node->declaredObject(), nullptr);
+    EXPECT_EQ(node->owner(), second);
+    EXPECT_EQ(first->referenceCount(), 1u);
+    node.reset();
+    delete first;
+}
+
 TEST(NodeConstruction, SerialsCountUpAndCopiesKeepThem) {
     qeAbstractNode first;
     qeAbstractNode second;
