@@ -58,13 +58,13 @@ bool readRecord(qestl::ByteReader cursor, uint32_t index, uint32_t pathCount, co
     }
     const bool attached = (node.flags & NodeFlag::Annotated) != 0;
     const uint64_t expected = uint64_t(record.operandCount) + childCount + (attached ? 1 : 0);
+    // A node's kind is one byte: no writer stores a larger one.
     if (storedIndex != index || node.fileIndex >= pathCount || indexCount != expected ||
-        uint64_t(indexCount) * 4 > cursor.remaining()) {
+        uint64_t(indexCount) * 4 > cursor.remaining() || kind > UINT8_MAX) {
         return false;
     }
-    node.kind = kind;
+    node.kind = static_cast<uint8_t>(kind);
     node.setText(std::string_view(text, textLength));
-    node.nodeIndex = storedIndex;
     markLibraryNode(node, reader.unitLevel);
     record.indices.resize(indexCount);
     for (uint32_t& slot : record.indices) cursor.u32le(slot);

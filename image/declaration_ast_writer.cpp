@@ -15,9 +15,6 @@
 
 namespace {
 
-// A written node remembers the index it was given in the block.
-void setNodeIndex(qeAbstractNode& node, uint32_t index) { node.nodeIndex = index; }
-
 bool writeU32(qestl::qeistream& stream, uint32_t value) {
     uint8_t bytes[4];
     qestl::storeU32LE(bytes, value);
@@ -226,7 +223,6 @@ bool writeDeclarationAst(DeclarationAstWriter& writer, const _KNode<qeAbstractNo
         qeAbstractNode* node = slots.node(head);
         at += kRecordFields;
         if (node == nullptr) continue;
-        setNodeIndex(*node, static_cast<uint32_t>(head));
         at += node->text.length() + 4 * listedCount(*node);
         if ((node->flags & NodeFlag::Annotated) != 0) slots.push(node->annotations().get());
         for (const _KNode<qeAbstractNode>& operand : node->operands) slots.push(operand.get());

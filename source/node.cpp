@@ -86,6 +86,8 @@ qeAbstractNode::qeAbstractNode(const _KNode<qeAbstractNode>& positionOf) : qeAbs
 qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
     : refableAstBase(other),
       kind(other.kind),
+      includedUnit(other.includedUnit),
+      unitLevel(other.unitLevel),
       operands(other.operands),
       children(other.children),
       text(other.text),
@@ -95,11 +97,8 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       startColumn(other.startColumn),
       endColumn(other.endColumn),
       serial(other.serial),
-      nodeIndex(other.nodeIndex),
       textStart(other.textStart),
       textEnd(other.textEnd),
-      includedUnit(other.includedUnit),
-      unitLevel(other.unitLevel),
       flags(other.flags) {
     if (const NodeExtras* side = other.record()) {
         NodeExtras* copy = new NodeExtras(*side);
