@@ -121,7 +121,7 @@ NodeExtras& qeAbstractNode::editExtras() {
     return *made;
 }
 
-void qeAbstractNode::setDeclaredObject(qestl::CountedObject* object) {
+void qeAbstractNode::placeDeclaredObject(qestl::CountedObject* object) {
     if (record() == nullptr) {
         const uintptr_t word = reinterpret_cast<uintptr_t>(object);
         if (object == nullptr) {
@@ -147,7 +147,7 @@ qeAbstractNode::~qeAbstractNode() {
 
 void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
     if (object != nullptr) object->addReference();  // first: the old owner may be the new one
-    releaseOwner();
+    if (side_ != 0) releaseOwner();
     // The declared object stays: the word holds both only when they are one.
     if (record() == nullptr && release == qestl::defaultDeleter) {
         const uintptr_t word = reinterpret_cast<uintptr_t>(object);

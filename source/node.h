@@ -115,7 +115,10 @@ public:
     qestl::CountedObject* declaredObject() const {
         return (side_ & kBareDeclared) != 0 ? bareObject() : extras().declaredObject;
     }
-    void setDeclaredObject(qestl::CountedObject* object);
+    void setDeclaredObject(qestl::CountedObject* object) {
+        // Asked of every declaration walked; most declare nothing.
+        if (object != nullptr || declaredObject() != nullptr) placeDeclaredObject(object);
+    }
     // The kind-97 list written before a declaration (empty for most nodes).
     const _KNode<qeAbstractNode>& annotations() const { return extras().annotations; }
     void setAnnotations(const _KNode<qeAbstractNode>& list) {
@@ -160,6 +163,7 @@ private:
     NodeExtras* record() const { return (side_ & kBareBits) == 0 ? reinterpret_cast<NodeExtras*>(side_) : nullptr; }
     qestl::CountedObject* bareObject() const { return reinterpret_cast<qestl::CountedObject*>(side_ & ~kBareBits); }
     void dropExtrasRecord();
+    void placeDeclaredObject(qestl::CountedObject* object);
     // Null, a side record, or a bare owner or declared object.
     uintptr_t side_ = 0;
 };
