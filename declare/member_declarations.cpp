@@ -46,10 +46,15 @@ SmartPtr resolveDeclaredType(CompileContext& context, const SmartPtr& scope, con
 }
 
 // The object of a field or constant declarator, owned by `scope`, its
-// declaration still pending until its type settles.
+// declaration still pending until its type settles. Its name reads the
+// declarator's stored text in place: a class of many fields had a heap
+// block for each name.
 SmartPtr makeFieldObject(const NodeHandle& declarator, const SmartPtr& scope, bool isStatic, bool isFinal,
                          const NodeHandle& declarationNode) {
-    SmartPtr made = model::makeObject(declarator->text.view(), model::kKindVariable, SmartPtr(), 0);
+    const NodeText& text = declarator->text;
+    SmartPtr made = text.empty() ? model::makeObject(text.view(), model::kKindVariable, SmartPtr(), 0)
+                                 : model::makeNamedObject(qestl::qestringA::ofStaticText(text.c_str(), text.length()),
+                                                          model::kKindVariable, SmartPtr(), 0);
     IRObject* object = model::asObject(made);
     object->setDeclared(false);
     object->setOwner(model::IRResult(scope));

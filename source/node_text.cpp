@@ -9,7 +9,7 @@ namespace nodetext {
 namespace {
 
 // Chunk 0: the empty text, then every text of one byte, 8 bytes an entry
-// (length, byte, terminator). Operators and one-letter names are a large
+// (length, byte, terminators). Operators and one-letter names are a large
 // share of a program's texts; these need no lookup.
 struct FixedTexts {
     static constexpr size_t kEntryBytes = 8;
@@ -28,9 +28,8 @@ uint32_t oneByteText(char c) {
     return static_cast<uint32_t>(FixedTexts::kEntryBytes * (static_cast<uint8_t>(c) + 1) >> 2);
 }
 
-
-// Bytes an entry takes: the length, the text, its 0, rounded to 4.
-size_t entryBytes(size_t length) { return (sizeof(uint32_t) + length + 1 + 3) & ~size_t{3}; }
+// Bytes an entry takes: the length, the text, its two 0s, rounded to 4.
+size_t entryBytes(size_t length) { return (sizeof(uint32_t) + length + 2 + 3) & ~size_t{3}; }
 
 uint64_t load64(const char* at) {
     uint64_t value;
@@ -130,6 +129,7 @@ public:
         if (reference != 0 && reference == growable_ && total <= growableRoom_) {
             std::memcpy(at + sizeof length + length, suffix.data(), suffix.size());
             at[sizeof length + total] = 0;
+            at[sizeof length + total + 1] = 0;
             const uint32_t stored = static_cast<uint32_t>(total);
             std::memcpy(at, &stored, sizeof stored);
             return reference;
@@ -180,6 +180,7 @@ private:
         if (!suffix.empty()) std::memcpy(at + sizeof length + text.size(), suffix.data(), suffix.size());
         std::memcpy(at, &length, sizeof length);
         at[sizeof length + total] = 0;
+        at[sizeof length + total + 1] = 0;
         return chunk << kOffsetBits | static_cast<uint32_t>(offset >> 2);
     }
 

@@ -2,7 +2,9 @@
 //
 // A program has millions of nodes, so the text is a 32-bit reference into
 // the node-text store (source/node_text.cpp): chunks that are never moved or
-// freed, holding each text behind its u32 length and before a 0 byte. Short
+// freed, holding each text behind its u32 length and before two 0 bytes, as
+// a string built from the text would hold them: a string may read a stored
+// text in place (qestring::ofStaticText). Short
 // texts are stored once however many nodes carry them (a program repeats
 // its names and operators all the time); longer ones and numbers once per
 // setText. A stored text never changes, so copies of a node share it; a
@@ -61,7 +63,7 @@ public:
     }
     size_t size() const { return length(); }
     bool empty() const { return length() == 0; }
-    // Terminated by a 0 byte, never null, valid until the process ends.
+    // Followed by two 0 bytes, never null, valid until the process ends.
     const char* c_str() const { return nodetext::entry(reference_) + sizeof(uint32_t); }
     const char* data() const { return c_str(); }
     char operator[](size_t i) const { return c_str()[i]; }
