@@ -14,6 +14,7 @@
 #include "source/node_text.h"
 #include "syntax/lex_syntax.h"
 #include "syntax/node_handle.h"
+#include "syntax/rule_ids.h"
 
 class qeAbstractNode;
 using AstNodeVector = NodeList;
@@ -173,6 +174,9 @@ private:
 // in turn (a local variable and the declaration it was made for) would keep
 // both alive after the tree is dropped: no scope detaches a local.
 void releaseTreeOwners(const _KNode<qeAbstractNode>& root);
+
+// A node's kind is one byte: the largest rule id must fit it.
+static_assert(RuleId::Last <= UINT8_MAX, "a rule id past one byte needs a wider node kind");
 
 // The side word keeps two tag bits below an object's address.
 static_assert(alignof(qestl::CountedObject) >= 4, "a counted object's address leaves two low bits free");
