@@ -142,7 +142,10 @@ SHAPES = {
 
 MAX_INSTANCES = 10_000  # the compiler's instances per compilation
 MAX_SIZE = 10_000_000  # a shape too small to time grows up to this size
-ADDRESS_SPACE = 6_000_000 * 1024
+# Room for the largest honest size: a shape whose smaller size times under
+# --min-seconds moves up to ten times its sizes, and a million overloads by
+# type take 5 GB; a shape that grows without bound still stops here.
+ADDRESS_SPACE = 12_000_000 * 1024
 SECONDS = 120
 
 
