@@ -31,7 +31,6 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
     if (list == nullptr || names == nullptr) return placeList(context, list, at);
     constexpr size_t kTextsAhead = 12, kSearchesAhead = 6;
     const size_t count = list->size();
-    const bool many = count >= kManyClassRecords;
     auto classAt = [&](size_t i) -> model::IRObject* {
         if (i >= count) return nullptr;
         auto* record = (*list)[i].as<model::cbircode>();
@@ -52,7 +51,6 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
             names->prefetchString(later->name.view());
             names->prefetchString(later->linkName().view());
         }
-        if (many) prefetchClassRecordAhead(*list, i);
         ++i;
         at = record.assignAddress(context, at);
     });
@@ -142,14 +140,6 @@ bool resolveHeapMembers(model::ModelContext& context, const model::Container::Me
 uint64_t resolutionWalks = 0;
 
 }  // namespace
-
-void prefetchClassRecordAhead(const qestl::SmartPtrVector& list, size_t at) {
-    if (at + kClassRecordAhead >= list.size()) return;
-    model::ClassObject* later = classRecordOf(*list[at + kClassRecordAhead].as<model::cbircode>());
-    if (later == nullptr) return;
-    const char* bytes = reinterpret_cast<const char*>(later);
-    for (size_t line = 64; line < sizeof(model::ClassObject); line += 64) __builtin_prefetch(bytes + line);
-}
 
 uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
                               uint64_t sections[kImageSections]) {

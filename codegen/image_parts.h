@@ -74,16 +74,6 @@ uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& plac
 // resolving always settles, so a round that does not is an internal fault.
 void resolveImageOperands(const ImageParts& parts, CodePlacement& placement);
 
-// A class record's tables lie in lines of their own behind its first, and
-// the walks that place and encode a large program's class records waited
-// for them in turn: the record kClassRecordAhead places on from `at` in the
-// list is asked for whole, once the walk's own look-ahead brought its first
-// line (where its opcode lies). Below kManyClassRecords records (25 MB of
-// them) the records mostly lie in the caches, and asking only costs.
-constexpr size_t kClassRecordAhead = 8;
-constexpr size_t kManyClassRecords = 32768;
-void prefetchClassRecordAhead(const qestl::SmartPtrVector& list, size_t at);
-
 // The heap members start behind a padding that puts them at 24 modulo 32:
 // 2 to 33 bytes, the first holding the length.
 inline uint64_t heapPadding(uint64_t heapRecordEnd) { return 33 - ((heapRecordEnd + 9) % 32); }

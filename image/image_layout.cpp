@@ -13,6 +13,7 @@
 #include "codegen/lent_bytes.h"
 #include "foundation/crc32.h"
 #include "image/image_header.h"
+#include "model/class_object.h"
 #include "model/opcodes.h"
 
 namespace {
@@ -440,14 +441,8 @@ private:
         // The reflected list is the class records'.
         if (!reflected) {
             model::forEachRecord(*list, each);
-        } else if (list->size() < codegen::kManyClassRecords) {
-            model::forEachClassRecord(*list, each);
         } else {
-            size_t at = 0;
-            model::forEachClassRecord(*list, [&](cbircode& record) {
-                codegen::prefetchClassRecordAhead(*list, at++);
-                each(record);
-            });
+            model::forEachClassRecord(*list, each);
         }
     }
 

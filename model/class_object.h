@@ -12,6 +12,7 @@
 #include "foundation/rare_fields.h"
 #include "model/container.h"
 #include "model/ir_object.h"
+#include "model/opcodes.h"
 
 namespace model {
 
@@ -242,5 +243,28 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
 // The u32 count and one entry per dynamic method; empty when a type has no
 // code.
 std::vector<uint8_t> buildRemoteInterfaceDescriptor(const ClassObject& owner, bool& ok);
+
+// forEachRecord for a list of class records. What a short list names lies in
+// the caches already, and asking for it only costs. A long one asks for each
+// record's operands and what they name; past kManyClassRecords records (25
+// MB of them) also for the whole record, whose tables lie in lines of their
+// own behind its first and were waited for in turn.
+constexpr size_t kManyClassRecords = 32768;
+struct WholeClassRecords : OperandsAndTargets {
+    void operator()(cbircode& record) const {
+        OperandsAndTargets::operator()(record);
+        if (record.opcode != kOpClassRecord) return;
+        const char* bytes = reinterpret_cast<const char*>(static_cast<IRObject&>(record).asClassObject());
+        if (bytes == nullptr) return;
+        for (size_t line = 64; line < sizeof(ClassObject); line += 64) __builtin_prefetch(bytes + line);
+    }
+};
+template <typename Visit>
+void forEachClassRecord(const qestl::SmartPtrVector& list, Visit&& visit) {
+    constexpr size_t kManyRecords = 4096;
+    if (list.size() < kManyRecords) forEachRecord(list, visit);
+    else if (list.size() < kManyClassRecords) forEachRecord(list, visit, OperandsAndTargets());
+    else forEachRecord(list, visit, WholeClassRecords());
+}
 
 }  // namespace model

@@ -160,15 +160,6 @@ void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& 
     }
 }
 
-// forEachRecord for a list of class records: what a short list names lies
-// in the caches already, and asking for it only costs.
-template <typename Visit>
-void forEachClassRecord(const qestl::SmartPtrVector& list, Visit&& visit) {
-    constexpr size_t kManyRecords = 4096;
-    if (list.size() < kManyRecords) forEachRecord(list, visit);
-    else forEachRecord(list, visit, OperandsAndTargets());
-}
-
 // Takes a field's object out, detaches it and drops the hold.
 void detachObjectRef(qestl::SmartPtr& field);
 
