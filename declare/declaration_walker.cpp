@@ -57,7 +57,7 @@ uint32_t hashOfName(std::string_view name) { return waitHashOf(std::hash<std::st
 // the very same place needs no comparing.
 inline bool sameText(const NodeText& text, std::string_view name) {
     const std::string_view bytes = text.view();
-    return bytes.data() == name.data() ? bytes.size() == name.size() : bytes == name;
+    return qestl::sameStorage(bytes, name) || bytes == name;
 }
 
 DeclarationCallback callbackFor(const CallbackEntry* table, uint32_t kind) {
