@@ -55,7 +55,5 @@ bool compileExecutable(CompileOptions& options) {
         return compileToStream(streamed, options) == 1 && streamed.complete();
     qestl::qeByteStream stream;
     if (compileToStream(stream, options) != 1) return false;
-    if (stream.size() > UINT32_MAX) return false;
-    return buildExecutable(compilerPath, stream.data(), static_cast<uint32_t>(stream.size()), options.outputPath,
-                           options, knownTarget);
+    return buildExecutable(compilerPath, stream.data(), stream.size(), options.outputPath, options, knownTarget);
 }

@@ -263,7 +263,7 @@ uint32_t reportElfOrMachOResult(int result, const qestl::qestringW& outputPath, 
         return 1;
     }
     if (result == kStubNotWritable) {
-        std::printf("无法写入文件:%s\n生成失败\n", shown.c_str());
+        printNotWritten(shown);
         return 0;
     }
     printMissingExtension(kExtensionPage);
@@ -323,7 +323,12 @@ bool StreamedExecutable::writeAt(uint64_t position, const void* source, uint32_t
 }
 
 bool StreamedExecutable::complete() {
-    if (written_ > UINT32_MAX) return false;
+    // The stub's length fields take 32 bits: a longer image cannot go in.
+    if (written_ > UINT32_MAX) {
+        printNotWritten(qestl::narrow(outputPath_));
+        std::fflush(stdout);
+        return false;
+    }
     start();
     const uint32_t imageLength = static_cast<uint32_t>(written_);
     ElfPlacement placed;

@@ -65,6 +65,8 @@ qestl::qestringA targetOsFolder(const CompileOptions& options) {
     return qestl::narrow(options.targetOsName);
 }
 
+void printNotWritten(const qestl::qestringA& shown) { std::printf("无法写入文件:%s\n生成失败\n", shown.c_str()); }
+
 void printMissingExtension(const char* page) {
     std::printf("错误:未安装支持目标操作系统架构的编译器扩展,请访问 %s%s 下载并安装所需编译器扩展包.\n", KORVO_HOMEPAGE,
                 page);
@@ -102,8 +104,15 @@ bool usesStoredStub(const CompileOptions& options, bool knownTarget) {
     return knownTarget && options.targetOs >= kTargetWindows && options.targetOs <= kTargetDarwin && storedProcessor;
 }
 
-bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image, uint32_t imageLength,
+bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image, uint64_t imageLength,
                      const qestl::qestringW& outputPath, CompileOptions& options, bool knownTarget) {
+    // Every stub keeps the image's length in 32 bits.
+    if (imageLength > UINT32_MAX) {
+        printNotWritten(qestl::narrow(outputPath));
+        std::fflush(stdout);
+        return false;
+    }
+    const auto length = static_cast<uint32_t>(imageLength);
     const bool useStored = usesStoredStub(options, knownTarget);
     qestl::qestringA stubPath;
     int kind = kKindUnknown;
@@ -114,9 +123,9 @@ bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image,
     }
     bool built;
     if (kind == kKindPe) {
-        built = buildPeExecutable(stubPath, image, imageLength, outputPath, options, useStored);
+        built = buildPeExecutable(stubPath, image, length, outputPath, options, useStored);
     } else {
-        built = buildElfOrMachOExecutable(kind == kKindMachO, stubPath, image, imageLength, outputPath, options,
+        built = buildElfOrMachOExecutable(kind == kKindMachO, stubPath, image, length, outputPath, options,
                                           useStored) == 1;
     }
     std::fflush(stdout);

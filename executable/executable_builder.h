@@ -16,8 +16,9 @@ struct CompileOptions;
 bool writeNativeSources(CompileContext& context, const qestl::qestringA& directory);
 
 // Places the image into the runtime stub for the target and writes the
-// executable; reports its own errors. False when nothing was written.
-bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image, uint32_t imageLength,
+// executable; reports its own errors (an image over 4 GiB among them). False
+// when nothing was written.
+bool buildExecutable(const qestl::qestringA& compilerPath, const uint8_t* image, uint64_t imageLength,
                      const qestl::qestringW& outputPath, CompileOptions& options, bool knownTarget);
 
 // An executable whose image goes into the output file as the compiler writes

@@ -11,12 +11,6 @@
 #include "foundation/whole_file.h"
 #include "options/compile_options.h"
 
-namespace {
-
-void printNotWritten(const qestl::qestringA& shown) { std::printf("无法写入文件:%s\n生成失败\n", shown.c_str()); }
-
-}  // namespace
-
 bool buildPeExecutable(const qestl::qestringA& stubPath, const uint8_t* image, uint32_t imageLength,
                        const qestl::qestringW& outputPath, const CompileOptions& options, bool useStored) {
     qestl::ByteVector stub;

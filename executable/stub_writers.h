@@ -38,6 +38,9 @@ void printMissingExtension(const char* page);
 inline constexpr const char* kDownloadPage = "/download.html";
 inline constexpr const char* kExtensionPage = "/compiler_extenision.html";
 
+// "无法写入文件:" + the output path + "\n生成失败\n".
+void printNotWritten(const qestl::qestringA& shown);
+
 // Bits of the target: 32 for processor "x86", else 64.
 int targetBits(const CompileOptions& options);
 

@@ -1,7 +1,12 @@
-// Version texts of the .version file as the version resource reads them.
+// Version texts of the .version file as the version resource reads them,
+// and an image too long for any stub.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "executable/executable_builder.h"
 #include "executable/pe_resources.h"
+#include "options/compile_options.h"
 
 namespace {
 
@@ -27,6 +32,23 @@ TEST(VersionNumbers, SignsOctalAndStops) {
         EXPECT_EQ(parseVersionNumbers(c.text, numbers), c.count) << c.text;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(numbers[i], c.numbers[i]) << c.text << " #" << i;
     }
+}
+
+// Every stub keeps the image's length in 32 bits: a longer image is refused
+// with the not-written message, before a byte of it is read, and no file is
+// left behind.
+TEST(ExecutableImage, LongerThanFourGiBIsRefusedAloud) {
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "korvo_long_image_test";
+    std::filesystem::remove(out);
+    CompileOptions options;
+    const uint8_t image[1] = {};
+    testing::internal::CaptureStdout();
+    const bool built = buildExecutable(qestl::qestringA("korvo"), image, uint64_t{1} << 32,
+                                       qestl::widen(out.string().c_str()), options, true);
+    const std::string shown = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(built);
+    EXPECT_EQ(shown, "无法写入文件:" + out.string() + "\n生成失败\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace
