@@ -80,7 +80,7 @@ namespace declare {
 
 using model::NodeHandle;
 
-// The node's owner object when it is a compiled object.
+// The object made for the node (bindObjectToNode), if any.
 model::IRObject* ownerObjectOf(const NodeHandle& node);
 // The candidate list taken out of the context (which keeps it empty).
 model::IRValueList takeCandidates(CompileContext& context);
