@@ -275,7 +275,8 @@ void DeferredDiagnostics::add(std::string_view text, const _KNode<qeAbstractNode
         if ((node->flags & NodeFlag::DeclarationMark) != 0) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(text), node, nullptr, {}});
+    entries_.push_back(Entry{node, nullptr, static_cast<uint32_t>(texts_.size()), static_cast<uint32_t>(text.size())});
+    texts_.append(text);
 }
 
 void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qeAbstractNode>& node,
@@ -285,7 +286,35 @@ void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qe
         if ((node->flags & NodeFlag::DeclarationMark) != 0) return;
         node->flags |= NodeFlag::DeclarationMark;
     }
-    entries_.push_back(Entry{qestl::qestringA(), node, &entry, suggestions});
+    if (!suggestions.onlyNoted()) {
+        entries_.push_back(Entry{node, &entry, static_cast<uint32_t>(wholeLists_.size()), kWholeList});
+        wholeLists_.push_back(suggestions);
+        return;
+    }
+    const auto first = static_cast<uint32_t>(noted_.size());
+    // One lookup notes one name in a run of places: its text is kept once.
+    std::string_view lastName;
+    uint32_t lastAt = 0;
+    suggestions.forEachNoted([&](model::Container& container, std::string_view name, size_t memberCount) {
+        if (lastName.data() == nullptr || name != lastName) {
+            lastAt = static_cast<uint32_t>(notedNames_.size());
+            notedNames_.append(name);
+            lastName = name;
+        }
+        noted_.push_back(Noted{&container, lastAt, static_cast<uint32_t>(name.size()), memberCount});
+    });
+    entries_.push_back(Entry{node, &entry, first, static_cast<uint32_t>(noted_.size()) - first});
+}
+
+codegen::NearMissList DeferredDiagnostics::suggestionsOf(const Entry& entry) const {
+    if (entry.count == kWholeList) return wholeLists_[entry.at];
+    codegen::NearMissList list;
+    for (uint32_t i = entry.at; i < entry.at + entry.count; ++i) {
+        const Noted& noted = noted_[i];
+        list.defer(*noted.container, std::string_view(notedNames_).substr(noted.nameAt, noted.nameLength),
+                   noted.memberCount);
+    }
+    return list;
 }
 
 void DeferredDiagnostics::clear() {
@@ -294,4 +323,8 @@ void DeferredDiagnostics::clear() {
     for (const Entry& entry : entries_)
         if (entry.node) entry.node->flags &= ~NodeFlag::DeclarationMark;
     entries_.clear();
+    texts_.clear();
+    noted_.clear();
+    notedNames_.clear();
+    wholeLists_.clear();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,15 +42,20 @@ struct DiagnosticCapture {
 
 class DeferredDiagnostics {
 public:
+    // A chain of a million classes written subclass first defers a million
+    // errors in one run, and nearly all go away: an entry is three words,
+    // its text and near misses kept in the holder's pools.
     struct Entry {
-        qestl::qestringA text;
         _KNode<qeAbstractNode> node;
         // A message that ends with the similar names it offers (its one
         // argument): they are listed only if it is reported, since most
         // deferred errors go away on a later run and listing them costs a
         // scan of the scope. Null for a message given as text.
         const Diagnostic* suggesting = nullptr;
-        codegen::NearMissList suggestions;
+        // The text's bytes in the text pool; for a suggesting message its
+        // noted places (or, at kWholeList, the index of a whole list).
+        uint32_t at = 0;
+        uint32_t count = 0;
     };
 
     // Counts the error as unsettled and keeps the entry unless its node
@@ -63,6 +69,9 @@ public:
     // Forgets every entry and both counts (a new declaration run starts).
     void clear();
     const std::vector<Entry>& entries() const { return entries_; }
+    std::string_view textOf(const Entry& entry) const { return std::string_view(texts_).substr(entry.at, entry.count); }
+    // The near misses as they were noted, for a suggesting entry.
+    codegen::NearMissList suggestionsOf(const Entry& entry) const;
 
     // What the running pass declared: anything makes the run go again.
     void noteDeclared() { ++declared_; }
@@ -103,4 +112,16 @@ private:
     // million classes written subclass first defers a million errors in one
     // run, and a table of the marked nodes missed the caches at each.
     std::vector<Entry> entries_;
+    std::string texts_;
+    struct Noted {
+        model::Container* container;
+        uint32_t nameAt;
+        uint32_t nameLength;
+        size_t memberCount;
+    };
+    static constexpr uint32_t kWholeList = UINT32_MAX;
+    std::vector<Noted> noted_;
+    std::string notedNames_;
+    // Lists that hold near misses listed already (rare).
+    std::vector<codegen::NearMissList> wholeLists_;
 };

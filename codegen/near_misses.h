@@ -50,6 +50,14 @@ public:
         listed_ = list;
         return *this;
     }
+    // Only noted places, none listed yet: `visit(container, name,
+    // memberCount)` sees each in order, and defer() on an empty list makes
+    // the same list again. A holder of many lists keeps them so, compactly.
+    bool onlyNoted() const { return listed_.empty() && !listed_.isBorrowed(); }
+    template <typename Visit>
+    void forEachNoted(Visit&& visit) const {
+        for (const Pending& entry : pending_) visit(*entry.container, nameOf(entry), entry.memberCount);
+    }
     bool empty() const { return resolved().empty(); }
     size_t size() const { return resolved().size(); }
     const model::IRValueList& resolved() const {

@@ -192,22 +192,23 @@ void CompileContext::describeCandidates(qestl::qestringA& text, const model::Nod
 }
 
 void CompileContext::reportDeferred() {
-    for (const DeferredDiagnostics::Entry& entry : diagnostics_.deferred().entries()) {
+    const DeferredDiagnostics& deferred = diagnostics_.deferred();
+    for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
         if (!entry.node) {
-            diagnostics_.deliverError(entry.text.view(), entry.node);
+            diagnostics_.deliverError(deferred.textOf(entry), entry.node);
             continue;
         }
         if ((entry.node->flags & NodeFlag::DeclarationMark) == 0) continue;
         entry.node->flags &= ~NodeFlag::DeclarationMark;
         if (entry.suggesting == nullptr) {
-            diagnostics_.reportErrorOnce(entry.text.view(), entry.node);
+            diagnostics_.reportErrorOnce(deferred.textOf(entry), entry.node);
             continue;
         }
         // The near misses noted when the error was deferred are listed now.
         qestl::qestringA listing;
         codegen::NearMissList outer;
         outer.swap(lookup_.nearMisses());
-        lookup_.nearMisses() = entry.suggestions;
+        lookup_.nearMisses() = deferred.suggestionsOf(entry);
         appendDidYouMean(*this, listing, entry.node);
         lookup_.nearMisses().swap(outer);
         diagnostics_.reportErrorOnce(formatDiagnostic(*entry.suggesting, {DiagnosticArgument(listing)}), entry.node);
