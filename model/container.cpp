@@ -180,32 +180,33 @@ Operand Container::appendUnlisted(const qestl::SmartPtr& member) {
     return allocateSlot(asObject(member), index);
 }
 
-Operand Container::allocateSlot(IRObject* member, uint64_t value) {
-    Operand slot = slotFor(member, value);
-    // The member keeps where it lives. A lent built-in entered again where
-    // it lived is not written.
-    if (member != nullptr &&
-        std::memcmp(static_cast<const void*>(&member->storage), static_cast<const void*>(&slot), sizeof slot) != 0) {
-        member->noteWrite();
-        member->storage = slot;
-    }
-    return slot;
+Operand Container::allocateSlot(IRObject* member, uint32_t index) {
+    const MemberSlot slot = slotFor(member, index);
+    if (member == nullptr) return slot.operand(nullptr);
+    // The member keeps where it lives.
+    member->keepSlot(slot);
+    return slot.operand(member);
 }
 
-Operand Container::slotFor(IRObject* member, uint64_t value) {
+MemberSlot Container::slotFor(IRObject* member, uint32_t index) {
     const bool slotKind = kind_ == kStackFrame || kind_ == kClosure || kind_ == kAnonymousProperties ||
                           kind_ == kDynamicProperties || kind_ == kDynamicMethods;
+    MemberSlot slot;
     if (slotKind && (member == nullptr || !member->isConstructor())) {
-        Operand slot(static_cast<int64_t>(value), kind_, member ? typeCodeOf(member) : uint32_t{kTypeObject});
+        slot.index = index;
+        slot.kind = static_cast<uint8_t>(kind_);
+        slot.dataType = member ? typeCodeOf(member) : uint8_t{kTypeObject};
         if (kind_ == kClosure) {
             noteWrite();
-            tables().slotValues.push_back(value);
+            tables().slotValues.push_back(index);
         }
         return slot;
     }
-    Operand reference;
-    if (member != nullptr) reference.setObjectRef(qestl::SmartPtr(member), 0);
-    return reference;
+    if (member != nullptr) {
+        slot.kind = kObjectReference;
+        slot.toItself = 1;
+    }
+    return slot;
 }
 
 Operand Container::findOrCreateHashed(const qestl::HashedText& hashed, const qestl::SmartPtr& memberRef,
@@ -428,7 +429,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     IRResult candidate{qestl::SmartPtr(&member)};
     // The member's slot, kept as the candidate's operand unless an access
     // instruction reaches the member.
-    candidate.operand = member.storage.kind != kOperandNone ? member.storage : member.makeObjectOperand();
+    candidate.operand = member.hasSlot() ? member.slotOperand() : member.makeObjectOperand();
     uint32_t access = 0;
     if (mode & kLookupAccessInstruction) {
         if (kind_ == kAnonymousProperties) access = 44;

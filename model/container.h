@@ -164,7 +164,7 @@ public:
     Container(const Container&) = delete;
     Container& operator=(const Container&) = delete;
 
-    virtual Operand allocateSlot(IRObject* member, uint64_t value);
+    virtual Operand allocateSlot(IRObject* member, uint32_t index);
     virtual bool acceptsMember(IRObject*) const { return true; }
     virtual void clear();
     // Empties the container without detaching its members: they live on in
@@ -314,7 +314,7 @@ private:
     // and dropped in place, where this file's inlining budget ran out.
     [[gnu::flatten]] bool bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
                                       const qestl::HashedText& name, uint32_t defaultLevel, uint32_t mode);
-    Operand slotFor(IRObject* member, uint64_t value);
+    MemberSlot slotFor(IRObject* member, uint32_t index);
     // The name hashed once serves the lookup before and the entry.
     void enter(const qestl::HashedText& name, uint32_t index);
     uint32_t append(const qestl::HashedText& name, const qestl::SmartPtr& member);

@@ -47,11 +47,11 @@ bool Container::readFromLibrary(LibraryReader& r) {
         // when its class was compiled here: overloads stay apart. (Members
         // reached by reference are referred to when they are used.)
         if (kind_ == kDynamicMethods || kind_ == kDynamicProperties || kind_ == kAnonymousProperties) {
-            const Operand slot = slotFor(object, index);
-            if (!slot.target) {
+            const MemberSlot slot = slotFor(object, index);
+            if (slot.toItself == 0) {
                 // The member may be a lent built-in (a library names them).
                 object->noteWrite();
-                object->storage = slot;
+                object->keepSlot(slot);
             }
         }
     }

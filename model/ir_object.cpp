@@ -74,7 +74,6 @@ void IRObject::detach() {
     detachObjectRef(classField);
     if (constant.made()) constant.edit().releaseObject();
     if (rare_.made()) rare_.edit().lockOperand.releaseObject();
-    storage.releaseObject();
     if (rare_.made()) {
         detachObjectRef(rare_.edit().templateOrigin);
         detachObjectRef(rare_.edit().builtinTemplate);

@@ -68,6 +68,23 @@ enum LockMode : uint32_t { kLockNone = 0, kLockPlain = 66, kLockRead = 67, kLock
 
 class IRObject;
 class ClassObject;
+
+// Where a member lives, as the container holding it gave out its slot: an
+// index under the container's operand kind with the member's data type, or
+// a reference to the member itself. Every variable, parameter, method and
+// class is an object, and a whole operand kept for this took 48 bytes of
+// each where 8 hold it.
+struct MemberSlot {
+    uint32_t index = 0;
+    uint8_t kind = kOperandNone;
+    uint8_t dataType = 0;
+    uint8_t toItself = 0;
+    uint8_t unused = 0;
+    bool operator==(const MemberSlot&) const = default;
+    // The operand of the slot; `member` is the object a reference names.
+    Operand operand(IRObject* member) const;
+};
+
 using InstanceBuilder = qestl::SmartPtr (*)(IRObject& templ, ModelContext& context, IRValueList& arguments,
                                            const NodeHandle& node);
 // Runs where a base constructor of an instance is called; appends code to result.
@@ -132,6 +149,15 @@ public:
     // The innermost element type; arrays add their dimensions to depth.
     virtual qestl::SmartPtr selfRef(uint32_t& depth);
     Operand makeObjectOperand();
+    // The slot a container gave the member, as the operand it gave.
+    Operand slotOperand() { return storage.operand(this); }
+    bool hasSlot() const { return storage.kind != kOperandNone; }
+    // A lent built-in entered again where it lived is not written.
+    void keepSlot(const MemberSlot& slot) {
+        if (slot == storage) return;
+        noteWrite();
+        storage = slot;
+    }
     virtual qestl::SmartPtr valueType() const;
     qestl::SmartPtr storageType() const;
     virtual bool isInstance() const { return false; }
@@ -274,7 +300,7 @@ public:
     // Most objects are no constant: the value takes a pointer until one is
     // set.
     qestl::RareFields<Operand> constant;
-    Operand storage;
+    MemberSlot storage;
     qestl::SmartPtr thisObject;
 
 protected:
@@ -305,6 +331,12 @@ private:
 };
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }
+
+inline Operand MemberSlot::operand(IRObject* member) const {
+    Operand slot(index, kind, dataType);
+    if (toItself != 0) slot.target = qestl::SmartPtr(member);
+    return slot;
+}
 
 // Makes a registered object (a variable, constant or holder for kinds 18
 // and 85) and builds its link name.

@@ -104,12 +104,6 @@ bool sameResult(const IRResult& a, const IRResult& b) {
            a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
 }
 
-bool giveBack(Operand& field, const Operand& saved) {
-    if (sameBytes(&field, &saved, 1)) return false;
-    field = saved;
-    return true;
-}
-
 bool giveBack(qestl::RareFields<Operand>& field, const qestl::RareFields<Operand>& saved) {
     if (sameBytes(&field.get(), &saved.get(), 1)) return false;
     field = saved;
