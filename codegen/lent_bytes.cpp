@@ -1,6 +1,7 @@
 #include "codegen/lent_bytes.h"
 
 #include <cstring>
+#include <utility>
 
 #include "codegen/resource_table.h"
 #include "model/function_object.h"
@@ -143,7 +144,7 @@ void LentBytes::makeRecords(const qestl::SmartPtrVector& list, uint64_t at, cons
                loadU64(aux, auxBegin + 4) == at + begin;
         std::vector<Reference> references;
         for (uint32_t j = 0; keep && j < record.operandCount; ++j) {
-            const model::Operand& operand = record.operands[j];
+            const model::Operand& operand = std::as_const(record.operands)[j];
             if (!operand.target) continue;
             const auto* target = operand.target.as<cbircode>();
             const size_t value = begin + 4 + 12 * size_t{j} + 4;

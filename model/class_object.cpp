@@ -79,12 +79,13 @@ void ClassObject::init() {
     kind = kKindClass;
     opcode = kOpClassRecord;
     operandCount = 9;
-    operands.reserve(9);
+    // Operands 7 and 8 are an int immediate 0 for all but a class with
+    // native imports: 96 bytes a class not made.
+    operands.reserveWithZeroTail(7);
     operands[1].intImmediate(0, kTypeInt);
     operands[3] = Operand(0);
     operands[5].intImmediate(-1, kTypeInt);
-    operands[7].intImmediate(0, kTypeInt);
-    operands[8].intImmediate(0, kTypeInt);
+    for (size_t i = operands.resolvable(7); i < operands.resolvable(9); ++i) operands[i].intImmediate(0, kTypeInt);
     baseClass.reset();
     anonymous = compiled = 0;
     if (rareClass_.made()) {

@@ -1,6 +1,7 @@
 // The class record of the image: nine operands, the type code and the five
 // member tables; the signature hash; the remote interface descriptor.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "foundation/crc32.h"
@@ -91,11 +92,14 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     if (operands[1].encodedKind != kImmInt)
         internalFault("internal error: class record %s encoded before it was placed", name.c_str());
     const uint64_t size = static_cast<uint64_t>(operands[1].encodedValue) & 0xFFFFFFFFu;
-    for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
+    const uint64_t resolvable = operands.resolvable(operandCount);
+    for (uint64_t i = 0; i < resolvable; ++i) context.fixupOperand(operands[i], *this, position + size);
     out.u32le(opcode);
     for (uint64_t i = 0; i < operandCount; ++i) {
-        out.u32le((uint32_t{operands[i].dataType} << 24) | (operands[i].encodedKind & 0xFFFFFF));
-        out.u64le(static_cast<uint64_t>(operands[i].encodedValue));
+        // A slot never made is read without making it.
+        const Operand& operand = i < resolvable ? operands[i] : std::as_const(operands)[i];
+        out.u32le((uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
+        out.u64le(static_cast<uint64_t>(operand.encodedValue));
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
     uint64_t at = position + 12 * operandCount + 8;

@@ -46,7 +46,8 @@ void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
 
 void cbircode::detach() {
     if (kept) return;
-    const uint64_t used = operandCount <= kMaxOperands ? operandCount : kMaxOperands;
+    // Slots never made hold nothing to release.
+    const uint64_t used = operandCount < operands.capacity() ? operandCount : operands.capacity();
     for (uint64_t i = 0; i < used; ++i) {
         Operand& operand = operands[i];
         qestl::SmartPtr held = operand.target;
@@ -80,7 +81,8 @@ bool cbircode::resolveOperands(ModelContext& context) {
     // The record's size is not asked for: a class record would measure
     // every member of its tables to answer.
     bool resolved = true;
-    for (uint64_t i = 0; i < operandCount; ++i)
+    const uint64_t count = operands.resolvable(operandCount);
+    for (uint64_t i = 0; i < count; ++i)
         resolved = context.resolveOperand(operands[i], i == 0 && keepFirstOperand != 0) && resolved;
     return resolved;
 }

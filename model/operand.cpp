@@ -32,9 +32,24 @@ Operand& Operand::intImmediate(int64_t number, uint32_t type) {
 namespace model {
 
 namespace {
-Operand* makeSlots(size_t count) {
+
+// What a slot of a zero tail reads as: an int immediate 0, resolved.
+Operand resolvedZero() {
+    Operand zero(0, kImmInt, kTypeInt);
+    zero.encodedKind = kImmInt;
+    return zero;
+}
+
+// Out of the way of the reads of made slots, which stay small enough to be
+// inlined.
+[[gnu::noinline]] const Operand& zeroSlot() {
+    static const Operand kZero = resolvedZero();
+    return kZero;
+}
+
+Operand* makeSlots(size_t count, bool zero = false) {
     auto* slots = static_cast<Operand*>(qestl::allocateObjectMemory(count * sizeof(Operand)));
-    for (size_t i = 0; i < count; ++i) new (&slots[i]) Operand();
+    for (size_t i = 0; i < count; ++i) new (&slots[i]) Operand(zero ? resolvedZero() : Operand());
     return slots;
 }
 
@@ -55,7 +70,7 @@ const Operand& OperandSlots::operator[](size_t i) const {
     static const Operand kEmpty;
     if (i < firstCount_) return first_[i];
     if (rest_ != nullptr && i < kMaxOperands) return rest_[i - firstCount_];
-    return kEmpty;
+    return zeroTail_ != 0 && i < kMaxOperands ? zeroSlot() : kEmpty;
 }
 
 void OperandSlots::reserve(size_t count) {
@@ -65,21 +80,32 @@ void OperandSlots::reserve(size_t count) {
     firstCount_ = static_cast<uint32_t>(count);
 }
 
+void OperandSlots::reserveWithZeroTail(size_t count) {
+    if (first_ != nullptr || count == 0) return;
+    reserve(count);
+    zeroTail_ = 1;
+}
+
 Operand& OperandSlots::slotBeyond(size_t i) {
     if (i >= kMaxOperands) internalFault("Operands out of opcode");
     if (first_ == nullptr) {
         reserve(i + 1);
         return first_[i];
     }
-    if (rest_ == nullptr && firstCount_ < kMaxOperands) rest_ = makeSlots(kMaxOperands - firstCount_);
+    if (rest_ == nullptr && firstCount_ < kMaxOperands) rest_ = makeSlots(kMaxOperands - firstCount_, zeroTail_ != 0);
     return rest_[i - firstCount_];
 }
 
 void OperandSlots::copyFrom(const OperandSlots& other) {
     const size_t count = other.capacity();
-    if (first_ == nullptr) reserve(count);
-    for (size_t i = 0; i < count; ++i) (*this)[i] = other[i];
-    for (size_t i = count; i < capacity(); ++i) (*this)[i] = Operand();
+    if (first_ == nullptr) {
+        reserve(count);
+        zeroTail_ = first_ != nullptr ? other.zeroTail_ : 0;
+    }
+    for (size_t i = 0; i < count; ++i)
+        (*this)[i] = i < other.firstCount_ ? other.first_[i] : other.rest_[i - other.firstCount_];
+    // Slots other never made read as it reads them.
+    for (size_t i = count; i < capacity(); ++i) (*this)[i] = other.zeroTail_ != 0 ? zeroSlot() : Operand();
 }
 
 void OperandSlots::releaseTargets() {

@@ -117,6 +117,16 @@ public:
     const Operand& operator[](size_t i) const;
     // Makes the first `count` slots (at most ten) at once, when none exist yet.
     void reserve(size_t count);
+    // The same, for a record whose trailing operands are nearly always an
+    // int immediate 0 (a class record's last two): those are not made, and
+    // read as that immediate, already resolved, until one is written.
+    void reserveWithZeroTail(size_t count);
+    // Of the first `count` slots, those before the returned number may hold
+    // something to resolve or fix up; the others were never made and read
+    // as the resolved immediate 0.
+    uint64_t resolvable(uint64_t count) const {
+        return zeroTail_ != 0 && rest_ == nullptr && count > firstCount_ ? firstCount_ : count;
+    }
     // The slots that exist: first the made ones, then the rest of the ten.
     size_t capacity() const { return rest_ != nullptr ? kMaxOperands : firstCount_; }
     // Every existing slot of other copied here; slots other lacks are emptied.
@@ -134,6 +144,7 @@ private:
     Operand* first_ = nullptr;
     Operand* rest_ = nullptr;
     uint32_t firstCount_ = 0;
+    uint8_t zeroTail_ = 0;  // the slots beyond the first read as immediate 0
 };
 
 // Plain immediates and the zero values that declared variables start from.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/crc32.h"
@@ -68,6 +69,27 @@ TEST(ModelCore, CopyKeepsOperandsAndPositionButNotTheOwnerOrFlags) {
     EXPECT_FALSE(copy.owner);
     EXPECT_EQ(copy.imported, 0);
     EXPECT_EQ(copy.resolvedOnce, 0);
+}
+
+TEST(ModelCore, AZeroTailReadsAsAResolvedImmediateUntilASlotOfItIsWritten) {
+    model::cbircode record;
+    record.operandCount = 9;
+    record.operands.reserveWithZeroTail(7);
+    const model::OperandSlots& slots = record.operands;
+    const auto readsZero = [](const model::Operand& operand) {
+        return operand.kind == model::kImmInt && operand.dataType == model::kTypeInt &&
+               operand.encodedKind == model::kImmInt && operand.value == 0 && operand.encodedValue == 0;
+    };
+    EXPECT_EQ(slots.capacity(), 7u);
+    EXPECT_EQ(slots.resolvable(9), 7u);
+    EXPECT_TRUE(readsZero(slots[8]));
+    model::cbircode copy(record);
+    EXPECT_EQ(copy.operands.capacity(), 7u);
+    EXPECT_TRUE(readsZero(std::as_const(copy.operands)[7]));
+    record.operands[7] = model::Operand(5, model::kImmLong, model::kTypeLong);
+    EXPECT_EQ(slots.resolvable(9), 9u);
+    EXPECT_EQ(slots[7].value, 5);
+    EXPECT_TRUE(readsZero(slots[8]));
 }
 
 TEST(ModelCore, DetachBreaksTheCycleBetweenAFunctionAndItsParameters) {
