@@ -43,6 +43,7 @@ void ProgramTables::reset() {
     debugInfo_->clear();
     globalObjects_.clear();
     symbolStrings_.clear();
+    lastSymbolString_ = symbolStrings_.end();
     classesById_.clear();
     lentFrom_ = nullptr;
     iconResource_ = model::Operand();

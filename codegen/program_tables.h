@@ -78,7 +78,11 @@ public:
     // The one array type of an element type.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element);
 
-    void addSymbolString(std::string_view name) { symbolStrings_.try_emplace(std::string(name), uint8_t{0}); }
+    // Next to the name entered last: classes declared in the names' order,
+    // rising or falling, are entered without a walk down the tree.
+    void addSymbolString(std::string_view name) {
+        lastSymbolString_ = symbolStrings_.try_emplace(lastSymbolString_, std::string(name), uint8_t{0});
+    }
     bool hasSymbolString(const std::string& name) const {
         return symbolStrings_.count(name) != 0 || (lentFrom_ != nullptr && lentFrom_->hasSymbolString(name));
     }
@@ -125,6 +129,7 @@ private:
     model::Container globalObjects_{model::kImageHeap};
     std::map<uint64_t, qestl::SmartPtr> arrayTypes_;  // by the element's serial
     std::map<std::string, uint8_t, qestl::LengthThenBytesLess> symbolStrings_;
+    std::map<std::string, uint8_t, qestl::LengthThenBytesLess>::iterator lastSymbolString_ = symbolStrings_.end();
     uint64_t sectionStarts_[7] = {};
     uint64_t linedRecords_ = 0;
     codegen::CodePlacement codePlacement_;
