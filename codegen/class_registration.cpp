@@ -106,8 +106,10 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         char digits[16];
         const int held = static_cast<int>(heap.members().size());
         const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
-        std::string holderName;
-        holderName.reserve(model::kHolderPrefix.size() + sizeof "@" + sizeof digits + name.size());
+        // Kept between classes: each name outgrew a short string's room, and
+        // a program of a million classes allocated and freed one for each.
+        thread_local std::string holderName;
+        holderName.clear();
         holderName.append(model::kHolderPrefix)
             .append(digits, static_cast<size_t>(end - digits))
             .append("@")
