@@ -22,11 +22,11 @@ void ResourceTable::keepItems() {
         state.resolvedOnce = item->resolvedOnce;
         state.mark = item->mark;
         state.kind = item->kind;
-        state.named = item->own_ == nullptr;
+        state.named = item->own() == nullptr;
         if (!state.named) {
-            state.data = item->own_->bytes;
-            state.fileLength = item->own_->fileLength;
-            state.fileMeasured = item->own_->fileMeasured;
+            state.data = item->own()->bytes;
+            state.fileLength = item->own()->fileLength;
+            state.fileMeasured = item->own()->fileMeasured;
         }
     }
 }
@@ -48,16 +48,16 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     item->codeAddress = state.codeAddress;
     item->resolvedOnce = state.resolvedOnce;
     if (!whole) return false;
-    const bool named = item->own_ == nullptr;
+    const bool named = item->own() == nullptr;
     changed = changed || item->mark != state.mark || item->kind != state.kind || named != state.named ||
               (!named &&
-               (item->own_->fileLength != state.fileLength || item->own_->fileMeasured != state.fileMeasured ||
-                item->own_->bytes.size() != state.data.size() ||
-                !model::sameKeptBytes(item->own_->bytes.data(), state.data.data(), state.data.size())));
+               (item->own()->fileLength != state.fileLength || item->own()->fileMeasured != state.fileMeasured ||
+                item->own()->bytes.size() != state.data.size() ||
+                !model::sameKeptBytes(item->own()->bytes.data(), state.data.data(), state.data.size())));
     item->mark = state.mark;
     item->kind = state.kind;
     if (state.named) {
-        item->own_.reset();
+        item->dropOwnData();
     } else if (changed) {
         ResourceItem::OwnData& own = item->ownData();
         own.bytes = state.data;

@@ -33,15 +33,15 @@ int64_t readMeasuredFile(std::span<const uint8_t> path, int64_t length, qestl::B
 uint64_t ResourceItem::encodedSize() const {
     if (kind != kResourceFile) return kRecordHead + data().size() + (kind == kResourceString ? 1 : 0);
     // A file's item holds its path.
-    OwnData& own = *own_;
-    if (own.fileMeasured == 0) {
-        own.fileMeasured = 1;
+    OwnData& path = *own();
+    if (path.fileMeasured == 0) {
+        path.fileMeasured = 1;
         ReadOnlyFileStream file(
-            qestl::widen(std::string(reinterpret_cast<const char*>(own.bytes.data()), own.bytes.size()).c_str()));
+            qestl::widen(std::string(reinterpret_cast<const char*>(path.bytes.data()), path.bytes.size()).c_str()));
         const uint64_t size = file.open() ? file.size() : ~uint64_t{0};
-        own.fileLength = size == ~uint64_t{0} ? -1 : static_cast<int64_t>(size);
+        path.fileLength = size == ~uint64_t{0} ? -1 : static_cast<int64_t>(size);
     }
-    return kRecordHead + (own.fileLength < 0 ? 0 : static_cast<uint64_t>(own.fileLength));
+    return kRecordHead + (path.fileLength < 0 ? 0 : static_cast<uint64_t>(path.fileLength));
 }
 
 int64_t ResourceItem::write(qestl::ByteWriter& out) {
@@ -49,7 +49,7 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
     qestl::ByteVector fileBytes;
     std::span<const uint8_t> bytes = data();
     if (kind == kResourceFile) {
-        const int64_t read = readMeasuredFile(bytes, own_->fileLength, fileBytes);
+        const int64_t read = readMeasuredFile(bytes, own()->fileLength, fileBytes);
         if (read < 0) return read;
         bytes = {fileBytes.data(), fileBytes.size()};
     }

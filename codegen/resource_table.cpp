@@ -18,21 +18,34 @@ namespace codegen {
 // bytes for each of the two million texts of a program of a million classes.
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
-ResourceItem::~ResourceItem() = default;
+ResourceItem::~ResourceItem() { dropOwnData(); }
 
 ResourceItem::OwnData& ResourceItem::ownData() {
-    if (own_ == nullptr) own_ = std::make_unique<OwnData>();
+    if (owned_ == 0) {
+        auto* own = new OwnData;
+        own->name = name_;
+        own_ = own;
+        owned_ = 1;
+    }
     return *own_;
+}
+
+void ResourceItem::dropOwnData() {
+    if (owned_ == 0) return;
+    OwnData* own = own_;
+    name_ = own->name;
+    owned_ = 0;
+    delete own;
 }
 
 void ResourceItem::setName(std::string_view stored) {
     if (stored.size() > UINT32_MAX) model::internalFault("internal error: a resource name of 4 GiB");
-    name_ = stored.data();
+    (owned_ != 0 ? own_->name : name_) = stored.data();
     nameLength_ = static_cast<uint32_t>(stored.size());
 }
 
 std::span<const uint8_t> ResourceItem::data() const {
-    if (own_ != nullptr) return {own_->bytes.data(), own_->bytes.size()};
+    if (owned_ != 0) return {own_->bytes.data(), own_->bytes.size()};
     return {reinterpret_cast<const uint8_t*>(name_), nameLength_};
 }
 
@@ -41,8 +54,8 @@ void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length)
     kind = static_cast<uint8_t>(newKind);
     // A text's bytes are its name: read in place rather than copied a
     // second time. A file keeps its path and length beside.
-    if (newKind != kResourceFile && bytes == name_ && length == nameLength_) {
-        own_.reset();
+    if (newKind != kResourceFile && bytes == nameText() && length == nameLength_) {
+        dropOwnData();
         return;
     }
     qestl::ByteVector copy;

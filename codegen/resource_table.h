@@ -41,14 +41,16 @@ class ResourceItem : public model::cbircode {
 public:
     ResourceItem();
     ~ResourceItem() override;
+    ResourceItem(const ResourceItem&) = delete;
+    ResourceItem& operator=(const ResourceItem&) = delete;
 
     // Replaces the bytes and the kind.
     void setData(uint32_t newKind, const void* bytes, uint64_t length);
     // The name is read where it lies (a table keeps its items' names), and
     // must stay there as long as the item is read: 0-terminated.
     void setName(std::string_view stored);
-    std::string_view name() const { return {name_, nameLength_}; }
-    const char* nameText() const { return name_; }
+    std::string_view name() const { return {nameText(), nameLength_}; }
+    const char* nameText() const { return owned_ != 0 ? own_->name : name_; }
     // The bytes: those of the name, for a text that is its name.
     std::span<const uint8_t> data() const;
 
@@ -67,22 +69,33 @@ private:
 
     // What only blocks, files, translations and texts other than their
     // names have: a program of a million classes makes two million items,
-    // every one a text that is its own name.
+    // every one a text that is its own name. Such an item keeps its name
+    // here, in the word that would otherwise point at the name.
     struct OwnData {
         qestl::ByteVector bytes;
         int64_t fileLength = -1;
         uint8_t fileMeasured = 0;
+        const char* name = "";
     };
+    // Made on the first call.
     OwnData& ownData();
+    OwnData* own() const { return owned_ != 0 ? own_ : nullptr; }
+    // The bytes are the name's again.
+    void dropOwnData();
 
-    const char* name_ = "";
-    std::unique_ptr<OwnData> own_;
+    union {
+        const char* name_ = "";
+        OwnData* own_;  // while owned_
+    };
     uint32_t nameLength_ = 0;
 
 public:
-    // Beside the name's length: 96 bytes an item.
+    // Beside the name's length: 88 bytes an item.
     uint8_t kind = kResourceString;
     uint8_t mark = 0;
+
+private:
+    uint8_t owned_ = 0;
 };
 
 class ResourceTable {
