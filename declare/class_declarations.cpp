@@ -49,7 +49,9 @@ SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* objec
 
 SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool isStatic,
                       bool isPackage) {
-    SmartPtr made = model::makeClass(node->text.view());
+    const NodeText& text = node->text;
+    SmartPtr made = text.empty() ? model::makeClass(text.view())
+                                 : model::makeNamedClass(qestl::qestringA::ofStaticText(text.c_str(), text.length()));
     IRObject* object = model::asObject(made);
     if (node->hasAnnotation("Native")) object->setNative(true);
     object->setStatic(isStatic);

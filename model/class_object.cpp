@@ -103,6 +103,14 @@ void ClassObject::init() {
 
 qestl::SmartPtr makeClass(std::string_view name) { return adoptLive(new ClassObject(name)); }
 
+qestl::SmartPtr makeNamedClass(const qestl::qestringA& name) {
+    auto* made = new ClassObject();
+    qestl::SmartPtr ref = adoptLive(made);
+    made->name = name;
+    made->buildLinkName();
+    return ref;
+}
+
 void ClassObject::detach() {
     if (kept) return;
     dynamicMethods.clear();

@@ -233,6 +233,10 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
 
 // A new registered class named name (rebuilt link name).
 qestl::SmartPtr makeClass(std::string_view name);
+// The same, the name given as a string: a name read in place from a node's
+// stored text is not copied (a program of a million classes had a heap block
+// for each name).
+qestl::SmartPtr makeNamedClass(const qestl::qestringA& name);
 
 // Declares one built-in method; returns its call descriptor. When the class
 // refuses it the message is printed, the method dropped, and the descriptor
