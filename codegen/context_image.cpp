@@ -11,7 +11,7 @@ ImageParts imagePartsOf(CompileContext& context) {
     // written behind a record of the same form.
     static model::cbircode plainHeapRecord(model::kOpHeap, 0);
     model::Container& heap = context.heap(model::ModelContext::kGlobals);
-    auto* modelHeap = dynamic_cast<model::cbHeap*>(&heap);
+    auto* modelHeap = heap.isModelHeap() ? static_cast<model::cbHeap*>(&heap) : nullptr;
     ImageParts parts;
     parts.context = &context;
     for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = &context.emitter().list(i);

@@ -10,6 +10,7 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/object_heap.h"
 #include "foundation/open_slots.h"
+#include "model/image_heap.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
@@ -68,7 +69,9 @@ const Diagnostic& memberError(int64_t code) {
     }
 }
 
-Container::Container(uint32_t kind) : kind_(kind) { ++gLiveContainers; }
+Container::Container(uint32_t kind, Shape shape) : kind_(static_cast<uint16_t>(kind)), shape_(shape) {
+    ++gLiveContainers;
+}
 
 Container::~Container() {
     if (lent_ != 0) lendWith(nullptr);
@@ -78,12 +81,17 @@ Container::~Container() {
 }
 
 qestl::SmartPtr Container::recordedOwner() const {
+    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
     if (gOwnersAside == nullptr) return {};
     const auto found = gOwnersAside->find(this);
     return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
 }
 
 void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
+    if (shape_ == kFrameShape) {
+        static_cast<StackFrame*>(this)->owner = owner;
+        return;
+    }
     if (!owner) return dropOwnerAside();
     if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
     (*gOwnersAside)[this] = owner;
@@ -729,6 +737,8 @@ void Container::clear() {
     listsHolderNames_ = 0;
     failed_.clear();
     dropOwnerAside();
+    if (shape_ == kFrameShape) static_cast<StackFrame*>(this)->owner.reset();
+    else if (shape_ == kHeapShape) static_cast<cbHeap*>(this)->record.detach();
 }
 
 void Container::lendEntriesOf(const Container& other) {
@@ -759,7 +769,7 @@ void Container::save(Saved& into) const {
 
 bool Container::restore(const Saved& saved) {
     const bool sameHead = kind_ == saved.kind && reported == saved.reported && recordedOwner() == saved.owner;
-    kind_ = saved.kind;
+    kind_ = static_cast<uint16_t>(saved.kind);
     reported = saved.reported;
     setRecordedOwner(saved.owner);
     bool same = members_.size() == saved.members.size() && indexEntryCount() == saved.indexEntries &&

@@ -159,19 +159,24 @@ public:
         uint32_t index;
     };
 
-    explicit Container(uint32_t kind);
-    virtual ~Container();
+    explicit Container(uint32_t kind) : Container(kind, kTableShape) {}
+    ~Container();
     Container(const Container&) = delete;
     Container& operator=(const Container&) = delete;
 
-    virtual Operand allocateSlot(IRObject* member, uint32_t index);
-    virtual bool acceptsMember(IRObject*) const { return true; }
-    virtual void clear();
+    Operand allocateSlot(IRObject* member, uint32_t index);
+    // A native library's module takes only members without owner: natives
+    // declared in a class are not found through the module.
+    bool acceptsMember(IRObject* member) const {
+        return shape_ != kModuleShape || (member != nullptr && member->ownerObject() == nullptr);
+    }
+    // Of a frame also its owner, of a heap its header record's operands.
+    void clear();
     // Empties the container without detaching its members: they live on in
     // another container that took them over.
     void handOverMembers();
-    virtual bool writeToLibrary(LibraryWriter& out);
-    virtual bool readFromLibrary(LibraryReader& in);
+    bool writeToLibrary(LibraryWriter& out);
+    bool readFromLibrary(LibraryReader& in);
 
     Operand findOrCreate(std::string_view name, const qestl::SmartPtr& member, NameEntry* out = nullptr) {
         return findOrCreateHashed(name, member, out);
@@ -260,7 +265,7 @@ public:
     // A frame lent to a class as its closure changes kind while lent.
     void setKind(uint32_t newKind) {
         noteWrite();
-        kind_ = newKind;
+        kind_ = static_cast<uint16_t>(newKind);
     }
     const MemberList& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
@@ -280,8 +285,10 @@ public:
     // stack frame has one (StackFrame::owner): a class has six containers,
     // and the word each paid for it is kept aside for the few that a library
     // gives one.
-    virtual qestl::SmartPtr recordedOwner() const;
-    virtual void setRecordedOwner(const qestl::SmartPtr& owner);
+    qestl::SmartPtr recordedOwner() const;
+    void setRecordedOwner(const qestl::SmartPtr& owner);
+    // The heap of a compilation's model, with its own header record.
+    bool isModelHeap() const { return shape_ == kHeapShape; }
 
     uint8_t reported = 0;
 
@@ -306,6 +313,10 @@ public:
 
     // Containers alive in the process.
     static uint32_t liveCount();
+
+protected:
+    enum Shape : uint8_t { kTableShape, kFrameShape, kHeapShape, kModuleShape };
+    Container(uint32_t kind, Shape shape);
 
 private:
     using NameIndex = MemberIndex;
@@ -349,7 +360,11 @@ private:
     // few built-in classes are lent, and a program of a million classes paid
     // a word in each of a class's six tables for it.
     uint8_t lent_ = 0;
-    uint32_t kind_;
+    uint16_t kind_;
+    // What a container is besides its table: the three kinds of container
+    // that hold more are told apart by it, not by a virtual table, whose
+    // pointer each of a class's six containers paid for.
+    uint8_t shape_;
     MemberList members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
@@ -394,13 +409,7 @@ private:
 // The frame of a function being compiled, which knows its function.
 class StackFrame : public Container {
 public:
-    StackFrame() : Container(kStackFrame) {}
-    qestl::SmartPtr recordedOwner() const override { return owner; }
-    void setRecordedOwner(const qestl::SmartPtr& made) override { owner = made; }
-    void clear() override {
-        Container::clear();
-        owner.reset();
-    }
+    StackFrame() : Container(kStackFrame, kFrameShape) {}
 
     qestl::SmartPtr owner;
 };

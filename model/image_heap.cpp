@@ -4,13 +4,8 @@
 
 namespace model {
 
-cbHeap::cbHeap() : Container(kImageHeap), record(kOpHeap, 0) {}
+cbHeap::cbHeap() : Container(kImageHeap, kHeapShape), record(kOpHeap, 0) {}
 
 cbHeap::~cbHeap() { record.detach(); }
-
-void cbHeap::clear() {
-    Container::clear();
-    record.detach();
-}
 
 }  // namespace model

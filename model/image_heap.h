@@ -10,11 +10,10 @@ namespace model {
 
 class cbHeap : public Container {
 public:
+    // Container::clear empties the members and releases the header record's
+    // operands; the heap stays usable, kind 10.
     cbHeap();
-    ~cbHeap() override;
-    // Empties the members and releases the header record's operands; the
-    // heap stays usable, kind 10.
-    void clear() override;
+    ~cbHeap();
 
     cbircode record;
 };

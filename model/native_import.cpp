@@ -89,7 +89,7 @@ bool ImportedFunction::readFromLibrary(uint32_t recordKind, LibraryReader& in) {
 }
 
 ImportModule::ImportModule(std::string_view name, uint32_t containerKind)
-    : Container(containerKind), library(name) {
+    : Container(containerKind, kModuleShape), library(name) {
     // The position is part of the module: the module's own hold keeps the
     // references of class records (their dynamic-import operand) from ever
     // freeing it.

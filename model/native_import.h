@@ -50,9 +50,6 @@ class ImportModule : public Container {
 public:
     ImportModule(std::string_view library, uint32_t containerKind);
 
-    // Only owner-less members: natives declared in a class are not found
-    // through the module.
-    bool acceptsMember(IRObject* member) const override { return member && !member->ownerObject(); }
     uint64_t moduleSize() const { return 12 + library.size() + Container::encodedSize(); }
     uint64_t placeModule(ModelContext& context, uint64_t position);
     bool resolveMembers(ModelContext& context);
