@@ -42,8 +42,7 @@ void ProgramTables::reset() {
     typeBytes_.clear();
     debugInfo_->clear();
     globalObjects_.clear();
-    symbolStrings_.clear();
-    lastSymbolString_ = symbolStrings_.end();
+    symbolNames_.clear();
     classesById_.clear();
     lentFrom_ = nullptr;
     iconResource_ = model::Operand();

@@ -15,6 +15,7 @@
 #include "codegen/image_parts.h"
 #include "codegen/relocation_table.h"
 #include "codegen/resource_table.h"
+#include "codegen/symbol_names.h"
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/rbtree.h"
@@ -78,13 +79,10 @@ public:
     // The one array type of an element type.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element);
 
-    // Next to the name entered last: classes declared in the names' order,
-    // rising or falling, are entered without a walk down the tree.
-    void addSymbolString(std::string_view name) {
-        lastSymbolString_ = symbolStrings_.try_emplace(lastSymbolString_, std::string(name), uint8_t{0});
-    }
-    bool hasSymbolString(const std::string& name) const {
-        return symbolStrings_.count(name) != 0 || (lentFrom_ != nullptr && lentFrom_->hasSymbolString(name));
+    void addSymbolString(std::string_view name) { symbolNames_.add(name); }
+    void addSymbolString(const NodeText& name) { symbolNames_.add(name); }
+    bool hasSymbolString(std::string_view name) const {
+        return symbolNames_.contains(name) || (lentFrom_ != nullptr && lentFrom_->hasSymbolString(name));
     }
 
     // The section values of the last layout (see codegen/image_parts.h).
@@ -128,8 +126,7 @@ private:
     const ProgramTables* lentFrom_ = nullptr;
     model::Container globalObjects_{model::kImageHeap};
     std::map<uint64_t, qestl::SmartPtr> arrayTypes_;  // by the element's serial
-    std::map<std::string, uint8_t, qestl::LengthThenBytesLess> symbolStrings_;
-    std::map<std::string, uint8_t, qestl::LengthThenBytesLess>::iterator lastSymbolString_ = symbolStrings_.end();
+    codegen::SymbolNames symbolNames_;
     uint64_t sectionStarts_[7] = {};
     uint64_t linedRecords_ = 0;
     codegen::CodePlacement codePlacement_;

@@ -62,7 +62,7 @@ SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const Node
     object->setOwner(model::IRResult(scope));  // builds the link name
     object->setDeclarationNode(node);
     if (isPackage) model::asClass(object)->editRareClass().declarationNodeMap.flagOf(node) = 0;
-    context.tables().addSymbolString(node->text.view());
+    context.tables().addSymbolString(node->text);
     model::bindObjectToNode(node, object);
     // Made alone, the class changes no waiting base choice: a class is no
     // base until its body is walked, which is noted then.

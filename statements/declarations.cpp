@@ -62,9 +62,8 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
 }
 
 void warnTypeName(CompileContext& context, const StatementNode& declarator) {
-    const std::string name(declarator->text.view());
-    if (!context.tables().hasSymbolString(name)) return;
-    context.reportWarning(diag::NameIsType, declarator, name);
+    if (!context.tables().hasSymbolString(declarator->text.view())) return;
+    context.reportWarning(diag::NameIsType, declarator, std::string(declarator->text.view()));
 }
 
 model::IRObject* valueTypeOf(const model::IRResult& candidate) {
