@@ -350,6 +350,31 @@ void Grammar::analyseLeading() {
             }
         }
     }
+    analyseGroups();
+}
+
+// A group may be answered at once on the terms a rule may: it cannot match
+// nothing, and every rule it may test first (its own rule's memo included)
+// is one the leading sets answer.
+void Grammar::analyseGroups() {
+    groups_.assign(code_.size(), GroupLeading());
+    for (uint32_t index = 0; index < code_.size(); ++index) {
+        if (code_[index].type == OpType::Item) continue;
+        Leading leading;
+        bool skippable = !leadingOf(index, leading);
+        for (uint32_t rule = kFirstRuleId; rule < kIdLimit && skippable; ++rule)
+            if (leading.ids.test(rule) && !leading_[rule].skippable) skippable = false;
+        groups_[index] = GroupLeading{leading.ids, leading.hinted, skippable};
+    }
+}
+
+bool Grammar::groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const {
+    const GroupLeading& group = groups_[index];
+    if (!group.skippable || !shortcuts_) return false;
+    // Past the window, the text or an error, a failing item leaves an end
+    // hint behind: only a record in the window answers.
+    const TokenRecord* record = engine.recordInWindow(q);
+    return record != nullptr && !record->matches.intersects(group.ids) && (record->hint >= 0 || !group.hinted);
 }
 
 bool Grammar::applyHints(uint32_t id, int32_t root) {
@@ -436,8 +461,9 @@ bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& c
         for (uint32_t i = 0, count = code.count; i < count; ++i) {
             const Code& item = codes[kid[i]];
             int at = q;
-            bool matched = item.type == OpType::Item ? matchLeaf(engine, item, at, changed)
-                                                     : matchCode(engine, kid[i], at, changed);
+            bool matched = item.type == OpType::Item             ? matchLeaf(engine, item, at, changed)
+                           : groupFailsAtOnce(engine, kid[i], q) ? false
+                                                                 : matchCode(engine, kid[i], at, changed);
             if (matched) {
                 q = at;
                 return true;
@@ -445,6 +471,7 @@ bool Grammar::matchCode(qeLexSyntax& engine, uint32_t index, int& q, uint32_t& c
         }
         return false;
     case OpType::Optional: {
+        if (codes[kid[0]].type != OpType::Item && groupFailsAtOnce(engine, kid[0], q)) return true;
         int at = q;
         if (matchCode(engine, kid[0], at, changed)) q = at;
         return true;

@@ -182,6 +182,10 @@ private:
     void compile();
     void setBodies();
     void analyseLeading();
+    void analyseGroups();
+    // An attempt of group op `index` at q can only fail and leave nothing
+    // behind (see failsAtOnce).
+    bool groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const;
     bool leadingOf(uint32_t op, Leading& into) const;  // true when the op can match nothing
     bool matchCode(qeLexSyntax& engine, uint32_t code, int& q, uint32_t& changed) const;
 
@@ -192,6 +196,16 @@ private:
     std::vector<uint32_t> kids_;
     std::vector<uint32_t> owner_;  // the rule each op belongs to
     Leading leading_[kIdLimit];
+    // Per op, what its first items may test where it begins, for the groups
+    // (sequences, choices, optionals) whose attempt the leading sets may
+    // answer as they answer a rule's: most alternatives of a choice cannot
+    // start at the record in front of them.
+    struct GroupLeading {
+        RuleSet ids;
+        bool hinted = false;
+        bool skippable = false;
+    };
+    std::vector<GroupLeading> groups_;
     Body bodies_[kIdLimit];
     std::string error_;
     bool built_ = false;

@@ -76,6 +76,7 @@ bool Grammar::load(const GrammarTable& table) {
         leading.hinted = (from.flags & 2) != 0;
         leading.skippable = (from.flags & 4) != 0;
     }
+    analyseGroups();
     built_ = true;
     setBodies();
     generation_ = nextGrammarGeneration();

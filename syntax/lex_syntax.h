@@ -109,6 +109,12 @@ public:
             recordings_.back().lastTouched = record->startOffset;
         return record;
     }
+    // The record at index as tokenAt reads it, or null where tokenAt gives
+    // the spare record (past the window or the text, after an error).
+    const TokenRecord* recordInWindow(int index) {
+        const TokenRecord* record = tokenAt(index);
+        return record != &spare_ ? record : nullptr;
+    }
     TokenRecord* nextToken();
     int32_t scanToken(int32_t offset, TokenCode* kind);
     // Reduces the `count` records from `start` to one record holding rule
