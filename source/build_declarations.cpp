@@ -102,7 +102,7 @@ void typeDeclaration(const RuleMatch& m, NodeRef& result, TypeSort sort) {
     case TypeSort::Enum: n->flags |= NodeFlag::Enum; break;
     case TypeSort::Class: break;
     }
-    setText(*n, m.text(p + 1));
+    setNameText(*n, m, p + 1);
     p += 2;
     if (m.is(p, TokenKind::Less)) {
         m.push(*n, p + 1);
@@ -149,7 +149,7 @@ void method(const RuleMatch& m, NodeRef& result, MethodSort sort) {
         m.push(*n, at);
         name = at + 1;
     }
-    setText(*n, m.text(name));
+    setNameText(*n, m, name);
     callableTail(m, *n, name + 1, true);
     result = std::move(n);
 }
@@ -202,11 +202,7 @@ void declaratorList(const RuleMatch& m, NodeRef& result, uint32_t ruleId, uint32
     int at;
     NodeRef list = growingList(m, ruleId, kind, 2, at);
     NodeRef element = m.makeRecordNode(at, kind);
-    // The record mostly holds the name made over it, whose stored text is
-    // these bytes: shared, it costs no second lookup in the store.
-    const qeAbstractNode* name = m.nodePtr(at);
-    if (name != nullptr && name->text.view() == m.text(at)) element->shareText(*name);
-    else setText(*element, m.text(at));
+    setNameText(*element, m, at);
     if (at + 1 < m.count() && m.is(at + 1, TokenKind::Assign)) m.push(*element, at + 2);
     pushNode(*list, element);
     result = std::move(list);
@@ -230,7 +226,7 @@ void parameterList(const RuleMatch& m, NodeRef& result) {
         m.push(*parameter, at);
         ++at;
     }
-    if (at < m.count()) setText(*parameter, m.text(at));
+    if (at < m.count()) setNameText(*parameter, m, at);
     pushNode(*list, parameter);
     result = std::move(list);
 }

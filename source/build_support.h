@@ -95,6 +95,15 @@ bool isPlainName(const RuleMatch& m, const NodeRef& own, uint32_t holders);
 inline void pushEmpty(qeAbstractNode& into) { into.operands.pushBack(NodeRef()); }
 inline void pushNode(qeAbstractNode& into, const NodeRef& node) { into.operands.pushBack(node); }
 inline void setText(qeAbstractNode& node, std::string_view text) { node.setText(text); }
+// The text of the name at k. The record mostly holds the name node made over
+// it, whose stored text is these bytes: shared, it costs no second lookup in
+// the node-text store (a store past the caches misses on each).
+inline void setNameText(qeAbstractNode& node, const RuleMatch& m, int k) {
+    const qeAbstractNode* name = m.nodePtr(k);
+    const std::string_view text = m.text(k);
+    if (name != nullptr && name->text.view() == text) node.shareText(*name);
+    else node.setText(text);
+}
 
 // The list a left-recursive rule keeps growing: the node of record 0 when
 // that record already is the rule, else a new one over the match. `next` is
