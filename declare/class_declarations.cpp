@@ -50,8 +50,7 @@ SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* objec
 SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool isStatic,
                       bool isPackage) {
     const NodeText& text = node->text;
-    SmartPtr made = text.empty() ? model::makeClass(text.view())
-                                 : model::makeNamedClass(qestl::qestringA::ofStaticText(text.c_str(), text.length()));
+    SmartPtr made = text.empty() ? model::makeClass(text.view()) : model::makeNamedClass(text.inPlace());
     IRObject* object = model::asObject(made);
     if (node->hasAnnotation("Native")) object->setNative(true);
     object->setStatic(isStatic);

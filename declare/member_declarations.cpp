@@ -53,8 +53,7 @@ SmartPtr makeFieldObject(const NodeHandle& declarator, const SmartPtr& scope, bo
                          const NodeHandle& declarationNode) {
     const NodeText& text = declarator->text;
     SmartPtr made = text.empty() ? model::makeObject(text.view(), model::kKindVariable, SmartPtr(), 0)
-                                 : model::makeNamedObject(qestl::qestringA::ofStaticText(text.c_str(), text.length()),
-                                                          model::kKindVariable, SmartPtr(), 0);
+                                 : model::makeNamedObject(text.inPlace(), model::kKindVariable, SmartPtr(), 0);
     IRObject* object = model::asObject(made);
     object->setDeclared(false);
     object->setOwner(model::IRResult(scope));

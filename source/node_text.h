@@ -74,6 +74,9 @@ public:
         return std::string_view(at + sizeof n, n);
     }
     operator std::string_view() const { return view(); }  // NOLINT: a text reads as its bytes
+    // A string that reads the stored text in place, never copied: a stored
+    // text lives as long as the process and ends in two 0 bytes.
+    qestl::qestringA inPlace() const { return qestl::qestringA::ofStaticText(c_str(), length()); }
 
     friend bool operator==(const NodeText& a, std::string_view b) { return a.view() == b; }
     friend bool operator==(const NodeText& a, const NodeText& b) { return a.view() == b.view(); }
