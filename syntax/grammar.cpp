@@ -358,12 +358,13 @@ void Grammar::analyseLeading() {
 // is one the leading sets answer.
 void Grammar::analyseGroups() {
     groups_.assign(code_.size(), GroupLeading());
+    RuleSet unanswered;  // the rules the leading sets cannot answer for
+    for (uint32_t rule = kFirstRuleId; rule < kIdLimit; ++rule)
+        if (!leading_[rule].skippable) unanswered.set(rule);
     for (uint32_t index = 0; index < code_.size(); ++index) {
         if (code_[index].type == OpType::Item) continue;
         Leading leading;
-        bool skippable = !leadingOf(index, leading);
-        for (uint32_t rule = kFirstRuleId; rule < kIdLimit && skippable; ++rule)
-            if (leading.ids.test(rule) && !leading_[rule].skippable) skippable = false;
+        const bool skippable = !leadingOf(index, leading) && !leading.ids.intersects(unanswered);
         groups_[index] = GroupLeading{leading.ids, leading.hinted, skippable};
     }
 }
