@@ -49,8 +49,8 @@ bool Container::readFromLibrary(LibraryReader& r) {
         if (kind_ == kDynamicMethods || kind_ == kDynamicProperties || kind_ == kAnonymousProperties) {
             const MemberSlot slot = slotFor(object, index);
             if (slot.toItself == 0) {
-                // The member may be a lent built-in (a library names them).
-                object->noteWrite();
+                // The member may be a lent built-in (a library names them):
+                // keepSlot writes it only if its slot changes.
                 object->keepSlot(slot);
             }
         }
