@@ -81,7 +81,7 @@ public:
 
     void addSymbolString(std::string_view name) { symbolNames_.add(name); }
     void addSymbolString(const NodeText& name) { symbolNames_.add(name); }
-    bool hasSymbolString(std::string_view name) const {
+    bool hasSymbolString(const NodeText& name) const {
         return symbolNames_.contains(name) || (lentFrom_ != nullptr && lentFrom_->hasSymbolString(name));
     }
 

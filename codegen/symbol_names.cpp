@@ -6,6 +6,14 @@
 
 namespace codegen {
 
+void SymbolNames::mark(uint32_t reference) {
+    const size_t chunk = reference >> nodetext::kOffsetBits;
+    if (chunk >= marks_.size()) marks_.resize(chunk + 1);
+    if (!marks_[chunk]) marks_[chunk] = std::make_unique<uint64_t[]>(kMarkWords);
+    const uint32_t unit = reference & ((1u << nodetext::kOffsetBits) - 1);
+    marks_[chunk][unit >> 6] |= uint64_t{1} << (unit & 63);
+}
+
 uint32_t SymbolNames::hashOf(std::string_view name) {
     const uint64_t hash = std::hash<std::string_view>()(name);
     return static_cast<uint32_t>(hash ^ (hash >> 32)) | 1;
@@ -31,9 +39,21 @@ void SymbolNames::insert(const NodeText& name, uint32_t hash) {
     ++used_;
 }
 
-void SymbolNames::add(const NodeText& name) { insert(name, hashOf(name.view())); }
+void SymbolNames::add(const NodeText& name) {
+    if (name.isShared()) {
+        mark(name.reference());
+        return;
+    }
+    insert(name, hashOf(name.view()));
+}
 
 void SymbolNames::add(std::string_view name) {
+    if (nodetext::isShared(name)) {
+        NodeText stored;
+        stored.set(name);
+        mark(stored.reference());
+        return;
+    }
     const uint32_t hash = hashOf(name);
     if (!slots_.empty() && slots_[place(name, hash)].hash != 0) return;
     NodeText stored;
@@ -41,8 +61,14 @@ void SymbolNames::add(std::string_view name) {
     insert(stored, hash);
 }
 
-bool SymbolNames::contains(std::string_view name) const {
-    return !slots_.empty() && slots_[place(name, hashOf(name))].hash != 0;
+bool SymbolNames::contains(const NodeText& name) const {
+    if (name.isShared()) {
+        const size_t chunk = name.reference() >> nodetext::kOffsetBits;
+        if (chunk >= marks_.size() || !marks_[chunk]) return false;
+        const uint32_t unit = name.reference() & ((1u << nodetext::kOffsetBits) - 1);
+        return (marks_[chunk][unit >> 6] >> (unit & 63) & 1) != 0;
+    }
+    return !slots_.empty() && slots_[place(name.view(), hashOf(name.view()))].hash != 0;
 }
 
 }  // namespace codegen

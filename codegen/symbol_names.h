@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -11,17 +12,21 @@
 
 namespace codegen {
 
-// Open addressing over 8-byte slots, a name's hash beside its node text: an
-// addition or a question reads one place. A tree of strings walked a cache
-// miss a level, twenty of them once it held a name for each of a million
-// classes, and took a heap node for each.
+// A name the node-text store keeps once (NodeText::isShared) is marked by a
+// bit at its reference: a class's name was stored when the scanner met it,
+// mostly at the class itself, so the marks of a program's classes are set in
+// the order of the store's own bytes. A table keyed by the text took one
+// random write a class, each a cache miss once it held a million names.
+// Other names (long ones) go to an open-addressing table of 8-byte slots, a
+// name's hash beside its node text.
 class SymbolNames {
 public:
     // A node's text is kept as it is; other names are stored first.
     void add(const NodeText& name);
     void add(std::string_view name);
-    bool contains(std::string_view name) const;
+    bool contains(const NodeText& name) const;
     void clear() {
+        marks_.clear();
         slots_.clear();
         used_ = 0;
     }
@@ -31,11 +36,17 @@ private:
         uint32_t hash = 0;  // 0: free
         NodeText text;
     };
+    // A bit for each 4-byte unit of a chunk of the store.
+    static constexpr size_t kMarkWords = (size_t{1} << nodetext::kOffsetBits) / 64;
+
+    void mark(uint32_t reference);
     static uint32_t hashOf(std::string_view name);
     // Where the name is, or the free slot it would take.
     size_t place(std::string_view name, uint32_t hash) const;
     void insert(const NodeText& name, uint32_t hash);
 
+    // By chunk, each made when first marked.
+    std::vector<std::unique_ptr<uint64_t[]>> marks_;
     std::vector<Slot> slots_;  // a power of two, at most half used
     size_t used_ = 0;
 };

@@ -93,7 +93,7 @@ public:
         // A number's spelling seldom repeats past one digit, which needs no
         // lookup: its entry takes less than its place in the table would,
         // and a program of many numbers misses the caches on every lookup.
-        if (text.size() > kSharedLength || (text[0] >= '0' && text[0] <= '9')) return append(text);
+        if (!isShared(text)) return append(text);
         if ((count_ + 1) * 2 > capacity_) grow();
         const Key key = keyOf(text.data(), text.size());
         const uint32_t hash = hashOf(key);

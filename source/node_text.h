@@ -28,6 +28,12 @@ inline constexpr size_t kMaxChunks = size_t{1} << (32 - kOffsetBits);
 // Texts up to this length are stored once, but for numbers.
 inline constexpr size_t kSharedLength = 16;
 
+// Whether the store keeps one entry for the text however often it is
+// stored: equal texts of this kind have equal references.
+inline bool isShared(std::string_view text) {
+    return text.size() <= 1 || (text.size() <= kSharedLength && !(text[0] >= '0' && text[0] <= '9'));
+}
+
 // The chunks by index (chunk 0 holds only the empty text).
 extern char* gChunks[kMaxChunks];
 
@@ -74,6 +80,10 @@ public:
         return std::string_view(at + sizeof n, n);
     }
     operator std::string_view() const { return view(); }  // NOLINT: a text reads as its bytes
+    // Where the text is stored: for a shared text (nodetext::isShared), the
+    // same for every node that carries it.
+    uint32_t reference() const { return reference_; }
+    bool isShared() const { return nodetext::isShared(view()); }
     // A string that reads the stored text in place, never copied: a stored
     // text lives as long as the process and ends in two 0 bytes.
     qestl::qestringA inPlace() const { return qestl::qestringA::ofStaticText(c_str(), length()); }

@@ -62,7 +62,7 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
 }
 
 void warnTypeName(CompileContext& context, const StatementNode& declarator) {
-    if (!context.tables().hasSymbolString(declarator->text.view())) return;
+    if (!context.tables().hasSymbolString(declarator->text)) return;
     context.reportWarning(diag::NameIsType, declarator, std::string(declarator->text.view()));
 }
 

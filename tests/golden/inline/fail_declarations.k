@@ -37,7 +37,9 @@ class P { // expect warning 324: 已定义但不使用的对象.
     }
     int typeName() { // expect warning 324: 已定义但不使用的对象.
         int String = 1; // expect warning 298: String 是已定义的类型名或者包名.
-        return String;
+        int P = 2; // expect warning 298: P 是已定义的类型名或者包名.
+        int ClassOfALongerName = 3; // expect warning 298: ClassOfALongerName 是已定义的类型名或者包名.
+        return String + P + ClassOfALongerName;
     }
     int untypedBraces() { // expect warning 324: 已定义但不使用的对象.
         var w = {1, 2}; // expect error: 无效类型
@@ -64,6 +66,7 @@ class P { // expect warning 324: 已定义但不使用的对象.
 };
 enum F { B = 1.5 }; // expect error: 类型不匹配,无法赋值 // expect warning 324: 已定义但不使用的对象.
 enum Hue { Turquoise }; // expect warning 324: 已定义但不使用的对象.
+class ClassOfALongerName {}; // expect warning 324: 已定义但不使用的对象.
 int main(String[] args) { // expect warning 204: 未使用的参数:args
     return 0;
 }
