@@ -81,6 +81,20 @@ uint32_t hashOf(const Key& key) {
     return static_cast<uint32_t>(h >> 32);
 }
 
+// The bytes of a word as the scanner reads one.
+struct WordBytes {
+    bool word[256] = {};
+    constexpr WordBytes() {
+        for (int c = 0; c < 256; ++c)
+            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    }
+};
+constexpr WordBytes kWordBytes;
+
+// How far past a name the scanner met its names are loaded: some lines of
+// code, time enough for the loads to arrive before a node takes them.
+constexpr size_t kAheadBytes = 256;
+
 // Appends texts to the current chunk; a text too large for a chunk gets a
 // chunk of its own. Short texts are looked up first in an open-addressing
 // table whose slots hold a text's hash above its reference (0 marks a free
@@ -110,6 +124,30 @@ public:
     }
 
     const bool* pastCaches() const { return &pastCaches_; }
+
+    // The words up to kAheadBytes past the name are loaded, each once: the
+    // next call goes on from where this one stopped, while that lies
+    // within the same text ahead of its name.
+    void prefetchAhead(const char* text, size_t length, const char* end) {
+        const char* from = text + length;
+        const uintptr_t resume = reinterpret_cast<uintptr_t>(ahead_);
+        if (resume > reinterpret_cast<uintptr_t>(from) && resume <= reinterpret_cast<uintptr_t>(end)) {
+            from = ahead_;
+        } else {
+            prefetch(text, length);
+        }
+        const char* limit = static_cast<size_t>(end - text) > kAheadBytes ? text + kAheadBytes : end;
+        while (from < limit) {
+            if (!kWordBytes.word[static_cast<uint8_t>(*from)]) {
+                ++from;
+                continue;
+            }
+            const char* word = from;
+            while (from < end && kWordBytes.word[static_cast<uint8_t>(*from)]) ++from;
+            if (!(*word >= '0' && *word <= '9')) prefetch(word, static_cast<size_t>(from - word));
+        }
+        ahead_ = from;
+    }
 
     void prefetch(const char* text, size_t length) const {
         if (length < 2 || length > kSharedLength) return;
@@ -214,7 +252,8 @@ private:
     uint64_t* table_ = nullptr;
     size_t capacity_ = 0;
     size_t count_ = 0;
-    bool pastCaches_ = false;  // the table is larger than the caches keep
+    bool pastCaches_ = false;      // the table is larger than the caches keep
+    const char* ahead_ = nullptr;  // where the last prefetchAhead stopped
 };
 
 constinit Store gStore;
@@ -227,7 +266,7 @@ uint32_t store(std::string_view text) { return gStore.put(text); }
 
 uint32_t extend(uint32_t reference, std::string_view suffix) { return gStore.extend(reference, suffix); }
 
-void prefetch(const char* text, size_t length) { gStore.prefetch(text, length); }
+void prefetch(const char* text, size_t length, const char* end) { gStore.prefetchAhead(text, length, end); }
 
 const bool* prefetchWanted() { return gStore.pastCaches(); }
 

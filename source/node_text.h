@@ -44,11 +44,13 @@ inline const char* entry(uint32_t reference) {
 // The reference of a stored copy of the text (which may itself be a stored
 // text). Ends the process when no memory is left.
 uint32_t store(std::string_view text);
-// Loads the place store would look the text up in: for a name the scanner
-// has just met, which a node takes as its text a few tokens later. Worth it
-// only while the flag prefetchWanted points to holds: the table of shared
-// texts is past the caches.
-void prefetch(const char* text, size_t length);
+// Loads the places store will look up the names in that follow a name the
+// scanner has just met, in the text it lies in (which ends at `end`): a
+// node takes its name as its text only a few tokens after the scanner met
+// it, too soon for a slot to arrive from memory. Worth it only while the
+// flag prefetchWanted points to holds: the table of shared texts is past
+// the caches.
+void prefetch(const char* text, size_t length, const char* end);
 const bool* prefetchWanted();
 // The reference of the text followed by the suffix. The entry extend made
 // last keeps room behind its text and is extended in place while the room

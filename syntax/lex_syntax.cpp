@@ -118,7 +118,7 @@ bool qeLexSyntax::skipWhitespace() {
     }
     if (kept && length > 0) scanned_ = 1;
     if (kind == TokenKind::Identifier && *names_.wanted)
-        names_.seen(input_->text + input_->offset, static_cast<size_t>(length));
+        names_.seen(input_->text + input_->offset, static_cast<size_t>(length), input_->text + input_->length);
 
     TokenRecord* record = listener_->newTokenRecord();
     const uint32_t startOffset = static_cast<uint32_t>(input_->offset);

@@ -76,12 +76,12 @@ public:
         // without asking while no comment came since. Asked once per attach.
         virtual bool keepsTokensPlainly() const { return false; }
         // `seen` is called with the bytes of every name scanned while
-        // `*wanted` holds, long before a node takes them as its text: the
-        // store of node texts loads the place it will look the name up in.
+        // `*wanted` holds, and the end of the text they lie in: the store of
+        // node texts loads the places it will look up the names ahead in.
         // Asked once per attach.
         struct NameWatch {
             const bool* wanted;
-            void (*seen)(const char* text, size_t length);
+            void (*seen)(const char* text, size_t length, const char* end);
         };
         virtual NameWatch nameWatch() const { return {&kNoNamesWanted, nullptr}; }
         static constexpr bool kNoNamesWanted = false;
