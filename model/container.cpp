@@ -629,6 +629,14 @@ size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
                                            [](const Slot& slot) { return slot.number == 0; });
     slots[i] = Slot{number, static_cast<uint32_t>(count)};
     ++kept->used;
+    // A large container fails names in about the order they were numbered:
+    // the run of places the next ones take lies elsewhere in a block far
+    // outside the caches, and is loaded while this run is filled.
+    if (kept->mask >= kLargeBlockMask && Block::place(number, 7) == 0) {
+        const size_t next = Block::nextRun(number, kept->mask);
+        __builtin_prefetch(&slots[next]);
+        __builtin_prefetch(&slots[next + 7]);
+    }
     return count;
 }
 

@@ -83,7 +83,13 @@ private:
         static Block* make(uint32_t capacity);
         static void free(Block* block);
         static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
+        // The first place of the run of eight that the names numbered eight
+        // after this one's run take (numberFor spreads the runs).
+        static size_t nextRun(uint32_t number, uint32_t mask) {
+            return (((number * 2654435761u) & ~7u) + (2654435761u << 3)) & mask;
+        }
     };
+    static constexpr uint32_t kLargeBlockMask = 4095;  // 32 KiB of places
     size_t find(uint32_t number) const {
         if ((held_ & kOnePair) != 0) return held_ >> 32 == number ? (held_ & kOneCount) >> 1 : kNotNoted;
         const Block* block = reinterpret_cast<const Block*>(held_);
