@@ -137,30 +137,37 @@ bool bodiesOutliveTheirCode(const CompileContext& context) {
 // Once its tree is released, nothing reads more of a body's code's nodes than
 // the file, line and column the debug lines give: the instructions made at
 // one position share one node, and the others go with the tree.
-void sharePositions(const CodeList& code) {
-    // 16 bytes: the file is read from the node, on a line and column that
-    // match (the table of a body of millions of instructions is part of the
-    // compilation's peak).
-    struct Slot {
-        uint32_t line, column;
-        StatementNode* node;  // null: free
-    };
-    // An open-addressed table at least twice the body's length, kept from
-    // one body to the next while small (a node-based map allocated an entry
-    // per instruction). A large body's goes with it: kept, it was held to
-    // the end of the process, ~100 bytes per case of a switch of a million.
-    constexpr size_t kKeptSlots = size_t{1} << 16;
-    static thread_local std::vector<Slot> table;
-    size_t capacity = 64;
-    while (capacity < code.size() * 2) capacity *= 2;
-    table.assign(capacity, Slot{0, 0, nullptr});
-    const size_t mask = capacity - 1;
+//
+// 16 bytes: the file is read from the node, on a line and column that match
+// (the table of a body of millions of instructions was part of the
+// compilation's peak).
+struct PositionSlot {
+    uint32_t line, column;
+    StatementNode* node;  // null: free
+};
+
+// Through a table that holds every position of the body (kLong: a slot goes
+// to the latest position that hashes to it).
+template <bool kLong>
+void sharePositionsThrough(const CodeList& code, PositionSlot* table, size_t mask) {
     // Instructions made one after another of one node (a jump table's
     // entries, a statement's steps) ask the table once.
     const qeAbstractNode* lastNode = nullptr;
     StatementNode* lastShared = nullptr;
-    for (const qestl::SmartPtr& held : code) {
-        StatementNode& node = held.as<model::cbircode>()->sourceNode;
+    // Past the caches, each instruction's record and node is a wait for
+    // memory: both are asked for some instructions ahead (the node once its
+    // record is in), so that the waits overlap.
+    constexpr size_t kNodeAhead = 8, kRecordAhead = 16;
+    const qestl::SmartPtr* const end = code.end();
+    for (const qestl::SmartPtr* held = code.begin(); held != end; ++held) {
+        if constexpr (kLong) {
+            if (end - held > static_cast<ptrdiff_t>(kRecordAhead)) {
+                __builtin_prefetch(held[kRecordAhead].get());
+                if (const qeAbstractNode* later = held[kNodeAhead].as<model::cbircode>()->sourceNode.get())
+                    __builtin_prefetch(later);
+            }
+        }
+        StatementNode& node = held->as<model::cbircode>()->sourceNode;
         if (!node) continue;
         if (node.get() == lastNode) {
             if (lastShared->get() != node.get()) node = *lastShared;
@@ -171,9 +178,9 @@ void sharePositions(const CodeList& code) {
         const size_t key = (static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column;
         size_t at = (key * 0x9E3779B97F4A7C15ull) >> 32;
         for (;; ++at) {
-            Slot& slot = table[at & mask];
+            PositionSlot& slot = table[at & mask];
             if (slot.node == nullptr) {
-                slot = Slot{line, column, &node};
+                slot = PositionSlot{line, column, &node};
                 lastShared = &node;
                 break;
             }
@@ -182,9 +189,34 @@ void sharePositions(const CodeList& code) {
                 lastShared = slot.node;
                 break;
             }
+            if constexpr (kLong) {
+                slot = PositionSlot{line, column, &node};
+                lastShared = &node;
+                break;
+            }
         }
     }
-    if (table.size() > kKeptSlots) std::vector<Slot>().swap(table);
+}
+
+void sharePositions(const CodeList& code) {
+    // An open-addressed table at least twice the body's length, kept from
+    // one body to the next (a node-based map allocated an entry per
+    // instruction). A body too long for it to stay in the caches, where each
+    // position cost a wait for memory and the table was part of the peak
+    // (~100 bytes per case of a switch of a million), shares through a table
+    // of the kept size: a statement's instructions follow each other, and a
+    // position met again only far away keeps a node of its own.
+    constexpr size_t kKeptSlots = size_t{1} << 16;
+    static thread_local std::vector<PositionSlot> table;
+    size_t capacity = 64;
+    while (capacity < code.size() * 2) capacity *= 2;
+    if (capacity > kKeptSlots) {
+        table.assign(kKeptSlots, PositionSlot{0, 0, nullptr});
+        sharePositionsThrough<true>(code, table.data(), kKeptSlots - 1);
+    } else {
+        table.assign(capacity, PositionSlot{0, 0, nullptr});
+        sharePositionsThrough<false>(code, table.data(), capacity - 1);
+    }
 }
 
 }  // namespace
