@@ -75,7 +75,7 @@ bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVect
                          bool& placing) {
     bool resolved = true;
     if (list == nullptr) return resolved;
-    model::forEachRecord(*list, [&](model::cbircode& record) {
+    model::forEachCodeRecord(*list, [&](model::cbircode& record) {
         resolved = record.resolveOperands(context) && resolved;
         if (!placing) return;
         if (record.opcode == model::kOpClassRecord) {
@@ -105,8 +105,8 @@ uint64_t placeTable(model::cbircode* head, const qestl::SmartPtrVector* entries,
 bool resolveList(model::ModelContext& context, const qestl::SmartPtrVector* list) {
     bool resolved = true;
     if (list == nullptr) return resolved;
-    model::forEachRecord(*list,
-                         [&](model::cbircode& record) { resolved = record.resolveOperands(context) && resolved; });
+    model::forEachCodeRecord(*list,
+                             [&](model::cbircode& record) { resolved = record.resolveOperands(context) && resolved; });
     return resolved;
 }
 

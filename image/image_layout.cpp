@@ -440,7 +440,7 @@ private:
         };
         // The reflected list is the class records'.
         if (!reflected) {
-            model::forEachRecord(*list, each);
+            model::forEachCodeRecord(*list, each);
         } else {
             model::forEachClassRecord(*list, each);
         }

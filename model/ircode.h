@@ -160,6 +160,28 @@ void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& 
     }
 }
 
+// What a code record names is read in its first line (opcode, address,
+// flags): only that line is asked for.
+struct CodeOperandsAndTargets : OperandsAndTargets {
+    void targets(cbircode& record) const {
+        for (const Operand& operand : record.operands.madeSlots())
+            if (operand.target) __builtin_prefetch(operand.target.get());
+    }
+};
+
+// forEachRecord for a list of code records, which resolving and encoding
+// read together with the records their operands name (a variable, a
+// function, a label). In a long list those lie out of the cache as much as
+// the records, and each was waited for in turn: they are asked for too. A
+// program of ten thousand lines has some fifty thousand records, where what
+// that saves does not show and the asking costs instructions.
+constexpr size_t kManyCodeRecords = 65536;
+template <typename Count, typename Visit>
+void forEachCodeRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit) {
+    if (list.size() < kManyCodeRecords) forEachRecord(list, visit);
+    else forEachRecord(list, visit, CodeOperandsAndTargets());
+}
+
 // Takes a field's object out, detaches it and drops the hold.
 void detachObjectRef(qestl::SmartPtr& field);
 
