@@ -25,37 +25,38 @@ struct RecordOnly {
     void operator()(const model::cbircode&) const {}
 };
 
-// What the line of an instruction is read from.
-struct PositionOf {
-    const void* operator()(const model::cbircode& instruction) const { return instruction.sourceNode.get(); }
-};
-
 // Adds the lines of the instructions of the list that have a source
 // position, in order. Reads only what the encoding of the image leaves as it
 // is: the records' addresses, sources and owners, the functions' table.
+// Most instructions cost this walk a few instructions each, so that the
+// distances of the record walk ahead are too short for memory to answer in
+// a long list: the records and their nodes are asked for further ahead.
 void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugLineLog& lines) {
+    constexpr size_t kRecordsAhead = 48, kNodesAhead = 24;
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
     const qestl::CountedObject* lastOwner = nullptr;
     uint64_t owner = kNoDebugOwner;
-    model::forEachRecord(
-        list,
-        [&](const model::cbircode& instruction) {
-            if (!instruction.sourceNode) return;
-            if (instruction.owner.get() != lastOwner || !lastOwner) {
-                lastOwner = instruction.owner.get();
-                owner = kNoDebugOwner;
-                if (instruction.owner) {
-                    const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
-                        model::asObject(instruction.owner));
-                    // The owner is named by its function object's own address.
-                    if (function != nullptr) owner = model::asObject(function->function)->address();
-                }
+    const size_t count = list.size();
+    const qestl::SmartPtr* const records = list.begin();
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kRecordsAhead < count) __builtin_prefetch(records[i + kRecordsAhead].get());
+        if (i + kNodesAhead < count) __builtin_prefetch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
+        const model::cbircode& instruction = *records[i].as<model::cbircode>();
+        if (!instruction.sourceNode) continue;
+        if (instruction.owner.get() != lastOwner || !lastOwner) {
+            lastOwner = instruction.owner.get();
+            owner = kNoDebugOwner;
+            if (instruction.owner) {
+                const codegen::FunctionDebugRecord* function =
+                    context.tables().debugInfo().find(model::asObject(instruction.owner));
+                // The owner is named by its function object's own address.
+                if (function != nullptr) owner = model::asObject(function->function)->address();
             }
-            const qeAbstractNode& node = *instruction.sourceNode;
-            lines.add(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
-        },
-        PositionOf());
+        }
+        const qeAbstractNode& node = *instruction.sourceNode;
+        lines.add(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+    }
 }
 
 }  // namespace
