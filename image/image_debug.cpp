@@ -41,15 +41,16 @@ void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list,
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
         if (i + kRecordsAhead < count) __builtin_prefetch(records[i + kRecordsAhead].get());
-        if (i + kNodesAhead < count) __builtin_prefetch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
+        if (i + kNodesAhead < count)
+            __builtin_prefetch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
         const model::cbircode& instruction = *records[i].as<model::cbircode>();
         if (!instruction.sourceNode) continue;
         if (instruction.owner.get() != lastOwner || !lastOwner) {
             lastOwner = instruction.owner.get();
             owner = kNoDebugOwner;
             if (instruction.owner) {
-                const codegen::FunctionDebugRecord* function =
-                    context.tables().debugInfo().find(model::asObject(instruction.owner));
+                const codegen::FunctionDebugRecord* function = context.tables().debugInfo().find(
+                    model::asObject(instruction.owner));
                 // The owner is named by its function object's own address.
                 if (function != nullptr) owner = model::asObject(function->function)->address();
             }
