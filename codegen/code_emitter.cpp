@@ -4,6 +4,7 @@
 #include "codegen/scope_chain.h"
 
 #include <span>
+#include <type_traits>
 #include <typeinfo>
 
 using model::cbircode;
@@ -202,14 +203,31 @@ void CodeEmitter::bindLabels(uint64_t first, uint64_t end, bool discard) {
     };
     const CodeList& list = *current_;
     const uint64_t stop = end < list.size() ? end : list.size();
-    for (uint64_t i = first; i < stop; ++i) {
-        cbircode* instruction = list[i].as<cbircode>();
-        const uint64_t used = instruction->operandCount < model::kMaxOperands ? instruction->operandCount
-                                                                              : model::kMaxOperands;
-        const std::span<Operand> made = instruction->operands.madeSlots();
-        const uint64_t inMade = used < made.size() ? used : made.size();
-        for (uint64_t k = 0; k < inMade; ++k) bind(made[k]);
-        for (uint64_t k = inMade; k < used; ++k) bind(instruction->operands[k]);
+    // Past the caches, each instruction's record and its operand slots are
+    // a wait for memory: a long body asks for both some instructions ahead
+    // (the slots once the record is in), so that the waits overlap.
+    constexpr uint64_t kSlotsAhead = 8, kRecordAhead = 16, kLongCode = uint64_t{1} << 14;
+    const auto walk = [&](auto ahead) {
+        for (uint64_t i = first; i < stop; ++i) {
+            if constexpr (decltype(ahead)::value) {
+                if (stop - i > kRecordAhead) {
+                    __builtin_prefetch(list[i + kRecordAhead].get());
+                    __builtin_prefetch(list[i + kSlotsAhead].as<cbircode>()->operands.madeSlots().data());
+                }
+            }
+            cbircode* instruction = list[i].as<cbircode>();
+            const uint64_t used = instruction->operandCount < model::kMaxOperands ? instruction->operandCount
+                                                                                  : model::kMaxOperands;
+            const std::span<Operand> made = instruction->operands.madeSlots();
+            const uint64_t inMade = used < made.size() ? used : made.size();
+            for (uint64_t k = 0; k < inMade; ++k) bind(made[k]);
+            for (uint64_t k = inMade; k < used; ++k) bind(instruction->operands[k]);
+        }
+    };
+    if (stop > first && stop - first > kLongCode) {
+        walk(std::true_type{});
+    } else {
+        walk(std::false_type{});
     }
 }
 
