@@ -20,11 +20,6 @@ struct NameOf {
 // they only cost.
 constexpr size_t kManyGlobals = 4096;
 
-// Nothing besides the record.
-struct RecordOnly {
-    void operator()(const model::cbircode&) const {}
-};
-
 // Adds the lines of the instructions of the list that have a source
 // position, in order. Reads only what the encoding of the image leaves as it
 // is: the records' addresses, sources and owners, the functions' table.
@@ -75,12 +70,19 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         for (const qestl::SmartPtr& global : globals)
             record.variableNameBytes += model::asObject(global)->name.length();
     } else {
-        model::forEachRecord(
-            globals,
-            [&](const model::cbircode& global) {
-                record.variableNameBytes += static_cast<const model::IRObject&>(global).name.length();
-            },
-            RecordOnly());
+        // A few instructions for each global: the name it reads is asked for
+        // where it lies in the record, not the record's first line, and far
+        // enough ahead for memory to answer.
+        constexpr size_t kAhead = 32;
+        const size_t count = globals.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count) {
+                const char* name = reinterpret_cast<const char*>(&model::asObject(globals[i + kAhead])->name);
+                __builtin_prefetch(name);
+                __builtin_prefetch(name + sizeof(qestl::qestringA) - 1);
+            }
+            record.variableNameBytes += model::asObject(globals[i])->name.length();
+        }
     }
     record.forEachVariableRun = [&globals](const std::function<void(DebugRecord::VariableRun)>& take) {
         constexpr size_t kRun = 256;
