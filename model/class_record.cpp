@@ -120,8 +120,21 @@ uint32_t ClassObject::signatureHash(uint32_t seed) const {
     if (cycle) return IRObject::signatureHash(seed);
     uint32_t h = qestl::crc32Update(linkName().data(), linkName().length(), seed);
     underWay.push_back(this);
-    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        for (const qestl::SmartPtr& member : t->members()) h = asObject(member)->signatureHash(h);
+    // A class of many members has them far outside the caches: the member
+    // some places ahead is loaded, and the link name of a nearer one.
+    constexpr size_t kManyMembers = 4096;
+    constexpr size_t kAhead = 8;
+    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties}) {
+        const Container::MemberList& members = t->members();
+        const size_t count = members.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (count >= kManyMembers) {
+                if (i + 2 * kAhead < count) asObject(members[i + 2 * kAhead])->prefetchLinkNameHolder();
+                if (i + kAhead < count) asObject(members[i + kAhead])->prefetchLinkName();
+            }
+            h = asObject(members[i])->signatureHash(h);
+        }
+    }
     underWay.pop_back();
     return h;
 }

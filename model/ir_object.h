@@ -171,6 +171,16 @@ public:
         if (linkNameDeferred) const_cast<IRObject*>(this)->buildDeferredLinkName();
         return linkName_;
     }
+    // Loads ahead what reading the link name touches of the object, then,
+    // once that is in, the bytes of a link name already built.
+    void prefetchLinkNameHolder() const {
+        __builtin_prefetch(this);
+        __builtin_prefetch(&linkNameDeferred);
+        __builtin_prefetch(&linkName_);
+    }
+    void prefetchLinkName() const {
+        if (!linkNameDeferred) __builtin_prefetch(linkName_.data());
+    }
     void setStatic(bool on) { setFlag(flagsA, kFlagStatic, on); }
     bool isStatic() const { return (flagsA & kFlagStatic) != 0; }
     bool isAbstractMethod() const;
