@@ -56,8 +56,17 @@ void NameStringPool::prefetchText(std::string_view text) const {
     if (slots_.empty()) return;
     const uint32_t hash = hashOf(text);
     const size_t mask = slots_.size() - 1;
-    for (size_t at = hash & mask; slots_[at].offset != kEmpty; at = (at + 1) & mask) {
+    const size_t home = hash & mask;
+    // Only the two lines prefetchPlace loaded are read: a search that runs
+    // on past them loads the next line for offsetOf rather than wait here.
+    const uintptr_t homeLine = reinterpret_cast<uintptr_t>(&slots_[home]) / 64;
+    for (size_t at = home;; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
+        if (reinterpret_cast<uintptr_t>(&slot) / 64 - homeLine >= 2) {
+            __builtin_prefetch(&slot);
+            return;
+        }
+        if (slot.offset == kEmpty) return;
         if (slot.hash == hash && slot.length == text.size()) {
             __builtin_prefetch(bytes_.data() + slot.offset);
             return;

@@ -32,9 +32,16 @@ public:
     // offsetOf a few texts later will read is loaded ahead, in two steps
     // some texts apart, each on what the one before loaded. First the
     // place where text's search begins, then the bytes of a text there
-    // that may be this one.
+    // that may be this one. A search of a table near three quarters full
+    // runs on past the line of the place it begins at more often than not
+    // (a new text, in a pool of millions, probed five or six slots on
+    // average): the line behind it is loaded too.
     void prefetchPlace(std::string_view text) const {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[hashOf(text) & (slots_.size() - 1)]);
+        if (slots_.empty()) return;
+        const size_t mask = slots_.size() - 1;
+        const size_t at = hashOf(text) & mask;
+        __builtin_prefetch(&slots_[at]);
+        __builtin_prefetch(&slots_[(at + kLineSlots) & mask]);
     }
     void prefetchText(std::string_view text) const;
     // How many texts since clear() were found behind the one named before,
@@ -56,6 +63,7 @@ private:
         uint64_t offset = kEmpty;
     };
     static constexpr uint64_t kEmpty = UINT64_MAX;
+    static constexpr size_t kLineSlots = 64 / sizeof(Slot);
     static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
     static uint32_t hashOf(std::string_view text);
     void grow();
