@@ -1,6 +1,7 @@
 #include "codegen/compile_utilities.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "codegen/compile_context.h"
 #include "model/builtin_types.h"
@@ -64,19 +65,24 @@ model::Operand labelOperandAt(uint64_t index, const CodeList& list) {
 }
 
 bool CaseValueSet::contains(int64_t value) const {
-    if (rising()) return std::binary_search(risen_.begin(), risen_.end(), value);
-    return fallen_.count(value) != 0;
+    if (!fallen_.empty()) return fallen_.count(value) != 0;
+    if (falling_) return std::binary_search(risen_.begin(), risen_.end(), value, std::greater<int64_t>());
+    return std::binary_search(risen_.begin(), risen_.end(), value);
 }
 
 bool CaseValueSet::insert(int64_t value) {
-    if (rising() && (risen_.empty() || value > risen_.back())) {
-        risen_.push_back(value);
-        return true;
-    }
-    if (contains(value)) return false;
-    if (rising()) {
+    if (fallen_.empty()) {
+        // The second value sets the order.
+        if (risen_.size() == 1 && value < risen_.back()) falling_ = true;
+        if (risen_.empty() || (falling_ ? value < risen_.back() : value > risen_.back())) {
+            risen_.push_back(value);
+            return true;
+        }
+        if (contains(value)) return false;
         fallen_.insert(risen_.begin(), risen_.end());
         std::vector<int64_t>().swap(risen_);
+    } else if (contains(value)) {
+        return false;
     }
     fallen_.insert(value);
     return true;

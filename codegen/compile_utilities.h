@@ -40,19 +40,23 @@ inline bool isNumberText(const char* begin, const char* end, bool hex) { return 
 
 // The case values of one switch statement. Values written in rising order,
 // as most switches have them, need no tree: one above the largest so far is
-// new. The first that does not rise moves them all into an ordered set, which
-// answers from then on. The values are the source's own, so no hashing of
-// them may decide the cost: a table's probes could be made to collide.
+// new; so is one below the smallest, while every value so far has come below
+// the one before it (a tree of a million values was a wait for memory at
+// most of its levels, for each value). The first that breaks the order
+// moves them all into an ordered set, which answers from then on. The values
+// are the source's own, so no hashing of them may decide the cost: a table's
+// probes could be made to collide.
 class CaseValueSet {
 public:
     bool contains(int64_t value) const;
     // False when the value was there already.
     bool insert(int64_t value);
     // Every value so far came above the ones before it.
-    bool rising() const { return fallen_.empty(); }
+    bool rising() const { return fallen_.empty() && !falling_; }
 
 private:
-    std::vector<int64_t> risen_;  // while rising, in order
+    std::vector<int64_t> risen_;  // while in one order, in that order
+    bool falling_ = false;        // the order is falling
     std::set<int64_t> fallen_;
 };
 

@@ -227,6 +227,15 @@ TEST(Switches, LabelOperandAtTheListEndPointsPastTheLastInstruction) {
     EXPECT_FALSE(values.contains(2));
     for (int64_t v = 300; v > 200; --v) EXPECT_TRUE(values.insert(v));  // the table grows
     EXPECT_TRUE(values.contains(201) && values.contains(64) && !values.contains(200));
+    // Values that only fall: a repeat among them is found, and the order
+    // they came in is not a rising one.
+    CaseValueSet falling;
+    for (int64_t v : {90, 40, 10, -3}) EXPECT_TRUE(falling.insert(v));
+    EXPECT_FALSE(falling.rising());
+    EXPECT_FALSE(falling.insert(40));
+    EXPECT_TRUE(falling.insert(50));
+    EXPECT_FALSE(falling.insert(10));
+    EXPECT_TRUE(falling.contains(-3) && falling.contains(50) && !falling.contains(0));
 }
 
 TEST(Objects, FlagOperations) {
