@@ -98,8 +98,13 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
     if (IRObject* owned = ownerObjectOf(node)) {
         made = SmartPtr(owned);
     } else {
-        made = makeClassFor(context, scope, node, isStatic, isPackage);
         const std::string_view name = node->text.view();
+        // A class of the global scope takes a place in the image heap's
+        // index, which in a program of many classes lies far outside the
+        // caches: it is loaded while the class is made.
+        if (scopeObject == nullptr && context.lookup().scopes().records.empty())
+            context.lookup().scopes().heaps[0]->prefetchPlace(qestl::HashedText(name));
+        made = makeClassFor(context, scope, node, isStatic, isPackage);
         model::Operand placed;
         if (ClassObject* scopeClass = model::asClass(scopeObject)) placed = scopeClass->addClassMember(name, made, isStatic);
         if (placed.kind != model::kErrorOperand)
