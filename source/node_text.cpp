@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "foundation/memory.h"
+#include "syntax/scanner.h"
 
 namespace nodetext {
 
@@ -81,16 +82,6 @@ uint32_t hashOf(const Key& key) {
     return static_cast<uint32_t>(h >> 32);
 }
 
-// The bytes of a word as the scanner reads one.
-struct WordBytes {
-    bool word[256] = {};
-    constexpr WordBytes() {
-        for (int c = 0; c < 256; ++c)
-            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    }
-};
-constexpr WordBytes kWordBytes;
-
 // How far past a name the scanner met its names are loaded: some lines of
 // code, time enough for the loads to arrive before a node takes them.
 constexpr size_t kAheadBytes = 256;
@@ -138,12 +129,12 @@ public:
         }
         const char* limit = static_cast<size_t>(end - text) > kAheadBytes ? text + kAheadBytes : end;
         while (from < limit) {
-            if (!kWordBytes.word[static_cast<uint8_t>(*from)]) {
+            if (!scanner::kWordBytes.word[static_cast<uint8_t>(*from)]) {
                 ++from;
                 continue;
             }
             const char* word = from;
-            while (from < end && kWordBytes.word[static_cast<uint8_t>(*from)]) ++from;
+            while (from < end && scanner::kWordBytes.word[static_cast<uint8_t>(*from)]) ++from;
             if (!(*word >= '0' && *word <= '9')) prefetch(word, static_cast<size_t>(from - word));
         }
         ahead_ = from;

@@ -14,16 +14,6 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// Bytes that continue a word, as one table read per byte: words are most of
-// what the scanner reads.
-struct WordBytes {
-    bool word[256] = {};
-    constexpr WordBytes() {
-        for (int c = 0; c < 256; ++c)
-            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    }
-};
-constexpr WordBytes kWordBytes;
 bool isWordChar(char c) { return kWordBytes.word[static_cast<unsigned char>(c)]; }
 
 bool byteIs(const char* text, int32_t length, int32_t at, char c) { return at < length && text[at] == c; }

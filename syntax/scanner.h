@@ -8,6 +8,17 @@
 
 namespace scanner {
 
+// Bytes that continue a word, as one table read per byte: words are most of
+// what the scanner reads, and the node-text store reads ahead of it by them.
+struct WordBytes {
+    bool word[256] = {};
+    constexpr WordBytes() {
+        for (int c = 0; c < 256; ++c)
+            word[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    }
+};
+inline constexpr WordBytes kWordBytes;
+
 int32_t scanWhitespace(const char* text, int32_t length, int32_t offset);
 int32_t scanDecimalDigits(const char* text, int32_t length, int32_t offset);
 int32_t scanHexDigits(const char* text, int32_t length, int32_t offset);
