@@ -192,13 +192,14 @@ public:
         if (slot.hash <= kErased) return;
         slot.hash = kErased;
         slot.list = IndexList();
+        deadText_ += slot.length;
         --used_;
         ++erased_;
     }
     void clear() {
         slots_.clear();
         text_.clear();
-        used_ = erased_ = 0;
+        used_ = erased_ = deadText_ = 0;
     }
     // Room for `count` names without growing.
     void reserve(size_t count) {
@@ -240,33 +241,44 @@ private:
     }
 
     // A new array for `count` names at most half full; the marks of names
-    // taken out go, and so does their text.
+    // taken out go. Their text goes too, when there is any: otherwise the
+    // text stays as it is, in the order the names were entered, which is
+    // the order a class's members are looked up in again. Copied in the
+    // order of the places, a table of a million names read each name's
+    // text from far away, and each compare of a name found after the copy.
     void rebuild(size_t count) {
         size_t size = 4;
         while (size < count * 2) size *= 2;
         std::vector<Slot> old(size);
         old.swap(slots_);
+        const bool compact = deadText_ != 0;
         std::string oldText;
-        oldText.swap(text_);
-        text_.reserve(oldText.size());
+        if (compact) {
+            oldText.swap(text_);
+            text_.reserve(oldText.size());
+        }
         const size_t mask = size - 1;
         for (Slot& slot : old) {
             if (slot.hash <= kErased) continue;
             Slot& moved =
                 slots_[qestl::firstFreePlace(slots_, mask, slot.hash, [](const Slot& s) { return s.hash == kFree; })];
             moved.hash = slot.hash;
-            moved.at = static_cast<uint32_t>(text_.size());
+            moved.at = slot.at;
             moved.length = slot.length;
             moved.list = std::move(slot.list);
+            if (!compact) continue;
+            moved.at = static_cast<uint32_t>(text_.size());
             text_.append(oldText, slot.at, slot.length);
         }
         erased_ = 0;
+        deadText_ = 0;
     }
 
     std::string text_;         // the names entered, back to back
     std::vector<Slot> slots_;  // a power of two, or empty
     size_t used_ = 0;
     size_t erased_ = 0;
+    size_t deadText_ = 0;  // bytes of text_ no live name refers to
 };
 
 }  // namespace model
