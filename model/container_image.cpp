@@ -107,7 +107,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     // A container of many members fills the pool as it goes: it looks
     // ahead from the start.
     constexpr size_t kManyMembers = 4096;
-    const NameStringPool& pool = context.nameStringPool();
+    NameStringPool& pool = context.nameStringPool();
     const size_t count = members_.size();
     const bool ahead = pool.outgrowsCaches() || count >= kManyMembers;
     if (ahead) lookAhead(members_, pool, 0, true);
@@ -120,6 +120,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
             // The batch before found both names of each member in place.
             const bool searched = at == 0 || pool.foundInPlace() - inPlace < 2 * kLookAheadBatch;
             inPlace = pool.foundInPlace();
+            pool.expectNew(searched ? 2 * (count - at) : 0);
             lookAhead(members_, pool, at + kLookAheadBatch, searched);
         }
         const uint32_t tag = tagOf(member);
@@ -154,6 +155,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
         }
         entry += entrySize(member);
     }
+    pool.expectNew(0);
     return out.position() - start;
 }
 

@@ -25,11 +25,7 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
         ++foundInPlace_;
         return offset;
     }
-    // Half used at most while the table sits in the caches, three quarters
-    // once it outgrew them: there a probe a few slots longer costs less
-    // than a table, and a move of every slot, twice as large.
-    const size_t room = outgrowsCaches() ? slots_.size() / 4 * 3 : slots_.size() / 2;
-    if (used_ + 1 > room) grow();
+    if (used_ + 1 > roomIn(slots_.size())) grow();
     const uint32_t hash = hashOf(text);
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
@@ -75,8 +71,10 @@ void NameStringPool::prefetchText(std::string_view text) const {
 }
 
 void NameStringPool::grow() {
+    size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
+    while (roomIn(size) < used_ + 1 + expected_) size *= 2;
     qestl::placeSlotsAgain(
-        slots_, slots_.empty() ? 1024 : slots_.size() * 2, [](const Slot& slot) { return slot.offset == kEmpty; },
+        slots_, size, [](const Slot& slot) { return slot.offset == kEmpty; },
         [](const Slot& slot) { return slot.hash; });
 }
 

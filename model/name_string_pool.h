@@ -20,6 +20,7 @@ public:
         next_ = 0;
         foundInPlace_ = 0;
         zeroInside_ = false;
+        expected_ = 0;
     }
     // Where the pool lies in the image.
     void setBase(uint64_t base) { base_ = base; }
@@ -47,6 +48,11 @@ public:
     // How many texts since clear() were found behind the one named before,
     // without a search: while all are, looking ahead in the table is wasted.
     size_t foundInPlace() const { return foundInPlace_; }
+    // At most how many texts may still be new before the writer says again:
+    // a table that must grow grows at once to hold them all. A container of
+    // a million members otherwise moved every slot at each of a dozen
+    // doublings, each move a wait for memory.
+    void expectNew(size_t count) { expected_ = count; }
     // Below this the table sits in the caches, where looking ahead only
     // hashes every text twice more.
     bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
@@ -66,6 +72,10 @@ private:
     static constexpr size_t kLineSlots = 64 / sizeof(Slot);
     static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
     static uint32_t hashOf(std::string_view text);
+    // Half used at most while the table sits in the caches, three quarters
+    // once it outgrew them: there a probe a few slots longer costs less
+    // than a table, and a move of every slot, twice as large.
+    static size_t roomIn(size_t size) { return size >= kCachedSlots ? size / 4 * 3 : size / 2; }
     void grow();
 
     uint64_t base_ = 0;
@@ -75,6 +85,7 @@ private:
     uint64_t next_ = 0;  // where the text behind the one named last begins
     size_t foundInPlace_ = 0;
     bool zeroInside_ = false;  // some text holds a 0 byte
+    size_t expected_ = 0;      // expectNew
 };
 
 }  // namespace model
