@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -129,7 +130,7 @@ public:
     // A name hashed once is looked up in many tables.
     const IndexList* find(const qestl::HashedText& name) const {
         if (slots_.empty()) return nullptr;
-        const Slot& slot = slots_[place(name.text, name.hash | kLiveBit)];
+        const Slot& slot = slots_[place(name.text, slotHash(name.hash))];
         return slot.hash > kErased ? &slot.list : nullptr;
     }
     IndexList* find(const qestl::HashedText& name) {
@@ -139,11 +140,13 @@ public:
     // program the array lies far outside the caches, and a caller with other
     // work to do first waits for it once, in parallel with that work.
     // The line after the place's is loaded too: at half full, a search
-    // reads two or three places, and a place of 24 bytes may straddle lines.
-    // A small array stays in the caches: nothing is loaded ahead.
+    // reads two or three places. (Loading it only for a place in the latter
+    // half of its line made the searches of a million static fields five
+    // times slower, not faster.) A small array stays in the caches: nothing
+    // is loaded ahead.
     void prefetch(const qestl::HashedText& name) const {
         if (slots_.size() < kCachedSlots) return;
-        const auto at = reinterpret_cast<uintptr_t>(&slots_[(name.hash | kLiveBit) & (slots_.size() - 1)]);
+        const auto at = reinterpret_cast<uintptr_t>(&slots_[slotHash(name.hash) & (slots_.size() - 1)]);
         __builtin_prefetch(reinterpret_cast<const void*>(at));
         __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
     }
@@ -160,7 +163,7 @@ public:
             }
             rebuild(used_ + 1);
         }
-        const uint64_t hash = hashed.hash | kLiveBit;
+        const uint32_t hash = slotHash(hashed.hash);
         const size_t mask = slots_.size() - 1;
         size_t reuse = slots_.size();
         for (size_t at = hash & mask;; at = (at + 1) & mask) {
@@ -177,9 +180,8 @@ public:
                 Slot& made = slots_[at];
                 made.hash = hash;
                 made.at = static_cast<uint32_t>(text_.size());
-                made.length = static_cast<uint32_t>(name.size());
                 made.list = IndexList();
-                text_.append(name);
+                appendText(text_, name);
                 ++used_;
                 return made.list;
             }
@@ -192,14 +194,14 @@ public:
         if (slot.hash <= kErased) return;
         slot.hash = kErased;
         slot.list = IndexList();
-        deadText_ += slot.length;
+        ++deadNames_;
         --used_;
         ++erased_;
     }
     void clear() {
         slots_.clear();
         text_.clear();
-        used_ = erased_ = deadText_ = 0;
+        used_ = erased_ = deadNames_ = 0;
     }
     // Room for `count` names without growing.
     void reserve(size_t count) {
@@ -215,24 +217,49 @@ public:
     }
 
 private:
-    static constexpr uint64_t kFree = 0;
-    static constexpr uint64_t kErased = 1;
-    static constexpr uint64_t kLiveBit = 2;       // set in every live hash
-    static constexpr size_t kCachedSlots = 4096;  // 96 KiB
+    static constexpr uint32_t kFree = 0;
+    static constexpr uint32_t kErased = 1;
+    static constexpr uint32_t kLiveBit = 2;       // set in every live hash
+    static constexpr size_t kCachedSlots = 4096;  // 64 KiB
 
+    // 16 bytes, four to a line: a class of a million members has its array
+    // far outside the caches, and each search reads it there. Half of the
+    // hash finds the place and filters the compares; the name's length
+    // leads its text, which a search reads only on a match.
     struct Slot {
-        uint64_t hash = kFree;  // kFree, kErased, or the name's hash (never below 2)
+        uint32_t hash = kFree;  // kFree, kErased, or the name's hash (never below 2)
         uint32_t at = 0;        // the name in text_
-        uint32_t length = 0;
         IndexList list;
     };
+    static_assert(sizeof(Slot) == 16);
 
     // The hash HashedText makes, so a name hashed once finds its place here.
-    static uint64_t hashOf(std::string_view name) { return qestl::TextHash()(name) | kLiveBit; }
-    std::string_view nameOf(const Slot& slot) const { return std::string_view(text_).substr(slot.at, slot.length); }
+    static uint32_t slotHash(size_t hash) { return static_cast<uint32_t>(hash) | kLiveBit; }
+    static uint32_t hashOf(std::string_view name) { return slotHash(qestl::TextHash()(name)); }
+    // A name's text: its length in one byte, or 255 and four bytes, then
+    // its bytes.
+    static constexpr uint8_t kLongName = 255;
+    static void appendText(std::string& text, std::string_view name) {
+        if (name.size() < kLongName) {
+            text.push_back(static_cast<char>(name.size()));
+        } else {
+            const auto length = static_cast<uint32_t>(name.size());
+            text.push_back(static_cast<char>(kLongName));
+            text.append(reinterpret_cast<const char*>(&length), sizeof length);
+        }
+        text.append(name);
+    }
+    static std::string_view nameAt(const std::string& text, uint32_t at) {
+        const char* head = text.data() + at;
+        uint32_t length = static_cast<uint8_t>(head[0]);
+        if (length < kLongName) return std::string_view(head + 1, length);
+        std::memcpy(&length, head + 1, sizeof length);
+        return std::string_view(head + 1 + sizeof length, length);
+    }
+    std::string_view nameOf(const Slot& slot) const { return nameAt(text_, slot.at); }
 
     // Where the name is, or the free place that ends its search.
-    size_t place(std::string_view name, uint64_t hash) const {
+    size_t place(std::string_view name, uint32_t hash) const {
         const size_t mask = slots_.size() - 1;
         size_t at = hash & mask;
         while (slots_[at].hash != kFree && (slots_[at].hash != hash || nameOf(slots_[at]) != name))
@@ -251,7 +278,7 @@ private:
         while (size < count * 2) size *= 2;
         std::vector<Slot> old(size);
         old.swap(slots_);
-        const bool compact = deadText_ != 0;
+        const bool compact = deadNames_ != 0;
         std::string oldText;
         if (compact) {
             oldText.swap(text_);
@@ -264,21 +291,20 @@ private:
                 slots_[qestl::firstFreePlace(slots_, mask, slot.hash, [](const Slot& s) { return s.hash == kFree; })];
             moved.hash = slot.hash;
             moved.at = slot.at;
-            moved.length = slot.length;
             moved.list = std::move(slot.list);
             if (!compact) continue;
             moved.at = static_cast<uint32_t>(text_.size());
-            text_.append(oldText, slot.at, slot.length);
+            appendText(text_, nameAt(oldText, slot.at));
         }
         erased_ = 0;
-        deadText_ = 0;
+        deadNames_ = 0;
     }
 
     std::string text_;         // the names entered, back to back
     std::vector<Slot> slots_;  // a power of two, or empty
     size_t used_ = 0;
     size_t erased_ = 0;
-    size_t deadText_ = 0;  // bytes of text_ no live name refers to
+    size_t deadNames_ = 0;  // names taken out whose text is still in text_
 };
 
 }  // namespace model

@@ -117,6 +117,37 @@ TEST(Container, NameIndexSurvivesRemovalsGrowthAndCopies) {
     EXPECT_EQ(index.size(), 10u);
 }
 
+// The index keeps a name's length with its text: names empty, long past a
+// byte's count and holding a 0 are found again, across growth and the
+// compaction that follows a removal.
+TEST(Container, NameIndexFindsNamesOfEveryLength) {
+    model::MemberIndex index;
+    std::vector<std::string> names = {"", std::string("a\0b", 3), std::string(254, 'x'), std::string(255, 'x'),
+                                      std::string(300, 'y')};
+    for (uint32_t i = 0; i < 40; ++i) names.push_back("n" + std::to_string(i));
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        index.findOrAdd(names[i]).push_back(i);
+        if (i == 8) index.erase(names[6]);
+    }
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        const model::IndexList* listed = index.find(names[i]);
+        if (i == 6) {
+            EXPECT_EQ(listed, nullptr);
+            continue;
+        }
+        ASSERT_NE(listed, nullptr) << i;
+        EXPECT_EQ(listed->front(), i) << i;
+    }
+    EXPECT_EQ(index.find(std::string_view("a", 1)), nullptr);
+    EXPECT_EQ(index.find(std::string(256, 'x')), nullptr);
+    size_t seen = 0;
+    index.forEach([&](std::string_view name, const model::IndexList& listed) {
+        EXPECT_EQ(name, names[listed.front()]);
+        ++seen;
+    });
+    EXPECT_EQ(seen, names.size() - 1);
+}
+
 // One entry in place, more in a buffer, and back: the order and a copy's
 // own entries hold.
 TEST(Container, IndexListKeepsItsOrderInPlaceAndInABuffer) {
