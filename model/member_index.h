@@ -140,9 +140,7 @@ public:
     // program the array lies far outside the caches, and a caller with other
     // work to do first waits for it once, in parallel with that work.
     // The line after the place's is loaded too: at half full, a search
-    // reads two or three places. (Loading it only for a place in the latter
-    // half of its line made the searches of a million static fields five
-    // times slower, not faster.) A small array stays in the caches: nothing
+    // reads two or three places. A small array stays in the caches: nothing
     // is loaded ahead.
     void prefetch(const qestl::HashedText& name) const {
         if (slots_.size() < kCachedSlots) return;
