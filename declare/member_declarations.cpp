@@ -2,6 +2,8 @@
 // signatures, fields and enum constants their objects, before any body is
 // compiled. Objects are made once and kept by their node, so a later cycle
 // completes the same object; errors are deferred.
+#include <optional>
+
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
@@ -270,20 +272,31 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
     const bool typed = node->operands.size() == 2;
     const NodeHandle typeNode = typed ? node->operands[0] : NodeHandle();
     const NodeHandle declarators = typed ? node->operands[1] : model::IRCore::operandOf(node, 0);
-    SmartPtr type = resolveDeclaredType(context, scope, typeNode, false);
     const bool isStatic = (node->flags & NodeFlag::Static) != 0;
     ClassObject* klass = model::asClass(model::asObject(scope));
+    // The class's place for a name is loaded while the object is made, and
+    // for the first name while the type is resolved: a class of many fields
+    // has its table far outside the caches, and making the object alone did
+    // not cover the wait.
+    const model::Container* table = klass == nullptr ? nullptr
+                                    : isStatic       ? &klass->staticProperties
+                                                     : &klass->dynamicProperties;
+    const NodeHandle* firstDeclarator = declarators && !declarators->operands.empty() && declarators->operands[0]
+                                            ? &declarators->operands[0]
+                                            : nullptr;
+    std::optional<qestl::HashedText> firstName;
+    if (table != nullptr && firstDeclarator != nullptr && !isDeclared(*firstDeclarator) &&
+        ownerObjectOf(*firstDeclarator) == nullptr)
+        table->prefetchPlace(firstName.emplace((*firstDeclarator)->text.view()));
+    SmartPtr type = resolveDeclaredType(context, scope, typeNode, false);
     if (declarators) {
         for (const NodeHandle& declarator : declarators->operands) {
             if (!declarator || isDeclared(declarator)) continue;
             IRObject* object = ownerObjectOf(declarator);
             if (object == nullptr) {
-                // The class's place for the name is loaded while the object
-                // is made: a class of many fields has its table far outside
-                // the caches.
-                const qestl::HashedText name(declarator->text.view());
-                if (klass != nullptr)
-                    (isStatic ? klass->staticProperties : klass->dynamicProperties).prefetchPlace(name);
+                const bool first = firstName && qestl::sameStorage(firstName->text, declarator->text.view());
+                const qestl::HashedText name = first ? *firstName : qestl::HashedText(declarator->text.view());
+                if (table != nullptr && !first) table->prefetchPlace(name);
                 SmartPtr made =
                     makeFieldObject(declarator, scope, isStatic, (node->flags & NodeFlag::Final) != 0, node);
                 object = model::asObject(made);
