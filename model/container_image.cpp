@@ -78,16 +78,31 @@ uint64_t Container::encodedSize() const {
     return size;
 }
 
+// What placing a member reads of it besides its first line, which the walk
+// asks for: its kind and its flags, one and two lines further. Its operands,
+// which the walk would ask for otherwise, are not read.
+struct KindAndFlags {
+    void operator()(cbircode& record) const {
+        const IRObject& member = static_cast<const IRObject&>(record);
+        __builtin_prefetch(&member.kind);
+        __builtin_prefetch(&member.flagsB);
+    }
+};
+
 uint64_t Container::assignAddress(ModelContext& context, uint64_t position) {
     uint64_t entry = position + 8;
     // A large table's members are asked for some places ahead.
-    forEachRecord(members_, [&](cbircode& record) {
-        IRObject& member = static_cast<IRObject&>(record);
-        const bool variable = member.kind == kKindVariable || member.kind == kKindClassHolder;
-        const bool placed = tagOf(member) == kKindFunction || (variable && (kind_ != kStaticProperties || member.imported));
-        if (placed) member.assignAddress(context, entry + kHeadSize);
-        entry += entrySize(member);
-    });
+    forEachRecord(
+        members_,
+        [&](cbircode& record) {
+            IRObject& member = static_cast<IRObject&>(record);
+            const bool variable = member.kind == kKindVariable || member.kind == kKindClassHolder;
+            const bool placed = tagOf(member) == kKindFunction ||
+                                (variable && (kind_ != kStaticProperties || member.imported));
+            if (placed) member.assignAddress(context, entry + kHeadSize);
+            entry += entrySize(member);
+        },
+        KindAndFlags());
     return entry;
 }
 
