@@ -237,20 +237,36 @@ private:
     // A name's text: its length in one byte, or 255 and four bytes, then
     // its bytes.
     static constexpr uint8_t kLongName = 255;
+    // Appended whole, once copied: the name may lie in this text, which
+    // moves as it grows.
     static void appendText(std::string& text, std::string_view name) {
         if (name.size() < kLongName) {
-            text.push_back(static_cast<char>(name.size()));
+            char entry[kLongName];
+            entry[0] = static_cast<char>(name.size());
+            std::memcpy(entry + 1, name.data(), name.size());
+            text.append(entry, 1 + name.size());
         } else {
-            const auto length = static_cast<uint32_t>(name.size());
-            text.push_back(static_cast<char>(kLongName));
-            text.append(reinterpret_cast<const char*>(&length), sizeof length);
+            appendLongText(text, name);
         }
-        text.append(name);
     }
+    [[gnu::cold, gnu::noinline]] static void appendLongText(std::string& text, std::string_view name) {
+        const std::string own(name);
+        const auto length = static_cast<uint32_t>(own.size());
+        text.push_back(static_cast<char>(kLongName));
+        text.append(reinterpret_cast<const char*>(&length), sizeof length);
+        text.append(own);
+    }
+    // Inlined into every search, which a long name seldom reaches: its
+    // length is read out of line.
     static std::string_view nameAt(const std::string& text, uint32_t at) {
         const char* head = text.data() + at;
-        uint32_t length = static_cast<uint8_t>(head[0]);
-        if (length < kLongName) return std::string_view(head + 1, length);
+        const auto length = static_cast<uint8_t>(head[0]);
+        if (length < kLongName) [[likely]]
+            return std::string_view(head + 1, length);
+        return longNameAt(head);
+    }
+    [[gnu::cold, gnu::noinline]] static std::string_view longNameAt(const char* head) {
+        uint32_t length;
         std::memcpy(&length, head + 1, sizeof length);
         return std::string_view(head + 1 + sizeof length, length);
     }
