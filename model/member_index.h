@@ -217,7 +217,9 @@ public:
 private:
     static constexpr uint32_t kFree = 0;
     static constexpr uint32_t kErased = 1;
-    static constexpr uint32_t kLiveBit = 2;       // set in every live hash
+    // Set in every live hash, above the bits that choose a place: set among
+    // them, it left every other place no name's home and the searches longer.
+    static constexpr uint32_t kLiveBit = 0x80000000u;
     static constexpr size_t kCachedSlots = 4096;  // 64 KiB
 
     // 16 bytes, four to a line: a class of a million members has its array
