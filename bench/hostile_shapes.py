@@ -154,6 +154,8 @@ SECONDS = 120
 
 
 def limit_child():
+    # Bounded, and in a process group of its own, so that a run past its
+    # time goes whole: /usr/bin/time and the compiler under it.
     resource.setrlimit(resource.RLIMIT_AS, (ADDRESS_SPACE, ADDRESS_SPACE))
     os.setsid()
 

@@ -6,12 +6,16 @@
 
 namespace codegen {
 
-void SymbolNames::mark(uint32_t reference) {
-    const size_t chunk = reference >> nodetext::kOffsetBits;
-    if (chunk >= marks_.size()) marks_.resize(chunk + 1);
-    if (!marks_[chunk]) marks_[chunk] = std::make_unique<uint64_t[]>(kMarkWords);
+SymbolNames::MarkPlace SymbolNames::markPlace(uint32_t reference) {
     const uint32_t unit = reference & ((1u << nodetext::kOffsetBits) - 1);
-    marks_[chunk][unit >> 6] |= uint64_t{1} << (unit & 63);
+    return {reference >> nodetext::kOffsetBits, unit >> 6, uint64_t{1} << (unit & 63)};
+}
+
+void SymbolNames::mark(uint32_t reference) {
+    const MarkPlace at = markPlace(reference);
+    if (at.chunk >= marks_.size()) marks_.resize(at.chunk + 1);
+    if (!marks_[at.chunk]) marks_[at.chunk] = std::make_unique<uint64_t[]>(kMarkWords);
+    marks_[at.chunk][at.word] |= at.bit;
 }
 
 uint32_t SymbolNames::hashOf(std::string_view name) {
@@ -63,10 +67,8 @@ void SymbolNames::add(std::string_view name) {
 
 bool SymbolNames::contains(const NodeText& name) const {
     if (name.isShared()) {
-        const size_t chunk = name.reference() >> nodetext::kOffsetBits;
-        if (chunk >= marks_.size() || !marks_[chunk]) return false;
-        const uint32_t unit = name.reference() & ((1u << nodetext::kOffsetBits) - 1);
-        return (marks_[chunk][unit >> 6] >> (unit & 63) & 1) != 0;
+        const MarkPlace at = markPlace(name.reference());
+        return at.chunk < marks_.size() && marks_[at.chunk] && (marks_[at.chunk][at.word] & at.bit) != 0;
     }
     return !slots_.empty() && slots_[place(name.view(), hashOf(name.view()))].hash != 0;
 }

@@ -39,6 +39,13 @@ private:
     // A bit for each 4-byte unit of a chunk of the store.
     static constexpr size_t kMarkWords = (size_t{1} << nodetext::kOffsetBits) / 64;
 
+    // A reference's chunk, and its unit's word and bit there.
+    struct MarkPlace {
+        size_t chunk;
+        uint32_t word;
+        uint64_t bit;
+    };
+    static MarkPlace markPlace(uint32_t reference);
     void mark(uint32_t reference);
     static uint32_t hashOf(std::string_view name);
     // Where the name is, or the free slot it would take.
