@@ -86,14 +86,15 @@ fuzz: setup
 	@echo "fuzzers: $$(ls build-fuzz/*_fuzz)"
 
 # PREFIX/lib/korvo holds korvo and its stub folders, PREFIX/bin/korvo links
-# to it; what was installed is listed in PREFIX/lib/korvo/install_manifest.txt
-# for `make uninstall PREFIX=...`, which removes exactly that.
+# to it, PREFIX/share/doc/korvo holds the README; what was installed is listed
+# in PREFIX/lib/korvo/install_manifest.txt for `make uninstall PREFIX=...`,
+# which removes exactly that. DESTDIR=D stages it all (the list too) below D.
 install: setup build/build.ninja
 	cmake --build --preset demo -j $(JOBS)
-	sh cmake/install_tree.sh install build "$(PREFIX)"
+	sh cmake/install_tree.sh install build "$(PREFIX)" "$(DESTDIR)"
 
 uninstall:
-	sh cmake/install_tree.sh uninstall build "$(PREFIX)"
+	sh cmake/install_tree.sh uninstall build "$(PREFIX)" "$(DESTDIR)"
 
 # Every build tree (build/, build-asan/ with the tests' wine prefix,
 # build-fuzz/, build-stubs/, ...) and the wine server's folder of that prefix.

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Installs the build's korvo under a scratch prefix (as `make install` does),
-compiles through the installed link for a target whose stub is only found
-beside the compiler, then uninstalls: the prefix must be as it was before,
-a file of the user's in a shared folder included."""
+"""Installs the build's korvo under a scratch prefix twice (as `make install`
+does), compiles through the installed link for a target whose stub is only
+found beside the compiler, then uninstalls once: the prefix must be as it was
+before, a file of the user's in a shared folder included. Then stages an
+install below a DESTDIR for the prefix /usr/local: everything, its list too,
+lands below DESTDIR, and an uninstall with the same DESTDIR empties it."""
 import argparse
 import os
 import subprocess
@@ -32,10 +34,13 @@ def main():
         with open(os.path.join(prefix, "bin", "users-own"), "w") as f:
             f.write("kept\n")
         before = tree(work)
-        done = subprocess.run(["sh", SCRIPT, "install", build, prefix], capture_output=True, text=True)
-        if done.returncode != 0:
-            print(done.stdout + done.stderr)
-            return 1
+        for _ in range(2):
+            done = subprocess.run(["sh", SCRIPT, "install", build, prefix], capture_output=True, text=True)
+            if done.returncode != 0:
+                print(done.stdout + done.stderr)
+                return 1
+        if not os.path.isfile(os.path.join(prefix, "share", "doc", "korvo", "README.md")):
+            failures.append("the README is not in share/doc/korvo")
         korvo = os.path.join(prefix, "bin", "korvo")
         if os.readlink(korvo) != "../lib/korvo/korvo":
             failures.append("bin/korvo is not the link to lib/korvo/korvo")
@@ -54,6 +59,19 @@ def main():
         after = tree(work)
         if done.returncode != 0 or after != before:
             failures.append("uninstall left %s and removed %s" % (sorted(after - before), sorted(before - after)))
+        stage = os.path.join(work, "stage")
+        done = subprocess.run(["sh", SCRIPT, "install", build, "/usr/local", stage], capture_output=True, text=True)
+        manifest = os.path.join(stage, "usr", "local", "lib", "korvo", "install_manifest.txt")
+        if done.returncode != 0 or not os.path.isfile(manifest):
+            failures.append("a staged install wrote no list below DESTDIR:\n" + done.stdout + done.stderr)
+        else:
+            with open(manifest) as f:
+                listed = f.read().split()
+            if "/usr/local/bin/korvo" not in listed or any(stage in entry for entry in listed):
+                failures.append("the staged list does not name the installed paths: %s" % listed[:4])
+            subprocess.run(["sh", SCRIPT, "uninstall", build, "/usr/local", stage], capture_output=True, text=True)
+            if tree(stage):
+                failures.append("a staged uninstall left %s" % sorted(tree(stage)))
     for failure in failures:
         print("FAIL: " + failure)
     if not failures:
