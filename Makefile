@@ -73,11 +73,11 @@ bench: EXTRA_PACKAGES = $(BENCH_PACKAGES)
 bench: setup
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
-	@for b in build/*_bench; do echo "== $$b"; $$b; done
+	@for b in build-bench/*_bench; do echo "== $$b"; $$b; done
 	@echo "== whole processes beside javac, mcs and luac (those installed)"
-	python3 bench/compare_compilers.py --bin build --million
+	python3 bench/compare_compilers.py --bin build-bench --million
 	@echo "== hostile shapes at two sizes: time and peak memory must grow linearly"
-	python3 bench/hostile_shapes.py --bin build
+	python3 bench/hostile_shapes.py --bin build-bench
 
 fuzz: setup
 	@command -v clang++ >/dev/null || { $(SUDO) apt-get install -y clang; }

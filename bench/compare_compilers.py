@@ -1,21 +1,31 @@
 #!/usr/bin/env python3
-"""Times whole compiler processes on the same generated program.
+"""Times whole compiler processes on the same generated programs.
 
-The full-compile program of bench/generated_program.h (a base class, then
-classes of fields, a constructor and methods that loop, branch, work on
-strings, use List and Map and call the class before them, and an entry
-class) is written in korvo, Java, C# and Lua with the same classes, methods
-and statements, and each installed compiler translates it whole: `korvo -c`
-(to an image), javac, mcs and luac. The front end is timed as before, on the
-front-end program: `korvo -c -lik` and `korvo-probe check` (recognition
-alone). Printed per run: lines, seconds of wall time, lines per second, peak
-resident memory per source line and output bytes; then korvo's ratio to each
-peer at each size (speed: above 1 is faster; memory: below 1 is leaner) and
-the growth from step to step (a linear compiler grows about 10x per step).
-The sizes run in turn, every compiler at one size before the next size.
+Two programs, each written in korvo and its peers' languages with the same
+classes, methods and statements:
+- repeated: the full-compile program of bench/generated_program.h (a base
+  class, then classes of fields, a constructor and methods that loop,
+  branch, work on strings, use List and Map and call the class before them,
+  and an entry class), the same expressions in every class, in korvo, Java,
+  C# and Lua; the front end is timed on the front-end program: `korvo -c
+  -lik` and `korvo-probe check` (recognition alone);
+- varied: bench/varied_program.py's, no two expressions alike (interfaces,
+  overrides, six parameters, four to six operator levels, long string
+  sums, nested loops, enum switches, exceptions), in korvo, Java and C#;
+  `korvo-probe check` is timed on it too.
+Each installed compiler translates them whole: `korvo -c` (to an image),
+javac, mcs and luac. Printed per run: lines, CPU seconds (user and system),
+lines per CPU second, peak resident memory per source line and output bytes;
+then korvo's ratio to each peer at each size (speed: above 1 is faster;
+memory: below 1 is leaner) and the growth from step to step (a linear
+compiler grows about 10x per step). The sizes run in turn, every compiler on
+both programs at one size before the next size.
 
-Usage: compare_compilers.py --bin BUILD_DIR [--sizes 10000,100000] [--million]
-One run, one machine: compare the ratios, not the absolute figures.
+Usage: compare_compilers.py --bin BUILD_DIR [--korvo KORVO] [--sizes 10000,100000]
+                            [--million] [--programs repeated,varied]
+--korvo times another korvo binary (the one of another tree) with the bench
+tools of BUILD_DIR. One run, one machine: compare the ratios, not the
+absolute figures.
 """
 import argparse
 import os
@@ -23,7 +33,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
+import threading
+
+import varied_program
 
 
 def korvo_program(binary, lines, full):
@@ -158,36 +170,45 @@ def output_bytes(path):
 
 
 def run(command, cwd):
-    """Wall seconds and peak resident bytes of one process, or None on failure.
+    """CPU seconds and peak resident bytes of one process, or None on failure.
 
-    The peak comes from /usr/bin/time: a process's maxrss keeps the high-water
-    mark of whatever exec'd it, so spawned straight from Python every run would
-    count the interpreter's own resident memory."""
-    with tempfile.NamedTemporaryFile(mode="r") as peak_file:
-        start = time.perf_counter()
-        try:
-            process = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command, cwd=cwd,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=900)
-        except subprocess.TimeoutExpired:
+    CPU time (user and system, to the microsecond, of the process and what it
+    waited for), not wall time: the machine may be busy with other work, and
+    a JVM spreads its work over threads that CPU time counts whole. The peak
+    comes from /usr/bin/time: a process's maxrss keeps the high-water mark of
+    whatever exec'd it, so spawned straight from Python every run would count
+    the interpreter's own resident memory."""
+    with tempfile.NamedTemporaryFile(mode="r") as peak_file, tempfile.TemporaryFile() as printed:
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file.name] + command, cwd=cwd,
+                                   stdout=printed, stderr=subprocess.STDOUT)
+        timer = threading.Timer(900, process.kill)
+        timer.start()
+        _, status, usage = os.wait4(process.pid, 0)
+        process.returncode = os.waitstatus_to_exitcode(status)
+        if not timer.is_alive():
             print("  %s took longer than 900 s" % command[0], file=sys.stderr)
             return None
-        seconds = time.perf_counter() - start
+        timer.cancel()
         if process.returncode != 0:
-            errors = process.stderr.decode("utf-8", "replace")
-            print("  %s failed (exit %d): %s" % (command[0], process.returncode, errors.strip()[:300]),
+            printed.seek(0)
+            errors = printed.read().decode("utf-8", "replace")
+            print("  %s failed (exit %d): %s" % (command[0], process.returncode, errors.strip()[:600]),
                   file=sys.stderr)
             return None
-        return seconds, int(peak_file.read().split()[-1]) * 1024
+        return usage.ru_utime + usage.ru_stime, int(peak_file.read().split()[-1]) * 1024
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--bin", required=True, help="build directory holding korvo and korvo-probe")
+    parser.add_argument("--bin", required=True, help="build directory holding korvo, korvo-probe and the writer")
+    parser.add_argument("--korvo", help="the korvo binary to time (default: BUILD_DIR/korvo)")
     parser.add_argument("--sizes", default="10000,100000")
-    parser.add_argument("--million", action="store_true", help="also run korvo at 1M lines")
+    parser.add_argument("--million", action="store_true", help="also run at 1M lines")
+    parser.add_argument("--programs", default="repeated,varied")
     args = parser.parse_args()
     binary = os.path.abspath(args.bin)
-    sizes = [int(s) for s in args.sizes.split(",")]
+    sizes = [int(s) for s in args.sizes.split(",")] + ([1000000] if args.million else [])
+    programs = args.programs.split(",")
 
     work = tempfile.mkdtemp(prefix="korvo-compare-")
     try:
@@ -197,9 +218,9 @@ def main():
                 f.write(text)
             return path, text.count("\n")
 
-        rows = []  # (tool, size, lines, seconds, peak, output bytes)
+        rows = []  # (program, tool, size, lines, seconds, peak, output bytes)
 
-        def measure(tool, size, lines, command, output):
+        def measure(program, tool, size, lines, command, output):
             if os.path.isdir(output):
                 shutil.rmtree(output)
                 os.mkdir(output)
@@ -209,65 +230,83 @@ def main():
             if result:
                 seconds, peak = result
                 written = output_bytes(output)
-                rows.append((tool, size, lines, seconds, peak, written))
-                print("%-18s %9d %9.3f %12.0f %10.0f %12d" % (tool, lines, seconds, lines / seconds, peak / lines,
-                                                              written), flush=True)
+                rows.append((program, tool, size, lines, seconds, peak, written))
+                print("%-9s %-18s %9d %9.3f %12.0f %10.0f %12d" % (program, tool, lines, seconds, lines / seconds,
+                                                                   peak / lines, written), flush=True)
 
-        korvo = os.path.join(binary, "korvo")
+        korvo = os.path.abspath(args.korvo) if args.korvo else os.path.join(binary, "korvo")
         probe = os.path.join(binary, "korvo-probe")
         classes_dir = os.path.join(work, "classes")
         os.mkdir(classes_dir)
         luac = shutil.which("luac5.4") or shutil.which("luac")
+        image = os.path.join(work, "prog.kb")
+        # (tool, found, language of the varied program, source name, command, output)
         peers = [
-            ("javac", shutil.which("javac"), java_program, "Prog.java",
+            ("javac", shutil.which("javac"), "java", "Prog.java",
              # A bounded heap: by default the JVM reserves more address space
              # than a process memory bound (ulimit -v) of a few GB allows.
              lambda p: ["javac", "-J-Xmx2g", "-nowarn", "-d", classes_dir, p], classes_dir),
-            ("mcs", shutil.which("mcs"), csharp_program, "prog.cs",
+            ("mcs", shutil.which("mcs"), "cs", "prog.cs",
              lambda p: ["mcs", "-nowarn:168,219,162", "-out:" + os.path.join(work, "prog.exe"), p],
              os.path.join(work, "prog.exe")),
-            ("luac", luac, lua_program, "prog.lua", lambda p: [luac, "-o", os.path.join(work, "prog.luac"), p],
+            ("luac", luac, None, "prog.lua", lambda p: [luac, "-o", os.path.join(work, "prog.luac"), p],
              os.path.join(work, "prog.luac")),
         ]
+        repeated_sources = {"javac": java_program, "mcs": csharp_program, "luac": lua_program}
         for tool, found, _, _, _, _ in peers:
             if not found:
                 print("%-18s not installed" % tool)
 
-        print("%-18s %9s %9s %12s %10s %12s" % ("compiler", "lines", "seconds", "lines/s", "bytes/line", "output"))
-        for size in sizes + ([1000000] if args.million else []):
-            path, lines = write("full%d.k" % size, korvo_program(binary, size, True))
-            measure("korvo -c", size, lines, [korvo, "-c", path, "-o", os.path.join(work, "prog.kb")],
-                    os.path.join(work, "prog.kb"))
-            for tool, found, generate, name, command, output in peers:
-                if found:
-                    peer_path, peer_lines = write(name, generate(size))
-                    measure(tool, size, peer_lines, command(peer_path), output)
-            path, lines = write("prog%d.k" % size, korvo_program(binary, size, False))
-            measure("korvo -c -lik", size, lines, [korvo, "-c", path, "-lik", "-o", os.path.join(work, "prog.lik")],
-                    os.path.join(work, "prog.lik"))
-            if os.path.exists(probe):
-                measure("korvo-probe check", size, lines, [probe, "check", path], os.path.join(work, "none"))
+        print("%-9s %-18s %9s %9s %12s %10s %12s" % ("program", "compiler", "lines", "cpu s", "lines/cpu s",
+                                                     "bytes/line", "output"))
+        for size in sizes:
+            if "repeated" in programs:
+                path, lines = write("full%d.k" % size, korvo_program(binary, size, True))
+                measure("repeated", "korvo -c", size, lines, [korvo, "-c", path, "-o", image], image)
+                for tool, found, _, name, command, output in peers:
+                    if found:
+                        peer_path, peer_lines = write(name, repeated_sources[tool](size))
+                        measure("repeated", tool, size, peer_lines, command(peer_path), output)
+                path, lines = write("prog%d.k" % size, korvo_program(binary, size, False))
+                library = os.path.join(work, "prog.lik")
+                measure("repeated", "korvo -c -lik", size, lines, [korvo, "-c", path, "-lik", "-o", library], library)
+                if os.path.exists(probe):
+                    measure("repeated", "korvo-probe check", size, lines, [probe, "check", path],
+                            os.path.join(work, "none"))
+            if "varied" in programs:
+                texts = varied_program.generate(size)
+                path, lines = write("varied%d.k" % size, texts["korvo"])
+                measure("varied", "korvo -c", size, lines, [korvo, "-c", path, "-o", image], image)
+                for tool, found, language, name, command, output in peers:
+                    if found and language:
+                        peer_path, peer_lines = write(name, texts[language])
+                        measure("varied", tool, size, peer_lines, command(peer_path), output)
+                if os.path.exists(probe):
+                    measure("varied", "korvo-probe check", size, lines, [probe, "check", path],
+                            os.path.join(work, "none"))
+
+        def row_of(program, tool, size):
+            return next((row for row in rows if row[:3] == (program, tool, size)), None)
 
         # korvo -c beside each peer at the same size.
-        def row_of(tool, size):
-            return next((row for row in rows if row[0] == tool and row[1] == size), None)
-
-        for size in sizes + ([1000000] if args.million else []):
-            mine = row_of("korvo -c", size)
-            for tool, _, _, _, _, _ in peers:
-                theirs = row_of(tool, size)
-                if mine and theirs:
-                    speed = (mine[2] / mine[3]) / (theirs[2] / theirs[3])
-                    memory = (mine[4] / mine[2]) / (theirs[4] / theirs[2])
-                    print("korvo -c / %-7s at %7d lines: speed x%.2f, peak memory per line x%.2f" %
-                          (tool, size, speed, memory))
+        for program in programs:
+            for size in sizes:
+                mine = row_of(program, "korvo -c", size)
+                for tool, _, _, _, _, _ in peers:
+                    theirs = row_of(program, tool, size)
+                    if mine and theirs:
+                        speed = (mine[3] / mine[4]) / (theirs[3] / theirs[4])
+                        memory = (mine[5] / mine[3]) / (theirs[5] / theirs[3])
+                        print("%-9s korvo -c / %-7s at %7d lines: speed x%.2f, peak memory per line x%.2f" %
+                              (program, tool, size, speed, memory))
 
         # Growth per step: time and memory should grow about as the lines do.
-        for tool in ("korvo -c", "korvo -c -lik", "korvo-probe check"):
-            steps = [row for row in rows if row[0] == tool]
-            for before, after in zip(steps, steps[1:]):
-                print("%-18s %d -> %d lines: time x%.1f, peak memory x%.1f" %
-                      (tool, before[2], after[2], after[3] / before[3], after[4] / before[4]))
+        for program in programs:
+            for tool in ("korvo -c", "korvo -c -lik", "korvo-probe check"):
+                steps = [row for row in rows if row[:2] == (program, tool)]
+                for before, after in zip(steps, steps[1:]):
+                    print("%-9s %-18s %d -> %d lines: time x%.1f, peak memory x%.1f" %
+                          (program, tool, before[3], after[3], after[4] / before[4], after[5] / before[5]))
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -32,6 +32,33 @@ qestl::SmartPtr BuiltinNames::find(std::string_view name) const {
     return found->second;
 }
 
+qestl::SmartPtr& BuiltinNames::sharedParameter(std::string_view name, const void* type, bool notNilptr) const {
+    if (2 * (parametersHeld_ + 1) > parameters_.size()) {
+        std::vector<SharedParameter> held(std::max<size_t>(1024, 2 * parameters_.size()));
+        held.swap(parameters_);
+        parametersHeld_ = 0;
+        for (SharedParameter& entry : held)
+            if (entry.object) sharedParameter(entry.name, entry.type, entry.notNilptr) = std::move(entry.object);
+    }
+    // Parameter names are short: their bytes, length and first and last
+    // letters mixed with the type's address pick the place.
+    uint64_t hash = name.size() * 0x100000001B3ull ^ reinterpret_cast<uintptr_t>(type) ^ (notNilptr ? 0x5bd1e995u : 0);
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    hash *= 0x9E3779B97F4A7C15ull;
+    const size_t mask = parameters_.size() - 1;
+    for (size_t at = static_cast<size_t>(hash >> 32) & mask;; at = (at + 1) & mask) {
+        SharedParameter& entry = parameters_[at];
+        if (!entry.object) {
+            entry.name = name;
+            entry.type = type;
+            entry.notNilptr = notNilptr;
+            ++parametersHeld_;
+            return entry.object;
+        }
+        if (entry.type == type && entry.notNilptr == notNilptr && entry.name == name) return entry.object;
+    }
+}
+
 qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& names,
                                   std::span<const qestl::SmartPtr> bound, const MemberType& type) {
     qestl::SmartPtr resolved;
