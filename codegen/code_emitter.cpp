@@ -124,6 +124,12 @@ namespace {
 
 int slotOf(uint32_t bit) { return bit == kJumpReturn ? 0 : bit == kJumpBreak ? 1 : 2; }
 
+// The function flag that forbids jumps of a kind (inside a finally block).
+uint32_t flagForbidding(uint32_t bit) {
+    if (bit == kJumpBreak) return kFunctionNoBreak;
+    return bit == kJumpContinue ? uint32_t{kFunctionNoContinue} : 0u;
+}
+
 }  // namespace
 
 Operand*& CodeEmitter::labelSlot(uint32_t bit) { return labels_[slotOf(bit)]; }
@@ -132,13 +138,22 @@ Operand* CodeEmitter::jumpTarget(JumpKind kind) const { return labels_[slotOf(ki
 
 void CodeEmitter::enterJumpScope(JumpScope& scope, uint32_t mask) {
     scope.emitter_ = this;
+    uint32_t forbidding = 0;
     for (uint32_t bit : {kJumpReturn, kJumpBreak, kJumpContinue}) {
         if ((mask & bit) == 0) continue;
         Operand*& active = labelSlot(bit);
         scope.saved_[slotOf(bit)] = active;
         active = &scope.labels_[slotOf(bit)];
+        forbidding |= flagForbidding(bit);
     }
     scope.mask_ = mask & kJumpAll;
+    // A loop or switch begun inside a finally block is left only within the
+    // block: its break and continue are allowed again until it ends.
+    if (function_ != nullptr) {
+        scope.liftedFlags_ = function_->flags & forbidding;
+        scope.liftedIn_ = function_;
+        function_->flags &= ~scope.liftedFlags_;
+    }
 }
 
 void CodeEmitter::inheritJumpScope(JumpScope& scope) {
@@ -159,6 +174,9 @@ void JumpScope::restore(uint32_t mask) {
         if ((bits & bit) == 0) continue;
         emitter_->labelSlot(bit) = saved_[slotOf(bit)];
         mask_ &= ~bit;
+        const uint32_t lifted = liftedFlags_ & flagForbidding(bit);
+        if (lifted != 0 && liftedIn_ != nullptr) liftedIn_->flags |= lifted;
+        liftedFlags_ &= ~lifted;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "model/operand.h"
 
 class CodeEmitter;
+struct FunctionCompileState;
 using CodeList = qestl::SmartPtrVector;
 
 enum JumpKind : uint32_t { kJumpReturn = 1, kJumpBreak = 2, kJumpContinue = 4, kJumpAll = 7 };
@@ -36,6 +37,11 @@ private:
     model::Operand* saved_[3] = {nullptr, nullptr, nullptr};
     uint32_t mask_ = 0;
     CodeEmitter* emitter_ = nullptr;
+    // The function flags forbidding break and continue that the scope
+    // lifted (a loop inside a finally block), and the function they are
+    // given back to.
+    uint32_t liftedFlags_ = 0;
+    FunctionCompileState* liftedIn_ = nullptr;
 };
 
 class CodeListGuard {

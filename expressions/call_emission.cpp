@@ -151,6 +151,11 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     bool loadsThis = ownerObject != nullptr && ownerObject->kindOf() != model::kKindClass;
     model::Operand thisOperand = owner.operand;
     if (loadsThis) foldMemberAccess(methodRef, owner.operand);
+    // An instance method reached through a class is a base class's, named
+    // by `super`: its own code runs on the same object, whatever the
+    // object's table holds in its slot (the override that called it).
+    const bool baseOwn = ownerObject != nullptr && !loadsThis && !constructorWanted && !method.isStatic() &&
+                         !method.isConstructor() && method.imported == 0;
 
     if (constructorWanted && receiver != nullptr) {
         if (!isNewable(method)) {
@@ -219,7 +224,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
         // library through the operand its lookup gave; a template method's
         // instance, whose code travels with the call and is in no class, at
         // the first instruction its operand names.
-        model::Operand target = methodRef.operand;
+        model::Operand target = baseOwn ? method.makeObjectOperand() : methodRef.operand;
         const bool namesCode = target.kind == model::kObjectReference && target.target &&
                                dynamic_cast<model::IRObject*>(target.target.as<model::cbircode>()) == nullptr;
         if (method.imported == 0 && !namesCode && target.kind != model::kThisMethodPointer &&

@@ -22,8 +22,8 @@ void compileBranch(CompileContext& context, const StatementNode& statement, mode
     context.emitter().popLocals(mark);
 }
 
-// One value of a choice, its code and its move into register 0 in the
-// current list. False after reporting that it left nothing.
+// One value of a choice and its code in the current list. False after
+// reporting that it left nothing.
 bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     model::IRValueList taken;
     context.lookup().candidates().swap(taken);
@@ -35,15 +35,42 @@ bool placeChoiceValue(CompileContext& context, const StatementNode& node, model:
     out = taken[0];
     out.checkUse(&context, node);
     context.emitter().flushResult(out);
-    model::IRObject* object = out.objectPtr();
-    const qestl::SmartPtr type = object != nullptr ? object->valueType() : qestl::SmartPtr();
-    context.emitter().emit(makeResultMove(model::asObject(type), out.operand), node);
     return true;
 }
 
 qestl::SmartPtr valueTypeOf(const model::IRResult& result) {
     model::IRObject* object = result.objectPtr();
     return object != nullptr ? object->valueType() : qestl::SmartPtr();
+}
+
+// The type of `c ? a : b`: the one type of both; the wider of two numbers,
+// so that neither value is cut; else the type that takes the other, the
+// first asked first. Empty when none fits.
+qestl::SmartPtr choiceType(CompileContext& context, const qestl::SmartPtr& first, const qestl::SmartPtr& second) {
+    model::IRObject* a = model::asObject(first);
+    model::IRObject* b = model::asObject(second);
+    if (a == nullptr || b == nullptr) return {};
+    if (a == b) return first;
+    if (a->isNumeric() && b->isNumeric()) return model::widerNumericType(first, second);
+    if (model::convertible(&context, b, first, true)) return first;
+    if (model::convertible(&context, a, second, true)) return second;
+    return {};
+}
+
+// Moves a branch's value into the result register, converted to the
+// choice's type where its own differs.
+void emitChoiceMove(CompileContext& context, CodeList& list, const model::IRResult& value, model::IRObject* type,
+                    const StatementNode& node) {
+    CodeEmitter::ListScope inList(context.emitter(), list);
+    model::IRObject* own = model::asObject(valueTypeOf(value));
+    const uint32_t opcode = type == nullptr || own == nullptr || own->sameType(type) ? model::kOpMov
+                                                                                     : moveOpcodeForType(type);
+    if (opcode == model::kOpMov) {
+        context.emitter().emit(makeResultMove(own, value.operand), node);
+        return;
+    }
+    const model::Operand eax(model::kEax, model::kRegister, model::dataTypeOfType(type));
+    context.emitter().emit(codegen::makeInstructionWithTwoOperands(opcode, eax, value.operand), node);
 }
 
 // One side of a choice under the states the way into it establishes, then
@@ -136,20 +163,15 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
         return 0;
     }
 
+    const qestl::SmartPtr type = choiceType(context, valueTypeOf(firstValue), valueTypeOf(secondValue));
+    emitChoiceMove(context, first.code, firstValue, model::asObject(type), firstNode);
+    emitChoiceMove(context, second.code, secondValue, model::asObject(type), secondNode);
     spliceAlternatives(context, first, jump, second.code, node);
     context.emitter().appendCode(first.code);
 
     if (firstValue.objectPtr() == nullptr || secondValue.objectPtr() == nullptr) {
         context.reportError(diag::BadObject, firstValue.objectPtr() == nullptr ? firstNode : secondNode);
         return 1;
-    }
-    const qestl::SmartPtr firstType = valueTypeOf(firstValue);
-    const qestl::SmartPtr secondType = valueTypeOf(secondValue);
-    qestl::SmartPtr type;
-    if (firstType && secondType) {
-        if (model::asObject(firstType) == model::asObject(secondType)) type = firstType;
-        else if (model::convertible(&context, model::asObject(firstType), secondType, true)) type = secondType;
-        else if (model::convertible(&context, model::asObject(secondType), firstType, true)) type = firstType;
     }
     if (!type) {
         context.reportError(diag::ChoiceTypeUnknown, node);

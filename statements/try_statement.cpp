@@ -133,6 +133,23 @@ const model::IRResult* pickCatchClass(const model::IRValueList& candidates) {
     return tie ? nullptr : best;
 }
 
+// The flow node the statement's parts open theirs in; null outside a body.
+model::FlowNode* statementFlow(CompileContext& context) {
+    FunctionCompileState* state = context.emitter().function();
+    return state != nullptr ? state->currentFlow : nullptr;
+}
+
+// Do the body and every handler, the parts opened from `first` on, all end
+// their paths (a return or a throw)? A clause without a handler falls
+// through.
+bool everyPartLeaves(const model::FlowNode& around, size_t first, size_t clauseCount) {
+    if (around.children.size() - first != clauseCount + 1) return false;
+    constexpr uint32_t kLeaves = model::FlowNode::kExitReturns | model::FlowNode::kExitTerminates;
+    for (size_t i = first; i < around.children.size(); ++i)
+        if ((around.children[i].sealedBits & kLeaves) == 0) return false;
+    return true;
+}
+
 // The `finally` block compiled alone, for a try without a body.
 void compileLoneFinally(CompileContext& context, const StatementNode& block) {
     const uint64_t mark = context.emitter().localMark();
@@ -169,6 +186,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     }
     model::Operand finallyLabel;
     RegionRecord landings, jumps;
+    model::FlowNode* around = statementFlow(context);
+    const size_t firstPart = around != nullptr ? around->children.size() : 0;
     emitTryJumps(context, body, static_cast<uint32_t>(clauseCount), finallyBlock ? &finallyLabel : nullptr, landings,
                  jumps);
     if ((context.lookup().scopes().declarationMode & 1) != 0) {
@@ -190,6 +209,8 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         }
         walkState(context).pendingBlockVariable = model::makeObject(clause->text.view(), model::kKindVariable,
                                                                     chosen->object, 0);
+        // Its warnings (never used) point at the clause that declares it.
+        model::asObject(walkState(context).pendingBlockVariable)->setDeclarationNode(clause);
         const StatementNode handler = clause->operands.size() > 1 ? clause->operands[1] : StatementNode();
         if (handler) {
             const uint64_t mark = context.emitter().localMark();
@@ -213,6 +234,10 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         pointAt(back, 0, landings[0]);
         walkState(context).pendingBlockVariable.reset();
     }
+    // The alternatives of a try have no closing one, yet together they are
+    // every way through it: when each leaves, nothing runs past the
+    // statement.
+    const bool partsLeave = around != nullptr && everyPartLeaves(*around, firstPart, clauseCount);
     control::settleExits(context);
     // Restoring clears the mask; the saved targets stay readable.
     const uint32_t statementMask = statement.mask();
@@ -265,5 +290,6 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
         appendBare(context, codegen::makeJex(static_cast<int32_t>(exitCodeOf(kind)), labelReference(statement.savedList(kind))));
     }
     context.bindLabels(start, context.emitter().current().size());
+    if (partsLeave) around->exitBits |= model::FlowNode::kExitReturns;
     return 0;
 }
