@@ -177,7 +177,12 @@ struct FlowNode {
         kSequenceB = 5,
         kAlternativeC = 6,
     };
-    enum Exit : uint32_t { kExitReturns = 4, kExitTerminates = 8 };
+    // A break or continue leaves only the construct that takes it; a return
+    // or throw leaves every one around it.
+    enum Exit : uint32_t { kExitBreaks = 1, kExitContinues = 2, kExitReturns = 4, kExitTerminates = 8 };
+    // The exits a loop's body node absorbs; a switch's case nodes absorb the
+    // break alone.
+    static constexpr uint32_t kLoopTakes = kExitBreaks | kExitContinues;
 
     FlowNode() = default;
     FlowNode(const FlowNode& other);

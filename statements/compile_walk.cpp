@@ -55,7 +55,7 @@ uint32_t dispatchKind(CompileContext& context, const StatementNode& node) {
         return 0;
     case Around::Loop:
         pushFlowNode(context, model::FlowNode::kSequence, 0, nullptr);
-        pushFlowNode(context, model::FlowNode::kAlternative, 3, nullptr);
+        pushFlowNode(context, model::FlowNode::kAlternative, model::FlowNode::kLoopTakes, nullptr);
         row.handler(context, node);
         popFlowNode(context);
         if (context.emitter().function() != nullptr && context.emitter().function()->currentFlow != nullptr) {

@@ -15,8 +15,6 @@
 
 namespace {
 
-enum ExitBit : uint32_t { kExitBreak = 1, kExitContinue = 2, kExitThrow = 4 };
-
 model::FlowNode* currentFlow(CompileContext& context) {
     return context.emitter().function() != nullptr ? context.emitter().function()->currentFlow : nullptr;
 }
@@ -97,13 +95,13 @@ uint32_t moveOpcodeForType(const model::IRObject* type) {
 // The statement `break;` (a Break node).
 uint32_t compileBreak(CompileContext& context, const StatementNode& node) {
     return compileLoopJump(context, node, kFunctionNoBreak, context.emitter().jumpTarget(kJumpBreak),
-                           diag::BreakOutsideLoop, kExitBreak);
+                           diag::BreakOutsideLoop, model::FlowNode::kExitBreaks);
 }
 
 // The statement `continue;` (a Continue node).
 uint32_t compileContinue(CompileContext& context, const StatementNode& node) {
     return compileLoopJump(context, node, kFunctionNoContinue, context.emitter().jumpTarget(kJumpContinue),
-                           diag::ContinueOutsideLoop, kExitContinue);
+                           diag::ContinueOutsideLoop, model::FlowNode::kExitContinues);
 }
 
 namespace {
@@ -217,7 +215,7 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     }
     context.emitter().emit(codegen::makeInstructionWithOperand(model::kOpThrow, thrown), value);
     if (model::FlowNode* flow = currentFlow(context)) {
-        flow->exitBits |= kExitThrow;
+        flow->exitBits |= model::FlowNode::kExitReturns;
         flow->foldedExitBits = flow->foldExitBits(false);
     }
     return 0;

@@ -63,7 +63,7 @@ uint32_t compileWhileLoop(CompileContext& context, const StatementNode& node) {
     }
     if (context.diagnostics().hasErrors()) return 0;
     model::IRResult condition = control::takeCondition(context);
-    control::openBranch(context, model::FlowNode::kAlternative, 3, &condition);
+    control::openBranch(context, model::FlowNode::kAlternative, model::FlowNode::kLoopTakes, &condition);
     PrivateCodeList body(context.emitter());
     compileTree(context, nodeChild(node, 1));
     control::closeBranch(context);
@@ -133,7 +133,7 @@ uint32_t compileDoWhileLoop(CompileContext& context, const StatementNode& node) 
     JumpScope scope;
     context.emitter().enterJumpScope(scope, kLoopJumps);
     const uint64_t loopStart = context.emitter().current().size();
-    control::openBranch(context, model::FlowNode::kAlternative, 3, nullptr);
+    control::openBranch(context, model::FlowNode::kAlternative, model::FlowNode::kLoopTakes, nullptr);
     compileTree(context, nodeChild(node, 0));
     control::closeBranch(context);
     uint32_t jump = model::kOpJe;

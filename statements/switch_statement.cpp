@@ -243,8 +243,12 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         if (bodyNode) {
             CodeEmitter::ListScope inBodies(context.emitter(), bodies);
             const uint64_t bodyMark = context.emitter().localMark();
-            control::openBranch(context, valueNode ? model::FlowNode::kAlternativeC : model::FlowNode::kClosingAlternative,
-                                0, nullptr);
+            // A break leaves the switch, not the block around it: the case
+            // absorbs it, or every switch whose cases all break would make
+            // the statements after it unreachable.
+            control::openBranch(context,
+                                valueNode ? model::FlowNode::kAlternativeC : model::FlowNode::kClosingAlternative,
+                                model::FlowNode::kExitBreaks, nullptr);
             compileTree(context, bodyNode);
             popFlowNode(context);
             context.emitter().popLocals(bodyMark);
