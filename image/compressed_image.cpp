@@ -42,7 +42,10 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
 bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out) {
     out.close();
     if (size < kImageHeadBytes) return false;
-    if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) return out.appendBytes(bytes, size);
+    if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) {
+        out.borrow(bytes, size);
+        return true;
+    }
     const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
     const uint64_t rawBlock = qestl::loadU64LE(bytes + kImageRawBlockAt);
     if (end < kImageHeadBytes || end > kImageLargestEnd || rawBlock > size - kImageHeadBytes) return false;
