@@ -10,6 +10,9 @@ static fields, a long constant array, and two self-growing template shapes
 that must end in an error. Every run is bounded (address space and wall
 time): a shape that breaks a bound shows its exit status instead of figures.
 
+Two shapes weigh the memory a program keeps per class: many one-method
+classes, compiled, and the listing (-d) of their image.
+
 A compiler that stays linear grows about 10x per 10x of size; the growth
 column must stay within --max-growth (11x) for time (the compiler's user
 processor time, in microseconds; the system time is shown) and memory. Each
@@ -126,6 +129,24 @@ def template_base_recursion(n):
     return filler + "class A<T> : A<A<T>> { };\n" + MAIN % "        A<int> a;\n"
 
 
+def one_method_classes(n):
+    # Memory per class: every class keeps its tables, its method and the
+    # method's code until the image is written.
+    classes = "".join(f"class C{i} {{ int m() {{ return {i % 100}; }} }};\n" for i in range(n))
+    return classes + MAIN % ""
+
+
+def large_listing(n):
+    # The program of one-method classes, whose image (about 900 bytes a
+    # class) is listed with -d: the listing, 2.3 times the image, must not
+    # be held in memory.
+    return one_method_classes(n)
+
+
+# Shapes whose timed run lists the program's image (-d) rather than
+# compiling it: the image is compiled before the runs, untimed.
+LISTED = {"large_listing"}
+
 # name -> (generator, expected exit status or None when either is fine)
 SHAPES = {
     "string_fold": (string_fold, 0),
@@ -142,6 +163,8 @@ SHAPES = {
     "constant_array": (constant_array, 0),
     "template_nesting": (template_nesting, 1),
     "template_base_recursion": (template_base_recursion, 1),
+    "one_method_classes": (one_method_classes, 0),
+    "large_listing": (large_listing, 0),
 }
 
 MAX_INSTANCES = 10_000  # the compiler's instances per compilation
@@ -160,9 +183,10 @@ def limit_child():
     os.setsid()
 
 
-def compile_once(korvo, source_path, output_path):
+def compile_once(korvo, source_path, output_path, listing=False):
     """(exit status, user seconds, system seconds, peak KiB, last output
-    line); status is negative for a signal, None on timeout."""
+    line); status is negative for a signal, None on timeout. With `listing`
+    the run lists the image `source_path` (-d) instead."""
     stats = output_path + ".time"
     # The compiler's own processor time rather than wall time: on a machine
     # busy with other work the wall time of one run says little, and the
@@ -173,7 +197,8 @@ def compile_once(korvo, source_path, output_path):
     # /usr/bin/time, in microseconds (its own share is about a millisecond):
     # it prints them cut to hundredths, which took up to 7% off a smaller
     # size of 0.14 s.
-    command = ["/usr/bin/time", "-o", stats, "-f", "%M %x", korvo, "-c", source_path, "-o", output_path]
+    mode = "-d" if listing else "-c"
+    command = ["/usr/bin/time", "-o", stats, "-f", "%M %x", korvo, mode, source_path, "-o", output_path]
     with tempfile.TemporaryFile() as out:
         child = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL, preexec_fn=limit_child)
         timed_out = threading.Event()
@@ -225,12 +250,19 @@ def measure(korvo, folder, name, sizes, repeat):
     shorter the run: it read template_base_recursion's growth 11.4x where
     the medians of the same runs read 10.5x."""
     sources = {size: write_program(folder, name, size) for size in sizes}
+    listing = name in LISTED
+    if listing:
+        for size in sizes:
+            image = sources[size][:-2] + ".image.kb"
+            compile_once(korvo, sources[size], image)
+            sources[size] = image
     runs = {}
     for _ in range(repeat):
         for size in sizes:
             if size in runs and (runs[size][-1][0] is None or runs[size][-1][0] < 0):
                 continue
-            outcome = compile_once(korvo, sources[size], os.path.join(folder, f"{name}_{size}.kb"))
+            output = os.path.join(folder, f"{name}_{size}" + (".lst" if listing else ".kb"))
+            outcome = compile_once(korvo, sources[size], output, listing)
             if outcome[0] is None or outcome[0] < 0:
                 runs[size] = [outcome]
             else:

@@ -16,7 +16,9 @@ bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes) {
     ReadOnlyFileStream file(path);
     if (!file.open()) return false;
     // Read to its end whatever its size said, so a file that changes
-    // meanwhile cannot overrun anything.
+    // meanwhile cannot overrun anything. Room for the size it says first:
+    // grown by doubling, a large image was held twice while it moved.
+    bytes.reserve(static_cast<size_t>(file.remaining()));
     uint8_t chunk[65536];
     for (;;) {
         uint32_t got = file.read(chunk, sizeof chunk);

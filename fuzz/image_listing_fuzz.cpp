@@ -11,7 +11,7 @@
 namespace {
 
 void listOnce(const uint8_t* data, size_t size) {
-    qestl::qestringA text;
+    qestl::qeByteStream text;
     disassemble(data, size, text);
 }
 

@@ -42,17 +42,23 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
 bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out) {
     out.close();
     if (size < kImageHeadBytes) return false;
-    if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) return out.appendBytes(bytes, size);
+    if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) {
+        out.borrow(bytes, size);
+        return true;
+    }
     const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
     const uint64_t rawBlock = qestl::loadU64LE(bytes + kImageRawBlockAt);
     if (end < kImageHeadBytes || end > kImageLargestEnd || rawBlock > size - kImageHeadBytes) return false;
-    if (!out.appendBytes(bytes, kImageHeadBytes)) return false;
     const uint64_t packedBytes = size - kImageHeadBytes - rawBlock;
     qestl::qeByteStream packed(bytes + kImageHeadBytes + rawBlock, packedBytes);
     // The end address alone would let a few hundred KiB of packed zeros
     // decode to a gigabyte; the writer's images pack to a fifth or a
     // twentieth, so a body many times larger than that is refused.
     const uint64_t body = std::min(end - kImageHeadBytes, packedBytes * kLargestPackingRatio);
+    // Room for the whole body first: grown as it decodes, a large body was
+    // held twice while it moved.
+    out.expectSize(kImageHeadBytes + body);
+    if (!out.appendBytes(bytes, kImageHeadBytes)) return false;
     CappedByteStream capped(out, body);
     return lzmaDecompressStream(capped, packed, nullptr, body);
 }

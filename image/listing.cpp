@@ -124,12 +124,27 @@ void formatOperand(std::string& out, uint32_t word, int64_t value, uint64_t reco
 
 class Lister {
 public:
-    Lister(const uint8_t* image, uint64_t size, std::string& out) : image_(image), size_(size), out_(out) {}
+    // Records are listed into a piece of text that goes on to the output
+    // whenever it has grown past model::kListingPieceBytes: a listing is
+    // about 2.3 times its image, and built whole it took three times that
+    // again in memory.
+    Lister(const uint8_t* image, uint64_t size, qestl::qeistream& sink) : image_(image), size_(size), sink_(sink) {
+        out_.reserve(2 * model::kListingPieceBytes);
+    }
 
-    // True when the whole range was listed.
+    // True when the whole range was listed; what was listed up to a damage
+    // is written all the same.
     bool run() {
+        const bool whole = records();
+        pass();
+        return whole;
+    }
+
+private:
+    bool records() {
         uint64_t at = kImageBodyStart;
         while (at < size_) {
+            if (out_.size() >= model::kListingPieceBytes) pass();
             if (!fits(at, 4)) return false;
             const uint32_t opcode = loadU32LE(image_ + at) & 0x0FFFFFFF;
             appendAddress(out_, "\n", at);
@@ -145,7 +160,11 @@ public:
         return true;
     }
 
-private:
+    void pass() {
+        qestl::writeInPieces(sink_, out_.data(), out_.size());
+        out_.clear();
+    }
+
     bool fits(uint64_t at, uint64_t length) const { return at <= size_ && length <= size_ - at; }
     int64_t i64At(uint64_t at) const { return static_cast<int64_t>(loadU64LE(image_ + at)); }
 
@@ -155,7 +174,8 @@ private:
         switch (opcode) {
             case model::kOpHeap:
             case model::kOpClassRecord:
-            case model::kOpNativeImport: return listTableRecord(image_, size_, at, opcode, out_);
+            case model::kOpNativeImport:
+                return listTableRecord(image_, size_, at, opcode, out_, [this](std::string&) { pass(); });
             case model::kOpResource: return resource(at);
             case model::kOpSymbolTable: return symbolTable(at);
             case model::kOpRelocationTable:
@@ -264,22 +284,24 @@ private:
 
     const uint8_t* image_;
     uint64_t size_;
-    std::string& out_;
+    qestl::qeistream& sink_;
+    std::string out_;
 };
 
-void writeStdout(const qestl::qestringA& text) { std::fwrite(text.c_str(), 1, text.length(), stdout); }
+// Standard output as a stream: the listing goes out as it is made.
+class StdOutStream final : public qestl::qeistream {
+public:
+    uint32_t write(const void* source, uint32_t count) override {
+        return static_cast<uint32_t>(std::fwrite(source, 1, count, stdout));
+    }
+};
 
 }  // namespace
 
-bool disassemble(const uint8_t* image, uint64_t size, qestl::qestringA& out) {
+bool disassemble(const uint8_t* image, uint64_t size, qestl::qeistream& out) {
     qestl::qeByteStream plain;
     if (!restoreProgramImage(image, size, plain) || plain.size() < kImageBodyStart) return false;
-    // Built in a string whose appends never move what is already there: the
-    // listing of a large image is many small pieces.
-    std::string text;
-    const bool whole = Lister(plain.data(), plain.size(), text).run();
-    out.append(text.data(), text.size());
-    return whole;
+    return Lister(plain.data(), plain.size(), out).run();
 }
 
 bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& output) {
@@ -289,20 +311,22 @@ bool listCompiledFile(const qestl::qestringW& input, const qestl::qestringW& out
         std::printf("can't open file:\n%s\n", inputName.c_str());
         return false;
     }
-    qestl::qestringA text;
-    const bool whole = disassemble(bytes.data(), bytes.size(), text);
     const qestl::qestringA outputName = qestl::narrow(output);
-    const bool toStdout = output.empty() || std::strcmp(outputName.c_str(), "stdout") == 0;
-    if (toStdout) {
-        text.append("\n");
-        writeStdout(text);
-    }
-    if (!whole) {
+    if (output.empty() || std::strcmp(outputName.c_str(), "stdout") == 0) {
+        StdOutStream console;
+        const bool whole = disassemble(bytes.data(), bytes.size(), console);
+        console.write("\n", 1);
+        if (whole) return true;
         std::printf("损坏的程序文件: %s\n", inputName.c_str());
         return false;
     }
-    if (toStdout) return true;
-    if (!writeFileWhole(output, reinterpret_cast<const uint8_t*>(text.c_str()), text.length())) {
+    // A damaged image leaves no file: the writer is abandoned uncommitted.
+    WholeFileWriter file(output);
+    if (!disassemble(bytes.data(), bytes.size(), file)) {
+        std::printf("损坏的程序文件: %s\n", inputName.c_str());
+        return false;
+    }
+    if (!file.commit()) {
         std::printf("can't open file:\n%s", outputName.c_str());
         return false;
     }

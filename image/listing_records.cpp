@@ -1,15 +1,19 @@
 #include "image/listing_records.h"
 
+#include <utility>
+
 #include "foundation/byte_io.h"
 #include "image/image_header.h"
 #include "model/opcodes.h"
 #include "model/record_dumps.h"
 
-uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint32_t opcode, std::string& out) {
+uint64_t listTableRecord(const uint8_t* image, uint64_t size, uint64_t at, uint32_t opcode, std::string& out,
+                         std::function<void(std::string&)> handOn) {
     bool outside = false;
     model::ImageView view;
     view.data = image;
     view.size = size;
+    view.handOn = std::move(handOn);
     // A name that is not inside the image is damage, not an empty name.
     view.textOutside = [&outside](uint64_t, uint64_t) {
         outside = true;

@@ -97,6 +97,7 @@ uint64_t dumpContainer(std::string& out, const ImageView& image, uint64_t at, co
         }
         in.skip(size - 40);
         entry += size;
+        if (image.handOn && out.size() >= kListingPieceBytes) image.handOn(out);
     }
     return in.ok() ? entry : at;
 }

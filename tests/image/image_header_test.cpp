@@ -75,7 +75,7 @@ TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
     auto* bytes = reinterpret_cast<uint8_t*>(head.data());
     qestl::qeByteStream out;
     EXPECT_FALSE(restoreProgramImage(bytes, kImageHeadBytes - 1, out));
-    EXPECT_TRUE(restoreProgramImage(bytes, kImageHeadBytes, out));  // plain: copied
+    EXPECT_TRUE(restoreProgramImage(bytes, kImageHeadBytes, out));  // plain: lent
     EXPECT_EQ(out.size(), kImageHeadBytes);
     qestl::storeU64LE(bytes + kImageOptionsAt, kImageCompressedFlag);
     qestl::storeU64LE(bytes + kImageEndAt, kImageLargestEnd + 1);

@@ -24,9 +24,10 @@ int printListingPart(int argc, char** argv, Part part) {
         std::printf("can't open file: %s\n", argv[0]);
         return 1;
     }
-    qestl::qestringA listing;
+    qestl::qeByteStream listing;
     const bool whole = disassemble(reinterpret_cast<const uint8_t*>(image.data()), image.size(), listing);
-    const std::string_view shown = part(listing.view());
+    const auto* text = listing.size() != 0 ? reinterpret_cast<const char*>(listing.data()) : "";
+    const std::string_view shown = part(std::string_view(text, static_cast<size_t>(listing.size())));
     if (shown.data() == nullptr) return 1;
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::printf("\n");

@@ -132,6 +132,26 @@ def tables():
     return img.finish()
 
 
+def long_damaged():
+    """A listing of some hundred kilobytes, which goes out piece by piece,
+    damaged at its end: the last heap entry names a text past the image."""
+    img = Image()
+    for _ in range(2000):
+        img.add(record(14))
+    text = img.resource(0, b"n\0") + 28
+    img.add(record(99))
+    e = img.at
+    padding = 33 - ((e + 9) % 32)
+    img.add(bytes([padding]) + bytes(padding - 1))
+    count = 500
+    img.add(struct.pack("<II", 10, count))
+    for i in range(count):
+        name = (text, 1) if i + 1 < count else (1 << 20, 1)
+        img.add(entry(img.at, 18, name, name, 0))
+    img.add(record(162))
+    return img.finish()
+
+
 def write(case, name, data):
     os.makedirs(os.path.join(HERE, case), exist_ok=True)
     with open(os.path.join(HERE, case, name), "wb") as f:
@@ -162,6 +182,7 @@ def main():
     small = Image()
     small.add(record(106, (9, 2, 9), (30, 0, 12)))
     write("to_file", "a.kb", small.finish())
+    write("long_damaged_to_file", "a.kb", long_damaged())
 
 
 if __name__ == "__main__":
