@@ -104,8 +104,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     members.close();
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList found;
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     model::IRValueList& methods = members.held() ? members.bare() : found;
     if (methods.empty()) {
         context.reportError(diag::MethodNotFoundShort, callee);
@@ -117,7 +116,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                               : compileCallToCandidates(context, methods, arguments, node, &members);
     if (!compiled || context.lookup().candidates().size() != 1) return 0;
 
-    model::IRResult& value = context.lookup().candidates()[0];
+    model::IRResult& value = context.lookup().resultsInPlace()[0];
     value.prependOwnerCode();
     for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
     call.object = value.object;

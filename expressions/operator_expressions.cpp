@@ -88,7 +88,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
         context.reportError(diag::UndefinedIdentifier, node, listing);
         return false;
     }
-    context.lookup().candidates().swap(out);
+    context.lookup().exchangeResults(out);
     if ((node->flags & NodeFlag::ByReference) != 0) {
         for (model::IRResult& candidate : out) candidate.addressOf = 1;
     }

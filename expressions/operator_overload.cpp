@@ -50,8 +50,7 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     const std::string_view name = operatorOverloadSignature(node, first, second, count);
     resolveMemberAccess(context, first, &operands, name, node, model::IRValueList());
     model::IRValueList methods;
-    context.lookup().candidates().swap(methods);
-    context.lookup().clearResults();
+    context.lookup().takeResults(methods);
     if (methods.empty()) {
         context.reportError(diag::NoOperatorOverload, node);
         return false;

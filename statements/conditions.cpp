@@ -33,7 +33,7 @@ bool compileLogicalOperand(CompileContext& context, const StatementNode& node, m
     compileStatement(context, node, false);
     if (context.diagnostics().hasErrors()) return false;
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
         context.reportError(diag::NoOperandValue, node);
         return false;
@@ -118,7 +118,7 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     walkState(context).compareOnly = false;
     if (context.diagnostics().hasErrors()) return 1;
 
-    model::IRResult* chosen = control::pickValue(context.lookup().candidates());
+    model::IRResult* chosen = control::pickValue(context.lookup().resultsInPlace());
     if (chosen == nullptr) {
         qestl::qestringA listing;
         dumpScopeSymbols(context, context.lookup().candidates(), listing);

@@ -47,7 +47,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     uint32_t jump = model::kOpJe;
     if (compileConditionJump(context, node, jump, false) != 0) return;
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     if (taken.size() != 1) {
         context.reportError(diag::BadExpression, node);
         return;

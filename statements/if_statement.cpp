@@ -26,8 +26,7 @@ void compileBranch(CompileContext& context, const StatementNode& statement, mode
 // current list. False after reporting that it left nothing.
 bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
-    context.lookup().clearResults();
+    context.lookup().takeResults(taken);
     if (taken.empty()) {
         context.reportError(diag::UnknownObject, node);
         return false;
