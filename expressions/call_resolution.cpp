@@ -237,8 +237,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
         stop = true;
         return false;
     }
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return true;
 }
 

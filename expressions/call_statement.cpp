@@ -37,8 +37,7 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
     object->modifiers = (object->modifiers & ~model::kStateMask) | model::kStateDefinite;
     const model::Operand resource = context.tables().resources().getOrAdd(context, argument->text.view(),
                                                                           codegen::kResourceFile, nullptr, 0, node);
-    context.lookup().clearResults();
-    context.lookup().addResult(model::IRResult(bytes, resource));
+    context.lookup().setResults(model::IRResult(bytes, resource));
 }
 
 void compileInterrupt(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
@@ -130,8 +129,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                                                                      ? model::typeCodeOf(call.objectPtr())
                                                                      : uint32_t{model::kTypeObject});
     pendingList.end();
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(call));
+    context.lookup().setResults(std::move(call));
     return 0;
 }
 

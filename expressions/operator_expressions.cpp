@@ -173,8 +173,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
 }
 
 void compileExpression(CompileContext& context, const StatementNode& node) {

@@ -62,7 +62,6 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
     value.markerByte = 1;
-    context.lookup().clearResults();
-    context.lookup().addResult(value);
+    context.lookup().setResults(value);
     return true;
 }

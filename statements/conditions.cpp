@@ -85,8 +85,7 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     result.stateWord = isAnd ? model::kOpLogicalAnd : model::kOpLogicalOr;
     result.mergeObjectStatesFrom(first);
     result.mergeObjectStatesFrom(second);
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return 0;
 }
 
@@ -156,7 +155,6 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     }
     object->checkUse(&context, node);
     model::IRResult result = std::move(*chosen);
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return 0;
 }

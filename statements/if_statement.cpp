@@ -156,7 +156,6 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
     model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),
                            codegen::makeEaxOperand(model::asObject(type)));
-    context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().setResults(result);
     return 0;
 }
