@@ -41,7 +41,7 @@ const CatalogueClass* containerRow(uint32_t id) {
 // is examined, a second makes the choice ambiguous.
 bool checkKeyOperator(CompileContext& context, const qestl::SmartPtr& keyType, model::Operand& out) {
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     if (taken.size() == 0) {
         context.reportError(diag::CompareOperatorMissing, {});
         return false;
@@ -80,7 +80,7 @@ qestl::SmartPtr iteratorInstance(model::ModelContext& modelContext, IRObject& co
     qestl::SmartPtr found;
     if (context != nullptr && context->lookupGlobal(key)) {
         model::IRValueList taken;
-        context->lookup().candidates().swap(taken);
+        context->lookup().exchangeResults(taken);
         found = taken[0].object;
     } else {
         found = iteratorTemplate->instantiate(modelContext, arguments, node);
@@ -152,7 +152,7 @@ void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext,
     IRObject* key = asObject(keyType);
     if (context == nullptr || key == nullptr) return;
     model::IRValueList saved;
-    context->lookup().candidates().swap(saved);
+    context->lookup().exchangeResults(saved);
     for (const char* op : {">", "<", "==", "!="}) {
         key->resolveMember(*context, op, model::kLookupInstance, 0);
         model::Operand chosen;
@@ -161,7 +161,7 @@ void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext,
         context->lookup().clearResults();
         context->lookup().nearMisses().clear();
     }
-    context->lookup().candidates().swap(saved);
+    context->lookup().exchangeResults(saved);
     (void)node;
 }
 

@@ -129,7 +129,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
     const bool isStatic = kind == kConstructEnum || (node->flags & NodeFlag::Static) != 0;
 
     std::optional<ScopeModeGuard> nested;
-    if (context.lookup().scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode() == kDeclareMember) {
         if (!isStatic && node->hasAnnotation("Native")) {
             context.reportError(diag::NativeNotStatic, node);
             return 0;
@@ -142,8 +142,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
         basePassed = true;
-    } else if (!classRef && context.lookup().scopes().declarationMode != kDeclareLocal &&
-               context.lookup().scopes().declarationMode != kDeclareLocalOnce) {
+    } else if (!classRef && context.lookup().scopes().declarationMode() != kDeclareLocal &&
+               context.lookup().scopes().declarationMode() != kDeclareLocalOnce) {
         // Outside function bodies the declaration pass declares every class
         // it accepts; one it refused was reported there.
         return 0;

@@ -27,7 +27,7 @@ void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functio
     auto* function = functionRef.as<model::FunctionObject>();
     const model::BuiltinTypes& b = model::builtinTypes();
     const std::string_view name = function->name.view();
-    const uint32_t mode = context.lookup().scopes().declarationMode;
+    const uint32_t mode = context.lookup().scopes().declarationMode();
     model::IRObject* returns = model::asObject(function->type);
     if (context.options() != nullptr && context.options()->sharedModule != 0) {
         if (mode != kDeclareGlobal || !isType(returns, b.voidType)) return;
@@ -71,14 +71,14 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
     bool isStatic = view.isStatic();
     const bool native = (node->flags & NodeFlag::Native) != 0;
     if (native) {
-        if (!isStatic && context.lookup().scopes().declarationMode == kDeclareMember) {
+        if (!isStatic && context.lookup().scopes().declarationMode() == kDeclareMember) {
             context.reportError(diag::NativeNotStatic, node);
             return 0;
         }
         isStatic = true;
     }
     std::optional<ScopeModeGuard> lookupMode;
-    if (context.lookup().scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode() == kDeclareMember) {
         context.pushScopeMode(isStatic);
         lookupMode.emplace(context);
         context.lookup().clearResults();

@@ -10,7 +10,9 @@
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
+#include "foundation/look_ahead.h"
 #include "foundation/text_map.h"
+#include "model/base_chain_look_ahead.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
@@ -18,6 +20,7 @@
 #include "options/compile_options.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -134,18 +137,6 @@ bool bodiesOutliveTheirCode(const CompileContext& context) {
     return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
 }
 
-// Once its tree is released, nothing reads more of a body's code's nodes than
-// the file, line and column the debug lines give: the instructions made at
-// one position share one node, and the others go with the tree.
-//
-// 16 bytes: the file is read from the node, on a line and column that match
-// (the table of a body of millions of instructions was part of the
-// compilation's peak).
-struct PositionSlot {
-    uint32_t line, column;
-    StatementNode* node;  // null: free
-};
-
 // Through a table that holds every position of the body (kLong: a slot goes
 // to the latest position that hashes to it).
 template <bool kLong>
@@ -156,15 +147,16 @@ void sharePositionsThrough(const CodeList& code, PositionSlot* table, size_t mas
     StatementNode* lastShared = nullptr;
     // Past the caches, each instruction's record and node is a wait for
     // memory: both are asked for some instructions ahead (the node once its
-    // record is in), so that the waits overlap.
+    // record is in), so that the waits overlap (bench/hostile_shapes.py
+    // big_switch at 1M cases).
     constexpr size_t kNodeAhead = 8, kRecordAhead = 16;
     const qestl::SmartPtr* const end = code.end();
     for (const qestl::SmartPtr* held = code.begin(); held != end; ++held) {
         if constexpr (kLong) {
             if (end - held > static_cast<ptrdiff_t>(kRecordAhead)) {
-                __builtin_prefetch(held[kRecordAhead].get());
+                qestl::touch(held[kRecordAhead].get());
                 if (const qeAbstractNode* later = held[kNodeAhead].as<model::cbircode>()->sourceNode.get())
-                    __builtin_prefetch(later);
+                    qestl::touch(later);
             }
         }
         StatementNode& node = held->as<model::cbircode>()->sourceNode;
@@ -198,7 +190,7 @@ void sharePositionsThrough(const CodeList& code, PositionSlot* table, size_t mas
     }
 }
 
-void sharePositions(const CodeList& code) {
+void sharePositions(CompileContext& context, const CodeList& code) {
     // An open-addressed table at least twice the body's length, kept from
     // one body to the next (a node-based map allocated an entry per
     // instruction). A body too long for it to stay in the caches, where each
@@ -207,7 +199,7 @@ void sharePositions(const CodeList& code) {
     // of the kept size: a statement's instructions follow each other, and a
     // position met again only far away keeps a node of its own.
     constexpr size_t kKeptSlots = size_t{1} << 16;
-    static thread_local std::vector<PositionSlot> table;
+    std::vector<PositionSlot>& table = walkState(context).positionSlots;
     size_t capacity = 64;
     while (capacity < code.size() * 2) capacity *= 2;
     if (capacity > kKeptSlots) {
@@ -312,7 +304,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         // the code made after it reuses the nodes' memory. A node the code
         // holds (an instruction's position, a static's declaration) stays.
         if (!bodiesOutliveTheirCode(context)) {
-            sharePositions(scope.code);
+            sharePositions(context, scope.code);
             releaseSubtree(body);
         }
         scope.placeCode();
@@ -329,55 +321,20 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     model::ClassObject* base = nullptr;
     model::IRValueList candidates;
     model::IRResult* chosen = nullptr;
-    // Each step reads its base's record and numbers the base's name in the
-    // failed-name table, which a long chain holds far outside the caches,
-    // one step waiting on the next. Past the first steps, the parts of the
-    // record 2 * kAhead steps up that a step reads are loaded as soon as its
-    // place is known, and the name kAhead steps up is hashed and the place
-    // of its number loaded.
-    constexpr uint32_t kAhead = 4;
-    std::optional<qestl::HashedText> names[kAhead];  // by step, kAhead apart
-    model::ClassObject* records[kAhead] = {};        // by step, the record kAhead steps up
-    model::ClassObject* loaded = nullptr;
+    model::BaseChainLookAhead ahead;
     for (uint32_t step = 0; chosen == nullptr; klass = base, ++step) {
         base = klass != nullptr ? klass->base() : nullptr;
         if (base == nullptr || base->isInterface()) return true;
-        std::optional<qestl::HashedText>& hashed = names[step % kAhead];
-        if (!hashed || !qestl::sameStorage(hashed->text, base->name.view())) hashed.emplace(base->name.view());
-
         context.lookup().clearResults();
         // Constructing the object runs its bases' constructors whatever
         // their access: a constructor written without an access keyword is
         // private, and a viewer-filtered lookup from the derived class would
         // hide it, so the base would pass for one declaring none and its
         // constructor never run.
-        klass->dynamicMethods.collectByName(context, *hashed, 0);
-        if (step + 1 >= 2 * kAhead) {
-            if (step + 1 == 2 * kAhead) {
-                model::ClassObject* up = base;
-                for (uint32_t i = 0; i < kAhead && up != nullptr; ++i) up = up->base();
-                for (uint32_t i = 0; i < kAhead; ++i) {
-                    records[(step + i) % kAhead] = loaded = up;
-                    if (up != nullptr) up = up->base();
-                }
-            }
-            if (loaded != nullptr && (loaded = loaded->base()) != nullptr) {
-                __builtin_prefetch(loaded);
-                __builtin_prefetch(&loaded->kind);
-                __builtin_prefetch(&loaded->name);
-                __builtin_prefetch(&loaded->declarationNode);
-                __builtin_prefetch(&loaded->baseClass);
-                __builtin_prefetch(&loaded->dynamicMethods);
-            }
-            // The name kAhead steps up takes this step's place among the names.
-            if (model::ClassObject* named = std::exchange(records[step % kAhead], loaded)) {
-                model::FailedNames::prefetchNumber(hashed.emplace(named->name.view()));
-                if (named->declarationNode) __builtin_prefetch(&named->declarationNode->flags);
-            }
-        }
+        klass->dynamicMethods.collectByName(context, ahead.nameAt(step, *base), 0);
+        ahead.loadAfter(step, base);
         candidates = model::IRValueList();
-        context.lookup().candidates().swap(candidates);
-        context.lookup().clearResults();
+        context.lookup().takeResults(candidates);
 
         bool baseDeclares = false;
         for (model::IRResult& candidate : candidates) {

@@ -31,7 +31,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     const model::IRTemporaryClass view(node);
     const bool classScope = innermostModeBit(context, 1);
     bool isStatic = classScope;
-    if (context.lookup().scopes().declarationMode == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
+    if (context.lookup().scopes().declarationMode() == kDeclareMember && !isStatic && node->hasAnnotation("Native")) {
         context.reportError(diag::NativeNotStatic, node);
         return 0;
     }

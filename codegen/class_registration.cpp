@@ -106,9 +106,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
         char digits[16];
         const int held = static_cast<int>(heap.members().size());
         const char* end = std::to_chars(digits, digits + sizeof digits, held).ptr;
-        // Kept between classes: each name outgrew a short string's room, and
-        // a program of a million classes allocated and freed one for each.
-        thread_local std::string holderName;
+        std::string& holderName = holderName_;
         holderName.clear();
         holderName.append(model::kHolderPrefix)
             .append(digits, static_cast<size_t>(end - digits))

@@ -2,6 +2,7 @@
 #include "codegen/code_emitter.h"
 
 #include "codegen/scope_chain.h"
+#include "foundation/look_ahead.h"
 
 #include <span>
 #include <type_traits>
@@ -229,8 +230,8 @@ void CodeEmitter::bindLabels(uint64_t first, uint64_t end, bool discard) {
         for (uint64_t i = first; i < stop; ++i) {
             if constexpr (decltype(ahead)::value) {
                 if (stop - i > kRecordAhead) {
-                    __builtin_prefetch(list[i + kRecordAhead].get());
-                    __builtin_prefetch(list[i + kSlotsAhead].as<cbircode>()->operands.madeSlots().data());
+                    qestl::touch(list[i + kRecordAhead].get());
+                    qestl::touch(list[i + kSlotsAhead].as<cbircode>()->operands.madeSlots().data());
                 }
             }
             cbircode* instruction = list[i].as<cbircode>();

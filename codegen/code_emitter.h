@@ -92,6 +92,19 @@ public:
     // The names of the current frame that a later popLocals keeps.
     uint64_t localMark() const;
     void popLocals(uint64_t mark);
+    // Forgets the names declared from its making on when it goes, on every
+    // way out of a construct that declares locals.
+    class LocalsMark {
+    public:
+        explicit LocalsMark(CodeEmitter& emitter) : emitter_(emitter), mark_(emitter.localMark()) {}
+        ~LocalsMark() { emitter_.popLocals(mark_); }
+        LocalsMark(const LocalsMark&) = delete;
+        LocalsMark& operator=(const LocalsMark&) = delete;
+
+    private:
+        CodeEmitter& emitter_;
+        uint64_t mark_;
+    };
 
     FunctionCompileState* function() const { return function_; }
     // Makes `state` (not owned) the function being compiled; gives the

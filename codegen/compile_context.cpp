@@ -46,8 +46,8 @@ void CompileContext::reset() {
 void CompileContext::reportCompileStopped() { reportError(diag::CompileStopped, model::NodeHandle()); }
 
 uint32_t CompileContext::setCompileMode(uint32_t mode) {
-    const uint32_t old = lookup_.scopes().declarationMode;
-    lookup_.scopes().declarationMode = mode;
+    const uint32_t old = lookup_.scopes().declarationMode();
+    lookup_.scopes().setDeclarationMode(mode);
     return old;
 }
 
@@ -90,12 +90,12 @@ model::FunctionObject* functionOf(const SmartPtr& owner) {
 }  // namespace
 
 void CompileContext::beginThrowScope() {
-    if ((lookup_.scopes().declarationMode & 1) == 0) return;
+    if ((lookup_.scopes().declarationMode() & 1) == 0) return;
     if (model::FunctionObject* f = functionOf(lookup_.scopes().frame->owner)) f->pushCatchScope();
 }
 
 void CompileContext::noteThrownType(const SmartPtr& type) {
-    if ((lookup_.scopes().declarationMode & 1) == 0) return;
+    if ((lookup_.scopes().declarationMode() & 1) == 0) return;
     model::FunctionObject* f = functionOf(lookup_.scopes().frame->owner);
     if (f == nullptr) return;
     if (f->catchScopes.empty()) f->pushCatchScope();
@@ -105,7 +105,7 @@ void CompileContext::noteThrownType(const SmartPtr& type) {
 void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node) {
     if (!method.isFunction()) return;
     auto& called = static_cast<model::FunctionObject&>(method);
-    model::FunctionObject* inside = (lookup_.scopes().declarationMode & 1) != 0
+    model::FunctionObject* inside = (lookup_.scopes().declarationMode() & 1) != 0
                                         ? functionOf(lookup_.scopes().frame->owner)
                                         : nullptr;
     qestl::qestringA types;

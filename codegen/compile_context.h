@@ -149,7 +149,7 @@ public:
     void addCandidate(const model::IRResult& result) override { lookup_.addResult(result); }
     void addCandidate(model::IRResult&& result) override { lookup_.addResult(std::move(result)); }
     size_t candidateCount() const override { return lookup_.candidates().size(); }
-    void clearCandidates() override { lookup_.candidates().clear(); }
+    void clearCandidates() override { lookup_.resultsInPlace().clear(); }
     uint64_t lookupGeneration() const override { return lookup_.generation(); }
     void addNearMiss(const model::IRResult& result) override { lookup_.nearMisses().pushBack(result); }
     void addNearMissesOf(model::Container& container, std::string_view name, size_t memberCount) override {
@@ -223,6 +223,10 @@ private:
     std::array<std::unique_ptr<PassState>, kPassSlotCount> passStates_;
     uint32_t instancesRegistered_ = 0;
     std::vector<qestl::SmartPtr> leftOut_;
+    // The holder name registerClass builds, kept between classes: each name
+    // outgrew a short string's room, and a program of a million classes
+    // allocated and freed one for each.
+    std::string holderName_;
 };
 
 // An empty text gives 0; at most four parts, each a signed 32-bit number

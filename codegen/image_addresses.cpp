@@ -1,6 +1,7 @@
 #include "codegen/image_parts.h"
 
 #include "codegen/resource_table.h"
+#include "foundation/look_ahead.h"
 #include "model/class_object.h"
 #include "model/opcodes.h"
 
@@ -44,8 +45,8 @@ uint64_t placeClassList(model::ModelContext& context, const qestl::SmartPtrVecto
             return;
         }
         if (model::IRObject* later = classAt(i + kTextsAhead)) {
-            __builtin_prefetch(later->name.c_str());
-            __builtin_prefetch(later->linkName().c_str());
+            qestl::touch(later->name.c_str());
+            qestl::touch(later->linkName().c_str());
         }
         if (model::IRObject* later = classAt(i + kSearchesAhead)) {
             names->prefetchString(later->name.view());

@@ -230,7 +230,7 @@ SmartPtr CompileContext::resolveNameStep(const SmartPtr& previous, std::string_v
     if (previous) lookup_.scopes().pushObjectScope(previous);
     lookupName(part, model::NodeHandle());
     model::IRValueList taken;
-    taken.swap(lookup_.candidates());
+    lookup_.exchangeResults(taken);
     const IRResult* winner = nullptr;
     uint64_t best = 0;
     bool ambiguous = false;

@@ -65,9 +65,28 @@ public:
     // scope's, or the frame's owner.
     qestl::SmartPtr viewer() const;
 
-    // ---- candidates
-    model::IRValueList& candidates() { return candidates_; }
+    // ---- candidates: what the last lookup or compiled expression left.
+    // Read through candidates(); a list leaves or enters only through the
+    // calls below, each one step of the protocol every construct keeps.
     const model::IRValueList& candidates() const { return candidates_; }
+    // Takes the results into `into` and clears the list and its near misses
+    // (what `into` held goes with them; the list keeps its room).
+    void takeResults(model::IRValueList& into) {
+        candidates_.swap(into);
+        clearResults();
+    }
+    // Clears the results, then makes `list` the results (`list` is left
+    // empty).
+    void replaceResults(model::IRValueList& list) {
+        clearResults();
+        candidates_.swap(list);
+    }
+    // Swaps the results with `list`, the near misses kept for a message a
+    // later step may give.
+    void exchangeResults(model::IRValueList& list) { candidates_.swap(list); }
+    // The results where they lie, for a step that marks them or moves them
+    // out before it clears them.
+    model::IRValueList& resultsInPlace() { return candidates_; }
     codegen::NearMissList& nearMisses() { return nearMisses_; }
     // Adds a candidate; during a lookup an object met twice is kept once.
     void addResult(const model::IRResult& result);

@@ -15,6 +15,7 @@
 
 #include "foundation/byte_io.h"
 #include "foundation/json.h"
+#include "foundation/look_ahead.h"
 #include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
@@ -165,7 +166,7 @@ private:
         size_t size() const { return used_; }
         bool empty() const { return used_ == 0; }
         bool outgrowsCaches() const { return slots_.size() >= kCachedSlots; }
-        void prefetch(size_t hash) const { __builtin_prefetch(&slots_[hashOf(hash) & (slots_.size() - 1)]); }
+        void prefetch(size_t hash) const { qestl::touch(&slots_[hashOf(hash) & (slots_.size() - 1)]); }
         void clear() {
             slots_.clear();
             used_ = 0;

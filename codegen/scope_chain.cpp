@@ -82,7 +82,7 @@ bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, co
 }
 
 Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {
-    switch (declarationMode) {
+    switch (declarationMode_) {
     case kDeclareMember: {
         model::ClassObject* owner = innermostClass();
         if (owner == nullptr) return Operand();
@@ -116,7 +116,7 @@ void ScopeChain::setFunctionStatics(std::vector<Container::NameEntry>* list) {
 Operand ScopeChain::declareMethod(model::ModelContext& context, const SmartPtr& method, bool forced) {
     IRObject* m = model::asObject(method);
     const std::string_view name = m->name.view();
-    switch (forced ? kDeclareGlobal : declarationMode) {
+    switch (forced ? kDeclareGlobal : declarationMode_) {
     case kDeclareLocal:
     case kDeclareLocalOnce:
         return Operand();

@@ -87,8 +87,14 @@ public:
     std::unique_ptr<model::cbHeap> heaps[3];
     std::unique_ptr<model::StackFrame> frame;
     std::vector<ScopeRecord> records;
-    uint32_t declarationMode = kDeclareGlobal;
+    // Where declarations go now (a DeclarationMode); set through
+    // CompileContext::setCompileMode, which hands back the one before.
+    uint32_t declarationMode() const { return declarationMode_; }
+    void setDeclarationMode(uint32_t mode) { declarationMode_ = mode; }
     // The statics of the function body being compiled (not owned).
     std::vector<model::Container::NameEntry>* staticObjects = nullptr;
     std::vector<std::unique_ptr<model::StackFrame>> frames;
+
+private:
+    uint32_t declarationMode_ = kDeclareGlobal;
 };

@@ -101,7 +101,8 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
         const std::string_view name = node->text.view();
         // A class of the global scope takes a place in the image heap's
         // index, which in a program of many classes lies far outside the
-        // caches: it is loaded while the class is made.
+        // caches: it is loaded while the class is made
+        // (bench/hostile_shapes.py inheritance_chain).
         if (scopeObject == nullptr && context.lookup().scopes().records.empty())
             context.lookup().scopes().heaps[0]->prefetchPlace(qestl::HashedText(name));
         made = makeClassFor(context, scope, node, isStatic, isPackage);

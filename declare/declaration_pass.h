@@ -33,9 +33,22 @@ SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, c
 // only a class of that name can change the choice.
 void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates);
 
+// How deeply declared bodies may nest, each within the one declaring it.
+constexpr uint32_t kMaxDeclarationDepth = 255;
+
+// Whether the node carries @SuppressWarnings.
+inline bool suppressesWarnings(const NodeHandle& node) {
+    if (!node->annotations()) return false;
+    for (const NodeHandle& annotation : node->annotations()->operands)
+        if (annotation && annotation->text.view() == "SuppressWarnings") return true;
+    return false;
+}
+
 // The object a callback gave for the node (not counted), empty when none.
-model::IRObject* declaredObjectOf(const NodeHandle& node);
-void setDeclaredObject(const NodeHandle& node, model::IRObject* object);
+inline model::IRObject* declaredObjectOf(const NodeHandle& node) {
+    return node ? static_cast<model::IRObject*>(node->declaredObject()) : nullptr;
+}
+inline void setDeclaredObject(const NodeHandle& node, model::IRObject* object) { node->setDeclaredObject(object); }
 
 inline bool isDeclared(const NodeHandle& node) { return node && (node->flags & NodeFlag::Declared) != 0; }
 inline void markDeclared(const NodeHandle& node) { node->flags |= NodeFlag::Declared; }

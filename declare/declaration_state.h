@@ -12,6 +12,10 @@
 #include "codegen/pass_state.h"
 #include "foundation/smart_ptr.h"
 
+namespace declare {
+class ClassPassSchedule;
+}  // namespace declare
+
 class DeclarationState final : public PassState {
 public:
     static constexpr PassSlot kSlot = PassSlot::Declaration;
@@ -34,6 +38,9 @@ public:
     std::unordered_set<const qeAbstractNode*> refusedForCount;
     // How deeply declared bodies nest, each within the one declaring it.
     uint32_t depth = 0;
+    // The class-pass schedule of the innermost scope being declared (not
+    // owned), each linking to the one around it.
+    declare::ClassPassSchedule* innermostSchedule = nullptr;
 };
 
 inline DeclarationState& declarationState(CompileContext& context) { return context.passState<DeclarationState>(); }

@@ -277,7 +277,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
     // The class's place for a name is loaded while the object is made, and
     // for the first name while the type is resolved: a class of many fields
     // has its table far outside the caches, and making the object alone did
-    // not cover the wait.
+    // not cover the wait (bench/hostile_shapes.py static_fields).
     const model::Container* table = klass == nullptr ? nullptr
                                     : isStatic       ? &klass->staticProperties
                                                      : &klass->dynamicProperties;

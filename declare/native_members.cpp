@@ -52,7 +52,7 @@ int32_t compileNativeDeclaration(CompileContext& context, const NodeHandle& node
     if (!node || declare::isDeclared(node)) return 0;
     qestl::SmartPtr owner = givenOwner;
     std::optional<ScopeModeGuard> lookupMode;
-    if (context.lookup().scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode() == kDeclareMember) {
         owner = context.currentScopeObject();
         context.pushScopeMode(false);
         lookupMode.emplace(context);

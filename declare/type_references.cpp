@@ -22,7 +22,7 @@ namespace declare {
 
 model::IRValueList takeCandidates(CompileContext& context) {
     IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     return taken;
 }
 
@@ -70,8 +70,7 @@ void resolveDottedName(CompileContext& context, const SmartPtr& scope, const Nod
             collected.pushBack(wrapped);
         }
     }
-    context.lookup().clearResults();
-    context.lookup().candidates().swap(collected);
+    context.lookup().replaceResults(collected);
 }
 
 void resolveArrayType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {
@@ -86,7 +85,7 @@ void resolveArrayType(CompileContext& context, const SmartPtr& scope, const Node
         else
             arrays.pushBack(element);
     }
-    context.lookup().candidates().swap(arrays);
+    context.lookup().exchangeResults(arrays);
 }
 
 void resolveTemplateType(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool declarationPass) {

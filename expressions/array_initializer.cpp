@@ -14,6 +14,7 @@
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "foundation/look_ahead.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
@@ -296,12 +297,13 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
         const StatementNode* elements = node->operands.data();
         array->reserve(count);
         // A long initialiser's element nodes were made long before and lie
-        // out of the cache: each is asked for some elements ahead.
+        // out of the cache: each is asked for some elements ahead
+        // (bench/hostile_shapes.py constant_array).
         constexpr size_t kAhead = 16;
         const size_t askedUpTo = count > kAhead ? count - kAhead : 0;
         for (size_t i = 0; i < count; ++i) {
             const StatementNode& element = elements[i];
-            if (i < askedUpTo) __builtin_prefetch(elements[i + kAhead].get());
+            if (i < askedUpTo) qestl::touch(elements[i + kAhead].get());
             model::IRValueList candidates;
             if (!compileToCandidates(context, element, candidates)) return 0;
             if (context.lookup().receiver())
@@ -316,8 +318,7 @@ uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& n
     }
     if (!expected) return 0;
     model::IRValueList candidates;
-    context.lookup().candidates().swap(candidates);
-    context.lookup().clearResults();
+    context.lookup().takeResults(candidates);
     compileArrayInitializerElements(context, candidates, expected, node);
     return 0;
 }
@@ -327,11 +328,10 @@ void compileArrayInitializerElements(CompileContext& context, model::IRValueList
     model::IRValueList converted;
     for (model::IRResult& candidate : candidates) {
         compileArrayInitializerElement(context, candidate, expected, node);
-        for (model::IRResult& value : context.lookup().candidates()) converted.pushBack(value);
+        for (model::IRResult& value : context.lookup().resultsInPlace()) converted.pushBack(value);
         context.lookup().clearResults();
     }
-    context.lookup().clearResults();
-    context.lookup().candidates().swap(converted);
+    context.lookup().replaceResults(converted);
 }
 
 void compileArrayInitializerElement(CompileContext& context, const model::IRResult& candidate,

@@ -67,11 +67,9 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     model::IRValueList arrayValues;
     context.lookup().clearResults();
     compileStatement(context, indexNode, false);
-    context.lookup().candidates().swap(indexValues);
-    context.lookup().clearResults();
+    context.lookup().takeResults(indexValues);
     compileStatement(context, arrayNode, false);
-    context.lookup().candidates().swap(arrayValues);
-    context.lookup().clearResults();
+    context.lookup().takeResults(arrayValues);
     if (context.diagnostics().hasErrors()) return 0;
     if (arrayValues.empty()) {
         reportUndefined(context, arrayNode);
@@ -157,8 +155,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
         compileStatement(context, elementNode, false);
         expressionState(context).arrayTypeHint = false;
         model::IRValueList types;
-        context.lookup().candidates().swap(types);
-        context.lookup().clearResults();
+        context.lookup().takeResults(types);
         if (context.diagnostics().hasErrors()) return 0;
         model::IRResult* accepted = nullptr;
         for (model::IRResult& candidate : types) {
@@ -184,8 +181,7 @@ uint32_t compileAllocation(CompileContext& context, const StatementNode& node, b
     context.lookup().clearResults();
     compileStatement(context, dimensionNode, false);
     model::IRValueList dimensions;
-    context.lookup().candidates().swap(dimensions);
-    context.lookup().clearResults();
+    context.lookup().takeResults(dimensions);
     if (context.diagnostics().hasErrors()) return 0;
     model::IRResult* dimension = pickValue(dimensions);
     if (dimension == nullptr) {

@@ -29,8 +29,7 @@ bool compileLeftValues(CompileContext& context, const StatementNode& leftNode, c
     } else {
         compileStatement(context, leftNode, false);
     }
-    context.lookup().candidates().swap(lefts);
-    context.lookup().clearResults();
+    context.lookup().takeResults(lefts);
     return true;
 }
 
@@ -161,8 +160,7 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
         FlagGuard flag = context.lookup().pushFlag(1);
         context.lookup().clearResults();
         compileStatement(context, rightNode, false);
-        context.lookup().candidates().swap(rights);
-        context.lookup().clearResults();
+        context.lookup().takeResults(rights);
     }
     // After an error in the statement the assignment reports nothing more.
     if (context.diagnostics().hasErrors()) return;

@@ -240,7 +240,6 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
     result.sourceNode = node;
     result.checkUse(&context, node);
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return true;
 }

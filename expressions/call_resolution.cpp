@@ -50,7 +50,7 @@ bool passesFilter(CompileContext& context, const model::IRObject& method, bool c
                   const StatementNode& node) {
     const bool constructor = method.isConstructor();
     if (constructor == constructorWanted) return true;
-    return constructor && context.lookup().scopes().declarationMode == kDeclareLocalOnce && calleeIsSuper(node);
+    return constructor && context.lookup().scopes().declarationMode() == kDeclareLocalOnce && calleeIsSuper(node);
 }
 
 struct Ranked {
@@ -190,8 +190,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     context.lookup().clearResults();
     klass->resolveMember(context, klass->name.view(), model::kLookupInstance, 0);
     model::IRValueList constructors;
-    context.lookup().candidates().swap(constructors);
-    context.lookup().clearResults();
+    context.lookup().takeResults(constructors);
     tried.add(constructors);
     model::IRResult classValue = classCandidate;
     if (resolveAndCompileCall(context, &classValue, constructors, arguments, true, node, tried)) return true;
@@ -200,8 +199,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     context.lookup().clearResults();
     klass->dynamicMethods.collectByName(context, klass->name.view(), 0);
     model::IRValueList hidden;
-    context.lookup().candidates().swap(hidden);
-    context.lookup().clearResults();
+    context.lookup().takeResults(hidden);
     if (!hidden.empty()) {
         qestl::qestringA listing;
         describeMethodCandidates(hidden, listing);
@@ -239,8 +237,7 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
         stop = true;
         return false;
     }
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return true;
 }
 
@@ -258,7 +255,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     // Binding empties the context's candidates: never work on them.
     model::IRValueList own;
     if (&candidates == &context.lookup().candidates()) {
-        own.swap(context.lookup().candidates());
+        context.lookup().exchangeResults(own);
         return resolveAndCompileCall(context, receiver, own, arguments, constructorWanted, node, tried, bare);
     }
     context.lookup().clearResults();
@@ -289,7 +286,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         } else {
             continue;
         }
-        for (model::IRResult& result : context.lookup().candidates()) {
+        for (model::IRResult& result : context.lookup().resultsInPlace()) {
             results.pushBack(std::move(result));
             chosen.pushBack(candidate);
         }

@@ -37,8 +37,7 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
     object->modifiers = (object->modifiers & ~model::kStateMask) | model::kStateDefinite;
     const model::Operand resource = context.tables().resources().getOrAdd(context, argument->text.view(),
                                                                           codegen::kResourceFile, nullptr, 0, node);
-    context.lookup().clearResults();
-    context.lookup().addResult(model::IRResult(bytes, resource));
+    context.lookup().setResults(model::IRResult(bytes, resource));
 }
 
 void compileInterrupt(CompileContext& context, const StatementNode& argument, const StatementNode& node) {
@@ -104,8 +103,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     members.close();
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList found;
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     model::IRValueList& methods = members.held() ? members.bare() : found;
     if (methods.empty()) {
         context.reportError(diag::MethodNotFoundShort, callee);
@@ -117,7 +115,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                               : compileCallToCandidates(context, methods, arguments, node, &members);
     if (!compiled || context.lookup().candidates().size() != 1) return 0;
 
-    model::IRResult& value = context.lookup().candidates()[0];
+    model::IRResult& value = context.lookup().resultsInPlace()[0];
     value.prependOwnerCode();
     for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
     call.object = value.object;
@@ -131,8 +129,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
                                                                      ? model::typeCodeOf(call.objectPtr())
                                                                      : uint32_t{model::kTypeObject});
     pendingList.end();
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(call));
+    context.lookup().setResults(std::move(call));
     return 0;
 }
 

@@ -51,8 +51,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     const StatementNode typeNode = nodeChild(node, 0);
     resolveTypeReference(context, typeNode);
     model::IRValueList types;
-    context.lookup().candidates().swap(types);
-    context.lookup().clearResults();
+    context.lookup().takeResults(types);
 
     static constexpr uint32_t kTypeKinds[] = {model::kKindClass, model::kKindArray};
     const model::IRResult* chosenType = lowestRankedCandidate(types, kTypeKinds, std::size(kTypeKinds));
@@ -67,8 +66,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     {
         NameLookup::ExpectedType expected(context.lookup(), targetType);
         compileStatement(context, nodeChild(node, 1), true);
-        context.lookup().candidates().swap(values);
-        context.lookup().clearResults();
+        context.lookup().takeResults(values);
     }
     if (context.diagnostics().hasErrors()) return 0;
     {

@@ -30,8 +30,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     context.lookup().clearResults();
     compileStatement(context, operandNode, false);
     model::IRValueList candidates;
-    context.lookup().candidates().swap(candidates);
-    context.lookup().clearResults();
+    context.lookup().takeResults(candidates);
     // The operand's own error is the statement's only report.
     if (context.diagnostics().hasErrors()) return;
 

@@ -76,8 +76,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         owners = *given;
     } else {
         compileStatement(context, objectNode, false);
-        context.lookup().candidates().swap(owners);
-        context.lookup().clearResults();
+        context.lookup().takeResults(owners);
     }
     if (owners.empty()) {
         qestl::qestringA listing;
@@ -110,7 +109,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         }
         bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
-        context.lookup().candidates().swap(found);
+        context.lookup().exchangeResults(found);
         const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);
         if (callee != nullptr && owners.size() == 1 && callee->hold(found, owner, mayBeNil)) continue;
         for (model::IRResult& entry : found) {
@@ -118,8 +117,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         }
     }
     if (!members.empty() || (callee != nullptr && callee->held())) {
-        context.lookup().clearResults();
-        context.lookup().candidates().swap(members);
+        context.lookup().replaceResults(members);
         return false;
     }
     // No such member: the class's "." operator may take the name.

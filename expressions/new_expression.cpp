@@ -23,8 +23,7 @@ bool compileArguments(CompileContext& context, const StatementNode& list, const 
         context.lookup().clearResults();
         compileStatement(context, argument, true);
         model::IRValueList values;
-        context.lookup().candidates().swap(values);
-        context.lookup().clearResults();
+        context.lookup().takeResults(values);
         inOwn.end();
         // An argument that reported its own error is not reported again.
         if (context.errorCount() != errorsBefore) return false;
@@ -57,8 +56,7 @@ uint32_t compileNewExpression(CompileContext& context, const StatementNode& node
     }
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList classes;
-    context.lookup().candidates().swap(classes);
-    context.lookup().clearResults();
+    context.lookup().takeResults(classes);
 
     const StatementNode call = nodeChild(node, 0);
     IRValueListArray arguments;

@@ -88,7 +88,7 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
         context.reportError(diag::UndefinedIdentifier, node, listing);
         return false;
     }
-    context.lookup().candidates().swap(out);
+    context.lookup().exchangeResults(out);
     if ((node->flags & NodeFlag::ByReference) != 0) {
         for (model::IRResult& candidate : out) candidate.addressOf = 1;
     }
@@ -173,8 +173,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, instruction, owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
 }
 
 void compileExpression(CompileContext& context, const StatementNode& node) {

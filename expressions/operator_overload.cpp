@@ -50,8 +50,7 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     const std::string_view name = operatorOverloadSignature(node, first, second, count);
     resolveMemberAccess(context, first, &operands, name, node, model::IRValueList());
     model::IRValueList methods;
-    context.lookup().candidates().swap(methods);
-    context.lookup().clearResults();
+    context.lookup().takeResults(methods);
     if (methods.empty()) {
         context.reportError(diag::NoOperatorOverload, node);
         return false;
@@ -63,7 +62,6 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
     value.markerByte = 1;
-    context.lookup().clearResults();
-    context.lookup().addResult(value);
+    context.lookup().setResults(value);
     return true;
 }

@@ -33,8 +33,7 @@ StatementNode templateParameterList(IRObject& method) {
 qestl::SmartPtr constraintType(CompileContext& context, const StatementNode& typeNode) {
     resolveTypeReference(context, typeNode);
     IRValueList candidates;
-    context.lookup().candidates().swap(candidates);
-    context.lookup().clearResults();
+    context.lookup().takeResults(candidates);
     for (const IRResult& candidate : candidates)
         if (IRObject* object = candidate.objectPtr(); isTypeObject(object)) return qestl::SmartPtr(object->classRef());
     return qestl::SmartPtr();
@@ -138,8 +137,7 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
         const StatementNode argument = written->operands[i];
         resolveTypeReference(context, argument);
         IRValueList candidates;
-        context.lookup().candidates().swap(candidates);
-        context.lookup().clearResults();
+        context.lookup().takeResults(candidates);
         const IRResult* chosen = nullptr;
         bool tie = false;
         uint64_t best = 0;
@@ -266,8 +264,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
         const model::IRFunction view(clone);
         compileTemplateMethodClone(context, view);
         failed = scope.capture.hasError != 0;
-        context.lookup().candidates().swap(made);
-        context.lookup().clearResults();
+        context.lookup().takeResults(made);
     }
     if (failed) return false;
     for (IRResult& result : made) {

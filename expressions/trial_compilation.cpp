@@ -27,8 +27,7 @@ const ExpressionState::Trial* trialResultsOf(CompileContext& context, const mode
     context.lookup().clearResults();
     compileStatement(context, value.secondNode, false);
     ExpressionState::Trial entry;
-    context.lookup().candidates().swap(entry.results);
-    context.lookup().clearResults();
+    context.lookup().takeResults(entry.results);
     // The caller installed a fresh capture for this trial.
     const DiagnosticCapture* capture = context.diagnostics().activeCapture();
     entry.failed = capture != nullptr && capture->hasError != 0;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "foundation/byte_io.h"
+#include "foundation/look_ahead.h"
 #include "foundation/memory.h"
 #include "platform/parallel.h"
 
@@ -149,33 +150,18 @@ void composeNodeRecord(BlockOutput& record, const qeAbstractNode& node, uint32_t
 constexpr size_t kNodeLead = 64;
 constexpr size_t kListLead = 32;
 
-// An asm statement on x86: GCC 12 emitted no instruction for
-// __builtin_prefetch in these loops.
-void prefetchLine(const void* address) {
-#if defined(__x86_64__) || defined(__i386__)
-    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(address)));
-#else
-    __builtin_prefetch(address);
-#endif
-}
-
-void prefetchBlock(const void* address, size_t bytes) {
-    const char* start = static_cast<const char*>(address);
-    for (size_t line = 0; line < bytes; line += 64) prefetchLine(start + line);
-}
-
-inline void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withText) {
+[[gnu::always_inline]] inline void prefetchAhead(const DeclarationSlots& slots, size_t at, bool withText) {
     if (at + kNodeLead < slots.size()) {
-        if (const qeAbstractNode* later = slots.node(at + kNodeLead)) prefetchBlock(later, sizeof(qeAbstractNode));
+        if (const qeAbstractNode* later = slots.node(at + kNodeLead)) qestl::touchLines(later, sizeof(qeAbstractNode));
     }
     if (at + kListLead >= slots.size()) return;
     const qeAbstractNode* soon = slots.node(at + kListLead);
     if (soon == nullptr) return;
     // Writing a record reads the counts of its lists, which may lie in the
     // list's own block.
-    if (withText) prefetchLine(soon->text.c_str());
-    if (!soon->operands.empty()) prefetchLine(soon->operands.data());
-    if (!soon->children.empty()) prefetchLine(soon->children.data());
+    if (withText) qestl::touch(soon->text.c_str());
+    if (!soon->operands.empty()) qestl::touch(soon->operands.data());
+    if (!soon->children.empty()) qestl::touch(soon->children.data());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "foundation/look_ahead.h"
 #include "foundation/path.h"
 
 namespace {
@@ -35,9 +36,8 @@ void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list,
     const size_t count = list.size();
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) __builtin_prefetch(records[i + kRecordsAhead].get());
-        if (i + kNodesAhead < count)
-            __builtin_prefetch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
+        if (i + kRecordsAhead < count) qestl::touch(records[i + kRecordsAhead].get());
+        if (i + kNodesAhead < count) qestl::touch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
         const model::cbircode& instruction = *records[i].as<model::cbircode>();
         if (!instruction.sourceNode) continue;
         if (instruction.owner.get() != lastOwner || !lastOwner) {
@@ -78,8 +78,8 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         for (size_t i = 0; i < count; ++i) {
             if (i + kAhead < count) {
                 const char* name = reinterpret_cast<const char*>(&model::asObject(globals[i + kAhead])->name);
-                __builtin_prefetch(name);
-                __builtin_prefetch(name + sizeof(qestl::qestringA) - 1);
+                qestl::touch(name);
+                qestl::touch(name + sizeof(qestl::qestringA) - 1);
             }
             record.variableNameBytes += model::asObject(globals[i])->name.length();
         }
@@ -117,8 +117,8 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     constexpr size_t kAhead = 8;
     for (size_t i = 0; i < functions.size(); ++i) {
         if (i + kAhead < functions.size()) {
-            __builtin_prefetch(functions[i + kAhead]->function.get());
-            __builtin_prefetch(functions[i + kAhead]->codeRecord.get());
+            qestl::touch(functions[i + kAhead]->function.get());
+            qestl::touch(functions[i + kAhead]->codeRecord.get());
         }
         codegen::FunctionDebugRecord& function = *functions[i];
         model::IRObject& object = *model::asObject(function.function);

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
 #include "model/model_context.h"
@@ -236,10 +238,9 @@ Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPt
     IRObject& field = *asObject(member);
     const std::string unnamed = field.name.empty() ? nativeObjectName(*this) : std::string();
     const std::string_view memberName = field.name.empty() ? std::string_view(unnamed) : field.name.view();
-    // Built in one buffer kept for the next: a catalogue declares hundreds
-    // of constants before the first line is read.
-    thread_local std::string global;
-    global.assign("$").append(name.view()).append("@").append(memberName);
+    std::string global;
+    global.reserve(name.length() + memberName.size() + 2);
+    global.append("$").append(name.view()).append("@").append(memberName);
     const bool shared = context.sharedModule();
     if (shared) field.imported = 1;
     context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals)
@@ -340,6 +341,17 @@ void insertThrownClass(std::vector<qestl::SmartPtr>& set, const qestl::SmartPtr&
     set.insert(at, thrown);
 }
 
+namespace {
+
+// Out of line: the text built inline made every registration slower.
+[[gnu::cold, gnu::noinline]] void sayNotRegistered(const ClassObject& owner, const IRObject& method, int fault) {
+    const std::string text = formatDiagnostic(diag::MethodNotRegistered,
+                                              {owner.name.c_str(), method.name.c_str(), fault});
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+}  // namespace
+
 uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const BuiltinMethodDecl& decl,
                               qestl::SmartPtr* made) {
     auto* function = new FunctionObject();
@@ -386,8 +398,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
                              .findOrAdd(function->name.view(), held);
     if (slot.kind == kErrorOperand) {
         // Not a compile error: the catalogue goes on without this method.
-        std::printf("注册方法错误: %s::%s: Error %d\n", owner.name.c_str(), function->name.c_str(),
-                    static_cast<int>(slot.value));
+        sayNotRegistered(owner, *function, static_cast<int>(slot.value));
         function->detach();
         return head | static_cast<uint32_t>(slot.value);
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/rare_fields.h"
 #include "model/container.h"
 #include "model/ir_object.h"
@@ -172,6 +173,8 @@ public:
     // declaration node (null: none). Valid while chainEpoch is current.
     uint8_t bodyDeclared = 0;
     uint8_t chainDeclared = 0;
+    // Set while signatureHash walks the class's members.
+    mutable uint8_t hashUnderWay = 0;
     uint64_t chainEpoch = 0;
     ClassObject* chainRest = nullptr;
     static uint64_t currentChainEpoch;
@@ -260,7 +263,7 @@ struct WholeClassRecords : OperandsAndTargets {
         if (record.opcode != kOpClassRecord) return;
         const char* bytes = reinterpret_cast<const char*>(static_cast<IRObject&>(record).asClassObject());
         if (bytes == nullptr) return;
-        for (size_t line = 64; line < sizeof(ClassObject); line += 64) __builtin_prefetch(bytes + line);
+        qestl::touchLines(bytes, sizeof(ClassObject), 64);
     }
 };
 template <typename Visit>

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/crc32.h"
+#include "foundation/look_ahead.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/model_context.h"
@@ -24,7 +25,7 @@ void prefetchMembers(const ClassObject& owner) {
         if (t == nullptr) continue;
         const Container::MemberList& members = t->members();
         const size_t count = members.size() < kMembers ? members.size() : kMembers;
-        for (size_t i = 0; i < count; ++i) __builtin_prefetch(members[i].get());
+        for (size_t i = 0; i < count; ++i) qestl::touch(members[i].get());
     }
 }
 
@@ -115,11 +116,9 @@ uint32_t ClassObject::signatureHash(uint32_t seed) const {
     // A nested class deriving from its outer class holds itself among its
     // inherited members; a class met again while its own hash is under way
     // counts by its link name only, so the walk ends.
-    thread_local std::vector<const ClassObject*> underWay;
-    const bool cycle = std::find(underWay.begin(), underWay.end(), this) != underWay.end();
-    if (cycle) return IRObject::signatureHash(seed);
+    if (hashUnderWay != 0) return IRObject::signatureHash(seed);
     uint32_t h = qestl::crc32Update(linkName().data(), linkName().length(), seed);
-    underWay.push_back(this);
+    hashUnderWay = 1;
     // A class of many members has them far outside the caches: the member
     // some places ahead is loaded, and the link name of a nearer one.
     constexpr size_t kManyMembers = 4096;
@@ -135,7 +134,7 @@ uint32_t ClassObject::signatureHash(uint32_t seed) const {
             h = asObject(members[i])->signatureHash(h);
         }
     }
-    underWay.pop_back();
+    hashUnderWay = 0;
     return h;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "foundation/look_ahead.h"
 #include "foundation/qestring.h"
 #include "foundation/rare_fields.h"
 #include "foundation/text_map.h"
@@ -174,12 +175,12 @@ public:
     // Loads ahead what reading the link name touches of the object, then,
     // once that is in, the bytes of a link name already built.
     void prefetchLinkNameHolder() const {
-        __builtin_prefetch(this);
-        __builtin_prefetch(&linkNameDeferred);
-        __builtin_prefetch(&linkName_);
+        qestl::touch(this);
+        qestl::touch(&linkNameDeferred);
+        qestl::touch(&linkName_);
     }
     void prefetchLinkName() const {
-        if (!linkNameDeferred) __builtin_prefetch(linkName_.data());
+        if (!linkNameDeferred) qestl::touch(linkName_.data());
     }
     void setStatic(bool on) { setFlag(flagsA, kFlagStatic, on); }
     bool isStatic() const { return (flagsA & kFlagStatic) != 0; }

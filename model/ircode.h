@@ -10,6 +10,7 @@
 
 #include "foundation/byte_io.h"
 #include "foundation/live_registry.h"
+#include "foundation/look_ahead.h"
 #include "foundation/smart_ptr.h"
 #include "model/operand.h"
 #include "source/node.h"
@@ -121,15 +122,14 @@ struct OperandsOf {
 struct OperandsAndTargets {
     void operator()(cbircode& record) const {
         const std::span<Operand> slots = record.operands.madeSlots();
-        const char* bytes = reinterpret_cast<const char*>(slots.data());
-        for (size_t line = 0; line < slots.size_bytes(); line += 64) __builtin_prefetch(bytes + line);
+        qestl::touchLines(slots.data(), slots.size_bytes());
     }
     void targets(cbircode& record) const {
         for (const Operand& operand : record.operands.madeSlots()) {
             const char* target = reinterpret_cast<const char*>(operand.target.get());
             if (target == nullptr) continue;
-            __builtin_prefetch(target);
-            __builtin_prefetch(target + 63);
+            qestl::touch(target);
+            qestl::touch(target + 63);
         }
     }
 };
@@ -147,11 +147,11 @@ void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& 
     const size_t count = list.size();
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) __builtin_prefetch(records[i + kRecordsAhead].get());
+        if (i + kRecordsAhead < count) qestl::touch(records[i + kRecordsAhead].get());
         if (i + kBesideAhead < count) {
             cbircode& ahead = *records[i + kBesideAhead].as<cbircode>();
             if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
-            else __builtin_prefetch(beside(ahead));
+            else qestl::touch(beside(ahead));
         }
         if constexpr (requires(cbircode & record) { beside.targets(record); }) {
             if (i + kTargetsAhead < count) beside.targets(*records[i + kTargetsAhead].as<cbircode>());
@@ -170,8 +170,8 @@ struct CodeOperandsAndTargets : OperandsAndTargets {
         for (const Operand& operand : record.operands.madeSlots()) {
             if (!operand.target) continue;
             const cbircode* target = operand.target.as<cbircode>();
-            __builtin_prefetch(target);
-            __builtin_prefetch(reinterpret_cast<const char*>(&target->codeAddress + 1) - 1);
+            qestl::touch(target);
+            qestl::touch(reinterpret_cast<const char*>(&target->codeAddress + 1) - 1);
         }
     }
 };

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/text_map.h"
 
 namespace model {
@@ -145,8 +146,8 @@ public:
     void prefetch(const qestl::HashedText& name) const {
         if (slots_.size() < kCachedSlots) return;
         const auto at = reinterpret_cast<uintptr_t>(&slots_[slotHash(name.hash) & (slots_.size() - 1)]);
-        __builtin_prefetch(reinterpret_cast<const void*>(at));
-        __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+        qestl::touch(reinterpret_cast<const void*>(at));
+        qestl::touch(reinterpret_cast<const void*>(at + 64));
     }
     // The list of the name, made empty when the name is new.
     IndexList& findOrAdd(std::string_view name) { return findOrAddHashed(qestl::HashedText(name)); }

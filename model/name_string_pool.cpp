@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 
+#include "foundation/look_ahead.h"
 #include "foundation/open_slots.h"
 
 namespace model {
@@ -59,12 +60,12 @@ void NameStringPool::prefetchText(std::string_view text) const {
     for (size_t at = home;; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
         if (reinterpret_cast<uintptr_t>(&slot) / 64 - homeLine >= 2) {
-            __builtin_prefetch(&slot);
+            qestl::touch(&slot);
             return;
         }
         if (slot.offset == kEmpty) return;
         if (slot.hash == hash && slot.length == text.size()) {
-            __builtin_prefetch(bytes_.data() + slot.offset);
+            qestl::touch(bytes_.data() + slot.offset);
             return;
         }
     }

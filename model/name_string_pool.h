@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/vector.h"
 
 namespace model {
@@ -41,8 +42,8 @@ public:
         if (slots_.empty()) return;
         const size_t mask = slots_.size() - 1;
         const size_t at = hashOf(text) & mask;
-        __builtin_prefetch(&slots_[at]);
-        __builtin_prefetch(&slots_[(at + kLineSlots) & mask]);
+        qestl::touch(&slots_[at]);
+        qestl::touch(&slots_[(at + kLineSlots) & mask]);
     }
     void prefetchText(std::string_view text) const;
     // How many texts since clear() were found behind the one named before,

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "foundation/look_ahead.h"
 #include "foundation/memory.h"
 #include "syntax/scanner.h"
 
@@ -146,7 +147,7 @@ public:
         // GCC 12 takes the prefetch of an address made from the key for dead
         // and drops it; the empty asm keeps it.
         asm volatile("" ::: "memory");
-        __builtin_prefetch(&table_[slot]);
+        qestl::touch(&table_[slot]);
     }
 
     uint32_t extend(uint32_t reference, std::string_view suffix) {

@@ -16,13 +16,10 @@ void declarePendingBlockVariable(CompileContext& context) {
 
 // The block `{ ... }` (a Block node).
 uint32_t compileBlock(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.emitter().localMark();
+    const CodeEmitter::LocalsMark locals(context.emitter());
     declarePendingBlockVariable(context);
-    {
-        PrivateCodeList list(context.emitter());
-        for (const StatementNode& statement : node->operands) compileTree(context, statement);
-        list.spliceIntoOuter();
-    }
-    context.emitter().popLocals(mark);
+    PrivateCodeList list(context.emitter());
+    for (const StatementNode& statement : node->operands) compileTree(context, statement);
+    list.spliceIntoOuter();
     return 0;
 }

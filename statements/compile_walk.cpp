@@ -91,9 +91,9 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     const StatementNode node = given;
     CompileDiagnostics::NestedUnit unit(context.diagnostics(), node->kind == NodeKind::DriverUnit);
     compileStatement(context, node, false);
-    if (context.lookup().scopes().declarationMode == 5) context.lookup().scopes().declarationMode = 1;
+    if (context.lookup().scopes().declarationMode() == 5) context.lookup().scopes().setDeclarationMode(1);
     if (context.lookup().candidates().size() == 1) {
-        context.emitter().flushResult(context.lookup().candidates()[0]);
+        context.emitter().flushResult(context.lookup().resultsInPlace()[0]);
         context.lookup().clearResults();
     }
     for (size_t i = 0; i < node->children.size(); ++i) {
@@ -154,7 +154,8 @@ uint32_t compileSourceUnit(CompileContext& context, const StatementNode& node) {
         announce = node->unitLevel < context.options()->libraries.size();
     }
     if (announce) {
-        std::fprintf(stdout, "编译 %s ...\n", node->text.c_str() != nullptr ? node->text.c_str() : "");
+        const std::string text = formatDiagnostic(diag::CompilingUnit, {node->text.c_str()});
+        std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
     }
     return 0;

@@ -33,7 +33,7 @@ bool compileLogicalOperand(CompileContext& context, const StatementNode& node, m
     compileStatement(context, node, false);
     if (context.diagnostics().hasErrors()) return false;
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
         context.reportError(diag::NoOperandValue, node);
         return false;
@@ -85,8 +85,7 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     result.stateWord = isAnd ? model::kOpLogicalAnd : model::kOpLogicalOr;
     result.mergeObjectStatesFrom(first);
     result.mergeObjectStatesFrom(second);
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return 0;
 }
 
@@ -118,7 +117,7 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     walkState(context).compareOnly = false;
     if (context.diagnostics().hasErrors()) return 1;
 
-    model::IRResult* chosen = control::pickValue(context.lookup().candidates());
+    model::IRResult* chosen = control::pickValue(context.lookup().resultsInPlace());
     if (chosen == nullptr) {
         qestl::qestringA listing;
         dumpScopeSymbols(context, context.lookup().candidates(), listing);
@@ -156,7 +155,6 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     }
     object->checkUse(&context, node);
     model::IRResult result = std::move(*chosen);
-    context.lookup().clearResults();
-    context.lookup().addResult(std::move(result));
+    context.lookup().setResults(std::move(result));
     return 0;
 }

@@ -116,7 +116,7 @@ uint32_t compileTypedDeclaration(CompileContext& context, const StatementNode& n
         context.reportError(diag::NoInitialValue, node);
         return 0;
     }
-    model::IRResult* chosen = declarations::firstAssignable(context, context.lookup().candidates(), type);
+    model::IRResult* chosen = declarations::firstAssignable(context, context.lookup().resultsInPlace(), type);
     if (chosen == nullptr) {
         qestl::qestringA listing;
         describeTypeCandidates(context.lookup().candidates(), listing);

@@ -18,8 +18,7 @@ model::IRResult* pickValue(model::IRValueList& candidates) {
 bool compileValue(CompileContext& context, const StatementNode& node, model::IRValueList& out) {
     compileStatement(context, node, false);
     out.clear();
-    context.lookup().candidates().swap(out);
-    context.lookup().clearResults();
+    context.lookup().takeResults(out);
     return !context.diagnostics().hasErrors();
 }
 
@@ -56,8 +55,7 @@ LoopConditionMark::~LoopConditionMark() {
 
 model::IRResult takeCondition(CompileContext& context) {
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
-    context.lookup().clearResults();
+    context.lookup().takeResults(taken);
     if (taken.size() != 1) return model::IRResult();
     context.emitter().flushResult(taken[0]);
     return taken[0];

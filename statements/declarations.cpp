@@ -7,6 +7,7 @@
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
+#include "foundation/look_ahead.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
@@ -17,8 +18,7 @@ namespace declarations {
 qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at) {
     resolveTypeReference(context, typeNode);
     model::IRValueList found;
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     if (found.empty()) {
         qestl::qestringA listing;
         appendDidYouMean(context, listing, typeNode);
@@ -56,8 +56,7 @@ bool compileInitialiser(CompileContext& context, const StatementNode& initialise
         context.reportError(diag::NoInitialValue, initialiser);
         return false;
     }
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     return true;
 }
 
@@ -107,14 +106,15 @@ namespace {
 // A class of many static fields has them compiled in the order they were
 // entered, each looked up in a table far outside the caches: the place of
 // the field some members ahead is loaded while this one is compiled, the
-// name that takes before it, and the member that holds the name first.
+// name that takes before it, and the member that holds the name first
+// (bench/hostile_shapes.py static_fields).
 void lookAheadOfStatic(const model::Container& table, size_t at) {
     constexpr size_t kManyMembers = 4096;
     constexpr size_t kAhead = 8;
     const model::Container::MemberList& members = table.members();
     if (members.size() < kManyMembers) return;
-    if (at + 3 * kAhead < members.size()) __builtin_prefetch(&model::asObject(members[at + 3 * kAhead])->name);
-    if (at + 2 * kAhead < members.size()) __builtin_prefetch(model::asObject(members[at + 2 * kAhead])->name.c_str());
+    if (at + 3 * kAhead < members.size()) qestl::touch(&model::asObject(members[at + 3 * kAhead])->name);
+    if (at + 2 * kAhead < members.size()) qestl::touch(model::asObject(members[at + 2 * kAhead])->name.c_str());
     if (at + kAhead < members.size())
         table.prefetchPlace(qestl::HashedText(model::asObject(members[at + kAhead])->name.view()));
 }
@@ -124,7 +124,7 @@ void lookAheadOfStatic(const model::Container& table, size_t at) {
 model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
                               bool madeBefore) {
     model::IRObject* o = model::asObject(object);
-    if (madeBefore && context.lookup().scopes().declarationMode == kDeclareMember) {
+    if (madeBefore && context.lookup().scopes().declarationMode() == kDeclareMember) {
         model::ClassObject* klass = context.lookup().scopes().innermostClass();
         if (klass == nullptr) return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);
         const qestl::HashedText name(o->name.view());

@@ -47,7 +47,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     uint32_t jump = model::kOpJe;
     if (compileConditionJump(context, node, jump, false) != 0) return;
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
+    context.lookup().exchangeResults(taken);
     if (taken.size() != 1) {
         context.reportError(diag::BadExpression, node);
         return;
@@ -70,6 +70,5 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     result.appendInstruction(result.pending, *setFalse.as<model::cbircode>(), owner, node);
     result.operand = codegen::makeEaxOperand(boolType);
     result.object = model::makeObject("", model::kKindVariable, types.boolType, 0);
-    context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().setResults(result);
 }

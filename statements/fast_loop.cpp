@@ -34,8 +34,7 @@ bool acceptsByte(CompileContext& context, const model::IRResult& value) {
 bool resolvesToPlainValue(CompileContext& context, const StatementNode& node, bool registerAllowed) {
     resolveTypeReference(context, node);
     model::IRValueList found;
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     const model::IRResult* chosen = control::pickValue(found);
     if (chosen == nullptr) return false;
     if (!registerAllowed && chosen->operand.kind == model::kRegister) return false;
@@ -128,8 +127,7 @@ bool tryFastLoop(CompileContext& context, const StatementNode& node, uint32_t co
     if (!compileLoopOperand(context, left, first) || !compileLoopOperand(context, right, bound)) return false;
     model::IRValueList stepValues;
     compileStatement(context, counted, false);
-    context.lookup().candidates().swap(stepValues);
-    context.lookup().clearResults();
+    context.lookup().takeResults(stepValues);
     if (context.diagnostics().hasErrors()) return false;
     const model::IRResult* chosenStep = control::pickValue(stepValues);
     if (chosenStep == nullptr) return false;

@@ -100,8 +100,7 @@ void compileForRange(const StatementNode& node, CompileContext& context, const S
         if (context.diagnostics().hasErrors()) return;
         model::IRValueList endValues;
         compileStatement(context, third, false);
-        context.lookup().candidates().swap(endValues);
-        context.lookup().clearResults();
+        context.lookup().takeResults(endValues);
         if (context.diagnostics().hasErrors()) return;
         model::IRResult* end = control::pickLoopValue(context, endValues, third);
         if (end == nullptr) return;

@@ -26,8 +26,7 @@ void compileBranch(CompileContext& context, const StatementNode& statement, mode
 // reporting that it left nothing.
 bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     model::IRValueList taken;
-    context.lookup().candidates().swap(taken);
-    context.lookup().clearResults();
+    context.lookup().takeResults(taken);
     if (taken.empty()) {
         context.reportError(diag::UnknownObject, node);
         return false;
@@ -179,7 +178,6 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
     model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),
                            codegen::makeEaxOperand(model::asObject(type)));
-    context.lookup().clearResults();
-    context.lookup().addResult(result);
+    context.lookup().setResults(result);
     return 0;
 }

@@ -63,8 +63,7 @@ model::IRObject* valueTypeOf(model::IRObject* object) {
 model::IRResult* compileValue(CompileContext& context, const StatementNode& value, model::IRValueList& taken) {
     compileStatement(context, value, false);
     if (context.diagnostics().hasErrors()) return nullptr;
-    context.lookup().candidates().swap(taken);
-    context.lookup().clearResults();
+    context.lookup().takeResults(taken);
     // Until the expression compilers land, an operator expression leaves
     // nothing without having failed: that is no undefined name.
     if (taken.empty() && value->kind != NodeKind::Name) return nullptr;
@@ -173,7 +172,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
             operand = object->makeObjectOperand();
         }
         if (model::isBuiltin(object, model::builtinTypes().nilConstant) &&
-            (context.lookup().scopes().declarationMode & 1) != 0) {
+            (context.lookup().scopes().declarationMode() & 1) != 0) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
                 context.reportError(diag::NilptrReturned, node);
@@ -208,8 +207,8 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
         return 0;
     }
     model::IRObject* type = valueTypeOf(object);
-    model::FunctionObject* owner = (context.lookup().scopes().declarationMode & 1) != 0 ? frameFunction(context)
-                                                                                        : nullptr;
+    model::FunctionObject* owner = (context.lookup().scopes().declarationMode() & 1) != 0 ? frameFunction(context)
+                                                                                          : nullptr;
     if (owner == nullptr || !owner->coversException(type->classRef())) {
         context.reportWarning(diag::ThrowUncovered, node, type->displayName());
     }

@@ -12,6 +12,7 @@
 #include "expressions/compile_expression.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
+#include "model/case_look_ahead.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
 #include "statements/control_flow.h"
@@ -93,8 +94,7 @@ bool readCaseValue(CompileContext& context, const StatementNode& valueNode, Swit
                    bool& chainMode) {
     model::IRValueList found;
     compileStatement(context, valueNode, false);
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     if (context.diagnostics().hasErrors()) return false;
     model::IRResult* value = control::pickValue(found);
     if (value == nullptr) {
@@ -187,7 +187,7 @@ void emitJumpTable(CompileContext& context, const StatementNode& node, const mod
 
 // The statement `switch (x) { case ...: }` (a Switch node).
 uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& node) {
-    const uint64_t mark = context.emitter().localMark();
+    const CodeEmitter::LocalsMark locals(context.emitter());
     const uint64_t codeMark = context.emitter().current().size();
     JumpScope scope;
     context.emitter().enterJumpScope(scope, kJumpBreak);
@@ -201,38 +201,8 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
 
     const StatementNode caseList = nodeChild(node, 1);
     const size_t entryCount = caseList ? caseList->operands.size() : 0;
-    // The nodes of a long switch's cases were made long before its
-    // compilation and lie far out of the cache: for each case some cases
-    // ahead, its node, then its list, then its value and body nodes, then
-    // the body's lists, then the nodes they hold are asked for, each step
-    // once the one before it has come. (Written out here: a helper made of
-    // prefetches alone reads to the compiler as a call without effect.)
-    constexpr size_t kManyCases = 256, kStep = 4;
-    // A case's body, and the first two nodes of a list.
-    const auto bodyOf = [](const qeAbstractNode* entry) -> const qeAbstractNode* {
-        return entry != nullptr && entry->operands.size() > 1 ? entry->operands.data()[1].get() : nullptr;
-    };
-    const auto askForFirstTwo = [](const NodeList& list) {
-        const size_t count = list.size();
-        const StatementNode* items = list.data();
-        if (count > 0) __builtin_prefetch(items[0].get());
-        if (count > 1) __builtin_prefetch(items[1].get());
-    };
     for (size_t i = 0; i < entryCount; ++i) {
-        if (entryCount >= kManyCases && i + 5 * kStep < entryCount) {
-            const StatementNode* cases = caseList->operands.data();
-            __builtin_prefetch(cases[i + 5 * kStep].get());
-            if (const qeAbstractNode* entry = cases[i + 4 * kStep].get()) __builtin_prefetch(entry->operands.data());
-            if (const qeAbstractNode* entry = cases[i + 3 * kStep].get()) askForFirstTwo(entry->operands);
-            if (const qeAbstractNode* body = bodyOf(cases[i + 2 * kStep].get())) {
-                __builtin_prefetch(body->operands.data());
-                __builtin_prefetch(body->children.data());
-            }
-            if (const qeAbstractNode* body = bodyOf(cases[i + kStep].get())) {
-                askForFirstTwo(body->operands);
-                askForFirstTwo(body->children);
-            }
-        }
+        model::loadCasesAhead(*caseList, i, entryCount);
         const StatementNode& caseNode = caseList->operands[i];
         if (!caseNode) continue;
         const NodeList& halves = caseNode->operands;
@@ -242,7 +212,7 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         entry.index = bodies.size();
         if (bodyNode) {
             CodeEmitter::ListScope inBodies(context.emitter(), bodies);
-            const uint64_t bodyMark = context.emitter().localMark();
+            const CodeEmitter::LocalsMark bodyLocals(context.emitter());
             // A break leaves the switch, not the block around it: the case
             // absorbs it, or every switch whose cases all break would make
             // the statements after it unreachable.
@@ -251,7 +221,6 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
                                 model::FlowNode::kExitBreaks, nullptr);
             compileTree(context, bodyNode);
             popFlowNode(context);
-            context.emitter().popLocals(bodyMark);
         }
         if (!valueNode) {
             parts.fallback = entry;
@@ -259,7 +228,6 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
             continue;
         }
         if (!readCaseValue(context, valueNode, parts, entry, chainMode)) {
-            context.emitter().popLocals(mark);
             return 1;
         }
         if (parts.cases.empty() || entry.value < smallest) smallest = entry.value;
@@ -268,7 +236,6 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         // values are not asked for again.
         if (!chainMode && !parts.values.insert(entry.value)) {
             context.reportError(diag::CaseRepeated, valueNode);
-            context.emitter().popLocals(mark);
             return 1;
         }
         parts.cases.push_back(entry);
@@ -276,17 +243,14 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     control::settleExits(context);
     if (!haveDefault) parts.fallback.index = bodies.size();
     if (bodies.empty()) {
-        context.emitter().popLocals(mark);
         return 0;
     }
 
     const StatementNode selectorNode = nodeChild(node, 0);
     model::IRValueList found;
     compileStatement(context, selectorNode, true);
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     if (context.diagnostics().hasErrors()) {
-        context.emitter().popLocals(mark);
         return 1;
     }
     model::IRResult* selector = control::pickValue(found);
@@ -294,14 +258,12 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
         qestl::qestringA listing;
         appendDidYouMean(context, listing, selectorNode);
         context.reportError(diag::UndefinedIdentifier, selectorNode, listing);
-        context.emitter().popLocals(mark);
         return 1;
     }
     model::IRObject* selectorObject = selector->objectPtr();
     const qestl::SmartPtr selectorType = selectorObject->valueType();
     if (!isSwitchableType(model::asObject(selectorType))) {
         context.reportError(diag::CaseTypeWrong, selectorNode);
-        context.emitter().popLocals(mark);
         return 1;
     }
     model::setDataTypeFromValue(selector->operand, selectorObject);
@@ -333,6 +295,5 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     context.bindLabels(codeMark, dispatchMark);
     context.bindLabels(bodiesMark, context.emitter().current().size());
     scope.restore(kJumpAll);
-    context.emitter().popLocals(mark);
     return 0;
 }

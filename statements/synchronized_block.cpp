@@ -69,8 +69,7 @@ uint32_t compileSynchronizedBlock(CompileContext& context, const StatementNode& 
     compileStatement(context, target, false);
     if (context.diagnostics().hasErrors()) return 0;
     model::IRValueList candidates;
-    context.lookup().candidates().swap(candidates);
-    context.lookup().clearResults();
+    context.lookup().takeResults(candidates);
     model::IRResult* lockObject = pickLockObject(context, candidates, target);
     if (lockObject == nullptr) return 0;
     model::IRObject* object = lockObject->objectPtr();

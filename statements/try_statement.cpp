@@ -44,8 +44,7 @@ void openFlow(CompileContext& context, uint32_t kind) { control::openBranch(cont
 // resolution lands, the type node is looked up like any name.
 void resolveCatchType(CompileContext& context, const StatementNode& typeNode, model::IRValueList& out) {
     compileStatement(context, typeNode, true);
-    context.lookup().candidates().swap(out);
-    context.lookup().clearResults();
+    context.lookup().takeResults(out);
 }
 
 // The protected region: `inst seh`, the body, the landing pads.
@@ -190,7 +189,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
     const size_t firstPart = around != nullptr ? around->children.size() : 0;
     emitTryJumps(context, body, static_cast<uint32_t>(clauseCount), finallyBlock ? &finallyLabel : nullptr, landings,
                  jumps);
-    if ((context.lookup().scopes().declarationMode & 1) != 0) {
+    if ((context.lookup().scopes().declarationMode() & 1) != 0) {
         model::IRObject* owner = model::asObject(context.lookup().scopes().frame->owner);
         if (owner != nullptr && owner->isFunction()) static_cast<model::FunctionObject*>(owner)->popCatchScope();
     }

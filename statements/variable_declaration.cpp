@@ -43,7 +43,7 @@ qestl::SmartPtr declaratorObject(CompileContext& context, const Declaration& dec
     model::IRObject* o = model::asObject(object);
     if (o == nullptr) return {};
     o->setDeclarationNode(declaration.node);
-    if (context.lookup().scopes().declarationMode == kDeclareMember)
+    if (context.lookup().scopes().declarationMode() == kDeclareMember)
         o->setOwner(model::IRResult(context.currentScopeObject()));
     model::bindObjectToNode(declarator, o);
     o->setConst(declaration.isConst);
@@ -69,7 +69,7 @@ bool storeDefault(CompileContext& context, const Declaration& declaration, model
     }
     model::IRObject* type = model::asObject(declaration.type);
     const model::Operand zero = zeroOf(type);
-    if (zero.kind == model::kOperandNone && (context.lookup().scopes().declarationMode & 5) != 0)
+    if (zero.kind == model::kOperandNone && (context.lookup().scopes().declarationMode() & 5) != 0)
         object.changeModifiers(kAssigned, 0);
     declarations::emitStore(context, model::kOpMov, storage, zero, declarator);
     return true;
@@ -210,7 +210,7 @@ qestl::SmartPtr typeSettledBefore(const StatementNode& declarators) {
 uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode& node) {
     // Outside function bodies the declaration pass met the declaration
     // first: one it refused was reported there, and is not refused twice.
-    const uint32_t where = context.lookup().scopes().declarationMode;
+    const uint32_t where = context.lookup().scopes().declarationMode();
     if ((where == kDeclareGlobal || where == kDeclareMember) && (node->flags & NodeFlag::Declared) == 0) return 0;
     Declaration declaration;
     declaration.node = node;
@@ -224,7 +224,7 @@ uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode
     CodeListGuard list;
     if (declaration.isStatic) context.emitter().switchCodeList(false, &list);
     std::optional<ScopeModeGuard> mode;
-    if (context.lookup().scopes().declarationMode == kDeclareMember) {
+    if (context.lookup().scopes().declarationMode() == kDeclareMember) {
         context.pushScopeMode(declaration.isStatic);
         mode.emplace(context);
     }

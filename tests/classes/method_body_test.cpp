@@ -204,7 +204,7 @@ struct Undeclared : Fixture {
 // An instance's code travels as the pending result: kept aside here, and
 // released with the fixture.
 void keepInstanceCode(CompileContext& context, CodeList& kept) {
-    for (model::IRResult& result : context.lookup().candidates())
+    for (const model::IRResult& result : context.lookup().candidates())
         for (const SmartPtr& instruction : result.pending) kept.pushBack(instruction);
     context.lookup().clearResults();
 }

@@ -135,7 +135,7 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     SmartPtr x = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
     model::asObject(x)->flagsC |= model::kFlagUnassigned;
     f.held.push_back(x);
-    f.context.lookup().scopes().declarationMode = kDeclareLocal;
+    f.context.lookup().scopes().setDeclarationMode(kDeclareLocal);
     f.context.lookup().scopes().declareObject("x", x, false);
     NodeHandle step = makeAstNode(NodeKind::Expression, "++");
     step->operands.pushBack(makeAstNode(NodeKind::Name, "x"));

@@ -105,7 +105,7 @@ struct Fixture {
                                          held);
         context.emitter().setFunction(&state);
         context.lookup().scopes().pushFrame(SmartPtr());
-        context.lookup().scopes().declarationMode = kDeclareLocal;
+        context.lookup().scopes().setDeclarationMode(kDeclareLocal);
         capture.begin(context.diagnostics());
     }
     ~Fixture() {

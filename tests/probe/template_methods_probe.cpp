@@ -46,8 +46,7 @@ std::string escaped(std::string_view text) {
 qestl::SmartPtr typeNamed(CompileContext& context, const char* name) {
     context.lookupName(name, model::NodeHandle());
     model::IRValueList found;
-    context.lookup().candidates().swap(found);
-    context.lookup().clearResults();
+    context.lookup().takeResults(found);
     for (const model::IRResult& candidate : found)
         if (isTypeObject(candidate.objectPtr())) return candidate.object;
     return qestl::SmartPtr();
@@ -125,8 +124,7 @@ int templateMethodsCommand(int argc, char** argv) {
         call->operands.pushBack(argumentList);
         context.lookupName(argv[1], call);
         model::IRValueList candidates;
-        context.lookup().candidates().swap(candidates);
-        context.lookup().clearResults();
+        context.lookup().takeResults(candidates);
         model::IRValueList methods;
         DiagnosticCapture capture;
         instantiateTemplateMethods(context, call, candidates, arguments, methods, capture);
