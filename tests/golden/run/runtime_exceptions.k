@@ -1,12 +1,13 @@
-// expect-result: 110730284
+// expect-result: 110730344
 // The machine's own exceptions (a division by zero, an index outside an
-// array, a field of nilptr) are caught like thrown ones: by their class, by
-// a base class, by Exception, across calls and through finally blocks; a
-// catch of RuntimeException does not take a DivByZeroException. Catalogue
-// exception classes are made, extended and caught through their bases. A
-// catch variable is found where its handler reads it after other locals and
-// a loop, and after handlers that never read theirs.
-class Node { public int v; public Node next; public Node(int x) { v = x; } };
+// array, a field or a method of nilptr, an element of a nilptr array) are
+// caught like thrown ones: by their class, by a base class, by Exception,
+// across calls and through finally blocks; a catch of RuntimeException does
+// not take a DivByZeroException. Catalogue exception classes are made,
+// extended and caught through their bases. A catch variable is found where
+// its handler reads it after other locals and a loop, and after handlers
+// that never read theirs.
+class Node { public int v; public Node next; public Node(int x) { v = x; } public int one() { return 1; } };
 class Bad : RuntimeException { public int code; public Bad(int c) { code = c; } };
 class Worse : RuntimeError { public Worse() { } };
 class Quiet : IOException { };
@@ -32,6 +33,8 @@ int classify(int k) {
         if (k == 4) throw new IllegalArgumentException();
         if (k == 5) throw new Worse();
         if (k == 6) throw new Quiet();
+        if (k == 7) { Node none = n.next; return none.one(); }
+        if (k == 8) { int[] gone = nilptr; return gone[0]; }
         return 0;
     } catch (DivByZeroException e) {
         return 10;
@@ -70,7 +73,7 @@ int through(int k) {
 }
 int main(String[] args) {
     int r = 0;
-    for (int k = 0; k < 8; k++) r += classify(k);                         // 10+23+30+51+60+50+60+0, log 1
+    for (int k = 0; k < 10; k++) r += classify(k);                        // 10+23+30+51+60+50+60+30+30+0, log 1
     r += wide(0) * 10000;                                                  // -70000
     r += narrow(0) * 100000;                                               // -200000
     try { through(0); } catch (DivByZeroException e) { r += 1000000; }     // log 11
