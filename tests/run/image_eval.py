@@ -358,7 +358,7 @@ class Machine:
             return self.anonymous_class(value)
         box, key = self.cell(op, next_pc)
         if box[key] is UNSET:
-            where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d", 11: "closure slot %d"}
+            where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d"}
             raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
                 value if kind in where else next_pc + value)))
         return convert(box[key], dtype)
@@ -392,16 +392,6 @@ class Machine:
             if value >= len(obj.fields):
                 raise EvalError("field %d of %r, which has %d" % (value, obj, len(obj.fields)))
             return obj.fields, value
-        if kind == 11:
-            here = self.this
-            while isinstance(here, Obj) and not isinstance(here.outer, Closure):
-                here = here.outer
-            if not isinstance(here, Obj):
-                raise EvalError("closure slot %d without a frame that made the object" % value)
-            slots = here.outer.frame.slots
-            if value >= len(slots):
-                raise EvalError("closure slot %d outside a frame of %d slots" % (value, len(slots)))
-            return slots, value
         if kind in (19, 39):
             where = next_pc + value
             if not 192 <= where < len(self.img.data):
@@ -824,7 +814,8 @@ def op_alloc(m, ops, at, nxt):
     anonymous class bound to the running frame."""
     kind, _, value = ops[0]
     if kind == 31:
-        m.regs[0] = runtime_exception(catalogue_klass(value).ident[1])
+        catalogue_klass(value)
+        m.regs[0] = runtime_exception(value)
         return nxt
     if kind in (19, 39):
         target = ClassRef(m.img.klass(nxt + value), None)
@@ -914,7 +905,9 @@ def op_cast(m, ops, at, nxt):
         m.regs[0] = convert(m.read(ops[1], nxt), SYSCLASS_TYPE[value])
         return nxt
     if kind == 31:
-        want = ("sys", value if value == OBJECT_CLASS else catalogue_klass(value).ident[1])
+        if value != OBJECT_CLASS:
+            catalogue_klass(value)
+        want = ("sys", value)
     elif kind in (19, 39):
         want = m.img.klass(nxt + value).ident
     else:
@@ -1114,7 +1107,8 @@ HANDLERS = {
     "Push": op_push, "PushDouble": op_push, "PushInt": op_push, "PushLong": op_push, "PushChar": op_push,
     "PushByte": op_push, "PushShort": op_push, "PushPtr": op_push, "PushFloat": op_push, "Pop": op_pop,
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
-    "Call": op_call, "CallEqu": op_call, "CallNequ": op_call, "Makeclosesure": op_nop, "Ret": op_ret, "RetDelesp": op_ret, "RetThis": op_ret_this, "Allocesp": op_allocesp,
+    "Call": op_call, "CallEqu": op_call, "CallNequ": op_call, "Ret": op_ret, "RetDelesp": op_ret,
+    "RetThis": op_ret_this, "Allocesp": op_allocesp, "Makeclosesure": op_nop,  # alloc binds the frame
     "PushloadThis": op_push_this, "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
     "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array, "AllocArrayN": op_alloc_array, "Initarray": op_initarray,
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
