@@ -110,8 +110,9 @@ class Obj:
 
 
 class Arr:
-    def __init__(self, items):
+    def __init__(self, items, code):
         self.items = items
+        self.code = code  # the element type: a type code, 11 for objects and arrays
 
     def __repr__(self):
         return "an array of %d" % len(self.items)
@@ -686,16 +687,19 @@ def store_in(box, key, value, dtype, op_name):
 
 
 def element(op_name, stepper=None):
+    """A store into an element keeps the array's own element type."""
     def op(m, ops, at, nxt):
-        box, key = m.element_cell(m.read(ops[0], nxt), m.read_index(ops[1], nxt))
-        dtype = ops[1][1] if ops[1][1] != 11 else None
+        arr = m.read(ops[0], nxt)
+        box, key = m.element_cell(arr, m.read_index(ops[1], nxt))
+        dtype = arr.code if arr.code in (1, 2, 3, 4, 5, 6, 7, 8) else None
         if stepper is not None:
+            if dtype is None:
+                raise EvalError("increment of an element of an array of %d" % arr.code)
             old = box[key]
-            box[key] = convert(old + stepper[0], dtype) if dtype else old + stepper[0]
+            box[key] = convert(old + stepper[0], dtype)
             m.regs[0] = box[key] if stepper[1] else old
         else:
-            value = m.read(ops[2], nxt)
-            m.regs[0] = store_in(box, key, value, dtype or ops[2][1], op_name)
+            m.regs[0] = store_in(box, key, m.read(ops[2], nxt), dtype, op_name)
         return nxt
     return op
 
@@ -850,7 +854,8 @@ def op_alloc_array(m, ops, at, nxt):
         size = sizes[level]
         if not isinstance(size, int) or size < 0:
             raise EvalError("array size %r" % (size,))
-        return Arr([make(level + 1) if level + 1 < len(sizes) else default for _ in range(size)])
+        last = level + 1 == len(sizes)
+        return Arr([default if last else make(level + 1) for _ in range(size)], code if last else 11)
     m.regs[0] = make(0)
     if ops:  # alloc array N: the N values pushed before the class are the first elements
         count = ops[0][2]
@@ -874,7 +879,7 @@ def op_initarray(m, ops, at, nxt):
     payload = m.img.data[resource + 28:resource + 28 + size]
     fmt = ELEMENT_FORMATS[code]
     values = [v for (v,) in struct.iter_unpack("<" + fmt, payload)]
-    m.regs[0] = Arr([int(v) if fmt == "?" else v for v in values])
+    m.regs[0] = Arr([int(v) if fmt == "?" else v for v in values], code)
     return nxt
 
 
@@ -927,7 +932,7 @@ def op_complement(m, ops, at, nxt):
 
 
 def op_entry(m, ops, at, nxt):
-    m.stack.append(Arr([]))  # main's String[] args: no command-line arguments
+    m.stack.append(Arr([], 9))  # main's String[] args: no command-line arguments
     target = m.call((19, 0, ops[0][2]), 1, at, nxt)
     m.frames[-1].ret = None
     return target
