@@ -117,6 +117,7 @@ class Gen:
         self.super_calls = "super-calls" in features
         self.mixed = "mixed-choices" in features
         self.stat = {}  # the static fields of Stat while the reference runs
+        self.rec = None  # the reference of rec once made (its own body does not call it)
         self.helpers = []  # (name, arity, function)
         self.loop_serial = 0
         self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
@@ -744,9 +745,7 @@ class Gen:
                 "    return relay(n - 1, x + n, limit) * 2;",
                 "}"]
         self.in_helper = True
-        self.rec, lines = None, None
-        rec, lines = self.recursive()
-        self.rec = rec
+        self.rec, lines = self.recursive()
         out += lines
         for i in range(r.randrange(0, 4)):
             name, arity, call, lines = self.helper(i)
