@@ -235,9 +235,11 @@ class Gen:
         if self.in_helper:
             return None
         if choice == 16:
+            # A bare byte or short element as a branch of ?: makes a choice
+            # of mixed types.
             name = r.choice(["ba", "sa"])
             ti, fi = self.index(names)
-            return "%s[%s]" % (name, ti), (lambda env: env[name][fi(env)])
+            return ("%s[%s]" if self.mixed else "(int)%s[%s]") % (name, ti), (lambda env: env[name][fi(env)])
         if choice == 17:
             ti, fi = self.index(names)
             slot = lambda env: env["objs"][fi(env) % 3]  # noqa: E731
