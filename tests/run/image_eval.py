@@ -789,8 +789,9 @@ def op_allocesp(m, ops, at, nxt):
 
 def op_pushload_this(m, ops, at, nxt):
     """Loads the object a method is called on: a call on nilptr raises."""
-    kind = ops[0][0]
-    this = ("class", nxt + ops[0][2]) if kind in (19, 39) else m.read(ops[0], nxt)
+    kind, dtype, value = ops[0]
+    # A class is named with no data type; a static object field has one.
+    this = ("class", nxt + value) if kind in (19, 39) and dtype == 0 else m.read(ops[0], nxt)
     if this is None:
         raise Thrown(runtime_exception(NULL_POINTER))
     if isinstance(this, ClassRef):
