@@ -209,12 +209,16 @@ class Gen:
         choice does not fit here."""
         r = self.r
         if choice == 13:
-            form = r.randrange(3)
+            form = r.randrange(5)
             if form == 0:
                 return "Stat.count", (lambda env: self.stat["count"])
             if form == 1:
                 return "Stat.early", (lambda env: self.stat["early"])
             ta, fa = self.int_expr(names, depth - 1)
+            if form == 2:
+                return "Stat.held.mix(%s)" % ta, (lambda env: self.mix(self.stat["held"], fa(env)))
+            if form == 3:
+                return "Stat.held.b", (lambda env: self.stat["held"]["b"])
             return "Stat.scale(%s)" % ta, (lambda env: wrap(fa(env) * 3 + self.stat["count"]))
         if choice == 14:
             form = r.randrange(4 if self.in_helper else 5)
@@ -501,13 +505,15 @@ class Gen:
                 self.add(target, k)
             return ["objs[(%s) %% 3].add(%s);" % (ti, te)], run
         te, fe = self.int_expr(names, depth)
-        form = r.randrange(3)
+        form = r.randrange(4)
         if form == 0:
             def run(env):
                 k = fe(env)
                 self.stat["count"] = wrap(self.stat["count"] + k)
                 self.stat["total"] = wrap(self.stat["total"] + k * 5, 64)
             return ["Stat.bump(%s);" % te], run
+        if form == 1:
+            return ["Stat.held.add(%s);" % te], (lambda env: self.add(self.stat["held"], fe(env)))
         op = r.choice(["=", "+=", "^="])
 
         def run(env):
@@ -733,6 +739,7 @@ class Gen:
                 "    public static int late = 9;",
                 "    public static int count = 3;",
                 "    public static long total = 0;",
+                "    public static Obj held = new Obj(5, 6);",
                 "    public static int scale(int x) { return x * 3 + count; }",
                 "    public static void bump(int k) { count += k; total += (long)k * 5; }",
                 "};",
@@ -780,14 +787,15 @@ class Gen:
                 "        + (int)(lsum ^ (lsum >> 32)) * 67 + (int)(da[0] * 4 + da[1] * 8 + da[2] * 16 + da[3] * 32) * 71"
                 " + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79"
                 " + objs[0].a * 83 + objs[1].b * 89 + objs[2].a * 97 + objs[2].b * 101"
-                " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109;", "}"]
+                " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109"
+                " + Stat.held.a * 113 + Stat.held.b * 127;", "}"]
         env = dict(zip(names, init))
         obj = lambda a, b, sub: {"a": a, "b": b, "c": 7, "sub": sub}  # noqa: E731
         env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o=obj(init[0], init[1], self.sub),
                    p=obj(init[2], init[3], False), arr=[0, 5, 0, -9], la=[0, 7, 0, -5000000000],
                    da=[0.0, 0.0, 0.5, 0.0], ba=[0, 0, 0, 250], sa=[-7, 0, 0, 0])
         env["objs"] = [env["o"], env["p"], obj(init[1], init[2], third_sub)]
-        self.stat.update(early=1, late=9, count=3, total=0)
+        self.stat.update(early=1, late=9, count=3, total=0, held=obj(5, 6, False))
         try:
             fb(env)
         except Raised as raised:
@@ -806,7 +814,8 @@ class Gen:
                       + wrap(lsum ^ (lsum >> 32)) * 67 + wrap(int(da[0] * 4 + da[1] * 8 + da[2] * 16 + da[3] * 32)) * 71
                       + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79
                       + objs[0]["a"] * 83 + objs[1]["b"] * 89 + objs[2]["a"] * 97 + objs[2]["b"] * 101
-                      + stat["count"] * 103 + wrap(total ^ (total >> 32)) * 107 + stat["early"] * 109)
+                      + stat["count"] * 103 + wrap(total ^ (total >> 32)) * 107 + stat["early"] * 109
+                      + stat["held"]["a"] * 113 + stat["held"]["b"] * 127)
         return "\n".join(out) + "\n", ("result", result)
 
 
