@@ -199,8 +199,19 @@ class Gen:
             return "(%s ? %s : %s)" % (tc, ta, tb), (lambda env: fa(env) if fc(env) else fb(env))
         return self.int_expr(env_names, depth - 1)
 
+    def safe_int_expr(self, env_names, depth):
+        """An expression that cannot throw, for an index or the object of a
+        call: whether it is evaluated before the value stored or the call's
+        arguments (which may throw) or after them is not for these programs
+        to decide."""
+        saved, self.try_depth = self.try_depth, 0
+        try:
+            return self.int_expr(env_names, depth)
+        finally:
+            self.try_depth = saved
+
     def index(self, env_names, mask=3):
-        ti, fi = self.int_expr(env_names, 1)
+        ti, fi = self.safe_int_expr(env_names, 1)
         return "(%s) & %d" % (ti, mask), (lambda env: fi(env) & mask)
 
     def more_int_expr(self, choice, names, depth):
@@ -396,7 +407,7 @@ class Gen:
                 env["big"] = wrap(v if op == "=" else BINARY[op[0]](env["big"], v), 64)
             return ["big %s %s;" % (op, te)], run
         if kind == 4:
-            index, fi = self.int_expr(names, 1)
+            index, fi = self.safe_int_expr(names, 1)
             target, get, put = "arr[(%s) & 3]" % index, None, None
             get = lambda env: env["arr"][fi(env) & 3]  # noqa: E731
 
