@@ -192,6 +192,8 @@ class Gen:
         if choice == 12:
             op = r.choice("~-")
             ta, fa = self.int_expr(env_names, depth - 1)
+            if op == "-" and self.mixed:
+                ta = "(int)%s" % ta  # the negation of a byte or a short keeps its type
             return "(%s%s)" % (op, ta), (lambda env: wrap(~fa(env) if op == "~" else -fa(env)))
         if self.conditional:
             (tc, fc), (ta, fa), (tb, fb) = (self.cond(env_names, depth - 1), self.int_expr(env_names, depth - 1),
