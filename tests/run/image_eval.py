@@ -1,25 +1,37 @@
 #!/usr/bin/env python3
 """Runs a compiled program image: reads the file korvo wrote and executes the
 part of the instruction set whole-program tests use (integer, long, bool and
-double arithmetic, moves, compares and jumps, switch tables, JLOOP, calls of
-source methods, fields, arrays, throw/catch/finally). Any other opcode stops the run with a
-message naming it.
+double arithmetic, moves, compares and jumps, switch tables, the loop
+instructions, calls of source methods and of `==`/`!=` operator methods,
+fields, arrays, classes nested in classes and anonymous classes, casts,
+throw/catch/finally with the exception classes of the runtime catalogue).
+Any other opcode stops the run with a message naming it.
 
     image_eval.py IMAGE [--trace]
 prints "result: N" (the value main returned) or "throw: CLASS" (an exception
-nobody caught) and exits 0; a program the evaluator cannot run exits 2 with
-"eval error: ...".
+nobody caught) and exits 0; a program the evaluator cannot run, or an image
+that breaks a rule of the machine, exits 2 with "eval error: ..." naming the
+instruction and its address.
 
 Conventions the images leave to the machine that runs them, as taken here:
 binary operators leave their result in eax and keep their operands; compound
 forms store into their first operand and leave the new value in eax; a call
 moves its argument count of pushed values into the callee's first stack
-slots; pushar saves the four registers and popar restores them (argument
-code runs between them, `new` keeps its object in eax across it); alloc runs
-the class's instance code, whose `ret this` gives `this` back; a catch
-handler finds the caught object in the first slot it reads that the function
-had not touched before the handler (the catch variable), and in the
-exception register.
+slots, and at its return the pushed values, saved registers, `this` loads and
+open protected regions are as they were at the call; pushar saves the four
+registers and popar restores them (argument code runs between them, `new`
+keeps its object in eax across it); alloc runs the class's instance code,
+whose `ret this` gives `this` back. A class member of a class (a nested
+class) is a field of each instance that holds the class bound to that
+instance; an anonymous class is bound to the frame that makes it. `this[n]`
+is the object n steps out: an instance's enclosing instance, or the frame
+that made it and then that frame's `this`. A catch handler finds the caught
+object in the exception register and in its catch variable, the first local
+of the handler's block: the slot after every slot declared before the handler.
+The machine raises the catalogue's DivByZeroException,
+IndexOutOfBoundsException, NullPointerException and ClassCastException as
+objects a catch takes like thrown ones. A static read before its initialiser
+has run reads the type's zero; main's args is an empty array.
 """
 import argparse
 import lzma
@@ -88,30 +100,95 @@ def convert(value, dtype):
 
 
 class Obj:
-    def __init__(self, klass, nfields):
+    def __init__(self, klass, nfields, outer=None):
         self.klass = klass
         self.fields = [UNSET] * nfields
+        self.outer = outer  # the enclosing instance, or the Closure that made it
 
     def __repr__(self):
         return "an object of class %s" % self.klass.name
 
 
 class Arr:
-    def __init__(self, items):
+    def __init__(self, items, code):
         self.items = items
+        self.code = code  # the element type: a type code, 11 for objects and arrays
 
     def __repr__(self):
         return "an array of %d" % len(self.items)
 
 
+class Closure:
+    """The frame that made an object of an anonymous class, with its `this`."""
+
+    def __init__(self, frame, this):
+        self.frame, self.this = frame, this
+
+
+class ClassRef:
+    """A class bound to what its instances are made inside of."""
+
+    def __init__(self, klass, outer):
+        self.klass, self.outer = klass, outer
+
+    def __repr__(self):
+        return "the class %s" % self.klass.name
+
+
 class Klass:
-    def __init__(self, name, base, dynamic, static, nfields):
-        self.name, self.base, self.dynamic, self.static, self.nfields = name, base, dynamic, static, nfields
+    def __init__(self, name, base, ident, dynamic=(), static=(), nfields=0):
+        self.name, self.base, self.ident = name, base, ident
+        self.dynamic, self.static, self.nfields = list(dynamic), list(static), nfields
+        self.instance = self.holder = None
+        self.class_fields = []  # (field index, holder of the nested class)
+        self.anonymous = []     # holders of the anonymous classes, by index
+
+
+# The exception classes of the runtime catalogue: number -> (name, base number).
+CATALOGUE_EXCEPTIONS = {
+    20: ("Exception", None), 21: ("Error", 20), 22: ("IOException", 20), 23: ("InterruptedException", 20),
+    24: ("RuntimeException", 20), 25: ("RuntimeError", 21), 26: ("DivByZeroException", 20),
+    27: ("IndexOutOfBoundsException", 20), 28: ("ArrayStoreException", 20), 29: ("ClassCastException", 20),
+    30: ("IllegalArgumentException", 20), 31: ("NullPointerException", 20), 32: ("OutOfMemoryError", 21),
+    33: ("InvalidIteratorException", 20), 34: ("StackOverflowException", 20), 35: ("TimeoutException", 20)}
+OBJECT_CLASS = 9  # the root class every object derives from
+DIV_BY_ZERO, INDEX_OUT_OF_BOUNDS, CLASS_CAST, NULL_POINTER = 26, 27, 29, 31
+# Exception's own fields, which every exception object starts with: message, errcode.
+EXCEPTION_FIELDS = (None, 0)
+SYS_KLASS = {number: Klass(name, None if base is None else ("sys", base), ("sys", number), nfields=2)
+             for number, (name, base) in CATALOGUE_EXCEPTIONS.items()}
+
+
+def catalogue_klass(number):
+    if number not in SYS_KLASS:
+        raise EvalError("the catalogue class %d is outside the evaluated subset" % number)
+    return SYS_KLASS[number]
+
+
+def runtime_exception(number):
+    """An exception object the machine raises itself."""
+    obj = Obj(SYS_KLASS[number], 2)
+    obj.fields[:] = EXCEPTION_FIELDS
+    return obj
+
+
+def zero_of(dtype):
+    """What a variable of the data type holds before its first store."""
+    if dtype in (1, 2, 3, 4, 5, 8):
+        return 0
+    if dtype in (6, 7):
+        return 0.0
+    if dtype in (9, 11, 12):
+        return None
+    return UNSET
 
 
 class Frame:
-    def __init__(self, code, args, ret):
+    def __init__(self, code, args, ret, machine):
         self.code, self.slots, self.nargs, self.ret = code, list(args), len(args), ret
+        self.loops = {}  # end of a loop's code -> its state while it runs
+        # What a return must find as it was at the call.
+        self.depths = machine.depths()
 
 
 class Image:
@@ -190,10 +267,24 @@ class Image:
             base_kind, base_value = words[5][0] & 0xFFFFFF, words[5][1]
             base = ("sys", base_value) if base_kind == 31 else (end + base_value if base_kind in (19, 39) else None)
             name = self.resource_text(end + words[2][1])
-            instance = end + words[3][1] if words[3][0] & 0xFFFFFF == 19 and words[3][1] != 0 else None
-            klass = Klass(name, base, [b for _, b in tables[0]], [b for _, b in tables[1]], len(tables[2]))
-            klass.instance, klass.holder = instance, holder
+            klass = Klass(name, base, ("holder", holder), [b for _, b in tables[0]], [b for _, b in tables[1]],
+                          len(tables[2]))
+            if words[3][0] & 0xFFFFFF == 19 and words[3][1] != 0:
+                klass.instance = end + words[3][1]
+            klass.holder = holder
+            # A class entry's value leads from its body to the class's holder.
+            klass.class_fields = [(i, b + struct.unpack_from("<q", self.data, b)[0])
+                                  for i, (tag, b) in enumerate(tables[2]) if tag == 31]
+            klass.anonymous = [b + struct.unpack_from("<q", self.data, b)[0] if tag == 31 else None
+                               for tag, b in tables[4]]
             self.classes[holder] = klass
+
+    def method_link(self, record):
+        """The link name of a catalogue method's record."""
+        _, ops, after = self.decode(record)
+        if ops[1][0] != 30:
+            raise EvalError("catalogue method record at 0x%X without its link name" % record)
+        return self.resource_text(after + ops[1][2])
 
     def klass(self, holder):
         if self.classes is None:
@@ -222,15 +313,35 @@ class Machine:
         self.pending_catch = []  # mapseh entries waiting for their inst seh
         self.exit_code = 0
         self.finally_stack = []
-        self.loops = {}
+        self.catch_slots = {}
         self.pc = 192
         self.result = None
 
+    def depths(self):
+        return (len(self.stack), len(self.saved_regs), len(self.this_stack), len(self.seh),
+                len(self.pending_catch), len(self.finally_stack))
+
     # Operands -------------------------------------------------------------
     def field_object(self):
+        if self.this is None:
+            raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(self.this, Obj):
-            raise EvalError("field of `this` without an object")
+            raise EvalError("field of `this` without an object (%r)" % (self.this,))
         return self.this
+
+    def outward(self, steps):
+        """The object `steps` steps out of `this`."""
+        here = self.this
+        for _ in range(steps):
+            if isinstance(here, Obj) and here.outer is not None:
+                here = here.outer
+            elif isinstance(here, Closure):
+                here = here.this
+            else:
+                raise EvalError("this[%d]: %r has nothing around it" % (steps, here))
+        if isinstance(here, Closure):
+            raise EvalError("this[%d] names the frame of a method, not an object" % steps)
+        return here
 
     def read(self, op, next_pc):
         kind, dtype, value = op
@@ -243,17 +354,26 @@ class Machine:
         if kind == 0 and dtype == 11:
             return None  # nilptr
         if kind == 12:
-            # The object `this` names, counted outward from the method (0 the
-            # method's own object, 1 its class); enclosing objects are not run.
-            if value > 1:
-                raise EvalError("the object %d steps out of `this` is outside the evaluated subset" % value)
-            return self.field_object()
+            return self.field_object() if value == 0 else self.outward(value)
+        if kind == 13:
+            return self.anonymous_class(value)
         box, key = self.cell(op, next_pc)
         if box[key] is UNSET:
             where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d"}
             raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
                 value if kind in where else next_pc + value)))
         return convert(box[key], dtype)
+
+    def anonymous_class(self, index):
+        """class ptr [this + n]: an anonymous class of the class of `this`,
+        bound to the frame that runs."""
+        here = self.this
+        klass = here.klass if isinstance(here, Obj) else (
+            self.img.klass(here[1]) if isinstance(here, tuple) and here[0] == "class" else None)
+        if klass is None or not 0 <= index < len(klass.anonymous) or klass.anonymous[index] is None:
+            raise EvalError("class ptr [this + %d] of %r" % (index, here))
+        target = self.img.klass(klass.anonymous[index])
+        return ClassRef(target, Closure(self.frames[-1], here) if isinstance(here, Obj) else None)
 
     def read_index(self, op, next_pc):
         return self.read((op[0], 4, op[2]), next_pc)
@@ -270,12 +390,16 @@ class Machine:
             return self.regs, value
         if kind == 14:
             obj = self.field_object()
+            if value >= len(obj.fields):
+                raise EvalError("field %d of %r, which has %d" % (value, obj, len(obj.fields)))
             return obj.fields, value
         if kind in (19, 39):
             where = next_pc + value
             if not 192 <= where < len(self.img.data):
                 raise EvalError("operand names 0x%X, outside the image" % (where & 0xFFFFFFFFFFFFFFFF))
-            self.statics.setdefault(where, UNSET)
+            # The image's data is zero before any initialiser stores into it.
+            if self.statics.get(where, UNSET) is UNSET:
+                self.statics[where] = zero_of(dtype)
             return self.statics, where
         if kind == 20:
             return self.special, "exc"
@@ -287,20 +411,22 @@ class Machine:
 
     def member_cell(self, obj, field_op):
         if obj is None:
-            raise Thrown(("sys", "NullPointerException"))
+            raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(obj, Obj):
             raise EvalError("field access on %r" % (obj,))
         if field_op[0] != 14:
             raise EvalError("member operand of kind %d" % field_op[0])
+        if field_op[2] >= len(obj.fields):
+            raise EvalError("field %d of %r, which has %d" % (field_op[2], obj, len(obj.fields)))
         return obj.fields, field_op[2]
 
     def element_cell(self, arr, index):
         if arr is None:
-            raise Thrown(("sys", "NullPointerException"))
+            raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(arr, Arr):
             raise EvalError("element of %r" % (arr,))
         if not 0 <= index < len(arr.items):
-            raise Thrown(("sys", "IndexOutOfBoundsException"))
+            raise Thrown(runtime_exception(INDEX_OUT_OF_BOUNDS))
         return arr.items, index
 
     # Arithmetic -----------------------------------------------------------
@@ -312,9 +438,17 @@ class Machine:
         return a if a in NUMERIC else b if b in NUMERIC else a or b
 
     @staticmethod
+    def operation_type(name, a, b):
+        """A shift has its left operand's type (at least int); the others
+        the wider operand's."""
+        if name in ("shl", "shr"):
+            return max(a, 4) if a in NUMERIC else a
+        return Machine.result_type(a, b)
+
+    @staticmethod
     def arith(name, x, y, dtype):
         if name in ("div", "mod") and dtype not in (6, 7) and y == 0:
-            raise Thrown(("sys", "DivByZeroException"))
+            raise Thrown(runtime_exception(DIV_BY_ZERO))
         if dtype in (6, 7):
             x, y = float(x), float(y)
             ops = {"add": x + y, "sub": x - y, "mul": x * y}
@@ -336,7 +470,41 @@ class Machine:
             return r if x >= 0 else -r
         return INT_OPS[name](x, y)
 
+    # Classes --------------------------------------------------------------
+    def base_of(self, klass):
+        base = klass.base
+        if base is None:
+            return None
+        if isinstance(base, tuple):
+            return catalogue_klass(base[1])
+        return self.img.klass(base)
+
+    def derives(self, klass, want):
+        """Whether klass is the class want names, ("holder", address) or
+        ("sys", number), or derives from it."""
+        if want == ("sys", OBJECT_CLASS):
+            return True
+        while klass is not None:
+            if klass.ident == want:
+                return True
+            klass = self.base_of(klass)
+        return False
+
+    def new_object(self, klass, outer):
+        obj = Obj(klass, klass.nfields, outer)
+        for index, holder in klass.class_fields:
+            obj.fields[index] = ClassRef(self.img.klass(holder), obj)
+        if self.derives(klass, ("sys", 20)):
+            obj.fields[:2] = EXCEPTION_FIELDS
+        return obj
+
     # Control --------------------------------------------------------------
+    def enter(self, code, args, ret):
+        self.frames.append(Frame(code, args, ret, self))
+        if len(self.frames) > 2000:
+            raise EvalError("call depth above 2000")
+        return code
+
     def call(self, target_op, nargs, at, next_pc):
         kind, _, value = target_op
         if kind in (19, 37, 39):
@@ -350,40 +518,47 @@ class Machine:
             record = table[slot]
         else:
             raise EvalError("call through operand kind %d" % kind)
+        if nargs > len(self.stack):
+            raise EvalError("call of %d arguments with %d pushed" % (nargs, len(self.stack)))
         args = self.stack[len(self.stack) - nargs:] if nargs else []
         del self.stack[len(self.stack) - nargs:]
         number = self.img.u32(record)
         if number == 2:  # a catalogue method
-            link = self.img.text_ref(record - 16)
-            # A parameterless catalogue constructor sets nothing up that the
-            # subset reads; the object being made stays where it was (eax
-            # after a default construction, `this` inside a constructor).
-            if re.fullmatch(r"/(\w+)@/\1/\1\(\)", link):
+            link = self.img.method_link(record)
+            # A parameterless constructor of a catalogue exception class, or
+            # of a class whose constructor is named after it, sets nothing up
+            # that the object does not already hold; the object being made
+            # stays where it was (eax after a default construction, `this`
+            # inside a constructor).
+            found = re.fullmatch(r"/(\w+)@/(\w+)/\2\(\)", link)
+            if found and (found.group(1) == found.group(2)
+                          or found.group(2) in {name for name, _ in CATALOGUE_EXCEPTIONS.values()}):
                 return next_pc
-            raise EvalError("call of the catalogue method %s" % link)
+            raise EvalError("call of the catalogue method %s is outside the evaluated subset" % link)
         # A function's record is a jmp to its code; a base class's instance
         # code is called at its first instruction.
         name, ops, after = self.img.decode(record)
         code = after + ops[0][2] if name == "Jmp" and ops[0][0] == 19 else record
-        self.frames.append(Frame(code, args, next_pc))
-        if len(self.frames) > 2000:
-            raise EvalError("call depth above 2000")
-        return code
+        return self.enter(code, args, next_pc)
+
+    def leave(self):
+        """Pops the frame of a return, which must leave the machine as the call found it."""
+        frame = self.frames[-1]
+        now = self.depths()
+        if now != frame.depths:
+            parts = ("pushed values", "saved register sets", "`this` loads", "open protected regions",
+                     "mapseh entries", "pending finally exits")
+            diff = ["%d %s (%d at the call)" % (n, part, w) for part, n, w in zip(parts, now, frame.depths) if n != w]
+            raise EvalError("return with %s: a fault in the image" % ", ".join(diff))
+        self.frames.pop()
+        return frame
 
     def klass_of(self, obj):
+        if obj is None:
+            raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(obj, Obj):
-            raise EvalError("virtual call without an object")
+            raise EvalError("virtual call without an object (%r)" % (obj,))
         return obj.klass
-
-    def derives(self, klass, want):
-        while klass is not None:
-            if want == ("holder", klass.holder):
-                return True
-            base = klass.base
-            if isinstance(base, tuple):
-                return want == base
-            klass = self.img.klass(base) if base is not None else None
-        return False
 
     def throw(self, obj):
         """Unwinds to the innermost region that takes obj; returns the next pc."""
@@ -394,6 +569,7 @@ class Machine:
             del self.stack[region["stack"]:]
             del self.this_stack[region["this"]:]
             del self.saved_regs[region["saved"]:]
+            del self.pending_catch[region["pending"]:]
             self.this = region["self"]
             del self.finally_stack[region["finally"]:]
             if not region["handling"]:
@@ -401,7 +577,10 @@ class Machine:
                     if isinstance(obj, Obj) and self.derives(obj.klass, want):
                         region["handling"] = True
                         self.special["exc"] = obj
-                        self.store_catch_variable(handler, obj)
+                        frame = self.frames[-1]
+                        slot = self.catch_slot(frame.code, handler, frame.nargs)
+                        frame.slots.extend([UNSET] * (slot + 1 - len(frame.slots)))
+                        frame.slots[slot] = obj
                         return handler
             self.seh.pop()
             if region["finally_pc"] is not None:
@@ -410,47 +589,52 @@ class Machine:
                 return region["finally_pc"]
         raise Thrown(obj)
 
-    def store_catch_variable(self, handler, obj):
-        frame = self.frames[-1]
-        touched, at = set(), frame.code
-        while at < handler:
-            _, ops, at = self.img.decode(at)
-            touched.update(v for k, _, v in ops if k == 9)
-        written, at = set(), handler
-        for _ in range(64):
-            name, ops, nxt = self.img.decode(at)
-            for index, (k, _, v) in enumerate(ops):
-                if k != 9 or v in written or v in touched or v < frame.nargs:
-                    continue
-                if index == 0 and name.startswith("Mov") and not name.startswith(("MovElem", "MovProp")):
-                    written.add(v)
-                    continue
-                while len(frame.slots) <= v:
-                    frame.slots.append(UNSET)
-                frame.slots[v] = obj
-                return
-            if name in ("Jmp", "Ret", "RetDelesp", "Throw"):
-                return
-            at = nxt
+    def catch_slot(self, code, handler, nargs):
+        """The slot of a handler's catch variable. Locals take the frame's
+        slots in the order they are declared and keep them; the catch variable
+        is declared first in its handler's block. So its slot follows every
+        slot the function's code before the handler names (each declared local
+        has its initial value stored where it is declared) and the catch
+        variable of every handler before it."""
+        key = (code, handler)
+        if key not in self.catch_slots:
+            top, earlier, at = nargs - 1, [], code
+            while at < handler:
+                name, ops, at = self.img.decode(at)
+                top = max([top] + [v for k, _, v in ops if k == 9])
+                if name == "Mapseh" and at + ops[1][2] < handler:
+                    earlier.append(at + ops[1][2])
+            for other in earlier:
+                top = max(top, self.catch_slot(code, other, nargs))
+            self.catch_slots[key] = top + 1
+        return self.catch_slots[key]
 
     # The loop ---------------------------------------------------------------
     def run(self):
         steps = 0
+        name, at = "the start", self.pc
         while self.result is None:
             steps += 1
             if steps > self.STEP_LIMIT:
-                raise EvalError("step limit reached (a loop that does not end?)")
+                raise EvalError("step limit reached at 0x%X (a loop that does not end?)" % self.pc)
+            try:
+                decoded = self.img.decode(self.pc)
+            except EvalError as error:
+                raise EvalError("after %s at 0x%X: %s" % (name, at, error)) from None
             at = self.pc
-            name, ops, next_pc = self.img.decode(at)
+            name, ops, next_pc = decoded
             if self.trace:
                 print("0x%06X %-14s %s" % (at, name, ops), file=sys.stderr)
             handler = HANDLERS.get(name)
-            if handler is None:
-                raise EvalError("%s at 0x%X is outside the evaluated subset" % (name, at))
             try:
-                self.pc = handler(self, ops, at, next_pc)
-            except Thrown as thrown:
-                self.pc = self.throw(thrown.obj)
+                if handler is None:
+                    raise EvalError("outside the evaluated subset")
+                try:
+                    self.pc = handler(self, ops, at, next_pc)
+                except Thrown as thrown:
+                    self.pc = self.throw(thrown.obj)
+            except EvalError as error:
+                raise EvalError("%s at 0x%X: %s" % (name, at, error)) from None
             except (TypeError, ValueError, IndexError, KeyError, AttributeError, struct.error) as error:
                 raise EvalError("%s at 0x%X: %s: %s" % (name, at, type(error).__name__, error)) from None
         return self.result
@@ -458,7 +642,7 @@ class Machine:
 
 def binary(name):
     def op(m, ops, at, nxt):
-        dtype = m.result_type(ops[0][1], ops[1][1])
+        dtype = m.operation_type(name, ops[0][1], ops[1][1])
         m.regs[0] = convert(m.arith(name, m.read(ops[0], nxt), m.read(ops[1], nxt), dtype), dtype)
         return nxt
     return op
@@ -467,7 +651,8 @@ def binary(name):
 def compound(name):
     def op(m, ops, at, nxt):
         dtype = ops[0][1]
-        value = convert(m.arith(name, m.read(ops[0], nxt), m.read(ops[1], nxt), m.result_type(dtype, ops[1][1])), dtype)
+        value = convert(m.arith(name, m.read(ops[0], nxt), m.read(ops[1], nxt), m.operation_type(name, dtype, ops[1][1])),
+                        dtype)
         m.write(ops[0], value, nxt)
         m.regs[0] = value
         return nxt
@@ -502,16 +687,19 @@ def store_in(box, key, value, dtype, op_name):
 
 
 def element(op_name, stepper=None):
+    """A store into an element keeps the array's own element type."""
     def op(m, ops, at, nxt):
-        box, key = m.element_cell(m.read(ops[0], nxt), m.read_index(ops[1], nxt))
-        dtype = ops[1][1] if ops[1][1] != 11 else None
+        arr = m.read(ops[0], nxt)
+        box, key = m.element_cell(arr, m.read_index(ops[1], nxt))
+        dtype = arr.code if arr.code in (1, 2, 3, 4, 5, 6, 7, 8) else None
         if stepper is not None:
+            if dtype is None:
+                raise EvalError("increment of an element of an array of %d" % arr.code)
             old = box[key]
-            box[key] = convert(old + stepper[0], dtype) if dtype else old + stepper[0]
+            box[key] = convert(old + stepper[0], dtype)
             m.regs[0] = box[key] if stepper[1] else old
         else:
-            value = m.read(ops[2], nxt)
-            m.regs[0] = store_in(box, key, value, dtype or ops[2][1], op_name)
+            m.regs[0] = store_in(box, key, m.read(ops[2], nxt), dtype, op_name)
         return nxt
     return op
 
@@ -569,7 +757,7 @@ def op_call(m, ops, at, nxt):
 
 
 def op_ret(m, ops, at, nxt):
-    frame = m.frames.pop()
+    frame = m.leave()
     if frame.ret is None:
         if not isinstance(m.regs[0], int):
             raise EvalError("main returned %s, not an int" % (m.regs[0],))
@@ -581,8 +769,11 @@ def op_ret(m, ops, at, nxt):
 def op_ret_this(m, ops, at, nxt):
     """The end of instance code: this goes back to what it was before the code."""
     m.regs[0] = m.this
+    frame = m.leave()
+    if not m.this_stack:
+        raise EvalError("ret this without the `this` its code was entered with")
     m.this = m.this_stack.pop()
-    return op_ret(m, ops, at, nxt)
+    return frame.ret
 
 
 def op_push_this(m, ops, at, nxt):
@@ -597,13 +788,22 @@ def op_allocesp(m, ops, at, nxt):
 
 
 def op_pushload_this(m, ops, at, nxt):
+    """Loads the object a method is called on: a call on nilptr raises."""
+    kind, dtype, value = ops[0]
+    # A class is named with no data type; a static object field has one.
+    this = ("class", nxt + value) if kind in (19, 39) and dtype == 0 else m.read(ops[0], nxt)
+    if this is None:
+        raise Thrown(runtime_exception(NULL_POINTER))
+    if isinstance(this, ClassRef):
+        this = ("class", this.klass.holder)
     m.this_stack.append(m.this)
-    kind = ops[0][0]
-    m.this = ("class", nxt + ops[0][2]) if kind in (19, 39) else m.read(ops[0], nxt)
+    m.this = this
     return nxt
 
 
 def op_pop_this(m, ops, at, nxt):
+    if len(m.this_stack) <= (m.frames[-1].depths[2] if m.frames else 0):
+        raise EvalError("pop this without a `this` load in this frame")
     m.this = m.this_stack.pop()
     return nxt
 
@@ -614,18 +814,29 @@ def op_this_to_eax(m, ops, at, nxt):
 
 
 def op_alloc(m, ops, at, nxt):
+    """A new object of a class named directly, of a catalogue exception
+    class, of a nested class bound to `this` (a field of it) or of an
+    anonymous class bound to the running frame."""
     kind, _, value = ops[0]
     if kind == 31:
-        raise EvalError("new of the catalogue class %d" % value)
-    klass = m.img.klass(nxt + value)
-    obj = Obj(klass, klass.nfields)
+        catalogue_klass(value)
+        m.regs[0] = runtime_exception(value)
+        return nxt
+    if kind in (19, 39):
+        target = ClassRef(m.img.klass(nxt + value), None)
+    else:
+        target = m.read(ops[0], nxt)
+        if isinstance(target, tuple) and target[:1] == ("class",):
+            target = ClassRef(m.img.klass(target[1]), None)
+        if not isinstance(target, ClassRef):
+            raise EvalError("alloc of %r, not a class" % (target,))
+    obj = m.new_object(target.klass, target.outer)
     m.regs[0] = obj
-    if klass.instance is None:
+    if target.klass.instance is None:
         return nxt
     m.this_stack.append(m.this)
     m.this = obj
-    m.frames.append(Frame(klass.instance, [], nxt))
-    return klass.instance
+    return m.enter(target.klass.instance, [], nxt)
 
 
 def op_alloc_array(m, ops, at, nxt):
@@ -644,7 +855,8 @@ def op_alloc_array(m, ops, at, nxt):
         size = sizes[level]
         if not isinstance(size, int) or size < 0:
             raise EvalError("array size %r" % (size,))
-        return Arr([make(level + 1) if level + 1 < len(sizes) else default for _ in range(size)])
+        last = level + 1 == len(sizes)
+        return Arr([default if last else make(level + 1) for _ in range(size)], code if last else 11)
     m.regs[0] = make(0)
     if ops:  # alloc array N: the N values pushed before the class are the first elements
         count = ops[0][2]
@@ -668,7 +880,7 @@ def op_initarray(m, ops, at, nxt):
     payload = m.img.data[resource + 28:resource + 28 + size]
     fmt = ELEMENT_FORMATS[code]
     values = [v for (v,) in struct.iter_unpack("<" + fmt, payload)]
-    m.regs[0] = Arr([int(v) if fmt == "?" else v for v in values])
+    m.regs[0] = Arr([int(v) if fmt == "?" else v for v in values], code)
     return nxt
 
 
@@ -679,7 +891,11 @@ def op_load_element(m, ops, at, nxt):
 
 
 def op_member(m, ops, at, nxt):
-    box, key = m.member_cell(m.read(ops[0], nxt), ops[1])
+    owner = m.read(ops[0], nxt)
+    if isinstance(owner, Arr) and ops[1][:1] == (14,) and ops[1][2] == 0:  # an array's length
+        m.write(ops[2], len(owner.items), nxt)
+        return nxt
+    box, key = m.member_cell(owner, ops[1])
     if box[key] is UNSET:
         raise EvalError("read of field %d of a %s before any store" % (key, m.read(ops[0], nxt).klass.name))
     m.write(ops[2], convert(box[key], ops[1][1]), nxt)
@@ -687,10 +903,25 @@ def op_member(m, ops, at, nxt):
 
 
 def op_cast(m, ops, at, nxt):
+    """A cast to a built-in value type converts; a cast to a class passes
+    nilptr and an object of the class, and raises ClassCastException for
+    anything else."""
     kind, _, value = ops[0]
-    if kind != 31 or value not in SYSCLASS_TYPE:
-        raise EvalError("cast to a class (operand kind %d)" % kind)
-    m.regs[0] = convert(m.read(ops[1], nxt), SYSCLASS_TYPE[value])
+    if kind == 31 and value in SYSCLASS_TYPE:
+        m.regs[0] = convert(m.read(ops[1], nxt), SYSCLASS_TYPE[value])
+        return nxt
+    if kind == 31:
+        if value != OBJECT_CLASS:
+            catalogue_klass(value)
+        want = ("sys", value)
+    elif kind in (19, 39):
+        want = m.img.klass(nxt + value).ident
+    else:
+        raise EvalError("cast to operand kind %d" % kind)
+    obj = m.read(ops[1], nxt)
+    if obj is not None and not (isinstance(obj, Obj) and m.derives(obj.klass, want)):
+        raise Thrown(runtime_exception(CLASS_CAST))
+    m.regs[0] = obj
     return nxt
 
 
@@ -702,7 +933,7 @@ def op_complement(m, ops, at, nxt):
 
 
 def op_entry(m, ops, at, nxt):
-    m.stack.append(None)  # main's String[] args
+    m.stack.append(Arr([], 9))  # main's String[] args: no command-line arguments
     target = m.call((19, 0, ops[0][2]), 1, at, nxt)
     m.frames[-1].ret = None
     return target
@@ -713,7 +944,12 @@ def op_exit(m, ops, at, nxt):
 
 
 def op_throw(m, ops, at, nxt):
-    raise Thrown(m.read(ops[0], nxt))
+    obj = m.read(ops[0], nxt)
+    if obj is None:
+        raise Thrown(runtime_exception(NULL_POINTER))
+    if not isinstance(obj, Obj) or not m.derives(obj.klass, ("sys", 20)):
+        raise EvalError("throw of %r, not an exception object" % (obj,))
+    raise Thrown(obj)
 
 
 def op_mapseh(m, ops, at, nxt):
@@ -730,7 +966,7 @@ def op_inst_seh(m, ops, at, nxt):
     finally_pc = nxt + ops[1][2] if ops[1][0] in (19, 39) else None
     m.seh.append({"catches": catches, "finally_pc": finally_pc, "handling": False, "frames": len(m.frames),
                   "stack": len(m.stack), "this": len(m.this_stack), "saved": len(m.saved_regs), "self": m.this,
-                  "finally": len(m.finally_stack)})
+                  "finally": len(m.finally_stack), "pending": len(m.pending_catch)})
     return nxt
 
 
@@ -763,29 +999,76 @@ def op_setef(m, ops, at, nxt):
     return nxt
 
 
+def op_jloop(m, ops, at, nxt):
+    """A three-clause loop: the machine tests the condition before each pass
+    and steps the stepped operand after it."""
+    end = nxt + ops[5][2]
+    m.frames[-1].loops[end] = ("counted", ops, nxt, None)
+    return nxt if loop_holds(m, ops, nxt) else loop_done(m, end)
+
+
+def op_jloop_each(m, ops, at, nxt):
+    """A range loop (mode 0: from the start to the end value, both included)
+    or a loop over an array's elements (mode 2); the machine keeps the count
+    and assigns the loop variable before each pass. The source and the end
+    value are read once, as the loop begins."""
+    end, mode = nxt + ops[5][2], ops[2][2]
+    if mode == 0:
+        if ops[3][0] == 0:
+            raise EvalError("a range loop whose start is not integral is outside the evaluated subset")
+        first, last = m.read(ops[1], nxt), m.read(ops[3], nxt)
+        if first > last:
+            raise EvalError("range loop from %d down to %d: its direction is outside the evaluated subset"
+                            % (first, last))
+        state = {"next": first, "last": last, "items": None}
+    elif mode == 2:
+        arr = m.read(ops[1], nxt)
+        if arr is None:
+            raise Thrown(runtime_exception(NULL_POINTER))
+        if not isinstance(arr, Arr):
+            raise EvalError("loop over the elements of %r" % (arr,))
+        state = {"next": 0, "items": arr.items}
+    else:
+        raise EvalError("JLOOP mode %d is outside the evaluated subset" % mode)
+    m.frames[-1].loops[end] = ("each", ops, nxt, state)
+    return next_pass(m, ops, nxt, end, state)
+
+
+def next_pass(m, ops, body, end, state):
+    items, index = state["items"], state["next"]
+    if (index >= len(items)) if items is not None else (index > state["last"]):
+        return loop_done(m, end)
+    m.write(ops[0], items[index] if items is not None else index, body)
+    state["next"] = index + 1
+    return body
+
+
+def loop_done(m, end):
+    del m.frames[-1].loops[end]
+    return end
+
+
 def loop_holds(m, ops, nxt):
     a, b = m.read(ops[0], nxt), m.read(ops[1], nxt)
     return [a == b, a != b, a < b, a > b, a <= b, a >= b][ops[2][2]]
 
 
-def op_jloop(m, ops, at, nxt):
-    end = nxt + ops[5][2]
-    m.loops[end] = (at, ops, nxt)
-    return nxt if loop_holds(m, ops, nxt) else end
-
-
 def loop_trailer(offset, action):
+    """jspin and jcontinue: the next pass; jbreak: out of the loop; jret: on
+    to the function's way out."""
     def op(m, ops, at, nxt):
         end = at + offset
-        if end not in m.loops:
-            raise EvalError("loop trailer without its JLOOP")
-        start, loop, body = m.loops[end]
+        loops = m.frames[-1].loops
+        if end not in loops:
+            raise EvalError("loop trailer without its running JLOOP")
+        how, loop, body, state = loops[end]
         if action == "step":
-            step(1 if loop[4][2] == 1 else -1, True)(m, [loop[3]], start, body)
-            return body if loop_holds(m, loop, body) else end
-        if action == "break":
-            return end
-        return body + loop[6][2]
+            if how == "each":
+                return next_pass(m, loop, body, end, state)
+            m.write(loop[3], m.read(loop[3], body) + (1 if loop[4][2] == 1 else -1), body)
+            return body if loop_holds(m, loop, body) else loop_done(m, end)
+        loop_done(m, end)
+        return end if action == "break" else body + loop[6][2]
     return op
 
 
@@ -830,13 +1113,14 @@ HANDLERS = {
     "Push": op_push, "PushDouble": op_push, "PushInt": op_push, "PushLong": op_push, "PushChar": op_push,
     "PushByte": op_push, "PushShort": op_push, "PushPtr": op_push, "PushFloat": op_push, "Pop": op_pop,
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
-    "Call": op_call, "Ret": op_ret, "RetDelesp": op_ret, "RetThis": op_ret_this, "Allocesp": op_allocesp,
+    "Call": op_call, "CallEqu": op_call, "CallNequ": op_call, "Ret": op_ret, "RetDelesp": op_ret,
+    "RetThis": op_ret_this, "Allocesp": op_allocesp, "Makeclosesure": op_nop,  # alloc binds the frame
     "PushloadThis": op_push_this, "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
     "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array, "AllocArrayN": op_alloc_array, "Initarray": op_initarray,
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
     "Entry": op_entry, "Exit": op_exit, "Throw": op_throw, "Mapseh": op_mapseh, "InstSeh": op_inst_seh,
     "UistSeh": op_uist_seh, "ExitFinally": op_exit_finally, "Jex": op_jex, "Setef": op_setef,
-    "JLoop": op_jloop, "JmpTable": op_jump_table, "Lookup": op_lookup, "Jspin": loop_trailer(16, "step"), "Jbreak": loop_trailer(12, "break"),
+    "JLoop": op_jloop, "JLoop209": op_jloop_each, "JmpTable": op_jump_table, "Lookup": op_lookup, "Jspin": loop_trailer(16, "step"), "Jbreak": loop_trailer(12, "break"),
     "Jcontinue": loop_trailer(8, "step"), "Jret": loop_trailer(4, "return"),
     "Finc": step(1, True), "Fdec": step(-1, True), "Binc": step(1, False), "Bdec": step(-1, False),
 }

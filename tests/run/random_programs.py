@@ -8,19 +8,30 @@ image korvo writes computes under tests/run/image_eval.py.
     random_programs.py --show SEED                   print one program
 
 Programs use int, long, double, bool, byte and short locals; fields and
-methods of two objects, one of which may be made as the subclass that
-overrides the method; int arrays; helper functions called with calls as
-arguments; compound assignments and increments; if/else, counted and while
-loops with break and continue, switches, try/catch/finally around code that
-may throw; conditions joined by && and ||. Divisors are never zero, shift
-counts are constants below the width, indexes are masked into the array, and
-no + - * << joins two literals (those fold in 64 bits). --size N bounds the
+methods of objects, some made as the subclass that overrides a method, held
+in locals and in an array of objects; arrays of int, long, double, byte and
+short; static fields (one read before its initialiser has run) and static
+methods; helper functions called with calls as arguments; overloads chosen
+by the argument's type; a recursive function; compound assignments and
+increments; if/else, counted and while loops with break and continue,
+switches, try/catch/finally around code that may throw: a thrown Ex, a
+recursive function that throws through its callers, a division by zero or an
+index outside an array, which the catch clauses take by class, by Exception
+or not at all (the program may then end with the exception); conditions
+joined by && and ||. Outside a try divisors are never zero and indexes are
+masked into the array; shift counts are constants below the width, and no
++ - * << joins two literals (those fold in 64 bits). --size N bounds the
 statements of main (small sizes give small programs to read).
-Three switches add what a known fault still breaks: --with-conditional-
-operands puts ?: and && / || values inside arithmetic and arguments;
+Switches add what a known fault still breaks: --with-conditional-operands
+puts ?: and && / || values inside arithmetic and arguments;
 --with-field-initialisers gives the objects a field initialised where it is
-declared; --with-this-values reads fields through a method returning this. A mismatch prints the seed and keeps the program
-in the folder given by --keep (default: the current one) as random_<seed>.k.
+declared; --with-this-values reads fields through a method returning this;
+--with-super-calls makes the overriding methods call the ones they override
+through super; --with-mixed-choices makes ?: choose between values of two
+numeric types (int and long, int and byte, double and int). A mismatch
+prints the seed and keeps the program in the folder given by --keep
+(default: the current one) as random_<seed>.k. --seeds A-B runs a range;
+--forever runs from --from on until stopped.
 """
 import argparse
 import itertools
@@ -66,6 +77,14 @@ class Thrown(Exception):
         self.code = code
 
 
+class Raised(Exception):
+    """An exception the machine raises: a class of the runtime catalogue."""
+
+    def __init__(self, name):
+        super().__init__(name)
+        self.name = name
+
+
 class Break(Exception):
     pass
 
@@ -95,15 +114,22 @@ class Gen:
         self.conditional = "conditional-operands" in features
         self.fields = ["a", "b"] + (["c"] if "field-initialisers" in features else [])
         self.this_values = "this-values" in features
+        self.super_calls = "super-calls" in features
+        self.mixed = "mixed-choices" in features
+        self.stat = {}  # the static fields of Stat while the reference runs
+        self.rec = None  # the reference of rec once made (its own body does not call it)
         self.helpers = []  # (name, arity, function)
         self.loop_serial = 0
         self.in_helper = False  # helpers see their parameters only, not main's o, arr and big
         self.try_depth = 0  # throw only inside a try body, where a catch takes it
 
     # Expressions: (text, evaluate(env)) ------------------------------------
-    def mix(self, name, env, k):
-        o = env[name]
-        return wrap(o["a"] - k * o["b"]) if self.sub and name == "o" else wrap(o["a"] * k + o["b"])
+    def mix(self, o, k):
+        """Obj.mix or, for an object made as a Sub, its override."""
+        if not o["sub"]:
+            return wrap(o["a"] * k + o["b"])
+        own = wrap(o["a"] - k * o["b"])
+        return wrap(own + wrap(o["a"] * (k & 7) + o["b"])) if self.super_calls else own
 
     def variable(self, env_names):
         name = self.r.choice(env_names)
@@ -111,9 +137,13 @@ class Gen:
 
     def int_expr(self, env_names, depth):
         r = self.r
-        choice = r.randrange(13 if depth > 0 else 4)
+        choice = r.randrange(20 if depth > 0 else 4)
         if self.in_helper and choice in (3, 4):
             choice = 1
+        if choice >= 13:
+            found = self.more_int_expr(choice, env_names, depth)
+            if found:
+                return found
         if choice == 0:
             value = r.choice([0, 1, 2, 3, 7, 10, 100, -1, -5, 255, 65536, 2147483647, r.randrange(-999, 999)])
             return ("(%d)" % value if value < 0 else str(value)), (lambda env, v=value: v)
@@ -157,11 +187,13 @@ class Gen:
             if form == 2:  # both objects through a function's parameters
                 other = "p" if obj == "o" else "o"
                 return ("pair(%s, %s, %s)" % (obj, other, ta),
-                        lambda env: wrap(self.mix(obj, env, fa(env)) - self.mix(other, env, wrap(fa(env) + 1))))
-            return "%s.mix(%s)" % (obj, ta), (lambda env: self.mix(obj, env, fa(env)))
+                        lambda env: wrap(self.mix(env[obj], fa(env)) - self.mix(env[other], wrap(fa(env) + 1))))
+            return "%s.mix(%s)" % (obj, ta), (lambda env: self.mix(env[obj], fa(env)))
         if choice == 12:
             op = r.choice("~-")
             ta, fa = self.int_expr(env_names, depth - 1)
+            if op == "-" and self.mixed:
+                ta = "(int)%s" % ta  # the negation of a byte or a short keeps its type
             return "(%s%s)" % (op, ta), (lambda env: wrap(~fa(env) if op == "~" else -fa(env)))
         if self.conditional:
             (tc, fc), (ta, fa), (tb, fb) = (self.cond(env_names, depth - 1), self.int_expr(env_names, depth - 1),
@@ -169,12 +201,131 @@ class Gen:
             return "(%s ? %s : %s)" % (tc, ta, tb), (lambda env: fa(env) if fc(env) else fb(env))
         return self.int_expr(env_names, depth - 1)
 
+    def safe_int_expr(self, env_names, depth):
+        """An expression that cannot throw, for an index or the object of a
+        call: whether it is evaluated before the value stored or the call's
+        arguments (which may throw) or after them is not for these programs
+        to decide."""
+        saved, self.try_depth = self.try_depth, 0
+        try:
+            return self.int_expr(env_names, depth)
+        finally:
+            self.try_depth = saved
+
+    def index(self, env_names, mask=3):
+        ti, fi = self.safe_int_expr(env_names, 1)
+        return "(%s) & %d" % (ti, mask), (lambda env: fi(env) & mask)
+
+    def more_int_expr(self, choice, names, depth):
+        """Statics, overloads, recursion, the other arrays, objects in an
+        array, what may throw and choices of mixed types; None when the
+        choice does not fit here."""
+        r = self.r
+        if choice == 13:
+            form = r.randrange(5)
+            if form == 0:
+                return "Stat.count", (lambda env: self.stat["count"])
+            if form == 1:
+                return "Stat.early", (lambda env: self.stat["early"])
+            ta, fa = self.int_expr(names, depth - 1)
+            if form == 2:
+                return "Stat.held.mix(%s)" % ta, (lambda env: self.mix(self.stat["held"], fa(env)))
+            if form == 3:
+                return "Stat.held.b", (lambda env: self.stat["held"]["b"])
+            return "Stat.scale(%s)" % ta, (lambda env: wrap(fa(env) * 3 + self.stat["count"]))
+        if choice == 14:
+            form = r.randrange(4 if self.in_helper else 5)
+            if form == 0:
+                ta, fa = self.int_expr(names, depth - 1)
+                # A byte or short argument would fit every one-argument overload.
+                return "ov((int)(%s))" % ta, (lambda env: wrap(fa(env) * 3 + 1))
+            if form == 1:
+                (ta, fa), (tb, fb) = self.int_expr(names, depth - 1), self.int_expr(names, depth - 1)
+                return "ov(%s, %s)" % (ta, tb), (lambda env: wrap(fa(env) - fb(env) * 2))
+            if form in (2, 3):
+                ta, fa = self.long_expr(names, depth - 1)
+                return "ov(%s)" % ta, (lambda env: wrap(fa(env) ^ (fa(env) >> 29)))
+            return "ov(dv)", (lambda env: int(env["dv"] * 0.5))
+        if choice == 15 and self.rec:
+            (ta, fa), (tb, fb) = self.index(names, 7), self.int_expr(names, depth - 1)
+            return "rec(%s, %s)" % (ta, tb), (lambda env: self.rec(fa(env), fb(env)))
+        if self.in_helper:
+            return None
+        if choice == 16:
+            # A bare byte or short element as a branch of ?: makes a choice
+            # of mixed types.
+            name = r.choice(["ba", "sa"])
+            ti, fi = self.index(names)
+            return ("%s[%s]" if self.mixed else "(int)%s[%s]") % (name, ti), (lambda env: env[name][fi(env)])
+        if choice == 17:
+            ti, fi = self.index(names)
+            slot = lambda env: env["objs"][fi(env) % 3]  # noqa: E731
+            if r.randrange(2):
+                field = r.choice(["a", "b"])
+                return "objs[(%s) %% 3].%s" % (ti, field), (lambda env: slot(env)[field])
+            ta, fa = self.int_expr(names, depth - 1)
+            return "objs[(%s) %% 3].mix(%s)" % (ti, ta), (lambda env: self.mix(slot(env), fa(env)))
+        if choice == 18 and self.try_depth:
+            form = r.randrange(3)
+            if form == 0:  # a divisor that may be zero
+                (ta, fa), (tb, fb) = self.int_expr(names, depth - 1), self.variable(names)
+
+                def divide(env):
+                    x, y = fa(env), fb(env) & 3
+                    if y == 0:
+                        raise Raised("DivByZeroException")
+                    return wrap(cdiv(x, y))
+                return "(%s / (%s & 3))" % (ta, tb), divide
+            if form == 1:  # an index that may fall outside (a variable: a constant one would be refused)
+                tv, fv = self.variable(names)
+                ti, fi = "(%s) & 7" % tv, (lambda env: fv(env) & 7)
+
+                def element(env):
+                    i = fi(env)
+                    if i >= 4:
+                        raise Raised("IndexOutOfBoundsException")
+                    return env["arr"][i]
+                return "arr[%s]" % ti, element
+            (tn, fn), (tx, fx) = self.index(names), self.int_expr(names, depth - 1)
+            limit = r.randrange(-20, 60)
+            return "relay(%s, %s, %d)" % (tn, tx, limit), (lambda env: self.relay(fn(env), fx(env), limit))
+        if choice == 19 and self.mixed:
+            tc, fc = self.cond(names, depth - 1)
+            ta, fa = self.int_expr(names, depth - 1)
+            other = r.choice(["bt", "sh"])
+            if r.randrange(2):
+                return "(%s ? %s : %s)" % (tc, ta, other), (lambda env: fa(env) if fc(env) else env[other])
+            return "(%s ? %s : %s)" % (tc, other, ta), (lambda env: env[other] if fc(env) else fa(env))
+        return None
+
+    def relay(self, n, x, limit):
+        """relay(n, x, limit) and risky(x, limit) of the program."""
+        if n <= 0:
+            if x > limit:
+                raise Thrown(wrap(x - limit))
+            return wrap(x + 1)
+        return wrap(self.relay(n - 1, wrap(x + n), limit) * 2)
+
     def long_expr(self, env_names, depth):
         r = self.r
-        choice = r.randrange(5 if depth > 0 else 2)
-        if choice == 0:
+        choice = r.randrange(8 if depth > 0 else 2)
+        if choice == 0 and not self.in_helper:
             return "big", (lambda env: env["big"])
-        if choice in (1, 2):
+        if choice == 5 and not self.in_helper:
+            ti, fi = self.index(env_names)
+            return "la[%s]" % ti, (lambda env: env["la"][fi(env)])
+        if choice == 6 and self.mixed:
+            tc, fc = self.cond(env_names, depth - 1)
+            if r.randrange(2):
+                value = r.choice([5000000000, -7000000001, 1 << 40])
+                tl, fl = "%dL" % value, (lambda env: value)
+            else:
+                tl, fl = self.long_expr(env_names, depth - 1)
+            ti, fi = self.int_expr(env_names, depth - 1)
+            if r.randrange(2):
+                return "(%s ? %s : %s)" % (tc, tl, ti), (lambda env: fl(env) if fc(env) else fi(env))
+            return "(%s ? %s : %s)" % (tc, ti, tl), (lambda env: fi(env) if fc(env) else fl(env))
+        if choice in (0, 1, 2, 5, 6):
             ta, fa = self.int_expr(env_names, depth - 1)
             return "(long)%s" % ta if ta[0] == "(" else "(long)(%s)" % ta, fa
         op = r.choice(["+", "-", "*", "^"])
@@ -189,6 +340,10 @@ class Gen:
         if choice == 5 and not self.in_helper:
             op = r.choice(list(COMPARE))
             ta, fa = self.int_expr(env_names, depth - 1)
+            if r.randrange(2):
+                ti, fi = self.index(env_names)
+                return ("da[%s] %s (double)(%s)" % (ti, op, ta),
+                        lambda env, f=COMPARE[op]: f(env["da"][fi(env)], float(fa(env))))
             return "dv %s (double)(%s)" % (op, ta), (lambda env, f=COMPARE[op]: f(env["dv"], float(fa(env))))
         if choice <= 1 or depth <= 0 or choice == 5:
             op = r.choice(list(COMPARE))
@@ -206,7 +361,9 @@ class Gen:
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
         r = self.r
-        kind = r.randrange(3 if self.in_helper else 10)
+        kind = r.randrange(3 if self.in_helper else 15)
+        if kind >= 10:
+            return self.more_assign(kind, names, depth)
         if kind == 9:
             # byte (unsigned) and short keep their own width through every store.
             name, bits = r.choice([("bt", 8), ("sh", 16)])
@@ -229,9 +386,7 @@ class Gen:
             obj = r.choice(["o", "p"])
 
             def run(env):
-                k = fe(env)
-                env[obj]["a"] = wrap(env[obj]["a"] + k)
-                env[obj]["b"] ^= k
+                self.add(env[obj], fe(env))
             return ["%s.add(%s);" % (obj, te)], run
         if kind == 6:
             te, fe = self.int_expr(names, depth)
@@ -254,7 +409,7 @@ class Gen:
                 env["big"] = wrap(v if op == "=" else BINARY[op[0]](env["big"], v), 64)
             return ["big %s %s;" % (op, te)], run
         if kind == 4:
-            index, fi = self.int_expr(names, 1)
+            index, fi = self.safe_int_expr(names, 1)
             target, get, put = "arr[(%s) & 3]" % index, None, None
             get = lambda env: env["arr"][fi(env) & 3]  # noqa: E731
 
@@ -294,6 +449,97 @@ class Gen:
             v = fe(env)
             put(env, wrap(BINARY[op[0]](get(env), v)))
         return ["%s %s %s;" % (target, op, te)], run
+
+    def more_assign(self, kind, names, depth):
+        """Stores into the arrays of other types, into objects in an array
+        and into statics."""
+        r = self.r
+        ti, fi = self.index(names)
+        if kind == 10:
+            te, fe = self.long_expr(names, depth)
+            op = r.choice(["=", "+=", "-=", "^="])
+
+            def run(env):
+                i, v = fi(env), fe(env)
+                la = env["la"]
+                la[i] = wrap(v if op == "=" else BINARY[op[0]](la[i], v), 64)
+            return ["la[%s] %s %s;" % (ti, op, te)], run
+        if kind == 11:
+            te, fe = self.int_expr(names, depth)
+            form = r.randrange(3)
+            if form == 0:
+                text, value = "da[%s] = dv * 0.5;" % ti, (lambda env, old: env["dv"] * 0.5)
+            elif form == 1:
+                text = "da[%s] += (double)((%s) & 255) * 0.25;" % (ti, te)
+                value = lambda env, old: old + float(fe(env) & 255) * 0.25  # noqa: E731
+            else:
+                text, value = "da[%s] *= 0.5;" % ti, (lambda env, old: old * 0.5)
+
+            def run(env):
+                i = fi(env)
+                env["da"][i] = value(env, env["da"][i])
+            return [text], run
+        if kind == 12:
+            # byte (unsigned) and short elements keep their own width through every store.
+            name = r.choice(["ba", "sa"])
+            narrow = (lambda v: v & 0xFF) if name == "ba" else (lambda v: wrap(v, 16))
+            te, fe = self.int_expr(names, depth)
+            op = r.choice(["=", "+=", "-=", "^=", "++", "--"])
+
+            def run(env):
+                i = fi(env)
+                box = env[name]
+                if op in ("++", "--"):
+                    box[i] = narrow(box[i] + (1 if op == "++" else -1))
+                else:
+                    v = fe(env)
+                    box[i] = narrow(v if op == "=" else BINARY[op[0]](box[i], v))
+            if op in ("++", "--"):
+                return ["%s[%s]%s;" % (name, ti, op)], run
+            return ["%s[%s] %s %s;" % (name, ti, op, te)], run
+        if kind == 13:
+            form = r.randrange(3)
+            if form == 0:
+                tj, fj = self.index(names)
+
+                def run(env):
+                    objs = env["objs"]
+                    objs[fi(env) % 3] = objs[fj(env) % 3]
+                return ["objs[(%s) %% 3] = objs[(%s) %% 3];" % (ti, tj)], run
+            te, fe = self.int_expr(names, depth)
+            if form == 1:
+                def run(env):
+                    target = env["objs"][fi(env) % 3]
+                    target["a"] = fe(env)
+                return ["objs[(%s) %% 3].a = %s;" % (ti, te)], run
+
+            def run(env):
+                target, k = env["objs"][fi(env) % 3], fe(env)
+                self.add(target, k)
+            return ["objs[(%s) %% 3].add(%s);" % (ti, te)], run
+        te, fe = self.int_expr(names, depth)
+        form = r.randrange(4)
+        if form == 0:
+            def run(env):
+                k = fe(env)
+                self.stat["count"] = wrap(self.stat["count"] + k)
+                self.stat["total"] = wrap(self.stat["total"] + k * 5, 64)
+            return ["Stat.bump(%s);" % te], run
+        if form == 1:
+            return ["Stat.held.add(%s);" % te], (lambda env: self.add(self.stat["held"], fe(env)))
+        op = r.choice(["=", "+=", "^="])
+
+        def run(env):
+            v = fe(env)
+            self.stat["count"] = wrap(v if op == "=" else BINARY[op[0]](self.stat["count"], v))
+        return ["Stat.count %s %s;" % (op, te)], run
+
+    def add(self, o, k):
+        """Obj.add or, for an object made as a Sub with super calls, its override."""
+        o["a"] = wrap(o["a"] + k)
+        o["b"] ^= k
+        if o["sub"] and self.super_calls:
+            o["a"] = wrap(o["a"] + 1)
 
     def block(self, names, targets, depth, in_loop, count):
         lines, runs = [], []
@@ -391,6 +637,11 @@ class Gen:
         for label in labels:
             text, run = self.block(names, targets, depth - 1, jumps, r.randrange(0, 3))
             cases.append((label, text, run, r.randrange(3) > 0))
+        if not any(text or stops for _, text, _, stops in cases):
+            # A switch without a statement is compiled to nothing, its
+            # selector included, and the selector's exception is lost.
+            label, text, run, _ = cases[-1]
+            cases[-1] = (label, text, run, True)
         lines = ["switch ((%s) & 7) {" % te if spread == 1 else "switch (((%s) & 7) * 1000) {" % te]
         for label, text, _, stops in cases:
             lines += [label] + ["    " + t for t in text] + (["    break;"] if stops else [])
@@ -417,9 +668,18 @@ class Gen:
         self.loop_serial += 1
         caught, target = "e%d" % self.loop_serial, r.choice(targets)
         handler, fh = self.block(names, targets, depth - 1, in_loop, r.randrange(0, 2))
+        # The machine's exceptions: taken by their class, by Exception (last), or left to go on.
+        others = [name for name in ("DivByZeroException", "IndexOutOfBoundsException") if r.randrange(2)]
+        r.shuffle(others)
+        if r.randrange(3) == 0:
+            others.append("Exception")
+        amounts = {name: r.randrange(1, 100) for name in others}
         finish, ff = (self.block(names, targets, 0, (), r.randrange(1, 3)) if r.randrange(2) else (None, None))
         lines = (["try {"] + ["    " + t for t in body] + ["} catch (Ex %s) {" % caught,
                  "    %s ^= %s.code;" % (target, caught)] + ["    " + t for t in handler])
+        for number, name in enumerate(others):
+            lines += ["} catch (%s x%d_%d) {" % (name, self.loop_serial, number),
+                      "    %s += %d;" % (target, amounts[name])]
         lines += (["} finally {"] + ["    " + t for t in finish] if finish else []) + ["}"]
 
         def run(env):
@@ -428,6 +688,11 @@ class Gen:
             except Thrown as thrown:
                 env[target] ^= thrown.code
                 fh(env)
+            except Raised as raised:
+                taken = next((name for name in others if name in (raised.name, "Exception")), None)
+                if taken is None:
+                    raise
+                env[target] = wrap(env[target] + amounts[taken])
             finally:
                 if ff:
                     ff(env)
@@ -449,6 +714,21 @@ class Gen:
                   "    int t = %s;" % te] + ["    " + t for t in body] + ["    return %s;" % tr, "}"])
         return name, len(params), call, lines
 
+    def recursive(self):
+        """rec(n, k): n levels down, each mixing in an expression of n and k."""
+        (t0, f0), (t1, f1), (t2, f2) = (self.int_expr(["k"], 1), self.int_expr(["n", "k"], 2),
+                                         self.int_expr(["n", "k"], 2))
+        op = self.r.choice(["+", "-", "^"])
+
+        def rec(n, k):
+            if n <= 0:
+                return f0({"k": k})
+            env = {"n": n, "k": k}
+            return wrap(BINARY[op](rec(n - 1, f1(env)), f2(env)))
+        lines = ["int rec(int n, int k) {", "    if (n <= 0) return %s;" % t0,
+                 "    return rec(n - 1, %s) %s %s;" % (t1, op, t2), "}"]
+        return rec, lines
+
     def program(self):
         r = self.r
         out = ["class Obj {", "    public int a;", "    public int b;",
@@ -459,19 +739,44 @@ class Gen:
             out.append("    public int c = 7;")
         if self.this_values:
             out.append("    public Obj self() { return this; }")
+        sub_mix = "a - k * b + super.mix(k & 7)" if self.super_calls else "a - k * b"
         out += ["};",
-               "class Sub : Obj {", "    public Sub(int x, int y) { super(x, y); }",
-               "    public int mix(int k) override { return a - k * b; }", "};",
-               "class Ex : Exception { public int code; public Ex(int c) { code = c; } };",
-               "int pair(Obj x, Obj y, int k) { return x.mix(k) - y.mix(k + 1); }"]
+                "class Sub : Obj {", "    public Sub(int x, int y) { super(x, y); }",
+                "    public int mix(int k) override { return %s; }" % sub_mix]
+        if self.super_calls:
+            out.append("    public void add(int k) override { super.add(k); a += 1; }")
+        out += ["};",
+                "class Ex : Exception { public int code; public Ex(int c) { code = c; } };",
+                "class Stat {",
+                "    public static int early = late * 2 + 1;",
+                "    public static int late = 9;",
+                "    public static int count = 3;",
+                "    public static long total = 0;",
+                "    public static Obj held = new Obj(5, 6);",
+                "    public static int scale(int x) { return x * 3 + count; }",
+                "    public static void bump(int k) { count += k; total += (long)k * 5; }",
+                "};",
+                "int pair(Obj x, Obj y, int k) { return x.mix(k) - y.mix(k + 1); }",
+                "int ov(int x) { return x * 3 + 1; }",
+                "int ov(long x) { return (int)(x ^ (x >> 29)); }",
+                "int ov(double x) { return (int)(x * 0.5); }",
+                "int ov(int x, int y) { return x - y * 2; }",
+                "int risky(int x, int limit) throws Ex { if (x > limit) throw new Ex(x - limit); return x + 1; }",
+                "int relay(int n, int x, int limit) throws Ex {",
+                "    if (n <= 0) return risky(x, limit);",
+                "    return relay(n - 1, x + n, limit) * 2;",
+                "}"]
+        self.in_helper = True
+        self.rec, lines = self.recursive()
+        out += lines
         for i in range(r.randrange(0, 4)):
-            self.in_helper = True
             name, arity, call, lines = self.helper(i)
-            self.in_helper = False
             out += lines
             self.helpers.append((name, arity, call))
+        self.in_helper = False
         names = ["v0", "v1", "v2", "v3"]
         init = [r.randrange(-50, 50) for _ in names]
+        third_sub = r.randrange(2) == 1
         body, fb = self.block(names, names, 3, (), r.randrange(1, self.size))
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
@@ -479,33 +784,60 @@ class Gen:
                 "    short sh = -300;",
                 "    Obj o = new %s(%d, %d);" % ("Sub" if self.sub else "Obj", init[0], init[1]),
                 "    Obj p = new Obj(%d, %d);" % (init[2], init[3]),
-                "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;"]
+                "    int[] arr = new int[4];", "    arr[1] = 5;", "    arr[3] = -9;",
+                "    long[] la = new long[4];", "    la[1] = 7;", "    la[3] = -5000000000L;",
+                "    double[] da = new double[4];", "    da[2] = 0.5;",
+                "    byte[] ba = new byte[4];", "    ba[3] = 250;",
+                "    short[] sa = new short[4];", "    sa[0] = -7;",
+                "    Obj[] objs = new Obj[3];", "    objs[0] = o;", "    objs[1] = p;",
+                "    objs[2] = new %s(%d, %d);" % ("Sub" if third_sub else "Obj", init[1], init[2])]
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
-        out += ["    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
+        out += ["    long lsum = la[0] + la[1] * 3 + la[2] * 5 + la[3] * 7;",
+                "    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
                 " + arr[2] * 23 + arr[3] * 29 + (int)(big ^ (big >> 32)) * 31 + (int)(dv * 4) * 37"
                 " + bt * 41 + sh * 43"
-                " + p.a * 47 + p.b * 53%s;" % (" + o.c * 59 + p.c * 61" if "c" in self.fields else ""), "}"]
+                " + p.a * 47 + p.b * 53%s" % (" + o.c * 59 + p.c * 61" if "c" in self.fields else ""),
+                "        + (int)(lsum ^ (lsum >> 32)) * 67 + (int)(da[0] * 4 + da[1] * 8 + da[2] * 16 + da[3] * 32) * 71"
+                " + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79"
+                " + objs[0].a * 83 + objs[1].b * 89 + objs[2].a * 97 + objs[2].b * 101"
+                " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109"
+                " + Stat.held.a * 113 + Stat.held.b * 127;", "}"]
         env = dict(zip(names, init))
-        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o={"a": init[0], "b": init[1], "c": 7},
-                   p={"a": init[2], "b": init[3], "c": 7}, arr=[0, 5, 0, -9])
-        fb(env)
+        obj = lambda a, b, sub: {"a": a, "b": b, "c": 7, "sub": sub}  # noqa: E731
+        env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o=obj(init[0], init[1], self.sub),
+                   p=obj(init[2], init[3], False), arr=[0, 5, 0, -9], la=[0, 7, 0, -5000000000],
+                   da=[0.0, 0.0, 0.5, 0.0], ba=[0, 0, 0, 250], sa=[-7, 0, 0, 0])
+        env["objs"] = [env["o"], env["p"], obj(init[1], init[2], third_sub)]
+        self.stat.update(early=1, late=9, count=3, total=0, held=obj(5, 6, False))
+        try:
+            fb(env)
+        except Raised as raised:
+            return "\n".join(out) + "\n", ("throw", raised.name)
         if env["flag"]:
             env["arr"][0] = wrap(env["arr"][0] + 1000)
+        la, da, ba, sa, objs, stat = env["la"], env["da"], env["ba"], env["sa"], env["objs"], self.stat
+        lsum = wrap(la[0] + la[1] * 3 + la[2] * 5 + la[3] * 7, 64)
+        total = stat["total"]
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
                       + env["o"]["b"] * 17 + env["arr"][0] + env["arr"][1] * 19 + env["arr"][2] * 23
                       + env["arr"][3] * 29 + wrap(wrap(env["big"] ^ (env["big"] >> 32), 64)) * 31
                       + int(env["dv"] * 4) * 37 + env["bt"] * 41 + env["sh"] * 43
                       + env["p"]["a"] * 47 + env["p"]["b"] * 53
-                      + ((env["o"]["c"] * 59 + env["p"]["c"] * 61) if "c" in self.fields else 0))
-        return "\n".join(out) + "\n", result
+                      + ((env["o"]["c"] * 59 + env["p"]["c"] * 61) if "c" in self.fields else 0)
+                      + wrap(lsum ^ (lsum >> 32)) * 67 + wrap(int(da[0] * 4 + da[1] * 8 + da[2] * 16 + da[3] * 32)) * 71
+                      + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79
+                      + objs[0]["a"] * 83 + objs[1]["b"] * 89 + objs[2]["a"] * 97 + objs[2]["b"] * 101
+                      + stat["count"] * 103 + wrap(total ^ (total >> 32)) * 107 + stat["early"] * 109
+                      + stat["held"]["a"] * 113 + stat["held"]["b"] * 127)
+        return "\n".join(out) + "\n", ("result", result)
 
 
-FEATURES = ("conditional-operands", "field-initialisers", "this-values")
+FEATURES = ("conditional-operands", "field-initialisers", "this-values", "super-calls", "mixed-choices")
 
 
 def make(seed, features, size=12):
-    source, result = Gen(seed, features, size).program()
-    return "// expect-result: %d\n// generated by random_programs.py, seed %d\n%s" % (result, seed, source)
+    source, (how, value) = Gen(seed, features, size).program()
+    return "// expect-%s: %s\n// generated by random_programs.py, seed %d\n%s" % (how, value, seed, source)
 
 
 def main():
