@@ -193,4 +193,21 @@ TEST_F(WholeFile, OnlyRegularFilesAreReadWhole) {
     EXPECT_FALSE(readWholeFile(qestl::widen(dir_.string().c_str()), bytes));
 }
 
+TEST_F(WholeFile, AFileIsReadToItsEndOrNotAtAll) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text.push_back(char('a' + i % 26));
+    put(path("long"), text);
+    const qestl::qestringW name = qestl::widen(path("long").c_str());
+    qestl::ByteVector bytes;
+    ASSERT_EQ(readFileWhole(name, bytes, kNoSizeLimit, 7), WholeRead::Read);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), text);
+    EXPECT_EQ(readFileWhole(name, bytes, 1000, 7), WholeRead::Read);
+    EXPECT_EQ(readFileWhole(name, bytes, 999, 7), WholeRead::TooLarge);
+    EXPECT_TRUE(bytes.empty()) << "no part of a file";
+    // A file whose size says nothing of its content is read all the same.
+    ASSERT_EQ(readFileWhole(u"/proc/self/status", bytes, kNoSizeLimit, 7), WholeRead::Read);
+    EXPECT_GT(bytes.size(), 100u);
+    EXPECT_EQ(readFileWhole(qestl::widen(path("missing").c_str()), bytes), WholeRead::Unopened);
+}
+
 }  // namespace
