@@ -193,10 +193,9 @@ void outputAbandon(PendingOutput& output) {
 }
 
 bool sameExistingFile(const char* first, const char* second) {
-    struct stat a;
-    struct stat b;
-    if (first == nullptr || second == nullptr || ::stat(first, &a) != 0 || ::stat(second, &b) != 0) return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    FileIdentity a;
+    FileIdentity b;
+    return fileIdentity(first, &a) && fileIdentity(second, &b) && a == b;
 }
 
 }  // namespace platform
