@@ -98,12 +98,12 @@ uint32_t WholeFileWriter::write(const void* source, uint32_t count) {
 
 void WholeFileWriter::expectSize(uint64_t total) {
     if (!opened_) open();
-    if (!failed_ && output_.temporary >= 0) platform::fileReserve(output_.file, 0, total);
+    if (!failed_ && output_.file != nullptr) platform::fileReserve(output_.file, 0, total);
 }
 
 bool WholeFileWriter::writesAtPositions() {
     if (!opened_) open();
-    return !failed_ && output_.temporary >= 0;
+    return !failed_ && output_.file != nullptr;
 }
 
 bool WholeFileWriter::writeAt(uint64_t position, const void* source, uint32_t count) {
