@@ -11,12 +11,22 @@ namespace platform {
 // with the frames of the sanitized build.
 constexpr size_t kCompileStackBytes = size_t{512} << 20;
 
-// Runs work(data) on a stack of `bytes` and returns when it is done: the
+// Runs work(data) on a stack of `bytes`, or of less where the process's
+// limits of address space or data would leave the heap short (a quarter of
+// the smaller at most), and returns when it is done: the
 // calling thread switches to that stack (the sanitized build, whose checks
 // follow threads rather than switched stacks, runs the work on a new thread
 // and waits for it). When no such stack can be had, or the work already
 // runs on one made here with at least that size, it runs where it is.
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
+
+// True while at least `bytes` of stack are left below the caller on the
+// stack its thread runs on now. A recursion as deep as its input asks before
+// each level, so that its depth is bounded by the stack actually had rather
+// than by a count made for the largest. An overflow that happens all the same
+// ends the process with a plain message and status 1, its temporary outputs
+// removed.
+bool stackRoomLeft(size_t bytes);
 
 // The same for any callable.
 template <typename Work>
