@@ -33,17 +33,7 @@ constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP,
                                   SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
                                   SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS};
 
-// Only async-signal-safe calls: unlink the fixed table, then end with the
-// signal's own status by raising it again under its default action (it stays
-// blocked until the handler returns, and is delivered then).
-extern "C" void removeTemporariesAndDie(int signal) {
-    removeTemporaries();
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    ::sigaction(signal, &standard, nullptr);
-    ::raise(signal);
-}
+extern "C" void removeTemporariesAndDie(int signal) { endWithSignal(signal); }
 
 // One call per signal: the handler goes in and the one it replaced comes
 // back; where that was not the default, it is put back at once.
@@ -221,6 +211,18 @@ void sweepLeftTemporaries(const char* target) {
 }
 
 }  // namespace
+
+// Only async-signal-safe calls: unlink the fixed table, then end with the
+// signal's own status by raising it again under its default action (it stays
+// blocked until the handler returns, and is delivered then).
+void endWithSignal(int signal) {
+    removeTemporaries();
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    ::raise(signal);
+}
 
 void removeTemporaries() {
     for (int i = 0; i < kTemporarySlots; ++i) {

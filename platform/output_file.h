@@ -48,6 +48,10 @@ void outputAbandon(PendingOutput& output);
 // calls): for a process that ends without unwinding or a signal.
 void removeTemporaries();
 
+// From a handler of `signal`: removes every temporary and ends the process
+// with the signal's own status.
+void endWithSignal(int signal);
+
 // True when both paths name one existing file (the same device and inode).
 bool sameExistingFile(const char* first, const char* second);
 

@@ -75,12 +75,7 @@ extern "C" void endOnStackFault(int signal, siginfo_t* info, void*) {
         (void)ignored;
         _exit(1);
     }
-    removeTemporaries();
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    ::sigaction(signal, &standard, nullptr);
-    ::raise(signal);
+    endWithSignal(signal);
 }
 
 // The handler of an overflow cannot run on the stack that overflowed: each
