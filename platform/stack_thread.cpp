@@ -30,9 +30,7 @@ namespace {
 
 // The stack the work now running was given here (0: any other stack).
 thread_local size_t tLargeStackBytes = 0;
-// The lowest usable address of the stack the thread runs on now; 0 until
-// asked (then the thread's own, as the system reports it).
-thread_local uintptr_t tStackLow = 0;
+using detail::tStackLow;
 
 uintptr_t threadStackLow() {
     pthread_attr_t attributes;
@@ -196,11 +194,16 @@ bool runOnSwitchedStack(Job& job) {
 
 }  // namespace
 
-bool stackRoomLeft(size_t bytes) {
-    if (tStackLow == 0) tStackLow = threadStackLow();
-    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-    return tStackLow == 0 || here < tStackLow || here - tStackLow >= bytes;
+namespace detail {
+
+thread_local uintptr_t tStackLow = 0;
+
+uintptr_t findStackLow() {
+    tStackLow = threadStackLow();
+    return tStackLow;
 }
+
+}  // namespace detail
 
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
     bytes = fitToLimits(bytes);

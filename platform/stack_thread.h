@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace platform {
 
@@ -26,12 +27,27 @@ void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 // than by a count made for the largest. An overflow that happens all the same
 // ends the process with a plain message and status 1, its temporary outputs
 // removed.
-bool stackRoomLeft(size_t bytes);
+inline bool stackRoomLeft(size_t bytes);
 
 // The same for any callable.
 template <typename Work>
 void runOnLargeStack(size_t bytes, Work& work) {
     runOnLargeStack(bytes, [](void* data) { (*static_cast<Work*>(data))(); }, &work);
+}
+
+namespace detail {
+// The lowest usable address of the stack the thread runs on now; 0 until
+// asked.
+extern thread_local uintptr_t tStackLow;
+uintptr_t findStackLow();
+}  // namespace detail
+
+// Inline: the parser asks before every rule.
+inline bool stackRoomLeft(size_t bytes) {
+    uintptr_t low = detail::tStackLow;
+    if (low == 0) low = detail::findStackLow();
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    return low == 0 || here < low || here - low >= bytes;
 }
 
 }  // namespace platform
