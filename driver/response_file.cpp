@@ -1,7 +1,7 @@
 #include "driver/response_file.h"
 
 #include "driver/console.h"
-#include "foundation/file_stream.h"
+#include "foundation/whole_file.h"
 
 namespace {
 
@@ -42,19 +42,16 @@ qestl::WStringVector splitResponseFile(const char16_t* text, size_t length) {
 
 bool readResponseFile(const char16_t* path, qestl::WStringVector& arguments) {
     qestl::qestringW widePath(path);
-    ReadOnlyFileStream file(widePath);
-    if (!file.open()) {
-        printfToStdout("无法读取参数文件 %s:\n", qestl::narrow(widePath).c_str());
-        return false;
-    }
-    uint64_t size = file.size();
-    if (size >= kResponseFileLimit) {
+    qestl::ByteVector bytes;
+    const WholeRead read = readFileWhole(widePath, bytes, kResponseFileLimit - 1);
+    if (read == WholeRead::TooLarge) {
         printToStdout("命令参数文件过大:\n");
         return false;
     }
-    qestl::ByteVector bytes;
-    bytes.resize(size);
-    bytes.resize(file.read(bytes.data(), static_cast<uint32_t>(size)));  // a file that shrank meanwhile
+    if (read != WholeRead::Read) {
+        printfToStdout("无法读取参数文件 %s:\n", qestl::narrow(widePath).c_str());
+        return false;
+    }
     qestl::qestringW text = qestl::widen(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     arguments = splitResponseFile(text.c_str(), text.length());
     arguments[0] = qestl::qestringW(u"korvo");

@@ -10,6 +10,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/whole_file.h"
 #include "options/compile_options.h"
+#include "platform/system.h"
 
 bool buildPeExecutable(const qestl::qestringA& stubPath, const uint8_t* image, uint32_t imageLength,
                        const qestl::qestringW& outputPath, const CompileOptions& options, bool useStored) {
@@ -30,7 +31,9 @@ bool buildPeExecutable(const qestl::qestringA& stubPath, const uint8_t* image, u
         return false;
     }
     qestl::ByteWriter head(editor.bytes());
-    head.patchU32LE(editor.peHeader() + 8, static_cast<uint32_t>(std::time(nullptr)));
+    uint64_t stamp = 0;
+    if (!platform::fixedBuildTime(&stamp)) stamp = static_cast<uint64_t>(std::time(nullptr));
+    head.patchU32LE(editor.peHeader() + 8, static_cast<uint32_t>(stamp));
     if (options.consoleSubsystem) head.patchU16(editor.peHeader() + 92, 3);
 
     // A stub that already carries an image would ship that program instead.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "foundation/file_stream.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -11,22 +11,43 @@ constexpr uint32_t kBufferSize = 1u << 16;
 
 }  // namespace
 
-bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes) {
+WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, uint64_t limit, uint32_t piece) {
     bytes.clear();
-    ReadOnlyFileStream file(path);
-    if (!file.open()) return false;
-    // Read to its end whatever its size said, so a file that changes
-    // meanwhile cannot overrun anything. Room for the size it says first:
-    // grown by doubling, a large image was held twice while it moved.
-    bytes.reserve(static_cast<size_t>(file.remaining()));
-    uint8_t chunk[65536];
-    for (;;) {
-        uint32_t got = file.read(chunk, sizeof chunk);
-        if (got == 0) break;
-        bytes.appendRange(chunk, got);
+    const qestl::qestringA hostPath = qestl::narrow(path);
+    platform::FileHandle file = platform::fileOpenRead(hostPath.c_str() != nullptr ? hostPath.c_str() : "");
+    if (file == nullptr) return WholeRead::Unopened;
+    if (piece == 0 || piece > kReadPiece) piece = kReadPiece;
+    uint64_t measured = 0;
+    if (!platform::fileSize(file, &measured)) measured = 0;
+    WholeRead result = WholeRead::Read;
+    if (measured > limit) {
+        result = WholeRead::TooLarge;
+    } else {
+        // The size is a hint for one allocation (and a byte to spare, for the
+        // read that meets the end and for a terminator), never a bound.
+        bytes.reserve(static_cast<size_t>(measured) + 1);
+        uint8_t chunk[kReadPiece];
+        for (;;) {
+            uint32_t got = 0;
+            if (!platform::fileRead(file, chunk, piece, &got)) {
+                result = WholeRead::Failed;
+                break;
+            }
+            if (got > limit - bytes.size()) {
+                result = WholeRead::TooLarge;
+                break;
+            }
+            bytes.append(chunk, got);
+            if (got < piece) break;  // a short read is the end: fileRead retries the others
+        }
     }
-    file.close();
-    return true;
+    platform::fileClose(file);
+    if (result != WholeRead::Read) bytes.release();
+    return result;
+}
+
+bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes) {
+    return readFileWhole(path, bytes) == WholeRead::Read;
 }
 
 WholeFileWriter::WholeFileWriter(const qestl::qestringW& path, uint32_t mode)
@@ -77,12 +98,12 @@ uint32_t WholeFileWriter::write(const void* source, uint32_t count) {
 
 void WholeFileWriter::expectSize(uint64_t total) {
     if (!opened_) open();
-    if (!failed_ && output_.temporary >= 0) platform::fileReserve(output_.file, 0, total);
+    if (!failed_ && output_.file != nullptr) platform::fileReserve(output_.file, 0, total);
 }
 
 bool WholeFileWriter::writesAtPositions() {
     if (!opened_) open();
-    return !failed_ && output_.temporary >= 0;
+    return !failed_ && output_.file != nullptr;
 }
 
 bool WholeFileWriter::writeAt(uint64_t position, const void* source, uint32_t count) {

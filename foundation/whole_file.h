@@ -9,6 +9,19 @@
 #include "foundation/vector.h"
 #include "platform/output_file.h"
 
+enum class WholeRead : uint8_t { Read, Unopened, Failed, TooLarge };
+
+inline constexpr uint64_t kNoSizeLimit = ~uint64_t{0};
+inline constexpr uint32_t kReadPiece = 1u << 16;
+
+// Reads a regular file to its end, whatever its size said when opened (a file
+// may grow or shrink meanwhile, and some report no size at all), in reads of
+// at most `piece` bytes. A file of more than `limit` bytes is TooLarge and a
+// read that fails part way is Failed: either way `bytes` is left empty, so
+// that no caller goes on with part of a file.
+WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, uint64_t limit = kNoSizeLimit,
+                        uint32_t piece = kReadPiece);
+
 // Reads a whole regular file into `bytes`; false when it cannot be opened or
 // read.
 bool readWholeFile(const qestl::qestringW& path, qestl::ByteVector& bytes);

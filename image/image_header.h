@@ -54,7 +54,8 @@ uint64_t writeImageHeaderFields(const ImageHeader& header, qestl::ByteWriter& ou
 uint32_t languageIdOf(std::string_view abbreviation);
 
 // Milliseconds since 1970 as the header stamps them: whole seconds times
-// 1000 plus the millisecond field of the local time.
+// 1000 plus the millisecond field of the local time; a reproducible build's
+// fixed time (platform/system.h) in whole seconds when one is set.
 uint64_t imageTimeStamp();
 
 // zlib's CRC-32 of bytes [start, end) (0 for an empty range).

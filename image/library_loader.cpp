@@ -6,7 +6,7 @@
 
 #include "codegen/compile_context.h"
 #include "foundation/ascii_case.h"
-#include "foundation/file_stream.h"
+#include "foundation/whole_file.h"
 #include "foundation/path.h"
 #include "foundation/zip_archive.h"
 #include "foundation/zip_member.h"
@@ -29,25 +29,16 @@ bool findLibrary(const qestl::qestringW& name, const CompileOptions& options, qe
     return false;
 }
 
-// The whole file in memory: the loaders read it from there.
+// The whole file in memory: the loaders read it from there. Its formats
+// count in 32 bits, so a larger file is no library.
 bool readWholeLibrary(const qestl::qestringW& path, qestl::ByteVector& bytes) {
-    ReadOnlyFileStream file(path);
-    if (!file.open()) {
-        printWithPath("不能打开文件: %s\n", path);
-        return false;
-    }
-    uint64_t size = file.size();
-    if (size == UINT64_MAX || size > UINT32_MAX) size = 0;
-    bytes.resize(static_cast<size_t>(size));
-    uint64_t done = 0;
-    while (done < size) {
-        const uint32_t got = file.read(bytes.data() + done, static_cast<uint32_t>(size - done));
-        if (got == 0) break;
-        done += got;
-    }
-    bytes.resize(static_cast<size_t>(done));
-    file.close();
-    return true;
+    const WholeRead read = readFileWhole(path, bytes, UINT32_MAX);
+    if (read == WholeRead::Read) return true;
+    printWithPath(read == WholeRead::Unopened   ? "不能打开文件: %s\n"
+                  : read == WholeRead::TooLarge ? "文件过大: %s\n"
+                                                : "无法读取文件: %s\n",
+                  path);
+    return false;
 }
 
 bool endsWithIgnoringCase(const qestl::qestringA& name, std::string_view tail) {

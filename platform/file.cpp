@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <mutex>
 #include <set>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,20 +24,27 @@ FileHandle wrap(int descriptor) {
 // never land on one of them, whatever path names it.
 std::mutex gReadFilesLock;
 // A set: a program may include thousands of files, and every open asks.
-std::set<std::pair<dev_t, ino_t>> gReadFiles;
+std::set<FileIdentity> gReadFiles;
 
 void noteReadFile(const struct stat& info) {
     std::lock_guard<std::mutex> hold(gReadFilesLock);
-    gReadFiles.emplace(info.st_dev, info.st_ino);
+    gReadFiles.insert(FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)});
 }
 
 }  // namespace
 
-bool fileWasRead(const char* path) {
+bool fileIdentity(const char* path, FileIdentity* identity) {
     struct stat info;
     if (path == nullptr || ::stat(path, &info) != 0) return false;
+    *identity = FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return true;
+}
+
+bool fileWasRead(const char* path) {
+    FileIdentity identity;
+    if (!fileIdentity(path, &identity)) return false;
     std::lock_guard<std::mutex> hold(gReadFilesLock);
-    return gReadFiles.count({info.st_dev, info.st_ino}) != 0;
+    return gReadFiles.count(identity) != 0;
 }
 
 bool pathIsNonRegular(const char* path) {

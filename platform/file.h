@@ -21,6 +21,20 @@ FileHandle fileOpenRead(const char* path);
 // fileOpenRead opened in this process.
 bool fileWasRead(const char* path);
 
+// What tells one file from another whatever path names it.
+struct FileIdentity {
+    uint64_t device;
+    uint64_t inode;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    }
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b) = default;
+};
+
+// The identity of what `path` names through any links; false when nothing
+// exists there.
+bool fileIdentity(const char* path, FileIdentity* identity);
+
 // True when `path` names (through links) something that exists and is not a
 // regular file: a directory, a FIFO, a device, a socket.
 bool pathIsNonRegular(const char* path);

@@ -3,11 +3,16 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <limits.h>
+#include <set>
+#include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,17 +33,7 @@ constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP,
                                   SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,
                                   SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS};
 
-// Only async-signal-safe calls: unlink the fixed table, then end with the
-// signal's own status by raising it again under its default action (it stays
-// blocked until the handler returns, and is delivered then).
-extern "C" void removeTemporariesAndDie(int signal) {
-    removeTemporaries();
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    ::sigaction(signal, &standard, nullptr);
-    ::raise(signal);
-}
+extern "C" void removeTemporariesAndDie(int signal) { endWithSignal(signal); }
 
 // One call per signal: the handler goes in and the one it replaced comes
 // back; where that was not the default, it is put back at once.
@@ -92,6 +87,10 @@ int freeSlot() {
     return -1;
 }
 
+constexpr const char* kTemporaryPrefix = ".korvo-tmp-";
+constexpr size_t kTemporaryLetters = 8;
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
 // Bits for temporary names: unique within the process by the counter, across
 // processes by the pid and the clock.
 uint64_t nextNameBits() {
@@ -105,34 +104,125 @@ uint64_t nextNameBits() {
     return bits ^ (bits >> 32);
 }
 
-// Creates the temporary in the target's directory under a name that says
-// what it is and which process made it (".korvo-tmp-PID-" and 8 letters), so
-// that one left by a process killed outright can be told from an output and
-// traced to its maker; it stays short enough for any directory that can hold
-// the target.
-int createTemporary(const char* target, uint32_t mode, char* name) {
+// Temporaries are named ".korvo-tmp-PID-" and 8 letters, in the target's
+// directory: one left behind can be told from an output and traced to its
+// maker, and the name stays short enough for any directory that holds the
+// target. `place` makes the file under a name; another name is tried while
+// one exists.
+template <typename Place>
+int placeTemporary(const char* target, char* name, Place place) {
     const char* slash = std::strrchr(target, '/');
     const size_t directoryLength = slash != nullptr ? size_t(slash - target) + 1 : 0;
     char prefix[40];
-    const int prefixLength = std::snprintf(prefix, sizeof prefix, ".korvo-tmp-%ld-", long(::getpid()));
+    const int prefixLength = std::snprintf(prefix, sizeof prefix, "%s%ld-", kTemporaryPrefix, long(::getpid()));
     if (prefixLength <= 0 || size_t(prefixLength) >= sizeof prefix) return -1;
-    const size_t nameLength = size_t(prefixLength) + 8;
+    const size_t nameLength = size_t(prefixLength) + kTemporaryLetters;
     if (directoryLength + nameLength + 1 > PATH_MAX) return -1;
     std::memcpy(name, target, directoryLength);
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint64_t bits = nextNameBits();
         char* end = name + directoryLength;
         std::memcpy(end, prefix, size_t(prefixLength));
-        for (int i = 0; i < 8; ++i, bits /= 36) end[prefixLength + i] = kLetters[bits % 36];
+        for (size_t i = 0; i < kTemporaryLetters; ++i, bits /= 36) end[size_t(prefixLength) + i] = kLetters[bits % 36];
         end[nameLength] = 0;
-        int descriptor = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (descriptor >= 0 || errno != EEXIST) return descriptor;
+        const int result = place(name);
+        if (result >= 0 || errno != EEXIST) return result;
     }
     return -1;
 }
 
+// A fresh named temporary, created exclusively (a file or symlink planted
+// under its name is never followed), locked for as long as it is open so
+// that a later compile can tell that its maker is gone.
+int createTemporary(const char* target, uint32_t mode, char* name) {
+    const int descriptor = placeTemporary(target, name, [mode](const char* candidate) {
+        return ::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    });
+    if (descriptor >= 0) ::flock(descriptor, LOCK_EX | LOCK_NB);
+    return descriptor;
+}
+
+// A file without a name in the target's directory: whatever ends the
+// process, SIGKILL too, takes it along. -1 where the file system cannot make
+// one, or where it could not be given a name later (see linkUnnamed).
+int createUnnamed(const char* target, uint32_t mode) {
+    const char* slash = std::strrchr(target, '/');
+    std::string directory = slash == nullptr ? std::string(".") : std::string(target, size_t(slash - target) + 1);
+    const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (descriptor < 0) return -1;
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    if (::access(link, F_OK) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    ::flock(descriptor, LOCK_EX | LOCK_NB);
+    return descriptor;
+}
+
+// Gives the unnamed file a temporary name beside the target: directly where
+// the process may, else through its /proc link (createUnnamed checked that
+// there is one).
+bool linkUnnamed(int descriptor, const char* target, char* name) {
+    char link[32];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    return placeTemporary(target, name, [&](const char* candidate) {
+               if (::linkat(descriptor, "", AT_FDCWD, candidate, AT_EMPTY_PATH) == 0) return 0;
+               if (errno == EEXIST) return -1;
+               return ::linkat(AT_FDCWD, link, AT_FDCWD, candidate, AT_SYMLINK_FOLLOW);
+           }) == 0;
+}
+
+// The pid in a temporary's name; 0 for any other name.
+long temporaryMaker(const char* name) {
+    const size_t prefixLength = std::strlen(kTemporaryPrefix);
+    if (std::strncmp(name, kTemporaryPrefix, prefixLength) != 0) return 0;
+    char* end = nullptr;
+    const long pid = std::strtol(name + prefixLength, &end, 10);
+    if (end == name + prefixLength || *end != '-' || std::strlen(end + 1) != kTemporaryLetters) return 0;
+    for (const char* letter = end + 1; *letter != 0; ++letter)
+        if (std::strchr(kLetters, *letter) == nullptr) return 0;
+    return pid > 0 ? pid : 0;
+}
+
+// Removes from the target's directory the temporaries of compiles that were
+// killed outright (where no unnamed file could be had): their maker no
+// longer exists and nothing holds their lock. Once per directory and process.
+void sweepLeftTemporaries(const char* target) {
+    const char* slash = std::strrchr(target, '/');
+    std::string directory = slash == nullptr ? std::string(".") : std::string(target, size_t(slash - target) + 1);
+    static std::set<std::string> swept;
+    if (!swept.insert(directory).second) return;
+    DIR* listing = ::opendir(directory.c_str());
+    if (listing == nullptr) return;
+    const int folder = ::dirfd(listing);
+    while (const struct dirent* entry = ::readdir(listing)) {
+        const long maker = temporaryMaker(entry->d_name);
+        if (maker == 0 || maker == long(::getpid())) continue;
+        if (::kill(pid_t(maker), 0) == 0 || errno != ESRCH) continue;
+        const int descriptor = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) continue;
+        struct stat info;
+        if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(folder, entry->d_name, 0);
+        ::close(descriptor);
+    }
+    ::closedir(listing);
+}
+
 }  // namespace
+
+// Only async-signal-safe calls: unlink the fixed table, then end with the
+// signal's own status by raising it again under its default action (it stays
+// blocked until the handler returns, and is delivered then).
+void endWithSignal(int signal) {
+    removeTemporaries();
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    ::raise(signal);
+}
 
 void removeTemporaries() {
     for (int i = 0; i < kTemporarySlots; ++i) {
@@ -151,24 +241,49 @@ bool outputBegin(const char* target, uint32_t mode, PendingOutput& out) {
     // An output never replaces a file this process reads.
     if (exists && fileWasRead(target)) return false;
 
-    const int slot = freeSlot();
-    if (slot < 0) return false;
+    sweepLeftTemporaries(target);
     installHandlers();
-    int descriptor;
-    {
-        SignalsHeld held;
-        descriptor = createTemporary(target, mode, gTemporaryNames[slot]);
-        if (descriptor >= 0) gTemporaryUsed[slot] = 1;
+    int descriptor = createUnnamed(target, mode);
+    if (descriptor >= 0) {
+        out.unnamed = true;
+    } else {
+        const int slot = freeSlot();
+        if (slot < 0) return false;
+        {
+            SignalsHeld held;
+            descriptor = createTemporary(target, mode, gTemporaryNames[slot]);
+            if (descriptor >= 0) gTemporaryUsed[slot] = 1;
+        }
+        if (descriptor < 0) return false;
+        out.temporary = slot;
     }
-    if (descriptor < 0) return false;
     // Replacing a file keeps its permissions, as truncating it would.
     if (exists) ::fchmod(descriptor, info.st_mode & 07777);
     out.file = fileAdopt(descriptor);
-    out.temporary = slot;
     return true;
 }
 
 bool outputCommit(PendingOutput& output, const char* target) {
+    if (output.unnamed) {
+        // Named beside the target only for as long as the rename below takes,
+        // with every catchable signal held back; the table knows the name.
+        output.unnamed = false;
+        const int slot = freeSlot();
+        if (slot < 0) {
+            fileClose(output.file);
+            output.file = nullptr;
+            return false;
+        }
+        SignalsHeld held;
+        const bool linked = linkUnnamed(fileDescriptor(output.file), target, gTemporaryNames[slot]);
+        if (linked) gTemporaryUsed[slot] = 1;
+        const bool closed = fileClose(output.file);
+        output.file = nullptr;
+        const bool placed = linked && closed && !fileWasRead(target) && ::rename(gTemporaryNames[slot], target) == 0;
+        if (linked && !placed) ::unlink(gTemporaryNames[slot]);
+        gTemporaryUsed[slot] = 0;
+        return placed;
+    }
     const bool closed = fileClose(output.file);
     output.file = nullptr;
     if (output.temporary < 0) return closed;
@@ -185,6 +300,7 @@ bool outputCommit(PendingOutput& output, const char* target) {
 void outputAbandon(PendingOutput& output) {
     if (output.file != nullptr) fileClose(output.file);
     output.file = nullptr;
+    output.unnamed = false;
     if (output.temporary < 0) return;
     SignalsHeld held;
     ::unlink(gTemporaryNames[output.temporary]);
@@ -193,10 +309,9 @@ void outputAbandon(PendingOutput& output) {
 }
 
 bool sameExistingFile(const char* first, const char* second) {
-    struct stat a;
-    struct stat b;
-    if (first == nullptr || second == nullptr || ::stat(first, &a) != 0 || ::stat(second, &b) != 0) return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    FileIdentity a;
+    FileIdentity b;
+    return fileIdentity(first, &a) && fileIdentity(second, &b) && a == b;
 }
 
 }  // namespace platform

@@ -2,6 +2,13 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/output_file.h"
 
 // AddressSanitizer keeps its own record of each thread's stack: it would
 // take a stack switched under it for an overflow.
@@ -23,16 +30,91 @@ namespace {
 
 // The stack the work now running was given here (0: any other stack).
 thread_local size_t tLargeStackBytes = 0;
+using detail::tStackLow;
+
+uintptr_t threadStackLow() {
+    pthread_attr_t attributes;
+    void* low = nullptr;
+    size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
+    pthread_attr_getstack(&attributes, &low, &size);
+    pthread_attr_destroy(&attributes);
+    // The lowest page or so is the guard on many systems.
+    return reinterpret_cast<uintptr_t>(low) + 4096;
+}
+
+// Address space and data may both be limited, and a mapped stack counts
+// against each: the stack takes at most a quarter of the smaller limit, so
+// that the heap keeps the rest.
+size_t fitToLimits(size_t wanted) {
+    size_t fitted = wanted;
+    const int resources[] = {RLIMIT_AS, RLIMIT_DATA};
+    for (int resource : resources) {
+        struct rlimit limit;
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) continue;
+        const size_t share = static_cast<size_t>(limit.rlim_cur / 4);
+        if (share < fitted) fitted = share;
+    }
+    return fitted;
+}
+
+constexpr size_t kOverflowReach = size_t{1} << 20;
+const char kOverflowMessage[] = "错误:编译器堆栈空间不足,编译中断.\n";
+
+// A fault just below the stack's usable end is the stack running out: said
+// plainly, the temporaries removed and the process ended with status 1.
+// Anything else ends as the signal would (output_file.cpp).
+extern "C" void endOnStackFault(int signal, siginfo_t* info, void*) {
+    const uintptr_t fault = reinterpret_cast<uintptr_t>(info != nullptr ? info->si_addr : nullptr);
+    const uintptr_t low = tStackLow;
+    if (signal == SIGSEGV && low != 0 && fault + kOverflowReach >= low && fault < low + kOverflowReach) {
+        removeTemporaries();
+        ssize_t ignored = ::write(1, kOverflowMessage, sizeof kOverflowMessage - 1);
+        (void)ignored;
+        _exit(1);
+    }
+    endWithSignal(signal);
+}
+
+// The handler of an overflow cannot run on the stack that overflowed: each
+// thread that runs work here gets a stack of its own for it.
+void watchForOverflow() {
+    static thread_local bool watching = false;
+    if (watching) return;
+    watching = true;
+    if (tStackLow == 0) tStackLow = threadStackLow();
+#if !KORVO_STACK_SWITCH
+    // The sanitizer reports an overflow itself, from a stack it owns.
+    return;
+#endif
+    stack_t alternate{};
+    alternate.ss_size = size_t{64} << 10;
+    alternate.ss_sp = std::malloc(alternate.ss_size);
+    if (alternate.ss_sp == nullptr || sigaltstack(&alternate, nullptr) != 0) return;
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction handler {};
+    handler.sa_sigaction = endOnStackFault;
+    handler.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigfillset(&handler.sa_mask);
+    struct sigaction previous;
+    // One already there (a sanitizer's) stays.
+    if (::sigaction(SIGSEGV, &handler, &previous) == 0 && previous.sa_handler != SIG_DFL)
+        ::sigaction(SIGSEGV, &previous, nullptr);
+}
 
 struct Job {
     void (*work)(void*);
     void* data;
     size_t bytes;
+    uintptr_t low = 0;  // a switched stack's lowest usable address
 };
 
 void* runJob(void* argument) {
     const Job* job = static_cast<const Job*>(argument);
     tLargeStackBytes = job->bytes;
+    watchForOverflow();
     job->work(job->data);
     return nullptr;
 }
@@ -70,9 +152,12 @@ thread_local Job* tSwitchedJob = nullptr;
 void runSwitchedJob() {
     Job* job = tSwitchedJob;
     const size_t outer = tLargeStackBytes;
+    const uintptr_t outerLow = tStackLow;
     tLargeStackBytes = job->bytes;
+    tStackLow = job->low;
     job->work(job->data);
     tLargeStackBytes = outer;
+    tStackLow = outerLow;
 }
 
 // On the calling thread, switched to a stack of its own: a second thread
@@ -93,6 +178,7 @@ bool runOnSwitchedStack(Job& job) {
         return false;
     }
     switched.uc_stack.ss_sp = static_cast<char*>(mapped) + guard;
+    job.low = reinterpret_cast<uintptr_t>(switched.uc_stack.ss_sp);
     switched.uc_stack.ss_size = job.bytes;
     switched.uc_link = &back;
     Job* outer = tSwitchedJob;
@@ -108,13 +194,26 @@ bool runOnSwitchedStack(Job& job) {
 
 }  // namespace
 
+namespace detail {
+
+thread_local uintptr_t tStackLow = 0;
+
+uintptr_t findStackLow() {
+    tStackLow = threadStackLow();
+    return tStackLow;
+}
+
+}  // namespace detail
+
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
+    bytes = fitToLimits(bytes);
     // Already on such a stack (the compile asking again for its declaration
     // pass): a second one would cost a second mapping for nothing.
     if (tLargeStackBytes >= bytes) {
         work(data);
         return;
     }
+    watchForOverflow();
     Job job{work, data, bytes};
 #if KORVO_STACK_SWITCH
     if (runOnSwitchedStack(job)) return;

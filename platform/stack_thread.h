@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace platform {
 
@@ -11,17 +12,42 @@ namespace platform {
 // with the frames of the sanitized build.
 constexpr size_t kCompileStackBytes = size_t{512} << 20;
 
-// Runs work(data) on a stack of `bytes` and returns when it is done: the
+// Runs work(data) on a stack of `bytes`, or of less where the process's
+// limits of address space or data would leave the heap short (a quarter of
+// the smaller at most), and returns when it is done: the
 // calling thread switches to that stack (the sanitized build, whose checks
 // follow threads rather than switched stacks, runs the work on a new thread
 // and waits for it). When no such stack can be had, or the work already
 // runs on one made here with at least that size, it runs where it is.
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 
+// True while at least `bytes` of stack are left below the caller on the
+// stack its thread runs on now. A recursion as deep as its input asks before
+// each level, so that its depth is bounded by the stack actually had rather
+// than by a count made for the largest. An overflow that happens all the same
+// ends the process with a plain message and status 1, its temporary outputs
+// removed.
+inline bool stackRoomLeft(size_t bytes);
+
 // The same for any callable.
 template <typename Work>
 void runOnLargeStack(size_t bytes, Work& work) {
     runOnLargeStack(bytes, [](void* data) { (*static_cast<Work*>(data))(); }, &work);
+}
+
+namespace detail {
+// The lowest usable address of the stack the thread runs on now; 0 until
+// asked.
+extern thread_local uintptr_t tStackLow;
+uintptr_t findStackLow();
+}  // namespace detail
+
+// Inline: the parser asks before every rule.
+inline bool stackRoomLeft(size_t bytes) {
+    uintptr_t low = detail::tStackLow;
+    if (low == 0) low = detail::findStackLow();
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    return low == 0 || here < low || here - low >= bytes;
 }
 
 }  // namespace platform

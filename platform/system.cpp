@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +57,18 @@ LocalTime localTime() {
     result.second = static_cast<uint16_t>(fields.tm_sec);
     result.milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
     return result;
+}
+
+bool fixedBuildTime(uint64_t* seconds) {
+    const char* text = std::getenv("SOURCE_DATE_EPOCH");
+    if (text == nullptr || *text == 0) return false;
+    uint64_t value = 0;
+    for (const char* digit = text; *digit != 0; ++digit) {
+        if (*digit < '0' || *digit > '9' || value > (UINT64_MAX - 9) / 10) return false;
+        value = value * 10 + static_cast<uint64_t>(*digit - '0');
+    }
+    *seconds = value;
+    return true;
 }
 
 }  // namespace platform

@@ -35,4 +35,9 @@ struct LocalTime {
 
 LocalTime localTime();
 
+// The time a reproducible build stamps its outputs with: SOURCE_DATE_EPOCH,
+// whole seconds since 1970 in decimal. False when it is unset or not such a
+// number; the clock's time is then the one to use.
+bool fixedBuildTime(uint64_t* seconds);
+
 }  // namespace platform

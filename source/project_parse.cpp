@@ -66,13 +66,13 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
                                        _KNode<qeAbstractNode>& unit) {
     unit = makeUnit(path, fileIndex_);
     SourceText source;
-    if (!readSourceText(project.texts, path, source)) {
+    const WholeRead read = readSourceText(project.texts, path, source);
+    if (read != WholeRead::Read) {
         unit.reset();
-        const qestl::qestringA ansiPath = qestl::narrow(path);
-        qestl::qestringA message = qestl::qestringA::format(diag::FileNotFound.text, ansiPath.c_str() ? ansiPath.c_str() : "");
+        const qestl::qestringA message = unreadSourceMessage(read, path);
         std::printf("%s\n", message.c_str());
         reportError(message.c_str(), 0, 0);
-        printSearchPaths();
+        if (read == WholeRead::Unopened) printSearchPaths();
         return kFileNotOpened;
     }
     return parseUnitText(project, path, source, unit);

@@ -111,9 +111,9 @@ bool qeSourceProcessor::expandPageIncludes(SourceProject& project, const qestl::
                 }
             }
             SourceText source;
-            if (!readSourceText(project.texts, path, source)) {
-                qestl::qestringA ansi = qestl::narrow(path);
-                std::printf("找不到文件:%s\n", ansi.c_str() ? ansi.c_str() : "");
+            const WholeRead read = readSourceText(project.texts, path, source);
+            if (read != WholeRead::Read) {
+                std::printf("%s\n", unreadSourceMessage(read, path).c_str());
                 return false;
             }
             included.assign(source.text, source.length);

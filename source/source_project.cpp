@@ -4,6 +4,12 @@
 
 namespace {
 
+// The file a path names now; false when nothing is there.
+bool fileNamed(const qestl::qestringW& path, platform::FileIdentity& file) {
+    const qestl::qestringA bytes = qestl::narrow(path);
+    return bytes.c_str() != nullptr && platform::fileIdentity(bytes.c_str(), &file);
+}
+
 // Ids of generated texts; the first is 0x100000, far above any file index.
 uint32_t gNextTextId = 0x100000;
 
@@ -34,10 +40,16 @@ uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* 
     textLengths_.pushBack(text != nullptr ? std::strlen(text) : 0);
     units_.pushBack(_KNode<qeAbstractNode>());
     insertPath(path, index, true);
+    platform::FileIdentity file;
+    if (fileNamed(path, file)) files_.insert(file);
     return index;
 }
 
-bool SourceProject::findPath(const qestl::qestringW& path) const { return pathMap_.find(path) != nullptr; }
+bool SourceProject::findPath(const qestl::qestringW& path) const {
+    if (pathMap_.find(path) != nullptr) return true;
+    platform::FileIdentity file;
+    return !files_.empty() && fileNamed(path, file) && files_.count(file) != 0;
+}
 
 PathMap::Node* SourceProject::insertPath(const qestl::qestringW& path, uint32_t index, bool assign) {
     PathMap::Node* node = pathMap_.findOrInsert(path);
@@ -84,12 +96,18 @@ const MappedText* SourceProject::mappedText(int32_t key) const {
 }
 
 void IncludeGuardSet::insert(const qestl::qestringW& path) {
-    if (auto* node = paths_.findOrInsert(path)) node->key = path;
+    if (paths_.find(path) != nullptr) return;
+    auto* node = paths_.findOrInsert(path);
+    if (node == nullptr) return;
+    node->key = path;
+    node->value.exists = fileNamed(path, node->value.file);
+    if (node->value.exists) files_.insert(node->value.file);
 }
 
 bool IncludeGuardSet::erase(const qestl::qestringW& path) {
     auto* node = paths_.find(path);
     if (node == nullptr) return false;
+    if (node->value.exists) files_.erase(files_.find(node->value.file));
     if (paths_.size() == 1) {
         paths_.clear();  // the only entry: the set starts again from nothing
     } else {
@@ -98,7 +116,11 @@ bool IncludeGuardSet::erase(const qestl::qestringW& path) {
     return true;
 }
 
-bool IncludeGuardSet::contains(const qestl::qestringW& path) const { return paths_.find(path) != nullptr; }
+bool IncludeGuardSet::contains(const qestl::qestringW& path) const {
+    if (paths_.find(path) != nullptr) return true;
+    platform::FileIdentity file;
+    return !files_.empty() && fileNamed(path, file) && files_.count(file) != 0;
+}
 
 IncludeGuardSet& includeGuard() {
     // Never torn down: the process exits directly.

@@ -4,17 +4,21 @@
 // Files are numbered from 0 in the order they are registered; every syntax
 // node carries its file's number and every diagnostic names the file through
 // this table. Paths are told apart exactly: two paths that differ in letter
-// case are two files.
+// case are two files. Whether the project already holds a file, or an
+// include is under way, asks the file itself: two spellings of one path
+// ("../lib/a.k" from one folder, "a.k" from another) are one file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string_view>
 
 #include "foundation/maps.h"
 #include "foundation/qestring.h"
 #include "foundation/rbtree.h"
 #include "foundation/vector.h"
+#include "platform/file.h"
 #include "source/source_text.h"
 #include "source/node.h"
 
@@ -56,6 +60,7 @@ public:
     // The file index of the path: the one it already has, else the next one,
     // with the text and an empty unit handle kept under it.
     uint32_t addSourceFile(const qestl::qestringW& path, const char* text);
+    // True when the path, or the file it names under any spelling, is held.
     bool findPath(const qestl::qestringW& path) const;
     // The path's node of the path map, made (value 0) when missing; with
     // `assign` its value becomes `index`.
@@ -96,6 +101,7 @@ public:
 
 private:
     PathMap pathMap_;
+    std::set<platform::FileIdentity> files_;
     qestl::qevector<const char*> texts_;
     qestl::qevector<size_t> textLengths_;
     AstNodeVector units_;
@@ -117,11 +123,18 @@ public:
     void insert(const qestl::qestringW& path);
     // Removes the path; false when it was not there.
     bool erase(const qestl::qestringW& path);
+    // True when the path, or the file it names under any spelling, is there.
     bool contains(const qestl::qestringW& path) const;
     size_t size() const { return static_cast<size_t>(paths_.size()); }
 
 private:
-    qestl::RbMap<qestl::qestringW, qestl::NoValue, qestl::LengthThenBytesLess> paths_;
+    // Each path with the file it named when inserted (none: nothing there).
+    struct NamedFile {
+        bool exists = false;
+        platform::FileIdentity file{};
+    };
+    qestl::RbMap<qestl::qestringW, NamedFile, qestl::LengthThenBytesLess> paths_;
+    std::multiset<platform::FileIdentity> files_;
 };
 
 // The process-wide guard.

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "foundation/ascii_case.h"
-#include "platform/file.h"
+#include "diagnostics/diagnostics.h"
 
 SourceTextStore::~SourceTextStore() {
     for (char* text : texts_) std::free(text);
@@ -35,29 +35,27 @@ SourceText keepSourceText(SourceTextStore& store, const char* bytes, size_t leng
     return {store.adopt(buffer), std::strlen(buffer)};
 }
 
-bool readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out) {
-    qestl::qestringA hostPath = qestl::narrow(path);
-    platform::FileHandle file = platform::fileOpenRead(hostPath.c_str() != nullptr ? hostPath.c_str() : "");
-    if (file == nullptr) return false;
-    uint64_t size = 0;
-    if (!platform::fileSize(file, &size)) size = 0;
-    // Offsets into a text are 32-bit: a larger file is read no further.
-    if (size > 0x7FFFFFFEu) size = 0x7FFFFFFEu;
-    char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-    if (buffer == nullptr) {
-        platform::fileClose(file);
-        return false;
-    }
-    uint32_t done = 0;
-    platform::fileRead(file, buffer, static_cast<uint32_t>(size), &done);
-    platform::fileClose(file);
-    buffer[done] = 0;
+WholeRead readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out) {
+    qestl::ByteVector bytes;
+    const WholeRead result = readFileWhole(path, bytes, kMaxSourceBytes);
+    if (result != WholeRead::Read) return result;
     size_t skip = 0;
-    if (done >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0) skip = 3;
-    if (skip > 0) std::memmove(buffer, buffer + skip, done - skip + 1);
+    if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) skip = 3;
+    bytes.pushBack(0);
+    char* buffer = reinterpret_cast<char*>(bytes.data());
+    if (skip > 0) std::memmove(buffer, buffer + skip, bytes.size() - skip);
+    bytes.reset(2);  // the store frees the buffer from now on
     out.text = store.adopt(buffer);
     out.length = std::strlen(buffer);
-    return true;
+    return WholeRead::Read;
+}
+
+qestl::qestringA unreadSourceMessage(WholeRead result, const qestl::qestringW& path) {
+    const qestl::qestringA ansi = qestl::narrow(path);
+    const Diagnostic& diagnostic = result == WholeRead::TooLarge ? diag::SourceTooLarge
+                                   : result == WholeRead::Failed ? diag::FileUnreadable
+                                                                 : diag::FileNotFound;
+    return qestl::qestringA::format(diagnostic.text, ansi.c_str() != nullptr ? ansi.c_str() : "");
 }
 
 bool isServerPagePath(const qestl::qestringW& path) {

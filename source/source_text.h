@@ -6,6 +6,7 @@
 
 #include "foundation/qestring.h"
 #include "foundation/vector.h"
+#include "foundation/whole_file.h"
 
 struct SourceText {
     const char* text = nullptr;  // zero-terminated; owned by a SourceTextStore
@@ -32,10 +33,17 @@ private:
     qestl::qevector<char*> texts_;
 };
 
+// Positions in a text are 32-bit and signed in places: a longer file is
+// refused whole rather than compiled in part.
+inline constexpr uint64_t kMaxSourceBytes = 0x7FFFFFFE;
+
 // Reads the file whole into the store; a leading UTF-8 byte-order mark is
-// dropped and the text ends at its first NUL byte. False when the file cannot
-// be opened.
-bool readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out);
+// dropped and the text ends at its first NUL byte. Anything but Read keeps
+// nothing.
+WholeRead readSourceText(SourceTextStore& store, const qestl::qestringW& path, SourceText& out);
+
+// The line that tells why a source was not read, naming its path.
+qestl::qestringA unreadSourceMessage(WholeRead result, const qestl::qestringW& path);
 
 // Keeps a copy of the bytes in the store.
 SourceText keepSourceText(SourceTextStore& store, const char* bytes, size_t length);

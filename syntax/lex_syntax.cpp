@@ -5,7 +5,16 @@
 #include <cstring>
 
 #include "syntax/grammar.h"
+#include "platform/stack_thread.h"
 #include "syntax/scanner.h"
+
+namespace {
+
+// What a failed parse still needs below the deepest rule: its reports and
+// the unwinding.
+constexpr size_t kRuleStackReserve = size_t{256} << 10;
+
+}  // namespace
 
 qeLexSyntax::qeLexSyntax() {
     for (TokenRecord*& record : window_) record = nullptr;
@@ -248,6 +257,15 @@ int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int cou
 }
 
 int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
+    // Each nested rule takes a few frames: the stack the compile was given,
+    // not the window alone, bounds how deep a text may nest.
+    if (!platform::stackRoomLeft(kRuleStackReserve)) {
+        if (!error_) {
+            error_ = 1;
+            if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
+        }
+        return -1;
+    }
     // The protocol's repeated attempts (after a failure that changed the
     // window, and after each recorded match) run as a loop rather than as
     // nested calls, so a list of any length costs no stack. The answer is

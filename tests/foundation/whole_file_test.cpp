@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -77,7 +78,7 @@ TEST_F(WholeFile, AStreamedOutputAppearsOnlyOnCommit) {
         std::string piece(100000, 'p');  // past the buffer, to reach the file
         for (int i = 0; i < 3; ++i) EXPECT_EQ(file.write(piece.data(), uint32_t(piece.size())), piece.size());
         EXPECT_EQ(get(path("out")), "old");
-        EXPECT_EQ(entries(), 2u) << "the temporary lies beside the target";
+        EXPECT_EQ(entries(), 1u) << "the output being written has no name yet";
     }
     EXPECT_EQ(get(path("out")), "old") << "abandoned without commit";
     EXPECT_EQ(entries(), 1u);
@@ -191,6 +192,47 @@ TEST_F(WholeFile, OnlyRegularFilesAreReadWhole) {
     ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
     EXPECT_FALSE(readWholeFile(qestl::widen(path("pipe").c_str()), bytes)) << "no writer: would block for ever";
     EXPECT_FALSE(readWholeFile(qestl::widen(dir_.string().c_str()), bytes));
+}
+
+TEST_F(WholeFile, AFileIsReadToItsEndOrNotAtAll) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text.push_back(char('a' + i % 26));
+    put(path("long"), text);
+    const qestl::qestringW name = qestl::widen(path("long").c_str());
+    qestl::ByteVector bytes;
+    ASSERT_EQ(readFileWhole(name, bytes, kNoSizeLimit, 7), WholeRead::Read);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), text);
+    EXPECT_EQ(readFileWhole(name, bytes, 1000, 7), WholeRead::Read);
+    EXPECT_EQ(readFileWhole(name, bytes, 999, 7), WholeRead::TooLarge);
+    EXPECT_TRUE(bytes.empty()) << "no part of a file";
+    // A file whose size says nothing of its content is read all the same.
+    ASSERT_EQ(readFileWhole(u"/proc/self/status", bytes, kNoSizeLimit, 7), WholeRead::Read);
+    EXPECT_GT(bytes.size(), 100u);
+    EXPECT_EQ(readFileWhole(qestl::widen(path("missing").c_str()), bytes), WholeRead::Unopened);
+}
+
+// A compile killed outright leaves no temporary: none is ever named where
+// the file system has files without names, and the next output into the
+// folder removes one whose maker is gone.
+TEST_F(WholeFile, NoTemporaryOutlivesAKilledWriter) {
+    const pid_t killed = ::fork();
+    if (killed == 0) {
+        WholeFileWriter writer(qestl::widen(path("out").c_str()));
+        writer.write("partial", 7);
+        writer.flush();
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::string dead = ".korvo-tmp-" + std::to_string(killed) + "-";
+    put(path(dead + "abcdefgh"), "left by a killed compile");
+    put(path(".korvo-tmp-" + std::to_string(::getppid()) + "-abcdefgh"), "its maker still runs");
+    put(path(dead + "other"), "not a name korvo gives");
+    ASSERT_TRUE(writeWhole(path("out"), "whole"));
+    EXPECT_EQ(get(path("out")), "whole");
+    EXPECT_FALSE(fs::exists(path(dead + "abcdefgh")));
+    EXPECT_EQ(entries(), 3u);
 }
 
 }  // namespace

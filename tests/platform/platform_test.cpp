@@ -217,3 +217,29 @@ TEST(PlatformStackThread, WorkRunsOnALargeStackOnceAndNestedCallsStayOnIt) {
     EXPECT_TRUE(apart(&here, outer));
     EXPECT_FALSE(apart(outer, inner));
 }
+
+// A recursion that asks before each level stops short of its stack's end,
+// however small the stack it was given.
+static int descendWhileRoomLeft(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (!stackRoomLeft(size_t{64} << 10)) return depth;
+    return descendWhileRoomLeft(depth + 1) + (frame[0] & 0);
+}
+
+TEST(PlatformStackThread, RoomIsMeasuredOnTheStackTheThreadHas) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, size_t{1} << 20), 0);
+    int depth = 0;
+    pthread_t thread;
+    auto run = [](void* result) -> void* {
+        *static_cast<int*>(result) = descendWhileRoomLeft(0);
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &depth), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_GT(depth, 50);
+    EXPECT_LT(depth, 1024);
+}

@@ -14,7 +14,7 @@ import sys
 import tempfile
 import time
 
-SIGNALS = ["SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT", "SIGPIPE", "SIGUSR1", "SIGALRM", "SIGXCPU"]
+SIGNALS = ["SIGINT", "SIGTERM", "SIGHUP", "SIGQUIT", "SIGPIPE", "SIGUSR1", "SIGALRM", "SIGXCPU", "SIGKILL"]
 OLD = b"old bytes of the target\n"
 
 
@@ -73,12 +73,14 @@ def stop_and_signal(korvo, work, arguments, number, env):
     child.returncode = -1  # reaped here, not by Popen
     status = wait_for(child.pid, os.WUNTRACED, 120)
     if status is not None and os.WIFSTOPPED(status):
-        mine = [p for p in temporaries(work) if os.path.basename(p).startswith(".korvo-tmp-%d-" % child.pid)]
+        # None where the file system gives files without a name.
+        others = temporaries(work)
+        mine = [p for p in others if os.path.basename(p).startswith(".korvo-tmp-%d-" % child.pid)]
         os.kill(child.pid, number)
         os.kill(child.pid, signal.SIGCONT)
         status = wait_for(child.pid, 0, 120)
     else:
-        mine = None
+        mine = others = None
     if status is None:
         os.kill(child.pid, signal.SIGKILL)
         os.waitpid(child.pid, 0)
@@ -87,7 +89,7 @@ def stop_and_signal(korvo, work, arguments, number, env):
         os.unlink(path)
     if mine is None:
         return "never wrote a temporary (status %r)" % status, bool(left)
-    if not mine:
+    if not mine and others:
         return "no temporary named after the process", bool(left)
     if status is None or not os.WIFSIGNALED(status) or os.WTERMSIG(status) != number:
         return "ended with status %r" % status, bool(left)

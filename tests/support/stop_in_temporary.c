@@ -1,7 +1,8 @@
 /* Preloaded into korvo by tests/scripts/test_output_signals.py: the first
    write into one of korvo's temporary outputs stops the process (SIGSTOP),
    so that the test can signal it at a moment its temporary surely exists,
-   whatever the load of the machine. */
+   whatever the load of the machine. A temporary is one named as korvo names
+   them, or a file without a name. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -19,7 +20,11 @@ static int isTemporary(int descriptor) {
     if (length <= 0) return 0;
     target[length] = 0;
     const char* slash = strrchr(target, '/');
-    return slash != NULL && strncmp(slash + 1, ".korvo-tmp-", 11) == 0;
+    if (slash == NULL) return 0;
+    /* A file made without a name (O_TMPFILE) shows as "#inode (deleted)". */
+    const size_t tail = strlen(" (deleted)");
+    if (slash[1] == '#' && (size_t)length > tail && strcmp(target + length - tail, " (deleted)") == 0) return 1;
+    return strncmp(slash + 1, ".korvo-tmp-", 11) == 0;
 }
 
 ssize_t write(int descriptor, const void* bytes, size_t count) {

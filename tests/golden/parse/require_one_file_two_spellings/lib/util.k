@@ -1,0 +1,3 @@
+class Util {
+    public static int twice(int v) { return v * 2; }
+};
