@@ -6,8 +6,9 @@ Each shape is one program that grows along one axis only: a long constant
 string sum, many instances of one template, a long inheritance chain (in
 order and reversed), many overloads of one method, a long switch (its case
 values rising, and falling where a hash of them would collide), many
-static fields, a long constant array, and two self-growing template shapes
-that must end in an error. Every run is bounded (address space and wall
+static fields, a long constant array, two self-growing template shapes
+that must end in an error, and two refused programs of many errors (unknown
+base classes, unknown identifiers), each error offering near misses. Every run is bounded (address space and wall
 time): a shape that breaks a bound shows its exit status instead of figures.
 
 A compiler that stays linear grows about 10x per 10x of size; the growth
@@ -126,6 +127,22 @@ def template_base_recursion(n):
     return filler + "class A<T> : A<A<T>> { };\n" + MAIN % "        A<int> a;\n"
 
 
+def unknown_bases(n):
+    # Refused: every class derives from a base nobody declared, each error
+    # asking for the near misses among the classes declared before it. The
+    # bases are numbered in letters: numbered in digits, a base of five
+    # digits is near the class of its number, and one of six near dozens,
+    # so that the messages themselves grew faster than the program.
+    digits = str.maketrans("0123456789", "abcdefghij")
+    return "".join(f"class C{i} : Missing{str(i).translate(digits)} {{ }};\n" for i in range(n)) + MAIN % ""
+
+
+def unknown_identifiers(n):
+    # Refused: every statement reads a name nobody declared.
+    body = "        int x = 0;\n" + "".join(f"        x = unknown{i};\n" for i in range(n))
+    return MAIN % body
+
+
 # name -> (generator, expected exit status or None when either is fine)
 SHAPES = {
     "string_fold": (string_fold, 0),
@@ -142,6 +159,8 @@ SHAPES = {
     "constant_array": (constant_array, 0),
     "template_nesting": (template_nesting, 1),
     "template_base_recursion": (template_base_recursion, 1),
+    "unknown_bases": (unknown_bases, 1),
+    "unknown_identifiers": (unknown_identifiers, 1),
 }
 
 MAX_INSTANCES = 10_000  # the compiler's instances per compilation

@@ -265,6 +265,7 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         noteWrite();
         ownMembers();
         members_[index] = functionRef;
+        failed_.forgetNearMissIndex();
         return allocateSlot(function, index);
     }
     return allocateSlot(function, append(hashed, functionRef));
@@ -319,6 +320,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             noteWrite();
             ownMembers();
             members_[index] = methodRef;
+            failed_.forgetNearMissIndex();
             if (!method->isOverride()) {
                 method->setOverride(true);
                 context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
@@ -378,6 +380,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     MemberList taken;
     taken.swap(members_);
     forgetIndex();
+    failed_.forgetNearMissIndex();
     for (size_t i = 0; i < taken.size(); ++i) {
         IRObject* m = asObject(taken[i]);
         const Operand slot = addMethod(context, nameOf(*m), taken[i]);
@@ -403,6 +406,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
     MemberList taken;
     taken.swap(members_);
     forgetIndex();
+    failed_.forgetNearMissIndex();
     inheritMembers(base);
     for (size_t i = 0; i < taken.size(); ++i) {
         bool inherited = false;
@@ -491,23 +495,38 @@ bool Container::collectByName(ModelContext& context, const qestl::HashedText& na
 
 void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
     const size_t noted = failed_.countAtFirstFailure(name, memberCount);
-    std::vector<qestl::SmartPtr>& similar = failed_.similarList(name);
-    // An empty list is made again: it comes out empty again.
-    if (similar.empty()) similarNamesAmong(name, std::min(noted, static_cast<size_t>(members_.size())), &similar);
-    for (const qestl::SmartPtr& member : similar) out.pushBack(IRResult(member));
+    const std::vector<qestl::SmartPtr>* similar = failed_.similarList(name);
+    // Only a list with names is kept: an empty one is made again, and comes
+    // out empty again.
+    std::vector<qestl::SmartPtr> made;
+    if (similar == nullptr) {
+        similarNamesAmong(name, std::min(noted, static_cast<size_t>(members_.size())), &made);
+        similar = &made;
+    }
+    for (const qestl::SmartPtr& member : *similar) out.pushBack(IRResult(member));
+    if (!made.empty()) failed_.keepSimilarList(name, std::move(made));
 }
 
-bool Container::similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const {
+bool Container::similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) {
     const SimilarNames wanted(name);
     bool found = false;
-    for (size_t i = 0; i < count; ++i) {
+    auto offer = [&](size_t i) {
         std::string_view candidate = nameOf(*asObject(members_[i]));
-        if (!candidate.empty() && candidate[0] == '$') continue;
-        if (!wanted.similarTo(candidate)) continue;
+        if ((!candidate.empty() && candidate[0] == '$') || !wanted.similarTo(candidate)) return true;
         found = true;
-        if (out == nullptr) break;
+        if (out == nullptr) return false;
         out->push_back(members_[i]);
+        return true;
+    };
+    NearMissIndex* index = failed_.nearMissIndex(count, members_.size());
+    if (index == nullptr) {
+        for (size_t i = 0; i < count && offer(i); ++i) {}
+        return found;
     }
+    while (index->covered() < members_.size()) index->add(nameOf(*asObject(members_[index->covered()])));
+    std::vector<uint32_t> picked;
+    index->similarAmong(wanted, count, picked);
+    for (size_t k = 0; k < picked.size() && offer(picked[k]); ++k) {}
     return found;
 }
 

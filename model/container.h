@@ -270,7 +270,7 @@ private:
     bool refusesHolderName(std::string_view name);
     // Whether one of the first `count` members is a near miss of `name`; the
     // near misses are appended to `out` where it is given.
-    bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const;
+    bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out);
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.

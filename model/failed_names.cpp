@@ -111,14 +111,14 @@ FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
     auto* block = static_cast<Block*>(memory);
     block->mask = capacity - 1;
     block->used = 0;
-    block->similar = nullptr;
+    block->listed = nullptr;
     for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
     failedNameNumbers().blockMade();
     return block;
 }
 
 void FailedNames::Block::free(Block* block) {
-    delete block->similar;
+    delete block->listed;
     qestl::freeObjectMemory(block, bytesFor(block->mask + 1));
     failedNameNumbers().blockFreed();
 }
@@ -177,16 +177,46 @@ void FailedNames::grow() {
             slots[qestl::firstFreePlace(slots, made->mask, Block::place(slot.number, made->mask), isFree)] = slot;
     }
     made->used = old->used;
-    made->similar = old->similar;
-    old->similar = nullptr;
+    made->listed = old->listed;
+    old->listed = nullptr;
     Block::free(old);
 }
 
-std::vector<qestl::SmartPtr>& FailedNames::similarList(std::string_view name) {
+const std::vector<qestl::SmartPtr>* FailedNames::similarList(std::string_view name) {
+    Block* kept = block();
+    return kept != nullptr && kept->listed != nullptr ? kept->listed->similar.find(name) : nullptr;
+}
+
+void FailedNames::keepSimilarList(std::string_view name, std::vector<qestl::SmartPtr>&& similar) {
+    listed().similar.findOrAdd(name, std::move(similar));
+}
+
+FailedNames::Listed& FailedNames::listed() {
     if (block() == nullptr) grow();
     Block* kept = block();
-    if (kept->similar == nullptr) kept->similar = new qestl::TextMap<std::vector<qestl::SmartPtr>>();
-    return kept->similar->findOrAdd(name);
+    if (kept->listed == nullptr) kept->listed = new Listed();
+    return *kept->listed;
+}
+
+NearMissIndex* FailedNames::nearMissIndex(size_t walked, size_t memberCount) {
+    // Made once the walks cost some times what making it does: a container
+    // asked a few times is walked each time.
+    constexpr size_t kIndexedFrom = 64;
+    constexpr size_t kWalksPerIndex = 8;
+    if (memberCount < kIndexedFrom && (block() == nullptr || block()->listed == nullptr)) return nullptr;
+    Listed& kept = listed();
+    if (kept.index != nullptr && kept.index->covered() > memberCount) kept.index.reset();
+    if (kept.index == nullptr) {
+        kept.walked += walked;
+        if (memberCount < kIndexedFrom || kept.walked < kWalksPerIndex * memberCount) return nullptr;
+        kept.index = std::make_unique<NearMissIndex>();
+    }
+    return kept.index.get();
+}
+
+void FailedNames::forgetNearMissIndex() {
+    Block* kept = block();
+    if (kept != nullptr && kept->listed != nullptr) kept->listed->index.reset();
 }
 
 void FailedNames::clear() {

@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
+#include "model/similar_names.h"
 
 namespace model {
 
@@ -47,8 +49,15 @@ public:
     // while other work is done.
     static void prefetchNumber(const qestl::HashedText& name);
     // The similar names of a failed name, among the members counted, once a
-    // message listed them.
-    std::vector<qestl::SmartPtr>& similarList(std::string_view name);
+    // message listed some; null before.
+    const std::vector<qestl::SmartPtr>* similarList(std::string_view name);
+    void keepSimilarList(std::string_view name, std::vector<qestl::SmartPtr>&& similar);
+    // The index of the container's member names, once a container has been
+    // walked for near misses some times over (`walked` members now): null
+    // before.
+    NearMissIndex* nearMissIndex(size_t walked, size_t memberCount);
+    // The members were replaced, not only added to.
+    void forgetNearMissIndex();
     void clear();
 
     // The generation of the process's name numbers, which the numbering
@@ -62,10 +71,16 @@ private:
     };
     // A header and its slots in one allocation; most containers that fail a
     // lookup fail a few names.
+    // What a container that messages asked for near misses keeps besides.
+    struct Listed {
+        qestl::TextMap<std::vector<qestl::SmartPtr>> similar;
+        std::unique_ptr<NearMissIndex> index;
+        size_t walked = 0;
+    };
     struct Block {
         uint32_t mask;
         uint32_t used;
-        qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
+        Listed* listed;
         Slot slots[1];
 
         static size_t bytesFor(uint32_t capacity) { return offsetof(Block, slots) + capacity * sizeof(Slot); }
@@ -78,6 +93,7 @@ private:
             return (((number * 2654435761u) & ~7u) + (2654435761u << 3)) & mask;
         }
     };
+    Listed& listed();
     static constexpr uint32_t kLargeBlockMask = 4095;  // 32 KiB of places
     size_t find(uint32_t number) const {
         if ((held_ & kOnePair) != 0) return held_ >> 32 == number ? (held_ & kOneCount) >> 1 : kNotNoted;
