@@ -14,16 +14,11 @@
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
-#include "model/similar_names.h"
 
 namespace model {
 namespace {
 
 uint32_t gLiveContainers = 0;
-
-// The owners library records gave containers other than stack frames. Never
-// destroyed: a container of static storage may outlive any other.
-constinit std::unordered_map<const Container*, qestl::SmartPtr>* gOwnersAside = nullptr;
 
 Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
@@ -78,27 +73,6 @@ Container::~Container() {
     dropOwnerAside();
     releaseTables();
     --gLiveContainers;
-}
-
-qestl::SmartPtr Container::recordedOwner() const {
-    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
-    if (gOwnersAside == nullptr) return {};
-    const auto found = gOwnersAside->find(this);
-    return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
-}
-
-void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
-    if (shape_ == kFrameShape) {
-        static_cast<StackFrame*>(this)->owner = owner;
-        return;
-    }
-    if (!owner) return dropOwnerAside();
-    if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
-    (*gOwnersAside)[this] = owner;
-}
-
-void Container::dropOwnerAside() {
-    if (gOwnersAside != nullptr) gOwnersAside->erase(this);
 }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
@@ -491,55 +465,6 @@ bool Container::collectByName(ModelContext& context, const qestl::HashedText& na
     if (context.candidateCount() != 0) return true;
     collectSimilarNames(context, name);
     return false;
-}
-
-void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    const size_t noted = failed_.countAtFirstFailure(name, memberCount);
-    const std::vector<qestl::SmartPtr>* similar = failed_.similarList(name);
-    // Only a list with names is kept: an empty one is made again, and comes
-    // out empty again.
-    std::vector<qestl::SmartPtr> made;
-    if (similar == nullptr) {
-        similarNamesAmong(name, std::min(noted, static_cast<size_t>(members_.size())), &made);
-        similar = &made;
-    }
-    for (const qestl::SmartPtr& member : *similar) out.pushBack(IRResult(member));
-    if (!made.empty()) failed_.keepSimilarList(name, std::move(made));
-}
-
-bool Container::similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) {
-    const SimilarNames wanted(name);
-    bool found = false;
-    auto offer = [&](size_t i) {
-        std::string_view candidate = nameOf(*asObject(members_[i]));
-        if ((!candidate.empty() && candidate[0] == '$') || !wanted.similarTo(candidate)) return true;
-        found = true;
-        if (out == nullptr) return false;
-        out->push_back(members_[i]);
-        return true;
-    };
-    NearMissIndex* index = failed_.nearMissIndex(count, members_.size());
-    if (index == nullptr) {
-        for (size_t i = 0; i < count && offer(i); ++i) {}
-        return found;
-    }
-    while (index->covered() < members_.size()) index->add(nameOf(*asObject(members_[index->covered()])));
-    std::vector<uint32_t> picked;
-    index->similarAmong(wanted, count, picked);
-    for (size_t k = 0; k < picked.size() && offer(picked[k]); ++k) {}
-    return found;
-}
-
-size_t Container::noteFirstFailure(const qestl::HashedText& name) {
-    size_t count = members_.size();
-    if (picksNearMisses_ != 0 && count != 0 && !similarNamesAmong(name.text, count, nullptr)) count = 0;
-    return failed_.noteFirstFailure(name.number, count);
-}
-
-void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {
-    IRValueList similar;
-    container.listSimilarNames(name, memberCount, similar);
-    for (const IRResult& result : similar) addNearMiss(result);
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
