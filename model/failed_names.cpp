@@ -63,8 +63,9 @@ private:
     // after the other get numbers that take places side by side in a
     // container's table (eight to a cache line, the runs of eight spread;
     // FailedNames::Block::place multiplies by 2654435761, which 0x0E8B2F51
-    // undoes), as a large container fails them in about that order. Never
-    // 0 for a count that is not.
+    // undoes), as a large container fails them in about that order
+    // (bench/hostile_shapes.py inheritance_chain_reversed). Never 0 for a
+    // count that is not.
     static uint32_t numberFor(uint32_t count) {
         const uint32_t place = (((count >> 3) * 2654435761u) << 3) | (count & 7u);
         return place * 0x0E8B2F51u;
@@ -149,7 +150,8 @@ size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
     ++kept->used;
     // A large container fails names in about the order they were numbered:
     // the run of places the next ones take lies elsewhere in a block far
-    // outside the caches, and is loaded while this run is filled.
+    // outside the caches, and is loaded while this run is filled
+    // (bench/hostile_shapes.py inheritance_chain_reversed).
     if (kept->mask >= kLargeBlockMask && Block::place(number, 7) == 0) {
         const size_t next = Block::nextRun(number, kept->mask);
         __builtin_prefetch(&slots[next]);

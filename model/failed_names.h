@@ -20,7 +20,8 @@ namespace model {
 // message listed. A large program fails lookups in a million containers:
 // each holds no more than one block of (name number, count) pairs, the
 // names themselves are kept once for the process (failedNameNumber). Most
-// fail one name only: that pair is held in place of the block.
+// fail one name only: that pair is held in place of the block (the peak of
+// bench/hostile_shapes.py inheritance_chain_reversed and template_nesting).
 class FailedNames {
 public:
     FailedNames() = default;
