@@ -6,9 +6,11 @@ Each shape is one program that grows along one axis only: a long constant
 string sum, many instances of one template, a long inheritance chain (in
 order and reversed), many overloads of one method, a long switch (its case
 values rising, and falling where a hash of them would collide), many
-static fields, a long constant array, and two self-growing template shapes
-that must end in an error. Every run is bounded (address space and wall
-time): a shape that breaks a bound shows its exit status instead of figures.
+static fields, a long constant array, two self-growing template shapes
+that must end in an error, and two refused programs of many errors (unknown
+base classes, unknown identifiers), each error offering near misses. Every
+run is bounded (address space and wall time): a shape that breaks a bound
+shows its exit status instead of figures.
 
 Two shapes weigh the memory a program keeps per class: many one-method
 classes, compiled, and the listing (-d) of their image.
@@ -147,6 +149,22 @@ def large_listing(n):
 # compiling it: the image is compiled before the runs, untimed.
 LISTED = {"large_listing"}
 
+def unknown_bases(n):
+    # Refused: every class derives from a base nobody declared, each error
+    # asking for the near misses among the classes declared before it. The
+    # bases are numbered in letters: numbered in digits, a base of five
+    # digits is near the class of its number, and one of six near dozens,
+    # so that the messages themselves grew faster than the program.
+    digits = str.maketrans("0123456789", "abcdefghij")
+    return "".join(f"class C{i} : Missing{str(i).translate(digits)} {{ }};\n" for i in range(n)) + MAIN % ""
+
+
+def unknown_identifiers(n):
+    # Refused: every statement reads a name nobody declared.
+    body = "        int x = 0;\n" + "".join(f"        x = unknown{i};\n" for i in range(n))
+    return MAIN % body
+
+
 # name -> (generator, expected exit status or None when either is fine)
 SHAPES = {
     "string_fold": (string_fold, 0),
@@ -165,6 +183,8 @@ SHAPES = {
     "template_base_recursion": (template_base_recursion, 1),
     "one_method_classes": (one_method_classes, 0),
     "large_listing": (large_listing, 0),
+    "unknown_bases": (unknown_bases, 1),
+    "unknown_identifiers": (unknown_identifiers, 1),
 }
 
 MAX_INSTANCES = 10_000  # the compiler's instances per compilation

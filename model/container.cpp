@@ -14,16 +14,11 @@
 #include "model/library_io.h"
 #include "model/model_context.h"
 #include "model/opcodes.h"
-#include "model/similar_names.h"
 
 namespace model {
 namespace {
 
 uint32_t gLiveContainers = 0;
-
-// The owners library records gave containers other than stack frames. Never
-// destroyed: a container of static storage may outlive any other.
-constinit std::unordered_map<const Container*, qestl::SmartPtr>* gOwnersAside = nullptr;
 
 Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
@@ -78,27 +73,6 @@ Container::~Container() {
     dropOwnerAside();
     releaseTables();
     --gLiveContainers;
-}
-
-qestl::SmartPtr Container::recordedOwner() const {
-    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
-    if (gOwnersAside == nullptr) return {};
-    const auto found = gOwnersAside->find(this);
-    return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
-}
-
-void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
-    if (shape_ == kFrameShape) {
-        static_cast<StackFrame*>(this)->owner = owner;
-        return;
-    }
-    if (!owner) return dropOwnerAside();
-    if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
-    (*gOwnersAside)[this] = owner;
-}
-
-void Container::dropOwnerAside() {
-    if (gOwnersAside != nullptr) gOwnersAside->erase(this);
 }
 
 uint32_t Container::liveCount() { return gLiveContainers; }
@@ -265,6 +239,7 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         noteWrite();
         ownMembers();
         members_[index] = functionRef;
+        failed_.forgetNearMissIndex();
         return allocateSlot(function, index);
     }
     return allocateSlot(function, append(hashed, functionRef));
@@ -319,6 +294,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             noteWrite();
             ownMembers();
             members_[index] = methodRef;
+            failed_.forgetNearMissIndex();
             if (!method->isOverride()) {
                 method->setOverride(true);
                 context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
@@ -378,6 +354,7 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     MemberList taken;
     taken.swap(members_);
     forgetIndex();
+    failed_.forgetNearMissIndex();
     for (size_t i = 0; i < taken.size(); ++i) {
         IRObject* m = asObject(taken[i]);
         const Operand slot = addMethod(context, nameOf(*m), taken[i]);
@@ -403,6 +380,7 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
     MemberList taken;
     taken.swap(members_);
     forgetIndex();
+    failed_.forgetNearMissIndex();
     inheritMembers(base);
     for (size_t i = 0; i < taken.size(); ++i) {
         bool inherited = false;
@@ -487,228 +465,6 @@ bool Container::collectByName(ModelContext& context, const qestl::HashedText& na
     if (context.candidateCount() != 0) return true;
     collectSimilarNames(context, name);
     return false;
-}
-
-namespace {
-
-// Every name that failed a lookup in some container, numbered: a lookup
-// fails one name in many containers, which keep its number only; the name
-// is numbered once per lookup.
-class FailedNameNumbers {
-public:
-    // The name's number + 1, kept in `name` for the next table asked.
-    uint32_t numberOf(const qestl::HashedText& name) {
-        const uint32_t generation = FailedNames::numberGeneration;
-        if (name.number != 0 && name.numberGeneration == generation) return name.number;
-        name.number = numberFound(name);
-        name.numberGeneration = generation;
-        return name.number;
-    }
-    void prefetch(const qestl::HashedText& name) const {
-        if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<uint32_t>(name.hash) & (slots_.size() - 1)]);
-    }
-    // Blocks alive that hold numbers: with none, the numbers are given up.
-    void blockMade() { ++blocks_; }
-    void blockFreed() {
-        if (--blocks_ != 0) return;
-        *this = FailedNameNumbers();
-        ++FailedNames::numberGeneration;
-    }
-
-private:
-    [[gnu::noinline]] uint32_t numberFound(const qestl::HashedText& name) {
-        const auto hash = static_cast<uint32_t>(name.hash);
-        if (slots_.size() < 2 * (entries_.size() + 1)) grow();
-        const size_t mask = slots_.size() - 1;
-        size_t i = hash & mask;
-        const size_t length = name.text.size();
-        for (; slots_[i].number != 0; i = (i + 1) & mask) {
-            if (slots_[i].hash != hash) continue;
-            // Compared in place, the length first: most lookups number a
-            // name that failed before.
-            const Entry& entry = entries_[slots_[i].number - 1];
-            if (entry.length == length &&
-                (length == 0 || std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0))
-                break;
-        }
-        if (slots_[i].number == 0) {
-            const auto count = static_cast<uint32_t>(entries_.size() + 1);
-            entries_.push_back(
-                Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()), numberFor(count)});
-            text_.append(name.text);
-            slots_[i] = Slot{hash, count};
-        }
-        return entries_[slots_[i].number - 1].number;
-    }
-
-    // The number of the name that failed `count`th: names that fail one
-    // after the other get numbers that take places side by side in a
-    // container's table (eight to a cache line, the runs of eight spread;
-    // FailedNames::Block::place multiplies by 2654435761, which 0x0E8B2F51
-    // undoes), as a large container fails them in about that order. Never
-    // 0 for a count that is not.
-    static uint32_t numberFor(uint32_t count) {
-        const uint32_t place = (((count >> 3) * 2654435761u) << 3) | (count & 7u);
-        return place * 0x0E8B2F51u;
-    }
-
-    struct Entry {
-        uint32_t at;
-        uint32_t length;
-        uint32_t number;
-    };
-    struct Slot {
-        uint32_t hash;    // the low half of the name's hash
-        uint32_t number;  // the entry's index + 1; 0 is a free slot
-    };
-    void grow() {
-        qestl::placeSlotsAgain(
-            slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
-            [](const Slot& slot) { return slot.hash; });
-    }
-
-    std::string text_;
-    std::vector<Entry> entries_;
-    std::vector<Slot> slots_;
-    size_t blocks_ = 0;
-};
-
-// Never destroyed: a container of static storage may outlive any other.
-// Made at the first use, not behind a guarded local: every failed lookup
-// asks for it.
-constinit FailedNameNumbers* gFailedNameNumbers = nullptr;
-
-FailedNameNumbers& failedNameNumbers() {
-    if (gFailedNameNumbers == nullptr) [[unlikely]]
-        gFailedNameNumbers = new FailedNameNumbers();
-    return *gFailedNameNumbers;
-}
-
-}  // namespace
-
-// In object memory: a program makes a block for every container that
-// fails a lookup, and grows most of them once or twice.
-FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
-    void* memory = qestl::allocateObjectMemory(bytesFor(capacity));
-    auto* block = static_cast<Block*>(memory);
-    block->mask = capacity - 1;
-    block->used = 0;
-    block->similar = nullptr;
-    for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
-    failedNameNumbers().blockMade();
-    return block;
-}
-
-void FailedNames::Block::free(Block* block) {
-    delete block->similar;
-    qestl::freeObjectMemory(block, bytesFor(block->mask + 1));
-    failedNameNumbers().blockFreed();
-}
-
-void FailedNames::prefetchNumber(const qestl::HashedText& name) {
-    if (gFailedNameNumbers != nullptr) gFailedNameNumbers->prefetch(name);
-}
-
-size_t FailedNames::notedNumbered(const qestl::HashedText& name) const {
-    const uint32_t number = failedNameNumbers().numberOf(name);
-    return held_ != 0 ? find(number) : kNotNoted;
-}
-
-size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
-    if (held_ == 0 && count <= kLargestOneCount) {
-        // The pair holds a number as a block does.
-        failedNameNumbers().blockMade();
-        held_ = uint64_t{number} << 32 | uint64_t{count} << 1 | kOnePair;
-        return count;
-    }
-    Block* kept = block();
-    if (kept == nullptr || 2 * (kept->used + 1) > kept->mask + 1) grow();
-    kept = block();
-    Slot* slots = kept->slots;  // as a pointer: the array runs past its declared length
-    const size_t i = qestl::firstFreePlace(slots, kept->mask, Block::place(number, kept->mask),
-                                           [](const Slot& slot) { return slot.number == 0; });
-    slots[i] = Slot{number, static_cast<uint32_t>(count)};
-    ++kept->used;
-    // A large container fails names in about the order they were numbered:
-    // the run of places the next ones take lies elsewhere in a block far
-    // outside the caches, and is loaded while this run is filled.
-    if (kept->mask >= kLargeBlockMask && Block::place(number, 7) == 0) {
-        const size_t next = Block::nextRun(number, kept->mask);
-        __builtin_prefetch(&slots[next]);
-        __builtin_prefetch(&slots[next + 7]);
-    }
-    return count;
-}
-
-void FailedNames::grow() {
-    const auto isFree = [](const Slot& slot) { return slot.number == 0; };
-    Block* old = block();
-    Block* made = Block::make(old == nullptr ? 4 : 2 * (old->mask + 1));
-    Slot* slots = made->slots;  // as a pointer: the array runs past its declared length
-    if ((held_ & kOnePair) != 0) {
-        const Slot pair{static_cast<uint32_t>(held_ >> 32), static_cast<uint32_t>((held_ & kOneCount) >> 1)};
-        slots[qestl::firstFreePlace(slots, made->mask, Block::place(pair.number, made->mask), isFree)] = pair;
-        made->used = 1;
-        failedNameNumbers().blockFreed();
-    }
-    held_ = reinterpret_cast<uint64_t>(made);
-    if (old == nullptr) return;
-    for (uint32_t k = 0; k <= old->mask; ++k) {
-        const Slot& slot = old->slots[k];
-        if (!isFree(slot))
-            slots[qestl::firstFreePlace(slots, made->mask, Block::place(slot.number, made->mask), isFree)] = slot;
-    }
-    made->used = old->used;
-    made->similar = old->similar;
-    old->similar = nullptr;
-    Block::free(old);
-}
-
-std::vector<qestl::SmartPtr>& FailedNames::similarList(std::string_view name) {
-    if (block() == nullptr) grow();
-    Block* kept = block();
-    if (kept->similar == nullptr) kept->similar = new qestl::TextMap<std::vector<qestl::SmartPtr>>();
-    return kept->similar->findOrAdd(name);
-}
-
-void FailedNames::clear() {
-    if ((held_ & kOnePair) != 0) failedNameNumbers().blockFreed();
-    else if (held_ != 0) Block::free(reinterpret_cast<Block*>(held_));
-    held_ = 0;
-}
-
-void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    const size_t noted = failed_.countAtFirstFailure(name, memberCount);
-    std::vector<qestl::SmartPtr>& similar = failed_.similarList(name);
-    // An empty list is made again: it comes out empty again.
-    if (similar.empty()) similarNamesAmong(name, std::min(noted, static_cast<size_t>(members_.size())), &similar);
-    for (const qestl::SmartPtr& member : similar) out.pushBack(IRResult(member));
-}
-
-bool Container::similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const {
-    const SimilarNames wanted(name);
-    bool found = false;
-    for (size_t i = 0; i < count; ++i) {
-        std::string_view candidate = nameOf(*asObject(members_[i]));
-        if (!candidate.empty() && candidate[0] == '$') continue;
-        if (!wanted.similarTo(candidate)) continue;
-        found = true;
-        if (out == nullptr) break;
-        out->push_back(members_[i]);
-    }
-    return found;
-}
-
-size_t Container::noteFirstFailure(const qestl::HashedText& name) {
-    size_t count = members_.size();
-    if (picksNearMisses_ != 0 && count != 0 && !similarNamesAmong(name.text, count, nullptr)) count = 0;
-    return failed_.noteFirstFailure(name.number, count);
-}
-
-void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {
-    IRValueList similar;
-    container.listSimilarNames(name, memberCount, similar);
-    for (const IRResult& result : similar) addNearMiss(result);
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {

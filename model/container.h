@@ -16,6 +16,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
+#include "model/failed_names.h"
 #include "model/ir_object.h"
 #include "model/member_index.h"
 #include "model/model_context.h"
@@ -23,93 +24,6 @@
 namespace model {
 
 class LibraryReader;
-
-// The names whose lookup failed in a container, each with the count of
-// members the container had at its first failure, and the similar names a
-// message listed. A large program fails lookups in a million containers:
-// each holds no more than one block of (name number, count) pairs, the
-// names themselves are kept once for the process (failedNameNumber). Most
-// fail one name only: that pair is held in place of the block.
-class FailedNames {
-public:
-    FailedNames() = default;
-    ~FailedNames() { clear(); }
-    FailedNames(const FailedNames&) = delete;
-    FailedNames& operator=(const FailedNames&) = delete;
-
-    // The count noted at the name's first failure; `count` is noted now when
-    // the name has not failed before. Most failures repeat an earlier one of
-    // a name the lookup numbered already: that answer is read in place.
-    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count) {
-        const size_t noted = notedCount(name);
-        return noted != kNotNoted ? noted : noteFirstFailure(name.number, count);
-    }
-    // The count noted at the name's first failure, kNotNoted before it; the
-    // name is numbered either way.
-    static constexpr size_t kNotNoted = SIZE_MAX;
-    size_t notedCount(const qestl::HashedText& name) const {
-        if (held_ != 0 && name.number != 0 && name.numberGeneration == numberGeneration) return find(name.number);
-        return notedNumbered(name);
-    }
-    // `number` is the name's, as notedCount left it.
-    [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
-    // Loads ahead the place where the name's number is looked for: a caller
-    // that knows a name its next lookup fails in some table has it loaded
-    // while other work is done.
-    static void prefetchNumber(const qestl::HashedText& name);
-    // The similar names of a failed name, among the members counted, once a
-    // message listed them.
-    std::vector<qestl::SmartPtr>& similarList(std::string_view name);
-    void clear();
-
-    // The generation of the process's name numbers, which the numbering
-    // moves on: a number a HashedText kept from another generation is stale.
-    static inline uint32_t numberGeneration = 1;
-
-private:
-    struct Slot {
-        uint32_t number;  // the name's number + 1; 0 is a free slot
-        uint32_t count;
-    };
-    // A header and its slots in one allocation; most containers that fail a
-    // lookup fail a few names.
-    struct Block {
-        uint32_t mask;
-        uint32_t used;
-        qestl::TextMap<std::vector<qestl::SmartPtr>>* similar;
-        Slot slots[1];
-
-        static size_t bytesFor(uint32_t capacity) { return offsetof(Block, slots) + capacity * sizeof(Slot); }
-        static Block* make(uint32_t capacity);
-        static void free(Block* block);
-        static size_t place(uint32_t number, uint32_t mask) { return (number * 2654435761u) & mask; }
-        // The first place of the run of eight that the names numbered eight
-        // after this one's run take (numberFor spreads the runs).
-        static size_t nextRun(uint32_t number, uint32_t mask) {
-            return (((number * 2654435761u) & ~7u) + (2654435761u << 3)) & mask;
-        }
-    };
-    static constexpr uint32_t kLargeBlockMask = 4095;  // 32 KiB of places
-    size_t find(uint32_t number) const {
-        if ((held_ & kOnePair) != 0) return held_ >> 32 == number ? (held_ & kOneCount) >> 1 : kNotNoted;
-        const Block* block = reinterpret_cast<const Block*>(held_);
-        const Slot* slots = block->slots;  // as a pointer: the array runs past its declared length
-        for (size_t i = Block::place(number, block->mask); slots[i].number != 0; i = (i + 1) & block->mask)
-            if (slots[i].number == number) return slots[i].count;
-        return kNotNoted;
-    }
-    [[gnu::noinline]] size_t notedNumbered(const qestl::HashedText& name) const;
-    // Makes the block, or a larger one, with the pairs held so far.
-    void grow();
-    // Nothing (0), a Block*, or one pair in place: the name's number in the
-    // high half, the count shifted by one, kOnePair set. A count past 31 bits
-    // takes a block.
-    static constexpr uint64_t kOnePair = 1;
-    static constexpr uint64_t kOneCount = 0xFFFFFFFEu;
-    static constexpr size_t kLargestOneCount = kOneCount >> 1;
-    Block* block() const { return (held_ & kOnePair) != 0 ? nullptr : reinterpret_cast<Block*>(held_); }
-    uint64_t held_ = 0;
-};
 
 class LibraryWriter;
 
@@ -356,7 +270,7 @@ private:
     bool refusesHolderName(std::string_view name);
     // Whether one of the first `count` members is a near miss of `name`; the
     // near misses are appended to `out` where it is given.
-    bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out) const;
+    bool similarNamesAmong(std::string_view name, size_t count, std::vector<qestl::SmartPtr>* out);
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.

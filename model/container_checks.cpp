@@ -1,5 +1,6 @@
 // The warnings about members that were declared and never used.
 #include "diagnostics/diagnostics.h"
+#include "foundation/look_ahead.h"
 #include "model/class_object.h"
 #include "model/model_context.h"
 
@@ -14,17 +15,17 @@ namespace {
 struct WarnedLines {
     void operator()(cbircode& record) const {
         const char* bytes = reinterpret_cast<const char*>(&record);
-        __builtin_prefetch(bytes + 64);
-        __builtin_prefetch(bytes + 128);
+        qestl::touch(bytes + 64);
+        qestl::touch(bytes + 128);
     }
     void targets(cbircode& record) const {
         ClassObject* nested = asClass(&static_cast<IRObject&>(record));
         if (nested == nullptr) return;
         const char* table = reinterpret_cast<const char*>(&nested->dynamicMethods);
-        __builtin_prefetch(table);
-        __builtin_prefetch(table + sizeof(Container) - 1);
-        __builtin_prefetch(nested->name.c_str());
-        __builtin_prefetch(nested->declarationNode.get());
+        qestl::touch(table);
+        qestl::touch(table + sizeof(Container) - 1);
+        qestl::touch(nested->name.c_str());
+        qestl::touch(nested->declarationNode.get());
     }
 };
 

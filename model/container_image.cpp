@@ -2,6 +2,7 @@
 // member (a 32-byte head of tag, name and link name, and a body by tag).
 #include <cstring>
 
+#include "foundation/look_ahead.h"
 #include "model/container.h"
 #include "model/model_context.h"
 #include "model/name_string_pool.h"
@@ -45,10 +46,10 @@ constexpr size_t kLookAheadBatch = 16;
     const size_t first = at == 0 ? 0 : at + 3 * kBatch;
     for (size_t i = first; i < at + 4 * kBatch && i < count; ++i) {
         const char* later = reinterpret_cast<const char*>(members[i].get());
-        for (size_t line = 0; line < sizeof(IRObject); line += 64) __builtin_prefetch(later + line);
+        qestl::touchLines(later, sizeof(IRObject));
     }
     for (size_t i = at == 0 ? 0 : at + 2 * kBatch; i < at + 3 * kBatch && i < count; ++i)
-        __builtin_prefetch(asObject(members[i])->name.c_str());
+        qestl::touch(asObject(members[i])->name.c_str());
     for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i) {
         IRObject& later = *asObject(members[i]);
         if (!linkNameHolds(later)) later.buildLinkName();
@@ -84,8 +85,8 @@ uint64_t Container::encodedSize() const {
 struct KindAndFlags {
     void operator()(cbircode& record) const {
         const IRObject& member = static_cast<const IRObject&>(record);
-        __builtin_prefetch(&member.kind);
-        __builtin_prefetch(&member.flagsB);
+        qestl::touch(&member.kind);
+        qestl::touch(&member.flagsB);
     }
 };
 

@@ -1,10 +1,39 @@
 // The library form of a container: kind, owner, member count, members.
 #include <cinttypes>
+#include <unordered_map>
 
 #include "model/container.h"
 #include "model/library_io.h"
 
 namespace model {
+namespace {
+
+// The owners library records gave containers other than stack frames. Never
+// destroyed: a container of static storage may outlive any other.
+constinit std::unordered_map<const Container*, qestl::SmartPtr>* gOwnersAside = nullptr;
+
+}  // namespace
+
+qestl::SmartPtr Container::recordedOwner() const {
+    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
+    if (gOwnersAside == nullptr) return {};
+    const auto found = gOwnersAside->find(this);
+    return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
+}
+
+void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
+    if (shape_ == kFrameShape) {
+        static_cast<StackFrame*>(this)->owner = owner;
+        return;
+    }
+    if (!owner) return dropOwnerAside();
+    if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
+    (*gOwnersAside)[this] = owner;
+}
+
+void Container::dropOwnerAside() {
+    if (gOwnersAside != nullptr) gOwnersAside->erase(this);
+}
 
 bool Container::writeToLibrary(LibraryWriter& w) {
     w.out.u32le(kind_);
