@@ -4,6 +4,7 @@
 
 #include "syntax/grammar.h"
 #include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
     cache_->bind(*grammar_, cachedRules_);
-    climbs_ = grammarClimbs(*grammar_);
-    climbedRule_ = grammar_->ruleId("Expression");
+    climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
+    climbedRule_ = RuleId::Expression;
     speculative_ = true;
     uint32_t changed = 0;
     const bool whole = parsedWhole(parseRule(entryRule, 0, changed));

@@ -238,11 +238,11 @@ private:
     };
     // Inline: every attempt that passes the guards walks here.
     int walkBody(uint32_t ruleId, int start, uint32_t& changed) {
-        if (!speculative_) return grammar_->matchBody(*this, ruleId, start, changed);
-        if (!cache_->keeps(ruleId)) return speculativeBody(ruleId, start, changed);
+        if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
         return cachedWalk(ruleId, start, changed);
     }
-    // A rule body as the speculative parse walks it when no kept walk answers.
+    // The body of a rule whose walks the cache keeps, as the speculative
+    // parse walks it when no kept walk answers: the climbed rule is one.
     int speculativeBody(uint32_t ruleId, int start, uint32_t& changed) {
         if (climbs_ && ruleId == climbedRule_) return climbExpression(start, changed);
         return grammar_->matchBody(*this, ruleId, start, changed);
