@@ -4,6 +4,7 @@
 
 #include "syntax/grammar.h"
 #include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
     cache_->bind(*grammar_, cachedRules_);
+    climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
+    climbedRule_ = RuleId::Expression;
     speculative_ = true;
     uint32_t changed = 0;
     const bool whole = parsedWhole(parseRule(entryRule, 0, changed));
@@ -71,24 +74,23 @@ bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const
 
 int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     TokenRecord* first = window_[start];
-    if (first == nullptr || error_ || !startIsClean(ruleId, *first))
-        return grammar_->matchBody(*this, ruleId, start, changed);
+    if (first == nullptr || error_ || !startIsClean(ruleId, *first)) return speculativeBody(ruleId, start, changed);
     // Follow the kinds ahead as far as some kept walk read them. Every
     // record read here, the walk would read as well.
     const uint32_t startKind = cache_->startKind(first->matches);
-    if (startKind == WalkCache::kNoStart) return grammar_->matchBody(*this, ruleId, start, changed);
+    if (startKind == WalkCache::kNoStart) return speculativeBody(ruleId, start, changed);
     uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
         if (WalkCache::Walk* walk = cache_->walkAt(node)) {
             cache_->noteReplayed(ruleId);
             return replayWalk(*walk, start, changed);
         }
-        if (i >= kWindowSize) return grammar_->matchBody(*this, ruleId, start, changed);
+        if (i >= kWindowSize) return speculativeBody(ruleId, start, changed);
         const int kind = freshKind(*tokenAt(i));
-        if (error_ || kind < 0) return grammar_->matchBody(*this, ruleId, start, changed);
+        if (error_ || kind < 0) return speculativeBody(ruleId, start, changed);
         node = cache_->next(node, static_cast<uint32_t>(kind));
     }
-    if (!cache_->worthWriting(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
+    if (!cache_->worthWriting(ruleId)) return speculativeBody(ruleId, start, changed);
     cache_->noteWritten(ruleId);
     return recordWalk(ruleId, start, startKind, changed);
 }
@@ -153,14 +155,14 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
         const TokenRecord& record = *window_[i];
         if (i > start && !isFresh(record)) {
             tokens_.resize(firstToken);
-            return grammar_->matchBody(*this, ruleId, start, changed);
+            return speculativeBody(ruleId, start, changed);
         }
         tokens_.push_back({record.startOffset, i == start ? startKind : static_cast<uint32_t>(record.matches.single())});
     }
     const size_t index = abandoned_ + recordings_.size();
     recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset, scans_});
     uint32_t local = 0;
-    const int end = grammar_->matchBody(*this, ruleId, start, local);
+    const int end = speculativeBody(ruleId, start, local);
     changed |= local;
     if (abandoned_ > index) return end;  // given up meanwhile, and everything it wrote down with it
     const Recording recording = recordings_.back();
@@ -221,6 +223,9 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
         keyScratch_.push_back(token.kind);
         lastOffset = token.offset;
     }
+    // A climbed expression of many tokens seldom comes again, and its walk
+    // costs more to keep than the climb costs to repeat (varied code).
+    if (climbs_ && recording.rule == climbedRule_ && keyScratch_.size() > kLongestClimbKept) return;
     reductionScratch_.clear();
     for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
         WalkCache::Reduction reduction = reductionLog_[i];

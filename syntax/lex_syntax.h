@@ -241,6 +241,20 @@ private:
         if (!speculative_ || !cache_->keeps(ruleId)) return grammar_->matchBody(*this, ruleId, start, changed);
         return cachedWalk(ruleId, start, changed);
     }
+    // The body of a rule whose walks the cache keeps, as the speculative
+    // parse walks it when no kept walk answers: the climbed rule is one.
+    int speculativeBody(uint32_t ruleId, int start, uint32_t& changed) {
+        if (climbs_ && ruleId == climbedRule_) return climbExpression(start, changed);
+        return grammar_->matchBody(*this, ruleId, start, changed);
+    }
+    // Expressions by precedence climbing (syntax/operator_climb.cpp).
+    static bool grammarClimbs(const Grammar& grammar);
+    int climbExpression(int start, uint32_t& changed);
+    bool climbOperand(int level, int at, uint32_t& changed);
+    bool climbUnary(int at, uint32_t& changed);
+    int operatorLevel(int at);
+    void recordOne(int at, uint32_t ruleId, uint32_t& changed);
+    int abandonClimb();
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
@@ -312,6 +326,11 @@ private:
     AttemptCounts counts_;
 
     bool fastPath_ = false;
+    // The speculative parse climbs the operator levels of this rule's
+    // expressions when the grammar has the korvo ladder.
+    bool climbs_ = false;
+    uint32_t climbedRule_ = 0;
+    static constexpr size_t kLongestClimbKept = 8;
     bool speculative_ = false;
     RuleSet cachedRules_;
     WalkCache* cache_ = nullptr;

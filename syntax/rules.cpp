@@ -33,6 +33,7 @@ const RuleSet& korvoCachedWalks() {
         set.set(RuleId::Expression);
         set.set(RuleId::Statement);
         set.set(RuleId::TypeReference);
+        set.set(RuleId::PrimaryExpression);
         return set;
     }();
     return rules;

@@ -1,0 +1,189 @@
+// Expressions of two-operand operators recognised by precedence climbing,
+// in the engine's speculative parse.
+//
+// Walked as the rules say, every operand descends the ten operator levels
+// (an expression and an operand rule each) and fails back up them, and every
+// reduction at the operand's record makes the levels above it try again: an
+// expression that mixes its operators cost twenty times the instructions per
+// token of one whose operator sequence the walk cache had seen (the varied
+// code of the front-end comparison, 1000 lines of `x = c << b * d & g >> a + e;`
+// and the like). Here each operand is recognised once, by the unary level's
+// own rules, and the operator behind it names the one level that grows.
+//
+// The matches are recorded as the rules would record them, in the same order
+// and over the same records: the operand rules of every level a record
+// passes, each operator, each reduction of a level over operand, operator and
+// operand, then the operator expression and the expression. What the rules'
+// failing attempts would leave (visited marks of rules that cannot match
+// there) is left out; nothing reads them but the attempts they answer, which
+// fail anyway. Whatever this does not know how to finish makes the
+// speculative parse fail, and the exact engine parses the text again.
+#include <cstring>
+
+#include "syntax/grammar.h"
+#include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
+
+namespace {
+
+constexpr int kLevels = 10;  // "||" is level 1, "*" "/" "%" level 10
+
+// The rules of level L (1 to 10) follow one another from 95: operator,
+// operand, expression.
+constexpr uint32_t operatorRule(int level) { return RuleId::AssignmentOperator + 3 * static_cast<uint32_t>(level); }
+constexpr uint32_t operandRule(int level) { return operatorRule(level) + 1; }
+constexpr uint32_t expressionRule(int level) { return operatorRule(level) + 2; }
+static_assert(operatorRule(1) == RuleId::LogicalOrOperator && operandRule(5) == RuleId::BitAndOperand &&
+              expressionRule(kLevels) == RuleId::MultiplicativeExpression);
+
+// The rules of the operator levels and the unary level: a record that holds
+// one of them is no fresh token for the climb.
+bool holdsLadderRule(const RuleSet& matches) {
+    for (uint32_t id = RuleId::AssignmentOperator; id <= RuleId::Literal; ++id)
+        if (matches.test(id)) return true;
+    return false;
+}
+
+// Any rule at all (ids from 95 on): token kinds sit below.
+bool holdsAnyRule(const RuleSet& matches) {
+    static_assert(RuleId::First == 95);
+    return (matches.word(1) >> 31) != 0 || matches.word(2) != 0 || matches.word(3) != 0;
+}
+
+bool isPrefixOperator(const RuleSet& matches) {
+    return matches.test(TokenKind::Not) || matches.test(TokenKind::IncDec) || matches.test(TokenKind::Additive);
+}
+
+}  // namespace
+
+bool qeLexSyntax::grammarClimbs(const Grammar& grammar) {
+    const uint32_t ids[] = {RuleId::Expression,        RuleId::OperatorExpression, RuleId::Conditional,
+                            RuleId::Assignment,        RuleId::PrimaryExpression,  RuleId::UnaryExpression,
+                            RuleId::LogicalOrOperator, RuleId::LogicalOrOperand,   RuleId::MultiplicativeExpression};
+    const char* names[] = {"Expression",        "OperatorExpression", "Conditional",
+                           "Assignment",        "PrimaryExpression",  "UnaryExpression",
+                           "LogicalOrOperator", "LogicalOrOperand",   "MultiplicativeExpression"};
+    for (size_t i = 0; i < sizeof ids / sizeof ids[0]; ++i) {
+        const char* name = grammar.ruleName(ids[i]);
+        if (name == nullptr || std::strcmp(name, names[i]) != 0) return false;
+    }
+    return true;
+}
+
+// The level of the operator at `at` (0: none). Two ">" in a row are a
+// right shift, which the levels try before the comparison.
+int qeLexSyntax::operatorLevel(int at) {
+    const RuleSet& matches = tokenAt(at)->matches;
+    if (matches.test(TokenKind::Multiplicative)) return 10;
+    if (matches.test(TokenKind::Additive)) return 9;
+    if (matches.test(TokenKind::ShiftLeft)) return 8;
+    if (matches.test(TokenKind::Greater)) return tokenAt(at + 1)->matches.test(TokenKind::Greater) ? 8 : 7;
+    if (matches.test(TokenKind::GreaterEqual) || matches.test(TokenKind::LessEqual) || matches.test(TokenKind::Less))
+        return 7;
+    if (matches.test(TokenKind::Equality)) return 6;
+    if (matches.test(TokenKind::BitAnd)) return 5;
+    if (matches.test(TokenKind::Xor)) return 4;
+    if (matches.test(TokenKind::BitOr)) return 3;
+    if (matches.test(TokenKind::LogicalAnd)) return 2;
+    if (matches.test(TokenKind::LogicalOr)) return 1;
+    return 0;
+}
+
+void qeLexSyntax::recordOne(int at, uint32_t ruleId, uint32_t& changed) {
+    int end = at + 1;
+    changed |= static_cast<uint32_t>(recordRuleMatch(at, end, 1, ruleId));
+}
+
+// The operand of level `level` at `at` (level 0: the whole ladder at the
+// start of an expression): its unary operand, then every tighter level, whose
+// operators it takes while they follow. False when the climb cannot go on.
+bool qeLexSyntax::climbOperand(int level, int at, uint32_t& changed) {
+    if (!climbUnary(at, changed)) return false;
+    for (int j = kLevels; j > level; --j) {
+        for (int next = operatorLevel(at + 1); next == j; next = operatorLevel(at + 1)) {
+            if (holdsAnyRule(tokenAt(at + 1)->matches)) return false;
+            // The operator rule matches its one token, or the two ">" of a
+            // right shift, which become one record.
+            const bool twoRecords = j == 8 && tokenAt(at + 1)->matches.test(TokenKind::Greater);
+            if (twoRecords && holdsAnyRule(tokenAt(at + 2)->matches)) return false;
+            int signEnd = at + (twoRecords ? 3 : 2);
+            changed |= static_cast<uint32_t>(recordRuleMatch(at + 1, signEnd, twoRecords ? 2 : 1, operatorRule(j)));
+            if (!climbOperand(j, at + 2, changed) || error_) return false;
+            int end = at + 3;
+            changed |= static_cast<uint32_t>(recordRuleMatch(at, end, 3, expressionRule(j)));
+        }
+        if (j - 1 >= (level > 0 ? level : 1)) recordOne(at, operandRule(j - 1), changed);
+    }
+    return !error_;
+}
+
+static uint32_t gLine, gCol;
+// The unary level at `at`: a primary expression the rules hand down as the
+// unary operand and the multiplicative operand; prefix and postfix operators
+// are left to the unary rules themselves.
+bool qeLexSyntax::climbUnary(int at, uint32_t& changed) {
+    const RuleSet& matches = tokenAt(at)->matches;
+    bool primary = false;
+    if (!holdsAnyRule(matches) && grammar_->leadingIds(RuleId::PrimaryExpression).intersects(matches)) {
+        uint32_t local = 0;
+        const int covered = parseRule(RuleId::PrimaryExpression, at, local);
+        changed |= local;
+        if (covered < 0 || error_) return false;
+        primary = true;
+    } else {
+        primary = matches.test(RuleId::PrimaryExpression) && !holdsLadderRule(matches);
+    }
+    if (primary && !tokenAt(at + 1)->matches.test(TokenKind::IncDec)) {
+        recordOne(at, RuleId::UnaryOperand, changed);
+        recordOne(at, RuleId::MultiplicativeOperand, changed);
+        return !error_;
+    }
+    uint32_t local = 0;
+    const int covered = parseRule(RuleId::MultiplicativeOperand, at, local);
+    changed |= local;
+    return covered >= 0 && !error_;
+}
+
+int qeLexSyntax::climbExpression(int start, uint32_t& changed) {
+    TokenRecord* first = tokenAt(start);
+    gLine = first->startLine;
+    gCol = first->startColumn;
+    if (error_ || first == &spare_ || holdsAnyRule(first->matches))
+        return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+    // The rules try an assignment first, whose target is a primary
+    // expression: recognised here as they would, it is the first operand
+    // unless an assignment operator follows.
+    if (grammar_->leadingIds(RuleId::PrimaryExpression).intersects(first->matches)) {
+        uint32_t local = 0;
+        const int covered = parseRule(RuleId::PrimaryExpression, start, local);
+        changed |= local;
+        if (covered < 0 || error_) return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+        const RuleSet& after = tokenAt(start + 1)->matches;
+        if (after.test(TokenKind::Assign) || after.test(TokenKind::CompoundAssignment) || holdsLadderRule(after))
+            return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+    } else if (!isPrefixOperator(first->matches)) {
+        return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+    }
+    if (!climbOperand(0, start, changed)) return abandonClimb();
+    const RuleSet& top = tokenAt(start)->matches;
+    bool operatorExpression = top.test(RuleId::UnaryExpression);
+    for (int j = 1; j <= kLevels; ++j) operatorExpression = operatorExpression || top.test(expressionRule(j));
+    if (!operatorExpression && !top.test(RuleId::PrimaryExpression)) return abandonClimb();
+    if (operatorExpression) recordOne(start, RuleId::OperatorExpression, changed);
+    if (tokenAt(start + 1)->matches.test(TokenKind::Question)) {
+        // The conditional's first part is the expression the rules found
+        // through it; the conditional is then an operator expression itself.
+        recordOne(start, RuleId::Expression, changed);
+        uint32_t local = 0;
+        const int covered = parseRule(RuleId::Conditional, start, local);
+        changed |= local;
+        if (covered != 1 || error_) return abandonClimb();
+        recordOne(start, RuleId::OperatorExpression, changed);
+    }
+    return error_ ? -1 : start + 1;
+}
+
+int qeLexSyntax::abandonClimb() {
+    error_ = 1;
+    return -1;
+}
