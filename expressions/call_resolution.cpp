@@ -263,6 +263,11 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     if (tryExactMatches(context, receiver, candidates, arguments, constructorWanted, node, committed, bare))
         return committed;
     if (bare != nullptr) bare->wrapAll(candidates);
+    // Every candidate below binds the same arguments, and binding takes the
+    // code that yields an argument's object out of that object: taken into
+    // the arguments now, it goes with each trial instead of the first.
+    for (model::IRValueList& argument : arguments)
+        for (model::IRResult& value : argument) value.prependOwnerCode();
 
     model::IRValueList chosen;
     model::IRValueList results;

@@ -242,9 +242,6 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     }
     control::settleExits(context);
     if (!haveDefault) parts.fallback.index = bodies.size();
-    if (bodies.empty()) {
-        return 0;
-    }
 
     const StatementNode selectorNode = nodeChild(node, 0);
     model::IRValueList found;
@@ -270,6 +267,9 @@ uint32_t compileSwitchStatement(CompileContext& context, const StatementNode& no
     model::Operand selectorOperand;
     context.flushResultInto(selector, selectorOperand);
     selector->checkUse(&context, selectorNode);
+    // Without a body there is nowhere to go, but the selector still runs: its
+    // calls and the exceptions it raises belong to the program.
+    if (bodies.empty()) return 0;
 
     // The dispatch names the bodies' instructions themselves, no label: the
     // walk that binds the breaks passes over it (an entry per case value).

@@ -637,11 +637,6 @@ class Gen:
         for label in labels:
             text, run = self.block(names, targets, depth - 1, jumps, r.randrange(0, 3))
             cases.append((label, text, run, r.randrange(3) > 0))
-        if not any(text or stops for _, text, _, stops in cases):
-            # A switch without a statement is compiled to nothing, its
-            # selector included, and the selector's exception is lost.
-            label, text, run, _ = cases[-1]
-            cases[-1] = (label, text, run, True)
         lines = ["switch ((%s) & 7) {" % te if spread == 1 else "switch (((%s) & 7) * 1000) {" % te]
         for label, text, _, stops in cases:
             lines += [label] + ["    " + t for t in text] + (["    break;"] if stops else [])
