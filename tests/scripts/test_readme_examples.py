@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Tries the README as a newcomer would: every file it shows under a
 "`PATH`:" line must be that file of the checkout, and every command it shows
-that runs korvo (an indented line beginning "build/" or "mkdir -p build/")
+that runs korvo (an indented line beginning "build/", "mkdir -p build/" or
+"(cd examples/")
 is run, in order, in a scratch copy of examples/ with build/korvo the
 compiler under test. A command's comment says what it must print: "exit N:"
 first sets the status it must end with (0 otherwise), and a comment with
@@ -16,7 +17,7 @@ import sys
 import tempfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-COMMAND = re.compile(r"^ {4,}((?:build/|mkdir -p build/).*?)(?:\s+#\s*(.*))?$")
+COMMAND = re.compile(r"^ {4,}((?:build/|mkdir -p build/|\(cd examples/).*?)(?:\s+#\s*(.*))?$")
 SHOWN_FILE = re.compile(r"^`([\w./-]+)`:$")
 
 
