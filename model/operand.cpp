@@ -11,7 +11,7 @@ void Operand::setObjectRef(const qestl::SmartPtr& ref, int64_t offset) {
     qestl::SmartPtr hold = ref;  // ref may be this operand's own target
     kind = kObjectReference;
     target = hold;
-    displacement = offset;
+    displacement = static_cast<int32_t>(offset);
     link = nullptr;
 }
 
@@ -23,7 +23,7 @@ Operand& Operand::intImmediate(int64_t number, uint32_t type) {
     encodedValue = 0;
     kind = kImmInt;
     value = static_cast<int32_t>(static_cast<uint32_t>(number));
-    dataType = type;
+    dataType = static_cast<uint8_t>(type);
     return *this;
 }
 
