@@ -77,7 +77,7 @@ void OperandSlots::reserve(size_t count) {
     if (first_ != nullptr || count == 0) return;
     if (count > kMaxOperands) internalFault("Operands out of opcode");
     first_ = makeSlots(count);
-    firstCount_ = static_cast<uint32_t>(count);
+    firstCount_ = static_cast<uint8_t>(count);
 }
 
 void OperandSlots::reserveWithZeroTail(size_t count) {

@@ -146,8 +146,8 @@ private:
 
     Operand* first_ = nullptr;
     Operand* rest_ = nullptr;
-    uint32_t firstCount_ = 0;
-    uint8_t zeroTail_ = 0;  // the slots beyond the first read as immediate 0
+    uint8_t firstCount_ = 0;  // at most ten
+    uint8_t zeroTail_ = 0;    // the slots beyond the first read as immediate 0
 };
 
 // Plain immediates and the zero values that declared variables start from.
