@@ -29,12 +29,14 @@ struct DebugVariableRecord {
     std::string_view name;
 };
 
+// The texts are read where they lie, as a global's name is: a program of a
+// million methods held a copy of each name and link name at the peak.
 struct DebugFunctionRecord {
     uint64_t address;  // the function's first instruction
-    std::string name;
-    std::string linkName;
+    std::string_view name;
+    std::string_view linkName;
     uint32_t word = 0;
-    std::vector<std::string> frameNames;  // locals and parameters in frame order
+    std::span<const std::string> frameNames;  // locals and parameters in frame order
 };
 
 inline constexpr uint64_t kNoDebugOwner = ~uint64_t{0};

@@ -120,16 +120,14 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
             qestl::touch(functions[i + kAhead]->function.get());
             qestl::touch(functions[i + kAhead]->codeRecord.get());
         }
-        codegen::FunctionDebugRecord& function = *functions[i];
+        const codegen::FunctionDebugRecord& function = *functions[i];
         model::IRObject& object = *model::asObject(function.function);
         object.buildLinkName();
         DebugFunctionRecord out;
         out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
-        out.name = text(object.name);
-        out.linkName = text(object.linkName());
-        // Taken, not copied: a large program's names would be held twice at
-        // the peak, and nothing reads the table's after the record.
-        out.frameNames = std::move(function.frameNames);
-        record.functions.push_back(std::move(out));
+        out.name = object.name.view();
+        out.linkName = object.linkName().view();
+        out.frameNames = function.frameNames;
+        record.functions.push_back(out);
     }
 }

@@ -191,7 +191,7 @@ void IRResult::complementObjectStates() {
 }
 
 bool IRResult::isUnset() const {
-    static_assert(sizeof(IRResult) == 160, "a field added to IRResult is asked for here too");
+    static_assert(sizeof(IRResult) == 152, "a field added to IRResult is asked for here too");
     const Operand none;
     return !object && !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 &&
            matchRank == 0 && sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 &&

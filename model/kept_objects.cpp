@@ -145,7 +145,7 @@ std::vector<cbircode*>& wholeRecords() {
 }  // namespace
 
 void giveBackOperand(Operand& field, const Operand& kept) {
-    static_assert(sizeof(Operand) == 48, "an operand field is not given back");
+    static_assert(sizeof(Operand) == 40, "an operand field is not given back");
     if (field.target.get() != kept.target.get()) {
         field = kept;
         return;

@@ -11,7 +11,7 @@ void Operand::setObjectRef(const qestl::SmartPtr& ref, int64_t offset) {
     qestl::SmartPtr hold = ref;  // ref may be this operand's own target
     kind = kObjectReference;
     target = hold;
-    displacement = offset;
+    displacement = static_cast<int32_t>(offset);
     link = nullptr;
 }
 
@@ -23,7 +23,7 @@ Operand& Operand::intImmediate(int64_t number, uint32_t type) {
     encodedValue = 0;
     kind = kImmInt;
     value = static_cast<int32_t>(static_cast<uint32_t>(number));
-    dataType = type;
+    dataType = static_cast<uint8_t>(type);
     return *this;
 }
 
@@ -77,7 +77,7 @@ void OperandSlots::reserve(size_t count) {
     if (first_ != nullptr || count == 0) return;
     if (count > kMaxOperands) internalFault("Operands out of opcode");
     first_ = makeSlots(count);
-    firstCount_ = static_cast<uint32_t>(count);
+    firstCount_ = static_cast<uint8_t>(count);
 }
 
 void OperandSlots::reserveWithZeroTail(size_t count) {

@@ -69,7 +69,7 @@ enum Register : int64_t { kEax = 0, kEbx = 1, kEcx = 2, kEdx = 3 };
 struct Operand {
     Operand() = default;
     Operand(int64_t value, uint32_t kind, uint32_t type)
-        : value(value), kind(kind & 0xFF), dataType(type) {}
+        : value(value), kind(static_cast<uint8_t>(kind)), dataType(static_cast<uint8_t>(type)) {}
     // A code offset: kind 19, data type long.
     explicit Operand(int64_t offset) : value(offset), kind(kCodeOffset), dataType(kTypeLong) {}
 
@@ -84,14 +84,17 @@ struct Operand {
 
     Operand* link = nullptr;  // a jump label still to be bound; not owned
     qestl::SmartPtr target;
-    int64_t displacement = 0;
     int64_t value = 0;
     int64_t encodedValue = 0;
-    uint32_t encodedKind = 0;
-    // A kind fits 8 bits and a data type is the word's high 8 bits: both
-    // narrow, so that an operand takes 64 bytes, not 72.
-    uint16_t kind = 0;
-    uint16_t dataType = 0;
+    // Bytes into the record referred to: a record is far shorter than 2 GiB.
+    int32_t displacement = 0;
+    // A kind fits 8 bits and a data type is the word's high 8 bits: with
+    // the displacement in one word, an operand takes 40 bytes, not 48 (a
+    // class record has seven, an instruction two or three).
+    uint8_t encodedKind = 0;
+    uint8_t kind = 0;
+    uint8_t dataType = 0;
+    uint8_t spare = 0;  // no padding: kept records are compared as bytes
 
     // The names the code generator uses for the same fields.
     Operand*& pendingLabel() { return link; }
@@ -143,8 +146,8 @@ private:
 
     Operand* first_ = nullptr;
     Operand* rest_ = nullptr;
-    uint32_t firstCount_ = 0;
-    uint8_t zeroTail_ = 0;  // the slots beyond the first read as immediate 0
+    uint8_t firstCount_ = 0;  // at most ten
+    uint8_t zeroTail_ = 0;    // the slots beyond the first read as immediate 0
 };
 
 // Plain immediates and the zero values that declared variables start from.

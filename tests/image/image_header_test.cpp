@@ -146,7 +146,8 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
         const DebugVariableRecord g{300, "g"};
         take(DebugRecord::VariableRun(&g, 1));
     };
-    record.functions.push_back({400, "f", "f@x", 0, {"a", "bc"}});
+    const std::vector<std::string> frame = {"a", "bc"};
+    record.functions.push_back({400, "f", "f@x", 0, frame});
     qestl::ByteVector bytes;
     qestl::ByteWriter out(bytes);
     const uint64_t written = encodeDebugRecord(record, out);
