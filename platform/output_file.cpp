@@ -142,16 +142,23 @@ int createTemporary(const char* target, uint32_t mode, char* name) {
     return descriptor;
 }
 
+// The directory a target lies in, as open(2) takes it.
+std::string directoryOf(const char* target) {
+    const char* slash = std::strrchr(target, '/');
+    return slash == nullptr ? std::string(".") : std::string(target, size_t(slash - target) + 1);
+}
+
+// The /proc link through which an open file can be named.
+void procLinkOf(int descriptor, char (&link)[32]) { std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor); }
+
 // A file without a name in the target's directory: whatever ends the
 // process, SIGKILL too, takes it along. -1 where the file system cannot make
 // one, or where it could not be given a name later (see linkUnnamed).
 int createUnnamed(const char* target, uint32_t mode) {
-    const char* slash = std::strrchr(target, '/');
-    std::string directory = slash == nullptr ? std::string(".") : std::string(target, size_t(slash - target) + 1);
-    const int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    const int descriptor = ::open(directoryOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (descriptor < 0) return -1;
     char link[32];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    procLinkOf(descriptor, link);
     if (::access(link, F_OK) != 0) {
         ::close(descriptor);
         return -1;
@@ -165,7 +172,7 @@ int createUnnamed(const char* target, uint32_t mode) {
 // there is one).
 bool linkUnnamed(int descriptor, const char* target, char* name) {
     char link[32];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+    procLinkOf(descriptor, link);
     return placeTemporary(target, name, [&](const char* candidate) {
                if (::linkat(descriptor, "", AT_FDCWD, candidate, AT_EMPTY_PATH) == 0) return 0;
                if (errno == EEXIST) return -1;
@@ -189,8 +196,7 @@ long temporaryMaker(const char* name) {
 // killed outright (where no unnamed file could be had): their maker no
 // longer exists and nothing holds their lock. Once per directory and process.
 void sweepLeftTemporaries(const char* target) {
-    const char* slash = std::strrchr(target, '/');
-    std::string directory = slash == nullptr ? std::string(".") : std::string(target, size_t(slash - target) + 1);
+    const std::string directory = directoryOf(target);
     static std::set<std::string> swept;
     if (!swept.insert(directory).second) return;
     DIR* listing = ::opendir(directory.c_str());
