@@ -10,6 +10,13 @@ bool fileNamed(const qestl::qestringW& path, platform::FileIdentity& file) {
     return bytes.c_str() != nullptr && platform::fileIdentity(bytes.c_str(), &file);
 }
 
+// Whether the path names, under another spelling, one of the files held.
+template <typename Files>
+bool namesFileAmong(const qestl::qestringW& path, const Files& files) {
+    platform::FileIdentity file;
+    return !files.empty() && fileNamed(path, file) && files.count(file) != 0;
+}
+
 // Ids of generated texts; the first is 0x100000, far above any file index.
 uint32_t gNextTextId = 0x100000;
 
@@ -46,9 +53,7 @@ uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* 
 }
 
 bool SourceProject::findPath(const qestl::qestringW& path) const {
-    if (pathMap_.find(path) != nullptr) return true;
-    platform::FileIdentity file;
-    return !files_.empty() && fileNamed(path, file) && files_.count(file) != 0;
+    return pathMap_.find(path) != nullptr || namesFileAmong(path, files_);
 }
 
 PathMap::Node* SourceProject::insertPath(const qestl::qestringW& path, uint32_t index, bool assign) {
@@ -117,9 +122,7 @@ bool IncludeGuardSet::erase(const qestl::qestringW& path) {
 }
 
 bool IncludeGuardSet::contains(const qestl::qestringW& path) const {
-    if (paths_.find(path) != nullptr) return true;
-    platform::FileIdentity file;
-    return !files_.empty() && fileNamed(path, file) && files_.count(file) != 0;
+    return paths_.find(path) != nullptr || namesFileAmong(path, files_);
 }
 
 IncludeGuardSet& includeGuard() {
