@@ -250,6 +250,7 @@ private:
     // Expressions by precedence climbing (syntax/operator_climb.cpp).
     static bool grammarClimbs(const Grammar& grammar);
     int climbExpression(int start, uint32_t& changed);
+    int expressionAgain(int start, TokenRecord& first);
     bool climbOperand(int level, int at, uint32_t& changed);
     bool climbUnary(int at, uint32_t& changed);
     int operatorLevel(int at);

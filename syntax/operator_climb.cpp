@@ -36,12 +36,72 @@ constexpr uint32_t expressionRule(int level) { return operatorRule(level) + 2; }
 static_assert(operatorRule(1) == RuleId::LogicalOrOperator && operandRule(5) == RuleId::BitAndOperand &&
               expressionRule(kLevels) == RuleId::MultiplicativeExpression);
 
-// The rules of the operator levels and the unary level: a record that holds
-// one of them is no fresh token for the climb.
-bool holdsLadderRule(const RuleSet& matches) {
-    for (uint32_t id = RuleId::AssignmentOperator; id <= RuleId::Literal; ++id)
-        if (matches.test(id)) return true;
-    return false;
+// The rules of the operator levels and the unary level, and the two that
+// join them into an expression: a record that holds one of them is no fresh
+// operand for the climb, and one marked by an attempt of one of them is no
+// start the climb knows how the rules would go on from. A literal is an
+// operand like a name.
+const RuleSet& ladderRules() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        for (uint32_t id = RuleId::AssignmentOperator; id < RuleId::Literal; ++id) set.set(id);
+        set.set(RuleId::OperatorExpression);
+        set.set(RuleId::Expression);
+        return set;
+    }();
+    return rules;
+}
+
+bool holdsLadderRule(const RuleSet& matches) { return matches.intersects(ladderRules()); }
+
+// The same but for the expression rule, which is under way at the start of
+// every climb.
+const RuleSet& ladderMarks() {
+    static const RuleSet rules = [] {
+        RuleSet set = ladderRules();
+        set.reset(RuleId::Expression);
+        return set;
+    }();
+    return rules;
+}
+
+// The alternatives of the operator expression, in their order.
+constexpr uint32_t kOperatorAlternatives[] = {
+    RuleId::Assignment,           RuleId::Conditional,        RuleId::LogicalOrExpression,
+    RuleId::LogicalAndExpression, RuleId::BitOrExpression,    RuleId::XorExpression,
+    RuleId::BitAndExpression,     RuleId::EqualityExpression, RuleId::RelationalExpression,
+    RuleId::ShiftExpression,      RuleId::AdditiveExpression, RuleId::MultiplicativeExpression,
+    RuleId::UnaryExpression};
+
+// What may stand behind an operand for the operator expression to go on:
+// an assignment, a conditional, a two-operand operator or a postfix one.
+const RuleSet& continuations() {
+    static const RuleSet kinds = [] {
+        RuleSet set;
+        for (uint32_t id :
+             {TokenKind::CompoundAssignment, TokenKind::Assign, TokenKind::Question, TokenKind::LogicalOr,
+              TokenKind::LogicalAnd, TokenKind::BitOr, TokenKind::Xor, TokenKind::BitAnd, TokenKind::Equality,
+              TokenKind::ShiftLeft, TokenKind::GreaterEqual, TokenKind::Greater, TokenKind::LessEqual, TokenKind::Less,
+              TokenKind::Additive, TokenKind::Multiplicative, TokenKind::IncDec})
+            set.set(id);
+        set.set(RuleId::AssignmentOperator);
+        for (uint32_t id = RuleId::LogicalOrOperator; id <= RuleId::MultiplicativeOperator; id += 3) set.set(id);
+        return set;
+    }();
+    return kinds;
+}
+
+// The operand rules of every level and the unary one: what a primary
+// expression the rules handed down the ladder holds.
+const RuleSet& operandChain() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        for (uint32_t id = RuleId::LogicalOrOperand; id <= RuleId::MultiplicativeOperand; id += 3) set.set(id);
+        set.set(RuleId::UnaryOperand);
+        set.set(RuleId::PrimaryExpression);
+        return set;
+    }();
+    return rules;
 }
 
 // Any rule at all (ids from 95 on): token kinds sit below.
@@ -117,7 +177,6 @@ bool qeLexSyntax::climbOperand(int level, int at, uint32_t& changed) {
     return !error_;
 }
 
-static uint32_t gLine, gCol;
 // The unary level at `at`: a primary expression the rules hand down as the
 // unary operand and the multiplicative operand; prefix and postfix operators
 // are left to the unary rules themselves.
@@ -146,18 +205,31 @@ bool qeLexSyntax::climbUnary(int at, uint32_t& changed) {
 
 int qeLexSyntax::climbExpression(int start, uint32_t& changed) {
     TokenRecord* first = tokenAt(start);
-    gLine = first->startLine;
-    gCol = first->startColumn;
-    if (error_ || first == &spare_ || holdsAnyRule(first->matches))
+    if (error_ || first == &spare_ || first->span != 1)
+        return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+    // The memo answers the first alternative.
+    if (first->matches.test(RuleId::OperatorExpression)) return start + 1;
+    if (first->matches.test(RuleId::Expression)) {
+        const int end = expressionAgain(start, *first);
+        return end >= 0 ? end : grammar_->matchBody(*this, RuleId::Expression, start, changed);
+    }
+    // A start that earlier attempts reduced (a name a declaration tried as
+    // its type, the inside of a cast tried as an array type) climbs as a
+    // fresh one does, unless the ladder was tried there already.
+    if (holdsLadderRule(first->matches) || first->visited.intersects(ladderMarks()) ||
+        first->active.intersects(ladderMarks()))
         return grammar_->matchBody(*this, RuleId::Expression, start, changed);
     // The rules try an assignment first, whose target is a primary
     // expression: recognised here as they would, it is the first operand
     // unless an assignment operator follows.
-    if (grammar_->leadingIds(RuleId::PrimaryExpression).intersects(first->matches)) {
+    if (first->matches.test(RuleId::PrimaryExpression) ||
+        grammar_->leadingIds(RuleId::PrimaryExpression).intersects(first->matches)) {
+        int at = start;
         uint32_t local = 0;
-        const int covered = parseRule(RuleId::PrimaryExpression, start, local);
+        const bool primary = matchItem(at, RuleId::PrimaryExpression, true, local);
         changed |= local;
-        if (covered < 0 || error_) return grammar_->matchBody(*this, RuleId::Expression, start, changed);
+        if (!primary || at != start + 1 || error_)
+            return grammar_->matchBody(*this, RuleId::Expression, start, changed);
         const RuleSet& after = tokenAt(start + 1)->matches;
         if (after.test(TokenKind::Assign) || after.test(TokenKind::CompoundAssignment) || holdsLadderRule(after))
             return grammar_->matchBody(*this, RuleId::Expression, start, changed);
@@ -181,6 +253,35 @@ int qeLexSyntax::climbExpression(int start, uint32_t& changed) {
         recordOne(start, RuleId::OperatorExpression, changed);
     }
     return error_ ? -1 : start + 1;
+}
+
+// The expression attempted again at a record it was recorded at as a
+// primary expression handed down the ladder (the protocol's repeated attempt
+// after the match, or a later rule trying an expression there): when nothing
+// behind it can go on, every alternative of the operator expression fails at
+// once, and the memo answers the primary one. The marks those failing
+// attempts leave are left as the rules leave them. -1 when the rules must
+// walk it.
+int qeLexSyntax::expressionAgain(int start, TokenRecord& first) {
+    if (!first.matches.covers(operandChain()) || first.matches.intersects(ladderMarks())) return -1;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->matches.intersects(continuations())) return -1;
+    // The operators the alternatives test behind the operand are rules: each
+    // must be one the leading sets refuse there, as they would.
+    for (uint32_t level = 1; level <= 10; ++level)
+        if (!grammar_->failsAtOnce(operatorRule(static_cast<int>(level)), next->matches, next->hint)) return -1;
+    if (!grammar_->failsAtOnce(RuleId::AssignmentOperator, next->matches, next->hint) ||
+        !grammar_->failsAtOnce(RuleId::PrefixOperator, first.matches, first.hint))
+        return -1;
+    if (!grammar_->failsAtOnce(RuleId::OperatorExpression, first.matches, first.hint) &&
+        !first.active.test(RuleId::OperatorExpression) && !first.visited.test(RuleId::OperatorExpression)) {
+        first.visited.set(RuleId::OperatorExpression);
+        for (uint32_t alternative : kOperatorAlternatives) {
+            if (grammar_->failsAtOnce(alternative, first.matches, first.hint)) continue;
+            if (!first.active.test(alternative)) first.visited.set(alternative);
+        }
+    }
+    return start + 1;
 }
 
 int qeLexSyntax::abandonClimb() {
