@@ -82,7 +82,7 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
         if (WalkCache::Walk* walk = cache_->walkAt(node)) {
-            cache_->noteReplayed(ruleId);
+            cache_->noteReplayed(ruleId, static_cast<size_t>(i - start));
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return speculativeBody(ruleId, start, changed);
@@ -226,6 +226,7 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
     // A climbed expression of many tokens seldom comes again, and its walk
     // costs more to keep than the climb costs to repeat (varied code).
     if (climbs_ && recording.rule == climbedRule_ && keyScratch_.size() > kLongestClimbKept) return;
+    if (!cache_->worthKeeping(recording.rule, keyScratch_.size())) return;
     reductionScratch_.clear();
     for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
         WalkCache::Reduction reduction = reductionLog_[i];

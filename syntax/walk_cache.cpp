@@ -15,6 +15,7 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules) {
     for (uint32_t id = 0; id < 256; ++id) {
         reach_[id] = RuleSet();
         replays_[id] = written_[id] = 0;
+        for (LengthClass& counts : lengths_[id]) counts = LengthClass();
         if (!rules.test(id)) continue;
         // Rule ids only: token kinds are no attempts.
         RuleSet reach = grammar.leadingIds(id);

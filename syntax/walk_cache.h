@@ -21,6 +21,7 @@
 // start without it, so every hint and message comes from the exact engine.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -50,7 +51,25 @@ public:
         return written_[rule & 0xFF] < 256 || replays_[rule & 0xFF] >= written_[rule & 0xFF] / 4;
     }
     void noteWritten(uint32_t rule) { ++written_[rule & 0xFF]; }
-    void noteReplayed(uint32_t rule) { ++replays_[rule & 0xFF]; }
+    // A replay of a walk of `rule` whose key holds `length` kinds.
+    void noteReplayed(uint32_t rule, size_t length) {
+        ++replays_[rule & 0xFF];
+        if (length > kAlwaysKept) ++lengths_[rule & 0xFF][lengthClass(length)].replays;
+    }
+    // Keeping a walk written down costs more than the walk when it never
+    // comes again, as most walks over many tokens of varied code never do:
+    // per rule and length of key (in doubling classes), a walk is kept while
+    // those of its class kept so far were replayed one time in four, and
+    // otherwise one in kKeptWhenIdle, so that shapes that begin to repeat
+    // are noticed. Walks of a token or two are always kept.
+    bool worthKeeping(uint32_t rule, size_t length) {
+        if (length <= kAlwaysKept) return true;
+        LengthClass& counts = lengths_[rule & 0xFF][lengthClass(length)];
+        if (counts.kept >= kTrialWalks && counts.replays < counts.kept / 4 && ++counts.skipped % kKeptWhenIdle != 0)
+            return false;
+        ++counts.kept;
+        return true;
+    }
 
     struct Reduction {
         uint32_t offset;  // window position of the match, from the walk's start
@@ -130,6 +149,21 @@ private:
     void addEdge(uint64_t key, uint32_t node);
     void makeRuns(Walk& walk, const RuleSet& untold);
 
+    static constexpr size_t kLengthClasses = 6;
+    static constexpr size_t kAlwaysKept = 2;
+    static constexpr uint32_t kTrialWalks = 64;
+    static constexpr uint32_t kKeptWhenIdle = 32;
+    // Up to 2 kinds, up to 4, 8, 16, 32, and more.
+    static size_t lengthClass(size_t length) {
+        const size_t width = length > 2 ? static_cast<size_t>(std::bit_width(length - 1)) - 1 : 0;
+        return width < kLengthClasses ? width : kLengthClasses - 1;
+    }
+    struct LengthClass {
+        uint32_t kept = 0;
+        uint32_t replays = 0;
+        uint32_t skipped = 0;
+    };
+
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
     static constexpr size_t kReductionLimit = size_t{1} << 20;
@@ -145,6 +179,7 @@ private:
     RuleSet reach_[256];
     uint32_t replays_[256] = {};
     uint32_t written_[256] = {};
+    LengthClass lengths_[256][kLengthClasses];
     // Match sets of start records, numbered from 256 in the order first seen,
     // and an open-addressed index of them (slot: number + 1, 0 when empty).
     static constexpr size_t kStartSetLimit = 4096;
