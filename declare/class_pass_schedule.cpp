@@ -205,7 +205,7 @@ inline bool ClassPassSchedule::doneForGood(const Item& item) const {
     if (declared == nullptr) return true;
     if (declared->isPackage()) return false;
     if (!declared->isKind(model::kKindClass)) return true;
-    if (declarationState(context_).depth >= kMaxDeclarationDepth) return false;
+    if (declarationState(context_).depth >= declarationState(context_).maxDepth) return false;
     if (model::ClassObject* klass = model::asClass(declared))
         return klass->chainDeclaredNow() && klass->chainRest == nullptr;
     const NodeHandle& declaration = declared->declarationNode;

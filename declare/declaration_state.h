@@ -14,6 +14,10 @@
 
 namespace declare {
 class ClassPassSchedule;
+
+// How deeply declared bodies may nest, each within the one declaring it, on
+// a stack with room for them.
+constexpr uint32_t kMaxDeclarationDepth = 255;
 }  // namespace declare
 
 class DeclarationState final : public PassState {
@@ -36,8 +40,14 @@ public:
     // run over a program naming 100k instances would otherwise look up
     // every argument of every refused one again.
     std::unordered_set<const qeAbstractNode*> refusedForCount;
-    // How deeply declared bodies nest, each within the one declaring it.
+    // How deeply declared bodies nest, each within the one declaring it,
+    // and how deeply they may on the stack the compilation was given.
     uint32_t depth = 0;
+    uint32_t maxDepth = declare::kMaxDeclarationDepth;
+    // Set when a body lay past maxDepth: the compilation fails, and a scope
+    // left unsettled by it is not walked again (each nested class walked
+    // again walks the ones within it again, twice per level).
+    bool tooDeep = false;
     // The class-pass schedule of the innermost scope being declared (not
     // owned), each linking to the one around it.
     declare::ClassPassSchedule* innermostSchedule = nullptr;
