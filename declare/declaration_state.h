@@ -11,6 +11,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/pass_state.h"
 #include "foundation/smart_ptr.h"
+#include "model/function_object.h"
 
 namespace declare {
 class ClassPassSchedule;
@@ -48,6 +49,12 @@ public:
     // left unsettled by it is not walked again (each nested class walked
     // again walks the ones within it again, twice per level).
     bool tooDeep = false;
+    // The epoch of the chains noted as declared for good: moved on when a
+    // class one may run through takes a base.
+    uint64_t chainEpoch = 1;
+    // The names of the parameters declared last, checked in a set once the
+    // list is long.
+    model::ParameterNames parameterNames;
     // The class-pass schedule of the innermost scope being declared (not
     // owned), each linking to the one around it.
     declare::ClassPassSchedule* innermostSchedule = nullptr;

@@ -68,7 +68,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
     // A chain declared for good: the climb would find every body above
     // walked already, up to its rest (unless too deep, where each step of
     // the climb reports).
-    if (asKlass != nullptr && asKlass->chainDeclaredNow() &&
+    if (asKlass != nullptr && asKlass->chainDeclaredNow(declarationState(context).chainEpoch) &&
         declarationState(context).depth < declarationState(context).maxDepth) {
         if (asKlass->chainRest != nullptr) declareClassBody(context, *asKlass->chainRest);
         return;
@@ -78,7 +78,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
         if (IRObject* base = model::asObject(asKlass->baseClass)) declareClassBody(context, *base);
     const NodeHandle declaration = klass.declarationNode;
     declareSubtree(context, SmartPtr(&klass), bodyOf(declaration), declaration);
-    if (asKlass != nullptr) asKlass->noteChainDeclared();
+    if (asKlass != nullptr) asKlass->noteChainDeclared(declarationState(context).chainEpoch);
 }
 
 // The node itself, without its children.
