@@ -24,7 +24,7 @@ PROGRAMS = {
 }
 DEPTH_MESSAGES = ("语法嵌套过大".encode(), "展开过大".encode(), "语法栈溢出".encode())
 OVERFLOW = "堆栈空间不足,编译中断".encode()
-SMALL = [1 << 20, 2 << 20, 4 << 20, 8 << 20]
+SMALL = [512 << 10, 1 << 20, 2 << 20, 4 << 20, 8 << 20]
 ENOUGH = 64 << 20
 
 
