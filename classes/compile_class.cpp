@@ -187,7 +187,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
                     return 0;
                 }
                 klass->setDeclared(false);
-                klass->setBaseClass(base, bases->flags & 0x60);
+                if (klass->setBaseClass(base, bases->flags & 0x60)) ++declarationState(context).chainEpoch;
                 if (model::asObject(base)->isEnum()) klass->setEnum(true);
             }
             // A package is written in blocks: each block compiles its own body.

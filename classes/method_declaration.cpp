@@ -5,6 +5,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/container.h"
@@ -49,7 +50,7 @@ bool declareParameters(CompileContext& context, const model::IRFunction& view, F
             if (!type) return false;
             parameter->setType(type);
         }
-        if (!function.addParameter(made)) {
+        if (!function.addParameter(made, &declarationState(context).parameterNames)) {
             context.reportError(diag::DuplicateParameter, parameterNode);
             return false;
         }

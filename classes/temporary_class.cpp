@@ -8,6 +8,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "declare/declaration_entries.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -75,7 +76,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
                     return 0;
                 }
                 klass->setDeclared(false);
-                klass->setBaseClass(base, NodeFlag::Public);
+                if (klass->setBaseClass(base, NodeFlag::Public)) ++declarationState(context).chainEpoch;
                 klass->setEnum(model::asObject(base)->isEnum());
             }
             classes::compileClassBody(context, classRef, view, node, registration);

@@ -3,6 +3,7 @@
 // its scope and the context, its base class attached when resolvable.
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
@@ -124,7 +125,7 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
         if (bases && !klass->baseClass) {
             SmartPtr base = resolveBaseClasses(context, scope, bases, (node->flags & NodeFlag::Static) != 0);
             if (!base) return SmartPtr();
-            klass->setBaseClass(base, bases->flags & 0x60);
+            if (klass->setBaseClass(base, bases->flags & 0x60)) ++declarationState(context).chainEpoch;
         }
     }
     return finish(context, node, klass);

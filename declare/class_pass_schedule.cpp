@@ -205,9 +205,9 @@ inline bool ClassPassSchedule::doneForGood(const Item& item) const {
     if (declared == nullptr) return true;
     if (declared->isPackage()) return false;
     if (!declared->isKind(model::kKindClass)) return true;
-    if (declarationState(context_).depth >= kMaxDeclarationDepth) return false;
+    if (declarationState(context_).depth >= declarationState(context_).maxDepth) return false;
     if (model::ClassObject* klass = model::asClass(declared))
-        return klass->chainDeclaredNow() && klass->chainRest == nullptr;
+        return klass->chainDeclaredNow(declarationState(context_).chainEpoch) && klass->chainRest == nullptr;
     const NodeHandle& declaration = declared->declarationNode;
     return declaration && (declaration->flags & NodeFlag::Walked) != 0;
 }

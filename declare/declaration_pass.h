@@ -33,9 +33,6 @@ SmartPtr declareNativeFunction(CompileContext& context, const SmartPtr& scope, c
 // only a class of that name can change the choice.
 void noteUndeclarableBase(CompileContext& context, const NodeHandle& baseNode, const model::IRValueList& candidates);
 
-// How deeply declared bodies may nest, each within the one declaring it.
-constexpr uint32_t kMaxDeclarationDepth = 255;
-
 // Whether the node carries @SuppressWarnings.
 inline bool suppressesWarnings(const NodeHandle& node) {
     if (!node->annotations()) return false;

@@ -11,9 +11,14 @@
 #include "codegen/compile_context.h"
 #include "codegen/pass_state.h"
 #include "foundation/smart_ptr.h"
+#include "model/function_object.h"
 
 namespace declare {
 class ClassPassSchedule;
+
+// How deeply declared bodies may nest, each within the one declaring it, on
+// a stack with room for them.
+constexpr uint32_t kMaxDeclarationDepth = 255;
 }  // namespace declare
 
 class DeclarationState final : public PassState {
@@ -36,8 +41,20 @@ public:
     // run over a program naming 100k instances would otherwise look up
     // every argument of every refused one again.
     std::unordered_set<const qeAbstractNode*> refusedForCount;
-    // How deeply declared bodies nest, each within the one declaring it.
+    // How deeply declared bodies nest, each within the one declaring it,
+    // and how deeply they may on the stack the compilation was given.
     uint32_t depth = 0;
+    uint32_t maxDepth = declare::kMaxDeclarationDepth;
+    // Set when a body lay past maxDepth: the compilation fails, and a scope
+    // left unsettled by it is not walked again (each nested class walked
+    // again walks the ones within it again, twice per level).
+    bool tooDeep = false;
+    // The epoch of the chains noted as declared for good: moved on when a
+    // class one may run through takes a base.
+    uint64_t chainEpoch = 1;
+    // The names of the parameters declared last, checked in a set once the
+    // list is long.
+    model::ParameterNames parameterNames;
     // The class-pass schedule of the innermost scope being declared (not
     // owned), each linking to the one around it.
     declare::ClassPassSchedule* innermostSchedule = nullptr;

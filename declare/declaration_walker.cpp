@@ -68,7 +68,8 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
     // A chain declared for good: the climb would find every body above
     // walked already, up to its rest (unless too deep, where each step of
     // the climb reports).
-    if (asKlass != nullptr && asKlass->chainDeclaredNow() && declarationState(context).depth < kMaxDeclarationDepth) {
+    if (asKlass != nullptr && asKlass->chainDeclaredNow(declarationState(context).chainEpoch) &&
+        declarationState(context).depth < declarationState(context).maxDepth) {
         if (asKlass->chainRest != nullptr) declareClassBody(context, *asKlass->chainRest);
         return;
     }
@@ -77,7 +78,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
         if (IRObject* base = model::asObject(asKlass->baseClass)) declareClassBody(context, *base);
     const NodeHandle declaration = klass.declarationNode;
     declareSubtree(context, SmartPtr(&klass), bodyOf(declaration), declaration);
-    if (asKlass != nullptr) asKlass->noteChainDeclared();
+    if (asKlass != nullptr) asKlass->noteChainDeclared(declarationState(context).chainEpoch);
 }
 
 // The node itself, without its children.
@@ -153,7 +154,7 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
                 // Walked for good: a walked scope is never walked again.
                 if (klass->declarationNode.get() == declaration.get()) klass->bodyDeclared = 1;
             }
-        } else {
+        } else if (!declarationState(context).tooDeep) {
             declaration->flags &= ~NodeFlag::Walked;
         }
         noteClassChanged(context, declaration->text.view());
@@ -171,7 +172,8 @@ void declareScope(CompileContext& context, const SmartPtr& scope, const NodeHand
 int declareSubtree(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& body,
                    const model::NodeHandle& declaration) {
     uint32_t& depth = declarationState(context).depth;
-    if (depth >= declare::kMaxDeclarationDepth) {
+    if (depth >= declarationState(context).maxDepth) {
+        declarationState(context).tooDeep = true;
         context.deferError(diag::ExpansionTooLarge, body);
         context.reportErrorOnce(diag::ExpansionTooLarge, body);
         return 0;

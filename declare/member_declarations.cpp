@@ -7,6 +7,7 @@
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
+#include "declare/declaration_state.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -86,9 +87,12 @@ SmartPtr declareTemplateMethod(CompileContext& context, const SmartPtr& scope, c
     function->buildLinkName();
     function->setDeclarationNode(node);
     model::bindObjectToNode(node, function);
-    if (ClassObject* klass = model::asClass(model::asObject(scope)))
+    if (ClassObject* klass = model::asClass(model::asObject(scope))) {
         klass->editRareClass().templateMethodIndex.insert(function->name.view(), made);
-    else context.lookup().globalTemplates().findOrAdd(function->name.view(), made);
+        context.noteTemplateMethodsListed();
+    } else {
+        context.lookup().globalTemplates().findOrAdd(function->name.view(), made);
+    }
     markDeclared(node);
     function->setDeclared(true);
     context.diagnostics().deferred().noteDeclared();
@@ -151,7 +155,7 @@ bool declareParameters(CompileContext& context, const SmartPtr& scope, const mod
         const bool notNil = parameterNode && (parameterNode->flags & NodeFlag::NotNilptr) != 0;
         parameter->modifiers = (parameter->modifiers & ~model::kStateMask) |
                                (notNil ? model::kStateDefinite : model::kStateUndetermined);
-        if (!function.addParameter(made)) {
+        if (!function.addParameter(made, &declarationState(context).parameterNames)) {
             // A real duplicate ends the declaration unmarked, so the next
             // cycle meets it again and keeps the message.
             context.deferError(diag::DuplicateParameter, parameterNode ? parameterNode : view.node);

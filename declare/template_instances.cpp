@@ -222,7 +222,7 @@ struct Instantiation {
             SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
             context.popObjectScope();
             if (!base) return SmartPtr();
-            instance->setBaseClass(base, bases->flags & 0x60);
+            if (instance->setBaseClass(base, bases->flags & 0x60)) ++declarationState(context).chainEpoch;
         }
         if (SmartPtr found = existing(lookupName)) return found;
         if (!instanceCountFits(context, declarationPass, typeNode)) return SmartPtr();

@@ -126,6 +126,7 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
         reader.discardMade();
         return false;
     }
+    if (reader.templateMethodsRead) context.noteTemplateMethodsListed();
     if (reader.moduleFlag != 0) {
         const qestl::qestringA module =
             reader.moduleName.empty() ? moduleNameFromPath(path) : reader.moduleName;

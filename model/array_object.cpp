@@ -50,7 +50,8 @@ qestl::SmartPtr ArrayObject::valueType() const {
 void ArrayObject::buildLinkName() {
     IRObject* e = element();
     if (e == nullptr) return;
-    qestl::qestringA& text = linkNameBuffer();
+    LinkNameText room;
+    qestl::qestringA& text = room.text();
     text.append(e->linkName());
     text.append("[]");
     takeLinkName(text);

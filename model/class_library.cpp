@@ -120,6 +120,7 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
         if (!r.readObjectRef(method)) return false;
         editRareClass().templateMethodIndex.insert(std::string_view(reinterpret_cast<const char*>(key), keyLength),
                                                    method);
+        r.templateMethodsRead = true;
     }
     return true;
 }

@@ -33,7 +33,6 @@ void StringKeyTree::insert(std::string_view key, const qestl::SmartPtr& object) 
     if (found == nodes_.end()) found = nodes_.emplace(std::string(key), std::vector<qestl::SmartPtr>()).first;
     found->second.push_back(object);
     ++count_;
-    everListed_ = true;
 }
 
 const std::vector<qestl::SmartPtr>* StringKeyTree::find(std::string_view key) const {
@@ -248,16 +247,14 @@ Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPt
     return addStaticConstProperty(memberName, member, true, true);
 }
 
-uint64_t ClassObject::currentChainEpoch = 1;
-
-void ClassObject::noteChainDeclared() {
+void ClassObject::noteChainDeclared(uint64_t epoch) {
     noteWrite();
     if (bodyDeclared == 0) return;
     IRObject* above = asObject(baseClass);
     ClassObject* b = base();
     if (above == nullptr || !above->isKind(kKindClass)) {
         chainRest = nullptr;
-    } else if (b != nullptr && b->chainDeclaredNow()) {
+    } else if (b != nullptr && b->chainDeclaredNow(epoch)) {
         chainRest = b->chainRest;
     } else if (!above->declarationNode) {
         chainRest = b;
@@ -266,16 +263,14 @@ void ClassObject::noteChainDeclared() {
         return;
     }
     chainDeclared = 1;
-    chainEpoch = currentChainEpoch;
+    chainEpoch = epoch;
 }
 
-void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access) {
+bool ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access) {
     noteWrite();
     IRObject* t = asObject(baseType);
     ClassObject* b = t ? asClass(t->classRef()) : nullptr;
-    if (b == nullptr || b == this) return;
-    // A chain remembered as declared may run through this class.
-    if (chainDeclared != 0) ++currentChainEpoch;
+    if (b == nullptr || b == this) return false;
     dynamicMethods.inheritMembers(b->dynamicMethods);
     staticMethods.inheritMembers(b->staticMethods);
     dynamicProperties.inheritMembers(b->dynamicProperties);
@@ -286,6 +281,7 @@ void ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access)
     operands[5] = Operand();
     operands[5].setObjectRef(baseClass, 0);
     baseMergePending = 1;
+    return chainDeclared != 0;
 }
 
 bool ClassObject::buildMethodTables(ModelContext& context) {

@@ -24,10 +24,6 @@ public:
     void insert(std::string_view key, const qestl::SmartPtr& object);
     const std::vector<qestl::SmartPtr>* find(std::string_view key) const;
     size_t size() const { return count_; }
-    // Whether any tree of the process was ever given an entry: until one
-    // is, every class's is empty, and a member lookup need not walk the
-    // bases for template methods.
-    static bool anyEverListed() { return everListed_; }
     bool operator==(const StringKeyTree& other) const = default;
     void clear() {
         nodes_.clear();
@@ -48,7 +44,6 @@ private:
     };
     std::map<std::string, std::vector<qestl::SmartPtr>, ByLengthThenBytes> nodes_;
     size_t count_ = 0;
-    static inline bool everListed_ = false;
 };
 
 // Declaration node -> 0 declared, 1 compiled (package classes), ordered by
@@ -136,7 +131,9 @@ public:
     // The same with the member's name hashed already.
     uint32_t indexOfMember(const IRObject& member, const qestl::HashedText& name) const;
 
-    void setBaseClass(const qestl::SmartPtr& baseType, uint32_t access = 64);
+    // True when a chain noted as declared for good may run through this
+    // class: the declaration pass moves its chain epoch on.
+    bool setBaseClass(const qestl::SmartPtr& baseType, uint32_t access = 64);
     // False when the context reported an error (the flags stay set).
     bool buildMethodTables(ModelContext& context);
     void findFinalizer();
@@ -152,7 +149,7 @@ public:
     // Asked at every member lookup: most programs never list a template
     // method, and the walk over the bases is skipped in place.
     void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
-        if (StringKeyTree::anyEverListed()) collectTemplateMethods(context, memberName, flags);
+        if (context.templateMethodsListed()) collectTemplateMethods(context, memberName, flags);
     }
     void collectTemplateMethods(ModelContext& context, std::string_view memberName, uint32_t flags);
     uint32_t accessLevelFrom(ModelContext& context);
@@ -170,18 +167,18 @@ public:
     // the class; once this body and every body above it in the chain are
     // declared for good, a visit goes straight to the part of the climb
     // that still does something: the first class above without a
-    // declaration node (null: none). Valid while chainEpoch is current.
+    // declaration node (null: none). Valid while chainEpoch is the
+    // declaration pass's current one.
     uint8_t bodyDeclared = 0;
     uint8_t chainDeclared = 0;
     // Set while signatureHash walks the class's members.
     mutable uint8_t hashUnderWay = 0;
     uint64_t chainEpoch = 0;
     ClassObject* chainRest = nullptr;
-    static uint64_t currentChainEpoch;
-    bool chainDeclaredNow() const { return chainDeclared != 0 && chainEpoch == currentChainEpoch; }
+    bool chainDeclaredNow(uint64_t epoch) const { return chainDeclared != 0 && chainEpoch == epoch; }
     // After this body and its bases' were declared: remembers the chain
     // when all of it is done.
-    void noteChainDeclared();
+    void noteChainDeclared(uint64_t epoch);
     qestl::SmartPtr baseClass;
     Container dynamicMethods{kDynamicMethods};
     Container staticMethods{kStaticMethods};
@@ -255,7 +252,8 @@ std::vector<uint8_t> buildRemoteInterfaceDescriptor(const ClassObject& owner, bo
 // the caches already, and asking for it only costs. A long one asks for each
 // record's operands and what they name; past kManyClassRecords records (25
 // MB of them) also for the whole record, whose tables lie in lines of their
-// own behind its first and were waited for in turn.
+// own behind its first and were waited for in turn (bench/hostile_shapes.py
+// inheritance_chain at 1M).
 constexpr size_t kManyClassRecords = 32768;
 struct WholeClassRecords : OperandsAndTargets {
     void operator()(cbircode& record) const {

@@ -16,7 +16,8 @@ namespace {
 // The members of a class record's tables lie apart from it and from each
 // other: resolving, placing and encoding them one by one waited for each in
 // turn. Asked for together first (the first ones of a large table; its own
-// walk looks further ahead), their waits overlap.
+// walk looks further ahead), their waits overlap (bench/hostile_shapes.py
+// static_fields and one_method_classes).
 void prefetchMembers(const ClassObject& owner) {
     constexpr size_t kMembers = 16;
     for (const Container* t :

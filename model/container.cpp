@@ -18,8 +18,6 @@
 namespace model {
 namespace {
 
-uint32_t gLiveContainers = 0;
-
 Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
 std::string_view nameOf(const IRObject& object) { return object.name.view(); }
@@ -64,18 +62,13 @@ const Diagnostic& memberError(int64_t code) {
     }
 }
 
-Container::Container(uint32_t kind, Shape shape) : kind_(static_cast<uint16_t>(kind)), shape_(shape) {
-    ++gLiveContainers;
-}
+Container::Container(uint32_t kind, Shape shape) : kind_(static_cast<uint16_t>(kind)), shape_(shape) {}
 
 Container::~Container() {
     if (lent_ != 0) lendWith(nullptr);
     dropOwnerAside();
     releaseTables();
-    --gLiveContainers;
 }
-
-uint32_t Container::liveCount() { return gLiveContainers; }
 
 Container::Tables& Container::tables() {
     if (tables_ == nullptr) {

@@ -231,9 +231,6 @@ public:
         if (lent_ != 0) noteLentWrite();
     }
 
-    // Containers alive in the process.
-    static uint32_t liveCount();
-
 protected:
     enum Shape : uint8_t { kTableShape, kFrameShape, kHeapShape, kModuleShape };
     Container(uint32_t kind, Shape shape);

@@ -11,7 +11,8 @@ namespace {
 // the caches, and the walk waited for each object and then for the method
 // table of each class in turn: what it reads of an object past its first
 // line is asked for some steps ahead, and a few steps later, of a class, the
-// head of its method table, its name and its declaration.
+// head of its method table, its name and its declaration
+// (bench/hostile_shapes.py one_method_classes).
 struct WarnedLines {
     void operator()(cbircode& record) const {
         const char* bytes = reinterpret_cast<const char*>(&record);

@@ -36,7 +36,7 @@ bool linkNameHolds(const IRObject& member) { return member.kind == kKindClassHol
 // and the texts those places hold. The first call, at 0, starts all four.
 // Without `searched` the names are found in place (the members were named
 // in this order before): only the members are loaded and the link names
-// built.
+// built. (bench/hostile_shapes.py static_fields.)
 constexpr size_t kLookAheadBatch = 16;
 
 [[gnu::noinline]] void lookAhead(const Container::MemberList& members, const NameStringPool& pool, size_t at,
@@ -81,7 +81,8 @@ uint64_t Container::encodedSize() const {
 
 // What placing a member reads of it besides its first line, which the walk
 // asks for: its kind and its flags, one and two lines further. Its operands,
-// which the walk would ask for otherwise, are not read.
+// which the walk would ask for otherwise, are not read. (bench/hostile_shapes.py
+// static_fields.)
 struct KindAndFlags {
     void operator()(cbircode& record) const {
         const IRObject& member = static_cast<const IRObject&>(record);

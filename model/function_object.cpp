@@ -81,7 +81,8 @@ int32_t FunctionObject::sameSignature(const IRObject& otherObject) const {
 }
 
 void FunctionObject::buildLinkName() {
-    qestl::qestringA& text = linkNameBuffer();
+    LinkNameText room;
+    qestl::qestringA& text = room.text();
     writeLinkName(text);
     text.append("(");
     for (size_t i = 0; i < parameters.size(); ++i) {
@@ -94,21 +95,21 @@ void FunctionObject::buildLinkName() {
     takeLinkName(text);
 }
 
-bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef) {
+bool FunctionObject::addParameter(const qestl::SmartPtr& parameterRef, ParameterNames* names) {
     noteWrite();
-    if (!appendParameter(parameterRef)) return false;
+    if (!appendParameter(parameterRef, names)) return false;
     // Overloads differ only here: the link name names every parameter type
     // as soon as the parameter is known.
     linkLastParameter();
     return true;
 }
 
-bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef) {
+bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef, ParameterNames* names) {
     noteWrite();
     IRObject* added = asObject(parameterRef);
     if (added == nullptr) return false;
     if (!added->name.empty()) {
-        if (repeatsParameterName(added->name.view())) return false;
+        if (repeatsParameterName(added->name.view(), names)) return false;
     } else {
         added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
     }
@@ -118,43 +119,34 @@ bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef) {
 
 namespace {
 
-// The names of the parameters of the function last added to, while its
-// serial and parameter count say they still are: a method of k parameters
-// then checks each new name in a set instead of against every parameter
-// before it (k^2 for the method). Any other function fills it again.
-struct ParameterNames {
-    uint64_t function = 0;
-    size_t count = 0;
-    std::unordered_set<std::string> names;
-};
-
-thread_local ParameterNames tParameterNames;
-
 // Below this many parameters a scan costs less than the set.
 constexpr size_t kScannedParameters = 16;
 
 }  // namespace
 
-bool FunctionObject::repeatsParameterName(std::string_view name) const {
-    if (parameters.size() < kScannedParameters) {
+bool FunctionObject::repeatsParameterName(std::string_view name, ParameterNames* names) const {
+    if (parameters.size() < kScannedParameters || names == nullptr) {
         for (const IRResult& existing : parameters) {
             IRObject* other = existing.objectPtr();
             if (other && !other->name.empty() && other->name.view() == name) return true;
         }
         return false;
     }
-    ParameterNames& known = tParameterNames;
-    if (known.function != serial() || known.count != parameters.size()) {
-        known.function = serial();
-        known.names.clear();
-        for (const IRResult& existing : parameters) {
+    return names->repeats(*this, name);
+}
+
+bool ParameterNames::repeats(const FunctionObject& function, std::string_view name) {
+    if (function_ != function.serial() || count_ != function.parameters.size()) {
+        function_ = function.serial();
+        names_.clear();
+        for (const IRResult& existing : function.parameters) {
             IRObject* other = existing.objectPtr();
-            if (other && !other->name.empty()) known.names.emplace(other->name.view());
+            if (other && !other->name.empty()) names_.emplace(other->name.view());
         }
     }
     // The set is also what the next parameter is checked against.
-    if (!known.names.emplace(name).second) return true;
-    known.count = parameters.size() + 1;
+    if (!names_.emplace(name).second) return true;
+    count_ = function.parameters.size() + 1;
     return false;
 }
 

@@ -3,11 +3,34 @@
 // bookkeeping of its body.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "model/ir_object.h"
 
 namespace model {
+
+class FunctionObject;
+
+// The names of the parameters of the function last added to, while its
+// serial and parameter count say they still are: a method of k parameters
+// then checks each new name in a set instead of against every parameter
+// before it (k^2 for the method; the overloads_by_arity shape of
+// bench/hostile_shapes.py). Held by whoever declares the parameters, for
+// its compilation; any other function fills it again.
+class ParameterNames {
+public:
+    bool repeats(const FunctionObject& function, std::string_view name);
+
+private:
+    uint64_t function_ = 0;
+    size_t count_ = 0;
+    std::unordered_set<std::string> names_;
+};
 
 class FunctionObject : public IRObject {
 public:
@@ -33,11 +56,12 @@ public:
     bool writeToLibrary(LibraryWriter& out) override;
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
 
-    // False (nothing added) when a named parameter repeats a name.
-    virtual bool addParameter(const qestl::SmartPtr& parameterObject);
+    // False (nothing added) when a named parameter repeats a name. A long
+    // list of parameters is checked in `names` when given.
+    virtual bool addParameter(const qestl::SmartPtr& parameterObject, ParameterNames* names = nullptr);
     // The same, leaving the link name to the caller, who builds it once the
     // record is complete (the catalogue's some thousand methods).
-    bool appendParameter(const qestl::SmartPtr& parameterObject);
+    bool appendParameter(const qestl::SmartPtr& parameterObject, ParameterNames* names = nullptr);
     // Declares a thrown class; false when already declared.
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?
@@ -59,7 +83,7 @@ public:
     uint8_t throwsAll = 0;
 
 private:
-    bool repeatsParameterName(std::string_view name) const;
+    bool repeatsParameterName(std::string_view name, ParameterNames* names) const;
     void linkLastParameter();
 };
 

@@ -138,27 +138,22 @@ void IRObject::setOwner(const IRResult& descriptor) {
 // guarded static, and most classes have none.
 IRObject* IRObject::ownerObject() const { return ownerResult.made() ? asObject(ownerResult.get().object) : nullptr; }
 
-qestl::qestringA& IRObject::linkNameBuffer() {
-    thread_local qestl::qestringA text;
-    text.clear();
-    return text;
-}
-
 void IRObject::writeLinkName(qestl::qestringA& text) const {
-    if (kind == kKindVariable || kind == kKindFunction) {
+    // A template instance is named by its template and arguments alone.
+    const bool templated = isTemplateInstance() || hasBuiltinTemplate();
+    if (!templated && (kind == kKindVariable || kind == kKindFunction)) {
         qestl::SmartPtr declared = kind == kKindVariable ? valueType() : returnType();
         if (IRObject* t = asObject(declared)) {
             text.append(t->linkName());
             text.append("@");
         }
     }
-    if (!isTemplateInstance() && !hasBuiltinTemplate()) {
+    if (!templated) {
         if (IRObject* holder = ownerObject()) text.append(holder->linkName());
         text.append("/");
         text.append(rare().altName.empty() ? name : rare().altName);
     } else {
         IRObject* origin = asObject(rare().templateOrigin ? rare().templateOrigin : rare().builtinTemplate);
-        text.clear();
         if (origin != nullptr) text.append(origin->linkName().c_str());
         text.append("<");
         for (size_t i = 0; i < templateArguments.size(); ++i) {
@@ -183,7 +178,8 @@ void IRObject::buildDeferredLinkName() {
 }
 
 void IRObject::buildLinkName() {
-    qestl::qestringA& text = linkNameBuffer();
+    LinkNameText room;
+    qestl::qestringA& text = room.text();
     writeLinkName(text);
     takeLinkName(text);
 }

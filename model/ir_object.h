@@ -173,7 +173,9 @@ public:
         return linkName_;
     }
     // Loads ahead what reading the link name touches of the object, then,
-    // once that is in, the bytes of a link name already built.
+    // once that is in, the bytes of a link name already built (a class of a
+    // million members hashing its signature: bench/hostile_shapes.py
+    // static_fields).
     void prefetchLinkNameHolder() const {
         qestl::touch(this);
         qestl::touch(&linkNameDeferred);
@@ -321,13 +323,23 @@ protected:
         byte = on ? (byte | bit) : (byte & ~bit);
     }
     // Link names are remade at every change of name, type, owner or
-    // parameter: each is written into one buffer kept by the thread (no
-    // allocation per piece), then copied into linkName_ once.
-    static qestl::qestringA& linkNameBuffer();
-    // The name, type, owner and template part, into the emptied buffer.
+    // parameter: each is written into room on the stack (no allocation per
+    // piece; a name longer than the room moves to the heap), then copied
+    // into linkName_ once.
+    class LinkNameText {
+    public:
+        LinkNameText() : text_(qestl::qestringA::EmptyIn{room_, sizeof room_}) { room_[0] = 0; }
+        LinkNameText(const LinkNameText&) = delete;
+        LinkNameText& operator=(const LinkNameText&) = delete;
+        qestl::qestringA& text() { return text_; }
+
+    private:
+        char room_[256];
+        qestl::qestringA text_;
+    };
+    // The name, type, owner and template part, into the empty text.
     void writeLinkName(qestl::qestringA& text) const;
-    // Written into a buffer of its own: the read may come while another
-    // object's link name is being written into the thread's.
+    // Without the owner: the name as it was when the value was made.
     void buildDeferredLinkName();
     void takeLinkName(const qestl::qestringA& text) {
         noteWrite();

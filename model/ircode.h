@@ -118,7 +118,8 @@ struct OperandsOf {
 // For records whose operands name records lying apart from them and from
 // each other (a class record's holder, base, entry code and texts): all of a
 // record's operand slots, and a few steps later the first two lines of each
-// record they name, where its opcode and address lie.
+// record they name, where its opcode and address lie (bench/hostile_shapes.py
+// inheritance_chain at 1M).
 struct OperandsAndTargets {
     void operator()(cbircode& record) const {
         const std::span<Operand> slots = record.operands.madeSlots();
@@ -138,7 +139,8 @@ struct OperandsAndTargets {
 // what they point to lie far out of the cache, and a walk over all of them
 // (to place, resolve, encode, list their lines) waited for each in turn:
 // each record, and then what `beside` names of it, is asked for some steps
-// before it is reached. A `beside` that returns nothing asks for what it
+// before it is reached (bench/hostile_shapes.py static_fields, big_switch
+// and inheritance_chain at 1M). A `beside` that returns nothing asks for what it
 // names itself; one with `targets` is also shown the record a few steps
 // ahead, once what it named of it has come.
 template <typename Count, typename Visit, typename Beside = OperandsOf>

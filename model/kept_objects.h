@@ -21,7 +21,8 @@ struct Operand;
 
 // The position of each kept record in its keeper's list, found by the
 // record (open addressing): every give-back looks up a thousand placed
-// records, which a node-based map made a fair part of a small compilation.
+// records, which a node-based map made a fair part of a small compilation
+// (fuzz/compile_fuzz.cpp, which compiles small sources one after another).
 // Only looked up, never walked, so no order depends on addresses.
 class KeptIndex {
 public:

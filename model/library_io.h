@@ -77,6 +77,9 @@ public:
     // without its container cannot be sized).
     bool anonymousLinksComplete() const { return pendingLinks_.empty(); }
     qestl::ByteReader in;
+    // Set when a class read lists a template method: the compilation that
+    // takes the classes is told so.
+    bool templateMethodsRead = false;
 
 private:
     std::map<uint64_t, Container*> anonymousContainers_;

@@ -107,6 +107,11 @@ public:
 
     virtual bool sharedModule() const = 0;
 
+    // Whether a class of this compilation lists a template method: until
+    // one does, a member lookup need not walk the bases for them.
+    bool templateMethodsListed() const { return templateMethodsListed_; }
+    void noteTemplateMethodsListed() { templateMethodsListed_ = true; }
+
     // The array type of an element type (made once per element type).
     virtual qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) = 0;
 
@@ -114,6 +119,9 @@ public:
     // classes: a method left out of a table refused for a duplicate still
     // holds its owner, and nothing else would cut that.
     virtual void detachAtTeardown(const qestl::SmartPtr& object) { (void)object; }
+
+private:
+    bool templateMethodsListed_ = false;
 
 protected:
     // The formatted text of a reported entry, printed or held.

@@ -69,13 +69,13 @@ void ImportedFunction::setType(const qestl::SmartPtr& returnType) {
     buildLinkName();
 }
 
-bool ImportedFunction::addParameter(const qestl::SmartPtr& parameterObject) {
+bool ImportedFunction::addParameter(const qestl::SmartPtr& parameterObject, ParameterNames* names) {
     // The binding has 45 places; a parameter past them would be written
     // beyond it.
     if (binding[1] >= kMaxBindingParameters) return false;
     binding[3 + binding[1]] = nativeParamCode(asObject(parameterObject));
     ++binding[1];
-    return FunctionObject::addParameter(parameterObject);
+    return FunctionObject::addParameter(parameterObject, names);
 }
 
 bool ImportedFunction::writeToLibrary(LibraryWriter& out) {

@@ -37,7 +37,7 @@ public:
     bool readFromLibrary(uint32_t recordKind, LibraryReader& in) override;
     // Refuses (false, nothing stored) a parameter the binding has no place
     // for.
-    bool addParameter(const qestl::SmartPtr& parameterObject) override;
+    bool addParameter(const qestl::SmartPtr& parameterObject, ParameterNames* names = nullptr) override;
     void setConvention(std::string_view convention) {
         binding[0] = static_cast<uint8_t>(callingConventionCode(convention));
     }

@@ -207,9 +207,10 @@ uintptr_t findStackLow() {
 
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
     bytes = fitToLimits(bytes);
-    // Already on such a stack (the compile asking again for its declaration
-    // pass): a second one would cost a second mapping for nothing.
-    if (tLargeStackBytes >= bytes) {
+    // Already on a stack made here (the compile asking again for its
+    // declaration pass): a second one would cost a second mapping for
+    // nothing, and a work given a smaller stack on purpose keeps it.
+    if (tLargeStackBytes != 0) {
         work(data);
         return;
     }

@@ -12,13 +12,29 @@ namespace platform {
 // with the frames of the sanitized build.
 constexpr size_t kCompileStackBytes = size_t{512} << 20;
 
+// Whether this build's frames are the sanitized build's, some four times the
+// size of a release build's: a depth bound derived from a stack's size
+// counts its levels with the frames of the build that runs.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitizedFrames = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitizedFrames = true;
+#else
+constexpr bool kSanitizedFrames = false;
+#endif
+#else
+constexpr bool kSanitizedFrames = false;
+#endif
+
 // Runs work(data) on a stack of `bytes`, or of less where the process's
 // limits of address space or data would leave the heap short (a quarter of
 // the smaller at most), and returns when it is done: the
 // calling thread switches to that stack (the sanitized build, whose checks
 // follow threads rather than switched stacks, runs the work on a new thread
 // and waits for it). When no such stack can be had, or the work already
-// runs on one made here with at least that size, it runs where it is.
+// runs on one made here (whatever its size: the limits that sized it have
+// not changed), it runs where it is.
 void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 
 // True while at least `bytes` of stack are left below the caller on the
@@ -28,6 +44,10 @@ void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data);
 // ends the process with a plain message and status 1, its temporary outputs
 // removed.
 inline bool stackRoomLeft(size_t bytes);
+
+// The bytes of stack left below the caller on the stack its thread runs on
+// now; SIZE_MAX when the stack's end cannot be told.
+inline size_t stackRoomNow();
 
 // The same for any callable.
 template <typename Work>
@@ -48,6 +68,13 @@ inline bool stackRoomLeft(size_t bytes) {
     if (low == 0) low = detail::findStackLow();
     const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     return low == 0 || here < low || here - low >= bytes;
+}
+
+inline size_t stackRoomNow() {
+    uintptr_t low = detail::tStackLow;
+    if (low == 0) low = detail::findStackLow();
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    return low == 0 || here < low ? SIZE_MAX : here - low;
 }
 
 }  // namespace platform

@@ -17,7 +17,6 @@ namespace {
 
 constexpr uint32_t kFirstStatementKind = NodeKind::Name;
 constexpr uint32_t kLastStatementKind = NodeKind::ForTo;
-constexpr uint32_t kNestingLimit = 256;
 
 enum class Around : uint8_t { None, Flow, Loop };
 
@@ -112,7 +111,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
 
 uint32_t compileStatement(CompileContext& context, const StatementNode& node, bool quiet) {
     WalkState& walk = walkState(context);
-    if (static_cast<int32_t>(walk.nestingDepth) >= static_cast<int32_t>(kNestingLimit)) {
+    if (static_cast<int32_t>(walk.nestingDepth) >= static_cast<int32_t>(walk.nestingLimit)) {
         context.reportError(diag::NestingTooDeep, node);
         return 0;
     }

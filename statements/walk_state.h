@@ -23,12 +23,17 @@ struct PositionSlot {
     _KNode<qeAbstractNode>* node;  // null: free
 };
 
+// How deeply statements may nest on a stack with room for them.
+constexpr uint32_t kNestingLimit = 256;
+
 class WalkState final : public PassState {
 public:
     static constexpr PassSlot kSlot = PassSlot::Walk;
 
-    // The statements being compiled, outermost first, and their count.
+    // The statements being compiled, outermost first, and their count, and
+    // how many may nest on the stack the compilation was given.
     uint32_t nestingDepth = 0;
+    uint32_t nestingLimit = kNestingLimit;
     std::vector<uint32_t> statementKinds;
     // Set while a condition compiles its comparison: the comparison sets
     // the flags and leaves no value.

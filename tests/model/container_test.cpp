@@ -79,17 +79,12 @@ TEST(Container, FunctionStaticsLeaveTheVisibleNamesButKeepTheirSlots) {
     statics.clear();
 }
 
-TEST(Container, ClosuresRecordTheirSlotsAndContainersAreCounted) {
-    const uint32_t before = Container::liveCount();
-    {
-        Container closure(model::kClosure);
-        EXPECT_EQ(Container::liveCount(), before + 1);
-        closure.findOrCreate("a", model::makeObject("a", model::kKindVariable, SmartPtr(), 0));
-        closure.findOrCreate("b", model::makeObject("b", model::kKindVariable, SmartPtr(), 0));
-        EXPECT_EQ(closure.slotValues(), (std::vector<uint64_t>{0, 1}));
-        closure.clear();
-    }
-    EXPECT_EQ(Container::liveCount(), before);
+TEST(Container, ClosuresRecordTheirSlots) {
+    Container closure(model::kClosure);
+    closure.findOrCreate("a", model::makeObject("a", model::kKindVariable, SmartPtr(), 0));
+    closure.findOrCreate("b", model::makeObject("b", model::kKindVariable, SmartPtr(), 0));
+    EXPECT_EQ(closure.slotValues(), (std::vector<uint64_t>{0, 1}));
+    closure.clear();
 }
 
 // Names taken out and entered again, across the index's growth: every

@@ -52,20 +52,11 @@ STATE_ALLOWED = (
     # Until the owners that library records give containers have a home in
     # the containers' own records: a side table, few entries.
     "model/container_library.cpp",
-    # The count of containers alive in the process, which it reports.
-    "model/container.cpp",
     # The built-in types and the records kept of the built-ins serve every
     # compilation of the process: the registry lends them out and takes them
     # back (model/kept_objects.cpp).
     "model/builtin_types.h",
     "model/kept_objects.cpp",
-    # Until the link-name and parameter-name builders are given the state
-    # of their compilation: they are reached from the model alone.
-    "model/ir_object.cpp",
-    "model/function_object.cpp",
-    # The epoch that tells a chain declared for good in this compilation,
-    # and whether any class list was listed.
-    "model/class_object.h",
 )
 
 
