@@ -82,7 +82,7 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     uint32_t node = cache_->next(cache_->root(ruleId), startKind);
     for (int i = start + 1; node != WalkCache::kNoNode; ++i) {
         if (WalkCache::Walk* walk = cache_->walkAt(node)) {
-            cache_->noteReplayed(ruleId, static_cast<size_t>(i - start));
+            cache_->noteReplayed(*walk);
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return speculativeBody(ruleId, start, changed);

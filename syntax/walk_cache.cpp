@@ -14,8 +14,9 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules) {
     rules_ = rules;
     for (uint32_t id = 0; id < 256; ++id) {
         reach_[id] = RuleSet();
-        replays_[id] = written_[id] = 0;
+        written_[id] = 0;
         for (LengthClass& counts : lengths_[id]) counts = LengthClass();
+        for (size_t c = 0; c < kLengthClasses; ++c) replays_[id * kLengthClasses + c] = 0;
         if (!rules.test(id)) continue;
         // Rule ids only: token kinds are no attempts.
         RuleSet reach = grammar.leadingIds(id);
@@ -72,7 +73,8 @@ bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_
     }
     if (nodes_[node] >= 0) return true;  // a walk over these kinds is kept already
     Walk walk{covered,
-              changed,
+              static_cast<uint16_t>(changed),
+              static_cast<uint16_t>((rule & 0xFF) * kLengthClasses + lengthClass(kinds.size())),
               static_cast<uint32_t>(reductions_.size()),
               static_cast<uint32_t>(reductionCount),
               static_cast<uint32_t>(marks_.size()),

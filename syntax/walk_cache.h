@@ -37,6 +37,8 @@ public:
     // own) replay the walks of the files before them. One thread parses.
     static WalkCache& shared();
 
+    struct Walk;
+
     // Ties the cache to a grammar and the rules whose walks it keeps; any
     // other pair than the last empties it first.
     void bind(const Grammar& grammar, const RuleSet& rules);
@@ -48,14 +50,16 @@ public:
     // seldom come again (after 256 written, fewer than one replay in four)
     // is no longer written down.
     bool worthWriting(uint32_t rule) const {
-        return written_[rule & 0xFF] < 256 || replays_[rule & 0xFF] >= written_[rule & 0xFF] / 4;
+        const uint32_t written = written_[rule & 0xFF];
+        if (written < 256) return true;
+        uint32_t replays = 0;
+        for (size_t c = 0; c < kLengthClasses; ++c) replays += replays_[(rule & 0xFF) * kLengthClasses + c];
+        return replays >= written / 4;
     }
     void noteWritten(uint32_t rule) { ++written_[rule & 0xFF]; }
-    // A replay of a walk of `rule` whose key holds `length` kinds.
-    void noteReplayed(uint32_t rule, size_t length) {
-        ++replays_[rule & 0xFF];
-        if (length > kAlwaysKept) ++lengths_[rule & 0xFF][lengthClass(length)].replays;
-    }
+    // A replay of `walk`: counted for the rule and length class it was kept
+    // under, which the rule's replays are the sum of.
+    void noteReplayed(const Walk& walk) { ++replays_[walk.replayCounter]; }
     // Keeping a walk written down costs more than the walk when it never
     // comes again, as most walks over many tokens of varied code never do:
     // per rule and length of key (in doubling classes), a walk is kept while
@@ -65,7 +69,8 @@ public:
     bool worthKeeping(uint32_t rule, size_t length) {
         if (length <= kAlwaysKept) return true;
         LengthClass& counts = lengths_[rule & 0xFF][lengthClass(length)];
-        if (counts.kept >= kTrialWalks && counts.replays < counts.kept / 4 && ++counts.skipped % kKeptWhenIdle != 0)
+        const uint32_t replays = replays_[(rule & 0xFF) * kLengthClasses + lengthClass(length)];
+        if (counts.kept >= kTrialWalks && replays < counts.kept / 4 && ++counts.skipped % kKeptWhenIdle != 0)
             return false;
         ++counts.kept;
         return true;
@@ -95,7 +100,8 @@ public:
     };
     struct Walk {
         int32_t covered;  // end - start, or -1 when the walk failed
-        uint32_t changed;
+        uint16_t changed;
+        uint16_t replayCounter;  // of its rule and the length class of its key (see worthKeeping)
         uint32_t firstReduction;
         uint32_t reductionCount;
         uint32_t firstMark;
@@ -160,7 +166,6 @@ private:
     }
     struct LengthClass {
         uint32_t kept = 0;
-        uint32_t replays = 0;
         uint32_t skipped = 0;
     };
 
@@ -177,9 +182,11 @@ private:
     uint64_t generation_ = 0;  // of the grammar bound
     RuleSet rules_;
     RuleSet reach_[256];
-    uint32_t replays_[256] = {};
     uint32_t written_[256] = {};
     LengthClass lengths_[256][kLengthClasses];
+    // Replays per rule and length class, rule by rule: a replay counts in one
+    // step on the number its walk keeps.
+    uint32_t replays_[256 * kLengthClasses] = {};
     // Match sets of start records, numbered from 256 in the order first seen,
     // and an open-addressed index of them (slot: number + 1, 0 when empty).
     static constexpr size_t kStartSetLimit = 4096;
