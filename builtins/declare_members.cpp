@@ -96,6 +96,7 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
     record.isStatic = method.isStatic;
     record.nonVirtual = method.isFinal;
     record.noObjectReturn = method.noObjectReturn;
+    record.linkName = {};
 }
 
 namespace {
@@ -149,9 +150,13 @@ void declareMembers(ClassObject& owner, ModelContext& context, const MemberText&
             break;
         }
     }
+    // The generated tables hold the methods' link names for the class they
+    // were written for: a thousand names are not built at every start.
+    const bool linked = !text.ownerLink.empty() && bound.empty() && owner.linkName().view() == text.ownerLink;
     model::BuiltinMethodDecl record;
     for (const MemberMethod& method : text.methods) {
         fillMethodRecord(record, context, text, method, names, bound);
+        if (linked) record.linkName = method.linkName;
         model::registerNativeMethod(owner, context, record);
     }
 }

@@ -70,6 +70,10 @@ struct MemberMethod {
     uint16_t firstThrown = 0;      // into MemberText::thrown
     uint16_t thrownCount = 0;
     uint32_t line = 0;             // 1-based line in the text
+    // The method's link name, written with the generated tables when the
+    // text's types all name classes the generator knows the link name of;
+    // empty otherwise (and for a text read at run time).
+    std::string_view linkName;
 };
 
 // A member text read into tables: views into static data generated when the
@@ -85,13 +89,17 @@ struct MemberText {
     // name with a second 0 byte behind its terminator, so a string can read
     // the name in place (qestring::ofStaticText).
     bool staticNames = false;
+    // The link name of the class the methods' link names were written for
+    // ("/Pattern/Result"); empty when they were not written. A class of
+    // another link name builds its methods' own.
+    std::string_view ownerLink;
 
     MemberText() = default;
     // The generated tables' constructor.
     constexpr MemberText(std::span<const MemberField> f, std::span<const MemberConstant> c,
                          std::span<const MemberMethod> m, std::span<const MemberParameter> p,
-                         std::span<const std::string_view> t)
-        : fields(f), constants(c), methods(m), parameters(p), thrown(t), staticNames(true) {}
+                         std::span<const std::string_view> t, std::string_view owner = {})
+        : fields(f), constants(c), methods(m), parameters(p), thrown(t), staticNames(true), ownerLink(owner) {}
     // The views may point into this text's own storage: moving keeps the
     // buffers, a copy would not.
     MemberText(const MemberText&) = delete;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/sanitizer.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
 #include "model/model_context.h"
@@ -411,7 +412,17 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     index = index > 0 ? index - 1 : static_cast<uint32_t>(table.size());
     const uint64_t descriptor = head | index;
     function->operands[0].value = static_cast<int64_t>(descriptor);
-    function->buildLinkName();
+    if (decl.linkName.empty()) {
+        function->buildLinkName();
+    } else {
+        function->takeStaticLinkName(decl.linkName);
+#if defined(KORVO_ADDRESS_SANITIZER)
+        // The sanitized build checks the name given against the one built.
+        function->buildLinkName();
+        if (function->linkName().view() != decl.linkName)
+            internalFault("internal error: a built-in method's link name given is not the one built");
+#endif
+    }
     function->operands[1] = context.stringResource(function->linkName().view());
     context.appendToThirdList(held);
     if (made != nullptr) *made = held;

@@ -79,6 +79,9 @@ struct BuiltinMethodDecl {
     uint8_t isStatic = 0;
     uint8_t nonVirtual = 0;
     uint8_t noObjectReturn = 0;
+    // The link name when the caller knows it already, as text that lives as
+    // long as the process with two 0 bytes behind it; empty: built here.
+    std::string_view linkName;
 
     // Back to the empty record (no name, no type, no parameters, abstract).
     void initEmpty() {

@@ -20,6 +20,7 @@ struct Source {
     std::string label;
     const char* text;
     const char* placeholders;
+    bool ownText = true;  // the text of the one class its label names
 };
 
 std::string literal(std::string_view text) {
@@ -46,8 +47,46 @@ std::string typeText(const MemberType& type) {
 
 const char* boolText(bool value) { return value ? "true" : "false"; }
 
-// One text's arrays and its MemberText, all named by its index.
-void writeText(std::string& out, size_t index, const MemberText& text) {
+// A class's link name as the registry gives it: "/" and the name, a nested
+// class's under its owner's, the root class "Object" as "/*", then "[]" per
+// dimension.
+std::string typeLink(std::string_view name, uint8_t arrayDepth) {
+    std::string out = name == "Object" ? std::string("/*") : "/" + std::string(name);
+    for (char& c : out)
+        if (c == '.') c = '/';
+    for (uint8_t i = 0; i < arrayDepth; ++i) out += "[]";
+    return out;
+}
+
+// The link names of a text's methods on a class of link name `owner`: the
+// result type's and "@" (none for a constructor), the class's, "/" and the
+// name, "#C" for a static or final method, and the parameter types. None
+// when a type is a placeholder or a template, whose link names depend on
+// their instance and on when they were registered.
+std::vector<std::string> methodLinks(const MemberText& text, const std::string& owner,
+                                     const std::vector<std::string>& templates) {
+    const auto plain = [&](const MemberType& type) {
+        return type.placeholder < 0 && std::find(templates.begin(), templates.end(), type.name) == templates.end();
+    };
+    std::vector<std::string> links;
+    for (const MemberMethod& m : text.methods) {
+        if (m.hasResult && !plain(m.result)) return {};
+        std::string link = m.hasResult ? typeLink(m.result.name, m.result.arrayDepth) + "@" : std::string();
+        link += owner + "/" + std::string(m.name) + (m.isStatic || m.isFinal ? "#C(" : "(");
+        for (const MemberParameter& p : text.parametersOf(m)) {
+            if (!plain(p.type)) return {};
+            if (link.back() != '(') link += ",";
+            link += typeLink(p.type.name, p.type.arrayDepth);
+        }
+        links.push_back(link + ")");
+    }
+    return links;
+}
+
+// One text's arrays and its MemberText, all named by its index; `owner` is
+// the link name of the class the method link names are written for.
+void writeText(std::string& out, size_t index, const MemberText& text, const std::string& owner,
+               const std::vector<std::string>& links) {
     const std::string n = std::to_string(index);
     auto open = [&](const char* type, const char* what, size_t count) {
         if (count == 0) return false;
@@ -66,12 +105,14 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
         out += "};\n";
     }
     if (open("MemberMethod", "Methods", text.methods.size())) {
+        size_t at = 0;
         for (const MemberMethod& m : text.methods)
             out += "    {" + nameLiteral(m.name) + ", " + typeText(m.result) + ", " + boolText(m.hasResult) + ", " +
                    boolText(m.isStatic) + ", " + boolText(m.isFinal) + ", " + boolText(m.noObjectReturn) + ", " +
                    boolText(m.isAbstract) + ", " + std::to_string(m.firstParameter) + ", " +
                    std::to_string(m.parameterCount) + ", " + std::to_string(m.firstThrown) + ", " +
-                   std::to_string(m.thrownCount) + ", " + std::to_string(m.line) + "},\n";
+                   std::to_string(m.thrownCount) + ", " + std::to_string(m.line) + ", " +
+                   (links.empty() ? std::string("{}") : nameLiteral(links[at++])) + "},\n";
         out += "};\n";
     }
     if (open("MemberParameter", "Parameters", text.parameters.size())) {
@@ -88,7 +129,8 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
     };
     out += "const MemberText kText" + n + "{" + view("Fields", text.fields.size()) + ", " +
            view("Constants", text.constants.size()) + ", " + view("Methods", text.methods.size()) + ", " +
-           view("Parameters", text.parameters.size()) + ", " + view("Thrown", text.thrown.size()) + "};\n\n";
+           view("Parameters", text.parameters.size()) + ", " + view("Thrown", text.thrown.size()) +
+           (links.empty() ? std::string() : ", " + literal(owner)) + "};\n\n";
 }
 
 }  // namespace
@@ -99,13 +141,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<Source> sources;
+    std::vector<std::string> templates;
     for (auto family : {textCatalogue(), systemCatalogue(), networkCatalogue()})
-        for (const CatalogueClass& entry : family)
-            if (entry.members != nullptr)
-                sources.push_back({entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name : entry.name,
-                                   entry.members, entry.placeholders});
+        for (const CatalogueClass& entry : family) {
+            const std::string qualified = entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name
+                                                                 : entry.name;
+            if (entry.kind == CatalogueKind::Template) templates.push_back(qualified);
+            if (entry.members != nullptr) sources.push_back({qualified, entry.members, entry.placeholders});
+        }
+    templates.push_back("RemoteCallPipe");
+    // A core text's label is its class's name but for the constructors that
+    // every exception class shares.
     for (const builtins::CoreMemberText& core : builtins::coreMemberTexts())
-        sources.push_back({core.label, core.text, core.placeholders});
+        sources.push_back({core.label, core.text, core.placeholders,
+                           std::string_view(core.label).find(' ') == std::string_view::npos});
     std::stable_sort(sources.begin(), sources.end(),
                      [](const Source& a, const Source& b) { return a.label < b.label; });
 
@@ -136,7 +185,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "korvo_member_tool: member text of %s: %s\n", s.label.c_str(), error.message.c_str());
             return 1;
         }
-        writeText(out, written, text);
+        const std::string owner = typeLink(s.label, 0);
+        const bool linked = s.ownText && s.placeholders == nullptr &&
+                            std::find(templates.begin(), templates.end(), s.label) == templates.end();
+        writeText(out, written, text, owner, linked ? methodLinks(text, owner, templates) : std::vector<std::string>{});
         index += "    {" + literal(s.label) + ", " + std::to_string(std::strlen(s.text)) + ", " +
                  (s.placeholders != nullptr ? literal(s.placeholders) : std::string("nullptr")) + ", &kText" +
                  std::to_string(written) + "},\n";
