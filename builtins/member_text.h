@@ -32,6 +32,10 @@ struct MemberType {
     std::string_view name;   // "int", "Pattern.Result", "Element"
     uint8_t arrayDepth = 0;  // one per "[]"
     int8_t placeholder = -1; // index into the placeholder list, -1 for a named type
+    // In the generated tables, a named type's number among every name and
+    // depth the catalogue's texts use (from 1): a compilation resolves each
+    // once. 0 in a text read at run time.
+    uint16_t number = 0;
 
     bool operator==(const MemberType&) const = default;
 };
@@ -49,12 +53,20 @@ struct MemberConstant {
     std::string_view name;
     // int: the value sign-extended; char: the code unit; double: the bits.
     uint64_t bits;
+    // Written with the generated tables as a method's link name is.
+    std::string_view linkName = {};
 };
 
 struct MemberParameter {
     MemberType type;
     std::string_view name;
     bool notNilptr = false;
+    // Written with the generated tables as a method's link name is.
+    std::string_view linkName = {};
+    // In the generated tables, the parameter's number among every name,
+    // named type and NotNilptr mark the catalogue's texts use (from 1); 0
+    // for a placeholder's type and in a text read at run time.
+    uint16_t number = 0;
 };
 
 struct MemberMethod {
@@ -93,13 +105,25 @@ struct MemberText {
     // ("/Pattern/Result"); empty when they were not written. A class of
     // another link name builds its methods' own.
     std::string_view ownerLink;
+    // No two methods of one table (static or not) share a name and the
+    // parameter type names, and no two constants a name: in a class whose
+    // method tables are empty, every method is new, and so is every constant
+    // in an empty static property table.
+    bool distinctMethods = false;
 
     MemberText() = default;
     // The generated tables' constructor.
     constexpr MemberText(std::span<const MemberField> f, std::span<const MemberConstant> c,
                          std::span<const MemberMethod> m, std::span<const MemberParameter> p,
-                         std::span<const std::string_view> t, std::string_view owner = {})
-        : fields(f), constants(c), methods(m), parameters(p), thrown(t), staticNames(true), ownerLink(owner) {}
+                         std::span<const std::string_view> t, std::string_view owner = {}, bool distinct = false)
+        : fields(f),
+          constants(c),
+          methods(m),
+          parameters(p),
+          thrown(t),
+          staticNames(true),
+          ownerLink(owner),
+          distinctMethods(distinct) {}
     // The views may point into this text's own storage: moving keeps the
     // buffers, a copy would not.
     MemberText(const MemberText&) = delete;

@@ -175,6 +175,9 @@ public:
         linkNameDeferred = 0;
         linkName_ = qestl::qestringA::ofStaticText(text.data(), text.size());
     }
+    // The link name is one given so and not built since: its object's name,
+    // type, owner and flags stayed (see takeKnownLinkName).
+    bool linkNameGiven() const { return linkName_.isStaticText(); }
     const qestl::qestringA& linkName() const {
         if (linkNameDeferred) const_cast<IRObject*>(this)->buildDeferredLinkName();
         return linkName_;
