@@ -292,9 +292,8 @@ private:
     // containers for every class and function.
     uint8_t picksNearMisses_ = 0;
     // Every member is still to be entered in the name index, in order
-    // (appendNew with `unlisted`); anything that reads or writes the
-    // index enters them first.
-    uint8_t unlisted_ = 0;
+    // (appendNew with `unlisted`, unlisted_ set); anything that reads or
+    // writes the index enters them first.
     void listUnlisted() const {
         if (unlisted_ != 0) [[unlikely]]
             const_cast<Container*>(this)->enterUnlisted();
@@ -310,6 +309,8 @@ private:
     // that hold more are told apart by it, not by a virtual table, whose
     // pointer each of a class's six containers paid for.
     uint8_t shape_;
+    // In the byte left beside shape_: see listUnlisted.
+    uint8_t unlisted_ = 0;
     MemberList members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared
