@@ -78,11 +78,13 @@ void phase3Row(CompileContext& context, const Entry& entry) {
 }  // namespace
 }  // namespace builtins
 
-void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue) {
+void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue,
+                            bool listNamesWhenAsked) {
     using namespace builtins;
     BuiltinNames& names = builtinNames();
     names.clear();
     names.shareParameters(true);
+    names.listNamesWhenAsked(listNamesWhenAsked);
     std::vector<Entry> created;
     for (std::span<const CatalogueClass> family : catalogue)
         for (const CatalogueClass& row : family)
@@ -113,4 +115,5 @@ void registerBuiltinClasses(CompileContext& context, std::span<const std::span<c
     for (const Entry* entry : rows)
         if (rowOf(entry) > kLastPhase3Row) phase3Row(context, *entry);
     names.shareParameters(false);
+    names.listNamesWhenAsked(false);
 }

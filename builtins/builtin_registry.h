@@ -52,5 +52,9 @@ void remoteCallPipeHook(model::IRObject& object, model::ModelContext& context, m
 // Declares every built-in into the compilation in four phases (the
 // catalogue's classes created, the core types, rows 1 to 50, the late rows 51
 // to 61), RemoteCallPipe in its places; called once per compilation before
-// any library or source is read. The driver hands over the catalogue.
-void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue);
+// any library or source is read. The driver hands over the catalogue. With
+// `listNamesWhenAsked`, a catalogue class's method names are entered in its
+// tables' indexes when the tables are first looked into: for a compilation
+// whose built-ins are lent to no other.
+void registerBuiltinClasses(CompileContext& context, std::span<const std::span<const CatalogueClass>> catalogue,
+                            bool listNamesWhenAsked = false);

@@ -175,6 +175,8 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
         for (const MemberMethod& method : constructors.methods) {
             fillMethodRecord(record, context, constructors, method, names, {});
             record.name = klass.name;
+            // Each class's own link names: no resource has them yet.
+            record.unlistedLinkName = names.listsNamesWhenAsked();
             model::registerNativeMethod(klass, context, record);
         }
     }

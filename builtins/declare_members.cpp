@@ -59,8 +59,8 @@ qestl::SmartPtr& BuiltinNames::sharedParameter(std::string_view name, const void
     }
 }
 
-qestl::SmartPtr resolveMemberType(ModelContext& context, const BuiltinNames& names,
-                                  std::span<const qestl::SmartPtr> bound, const MemberType& type) {
+qestl::SmartPtr resolveNamedMemberType(ModelContext& context, const BuiltinNames& names,
+                                       std::span<const qestl::SmartPtr> bound, const MemberType& type) {
     qestl::SmartPtr resolved;
     if (type.placeholder >= 0 && static_cast<size_t>(type.placeholder) < bound.size())
         resolved = bound[static_cast<size_t>(type.placeholder)];
@@ -85,10 +85,21 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
     record.thrown.clear();
     for (const MemberParameter& parameter : text.parametersOf(method)) {
         const qestl::SmartPtr type = resolveMemberType(context, names, bound, parameter.type);
-        record.parameters.push_back(names.parameter(parameter.name, type, parameter.notNilptr, [&] {
-            return model::makeNamedObject(nameOf(text, parameter.name), model::kKindVariable, type,
-                                          parameter.notNilptr ? 1 : 0);
-        }));
+        record.parameters.push_back(names.parameter(
+            parameter.name, type, parameter.notNilptr,
+            [&] {
+                if (parameter.linkName.empty() || !bound.empty())
+                    return model::makeNamedObject(nameOf(text, parameter.name), model::kKindVariable, type,
+                                                  parameter.notNilptr ? 1 : 0);
+                // As makeNamedObject makes it, with the link name of the table.
+                auto* made = new model::IRObject(std::string_view(), model::kKindVariable, type,
+                                                 parameter.notNilptr ? 1 : 0);
+                qestl::SmartPtr held = model::adoptLive(made);
+                made->name = nameOf(text, parameter.name);
+                model::takeKnownLinkName(*made, parameter.linkName);
+                return held;
+            },
+            bound.empty() ? parameter.number : uint16_t{0}));
     }
     for (std::string_view thrown : text.thrownOf(method))
         model::insertThrownClass(record.thrown, resolveMemberType(context, names, bound, MemberType{thrown}));
@@ -96,18 +107,23 @@ void fillMethodRecord(model::BuiltinMethodDecl& record, ModelContext& context, c
     record.isStatic = method.isStatic;
     record.nonVirtual = method.isFinal;
     record.noObjectReturn = method.noObjectReturn;
+    record.linkName = {};
+    record.newInTable = false;
+    record.unlistedUntilAsked = false;
+    record.unlistedLinkName = false;
 }
 
 namespace {
 
 void declareConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name,
-                     const qestl::SmartPtr& type, uint32_t kind, uint64_t bits) {
+                     const qestl::SmartPtr& type, uint32_t kind, uint64_t bits, std::string_view linkName = {},
+                     bool fresh = false, bool unlisted = false) {
     // Made without a link name: the class builds it when it takes the
     // member, owner included.
     qestl::SmartPtr member = model::adoptLive(new model::IRObject(std::string_view(), model::kKindVariable, type, 0));
     asObject(member)->name = name;
     asObject(member)->setConstantValue(model::makeImmediate(static_cast<int64_t>(bits), kind), true);
-    owner.addStaticMember(context, member);
+    owner.addStaticMember(context, member, linkName, fresh, unlisted);
 }
 
 }  // namespace
@@ -132,26 +148,52 @@ void declareMembers(ClassObject& owner, ModelContext& context, const MemberText&
     size_t statics = 0;
     for (const MemberMethod& method : text.methods) statics += method.isStatic ? 1 : 0;
     if (!text.fields.empty()) owner.dynamicProperties.reserveNames(text.fields.size());
-    if (!text.constants.empty()) owner.staticProperties.reserveNames(text.constants.size());
-    if (statics != 0) owner.staticMethods.reserveNames(statics);
-    if (statics != text.methods.size()) owner.dynamicMethods.reserveNames(text.methods.size() - statics);
+    // Constants of a text that names no two alike, declared into an empty
+    // static property table, are each new there.
+    const bool freshConstants = text.distinctMethods && bound.empty() && owner.staticProperties.members().empty();
+    const bool unlistedConstants = freshConstants && names.listsNamesWhenAsked();
+    if (!unlistedConstants && !text.constants.empty()) owner.staticProperties.reserveNames(text.constants.size());
+    // Methods of a text that names no two alike, declared into empty tables
+    // of a class bound to nothing, are each new there.
+    const bool fresh = text.distinctMethods && bound.empty() && owner.staticMethods.members().empty() &&
+                       owner.dynamicMethods.members().empty();
+    const bool unlisted = fresh && names.listsNamesWhenAsked();
+    if (!unlisted && statics != 0) owner.staticMethods.reserveNames(statics);
+    if (!unlisted && statics != text.methods.size()) owner.dynamicMethods.reserveNames(text.methods.size() - statics);
     for (const MemberField& field : text.fields)
         owner.addNativeProperty(model::makeNamedObject(nameOf(text, field.name), model::kKindVariable,
                                                        resolveMemberType(context, names, bound, field.type), 0),
                                 field.isFinal);
+    // The generated tables hold the members' link names for the class they
+    // were written for: a thousand names are not built at every start.
+    const bool linked = !text.ownerLink.empty() && bound.empty() && owner.linkName().view() == text.ownerLink;
+    const model::BuiltinTypes& types = model::builtinTypes();
     for (const MemberConstant& constant : text.constants) {
         const qestl::qestringA name = nameOf(text, constant.name);
+        const std::string_view link = linked ? constant.linkName : std::string_view();
         switch (constant.kind) {
-        case ConstantKind::Int: declareIntConstant(context, owner, name, static_cast<int32_t>(constant.bits)); break;
-        case ConstantKind::Char: declareCharConstant(context, owner, name, static_cast<uint16_t>(constant.bits)); break;
+        case ConstantKind::Int:
+            declareConstant(context, owner, name, types.intType, model::kTypeInt,
+                            static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(constant.bits))), link,
+                            freshConstants, unlistedConstants);
+            break;
+        case ConstantKind::Char:
+            declareConstant(context, owner, name, types.charType, model::kTypeChar,
+                            static_cast<uint16_t>(constant.bits), link, freshConstants, unlistedConstants);
+            break;
         case ConstantKind::Double:
-            declareDoubleConstant(context, owner, name, std::bit_cast<double>(constant.bits));
+            declareConstant(context, owner, name, types.doubleType, model::kTypeDouble, constant.bits, link,
+                            freshConstants, unlistedConstants);
             break;
         }
     }
     model::BuiltinMethodDecl record;
     for (const MemberMethod& method : text.methods) {
         fillMethodRecord(record, context, text, method, names, bound);
+        if (linked) record.linkName = method.linkName;
+        record.newInTable = fresh;
+        record.unlistedUntilAsked = unlisted;
+        record.unlistedLinkName = names.listsNamesWhenAsked();
         model::registerNativeMethod(owner, context, record);
     }
 }

@@ -26,35 +26,58 @@ namespace builtins {
 // "int", "Object" (the root class "*"), "Pattern.Result".
 class BuiltinNames {
 public:
-    void add(std::string_view name, const qestl::SmartPtr& type) { byName_[std::string(name)] = type; }
+    void add(std::string_view name, const qestl::SmartPtr& type) {
+        byName_[std::string(name)] = type;
+        numbered_.clear();
+    }
     // Empty when the name is unknown.
     qestl::SmartPtr find(std::string_view name) const;
     void clear() {
         byName_.clear();
+        numbered_.clear();
         recent_.fill(nullptr);
         parameters_.clear();
         parametersHeld_ = 0;
+        byNumber_.clear();
     }
     // A method's parameter: a new object, or while the registry declares
     // the catalogue (`shareParameters(true)`), the one object made for that
     // name, type and nilptr mark, shared by every method that declares it
     // (about a thousand parameters are some three hundred kinds). Only the
     // registry shares: its methods live as long as the built-ins.
+    // `number`: the parameter's number in the generated tables (0: none),
+    // by which one found is found again without hashing.
     template <typename Make>
-    qestl::SmartPtr parameter(std::string_view name, const qestl::SmartPtr& type, bool notNilptr, Make make) const {
+    qestl::SmartPtr parameter(std::string_view name, const qestl::SmartPtr& type, bool notNilptr, Make make,
+                              uint16_t number = 0) const {
         if (!sharing_) return make();
+        if (number != 0 && number < byNumber_.size() && byNumber_[number]) {
+            model::restartSerialsAt(model::serialMark() + 1);
+            return byNumber_[number];
+        }
         qestl::SmartPtr& shared = sharedParameter(name, type.get(), notNilptr);
         // A parameter shared still takes the serial of the one it stands
         // for: a link library names objects by serial.
         if (shared) model::restartSerialsAt(model::serialMark() + 1);
         else shared = make();
+        if (number != 0) {
+            if (number >= byNumber_.size()) byNumber_.resize(std::max<size_t>(number + 1, 2 * byNumber_.size()));
+            byNumber_[number] = shared;
+        }
         return shared;
     }
     void shareParameters(bool on) {
         sharing_ = on;
         parameters_.clear();
         parametersHeld_ = 0;
+        byNumber_.clear();
     }
+    // While on, the methods of a text declared into empty method tables are
+    // entered in the tables' name indexes only when a table is first looked
+    // into (the registry of a compilation that lends its built-ins to no
+    // other).
+    void listNamesWhenAsked(bool on) { listWhenAsked_ = on; }
+    bool listsNamesWhenAsked() const { return listWhenAsked_; }
     // In name order.
     template <typename Visit>
     void forEach(Visit visit) const {
@@ -92,15 +115,38 @@ private:
     // filling the method records hashing and chasing nodes.
     qestl::SmartPtr& sharedParameter(std::string_view name, const void* type, bool notNilptr) const;
     mutable std::vector<SharedParameter> parameters_;
+    mutable std::vector<qestl::SmartPtr> byNumber_;
     mutable size_t parametersHeld_ = 0;
     bool sharing_ = false;
+    bool listWhenAsked_ = false;
+
+public:
+    // The type a generated table's type number stands for, resolved once per
+    // compilation (empty until then).
+    qestl::SmartPtr& numberedType(uint16_t number) const {
+        if (number >= numbered_.size()) numbered_.resize(std::max<size_t>(number + 1, 2 * numbered_.size()));
+        return numbered_[number];
+    }
+
+private:
+    mutable std::vector<qestl::SmartPtr> numbered_;
 };
 
 // Resolves one type of a text: a placeholder from `bound`, a name from
 // `names`, then one array class per "[]". A name nobody knows is a broken
 // table: the class and the name are printed and the process aborts.
-qestl::SmartPtr resolveMemberType(model::ModelContext& context, const BuiltinNames& names,
-                                  std::span<const qestl::SmartPtr> bound, const MemberType& type);
+qestl::SmartPtr resolveNamedMemberType(model::ModelContext& context, const BuiltinNames& names,
+                                       std::span<const qestl::SmartPtr> bound, const MemberType& type);
+// Some two thousand types of the generated tables are a few hundred names
+// and depths: each is looked up, and its array classes asked for, once per
+// compilation.
+inline qestl::SmartPtr resolveMemberType(model::ModelContext& context, const BuiltinNames& names,
+                                         std::span<const qestl::SmartPtr> bound, const MemberType& type) {
+    if (type.number == 0 || type.placeholder >= 0) return resolveNamedMemberType(context, names, bound, type);
+    qestl::SmartPtr& known = names.numberedType(type.number);
+    if (!known) known = resolveNamedMemberType(context, names, bound, type);
+    return known;
+}
 
 // Declares every field, constant and method of `text` on `owner` in text
 // order (fields, constants, methods: the slot order of each table).

@@ -32,6 +32,10 @@ struct MemberType {
     std::string_view name;   // "int", "Pattern.Result", "Element"
     uint8_t arrayDepth = 0;  // one per "[]"
     int8_t placeholder = -1; // index into the placeholder list, -1 for a named type
+    // In the generated tables, a named type's number among every name and
+    // depth the catalogue's texts use (from 1): a compilation resolves each
+    // once. 0 in a text read at run time.
+    uint16_t number = 0;
 
     bool operator==(const MemberType&) const = default;
 };
@@ -49,12 +53,20 @@ struct MemberConstant {
     std::string_view name;
     // int: the value sign-extended; char: the code unit; double: the bits.
     uint64_t bits;
+    // Written with the generated tables as a method's link name is.
+    std::string_view linkName = {};
 };
 
 struct MemberParameter {
     MemberType type;
     std::string_view name;
     bool notNilptr = false;
+    // Written with the generated tables as a method's link name is.
+    std::string_view linkName = {};
+    // In the generated tables, the parameter's number among every name,
+    // named type and NotNilptr mark the catalogue's texts use (from 1); 0
+    // for a placeholder's type and in a text read at run time.
+    uint16_t number = 0;
 };
 
 struct MemberMethod {
@@ -70,6 +82,10 @@ struct MemberMethod {
     uint16_t firstThrown = 0;      // into MemberText::thrown
     uint16_t thrownCount = 0;
     uint32_t line = 0;             // 1-based line in the text
+    // The method's link name, written with the generated tables when the
+    // text's types all name classes the generator knows the link name of;
+    // empty otherwise (and for a text read at run time).
+    std::string_view linkName;
 };
 
 // A member text read into tables: views into static data generated when the
@@ -85,13 +101,29 @@ struct MemberText {
     // name with a second 0 byte behind its terminator, so a string can read
     // the name in place (qestring::ofStaticText).
     bool staticNames = false;
+    // The link name of the class the methods' link names were written for
+    // ("/Pattern/Result"); empty when they were not written. A class of
+    // another link name builds its methods' own.
+    std::string_view ownerLink;
+    // No two methods of one table (static or not) share a name and the
+    // parameter type names, and no two constants a name: in a class whose
+    // method tables are empty, every method is new, and so is every constant
+    // in an empty static property table.
+    bool distinctMethods = false;
 
     MemberText() = default;
     // The generated tables' constructor.
     constexpr MemberText(std::span<const MemberField> f, std::span<const MemberConstant> c,
                          std::span<const MemberMethod> m, std::span<const MemberParameter> p,
-                         std::span<const std::string_view> t)
-        : fields(f), constants(c), methods(m), parameters(p), thrown(t), staticNames(true) {}
+                         std::span<const std::string_view> t, std::string_view owner = {}, bool distinct = false)
+        : fields(f),
+          constants(c),
+          methods(m),
+          parameters(p),
+          thrown(t),
+          staticNames(true),
+          ownerLink(owner),
+          distinctMethods(distinct) {}
     // The views may point into this text's own storage: moving keeps the
     // buffers, a copy would not.
     MemberText(const MemberText&) = delete;

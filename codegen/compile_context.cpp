@@ -160,6 +160,10 @@ Operand CompileContext::stringResource(std::string_view text) {
                                         model::NodeHandle());
 }
 
+Operand CompileContext::unlistedStringResource(std::string_view text) {
+    return tables_.resources().addUnlistedString(text);
+}
+
 Operand CompileContext::binaryResource(const uint8_t* data, size_t size) {
     return tables_.resources().getOrAdd(*this, {}, codegen::kResourceBinary, data, size, model::NodeHandle());
 }

@@ -9,6 +9,7 @@
 namespace codegen {
 
 void ResourceTable::keepItems() {
+    listUnlisted();
     kept_.clear();
     keptIndex_.clear();
     kept_.reserve(items_.size());
@@ -32,6 +33,7 @@ void ResourceTable::keepItems() {
 }
 
 void ResourceTable::lendItemsTo(ResourceTable& table) const {
+    listUnlisted();
     if (!table.items_.empty() || table.lentStrings_ != nullptr || !blocks_.empty() || !files_.empty())
         model::internalFault("resource items lent to a table that holds some");
     // Borrowed: the table only appends, which copies them first.

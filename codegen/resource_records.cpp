@@ -54,11 +54,15 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
         bytes = {fileBytes.data(), fileBytes.size()};
     }
     const uint64_t length = bytes.size();
-    out.u32le(model::kOpResource);
-    out.u32le(0);
-    out.u64le(0);
-    out.u32le((model::kTypeLong << 24) | kind);
-    out.u64le(length);
+    // The head in one piece: a thousand link names are written at every
+    // start.
+    uint8_t head[kRecordHead];
+    qestl::storeU32LE(head, model::kOpResource);
+    qestl::storeU32LE(head + 4, 0);
+    qestl::storeU64LE(head + 8, 0);
+    qestl::storeU32LE(head + 16, (model::kTypeLong << 24) | kind);
+    qestl::storeU64LE(head + 20, length);
+    out.bytes(head, sizeof head);
     out.bytes(bytes.data(), length);
     if (kind == kResourceString) out.u8(0);
     return static_cast<int64_t>(kRecordHead + length + (kind == kResourceString ? 1 : 0));

@@ -131,6 +131,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     const uint8_t mark = node ? 1 : 0;
     switch (kind) {
     case kResourceString: {
+        if (mayBeUnlisted(name)) enterUnlisted();
         const qestl::HashedText key(name);
         const NameIndex* indexes[] = {lentStrings_, &strings_};
         for (const NameIndex* index : indexes) {
@@ -160,6 +161,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
         return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
     }
     default: {
+        listUnlisted();
         qestl::qestringA numbered;
         numbered.appendFormat("#%d",
                               static_cast<int>(lentStringCount() + strings_.size() + blocks_.size() + files_.size()));
@@ -168,7 +170,36 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     }
 }
 
+model::Operand ResourceTable::addUnlistedString(std::string_view name) {
+    const auto at = static_cast<uint32_t>(items_.size());
+    auto* item = new ResourceItem();
+    item->setName({names_.keep(name), name.size()});
+    item->setData(kResourceString, item->nameText(), name.size());
+    items_.pushBack(model::adoptLive(item));
+    unlisted_.push_back(at);
+    const auto first = static_cast<uint8_t>(name.empty() ? 0 : name[0]);
+    unlistedFirstBytes_[first >> 6] |= uint64_t{1} << (first & 63);
+    return referTo(at);
+}
+
+void ResourceTable::enterUnlisted() {
+    std::vector<uint32_t> taken;
+    taken.swap(unlisted_);
+    std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
+    for (uint32_t at : taken) {
+        const qestl::HashedText key(items_[at].as<ResourceItem>()->name());
+        // Added unlisted because no item had the name: one that has is the
+        // caller's fault.
+        if (strings_.find(key, items_) != NameIndex::kNone ||
+            (lentStrings_ != nullptr && lentStrings_->find(key, items_) != NameIndex::kNone))
+            model::internalFault("internal error: a string resource added unlisted was there already");
+        strings_.add(key.hash, at);
+    }
+}
+
 void ResourceTable::clear() {
+    unlisted_.clear();
+    std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
     // Lent items are never detached: the registry keeps them.
     for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();

@@ -110,6 +110,10 @@ public:
     // an empty operand after "找不到资源" for a file found nowhere.
     model::Operand getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind, const void* data,
                             uint64_t length, const model::NodeHandle& node);
+    // getOrAdd of a string the caller knows the table lacks (a catalogue
+    // method's link name): appended now, entered in the index of names only
+    // when a string of the same first byte is asked for.
+    model::Operand addUnlistedString(std::string_view name);
     // Stores the translations of every string the mapping object names.
     void applyLanguageMapping(const JsonNode* mapping);
     void clear();
@@ -129,9 +133,13 @@ public:
     // A large program's string index lies far outside the caches: the
     // place where a later getOrAdd of the text will search is loaded ahead.
     // Below that size the text is not even hashed.
+    // Asked only to choose whether to load ahead: the strings not entered
+    // yet stay so.
     bool stringsOutgrowCaches() const { return strings_.outgrowsCaches(); }
     void prefetchString(std::string_view text) const {
-        if (strings_.outgrowsCaches()) strings_.prefetch(qestl::HashedText(text).hash);
+        if (!strings_.outgrowsCaches()) return;
+        listUnlisted();
+        strings_.prefetch(qestl::HashedText(text).hash);
     }
 
     // The built-ins' link names, registered once for a process that compiles
@@ -235,6 +243,19 @@ private:
     // One index per family: strings (translated ones stay), binary blocks
     // and files, so a text never finds a block or a file of the same name.
     NameIndex strings_, blocks_, files_;
+    // Strings appended by addUnlistedString and not entered in strings_ yet,
+    // in order, and the first bytes of their names.
+    std::vector<uint32_t> unlisted_;
+    uint64_t unlistedFirstBytes_[4] = {};
+    bool mayBeUnlisted(std::string_view name) const {
+        if (unlisted_.empty()) return false;
+        const auto first = static_cast<uint8_t>(name.empty() ? 0 : name[0]);
+        return name.empty() || (unlistedFirstBytes_[first >> 6] >> (first & 63) & 1) != 0;
+    }
+    void listUnlisted() const {
+        if (!unlisted_.empty()) const_cast<ResourceTable*>(this)->enterUnlisted();
+    }
+    void enterUnlisted();
 };
 
 // The kind-4 data of one text's translations: count + 1, the (language,

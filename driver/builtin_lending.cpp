@@ -75,7 +75,7 @@ bool builtinsLentBetweenCompilations() { return gLending; }
 
 void BuiltinsLease::enter(CompileContext& context) {
     if (!gLending) {
-        registerBuiltinClasses(context, builtinCatalogue());
+        registerBuiltinClasses(context, builtinCatalogue(), true);
         return;
     }
     if (gLeased) model::internalFault("the built-ins are lent to two compilations at once");

@@ -127,6 +127,8 @@ public:
         capacity_ = kBorrowedBit | (size == npos ? length + 1 : size);
     }
     bool isBorrowed() const { return (capacity_ & kBorrowedBit) != 0; }
+    // A text read in place (ofStaticText, or a copy of one): never written.
+    bool isStaticText() const { return length_ != 0 && isReadOnly(); }
 
     void append(const Unit* text) { append(text, unitLength(text)); }
     void append(const Unit* text, size_t n) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/sanitizer.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
 #include "model/model_context.h"
@@ -166,6 +167,19 @@ uint32_t ClassObject::indexOfMember(const IRObject& member, const qestl::HashedT
     return 0;
 }
 
+void takeKnownLinkName(IRObject& object, std::string_view linkName) {
+    if (linkName.empty()) {
+        object.buildLinkName();
+        return;
+    }
+#if defined(KORVO_ADDRESS_SANITIZER)
+    object.buildLinkName();
+    if (object.linkName().view() != linkName)
+        internalFault("internal error: the link name given for %s is not the one built", object.name.c_str());
+#endif
+    object.takeStaticLinkName(linkName);
+}
+
 Operand ClassObject::addProperty(const qestl::HashedText& memberName, const qestl::SmartPtr& member,
                                  bool isStaticMember) {
     // Mostly entered under its own name: the name is hashed once for both.
@@ -221,30 +235,46 @@ Operand ClassObject::addNativeProperty(const qestl::SmartPtr& member, bool const
     return addProperty(field.name.view(), member, false);
 }
 
-Operand ClassObject::addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member,
-                                            bool registerIt, bool constant) {
+Operand ClassObject::addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member, bool registerIt,
+                                            bool constant, std::string_view linkName, bool fresh, bool unlisted) {
     IRObject& field = *asObject(member);
     field.setConst(constant);
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
     field.ownerResult.edit() = IRResult(qestl::SmartPtr(this));  // the link name is built below
     if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
-    field.buildLinkName();
+    takeKnownLinkName(field, linkName);
+    // What addProperty would find: the member in no table, the name free.
+    if (fresh && registerIt && !field.isNamedConstant() && memberName == field.name.view())
+        return staticProperties.appendNew(memberName, member, unlisted);
     return addProperty(memberName, member, registerIt);
 }
 
-Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPtr& member) {
+Operand ClassObject::addStaticMember(ModelContext& context, const qestl::SmartPtr& member, std::string_view linkName,
+                                     bool fresh, bool unlisted) {
     IRObject& field = *asObject(member);
     const std::string unnamed = field.name.empty() ? nativeObjectName(*this) : std::string();
     const std::string_view memberName = field.name.empty() ? std::string_view(unnamed) : field.name.view();
-    std::string global;
-    global.reserve(name.length() + memberName.size() + 2);
-    global.append("$").append(name.view()).append("@").append(memberName);
+    // "$<class>@<member>", on the stack when short: the catalogue declares
+    // some four hundred constants at every start.
+    const size_t length = name.length() + memberName.size() + 2;
+    char local[96];
+    std::string spilled;
+    char* text = local;
+    if (length > sizeof local) {
+        spilled.resize(length);
+        text = spilled.data();
+    }
+    text[0] = '$';
+    std::memcpy(text + 1, name.data(), name.length());
+    text[1 + name.length()] = '@';
+    std::memcpy(text + 2 + name.length(), memberName.data(), memberName.size());
+    const std::string_view global(text, length);
     const bool shared = context.sharedModule();
     if (shared) field.imported = 1;
     context.heap(shared ? ModelContext::kBuiltinStatics : ModelContext::kGlobals)
         .findOrCreateBesideHolders(global, member);
-    return addStaticConstProperty(memberName, member, true, true);
+    return addStaticConstProperty(memberName, member, true, true, linkName, fresh, unlisted);
 }
 
 void ClassObject::noteChainDeclared(uint64_t epoch) {
@@ -311,9 +341,11 @@ bool ClassObject::buildMethodTables(ModelContext& context) {
 
 void ClassObject::findFinalizer() {
     noteWrite();
-    const IndexList* listed = dynamicMethods.indexesOf("finalize");
-    if (listed == nullptr || listed->empty()) return;
-    const qestl::SmartPtr& method = dynamicMethods.members()[listed->front()];
+    // Asked of every built-in class when it is registered: its names stay
+    // unlisted.
+    const qestl::SmartPtr* first = dynamicMethods.firstNamed("finalize");
+    if (first == nullptr) return;
+    const qestl::SmartPtr& method = *first;
     operands[4] = Operand();
     if (asObject(method)->imported) operands[4] = Operand(0, kLibraryFinalizer, kTypeInt);
     else operands[4].setObjectRef(method, 0);
@@ -390,8 +422,9 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
     // Made here, the method is in no table yet: it is entered without
     // looking for it in all five first.
-    const Operand slot = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods)
-                             .findOrAdd(function->name.view(), held);
+    Container& methods = decl.isStatic ? owner.staticMethods : owner.dynamicMethods;
+    const Operand slot = decl.newInTable ? methods.appendNew(function->name.view(), held, decl.unlistedUntilAsked)
+                                         : methods.findOrAdd(function->name.view(), held);
     if (slot.kind == kErrorOperand) {
         // Not a compile error: the catalogue goes on without this method.
         sayNotRegistered(owner, *function, static_cast<int>(slot.value));
@@ -407,8 +440,9 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     index = index > 0 ? index - 1 : static_cast<uint32_t>(table.size());
     const uint64_t descriptor = head | index;
     function->operands[0].value = static_cast<int64_t>(descriptor);
-    function->buildLinkName();
-    function->operands[1] = context.stringResource(function->linkName().view());
+    takeKnownLinkName(*function, decl.linkName);
+    function->operands[1] = decl.unlistedLinkName ? context.unlistedStringResource(function->linkName().view())
+                                                  : context.stringResource(function->linkName().view());
     context.appendToThirdList(held);
     if (made != nullptr) *made = held;
     return descriptor;

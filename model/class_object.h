@@ -74,6 +74,19 @@ struct BuiltinMethodDecl {
     uint8_t isStatic = 0;
     uint8_t nonVirtual = 0;
     uint8_t noObjectReturn = 0;
+    // The link name when the caller knows it already, as text that lives as
+    // long as the process with two 0 bytes behind it; empty: built here.
+    std::string_view linkName;
+    // The caller knows the method's table holds no method of its name and
+    // parameter types: it is appended without the overload checks.
+    bool newInTable = false;
+    // With newInTable: its name is entered in the table's index only when
+    // the table is first looked into (Container::appendNew).
+    bool unlistedUntilAsked = false;
+    // The caller knows no resource has the method's link name yet: its
+    // string is entered in the index of names only when one like it is
+    // asked for (ModelContext::unlistedStringResource).
+    bool unlistedLinkName = false;
 
     // Back to the empty record (no name, no type, no parameters, abstract).
     void initEmpty() {
@@ -81,6 +94,12 @@ struct BuiltinMethodDecl {
         nativeBody = false;
     }
 };
+
+// Gives `object` the link name `linkName` (text that lives as long as the
+// process, two 0 bytes behind it), read in place; builds it when none is
+// given. The sanitized build checks one given against the one built. An
+// object given its name so is one whose name, type, owner and flags stay.
+void takeKnownLinkName(IRObject& object, std::string_view linkName);
 
 // Inserts a class into a thrown-class set kept in creation-serial order; a
 // class already held is not added again.
@@ -121,9 +140,15 @@ public:
     Operand addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType);
     // A built-in instance field (other pieces call it declareBuiltinField).
     Operand addNativeProperty(const qestl::SmartPtr& member, bool constant);
+    // `fresh`: the caller knows the member is in no table of the class and
+    // its name in no static property table; `unlisted` as appendNew's.
     Operand addStaticConstProperty(std::string_view memberName, const qestl::SmartPtr& member, bool registerIt,
-                                   bool constant);
-    Operand addStaticMember(ModelContext& context, const qestl::SmartPtr& member);
+                                   bool constant, std::string_view linkName = {}, bool fresh = false,
+                                   bool unlisted = false);
+    // `linkName`: the member's link name when the caller knows it already
+    // (text that lives as long as the process, two 0 bytes behind it).
+    Operand addStaticMember(ModelContext& context, const qestl::SmartPtr& member, std::string_view linkName = {},
+                            bool fresh = false, bool unlisted = false);
     // 1 + the member's position in the four tables (searched in order), else
     // in the template arguments, found by name and then identity; 0 when the
     // class does not hold this object.

@@ -71,6 +71,7 @@ Container::~Container() {
 }
 
 Container::Tables& Container::tables() {
+    listUnlisted();
     if (tables_ == nullptr) {
         tables_ = new Tables();
     } else if (tables_->holders > 1) {
@@ -82,6 +83,8 @@ Container::Tables& Container::tables() {
 }
 
 void Container::shareTablesOf(const Container& other) {
+    listUnlisted();
+    other.listUnlisted();
     releaseTables();
     tables_ = other.tables_;
     if (tables_ != nullptr) ++tables_->holders;
@@ -93,6 +96,7 @@ void Container::releaseTables() {
 }
 
 void Container::forgetIndex() {
+    listUnlisted();
     if (tables_ == nullptr) return;
     if (tables_->holders > 1) {
         // Nothing of a shared index is copied only to be emptied.
@@ -108,6 +112,7 @@ void Container::forgetIndex() {
 }
 
 const std::vector<uint64_t>& Container::slotValues() const {
+    listUnlisted();
     static const std::vector<uint64_t> kNone;
     return tables_ ? tables_->slotValues : kNone;
 }
@@ -121,6 +126,7 @@ void Container::enter(const qestl::HashedText& name, uint32_t index) {
 }
 
 void Container::forgetNamesAfter(size_t mark) {
+    listUnlisted();
     if (!tables_) return;
     noteWrite();
     NameIndex& names = tables().index;
@@ -149,6 +155,7 @@ uint32_t Container::append(const qestl::HashedText& name, const qestl::SmartPtr&
 }
 
 Operand Container::appendUnlisted(const qestl::SmartPtr& member) {
+    listUnlisted();
     noteWrite();
     const auto index = static_cast<uint32_t>(members_.size());
     members_.pushBack(member);
@@ -236,6 +243,36 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
         return allocateSlot(function, index);
     }
     return allocateSlot(function, append(hashed, functionRef));
+}
+
+Operand Container::appendNew(std::string_view name, const qestl::SmartPtr& functionRef, bool unlisted) {
+    IRObject* function = asObject(functionRef);
+    if (unlisted && lent_ == 0 && (unlisted_ != 0 || (members_.empty() && tables_ == nullptr))) {
+        noteWrite();
+        const auto index = static_cast<uint32_t>(members_.size());
+        members_.pushBack(functionRef);
+        unlisted_ = 1;
+        return allocateSlot(function, index);
+    }
+    return allocateSlot(function, append(qestl::HashedText(name), functionRef));
+}
+
+void Container::enterUnlisted() {
+    unlisted_ = 0;
+    // Room for them all first, as the table of a declared text is given.
+    tables().index.reserve(members_.size());
+    for (size_t i = 0; i < members_.size(); ++i)
+        enter(qestl::HashedText(asObject(members_[i])->name.view()), static_cast<uint32_t>(i));
+}
+
+const qestl::SmartPtr* Container::firstNamed(std::string_view name) const {
+    if (unlisted_ != 0) {
+        for (const qestl::SmartPtr& member : members_)
+            if (asObject(member)->name.view() == name) return &member;
+        return nullptr;
+    }
+    const IndexList* listed = indexesOf(name);
+    return listed == nullptr || listed->empty() ? nullptr : &members_[listed->front()];
 }
 
 Operand Container::addOverload(std::string_view name, const qestl::SmartPtr& functionRef) {
@@ -387,6 +424,8 @@ bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Contai
 }
 
 void Container::inheritMembers(const Container& base) {
+    listUnlisted();
+    base.listUnlisted();
     noteWrite();
     const auto offset = static_cast<uint32_t>(members_.size());
     for (const qestl::SmartPtr& member : base.members_) members_.pushBack(member);
@@ -461,6 +500,7 @@ bool Container::collectByName(ModelContext& context, const qestl::HashedText& na
 }
 
 void Container::renameFunctionStatics(const std::vector<NameEntry>& entries) {
+    listUnlisted();
     if (!tables_) return;
     noteWrite();
     NameIndex& names = tables().index;
@@ -499,6 +539,7 @@ void Container::clear() {
 }
 
 void Container::lendEntriesOf(const Container& other) {
+    other.listUnlisted();
     if (!members_.empty() || tables_ != nullptr) internalFault("entries lent to a container that holds some");
     // Borrowed: counting every lent member up and down again cost a fair
     // part of a small compilation. The first member added copies them (the
@@ -515,6 +556,7 @@ void Container::ownMembers() {
 }
 
 void Container::save(Saved& into) const {
+    listUnlisted();
     into.members = members_;
     into.index = tables_ ? tables_->index : NameIndex();
     into.indexEntries = indexEntryCount();
@@ -525,6 +567,7 @@ void Container::save(Saved& into) const {
 }
 
 bool Container::restore(const Saved& saved) {
+    listUnlisted();
     const bool sameHead = kind_ == saved.kind && reported == saved.reported && recordedOwner() == saved.owner;
     kind_ = static_cast<uint16_t>(saved.kind);
     reported = saved.reported;
@@ -555,6 +598,7 @@ void Container::handOverMembers() {
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {
+    listUnlisted();
     std::string found = "unknow";
     bool seen = false;
     if (tables_)

@@ -121,6 +121,17 @@ public:
     // name that can take a class holder's form.
     Operand findOrCreateBesideHolders(std::string_view name, const qestl::SmartPtr& member);
     Operand findOrAdd(std::string_view name, const qestl::SmartPtr& function);
+    // findOrAdd for a function the caller knows no member of the table has
+    // the name and parameter types of, or findOrCreate for a member (no
+    // enum constant) of a name the table lacks: appended without looking.
+    // With `unlisted`, into a table that lists no name yet, its name is
+    // entered in the index only when the table is first looked into (the
+    // catalogue declares some thousand members at every start, most never
+    // looked for). `name` is the member's own.
+    Operand appendNew(std::string_view name, const qestl::SmartPtr& member, bool unlisted = false);
+    // The first member of the name (by its own name), without entering the
+    // names still unlisted; null when none.
+    const qestl::SmartPtr* firstNamed(std::string_view name) const;
     qestl::SmartPtr findMember(std::string_view name);
     // Imported functions: nothing is added when an entry of the name has the
     // same parameter types (sameSignature non-zero); the entry's slot.
@@ -190,15 +201,20 @@ public:
     const MemberList& members() const { return members_; }
     // The member indexes listed under a name, in insertion order.
     const IndexList* indexesOf(const qestl::HashedText& name) const {
+        listUnlisted();
         if (tables_ == nullptr || (tables_->nameBits & nameBit(name.hash)) == 0) return nullptr;
         return tables_->index.find(name);
     }
     // The place where indexesOf(name) will look, loaded ahead
     // (MemberIndex::prefetch).
     void prefetchPlace(const qestl::HashedText& name) const {
+        listUnlisted();
         if (tables_ != nullptr) tables_->index.prefetch(name);
     }
-    size_t indexEntryCount() const { return tables_ != nullptr ? tables_->entries : 0; }
+    size_t indexEntryCount() const {
+        listUnlisted();
+        return tables_ != nullptr ? tables_->entries : 0;
+    }
     const std::vector<uint64_t>& slotValues() const;
 
     // The object a library record names as the container's owner. Only a
@@ -272,6 +288,14 @@ private:
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.
     uint8_t picksNearMisses_ = 0;
+    // Every member is still to be entered in the name index, in order
+    // (appendNew with `unlisted`, unlisted_ set); anything that reads or
+    // writes the index enters them first.
+    void listUnlisted() const {
+        if (unlisted_ != 0) [[unlikely]]
+            const_cast<Container*>(this)->enterUnlisted();
+    }
+    void enterUnlisted();
     uint8_t listsHolderNames_ = 0;  // a listed name begins as a class holder's
     // Lent with a record (lendWith), which is kept aside: the tables of a
     // few built-in classes are lent, and a program of a million classes paid
@@ -282,6 +306,8 @@ private:
     // that hold more are told apart by it, not by a virtual table, whose
     // pointer each of a class's six containers paid for.
     uint8_t shape_;
+    // In the byte left beside shape_: see listUnlisted.
+    uint8_t unlisted_ = 0;
     MemberList members_;
     // The listing of a name bucketed by a key of the parameter types that is
     // equal whenever sameSignature holds, so that an overload is compared

@@ -168,6 +168,16 @@ public:
     virtual ClassObject* asClassObject() { return nullptr; }
     IRObject* ownerObject() const;
     virtual void buildLinkName();
+    // A link name known before the object was made, read in place: a text
+    // that lives as long as the process with two 0 bytes behind it.
+    void takeStaticLinkName(std::string_view text) {
+        noteWrite();
+        linkNameDeferred = 0;
+        linkName_ = qestl::qestringA::ofStaticText(text.data(), text.size());
+    }
+    // The link name is one given so and not built since: its object's name,
+    // type, owner and flags stayed (see takeKnownLinkName).
+    bool linkNameGiven() const { return linkName_.isStaticText(); }
     const qestl::qestringA& linkName() const {
         if (linkNameDeferred) const_cast<IRObject*>(this)->buildDeferredLinkName();
         return linkName_;

@@ -100,6 +100,10 @@ public:
 
     // The operand of a string resource holding text (found or added).
     virtual Operand stringResource(std::string_view text) = 0;
+    // stringResource of a text the caller knows no resource has yet (a
+    // catalogue method's link name), entered in the index of names only when
+    // a string like it is asked for.
+    virtual Operand unlistedStringResource(std::string_view text) { return stringResource(text); }
     // The operand of a binary resource (kind 1) holding the bytes.
     virtual Operand binaryResource(const uint8_t* data, size_t size) = 0;
     // The operand referring to the relocation entry of a linked name.

@@ -59,12 +59,20 @@ struct GrammarTable {
         uint64_t leading[4];
         uint8_t flags;  // 1 nullable, 2 hinted, 4 skippable
     };
+    // The leading rules of each op's group, as Grammar works them out from
+    // the rest (the build writes them, so no start does).
+    struct Group {
+        uint64_t ids[4];
+        uint8_t flags;  // 1 hinted, 2 skippable
+    };
     const Code* code;
     size_t codeCount;
     const uint32_t* kids;
     size_t kidCount;
     const Rule* rules;
     size_t ruleCount;
+    const Group* groups = nullptr;  // one per op, or none
+    size_t groupCount = 0;
 };
 
 class Grammar {

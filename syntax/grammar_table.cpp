@@ -35,9 +35,17 @@ bool Grammar::writeTable(std::string& out, const char* name) const {
         appendFormat(out, "}, %u},\n",
                      (leading.nullable ? 1u : 0u) | (leading.hinted ? 2u : 0u) | (leading.skippable ? 4u : 0u));
     }
+    out += "};\n\nconst GrammarTable::Group kGroups[] = {\n";
+    for (const GroupLeading& group : groups_) {
+        out += "    {{";
+        for (int w = 0; w < 4; ++w)
+            appendFormat(out, w ? ", 0x%llxull" : "0x%llxull", static_cast<unsigned long long>(group.ids.word(w)));
+        appendFormat(out, "}, %u},\n", (group.hinted ? 1u : 0u) | (group.skippable ? 2u : 0u));
+    }
     out += "};\n\n}  // namespace\n\n";
     appendFormat(out, "const GrammarTable %s = {kCode, sizeof kCode / sizeof kCode[0], kKids,\n", name);
-    out += "    sizeof kKids / sizeof kKids[0] - 1, kRules, sizeof kRules / sizeof kRules[0]};\n";
+    out += "    sizeof kKids / sizeof kKids[0] - 1, kRules, sizeof kRules / sizeof kRules[0],\n";
+    out += "    kGroups, sizeof kGroups / sizeof kGroups[0]};\n";
     return true;
 }
 
@@ -76,7 +84,17 @@ bool Grammar::load(const GrammarTable& table) {
         leading.hinted = (from.flags & 2) != 0;
         leading.skippable = (from.flags & 4) != 0;
     }
-    analyseGroups();
+    if (table.groups != nullptr && table.groupCount == code_.size()) {
+        groups_.assign(code_.size(), GroupLeading());
+        for (size_t i = 0; i < code_.size(); ++i) {
+            GroupLeading& group = groups_[i];
+            for (int w = 0; w < 4; ++w) group.ids.setWord(w, table.groups[i].ids[w]);
+            group.hinted = (table.groups[i].flags & 1) != 0;
+            group.skippable = (table.groups[i].flags & 2) != 0;
+        }
+    } else {
+        analyseGroups();
+    }
     built_ = true;
     setBodies();
     generation_ = nextGrammarGeneration();

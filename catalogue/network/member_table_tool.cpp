@@ -20,6 +20,7 @@ struct Source {
     std::string label;
     const char* text;
     const char* placeholders;
+    bool ownText = true;  // the text of the one class its label names
 };
 
 std::string literal(std::string_view text) {
@@ -39,15 +40,99 @@ std::string nameLiteral(std::string_view name) {
     return out;
 }
 
+// The numbers of the named types, by name and depth, in the order met.
+std::vector<std::pair<std::string, uint8_t>> gTypeNumbers;
+// The numbers of the parameters of named types, by name, type and mark.
+std::vector<std::string> gParameterNumbers;
+
+std::string typeText(const MemberType& type);
+
+std::string parameterNumber(const MemberParameter& p) {
+    if (p.type.placeholder >= 0) return "0";
+    const std::string key = std::string(p.name) + " " + typeText(p.type) + (p.notNilptr ? "!" : "");
+    auto found = std::find(gParameterNumbers.begin(), gParameterNumbers.end(), key);
+    if (found == gParameterNumbers.end()) found = gParameterNumbers.insert(found, key);
+    return std::to_string(static_cast<size_t>(found - gParameterNumbers.begin()) + 1);
+}
+
 std::string typeText(const MemberType& type) {
-    return "{" + literal(type.name) + ", " + std::to_string(type.arrayDepth) + ", " +
-           std::to_string(type.placeholder) + "}";
+    size_t number = 0;
+    if (type.placeholder < 0) {
+        const std::pair<std::string, uint8_t> key(std::string(type.name), type.arrayDepth);
+        auto found = std::find(gTypeNumbers.begin(), gTypeNumbers.end(), key);
+        if (found == gTypeNumbers.end()) found = gTypeNumbers.insert(found, key);
+        number = static_cast<size_t>(found - gTypeNumbers.begin()) + 1;
+    }
+    return "{" + literal(type.name) + ", " + std::to_string(type.arrayDepth) + ", " + std::to_string(type.placeholder) +
+           ", " + std::to_string(number) + "}";
 }
 
 const char* boolText(bool value) { return value ? "true" : "false"; }
 
-// One text's arrays and its MemberText, all named by its index.
-void writeText(std::string& out, size_t index, const MemberText& text) {
+// A class's link name as the registry gives it: "/" and the name, a nested
+// class's under its owner's, the root class "Object" as "/*", then "[]" per
+// dimension.
+std::string typeLink(std::string_view name, uint8_t arrayDepth) {
+    std::string out = name == "Object" ? std::string("/*") : "/" + std::string(name);
+    for (char& c : out)
+        if (c == '.') c = '/';
+    for (uint8_t i = 0; i < arrayDepth; ++i) out += "[]";
+    return out;
+}
+
+// The link names of a text's methods on a class of link name `owner`: the
+// result type's and "@" (none for a constructor), the class's, "/" and the
+// name, "#C" for a static or final method, and the parameter types. None
+// when a type is a placeholder or a template, whose link names depend on
+// their instance and on when they were registered.
+std::vector<std::string> methodLinks(const MemberText& text, const std::string& owner,
+                                     const std::vector<std::string>& templates) {
+    const auto plain = [&](const MemberType& type) {
+        return type.placeholder < 0 && std::find(templates.begin(), templates.end(), type.name) == templates.end();
+    };
+    std::vector<std::string> links;
+    for (const MemberMethod& m : text.methods) {
+        if (m.hasResult && !plain(m.result)) return {};
+        std::string link = m.hasResult ? typeLink(m.result.name, m.result.arrayDepth) + "@" : std::string();
+        link += owner + "/" + std::string(m.name) + (m.isStatic || m.isFinal ? "#C(" : "(");
+        for (const MemberParameter& p : text.parametersOf(m)) {
+            if (!plain(p.type)) return {};
+            if (link.back() != '(') link += ",";
+            link += typeLink(p.type.name, p.type.arrayDepth);
+        }
+        links.push_back(link + ")");
+    }
+    return links;
+}
+
+// Whether no two methods of one table share a name and parameter types,
+// and no two constants a name.
+bool distinctMethods(const MemberText& text) {
+    std::vector<std::string> keys;
+    for (const MemberConstant& c : text.constants) keys.push_back("c " + std::string(c.name));
+    for (const MemberMethod& m : text.methods) {
+        std::string key = std::string(m.isStatic ? "s " : "d ") + std::string(m.name) + "(";
+        for (const MemberParameter& p : text.parametersOf(m))
+            key += std::string(p.type.name) + ":" + std::to_string(p.type.arrayDepth) + ",";
+        keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
+}
+
+const char* constantType(ConstantKind kind) {
+    switch (kind) {
+    case ConstantKind::Int: return "int";
+    case ConstantKind::Char: return "char";
+    case ConstantKind::Double: return "double";
+    }
+    return "int";
+}
+
+// One text's arrays and its MemberText, all named by its index; `owner` is
+// the link name of the class the method link names are written for.
+void writeText(std::string& out, size_t index, const MemberText& text, const std::string& owner,
+               const std::vector<std::string>* links) {
     const std::string n = std::to_string(index);
     auto open = [&](const char* type, const char* what, size_t count) {
         if (count == 0) return false;
@@ -62,21 +147,31 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
     if (open("MemberConstant", "Constants", text.constants.size())) {
         for (const MemberConstant& c : text.constants)
             out += "    {ConstantKind(" + std::to_string(static_cast<int>(c.kind)) + "), " + nameLiteral(c.name) +
-                   ", " + std::to_string(c.bits) + "ull},\n";
+                   ", " + std::to_string(c.bits) + "ull, " +
+                   (links == nullptr ? std::string("{}")
+                                     : nameLiteral(typeLink(constantType(c.kind), 0) + "@" + owner + "/" +
+                                                   std::string(c.name) + "#C")) +
+                   "},\n";
         out += "};\n";
     }
     if (open("MemberMethod", "Methods", text.methods.size())) {
+        size_t at = 0;
         for (const MemberMethod& m : text.methods)
             out += "    {" + nameLiteral(m.name) + ", " + typeText(m.result) + ", " + boolText(m.hasResult) + ", " +
                    boolText(m.isStatic) + ", " + boolText(m.isFinal) + ", " + boolText(m.noObjectReturn) + ", " +
                    boolText(m.isAbstract) + ", " + std::to_string(m.firstParameter) + ", " +
                    std::to_string(m.parameterCount) + ", " + std::to_string(m.firstThrown) + ", " +
-                   std::to_string(m.thrownCount) + ", " + std::to_string(m.line) + "},\n";
+                   std::to_string(m.thrownCount) + ", " + std::to_string(m.line) + ", " +
+                   (links == nullptr ? std::string("{}") : nameLiteral((*links)[at++])) + "},\n";
         out += "};\n";
     }
     if (open("MemberParameter", "Parameters", text.parameters.size())) {
         for (const MemberParameter& p : text.parameters)
-            out += "    {" + typeText(p.type) + ", " + nameLiteral(p.name) + ", " + boolText(p.notNilptr) + "},\n";
+            out += "    {" + typeText(p.type) + ", " + nameLiteral(p.name) + ", " + boolText(p.notNilptr) + ", " +
+                   (links == nullptr
+                        ? std::string("{}")
+                        : nameLiteral(typeLink(p.type.name, p.type.arrayDepth) + "@/" + std::string(p.name))) +
+                   ", " + parameterNumber(p) + "},\n";
         out += "};\n";
     }
     if (open("std::string_view", "Thrown", text.thrown.size())) {
@@ -88,7 +183,9 @@ void writeText(std::string& out, size_t index, const MemberText& text) {
     };
     out += "const MemberText kText" + n + "{" + view("Fields", text.fields.size()) + ", " +
            view("Constants", text.constants.size()) + ", " + view("Methods", text.methods.size()) + ", " +
-           view("Parameters", text.parameters.size()) + ", " + view("Thrown", text.thrown.size()) + "};\n\n";
+           view("Parameters", text.parameters.size()) + ", " + view("Thrown", text.thrown.size()) +
+           (links == nullptr ? std::string(", {}") : ", " + literal(owner)) + ", " + boolText(distinctMethods(text)) +
+           "};\n\n";
 }
 
 }  // namespace
@@ -99,13 +196,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<Source> sources;
+    std::vector<std::string> templates;
     for (auto family : {textCatalogue(), systemCatalogue(), networkCatalogue()})
-        for (const CatalogueClass& entry : family)
-            if (entry.members != nullptr)
-                sources.push_back({entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name : entry.name,
-                                   entry.members, entry.placeholders});
+        for (const CatalogueClass& entry : family) {
+            const std::string qualified = entry.owner != nullptr ? std::string(entry.owner) + "." + entry.name
+                                                                 : entry.name;
+            if (entry.kind == CatalogueKind::Template) templates.push_back(qualified);
+            if (entry.members != nullptr) sources.push_back({qualified, entry.members, entry.placeholders});
+        }
+    templates.push_back("RemoteCallPipe");
+    // A core text's label is its class's name but for the constructors that
+    // every exception class shares.
     for (const builtins::CoreMemberText& core : builtins::coreMemberTexts())
-        sources.push_back({core.label, core.text, core.placeholders});
+        sources.push_back({core.label, core.text, core.placeholders,
+                           std::string_view(core.label).find(' ') == std::string_view::npos});
     std::stable_sort(sources.begin(), sources.end(),
                      [](const Source& a, const Source& b) { return a.label < b.label; });
 
@@ -136,11 +240,20 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "korvo_member_tool: member text of %s: %s\n", s.label.c_str(), error.message.c_str());
             return 1;
         }
-        writeText(out, written, text);
+        const std::string owner = typeLink(s.label, 0);
+        const bool linked = s.ownText && s.placeholders == nullptr &&
+                            std::find(templates.begin(), templates.end(), s.label) == templates.end();
+        std::vector<std::string> links;
+        if (linked) links = methodLinks(text, owner, templates);
+        writeText(out, written, text, owner, linked && links.size() == text.methods.size() ? &links : nullptr);
         index += "    {" + literal(s.label) + ", " + std::to_string(std::strlen(s.text)) + ", " +
                  (s.placeholders != nullptr ? literal(s.placeholders) : std::string("nullptr")) + ", &kText" +
                  std::to_string(written) + "},\n";
         ++written;
+    }
+    if (gTypeNumbers.size() > UINT16_MAX || gParameterNumbers.size() > UINT16_MAX) {
+        std::fprintf(stderr, "korvo_member_tool: more named types than a number holds\n");
+        return 1;
     }
     out += "const PrebuiltMemberText kPrebuilt[] = {\n" + index + "};\n\n}  // namespace\n\n";
     out += "std::span<const PrebuiltMemberText> prebuiltMemberTexts() { return kPrebuilt; }\n";
