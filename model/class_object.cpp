@@ -228,7 +228,7 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.setConst(constant);
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
-    field.ownerResult.edit() = IRResult(qestl::SmartPtr(this));  // the link name is built below
+    field.ownerResult.setObject(qestl::SmartPtr(this));  // the link name is built below
     if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
     field.buildLinkName();
     return addProperty(memberName, member, registerIt);
@@ -359,7 +359,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     // The link name is built once, when the record is complete: nothing
     // below reads it before (a catalogue declares about a thousand methods
     // per compilation).
-    function->ownerResult.edit() = IRResult(qestl::SmartPtr(&owner));
+    function->ownerResult.setObject(qestl::SmartPtr(&owner));
     // The list holds no letter, digit or '_': a word is never an operator.
     const char first = decl.name.empty() ? '\0' : decl.name[0];
     if (first != '\0' && !std::isalnum(static_cast<unsigned char>(first)) && first != '_' &&

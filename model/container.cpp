@@ -428,7 +428,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     // owner, member slot, accumulator
     auto* load = new cbircode(access, 3);
     qestl::SmartPtr held = adoptLive(load);
-    load->operands[0] = member.ownerResult.get().operand;
+    load->operands[0] = member.ownerResult.operand();
     load->operands[1] = candidate.operand;
     load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
     candidate.appendInstructionRef(held);

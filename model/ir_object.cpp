@@ -130,13 +130,12 @@ void IRObject::setOwner(const IRResult& descriptor) {
     noteWrite();
     // A class declared at the top has no owner: a million of them each made
     // a descriptor of 160 bytes that read as none.
-    if (ownerResult.made() || !descriptor.isUnset()) ownerResult.edit() = descriptor;
+    if (ownerResult.made() || !descriptor.isUnset()) ownerResult.set(descriptor);
     buildLinkName();
 }
 
-// Asked before the defaults: those of a descriptor never made sit behind a
-// guarded static, and most classes have none.
-IRObject* IRObject::ownerObject() const { return ownerResult.made() ? asObject(ownerResult.get().object) : nullptr; }
+// Read in place for an owner alone (nearly every member's).
+IRObject* IRObject::ownerObject() const { return ownerResult.objectPtr(); }
 
 qestl::qestringA& IRObject::linkNameBuffer() {
     thread_local qestl::qestringA text;

@@ -286,7 +286,7 @@ public:
     qestl::qestringA name;
     qestl::SmartPtr type;
     // Members have an owner; variables and parameters (most objects) none.
-    qestl::RareFields<IRResult> ownerResult;
+    OwnerDescriptor ownerResult;
     qestl::SmartPtr classField;
     uint8_t flagsA = kFlagListed;
     uint8_t flagsB = kFlagAssigned;

@@ -18,7 +18,7 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     w.writeString(name);
     w.writeString(linkName());
     w.writeString(rare().altName);
-    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.get().object)) return false;
+    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.object())) return false;
     out.u32le(builtinClassId);
     out.u64le(memberLink);
     out.u8(bit(flagsA, kFlagOverride));
@@ -54,7 +54,7 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     if (alternative != rare().altName) editRare().altName = alternative;
     qestl::SmartPtr owner;
     if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
-    if (owner || ownerResult.made()) ownerResult.edit().object = owner;
+    if (owner || ownerResult.made()) ownerResult.setObject(owner);
     builtinClassId = in.u32le();
     memberLink = in.u64le();
     setFlag(flagsA, kFlagOverride, in.u8() != 0);
