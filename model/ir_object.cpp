@@ -92,8 +92,8 @@ bool IRObject::Rare::operator==(const Rare& other) const {
            templateOrigin.get() == other.templateOrigin.get() && builtinTemplate.get() == other.builtinTemplate.get() &&
            instanceBuilder == other.instanceBuilder && instanceHook == other.instanceHook &&
            std::memcmp(&lockOperand, &other.lockOperand, sizeof lockOperand) == 0 && lockMode == other.lockMode &&
-           libraryNumber == other.libraryNumber && libraryIdentity == other.libraryIdentity &&
-           fromLibrary == other.fromLibrary;
+           libraryNumber == other.libraryNumber && builtinRefKey == other.builtinRefKey &&
+           libraryIdentity == other.libraryIdentity && fromLibrary == other.fromLibrary;
 }
 
 uint32_t IRObject::signatureHash(uint32_t seed) const {
@@ -391,7 +391,7 @@ uint8_t podTypeCode(IRObject* type, bool array) {
     if (array) return podTypeCode(type, false) | 0xF0;
     if (isBuiltin(type, builtinTypes().voidType)) return 15;
     if (type->typeCode >= 1 && type->typeCode <= 9) return type->typeCode;
-    const bool builtin = type->id() != 0 || type->builtinRefKey != 0 || (type->flagsB & kFlagByBuiltinId);
+    const bool builtin = type->id() != 0 || type->builtinRefKey() != 0 || (type->flagsB & kFlagByBuiltinId);
     if (isBuiltin(type, builtinTypes().anyType) || !builtin) return 0;
     return 255;
 }

@@ -53,6 +53,7 @@ enum FlagB : uint8_t {
 enum FlagC : uint8_t {
     kFlagUnassigned = 1,
     kFlagParameter = 2,
+    kFlagUnusedWarned = 4,  // warning 324 given for the object
 };
 enum Modifier : uint32_t {
     kModNotNil = 1u << 4,
@@ -207,6 +208,7 @@ public:
     qestl::SmartPtr instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
     void runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node);
     uint32_t id() const { return builtinClassId; }
+    int32_t builtinRefKey() const { return rare_.made() ? rare_.get().builtinRefKey : 0; }
     void setId(uint32_t value) {
         noteWrite();
         builtinClassId = value;
@@ -267,6 +269,9 @@ public:
         uint32_t lockMode = kLockNone;
         // The position of the library it was read from in the -link list.
         uint32_t libraryNumber = 0;
+        // The reserved key of a built-in without id (void 0, nil -1,
+        // ObjectPtr -2, ObjectRef -5, "..." -6): a handful of types.
+        int32_t builtinRefKey = 0;
         uint64_t libraryIdentity = 0;
         bool fromLibrary = false;
         bool operator==(const Rare& other) const;
@@ -294,17 +299,15 @@ public:
     int8_t numericRank = 0;
     uint32_t modifiers = 0;
     uint32_t hashCache = 0;
-    // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
-    // -2, ObjectRef -5, "..." -6).
-    int32_t builtinRefKey = 0;
-    uint64_t lookupStamp = 0;
+    // Four bytes beside the hash: the object takes a word less (a program
+    // of a million classes has three objects a class).
     uint8_t typeCode = 0;
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
-    uint8_t unusedWarned = 0;
     // An unnamed value's link name is made when first read: most are never
     // asked, and it was a tenth of the cost of an expression.
     uint8_t linkNameDeferred = 0;
+    uint64_t lookupStamp = 0;
     NodeHandle declarationNode;
     // Counted in 32 bits: every object has the list, and few any argument.
     qestl::qevector<IRResult, uint32_t> templateArguments;

@@ -49,7 +49,9 @@ public:
 
 private:
     size_t lowerBound(uint64_t serial) const;
-    qestl::qevector<Entry> entries_;
+    // Counted in 32 bits: every result and every function has a map, and
+    // few more than a handful of entries.
+    qestl::qevector<Entry, uint32_t> entries_;
 };
 
 class IRResult {
@@ -121,7 +123,7 @@ public:
 // the code that reaches it. Nearly every descriptor is the owner alone, a
 // result that holds an object and nothing else: that one is kept as the
 // counted object itself, in one word, where every method and field paid a
-// result of 152 bytes apart. A descriptor that holds more keeps a whole
+// result of 144 bytes apart. A descriptor that holds more keeps a whole
 // result apart; either reads as that result.
 class OwnerDescriptor {
 public:
