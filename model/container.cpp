@@ -103,7 +103,8 @@ void Container::forgetIndex() {
     if (tables_ == nullptr) return;
     if (tables_->holders > 1) {
         // Nothing of a shared index is copied only to be emptied.
-        std::vector<uint64_t> slots = tables_->slotValues.get();
+        std::vector<uint64_t> slots;
+        if (tables_->slotValues.made()) slots = tables_->slotValues.get();
         releaseTables();
         if (!slots.empty()) tables().slotValues.edit().swap(slots);
         return;

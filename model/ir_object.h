@@ -346,6 +346,11 @@ private:
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }
 
+inline IRObject* OwnerDescriptor::objectPtr() const {
+    if (const IRResult* result = whole()) return asObject(result->object);
+    return static_cast<IRObject*>(heldObject());
+}
+
 inline Operand MemberSlot::operand(IRObject* member) const {
     Operand slot(index, kind, dataType);
     if (toItself != 0) slot.target = qestl::SmartPtr(member);

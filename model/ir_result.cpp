@@ -148,11 +148,6 @@ void OwnerDescriptor::setObject(const qestl::SmartPtr& owner) {
     else holdObject(owner);
 }
 
-IRObject* OwnerDescriptor::objectPtr() const {
-    if (const IRResult* result = whole()) return result->objectPtr();
-    return static_cast<IRObject*>(heldObject());
-}
-
 qestl::SmartPtr OwnerDescriptor::object() const {
     if (const IRResult* result = whole()) return result->object;
     return qestl::SmartPtr(heldObject());

@@ -142,7 +142,9 @@ public:
     void setObject(const qestl::SmartPtr& owner);
     void clear() { drop(); }
 
-    IRObject* objectPtr() const;
+    // Inline in model/ir_object.h, where an object is complete: asked at
+    // every link name and member lookup.
+    inline IRObject* objectPtr() const;
     qestl::SmartPtr object() const;
     const Operand& operand() const;
     bool hasPendingCode() const { return whole() != nullptr && !whole()->pending.empty(); }

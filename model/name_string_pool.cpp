@@ -75,18 +75,10 @@ void NameStringPool::prefetchText(std::string_view text) const {
     }
 }
 
-bool NameStringPool::holds(const Slot& slot, std::string_view text) const {
-    const uint64_t end = uint64_t{slot.offset} + text.size();
-    if (end >= bytes_.size() || bytes_[end] != 0) return false;
-    if (!text.empty() && std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) != 0) return false;
-    if (!zeroInside_) return true;
-    // The text there may go on past a 0 byte of its own, or end at one
-    // inside the text looked for.
-    const auto listed = zeroLengths_.find(slot.offset);
-    const size_t length = listed != zeroLengths_.end()
-                              ? listed->second
-                              : std::strlen(reinterpret_cast<const char*>(bytes_.data() + slot.offset));
-    return length == text.size();
+size_t NameStringPool::storedLength(uint32_t offset) const {
+    const auto listed = zeroLengths_.find(offset);
+    return listed != zeroLengths_.end() ? listed->second
+                                        : std::strlen(reinterpret_cast<const char*>(bytes_.data() + offset));
 }
 
 void NameStringPool::grow() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -82,7 +83,16 @@ private:
     static size_t roomIn(size_t size) { return size >= kCachedSlots ? size / 4 * 3 : size / 2; }
     void grow();
     // Whether the text at a slot with the text's hash is the text.
-    bool holds(const Slot& slot, std::string_view text) const;
+    bool holds(const Slot& slot, std::string_view text) const {
+        const uint64_t end = uint64_t{slot.offset} + text.size();
+        if (end >= bytes_.size() ||
+            (!text.empty() && std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) != 0) ||
+            bytes_[end] != 0)
+            return false;
+        return !zeroInside_ || storedLength(slot.offset) == text.size();
+    }
+    // The length of the text at an offset, which may hold a 0 byte.
+    size_t storedLength(uint32_t offset) const;
 
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
