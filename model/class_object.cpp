@@ -121,6 +121,7 @@ void ClassObject::detach() {
     staticProperties.clear();
     templateArgumentTable.clear();
     detachObjectRef(baseClass);
+    detachObjectRef(thisObject);
     if (rareClass_.made()) {
         RareClass& fields = editRareClass();
         fields.declarationNodeMap.clear();
@@ -229,7 +230,7 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
     field.ownerResult.setObject(qestl::SmartPtr(this));  // the link name is built below
-    if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
+    if (registerIt) field.editRare().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
     field.buildLinkName();
     return addProperty(memberName, member, registerIt);
 }

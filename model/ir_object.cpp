@@ -83,7 +83,7 @@ void IRObject::detach() {
         declarationNode->operands.clear();
         declarationNode.reset();
     }
-    detachObjectRef(thisObject);
+    if (rare_.made()) detachObjectRef(rare_.edit().thisObject);
     if (rare_.made()) rare_.edit().templateNode.reset();
 }
 
@@ -93,6 +93,7 @@ bool IRObject::Rare::operator==(const Rare& other) const {
            instanceBuilder == other.instanceBuilder && instanceHook == other.instanceHook &&
            std::memcmp(&lockOperand, &other.lockOperand, sizeof lockOperand) == 0 && lockMode == other.lockMode &&
            libraryNumber == other.libraryNumber && builtinRefKey == other.builtinRefKey &&
+           memberLink == other.memberLink && thisObject.get() == other.thisObject.get() &&
            libraryIdentity == other.libraryIdentity && fromLibrary == other.fromLibrary;
 }
 

@@ -236,8 +236,12 @@ public:
     uint64_t identity() const { return rare().fromLibrary ? rare().libraryIdentity : serial_; }
     void setLibraryIdentity(uint64_t identity);
     // The unnamed variable typed by this class that stands for `this`,
-    // made on first use.
+    // made on first use: a class keeps it in a field of its own, any other
+    // object with its rare fields.
     qestl::SmartPtr getThisObject();
+    // The link of a built-in's static field or a member read from a
+    // library; 0 for the rest.
+    uint64_t memberLink() const { return rare_.made() ? rare_.get().memberLink : 0; }
     // The flag operations the declaration compilers share.
     void setEnum(bool on) {
         noteWrite();
@@ -272,6 +276,8 @@ public:
         // The reserved key of a built-in without id (void 0, nil -1,
         // ObjectPtr -2, ObjectRef -5, "..." -6): a handful of types.
         int32_t builtinRefKey = 0;
+        uint64_t memberLink = 0;
+        qestl::SmartPtr thisObject;
         uint64_t libraryIdentity = 0;
         bool fromLibrary = false;
         bool operator==(const Rare& other) const;
@@ -287,7 +293,6 @@ public:
     // more than once.
     uint32_t builtinClassId = 0;
     uint32_t kind = 0;
-    uint64_t memberLink = 0;
     qestl::qestringA name;
     qestl::SmartPtr type;
     // Members have an owner; variables and parameters (most objects) none.
@@ -315,10 +320,11 @@ public:
     // set.
     qestl::RareFields<Operand> constant;
     MemberSlot storage;
-    qestl::SmartPtr thisObject;
 
 protected:
     friend class KeptObjects;
+    // Where a class keeps its `this` object; null: with the rare fields.
+    virtual qestl::SmartPtr* thisField() { return nullptr; }
     void setFlag(uint8_t& byte, uint8_t bit, bool on) {
         noteWrite();
         byte = on ? (byte | bit) : (byte & ~bit);

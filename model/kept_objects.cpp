@@ -290,11 +290,12 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         const qestl::SmartPtr owner = o->ownerResult.object();
         for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
                  &o->type, &owner, &o->classField, &o->rare().templateOrigin, &o->rare().builtinTemplate,
-                 &o->thisObject, &o->constant.get().target})
+                 &o->rare().thisObject, &o->constant.get().target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {
             reach(c->baseClass);
+            reach(c->thisObject);
             for (const Container* table : {&c->dynamicMethods, &c->staticMethods, &c->dynamicProperties,
                                            &c->staticProperties, &c->anonymousProperties, &c->templateArgumentTable})
                 for (const qestl::SmartPtr& member : table->members()) reach(member);
