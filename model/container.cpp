@@ -117,7 +117,7 @@ void Container::forgetIndex() {
 
 const std::vector<uint64_t>& Container::slotValues() const {
     static const std::vector<uint64_t> kNone;
-    return tables_ ? tables_->slotValues.get() : kNone;
+    return tables_ != nullptr && tables_->slotValues.made() ? tables_->slotValues.get() : kNone;
 }
 
 void Container::enter(const qestl::HashedText& name, uint32_t index) {
