@@ -136,7 +136,7 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
         if (row.slot == &B::arrayType) type.assignType(types.classType);
         if (row.byHand) markByHand(type);
         if (row.byHand || row.reservedKey != 0) {
-            type.builtinRefKey = row.reservedKey;
+            if (row.reservedKey != 0) type.editRare().builtinRefKey = row.reservedKey;
             context.tables().setClassById(row.reservedKey, made);
         }
     }

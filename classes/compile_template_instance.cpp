@@ -110,7 +110,7 @@ SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode,
     NodeHandle clone;
     cloneAstNode(declaration.get(), clone);
     instance->setDeclarationNode(clone);
-    instance->setOwner(templ.ownerResult.get());
+    instance->setOwner(templ.ownerResult.result());
     instance->buildLinkName();
     if (context.registerClass(instance->name.view(), made, global, isStatic).kind == model::kErrorOperand) {
         context.reportError(diag::DuplicateObject, typeNode);

@@ -117,7 +117,7 @@ FunctionObject* functionFor(CompileContext& context, const SmartPtr& scope, cons
     const bool isStatic = (node->flags & (NodeFlag::Static | NodeFlag::Native)) != 0;
     function->setStatic(isStatic);
     function->setFinal(view.isFinal());
-    function->ownerResult.edit() = model::IRResult(context.currentScopeObject());
+    function->ownerResult.setObject(context.currentScopeObject());
     function->buildLinkName();
     ClassObject* klass = model::asClass(model::asObject(scope));
     const model::Operand placed = klass != nullptr ? klass->addMethod(context, function->name.view(), made, isStatic)

@@ -182,7 +182,7 @@ struct Instantiation {
             fail(diag::NativeInstanceFailed, typeNode);
             return SmartPtr();
         }
-        instance->setOwner(templ.ownerResult.get());
+        instance->setOwner(templ.ownerResult.result());
         // An instance of a nested template (List.Iterator<int>) is public,
         // as the one its container's instance makes: a template argument
         // is looked up with its access checked.
@@ -232,7 +232,7 @@ struct Instantiation {
         qestl::qestringA altName(templ.name);
         altName.append(text);
         instance->setAltName(altName.view());
-        instance->setOwner(templ.ownerResult.get());
+        instance->setOwner(templ.ownerResult.result());
         instance->buildLinkName();
         if (context.registerClass(instance->name.view(), made, declareInScope, isStatic).kind == model::kErrorOperand) {
             fail(diag::DuplicateObject, typeNode);

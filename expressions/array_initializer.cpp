@@ -115,7 +115,7 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
     if (object == nullptr || object->kind != model::kKindVariable || !object->name.empty() || !object->type ||
         (object->flagsA & model::kFlagUsed) == 0 || (object->flagsB & model::kFlagAssigned) == 0 ||
         (object->flagsC & model::kFlagUnassigned) != 0 || (object->modifiers & model::kModMayNil) != 0 ||
-        object->classField || object->ownerResult.get().objectPtr() != nullptr || !object->isConst())
+        object->classField || object->ownerResult.objectPtr() != nullptr || !object->isConst())
         return false;
     if (!isImmediate(operand) || operand.link != nullptr || operand.target || operand.displacement != 0 ||
         operand.encodedKind != 0 || operand.encodedValue != 0)

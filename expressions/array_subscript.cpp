@@ -107,7 +107,7 @@ uint32_t compileElementLoad(CompileContext& context, const StatementNode& node) 
     qestl::SmartPtr restoreIndex;
     if (indexOperand.kind == model::kRegister &&
         ((array->operand.kind == model::kRegister && array->operand.value == indexOperand.value) ||
-         !array->pending.empty() || !arrayObject->ownerResult.get().pending.empty())) {
+         !array->pending.empty() || arrayObject->ownerResult.hasPendingCode())) {
         // The array's code may overwrite the register holding the index.
         push(context, result, indexOperand, indexNode);
         restoreIndex = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(*index)));

@@ -146,7 +146,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     model::IRResult methodRef = candidate;
     // The object the method is called on: the value it was reached
     // through (a class named directly calls statically), or the new one.
-    model::IRResult owner = held->isInstance() ? held->ownerResult.get() : model::IRResult();
+    model::IRResult owner = held->isInstance() ? held->ownerResult.result() : model::IRResult();
     model::IRObject* ownerObject = owner.objectPtr();
     bool loadsThis = ownerObject != nullptr && ownerObject->kindOf() != model::kKindClass;
     model::Operand thisOperand = owner.operand;

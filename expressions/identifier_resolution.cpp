@@ -16,7 +16,7 @@ bool resolveIdentifier(CompileContext& context, const StatementNode& node, model
         // the value folds and no use check follows.
         object->checkUse(nullptr, node);
         result.operand = object->constantValue();
-        if (object->ownerResult.made()) object->ownerResult.edit().clearCodeChain();
+        object->ownerResult.clearCodeChain();
         result.pending.clear();
     }
     return true;

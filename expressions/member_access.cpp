@@ -186,7 +186,7 @@ bool CalleeMembers::hold(model::IRValueList& found, model::IRResult& owner, bool
         if (object == nullptr || object->isInstance() ||
             !(object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)))
             return false;
-        if (!entry.pending.empty() || !object->ownerResult.get().pending.empty()) return false;
+        if (!entry.pending.empty() || object->ownerResult.hasPendingCode()) return false;
     }
     held_ = std::make_unique<Held>();
     Held& held = *held_;

@@ -17,7 +17,7 @@ bool isUnmodifiable(const model::IRResult& value) {
 void takeOwnerCode(model::IRResult& value) {
     model::IRObject* object = value.objectPtr();
     if (object == nullptr) return;
-    if (object->ownerResult.made()) object->ownerResult.edit().prependOwnerCode();
+    object->ownerResult.prependOwnerCode();
     value.prependOwnerCode();
 }
 

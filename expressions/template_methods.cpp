@@ -108,7 +108,7 @@ IRResult deferredTemplateCall(const IRResult& candidate, const IRValueListArray&
     record->modifiers = templ.modifiers;
     record->setStatic(templ.isStatic());
     record->setConst(templ.isConst());
-    record->setOwner(templ.ownerResult.get());
+    record->setOwner(templ.ownerResult.result());
     record->savedLists.assign(arguments.begin(), arguments.end());
     cloneAstSubtree(call.get(), record->editRare().templateNode);
     IRResult kept(candidate);
@@ -274,7 +274,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
             out.pushBack(result);
             continue;
         }
-        const IRResult& owner = method->ownerResult.get();
+        const IRResult owner = method->ownerResult.result();
         qestl::SmartPtr wrapped = model::makeInstance(result.object, owner);
         IRObject* ownerObject = owner.objectPtr();
         if (ownerObject != nullptr && (ownerObject->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0)

@@ -23,7 +23,7 @@ constexpr uint32_t kFunctionRecordOpcode = 169;
 // The key a built-in class is entered under: its id, or the reserved key of
 // one without (void 0, nil -1, ...).
 int32_t builtinKey(const IRObject& object) {
-    return object.builtinClassId != 0 ? static_cast<int32_t>(object.builtinClassId) : object.builtinRefKey;
+    return object.builtinClassId != 0 ? static_cast<int32_t>(object.builtinClassId) : object.builtinRefKey();
 }
 
 // An instance of a built-in template (List<int>): the reader makes it again

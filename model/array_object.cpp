@@ -14,7 +14,7 @@ ArrayObject::ArrayObject(const qestl::SmartPtr& elementType) {
     length->setConst(true);
     // Readable wherever the array is: a program asks every array its length.
     length->modifiers |= kModPublic;
-    length->ownerResult.edit() = IRResult(qestl::SmartPtr(this));
+    length->ownerResult.setObject(qestl::SmartPtr(this));
     length->buildLinkName();
     if (dynamicProperties.indexesOf("length") == nullptr) addProperty("length", held, false);
     // Without element the link name stays as the base constructor left it.

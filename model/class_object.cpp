@@ -121,6 +121,7 @@ void ClassObject::detach() {
     staticProperties.clear();
     templateArgumentTable.clear();
     detachObjectRef(baseClass);
+    detachObjectRef(thisObject);
     if (rareClass_.made()) {
         RareClass& fields = editRareClass();
         fields.declarationNodeMap.clear();
@@ -241,8 +242,8 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.setConst(constant);
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
-    field.ownerResult.edit() = IRResult(qestl::SmartPtr(this));  // the link name is built below
-    if (registerIt) field.memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
+    field.ownerResult.setObject(qestl::SmartPtr(this));  // the link name is built below
+    if (registerIt) field.editRare().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
     takeKnownLinkName(field, linkName);
     // What addProperty would find: the member in no table, the name free.
     if (fresh && registerIt && !field.isNamedConstant() && memberName == field.name.view())
@@ -387,7 +388,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     // The link name is built once, when the record is complete: nothing
     // below reads it before (a catalogue declares about a thousand methods
     // per compilation).
-    function->ownerResult.edit() = IRResult(qestl::SmartPtr(&owner));
+    function->ownerResult.setObject(qestl::SmartPtr(&owner));
     // The list holds no letter, digit or '_': a word is never an operator.
     const char first = decl.name.empty() ? '\0' : decl.name[0];
     if (first != '\0' && !std::isalnum(static_cast<unsigned char>(first)) && first != '_' &&

@@ -224,6 +224,8 @@ public:
         resolvedInWalk = static_cast<uint32_t>(walk);
     }
     uint32_t inheritanceAccess = 64;
+    // getThisObject's, made on first use.
+    qestl::SmartPtr thisObject;
 
     // What few classes set: closures, package declaration nodes, native
     // layouts, template methods, library tokens. Read through rareClass();
@@ -244,6 +246,9 @@ public:
         noteWrite();
         return rareClass_.edit();
     }
+
+protected:
+    qestl::SmartPtr* thisField() override { return &thisObject; }
 
 private:
     friend class KeptObjects;

@@ -100,9 +100,10 @@ void Container::forgetIndex() {
     if (tables_ == nullptr) return;
     if (tables_->holders > 1) {
         // Nothing of a shared index is copied only to be emptied.
-        std::vector<uint64_t> slots = tables_->slotValues;
+        std::vector<uint64_t> slots;
+        if (tables_->slotValues.made()) slots = tables_->slotValues.get();
         releaseTables();
-        if (!slots.empty()) tables().slotValues.swap(slots);
+        if (!slots.empty()) tables().slotValues.edit().swap(slots);
         return;
     }
     tables_->index.clear();
@@ -114,7 +115,7 @@ void Container::forgetIndex() {
 const std::vector<uint64_t>& Container::slotValues() const {
     listUnlisted();
     static const std::vector<uint64_t> kNone;
-    return tables_ ? tables_->slotValues : kNone;
+    return tables_ != nullptr && tables_->slotValues.made() ? tables_->slotValues.get() : kNone;
 }
 
 void Container::enter(const qestl::HashedText& name, uint32_t index) {
@@ -180,7 +181,7 @@ MemberSlot Container::slotFor(IRObject* member, uint32_t index) {
         slot.dataType = member ? typeCodeOf(member) : uint8_t{kTypeObject};
         if (kind_ == kClosure) {
             noteWrite();
-            tables().slotValues.push_back(index);
+            tables().slotValues.edit().push_back(index);
         }
         return slot;
     }
@@ -342,7 +343,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
 std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText& name, const IRObject& function) {
     std::vector<uint32_t> found;
     if (indexesOf(name) == nullptr) return found;
-    SignatureIndex& index = tables().signatures.findOrAdd(name.text);
+    SignatureIndex& index = tables().signatures.edit().findOrAdd(name.text);
     // Asked again: tables() makes this container's own copy of shared ones.
     const IndexList* listed = indexesOf(name);
     if (index.listed > listed->size()) index = SignatureIndex();
@@ -460,7 +461,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     // owner, member slot, accumulator
     auto* load = new cbircode(access, 3);
     qestl::SmartPtr held = adoptLive(load);
-    load->operands[0] = member.ownerResult.get().operand;
+    load->operands[0] = member.ownerResult.operand();
     load->operands[1] = candidate.operand;
     load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
     candidate.appendInstructionRef(held);
@@ -584,7 +585,7 @@ bool Container::restore(const Saved& saved) {
     kept.nameBits = ~uint64_t{0};
     kept.signatures.clear();
     kept.entries = static_cast<uint32_t>(saved.indexEntries);
-    kept.slotValues = saved.slotValues;
+    if (!saved.slotValues.empty() || kept.slotValues.made()) kept.slotValues.edit() = saved.slotValues;
     failed_.clear();
     return true;
 }

@@ -323,7 +323,13 @@ private:
     // Made with the first name entered (or slot value kept): a class has six
     // containers, most of them never given a member, and a program of a
     // million classes paid for six empty maps each.
+    // From object memory, without the C heap's header: a program of a
+    // million classes makes them for a million method tables. The slot
+    // values (of a closure) and the signatures (of an overloaded name) are
+    // made when first written: most tables never have any.
     struct Tables {
+        static void* operator new(size_t bytes) { return qestl::allocateObjectMemory(bytes); }
+        static void operator delete(void* memory, size_t bytes) { qestl::freeObjectMemory(memory, bytes); }
         // The containers that hold these tables: one that writes them while
         // another holds them too writes a copy of its own.
         uint32_t holders = 1;
@@ -334,8 +340,8 @@ private:
         // bit answers without reaching the index's buckets and nodes.
         uint64_t nameBits = 0;
         NameIndex index;
-        std::vector<uint64_t> slotValues;
-        qestl::TextMap<SignatureIndex> signatures;
+        qestl::RareFields<std::vector<uint64_t>> slotValues;
+        qestl::RareFields<qestl::TextMap<SignatureIndex>> signatures;
     };
     static uint64_t nameBit(size_t hash) { return uint64_t{1} << (hash >> 58); }
     // The tables to write: made, or copied from shared ones, first.

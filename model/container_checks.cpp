@@ -40,9 +40,9 @@ void Container::warnUnusedMembers(ModelContext& context) {
         members_,
         [&](cbircode& record) {
             IRObject& member = static_cast<IRObject&>(record);
-            if ((member.flagsB & kFlagHidden) || member.unusedWarned) return;
+            if ((member.flagsB & kFlagHidden) || (member.flagsC & kFlagUnusedWarned) != 0) return;
             member.noteWrite();
-            member.unusedWarned = 1;
+            member.flagsC |= kFlagUnusedWarned;
             const bool reportable = member.kind == kKindClass || (member.isFunction() && !member.isOverride());
             if (!(member.flagsA & kFlagUsed) && reportable && !member.name.view().starts_with("$"))
                 context.reportWarning(diag::UnusedObject, member.declarationNode);

@@ -159,7 +159,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
         out.u32le(0);
         const uint64_t body = entry + kHeadSize;
         if (tag == kKindVariable || tag == kKindClass) {
-            uint64_t value = member.memberLink;
+            uint64_t value = member.memberLink();
             if (tag == kKindClass || kind_ == kStaticProperties) value = member.address() - body;
             out.u64le(value);
             const uint8_t flags = (kind_ == kImageHeap || kind_ == kStaticProperties) ? 4 : 0;

@@ -41,7 +41,7 @@ qestl::SmartPtr makeFunction(std::string_view name, const qestl::SmartPtr& retur
 
 void FunctionObject::detach() {
     if (kept) return;
-    IRValueList taken;
+    decltype(parameters) taken;
     taken.swap(parameters);
     IRObject::detach();
     // The jump to the body's first instruction, which names the function as

@@ -66,9 +66,9 @@ public:
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?
     bool coversException(const IRObject* thrown);
-    void pushCatchScope() { catchScopes.emplace_back(); }
+    void pushCatchScope() { catchScopes.pushBack(qestl::qevector<qestl::SmartPtr>()); }
     void popCatchScope() {
-        if (!catchScopes.empty()) catchScopes.pop_back();
+        if (!catchScopes.empty()) catchScopes.popBack();
     }
     // Records a class caught by the innermost catch scope.
     void noteCaught(const qestl::SmartPtr& caught);
@@ -77,8 +77,10 @@ public:
     void warnUnusedThrows(ModelContext& context);
 
     ObjectStateMap throwsSet;  // class -> use count
-    std::vector<qestl::qevector<qestl::SmartPtr>> catchScopes;
-    IRValueList parameters;
+    // Counted in 32 bits, as the map: a program has a function object for
+    // every method.
+    qestl::qevector<qestl::qevector<qestl::SmartPtr>, uint32_t> catchScopes;
+    qestl::qevector<IRResult, uint32_t> parameters;
     uint8_t catchesAll = 0;
     uint8_t throwsAll = 0;
 

@@ -5,7 +5,7 @@ namespace model {
 InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {
     kind = kKindInstance;
     classField = standsFor;
-    ownerResult.edit() = ownerDescriptor;
+    ownerResult.set(ownerDescriptor);
     // A named constant reached through its class or a value (Shape.SIDES,
     // K.N) is the same constant: it folds and counts as one.
     if (const IRObject* held = target(); held != nullptr && held->hasConstantValue()) {

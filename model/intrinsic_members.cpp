@@ -63,11 +63,16 @@ bool FunctionObject::bindIntrinsicMember(ModelContext& context, const qestl::Has
 }
 
 qestl::SmartPtr IRObject::getThisObject() {
-    if (!thisObject) {
-        noteWrite();
-        thisObject = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    qestl::SmartPtr* field = thisField();
+    if (field == nullptr) {
+        if (rare_.made() && rare_.get().thisObject) return rare_.get().thisObject;
+        field = &editRare().thisObject;
     }
-    return thisObject;
+    if (!*field) {
+        noteWrite();
+        *field = makeObject("", kKindVariable, qestl::SmartPtr(this), 0);
+    }
+    return *field;
 }
 
 }  // namespace model

@@ -83,7 +83,7 @@ void IRObject::detach() {
         declarationNode->operands.clear();
         declarationNode.reset();
     }
-    detachObjectRef(thisObject);
+    if (rare_.made()) detachObjectRef(rare_.edit().thisObject);
     if (rare_.made()) rare_.edit().templateNode.reset();
 }
 
@@ -92,8 +92,9 @@ bool IRObject::Rare::operator==(const Rare& other) const {
            templateOrigin.get() == other.templateOrigin.get() && builtinTemplate.get() == other.builtinTemplate.get() &&
            instanceBuilder == other.instanceBuilder && instanceHook == other.instanceHook &&
            std::memcmp(&lockOperand, &other.lockOperand, sizeof lockOperand) == 0 && lockMode == other.lockMode &&
-           libraryNumber == other.libraryNumber && libraryIdentity == other.libraryIdentity &&
-           fromLibrary == other.fromLibrary;
+           libraryNumber == other.libraryNumber && builtinRefKey == other.builtinRefKey &&
+           memberLink == other.memberLink && thisObject.get() == other.thisObject.get() &&
+           libraryIdentity == other.libraryIdentity && fromLibrary == other.fromLibrary;
 }
 
 uint32_t IRObject::signatureHash(uint32_t seed) const {
@@ -130,13 +131,12 @@ void IRObject::setOwner(const IRResult& descriptor) {
     noteWrite();
     // A class declared at the top has no owner: a million of them each made
     // a descriptor of 160 bytes that read as none.
-    if (ownerResult.made() || !descriptor.isUnset()) ownerResult.edit() = descriptor;
+    if (ownerResult.made() || !descriptor.isUnset()) ownerResult.set(descriptor);
     buildLinkName();
 }
 
-// Asked before the defaults: those of a descriptor never made sit behind a
-// guarded static, and most classes have none.
-IRObject* IRObject::ownerObject() const { return ownerResult.made() ? asObject(ownerResult.get().object) : nullptr; }
+// Read in place for an owner alone (nearly every member's).
+IRObject* IRObject::ownerObject() const { return ownerResult.objectPtr(); }
 
 void IRObject::writeLinkName(qestl::qestringA& text) const {
     // A template instance is named by its template and arguments alone.
@@ -388,7 +388,7 @@ uint8_t podTypeCode(IRObject* type, bool array) {
     if (array) return podTypeCode(type, false) | 0xF0;
     if (isBuiltin(type, builtinTypes().voidType)) return 15;
     if (type->typeCode >= 1 && type->typeCode <= 9) return type->typeCode;
-    const bool builtin = type->id() != 0 || type->builtinRefKey != 0 || (type->flagsB & kFlagByBuiltinId);
+    const bool builtin = type->id() != 0 || type->builtinRefKey() != 0 || (type->flagsB & kFlagByBuiltinId);
     if (isBuiltin(type, builtinTypes().anyType) || !builtin) return 0;
     return 255;
 }

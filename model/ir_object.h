@@ -53,6 +53,7 @@ enum FlagB : uint8_t {
 enum FlagC : uint8_t {
     kFlagUnassigned = 1,
     kFlagParameter = 2,
+    kFlagUnusedWarned = 4,  // warning 324 given for the object
 };
 enum Modifier : uint32_t {
     kModNotNil = 1u << 4,
@@ -219,6 +220,7 @@ public:
     qestl::SmartPtr instantiate(ModelContext& context, IRValueList& arguments, const NodeHandle& node);
     void runInstanceHook(ModelContext& context, IRResult& result, const NodeHandle& node);
     uint32_t id() const { return builtinClassId; }
+    int32_t builtinRefKey() const { return rare_.made() ? rare_.get().builtinRefKey : 0; }
     void setId(uint32_t value) {
         noteWrite();
         builtinClassId = value;
@@ -246,8 +248,12 @@ public:
     uint64_t identity() const { return rare().fromLibrary ? rare().libraryIdentity : serial_; }
     void setLibraryIdentity(uint64_t identity);
     // The unnamed variable typed by this class that stands for `this`,
-    // made on first use.
+    // made on first use: a class keeps it in a field of its own, any other
+    // object with its rare fields.
     qestl::SmartPtr getThisObject();
+    // The link of a built-in's static field or a member read from a
+    // library; 0 for the rest.
+    uint64_t memberLink() const { return rare_.made() ? rare_.get().memberLink : 0; }
     // The flag operations the declaration compilers share.
     void setEnum(bool on) {
         noteWrite();
@@ -279,6 +285,11 @@ public:
         uint32_t lockMode = kLockNone;
         // The position of the library it was read from in the -link list.
         uint32_t libraryNumber = 0;
+        // The reserved key of a built-in without id (void 0, nil -1,
+        // ObjectPtr -2, ObjectRef -5, "..." -6): a handful of types.
+        int32_t builtinRefKey = 0;
+        uint64_t memberLink = 0;
+        qestl::SmartPtr thisObject;
         uint64_t libraryIdentity = 0;
         bool fromLibrary = false;
         bool operator==(const Rare& other) const;
@@ -294,11 +305,10 @@ public:
     // more than once.
     uint32_t builtinClassId = 0;
     uint32_t kind = 0;
-    uint64_t memberLink = 0;
     qestl::qestringA name;
     qestl::SmartPtr type;
     // Members have an owner; variables and parameters (most objects) none.
-    qestl::RareFields<IRResult> ownerResult;
+    OwnerDescriptor ownerResult;
     qestl::SmartPtr classField;
     uint8_t flagsA = kFlagListed;
     uint8_t flagsB = kFlagAssigned;
@@ -306,17 +316,15 @@ public:
     int8_t numericRank = 0;
     uint32_t modifiers = 0;
     uint32_t hashCache = 0;
-    // The reserved key of a built-in without id (void 0, nil -1, ObjectPtr
-    // -2, ObjectRef -5, "..." -6).
-    int32_t builtinRefKey = 0;
-    uint64_t lookupStamp = 0;
+    // Four bytes beside the hash: the object takes a word less (a program
+    // of a million classes has three objects a class).
     uint8_t typeCode = 0;
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
-    uint8_t unusedWarned = 0;
     // An unnamed value's link name is made when first read: most are never
     // asked, and it was a tenth of the cost of an expression.
     uint8_t linkNameDeferred = 0;
+    uint64_t lookupStamp = 0;
     NodeHandle declarationNode;
     // Counted in 32 bits: every object has the list, and few any argument.
     qestl::qevector<IRResult, uint32_t> templateArguments;
@@ -324,10 +332,11 @@ public:
     // set.
     qestl::RareFields<Operand> constant;
     MemberSlot storage;
-    qestl::SmartPtr thisObject;
 
 protected:
     friend class KeptObjects;
+    // Where a class keeps its `this` object; null: with the rare fields.
+    virtual qestl::SmartPtr* thisField() { return nullptr; }
     void setFlag(uint8_t& byte, uint8_t bit, bool on) {
         noteWrite();
         byte = on ? (byte | bit) : (byte & ~bit);
@@ -364,6 +373,11 @@ private:
 };
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }
+
+inline IRObject* OwnerDescriptor::objectPtr() const {
+    if (const IRResult* result = whole()) return asObject(result->object);
+    return static_cast<IRObject*>(heldObject());
+}
 
 inline Operand MemberSlot::operand(IRObject* member) const {
     Operand slot(index, kind, dataType);

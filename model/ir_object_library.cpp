@@ -18,9 +18,9 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     w.writeString(name);
     w.writeString(linkName());
     w.writeString(rare().altName);
-    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.get().object)) return false;
+    if (!w.writeObjectRef(type) || !w.writeObjectRef(ownerResult.object())) return false;
     out.u32le(builtinClassId);
-    out.u64le(memberLink);
+    out.u64le(memberLink());
     out.u8(bit(flagsA, kFlagOverride));
     out.u8(bit(flagsA, kFlagListed));
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(numericRank)));
@@ -54,9 +54,9 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     if (alternative != rare().altName) editRare().altName = alternative;
     qestl::SmartPtr owner;
     if (!r.readObjectRef(type) || !r.readObjectRef(owner)) return false;
-    if (owner || ownerResult.made()) ownerResult.edit().object = owner;
+    if (owner || ownerResult.made()) ownerResult.setObject(owner);
     builtinClassId = in.u32le();
-    memberLink = in.u64le();
+    if (const uint64_t link = in.u64le(); link != memberLink()) editRare().memberLink = link;
     setFlag(flagsA, kFlagOverride, in.u8() != 0);
     setFlag(flagsA, kFlagListed, in.u8() != 0);
     numericRank = static_cast<int8_t>(in.u32le());

@@ -177,7 +177,7 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
         if ((flagsC & kFlagUnassigned) == 0) context->reportWarning(diag::MaybeUnassigned, at);
         else context->reportError(diag::Uninitialized, at);
     }
-    if (ownerResult.made()) ownerResult.get().checkUse(context, node);
+    if (ownerResult.made()) ownerResult.checkUse(context, node);
     if (context != nullptr && (modifiers & kModMayNil)) context->reportWarning(diag::MaybeNilptr, node);
     if (IRObject* field = asObject(classField)) field->checkUse(context, node);
 }

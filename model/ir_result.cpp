@@ -74,20 +74,135 @@ void IRResult::insertInstructionCopy(size_t position, const cbircode& instructio
 
 void IRResult::prependOwnerCode() {
     IRObject* holder = objectPtr();
-    if (holder == nullptr || holder->ownerResult.get().pending.empty()) return;
+    if (holder == nullptr || !holder->ownerResult.hasPendingCode()) return;
     holder->noteWrite();
-    qestl::SmartPtrVector joined = holder->ownerResult.get().pending;
+    IRResult& owner = holder->ownerResult.edit();
+    qestl::SmartPtrVector joined = owner.pending;
     for (const qestl::SmartPtr& instruction : pending) joined.pushBack(instruction);
     pending.swap(joined);
-    holder->ownerResult.edit().pending.clear();
+    owner.pending.clear();
 }
 
 void IRResult::clearCodeChain() {
     if (IRObject* holder = objectPtr()) {
-        if (!holder->ownerResult.get().pending.empty()) holder->noteWrite();
-        if (holder->ownerResult.made()) holder->ownerResult.edit().clearCodeChain();
+        if (holder->ownerResult.hasPendingCode()) holder->noteWrite();
+        holder->ownerResult.clearCodeChain();
     }
     pending.clear();
+}
+
+OwnerDescriptor::OwnerDescriptor(const OwnerDescriptor& other) { *this = other; }
+
+OwnerDescriptor& OwnerDescriptor::operator=(const OwnerDescriptor& other) {
+    if (this == &other) return *this;
+    if (const IRResult* result = other.whole()) set(*result);
+    else holdObject(qestl::SmartPtr(other.heldObject()));
+    return *this;
+}
+
+OwnerDescriptor& OwnerDescriptor::operator=(OwnerDescriptor&& other) noexcept {
+    if (this == &other) return *this;
+    drop();
+    word_ = other.word_;
+    other.word_ = 0;
+    return *this;
+}
+
+void OwnerDescriptor::drop() {
+    const uintptr_t word = word_;
+    word_ = 0;
+    if (word == 0) return;
+    if ((word & kObjectTag) != 0) {
+        auto* held = reinterpret_cast<qestl::CountedObject*>(word & ~kObjectTag);
+        if (held->release()) qestl::defaultDeleter(held);
+        return;
+    }
+    auto* result = reinterpret_cast<IRResult*>(word);
+    result->~IRResult();
+    qestl::freeObjectMemory(result, sizeof(IRResult));
+}
+
+void OwnerDescriptor::holdObject(const qestl::SmartPtr& owner) {
+    qestl::CountedObject* held = owner.get();
+    if (held != nullptr) held->addReference();
+    drop();
+    if (held != nullptr) word_ = reinterpret_cast<uintptr_t>(held) | kObjectTag;
+}
+
+void OwnerDescriptor::set(const IRResult& descriptor) {
+    if (IRResult* result = const_cast<IRResult*>(whole())) {
+        if (result != &descriptor) *result = descriptor;
+        return;
+    }
+    if (descriptor.holdsObjectAlone()) {
+        holdObject(descriptor.object);
+        return;
+    }
+    auto* result = new (qestl::allocateObjectMemory(sizeof(IRResult))) IRResult(descriptor);
+    drop();
+    word_ = reinterpret_cast<uintptr_t>(result);
+}
+
+void OwnerDescriptor::setObject(const qestl::SmartPtr& owner) {
+    if (IRResult* result = const_cast<IRResult*>(whole())) result->object = owner;
+    else holdObject(owner);
+}
+
+qestl::SmartPtr OwnerDescriptor::object() const {
+    if (const IRResult* result = whole()) return result->object;
+    return qestl::SmartPtr(heldObject());
+}
+
+const Operand& OwnerDescriptor::operand() const {
+    static const Operand kNone;
+    const IRResult* result = whole();
+    return result != nullptr ? result->operand : kNone;
+}
+
+IRResult OwnerDescriptor::result() const {
+    if (const IRResult* result = whole()) return *result;
+    return IRResult(qestl::SmartPtr(heldObject()));
+}
+
+IRResult& OwnerDescriptor::edit() {
+    if (IRResult* result = const_cast<IRResult*>(whole())) return *result;
+    auto* result = new (qestl::allocateObjectMemory(sizeof(IRResult))) IRResult();
+    if (qestl::CountedObject* held = heldObject()) {
+        // The reference the word held passes to the result.
+        result->object = qestl::SmartPtr(held);
+        held->release();
+    }
+    word_ = reinterpret_cast<uintptr_t>(result);
+    return *result;
+}
+
+void OwnerDescriptor::checkUse(ModelContext* context, const NodeHandle& node) const {
+    if (const IRResult* result = whole()) result->checkUse(context, node);
+    else if (IRObject* held = objectPtr()) {
+        held->checkUse(context, node);
+    }
+}
+
+void OwnerDescriptor::clearCodeChain() {
+    if (IRResult* result = const_cast<IRResult*>(whole())) {
+        result->clearCodeChain();
+        return;
+    }
+    // The owner alone holds no code of its own: its owners may.
+    if (IRObject* holder = objectPtr()) {
+        if (holder->ownerResult.hasPendingCode()) holder->noteWrite();
+        holder->ownerResult.clearCodeChain();
+    }
+}
+
+void OwnerDescriptor::prependOwnerCode() {
+    if (IRResult* result = const_cast<IRResult*>(whole())) {
+        result->prependOwnerCode();
+        return;
+    }
+    // The owner alone takes its own owner's code, when there is any.
+    IRObject* holder = objectPtr();
+    if (holder != nullptr && holder->ownerResult.hasPendingCode()) edit().prependOwnerCode();
 }
 
 void IRResult::appendCodeAndStates(const IRResult& other) {
@@ -190,13 +305,12 @@ void IRResult::complementObjectStates() {
     }
 }
 
-bool IRResult::isUnset() const {
-    static_assert(sizeof(IRResult) == 152, "a field added to IRResult is asked for here too");
+bool IRResult::holdsObjectAlone() const {
+    static_assert(sizeof(IRResult) == 144, "a field added to IRResult is asked for here too");
     const Operand none;
-    return !object && !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 &&
-           matchRank == 0 && sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 &&
-           stateWord == 0 && storageIndex == 0 && pathKind == 0 && pending.empty() && states.empty() && !secondObject &&
-           !secondNode;
+    return !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 && matchRank == 0 &&
+           sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 && stateWord == 0 &&
+           storageIndex == 0 && pathKind == 0 && pending.empty() && states.empty() && !secondObject && !secondNode;
 }
 
 bool IRResult::isTransientValue(const ModelContext& context) const {

@@ -49,7 +49,9 @@ public:
 
 private:
     size_t lowerBound(uint64_t serial) const;
-    qestl::qevector<Entry> entries_;
+    // Counted in 32 bits: every result and every function has a map, and
+    // few more than a handful of entries.
+    qestl::qevector<Entry, uint32_t> entries_;
 };
 
 class IRResult {
@@ -83,7 +85,9 @@ public:
     bool isInAccumulator() const { return operand.isRegister(kEax); }
     // Whether every field is as a default-made result has it (an owner
     // never set reads so).
-    bool isUnset() const;
+    bool isUnset() const { return !object && holdsObjectAlone(); }
+    // Whether every field but the object is as a default-made result has it.
+    bool holdsObjectAlone() const;
     bool isTransientValue(const ModelContext& context) const;
     uint64_t addressCode(bool flag) const;
     void checkUse(ModelContext* context, const NodeHandle& node) const;
@@ -113,6 +117,60 @@ public:
     ObjectStateMap states;
     qestl::SmartPtr secondObject;
     NodeHandle secondNode;
+};
+
+// The owner descriptor of a member (IRObject::ownerResult): the owner and
+// the code that reaches it. Nearly every descriptor is the owner alone, a
+// result that holds an object and nothing else: that one is kept as the
+// counted object itself, in one word, where every method and field paid a
+// result of 144 bytes apart. A descriptor that holds more keeps a whole
+// result apart; either reads as that result.
+class OwnerDescriptor {
+public:
+    OwnerDescriptor() = default;
+    OwnerDescriptor(const OwnerDescriptor& other);
+    OwnerDescriptor& operator=(const OwnerDescriptor& other);
+    OwnerDescriptor(OwnerDescriptor&& other) noexcept : word_(other.word_) { other.word_ = 0; }
+    OwnerDescriptor& operator=(OwnerDescriptor&& other) noexcept;
+    ~OwnerDescriptor() { drop(); }
+
+    // Whether anything was set (a descriptor never set reads as an unset
+    // result).
+    bool made() const { return word_ != 0; }
+    void set(const IRResult& descriptor);
+    // The owner, the rest of the descriptor as it was.
+    void setObject(const qestl::SmartPtr& owner);
+    void clear() { drop(); }
+
+    // Inline in model/ir_object.h, where an object is complete: asked at
+    // every link name and member lookup.
+    inline IRObject* objectPtr() const;
+    qestl::SmartPtr object() const;
+    const Operand& operand() const;
+    bool hasPendingCode() const { return whole() != nullptr && !whole()->pending.empty(); }
+    // The descriptor as a result of its own.
+    IRResult result() const;
+    // The whole result, made when the descriptor held the owner alone.
+    IRResult& edit();
+    // The whole result, or null while the descriptor holds the owner alone.
+    const IRResult* whole() const { return (word_ & kObjectTag) == 0 ? reinterpret_cast<IRResult*>(word_) : nullptr; }
+    // Same owner alone, or the same result held apart.
+    bool sameWordAs(const OwnerDescriptor& other) const { return word_ == other.word_; }
+
+    void checkUse(ModelContext* context, const NodeHandle& node) const;
+    // IRResult::clearCodeChain and prependOwnerCode on the descriptor.
+    void clearCodeChain();
+    void prependOwnerCode();
+
+private:
+    static constexpr uintptr_t kObjectTag = 1;
+    qestl::CountedObject* heldObject() const {
+        return (word_ & kObjectTag) != 0 ? reinterpret_cast<qestl::CountedObject*>(word_ & ~kObjectTag) : nullptr;
+    }
+    void drop();
+    void holdObject(const qestl::SmartPtr& owner);
+    // 0: none; the owner's address | 1; or a result from object memory.
+    uintptr_t word_ = 0;
 };
 
 struct FlowNode;

@@ -110,8 +110,10 @@ bool giveBack(qestl::RareFields<Operand>& field, const qestl::RareFields<Operand
     return true;
 }
 
-bool giveBack(qestl::RareFields<IRResult>& field, const qestl::RareFields<IRResult>& saved) {
-    if (sameResult(field.get(), saved.get())) return false;
+bool giveBack(OwnerDescriptor& field, const OwnerDescriptor& saved) {
+    if (field.sameWordAs(saved)) return false;
+    if (field.whole() != nullptr && saved.whole() != nullptr && sameResult(*field.whole(), *saved.whole()))
+        return false;
     field = saved;
     return true;
 }
@@ -285,13 +287,15 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         IRObject* o = pending.back();
         pending.pop_back();
         found.push_back(o);
+        const qestl::SmartPtr owner = o->ownerResult.object();
         for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
-                 &o->type, &o->ownerResult.get().object, &o->classField, &o->rare().templateOrigin,
-                 &o->rare().builtinTemplate, &o->thisObject, &o->constant.get().target})
+                 &o->type, &owner, &o->classField, &o->rare().templateOrigin, &o->rare().builtinTemplate,
+                 &o->rare().thisObject, &o->constant.get().target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {
             reach(c->baseClass);
+            reach(c->thisObject);
             for (const Container* table : {&c->dynamicMethods, &c->staticMethods, &c->dynamicProperties,
                                            &c->staticProperties, &c->anonymousProperties, &c->templateArgumentTable})
                 for (const qestl::SmartPtr& member : table->members()) reach(member);

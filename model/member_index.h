@@ -154,7 +154,7 @@ public:
     IndexList& findOrAdd(std::string_view name) { return findOrAddHashed(qestl::HashedText(name)); }
     IndexList& findOrAddHashed(const qestl::HashedText& hashed) {
         const std::string_view name = hashed.text;
-        if ((used_ + erased_ + 1) * 2 > slots_.size()) {
+        if ((size_t{used_} + erased_ + 1) * 2 > slots_.size()) {
             // A name read from this index would not survive its rebuilding.
             if (name.data() >= text_.data() && name.data() < text_.data() + text_.size()) {
                 const std::string own(name);
@@ -205,7 +205,7 @@ public:
     }
     // Room for `count` names without growing.
     void reserve(size_t count) {
-        if ((used_ + erased_ + count) * 2 > slots_.size()) rebuild(used_ + count);
+        if ((size_t{used_} + erased_ + count) * 2 > slots_.size()) rebuild(used_ + count);
     }
     size_t size() const { return used_; }
 
@@ -290,14 +290,15 @@ private:
         return at;
     }
 
-    // A new array for `count` names at most half full; the marks of names
+    // A new array for `count` names at most half full (one name, most
+    // classes' method table, takes two places); the marks of names
     // taken out go. Their text goes too, when there is any: otherwise the
     // text stays as it is, in the order the names were entered, which is
     // the order a class's members are looked up in again. Copied in the
     // order of the places, a table of a million names read each name's
     // text from far away, and each compare of a name found after the copy.
     void rebuild(size_t count) {
-        size_t size = 4;
+        size_t size = 2;
         while (size < count * 2) size *= 2;
         std::vector<Slot> old(size);
         old.swap(slots_);
@@ -325,9 +326,10 @@ private:
 
     std::string text_;         // the names entered, back to back
     std::vector<Slot> slots_;  // a power of two, or empty
-    size_t used_ = 0;
-    size_t erased_ = 0;
-    size_t deadNames_ = 0;  // names taken out whose text is still in text_
+    // Names are numbered in 32 bits (Slot::at) already.
+    uint32_t used_ = 0;
+    uint32_t erased_ = 0;
+    uint32_t deadNames_ = 0;  // names taken out whose text is still in text_
 };
 
 }  // namespace model

@@ -5,6 +5,7 @@
 
 #include "foundation/look_ahead.h"
 #include "foundation/open_slots.h"
+#include "model/ircode.h"
 
 namespace model {
 
@@ -33,17 +34,20 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
     for (;; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
         if (slot.offset == kEmpty) break;
-        if (slot.hash == hash && slot.length == text.size() &&
-            (text.empty() || std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) == 0)) {
+        if (slot.hash == hash && holds(slot, text)) {
             next_ = slot.offset + text.size() + 1;
             return slot.offset;
         }
     }
     const uint64_t offset = bytes_.size();
-    if (std::memchr(text.data(), 0, text.size()) != nullptr) zeroInside_ = true;
+    if (offset >= kEmpty) internalFault("internal error: the name pool exceeds 4 GiB");
+    if (std::memchr(text.data(), 0, text.size()) != nullptr) {
+        zeroInside_ = true;
+        zeroLengths_[static_cast<uint32_t>(offset)] = static_cast<uint32_t>(text.size());
+    }
     bytes_.append(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     bytes_.pushBack(0);
-    slots_[at] = Slot{hash, static_cast<uint32_t>(text.size()), offset};
+    slots_[at] = Slot{hash, static_cast<uint32_t>(offset)};
     ++used_;
     next_ = bytes_.size();
     return offset;
@@ -64,11 +68,17 @@ void NameStringPool::prefetchText(std::string_view text) const {
             return;
         }
         if (slot.offset == kEmpty) return;
-        if (slot.hash == hash && slot.length == text.size()) {
+        if (slot.hash == hash) {
             qestl::touch(bytes_.data() + slot.offset);
             return;
         }
     }
+}
+
+size_t NameStringPool::storedLength(uint32_t offset) const {
+    const auto listed = zeroLengths_.find(offset);
+    return listed != zeroLengths_.end() ? listed->second
+                                        : std::strlen(reinterpret_cast<const char*>(bytes_.data() + offset));
 }
 
 void NameStringPool::grow() {

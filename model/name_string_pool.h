@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/look_ahead.h"
@@ -17,6 +19,7 @@ public:
     void clear() {
         bytes_.clear();
         slots_.clear();
+        zeroLengths_.clear();
         used_ = 0;
         next_ = 0;
         foundInPlace_ = 0;
@@ -63,14 +66,15 @@ private:
     // An image names hundreds of thousands of texts: the table is open
     // addressing over the pool's own bytes, a flat array that a lookup
     // touches in one place, rather than a node and a copy of each text.
-    // 16 bytes: half of the hash finds the slot and filters the compares,
-    // and no name is 4 GiB long.
+    // 8 bytes, with the image's other tables at its peak of memory: half of
+    // the hash finds the slot and filters the compares, and the pool is
+    // far from 4 GiB. A text ends at its terminator: its length is kept
+    // aside only for the rare text that holds a 0 byte itself.
     struct Slot {
         uint32_t hash = 0;
-        uint32_t length = 0;
-        uint64_t offset = kEmpty;
+        uint32_t offset = kEmpty;
     };
-    static constexpr uint64_t kEmpty = UINT64_MAX;
+    static constexpr uint32_t kEmpty = UINT32_MAX;
     static constexpr size_t kLineSlots = 64 / sizeof(Slot);
     static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
     static uint32_t hashOf(std::string_view text);
@@ -79,6 +83,17 @@ private:
     // than a table, and a move of every slot, twice as large.
     static size_t roomIn(size_t size) { return size >= kCachedSlots ? size / 4 * 3 : size / 2; }
     void grow();
+    // Whether the text at a slot with the text's hash is the text.
+    bool holds(const Slot& slot, std::string_view text) const {
+        const uint64_t end = uint64_t{slot.offset} + text.size();
+        if (end >= bytes_.size() ||
+            (!text.empty() && std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) != 0) ||
+            bytes_[end] != 0)
+            return false;
+        return !zeroInside_ || storedLength(slot.offset) == text.size();
+    }
+    // The length of the text at an offset, which may hold a 0 byte.
+    size_t storedLength(uint32_t offset) const;
 
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
@@ -86,8 +101,9 @@ private:
     size_t used_ = 0;
     uint64_t next_ = 0;  // where the text behind the one named last begins
     size_t foundInPlace_ = 0;
-    bool zeroInside_ = false;  // some text holds a 0 byte
-    size_t expected_ = 0;      // expectNew
+    bool zeroInside_ = false;                             // some text holds a 0 byte
+    std::unordered_map<uint32_t, uint32_t> zeroLengths_;  // offset -> length of each such text
+    size_t expected_ = 0;                                 // expectNew
 };
 
 }  // namespace model

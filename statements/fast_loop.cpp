@@ -45,12 +45,11 @@ bool resolvesToPlainValue(CompileContext& context, const StatementNode& node, bo
 // objects it is reached through.
 bool hasPendingCode(const model::IRResult& value) {
     if (!value.pending.empty()) return true;
-    const model::IRResult* owner = &value;
+    model::IRObject* object = value.objectPtr();
     for (int depth = 0; depth < 64; ++depth) {
-        model::IRObject* object = owner->objectPtr();
         if (object == nullptr) return false;
-        owner = &object->ownerResult.get();
-        if (!owner->pending.empty()) return true;
+        if (object->ownerResult.hasPendingCode()) return true;
+        object = object->ownerResult.objectPtr();
     }
     return true;
 }

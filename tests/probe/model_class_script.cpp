@@ -161,7 +161,7 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
         out = script_.show(classNamed(w[1]).addStaticMember(context_, script_.handle(w[2])));
         IRObject& member = *script_.object(w[2]);
         char link[24];
-        std::snprintf(link, sizeof link, "%016" PRIx64, member.memberLink);
+        std::snprintf(link, sizeof link, "%016" PRIx64, member.memberLink());
         const std::string global = "$" + std::string(classNamed(w[1]).name.c_str()) + "@" + member.name.c_str();
         out += " " + std::string(member.linkName().c_str()) + " " + link + " " +
                (context_.heaps[0].indexesOf(global) ? global : "no global");

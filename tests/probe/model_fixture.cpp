@@ -57,7 +57,7 @@ void makeBuiltinFixture(std::map<std::string, qestl::SmartPtr>& names) {
         type->setFinal(row.final);
         if (row.interface) type->modifiers |= model::kModInterface;
         type->setId(row.id);
-        type->builtinRefKey = row.key;
+        type->editRare().builtinRefKey = row.key;
         type->modifiers |= 64;  // public
         type->flagsB |= model::kFlagHidden | model::kFlagByBuiltinId;
         types.*row.slot = made;
