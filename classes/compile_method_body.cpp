@@ -20,7 +20,6 @@
 #include "options/compile_options.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
-#include "statements/walk_state.h"
 
 namespace {
 
@@ -137,77 +136,22 @@ bool bodiesOutliveTheirCode(const CompileContext& context) {
     return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
 }
 
-// Through a table that holds every position of the body (kLong: a slot goes
-// to the latest position that hashes to it).
-template <bool kLong>
-void sharePositionsThrough(const CodeList& code, PositionSlot* table, size_t mask) {
-    // Instructions made one after another of one node (a jump table's
-    // entries, a statement's steps) ask the table once.
-    const qeAbstractNode* lastNode = nullptr;
-    StatementNode* lastShared = nullptr;
-    // Past the caches, each instruction's record and node is a wait for
-    // memory: both are asked for some instructions ahead (the node once its
-    // record is in), so that the waits overlap (bench/hostile_shapes.py
-    // big_switch at 1M cases).
+// Once its body is compiled, a record's node is read for its position
+// alone: the records keep the position and let go of the nodes, which then
+// go with the rest of the tree.
+void keepPositionsOnly(const CodeList& code) {
+    // Past the caches, each record and its node is a wait for memory: both
+    // are asked for some records ahead (the node once its record is in), so
+    // that the waits overlap (bench/hostile_shapes.py big_switch at 1M cases).
     constexpr size_t kNodeAhead = 8, kRecordAhead = 16;
     const qestl::SmartPtr* const end = code.end();
     for (const qestl::SmartPtr* held = code.begin(); held != end; ++held) {
-        if constexpr (kLong) {
-            if (end - held > static_cast<ptrdiff_t>(kRecordAhead)) {
-                qestl::touch(held[kRecordAhead].get());
-                if (const qeAbstractNode* later = held[kNodeAhead].as<model::cbircode>()->sourceNode.get())
-                    qestl::touch(later);
-            }
+        if (end - held > static_cast<ptrdiff_t>(kRecordAhead)) {
+            qestl::touch(held[kRecordAhead].get());
+            if (const qeAbstractNode* later = held[kNodeAhead].as<model::cbircode>()->sourceNode.node().get())
+                qestl::touch(later);
         }
-        StatementNode& node = held->as<model::cbircode>()->sourceNode;
-        if (!node) continue;
-        if (node.get() == lastNode) {
-            if (lastShared->get() != node.get()) node = *lastShared;
-            continue;
-        }
-        lastNode = node.get();
-        const uint32_t file = node->fileIndex, line = node->startLine, column = node->startColumn;
-        const size_t key = (static_cast<size_t>(file) << 48) ^ (static_cast<size_t>(line) << 20) ^ column;
-        size_t at = (key * 0x9E3779B97F4A7C15ull) >> 32;
-        for (;; ++at) {
-            PositionSlot& slot = table[at & mask];
-            if (slot.node == nullptr) {
-                slot = PositionSlot{line, column, &node};
-                lastShared = &node;
-                break;
-            }
-            if (slot.line == line && slot.column == column && (*slot.node)->fileIndex == file) {
-                if (slot.node->get() != node.get()) node = *slot.node;
-                lastShared = slot.node;
-                break;
-            }
-            if constexpr (kLong) {
-                slot = PositionSlot{line, column, &node};
-                lastShared = &node;
-                break;
-            }
-        }
-    }
-}
-
-void sharePositions(CompileContext& context, const CodeList& code) {
-    // An open-addressed table at least twice the body's length, kept from
-    // one body to the next (a node-based map allocated an entry per
-    // instruction). A body too long for it to stay in the caches, where each
-    // position cost a wait for memory and the table was part of the peak
-    // (~100 bytes per case of a switch of a million), shares through a table
-    // of the kept size: a statement's instructions follow each other, and a
-    // position met again only far away keeps a node of its own.
-    constexpr size_t kKeptSlots = size_t{1} << 16;
-    std::vector<PositionSlot>& table = walkState(context).positionSlots;
-    size_t capacity = 64;
-    while (capacity < code.size() * 2) capacity *= 2;
-    if (capacity > kKeptSlots) {
-        table.assign(kKeptSlots, PositionSlot{0, 0, nullptr});
-        sharePositionsThrough<true>(code, table.data(), kKeptSlots - 1);
-    } else {
-        table.assign(capacity, PositionSlot{0, 0, nullptr});
-        sharePositionsThrough<false>(code, table.data(), capacity - 1);
+        held->as<model::cbircode>()->sourceNode.keepPositionOnly();
     }
 }
 
@@ -304,7 +248,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         // the code made after it reuses the nodes' memory. A node the code
         // holds (an instruction's position, a static's declaration) stays.
         if (!bodiesOutliveTheirCode(context)) {
-            sharePositions(context, scope.code);
+            keepPositionsOnly(scope.code);
             releaseSubtree(body);
         }
         scope.placeCode();

@@ -120,7 +120,7 @@ private:
 
 // Block size of the global pool: one syntax node (the node checks that it
 // fits, and that it wastes no more than its alignment).
-inline constexpr uint64_t kGlobalPoolBlockBytes = 72;
+inline constexpr uint64_t kGlobalPoolBlockBytes = 64;
 
 // The process-wide pool of syntax nodes (mode 0, kGlobalPoolBlockBytes
 // blocks, alignment 8), made and started on first use and never torn down.

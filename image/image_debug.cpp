@@ -37,7 +37,8 @@ void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list,
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
         if (i + kRecordsAhead < count) qestl::touch(records[i + kRecordsAhead].get());
-        if (i + kNodesAhead < count) qestl::touch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.get());
+        if (i + kNodesAhead < count)
+            qestl::touch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.node().get());
         const model::cbircode& instruction = *records[i].as<model::cbircode>();
         if (!instruction.sourceNode) continue;
         if (instruction.owner.get() != lastOwner || !lastOwner) {
@@ -50,8 +51,8 @@ void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list,
                 if (function != nullptr) owner = model::asObject(function->function)->address();
             }
         }
-        const qeAbstractNode& node = *instruction.sourceNode;
-        lines.add(DebugLineRecord{instruction.address(), node.fileIndex, node.startLine, node.startColumn, owner});
+        const model::SourcePlace& place = instruction.sourceNode;
+        lines.add(DebugLineRecord{instruction.address(), place.fileIndex(), place.line(), place.column(), owner});
     }
 }
 

@@ -233,7 +233,7 @@ void IRResult::checkUse(ModelContext* context, const NodeHandle& node) const {
     if (sourceNode) {
         held->checkUse(context, sourceNode);
     } else if (!pending.empty()) {
-        held->checkUse(context, pending[0].as<cbircode>()->sourceNode);
+        held->checkUse(context, pending[0].as<cbircode>()->sourceNode.node());
     } else {
         held->checkUse(context, node);
     }

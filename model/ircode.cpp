@@ -44,6 +44,12 @@ void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
     owner = std::move(ownerRef);
 }
 
+void cbircode::setSource(qestl::SmartPtr ownerRef, const SourcePlace& place) {
+    noteWrite();
+    sourceNode = place;
+    owner = std::move(ownerRef);
+}
+
 void cbircode::detach() {
     if (kept) return;
     // Slots never made hold nothing to release.
@@ -57,11 +63,11 @@ void cbircode::detach() {
         operand.kind = operand.encodedKind = operand.dataType = 0;
         if (held) static_cast<cbSmartCore*>(held.get())->detach();
     }
-    if (sourceNode) {
-        sourceNode->children.clear();
-        sourceNode->operands.clear();
-        sourceNode.reset();
+    if (const NodeHandle& node = sourceNode.node()) {
+        node->children.clear();
+        node->operands.clear();
     }
+    sourceNode.reset();
     detachObjectRef(owner);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <type_traits>
+#include <utility>
 
 #include "foundation/byte_io.h"
 #include "foundation/live_registry.h"
@@ -39,6 +40,84 @@ enum KeptState : uint8_t {
     kKeptWritten = 3,
 };
 
+// Where a record was written: its node while the body it belongs to
+// compiles (checks and messages read the node), then, once the body is
+// compiled, only the file, line and column the image's line table gives,
+// packed into the same word where they fit. The body's tree then goes
+// whole: a large program kept some four nodes a line alive for their
+// positions alone, a fifth of its peak.
+class SourcePlace {
+public:
+    SourcePlace() : word_(0) {}
+    SourcePlace(const SourcePlace& other) : word_(other.word_) { retainNode(held()); }
+    SourcePlace(SourcePlace&& other) noexcept : word_(std::exchange(other.word_, 0)) {}
+    SourcePlace& operator=(const SourcePlace& other) {
+        SourcePlace copy(other);
+        std::swap(word_, copy.word_);
+        return *this;
+    }
+    SourcePlace& operator=(SourcePlace&& other) noexcept {
+        SourcePlace taken(std::move(other));
+        std::swap(word_, taken.word_);
+        return *this;
+    }
+    // Takes the node (the old one is released last).
+    SourcePlace& operator=(NodeHandle node) {
+        SourcePlace taken;
+        taken.word_ = reinterpret_cast<uintptr_t>(node.detach());
+        std::swap(word_, taken.word_);
+        return *this;
+    }
+    ~SourcePlace() { releaseNode(held()); }
+
+    void reset() { releaseNode(held(std::exchange(word_, 0))); }
+    explicit operator bool() const { return word_ != 0; }
+    bool operator==(const SourcePlace& other) const { return word_ == other.word_; }
+
+    // The node; an empty handle once only the position is kept.
+    const NodeHandle& node() const { return isPosition() ? kNoNode : node_; }
+    uint32_t fileIndex() const { return isPosition() ? (word_ >> 1) & kFileMask : node_->fileIndex; }
+    uint32_t line() const { return isPosition() ? (word_ >> kLineShift) & kLineMask : node_->startLine; }
+    uint32_t column() const { return isPosition() ? static_cast<uint32_t>(word_ >> kColumnShift) : node_->startColumn; }
+
+    // Keeps the node's position in place of the node where it fits (the
+    // node loses this reference); a position too large keeps its node.
+    void keepPositionOnly() {
+        if (word_ == 0 || isPosition()) return;
+        const qeAbstractNode& node = *node_;
+        if (node.fileIndex > kFileMask || node.startLine > kLineMask || node.startColumn > kColumnMask) return;
+        const uintptr_t position = uintptr_t{1} | uintptr_t{node.fileIndex} << 1 |
+                                   uintptr_t{node.startLine} << kLineShift |
+                                   uintptr_t{node.startColumn} << kColumnShift;
+        releaseNode(held(std::exchange(word_, position)));
+    }
+
+private:
+    static constexpr uint32_t kFileMask = (1u << 15) - 1;
+    static constexpr unsigned kLineShift = 16;
+    static constexpr uint32_t kLineMask = (1u << 24) - 1;
+    static constexpr unsigned kColumnShift = 40;
+    static constexpr uint32_t kColumnMask = (1u << 24) - 1;
+    static inline const NodeHandle kNoNode{};
+
+    // Bit 0 marks a position: a node's address is even.
+    bool isPosition() const { return (word_ & 1) != 0; }
+    refableAstBase* held() const { return held(word_); }
+    static refableAstBase* held(uintptr_t word) {
+        return (word & 1) != 0 ? nullptr : reinterpret_cast<refableAstBase*>(word);
+    }
+
+    // The word read as a node's handle where it holds one (the compiler
+    // reads a union's other member as the same bytes).
+    union {
+        uintptr_t word_;
+        NodeHandle node_;
+    };
+};
+
+static_assert(sizeof(SourcePlace) == sizeof(uintptr_t), "a record's source is one word");
+static_assert(alignof(qeAbstractNode) >= 2, "a node's address leaves bit 0 for a position");
+
 class cbircode;
 // Marks a lent record written (`how`: placed or written) and lists it for
 // the next give-back.
@@ -61,6 +140,7 @@ public:
     void copyFrom(const cbircode& other);
     // Takes both over.
     void setSource(qestl::SmartPtr ownerRef, NodeHandle node);
+    void setSource(qestl::SmartPtr ownerRef, const SourcePlace& place);
 
     // Releases every operand's link and target and the owner (the targets
     // and the owner are detached first).
@@ -101,7 +181,7 @@ public:
     // One of KeptState.
     uint8_t kept = 0;
     uint64_t codeAddress = kUnplaced;
-    NodeHandle sourceNode;
+    SourcePlace sourceNode;
     qestl::SmartPtr owner;
 
 protected:

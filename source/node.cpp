@@ -1,5 +1,6 @@
 #include "source/node.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 #include <vector>
@@ -37,7 +38,95 @@ enum TeardownStage : uint64_t {
 
 uint64_t cursorAt(uint64_t stage, uint64_t index = 0) { return stage << 32 | index; }
 
+// The side words of the nodes that have one, by node address: an
+// open-addressed table of linear probes, whose entries are moved back over
+// a removed one (no tombstones: the nodes of a compiled body come and go by
+// the thousand). Looked up by address only, never walked: no address
+// decides an order. It is let fill to seven eighths: a node is looked up
+// only when it has a word, a search that finds it in a few probes even
+// that full, and a program of a hundred thousand classes has a hundred
+// thousand words.
+class SideWords {
+public:
+    uintptr_t find(const void* node) const {
+        for (size_t i = placeOf(node);; i = (i + 1) & mask_) {
+            if (slots_[i].node == node) return slots_[i].word;
+            if (slots_[i].node == nullptr) return 0;
+        }
+    }
+    void put(const void* node, uintptr_t word) {
+        if (8 * (count_ + 1) > 7 * (mask_ + 1)) grow();
+        size_t i = placeOf(node);
+        while (slots_[i].node != nullptr && slots_[i].node != node) i = (i + 1) & mask_;
+        if (slots_[i].node == nullptr) ++count_;
+        slots_[i] = Slot{node, word};
+    }
+    void erase(const void* node) {
+        size_t i = placeOf(node);
+        while (slots_[i].node != node) {
+            if (slots_[i].node == nullptr) return;
+            i = (i + 1) & mask_;
+        }
+        --count_;
+        // Later entries of the run move back into the hole when their home
+        // does not lie between the hole and them.
+        for (size_t next = (i + 1) & mask_; slots_[next].node != nullptr; next = (next + 1) & mask_) {
+            const size_t home = placeOf(slots_[next].node);
+            if (((next - home) & mask_) >= ((next - i) & mask_)) {
+                slots_[i] = slots_[next];
+                i = next;
+            }
+        }
+        slots_[i] = Slot{};
+    }
+
+private:
+    struct Slot {
+        const void* node = nullptr;
+        uintptr_t word = 0;
+    };
+    size_t placeOf(const void* node) const {
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
+    }
+    void grow() {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * (mask_ + 1)));
+        old.swap(slots_);
+        mask_ = slots_.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.node == nullptr) continue;
+            size_t i = placeOf(slot.node);
+            while (slots_[i].node != nullptr) i = (i + 1) & mask_;
+            slots_[i] = slot;
+        }
+    }
+
+    std::vector<Slot> slots_ = std::vector<Slot>(64);
+    size_t mask_ = 63;
+    size_t count_ = 0;
+};
+
+// Never destroyed: nodes released by static destructors still find it.
+SideWords* gSideWords = nullptr;
+
+SideWords& sideWords() {
+    if (gSideWords == nullptr) [[unlikely]]
+        gSideWords = new SideWords();
+    return *gSideWords;
+}
+
 }  // namespace
+
+uintptr_t qeAbstractNode::sideWordOf(const qeAbstractNode* node) { return sideWords().find(node); }
+
+void qeAbstractNode::setSide(uintptr_t word) {
+    if (word != 0) {
+        sideWords().put(this, word);
+        hasSide_ = 1;
+    } else if (hasSide_) {
+        sideWords().erase(this);
+        hasSide_ = 0;
+    }
+}
 
 qeAbstractNode::qeAbstractNode() : serial(nextSerial()) {}
 
@@ -102,35 +191,37 @@ qeAbstractNode::qeAbstractNode(const qeAbstractNode& other)
       flags(other.flags) {
     if (const NodeExtras* side = other.record()) {
         NodeExtras* copy = new NodeExtras(*side);
-        side_ = reinterpret_cast<uintptr_t>(copy);
+        setSide(reinterpret_cast<uintptr_t>(copy));
         if (copy->owner != nullptr) copy->owner->addReference();
-    } else if (other.side_ != 0) {
-        side_ = other.side_;
-        if ((side_ & kBareOwner) != 0) bareObject()->addReference();
+    } else if (const uintptr_t word = other.side(); word != 0) {
+        setSide(word);
+        if ((word & kBareOwner) != 0) bareObject(word)->addReference();
     }
 }
 
 const NodeExtras qeAbstractNode::kNoExtras;
 
 NodeExtras& qeAbstractNode::editExtras() {
-    if (NodeExtras* side = record()) return *side;
+    const uintptr_t word = side();
+    if (NodeExtras* side = recordOf(word)) return *side;
     auto* made = new NodeExtras();
-    if ((side_ & kBareOwner) != 0) made->owner = bareObject();  // its reference moves over
-    if ((side_ & kBareDeclared) != 0) made->declaredObject = bareObject();
-    side_ = reinterpret_cast<uintptr_t>(made);
+    if ((word & kBareOwner) != 0) made->owner = bareObject(word);  // its reference moves over
+    if ((word & kBareDeclared) != 0) made->declaredObject = bareObject(word);
+    setSide(reinterpret_cast<uintptr_t>(made));
     return *made;
 }
 
 void qeAbstractNode::placeDeclaredObject(qestl::CountedObject* object) {
-    if (record() == nullptr) {
+    const uintptr_t held = side();
+    if (recordOf(held) == nullptr) {
         const uintptr_t word = reinterpret_cast<uintptr_t>(object);
         if (object == nullptr) {
             // Nothing declared: a bare owner stays as it is.
-            side_ &= (side_ & kBareOwner) != 0 ? ~kBareDeclared : 0;
+            setSide(held & ((held & kBareOwner) != 0 ? ~kBareDeclared : 0));
             return;
         }
-        if (side_ == 0 || (side_ & ~kBareBits) == word) {
-            side_ = word | (side_ & kBareOwner) | kBareDeclared;
+        if (held == 0 || (held & ~kBareBits) == word) {
+            setSide(word | (held & kBareOwner) | kBareDeclared);
             return;
         }
     }
@@ -140,19 +231,22 @@ void qeAbstractNode::placeDeclaredObject(qestl::CountedObject* object) {
 // The annotation list first, then the owner and the side record; the
 // children and operands go with their vectors.
 qeAbstractNode::~qeAbstractNode() {
+    if (!hasSide_) return;
     if (NodeExtras* side = record()) side->annotations.reset();
     releaseOwner();
     delete record();
+    setSide(0);
 }
 
 void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter release) {
     if (object != nullptr) object->addReference();  // first: the old owner may be the new one
-    if (side_ != 0) releaseOwner();
+    if (hasSide_) releaseOwner();
     // The declared object stays: the word holds both only when they are one.
     if (record() == nullptr && release == qestl::defaultDeleter) {
+        const uintptr_t held = side();
         const uintptr_t word = reinterpret_cast<uintptr_t>(object);
-        if (side_ == 0 || object == nullptr || (side_ & ~kBareBits) == word) {
-            side_ = object != nullptr ? word | kBareOwner | (side_ & kBareDeclared) : side_;
+        if (held == 0 || object == nullptr || (held & ~kBareBits) == word) {
+            if (object != nullptr) setSide(word | kBareOwner | (held & kBareDeclared));
             return;
         }
     }
@@ -162,14 +256,16 @@ void qeAbstractNode::setOwner(qestl::CountedObject* object, qestl::Deleter relea
 }
 
 void qeAbstractNode::releaseOwner() {
-    if ((side_ & kBareOwner) != 0) {
-        qestl::CountedObject* held = bareObject();
+    if (!hasSide_) return;
+    const uintptr_t word = side();
+    if ((word & kBareOwner) != 0) {
+        qestl::CountedObject* held = bareObject(word);
         // Still the declared object, if it was.
-        side_ = (side_ & kBareDeclared) != 0 ? side_ & ~kBareOwner : 0;
+        setSide((word & kBareDeclared) != 0 ? word & ~kBareOwner : 0);
         if (held->release()) qestl::defaultDeleter(held);
         return;
     }
-    NodeExtras* side = record();
+    NodeExtras* side = recordOf(word);
     if (side == nullptr) return;
     qestl::CountedObject* held = side->owner;
     qestl::Deleter release = side->ownerRelease;
@@ -181,7 +277,7 @@ void qeAbstractNode::releaseOwner() {
 void qeAbstractNode::dropExtrasRecord() {
     releaseOwner();
     delete record();
-    side_ = 0;
+    setSide(0);
 }
 
 void qeAbstractNode::prependOperand(_KNode<qeAbstractNode> operand) { operands.insertRange(0, &operand, 1); }

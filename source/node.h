@@ -98,7 +98,7 @@ public:
     // Releases the owner and frees the side record (annotations, doc
     // comment, library indices and all): a node kept only for its position.
     void dropExtras() {
-        if (side_ != 0) dropExtrasRecord();
+        if (hasSide_) dropExtrasRecord();
     }
 
     // The rarely written fields: read through `extras()` (an empty record
@@ -111,10 +111,19 @@ public:
     const qestl::qestringA& docComment() const { return extras().docComment; }
     void setDocComment(const char* text) { editExtras().docComment.assign(text); }
     // Read here, not from the side record: a bare owner has none.
-    qestl::CountedObject* owner() const { return (side_ & kBareOwner) != 0 ? bareObject() : extras().owner; }
+    qestl::CountedObject* owner() const {
+        if (!hasSide_) return nullptr;
+        const uintptr_t word = side();
+        if ((word & kBareOwner) != 0) return bareObject(word);
+        const NodeExtras* side = recordOf(word);
+        return side != nullptr ? side->owner : nullptr;
+    }
     // What the declaration pass declared for the node (not counted).
     qestl::CountedObject* declaredObject() const {
-        return (side_ & kBareDeclared) != 0 ? bareObject() : extras().declaredObject;
+        if (!hasSide_) return nullptr;
+        const uintptr_t word = side();
+        if ((word & kBareDeclared) != 0) return bareObject(word);
+        return (word & kBareBits) == 0 ? recordOf(word)->declaredObject : nullptr;
     }
     void setDeclaredObject(qestl::CountedObject* object) {
         // Asked of every declaration walked; most declare nothing.
@@ -133,10 +142,18 @@ public:
 
     // A node kind or a rule id: both are below 256 (a rule set is 256 bits).
     // The narrow fields fill the word the count leaves, so that a node takes
-    // 72 bytes rather than 80: a field declaration makes five nodes.
+    // 64 bytes rather than 80: a field declaration makes five nodes, and the
+    // blocks of a compiled body's tree serve the instructions (64 bytes each)
+    // made after it.
     uint8_t kind = 0;
-    uint8_t includedUnit = 0;  // non-zero: read from a library, part of an included unit
-    uint16_t unitLevel = 0;    // the library number of an included unit
+    uint8_t includedUnit : 1 = 0;  // 1: read from a library, part of an included unit
+
+private:
+    // Whether the node has a side word (see side()).
+    uint8_t hasSide_ : 1 = 0;
+
+public:
+    uint16_t unitLevel = 0;  // the library number of an included unit
     AstNodeVector operands;
     AstNodeVector children;
     NodeText text;  // read it; write it through setText
@@ -151,7 +168,7 @@ public:
 
 private:
     static const NodeExtras kNoExtras;
-    // Bit 0 of side_: the word is the owner itself, released by the default
+    // Bit 0 of the side word: the word is the owner itself, released by the default
     // deleter, and the node has no side record. Declarators and methods
     // carry their object and nothing else; a record for it was most of what
     // a field cost besides its object, and one more cache miss to reach it.
@@ -161,12 +178,23 @@ private:
     static constexpr uintptr_t kBareOwner = 1;
     static constexpr uintptr_t kBareDeclared = 2;
     static constexpr uintptr_t kBareBits = kBareOwner | kBareDeclared;
-    NodeExtras* record() const { return (side_ & kBareBits) == 0 ? reinterpret_cast<NodeExtras*>(side_) : nullptr; }
-    qestl::CountedObject* bareObject() const { return reinterpret_cast<qestl::CountedObject*>(side_ & ~kBareBits); }
+    static NodeExtras* recordOf(uintptr_t word) {
+        return (word & kBareBits) == 0 ? reinterpret_cast<NodeExtras*>(word) : nullptr;
+    }
+    static qestl::CountedObject* bareObject(uintptr_t word) {
+        return reinterpret_cast<qestl::CountedObject*>(word & ~kBareBits);
+    }
+    NodeExtras* record() const { return hasSide_ ? recordOf(side()) : nullptr; }
     void dropExtrasRecord();
     void placeDeclaredObject(qestl::CountedObject* object);
-    // Null, a side record, or a bare owner or declared object.
-    uintptr_t side_ = 0;
+    // The side word: null, a side record, or a bare owner or declared
+    // object. Most nodes have none, and a word in each node was an eighth
+    // of the tree: the words of those that have one are kept in a table by
+    // the node's address (source/node.cpp), hasSide_ telling which nodes
+    // to look up.
+    uintptr_t side() const { return hasSide_ ? sideWordOf(this) : 0; }
+    void setSide(uintptr_t word);
+    static uintptr_t sideWordOf(const qeAbstractNode* node);
 };
 
 // Lets go of the owner of every node of the tree (annotation lists

@@ -9,6 +9,7 @@
 #include "source/source_processor.h"
 #include "source/source_project.h"
 #include "source/source_text.h"
+#include "syntax/walk_cache.h"
 
 namespace {
 
@@ -140,5 +141,9 @@ int qeSourceProcessor::parseProject(SourceProject& project, const CompileOptions
         }
     }
     if (serverPages) parseWebServerClass(project);
+    // The project is parsed: no walk is replayed again, and what the cache
+    // kept of them (some tens of MB for a large program) goes back before
+    // the compile, the peak of a compilation, begins.
+    WalkCache::shared() = WalkCache();
     return kParsed;
 }

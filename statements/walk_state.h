@@ -11,18 +11,6 @@
 #include "foundation/smart_ptr.h"
 #include "source/node.h"
 
-// Once its tree is released, nothing reads more of a body's code's nodes than
-// the file, line and column the debug lines give: the instructions made at
-// one position share one node, and the others go with the tree.
-//
-// 16 bytes: the file is read from the node, on a line and column that match
-// (the table of a body of millions of instructions was part of the
-// compilation's peak).
-struct PositionSlot {
-    uint32_t line, column;
-    _KNode<qeAbstractNode>* node;  // null: free
-};
-
 // How deeply statements may nest on a stack with room for them.
 constexpr uint32_t kNestingLimit = 256;
 
@@ -40,10 +28,6 @@ public:
     bool compareOnly = false;
     // The variable of a catch clause, declared by the block of its handler.
     qestl::SmartPtr pendingBlockVariable;
-    // The table that shares the positions of a compiled body's code, kept
-    // from one body to the next (a node-based map allocated an entry per
-    // instruction).
-    std::vector<PositionSlot> positionSlots;
 };
 
 inline WalkState& walkState(CompileContext& context) { return context.passState<WalkState>(); }
