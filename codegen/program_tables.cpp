@@ -38,6 +38,7 @@ void ProgramTables::reset() {
     moduleEntries_.clear();
     for (const SmartPtr& object : linkedObjects_) model::releaseReadObject(object);
     linkedObjects_.clear();
+    containerOwners_.clear();
     namePool_.clear();
     typeBytes_.clear();
     debugInfo_->clear();

@@ -21,6 +21,7 @@
 #include "foundation/rbtree.h"
 #include "foundation/vector.h"
 #include "model/container.h"
+#include "model/library_io.h"
 #include "model/name_string_pool.h"
 #include "model/native_import.h"
 
@@ -68,6 +69,9 @@ public:
     // library took stays out of the third heap, yet is torn down with the
     // rest.
     void keepLinkedObject(const qestl::SmartPtr& object) { linkedObjects_.pushBack(object); }
+    // The owners the libraries' records gave containers other than frames:
+    // let go with the objects the libraries made.
+    model::ContainerOwners& containerOwners() { return containerOwners_; }
 
     // The class of a built-in id; empty when none has it.
     qestl::SmartPtr classById(int32_t id) const;
@@ -115,6 +119,7 @@ private:
     qestl::SmartPtr importTable_;  // a model::ImportTable
     qestl::SmartPtrVector moduleEntries_;
     qestl::SmartPtrVector linkedObjects_;
+    model::ContainerOwners containerOwners_;
     codegen::RelocationTable relocations_;
     model::NameStringPool namePool_;
     qestl::ByteVector typeBytes_;  // the image's type stream

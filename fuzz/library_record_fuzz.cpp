@@ -101,12 +101,14 @@ void containerRoundTrip(const uint8_t* data, size_t size) {
     if (!first.readFromLibrary(reader)) return;
     qestl::ByteVector once, twice;
     TagWriter writeOnce(once);
+    writeOnce.keepOwnersIn(reader.owners());
     if (!first.writeToLibrary(writeOnce)) __builtin_trap();
     TagReader again(once.data(), once.size());
     again.previous = reader.previous;
     model::Container second(0);
     if (!second.readFromLibrary(again) || again.in.remaining() != 0) __builtin_trap();
     TagWriter writeTwice(twice);
+    writeTwice.keepOwnersIn(again.owners());
     if (!second.writeToLibrary(writeTwice) || !sameBytes(once, twice, 0)) __builtin_trap();
     first.clear();
     second.clear();

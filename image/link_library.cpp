@@ -87,6 +87,7 @@ void applyLibraryExportSettings(LinkLibraryWriter& writer, const cbjson& documen
 bool writeLinkLibrary(CompileContext& context, qestl::qeistream& out, const CompileOptions& options) {
     qestl::ByteVector bytes;
     LinkLibraryWriter writer(context, bytes);
+    writer.keepOwnersIn(context.tables().containerOwners());
     writer.out.bytes(kMagic, sizeof kMagic);
     writer.out.u32le(kLinkLibraryVersion);
     applyLibraryExportSettings(writer, options.kdefDocument);
@@ -114,14 +115,17 @@ bool readLinkLibraryBody(CompileContext& context, qestl::qeistream& stream, cons
     qestl::ByteVector bytes;
     if (!readRest(stream, sizeof kMagic + 4, bytes)) return false;
     LinkLibraryReader reader(context, bytes.data(), bytes.size());
+    reader.keepOwnersIn(context.tables().containerOwners());
     reader.libraryNumber = libraryNumber;
     reader.moduleFlag = reader.in.u8();
     if (!reader.in.ok() || !model::readLengthString(reader, reader.moduleName)) return false;
 
     model::Container body(model::kImageHeap);
-    const bool read = body.readFromLibrary(reader) && body.kind() == model::kImageHeap && !body.recordedOwner() &&
-                      reader.anonymousLinksComplete() && reader.in.remaining() == 0;
+    const bool read = body.readFromLibrary(reader) && body.kind() == model::kImageHeap &&
+                      !body.recordedOwner(reader.owners()) && reader.anonymousLinksComplete() &&
+                      reader.in.remaining() == 0;
     if (!read) {
+        body.setRecordedOwner(reader.owners(), {});
         body.clear();
         reader.discardMade();
         return false;

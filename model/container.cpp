@@ -66,7 +66,6 @@ Container::Container(uint32_t kind, Shape shape) : kind_(static_cast<uint16_t>(k
 
 Container::~Container() {
     if (lent_ != 0) lendWith(nullptr);
-    dropOwnerAside();
     releaseTables();
 }
 
@@ -534,9 +533,8 @@ void Container::clear() {
     forgetIndex();
     listsHolderNames_ = 0;
     failed_.clear();
-    dropOwnerAside();
-    if (shape_ == kFrameShape) static_cast<StackFrame*>(this)->owner.reset();
-    else if (shape_ == kHeapShape) static_cast<cbHeap*>(this)->record.detach();
+    dropOwner();
+    if (shape_ == kHeapShape) static_cast<cbHeap*>(this)->record.detach();
 }
 
 void Container::lendEntriesOf(const Container& other) {
@@ -564,15 +562,20 @@ void Container::save(Saved& into) const {
     into.slotValues = slotValues();
     into.kind = kind_;
     into.reported = reported;
-    into.owner = recordedOwner();
+    if (shape_ == kFrameShape) into.owner = static_cast<const StackFrame*>(this)->owner;
 }
 
 bool Container::restore(const Saved& saved) {
     listUnlisted();
-    const bool sameHead = kind_ == saved.kind && reported == saved.reported && recordedOwner() == saved.owner;
+    // An owner set aside belongs to the compilation that read it: a kept
+    // container outlives that compilation and comes back without one.
+    const bool frame = shape_ == kFrameShape;
+    const bool sameHead = kind_ == saved.kind && reported == saved.reported && ownerAside_ == 0 &&
+                          (!frame || static_cast<const StackFrame*>(this)->owner == saved.owner);
     kind_ = static_cast<uint16_t>(saved.kind);
     reported = saved.reported;
-    setRecordedOwner(saved.owner);
+    ownerAside_ = 0;
+    if (frame) static_cast<StackFrame*>(this)->owner = saved.owner;
     bool same = members_.size() == saved.members.size() && indexEntryCount() == saved.indexEntries &&
                 slotValues() == saved.slotValues;
     for (size_t i = 0; same && i < members_.size(); ++i) same = members_[i] == saved.members[i];
@@ -595,7 +598,7 @@ void Container::handOverMembers() {
     members_.clear();
     forgetIndex();
     failed_.clear();
-    setRecordedOwner({});
+    dropOwner();
 }
 
 std::string Container::templateParameterNameAt(size_t i) const {

@@ -23,6 +23,7 @@
 
 namespace model {
 
+class ContainerOwners;
 class LibraryReader;
 
 class LibraryWriter;
@@ -219,10 +220,10 @@ public:
 
     // The object a library record names as the container's owner. Only a
     // stack frame has one (StackFrame::owner): a class has six containers,
-    // and the word each paid for it is kept aside for the few that a library
-    // gives one.
-    qestl::SmartPtr recordedOwner() const;
-    void setRecordedOwner(const qestl::SmartPtr& owner);
+    // and the word each paid for it is kept aside, by the compilation that
+    // read the library, for the few that a library gives one.
+    qestl::SmartPtr recordedOwner(const ContainerOwners& aside) const;
+    void setRecordedOwner(ContainerOwners& aside, const qestl::SmartPtr& owner);
     // The heap of a compilation's model, with its own header record.
     bool isModelHeap() const { return shape_ == kHeapShape; }
 
@@ -276,7 +277,8 @@ private:
     std::vector<uint32_t> sameParameterCandidates(const qestl::HashedText& name, const IRObject& function);
     [[gnu::noinline]] size_t noteFirstFailure(const qestl::HashedText& name);
     [[gnu::noinline]] void noteLentWrite();
-    void dropOwnerAside();
+    // A frame's owner let go, another container's set aside forgotten.
+    void dropOwner();
     // A name of a class holder's form about to be listed: true when it is
     // that of an unlisted holder (at the index its digits give), which
     // refuses it; else the holders after it are listed.
@@ -287,7 +289,11 @@ private:
 
     // Beside `reported`: a class has six containers, and a program some
     // containers for every class and function.
-    uint8_t picksNearMisses_ = 0;
+    uint8_t picksNearMisses_ : 1 = 0;
+    // Set while an owner is kept aside for this container (ContainerOwners):
+    // an entry there for a container without it, one gone since at the same
+    // address, names nothing.
+    uint8_t ownerAside_ : 1 = 0;
     // Every member is still to be entered in the name index, in order
     // (appendNew with `unlisted`, unlisted_ set); anything that reads or
     // writes the index enters them first.
@@ -370,7 +376,7 @@ struct Container::Saved {
     std::vector<uint64_t> slotValues;
     uint32_t kind = 0;
     uint8_t reported = 0;
-    qestl::SmartPtr owner;
+    qestl::SmartPtr owner;  // a frame's
 };
 
 }  // namespace model

@@ -1,43 +1,43 @@
 // The library form of a container: kind, owner, member count, members.
 #include <cinttypes>
-#include <unordered_map>
 
 #include "model/container.h"
 #include "model/library_io.h"
 
 namespace model {
-namespace {
 
-// The owners library records gave containers other than stack frames. Never
-// destroyed: a container of static storage may outlive any other.
-constinit std::unordered_map<const Container*, qestl::SmartPtr>* gOwnersAside = nullptr;
-
-}  // namespace
-
-qestl::SmartPtr Container::recordedOwner() const {
-    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
-    if (gOwnersAside == nullptr) return {};
-    const auto found = gOwnersAside->find(this);
-    return found != gOwnersAside->end() ? found->second : qestl::SmartPtr();
+qestl::SmartPtr ContainerOwners::of(const Container& container) const {
+    const auto found = owners_.find(&container);
+    return found != owners_.end() ? found->second : qestl::SmartPtr();
 }
 
-void Container::setRecordedOwner(const qestl::SmartPtr& owner) {
+void ContainerOwners::set(const Container& container, const qestl::SmartPtr& owner) {
+    if (owner) owners_[&container] = owner;
+    else owners_.erase(&container);
+}
+
+qestl::SmartPtr Container::recordedOwner(const ContainerOwners& aside) const {
+    if (shape_ == kFrameShape) return static_cast<const StackFrame*>(this)->owner;
+    return ownerAside_ != 0 ? aside.of(*this) : qestl::SmartPtr();
+}
+
+void Container::setRecordedOwner(ContainerOwners& aside, const qestl::SmartPtr& owner) {
     if (shape_ == kFrameShape) {
         static_cast<StackFrame*>(this)->owner = owner;
         return;
     }
-    if (!owner) return dropOwnerAside();
-    if (gOwnersAside == nullptr) gOwnersAside = new std::unordered_map<const Container*, qestl::SmartPtr>();
-    (*gOwnersAside)[this] = owner;
+    aside.set(*this, owner);
+    ownerAside_ = owner ? 1 : 0;
 }
 
-void Container::dropOwnerAside() {
-    if (gOwnersAside != nullptr) gOwnersAside->erase(this);
+void Container::dropOwner() {
+    if (shape_ == kFrameShape) static_cast<StackFrame*>(this)->owner.reset();
+    ownerAside_ = 0;
 }
 
 bool Container::writeToLibrary(LibraryWriter& w) {
     w.out.u32le(kind_);
-    if (!w.writeObjectRef(recordedOwner())) return false;
+    if (!w.writeObjectRef(recordedOwner(w.owners()))) return false;
     w.out.u32le(static_cast<uint32_t>(members_.size()));
     for (const qestl::SmartPtr& member : members_) {
         const bool written = kind_ == kImageHeap && asObject(member)->kind != kKindClass ? w.writeNothingRef()
@@ -50,9 +50,9 @@ bool Container::writeToLibrary(LibraryWriter& w) {
 bool Container::readFromLibrary(LibraryReader& r) {
     kind_ = r.in.u32le();
     if (!r.in.ok()) return false;
-    qestl::SmartPtr owner = recordedOwner();
+    qestl::SmartPtr owner = recordedOwner(r.owners());
     const bool ownerRead = r.readObjectRef(owner);
-    setRecordedOwner(owner);
+    setRecordedOwner(r.owners(), owner);
     if (!ownerRead) return false;
     const uint32_t count = r.in.u32le();
     // Every reference takes at least a byte: a count the bytes left cannot

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,10 +27,30 @@ class IRObject;
 // alive.
 void releaseReadObject(const qestl::SmartPtr& object);
 
+// The owners library records give containers other than stack frames
+// (Container::recordedOwner), kept by the compilation whose libraries named
+// them: a class's containers keep no word for one. Few entries.
+class ContainerOwners {
+public:
+    qestl::SmartPtr of(const Container& container) const;
+    // A null owner takes the entry out.
+    void set(const Container& container, const qestl::SmartPtr& owner);
+    void clear() { owners_.clear(); }
+
+private:
+    std::unordered_map<const Container*, qestl::SmartPtr> owners_;
+};
+
 class LibraryWriter {
 public:
     explicit LibraryWriter(qestl::ByteVector& bytes) : out(bytes) {}
+    LibraryWriter(const LibraryWriter&) = delete;
+    LibraryWriter& operator=(const LibraryWriter&) = delete;
     virtual ~LibraryWriter() = default;
+    // Where the owners of the containers written are looked up: the
+    // compilation's, else the writer's own.
+    ContainerOwners& owners() { return *owners_; }
+    void keepOwnersIn(ContainerOwners& kept) { owners_ = &kept; }
     // A reference to an object (null allowed); false when it cannot be written.
     virtual bool writeObjectRef(const qestl::SmartPtr& object) = 0;
     // The bare "nothing" reference, kept in place of a member that is not
@@ -57,12 +78,20 @@ public:
 
 private:
     std::map<const void*, uint64_t> tokens_;
+    ContainerOwners ownOwners_;
+    ContainerOwners* owners_ = &ownOwners_;
 };
 
 class LibraryReader {
 public:
     LibraryReader(const uint8_t* data, size_t size) : in(data, size) {}
+    LibraryReader(const LibraryReader&) = delete;
+    LibraryReader& operator=(const LibraryReader&) = delete;
     virtual ~LibraryReader() = default;
+    // Where the owners the container records name are kept: the
+    // compilation's, else the reader's own.
+    ContainerOwners& owners() { return *owners_; }
+    void keepOwnersIn(ContainerOwners& kept) { owners_ = &kept; }
     // Reads a reference (null for "nothing"); false on a damaged or short
     // record.
     virtual bool readObjectRef(qestl::SmartPtr& object) = 0;
@@ -86,6 +115,8 @@ private:
     // Held, so that a class whose record failed later is not freed under
     // its link.
     std::vector<std::pair<qestl::SmartPtr, uint64_t>> pendingLinks_;
+    ContainerOwners ownOwners_;
+    ContainerOwners* owners_ = &ownOwners_;
 };
 
 // A u32 length, then that many bytes: the length must be below what is left

@@ -20,6 +20,7 @@
 #include "model/name_string_pool.h"
 #include "model/function_object.h"
 #include "model/ir_object.h"
+#include "model/library_io.h"
 #include "model/opcodes.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
@@ -67,6 +68,7 @@ public:
     ~Script() override {
         classes_.teardown();
         for (auto& [name, table] : containers_) table->clear();
+        owners_.clear();
         for (auto& [name, held] : results_) held.detach();
         roots_.clear();
         for (auto& [name, held] : handles_) held.as<model::cbSmartCore>()->detach();
@@ -275,7 +277,7 @@ public:
         if (c == "container") {
             need(3);
             auto made = std::make_unique<model::Container>(static_cast<uint32_t>(number(w[2])));
-            if (w.size() > 3) made->setRecordedOwner(handle(w[3]));
+            if (w.size() > 3) made->setRecordedOwner(owners_, handle(w[3]));
             containers_[w[1]] = std::move(made);
             return "";
         }
@@ -521,7 +523,7 @@ public:
         if (c == "finish") {
             need(2);
             model::Container& table = container(w[1]);
-            return boolText(table.finishMethodTable(table.recordedOwner(), context_));
+            return boolText(table.finishMethodTable(table.recordedOwner(owners_), context_));
         }
         if (c == "members") {
             need(2);
@@ -690,6 +692,8 @@ public:
     std::map<std::string, model::IRResult> results_;
     std::deque<model::FlowNode> roots_;
     std::map<std::string, std::unique_ptr<model::Container>> containers_;
+    // The owners a library would give the containers made here.
+    model::ContainerOwners owners_;
     std::map<std::string, uint64_t> placed_;
     std::map<std::string, model::FlowNode*> flows_;
     probe::TestModelContext context_;

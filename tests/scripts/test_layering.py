@@ -49,9 +49,6 @@ STATE_ALLOWED = (
     # Failed names are numbered once for the process: the catalogue's
     # containers, kept from one compilation to the next, note them too.
     "model/failed_names",
-    # Until the owners that library records give containers have a home in
-    # the containers' own records: a side table, few entries.
-    "model/container_library.cpp",
     # The built-in types and the records kept of the built-ins serve every
     # compilation of the process: the registry lends them out and takes them
     # back (model/kept_objects.cpp).
