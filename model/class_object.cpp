@@ -16,8 +16,6 @@
 namespace model {
 namespace {
 
-Operand errorOperand(int64_t value) { return Operand(value, kErrorOperand, kTypeInt); }
-
 constexpr const char kOperatorList[] = "+ - / * += -= *= /= == != >> << < > <= >= <<= >>= & | ^ ~ &= |= ^=";
 
 // The name of an unnamed built-in field or constant.
@@ -187,7 +185,7 @@ Operand ClassObject::addProperty(const qestl::HashedText& memberName, const qest
     const IRObject& object = *asObject(member);
     const uint32_t at = memberName.text == object.name.view() ? indexOfMember(object, memberName)
                                                               : indexOfMember(object);
-    if (at != 0) return errorOperand(at - 1);
+    if (at != 0) return Operand::error(at - 1);
     return (isStaticMember ? staticProperties : dynamicProperties).findOrCreateHashed(memberName, member);
 }
 
@@ -198,7 +196,7 @@ Operand ClassObject::addMethod(ModelContext& context, std::string_view memberNam
         noteWrite();
         methodTablesPending = 1;
     } else if (const uint32_t at = indexOfMember(method)) {
-        return errorOperand(at - 1);
+        return Operand::error(at - 1);
     }
     if (isInterface()) {
         method.noteWrite();
@@ -209,11 +207,11 @@ Operand ClassObject::addMethod(ModelContext& context, std::string_view memberNam
 
 Operand ClassObject::addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
     IRObject* nested = asObject(member);
-    if (nested == nullptr) return errorOperand(kErrDuplicateName);
+    if (nested == nullptr) return Operand::error(kErrDuplicateName);
     ClassObject* nestedClass = asClass(nested);
     if (nestedClass != nullptr && nestedClass->anonymous && sharedAnonymousProperties != nullptr)
         return sharedAnonymousProperties->findOrCreateSlot(memberName, member);
-    if (const uint32_t at = indexOfMember(*nested)) return errorOperand(at - 1);
+    if (const uint32_t at = indexOfMember(*nested)) return Operand::error(at - 1);
     const bool toStatic = isPackage() || nested->isInterface() || isStaticMember;
     return (toStatic ? staticProperties : dynamicProperties).findOrCreateSlot(memberName, member);
 }
@@ -221,8 +219,8 @@ Operand ClassObject::addClassMember(std::string_view memberName, const qestl::Sm
 Operand ClassObject::addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType) {
     IRObject* bound = asObject(boundType);
     if (bound != nullptr && bound->name.view() == argumentName)
-        if (const uint32_t at = indexOfMember(*bound)) return errorOperand(at - 1);
-    if (const IndexList* listed = templateArgumentTable.indexesOf(argumentName)) return errorOperand(listed->front());
+        if (const uint32_t at = indexOfMember(*bound)) return Operand::error(at - 1);
+    if (const IndexList* listed = templateArgumentTable.indexesOf(argumentName)) return Operand::error(listed->front());
     return templateArgumentTable.findOrCreateSlot(argumentName, boundType);
 }
 

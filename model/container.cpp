@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include <unordered_set>
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/object_heap.h"
@@ -18,33 +17,7 @@
 namespace model {
 namespace {
 
-Operand errorOperand(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
-
 std::string_view nameOf(const IRObject& object) { return object.name.view(); }
-
-uint64_t mixKey(uint64_t key, uint64_t value) {
-    key ^= value + 0x9e3779b97f4a7c15ull + (key << 6) + (key >> 2);
-    return key;
-}
-
-// Equal for two types whenever sameTypeRefs holds: a class by the class
-// it stands for, an array by its element type. A hash only: it orders and
-// names nothing.
-uint64_t typeKey(IRObject* type) {
-    if (type == nullptr) return 1;
-    IRObject* stands = type->classRef();
-    if (stands->kind == kKindArray && stands->isArray()) return mixKey(2, typeKey(asObject(stands->valueType())));
-    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(stands));
-}
-
-uint64_t parametersKey(const IRObject& function) {
-    uint64_t key = function.parameterCount();
-    for (uint64_t i = 0; i < function.parameterCount(); ++i) {
-        IRObject* parameter = asObject(function.parameter(i));
-        key = mixKey(key, typeKey(parameter != nullptr ? asObject(parameter->valueType()) : nullptr));
-    }
-    return key;
-}
 
 }  // namespace
 
@@ -218,7 +191,7 @@ Operand Container::findOrCreateHashed(const qestl::HashedText& hashed, const qes
         index = append(hashed, memberRef);
     } else {
         index = listed->front();
-        if (members_[index].get() != member) return errorOperand(kErrDuplicateName);
+        if (members_[index].get() != member) return Operand::error(kErrDuplicateName);
     }
     if (out != nullptr) *out = NameEntry{std::string(hashed.text), index};
     if (numbered(index, fresh)) return member->constantValue();
@@ -231,11 +204,11 @@ Operand Container::findOrAdd(std::string_view name, const qestl::SmartPtr& funct
     for (uint32_t index : sameParameterCandidates(hashed, *function)) {
         IRObject* existing = asObject(members_[index]);
         const int32_t same = existing->sameSignature(*function);
-        if (same == -1) return errorOperand(kErrReturnTypeOnly);
-        if (same == -2) return errorOperand(kErrThrowsOnly);
+        if (same == -1) return Operand::error(kErrReturnTypeOnly);
+        if (same == -2) return Operand::error(kErrThrowsOnly);
         if (same != 1) continue;
         if (existing->isStatic() || existing->ownerObject() == function->ownerObject())
-            return errorOperand(kErrDuplicateName);
+            return Operand::error(kErrDuplicateName);
         noteWrite();
         ownMembers();
         members_[index] = functionRef;
@@ -303,124 +276,6 @@ int64_t Container::duplicateNameCode(const IRObject& object) {
     if (first == &object || first->kind != object.kind) return 0;
     const uint32_t k = object.kind;
     return (k == kKindVariable || k == kKindClassHolder || k == kKindClass) ? int64_t{kErrNoOverload} : 0;
-}
-
-Operand Container::addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& methodRef) {
-    IRObject* method = asObject(methodRef);
-    if ((method->flagsA & kFlagDeclarationPending) == 0) {
-        for (uint32_t index : sameParameterCandidates(name, *method)) {
-            IRObject* existing = asObject(members_[index]);
-            const int32_t same = existing->sameSignature(*method);
-            if (same == -1 || same == -2) {
-                if (existing->isStatic()) return errorOperand(kErrStaticOverride);
-                return errorOperand(same == -2 ? kErrThrowsOnly : kErrReturnTypeOnly);
-            }
-            if (same != 1) continue;
-            if (existing->isStatic()) return errorOperand(kErrStaticOverride);
-            if (existing->ownerObject() == method->ownerObject()) return errorOperand(kErrSameParameters);
-            if (existing->isFinal()) return errorOperand(kErrFinalOverride);
-            if (existing->accessLevel() == 0) return errorOperand(kErrPrivateOverride);
-            if (existing->isNotNilptr() && !method->isNotNilptr()) return errorOperand(kErrBaseNotNil);
-            noteWrite();
-            ownMembers();
-            members_[index] = methodRef;
-            failed_.forgetNearMissIndex();
-            if (!method->isOverride()) {
-                method->setOverride(true);
-                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
-            }
-            return allocateSlot(method, index);
-        }
-        if (method->isOverride()) {
-            collectSimilarNames(context, name);
-            return errorOperand(kErrNoBasePrototype);
-        }
-    }
-    return allocateSlot(method, append(name, methodRef));
-}
-
-std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText& name, const IRObject& function) {
-    std::vector<uint32_t> found;
-    if (indexesOf(name) == nullptr) return found;
-    SignatureIndex& index = tables().signatures.edit().findOrAdd(name.text);
-    // Asked again: tables() makes this container's own copy of shared ones.
-    const IndexList* listed = indexesOf(name);
-    if (index.listed > listed->size()) index = SignatureIndex();
-    for (; index.listed < listed->size(); ++index.listed) {
-        const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
-        const auto position = static_cast<uint32_t>(index.listed);
-        if ((member.flagsA & kFlagDeclarationPending) != 0) index.pending.push_back(position);
-        else index.byKey[parametersKey(member)].push_back(position);
-    }
-    static const std::vector<uint32_t> kNone;
-    auto bucket = index.byKey.find(parametersKey(function));
-    const std::vector<uint32_t>& keyed = bucket != index.byKey.end() ? bucket->second : kNone;
-    found.reserve(keyed.size() + index.pending.size());
-    std::merge(keyed.begin(), keyed.end(), index.pending.begin(), index.pending.end(), std::back_inserter(found));
-    for (uint32_t& position : found) position = (*listed)[position];
-    return found;
-}
-
-bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method,
-                                 int64_t code) {
-    IRObject* holder = asObject(tableOwner);
-    if (holder != nullptr && holder->kind == kKindClass) {
-        // The methods of that name the class offers follow the message.
-        qestl::qestringA listing;
-        context.clearCandidates();
-        holder->resolveMember(context, nameOf(method), kLookupStatic | kLookupInstance, 0);
-        context.describeCandidates(listing, method.declarationNode);
-        context.clearCandidates();
-        context.reportError(memberError(code), method.declarationNode, listing);
-    } else {
-        context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject,
-                            method.declarationNode);
-    }
-    return false;
-}
-
-bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
-    noteWrite();
-    MemberList taken;
-    taken.swap(members_);
-    forgetIndex();
-    failed_.forgetNearMissIndex();
-    for (size_t i = 0; i < taken.size(); ++i) {
-        IRObject* m = asObject(taken[i]);
-        const Operand slot = addMethod(context, nameOf(*m), taken[i]);
-        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
-    }
-    return true;
-}
-
-bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const MemberList& taken,
-                            size_t refused, int64_t code) {
-    const bool reported = reportTableError(context, tableOwner, *asObject(taken[refused]), code);
-    // What the table still holds (an inherited method among them) is
-    // reached through it.
-    std::unordered_set<const void*> held;
-    for (const qestl::SmartPtr& member : members_) held.insert(member.get());
-    for (size_t i = refused; i < taken.size(); ++i)
-        if (!held.count(taken[i].get())) context.detachAtTeardown(taken[i]);
-    return reported;
-}
-
-bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
-    noteWrite();
-    MemberList taken;
-    taken.swap(members_);
-    forgetIndex();
-    failed_.forgetNearMissIndex();
-    inheritMembers(base);
-    for (size_t i = 0; i < taken.size(); ++i) {
-        bool inherited = false;
-        for (const qestl::SmartPtr& baseMember : base.members_) inherited = inherited || baseMember == taken[i];
-        if (inherited) continue;
-        IRObject* m = asObject(taken[i]);
-        const Operand slot = addMethod(context, nameOf(*m), taken[i]);
-        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
-    }
-    return true;
 }
 
 void Container::inheritMembers(const Container& base) {

@@ -24,8 +24,7 @@ bool Container::refusesHolderName(std::string_view name) {
 }
 
 Operand Container::findOrCreateBesideHolders(std::string_view name, const qestl::SmartPtr& member) {
-    if (name.starts_with(kHolderPrefix) && refusesHolderName(name))
-        return Operand(kErrDuplicateName, kErrorOperand, kTypeInt);
+    if (name.starts_with(kHolderPrefix) && refusesHolderName(name)) return Operand::error(kErrDuplicateName);
     return findOrCreate(name, member);
 }
 

@@ -163,7 +163,7 @@ Operand IRObject::lockInstruction(ModelContext& context, uint32_t mode, const No
         fields.lockOperand.setObjectRef(instruction, 0);
         fields.lockMode = mode;
     } else if ((lockMode == kLockPlain) != (mode == kLockPlain)) {
-        return Operand(0, kErrorOperand, kTypeInt);
+        return Operand::error(0);
     }
     return rare().lockOperand;
 }

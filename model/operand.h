@@ -72,6 +72,8 @@ struct Operand {
         : value(value), kind(static_cast<uint8_t>(kind)), dataType(static_cast<uint8_t>(type)) {}
     // A code offset: kind 19, data type long.
     explicit Operand(int64_t offset) : value(offset), kind(kCodeOffset), dataType(kTypeLong) {}
+    // What a declaration that failed gives back: kind 33 holding its code.
+    static Operand error(int64_t code) { return Operand(code, kErrorOperand, kTypeInt); }
 
     // Drops the target.
     void releaseObject() { target.reset(); }

@@ -1,0 +1,158 @@
+// A container's method table: a method added beside the overloads of its
+// name, the checks against the one of the same parameters, and the table of
+// a class made from its base's and its own.
+#include <unordered_set>
+
+#include "diagnostics/diagnostics.h"
+#include "model/container.h"
+#include "model/model_context.h"
+#include "model/opcodes.h"
+
+namespace model {
+namespace {
+
+uint64_t mixKey(uint64_t key, uint64_t value) {
+    key ^= value + 0x9e3779b97f4a7c15ull + (key << 6) + (key >> 2);
+    return key;
+}
+
+// Equal for two types whenever sameTypeRefs holds: a class by the class
+// it stands for, an array by its element type. A hash only: it orders and
+// names nothing.
+uint64_t typeKey(IRObject* type) {
+    if (type == nullptr) return 1;
+    IRObject* stands = type->classRef();
+    if (stands->kind == kKindArray && stands->isArray()) return mixKey(2, typeKey(asObject(stands->valueType())));
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(stands));
+}
+
+uint64_t parametersKey(const IRObject& function) {
+    uint64_t key = function.parameterCount();
+    for (uint64_t i = 0; i < function.parameterCount(); ++i) {
+        IRObject* parameter = asObject(function.parameter(i));
+        key = mixKey(key, typeKey(parameter != nullptr ? asObject(parameter->valueType()) : nullptr));
+    }
+    return key;
+}
+
+}  // namespace
+
+Operand Container::addMethod(ModelContext& context, std::string_view name, const qestl::SmartPtr& methodRef) {
+    IRObject* method = asObject(methodRef);
+    if ((method->flagsA & kFlagDeclarationPending) == 0) {
+        for (uint32_t index : sameParameterCandidates(name, *method)) {
+            IRObject* existing = asObject(members_[index]);
+            const int32_t same = existing->sameSignature(*method);
+            if (same == -1 || same == -2) {
+                if (existing->isStatic()) return Operand::error(kErrStaticOverride);
+                return Operand::error(same == -2 ? kErrThrowsOnly : kErrReturnTypeOnly);
+            }
+            if (same != 1) continue;
+            if (existing->isStatic()) return Operand::error(kErrStaticOverride);
+            if (existing->ownerObject() == method->ownerObject()) return Operand::error(kErrSameParameters);
+            if (existing->isFinal()) return Operand::error(kErrFinalOverride);
+            if (existing->accessLevel() == 0) return Operand::error(kErrPrivateOverride);
+            if (existing->isNotNilptr() && !method->isNotNilptr()) return Operand::error(kErrBaseNotNil);
+            noteWrite();
+            ownMembers();
+            members_[index] = methodRef;
+            failed_.forgetNearMissIndex();
+            if (!method->isOverride()) {
+                method->setOverride(true);
+                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
+            }
+            return allocateSlot(method, index);
+        }
+        if (method->isOverride()) {
+            collectSimilarNames(context, name);
+            return Operand::error(kErrNoBasePrototype);
+        }
+    }
+    return allocateSlot(method, append(name, methodRef));
+}
+
+std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText& name, const IRObject& function) {
+    std::vector<uint32_t> found;
+    if (indexesOf(name) == nullptr) return found;
+    SignatureIndex& index = tables().signatures.edit().findOrAdd(name.text);
+    // Asked again: tables() makes this container's own copy of shared ones.
+    const IndexList* listed = indexesOf(name);
+    if (index.listed > listed->size()) index = SignatureIndex();
+    for (; index.listed < listed->size(); ++index.listed) {
+        const IRObject& member = *asObject(members_[(*listed)[index.listed]]);
+        const auto position = static_cast<uint32_t>(index.listed);
+        if ((member.flagsA & kFlagDeclarationPending) != 0) index.pending.push_back(position);
+        else index.byKey[parametersKey(member)].push_back(position);
+    }
+    static const std::vector<uint32_t> kNone;
+    auto bucket = index.byKey.find(parametersKey(function));
+    const std::vector<uint32_t>& keyed = bucket != index.byKey.end() ? bucket->second : kNone;
+    found.reserve(keyed.size() + index.pending.size());
+    std::merge(keyed.begin(), keyed.end(), index.pending.begin(), index.pending.end(), std::back_inserter(found));
+    for (uint32_t& position : found) position = (*listed)[position];
+    return found;
+}
+
+bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method,
+                                 int64_t code) {
+    IRObject* holder = asObject(tableOwner);
+    if (holder != nullptr && holder->kind == kKindClass) {
+        // The methods of that name the class offers follow the message.
+        qestl::qestringA listing;
+        context.clearCandidates();
+        holder->resolveMember(context, method.name.view(), kLookupStatic | kLookupInstance, 0);
+        context.describeCandidates(listing, method.declarationNode);
+        context.clearCandidates();
+        context.reportError(memberError(code), method.declarationNode, listing);
+    } else {
+        context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject,
+                            method.declarationNode);
+    }
+    return false;
+}
+
+bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContext& context) {
+    noteWrite();
+    MemberList taken;
+    taken.swap(members_);
+    forgetIndex();
+    failed_.forgetNearMissIndex();
+    for (size_t i = 0; i < taken.size(); ++i) {
+        IRObject* m = asObject(taken[i]);
+        const Operand slot = addMethod(context, m->name.view(), taken[i]);
+        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
+    }
+    return true;
+}
+
+bool Container::refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const MemberList& taken,
+                            size_t refused, int64_t code) {
+    const bool reported = reportTableError(context, tableOwner, *asObject(taken[refused]), code);
+    // What the table still holds (an inherited method among them) is
+    // reached through it.
+    std::unordered_set<const void*> held;
+    for (const qestl::SmartPtr& member : members_) held.insert(member.get());
+    for (size_t i = refused; i < taken.size(); ++i)
+        if (!held.count(taken[i].get())) context.detachAtTeardown(taken[i]);
+    return reported;
+}
+
+bool Container::mergeBaseMethods(const qestl::SmartPtr& tableOwner, const Container& base, ModelContext& context) {
+    noteWrite();
+    MemberList taken;
+    taken.swap(members_);
+    forgetIndex();
+    failed_.forgetNearMissIndex();
+    inheritMembers(base);
+    for (size_t i = 0; i < taken.size(); ++i) {
+        bool inherited = false;
+        for (const qestl::SmartPtr& baseMember : base.members_) inherited = inherited || baseMember == taken[i];
+        if (inherited) continue;
+        IRObject* m = asObject(taken[i]);
+        const Operand slot = addMethod(context, m->name.view(), taken[i]);
+        if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
+    }
+    return true;
+}
+
+}  // namespace model
