@@ -73,6 +73,10 @@ bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const
 }
 
 int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
+    if (climbs_ && ruleId == RuleId::PrimaryExpression) {
+        const int end = directPrimary(start, changed);
+        if (end != kNotDirect) return end;
+    }
     TokenRecord* first = window_[start];
     if (first == nullptr || error_ || !startIsClean(ruleId, *first)) return speculativeBody(ruleId, start, changed);
     // Follow the kinds ahead as far as some kept walk read them. Every

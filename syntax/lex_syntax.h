@@ -256,6 +256,10 @@ private:
     int operatorLevel(int at);
     void recordOne(int at, uint32_t ruleId, uint32_t& changed);
     int abandonClimb();
+    // A primary expression recognised directly (syntax/primary_climb.cpp);
+    // kNotDirect when the rules must walk it.
+    static constexpr int kNotDirect = -2;
+    int directPrimary(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);

@@ -1,0 +1,112 @@
+// The commonest primary expression, a lone name, recognised directly in the
+// engine's speculative parse.
+//
+// Walked as the rules say, a name that nothing behind it continues (an
+// operand before an operator, ")", "," or ";") is tried as a call, a member
+// access chain, a subscript chain, a subscript, a member access and a generic
+// type before it is taken for what it is, and each of those tries the others
+// again under it: some forty rule attempts for one token. The walk cache
+// answers those only where the token behind the name was seen behind it
+// before, and only after following its key. In the varied code of the
+// front-end comparison (bench/compare_compilers.py, row "varied") names are
+// a third of the tokens and most of them are such operands.
+//
+// The rules' walk there, from a record that holds the name's token, perhaps
+// the name and operator-name rules, perhaps the type-reference rule a
+// declaration tried it as, perhaps the type-argument list, and no mark of a
+// rule the walk may attempt but the primary expression itself (and the
+// member access and generic type that a declaration's earlier try leaves),
+// is always the same: the name and the operator name are recorded if the
+// record does not hold them, and the six forms that fail leave their visited
+// marks. The record behind is only tested for the tokens that would continue
+// the name, so it must be a plain token that is none of them. Any other
+// start goes to the walk cache and the rules as before.
+#include "syntax/grammar.h"
+#include "syntax/lex_syntax.h"
+#include "syntax/rule_ids.h"
+
+namespace {
+
+// The rules a record at a lone name may hold besides its token.
+const RuleSet& nameRules() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        const uint32_t ids[] = {TokenKind::Identifier, RuleId::Identifier,        RuleId::OperatorName,
+                                RuleId::TypeReference, RuleId::PrimaryExpression, RuleId::TypeArgumentList};
+        for (uint32_t id : ids) set.set(id);
+        return set;
+    }();
+    return rules;
+}
+
+// The forms that try the name and fail there: what they leave marked.
+const RuleSet& failedForms() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        for (uint32_t id : {RuleId::MemberAccess, RuleId::Subscript, RuleId::GenericType, RuleId::MemberAccessChain,
+                            RuleId::SubscriptChain, RuleId::Call})
+            set.set(id);
+        return set;
+    }();
+    return rules;
+}
+
+// The marks at a name an earlier try of a declaration may leave: the walk
+// goes the same way under them.
+const RuleSet& toleratedMarks() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        set.set(RuleId::PrimaryExpression);
+        set.set(RuleId::MemberAccess);
+        set.set(RuleId::GenericType);
+        return set;
+    }();
+    return rules;
+}
+
+// The token kinds that would continue a name into a longer form.
+const RuleSet& continuingKinds() {
+    static const RuleSet kinds = [] {
+        RuleSet set;
+        for (uint32_t id : {TokenKind::Dot, TokenKind::LeftParen, TokenKind::LeftBracket, TokenKind::Less}) set.set(id);
+        return set;
+    }();
+    return kinds;
+}
+
+// One token kind and no rule.
+bool isPlainToken(const RuleSet& matches) {
+    const int kind = matches.single();
+    return kind >= 0 && static_cast<uint32_t>(kind) < RuleId::First;
+}
+
+}  // namespace
+
+int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
+    if (error_ || static_cast<unsigned>(start + 1) >= static_cast<unsigned>(kWindowSize)) return kNotDirect;
+    TokenRecord* first = window_[start];
+    if (first == nullptr || first->span != 1 || !first->matches.test(TokenKind::Identifier) ||
+        !nameRules().covers(first->matches))
+        return kNotDirect;
+    // A name not yet recorded is a fresh token: only the primary expression's
+    // own marks may stand there, as the attempt set them.
+    const bool named = first->matches.test(RuleId::Identifier);
+    if (!named && first->matches.single() != static_cast<int>(TokenKind::Identifier)) return kNotDirect;
+    const RuleSet& reach = cache_->reach(RuleId::PrimaryExpression);
+    if (!first->active.test(RuleId::PrimaryExpression) || !first->active.sharesOnly(reach, RuleId::PrimaryExpression) ||
+        !first->visited.test(RuleId::PrimaryExpression))
+        return kNotDirect;
+    RuleSet marks = first->visited;
+    marks.keepOnly(reach);
+    const bool marksKnown = named ? toleratedMarks().covers(marks)
+                                  : marks.single() == static_cast<int>(RuleId::PrimaryExpression);
+    if (!marksKnown) return kNotDirect;
+    const TokenRecord* next = tokenAt(start + 1);
+    if (error_ || next == &spare_ || next->span != 1 || !isPlainToken(next->matches) ||
+        next->matches.intersects(continuingKinds()))
+        return kNotDirect;
+    if (!named) recordOne(start, RuleId::Identifier, changed);
+    recordOne(start, RuleId::OperatorName, changed);
+    first->visited.merge(failedForms());
+    return error_ ? -1 : start + 1;
+}
