@@ -1,9 +1,10 @@
 #include "source/node.h"
 
-#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 #include <vector>
+
+#include "foundation/open_slots.h"
 
 namespace {
 
@@ -56,8 +57,9 @@ public:
     }
     void put(const void* node, uintptr_t word) {
         if (8 * (count_ + 1) > 7 * (mask_ + 1)) grow();
-        size_t i = placeOf(node);
-        while (slots_[i].node != nullptr && slots_[i].node != node) i = (i + 1) & mask_;
+        const size_t i = qestl::firstFreePlace(slots_, mask_, placeOf(node), [node](const Slot& slot) {
+            return slot.node == nullptr || slot.node == node;
+        });
         if (slots_[i].node == nullptr) ++count_;
         slots_[i] = Slot{node, word};
     }
@@ -89,15 +91,11 @@ private:
         return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
     }
     void grow() {
-        std::vector<Slot> old(std::max<size_t>(64, 2 * (mask_ + 1)));
-        old.swap(slots_);
-        mask_ = slots_.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.node == nullptr) continue;
-            size_t i = placeOf(slot.node);
-            while (slots_[i].node != nullptr) i = (i + 1) & mask_;
-            slots_[i] = slot;
-        }
+        const size_t size = 2 * (mask_ + 1);
+        mask_ = size - 1;
+        qestl::placeSlotsAgain(
+            slots_, size, [](const Slot& slot) { return slot.node == nullptr; },
+            [this](const Slot& slot) { return placeOf(slot.node); });
     }
 
     std::vector<Slot> slots_ = std::vector<Slot>(64);
