@@ -20,6 +20,7 @@
 #include "options/compile_options.h"
 #include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
+#include "statements/walk_state.h"
 
 namespace {
 
@@ -249,7 +250,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         // holds (an instruction's position, a static's declaration) stays.
         if (!bodiesOutliveTheirCode(context)) {
             keepPositionsOnly(scope.code);
-            releaseSubtree(body);
+            releaseSubtree(body, walkState(context).releasedNodes);
         }
         scope.placeCode();
     }

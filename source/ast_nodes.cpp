@@ -93,7 +93,7 @@ void letGoOfBareNode(qeAbstractNode* node) {
 
 }  // namespace
 
-void releaseSubtree(const _KNode<qeAbstractNode>& top) {
+void releaseSubtree(const _KNode<qeAbstractNode>& top, qestl::qevector<qeAbstractNode*>& room) {
     if (!top) return;
     // Depth first, one node at a time: each node comes with one reference,
     // taken over from the list it was found in (the top's is taken here),
@@ -103,11 +103,10 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top) {
     // level, and all over again to free it. A node is looked at only when
     // it is taken from the stack: reading the kind of each of a list's
     // nodes as the list is handed over read a long list's nodes twice.
-    // The stack keeps its room from one body to the next: grown afresh for
-    // each, it was copied at each doubling.
-    static thread_local qestl::qevector<qeAbstractNode*> held;
+    // The stack is the caller's room, kept from one body to the next: grown
+    // afresh for each, it was copied at each doubling.
     qestl::qevector<qeAbstractNode*> pending;
-    pending.swap(held);
+    pending.swap(room);
     auto take = [&pending](refableAstBase* below) {
         if (below != nullptr) pending.pushBack(static_cast<qeAbstractNode*>(below));
     };
@@ -121,7 +120,7 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top) {
         // A class, method or operator below the top is left whole.
         do {
             if (pending.empty()) {
-                pending.swap(held);
+                pending.swap(room);
                 return;
             }
             node = pending.back();

@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "foundation/vector.h"
 #include "source/node.h"
 
 // A pooled copy of the prototype, registered, with a count of 0.
@@ -40,8 +41,9 @@ void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 // and side records: a node nothing else holds goes, one held from elsewhere
 // stays with its position alone. A class, method or operator declared below top is left
 // whole (it is compiled or declared on its own terms) and goes only if
-// nothing else holds it.
-void releaseSubtree(const _KNode<qeAbstractNode>& top);
+// nothing else holds it. `room` is the stack of the walk, left empty: a
+// caller that releases many trees keeps it, and with it its room.
+void releaseSubtree(const _KNode<qeAbstractNode>& top, qestl::qevector<qeAbstractNode*>& room);
 
 // Flag bits the declaration pass sets on nodes; a clone starts without them.
 inline constexpr uint32_t kDeclarationMarksKept = 0xF1FFFFFFu;

@@ -9,6 +9,7 @@
 #include "codegen/compile_context.h"
 #include "codegen/pass_state.h"
 #include "foundation/smart_ptr.h"
+#include "foundation/vector.h"
 #include "source/node.h"
 
 // How deeply statements may nest on a stack with room for them.
@@ -28,6 +29,9 @@ public:
     bool compareOnly = false;
     // The variable of a catch clause, declared by the block of its handler.
     qestl::SmartPtr pendingBlockVariable;
+    // The stack a compiled body's tree is released with (releaseSubtree),
+    // kept from one body to the next with its room.
+    qestl::qevector<qeAbstractNode*> releasedNodes;
 };
 
 inline WalkState& walkState(CompileContext& context) { return context.passState<WalkState>(); }

@@ -101,7 +101,8 @@ TEST(NodeRelease, AReleasedSubtreeKeepsWhatOthersHold) {
     body->children.pushBack(method);
     body->children.pushBack(kept);
     call.reset();
-    releaseSubtree(body);
+    qestl::qevector<qeAbstractNode*> room;
+    releaseSubtree(body, room);
     EXPECT_EQ(gReleased, "1 ");
     EXPECT_TRUE(body->children.empty());
     EXPECT_EQ(kept->refCount, 1u);
