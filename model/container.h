@@ -240,8 +240,9 @@ public:
     void save(Saved& into) const;
     // True when something had changed.
     bool restore(const Saved& saved);
-    // The table of a lent class: every write notes the class written
-    // (cbircode::noteWrite), so that it is given back whole. Null ends it.
+    // The table of a lent class (`record`, whose table this is): every
+    // write notes the class written (cbircode::noteWrite), so that it is
+    // given back whole. Null ends it.
     void lendWith(cbircode* record);
     // Goes before every write of what save() keeps.
     void noteWrite() {
@@ -303,9 +304,11 @@ private:
     }
     void enterUnlisted();
     uint8_t listsHolderNames_ = 0;  // a listed name begins as a class holder's
-    // Lent with a record (lendWith), which is kept aside: the tables of a
-    // few built-in classes are lent, and a program of a million classes paid
-    // a word in each of a class's six tables for it.
+    // Lent with its class (lendWith): the table's place among its class's
+    // kept tables, from which it finds the class (model/kept_objects.cpp).
+    // The tables of a few built-in classes are lent, and a program of a
+    // million classes paid a word in each of a class's six tables for a
+    // pointer to it.
     uint8_t lent_ = 0;
     uint16_t kind_;
     // What a container is besides its table: the three kinds of container

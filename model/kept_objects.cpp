@@ -4,7 +4,7 @@
 #include <concepts>
 #include <cstring>
 #include <type_traits>
-#include <unordered_map>
+#include <iterator>
 #include <unordered_set>
 
 #include "foundation/open_slots.h"
@@ -239,24 +239,46 @@ const char* KeptObjects::giveBackState(uint32_t index) {
 
 namespace {
 
-// The record each lent table notes its writes with. Never destroyed: a
-// container of static storage may outlive any other.
-constinit std::unordered_map<const Container*, cbircode*>* gLentWith = nullptr;
+// Where each kept table lies in its class, by the place a lent table holds
+// (1 for the first of model/kept_fields.def): a lent table finds the class
+// it notes its writes with from its own address. A class's fields lie at
+// the same offsets in every class object (no virtual base).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+constexpr size_t kKeptTableOffsets[] = {
+    0,
+#define KEPT_CODE(field)
+#define KEPT_OBJECT(field)
+#define KEPT_CLASS(field)
+#define KEPT_TABLE(field) offsetof(ClassObject, field),
+#define KEPT_FUNCTION(field)
+#include "model/kept_fields.def"
+#undef KEPT_CODE
+#undef KEPT_OBJECT
+#undef KEPT_CLASS
+#undef KEPT_TABLE
+#undef KEPT_FUNCTION
+};
+#pragma GCC diagnostic pop
 
 }  // namespace
 
 void Container::lendWith(cbircode* record) {
     if (record == nullptr) {
-        if (lent_ != 0) gLentWith->erase(this);
         lent_ = 0;
         return;
     }
-    if (gLentWith == nullptr) gLentWith = new std::unordered_map<const Container*, cbircode*>();
-    (*gLentWith)[this] = record;
-    lent_ = 1;
+    ClassObject* owner = asClass(static_cast<IRObject*>(record));
+    const uintptr_t at = reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(owner);
+    for (uint8_t place = 1; place < std::size(kKeptTableOffsets); ++place)
+        if (kKeptTableOffsets[place] == at) lent_ = place;
+    if (lent_ == 0) internalFault("internal error: a table lent with a record it is not a table of");
 }
 
-void Container::noteLentWrite() { gLentWith->find(this)->second->noteWrite(); }
+void Container::noteLentWrite() {
+    auto* owner = reinterpret_cast<ClassObject*>(reinterpret_cast<uintptr_t>(this) - kKeptTableOffsets[lent_]);
+    static_cast<cbircode*>(owner)->noteWrite();
+}
 
 void KeptObjects::lendTables(IRObject& o, cbircode* with) {
     ClassObject* c = asClass(&o);
@@ -431,8 +453,7 @@ void KeptIndex::clear() {
 
 const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf) {
     std::vector<cbircode*>& written = writtenRecords();
-    // Kept for the next give-back: a thousand records' room each time.
-    static std::vector<WrittenRecord> taken;
+    std::vector<WrittenRecord>& taken = indexOf.taken_;
     taken.clear();
     size_t left = 0;
     uint32_t previous = KeptIndex::kAbsent;

@@ -19,6 +19,13 @@ class IRObject;
 class cbircode;
 struct Operand;
 
+// A lent record written since it was last given back: its position in its
+// keeper's list, and how it was written (kKeptPlaced or kKeptWritten).
+struct WrittenRecord {
+    uint32_t index;
+    uint8_t how;
+};
+
 // The position of each kept record in its keeper's list, found by the
 // record (open addressing): every give-back looks up a thousand placed
 // records, which a node-based map made a fair part of a small compilation
@@ -53,6 +60,10 @@ private:
     std::vector<uint32_t> next_;
     uint32_t first_ = 0;
     size_t count_ = 0;
+    // What takeWrittenRecords last answered the keeper: kept for the next
+    // give-back, with a thousand records' room.
+    std::vector<WrittenRecord> taken_;
+    friend const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf);
 };
 
 class KeptObjects {
@@ -98,13 +109,8 @@ private:
 // The lent records written since they were last given back, first write
 // first. A keeper takes out those of its own list (`indexOf`: a record's
 // position there), marks them lent again and answers their positions in
-// its list's order (so that giving back never depends on addresses), each
-// with how it was written (kKeptPlaced or kKeptWritten). The list answered
-// is refilled by the next call.
-struct WrittenRecord {
-    uint32_t index;
-    uint8_t how;
-};
+// its list's order (so that giving back never depends on addresses). The
+// list answered is the index's, refilled by the next call.
 const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf);
 // The lent records written whole (kKeptWritten) and not given back yet,
 // each once: a few in most compilations, which place a thousand.
