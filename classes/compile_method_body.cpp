@@ -266,7 +266,7 @@ bool emitBaseConstructorCalls(const qestl::SmartPtr& classRef, CompileContext& c
     model::ClassObject* base = nullptr;
     model::IRValueList candidates;
     model::IRResult* chosen = nullptr;
-    model::BaseChainLookAhead ahead;
+    model::BaseChainLookAhead ahead(context.failedNameNumbers());
     for (uint32_t step = 0; chosen == nullptr; klass = base, ++step) {
         base = klass != nullptr ? klass->base() : nullptr;
         if (base == nullptr || base->isInterface()) return true;

@@ -52,6 +52,8 @@ void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr&
 
 void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
+    // The lent objects keep the registry's numbers.
+    shareNumberingOf(registry);
     // The registry's lists are borrowed, not copied: the class list is only
     // read, and a compilation that adds no record (most that fail) never
     // copies the thousand built-in methods nor gives them back one by one.

@@ -152,8 +152,9 @@ public:
     void clearCandidates() override { lookup_.resultsInPlace().clear(); }
     uint64_t lookupGeneration() const override { return lookup_.generation(); }
     void addNearMiss(const model::IRResult& result) override { lookup_.nearMisses().pushBack(result); }
-    void addNearMissesOf(model::Container& container, std::string_view name, size_t memberCount) override {
-        lookup_.nearMisses().defer(container, name, memberCount);
+    void addNearMissesOf(model::Container& container, std::string_view name, uint32_t number,
+                         size_t memberCount) override {
+        lookup_.nearMisses().defer(container, name, number, memberCount);
     }
     void describeCandidates(qestl::qestringA& text, const model::NodeHandle& node) override;
     model::Container& heap(HeapId which) override { return *lookup_.scopes().heaps[which]; }

@@ -295,14 +295,16 @@ void DeferredDiagnostics::addSuggesting(const Diagnostic& entry, const _KNode<qe
     // One lookup notes one name in a run of places: its text is kept once.
     std::string_view lastName;
     uint32_t lastAt = 0;
-    suggestions.forEachNoted([&](model::Container& container, std::string_view name, size_t memberCount) {
-        if (lastName.data() == nullptr || name != lastName) {
-            lastAt = static_cast<uint32_t>(notedNames_.size());
-            notedNames_.append(name);
-            lastName = name;
-        }
-        noted_.push_back(Noted{&container, lastAt, static_cast<uint32_t>(name.size()), memberCount});
-    });
+    suggestions.forEachNoted(
+        [&](model::Container& container, std::string_view name, uint32_t number, size_t memberCount) {
+            if (lastName.data() == nullptr || name != lastName) {
+                lastAt = static_cast<uint32_t>(notedNames_.size());
+                notedNames_.append(name);
+                lastName = name;
+            }
+            noted_.push_back(Noted{&container, lastAt, static_cast<uint32_t>(name.size()), number,
+                                   static_cast<uint32_t>(memberCount)});
+        });
     entries_.push_back(Entry{node, &entry, first, static_cast<uint32_t>(noted_.size()) - first});
 }
 
@@ -311,7 +313,7 @@ codegen::NearMissList DeferredDiagnostics::suggestionsOf(const Entry& entry) con
     codegen::NearMissList list;
     for (uint32_t i = entry.at; i < entry.at + entry.count; ++i) {
         const Noted& noted = noted_[i];
-        list.defer(*noted.container, std::string_view(notedNames_).substr(noted.nameAt, noted.nameLength),
+        list.defer(*noted.container, std::string_view(notedNames_).substr(noted.nameAt, noted.nameLength), noted.number,
                    noted.memberCount);
     }
     return list;

@@ -117,7 +117,8 @@ private:
         model::Container* container;
         uint32_t nameAt;
         uint32_t nameLength;
-        size_t memberCount;
+        uint32_t number;  // the name's failed-name number
+        uint32_t memberCount;
     };
     static constexpr uint32_t kWholeList = UINT32_MAX;
     std::vector<Noted> noted_;

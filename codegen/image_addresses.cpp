@@ -136,10 +136,6 @@ bool resolveHeapMembers(model::ModelContext& context, const model::Container::Me
     return resolved;
 }
 
-// Counts the walks of every compilation of the process, so that no walk
-// finds a class noted in another.
-uint64_t resolutionWalks = 0;
-
 }  // namespace
 
 uint64_t assignImageAddresses(const ImageParts& parts, const CodePlacement& placement,
@@ -175,7 +171,7 @@ void resolveImageOperands(const ImageParts& parts, CodePlacement& placement) {
     model::ModelContext& context = *parts.context;
     placement = CodePlacement();
     for (int round = 0; round < kResolutionRounds; ++round) {
-        const uint64_t walk = ++resolutionWalks;
+        const uint64_t walk = context.nextResolutionWalk();
         bool resolved = true;
         if (round == 0) {
             uint64_t at = kFirstBodyAddress;

@@ -23,13 +23,13 @@ public:
     }
     // The container must outlive the list's next clear (the lookup's scope).
     // The name's text is kept once for the run of containers one lookup
-    // noted it in.
-    void defer(model::Container& container, std::string_view name, size_t memberCount) {
+    // noted it in; `number` is its failed-name number.
+    void defer(model::Container& container, std::string_view name, uint32_t number, size_t memberCount) {
         if (pending_.empty() || nameOf(pending_.back()) != name) {
             nameAt_ = names_.size();
             names_.append(name);
         }
-        pending_.push_back(Pending{&container, nameAt_, name.size(), memberCount});
+        pending_.push_back(Pending{&container, nameAt_, static_cast<uint32_t>(name.size()), number, memberCount});
     }
     // Nothing noted and nothing listed: clear() would change nothing.
     bool clearAlready() const { return pending_.empty() && names_.empty() && listed_.empty() && !listed_.isBorrowed(); }
@@ -50,13 +50,13 @@ public:
         listed_ = list;
         return *this;
     }
-    // Only noted places, none listed yet: `visit(container, name,
+    // Only noted places, none listed yet: `visit(container, name, number,
     // memberCount)` sees each in order, and defer() on an empty list makes
     // the same list again. A holder of many lists keeps them so, compactly.
     bool onlyNoted() const { return listed_.empty() && !listed_.isBorrowed(); }
     template <typename Visit>
     void forEachNoted(Visit&& visit) const {
-        for (const Pending& entry : pending_) visit(*entry.container, nameOf(entry), entry.memberCount);
+        for (const Pending& entry : pending_) visit(*entry.container, nameOf(entry), entry.number, entry.memberCount);
     }
     bool empty() const { return resolved().empty(); }
     size_t size() const { return resolved().size(); }
@@ -69,7 +69,8 @@ private:
     struct Pending {
         model::Container* container;
         size_t nameAt;
-        size_t nameLength;
+        uint32_t nameLength;
+        uint32_t number;
         size_t memberCount;
     };
 
@@ -79,7 +80,7 @@ private:
 
     void resolve() const {
         for (const Pending& entry : pending_)
-            entry.container->listSimilarNames(nameOf(entry), entry.memberCount, listed_);
+            entry.container->listSimilarNames(nameOf(entry), entry.number, entry.memberCount, listed_);
         pending_.clear();
         names_.clear();
     }

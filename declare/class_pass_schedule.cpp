@@ -97,7 +97,7 @@ inline void ClassPassSchedule::replayModeBefore(uint32_t index) {
 // place of the name, and the number the tables it fails in know it by.
 [[gnu::always_inline]] inline void ClassPassSchedule::loadLookupOf(const qestl::HashedText& name) const {
     context_.lookup().scopes().heaps[0]->prefetchPlace(name);
-    model::FailedNames::prefetchNumber(name);
+    context_.failedNameNumbers().prefetch(name);
 }
 
 [[gnu::always_inline]] inline void ClassPassSchedule::loadObjectOf(const Item& item) const {

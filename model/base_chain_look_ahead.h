@@ -15,11 +15,15 @@
 #include "foundation/look_ahead.h"
 #include "foundation/text_map.h"
 #include "model/class_object.h"
+#include "model/failed_names.h"
 
 namespace model {
 
 class BaseChainLookAhead {
 public:
+    // The names are numbered by the compilation's numbering.
+    explicit BaseChainLookAhead(const FailedNameNumbers& numbers) : numbers_(numbers) {}
+
     // The name of `base`, met at `step` of the climb, hashed (ahead, when
     // the chain is long).
     [[gnu::always_inline]] qestl::HashedText& nameAt(uint32_t step, const ClassObject& base) {
@@ -50,13 +54,14 @@ public:
         }
         // The name kAhead steps up takes this step's place among the names.
         if (ClassObject* named = std::exchange(records_[step % kAhead], loaded_)) {
-            FailedNames::prefetchNumber(names_[step % kAhead].emplace(named->name.view()));
+            numbers_.prefetch(names_[step % kAhead].emplace(named->name.view()));
             if (named->declarationNode) qestl::touch(&named->declarationNode->flags);
         }
     }
 
 private:
     static constexpr uint32_t kAhead = 4;
+    const FailedNameNumbers& numbers_;
     std::optional<qestl::HashedText> names_[kAhead];  // by step, kAhead apart
     ClassObject* records_[kAhead] = {};               // by step, the record kAhead steps up
     ClassObject* loaded_ = nullptr;

@@ -166,17 +166,17 @@ public:
     // A name that first failed here when there were no members is offered
     // none, and most failures are in containers that have none.
     void collectSimilarNames(ModelContext& context, const qestl::HashedText& name) {
-        size_t counted = failed_.notedCount(name);
+        size_t counted = failed_.notedCount(name, context.failedNameNumbers());
         if (counted == FailedNames::kNotNoted) counted = noteFirstFailure(name);
-        if (counted != 0) context.addNearMissesOf(*this, name.text, counted);
+        if (counted != 0) context.addNearMissesOf(*this, name.text, name.number, counted);
     }
     // A small table that every lookup passes, and that most fail in, picks a
     // name's near misses at its first failure: a name with none is noted as
     // failing among no members, and its later failures note nothing to list.
     void pickNearMissesAtFirstFailure() { picksNearMisses_ = 1; }
     // The members among the first `memberCount` whose names are close to
-    // `name`, in member order.
-    void listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out);
+    // `name` (of that failed-name number), in member order.
+    void listSimilarNames(std::string_view name, uint32_t number, size_t memberCount, IRValueList& out);
     void renameFunctionStatics(const std::vector<NameEntry>& entries);
     // Takes the names entered after the first `mark` out of the name index,
     // last member first; the members and their slots stay.

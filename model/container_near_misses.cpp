@@ -7,8 +7,8 @@
 
 namespace model {
 
-void Container::listSimilarNames(std::string_view name, size_t memberCount, IRValueList& out) {
-    const size_t noted = failed_.countAtFirstFailure(name, memberCount);
+void Container::listSimilarNames(std::string_view name, uint32_t number, size_t memberCount, IRValueList& out) {
+    const size_t noted = failed_.countAtFirstFailure(number, memberCount);
     const std::vector<qestl::SmartPtr>* similar = failed_.similarList(name);
     // Only a list with names is kept: an empty one is made again, and comes
     // out empty again.
@@ -50,9 +50,9 @@ size_t Container::noteFirstFailure(const qestl::HashedText& name) {
     return failed_.noteFirstFailure(name.number, count);
 }
 
-void ModelContext::addNearMissesOf(Container& container, std::string_view name, size_t memberCount) {
+void ModelContext::addNearMissesOf(Container& container, std::string_view name, uint32_t number, size_t memberCount) {
     IRValueList similar;
-    container.listSimilarNames(name, memberCount, similar);
+    container.listSimilarNames(name, number, memberCount, similar);
     for (const IRResult& result : similar) addNearMiss(result);
 }
 

@@ -8,103 +8,53 @@
 #include "foundation/open_slots.h"
 
 namespace model {
-namespace {
 
-// Every name that failed a lookup in some container, numbered: a lookup
-// fails one name in many containers, which keep its number only; the name
-// is numbered once per lookup.
-class FailedNameNumbers {
-public:
-    // The name's number + 1, kept in `name` for the next table asked.
-    uint32_t numberOf(const qestl::HashedText& name) {
-        const uint32_t generation = FailedNames::numberGeneration;
-        if (name.number != 0 && name.numberGeneration == generation) return name.number;
-        name.number = numberFound(name);
-        name.numberGeneration = generation;
-        return name.number;
-    }
-    void prefetch(const qestl::HashedText& name) const {
-        if (!slots_.empty()) qestl::touch(&slots_[static_cast<uint32_t>(name.hash) & (slots_.size() - 1)]);
-    }
-    // Blocks alive that hold numbers: with none, the numbers are given up.
-    void blockMade() { ++blocks_; }
-    void blockFreed() {
-        if (--blocks_ != 0) return;
-        *this = FailedNameNumbers();
-        ++FailedNames::numberGeneration;
-    }
-
-private:
-    [[gnu::noinline]] uint32_t numberFound(const qestl::HashedText& name) {
-        const auto hash = static_cast<uint32_t>(name.hash);
-        if (slots_.size() < 2 * (entries_.size() + 1)) grow();
-        const size_t mask = slots_.size() - 1;
-        size_t i = hash & mask;
-        const size_t length = name.text.size();
-        for (; slots_[i].number != 0; i = (i + 1) & mask) {
-            if (slots_[i].hash != hash) continue;
-            // Compared in place, the length first: most lookups number a
-            // name that failed before.
-            const Entry& entry = entries_[slots_[i].number - 1];
-            if (entry.length == length &&
-                (length == 0 || std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0))
-                break;
-        }
-        if (slots_[i].number == 0) {
-            const auto count = static_cast<uint32_t>(entries_.size() + 1);
-            entries_.push_back(
-                Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()), numberFor(count)});
-            text_.append(name.text);
-            slots_[i] = Slot{hash, count};
-        }
-        return entries_[slots_[i].number - 1].number;
-    }
-
-    // The number of the name that failed `count`th: names that fail one
-    // after the other get numbers that take places side by side in a
-    // container's table (eight to a cache line, the runs of eight spread;
-    // FailedNames::Block::place multiplies by 2654435761, which 0x0E8B2F51
-    // undoes), as a large container fails them in about that order
-    // (bench/hostile_shapes.py inheritance_chain_reversed). Never 0 for a
-    // count that is not.
-    static uint32_t numberFor(uint32_t count) {
-        const uint32_t place = (((count >> 3) * 2654435761u) << 3) | (count & 7u);
-        return place * 0x0E8B2F51u;
-    }
-
-    struct Entry {
-        uint32_t at;
-        uint32_t length;
-        uint32_t number;
-    };
-    struct Slot {
-        uint32_t hash;    // the low half of the name's hash
-        uint32_t number;  // the entry's index + 1; 0 is a free slot
-    };
-    void grow() {
-        qestl::placeSlotsAgain(
-            slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
-            [](const Slot& slot) { return slot.hash; });
-    }
-
-    std::string text_;
-    std::vector<Entry> entries_;
-    std::vector<Slot> slots_;
-    size_t blocks_ = 0;
-};
-
-// Never destroyed: a container of static storage may outlive any other.
-// Made at the first use, not behind a guarded local: every failed lookup
-// asks for it.
-constinit FailedNameNumbers* gFailedNameNumbers = nullptr;
-
-FailedNameNumbers& failedNameNumbers() {
-    if (gFailedNameNumbers == nullptr) [[unlikely]]
-        gFailedNameNumbers = new FailedNameNumbers();
-    return *gFailedNameNumbers;
+void FailedNameNumbers::prefetch(const qestl::HashedText& name) const {
+    if (!slots_.empty()) qestl::touch(&slots_[static_cast<uint32_t>(name.hash) & (slots_.size() - 1)]);
 }
 
-}  // namespace
+uint32_t FailedNameNumbers::numberFound(const qestl::HashedText& name) {
+    const auto hash = static_cast<uint32_t>(name.hash);
+    if (slots_.size() < 2 * (entries_.size() + 1)) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    const size_t length = name.text.size();
+    for (; slots_[i].number != 0; i = (i + 1) & mask) {
+        if (slots_[i].hash != hash) continue;
+        // Compared in place, the length first: most lookups number a
+        // name that failed before.
+        const Entry& entry = entries_[slots_[i].number - 1];
+        if (entry.length == length &&
+            (length == 0 || std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0))
+            break;
+    }
+    if (slots_[i].number == 0) {
+        const auto count = static_cast<uint32_t>(entries_.size() + 1);
+        entries_.push_back(
+            Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()), numberFor(count)});
+        text_.append(name.text);
+        slots_[i] = Slot{hash, count};
+    }
+    return entries_[slots_[i].number - 1].number;
+}
+
+// The number of the name that failed `count`th: names that fail one after
+// the other get numbers that take places side by side in a container's
+// table (eight to a cache line, the runs of eight spread;
+// FailedNames::Block::place multiplies by 2654435761, which 0x0E8B2F51
+// undoes), as a large container fails them in about that order
+// (bench/hostile_shapes.py inheritance_chain_reversed). Never 0 for a count
+// that is not.
+uint32_t FailedNameNumbers::numberFor(uint32_t count) {
+    const uint32_t place = (((count >> 3) * 2654435761u) << 3) | (count & 7u);
+    return place * 0x0E8B2F51u;
+}
+
+void FailedNameNumbers::grow() {
+    qestl::placeSlotsAgain(
+        slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
+        [](const Slot& slot) { return slot.hash; });
+}
 
 // In object memory: a program makes a block for every container that
 // fails a lookup, and grows most of them once or twice.
@@ -115,29 +65,21 @@ FailedNames::Block* FailedNames::Block::make(uint32_t capacity) {
     block->used = 0;
     block->listed = nullptr;
     for (uint32_t i = 0; i < capacity; ++i) block->slots[i] = Slot{0, 0};
-    failedNameNumbers().blockMade();
     return block;
 }
 
 void FailedNames::Block::free(Block* block) {
     delete block->listed;
     qestl::freeObjectMemory(block, bytesFor(block->mask + 1));
-    failedNameNumbers().blockFreed();
 }
 
-void FailedNames::prefetchNumber(const qestl::HashedText& name) {
-    if (gFailedNameNumbers != nullptr) gFailedNameNumbers->prefetch(name);
-}
-
-size_t FailedNames::notedNumbered(const qestl::HashedText& name) const {
-    const uint32_t number = failedNameNumbers().numberOf(name);
+size_t FailedNames::notedNumbered(const qestl::HashedText& name, FailedNameNumbers& numbers) const {
+    const uint32_t number = numbers.numberOf(name);
     return held_ != 0 ? find(number) : kNotNoted;
 }
 
 size_t FailedNames::noteFirstFailure(uint32_t number, size_t count) {
     if (held_ == 0 && count <= kLargestOneCount) {
-        // The pair holds a number as a block does.
-        failedNameNumbers().blockMade();
         held_ = uint64_t{number} << 32 | uint64_t{count} << 1 | kOnePair;
         return count;
     }
@@ -170,7 +112,6 @@ void FailedNames::grow() {
         const Slot pair{static_cast<uint32_t>(held_ >> 32), static_cast<uint32_t>((held_ & kOneCount) >> 1)};
         slots[qestl::firstFreePlace(slots, made->mask, Block::place(pair.number, made->mask), isFree)] = pair;
         made->used = 1;
-        failedNameNumbers().blockFreed();
     }
     held_ = reinterpret_cast<uint64_t>(made);
     if (old == nullptr) return;
@@ -223,8 +164,7 @@ void FailedNames::forgetNearMissIndex() {
 }
 
 void FailedNames::clear() {
-    if ((held_ & kOnePair) != 0) failedNameNumbers().blockFreed();
-    else if (held_ != 0) Block::free(reinterpret_cast<Block*>(held_));
+    if (held_ != 0 && (held_ & kOnePair) == 0) Block::free(reinterpret_cast<Block*>(held_));
     held_ = 0;
 }
 

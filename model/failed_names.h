@@ -1,11 +1,13 @@
 // The names whose lookup failed in the containers: numbered once for the
-// process, each container noting the count of members it had at a name's
-// first failure and the similar names a message listed.
+// compilation (FailedNameNumbers, which the model context holds), each
+// container noting the count of members it had at a name's first failure
+// and the similar names a message listed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,11 +17,61 @@
 
 namespace model {
 
+// Every name that failed a lookup in some container, numbered: a lookup
+// fails one name in many containers, which keep its number only; the name
+// is numbered once per lookup. One numbering serves a compilation and every
+// container it looks up in: the built-ins lent to it keep the numbers of the
+// registry's, which the compilation shares (ModelContext). The numbers live
+// as long as the numbering: a container keeps them through its teardown
+// without asking it.
+class FailedNameNumbers {
+public:
+    FailedNameNumbers() = default;
+    FailedNameNumbers(const FailedNameNumbers&) = delete;
+    FailedNameNumbers& operator=(const FailedNameNumbers&) = delete;
+
+    // The name's number, kept in `name` for the next table asked.
+    uint32_t numberOf(const qestl::HashedText& name) {
+        if (name.number != 0 && name.numberGeneration == generation_) return name.number;
+        name.number = numberFound(name);
+        name.numberGeneration = generation_;
+        return name.number;
+    }
+    // Loads ahead the place where the name's number is looked for: a caller
+    // that knows a name its next lookup fails in some table has it loaded
+    // while other work is done.
+    void prefetch(const qestl::HashedText& name) const;
+    // What a HashedText numbered here holds besides its number: the numbers
+    // of another numbering are not these.
+    uint32_t generation() const { return generation_; }
+
+private:
+    [[gnu::noinline]] uint32_t numberFound(const qestl::HashedText& name);
+    static uint32_t numberFor(uint32_t count);
+    void grow();
+
+    struct Entry {
+        uint32_t at;
+        uint32_t length;
+        uint32_t number;
+    };
+    struct Slot {
+        uint32_t hash;    // the low half of the name's hash
+        uint32_t number;  // the entry's index + 1; 0 is a free slot
+    };
+    std::string text_;
+    std::vector<Entry> entries_;
+    std::vector<Slot> slots_;
+    // Told apart by where they lie: two numberings alive at once lie apart,
+    // and a name is hashed (and numbered) anew for each lookup.
+    const uint32_t generation_ = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this) >> 4) | 1u;
+};
+
 // The names whose lookup failed in a container, each with the count of
 // members the container had at its first failure, and the similar names a
 // message listed. A large program fails lookups in a million containers:
 // each holds no more than one block of (name number, count) pairs, the
-// names themselves are kept once for the process (failedNameNumber). Most
+// names themselves are kept once for the compilation (FailedNameNumbers). Most
 // fail one name only: that pair is held in place of the block (the peak of
 // bench/hostile_shapes.py inheritance_chain_reversed and template_nesting).
 class FailedNames {
@@ -29,26 +81,22 @@ public:
     FailedNames(const FailedNames&) = delete;
     FailedNames& operator=(const FailedNames&) = delete;
 
-    // The count noted at the name's first failure; `count` is noted now when
-    // the name has not failed before. Most failures repeat an earlier one of
-    // a name the lookup numbered already: that answer is read in place.
-    size_t countAtFirstFailure(const qestl::HashedText& name, size_t count) {
-        const size_t noted = notedCount(name);
-        return noted != kNotNoted ? noted : noteFirstFailure(name.number, count);
+    // The count noted at the first failure of the name of that number;
+    // `count` is noted now when the name has not failed before.
+    size_t countAtFirstFailure(uint32_t number, size_t count) {
+        const size_t noted = held_ != 0 ? find(number) : kNotNoted;
+        return noted != kNotNoted ? noted : noteFirstFailure(number, count);
     }
     // The count noted at the name's first failure, kNotNoted before it; the
-    // name is numbered either way.
+    // name is numbered either way. Most failures repeat an earlier one of a
+    // name the lookup numbered already: that answer is read in place.
     static constexpr size_t kNotNoted = SIZE_MAX;
-    size_t notedCount(const qestl::HashedText& name) const {
-        if (held_ != 0 && name.number != 0 && name.numberGeneration == numberGeneration) return find(name.number);
-        return notedNumbered(name);
+    size_t notedCount(const qestl::HashedText& name, FailedNameNumbers& numbers) const {
+        if (held_ != 0 && name.number != 0 && name.numberGeneration == numbers.generation()) return find(name.number);
+        return notedNumbered(name, numbers);
     }
     // `number` is the name's, as notedCount left it.
     [[gnu::noinline]] size_t noteFirstFailure(uint32_t number, size_t count);
-    // Loads ahead the place where the name's number is looked for: a caller
-    // that knows a name its next lookup fails in some table has it loaded
-    // while other work is done.
-    static void prefetchNumber(const qestl::HashedText& name);
     // The similar names of a failed name, among the members counted, once a
     // message listed some; null before.
     const std::vector<qestl::SmartPtr>* similarList(std::string_view name);
@@ -60,10 +108,6 @@ public:
     // The members were replaced, not only added to.
     void forgetNearMissIndex();
     void clear();
-
-    // The generation of the process's name numbers, which the numbering
-    // moves on: a number a HashedText kept from another generation is stale.
-    static inline uint32_t numberGeneration = 1;
 
 private:
     struct Slot {
@@ -104,7 +148,7 @@ private:
             if (slots[i].number == number) return slots[i].count;
         return kNotNoted;
     }
-    [[gnu::noinline]] size_t notedNumbered(const qestl::HashedText& name) const;
+    [[gnu::noinline]] size_t notedNumbered(const qestl::HashedText& name, FailedNameNumbers& numbers) const;
     // Makes the block, or a larger one, with the pairs held so far.
     void grow();
     // Nothing (0), a Block*, or one pair in place: the name's number in the

@@ -12,6 +12,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
+#include "model/failed_names.h"
 #include "model/operand.h"
 #include "source/node.h"
 
@@ -50,11 +51,24 @@ public:
     virtual uint64_t lookupGeneration() const = 0;
     // The near-miss list of similar names.
     virtual void addNearMiss(const IRResult& result) = 0;
-    // A lookup of `name` failed in `container`, which then held `memberCount`
-    // members: its similar names are near misses. Listed here at once; a
-    // context may list them only when a message asks for them, since most
-    // failed lookups succeed further out.
-    virtual void addNearMissesOf(Container& container, std::string_view name, size_t memberCount);
+    // A lookup of `name` (of that failed-name number) failed in `container`,
+    // which then held `memberCount` members: its similar names are near
+    // misses. Listed here at once; a context may list them only when a
+    // message asks for them, since most failed lookups succeed further out.
+    virtual void addNearMissesOf(Container& container, std::string_view name, uint32_t number, size_t memberCount);
+    // Numbers the objects lent to a compilation keep from one compilation
+    // to the next: of the names that failed lookups in their tables, and of
+    // the image's resolution walks that passed over their records. A
+    // context's own, or those of the context whose built-ins it was lent
+    // (shareNumberingOf).
+    struct Numbering {
+        FailedNameNumbers failedNames;
+        uint64_t resolutionWalks = 0;
+    };
+    FailedNameNumbers& failedNameNumbers() { return numbering_->failedNames; }
+    // Never one a walk of an earlier compilation had.
+    uint64_t nextResolutionWalk() { return ++numbering_->resolutionWalks; }
+    void shareNumberingOf(ModelContext& lender) { numbering_ = lender.numbering_; }
     // Appends the candidate methods to an error text ("找不到方法." and the
     // list), and the near-miss names when there are any.
     virtual void describeCandidates(qestl::qestringA& text, const NodeHandle& node) = 0;
@@ -126,6 +140,8 @@ public:
 
 private:
     bool templateMethodsListed_ = false;
+    Numbering ownNumbering_;
+    Numbering* numbering_ = &ownNumbering_;
 
 protected:
     // The formatted text of a reported entry, printed or held.

@@ -46,9 +46,6 @@ STATE = re.compile(r"\bthread_local\b"
                    r"|^\s*(?:inline\s+)?static\s+(?:inline\s+)?(?!.*\b(?:const|constexpr)\b)[^()]*[;={]\s*$"
                    r"|^(?:constinit\s+)?[A-Za-z_][\w:<>, *&]*[ *&]g[A-Z]\w*\s*(?:=|;|\{)")
 STATE_ALLOWED = (
-    # Failed names are numbered once for the process: the catalogue's
-    # containers, kept from one compilation to the next, note them too.
-    "model/failed_names",
     # The built-in types and the records kept of the built-ins serve every
     # compilation of the process: the registry lends them out and takes them
     # back (model/kept_objects.cpp).
