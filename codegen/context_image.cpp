@@ -7,15 +7,14 @@
 namespace codegen {
 
 ImageParts imagePartsOf(CompileContext& context) {
-    // A heap of the model carries its own record; a plain container is
-    // written behind a record of the same form.
-    static model::cbircode plainHeapRecord(model::kOpHeap, 0);
     model::Container& heap = context.heap(model::ModelContext::kGlobals);
     auto* modelHeap = heap.isModelHeap() ? static_cast<model::cbHeap*>(&heap) : nullptr;
     ImageParts parts;
     parts.context = &context;
     for (uint32_t i = 0; i < 3; ++i) parts.codeLists[i] = &context.emitter().list(i);
-    parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &plainHeapRecord;
+    // A heap of the model carries its own record; a plain container is
+    // written behind a record of the same form.
+    parts.heapRecord = modelHeap != nullptr ? &modelHeap->record : &context.tables().plainHeapRecord();
     parts.heap = &heap;
     ProgramTables& tables = context.tables();
     parts.lentBytes = tables.lentBytes();

@@ -24,6 +24,7 @@
 #include "model/library_io.h"
 #include "model/name_string_pool.h"
 #include "model/native_import.h"
+#include "model/opcodes.h"
 
 class ProgramTables {
 public:
@@ -64,6 +65,9 @@ public:
     model::cbircode& importTableRecord() { return *importTable_.as<model::cbircode>(); }
     model::cbircode& relocationRecord() { return *relocationRecord_.as<model::cbircode>(); }
     model::cbircode& importModuleRecord() { return *importModuleRecord_.as<model::cbircode>(); }
+    // The record a globals heap that is a plain container (not a model
+    // heap, which carries its own) is written behind.
+    model::cbircode& plainHeapRecord() { return plainHeapRecord_; }
     qestl::SmartPtrVector& moduleEntries() { return moduleEntries_; }
     // Every object the link libraries made: a class whose name an earlier
     // library took stays out of the third heap, yet is torn down with the
@@ -117,6 +121,7 @@ private:
     qestl::SmartPtr relocationRecord_;
     qestl::SmartPtr importModuleRecord_;
     qestl::SmartPtr importTable_;  // a model::ImportTable
+    model::cbircode plainHeapRecord_{model::kOpHeap, 0};
     qestl::SmartPtrVector moduleEntries_;
     qestl::SmartPtrVector linkedObjects_;
     model::ContainerOwners containerOwners_;
