@@ -116,7 +116,9 @@ struct PairBuilder {
             if (code == model::kOpMov && !model::asObject(leftType)->sameType(model::asObject(rightType)) &&
                 left.operand.kind != model::kRegister)
                 opcode = expressions::typedStoreOpcode(model::asObject(leftType), expressions::StoreForm::Plain);
-            model::cbircode store(opcode, 2);
+            // Made where the result keeps it, rather than copied there.
+            qestl::SmartPtr made = codegen::makeInstruction(opcode, 2);
+            model::cbircode& store = *made.as<model::cbircode>();
             codegen::setInstructionOperand(store, 0, left.operand);
             model::Operand stored = pushed ? right.operand : rightOperand;
             if (pushed) {
@@ -129,7 +131,7 @@ struct PairBuilder {
                 }
             }
             codegen::setInstructionOperand(store, 1, stored);
-            result.appendInstruction(result.pending, store, owner, node);
+            result.appendInstruction(result.pending, std::move(made), owner, node);
         }
         recordNullState(context, leftObject, right, rightObject);
         result.object = left.object;

@@ -44,6 +44,10 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
 // asked before the arguments are copied (most operators apply to built-in
 // values), then the call once one does.
 bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& operands, const StatementNode& node);
+// The same for one operand, asked before the operator's operands are
+// gathered in a list: most operators apply to built-in values, which
+// declare none, and their operand need not be copied for the question.
+bool operatorOverloadDeclaredOn(CompileContext& context, const model::IRResult& operand, const StatementNode& node);
 bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
                           const StatementNode& node);
 
@@ -206,6 +210,10 @@ void cloneInstructionList(const qestl::SmartPtrVector& source, qestl::SmartPtrVe
 // constant becomes its immediate without load code. False after reporting.
 bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                        model::IRResult& result, const uint32_t* kinds, size_t kindCount);
+// The same for a list the caller reads no more: the value is moved out of
+// it, sparing the copy of its code and states.
+bool takeIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                    model::IRResult& result, const uint32_t* kinds, size_t kindCount);
 
 // ---- Array initialisers: the provisional values a brace initialiser left,
 // converted into arrays of the expected type; the arrays made become the

@@ -8,6 +8,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/pass_state.h"
+#include "expressions/operator_probe_cache.h"
 #include "model/ir_result.h"
 
 class CalleeMembers;
@@ -34,6 +35,7 @@ public:
     // The call whose callee is being compiled, when it takes that member
     // access's members bare.
     CalleeMembers* calleeMembers = nullptr;
+    OperatorProbeCache operatorProbes;
 };
 
 inline ExpressionState& expressionState(CompileContext& context) { return context.passState<ExpressionState>(); }

@@ -3,11 +3,14 @@
 #include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
 
-bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
-                       model::IRResult& result, const uint32_t* kinds, size_t kindCount) {
+namespace {
+
+bool chooseIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                      model::IRResult& result, const uint32_t* kinds, size_t kindCount, bool take) {
     model::IRResult* chosen = pickSingleObject(context, candidates, node, kinds, kindCount);
     if (chosen == nullptr) return false;
-    result = *chosen;
+    if (take) result = std::move(*chosen);
+    else result = *chosen;
     model::IRObject* object = result.objectPtr();
     if (object != nullptr && object->hasConstantValue()) {
         // A named constant is used as its immediate: the code that would
@@ -20,4 +23,16 @@ bool resolveIdentifier(CompileContext& context, const StatementNode& node, model
         result.pending.clear();
     }
     return true;
+}
+
+}  // namespace
+
+bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                       model::IRResult& result, const uint32_t* kinds, size_t kindCount) {
+    return chooseIdentifier(context, node, candidates, result, kinds, kindCount, false);
+}
+
+bool takeIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                    model::IRResult& result, const uint32_t* kinds, size_t kindCount) {
+    return chooseIdentifier(context, node, candidates, result, kinds, kindCount, true);
 }

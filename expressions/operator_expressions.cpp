@@ -110,16 +110,17 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     int32_t values = 0;
     const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
-        if (!resolveIdentifier(context, firstNode, first, left, &anyKind, 1)) return;
+        // The first list is read no more; the second is an overload's argument.
+        if (!takeIdentifier(context, firstNode, first, left, &anyKind, 1)) return;
         ++values;
     }
     if (secondNode) {
         if (!resolveIdentifier(context, secondNode, second, values == 0 ? left : right, &anyKind, 1)) return;
         ++values;
     }
-    model::IRValueList leftValues;
-    if (values >= 1) leftValues.pushBack(left);
-    if (operatorOverloadDeclared(context, leftValues, node)) {
+    if (operatorOverloadDeclaredOn(context, left, node)) {
+        model::IRValueList leftValues;
+        if (values >= 1) leftValues.pushBack(left);
         IRValueListArray arguments;
         if (count == 2) arguments.push_back(second);
         if (callOperatorOverload(context, leftValues, arguments, node)) return;
@@ -153,7 +154,9 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     if (restoreLeft) result.appendInstructionRef(restoreLeft);
 
     const bool negation = values == 1 && code == model::kOpSub;
-    model::cbircode instruction(code, negation ? 2 : values);
+    // Made where the result keeps it, rather than copied there.
+    qestl::SmartPtr made = codegen::makeInstruction(code, negation ? 2 : values);
+    model::cbircode& instruction = *made.as<model::cbircode>();
     if (negation) {
         codegen::setInstructionOperand(instruction, 0, model::Operand(0, model::kImmInt, model::kTypeInt));
         codegen::setInstructionOperand(instruction, 1, left.operand);
@@ -171,7 +174,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     if (code == model::kOpCpl) expressions::recordNotStates(result, left);
     else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
     const qestl::SmartPtr owner = context.frameOwner();
-    result.appendInstruction(result.pending, instruction, owner, node);
+    result.appendInstruction(result.pending, std::move(made), owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
     context.lookup().setResults(std::move(result));
 }

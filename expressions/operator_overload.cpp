@@ -3,29 +3,47 @@
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "expressions/expression_state.h"
 #include "statements/compile_walk.h"
 
 namespace {
 
 constexpr uint32_t kProbeFlags = 7;
 
-// Does any operand's class hold a member of the name? Asked silently: the
-// lookup's candidates are dropped again. The name is hashed once for every
-// table asked.
+// The operand's class asked for the name, unless it said no before
+// (expressions/operator_probe_cache.h).
+void askClass(CompileContext& context, model::IRObject* klass, const qestl::HashedText& name) {
+    OperatorProbeCache& cache = expressionState(context).operatorProbes;
+    const size_t stamp = OperatorProbeCache::stampOf(context, klass);
+    if (stamp == OperatorProbeCache::kNotKept) {
+        klass->bindIntrinsicMember(context, name, kProbeFlags);
+        return;
+    }
+    if (cache.knownAbsent(klass, name.text, stamp)) return;
+    const size_t before = context.lookup().candidates().size();
+    klass->bindIntrinsicMember(context, name, kProbeFlags);
+    if (before == 0 && context.lookup().candidates().empty()) cache.noteAbsent(klass, name.text, stamp);
+}
+
+// Does the operand or its class hold a member of the name? Asked silently:
+// the lookup's candidates are dropped again. The name is hashed once for
+// every table asked.
+bool operandDeclares(CompileContext& context, model::IRObject* object, const qestl::HashedText& name) {
+    if (object == nullptr) return false;
+    object->bindIntrinsicMember(context, name, kProbeFlags);
+    // A variable answers for itself; its class for the methods.
+    if (object->isKind(model::kKindVariable)) {
+        model::IRObject* klass = model::asObject(object->valueType());
+        if (klass != nullptr && klass != object) askClass(context, klass, name);
+    }
+    const bool found = !context.lookup().candidates().empty();
+    context.lookup().clearResults();
+    return found;
+}
+
 bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, const qestl::HashedText& name) {
     bool found = false;
-    for (model::IRResult& operand : operands) {
-        model::IRObject* object = operand.objectPtr();
-        if (object == nullptr) continue;
-        object->bindIntrinsicMember(context, name, kProbeFlags);
-        // A variable answers for itself; its class for the methods.
-        if (object->isKind(model::kKindVariable)) {
-            model::IRObject* klass = model::asObject(object->valueType());
-            if (klass != nullptr && klass != object) klass->bindIntrinsicMember(context, name, kProbeFlags);
-        }
-        found = found || !context.lookup().candidates().empty();
-        context.lookup().clearResults();
-    }
+    for (model::IRResult& operand : operands) found = operandDeclares(context, operand.objectPtr(), name) || found;
     return found;
 }
 
@@ -35,6 +53,12 @@ bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& opera
     const std::string_view name = operatorOverloadName(node);
     context.lookup().clearResults();
     return anyOperandDeclares(context, operands, name);
+}
+
+bool operatorOverloadDeclaredOn(CompileContext& context, const model::IRResult& operand, const StatementNode& node) {
+    const std::string_view name = operatorOverloadName(node);
+    context.lookup().clearResults();
+    return operandDeclares(context, operand.objectPtr(), name);
 }
 
 bool findOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,

@@ -1,0 +1,43 @@
+// The operator methods a built-in value class was found not to declare.
+//
+// Every operator on a value asks the value's class whether it declares a
+// method named like the operator. For a built-in value class (int, long,
+// bool, ...) the answer is no, and finding it out costs a lookup in each of
+// the class's tables: on arithmetic-heavy bodies that was the one largest
+// step of an operator's compilation (bench/varied_program.py, some three
+// operators a line). A no is kept per class and operator text, for as long as
+// the class's tables hold as many members as when it was given; the tables
+// noted the failure at the first question, as every later one found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace model {
+class IRObject;
+class ModelContext;
+}  // namespace model
+
+class OperatorProbeCache {
+public:
+    // The class's member count, when its no may be kept; kNotKept else.
+    static constexpr size_t kNotKept = SIZE_MAX;
+    static size_t stampOf(const model::ModelContext& context, model::IRObject* klass);
+
+    bool knownAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) const;
+    void noteAbsent(const model::IRObject* klass, std::string_view name, size_t stamp);
+
+private:
+    // An operator's text, at most eight bytes, packed in a word (0: longer,
+    // not kept).
+    static uint64_t keyOf(std::string_view name);
+    struct Entry {
+        const model::IRObject* klass;
+        uint64_t name;
+        size_t stamp;
+    };
+    // A program asks a few classes about a few operators.
+    std::vector<Entry> entries_;
+};
