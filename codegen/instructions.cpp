@@ -27,7 +27,7 @@ void setInstructionOperand(cbircode& instruction, size_t i, const Operand& opera
     Operand& slot = instruction.operands[i];
     slot = operand;
     slot.encodedKind = operand.kind;
-    slot.encodedValue = operand.value;
+    slot.encodeValue();
 }
 
 void setOperandPair(cbircode& instruction, size_t i, const Operand& a, const Operand& b) {
@@ -146,7 +146,7 @@ bool resolveOperand(Operand& operand, ModelContext& context, bool keepAsTarget) 
             }
         }
         operand.encodedKind = operand.kind;
-        if (!operand.target) operand.encodedValue = operand.value;
+        if (!operand.target) operand.encodeValue();
         return true;
     }
 }
@@ -164,7 +164,7 @@ bool fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
         klass->checkUse(nullptr, NodeHandle());
         if (klass->id() != 0) {
             operand.kind = operand.encodedKind = kSystemClass;
-            operand.value = operand.encodedValue = static_cast<int32_t>(klass->id());
+            operand.setEncodedValue(static_cast<int32_t>(klass->id()));
             operand.target.reset();
             return true;
         }
@@ -172,7 +172,7 @@ bool fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
     const bool placed = target->address() != model::kUnplaced;
     const int64_t offset =
         static_cast<int64_t>(target->address()) + operand.displacement - static_cast<int64_t>(base);
-    operand.value = operand.encodedValue = offset;
+    operand.setEncodedValue(offset);
     uint32_t kind;
     if (target->opcode == kOpResource) kind = kResourceOffset;
     else if (record.opcode == kOpCall || record.opcode == kOpCallEqu || record.opcode == kOpCallNequ) kind = kCodeOffset;

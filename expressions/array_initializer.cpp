@@ -118,7 +118,7 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
         object->classField || object->ownerResult.objectPtr() != nullptr || !object->isConst())
         return false;
     if (!isImmediate(operand) || operand.link != nullptr || operand.target || operand.displacement != 0 ||
-        operand.encodedKind != 0 || operand.encodedValue != 0)
+        operand.encodedKind != 0 || operand.encodedValue() != 0)
         return false;
     return result.sourceNode.get() == at.get() && result.pending.empty() && result.states.empty() &&
            !result.secondObject && !result.secondNode && result.matchRank == 0 && result.sizeValue == 0 &&

@@ -461,7 +461,7 @@ private:
         if (head != nullptr) {
             head->operands[0] = model::Operand(static_cast<int64_t>(count), model::kImmLong, model::kTypeLong);
             head->operands[0].encodedKind = model::kImmLong;
-            head->operands[0].encodedValue = static_cast<int64_t>(count);
+            head->operands[0].encodeValue();
             encode(*head);
         }
         padTo(start + headSize);

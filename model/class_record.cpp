@@ -56,7 +56,7 @@ uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
     // Operands may have been resolved before placement: the immediate is
     // set where encoding reads it too, not only as the operand's value.
     operands[1].intImmediate(0, kTypeInt);
-    operands[1].value = operands[1].encodedValue = static_cast<int64_t>((hash << 32) | ((at - position) & 0xFFFFFFFFu));
+    operands[1].setEncodedValue(static_cast<int64_t>((hash << 32) | ((at - position) & 0xFFFFFFFFu)));
     operands[1].encodedKind = kImmInt;
     return at;
 }
@@ -93,7 +93,7 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     // before.
     if (operands[1].encodedKind != kImmInt)
         internalFault("internal error: class record %s encoded before it was placed", name.c_str());
-    const uint64_t size = static_cast<uint64_t>(operands[1].encodedValue) & 0xFFFFFFFFu;
+    const uint64_t size = static_cast<uint64_t>(operands[1].encodedValue()) & 0xFFFFFFFFu;
     const uint64_t resolvable = operands.resolvable(operandCount);
     for (uint64_t i = 0; i < resolvable; ++i) context.fixupOperand(operands[i], *this, position + size);
     out.u32le(opcode);
@@ -101,7 +101,7 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
         // A slot never made is read without making it.
         const Operand& operand = i < resolvable ? operands[i] : std::as_const(operands)[i];
         out.u32le((uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-        out.u64le(static_cast<uint64_t>(operand.encodedValue));
+        out.u64le(static_cast<uint64_t>(operand.encodedValue()));
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
     uint64_t at = position + 12 * operandCount + 8;

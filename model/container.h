@@ -271,6 +271,9 @@ private:
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
     // Reports the method at `refused` and hands the methods the table was
     // left without to the compilation's teardown.
+    // finishMethodTable's methods appended unlisted when nothing among them
+    // is to be checked; false: none taken.
+    bool takeUnlisted(const MemberList& taken);
     bool refuseTable(ModelContext& context, const qestl::SmartPtr& tableOwner, const MemberList& taken, size_t refused,
                      int64_t code);
     // The members listed under the name that may have the function's

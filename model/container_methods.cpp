@@ -117,11 +117,36 @@ bool Container::finishMethodTable(const qestl::SmartPtr& tableOwner, ModelContex
     taken.swap(members_);
     forgetIndex();
     failed_.forgetNearMissIndex();
+    if (takeUnlisted(taken)) return true;
     for (size_t i = 0; i < taken.size(); ++i) {
         IRObject* m = asObject(taken[i]);
         const Operand slot = addMethod(context, m->name.view(), taken[i]);
         if (slot.kind == kErrorOperand) return refuseTable(context, tableOwner, taken, i, slot.value);
     }
+    return true;
+}
+
+bool Container::takeUnlisted(const MemberList& taken) {
+    // A few methods of distinct names, none marked as overriding, are
+    // appended one by one as they are: nothing to check among them. Their
+    // names are entered only when the table is first looked into, and most
+    // tables of a large program never are (a program of one-method classes
+    // held an index for each).
+    constexpr size_t kFew = 8;
+    if (lent_ != 0 || taken.empty() || taken.size() > kFew || (tables_ != nullptr && tables_->slotValues.made()))
+        return false;
+    for (size_t i = 0; i < taken.size(); ++i) {
+        const IRObject* m = asObject(taken[i]);
+        if ((m->flagsA & kFlagDeclarationPending) == 0 && m->isOverride()) return false;
+        for (size_t k = 0; k < i; ++k)
+            if (asObject(taken[k])->name.view() == m->name.view()) return false;
+    }
+    releaseTables();
+    for (size_t i = 0; i < taken.size(); ++i) {
+        members_.pushBack(taken[i]);
+        allocateSlot(asObject(taken[i]), static_cast<uint32_t>(i));
+    }
+    unlisted_ = 1;
     return true;
 }
 

@@ -59,7 +59,8 @@ void cbircode::detach() {
         qestl::SmartPtr held = operand.target;
         operand.link = nullptr;
         operand.target.reset();
-        operand.displacement = operand.value = operand.encodedValue = 0;
+        operand.displacement = operand.value = 0;
+        operand.valueEncoded = 0;
         operand.kind = operand.encodedKind = operand.dataType = 0;
         if (held) static_cast<cbSmartCore*>(held.get())->detach();
     }
@@ -114,7 +115,7 @@ uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, 
         if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
             internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
         qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-        qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue));
+        qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
         at += 12;
     }
     out.bytes(encoded, static_cast<size_t>(at - encoded));

@@ -147,7 +147,7 @@ std::vector<cbircode*>& wholeRecords() {
 }  // namespace
 
 void giveBackOperand(Operand& field, const Operand& kept) {
-    static_assert(sizeof(Operand) == 40, "an operand field is not given back");
+    static_assert(sizeof(Operand) == 32, "an operand field is not given back");
     if (field.target.get() != kept.target.get()) {
         field = kept;
         return;
@@ -155,7 +155,7 @@ void giveBackOperand(Operand& field, const Operand& kept) {
     field.link = kept.link;
     field.displacement = kept.displacement;
     field.value = kept.value;
-    field.encodedValue = kept.encodedValue;
+    field.valueEncoded = kept.valueEncoded;
     field.encodedKind = kept.encodedKind;
     field.kind = kept.kind;
     field.dataType = kept.dataType;

@@ -20,7 +20,7 @@ Operand& Operand::intImmediate(int64_t number, uint32_t type) {
     link = nullptr;
     displacement = 0;
     encodedKind = 0;
-    encodedValue = 0;
+    valueEncoded = 0;
     kind = kImmInt;
     value = static_cast<int32_t>(static_cast<uint32_t>(number));
     dataType = static_cast<uint8_t>(type);

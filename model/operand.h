@@ -87,16 +87,28 @@ struct Operand {
     Operand* link = nullptr;  // a jump label still to be bound; not owned
     qestl::SmartPtr target;
     int64_t value = 0;
-    int64_t encodedValue = 0;
     // Bytes into the record referred to: a record is far shorter than 2 GiB.
     int32_t displacement = 0;
     // A kind fits 8 bits and a data type is the word's high 8 bits: with
-    // the displacement in one word, an operand takes 40 bytes, not 48 (a
-    // class record has seven, an instruction two or three).
+    // the displacement in one word and the written value a flag, an operand
+    // takes 32 bytes (a class record has seven, an instruction two or three).
     uint8_t encodedKind = 0;
     uint8_t kind = 0;
     uint8_t dataType = 0;
-    uint8_t spare = 0;  // no padding: kept records are compared as bytes
+    // Whether the image writes `value` (else 0): once an operand is
+    // resolved or fixed up, what it writes is its value, so the written
+    // value needs no word of its own. No padding: kept records are compared
+    // as bytes.
+    uint8_t valueEncoded = 0;
+
+    // The value the image writes.
+    int64_t encodedValue() const { return valueEncoded != 0 ? value : 0; }
+    // The value is final: the image writes it.
+    void encodeValue() { valueEncoded = 1; }
+    void setEncodedValue(int64_t written) {
+        value = written;
+        valueEncoded = 1;
+    }
 
     // The names the code generator uses for the same fields.
     Operand*& pendingLabel() { return link; }

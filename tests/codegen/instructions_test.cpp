@@ -22,7 +22,7 @@ TEST(Instructions, SettingOperandsNormalisesOrSetsTheCount) {
     model::cbircode record(model::kOpAutoswitch, 0);
     codegen::setInstructionOperand(record, 0, model::Operand(7, model::kImmInt, model::kTypeInt));
     EXPECT_EQ(record.operands[0].encodedKind, model::kImmInt);
-    EXPECT_EQ(record.operands[0].encodedValue, 7);
+    EXPECT_EQ(record.operands[0].encodedValue(), 7);
     EXPECT_EQ(record.operandCount, 0u);
     const model::Operand one(1, model::kImmInt, model::kTypeInt);
     codegen::setFiveOperands(record, one, one, one, one, one);

@@ -25,7 +25,7 @@ struct Encoder final : codegen::LentBytes::RecordEncoder {
         out.u32le(record.opcode);
         for (uint32_t i = 0; i < record.operandCount; ++i) {
             out.u32le(record.operands[i].encodedKind);
-            out.u64le(static_cast<uint64_t>(record.operands[i].encodedValue));
+            out.u64le(static_cast<uint64_t>(record.operands[i].encodedValue()));
         }
     }
     void typeOperand(cbircode&, qestl::ByteWriter& aux, uint64_t base) override {

@@ -78,7 +78,7 @@ TEST(ModelCore, AZeroTailReadsAsAResolvedImmediateUntilASlotOfItIsWritten) {
     const model::OperandSlots& slots = record.operands;
     const auto readsZero = [](const model::Operand& operand) {
         return operand.kind == model::kImmInt && operand.dataType == model::kTypeInt &&
-               operand.encodedKind == model::kImmInt && operand.value == 0 && operand.encodedValue == 0;
+               operand.encodedKind == model::kImmInt && operand.value == 0 && operand.encodedValue() == 0;
     };
     EXPECT_EQ(slots.capacity(), 7u);
     EXPECT_EQ(slots.resolvable(9), 7u);
