@@ -87,12 +87,18 @@ private:
         const void* node = nullptr;
         uintptr_t word = 0;
     };
+    // The product's top bits: its middle ones, taken before, follow the
+    // addresses of a program's class nodes (as far apart as each class
+    // has nodes) in long strides, and at a million classes their probe
+    // runs grew four times as long as at a hundred thousand
+    // (bench/hostile_shapes.py template_nesting).
     size_t placeOf(const void* node) const {
-        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >> shift_);
     }
     void grow() {
         const size_t size = 2 * (mask_ + 1);
         mask_ = size - 1;
+        --shift_;
         qestl::placeSlotsAgain(
             slots_, size, [](const Slot& slot) { return slot.node == nullptr; },
             [this](const Slot& slot) { return placeOf(slot.node); });
@@ -100,6 +106,7 @@ private:
 
     std::vector<Slot> slots_ = std::vector<Slot>(64);
     size_t mask_ = 63;
+    unsigned shift_ = 64 - 6;
     size_t count_ = 0;
 };
 
