@@ -178,8 +178,8 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
             if (!basePassed && bases && klass->baseClass.get() == nullptr) {
                 std::optional<declare::InstanceBaseGuard> resolving;
                 if (klass->isTemplateInstance()) {
-                    resolving.emplace(context, klass->linkName().view());
-                    if (resolving->cycle()) return 0;
+                    resolving.emplace(context, klass->linkName().view(), bases, false);
+                    if (resolving->refused()) return 0;
                 }
                 qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
                 if (!base) {

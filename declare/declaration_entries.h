@@ -115,18 +115,25 @@ bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& 
 // name listed already is a cycle through instances (A<T> : B<T> and
 // B<T> : A<T>, or A<T> : A<A<T>>): that instantiation gives nothing, so
 // the base or argument that named it is reported as unresolved by its
-// caller, as a plain class's base cycle is.
+// caller, as a plain class's base cycle is. Resolving the base
+// instantiates it, whose base is resolved in turn, each within the one
+// before: a chain of instance bases nests as declared bodies do and counts
+// against their depth bound, whose message it gets at the base list (at
+// once, and deferred in the declaration pass) when it lies past it.
 class InstanceBaseGuard {
 public:
-    InstanceBaseGuard(CompileContext& context, std::string_view lookupName);
+    InstanceBaseGuard(CompileContext& context, std::string_view lookupName, const NodeHandle& bases,
+                      bool declarationPass);
     ~InstanceBaseGuard();
     InstanceBaseGuard(const InstanceBaseGuard&) = delete;
     InstanceBaseGuard& operator=(const InstanceBaseGuard&) = delete;
-    bool cycle() const { return cycle_; }
+    // A cycle, or too deep: the instance gives nothing.
+    bool refused() const { return cycle_ || tooDeep_; }
 
 private:
     CompileContext& context_;
     bool cycle_ = false;
+    bool tooDeep_ = false;
 };
 
 }  // namespace declare

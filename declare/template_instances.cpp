@@ -91,15 +91,30 @@ bool instanceCountFits(CompileContext& context, bool deferIt, const NodeHandle& 
     return refuseInstance(context, deferIt, diag::TooManyInstances, typeNode);
 }
 
-InstanceBaseGuard::InstanceBaseGuard(CompileContext& context, std::string_view lookupName) : context_(context) {
-    std::vector<std::string>& resolving = declarationState(context).instanceBasesResolving;
-    for (const std::string& name : resolving)
+InstanceBaseGuard::InstanceBaseGuard(CompileContext& context, std::string_view lookupName, const NodeHandle& bases,
+                                     bool declarationPass)
+    : context_(context) {
+    DeclarationState& state = declarationState(context);
+    for (const std::string& name : state.instanceBasesResolving)
         if (name == lookupName) cycle_ = true;
-    if (!cycle_) resolving.emplace_back(lookupName);
+    if (cycle_) return;
+    if (state.depth >= state.maxDepth) {
+        tooDeep_ = true;
+        state.tooDeep = true;
+        if (declarationPass) context.deferError(diag::ExpansionTooLarge, bases);
+        context.reportErrorOnce(diag::ExpansionTooLarge, bases);
+        stopInstantiation(context);
+        return;
+    }
+    ++state.depth;
+    state.instanceBasesResolving.emplace_back(lookupName);
 }
 
 InstanceBaseGuard::~InstanceBaseGuard() {
-    if (!cycle_) declarationState(context_).instanceBasesResolving.pop_back();
+    if (refused()) return;
+    DeclarationState& state = declarationState(context_);
+    --state.depth;
+    state.instanceBasesResolving.pop_back();
 }
 
 namespace {
@@ -216,8 +231,8 @@ struct Instantiation {
             instance->templateArguments.pushBack(arguments[i]);
         }
         if (const NodeHandle bases = view.baseList()) {
-            InstanceBaseGuard resolving(context, lookupName.view());
-            if (resolving.cycle()) return SmartPtr();
+            InstanceBaseGuard resolving(context, lookupName.view(), bases, declarationPass);
+            if (resolving.refused()) return SmartPtr();
             context.lookup().scopes().pushObjectScope(made);
             SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
             context.popObjectScope();

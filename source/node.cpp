@@ -43,10 +43,10 @@ uint64_t cursorAt(uint64_t stage, uint64_t index = 0) { return stage << 32 | ind
 // open-addressed table of linear probes, whose entries are moved back over
 // a removed one (no tombstones: the nodes of a compiled body come and go by
 // the thousand). Looked up by address only, never walked: no address
-// decides an order. It is let fill to seven eighths: a node is looked up
-// only when it has a word, a search that finds it in a few probes even
-// that full, and a program of a hundred thousand classes has a hundred
-// thousand words.
+// decides an order. It is let fill to one half: with places stirred from
+// the whole address, a search then ends within a few probes at any size
+// (filled to seven eighths, a put walked some thirty), and a program of a
+// million classes has a million words.
 class SideWords {
 public:
     uintptr_t find(const void* node) const {
@@ -56,7 +56,7 @@ public:
         }
     }
     void put(const void* node, uintptr_t word) {
-        if (8 * (count_ + 1) > 7 * (mask_ + 1)) grow();
+        if (2 * (count_ + 1) > mask_ + 1) grow();
         const size_t i = qestl::firstFreePlace(slots_, mask_, placeOf(node), [node](const Slot& slot) {
             return slot.node == nullptr || slot.node == node;
         });
@@ -87,8 +87,20 @@ private:
         const void* node = nullptr;
         uintptr_t word = 0;
     };
+    // Every bit of the address stirred into every bit of the place: a
+    // program's nodes that have words lie apart in strides (as many nodes
+    // apart as each class makes), and a place taken from the bits of one
+    // product followed some strides into long probe runs (at a million
+    // classes four times as long as at a hundred thousand,
+    // bench/hostile_shapes.py template_nesting).
     size_t placeOf(const void* node) const {
-        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >> 32) & mask_;
+        uint64_t x = reinterpret_cast<uintptr_t>(node);
+        x ^= x >> 33;
+        x *= 0xFF51AFD7ED558CCDull;
+        x ^= x >> 33;
+        x *= 0xC4CEB9FE1A85EC53ull;
+        x ^= x >> 33;
+        return static_cast<size_t>(x) & mask_;
     }
     void grow() {
         const size_t size = 2 * (mask_ + 1);
