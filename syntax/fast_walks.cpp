@@ -23,9 +23,15 @@ int freshKind(const TokenRecord& record) {
     return kind < static_cast<int>(Grammar::kFirstRuleId) ? kind : -1;
 }
 
-bool isFresh(const TokenRecord& record) { return freshKind(record) >= 0; }
-
 }  // namespace
+
+// What a record read after a walk's start stands for in its key: its kind
+// when fresh, else its whole state as the cache numbers it.
+inline uint32_t qeLexSyntax::aheadKind(const TokenRecord& record) {
+    const int kind = freshKind(record);
+    if (__builtin_expect(kind >= 0, 1)) return static_cast<uint32_t>(kind);
+    return &record == &spare_ ? WalkCache::kNoStart : cache_->markedKind(record);
+}
 
 void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
     fastPath_ = on;
@@ -90,9 +96,9 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return speculativeBody(ruleId, start, changed);
-        const int kind = freshKind(*tokenAt(i));
-        if (error_ || kind < 0) return speculativeBody(ruleId, start, changed);
-        node = cache_->next(node, static_cast<uint32_t>(kind));
+        const uint32_t kind = aheadKind(*tokenAt(i));
+        if (error_ || kind == WalkCache::kNoStart) return speculativeBody(ruleId, start, changed);
+        node = cache_->next(node, kind);
     }
     if (!cache_->worthWriting(ruleId)) return speculativeBody(ruleId, start, changed);
     cache_->noteWritten(ruleId);
@@ -157,11 +163,12 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
     const size_t firstToken = tokens_.size();
     for (int i = start; i < kWindowSize && window_[i]; ++i) {
         const TokenRecord& record = *window_[i];
-        if (i > start && !isFresh(record)) {
+        const uint32_t kind = i == start ? startKind : aheadKind(record);
+        if (kind == WalkCache::kNoStart) {
             tokens_.resize(firstToken);
             return speculativeBody(ruleId, start, changed);
         }
-        tokens_.push_back({record.startOffset, i == start ? startKind : static_cast<uint32_t>(record.matches.single())});
+        tokens_.push_back({record.startOffset, kind});
     }
     const size_t index = abandoned_ + recordings_.size();
     recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset, scans_});

@@ -265,6 +265,7 @@ private:
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     void noteScan(uint32_t offset, uint32_t kind);
+    uint32_t aheadKind(const TokenRecord& record);
     void dropHopelessRecordings();
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
     bool speculativeParse(uint32_t entryRule);
