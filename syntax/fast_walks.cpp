@@ -43,6 +43,7 @@ bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
     cache_->bind(*grammar_, cachedRules_);
     climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
     climbedRule_ = RuleId::Expression;
+    climbedPrimary_ = RuleId::PrimaryExpression;
     speculative_ = true;
     uint32_t changed = 0;
     const bool whole = parsedWhole(parseRule(entryRule, 0, changed));

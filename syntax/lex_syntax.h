@@ -245,6 +245,10 @@ private:
     // parse walks it when no kept walk answers: the climbed rule is one.
     int speculativeBody(uint32_t ruleId, int start, uint32_t& changed) {
         if (climbs_ && ruleId == climbedRule_) return climbExpression(start, changed);
+        if (climbs_ && ruleId == climbedPrimary_) {
+            const int end = directParenthesized(start, changed);
+            if (end != kNotDirect) return end;
+        }
         return grammar_->matchBody(*this, ruleId, start, changed);
     }
     // Expressions by precedence climbing (syntax/operator_climb.cpp).
@@ -260,6 +264,7 @@ private:
     // kNotDirect when the rules must walk it.
     static constexpr int kNotDirect = -2;
     int directPrimary(int start, uint32_t& changed);
+    int directParenthesized(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
@@ -336,6 +341,7 @@ private:
     // expressions when the grammar has the korvo ladder.
     bool climbs_ = false;
     uint32_t climbedRule_ = 0;
+    uint32_t climbedPrimary_ = 0;  // the operand rule the climb starts from
     static constexpr size_t kLongestClimbKept = 8;
     bool speculative_ = false;
     RuleSet cachedRules_;

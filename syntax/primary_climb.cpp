@@ -74,6 +74,26 @@ const RuleSet& continuingKinds() {
     return kinds;
 }
 
+// A fresh "(" or a parenthesised part already reduced.
+bool opensParenthesized(const RuleSet& matches) {
+    const int single = matches.single();
+    return single == static_cast<int>(TokenKind::LeftParen) || single == static_cast<int>(RuleId::Parenthesized);
+}
+
+// The marks at a parenthesised part under which the alternatives after the
+// cast are all attempted as they are written: the primary expression under
+// way, the cast and the parenthesised part it tried.
+const RuleSet& parenthesizedMarks() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        set.set(RuleId::PrimaryExpression);
+        set.set(RuleId::Cast);
+        set.set(RuleId::Parenthesized);
+        return set;
+    }();
+    return rules;
+}
+
 // One token kind and no rule.
 bool isPlainToken(const RuleSet& matches) {
     const int kind = matches.single();
@@ -109,4 +129,36 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
     recordOne(start, RuleId::OperatorName, changed);
     first->visited.merge(failedForms());
     return error_ ? -1 : start + 1;
+}
+
+// A primary expression at "(" or at a parenthesised part. The cast comes
+// first and is attempted as the rules attempt it. When it fails and the part
+// was reduced, every other form that could take the part in front (a call, a
+// chain, a subscript, a member access, a generic type) needs ".", "[" or "<"
+// behind it: with none there, they fail at that token, the first of them
+// leaving hint 22 (the generic type's "<"), and the parenthesised part is the
+// match. Their visited marks go with the match, which is new at the record;
+// the hints they leave are left (the brace initialiser's at the part, when it
+// has none yet, as a part reduced before the cast keeps none of its "(").
+int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
+    const TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1 || !opensParenthesized(first->matches)) return kNotDirect;
+    int q = start;
+    if (matchItem(q, RuleId::Cast, true, changed)) return error_ ? -1 : q;
+    if (error_) return -1;
+    first = window_[start];
+    if (first == nullptr || first->span != 1 || first->matches.single() != static_cast<int>(RuleId::Parenthesized))
+        return kNotDirect;
+    const RuleSet& reach = cache_->reach(RuleId::PrimaryExpression);
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(reach);
+    if (!parenthesizedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->matches.test(TokenKind::Dot) || next->matches.test(TokenKind::LeftBracket) ||
+        next->matches.test(TokenKind::Less))
+        return kNotDirect;
+    setHint(start, SyntaxHint::MissingLeftBrace);
+    setHint(start + 1, SyntaxHint::MissingLeftAngle);
+    return start + 1;
 }
