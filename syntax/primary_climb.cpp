@@ -81,14 +81,17 @@ bool opensParenthesized(const RuleSet& matches) {
 }
 
 // The marks at a parenthesised part under which the alternatives after the
-// cast are all attempted as they are written: the primary expression under
-// way, the cast and the parenthesised part it tried.
+// cast go as written: the primary expression under way, the cast and the
+// parenthesised part it tried, and the member access and generic type that
+// an array type tried at a part inside parentheses leaves.
 const RuleSet& parenthesizedMarks() {
     static const RuleSet rules = [] {
         RuleSet set;
         set.set(RuleId::PrimaryExpression);
         set.set(RuleId::Cast);
         set.set(RuleId::Parenthesized);
+        set.set(RuleId::MemberAccess);
+        set.set(RuleId::GenericType);
         return set;
     }();
     return rules;
@@ -135,9 +138,8 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
 // first and is attempted as the rules attempt it. When it fails and the part
 // was reduced, every other form that could take the part in front (a call, a
 // chain, a subscript, a member access, a generic type) needs ".", "[" or "<"
-// behind it: with none there, they fail at that token, the first of them
-// leaving hint 22 (the generic type's "<"), and the parenthesised part is the
-// match. Their visited marks go with the match, which is new at the record;
+// behind it: with none there, they fail at that token, and the
+// parenthesised part is the match. Their visited marks go with the match, which is new at the record;
 // the hints they leave are left (the brace initialiser's at the part, when it
 // has none yet, as a part reduced before the cast keeps none of its "(").
 int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
@@ -158,7 +160,11 @@ int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
     if (next == nullptr || next->matches.test(TokenKind::Dot) || next->matches.test(TokenKind::LeftBracket) ||
         next->matches.test(TokenKind::Less))
         return kNotDirect;
+    // The generic type's "<" is the first token tested behind the part,
+    // unless an earlier try left it or the member access it is reached
+    // through marked: the subscript's "[" is then.
+    const bool genericTried = marks.test(RuleId::MemberAccess) || marks.test(RuleId::GenericType);
     setHint(start, SyntaxHint::MissingLeftBrace);
-    setHint(start + 1, SyntaxHint::MissingLeftAngle);
+    setHint(start + 1, genericTried ? SyntaxHint::MissingLeftBracket : SyntaxHint::MissingLeftAngle);
     return start + 1;
 }
