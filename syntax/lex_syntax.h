@@ -246,7 +246,8 @@ private:
     int speculativeBody(uint32_t ruleId, int start, uint32_t& changed) {
         if (climbs_ && ruleId == climbedRule_) return climbExpression(start, changed);
         if (climbs_ && ruleId == climbedPrimary_) {
-            const int end = directParenthesized(start, changed);
+            int end = directParenthesized(start, changed);
+            if (end == kNotDirect) end = directLiteral(start, changed);
             if (end != kNotDirect) return end;
         }
         return grammar_->matchBody(*this, ruleId, start, changed);
@@ -265,6 +266,7 @@ private:
     static constexpr int kNotDirect = -2;
     int directPrimary(int start, uint32_t& changed);
     int directParenthesized(int start, uint32_t& changed);
+    int directLiteral(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);

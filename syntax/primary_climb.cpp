@@ -97,6 +97,18 @@ const RuleSet& parenthesizedMarks() {
     return rules;
 }
 
+// The token kinds of literals.
+const RuleSet& literalKinds() {
+    static const RuleSet kinds = [] {
+        RuleSet set;
+        for (uint32_t id : {TokenKind::HexInteger, TokenKind::LongInteger, TokenKind::Integer, TokenKind::Float,
+                            TokenKind::String, TokenKind::Char})
+            set.set(id);
+        return set;
+    }();
+    return kinds;
+}
+
 // One token kind and no rule.
 bool isPlainToken(const RuleSet& matches) {
     const int kind = matches.single();
@@ -167,4 +179,30 @@ int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
     setHint(start, SyntaxHint::MissingLeftBrace);
     setHint(start + 1, genericTried ? SyntaxHint::MissingLeftBracket : SyntaxHint::MissingLeftAngle);
     return start + 1;
+}
+
+// A primary expression at a literal that an earlier try marked (the member
+// access and generic type an array type tried inside parentheses), where the
+// walk cache does not answer. Only "." continues a literal: with anything else
+// behind it, the cast's parenthesised part fails at the literal (leaving hint
+// 2 there), every other form fails before it tests the token behind, and the
+// literal is the match, recorded as one first if it is not yet. The visited
+// marks go with the match, which is new at the record.
+int qeLexSyntax::directLiteral(int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1) return kNotDirect;
+    const bool recorded = first->matches.test(RuleId::Literal);
+    RuleSet matches = first->matches;
+    matches.reset(RuleId::Literal);
+    const int token = matches.single();
+    if (token < 0 || !literalKinds().test(static_cast<uint32_t>(token))) return kNotDirect;
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(cache_->reach(RuleId::PrimaryExpression));
+    if (!toleratedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->matches.test(TokenKind::Dot)) return kNotDirect;
+    setHint(start, SyntaxHint::MissingLeftParen);
+    if (!recorded) recordOne(start, RuleId::Literal, changed);
+    return error_ ? -1 : start + 1;
 }
