@@ -225,20 +225,29 @@ void qeLexSyntax::dropHopelessRecordings() {
 void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {
     // The tokens from the start to the furthest one read, in text order: the
     // records of an inner walk that were in the window already appear twice.
-    keyScratch_.clear();
+    // Counted before they are copied: most long walks are not kept.
+    // A climbed expression of many tokens seldom comes again, and its walk
+    // costs more to keep than the climb costs to repeat (varied code).
+    const size_t longest = climbs_ && recording.rule == climbedRule_ ? kLongestClimbKept : ~size_t{0};
     const uint32_t firstOffset = tokens_[recording.firstToken].offset;
     uint32_t lastOffset = firstOffset;
+    size_t length = 0;
     for (size_t i = recording.firstToken; i < tokens_.size(); ++i) {
         const Token& token = tokens_[i];
         if (token.offset > recording.lastTouched) break;
         if (i > recording.firstToken && token.offset <= lastOffset) continue;
-        keyScratch_.push_back(token.kind);
+        if (++length > longest) return;
         lastOffset = token.offset;
     }
-    // A climbed expression of many tokens seldom comes again, and its walk
-    // costs more to keep than the climb costs to repeat (varied code).
-    if (climbs_ && recording.rule == climbedRule_ && keyScratch_.size() > kLongestClimbKept) return;
-    if (!cache_->worthKeeping(recording.rule, keyScratch_.size())) return;
+    if (!cache_->worthKeeping(recording.rule, length)) return;
+    keyScratch_.clear();
+    for (size_t i = recording.firstToken, last = 0; i < tokens_.size(); ++i) {
+        const Token& token = tokens_[i];
+        if (token.offset > lastOffset) break;
+        if (i > recording.firstToken && token.offset <= last) continue;
+        keyScratch_.push_back(token.kind);
+        last = token.offset;
+    }
     reductionScratch_.clear();
     for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
         WalkCache::Reduction reduction = reductionLog_[i];
