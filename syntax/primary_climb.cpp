@@ -141,7 +141,9 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
         next->matches.intersects(continuingKinds()))
         return kNotDirect;
     if (!named) recordOne(start, RuleId::Identifier, changed);
-    recordOne(start, RuleId::OperatorName, changed);
+    // Recorded already when the primary expression is attempted again
+    // after its match, as the protocol does: nothing to record then.
+    if (!first->matches.test(RuleId::OperatorName)) recordOne(start, RuleId::OperatorName, changed);
     first->visited.merge(failedForms());
     return error_ ? -1 : start + 1;
 }
