@@ -148,14 +148,17 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
     return error_ ? -1 : start + 1;
 }
 
-// A primary expression at "(" or at a parenthesised part. The cast comes
-// first and is attempted as the rules attempt it. When it fails and the part
-// was reduced, every other form that could take the part in front (a call, a
-// chain, a subscript, a member access, a generic type) needs ".", "[" or "<"
-// behind it: with none there, they fail at that token, and the
-// parenthesised part is the match. Their visited marks go with the match, which is new at the record;
-// the hints they leave are left (the brace initialiser's at the part, when it
-// has none yet, as a part reduced before the cast keeps none of its "(").
+// A primary expression at "(" or at a parenthesised part, where the walk
+// cache seldom answers, as the key of a first walk there runs over the whole
+// inside: most expressions of the varied program (bench/varied_program.py)
+// hold parenthesised operands. The cast comes first and is attempted as the
+// rules attempt it. When it fails and the part was reduced, every other form
+// that could take the part in front (a call, a chain, a subscript, a member
+// access, a generic type) needs ".", "[" or "<" behind it: with none there,
+// they fail at that token, and the parenthesised part is the match. Their
+// visited marks go with the match, which is new at the record; the hints they
+// leave are left (the brace initialiser's at the part, when it has none yet,
+// as a part reduced before the cast keeps none of its "(").
 int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
     const TokenRecord* first = window_[start];
     if (error_ || first == nullptr || first->span != 1 || !opensParenthesized(first->matches)) return kNotDirect;

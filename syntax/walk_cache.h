@@ -14,7 +14,9 @@
 // (a name already taken as an identifier, a statement re-attempted after its
 // match): its whole match set then stands for its kind in the key, as long as
 // it still covers one token position and its marks are as a first attempt
-// leaves them.
+// leaves them. A record read after the start may be one too, or one that
+// earlier attempts marked: its match set, its marks and whether it holds a
+// hint, everything a walk may go by there, then stand for it in the key.
 //
 // Hints left by failing items are not replayed: the engine uses the cache
 // only in a speculative parse, and a parse that fails is run again from the
