@@ -248,6 +248,7 @@ private:
         if (climbs_ && ruleId == climbedPrimary_) {
             int end = directParenthesized(start, changed);
             if (end == kNotDirect) end = directLiteral(start, changed);
+            if (end == kNotDirect) end = directMemberCall(start, changed);
             if (end != kNotDirect) return end;
         }
         return grammar_->matchBody(*this, ruleId, start, changed);
@@ -267,6 +268,7 @@ private:
     int directPrimary(int start, uint32_t& changed);
     int directParenthesized(int start, uint32_t& changed);
     int directLiteral(int start, uint32_t& changed);
+    int directMemberCall(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);

@@ -211,3 +211,45 @@ int qeLexSyntax::directLiteral(int start, uint32_t& changed) {
     if (!recorded) recordOne(start, RuleId::Literal, changed);
     return error_ ? -1 : start + 1;
 }
+
+// A primary expression at a member access an earlier try recorded (a
+// declaration's type, an array type inside parentheses) with "(" behind it:
+// a call of it, as in the varied program's names.add(text) and s.length().
+// The cast fails at the access, leaving hint 2 there, and the brace
+// initialiser with it; the call's first form, a member access chain, fails
+// at the "(" before it tests anything further, and its second, the member
+// access, is the memo. The arguments and the ")" are then matched as the
+// call matches them, and the call is recorded and attempted again as the
+// protocol does. Every mark left at the access before goes with the
+// reduction, and the "(" with its hints. Without the ")" the rules walk it.
+int qeLexSyntax::directMemberCall(int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1 || !first->matches.test(RuleId::MemberAccess)) return kNotDirect;
+    RuleSet matches = first->matches;
+    matches.reset(RuleId::MemberAccess);
+    matches.reset(RuleId::TypeReference);
+    if (!matches.none()) return kNotDirect;
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(cache_->reach(RuleId::PrimaryExpression));
+    if (!toleratedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* open = recordInWindow(start + 1);
+    if (open == nullptr || open->span != 1 || open->matches.single() != static_cast<int>(TokenKind::LeftParen))
+        return kNotDirect;
+    setHint(start, SyntaxHint::MissingLeftParen);
+    int q = start + 2;
+    matchItem(q, RuleId::ArgumentList, true, changed);
+    if (error_) return -1;
+    const TokenRecord* close = recordInWindow(q);
+    if (close == nullptr || !close->matches.test(TokenKind::RightParen)) return kNotDirect;
+    int end = q + 1;
+    const int reduced = recordRuleMatch(start, end, end - start, RuleId::Call);
+    changed |= static_cast<uint32_t>(reduced);
+    if (error_) return -1;
+    if (!reduced) return end;
+    uint32_t again = 0;
+    const int covered = parseRule(RuleId::Call, start, again);
+    changed |= again;
+    if (error_) return -1;
+    return start + (covered > 0 ? covered : end - start);
+}
