@@ -23,9 +23,15 @@ int freshKind(const TokenRecord& record) {
     return kind < static_cast<int>(Grammar::kFirstRuleId) ? kind : -1;
 }
 
-bool isFresh(const TokenRecord& record) { return freshKind(record) >= 0; }
-
 }  // namespace
+
+// What a record read after a walk's start stands for in its key: its kind
+// when fresh, else its whole state as the cache numbers it.
+inline uint32_t qeLexSyntax::aheadKind(const TokenRecord& record) {
+    const int kind = freshKind(record);
+    if (__builtin_expect(kind >= 0, 1)) return static_cast<uint32_t>(kind);
+    return &record == &spare_ ? WalkCache::kNoStart : cache_->markedKind(record);
+}
 
 void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
     fastPath_ = on;
@@ -37,6 +43,7 @@ bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
     cache_->bind(*grammar_, cachedRules_);
     climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
     climbedRule_ = RuleId::Expression;
+    climbedPrimary_ = RuleId::PrimaryExpression;
     speculative_ = true;
     uint32_t changed = 0;
     const bool whole = parsedWhole(parseRule(entryRule, 0, changed));
@@ -90,9 +97,9 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
             return replayWalk(*walk, start, changed);
         }
         if (i >= kWindowSize) return speculativeBody(ruleId, start, changed);
-        const int kind = freshKind(*tokenAt(i));
-        if (error_ || kind < 0) return speculativeBody(ruleId, start, changed);
-        node = cache_->next(node, static_cast<uint32_t>(kind));
+        const uint32_t kind = aheadKind(*tokenAt(i));
+        if (error_ || kind == WalkCache::kNoStart) return speculativeBody(ruleId, start, changed);
+        node = cache_->next(node, kind);
     }
     if (!cache_->worthWriting(ruleId)) return speculativeBody(ruleId, start, changed);
     cache_->noteWritten(ruleId);
@@ -157,11 +164,12 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
     const size_t firstToken = tokens_.size();
     for (int i = start; i < kWindowSize && window_[i]; ++i) {
         const TokenRecord& record = *window_[i];
-        if (i > start && !isFresh(record)) {
+        const uint32_t kind = i == start ? startKind : aheadKind(record);
+        if (kind == WalkCache::kNoStart) {
             tokens_.resize(firstToken);
             return speculativeBody(ruleId, start, changed);
         }
-        tokens_.push_back({record.startOffset, i == start ? startKind : static_cast<uint32_t>(record.matches.single())});
+        tokens_.push_back({record.startOffset, kind});
     }
     const size_t index = abandoned_ + recordings_.size();
     recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset, scans_});
@@ -217,20 +225,29 @@ void qeLexSyntax::dropHopelessRecordings() {
 void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed) {
     // The tokens from the start to the furthest one read, in text order: the
     // records of an inner walk that were in the window already appear twice.
-    keyScratch_.clear();
+    // Counted before they are copied: most long walks are not kept.
+    // A climbed expression of many tokens seldom comes again, and its walk
+    // costs more to keep than the climb costs to repeat (varied code).
+    const size_t longest = climbs_ && recording.rule == climbedRule_ ? kLongestClimbKept : ~size_t{0};
     const uint32_t firstOffset = tokens_[recording.firstToken].offset;
     uint32_t lastOffset = firstOffset;
+    size_t length = 0;
     for (size_t i = recording.firstToken; i < tokens_.size(); ++i) {
         const Token& token = tokens_[i];
         if (token.offset > recording.lastTouched) break;
         if (i > recording.firstToken && token.offset <= lastOffset) continue;
-        keyScratch_.push_back(token.kind);
+        if (++length > longest) return;
         lastOffset = token.offset;
     }
-    // A climbed expression of many tokens seldom comes again, and its walk
-    // costs more to keep than the climb costs to repeat (varied code).
-    if (climbs_ && recording.rule == climbedRule_ && keyScratch_.size() > kLongestClimbKept) return;
-    if (!cache_->worthKeeping(recording.rule, keyScratch_.size())) return;
+    if (!cache_->worthKeeping(recording.rule, length)) return;
+    keyScratch_.clear();
+    for (size_t i = recording.firstToken, last = 0; i < tokens_.size(); ++i) {
+        const Token& token = tokens_[i];
+        if (token.offset > lastOffset) break;
+        if (i > recording.firstToken && token.offset <= last) continue;
+        keyScratch_.push_back(token.kind);
+        last = token.offset;
+    }
     reductionScratch_.clear();
     for (size_t i = recording.firstReduction; i < reductionLog_.size(); ++i) {
         WalkCache::Reduction reduction = reductionLog_[i];

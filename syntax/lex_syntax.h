@@ -245,6 +245,12 @@ private:
     // parse walks it when no kept walk answers: the climbed rule is one.
     int speculativeBody(uint32_t ruleId, int start, uint32_t& changed) {
         if (climbs_ && ruleId == climbedRule_) return climbExpression(start, changed);
+        if (climbs_ && ruleId == climbedPrimary_) {
+            int end = directParenthesized(start, changed);
+            if (end == kNotDirect) end = directLiteral(start, changed);
+            if (end == kNotDirect) end = directMemberCall(start, changed);
+            if (end != kNotDirect) return end;
+        }
         return grammar_->matchBody(*this, ruleId, start, changed);
     }
     // Expressions by precedence climbing (syntax/operator_climb.cpp).
@@ -260,11 +266,15 @@ private:
     // kNotDirect when the rules must walk it.
     static constexpr int kNotDirect = -2;
     int directPrimary(int start, uint32_t& changed);
+    int directParenthesized(int start, uint32_t& changed);
+    int directLiteral(int start, uint32_t& changed);
+    int directMemberCall(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     void noteScan(uint32_t offset, uint32_t kind);
+    uint32_t aheadKind(const TokenRecord& record);
     void dropHopelessRecordings();
     bool startIsClean(uint32_t ruleId, const TokenRecord& record) const;
     bool speculativeParse(uint32_t entryRule);
@@ -335,6 +345,7 @@ private:
     // expressions when the grammar has the korvo ladder.
     bool climbs_ = false;
     uint32_t climbedRule_ = 0;
+    uint32_t climbedPrimary_ = 0;  // the operand rule the climb starts from
     static constexpr size_t kLongestClimbKept = 8;
     bool speculative_ = false;
     RuleSet cachedRules_;

@@ -104,6 +104,35 @@ const RuleSet& operandChain() {
     return rules;
 }
 
+// The two-operand operators' token kinds, as bits of a match set's second
+// word, and the level of each.
+constexpr uint64_t kindBit(uint32_t kind) { return uint64_t{1} << (kind - 64); }
+constexpr uint64_t kOperatorKinds = kindBit(TokenKind::Multiplicative) | kindBit(TokenKind::Additive) |
+                                    kindBit(TokenKind::ShiftLeft) | kindBit(TokenKind::Greater) |
+                                    kindBit(TokenKind::GreaterEqual) | kindBit(TokenKind::LessEqual) |
+                                    kindBit(TokenKind::Less) | kindBit(TokenKind::Equality) |
+                                    kindBit(TokenKind::BitAnd) | kindBit(TokenKind::Xor) | kindBit(TokenKind::BitOr) |
+                                    kindBit(TokenKind::LogicalAnd) | kindBit(TokenKind::LogicalOr);
+constexpr auto kLevelOfKind = [] {
+    struct Levels {
+        int8_t level[64] = {};
+        constexpr int operator[](uint32_t i) const { return level[i]; }
+    } levels;
+    levels.level[TokenKind::Multiplicative - 64] = 10;
+    levels.level[TokenKind::Additive - 64] = 9;
+    levels.level[TokenKind::ShiftLeft - 64] = 8;
+    levels.level[TokenKind::GreaterEqual - 64] = 7;
+    levels.level[TokenKind::LessEqual - 64] = 7;
+    levels.level[TokenKind::Less - 64] = 7;
+    levels.level[TokenKind::Equality - 64] = 6;
+    levels.level[TokenKind::BitAnd - 64] = 5;
+    levels.level[TokenKind::Xor - 64] = 4;
+    levels.level[TokenKind::BitOr - 64] = 3;
+    levels.level[TokenKind::LogicalAnd - 64] = 2;
+    levels.level[TokenKind::LogicalOr - 64] = 1;
+    return levels;
+}();
+
 // Any rule at all (ids from 95 on): token kinds sit below.
 bool holdsAnyRule(const RuleSet& matches) {
     static_assert(RuleId::First == 95);
@@ -134,6 +163,16 @@ bool qeLexSyntax::grammarClimbs(const Grammar& grammar) {
 // right shift, which the levels try before the comparison.
 int qeLexSyntax::operatorLevel(int at) {
     const RuleSet& matches = tokenAt(at)->matches;
+    // A record holds one token kind at most: its bit among the operators'
+    // names the level at once.
+    static_assert(TokenKind::LogicalOr >= 64 && TokenKind::Multiplicative < 128, "the operators share one word");
+    const uint64_t operators = matches.word(1) & kOperatorKinds;
+    if (operators == 0) return 0;
+    if ((operators & (operators - 1)) == 0) {
+        const uint32_t kind = 64 + static_cast<uint32_t>(__builtin_ctzll(operators));
+        if (kind == TokenKind::Greater) return tokenAt(at + 1)->matches.test(TokenKind::Greater) ? 8 : 7;
+        return kLevelOfKind[kind - 64];
+    }
     if (matches.test(TokenKind::Multiplicative)) return 10;
     if (matches.test(TokenKind::Additive)) return 9;
     if (matches.test(TokenKind::ShiftLeft)) return 8;
@@ -159,8 +198,10 @@ void qeLexSyntax::recordOne(int at, uint32_t ruleId, uint32_t& changed) {
 // operators it takes while they follow. False when the climb cannot go on.
 bool qeLexSyntax::climbOperand(int level, int at, uint32_t& changed) {
     if (!climbUnary(at, changed)) return false;
+    // The operator behind the operand changes only when a level reduces it.
+    int next = operatorLevel(at + 1);
     for (int j = kLevels; j > level; --j) {
-        for (int next = operatorLevel(at + 1); next == j; next = operatorLevel(at + 1)) {
+        for (; next == j; next = operatorLevel(at + 1)) {
             if (holdsAnyRule(tokenAt(at + 1)->matches)) return false;
             // The operator rule matches its one token, or the two ">" of a
             // right shift, which become one record.
@@ -173,8 +214,9 @@ bool qeLexSyntax::climbOperand(int level, int at, uint32_t& changed) {
             changed |= static_cast<uint32_t>(recordRuleMatch(at, end, 3, expressionRule(j)));
         }
         if (j - 1 >= (level > 0 ? level : 1)) recordOne(at, operandRule(j - 1), changed);
+        if (error_) return false;
     }
-    return !error_;
+    return true;
 }
 
 // The unary level at `at`: a primary expression the rules hand down as the

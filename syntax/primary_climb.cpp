@@ -74,6 +74,41 @@ const RuleSet& continuingKinds() {
     return kinds;
 }
 
+// A fresh "(" or a parenthesised part already reduced.
+bool opensParenthesized(const RuleSet& matches) {
+    const int single = matches.single();
+    return single == static_cast<int>(TokenKind::LeftParen) || single == static_cast<int>(RuleId::Parenthesized);
+}
+
+// The marks at a parenthesised part under which the alternatives after the
+// cast go as written: the primary expression under way, the cast and the
+// parenthesised part it tried, and the member access and generic type that
+// an array type tried at a part inside parentheses leaves.
+const RuleSet& parenthesizedMarks() {
+    static const RuleSet rules = [] {
+        RuleSet set;
+        set.set(RuleId::PrimaryExpression);
+        set.set(RuleId::Cast);
+        set.set(RuleId::Parenthesized);
+        set.set(RuleId::MemberAccess);
+        set.set(RuleId::GenericType);
+        return set;
+    }();
+    return rules;
+}
+
+// The token kinds of literals.
+const RuleSet& literalKinds() {
+    static const RuleSet kinds = [] {
+        RuleSet set;
+        for (uint32_t id : {TokenKind::HexInteger, TokenKind::LongInteger, TokenKind::Integer, TokenKind::Float,
+                            TokenKind::String, TokenKind::Char})
+            set.set(id);
+        return set;
+    }();
+    return kinds;
+}
+
 // One token kind and no rule.
 bool isPlainToken(const RuleSet& matches) {
     const int kind = matches.single();
@@ -106,7 +141,115 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
         next->matches.intersects(continuingKinds()))
         return kNotDirect;
     if (!named) recordOne(start, RuleId::Identifier, changed);
-    recordOne(start, RuleId::OperatorName, changed);
+    // Recorded already when the primary expression is attempted again
+    // after its match, as the protocol does: nothing to record then.
+    if (!first->matches.test(RuleId::OperatorName)) recordOne(start, RuleId::OperatorName, changed);
     first->visited.merge(failedForms());
     return error_ ? -1 : start + 1;
+}
+
+// A primary expression at "(" or at a parenthesised part, where the walk
+// cache seldom answers, as the key of a first walk there runs over the whole
+// inside: most expressions of the varied program (bench/varied_program.py)
+// hold parenthesised operands. The cast comes first and is attempted as the
+// rules attempt it. When it fails and the part was reduced, every other form
+// that could take the part in front (a call, a chain, a subscript, a member
+// access, a generic type) needs ".", "[" or "<" behind it: with none there,
+// they fail at that token, and the parenthesised part is the match. Their
+// visited marks go with the match, which is new at the record; the hints they
+// leave are left (the brace initialiser's at the part, when it has none yet,
+// as a part reduced before the cast keeps none of its "(").
+int qeLexSyntax::directParenthesized(int start, uint32_t& changed) {
+    const TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1 || !opensParenthesized(first->matches)) return kNotDirect;
+    int q = start;
+    if (matchItem(q, RuleId::Cast, true, changed)) return error_ ? -1 : q;
+    if (error_) return -1;
+    first = window_[start];
+    if (first == nullptr || first->span != 1 || first->matches.single() != static_cast<int>(RuleId::Parenthesized))
+        return kNotDirect;
+    const RuleSet& reach = cache_->reach(RuleId::PrimaryExpression);
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(reach);
+    if (!parenthesizedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->matches.test(TokenKind::Dot) || next->matches.test(TokenKind::LeftBracket) ||
+        next->matches.test(TokenKind::Less))
+        return kNotDirect;
+    // The generic type's "<" is the first token tested behind the part,
+    // unless an earlier try left it or the member access it is reached
+    // through marked: the subscript's "[" is then.
+    const bool genericTried = marks.test(RuleId::MemberAccess) || marks.test(RuleId::GenericType);
+    setHint(start, SyntaxHint::MissingLeftBrace);
+    setHint(start + 1, genericTried ? SyntaxHint::MissingLeftBracket : SyntaxHint::MissingLeftAngle);
+    return start + 1;
+}
+
+// A primary expression at a literal that an earlier try marked (the member
+// access and generic type an array type tried inside parentheses), where the
+// walk cache does not answer. Only "." continues a literal: with anything else
+// behind it, the cast's parenthesised part fails at the literal (leaving hint
+// 2 there), every other form fails before it tests the token behind, and the
+// literal is the match, recorded as one first if it is not yet. The visited
+// marks go with the match, which is new at the record.
+int qeLexSyntax::directLiteral(int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1) return kNotDirect;
+    const bool recorded = first->matches.test(RuleId::Literal);
+    RuleSet matches = first->matches;
+    matches.reset(RuleId::Literal);
+    const int token = matches.single();
+    if (token < 0 || !literalKinds().test(static_cast<uint32_t>(token))) return kNotDirect;
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(cache_->reach(RuleId::PrimaryExpression));
+    if (!toleratedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->matches.test(TokenKind::Dot)) return kNotDirect;
+    setHint(start, SyntaxHint::MissingLeftParen);
+    if (!recorded) recordOne(start, RuleId::Literal, changed);
+    return error_ ? -1 : start + 1;
+}
+
+// A primary expression at a member access an earlier try recorded (a
+// declaration's type, an array type inside parentheses) with "(" behind it:
+// a call of it, as in the varied program's names.add(text) and s.length().
+// The cast fails at the access, leaving hint 2 there, and the brace
+// initialiser with it; the call's first form, a member access chain, fails
+// at the "(" before it tests anything further, and its second, the member
+// access, is the memo. The arguments and the ")" are then matched as the
+// call matches them, and the call is recorded and attempted again as the
+// protocol does. Every mark left at the access before goes with the
+// reduction, and the "(" with its hints. Without the ")" the rules walk it.
+int qeLexSyntax::directMemberCall(int start, uint32_t& changed) {
+    TokenRecord* first = window_[start];
+    if (error_ || first == nullptr || first->span != 1 || !first->matches.test(RuleId::MemberAccess)) return kNotDirect;
+    RuleSet matches = first->matches;
+    matches.reset(RuleId::MemberAccess);
+    matches.reset(RuleId::TypeReference);
+    if (!matches.none()) return kNotDirect;
+    RuleSet marks = first->visited;
+    marks.merge(first->active);
+    marks.keepOnly(cache_->reach(RuleId::PrimaryExpression));
+    if (!toleratedMarks().covers(marks)) return kNotDirect;
+    const TokenRecord* open = recordInWindow(start + 1);
+    if (open == nullptr || open->span != 1 || open->matches.single() != static_cast<int>(TokenKind::LeftParen))
+        return kNotDirect;
+    setHint(start, SyntaxHint::MissingLeftParen);
+    int q = start + 2;
+    matchItem(q, RuleId::ArgumentList, true, changed);
+    if (error_) return -1;
+    const TokenRecord* close = recordInWindow(q);
+    if (close == nullptr || !close->matches.test(TokenKind::RightParen)) return kNotDirect;
+    int end = q + 1;
+    const int reduced = recordRuleMatch(start, end, end - start, RuleId::Call);
+    changed |= static_cast<uint32_t>(reduced);
+    if (error_) return -1;
+    if (!reduced) return end;
+    uint32_t again = 0;
+    const int covered = parseRule(RuleId::Call, start, again);
+    changed |= again;
+    if (error_) return -1;
+    return start + (covered > 0 ? covered : end - start);
 }

@@ -56,6 +56,41 @@ uint32_t WalkCache::startKind(const RuleSet& matches) {
     }
 }
 
+uint64_t WalkCache::MarkedState::hash() const {
+    uint64_t hash = hinted ? 1 : 0;
+    for (const RuleSet* set : {&matches, &active, &visited})
+        for (int i = 0; i < 4; ++i) hash = (hash ^ set->word(i)) * 0x9E3779B97F4A7C15ull;
+    return hash;
+}
+
+void WalkCache::placeMarked(const MarkedState& state, uint32_t entry) {
+    const size_t mask = markedSlots_.size() - 1;
+    size_t slot = static_cast<size_t>(state.hash() >> 40) & mask;
+    while (markedSlots_[slot] != 0) slot = (slot + 1) & mask;
+    markedSlots_[slot] = entry;
+}
+
+uint32_t WalkCache::markedKind(const TokenRecord& record) {
+    if (record.span != 1) return kNoStart;
+    const MarkedState state{record.matches, record.active, record.visited, record.hint >= 0};
+    // Grown as states come: most programs meet a few dozen.
+    if (markedStates_.size() < kMarkedLimit && (markedStates_.size() + 1) * 2 > markedSlots_.size()) {
+        markedSlots_.assign(markedSlots_.empty() ? 64 : markedSlots_.size() * 2, 0);
+        for (size_t i = 0; i < markedStates_.size(); ++i) placeMarked(markedStates_[i], static_cast<uint32_t>(i + 1));
+    }
+    const size_t mask = markedSlots_.size() - 1;
+    for (size_t slot = static_cast<size_t>(state.hash() >> 40) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = markedSlots_[slot];
+        if (entry == 0) {
+            if (markedStates_.size() >= kMarkedLimit) return kNoStart;
+            markedStates_.push_back(state);
+            markedSlots_[slot] = static_cast<uint32_t>(markedStates_.size());
+            return kFirstMarked + static_cast<uint32_t>(markedStates_.size() - 1);
+        }
+        if (markedStates_[entry - 1] == state) return kFirstMarked + entry - 1;
+    }
+}
+
 bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,
                        const Reduction* reductions, size_t reductionCount, const Mark* marks, size_t markCount) {
     if (reductions_.size() + reductionCount > kReductionLimit || marks_.size() + markCount > kReductionLimit ||
@@ -143,4 +178,6 @@ void WalkCache::clear() {
     runs_.clear();
     startSets_.clear();
     startSlots_.clear();
+    markedStates_.clear();
+    markedSlots_.clear();
 }

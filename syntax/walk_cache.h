@@ -14,7 +14,9 @@
 // (a name already taken as an identifier, a statement re-attempted after its
 // match): its whole match set then stands for its kind in the key, as long as
 // it still covers one token position and its marks are as a first attempt
-// leaves them.
+// leaves them. A record read after the start may be one too, or one that
+// earlier attempts marked: its match set, its marks and whether it holds a
+// hint, everything a walk may go by there, then stand for it in the key.
 //
 // Hints left by failing items are not replayed: the engine uses the cache
 // only in a speculative parse, and a parse that fails is run again from the
@@ -120,6 +122,13 @@ public:
     // (kNoStart when too many different sets were seen).
     uint32_t startKind(const RuleSet& matches);
     static constexpr uint32_t kNoStart = ~0u;
+    // What a record a walk reads after its start stands for in the key when
+    // earlier attempts marked or reduced it (a parenthesised part the cast
+    // before it tried, the operator behind it that a primary expression was
+    // tried at): a number for its match set, its marks and whether it holds
+    // a hint, all of which the walk may go by; kNoStart when too many
+    // different ones were seen or it covers no one position.
+    uint32_t markedKind(const TokenRecord& record);
     // The node after reading `kind` at `node`; kNoNode when no walk read it.
     uint32_t next(uint32_t node, uint32_t kind) const {
         const uint64_t key = edgeKey(node, kind);
@@ -192,6 +201,22 @@ private:
     static constexpr size_t kStartSetLimit = 4096;
     std::vector<RuleSet> startSets_;
     std::vector<uint32_t> startSlots_;
+    // The states of marked records read ahead, numbered after the start
+    // sets in the order first seen, and their index as above.
+    struct MarkedState {
+        RuleSet matches;
+        RuleSet active;
+        RuleSet visited;
+        bool hinted;
+        bool operator==(const MarkedState&) const = default;
+        uint64_t hash() const;
+    };
+    void placeMarked(const MarkedState& state, uint32_t entry);
+    static constexpr size_t kMarkedLimit = 8192;
+    static constexpr uint32_t kFirstMarked = 256 + kStartSetLimit;
+    static_assert(kFirstMarked + kMarkedLimit <= 0xFFFF, "kinds of the key fit an edge's 16 bits");
+    std::vector<MarkedState> markedStates_;
+    std::vector<uint32_t> markedSlots_;
     std::vector<Walk> walks_;
     std::vector<Reduction> reductions_;
     std::vector<Mark> marks_;
