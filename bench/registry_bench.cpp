@@ -15,7 +15,6 @@ void registerBuiltins(benchmark::State& state) {
         registerBuiltinClasses(context, builtinCatalogue());
         benchmark::DoNotOptimize(context.tables().classesById().size());
         state.PauseTiming();
-        model::builtinTypes().clear();
         builtins::builtinNames().clear();
         state.ResumeTiming();
     }

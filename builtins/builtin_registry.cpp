@@ -32,9 +32,10 @@ struct Entry {
     qestl::SmartPtr klass;
 };
 
-qestl::SmartPtr createCatalogueClass(const CatalogueClass& row) {
-    qestl::SmartPtr made = row.kind == CatalogueKind::Template ? model::adoptLive(new model::TemplateClassObject())
-                                                               : model::adoptLive(new model::ClassObject());
+qestl::SmartPtr createCatalogueClass(const CatalogueClass& row, const qestl::SmartPtr& classType) {
+    qestl::SmartPtr made = row.kind == CatalogueKind::Template
+                               ? model::adoptLive(new model::TemplateClassObject(classType))
+                               : model::adoptLive(new model::ClassObject(classType));
     IRObject& klass = *asObject(made);
     if (row.kind == CatalogueKind::Interface) klass.modifiers |= model::kModInterface;
     // A nested class knows its outer class from birth, so every link name
@@ -94,7 +95,8 @@ void registerBuiltinClasses(CompileContext& context, std::span<const std::span<c
     std::sort(created.begin(), created.end(),
               [&](const Entry& a, const Entry& b) { return createdAt(a) < createdAt(b); });
     for (Entry& entry : created) {
-        entry.klass = entry.row != nullptr ? createCatalogueClass(*entry.row) : createRemoteCallPipeClass();
+        entry.klass = entry.row != nullptr ? createCatalogueClass(*entry.row, context.builtins().classType)
+                                           : createRemoteCallPipeClass(context.builtins().classType);
         names.add(entry.row != nullptr ? qualifiedName(*entry.row) : "RemoteCallPipe", entry.klass);
     }
 

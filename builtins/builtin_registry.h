@@ -41,7 +41,7 @@ void resolveMapKeyOperators(model::IRObject& object, model::ModelContext& contex
                             const model::NodeHandle& node);
 
 // The RemoteCallPipe template (id 69) and its instance builder.
-qestl::SmartPtr createRemoteCallPipeClass();
+qestl::SmartPtr createRemoteCallPipeClass(const qestl::SmartPtr& classType);
 qestl::SmartPtr instantiateRemoteCallPipe(model::IRObject& templ, model::ModelContext& context,
                                           model::IRValueList& arguments, const model::NodeHandle& node);
 void remoteCallPipeHook(model::IRObject& object, model::ModelContext& context, model::IRResult& result,

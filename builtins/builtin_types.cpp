@@ -24,32 +24,32 @@ struct TypeRow {
     int32_t id;
     int32_t reservedKey;  // 0: none (void's 0 is entered by byHand)
     bool byHand;          // never registered: marked here, entered under its key
-    qestl::SmartPtr B::*slot;
+    model::Builtin tag;
 };
 
 // Rows 1 to 21.
 constexpr TypeRow kTypeRows[] = {
-    {"void", 0, 0, true, false, 0, 0, true, &B::voidType},
-    {"bool", 8, 0, true, false, 1, 0, false, &B::boolType},
-    {"nil", 11, -1, true, false, 0, -1, true, &B::nilType},
-    {"byte", 1, 1, true, false, 2, 0, false, &B::byteType},
-    {"char", 2, 2, true, false, 3, 0, false, &B::charType},
-    {"short", 3, 3, true, false, 4, 0, false, &B::shortType},
-    {"int", 4, 4, true, false, 5, 0, false, &B::intType},
-    {"long", 5, 5, true, false, 6, 0, false, &B::longType},
-    {"float", 6, 6, true, false, 7, 0, false, &B::floatType},
-    {"double", 7, 7, true, false, 8, 0, false, &B::doubleType},
-    {"String", 9, 0, true, false, 10, 0, false, &B::stringType},
-    {"*", 11, 0, false, false, 9, 0, false, &B::anyType},
-    {"ObjectPtr", 12, 0, true, true, 0, -2, false, &B::objectPtr},
-    {"ObjectRef", 13, 0, true, true, 0, -5, false, &B::objectRef},
-    {"Class", 14, 0, true, true, 15, -4, false, &B::classType},
-    {"Array", 15, 0, true, true, 12, -7, false, &B::arrayType},
-    {"Pointer", 12, 0, true, true, 11, -3, false, &B::pointerType},
-    {"...", 15, 0, true, true, 0, -6, false, &B::variadic},
-    {"Thread", -1, 0, false, false, 39, 0, false, &B::threadType},
-    {"Method", -1, 0, false, false, 13, 0, false, &B::methodType},
-    {"Field", -1, 0, false, false, 14, 0, false, &B::fieldType},
+    {"void", 0, 0, true, false, 0, 0, true, model::Builtin::Void},
+    {"bool", 8, 0, true, false, 1, 0, false, model::Builtin::Bool},
+    {"nil", 11, -1, true, false, 0, -1, true, model::Builtin::Nil},
+    {"byte", 1, 1, true, false, 2, 0, false, model::Builtin::Byte},
+    {"char", 2, 2, true, false, 3, 0, false, model::Builtin::Char},
+    {"short", 3, 3, true, false, 4, 0, false, model::Builtin::Short},
+    {"int", 4, 4, true, false, 5, 0, false, model::Builtin::Int},
+    {"long", 5, 5, true, false, model::kLongTypeId, 0, false, model::Builtin::Long},
+    {"float", 6, 6, true, false, 7, 0, false, model::Builtin::Float},
+    {"double", 7, 7, true, false, 8, 0, false, model::Builtin::Double},
+    {"String", 9, 0, true, false, 10, 0, false, model::Builtin::String},
+    {"*", 11, 0, false, false, model::kAnyTypeId, 0, false, model::Builtin::Any},
+    {"ObjectPtr", 12, 0, true, true, 0, -2, false, model::Builtin::ObjectPtr},
+    {"ObjectRef", 13, 0, true, true, 0, -5, false, model::Builtin::ObjectRef},
+    {"Class", 14, 0, true, true, 15, -4, false, model::Builtin::Class},
+    {"Array", 15, 0, true, true, 12, -7, false, model::Builtin::Array},
+    {"Pointer", 12, 0, true, true, 11, -3, false, model::Builtin::Pointer},
+    {"...", 15, 0, true, true, 0, -6, false, model::Builtin::Variadic},
+    {"Thread", -1, 0, false, false, 39, 0, false, model::Builtin::Thread},
+    {"Method", -1, 0, false, false, 13, 0, false, model::Builtin::Method},
+    {"Field", -1, 0, false, false, 14, 0, false, model::Builtin::Field},
 };
 
 // Made after Exception and _system_, ids 21 to 35.
@@ -105,8 +105,10 @@ void markByHand(IRObject& object) {
     object.modifiers |= 64;
 }
 
-qestl::SmartPtr makeTypeClass(const char* name, int8_t podid, bool final, int32_t id) {
-    qestl::SmartPtr made = model::makeClass(name);
+// classType: empty until Class itself is made.
+qestl::SmartPtr makeTypeClass(const char* name, int8_t podid, bool final, int32_t id,
+                              const qestl::SmartPtr& classType) {
+    qestl::SmartPtr made = model::makeClass(name, classType);
     IRObject* type = asObject(made);
     type->typeCode = static_cast<uint8_t>(podid);
     type->setFinal(final);
@@ -120,20 +122,20 @@ ClassObject& classNamed(const char* name) { return *model::asClass(asObject(buil
 }  // namespace
 
 void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass* const> early) {
-    B& types = model::builtinTypes();
+    B& types = context.builtins();
     BuiltinNames& names = builtinNames();
     // The wildcard object of array initialisers and method definitions.
-    types.wildcard = model::makeObject("*", model::kKindVariable, qestl::SmartPtr(), 0);
+    types.set(model::Builtin::Wildcard, model::makeObject("*", model::kKindVariable, qestl::SmartPtr(), 0));
     markByHand(*asObject(types.wildcard));
 
     for (const TypeRow& row : kTypeRows) {
-        qestl::SmartPtr made = makeTypeClass(row.name, row.podid, row.final, row.id);
+        qestl::SmartPtr made = makeTypeClass(row.name, row.podid, row.final, row.id, types.classType);
         IRObject& type = *asObject(made);
         type.numericRank = row.rank;
         if (row.interface) type.modifiers |= model::kModInterface;
-        types.*row.slot = made;
-        if (row.slot == &B::classType) type.assignType(made);
-        if (row.slot == &B::arrayType) type.assignType(types.classType);
+        types.set(row.tag, made);
+        if (row.tag == model::Builtin::Class) type.assignType(made);
+        if (row.tag == model::Builtin::Array) type.assignType(types.classType);
         if (row.byHand) markByHand(type);
         if (row.byHand || row.reservedKey != 0) {
             if (row.reservedKey != 0) type.editRare().builtinRefKey = row.reservedKey;
@@ -142,24 +144,24 @@ void declareBuiltinTypes(CompileContext& context, std::span<const CatalogueClass
     }
     // Class did not exist when the first rows were made.
     for (const TypeRow& row : kTypeRows)
-        if (!asObject(types.*row.slot)->type) asObject(types.*row.slot)->assignType(types.classType);
+        if (!asObject(types[row.tag])->type) asObject(types[row.tag])->assignType(types.classType);
     // The lookup finds true and false among the global objects.
     for (const char* name : {"true", "false"}) {
         qestl::SmartPtr constant = model::makeObject(name, model::kKindVariable, types.boolType, 0);
         names.add(name, constant);
         context.tables().globalObjects().findOrCreate(name, constant);
     }
-    types.nilConstant = model::makeObject("nilptr", model::kKindVariable, types.nilType, 0);
+    types.set(model::Builtin::NilConstant, model::makeObject("nilptr", model::kKindVariable, types.nilType, 0));
     asObject(types.nilConstant)->modifiers |= 512;
     names.add("nilptr", types.nilConstant);
 
-    types.exceptionType = makeTypeClass("Exception", -1, false, 20);
-    makeTypeClass("_system_", 0, true, 38);
-    for (const ExceptionRow& row : kExceptionRows) makeTypeClass(row.name, 0, false, row.id);
-    types.indexOutOfBoundsException = names.find("IndexOutOfBoundsException");
-    types.nullPointerException = names.find("NullPointerException");
-    types.illegalArgumentException = names.find("IllegalArgumentException");
-    types.arrayStoreException = names.find("ArrayStoreException");
+    types.set(model::Builtin::Exception, makeTypeClass("Exception", -1, false, 20, types.classType));
+    makeTypeClass("_system_", 0, true, 38, types.classType);
+    for (const ExceptionRow& row : kExceptionRows) makeTypeClass(row.name, 0, false, row.id, types.classType);
+    types.set(model::Builtin::IndexOutOfBoundsException, names.find("IndexOutOfBoundsException"));
+    types.set(model::Builtin::NullPointerException, names.find("NullPointerException"));
+    types.set(model::Builtin::IllegalArgumentException, names.find("IllegalArgumentException"));
+    types.set(model::Builtin::ArrayStoreException, names.find("ArrayStoreException"));
 
     for (const CatalogueClass* row : early)
         declareMembers(classNamed(row->name), context, catalogueMembers(*row), names);

@@ -47,7 +47,7 @@ bool checkKeyOperator(CompileContext& context, const qestl::SmartPtr& keyType, m
         return false;
     }
     IRObject* method = taken[0].objectPtr();
-    const model::BuiltinTypes& b = model::builtinTypes();
+    const model::BuiltinTypes& b = context.builtins();
     if (method == nullptr || !model::convertible(&context, asObject(b.boolType), method->returnType(), true)) {
         context.reportError(diag::CompareOperatorNotBool, {});
         return false;
@@ -112,7 +112,7 @@ qestl::SmartPtr instantiateContainer(IRObject& templ, model::ModelContext& conte
     const std::vector<std::string_view> parameters = splitNames(row->typeParameters);
     if (arguments.size() < parameters.size()) return {};
 
-    qestl::SmartPtr made = model::adoptLive(new model::ClassObject());
+    qestl::SmartPtr made = model::adoptLive(new model::ClassObject(context.builtins().classType));
     model::ClassObject& instance = *model::asClass(asObject(made));
     // The placeholders: the bound types, then the iterator instance.
     std::vector<qestl::SmartPtr> bound;
@@ -142,7 +142,7 @@ void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext,
     const model::ClassObject* instance = model::asClass(&object);
     if (instance == nullptr || instance->templateArgumentTable.members().empty()) return;
     const qestl::SmartPtr keyType = instance->templateArgumentTable.members()[0];
-    const model::BuiltinTypes& b = model::builtinTypes();
+    const model::BuiltinTypes& b = modelContext.builtins();
     if (model::convertible(&modelContext, asObject(b.byteType), keyType, true) ||
         model::convertible(&modelContext, asObject(b.stringType), keyType, true)) {
         for (int i = 0; i < 4; ++i) result.appendInstructionRef(codegen::makePushIntImmediate(0));

@@ -129,16 +129,16 @@ void declareConstant(ModelContext& context, ClassObject& owner, const qestl::qes
 }  // namespace
 
 void declareCharConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, uint16_t value) {
-    declareConstant(context, owner, name, model::builtinTypes().charType, model::kTypeChar, value);
+    declareConstant(context, owner, name, context.builtins().charType, model::kTypeChar, value);
 }
 
 void declareIntConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, int32_t value) {
-    declareConstant(context, owner, name, model::builtinTypes().intType, model::kTypeInt,
+    declareConstant(context, owner, name, context.builtins().intType, model::kTypeInt,
                     static_cast<uint64_t>(static_cast<int64_t>(value)));
 }
 
 void declareDoubleConstant(ModelContext& context, ClassObject& owner, const qestl::qestringA& name, double value) {
-    declareConstant(context, owner, name, model::builtinTypes().doubleType, model::kTypeDouble,
+    declareConstant(context, owner, name, context.builtins().doubleType, model::kTypeDouble,
                     std::bit_cast<uint64_t>(value));
 }
 
@@ -167,7 +167,7 @@ void declareMembers(ClassObject& owner, ModelContext& context, const MemberText&
     // The generated tables hold the members' link names for the class they
     // were written for: a thousand names are not built at every start.
     const bool linked = !text.ownerLink.empty() && bound.empty() && owner.linkName().view() == text.ownerLink;
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = context.builtins();
     for (const MemberConstant& constant : text.constants) {
         const qestl::qestringA name = nameOf(text, constant.name);
         const std::string_view link = linked ? constant.linkName : std::string_view();

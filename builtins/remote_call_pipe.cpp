@@ -30,7 +30,7 @@ qestl::SmartPtr& rcpTemplate() {
 bool firstParameterIsLong(const IRObject& method) {
     if (method.parameterCount() == 0) return true;
     const IRObject* first = asObject(method.parameter(0));
-    return first != nullptr && asObject(first->type) == asObject(model::builtinTypes().longType);
+    return first != nullptr && model::isBuiltin(asObject(first->type), model::Builtin::Long);
 }
 
 bool abstractMethodsTakeLong(const ClassObject& iface) {
@@ -72,7 +72,7 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
         record.nativeBody = true;
         model::registerNativeMethod(proxy, context, record);
     }
-    proxy.addNativeProperty(model::makeObject("!obj", model::kKindVariable, model::builtinTypes().longType, 0), true);
+    proxy.addNativeProperty(model::makeObject("!obj", model::kKindVariable, context.builtins().longType, 0), true);
     for (size_t k = methods.size(); k < kStubSlots; ++k) {
         record.initEmpty();
         record.name.assign(("$method_" + std::to_string(k)).c_str());
@@ -87,8 +87,8 @@ void buildProxy(ClassObject& proxy, model::ModelContext& context, const qestl::S
 
 }  // namespace
 
-qestl::SmartPtr createRemoteCallPipeClass() {
-    qestl::SmartPtr made = model::makeTemplateClass("RemoteCallPipe");
+qestl::SmartPtr createRemoteCallPipeClass(const qestl::SmartPtr& classType) {
+    qestl::SmartPtr made = model::makeTemplateClass("RemoteCallPipe", classType);
     asObject(made)->setId(69);
     rcpTemplate() = made;
     return made;
@@ -96,7 +96,7 @@ qestl::SmartPtr createRemoteCallPipeClass() {
 
 qestl::SmartPtr instantiateRemoteCallPipe(IRObject& templ, model::ModelContext& context,
                                           model::IRValueList& arguments, const model::NodeHandle& node) {
-    qestl::SmartPtr made = model::adoptLive(new ClassObject());
+    qestl::SmartPtr made = model::adoptLive(new ClassObject(context.builtins().classType));
     ClassObject& proxy = *model::asClass(asObject(made));
     const qestl::SmartPtr served = arguments.size() > 0 ? templateArgumentType(arguments[0]) : qestl::SmartPtr();
     const qestl::SmartPtr called = arguments.size() > 1 ? templateArgumentType(arguments[1]) : qestl::SmartPtr();

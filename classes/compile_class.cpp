@@ -148,7 +148,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // it accepts; one it refused was reported there.
         return 0;
     } else if (!classRef) {
-        classRef = model::makeClass(view.name().view());
+        classRef = model::makeClass(view.name().view(), context.builtins().classType);
         auto* klass = classRef.as<model::ClassObject>();
         // Set after clear: the construct's bit stays, the other two go.
         klass->changeModifiers(0, model::kModPackage | model::kModInterface | model::kModEnum);

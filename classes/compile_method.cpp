@@ -15,7 +15,7 @@
 
 namespace {
 
-bool isType(const model::IRObject* object, const qestl::SmartPtr& type) { return model::isBuiltin(object, type); }
+bool isType(const model::IRObject* object, model::Builtin tag) { return model::isBuiltin(object, tag); }
 
 model::IRObject* parameterType(const model::FunctionObject& function, uint64_t i) {
     model::IRObject* parameter = model::asObject(function.parameter(i));
@@ -25,26 +25,26 @@ model::IRObject* parameterType(const model::FunctionObject& function, uint64_t i
 // main, _entry and _exit, after a body compiled cleanly.
 void registerEntryPoints(CompileContext& context, const qestl::SmartPtr& functionRef, const StatementNode& node) {
     auto* function = functionRef.as<model::FunctionObject>();
-    const model::BuiltinTypes& b = model::builtinTypes();
     const std::string_view name = function->name.view();
     const uint32_t mode = context.lookup().scopes().declarationMode();
     model::IRObject* returns = model::asObject(function->type);
     if (context.options() != nullptr && context.options()->sharedModule != 0) {
-        if (mode != kDeclareGlobal || !isType(returns, b.voidType)) return;
+        if (mode != kDeclareGlobal || !isType(returns, model::Builtin::Void)) return;
         if (name == "_exit" && function->parameterCount() == 0) {
             context.setExitMethod(functionRef);
             function->checkUse(&context, node);
-        } else if (name == "_entry" && function->parameterCount() == 2 && isType(parameterType(*function, 0), b.intType) &&
-                   isType(parameterType(*function, 1), b.intType)) {
+        } else if (name == "_entry" && function->parameterCount() == 2 &&
+                   isType(parameterType(*function, 0), model::Builtin::Int) &&
+                   isType(parameterType(*function, 1), model::Builtin::Int)) {
             context.setEntryMethod(functionRef, context.currentScopeObject(), node);
             function->checkUse(&context, node);
         }
         return;
     }
-    if (name != "main" || !isType(returns, b.intType) || function->parameterCount() != 1) return;
+    if (name != "main" || !isType(returns, model::Builtin::Int) || function->parameterCount() != 1) return;
     model::IRObject* argument = parameterType(*function, 0);
     if (argument == nullptr || !argument->isArray()) return;
-    if (!isType(static_cast<model::ArrayObject*>(argument)->element(), b.stringType)) return;
+    if (!isType(static_cast<model::ArrayObject*>(argument)->element(), model::Builtin::String)) return;
     if (mode == kDeclareGlobal || (mode == kDeclareMember && function->isStatic())) {
         context.setEntryMethod(functionRef, context.currentScopeObject(), node);
         function->checkUse(&context, node);

@@ -24,9 +24,7 @@
 
 namespace {
 
-bool isVoidType(const model::IRObject* type) {
-    return type == nullptr || model::isBuiltin(type, model::builtinTypes().voidType);
-}
+bool isVoidType(const model::IRObject* type) { return type == nullptr || model::isBuiltin(type, model::Builtin::Void); }
 
 // Everything the body changes in the context, given back on every way out.
 class BodyScope {

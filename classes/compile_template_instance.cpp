@@ -88,7 +88,7 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
 SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode, IRObject& templ, bool global) {
     const NodeHandle declaration = templ.declarationNode;
     const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
-    SmartPtr made = model::makeClass(declaration->text.view());
+    SmartPtr made = model::makeClass(declaration->text.view(), context.builtins().classType);
     auto* instance = model::asClass(model::asObject(made));
     instance->setStatic(isStatic);
     instance->setFinal((declaration->flags & NodeFlag::Final) != 0);

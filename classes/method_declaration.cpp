@@ -38,7 +38,7 @@ bool declareParameters(CompileContext& context, const model::IRFunction& view, F
     for (size_t i = 0; i < view.parameterCount(); ++i) {
         const NodeHandle parameterNode = view.parameterNode(i);
         SmartPtr made = model::makeObject(view.parameterName(i).view(), model::kKindVariable,
-                                          model::builtinTypes().anyType, 0);
+                                          context.builtins().anyType, 0);
         IRObject* parameter = model::asObject(made);
         parameter->setDeclarationNode(parameterNode);
         parameter->flagsC |= model::kFlagParameter;
@@ -102,7 +102,7 @@ SmartPtr declareMethodInCompilePass(CompileContext& context, const model::IRFunc
         returnType = resolveOneType(context, returnNode, diag::UnknownReturnType, diag::AmbiguousReturnType);
         if (!returnType) return SmartPtr();
         if (declare::isComparisonOperator(function->name.view()) &&
-            !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+            !model::isBuiltin(model::asObject(returnType), model::Builtin::Bool)) {
             context.reportError(diag::ComparisonNotBool, returnNode);
             return SmartPtr();
         }

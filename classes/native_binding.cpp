@@ -61,7 +61,7 @@ void bindNativeCall(CompileContext& context, const model::IRFunction& view, cons
         if (isNativeClass(type)) pushed.push_back(type);
     }
     model::IRObject* returns = model::asObject(function->type);
-    if (returns == nullptr || model::isBuiltin(returns, model::builtinTypes().voidType)) {
+    if (returns == nullptr || model::isBuiltin(returns, model::Builtin::Void)) {
         out.u8(0);
     } else {
         out.u8(valueCode(returns, node));

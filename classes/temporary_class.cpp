@@ -44,7 +44,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
         classRef = qestl::SmartPtr(node->owner());
         registration.setObjectRef(classRef, 0);
     } else {
-        classRef = model::makeClass(view.name().view());
+        classRef = model::makeClass(view.name().view(), context.builtins().classType);
         auto* klass = classRef.as<model::ClassObject>();
         klass->changeModifiers(0, model::kModPackage | model::kModInterface | model::kModEnum);
         klass->anonymous = 1;
@@ -90,7 +90,9 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
     // In an object scope the value is an instance of the class, owned by
     // nothing; elsewhere the class itself.
     const bool instance = context.currentScopeObject() && !classScope;
-    const qestl::SmartPtr value = instance ? model::makeInstance(classRef, model::IRResult()) : classRef;
+    const qestl::SmartPtr value = instance
+                                      ? model::makeInstance(classRef, model::IRResult(), context.builtins().classType)
+                                      : classRef;
     context.lookup().setResults(model::IRResult(value, registration));
     return 0;
 }

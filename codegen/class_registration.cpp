@@ -54,6 +54,7 @@ void CompileContext::enterBuiltinsOf(CompileContext& registry) {
     tables_.enterBuiltinsOf(registry.tables_);
     // The lent objects keep the registry's numbers.
     shareNumberingOf(registry);
+    shareBuiltinsOf(registry);
     // The registry's lists are borrowed, not copied: the class list is only
     // read, and a compilation that adds no record (most that fail) never
     // copies the thousand built-in methods nor gives them back one by one.
@@ -114,7 +115,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             .append(digits, static_cast<size_t>(end - digits))
             .append("@")
             .append(name);
-        SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, model::builtinTypes().anyType, 0);
+        SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, builtins().anyType, 0);
         heap.appendClassHolder(holderName, holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);

@@ -174,7 +174,9 @@ Operand CompileContext::relocationReference(std::string_view name, const Operand
 
 bool CompileContext::sharedModule() const { return options_ != nullptr && options_->sharedModule != 0; }
 
-SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) { return tables_.arrayTypeOf(element); }
+SmartPtr CompileContext::arrayTypeOf(const SmartPtr& element) {
+    return tables_.arrayTypeOf(element, builtins().longType);
+}
 
 // ---- version texts
 

@@ -47,10 +47,15 @@ void ClosureCapture::end() {
 }
 
 bool isIntegralType(const model::IRObject* type) {
-    const model::BuiltinTypes& b = model::builtinTypes();
-    for (const qestl::SmartPtr* t : {&b.byteType, &b.charType, &b.shortType, &b.intType, &b.longType})
-        if (model::isBuiltin(type, *t)) return true;
-    return false;
+    if (type == nullptr) return false;
+    switch (type->builtinTag()) {
+    case model::Builtin::Byte:
+    case model::Builtin::Char:
+    case model::Builtin::Short:
+    case model::Builtin::Int:
+    case model::Builtin::Long: return true;
+    default: return false;
+    }
 }
 
 model::Operand labelOperandAt(uint64_t index, const CodeList& list) {

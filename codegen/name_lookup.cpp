@@ -122,7 +122,7 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     lookup_.beginLookup();
 
     // Keyword constants.
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = builtins();
     SmartPtr constant;
     if (name == "nilptr") {
         if (types.nilConstant) {

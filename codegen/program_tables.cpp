@@ -64,9 +64,9 @@ SmartPtr ProgramTables::classById(int32_t id) const {
     return lentFrom_ != nullptr ? lentFrom_->classById(id) : SmartPtr();
 }
 
-SmartPtr ProgramTables::arrayTypeOf(const SmartPtr& element) {
+SmartPtr ProgramTables::arrayTypeOf(const SmartPtr& element, const SmartPtr& lengthType) {
     model::IRObject* e = model::asObject(element);
     SmartPtr& made = arrayTypes_[e != nullptr ? e->serial() : 0];
-    if (!made) made = model::makeArray(element);
+    if (!made) made = model::makeArray(element, lengthType);
     return made;
 }

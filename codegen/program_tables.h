@@ -85,7 +85,7 @@ public:
     const std::map<int32_t, qestl::SmartPtr>& classesById() const { return classesById_; }
 
     // The one array type of an element type.
-    qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element);
+    qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element, const qestl::SmartPtr& lengthType);
 
     void addSymbolString(std::string_view name) { symbolNames_.add(name); }
     void addSymbolString(const NodeText& name) { symbolNames_.add(name); }

@@ -137,9 +137,9 @@ Operand ScopeChain::declareClass(const qestl::HashedText& name, const SmartPtr& 
     return owner->addClassMember(name.text, klass, isStatic);
 }
 
-SmartPtr ScopeChain::declareGlobal(std::string_view name) {
+SmartPtr ScopeChain::declareGlobal(std::string_view name, const SmartPtr& classType) {
     if (SmartPtr found = firstMember(*heaps[1], name)) return found;
-    SmartPtr made = model::makeClass(name);
+    SmartPtr made = model::makeClass(name, classType);
     heaps[1]->findOrCreate(name, made);
     return made;
 }

@@ -76,7 +76,7 @@ public:
     // heap outside every object scope.
     model::Operand declareClass(const qestl::HashedText& name, const qestl::SmartPtr& klass, bool isStatic = false);
     // The built-in class of that name in the second heap, made when missing.
-    qestl::SmartPtr declareGlobal(std::string_view name);
+    qestl::SmartPtr declareGlobal(std::string_view name, const qestl::SmartPtr& classType);
     // Makes `list` (not owned) the list of the function statics declared
     // from now on; the names of the previous list's statics are moved
     // aside in the first heap.

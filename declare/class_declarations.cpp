@@ -51,7 +51,8 @@ SmartPtr finish(CompileContext& context, const NodeHandle& node, IRObject* objec
 SmartPtr makeClassFor(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, bool isStatic,
                       bool isPackage) {
     const NodeText& text = node->text;
-    SmartPtr made = text.empty() ? model::makeClass(text.view()) : model::makeNamedClass(text.inPlace());
+    SmartPtr made = text.empty() ? model::makeClass(text.view(), context.builtins().classType)
+                                 : model::makeNamedClass(text.inPlace(), context.builtins().classType);
     IRObject* object = model::asObject(made);
     if (node->hasAnnotation("Native")) object->setNative(true);
     object->setStatic(isStatic);

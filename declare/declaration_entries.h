@@ -73,7 +73,7 @@ int32_t compileNativeImportDeclaration(CompileContext& context, const _KNode<qeA
 int32_t compileNativeDeclaration(CompileContext& context, const _KNode<qeAbstractNode>& node,
                                  const qestl::SmartPtr& owner, bool deferErrors);
 // The built-in type of a native type name; empty for any other name.
-qestl::SmartPtr builtinTypeByName(std::string_view name);
+qestl::SmartPtr builtinTypeByName(std::string_view name, const model::BuiltinTypes& builtins);
 // The C spelling of a native type in stub texts ("kint ", "unknow", ...).
 const char* nativeTypeName(const model::IRObject* type);
 

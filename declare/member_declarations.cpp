@@ -208,7 +208,7 @@ SmartPtr declareMethodSignature(CompileContext& context, const SmartPtr& scope, 
         context.deferError(diag::ReturnTypeMissing, node);
         return SmartPtr();
     }
-    if (isComparisonOperator(name) && !model::isBuiltin(model::asObject(returnType), model::builtinTypes().boolType)) {
+    if (isComparisonOperator(name) && !model::isBuiltin(model::asObject(returnType), model::Builtin::Bool)) {
         context.deferError(diag::ComparisonNotBool, returnNode);
         return SmartPtr();
     }

@@ -117,7 +117,7 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
     NativeRun run{context, deferErrors};
     const model::NodeHandle parameters = operandAt(declaration, 2);
     const size_t count = parameters ? parameters->operands.size() : 0;
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = context.builtins();
     for (size_t i = 0; i < count; ++i) {
         const model::NodeHandle parameter = parameters->operands[i];
         if (!parameter) continue;
@@ -126,7 +126,7 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
             context.reportErrorOnce(diag::VariadicNotLast, parameter);
             return false;
         }
-        qestl::SmartPtr type = builtinTypeByName(parameter->text.view());
+        qestl::SmartPtr type = builtinTypeByName(parameter->text.view(), context.builtins());
         bool byReference = false;
         const std::string_view marker = textOf(operandAt(parameter, 0));
         if (!marker.empty()) {
@@ -154,7 +154,7 @@ bool declareNativeParameters(CompileContext& context, bool deferErrors, model::I
 }
 
 qestl::SmartPtr nativeReturnType(CompileContext& context, bool deferErrors, const model::NodeHandle& declaration) {
-    qestl::SmartPtr returnType = builtinTypeByName(textOf(operandAt(declaration, 0)));
+    qestl::SmartPtr returnType = builtinTypeByName(textOf(operandAt(declaration, 0)), context.builtins());
     if (!returnType) raiseOnce(context, deferErrors, diag::NativeReturnType, declaration);
     return returnType;
 }
@@ -226,39 +226,58 @@ int32_t compileNativeImportDeclaration(CompileContext& context, const model::Nod
     return 0;
 }
 
-qestl::SmartPtr builtinTypeByName(std::string_view name) {
-    const model::BuiltinTypes& t = model::builtinTypes();
+qestl::SmartPtr builtinTypeByName(std::string_view name, const model::BuiltinTypes& builtins) {
     const struct {
         const char* name;
-        const qestl::SmartPtr* type;
+        model::Builtin type;
     } table[] = {
-        {"void", &t.voidType},       {"byte", &t.byteType},       {"char", &t.charType},
-        {"short", &t.shortType},     {"int", &t.intType},         {"long", &t.longType},
-        {"bool", &t.boolType},       {"float", &t.floatType},     {"double", &t.doubleType},
-        {"String", &t.stringType},   {"ObjectPtr", &t.objectPtr}, {"ObjectRef", &t.objectRef},
-        {"Object", &t.anyType},      {"Pointer", &t.pointerType}, {"Class", &t.classType},
-        {"Method", &t.methodType},   {"...", &t.variadic},
+        {"void", model::Builtin::Void},
+        {"byte", model::Builtin::Byte},
+        {"char", model::Builtin::Char},
+        {"short", model::Builtin::Short},
+        {"int", model::Builtin::Int},
+        {"long", model::Builtin::Long},
+        {"bool", model::Builtin::Bool},
+        {"float", model::Builtin::Float},
+        {"double", model::Builtin::Double},
+        {"String", model::Builtin::String},
+        {"ObjectPtr", model::Builtin::ObjectPtr},
+        {"ObjectRef", model::Builtin::ObjectRef},
+        {"Object", model::Builtin::Any},
+        {"Pointer", model::Builtin::Pointer},
+        {"Class", model::Builtin::Class},
+        {"Method", model::Builtin::Method},
+        {"...", model::Builtin::Variadic},
     };
     for (const auto& row : table)
-        if (name == row.name) return *row.type;
+        if (name == row.name) return builtins[row.type];
     return qestl::SmartPtr();
 }
 
 const char* nativeTypeName(const IRObject* type) {
-    const model::BuiltinTypes& t = model::builtinTypes();
     const struct {
-        const qestl::SmartPtr* type;
+        model::Builtin type;
         const char* text;
     } table[] = {
-        {&t.voidType, "void "},       {&t.byteType, "kbyte "},     {&t.charType, "kchar "},
-        {&t.shortType, "kshort "},    {&t.intType, "kint "},       {&t.longType, "klong "},
-        {&t.boolType, "kbool "},      {&t.floatType, "float "},    {&t.doubleType, "double "},
-        {&t.stringType, "kstring "},  {&t.objectPtr, "kptr "},     {&t.pointerType, "kptr "},
-        {&t.methodType, "kptr "},     {&t.anyType, "KObject * "},  {&t.objectRef, "KObject * "},
-        {&t.variadic, "... "},
+        {model::Builtin::Void, "void "},
+        {model::Builtin::Byte, "kbyte "},
+        {model::Builtin::Char, "kchar "},
+        {model::Builtin::Short, "kshort "},
+        {model::Builtin::Int, "kint "},
+        {model::Builtin::Long, "klong "},
+        {model::Builtin::Bool, "kbool "},
+        {model::Builtin::Float, "float "},
+        {model::Builtin::Double, "double "},
+        {model::Builtin::String, "kstring "},
+        {model::Builtin::ObjectPtr, "kptr "},
+        {model::Builtin::Pointer, "kptr "},
+        {model::Builtin::Method, "kptr "},
+        {model::Builtin::Any, "KObject * "},
+        {model::Builtin::ObjectRef, "KObject * "},
+        {model::Builtin::Variadic, "... "},
     };
     if (type == nullptr) return "unknow";
     for (const auto& row : table)
-        if (model::isBuiltin(type, *row.type)) return row.text;
+        if (model::isBuiltin(type, row.type)) return row.text;
     return "unknow";
 }

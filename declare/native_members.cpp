@@ -84,7 +84,8 @@ int32_t compileNativeDeclaration(CompileContext& context, const NodeHandle& node
     function->setConvention(convention);
 
     const qestl::qestringA fieldName = model::formatDeclaration(*function);
-    qestl::SmartPtr field = model::makeObject(fieldName.view(), model::kKindVariable, model::builtinTypes().pointerType, 0);
+    qestl::SmartPtr field = model::makeObject(fieldName.view(), model::kKindVariable, context.builtins().pointerType,
+                                              0);
     model::asObject(field)->setDeclarationNode(hiddenFieldNode(node, fieldName.view()));
     function->opcode = model::kOpNativeCall;
     function->operandCount = 1;

@@ -28,7 +28,7 @@ namespace declare {
 
 SmartPtr declareTemplateClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& node, uint32_t) {
     if (isDeclared(node)) return SmartPtr(declaredObjectOf(node));
-    SmartPtr made = model::adoptLive(new TemplateClassObject());
+    SmartPtr made = model::adoptLive(new TemplateClassObject(context.builtins().classType));
     auto* templ = static_cast<TemplateClassObject*>(model::asObject(made));
     templ->initFromNode(node);
     templ->setOwner(model::IRResult(scope));
@@ -212,7 +212,7 @@ struct Instantiation {
 
     SmartPtr sourceInstance(bool declareInScope) {
         const NodeHandle declaration = templ.declarationNode;
-        SmartPtr made = model::makeClass(declaration->text.view());
+        SmartPtr made = model::makeClass(declaration->text.view(), context.builtins().classType);
         auto* instance = model::asClass(model::asObject(made));
         const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
         instance->setStatic(isStatic);

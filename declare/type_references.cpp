@@ -64,7 +64,8 @@ void resolveDottedName(CompileContext& context, const SmartPtr& scope, const Nod
                 collected.pushBack(found);
                 continue;
             }
-            SmartPtr wrapper = model::adoptLive(new model::InstanceObject(SmartPtr(found.objectPtr()), qualifier));
+            SmartPtr wrapper = model::adoptLive(
+                new model::InstanceObject(SmartPtr(found.objectPtr()), qualifier, context.builtins().classType));
             IRResult wrapped(wrapper);
             wrapped.appendResult(found);
             collected.pushBack(wrapped);

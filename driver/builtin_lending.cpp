@@ -35,7 +35,6 @@ void dropRegistry() {
     gRegistry->context.tables().resources().releaseItems();
     delete gRegistry;
     gRegistry = nullptr;
-    model::builtinTypes().clear();
     builtins::builtinNames().clear();
 }
 
@@ -50,7 +49,7 @@ Registry& registryFor(bool sharedModule) {
     registerBuiltinClasses(gRegistry->context, builtinCatalogue());
     gRegistry->serialMark = model::serialMark();
     CompileContext& registered = gRegistry->context;
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = registered.builtins();
     std::vector<qestl::SmartPtr> roots(registered.emitter().list(kBuiltinClassList).begin(),
                                        registered.emitter().list(kBuiltinClassList).end());
     for (const qestl::SmartPtr& record : registered.emitter().list(kRecordList)) roots.push_back(record);

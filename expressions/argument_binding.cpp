@@ -23,13 +23,13 @@ enum class Variadic : uint8_t { None, Open };
 
 model::IRObject* typeOf(const qestl::SmartPtr& ref) { return model::asObject(ref); }
 
-bool isType(const model::IRObject* type, const qestl::SmartPtr& builtin) { return model::isBuiltin(type, builtin); }
+bool isType(const model::IRObject* type, model::Builtin tag) { return model::isBuiltin(type, tag); }
 
 // An array whose element is the any-object type.
 bool isObjectArray(model::IRObject* type) {
     if (type == nullptr || !type->isArray()) return false;
     auto* array = dynamic_cast<model::ArrayObject*>(type->classRef());
-    return array != nullptr && isType(array->element(), model::builtinTypes().anyType);
+    return array != nullptr && isType(array->element(), model::Builtin::Any);
 }
 
 // The class of an operand's storage in the candidate sort; a heap slot
@@ -59,18 +59,17 @@ void sortByStorage(model::IRValueList& list) {
 }
 
 uint32_t conversionPush(const model::IRObject* parameterType) {
-    const model::BuiltinTypes& b = model::builtinTypes();
     static const struct {
-        const qestl::SmartPtr model::BuiltinTypes::*type;
+        model::Builtin type;
         uint32_t opcode;
     } kPushes[] = {
-        {&model::BuiltinTypes::byteType, model::kOpPushByte},   {&model::BuiltinTypes::intType, model::kOpPushInt},
-        {&model::BuiltinTypes::shortType, model::kOpPushShort}, {&model::BuiltinTypes::charType, model::kOpPushChar},
-        {&model::BuiltinTypes::longType, model::kOpPushLong},   {&model::BuiltinTypes::floatType, model::kOpPushFloat},
-        {&model::BuiltinTypes::doubleType, model::kOpPushDouble},
+        {model::Builtin::Byte, model::kOpPushByte},     {model::Builtin::Int, model::kOpPushInt},
+        {model::Builtin::Short, model::kOpPushShort},   {model::Builtin::Char, model::kOpPushChar},
+        {model::Builtin::Long, model::kOpPushLong},     {model::Builtin::Float, model::kOpPushFloat},
+        {model::Builtin::Double, model::kOpPushDouble},
     };
     for (const auto& row : kPushes)
-        if (isType(parameterType, b.*row.type)) return row.opcode;
+        if (isType(parameterType, row.type)) return row.opcode;
     return model::kOpPush;
 }
 
@@ -105,7 +104,7 @@ struct Binder {
 
     // The surplus arguments from `first` on, as one object array.
     void pack(size_t first, const qestl::SmartPtr& arrayType) {
-        const model::BuiltinTypes& b = model::builtinTypes();
+        const model::BuiltinTypes& b = context.builtins();
         model::IRResult packed(model::makeObject("", model::kKindVariable, arrayType, 0));
         model::IRObject* any = typeOf(b.anyType);
         model::Operand anyClass;
@@ -141,7 +140,6 @@ struct Binder {
 
     // The bound result of one fitting candidate; false after an error.
     bool bindValue(model::IRResult& candidate, model::IRObject* parameterType, bool byReference, bool converted) {
-        const model::BuiltinTypes& b = model::builtinTypes();
         model::IRObject* object = candidate.objectPtr();
         model::IRResult result(candidate.object);
         result.sourceNode = candidate.sourceNode;
@@ -160,11 +158,11 @@ struct Binder {
         if (candidate.addressOf) {
             opcode = model::kOpPushRef;
             needsLvalue = true;
-            noTemporary = isType(parameterType, b.pointerType);
-        } else if (isType(parameterType, b.objectPtr) || byReference) {
+            noTemporary = isType(parameterType, model::Builtin::Pointer);
+        } else if (isType(parameterType, model::Builtin::ObjectPtr) || byReference) {
             opcode = declaredNative(argumentType) ? model::kOpPush : model::kOpPushPtr;
             needsLvalue = true;
-        } else if (isType(parameterType, b.objectRef)) {
+        } else if (isType(parameterType, model::Builtin::ObjectRef)) {
             opcode = model::kOpPushRef;
             needsLvalue = true;
             noTemporary = converted;
@@ -183,7 +181,7 @@ struct Binder {
     }
 
     bool bindOne(size_t index, const qestl::SmartPtr& parameter, Variadic mode) {
-        const model::BuiltinTypes& b = model::builtinTypes();
+        const model::BuiltinTypes& b = context.builtins();
         model::IRObject* parameterObject = typeOf(parameter);
         model::IRValueList candidates = arguments[index];
         if (parameterObject == nullptr) return fail(diag::InvalidArgument, candidates.empty() ? model::IRResult() : candidates[0]);
@@ -218,9 +216,9 @@ struct Binder {
             if (!fits && byReference) {
                 if (auto* array = dynamic_cast<model::ArrayObject*>(argumentType->classRef()))
                     fits = model::convertible(&context, array->element(), parameterTypeRef, false);
-                else fits = isType(argumentType, b.nilType);
+                else fits = isType(argumentType, model::Builtin::Nil);
             }
-            if (!fits && candidate.addressOf && isType(parameterType, b.pointerType)) fits = true;
+            if (!fits && candidate.addressOf && isType(parameterType, model::Builtin::Pointer)) fits = true;
             if (!fits) continue;
             if (boundOnce) {
                 qestl::qestringA listing;
@@ -254,7 +252,7 @@ struct Binder {
                     if (arguments.size() == parameterCount && lastCandidates.size() == 1 &&
                         lastCandidates[0].objectPtr() != nullptr) {
                         model::IRObject* given = typeOf(lastCandidates[0].objectPtr()->valueType());
-                        if (isType(given, model::builtinTypes().voidType)) return false;
+                        if (isType(given, model::Builtin::Void)) return false;
                         passedWhole = isObjectArray(given);
                     }
                     if (!passedWhole) {

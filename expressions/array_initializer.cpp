@@ -175,21 +175,22 @@ struct ElementType {
     uint32_t size = 0;
 };
 
-ElementType elementTypeOf(model::IRObject* innermost) {
-    const model::BuiltinTypes& b = model::builtinTypes();
+ElementType elementTypeOf(CompileContext& context, model::IRObject* innermost) {
+    const model::BuiltinTypes& b = context.builtins();
     ElementType element;
     element.type = innermost != nullptr && innermost->isEnum() ? b.intType : qestl::SmartPtr(innermost);
     model::IRObject* t = model::asObject(element.type);
     struct Row {
-        const qestl::SmartPtr* type;
+        model::Builtin type;
         Width width;
         uint32_t size;
     };
-    const Row rows[] = {{&b.byteType, Width::Byte, 1},  {&b.boolType, Width::Byte, 1},  {&b.charType, Width::Short, 2},
-                        {&b.shortType, Width::Short, 2}, {&b.intType, Width::Int, 4},    {&b.longType, Width::Long, 8},
-                        {&b.floatType, Width::Float, 4}, {&b.doubleType, Width::Double, 8}};
+    const Row rows[] = {{model::Builtin::Byte, Width::Byte, 1},   {model::Builtin::Bool, Width::Byte, 1},
+                        {model::Builtin::Char, Width::Short, 2},  {model::Builtin::Short, Width::Short, 2},
+                        {model::Builtin::Int, Width::Int, 4},     {model::Builtin::Long, Width::Long, 8},
+                        {model::Builtin::Float, Width::Float, 4}, {model::Builtin::Double, Width::Double, 8}};
     for (const Row& row : rows) {
-        if (!model::isBuiltin(t, *row.type)) continue;
+        if (!model::isBuiltin(t, row.type)) continue;
         element.width = row.width;
         element.size = row.size;
     }
@@ -199,12 +200,12 @@ ElementType elementTypeOf(model::IRObject* innermost) {
 // The type-id operand of an element type: byte 1 ... bool 8, String 9,
 // anything else 11.
 model::Operand typeIdOf(model::IRObject* type) {
-    const model::BuiltinTypes& b = model::builtinTypes();
-    const qestl::SmartPtr* codes[] = {&b.byteType,  &b.charType,   &b.shortType, &b.intType, &b.longType,
-                                      &b.floatType, &b.doubleType, &b.boolType,  &b.stringType};
+    const model::Builtin codes[] = {model::Builtin::Byte,   model::Builtin::Char, model::Builtin::Short,
+                                    model::Builtin::Int,    model::Builtin::Long, model::Builtin::Float,
+                                    model::Builtin::Double, model::Builtin::Bool, model::Builtin::String};
     int64_t id = 11;
     for (size_t i = 0; i < std::size(codes); ++i)
-        if (model::isBuiltin(type, *codes[i])) id = static_cast<int64_t>(i) + 1;
+        if (model::isBuiltin(type, codes[i])) id = static_cast<int64_t>(i) + 1;
     return model::Operand(id, model::kTypeId, model::kTypeType);
 }
 
@@ -221,11 +222,10 @@ double floatingValue(const model::Operand& operand, bool isFloat) {
 }
 
 Converted convertElement(Width width, model::IRObject* source, const model::Operand& operand) {
-    const model::BuiltinTypes& b = model::builtinTypes();
-    const bool fromFloat = model::isBuiltin(source, b.floatType);
-    const bool fromDouble = model::isBuiltin(source, b.doubleType);
+    const bool fromFloat = model::isBuiltin(source, model::Builtin::Float);
+    const bool fromDouble = model::isBuiltin(source, model::Builtin::Double);
     const bool floating = fromFloat || fromDouble;
-    const bool fromLong = model::isBuiltin(source, b.longType);
+    const bool fromLong = model::isBuiltin(source, model::Builtin::Long);
     const double real = floating ? floatingValue(operand, fromFloat) : 0.0;
     constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min(), kInt32Max = std::numeric_limits<int32_t>::max();
     constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min(), kInt64Max = std::numeric_limits<int64_t>::max();
@@ -235,10 +235,12 @@ Converted convertElement(Width width, model::IRObject* source, const model::Oper
     case Width::Byte:
         if (floating) return {static_cast<uint8_t>(floatingToInteger(real, kInt32Min, kInt32Max)), precision};
         return {static_cast<uint8_t>(value),
-                model::isBuiltin(source, b.byteType) || model::isBuiltin(source, b.boolType) ? 0 : data};
+                model::isBuiltin(source, model::Builtin::Byte) || model::isBuiltin(source, model::Builtin::Bool)
+                    ? 0
+                    : data};
     case Width::Short:
         if (floating) return {static_cast<uint16_t>(floatingToInteger(real, kInt32Min, kInt32Max)), precision};
-        return {static_cast<uint16_t>(value), model::isBuiltin(source, b.intType) || fromLong ? data : 0};
+        return {static_cast<uint16_t>(value), model::isBuiltin(source, model::Builtin::Int) || fromLong ? data : 0};
     case Width::Int:
         if (floating) return {static_cast<uint32_t>(floatingToInteger(real, kInt64Min, kInt64Max)), precision};
         return {static_cast<uint32_t>(value), fromLong ? data : 0};
@@ -253,8 +255,7 @@ Converted convertElement(Width width, model::IRObject* source, const model::Oper
         if (fromFloat) return {static_cast<uint32_t>(value), 0};
         if (fromDouble) return {std::bit_cast<uint32_t>(static_cast<float>(real)), precision};
         return {std::bit_cast<uint32_t>(static_cast<float>(value)), fromLong ? precision : 0};
-    case Width::None:
-        break;
+    case Width::None: break;
     }
     return {};
 }
@@ -262,7 +263,7 @@ Converted convertElement(Width width, model::IRObject* source, const model::Oper
 void reportConversion(CompileContext& context, uint32_t warning, model::IRObject* source, model::IRObject* target,
                       const StatementNode& node) {
     const Diagnostic& diagnostic = warning == diag::MayLosePrecision.warningNumber ? diag::MayLosePrecision
-                                                                                     : diag::MayLoseData;
+                                                                                   : diag::MayLoseData;
     context.reportWarning(diagnostic, node, source->getName(), target->getName());
 }
 
@@ -273,11 +274,13 @@ void appendTo(model::IRResult& value, const qestl::SmartPtr& instruction, const 
 
 }  // namespace
 
-bool isProvisionalArray(const model::IRObject* object) { return dynamic_cast<const ProvisionalArray*>(object) != nullptr; }
+bool isProvisionalArray(const model::IRObject* object) {
+    return dynamic_cast<const ProvisionalArray*>(object) != nullptr;
+}
 
 // The brace initialiser `{a, b, ...}` (an ArrayInitializer node).
 uint32_t compileArrayInitializer(CompileContext& context, const StatementNode& node) {
-    const qestl::SmartPtr arrayType = context.arrayTypeOf(model::builtinTypes().wildcard);
+    const qestl::SmartPtr arrayType = context.arrayTypeOf(context.builtins().wildcard);
     const qestl::SmartPtr provisional = model::adoptLive(new ProvisionalArray(arrayType));
     if (!arrayType || !provisional) {
         context.reportError(diag::OutOfMemory, node);
@@ -348,10 +351,10 @@ void compileArrayInitializerElement(CompileContext& context, const model::IRResu
         innermost = model::asObject(innermost->type);
         ++depth;
     }
-    const ElementType element = elementTypeOf(innermost);
+    const ElementType element = elementTypeOf(context, innermost);
     model::IRObject* elementType = model::asObject(element.type);
     bool constantData = depth == 1 && innermost != nullptr && innermost->isPodType() &&
-                        !model::isBuiltin(innermost, model::builtinTypes().stringType);
+                        !model::isBuiltin(innermost, model::Builtin::String);
 
     const qestl::SmartPtr owner = context.lookup().scopes().frame->owner;
     qestl::SmartPtr made = model::makeObject("", model::kKindVariable, expected, 0);

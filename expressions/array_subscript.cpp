@@ -34,14 +34,15 @@ qestl::SmartPtr valueTypeOf(const model::IRResult& value) {
 // The type code pushed before an allocation: byte 1 ... String 9, the
 // built-in pointer 12; 0 for a type outside the table.
 int32_t elementTypeCode(const model::IRObject* type) {
-    const model::BuiltinTypes& b = model::builtinTypes();
     const struct {
-        const qestl::SmartPtr* type;
+        model::Builtin type;
         int32_t code;
-    } rows[] = {{&b.byteType, 1},   {&b.charType, 2},  {&b.shortType, 3},  {&b.intType, 4},     {&b.longType, 5},
-                {&b.floatType, 6},  {&b.doubleType, 7}, {&b.boolType, 8}, {&b.stringType, 9}, {&b.pointerType, 12}};
+    } rows[] = {{model::Builtin::Byte, 1},    {model::Builtin::Char, 2}, {model::Builtin::Short, 3},
+                {model::Builtin::Int, 4},     {model::Builtin::Long, 5}, {model::Builtin::Float, 6},
+                {model::Builtin::Double, 7},  {model::Builtin::Bool, 8}, {model::Builtin::String, 9},
+                {model::Builtin::Pointer, 12}};
     for (const auto& row : rows)
-        if (model::isBuiltin(type, *row.type)) return row.code;
+        if (model::isBuiltin(type, row.type)) return row.code;
     return 0;
 }
 

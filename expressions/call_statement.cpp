@@ -30,7 +30,7 @@ void compilePackageResource(CompileContext& context, const StatementNode& argume
         context.reportError(diag::ResourceNotLiteral, argument);
         return;
     }
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = context.builtins();
     qestl::SmartPtr bytes = model::makeObject("", model::kKindVariable, context.arrayTypeOf(types.byteType), 0);
     model::IRObject* object = model::asObject(bytes);
     object->setConst(true);

@@ -29,7 +29,8 @@ model::Operand objectReference(const qestl::SmartPtr& object) {
 
 // opcode 10 to a class (an enum converts as int), 11 to an array: its
 // element class and dimension count - 1.
-qestl::SmartPtr makeCastInstruction(const model::IRResult& target, const model::Operand& value) {
+qestl::SmartPtr makeCastInstruction(CompileContext& context, const model::IRResult& target,
+                                    const model::Operand& value) {
     model::IRObject* type = target.objectPtr();
     if (type->isArray()) {
         uint32_t depth = 0;
@@ -39,8 +40,7 @@ qestl::SmartPtr makeCastInstruction(const model::IRResult& target, const model::
                                   model::Operand(static_cast<int64_t>(depth) - 1, model::kImmInt, model::kTypeInt));
         return cast;
     }
-    const model::Operand typeOperand =
-        type->isEnum() ? objectReference(model::builtinTypes().intType) : target.operand;
+    const model::Operand typeOperand = type->isEnum() ? objectReference(context.builtins().intType) : target.operand;
     return codegen::makeInstructionWithTwoOperands(model::kOpCast, typeOperand, value);
 }
 
@@ -92,7 +92,7 @@ uint32_t compileCast(CompileContext& context, const StatementNode& node) {
     result.prependOwnerCode();
     const qestl::SmartPtr owner = context.lookup().scopes().frame != nullptr ? context.lookup().scopes().frame->owner
                                                                              : qestl::SmartPtr();
-    result.appendInstruction(result.pending, makeCastInstruction(target, chosen->operand), owner, node);
+    result.appendInstruction(result.pending, makeCastInstruction(context, target, chosen->operand), owner, node);
     result.object = model::makeObject("", model::kKindVariable, targetType, 0);
     result.operand = codegen::makeEaxOperand(model::asObject(targetType));
     result.sourceNode = node;

@@ -18,10 +18,10 @@ constexpr int8_t kRankByte = 1;
 constexpr int8_t kRankChar = 2;
 
 bool isComparableNumeric(const model::IRObject* type) {
-    const model::BuiltinTypes& t = model::builtinTypes();
-    for (const qestl::SmartPtr* ref : {&t.byteType, &t.charType, &t.shortType, &t.intType, &t.longType, &t.pointerType,
-                                       &t.floatType, &t.doubleType})
-        if (model::isBuiltin(type, *ref)) return true;
+    for (model::Builtin ref :
+         {model::Builtin::Byte, model::Builtin::Char, model::Builtin::Short, model::Builtin::Int, model::Builtin::Long,
+          model::Builtin::Pointer, model::Builtin::Float, model::Builtin::Double})
+        if (model::isBuiltin(type, ref)) return true;
     return false;
 }
 
@@ -104,7 +104,7 @@ bool foldComparison(CompileContext& context, uint32_t, int32_t count, const mode
         context.reportError(diag::MissingOperand, node);
         return false;
     }
-    resultType = model::builtinTypes().intType;
+    resultType = context.builtins().intType;
     const std::string_view text = node->text.view();
     qestl::SmartPtr leftHolder, rightHolder;
     model::IRObject* leftType = valueTypeOf(left.objectPtr(), leftHolder);

@@ -95,6 +95,7 @@ public:
 private:
     // Apart: most calls hold nothing, and pay only for the pointer.
     struct Held;
+    CompileContext& context_;
     ExpressionState& state_;
     CalleeMembers* outer_;
     const void* callee_;

@@ -13,7 +13,7 @@ uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     context.lookupName(name, node);
     if (!context.lookup().candidates().empty()) return 0;
     if (name == "sizeof") {
-        const model::BuiltinTypes& types = model::builtinTypes();
+        const model::BuiltinTypes& types = context.builtins();
         qestl::SmartPtr function = model::makeFunction("$special/_sizeof", types.intType);
         auto* sizeOf = function.as<model::FunctionObject>();
         sizeOf->addParameter(model::makeObject("object", model::kKindVariable, types.anyType, 0));

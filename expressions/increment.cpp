@@ -15,8 +15,8 @@
 namespace {
 
 // The argument a postfix overload receives.
-model::IRResult postfixArgument() {
-    qestl::SmartPtr zero = model::makeObject("", model::kKindVariable, model::builtinTypes().intType, 0);
+model::IRResult postfixArgument(CompileContext& context) {
+    qestl::SmartPtr zero = model::makeObject("", model::kKindVariable, context.builtins().intType, 0);
     const model::Operand value(0, model::kImmInt, model::kTypeInt);
     model::asObject(zero)->setConstantValue(value, true);
     return model::IRResult(zero, value);
@@ -37,7 +37,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
     IRValueListArray arguments;
     if (isPostfixIncDec(node)) {
         arguments.emplace_back();
-        arguments.back().pushBack(postfixArgument());
+        arguments.back().pushBack(postfixArgument(context));
     }
     if (findOperatorOverload(context, candidates, arguments, node)) return;
     if (candidates.empty()) {
@@ -60,7 +60,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         // The step itself is a byte.
         const qestl::SmartPtr type = object->valueType();
         if (object->kindOf() != model::kKindVariable || !type ||
-            !model::asObject(type)->assignOperatorAllowed(&context, code, model::builtinTypes().byteType))
+            !model::asObject(type)->assignOperatorAllowed(&context, code, context.builtins().byteType))
             continue;
         uint32_t fusedOpcode = 0;
         const bool fused = expressions::fuseIntoLoad(candidate, code, fusedOpcode) != nullptr;

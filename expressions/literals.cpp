@@ -39,7 +39,7 @@ uint32_t leaveLiteral(CompileContext& context, const StatementNode& node, const 
 // The integer literal `12`, `012`, `0x1F` or `12l` (an IntegerLiteral node).
 uint32_t compileIntegerLiteral(CompileContext& context, const StatementNode& node) {
     const qestl::IntegerLiteral literal = qestl::readIntegerLiteral(node->text.view());
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = context.builtins();
     const model::Operand value = literal.isLong ? model::makeImmediate(literal.value, model::kImmLong)
                                                 : model::makeImmediate(literal.value, model::kImmInt);
     return leaveLiteral(context, node, literal.isLong ? types.longType : types.intType, value);
@@ -48,14 +48,15 @@ uint32_t compileIntegerLiteral(CompileContext& context, const StatementNode& nod
 // The floating literal `1.5` (a FloatLiteral node).
 uint32_t compileFloatLiteral(CompileContext& context, const StatementNode& node) {
     const double value = parseFloatText(node->text.c_str() != nullptr ? node->text.c_str() : "");
-    return leaveLiteral(context, node, model::builtinTypes().doubleType,
+    return leaveLiteral(context, node, context.builtins().doubleType,
                         model::makeImmediate(std::bit_cast<int64_t>(value), model::kImmDouble));
 }
 
 // The literals `true` and `false` (a BoolLiteral node).
 uint32_t compileBoolLiteral(CompileContext& context, const StatementNode& node) {
     const bool value = node->text.view() == "true";
-    return leaveLiteral(context, node, model::builtinTypes().boolType, model::makeImmediate(value ? 1 : 0, model::kImmBool));
+    return leaveLiteral(context, node, context.builtins().boolType,
+                        model::makeImmediate(value ? 1 : 0, model::kImmBool));
 }
 
 // The character literal `'c'` (a CharLiteral node).
@@ -67,7 +68,7 @@ uint32_t compileCharLiteral(CompileContext& context, const StatementNode& node) 
         return 0;
     }
     const model::Operand value(units[0], model::kImmChar, model::kTypeChar);
-    context.lookup().setResults(makeLiteral(context, node, model::builtinTypes().charType, value));
+    context.lookup().setResults(makeLiteral(context, node, context.builtins().charType, value));
     return 0;
 }
 
@@ -78,6 +79,6 @@ uint32_t compileStringLiteral(CompileContext& context, const StatementNode& node
     const std::string_view text = node->text.view();
     const model::Operand value = context.tables().resources().getOrAdd(context, text, codegen::kResourceString,
                                                                        text.data(), text.size(), node);
-    context.lookup().setResults(makeLiteral(context, node, model::builtinTypes().stringType, value));
+    context.lookup().setResults(makeLiteral(context, node, context.builtins().stringType, value));
     return 0;
 }

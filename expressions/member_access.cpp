@@ -50,8 +50,9 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
 }
 
 // The member found through `owner`, as a candidate of its own.
-model::IRResult memberValue(model::IRResult& found, const model::IRResult& owner, bool ownerMayBeNil) {
-    qestl::SmartPtr instance = model::makeInstance(found.object, owner);
+model::IRResult memberValue(CompileContext& context, model::IRResult& found, const model::IRResult& owner,
+                            bool ownerMayBeNil) {
+    qestl::SmartPtr instance = model::makeInstance(found.object, owner, context.builtins().classType);
     if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
     if (!found.pending.empty()) {
         // The load reads the member from the value it was reached through.
@@ -113,7 +114,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);
         if (callee != nullptr && owners.size() == 1 && callee->hold(found, owner, mayBeNil)) continue;
         for (model::IRResult& entry : found) {
-            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(entry, owner, mayBeNil));
+            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(context, entry, owner, mayBeNil));
         }
     }
     if (!members.empty() || (callee != nullptr && callee->held())) {
@@ -156,7 +157,7 @@ struct CalleeMembers::Held {
 };
 
 CalleeMembers::CalleeMembers(CompileContext& context, const StatementNode& callee)
-    : state_(expressionState(context)), outer_(state_.calleeMembers), callee_(callee.get()) {
+    : context_(context), state_(expressionState(context)), outer_(state_.calleeMembers), callee_(callee.get()) {
     state_.calleeMembers = this;
 }
 
@@ -212,7 +213,7 @@ model::IRResult& CalleeMembers::wrapped(size_t i) {
     if (held.madeIndex != i) {
         const uint64_t resume = model::serialMark();
         model::restartSerialsAt(held.firstSerial + i);
-        held.made = memberValue(held.found[i], held.owner, held.ownerMayBeNil);
+        held.made = memberValue(context_, held.found[i], held.owner, held.ownerMayBeNil);
         model::restartSerialsAt(resume);
         held.madeIndex = i;
     }
@@ -230,7 +231,7 @@ void CalleeMembers::wrapAll(model::IRValueList& out) {
             continue;
         }
         model::restartSerialsAt(held.firstSerial + k);
-        all.pushBack(memberValue(held.found[k], held.owner, held.ownerMayBeNil));
+        all.pushBack(memberValue(context_, held.found[k], held.owner, held.ownerMayBeNil));
     }
     model::restartSerialsAt(resume);
     held.allWrapped = true;

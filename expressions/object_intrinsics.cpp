@@ -13,7 +13,7 @@ void bindObjectIntrinsic(const qestl::SmartPtr& self, CompileContext& context, s
                          const StatementNode& node) {
     model::IRObject* object = model::asObject(self);
     if (object == nullptr) return;
-    const model::BuiltinTypes& b = model::builtinTypes();
+    const model::BuiltinTypes& b = context.builtins();
     if (member == "hash") {
         const qestl::SmartPtr valueType = object->valueType();
         if (valueType && model::typeCodeOf(object) <= model::kTypeString)

@@ -12,7 +12,7 @@
 namespace expressions {
 namespace {
 
-bool isNil(const model::IRObject* object) { return model::isBuiltin(object, model::builtinTypes().nilConstant); }
+bool isNil(const model::IRObject* object) { return model::isBuiltin(object, model::Builtin::NilConstant); }
 
 uint32_t stateOf(const model::IRObject* object) { return object != nullptr ? object->modifiers & model::kStateMask : 0; }
 
@@ -78,7 +78,7 @@ void recordComparisonStates(CompileContext& context, model::IRResult& result, co
     if (leftObject == nullptr || rightObject == nullptr) return;
     const std::string_view text = node->text.view();
     const qestl::SmartPtr leftType = leftObject->valueType();
-    const bool boolValues = model::convertible(&context, model::asObject(model::builtinTypes().boolType), leftType, true);
+    const bool boolValues = model::convertible(&context, model::asObject(context.builtins().boolType), leftType, true);
     if (boolValues) {
         const bool leftStates = !left.states.empty();
         const bool rightStates = !right.states.empty();

@@ -29,8 +29,8 @@ bool isConstantValue(const model::IRResult& value) {
 }
 
 bool isNumericType(const model::IRObject* type) {
-    const model::BuiltinTypes& types = model::builtinTypes();
-    return isIntegralType(type) || model::isBuiltin(type, types.floatType) || model::isBuiltin(type, types.doubleType);
+    return isIntegralType(type) || model::isBuiltin(type, model::Builtin::Float) ||
+           model::isBuiltin(type, model::Builtin::Double);
 }
 
 // An entry that takes the listing of the type concerned.
@@ -120,7 +120,7 @@ bool foldArithmetic(CompileContext& context, uint32_t code, int32_t count, const
         qestl::SmartPtr leftHolder, rightHolder;
         valueTypeOf(left, leftHolder);
         valueTypeOf(right, rightHolder);
-        if (leftHolder) resultType = model::widerNumericType(leftHolder, rightHolder);
+        if (leftHolder) resultType = model::widerNumericType(leftHolder, rightHolder, context.builtins().intType);
     }
     if (!checkBinaryOperands(context, count, right, left, false, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
@@ -134,7 +134,8 @@ bool foldIntegerOperator(CompileContext& context, uint32_t code, int32_t count, 
     if (count == 2) {
         qestl::SmartPtr leftHolder;
         valueTypeOf(left, leftHolder);
-        if (leftHolder) resultType = model::widerNumericType(leftHolder, model::builtinTypes().intType);
+        if (leftHolder)
+            resultType = model::widerNumericType(leftHolder, context.builtins().intType, context.builtins().intType);
     }
     if (!checkBinaryOperands(context, count, right, left, true, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
@@ -155,7 +156,7 @@ bool foldBitwiseNot(CompileContext& context, uint32_t, int32_t count, const mode
         context.reportError(diag::OperandTypeUnsupported, node);
         return false;
     }
-    resultType = model::widerNumericType(holder, model::builtinTypes().intType);
+    resultType = model::widerNumericType(holder, context.builtins().intType, context.builtins().intType);
     if (!isIntegralType(type)) {
         reportWithType(context, diag::TypeUnsupportedListed, holder, node);
         return false;

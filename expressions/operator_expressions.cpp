@@ -54,7 +54,7 @@ qestl::SmartPtr checkOneOperand(CompileContext& context, uint32_t code, int32_t 
     }
     qestl::SmartPtr type = valueTypeOf(value);
     if (code == model::kOpCpl) {
-        if (!model::isBuiltin(model::asObject(type), model::builtinTypes().boolType)) {
+        if (!model::isBuiltin(model::asObject(type), model::Builtin::Bool)) {
             context.reportError(diag::NotBoolOperand, node);
             return qestl::SmartPtr();
         }

@@ -9,11 +9,14 @@
 size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IRObject* klass) {
     // Only the built-in value classes: top-level, no enclosing class or
     // captures to ask after their own tables, and no template methods.
-    const model::BuiltinTypes& b = model::builtinTypes();
-    const bool valueClass = model::isBuiltin(klass, b.intType) || model::isBuiltin(klass, b.longType) ||
-                            model::isBuiltin(klass, b.boolType) || model::isBuiltin(klass, b.doubleType) ||
-                            model::isBuiltin(klass, b.floatType) || model::isBuiltin(klass, b.byteType) ||
-                            model::isBuiltin(klass, b.charType) || model::isBuiltin(klass, b.shortType);
+    const bool valueClass = model::isBuiltin(klass, model::Builtin::Int) ||
+                            model::isBuiltin(klass, model::Builtin::Long) ||
+                            model::isBuiltin(klass, model::Builtin::Bool) ||
+                            model::isBuiltin(klass, model::Builtin::Double) ||
+                            model::isBuiltin(klass, model::Builtin::Float) ||
+                            model::isBuiltin(klass, model::Builtin::Byte) ||
+                            model::isBuiltin(klass, model::Builtin::Char) ||
+                            model::isBuiltin(klass, model::Builtin::Short);
     if (!valueClass || context.templateMethodsListed() || klass->ownerObject() != nullptr) return kNotKept;
     const model::ClassObject* c = model::asClass(klass);
     if (c == nullptr || c->rareClass().captureContainer != nullptr) return kNotKept;

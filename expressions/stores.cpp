@@ -36,16 +36,15 @@ model::cbircode* fuseIntoLoad(model::IRResult& value, uint32_t operatorCode, uin
 }
 
 uint32_t typedStoreOpcode(const model::IRObject* leftType, StoreForm form) {
-    const model::BuiltinTypes& b = model::builtinTypes();
     static constexpr struct {
-        qestl::SmartPtr model::BuiltinTypes::*type;
+        model::Builtin type;
         uint32_t plain, element, property;
     } kRows[] = {
-        {&model::BuiltinTypes::byteType, 180, 189, 198},   {&model::BuiltinTypes::boolType, 111, 187, 196},
-        {&model::BuiltinTypes::charType, 110, 186, 195},   {&model::BuiltinTypes::shortType, 112, 188, 197},
-        {&model::BuiltinTypes::longType, 109, 185, 194},   {&model::BuiltinTypes::intType, 108, 184, 193},
-        {&model::BuiltinTypes::floatType, 205, 206, 207},  {&model::BuiltinTypes::doubleType, 107, 183, 192},
-        {&model::BuiltinTypes::stringType, 181, 190, 199}, {&model::BuiltinTypes::anyType, 210, 211, 212},
+        {model::Builtin::Byte, 180, 189, 198},   {model::Builtin::Bool, 111, 187, 196},
+        {model::Builtin::Char, 110, 186, 195},   {model::Builtin::Short, 112, 188, 197},
+        {model::Builtin::Long, 109, 185, 194},   {model::Builtin::Int, 108, 184, 193},
+        {model::Builtin::Float, 205, 206, 207},  {model::Builtin::Double, 107, 183, 192},
+        {model::Builtin::String, 181, 190, 199}, {model::Builtin::Any, 210, 211, 212},
     };
     auto pick = [form](uint32_t plain, uint32_t element, uint32_t property) {
         return form == StoreForm::Plain ? plain : form == StoreForm::Element ? element : property;
@@ -53,8 +52,9 @@ uint32_t typedStoreOpcode(const model::IRObject* leftType, StoreForm form) {
     auto* left = const_cast<model::IRObject*>(leftType);
     if (left != nullptr) {
         for (const auto& row : kRows) {
-            const qestl::SmartPtr& type = b.*row.type;
-            if (type && left->sameType(model::asObject(type))) return pick(row.plain, row.element, row.property);
+            // The built-in types are plain classes, each its own class
+            // reference (an array type is its own, and none of them).
+            if (model::isBuiltin(left->classRef(), row.type)) return pick(row.plain, row.element, row.property);
         }
     }
     return pick(182, 191, 200);

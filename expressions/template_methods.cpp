@@ -275,7 +275,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
             continue;
         }
         const IRResult owner = method->ownerResult.result();
-        qestl::SmartPtr wrapped = model::makeInstance(result.object, owner);
+        qestl::SmartPtr wrapped = model::makeInstance(result.object, owner, context.builtins().classType);
         IRObject* ownerObject = owner.objectPtr();
         if (ownerObject != nullptr && (ownerObject->modifiers & (model::kStateUndetermined | model::kStateOther)) != 0)
             model::asObject(wrapped)->changeModifiers(model::kModMayNil, 0);

@@ -69,7 +69,7 @@ qestl::SmartPtr readRecord(TagReader& reader) {
     if (!reader.in.ok() || kind == 0) return {};
     model::IRObject* object = kind == model::kKindFunction           ? new model::FunctionObject()
                               : kind == model::kKindTemplateFunction ? new model::TemplateFunctionObject()
-                              : kind == model::kKindClass            ? new model::ClassObject()
+                              : kind == model::kKindClass            ? new model::ClassObject(qestl::SmartPtr())
                                                                      : new model::IRObject();
     qestl::SmartPtr made = model::adoptLive(object);
     if (!made.as<model::IRObject>()->readFromLibrary(kind, reader)) {

@@ -42,19 +42,19 @@ bool isCatalogueMember(const IRObject& object) {
     return owner != nullptr && ((owner->flagsB & model::kFlagByBuiltinId) != 0 || isBuiltinInstance(*owner));
 }
 
-IRObject* objectForKind(uint32_t kind) {
+IRObject* objectForKind(uint32_t kind, const model::BuiltinTypes& builtins) {
     switch (kind) {
-        case model::kKindClass: return new model::ClassObject();
-        case model::kKindFunction: {
-            auto* function = new model::FunctionObject();
-            function->opcode = kFunctionRecordOpcode;
-            return function;
-        }
-        case model::kKindVariable: return new IRObject();
-        case model::kKindArray: return new model::ArrayObject(SmartPtr());
-        case model::kKindInstance: return new model::InstanceObject(SmartPtr(), model::IRResult());
-        case model::kKindTemplateFunction: return new model::TemplateFunctionObject();
-        default: return nullptr;
+    case model::kKindClass: return new model::ClassObject(builtins.classType);
+    case model::kKindFunction: {
+        auto* function = new model::FunctionObject();
+        function->opcode = kFunctionRecordOpcode;
+        return function;
+    }
+    case model::kKindVariable: return new IRObject();
+    case model::kKindArray: return new model::ArrayObject(SmartPtr(), builtins.longType);
+    case model::kKindInstance: return new model::InstanceObject(SmartPtr(), model::IRResult(), builtins.classType);
+    case model::kKindTemplateFunction: return new model::TemplateFunctionObject();
+    default: return nullptr;
     }
 }
 
@@ -171,7 +171,7 @@ bool LinkLibraryReader::readObjectRef(SmartPtr& object) {
         object = found->second;
         return true;
     }
-    IRObject* fresh = objectForKind(tag);
+    IRObject* fresh = objectForKind(tag, context.builtins());
     if (fresh == nullptr || openRecords_ >= kMaxOpenRecords) {
         delete fresh;
         return false;

@@ -4,12 +4,13 @@
 
 namespace model {
 
-ArrayObject::ArrayObject(const qestl::SmartPtr& elementType) {
+ArrayObject::ArrayObject(const qestl::SmartPtr& elementType, const qestl::SmartPtr& lengthType)
+    : ClassObject(qestl::SmartPtr()) {
     kind = kKindArray;
     type = elementType;
     qestl::qestringA shown = displayName();
     name = shown;
-    auto* length = new IRObject("length", kKindVariable, builtinTypes().longType, 0);
+    auto* length = new IRObject("length", kKindVariable, lengthType, 0);
     qestl::SmartPtr held = adoptLive(length);
     length->setConst(true);
     // Readable wherever the array is: a program asks every array its length.
@@ -21,7 +22,9 @@ ArrayObject::ArrayObject(const qestl::SmartPtr& elementType) {
     buildLinkName();
 }
 
-qestl::SmartPtr makeArray(const qestl::SmartPtr& element) { return adoptLive(new ArrayObject(element)); }
+qestl::SmartPtr makeArray(const qestl::SmartPtr& element, const qestl::SmartPtr& lengthType) {
+    return adoptLive(new ArrayObject(element, lengthType));
+}
 
 qestl::qestringA ArrayObject::displayName() const {
     IRObject* e = element();
@@ -71,13 +74,14 @@ bool ArrayObject::sameType(const IRObject* other) {
 bool ArrayObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& target, bool implicit) {
     IRObject* t = asObject(target);
     if (t == nullptr) return false;
-    const BuiltinTypes& b = builtinTypes();
-    if (implicit && (isBuiltin(t, b.anyType) || isBuiltin(t, b.objectPtr) || isBuiltin(t, b.objectRef))) return true;
+    if (implicit &&
+        (isBuiltin(t, Builtin::Any) || isBuiltin(t, Builtin::ObjectPtr) || isBuiltin(t, Builtin::ObjectRef)))
+        return true;
     if (t->kind != kKindArray) return false;
     IRObject* e = asObject(valueType());
     IRObject* te = asObject(t->valueType());
     if (e == nullptr || te == nullptr) return e == te;
-    if (e->isPodType() || te->isPodType() || isBuiltin(te, b.anyType)) return e == te;
+    if (e->isPodType() || te->isPodType() || isBuiltin(te, Builtin::Any)) return e == te;
     return e->canAssignTo(context, qestl::SmartPtr(te), implicit);
 }
 

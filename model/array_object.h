@@ -8,7 +8,8 @@ namespace model {
 
 class ArrayObject : public ClassObject {
 public:
-    explicit ArrayObject(const qestl::SmartPtr& element);
+    // lengthType: long, the type of the "length" member.
+    ArrayObject(const qestl::SmartPtr& element, const qestl::SmartPtr& lengthType);
 
     // An array keeps its element and its "length" member through detach;
     // releaseAtTeardown breaks the cycle through "length" when the model is
@@ -31,7 +32,7 @@ public:
 };
 
 // A new registered array type over element.
-qestl::SmartPtr makeArray(const qestl::SmartPtr& element);
+qestl::SmartPtr makeArray(const qestl::SmartPtr& element, const qestl::SmartPtr& lengthType);
 
 // Both empty, or the same type; consumes nothing.
 bool sameTypeRefs(IRObject* a, IRObject* b);

@@ -26,7 +26,7 @@ template <size_t N>
 void offerFlag(ModelContext& context, const ClassObject& owner, const FlagConstant (&table)[N], std::string_view name) {
     for (const FlagConstant& row : table) {
         if (name != row.name) continue;
-        qestl::SmartPtr made = makeObject(owner.name.view(), kKindVariable, builtinTypes().intType, 0);
+        qestl::SmartPtr made = makeObject(owner.name.view(), kKindVariable, context.builtins().intType, 0);
         Operand value;
         value.intImmediate(row.value, kTypeInt);
         made.as<IRObject>()->setConstantValue(value, true);
@@ -36,55 +36,64 @@ void offerFlag(ModelContext& context, const ClassObject& owner, const FlagConsta
 
 // The value of a parameter typed "Object" (the any-object class) or an
 // array of it.
-qestl::SmartPtr any() { return builtinTypes().anyType; }
+qestl::SmartPtr any(ModelContext& context) { return context.builtins().anyType; }
 
 void offerArrayOperations(ModelContext& context, std::string_view name) {
-    const BuiltinTypes& b = builtinTypes();
-    if (name == "get") offerSpecial(context, "$special/_array_get", any(), {{"array", any()}, {"index", b.longType}});
+    const BuiltinTypes& b = context.builtins();
+    if (name == "get")
+        offerSpecial(context, "$special/_array_get", any(context), {{"array", any(context)}, {"index", b.longType}});
     else if (name == "set")
         offerSpecial(context, "$special/_array_set", b.voidType,
-                     {{"array", any()}, {"index", b.longType}, {"object", any()}});
-    else if (name == "isArray") offerSpecial(context, "$special/_array_is_array", b.boolType, {{"object", any()}});
-    else if (name == "getLength") offerSpecial(context, "$special/_array_get_length", b.longType, {{"object", any()}});
+                     {{"array", any(context)}, {"index", b.longType}, {"object", any(context)}});
+    else if (name == "isArray")
+        offerSpecial(context, "$special/_array_is_array", b.boolType, {{"object", any(context)}});
+    else if (name == "getLength")
+        offerSpecial(context, "$special/_array_get_length", b.longType, {{"object", any(context)}});
     else if (name == "newArray")
-        offerSpecial(context, "$special/_array_new_array", any(), {{"componentType", any()}, {"length", b.longType}});
+        offerSpecial(context, "$special/_array_new_array", any(context),
+                     {{"componentType", any(context)}, {"length", b.longType}});
     else if (name == "arrayCopy")
-        offerSpecial(
-            context, "$special/_array_copy", b.voidType,
-            {{"src", any()}, {"srcPos", b.longType}, {"dest", any()}, {"destPos", b.longType}, {"length", b.longType}});
+        offerSpecial(context, "$special/_array_copy", b.voidType,
+                     {{"src", any(context)},
+                      {"srcPos", b.longType},
+                      {"dest", any(context)},
+                      {"destPos", b.longType},
+                      {"length", b.longType}});
     else if (name == "getComponentType")
-        offerSpecial(context, "$special/_array_get_componecttype", any(), {{"object", any()}});
+        offerSpecial(context, "$special/_array_get_componecttype", any(context), {{"object", any(context)}});
 }
 
 void offerFieldOperations(ModelContext& context, std::string_view name) {
-    const BuiltinTypes& b = builtinTypes();
+    const BuiltinTypes& b = context.builtins();
     if (name == "getName") offerSpecial(context, "$special/_field_get_name", b.stringType, {});
-    else if (name == "getType") offerSpecial(context, "$special/_get_type", any(), {});
-    else if (name == "getValue") offerSpecial(context, "$special/_get_field_value", any(), {{"this_object", any()}});
+    else if (name == "getType") offerSpecial(context, "$special/_get_type", any(context), {});
+    else if (name == "getValue")
+        offerSpecial(context, "$special/_get_field_value", any(context), {{"this_object", any(context)}});
     else if (name == "setValue")
-        offerSpecial(context, "$special/_set_field_value", b.boolType, {{"this_object", any()}, {"val", any()}});
+        offerSpecial(context, "$special/_set_field_value", b.boolType,
+                     {{"this_object", any(context)}, {"val", any(context)}});
     else if (name == "isConst") offerSpecial(context, "$special/_field_get_const", b.boolType, {});
     else if (name == "isStatic") offerSpecial(context, "$special/_field_get_static", b.boolType, {});
 }
 
 void offerMethodOperations(ModelContext& context, std::string_view name) {
-    const BuiltinTypes& b = builtinTypes();
+    const BuiltinTypes& b = context.builtins();
     if (name == "getName") offerSpecial(context, "$special/_method_get_name", b.stringType, {});
-    else if (name == "getType") offerSpecial(context, "$special/_method_get_rettype", any(), {});
+    else if (name == "getType") offerSpecial(context, "$special/_method_get_rettype", any(context), {});
     else if (name == "toNative") offerSpecial(context, "$special/_method_to_native", b.longType, {});
     else if (name == "getParameterCount") offerSpecial(context, "$special/_method_get_argscount", b.intType, {});
     else if (name == "invoke") {
-        offerSpecial(context, "$special/_method_invoke_noargs", any(), {{"this_object", any()}});
-        offerSpecial(context, "$special/_method_invoke", any(),
-                     {{"this_object", any()}, {"args", context.arrayTypeOf(any())}});
+        offerSpecial(context, "$special/_method_invoke_noargs", any(context), {{"this_object", any(context)}});
+        offerSpecial(context, "$special/_method_invoke", any(context),
+                     {{"this_object", any(context)}, {"args", context.arrayTypeOf(any(context))}});
     } else if (name == "getParameterType")
-        offerSpecial(context, "$special/_method_get_paramtype", any(), {{"n", b.intType}});
+        offerSpecial(context, "$special/_method_get_paramtype", any(context), {{"n", b.intType}});
     else if (name == "getFlags") offerSpecial(context, "$special/_method_get_flags", b.intType, {});
     else if (name == "getParameterFlags")
         offerSpecial(context, "$special/_method_get_argflags", b.intType, {{"n", b.intType}});
     else if (name == "getThrowExceptionCount") offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
     else if (name == "getThrowExceptionItem")
-        offerSpecial(context, "$special/_method_get_except", any(), {{"n", b.intType}});
+        offerSpecial(context, "$special/_method_get_except", any(context), {{"n", b.intType}});
 }
 
 bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) { return builtin && object->sameType(asObject(builtin)); }
@@ -141,7 +150,7 @@ void ClassObject::collectTemplateMethods(ModelContext& context, std::string_view
 bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
                                 uint32_t depth) {
     const std::string_view memberName = member.text;
-    const BuiltinTypes& b = builtinTypes();
+    const BuiltinTypes& b = context.builtins();
     if (memberName == "super") {
         ClassObject* parent = base();
         if (parent == nullptr) return false;
@@ -163,8 +172,8 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     if (is(b.classType) && memberName == "getClass")
         offerSpecial(context, "$special/_query_class", b.classType, {{"classNameOrPath", b.stringType}});
     if (is(b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
-    if (isBuiltin(this, b.fieldType)) offerFieldOperations(context, memberName);
-    else if (isBuiltin(this, b.methodType)) offerMethodOperations(context, memberName);
+    if (isBuiltin(this, Builtin::Field)) offerFieldOperations(context, memberName);
+    else if (isBuiltin(this, Builtin::Method)) offerMethodOperations(context, memberName);
     if (isEnum() && (memberName == "name" || memberName == "value")) {
         const bool named = memberName == "name";
         qestl::SmartPtr made = offerSpecial(context, named ? "$special/_enumname" : "$special/_enumvalue",

@@ -58,10 +58,10 @@ const uint8_t* NodeMap::find(const NodeHandle& node) const {
     return found == entries_.end() ? nullptr : &found->second.second;
 }
 
-ClassObject::ClassObject() { init(); }
+ClassObject::ClassObject(const qestl::SmartPtr& classType) { init(classType); }
 
-ClassObject::ClassObject(std::string_view className) {
-    init();
+ClassObject::ClassObject(std::string_view className, const qestl::SmartPtr& classType) {
+    init(classType);
     name.assign(className.data(), className.size());
     buildLinkName();
 }
@@ -72,10 +72,11 @@ bool ClassObject::RareClass::operator==(const RareClass& other) const {
     return captureContainer == other.captureContainer && declarationNodeMap == other.declarationNodeMap &&
            std::memcmp(&nativeLayoutOperand, &other.nativeLayoutOperand, sizeof nativeLayoutOperand) == 0 &&
            hasNativeLayout == other.hasNativeLayout && nativeLayoutState == other.nativeLayoutState &&
-           templateMethodIndex == other.templateMethodIndex && awaitedToken == other.awaitedToken;
+           templateMethodIndex == other.templateMethodIndex && awaitedToken == other.awaitedToken &&
+           builtinTable == other.builtinTable;
 }
 
-void ClassObject::init() {
+void ClassObject::init(const qestl::SmartPtr& classType) {
     kind = kKindClass;
     opcode = kOpClassRecord;
     operandCount = 9;
@@ -98,13 +99,15 @@ void ClassObject::init() {
     baseMergePending = methodTablesPending = 0;
     inheritanceAccess = 64;
     recordPosition = 0;
-    type = builtinTypes().classType;
+    type = classType;
 }
 
-qestl::SmartPtr makeClass(std::string_view name) { return adoptLive(new ClassObject(name)); }
+qestl::SmartPtr makeClass(std::string_view name, const qestl::SmartPtr& classType) {
+    return adoptLive(new ClassObject(name, classType));
+}
 
-qestl::SmartPtr makeNamedClass(const qestl::qestringA& name) {
-    auto* made = new ClassObject();
+qestl::SmartPtr makeNamedClass(const qestl::qestringA& name, const qestl::SmartPtr& classType) {
+    auto* made = new ClassObject(classType);
     qestl::SmartPtr ref = adoptLive(made);
     made->name = name;
     made->buildLinkName();
@@ -152,7 +155,8 @@ const qestl::qestringA& ClassObject::getName() const {
     return name;
 }
 
-qestl::SmartPtr ClassObject::valueType() const { return builtinTypes().classType; }
+// A class object's type is always the Class type.
+qestl::SmartPtr ClassObject::valueType() const { return type; }
 
 uint32_t ClassObject::indexOfMember(const IRObject& member, const qestl::HashedText& name) const {
     const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
@@ -398,7 +402,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     for (const qestl::SmartPtr& thrown : decl.thrown) function->addThrows(thrown);
     IRObject* returned = asObject(decl.returnType);
     if (!decl.noObjectReturn && returned != nullptr && !returned->isNumeric() && !returned->isBool() &&
-        !returned->sameType(asObject(builtinTypes().voidType)))
+        !isBuiltin(returned->classRef(), Builtin::Void))
         function->modifiers |= kModNotNil;
     function->parameters.reserve(decl.parameters.size());
     for (const qestl::SmartPtr& parameter : decl.parameters) function->appendParameter(parameter);

@@ -107,12 +107,15 @@ void insertThrownClass(std::vector<qestl::SmartPtr>& set, const qestl::SmartPtr&
 
 class ClassObject : public IRObject {
 public:
-    ClassObject();
-    explicit ClassObject(std::string_view className);
+    // classType: the Class type, every class object's type (empty while
+    // the built-in types are being made, and for an array, typed by its
+    // element).
+    explicit ClassObject(const qestl::SmartPtr& classType);
+    ClassObject(std::string_view className, const qestl::SmartPtr& classType);
     ~ClassObject() override;
 
     // The state of a new class (record operands, container kinds, flags).
-    void init();
+    void init(const qestl::SmartPtr& classType);
 
     void detach() override;
     ClassObject* asClassObject() override { return this; }
@@ -239,6 +242,9 @@ public:
         StringKeyTree templateMethodIndex;
         // The library token of an anonymous-properties container not read yet.
         uint64_t awaitedToken = 0;
+        // Of the Class type only: the table of built-in types it heads, so
+        // that model code without a context reaches the others through it.
+        const BuiltinTypes* builtinTable = nullptr;
         bool operator==(const RareClass& other) const;
     };
     const RareClass& rareClass() const { return rareClass_.get(); }
@@ -262,11 +268,11 @@ inline ClassObject* asClass(IRObject* object) { return object != nullptr ? objec
 uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::vector<uint8_t>& block);
 
 // A new registered class named name (rebuilt link name).
-qestl::SmartPtr makeClass(std::string_view name);
+qestl::SmartPtr makeClass(std::string_view name, const qestl::SmartPtr& classType);
 // The same, the name given as a string: a name read in place from a node's
 // stored text is not copied (a program of a million classes had a heap block
 // for each name).
-qestl::SmartPtr makeNamedClass(const qestl::qestringA& name);
+qestl::SmartPtr makeNamedClass(const qestl::qestringA& name, const qestl::SmartPtr& classType);
 
 // Declares one built-in method; returns its call descriptor. When the class
 // refuses it the message is printed, the method dropped, and the descriptor

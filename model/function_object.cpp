@@ -9,6 +9,7 @@
 
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
+#include "model/class_object.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
 
@@ -60,7 +61,23 @@ qestl::SmartPtr FunctionObject::parameter(uint64_t i) const {
     return i < parameters.size() ? parameters[i].object : qestl::SmartPtr();
 }
 
-qestl::SmartPtr FunctionObject::valueType() const { return builtinTypes().methodType; }
+// The Method type, reached through the Class type that heads the table of
+// built-in types: every class's type is the Class type, and the return type
+// (void when none) or the owner leads to a class.
+qestl::SmartPtr FunctionObject::valueType() const {
+    for (IRObject* near : {asObject(type), ownerObject()}) {
+        for (int step = 0; near != nullptr && step < 64; ++step) {
+            if (isBuiltin(near, Builtin::Class)) {
+                const ClassObject* classType = asClass(near);
+                const BuiltinTypes* table = classType ? classType->rareClass().builtinTable : nullptr;
+                if (table != nullptr) return table->methodType;
+                break;
+            }
+            near = asObject(near->type);
+        }
+    }
+    return {};
+}
 
 int32_t FunctionObject::sameSignature(const IRObject& otherObject) const {
     if (!(name == otherObject.name)) return 0;
@@ -182,7 +199,7 @@ bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
     noteWrite();
     IRObject* klass = asObject(thrown);
     if (klass == nullptr) return false;
-    if (klass->sameType(asObject(builtinTypes().exceptionType))) throwsAll = 1;
+    if (isBuiltin(klass->classRef(), Builtin::Exception)) throwsAll = 1;
     if (throwsSet.contains(klass)) return false;
     throwsSet.set(thrown, 0);
     return true;
@@ -192,7 +209,7 @@ void FunctionObject::noteCaught(const qestl::SmartPtr& caught) {
     noteWrite();
     if (catchScopes.empty() || !caught) return;
     catchScopes.back().pushBack(caught);
-    if (isBuiltin(asObject(caught), builtinTypes().exceptionType)) catchesAll = 1;
+    if (isBuiltin(asObject(caught), Builtin::Exception)) catchesAll = 1;
 }
 
 bool FunctionObject::coversException(const IRObject* thrown) {
@@ -207,9 +224,11 @@ bool FunctionObject::coversException(const IRObject* thrown) {
         return true;
     }
     if (throwsAll) {
-        if (ObjectStateMap::Entry* entry = throwsSet.find(asObject(builtinTypes().exceptionType))) {
+        for (ObjectStateMap::Entry& entry : throwsSet) {
+            if (!isBuiltin(asObject(entry.object), Builtin::Exception)) continue;
             noteWrite();
-            ++entry->value;
+            ++entry.value;
+            break;
         }
         return true;
     }

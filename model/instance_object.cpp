@@ -2,7 +2,9 @@
 
 namespace model {
 
-InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {
+InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
+                               const qestl::SmartPtr& classType)
+    : ClassObject(classType) {
     kind = kKindInstance;
     classField = standsFor;
     ownerResult.set(ownerDescriptor);
@@ -16,8 +18,9 @@ InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult&
     }
 }
 
-qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor) {
-    return adoptLive(new InstanceObject(standsFor, ownerDescriptor));
+qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
+                             const qestl::SmartPtr& classType) {
+    return adoptLive(new InstanceObject(standsFor, ownerDescriptor, classType));
 }
 
 bool InstanceObject::isDerivedFrom(const IRObject* other) const {

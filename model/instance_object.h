@@ -9,7 +9,7 @@ namespace model {
 
 class InstanceObject : public ClassObject {
 public:
-    InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor);
+    InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor, const qestl::SmartPtr& classType);
 
     bool isInstance() const override { return true; }
     IRObject* classRef() override { return target() ? target() : this; }
@@ -33,6 +33,7 @@ private:
     IRObject* target() const { return asObject(classField); }
 };
 
-qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor);
+qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
+                             const qestl::SmartPtr& classType);
 
 }  // namespace model

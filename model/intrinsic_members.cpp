@@ -20,7 +20,7 @@ qestl::SmartPtr offerSpecial(ModelContext& context, const char* name, const qest
 
 bool IRObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& name, uint32_t mode) {
     const std::string_view member = name.text;
-    const BuiltinTypes& b = builtinTypes();
+    const BuiltinTypes& b = context.builtins();
     const size_t before = context.candidateCount();
     if (rare().lockMode == kLockPlain) {
         if (member == "wait") {
@@ -36,7 +36,7 @@ bool IRObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedTex
         offerSpecial(context, "$special/_indexof", b.intType, {{"object", typeOfType()}});
     if (mode == 3 && member == "getComponentType")
         offerSpecial(context, "$special/_componenttype", b.classType, {});
-    if (type && isBuiltin(asObject(type), b.classType)) {
+    if (type && isBuiltin(asObject(type), Builtin::Class)) {
         if (member == "getName") {
             offerSpecial(context, "$special/_class_get_name", b.stringType, {});
         } else if (member == "getFields") {
@@ -58,7 +58,7 @@ bool IRObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedTex
 }
 
 bool FunctionObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t mode) {
-    IRObject* method = asObject(builtinTypes().methodType);
+    IRObject* method = asObject(context.builtins().methodType);
     return method != nullptr && method->bindIntrinsicMember(context, member, mode);
 }
 

@@ -186,7 +186,7 @@ void IRObject::buildLinkName() {
 
 qestl::qestringA IRObject::displayName() const {
     qestl::qestringA text = getName();
-    if (isBuiltin(this, builtinTypes().anyType)) return qestl::qestringA("Object");
+    if (isBuiltin(this, Builtin::Any)) return qestl::qestringA("Object");
     if (kind == kKindFunction && (flagsA & kFlagOperator)) {
         qestl::qestringA shown("operator");
         size_t length = text.length();
@@ -240,8 +240,6 @@ qestl::SmartPtr IRObject::valueType() const {
     return t ? qestl::SmartPtr(t->classRef()) : qestl::SmartPtr();
 }
 
-qestl::SmartPtr IRObject::storageType() const { return isNamedConstant() ? builtinTypes().intType : valueType(); }
-
 bool IRObject::isNumeric() const {
     if (kind == kKindClass) return numericRank >= 1;
     if (kind == kKindArray) return false;
@@ -250,15 +248,15 @@ bool IRObject::isNumeric() const {
 }
 
 bool IRObject::isString() const {
-    if (kind == kKindClass) return isBuiltin(this, builtinTypes().stringType);
+    if (kind == kKindClass) return isBuiltin(this, Builtin::String);
     if (kind == kKindArray) return false;
-    return isBuiltin(asObject(valueType()), builtinTypes().stringType);
+    return isBuiltin(asObject(valueType()), Builtin::String);
 }
 
 bool IRObject::isBool() const {
-    if (kind == kKindClass) return isBuiltin(this, builtinTypes().boolType);
+    if (kind == kKindClass) return isBuiltin(this, Builtin::Bool);
     if (kind == kKindArray) return false;
-    return isBuiltin(asObject(valueType()), builtinTypes().boolType);
+    return isBuiltin(asObject(valueType()), Builtin::Bool);
 }
 
 Operand IRObject::makeObjectOperand() {
@@ -322,34 +320,25 @@ void IRObject::runInstanceHook(ModelContext& context, IRResult& result, const No
 namespace {
 
 // The data type of a value of type t; Method and Field only when asked.
-constexpr struct {
-    qestl::SmartPtr BuiltinTypes::*type;
-    uint8_t code;
-} kTypeCodeOrder[] = {{&BuiltinTypes::byteType, kTypeByte},     {&BuiltinTypes::boolType, kTypeBool},
-                      {&BuiltinTypes::charType, kTypeChar},     {&BuiltinTypes::shortType, kTypeShort},
-                      {&BuiltinTypes::longType, kTypeLong},     {&BuiltinTypes::intType, kTypeInt},
-                      {&BuiltinTypes::floatType, kTypeFloat},   {&BuiltinTypes::doubleType, kTypeDouble},
-                      {&BuiltinTypes::stringType, kTypeString}, {&BuiltinTypes::methodType, kTypeMethod},
-                      {&BuiltinTypes::fieldType, kTypeField}};
-
+// The built-in types are plain classes (makeClass), each its own class
+// reference; an array type is its own too, and no built-in.
 uint8_t codeOfType(IRObject* t, bool methodsAndFields) {
-    const BuiltinTypes& b = builtinTypes();
-    const size_t rows = methodsAndFields ? std::size(kTypeCodeOrder) : std::size(kTypeCodeOrder) - 2;
-    // Only an array compares types otherwise than by class reference: any
-    // other type takes its own once, not once for each row. The built-in
-    // types are plain classes (makeClass), each its own class reference.
-    if (!t->isArray()) {
-        IRObject* own = t->classRef();
-        if (own == nullptr) return kTypeObject;
-        for (size_t i = 0; i < rows; ++i)
-            if (asObject(b.*kTypeCodeOrder[i].type) == own) return kTypeCodeOrder[i].code;
-        return kTypeObject;
+    IRObject* own = t->classRef();
+    if (own == nullptr) return kTypeObject;
+    switch (own->builtinTag()) {
+    case Builtin::Byte: return kTypeByte;
+    case Builtin::Bool: return kTypeBool;
+    case Builtin::Char: return kTypeChar;
+    case Builtin::Short: return kTypeShort;
+    case Builtin::Long: return kTypeLong;
+    case Builtin::Int: return kTypeInt;
+    case Builtin::Float: return kTypeFloat;
+    case Builtin::Double: return kTypeDouble;
+    case Builtin::String: return kTypeString;
+    case Builtin::Method: return methodsAndFields ? kTypeMethod : kTypeObject;
+    case Builtin::Field: return methodsAndFields ? kTypeField : kTypeObject;
+    default: return kTypeObject;
     }
-    for (size_t i = 0; i < rows; ++i) {
-        const qestl::SmartPtr& row = b.*kTypeCodeOrder[i].type;
-        if (row && t->sameType(asObject(row))) return kTypeCodeOrder[i].code;
-    }
-    return kTypeObject;
 }
 
 }  // namespace
@@ -367,10 +356,10 @@ void setDataTypeFromValue(Operand& operand, const IRObject* object) {
     operand.dataType = t ? codeOfType(t, true) : 0u;
 }
 
-qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right) {
+qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right,
+                                 const qestl::SmartPtr& intType) {
     IRObject* l = asObject(left);
     IRObject* r = asObject(right);
-    const qestl::SmartPtr& intType = builtinTypes().intType;
     if (l && r && l->isEnum() && r->isEnum()) return intType;
     const qestl::SmartPtr& wider = (l && r && l->numericRank > r->numericRank) ? left : right;
     IRObject* w = asObject(wider);
@@ -386,10 +375,10 @@ namespace model {
 uint8_t podTypeCode(IRObject* type, bool array) {
     if (type == nullptr) return 255;
     if (array) return podTypeCode(type, false) | 0xF0;
-    if (isBuiltin(type, builtinTypes().voidType)) return 15;
+    if (isBuiltin(type, Builtin::Void)) return 15;
     if (type->typeCode >= 1 && type->typeCode <= 9) return type->typeCode;
     const bool builtin = type->id() != 0 || type->builtinRefKey() != 0 || (type->flagsB & kFlagByBuiltinId);
-    if (isBuiltin(type, builtinTypes().anyType) || !builtin) return 0;
+    if (isBuiltin(type, Builtin::Any) || !builtin) return 0;
     return 255;
 }
 

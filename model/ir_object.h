@@ -10,6 +10,7 @@
 #include "foundation/qestring.h"
 #include "foundation/rare_fields.h"
 #include "foundation/text_map.h"
+#include "model/builtin_types.h"
 #include "model/ir_result.h"
 
 namespace model {
@@ -54,6 +55,8 @@ enum FlagC : uint8_t {
     kFlagUnassigned = 1,
     kFlagParameter = 2,
     kFlagUnusedWarned = 4,  // warning 324 given for the object
+    // The top five bits: the object's Builtin tag.
+    kBuiltinTagShift = 3,
 };
 enum Modifier : uint32_t {
     kModNotNil = 1u << 4,
@@ -138,6 +141,11 @@ public:
     virtual qestl::SmartPtr parameter(uint64_t) const { return {}; }
     bool isNamedConstant() const { return (flagsB & kFlagNamedConstant) != 0; }
     bool isParameter() const { return (flagsC & kFlagParameter) != 0; }
+    Builtin builtinTag() const { return static_cast<Builtin>(flagsC >> kBuiltinTagShift); }
+    void setBuiltinTag(Builtin tag) {
+        flagsC = static_cast<uint8_t>((flagsC & ((1u << kBuiltinTagShift) - 1)) |
+                                      (static_cast<unsigned>(tag) << kBuiltinTagShift));
+    }
     virtual int32_t sameSignature(const IRObject&) const { return 0; }
     virtual bool isPodType() const;
     virtual uint32_t primitiveSize() const;
@@ -161,7 +169,6 @@ public:
         storage = slot;
     }
     virtual qestl::SmartPtr valueType() const;
-    qestl::SmartPtr storageType() const;
     virtual bool isInstance() const { return false; }
     virtual IRObject* classRef() { return this; }
     // This object as a class, or null: asked on every member lookup and base
@@ -374,6 +381,9 @@ private:
 
 inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(); }
 
+// True when object is the built-in of that tag.
+inline bool isBuiltin(const IRObject* object, Builtin tag) { return object != nullptr && object->builtinTag() == tag; }
+
 inline IRObject* OwnerDescriptor::objectPtr() const {
     if (const IRResult* result = whole()) return asObject(result->object);
     return static_cast<IRObject*>(heldObject());
@@ -405,7 +415,8 @@ void setDataTypeFromValue(Operand& operand, const IRObject* object);
 // type is the receiver of canAssignTo.)
 bool convertible(ModelContext* context, IRObject* from, const qestl::SmartPtr& to, bool implicit);
 // The wider of two numeric types (ties go right), at least int.
-qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right);
+qestl::SmartPtr widerNumericType(const qestl::SmartPtr& left, const qestl::SmartPtr& right,
+                                 const qestl::SmartPtr& intType);
 
 }  // namespace model
 

@@ -12,12 +12,9 @@
 namespace model {
 namespace {
 
-bool is(const IRObject* object, const qestl::SmartPtr& builtin) { return isBuiltin(object, builtin); }
+bool is(const IRObject* object, Builtin tag) { return isBuiltin(object, tag); }
 
-bool isFloating(const IRObject* t) {
-    const BuiltinTypes& b = builtinTypes();
-    return is(t, b.floatType) || is(t, b.doubleType);
-}
+bool isFloating(const IRObject* t) { return is(t, Builtin::Float) || is(t, Builtin::Double); }
 
 bool isSevenNumeric(const IRObject* t) { return t != nullptr && t->numericRank >= 1 && t->numericRank <= 7; }
 
@@ -31,9 +28,8 @@ IRObject* templateOf(const IRObject* object) {
 
 bool IRObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& targetRef, bool implicit) {
     IRObject* target = asObject(targetRef);
-    const BuiltinTypes& b = builtinTypes();
     if (target == nullptr) return false;
-    if (is(this, b.voidType) || is(target, b.voidType)) return false;
+    if (is(this, Builtin::Void) || is(target, Builtin::Void)) return false;
     if (target->isInstance()) return canAssignTo(context, qestl::SmartPtr(target->classRef()), implicit);
     if (target == this) return true;
     const bool thisTemplated = isTemplateInstance() || hasBuiltinTemplate();
@@ -41,11 +37,12 @@ bool IRObject::canAssignTo(ModelContext* context, const qestl::SmartPtr& targetR
     if (!thisTemplated && !targetTemplated && builtinClassId >= 1 && builtinClassId == target->builtinClassId)
         return true;
     if (implicit) {
-        if (is(target, b.anyType) || is(target, b.objectPtr) || is(target, b.objectRef)) return true;
-        if ((is(this, b.longType) && is(target, b.pointerType)) || (is(this, b.pointerType) && is(target, b.longType)))
+        if (is(target, Builtin::Any) || is(target, Builtin::ObjectPtr) || is(target, Builtin::ObjectRef)) return true;
+        if ((is(this, Builtin::Long) && is(target, Builtin::Pointer)) ||
+            (is(this, Builtin::Pointer) && is(target, Builtin::Long)))
             return true;
         if (isEnum() && isSevenNumeric(target)) return true;
-        if (is(this, b.nilType)) return !is(target, b.boolType) && target->numericRank < 1;
+        if (is(this, Builtin::Nil)) return !is(target, Builtin::Bool) && target->numericRank < 1;
         if (numericRank >= 1 && target->numericRank >= 1) return true;
     }
     if (thisTemplated) {
@@ -70,17 +67,17 @@ bool convertible(ModelContext* context, IRObject* from, const qestl::SmartPtr& t
 
 bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const qestl::SmartPtr& rightRef) {
     IRObject* right = asObject(rightRef);
-    const BuiltinTypes& b = builtinTypes();
     const bool leftNumeric = numericRank >= 1;
     const bool rightNumeric = right != nullptr && right->numericRank >= 1;
     switch (code) {
     case 101: case 102: case 103: case 104:
         return leftNumeric && !isFloating(this);
     case 106:
-        if ((is(this, b.longType) && is(right, b.pointerType)) || (is(this, b.pointerType) && is(right, b.longType)))
+        if ((is(this, Builtin::Long) && is(right, Builtin::Pointer)) ||
+            (is(this, Builtin::Pointer) && is(right, Builtin::Long)))
             return true;
         if (leftNumeric) return rightNumeric || (right != nullptr && right->isEnum());
-        if (is(this, b.boolType)) return is(right, b.boolType);
+        if (is(this, Builtin::Bool)) return is(right, Builtin::Bool);
         return convertible(context, right, qestl::SmartPtr(this), true);
     case 113: case 114: case 119: case 120: case 121: case 122:
         return leftNumeric && rightNumeric && !isFloating(this) && !isFloating(right);
@@ -97,7 +94,6 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
         Operand& held = constant.edit();
         held = value;
         IRObject* t = asObject(valueType());
-        const BuiltinTypes& b = builtinTypes();
         const bool fromFloat = value.kind == kImmFloat;
         const bool fromDouble = value.kind == kImmDouble;
         double real = 0;
@@ -119,21 +115,21 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
         // undefined behaviour; in range they truncate as a cast does.
         const double clamped = std::isnan(real) ? 0 : std::fmax(-9.2233720368547758e18, std::fmin(real, 9.2233720368547748e18));
         const int64_t truncated = static_cast<int64_t>(clamped);
-        if (floating && is(t, b.intType)) {
+        if (floating && is(t, Builtin::Int)) {
             integer(kImmInt, static_cast<int32_t>(static_cast<uint32_t>(truncated)));
-        } else if (floating && is(t, b.byteType)) {
+        } else if (floating && is(t, Builtin::Byte)) {
             integer(kImmByte, static_cast<uint8_t>(truncated));
-        } else if (floating && is(t, b.charType)) {
+        } else if (floating && is(t, Builtin::Char)) {
             integer(kImmChar, static_cast<int8_t>(static_cast<uint8_t>(truncated)));
-        } else if (floating && is(t, b.shortType)) {
+        } else if (floating && is(t, Builtin::Short)) {
             integer(kImmShort, static_cast<int16_t>(static_cast<uint16_t>(truncated)));
-        } else if (floating && is(t, b.longType)) {
+        } else if (floating && is(t, Builtin::Long)) {
             integer(kImmLong, truncated);
-        } else if (is(t, b.doubleType) && (fromFloat || integral)) {
+        } else if (is(t, Builtin::Double) && (fromFloat || integral)) {
             const double d = fromFloat ? real : static_cast<double>(value.value);
             held.kind = kImmDouble;
             std::memcpy(&held.value, &d, 8);
-        } else if (is(t, b.floatType) && (fromDouble || integral)) {
+        } else if (is(t, Builtin::Float) && (fromDouble || integral)) {
             const float f = fromDouble ? static_cast<float>(real) : static_cast<float>(value.value);
             uint32_t bits;
             std::memcpy(&bits, &f, 4);
@@ -192,11 +188,15 @@ uint32_t IRObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8
         held = t->valueType();
         t = asObject(held);
     }
-    const BuiltinTypes& b = builtinTypes();
-    if (is(t, b.objectPtr) || is(t, b.objectRef)) t = asObject(b.anyType);
-    else if (is(t, b.pointerType)) t = asObject(b.longType);
+    // Written as the types they stand for, by those types' fixed ids.
+    uint32_t standsFor = 0;
+    if (is(t, Builtin::ObjectPtr) || is(t, Builtin::ObjectRef)) standsFor = kAnyTypeId;
+    else if (is(t, Builtin::Pointer)) standsFor = kLongTypeId;
     uint64_t value = 0;
-    if (t == nullptr) {
+    if (standsFor != 0) {
+        bits |= 1;
+        value = standsFor;
+    } else if (t == nullptr) {
         bits |= 1;
     } else if (t->id() != 0) {
         bits |= 1;

@@ -251,7 +251,7 @@ void IRResult::detach() {
 
 void IRResult::mergeObjectState(const qestl::SmartPtr& target, uint64_t bits) {
     IRObject* held = asObject(target);
-    if (held == nullptr || isBuiltin(held, builtinTypes().nilConstant)) return;
+    if (held == nullptr || isBuiltin(held, Builtin::NilConstant)) return;
     if (ObjectStateMap::Entry* entry = states.find(held)) {
         uint64_t merged = entry->value | bits;
         const bool mixed = (merged & kStateDefinite) && (merged & (kStateUndetermined | kStateOther));
@@ -317,7 +317,7 @@ bool IRResult::isTransientValue(const ModelContext& context) const {
     IRObject* held = objectPtr();
     if (held != nullptr && context.isListedSlotObject(held)) return false;
     if (operand.kind == kStackSlot || operand.kind == kRegister) return true;
-    if (held != nullptr && isBuiltin(held, builtinTypes().nilConstant)) return true;
+    if (held != nullptr && isBuiltin(held, Builtin::NilConstant)) return true;
     return operand.kind == kObjectReference && operand.target &&
            operand.target.as<cbircode>()->opcode == kOpResource;
 }

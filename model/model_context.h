@@ -12,6 +12,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
+#include "model/builtin_types.h"
 #include "model/failed_names.h"
 #include "model/operand.h"
 #include "source/node.h"
@@ -69,6 +70,11 @@ public:
     // Never one a walk of an earlier compilation had.
     uint64_t nextResolutionWalk() { return ++numbering_->resolutionWalks; }
     void shareNumberingOf(ModelContext& lender) { numbering_ = lender.numbering_; }
+    // The built-in types of the compilation: its own, or those of the
+    // context whose built-ins it was lent (shareBuiltinsOf).
+    BuiltinTypes& builtins() { return *builtins_; }
+    const BuiltinTypes& builtins() const { return *builtins_; }
+    void shareBuiltinsOf(ModelContext& lender) { builtins_ = lender.builtins_; }
     // Appends the candidate methods to an error text ("找不到方法." and the
     // list), and the near-miss names when there are any.
     virtual void describeCandidates(qestl::qestringA& text, const NodeHandle& node) = 0;
@@ -142,6 +148,8 @@ private:
     bool templateMethodsListed_ = false;
     Numbering ownNumbering_;
     Numbering* numbering_ = &ownNumbering_;
+    BuiltinTypes ownBuiltins_;
+    BuiltinTypes* builtins_ = &ownBuiltins_;
 
 protected:
     // The formatted text of a reported entry, printed or held.

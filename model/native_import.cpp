@@ -9,31 +9,28 @@ namespace model {
 namespace {
 
 struct TypeCode {
-    qestl::SmartPtr BuiltinTypes::*type;
+    Builtin type;
     uint8_t code;
 };
 
 // Results and parameters are coded by different tables.
-constexpr TypeCode kResultCodes[] = {
-    {&BuiltinTypes::byteType, 1},   {&BuiltinTypes::charType, 2},   {&BuiltinTypes::shortType, 3},
-    {&BuiltinTypes::intType, 4},    {&BuiltinTypes::longType, 5},   {&BuiltinTypes::floatType, 6},
-    {&BuiltinTypes::doubleType, 7}, {&BuiltinTypes::boolType, 8},   {&BuiltinTypes::stringType, 9},
-    {&BuiltinTypes::anyType, 11},   {&BuiltinTypes::pointerType, 12}, {&BuiltinTypes::variadic, 15}};
-constexpr TypeCode kParameterCodes[] = {
-    {&BuiltinTypes::boolType, 4},    {&BuiltinTypes::byteType, 4},     {&BuiltinTypes::charType, 4},
-    {&BuiltinTypes::shortType, 4},   {&BuiltinTypes::intType, 4},      {&BuiltinTypes::longType, 8},
-    {&BuiltinTypes::doubleType, 9},  {&BuiltinTypes::floatType, 10},   {&BuiltinTypes::objectRef, 11},
-    {&BuiltinTypes::stringType, 12}, {&BuiltinTypes::anyType, 13},     {&BuiltinTypes::pointerType, 14},
-    {&BuiltinTypes::objectPtr, 15},  {&BuiltinTypes::methodType, 16},  {&BuiltinTypes::variadic, 17}};
+constexpr TypeCode kResultCodes[] = {{Builtin::Byte, 1},   {Builtin::Char, 2},     {Builtin::Short, 3},
+                                     {Builtin::Int, 4},    {Builtin::Long, 5},     {Builtin::Float, 6},
+                                     {Builtin::Double, 7}, {Builtin::Bool, 8},     {Builtin::String, 9},
+                                     {Builtin::Any, 11},   {Builtin::Pointer, 12}, {Builtin::Variadic, 15}};
+constexpr TypeCode kParameterCodes[] = {{Builtin::Bool, 4},       {Builtin::Byte, 4},    {Builtin::Char, 4},
+                                        {Builtin::Short, 4},      {Builtin::Int, 4},     {Builtin::Long, 8},
+                                        {Builtin::Double, 9},     {Builtin::Float, 10},  {Builtin::ObjectRef, 11},
+                                        {Builtin::String, 12},    {Builtin::Any, 13},    {Builtin::Pointer, 14},
+                                        {Builtin::ObjectPtr, 15}, {Builtin::Method, 16}, {Builtin::Variadic, 17}};
 
 template <size_t N>
 uint8_t codeIn(const TypeCode (&table)[N], const IRObject* type) {
     if (type == nullptr) return 0;
-    auto* t = const_cast<IRObject*>(type);
-    for (const TypeCode& row : table) {
-        const qestl::SmartPtr& builtin = builtinTypes().*row.type;
-        if (builtin && t->sameType(asObject(builtin))) return row.code;
-    }
+    // The built-in types are plain classes, each its own class reference.
+    const IRObject* own = const_cast<IRObject*>(type)->classRef();
+    for (const TypeCode& row : table)
+        if (isBuiltin(own, row.type)) return row.code;
     return 0;
 }
 

@@ -18,8 +18,8 @@ bool TemplateClassObject::setExpanding(bool value) {
     return true;
 }
 
-qestl::SmartPtr makeTemplateClass(std::string_view name) {
-    auto* made = new TemplateClassObject();
+qestl::SmartPtr makeTemplateClass(std::string_view name, const qestl::SmartPtr& classType) {
+    auto* made = new TemplateClassObject(classType);
     qestl::SmartPtr ref = adoptLive(made);
     made->setName(name);
     return ref;

@@ -9,7 +9,9 @@ namespace model {
 
 class TemplateClassObject : public ClassObject {
 public:
-    TemplateClassObject() { kind = kKindTemplateClass; }
+    explicit TemplateClassObject(const qestl::SmartPtr& classType) : ClassObject(classType) {
+        kind = kKindTemplateClass;
+    }
 
     uint64_t encodedSize() const override { return 0; }
     uint64_t assignAddress(ModelContext&, uint64_t position) override {
@@ -30,7 +32,7 @@ public:
 };
 
 // A new registered template class named name.
-qestl::SmartPtr makeTemplateClass(std::string_view name);
+qestl::SmartPtr makeTemplateClass(std::string_view name, const qestl::SmartPtr& classType);
 
 // Links an instance to its built-in template: the template's id and link.
 void bindTemplateInstance(IRObject& instance, const qestl::SmartPtr& templ);

@@ -23,7 +23,7 @@ model::Operand boolImmediate(bool value) { return model::makeImmediate(value ? 1
 bool isBoolValue(CompileContext& context, model::IRObject* object) {
     if (object == nullptr) return false;
     const qestl::SmartPtr type = object->valueType();
-    return model::convertible(&context, model::asObject(type), model::builtinTypes().boolType, true);
+    return model::convertible(&context, model::asObject(type), context.builtins().boolType, true);
 }
 
 // One operand of && or ||: compiled, checked to be a bool, its code moved to
@@ -70,7 +70,7 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
         codegen::makeInstructionWithTwoOperands(model::kOpCmp, second.operand, boolImmediate(decisive)), node);
     const qestl::SmartPtr secondExit = context.emitter().emit(codegen::makeJump(model::kOpJe, 0), node);
 
-    model::IRObject* boolType = model::asObject(model::builtinTypes().boolType);
+    model::IRObject* boolType = model::asObject(context.builtins().boolType);
     context.emitter().emit(makeResultMove(boolType, boolImmediate(!decisive)), node);
     const qestl::SmartPtr over = context.emitter().emit(codegen::makeJump(model::kOpJmp, 0), node);
     const qestl::SmartPtr settled = context.emitter().emit(makeResultMove(boolType, boolImmediate(decisive)), node);
@@ -80,7 +80,7 @@ uint32_t compileShortCircuit(CompileContext& context, const StatementNode& left,
     codegen::setInstructionOperand(*over.as<model::cbircode>(), 0,
                                    model::Operand(static_cast<int64_t>(settled.as<model::cbircode>()->encodedSize())));
 
-    model::IRResult result(model::makeObject("", model::kKindVariable, model::builtinTypes().boolType, 0),
+    model::IRResult result(model::makeObject("", model::kKindVariable, context.builtins().boolType, 0),
                            codegen::makeEaxOperand(boolType));
     result.stateWord = isAnd ? model::kOpLogicalAnd : model::kOpLogicalOr;
     result.mergeObjectStatesFrom(first);
@@ -127,7 +127,7 @@ uint32_t compileConditionJump(CompileContext& context, const StatementNode& node
     model::IRObject* object = chosen->objectPtr();
     if (chosen->markerByte == 1) {
         const qestl::SmartPtr type = object->valueType();
-        if (!type || !model::asObject(type)->sameType(model::asObject(model::builtinTypes().boolType))) {
+        if (!type || !model::asObject(type)->sameType(model::asObject(context.builtins().boolType))) {
             context.reportError(diag::NotBoolExpression, node);
             return 1;
         }

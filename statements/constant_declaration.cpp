@@ -30,10 +30,9 @@ qestl::SmartPtr itemObject(const qestl::SmartPtr& scope, const StatementNode& it
 }
 
 bool isItemValueType(model::IRObject* type, model::IRObject* scope) {
-    const model::BuiltinTypes& b = model::builtinTypes();
-    return model::isBuiltin(type, b.byteType) || model::isBuiltin(type, b.charType) ||
-           model::isBuiltin(type, b.shortType) || model::isBuiltin(type, b.intType) ||
-           model::isBuiltin(type, b.longType) || (type != nullptr && type == scope);
+    return model::isBuiltin(type, model::Builtin::Byte) || model::isBuiltin(type, model::Builtin::Char) ||
+           model::isBuiltin(type, model::Builtin::Short) || model::isBuiltin(type, model::Builtin::Int) ||
+           model::isBuiltin(type, model::Builtin::Long) || (type != nullptr && type == scope);
 }
 
 // An item's initialiser: a constant of an integral type or of the class.
@@ -42,13 +41,13 @@ bool storeItemValue(CompileContext& context, const qestl::SmartPtr& scope, model
     const StatementNode initialiser = item->operands[0];
     model::IRValueList found;
     if (!declarations::compileInitialiser(context, initialiser, found)) return false;
-    model::IRResult* chosen = declarations::firstAssignable(context, found, model::builtinTypes().intType);
+    model::IRResult* chosen = declarations::firstAssignable(context, found, context.builtins().intType);
     if (chosen == nullptr) chosen = declarations::firstAssignable(context, found, scope);
     model::IRObject* value = chosen != nullptr ? chosen->objectPtr() : nullptr;
     const bool typeFits = chosen != nullptr && isItemValueType(declarations::valueTypeOf(*chosen), model::asObject(scope));
     if (!typeFits || !value->isConst() || !value->hasConstantValue()) {
         declarations::reportMismatch(context, typeFits ? diag::ConstantValueNeeded : diag::CannotAssignTypes,
-                                     model::asObject(model::builtinTypes().intType), found, initialiser);
+                                     model::asObject(context.builtins().intType), found, initialiser);
         return false;
     }
     const model::Operand constant = value->constantValue();

@@ -53,28 +53,27 @@ void checkConstantNarrowing(CompileContext& context, const qestl::SmartPtr& targ
     model::IRObject* to = model::asObject(target);
     model::IRObject* from = model::asObject(source);
     if (model::sameTypeRefs(from, to)) return;
-    const model::BuiltinTypes& b = model::builtinTypes();
     Verdict verdict = Verdict::RankTest;
-    if (model::isBuiltin(to, b.byteType)) {
+    if (model::isBuiltin(to, model::Builtin::Byte)) {
         verdict = integralTarget(context, model::kImmChar, {0, 255}, operand, from, to, node);
-    } else if (model::isBuiltin(to, b.intType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Int)) {
         verdict = integralTarget(context, model::kImmLong, {std::numeric_limits<int32_t>::min(),
                                                              std::numeric_limits<int32_t>::max()},
                                  operand, from, to, node);
-    } else if (model::isBuiltin(to, b.shortType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Short)) {
         verdict = integralTarget(context, model::kImmInt, {-32768, 32767}, operand, from, to, node);
-    } else if (model::isBuiltin(to, b.charType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Char)) {
         verdict = integralTarget(context, model::kImmShort, {0, 65535}, operand, from, to, node);
-    } else if (model::isBuiltin(to, b.floatType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Float)) {
         if (operand.kind == model::kImmDouble) reportConversion(context, diag::MayLosePrecision, from, to, node);
-    } else if (model::isBuiltin(to, b.longType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Long)) {
         if (operand.kind == model::kImmFloat || operand.kind == model::kImmDouble) {
             reportConversion(context, diag::MayLosePrecision, from, to, node);
         }
-    } else if (model::isBuiltin(to, b.pointerType)) {
-        if (model::isBuiltin(from, b.longType)) verdict = Verdict::Stop;
-    } else if (model::isBuiltin(to, b.objectPtr) || model::isBuiltin(to, b.objectRef) ||
-               model::isBuiltin(to, b.anyType)) {
+    } else if (model::isBuiltin(to, model::Builtin::Pointer)) {
+        if (model::isBuiltin(from, model::Builtin::Long)) verdict = Verdict::Stop;
+    } else if (model::isBuiltin(to, model::Builtin::ObjectPtr) || model::isBuiltin(to, model::Builtin::ObjectRef) ||
+               model::isBuiltin(to, model::Builtin::Any)) {
         verdict = Verdict::Stop;
     }
     if (verdict == Verdict::Stop) return;

@@ -42,7 +42,7 @@ qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode
         context.reportError(diag::TypeUndetermined, at, listing);
         return {};
     }
-    if (model::isBuiltin(model::asObject(type), model::builtinTypes().voidType)) {
+    if (model::isBuiltin(model::asObject(type), model::Builtin::Void)) {
         context.reportError(diag::VoidType, at);
         return {};
     }

@@ -54,7 +54,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     }
     model::IRResult& result = taken[0];
     result.checkUse(&context, node);
-    const model::BuiltinTypes& types = model::builtinTypes();
+    const model::BuiltinTypes& types = context.builtins();
     model::IRObject* boolType = model::asObject(types.boolType);
     const qestl::SmartPtr owner = context.frameOwner();
     const qestl::SmartPtr setTrue = codegen::makeInstructionWithTwoOperands(

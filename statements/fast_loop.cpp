@@ -26,7 +26,7 @@ bool isPlainOperandNode(const StatementNode& node) {
 bool acceptsByte(CompileContext& context, const model::IRResult& value) {
     model::IRObject* object = value.objectPtr();
     if (object == nullptr) return false;
-    return model::convertible(&context, model::asObject(model::builtinTypes().byteType), object->valueType(), true);
+    return model::convertible(&context, model::asObject(context.builtins().byteType), object->valueType(), true);
 }
 
 // The one value a name may denote, as the loop would read it; null when

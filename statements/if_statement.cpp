@@ -50,7 +50,7 @@ qestl::SmartPtr choiceType(CompileContext& context, const qestl::SmartPtr& first
     model::IRObject* b = model::asObject(second);
     if (a == nullptr || b == nullptr) return {};
     if (a == b) return first;
-    if (a->isNumeric() && b->isNumeric()) return model::widerNumericType(first, second);
+    if (a->isNumeric() && b->isNumeric()) return model::widerNumericType(first, second, context.builtins().intType);
     if (model::convertible(&context, b, first, true)) return first;
     if (model::convertible(&context, a, second, true)) return second;
     return {};

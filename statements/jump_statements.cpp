@@ -51,7 +51,7 @@ model::FunctionObject* frameFunction(CompileContext& context) {
     return owner != nullptr && owner->isFunction() ? static_cast<model::FunctionObject*>(owner) : nullptr;
 }
 
-bool isVoid(const model::IRObject* type) { return type == nullptr || model::isBuiltin(type, model::builtinTypes().voidType); }
+bool isVoid(const model::IRObject* type) { return type == nullptr || model::isBuiltin(type, model::Builtin::Void); }
 
 model::IRObject* valueTypeOf(model::IRObject* object) {
     qestl::SmartPtr type = object->valueType();
@@ -78,16 +78,16 @@ StatementNode valueOf(const StatementNode& node) {
 }  // namespace
 
 uint32_t moveOpcodeForType(const model::IRObject* type) {
-    const model::BuiltinTypes& b = model::builtinTypes();
     if (type == nullptr) return model::kOpMov;
     struct Row {
-        const qestl::SmartPtr* type;
+        model::Builtin type;
         uint32_t opcode;
     };
-    const Row rows[] = {{&b.intType, 108},    {&b.longType, 109},  {&b.charType, 110}, {&b.shortType, 112},
-                        {&b.byteType, 180},   {&b.floatType, 205}, {&b.doubleType, 107}, {&b.anyType, 210}};
+    const Row rows[] = {{model::Builtin::Int, 108},    {model::Builtin::Long, 109}, {model::Builtin::Char, 110},
+                        {model::Builtin::Short, 112},  {model::Builtin::Byte, 180}, {model::Builtin::Float, 205},
+                        {model::Builtin::Double, 107}, {model::Builtin::Any, 210}};
     for (const Row& row : rows)
-        if (model::isBuiltin(type, *row.type)) return row.opcode;
+        if (model::isBuiltin(type, row.type)) return row.opcode;
     return model::kOpMov;
 }
 
@@ -171,7 +171,7 @@ void compileReturnValue(CompileContext& context, model::IRResult& taken, const S
         } else {
             operand = object->makeObjectOperand();
         }
-        if (model::isBuiltin(object, model::builtinTypes().nilConstant) &&
+        if (model::isBuiltin(object, model::Builtin::NilConstant) &&
             (context.lookup().scopes().declarationMode() & 1) != 0) {
             model::FunctionObject* owner = frameFunction(context);
             if (owner != nullptr && owner->isNotNilptr()) {
@@ -202,7 +202,7 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     result->checkUse(&context, value);
     model::IRObject* object = result->objectPtr();
     if (object == nullptr ||
-        !model::convertible(&context, valueTypeOf(object), model::builtinTypes().exceptionType, true)) {
+        !model::convertible(&context, valueTypeOf(object), context.builtins().exceptionType, true)) {
         context.reportError(diag::ThrowNotException, node);
         return 0;
     }

@@ -64,7 +64,7 @@ struct SwitchParts {
 };
 
 bool isStringType(model::IRObject* type) {
-    return type != nullptr && model::sameTypeRefs(type, model::asObject(model::builtinTypes().stringType));
+    return type != nullptr && model::isBuiltin(type->classRef(), model::Builtin::String);
 }
 
 bool isSwitchableType(model::IRObject* type) {

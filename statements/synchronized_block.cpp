@@ -52,10 +52,10 @@ model::IRResult* pickLockObject(CompileContext& context, model::IRValueList& can
 
 bool lockableType(const model::IRObject* type) {
     if (type == nullptr) return false;
-    const model::BuiltinTypes& b = model::builtinTypes();
-    for (const qestl::SmartPtr* refused : {&b.byteType, &b.charType, &b.shortType, &b.intType, &b.longType,
-                                           &b.floatType, &b.doubleType, &b.stringType}) {
-        if (model::isBuiltin(type, *refused)) return false;
+    for (model::Builtin refused :
+         {model::Builtin::Byte, model::Builtin::Char, model::Builtin::Short, model::Builtin::Int, model::Builtin::Long,
+          model::Builtin::Float, model::Builtin::Double, model::Builtin::String}) {
+        if (model::isBuiltin(type, refused)) return false;
     }
     return true;
 }

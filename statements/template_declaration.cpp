@@ -10,7 +10,7 @@
 // The template class declaration (a TemplateClass node).
 uint32_t compileTemplateDeclaration(CompileContext& context, const StatementNode& node) {
     if (node->owner() != nullptr) return 0;
-    qestl::SmartPtr made = model::adoptLive(new model::TemplateClassObject());
+    qestl::SmartPtr made = model::adoptLive(new model::TemplateClassObject(context.builtins().classType));
     auto* templ = static_cast<model::TemplateClassObject*>(model::asObject(made));
     templ->initFromNode(node);
     if (const ScopeRecord* record = context.lookup().scopes().innermost(); record != nullptr && record->object)

@@ -100,7 +100,7 @@ qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode,
             return qestl::SmartPtr();
         }
         model::IRObject* object = candidate.objectPtr();
-        if (object != nullptr && model::convertible(&context, object, model::builtinTypes().exceptionType, true)) {
+        if (object != nullptr && model::convertible(&context, object, context.builtins().exceptionType, true)) {
             accepted = &candidate;
         }
     }
@@ -216,7 +216,7 @@ uint32_t compileTryStatement(CompileContext& context, const StatementNode& node)
             // A handler written as statements, not a block node, declares
             // its variable here.
             if (handler->kind != NodeKind::Block) declarePendingBlockVariable(context);
-            const bool catchesAll = model::isBuiltin(chosen->objectPtr(), model::builtinTypes().exceptionType);
+            const bool catchesAll = model::isBuiltin(chosen->objectPtr(), model::Builtin::Exception);
             openFlow(context, catchesAll ? model::FlowNode::kClosingAlternative : model::FlowNode::kAlternative);
             compileTree(context, handler);
             control::closeBranch(context);

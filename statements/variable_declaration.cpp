@@ -87,11 +87,11 @@ void completeNativeAnnotation(const Declaration& declaration, const model::IRRes
     }
     model::IRObject* element = model::asObject(type->type);
     if (node.getAnnotationParameter("Native", "Type") != nullptr || element == nullptr || element->isArray()) return;
-    const model::BuiltinTypes& b = model::builtinTypes();
-    const qestl::SmartPtr* natives[] = {&b.byteType, &b.charType,  &b.shortType,  &b.intType,
-                                        &b.longType, &b.floatType, &b.doubleType, &b.pointerType};
-    for (const qestl::SmartPtr* native : natives) {
-        if (!model::isBuiltin(element, *native)) continue;
+    const model::Builtin natives[] = {model::Builtin::Byte,   model::Builtin::Char,   model::Builtin::Short,
+                                      model::Builtin::Int,    model::Builtin::Long,   model::Builtin::Float,
+                                      model::Builtin::Double, model::Builtin::Pointer};
+    for (model::Builtin native : natives) {
+        if (!model::isBuiltin(element, native)) continue;
         const std::string quoted = "\"" + std::string(element->getName().view()) + "\"";
         setNativeAnnotationParameter(node, "Type", quoted.c_str());
     }
@@ -133,7 +133,7 @@ bool storeInitialiser(CompileContext& context, Declaration& declaration, model::
         model::IRObject* valueType = valueTypeOf(found[0]);
         // A brace initialiser names no element type: its array would never
         // be built, and the variable would hold nothing.
-        if (valueType == nullptr || model::isBuiltin(valueType, model::builtinTypes().voidType) ||
+        if (valueType == nullptr || model::isBuiltin(valueType, model::Builtin::Void) ||
             isProvisionalArray(found[0].objectPtr())) {
             context.reportError(diag::VoidType, declaration.node);
             return false;
@@ -231,7 +231,7 @@ uint32_t compileVariableDeclaration(CompileContext& context, const StatementNode
     std::optional<NameLookup::ExpectedType> receiver;
     if (typeNode && typeNode->text.view() == "var") {
         declaration.automatic = true;
-        declaration.type = model::builtinTypes().anyType;
+        declaration.type = context.builtins().anyType;
     } else {
         declaration.type = typeSettledBefore(declarators);
         if (!declaration.type) declaration.type = declarations::resolveDeclaredType(context, typeNode, node);

@@ -21,18 +21,18 @@ protected:
         // The catalogue classes the core texts name exist before them.
         for (const char* name : {"ICrashHandler", "ISystemSignalHandler", "AsyncOutput", "AsyncInput",
                                  "IRCPEventHandler", "Key"}) {
-            made.push_back(model::makeClass(name));
+            made.push_back(model::makeClass(name, context.builtins().classType));
             builtins::builtinNames().add(name, made.back());
         }
         builtins::declareBuiltinTypes(context);
     }
     void TearDown() override {
         for (auto& klass : made) klass.as<model::cbircode>()->detach();
-        model::builtinTypes().clear();
+        context.builtins().clear();
         builtins::builtinNames().clear();
     }
     model::ClassObject& declare(const char* name, uint32_t id, const char* text, const char* base = nullptr) {
-        made.push_back(model::makeClass(name));
+        made.push_back(model::makeClass(name, context.builtins().classType));
         auto& klass = *model::asClass(asObject(made.back()));
         klass.setId(id);
         builtins::builtinNames().add(name, made.back());

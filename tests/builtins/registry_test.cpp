@@ -37,7 +37,7 @@ protected:
     }
     void TearDown() override {
         for (auto& held : made) held.as<model::cbircode>()->detach();
-        model::builtinTypes().clear();
+        context.builtins().clear();
         builtins::builtinNames().clear();
     }
     model::ClassObject& named(const char* name) {
@@ -51,7 +51,7 @@ protected:
     }
     // An interface whose members a text gives.
     void makeInterface(const char* name, const char* text) {
-        made.push_back(model::makeClass(name));
+        made.push_back(model::makeClass(name, context.builtins().classType));
         auto& klass = *model::asClass(asObject(made.back()));
         klass.modifiers |= model::kModInterface;
         builtins::builtinNames().add(name, made.back());
@@ -65,7 +65,7 @@ protected:
 TEST_F(Registry, ClassesStandUnderTheirIdsNamesAndOwners) {
     auto heap = [&](const char* name) { return firstMember(*context.lookup().scopes().heaps[1], name); };
     EXPECT_EQ(context.tables().classesById().at(15), context.tables().classesById().at(-4));  // Class under two keys
-    EXPECT_EQ(asObject(heap("Object")), asObject(model::builtinTypes().anyType));
+    EXPECT_EQ(asObject(heap("Object")), asObject(context.builtins().anyType));
     EXPECT_EQ(asObject(heap("$buildin_Iterator@List")), &named("List.Iterator"));
     EXPECT_EQ(firstMember(named("List").staticProperties, "Iterator").get(),
               static_cast<const void*>(&named("List.Iterator")));
@@ -113,7 +113,7 @@ TEST_F(Registry, ProxyRefusesAFirstParameterThatIsNotLong) {
 }
 
 TEST_F(Registry, APackageRegisteredTwiceIsRefused) {
-    made.push_back(model::makeClass("pkg"));
+    made.push_back(model::makeClass("pkg", context.builtins().classType));
     asObject(made.back())->modifiers |= model::kModPackage;
     EXPECT_NE(context.registerClass("pkg", made.back(), true, false).kind, model::kErrorOperand);
     EXPECT_EQ(context.registerClass("pkg", made.back(), true, false).kind, model::kErrorOperand);

@@ -27,10 +27,13 @@ using qestl::SmartPtr;
 
 struct Fixture {
     Fixture() {
-        model::BuiltinTypes& b = model::builtinTypes();
-        compile_test::makeBuiltinClasses(
-            {{&b.intType, "int", 4, 4}, {&b.longType, "long", 5, 5}, {&b.voidType, "void", 0}, {&b.stringType, "String", 9}},
-            held);
+        model::BuiltinTypes& b = context.builtins();
+        compile_test::makeBuiltinClasses(b,
+                                         {{model::Builtin::Int, "int", 4, 4},
+                                          {model::Builtin::Long, "long", 5, 5},
+                                          {model::Builtin::Void, "void", 0},
+                                          {model::Builtin::String, "String", 9}},
+                                         held);
         capture.begin(context.diagnostics());
     }
     ~Fixture() {
@@ -81,7 +84,7 @@ struct Fixture {
 TEST(MethodBody, AFinalReturnLosesItsJumpAndTheValueMovesIntoEax) {
     Fixture f;
     NodeHandle node = f.method("f", "int", Fixture::returning("1"));
-    SmartPtr function = f.declare(node, model::builtinTypes().intType);
+    SmartPtr function = f.declare(node, f.context.builtins().intType);
     compileStatement(f.context, node, false);
     EXPECT_TRUE(f.capture.errorText.empty()) << f.capture.errorText.c_str();
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpMov, model::kOpRet}));
@@ -97,7 +100,7 @@ TEST(MethodBody, AFinalReturnLosesItsJumpAndTheValueMovesIntoEax) {
 TEST(MethodBody, AnIntReturnedFromALongMethodIsMovedAsLong) {
     Fixture f;
     NodeHandle node = f.method("g", "long", Fixture::returning("1"));
-    f.declare(node, model::builtinTypes().longType);
+    f.declare(node, f.context.builtins().longType);
     compileStatement(f.context, node, false);
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, 109, model::kOpRet}));
 }
@@ -107,7 +110,7 @@ TEST(MethodBody, AReturnBeforeTheEndKeepsItsJump) {
     NodeHandle body = Fixture::returning(nullptr);
     body->children.pushBack(Fixture::returning(nullptr));
     NodeHandle node = f.method("v", "void", body);
-    f.declare(node, model::builtinTypes().voidType);
+    f.declare(node, f.context.builtins().voidType);
     compileStatement(f.context, node, false);
     // The second return is unreachable (warning 322) and is the final one.
     EXPECT_EQ(f.opcodes(), (std::vector<uint32_t>{model::kOpCheckesp, model::kOpJmp, model::kOpRet}));
@@ -119,7 +122,7 @@ TEST(MethodBody, AReturnBeforeTheEndKeepsItsJump) {
 TEST(MethodBody, AValueMethodThatCanEndWithoutReturnIsRefused) {
     Fixture f;
     NodeHandle node = f.method("h", "int", makeAstNode(NodeKind::Empty));
-    f.declare(node, model::builtinTypes().intType);
+    f.declare(node, f.context.builtins().intType);
     compileStatement(f.context, node, false);
     EXPECT_NE(std::string(f.capture.errorText.view()).find("方法需要返回值"), std::string::npos);
     EXPECT_TRUE(f.context.emitter().list(kMemberCodeList).empty());
@@ -128,7 +131,9 @@ TEST(MethodBody, AValueMethodThatCanEndWithoutReturnIsRefused) {
 TEST(MethodBody, AConstructorCallsTheNearestBaseConstructorAndReturnsThis) {
     Fixture f;
     // A declares A(); B declares none; C's constructor calls A().
-    SmartPtr a = f.keep(model::makeClass("A")), b = f.keep(model::makeClass("B")), c = f.keep(model::makeClass("C"));
+    SmartPtr a = f.keep(model::makeClass("A", f.context.builtins().classType)),
+             b = f.keep(model::makeClass("B", f.context.builtins().classType)),
+             c = f.keep(model::makeClass("C", f.context.builtins().classType));
     b.as<model::ClassObject>()->setBaseClass(a);
     c.as<model::ClassObject>()->setBaseClass(b);
     NodeHandle baseNode = f.method("A", nullptr, makeAstNode(NodeKind::Empty));
@@ -154,15 +159,16 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
     Fixture f;
     // @Native(Type = "pointer") int n(int a, Plain b, Handle c); where Handle
     // is a Native class and c is marked as a pointer.
-    SmartPtr plain = f.keep(model::makeClass("Plain")), handle = f.keep(model::makeClass("Handle"));
+    SmartPtr plain = f.keep(model::makeClass("Plain", f.context.builtins().classType)),
+             handle = f.keep(model::makeClass("Handle", f.context.builtins().classType));
     handle.as<model::IRObject>()->flagsB |= model::kFlagNative;
     NodeHandle node = f.method("n", "int", NodeHandle());
     node->flags |= NodeFlag::Native | NodeFlag::Bodiless | NodeFlag::Stdcall;
     NodeHandle parameters = makeAstNode(NodeKind::List);
     node->operands[2] = parameters;
-    SmartPtr function = f.declare(node, model::builtinTypes().intType);
+    SmartPtr function = f.declare(node, f.context.builtins().intType);
     auto* declared = function.as<model::FunctionObject>();
-    const SmartPtr types[] = {model::builtinTypes().intType, plain, handle};
+    const SmartPtr types[] = {f.context.builtins().intType, plain, handle};
     for (int i = 0; i < 3; ++i) {
         NodeHandle parameter = makeAstNode(NodeKind::List, "p");
         if (i == 2) setNativeAnnotationParameter(*parameter, "Type", "\"pointer\"");
@@ -187,7 +193,7 @@ TEST(NativeBinding, TheSignatureDescribesTheDeclaredParameters) {
 
 // Methods the declaration pass did not declare are declared when compiled.
 struct Undeclared : Fixture {
-    Undeclared() { context.lookup().scopes().heaps[0]->findOrCreate("int", model::builtinTypes().intType); }
+    Undeclared() { context.lookup().scopes().heaps[0]->findOrCreate("int", context.builtins().intType); }
     ~Undeclared() { context.lookup().scopes().heaps[0]->clear(); }
     static NodeHandle untypedParameters(std::initializer_list<const char*> names) {
         NodeHandle list = makeAstNode(NodeKind::List);
@@ -224,7 +230,7 @@ TEST(MethodDeclaration, ATemplateInstanceIsDeclaredAfreshAndLeftOutOfItsScope) {
     ASSERT_NE(first, nullptr);
     f.keep(SmartPtr(first));
     EXPECT_EQ(first->parameterCount(), 2u);
-    EXPECT_TRUE(model::isBuiltin(model::asObject(first->type), model::builtinTypes().intType));
+    EXPECT_TRUE(model::isBuiltin(model::asObject(first->type), model::Builtin::Int));
     EXPECT_EQ(f.context.lookup().scopes().heaps[0]->indexesOf("t"), nullptr);
     compileMethodDefinition(view, f.context, node, false);
     keepInstanceCode(f.context, code);
@@ -272,7 +278,7 @@ TEST(MethodDeclaration, EachRuleReportsAtOnceAndStopsTheMethod) {
 
 TEST(MethodDeclaration, TheThrowsListStopsAtATypeListedTwice) {
     Undeclared f;
-    SmartPtr fault = f.keep(model::makeClass("Fault"));
+    SmartPtr fault = f.keep(model::makeClass("Fault", SmartPtr()));
     f.context.lookup().scopes().heaps[0]->findOrCreate("Fault", fault);
     SmartPtr function = f.keep(model::makeFunction("f", SmartPtr()));
     NodeHandle list = makeAstNode(NodeKind::List);

@@ -480,7 +480,7 @@ namespace {
 
 TEST(Scopes, ClassMembersGoToTheInnermostClass) {
     CompileContext context;
-    SmartPtr box = model::makeClass("Box");
+    SmartPtr box = model::makeClass("Box", context.builtins().classType);
     context.lookup().scopes().pushObjectScope(box);
     EXPECT_EQ(context.currentScopeMode(), static_cast<uint32_t>(ScopeRecord::kClassScope));
     context.setCompileMode(kDeclareMember);
@@ -492,16 +492,16 @@ TEST(Scopes, ClassMembersGoToTheInnermostClass) {
     EXPECT_NE(klass->dynamicProperties.indexesOf("size"), nullptr);
     EXPECT_NE(klass->staticProperties.indexesOf("count"), nullptr);
     EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("$unnamed_object_0"), nullptr);
-    SmartPtr inner = model::makeClass("Inner");
+    SmartPtr inner = model::makeClass("Inner", context.builtins().classType);
     context.lookup().scopes().declareClass("Inner", inner);
     context.lookup().scopes().popObjectScope();
     EXPECT_EQ(context.currentScopeMode(), 0u);
     // Outside every object scope a class goes to the first heap.
-    SmartPtr top = model::makeClass("Top");
+    SmartPtr top = model::makeClass("Top", context.builtins().classType);
     context.lookup().scopes().declareClass("Top", top);
     EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("Top"), nullptr);
-    SmartPtr string = context.lookup().scopes().declareGlobal("String");
-    EXPECT_EQ(context.lookup().scopes().declareGlobal("String"), string);
+    SmartPtr string = context.lookup().scopes().declareGlobal("String", context.builtins().classType);
+    EXPECT_EQ(context.lookup().scopes().declareGlobal("String", context.builtins().classType), string);
     EXPECT_EQ(context.lookup().scopes().heaps[1]->members().size(), 1u);
 }
 
@@ -511,7 +511,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     context.lookup().scopes().declareObject("local", model::makeObject("local", model::kKindVariable, SmartPtr(), 0),
                                             false);
     model::Container* frame = context.lookup().scopes().frame.get();
-    SmartPtr lambda = model::makeClass("anonymous");
+    SmartPtr lambda = model::makeClass("anonymous", context.builtins().classType);
     auto* klass = model::asClass(model::asObject(lambda));
     {
         ClosureCapture capture;
@@ -528,7 +528,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
     EXPECT_EQ(klass->capturesSlots, 1);
 
     CompileContext empty;
-    SmartPtr plain = model::makeClass("plain");
+    SmartPtr plain = model::makeClass("plain", context.builtins().classType);
     ClosureCapture none;
     none.begin(empty, plain);
     EXPECT_EQ(model::asClass(model::asObject(plain))->rareClass().captureContainer, nullptr);
@@ -537,7 +537,7 @@ TEST(Scopes, AClassInAFunctionCapturesTheFrameOnce) {
 }
 
 TEST(Scopes, NewableValueTypes) {
-    SmartPtr klass = model::makeClass("K");
+    SmartPtr klass = model::makeClass("K", SmartPtr());
     model::IRObject* k = model::asObject(klass);
     for (int code : {0, 9, 11, 0xFF}) {
         k->typeCode = static_cast<uint8_t>(code);
@@ -569,7 +569,7 @@ TEST(ImageAddresses, ResolutionPlacesTheCodeListsUnlessAClassRecordIsAmongThem) 
 
     // A class record's size follows its tables, which resolution may still
     // change: the lists are placed again after it.
-    SmartPtr klass = model::makeClass("K");
+    SmartPtr klass = model::makeClass("K", context.builtins().classType);
     main.pushBack(klass);
     context.resolveOperands();
     context.assignAddresses();

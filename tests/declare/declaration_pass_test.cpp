@@ -27,43 +27,63 @@ TEST(DottedNamePath, EveryComponentFollowsASlash) {
 class NativeTypes : public ::testing::Test {
 protected:
     void SetUp() override {
-        model::BuiltinTypes& t = model::builtinTypes();
-        for (auto& [name, slot] : rows()) *slot = model::makeClass(name);
-        (void)t;
+        for (auto& [name, tag] : rows()) table.set(tag, model::makeClass(name, SmartPtr()));
     }
-    void TearDown() override { model::builtinTypes().clear(); }
+    void TearDown() override { table.clear(); }
 
-    static std::vector<std::pair<const char*, SmartPtr*>> rows() {
-        model::BuiltinTypes& t = model::builtinTypes();
-        return {{"void", &t.voidType},       {"byte", &t.byteType},       {"char", &t.charType},
-                {"short", &t.shortType},     {"int", &t.intType},         {"long", &t.longType},
-                {"bool", &t.boolType},       {"float", &t.floatType},     {"double", &t.doubleType},
-                {"String", &t.stringType},   {"ObjectPtr", &t.objectPtr}, {"ObjectRef", &t.objectRef},
-                {"Object", &t.anyType},      {"Pointer", &t.pointerType}, {"Class", &t.classType},
-                {"Method", &t.methodType},   {"...", &t.variadic}};
+    static std::vector<std::pair<const char*, model::Builtin>> rows() {
+        return {{"void", model::Builtin::Void},
+                {"byte", model::Builtin::Byte},
+                {"char", model::Builtin::Char},
+                {"short", model::Builtin::Short},
+                {"int", model::Builtin::Int},
+                {"long", model::Builtin::Long},
+                {"bool", model::Builtin::Bool},
+                {"float", model::Builtin::Float},
+                {"double", model::Builtin::Double},
+                {"String", model::Builtin::String},
+                {"ObjectPtr", model::Builtin::ObjectPtr},
+                {"ObjectRef", model::Builtin::ObjectRef},
+                {"Object", model::Builtin::Any},
+                {"Pointer", model::Builtin::Pointer},
+                {"Class", model::Builtin::Class},
+                {"Method", model::Builtin::Method},
+                {"...", model::Builtin::Variadic}};
     }
+
+    model::BuiltinTypes table;
 };
 
 TEST_F(NativeTypes, TheTableNamesExactlyItsSeventeenTypes) {
-    for (auto& [name, slot] : rows()) EXPECT_EQ(builtinTypeByName(name).get(), slot->get()) << name;
-    model::builtinTypes().threadType = model::makeClass("Thread");
+    for (auto& [name, tag] : rows()) EXPECT_EQ(builtinTypeByName(name, table).get(), table[tag].get()) << name;
+    table.set(model::Builtin::Thread, model::makeClass("Thread", SmartPtr()));
     for (const char* other : {"Thread", "Int", "string", "", "Field", "nil", "int "})
-        EXPECT_FALSE(builtinTypeByName(other)) << other;
+        EXPECT_FALSE(builtinTypeByName(other, table)) << other;
 }
 
 TEST_F(NativeTypes, StubSpellings) {
-    const model::BuiltinTypes& t = model::builtinTypes();
-    const std::pair<const SmartPtr*, const char*> expected[] = {
-        {&t.voidType, "void "},      {&t.byteType, "kbyte "},    {&t.charType, "kchar "},
-        {&t.shortType, "kshort "},   {&t.intType, "kint "},      {&t.longType, "klong "},
-        {&t.boolType, "kbool "},     {&t.floatType, "float "},   {&t.doubleType, "double "},
-        {&t.stringType, "kstring "}, {&t.objectPtr, "kptr "},    {&t.pointerType, "kptr "},
-        {&t.methodType, "kptr "},    {&t.anyType, "KObject * "}, {&t.objectRef, "KObject * "},
-        {&t.variadic, "... "},       {&t.classType, "unknow"},
+    const std::pair<model::Builtin, const char*> expected[] = {
+        {model::Builtin::Void, "void "},
+        {model::Builtin::Byte, "kbyte "},
+        {model::Builtin::Char, "kchar "},
+        {model::Builtin::Short, "kshort "},
+        {model::Builtin::Int, "kint "},
+        {model::Builtin::Long, "klong "},
+        {model::Builtin::Bool, "kbool "},
+        {model::Builtin::Float, "float "},
+        {model::Builtin::Double, "double "},
+        {model::Builtin::String, "kstring "},
+        {model::Builtin::ObjectPtr, "kptr "},
+        {model::Builtin::Pointer, "kptr "},
+        {model::Builtin::Method, "kptr "},
+        {model::Builtin::Any, "KObject * "},
+        {model::Builtin::ObjectRef, "KObject * "},
+        {model::Builtin::Variadic, "... "},
+        {model::Builtin::Class, "unknow"},
     };
-    for (const auto& [type, text] : expected) EXPECT_STREQ(nativeTypeName(model::asObject(*type)), text);
+    for (const auto& [tag, text] : expected) EXPECT_STREQ(nativeTypeName(model::asObject(table[tag])), text);
     EXPECT_STREQ(nativeTypeName(nullptr), "unknow");
-    SmartPtr widget = model::makeClass("Widget");
+    SmartPtr widget = model::makeClass("Widget", SmartPtr());
     EXPECT_STREQ(nativeTypeName(model::asObject(widget)), "unknow");
 }
 
@@ -85,7 +105,7 @@ IRResult candidate(const SmartPtr& object, uint64_t level, uint32_t location) {
 }
 
 TEST(CandidateRank, EightPerLevelPlusTheLocation) {
-    SmartPtr klass = model::makeClass("K");
+    SmartPtr klass = model::makeClass("K", SmartPtr());
     SmartPtr parameter = model::makeObject("p", model::kKindVariable, klass, 0);
     model::asObject(parameter)->flagsC |= model::kFlagParameter;
     SmartPtr local = model::makeObject("l", model::kKindVariable, klass, 0);
@@ -98,7 +118,8 @@ TEST(CandidateRank, EightPerLevelPlusTheLocation) {
 }
 
 TEST(CandidateRank, ATieEndsTheChoiceEvenBeforeALowerOne) {
-    SmartPtr a = model::makeClass("A"), b = model::makeClass("B"), c = model::makeClass("C");
+    SmartPtr a = model::makeClass("A", SmartPtr()), b = model::makeClass("B", SmartPtr()),
+             c = model::makeClass("C", SmartPtr());
     model::IRValueList list;
     list.pushBack(candidate(a, 1, 0));
     list.pushBack(candidate(b, 0, 0));

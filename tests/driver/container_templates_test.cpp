@@ -24,7 +24,7 @@ protected:
     void TearDown() override {
         for (auto& held : made)
             if (held) held.as<model::cbircode>()->detach();
-        model::builtinTypes().clear();
+        context.builtins().clear();
         builtins::builtinNames().clear();
     }
     qestl::SmartPtr instantiate(const char* templ, std::initializer_list<qestl::SmartPtr> arguments) {
@@ -36,7 +36,7 @@ protected:
     qestl::SmartPtr type(const char* name) { return builtins::builtinNames().find(name); }
     // A key class with one method per text line.
     qestl::SmartPtr keyClass(const char* name, const char* text) {
-        made.push_back(model::makeClass(name));
+        made.push_back(model::makeClass(name, context.builtins().classType));
         builtins::builtinNames().add(name, made.back());
         builtins::declareMembers(*model::asClass(asObject(made.back())), context, memberTextOnce(name, text, nullptr),
                                  builtins::builtinNames());
@@ -85,8 +85,8 @@ TEST_F(Containers, InstancesOfOneTemplateShareItsIdAndFindOneIterator) {
 // An instance made while a method of one class is compiled belongs to that
 // method; every other class still finds it again by its instance name.
 TEST_F(Containers, AnInstanceMadeInOneClassIsFoundFromAnyOther) {
-    qestl::SmartPtr first = model::makeClass("First");
-    qestl::SmartPtr second = model::makeClass("Second");
+    qestl::SmartPtr first = model::makeClass("First", context.builtins().classType);
+    qestl::SmartPtr second = model::makeClass("Second", context.builtins().classType);
     qestl::SmartPtr method = model::makeFunction("f", type("int"));
     asObject(method)->setOwner(model::IRResult(first));
     qestl::SmartPtr strings = instantiate("List", {type("String")});

@@ -67,8 +67,8 @@ TEST(AssignmentPairs, TheLowestKeyIsChosenUnlessItHoldsSeveralPairs) {
 // A compile context inside a method, the built-in int type declared.
 struct TrialFixture {
     TrialFixture() {
-        model::BuiltinTypes& b = model::builtinTypes();
-        b.intType = model::makeClass("int");
+        model::BuiltinTypes& b = context.builtins();
+        b.set(model::Builtin::Int, model::makeClass("int", b.classType));
         model::asObject(b.intType)->typeCode = model::kTypeInt;
         model::asObject(b.intType)->numericRank = 4;
         context.emitter().setFunction(&state);
@@ -79,8 +79,7 @@ struct TrialFixture {
         expressionState(context).trials.clear();
         context.emitter().setFunction(nullptr);
         for (SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
-        model::asObject(model::builtinTypes().intType)->detach();
-        model::builtinTypes().clear();
+        model::asObject(context.builtins().intType)->detach();
     }
     // A deferred value whose expression is `node`.
     model::IRResult deferred(const NodeHandle& node) {
@@ -92,7 +91,7 @@ struct TrialFixture {
     }
     model::IRValueList target() {
         model::IRValueList targets;
-        SmartPtr place = model::makeObject("t", model::kKindVariable, model::builtinTypes().intType, 0);
+        SmartPtr place = model::makeObject("t", model::kKindVariable, context.builtins().intType, 0);
         held.push_back(place);
         targets.pushBack(model::IRResult(place));
         return targets;
@@ -132,7 +131,7 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
     TrialFixture f;
     // x++ on a variable never assigned: the step compiles, and its use is
     // reported as an error.
-    SmartPtr x = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
+    SmartPtr x = model::makeObject("x", model::kKindVariable, f.context.builtins().intType, 0);
     model::asObject(x)->flagsC |= model::kFlagUnassigned;
     f.held.push_back(x);
     f.context.lookup().scopes().setDeclarationMode(kDeclareLocal);
@@ -156,7 +155,7 @@ TEST(TrialCompilation, AFailedTrialContributesNothingLaterEitherAndReportsNothin
 
 TEST(TrialCompilation, ATargetIsMadeOnlyForADeferredValueAndTakesItsSerialEitherWay) {
     TrialFixture f;
-    const SmartPtr type = model::builtinTypes().intType;
+    const SmartPtr type = f.context.builtins().intType;
     model::IRValueList plain = f.target();
     model::IRValueList targets;
     const uint64_t before = model::serialMark();

@@ -96,12 +96,13 @@ TEST(OperatorCodes, ClonedListLinksPointIntoTheCopy) {
 // frame, and the diagnostics captured.
 struct Fixture {
     Fixture() {
-        model::BuiltinTypes& b = model::builtinTypes();
-        compile_test::makeBuiltinClasses({{&b.intType, "int", 4, 4},
-                                          {&b.longType, "long", 5, 5},
-                                          {&b.boolType, "bool", 8},
-                                          {&b.doubleType, "double", 7, 7},
-                                          {&b.byteType, "byte", 1, 1}},
+        model::BuiltinTypes& b = context.builtins();
+        compile_test::makeBuiltinClasses(b,
+                                         {{model::Builtin::Int, "int", 4, 4},
+                                          {model::Builtin::Long, "long", 5, 5},
+                                          {model::Builtin::Bool, "bool", 8},
+                                          {model::Builtin::Double, "double", 7, 7},
+                                          {model::Builtin::Byte, "byte", 1, 1}},
                                          held);
         context.emitter().setFunction(&state);
         context.lookup().scopes().pushFrame(SmartPtr());
@@ -146,7 +147,7 @@ TEST(OperatorExpressions, ConstantsFoldWithoutCode) {
     const model::IRResult& sum = f.context.lookup().candidates()[0];
     EXPECT_EQ(sum.operand.value, 3);
     EXPECT_TRUE(sum.objectPtr()->hasConstantValue());
-    EXPECT_TRUE(model::isBuiltin(model::asObject(sum.objectPtr()->type), model::builtinTypes().intType));
+    EXPECT_TRUE(model::isBuiltin(model::asObject(sum.objectPtr()->type), model::Builtin::Int));
 
     // (7 / 2) * 2: an earlier fold folds again.
     EXPECT_TRUE(f.compile(op("*", op("/", literal("7"), literal("2")), literal("2"))).empty());
@@ -156,7 +157,7 @@ TEST(OperatorExpressions, ConstantsFoldWithoutCode) {
 
 TEST(OperatorExpressions, NamedConstantsFoldAsImmediates) {
     Fixture f;
-    const SmartPtr& longType = model::builtinTypes().longType;
+    const SmartPtr& longType = f.context.builtins().longType;
     f.constant("M", longType, INT64_MIN, model::kImmLong);
     f.constant("N", longType, -1, model::kImmLong);
     f.local("v", longType);
@@ -182,8 +183,8 @@ TEST(OperatorExpressions, FoldingErrorsAreReported) {
 
 TEST(OperatorExpressions, NegationNotAndComplement) {
     Fixture f;
-    f.local("n", model::builtinTypes().intType);
-    f.local("flag", model::builtinTypes().boolType);
+    f.local("n", f.context.builtins().intType);
+    f.local("flag", f.context.builtins().boolType);
     EXPECT_EQ(f.compile(op("-", NodeHandle(), name("n"))), std::vector<uint32_t>{model::kOpSub});
     EXPECT_EQ(f.last().operandCount, 2u);
     EXPECT_EQ(f.last().operands[0].kind, model::kImmInt);
@@ -202,15 +203,15 @@ TEST(OperatorExpressions, NegationNotAndComplement) {
 
 TEST(OperatorExpressions, UnaryPlusNeedsTwoOperands) {
     Fixture f;
-    f.local("n", model::builtinTypes().intType);
+    f.local("n", f.context.builtins().intType);
     f.compile(op("+", NodeHandle(), name("n")));
     EXPECT_NE(std::string(f.capture.errorText.view()).find("缺少必要的操作数"), std::string::npos);
 }
 
 TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
     Fixture f;
-    f.local("a", model::builtinTypes().intType);
-    f.local("b", model::builtinTypes().intType);
+    f.local("a", f.context.builtins().intType);
+    f.local("b", f.context.builtins().intType);
     EXPECT_EQ(f.compile(op("<", name("a"), name("b"))),
               (std::vector<uint32_t>{model::kOpCmp, model::kOpMov, model::kOpJb, model::kOpMov}));
     const model::IRResult& value = f.context.lookup().candidates()[0];
@@ -228,14 +229,14 @@ TEST(OperatorExpressions, ComparisonAsValueJumpsOverTheFalseMove) {
 
 TEST(OperatorExpressions, ComparisonWarnings) {
     Fixture f;
-    f.local("b", model::builtinTypes().byteType);
+    f.local("b", f.context.builtins().byteType);
     f.compile(op("==", name("b"), op("-", NodeHandle(), literal("1"))));
     EXPECT_NE(std::string(f.capture.warningText.view()).find("有符号/无符号不匹配"), std::string::npos);
 }
 
 TEST(OperatorExpressions, ConstantConditionsWarnAndStillCompare) {
     Fixture f;
-    f.local("b", model::builtinTypes().byteType);
+    f.local("b", f.context.builtins().byteType);
     const auto warned = [&](const char* text) {
         return std::string(f.capture.warningText.view()).find(text) != std::string::npos;
     };
@@ -253,8 +254,8 @@ TEST(OperatorExpressions, ConstantConditionsWarnAndStillCompare) {
 
 TEST(OperatorExpressions, LeftRegisterIsSavedAroundRightCode) {
     Fixture f;
-    f.local("a", model::builtinTypes().intType);
-    f.local("b", model::builtinTypes().intType);
+    f.local("a", f.context.builtins().intType);
+    f.local("b", f.context.builtins().intType);
     // (a + b) * (a - b): the left value lives in eax while the right one is
     // computed.
     EXPECT_EQ(f.compile(op("*", op("+", name("a"), name("b")), op("-", name("a"), name("b")))),
@@ -265,10 +266,10 @@ TEST(OperatorExpressions, LeftRegisterIsSavedAroundRightCode) {
 
 TEST(MemberAccess, MembersAreReachedThroughTheirOwner) {
     Fixture f;
-    SmartPtr klass = model::makeClass("K");
+    SmartPtr klass = model::makeClass("K", f.context.builtins().classType);
     f.held.push_back(klass);
-    SmartPtr shared = model::makeObject("s", model::kKindVariable, model::builtinTypes().intType, 0);
-    SmartPtr field = model::makeObject("x", model::kKindVariable, model::builtinTypes().intType, 0);
+    SmartPtr shared = model::makeObject("s", model::kKindVariable, f.context.builtins().intType, 0);
+    SmartPtr field = model::makeObject("x", model::kKindVariable, f.context.builtins().intType, 0);
     shared.as<model::IRObject>()->setStatic(true);
     for (SmartPtr* member : {&shared, &field}) member->as<model::IRObject>()->modifiers |= 0x40;  // public
     f.held.push_back(shared);

@@ -74,12 +74,12 @@ SmartPtr readRecord(NumberReader& reader, uint32_t number) {
 // Until its base is read the library is incomplete: the loader refuses a
 // library that ends in that state.
 TEST(ClassLibrary, ADerivedClassWaitsForTheAnonymousContainerOfItsBase) {
-    SmartPtr base = model::makeClass("Base"), derived = model::makeClass("Derived");
+    SmartPtr base = model::makeClass("Base", SmartPtr()), derived = model::makeClass("Derived", SmartPtr());
     derived.as<ClassObject>()->setBaseClass(base);
     const qestl::ByteVector bytes = writeDerivedFirst(*base.as<ClassObject>(), *derived.as<ClassObject>());
 
     NumberReader reader(bytes.data(), bytes.size());
-    reader.objects = {{1, model::makeClass("")}, {2, model::makeClass("")}};
+    reader.objects = {{1, model::makeClass("", SmartPtr())}, {2, model::makeClass("", SmartPtr())}};
     SmartPtr readDerived = readRecord(reader, 2);
     ASSERT_TRUE(readDerived);
     EXPECT_EQ(readDerived.as<ClassObject>()->sharedAnonymousProperties, nullptr);
@@ -93,7 +93,7 @@ TEST(ClassLibrary, ADerivedClassWaitsForTheAnonymousContainerOfItsBase) {
 }
 
 TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
-    SmartPtr owner = model::makeClass("Owner");
+    SmartPtr owner = model::makeClass("Owner", SmartPtr());
     SmartPtr method = model::makeFunction("make", SmartPtr());
     owner.as<ClassObject>()->editRareClass().templateMethodIndex.insert("make", method);
     qestl::ByteVector bytes;
@@ -105,7 +105,7 @@ TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
         qestl::ByteVector changed = bytes;
         qestl::storeU32LE(changed.data() + changed.size() - 12, length);
         NumberReader reader(changed.data(), changed.size());
-        reader.objects = {{1, model::makeClass("")}, {2, method}};
+        reader.objects = {{1, model::makeClass("", SmartPtr())}, {2, method}};
         SmartPtr read = readRecord(reader, 1);
         EXPECT_EQ(static_cast<bool>(read), length == 4) << length;
         if (read) {
@@ -120,7 +120,7 @@ TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
 // written is checked, the "nothing" ones too.
 TEST(ImageHeap, WritesItsClassesAndNothingForTheOthers) {
     model::cbHeap heap;
-    SmartPtr klass = model::makeClass("K");
+    SmartPtr klass = model::makeClass("K", SmartPtr());
     for (const char* name : {"g1", "g2"}) heap.findOrCreate(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0));
     heap.findOrCreate("K", klass);
     heap.findOrCreate("g3", model::makeObject("g3", model::kKindVariable, SmartPtr(), 0));

@@ -209,7 +209,7 @@ int builtinsCommand(int argc, char** argv) {
         return 2;
     }
     // The process-wide references go with the compilation they belong to.
-    model::builtinTypes().clear();
+    context.builtins().clear();
     builtins::builtinNames().clear();
     return status;
 }

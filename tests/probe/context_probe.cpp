@@ -190,7 +190,7 @@ int entryCommand(int argc, char** argv) {
         } else if ((flag == "-class" || flag == "-main" || flag == "-exit") && i + 1 < argc) {
             const char* name = argv[++i];
             if (flag == "-class") {
-                klass = model::makeClass(name);
+                klass = model::makeClass(name, context.builtins().classType);
                 continue;
             }
             SmartPtr function = model::makeFunction(name, SmartPtr());
@@ -243,7 +243,7 @@ int suggestCommand(int argc, char** argv) {
                                        : kind == "enum"      ? model::kModEnum
                                                              : ~0u;
             if (modifiers == ~0u) return usage(kUsage);
-            made = model::makeClass(name);
+            made = model::makeClass(name, context.builtins().classType);
             model::asObject(made)->modifiers |= modifiers;
             classes[name] = made;
         }

@@ -111,7 +111,7 @@ int declareCommand(int argc, char** argv) {
     for (const model::ImportModule* module : context.tables().imports().modules()) printModule(*module);
     const int status = !parsed || context.diagnostics().hasErrors() ? 1 : 0;
     context.reset();
-    model::builtinTypes().clear();
+    context.builtins().clear();
     builtins::builtinNames().clear();
     return status;
 }

@@ -48,7 +48,7 @@ int writeUnnoted(int, char**) {
         BuiltinsLease builtins;
         CompileContext context;
         builtins.enter(context);
-        model::asObject(model::builtinTypes().stringType)->lookupStamp += 1;
+        model::asObject(context.builtins().stringType)->lookupStamp += 1;
     }
     std::printf("the write went unseen\n");
     return 0;

@@ -29,7 +29,7 @@ void ClassCommands::teardown() {
 }
 
 SmartPtr ClassCommands::makeArrayOf(const std::string& element) {
-    SmartPtr made = model::makeArray(script_.handle(element));
+    SmartPtr made = model::makeArray(script_.handle(element), context_.builtins().longType);
     context_.madeArrays.pushBack(made);
     return made;
 }
@@ -59,7 +59,7 @@ bool ClassCommands::silentCommand(const Words& w) {
     };
     if (c == "class") {
         need(2);
-        SmartPtr made = model::makeClass(w[1]);
+        SmartPtr made = model::makeClass(w[1], context_.builtins().classType);
         if (w.size() > 2) made.as<IRObject>()->setOwner(model::IRResult(script_.handle(w[2])));
         handles_[w[1]] = made;
     } else if (c == "base") {
@@ -68,7 +68,7 @@ bool ClassCommands::silentCommand(const Words& w) {
         classNamed(w[1]).setBaseClass(script_.handle(w[2]), access);
     } else if (c == "instance") {
         need(3);
-        handles_[w[1]] = model::makeInstance(script_.handle(w[2]), model::IRResult());
+        handles_[w[1]] = model::makeInstance(script_.handle(w[2]), model::IRResult(), context_.builtins().classType);
     } else if (c == "heap") {
         need(2);
         script_.addContainer(w[1], std::make_unique<model::cbHeap>());

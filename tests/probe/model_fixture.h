@@ -7,10 +7,11 @@
 #include <string>
 
 #include "foundation/smart_ptr.h"
+#include "model/builtin_types.h"
 
 namespace probe {
 
-// Fills model::builtinTypes() and names every type (Object is "*") in names.
-void makeBuiltinFixture(std::map<std::string, qestl::SmartPtr>& names);
+// Fills context.builtins() and names every type (Object is "*") in names.
+void makeBuiltinFixture(model::BuiltinTypes& types, std::map<std::string, qestl::SmartPtr>& names);
 
 }  // namespace probe

@@ -60,7 +60,7 @@ uint32_t hexNumber(const std::string& text) {
 class Script : public probe::ScriptAccess {
 public:
     Script() {
-        probe::makeBuiltinFixture(handles_);
+        probe::makeBuiltinFixture(context_.builtins(), handles_);
         context_.pool.setBase(65536);
     }
     // Tears the model down as the compiler does: detach breaks the reference
@@ -74,7 +74,6 @@ public:
         for (auto& [name, held] : handles_) held.as<model::cbSmartCore>()->detach();
         for (const SmartPtr& held : context_.thirdList) held.as<model::cbSmartCore>()->detach();
         for (const SmartPtr& held : context_.madeArrays) held.as<model::ArrayObject>()->releaseAtTeardown();
-        model::builtinTypes().clear();
     }
 
     void run(const std::string& line) {

@@ -103,7 +103,7 @@ public:
     bool sharedModule() const override { return false; }
     // Each call makes a new array type; the script releases them at teardown.
     qestl::SmartPtr arrayTypeOf(const qestl::SmartPtr& element) override {
-        qestl::SmartPtr made = model::makeArray(element);
+        qestl::SmartPtr made = model::makeArray(element, builtins().longType);
         madeArrays.pushBack(made);
         return made;
     }

@@ -34,7 +34,6 @@ namespace {
 // The built-ins are typed by Class, itself among them: detach breaks the cycle.
 void releaseFixture(std::map<std::string, qestl::SmartPtr>& names) {
     for (auto& [name, held] : names) held.as<model::cbSmartCore>()->detach();
-    model::builtinTypes().clear();
 }
 
 int intlitCommand(int argc, char** argv) {
@@ -42,11 +41,11 @@ int intlitCommand(int argc, char** argv) {
         std::fprintf(stderr, "usage: korvo-probe intlit TEXT...\n");
         return 2;
     }
+    CompileContext context;
     std::map<std::string, qestl::SmartPtr> names;
-    probe::makeBuiltinFixture(names);
+    probe::makeBuiltinFixture(context.builtins(), names);
     int status = 1;
     {
-        CompileContext context;
         status = 0;
         for (int i = 0; i < argc; ++i) {
             const _KNode<qeAbstractNode> node = makeAstNode(NodeKind::IntegerLiteral, argv[i]);
@@ -95,8 +94,9 @@ int narrowCommand(int argc, char** argv) {
         std::fprintf(stderr, "usage: korvo-probe narrow TARGET SOURCE KIND VALUE\n");
         return 2;
     }
+    CompileContext context;
     std::map<std::string, qestl::SmartPtr> names;
-    probe::makeBuiltinFixture(names);
+    probe::makeBuiltinFixture(context.builtins(), names);
     const auto typeNamed = [&names](std::string name) -> const qestl::SmartPtr* {
         if (name == "*") name = "Object";
         const auto found = names.find(name);
@@ -114,7 +114,6 @@ int narrowCommand(int argc, char** argv) {
         if (kind == model::kImmDouble) value = std::bit_cast<int64_t>(parseFloatText(argv[3]));
         else if (kind == model::kImmFloat) value = std::bit_cast<int32_t>(static_cast<float>(parseFloatText(argv[3])));
         else value = std::strtoll(argv[3], nullptr, 10);
-        CompileContext context;
         DiagnosticCapture capture;
         capture.begin(context.diagnostics());
         checkConstantNarrowing(context, *target, *source, model::Operand(value, kind, kind), StatementNode());

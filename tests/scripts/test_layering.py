@@ -46,10 +46,6 @@ STATE = re.compile(r"\bthread_local\b"
                    r"|^\s*(?:inline\s+)?static\s+(?:inline\s+)?(?!.*\b(?:const|constexpr)\b)[^()]*[;={]\s*$"
                    r"|^(?:constinit\s+)?[A-Za-z_][\w:<>, *&]*[ *&]g[A-Z]\w*\s*(?:=|;|\{)")
 STATE_ALLOWED = (
-    # The built-in types serve every compilation of the process, the
-    # registry lending them out; the model's own objects compare with them
-    # where no context is at hand.
-    "model/builtin_types.h",
     # The lent records note their writes (cbircode::noteWrite, from model
     # code without a context) in the lists their keepers take them back
     # from: a record has no room left for a way to its keeper.

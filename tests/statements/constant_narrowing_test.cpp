@@ -22,29 +22,30 @@ using qestl::SmartPtr;
 using B = model::BuiltinTypes;
 
 struct Fixture {
+    CompileContext context;
+
     Fixture() {
-        model::BuiltinTypes& b = model::builtinTypes();
+        model::BuiltinTypes& b = context.builtins();
         const struct {
-            SmartPtr B::*slot;
+            model::Builtin tag;
             const char* name;
             int8_t rank;
-        } rows[] = {{&B::byteType, "byte", 1},  {&B::charType, "char", 2},       {&B::shortType, "short", 3},
-                    {&B::intType, "int", 4},    {&B::longType, "long", 5},       {&B::floatType, "float", 6},
-                    {&B::doubleType, "double", 7}, {&B::nilType, "nil", -1},     {&B::pointerType, "Pointer", 0},
-                    {&B::objectPtr, "ObjectPtr", 0}, {&B::anyType, "*", 0},      {&B::stringType, "String", 0}};
+        } rows[] = {{model::Builtin::Byte, "byte", 1},       {model::Builtin::Char, "char", 2},
+                    {model::Builtin::Short, "short", 3},     {model::Builtin::Int, "int", 4},
+                    {model::Builtin::Long, "long", 5},       {model::Builtin::Float, "float", 6},
+                    {model::Builtin::Double, "double", 7},   {model::Builtin::Nil, "nil", -1},
+                    {model::Builtin::Pointer, "Pointer", 0}, {model::Builtin::ObjectPtr, "ObjectPtr", 0},
+                    {model::Builtin::Any, "*", 0},           {model::Builtin::String, "String", 0}};
         for (const auto& row : rows) {
-            b.*row.slot = model::makeClass(row.name);
-            (b.*row.slot).as<model::IRObject>()->numericRank = row.rank;
+            b.set(row.tag, model::makeClass(row.name, b.classType)).as<model::IRObject>()->numericRank = row.rank;
         }
     }
-    ~Fixture() { model::builtinTypes().clear(); }
 
     // The warning numbers, in order, and the texts.
     std::vector<int> check(SmartPtr B::*target, SmartPtr B::*source, uint32_t kind, int64_t value) {
-        CompileContext context;
         DiagnosticCapture capture;
         capture.begin(context.diagnostics());
-        const B& b = model::builtinTypes();
+        const B& b = context.builtins();
         checkConstantNarrowing(context, b.*target, b.*source, model::Operand(value, kind, kind), StatementNode());
         capture.close(context.diagnostics());
         text = capture.warningText.c_str() != nullptr ? capture.warningText.c_str() : "";

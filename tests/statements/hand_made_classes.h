@@ -14,26 +14,26 @@
 namespace compile_test {
 
 struct HandMadeClass {
-    qestl::SmartPtr* slot;  // a field of model::builtinTypes()
+    model::Builtin tag;  // its slot in the context's table
     const char* name;
     uint8_t typeCode;
     int8_t numericRank = 0;
 };
 
-inline void makeBuiltinClasses(std::initializer_list<HandMadeClass> rows, std::vector<qestl::SmartPtr>& held) {
+inline void makeBuiltinClasses(model::BuiltinTypes& table, std::initializer_list<HandMadeClass> rows,
+                               std::vector<qestl::SmartPtr>& held) {
     for (const HandMadeClass& row : rows) {
-        *row.slot = model::makeClass(row.name);
-        row.slot->as<model::IRObject>()->typeCode = row.typeCode;
-        row.slot->as<model::IRObject>()->numericRank = row.numericRank;
-        held.push_back(*row.slot);
+        const qestl::SmartPtr& made = table.set(row.tag, model::makeClass(row.name, table.classType));
+        made.as<model::IRObject>()->typeCode = row.typeCode;
+        made.as<model::IRObject>()->numericRank = row.numericRank;
+        held.push_back(made);
     }
 }
 
 // Detaches every held object, so that no cycle between them outlives the
-// test, and empties the builtin slots for the next one.
+// test.
 inline void releaseHeld(std::vector<qestl::SmartPtr>& held) {
     for (qestl::SmartPtr& object : held) object.as<model::cbSmartCore>()->detach();
-    model::builtinTypes().clear();
 }
 
 }  // namespace compile_test

@@ -28,12 +28,15 @@ using qestl::SmartPtr;
 
 struct Fixture {
     Fixture() {
-        model::BuiltinTypes& b = model::builtinTypes();
-        compile_test::makeBuiltinClasses(
-            {{&b.intType, "int", 4}, {&b.voidType, "void", 0}, {&b.stringType, "String", 9}, {&b.boolType, "bool", 8}},
-            held);
-        held.push_back(model::makeClass("Box"));
-        b.exceptionType = model::makeClass("Exception");
+        model::BuiltinTypes& b = context.builtins();
+        compile_test::makeBuiltinClasses(b,
+                                         {{model::Builtin::Int, "int", 4},
+                                          {model::Builtin::Void, "void", 0},
+                                          {model::Builtin::String, "String", 9},
+                                          {model::Builtin::Bool, "bool", 8}},
+                                         held);
+        held.push_back(model::makeClass("Box", context.builtins().classType));
+        b.exceptionType = model::makeClass("Exception", context.builtins().classType);
         held.push_back(b.exceptionType);
         context.registerBuiltinClass(SmartPtr(), b.exceptionType);
         capture.begin(context.diagnostics());
@@ -67,7 +70,7 @@ struct Fixture {
                                    makeAstNode(NodeKind::Empty)})
             node->operands.pushBack(operand);
         const bool isVoid = std::string(returnType) == "void";
-        SmartPtr f = model::makeFunction("m", isVoid ? model::builtinTypes().voidType : model::builtinTypes().intType);
+        SmartPtr f = model::makeFunction("m", isVoid ? context.builtins().voidType : context.builtins().intType);
         held.push_back(f);
         if (parameterType) {
             SmartPtr parameter = model::makeObject("o", model::kKindVariable, parameterType, 0);
@@ -149,10 +152,10 @@ TEST(SynchronizedBlock, ExclusiveAfterReadLockingIsRefused) {
 }
 
 TEST(SynchronizedBlock, PrimitivesAndStringCannotBeLockedButBoolCan) {
-    for (auto [type, refused] : {std::pair{&model::BuiltinTypes::intType, true},
-                                 {&model::BuiltinTypes::stringType, true}, {&model::BuiltinTypes::boolType, false}}) {
+    for (auto [type, refused] :
+         {std::pair{model::Builtin::Int, true}, {model::Builtin::String, true}, {model::Builtin::Bool, false}}) {
         Fixture f;
-        f.compileMethod(model::builtinTypes().*type, Fixture::lock(NodeKind::Synchronized));
+        f.compileMethod(f.context.builtins()[type], Fixture::lock(NodeKind::Synchronized));
         EXPECT_EQ(f.errors().find("此类型无法用于同步语法") != std::string::npos, refused);
     }
 }

@@ -30,7 +30,7 @@ protected:
         printed = testing::internal::GetCapturedStdout();
     }
     void TearDown() override {
-        model::builtinTypes().clear();
+        context.builtins().clear();
         builtins::builtinNames().clear();
     }
 
