@@ -1,5 +1,7 @@
 #include "syntax/walk_cache.h"
 
+#include "foundation/open_slots.h"
+
 #include "syntax/grammar.h"
 
 WalkCache& WalkCache::shared() {
@@ -43,17 +45,15 @@ uint32_t WalkCache::startKind(const RuleSet& matches) {
     if (startSlots_.empty()) startSlots_.assign(2 * kStartSetLimit, 0);
     uint64_t hash = 0;
     for (int i = 0; i < 4; ++i) hash = (hash ^ matches.word(i)) * 0x9E3779B97F4A7C15ull;
-    const size_t mask = startSlots_.size() - 1;
-    for (size_t slot = static_cast<size_t>(hash >> 40) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t entry = startSlots_[slot];
-        if (entry == 0) {
-            if (startSets_.size() >= kStartSetLimit) return kNoStart;
-            startSets_.push_back(matches);
-            startSlots_[slot] = static_cast<uint32_t>(startSets_.size());
-            return static_cast<uint32_t>(256 + startSets_.size() - 1);
-        }
-        if (startSets_[entry - 1] == matches) return 256 + entry - 1;
-    }
+    // The slot of these matches, or the free one where they go.
+    const size_t slot = qestl::firstFreePlace(
+        startSlots_, startSlots_.size() - 1, static_cast<size_t>(hash >> 40),
+        [&](uint32_t entry) { return entry == 0 || startSets_[entry - 1] == matches; });
+    if (startSlots_[slot] != 0) return 256 + startSlots_[slot] - 1;
+    if (startSets_.size() >= kStartSetLimit) return kNoStart;
+    startSets_.push_back(matches);
+    startSlots_[slot] = static_cast<uint32_t>(startSets_.size());
+    return static_cast<uint32_t>(256 + startSets_.size() - 1);
 }
 
 uint64_t WalkCache::MarkedState::hash() const {
@@ -63,32 +63,23 @@ uint64_t WalkCache::MarkedState::hash() const {
     return hash;
 }
 
-void WalkCache::placeMarked(const MarkedState& state, uint32_t entry) {
-    const size_t mask = markedSlots_.size() - 1;
-    size_t slot = static_cast<size_t>(state.hash() >> 40) & mask;
-    while (markedSlots_[slot] != 0) slot = (slot + 1) & mask;
-    markedSlots_[slot] = entry;
-}
-
 uint32_t WalkCache::markedKind(const TokenRecord& record) {
     if (record.span != 1) return kNoStart;
     const MarkedState state{record.matches, record.active, record.visited, record.hint >= 0};
     // Grown as states come: most programs meet a few dozen.
-    if (markedStates_.size() < kMarkedLimit && (markedStates_.size() + 1) * 2 > markedSlots_.size()) {
-        markedSlots_.assign(markedSlots_.empty() ? 64 : markedSlots_.size() * 2, 0);
-        for (size_t i = 0; i < markedStates_.size(); ++i) placeMarked(markedStates_[i], static_cast<uint32_t>(i + 1));
-    }
-    const size_t mask = markedSlots_.size() - 1;
-    for (size_t slot = static_cast<size_t>(state.hash() >> 40) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t entry = markedSlots_[slot];
-        if (entry == 0) {
-            if (markedStates_.size() >= kMarkedLimit) return kNoStart;
-            markedStates_.push_back(state);
-            markedSlots_[slot] = static_cast<uint32_t>(markedStates_.size());
-            return kFirstMarked + static_cast<uint32_t>(markedStates_.size() - 1);
-        }
-        if (markedStates_[entry - 1] == state) return kFirstMarked + entry - 1;
-    }
+    if (markedStates_.size() < kMarkedLimit && (markedStates_.size() + 1) * 2 > markedSlots_.size())
+        qestl::placeSlotsAgain(
+            markedSlots_, markedSlots_.empty() ? 64 : markedSlots_.size() * 2,
+            [](uint32_t entry) { return entry == 0; },
+            [this](uint32_t entry) { return static_cast<size_t>(markedStates_[entry - 1].hash() >> 40); });
+    const size_t slot = qestl::firstFreePlace(
+        markedSlots_, markedSlots_.size() - 1, static_cast<size_t>(state.hash() >> 40),
+        [&](uint32_t entry) { return entry == 0 || markedStates_[entry - 1] == state; });
+    if (markedSlots_[slot] != 0) return kFirstMarked + markedSlots_[slot] - 1;
+    if (markedStates_.size() >= kMarkedLimit) return kNoStart;
+    markedStates_.push_back(state);
+    markedSlots_[slot] = static_cast<uint32_t>(markedStates_.size());
+    return kFirstMarked + static_cast<uint32_t>(markedStates_.size() - 1);
 }
 
 bool WalkCache::insert(uint32_t rule, const std::vector<uint32_t>& kinds, int32_t covered, uint32_t changed,

@@ -211,7 +211,6 @@ private:
         bool operator==(const MarkedState&) const = default;
         uint64_t hash() const;
     };
-    void placeMarked(const MarkedState& state, uint32_t entry);
     static constexpr size_t kMarkedLimit = 8192;
     static constexpr uint32_t kFirstMarked = 256 + kStartSetLimit;
     static_assert(kFirstMarked + kMarkedLimit <= 0xFFFF, "kinds of the key fit an edge's 16 bits");
