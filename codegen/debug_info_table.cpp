@@ -18,12 +18,10 @@ size_t DebugInfoTable::placeOf(uint64_t serial) const {
                                  [serial](const Slot& slot) { return isFree(slot) || slot.serial == serial; });
 }
 
-void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHandle body,
-                                 const model::Container& frame) {
+void DebugInfoTable::addFunction(const qestl::SmartPtr& function, const model::Container& frame) {
     model::IRObject* f = model::asObject(function);
     FunctionDebugRecord record;
     record.function = function;
-    record.body = std::move(body);
     record.serial = f->serial();
     if (f->opcode == model::kOpJmp && f->operandCount != 0) record.codeRecord = f->operands[0].target;
     for (const qestl::SmartPtr& member : frame.members())
@@ -53,11 +51,16 @@ const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function)
     return isFree(slot) ? nullptr : &records_[slot.record - 1];
 }
 
-std::vector<FunctionDebugRecord*> DebugInfoTable::inCreationOrder() {
-    std::vector<FunctionDebugRecord*> ordered;
+bool DebugInfoTable::inSerialOrder() const {
+    return std::is_sorted(
+        records_.begin(), records_.end(),
+        [](const FunctionDebugRecord& a, const FunctionDebugRecord& b) { return a.serial < b.serial; });
+}
+
+std::vector<const FunctionDebugRecord*> DebugInfoTable::inCreationOrder() const {
+    std::vector<const FunctionDebugRecord*> ordered;
     ordered.reserve(records_.size());
-    for (FunctionDebugRecord& record : records_) ordered.push_back(&record);
-    // Bodies are mostly compiled in the order their functions were made.
+    for (const FunctionDebugRecord& record : records_) ordered.push_back(&record);
     auto bySerial = [](const FunctionDebugRecord* a, const FunctionDebugRecord* b) { return a->serial < b->serial; };
     if (!std::is_sorted(ordered.begin(), ordered.end(), bySerial)) std::sort(ordered.begin(), ordered.end(), bySerial);
     return ordered;
