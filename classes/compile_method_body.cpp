@@ -236,7 +236,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     head->opcode = frameSize != 0 && holdsLocals ? model::kOpAllocesp : model::kOpCheckesp;
     head->operands[0] = model::Operand(frameSize, model::kImmLong, model::kTypeLong);
 
-    context.tables().debugInfo().addFunction(functionRef, body, *context.lookup().scopes().frame);
+    context.tables().debugInfo().addFunction(functionRef, *context.lookup().scopes().frame);
     warnUnusedObjects(*context.lookup().scopes().frame, context);
     function->warnUnusedThrows(context);
     if (view.isTemplate()) {

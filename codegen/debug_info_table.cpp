@@ -9,21 +9,23 @@ namespace codegen {
 namespace {
 
 bool isFree(const auto& slot) { return slot.record == 0; }
-size_t homeOf(uint64_t serial) { return static_cast<size_t>((serial * 0x9E3779B97F4A7C15ull) >> 32); }
+// From the serial's low half, which a slot keeps: the table grows without
+// reading the records.
+size_t homeOf(uint32_t serialLow) { return static_cast<size_t>((uint64_t{serialLow} * 0x9E3779B97F4A7C15ull) >> 32); }
 
 }  // namespace
 
 size_t DebugInfoTable::placeOf(uint64_t serial) const {
-    return qestl::firstFreePlace(slots_, slots_.size() - 1, homeOf(serial),
-                                 [serial](const Slot& slot) { return isFree(slot) || slot.serial == serial; });
+    const auto low = static_cast<uint32_t>(serial);
+    return qestl::firstFreePlace(slots_, slots_.size() - 1, homeOf(low), [this, serial, low](const Slot& slot) {
+        return isFree(slot) || (slot.serialLow == low && records_[slot.record - 1].serial == serial);
+    });
 }
 
-void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHandle body,
-                                 const model::Container& frame) {
+void DebugInfoTable::addFunction(const qestl::SmartPtr& function, const model::Container& frame) {
     model::IRObject* f = model::asObject(function);
     FunctionDebugRecord record;
     record.function = function;
-    record.body = std::move(body);
     record.serial = f->serial();
     if (f->opcode == model::kOpJmp && f->operandCount != 0) record.codeRecord = f->operands[0].target;
     for (const qestl::SmartPtr& member : frame.members())
@@ -32,14 +34,14 @@ void DebugInfoTable::addFunction(const qestl::SmartPtr& function, model::NodeHan
     if (2 * (records_.size() + 1) > slots_.size())
         qestl::placeSlotsAgain(
             slots_, std::max<size_t>(64, slots_.size() * 2), [](const Slot& s) { return isFree(s); },
-            [](const Slot& s) { return homeOf(s.serial); });
+            [](const Slot& s) { return homeOf(s.serialLow); });
     Slot& slot = slots_[placeOf(record.serial)];
     if (!isFree(slot)) {
         records_[slot.record - 1] = std::move(record);
         return;
     }
     records_.push_back(std::move(record));
-    slot = Slot{records_.back().serial, static_cast<uint32_t>(records_.size())};
+    slot = Slot{static_cast<uint32_t>(records_.back().serial), static_cast<uint32_t>(records_.size())};
 }
 
 void DebugInfoTable::clear() {
@@ -53,11 +55,16 @@ const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function)
     return isFree(slot) ? nullptr : &records_[slot.record - 1];
 }
 
-std::vector<FunctionDebugRecord*> DebugInfoTable::inCreationOrder() {
-    std::vector<FunctionDebugRecord*> ordered;
+bool DebugInfoTable::inSerialOrder() const {
+    return std::is_sorted(
+        records_.begin(), records_.end(),
+        [](const FunctionDebugRecord& a, const FunctionDebugRecord& b) { return a.serial < b.serial; });
+}
+
+std::vector<const FunctionDebugRecord*> DebugInfoTable::inCreationOrder() const {
+    std::vector<const FunctionDebugRecord*> ordered;
     ordered.reserve(records_.size());
-    for (FunctionDebugRecord& record : records_) ordered.push_back(&record);
-    // Bodies are mostly compiled in the order their functions were made.
+    for (const FunctionDebugRecord& record : records_) ordered.push_back(&record);
     auto bySerial = [](const FunctionDebugRecord* a, const FunctionDebugRecord* b) { return a->serial < b->serial; };
     if (!std::is_sorted(ordered.begin(), ordered.end(), bySerial)) std::sort(ordered.begin(), ordered.end(), bySerial);
     return ordered;

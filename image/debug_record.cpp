@@ -36,7 +36,11 @@ uint64_t debugRecordBytes(const DebugRecord& record) {
     uint64_t bytes = 4 + 4 * 12 + 24 * record.lineCount;
     for (const std::string& file : record.files) bytes += textBytes(file);
     bytes += record.variableCount * textBytes({}) + record.variableCount * 8 + record.variableNameBytes;
-    for (const DebugFunctionRecord& function : record.functions) bytes += functionEntryBytes(function);
+    if (record.forEachFunctionRun) {
+        record.forEachFunctionRun([&bytes](DebugRecord::FunctionRun run) {
+            for (const DebugFunctionRecord& function : run) bytes += functionEntryBytes(function);
+        });
+    }
     return bytes;
 }
 
@@ -46,7 +50,7 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     countOperand(out, record.files.size());
     countOperand(out, record.lineCount);
     countOperand(out, record.variableCount);
-    countOperand(out, record.functions.size());
+    countOperand(out, record.functionCount);
     for (const std::string& file : record.files) text(out, file);
     uint64_t made = 0;
     record.lines.forEachRun([&](std::span<const DebugLineRecord> lines) {
@@ -85,14 +89,24 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
         model::internalFault("internal error: %llu debug variables announced, %llu made",
                              static_cast<unsigned long long>(record.variableCount),
                              static_cast<unsigned long long>(variables));
-    for (const DebugFunctionRecord& function : record.functions) {
-        out.u64le(function.address);
-        out.u32le(static_cast<uint32_t>(functionEntryBytes(function)));
-        text(out, function.name);
-        text(out, function.linkName);
-        out.u32le(function.word);
-        out.u32le(static_cast<uint32_t>(function.frameNames.size()));
-        for (const std::string& name : function.frameNames) text(out, name);
+    uint64_t functions = 0;
+    if (record.forEachFunctionRun) {
+        record.forEachFunctionRun([&](DebugRecord::FunctionRun run) {
+            for (const DebugFunctionRecord& function : run) {
+                out.u64le(function.address);
+                out.u32le(static_cast<uint32_t>(functionEntryBytes(function)));
+                text(out, function.name);
+                text(out, function.linkName);
+                out.u32le(function.word);
+                out.u32le(static_cast<uint32_t>(function.frameNames.size()));
+                for (const std::string& name : function.frameNames) text(out, name);
+            }
+            functions += run.size();
+        });
     }
+    if (functions != record.functionCount)
+        model::internalFault("internal error: %llu debug functions announced, %llu made",
+                             static_cast<unsigned long long>(record.functionCount),
+                             static_cast<unsigned long long>(functions));
     return out.position() - start;
 }

@@ -152,7 +152,12 @@ struct DebugRecord {
     uint64_t variableNameBytes = 0;
     using VariableRun = std::span<const DebugVariableRecord>;
     std::function<void(const std::function<void(VariableRun)>& take)> forEachVariableRun;
-    std::vector<DebugFunctionRecord> functions;
+    // The functions too, some hundreds at a time, made from the compiler's
+    // table as they are read, once for the size and once for the bytes: a
+    // list of them took 64 bytes a function at the peak.
+    uint64_t functionCount = 0;
+    using FunctionRun = std::span<const DebugFunctionRecord>;
+    std::function<void(const std::function<void(FunctionRun)>& take)> forEachFunctionRun;
 };
 
 // The bytes the encoded record takes.

@@ -112,23 +112,39 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         noteLines(source, source.emitter().list(kMemberCodeList), lines);
     };
     // The functions and their first records lie far apart in a large
-    // program: each is asked for some steps before it is read.
-    const std::vector<codegen::FunctionDebugRecord*> functions = context.tables().debugInfo().inCreationOrder();
-    record.functions.reserve(functions.size());
+    // program: each is asked for some steps before it is read. Their link
+    // names are made now, before the layout measures the record.
     constexpr size_t kAhead = 8;
-    for (size_t i = 0; i < functions.size(); ++i) {
-        if (i + kAhead < functions.size()) {
-            qestl::touch(functions[i + kAhead]->function.get());
-            qestl::touch(functions[i + kAhead]->codeRecord.get());
-        }
-        const codegen::FunctionDebugRecord& function = *functions[i];
-        model::IRObject& object = *model::asObject(function.function);
-        object.buildLinkName();
-        DebugFunctionRecord out;
-        out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
-        out.name = object.name.view();
-        out.linkName = object.linkName().view();
-        out.frameNames = function.frameNames;
-        record.functions.push_back(out);
-    }
+    const codegen::DebugInfoTable& table = context.tables().debugInfo();
+    uint64_t functionCount = 0;
+    table.forEachInCreationOrder(kAhead, [&functionCount](const codegen::FunctionDebugRecord& function,
+                                                          const codegen::FunctionDebugRecord* later) {
+        if (later != nullptr) qestl::touch(later->function.get());
+        model::asObject(function.function)->buildLinkName();
+        ++functionCount;
+    });
+    record.functionCount = functionCount;
+    record.forEachFunctionRun = [&table](const std::function<void(DebugRecord::FunctionRun)>& take) {
+        constexpr size_t kRun = 256;
+        DebugFunctionRecord run[kRun];
+        size_t held = 0;
+        table.forEachInCreationOrder(kAhead, [&](const codegen::FunctionDebugRecord& function,
+                                                 const codegen::FunctionDebugRecord* later) {
+            if (later != nullptr) {
+                qestl::touch(later->function.get());
+                qestl::touch(later->codeRecord.get());
+            }
+            const model::IRObject& object = *model::asObject(function.function);
+            DebugFunctionRecord& out = run[held++];
+            out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
+            out.name = object.name.view();
+            out.linkName = object.linkName().view();
+            out.frameNames = function.frameNames;
+            if (held == kRun) {
+                take(DebugRecord::FunctionRun(run, held));
+                held = 0;
+            }
+        });
+        if (held != 0) take(DebugRecord::FunctionRun(run, held));
+    };
 }

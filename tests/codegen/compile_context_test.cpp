@@ -461,9 +461,9 @@ TEST(DebugInfo, AFunctionsRecordNamesItsFrameAndIsReplaced) {
     model::Container frame(model::kStackFrame);
     frame.findOrCreate("b", model::makeObject("b", model::kKindVariable, SmartPtr(), 0));
     frame.findOrCreate("a", model::makeObject("a", model::kKindVariable, SmartPtr(), 0));
-    table.addFunction(function, model::NodeHandle(), frame);
+    table.addFunction(function, frame);
     frame.findOrCreate("c", model::makeObject("c", model::kKindVariable, SmartPtr(), 0));
-    table.addFunction(function, model::NodeHandle(), frame);
+    table.addFunction(function, frame);
     ASSERT_EQ(table.size(), 1u);
     const codegen::FunctionDebugRecord* record = table.find(f);
     ASSERT_NE(record, nullptr);

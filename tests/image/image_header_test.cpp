@@ -147,7 +147,11 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
         take(DebugRecord::VariableRun(&g, 1));
     };
     const std::vector<std::string> frame = {"a", "bc"};
-    record.functions.push_back({400, "f", "f@x", 0, frame});
+    record.functionCount = 1;
+    record.forEachFunctionRun = [&frame](const auto& take) {
+        const DebugFunctionRecord f{400, "f", "f@x", 0, frame};
+        take(DebugRecord::FunctionRun(&f, 1));
+    };
     qestl::ByteVector bytes;
     qestl::ByteWriter out(bytes);
     const uint64_t written = encodeDebugRecord(record, out);
