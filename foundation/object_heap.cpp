@@ -32,7 +32,7 @@ void* reallocateObjectMemory(void* memory, size_t, size_t newBytes) { return rea
 namespace {
 
 // Blocks are multiples of 8 bytes, the widest alignment of any counted
-// object's member (an instruction takes 72 bytes: 16 would round it to 80);
+// object's member (an instruction takes 56 bytes: 16 would round it to 64);
 // the caller's size names the class.
 constexpr size_t kGranule = 8;
 constexpr size_t kLargestClass = 8192 / kGranule;  // larger ones: the C heap

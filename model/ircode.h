@@ -170,7 +170,7 @@ public:
 
     uint32_t opcode = 0;
     // The count and the flags lie in the slots' tail, so that a record
-    // takes 64 bytes rather than 72: a class of one method has ten records.
+    // takes 56 bytes rather than 64: a class of one method has ten records.
     [[no_unique_address]] OperandSlots operands;
     uint8_t operandCount = 0;  // at most ten
     uint8_t resolvedOnce = 0;  // "written": a class record's resolution ran
@@ -189,6 +189,9 @@ protected:
     // reported and the process ends.
     void requireOperandSlots() const;
 };
+
+// A large program has some eight records a line.
+static_assert(sizeof(cbircode) == 56, "an instruction record takes seven words");
 
 // What a walk over records reads besides a record: its operands.
 struct OperandsOf {

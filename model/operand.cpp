@@ -61,15 +61,29 @@ void dropSlots(Operand* slots, size_t count) {
 
 }  // namespace
 
+struct OperandSlots::Overflow {
+    Operand* first;
+    Operand* rest;  // the slots beyond the first, up to the tenth
+    size_t firstCount;
+
+    Operand& slot(size_t i) const { return i < firstCount ? first[i] : rest[i - firstCount]; }
+};
+
 OperandSlots::~OperandSlots() {
-    dropSlots(rest_, kMaxOperands - firstCount_);
-    dropSlots(first_, firstCount_);
+    if (!overflowed()) {
+        dropSlots(first_, firstCount_);
+        return;
+    }
+    Overflow* const overflow = overflow_;
+    dropSlots(overflow->rest, kMaxOperands - overflow->firstCount);
+    dropSlots(overflow->first, overflow->firstCount);
+    qestl::freeObjectMemory(overflow, sizeof(Overflow));
 }
 
 const Operand& OperandSlots::operator[](size_t i) const {
     static const Operand kEmpty;
     if (i < firstCount_) return first_[i];
-    if (rest_ != nullptr && i < kMaxOperands) return rest_[i - firstCount_];
+    if (overflowed() && i < kMaxOperands) return overflow_->slot(i);
     return zeroTail_ != 0 && i < kMaxOperands ? zeroSlot() : kEmpty;
 }
 
@@ -92,8 +106,13 @@ Operand& OperandSlots::slotBeyond(size_t i) {
         reserve(i + 1);
         return first_[i];
     }
-    if (rest_ == nullptr && firstCount_ < kMaxOperands) rest_ = makeSlots(kMaxOperands - firstCount_, zeroTail_ != 0);
-    return rest_[i - firstCount_];
+    if (!overflowed()) {
+        // firstCount_ is below ten here: a slot past the tenth faulted above.
+        Operand* const rest = makeSlots(kMaxOperands - firstCount_, zeroTail_ != 0);
+        overflow_ = new (qestl::allocateObjectMemory(sizeof(Overflow))) Overflow{first_, rest, firstCount_};
+        firstCount_ = 0;
+    }
+    return overflow_->slot(i);
 }
 
 void OperandSlots::copyFrom(const OperandSlots& other) {
@@ -102,8 +121,7 @@ void OperandSlots::copyFrom(const OperandSlots& other) {
         reserve(count);
         zeroTail_ = first_ != nullptr ? other.zeroTail_ : 0;
     }
-    for (size_t i = 0; i < count; ++i)
-        (*this)[i] = i < other.firstCount_ ? other.first_[i] : other.rest_[i - other.firstCount_];
+    for (size_t i = 0; i < count; ++i) (*this)[i] = i < other.firstCount_ ? other.first_[i] : other[i];
     // Slots other never made read as it reads them.
     for (size_t i = count; i < capacity(); ++i) (*this)[i] = other.zeroTail_ != 0 ? zeroSlot() : Operand();
 }

@@ -142,24 +142,34 @@ public:
     // something to resolve or fix up; the others were never made and read
     // as the resolved immediate 0.
     uint64_t resolvable(uint64_t count) const {
-        return zeroTail_ != 0 && rest_ == nullptr && count > firstCount_ ? firstCount_ : count;
+        return zeroTail_ != 0 && !overflowed() && count > firstCount_ ? firstCount_ : count;
     }
     // The slots that exist: first the made ones, then the rest of the ten.
-    size_t capacity() const { return rest_ != nullptr ? kMaxOperands : firstCount_; }
+    size_t capacity() const { return overflowed() ? kMaxOperands : firstCount_; }
     // Every existing slot of other copied here; slots other lacks are emptied.
     void copyFrom(const OperandSlots& other);
     // Drops every slot's target.
     void releaseTargets();
     // Where the first slots lie, for a walk that asks for them ahead.
     const void* firstSlots() const { return first_; }
-    // The slots made with the record, for a walk over many records.
+    // The slots made with the record, for a walk over many records (none
+    // once a slot beyond them was asked for: a few records in a thousand).
     std::span<Operand> madeSlots() { return {first_, first_ != nullptr ? firstCount_ : 0u}; }
 
 private:
-    Operand& slotBeyond(size_t i);
+    struct Overflow;
 
-    Operand* first_ = nullptr;
-    Operand* rest_ = nullptr;
+    Operand& slotBeyond(size_t i);
+    bool overflowed() const { return firstCount_ == 0 && first_ != nullptr; }
+
+    // The first slots; once one beyond them is asked for, the piece naming
+    // them and the rest of the ten, with firstCount_ 0 so that every read
+    // goes past the inlined one. A second pointer in each record for that
+    // rare case would make the record 64 bytes rather than 56.
+    union {
+        Operand* first_ = nullptr;
+        Overflow* overflow_;
+    };
     uint8_t firstCount_ = 0;  // at most ten
     uint8_t zeroTail_ = 0;    // the slots beyond the first read as immediate 0
 };
