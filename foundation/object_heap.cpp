@@ -193,8 +193,8 @@ void* allocateObjectMemory(size_t bytes) {
         return allocateOrDie(bytes);
     ObjectHeap& heap = tHeap;
     // A free block of the class above serves before fresh memory is carved:
-    // the syntax nodes (80 bytes) of a compiled body are taken by the
-    // instructions (72) made after them.
+    // the syntax nodes (64 bytes) of a compiled body are taken by the
+    // instructions (56) made after them.
     FreeBlock** lists = heap.freeLists + sizeClass;
     if (FreeBlock* reused = lists[0]) {
         lists[0] = reused->next;
