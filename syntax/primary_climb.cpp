@@ -29,48 +29,30 @@ namespace {
 
 // The rules a record at a lone name may hold besides its token.
 const RuleSet& nameRules() {
-    static const RuleSet rules = [] {
-        RuleSet set;
-        const uint32_t ids[] = {TokenKind::Identifier, RuleId::Identifier,        RuleId::OperatorName,
-                                RuleId::TypeReference, RuleId::PrimaryExpression, RuleId::TypeArgumentList};
-        for (uint32_t id : ids) set.set(id);
-        return set;
-    }();
+    static const RuleSet rules = RuleSet::of({TokenKind::Identifier, RuleId::Identifier, RuleId::OperatorName,
+                                              RuleId::TypeReference, RuleId::PrimaryExpression,
+                                              RuleId::TypeArgumentList});
     return rules;
 }
 
 // The forms that try the name and fail there: what they leave marked.
 const RuleSet& failedForms() {
-    static const RuleSet rules = [] {
-        RuleSet set;
-        for (uint32_t id : {RuleId::MemberAccess, RuleId::Subscript, RuleId::GenericType, RuleId::MemberAccessChain,
-                            RuleId::SubscriptChain, RuleId::Call})
-            set.set(id);
-        return set;
-    }();
+    static const RuleSet rules = RuleSet::of({RuleId::MemberAccess, RuleId::Subscript, RuleId::GenericType,
+                                              RuleId::MemberAccessChain, RuleId::SubscriptChain, RuleId::Call});
     return rules;
 }
 
 // The marks at a name an earlier try of a declaration may leave: the walk
 // goes the same way under them.
 const RuleSet& toleratedMarks() {
-    static const RuleSet rules = [] {
-        RuleSet set;
-        set.set(RuleId::PrimaryExpression);
-        set.set(RuleId::MemberAccess);
-        set.set(RuleId::GenericType);
-        return set;
-    }();
+    static const RuleSet rules = RuleSet::of({RuleId::PrimaryExpression, RuleId::MemberAccess, RuleId::GenericType});
     return rules;
 }
 
 // The token kinds that would continue a name into a longer form.
 const RuleSet& continuingKinds() {
-    static const RuleSet kinds = [] {
-        RuleSet set;
-        for (uint32_t id : {TokenKind::Dot, TokenKind::LeftParen, TokenKind::LeftBracket, TokenKind::Less}) set.set(id);
-        return set;
-    }();
+    static const RuleSet kinds = RuleSet::of(
+        {TokenKind::Dot, TokenKind::LeftParen, TokenKind::LeftBracket, TokenKind::Less});
     return kinds;
 }
 
@@ -85,27 +67,15 @@ bool opensParenthesized(const RuleSet& matches) {
 // parenthesised part it tried, and the member access and generic type that
 // an array type tried at a part inside parentheses leaves.
 const RuleSet& parenthesizedMarks() {
-    static const RuleSet rules = [] {
-        RuleSet set;
-        set.set(RuleId::PrimaryExpression);
-        set.set(RuleId::Cast);
-        set.set(RuleId::Parenthesized);
-        set.set(RuleId::MemberAccess);
-        set.set(RuleId::GenericType);
-        return set;
-    }();
+    static const RuleSet rules = RuleSet::of(
+        {RuleId::PrimaryExpression, RuleId::Cast, RuleId::Parenthesized, RuleId::MemberAccess, RuleId::GenericType});
     return rules;
 }
 
 // The token kinds of literals.
 const RuleSet& literalKinds() {
-    static const RuleSet kinds = [] {
-        RuleSet set;
-        for (uint32_t id : {TokenKind::HexInteger, TokenKind::LongInteger, TokenKind::Integer, TokenKind::Float,
-                            TokenKind::String, TokenKind::Char})
-            set.set(id);
-        return set;
-    }();
+    static const RuleSet kinds = RuleSet::of({TokenKind::HexInteger, TokenKind::LongInteger, TokenKind::Integer,
+                                              TokenKind::Float, TokenKind::String, TokenKind::Char});
     return kinds;
 }
 

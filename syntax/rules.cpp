@@ -29,12 +29,7 @@ const RuleSet& korvoCachedWalks() {
         // measurement: more rules (statement bodies, members) cost more to
         // write down than their replays save, or keep a walk for every
         // method of a program whose methods do not repeat.
-        RuleSet set;
-        set.set(RuleId::Expression);
-        set.set(RuleId::Statement);
-        set.set(RuleId::TypeReference);
-        set.set(RuleId::PrimaryExpression);
-        return set;
+        return RuleSet::of({RuleId::Expression, RuleId::Statement, RuleId::TypeReference, RuleId::PrimaryExpression});
     }();
     return rules;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "syntax/node_handle.h"
 #include "syntax/source_input.h"
@@ -14,8 +15,14 @@ class qeAbstractNode;
 // engine is one bit test.
 class RuleSet {
 public:
+    // The set of the bits listed.
+    static constexpr RuleSet of(std::initializer_list<uint32_t> bits) {
+        RuleSet set;
+        for (uint32_t bit : bits) set.set(bit);
+        return set;
+    }
     bool test(uint32_t bit) const { return bit < 256 && ((words_[bit >> 6] >> (bit & 63)) & 1u) != 0; }
-    void set(uint32_t bit) {
+    constexpr void set(uint32_t bit) {
         if (bit < 256) words_[bit >> 6] |= uint64_t{1} << (bit & 63);
     }
     void reset(uint32_t bit) {
