@@ -57,18 +57,20 @@ void guardsOf(cbircode& record, std::vector<const cbircode*>& guards) {
 }  // namespace
 
 // The lead ends before the end of the run only where one of the run's
-// records was written whole, and each is one of its guards: the few records
-// written whole are looked up among the guards rather than the thousand
-// guards read one by one. What placing writes into an item can end the lead
-// too, so the items are walked.
+// records was written whole, and each is one of its guards. What placing
+// writes into an item can end the lead too, so the items are walked (which
+// reads their marks: an item is its own only guard).
 LentBytes::Use LentBytes::useOf(Run& run, const qestl::SmartPtrVector& list, bool items) {
     bool same = run.made && run.records.size() <= list.size();
     for (size_t i = 0; same && i < run.records.size(); ++i) same = list[i].get() == run.records[i];
     if (!same) return leadingLent(list, items) == 0 ? Use::kEncode : Use::kMake;
     if (run.records.empty()) return Use::kEncode;
-    for (const cbircode* record : model::recordsWrittenWhole())
-        if (run.guards.find(record) != model::KeptIndex::kAbsent) return Use::kEncode;
-    if (items && leadingLent(list, true) < run.records.size()) return Use::kEncode;
+    if (items) {
+        if (leadingLent(list, true) < run.records.size()) return Use::kEncode;
+    } else {
+        for (const cbircode* guard : run.guards)
+            if (written(guard)) return Use::kEncode;
+    }
     ++run.uses;
     const bool check = run.uses <= kCheckFirst ? run.uses % 2 == 1 : run.uses % kCheckEvery == 0;
     return check ? Use::kCheck : Use::kWrite;
@@ -163,7 +165,7 @@ void LentBytes::makeRecords(const qestl::SmartPtrVector& list, uint64_t at, cons
         }
         if (!keep) break;
         run.records.push_back(&record);
-        for (const cbircode* guard : guards) run.guards.add(guard, run.guardCount++);
+        run.guards.insert(run.guards.end(), guards.begin(), guards.end());
         run.references.insert(run.references.end(), references.begin(), references.end());
         run.positions.push_back(auxBegin + 4);
         begin = ends[i];
@@ -194,7 +196,6 @@ size_t LentBytes::writeLeadingItems(const qestl::SmartPtrVector& items, qestl::B
         items_ = Run();
         items_.made = true;
         for (size_t i = 0; i < count; ++i) items_.records.push_back(items[i].as<cbircode>());
-        for (const cbircode* item : items_.records) items_.guards.add(item, items_.guardCount++);
         items_.bytes = bytes;
     }
     out.bytes(bytes.data(), bytes.size());

@@ -21,7 +21,6 @@
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
-#include "model/kept_objects.h"
 
 namespace codegen {
 
@@ -65,8 +64,7 @@ private:
         std::vector<const model::cbircode*> records;
         // The records, and what else their reflection entries describe (a
         // method's parameters): one a compilation wrote makes the bytes stale.
-        model::KeptIndex guards;
-        uint32_t guardCount = 0;
+        std::vector<const model::cbircode*> guards;
         qestl::ByteVector bytes, aux;
         std::vector<Reference> references;
         std::vector<size_t> positions;  // of the reflection entries' position fields in aux

@@ -11,12 +11,10 @@ namespace codegen {
 void ResourceTable::keepItems() {
     listUnlisted();
     kept_.clear();
-    keptIndex_.clear();
     kept_.reserve(items_.size());
     for (const qestl::SmartPtr& held : items_) {
         ResourceItem* item = held.as<ResourceItem>();
         item->kept = model::kKeptLent;
-        keptIndex_.add(item, static_cast<uint32_t>(kept_.size()));
         KeptItem& state = kept_.emplace_back();
         state.item = held;
         state.codeAddress = item->codeAddress;
@@ -70,8 +68,14 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
 }
 
 void ResourceTable::giveBackItems(bool checkAll) {
-    for (const model::WrittenRecord& written : model::takeWrittenRecords(keptIndex_))
-        giveBackItem(kept_[written.index], written.how != model::kKeptPlaced);
+    // Each item's mark says whether and how the compilation wrote it.
+    for (KeptItem& state : kept_) {
+        ResourceItem* item = state.item.as<ResourceItem>();
+        const uint8_t how = item->kept;
+        if (how == model::kKeptLent) continue;
+        item->kept = model::kKeptLent;
+        giveBackItem(state, how != model::kKeptPlaced);
+    }
     if (!checkAll) return;
     for (KeptItem& state : kept_)
         if (giveBackItem(state, true))
@@ -80,10 +84,8 @@ void ResourceTable::giveBackItems(bool checkAll) {
 }
 
 void ResourceTable::releaseItems() {
-    model::takeWrittenRecords(keptIndex_);
     for (KeptItem& state : kept_) state.item.as<ResourceItem>()->kept = model::kNotKept;
     kept_.clear();
-    keptIndex_.clear();
 }
 
 }  // namespace codegen

@@ -21,7 +21,6 @@
 #include "foundation/text_map.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
-#include "model/kept_objects.h"
 
 namespace model {
 class ModelContext;
@@ -233,7 +232,6 @@ private:
         int64_t fileLength = -1;
     };
     std::vector<KeptItem> kept_;
-    model::KeptIndex keptIndex_;
     // Only its place and operands unless `whole`; a whole give-back answers
     // whether the item had changed.
     static bool giveBackItem(KeptItem& state, bool whole);

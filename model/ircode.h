@@ -118,11 +118,6 @@ private:
 static_assert(sizeof(SourcePlace) == sizeof(uintptr_t), "a record's source is one word");
 static_assert(alignof(qeAbstractNode) >= 2, "a node's address leaves bit 0 for a position");
 
-class cbircode;
-// Marks a lent record written (`how`: placed or written) and lists it for
-// the next give-back.
-void noteLentRecordWritten(cbircode& record, KeptState how);
-
 class cbircode : public cbSmartCore {
 public:
     cbircode() = default;
@@ -158,14 +153,15 @@ public:
 
     // Goes before every write of a field that a lent record gives back
     // (model/kept_fields.def, the resource items' fields): only the records
-    // a compilation wrote are given back after it.
+    // a compilation marked written are given back after it, which their
+    // keeper finds by reading its records' marks.
     void noteWrite() {
-        if (kept == kKeptLent || kept == kKeptPlaced) noteLentRecordWritten(*this, kKeptWritten);
+        if (kept != kNotKept) kept = kKeptWritten;
     }
     // The same before a write of the address, the operands or resolvedOnce
     // only: giving those back spares comparing the other fields.
     void notePlaced() {
-        if (kept == kKeptLent) noteLentRecordWritten(*this, kKeptPlaced);
+        if (kept == kKeptLent) kept = kKeptPlaced;
     }
 
     uint32_t opcode = 0;

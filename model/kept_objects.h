@@ -19,53 +19,6 @@ class IRObject;
 class cbircode;
 struct Operand;
 
-// A lent record written since it was last given back: its position in its
-// keeper's list, and how it was written (kKeptPlaced or kKeptWritten).
-struct WrittenRecord {
-    uint32_t index;
-    uint8_t how;
-};
-
-// The position of each kept record in its keeper's list, found by the
-// record (open addressing): every give-back looks up a thousand placed
-// records, which a node-based map made a fair part of a small compilation
-// (fuzz/compile_fuzz.cpp, which compiles small sources one after another).
-// Only looked up, never walked, so no order depends on addresses.
-class KeptIndex {
-public:
-    static constexpr uint32_t kAbsent = UINT32_MAX;
-    void add(const cbircode* record, uint32_t index);
-    uint32_t find(const cbircode* record) const;
-    // The same, trying first the position found after `previous` the last
-    // time (kAbsent: before the first): every compilation writes the lent
-    // records in much the same order, and reading that position costs less
-    // than a probe far off in the table.
-    uint32_t findAfter(const cbircode* record, uint32_t previous);
-    void clear();
-
-private:
-    struct Slot {
-        const cbircode* record = nullptr;
-        uint32_t index = kAbsent;
-    };
-    size_t slotOf(const cbircode* record) const;
-    size_t bitOf(const cbircode* record) const;
-    std::vector<Slot> slots_;
-    // A bit for every record added, at a place of its own hash: most
-    // records asked of one keeper are another's, and a clear bit answers
-    // them without a probe.
-    std::vector<uint64_t> added_;
-    std::vector<const cbircode*> byIndex_;
-    // The position found after each one, and the first found.
-    std::vector<uint32_t> next_;
-    uint32_t first_ = 0;
-    size_t count_ = 0;
-    // What takeWrittenRecords last answered the keeper: kept for the next
-    // give-back, with a thousand records' room.
-    std::vector<WrittenRecord> taken_;
-    friend const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf);
-};
-
 class KeptObjects {
 public:
     KeptObjects();
@@ -78,7 +31,8 @@ public:
     // detaches it) and notes its state.
     void keepReachableFrom(const std::vector<qestl::SmartPtr>& roots);
     // Gives every kept object a compilation wrote (cbircode::noteWrite) the
-    // state it had when it was kept. With `checkAll`, every other object is
+    // state it had when it was kept: the objects are read in the order they
+    // were kept, each one's mark saying whether and how it was written. With `checkAll`, every other object is
     // compared with its state too, and one that differs (a write that was
     // not noted) is an internal fault.
     void restore(bool checkAll = false);
@@ -103,21 +57,7 @@ private:
     // them from each object's own state missed the cache twice a record.
     std::vector<Place> places_;
     std::vector<Operand> operands_;
-    KeptIndex indexOf_;
 };
-
-// The lent records written since they were last given back, first write
-// first. A keeper takes out those of its own list (`indexOf`: a record's
-// position there), marks them lent again and answers their positions in
-// its list's order (so that giving back never depends on addresses). The
-// list answered is the index's, refilled by the next call.
-const std::vector<WrittenRecord>& takeWrittenRecords(KeptIndex& indexOf);
-// The lent records written whole (kKeptWritten) and not given back yet,
-// each once: a few in most compilations, which place a thousand.
-const std::vector<cbircode*>& recordsWrittenWhole();
-// Written records that no keeper took back: none once every keeper gave
-// back, or a record was marked lent by none.
-size_t writtenRecordsLeft();
 
 // Whether two byte ranges hold the same bytes. The give-back compares a
 // kept state with the object field by field, the same bytes whatever the

@@ -214,21 +214,7 @@ TEST(ModelCore, ContainerReaderRefusesACountTheBytesCannotHold) {
     EXPECT_TRUE(container.members().empty());
 }
 
-TEST(ModelCore, KeptIndexFindsEveryRecordAcrossGrowthAndNoOther) {
-    std::vector<model::cbircode> records(300);
-    model::KeptIndex index;
-    for (uint32_t i = 0; i < records.size(); ++i) index.add(&records[i], i * 2);
-    for (uint32_t i = 0; i < records.size(); ++i) EXPECT_EQ(index.find(&records[i]), i * 2);
-    model::cbircode other;
-    EXPECT_EQ(index.find(&other), model::KeptIndex::kAbsent);
-    // The position found after another is guessed from the last time.
-    EXPECT_EQ(index.findAfter(&records[7], model::KeptIndex::kAbsent), 14u);
-    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
-    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
-    EXPECT_EQ(index.findAfter(&other, 14), model::KeptIndex::kAbsent);
-    EXPECT_EQ(index.findAfter(&records[3], 14), 6u);
-    index.clear();
-    EXPECT_EQ(index.find(&records[0]), model::KeptIndex::kAbsent);
+TEST(ModelCore, SameKeptBytesReadsEveryByteOfTheRange) {
     const char a[] = "0123456789abcdefX", b[] = "0123456789abcdefY";
     EXPECT_TRUE(model::sameKeptBytes(a, b, 16));
     EXPECT_FALSE(model::sameKeptBytes(a, b, 17));

@@ -45,12 +45,8 @@ STATE_FOLDERS = ("codegen", "declare", "classes", "statements", "expressions", "
 STATE = re.compile(r"\bthread_local\b"
                    r"|^\s*(?:inline\s+)?static\s+(?:inline\s+)?(?!.*\b(?:const|constexpr)\b)[^()]*[;={]\s*$"
                    r"|^(?:constinit\s+)?[A-Za-z_][\w:<>, *&]*[ *&]g[A-Z]\w*\s*(?:=|;|\{)")
-STATE_ALLOWED = (
-    # The lent records note their writes (cbircode::noteWrite, from model
-    # code without a context) in the lists their keepers take them back
-    # from: a record has no room left for a way to its keeper.
-    "model/kept_objects.cpp",
-)
+# Files allowed state of their own, by name (none now).
+STATE_ALLOWED = ()
 
 
 def floor_of(path):
