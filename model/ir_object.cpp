@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "foundation/crc32.h"
+#include "foundation/creation_serials.h"
 #include "model/builtin_types.h"
 #include "model/kept_objects.h"
 #include "model/model_context.h"
@@ -12,10 +13,6 @@
 
 namespace model {
 namespace {
-
-uint64_t serialCounter = 0;
-
-uint64_t nextSerial() { return ++serialCounter; }
 
 // Identities this far above any count of objects come from crafted files:
 // the serials do not move past them (they could wrap).
@@ -25,14 +22,14 @@ bool nameIs(const IRObject* object, const char* text) { return object && object-
 
 }  // namespace
 
-uint64_t serialMark() { return serialCounter; }
+uint64_t serialMark() { return qestl::creationSerialMark(); }
 
-void restartSerialsAt(uint64_t mark) { serialCounter = mark; }
+void restartSerialsAt(uint64_t mark) { qestl::restartCreationSerialsAt(mark); }
 
-IRObject::IRObject() : serial_(nextSerial()) {}
+IRObject::IRObject() : serial_(qestl::nextCreationSerial()) {}
 
 IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& declared, uint8_t modifierByte)
-    : name(text), serial_(nextSerial()) {
+    : name(text), serial_(qestl::nextCreationSerial()) {
     kind = code;
     modifiers = static_cast<uint32_t>(modifierByte) << 4;
     type = declared;
@@ -48,7 +45,8 @@ void IRObject::setLibraryIdentity(uint64_t identity) {
     fields.fromLibrary = true;
     // Objects made after the load get serials past every identity read, so
     // the program's own records never take a library's identity.
-    if (identity < kLargestReservedIdentity && serialCounter < identity) serialCounter = identity;
+    if (identity < kLargestReservedIdentity && qestl::creationSerialMark() < identity)
+        qestl::restartCreationSerialsAt(identity);
 }
 
 qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers) {

@@ -41,10 +41,14 @@ PREFETCH_ALLOWED = ("foundation/look_ahead.h",)
 STATE_FOLDERS = ("codegen", "declare", "classes", "statements", "expressions", "model")
 # thread_local; a static variable that is not const (namespace, class or
 # function scope: a declaration with no parenthesis before its end); a
-# g-named global.
+# variable at namespace scope (from the first column: a type, then a name
+# and its end or its value) that is not const, whatever its name.
+LEAD = r"(?:(?:inline|constinit|thread_local)\s+)*"
 STATE = re.compile(r"\bthread_local\b"
                    r"|^\s*(?:inline\s+)?static\s+(?:inline\s+)?(?!.*\b(?:const|constexpr)\b)[^()]*[;={]\s*$"
-                   r"|^(?:constinit\s+)?[A-Za-z_][\w:<>, *&]*[ *&]g[A-Z]\w*\s*(?:=|;|\{)")
+                   r"|^(?!" + LEAD + r"(?:const|constexpr|consteval|static|extern|using|typedef|template|namespace|class"
+                   r"|struct|enum|union|friend|return|operator|case|goto|else|do|public|private|protected|default)\b)"
+                   + LEAD + r"[A-Za-z_][\w:<>, *&]*?[ *&](?!const\b)[A-Za-z_]\w*\s*(?:\[[^\]]*\]\s*)?(?:=(?!=)|;|\{)")
 # Files allowed state of their own, by name (none now).
 STATE_ALLOWED = ()
 
@@ -127,7 +131,10 @@ def self_check():
                                ("declare/pass.cpp", "    static thread_local std::string held;\nstatic int count = 0;\n"
                                                     "static int helper(int a);\nstatic constexpr int kSize = 4;\n"
                                                     "    static const char* const kNames[] = {};\n"),
-                               ("model/globals.cpp", "Table* gTable = nullptr;\nconst Table kTable{};\n")):
+                               ("model/globals.cpp", "Table* gTable = nullptr;\nconst Table kTable{};\n"
+                                                     "uint64_t counter = 0;\nstd::vector<const Table*> tables;\n"
+                                                     "inline constexpr size_t kSlots = 3;\nconst char* const kNames[] = {\n"
+                                                     "Table::Table() = default;\nusing Name = int;\nextern int shared;\n")):
             os.makedirs(os.path.join(root, os.path.dirname(relative)), exist_ok=True)
             with open(os.path.join(root, relative), "w", encoding="utf-8") as f:
                 f.write(text)
@@ -136,6 +143,8 @@ def self_check():
                 "declare/pass.cpp:2: process-wide mutable state in a pass",
                 "image/walk.cpp:1: prefetches outside foundation/look_ahead.h",
                 "model/globals.cpp:1: process-wide mutable state in a pass",
+                "model/globals.cpp:3: process-wide mutable state in a pass",
+                "model/globals.cpp:4: process-wide mutable state in a pass",
                 "options/bad.cpp:1: includes driver/pipeline.h from a lower folder",
                 "syntax/bad.cpp:1: includes source/node.h from a lower folder",
                 "tests/foundation/bad_test.cpp:1: includes image/static_library.h from a lower folder"]
