@@ -163,9 +163,13 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         restoreLeft = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(left)));
         left.operand = codegen::makeEcxOperand(model::asObject(valueTypeOf(left)));
     }
-    result.appendResult(left);
-    result.appendCodeAndStates(right);
-    if (restoreLeft) result.appendInstructionRef(restoreLeft);
+    // The operands' states are the result's now; their code goes to it once
+    // their uses are checked, which read where that code starts.
+    left.prependOwnerCode();
+    result.stateWord = left.stateWord;
+    result.mergeObjectStatesFrom(left);
+    result.stateWord = right.stateWord;
+    result.mergeObjectStatesFrom(right);
 
     const bool negation = values == 1 && code == model::kOpSub;
     // Made where the result keeps it, rather than copied there.
@@ -187,6 +191,10 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
     if (code == model::kOpCpl) expressions::recordNotStates(result, left);
     else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
+    // Moved rather than copied: the operands are read no more.
+    result.pending.appendTaken(left.pending);
+    result.pending.appendTaken(right.pending);
+    if (restoreLeft) result.appendInstructionRef(restoreLeft);
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, std::move(made), owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
