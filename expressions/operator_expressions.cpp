@@ -166,10 +166,9 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     // The operands' states are the result's now; their code goes to it once
     // their uses are checked, which read where that code starts.
     left.prependOwnerCode();
-    result.stateWord = left.stateWord;
-    result.mergeObjectStatesFrom(left);
+    if (!left.states.empty()) result.mergeObjectStatesFrom(left);
+    if (!right.states.empty()) result.mergeObjectStatesFrom(right);
     result.stateWord = right.stateWord;
-    result.mergeObjectStatesFrom(right);
 
     const bool negation = values == 1 && code == model::kOpSub;
     // Made where the result keeps it, rather than copied there.
@@ -192,8 +191,8 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     if (code == model::kOpCpl) expressions::recordNotStates(result, left);
     else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
     // Moved rather than copied: the operands are read no more.
-    result.pending.appendTaken(left.pending);
-    result.pending.appendTaken(right.pending);
+    if (!left.pending.empty()) result.pending.appendTaken(left.pending);
+    if (!right.pending.empty()) result.pending.appendTaken(right.pending);
     if (restoreLeft) result.appendInstructionRef(restoreLeft);
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, std::move(made), owner, node);
