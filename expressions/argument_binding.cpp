@@ -6,6 +6,7 @@
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "expressions/stores.h"
 #include "model/array_object.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -144,7 +145,9 @@ struct Binder {
         model::IRResult result(candidate.object);
         result.sourceNode = candidate.sourceNode;
         result.addressOf = candidate.addressOf;
-        if (!object->isFunction()) result.appendResult(candidate);
+        // The candidate is a copy of the argument's, read no more but for
+        // its object and place.
+        if (!object->isFunction()) expressions::appendTakenResult(result, candidate);
         const bool modifiable = !object->isNamedConstant() && !object->isConst();
         if (!modifiable && candidate.addressOf) return fail(diag::InvalidAddressOf, candidate);
         model::Operand value = candidate.operand;
@@ -176,7 +179,7 @@ struct Binder {
         if (converted && !candidate.addressOf)
             checkConstantNarrowing(context, qestl::SmartPtr(parameterType), qestl::SmartPtr(argumentType), value,
                                    placeOf(candidate));
-        bound.back().pushBack(result);
+        bound.back().pushBack(std::move(result));
         return true;
     }
 

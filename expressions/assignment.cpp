@@ -108,35 +108,47 @@ struct PairBuilder {
             ++fused->operandCount;
         }
 
+        // The sides' states are the result's now; their code goes to it,
+        // moved, once the right side's use is checked (which reads where
+        // that code starts).
+        right.prependOwnerCode();
         model::IRResult result;
-        result.appendResult(right);
-        result.appendCodeAndStates(left);
+        if (!right.states.empty()) result.mergeObjectStatesFrom(right);
+        if (!left.states.empty()) result.mergeObjectStatesFrom(left);
+        result.stateWord = left.stateWord;
+        qestl::SmartPtr made;
+        qestl::SmartPtr restoreRight;
+        bool dropPush = false;
         if (fused == nullptr) {
             uint32_t opcode = code;
             if (code == model::kOpMov && !model::asObject(leftType)->sameType(model::asObject(rightType)) &&
                 left.operand.kind != model::kRegister)
                 opcode = expressions::typedStoreOpcode(model::asObject(leftType), expressions::StoreForm::Plain);
             // Made where the result keeps it, rather than copied there.
-            qestl::SmartPtr made = codegen::makeInstruction(opcode, 2);
+            made = codegen::makeInstruction(opcode, 2);
             model::cbircode& store = *made.as<model::cbircode>();
             codegen::setInstructionOperand(store, 0, left.operand);
             model::Operand stored = pushed ? right.operand : rightOperand;
             if (pushed) {
                 if (left.pending.empty()) {
-                    // Nothing ran between: the value is still in eax.
-                    result.pending.popBack();
+                    // Nothing runs between: the value is still in eax.
+                    dropPush = true;
                     stored = codegen::makeEaxOperand(model::asObject(rightType));
                 } else {
-                    result.appendInstructionRef(codegen::makePopRegister(model::kEbx, model::asObject(rightType)));
+                    restoreRight = codegen::makePopRegister(model::kEbx, model::asObject(rightType));
                 }
             }
             codegen::setInstructionOperand(store, 1, stored);
-            result.appendInstruction(result.pending, std::move(made), owner, node);
         }
         recordNullState(context, leftObject, right, rightObject);
         result.object = left.object;
         result.operand = model::Operand(model::kEax, model::kRegister, model::typeCodeOf(leftObject));
         right.checkUse(&context, rightNode);
+        if (dropPush) right.pending.popBack();
+        if (!right.pending.empty()) result.pending.appendTaken(right.pending);
+        if (!left.pending.empty()) result.pending.appendTaken(left.pending);
+        if (restoreRight) result.appendInstructionRef(restoreRight);
+        if (made) result.appendInstruction(result.pending, std::move(made), owner, node);
         pairs.add(key, results.size(),
                   fused == nullptr && left.operand.kind == model::kRegister);
         results.pushBack(std::move(result));

@@ -88,6 +88,8 @@ struct CallEmitter {
     void appendCode(const qestl::SmartPtrVector& code) {
         for (const qestl::SmartPtr& instruction : code) call.pending.pushBack(instruction);
     }
+    // The same for code of a value read no more: moved, not copied.
+    void takeCode(qestl::SmartPtrVector& code) { call.pending.appendTaken(code); }
 
     // The intrinsic's own instruction; false after an error.
     bool emitIntrinsic(const IntrinsicRow& row, model::IRObject& method, const model::IRResult& owner) {
@@ -192,7 +194,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
                 context.reportWarning(diag::NilptrIntoNotNil, place);
             }
             result.checkUse(&context, node);
-            emitter.appendCode(result.pending);
+            emitter.takeCode(result.pending);
         }
     }
     if (wrapped) emitter.append(codegen::makeInstruction(model::kOpPopar, 0));
@@ -205,7 +207,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
         // (the intrinsics below read only its object and operand).
         owner.checkUse(&context, node);
         owner.prependOwnerCode();
-        emitter.appendCode(owner.pending);
+        emitter.takeCode(owner.pending);
     }
     if (loadsThis)
         emitter.append(codegen::makeInstructionWithOperand(
@@ -214,7 +216,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     if (const IntrinsicRow* row = findIntrinsic(name)) {
         if (!emitter.emitIntrinsic(*row, method, owner)) return false;
     } else {
-        emitter.appendCode(methodRef.pending);
+        emitter.takeCode(methodRef.pending);
         emitter.call.mergeObjectStatesFrom(methodRef);
         uint32_t opcode = model::kOpCall;
         if (name == "==") opcode = model::kOpCallEqu;

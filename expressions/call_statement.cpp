@@ -117,7 +117,8 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
 
     model::IRResult& value = context.lookup().resultsInPlace()[0];
     value.prependOwnerCode();
-    for (const qestl::SmartPtr& instruction : value.pending) call.pending.pushBack(instruction);
+    // Moved: the value is dropped for the call's own below.
+    call.pending.appendTaken(value.pending);
     call.object = value.object;
     // A template method call left for later stays recognisable as one.
     call.secondObject = value.secondObject;

@@ -215,6 +215,12 @@ bool resolveIdentifier(CompileContext& context, const StatementNode& node, model
 // it, sparing the copy of its code and states.
 bool takeIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                     model::IRResult& result, const uint32_t* kinds, size_t kindCount);
+// The two steps of either, for a caller that learns only after choosing
+// whether it reads the list again: the value chosen (null after
+// reporting), left where it lies; then, once copied or moved out, settled.
+model::IRResult* pickIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                                const uint32_t* kinds, size_t kindCount);
+void settleIdentifier(model::IRResult& result, const StatementNode& node);
 
 // ---- Array initialisers: the provisional values a brace initialiser left,
 // converted into arrays of the expected type; the arrays made become the

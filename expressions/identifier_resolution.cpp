@@ -7,10 +7,22 @@ namespace {
 
 bool chooseIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                       model::IRResult& result, const uint32_t* kinds, size_t kindCount, bool take) {
-    model::IRResult* chosen = pickSingleObject(context, candidates, node, kinds, kindCount);
+    model::IRResult* chosen = pickIdentifier(context, node, candidates, kinds, kindCount);
     if (chosen == nullptr) return false;
     if (take) result = std::move(*chosen);
     else result = *chosen;
+    settleIdentifier(result, node);
+    return true;
+}
+
+}  // namespace
+
+model::IRResult* pickIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
+                                const uint32_t* kinds, size_t kindCount) {
+    return pickSingleObject(context, candidates, node, kinds, kindCount);
+}
+
+void settleIdentifier(model::IRResult& result, const StatementNode& node) {
     model::IRObject* object = result.objectPtr();
     if (object != nullptr && object->hasConstantValue()) {
         // A named constant is used as its immediate: the code that would
@@ -22,10 +34,7 @@ bool chooseIdentifier(CompileContext& context, const StatementNode& node, model:
         object->ownerResult.clearCodeChain();
         result.pending.clear();
     }
-    return true;
 }
-
-}  // namespace
 
 bool resolveIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                        model::IRResult& result, const uint32_t* kinds, size_t kindCount) {

@@ -60,7 +60,9 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, con
         if (load->operandCount == 3 && load->operands[2].isRegister(model::kEax)) load->operands[0] = owner.operand;
     }
     model::IRResult value(instance, found.operand);
-    value.appendResult(found);
+    // Its code is moved to the value: nothing reads it again (a held
+    // member, which may be wrapped again, has none).
+    expressions::appendTakenResult(value, found);
     value.storageIndex = owner.addressCode(false);
     return value;
 }

@@ -110,15 +110,29 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     int32_t values = 0;
     const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
-        // The first list is read no more; the second is an overload's argument.
+        // The first list is read no more.
         if (!takeIdentifier(context, firstNode, first, left, &anyKind, 1)) return;
         ++values;
     }
-    if (secondNode) {
-        if (!resolveIdentifier(context, secondNode, second, values == 0 ? left : right, &anyKind, 1)) return;
+    // The second list is an overload's argument, read again only when the
+    // first operand's class declares the operator: its value is copied out
+    // then, and moved out otherwise.
+    model::IRResult* chosen = nullptr;
+    if (secondNode && values == 0) {
+        if (!resolveIdentifier(context, secondNode, second, left, &anyKind, 1)) return;
+        ++values;
+    } else if (secondNode) {
+        chosen = pickIdentifier(context, secondNode, second, &anyKind, 1);
+        if (chosen == nullptr) return;
         ++values;
     }
-    if (operatorOverloadDeclaredOn(context, left, node)) {
+    const bool overloaded = operatorOverloadDeclaredOn(context, left, node);
+    if (chosen != nullptr) {
+        if (overloaded && count == 2) right = *chosen;
+        else right = std::move(*chosen);
+        settleIdentifier(right, secondNode);
+    }
+    if (overloaded) {
         model::IRValueList leftValues;
         if (values >= 1) leftValues.pushBack(left);
         IRValueListArray arguments;
@@ -149,9 +163,12 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         restoreLeft = codegen::makePopRegister(model::kEcx, model::asObject(valueTypeOf(left)));
         left.operand = codegen::makeEcxOperand(model::asObject(valueTypeOf(left)));
     }
-    result.appendResult(left);
-    result.appendCodeAndStates(right);
-    if (restoreLeft) result.appendInstructionRef(restoreLeft);
+    // The operands' states are the result's now; their code goes to it once
+    // their uses are checked, which read where that code starts.
+    left.prependOwnerCode();
+    if (!left.states.empty()) result.mergeObjectStatesFrom(left);
+    if (!right.states.empty()) result.mergeObjectStatesFrom(right);
+    result.stateWord = right.stateWord;
 
     const bool negation = values == 1 && code == model::kOpSub;
     // Made where the result keeps it, rather than copied there.
@@ -173,6 +190,10 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
     if (code == model::kOpCpl) expressions::recordNotStates(result, left);
     else if (code == model::kOpCmp) expressions::recordComparisonStates(context, result, left, right, node);
+    // Moved rather than copied: the operands are read no more.
+    if (!left.pending.empty()) result.pending.appendTaken(left.pending);
+    if (!right.pending.empty()) result.pending.appendTaken(right.pending);
+    if (restoreLeft) result.appendInstructionRef(restoreLeft);
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, std::move(made), owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));

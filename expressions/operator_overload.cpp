@@ -1,5 +1,8 @@
 // An operator applied to a class value: when the class declares a method
 // named like the operator, the operator is that method's call.
+#include <optional>
+#include <typeinfo>
+
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
@@ -10,27 +13,57 @@ namespace {
 
 constexpr uint32_t kProbeFlags = 7;
 
+// The operator's name, hashed when a table is first asked for it: the
+// usual operand (a variable of a built-in value class, its no kept) asks
+// none.
+class ProbeName {
+public:
+    explicit ProbeName(std::string_view text) : text_(text) {}
+    std::string_view text() const { return text_; }
+    const qestl::HashedText& hashed() {
+        if (!hashed_) hashed_.emplace(text_);
+        return *hashed_;
+    }
+
+private:
+    std::string_view text_;
+    std::optional<qestl::HashedText> hashed_;
+};
+
 // The operand's class asked for the name, unless it said no before
 // (expressions/operator_probe_cache.h).
-void askClass(CompileContext& context, model::IRObject* klass, const qestl::HashedText& name) {
+void askClass(CompileContext& context, model::IRObject* klass, ProbeName& name) {
     OperatorProbeCache& cache = expressionState(context).operatorProbes;
     const size_t stamp = OperatorProbeCache::stampOf(context, klass);
     if (stamp == OperatorProbeCache::kNotKept) {
-        klass->bindIntrinsicMember(context, name, kProbeFlags);
+        klass->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
         return;
     }
-    if (cache.knownAbsent(klass, name.text, stamp)) return;
+    if (cache.knownAbsent(klass, name.text(), stamp)) return;
     const size_t before = context.lookup().candidates().size();
-    klass->bindIntrinsicMember(context, name, kProbeFlags);
-    if (before == 0 && context.lookup().candidates().empty()) cache.noteAbsent(klass, name.text, stamp);
+    klass->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
+    if (before == 0 && context.lookup().candidates().empty()) cache.noteAbsent(klass, name.text(), stamp);
+}
+
+// A plain variable's own members are intrinsic ones (a lock's wait, a Class
+// value's getName), all named like identifiers; an operator is spelt in
+// signs, so such a variable has none to offer and is not asked (varied
+// code: some three operators a line, nearly all on plain variables).
+bool mayOfferOwnMember(const model::IRObject& object, std::string_view name) {
+    if (typeid(object) != typeid(model::IRObject) || name.empty()) return true;
+    const unsigned char first = static_cast<unsigned char>(name[0]);
+    const bool sign = (first >= '!' && first <= '/') || (first >= ':' && first <= '@') ||
+                      (first >= '[' && first <= '^') || (first >= '{' && first <= '~');
+    return !sign;
 }
 
 // Does the operand or its class hold a member of the name? Asked silently:
 // the lookup's candidates are dropped again. The name is hashed once for
 // every table asked.
-bool operandDeclares(CompileContext& context, model::IRObject* object, const qestl::HashedText& name) {
+bool operandDeclares(CompileContext& context, model::IRObject* object, std::string_view text) {
     if (object == nullptr) return false;
-    object->bindIntrinsicMember(context, name, kProbeFlags);
+    ProbeName name(text);
+    if (mayOfferOwnMember(*object, text)) object->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
     // A variable answers for itself; its class for the methods.
     if (object->isKind(model::kKindVariable)) {
         model::IRObject* klass = model::asObject(object->valueType());
@@ -41,7 +74,7 @@ bool operandDeclares(CompileContext& context, model::IRObject* object, const qes
     return found;
 }
 
-bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, const qestl::HashedText& name) {
+bool anyOperandDeclares(CompileContext& context, model::IRValueList& operands, std::string_view name) {
     bool found = false;
     for (model::IRResult& operand : operands) found = operandDeclares(context, operand.objectPtr(), name) || found;
     return found;
@@ -81,11 +114,12 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     }
     if (!compileCallToCandidates(context, methods, arguments, node)) return false;
 
-    model::IRResult value = context.lookup().candidates()[0];
+    // The call's value, moved out of the results it replaces.
+    model::IRResult value = std::move(context.lookup().resultsInPlace()[0]);
     model::IRObject* object = value.objectPtr();
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
     value.markerByte = 1;
-    context.lookup().setResults(value);
+    context.lookup().setResults(std::move(value));
     return true;
 }

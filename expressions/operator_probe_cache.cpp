@@ -1,7 +1,5 @@
 #include "expressions/operator_probe_cache.h"
 
-#include <cstring>
-
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/model_context.h"
@@ -27,25 +25,53 @@ size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IR
 
 uint64_t OperatorProbeCache::keyOf(std::string_view name) {
     if (name.empty() || name.size() > sizeof(uint64_t)) return 0;
+    // Byte by byte: an operator is a sign or two, too short to call for a copy.
     uint64_t key = 0;
-    std::memcpy(&key, name.data(), name.size());
+    for (size_t i = name.size(); i > 0; --i) key = key << 8 | static_cast<unsigned char>(name[i - 1]);
     return key;
+}
+
+size_t OperatorProbeCache::slotOf(const model::IRObject* klass, uint64_t name) const {
+    const uint64_t mixed = (reinterpret_cast<uintptr_t>(klass) >> 4) * 0x9E3779B97F4A7C15ull ^
+                           name * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>(mixed >> 32) & (slots_.size() - 1);
+}
+
+const OperatorProbeCache::Entry* OperatorProbeCache::find(const model::IRObject* klass, uint64_t name) const {
+    if (slots_.empty()) return nullptr;
+    for (size_t slot = slotOf(klass, name);; slot = (slot + 1) & (slots_.size() - 1)) {
+        if (slots_[slot] == 0) return nullptr;
+        const Entry& entry = entries_[slots_[slot] - 1u];
+        if (entry.klass == klass && entry.name == name) return &entry;
+    }
+}
+
+void OperatorProbeCache::place(size_t index) {
+    size_t slot = slotOf(entries_[index].klass, entries_[index].name);
+    while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
+    slots_[slot] = static_cast<uint32_t>(index + 1);
 }
 
 bool OperatorProbeCache::knownAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) const {
     const uint64_t key = keyOf(name);
-    for (const Entry& entry : entries_)
-        if (entry.klass == klass && entry.name == key) return key != 0 && entry.stamp == stamp;
-    return false;
+    if (key == 0) return false;
+    const Entry* entry = find(klass, key);
+    return entry != nullptr && entry->stamp == stamp;
 }
 
 void OperatorProbeCache::noteAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) {
     const uint64_t key = keyOf(name);
     if (key == 0) return;
-    for (Entry& entry : entries_) {
-        if (entry.klass != klass || entry.name != key) continue;
-        entry.stamp = stamp;
+    if (const Entry* entry = find(klass, key)) {
+        entries_[static_cast<size_t>(entry - entries_.data())].stamp = stamp;
         return;
     }
     entries_.push_back(Entry{klass, key, stamp});
+    // At most three slots in four taken, so that a search soon meets a free one.
+    if (entries_.size() * 4 > slots_.size() * 3) {
+        slots_.assign(slots_.empty() ? size_t{64} : slots_.size() * 2, 0);
+        for (size_t i = 0; i < entries_.size(); ++i) place(i);
+    } else {
+        place(entries_.size() - 1);
+    }
 }

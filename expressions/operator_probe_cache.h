@@ -38,6 +38,13 @@ private:
         uint64_t name;
         size_t stamp;
     };
-    // A program asks a few classes about a few operators.
+    // A program asks a few classes about a few operators; each operator
+    // asks, so the entry is found by its slot rather than by a search. The
+    // slot depends on where the class lies, which decides nothing but the
+    // time taken.
+    size_t slotOf(const model::IRObject* klass, uint64_t name) const;
+    const Entry* find(const model::IRObject* klass, uint64_t name) const;
+    void place(size_t index);
     std::vector<Entry> entries_;
+    std::vector<uint32_t> slots_;  // 1 + the entry's index; 0: free
 };

@@ -21,6 +21,13 @@ void takeOwnerCode(model::IRResult& value) {
     value.prependOwnerCode();
 }
 
+void appendTakenResult(model::IRResult& into, model::IRResult& value) {
+    value.prependOwnerCode();
+    into.pending.appendTaken(value.pending);
+    into.stateWord = value.stateWord;
+    into.mergeObjectStatesFrom(value);
+}
+
 model::cbircode* fuseIntoLoad(model::IRResult& value, uint32_t operatorCode, uint32_t& opcode) {
     qestl::SmartPtr load;
     opcode = model::fuseMemberOperation(value, operatorCode, load);

@@ -22,6 +22,10 @@ bool isUnmodifiable(const model::IRResult& value);
 // of the value's own pending code.
 void takeOwnerCode(model::IRResult& value);
 
+// What IRResult::appendResult does, for a value read no more: its code is
+// moved to the end of `into`'s rather than copied, and it is left without.
+void appendTakenResult(model::IRResult& into, model::IRResult& value);
+
 // When the value is register 0 loaded by its last pending member or element
 // load, that load becomes the store `opcode` (a private copy replaces the
 // shared instruction) and is handed back; null when nothing fuses. Operand 1

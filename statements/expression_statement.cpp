@@ -70,5 +70,5 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     result.appendInstruction(result.pending, *setFalse.as<model::cbircode>(), owner, node);
     result.operand = codegen::makeEaxOperand(boolType);
     result.object = model::makeObject("", model::kKindVariable, types.boolType, 0);
-    context.lookup().setResults(result);
+    context.lookup().setResults(std::move(result));
 }

@@ -178,6 +178,6 @@ uint32_t compileConditionalChoice(CompileContext& context, const StatementNode& 
     }
     model::IRResult result(model::makeObject("", model::kKindVariable, type, 0),
                            codegen::makeEaxOperand(model::asObject(type)));
-    context.lookup().setResults(result);
+    context.lookup().setResults(std::move(result));
     return 0;
 }
