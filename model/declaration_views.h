@@ -31,8 +31,9 @@ public:
     virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
     virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
-    virtual NodeHandle body() const { return operandOf(node, 4); }
-    virtual NodeHandle closingNode() const { return operandOf(node, 5); }
+    static constexpr size_t kBodyOperand = 4, kClosingOperand = 5;
+    virtual NodeHandle body() const { return operandOf(node, kBodyOperand); }
+    virtual NodeHandle closingNode() const { return operandOf(node, kClosingOperand); }
     NodeHandle parameterNode(size_t i) const { return operandOf(operandOf(node, 2), i); }
     // A template parameter list comes first: the caller makes a template
     // function.
@@ -56,7 +57,8 @@ public:
 
     virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle baseList() const { return operandOf(node, shift()); }
-    virtual NodeHandle closingNode() const { return operandOf(node, 2 + shift()); }
+    virtual NodeHandle closingNode() const { return operandOf(node, closingOperand()); }
+    virtual size_t closingOperand() const { return 2 + shift(); }
     virtual NodeHandle memberList() const { return operandOf(node, 1 + shift()); }
     virtual bool isAnonymous() const { return false; }
     // The template parameters of a template class; none for other nodes.
@@ -80,7 +82,7 @@ public:
 
     qestl::qestringA name() const override { return generatedName; }
     NodeHandle baseList() const override { return operandOf(operandOf(node, 0), 0); }
-    NodeHandle closingNode() const override { return operandOf(node, 2); }
+    size_t closingOperand() const override { return 2; }
     NodeHandle memberList() const override { return operandOf(node, 1); }
     bool isAnonymous() const override { return true; }
 
