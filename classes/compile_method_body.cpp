@@ -250,12 +250,14 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         if (!bodiesOutliveTheirCode(context)) {
             keepPositionsOnly(scope.code);
             releaseSubtree(body, walkState(context).releasedNodes);
-            // The declaration keeps its position and signature for the
-            // warnings given at the end; the body and its closing brace go
-            // too (their positions are the code's now): a program of a
-            // million one-method classes kept both for every method.
+            // The declaration keeps its position for the warnings given at
+            // the end; its body, closing brace and return type go too (the
+            // positions are the code's now, the type the function's): a
+            // program of a million one-method classes kept the three for
+            // every method.
             body.reset();
             end.reset();
+            releaseOperand(*node, model::IRFunction::kReturnTypeOperand);
             releaseOperand(*node, model::IRFunction::kBodyOperand);
             releaseOperand(*node, model::IRFunction::kClosingOperand);
         }

@@ -25,13 +25,13 @@ public:
     virtual size_t parameterCount() const;
     virtual qestl::qestringA parameterName(size_t i) const;
     virtual NodeHandle parameterType(size_t i) const;
-    virtual NodeHandle returnType() const { return operandOf(node, 1); }
+    virtual NodeHandle returnType() const { return operandOf(node, kReturnTypeOperand); }
     virtual bool isStatic() const { return node && (node->flags & 0x1) != 0; }
     virtual bool isOverride() const { return node && (node->flags & 0x8) != 0; }
     virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
     virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
-    static constexpr size_t kBodyOperand = 4, kClosingOperand = 5;
+    static constexpr size_t kReturnTypeOperand = 1, kBodyOperand = 4, kClosingOperand = 5;
     virtual NodeHandle body() const { return operandOf(node, kBodyOperand); }
     virtual NodeHandle closingNode() const { return operandOf(node, kClosingOperand); }
     NodeHandle parameterNode(size_t i) const { return operandOf(operandOf(node, 2), i); }
