@@ -29,7 +29,11 @@ public:
     virtual bool isStatic() const { return node && (node->flags & 0x1) != 0; }
     virtual bool isOverride() const { return node && (node->flags & 0x8) != 0; }
     virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
-    virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
+    // Read in place from the node's stored text, not copied: a program has a
+    // function object named so for every method.
+    virtual qestl::qestringA name() const {
+        return node && !node->text.empty() ? node->text.inPlace() : qestl::qestringA();
+    }
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
     static constexpr size_t kReturnTypeOperand = 1, kBodyOperand = 4, kClosingOperand = 5;
     virtual NodeHandle body() const { return operandOf(node, kBodyOperand); }
