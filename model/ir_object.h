@@ -333,8 +333,7 @@ public:
     uint8_t linkNameDeferred = 0;
     uint64_t lookupStamp = 0;
     NodeHandle declarationNode;
-    // Counted in 32 bits: every object has the list, and few any argument.
-    qestl::qevector<IRResult, uint32_t> templateArguments;
+    TemplateArguments templateArguments;
     // Most objects are no constant: the value takes a pointer until one is
     // set.
     qestl::RareFields<Operand> constant;
