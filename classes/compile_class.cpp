@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "classes/compile_class.h"
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
@@ -14,6 +15,7 @@
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "model/opcodes.h"
+#include "source/ast_nodes.h"
 #include "statements/compile_walk.h"
 
 namespace {
@@ -67,7 +69,14 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
         else context.emitter().emit(codegen::makeCall(&base->operands[3]), node);
     }
     context.emitter().appendCode(statements);
-    context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode());
+    const qestl::SmartPtr retThis = context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0),
+                                                           view.closingNode());
+    // The closing brace is read for its position alone, which the record
+    // keeps: the node goes (a program of a million classes kept one each).
+    if (!bodiesOutliveTheirCode(context)) {
+        retThis.as<model::cbircode>()->sourceNode.keepPositionOnly();
+        releaseOperand(*view.node, view.closingOperand());
+    }
     context.emitter().list(kMemberCodeList).appendTaken(members);
 
     if (body || base != nullptr) {

@@ -10,6 +10,11 @@
 bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& function,
                        const StatementNode& node);
 
+// A link library writes declaration trees and native sources are written
+// from the tree; every other output is made from the compiled code alone,
+// and a compiled body's nodes may go.
+bool bodiesOutliveTheirCode(const CompileContext& context);
+
 // A method, constructor or operator definition, read through its view.
 int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& context, const StatementNode& node,
                                 bool isOperator);

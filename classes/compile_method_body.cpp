@@ -128,13 +128,6 @@ bool isFinalReturnJump(const qestl::SmartPtr& last, const model::Operand& return
     return target.link == &returnLabel && target.displacement == 0;
 }
 
-// A link library writes declaration trees and native sources are written
-// from the tree; every other output is made from the compiled code alone.
-bool bodiesOutliveTheirCode(const CompileContext& context) {
-    const CompileOptions* options = context.options();
-    return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
-}
-
 // Once its body is compiled, a record's node is read for its position
 // alone: the records keep the position and let go of the nodes, which then
 // go with the rest of the tree.
@@ -155,6 +148,11 @@ void keepPositionsOnly(const CodeList& code) {
 }
 
 }  // namespace
+
+bool bodiesOutliveTheirCode(const CompileContext& context) {
+    const CompileOptions* options = context.options();
+    return options == nullptr || options->linkLibraryOutput != 0 || options->nativeSources != 0;
+}
 
 bool compileMethodBody(CompileContext& context, const model::IRFunction& view, const qestl::SmartPtr& functionRef,
                        const StatementNode& node) {
@@ -184,7 +182,7 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     function->operands[0].setObjectRef(first, 0);
     scope.started = true;
 
-    const StatementNode body = view.body();
+    StatementNode body = view.body();
     if (!body) return failWith(context, diag::MissingBody, node);
 
     if (constructor) {
@@ -204,8 +202,8 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
     compileTree(context, body);
     if (context.diagnostics().hasErrors()) return false;
 
-    const qestl::SmartPtr last = context.emitter().lastInstruction();
-    const StatementNode end = view.closingNode();
+    qestl::SmartPtr last = context.emitter().lastInstruction();
+    StatementNode end = view.closingNode();
     qestl::SmartPtr epilogue;
     if (constructor) {
         needsValue = false;
@@ -224,6 +222,9 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
             scope.code.erase(i - 1);
             break;
         }
+        // Gone now, not at the end: it holds the final statement's node,
+        // which then goes with the rest of the body.
+        last.reset();
     }
     context.bindLabels(0, scope.code.size());
     const model::FlowNode* flow = scope.state.currentFlow;
@@ -249,6 +250,16 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
         if (!bodiesOutliveTheirCode(context)) {
             keepPositionsOnly(scope.code);
             releaseSubtree(body, walkState(context).releasedNodes);
+            // The declaration keeps its position for the warnings given at
+            // the end; its body, closing brace and return type go too (the
+            // positions are the code's now, the type the function's): a
+            // program of a million one-method classes kept the three for
+            // every method.
+            body.reset();
+            end.reset();
+            releaseOperand(*node, model::IRFunction::kReturnTypeOperand);
+            releaseOperand(*node, model::IRFunction::kBodyOperand);
+            releaseOperand(*node, model::IRFunction::kClosingOperand);
         }
         scope.placeCode();
     }

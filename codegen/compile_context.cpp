@@ -98,7 +98,7 @@ void CompileContext::noteThrownType(const SmartPtr& type) {
     if ((lookup_.scopes().declarationMode() & 1) == 0) return;
     model::FunctionObject* f = functionOf(lookup_.scopes().frame->owner);
     if (f == nullptr) return;
-    if (f->catchScopes.empty()) f->pushCatchScope();
+    if (!f->hasCatchScope()) f->pushCatchScope();
     f->noteCaught(type);  // Exception itself covers every type
 }
 

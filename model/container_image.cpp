@@ -156,6 +156,7 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
         out.u32le(tag);
         writeStringRef(context, out, member.name.view(), entry + 4);
         writeStringRef(context, out, member.linkName().view(), entry + 16);
+        member.forgetHolderLinkName();
         out.u32le(0);
         const uint64_t body = entry + kHeadSize;
         if (tag == kKindVariable || tag == kKindClass) {

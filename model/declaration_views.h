@@ -25,14 +25,19 @@ public:
     virtual size_t parameterCount() const;
     virtual qestl::qestringA parameterName(size_t i) const;
     virtual NodeHandle parameterType(size_t i) const;
-    virtual NodeHandle returnType() const { return operandOf(node, 1); }
+    virtual NodeHandle returnType() const { return operandOf(node, kReturnTypeOperand); }
     virtual bool isStatic() const { return node && (node->flags & 0x1) != 0; }
     virtual bool isOverride() const { return node && (node->flags & 0x8) != 0; }
     virtual bool isFinal() const { return node && (node->flags & 0x4) != 0; }
-    virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
+    // Read in place from the node's stored text, not copied: a program has a
+    // function object named so for every method.
+    virtual qestl::qestringA name() const {
+        return node && !node->text.empty() ? node->text.inPlace() : qestl::qestringA();
+    }
     virtual NodeHandle throwsList() const { return operandOf(node, 3); }
-    virtual NodeHandle body() const { return operandOf(node, 4); }
-    virtual NodeHandle closingNode() const { return operandOf(node, 5); }
+    static constexpr size_t kReturnTypeOperand = 1, kBodyOperand = 4, kClosingOperand = 5;
+    virtual NodeHandle body() const { return operandOf(node, kBodyOperand); }
+    virtual NodeHandle closingNode() const { return operandOf(node, kClosingOperand); }
     NodeHandle parameterNode(size_t i) const { return operandOf(operandOf(node, 2), i); }
     // A template parameter list comes first: the caller makes a template
     // function.
@@ -56,7 +61,8 @@ public:
 
     virtual qestl::qestringA name() const { return node ? qestl::qestringA(node->text.view()) : qestl::qestringA(); }
     virtual NodeHandle baseList() const { return operandOf(node, shift()); }
-    virtual NodeHandle closingNode() const { return operandOf(node, 2 + shift()); }
+    virtual NodeHandle closingNode() const { return operandOf(node, closingOperand()); }
+    virtual size_t closingOperand() const { return 2 + shift(); }
     virtual NodeHandle memberList() const { return operandOf(node, 1 + shift()); }
     virtual bool isAnonymous() const { return false; }
     // The template parameters of a template class; none for other nodes.
@@ -80,7 +86,7 @@ public:
 
     qestl::qestringA name() const override { return generatedName; }
     NodeHandle baseList() const override { return operandOf(operandOf(node, 0), 0); }
-    NodeHandle closingNode() const override { return operandOf(node, 2); }
+    size_t closingOperand() const override { return 2; }
     NodeHandle memberList() const override { return operandOf(node, 1); }
     bool isAnonymous() const override { return true; }
 

@@ -205,16 +205,28 @@ bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
     return true;
 }
 
+bool FunctionObject::CatchScopes::operator==(const CatchScopes& other) const {
+    if (scopes.size() != other.scopes.size()) return false;
+    for (size_t i = 0; i < scopes.size(); ++i) {
+        const qestl::qevector<qestl::SmartPtr>& mine = scopes[i];
+        const qestl::qevector<qestl::SmartPtr>& theirs = other.scopes[i];
+        if (mine.size() != theirs.size()) return false;
+        for (size_t j = 0; j < mine.size(); ++j)
+            if (mine[j].get() != theirs[j].get()) return false;
+    }
+    return true;
+}
+
 void FunctionObject::noteCaught(const qestl::SmartPtr& caught) {
     noteWrite();
-    if (catchScopes.empty() || !caught) return;
-    catchScopes.back().pushBack(caught);
+    if (!hasCatchScope() || !caught) return;
+    catchScopes.edit().scopes.back().pushBack(caught);
     if (isBuiltin(asObject(caught), Builtin::Exception)) catchesAll = 1;
 }
 
 bool FunctionObject::coversException(const IRObject* thrown) {
-    if (!catchScopes.empty()) {
-        for (const qestl::SmartPtr& caught : catchScopes.back())
+    if (hasCatchScope()) {
+        for (const qestl::SmartPtr& caught : catchScopes.get().scopes.back())
             if (caught.get() == thrown) return true;
         if (catchesAll) return true;
     }

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/rare_fields.h"
 #include "model/ir_object.h"
 
 namespace model {
@@ -66,10 +67,11 @@ public:
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?
     bool coversException(const IRObject* thrown);
-    void pushCatchScope() { catchScopes.pushBack(qestl::qevector<qestl::SmartPtr>()); }
+    void pushCatchScope() { catchScopes.edit().scopes.pushBack(qestl::qevector<qestl::SmartPtr>()); }
     void popCatchScope() {
-        if (!catchScopes.empty()) catchScopes.popBack();
+        if (hasCatchScope()) catchScopes.edit().scopes.popBack();
     }
+    bool hasCatchScope() const { return !catchScopes.get().scopes.empty(); }
     // Records a class caught by the innermost catch scope.
     void noteCaught(const qestl::SmartPtr& caught);
     void describeParameters(qestl::qestringA& text) const;
@@ -77,9 +79,13 @@ public:
     void warnUnusedThrows(ModelContext& context);
 
     ObjectStateMap throwsSet;  // class -> use count
-    // Counted in 32 bits, as the map: a program has a function object for
-    // every method.
-    qestl::qevector<qestl::qevector<qestl::SmartPtr>, uint32_t> catchScopes;
+    // The classes caught around the code being compiled, scope by scope:
+    // few functions catch anything, and every one paid a list's two words.
+    struct CatchScopes {
+        qestl::qevector<qestl::qevector<qestl::SmartPtr>, uint32_t> scopes;
+        bool operator==(const CatchScopes& other) const;
+    };
+    qestl::RareFields<CatchScopes> catchScopes;
     qestl::qevector<IRResult, uint32_t> parameters;
     uint8_t catchesAll = 0;
     uint8_t throwsAll = 0;

@@ -183,6 +183,15 @@ public:
         linkNameDeferred = 0;
         linkName_ = qestl::qestringA::ofStaticText(text.data(), text.size());
     }
+    // A class holder's link name, once written to the image, is let go
+    // again, to be made anew should anything ask (a program of a million
+    // classes kept one for each holder to the end).
+    void forgetHolderLinkName() {
+        if (kind != kKindClassHolder || imported || linkNameDeferred != 0 || linkName_.isStaticText()) return;
+        noteWrite();
+        linkName_ = qestl::qestringA();
+        linkNameDeferred = kWholeLinkNameDeferred;
+    }
     // The link name is one given so and not built since: its object's name,
     // type, owner and flags stayed (see takeKnownLinkName).
     bool linkNameGiven() const { return linkName_.isStaticText(); }
@@ -329,12 +338,14 @@ public:
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
     // An unnamed value's link name is made when first read: most are never
-    // asked, and it was a tenth of the cost of an expression.
+    // asked, and it was a tenth of the cost of an expression. A class
+    // holder's is made whole when first read (kWholeLinkNameDeferred): its
+    // name, type and owner never change, and only the image asks for it.
     uint8_t linkNameDeferred = 0;
+    static constexpr uint8_t kWholeLinkNameDeferred = 2;
     uint64_t lookupStamp = 0;
     NodeHandle declarationNode;
-    // Counted in 32 bits: every object has the list, and few any argument.
-    qestl::qevector<IRResult, uint32_t> templateArguments;
+    TemplateArguments templateArguments;
     // Most objects are no constant: the value takes a pointer until one is
     // set.
     qestl::RareFields<Operand> constant;

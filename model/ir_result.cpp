@@ -469,4 +469,26 @@ uint32_t fuseMemberOperation(const IRResult& result, uint32_t operatorCode, qest
     return 0;
 }
 
+bool sameResultFields(const IRResult& a, const IRResult& b) {
+    auto sameBytes = [](const void* x, const void* y, size_t bytes) {
+        return bytes == 0 || std::memcmp(x, y, bytes) == 0;
+    };
+    return a.object.get() == b.object.get() && a.sourceNode.get() == b.sourceNode.get() &&
+           sameBytes(&a.operand, &b.operand, sizeof(Operand)) && a.matchRank == b.matchRank &&
+           a.sizeValue == b.sizeValue && a.markerByte == b.markerByte && a.addressOf == b.addressOf &&
+           a.statesApplied == b.statesApplied && a.stateWord == b.stateWord && a.storageIndex == b.storageIndex &&
+           a.pathKind == b.pathKind && a.pending.size() == b.pending.size() &&
+           sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size() * sizeof(qestl::SmartPtr)) &&
+           a.states.size() == b.states.size() &&
+           sameBytes(a.states.begin(), b.states.begin(), a.states.size() * sizeof(ObjectStateMap::Entry)) &&
+           a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
+}
+
+bool TemplateArguments::operator==(const TemplateArguments& other) const {
+    if (size() != other.size()) return false;
+    for (size_t i = 0; i < size(); ++i)
+        if (!sameResultFields((*this)[i], other[i])) return false;
+    return true;
+}
+
 }  // namespace model

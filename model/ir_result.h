@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/object_heap.h"
+#include "foundation/rare_fields.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/vector.h"
 #include "model/ircode.h"
@@ -117,6 +118,28 @@ public:
     ObjectStateMap states;
     qestl::SmartPtr secondObject;
     NodeHandle secondNode;
+};
+
+// Results that hold the same: field by field (a result has padding that a
+// copy does not carry over), what they refer to by identity.
+bool sameResultFields(const IRResult& a, const IRResult& b);
+
+// The template arguments of an instance: few objects have any, and every
+// object paid a list's two words for them. A word here until the first is
+// added; the list reads as empty before.
+class TemplateArguments {
+public:
+    size_t size() const { return list_.get().size(); }
+    bool empty() const { return list_.get().empty(); }
+    const IRResult& operator[](size_t i) const { return list_.get()[i]; }
+    const IRResult* begin() const { return list_.get().begin(); }
+    const IRResult* end() const { return list_.get().end(); }
+    void pushBack(const IRResult& argument) { list_.edit().pushBack(argument); }
+    void clear() { list_.clear(); }
+    bool operator==(const TemplateArguments& other) const;
+
+private:
+    qestl::RareFields<qestl::qevector<IRResult, uint32_t>> list_;
 };
 
 // The owner descriptor of a member (IRObject::ownerResult): the owner and

@@ -130,3 +130,15 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top, qestl::qevector<qeAbstrac
         } while (true);
     }
 }
+
+void releaseOperand(qeAbstractNode& node, size_t i) {
+    if (i >= node.operands.size()) return;
+    auto* held = static_cast<qeAbstractNode*>(node.operands[i].detach());
+    if (held == nullptr) return;
+    if (held->refCount != 1 || !held->operands.empty() || !held->children.empty()) {
+        releaseNode(held);
+        return;
+    }
+    held->dropExtras();
+    letGoOfBareNode(held);
+}

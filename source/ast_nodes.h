@@ -45,5 +45,10 @@ void cloneAstNode(const qeAbstractNode* node, _KNode<qeAbstractNode>& out);
 // caller that releases many trees keeps it, and with it its room.
 void releaseSubtree(const _KNode<qeAbstractNode>& top, qestl::qevector<qeAbstractNode*>& room);
 
+// Lets go of operand i of the node, the list keeping its length. A node it
+// held last that holds no other node (a compiled body's top, a closing
+// brace, a type name) goes at once, without the teardown a full node needs.
+void releaseOperand(qeAbstractNode& node, size_t i);
+
 // Flag bits the declaration pass sets on nodes; a clone starts without them.
 inline constexpr uint32_t kDeclarationMarksKept = 0xF1FFFFFFu;
