@@ -76,7 +76,10 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
         if (read == WholeRead::Unopened) printSearchPaths();
         return kFileNotOpened;
     }
-    return parseUnitText(project, path, source, unit);
+    const int parsed = parseUnitText(project, path, source, unit);
+    // Read through by the parse: from here on the text is only quoted.
+    project.texts.dropPages();
+    return parsed;
 }
 
 int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* bytes,
