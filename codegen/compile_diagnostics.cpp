@@ -22,7 +22,6 @@ constexpr const char* kUnknownSource = "<未知的源文件>";
 constexpr const char* kNoExcerpt = "<无法浏览源文件>";
 constexpr size_t kExcerptLimit = 1000;
 constexpr size_t kExcerptPart = 100;
-constexpr uint32_t kQuotesPerDrop = 256;
 
 bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -71,13 +70,6 @@ std::string CompileDiagnostics::sourceExcerpt(const _KNode<qeAbstractNode>& node
         const size_t start = std::min<size_t>(node->textStart, text.size());
         const size_t end = std::min<size_t>(node->textEnd, text.size());
         if (end > start) excerpt.append(text.substr(start, end - start));
-        // Each quote faults the pages of a few lines of a mapped text back
-        // in: a program that warns everywhere would have its whole text
-        // back by the end.
-        if (++quotesHeld_ == kQuotesPerDrop) {
-            quotesHeld_ = 0;
-            project_.texts.dropPages();
-        }
     }
     if (excerpt.size() <= kExcerptLimit) return excerpt;
     // Cut on character boundaries: each part at most 100 bytes.

@@ -123,6 +123,4 @@ private:
     std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce_;
     // Narrowed file paths by file index (empty until asked for).
     mutable std::vector<std::string> narrowedPaths_;
-    // Quotes since the pages of the project's mapped texts were last let go.
-    mutable uint32_t quotesHeld_ = 0;
 };

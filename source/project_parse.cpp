@@ -76,10 +76,7 @@ int qeSourceProcessor::parseSourceFile(SourceProject& project, const qestl::qest
         if (read == WholeRead::Unopened) printSearchPaths();
         return kFileNotOpened;
     }
-    const int parsed = parseUnitText(project, path, source, unit);
-    // Read through by the parse: from here on the text is only quoted.
-    project.texts.dropPages();
-    return parsed;
+    return parseUnitText(project, path, source, unit);
 }
 
 int qeSourceProcessor::parseSourceText(SourceProject& project, const qestl::qestringW& path, const char* bytes,
