@@ -162,6 +162,19 @@ public:
             return;
         }
         if (count_ + n > capacity_ || isBorrowed()) {
+            if constexpr (std::is_trivially_copyable_v<T>) {
+                if (index == count_ && data_ != nullptr && !isBorrowed() &&
+                    (elements < data_ || elements >= data_ + count_)) {
+                    // Appending from elsewhere: the buffer grows first, by
+                    // moving a large one's pages rather than holding the old
+                    // pages and the new at once (an image's name pool, tens
+                    // of megabytes).
+                    regrow(size_t{count_} * 2 + n, count_, nullptr, 0);
+                    std::memcpy(data_ + count_, elements, n * sizeof(T));
+                    count_ += n;
+                    return;
+                }
+            }
             regrow(size_t{count_} * 2 + n, index, elements, n);
         } else {
             // Elements may alias our own storage: copy them aside first.

@@ -53,23 +53,24 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     countOperand(out, record.functionCount);
     for (const std::string& file : record.files) text(out, file);
     uint64_t made = 0;
-    record.lines.forEachRun([&](std::span<const DebugLineRecord> lines) {
-        constexpr size_t kLineBytes = 24, kLinesAtOnce = 128;
-        uint8_t encoded[kLineBytes * kLinesAtOnce];
-        for (size_t first = 0; first < lines.size(); first += kLinesAtOnce) {
-            const size_t count = std::min(kLinesAtOnce, lines.size() - first);
-            uint8_t* at = encoded;
-            for (const DebugLineRecord& line : lines.subspan(first, count)) {
-                qestl::storeU64LE(at, line.address - kImageBodyStart);
-                qestl::storeU64LE(at + 8, (uint64_t{line.file & 0xFFFF} << 48) |
-                                              (uint64_t{line.line & 0xFFFFFF} << 24) | (line.column & 0xFFFFFF));
-                qestl::storeU64LE(at + 16, line.owner);
-                at += kLineBytes;
+    if (record.forEachLineRun)
+        record.forEachLineRun([&](DebugRecord::LineRun lines) {
+            constexpr size_t kLineBytes = 24, kLinesAtOnce = 128;
+            uint8_t encoded[kLineBytes * kLinesAtOnce];
+            for (size_t first = 0; first < lines.size(); first += kLinesAtOnce) {
+                const size_t count = std::min(kLinesAtOnce, lines.size() - first);
+                uint8_t* at = encoded;
+                for (const DebugLineRecord& line : lines.subspan(first, count)) {
+                    qestl::storeU64LE(at, line.address - kImageBodyStart);
+                    qestl::storeU64LE(at + 8, (uint64_t{line.file & 0xFFFF} << 48) |
+                                                  (uint64_t{line.line & 0xFFFFFF} << 24) | (line.column & 0xFFFFFF));
+                    qestl::storeU64LE(at + 16, line.owner);
+                    at += kLineBytes;
+                }
+                out.bytes(encoded, count * kLineBytes);
             }
-            out.bytes(encoded, count * kLineBytes);
-        }
-        made += lines.size();
-    });
+            made += lines.size();
+        });
     // The count went out first: any other number of lines would shift
     // everything behind them.
     if (made != record.lineCount)

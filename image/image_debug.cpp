@@ -21,13 +21,33 @@ struct NameOf {
 // they only cost.
 constexpr size_t kManyGlobals = 4096;
 
-// Adds the lines of the instructions of the list that have a source
-// position, in order. Reads only what the encoding of the image leaves as it
+// The lines gathered into runs for the record's writer.
+class LineRuns {
+public:
+    explicit LineRuns(const std::function<void(DebugRecord::LineRun)>& take) : take_(take) {}
+    void add(const DebugLineRecord& line) {
+        run_[held_++] = line;
+        if (held_ == kRun) flush();
+    }
+    void flush() {
+        if (held_ != 0) take_(DebugRecord::LineRun(run_, held_));
+        held_ = 0;
+    }
+
+private:
+    static constexpr size_t kRun = 256;
+    const std::function<void(DebugRecord::LineRun)>& take_;
+    DebugLineRecord run_[kRun];
+    size_t held_ = 0;
+};
+
+// Hands on the lines of the instructions of the list that have a source
+// position, in order, to `lines`. Reads only what the encoding of the image leaves as it
 // is: the records' addresses, sources and owners, the functions' table.
 // Most instructions cost this walk a few instructions each, so that the
 // distances of the record walk ahead are too short for memory to answer in
 // a long list: the records and their nodes are asked for further ahead.
-void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list, DebugLineLog& lines) {
+void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list, LineRuns& lines) {
     constexpr size_t kRecordsAhead = 48, kNodesAhead = 24;
     // A function's instructions follow each other: its record is looked up
     // once per run of them.
@@ -107,9 +127,11 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     const CompileContext& source = context;
     // Counted as the records were placed.
     record.lineCount = context.tables().linedRecords();
-    record.noteLines = [&source](DebugLineLog& lines) {
+    record.forEachLineRun = [&source](const std::function<void(DebugRecord::LineRun)>& take) {
+        LineRuns lines(take);
         noteLines(source, source.emitter().list(kMainList), lines);
         noteLines(source, source.emitter().list(kMemberCodeList), lines);
+        lines.flush();
     };
     // The functions and their first records lie far apart in a large
     // program: each is asked for some steps before it is read. Their link

@@ -253,37 +253,6 @@ private:
     model::ModelContext& context_;
 };
 
-// The debug record's line walk, beside the encoding of the image (without a
-// second thread, when the lines are asked for). A small program's walk takes
-// less than starting a thread: it is done when asked for.
-class LineNoting {
-public:
-    static constexpr uint64_t kThreadLines = 16384;
-
-    explicit LineNoting(DebugRecord* debug) : debug_(debug != nullptr && debug->noteLines ? debug : nullptr) {
-        if (debug_ == nullptr || debug_->lineCount < kThreadLines) return;
-        try {
-            thread_ = std::thread([this] { debug_->noteLines(debug_->lines); });
-        } catch (const std::system_error&) {}
-    }
-    ~LineNoting() {
-        if (thread_.joinable()) thread_.join();
-    }
-    LineNoting(const LineNoting&) = delete;
-    LineNoting& operator=(const LineNoting&) = delete;
-
-    // Every line is noted when this returns.
-    void finish() {
-        if (thread_.joinable()) thread_.join();
-        else if (debug_ != nullptr) debug_->noteLines(debug_->lines);
-        debug_ = nullptr;
-    }
-
-private:
-    DebugRecord* debug_;
-    std::thread thread_;
-};
-
 class Layout {
 public:
     Layout(const ImageLayoutInput& input, qestl::qeistream& stream)
@@ -316,7 +285,6 @@ public:
         in_.names->clear();
         in_.names->setBase(in_.sections[codegen::kModulesEnd] + kSymbolHeadSize);
 
-        LineNoting lines(in_.debug);
         const codegen::ImageParts& parts = in_.parts;
         encodeList(parts.codeLists[0], false);
         expectAt(codegen::kMainEnd);
@@ -353,7 +321,6 @@ public:
         out_.u32le(model::kOpSymbolTable);
         out_.u64le(names.size() + kSymbolHeadSize);
         out_.bytes(names.data(), names.size());
-        lines.finish();
         sink_.sumWhileWaiting();
         if (in_.debug != nullptr) encodeDebugRecord(*in_.debug, out_);
         out_.u32le(model::kOpReflex);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -113,33 +114,38 @@ TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
 TEST(DebugRecord, LinesComeBackAsAdded) {
     std::vector<DebugLineRecord> lines = {{500, 1, 7, 3, 0x900},
                                           {220, 1, 2, 0, 0x900},
-                                          {~uint64_t{0}, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, kNoDebugOwner},
-                                          {0, 0, 0, 0, 0}};
-    // Enough to fill several runs and pieces of the log.
-    for (uint32_t i = 0; i < 100000; ++i) lines.push_back({192 + 28 * uint64_t{i}, i / 5000, i / 3, i % 97, i / 40});
-    DebugLineLog log;
-    for (const DebugLineRecord& line : lines) log.add(line);
-    EXPECT_EQ(log.size(), lines.size());
-    size_t next = 0;
-    log.forEachRun([&](std::span<const DebugLineRecord> run) {
-        for (const DebugLineRecord& line : run) {
-            ASSERT_LT(next, lines.size());
-            const DebugLineRecord& added = lines[next++];
-            EXPECT_EQ(line.address, added.address);
-            EXPECT_EQ(line.file, added.file);
-            EXPECT_EQ(line.line, added.line);
-            EXPECT_EQ(line.column, added.column);
-            EXPECT_EQ(line.owner, added.owner);
-        }
-    });
-    EXPECT_EQ(next, lines.size());
+                                          {~uint64_t{0}, 0xFFFF, 0xFFFFFF, 0xFFFFFF, kNoDebugOwner},
+                                          {192, 0, 0, 0, 0}};
+    // Runs of several sizes, longer and shorter than the writer's batches.
+    for (uint32_t i = 0; i < 1000; ++i) lines.push_back({192 + 28 * uint64_t{i}, i / 50, i / 3, i % 97, i / 40});
+    DebugRecord record;
+    record.lineCount = lines.size();
+    record.forEachLineRun = [&lines](const auto& take) {
+        for (size_t at = 0, run = 1; at < lines.size(); at += run, run = run * 3 % 301 + 1)
+            take(DebugRecord::LineRun(lines.data() + at, std::min(run, lines.size() - at)));
+    };
+    qestl::ByteVector bytes;
+    qestl::ByteWriter out(bytes);
+    const uint64_t written = encodeDebugRecord(record, out);
+    ASSERT_EQ(written, bytes.size());
+    qestl::ByteReader in(bytes.data(), bytes.size());
+    in.skip(4 + 4 * 12);
+    for (const DebugLineRecord& added : lines) {
+        EXPECT_EQ(in.u64le(), added.address - 192);
+        EXPECT_EQ(in.u64le(), (uint64_t{added.file} << 48) | (uint64_t{added.line} << 24) | added.column);
+        EXPECT_EQ(in.u64le(), added.owner);
+    }
+    EXPECT_EQ(in.position(), bytes.size());
 }
 
 TEST(DebugRecord, FieldsKeepTheirLowBits) {
     DebugRecord record;
     record.files = {"a/b.k"};
     record.lineCount = 1;
-    record.lines.add(DebugLineRecord{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner});
+    record.forEachLineRun = [](const auto& take) {
+        const DebugLineRecord line{192 + 16, 0x12345, 0x1ABCDEF, 0x2000001, kNoDebugOwner};
+        take(DebugRecord::LineRun(&line, 1));
+    };
     record.variableCount = 1;
     record.variableNameBytes = 1;
     record.forEachVariableRun = [](const auto& take) {
