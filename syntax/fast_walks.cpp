@@ -33,14 +33,15 @@ inline uint32_t qeLexSyntax::aheadKind(const TokenRecord& record) {
     return &record == &spare_ ? WalkCache::kNoStart : cache_->markedKind(record);
 }
 
-void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
+void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules, const RuleSet& lateRules) {
     fastPath_ = on;
     cachedRules_ = cachedRules;
+    lateRules_ = lateRules;
     if (on) cache_ = &WalkCache::shared();
 }
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
-    cache_->bind(*grammar_, cachedRules_);
+    cache_->bind(*grammar_, cachedRules_, lateRules_);
     climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
     climbedRule_ = RuleId::Expression;
     climbedPrimary_ = RuleId::PrimaryExpression;
