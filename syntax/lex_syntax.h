@@ -347,7 +347,7 @@ private:
     bool climbs_ = false;
     uint32_t climbedRule_ = 0;
     uint32_t climbedPrimary_ = 0;  // the operand rule the climb starts from
-    static constexpr size_t kLongestClimbKept = 8;
+    static constexpr size_t kLongestClimbKept = 4;
     bool speculative_ = false;
     RuleSet cachedRules_;
     RuleSet lateRules_;
