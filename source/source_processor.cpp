@@ -24,7 +24,7 @@ void setSourceGrammar(const Grammar* grammar) { gGrammar = grammar; }
 
 qeSourceProcessor::qeSourceProcessor(uint32_t depth) : depth_(depth) {
     parser_.setEndOfInputHint(SyntaxHint::None);
-    parser_.setFastPath(true, korvoCachedWalks());
+    parser_.setFastPath(true, korvoCachedWalks(), korvoLateWalks());
 }
 
 qeSourceProcessor::~qeSourceProcessor() {

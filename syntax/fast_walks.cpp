@@ -33,14 +33,15 @@ inline uint32_t qeLexSyntax::aheadKind(const TokenRecord& record) {
     return &record == &spare_ ? WalkCache::kNoStart : cache_->markedKind(record);
 }
 
-void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules) {
+void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules, const RuleSet& lateRules) {
     fastPath_ = on;
     cachedRules_ = cachedRules;
+    lateRules_ = lateRules;
     if (on) cache_ = &WalkCache::shared();
 }
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {
-    cache_->bind(*grammar_, cachedRules_);
+    cache_->bind(*grammar_, cachedRules_, lateRules_);
     climbs_ = grammarClimbs(*grammar_) && cachedRules_.test(RuleId::Expression);
     climbedRule_ = RuleId::Expression;
     climbedPrimary_ = RuleId::PrimaryExpression;
@@ -227,7 +228,8 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
     // records of an inner walk that were in the window already appear twice.
     // Counted before they are copied: most long walks are not kept.
     // A climbed expression of many tokens seldom comes again, and its walk
-    // costs more to keep than the climb costs to repeat (varied code).
+    // costs more to keep than the climb costs to repeat: past four tokens
+    // (a name, an operator and an operand behind) on varied code.
     const size_t longest = climbs_ && recording.rule == climbedRule_ ? kLongestClimbKept : ~size_t{0};
     const uint32_t firstOffset = tokens_[recording.firstToken].offset;
     uint32_t lastOffset = firstOffset;

@@ -158,7 +158,8 @@ public:
     // given; only when that parse fails is it parsed again by the exact
     // engine, which leaves every hint and message.
     bool parseText(uint32_t entryRule);
-    void setFastPath(bool on, const RuleSet& cachedRules);
+    // `lateRules`: see WalkCache::bind.
+    void setFastPath(bool on, const RuleSet& cachedRules, const RuleSet& lateRules = RuleSet());
     // True while a speculative parse runs: a listener then reports nothing
     // and makes the parse fail (setErrorFlag) where it would stop it.
     bool speculative() const { return speculative_; }
@@ -346,9 +347,10 @@ private:
     bool climbs_ = false;
     uint32_t climbedRule_ = 0;
     uint32_t climbedPrimary_ = 0;  // the operand rule the climb starts from
-    static constexpr size_t kLongestClimbKept = 8;
+    static constexpr size_t kLongestClimbKept = 4;
     bool speculative_ = false;
     RuleSet cachedRules_;
+    RuleSet lateRules_;
     WalkCache* cache_ = nullptr;
     std::vector<Recording> recordings_;
     std::vector<Token> tokens_;  // records in the window or scanned while walks are written down

@@ -31,6 +31,9 @@ const Grammar& korvoGrammar();
 
 // The rules whose walks the engine's fast path replays from its walk cache.
 const RuleSet& korvoCachedWalks();
+// Among those, the rules whose walks are written down only after a trial
+// (see WalkCache::bind).
+const RuleSet& korvoLateWalks();
 
 // Fills `grammar` from the tables; false with grammar.error() set on a fault.
 bool buildKorvoGrammar(Grammar& grammar);

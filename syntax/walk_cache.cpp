@@ -9,20 +9,24 @@ WalkCache& WalkCache::shared() {
     return cache;
 }
 
-void WalkCache::bind(const Grammar& grammar, const RuleSet& rules) {
-    if (grammar.generation() == generation_ && rules == rules_) return;
+void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet& late) {
+    if (grammar.generation() == generation_ && rules == rules_ && late == late_) return;
     clear();
     generation_ = grammar.generation();
     rules_ = rules;
+    late_ = late;
     for (uint32_t id = 0; id < 256; ++id) {
         reach_[id] = RuleSet();
         written_[id] = 0;
+        unwritten_[id] = late.test(id) ? 0 : kUnwrittenFirst;
         for (LengthClass& counts : lengths_[id]) counts = LengthClass();
         for (size_t c = 0; c < kLengthClasses; ++c) replays_[id * kLengthClasses + c] = 0;
         if (!rules.test(id)) continue;
         // Rule ids only: token kinds are no attempts.
         RuleSet reach = grammar.leadingIds(id);
-        for (uint32_t kind = 0; kind < Grammar::kFirstRuleId; ++kind) reach.reset(kind);
+        static_assert(Grammar::kFirstRuleId > 64 && Grammar::kFirstRuleId <= 128, "token kinds end in the second word");
+        reach.setWord(0, 0);
+        reach.setWord(1, reach.word(1) & ~((uint64_t{1} << (Grammar::kFirstRuleId - 64)) - 1));
         reach.set(id);
         reach_[id] = reach;
     }

@@ -42,16 +42,25 @@ public:
     struct Walk;
 
     // Ties the cache to a grammar and the rules whose walks it keeps; any
-    // other pair than the last empties it first.
-    void bind(const Grammar& grammar, const RuleSet& rules);
+    // other pair than the last empties it first. The walks of the `late`
+    // rules among them are written down only once kUnwrittenFirst were
+    // walked without: they pay where they come by the hundred (the types
+    // inside parentheses, calls and declarations of long methods), while a
+    // small program would only pay for writing its few down.
+    void bind(const Grammar& grammar, const RuleSet& rules, const RuleSet& late);
     bool keeps(uint32_t rule) const { return rules_.test(rule); }
     // The rules an attempt of `rule` may attempt at the record it begins at.
     const RuleSet& reach(uint32_t rule) const { return reach_[rule & 0xFF]; }
 
     // Writing a walk down costs more than walking it: a rule whose walks
     // seldom come again (after 256 written, fewer than one replay in four)
-    // is no longer written down.
-    bool worthWriting(uint32_t rule) const {
+    // is no longer written down, and a late rule's (see bind) not before it
+    // was walked kUnwrittenFirst times.
+    bool worthWriting(uint32_t rule) {
+        if (__builtin_expect(unwritten_[rule & 0xFF] < kUnwrittenFirst, 0)) {
+            ++unwritten_[rule & 0xFF];
+            return false;
+        }
         const uint32_t written = written_[rule & 0xFF];
         if (written < 256) return true;
         uint32_t replays = 0;
@@ -65,15 +74,16 @@ public:
     // Keeping a walk written down costs more than the walk when it never
     // comes again, as most walks over many tokens of varied code never do:
     // per rule and length of key (in doubling classes), a walk is kept while
-    // those of its class kept so far were replayed one time in four, and
+    // those of its class kept so far were replayed as many times as they
+    // are (one replay in four kept the statements of 17 to 32 tokens of
+    // varied code, which then cost more to keep than they saved), and
     // otherwise one in kKeptWhenIdle, so that shapes that begin to repeat
     // are noticed. Walks of a token or two are always kept.
     bool worthKeeping(uint32_t rule, size_t length) {
         if (length <= kAlwaysKept) return true;
         LengthClass& counts = lengths_[rule & 0xFF][lengthClass(length)];
         const uint32_t replays = replays_[(rule & 0xFF) * kLengthClasses + lengthClass(length)];
-        if (counts.kept >= kTrialWalks && replays < counts.kept / 4 && ++counts.skipped % kKeptWhenIdle != 0)
-            return false;
+        if (counts.kept >= kTrialWalks && replays < counts.kept && ++counts.skipped % kKeptWhenIdle != 0) return false;
         ++counts.kept;
         return true;
     }
@@ -190,8 +200,11 @@ private:
     uint32_t roots_[256] = {};
     uint64_t generation_ = 0;  // of the grammar bound
     RuleSet rules_;
+    RuleSet late_;
     RuleSet reach_[256];
     uint32_t written_[256] = {};
+    static constexpr uint32_t kUnwrittenFirst = 32;
+    uint32_t unwritten_[256] = {};
     LengthClass lengths_[256][kLengthClasses];
     // Replays per rule and length class, rule by rule: a replay counts in one
     // step on the number its walk keeps.
