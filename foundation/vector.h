@@ -378,7 +378,8 @@ protected:
     }
 
     void releaseBuffer() {
-        if (isBorrowed()) return;
+        // Most vectors of the model go without ever holding anything.
+        if (data_ == nullptr || isBorrowed()) return;
         if constexpr (kObjectHeapBuffer) freeObjectMemory(data_, size_t{capacity_} * sizeof(T));
         else std::free(data_);
     }

@@ -35,13 +35,6 @@ const Diagnostic& memberError(int64_t code) {
     }
 }
 
-Container::Container(uint32_t kind, Shape shape) : kind_(static_cast<uint16_t>(kind)), shape_(shape) {}
-
-Container::~Container() {
-    if (lent_ != 0) lendWith(nullptr);
-    releaseTables();
-}
-
 Container::Tables& Container::tables() {
     listUnlisted();
     if (tables_ == nullptr) {

@@ -77,7 +77,10 @@ private:
 class FailedNames {
 public:
     FailedNames() = default;
-    ~FailedNames() { clear(); }
+    // Most containers never fail a lookup: nothing to let go of, in place.
+    ~FailedNames() {
+        if (held_ != 0) clear();
+    }
     FailedNames(const FailedNames&) = delete;
     FailedNames& operator=(const FailedNames&) = delete;
 

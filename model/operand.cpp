@@ -127,7 +127,13 @@ void OperandSlots::copyFrom(const OperandSlots& other) {
 }
 
 void OperandSlots::releaseTargets() {
-    for (size_t i = 0; i < capacity(); ++i) (*this)[i].target.reset();
+    // Every record lets go of its targets as it goes: the slots made with it
+    // are walked without asking for each one by its number.
+    if (!overflowed()) {
+        for (Operand& slot : madeSlots()) slot.target.reset();
+        return;
+    }
+    for (size_t i = 0; i < kMaxOperands; ++i) overflow_->slot(i).target.reset();
 }
 
 }  // namespace model
