@@ -129,6 +129,8 @@ void ResourceTable::NameIndex::add(size_t hash, size_t at) {
 model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind,
                                        const void* data, uint64_t length, const model::NodeHandle& node) {
     const uint8_t mark = node ? 1 : 0;
+    if (stringsReleased_) [[unlikely]]
+        restoreStringIndex();
     switch (kind) {
     case kResourceString: {
         if (mayBeUnlisted(name)) enterUnlisted();
@@ -183,6 +185,7 @@ model::Operand ResourceTable::addUnlistedString(std::string_view name) {
 }
 
 void ResourceTable::enterUnlisted() {
+    if (stringsReleased_) restoreStringIndex();
     std::vector<uint32_t> taken;
     taken.swap(unlisted_);
     std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
@@ -198,6 +201,7 @@ void ResourceTable::enterUnlisted() {
 }
 
 void ResourceTable::clear() {
+    stringsReleased_ = false;
     unlisted_.clear();
     std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
     // Lent items are never detached: the registry keeps them.
@@ -211,6 +215,27 @@ void ResourceTable::clear() {
     lentStrings_ = nullptr;
     failedName.clear();
     failedCode = 0;
+}
+
+void ResourceTable::releaseStringIndex() {
+    strings_.release();
+    stringsReleased_ = true;
+}
+
+void ResourceTable::restoreStringIndex() {
+    stringsReleased_ = false;
+    // The table's own strings (translated ones stay strings), in the order
+    // they were entered, but those appended unlisted and not entered yet.
+    size_t pending = 0;
+    for (size_t i = lentItems_; i < items_.size(); ++i) {
+        if (pending < unlisted_.size() && unlisted_[pending] == i) {
+            ++pending;
+            continue;
+        }
+        const ResourceItem* item = items_[i].as<ResourceItem>();
+        if (item->kind == kResourceString || item->kind == kResourceTranslations)
+            strings_.add(qestl::HashedText(item->name()).hash, i);
+    }
 }
 
 void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {

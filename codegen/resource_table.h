@@ -116,6 +116,11 @@ public:
     // Stores the translations of every string the mapping object names.
     void applyLanguageMapping(const JsonNode* mapping);
     void clear();
+    // The addresses are assigned: the index of strings, tens of megabytes in
+    // a program of a million classes, is let go of while the image is
+    // written, and made again from the items should a string be asked for
+    // after.
+    void releaseStringIndex();
 
     // The encoded size of every item.
     uint64_t totalSize() const;
@@ -176,6 +181,10 @@ private:
         void prefetch(size_t hash) const { qestl::touch(&slots_[hashOf(hash) & (slots_.size() - 1)]); }
         void clear() {
             slots_.clear();
+            used_ = 0;
+        }
+        void release() {
+            std::vector<Slot>().swap(slots_);
             used_ = 0;
         }
 
@@ -254,6 +263,8 @@ private:
         if (!unlisted_.empty()) const_cast<ResourceTable*>(this)->enterUnlisted();
     }
     void enterUnlisted();
+    bool stringsReleased_ = false;
+    void restoreStringIndex();
 };
 
 // The kind-4 data of one text's translations: count + 1, the (language,

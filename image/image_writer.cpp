@@ -57,6 +57,9 @@ void writeStringTableFile(CompileContext& context, const CompileOptions& options
 }  // namespace
 
 bool writeImage(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
+    // Every string resource is placed: their index would only sit beside
+    // the pool's while the image is encoded.
+    context.tables().resources().releaseStringIndex();
     ImageLayoutInput input;
     input.parts = codegen::imagePartsOf(context);
     input.sections = context.tables().sectionStarts();

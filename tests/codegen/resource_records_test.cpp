@@ -91,4 +91,24 @@ TEST(ResourceRecords, TheTableKeepsTheFirstFailure) {
     EXPECT_EQ(table.failedCode, -1);
 }
 
+// The index of strings let go of while an image is written is made again
+// for a string asked for after: the same texts find the same items.
+TEST(ResourceRecords, StringsAskedAfterTheIndexWentFindTheirItems) {
+    CompileContext context;
+    codegen::ResourceTable& table = context.tables().resources();
+    const auto ask = [&](std::string_view text) {
+        return table.getOrAdd(context, text, codegen::kResourceString, text.data(), text.size(), model::NodeHandle())
+            .target.get();
+    };
+    const auto* a = ask("a");
+    const auto* unlisted = table.addUnlistedString("u").target.get();
+    const size_t count = table.items().size();
+    table.releaseStringIndex();
+    EXPECT_EQ(ask("a"), a);
+    EXPECT_EQ(ask("u"), unlisted);
+    EXPECT_EQ(table.items().size(), count);
+    EXPECT_NE(ask("b"), a);
+    EXPECT_EQ(table.items().size(), count + 1);
+}
+
 }  // namespace
