@@ -1,6 +1,7 @@
 #include "codegen/debug_info_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "foundation/open_slots.h"
 #include "model/opcodes.h"
@@ -28,8 +29,10 @@ void DebugInfoTable::addFunction(const qestl::SmartPtr& function, const model::C
     record.function = function;
     record.serial = f->serial();
     if (f->opcode == model::kOpJmp && f->operandCount != 0) record.codeRecord = f->operands[0].target;
+    record.firstName = static_cast<uint32_t>(names_.size());
     for (const qestl::SmartPtr& member : frame.members())
-        record.frameNames.emplace_back(model::asObject(member)->name.view());
+        names_.push_back(keepText(model::asObject(member)->name.view()));
+    record.nameCount = static_cast<uint32_t>(names_.size() - record.firstName);
     // At most half the slots in use.
     if (2 * (records_.size() + 1) > slots_.size())
         qestl::placeSlotsAgain(
@@ -44,9 +47,29 @@ void DebugInfoTable::addFunction(const qestl::SmartPtr& function, const model::C
     slot = Slot{static_cast<uint32_t>(records_.back().serial), static_cast<uint32_t>(records_.size())};
 }
 
+std::string_view DebugInfoTable::keepText(std::string_view text) {
+    constexpr size_t kTextBlockBytes = 64 * 1024;
+    if (text.empty()) return {};
+    if (text.size() > textLeft_) {
+        const size_t bytes = std::max(kTextBlockBytes, text.size());
+        textBlocks_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+        textNext_ = textBlocks_.back().get();
+        textLeft_ = bytes;
+    }
+    char* kept = textNext_;
+    std::memcpy(kept, text.data(), text.size());
+    textNext_ += text.size();
+    textLeft_ -= text.size();
+    return {kept, text.size()};
+}
+
 void DebugInfoTable::clear() {
     records_.clear();
     slots_.clear();
+    names_.clear();
+    textBlocks_.clear();
+    textNext_ = nullptr;
+    textLeft_ = 0;
 }
 
 const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function) const {

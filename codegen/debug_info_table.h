@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "foundation/smart_ptr.h"
@@ -15,8 +17,10 @@ struct FunctionDebugRecord {
     qestl::SmartPtr function;
     // The record the function's jump leads to (its first instruction).
     qestl::SmartPtr codeRecord;
-    std::vector<std::string> frameNames;
     uint64_t serial = 0;  // the function's
+    // Its frame's names: a stretch of the table's list of names.
+    uint32_t firstName = 0;
+    uint32_t nameCount = 0;
 };
 
 class DebugInfoTable {
@@ -25,6 +29,10 @@ public:
     void addFunction(const qestl::SmartPtr& function, const model::Container& frame);
     void clear();
     const FunctionDebugRecord* find(const model::IRObject* function) const;
+    // The names of a record's frame, in frame order.
+    std::span<const std::string_view> frameNames(const FunctionDebugRecord& record) const {
+        return {names_.data() + record.firstName, record.nameCount};
+    }
     size_t size() const { return records_.size(); }
     // The records in the order their functions were created.
     std::vector<const FunctionDebugRecord*> inCreationOrder() const;
@@ -62,6 +70,15 @@ private:
         uint32_t record = 0;
     };
     std::vector<Slot> slots_;
+    // The frames' names, each a view into the text blocks: a million
+    // functions' few names each, as strings of their own, took twice the
+    // room and a heap block per function besides.
+    std::vector<std::string_view> names_;
+    std::vector<std::unique_ptr<char[]>> textBlocks_;
+    char* textNext_ = nullptr;
+    size_t textLeft_ = 0;
+
+    std::string_view keepText(std::string_view text);
 };
 
 }  // namespace codegen

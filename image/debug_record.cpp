@@ -26,7 +26,7 @@ uint64_t textBytes(std::string_view value) { return 5 + value.size(); }
 // A function's entry after its address and this length, which counts both.
 uint64_t functionEntryBytes(const DebugFunctionRecord& function) {
     uint64_t frameBytes = 0;
-    for (const std::string& name : function.frameNames) frameBytes += textBytes(name);
+    for (std::string_view name : function.frameNames) frameBytes += textBytes(name);
     return 12 + textBytes(function.name) + textBytes(function.linkName) + 8 + frameBytes;
 }
 
@@ -100,7 +100,7 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
                 text(out, function.linkName);
                 out.u32le(function.word);
                 out.u32le(static_cast<uint32_t>(function.frameNames.size()));
-                for (const std::string& name : function.frameNames) text(out, name);
+                for (std::string_view name : function.frameNames) text(out, name);
             }
             functions += run.size();
         });

@@ -35,7 +35,7 @@ struct DebugFunctionRecord {
     std::string_view name;
     std::string_view linkName;
     uint32_t word = 0;
-    std::span<const std::string> frameNames;  // locals and parameters in frame order
+    std::span<const std::string_view> frameNames;  // locals and parameters in frame order
 };
 
 inline constexpr uint64_t kNoDebugOwner = ~uint64_t{0};

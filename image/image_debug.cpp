@@ -161,7 +161,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
             out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
             out.name = object.name.view();
             out.linkName = object.linkName().view();
-            out.frameNames = function.frameNames;
+            out.frameNames = table.frameNames(function);
             if (held == kRun) {
                 take(DebugRecord::FunctionRun(run, held));
                 held = 0;

@@ -4,9 +4,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <array>
 #include <iterator>
 
+#include <sys/mman.h>
+
 #include "foundation/memory.h"
+#include "source/list_storage.h"
+#include "syntax/rule_ids.h"
 
 namespace nodelist {
 
@@ -35,12 +40,42 @@ size_t blockClassFor(size_t capacity) {
     return sizeClass;
 }
 
-// The arena: chunks carved front to back, one free list per size. Released
-// storage waits on its list for the next list of its size; nothing is given
-// back before the process ends (the tree's lists live about as long as the
-// tree). Each chunk starts with the address of the one before, so every
-// chunk stays reachable. Free and uncarved bytes are poisoned under
-// AddressSanitizer, so a handle read through a released list is reported.
+// Both arenas' chunks are aligned on their size, so a list's storage finds
+// its chunk's head, and the head's first word tells the arenas apart.
+constexpr uint64_t kMainChunk = 0;
+constexpr uint64_t kBodyChunk = 1;
+constexpr size_t kMainHeadBytes = 2 * sizeof(void*);
+
+// A bodies' chunk is mapped on its own rather than taken from malloc: one
+// given back returns its pages at once, where malloc would keep them idle in
+// its heap.
+void* mappedChunk() {
+    void* mapped = mmap(nullptr, 2 * kChunkBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) qestl::outOfMemory(kChunkBytes);
+    const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + kChunkBytes - 1) & ~uintptr_t{kChunkBytes - 1};
+    if (aligned != start) munmap(mapped, aligned - start);
+    const uintptr_t end = start + 2 * kChunkBytes;
+    if (aligned + kChunkBytes != end)
+        munmap(reinterpret_cast<void*>(aligned + kChunkBytes), end - aligned - kChunkBytes);
+    return reinterpret_cast<void*>(aligned);
+}
+
+uint64_t chunkKind(const void* storage) {
+    uint64_t kind;
+    std::memcpy(&kind,
+                reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(storage) & ~uintptr_t{kChunkBytes - 1}),
+                sizeof kind);
+    return kind;
+}
+
+// The main arena: chunks carved front to back, one free list per size.
+// Released storage waits on its list for the next list of its size; nothing
+// is given back before the process ends (the declarations' lists live about
+// as long as the tree). Each chunk's head holds the address of the one
+// before, so every chunk stays reachable. Free and uncarved bytes are
+// poisoned under AddressSanitizer, so a handle read through a released list
+// is reported.
 class Arena {
 public:
     void* take(size_t sizeClass) {
@@ -53,11 +88,13 @@ public:
         }
         if (bytes > left_) {
             // The rest of the chunk stays unused (less than one block).
-            auto* chunk = static_cast<char*>(qestl::allocateOrDie(kChunkBytes));
-            std::memcpy(chunk, &chunk_, sizeof chunk_);
+            auto* chunk = static_cast<char*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
+            if (chunk == nullptr) qestl::outOfMemory(kChunkBytes);
+            std::memcpy(chunk, &kMainChunk, sizeof kMainChunk);
+            std::memcpy(chunk + sizeof kMainChunk, &chunk_, sizeof chunk_);
             chunk_ = chunk;
-            next_ = chunk + sizeof(Header);
-            left_ = kChunkBytes - sizeof(Header);
+            next_ = chunk + kMainHeadBytes;
+            left_ = kChunkBytes - kMainHeadBytes;
             ASAN_POISON_MEMORY_REGION(next_, left_);
         }
         storage = next_;
@@ -80,13 +117,180 @@ private:
     size_t left_ = 0;
 };
 
+// The bodies' arena: chunks that count the lists they hold, in one chain.
+// While the tree is built, released storage waits on a free list per size
+// as in Arena. Once it is built, the bodies are compiled and released one
+// after the other and no list of a body is made any more: storage given
+// back is only counted, and a chunk that holds no list is unmapped (the one
+// being carved starts over instead). A body's lists lie together, so the
+// chunks empty as the compile goes (varied code: all but one).
+class BodyArena {
+public:
+    void* take(size_t sizeClass) {
+        const size_t bytes = bytesOf(sizeClass);
+        char* storage = free_[sizeClass];
+        if (storage != nullptr) {
+            ASAN_UNPOISON_MEMORY_REGION(storage, bytes);
+            std::memcpy(&free_[sizeClass], storage, sizeof(char*));
+        } else {
+            if (bytes > left_) openChunk();
+            storage = next_;
+            next_ += bytes;
+            left_ -= bytes;
+            ASAN_UNPOISON_MEMORY_REGION(storage, bytes);
+        }
+        ++chunkOf(storage)->lists;
+        return storage;
+    }
+
+    void give(void* storage, size_t sizeClass) {
+        ChunkHead* chunk = chunkOf(storage);
+        --chunk->lists;
+        if (!built_) {
+            std::memcpy(storage, &free_[sizeClass], sizeof(char*));
+            free_[sizeClass] = static_cast<char*>(storage);
+            ASAN_POISON_MEMORY_REGION(storage, bytesOf(sizeClass));
+            return;
+        }
+        ASAN_POISON_MEMORY_REGION(storage, bytesOf(sizeClass));
+        if (chunk->lists == 0) emptied(chunk);
+    }
+
+    void setBuilt(bool built) {
+        if (built == built_) return;
+        built_ = built;
+        if (!built) return;
+        // The waiting storage is forgotten (it is counted as free already),
+        // and every chunk that holds no list goes.
+        for (char*& head : free_) head = nullptr;
+        ChunkHead* chunk = chain_;
+        while (chunk != nullptr) {
+            ChunkHead* next = chunk->next;
+            if (chunk->lists == 0) emptied(chunk);
+            chunk = next;
+        }
+    }
+
+private:
+    struct ChunkHead {
+        uint64_t kind;
+        ChunkHead* previous;
+        ChunkHead* next;
+        uint64_t lists;
+    };
+
+    static ChunkHead* chunkOf(void* storage) {
+        return reinterpret_cast<ChunkHead*>(reinterpret_cast<uintptr_t>(storage) & ~uintptr_t{kChunkBytes - 1});
+    }
+
+    void openChunk() {
+        // The rest of the chunk stays unused (less than one block).
+        auto* chunk = static_cast<ChunkHead*>(mappedChunk());
+        chunk->kind = kBodyChunk;
+        chunk->previous = nullptr;
+        chunk->next = chain_;
+        chunk->lists = 0;
+        if (chain_ != nullptr) chain_->previous = chunk;
+        chain_ = chunk;
+        carving_ = chunk;
+        startCarving();
+    }
+
+    void startCarving() {
+        next_ = reinterpret_cast<char*>(carving_ + 1);
+        left_ = kChunkBytes - sizeof(ChunkHead);
+        ASAN_POISON_MEMORY_REGION(next_, left_);
+    }
+
+    void emptied(ChunkHead* chunk) {
+        if (chunk == carving_) {
+            startCarving();
+            return;
+        }
+        if (chunk->previous != nullptr) chunk->previous->next = chunk->next;
+        else chain_ = chunk->next;
+        if (chunk->next != nullptr) chunk->next->previous = chunk->previous;
+        ASAN_UNPOISON_MEMORY_REGION(chunk, kChunkBytes);
+        munmap(chunk, kChunkBytes);
+    }
+
+    char* free_[kClasses] = {};
+    ChunkHead* chain_ = nullptr;
+    ChunkHead* carving_ = nullptr;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+    bool built_ = false;
+};
+
 constinit Arena gArena;
+constinit BodyArena gBodyArena;
+
+// The rules whose lists belong to a body: statements and the expressions
+// within them (member accesses, object creations and generic types also
+// appear in declarations that stay, and stay in the main arena).
+constexpr uint32_t kBodyRules[] = {RuleId::Call,
+                                   RuleId::AdditiveExpression,
+                                   RuleId::ArgumentList,
+                                   RuleId::StatementList,
+                                   RuleId::ShiftExpression,
+                                   RuleId::XorExpression,
+                                   RuleId::BitOrExpression,
+                                   RuleId::MultiplicativeExpression,
+                                   RuleId::BitAndExpression,
+                                   RuleId::Assignment,
+                                   RuleId::UnaryExpression,
+                                   RuleId::ForStatement,
+                                   RuleId::CaseGroup,
+                                   RuleId::IfStatement,
+                                   RuleId::ForEachStatement,
+                                   RuleId::RelationalExpression,
+                                   RuleId::TryStatement,
+                                   RuleId::SwitchStatement,
+                                   RuleId::WhileStatement,
+                                   RuleId::CatchClause,
+                                   RuleId::EqualityExpression,
+                                   RuleId::LogicalOrExpression,
+                                   RuleId::LogicalAndExpression,
+                                   RuleId::MemberAccessChain,
+                                   RuleId::Subscript};
+
+constexpr std::array<bool, detail::kRuleLimit> bodyRuleTable() {
+    std::array<bool, detail::kRuleLimit> table{};
+    for (uint32_t rule : kBodyRules) table[rule] = true;
+    return table;
+}
 
 }  // namespace
 
-void* takeShort(size_t count) { return gArena.take(shortClass(count)); }
+namespace detail {
+constinit bool bodyRule = false;
+constinit const std::array<bool, kRuleLimit> bodyRules = bodyRuleTable();
+}  // namespace detail
 
-void giveShort(void* handles, size_t count) { gArena.give(handles, shortClass(count)); }
+void setTreeBuilt(bool built) {
+    detail::bodyRule = false;
+    gBodyArena.setBuilt(built);
+}
+
+namespace {
+
+[[gnu::always_inline]] inline void* takeClass(size_t sizeClass) {
+    return detail::bodyRule ? gBodyArena.take(sizeClass) : gArena.take(sizeClass);
+}
+
+[[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) {
+    if (chunkKind(storage) == kBodyChunk) {
+        gBodyArena.give(storage, sizeClass);
+    } else {
+        gArena.give(storage, sizeClass);
+    }
+}
+
+}  // namespace
+
+void* takeShort(size_t count) { return takeClass(shortClass(count)); }
+
+void giveShort(void* handles, size_t count) { giveClass(handles, shortClass(count)); }
 
 Header* takeBlock(size_t capacity) {
     // All ones is no count (the house vector's borrowed mark, never a size).
@@ -96,7 +300,7 @@ Header* takeBlock(size_t capacity) {
     if (sizeClass == kClasses) {
         block = static_cast<Header*>(qestl::allocateOrDie((capacity + 1) * sizeof(Header)));
     } else {
-        block = static_cast<Header*>(gArena.take(sizeClass));
+        block = static_cast<Header*>(takeClass(sizeClass));
         capacity = blockCapacityOf(sizeClass);
     }
     block->count = 0;
@@ -109,7 +313,7 @@ void giveBlock(Header* block) {
     if (sizeClass == kClasses) {
         std::free(block);
     } else {
-        gArena.give(block, sizeClass);
+        giveClass(block, sizeClass);
     }
 }
 
@@ -128,7 +332,7 @@ void NodeList::releaseStorage() {
     if (tag == kBlock) {
         if (slot_.word != kEmpty) nodelist::giveBlock(block());
     } else if (tag != kOne) {
-        nodelist::giveShort(reinterpret_cast<void*>(slot_.word & ~kTagMask), tag);
+        nodelist::giveClass(reinterpret_cast<void*>(slot_.word & ~kTagMask), nodelist::shortClass(tag));
     }
     slot_.word = kEmpty;
 }
@@ -140,7 +344,7 @@ void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
         // One more handle at the end of a short list, the way most lists are
         // built: the handles move to a short list one longer in one copy.
         // The new one is counted first, as it may lie in the old storage.
-        auto* target = static_cast<Handle*>(nodelist::takeShort(held + 1));
+        auto* target = static_cast<Handle*>(nodelist::takeClass(nodelist::shortClass(held + 1)));
         new (target + held) Handle(*from);
         std::memcpy(static_cast<void*>(target), static_cast<const void*>(items()), held * sizeof(Handle));
         releaseStorage();
@@ -170,7 +374,7 @@ void NodeList::insertRange(size_t index, const Handle* from, size_t n) {
         Handle* target;
         uintptr_t word;
         if (total <= nodelist::kShortLength) {
-            target = static_cast<Handle*>(nodelist::takeShort(total));
+            target = static_cast<Handle*>(nodelist::takeClass(nodelist::shortClass(total)));
             word = reinterpret_cast<uintptr_t>(target) | total;
         } else {
             nodelist::Header* fresh = nodelist::takeBlock(count * 2 + n);

@@ -4,6 +4,7 @@
 #include "diagnostics/diagnostics.h"
 #include "options/compile_options.h"
 #include "source/ast_nodes.h"
+#include "source/list_storage.h"
 #include "source/page_position.h"
 #include "source/search_paths.h"
 #include "source/source_processor.h"
@@ -129,6 +130,7 @@ int qeSourceProcessor::parseUnitText(SourceProject& project, const qestl::qestri
 int qeSourceProcessor::parseProject(SourceProject& project, const CompileOptions& options) {
     const bool serverPages = options.serverPages != 0;
     if (serverPages) webRoot_ = options.webRoot;
+    nodelist::setTreeBuilt(false);
     for (const qestl::qestringW& path : options.sourceFiles) {
         if (path.empty()) continue;
         _KNode<qeAbstractNode> unit;
@@ -145,5 +147,6 @@ int qeSourceProcessor::parseProject(SourceProject& project, const CompileOptions
     // kept of them (some tens of MB for a large program) goes back before
     // the compile, the peak of a compilation, begins.
     WalkCache::shared() = WalkCache();
+    nodelist::setTreeBuilt(true);
     return kParsed;
 }

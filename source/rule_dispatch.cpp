@@ -1,5 +1,6 @@
 // The parse listener's rule dispatch: runs the node builder of a new match
 // and hands include and require directives back to the source processor.
+#include "source/list_storage.h"
 #include "source/rule_table.h"
 #include "source/source_processor.h"
 #include "syntax/lex_syntax.h"
@@ -34,6 +35,7 @@ _KNode<qeAbstractNode>* qeSourceProcessor::onRuleMatched(_KNode<qeAbstractNode>*
     if (engine.errorFlag() || start < 0 || count < 0 || start + count > qeLexSyntax::kWindowSize) return out;
     ProcessorHost host(*this, engine);
     uint8_t marks = 0;
+    nodelist::noteRule(ruleId);
     RuleAction action = buildRuleMatch(host, *out, engine.slots(start), count, ruleId, marks);
     if (action != RuleAction::Built) *out = includeOnce(engine, start, count, action == RuleAction::Require);
     else engine.markNode(marks);

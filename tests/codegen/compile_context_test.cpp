@@ -467,7 +467,9 @@ TEST(DebugInfo, AFunctionsRecordNamesItsFrameAndIsReplaced) {
     ASSERT_EQ(table.size(), 1u);
     const codegen::FunctionDebugRecord* record = table.find(f);
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record->frameNames, (std::vector<std::string>{"b", "a", "c"}));
+    const auto names = table.frameNames(*record);
+    EXPECT_EQ(std::vector<std::string_view>(names.begin(), names.end()),
+              (std::vector<std::string_view>{"b", "a", "c"}));
     EXPECT_EQ(record->codeRecord, body);
     f->detach();
     table.clear();

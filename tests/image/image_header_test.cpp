@@ -152,7 +152,7 @@ TEST(DebugRecord, FieldsKeepTheirLowBits) {
         const DebugVariableRecord g{300, "g"};
         take(DebugRecord::VariableRun(&g, 1));
     };
-    const std::vector<std::string> frame = {"a", "bc"};
+    const std::vector<std::string_view> frame = {"a", "bc"};
     record.functionCount = 1;
     record.forEachFunctionRun = [&frame](const auto& take) {
         const DebugFunctionRecord f{400, "f", "f@x", 0, frame};
