@@ -69,6 +69,16 @@ uint64_t chunkKind(const void* storage) {
     return kind;
 }
 
+// The first block of a size's free list, taken off it; null when none waits.
+char* popFree(char*& list, size_t bytes) {
+    char* storage = list;
+    if (storage != nullptr) {
+        ASAN_UNPOISON_MEMORY_REGION(storage, bytes);
+        std::memcpy(&list, storage, sizeof(char*));
+    }
+    return storage;
+}
+
 // The main arena: chunks carved front to back, one free list per size.
 // Released storage waits on its list for the next list of its size; nothing
 // is given back before the process ends (the declarations' lists live about
@@ -80,12 +90,8 @@ class Arena {
 public:
     void* take(size_t sizeClass) {
         const size_t bytes = bytesOf(sizeClass);
-        char* storage = free_[sizeClass];
-        if (storage != nullptr) {
-            ASAN_UNPOISON_MEMORY_REGION(storage, bytes);
-            std::memcpy(&free_[sizeClass], storage, sizeof(char*));
-            return storage;
-        }
+        char* storage = popFree(free_[sizeClass], bytes);
+        if (storage != nullptr) return storage;
         if (bytes > left_) {
             // The rest of the chunk stays unused (less than one block).
             auto* chunk = static_cast<char*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
@@ -128,11 +134,8 @@ class BodyArena {
 public:
     void* take(size_t sizeClass) {
         const size_t bytes = bytesOf(sizeClass);
-        char* storage = free_[sizeClass];
-        if (storage != nullptr) {
-            ASAN_UNPOISON_MEMORY_REGION(storage, bytes);
-            std::memcpy(&free_[sizeClass], storage, sizeof(char*));
-        } else {
+        char* storage = popFree(free_[sizeClass], bytes);
+        if (storage == nullptr) {
             if (bytes > left_) openChunk();
             storage = next_;
             next_ += bytes;
