@@ -104,15 +104,9 @@ const RuleSet& operandChain() {
     return rules;
 }
 
-// The two-operand operators' token kinds, as bits of a match set's second
-// word, and the level of each.
-constexpr uint64_t kindBit(uint32_t kind) { return uint64_t{1} << (kind - 64); }
-constexpr uint64_t kOperatorKinds = kindBit(TokenKind::Multiplicative) | kindBit(TokenKind::Additive) |
-                                    kindBit(TokenKind::ShiftLeft) | kindBit(TokenKind::Greater) |
-                                    kindBit(TokenKind::GreaterEqual) | kindBit(TokenKind::LessEqual) |
-                                    kindBit(TokenKind::Less) | kindBit(TokenKind::Equality) |
-                                    kindBit(TokenKind::BitAnd) | kindBit(TokenKind::Xor) | kindBit(TokenKind::BitOr) |
-                                    kindBit(TokenKind::LogicalAnd) | kindBit(TokenKind::LogicalOr);
+// The two-operand operators' levels by token kind (the kinds from 64 on,
+// which a match set keeps in its second word). ">" is a comparison unless
+// a second ">" follows it.
 constexpr auto kLevelOfKind = [] {
     struct Levels {
         int8_t level[64] = {};
@@ -121,6 +115,7 @@ constexpr auto kLevelOfKind = [] {
     levels.level[TokenKind::Multiplicative - 64] = 10;
     levels.level[TokenKind::Additive - 64] = 9;
     levels.level[TokenKind::ShiftLeft - 64] = 8;
+    levels.level[TokenKind::Greater - 64] = 7;
     levels.level[TokenKind::GreaterEqual - 64] = 7;
     levels.level[TokenKind::LessEqual - 64] = 7;
     levels.level[TokenKind::Less - 64] = 7;
@@ -131,6 +126,15 @@ constexpr auto kLevelOfKind = [] {
     levels.level[TokenKind::LogicalAnd - 64] = 2;
     levels.level[TokenKind::LogicalOr - 64] = 1;
     return levels;
+}();
+static_assert(TokenKind::LogicalOr >= 64 && TokenKind::Multiplicative < 128, "the operators share one word");
+
+// The operators' kinds as bits of that word.
+constexpr uint64_t kOperatorKinds = [] {
+    uint64_t bits = 0;
+    for (uint32_t i = 0; i < 64; ++i)
+        if (kLevelOfKind[i] != 0) bits |= uint64_t{1} << i;
+    return bits;
 }();
 
 // Any rule at all (ids from 95 on): token kinds sit below.
@@ -162,30 +166,12 @@ bool qeLexSyntax::grammarClimbs(const Grammar& grammar) {
 // The level of the operator at `at` (0: none). Two ">" in a row are a
 // right shift, which the levels try before the comparison.
 int qeLexSyntax::operatorLevel(int at) {
-    const RuleSet& matches = tokenAt(at)->matches;
-    // A record holds one token kind at most: its bit among the operators'
-    // names the level at once.
-    static_assert(TokenKind::LogicalOr >= 64 && TokenKind::Multiplicative < 128, "the operators share one word");
-    const uint64_t operators = matches.word(1) & kOperatorKinds;
+    const uint64_t operators = tokenAt(at)->matches.word(1) & kOperatorKinds;
     if (operators == 0) return 0;
-    if ((operators & (operators - 1)) == 0) {
-        const uint32_t kind = 64 + static_cast<uint32_t>(__builtin_ctzll(operators));
-        if (kind == TokenKind::Greater) return tokenAt(at + 1)->matches.test(TokenKind::Greater) ? 8 : 7;
-        return kLevelOfKind[kind - 64];
-    }
-    if (matches.test(TokenKind::Multiplicative)) return 10;
-    if (matches.test(TokenKind::Additive)) return 9;
-    if (matches.test(TokenKind::ShiftLeft)) return 8;
-    if (matches.test(TokenKind::Greater)) return tokenAt(at + 1)->matches.test(TokenKind::Greater) ? 8 : 7;
-    if (matches.test(TokenKind::GreaterEqual) || matches.test(TokenKind::LessEqual) || matches.test(TokenKind::Less))
-        return 7;
-    if (matches.test(TokenKind::Equality)) return 6;
-    if (matches.test(TokenKind::BitAnd)) return 5;
-    if (matches.test(TokenKind::Xor)) return 4;
-    if (matches.test(TokenKind::BitOr)) return 3;
-    if (matches.test(TokenKind::LogicalAnd)) return 2;
-    if (matches.test(TokenKind::LogicalOr)) return 1;
-    return 0;
+    // A record holds one token kind at most: its bit names the level.
+    const uint32_t kind = 64 + static_cast<uint32_t>(__builtin_ctzll(operators));
+    if (kind == TokenKind::Greater && tokenAt(at + 1)->matches.test(TokenKind::Greater)) return 8;
+    return kLevelOfKind[kind - 64];
 }
 
 void qeLexSyntax::recordOne(int at, uint32_t ruleId, uint32_t& changed) {
