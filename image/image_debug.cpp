@@ -1,5 +1,7 @@
 #include "image/image_debug.h"
 
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "codegen/compile_context.h"
@@ -21,25 +23,29 @@ struct NameOf {
 // they only cost.
 constexpr size_t kManyGlobals = 4096;
 
-// The lines gathered into runs for the record's writer.
-class LineRuns {
+// Records gathered into runs for the record's writer, which takes them a
+// run at a time: none of the debug record's lists is held whole.
+template <typename Record>
+class Runs {
 public:
-    explicit LineRuns(const std::function<void(DebugRecord::LineRun)>& take) : take_(take) {}
-    void add(const DebugLineRecord& line) {
-        run_[held_++] = line;
+    using Take = std::function<void(std::span<const Record>)>;
+    explicit Runs(const Take& take) : take_(take) {}
+    void add(const Record& record) {
+        run_[held_++] = record;
         if (held_ == kRun) flush();
     }
     void flush() {
-        if (held_ != 0) take_(DebugRecord::LineRun(run_, held_));
+        if (held_ != 0) take_(std::span<const Record>(run_, held_));
         held_ = 0;
     }
 
 private:
     static constexpr size_t kRun = 256;
-    const std::function<void(DebugRecord::LineRun)>& take_;
-    DebugLineRecord run_[kRun];
+    const Take& take_;
+    Record run_[kRun];
     size_t held_ = 0;
 };
+using LineRuns = Runs<DebugLineRecord>;
 
 // Hands on the lines of the instructions of the list that have a source
 // position, in order, to `lines`. Reads only what the encoding of the image leaves as it
@@ -106,23 +112,17 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
         }
     }
     record.forEachVariableRun = [&globals](const std::function<void(DebugRecord::VariableRun)>& take) {
-        constexpr size_t kRun = 256;
-        DebugVariableRecord run[kRun];
-        size_t held = 0;
-        auto add = [&](const model::cbircode& global) {
+        Runs<DebugVariableRecord> run(take);
+        auto add = [&run](const model::cbircode& global) {
             const auto& member = static_cast<const model::IRObject&>(global);
-            run[held++] = {member.address(), member.name.view()};
-            if (held == kRun) {
-                take(DebugRecord::VariableRun(run, held));
-                held = 0;
-            }
+            run.add({member.address(), member.name.view()});
         };
         if (globals.size() < kManyGlobals) {
             for (const qestl::SmartPtr& global : globals) add(*global.as<model::cbircode>());
         } else {
             model::forEachRecord(globals, add, NameOf());
         }
-        if (held != 0) take(DebugRecord::VariableRun(run, held));
+        run.flush();
     };
     const CompileContext& source = context;
     // Counted as the records were placed.
@@ -147,9 +147,7 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     });
     record.functionCount = functionCount;
     record.forEachFunctionRun = [&table](const std::function<void(DebugRecord::FunctionRun)>& take) {
-        constexpr size_t kRun = 256;
-        DebugFunctionRecord run[kRun];
-        size_t held = 0;
+        Runs<DebugFunctionRecord> run(take);
         table.forEachInCreationOrder(kAhead, [&](const codegen::FunctionDebugRecord& function,
                                                  const codegen::FunctionDebugRecord* later) {
             if (later != nullptr) {
@@ -157,16 +155,13 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
                 qestl::touch(later->codeRecord.get());
             }
             const model::IRObject& object = *model::asObject(function.function);
-            DebugFunctionRecord& out = run[held++];
+            DebugFunctionRecord out;
             out.address = function.codeRecord ? function.codeRecord.as<model::cbircode>()->address() : kNoDebugOwner;
             out.name = object.name.view();
             out.linkName = object.linkName().view();
             out.frameNames = table.frameNames(function);
-            if (held == kRun) {
-                take(DebugRecord::FunctionRun(run, held));
-                held = 0;
-            }
+            run.add(out);
         });
-        if (held != 0) take(DebugRecord::FunctionRun(run, held));
+        run.flush();
     };
 }
