@@ -124,6 +124,8 @@ public:
     NameLookup& lookup() { return lookup_; }
     const NameLookup& lookup() const { return lookup_; }
     void lookupName(std::string_view name, const model::NodeHandle& node);
+    // lookupName of the name the node spells.
+    void lookupNodeName(const model::NodeHandle& node);
     qestl::SmartPtr resolveDottedName(std::string_view name);
     qestl::SmartPtr resolveNameStep(const qestl::SmartPtr& previous, std::string_view part);
     bool lookupGlobal(std::string_view name);

@@ -193,6 +193,17 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
 }
 
+void CompileContext::lookupNodeName(const model::NodeHandle& node) {
+    const std::string_view name = node->text.view();
+    const qestl::HashedText* outer = lookup_.hashedAhead();
+    if (outer != nullptr && qestl::sameStorage(outer->text, name)) return lookupName(name, node);
+    qestl::HashedText hashed = lookup_.storedNames().hashed(name);
+    lookup_.setHashedAhead(&hashed);
+    lookupName(name, node);
+    lookup_.setHashedAhead(outer);
+    lookup_.storedNames().keep(hashed);
+}
+
 void CompileContext::lookupNameIndex(std::string_view name) {
     auto found = lookup_.nameIndex().find(name);
     if (found == lookup_.nameIndex().end()) return;

@@ -14,6 +14,7 @@
 
 #include "codegen/near_misses.h"
 #include "codegen/scope_chain.h"
+#include "codegen/stored_name_hashes.h"
 #include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
 #include "model/container.h"
@@ -151,6 +152,8 @@ public:
     // of the time.
     const qestl::HashedText* hashedAhead() const { return hashedAhead_; }
     void setHashedAhead(const qestl::HashedText* name) { hashedAhead_ = name; }
+    // The names of nodes, as they were hashed and numbered the last time.
+    StoredNameHashes& storedNames() { return storedNames_; }
 
 private:
     friend class FlagGuard;
@@ -170,6 +173,7 @@ private:
     std::vector<uint8_t> flagStack_;
     uint8_t valueContext_ = 0;
     const qestl::HashedText* hashedAhead_ = nullptr;
+    StoredNameHashes storedNames_;
     model::Container globalTemplates_{model::kStaticMethods};
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages_;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages_;

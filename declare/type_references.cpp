@@ -134,7 +134,7 @@ void resolveType(CompileContext& context, const SmartPtr& scope, const NodeHandl
         compileStatement(context, node, false);
         return;
     }
-    context.lookupName(node->text.view(), node);
+    context.lookupNodeName(node);
 }
 
 }  // namespace

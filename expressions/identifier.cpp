@@ -10,7 +10,7 @@
 // The name `x` used as a value (a Name node).
 uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     const std::string_view name = node->text.view();
-    context.lookupName(name, node);
+    context.lookupNodeName(node);
     if (!context.lookup().candidates().empty()) return 0;
     if (name == "sizeof") {
         const model::BuiltinTypes& types = context.builtins();

@@ -21,6 +21,8 @@ struct HashedText {
     HashedText(std::string_view text) : text(text), hash(std::hash<std::string_view>()(text)) {}
     HashedText(const std::string& text) : HashedText(std::string_view(text)) {}
     HashedText(const char* text) : HashedText(std::string_view(text)) {}
+    // The text with the hash it was given before.
+    HashedText(std::string_view text, size_t hash) : text(text), hash(hash) {}
     friend bool operator==(const HashedText& a, std::string_view b) { return a.text == b; }
 
     std::string_view text;
