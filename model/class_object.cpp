@@ -76,17 +76,19 @@ bool ClassObject::RareClass::operator==(const RareClass& other) const {
            builtinTable == other.builtinTable;
 }
 
-void ClassObject::init(const qestl::SmartPtr& classType) {
+void ClassObject::init(const qestl::SmartPtr& classType, bool recordOperands) {
     kind = kKindClass;
     opcode = kOpClassRecord;
     operandCount = 9;
-    // Operands 7 and 8 are an int immediate 0 for all but a class with
-    // native imports: 96 bytes a class not made.
-    operands.reserveWithZeroTail(7);
-    operands[1].intImmediate(0, kTypeInt);
-    operands[3] = Operand(0);
-    operands[5].intImmediate(-1, kTypeInt);
-    for (size_t i = operands.resolvable(7); i < operands.resolvable(9); ++i) operands[i].intImmediate(0, kTypeInt);
+    if (recordOperands) {
+        // Operands 7 and 8 are an int immediate 0 for all but a class with
+        // native imports: 96 bytes a class not made.
+        operands.reserveWithZeroTail(7);
+        operands[1].intImmediate(0, kTypeInt);
+        operands[3] = Operand(0);
+        operands[5].intImmediate(-1, kTypeInt);
+        for (size_t i = operands.resolvable(7); i < operands.resolvable(9); ++i) operands[i].intImmediate(0, kTypeInt);
+    }
     baseClass.reset();
     anonymous = compiled = 0;
     if (rareClass_.made()) {

@@ -4,7 +4,7 @@ namespace model {
 
 InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
                                const qestl::SmartPtr& classType)
-    : ClassObject(classType) {
+    : ClassObject(classType, StandIn{}) {
     kind = kKindInstance;
     classField = standsFor;
     ownerResult.set(ownerDescriptor);
