@@ -77,6 +77,9 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
         retThis.as<model::cbircode>()->sourceNode.keepPositionOnly();
         releaseOperand(*view.node, view.closingOperand());
     }
+    // The members' code was bound as each member was compiled: the walk
+    // binding this class's jumps stops before it.
+    const uint64_t end = context.emitter().current().size();
     context.emitter().list(kMemberCodeList).appendTaken(members);
 
     if (body || base != nullptr) {
@@ -84,7 +87,7 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
         // code, and a derived class's instance code calls it through it.
         klass->operands[3].setObjectRef(context.emitter().codeAt(entry), 0);
     }
-    context.bindLabels(start, context.emitter().current().size());
+    context.bindLabels(start, end);
 }
 
 bool registerCompiledClass(CompileContext& context, const qestl::SmartPtr& classRef, const StatementNode& node,
