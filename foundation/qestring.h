@@ -218,7 +218,12 @@ public:
     friend bool operator==(const qestring& a, std::basic_string_view<Unit> b) { return a.view() == b; }
 
 private:
-    void constructFrom(const Unit* text, size_t n) { fillFrom(text, n); }
+    void constructFrom(const Unit* text, size_t n) {
+        // Empty, as fillFrom leaves a string owning nothing: most values a
+        // compile makes are unnamed.
+        if (n == 0) return shareTerminators(2);
+        fillFrom(text, n);
+    }
     void fillFrom(const Unit* text, size_t n);
     // A private copy of n units when text lies in our own buffer, else null.
     Unit* copyAsideIfOwn(const Unit* text, size_t n) const;
