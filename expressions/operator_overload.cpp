@@ -30,19 +30,24 @@ private:
     std::optional<qestl::HashedText> hashed_;
 };
 
-// The operand's class asked for the name, unless it said no before
-// (expressions/operator_probe_cache.h).
-void askClass(CompileContext& context, model::IRObject* klass, ProbeName& name) {
+// The operand's class asked for the name, unless it answered before
+// (expressions/operator_probe_cache.h); true when it is known to declare it,
+// its members not bound.
+bool askClass(CompileContext& context, model::IRObject* klass, ProbeName& name) {
     OperatorProbeCache& cache = expressionState(context).operatorProbes;
     const size_t stamp = OperatorProbeCache::stampOf(context, klass);
     if (stamp == OperatorProbeCache::kNotKept) {
         klass->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
-        return;
+        return false;
     }
-    if (cache.knownAbsent(klass, name.text(), stamp)) return;
+    const OperatorProbeCache::Answer known = cache.known(klass, name.text(), stamp);
+    if (known != OperatorProbeCache::kUnknown) return known == OperatorProbeCache::kPresent;
     const size_t before = context.lookup().candidates().size();
     klass->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
-    if (before == 0 && context.lookup().candidates().empty()) cache.noteAbsent(klass, name.text(), stamp);
+    if (before == 0)
+        cache.note(klass, name.text(), stamp,
+                   context.lookup().candidates().empty() ? OperatorProbeCache::kAbsent : OperatorProbeCache::kPresent);
+    return false;
 }
 
 // A plain variable's own members are intrinsic ones (a lock's wait, a Class
@@ -65,11 +70,12 @@ bool operandDeclares(CompileContext& context, model::IRObject* object, std::stri
     ProbeName name(text);
     if (mayOfferOwnMember(*object, text)) object->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
     // A variable answers for itself; its class for the methods.
+    bool known = false;
     if (object->isKind(model::kKindVariable)) {
         model::IRObject* klass = model::asObject(object->valueType());
-        if (klass != nullptr && klass != object) askClass(context, klass, name);
+        if (klass != nullptr && klass != object) known = askClass(context, klass, name);
     }
-    const bool found = !context.lookup().candidates().empty();
+    const bool found = known || !context.lookup().candidates().empty();
     context.lookup().clearResults();
     return found;
 }

@@ -5,9 +5,11 @@
 #include "model/model_context.h"
 
 size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IRObject* klass) {
-    // Only the built-in value classes: top-level, no enclosing class or
-    // captures to ask after their own tables, and no template methods.
-    const bool valueClass = model::isBuiltin(klass, model::Builtin::Int) ||
+    // Only the built-in value classes and String: top-level, no enclosing
+    // class or captures to ask after their own tables, and no template
+    // methods.
+    const bool valueClass = model::isBuiltin(klass, model::Builtin::String) ||
+                            model::isBuiltin(klass, model::Builtin::Int) ||
                             model::isBuiltin(klass, model::Builtin::Long) ||
                             model::isBuiltin(klass, model::Builtin::Bool) ||
                             model::isBuiltin(klass, model::Builtin::Double) ||
@@ -52,21 +54,24 @@ void OperatorProbeCache::place(size_t index) {
     slots_[slot] = static_cast<uint32_t>(index + 1);
 }
 
-bool OperatorProbeCache::knownAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) const {
+OperatorProbeCache::Answer OperatorProbeCache::known(const model::IRObject* klass, std::string_view name,
+                                                     size_t stamp) const {
     const uint64_t key = keyOf(name);
-    if (key == 0) return false;
+    if (key == 0) return kUnknown;
     const Entry* entry = find(klass, key);
-    return entry != nullptr && entry->stamp == stamp;
+    return entry != nullptr && entry->stamp == stamp ? entry->answer : kUnknown;
 }
 
-void OperatorProbeCache::noteAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) {
+void OperatorProbeCache::note(const model::IRObject* klass, std::string_view name, size_t stamp, Answer answer) {
     const uint64_t key = keyOf(name);
     if (key == 0) return;
     if (const Entry* entry = find(klass, key)) {
-        entries_[static_cast<size_t>(entry - entries_.data())].stamp = stamp;
+        Entry& kept = entries_[static_cast<size_t>(entry - entries_.data())];
+        kept.stamp = stamp;
+        kept.answer = answer;
         return;
     }
-    entries_.push_back(Entry{klass, key, stamp});
+    entries_.push_back(Entry{klass, key, stamp, answer});
     // At most three slots in four taken, so that a search soon meets a free one.
     if (entries_.size() * 4 > slots_.size() * 3) {
         slots_.assign(slots_.empty() ? size_t{64} : slots_.size() * 2, 0);

@@ -1,13 +1,18 @@
-// The operator methods a built-in value class was found not to declare.
+// The operator methods a built-in value class or String was found to
+// declare or not.
 //
 // Every operator on a value asks the value's class whether it declares a
 // method named like the operator. For a built-in value class (int, long,
 // bool, ...) the answer is no, and finding it out costs a lookup in each of
 // the class's tables: on arithmetic-heavy bodies that was the one largest
 // step of an operator's compilation (bench/varied_program.py, some three
-// operators a line). A no is kept per class and operator text, for as long as
-// the class's tables hold as many members as when it was given; the tables
-// noted the failure at the first question, as every later one found.
+// operators a line). String declares "+", and finding that out bound the
+// method as a candidate, dropped again, at every piece of a string sum (the
+// same program's long string sums). An answer is kept per class and operator
+// text, for as long as the class's tables hold as many members as when it was
+// given: no code of the program lies inside a built-in class, so what one
+// offers is seen alike from everywhere, and the tables noted a failure at the
+// first question, as every later one found.
 #pragma once
 
 #include <cstddef>
@@ -26,8 +31,9 @@ public:
     static constexpr size_t kNotKept = SIZE_MAX;
     static size_t stampOf(const model::ModelContext& context, model::IRObject* klass);
 
-    bool knownAbsent(const model::IRObject* klass, std::string_view name, size_t stamp) const;
-    void noteAbsent(const model::IRObject* klass, std::string_view name, size_t stamp);
+    enum Answer : uint8_t { kUnknown, kAbsent, kPresent };
+    Answer known(const model::IRObject* klass, std::string_view name, size_t stamp) const;
+    void note(const model::IRObject* klass, std::string_view name, size_t stamp, Answer answer);
 
 private:
     // An operator's text, at most eight bytes, packed in a word (0: longer,
@@ -37,6 +43,7 @@ private:
         const model::IRObject* klass;
         uint64_t name;
         size_t stamp;
+        Answer answer;
     };
     // A program asks a few classes about a few operators; each operator
     // asks, so the entry is found by its slot rather than by a search. The
