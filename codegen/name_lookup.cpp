@@ -197,11 +197,10 @@ void CompileContext::lookupNodeName(const model::NodeHandle& node) {
     const std::string_view name = node->text.view();
     const qestl::HashedText* outer = lookup_.hashedAhead();
     if (outer != nullptr && qestl::sameStorage(outer->text, name)) return lookupName(name, node);
-    qestl::HashedText hashed = lookup_.storedNames().hashed(name);
-    lookup_.setHashedAhead(&hashed);
+    const StoredNameHashes::Use hashed(lookup_.storedNames(), name);
+    lookup_.setHashedAhead(&*hashed);
     lookupName(name, node);
     lookup_.setHashedAhead(outer);
-    lookup_.storedNames().keep(hashed);
 }
 
 void CompileContext::lookupNameIndex(std::string_view name) {

@@ -6,11 +6,11 @@
 // most fail: the varied program of bench/compare_compilers.py
 // (bench/varied_program.py) names the same locals, parameters and fields
 // some thirty thousand times in 10k lines, and that was a tenth of each
-// lookup. A node's text lies in the node-text store, where it never moves nor
-// changes (source/node_text.h): the place and length of its bytes name it, and
-// a name met again there is taken as it was hashed and numbered the last time.
-// The slot a name takes depends on where it lies, which decides nothing but
-// the time taken.
+// lookup; its member names and operators, looked up in the tables of the
+// classes they are reached through, some ten thousand times more. A node's text lies in the node-text store, where it
+// never moves nor changes (source/node_text.h): the place and length of its bytes name it, and a name met again there
+// is taken as it was hashed and numbered the last time. The slot a name takes depends on where it lies, which decides
+// nothing but the time taken.
 #pragma once
 
 #include <array>
@@ -26,7 +26,8 @@ public:
     // `text` lies in the node-text store.
     qestl::HashedText hashed(std::string_view text) const {
         const Slot& slot = slots_[slotOf(text)];
-        if (slot.data != text.data() || slot.size != text.size()) return qestl::HashedText(text);
+        if (slot.data == nullptr || slot.data != text.data() || slot.size != text.size())
+            return qestl::HashedText(text);
         qestl::HashedText name(text, slot.hash);
         name.number = slot.number;
         name.numberGeneration = slot.numberGeneration;
@@ -37,6 +38,21 @@ public:
         slots_[slotOf(name.text)] = Slot{name.text.data(), name.text.size(), name.hash, name.number,
                                          name.numberGeneration};
     }
+
+    // A name hashed as it was last kept, kept again as the lookups that
+    // asked for it leave it.
+    class Use {
+    public:
+        Use(StoredNameHashes& hashes, std::string_view text) : hashes_(hashes), name_(hashes.hashed(text)) {}
+        ~Use() { hashes_.keep(name_); }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        const qestl::HashedText& operator*() const { return name_; }
+
+    private:
+        StoredNameHashes& hashes_;
+        qestl::HashedText name_;
+    };
 
 private:
     static constexpr size_t kSlots = 1024;

@@ -88,8 +88,9 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         return false;
     }
     const bool viaSuper = isPlainName(objectNode, "super");
-    // Hashed once for every table of every owner.
-    const qestl::HashedText hashed(member);
+    // Hashed once for every table of every owner (the member's name lies in
+    // a node's stored text).
+    const StoredNameHashes::Use hashed(context.lookup().storedNames(), member);
     model::IRValueList members;
     for (model::IRResult& owner : owners) {
         model::IRObject* object = owner.objectPtr();
@@ -100,7 +101,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.lookup().nearMisses().clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
         if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
-        object->bindIntrinsicMember(context, hashed, mode);
+        object->bindIntrinsicMember(context, *hashed, mode);
         // A variable offers its own intrinsic members; those of its class
         // come from the class.
         if (object->kindOf() == model::kKindVariable) {
@@ -108,7 +109,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
             // Reached through a value, a field is read by a load from it.
             const uint32_t access = mode == kInstanceLookup && !viaSuper ? model::kLookupAccessInstruction : 0;
             if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
-                klass->bindIntrinsicMember(context, hashed, mode | access);
+                klass->bindIntrinsicMember(context, *hashed, mode | access);
         }
         bindObjectIntrinsic(owner.object, context, member, node);
         model::IRValueList found;
