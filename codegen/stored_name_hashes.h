@@ -7,9 +7,11 @@
 // (bench/varied_program.py) names the same locals, parameters and fields
 // some thirty thousand times in 10k lines, and that was a tenth of each
 // lookup; its member names and operators, looked up in the tables of the
-// classes they are reached through, some ten thousand times more. A node's text lies in the node-text store, where it
-// never moves nor changes (source/node_text.h): the place and length of its bytes name it, and a name met again there
-// is taken as it was hashed and numbered the last time. The slot a name takes depends on where it lies, which decides
+// classes they are reached through, some ten thousand times more. A node's
+// text lies in the node-text store, where it never moves nor changes
+// (source/node_text.h): the place and length of its bytes name it, and a
+// name met again there is taken as it was hashed and numbered the last
+// time. The slot a name takes depends on where it lies, which decides
 // nothing but the time taken.
 #pragma once
 
