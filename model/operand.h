@@ -110,6 +110,16 @@ struct Operand {
         valueEncoded = 1;
     }
 
+    // Resolution of an operand that names no record: it stands for itself,
+    // and the image writes its value.
+    void resolveAsItself() {
+        encodedKind = kind;
+        valueEncoded = 1;
+    }
+    // Whether it names a label or a record: only such an operand is resolved
+    // or fixed up by the compile context, the others are written as they are.
+    bool refersElsewhere() const { return link != nullptr || target; }
+
     // The names the code generator uses for the same fields.
     Operand*& pendingLabel() { return link; }
 };
