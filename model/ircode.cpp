@@ -89,10 +89,11 @@ bool cbircode::resolveOperands(ModelContext& context) {
     // every member of its tables to answer.
     bool resolved = true;
     const uint64_t count = operands.resolvable(operandCount);
+    Operand* const slots = operands.sideBySide(count);
     for (uint64_t i = 0; i < count; ++i) {
         // Most operands name nothing: a call to the context for each cost
         // more than resolving them here.
-        Operand& operand = operands[i];
+        Operand& operand = slots != nullptr ? slots[i] : operands[i];
         if (!operand.target) operand.resolveAsItself();
         else resolved = context.resolveOperand(operand, i == 0 && keepFirstOperand != 0) && resolved;
     }
@@ -109,18 +110,20 @@ uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, 
     notePlaced();
     const uint64_t size = encodedSize();
     requireOperandSlots();
-    for (uint64_t i = 0; i < operandCount; ++i) {
-        Operand& operand = operands[i];
+    const uint64_t count = operandCount;
+    Operand* const slots = operands.sideBySide(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        Operand& operand = slots != nullptr ? slots[i] : operands[i];
         if (operand.refersElsewhere()) context.fixupOperand(operand, *this, position + size);
     }
     // Made whole in the writer's buffer: a field at a time, the writer
     // checked its room and its spill threshold for each.
-    const uint64_t written = 4 + 12 * operandCount;
-    out.made(written, [this](uint8_t* at) {
+    const uint64_t written = 4 + 12 * count;
+    out.made(written, [&](uint8_t* at) {
         qestl::storeU32LE(at, opcode);
         at += 4;
-        for (uint64_t i = 0; i < operandCount; ++i) {
-            const Operand& operand = operands[i];
+        for (uint64_t i = 0; i < count; ++i) {
+            const Operand& operand = slots != nullptr ? slots[i] : operands[i];
             if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
                 internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
             qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));

@@ -165,6 +165,9 @@ public:
     // The slots made with the record, for a walk over many records (none
     // once a slot beyond them was asked for: a few records in a thousand).
     std::span<Operand> madeSlots() { return {first_, first_ != nullptr ? firstCount_ : 0u}; }
+    // The first `count` slots where they lie side by side, made with the
+    // record (else null): a walk over them need not find each by its number.
+    Operand* sideBySide(size_t count) { return !overflowed() && count <= firstCount_ ? first_ : nullptr; }
 
 private:
     struct Overflow;
