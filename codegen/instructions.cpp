@@ -145,8 +145,8 @@ bool resolveOperand(Operand& operand, ModelContext& context, bool keepAsTarget) 
                 setDataTypeFromValue(operand, target);
             }
         }
-        operand.encodedKind = operand.kind;
-        if (!operand.target) operand.encodeValue();
+        if (!operand.target) operand.resolveAsItself();
+        else operand.encodedKind = operand.kind;
         return true;
     }
 }

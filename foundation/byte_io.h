@@ -220,6 +220,13 @@ public:
         out_.append(static_cast<const uint8_t*>(data), count);
         check();
     }
+    // `count` bytes that make(uint8_t* at) writes in place: a record made
+    // whole at once, neither copied nor checked field by field.
+    template <typename Make>
+    void made(size_t count, Make&& make) {
+        make(out_.appendSpace(count));
+        check();
+    }
     void zeros(size_t count) {
         // A resize to the same count gives the buffer back at exactly that
         // size: a record that fills its table entry would copy all of it.

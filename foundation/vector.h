@@ -145,6 +145,15 @@ public:
         other.capacity_ = 0;
     }
     void appendRange(const T* elements, size_t n) { insertRange(count_, elements, n); }
+    // n more plain elements at the end, left for the caller to write: a
+    // record made whole in place is not copied once more.
+    T* appendSpace(size_t n) {
+        static_assert(std::is_trivially_copyable_v<T>, "only plain elements are left to the caller");
+        if (count_ + n > capacity_ || isBorrowed()) regrow(size_t{count_} * 2 + n, count_, nullptr, 0);
+        T* const at = data_ + count_;
+        count_ = checkedCount(count_ + n);
+        return at;
+    }
 
     // Inserts n copies at index; the tail moves up.
     void insertRange(size_t index, const T* elements, size_t n) {

@@ -1,6 +1,7 @@
 #include "image/debug_record.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "image/image_header.h"
 #include "model/ircode.h"
@@ -14,11 +15,15 @@ void countOperand(qestl::ByteWriter& out, uint64_t count) {
     out.u64le(count);
 }
 
-// u32 length + 1, the bytes and a zero byte.
+// u32 length + 1, the bytes and a zero byte, made at once: three writes
+// each checked the writer's room and threshold, for every name of every
+// function.
 void text(qestl::ByteWriter& out, std::string_view value) {
-    out.u32le(static_cast<uint32_t>(value.size() + 1));
-    out.bytes(value.data(), value.size());
-    out.u8(0);
+    out.made(5 + value.size(), [value](uint8_t* at) {
+        qestl::storeU32LE(at, static_cast<uint32_t>(value.size() + 1));
+        if (!value.empty()) std::memcpy(at + 4, value.data(), value.size());
+        at[4 + value.size()] = 0;
+    });
 }
 
 uint64_t textBytes(std::string_view value) { return 5 + value.size(); }

@@ -95,7 +95,10 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
         internalFault("internal error: class record %s encoded before it was placed", name.c_str());
     const uint64_t size = static_cast<uint64_t>(operands[1].encodedValue()) & 0xFFFFFFFFu;
     const uint64_t resolvable = operands.resolvable(operandCount);
-    for (uint64_t i = 0; i < resolvable; ++i) context.fixupOperand(operands[i], *this, position + size);
+    for (uint64_t i = 0; i < resolvable; ++i) {
+        Operand& operand = operands[i];
+        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, position + size);
+    }
     out.u32le(opcode);
     for (uint64_t i = 0; i < operandCount; ++i) {
         // A slot never made is read without making it.

@@ -89,8 +89,14 @@ bool cbircode::resolveOperands(ModelContext& context) {
     // every member of its tables to answer.
     bool resolved = true;
     const uint64_t count = operands.resolvable(operandCount);
-    for (uint64_t i = 0; i < count; ++i)
-        resolved = context.resolveOperand(operands[i], i == 0 && keepFirstOperand != 0) && resolved;
+    Operand* const slots = operands.sideBySide(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        // Most operands name nothing: a call to the context for each cost
+        // more than resolving them here.
+        Operand& operand = slots != nullptr ? slots[i] : operands[i];
+        if (!operand.target) operand.resolveAsItself();
+        else resolved = context.resolveOperand(operand, i == 0 && keepFirstOperand != 0) && resolved;
+    }
     return resolved;
 }
 
@@ -104,22 +110,28 @@ uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, 
     notePlaced();
     const uint64_t size = encodedSize();
     requireOperandSlots();
-    for (uint64_t i = 0; i < operandCount; ++i) context.fixupOperand(operands[i], *this, position + size);
-    // Made whole here and appended at once: a field at a time, the writer
-    // checked its room and its spill threshold for each.
-    uint8_t encoded[4 + 12 * kMaxOperands];
-    qestl::storeU32LE(encoded, opcode);
-    uint8_t* at = encoded + 4;
-    for (uint64_t i = 0; i < operandCount; ++i) {
-        const Operand& operand = operands[i];
-        if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
-            internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
-        qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-        qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
-        at += 12;
+    const uint64_t count = operandCount;
+    Operand* const slots = operands.sideBySide(count);
+    for (uint64_t i = 0; i < count; ++i) {
+        Operand& operand = slots != nullptr ? slots[i] : operands[i];
+        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, position + size);
     }
-    out.bytes(encoded, static_cast<size_t>(at - encoded));
-    return 4 + 12 * operandCount;
+    // Made whole in the writer's buffer: a field at a time, the writer
+    // checked its room and its spill threshold for each.
+    const uint64_t written = 4 + 12 * count;
+    out.made(written, [&](uint8_t* at) {
+        qestl::storeU32LE(at, opcode);
+        at += 4;
+        for (uint64_t i = 0; i < count; ++i) {
+            const Operand& operand = slots != nullptr ? slots[i] : operands[i];
+            if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
+                internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
+            qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
+            qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
+            at += 12;
+        }
+    });
+    return written;
 }
 
 void detachObjectRef(qestl::SmartPtr& field) {

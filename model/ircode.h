@@ -261,9 +261,10 @@ struct CodeOperandsAndTargets : OperandsAndTargets {
 // read together with the records their operands name (a variable, a
 // function, a label). In a long list those lie out of the cache as much as
 // the records, and each was waited for in turn: they are asked for too. A
-// program of ten thousand lines has some fifty thousand records, where what
-// that saves does not show and the asking costs instructions.
-constexpr size_t kManyCodeRecords = 65536;
+// program of ten thousand lines has some eighty thousand records, which the
+// last cache holds: there what that saves does not show, and the asking
+// cost each of two walks a tenth of its instructions.
+constexpr size_t kManyCodeRecords = 262144;
 template <typename Count, typename Visit>
 void forEachCodeRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit) {
     if (list.size() < kManyCodeRecords) forEachRecord(list, visit);

@@ -110,6 +110,16 @@ struct Operand {
         valueEncoded = 1;
     }
 
+    // Resolution of an operand that names no record: it stands for itself,
+    // and the image writes its value.
+    void resolveAsItself() {
+        encodedKind = kind;
+        valueEncoded = 1;
+    }
+    // Whether it names a label or a record: only such an operand is resolved
+    // or fixed up by the compile context, the others are written as they are.
+    bool refersElsewhere() const { return link != nullptr || target; }
+
     // The names the code generator uses for the same fields.
     Operand*& pendingLabel() { return link; }
 };
@@ -155,6 +165,9 @@ public:
     // The slots made with the record, for a walk over many records (none
     // once a slot beyond them was asked for: a few records in a thousand).
     std::span<Operand> madeSlots() { return {first_, first_ != nullptr ? firstCount_ : 0u}; }
+    // The first `count` slots where they lie side by side, made with the
+    // record (else null): a walk over them need not find each by its number.
+    Operand* sideBySide(size_t count) { return !overflowed() && count <= firstCount_ ? first_ : nullptr; }
 
 private:
     struct Overflow;
