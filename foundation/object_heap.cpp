@@ -27,6 +27,10 @@ void freeObjectMemory(void* memory, size_t) { std::free(memory); }
 
 void* reallocateObjectMemory(void* memory, size_t, size_t newBytes) { return reallocateOrDie(memory, newBytes); }
 
+void freeObjectMemoryInRun(void* memory, size_t) { std::free(memory); }
+
+void endFreedRuns() {}
+
 #else
 
 namespace {
@@ -49,6 +53,19 @@ constexpr size_t kCarvingStepBytes = 2 * kPopulateBytes;
 struct FreeBlock {
     FreeBlock* next;
 };
+
+// A stretch of freed blocks that lay side by side, carved again like fresh
+// memory; its head lies in its own first bytes.
+struct FreedRun {
+    FreedRun* next;
+    uint8_t* end;
+};
+// Shorter runs go back to the free list of their blocks: carved again, they
+// would mostly leave a tail no class of the code takes (1M varied lines:
+// 128 bytes gave a higher peak than 64-byte blocks; 192 to 512 about the same).
+constexpr size_t kShortestRunBytes = 256;
+// Freed memory too short for a run: blocks of a node's size.
+constexpr size_t kRunBlockClass = 64 / kGranule;
 
 // The kernel clears every page it hands out: a tenth of a large compile's
 // time. A thread of its own asks for the pages a few megabytes ahead of the
@@ -122,13 +139,82 @@ struct ObjectHeap {
     FreeBlock* freeLists[kLargestClass + 2] = {};
     uint8_t* next = nullptr;
     // Carving below it needs nothing else: the lower of the block's end and
-    // the pages asked for.
+    // the pages asked for, or the end of the freed run being carved.
     uint8_t* limit = nullptr;
     uint8_t* end = nullptr;
     uint8_t* populated = nullptr;  // pages below are asked for already
     bool startupAsked = false;
     bool askerClaimed = false;
     PageAsker* asker = nullptr;
+    // Past the first block, releases of whole trees are gathered: the
+    // stretch of adjacent blocks freed last.
+    bool gathering = false;
+    uint8_t* gatheredLow = nullptr;
+    uint8_t* gatheredHigh = nullptr;
+    FreedRun* runs = nullptr;
+    // Carving in a run: where carving in the mapped block goes on after it.
+    bool inRun = false;
+    uint8_t* blockNext = nullptr;
+
+    void pushFree(uint8_t* at, size_t sizeClass) {
+        auto* freed = reinterpret_cast<FreeBlock*>(at);
+        freed->next = freeLists[sizeClass];
+        freeLists[sizeClass] = freed;
+    }
+
+    // Freed memory side by side: long, a run to carve; shorter, blocks of
+    // a node's size where it can (the size most objects take, and the
+    // instructions' from the class above) and one block of what is left.
+    void keepFreed(uint8_t* low, uint8_t* high) {
+        size_t rest = static_cast<size_t>(high - low);
+        if (rest >= kShortestRunBytes) {
+            auto* run = reinterpret_cast<FreedRun*>(low);
+            run->next = runs;
+            run->end = high;
+            runs = run;
+            return;
+        }
+        const size_t blockBytes = kRunBlockClass * kGranule;
+        for (; rest >= blockBytes; rest -= blockBytes, low += blockBytes) pushFree(low, kRunBlockClass);
+        if (rest != 0) pushFree(low, rest / kGranule);
+    }
+
+    void keepGathered() {
+        keepFreed(gatheredLow, gatheredHigh);
+        gatheredLow = gatheredHigh = nullptr;
+    }
+
+    void gather(uint8_t* at, size_t bytes) {
+        if (at + bytes == gatheredLow) {
+            gatheredLow = at;
+            return;
+        }
+        if (at == gatheredHigh) {
+            gatheredHigh += bytes;
+            return;
+        }
+        if (gatheredLow != nullptr) keepGathered();
+        gatheredLow = at;
+        gatheredHigh = at + bytes;
+    }
+
+    // Carving leaves the run it was in, keeping what is left of it.
+    void leaveRun() {
+        keepFreed(next, limit);
+        next = blockNext;
+        inRun = false;
+        limit = populated < end ? populated : end;
+    }
+
+    // Carving goes on in the run freed last, the block's place kept.
+    void enterRun() {
+        FreedRun* run = runs;
+        runs = run->next;
+        blockNext = next;
+        inRun = true;
+        next = reinterpret_cast<uint8_t*>(run);
+        limit = run->end;
+    }
 
     uint8_t* carve(size_t bytes) {
         if (static_cast<size_t>(limit - next) >= bytes) {
@@ -141,6 +227,15 @@ struct ObjectHeap {
 
     // Kept out of carve, so that the common path saves no registers.
     [[gnu::noinline]] uint8_t* carveBeyondLimit(size_t bytes) {
+        if (inRun) leaveRun();
+        // An object longer than the next run goes on in the block, and
+        // leaves the run for the next smaller one.
+        if (runs != nullptr && static_cast<size_t>(runs->end - reinterpret_cast<uint8_t*>(runs)) >= bytes) {
+            enterRun();
+            uint8_t* block = next;
+            next += bytes;
+            return block;
+        }
         if (static_cast<size_t>(end - next) < bytes) {
             // The rest of the block is left unused; a few KiB per 32 MiB.
             void* mapped = mmap(nullptr, kBlockBytes + kBlockAlignment, PROT_READ | PROT_WRITE,
@@ -158,6 +253,7 @@ struct ObjectHeap {
             // clearing them than the faults saved (100k lines: +0.25 s of
             // system time). Refused or unsupported, the block keeps small pages.
             populated = next;
+            gathering = startupAsked;
             if (!startupAsked) {
                 madvise(next, kStartupHugeBytes, MADV_HUGEPAGE);
                 populated = next + kStartupHugeBytes;
@@ -192,19 +288,26 @@ void* allocateObjectMemory(size_t bytes) {
     if (sizeClass > kLargestClass) [[unlikely]]
         return allocateOrDie(bytes);
     ObjectHeap& heap = tHeap;
-    // A free block of the class above serves before fresh memory is carved:
-    // the syntax nodes (64 bytes) of a compiled body are taken by the
-    // instructions (56) made after them.
+    // A run of freed nodes being carved serves next, then a free block of
+    // the class above, before fresh memory is carved: the syntax nodes (64
+    // bytes) of a compiled body are taken by the instructions (56) made
+    // after them.
     FreeBlock** lists = heap.freeLists + sizeClass;
     if (FreeBlock* reused = lists[0]) {
         lists[0] = reused->next;
         return reused;
     }
+    const size_t blockBytes = sizeClass * kGranule;
+    if (heap.inRun && static_cast<size_t>(heap.limit - heap.next) >= blockBytes) {
+        uint8_t* block = heap.next;
+        heap.next += blockBytes;
+        return block;
+    }
     if (FreeBlock* reused = lists[1]) {
         lists[1] = reused->next;
         return reused;
     }
-    return heap.carve(sizeClass * kGranule);
+    return heap.carve(blockBytes);
 }
 
 void freeObjectMemory(void* memory, size_t bytes) {
@@ -214,10 +317,25 @@ void freeObjectMemory(void* memory, size_t bytes) {
         std::free(memory);
         return;
     }
+    tHeap.pushFree(static_cast<uint8_t*>(memory), sizeClass);
+}
+
+void freeObjectMemoryInRun(void* memory, size_t bytes) {
+    // Blocks this small have a class: none comes from the C heap. A program
+    // whose objects fit the first block gathers nothing: its trees are small
+    // and the free lists serve as well.
     ObjectHeap& heap = tHeap;
-    auto* freed = static_cast<FreeBlock*>(memory);
-    freed->next = heap.freeLists[sizeClass];
-    heap.freeLists[sizeClass] = freed;
+    const size_t sizeClass = sizeClassOf(bytes);
+    if (heap.gathering) heap.gather(static_cast<uint8_t*>(memory), sizeClass * kGranule);
+    else heap.pushFree(static_cast<uint8_t*>(memory), sizeClass);
+}
+
+void endFreedRuns() {
+    ObjectHeap& heap = tHeap;
+    if (heap.gatheredLow != nullptr) heap.keepGathered();
+    // The runs serve before the block: carved there, the block would go on
+    // growing while they wait.
+    if (!heap.inRun && heap.runs != nullptr) heap.enterRun();
 }
 
 void* reallocateObjectMemory(void* memory, size_t oldBytes, size_t newBytes) {

@@ -22,4 +22,14 @@ void freeObjectMemory(void* memory, size_t bytes);
 // large block grows in place or by moving its pages where the C heap can.
 void* reallocateObjectMemory(void* memory, size_t oldBytes, size_t newBytes);
 
+// The same as freeObjectMemory, for blocks freed one after the other that
+// often lie side by side (a compiled body's syntax nodes, made one after the
+// other by the parse): those are gathered into runs that objects of any size
+// are carved from, up to endFreedRuns, rather than each joining the free
+// list of its size. The records made after a body take 56 bytes, where a
+// node's 64-byte block wasted 8 of each (1M varied lines: 40 MB of the peak).
+// The blocks are no larger than a syntax node's.
+void freeObjectMemoryInRun(void* memory, size_t bytes);
+void endFreedRuns();
+
 }  // namespace qestl

@@ -81,6 +81,8 @@ bool declaresOnItsOwn(uint32_t kind) {
 
 // A node whose lists and side record are gone refers to no other node: its
 // last reference goes without the step-by-step teardown a full node needs.
+// In a tree released whole, its block is freed in a run with the others.
+template <bool kInRun = false>
 void letGoOfBareNode(qeAbstractNode* node) {
     if (node->refCount != 1) {
         --node->refCount;
@@ -88,7 +90,8 @@ void letGoOfBareNode(qeAbstractNode* node) {
     }
     if constexpr (kListsLiveNodes) LiveNodeRegistry::erase(node);
     node->~qeAbstractNode();
-    freeNodeBlock(node);
+    if constexpr (kInRun) freeNodeBlockInRun(node);
+    else freeNodeBlock(node);
 }
 
 }  // namespace
@@ -116,11 +119,12 @@ void releaseSubtree(const _KNode<qeAbstractNode>& top, qestl::qevector<qeAbstrac
         node->dropExtras();
         node->operands.handOver(take);
         node->children.handOver(take);
-        letGoOfBareNode(node);
+        letGoOfBareNode<true>(node);
         // A class, method or operator below the top is left whole.
         do {
             if (pending.empty()) {
                 pending.swap(room);
+                endNodeBlockRun();
                 return;
             }
             node = pending.back();

@@ -51,6 +51,10 @@ void destroyNodeObject(refableAstBase* node);
 inline constexpr size_t kNodeBlockBytes = qestl::kGlobalPoolBlockBytes;
 void* allocateNodeBlock(size_t size);
 void freeNodeBlock(void* block);
+// The same for the nodes of a tree released whole, up to endNodeBlockRun:
+// blocks made one after the other, their memory is gathered for reuse.
+void freeNodeBlockInRun(void* block);
+void endNodeBlockRun();
 
 // Whether made nodes are listed in the registry: as for counted objects,
 // only leak checks and tests read it, and an optimised build without

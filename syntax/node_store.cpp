@@ -55,6 +55,10 @@ void* allocateNodeBlock(size_t size) {
 
 void freeNodeBlock(void* block) { qestl::globalNodePool()->free(block); }
 
+void freeNodeBlockInRun(void* block) { qestl::globalNodePool()->free(block); }
+
+void endNodeBlockRun() {}
+
 #else
 
 // Nodes share the object heap with the model and the code: the blocks of a
@@ -66,6 +70,10 @@ void* allocateNodeBlock(size_t size) {
 }
 
 void freeNodeBlock(void* block) { qestl::freeObjectMemory(block, kNodeBlockBytes); }
+
+void freeNodeBlockInRun(void* block) { qestl::freeObjectMemoryInRun(block, kNodeBlockBytes); }
+
+void endNodeBlockRun() { qestl::endFreedRuns(); }
 
 #endif
 
