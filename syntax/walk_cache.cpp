@@ -20,6 +20,7 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet
         written_[id] = 0;
         unwritten_[id] = late.test(id) ? 0 : kUnwrittenFirst;
         for (LengthClass& counts : lengths_[id]) counts = LengthClass();
+        probed_[id] = 0;
         for (size_t c = 0; c < kLengthClasses; ++c) replays_[id * kLengthClasses + c] = 0;
         if (!rules.test(id)) continue;
         // Rule ids only: token kinds are no attempts.

@@ -79,14 +79,27 @@ public:
     // varied code, which then cost more to keep than they saved), and
     // otherwise one in kKeptWhenIdle, so that shapes that begin to repeat
     // are noticed. Walks of a token or two are always kept.
+    static constexpr size_t kLengthClasses = 6;
     bool worthKeeping(uint32_t rule, size_t length) {
         if (length <= kAlwaysKept) return true;
         LengthClass& counts = lengths_[rule & 0xFF][lengthClass(length)];
-        const uint32_t replays = replays_[(rule & 0xFF) * kLengthClasses + lengthClass(length)];
-        if (counts.kept >= kTrialWalks && replays < counts.kept && ++counts.skipped % kKeptWhenIdle != 0) return false;
+        if (refuses(rule, lengthClass(length)) && ++counts.skipped % kKeptWhenIdle != 0) return false;
         ++counts.kept;
         return true;
     }
+
+    // The longest key a walk of `rule` begun now may have and still be kept
+    // (SIZE_MAX: any): past it, worthKeeping would refuse the walk, and
+    // writing it down any further is lost. One walk in kKeptWhenIdle is
+    // written down whole all the same, as worthKeeping keeps one.
+    size_t writingLimit(uint32_t rule) {
+        size_t limit = SIZE_MAX;
+        for (size_t c = kLengthClasses - 1; c > 0 && refuses(rule, c); --c) limit = size_t{1} << c;
+        if (limit != SIZE_MAX && ++probed_[rule & 0xFF] % kKeptWhenIdle == 0) return SIZE_MAX;
+        return limit;
+    }
+    // The shortest length of the last length class.
+    static constexpr size_t kLongestClassFrom = (size_t{1} << (kLengthClasses - 1)) + 1;
 
     struct Reduction {
         uint32_t offset;  // window position of the match, from the walk's start
@@ -174,9 +187,10 @@ private:
     void addEdge(uint64_t key, uint32_t node);
     void makeRuns(Walk& walk, const RuleSet& untold);
 
-    static constexpr size_t kLengthClasses = 6;
     static constexpr size_t kAlwaysKept = 2;
-    static constexpr uint32_t kTrialWalks = 64;
+    // Walks a class keeps before its replays are weighed: with 64, varied
+    // code kept (and wrote down) four times the walks it ever replayed.
+    static constexpr uint32_t kTrialWalks = 16;
     static constexpr uint32_t kKeptWhenIdle = 32;
     // Up to 2 kinds, up to 4, 8, 16, 32, and more.
     static size_t lengthClass(size_t length) {
@@ -187,6 +201,12 @@ private:
         uint32_t kept = 0;
         uint32_t skipped = 0;
     };
+    // Walks of the class were kept on trial and seldom replayed.
+    bool refuses(uint32_t rule, size_t lengthClass) const {
+        const LengthClass& counts = lengths_[rule & 0xFF][lengthClass];
+        return counts.kept >= kTrialWalks && replays_[(rule & 0xFF) * kLengthClasses + lengthClass] < counts.kept;
+    }
+    uint32_t probed_[256] = {};
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
