@@ -139,11 +139,23 @@ public:
     static constexpr uint32_t kNoNode = 0;
 
     // The trie node of `rule` with no kind read yet.
-    uint32_t root(uint32_t rule);
+    uint32_t root(uint32_t rule) {
+        const uint32_t node = roots_[rule & 0xFF];
+        return node != kNoNode ? node : newRoot(rule);
+    }
     // What the record a walk starts at stands for in the key: its kind when
     // it holds one token kind only, else a number for its whole match set
     // (kNoStart when too many different sets were seen).
-    uint32_t startKind(const RuleSet& matches);
+    uint32_t startKind(const RuleSet& matches) {
+        const int single = matches.single();
+        if (single >= 0 && static_cast<uint32_t>(single) < kFirstRuleId) return static_cast<uint32_t>(single);
+        // A reduced start comes again at the next walk more often than not
+        // (a name a declaration tried, then the expression and the operand).
+        if (lastStartKind_ != kNoStart && matches == lastStart_) return lastStartKind_;
+        lastStart_ = matches;
+        lastStartKind_ = numberStart(matches);
+        return lastStartKind_;
+    }
     static constexpr uint32_t kNoStart = ~0u;
     // What a record a walk reads after its start stands for in the key when
     // earlier attempts marked or reduced it (a parenthesised part the cast
@@ -185,6 +197,11 @@ private:
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 16) | (kind & 0xFFFF); }
     size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
     void addEdge(uint64_t key, uint32_t node);
+    uint32_t newRoot(uint32_t rule);
+    uint32_t numberStart(const RuleSet& matches);
+    static constexpr uint32_t kFirstRuleId = 95;
+    RuleSet lastStart_;
+    uint32_t lastStartKind_ = kNoStart;
     void makeRuns(Walk& walk, const RuleSet& untold);
 
     static constexpr size_t kAlwaysKept = 2;
