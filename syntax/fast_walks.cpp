@@ -66,6 +66,7 @@ void qeLexSyntax::restart() {
     recorded_ = 1;
     commentWaiting_ = true;
     recordings_.clear();
+    touched_ = kNotTouching;
     tokens_.clear();
     reductionLog_.clear();
 }
@@ -173,16 +174,20 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
         tokens_.push_back({record.startOffset, kind});
     }
     const size_t index = abandoned_ + recordings_.size();
-    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), window_[start]->startOffset, scans_});
+    const uint64_t scanLimit = std::min<uint64_t>(cache_->writingLimit(ruleId), kWindowSize);
+    if (!recordings_.empty()) recordings_.back().lastTouched = touched_;
+    touched_ = window_[start]->startOffset;
+    recordings_.push_back({start, ruleId, firstToken, reductionLog_.size(), touched_, scans_, scanLimit});
     uint32_t local = 0;
     const int end = speculativeBody(ruleId, start, local);
     changed |= local;
     if (abandoned_ > index) return end;  // given up meanwhile, and everything it wrote down with it
-    const Recording recording = recordings_.back();
+    Recording recording = recordings_.back();
+    recording.lastTouched = touched_;
     recordings_.pop_back();
-    if (!recordings_.empty() && recording.lastTouched > recordings_.back().lastTouched)
-        recordings_.back().lastTouched = recording.lastTouched;
-    if (!error_) keepWalk(recording, end, local);
+    touched_ = recordings_.empty() ? kNotTouching : std::max(touched_, recordings_.back().lastTouched);
+    // A walk that scanned past its limit would not be kept (see writingLimit).
+    if (!error_ && scans_ - recording.firstScan <= recording.scanLimit) keepWalk(recording, end, local);
     if (recordings_.empty()) {
         tokens_.clear();
         reductionLog_.clear();
@@ -193,7 +198,7 @@ int qeLexSyntax::recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint
 void qeLexSyntax::noteScan(uint32_t offset, uint32_t kind) {
     tokens_.push_back({offset, kind});
     ++scans_;
-    if (scans_ - recordings_.front().firstScan > static_cast<uint64_t>(kWindowSize)) dropHopelessRecordings();
+    if (scans_ - recordings_.front().firstScan > recordings_.front().scanLimit) dropHopelessRecordings();
 }
 
 // A walk that has read more new tokens than the window holds can never be
@@ -203,11 +208,12 @@ void qeLexSyntax::noteScan(uint32_t offset, uint32_t kind) {
 // no log of its whole length.
 void qeLexSyntax::dropHopelessRecordings() {
     size_t dropped = 0;
-    while (dropped < recordings_.size() && scans_ - recordings_[dropped].firstScan > static_cast<uint64_t>(kWindowSize))
+    while (dropped < recordings_.size() && scans_ - recordings_[dropped].firstScan > recordings_[dropped].scanLimit)
         ++dropped;
     abandoned_ += dropped;
     if (dropped == recordings_.size()) {
         recordings_.clear();
+        touched_ = kNotTouching;
         tokens_.clear();
         reductionLog_.clear();
         return;
@@ -231,6 +237,10 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
     // costs more to keep than the climb costs to repeat: past four tokens
     // (a name, an operator and an operand behind) on varied code.
     const size_t longest = climbs_ && recording.rule == climbedRule_ ? kLongestClimbKept : ~size_t{0};
+    // Past the longest length class, a walk's class no longer depends on
+    // its length: asked there, the cache refuses most long statements of
+    // varied code without their tokens being counted to the end.
+    const size_t classed = WalkCache::kLongestClassFrom;
     const uint32_t firstOffset = tokens_[recording.firstToken].offset;
     uint32_t lastOffset = firstOffset;
     size_t length = 0;
@@ -239,9 +249,10 @@ void qeLexSyntax::keepWalk(const Recording& recording, int end, uint32_t changed
         if (token.offset > recording.lastTouched) break;
         if (i > recording.firstToken && token.offset <= lastOffset) continue;
         if (++length > longest) return;
+        if (length == classed && !cache_->worthKeeping(recording.rule, length)) return;
         lastOffset = token.offset;
     }
-    if (!cache_->worthKeeping(recording.rule, length)) return;
+    if (length < classed && !cache_->worthKeeping(recording.rule, length)) return;
     keyScratch_.clear();
     for (size_t i = recording.firstToken, last = 0; i < tokens_.size(); ++i) {
         const Token& token = tokens_[i];

@@ -105,8 +105,7 @@ public:
                                       window_[index]
                                   ? window_[index]
                                   : fillSlot(index);
-        if (!recordings_.empty() && record->startOffset > recordings_.back().lastTouched)
-            recordings_.back().lastTouched = record->startOffset;
+        if (record->startOffset > touched_) touched_ = record->startOffset;
         return record;
     }
     // The record at index as tokenAt reads it, or null where tokenAt gives
@@ -230,8 +229,11 @@ private:
         uint32_t rule;
         size_t firstToken;
         size_t firstReduction;
-        uint32_t lastTouched;  // the start offset of the furthest record read
-        uint64_t firstScan;    // scans_ when the walk began
+        // The start offset of the furthest record read; touched_ holds the
+        // innermost walk's while it runs.
+        uint32_t lastTouched;
+        uint64_t firstScan;  // scans_ when the walk began
+        uint64_t scanLimit;  // given up once it scanned more new tokens
     };
     struct Token {
         uint32_t offset;
@@ -353,6 +355,11 @@ private:
     RuleSet lateRules_;
     WalkCache* cache_ = nullptr;
     std::vector<Recording> recordings_;
+    // The furthest record read (its start offset) since the innermost walk
+    // written down began, kNotTouching while none is: every read keeps it up
+    // without asking whether a walk is written down.
+    static constexpr uint32_t kNotTouching = ~uint32_t{0};
+    uint32_t touched_ = kNotTouching;
     std::vector<Token> tokens_;  // records in the window or scanned while walks are written down
     std::vector<WalkCache::Reduction> reductionLog_;  // window positions as made
     // Tokens scanned while walks are written down, and the walks given up

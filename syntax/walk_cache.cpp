@@ -20,6 +20,7 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet
         written_[id] = 0;
         unwritten_[id] = late.test(id) ? 0 : kUnwrittenFirst;
         for (LengthClass& counts : lengths_[id]) counts = LengthClass();
+        probed_[id] = 0;
         for (size_t c = 0; c < kLengthClasses; ++c) replays_[id * kLengthClasses + c] = 0;
         if (!rules.test(id)) continue;
         // Rule ids only: token kinds are no attempts.
@@ -32,18 +33,15 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet
     }
 }
 
-uint32_t WalkCache::root(uint32_t rule) {
+uint32_t WalkCache::newRoot(uint32_t rule) {
+    static_assert(kFirstRuleId == Grammar::kFirstRuleId);
     uint32_t& root = roots_[rule & 0xFF];
-    if (root == kNoNode) {
-        root = static_cast<uint32_t>(nodes_.size());
-        nodes_.push_back(-1);
-    }
+    root = static_cast<uint32_t>(nodes_.size());
+    nodes_.push_back(-1);
     return root;
 }
 
-uint32_t WalkCache::startKind(const RuleSet& matches) {
-    const int single = matches.single();
-    if (single >= 0 && single < static_cast<int>(Grammar::kFirstRuleId)) return static_cast<uint32_t>(single);
+uint32_t WalkCache::numberStart(const RuleSet& matches) {
     // Made on first need: a small program may never start a walk on a
     // reduced record.
     if (startSlots_.empty()) startSlots_.assign(2 * kStartSetLimit, 0);
@@ -173,6 +171,7 @@ void WalkCache::clear() {
     runs_.clear();
     startSets_.clear();
     startSlots_.clear();
+    lastStartKind_ = kNoStart;
     markedStates_.clear();
     markedSlots_.clear();
 }

@@ -79,14 +79,27 @@ public:
     // varied code, which then cost more to keep than they saved), and
     // otherwise one in kKeptWhenIdle, so that shapes that begin to repeat
     // are noticed. Walks of a token or two are always kept.
+    static constexpr size_t kLengthClasses = 6;
     bool worthKeeping(uint32_t rule, size_t length) {
         if (length <= kAlwaysKept) return true;
         LengthClass& counts = lengths_[rule & 0xFF][lengthClass(length)];
-        const uint32_t replays = replays_[(rule & 0xFF) * kLengthClasses + lengthClass(length)];
-        if (counts.kept >= kTrialWalks && replays < counts.kept && ++counts.skipped % kKeptWhenIdle != 0) return false;
+        if (refuses(rule, lengthClass(length)) && ++counts.skipped % kKeptWhenIdle != 0) return false;
         ++counts.kept;
         return true;
     }
+
+    // The longest key a walk of `rule` begun now may have and still be kept
+    // (SIZE_MAX: any): past it, worthKeeping would refuse the walk, and
+    // writing it down any further is lost. One walk in kKeptWhenIdle is
+    // written down whole all the same, as worthKeeping keeps one.
+    size_t writingLimit(uint32_t rule) {
+        size_t limit = SIZE_MAX;
+        for (size_t c = kLengthClasses - 1; c > 0 && refuses(rule, c); --c) limit = size_t{1} << c;
+        if (limit != SIZE_MAX && ++probed_[rule & 0xFF] % kKeptWhenIdle == 0) return SIZE_MAX;
+        return limit;
+    }
+    // The shortest length of the last length class.
+    static constexpr size_t kLongestClassFrom = (size_t{1} << (kLengthClasses - 1)) + 1;
 
     struct Reduction {
         uint32_t offset;  // window position of the match, from the walk's start
@@ -126,11 +139,23 @@ public:
     static constexpr uint32_t kNoNode = 0;
 
     // The trie node of `rule` with no kind read yet.
-    uint32_t root(uint32_t rule);
+    uint32_t root(uint32_t rule) {
+        const uint32_t node = roots_[rule & 0xFF];
+        return node != kNoNode ? node : newRoot(rule);
+    }
     // What the record a walk starts at stands for in the key: its kind when
     // it holds one token kind only, else a number for its whole match set
     // (kNoStart when too many different sets were seen).
-    uint32_t startKind(const RuleSet& matches);
+    uint32_t startKind(const RuleSet& matches) {
+        const int single = matches.single();
+        if (single >= 0 && static_cast<uint32_t>(single) < kFirstRuleId) return static_cast<uint32_t>(single);
+        // A reduced start comes again at the next walk more often than not
+        // (a name a declaration tried, then the expression and the operand).
+        if (lastStartKind_ != kNoStart && matches == lastStart_) return lastStartKind_;
+        lastStart_ = matches;
+        lastStartKind_ = numberStart(matches);
+        return lastStartKind_;
+    }
     static constexpr uint32_t kNoStart = ~0u;
     // What a record a walk reads after its start stands for in the key when
     // earlier attempts marked or reduced it (a parenthesised part the cast
@@ -172,11 +197,17 @@ private:
     static uint64_t edgeKey(uint32_t node, uint32_t kind) { return (uint64_t{node} << 16) | (kind & 0xFFFF); }
     size_t slotOf(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & mask_; }
     void addEdge(uint64_t key, uint32_t node);
+    uint32_t newRoot(uint32_t rule);
+    uint32_t numberStart(const RuleSet& matches);
+    static constexpr uint32_t kFirstRuleId = 95;
+    RuleSet lastStart_;
+    uint32_t lastStartKind_ = kNoStart;
     void makeRuns(Walk& walk, const RuleSet& untold);
 
-    static constexpr size_t kLengthClasses = 6;
     static constexpr size_t kAlwaysKept = 2;
-    static constexpr uint32_t kTrialWalks = 64;
+    // Walks a class keeps before its replays are weighed: with 64, varied
+    // code kept (and wrote down) four times the walks it ever replayed.
+    static constexpr uint32_t kTrialWalks = 16;
     static constexpr uint32_t kKeptWhenIdle = 32;
     // Up to 2 kinds, up to 4, 8, 16, 32, and more.
     static size_t lengthClass(size_t length) {
@@ -187,6 +218,12 @@ private:
         uint32_t kept = 0;
         uint32_t skipped = 0;
     };
+    // Walks of the class were kept on trial and seldom replayed.
+    bool refuses(uint32_t rule, size_t lengthClass) const {
+        const LengthClass& counts = lengths_[rule & 0xFF][lengthClass];
+        return counts.kept >= kTrialWalks && replays_[(rule & 0xFF) * kLengthClasses + lengthClass] < counts.kept;
+    }
+    uint32_t probed_[256] = {};
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
     // past it, walks are no longer added.
