@@ -117,9 +117,9 @@ private:
 // Per thread: the parallel writers never share objects, and a block freed by
 // another thread than the one that made it simply joins that thread's list.
 struct ObjectHeap {
-    // One list more than there are classes: the class above the largest is
-    // looked at without a bound check, and stays empty.
-    FreeBlock* freeLists[kLargestClass + 2] = {};
+    // Two lists more than there are classes: the classes above the largest
+    // are looked at without a bound check, and stay empty.
+    FreeBlock* freeLists[kLargestClass + 3] = {};
     uint8_t* next = nullptr;
     // Carving below it needs nothing else: the lower of the block's end and
     // the pages asked for.
@@ -192,9 +192,9 @@ void* allocateObjectMemory(size_t bytes) {
     if (sizeClass > kLargestClass) [[unlikely]]
         return allocateOrDie(bytes);
     ObjectHeap& heap = tHeap;
-    // A free block of the class above serves before fresh memory is carved:
-    // the syntax nodes (64 bytes) of a compiled body are taken by the
-    // instructions (56) made after them.
+    // A free block of the two classes above serves before fresh memory is
+    // carved: the syntax nodes (64 bytes) of a compiled body are taken by
+    // the instructions (56) and their operand pairs (48) made after them.
     FreeBlock** lists = heap.freeLists + sizeClass;
     if (FreeBlock* reused = lists[0]) {
         lists[0] = reused->next;
@@ -202,6 +202,10 @@ void* allocateObjectMemory(size_t bytes) {
     }
     if (FreeBlock* reused = lists[1]) {
         lists[1] = reused->next;
+        return reused;
+    }
+    if (FreeBlock* reused = lists[2]) {
+        lists[2] = reused->next;
         return reused;
     }
     return heap.carve(sizeClass * kGranule);
