@@ -34,7 +34,7 @@ size_t leadingLent(const qestl::SmartPtrVector& list, bool items) {
         const cbircode* record = list[lead].as<cbircode>();
         if (record->kept == model::kNotKept || written(record)) break;
         if (!items && record->opcode == model::kOpClassRecord) break;
-        if (items && static_cast<const ResourceItem*>(record)->kind == kResourceFile) break;
+        if (items && static_cast<const ResourceItem*>(record)->kind() == kResourceFile) break;
     }
     return lead;
 }

@@ -389,8 +389,8 @@ TEST(Resources, FamiliesKeepTheirOwnNames) {
 
     JsonNode* mapping = parseJsonText("{\"#0\": {\"7\": \"x\"}}");
     table.applyLanguageMapping(mapping);
-    EXPECT_EQ(table.item(0)->kind, codegen::kResourceTranslations);
-    EXPECT_EQ(table.item(1)->kind, codegen::kResourceBinary);
+    EXPECT_EQ(table.item(0)->kind(), codegen::kResourceTranslations);
+    EXPECT_EQ(table.item(1)->kind(), codegen::kResourceBinary);
     jsonRelease(mapping);
 }
 
