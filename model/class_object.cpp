@@ -98,7 +98,6 @@ void ClassObject::init(const qestl::SmartPtr& classType) {
     sharedAnonymousProperties = &anonymousProperties;
     baseMergePending = methodTablesPending = 0;
     inheritanceAccess = 64;
-    recordPosition = 0;
     type = classType;
 }
 
