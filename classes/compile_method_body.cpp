@@ -125,7 +125,7 @@ bool isFinalReturnJump(const qestl::SmartPtr& last, const model::Operand& return
     const auto* jump = last.as<model::cbircode>();
     if (jump->opcode != model::kOpJmp || jump->operandCount == 0) return false;
     const model::Operand& target = jump->operands[0];
-    return target.link == &returnLabel && target.displacement == 0;
+    return target.link() == &returnLabel && target.displacement == 0;
 }
 
 // Once its body is compiled, a record's node is read for its position

@@ -216,8 +216,8 @@ void CodeEmitter::bindLabels(uint64_t first, uint64_t end, bool discard) {
     // Bounds read once: binding a jump touches neither the list nor the
     // operand slots, and the walk runs over every body's whole code.
     const auto bind = [](Operand& operand) {
-        if (operand.kind != model::kPendingLabel || operand.link == nullptr || !operand.link->target) return;
-        const Operand* label = operand.link;
+        const Operand* label = operand.link();
+        if (label == nullptr || !label->target) return;
         operand.setObjectRef(label->target, label->displacement);
     };
     const CodeList& list = *current_;

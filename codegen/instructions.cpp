@@ -75,7 +75,7 @@ SmartPtr makeInstructionWithTwoOperands(uint32_t opcode, const Operand& a, const
 
 SmartPtr makeCall(Operand* label) {
     Operand pending(0, kPendingLabel, 0);
-    pending.link = label;
+    pending.linkTo(label);
     return makeInstructionWithTwoOperands(kOpCall, pending, Operand(0, kImmLong, kTypeLong));
 }
 
@@ -152,10 +152,9 @@ bool resolveOperand(Operand& operand, ModelContext& context, bool keepAsTarget) 
 }
 
 bool fixupOperand(Operand& operand, cbircode& record, uint64_t base) {
-    if (operand.link != nullptr) {
-        Operand* label = operand.link;
+    if (Operand* label = operand.link()) {
         operand = *label;
-        operand.link = nullptr;
+        if (operand.kind == kPendingLabel) operand.value = 0;  // a link of its own is not followed
     }
     if (!operand.target) return true;
     auto* target = operand.target.as<cbircode>();

@@ -34,7 +34,7 @@ size_t leadingLent(const qestl::SmartPtrVector& list, bool items) {
         const cbircode* record = list[lead].as<cbircode>();
         if (record->kept == model::kNotKept || written(record)) break;
         if (!items && record->opcode == model::kOpClassRecord) break;
-        if (items && static_cast<const ResourceItem*>(record)->kind == kResourceFile) break;
+        if (items && static_cast<const ResourceItem*>(record)->kind() == kResourceFile) break;
     }
     return lead;
 }
@@ -150,7 +150,7 @@ void LentBytes::makeRecords(const qestl::SmartPtrVector& list, uint64_t at, cons
             if (!operand.target) continue;
             const auto* target = operand.target.as<cbircode>();
             const size_t value = begin + 4 + 12 * size_t{j} + 4;
-            keep = operand.link == nullptr && target->kept != model::kNotKept &&
+            keep = operand.link() == nullptr && target->kept != model::kNotKept &&
                    target->address() != model::kUnplaced &&
                    loadU64(bytes, value) == static_cast<uint64_t>(operand.encodedValue());
             references.push_back(Reference{value, target, target->address()});

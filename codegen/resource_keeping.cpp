@@ -19,8 +19,8 @@ void ResourceTable::keepItems() {
         state.item = held;
         state.codeAddress = item->codeAddress;
         state.resolvedOnce = item->resolvedOnce;
-        state.mark = item->mark;
-        state.kind = item->kind;
+        state.mark = item->mark();
+        state.kind = static_cast<uint8_t>(item->kind());
         state.named = item->own() == nullptr;
         if (!state.named) {
             state.data = item->own()->bytes;
@@ -49,13 +49,13 @@ bool ResourceTable::giveBackItem(KeptItem& state, bool whole) {
     item->resolvedOnce = state.resolvedOnce;
     if (!whole) return false;
     const bool named = item->own() == nullptr;
-    changed = changed || item->mark != state.mark || item->kind != state.kind || named != state.named ||
+    changed = changed || item->mark() != state.mark || item->kind() != state.kind || named != state.named ||
               (!named &&
                (item->own()->fileLength != state.fileLength || item->own()->fileMeasured != state.fileMeasured ||
                 item->own()->bytes.size() != state.data.size() ||
                 !model::sameKeptBytes(item->own()->bytes.data(), state.data.data(), state.data.size())));
-    item->mark = state.mark;
-    item->kind = state.kind;
+    item->setMark(state.mark);
+    item->setKind(state.kind);
     if (state.named) {
         item->dropOwnData();
     } else if (changed) {

@@ -31,7 +31,7 @@ int64_t readMeasuredFile(std::span<const uint8_t> path, int64_t length, qestl::B
 }  // namespace
 
 uint64_t ResourceItem::encodedSize() const {
-    if (kind != kResourceFile) return kRecordHead + data().size() + (kind == kResourceString ? 1 : 0);
+    if (kind() != kResourceFile) return kRecordHead + data().size() + (kind() == kResourceString ? 1 : 0);
     // A file's item holds its path.
     OwnData& path = *own();
     if (path.fileMeasured == 0) {
@@ -48,7 +48,7 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
     encodedSize();
     qestl::ByteVector fileBytes;
     std::span<const uint8_t> bytes = data();
-    if (kind == kResourceFile) {
+    if (kind() == kResourceFile) {
         const int64_t read = readMeasuredFile(bytes, own()->fileLength, fileBytes);
         if (read < 0) return read;
         bytes = {fileBytes.data(), fileBytes.size()};
@@ -60,12 +60,12 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
     qestl::storeU32LE(head, model::kOpResource);
     qestl::storeU32LE(head + 4, 0);
     qestl::storeU64LE(head + 8, 0);
-    qestl::storeU32LE(head + 16, (model::kTypeLong << 24) | kind);
+    qestl::storeU32LE(head + 16, (model::kTypeLong << 24) | kind());
     qestl::storeU64LE(head + 20, length);
     out.bytes(head, sizeof head);
     out.bytes(bytes.data(), length);
-    if (kind == kResourceString) out.u8(0);
-    return static_cast<int64_t>(kRecordHead + length + (kind == kResourceString ? 1 : 0));
+    if (kind() == kResourceString) out.u8(0);
+    return static_cast<int64_t>(kRecordHead + length + (kind() == kResourceString ? 1 : 0));
 }
 
 uint64_t ResourceItem::encode(model::ModelContext&, qestl::ByteWriter& out, void*, uint64_t) {
@@ -99,7 +99,7 @@ void ResourceTable::exportStringTable(cbjson& document, bool all) const {
     document.reset(parseJsonText("{}"));
     for (const qestl::SmartPtr& held : items_) {
         const ResourceItem* item = held.as<ResourceItem>();
-        if (item->kind != kResourceString || (!all && item->mark != 1)) continue;
+        if (item->kind() != kResourceString || (!all && item->mark() != 1)) continue;
         JsonNode* entry = parseJsonText("{}");
         jsonAddItemToObject(entry, "0", jsonCreateString(item->nameText()));
         jsonAddItemToObject(document.root(), item->nameText(), entry);

@@ -18,43 +18,60 @@ namespace codegen {
 // bytes for each of the two million texts of a program of a million classes.
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
-ResourceItem::~ResourceItem() { dropOwnData(); }
+ResourceItem::~ResourceItem() { freeOwnData(); }
 
 ResourceItem::OwnData& ResourceItem::ownData() {
-    if (owned_ == 0) {
+    if (!owned()) {
         auto* own = new OwnData;
         own->name = name_;
+        own->nameLength = static_cast<uint32_t>(std::strlen(name_));
         own_ = own;
-        owned_ = 1;
+        ownBits |= kOwnedBit;
     }
     return *own_;
 }
 
-void ResourceItem::dropOwnData() {
-    if (owned_ == 0) return;
+void ResourceItem::freeOwnData() {
+    if (!owned()) return;
     OwnData* own = own_;
     name_ = own->name;
-    owned_ = 0;
+    ownBits &= ~kOwnedBit;
     delete own;
+}
+
+void ResourceItem::dropOwnData() {
+    if (!owned()) return;
+    // Past a 0 byte of its own the name's length is known only here.
+    if (std::memchr(own_->name, 0, own_->nameLength) == nullptr) {
+        freeOwnData();
+        return;
+    }
+    own_->bytes.clear();
+    own_->bytes.append(reinterpret_cast<const uint8_t*>(own_->name), own_->nameLength);
 }
 
 void ResourceItem::setName(std::string_view stored) {
     if (stored.size() > UINT32_MAX) model::internalFault("internal error: a resource name of 4 GiB");
-    (owned_ != 0 ? own_->name : name_) = stored.data();
-    nameLength_ = static_cast<uint32_t>(stored.size());
+    if (!owned() && std::memchr(stored.data(), 0, stored.size()) == nullptr) {
+        name_ = stored.data();
+        return;
+    }
+    OwnData& own = ownData();
+    own.name = stored.data();
+    own.nameLength = static_cast<uint32_t>(stored.size());
 }
 
 std::span<const uint8_t> ResourceItem::data() const {
-    if (owned_ != 0) return {own_->bytes.data(), own_->bytes.size()};
-    return {reinterpret_cast<const uint8_t*>(name_), nameLength_};
+    if (owned()) return {own_->bytes.data(), own_->bytes.size()};
+    return {reinterpret_cast<const uint8_t*>(name_), std::strlen(name_)};
 }
 
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
     noteWrite();
-    kind = static_cast<uint8_t>(newKind);
+    setKind(newKind);
     // A text's bytes are its name: read in place rather than copied a
     // second time. A file keeps its path and length beside.
-    if (newKind != kResourceFile && bytes == nameText() && length == nameLength_) {
+    if (newKind != kResourceFile && bytes == nameText() && length == name().size()) {
         dropOwnData();
         return;
     }
@@ -95,7 +112,7 @@ size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, ui
                              uint64_t length, uint8_t mark) {
     auto* item = new ResourceItem();
     item->setName({names_.keep(name.text), name.text.size()});
-    item->mark = mark;
+    item->setMark(mark);
     const bool named = kind == kResourceString && data == name.text.data() && length == name.text.size();
     item->setData(kind, named ? item->nameText() : data, length);
     const size_t at = items_.size();
@@ -145,7 +162,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             if (mark != 0) {
                 ResourceItem* item = items_[found].as<ResourceItem>();
                 item->noteWrite();
-                item->mark = mark;
+                item->setMark(mark);
             }
             return referTo(found);
         }
@@ -233,7 +250,7 @@ void ResourceTable::restoreStringIndex() {
             continue;
         }
         const ResourceItem* item = items_[i].as<ResourceItem>();
-        if (item->kind == kResourceString || item->kind == kResourceTranslations)
+        if (item->kind() == kResourceString || item->kind() == kResourceTranslations)
             strings_.add(qestl::HashedText(item->name()).hash, i);
     }
 }
@@ -242,7 +259,7 @@ void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {
     if (mapping == nullptr || jsonKind(mapping->value) != kJsonObject) return;
     for (const qestl::SmartPtr& held : items_) {
         ResourceItem* item = held.as<ResourceItem>();
-        if (item->kind != kResourceString) continue;
+        if (item->kind() != kResourceString) continue;
         for (const JsonNode* member = mapping->value->child; member != nullptr; member = member->next) {
             const char* key = member->value->key;
             if (key == nullptr ||

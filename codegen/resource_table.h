@@ -49,10 +49,20 @@ public:
     // The name is read where it lies (a table keeps its items' names), and
     // must stay there as long as the item is read: 0-terminated.
     void setName(std::string_view stored);
-    std::string_view name() const { return {nameText(), nameLength_}; }
-    const char* nameText() const { return owned_ != 0 ? own_->name : name_; }
+    std::string_view name() const { return owned() ? std::string_view(own_->name, own_->nameLength) : name_; }
+    const char* nameText() const { return owned() ? own_->name : name_; }
     // The bytes: those of the name, for a text that is its name.
     std::span<const uint8_t> data() const;
+
+    // One of ResourceKind.
+    uint32_t kind() const { return ownBits & kKindBits; }
+    void setKind(uint32_t newKind) { ownBits = static_cast<uint8_t>((ownBits & ~kKindBits) | (newKind & kKindBits)); }
+    // 1 for a text the source asked for (a literal), 0 for one only the
+    // compiler did.
+    uint8_t mark() const { return (ownBits & kMarkBit) != 0 ? 1 : 0; }
+    void setMark(uint8_t marked) {
+        ownBits = static_cast<uint8_t>(marked != 0 ? ownBits | kMarkBit : ownBits & ~kMarkBit);
+    }
 
     // The record: opcode, the two operands, the data (a string with its
     // terminator). A file is measured on the first call and placed with
@@ -67,36 +77,38 @@ public:
 private:
     friend class ResourceTable;
 
+    // The kind, the mark and whether own_ is set, in the record's own byte.
+    static constexpr uint8_t kKindBits = 7, kMarkBit = 8, kOwnedBit = 16;
+    bool owned() const { return (ownBits & kOwnedBit) != 0; }
+
     // What only blocks, files, translations and texts other than their
     // names have: a program of a million classes makes two million items,
     // every one a text that is its own name. Such an item keeps its name
-    // here, in the word that would otherwise point at the name.
+    // here, in the word that would otherwise point at the name, and the
+    // name's length; any other item's name ends at its terminator. A name
+    // that holds a 0 byte has its length and its bytes here too.
     struct OwnData {
         qestl::ByteVector bytes;
         int64_t fileLength = -1;
         uint8_t fileMeasured = 0;
         const char* name = "";
+        uint32_t nameLength = 0;
     };
     // Made on the first call.
     OwnData& ownData();
-    OwnData* own() const { return owned_ != 0 ? own_ : nullptr; }
+    OwnData* own() const { return owned() ? own_ : nullptr; }
     // The bytes are the name's again.
     void dropOwnData();
+    void freeOwnData();
 
     union {
         const char* name_ = "";
-        OwnData* own_;  // while owned_
+        OwnData* own_;  // while owned()
     };
-    uint32_t nameLength_ = 0;
-
-public:
-    // Beside the name's length: 88 bytes an item.
-    uint8_t kind = kResourceString;
-    uint8_t mark = 0;
-
-private:
-    uint8_t owned_ = 0;
 };
+
+// A program of a million classes has two million of them.
+static_assert(sizeof(ResourceItem) == 64, "a resource item takes eight words");
 
 class ResourceTable {
 public:

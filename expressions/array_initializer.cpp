@@ -117,7 +117,7 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
         (object->flagsC & model::kFlagUnassigned) != 0 || (object->modifiers & model::kModMayNil) != 0 ||
         object->classField || object->ownerResult.objectPtr() != nullptr || !object->isConst())
         return false;
-    if (!isImmediate(operand) || operand.link != nullptr || operand.target || operand.displacement != 0 ||
+    if (!isImmediate(operand) || operand.link() != nullptr || operand.target || operand.displacement != 0 ||
         operand.encodedKind != 0 || operand.encodedValue() != 0)
         return false;
     return result.sourceNode.get() == at.get() && result.pending.empty() && result.states.empty() &&

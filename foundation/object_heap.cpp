@@ -134,9 +134,9 @@ private:
 // Per thread: the parallel writers never share objects, and a block freed by
 // another thread than the one that made it simply joins that thread's list.
 struct ObjectHeap {
-    // One list more than there are classes: the class above the largest is
-    // looked at without a bound check, and stays empty.
-    FreeBlock* freeLists[kLargestClass + 2] = {};
+    // Two lists more than there are classes: the classes above the largest
+    // are looked at without a bound check, and stay empty.
+    FreeBlock* freeLists[kLargestClass + 3] = {};
     uint8_t* next = nullptr;
     // Carving below it needs nothing else: the lower of the block's end and
     // the pages asked for, or the end of the freed run being carved.
@@ -289,9 +289,9 @@ void* allocateObjectMemory(size_t bytes) {
         return allocateOrDie(bytes);
     ObjectHeap& heap = tHeap;
     // A run of freed nodes being carved serves next, then a free block of
-    // the class above, before fresh memory is carved: the syntax nodes (64
-    // bytes) of a compiled body are taken by the instructions (56) made
-    // after them.
+    // the two classes above, before fresh memory is carved: the syntax nodes
+    // (64 bytes) of a compiled body are taken by the instructions (56) and
+    // their operand pairs (48) made after them.
     FreeBlock** lists = heap.freeLists + sizeClass;
     if (FreeBlock* reused = lists[0]) {
         lists[0] = reused->next;
@@ -305,6 +305,10 @@ void* allocateObjectMemory(size_t bytes) {
     }
     if (FreeBlock* reused = lists[1]) {
         lists[1] = reused->next;
+        return reused;
+    }
+    if (FreeBlock* reused = lists[2]) {
+        lists[2] = reused->next;
         return reused;
     }
     return heap.carve(blockBytes);

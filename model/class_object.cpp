@@ -100,7 +100,6 @@ void ClassObject::init(const qestl::SmartPtr& classType, bool recordOperands) {
     sharedAnonymousProperties = &anonymousProperties;
     baseMergePending = methodTablesPending = 0;
     inheritanceAccess = 64;
-    recordPosition = 0;
     type = classType;
 }
 

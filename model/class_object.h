@@ -215,7 +215,6 @@ public:
     Container anonymousProperties{kAnonymousProperties};
     Container* sharedAnonymousProperties = &anonymousProperties;
     Container templateArgumentTable{kTemplateArguments};
-    uint64_t recordPosition = 0;
     // The image's resolution walk that last resolved this record, members
     // and all, from its code list (0: none): the first heap, which names
     // every class once more, passes over it in that walk. Kept in 32 bits

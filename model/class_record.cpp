@@ -45,7 +45,6 @@ uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
     noteWrite();
     operands[2] = context.stringResource(name.view());
     operands[6] = context.stringResource(linkName().view());
-    recordPosition = position;
     auto* holder = operands[0].target.as<cbircode>();
     codeAddress = holder != nullptr ? holder->address() : position;
     uint64_t at = position + 12 * operandCount + 8;

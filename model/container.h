@@ -232,6 +232,10 @@ public:
     void setRecordedOwner(ContainerOwners& aside, const qestl::SmartPtr& owner);
     // The heap of a compilation's model, with its own header record.
     bool isModelHeap() const { return shape_ == kHeapShape; }
+    // Of the model heap: lets go of the name index until a name is looked
+    // up or entered again, when it is made anew as it was (the class
+    // holders left out). Not where more than the names is kept.
+    void releaseIndex();
 
     uint8_t reported = 0;
 
@@ -305,13 +309,16 @@ private:
     // address, names nothing.
     uint8_t ownerAside_ : 1 = 0;
     // Every member is still to be entered in the name index, in order
-    // (appendNew with `unlisted`, unlisted_ set); anything that reads or
+    // (appendNew with `unlisted`, unlisted_ set), or as the index was
+    // (kIndexReleased: releaseIndex); anything that reads or
     // writes the index enters them first.
+    static constexpr uint8_t kIndexReleased = 2;
     void listUnlisted() const {
         if (unlisted_ != 0) [[unlikely]]
             const_cast<Container*>(this)->enterUnlisted();
     }
     void enterUnlisted();
+    void enterReleased();
     uint8_t listsHolderNames_ = 0;  // a listed name begins as a class holder's
     // Lent with its class (lendWith): the table's place among its class's
     // kept tables, from which it finds the class (model/kept_objects.cpp).

@@ -3,6 +3,10 @@
 // "HEAP" header record.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "model/container.h"
 #include "model/ircode.h"
 
@@ -16,6 +20,11 @@ public:
     ~cbHeap();
 
     cbircode record;
+    // While the name index is let go of (Container::releaseIndex): by
+    // member index, in order, the key of each member listed under another
+    // than its own name (a static field's "$<class>@<field>"), and the
+    // empty key of each left out of it other than a class holder.
+    std::vector<std::pair<uint32_t, std::string>> releasedKeys;
 };
 
 }  // namespace model

@@ -306,7 +306,7 @@ void IRResult::complementObjectStates() {
 }
 
 bool IRResult::holdsObjectAlone() const {
-    static_assert(sizeof(IRResult) == 136, "a field added to IRResult is asked for here too");
+    static_assert(sizeof(IRResult) == 128, "a field added to IRResult is asked for here too");
     const Operand none;
     return !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 && matchRank == 0 &&
            sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 && stateWord == 0 &&

@@ -57,7 +57,6 @@ void cbircode::detach() {
     for (uint64_t i = 0; i < used; ++i) {
         Operand& operand = operands[i];
         qestl::SmartPtr held = operand.target;
-        operand.link = nullptr;
         operand.target.reset();
         operand.displacement = operand.value = 0;
         operand.valueEncoded = 0;

@@ -176,6 +176,10 @@ public:
     // teardown detaches it (model/kept_objects.h gives back its state).
     // One of KeptState.
     uint8_t kept = 0;
+    // The last byte beside the slots, for a kind of record's own flags (a
+    // resource item's kind and mark): two million items of a million
+    // classes took a word more each for three bytes.
+    uint8_t ownBits = 0;
     uint64_t codeAddress = kUnplaced;
     SourcePlace sourceNode;
     qestl::SmartPtr owner;

@@ -136,12 +136,11 @@ bool giveBack(Container& field, const Container::Saved& saved) { return field.re
 }  // namespace
 
 void giveBackOperand(Operand& field, const Operand& kept) {
-    static_assert(sizeof(Operand) == 32, "an operand field is not given back");
+    static_assert(sizeof(Operand) == 24, "an operand field is not given back");
     if (field.target.get() != kept.target.get()) {
         field = kept;
         return;
     }
-    field.link = kept.link;
     field.displacement = kept.displacement;
     field.value = kept.value;
     field.valueEncoded = kept.valueEncoded;

@@ -161,8 +161,7 @@ bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) 
     layout.hasNativeLayout = 1;
     cbircode make(kOpMakenativeclass, 3);
     make.operands[0].setObjectRef(qestl::SmartPtr(this), 0);
-    make.operands[1].kind = kPendingLabel;
-    make.operands[1].link = &layout.nativeLayoutOperand;
+    make.operands[1].linkTo(&layout.nativeLayoutOperand);
     make.operands[2].intImmediate(objectFields, kTypeInt);
     context.emitToMainList(make, declarationNode);
     editRareClass().nativeLayoutState = kStateDone;

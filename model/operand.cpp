@@ -9,15 +9,14 @@ namespace model {
 
 void Operand::setObjectRef(const qestl::SmartPtr& ref, int64_t offset) {
     qestl::SmartPtr hold = ref;  // ref may be this operand's own target
+    if (kind == kPendingLabel) value = 0;  // the link
     kind = kObjectReference;
     target = hold;
     displacement = static_cast<int32_t>(offset);
-    link = nullptr;
 }
 
 Operand& Operand::intImmediate(int64_t number, uint32_t type) {
     target.reset();
-    link = nullptr;
     displacement = 0;
     encodedKind = 0;
     valueEncoded = 0;

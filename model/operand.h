@@ -1,6 +1,7 @@
 // One operand of an instruction or record, its kinds and data types.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <span>
 
@@ -77,6 +78,13 @@ struct Operand {
 
     // Drops the target.
     void releaseObject() { target.reset(); }
+    // A jump label still to be bound (kind 25): the operand whose target
+    // this one takes, not owned; null for any other kind.
+    Operand* link() const { return kind == kPendingLabel ? std::bit_cast<Operand*>(value) : nullptr; }
+    void linkTo(Operand* label) {
+        kind = kPendingLabel;
+        value = std::bit_cast<int64_t>(label);
+    }
     // Kind 26 to ref plus displacement; the link is cleared.
     void setObjectRef(const qestl::SmartPtr& ref, int64_t displacement);
     // Kind 4 holding the low 32 bits of value, sign-extended; every other
@@ -84,14 +92,16 @@ struct Operand {
     Operand& intImmediate(int64_t value, uint32_t type);
     bool isRegister(int64_t number) const { return kind == kRegister && value == number; }
 
-    Operand* link = nullptr;  // a jump label still to be bound; not owned
     qestl::SmartPtr target;
+    // A pending label's link lies here: such an operand has no value of its
+    // own until it is bound, and a word of its own for the link made every
+    // operand a third larger (a class record has seven).
     int64_t value = 0;
     // Bytes into the record referred to: a record is far shorter than 2 GiB.
     int32_t displacement = 0;
     // A kind fits 8 bits and a data type is the word's high 8 bits: with
     // the displacement in one word and the written value a flag, an operand
-    // takes 32 bytes (a class record has seven, an instruction two or three).
+    // takes 24 bytes (a class record has seven, an instruction two or three).
     uint8_t encodedKind = 0;
     uint8_t kind = 0;
     uint8_t dataType = 0;
@@ -118,10 +128,7 @@ struct Operand {
     }
     // Whether it names a label or a record: only such an operand is resolved
     // or fixed up by the compile context, the others are written as they are.
-    bool refersElsewhere() const { return link != nullptr || target; }
-
-    // The names the code generator uses for the same fields.
-    Operand*& pendingLabel() { return link; }
+    bool refersElsewhere() const { return link() != nullptr || target; }
 };
 
 constexpr int kMaxOperands = 10;

@@ -38,7 +38,7 @@ void closeActionScope(CompileContext& context, ActionScope& scope, CodeList* cle
     for (uint32_t kind : {kJumpReturn, kJumpBreak, kJumpContinue}) {
         if ((scope.jumps.mask() & kind) == 0) continue;
         model::Operand outer(0, model::kPendingLabel, 0);
-        outer.link = scope.jumps.savedList(kind);
+        outer.linkTo(scope.jumps.savedList(kind));
         qestl::SmartPtr pad = appendBare(context, codegen::makeInstructionWithOperand(model::kOpPushRef, outer));
         appendExitJump(context, exits);
         scope.jumps.target(kind).setObjectRef(pad, 0);

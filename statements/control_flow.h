@@ -23,7 +23,7 @@ inline model::Operand instructionReference(const qestl::SmartPtr& instruction, i
 // A label still to be bound: it takes whatever target `label` gets.
 inline model::Operand labelReference(model::Operand* label) {
     model::Operand reference(0, model::kPendingLabel, 0);
-    reference.link = label;
+    reference.linkTo(label);
     return reference;
 }
 

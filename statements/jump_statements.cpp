@@ -25,7 +25,7 @@ uint32_t functionFlags(const CompileContext& context) {
 
 void emitJumpTo(CompileContext& context, model::Operand* label, const StatementNode& node) {
     model::Operand pending(0, model::kPendingLabel, 0);
-    pending.link = label;
+    pending.linkTo(label);
     context.emitter().emit(codegen::makeInstructionWithOperand(model::kOpJmp, pending), node);
 }
 

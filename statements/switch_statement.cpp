@@ -44,7 +44,7 @@ struct SwitchParts {
 
     void keepOperand(CaseEntry& entry, const model::Operand& operand) {
         entry.value = operand.value;
-        if (operand.link == nullptr && !operand.target && operand.displacement == 0 && operand.encodedValue() == 0 &&
+        if (operand.link() == nullptr && !operand.target && operand.displacement == 0 && operand.encodedValue() == 0 &&
             operand.encodedKind == 0) {
             entry.kind = operand.kind;
             entry.dataType = operand.dataType;

@@ -23,7 +23,7 @@ using qestl::SmartPtr;
 
 SmartPtr jumpTo(Operand& label) {
     Operand pending(0, model::kPendingLabel, 0);
-    pending.link = &label;
+    pending.linkTo(&label);
     return codegen::makeInstructionWithOperand(model::kOpJmp, pending);
 }
 
@@ -40,7 +40,7 @@ TEST(CodeLists, BindingResolvesOnlyLabelsWithADestination) {
     EXPECT_EQ(first->operands[0].kind, model::kObjectReference);
     EXPECT_EQ(first->operands[0].target, end);
     EXPECT_EQ(first->operands[0].displacement, 4);
-    EXPECT_EQ(first->operands[0].link, nullptr);
+    EXPECT_EQ(first->operands[0].link(), nullptr);
     EXPECT_EQ(context.emitter().codeAt(1).as<model::cbircode>()->operands[0].kind, model::kPendingLabel);
     EXPECT_FALSE(context.emitter().codeAt(3));
     // A range that is empty or reversed binds nothing.
@@ -389,8 +389,8 @@ TEST(Resources, FamiliesKeepTheirOwnNames) {
 
     JsonNode* mapping = parseJsonText("{\"#0\": {\"7\": \"x\"}}");
     table.applyLanguageMapping(mapping);
-    EXPECT_EQ(table.item(0)->kind, codegen::kResourceTranslations);
-    EXPECT_EQ(table.item(1)->kind, codegen::kResourceBinary);
+    EXPECT_EQ(table.item(0)->kind(), codegen::kResourceTranslations);
+    EXPECT_EQ(table.item(1)->kind(), codegen::kResourceBinary);
     jsonRelease(mapping);
 }
 

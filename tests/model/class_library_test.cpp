@@ -142,6 +142,28 @@ TEST(ImageHeap, WritesItsClassesAndNothingForTheOthers) {
     klass.as<ClassObject>()->detach();
 }
 
+// Let go of, the heap's index comes back as it was: a class holder and a
+// static field's value still left out, a static field found under its key.
+TEST(ImageHeap, AReleasedIndexComesBackAsItWas) {
+    model::cbHeap heap;
+    auto made = [](const char* name, uint32_t kind) { return model::makeObject(name, kind, SmartPtr(), 0); };
+    heap.findOrCreate("g", made("g", model::kKindVariable));
+    heap.appendClassHolder("$class1@K", made("$class1@K", model::kKindClassHolder));
+    heap.findOrCreate("$K@f", made("f", model::kKindVariable));
+    heap.appendUnlisted(made("s", model::kKindVariable));
+    heap.releaseIndex();
+    auto listed = [&](std::string_view name) {
+        const model::IndexList* found = heap.indexesOf(qestl::HashedText(name));
+        return found == nullptr || found->empty() ? -1 : static_cast<int>(found->front());
+    };
+    EXPECT_EQ(listed("g"), 0);
+    EXPECT_EQ(listed("$class1@K"), -1);
+    EXPECT_EQ(listed("$K@f"), 2);
+    EXPECT_EQ(listed("f"), -1);
+    EXPECT_EQ(listed("s"), -1);
+    EXPECT_EQ(heap.members().size(), 4u);
+}
+
 TEST(NativeImport, TheBindingRefusesAParameterPastItsPlaces) {
     SmartPtr held = model::adoptLive(new model::ImportedFunction());
     auto& function = *held.as<model::ImportedFunction>();

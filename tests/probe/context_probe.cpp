@@ -314,7 +314,7 @@ int lookupCommand(int argc, char** argv) {
             auto* resource = value.kind == model::kObjectReference && value.target
                                  ? dynamic_cast<codegen::ResourceItem*>(value.target.as<model::cbircode>())
                                  : nullptr;
-            if (resource != nullptr && resource->kind == codegen::kResourceString)
+            if (resource != nullptr && resource->kind() == codegen::kResourceString)
                 std::printf(" text %s", ast_print::quoted(resource->name()).c_str());
             else if (resource == nullptr) {
                 std::printf(" value");

@@ -102,7 +102,7 @@ private:
             model::Operand ref = table.getOrAdd(context_, text, codegen::kResourceString, text.data(), text.size(),
                                                 model::NodeHandle());
             // A string asked for by the source carries the mark.
-            if (word == "string") ref.target.as<codegen::ResourceItem>()->mark = 1;
+            if (word == "string") ref.target.as<codegen::ResourceItem>()->setMark(1);
             resources_.push_back(ref);
             return true;
         }

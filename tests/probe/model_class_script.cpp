@@ -331,7 +331,7 @@ std::string ClassCommands::textAt(uint64_t address, uint64_t length) {
 std::string ClassCommands::dump(const std::string& name) {
     model::cbircode& record = *script_.handle(name).as<model::cbircode>();
     auto* owner = dynamic_cast<model::ClassObject*>(&record);
-    const uint64_t position = owner ? owner->recordPosition : record.codeAddress;
+    const uint64_t position = owner ? script_.placeOf(name) : record.codeAddress;
     record.resolveOperands(context_);
     qestl::ByteVector bytes;
     qestl::ByteWriter writer(bytes);

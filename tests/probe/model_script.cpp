@@ -349,6 +349,7 @@ public:
     void addContainer(const std::string& name, std::unique_ptr<model::Container> made) override {
         containers_[name] = std::move(made);
     }
+    uint64_t placeOf(const std::string& name) override { return placed_[name]; }
     model::Container& container(const std::string& name) override {
         auto found = containers_.find(name);
         if (found == containers_.end()) throw Impossible();
@@ -578,7 +579,9 @@ public:
         if (c == "size") return need(2), std::to_string(record(w[1])->encodedSize());
         if (c == "place") {
             need(3);
-            return std::to_string(record(w[1])->assignAddress(context_, static_cast<uint64_t>(number(w[2]))));
+            const auto position = static_cast<uint64_t>(number(w[2]));
+            placed_[w[1]] = position;
+            return std::to_string(record(w[1])->assignAddress(context_, position));
         }
         if (c == "resolve") return need(2), boolText(record(w[1])->resolveOperands(context_));
         if (c == "encode") {
@@ -586,7 +589,7 @@ public:
             model::cbircode& r = *record(w[1]);
             r.resolveOperands(context_);
             auto* owner = dynamic_cast<model::ClassObject*>(&r);
-            const uint64_t placed = owner ? owner->recordPosition : r.codeAddress;
+            const uint64_t placed = owner ? placeOf(w[1]) : r.codeAddress;
             const uint64_t position = w.size() > 2 ? static_cast<uint64_t>(number(w[2])) : placed;
             qestl::ByteVector bytes;
             qestl::ByteWriter out(bytes);

@@ -49,6 +49,8 @@ public:
     virtual std::string nameOf(const qestl::SmartPtr& target) = 0;
     virtual model::Container& container(const std::string& name) = 0;
     virtual void addContainer(const std::string& name, std::unique_ptr<model::Container> made) = 0;
+    // Where the script last placed the handle's record or container (0: never).
+    virtual uint64_t placeOf(const std::string& name) = 0;
 };
 
 }  // namespace probe

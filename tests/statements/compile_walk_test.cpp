@@ -105,7 +105,8 @@ TEST(JumpStatements, BreakAndContinueNeedTheirLabelAndAreRefusedInFinally) {
     m.context.emitter().enterJumpScope(loop, kJumpBreak);
     compileStatement(m.context, makeAstNode(NodeKind::Break), true);
     ASSERT_EQ(m.countOpcode(model::kOpJmp), 1u);
-    EXPECT_EQ(m.context.emitter().lastInstruction().as<model::cbircode>()->operands[0].link, &loop.target(kJumpBreak));
+    EXPECT_EQ(m.context.emitter().lastInstruction().as<model::cbircode>()->operands[0].link(),
+              &loop.target(kJumpBreak));
     EXPECT_EQ(m.state.flowRoot.exitBits, 1u);
 
     m.state.flags |= kFunctionNoBreak;
