@@ -36,8 +36,7 @@ bool writeCompressedImage(CompileContext& context, qestl::qeistream& out, Compil
 bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
     // Nothing looks a global name up while the image is laid out and
-    // written (a later lookup makes the index again): one-method classes
-    // kept about 40 bytes a class of it at the peak.
+    // written (model/container_index_release.cpp).
     context.lookup().scopes().heaps[0]->releaseIndex();
     context.resolveOperands();
     context.assignAddresses();

@@ -7,7 +7,7 @@
 // the class's tables: on arithmetic-heavy bodies that was the one largest
 // step of an operator's compilation (bench/varied_program.py, some three
 // operators a line). String declares "+", and finding that out bound the
-// method as a candidate, dropped again, at every piece of a string sum (the
+// method as a candidate, dropped again, at every operand of a string sum (the
 // same program's long string sums). An answer is kept per class and operator
 // text, for as long as the class's tables hold as many members as when it was
 // given: no code of the program lies inside a built-in class, so what one

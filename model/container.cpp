@@ -232,54 +232,6 @@ void Container::enterUnlisted() {
         enter(qestl::HashedText(asObject(members_[i])->name.view()), static_cast<uint32_t>(i));
 }
 
-void Container::releaseIndex() {
-    if (!isModelHeap() || tables_ == nullptr || unlisted_ != 0 || lent_ != 0 || listsHolderNames_ != 0 ||
-        tables_->holders > 1 || tables_->slotValues.made() || tables_->signatures.made())
-        return;
-    std::vector<uint8_t> listed(members_.size(), 0);
-    std::vector<std::pair<uint32_t, std::string>> keys;
-    bool same = true;
-    tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
-        int64_t previous = -1;
-        for (const uint32_t index : indexes) {
-            const IRObject* object = index < members_.size() ? asObject(members_[index]) : nullptr;
-            if (object == nullptr || object->kind == kKindClassHolder || listed[index] != 0 || index <= previous) {
-                same = false;
-                return;
-            }
-            listed[index] = 1;
-            previous = index;
-            if (object->name.view() != name) keys.emplace_back(index, std::string(name));
-        }
-    });
-    if (!same) return;
-    for (size_t i = 0; i < members_.size(); ++i) {
-        const IRObject* object = asObject(members_[i]);
-        if (object == nullptr) return;
-        if (listed[i] == 0 && object->kind != kKindClassHolder)
-            keys.emplace_back(static_cast<uint32_t>(i), std::string());
-    }
-    std::sort(keys.begin(), keys.end());
-    static_cast<cbHeap*>(this)->releasedKeys = std::move(keys);
-    releaseTables();
-    unlisted_ = kIndexReleased;
-}
-
-void Container::enterReleased() {
-    const std::vector<std::pair<uint32_t, std::string>> keys = std::move(static_cast<cbHeap*>(this)->releasedKeys);
-    static_cast<cbHeap*>(this)->releasedKeys.clear();
-    unlisted_ = 0;
-    auto key = keys.begin();
-    for (size_t i = 0; i < members_.size(); ++i) {
-        if (key != keys.end() && key->first == i) {
-            if (!key->second.empty()) enter(qestl::HashedText(key->second), static_cast<uint32_t>(i));
-            ++key;
-        } else if (const IRObject& member = *asObject(members_[i]); member.kind != kKindClassHolder) {
-            enter(qestl::HashedText(member.name.view()), static_cast<uint32_t>(i));
-        }
-    }
-}
-
 const qestl::SmartPtr* Container::firstNamed(std::string_view name) const {
     if (unlisted_ == 1) {
         for (const qestl::SmartPtr& member : members_)

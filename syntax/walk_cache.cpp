@@ -34,7 +34,6 @@ void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet
 }
 
 uint32_t WalkCache::newRoot(uint32_t rule) {
-    static_assert(kFirstRuleId == Grammar::kFirstRuleId);
     uint32_t& root = roots_[rule & 0xFF];
     root = static_cast<uint32_t>(nodes_.size());
     nodes_.push_back(-1);

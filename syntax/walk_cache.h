@@ -28,9 +28,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "syntax/grammar.h"
 #include "syntax/token_record.h"
-
-class Grammar;
 
 class WalkCache {
 public:
@@ -148,7 +147,7 @@ public:
     // (kNoStart when too many different sets were seen).
     uint32_t startKind(const RuleSet& matches) {
         const int single = matches.single();
-        if (single >= 0 && static_cast<uint32_t>(single) < kFirstRuleId) return static_cast<uint32_t>(single);
+        if (single >= 0 && static_cast<uint32_t>(single) < Grammar::kFirstRuleId) return static_cast<uint32_t>(single);
         // A reduced start comes again at the next walk more often than not
         // (a name a declaration tried, then the expression and the operand).
         if (lastStartKind_ != kNoStart && matches == lastStart_) return lastStartKind_;
@@ -199,7 +198,6 @@ private:
     void addEdge(uint64_t key, uint32_t node);
     uint32_t newRoot(uint32_t rule);
     uint32_t numberStart(const RuleSet& matches);
-    static constexpr uint32_t kFirstRuleId = 95;
     RuleSet lastStart_;
     uint32_t lastStartKind_ = kNoStart;
     void makeRuns(Walk& walk, const RuleSet& untold);
