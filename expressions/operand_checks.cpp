@@ -49,23 +49,25 @@ bool acceptsOperand(const model::IRObject* type, bool integralOnly, const model:
     return type->isEnum() && isConstantValue(other);
 }
 
+// The operands' types are read once by the caller (`leftType`, `rightType`):
+// every operator on two values asks for them.
 bool checkBinaryOperands(CompileContext& context, int32_t count, const model::IRResult& right,
-                         const model::IRResult& left, bool integralOnly, const StatementNode& node) {
+                         const model::IRResult& left, const qestl::SmartPtr& leftType,
+                         const qestl::SmartPtr& rightType, bool integralOnly, const StatementNode& node) {
     if (count != 2) {
         context.reportError(diag::MissingOperand, node);
         return false;
     }
     // The left side first, then the right; an enum side is accepted when
     // the other one is a constant.
-    for (const auto& [side, other] : {std::pair{&left, &right}, std::pair{&right, &left}}) {
-        qestl::SmartPtr holder;
-        const model::IRObject* type = valueTypeOf(*side, holder);
+    for (const auto& [holder, other] : {std::pair{&leftType, &right}, std::pair{&rightType, &left}}) {
+        const model::IRObject* type = model::asObject(*holder);
         if (type == nullptr) {
             context.reportError(diag::OperandTypeUnsupported, node);
             return false;
         }
         if (!acceptsOperand(type, integralOnly, *other)) {
-            reportWithType(context, diag::TypeUnsupportedListed, holder, node);
+            reportWithType(context, diag::TypeUnsupportedListed, *holder, node);
             return false;
         }
     }
@@ -116,13 +118,13 @@ bool foldArithmetic(CompileContext& context, uint32_t code, int32_t count, const
         resultType = holder;
         return true;
     }
+    qestl::SmartPtr leftHolder, rightHolder;
     if (count == 2) {
-        qestl::SmartPtr leftHolder, rightHolder;
         valueTypeOf(left, leftHolder);
         valueTypeOf(right, rightHolder);
         if (leftHolder) resultType = model::widerNumericType(leftHolder, rightHolder, context.builtins().intType);
     }
-    if (!checkBinaryOperands(context, count, right, left, false, node)) return false;
+    if (!checkBinaryOperands(context, count, right, left, leftHolder, rightHolder, false, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
     return leaveFolded(context,
                        foldArithmeticValues(code, left.objectPtr()->constantValue(), right.objectPtr()->constantValue()),
@@ -131,13 +133,14 @@ bool foldArithmetic(CompileContext& context, uint32_t code, int32_t count, const
 
 bool foldIntegerOperator(CompileContext& context, uint32_t code, int32_t count, const model::IRResult& right,
                          const model::IRResult& left, qestl::SmartPtr& resultType, const StatementNode& node) {
+    qestl::SmartPtr leftHolder, rightHolder;
     if (count == 2) {
-        qestl::SmartPtr leftHolder;
         valueTypeOf(left, leftHolder);
+        valueTypeOf(right, rightHolder);
         if (leftHolder)
             resultType = model::widerNumericType(leftHolder, context.builtins().intType, context.builtins().intType);
     }
-    if (!checkBinaryOperands(context, count, right, left, true, node)) return false;
+    if (!checkBinaryOperands(context, count, right, left, leftHolder, rightHolder, true, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
     return leaveFolded(context,
                        foldIntegerValues(code, left.objectPtr()->constantValue(), right.objectPtr()->constantValue()),

@@ -35,7 +35,7 @@ private:
 // its members not bound.
 bool askClass(CompileContext& context, model::IRObject* klass, ProbeName& name) {
     OperatorProbeCache& cache = expressionState(context).operatorProbes;
-    const size_t stamp = OperatorProbeCache::stampOf(context, klass);
+    const size_t stamp = cache.stampFor(context, klass);
     if (stamp == OperatorProbeCache::kNotKept) {
         klass->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
         return false;

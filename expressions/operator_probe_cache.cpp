@@ -20,9 +20,23 @@ size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IR
     if (!valueClass || context.templateMethodsListed() || klass->ownerObject() != nullptr) return kNotKept;
     const model::ClassObject* c = model::asClass(klass);
     if (c == nullptr || c->rareClass().captureContainer != nullptr) return kNotKept;
+    return memberCount(klass);
+}
+
+size_t OperatorProbeCache::memberCount(const model::IRObject* klass) {
+    const auto* c = static_cast<const model::ClassObject*>(klass);
     return c->staticProperties.members().size() + c->staticMethods.members().size() +
            c->dynamicProperties.members().size() + c->dynamicMethods.members().size() +
            c->templateArgumentTable.members().size();
+}
+
+size_t OperatorProbeCache::stampFor(const model::ModelContext& context, model::IRObject* klass) {
+    if (context.templateMethodsListed()) return kNotKept;
+    for (const model::IRObject* kept : keptClasses_)
+        if (kept == klass) return memberCount(klass);
+    const size_t stamp = stampOf(context, klass);
+    if (stamp != kNotKept) keptClasses_.push_back(klass);
+    return stamp;
 }
 
 uint64_t OperatorProbeCache::keyOf(std::string_view name) {

@@ -30,6 +30,11 @@ public:
     // The class's member count, when its no may be kept; kNotKept else.
     static constexpr size_t kNotKept = SIZE_MAX;
     static size_t stampOf(const model::ModelContext& context, model::IRObject* klass);
+    // The same, asked at every operator: a class once found keepable is
+    // remembered (the built-in value classes live as long as the
+    // compilation, and where they lie never changes), so that only the
+    // member count is read again.
+    size_t stampFor(const model::ModelContext& context, model::IRObject* klass);
 
     enum Answer : uint8_t { kUnknown, kAbsent, kPresent };
     Answer known(const model::IRObject* klass, std::string_view name, size_t stamp) const;
@@ -52,6 +57,8 @@ private:
     size_t slotOf(const model::IRObject* klass, uint64_t name) const;
     const Entry* find(const model::IRObject* klass, uint64_t name) const;
     void place(size_t index);
+    static size_t memberCount(const model::IRObject* klass);
+    std::vector<const model::IRObject*> keptClasses_;
     std::vector<Entry> entries_;
     std::vector<uint32_t> slots_;  // 1 + the entry's index; 0: free
 };
