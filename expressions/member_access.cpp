@@ -49,21 +49,23 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
     context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
 }
 
-// The member found through `owner`, as a candidate of its own.
-model::IRResult memberValue(CompileContext& context, model::IRResult& found, const model::IRResult& owner,
-                            bool ownerMayBeNil) {
-    qestl::SmartPtr instance = model::makeInstance(found.object, owner, context.builtins().classType);
-    if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
+// The member found through `owner`, as a candidate of its own; the owner's
+// value is copied into it, or taken when its caller reads it no more.
+template <typename Owner>
+model::IRResult memberValue(CompileContext& context, model::IRResult& found, Owner&& owner, bool ownerMayBeNil) {
+    const uint64_t lookupRank = owner.addressCode(false);
     if (!found.pending.empty()) {
         // The load reads the member from the value it was reached through.
         model::cbircode* load = found.pending.back().as<model::cbircode>();
         if (load->operandCount == 3 && load->operands[2].isRegister(model::kEax)) load->operands[0] = owner.operand;
     }
+    qestl::SmartPtr instance = model::makeInstance(found.object, std::forward<Owner>(owner), context.builtins().classType);
+    if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
     model::IRResult value(instance, found.operand);
     // Its code is moved to the value: nothing reads it again (a held
     // member, which may be wrapped again, has none).
     expressions::appendTakenResult(value, found);
-    value.storageIndex = owner.addressCode(false);
+    value.storageIndex = lookupRank;
     return value;
 }
 
@@ -116,9 +118,13 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.lookup().exchangeResults(found);
         const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);
         if (callee != nullptr && owners.size() == 1 && callee->hold(found, owner, mayBeNil)) continue;
-        for (model::IRResult& entry : found) {
-            if (entry.objectPtr() != nullptr) members.pushBack(memberValue(context, entry, owner, mayBeNil));
+        // The owner goes into its last member's value: nothing reads it after.
+        size_t last = found.size();
+        while (last > 0 && found[last - 1].objectPtr() == nullptr) --last;
+        for (size_t i = 0; i + 1 < last; ++i) {
+            if (found[i].objectPtr() != nullptr) members.pushBack(memberValue(context, found[i], owner, mayBeNil));
         }
+        if (last > 0) members.pushBack(memberValue(context, found[last - 1], std::move(owner), mayBeNil));
     }
     if (!members.empty() || (callee != nullptr && callee->held())) {
         context.lookup().replaceResults(members);

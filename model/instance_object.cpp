@@ -5,9 +5,20 @@ namespace model {
 InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
                                const qestl::SmartPtr& classType)
     : ClassObject(classType, StandIn{}) {
+    ownerResult.set(ownerDescriptor);
+    standFor(standsFor);
+}
+
+InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, IRResult&& ownerDescriptor,
+                               const qestl::SmartPtr& classType)
+    : ClassObject(classType, StandIn{}) {
+    ownerResult.set(std::move(ownerDescriptor));
+    standFor(standsFor);
+}
+
+void InstanceObject::standFor(const qestl::SmartPtr& standsFor) {
     kind = kKindInstance;
     classField = standsFor;
-    ownerResult.set(ownerDescriptor);
     // A named constant reached through its class or a value (Shape.SIDES,
     // K.N) is the same constant: it folds and counts as one.
     if (const IRObject* held = target(); held != nullptr && held->hasConstantValue()) {
@@ -21,6 +32,11 @@ InstanceObject::InstanceObject(const qestl::SmartPtr& standsFor, const IRResult&
 qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
                              const qestl::SmartPtr& classType) {
     return adoptLive(new InstanceObject(standsFor, ownerDescriptor, classType));
+}
+
+qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, IRResult&& ownerDescriptor,
+                             const qestl::SmartPtr& classType) {
+    return adoptLive(new InstanceObject(standsFor, std::move(ownerDescriptor), classType));
 }
 
 bool InstanceObject::isDerivedFrom(const IRObject* other) const {

@@ -10,6 +10,8 @@ namespace model {
 class InstanceObject : public ClassObject {
 public:
     InstanceObject(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor, const qestl::SmartPtr& classType);
+    // The same, the owner's value taken rather than copied.
+    InstanceObject(const qestl::SmartPtr& standsFor, IRResult&& ownerDescriptor, const qestl::SmartPtr& classType);
 
     bool isInstance() const override { return true; }
     IRObject* classRef() override { return target() ? target() : this; }
@@ -30,10 +32,13 @@ public:
     void setOverride(bool) override;
 
 private:
+    void standFor(const qestl::SmartPtr& standsFor);
     IRObject* target() const { return asObject(classField); }
 };
 
 qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, const IRResult& ownerDescriptor,
+                             const qestl::SmartPtr& classType);
+qestl::SmartPtr makeInstance(const qestl::SmartPtr& standsFor, IRResult&& ownerDescriptor,
                              const qestl::SmartPtr& classType);
 
 }  // namespace model

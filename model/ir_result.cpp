@@ -143,6 +143,20 @@ void OwnerDescriptor::set(const IRResult& descriptor) {
     word_ = reinterpret_cast<uintptr_t>(result);
 }
 
+void OwnerDescriptor::set(IRResult&& descriptor) {
+    if (IRResult* result = const_cast<IRResult*>(whole())) {
+        if (result != &descriptor) *result = std::move(descriptor);
+        return;
+    }
+    if (descriptor.holdsObjectAlone()) {
+        holdObject(descriptor.object);
+        return;
+    }
+    auto* result = new (qestl::allocateObjectMemory(sizeof(IRResult))) IRResult(std::move(descriptor));
+    drop();
+    word_ = reinterpret_cast<uintptr_t>(result);
+}
+
 void OwnerDescriptor::setObject(const qestl::SmartPtr& owner) {
     if (IRResult* result = const_cast<IRResult*>(whole())) result->object = owner;
     else holdObject(owner);

@@ -161,6 +161,8 @@ public:
     // result).
     bool made() const { return word_ != 0; }
     void set(const IRResult& descriptor);
+    // The same from a value its caller reads no more: its code is taken, not copied.
+    void set(IRResult&& descriptor);
     // The owner, the rest of the descriptor as it was.
     void setObject(const qestl::SmartPtr& owner);
     void clear() { drop(); }
