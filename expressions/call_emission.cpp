@@ -129,9 +129,8 @@ struct CallEmitter {
 
 }  // namespace
 
-bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult* receiver,
-                                  model::IRResult& candidate, IRValueListArray& arguments, bool constructorWanted,
-                                  const StatementNode& node) {
+bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult* receiver, model::IRResult& candidate,
+                                  IRValueListArray& arguments, bool constructorWanted, const StatementNode& node) {
     model::IRObject* held = candidate.objectPtr();
     if (held == nullptr) return false;
     model::IRObject& method = *held->classRef();
@@ -145,14 +144,15 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     if (!resultType) return false;
 
     CallEmitter emitter{context, node, model::IRResult()};
-    model::IRResult methodRef = candidate;
     // The object the method is called on: the value it was reached
     // through (a class named directly calls statically), or the new one.
     model::IRResult owner = held->isInstance() ? held->ownerResult.result() : model::IRResult();
     model::IRObject* ownerObject = owner.objectPtr();
     bool loadsThis = ownerObject != nullptr && ownerObject->kindOf() != model::kKindClass;
+    // A load of the method through the object it is called on folds into
+    // the call (below, where the candidate is read no more).
+    const bool foldsLoad = loadsThis;
     model::Operand thisOperand = owner.operand;
-    if (loadsThis) foldMemberAccess(methodRef, owner.operand);
     // An instance method reached through a class is a base class's, named
     // by `super`: its own code runs on the same object, whatever the
     // object's table holds in its slot (the override that called it).
@@ -216,6 +216,11 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     if (const IntrinsicRow* row = findIntrinsic(name)) {
         if (!emitter.emitIntrinsic(*row, method, owner)) return false;
     } else {
+        // The candidate is read no more but for its object and ranks: its
+        // code is taken, not copied (a failed call returned above, leaving
+        // it whole for the next candidate).
+        model::IRResult& methodRef = candidate;
+        if (foldsLoad) foldMemberAccess(methodRef, owner.operand);
         emitter.takeCode(methodRef.pending);
         emitter.call.mergeObjectStatesFrom(methodRef);
         uint32_t opcode = model::kOpCall;

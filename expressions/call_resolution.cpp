@@ -269,7 +269,9 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     for (model::IRValueList& argument : arguments)
         for (model::IRResult& value : argument) value.prependOwnerCode();
 
-    model::IRValueList chosen;
+    // The candidates that yielded a value (read for their ranks and object
+    // alone), by their place in the list.
+    std::vector<size_t> chosen;
     model::IRValueList results;
     for (model::IRResult& candidate : candidates) {
         model::IRObject* object = standsFor(candidate);
@@ -293,22 +295,25 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         }
         for (model::IRResult& result : context.lookup().resultsInPlace()) {
             results.pushBack(std::move(result));
-            chosen.pushBack(candidate);
+            chosen.push_back(static_cast<size_t>(&candidate - candidates.begin()));
         }
         context.lookup().clearResults();
     }
     if (chosen.size() > 1) {
         LowestRanked ranks;
-        for (size_t i = 0; i < chosen.size(); ++i) ranks.offer(i, Ranked{chosen[i].matchRank, chosen[i].storageIndex});
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            const model::IRResult& candidate = candidates[chosen[i]];
+            ranks.offer(i, Ranked{candidate.matchRank, candidate.storageIndex});
+        }
         const size_t best = ranks.best();
         if (best != kFullTie) {
             model::IRResult kept = std::move(results[best]);
             results.clear();
             results.pushBack(std::move(kept));
-            markCommitted(chosen[best], node);
+            markCommitted(candidates[chosen[best]], node);
         }
     } else if (chosen.size() == 1) {
-        markCommitted(chosen[0], node);
+        markCommitted(candidates[chosen[0]], node);
     }
     context.lookup().clearResults();
     for (model::IRResult& result : results) context.lookup().addResult(std::move(result));

@@ -59,7 +59,8 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, Own
         model::cbircode* load = found.pending.back().as<model::cbircode>();
         if (load->operandCount == 3 && load->operands[2].isRegister(model::kEax)) load->operands[0] = owner.operand;
     }
-    qestl::SmartPtr instance = model::makeInstance(found.object, std::forward<Owner>(owner), context.builtins().classType);
+    qestl::SmartPtr instance = model::makeInstance(found.object, std::forward<Owner>(owner),
+                                                   context.builtins().classType);
     if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
     model::IRResult value(instance, found.operand);
     // Its code is moved to the value: nothing reads it again (a held
@@ -248,8 +249,9 @@ void CalleeMembers::wrapAll(model::IRValueList& out) {
     out.swap(all);
 }
 
-bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* objectValues,
-                         std::string_view member, const StatementNode& node, const model::IRValueList& extraValues) {
+bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode,
+                         const model::IRValueList* objectValues, std::string_view member, const StatementNode& node,
+                         const model::IRValueList& extraValues) {
     std::vector<model::IRValueList>& valueLists = expressionState(context).valueLists;
     valueLists.push_back(extraValues);
     const bool viaOperator = resolveObjectMember(context, objectNode, objectValues, member, node);

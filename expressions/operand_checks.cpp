@@ -52,8 +52,8 @@ bool acceptsOperand(const model::IRObject* type, bool integralOnly, const model:
 // The operands' types are read once by the caller (`leftType`, `rightType`):
 // every operator on two values asks for them.
 bool checkBinaryOperands(CompileContext& context, int32_t count, const model::IRResult& right,
-                         const model::IRResult& left, const qestl::SmartPtr& leftType,
-                         const qestl::SmartPtr& rightType, bool integralOnly, const StatementNode& node) {
+                         const model::IRResult& left, const qestl::SmartPtr& leftType, const qestl::SmartPtr& rightType,
+                         bool integralOnly, const StatementNode& node) {
     if (count != 2) {
         context.reportError(diag::MissingOperand, node);
         return false;
@@ -126,9 +126,9 @@ bool foldArithmetic(CompileContext& context, uint32_t code, int32_t count, const
     }
     if (!checkBinaryOperands(context, count, right, left, leftHolder, rightHolder, false, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
-    return leaveFolded(context,
-                       foldArithmeticValues(code, left.objectPtr()->constantValue(), right.objectPtr()->constantValue()),
-                       resultType, right, node);
+    return leaveFolded(
+        context, foldArithmeticValues(code, left.objectPtr()->constantValue(), right.objectPtr()->constantValue()),
+        resultType, right, node);
 }
 
 bool foldIntegerOperator(CompileContext& context, uint32_t code, int32_t count, const model::IRResult& right,

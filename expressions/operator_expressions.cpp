@@ -133,11 +133,14 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         settleIdentifier(right, secondNode);
     }
     if (overloaded) {
+        // Both are moved to the overload's call, which copies what it
+        // changes: the left value comes back whole if the call fails.
         model::IRValueList leftValues;
-        if (values >= 1) leftValues.pushBack(left);
+        if (values >= 1) leftValues.pushBack(std::move(left));
         IRValueListArray arguments;
-        if (count == 2) arguments.push_back(second);
+        if (count == 2) arguments.push_back(std::move(second));
         if (callOperatorOverload(context, leftValues, arguments, node)) return;
+        if (values >= 1) left = std::move(leftValues[0]);
     }
     if (context.diagnostics().hasErrors()) return;
 

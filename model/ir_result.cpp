@@ -236,7 +236,8 @@ uint64_t IRResult::addressCode(bool flag) const {
     if (held == nullptr) code = 7;
     else if (operand.kind == kThisObjectPointer) code = 3;
     else if (operand.kind == kThisStaticPointer) code = 4;
-    else if (operand.kind == kStackSlot) code = (flag != held->isParameter()) ? 1 : (!flag && !held->isParameter()) ? 2 : 5;
+    else if (operand.kind == kStackSlot)
+        code = (flag != held->isParameter()) ? 1 : (!flag && !held->isParameter()) ? 2 : 5;
     else code = 5;
     return (storageIndex << 3) | code;
 }
@@ -312,7 +313,8 @@ void IRResult::complementObjectStates() {
         const uint64_t c = asObject(entry.object)->modifiers & kStateMask;
         const uint64_t r = entry.value;
         const bool open = (c & kStateUndetermined) || ((c & kStateDefinite) && (c & kStateOther));
-        if (open) entry.value = r == kStateDefinite ? kStateOther : r == kStateOther ? kStateDefinite : kStateUndetermined;
+        if (open)
+            entry.value = r == kStateDefinite ? kStateOther : r == kStateOther ? kStateDefinite : kStateUndetermined;
         else if (c == kStateDefinite) entry.value = r == kStateDefinite ? kStateOther : kStateDefinite;
         else if (c == kStateOther) entry.value = r == kStateOther ? kStateDefinite : kStateOther;
         else entry.value = c;
@@ -332,8 +334,7 @@ bool IRResult::isTransientValue(const ModelContext& context) const {
     if (held != nullptr && context.isListedSlotObject(held)) return false;
     if (operand.kind == kStackSlot || operand.kind == kRegister) return true;
     if (held != nullptr && isBuiltin(held, Builtin::NilConstant)) return true;
-    return operand.kind == kObjectReference && operand.target &&
-           operand.target.as<cbircode>()->opcode == kOpResource;
+    return operand.kind == kObjectReference && operand.target && operand.target.as<cbircode>()->opcode == kOpResource;
 }
 
 void IRResult::joinObjectStates(const IRResult* results, size_t count) {
@@ -433,8 +434,7 @@ void FlowNode::FoldedPrefix::add(uint32_t childKind, uint32_t bits) {
         anyClosing = true;
         noteLeaving(bits);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
