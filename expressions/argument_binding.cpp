@@ -86,9 +86,7 @@ struct Binder {
     IRValueListArray& bound;
     const StatementNode& node;
 
-    qestl::SmartPtr ownerFunction() const {
-        return context.frameOwner();
-    }
+    qestl::SmartPtr ownerFunction() const { return context.frameOwner(); }
 
     void append(model::IRResult& result, qestl::SmartPtr instruction) {
         result.appendInstruction(result.pending, std::move(instruction), ownerFunction(), node);
@@ -128,10 +126,9 @@ struct Binder {
             for (const qestl::SmartPtr& instruction : element.pending) packed.pending.pushBack(instruction);
             if (model::IRObject* object = element.objectPtr()) object->checkUse(&context, node);
             const qestl::SmartPtr store = codegen::makeInstruction(model::kOpMovElem, 3);
-            codegen::setOperandTriple(*store.as<model::cbircode>(), 0, codegen::makeEdxOperand(any),
-                                      model::Operand(static_cast<int64_t>(i - first), model::kImmLong,
-                                                     model::kTypeLong),
-                                      element.operand);
+            codegen::setOperandTriple(
+                *store.as<model::cbircode>(), 0, codegen::makeEdxOperand(any),
+                model::Operand(static_cast<int64_t>(i - first), model::kImmLong, model::kTypeLong), element.operand);
             append(packed, store);
         }
         append(packed, codegen::makePushRegister(model::kEdx, typeOf(arrayType)));
@@ -187,7 +184,8 @@ struct Binder {
         const model::BuiltinTypes& b = context.builtins();
         model::IRObject* parameterObject = typeOf(parameter);
         model::IRValueList candidates = arguments[index];
-        if (parameterObject == nullptr) return fail(diag::InvalidArgument, candidates.empty() ? model::IRResult() : candidates[0]);
+        if (parameterObject == nullptr)
+            return fail(diag::InvalidArgument, candidates.empty() ? model::IRResult() : candidates[0]);
         const qestl::SmartPtr parameterTypeRef = mode == Variadic::Open ? b.anyType : parameterObject->valueType();
         model::IRObject* parameterType = typeOf(parameterTypeRef);
         const bool byReference = (parameterObject->modifiers & kByReference) != 0;
@@ -276,6 +274,9 @@ struct Binder {
 
 bool bindCallArguments(CompileContext& context, model::IRObject& method, IRValueListArray& arguments,
                        IRValueListArray& bound, const StatementNode& node) {
+    // One list of values per argument (or fewer, packed): made room for at
+    // once rather than grown argument by argument.
+    bound.reserve(bound.size() + arguments.size());
     Binder binder{context, method, arguments, bound, node};
     return binder.run();
 }

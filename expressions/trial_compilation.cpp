@@ -109,13 +109,16 @@ void addTrialTarget(model::IRValueList& targets, const model::IRValueList& value
 
 DiagnosticCapture& filterCandidatesByTrial(DiagnosticCapture& capture, CompileContext& context,
                                            model::IRValueList& targets, model::IRValueList& values) {
-    capture = DiagnosticCapture();
+    // Every caller hands a capture of its own, fresh: it is made anew only
+    // for a trial (nearly every call, assignment and cast has none to make).
     if (anyDeferredValue(values)) {
+        capture = DiagnosticCapture();
         capture.begin(context.diagnostics());
         model::IRValueList gathered;
         for (const model::IRResult& target : targets) {
             const model::IRObject* object = target.objectPtr();
-            trialCompileCandidate(context, gathered, values, object != nullptr ? object->valueType() : qestl::SmartPtr());
+            trialCompileCandidate(context, gathered, values,
+                                  object != nullptr ? object->valueType() : qestl::SmartPtr());
         }
         for (size_t i = values.size(); i-- > 0;)
             if (isDeferred(values[i])) values.erase(i);

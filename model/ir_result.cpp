@@ -52,17 +52,19 @@ qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, const c
     return copy;
 }
 
-qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made,
-                                            const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
+void IRResult::appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made,
+                                 const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
     cbircode* record = made.as<cbircode>();
     // A plain record whose fields a copy would not take over (model/ircode.h)
     // are as a copy has them.
     const bool fresh = made.get()->referenceCount() == 1 && typeid(*record) == typeid(cbircode) &&
                        record->resolvedOnce == 0 && record->imported == 0 && record->kept == kNotKept && !record->owner;
-    if (!fresh) return appendInstruction(list, *record, ownerFunction, node);
+    if (!fresh) {
+        appendInstruction(list, *record, ownerFunction, node);
+        return;
+    }
     record->setSource(ownerFunction, node);
-    list.pushBack(made);
-    return std::move(made);
+    list.pushBack(std::move(made));
 }
 
 void IRResult::insertInstructionCopy(size_t position, const cbircode& instruction) {

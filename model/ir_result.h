@@ -73,8 +73,8 @@ public:
                                       const qestl::SmartPtr& ownerFunction, const NodeHandle& node);
     // The same for a record made to be appended: held nowhere else and
     // never placed, it goes in itself rather than a copy of it.
-    qestl::SmartPtr appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made,
-                                      const qestl::SmartPtr& ownerFunction, const NodeHandle& node);
+    void appendInstruction(qestl::SmartPtrVector& list, qestl::SmartPtr&& made, const qestl::SmartPtr& ownerFunction,
+                           const NodeHandle& node);
     void appendInstructionRef(const qestl::SmartPtr& instruction) { pending.pushBack(instruction); }
     void insertInstructionCopy(size_t position, const cbircode& instruction);
     qestl::SmartPtr instructionAt(size_t i) const { return i < pending.size() ? pending[i] : qestl::SmartPtr(); }
