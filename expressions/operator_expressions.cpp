@@ -106,7 +106,6 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
                          const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
                          const StatementNode& node) {
     model::IRResult left;
-    model::IRResult right;
     int32_t values = 0;
     const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
@@ -116,7 +115,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     }
     // The second list is an overload's argument, read again only when the
     // first operand's class declares the operator: its value is copied out
-    // then, and moved out otherwise.
+    // then, and worked on where it lies otherwise (the list is read no more).
     model::IRResult* chosen = nullptr;
     if (secondNode && values == 0) {
         if (!resolveIdentifier(context, secondNode, second, left, &anyKind, 1)) return;
@@ -127,11 +126,13 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         ++values;
     }
     const bool overloaded = operatorOverloadDeclaredOn(context, left, node);
-    if (chosen != nullptr) {
-        if (overloaded && count == 2) right = *chosen;
-        else right = std::move(*chosen);
-        settleIdentifier(right, secondNode);
+    model::IRResult copiedRight;
+    if (chosen != nullptr && overloaded && count == 2) {
+        copiedRight = *chosen;
+        chosen = &copiedRight;
     }
+    model::IRResult& right = chosen != nullptr ? *chosen : copiedRight;
+    if (chosen != nullptr) settleIdentifier(right, secondNode);
     if (overloaded) {
         // Both are moved to the overload's call, which copies what it
         // changes: the left value comes back whole if the call fails.
