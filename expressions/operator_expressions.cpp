@@ -105,14 +105,18 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
 void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, const StatementNode& firstNode,
                          const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
                          const StatementNode& node) {
-    model::IRResult left;
+    // The first list is read no more: its value is worked on where it lies.
+    model::IRResult ownLeft;
+    model::IRResult* leftValue = &ownLeft;
     int32_t values = 0;
     const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
-        // The first list is read no more.
-        if (!takeIdentifier(context, firstNode, first, left, &anyKind, 1)) return;
+        leftValue = pickIdentifier(context, firstNode, first, &anyKind, 1);
+        if (leftValue == nullptr) return;
+        settleIdentifier(*leftValue, firstNode);
         ++values;
     }
+    model::IRResult& left = *leftValue;
     // The second list is an overload's argument, read again only when the
     // first operand's class declares the operator: its value is copied out
     // then, and worked on where it lies otherwise (the list is read no more).
