@@ -62,7 +62,12 @@ uint32_t classifyOperator(const StatementNode& node, StatementNode& first, State
     if (!node) return 0;
     const uint32_t code = codeOfText(node->text.view());
     if (code == 0) return 0;
-    StatementNode left = nodeChild(node, 0);
+    // The operands are read where the node holds them rather than through
+    // handles of their own: every expression node is classified.
+    const StatementNode none;
+    const size_t held = node->operands.size();
+    const StatementNode& left = held > 0 ? node->operands[0] : none;
+    const StatementNode& right = held > 1 ? node->operands[1] : none;
     switch (code) {
     case model::kOpFinc:
     case model::kOpFdec:
@@ -71,26 +76,25 @@ uint32_t classifyOperator(const StatementNode& node, StatementNode& first, State
             first = left;
             return code + kPostfixStep;
         }
-        first = nodeChild(node, 1);
+        first = right;
         return code;
     case model::kOpNot:
     case model::kOpCpl:
-        first = nodeChild(node, 1);
+        first = right;
         count = 1;
         return code;
     case model::kOpAdd:
     case model::kOpSub:
         if (!left) {
-            first = nodeChild(node, 1);
+            first = right;
             count = 1;
             return code;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     first = left;
-    second = nodeChild(node, 1);
+    second = right;
     count = 2;
     return code;
 }
