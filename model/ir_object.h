@@ -91,10 +91,9 @@ struct MemberSlot {
 };
 
 using InstanceBuilder = qestl::SmartPtr (*)(IRObject& templ, ModelContext& context, IRValueList& arguments,
-                                           const NodeHandle& node);
+                                            const NodeHandle& node);
 // Runs where a base constructor of an instance is called; appends code to result.
-using InstanceHook = void (*)(IRObject& object, ModelContext& context, IRResult& result,
-                              const NodeHandle& node);
+using InstanceHook = void (*)(IRObject& object, ModelContext& context, IRResult& result, const NodeHandle& node);
 
 class IRObject : public cbircode {
 public:
@@ -394,6 +393,8 @@ inline IRObject* asObject(const qestl::SmartPtr& ref) { return ref.as<IRObject>(
 
 // True when object is the built-in of that tag.
 inline bool isBuiltin(const IRObject* object, Builtin tag) { return object != nullptr && object->builtinTag() == tag; }
+
+inline IRObject* IRResult::objectPtr() const { return asObject(object); }
 
 inline IRObject* OwnerDescriptor::objectPtr() const {
     if (const IRResult* result = whole()) return asObject(result->object);

@@ -42,8 +42,6 @@ ObjectStateMap::Entry* ObjectStateMap::find(const IRObject* object) {
 
 bool ObjectStateMap::contains(const IRObject* object) const { return const_cast<ObjectStateMap*>(this)->find(object); }
 
-IRObject* IRResult::objectPtr() const { return asObject(object); }
-
 qestl::SmartPtr IRResult::appendInstruction(qestl::SmartPtrVector& list, const cbircode& templ,
                                             const qestl::SmartPtr& ownerFunction, const NodeHandle& node) {
     qestl::SmartPtr copy = adoptLive(new cbircode(templ));

@@ -66,7 +66,9 @@ public:
     IRResult(IRResult&&) noexcept = default;
     IRResult& operator=(IRResult&&) noexcept = default;
 
-    IRObject* objectPtr() const;
+    // Asked at nearly every step of an expression: defined inline beside
+    // IRObject (model/ir_object.h).
+    inline IRObject* objectPtr() const;
 
     // Pending instructions.
     qestl::SmartPtr appendInstruction(qestl::SmartPtrVector& list, const cbircode& templ,
