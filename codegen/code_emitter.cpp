@@ -256,16 +256,6 @@ void CodeEmitter::popLocals(uint64_t mark) { scopes_.frame->forgetNamesAfter(mar
 
 // ---- guards
 
-CodeEmitter::ListScope::ListScope(CodeEmitter& emitter, CodeList& list) : emitter_(&emitter), outer_(emitter.current_) {
-    emitter.current_ = &list;
-}
-
-void CodeEmitter::ListScope::end() {
-    if (emitter_ == nullptr) return;
-    emitter_->current_ = outer_;
-    emitter_ = nullptr;
-}
-
 CodeEmitter::SlotScope::SlotScope(CodeEmitter& emitter, uint32_t id, CodeList& list)
     : emitter_(emitter), id_(id), saved_(emitter.lists_[id]) {
     emitter.lists_[id] = &list;

@@ -114,7 +114,10 @@ public:
     // Makes a list (not owned) current until the end of its scope.
     class ListScope {
     public:
-        ListScope(CodeEmitter& emitter, CodeList& list);
+        // Inline: every operand and argument compiles inside one.
+        ListScope(CodeEmitter& emitter, CodeList& list) : emitter_(&emitter), outer_(emitter.current_) {
+            emitter.current_ = &list;
+        }
         ~ListScope() { end(); }
         ListScope(const ListScope&) = delete;
         ListScope& operator=(const ListScope&) = delete;
@@ -126,7 +129,11 @@ public:
             if (emitter_ != nullptr) emitter_->current_ = outer_;
         }
         // Makes the outer list current for good.
-        void end();
+        void end() {
+            if (emitter_ == nullptr) return;
+            emitter_->current_ = outer_;
+            emitter_ = nullptr;
+        }
 
     private:
         CodeEmitter* emitter_;
