@@ -396,6 +396,11 @@ inline bool isBuiltin(const IRObject* object, Builtin tag) { return object != nu
 
 inline IRObject* IRResult::objectPtr() const { return asObject(object); }
 
+inline void IRResult::prependOwnerCode() {
+    IRObject* holder = objectPtr();
+    if (holder != nullptr && holder->ownerResult.hasPendingCode()) prependCodeOfOwner(*holder);
+}
+
 inline IRObject* OwnerDescriptor::objectPtr() const {
     if (const IRResult* result = whole()) return asObject(result->object);
     return static_cast<IRObject*>(heldObject());

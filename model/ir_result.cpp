@@ -72,11 +72,9 @@ void IRResult::insertInstructionCopy(size_t position, const cbircode& instructio
     for (size_t i = pending.size() - 1; i > position; --i) std::swap(pending[i], pending[i - 1]);
 }
 
-void IRResult::prependOwnerCode() {
-    IRObject* holder = objectPtr();
-    if (holder == nullptr || !holder->ownerResult.hasPendingCode()) return;
-    holder->noteWrite();
-    IRResult& owner = holder->ownerResult.edit();
+void IRResult::prependCodeOfOwner(IRObject& holder) {
+    holder.noteWrite();
+    IRResult& owner = holder.ownerResult.edit();
     qestl::SmartPtrVector joined = owner.pending;
     for (const qestl::SmartPtr& instruction : pending) joined.pushBack(instruction);
     pending.swap(joined);

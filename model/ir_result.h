@@ -80,7 +80,10 @@ public:
     void appendInstructionRef(const qestl::SmartPtr& instruction) { pending.pushBack(instruction); }
     void insertInstructionCopy(size_t position, const cbircode& instruction);
     qestl::SmartPtr instructionAt(size_t i) const { return i < pending.size() ? pending[i] : qestl::SmartPtr(); }
-    void prependOwnerCode();
+    // Inline beside IRObject (model/ir_object.h): most values' objects have
+    // no code of their owner to take.
+    inline void prependOwnerCode();
+    void prependCodeOfOwner(IRObject& holder);
     void clearCodeChain();
     void appendCodeAndStates(const IRResult& other);
     void appendResult(IRResult& other);
@@ -157,7 +160,10 @@ public:
     OwnerDescriptor& operator=(const OwnerDescriptor& other);
     OwnerDescriptor(OwnerDescriptor&& other) noexcept : word_(other.word_) { other.word_ = 0; }
     OwnerDescriptor& operator=(OwnerDescriptor&& other) noexcept;
-    ~OwnerDescriptor() { drop(); }
+    // Most objects never had an owner's value: nothing to drop.
+    ~OwnerDescriptor() {
+        if (word_ != 0) drop();
+    }
 
     // Whether anything was set (a descriptor never set reads as an unset
     // result).
