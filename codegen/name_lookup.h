@@ -75,6 +75,7 @@ public:
     void takeResults(model::IRValueList& into) {
         candidates_.swap(into);
         clearResults();
+        if (candidates_.data() == nullptr) takeSpareBuffer();
     }
     // Clears the results, then makes `list` the results (`list` is left
     // empty).
@@ -84,7 +85,18 @@ public:
     }
     // Swaps the results with `list`, the near misses kept for a message a
     // later step may give.
-    void exchangeResults(model::IRValueList& list) { candidates_.swap(list); }
+    void exchangeResults(model::IRValueList& list) {
+        candidates_.swap(list);
+        if (candidates_.data() == nullptr) takeSpareBuffer();
+    }
+    // Keeps the buffer of a list read no more (its elements destroyed) for
+    // the next list handed away: nearly every expression hands the lookup's
+    // list to its caller, and the next lookup made a new one for each.
+    void recycle(model::IRValueList& list) {
+        if (list.data() == nullptr || list.isBorrowed() || spareCount_ == kSpareBuffers) return;
+        list.clearKeepingBuffer();
+        spares_[spareCount_++].swap(list);
+    }
     // The results where they lie, for a step that marks them or moves them
     // out before it clears them.
     model::IRValueList& resultsInPlace() { return candidates_; }
@@ -166,6 +178,10 @@ private:
     std::vector<NameMap*> localScopes_;  // not owned
     model::IRValueList candidates_;
     codegen::NearMissList nearMisses_;
+    // Empty lists with room, for the candidates (recycle).
+    static constexpr uint8_t kSpareBuffers = 8;
+    model::IRValueList spares_[kSpareBuffers];
+    uint8_t spareCount_ = 0;
     uint8_t deduplicating_ = 0;
     uint64_t generation_ = 0;
     qestl::SmartPtr receiver_;
@@ -178,4 +194,22 @@ private:
     std::map<std::string, PackageRef, ByLengthThenBytes> referencedPackages_;
     std::map<std::string, qestl::SmartPtr, ByLengthThenBytes> packages_;
     std::map<std::string, qestl::SmartPtrVector, ByLengthThenBytes> nameIndex_;
+
+    void takeSpareBuffer() {
+        if (spareCount_ != 0) candidates_.swap(spares_[--spareCount_]);
+    }
+};
+
+// A list that takes the lookup's results and gives its buffer back to the
+// lookup when it goes (NameLookup::recycle).
+class RecycledValueList : public model::IRValueList {
+public:
+    explicit RecycledValueList(NameLookup& lookup) : lookup_(lookup) {}
+    RecycledValueList(const RecycledValueList&) = delete;
+    RecycledValueList& operator=(const RecycledValueList&) = delete;
+    using model::IRValueList::operator=;
+    ~RecycledValueList() { lookup_.recycle(*this); }
+
+private:
+    NameLookup& lookup_;
 };

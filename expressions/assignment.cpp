@@ -81,7 +81,8 @@ struct PairBuilder {
         const qestl::SmartPtr owner = context.frameOwner();
         uint32_t fusedOpcode = 0;
         model::cbircode* fused = expressions::fuseIntoLoad(left, code, fusedOpcode);
-        const model::Operand rightOperand = rightObject->isFunction() ? rightObject->makeObjectOperand() : right.operand;
+        const model::Operand rightOperand = rightObject->isFunction() ? rightObject->makeObjectOperand()
+                                                                      : right.operand;
         bool pushed = false;
         if (fused == nullptr) {
             if (right.isInAccumulator()) {
@@ -93,8 +94,8 @@ struct PairBuilder {
         } else {
             if (code == model::kOpMov) {
                 fused->opcode = expressions::typedStoreOpcode(
-                    model::asObject(leftType),
-                    fusedOpcode == model::kOpMovElem ? expressions::StoreForm::Element : expressions::StoreForm::Property);
+                    model::asObject(leftType), fusedOpcode == model::kOpMovElem ? expressions::StoreForm::Element
+                                                                                : expressions::StoreForm::Property);
             }
             model::Operand value = rightOperand;
             if (left.pending.size() > 1 && right.isInAccumulator()) {
@@ -149,8 +150,7 @@ struct PairBuilder {
         if (!left.pending.empty()) result.pending.appendTaken(left.pending);
         if (restoreRight) result.appendInstructionRef(restoreRight);
         if (made) result.appendInstruction(result.pending, std::move(made), owner, node);
-        pairs.add(key, results.size(),
-                  fused == nullptr && left.operand.kind == model::kRegister);
+        pairs.add(key, results.size(), fused == nullptr && left.operand.kind == model::kRegister);
         results.pushBack(std::move(result));
         leftObject->noteWrite();
         leftObject->flagsB |= model::kFlagAssigned;
@@ -163,7 +163,7 @@ struct PairBuilder {
 void compileAssignment(CompileContext& context, const StatementNode& node, uint32_t code) {
     const StatementNode leftNode = nodeChild(node, 0);
     const StatementNode rightNode = nodeChild(node, 1);
-    model::IRValueList rights;
+    RecycledValueList rights(context.lookup());
     if (leftNode && leftNode->text.view() == "[]") {
         switch (compileOperatorCall(context, node, rights)) {
         case IndexerCall::Bound: return;
@@ -178,7 +178,7 @@ void compileAssignment(CompileContext& context, const StatementNode& node, uint3
     }
     // After an error in the statement the assignment reports nothing more.
     if (context.diagnostics().hasErrors()) return;
-    model::IRValueList lefts;
+    RecycledValueList lefts(context.lookup());
     if (!compileLeftValues(context, leftNode, rights, node, lefts) || context.diagnostics().hasErrors()) return;
     {
         DiagnosticCapture capture;

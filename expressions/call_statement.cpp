@@ -102,7 +102,7 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     compileStatement(context, callee, false);
     members.close();
     if (context.diagnostics().hasErrors()) return 0;
-    model::IRValueList found;
+    RecycledValueList found(context.lookup());
     context.lookup().takeResults(found);
     model::IRValueList& methods = members.held() ? members.bare() : found;
     if (methods.empty()) {
@@ -126,9 +126,9 @@ uint32_t compileCall(CompileContext& context, const StatementNode& node) {
     call.sourceNode = value.sourceNode;
     call.markerByte = value.markerByte;
     call.mergeObjectStatesFrom(value);
-    call.operand = model::Operand(model::kEax, model::kRegister, call.objectPtr() != nullptr
-                                                                     ? model::typeCodeOf(call.objectPtr())
-                                                                     : uint32_t{model::kTypeObject});
+    call.operand = model::Operand(
+        model::kEax, model::kRegister,
+        call.objectPtr() != nullptr ? model::typeCodeOf(call.objectPtr()) : uint32_t{model::kTypeObject});
     pendingList.end();
     context.lookup().setResults(std::move(call));
     return 0;

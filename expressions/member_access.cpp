@@ -77,7 +77,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         resolveQualifiedThis(context, objectNode, node);
         return false;
     }
-    model::IRValueList owners;
+    RecycledValueList owners(context.lookup());
     if (given != nullptr) {
         owners = *given;
     } else {
@@ -94,7 +94,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
     // Hashed once for every table of every owner (the member's name lies in
     // a node's stored text).
     const StoredNameHashes::Use hashed(context.lookup().storedNames(), member);
-    model::IRValueList members;
+    RecycledValueList members(context.lookup());
     for (model::IRResult& owner : owners) {
         model::IRObject* object = owner.objectPtr();
         if (object == nullptr) continue;  // nothing to look the member up in
@@ -115,7 +115,7 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
                 klass->bindIntrinsicMember(context, *hashed, mode | access);
         }
         bindObjectIntrinsic(owner.object, context, member, node);
-        model::IRValueList found;
+        RecycledValueList found(context.lookup());
         context.lookup().exchangeResults(found);
         const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);
         if (callee != nullptr && owners.size() == 1 && callee->hold(found, owner, mayBeNil)) continue;

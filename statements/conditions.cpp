@@ -32,7 +32,7 @@ bool isBoolValue(CompileContext& context, model::IRObject* object) {
 bool compileLogicalOperand(CompileContext& context, const StatementNode& node, model::IRResult& out) {
     compileStatement(context, node, false);
     if (context.diagnostics().hasErrors()) return false;
-    model::IRValueList taken;
+    RecycledValueList taken(context.lookup());
     context.lookup().exchangeResults(taken);
     if (taken.empty() || taken[0].objectPtr() == nullptr) {
         context.reportError(diag::NoOperandValue, node);

@@ -17,7 +17,7 @@ namespace declarations {
 
 qestl::SmartPtr resolveDeclaredType(CompileContext& context, const StatementNode& typeNode, const StatementNode& at) {
     resolveTypeReference(context, typeNode);
-    model::IRValueList found;
+    RecycledValueList found(context.lookup());
     context.lookup().takeResults(found);
     if (found.empty()) {
         qestl::qestringA listing;
@@ -121,8 +121,7 @@ void lookAheadOfStatic(const model::Container& table, size_t at) {
 
 }  // namespace
 
-model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic,
-                              bool madeBefore) {
+model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& object, bool isStatic, bool madeBefore) {
     model::IRObject* o = model::asObject(object);
     if (madeBefore && context.lookup().scopes().declarationMode() == kDeclareMember) {
         model::ClassObject* klass = context.lookup().scopes().innermostClass();

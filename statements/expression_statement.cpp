@@ -46,7 +46,7 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
     }
     uint32_t jump = model::kOpJe;
     if (compileConditionJump(context, node, jump, false) != 0) return;
-    model::IRValueList taken;
+    RecycledValueList taken(context.lookup());
     context.lookup().exchangeResults(taken);
     if (taken.size() != 1) {
         context.reportError(diag::BadExpression, node);
@@ -63,8 +63,8 @@ void compileComparisonExpression(CompileContext& context, const StatementNode& n
         model::kOpMov, codegen::makeEaxOperand(boolType), model::makeImmediate(0, model::kImmBool));
     // Taken when the comparison holds: over the move of false.
     model::cbircode jumpOver(jump, 1);
-    codegen::setInstructionOperand(
-        jumpOver, 0, model::Operand(static_cast<int64_t>(setFalse.as<model::cbircode>()->encodedSize())));
+    codegen::setInstructionOperand(jumpOver, 0,
+                                   model::Operand(static_cast<int64_t>(setFalse.as<model::cbircode>()->encodedSize())));
     result.appendInstruction(result.pending, *setTrue.as<model::cbircode>(), owner, node);
     result.appendInstruction(result.pending, jumpOver, owner, node);
     result.appendInstruction(result.pending, *setFalse.as<model::cbircode>(), owner, node);

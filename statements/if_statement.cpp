@@ -25,7 +25,7 @@ void compileBranch(CompileContext& context, const StatementNode& statement, mode
 // One value of a choice and its code in the current list. False after
 // reporting that it left nothing.
 bool placeChoiceValue(CompileContext& context, const StatementNode& node, model::IRResult& out) {
-    model::IRValueList taken;
+    RecycledValueList taken(context.lookup());
     context.lookup().takeResults(taken);
     if (taken.empty()) {
         context.reportError(diag::UnknownObject, node);
