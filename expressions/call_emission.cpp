@@ -92,7 +92,8 @@ struct CallEmitter {
     void takeCode(qestl::SmartPtrVector& code) { call.pending.appendTaken(code); }
 
     // The intrinsic's own instruction; false after an error.
-    bool emitIntrinsic(const IntrinsicRow& row, model::IRObject& method, const model::IRResult& owner) {
+    bool emitIntrinsic(const IntrinsicRow& row, model::IRObject& method, model::IRObject* ownerObject,
+                       const model::Operand& ownerOperand) {
         qestl::SmartPtr instruction;
         switch (row.operands) {
         case IntrinsicOperands::None: instruction = codegen::makeInstruction(row.opcode, 0); break;
@@ -104,8 +105,8 @@ struct CallEmitter {
             break;
         }
         case IntrinsicOperands::Sync: {
-            model::IRObject* object = owner.objectPtr();
-            if (object == nullptr || owner.operand.kind == model::kOperandNone ||
+            model::IRObject* object = ownerObject;
+            if (object == nullptr || ownerOperand.kind == model::kOperandNone ||
                 primitiveOrString(model::asObject(object->valueType()))) {
                 context.reportError(diag::NotLockable, node);
                 return false;
@@ -114,12 +115,12 @@ struct CallEmitter {
                 context.reportError(diag::LockKindMixed, node);
                 return false;
             }
-            instruction = codegen::makeInstructionWithOperand(row.opcode, owner.operand);
+            instruction = codegen::makeInstructionWithOperand(row.opcode, ownerOperand);
             break;
         }
         case IntrinsicOperands::Receiver:
         case IntrinsicOperands::OwnerObject:
-            instruction = codegen::makeInstructionWithOperand(row.opcode, owner.operand);
+            instruction = codegen::makeInstructionWithOperand(row.opcode, ownerOperand);
             break;
         }
         append(std::move(instruction));
@@ -146,13 +147,17 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     CallEmitter emitter{context, node, model::IRResult()};
     // The object the method is called on: the value it was reached
     // through (a class named directly calls statically), or the new one.
-    model::IRResult owner = held->isInstance() ? held->ownerResult.result() : model::IRResult();
-    model::IRObject* ownerObject = owner.objectPtr();
+    // Read where the member's value holds it: only its code is copied out,
+    // below, the value keeping its own.
+    const model::OwnerDescriptor* owner = held->isInstance() ? &held->ownerResult : nullptr;
+    const model::IRResult* ownerWhole = owner != nullptr ? owner->whole() : nullptr;
+    model::IRObject* ownerObject = owner != nullptr ? owner->objectPtr() : nullptr;
+    const model::Operand ownerOperand = ownerWhole != nullptr ? ownerWhole->operand : model::Operand();
     bool loadsThis = ownerObject != nullptr && ownerObject->kindOf() != model::kKindClass;
     // A load of the method through the object it is called on folds into
     // the call (below, where the candidate is read no more).
     const bool foldsLoad = loadsThis;
-    model::Operand thisOperand = owner.operand;
+    model::Operand thisOperand = ownerOperand;
     // An instance method reached through a class is a base class's, named
     // by `super`: its own code runs on the same object, whatever the
     // object's table holds in its slot (the override that called it).
@@ -203,24 +208,37 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     const bool equality = name == "==" || name == "!=";
     // The code that yields the object runs right before it is loaded.
     if (ownerObject != nullptr && !(constructorWanted && receiver != nullptr)) {
-        // The copy of the owner's result is ours: its code goes out of it
-        // (the intrinsics below read only its object and operand).
-        owner.checkUse(&context, node);
-        owner.prependOwnerCode();
-        emitter.takeCode(owner.pending);
+        // The code that reaches the owner's own owner runs first and is
+        // taken from it; then a copy of the owner's code (the intrinsics
+        // below read only its object and operand).
+        if (ownerWhole != nullptr) ownerWhole->checkUse(&context, node);
+        else ownerObject->checkUse(&context, node);
+        if (ownerObject == held) {
+            // An owner that is the member itself holds the code it hands
+            // out: copied before it is taken.
+            model::IRResult copied = owner->result();
+            copied.prependOwnerCode();
+            emitter.takeCode(copied.pending);
+        } else {
+            if (ownerObject->ownerResult.hasPendingCode()) {
+                ownerObject->noteWrite();
+                emitter.takeCode(ownerObject->ownerResult.edit().pending);
+            }
+            if (ownerWhole != nullptr) emitter.appendCode(ownerWhole->pending);
+        }
     }
     if (loadsThis)
         emitter.append(codegen::makeInstructionWithOperand(
             equality ? model::kOpPushloadThisCall : model::kOpPushloadThisOperand, thisOperand));
 
     if (const IntrinsicRow* row = findIntrinsic(name)) {
-        if (!emitter.emitIntrinsic(*row, method, owner)) return false;
+        if (!emitter.emitIntrinsic(*row, method, ownerObject, ownerOperand)) return false;
     } else {
         // The candidate is read no more but for its object and ranks: its
         // code is taken, not copied (a failed call returned above, leaving
         // it whole for the next candidate).
         model::IRResult& methodRef = candidate;
-        if (foldsLoad) foldMemberAccess(methodRef, owner.operand);
+        if (foldsLoad) foldMemberAccess(methodRef, ownerOperand);
         emitter.takeCode(methodRef.pending);
         emitter.call.mergeObjectStatesFrom(methodRef);
         uint32_t opcode = model::kOpCall;
