@@ -2,6 +2,8 @@
 // to one value each, an overloaded operator given the first chance, the
 // operand check (which may fold two constants), then one instruction whose
 // opcode is the operator code, its value left in register 0.
+#include <optional>
+
 #include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
@@ -106,8 +108,10 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
                          const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
                          const StatementNode& node) {
     // The first list is read no more: its value is worked on where it lies.
-    model::IRResult ownLeft;
-    model::IRResult* leftValue = &ownLeft;
+    // A value of its own is made only for an operator without a first
+    // operand (most have one, and a result is some forty words to clear).
+    std::optional<model::IRResult> ownLeft;
+    model::IRResult* leftValue = nullptr;
     int32_t values = 0;
     const uint32_t anyKind = codegen::kAnyKind;
     if (firstNode) {
@@ -115,6 +119,8 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         if (leftValue == nullptr) return;
         settleIdentifier(*leftValue, firstNode);
         ++values;
+    } else {
+        leftValue = &ownLeft.emplace();
     }
     model::IRResult& left = *leftValue;
     // The second list is an overload's argument, read again only when the
@@ -130,13 +136,12 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         ++values;
     }
     const bool overloaded = operatorOverloadDeclaredOn(context, left, node);
-    model::IRResult copiedRight;
-    if (chosen != nullptr && overloaded && count == 2) {
-        copiedRight = *chosen;
-        chosen = &copiedRight;
-    }
-    model::IRResult& right = chosen != nullptr ? *chosen : copiedRight;
-    if (chosen != nullptr) settleIdentifier(right, secondNode);
+    // Made only when the list's value is copied, or there is none.
+    std::optional<model::IRResult> copiedRight;
+    const bool picked = chosen != nullptr;
+    if (picked && overloaded && count == 2) chosen = &copiedRight.emplace(*chosen);
+    model::IRResult& right = picked ? *chosen : copiedRight.emplace();
+    if (picked) settleIdentifier(right, secondNode);
     if (overloaded) {
         // Both are moved to the overload's call, which copies what it
         // changes: the left value comes back whole if the call fails.
@@ -213,8 +218,8 @@ void compileExpression(CompileContext& context, const StatementNode& node) {
     StatementNode secondNode;
     int32_t count = 0;
     const uint32_t code = classifyOperator(node, firstNode, secondNode, count);
-    model::IRValueList first;
-    model::IRValueList second;
+    RecycledValueList first(context.lookup());
+    RecycledValueList second(context.lookup());
     if (firstNode && !compileToCandidates(context, firstNode, first)) return;
     if (secondNode && !compileToCandidates(context, secondNode, second)) return;
     compileOperatorNode(context, code, count, firstNode, secondNode, first, second, node);
