@@ -15,6 +15,7 @@
 #include "image/library_loader.h"
 #include "image/static_library.h"
 #include "platform/stack_thread.h"
+#include "source/node.h"
 #include "source/source_processor.h"
 #include "statements/compile_unit.h"
 
@@ -35,6 +36,11 @@ bool writeCompressedImage(CompileContext& context, qestl::qeistream& out, Compil
 // The requested output of a clean compilation.
 bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
+    // Nothing declares or compiles any more once an image is laid out (a
+    // link library's writer may still instantiate a built-in template, and
+    // lent built-ins serve the next compilation): the table of the objects
+    // the nodes were declared for goes before the layout's tables come.
+    if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) qeAbstractNode::dropBareSideWords();
     // Nothing looks a global name up while the image is laid out and
     // written (model/container_index_release.cpp).
     context.lookup().scopes().heaps[0]->releaseIndex();
