@@ -39,8 +39,12 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     // Nothing declares or compiles any more once an image is laid out (a
     // link library's writer may still instantiate a built-in template, and
     // lent built-ins serve the next compilation): the table of the objects
-    // the nodes were declared for goes before the layout's tables come.
-    if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) qeAbstractNode::dropBareSideWords();
+    // the nodes were declared for goes, and the one that finds a stored
+    // name is packed, before the layout's tables come.
+    if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) {
+        qeAbstractNode::dropBareSideWords();
+        nodetext::packSharedTexts();
+    }
     // Nothing looks a global name up while the image is laid out and
     // written (model/container_index_release.cpp).
     context.lookup().scopes().heaps[0]->releaseIndex();

@@ -399,6 +399,15 @@ TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     EXPECT_EQ(node->text.c_str(), other->text.c_str());
     node->setText("sstail");
 
+    // Packed, the table of shared texts is made again as it was by the next
+    // store: the same texts keep their references.
+    const uint32_t twoBytes = nodetext::store("zz");
+    nodetext::packSharedTexts();
+    nodetext::packSharedTexts();
+    other->setText("sstail");
+    EXPECT_EQ(other->text.reference(), node->text.reference());
+    EXPECT_EQ(nodetext::store("zz"), twoBytes);
+
     NodeRef copy(newAstNode(*node));
     copy->setText("x");
     EXPECT_STREQ(node->text.c_str(), "sstail");
