@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "codegen/compile_context.h"
+#include "codegen/debug_info_table.h"
 #include "diagnostics/diagnostics.h"
 #include "driver/builtin_lending.h"
 #include "driver/console.h"
@@ -39,11 +40,13 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     // Nothing declares or compiles any more once an image is laid out (a
     // link library's writer may still instantiate a built-in template, and
     // lent built-ins serve the next compilation): the table of the objects
-    // the nodes were declared for goes, and the one that finds a stored
-    // name is packed, before the layout's tables come.
+    // the nodes were declared for goes, the one that finds a stored name is
+    // packed, and the one that finds a function's debug record goes, before
+    // the layout's tables come.
     if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) {
         qeAbstractNode::dropBareSideWords();
         nodetext::packSharedTexts();
+        context.tables().debugInfo().releaseIndex();
     }
     // Nothing looks a global name up while the image is laid out and
     // written (model/container_index_release.cpp).
