@@ -24,6 +24,7 @@ size_t DebugInfoTable::placeOf(uint64_t serial) const {
 }
 
 void DebugInfoTable::addFunction(const qestl::SmartPtr& function, const model::Container& frame) {
+    if (slots_.empty() && !records_.empty()) placeRecordsAgain();
     model::IRObject* f = model::asObject(function);
     FunctionDebugRecord record;
     record.function = function;
@@ -73,9 +74,31 @@ void DebugInfoTable::clear() {
 }
 
 const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function) const {
-    if (slots_.empty()) return nullptr;
+    if (slots_.empty()) {
+        // Released in serial order, or never filled.
+        const uint64_t serial = function->serial();
+        const auto found = std::lower_bound(
+            records_.begin(), records_.end(), serial,
+            [](const FunctionDebugRecord& record, uint64_t wanted) { return record.serial < wanted; });
+        return found != records_.end() && found->serial == serial ? &*found : nullptr;
+    }
     const Slot& slot = slots_[placeOf(function->serial())];
     return isFree(slot) ? nullptr : &records_[slot.record - 1];
+}
+
+void DebugInfoTable::releaseIndex() {
+    if (slots_.empty() || !inSerialOrder()) return;
+    std::vector<Slot>().swap(slots_);
+    records_.shrink_to_fit();
+}
+
+void DebugInfoTable::placeRecordsAgain() {
+    size_t size = 64;
+    while (2 * (records_.size() + 1) > size) size *= 2;
+    slots_.assign(size, Slot{});
+    for (size_t i = 0; i < records_.size(); ++i)
+        slots_[placeOf(records_[i].serial)] = Slot{static_cast<uint32_t>(records_[i].serial),
+                                                   static_cast<uint32_t>(i + 1)};
 }
 
 bool DebugInfoTable::inSerialOrder() const {

@@ -29,6 +29,13 @@ public:
     void addFunction(const qestl::SmartPtr& function, const model::Container& frame);
     void clear();
     const FunctionDebugRecord* find(const model::IRObject* function) const;
+    // For when no function is compiled any more (the image is to be laid
+    // out): while the records lie in serial order, as bodies mostly are
+    // compiled, the table of slots goes and find() searches the records,
+    // and the records take only their own room. A program of one-method
+    // classes kept both through the layout's peak, some 20 bytes a class.
+    // A record added later makes the table again.
+    void releaseIndex();
     // The names of a record's frame, in frame order.
     std::span<const std::string_view> frameNames(const FunctionDebugRecord& record) const {
         return {names_.data() + record.firstName, record.nameCount};
@@ -57,6 +64,8 @@ private:
     bool inSerialOrder() const;
     // The place of the serial's slot: its own, or the free one it would take.
     size_t placeOf(uint64_t serial) const;
+    // The table of slots made again from the records, after releaseIndex.
+    void placeRecordsAgain();
 
     // As they were added: a large program's hundred thousand functions, each
     // once, would each cost a tree node and its rebalancing.

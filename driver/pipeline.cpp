@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "codegen/compile_context.h"
+#include "codegen/debug_info_table.h"
 #include "diagnostics/diagnostics.h"
 #include "driver/builtin_lending.h"
 #include "driver/console.h"
@@ -15,6 +16,7 @@
 #include "image/library_loader.h"
 #include "image/static_library.h"
 #include "platform/stack_thread.h"
+#include "source/node.h"
 #include "source/source_processor.h"
 #include "statements/compile_unit.h"
 
@@ -35,6 +37,19 @@ bool writeCompressedImage(CompileContext& context, qestl::qeistream& out, Compil
 // The requested output of a clean compilation.
 bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptions& options) {
     if (options.nativeSources) return writeNativeSources(context, qestl::narrow(options.outputPath));
+    // Nothing declares or compiles any more once an image is laid out (a
+    // link library's writer may still instantiate a built-in template, and
+    // lent built-ins serve the next compilation): the table of the objects
+    // the nodes were declared for goes, the one that finds a stored name is
+    // packed, the one that finds a function's debug record goes, and so do
+    // the source texts (no diagnostic from here on names a node), before the
+    // layout's tables come.
+    if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) {
+        qeAbstractNode::dropBareSideWords();
+        nodetext::packSharedTexts();
+        context.tables().debugInfo().releaseIndex();
+        context.project().releaseTexts();
+    }
     // Nothing looks a global name up while the image is laid out and
     // written (model/container_index_release.cpp).
     context.lookup().scopes().heaps[0]->releaseIndex();

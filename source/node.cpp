@@ -82,6 +82,23 @@ public:
         slots_[i] = Slot{};
     }
 
+    // Passes each node and its word to `take` and starts again empty, the
+    // slots given back; `take` answers whether the node keeps its word,
+    // which then goes into the new table.
+    template <typename Take>
+    void sift(Take&& take) {
+        std::vector<Slot> held(64);
+        held.swap(slots_);
+        mask_ = 63;
+        count_ = 0;
+        std::vector<Slot> kept;
+        for (const Slot& slot : held) {
+            if (slot.node != nullptr && take(slot.node, slot.word)) kept.push_back(slot);
+        }
+        held = std::vector<Slot>();
+        for (const Slot& slot : kept) put(slot.node, slot.word);
+    }
+
 private:
     struct Slot {
         const void* node = nullptr;
@@ -136,6 +153,23 @@ void qeAbstractNode::setSide(uintptr_t word) {
         sideWords().erase(this);
         hasSide_ = 0;
     }
+}
+
+void qeAbstractNode::dropBareSideWords() {
+    if (gSideWords == nullptr) return;
+    // Only references that are not the last go: nothing is destroyed, so
+    // the order the table holds the nodes in decides nothing. An owner the
+    // node alone keeps alive stays with it.
+    gSideWords->sift([](const void* at, uintptr_t word) {
+        if ((word & kBareBits) == 0) return true;
+        if ((word & kBareOwner) != 0) {
+            qestl::CountedObject* owner = bareObject(word);
+            if (owner->referenceCount() == 1) return true;
+            owner->release();
+        }
+        const_cast<qeAbstractNode*>(static_cast<const qeAbstractNode*>(at))->hasSide_ = 0;
+        return false;
+    });
 }
 
 qeAbstractNode::qeAbstractNode() : serial(nextSerial()) {}

@@ -166,6 +166,12 @@ public:
     // See dropNextNodeReference (syntax/node_handle.h).
     refableAstBase* dropNextReference(uint64_t& cursor, bool& finished);
 
+    // Lets go of every node's bare side word (the owner and the declared
+    // object a declarator, method or class node carries alone) and gives
+    // back the table of the words: for when nothing declares or compiles
+    // any more, built-in nodes included. Side records stay as they are.
+    static void dropBareSideWords();
+
 private:
     static const NodeExtras kNoExtras;
     // Bit 0 of the side word: the word is the owner itself, released by the default

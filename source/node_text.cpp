@@ -221,15 +221,51 @@ private:
     }
 
     void grow() {
+        if (packed_ != nullptr) return unpack();
         const size_t capacity = capacity_ == 0 ? 1024 : capacity_ * 2;
         auto* table = static_cast<uint64_t*>(qestl::zeroAllocateOrDie(capacity, sizeof(uint64_t)));
         for (size_t i = 0; i < capacity_; ++i) {
-            if (table_[i] == 0) continue;
-            size_t slot = (table_[i] >> 32) & (capacity - 1);
-            while (table[slot] != 0) slot = (slot + 1) & (capacity - 1);
-            table[slot] = table_[i];
+            if (table_[i] != 0) place(table, capacity, table_[i]);
         }
         std::free(table_);
+        table_ = table;
+        capacity_ = capacity;
+        constexpr size_t kCachedSlots = size_t{1} << 16;
+        pastCaches_ = capacity >= kCachedSlots;
+    }
+
+    static void place(uint64_t* table, size_t capacity, uint64_t entry) {
+        size_t slot = (entry >> 32) & (capacity - 1);
+        while (table[slot] != 0) slot = (slot + 1) & (capacity - 1);
+        table[slot] = entry;
+    }
+
+public:
+    // The table keeps its shared texts' references alone, a quarter of
+    // its bytes or less; the next put that looks one up makes it again.
+    void pack() {
+        if (capacity_ == 0 || packed_ != nullptr) return;
+        auto* references = static_cast<uint32_t*>(qestl::allocateOrDie((count_ + 1) * sizeof(uint32_t)));
+        size_t n = 0;
+        for (size_t i = 0; i < capacity_; ++i) {
+            if (table_[i] != 0) references[n++] = static_cast<uint32_t>(table_[i]);
+        }
+        std::free(table_);
+        table_ = nullptr;
+        capacity_ = 0;
+        pastCaches_ = false;
+        packed_ = references;
+    }
+
+private:
+    void unpack() {
+        size_t capacity = 1024;
+        while ((count_ + 1) * 2 > capacity) capacity *= 2;
+        auto* table = static_cast<uint64_t*>(qestl::zeroAllocateOrDie(capacity, sizeof(uint64_t)));
+        for (size_t i = 0; i < count_; ++i)
+            place(table, capacity, uint64_t{hashOf(keyOfStored(packed_[i]))} << 32 | packed_[i]);
+        std::free(packed_);
+        packed_ = nullptr;
         table_ = table;
         capacity_ = capacity;
         constexpr size_t kCachedSlots = size_t{1} << 16;
@@ -243,6 +279,7 @@ private:
     size_t used_ = 0;
     uint64_t* table_ = nullptr;
     size_t capacity_ = 0;
+    uint32_t* packed_ = nullptr;  // the shared texts while the table is packed
     size_t count_ = 0;
     bool pastCaches_ = false;      // the table is larger than the caches keep
     const char* ahead_ = nullptr;  // where the last prefetchAhead stopped
@@ -259,6 +296,8 @@ uint32_t store(std::string_view text) { return gStore.put(text); }
 uint32_t extend(uint32_t reference, std::string_view suffix) { return gStore.extend(reference, suffix); }
 
 void prefetch(const char* text, size_t length, const char* end) { gStore.prefetchAhead(text, length, end); }
+
+void packSharedTexts() { gStore.pack(); }
 
 const bool* prefetchWanted() { return gStore.pastCaches(); }
 

@@ -52,6 +52,10 @@ uint32_t store(std::string_view text);
 // the caches.
 void prefetch(const char* text, size_t length, const char* end);
 const bool* prefetchWanted();
+// Packs the table of shared texts, for when few texts or none are stored
+// any more (a program of a million classes has a million names in it, in
+// twice as many slots): the next store that looks one up makes it again.
+void packSharedTexts();
 // The reference of the text followed by the suffix. The entry extend made
 // last keeps room behind its text and is extended in place while the room
 // lasts (its reference stays), so only a reference no other node holds may

@@ -471,6 +471,21 @@ TEST(DebugInfo, AFunctionsRecordNamesItsFrameAndIsReplaced) {
     EXPECT_EQ(std::vector<std::string_view>(names.begin(), names.end()),
               (std::vector<std::string_view>{"b", "a", "c"}));
     EXPECT_EQ(record->codeRecord, body);
+    // Once the table of slots is let go of, the records are searched, and
+    // a record added later still replaces its function's.
+    SmartPtr other = model::makeFunction("g", SmartPtr());
+    SmartPtr never = model::makeFunction("h", SmartPtr());
+    table.addFunction(other, frame);
+    table.releaseIndex();
+    ASSERT_NE(table.find(f), nullptr);
+    EXPECT_EQ(table.find(f)->function, function);
+    ASSERT_NE(table.find(model::asObject(other)), nullptr);
+    EXPECT_EQ(table.find(model::asObject(other))->function, other);
+    EXPECT_EQ(table.find(model::asObject(never)), nullptr);
+    table.addFunction(function, model::Container(model::kStackFrame));
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_EQ(table.frameNames(*table.find(f)).size(), 0u);
+    EXPECT_EQ(table.find(model::asObject(other))->function, other);
     f->detach();
     table.clear();
     EXPECT_EQ(table.size(), 0u);

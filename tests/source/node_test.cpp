@@ -185,6 +185,38 @@ TEST(NodeOwner, DeclaredObjectOutlivesAnOwnerLetGo) {
     delete first;
 }
 
+// Once nothing declares any more, a node lets go of an object held
+// elsewhere as well, keeps one that it alone holds, and keeps its record.
+TEST(NodeOwner, DroppingBareWordsKeepsWhatOnlyTheNodeHolds) {
+    auto* shared = new NamedOwner("S");
+    shared->addReference();  // the test's own
+    NodeRef declared = make(NodeKind::Class);
+    declared->setOwner(shared);
+    declared->setDeclaredObject(shared);
+    auto* alone = new NamedOwner("A");
+    NodeRef method = make(NodeKind::Method);
+    method->setOwner(alone);
+    auto* recordOwner = new NamedOwner("R");
+    recordOwner->addReference();
+    NodeRef recorded = make(NodeKind::Method);
+    recorded->setDocComment("// kept");
+    recorded->setOwner(recordOwner);
+    qeAbstractNode::dropBareSideWords();
+    EXPECT_EQ(declared->owner(), nullptr);
+    EXPECT_EQ(declared->declaredObject(), nullptr);
+    EXPECT_EQ(shared->referenceCount(), 1u);
+    EXPECT_EQ(method->owner(), alone);
+    EXPECT_EQ(alone->referenceCount(), 1u);
+    EXPECT_EQ(recorded->owner(), recordOwner);
+    EXPECT_EQ(recordOwner->referenceCount(), 2u);
+    EXPECT_EQ(std::string(recorded->docComment().c_str()), "// kept");
+    declared.reset();
+    method.reset();
+    recorded.reset();
+    delete shared;
+    delete recordOwner;
+}
+
 TEST(NodeConstruction, SerialsCountUpAndCopiesKeepThem) {
     qeAbstractNode first;
     qeAbstractNode second;
@@ -366,6 +398,15 @@ TEST(NodeText, ShortTextsAreSharedAndLongerOnesStoredApart) {
     other->setText(node->text.view());
     EXPECT_EQ(node->text.c_str(), other->text.c_str());
     node->setText("sstail");
+
+    // Packed, the table of shared texts is made again as it was by the next
+    // store: the same texts keep their references.
+    const uint32_t twoBytes = nodetext::store("zz");
+    nodetext::packSharedTexts();
+    nodetext::packSharedTexts();
+    other->setText("sstail");
+    EXPECT_EQ(other->text.reference(), node->text.reference());
+    EXPECT_EQ(nodetext::store("zz"), twoBytes);
 
     NodeRef copy(newAstNode(*node));
     copy->setText("x");
