@@ -22,7 +22,7 @@ size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IR
     if (c == nullptr || c->rareClass().captureContainer != nullptr) return kNotKept;
     return c->staticProperties.members().size() + c->staticMethods.members().size() +
            c->dynamicProperties.members().size() + c->dynamicMethods.members().size() +
-           c->templateArgumentTable.members().size();
+           (c->templateArgumentTableIfMade() ? c->templateArgumentTableIfMade()->members().size() : 0);
 }
 
 uint64_t OperatorProbeCache::keyOf(std::string_view name) {
