@@ -43,8 +43,8 @@ uint64_t ClassObject::encodedSize() const {
 uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
     prefetchMembers(*this);
     noteWrite();
-    operands[2] = context.stringResource(name.view());
-    operands[6] = context.stringResource(linkName().view());
+    operands[2] = context.nameResource(name.view());
+    operands[6] = context.nameResource(linkName().view());
     auto* holder = operands[0].target.as<cbircode>();
     codeAddress = holder != nullptr ? holder->address() : position;
     uint64_t at = position + 12 * operandCount + 8;
