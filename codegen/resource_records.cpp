@@ -109,8 +109,9 @@ void ResourceTable::exportStringTable(cbjson& document, bool all) const {
     for (const qestl::SmartPtr& held : items_) {
         const ResourceItem* item = held.as<ResourceItem>();
         if (item->isTextRun()) {
-            for (const ResourceItem::RunText& text : item->run_->texts)
-                if (all || text.marked == 1) add(text.name);
+            const ResourceItem::TextRun& run = *item->run_;
+            for (size_t i = 0; i < run.names.size(); ++i)
+                if (all || (run.places[i] & ResourceItem::kMarkedText) != 0) add(run.names[i]);
             continue;
         }
         if (item->kind() != kResourceString || (!all && item->mark() != 1)) continue;

@@ -2,7 +2,7 @@
 // one_method_classes shape of bench/hostile_shapes.py): a program of a
 // million classes asks for two million texts as its classes are placed,
 // and an item of 64 bytes for each, with its place among the items, held
-// its peak up by 96 MB more than a run's 24 bytes a text. A run is one item
+// its peak up by 120 MB more than a run's 12 bytes a text. A run is one item
 // that writes each of its texts as the record an item of its own would
 // have written, where that item would have lain; a text is reached by the
 // run and its place in it.
@@ -37,31 +37,44 @@ model::Operand ResourceTable::getOrAddName(model::ModelContext& context, std::st
         run = new ResourceItem();
         run->setKind(ResourceItem::kTextRunKind);
         run->run_ = new ResourceItem::TextRun;
+        run->run_->firstText = runTextCount_;
+        runs_.push_back(static_cast<uint32_t>(items_.size()));
         items_.pushBack(model::adoptLive(run));
     }
-    const size_t entry = kRunTextEntry + runTexts_.size();
     ResourceItem::TextRun& texts = *run->run_;
-    runTexts_.push_back(RunPlace{static_cast<uint32_t>(items_.size() - 1), static_cast<uint32_t>(texts.texts.size())});
-    texts.texts.push_back(ResourceItem::RunText{names_.keep(name), static_cast<uint32_t>(texts.bytes), 0});
+    texts.names.push_back(names_.keep(name));
+    texts.places.push_back(static_cast<uint32_t>(texts.bytes));
     texts.bytes += recordBytes;
+    const size_t entry = kRunTextEntry + runTextCount_++;
     strings_.add(key.hash, entry);
     return referTo(entry);
 }
 
-ResourceItem::RunText& ResourceTable::runText(size_t entry) const {
-    const RunPlace& place = runTexts_[entry - kRunTextEntry];
-    return items_[place.item].as<ResourceItem>()->run_->texts[place.at];
+ResourceTable::RunTextPlace ResourceTable::runTextAt(size_t entry) const {
+    // The last run whose first text is not past this one: most programs
+    // have one run.
+    const size_t text = entry - kRunTextEntry;
+    size_t low = 0, high = runs_.size();
+    while (high - low > 1) {
+        const size_t middle = low + (high - low) / 2;
+        if (runOf(runs_[middle]).firstText <= text) low = middle;
+        else high = middle;
+    }
+    return RunTextPlace{runs_[low], text - runOf(runs_[low]).firstText};
 }
 
 void ResourceTable::enterRunTexts() {
-    for (size_t text = 0; text < runTexts_.size(); ++text)
-        strings_.add(qestl::HashedText(entryName(kRunTextEntry + text)).hash, kRunTextEntry + text);
+    for (const uint32_t item : runs_) {
+        const ResourceItem::TextRun& run = runOf(item);
+        for (size_t i = 0; i < run.names.size(); ++i)
+            strings_.add(qestl::HashedText(std::string_view(run.names[i])).hash, kRunTextEntry + run.firstText + i);
+    }
 }
 
 int64_t ResourceItem::writeRun(qestl::ByteWriter& out) const {
     int64_t total = 0;
-    for (const RunText& text : run_->texts)
-        total += writeRecord(out, kResourceString, reinterpret_cast<const uint8_t*>(text.name), std::strlen(text.name));
+    for (const char* name : run_->names)
+        total += writeRecord(out, kResourceString, reinterpret_cast<const uint8_t*>(name), std::strlen(name));
     return total;
 }
 

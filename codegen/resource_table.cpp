@@ -107,14 +107,19 @@ const char* ResourceTable::Names::keep(std::string_view text) {
 
 model::Operand ResourceTable::referTo(size_t entry) const {
     model::Operand reference;
-    if (entry < kRunTextEntry) reference.setObjectRef(items_[entry], 0);
-    else reference.setObjectRef(items_[runTexts_[entry - kRunTextEntry].item], runText(entry).displacement);
+    if (entry < kRunTextEntry) {
+        reference.setObjectRef(items_[entry], 0);
+    } else {
+        const RunTextPlace text = runTextAt(entry);
+        reference.setObjectRef(items_[text.item], runOf(text.item).places[text.at] & ~ResourceItem::kMarkedText);
+    }
     return reference;
 }
 
 std::string_view ResourceTable::entryName(size_t entry) const {
     if (entry < kRunTextEntry) return items_[entry].as<ResourceItem>()->name();
-    return runText(entry).name;
+    const RunTextPlace text = runTextAt(entry);
+    return runOf(text.item).names[text.at];
 }
 
 size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data,
@@ -170,7 +175,8 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
             if (mark != 0 && found >= kRunTextEntry) {
-                runText(found).marked = mark;
+                const RunTextPlace text = runTextAt(found);
+                runOf(text.item).places[text.at] |= ResourceItem::kMarkedText;
             } else if (mark != 0) {
                 ResourceItem* item = items_[found].as<ResourceItem>();
                 item->noteWrite();
@@ -236,7 +242,8 @@ void ResourceTable::clear() {
     // Lent items are never detached: the registry keeps them.
     for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();
-    runTexts_.clear();
+    runs_.clear();
+    runTextCount_ = 0;
     lentItems_ = 0;
     strings_.clear();
     blocks_.clear();

@@ -71,8 +71,7 @@ public:
     // terminator). A file is measured on the first call and placed with
     // that length.
     uint64_t encodedSize() const override;
-    uint64_t encode(model::ModelContext& context, qestl::ByteWriter& out, void* writerData,
-                    uint64_t position) override;
+    uint64_t encode(model::ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position) override;
     // The record written, or -1 for a file that cannot be read now and -2
     // for one that no longer has its measured length.
     int64_t write(qestl::ByteWriter& out);
@@ -110,17 +109,16 @@ private:
     void dropOwnData();
     void freeOwnData();
 
-    // The texts of a run, each at its record's place from the run's start;
-    // `marked` as an item's mark.
-    struct RunText {
-        const char* name;
-        uint32_t displacement;
-        uint32_t marked;
-    };
+    // The texts of a run and where each one's record lies from the run's
+    // start, the top bit of that the text's mark (as an item's); the table
+    // numbers the run's texts from `firstText` on.
     struct TextRun {
-        std::vector<RunText> texts;
+        std::vector<const char*> names;
+        std::vector<uint32_t> places;
         uint64_t bytes = 0;
+        size_t firstText = 0;
     };
+    static constexpr uint32_t kMarkedText = uint32_t{1} << 31;
     int64_t writeRun(qestl::ByteWriter& out) const;
 
     union {
@@ -266,16 +264,19 @@ private:
     model::Operand referTo(size_t entry) const;
     // The name of the entry; an item's for a number below kRunTextEntry.
     std::string_view entryName(size_t entry) const;
-    // The index's entries past this bit are texts in runs: the number of
-    // the text in runTexts_.
+    // The index's entries from this one on are the texts in runs, in the
+    // order they were added.
     static constexpr size_t kRunTextEntry = size_t{1} << 31;
-    // Where each text in a run lies: the run's item and the text's place in it.
-    struct RunPlace {
-        uint32_t item;
-        uint32_t at;
+    // The item numbers of the runs, in order, and how many texts they hold.
+    std::vector<uint32_t> runs_;
+    size_t runTextCount_ = 0;
+    // The item of the run holding the text of the entry, and its place there.
+    struct RunTextPlace {
+        size_t item;
+        size_t at;
     };
-    std::vector<RunPlace> runTexts_;
-    ResourceItem::RunText& runText(size_t entry) const;
+    RunTextPlace runTextAt(size_t entry) const;
+    ResourceItem::TextRun& runOf(size_t item) const { return *items_[item].as<ResourceItem>()->run_; }
     // Enters the texts of every run in the index of strings.
     void enterRunTexts();
     size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
