@@ -111,7 +111,7 @@ void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node
     qestl::qestringA types;
     bool listed = false;
     // The throws set is ordered by creation serial.
-    for (const model::ObjectStateMap::Entry& entry : called.throwsSet) {
+    for (const model::ObjectStateMap::Entry& entry : called.throwsSet()) {
         IRObject* thrown = model::asObject(entry.object);
         if (inside != nullptr && inside->coversException(thrown)) continue;
         types.append("\t");

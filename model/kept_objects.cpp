@@ -127,12 +127,6 @@ bool giveBack(qestl::qevector<IRResult, Count>& field, const qestl::qevector<IRR
     return !same;
 }
 
-bool giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
-    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return false;
-    field.assign(saved);
-    return true;
-}
-
 bool giveBack(Container& field, const Container::Saved& saved) { return field.restore(saved); }
 
 }  // namespace
@@ -354,7 +348,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         if (o->isFunction()) {
             auto* f = static_cast<FunctionObject*>(o);
             for (const IRResult& parameter : f->parameters) reach(parameter.object);
-            for (const ObjectStateMap::Entry& thrown : f->throwsSet) reach(thrown.object);
+            for (const ObjectStateMap::Entry& thrown : f->throwsSet()) reach(thrown.object);
         }
     }
     // In creation order, so that giving back never depends on addresses.

@@ -59,7 +59,7 @@ static void printTail(const IRObject& member, const IRObject& owner) {
     if (member.kind == model::kKindFunction && (member.modifiers & model::kModNotNil)) std::printf(" objret");
     if (const auto* f = dynamic_cast<const model::FunctionObject*>(&member); f != nullptr && f->throwsCount() > 0) {
         const char* separator = " throws=";
-        for (const auto& entry : f->throwsSet) {
+        for (const auto& entry : f->throwsSet()) {
             std::printf("%s%s", separator, shown(asObject(entry.object)).c_str());
             separator = ",";
         }
