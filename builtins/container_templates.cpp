@@ -36,7 +36,6 @@ const CatalogueClass* containerRow(uint32_t id) {
                : nullptr;
 }
 
-
 // The candidates of the last lookup decide one operator: only the first one
 // is examined, a second makes the choice ambiguous.
 bool checkKeyOperator(CompileContext& context, const qestl::SmartPtr& keyType, model::Operand& out) {
@@ -127,8 +126,7 @@ qestl::SmartPtr instantiateContainer(IRObject& templ, model::ModelContext& conte
 
     if (templ.builtinClassId == kListId || templ.builtinClassId == kMapId)
         bound.push_back(iteratorInstance(context, instance, templ, arguments, node));
-    else
-        bound.push_back(made);  // an iterator's own type; unused by Vector
+    else bound.push_back(made);  // an iterator's own type; unused by Vector
     // A library can name an instance whose arguments are not types: its
     // members would name a type that is not there.
     for (const qestl::SmartPtr& type : bound)
@@ -140,8 +138,9 @@ qestl::SmartPtr instantiateContainer(IRObject& templ, model::ModelContext& conte
 void resolveMapKeyOperators(IRObject& object, model::ModelContext& modelContext, model::IRResult& result,
                             const model::NodeHandle& node) {
     const model::ClassObject* instance = model::asClass(&object);
-    if (instance == nullptr || instance->templateArgumentTable.members().empty()) return;
-    const qestl::SmartPtr keyType = instance->templateArgumentTable.members()[0];
+    const model::Container* arguments = instance != nullptr ? instance->templateArgumentTableIfMade() : nullptr;
+    if (arguments == nullptr || arguments->members().empty()) return;
+    const qestl::SmartPtr keyType = arguments->members()[0];
     const model::BuiltinTypes& b = modelContext.builtins();
     if (model::convertible(&modelContext, asObject(b.byteType), keyType, true) ||
         model::convertible(&modelContext, asObject(b.stringType), keyType, true)) {

@@ -111,7 +111,7 @@ void CompileContext::checkThrows(IRObject& method, const model::NodeHandle& node
     qestl::qestringA types;
     bool listed = false;
     // The throws set is ordered by creation serial.
-    for (const model::ObjectStateMap::Entry& entry : called.throwsSet) {
+    for (const model::ObjectStateMap::Entry& entry : called.throwsSet()) {
         IRObject* thrown = model::asObject(entry.object);
         if (inside != nullptr && inside->coversException(thrown)) continue;
         types.append("\t");
@@ -154,7 +154,6 @@ bool CompileContext::isListedSlotObject(const IRObject* object) const {
     return false;
 }
 
-
 Operand CompileContext::stringResource(std::string_view text) {
     return tables_.resources().getOrAdd(*this, text, codegen::kResourceString, text.data(), text.size(),
                                         model::NodeHandle());
@@ -163,6 +162,8 @@ Operand CompileContext::stringResource(std::string_view text) {
 Operand CompileContext::unlistedStringResource(std::string_view text) {
     return tables_.resources().addUnlistedString(text);
 }
+
+Operand CompileContext::nameResource(std::string_view text) { return tables_.resources().getOrAddName(*this, text); }
 
 Operand CompileContext::binaryResource(const uint8_t* data, size_t size) {
     return tables_.resources().getOrAdd(*this, {}, codegen::kResourceBinary, data, size, model::NodeHandle());

@@ -166,6 +166,7 @@ public:
     qestl::SmartPtr viewer() const override { return lookup_.viewer(); }
     model::Operand stringResource(std::string_view text) override;
     model::Operand unlistedStringResource(std::string_view text) override;
+    model::Operand nameResource(std::string_view text) override;
     model::Operand binaryResource(const uint8_t* data, size_t size) override;
     model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,
                                        uint32_t hash) override;

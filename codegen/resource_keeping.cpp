@@ -14,6 +14,7 @@ void ResourceTable::keepItems() {
     kept_.reserve(items_.size());
     for (const qestl::SmartPtr& held : items_) {
         ResourceItem* item = held.as<ResourceItem>();
+        if (item->isTextRun()) model::internalFault("internal error: a run of texts kept to be lent");
         item->kept = model::kKeptLent;
         KeptItem& state = kept_.emplace_back();
         state.item = held;

@@ -9,7 +9,6 @@
 namespace codegen {
 namespace {
 
-constexpr uint64_t kRecordHead = 4 + 2 * 12;
 constexpr uint32_t kFilePiece = 512;
 
 // The file's bytes, exactly `length` of them; -1 when it cannot be opened,
@@ -31,6 +30,7 @@ int64_t readMeasuredFile(std::span<const uint8_t> path, int64_t length, qestl::B
 }  // namespace
 
 uint64_t ResourceItem::encodedSize() const {
+    if (isTextRun()) return run_->bytes;
     if (kind() != kResourceFile) return kRecordHead + data().size() + (kind() == kResourceString ? 1 : 0);
     // A file's item holds its path.
     OwnData& path = *own();
@@ -45,6 +45,7 @@ uint64_t ResourceItem::encodedSize() const {
 }
 
 int64_t ResourceItem::write(qestl::ByteWriter& out) {
+    if (isTextRun()) return writeRun(out);
     encodedSize();
     qestl::ByteVector fileBytes;
     std::span<const uint8_t> bytes = data();
@@ -53,19 +54,22 @@ int64_t ResourceItem::write(qestl::ByteWriter& out) {
         if (read < 0) return read;
         bytes = {fileBytes.data(), fileBytes.size()};
     }
-    const uint64_t length = bytes.size();
+    return writeRecord(out, kind(), bytes.data(), bytes.size());
+}
+
+int64_t ResourceItem::writeRecord(qestl::ByteWriter& out, uint32_t kind, const uint8_t* bytes, uint64_t length) {
     // The head in one piece: a thousand link names are written at every
     // start.
     uint8_t head[kRecordHead];
     qestl::storeU32LE(head, model::kOpResource);
     qestl::storeU32LE(head + 4, 0);
     qestl::storeU64LE(head + 8, 0);
-    qestl::storeU32LE(head + 16, (model::kTypeLong << 24) | kind());
+    qestl::storeU32LE(head + 16, (model::kTypeLong << 24) | kind);
     qestl::storeU64LE(head + 20, length);
     out.bytes(head, sizeof head);
-    out.bytes(bytes.data(), length);
-    if (kind() == kResourceString) out.u8(0);
-    return static_cast<int64_t>(kRecordHead + length + (kind() == kResourceString ? 1 : 0));
+    out.bytes(bytes, length);
+    if (kind == kResourceString) out.u8(0);
+    return static_cast<int64_t>(kRecordHead + length + (kind == kResourceString ? 1 : 0));
 }
 
 uint64_t ResourceItem::encode(model::ModelContext&, qestl::ByteWriter& out, void*, uint64_t) {
@@ -97,12 +101,21 @@ int64_t ResourceTable::writeAll(qestl::ByteWriter& out, LentBytes* lent) {
 
 void ResourceTable::exportStringTable(cbjson& document, bool all) const {
     document.reset(parseJsonText("{}"));
+    auto add = [&document](const char* text) {
+        JsonNode* entry = parseJsonText("{}");
+        jsonAddItemToObject(entry, "0", jsonCreateString(text));
+        jsonAddItemToObject(document.root(), text, entry);
+    };
     for (const qestl::SmartPtr& held : items_) {
         const ResourceItem* item = held.as<ResourceItem>();
+        if (item->isTextRun()) {
+            const ResourceItem::TextRun& run = *item->run_;
+            for (size_t i = 0; i < run.names.size(); ++i)
+                if (all || (run.places[i] & ResourceItem::kMarkedText) != 0) add(run.names[i]);
+            continue;
+        }
         if (item->kind() != kResourceString || (!all && item->mark() != 1)) continue;
-        JsonNode* entry = parseJsonText("{}");
-        jsonAddItemToObject(entry, "0", jsonCreateString(item->nameText()));
-        jsonAddItemToObject(document.root(), item->nameText(), entry);
+        add(item->nameText());
     }
 }
 

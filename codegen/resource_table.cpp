@@ -18,7 +18,10 @@ namespace codegen {
 // bytes for each of the two million texts of a program of a million classes.
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
-ResourceItem::~ResourceItem() { freeOwnData(); }
+ResourceItem::~ResourceItem() {
+    freeOwnData();
+    if (isTextRun()) delete run_;
+}
 
 ResourceItem::OwnData& ResourceItem::ownData() {
     if (!owned()) {
@@ -102,10 +105,21 @@ const char* ResourceTable::Names::keep(std::string_view text) {
     return at;
 }
 
-model::Operand ResourceTable::referTo(size_t index) const {
+model::Operand ResourceTable::referTo(size_t entry) const {
     model::Operand reference;
-    reference.setObjectRef(items_[index], 0);
+    if (entry < kRunTextEntry) {
+        reference.setObjectRef(items_[entry], 0);
+    } else {
+        const RunTextPlace text = runTextAt(entry);
+        reference.setObjectRef(items_[text.item], runOf(text.item).places[text.at] & ~ResourceItem::kMarkedText);
+    }
     return reference;
+}
+
+std::string_view ResourceTable::entryName(size_t entry) const {
+    if (entry < kRunTextEntry) return items_[entry].as<ResourceItem>()->name();
+    const RunTextPlace text = runTextAt(entry);
+    return runOf(text.item).names[text.at];
 }
 
 size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data,
@@ -116,18 +130,19 @@ size_t ResourceTable::append(NameIndex& index, const qestl::HashedText& name, ui
     const bool named = kind == kResourceString && data == name.text.data() && length == name.text.size();
     item->setData(kind, named ? item->nameText() : data, length);
     const size_t at = items_.size();
+    if (at >= kRunTextEntry) model::internalFault("internal error: more resources than an index can number");
     items_.pushBack(model::adoptLive(item));
     index.add(name.hash, at);
     return at;
 }
 
-size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const qestl::SmartPtrVector& items) const {
+size_t ResourceTable::NameIndex::find(const qestl::HashedText& key, const ResourceTable& table) const {
     if (slots_.empty()) return kNone;
     const size_t mask = slots_.size() - 1;
     const uint32_t hash = hashOf(key.hash);
     for (size_t at = hash & mask; slots_[at].item != kFree; at = (at + 1) & mask) {
         const Slot& slot = slots_[at];
-        if (slot.hash == hash && items[slot.item].as<ResourceItem>()->name() == key.text) return slot.item;
+        if (slot.hash == hash && table.entryName(slot.item) == key.text) return slot.item;
     }
     return kNone;
 }
@@ -155,11 +170,14 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
         const NameIndex* indexes[] = {lentStrings_, &strings_};
         for (const NameIndex* index : indexes) {
             if (index == nullptr) continue;
-            const size_t found = index->find(key, items_);
+            const size_t found = index->find(key, *this);
             if (found == NameIndex::kNone) continue;
             // A text the compiler asked for first (a name, a link name) is
             // still the program's own once a literal asks for it too.
-            if (mark != 0) {
+            if (mark != 0 && found >= kRunTextEntry) {
+                const RunTextPlace text = runTextAt(found);
+                runOf(text.item).places[text.at] |= ResourceItem::kMarkedText;
+            } else if (mark != 0) {
                 ResourceItem* item = items_[found].as<ResourceItem>();
                 item->noteWrite();
                 item->setMark(mark);
@@ -175,7 +193,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);
-        const size_t hit = files_.find(qestl::HashedText(found.view()), items_);
+        const size_t hit = files_.find(qestl::HashedText(found.view()), *this);
         if (hit != NameIndex::kNone) return referTo(hit);
         return referTo(append(files_, name, kind, found.c_str(), found.length(), 0));
     }
@@ -210,8 +228,8 @@ void ResourceTable::enterUnlisted() {
         const qestl::HashedText key(items_[at].as<ResourceItem>()->name());
         // Added unlisted because no item had the name: one that has is the
         // caller's fault.
-        if (strings_.find(key, items_) != NameIndex::kNone ||
-            (lentStrings_ != nullptr && lentStrings_->find(key, items_) != NameIndex::kNone))
+        if (strings_.find(key, *this) != NameIndex::kNone ||
+            (lentStrings_ != nullptr && lentStrings_->find(key, *this) != NameIndex::kNone))
             model::internalFault("internal error: a string resource added unlisted was there already");
         strings_.add(key.hash, at);
     }
@@ -224,6 +242,8 @@ void ResourceTable::clear() {
     // Lent items are never detached: the registry keeps them.
     for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();
+    runs_.clear();
+    runTextCount_ = 0;
     lentItems_ = 0;
     strings_.clear();
     blocks_.clear();
@@ -253,6 +273,7 @@ void ResourceTable::restoreStringIndex() {
         if (item->kind() == kResourceString || item->kind() == kResourceTranslations)
             strings_.add(qestl::HashedText(item->name()).hash, i);
     }
+    enterRunTexts();
 }
 
 void ResourceTable::applyLanguageMapping(const JsonNode* mapping) {

@@ -53,6 +53,9 @@ public:
     const char* nameText() const { return owned() ? own_->name : name_; }
     // The bytes: those of the name, for a text that is its name.
     std::span<const uint8_t> data() const;
+    // Many texts the compiler names records with, each written as a record
+    // of its own (codegen/resource_runs.cpp); no name or bytes of its own.
+    bool isTextRun() const { return kind() == kTextRunKind; }
 
     // One of ResourceKind.
     uint32_t kind() const { return ownBits & kKindBits; }
@@ -68,8 +71,7 @@ public:
     // terminator). A file is measured on the first call and placed with
     // that length.
     uint64_t encodedSize() const override;
-    uint64_t encode(model::ModelContext& context, qestl::ByteWriter& out, void* writerData,
-                    uint64_t position) override;
+    uint64_t encode(model::ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position) override;
     // The record written, or -1 for a file that cannot be read now and -2
     // for one that no longer has its measured length.
     int64_t write(qestl::ByteWriter& out);
@@ -79,6 +81,12 @@ private:
 
     // The kind, the mark and whether own_ is set, in the record's own byte.
     static constexpr uint8_t kKindBits = 7, kMarkBit = 8, kOwnedBit = 16;
+    static constexpr uint32_t kTextRunKind = 7;
+    // A record's opcode and two operands, before its bytes.
+    static constexpr uint64_t kRecordHead = 4 + 2 * 12;
+    // One record: the head, the bytes and a string's terminator; the bytes
+    // written.
+    static int64_t writeRecord(qestl::ByteWriter& out, uint32_t kind, const uint8_t* bytes, uint64_t length);
     bool owned() const { return (ownBits & kOwnedBit) != 0; }
 
     // What only blocks, files, translations and texts other than their
@@ -101,9 +109,22 @@ private:
     void dropOwnData();
     void freeOwnData();
 
+    // The texts of a run and where each one's record lies from the run's
+    // start, the top bit of that the text's mark (as an item's); the table
+    // numbers the run's texts from `firstText` on.
+    struct TextRun {
+        std::vector<const char*> names;
+        std::vector<uint32_t> places;
+        uint64_t bytes = 0;
+        size_t firstText = 0;
+    };
+    static constexpr uint32_t kMarkedText = uint32_t{1} << 31;
+    int64_t writeRun(qestl::ByteWriter& out) const;
+
     union {
         const char* name_ = "";
         OwnData* own_;  // while owned()
+        TextRun* run_;  // while isTextRun()
     };
 };
 
@@ -121,6 +142,10 @@ public:
     // an empty operand after "找不到资源" for a file found nowhere.
     model::Operand getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind, const void* data,
                             uint64_t length, const model::NodeHandle& node);
+    // getOrAdd of a text the compiler names a record with (a class's name
+    // and link name as the class is placed): a new one joins the run of
+    // such texts that ends the table (codegen/resource_runs.cpp).
+    model::Operand getOrAddName(model::ModelContext& context, std::string_view name);
     // getOrAdd of a string the caller knows the table lacks (a catalogue
     // method's link name): appended now, entered in the index of names only
     // when a string of the same first byte is asked for.
@@ -183,8 +208,9 @@ private:
     class NameIndex {
     public:
         static constexpr size_t kNone = SIZE_MAX;
-        // The number of the item of `items` named `key`, or kNone.
-        size_t find(const qestl::HashedText& key, const qestl::SmartPtrVector& items) const;
+        // The entry of the table named `key` (an item's number, or a run's
+        // text as runTextEntry numbers it), or kNone.
+        size_t find(const qestl::HashedText& key, const ResourceTable& table) const;
         // Enters item `at`, whose name is not entered yet.
         void add(size_t hash, size_t at);
         size_t size() const { return used_; }
@@ -234,7 +260,25 @@ private:
     };
     Names names_;
 
-    model::Operand referTo(size_t index) const;
+    // A reference to the entry (an item, or a text in a run).
+    model::Operand referTo(size_t entry) const;
+    // The name of the entry; an item's for a number below kRunTextEntry.
+    std::string_view entryName(size_t entry) const;
+    // The index's entries from this one on are the texts in runs, in the
+    // order they were added.
+    static constexpr size_t kRunTextEntry = size_t{1} << 31;
+    // The item numbers of the runs, in order, and how many texts they hold.
+    std::vector<uint32_t> runs_;
+    size_t runTextCount_ = 0;
+    // The item of the run holding the text of the entry, and its place there.
+    struct RunTextPlace {
+        size_t item;
+        size_t at;
+    };
+    RunTextPlace runTextAt(size_t entry) const;
+    ResourceItem::TextRun& runOf(size_t item) const { return *items_[item].as<ResourceItem>()->run_; }
+    // Enters the texts of every run in the index of strings.
+    void enterRunTexts();
     size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
                   uint8_t mark);
 

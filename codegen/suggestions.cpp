@@ -37,7 +37,8 @@ IRObject* listedObject(const IRResult& entry) {
 // The name a class made from a template lists its argument i under.
 std::string templateParameterName(IRObject& instance, size_t i) {
     model::ClassObject* holder = model::asClass(&instance);
-    return holder != nullptr ? holder->templateArgumentTable.templateParameterNameAt(i) : std::string();
+    const model::Container* arguments = holder != nullptr ? holder->templateArgumentTableIfMade() : nullptr;
+    return arguments != nullptr ? arguments->templateParameterNameAt(i) : std::string();
 }
 
 // The listing under its heading, or the line saying nothing was found.

@@ -27,7 +27,7 @@ size_t OperatorProbeCache::memberCount(const model::IRObject* klass) {
     const auto* c = static_cast<const model::ClassObject*>(klass);
     return c->staticProperties.members().size() + c->staticMethods.members().size() +
            c->dynamicProperties.members().size() + c->dynamicMethods.members().size() +
-           c->templateArgumentTable.members().size();
+           (c->templateArgumentTableIfMade() ? c->templateArgumentTableIfMade()->members().size() : 0);
 }
 
 size_t OperatorProbeCache::stampFor(const model::ModelContext& context, model::IRObject* klass) {

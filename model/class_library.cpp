@@ -11,7 +11,7 @@ void LibraryReader::enterAnonymousContainer(uint64_t token, Container* container
     for (size_t i = 0; i < pendingLinks_.size();) {
         if (pendingLinks_[i].second == token) {
             auto* waiting = pendingLinks_[i].first.as<ClassObject>();
-            waiting->sharedAnonymousProperties = container;
+            waiting->shareAnonymousTable(container);
             if (waiting->rareClass().awaitedToken != 0) waiting->editRareClass().awaitedToken = 0;
             pendingLinks_.erase(pendingLinks_.begin() + static_cast<std::ptrdiff_t>(i));
         } else {
@@ -41,10 +41,11 @@ bool ClassObject::writeToLibrary(LibraryWriter& w) {
     out.u32le(static_cast<uint32_t>(templateArguments.size()));
     for (const IRResult& argument : templateArguments)
         if (!w.writeObjectRef(argument.object)) return false;
-    const bool own = sharedAnonymousProperties == &anonymousProperties;
+    const bool own = ownsAnonymousTable != 0;
+    Container* const anonymousProperties = anonymousTable();
     out.u8(own ? 1 : 0);
-    out.u64le(sharedAnonymousProperties ? w.tokenFor(sharedAnonymousProperties) : rareClass().awaitedToken);
-    if (own && !anonymousProperties.writeToLibrary(w)) return false;
+    out.u64le(anonymousProperties ? w.tokenFor(anonymousProperties) : rareClass().awaitedToken);
+    if (own && !anonymousProperties->writeToLibrary(w)) return false;
     for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         if (!t->writeToLibrary(w)) return false;
     out.u32le(static_cast<uint32_t>(rareClass().templateMethodIndex.size()));
@@ -65,7 +66,9 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     capturesSlots = in.u8() != 0;
     baseMergePending = in.u8() != 0;
     methodTablesPending = in.u8() != 0;
-    inheritanceAccess = in.u32le();
+    // Any access past the widest is as good as the widest.
+    const uint32_t access = in.u32le();
+    inheritanceAccess = static_cast<uint16_t>(access < UINT16_MAX ? access : UINT16_MAX);
     qestl::SmartPtr origin = rare().templateOrigin, builtin = rare().builtinTemplate;
     const bool linksRead = in.ok() && r.readObjectRef(baseClass) && r.readObjectRef(origin) && r.readObjectRef(builtin);
     if (origin.get() != rare().templateOrigin.get()) editRare().templateOrigin = origin;
@@ -82,21 +85,21 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     const uint64_t token = in.u64le();
     if (!in.ok()) return false;
     if (own) {
-        if (!anonymousProperties.readFromLibrary(r)) return false;
-        sharedAnonymousProperties = &anonymousProperties;
-        r.enterAnonymousContainer(token, &anonymousProperties);
+        ownsAnonymousTable = 1;
+        sharedAnonymousProperties = nullptr;
+        if (!anonymousTable()->readFromLibrary(r)) return false;
+        r.enterAnonymousContainer(token, anonymousTable());
     } else {
-        sharedAnonymousProperties = r.anonymousContainer(token);
+        shareAnonymousTable(r.anonymousContainer(token));
         // A base the library does not write (a built-in class, an instance
         // of a built-in template made again by the reader) brings its own.
         const IRObject* base = asObject(baseClass);
-        const ClassObject* builtinBase = base != nullptr && base->kind == kKindClass &&
-                                                 ((base->flagsB & kFlagByBuiltinId) || base->rare().builtinTemplate)
-                                             ? static_cast<const ClassObject*>(base)
-                                             : nullptr;
-        if (sharedAnonymousProperties == nullptr && builtinBase != nullptr &&
-            builtinBase->sharedAnonymousProperties != nullptr) {
-            sharedAnonymousProperties = builtinBase->sharedAnonymousProperties;
+        ClassObject* builtinBase = base != nullptr && base->kind == kKindClass &&
+                                           ((base->flagsB & kFlagByBuiltinId) || base->rare().builtinTemplate)
+                                       ? const_cast<ClassObject*>(static_cast<const ClassObject*>(base))
+                                       : nullptr;
+        if (sharedAnonymousProperties == nullptr && builtinBase != nullptr && builtinBase->writesAnonymousTable()) {
+            sharedAnonymousProperties = builtinBase->anonymousTable();
             // Classes derived from this one name the same container.
             r.enterAnonymousContainer(token, sharedAnonymousProperties);
         }

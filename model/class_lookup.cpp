@@ -191,7 +191,8 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     const IndexList* staticFunctions = statics ? staticMethods.indexesOf(member) : nullptr;
     const IndexList* fields = instances ? dynamicProperties.indexesOf(member) : nullptr;
     const IndexList* functions = instances ? dynamicMethods.indexesOf(member) : nullptr;
-    const IndexList* arguments = templateArgumentTable.indexesOf(member);
+    Container* const argumentTable = ownTables_ != nullptr ? &ownTables_->templateArgumentTable : nullptr;
+    const IndexList* arguments = argumentTable != nullptr ? argumentTable->indexesOf(member) : nullptr;
     const bool listed = staticFields || staticFunctions || fields || functions || arguments;
     const uint32_t level = listed ? accessLevelFrom(context) : 0;
     if (listed) {
@@ -216,7 +217,8 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         }
     }
     collectCandidates(context, memberName, flags);
-    templateArgumentTable.lookupListed(context, this, arguments, member, level, flags);
+    // A table never made has no member to bind or to name as a near miss.
+    if (argumentTable != nullptr) argumentTable->lookupListed(context, this, arguments, member, level, flags);
     return true;
 }
 

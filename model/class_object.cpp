@@ -66,7 +66,7 @@ ClassObject::ClassObject(std::string_view className, const qestl::SmartPtr& clas
     buildLinkName();
 }
 
-ClassObject::~ClassObject() = default;
+ClassObject::~ClassObject() { delete ownTables_; }
 
 bool ClassObject::RareClass::operator==(const RareClass& other) const {
     return captureContainer == other.captureContainer && declarationNodeMap == other.declarationNodeMap &&
@@ -97,7 +97,8 @@ void ClassObject::init(const qestl::SmartPtr& classType, bool recordOperands) {
         fields.hasNativeLayout = 0;
     }
     if (rare().templateNode) editRare().templateNode.reset();
-    sharedAnonymousProperties = &anonymousProperties;
+    sharedAnonymousProperties = nullptr;
+    ownsAnonymousTable = 1;
     baseMergePending = methodTablesPending = 0;
     inheritanceAccess = 64;
     type = classType;
@@ -121,7 +122,7 @@ void ClassObject::detach() {
     staticMethods.clear();
     dynamicProperties.clear();
     staticProperties.clear();
-    templateArgumentTable.clear();
+    if (ownTables_ != nullptr) ownTables_->templateArgumentTable.clear();
     detachObjectRef(baseClass);
     detachObjectRef(thisObject);
     if (rareClass_.made()) {
@@ -131,7 +132,8 @@ void ClassObject::detach() {
         fields.templateMethodIndex.clear();
     }
     sharedAnonymousProperties = nullptr;
-    anonymousProperties.clear();
+    ownsAnonymousTable = 0;
+    if (ownTables_ != nullptr) ownTables_->anonymousProperties.clear();
     IRObject::detach();
     cbircode::detach();
 }
@@ -142,8 +144,8 @@ Container& ClassObject::table(uint32_t containerKind) {
     case kStaticMethods: return staticMethods;
     case kDynamicProperties: return dynamicProperties;
     case kStaticProperties: return staticProperties;
-    case kAnonymousProperties: return *sharedAnonymousProperties;
-    default: return templateArgumentTable;
+    case kAnonymousProperties: return *anonymousTable();
+    default: return templateArgumentTable();
     }
 }
 
@@ -161,8 +163,9 @@ qestl::SmartPtr ClassObject::valueType() const { return type; }
 
 uint32_t ClassObject::indexOfMember(const IRObject& member, const qestl::HashedText& name) const {
     const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
-                                      &templateArgumentTable};
+                                      templateArgumentTableIfMade()};
     for (const Container* t : order) {
+        if (t == nullptr) continue;
         const IndexList* listed = t->indexesOf(name);
         if (listed == nullptr) continue;
         for (uint32_t index : *listed)
@@ -214,8 +217,8 @@ Operand ClassObject::addClassMember(std::string_view memberName, const qestl::Sm
     IRObject* nested = asObject(member);
     if (nested == nullptr) return Operand::error(kErrDuplicateName);
     ClassObject* nestedClass = asClass(nested);
-    if (nestedClass != nullptr && nestedClass->anonymous && sharedAnonymousProperties != nullptr)
-        return sharedAnonymousProperties->findOrCreateSlot(memberName, member);
+    if (nestedClass != nullptr && nestedClass->anonymous && writesAnonymousTable())
+        return anonymousTable()->findOrCreateSlot(memberName, member);
     if (const uint32_t at = indexOfMember(*nested)) return Operand::error(at - 1);
     const bool toStatic = isPackage() || nested->isInterface() || isStaticMember;
     return (toStatic ? staticProperties : dynamicProperties).findOrCreateSlot(memberName, member);
@@ -225,8 +228,9 @@ Operand ClassObject::addTemplateArgument(std::string_view argumentName, const qe
     IRObject* bound = asObject(boundType);
     if (bound != nullptr && bound->name.view() == argumentName)
         if (const uint32_t at = indexOfMember(*bound)) return Operand::error(at - 1);
-    if (const IndexList* listed = templateArgumentTable.indexesOf(argumentName)) return Operand::error(listed->front());
-    return templateArgumentTable.findOrCreateSlot(argumentName, boundType);
+    Container& arguments = templateArgumentTable();
+    if (const IndexList* listed = arguments.indexesOf(argumentName)) return Operand::error(listed->front());
+    return arguments.findOrCreateSlot(argumentName, boundType);
 }
 
 Operand ClassObject::addNativeProperty(const qestl::SmartPtr& member, bool constant) {
@@ -311,7 +315,7 @@ bool ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access)
     staticProperties.inheritMembers(b->staticProperties);
     baseClass = qestl::SmartPtr(b);
     inheritanceAccess = access;
-    sharedAnonymousProperties = b->sharedAnonymousProperties;
+    shareAnonymousTable(b->anonymousTable());
     operands[5] = Operand();
     operands[5].setObjectRef(baseClass, 0);
     baseMergePending = 1;

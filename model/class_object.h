@@ -212,9 +212,28 @@ public:
     Container staticMethods{kStaticMethods};
     Container dynamicProperties{kDynamicProperties};
     Container staticProperties{kStaticProperties};
-    Container anonymousProperties{kAnonymousProperties};
-    Container* sharedAnonymousProperties = &anonymousProperties;
-    Container templateArgumentTable{kTemplateArguments};
+    // The anonymous-properties table the record writes: the class's own
+    // (ownsAnonymousTable), its base's, one read from a library, or none.
+    Container* anonymousTable() {
+        return ownsAnonymousTable != 0 ? &ownTables().anonymousProperties : sharedAnonymousProperties;
+    }
+    // The same, null while the class's own is not made (it has no member).
+    Container* anonymousTableIfMade() const {
+        if (ownsAnonymousTable == 0) return sharedAnonymousProperties;
+        return ownTables_ != nullptr ? &ownTables_->anonymousProperties : nullptr;
+    }
+    bool writesAnonymousTable() const { return ownsAnonymousTable != 0 || sharedAnonymousProperties != nullptr; }
+    // Another's table from now on (null: none).
+    void shareAnonymousTable(Container* table) {
+        noteWrite();
+        ownsAnonymousTable = 0;
+        sharedAnonymousProperties = table;
+    }
+    Container& templateArgumentTable() { return ownTables().templateArgumentTable; }
+    // Null while the class has no template argument.
+    const Container* templateArgumentTableIfMade() const {
+        return ownTables_ != nullptr ? &ownTables_->templateArgumentTable : nullptr;
+    }
     // The image's resolution walk that last resolved this record, members
     // and all, from its code list (0: none): the first heap, which names
     // every class once more, passes over it in that walk. Kept in 32 bits
@@ -225,7 +244,9 @@ public:
         noteWrite();
         resolvedInWalk = static_cast<uint32_t>(walk);
     }
-    uint32_t inheritanceAccess = 64;
+    uint16_t inheritanceAccess = 64;
+    // The record writes the class's own anonymous-properties table.
+    uint8_t ownsAnonymousTable = 1;
     // getThisObject's, made on first use.
     qestl::SmartPtr thisObject;
 
@@ -252,6 +273,20 @@ public:
         return rareClass_.edit();
     }
 
+    // The class's own anonymous-properties and template-argument tables,
+    // made when first asked for: a class without nested anonymous classes
+    // or template arguments writes an empty table or none, and a program of
+    // a million classes paid 80 bytes in each for them. The owner lets a
+    // lent table find its class (model/kept_objects.cpp).
+    struct OwnTables {
+        static void* operator new(size_t bytes) { return qestl::allocateObjectMemory(bytes); }
+        static void operator delete(void* memory, size_t bytes) { qestl::freeObjectMemory(memory, bytes); }
+        explicit OwnTables(ClassObject* owner) : owner(owner) {}
+        ClassObject* owner;
+        Container anonymousProperties{kAnonymousProperties};
+        Container templateArgumentTable{kTemplateArguments};
+    };
+
 protected:
     qestl::SmartPtr* thisField() override { return &thisObject; }
     // A value standing for a class (InstanceObject) is no record of the
@@ -263,7 +298,14 @@ protected:
 
 private:
     friend class KeptObjects;
+    friend class Container;
     qestl::RareFields<RareClass> rareClass_;
+    Container* sharedAnonymousProperties = nullptr;
+    OwnTables& ownTables() {
+        if (ownTables_ == nullptr) ownTables_ = new OwnTables(this);
+        return *ownTables_;
+    }
+    OwnTables* ownTables_ = nullptr;
 };
 
 inline ClassObject* asClass(IRObject* object) { return object != nullptr ? object->asClassObject() : nullptr; }

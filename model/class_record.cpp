@@ -20,9 +20,8 @@ namespace {
 // static_fields and one_method_classes).
 void prefetchMembers(const ClassObject& owner) {
     constexpr size_t kMembers = 16;
-    for (const Container* t :
-         {&owner.dynamicMethods, &owner.staticMethods, &owner.dynamicProperties, &owner.staticProperties,
-          static_cast<const Container*>(owner.sharedAnonymousProperties)}) {
+    for (const Container* t : {&owner.dynamicMethods, &owner.staticMethods, &owner.dynamicProperties,
+                               &owner.staticProperties, static_cast<const Container*>(owner.anonymousTableIfMade())}) {
         if (t == nullptr) continue;
         const Container::MemberList& members = t->members();
         const size_t count = members.size() < kMembers ? members.size() : kMembers;
@@ -36,21 +35,23 @@ uint64_t ClassObject::encodedSize() const {
     uint64_t size = 12 * operandCount + 8;
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         size += t->encodedSize();
-    if (sharedAnonymousProperties != nullptr) size += sharedAnonymousProperties->encodedSize();
+    if (const Container* t = anonymousTableIfMade()) size += t->encodedSize();
+    else if (writesAnonymousTable()) size += Container::kEmptyEncodedSize;
     return size;
 }
 
 uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
     prefetchMembers(*this);
     noteWrite();
-    operands[2] = context.stringResource(name.view());
-    operands[6] = context.stringResource(linkName().view());
+    operands[2] = context.nameResource(name.view());
+    operands[6] = context.nameResource(linkName().view());
     auto* holder = operands[0].target.as<cbircode>();
     codeAddress = holder != nullptr ? holder->address() : position;
     uint64_t at = position + 12 * operandCount + 8;
     for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         at = t->assignAddress(context, at);
-    if (sharedAnonymousProperties != nullptr) at = sharedAnonymousProperties->assignAddress(context, at);
+    if (Container* t = anonymousTableIfMade()) at = t->assignAddress(context, at);
+    else if (writesAnonymousTable()) at += Container::kEmptyEncodedSize;
     const uint64_t hash = cachedHash();
     // Operands may have been resolved before placement: the immediate is
     // set where encoding reads it too, not only as the operand's value.
@@ -75,7 +76,7 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     };
     for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
         resolveMembers(t->members());
-    if (!baseClass && sharedAnonymousProperties != nullptr) resolveMembers(sharedAnonymousProperties->members());
+    if (const Container* t = anonymousTableIfMade(); !baseClass && t != nullptr) resolveMembers(t->members());
     resolvedOnce = 0;
     return ok;
 }
@@ -107,9 +108,10 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
     uint64_t at = position + 12 * operandCount + 8;
-    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
-                         sharedAnonymousProperties})
-        if (t != nullptr) at += t->encode(context, out, context.typeStream(), at);
+    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+        at += t->encode(context, out, context.typeStream(), at);
+    if (Container* t = anonymousTableIfMade()) at += t->encode(context, out, context.typeStream(), at);
+    else if (writesAnonymousTable()) at += Container::encodeEmpty(out, kAnonymousProperties);
     if (out.position() - start != size)
         internalFault("internal error: class record %s encoded before it was placed", name.c_str());
     return size;

@@ -195,6 +195,13 @@ public:
     uint64_t encodedSize() const;
     uint64_t assignAddress(ModelContext& context, uint64_t position);
     uint64_t encode(ModelContext& context, qestl::ByteWriter& out, qestl::ByteWriter& typeStream, uint64_t position);
+    // The image form of an empty container of the kind, for a table not made.
+    static constexpr uint64_t kEmptyEncodedSize = 8;
+    static uint64_t encodeEmpty(qestl::ByteWriter& out, uint32_t kind) {
+        out.u32le(kind);
+        out.u32le(0);
+        return kEmptyEncodedSize;
+    }
 
     // The name a template-argument container lists member i under.
     std::string templateParameterNameAt(size_t i) const;

@@ -90,9 +90,9 @@ int32_t FunctionObject::sameSignature(const IRObject& otherObject) const {
     }
     const auto* other = dynamic_cast<const FunctionObject*>(&otherObject);
     if (other != nullptr) {
-        if (other->throwsSet.size() > throwsSet.size()) return -2;
-        for (const ObjectStateMap::Entry& entry : other->throwsSet)
-            if (!throwsSet.contains(asObject(entry.object))) return -2;
+        if (other->throwsSet().size() > throwsSet().size()) return -2;
+        for (const ObjectStateMap::Entry& entry : other->throwsSet())
+            if (!throwsSet().contains(asObject(entry.object))) return -2;
     }
     return sameTypeRefs(returnType(), otherObject.returnType()) ? 1 : -1;
 }
@@ -199,13 +199,22 @@ bool FunctionObject::addThrows(const qestl::SmartPtr& thrown) {
     noteWrite();
     IRObject* klass = asObject(thrown);
     if (klass == nullptr) return false;
-    if (isBuiltin(klass->classRef(), Builtin::Exception)) throwsAll = 1;
-    if (throwsSet.contains(klass)) return false;
-    throwsSet.set(thrown, 0);
+    Exceptions& own = exceptions.edit();
+    if (isBuiltin(klass->classRef(), Builtin::Exception)) own.throwsAll = 1;
+    if (own.throwsSet.contains(klass)) return false;
+    own.throwsSet.set(thrown, 0);
     return true;
 }
 
-bool FunctionObject::CatchScopes::operator==(const CatchScopes& other) const {
+bool FunctionObject::Exceptions::operator==(const Exceptions& other) const {
+    if (catchesAll != other.catchesAll || throwsAll != other.throwsAll) return false;
+    if (throwsSet.size() != other.throwsSet.size()) return false;
+    for (size_t i = 0; i < throwsSet.size(); ++i) {
+        const ObjectStateMap::Entry& mine = throwsSet.begin()[i];
+        const ObjectStateMap::Entry& theirs = other.throwsSet.begin()[i];
+        if (mine.object.get() != theirs.object.get() || mine.serial != theirs.serial || mine.value != theirs.value)
+            return false;
+    }
     if (scopes.size() != other.scopes.size()) return false;
     for (size_t i = 0; i < scopes.size(); ++i) {
         const qestl::qevector<qestl::SmartPtr>& mine = scopes[i];
@@ -220,23 +229,27 @@ bool FunctionObject::CatchScopes::operator==(const CatchScopes& other) const {
 void FunctionObject::noteCaught(const qestl::SmartPtr& caught) {
     noteWrite();
     if (!hasCatchScope() || !caught) return;
-    catchScopes.edit().scopes.back().pushBack(caught);
-    if (isBuiltin(asObject(caught), Builtin::Exception)) catchesAll = 1;
+    Exceptions& own = exceptions.edit();
+    own.scopes.back().pushBack(caught);
+    if (isBuiltin(asObject(caught), Builtin::Exception)) own.catchesAll = 1;
 }
 
 bool FunctionObject::coversException(const IRObject* thrown) {
-    if (hasCatchScope()) {
-        for (const qestl::SmartPtr& caught : catchScopes.get().scopes.back())
+    // A function that neither throws nor catches has nothing made.
+    if (!exceptions.made()) return false;
+    Exceptions& own = exceptions.edit();
+    if (!own.scopes.empty()) {
+        for (const qestl::SmartPtr& caught : own.scopes.back())
             if (caught.get() == thrown) return true;
-        if (catchesAll) return true;
+        if (own.catchesAll) return true;
     }
-    if (ObjectStateMap::Entry* entry = throwsSet.find(thrown)) {
+    if (ObjectStateMap::Entry* entry = own.throwsSet.find(thrown)) {
         noteWrite();
         ++entry->value;
         return true;
     }
-    if (throwsAll) {
-        for (ObjectStateMap::Entry& entry : throwsSet) {
+    if (own.throwsAll) {
+        for (ObjectStateMap::Entry& entry : own.throwsSet) {
             if (!isBuiltin(asObject(entry.object), Builtin::Exception)) continue;
             noteWrite();
             ++entry.value;
@@ -259,7 +272,7 @@ void FunctionObject::describeParameters(qestl::qestringA& text) const {
 
 void FunctionObject::describeThrows(qestl::qestringA& text) const {
     int number = 0;
-    for (const ObjectStateMap::Entry& entry : throwsSet) {
+    for (const ObjectStateMap::Entry& entry : throwsSet()) {
         appendThrowLine(text, ++number, *asObject(entry.object));
     }
 }
@@ -268,7 +281,7 @@ void FunctionObject::warnUnusedThrows(ModelContext& context) {
     if (isOverride()) return;
     qestl::qestringA listing;
     int number = 0;
-    for (const ObjectStateMap::Entry& entry : throwsSet) {
+    for (const ObjectStateMap::Entry& entry : throwsSet()) {
         if (entry.value == 0) appendThrowLine(listing, ++number, *asObject(entry.object));
     }
     if (number > 0) context.reportWarning(diag::UnusedThrows, declarationNode, listing);
@@ -291,7 +304,7 @@ uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base,
     if (isOverride()) flags |= 16;
     if (isAbstractMethod()) flags |= 32;
     if (isConstructor()) flags |= 64;
-    if (!throwsSet.empty()) flags |= 128;
+    if (!throwsSet().empty()) flags |= 128;
     uint64_t value = 0;
     if (t != nullptr) value = t->id() != 0 ? t->id() : (t->address() == kUnplaced ? 0 : t->address() - base);
     out.u32le(depth | ((kind & 0xFFu) << 8) | (static_cast<uint32_t>(flags) << 16) |
@@ -308,9 +321,9 @@ uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base,
         }
     }
     if (flags & 128) {
-        out.u32le(static_cast<uint32_t>(throwsSet.size()));
+        out.u32le(static_cast<uint32_t>(throwsSet().size()));
         written += 4;
-        for (const ObjectStateMap::Entry& entry : throwsSet)
+        for (const ObjectStateMap::Entry& entry : throwsSet())
             written += asObject(entry.object)->writeTypeOperand(out, base, 0, false);
     }
     return written;
@@ -324,14 +337,14 @@ bool FunctionObject::writeToLibrary(LibraryWriter& w) {
     // In the order of the identities: a library written again after loading
     // this one lists them as the first did (loaded classes get new serials).
     std::vector<const ObjectStateMap::Entry*> thrown;
-    for (const ObjectStateMap::Entry& entry : throwsSet) thrown.push_back(&entry);
+    for (const ObjectStateMap::Entry& entry : throwsSet()) thrown.push_back(&entry);
     std::sort(thrown.begin(), thrown.end(), [](const ObjectStateMap::Entry* a, const ObjectStateMap::Entry* b) {
         return asObject(a->object)->identity() < asObject(b->object)->identity();
     });
     w.out.u32le(static_cast<uint32_t>(thrown.size()));
     for (const ObjectStateMap::Entry* entry : thrown)
         if (!w.writeObjectRef(entry->object)) return false;
-    w.out.u8(throwsAll ? 1 : 0);
+    w.out.u8(exceptions.get().throwsAll ? 1 : 0);
     return true;
 }
 
@@ -351,9 +364,9 @@ bool FunctionObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     for (uint32_t i = 0; i < thrown; ++i) {
         qestl::SmartPtr klass;
         if (!r.readObjectRef(klass) || !klass) return false;
-        throwsSet.set(klass, 0);
+        exceptions.edit().throwsSet.set(klass, 0);
     }
-    if (r.in.remaining() > 0) throwsAll = r.in.u8() != 0;
+    if (r.in.remaining() > 0 && r.in.u8() != 0) exceptions.edit().throwsAll = 1;
     return true;
 }
 

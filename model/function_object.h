@@ -43,7 +43,7 @@ public:
     uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType) override;
     bool isConstructor() const override;
     uint64_t parameterCount() const override { return parameters.size(); }
-    uint64_t throwsCount() const override { return throwsSet.size(); }
+    uint64_t throwsCount() const override { return throwsSet().size(); }
     qestl::SmartPtr returnType() const override { return type; }
     qestl::SmartPtr parameter(uint64_t i) const override;
     // 1 same signature, -1 another return type, -2 another exception list
@@ -67,28 +67,30 @@ public:
     bool addThrows(const qestl::SmartPtr& thrown);
     // Is a throw of the class covered here (counts the use)?
     bool coversException(const IRObject* thrown);
-    void pushCatchScope() { catchScopes.edit().scopes.pushBack(qestl::qevector<qestl::SmartPtr>()); }
+    void pushCatchScope() { exceptions.edit().scopes.pushBack(qestl::qevector<qestl::SmartPtr>()); }
     void popCatchScope() {
-        if (hasCatchScope()) catchScopes.edit().scopes.popBack();
+        if (hasCatchScope()) exceptions.edit().scopes.popBack();
     }
-    bool hasCatchScope() const { return !catchScopes.get().scopes.empty(); }
+    bool hasCatchScope() const { return !exceptions.get().scopes.empty(); }
     // Records a class caught by the innermost catch scope.
     void noteCaught(const qestl::SmartPtr& caught);
     void describeParameters(qestl::qestringA& text) const;
     void describeThrows(qestl::qestringA& text) const;
     void warnUnusedThrows(ModelContext& context);
 
-    ObjectStateMap throwsSet;  // class -> use count
-    // The classes caught around the code being compiled, scope by scope:
-    // few functions catch anything, and every one paid a list's two words.
-    struct CatchScopes {
+    // What the function throws and the classes caught around the code
+    // being compiled, scope by scope: few functions of a large program throw
+    // or catch anything, and every one paid the map's and the list's words.
+    struct Exceptions {
+        ObjectStateMap throwsSet;  // class -> use count
         qestl::qevector<qestl::qevector<qestl::SmartPtr>, uint32_t> scopes;
-        bool operator==(const CatchScopes& other) const;
+        uint8_t catchesAll = 0;
+        uint8_t throwsAll = 0;
+        bool operator==(const Exceptions& other) const;
     };
-    qestl::RareFields<CatchScopes> catchScopes;
+    qestl::RareFields<Exceptions> exceptions;
+    const ObjectStateMap& throwsSet() const { return exceptions.get().throwsSet; }
     qestl::qevector<IRResult, uint32_t> parameters;
-    uint8_t catchesAll = 0;
-    uint8_t throwsAll = 0;
 
 private:
     bool repeatsParameterName(std::string_view name, ParameterNames* names) const;

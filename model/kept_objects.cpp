@@ -25,12 +25,14 @@ struct KeptObjects::State {
 #define KEPT_OBJECT(field) decltype(IRObject::field) field{};
 #define KEPT_CLASS(field) decltype(ClassObject::field) field{};
 #define KEPT_TABLE(field) Container::Saved field;
+#define KEPT_OWN_TABLE(field) Container::Saved field;
 #define KEPT_FUNCTION(field) decltype(FunctionObject::field) field{};
 #include "model/kept_fields.def"
 #undef KEPT_CODE
 #undef KEPT_OBJECT
 #undef KEPT_CLASS
 #undef KEPT_TABLE
+#undef KEPT_OWN_TABLE
 #undef KEPT_FUNCTION
 };
 
@@ -125,12 +127,6 @@ bool giveBack(qestl::qevector<IRResult, Count>& field, const qestl::qevector<IRR
     return !same;
 }
 
-bool giveBack(ObjectStateMap& field, const ObjectStateMap& saved) {
-    if (field.size() == saved.size() && sameBytes(field.begin(), saved.begin(), field.size())) return false;
-    field.assign(saved);
-    return true;
-}
-
 bool giveBack(Container& field, const Container::Saved& saved) { return field.restore(saved); }
 
 }  // namespace
@@ -176,6 +172,8 @@ void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
     if (c != nullptr) visit(c->field, state.field, #field);
 #define KEPT_TABLE(field) \
     if (c != nullptr) visit(c->field, state.field, #field);
+#define KEPT_OWN_TABLE(field) \
+    if (c != nullptr) visit(c->ownTables().field, state.field, #field);
 #define KEPT_FUNCTION(field) \
     if (f != nullptr) visit(f->field, state.field, #field);
 #include "model/kept_fields.def"
@@ -183,6 +181,7 @@ void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
 #undef KEPT_OBJECT
 #undef KEPT_CLASS
 #undef KEPT_TABLE
+#undef KEPT_OWN_TABLE
 #undef KEPT_FUNCTION
 }
 
@@ -230,7 +229,9 @@ namespace {
 // Where each kept table lies in its class, by the place a lent table holds
 // (1 for the first of model/kept_fields.def): a lent table finds the class
 // it notes its writes with from its own address. A class's fields lie at
-// the same offsets in every class object (no virtual base).
+// the same offsets in every class object (no virtual base). The places past
+// them are the tables made on demand, which lie in the class's OwnTables
+// and find the class through its owner.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 constexpr size_t kKeptTableOffsets[] = {
@@ -239,15 +240,33 @@ constexpr size_t kKeptTableOffsets[] = {
 #define KEPT_OBJECT(field)
 #define KEPT_CLASS(field)
 #define KEPT_TABLE(field) offsetof(ClassObject, field),
+#define KEPT_OWN_TABLE(field)
 #define KEPT_FUNCTION(field)
 #include "model/kept_fields.def"
 #undef KEPT_CODE
 #undef KEPT_OBJECT
 #undef KEPT_CLASS
 #undef KEPT_TABLE
+#undef KEPT_OWN_TABLE
+#undef KEPT_FUNCTION
+};
+constexpr size_t kKeptOwnTableOffsets[] = {
+#define KEPT_CODE(field)
+#define KEPT_OBJECT(field)
+#define KEPT_CLASS(field)
+#define KEPT_TABLE(field)
+#define KEPT_OWN_TABLE(field) offsetof(ClassObject::OwnTables, field),
+#define KEPT_FUNCTION(field)
+#include "model/kept_fields.def"
+#undef KEPT_CODE
+#undef KEPT_OBJECT
+#undef KEPT_CLASS
+#undef KEPT_TABLE
+#undef KEPT_OWN_TABLE
 #undef KEPT_FUNCTION
 };
 #pragma GCC diagnostic pop
+constexpr size_t kClassTablePlaces = std::size(kKeptTableOffsets);
 
 }  // namespace
 
@@ -258,13 +277,24 @@ void Container::lendWith(cbircode* record) {
     }
     ClassObject* owner = asClass(static_cast<IRObject*>(record));
     const uintptr_t at = reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(owner);
-    for (uint8_t place = 1; place < std::size(kKeptTableOffsets); ++place)
+    for (uint8_t place = 1; place < kClassTablePlaces; ++place)
         if (kKeptTableOffsets[place] == at) lent_ = place;
+    if (const ClassObject::OwnTables* own = owner->ownTables_; lent_ == 0 && own != nullptr) {
+        const uintptr_t within = reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(own);
+        for (size_t i = 0; i < std::size(kKeptOwnTableOffsets); ++i)
+            if (kKeptOwnTableOffsets[i] == within) lent_ = static_cast<uint8_t>(kClassTablePlaces + i);
+    }
     if (lent_ == 0) internalFault("internal error: a table lent with a record it is not a table of");
 }
 
 void Container::noteLentWrite() {
-    auto* owner = reinterpret_cast<ClassObject*>(reinterpret_cast<uintptr_t>(this) - kKeptTableOffsets[lent_]);
+    ClassObject* owner;
+    if (lent_ < kClassTablePlaces) {
+        owner = reinterpret_cast<ClassObject*>(reinterpret_cast<uintptr_t>(this) - kKeptTableOffsets[lent_]);
+    } else {
+        const size_t within = kKeptOwnTableOffsets[lent_ - kClassTablePlaces];
+        owner = reinterpret_cast<ClassObject::OwnTables*>(reinterpret_cast<uintptr_t>(this) - within)->owner;
+    }
     static_cast<cbircode*>(owner)->noteWrite();
 }
 
@@ -275,12 +305,14 @@ void KeptObjects::lendTables(IRObject& o, cbircode* with) {
 #define KEPT_OBJECT(field)
 #define KEPT_CLASS(field)
 #define KEPT_TABLE(field) c->field.lendWith(with);
+#define KEPT_OWN_TABLE(field) c->ownTables().field.lendWith(with);
 #define KEPT_FUNCTION(field)
 #include "model/kept_fields.def"
 #undef KEPT_CODE
 #undef KEPT_OBJECT
 #undef KEPT_CLASS
 #undef KEPT_TABLE
+#undef KEPT_OWN_TABLE
 #undef KEPT_FUNCTION
 }
 
@@ -306,14 +338,17 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         if (ClassObject* c = asClass(o)) {
             reach(c->baseClass);
             reach(c->thisObject);
-            for (const Container* table : {&c->dynamicMethods, &c->staticMethods, &c->dynamicProperties,
-                                           &c->staticProperties, &c->anonymousProperties, &c->templateArgumentTable})
-                for (const qestl::SmartPtr& member : table->members()) reach(member);
+            const ClassObject::OwnTables* own = c->ownTables_;
+            for (const Container* table : std::initializer_list<const Container*>{
+                     &c->dynamicMethods, &c->staticMethods, &c->dynamicProperties, &c->staticProperties,
+                     own ? &own->anonymousProperties : nullptr, own ? &own->templateArgumentTable : nullptr})
+                if (table != nullptr)
+                    for (const qestl::SmartPtr& member : table->members()) reach(member);
         }
         if (o->isFunction()) {
             auto* f = static_cast<FunctionObject*>(o);
             for (const IRResult& parameter : f->parameters) reach(parameter.object);
-            for (const ObjectStateMap::Entry& thrown : f->throwsSet) reach(thrown.object);
+            for (const ObjectStateMap::Entry& thrown : f->throwsSet()) reach(thrown.object);
         }
     }
     // In creation order, so that giving back never depends on addresses.

@@ -18,7 +18,8 @@ void releaseReadObject(const qestl::SmartPtr& object) {
     }
     o->ownerResult.clear();
     o->templateArguments.clear();
-    if (auto* function = dynamic_cast<FunctionObject*>(o)) function->throwsSet.clear();
+    if (auto* function = dynamic_cast<FunctionObject*>(o); function != nullptr && function->exceptions.made())
+        function->exceptions.edit().throwsSet.clear();
 }
 
 uint64_t LibraryWriter::identityOf(const IRObject& object) { return object.identity(); }

@@ -124,6 +124,9 @@ public:
     // catalogue method's link name), entered in the index of names only when
     // a string like it is asked for.
     virtual Operand unlistedStringResource(std::string_view text) { return stringResource(text); }
+    // stringResource of a text a record is named with as it is placed (a
+    // class's name and link name), which few other texts ask for.
+    virtual Operand nameResource(std::string_view text) { return stringResource(text); }
     // The operand of a binary resource (kind 1) holding the bytes.
     virtual Operand binaryResource(const uint8_t* data, size_t size) = 0;
     // The operand referring to the relocation entry of a linked name.

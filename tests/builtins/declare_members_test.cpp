@@ -102,7 +102,7 @@ TEST_F(DeclareMembers, TypedConstantsAndThrownSetsByCreation) {
     EXPECT_EQ(static_cast<uint64_t>(at(c.staticProperties, 2).constantValue().value), 0x400921FB54442D18u);
     const auto* f = dynamic_cast<const model::FunctionObject*>(&at(c.dynamicMethods, 0));
     ASSERT_EQ(f->throwsCount(), 2u);
-    EXPECT_EQ(f->throwsSet.begin()->object, builtins::builtinNames().find("IndexOutOfBoundsException"));
+    EXPECT_EQ(f->throwsSet().begin()->object, builtins::builtinNames().find("IndexOutOfBoundsException"));
 }
 
 TEST_F(DeclareMembers, CoreTablesDeclareWithoutRefusals) {

@@ -81,7 +81,7 @@ TEST_F(Registry, AContainerTemplateMakesItsBareInstance) {
     auto& instance = *model::asClass(asObject(instantiate("List", {"int"})));
     EXPECT_EQ(instance.builtinClassId, 41u);
     EXPECT_EQ(std::string(instance.displayName().view()), "List<int>");
-    EXPECT_EQ(instance.templateArgumentTable.templateParameterNameAt(0), "Element");
+    EXPECT_EQ(instance.templateArgumentTable().templateParameterNameAt(0), "Element");
 }
 
 TEST_F(Registry, ProxyHookPushesBothDescriptorsServedFirst) {

@@ -286,7 +286,7 @@ TEST(MethodDeclaration, TheThrowsListStopsAtATypeListedTwice) {
     compileThrowsList(f.context, function, list);
     EXPECT_EQ(f.errors(), "");
     EXPECT_NE(std::string(f.capture.warningText.c_str()).find("类型已经存在于方法的异常列表中."), std::string::npos);
-    EXPECT_EQ(function.as<model::FunctionObject>()->throwsSet.size(), 1u);
+    EXPECT_EQ(function.as<model::FunctionObject>()->throwsSet().size(), 1u);
 }
 
 }  // namespace

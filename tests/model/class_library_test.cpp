@@ -82,12 +82,12 @@ TEST(ClassLibrary, ADerivedClassWaitsForTheAnonymousContainerOfItsBase) {
     reader.objects = {{1, model::makeClass("", SmartPtr())}, {2, model::makeClass("", SmartPtr())}};
     SmartPtr readDerived = readRecord(reader, 2);
     ASSERT_TRUE(readDerived);
-    EXPECT_EQ(readDerived.as<ClassObject>()->sharedAnonymousProperties, nullptr);
+    EXPECT_EQ(readDerived.as<ClassObject>()->anonymousTableIfMade(), nullptr);
     EXPECT_FALSE(reader.anonymousLinksComplete());
     SmartPtr readBase = readRecord(reader, 1);
     ASSERT_TRUE(readBase);
     EXPECT_TRUE(reader.anonymousLinksComplete());
-    EXPECT_EQ(readDerived.as<ClassObject>()->sharedAnonymousProperties, &readBase.as<ClassObject>()->anonymousProperties);
+    EXPECT_EQ(readDerived.as<ClassObject>()->anonymousTableIfMade(), readBase.as<ClassObject>()->anonymousTable());
     EXPECT_EQ(readDerived.as<ClassObject>()->baseClass, readBase);
     for (SmartPtr* held : {&base, &derived, &readBase, &readDerived}) held->as<ClassObject>()->detach();
 }

@@ -59,7 +59,7 @@ static void printTail(const IRObject& member, const IRObject& owner) {
     if (member.kind == model::kKindFunction && (member.modifiers & model::kModNotNil)) std::printf(" objret");
     if (const auto* f = dynamic_cast<const model::FunctionObject*>(&member); f != nullptr && f->throwsCount() > 0) {
         const char* separator = " throws=";
-        for (const auto& entry : f->throwsSet) {
+        for (const auto& entry : f->throwsSet()) {
             std::printf("%s%s", separator, shown(asObject(entry.object)).c_str());
             separator = ",";
         }
@@ -129,9 +129,10 @@ qestl::SmartPtr typeNamed(CompileContext& context, std::string name) {
 
 void printInstance(CompileContext& context, const model::ClassObject& instance) {
     printClassLine(context, instance);
-    for (size_t i = 0; i < instance.templateArgumentTable.members().size(); ++i)
-        std::printf("  targ %s %s\n", instance.templateArgumentTable.templateParameterNameAt(i).c_str(),
-                    shown(asObject(instance.templateArgumentTable.members()[i])).c_str());
+    const model::Container* arguments = instance.templateArgumentTableIfMade();
+    for (size_t i = 0; arguments != nullptr && i < arguments->members().size(); ++i)
+        std::printf("  targ %s %s\n", arguments->templateParameterNameAt(i).c_str(),
+                    shown(asObject(arguments->members()[i])).c_str());
     printMembers(instance);
 }
 

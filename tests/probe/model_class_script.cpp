@@ -178,8 +178,7 @@ bool ClassCommands::run(const Words& w, std::string& out, bool& silent) {
             {"anon", model::kAnonymousProperties}, {"targs", model::kTemplateArguments}};
         auto found = kinds.find(w[2]);
         if (found == kinds.end()) throw Impossible();
-        if (found->second == model::kAnonymousProperties && owner.sharedAnonymousProperties == nullptr)
-            throw Impossible();
+        if (found->second == model::kAnonymousProperties && !owner.writesAnonymousTable()) throw Impossible();
         out = tableNames(owner.table(found->second));
     } else if (c == "native") {
         out = native(w);

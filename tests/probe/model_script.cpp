@@ -509,7 +509,7 @@ public:
         if (c == "throws") return need(3), boolText(function(w[1]).addThrows(handle(w[2])));
         if (c == "uses") {
             need(3);
-            const model::ObjectStateMap::Entry* found = function(w[1]).throwsSet.find(object(w[2]));
+            const model::ObjectStateMap::Entry* found = function(w[1]).exceptions.edit().throwsSet.find(object(w[2]));
             return found ? std::to_string(found->value) : "none";
         }
         if (c == "covers") return need(3), boolText(function(w[1]).coversException(object(w[2])));
