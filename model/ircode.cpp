@@ -10,6 +10,41 @@
 
 namespace model {
 
+namespace {
+
+// The operands from `first` on, some of which name a record: those go to
+// the context. Apart from resolveOperands, whose common case then calls
+// nothing.
+[[gnu::noinline]] bool resolveNamedOperands(cbircode& record, ModelContext& context, uint64_t first, uint64_t count) {
+    bool resolved = true;
+    Operand* const slots = record.operands.sideBySide(count);
+    for (uint64_t i = first; i < count; ++i) {
+        // Most operands name nothing: a call to the context for each cost
+        // more than resolving them here.
+        Operand& operand = slots != nullptr ? slots[i] : record.operands[i];
+        if (!operand.target) operand.resolveAsItself();
+        else resolved = context.resolveOperand(operand, i == 0 && record.keepFirstOperand != 0) && resolved;
+    }
+    return resolved;
+}
+
+bool namesElsewhere(const Operand* slots, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i)
+        if (slots[i].refersElsewhere()) return true;
+    return false;
+}
+
+// Offsets count from the record's end.
+[[gnu::noinline]] void fixUpOperands(cbircode& record, ModelContext& context, uint64_t position) {
+    const uint64_t end = position + record.encodedSize();
+    for (uint64_t i = 0; i < record.operandCount; ++i) {
+        Operand& operand = record.operands[i];
+        if (operand.refersElsewhere()) context.fixupOperand(operand, record, end);
+    }
+}
+
+}  // namespace
+
 cbircode::cbircode(const cbircode& other)
     : cbSmartCore(other),
       opcode(other.opcode),
@@ -86,17 +121,16 @@ bool cbircode::resolveOperands(ModelContext& context) {
     requireOperandSlots();
     // The record's size is not asked for: a class record would measure
     // every member of its tables to answer.
-    bool resolved = true;
     const uint64_t count = operands.resolvable(operandCount);
     Operand* const slots = operands.sideBySide(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        // Most operands name nothing: a call to the context for each cost
-        // more than resolving them here.
-        Operand& operand = slots != nullptr ? slots[i] : operands[i];
-        if (!operand.target) operand.resolveAsItself();
-        else resolved = context.resolveOperand(operand, i == 0 && keepFirstOperand != 0) && resolved;
+    // Most records name nothing: they are resolved here without a call, so
+    // that this stays a leaf for the many and only the others pay for one.
+    uint64_t first = 0;
+    if (slots != nullptr) {
+        while (first < count && !slots[first].target) slots[first++].resolveAsItself();
+        if (first == count) return true;
     }
-    return resolved;
+    return resolveNamedOperands(*this, context, first, count);
 }
 
 uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t flags, bool) {
@@ -107,14 +141,12 @@ uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t fl
 
 uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
     notePlaced();
-    const uint64_t size = encodedSize();
     requireOperandSlots();
     const uint64_t count = operandCount;
     Operand* const slots = operands.sideBySide(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        Operand& operand = slots != nullptr ? slots[i] : operands[i];
-        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, position + size);
-    }
+    // Fixing up asks for the record's size, which a record that names
+    // nothing (most of them) need not measure.
+    if (slots == nullptr || namesElsewhere(slots, count)) fixUpOperands(*this, context, position);
     // Made whole in the writer's buffer: a field at a time, the writer
     // checked its room and its spill threshold for each.
     const uint64_t written = 4 + 12 * count;

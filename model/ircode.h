@@ -145,7 +145,7 @@ public:
     virtual bool isFunction() const { return false; }
     virtual uint64_t assignAddress(ModelContext& context, uint64_t address);
     virtual bool resolveOperands(ModelContext& context);
-    virtual uint64_t address() const { return codeAddress; }
+    uint64_t address() const { return codeAddress; }
     // The 12-byte operand form of a reference to this record; a plain record
     // writes the placeholder: bytes 0, 0, flags, 0, then eight zero bytes.
     virtual uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType);
@@ -266,13 +266,13 @@ struct CodeOperandsAndTargets : OperandsAndTargets {
 // function, a label). In a long list those lie out of the cache as much as
 // the records, and each was waited for in turn: they are asked for too. A
 // program of ten thousand lines has some eighty thousand records, which the
-// last cache holds: there what that saves does not show, and the asking
-// cost each of two walks a tenth of its instructions.
+// last cache holds: there nothing is asked for ahead, which only cost each
+// of the walks a tenth of its instructions.
 constexpr size_t kManyCodeRecords = 262144;
 template <typename Count, typename Visit>
 void forEachCodeRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit) {
-    if (list.size() < kManyCodeRecords) forEachRecord(list, visit);
-    else forEachRecord(list, visit, CodeOperandsAndTargets());
+    if (list.size() >= kManyCodeRecords) return forEachRecord(list, visit, CodeOperandsAndTargets());
+    for (const qestl::SmartPtr& record : list) visit(*record.as<cbircode>());
 }
 
 // Takes a field's object out, detaches it and drops the hold.
