@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 #include "codegen/image_parts.h"
@@ -403,7 +404,9 @@ private:
                 return;
             }
             if (reflected) writeReflectionEntry(record, aux_, out_.position(), 0);
-            encode(record);
+            // Plain instructions, most of the image, are encoded in the walk.
+            if (typeid(record) == typeid(cbircode)) record.encodeInstruction(context_, out_, out_.position());
+            else encode(record);
         };
         // The reflected list is the class records'.
         if (!reflected) {

@@ -28,21 +28,6 @@ namespace {
     return resolved;
 }
 
-bool namesElsewhere(const Operand* slots, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i)
-        if (slots[i].refersElsewhere()) return true;
-    return false;
-}
-
-// Offsets count from the record's end.
-[[gnu::noinline]] void fixUpOperands(cbircode& record, ModelContext& context, uint64_t position) {
-    const uint64_t end = position + record.encodedSize();
-    for (uint64_t i = 0; i < record.operandCount; ++i) {
-        Operand& operand = record.operands[i];
-        if (operand.refersElsewhere()) context.fixupOperand(operand, record, end);
-    }
-}
-
 }  // namespace
 
 cbircode::cbircode(const cbircode& other)
@@ -140,29 +125,20 @@ uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t fl
 }
 
 uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
-    notePlaced();
-    requireOperandSlots();
-    const uint64_t count = operandCount;
-    Operand* const slots = operands.sideBySide(count);
-    // Fixing up asks for the record's size, which a record that names
-    // nothing (most of them) need not measure.
-    if (slots == nullptr || namesElsewhere(slots, count)) fixUpOperands(*this, context, position);
-    // Made whole in the writer's buffer: a field at a time, the writer
-    // checked its room and its spill threshold for each.
-    const uint64_t written = 4 + 12 * count;
-    out.made(written, [&](uint8_t* at) {
-        qestl::storeU32LE(at, opcode);
-        at += 4;
-        for (uint64_t i = 0; i < count; ++i) {
-            const Operand& operand = slots != nullptr ? slots[i] : operands[i];
-            if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
-                internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
-            qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-            qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
-            at += 12;
-        }
-    });
-    return written;
+    return encodeInstruction(context, out, position);
+}
+
+// Offsets count from the record's end.
+void cbircode::fixUpOperands(ModelContext& context, uint64_t position) {
+    const uint64_t end = position + encodedSize();
+    for (uint64_t i = 0; i < operandCount; ++i) {
+        Operand& operand = operands[i];
+        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, end);
+    }
+}
+
+void cbircode::unresolvedOperandFault(uint64_t index) const {
+    internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, index, opcode);
 }
 
 void detachObjectRef(qestl::SmartPtr& field) {
