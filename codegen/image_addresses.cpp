@@ -1,5 +1,7 @@
 #include "codegen/image_parts.h"
 
+#include <typeinfo>
+
 #include "codegen/resource_table.h"
 #include "foundation/look_ahead.h"
 #include "model/class_object.h"
@@ -77,13 +79,16 @@ bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVect
     bool resolved = true;
     if (list == nullptr) return resolved;
     model::forEachCodeRecord(*list, [&](model::cbircode& record) {
-        resolved = record.resolveOperands(context) && resolved;
+        // Plain instructions, nearly all of a code list, are resolved and
+        // placed without a virtual call.
+        const bool plain = typeid(record) == typeid(model::cbircode);
+        resolved = (plain ? record.cbircode::resolveOperands(context) : record.resolveOperands(context)) && resolved;
         if (!placing) return;
         if (record.opcode == model::kOpClassRecord) {
             placing = false;
             return;
         }
-        at = record.assignAddress(context, at);
+        at = plain ? record.cbircode::assignAddress(context, at) : record.assignAddress(context, at);
         lined += record.sourceNode ? 1 : 0;
     });
     return resolved;

@@ -91,12 +91,6 @@ void cbircode::detach() {
     detachObjectRef(owner);
 }
 
-uint64_t cbircode::assignAddress(ModelContext&, uint64_t address) {
-    notePlaced();
-    codeAddress = address;
-    return address + encodedSize();
-}
-
 void cbircode::requireOperandSlots() const {
     if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
 }

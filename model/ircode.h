@@ -143,7 +143,11 @@ public:
 
     virtual uint64_t encodedSize() const { return 4 + 12 * operandCount; }
     virtual bool isFunction() const { return false; }
-    virtual uint64_t assignAddress(ModelContext& context, uint64_t address);
+    virtual uint64_t assignAddress(ModelContext&, uint64_t address) {
+        notePlaced();
+        codeAddress = address;
+        return address + encodedSize();
+    }
     virtual bool resolveOperands(ModelContext& context);
     uint64_t address() const { return codeAddress; }
     // The 12-byte operand form of a reference to this record; a plain record
