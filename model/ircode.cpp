@@ -91,10 +91,6 @@ void cbircode::detach() {
     detachObjectRef(owner);
 }
 
-void cbircode::requireOperandSlots() const {
-    if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
-}
-
 bool cbircode::resolveOperands(ModelContext& context) {
     notePlaced();
     requireOperandSlots();

@@ -308,6 +308,10 @@ qestl::SmartPtr makeInterfaceInstruction();
 // then the process aborts.
 [[noreturn]] void internalFault(const char* format, ...);
 
+inline void cbircode::requireOperandSlots() const {
+    if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
+}
+
 inline uint64_t cbircode::encodeInstruction(ModelContext& context, qestl::ByteWriter& out, uint64_t position) {
     notePlaced();
     requireOperandSlots();
