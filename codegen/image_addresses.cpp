@@ -82,13 +82,13 @@ bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVect
         // Plain instructions, nearly all of a code list, are resolved and
         // placed without a virtual call.
         const bool plain = typeid(record) == typeid(model::cbircode);
-        resolved = (plain ? record.cbircode::resolveOperands(context) : record.resolveOperands(context)) && resolved;
+        resolved = (plain ? record.resolveInstruction(context) : record.resolveOperands(context)) && resolved;
         if (!placing) return;
         if (record.opcode == model::kOpClassRecord) {
             placing = false;
             return;
         }
-        at = plain ? record.cbircode::assignAddress(context, at) : record.assignAddress(context, at);
+        at = plain ? record.placeInstruction(at) : record.assignAddress(context, at);
         lined += record.sourceNode ? 1 : 0;
     });
     return resolved;

@@ -10,26 +10,6 @@
 
 namespace model {
 
-namespace {
-
-// The operands from `first` on, some of which name a record: those go to
-// the context. Apart from resolveOperands, whose common case then calls
-// nothing.
-[[gnu::noinline]] bool resolveNamedOperands(cbircode& record, ModelContext& context, uint64_t first, uint64_t count) {
-    bool resolved = true;
-    Operand* const slots = record.operands.sideBySide(count);
-    for (uint64_t i = first; i < count; ++i) {
-        // Most operands name nothing: a call to the context for each cost
-        // more than resolving them here.
-        Operand& operand = slots != nullptr ? slots[i] : record.operands[i];
-        if (!operand.target) operand.resolveAsItself();
-        else resolved = context.resolveOperand(operand, i == 0 && record.keepFirstOperand != 0) && resolved;
-    }
-    return resolved;
-}
-
-}  // namespace
-
 cbircode::cbircode(const cbircode& other)
     : cbSmartCore(other),
       opcode(other.opcode),
@@ -91,21 +71,20 @@ void cbircode::detach() {
     detachObjectRef(owner);
 }
 
-bool cbircode::resolveOperands(ModelContext& context) {
-    notePlaced();
-    requireOperandSlots();
-    // The record's size is not asked for: a class record would measure
-    // every member of its tables to answer.
-    const uint64_t count = operands.resolvable(operandCount);
+bool cbircode::resolveOperands(ModelContext& context) { return resolveInstruction(context); }
+
+// Apart from resolveInstruction, whose common case then calls nothing.
+bool cbircode::resolveNamedOperands(ModelContext& context, uint64_t first, uint64_t count) {
+    bool resolved = true;
     Operand* const slots = operands.sideBySide(count);
-    // Most records name nothing: they are resolved here without a call, so
-    // that this stays a leaf for the many and only the others pay for one.
-    uint64_t first = 0;
-    if (slots != nullptr) {
-        while (first < count && !slots[first].target) slots[first++].resolveAsItself();
-        if (first == count) return true;
+    for (uint64_t i = first; i < count; ++i) {
+        // Most operands name nothing: a call to the context for each cost
+        // more than resolving them here.
+        Operand& operand = slots != nullptr ? slots[i] : operands[i];
+        if (!operand.target) operand.resolveAsItself();
+        else resolved = context.resolveOperand(operand, i == 0 && keepFirstOperand != 0) && resolved;
     }
-    return resolveNamedOperands(*this, context, first, count);
+    return resolved;
 }
 
 uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t flags, bool) {

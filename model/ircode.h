@@ -149,6 +149,14 @@ public:
         return address + encodedSize();
     }
     virtual bool resolveOperands(ModelContext& context);
+    // What assignAddress and resolveOperands do for a plain record, inline
+    // for the walk that resolves and places the code lists.
+    uint64_t placeInstruction(uint64_t address) {
+        notePlaced();
+        codeAddress = address;
+        return address + cbircode::encodedSize();
+    }
+    bool resolveInstruction(ModelContext& context);
     uint64_t address() const { return codeAddress; }
     // The 12-byte operand form of a reference to this record; a plain record
     // writes the placeholder: bytes 0, 0, flags, 0, then eight zero bytes.
@@ -201,6 +209,8 @@ private:
     // The operands that name a label or a record, given their offsets from
     // the record's end.
     void fixUpOperands(ModelContext& context, uint64_t position);
+    // The operands from `first` on, some of which name a record.
+    bool resolveNamedOperands(ModelContext& context, uint64_t first, uint64_t count);
     [[noreturn]] void unresolvedOperandFault(uint64_t index) const;
 };
 
@@ -310,6 +320,22 @@ qestl::SmartPtr makeInterfaceInstruction();
 
 inline void cbircode::requireOperandSlots() const {
     if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
+}
+
+inline bool cbircode::resolveInstruction(ModelContext& context) {
+    notePlaced();
+    requireOperandSlots();
+    // The record's size is not asked for: a class record would measure
+    // every member of its tables to answer.
+    const uint64_t count = operands.resolvable(operandCount);
+    Operand* const slots = operands.sideBySide(count);
+    // Most records name nothing: they are resolved here without a call.
+    uint64_t first = 0;
+    if (slots != nullptr) {
+        while (first < count && !slots[first].target) slots[first++].resolveAsItself();
+        if (first == count) return true;
+    }
+    return resolveNamedOperands(context, first, count);
 }
 
 inline uint64_t cbircode::encodeInstruction(ModelContext& context, qestl::ByteWriter& out, uint64_t position) {
