@@ -1,7 +1,5 @@
 #include "codegen/image_parts.h"
 
-#include <typeinfo>
-
 #include "codegen/resource_table.h"
 #include "foundation/look_ahead.h"
 #include "model/class_object.h"
@@ -81,7 +79,7 @@ bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVect
     model::forEachCodeRecord(*list, [&](model::cbircode& record) {
         // Plain instructions, nearly all of a code list, are resolved and
         // placed without a virtual call.
-        const bool plain = typeid(record) == typeid(model::cbircode);
+        const bool plain = model::isPlainInstruction(record);
         resolved = (plain ? record.resolveInstruction(context) : record.resolveOperands(context)) && resolved;
         if (!placing) return;
         if (record.opcode == model::kOpClassRecord) {

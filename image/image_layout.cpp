@@ -6,7 +6,6 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <typeinfo>
 #include <vector>
 
 #include "codegen/image_parts.h"
@@ -410,7 +409,7 @@ private:
             }
             if (reflected) writeReflectionEntry(record, aux_, out_.position(), 0);
             // Plain instructions, most of the image, are encoded in the walk.
-            if (typeid(record) == typeid(cbircode)) record.encodeInstruction(context_, out_, out_.position());
+            if (model::isPlainInstruction(record)) record.encodeInstruction(context_, out_, out_.position());
             else encode(record);
         };
         // The reflected list is the class records'.

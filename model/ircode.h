@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "foundation/byte_io.h"
@@ -317,6 +318,12 @@ qestl::SmartPtr makeInterfaceInstruction();
 // An internal fault of the compiler: one line on standard output (flushed),
 // then the process aborts.
 [[noreturn]] void internalFault(const char* format, ...);
+
+// Whether a record is a plain instruction, which the image's walks resolve,
+// place and encode inline. The type's record is compared, not its name: a
+// name compared as text cost the other records a string comparison each,
+// and a record the comparison missed would only take the virtual calls.
+inline bool isPlainInstruction(const cbircode& record) { return &typeid(record) == &typeid(cbircode); }
 
 inline void cbircode::requireOperandSlots() const {
     if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
