@@ -26,6 +26,10 @@ uint32_t pickBestOverload(model::IRValueList& candidates, uint32_t kind, model::
 uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t* kinds, size_t kindCount,
                                  model::IRResult*& out) {
     model::IRResult* best = nullptr;
+    // The best one's code is asked only when another candidate is held
+    // against it: most names have one candidate, and after a tie the next
+    // one that passes is taken whatever its code.
+    bool bestCoded = false;
     uint64_t bestCode = 0;
     for (model::IRResult& candidate : candidates) {
         const model::IRObject* object = candidate.objectPtr();
@@ -33,8 +37,17 @@ uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t*
         bool passes = false;
         for (size_t i = 0; i < kindCount && !passes; ++i) passes = kinds[i] == kAnyKind || object->kindOf() == kinds[i];
         if (!passes) continue;
+        if (best == nullptr) {
+            best = &candidate;
+            bestCoded = false;
+            continue;
+        }
+        if (!bestCoded) {
+            bestCode = best->addressCode(false);
+            bestCoded = true;
+        }
         const uint64_t code = candidate.addressCode(false);
-        if (best == nullptr || code < bestCode) {
+        if (code < bestCode) {
             best = &candidate;
             bestCode = code;
         } else if (code == bestCode) {

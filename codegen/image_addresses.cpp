@@ -77,13 +77,16 @@ bool resolveAndPlaceList(model::ModelContext& context, const qestl::SmartPtrVect
     bool resolved = true;
     if (list == nullptr) return resolved;
     model::forEachCodeRecord(*list, [&](model::cbircode& record) {
-        resolved = record.resolveOperands(context) && resolved;
+        // Plain instructions, nearly all of a code list, are resolved and
+        // placed without a virtual call.
+        const bool plain = model::isPlainInstruction(record);
+        resolved = (plain ? record.resolveInstruction(context) : record.resolveOperands(context)) && resolved;
         if (!placing) return;
         if (record.opcode == model::kOpClassRecord) {
             placing = false;
             return;
         }
-        at = record.assignAddress(context, at);
+        at = plain ? record.placeInstruction(at) : record.assignAddress(context, at);
         lined += record.sourceNode ? 1 : 0;
     });
     return resolved;

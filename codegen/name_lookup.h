@@ -104,6 +104,9 @@ public:
     // Adds a candidate; during a lookup an object met twice is kept once.
     void addResult(const model::IRResult& result);
     void addResult(model::IRResult&& result);
+    // A candidate holding `object` alone, made in place for the caller to
+    // finish; null when the lookup has the object already.
+    model::IRResult* placeResult(const qestl::SmartPtr& object);
     void setResults(const model::IRResult& result);
     void setResults(model::IRResult&& result);
     // Most calls find nothing to clear: that is asked inline.
@@ -171,7 +174,7 @@ private:
     friend class FlagGuard;
 
     // Whether the result's object is new to this lookup (and marks it met).
-    bool firstInLookup(const model::IRResult& result);
+    bool firstInLookup(model::IRObject* object);
     void clearNonEmptyResults();
 
     ScopeChain scopes_;

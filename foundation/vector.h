@@ -120,6 +120,17 @@ public:
         ++count_;
     }
 
+    // Made in place at the end, grown as pushBack grows: no element is made
+    // apart, moved in and dropped. The arguments must not lie in this
+    // vector's buffer, which growing frees.
+    template <typename... Args>
+    T& emplaceBack(Args&&... args) {
+        if (count_ + 1 > capacity_ || isBorrowed()) regrow(size_t{count_} * 2 + 1, count_, nullptr, 0);
+        T* made = new (data_ + count_) T(std::forward<Args>(args)...);
+        ++count_;
+        return *made;
+    }
+
     void append(const T* elements, size_t n) { insertRange(count_, elements, n); }
     // Appends the other vector's elements and leaves it empty: relocated
     // where the elements allow, so no element is copied or destroyed.

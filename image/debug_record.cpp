@@ -60,20 +60,17 @@ uint64_t encodeDebugRecord(const DebugRecord& record, qestl::ByteWriter& out) {
     uint64_t made = 0;
     if (record.forEachLineRun)
         record.forEachLineRun([&](DebugRecord::LineRun lines) {
-            constexpr size_t kLineBytes = 24, kLinesAtOnce = 128;
-            uint8_t encoded[kLineBytes * kLinesAtOnce];
-            for (size_t first = 0; first < lines.size(); first += kLinesAtOnce) {
-                const size_t count = std::min(kLinesAtOnce, lines.size() - first);
-                uint8_t* at = encoded;
-                for (const DebugLineRecord& line : lines.subspan(first, count)) {
+            // A run is made in the writer's buffer at once.
+            constexpr size_t kLineBytes = 24;
+            out.made(lines.size() * kLineBytes, [lines](uint8_t* at) {
+                for (const DebugLineRecord& line : lines) {
                     qestl::storeU64LE(at, line.address - kImageBodyStart);
                     qestl::storeU64LE(at + 8, (uint64_t{line.file & 0xFFFF} << 48) |
                                                   (uint64_t{line.line & 0xFFFFFF} << 24) | (line.column & 0xFFFFFF));
                     qestl::storeU64LE(at + 16, line.owner);
                     at += kLineBytes;
                 }
-                out.bytes(encoded, count * kLineBytes);
-            }
+            });
             made += lines.size();
         });
     // The count went out first: any other number of lines would shift

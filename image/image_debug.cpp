@@ -52,7 +52,8 @@ using LineRuns = Runs<DebugLineRecord>;
 // is: the records' addresses, sources and owners, the functions' table.
 // Most instructions cost this walk a few instructions each, so that the
 // distances of the record walk ahead are too short for memory to answer in
-// a long list: the records and their nodes are asked for further ahead.
+// a long list: the records and their nodes are asked for further ahead. A
+// list the last cache holds, as the code walks do, asks for nothing.
 void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list, LineRuns& lines) {
     constexpr size_t kRecordsAhead = 48, kNodesAhead = 24;
     // A function's instructions follow each other: its record is looked up
@@ -60,10 +61,11 @@ void noteLines(const CompileContext& context, const qestl::SmartPtrVector& list,
     const qestl::CountedObject* lastOwner = nullptr;
     uint64_t owner = kNoDebugOwner;
     const size_t count = list.size();
+    const size_t askedUntil = count < model::kManyCodeRecords ? 0 : count;
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) qestl::touch(records[i + kRecordsAhead].get());
-        if (i + kNodesAhead < count)
+        if (i + kRecordsAhead < askedUntil) qestl::touch(records[i + kRecordsAhead].get());
+        if (i + kNodesAhead < askedUntil)
             qestl::touch(records[i + kNodesAhead].as<model::cbircode>()->sourceNode.node().get());
         const model::cbircode& instruction = *records[i].as<model::cbircode>();
         if (!instruction.sourceNode) continue;

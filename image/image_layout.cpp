@@ -29,6 +29,9 @@ constexpr uint64_t kReflexHeadSize = 16;
 // at most (one being encoded, one waiting, one being summed and written):
 // less than the one buffer of a megabyte an image once waited in.
 constexpr size_t kSpillBytes = size_t{1} << 18;
+// A buffer's room: a piece passes the spill size by its last record. Made
+// at once, a buffer no longer grows (and copies itself) a dozen times.
+constexpr size_t kPieceRoom = kSpillBytes + kSpillBytes / 8;
 
 // The bytes of the image on their way out: each piece is summed into the
 // checksum of the region it lies in (the section values, then regions 1 to
@@ -174,6 +177,7 @@ private:
         if (buffer != nullptr) {
             next_.swap(*buffer);
             buffer->reset(0);
+            buffer->reserve(kPieceRoom);
         } else {
             next_.reset(0);
             next_.appendRange(data, count);
@@ -268,6 +272,7 @@ public:
         // encoded, never held whole; any other one gets it in one piece.
         streamed_ = stream_.patchesWritten();
         if (streamed_) {
+            bytes_.reserve(kPieceRoom);
             out_.spillTo(&sink_, kSpillBytes);
             stream_.expectSize(in_.sections[codegen::kModulesEnd]);
         }
@@ -403,7 +408,9 @@ private:
                 return;
             }
             if (reflected) writeReflectionEntry(record, aux_, out_.position(), 0);
-            encode(record);
+            // Plain instructions, most of the image, are encoded in the walk.
+            if (model::isPlainInstruction(record)) record.encodeInstruction(context_, out_, out_.position());
+            else encode(record);
         };
         // The reflected list is the class records'.
         if (!reflected) {

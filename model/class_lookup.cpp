@@ -103,6 +103,10 @@ bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) { return builtin &
 uint32_t ClassObject::accessLevelFrom(ModelContext& context) {
     IRObject* scope = asObject(context.viewer());
     if (scope == nullptr) return 64;
+    // Most members are looked up from inside their own class, which is not
+    // among its own bases (a chain that would come back to it is refused):
+    // its chain is not walked for that answer.
+    if (scope == this && !isArray()) return 0;
     if (scope->isDerivedFrom(this)) return 32;
     if (scope->sameType(this) || encloses(scope)) return 0;
     return 64;

@@ -294,6 +294,11 @@ void Container::inheritMembers(const Container& base) {
 
 IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     IRResult candidate{qestl::SmartPtr(&member)};
+    finishCandidate(candidate, member, mode);
+    return candidate;
+}
+
+void Container::finishCandidate(IRResult& candidate, IRObject& member, uint32_t mode) {
     // The member's slot, kept as the candidate's operand unless an access
     // instruction reaches the member.
     candidate.operand = member.hasSlot() ? member.slotOperand() : member.makeObjectOperand();
@@ -305,7 +310,7 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
         else if (member.imported && kind_ == kDynamicMethods) access = kOpMethod;
         else if (member.imported && kind_ == kStaticMethods) access = kOpFunction;
     }
-    if (access == 0) return candidate;
+    if (access == 0) return;
     // owner, member slot, accumulator
     auto* load = new cbircode(access, 3);
     qestl::SmartPtr held = adoptLive(load);
@@ -314,7 +319,6 @@ IRResult Container::bindCandidate(IRObject& member, uint32_t mode) {
     load->operands[2] = Operand(kEax, kRegister, typeCodeOf(&member));
     candidate.appendInstructionRef(held);
     candidate.operand = load->operands[2];
-    return candidate;
 }
 
 bool Container::bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
@@ -328,7 +332,13 @@ bool Container::bindVisible(ModelContext& context, IRObject* viewer, const Index
         else if (viewer->isDerivedFrom(holder)) level = 32;
         else if (viewer->encloses(holder)) level = 0;
         else level = 64;
-        if (member->isAccessibleAt(level)) context.addCandidate(bindCandidate(*member, mode));
+        if (!member->isAccessibleAt(level)) continue;
+        // An access instruction is made before the lookup is asked whether
+        // it lists the member, as every object made keeps its place in the
+        // order of creation.
+        if ((mode & kLookupAccessInstruction) != 0) context.addCandidate(bindCandidate(*member, mode));
+        else if (IRResult* candidate = context.placeCandidate(members_[index]))
+            finishCandidate(*candidate, *member, mode);
     }
     if (context.candidateCount() != 0) return true;
     collectSimilarNames(context, name);

@@ -167,6 +167,8 @@ public:
     }
     bool collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level);
     IRResult bindCandidate(IRObject& member, uint32_t mode);
+    // bindCandidate's work on a candidate that holds the member already.
+    void finishCandidate(IRResult& candidate, IRObject& member, uint32_t mode);
     // A name offers the members there were when it first failed here, at
     // every later failure too; the list itself is made when a message asks.
     // A name that first failed here when there were no members is offered

@@ -71,25 +71,13 @@ void cbircode::detach() {
     detachObjectRef(owner);
 }
 
-uint64_t cbircode::assignAddress(ModelContext&, uint64_t address) {
-    notePlaced();
-    codeAddress = address;
-    return address + encodedSize();
-}
+bool cbircode::resolveOperands(ModelContext& context) { return resolveInstruction(context); }
 
-void cbircode::requireOperandSlots() const {
-    if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
-}
-
-bool cbircode::resolveOperands(ModelContext& context) {
-    notePlaced();
-    requireOperandSlots();
-    // The record's size is not asked for: a class record would measure
-    // every member of its tables to answer.
+// Apart from resolveInstruction, whose common case then calls nothing.
+bool cbircode::resolveNamedOperands(ModelContext& context, uint64_t first, uint64_t count) {
     bool resolved = true;
-    const uint64_t count = operands.resolvable(operandCount);
     Operand* const slots = operands.sideBySide(count);
-    for (uint64_t i = 0; i < count; ++i) {
+    for (uint64_t i = first; i < count; ++i) {
         // Most operands name nothing: a call to the context for each cost
         // more than resolving them here.
         Operand& operand = slots != nullptr ? slots[i] : operands[i];
@@ -106,31 +94,20 @@ uint32_t cbircode::writeTypeOperand(qestl::ByteWriter& out, uint64_t, uint8_t fl
 }
 
 uint64_t cbircode::encode(ModelContext& context, qestl::ByteWriter& out, void*, uint64_t position) {
-    notePlaced();
-    const uint64_t size = encodedSize();
-    requireOperandSlots();
-    const uint64_t count = operandCount;
-    Operand* const slots = operands.sideBySide(count);
-    for (uint64_t i = 0; i < count; ++i) {
-        Operand& operand = slots != nullptr ? slots[i] : operands[i];
-        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, position + size);
+    return encodeInstruction(context, out, position);
+}
+
+// Offsets count from the record's end.
+void cbircode::fixUpOperands(ModelContext& context, uint64_t position) {
+    const uint64_t end = position + encodedSize();
+    for (uint64_t i = 0; i < operandCount; ++i) {
+        Operand& operand = operands[i];
+        if (operand.refersElsewhere()) context.fixupOperand(operand, *this, end);
     }
-    // Made whole in the writer's buffer: a field at a time, the writer
-    // checked its room and its spill threshold for each.
-    const uint64_t written = 4 + 12 * count;
-    out.made(written, [&](uint8_t* at) {
-        qestl::storeU32LE(at, opcode);
-        at += 4;
-        for (uint64_t i = 0; i < count; ++i) {
-            const Operand& operand = slots != nullptr ? slots[i] : operands[i];
-            if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
-                internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, i, opcode);
-            qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
-            qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
-            at += 12;
-        }
-    });
-    return written;
+}
+
+void cbircode::unresolvedOperandFault(uint64_t index) const {
+    internalFault("internal error: unresolved operand %" PRIu64 " of opcode %" PRIu32, index, opcode);
 }
 
 void detachObjectRef(qestl::SmartPtr& field) {

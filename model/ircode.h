@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "foundation/byte_io.h"
@@ -143,13 +144,29 @@ public:
 
     virtual uint64_t encodedSize() const { return 4 + 12 * operandCount; }
     virtual bool isFunction() const { return false; }
-    virtual uint64_t assignAddress(ModelContext& context, uint64_t address);
+    virtual uint64_t assignAddress(ModelContext&, uint64_t address) {
+        notePlaced();
+        codeAddress = address;
+        return address + encodedSize();
+    }
     virtual bool resolveOperands(ModelContext& context);
-    virtual uint64_t address() const { return codeAddress; }
+    // What assignAddress and resolveOperands do for a plain record, inline
+    // for the walk that resolves and places the code lists.
+    uint64_t placeInstruction(uint64_t address) {
+        notePlaced();
+        codeAddress = address;
+        return address + cbircode::encodedSize();
+    }
+    bool resolveInstruction(ModelContext& context);
+    uint64_t address() const { return codeAddress; }
     // The 12-byte operand form of a reference to this record; a plain record
     // writes the placeholder: bytes 0, 0, flags, 0, then eight zero bytes.
     virtual uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType);
     virtual uint64_t encode(ModelContext& context, qestl::ByteWriter& out, void* writerData, uint64_t position);
+    // What encode writes for a plain record, inline for the image's walk
+    // over its code, which meets some eight of them a line: a virtual call
+    // for each cost a fifth of their encoding.
+    uint64_t encodeInstruction(ModelContext& context, qestl::ByteWriter& out, uint64_t position);
 
     // Goes before every write of a field that a lent record gives back
     // (model/kept_fields.def, the resource items' fields): only the records
@@ -188,6 +205,14 @@ protected:
     // The operand count fits the ten slots; otherwise the internal fault is
     // reported and the process ends.
     void requireOperandSlots() const;
+
+private:
+    // The operands that name a label or a record, given their offsets from
+    // the record's end.
+    void fixUpOperands(ModelContext& context, uint64_t position);
+    // The operands from `first` on, some of which name a record.
+    bool resolveNamedOperands(ModelContext& context, uint64_t first, uint64_t count);
+    [[noreturn]] void unresolvedOperandFault(uint64_t index) const;
 };
 
 // A large program has some eight records a line.
@@ -266,13 +291,13 @@ struct CodeOperandsAndTargets : OperandsAndTargets {
 // function, a label). In a long list those lie out of the cache as much as
 // the records, and each was waited for in turn: they are asked for too. A
 // program of ten thousand lines has some eighty thousand records, which the
-// last cache holds: there what that saves does not show, and the asking
-// cost each of two walks a tenth of its instructions.
+// last cache holds: there nothing is asked for ahead, which only cost each
+// of the walks a tenth of its instructions.
 constexpr size_t kManyCodeRecords = 262144;
 template <typename Count, typename Visit>
 void forEachCodeRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit) {
-    if (list.size() < kManyCodeRecords) forEachRecord(list, visit);
-    else forEachRecord(list, visit, CodeOperandsAndTargets());
+    if (list.size() >= kManyCodeRecords) return forEachRecord(list, visit, CodeOperandsAndTargets());
+    for (const qestl::SmartPtr& record : list) visit(*record.as<cbircode>());
 }
 
 // Takes a field's object out, detaches it and drops the hold.
@@ -293,5 +318,59 @@ qestl::SmartPtr makeInterfaceInstruction();
 // An internal fault of the compiler: one line on standard output (flushed),
 // then the process aborts.
 [[noreturn]] void internalFault(const char* format, ...);
+
+// Whether a record is a plain instruction, which the image's walks resolve,
+// place and encode inline. The type's record is compared, not its name: a
+// name compared as text cost the other records a string comparison each,
+// and a record the comparison missed would only take the virtual calls.
+inline bool isPlainInstruction(const cbircode& record) { return &typeid(record) == &typeid(cbircode); }
+
+inline void cbircode::requireOperandSlots() const {
+    if (operandCount > kMaxOperands) internalFault("Operands out of opcode");
+}
+
+inline bool cbircode::resolveInstruction(ModelContext& context) {
+    notePlaced();
+    requireOperandSlots();
+    // The record's size is not asked for: a class record would measure
+    // every member of its tables to answer.
+    const uint64_t count = operands.resolvable(operandCount);
+    Operand* const slots = operands.sideBySide(count);
+    // Most records name nothing: they are resolved here without a call.
+    uint64_t first = 0;
+    if (slots != nullptr) {
+        while (first < count && !slots[first].target) slots[first++].resolveAsItself();
+        if (first == count) return true;
+    }
+    return resolveNamedOperands(context, first, count);
+}
+
+inline uint64_t cbircode::encodeInstruction(ModelContext& context, qestl::ByteWriter& out, uint64_t position) {
+    notePlaced();
+    requireOperandSlots();
+    const uint64_t count = operandCount;
+    Operand* const slots = operands.sideBySide(count);
+    // Fixing up asks for the record's size, which a record that names
+    // nothing (most of them) need not measure.
+    bool named = count != 0 && slots == nullptr;
+    for (uint64_t i = 0; slots != nullptr && i < count && !named; ++i) named = slots[i].refersElsewhere();
+    if (named) fixUpOperands(context, position);
+    // Made whole in the writer's buffer: a field at a time, the writer
+    // checked its room and its spill threshold for each.
+    const uint64_t written = 4 + 12 * count;
+    out.made(written, [&](uint8_t* at) {
+        qestl::storeU32LE(at, opcode);
+        at += 4;
+        for (uint64_t i = 0; i < count; ++i) {
+            const Operand& operand = slots != nullptr ? slots[i] : operands[i];
+            if (operand.encodedKind == kPendingLabel || operand.encodedKind == kObjectReference)
+                unresolvedOperandFault(i);
+            qestl::storeU32LE(at, (uint32_t{operand.dataType} << 24) | (operand.encodedKind & 0xFFFFFF));
+            qestl::storeU64LE(at + 4, static_cast<uint64_t>(operand.encodedValue()));
+            at += 12;
+        }
+    });
+    return written;
+}
 
 }  // namespace model

@@ -46,6 +46,11 @@ public:
     // object); the caller clears the list.
     virtual void addCandidate(const IRResult& result) = 0;
     virtual void addCandidate(IRResult&& result) { addCandidate(static_cast<const IRResult&>(result)); }
+    // The candidate of `object` made in place at the end of the list, its
+    // operand and code left for the caller to set; null when the lookup
+    // lists the object already. A member bound so is not made apart, moved
+    // in and dropped, which cost as much again as the binding.
+    virtual IRResult* placeCandidate(const qestl::SmartPtr& object) = 0;
     virtual size_t candidateCount() const = 0;
     // Empties the candidate list ("super" restarts a lookup on the base).
     virtual void clearCandidates() = 0;

@@ -44,6 +44,13 @@ public:
         }
         candidates.pushBack(result);
     }
+    model::IRResult* placeCandidate(const qestl::SmartPtr& object) override {
+        if (model::IRObject* held = model::asObject(object)) {
+            if (held->lookupStamp == generation) return nullptr;
+            held->lookupStamp = generation;
+        }
+        return &candidates.emplaceBack(object);
+    }
     size_t candidateCount() const override { return candidates.size(); }
     void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
