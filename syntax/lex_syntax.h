@@ -272,6 +272,8 @@ private:
     int directParenthesized(int start, uint32_t& changed);
     int directLiteral(int start, uint32_t& changed);
     int directMemberCall(int start, uint32_t& changed);
+    int parenthesizedAgain(int start);
+    int literalPrimary(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
