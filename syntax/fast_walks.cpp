@@ -82,11 +82,21 @@ bool qeLexSyntax::startIsClean(uint32_t ruleId, const TokenRecord& record) const
 }
 
 int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
-    if (climbs_ && ruleId == RuleId::PrimaryExpression) {
-        const int end = directPrimary(start, changed);
-        if (end != kNotDirect) return end;
-    }
     TokenRecord* first = window_[start];
+    if (climbs_) {
+        if (ruleId == RuleId::PrimaryExpression) {
+            const int end = directPrimary(start, changed);
+            if (end != kNotDirect) return end;
+        } else if (ruleId == RuleId::Expression && first != nullptr && !error_ && first->span == 1 &&
+                   first->matches.test(RuleId::OperatorExpression)) {
+            // The memo answers the first alternative, as climbExpression
+            // says, and the walk reads nothing else: the protocol's repeated
+            // attempt after the operands were climbed, and later rules' tries
+            // at the record. Replayed, it would cost following its key first
+            // (varied code: one replay in six).
+            return start + 1;
+        }
+    }
     if (first == nullptr || error_ || !startIsClean(ruleId, *first)) return speculativeBody(ruleId, start, changed);
     // Follow the kinds ahead as far as some kept walk read them. Every
     // record read here, the walk would read as well.
@@ -109,22 +119,45 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
 }
 
 int qeLexSyntax::replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed) {
+    // While a walk is written down, or when no match may go untold (no
+    // listener builds nodes: the grammar probe), every reduction is replayed
+    // one by one, and the runs are not needed.
+    if (!recordings_.empty() || !anyQuietable_) {
+        const WalkCache::Reduction* reductions = cache_->reductions(walk);
+        for (uint32_t i = 0; i < walk.reductionCount; ++i) {
+            const WalkCache::Reduction& reduction = reductions[i];
+            const int from = start + static_cast<int>(reduction.offset);
+            int end = from + static_cast<int>(reduction.count);
+            recordRuleMatch(from, end, static_cast<int>(reduction.count), reduction.rule);
+        }
+    } else {
+        replayRuns(walk, start);
+    }
+    const WalkCache::Mark* marks = cache_->marks(walk);
+    for (uint32_t i = 0; i < walk.markCount; ++i) {
+        const int at = start + static_cast<int>(marks[i].offset);
+        if (at < kWindowSize && window_[at]) window_[at]->visited.merge(marks[i].visited);
+    }
+    changed |= walk.changed;
+    return walk.covered < 0 ? -1 : start + walk.covered;
+}
+
+// With no walk written down, the matches over one record that nobody is told
+// of (an operand handed down the operator ladder) only add their rules to it,
+// and clear its marks when one is new: a run of them is replayed in one step.
+// Untold, they leave the record's node and its node marks as they are; the
+// first matches of a run may need telling (a name over a record that holds no
+// node yet), and are replayed one by one until the rest of the run may go
+// untold.
+void qeLexSyntax::replayRuns(WalkCache::Walk& walk, int start) {
     const WalkCache::Reduction* reductions = cache_->reductions(walk);
     const WalkCache::Run* runs = cache_->runs(walk, quietable_);
-    // With no walk written down, the matches over one record that nobody is
-    // told of (an operand handed down the operator ladder) only add their
-    // rules to it, and clear its marks when one is new: a run of them is
-    // replayed in one step. Untold, they leave the record's node and its node
-    // marks as they are; the first matches of a run may need telling (a name
-    // over a record that holds no node yet), and are replayed one by one
-    // until the rest of the run may go untold.
-    const bool quiet = recordings_.empty();
     for (uint32_t r = 0; r < walk.runCount; ++r) {
         const WalkCache::Run& run = runs[r];
         const int at = start + static_cast<int>(run.offset);
         uint32_t i = run.firstReduction;
         const uint32_t last = i + run.reductionCount;
-        if (quiet && run.quiet) {
+        if (run.quiet) {
             for (; i < last && at < kWindowSize && window_[at] && window_[at]->span == 1; ++i) {
                 TokenRecord& record = *window_[at];
                 if (!tellsMatches_ ||
@@ -150,13 +183,6 @@ int qeLexSyntax::replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed)
             recordRuleMatch(from, end, static_cast<int>(reduction.count), reduction.rule);
         }
     }
-    const WalkCache::Mark* marks = cache_->marks(walk);
-    for (uint32_t i = 0; i < walk.markCount; ++i) {
-        const int at = start + static_cast<int>(marks[i].offset);
-        if (at < kWindowSize && window_[at]) window_[at]->visited.merge(marks[i].visited);
-    }
-    changed |= walk.changed;
-    return walk.covered < 0 ? -1 : start + walk.covered;
 }
 
 // A walk not kept yet: walked by the grammar while the tokens it may read

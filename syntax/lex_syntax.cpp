@@ -209,6 +209,7 @@ void qeLexSyntax::setQuietRules() {
         if (passThrough_.test(id)) quiet_[id] |= kPassesThrough;
         if (keeps_.test(id)) quiet_[id] |= kKeepsRecord;
     }
+    anyQuietable_ = !quietable_.none();
 }
 
 void qeLexSyntax::tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId) {

@@ -272,9 +272,12 @@ private:
     int directParenthesized(int start, uint32_t& changed);
     int directLiteral(int start, uint32_t& changed);
     int directMemberCall(int start, uint32_t& changed);
+    int parenthesizedAgain(int start);
+    int literalPrimary(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
     int replayWalk(WalkCache::Walk& walk, int start, uint32_t& changed);
+    void replayRuns(WalkCache::Walk& walk, int start);
     void keepWalk(const Recording& recording, int end, uint32_t changed);
     void noteScan(uint32_t offset, uint32_t kind);
     uint32_t aheadKind(const TokenRecord& record);
@@ -331,6 +334,7 @@ private:
     // node carries marks m leaves untold.
     RuleSet keeps_;
     RuleSet quietable_;
+    bool anyQuietable_ = false;
     RuleSet quietUnder_[kNodeMarkBits + 1];
     // The listener's firstRecordRules, and the rules that have any.
     RuleSet firstKept_[256];

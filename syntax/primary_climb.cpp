@@ -79,6 +79,32 @@ const RuleSet& literalKinds() {
     return kinds;
 }
 
+// What behind a parenthesised part would let a form other than the part
+// itself take it: a continuing token, or a primary expression for the cast.
+const RuleSet& continuingAfterPart() {
+    static const RuleSet kinds = RuleSet::of(
+        {TokenKind::Dot, TokenKind::LeftBracket, TokenKind::Less, RuleId::PrimaryExpression});
+    return kinds;
+}
+
+// The forms a primary expression tries at a parenthesised part and that
+// fail there, with the primary expression itself.
+const RuleSet& triedAtPart() {
+    static const RuleSet rules = RuleSet::of({RuleId::MemberAccess, RuleId::Subscript, RuleId::GenericType,
+                                              RuleId::MemberAccessChain, RuleId::SubscriptChain, RuleId::Call,
+                                              RuleId::Cast, RuleId::PrimaryExpression});
+    return rules;
+}
+
+// The forms a primary expression tries at a literal and that fail there,
+// with the primary expression itself.
+const RuleSet& triedAtLiteral() {
+    static const RuleSet rules = RuleSet::of({RuleId::MemberAccess, RuleId::Subscript, RuleId::GenericType,
+                                              RuleId::MemberAccessChain, RuleId::SubscriptChain, RuleId::Call,
+                                              RuleId::PrimaryExpression});
+    return rules;
+}
+
 // One token kind and no rule.
 bool isPlainToken(const RuleSet& matches) {
     const int kind = matches.single();
@@ -90,9 +116,12 @@ bool isPlainToken(const RuleSet& matches) {
 int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
     if (error_ || static_cast<unsigned>(start + 1) >= static_cast<unsigned>(kWindowSize)) return kNotDirect;
     TokenRecord* first = window_[start];
-    if (first == nullptr || first->span != 1 || !first->matches.test(TokenKind::Identifier) ||
-        !nameRules().covers(first->matches))
-        return kNotDirect;
+    if (first == nullptr || first->span != 1) return kNotDirect;
+    if (!first->matches.test(TokenKind::Identifier))
+        return first->matches.test(RuleId::Parenthesized)  ? parenthesizedAgain(start)
+               : first->matches.intersects(literalKinds()) ? literalPrimary(start, changed)
+                                                           : kNotDirect;
+    if (!nameRules().covers(first->matches)) return kNotDirect;
     // A name not yet recorded is a fresh token: only the primary expression's
     // own marks may stand there, as the attempt set them.
     const bool named = first->matches.test(RuleId::Identifier);
@@ -222,4 +251,66 @@ int qeLexSyntax::directMemberCall(int start, uint32_t& changed) {
     changed |= again;
     if (error_) return -1;
     return start + (covered > 0 ? covered : end - start);
+}
+
+// The protocol's repeated attempt of a primary expression at the
+// parenthesised part it just matched: the record holds the part and the
+// primary expression, and only the attempt's own marks. The walk there is
+// one replay in eight of varied code, and goes the same way whatever stands
+// behind the part, as long as that is no ".", "[" or "<" (which would
+// continue the part) and no primary expression the cast could take: the cast
+// then fails at the record behind, every other form that could take the
+// part fails at the token behind it, the forms that need another first
+// token are refused by the leading sets, and the part itself is the match
+// again, recorded already. What stays is the visited marks of the forms
+// tried (the brace initialiser's only where no hint refuses it), as the
+// replay leaves them. Answered here, it costs neither the key nor the replay.
+int qeLexSyntax::parenthesizedAgain(int start) {
+    if (error_ || static_cast<unsigned>(start + 1) >= static_cast<unsigned>(kWindowSize)) return kNotDirect;
+    TokenRecord* first = window_[start];
+    static constexpr RuleSet kHeld = RuleSet::of({RuleId::Parenthesized, RuleId::PrimaryExpression});
+    if (first == nullptr || first->span != 1 || !(first->matches == kHeld) ||
+        !startIsClean(RuleId::PrimaryExpression, *first))
+        return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->span != 1 || next->matches.intersects(continuingAfterPart()) ||
+        !(next->active.test(RuleId::PrimaryExpression) || next->visited.test(RuleId::PrimaryExpression) ||
+          grammar_->failsAtOnce(RuleId::PrimaryExpression, next->matches, next->hint)))
+        return kNotDirect;
+    first->visited.merge(triedAtPart());
+    if (first->hint < 0) first->visited.set(RuleId::BraceInitializer);
+    return start + 1;
+}
+
+// A primary expression at a literal, where the cast and every form that
+// needs another first token are refused by the leading sets, and every form
+// that a literal may begin (a member access and the chains, calls and
+// subscripts made of one) needs a "." behind it: with none there, the literal
+// is the match. At a fresh literal token, as the primary expression's first
+// attempt finds it, the literal is recorded, which clears every mark the
+// failing forms left. At the literal the protocol's repeated attempt finds,
+// holding the literal and the primary expression and only the attempt's own
+// marks, nothing is recorded, and the visited marks of the forms tried stay,
+// as the replay leaves them. The two were one replay in eight of varied
+// code; answered here, they cost neither the key nor the replay.
+int qeLexSyntax::literalPrimary(int start, uint32_t& changed) {
+    if (error_ || static_cast<unsigned>(start + 1) >= static_cast<unsigned>(kWindowSize)) return kNotDirect;
+    TokenRecord* first = window_[start];
+    if (first == nullptr || first->span != 1 || !startIsClean(RuleId::PrimaryExpression, *first)) return kNotDirect;
+    RuleSet matches = first->matches;
+    const bool again = matches.test(RuleId::Literal) && matches.test(RuleId::PrimaryExpression);
+    if (again) {
+        matches.reset(RuleId::Literal);
+        matches.reset(RuleId::PrimaryExpression);
+    }
+    const int token = matches.single();
+    if (token < 0 || !literalKinds().test(static_cast<uint32_t>(token))) return kNotDirect;
+    const TokenRecord* next = recordInWindow(start + 1);
+    if (next == nullptr || next->span != 1 || next->matches.test(TokenKind::Dot)) return kNotDirect;
+    if (again) {
+        first->visited.merge(triedAtLiteral());
+        return start + 1;
+    }
+    recordOne(start, RuleId::Literal, changed);
+    return error_ ? -1 : start + 1;
 }
