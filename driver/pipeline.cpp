@@ -41,14 +41,12 @@ bool generateOutput(CompileContext& context, qestl::qeistream& out, CompileOptio
     // link library's writer may still instantiate a built-in template, and
     // lent built-ins serve the next compilation): the table of the objects
     // the nodes were declared for goes, the one that finds a stored name is
-    // packed, the one that finds a function's debug record goes, and so do
-    // the source texts (no diagnostic from here on names a node), before the
-    // layout's tables come.
+    // packed, and the one that finds a function's debug record goes, before
+    // the layout's tables come.
     if (!options.linkLibraryOutput && !builtinsLentBetweenCompilations()) {
         qeAbstractNode::dropBareSideWords();
         nodetext::packSharedTexts();
         context.tables().debugInfo().releaseIndex();
-        context.project().releaseTexts();
     }
     // Nothing looks a global name up while the image is laid out and
     // written (model/container_index_release.cpp).

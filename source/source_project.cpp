@@ -39,14 +39,6 @@ void MappedText::clear() {
     segments.clear();
 }
 
-void SourceProject::releaseTexts() {
-    for (size_t i = 0; i < texts_.size(); ++i) {
-        texts_[i] = nullptr;
-        textLengths_[i] = 0;
-    }
-    texts.releaseAll();
-}
-
 uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* text) {
     if (const PathMap::Node* known = pathMap_.find(path)) return known->value;
     const uint32_t index = fileCount();

@@ -71,10 +71,6 @@ public:
 
     // The text registered with the file; null past the last file.
     const char* fileText(uint32_t index) const { return index < fileCount() ? texts_[index] : nullptr; }
-    // Lets go of the files' texts once no diagnostic can quote one any more
-    // (the image is to be laid out): a program of a million one-line classes
-    // kept its 40 MB through the layout's peak. The files keep their paths.
-    void releaseTexts();
     // The same text up to its first zero byte, measured once when registered
     // (every diagnostic reads it); empty past the last file or without text.
     std::string_view fileTextView(uint32_t index) const {

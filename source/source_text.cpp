@@ -27,11 +27,6 @@ void SourceTextStore::release(SourceText& text) {
     text = SourceText();
 }
 
-void SourceTextStore::releaseAll() {
-    for (char* text : texts_) std::free(text);
-    texts_.clear();
-}
-
 SourceText keepSourceText(SourceTextStore& store, const char* bytes, size_t length) {
     char* buffer = static_cast<char*>(std::malloc(length + 1));
     if (buffer == nullptr) return {};

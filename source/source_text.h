@@ -28,8 +28,6 @@ public:
     // Frees a text that nothing will read again (a page once translated: its
     // generated text is what the project keeps); the handle is emptied.
     void release(SourceText& text);
-    // Frees every text (nothing will read one again).
-    void releaseAll();
 
 private:
     qestl::qevector<char*> texts_;
