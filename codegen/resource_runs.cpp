@@ -21,12 +21,7 @@ model::Operand ResourceTable::getOrAddName(model::ModelContext& context, std::st
         restoreStringIndex();
     if (mayBeUnlisted(name)) enterUnlisted();
     const qestl::HashedText key(name);
-    const NameIndex* indexes[] = {lentStrings_, &strings_};
-    for (const NameIndex* index : indexes) {
-        if (index == nullptr) continue;
-        const size_t found = index->find(key, *this);
-        if (found != NameIndex::kNone) return referTo(found);
-    }
+    if (const size_t found = findString(key); found != NameIndex::kNone) return referTo(found);
     // A run goes on while nothing else was appended behind it; a
     // displacement stays below 2 GiB.
     const uint64_t recordBytes = ResourceItem::kRecordHead + name.size() + 1;

@@ -158,6 +158,16 @@ void ResourceTable::NameIndex::add(size_t hash, size_t at) {
     ++used_;
 }
 
+size_t ResourceTable::findString(const qestl::HashedText& key) const {
+    const NameIndex* indexes[] = {lentStrings_, &strings_};
+    for (const NameIndex* index : indexes) {
+        if (index == nullptr) continue;
+        const size_t found = index->find(key, *this);
+        if (found != NameIndex::kNone) return found;
+    }
+    return NameIndex::kNone;
+}
+
 model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string_view name, uint32_t kind,
                                        const void* data, uint64_t length, const model::NodeHandle& node) {
     const uint8_t mark = node ? 1 : 0;
@@ -167,24 +177,19 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     case kResourceString: {
         if (mayBeUnlisted(name)) enterUnlisted();
         const qestl::HashedText key(name);
-        const NameIndex* indexes[] = {lentStrings_, &strings_};
-        for (const NameIndex* index : indexes) {
-            if (index == nullptr) continue;
-            const size_t found = index->find(key, *this);
-            if (found == NameIndex::kNone) continue;
-            // A text the compiler asked for first (a name, a link name) is
-            // still the program's own once a literal asks for it too.
-            if (mark != 0 && found >= kRunTextEntry) {
-                const RunTextPlace text = runTextAt(found);
-                runOf(text.item).places[text.at] |= ResourceItem::kMarkedText;
-            } else if (mark != 0) {
-                ResourceItem* item = items_[found].as<ResourceItem>();
-                item->noteWrite();
-                item->setMark(mark);
-            }
-            return referTo(found);
+        const size_t found = findString(key);
+        if (found == NameIndex::kNone) return referTo(append(strings_, key, kind, data, length, mark));
+        // A text the compiler asked for first (a name, a link name) is
+        // still the program's own once a literal asks for it too.
+        if (mark != 0 && found >= kRunTextEntry) {
+            const RunTextPlace text = runTextAt(found);
+            runOf(text.item).places[text.at] |= ResourceItem::kMarkedText;
+        } else if (mark != 0) {
+            ResourceItem* item = items_[found].as<ResourceItem>();
+            item->noteWrite();
+            item->setMark(mark);
         }
-        return referTo(append(strings_, key, kind, data, length, mark));
+        return referTo(found);
     }
     case kResourceFile: {
         qestl::qestringW path;
@@ -228,8 +233,7 @@ void ResourceTable::enterUnlisted() {
         const qestl::HashedText key(items_[at].as<ResourceItem>()->name());
         // Added unlisted because no item had the name: one that has is the
         // caller's fault.
-        if (strings_.find(key, *this) != NameIndex::kNone ||
-            (lentStrings_ != nullptr && lentStrings_->find(key, *this) != NameIndex::kNone))
+        if (findString(key) != NameIndex::kNone)
             model::internalFault("internal error: a string resource added unlisted was there already");
         strings_.add(key.hash, at);
     }

@@ -279,6 +279,8 @@ private:
     ResourceItem::TextRun& runOf(size_t item) const { return *items_[item].as<ResourceItem>()->run_; }
     // Enters the texts of every run in the index of strings.
     void enterRunTexts();
+    // The entry of a string the table holds, lent ones first, or kNone.
+    size_t findString(const qestl::HashedText& key) const;
     size_t append(NameIndex& index, const qestl::HashedText& name, uint32_t kind, const void* data, uint64_t length,
                   uint8_t mark);
 
