@@ -150,15 +150,18 @@ void declareMembers(ClassObject& owner, ModelContext& context, const MemberText&
     if (!text.fields.empty()) owner.dynamicProperties.reserveNames(text.fields.size());
     // Constants of a text that names no two alike, declared into an empty
     // static property table, are each new there.
-    const bool freshConstants = text.distinctMethods && bound.empty() && owner.staticProperties.members().empty();
+    const bool freshConstants = text.distinctMethods && bound.empty() &&
+                                (owner.staticPropertiesIfMade() == nullptr ||
+                                 owner.staticPropertiesIfMade()->members().empty());
     const bool unlistedConstants = freshConstants && names.listsNamesWhenAsked();
-    if (!unlistedConstants && !text.constants.empty()) owner.staticProperties.reserveNames(text.constants.size());
+    if (!unlistedConstants && !text.constants.empty()) owner.staticProperties().reserveNames(text.constants.size());
     // Methods of a text that names no two alike, declared into empty tables
     // of a class bound to nothing, are each new there.
-    const bool fresh = text.distinctMethods && bound.empty() && owner.staticMethods.members().empty() &&
+    const bool fresh = text.distinctMethods && bound.empty() &&
+                       (owner.staticMethodsIfMade() == nullptr || owner.staticMethodsIfMade()->members().empty()) &&
                        owner.dynamicMethods.members().empty();
     const bool unlisted = fresh && names.listsNamesWhenAsked();
-    if (!unlisted && statics != 0) owner.staticMethods.reserveNames(statics);
+    if (!unlisted && statics != 0) owner.staticMethods().reserveNames(statics);
     if (!unlisted && statics != text.methods.size()) owner.dynamicMethods.reserveNames(text.methods.size() - statics);
     for (const MemberField& field : text.fields)
         owner.addNativeProperty(model::makeNamedObject(nameOf(text, field.name), model::kKindVariable,

@@ -283,7 +283,7 @@ SmartPtr declareVariable(CompileContext& context, const SmartPtr& scope, const N
     // has its table far outside the caches, and making the object alone did
     // not cover the wait (bench/hostile_shapes.py static_fields).
     const model::Container* table = klass == nullptr ? nullptr
-                                    : isStatic       ? &klass->staticProperties
+                                    : isStatic       ? klass->staticPropertiesIfMade()
                                                      : &klass->dynamicProperties;
     const NodeHandle* firstDeclarator = declarators && !declarators->operands.empty() && declarators->operands[0]
                                             ? &declarators->operands[0]
@@ -333,7 +333,7 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
         IRObject* object = ownerObjectOf(declarator);
         if (object == nullptr) {
             const qestl::HashedText name(declarator->text.view());
-            klass->staticProperties.prefetchPlace(name);
+            if (const model::Container* statics = klass->staticPropertiesIfMade()) statics->prefetchPlace(name);
             SmartPtr made = makeFieldObject(declarator, scope, true, true, declarator);
             object = model::asObject(made);
             object->modifiers |= 0x40;
@@ -341,7 +341,7 @@ SmartPtr declareConstant(CompileContext& context, const SmartPtr& scope, const N
             // Entered once: a later cycle takes the object from its node and
             // never meets it as its own duplicate.
             const bool taken = klass->indexOfMember(*object, name) != 0 ||
-                               klass->staticProperties.findOrCreateHashed(name, made).kind == model::kErrorOperand;
+                               klass->staticProperties().findOrCreateHashed(name, made).kind == model::kErrorOperand;
             if (taken) {
                 context.deferError(diag::DuplicateObject, declarator);
                 return SmartPtr();

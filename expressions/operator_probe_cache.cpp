@@ -25,8 +25,11 @@ size_t OperatorProbeCache::stampOf(const model::ModelContext& context, model::IR
 
 size_t OperatorProbeCache::memberCount(const model::IRObject* klass) {
     const auto* c = static_cast<const model::ClassObject*>(klass);
-    return c->staticProperties.members().size() + c->staticMethods.members().size() +
-           c->dynamicProperties.members().size() + c->dynamicMethods.members().size() +
+    const model::Container* staticProperties = c->staticPropertiesIfMade();
+    const model::Container* staticMethods = c->staticMethodsIfMade();
+    return (staticProperties ? staticProperties->members().size() : 0) +
+           (staticMethods ? staticMethods->members().size() : 0) + c->dynamicProperties.members().size() +
+           c->dynamicMethods.members().size() +
            (c->templateArgumentTableIfMade() ? c->templateArgumentTableIfMade()->members().size() : 0);
 }
 

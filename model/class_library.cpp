@@ -46,7 +46,7 @@ bool ClassObject::writeToLibrary(LibraryWriter& w) {
     out.u8(own ? 1 : 0);
     out.u64le(anonymousProperties ? w.tokenFor(anonymousProperties) : rareClass().awaitedToken);
     if (own && !anonymousProperties->writeToLibrary(w)) return false;
-    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+    for (Container* t : {&dynamicMethods, &staticMethods(), &dynamicProperties, &staticProperties()})
         if (!t->writeToLibrary(w)) return false;
     out.u32le(static_cast<uint32_t>(rareClass().templateMethodIndex.size()));
     bool written = true;
@@ -108,7 +108,7 @@ bool ClassObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
             r.awaitAnonymousContainer(this, token);
         }
     }
-    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
+    for (Container* t : {&dynamicMethods, &staticMethods(), &dynamicProperties, &staticProperties()})
         if (!t->readFromLibrary(r)) return false;
     const uint32_t count = in.u32le();
     if (!in.ok() || !in.fitsRemaining(count, 8)) return false;

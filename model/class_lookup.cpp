@@ -112,6 +112,11 @@ uint32_t ClassObject::accessLevelFrom(ModelContext& context) {
     return 64;
 }
 
+void ClassObject::noteStaticFailureBeforeMade(ModelContext& context, const qestl::HashedText& name) {
+    if (staticFailuresBeforeMade_.notedCount(name, context.failedNameNumbers()) == FailedNames::kNotNoted)
+        staticFailuresBeforeMade_.noteFirstFailure(name.number, 0);
+}
+
 bool ClassObject::isDerivedFrom(const IRObject* other) const {
     if (kind != kKindClass || other == nullptr) return false;
     IRObject* target = const_cast<IRObject*>(other)->classRef();
@@ -191,18 +196,21 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     // binding the members of one changes no other's entries.
     const bool statics = (flags & kLookupStatic) != 0;
     const bool instances = (flags & kLookupInstance) != 0;
-    const IndexList* staticFields = statics ? staticProperties.indexesOf(member) : nullptr;
-    const IndexList* staticFunctions = statics ? staticMethods.indexesOf(member) : nullptr;
+    OwnTables* const made = ownTables_;
+    const IndexList* staticFields = statics && made != nullptr ? made->staticProperties.indexesOf(member) : nullptr;
+    const IndexList* staticFunctions = statics && made != nullptr ? made->staticMethods.indexesOf(member) : nullptr;
     const IndexList* fields = instances ? dynamicProperties.indexesOf(member) : nullptr;
     const IndexList* functions = instances ? dynamicMethods.indexesOf(member) : nullptr;
-    Container* const argumentTable = ownTables_ != nullptr ? &ownTables_->templateArgumentTable : nullptr;
+    Container* const argumentTable = made != nullptr ? &made->templateArgumentTable : nullptr;
     const IndexList* arguments = argumentTable != nullptr ? argumentTable->indexesOf(member) : nullptr;
     const bool listed = staticFields || staticFunctions || fields || functions || arguments;
     const uint32_t level = listed ? accessLevelFrom(context) : 0;
     if (listed) {
-        if (statics) {
-            staticProperties.lookupListed(context, this, staticFields, member, level, flags);
-            staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
+        if (statics && made != nullptr) {
+            made->staticProperties.lookupListed(context, this, staticFields, member, level, flags);
+            made->staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
+        } else if (statics && context.candidateCount() == 0) {
+            noteStaticFailureBeforeMade(context, member);
         }
         if (instances) {
             dynamicProperties.lookupListed(context, this, fields, member, level, flags);
@@ -211,9 +219,11 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     } else if (context.candidateCount() == 0) {
         // No table binds a candidate, so the count is asked once: each table
         // notes the failure, as its own lookup would.
-        if (statics) {
-            staticProperties.collectSimilarNames(context, member);
-            staticMethods.collectSimilarNames(context, member);
+        if (statics && made != nullptr) {
+            made->staticProperties.collectSimilarNames(context, member);
+            made->staticMethods.collectSimilarNames(context, member);
+        } else if (statics) {
+            noteStaticFailureBeforeMade(context, member);
         }
         if (instances) {
             dynamicProperties.collectSimilarNames(context, member);

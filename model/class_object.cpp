@@ -68,6 +68,13 @@ ClassObject::ClassObject(std::string_view className, const qestl::SmartPtr& clas
 
 ClassObject::~ClassObject() { delete ownTables_; }
 
+void ClassObject::makeOwnTables() {
+    ownTables_ = new OwnTables(this);
+    ownTables_->staticMethods.noteFailuresBeforeMade(staticFailuresBeforeMade_);
+    ownTables_->staticProperties.noteFailuresBeforeMade(staticFailuresBeforeMade_);
+    staticFailuresBeforeMade_.clear();
+}
+
 bool ClassObject::RareClass::operator==(const RareClass& other) const {
     return captureContainer == other.captureContainer && declarationNodeMap == other.declarationNodeMap &&
            std::memcmp(&nativeLayoutOperand, &other.nativeLayoutOperand, sizeof nativeLayoutOperand) == 0 &&
@@ -119,10 +126,13 @@ qestl::SmartPtr makeNamedClass(const qestl::qestringA& name, const qestl::SmartP
 void ClassObject::detach() {
     if (kept) return;
     dynamicMethods.clear();
-    staticMethods.clear();
     dynamicProperties.clear();
-    staticProperties.clear();
-    if (ownTables_ != nullptr) ownTables_->templateArgumentTable.clear();
+    staticFailuresBeforeMade_.clear();
+    if (ownTables_ != nullptr) {
+        ownTables_->staticMethods.clear();
+        ownTables_->staticProperties.clear();
+        ownTables_->templateArgumentTable.clear();
+    }
     detachObjectRef(baseClass);
     detachObjectRef(thisObject);
     if (rareClass_.made()) {
@@ -141,9 +151,9 @@ void ClassObject::detach() {
 Container& ClassObject::table(uint32_t containerKind) {
     switch (containerKind) {
     case kDynamicMethods: return dynamicMethods;
-    case kStaticMethods: return staticMethods;
+    case kStaticMethods: return staticMethods();
     case kDynamicProperties: return dynamicProperties;
-    case kStaticProperties: return staticProperties;
+    case kStaticProperties: return staticProperties();
     case kAnonymousProperties: return *anonymousTable();
     default: return templateArgumentTable();
     }
@@ -162,8 +172,8 @@ const qestl::qestringA& ClassObject::getName() const {
 qestl::SmartPtr ClassObject::valueType() const { return type; }
 
 uint32_t ClassObject::indexOfMember(const IRObject& member, const qestl::HashedText& name) const {
-    const Container* const order[] = {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties,
-                                      templateArgumentTableIfMade()};
+    const Container* const order[] = {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties,
+                                      staticPropertiesIfMade(), templateArgumentTableIfMade()};
     for (const Container* t : order) {
         if (t == nullptr) continue;
         const IndexList* listed = t->indexesOf(name);
@@ -194,7 +204,7 @@ Operand ClassObject::addProperty(const qestl::HashedText& memberName, const qest
     const uint32_t at = memberName.text == object.name.view() ? indexOfMember(object, memberName)
                                                               : indexOfMember(object);
     if (at != 0) return Operand::error(at - 1);
-    return (isStaticMember ? staticProperties : dynamicProperties).findOrCreateHashed(memberName, member);
+    return (isStaticMember ? staticProperties() : dynamicProperties).findOrCreateHashed(memberName, member);
 }
 
 Operand ClassObject::addMethod(ModelContext& context, std::string_view memberName, const qestl::SmartPtr& member,
@@ -210,7 +220,7 @@ Operand ClassObject::addMethod(ModelContext& context, std::string_view memberNam
         method.noteWrite();
         method.modifiers = (method.modifiers & ~kModAccessMask) | 64;
     }
-    return (isStaticMember ? staticMethods : dynamicMethods).addMethod(context, memberName, member);
+    return (isStaticMember ? staticMethods() : dynamicMethods).addMethod(context, memberName, member);
 }
 
 Operand ClassObject::addClassMember(std::string_view memberName, const qestl::SmartPtr& member, bool isStaticMember) {
@@ -221,7 +231,7 @@ Operand ClassObject::addClassMember(std::string_view memberName, const qestl::Sm
         return anonymousTable()->findOrCreateSlot(memberName, member);
     if (const uint32_t at = indexOfMember(*nested)) return Operand::error(at - 1);
     const bool toStatic = isPackage() || nested->isInterface() || isStaticMember;
-    return (toStatic ? staticProperties : dynamicProperties).findOrCreateSlot(memberName, member);
+    return (toStatic ? staticProperties() : dynamicProperties).findOrCreateSlot(memberName, member);
 }
 
 Operand ClassObject::addTemplateArgument(std::string_view argumentName, const qestl::SmartPtr& boundType) {
@@ -250,11 +260,12 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
     field.ownerResult.setObject(qestl::SmartPtr(this));  // the link name is built below
-    if (registerIt) field.editRare().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties.members().size();
+    if (registerIt)
+        field.editRare().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties().members().size();
     takeKnownLinkName(field, linkName);
     // What addProperty would find: the member in no table, the name free.
     if (fresh && registerIt && !field.isNamedConstant() && memberName == field.name.view())
-        return staticProperties.appendNew(memberName, member, unlisted);
+        return staticProperties().appendNew(memberName, member, unlisted);
     return addProperty(memberName, member, registerIt);
 }
 
@@ -310,9 +321,16 @@ bool ClassObject::setBaseClass(const qestl::SmartPtr& baseType, uint32_t access)
     ClassObject* b = t ? asClass(t->classRef()) : nullptr;
     if (b == nullptr || b == this) return false;
     dynamicMethods.inheritMembers(b->dynamicMethods);
-    staticMethods.inheritMembers(b->staticMethods);
+    // A base without static tables gives none: the class's own, if made,
+    // inherit from empty tables.
+    const Container noStaticMethods{kStaticMethods};
+    const Container noStaticProperties{kStaticProperties};
+    if (b->ownTables_ != nullptr || ownTables_ != nullptr)
+        staticMethods().inheritMembers(b->ownTables_ != nullptr ? b->ownTables_->staticMethods : noStaticMethods);
     dynamicProperties.inheritMembers(b->dynamicProperties);
-    staticProperties.inheritMembers(b->staticProperties);
+    if (b->ownTables_ != nullptr || ownTables_ != nullptr)
+        staticProperties().inheritMembers(b->ownTables_ != nullptr ? b->ownTables_->staticProperties
+                                                                   : noStaticProperties);
     baseClass = qestl::SmartPtr(b);
     inheritanceAccess = access;
     shareAnonymousTable(b->anonymousTable());
@@ -328,7 +346,11 @@ bool ClassObject::buildMethodTables(ModelContext& context) {
     if (baseMergePending) {
         if (ClassObject* b = base()) {
             const uint32_t errors = context.errorCount();
-            if (!staticMethods.mergeBaseMethods(self, b->staticMethods, context) || context.errorCount() != errors)
+            const Container noStaticMethods{kStaticMethods};
+            if ((b->ownTables_ != nullptr || ownTables_ != nullptr) &&
+                (!staticMethods().mergeBaseMethods(
+                     self, b->ownTables_ != nullptr ? b->ownTables_->staticMethods : noStaticMethods, context) ||
+                 context.errorCount() != errors))
                 return false;
             if (!dynamicMethods.mergeBaseMethods(self, b->dynamicMethods, context) || context.errorCount() != errors)
                 return false;
@@ -339,7 +361,9 @@ bool ClassObject::buildMethodTables(ModelContext& context) {
     } else if (methodTablesPending) {
         if (!baseClass) {
             const uint32_t errors = context.errorCount();
-            if (!staticMethods.finishMethodTable(self, context) || context.errorCount() != errors) return false;
+            if (ownTables_ != nullptr &&
+                (!ownTables_->staticMethods.finishMethodTable(self, context) || context.errorCount() != errors))
+                return false;
             if (!dynamicMethods.finishMethodTable(self, context) || context.errorCount() != errors) return false;
         }
         methodTablesPending = 0;
@@ -430,7 +454,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     const uint64_t head = (uint64_t{owner.builtinClassId} << 16 | (decl.isStatic ? 26u : 16u)) << 32;
     // Made here, the method is in no table yet: it is entered without
     // looking for it in all five first.
-    Container& methods = decl.isStatic ? owner.staticMethods : owner.dynamicMethods;
+    Container& methods = decl.isStatic ? owner.staticMethods() : owner.dynamicMethods;
     const Operand slot = decl.newInTable ? methods.appendNew(function->name.view(), held, decl.unlistedUntilAsked)
                                          : methods.findOrAdd(function->name.view(), held);
     if (slot.kind == kErrorOperand) {
@@ -441,7 +465,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     }
     // The slot is the method's index in its table, for static methods and
     // constructors too (whose slot operand is a reference).
-    const Container::MemberList& table = (decl.isStatic ? owner.staticMethods : owner.dynamicMethods).members();
+    const Container::MemberList& table = (decl.isStatic ? owner.staticMethods() : owner.dynamicMethods).members();
     // Searched from the end: a new method is mostly the last.
     uint32_t index = static_cast<uint32_t>(table.size());
     while (index > 0 && table[index - 1] != held) --index;

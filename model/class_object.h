@@ -209,9 +209,24 @@ public:
     void noteChainDeclared(uint64_t epoch);
     qestl::SmartPtr baseClass;
     Container dynamicMethods{kDynamicMethods};
-    Container staticMethods{kStaticMethods};
     Container dynamicProperties{kDynamicProperties};
-    Container staticProperties{kStaticProperties};
+    // The static member tables, made on first write (OwnTables): most
+    // classes declare no static member. A reader takes the IfMade form,
+    // null standing for an empty table.
+    Container& staticMethods() { return ownTables().staticMethods; }
+    Container& staticProperties() { return ownTables().staticProperties; }
+    const Container* staticMethodsIfMade() const {
+        return ownTables_ != nullptr ? &ownTables_->staticMethods : nullptr;
+    }
+    const Container* staticPropertiesIfMade() const {
+        return ownTables_ != nullptr ? &ownTables_->staticProperties : nullptr;
+    }
+    Container* staticMethodsIfMade() { return ownTables_ != nullptr ? &ownTables_->staticMethods : nullptr; }
+    Container* staticPropertiesIfMade() { return ownTables_ != nullptr ? &ownTables_->staticProperties : nullptr; }
+    // A lookup of a static member in a class whose static tables are not
+    // made: the name is noted as failing among no members, as either table
+    // would note it, and the tables take the notes when they are made.
+    void noteStaticFailureBeforeMade(ModelContext& context, const qestl::HashedText& name);
     // The anonymous-properties table the record writes: the class's own
     // (ownsAnonymousTable), its base's, one read from a library, or none.
     Container* anonymousTable() {
@@ -273,16 +288,19 @@ public:
         return rareClass_.edit();
     }
 
-    // The class's own anonymous-properties and template-argument tables,
-    // made when first asked for: a class without nested anonymous classes
-    // or template arguments writes an empty table or none, and a program of
-    // a million classes paid 80 bytes in each for them. The owner lets a
+    // The class's static member, anonymous-properties and template-argument
+    // tables, made when first asked for: a class without static members,
+    // nested anonymous classes or template arguments writes empty tables or
+    // none, and a program of a million one-method classes paid 160 bytes in
+    // each for them. The owner lets a
     // lent table find its class (model/kept_objects.cpp).
     struct OwnTables {
         static void* operator new(size_t bytes) { return qestl::allocateObjectMemory(bytes); }
         static void operator delete(void* memory, size_t bytes) { qestl::freeObjectMemory(memory, bytes); }
         explicit OwnTables(ClassObject* owner) : owner(owner) {}
         ClassObject* owner;
+        Container staticMethods{kStaticMethods};
+        Container staticProperties{kStaticProperties};
         Container anonymousProperties{kAnonymousProperties};
         Container templateArgumentTable{kTemplateArguments};
     };
@@ -302,10 +320,12 @@ private:
     qestl::RareFields<RareClass> rareClass_;
     Container* sharedAnonymousProperties = nullptr;
     OwnTables& ownTables() {
-        if (ownTables_ == nullptr) ownTables_ = new OwnTables(this);
+        if (ownTables_ == nullptr) makeOwnTables();
         return *ownTables_;
     }
+    void makeOwnTables();
     OwnTables* ownTables_ = nullptr;
+    FailedNames staticFailuresBeforeMade_;
 };
 
 inline ClassObject* asClass(IRObject* object) { return object != nullptr ? object->asClassObject() : nullptr; }

@@ -20,8 +20,9 @@ namespace {
 // static_fields and one_method_classes).
 void prefetchMembers(const ClassObject& owner) {
     constexpr size_t kMembers = 16;
-    for (const Container* t : {&owner.dynamicMethods, &owner.staticMethods, &owner.dynamicProperties,
-                               &owner.staticProperties, static_cast<const Container*>(owner.anonymousTableIfMade())}) {
+    for (const Container* t :
+         {&owner.dynamicMethods, owner.staticMethodsIfMade(), &owner.dynamicProperties, owner.staticPropertiesIfMade(),
+          static_cast<const Container*>(owner.anonymousTableIfMade())}) {
         if (t == nullptr) continue;
         const Container::MemberList& members = t->members();
         const size_t count = members.size() < kMembers ? members.size() : kMembers;
@@ -33,8 +34,8 @@ void prefetchMembers(const ClassObject& owner) {
 
 uint64_t ClassObject::encodedSize() const {
     uint64_t size = 12 * operandCount + 8;
-    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        size += t->encodedSize();
+    for (const Container* t : {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties, staticPropertiesIfMade()})
+        size += t != nullptr ? t->encodedSize() : Container::kEmptyEncodedSize;
     if (const Container* t = anonymousTableIfMade()) size += t->encodedSize();
     else if (writesAnonymousTable()) size += Container::kEmptyEncodedSize;
     return size;
@@ -48,8 +49,8 @@ uint64_t ClassObject::assignAddress(ModelContext& context, uint64_t position) {
     auto* holder = operands[0].target.as<cbircode>();
     codeAddress = holder != nullptr ? holder->address() : position;
     uint64_t at = position + 12 * operandCount + 8;
-    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        at = t->assignAddress(context, at);
+    for (Container* t : {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties, staticPropertiesIfMade()})
+        at = t != nullptr ? t->assignAddress(context, at) : at + Container::kEmptyEncodedSize;
     if (Container* t = anonymousTableIfMade()) at = t->assignAddress(context, at);
     else if (writesAnonymousTable()) at += Container::kEmptyEncodedSize;
     const uint64_t hash = cachedHash();
@@ -74,8 +75,8 @@ bool ClassObject::resolveOperands(ModelContext& context) {
     auto resolveMembers = [&](const Container::MemberList& members) {
         forEachRecord(members, [&](cbircode& member) { ok = member.resolveOperands(context) && ok; });
     };
-    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        resolveMembers(t->members());
+    for (const Container* t : {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties, staticPropertiesIfMade()})
+        if (t != nullptr) resolveMembers(t->members());
     if (const Container* t = anonymousTableIfMade(); !baseClass && t != nullptr) resolveMembers(t->members());
     resolvedOnce = 0;
     return ok;
@@ -108,8 +109,11 @@ uint64_t ClassObject::encode(ModelContext& context, qestl::ByteWriter& out, void
     }
     out.u32le(static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(typeCode))));
     uint64_t at = position + 12 * operandCount + 8;
-    for (Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties})
-        at += t->encode(context, out, context.typeStream(), at);
+    Container* const tables[] = {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties, staticPropertiesIfMade()};
+    constexpr uint32_t kinds[] = {kDynamicMethods, kStaticMethods, kDynamicProperties, kStaticProperties};
+    for (size_t i = 0; i < std::size(tables); ++i)
+        at += tables[i] != nullptr ? tables[i]->encode(context, out, context.typeStream(), at)
+                                   : Container::encodeEmpty(out, kinds[i]);
     if (Container* t = anonymousTableIfMade()) at += t->encode(context, out, context.typeStream(), at);
     else if (writesAnonymousTable()) at += Container::encodeEmpty(out, kAnonymousProperties);
     if (out.position() - start != size)
@@ -128,7 +132,8 @@ uint32_t ClassObject::signatureHash(uint32_t seed) const {
     // some places ahead is loaded, and the link name of a nearer one.
     constexpr size_t kManyMembers = 4096;
     constexpr size_t kAhead = 8;
-    for (const Container* t : {&dynamicMethods, &staticMethods, &dynamicProperties, &staticProperties}) {
+    for (const Container* t : {&dynamicMethods, staticMethodsIfMade(), &dynamicProperties, staticPropertiesIfMade()}) {
+        if (t == nullptr) continue;
         const Container::MemberList& members = t->members();
         const size_t count = members.size();
         for (size_t i = 0; i < count; ++i) {

@@ -182,6 +182,8 @@ public:
     // name's near misses at its first failure: a name with none is noted as
     // failing among no members, and its later failures note nothing to list.
     void pickNearMissesAtFirstFailure() { picksNearMisses_ = 1; }
+    // The names that failed here before the table was made, among no members.
+    void noteFailuresBeforeMade(const FailedNames& earlier) { failed_.noteAllAtNone(earlier); }
     // The members among the first `memberCount` whose names are close to
     // `name` (of that failed-name number), in member order.
     void listSimilarNames(std::string_view name, uint32_t number, size_t memberCount, IRValueList& out);

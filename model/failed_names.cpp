@@ -163,6 +163,19 @@ void FailedNames::forgetNearMissIndex() {
     if (kept != nullptr && kept->listed != nullptr) kept->listed->index.reset();
 }
 
+void FailedNames::noteAllAtNone(const FailedNames& earlier) {
+    if ((earlier.held_ & kOnePair) != 0) {
+        noteFirstFailure(static_cast<uint32_t>(earlier.held_ >> 32), 0);
+        return;
+    }
+    const Block* kept = earlier.block();
+    if (kept == nullptr) return;
+    const Slot* slots = kept->slots;  // as a pointer: the array runs past its declared length
+    for (size_t i = 0; i <= kept->mask; ++i)
+        if (slots[i].number != 0 && (held_ == 0 || find(slots[i].number) == kNotNoted))
+            noteFirstFailure(slots[i].number, 0);
+}
+
 void FailedNames::clear() {
     if (held_ != 0 && (held_ & kOnePair) == 0) Block::free(reinterpret_cast<Block*>(held_));
     held_ = 0;

@@ -111,6 +111,9 @@ public:
     // The members were replaced, not only added to.
     void forgetNearMissIndex();
     void clear();
+    // Notes every name noted in `earlier` as failing among no members (a
+    // table made after those names failed where it was not made yet).
+    void noteAllAtNone(const FailedNames& earlier);
 
 private:
     struct Slot {

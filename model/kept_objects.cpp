@@ -340,8 +340,9 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
             reach(c->thisObject);
             const ClassObject::OwnTables* own = c->ownTables_;
             for (const Container* table : std::initializer_list<const Container*>{
-                     &c->dynamicMethods, &c->staticMethods, &c->dynamicProperties, &c->staticProperties,
-                     own ? &own->anonymousProperties : nullptr, own ? &own->templateArgumentTable : nullptr})
+                     &c->dynamicMethods, own ? &own->staticMethods : nullptr, &c->dynamicProperties,
+                     own ? &own->staticProperties : nullptr, own ? &own->anonymousProperties : nullptr,
+                     own ? &own->templateArgumentTable : nullptr})
                 if (table != nullptr)
                     for (const qestl::SmartPtr& member : table->members()) reach(member);
         }

@@ -134,11 +134,11 @@ model::Operand declareStorage(CompileContext& context, const qestl::SmartPtr& ob
         // A static member's value lives in the image heap, as for one the
         // scope declares; no name reaches it there.
         if (const uint32_t listed = klass->indexOfMember(*o, name); listed != 0) {
-            const model::Container::MemberList& statics = klass->staticProperties.members();
+            const model::Container::MemberList& statics = klass->staticProperties().members();
             if (listed <= statics.size() && statics[listed - 1].get() == o)
-                lookAheadOfStatic(klass->staticProperties, listed - 1);
+                lookAheadOfStatic(klass->staticProperties(), listed - 1);
             context.lookup().scopes().heaps[0]->appendUnlisted(object);
-            return klass->staticProperties.findOrCreateHashed(name, object);
+            return klass->staticProperties().findOrCreateHashed(name, object);
         }
     }
     return context.lookup().scopes().declareObject(o->name.view(), object, isStatic);

@@ -67,7 +67,7 @@ TEST_F(Registry, ClassesStandUnderTheirIdsNamesAndOwners) {
     EXPECT_EQ(context.tables().classesById().at(15), context.tables().classesById().at(-4));  // Class under two keys
     EXPECT_EQ(asObject(heap("Object")), asObject(context.builtins().anyType));
     EXPECT_EQ(asObject(heap("$buildin_Iterator@List")), &named("List.Iterator"));
-    EXPECT_EQ(firstMember(named("List").staticProperties, "Iterator").get(),
+    EXPECT_EQ(firstMember(named("List").staticProperties(), "Iterator").get(),
               static_cast<const void*>(&named("List.Iterator")));
     // Templates stand among the global templates, never in the class list.
     for (const qestl::SmartPtr& klass : context.emitter().list(kBuiltinClassList))

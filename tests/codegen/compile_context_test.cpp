@@ -507,7 +507,7 @@ TEST(Scopes, ClassMembersGoToTheInnermostClass) {
     context.lookup().scopes().declareObject("count", shared, true);
     auto* klass = model::asClass(model::asObject(box));
     EXPECT_NE(klass->dynamicProperties.indexesOf("size"), nullptr);
-    EXPECT_NE(klass->staticProperties.indexesOf("count"), nullptr);
+    EXPECT_NE(klass->staticProperties().indexesOf("count"), nullptr);
     EXPECT_NE(context.lookup().scopes().heaps[0]->indexesOf("$unnamed_object_0"), nullptr);
     SmartPtr inner = model::makeClass("Inner", context.builtins().classType);
     context.lookup().scopes().declareClass("Inner", inner);

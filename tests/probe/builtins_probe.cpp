@@ -108,9 +108,9 @@ static void printMethods(const model::Container& table, char tag, const IRObject
 
 void printMembers(const model::ClassObject& c) {
     printProperties(c.dynamicProperties, 'I', c);
-    printProperties(c.staticProperties, 'S', c);
+    if (const model::Container* statics = c.staticPropertiesIfMade()) printProperties(*statics, 'S', c);
     printMethods(c.dynamicMethods, 'I', c);
-    printMethods(c.staticMethods, 'S', c);
+    if (const model::Container* statics = c.staticMethodsIfMade()) printMethods(*statics, 'S', c);
 }
 
 namespace {

@@ -39,7 +39,7 @@ void collect(const model::Container& container, std::map<uint64_t, IRObject*>& s
         if (!seen.emplace(object->serial(), object).second) continue;
         if ((object->flagsB & model::kFlagByBuiltinId) == 0) found.emplace(object->serial(), object);
         if (auto* klass = model::asClass(object)) {
-            collect(klass->staticProperties, seen, found);
+            if (const model::Container* statics = klass->staticPropertiesIfMade()) collect(*statics, seen, found);
             collect(klass->dynamicProperties, seen, found);
         }
     }

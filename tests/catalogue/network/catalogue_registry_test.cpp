@@ -77,8 +77,8 @@ TEST_F(CatalogueRegistry, EveryClassHoldsWhatItsTextDeclares) {
         size_t statics = 0;
         for (const MemberMethod& m : text.methods) statics += m.isStatic;
         EXPECT_EQ(ownedBy(klass->dynamicMethods, *klass, false), text.methods.size() - statics);
-        EXPECT_EQ(ownedBy(klass->staticMethods, *klass, false), statics);
-        EXPECT_EQ(ownedBy(klass->staticProperties, *klass, true), text.constants.size());
+        EXPECT_EQ(ownedBy(klass->staticMethods(), *klass, false), statics);
+        EXPECT_EQ(ownedBy(klass->staticProperties(), *klass, true), text.constants.size());
         EXPECT_EQ(ownedBy(klass->dynamicProperties, *klass, false), text.fields.size());
     });
 }
@@ -92,10 +92,10 @@ TEST_F(CatalogueRegistry, EverySlotHoldsTheMethodTheSlotRuleGives) {
     forEachDeclaredClass([&](const CatalogueClass& c) {
         const std::string name = qualifiedName(c);
         SCOPED_TRACE(name);
-        const auto& klass = *model::asClass(asObject(names.find(name)));
+        auto& klass = *model::asClass(asObject(names.find(name)));
         const catalogue_test::ClassSlots& expected = slots.slots(name);
         for (bool isStatic : {false, true}) {
-            const auto& table = (isStatic ? klass.staticMethods : klass.dynamicMethods).members();
+            const auto& table = (isStatic ? klass.staticMethods() : klass.dynamicMethods).members();
             const auto& model = isStatic ? expected.statics : expected.instance;
             ASSERT_EQ(table.size(), model.size());
             for (size_t i = 0; i < table.size(); ++i) {
@@ -121,9 +121,9 @@ TEST_F(CatalogueRegistry, SubsystemTotals) {
          {std::tuple{systemCatalogue(), 302u, 32u, 17u}, std::tuple{networkCatalogue(), 264u, 82u, 15u}}) {
         size_t m = 0, k = 0, f = 0;
         for (const CatalogueClass& c : list) {
-            const auto& klass = *model::asClass(asObject(names.find(qualifiedName(c))));
-            m += ownedBy(klass.dynamicMethods, klass, false) + ownedBy(klass.staticMethods, klass, false);
-            k += ownedBy(klass.staticProperties, klass, true);
+            auto& klass = *model::asClass(asObject(names.find(qualifiedName(c))));
+            m += ownedBy(klass.dynamicMethods, klass, false) + ownedBy(klass.staticMethods(), klass, false);
+            k += ownedBy(klass.staticProperties(), klass, true);
             f += ownedBy(klass.dynamicProperties, klass, false);
         }
         EXPECT_EQ(m, methods);
