@@ -292,8 +292,8 @@ public:
     // tables, made when first asked for: a class without static members,
     // nested anonymous classes or template arguments writes empty tables or
     // none, and a program of a million one-method classes paid 160 bytes in
-    // each for them. The owner lets a
-    // lent table find its class (model/kept_objects.cpp).
+    // each for them. The owner lets a lent table find its class
+    // (model/kept_objects.cpp).
     struct OwnTables {
         static void* operator new(size_t bytes) { return qestl::allocateObjectMemory(bytes); }
         static void operator delete(void* memory, size_t bytes) { qestl::freeObjectMemory(memory, bytes); }
