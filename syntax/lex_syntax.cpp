@@ -74,22 +74,24 @@ int32_t qeLexSyntax::scanToken(int32_t offset, TokenCode* kind) {
 
 bool qeLexSyntax::skipWhitespace() {
     // The bytes the scanner takes for whitespace, lines counted as advance()
-    // counts them, in one pass.
-    const char* text = input_->text;
-    const int32_t length = input_->length;
-    int32_t at = input_->offset;
+    // counts them, in one pass. Most tokens follow no whitespace or a single
+    // space: the first byte is tested before anything else is loaded.
+    const auto blank = [](char c) { return static_cast<unsigned char>(c - 1) < 0x20; };
+    const char* const text = input_->text;
+    const char* const end = text + input_->length;
+    const char* at = text + input_->offset;
+    if (at >= end || !blank(*at)) return false;
     uint32_t line = input_->line, column = input_->column;
-    while (at < length && static_cast<unsigned char>(text[at] - 1) < 0x20) {
-        if (text[at] == '\n') {
+    do {
+        if (*at == '\n') {
             ++line;
             column = 0;
         } else {
             ++column;
         }
         ++at;
-    }
-    if (at == input_->offset) return false;
-    input_->offset = at;
+    } while (at < end && blank(*at));
+    input_->offset = static_cast<int32_t>(at - text);
     input_->line = line;
     input_->column = column;
     return true;
