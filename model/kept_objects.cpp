@@ -234,28 +234,17 @@ namespace {
 // and find the class through its owner.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
-constexpr size_t kKeptTableOffsets[] = {
-    0,
-#define KEPT_CODE(field)
-#define KEPT_OBJECT(field)
-#define KEPT_CLASS(field)
-#define KEPT_TABLE(field) offsetof(ClassObject, field),
-#define KEPT_OWN_TABLE(field)
-#define KEPT_FUNCTION(field)
-#include "model/kept_fields.def"
-#undef KEPT_CODE
-#undef KEPT_OBJECT
-#undef KEPT_CLASS
-#undef KEPT_TABLE
-#undef KEPT_OWN_TABLE
-#undef KEPT_FUNCTION
+struct KeptTablePlace {
+    size_t offset;
+    bool inOwnTables;  // within ClassObject::OwnTables, not the class
 };
-constexpr size_t kKeptOwnTableOffsets[] = {
+constexpr KeptTablePlace kKeptTablePlaces[] = {
+    {0, false},
 #define KEPT_CODE(field)
 #define KEPT_OBJECT(field)
 #define KEPT_CLASS(field)
-#define KEPT_TABLE(field)
-#define KEPT_OWN_TABLE(field) offsetof(ClassObject::OwnTables, field),
+#define KEPT_TABLE(field) {offsetof(ClassObject, field), false},
+#define KEPT_OWN_TABLE(field) {offsetof(ClassObject::OwnTables, field), true},
 #define KEPT_FUNCTION(field)
 #include "model/kept_fields.def"
 #undef KEPT_CODE
@@ -266,7 +255,6 @@ constexpr size_t kKeptOwnTableOffsets[] = {
 #undef KEPT_FUNCTION
 };
 #pragma GCC diagnostic pop
-constexpr size_t kClassTablePlaces = std::size(kKeptTableOffsets);
 
 }  // namespace
 
@@ -276,25 +264,21 @@ void Container::lendWith(cbircode* record) {
         return;
     }
     ClassObject* owner = asClass(static_cast<IRObject*>(record));
-    const uintptr_t at = reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(owner);
-    for (uint8_t place = 1; place < kClassTablePlaces; ++place)
-        if (kKeptTableOffsets[place] == at) lent_ = place;
-    if (const ClassObject::OwnTables* own = owner->ownTables_; lent_ == 0 && own != nullptr) {
-        const uintptr_t within = reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(own);
-        for (size_t i = 0; i < std::size(kKeptOwnTableOffsets); ++i)
-            if (kKeptOwnTableOffsets[i] == within) lent_ = static_cast<uint8_t>(kClassTablePlaces + i);
+    const ClassObject::OwnTables* own = owner->ownTables_;
+    for (uint8_t place = 1; place < std::size(kKeptTablePlaces); ++place) {
+        const KeptTablePlace& at = kKeptTablePlaces[place];
+        const void* holder = at.inOwnTables ? static_cast<const void*>(own) : owner;
+        if (holder != nullptr && reinterpret_cast<uintptr_t>(this) - reinterpret_cast<uintptr_t>(holder) == at.offset)
+            lent_ = place;
     }
     if (lent_ == 0) internalFault("internal error: a table lent with a record it is not a table of");
 }
 
 void Container::noteLentWrite() {
-    ClassObject* owner;
-    if (lent_ < kClassTablePlaces) {
-        owner = reinterpret_cast<ClassObject*>(reinterpret_cast<uintptr_t>(this) - kKeptTableOffsets[lent_]);
-    } else {
-        const size_t within = kKeptOwnTableOffsets[lent_ - kClassTablePlaces];
-        owner = reinterpret_cast<ClassObject::OwnTables*>(reinterpret_cast<uintptr_t>(this) - within)->owner;
-    }
+    const KeptTablePlace& at = kKeptTablePlaces[lent_];
+    const uintptr_t holder = reinterpret_cast<uintptr_t>(this) - at.offset;
+    ClassObject* owner = at.inOwnTables ? reinterpret_cast<ClassObject::OwnTables*>(holder)->owner
+                                        : reinterpret_cast<ClassObject*>(holder);
     static_cast<cbircode*>(owner)->noteWrite();
 }
 
