@@ -137,14 +137,23 @@ struct Binder {
     }
 
     // The bound result of one fitting candidate; false after an error.
-    bool bindValue(model::IRResult& candidate, model::IRObject* parameterType, bool byReference, bool converted) {
+    // `shared` tells a candidate that is the argument's own value, whose
+    // code is copied: a copy of the argument's list is read no more but for
+    // its objects and places, and gives its code up.
+    bool bindValue(model::IRResult& candidate, model::IRObject* parameterType, bool byReference, bool converted,
+                   bool shared) {
         model::IRObject* object = candidate.objectPtr();
         model::IRResult result(candidate.object);
         result.sourceNode = candidate.sourceNode;
         result.addressOf = candidate.addressOf;
-        // The candidate is a copy of the argument's, read no more but for
-        // its object and place.
-        if (!object->isFunction()) expressions::appendTakenResult(result, candidate);
+        if (object->isFunction()) {
+        } else if (shared) {
+            for (const qestl::SmartPtr& instruction : candidate.pending) result.pending.pushBack(instruction);
+            result.stateWord = candidate.stateWord;
+            result.mergeObjectStatesFrom(candidate);
+        } else {
+            expressions::appendTakenResult(result, candidate);
+        }
         const bool modifiable = !object->isNamedConstant() && !object->isConst();
         if (!modifiable && candidate.addressOf) return fail(diag::InvalidAddressOf, candidate);
         model::Operand value = candidate.operand;
@@ -183,7 +192,17 @@ struct Binder {
     bool bindOne(size_t index, const qestl::SmartPtr& parameter, Variadic mode) {
         const model::BuiltinTypes& b = context.builtins();
         model::IRObject* parameterObject = typeOf(parameter);
-        model::IRValueList candidates = arguments[index];
+        // The argument's one value, with no trial to compile and no code of
+        // its owner to take (nearly every argument), is bound where it
+        // lies; any other list is worked on in a copy, the argument kept
+        // whole for the next method tried.
+        model::IRValueList& given = arguments[index];
+        const model::IRObject* loneObject = given.size() == 1 ? given[0].objectPtr() : nullptr;
+        const bool shared = loneObject != nullptr && !loneObject->ownerResult.hasPendingCode() &&
+                            !anyDeferredValue(given);
+        model::IRValueList copied;
+        if (!shared) copied = given;
+        model::IRValueList& candidates = shared ? given : copied;
         if (parameterObject == nullptr)
             return fail(diag::InvalidArgument, candidates.empty() ? model::IRResult() : candidates[0]);
         const qestl::SmartPtr parameterTypeRef = mode == Variadic::Open ? b.anyType : parameterObject->valueType();
@@ -228,7 +247,7 @@ struct Binder {
                 continue;
             }
             const bool converted = !argumentType->sameType(parameterType);
-            if (!bindValue(candidate, parameterType, byReference, converted)) return false;
+            if (!bindValue(candidate, parameterType, byReference, converted, shared)) return false;
             boundOnce = true;
         }
         return boundOnce;

@@ -241,6 +241,43 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     return true;
 }
 
+// The trial of the one candidate of a call (an operator's one overload,
+// most methods): what the general trial below gives for a list of one, its
+// values left where the binding put them rather than gathered and ranked.
+bool bindOnlyCandidate(CompileContext& context, const model::IRResult* receiver, model::IRResult& candidate,
+                       IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
+                       ConstructorListing& tried) {
+    model::IRObject* object = standsFor(candidate);
+    bool yielded = false;
+    if (object == nullptr) {
+    } else if (isMethod(object)) {
+        if (passesFilter(context, *object, constructorWanted, node)) {
+            context.lookup().clearResults();
+            yielded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node) ||
+                      context.lookup().candidates().size() > 1;
+        }
+    } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
+        bool stop = false;
+        yielded = instantiate(context, candidate, arguments, node, tried, stop);
+        if (stop) {
+            context.lookup().clearResults();
+            return false;
+        }
+    }
+    if (!yielded) {
+        context.lookup().clearResults();
+        return false;
+    }
+    // Values of one candidate tie with each other: only a lone one commits it.
+    model::IRValueList results;
+    context.lookup().takeResults(results);
+    if (results.size() == 1) markCommitted(candidate, node);
+    // Added again as the general trial adds them (a lookup under way notes
+    // each object once).
+    for (model::IRResult& result : results) context.lookup().addResult(std::move(result));
+    return !context.lookup().candidates().empty();
+}
+
 }  // namespace
 
 qestl::qestringA ConstructorListing::describe() const {
@@ -268,6 +305,9 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     // the arguments now, it goes with each trial instead of the first.
     for (model::IRValueList& argument : arguments)
         for (model::IRResult& value : argument) value.prependOwnerCode();
+
+    if (candidates.size() == 1)
+        return bindOnlyCandidate(context, receiver, candidates[0], arguments, constructorWanted, node, tried);
 
     // The candidates that yielded a value (read for their ranks and object
     // alone), by their place in the list.

@@ -120,12 +120,11 @@ bool callOperatorOverload(CompileContext& context, model::IRValueList& operands,
     }
     if (!compileCallToCandidates(context, methods, arguments, node)) return false;
 
-    // The call's value, moved out of the results it replaces.
-    model::IRResult value = std::move(context.lookup().resultsInPlace()[0]);
+    // The call's value, the only result left: marked where it lies.
+    model::IRResult& value = context.lookup().resultsInPlace()[0];
     model::IRObject* object = value.objectPtr();
     value.operand = model::Operand(model::kEax, model::kRegister,
                                    object != nullptr ? model::typeCodeOf(object) : uint32_t{model::kTypeObject});
     value.markerByte = 1;
-    context.lookup().setResults(std::move(value));
     return true;
 }
