@@ -133,6 +133,11 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
     LowestRanked listed;
     model::IRResult* special = nullptr;
     bool accessibleTaken = false;
+    // Offered before any accessible one was: whether it is accessible
+    // matters only to the exact matches after it, and is asked when one
+    // comes (most calls match one method exactly; the answer depends on
+    // nothing the loop changes).
+    model::IRObject* accessUnasked = nullptr;
     size_t exactCount = 0;
     model::IRObject* firstExact = nullptr;
     for (model::IRResult& candidate : candidates) {
@@ -142,13 +147,19 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
         if (!matchesExactly(*method, arguments, rank)) continue;
         if (exactCount == 1 && !sameOwners(*firstExact, *method)) continue;
         if (exactCount++ == 0) firstExact = method;
-        const bool accessible = isAccessible(context, *method);
         if (!method->getName().empty() && method->getName().view()[0] == '$') {
             special = &candidate;
             continue;
         }
-        if (accessibleTaken && !accessible) continue;
-        if (accessible) accessibleTaken = true;
+        if (accessUnasked != nullptr) {
+            accessibleTaken = isAccessible(context, *accessUnasked);
+            accessUnasked = nullptr;
+        }
+        if (accessibleTaken) {
+            if (!isAccessible(context, *method)) continue;
+        } else {
+            accessUnasked = method;
+        }
         listed.offer(static_cast<size_t>(&candidate - candidates.begin()), Ranked{rank, candidate.storageIndex});
     }
     model::IRResult* chosen = special;
