@@ -46,8 +46,10 @@ bool calleeIsSuper(const StatementNode& node) {
 }
 
 // Does the method take part in a call that does (not) want a constructor?
-bool passesFilter(CompileContext& context, const model::IRObject& method, bool constructorWanted,
-                  const StatementNode& node) {
+// Inlined: the exact match asks it of every candidate (a method with
+// thousands of overloads).
+[[gnu::always_inline]] inline bool passesFilter(CompileContext& context, const model::IRObject& method,
+                                                bool constructorWanted, const StatementNode& node) {
     const bool constructor = method.isConstructor();
     if (constructor == constructorWanted) return true;
     return constructor && context.lookup().scopes().declarationMode() == kDeclareLocalOnce && calleeIsSuper(node);
