@@ -205,6 +205,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
     if (wrapped) emitter.append(codegen::makeInstruction(model::kOpPopar, 0));
 
     const std::string_view name = method.getName().view();
+    const IntrinsicRow* intrinsic = findIntrinsic(name);
     const bool equality = name == "==" || name == "!=";
     // The code that yields the object runs right before it is loaded.
     if (ownerObject != nullptr && !(constructorWanted && receiver != nullptr)) {
@@ -224,15 +225,25 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
                 ownerObject->noteWrite();
                 emitter.takeCode(ownerObject->ownerResult.edit().pending);
             }
-            if (ownerWhole != nullptr) emitter.appendCode(ownerWhole->pending);
+            // A member value that this candidate alone holds is read no
+            // more but for its object and ranks once a call gets this far
+            // (only an intrinsic may fail below): the owner's code is taken,
+            // not copied (the left operand of a string sum holds the code of
+            // the whole sum so far).
+            if (ownerWhole != nullptr && intrinsic == nullptr && held->referenceCount() == 1) {
+                held->noteWrite();
+                emitter.takeCode(held->ownerResult.edit().pending);
+            } else if (ownerWhole != nullptr) {
+                emitter.appendCode(ownerWhole->pending);
+            }
         }
     }
     if (loadsThis)
         emitter.append(codegen::makeInstructionWithOperand(
             equality ? model::kOpPushloadThisCall : model::kOpPushloadThisOperand, thisOperand));
 
-    if (const IntrinsicRow* row = findIntrinsic(name)) {
-        if (!emitter.emitIntrinsic(*row, method, ownerObject, ownerOperand)) return false;
+    if (intrinsic != nullptr) {
+        if (!emitter.emitIntrinsic(*intrinsic, method, ownerObject, ownerOperand)) return false;
     } else {
         // The candidate is read no more but for its object and ranks: its
         // code is taken, not copied (a failed call returned above, leaving
