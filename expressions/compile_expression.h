@@ -48,16 +48,21 @@ bool operatorOverloadDeclared(CompileContext& context, model::IRValueList& opera
 // gathered in a list: most operators apply to built-in values, which
 // declare none, and their operand need not be copied for the question.
 bool operatorOverloadDeclaredOn(CompileContext& context, const model::IRResult& operand, const StatementNode& node);
+// `operandsTaken`: the caller reads the operands no more (a failed call
+// reports why, and an operator gives up then), so they are moved into the
+// members found rather than copied (the left operand of a string sum holds
+// the code of the whole sum so far).
 bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
-                          const StatementNode& node);
+                          const StatementNode& node, bool operandsTaken = false);
 
 // Member access: `member` looked up in each value of the object node (or of
-// `objectValues` when given); the members found become the candidates.
-// `extraValues` go after the member name to an overloaded "." operator,
-// which is tried when nothing is found; true when that call was compiled.
-bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode,
-                         const model::IRValueList* objectValues, std::string_view member, const StatementNode& node,
-                         const model::IRValueList& extraValues);
+// `objectValues` when given, moved out of them when `objectValuesTaken`);
+// the members found become the candidates. `extraValues` go after the
+// member name to an overloaded "." operator, which is tried when nothing is
+// found; true when that call was compiled.
+bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, model::IRValueList* objectValues,
+                         std::string_view member, const StatementNode& node, const model::IRValueList& extraValues,
+                         bool objectValuesTaken = false);
 
 // The methods a call's callee `a.m` finds through its one value, left bare
 // until the call binder knows which of them it needs as candidates reached

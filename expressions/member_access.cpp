@@ -70,15 +70,17 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, Own
     return value;
 }
 
-bool resolveObjectMember(CompileContext& context, const StatementNode& objectNode, const model::IRValueList* given,
-                         std::string_view member, const StatementNode& node) {
+bool resolveObjectMember(CompileContext& context, const StatementNode& objectNode, model::IRValueList* given,
+                         bool givenTaken, std::string_view member, const StatementNode& node) {
     CalleeMembers* callee = CalleeMembers::claimFor(context, node);
     if (member == "this" && isPlainName(objectNode, objectNode ? objectNode->text.view() : std::string_view())) {
         resolveQualifiedThis(context, objectNode, node);
         return false;
     }
     RecycledValueList owners(context.lookup());
-    if (given != nullptr) {
+    if (given != nullptr && givenTaken) {
+        owners.swap(*given);
+    } else if (given != nullptr) {
         owners = *given;
     } else {
         compileStatement(context, objectNode, false);
@@ -249,12 +251,12 @@ void CalleeMembers::wrapAll(model::IRValueList& out) {
     out.swap(all);
 }
 
-bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode,
-                         const model::IRValueList* objectValues, std::string_view member, const StatementNode& node,
-                         const model::IRValueList& extraValues) {
+bool resolveMemberAccess(CompileContext& context, const StatementNode& objectNode, model::IRValueList* objectValues,
+                         std::string_view member, const StatementNode& node, const model::IRValueList& extraValues,
+                         bool objectValuesTaken) {
     std::vector<model::IRValueList>& valueLists = expressionState(context).valueLists;
     valueLists.push_back(extraValues);
-    const bool viaOperator = resolveObjectMember(context, objectNode, objectValues, member, node);
+    const bool viaOperator = resolveObjectMember(context, objectNode, objectValues, objectValuesTaken, member, node);
     valueLists.pop_back();
     return viaOperator;
 }

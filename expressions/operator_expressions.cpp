@@ -143,14 +143,14 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     model::IRResult& right = picked ? *chosen : copiedRight.emplace();
     if (picked) settleIdentifier(right, secondNode);
     if (overloaded) {
-        // Both are moved to the overload's call, which copies what it
-        // changes: the left value comes back whole if the call fails.
+        // Both are moved to the overload's call, which takes them: a call
+        // that fails reports why, and the operator gives up.
         model::IRValueList leftValues;
         if (values >= 1) leftValues.pushBack(std::move(left));
         IRValueListArray arguments;
         if (count == 2) arguments.push_back(std::move(second));
-        if (callOperatorOverload(context, leftValues, arguments, node)) return;
-        if (values >= 1) left = std::move(leftValues[0]);
+        callOperatorOverload(context, leftValues, arguments, node, true);
+        return;
     }
     if (context.diagnostics().hasErrors()) return;
 

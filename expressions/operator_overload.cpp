@@ -107,11 +107,11 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
 }
 
 bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
-                          const StatementNode& node) {
+                          const StatementNode& node, bool operandsTaken) {
     StatementNode first, second;
     int32_t count = 0;
     const std::string_view name = operatorOverloadSignature(node, first, second, count);
-    resolveMemberAccess(context, first, &operands, name, node, model::IRValueList());
+    resolveMemberAccess(context, first, &operands, name, node, model::IRValueList(), operandsTaken);
     model::IRValueList methods;
     context.lookup().takeResults(methods);
     if (methods.empty()) {
