@@ -137,21 +137,20 @@ struct Binder {
     }
 
     // The bound result of one fitting candidate; false after an error.
-    // `shared` tells a candidate that is the argument's own value, whose
-    // code is copied: a copy of the argument's list is read no more but for
-    // its objects and places, and gives its code up.
+    // `shared`: the candidate is the argument's own value, whose code is
+    // copied; a candidate from a copy of the argument's list is read no more
+    // but for its object and place, and gives its code up.
     bool bindValue(model::IRResult& candidate, model::IRObject* parameterType, bool byReference, bool converted,
                    bool shared) {
         model::IRObject* object = candidate.objectPtr();
         model::IRResult result(candidate.object);
         result.sourceNode = candidate.sourceNode;
         result.addressOf = candidate.addressOf;
-        if (object->isFunction()) {
-        } else if (shared) {
+        if (!object->isFunction() && shared) {
             for (const qestl::SmartPtr& instruction : candidate.pending) result.pending.pushBack(instruction);
             result.stateWord = candidate.stateWord;
             result.mergeObjectStatesFrom(candidate);
-        } else {
+        } else if (!object->isFunction()) {
             expressions::appendTakenResult(result, candidate);
         }
         const bool modifiable = !object->isNamedConstant() && !object->isConst();

@@ -262,14 +262,13 @@ bool bindOnlyCandidate(CompileContext& context, const model::IRResult* receiver,
                        ConstructorListing& tried) {
     model::IRObject* object = standsFor(candidate);
     bool yielded = false;
-    if (object == nullptr) {
-    } else if (isMethod(object)) {
+    if (isMethod(object)) {
         if (passesFilter(context, *object, constructorWanted, node)) {
             context.lookup().clearResults();
             yielded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node) ||
                       context.lookup().candidates().size() > 1;
         }
-    } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
+    } else if (object != nullptr && object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
         bool stop = false;
         yielded = instantiate(context, candidate, arguments, node, tried, stop);
         if (stop) {
