@@ -104,20 +104,31 @@ private:
         const void* node = nullptr;
         uintptr_t word = 0;
     };
-    // Every bit of the address stirred into every bit of the place: a
-    // program's nodes that have words lie apart in strides (as many nodes
-    // apart as each class makes), and a place taken from the bits of one
-    // product followed some strides into long probe runs (at a million
-    // classes four times as long as at a hundred thousand,
-    // bench/hostile_shapes.py template_nesting).
+    // The nodes of one 256-byte stretch (four pool blocks) share a line of
+    // four slots, each node its own slot in it: a class's nodes that have
+    // words lie side by side, and every pass over the classes that reads
+    // them then waits for one line where it waited for one per node (a
+    // million classes: the table is tens of megabytes and each wait a trip
+    // to memory, so that the table's time grew twenty times for ten times
+    // the classes, bench/hostile_shapes.py template_base_recursion and
+    // inheritance_chain). The line itself comes from every bit of the
+    // stretch's address stirred: a program's nodes that have words lie
+    // apart in strides (as many nodes apart as each class makes), and a
+    // place taken from the bits of one product followed some strides into
+    // long probe runs (at a million classes four times as long as at a
+    // hundred thousand, template_nesting). Wider stretches lengthen the
+    // runs: at a million classes of two words to four nodes, a search
+    // probes 2.1 slots (1.6 with each node's place stirred on its own),
+    // and with 1 KiB stretches 4.5.
     size_t placeOf(const void* node) const {
-        uint64_t x = reinterpret_cast<uintptr_t>(node);
+        const uint64_t address = reinterpret_cast<uintptr_t>(node);
+        uint64_t x = address >> 8;
         x ^= x >> 33;
         x *= 0xFF51AFD7ED558CCDull;
         x ^= x >> 33;
         x *= 0xC4CEB9FE1A85EC53ull;
         x ^= x >> 33;
-        return static_cast<size_t>(x) & mask_;
+        return static_cast<size_t>(x << 2 | (address >> 6 & 3)) & mask_;
     }
     void grow() {
         const size_t size = 2 * (mask_ + 1);
