@@ -164,7 +164,7 @@ public:
     model::NameStringPool& nameStringPool() override { return tables_.namePool(); }
     qestl::ByteWriter& typeStream() override { return tables_.typeWriter(); }
     bool isListedSlotObject(const model::IRObject* object) const override;
-    qestl::SmartPtr viewer() const override { return lookup_.viewer(); }
+    model::IRObject* viewer() const override { return lookup_.scopes().viewerObject(); }
     model::Operand stringResource(std::string_view text) override;
     model::Operand unlistedStringResource(std::string_view text) override;
     model::Operand nameResource(std::string_view text) override;

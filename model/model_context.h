@@ -99,8 +99,9 @@ public:
     virtual bool isListedSlotObject(const IRObject* object) const = 0;
 
     // The innermost scope object (class or function being compiled): the
-    // viewer of access checks.
-    virtual qestl::SmartPtr viewer() const = 0;
+    // viewer of access checks. Not counted: every member a lookup lists is
+    // checked from it.
+    virtual IRObject* viewer() const = 0;
 
     // Diagnostics at a node (the node may be empty): an entry of the
     // registry and the arguments its "%s" take, in order.

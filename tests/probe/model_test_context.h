@@ -65,7 +65,7 @@ public:
     }
     model::Container& heap(HeapId which) override { return heaps[which]; }
     bool isListedSlotObject(const model::IRObject*) const override { return false; }
-    qestl::SmartPtr viewer() const override { return currentViewer; }
+    model::IRObject* viewer() const override { return model::asObject(currentViewer); }
     void deliverError(std::string_view text, const model::NodeHandle&) override {
         diagnostics += " error: ";
         diagnostics += text;
