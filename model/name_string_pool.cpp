@@ -87,11 +87,11 @@ size_t NameStringPool::storedLength(uint32_t offset) const {
 void NameStringPool::grow() {
     size_t size = slots_.empty() ? kFirstSlots : slots_.size();
     while (roomIn(size) < used_ + 1 + expected_) size *= 2;
-    // Room for the offsets of twice the pool's bytes: over a pool of many
-    // megabytes the table is made again for its offsets a few times, each
-    // time with one bit less to filter by. Past 2 GiB every bit holds the
-    // offset.
-    const uint64_t reach = std::max<uint64_t>(bytes_.size(), 0xFFFF) * 2;
+    // Room for the offsets of twice the pool's bytes, or of eight bytes for
+    // each text the writer expects: over a pool of many megabytes the table
+    // is made again for its offsets a few times at most, each time with one
+    // bit less to filter by. Past 2 GiB every bit holds the offset.
+    const uint64_t reach = std::max<uint64_t>({bytes_.size(), 0xFFFF, expected_ * 8}) * 2;
     offsetMask_ = reach >= kWholeWord ? kWholeWord : std::bit_ceil(static_cast<uint32_t>(reach) + 1) - 1;
     // The old table goes first: at the peak of memory, two of them would
     // be held at once.
