@@ -129,7 +129,7 @@ private:
 };
 
 // A program of a million classes has two million of them.
-static_assert(sizeof(ResourceItem) == 64, "a resource item takes eight words");
+static_assert(sizeof(ResourceItem) == 56, "a resource item takes seven words");
 
 class ResourceTable {
 public:

@@ -164,7 +164,7 @@ struct ObjectHeap {
 
     // Freed memory side by side: long, a run to carve; shorter, blocks of
     // a node's size where it can (the size most objects take, and the
-    // instructions' from the class above) and one block of what is left.
+    // instructions' from two classes above) and one block of what is left.
     void keepFreed(uint8_t* low, uint8_t* high) {
         size_t rest = static_cast<size_t>(high - low);
         if (rest >= kShortestRunBytes) {
@@ -290,8 +290,8 @@ void* allocateObjectMemory(size_t bytes) {
     ObjectHeap& heap = tHeap;
     // A run of freed nodes being carved serves next, then a free block of
     // the two classes above, before fresh memory is carved: the syntax nodes
-    // (64 bytes) of a compiled body are taken by the instructions (56) and
-    // their operand pairs (48) made after them.
+    // (64 bytes) of a compiled body are taken by the instructions and
+    // their operand pairs (48 bytes each) made after them.
     FreeBlock** lists = heap.freeLists + sizeClass;
     if (FreeBlock* reused = lists[0]) {
         lists[0] = reused->next;

@@ -13,8 +13,8 @@ namespace model {
 cbircode::cbircode(const cbircode& other)
     : cbSmartCore(other),
       opcode(other.opcode),
-      operandCount(other.operandCount),
       keepFirstOperand(other.keepFirstOperand),
+      operandCount(other.operandCount),
       codeAddress(other.codeAddress),
       sourceNode(other.sourceNode) {
     operands.copyFrom(other.operands);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <type_traits>
 #include <typeinfo>
@@ -30,6 +31,24 @@ public:
 };
 
 constexpr uint64_t kUnplaced = ~uint64_t{0};
+
+// Where a record lies in the image, in five bytes: the low four, then the
+// fifth, which reads as the high three bytes' sign (an image is far shorter
+// than 512 GiB); kUnplaced while unplaced.
+class [[gnu::packed]] RecordAddress {
+public:
+    RecordAddress& operator=(uint64_t address) {
+        low_ = static_cast<uint32_t>(address);
+        high_ = static_cast<int8_t>(address >> 32);
+        return *this;
+    }
+    operator uint64_t() const { return static_cast<uint64_t>(int64_t{high_} << 32) | low_; }
+    bool operator==(const RecordAddress& other) const = default;
+
+private:
+    uint32_t low_ = UINT32_MAX;
+    int8_t high_ = -1;
+};
 
 enum KeptState : uint8_t {
     kNotKept = 0,
@@ -158,7 +177,14 @@ public:
         return address + cbircode::encodedSize();
     }
     bool resolveInstruction(ModelContext& context);
-    uint64_t address() const { return codeAddress; }
+    // The address's five bytes end a word that three bytes of the record
+    // begin: the walks over the records read it in one load and a shift.
+    uint64_t address() const {
+        int64_t word;
+        std::memcpy(&word, reinterpret_cast<const char*>(&codeAddress) + sizeof(RecordAddress) - sizeof word,
+                    sizeof word);
+        return static_cast<uint64_t>(word >> 24);
+    }
     // The 12-byte operand form of a reference to this record; a plain record
     // writes the placeholder: bytes 0, 0, flags, 0, then eight zero bytes.
     virtual uint32_t writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t flags, bool useValueType);
@@ -181,23 +207,25 @@ public:
         if (kept == kKeptLent) kept = kKeptPlaced;
     }
 
-    uint32_t opcode = 0;
-    // The count and the flags lie in the slots' tail, so that a record
-    // takes 56 bytes rather than 64: a class of one method has ten records.
-    [[no_unique_address]] OperandSlots operands;
-    uint8_t operandCount = 0;  // at most ten
-    uint8_t resolvedOnce = 0;  // "written": a class record's resolution ran
-    uint8_t keepFirstOperand = 0;
-    uint8_t imported = 0;  // "linked": read from a link library
+    // Every opcode is below 300.
+    uint16_t opcode = 0;
     // A built-in that a process lends to each of its compilations: no
     // teardown detaches it (model/kept_objects.h gives back its state).
     // One of KeptState.
     uint8_t kept = 0;
-    // The last byte beside the slots, for a kind of record's own flags (a
-    // resource item's kind and mark): two million items of a million
-    // classes took a word more each for three bytes.
-    uint8_t ownBits = 0;
-    uint64_t codeAddress = kUnplaced;
+    // For a kind of record's own flags (a resource item's kind and mark):
+    // two million items of a million classes took a word more each for
+    // three bytes.
+    uint8_t ownBits : 5 = 0;
+    uint8_t resolvedOnce : 1 = 0;  // "written": a class record's resolution ran
+    uint8_t keepFirstOperand : 1 = 0;
+    uint8_t imported : 1 = 0;  // "linked": read from a link library
+    // The count and the address lie in the slots' tail, so that a record
+    // takes 48 bytes rather than 56: a class of one method has ten records,
+    // a large program some eight a line.
+    [[no_unique_address]] OperandSlots operands;
+    uint8_t operandCount = 0;  // at most ten
+    RecordAddress codeAddress;
     SourcePlace sourceNode;
     qestl::SmartPtr owner;
 
@@ -216,7 +244,9 @@ private:
 };
 
 // A large program has some eight records a line.
-static_assert(sizeof(cbircode) == 56, "an instruction record takes seven words");
+static_assert(sizeof(cbircode) == 48, "an instruction record takes six words");
+// The bytes up to the end of the address.
+constexpr size_t kRecordHeadBytes = 32;
 
 // What a walk over records reads besides a record: its operands.
 struct OperandsOf {
@@ -271,17 +301,17 @@ void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& 
 }
 
 // What a code record names is read in its head (type, opcode, flags,
-// address) and no further. A record begins on any 16 bytes, so its head runs
-// into a second line more often than not: the line of its address's last
-// byte is asked for too (a million static fields' stores each waited for the
-// address of the field they name).
+// address: its first 32 bytes) and no further. A record begins on any 16
+// bytes, so its head may run into a second line: the line of its address's
+// last byte is asked for too (a million static fields' stores each waited
+// for the address of the field they name).
 struct CodeOperandsAndTargets : OperandsAndTargets {
     void targets(cbircode& record) const {
         for (const Operand& operand : record.operands.madeSlots()) {
             if (!operand.target) continue;
             const cbircode* target = operand.target.as<cbircode>();
             qestl::touch(target);
-            qestl::touch(reinterpret_cast<const char*>(&target->codeAddress + 1) - 1);
+            qestl::touch(reinterpret_cast<const char*>(target) + kRecordHeadBytes - 1);
         }
     }
 };

@@ -167,6 +167,12 @@ void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
     ClassObject* c = state.isClass ? static_cast<ClassObject*>(&o) : nullptr;
     FunctionObject* f = state.isFunction ? static_cast<FunctionObject*>(&o) : nullptr;
 #define KEPT_CODE(field) visit(o.field, state.field, #field);
+#define KEPT_CODE_BITS(field)                  \
+    {                                          \
+        auto value = o.field;                  \
+        visit(value, state.field, #field);     \
+        if (value != o.field) o.field = value; \
+    }
 #define KEPT_OBJECT(field) visit(o.field, state.field, #field);
 #define KEPT_CLASS(field) \
     if (c != nullptr) visit(c->field, state.field, #field);
@@ -178,6 +184,7 @@ void KeptObjects::eachField(IRObject& o, State& state, Visit visit) {
     if (f != nullptr) visit(f->field, state.field, #field);
 #include "model/kept_fields.def"
 #undef KEPT_CODE
+#undef KEPT_CODE_BITS
 #undef KEPT_OBJECT
 #undef KEPT_CLASS
 #undef KEPT_TABLE

@@ -1,5 +1,7 @@
 #include "model/name_string_pool.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -9,9 +11,7 @@
 
 namespace model {
 
-uint32_t NameStringPool::hashOf(std::string_view text) {
-    return static_cast<uint32_t>(std::hash<std::string_view>()(text));
-}
+uint64_t NameStringPool::hashOf(std::string_view text) { return std::hash<std::string_view>()(text); }
 
 uint64_t NameStringPool::offsetOf(std::string_view text) {
     // Tables that hold the same members (a class's static fields and the
@@ -27,27 +27,29 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
         ++foundInPlace_;
         return offset;
     }
-    if (used_ + 1 > roomIn(slots_.size())) grow();
-    const uint32_t hash = hashOf(text);
+    if (used_ + 1 > roomIn(slots_.size()) || (bytes_.size() >= offsetMask_ && offsetMask_ != kWholeWord)) grow();
+    const uint64_t hash = hashOf(text);
+    const Slot filter = filterOf(hash);
     const size_t mask = slots_.size() - 1;
     size_t at = hash & mask;
     for (;; at = (at + 1) & mask) {
-        const Slot& slot = slots_[at];
-        if (slot.offset == kEmpty) break;
-        if (slot.hash == hash && holds(slot, text)) {
-            next_ = slot.offset + text.size() + 1;
-            return slot.offset;
+        const Slot slot = slots_[at];
+        if (slot == offsetMask_) break;
+        if ((slot & ~offsetMask_) == filter && holds(slot, text)) {
+            const uint32_t offset = slot & offsetMask_;
+            next_ = offset + text.size() + 1;
+            return offset;
         }
     }
     const uint64_t offset = bytes_.size();
-    if (offset >= kEmpty) internalFault("internal error: the name pool exceeds 4 GiB");
+    if (offset >= kWholeWord) internalFault("internal error: the name pool exceeds 4 GiB");
     if (std::memchr(text.data(), 0, text.size()) != nullptr) {
         zeroInside_ = true;
         zeroLengths_[static_cast<uint32_t>(offset)] = static_cast<uint32_t>(text.size());
     }
     bytes_.append(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     bytes_.pushBack(0);
-    slots_[at] = Slot{hash, static_cast<uint32_t>(offset)};
+    slots_[at] = filter | static_cast<uint32_t>(offset);
     ++used_;
     next_ = bytes_.size();
     return offset;
@@ -55,7 +57,8 @@ uint64_t NameStringPool::offsetOf(std::string_view text) {
 
 void NameStringPool::prefetchText(std::string_view text) const {
     if (slots_.empty()) return;
-    const uint32_t hash = hashOf(text);
+    const uint64_t hash = hashOf(text);
+    const Slot filter = filterOf(hash);
     const size_t mask = slots_.size() - 1;
     const size_t home = hash & mask;
     // Only the two lines prefetchPlace loaded are read: a search that runs
@@ -67,9 +70,9 @@ void NameStringPool::prefetchText(std::string_view text) const {
             qestl::touch(&slot);
             return;
         }
-        if (slot.offset == kEmpty) return;
-        if (slot.hash == hash) {
-            qestl::touch(bytes_.data() + slot.offset);
+        if (slot == offsetMask_) return;
+        if ((slot & ~offsetMask_) == filter) {
+            qestl::touch(bytes_.data() + (slot & offsetMask_));
             return;
         }
     }
@@ -82,11 +85,29 @@ size_t NameStringPool::storedLength(uint32_t offset) const {
 }
 
 void NameStringPool::grow() {
-    size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
+    size_t size = slots_.empty() ? kFirstSlots : slots_.size();
     while (roomIn(size) < used_ + 1 + expected_) size *= 2;
-    qestl::placeSlotsAgain(
-        slots_, size, [](const Slot& slot) { return slot.offset == kEmpty; },
-        [](const Slot& slot) { return slot.hash; });
+    // Room for the offsets of twice the pool's bytes, or of eight bytes for
+    // each text the writer expects: over a pool of many megabytes the table
+    // is made again for its offsets a few times at most, each time with one
+    // bit less to filter by. Past 2 GiB every bit holds the offset.
+    const uint64_t reach = std::max<uint64_t>({bytes_.size(), 0xFFFF, expected_ * 8}) * 2;
+    offsetMask_ = reach >= kWholeWord ? kWholeWord : std::bit_ceil(static_cast<uint32_t>(reach) + 1) - 1;
+    // The old table goes first: at the peak of memory, two of them would
+    // be held at once.
+    std::vector<Slot>().swap(slots_);
+    slots_.assign(size, offsetMask_);
+    const size_t mask = size - 1;
+    const Slot free = offsetMask_;
+    // The pool holds each text once, one behind the other: each is hashed
+    // where it lies, in order, with no compare.
+    for (uint64_t offset = 0; offset < bytes_.size();) {
+        const size_t length = storedLength(static_cast<uint32_t>(offset));
+        const uint64_t hash = hashOf(std::string_view(reinterpret_cast<const char*>(bytes_.data() + offset), length));
+        slots_[qestl::firstFreePlace(slots_, mask, hash, [free](Slot slot) { return slot == free; })] =
+            filterOf(hash) | static_cast<uint32_t>(offset);
+        offset += length + 1;
+    }
 }
 
 }  // namespace model

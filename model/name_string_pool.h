@@ -21,6 +21,7 @@ public:
         slots_.clear();
         zeroLengths_.clear();
         used_ = 0;
+        offsetMask_ = 0;
         next_ = 0;
         foundInPlace_ = 0;
         zeroInside_ = false;
@@ -66,31 +67,42 @@ private:
     // An image names hundreds of thousands of texts: the table is open
     // addressing over the pool's own bytes, a flat array that a lookup
     // touches in one place, rather than a node and a copy of each text.
-    // 8 bytes, with the image's other tables at its peak of memory: half of
-    // the hash finds the slot and filters the compares, and the pool is
-    // far from 4 GiB. A text ends at its terminator: its length is kept
-    // aside only for the rare text that holds a 0 byte itself.
-    struct Slot {
-        uint32_t hash = 0;
-        uint32_t offset = kEmpty;
-    };
-    static constexpr uint32_t kEmpty = UINT32_MAX;
+    // A slot is one 32-bit word, with the image's other tables at its peak
+    // of memory (a program of a million one-method classes names five
+    // million texts): the low bits hold the text's offset, as many as the
+    // pool may reach before the table is made again, and the bits above
+    // them the hash's high bits, which filter the compares. A text ends at
+    // its terminator: its length is kept aside only for the rare text that
+    // holds a 0 byte itself.
+    // A free slot holds the offset bits' all ones, which no text's offset
+    // reaches, and no filter bits (a pattern of bytes no memset fills: a
+    // fill of a table counts a step a byte then).
+    using Slot = uint32_t;
+    static constexpr uint32_t kWholeWord = UINT32_MAX;
     static constexpr size_t kLineSlots = 64 / sizeof(Slot);
-    static constexpr size_t kCachedSlots = size_t{1} << 17;  // 2 MiB of slots
-    static uint32_t hashOf(std::string_view text);
+    static constexpr size_t kCachedSlots = size_t{1} << 17;  // half a MiB of slots
+    // Room for the some three thousand texts of a program of ten thousand
+    // lines, the built-ins' names among them: a table made again as it
+    // grows hashes every text once more.
+    static constexpr size_t kFirstSlots = 8192;
+    // The low half finds the slot, the high half gives the filter bits.
+    static uint64_t hashOf(std::string_view text);
     // Half used at most while the table sits in the caches, three quarters
     // once it outgrew them: there a probe a few slots longer costs less
     // than a table, and a move of every slot, twice as large.
     static size_t roomIn(size_t size) { return size >= kCachedSlots ? size / 4 * 3 : size / 2; }
+    Slot filterOf(uint64_t hash) const { return static_cast<Slot>(hash >> 32) & ~offsetMask_; }
+    // The table is made again, from the pool's texts in order, when it must
+    // grow or the next offset would not fit its offset bits.
     void grow();
     // Whether the text at a slot with the text's hash is the text.
-    bool holds(const Slot& slot, std::string_view text) const {
-        const uint64_t end = uint64_t{slot.offset} + text.size();
+    bool holds(Slot slot, std::string_view text) const {
+        const uint32_t offset = slot & offsetMask_;
+        const uint64_t end = uint64_t{offset} + text.size();
         if (end >= bytes_.size() ||
-            (!text.empty() && std::memcmp(bytes_.data() + slot.offset, text.data(), text.size()) != 0) ||
-            bytes_[end] != 0)
+            (!text.empty() && std::memcmp(bytes_.data() + offset, text.data(), text.size()) != 0) || bytes_[end] != 0)
             return false;
-        return !zeroInside_ || storedLength(slot.offset) == text.size();
+        return !zeroInside_ || storedLength(offset) == text.size();
     }
     // The length of the text at an offset, which may hold a 0 byte.
     size_t storedLength(uint32_t offset) const;
@@ -98,6 +110,7 @@ private:
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
     std::vector<Slot> slots_;  // a power of two, at most half or three quarters used
+    uint32_t offsetMask_ = 0;  // the offset bits of a slot
     size_t used_ = 0;
     uint64_t next_ = 0;  // where the text behind the one named last begins
     size_t foundInPlace_ = 0;

@@ -1,5 +1,6 @@
 // The name strings of an image: each text once, found again through every
-// growth of the table, a text with a NUL inside apart from its prefix.
+// growth of the table and every widening of its offsets, a text with a NUL
+// inside apart from its prefix.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,6 +37,14 @@ TEST(NameStringPool, EachTextOnceThroughEveryGrowth) {
     EXPECT_EQ(pool.offsetOf(std::string_view("b\0c", 3)), 6u);
     EXPECT_EQ(pool.offsetOf("c"), c);
     EXPECT_EQ(pool.offsetOf("b"), b);
+    // Long texts take the pool past the offsets its table was made for
+    // (the text with a NUL among them): each is found again where it lies.
+    std::vector<uint64_t> far;
+    for (int i = 0; i < 3000; ++i) far.push_back(pool.offsetOf(std::string(60, 'x') + std::to_string(i)));
+    EXPECT_GT(pool.bytes().size(), size_t{1} << 17);
+    for (int i = 2999; i >= 0; --i) ASSERT_EQ(pool.offsetOf(std::string(60, 'x') + std::to_string(i)), far[i]);
+    EXPECT_EQ(pool.offsetOf(std::string_view("b\0c", 3)), 6u);
+    EXPECT_EQ(pool.offsetOf("c"), c);
 }
 
 TEST(TextMap, TheFirstValueStaysThroughEveryGrowth) {
