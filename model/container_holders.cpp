@@ -7,8 +7,17 @@
 
 namespace model {
 
-Operand Container::appendClassHolder(std::string_view name, const qestl::SmartPtr& holder) {
-    return listsHolderNames_ ? findOrCreate(name, holder) : appendUnlisted(holder);
+void Container::appendClassHolder(const qestl::SmartPtr& holder) {
+    listUnlisted();
+    if (!listsHolderNames_) {
+        noteWrite();
+        members_.pushBack(holder);
+        return;
+    }
+    // A listed name of the holder's form refuses it, as a holder refuses
+    // that name: the heap goes without it.
+    const qestl::HashedText name(holder.as<ClassHolder>()->name.view());
+    if (indexesOf(name) == nullptr) append(name, holder);
 }
 
 bool Container::refusesHolderName(std::string_view name) {
@@ -16,8 +25,9 @@ bool Container::refusesHolderName(std::string_view name) {
     uint64_t index = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
     if (error == std::errc() && end != digits.data() && index < members_.size()) {
-        const IRObject* member = asObject(members_[index]);
-        if (member != nullptr && member->kind == kKindClassHolder && member->name.view() == name) return true;
+        const cbircode* member = members_[index].as<cbircode>();
+        if (member != nullptr && isClassHolder(*member) && static_cast<const ClassHolder*>(member)->name.view() == name)
+            return true;
     }
     listsHolderNames_ = 1;
     return false;
