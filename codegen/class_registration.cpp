@@ -116,7 +116,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             .append(digits, static_cast<size_t>(end - digits))
             .append("@")
             .append(name);
-        SmartPtr holder = model::adoptLive(new model::ClassHolder(holderName));
+        SmartPtr holder = model::ClassHolder::make(holderName);
         heap.appendClassHolder(holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);

@@ -47,7 +47,7 @@ EntryNames entryNames(cbircode& record, qestl::qestringA& room, bool build) {
     if (isClassHolder(record)) {
         const auto& holder = static_cast<const ClassHolder&>(record);
         holder.writeLinkName(room);
-        return {holder.name.view(), room.view()};
+        return {holder.name(), room.view()};
     }
     IRObject& member = static_cast<IRObject&>(record);
     if (build && !linkNameHolds(member)) member.buildLinkName();
@@ -69,7 +69,7 @@ EntryNames entryNames(cbircode& record, qestl::qestringA& room, bool build) {
                                         qestl::qestringA& room, uint64_t entry) {
     holder.writeLinkName(room);
     out.u32le(kKindClassHolder);
-    writeStringRef(context, out, holder.name.view(), entry + 4);
+    writeStringRef(context, out, holder.name(), entry + 4);
     writeStringRef(context, out, room.view(), entry + 16);
     out.u32le(0);
     out.zeros(kBodySize);

@@ -149,7 +149,7 @@ TEST(ImageHeap, AReleasedIndexComesBackAsItWas) {
     model::cbHeap heap;
     auto made = [](const char* name, uint32_t kind) { return model::makeObject(name, kind, SmartPtr(), 0); };
     heap.findOrCreate("g", made("g", model::kKindVariable));
-    heap.appendClassHolder(model::adoptLive(new model::ClassHolder("$class1@K")));
+    heap.appendClassHolder(model::ClassHolder::make("$class1@K"));
     heap.findOrCreate("$K@f", made("f", model::kKindVariable));
     heap.appendUnlisted(made("s", model::kKindVariable));
     heap.releaseIndex();
