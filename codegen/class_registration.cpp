@@ -8,6 +8,7 @@
 
 #include "codegen/resource_table.h"
 #include "model/builtin_types.h"
+#include "model/class_holder.h"
 #include "model/class_object.h"
 #include "model/ir_object.h"
 
@@ -115,8 +116,8 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             .append(digits, static_cast<size_t>(end - digits))
             .append("@")
             .append(name);
-        SmartPtr holder = model::makeObject(holderName, model::kKindClassHolder, builtins().anyType, 0);
-        heap.appendClassHolder(holderName, holder);
+        SmartPtr holder = model::ClassHolder::make(holderName);
+        heap.appendClassHolder(holder);
         c->operands[0] = model::Operand();
         c->operands[0].setObjectRef(holder, 0);
     }

@@ -14,9 +14,7 @@ std::string text(const qestl::qestringA& value) { return std::string(value.c_str
 
 // What a global's entry reads besides the record: its name.
 struct NameOf {
-    const void* operator()(const model::cbircode& held) const {
-        return static_cast<const model::IRObject&>(held).name.c_str();
-    }
+    const void* operator()(const model::cbircode& global) const { return model::memberName(global).data(); }
 };
 
 // Below this many globals the records lie in the caches: asked for ahead,
@@ -96,29 +94,27 @@ void collectDebugRecord(CompileContext& context, DebugRecord& record) {
     // Only the records are read here: their names' lengths lie in them.
     record.variableCount = globals.size();
     if (globals.size() < kManyGlobals) {
-        for (const qestl::SmartPtr& global : globals)
-            record.variableNameBytes += model::asObject(global)->name.length();
+        for (const qestl::SmartPtr& global : globals) record.variableNameBytes += model::memberName(global).size();
     } else {
-        // A few instructions for each global: the name it reads is asked for
-        // where it lies in the record, not the record's first line, and far
-        // enough ahead for memory to answer.
+        // A few instructions for each global: the record's head, which
+        // tells a class holder, and its name are asked for far enough ahead
+        // for memory to answer. The name lies within the first hundred bytes
+        // of an object and of a holder.
         constexpr size_t kAhead = 32;
+        constexpr size_t kNameEnd = 96;
         const size_t count = globals.size();
         for (size_t i = 0; i < count; ++i) {
             if (i + kAhead < count) {
-                const char* name = reinterpret_cast<const char*>(&model::asObject(globals[i + kAhead])->name);
-                qestl::touch(name);
-                qestl::touch(name + sizeof(qestl::qestringA) - 1);
+                const char* head = reinterpret_cast<const char*>(globals[i + kAhead].get());
+                qestl::touch(head);
+                qestl::touch(head + kNameEnd - 1);
             }
-            record.variableNameBytes += model::asObject(globals[i])->name.length();
+            record.variableNameBytes += model::memberName(globals[i]).size();
         }
     }
     record.forEachVariableRun = [&globals](const std::function<void(DebugRecord::VariableRun)>& take) {
         Runs<DebugVariableRecord> run(take);
-        auto add = [&run](const model::cbircode& global) {
-            const auto& member = static_cast<const model::IRObject&>(global);
-            run.add({member.address(), member.name.view()});
-        };
+        auto add = [&run](const model::cbircode& global) { run.add({global.address(), model::memberName(global)}); };
         if (globals.size() < kManyGlobals) {
             for (const qestl::SmartPtr& global : globals) add(*global.as<model::cbircode>());
         } else {

@@ -266,10 +266,12 @@ qestl::SmartPtr Container::findMember(std::string_view name) {
 int64_t Container::duplicateNameCode(const IRObject& object) {
     const IndexList* listed = indexesOf(nameOf(object));
     if (listed == nullptr) return 0;
-    IRObject* first = asObject(members_[listed->front()]);
+    const cbircode& record = *members_[listed->front()].as<cbircode>();
+    if (isClassHolder(record)) return 0;
+    const IRObject* first = static_cast<const IRObject*>(&record);
     if (first == &object || first->kind != object.kind) return 0;
     const uint32_t k = object.kind;
-    return (k == kKindVariable || k == kKindClassHolder || k == kKindClass) ? int64_t{kErrNoOverload} : 0;
+    return (k == kKindVariable || k == kKindClass) ? int64_t{kErrNoOverload} : 0;
 }
 
 void Container::inheritMembers(const Container& base) {

@@ -16,6 +16,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
+#include "model/class_holder.h"
 #include "model/failed_names.h"
 #include "model/ir_object.h"
 #include "model/member_index.h"
@@ -123,7 +124,7 @@ public:
     // findOrCreateBesideHolders): that name is refused as the unlisted holder
     // it spells, and the holders after it are listed, as every holder was,
     // so the two refuse each other as before.
-    Operand appendClassHolder(std::string_view name, const qestl::SmartPtr& holder);
+    void appendClassHolder(const qestl::SmartPtr& holder);
     // findOrCreate for a static field's "$<class>@<field>", the one listed
     // name that can take a class holder's form.
     Operand findOrCreateBesideHolders(std::string_view name, const qestl::SmartPtr& member);
@@ -288,7 +289,6 @@ private:
     // Copies borrowed members before one is replaced in place.
     void ownMembers();
     uint64_t entrySize(const IRObject& member) const;
-    void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at);
     bool reportTableError(ModelContext& context, const qestl::SmartPtr& tableOwner, IRObject& method, int64_t code);
     // Reports the method at `refused` and hands the methods the table was
     // left without to the compilation's teardown.

@@ -20,6 +20,7 @@ struct WarnedLines {
         qestl::touch(bytes + 128);
     }
     void targets(cbircode& record) const {
+        if (isClassHolder(record)) return;
         ClassObject* nested = asClass(&static_cast<IRObject&>(record));
         if (nested == nullptr) return;
         const char* table = reinterpret_cast<const char*>(&nested->dynamicMethods);
@@ -39,6 +40,7 @@ void Container::warnUnusedMembers(ModelContext& context) {
     forEachRecord(
         members_,
         [&](cbircode& record) {
+            if (isClassHolder(record)) return;
             IRObject& member = static_cast<IRObject&>(record);
             if ((member.flagsB & kFlagHidden) || (member.flagsC & kFlagUnusedWarned) != 0) return;
             member.noteWrite();

@@ -16,6 +16,8 @@ namespace {
 constexpr uint32_t kTagBuiltinReference = 32;
 constexpr uint64_t kHeadSize = 32;
 constexpr uint64_t kBodySize = 32;
+// A class holder's entry: the head, and a body of zeros.
+constexpr uint64_t kHolderEntrySize = kHeadSize + kBodySize;
 
 uint32_t tagOf(const IRObject& member) {
     return (member.flagsB & kFlagByBuiltinId) ? kTagBuiltinReference : member.kind;
@@ -23,20 +25,54 @@ uint32_t tagOf(const IRObject& member) {
 
 bool isNativeImport(const IRObject& member) { return member.opcode == kOpNativeCall; }
 
-// A class's holder is named once, when it is made, and has no owner, type or
-// template in its link name: the name built then still holds, and building
-// it again cost each of a million holders a write of its link name. One read
-// from a library is built as any other member.
-// A link name given in place (a catalogue constant's) holds too; the
-// sanitized build checks it against the one built.
+// A link name given in place (a catalogue constant's) holds; the sanitized
+// build checks it against the one built.
 bool linkNameHolds(IRObject& member) {
-    if (member.linkNameGiven()) {
+    if (!member.linkNameGiven()) return false;
 #if defined(KORVO_ADDRESS_SANITIZER)
-        takeKnownLinkName(member, member.linkName().view());
+    takeKnownLinkName(member, member.linkName().view());
 #endif
-        return true;
+    return true;
+}
+
+// A member's two names, as looking ahead asks for them: a class holder's
+// link name is made in `room`; an object's is built first where `build`
+// asks and it does not hold.
+struct EntryNames {
+    std::string_view name;
+    std::string_view linkName;
+};
+
+EntryNames entryNames(cbircode& record, qestl::qestringA& room, bool build) {
+    if (isClassHolder(record)) {
+        const auto& holder = static_cast<const ClassHolder&>(record);
+        holder.writeLinkName(room);
+        return {holder.name(), room.view()};
     }
-    return member.kind == kKindClassHolder && !member.imported;
+    IRObject& member = static_cast<IRObject&>(record);
+    if (build && !linkNameHolds(member)) member.buildLinkName();
+    return {member.name.view(), member.linkName().view()};
+}
+
+// Inline: a large container writes two for each of its members.
+[[gnu::always_inline]] inline void writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text,
+                                                  uint64_t at) {
+    NameStringPool& pool = context.nameStringPool();
+    const uint64_t offset = pool.offsetOf(text);
+    out.u64le(pool.base() + offset + 12 - at);
+    out.u32le(static_cast<uint32_t>(text.size()));
+}
+
+// A class holder's entry at `entry`: its head, then a body of zeros. Apart
+// from the objects' entries, which most containers hold only.
+[[gnu::noinline]] void writeHolderEntry(ModelContext& context, qestl::ByteWriter& out, const ClassHolder& holder,
+                                        qestl::qestringA& room, uint64_t entry) {
+    holder.writeLinkName(room);
+    out.u32le(kKindClassHolder);
+    writeStringRef(context, out, holder.name(), entry + 4);
+    writeStringRef(context, out, room.view(), entry + 16);
+    out.u32le(0);
+    out.zeros(kBodySize);
 }
 
 // The names of the members some places ahead are looked for in the pool
@@ -52,7 +88,7 @@ bool linkNameHolds(IRObject& member) {
 constexpr size_t kLookAheadBatch = 16;
 
 [[gnu::noinline]] void lookAhead(const Container::MemberList& members, const NameStringPool& pool, size_t at,
-                                 bool searched) {
+                                 bool searched, qestl::qestringA& room) {
     constexpr size_t kBatch = kLookAheadBatch;
     const size_t count = members.size();
     const size_t first = at == 0 ? 0 : at + 3 * kBatch;
@@ -61,19 +97,18 @@ constexpr size_t kLookAheadBatch = 16;
         qestl::touchLines(later, sizeof(IRObject));
     }
     for (size_t i = at == 0 ? 0 : at + 2 * kBatch; i < at + 3 * kBatch && i < count; ++i)
-        qestl::touch(asObject(members[i])->name.c_str());
+        qestl::touch(memberName(members[i]).data());
     for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i) {
-        IRObject& later = *asObject(members[i]);
-        if (!linkNameHolds(later)) later.buildLinkName();
+        const EntryNames later = entryNames(*members[i].as<cbircode>(), room, true);
         if (!searched) continue;
-        pool.prefetchPlace(later.name.view());
-        pool.prefetchPlace(later.linkName().view());
+        pool.prefetchPlace(later.name);
+        pool.prefetchPlace(later.linkName);
     }
     if (!searched) return;
     for (size_t i = at; i < at + kBatch && i < count; ++i) {
-        const IRObject& later = *asObject(members[i]);
-        pool.prefetchText(later.name.view());
-        pool.prefetchText(later.linkName().view());
+        const EntryNames later = entryNames(*members[i].as<cbircode>(), room, false);
+        pool.prefetchText(later.name);
+        pool.prefetchText(later.linkName);
     }
 }
 
@@ -87,7 +122,8 @@ uint64_t Container::entrySize(const IRObject& member) const {
 
 uint64_t Container::encodedSize() const {
     uint64_t size = 8;
-    for (const qestl::SmartPtr& member : members_) size += entrySize(*asObject(member));
+    for (const qestl::SmartPtr& member : members_)
+        size += isClassHolder(*member.as<cbircode>()) ? kHolderEntrySize : entrySize(*asObject(member));
     return size;
 }
 
@@ -97,6 +133,7 @@ uint64_t Container::encodedSize() const {
 // static_fields.)
 struct KindAndFlags {
     void operator()(cbircode& record) const {
+        if (isClassHolder(record)) return;
         const IRObject& member = static_cast<const IRObject&>(record);
         qestl::touch(&member.kind);
         qestl::touch(&member.flagsB);
@@ -109,22 +146,19 @@ uint64_t Container::assignAddress(ModelContext& context, uint64_t position) {
     forEachRecord(
         members_,
         [&](cbircode& record) {
+            if (isClassHolder(record)) {
+                record.assignAddress(context, entry + kHeadSize);
+                entry += kHolderEntrySize;
+                return;
+            }
             IRObject& member = static_cast<IRObject&>(record);
-            const bool variable = member.kind == kKindVariable || member.kind == kKindClassHolder;
             const bool placed = tagOf(member) == kKindFunction ||
-                                (variable && (kind_ != kStaticProperties || member.imported));
+                                (member.kind == kKindVariable && (kind_ != kStaticProperties || member.imported));
             if (placed) member.assignAddress(context, entry + kHeadSize);
             entry += entrySize(member);
         },
         KindAndFlags());
     return entry;
-}
-
-void Container::writeStringRef(ModelContext& context, qestl::ByteWriter& out, std::string_view text, uint64_t at) {
-    NameStringPool& pool = context.nameStringPool();
-    const uint64_t offset = pool.offsetOf(text);
-    out.u64le(pool.base() + offset + 12 - at);
-    out.u32le(static_cast<uint32_t>(text.size()));
 }
 
 uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl::ByteWriter& typeStream,
@@ -139,24 +173,30 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
     NameStringPool& pool = context.nameStringPool();
     const size_t count = members_.size();
     const bool ahead = pool.outgrowsCaches() || count >= kManyMembers;
-    if (ahead) lookAhead(members_, pool, 0, true);
+    // A class holder's link name is made here, one after the other.
+    qestl::qestringA room;
+    if (ahead) lookAhead(members_, pool, 0, true, room);
     size_t inPlace = pool.foundInPlace();
     for (size_t at = 0; at < count; ++at) {
-        IRObject& member = *asObject(members_[at]);
-        if (!ahead) {
-            if (!linkNameHolds(member)) member.buildLinkName();  // else built when its place was asked for
-        } else if (at % kLookAheadBatch == 0) {
+        cbircode& record = *members_[at].as<cbircode>();
+        if (ahead && at % kLookAheadBatch == 0) {
             // The batch before found both names of each member in place.
             const bool searched = at == 0 || pool.foundInPlace() - inPlace < 2 * kLookAheadBatch;
             inPlace = pool.foundInPlace();
             pool.expectNew(searched ? 2 * (count - at) : 0);
-            lookAhead(members_, pool, at + kLookAheadBatch, searched);
+            lookAhead(members_, pool, at + kLookAheadBatch, searched, room);
         }
+        if (isClassHolder(record)) [[unlikely]] {
+            writeHolderEntry(context, out, static_cast<const ClassHolder&>(record), room, entry);
+            entry += kHolderEntrySize;
+            continue;
+        }
+        IRObject& member = static_cast<IRObject&>(record);
+        if (!ahead && !linkNameHolds(member)) member.buildLinkName();  // else built when its place was asked for
         const uint32_t tag = tagOf(member);
         out.u32le(tag);
         writeStringRef(context, out, member.name.view(), entry + 4);
         writeStringRef(context, out, member.linkName().view(), entry + 16);
-        member.forgetHolderLinkName();
         out.u32le(0);
         const uint64_t body = entry + kHeadSize;
         if (tag == kKindVariable || tag == kKindClass) {
@@ -171,7 +211,8 @@ uint64_t Container::encode(ModelContext& context, qestl::ByteWriter& out, qestl:
             const size_t recordStart = out.position();
             member.encode(context, out, nullptr, body);
             const uint64_t written = out.position() - recordStart;
-            if (written > recordSize) internalFault("internal error: the record of %s exceeds its entry", member.name.c_str());
+            if (written > recordSize)
+                internalFault("internal error: the record of %s exceeds its entry", member.name.c_str());
             out.zeros(recordSize - written);
             out.u64le(typeStream.position());
             const uint8_t flags = (kind_ == kImageHeap || kind_ == kStaticMethods) ? 4 : 0;

@@ -27,22 +27,21 @@ void Container::releaseIndex() {
     tables_->index.forEach([&](std::string_view name, const IndexList& indexes) {
         int64_t previous = -1;
         for (const uint32_t index : indexes) {
-            const IRObject* object = index < members_.size() ? asObject(members_[index]) : nullptr;
-            if (object == nullptr || object->kind == kKindClassHolder || listed[index] != 0 || index <= previous) {
+            const cbircode* record = index < members_.size() ? members_[index].as<cbircode>() : nullptr;
+            if (record == nullptr || isClassHolder(*record) || listed[index] != 0 || index <= previous) {
                 same = false;
                 return;
             }
             listed[index] = 1;
             previous = index;
-            if (object->name.view() != name) keys.emplace_back(index, std::string(name));
+            if (static_cast<const IRObject*>(record)->name.view() != name) keys.emplace_back(index, std::string(name));
         }
     });
     if (!same) return;
     for (size_t i = 0; i < members_.size(); ++i) {
-        const IRObject* object = asObject(members_[i]);
-        if (object == nullptr) return;
-        if (listed[i] == 0 && object->kind != kKindClassHolder)
-            keys.emplace_back(static_cast<uint32_t>(i), std::string());
+        const cbircode* record = members_[i].as<cbircode>();
+        if (record == nullptr) return;
+        if (listed[i] == 0 && !isClassHolder(*record)) keys.emplace_back(static_cast<uint32_t>(i), std::string());
     }
     std::sort(keys.begin(), keys.end());
     static_cast<cbHeap*>(this)->releasedKeys = std::move(keys);
@@ -59,8 +58,8 @@ void Container::enterReleased() {
         if (key != keys.end() && key->first == i) {
             if (!key->second.empty()) enter(qestl::HashedText(key->second), static_cast<uint32_t>(i));
             ++key;
-        } else if (const IRObject& member = *asObject(members_[i]); member.kind != kKindClassHolder) {
-            enter(qestl::HashedText(member.name.view()), static_cast<uint32_t>(i));
+        } else if (!isClassHolder(*members_[i].as<cbircode>())) {
+            enter(qestl::HashedText(asObject(members_[i])->name.view()), static_cast<uint32_t>(i));
         }
     }
 }

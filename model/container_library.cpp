@@ -39,9 +39,12 @@ bool Container::writeToLibrary(LibraryWriter& w) {
     w.out.u32le(kind_);
     if (!w.writeObjectRef(recordedOwner(w.owners()))) return false;
     w.out.u32le(static_cast<uint32_t>(members_.size()));
+    // Of the heap only the classes are written (no class holder among them).
+    auto isClass = [](const qestl::SmartPtr& member) {
+        return !isClassHolder(*member.as<cbircode>()) && asObject(member)->kind == kKindClass;
+    };
     for (const qestl::SmartPtr& member : members_) {
-        const bool written = kind_ == kImageHeap && asObject(member)->kind != kKindClass ? w.writeNothingRef()
-                                                                                          : w.writeObjectRef(member);
+        const bool written = kind_ == kImageHeap && !isClass(member) ? w.writeNothingRef() : w.writeObjectRef(member);
         if (!written) return false;
     }
     return true;

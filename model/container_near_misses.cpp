@@ -25,7 +25,7 @@ bool Container::similarNamesAmong(std::string_view name, size_t count, std::vect
     const SimilarNames wanted(name);
     bool found = false;
     auto offer = [&](size_t i) {
-        std::string_view candidate = asObject(members_[i])->name.view();
+        std::string_view candidate = memberName(members_[i]);
         if ((!candidate.empty() && candidate[0] == '$') || !wanted.similarTo(candidate)) return true;
         found = true;
         if (out == nullptr) return false;
@@ -37,7 +37,7 @@ bool Container::similarNamesAmong(std::string_view name, size_t count, std::vect
         for (size_t i = 0; i < count && offer(i); ++i) {}
         return found;
     }
-    while (index->covered() < members_.size()) index->add(asObject(members_[index->covered()])->name.view());
+    while (index->covered() < members_.size()) index->add(memberName(members_[index->covered()]));
     std::vector<uint32_t> picked;
     index->similarAmong(wanted, count, picked);
     for (size_t k = 0; k < picked.size() && offer(picked[k]); ++k) {}

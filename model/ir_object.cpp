@@ -33,7 +33,7 @@ IRObject::IRObject(std::string_view text, uint32_t code, const qestl::SmartPtr& 
     kind = code;
     modifiers = static_cast<uint32_t>(modifierByte) << 4;
     type = declared;
-    if (code == kKindVariable || code == kKindClassHolder) opcode = kOpObjectRecord;
+    if (code == kKindVariable) opcode = kOpObjectRecord;
 }
 
 IRObject::~IRObject() = default;
@@ -53,7 +53,6 @@ qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::Sm
     auto* object = new IRObject(name, kind, type, modifiers);
     qestl::SmartPtr ref = adoptLive(object);
     if (name.empty() && kind == kKindVariable && modifiers == 0) object->linkNameDeferred = 1;
-    else if (kind == kKindClassHolder) object->linkNameDeferred = IRObject::kWholeLinkNameDeferred;
     else object->buildLinkName();
     return ref;
 }
@@ -167,10 +166,6 @@ void IRObject::writeLinkName(qestl::qestringA& text) const {
 // The name as it was when the value was made, unnamed, without owner and
 // not yet const: a change that remakes the name ends the deferral first.
 void IRObject::buildDeferredLinkName() {
-    if (linkNameDeferred == kWholeLinkNameDeferred) {
-        buildLinkName();
-        return;
-    }
     qestl::qestringA text;
     if (IRObject* t = asObject(valueType())) {
         text.append(t->linkName());

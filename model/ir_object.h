@@ -1,6 +1,6 @@
 // The compiled object: every named entity of a program (variable, function,
-// class, instance, array type, native import, class holder) is one, and is at
-// the same time a record of the program image.
+// class, instance, array type, native import) is one, and is at the same time
+// a record of the program image. A class's holder is not (model/class_holder.h).
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,7 @@ enum ObjectKind : uint32_t {
     kKindTemplateClass = 34,
     kKindInstance = 35,
     kKindArray = 52,
-    kKindClassHolder = 85,
+    kKindClassHolder = 85,  // the image's tag of a class holder's entry (ClassHolder)
 };
 
 enum FlagA : uint8_t {
@@ -182,15 +182,6 @@ public:
         linkNameDeferred = 0;
         linkName_ = qestl::qestringA::ofStaticText(text.data(), text.size());
     }
-    // A class holder's link name, once written to the image, is let go
-    // again, to be made anew should anything ask (a program of a million
-    // classes kept one for each holder to the end).
-    void forgetHolderLinkName() {
-        if (kind != kKindClassHolder || imported || linkNameDeferred != 0 || linkName_.isStaticText()) return;
-        noteWrite();
-        linkName_ = qestl::qestringA();
-        linkNameDeferred = kWholeLinkNameDeferred;
-    }
     // The link name is one given so and not built since: its object's name,
     // type, owner and flags stayed (see takeKnownLinkName).
     bool linkNameGiven() const { return linkName_.isStaticText(); }
@@ -337,11 +328,8 @@ public:
     uint8_t constantComputed = 0;
     uint8_t templateParameterCount = 0;
     // An unnamed value's link name is made when first read: most are never
-    // asked, and it was a tenth of the cost of an expression. A class
-    // holder's is made whole when first read (kWholeLinkNameDeferred): its
-    // name, type and owner never change, and only the image asks for it.
+    // asked, and it was a tenth of the cost of an expression.
     uint8_t linkNameDeferred = 0;
-    static constexpr uint8_t kWholeLinkNameDeferred = 2;
     uint64_t lookupStamp = 0;
     NodeHandle declarationNode;
     TemplateArguments templateArguments;
@@ -412,8 +400,8 @@ inline Operand MemberSlot::operand(IRObject* member) const {
     return slot;
 }
 
-// Makes a registered object (a variable, constant or holder for kinds 18
-// and 85) and builds its link name.
+// Makes a registered object (a variable or constant for kind 18) and builds
+// its link name.
 qestl::SmartPtr makeObject(std::string_view name, uint32_t kind, const qestl::SmartPtr& type, uint8_t modifiers);
 // The same, the name given as a string: a name on a static text is shared,
 // not copied (the built-in catalogue names some thousands of members).

@@ -21,6 +21,9 @@ enum Opcode : uint32_t {
     kOpLogicalOr = 59,
     kOpObjectRecord = 153,
     kOpLibraryFunction = 169,
+    // No instruction: what a class holder's record answers (model/class_holder.h),
+    // which the image writes as an entry of the heap, without code.
+    kOpClassHolder = 0x10000,
 };
 
 struct OpcodeRow {

@@ -121,7 +121,8 @@ TEST(ClassLibrary, ATemplateMethodKeyMustFitTheBytesLeft) {
 TEST(ImageHeap, WritesItsClassesAndNothingForTheOthers) {
     model::cbHeap heap;
     SmartPtr klass = model::makeClass("K", SmartPtr());
-    for (const char* name : {"g1", "g2"}) heap.findOrCreate(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0));
+    for (const char* name : {"g1", "g2"})
+        heap.findOrCreate(name, model::makeObject(name, model::kKindVariable, SmartPtr(), 0));
     heap.findOrCreate("K", klass);
     heap.findOrCreate("g3", model::makeObject("g3", model::kKindVariable, SmartPtr(), 0));
     qestl::ByteVector bytes;
@@ -148,7 +149,7 @@ TEST(ImageHeap, AReleasedIndexComesBackAsItWas) {
     model::cbHeap heap;
     auto made = [](const char* name, uint32_t kind) { return model::makeObject(name, kind, SmartPtr(), 0); };
     heap.findOrCreate("g", made("g", model::kKindVariable));
-    heap.appendClassHolder("$class1@K", made("$class1@K", model::kKindClassHolder));
+    heap.appendClassHolder(model::ClassHolder::make("$class1@K"));
     heap.findOrCreate("$K@f", made("f", model::kKindVariable));
     heap.appendUnlisted(made("s", model::kKindVariable));
     heap.releaseIndex();

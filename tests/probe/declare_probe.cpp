@@ -34,6 +34,7 @@ bool isClassLike(const IRObject* object) {
 void collect(const model::Container& container, std::map<uint64_t, IRObject*>& seen,
              std::map<uint64_t, IRObject*>& found) {
     for (const qestl::SmartPtr& member : container.members()) {
+        if (model::isClassHolder(*member.as<model::cbircode>())) continue;
         IRObject* object = asObject(member);
         if (!isClassLike(object) || object->isInstance()) continue;
         if (!seen.emplace(object->serial(), object).second) continue;
