@@ -23,7 +23,7 @@ enum Opcode : uint32_t {
     kOpLibraryFunction = 169,
     // No instruction: what a class holder's record answers (model/class_holder.h),
     // which the image writes as an entry of the heap, without code.
-    kOpClassHolder = 0x10000,
+    kOpClassHolder = 0xFFFF,
 };
 
 struct OpcodeRow {
