@@ -228,34 +228,22 @@ private:
 constinit Arena gArena;
 constinit BodyArena gBodyArena;
 
-// The rules whose lists belong to a body: statements and the expressions
-// within them (member accesses, object creations and generic types also
-// appear in declarations that stay, and stay in the main arena).
-constexpr uint32_t kBodyRules[] = {RuleId::Call,
-                                   RuleId::AdditiveExpression,
-                                   RuleId::ArgumentList,
-                                   RuleId::StatementList,
-                                   RuleId::ShiftExpression,
-                                   RuleId::XorExpression,
-                                   RuleId::BitOrExpression,
-                                   RuleId::MultiplicativeExpression,
-                                   RuleId::BitAndExpression,
-                                   RuleId::Assignment,
-                                   RuleId::UnaryExpression,
-                                   RuleId::ForStatement,
-                                   RuleId::CaseGroup,
-                                   RuleId::IfStatement,
-                                   RuleId::ForEachStatement,
-                                   RuleId::RelationalExpression,
-                                   RuleId::TryStatement,
-                                   RuleId::SwitchStatement,
-                                   RuleId::WhileStatement,
-                                   RuleId::CatchClause,
-                                   RuleId::EqualityExpression,
-                                   RuleId::LogicalOrExpression,
-                                   RuleId::LogicalAndExpression,
-                                   RuleId::MemberAccessChain,
-                                   RuleId::Subscript};
+// The rules whose lists go once their bodies are compiled: statements and
+// the expressions within them, and the declarations of classes and methods
+// (member accesses, object creations and generic types also appear in
+// declarations that stay, and stay in the main arena).
+constexpr uint32_t kBodyRules[] = {
+    RuleId::Call, RuleId::AdditiveExpression, RuleId::ArgumentList, RuleId::StatementList, RuleId::ShiftExpression,
+    RuleId::XorExpression, RuleId::BitOrExpression, RuleId::MultiplicativeExpression, RuleId::BitAndExpression,
+    RuleId::Assignment, RuleId::UnaryExpression, RuleId::ForStatement, RuleId::CaseGroup, RuleId::IfStatement,
+    RuleId::ForEachStatement, RuleId::RelationalExpression, RuleId::TryStatement, RuleId::SwitchStatement,
+    RuleId::WhileStatement, RuleId::CatchClause, RuleId::EqualityExpression, RuleId::LogicalOrExpression,
+    RuleId::LogicalAndExpression, RuleId::MemberAccessChain, RuleId::Subscript,
+    // A compiled class or method keeps its
+    // place alone (model/declaration_place.h)
+    // and its node goes with its lists.
+    RuleId::ClassDeclaration, RuleId::InterfaceDeclaration, RuleId::EnumDeclaration, RuleId::MethodDefinition,
+    RuleId::ConstructorDefinition, RuleId::OperatorDefinition};
 
 constexpr std::array<bool, detail::kRuleLimit> bodyRuleTable() {
     std::array<bool, detail::kRuleLimit> table{};
