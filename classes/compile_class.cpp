@@ -216,9 +216,10 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // Compiled for good: what later steps read of the declaration is
         // its place (model/declaration_place.h), and the class record's
         // position; the node then goes with the tree. Packages are written
-        // in blocks, and an instance is found again by its declaration.
+        // in blocks, an instance is found again by its declaration, and a
+        // body not declared for good is walked again.
         if (!bodiesOutliveTheirCode(context) && !klass->isPackage() && !klass->isTemplateInstance() &&
-            klass->declarationNode.get() == node.get()) {
+            klass->declarationNode.get() == node.get() && (node->flags & NodeFlag::Walked) != 0) {
             klass->sourceNode.keepPositionOnly();
             klass->declarationNode.keepPlaceOnly();
         }

@@ -36,27 +36,27 @@ NodeHandle DeclarationPlace::handle() const {
     const KeptDeclaration& place = *kept();
     NodeHandle standIn(emplaceAstNode(qeAbstractNode::NoSerial{}));
     standIn->kind = place.kind;
-    standIn->flags = place.flags;
-    standIn->text = place.text;
+    standIn->flags = flags();
     standIn->fileIndex = place.fileIndex;
     standIn->startLine = standIn->endLine = place.startLine;
     standIn->startColumn = standIn->endColumn = place.startColumn;
     standIn->textStart = place.textStart;
-    standIn->textEnd = place.textEnd;
+    standIn->textEnd = place.textStart + place.textLength;
     return standIn;
 }
 
 void DeclarationPlace::keepPlaceOnly() {
     if (word_ == 0 || isKept()) return;
     const qeAbstractNode& node = *node_;
-    if (node.fileIndex > std::numeric_limits<uint8_t>::max() ||
+    constexpr uint32_t kLongestText = (uint32_t{1} << 24) - 1;
+    if (node.textEnd <= node.textStart || node.textEnd - node.textStart > kLongestText ||
+        node.fileIndex > std::numeric_limits<uint8_t>::max() ||
         node.startColumn > std::numeric_limits<uint16_t>::max() || node.annotations())
         return;
     const KeptDeclaration place{node.textStart,
-                                node.textEnd,
                                 node.startLine,
-                                node.flags,
-                                node.text,
+                                node.textEnd - node.textStart,
+                                node.flags >> kHighFlagsShift,
                                 static_cast<uint16_t>(node.startColumn),
                                 static_cast<uint8_t>(node.fileIndex),
                                 node.kind};

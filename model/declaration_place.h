@@ -5,7 +5,7 @@
 // near-miss listings quote its position and source span; lookups read its
 // flags (interface, walked, bodiless). A program of a million one-method
 // classes kept both declaration nodes of each class and their lists for
-// these alone, a tenth of its peak: the place is 24 bytes, and the nodes go
+// these alone, a tenth of its peak: the place is 16 bytes, and the nodes go
 // with the rest of the compiled tree.
 #pragma once
 
@@ -19,20 +19,24 @@ namespace model {
 using NodeHandle = _KNode<qeAbstractNode>;
 
 // What a compiled declaration keeps of its node. The source text the span
-// lies in stays with the project, so a warning still quotes it.
+// lies in stays with the project, so a warning still quotes it (a message
+// reads the node's own text only for a node without a span, which keeps
+// its node). Of the flags, the high byte: the declaration pass's marks and
+// the construct bits (interface, enum, bodiless), all that is read of them
+// once the declaration is compiled (the access bits are the object's
+// modifiers by then).
 struct KeptDeclaration {
     uint32_t textStart;
-    uint32_t textEnd;
     uint32_t startLine;
-    uint32_t flags;
-    NodeText text;
+    uint32_t textLength : 24;
+    uint32_t highFlags : 8;
     uint16_t startColumn;
     uint8_t fileIndex;
     uint8_t kind;
     bool operator==(const KeptDeclaration& other) const = default;
 };
 
-static_assert(sizeof(KeptDeclaration) == 24, "a kept declaration takes three words");
+static_assert(sizeof(KeptDeclaration) == 16, "a kept declaration takes two words");
 
 class DeclarationPlace {
 public:
@@ -66,20 +70,22 @@ public:
     // The node; an empty handle once only the place is kept.
     const NodeHandle& node() const { return isKept() ? kNoNode : node_; }
     qeAbstractNode* get() const { return node().get(); }
-    uint32_t flags() const { return isKept() ? kept()->flags : node_->flags; }
+    // Once only the place is kept, the high byte alone (see KeptDeclaration).
+    uint32_t flags() const { return isKept() ? uint32_t{kept()->highFlags} << kHighFlagsShift : node_->flags; }
     // The node, or for a kept place a node standing for it: the position,
-    // span, text, kind and flags, no lists and no annotations (a
+    // span, kind and flags() (no text, no lists, no annotations: a
     // declaration that has some keeps its node). For messages and the
     // records that take a position from them.
     NodeHandle handle() const;
 
     // Keeps the place in place of the node where it fits (this reference
-    // to the node goes); a node that does not fit, or that carries
-    // annotations, is kept.
+    // to the node goes); a node that does not fit, that has no span or
+    // that carries annotations is kept.
     void keepPlaceOnly();
 
 private:
     static inline const NodeHandle kNoNode{};
+    static constexpr unsigned kHighFlagsShift = 24;
 
     // Bit 0 marks a kept place: its address is a multiple of 8, a node's too.
     bool isKept() const { return (word_ & 1) != 0; }
