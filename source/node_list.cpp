@@ -40,10 +40,11 @@ size_t blockClassFor(size_t capacity) {
     return sizeClass;
 }
 
-// Both arenas' chunks are aligned on their size, so a list's storage finds
+// The arenas' chunks are aligned on their size, so a list's storage finds
 // its chunk's head, and the head's first word tells the arenas apart.
 constexpr uint64_t kMainChunk = 0;
 constexpr uint64_t kBodyChunk = 1;
+constexpr uint64_t kDeclarationChunk = 2;
 constexpr size_t kMainHeadBytes = 2 * sizeof(void*);
 
 // A bodies' chunk is mapped on its own rather than taken from malloc: one
@@ -123,7 +124,8 @@ private:
     size_t left_ = 0;
 };
 
-// The bodies' arena: chunks that count the lists they hold, in one chain.
+// The bodies' arena, and the one of class and method declarations: chunks
+// that count the lists they hold, in one chain.
 // While the tree is built, released storage waits on a free list per size
 // as in Arena. Once it is built, the bodies are compiled and released one
 // after the other and no list of a body is made any more: storage given
@@ -132,6 +134,8 @@ private:
 // chunks empty as the compile goes (varied code: all but one).
 class BodyArena {
 public:
+    constexpr explicit BodyArena(uint64_t kind) : kind_(kind) {}
+
     void* take(size_t sizeClass) {
         const size_t bytes = bytesOf(sizeClass);
         char* storage = popFree(free_[sizeClass], bytes);
@@ -189,7 +193,7 @@ private:
     void openChunk() {
         // The rest of the chunk stays unused (less than one block).
         auto* chunk = static_cast<ChunkHead*>(mappedChunk());
-        chunk->kind = kBodyChunk;
+        chunk->kind = kind_;
         chunk->previous = nullptr;
         chunk->next = chain_;
         chunk->lists = 0;
@@ -217,6 +221,7 @@ private:
         munmap(chunk, kChunkBytes);
     }
 
+    uint64_t kind_;
     char* free_[kClasses] = {};
     ChunkHead* chain_ = nullptr;
     ChunkHead* carving_ = nullptr;
@@ -226,55 +231,77 @@ private:
 };
 
 constinit Arena gArena;
-constinit BodyArena gBodyArena;
+constinit BodyArena gBodyArena{kBodyChunk};
+constinit BodyArena gDeclarationArena{kDeclarationChunk};
 
-// The rules whose lists go once their bodies are compiled: statements and
-// the expressions within them, and the declarations of classes and methods
-// (member accesses, object creations and generic types also appear in
-// declarations that stay, and stay in the main arena).
-constexpr uint32_t kBodyRules[] = {
-    RuleId::Call, RuleId::AdditiveExpression, RuleId::ArgumentList, RuleId::StatementList, RuleId::ShiftExpression,
-    RuleId::XorExpression, RuleId::BitOrExpression, RuleId::MultiplicativeExpression, RuleId::BitAndExpression,
-    RuleId::Assignment, RuleId::UnaryExpression, RuleId::ForStatement, RuleId::CaseGroup, RuleId::IfStatement,
-    RuleId::ForEachStatement, RuleId::RelationalExpression, RuleId::TryStatement, RuleId::SwitchStatement,
-    RuleId::WhileStatement, RuleId::CatchClause, RuleId::EqualityExpression, RuleId::LogicalOrExpression,
-    RuleId::LogicalAndExpression, RuleId::MemberAccessChain, RuleId::Subscript,
-    // A compiled class or method keeps its
-    // place alone (model/declaration_place.h)
-    // and its node goes with its lists.
-    RuleId::ClassDeclaration, RuleId::InterfaceDeclaration, RuleId::EnumDeclaration, RuleId::MethodDefinition,
-    RuleId::ConstructorDefinition, RuleId::OperatorDefinition};
+// The rules whose lists belong to a body: statements and the expressions
+// within them (member accesses, object creations and generic types also
+// appear in declarations that stay, and stay in the main arena).
+constexpr uint32_t kBodyRules[] = {RuleId::Call,
+                                   RuleId::AdditiveExpression,
+                                   RuleId::ArgumentList,
+                                   RuleId::StatementList,
+                                   RuleId::ShiftExpression,
+                                   RuleId::XorExpression,
+                                   RuleId::BitOrExpression,
+                                   RuleId::MultiplicativeExpression,
+                                   RuleId::BitAndExpression,
+                                   RuleId::Assignment,
+                                   RuleId::UnaryExpression,
+                                   RuleId::ForStatement,
+                                   RuleId::CaseGroup,
+                                   RuleId::IfStatement,
+                                   RuleId::ForEachStatement,
+                                   RuleId::RelationalExpression,
+                                   RuleId::TryStatement,
+                                   RuleId::SwitchStatement,
+                                   RuleId::WhileStatement,
+                                   RuleId::CatchClause,
+                                   RuleId::EqualityExpression,
+                                   RuleId::LogicalOrExpression,
+                                   RuleId::LogicalAndExpression,
+                                   RuleId::MemberAccessChain,
+                                   RuleId::Subscript};
 
-constexpr std::array<bool, detail::kRuleLimit> bodyRuleTable() {
-    std::array<bool, detail::kRuleLimit> table{};
-    for (uint32_t rule : kBodyRules) table[rule] = true;
+// The rules of the declarations a compiled class lets go of, the class's
+// and its methods'.
+constexpr uint32_t kDeclarationRules[] = {RuleId::ClassDeclaration,      RuleId::InterfaceDeclaration,
+                                          RuleId::EnumDeclaration,       RuleId::MethodDefinition,
+                                          RuleId::ConstructorDefinition, RuleId::OperatorDefinition};
+
+constexpr std::array<Storage, detail::kRuleLimit> ruleStorageTable() {
+    std::array<Storage, detail::kRuleLimit> table{};
+    for (uint32_t rule : kBodyRules) table[rule] = Storage::Body;
+    for (uint32_t rule : kDeclarationRules) table[rule] = Storage::Declaration;
     return table;
 }
 
 }  // namespace
 
 namespace detail {
-constinit bool bodyRule = false;
-constinit const std::array<bool, kRuleLimit> bodyRules = bodyRuleTable();
+constinit Storage ruleStorage = Storage::Main;
+constinit const std::array<Storage, kRuleLimit> ruleStorages = ruleStorageTable();
 }  // namespace detail
 
 void setTreeBuilt(bool built) {
-    detail::bodyRule = false;
+    detail::ruleStorage = Storage::Main;
     gBodyArena.setBuilt(built);
+    gDeclarationArena.setBuilt(built);
 }
 
 namespace {
 
 [[gnu::always_inline]] inline void* takeClass(size_t sizeClass) {
-    return detail::bodyRule ? gBodyArena.take(sizeClass) : gArena.take(sizeClass);
+    if (detail::ruleStorage == Storage::Body) return gBodyArena.take(sizeClass);
+    if (detail::ruleStorage == Storage::Main) return gArena.take(sizeClass);
+    return gDeclarationArena.take(sizeClass);
 }
 
 [[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) {
-    if (chunkKind(storage) == kBodyChunk) {
-        gBodyArena.give(storage, sizeClass);
-    } else {
-        gArena.give(storage, sizeClass);
-    }
+    const uint64_t kind = chunkKind(storage);
+    if (kind == kBodyChunk) gBodyArena.give(storage, sizeClass);
+    else if (kind == kMainChunk) gArena.give(storage, sizeClass);
+    else gDeclarationArena.give(storage, sizeClass);
 }
 
 }  // namespace
