@@ -44,7 +44,6 @@ size_t blockClassFor(size_t capacity) {
 // its chunk's head, and the head's first word tells the arenas apart.
 constexpr uint64_t kMainChunk = 0;
 constexpr uint64_t kBodyChunk = 1;
-constexpr uint64_t kDeclarationChunk = 2;
 constexpr size_t kMainHeadBytes = 2 * sizeof(void*);
 
 // A bodies' chunk is mapped on its own rather than taken from malloc: one
@@ -125,7 +124,7 @@ private:
 };
 
 // The bodies' arena, and the one of class and method declarations: chunks
-// that count the lists they hold, in one chain.
+// that count the lists they hold, in one chain, each naming its arena.
 // While the tree is built, released storage waits on a free list per size
 // as in Arena. Once it is built, the bodies are compiled and released one
 // after the other and no list of a body is made any more: storage given
@@ -134,7 +133,8 @@ private:
 // chunks empty as the compile goes (varied code: all but one).
 class BodyArena {
 public:
-    constexpr explicit BodyArena(uint64_t kind) : kind_(kind) {}
+    // Storage of a chunk of kind kBodyChunk, back to the arena it is of.
+    static void giveBack(void* storage, size_t sizeClass) { chunkOf(storage)->arena->give(storage, sizeClass); }
 
     void* take(size_t sizeClass) {
         const size_t bytes = bytesOf(sizeClass);
@@ -184,6 +184,7 @@ private:
         ChunkHead* previous;
         ChunkHead* next;
         uint64_t lists;
+        BodyArena* arena;
     };
 
     static ChunkHead* chunkOf(void* storage) {
@@ -193,7 +194,8 @@ private:
     void openChunk() {
         // The rest of the chunk stays unused (less than one block).
         auto* chunk = static_cast<ChunkHead*>(mappedChunk());
-        chunk->kind = kind_;
+        chunk->kind = kBodyChunk;
+        chunk->arena = this;
         chunk->previous = nullptr;
         chunk->next = chain_;
         chunk->lists = 0;
@@ -221,7 +223,6 @@ private:
         munmap(chunk, kChunkBytes);
     }
 
-    uint64_t kind_;
     char* free_[kClasses] = {};
     ChunkHead* chain_ = nullptr;
     ChunkHead* carving_ = nullptr;
@@ -231,8 +232,8 @@ private:
 };
 
 constinit Arena gArena;
-constinit BodyArena gBodyArena{kBodyChunk};
-constinit BodyArena gDeclarationArena{kDeclarationChunk};
+constinit BodyArena gBodyArena;
+constinit BodyArena gDeclarationArena;
 
 // The rules whose lists belong to a body: statements and the expressions
 // within them (member accesses, object creations and generic types also
@@ -291,17 +292,22 @@ void setTreeBuilt(bool built) {
 
 namespace {
 
+// The counting arenas by storage (none for the main one).
+constinit BodyArena* const kCountingArenas[] = {nullptr, &gBodyArena, &gDeclarationArena};
+static_assert(static_cast<size_t>(Storage::Body) == 1 && static_cast<size_t>(Storage::Declaration) == 2,
+              "the counting arenas are listed by storage");
+
 [[gnu::always_inline]] inline void* takeClass(size_t sizeClass) {
-    if (detail::ruleStorage == Storage::Body) return gBodyArena.take(sizeClass);
     if (detail::ruleStorage == Storage::Main) return gArena.take(sizeClass);
-    return gDeclarationArena.take(sizeClass);
+    return kCountingArenas[static_cast<size_t>(detail::ruleStorage)]->take(sizeClass);
 }
 
 [[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) {
-    const uint64_t kind = chunkKind(storage);
-    if (kind == kBodyChunk) gBodyArena.give(storage, sizeClass);
-    else if (kind == kMainChunk) gArena.give(storage, sizeClass);
-    else gDeclarationArena.give(storage, sizeClass);
+    if (chunkKind(storage) == kBodyChunk) {
+        BodyArena::giveBack(storage, sizeClass);
+    } else {
+        gArena.give(storage, sizeClass);
+    }
 }
 
 }  // namespace
