@@ -46,6 +46,14 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
     if (klass->isPackage()) klass->editRareClass().declarationNodeMap.flagOf(node) = 1;
     else klass->compiled = 1;
 
+    // The records made here are read for their positions alone once the
+    // class is compiled: they keep them, and let go of the class's node
+    // (which then goes with the tree) and of its closing brace (a program
+    // of a million classes kept one of each).
+    const bool positionsOnly = !bodiesOutliveTheirCode(context);
+    auto emitted = [positionsOnly](const qestl::SmartPtr& record) {
+        if (positionsOnly) record.as<model::cbircode>()->sourceNode.keepPositionOnly();
+    };
     CodeList statements, members;
     if (body) {
         context.declareUntilStable(klass, body, view.node);
@@ -53,30 +61,25 @@ void compileClassBody(CompileContext& context, const qestl::SmartPtr& classRef, 
         CodeEmitter::SlotScope inMembers(context.emitter(), kMemberCodeList, members);
         // Start-up code that members put on the main list runs with the
         // class as `this`.
-        context.emitToMainList(*codegen::makePushloadThisOperand(registration).as<model::cbircode>(), node);
+        emitted(context.emitToMainList(*codegen::makePushloadThisOperand(registration).as<model::cbircode>(), node));
         compileTree(context, body);
-        context.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), node);
+        emitted(context.emitToMainList(*codegen::makePopThis().as<model::cbircode>(), node));
     }
 
     const uint64_t entry = context.emitter().current().size();
-    if (klass->capturesSlots != 0) context.emitter().emit(codegen::makeInstruction(model::kOpMakeclosesure, 0), node);
+    if (klass->capturesSlots != 0)
+        emitted(context.emitter().emit(codegen::makeInstruction(model::kOpMakeclosesure, 0), node));
     const auto slots = static_cast<int64_t>(klass->dynamicProperties.members().size());
-    if (slots > 0) context.emitter().emit(codegen::makeChecketp(slots, slots), node);
+    if (slots > 0) emitted(context.emitter().emit(codegen::makeChecketp(slots, slots), node));
     model::ClassObject* base = klass->base();
     if (base != nullptr && base->id() == 0) {
-        context.emitter().emit(codegen::makePushloadThis(), node);
-        if (base->imported != 0) context.emitter().emit(codegen::makeCallInstance(klass->baseClass), node);
-        else context.emitter().emit(codegen::makeCall(&base->operands[3]), node);
+        emitted(context.emitter().emit(codegen::makePushloadThis(), node));
+        if (base->imported != 0) emitted(context.emitter().emit(codegen::makeCallInstance(klass->baseClass), node));
+        else emitted(context.emitter().emit(codegen::makeCall(&base->operands[3]), node));
     }
     context.emitter().appendCode(statements);
-    const qestl::SmartPtr retThis = context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0),
-                                                           view.closingNode());
-    // The closing brace is read for its position alone, which the record
-    // keeps: the node goes (a program of a million classes kept one each).
-    if (!bodiesOutliveTheirCode(context)) {
-        retThis.as<model::cbircode>()->sourceNode.keepPositionOnly();
-        releaseOperand(*view.node, view.closingOperand());
-    }
+    emitted(context.emitter().emit(codegen::makeInstruction(model::kOpRetThis, 0), view.closingNode()));
+    if (positionsOnly) releaseOperand(*view.node, view.closingOperand());
     // The members' code was bound as each member was compiled: the walk
     // binding this class's jumps stops before it.
     const uint64_t end = context.emitter().current().size();
@@ -133,7 +136,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         // declaration, its parameters bound to the arguments.
         classRef = classes::templateInstanceToCompile(context, given, origin, global);
         if (!classRef) return 0;
-        node = model::asObject(classRef)->declarationNode;
+        node = model::asObject(classRef)->declarationNode.node();
         registration.setObjectRef(classRef, 0);
     }
     if (!node) return 0;
@@ -210,6 +213,16 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
         }
         klass->findFinalizer();
         klass->computeNativeLayout(context, true);
+        // Compiled for good: what later steps read of the declaration is
+        // its place (model/declaration_place.h), and the class record's
+        // position; the node then goes with the tree. Packages are written
+        // in blocks, an instance is found again by its declaration, and a
+        // body not declared for good is walked again.
+        if (!bodiesOutliveTheirCode(context) && !klass->isPackage() && !klass->isTemplateInstance() &&
+            klass->declarationNode.get() == node.get() && (node->flags & NodeFlag::Walked) != 0) {
+            klass->sourceNode.keepPositionOnly();
+            klass->declarationNode.keepPlaceOnly();
+        }
     }
     context.lookup().setResults(model::IRResult(classRef, registration));
     return 0;

@@ -89,8 +89,8 @@ int32_t compileMethodDefinition(const model::IRFunction& view, CompileContext& c
         if (object == nullptr) return 0;
     }
 
-    if ((object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)) &&
-        object->declarationNode && (object->declarationNode->flags & NodeFlag::Bodiless) != 0) {
+    if ((object->isKind(model::kKindFunction) || object->isKind(model::kKindOperator)) && object->declarationNode &&
+        (object->declarationNode.flags() & NodeFlag::Bodiless) != 0) {
         object->flagsA |= model::kFlagAbstract;
         if (object->isConstructor()) {
             context.reportError(diag::AbstractConstructor, node);

@@ -260,6 +260,9 @@ bool compileMethodBody(CompileContext& context, const model::IRFunction& view, c
             releaseOperand(*node, model::IRFunction::kReturnTypeOperand);
             releaseOperand(*node, model::IRFunction::kBodyOperand);
             releaseOperand(*node, model::IRFunction::kClosingOperand);
+            // The function keeps the declaration's place alone
+            // (model/declaration_place.h): the node goes with its class's.
+            if (function->declarationNode.get() == node.get()) function->declarationNode.keepPlaceOnly();
         }
         scope.placeCode();
     }

@@ -86,7 +86,7 @@ bool bindWrittenArguments(CompileContext& context, model::ClassObject& instance,
 // An instance the type node names, made and registered here unless one of
 // that name exists.
 SmartPtr instanceOfTypeNode(CompileContext& context, const NodeHandle& typeNode, IRObject& templ, bool global) {
-    const NodeHandle declaration = templ.declarationNode;
+    const NodeHandle declaration = templ.declarationNode.node();
     const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;
     SmartPtr made = model::makeClass(declaration->text.view(), context.builtins().classType);
     auto* instance = model::asClass(model::asObject(made));

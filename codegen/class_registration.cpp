@@ -93,7 +93,7 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             global = true;
             ++instancesRegistered_;
         }
-        c->sourceNode = c->declarationNode;
+        c->sourceNode = c->declarationNode.node();
         // A class declared in a function body belongs to that function. An
         // instance is one class for the whole program and keeps its
         // template's owner: owned by the function that named it first, it

@@ -126,9 +126,10 @@ void warnUnusedObjects(model::Container& frame, CompileContext& context) {
         IRObject* object = model::asObject(member);
         if (object == nullptr || (object->flagsA & model::kFlagUsed) != 0) continue;
         if (object->name.empty() || object->name.c_str()[0] == '$') continue;
-        const bool parameter = object->declarationNode && object->declarationNode->kind == NodeKind::List;
+        const model::NodeHandle declaration = object->declarationNode.handle();
+        const bool parameter = declaration && declaration->kind == NodeKind::List;
         const Diagnostic& d = parameter ? diag::UnusedParameter : diag::UnusedLocal;
-        context.reportWarning(d, object->declarationNode, object->name);
+        context.reportWarning(d, declaration, object->name);
     }
 }
 

@@ -131,7 +131,7 @@ bool resolveOperand(Operand& operand, ModelContext& context, bool keepAsTarget) 
                 // linked; the others still go through it, with a warning.
                 target = static_cast<IRObject*>(record);
                 if (record->opcode != kOpClassRecord) {
-                    context.reportWarning(diag::UnsupportedLink, target->declarationNode, target->linkName());
+                    context.reportWarning(diag::UnsupportedLink, target->declarationNode.handle(), target->linkName());
                 }
                 const Operand nameOperand = context.stringResource(target->linkName().view());
                 operand = context.relocationReference(target->linkName().view(), nameOperand, target->cachedHash());

@@ -92,10 +92,10 @@ void dumpScopeSymbols(CompileContext& context, const IRValueList& list, qestl::q
             } else {
                 text.append("\n");
             }
-            if (object->declarationNode)
-                appendDiagnostic(text, diag::ListedPlace, context.diagnostics().sourceName(object->declarationNode),
-                                 static_cast<int>(object->declarationNode->startLine + 1),
-                                 static_cast<int>(object->declarationNode->startColumn + 1));
+            if (const model::NodeHandle declaration = object->declarationNode.handle())
+                appendDiagnostic(text, diag::ListedPlace, context.diagnostics().sourceName(declaration),
+                                 static_cast<int>(declaration->startLine + 1),
+                                 static_cast<int>(declaration->startColumn + 1));
         } else {
             text.append("\n");
         }

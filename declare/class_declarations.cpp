@@ -90,7 +90,7 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
                 model::bindObjectToNode(node, object);
                 if (node->annotations() && object->declarationNode.get() != node.get()) {
                     ConflictReporter reporter(context);
-                    mergeAnnotations(*object->declarationNode, reporter, node->annotations());
+                    mergeAnnotations(*object->declarationNode.get(), reporter, node->annotations());
                 }
             }
             return finish(context, node, object);

@@ -208,8 +208,7 @@ inline bool ClassPassSchedule::doneForGood(const Item& item) const {
     if (declarationState(context_).depth >= declarationState(context_).maxDepth) return false;
     if (model::ClassObject* klass = model::asClass(declared))
         return klass->chainDeclaredNow(declarationState(context_).chainEpoch) && klass->chainRest == nullptr;
-    const NodeHandle& declaration = declared->declarationNode;
-    return declaration && (declaration->flags & NodeFlag::Walked) != 0;
+    return declared->declarationNode && (declared->declarationNode.flags() & NodeFlag::Walked) != 0;
 }
 
 // Where the name's slot is, or the free one it would take. The names are

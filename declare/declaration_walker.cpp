@@ -76,7 +76,7 @@ void declareClassBody(CompileContext& context, IRObject& klass) {
     // Base classes first, up the whole chain.
     if (asKlass != nullptr)
         if (IRObject* base = model::asObject(asKlass->baseClass)) declareClassBody(context, *base);
-    const NodeHandle declaration = klass.declarationNode;
+    const NodeHandle declaration = klass.declarationNode.node();
     declareSubtree(context, SmartPtr(&klass), bodyOf(declaration), declaration);
     if (asKlass != nullptr) asKlass->noteChainDeclared(declarationState(context).chainEpoch);
 }

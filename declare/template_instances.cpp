@@ -132,7 +132,7 @@ struct Instantiation {
     }
 
     size_t expectedCount() const {
-        if (templ.declarationNode) return model::IRClass(templ.declarationNode).templateParameterCount();
+        if (templ.declarationNode) return model::IRClass(templ.declarationNode.node()).templateParameterCount();
         return templ.templateParameterCount;
     }
 
@@ -211,7 +211,7 @@ struct Instantiation {
     }
 
     SmartPtr sourceInstance(bool declareInScope) {
-        const NodeHandle declaration = templ.declarationNode;
+        const NodeHandle declaration = templ.declarationNode.node();
         SmartPtr made = model::makeClass(declaration->text.view(), context.builtins().classType);
         auto* instance = model::asClass(model::asObject(made));
         const bool isStatic = (declaration->flags & NodeFlag::Static) != 0;

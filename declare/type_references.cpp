@@ -174,7 +174,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         raise(context, declarationPass, diag::BaseNotClass, baseNode);
     } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         raise(context, declarationPass, diag::BaseNotExtendable, baseNode);
-    } else if (declarationPass && base->declarationNode && (base->declarationNode->flags & NodeFlag::Walked) == 0) {
+    } else if (declarationPass && base->declarationNode && (base->declarationNode.flags() & NodeFlag::Walked) == 0) {
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else {
         // Being a base is a use (the class is not reported unused).

@@ -76,7 +76,7 @@ uint32_t conversionPush(const model::IRObject* parameterType) {
 
 bool declaredNative(model::IRObject* type) {
     model::IRObject* klass = type != nullptr ? type->classRef() : nullptr;
-    return klass != nullptr && klass->declarationNode && klass->declarationNode->hasAnnotation("Native");
+    return klass != nullptr && klass->declarationNode.get() && klass->declarationNode.get()->hasAnnotation("Native");
 }
 
 struct Binder {

@@ -195,7 +195,7 @@ bool compileMethodCallOrIntrinsic(CompileContext& context, const model::IRResult
         for (model::IRResult& result : bound[i]) {
             model::IRObject* value = result.objectPtr();
             if (notNil && value != nullptr && (value->modifiers & kMaybeNilStates) != 0) {
-                const StatementNode& place = result.sourceNode ? result.sourceNode : value->declarationNode;
+                const StatementNode place = result.sourceNode ? result.sourceNode : value->declarationNode.handle();
                 context.reportWarning(diag::NilptrIntoNotNil, place);
             }
             result.checkUse(&context, node);

@@ -26,7 +26,7 @@ namespace {
 // The template parameter list of a template method (reached through a
 // value or not): each parameter's name, and its constraint type node.
 StatementNode templateParameterList(IRObject& method) {
-    return model::IRCore::operandOf(method.classRef()->declarationNode, 0);
+    return model::IRCore::operandOf(method.classRef()->declarationNode.node(), 0);
 }
 
 // The one type a type node names, for a constraint; empty when none is.
@@ -178,7 +178,7 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
 void instantiateInferred(CompileContext& context, const StatementNode& call, const IRResult& candidate,
                          const IRValueListArray& arguments, const StatementNode& parameters,
                          TemplateBindings& bindings, IRValueList& out) {
-    const model::IRFunction view(candidate.objectPtr()->classRef()->declarationNode);
+    const model::IRFunction view(candidate.objectPtr()->classRef()->declarationNode.node());
     auto typeText = [](const StatementNode& type) { return type ? type->text.view() : std::string_view(); };
     const std::string_view returnText = typeText(view.returnType());
     std::vector<TemplateParameterSlot> slots;
@@ -253,7 +253,7 @@ bool compileTemplateMethodInstance(CompileContext& context, const IRResult& cand
     IRObject* method = candidate.objectPtr();
     // A method reached through a value is an instance of the template.
     IRObject* templ = method != nullptr ? method->classRef() : nullptr;
-    if (templ == nullptr || !templ->declarationNode) return false;
+    if (templ == nullptr || !templ->declarationNode.get()) return false;
     const bool throughValue = method->isInstance();
     IRValueList made;
     bool failed = false;

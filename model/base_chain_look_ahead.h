@@ -55,7 +55,7 @@ public:
         // The name kAhead steps up takes this step's place among the names.
         if (ClassObject* named = std::exchange(records_[step % kAhead], loaded_)) {
             numbers_.prefetch(names_[step % kAhead].emplace(named->name.view()));
-            if (named->declarationNode) qestl::touch(&named->declarationNode->flags);
+            if (const qeAbstractNode* node = named->declarationNode.get()) qestl::touch(&node->flags);
         }
     }
 

@@ -47,7 +47,7 @@ void Container::warnUnusedMembers(ModelContext& context) {
             member.flagsC |= kFlagUnusedWarned;
             const bool reportable = member.kind == kKindClass || (member.isFunction() && !member.isOverride());
             if (!(member.flagsA & kFlagUsed) && reportable && !member.name.view().starts_with("$"))
-                context.reportWarning(diag::UnusedObject, member.declarationNode);
+                context.reportWarning(diag::UnusedObject, member.declarationNode.handle());
             if (ClassObject* nested = asClass(&member)) nested->dynamicMethods.warnUnusedMembers(context);
         },
         WarnedLines());

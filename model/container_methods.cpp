@@ -59,7 +59,7 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
             failed_.forgetNearMissIndex();
             if (!method->isOverride()) {
                 method->setOverride(true);
-                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode);
+                context.reportWarning(diag::OverrideWithoutKeyword, method->declarationNode.handle());
             }
             return allocateSlot(method, index);
         }
@@ -101,12 +101,12 @@ bool Container::reportTableError(ModelContext& context, const qestl::SmartPtr& t
         qestl::qestringA listing;
         context.clearCandidates();
         holder->resolveMember(context, method.name.view(), kLookupStatic | kLookupInstance, 0);
-        context.describeCandidates(listing, method.declarationNode);
+        context.describeCandidates(listing, method.declarationNode.handle());
         context.clearCandidates();
-        context.reportError(memberError(code), method.declarationNode, listing);
+        context.reportError(memberError(code), method.declarationNode.handle(), listing);
     } else {
         context.reportError(method.isOverride() ? diag::NotAClassMember : diag::DuplicateObject,
-                            method.declarationNode);
+                            method.declarationNode.handle());
     }
     return false;
 }

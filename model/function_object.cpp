@@ -284,7 +284,7 @@ void FunctionObject::warnUnusedThrows(ModelContext& context) {
     for (const ObjectStateMap::Entry& entry : throwsSet()) {
         if (entry.value == 0) appendThrowLine(listing, ++number, *asObject(entry.object));
     }
-    if (number > 0) context.reportWarning(diag::UnusedThrows, declarationNode, listing);
+    if (number > 0) context.reportWarning(diag::UnusedThrows, declarationNode.handle(), listing);
 }
 
 uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base, uint8_t callerFlags, bool) {

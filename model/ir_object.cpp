@@ -76,11 +76,11 @@ void IRObject::detach() {
         detachObjectRef(rare_.edit().templateOrigin);
         detachObjectRef(rare_.edit().builtinTemplate);
     }
-    if (declarationNode) {
-        declarationNode->children.clear();
-        declarationNode->operands.clear();
-        declarationNode.reset();
+    if (qeAbstractNode* node = declarationNode.get()) {
+        node->children.clear();
+        node->operands.clear();
     }
+    declarationNode.reset();
     if (rare_.made()) detachObjectRef(rare_.edit().thisObject);
     if (rare_.made()) rare_.edit().templateNode.reset();
 }
@@ -268,7 +268,7 @@ bool IRObject::isAbstractMethod() const {
 }
 
 bool IRObject::isInterface() const {
-    if (kind == kKindClass && declarationNode) return (declarationNode->flags & kModInterface) != 0;
+    if (kind == kKindClass && declarationNode) return (declarationNode.flags() & kModInterface) != 0;
     return (modifiers & kModInterface) != 0;
 }
 

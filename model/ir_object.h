@@ -11,6 +11,7 @@
 #include "foundation/rare_fields.h"
 #include "foundation/text_map.h"
 #include "model/builtin_types.h"
+#include "model/declaration_place.h"
 #include "model/ir_result.h"
 
 namespace model {
@@ -331,7 +332,7 @@ public:
     // asked, and it was a tenth of the cost of an expression.
     uint8_t linkNameDeferred = 0;
     uint64_t lookupStamp = 0;
-    NodeHandle declarationNode;
+    DeclarationPlace declarationNode;
     TemplateArguments templateArguments;
     // Most objects are no constant: the value takes a pointer until one is
     // set.

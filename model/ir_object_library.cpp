@@ -39,7 +39,7 @@ bool IRObject::writeToLibrary(LibraryWriter& w) {
     out.u8(bit(flagsB, kFlagNamedConstant));
     out.u8(bit(flagsB, kFlagValueRecord));
     out.u32le(cachedHash());
-    if (kind == kKindTemplateFunction && !w.writeDeclarationTree(declarationNode)) return false;
+    if (kind == kKindTemplateFunction && !w.writeDeclarationTree(declarationNode.node())) return false;
     out.zeros(kReservedBytes);
     return true;
 }
@@ -78,7 +78,12 @@ bool IRObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     flagsB &= static_cast<uint8_t>(~(kFlagHasConstant | kFlagValueRecord));
     hashCache = in.u32le();
     if (!in.ok()) return false;
-    if (kind == kKindTemplateFunction && !r.readDeclarationTree(declarationNode)) return false;
+    if (kind == kKindTemplateFunction) {
+        NodeHandle tree = declarationNode.node();
+        const bool read = r.readDeclarationTree(tree);
+        declarationNode = std::move(tree);
+        if (!read) return false;
+    }
     in.skip(kReservedBytes);
     imported = 1;
     return in.ok();

@@ -169,7 +169,7 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
     flagsA |= kFlagUsed;
     const bool assigned = (flagsB & kFlagAssigned) != 0 && (flagsC & kFlagUnassigned) == 0;
     if (context != nullptr && !assigned) {
-        const NodeHandle& at = node ? node : declarationNode;
+        const NodeHandle at = node ? node : declarationNode.handle();
         if ((flagsC & kFlagUnassigned) == 0) context->reportWarning(diag::MaybeUnassigned, at);
         else context->reportError(diag::Uninitialized, at);
     }

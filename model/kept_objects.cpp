@@ -59,8 +59,8 @@ bool giveBack(T& field, const T& saved) {
     return true;
 }
 
-bool giveBack(NodeHandle& field, const NodeHandle& saved) {
-    if (field.get() == saved.get()) return false;
+bool giveBack(DeclarationPlace& field, const DeclarationPlace& saved) {
+    if (field == saved) return false;
     field = saved;
     return true;
 }

@@ -49,11 +49,13 @@ bool parseSigned(const char* text, int64_t& value, bool allowHex) {
 }
 
 const char* nativeKey(const IRObject& member, const char* key) {
-    return member.declarationNode ? member.declarationNode->getAnnotationParameter("Native", key) : nullptr;
+    const qeAbstractNode* node = member.declarationNode.get();
+    return node != nullptr ? node->getAnnotationParameter("Native", key) : nullptr;
 }
 
 bool isNativeMember(const IRObject& member) {
-    return member.declarationNode && member.declarationNode->hasAnnotation("Native");
+    const qeAbstractNode* node = member.declarationNode.get();
+    return node != nullptr && node->hasAnnotation("Native");
 }
 
 // The "Type" words, with their own double quotes.
@@ -83,7 +85,7 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
         IRObject& member = *asObject(members[index]);
         if (!isNativeMember(member)) continue;
         if (index > kLastIndex) {
-            context.reportError(diag::NativeTooManyFields, member.declarationNode);
+            context.reportError(diag::NativeTooManyFields, member.declarationNode.handle());
             break;
         }
         const char* pointerText = nativeKey(member, "Pointer");
@@ -112,7 +114,8 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
         if (sizeGiven && valueType != nullptr && valueType->kind == kKindArray) valueType = asObject(valueType->type);
         uint16_t typeCode = valueType ? static_cast<uint16_t>(static_cast<int8_t>(valueType->typeCode)) : 0;
         if (ClassObject* layout = valueType ? asClass(valueType->classRef()) : nullptr;
-            layout != nullptr && layout->declarationNode && layout->declarationNode->hasAnnotation("Native")) {
+            layout != nullptr && layout->declarationNode.get() &&
+            layout->declarationNode.get()->hasAnnotation("Native")) {
             layout->computeNativeLayout(context, !pointer);
             if (layout->rareClass().hasNativeLayout) {
                 typeCode = kNativeClassCode;
@@ -120,7 +123,7 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
                 auto* push = new cbircode(kOpPush, 1);
                 qestl::SmartPtr held = adoptLive(push);
                 push->operands[0].setObjectRef(qestl::SmartPtr(layout), 0);
-                context.emitToMainList(*push, member.declarationNode);
+                context.emitToMainList(*push, member.declarationNode.handle());
             }
         }
         const uint16_t declared = declaredTypeCode(nativeKey(member, "Type"));
@@ -138,12 +141,13 @@ uint32_t nativeStructLayout(Container& properties, ModelContext& context, std::v
 }
 
 bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) {
-    if (!declarationNode || !declarationNode->hasAnnotation("Native")) return true;
+    const qeAbstractNode* node = declarationNode.get();
+    if (node == nullptr || !node->hasAnnotation("Native")) return true;
     int64_t align = 0;
-    if (const char* text = declarationNode->getAnnotationParameter("Native", "Align")) parseSigned(text, align, false);
+    if (const char* text = node->getAnnotationParameter("Native", "Align")) parseSigned(text, align, false);
     if (rareClass().nativeLayoutState == kStateBeingComputed) {
         if (!reportCycles) return true;
-        context.reportError(diag::NativeLayoutCycle, declarationNode);
+        context.reportError(diag::NativeLayoutCycle, declarationNode.handle());
         return false;
     }
     if (rareClass().nativeLayoutState == kStateDone) return true;
@@ -163,7 +167,7 @@ bool ClassObject::computeNativeLayout(ModelContext& context, bool reportCycles) 
     make.operands[0].setObjectRef(qestl::SmartPtr(this), 0);
     make.operands[1].linkTo(&layout.nativeLayoutOperand);
     make.operands[2].intImmediate(objectFields, kTypeInt);
-    context.emitToMainList(make, declarationNode);
+    context.emitToMainList(make, declarationNode.handle());
     editRareClass().nativeLayoutState = kStateDone;
     return true;
 }

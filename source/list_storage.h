@@ -1,9 +1,12 @@
 // Where the parse's node lists are stored while the tree is built.
 //
 // The lists of statements and expressions go when the compile releases the
-// bodies that hold them; the lists of declarations stay to the end. Kept
-// apart, the first kind fills storage of its own that empties as the bodies
-// go, and goes back instead of idling beside what the compile makes.
+// bodies that hold them; those of class and method declarations go when
+// their classes are compiled (model/declaration_place.h), but for the few
+// kept whole; the lists of other declarations stay to the end. Kept apart,
+// the first two kinds fill storage of their own that empties as the bodies
+// and classes go, and goes back instead of idling beside what the compile
+// makes (a declaration kept whole keeps only declarations' storage).
 #pragma once
 
 #include <array>
@@ -11,19 +14,24 @@
 
 namespace nodelist {
 
+// The storage a rule's lists take.
+enum class Storage : uint8_t { Main, Body, Declaration };
+
 namespace detail {
 inline constexpr uint32_t kRuleLimit = 512;
-// Set while a body's rule is built: its lists go to the bodies' storage.
-extern bool bodyRule;
-extern const std::array<bool, kRuleLimit> bodyRules;
+// The storage of the rule being built.
+extern Storage ruleStorage;
+extern const std::array<Storage, kRuleLimit> ruleStorages;
 }  // namespace detail
 
-// Whether the lists made from now on are a body's (rule: the rule whose
-// match is about to be built). Told for every match, so kept inline.
-inline void noteRule(uint32_t rule) { detail::bodyRule = rule < detail::kRuleLimit && detail::bodyRules[rule]; }
+// Where the lists made from now on go (rule: the rule whose match is about
+// to be built). Told for every match, so kept inline.
+inline void noteRule(uint32_t rule) {
+    detail::ruleStorage = rule < detail::kRuleLimit ? detail::ruleStorages[rule] : Storage::Main;
+}
 // The tree is built (true) or a parse begins (false). Once built, storage a
-// body's lists give back is no longer kept for new lists: a stretch of it
-// that empties is returned.
+// body's or a class's lists give back is no longer kept for new lists: a
+// stretch of it that empties is returned.
 void setTreeBuilt(bool built);
 
 }  // namespace nodelist

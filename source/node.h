@@ -68,6 +68,11 @@ class qeAbstractNode : public refableAstBase {
 public:
     // Kind 0, nothing set, the next serial.
     qeAbstractNode();
+    // Kind 0, nothing set, serial 0: a node made again whenever a message
+    // quotes a declaration of which only the place is kept
+    // (model/declaration_place.h), which must not move the serials on.
+    struct NoSerial {};
+    explicit qeAbstractNode(NoSerial) {}
     // Over a rule match: positions from its first and last record, the doc
     // comment of the first; the file index is the argument's, not the records'.
     qeAbstractNode(uint32_t fileIndex, qeLexSyntax& engine, int start, int count, uint32_t kind);

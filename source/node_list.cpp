@@ -40,7 +40,7 @@ size_t blockClassFor(size_t capacity) {
     return sizeClass;
 }
 
-// Both arenas' chunks are aligned on their size, so a list's storage finds
+// The arenas' chunks are aligned on their size, so a list's storage finds
 // its chunk's head, and the head's first word tells the arenas apart.
 constexpr uint64_t kMainChunk = 0;
 constexpr uint64_t kBodyChunk = 1;
@@ -123,7 +123,8 @@ private:
     size_t left_ = 0;
 };
 
-// The bodies' arena: chunks that count the lists they hold, in one chain.
+// The bodies' arena, and the one of class and method declarations: chunks
+// that count the lists they hold, in one chain, each naming its arena.
 // While the tree is built, released storage waits on a free list per size
 // as in Arena. Once it is built, the bodies are compiled and released one
 // after the other and no list of a body is made any more: storage given
@@ -132,6 +133,9 @@ private:
 // chunks empty as the compile goes (varied code: all but one).
 class BodyArena {
 public:
+    // Storage of a chunk of kind kBodyChunk, back to the arena it is of.
+    static void giveBack(void* storage, size_t sizeClass) { chunkOf(storage)->arena->give(storage, sizeClass); }
+
     void* take(size_t sizeClass) {
         const size_t bytes = bytesOf(sizeClass);
         char* storage = popFree(free_[sizeClass], bytes);
@@ -180,6 +184,7 @@ private:
         ChunkHead* previous;
         ChunkHead* next;
         uint64_t lists;
+        BodyArena* arena;
     };
 
     static ChunkHead* chunkOf(void* storage) {
@@ -190,6 +195,7 @@ private:
         // The rest of the chunk stays unused (less than one block).
         auto* chunk = static_cast<ChunkHead*>(mappedChunk());
         chunk->kind = kBodyChunk;
+        chunk->arena = this;
         chunk->previous = nullptr;
         chunk->next = chain_;
         chunk->lists = 0;
@@ -227,6 +233,7 @@ private:
 
 constinit Arena gArena;
 constinit BodyArena gBodyArena;
+constinit BodyArena gDeclarationArena;
 
 // The rules whose lists belong to a body: statements and the expressions
 // within them (member accesses, object creations and generic types also
@@ -257,33 +264,47 @@ constexpr uint32_t kBodyRules[] = {RuleId::Call,
                                    RuleId::MemberAccessChain,
                                    RuleId::Subscript};
 
-constexpr std::array<bool, detail::kRuleLimit> bodyRuleTable() {
-    std::array<bool, detail::kRuleLimit> table{};
-    for (uint32_t rule : kBodyRules) table[rule] = true;
+// The rules of the declarations a compiled class lets go of, the class's
+// and its methods'.
+constexpr uint32_t kDeclarationRules[] = {RuleId::ClassDeclaration,      RuleId::InterfaceDeclaration,
+                                          RuleId::EnumDeclaration,       RuleId::MethodDefinition,
+                                          RuleId::ConstructorDefinition, RuleId::OperatorDefinition};
+
+constexpr std::array<Storage, detail::kRuleLimit> ruleStorageTable() {
+    std::array<Storage, detail::kRuleLimit> table{};
+    for (uint32_t rule : kBodyRules) table[rule] = Storage::Body;
+    for (uint32_t rule : kDeclarationRules) table[rule] = Storage::Declaration;
     return table;
 }
 
 }  // namespace
 
 namespace detail {
-constinit bool bodyRule = false;
-constinit const std::array<bool, kRuleLimit> bodyRules = bodyRuleTable();
+constinit Storage ruleStorage = Storage::Main;
+constinit const std::array<Storage, kRuleLimit> ruleStorages = ruleStorageTable();
 }  // namespace detail
 
 void setTreeBuilt(bool built) {
-    detail::bodyRule = false;
+    detail::ruleStorage = Storage::Main;
     gBodyArena.setBuilt(built);
+    gDeclarationArena.setBuilt(built);
 }
 
 namespace {
 
+// The counting arenas by storage (none for the main one).
+constinit BodyArena* const kCountingArenas[] = {nullptr, &gBodyArena, &gDeclarationArena};
+static_assert(static_cast<size_t>(Storage::Body) == 1 && static_cast<size_t>(Storage::Declaration) == 2,
+              "the counting arenas are listed by storage");
+
 [[gnu::always_inline]] inline void* takeClass(size_t sizeClass) {
-    return detail::bodyRule ? gBodyArena.take(sizeClass) : gArena.take(sizeClass);
+    if (detail::ruleStorage == Storage::Main) return gArena.take(sizeClass);
+    return kCountingArenas[static_cast<size_t>(detail::ruleStorage)]->take(sizeClass);
 }
 
 [[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) {
     if (chunkKind(storage) == kBodyChunk) {
-        gBodyArena.give(storage, sizeClass);
+        BodyArena::giveBack(storage, sizeClass);
     } else {
         gArena.give(storage, sizeClass);
     }

@@ -81,7 +81,7 @@ void compileRequire(CompileContext& context, const StatementNode& annotation) {
     } else if (model::IRObject* object = model::asObject(found); !object || !object->declarationNode) {
         status = Status::Indeterminacy;
     } else if (version != nullptr) {
-        const StatementNode& list = object->declarationNode->annotations();
+        const StatementNode list = object->declarationNode.handle()->annotations();
         StatementNode versionAnnotation;
         if (list)
             for (const StatementNode& candidate : list->operands)

@@ -29,7 +29,7 @@ void compilePendingClasses(CompileContext& context) {
             if (klass == nullptr) continue;
             qestl::SmartPtr origin = klass->rare().templateOrigin;
             const uint32_t construct = klass->isPackage() ? kConstructPackage : kConstructClass;
-            compileClassDeclaration(context, nullptr, klass->declarationNode, origin, construct, false);
+            compileClassDeclaration(context, nullptr, klass->declarationNode.node(), origin, construct, false);
         }
     }
 }

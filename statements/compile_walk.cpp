@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "classes/compile_class.h"
+#include "classes/compile_method.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "diagnostics/diagnostics.h"
@@ -103,6 +104,11 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
             CompileDiagnostics::ErrorsPutAside clean(context.diagnostics());
             compileTree(context, child);
         }
+        // A class compiled for good that nothing but the tree holds any
+        // more (its model keeps its place alone) leaves it: a program of
+        // a million classes kept each declaration whole to the end.
+        if (child->kind == NodeKind::Class && child->refCount == 2 && !bodiesOutliveTheirCode(context))
+            node->children[i].reset();
         // A library unit counts as nested only up to its first child.
         unit.end();
     }

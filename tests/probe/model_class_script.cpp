@@ -94,7 +94,7 @@ bool ClassCommands::silentCommand(const Words& w) {
             annotation->operands.pushBack(item);
         }
         list->operands.pushBack(annotation);
-        o.declarationNode->setAnnotations(list);
+        o.declarationNode.get()->setAnnotations(list);
     } else if (c == "import") {
         need(4);
         // The declaration pass's order: record, name, result, convention,
