@@ -120,6 +120,7 @@ int qeLexSyntax::directPrimary(int start, uint32_t& changed) {
     if (!first->matches.test(TokenKind::Identifier))
         return first->matches.test(RuleId::Parenthesized)  ? parenthesizedAgain(start)
                : first->matches.intersects(literalKinds()) ? literalPrimary(start, changed)
+               : first->matches.test(RuleId::Call)         ? callPrimary(start)
                                                            : kNotDirect;
     if (!nameRules().covers(first->matches)) return kNotDirect;
     // A name not yet recorded is a fresh token: only the primary expression's
@@ -313,4 +314,27 @@ int qeLexSyntax::literalPrimary(int start, uint32_t& changed) {
     }
     recordOne(start, RuleId::Literal, changed);
     return error_ ? -1 : start + 1;
+}
+
+// A primary expression at a call an earlier attempt reduced (a statement
+// tried as a call, the expression's operand handed down), and the protocol's
+// repeated attempt at the call it just matched: one replay in ten of varied
+// code. The cast and the brace initialiser come before the call: the leading
+// sets refuse both where the record holds a hint, and otherwise the cast is
+// walked as far as its parenthesised part, whose "(" fails there and leaves
+// hint 2 (which then refuses the brace initialiser). The call is the match,
+// whatever follows, so nothing behind the record is read.
+int qeLexSyntax::callPrimary(int start) {
+    TokenRecord* first = window_[start];
+    static constexpr RuleSet kCall = RuleSet::of({RuleId::Call});
+    static constexpr RuleSet kCallAgain = RuleSet::of({RuleId::Call, RuleId::PrimaryExpression});
+    if (first->span != 1 || !(first->matches == kCall || first->matches == kCallAgain) ||
+        !startIsClean(RuleId::PrimaryExpression, *first))
+        return kNotDirect;
+    if (first->hint < 0) {
+        first->visited.set(RuleId::Cast);
+        first->visited.set(RuleId::Parenthesized);
+        first->hint = SyntaxHint::MissingLeftParen;
+    }
+    return start + 1;
 }
