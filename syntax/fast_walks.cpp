@@ -85,7 +85,8 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
     TokenRecord* first = window_[start];
     if (climbs_) {
         if (ruleId == RuleId::PrimaryExpression) {
-            const int end = directPrimary(start, changed);
+            int end = directPrimary(start, changed);
+            if (end == kNotDirect) end = unnamedPrimary(start);
             if (end != kNotDirect) return end;
         } else if (ruleId == RuleId::Expression && first != nullptr && !error_ && first->span == 1 &&
                    first->matches.test(RuleId::OperatorExpression)) {

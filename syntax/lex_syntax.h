@@ -273,6 +273,9 @@ private:
     int directLiteral(int start, uint32_t& changed);
     int directMemberCall(int start, uint32_t& changed);
     int parenthesizedAgain(int start);
+    int unnamedPrimary(int start);
+    int callPrimary(int start);
+    int noPrimaryAt(int start);
     int literalPrimary(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);
