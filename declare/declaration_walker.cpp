@@ -12,6 +12,7 @@
 #include "declare/declaration_state.h"
 #include "model/class_object.h"
 #include "options/compile_options.h"
+#include "source/side_word_look_ahead.h"
 
 using model::IRObject;
 
@@ -104,6 +105,7 @@ void walkDeclarations(CompileContext& context, const SmartPtr& scope, const Node
     // Children only: bodies, parameter lists and initialisers are operands,
     // reached through the callbacks and the body descent above.
     for (size_t i = 0; i < node->children.size(); ++i) {
+        sidewords::loadAhead(node->children, i);
         const NodeHandle child = node->children[i];
         walkDeclarations(context, scope, child, table);
     }

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/open_slots.h"
 
 namespace {
@@ -55,6 +56,16 @@ public:
             if (slots_[i].node == nullptr) return 0;
         }
     }
+    // The line of the stretch that holds the address, loaded ahead; a
+    // table that fits the caches loads nothing.
+    void load(const void* near) const {
+        if (mask_ < kCachedMask) return;
+        const Slot* at = &slots_[placeOf(near)];
+        // GCC 12 takes a prefetch of an address made from a hash for dead
+        // and drops it; the empty asm keeps it.
+        asm volatile("" ::: "memory");
+        qestl::touch(at);
+    }
     void put(const void* node, uintptr_t word) {
         if (2 * (count_ + 1) > mask_ + 1) grow();
         const size_t i = qestl::firstFreePlace(slots_, mask_, placeOf(node), [node](const Slot& slot) {
@@ -87,7 +98,7 @@ public:
     // which then goes into the new table.
     template <typename Take>
     void sift(Take&& take) {
-        std::vector<Slot> held(64);
+        qestl::LineAlignedVector<Slot> held(64);
         held.swap(slots_);
         mask_ = 63;
         count_ = 0;
@@ -95,11 +106,12 @@ public:
         for (const Slot& slot : held) {
             if (slot.node != nullptr && take(slot.node, slot.word)) kept.push_back(slot);
         }
-        held = std::vector<Slot>();
+        held = qestl::LineAlignedVector<Slot>();
         for (const Slot& slot : kept) put(slot.node, slot.word);
     }
 
 private:
+    static constexpr size_t kCachedMask = (size_t{1} << 16) - 1;  // 1 MiB of slots: nothing loaded ahead
     struct Slot {
         const void* node = nullptr;
         uintptr_t word = 0;
@@ -138,7 +150,7 @@ private:
             [this](const Slot& slot) { return placeOf(slot.node); });
     }
 
-    std::vector<Slot> slots_ = std::vector<Slot>(64);
+    qestl::LineAlignedVector<Slot> slots_ = qestl::LineAlignedVector<Slot>(64);
     size_t mask_ = 63;
     size_t count_ = 0;
 };
@@ -155,6 +167,14 @@ SideWords& sideWords() {
 }  // namespace
 
 uintptr_t qeAbstractNode::sideWordOf(const qeAbstractNode* node) { return sideWords().find(node); }
+
+void qeAbstractNode::loadSideWordsNear(const qeAbstractNode* node) {
+    if (gSideWords == nullptr || node == nullptr) return;
+    // The node's own stretch and the next, where the nodes made for its
+    // operands after it lie.
+    gSideWords->load(node);
+    gSideWords->load(reinterpret_cast<const char*>(node) + 256);
+}
 
 void qeAbstractNode::setSide(uintptr_t word) {
     if (word != 0) {

@@ -176,6 +176,10 @@ public:
     // back the table of the words: for when nothing declares or compiles
     // any more, built-in nodes included. Side records stay as they are.
     static void dropBareSideWords();
+    // Loads ahead where the side words of the node and of the nodes made
+    // just after it (its operands) are kept: a walk over a body of very
+    // many declarations waits for each far outside the caches otherwise.
+    static void loadSideWordsNear(const qeAbstractNode* node);
 
 private:
     static const NodeExtras kNoExtras;

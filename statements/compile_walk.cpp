@@ -12,6 +12,7 @@
 #include "codegen/compile_utilities.h"
 #include "diagnostics/diagnostics.h"
 #include "options/compile_options.h"
+#include "source/side_word_look_ahead.h"
 #include "statements/walk_state.h"
 
 namespace {
@@ -97,6 +98,7 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
         context.lookup().clearResults();
     }
     for (size_t i = 0; i < node->children.size(); ++i) {
+        sidewords::loadAhead(node->children, i);
         const StatementNode child = node->children[i];
         if (!child) continue;
         {
