@@ -191,9 +191,10 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
         function.setOwner(IRResult(qestl::SmartPtr(this)));
         if (named) function.changeModifiers(kModNotNil, 0);
     }
-    // The level counts only for a table that lists the name: most lookups
-    // pass a class's tables by, finding nothing. Each table is asked once;
-    // binding the members of one changes no other's entries.
+    // The level counts only for a member listed that is not public, and the
+    // table asks for it then: most lookups pass a class's tables by, finding
+    // nothing. Each table is asked once; binding the members of one changes
+    // no other's entries.
     const bool statics = (flags & kLookupStatic) != 0;
     const bool instances = (flags & kLookupInstance) != 0;
     OwnTables* const made = ownTables_;
@@ -204,17 +205,17 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     Container* const argumentTable = made != nullptr ? &made->templateArgumentTable : nullptr;
     const IndexList* arguments = argumentTable != nullptr ? argumentTable->indexesOf(member) : nullptr;
     const bool listed = staticFields || staticFunctions || fields || functions || arguments;
-    const uint32_t level = listed ? accessLevelFrom(context) : 0;
+    constexpr uint32_t level = kLevelOfViewerClass;
     if (listed) {
         if (statics && made != nullptr) {
-            made->staticProperties.lookupListed(context, this, staticFields, member, level, flags);
-            made->staticMethods.lookupListed(context, this, staticFunctions, member, level, flags);
+            made->staticProperties.lookupListed<true>(context, this, staticFields, member, level, flags);
+            made->staticMethods.lookupListed<true>(context, this, staticFunctions, member, level, flags);
         } else if (statics && context.candidateCount() == 0) {
             noteStaticFailureBeforeMade(context, member);
         }
         if (instances) {
-            dynamicProperties.lookupListed(context, this, fields, member, level, flags);
-            dynamicMethods.lookupListed(context, this, functions, member, level, flags);
+            dynamicProperties.lookupListed<true>(context, this, fields, member, level, flags);
+            dynamicMethods.lookupListed<true>(context, this, functions, member, level, flags);
         }
     } else if (context.candidateCount() == 0) {
         // No table binds a candidate, so the count is asked once: each table
@@ -232,7 +233,7 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     }
     collectCandidates(context, memberName, flags);
     // A table never made has no member to bind or to name as a near miss.
-    if (argumentTable != nullptr) argumentTable->lookupListed(context, this, arguments, member, level, flags);
+    if (argumentTable != nullptr) argumentTable->lookupListed<true>(context, this, arguments, member, level, flags);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/object_heap.h"
 #include "foundation/open_slots.h"
+#include "model/class_object.h"
 #include "model/image_heap.h"
 #include "model/library_io.h"
 #include "model/model_context.h"
@@ -323,18 +324,26 @@ void Container::finishCandidate(IRResult& candidate, IRObject& member, uint32_t 
     candidate.operand = load->operands[2];
 }
 
+template <bool kViewerClass>
 bool Container::bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
                             const qestl::HashedText& name, uint32_t defaultLevel, uint32_t mode) {
     for (uint32_t index : listed) {
         IRObject* member = asObject(members_[index]);
         if (!acceptsMember(member)) continue;
-        IRObject* holder = member->ownerObject();
-        uint32_t level;
-        if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef()) level = defaultLevel;
-        else if (viewer->isDerivedFrom(holder)) level = 32;
-        else if (viewer->encloses(holder)) level = 0;
-        else level = 64;
-        if (!member->isAccessibleAt(level)) continue;
+        // A public member passes at every level a class's lookup asks: the
+        // level its viewer sees the class at is worked out for the others.
+        if (!kViewerClass || !member->isAccessibleAt(kLevelOutside)) {
+            if (kViewerClass && defaultLevel == kLevelOfViewerClass)
+                defaultLevel = static_cast<ClassObject*>(viewer)->accessLevelFrom(context);
+            IRObject* holder = member->ownerObject();
+            uint32_t level;
+            if (viewer == nullptr || holder == nullptr || viewer->classRef() == holder->classRef())
+                level = defaultLevel;
+            else if (viewer->isDerivedFrom(holder)) level = 32;
+            else if (viewer->encloses(holder)) level = 0;
+            else level = 64;
+            if (!member->isAccessibleAt(level)) continue;
+        }
         // An access instruction is made before the lookup is asked whether
         // it lists the member, as every object made keeps its place in the
         // order of creation.
@@ -346,6 +355,11 @@ bool Container::bindVisible(ModelContext& context, IRObject* viewer, const Index
     collectSimilarNames(context, name);
     return false;
 }
+
+template bool Container::bindVisible<false>(ModelContext&, IRObject*, const IndexList&, const qestl::HashedText&,
+                                            uint32_t, uint32_t);
+template bool Container::bindVisible<true>(ModelContext&, IRObject*, const IndexList&, const qestl::HashedText&,
+                                           uint32_t, uint32_t);
 
 bool Container::collectByName(ModelContext& context, const qestl::HashedText& name, uint32_t level) {
     if (const IndexList* listed = indexesOf(name)) {

@@ -69,6 +69,14 @@ const Diagnostic& memberError(int64_t code);
 // Lookup mode bit asking for the instruction that reaches a member.
 constexpr uint32_t kLookupAccessInstruction = 1u << 4;
 
+// The level a member is seen at from outside its class and those derived
+// from it: the highest a class's lookup asks, so a public member passes.
+constexpr uint32_t kLevelOutside = 64;
+// Asked for as a default level: the level the lookup's viewer sees the
+// looked-up class's own members at, which the class answers (a walk of the
+// viewer's bases and owners). Asked only of a member that is not public.
+constexpr uint32_t kLevelOfViewerClass = UINT32_MAX;
+
 class Container {
 public:
     // A member index fits 32 bits: a class has six containers, and the count
@@ -159,9 +167,12 @@ public:
         return lookupListed(context, viewer, indexesOf(name), name, defaultLevel, mode);
     }
     // The same with the name's entries (indexesOf) asked for already.
+    // kViewerClass: the viewer is the class looked up, which is asked for
+    // the default level (kLevelOfViewerClass) when a member needs it.
+    template <bool kViewerClass = false>
     bool lookupListed(ModelContext& context, IRObject* viewer, const IndexList* listed, const qestl::HashedText& name,
                       uint32_t defaultLevel, uint32_t mode) {
-        if (listed != nullptr) return bindVisible(context, viewer, *listed, name, defaultLevel, mode);
+        if (listed != nullptr) return bindVisible<kViewerClass>(context, viewer, *listed, name, defaultLevel, mode);
         if (context.candidateCount() != 0) return true;
         collectSimilarNames(context, name);
         return false;
@@ -280,6 +291,7 @@ private:
 
     // Flattened: the candidate of each member found is made, handed over
     // and dropped in place, where this file's inlining budget ran out.
+    template <bool kViewerClass>
     [[gnu::flatten]] bool bindVisible(ModelContext& context, IRObject* viewer, const IndexList& listed,
                                       const qestl::HashedText& name, uint32_t defaultLevel, uint32_t mode);
     MemberSlot slotFor(IRObject* member, uint32_t index);
