@@ -254,29 +254,40 @@ bool instantiate(CompileContext& context, model::IRResult& classCandidate, IRVal
     return true;
 }
 
+// What trying one candidate of a call came to.
+enum class Trial { Passed, Yielded, Stop };
+
+// One candidate tried with the arguments: a method called, or a class made
+// for "new". Yielded: its values are the lookup's results (a method whose
+// call failed yields them too when it left several). Stop: an error that
+// ends the call. Inlined into both trials below, each call's hot path.
+[[gnu::always_inline]] inline Trial tryCandidate(CompileContext& context, const model::IRResult* receiver,
+                                                 model::IRResult& candidate, IRValueListArray& arguments,
+                                                 bool constructorWanted, const StatementNode& node,
+                                                 ConstructorListing& tried) {
+    model::IRObject* object = standsFor(candidate);
+    if (object == nullptr) return Trial::Passed;
+    if (isMethod(object)) {
+        if (!passesFilter(context, *object, constructorWanted, node)) return Trial::Passed;
+        context.lookup().clearResults();
+        const bool succeeded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted,
+                                                            node);
+        return succeeded || context.lookup().candidates().size() > 1 ? Trial::Yielded : Trial::Passed;
+    }
+    if (!object->isKind(model::kKindClass) || (node->flags & kNewFlag) == 0) return Trial::Passed;
+    bool stop = false;
+    const bool succeeded = instantiate(context, candidate, arguments, node, tried, stop);
+    if (stop) return Trial::Stop;
+    return succeeded ? Trial::Yielded : Trial::Passed;
+}
+
 // The trial of the one candidate of a call (an operator's one overload,
 // most methods): what the general trial below gives for a list of one, its
 // values left where the binding put them rather than gathered and ranked.
 bool bindOnlyCandidate(CompileContext& context, const model::IRResult* receiver, model::IRResult& candidate,
                        IRValueListArray& arguments, bool constructorWanted, const StatementNode& node,
                        ConstructorListing& tried) {
-    model::IRObject* object = standsFor(candidate);
-    bool yielded = false;
-    if (isMethod(object)) {
-        if (passesFilter(context, *object, constructorWanted, node)) {
-            context.lookup().clearResults();
-            yielded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node) ||
-                      context.lookup().candidates().size() > 1;
-        }
-    } else if (object != nullptr && object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
-        bool stop = false;
-        yielded = instantiate(context, candidate, arguments, node, tried, stop);
-        if (stop) {
-            context.lookup().clearResults();
-            return false;
-        }
-    }
-    if (!yielded) {
+    if (tryCandidate(context, receiver, candidate, arguments, constructorWanted, node, tried) != Trial::Yielded) {
         context.lookup().clearResults();
         return false;
     }
@@ -326,25 +337,12 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
     std::vector<size_t> chosen;
     model::IRValueList results;
     for (model::IRResult& candidate : candidates) {
-        model::IRObject* object = standsFor(candidate);
-        if (object == nullptr) continue;
-        bool succeeded = false;
-        if (isMethod(object)) {
-            if (!passesFilter(context, *object, constructorWanted, node)) continue;
+        const Trial trial = tryCandidate(context, receiver, candidate, arguments, constructorWanted, node, tried);
+        if (trial == Trial::Stop) {
             context.lookup().clearResults();
-            succeeded = compileMethodCallOrIntrinsic(context, receiver, candidate, arguments, constructorWanted, node);
-            if (!succeeded && context.lookup().candidates().size() <= 1) continue;
-        } else if (object->isKind(model::kKindClass) && (node->flags & kNewFlag) != 0) {
-            bool stop = false;
-            succeeded = instantiate(context, candidate, arguments, node, tried, stop);
-            if (stop) {
-                context.lookup().clearResults();
-                return false;
-            }
-            if (!succeeded) continue;
-        } else {
-            continue;
+            return false;
         }
+        if (trial == Trial::Passed) continue;
         for (model::IRResult& result : context.lookup().resultsInPlace()) {
             results.pushBack(std::move(result));
             chosen.push_back(static_cast<size_t>(&candidate - candidates.begin()));

@@ -60,11 +60,7 @@ public:
     // table that fits the caches loads nothing.
     void load(const void* near) const {
         if (mask_ < kCachedMask) return;
-        const Slot* at = &slots_[placeOf(near)];
-        // GCC 12 takes a prefetch of an address made from a hash for dead
-        // and drops it; the empty asm keeps it.
-        asm volatile("" ::: "memory");
-        qestl::touch(at);
+        qestl::touchHashed(&slots_[placeOf(near)]);
     }
     void put(const void* node, uintptr_t word) {
         if (2 * (count_ + 1) > mask_ + 1) grow();

@@ -144,10 +144,7 @@ public:
     void prefetch(const char* text, size_t length) const {
         if (length < 2 || length > kSharedLength) return;
         const size_t slot = hashOf(keyOf(text, length)) & (capacity_ - 1);
-        // GCC 12 takes the prefetch of an address made from the key for dead
-        // and drops it; the empty asm keeps it.
-        asm volatile("" ::: "memory");
-        qestl::touch(&table_[slot]);
+        qestl::touchHashed(&table_[slot]);
     }
 
     uint32_t extend(uint32_t reference, std::string_view suffix) {

@@ -315,6 +315,19 @@ int qeLexSyntax::literalPrimary(int start, uint32_t& changed) {
     return error_ ? -1 : start + 1;
 }
 
+namespace {
+
+// What the cast, a primary expression's first form, leaves at a record
+// where its parenthesised part's "(" fails: that part's mark and its own,
+// and hint 2.
+void leaveCastFailure(TokenRecord& record) {
+    record.visited.set(RuleId::Cast);
+    record.visited.set(RuleId::Parenthesized);
+    record.hint = SyntaxHint::MissingLeftParen;
+}
+
+}  // namespace
+
 // A primary expression at a record that holds no name and that directPrimary
 // does not answer for: a call, or a record where none can begin.
 int qeLexSyntax::unnamedPrimary(int start) {
@@ -339,11 +352,7 @@ int qeLexSyntax::callPrimary(int start) {
     if (first->span != 1 || !(first->matches == kCall || first->matches == kCallAgain) ||
         !startIsClean(RuleId::PrimaryExpression, *first))
         return kNotDirect;
-    if (first->hint < 0) {
-        first->visited.set(RuleId::Cast);
-        first->visited.set(RuleId::Parenthesized);
-        first->hint = SyntaxHint::MissingLeftParen;
-    }
+    if (first->hint < 0) leaveCastFailure(*first);
     return start + 1;
 }
 
@@ -360,8 +369,6 @@ int qeLexSyntax::noPrimaryAt(int start) {
         !grammar_->failsAtOnce(RuleId::PrimaryExpression, first->matches, SyntaxHint::MissingLeftParen) ||
         !startIsClean(RuleId::PrimaryExpression, *first))
         return kNotDirect;
-    first->visited.set(RuleId::Cast);
-    first->visited.set(RuleId::Parenthesized);
-    first->hint = SyntaxHint::MissingLeftParen;
+    leaveCastFailure(*first);
     return -1;
 }
