@@ -81,6 +81,11 @@ void NameLookup::setResults(IRResult&& result) {
     candidates_.pushBack(std::move(result));
 }
 
+IRResult& NameLookup::setResultInPlace(const SmartPtr& object) {
+    clearResults();
+    return candidates_.emplaceBack(object);
+}
+
 void NameLookup::clearNonEmptyResults() {
     candidates_.clearKeepingBuffer();
     nearMisses_.clear();

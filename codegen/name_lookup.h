@@ -109,6 +109,10 @@ public:
     model::IRResult* placeResult(const qestl::SmartPtr& object);
     void setResults(const model::IRResult& result);
     void setResults(model::IRResult&& result);
+    // The same for a result holding `object`, made where the list keeps it
+    // for the caller to finish: a result is some forty words to move. The
+    // caller looks nothing up while it holds the reference.
+    model::IRResult& setResultInPlace(const qestl::SmartPtr& object);
     // Most calls find nothing to clear: that is asked inline.
     void clearResults() {
         if (candidates_.empty() && !candidates_.isBorrowed() && nearMisses_.clearAlready()) return;

@@ -162,7 +162,10 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
         if (!checker(context, code, values, right, left, resultType, node)) return;
     }
 
-    model::IRResult result(model::makeObject("", model::kKindVariable, resultType, 0));
+    // The operator's value, made where the lookup's results keep it: the
+    // operands lie in lists of their own, and nothing below looks a name up.
+    model::IRResult& result = context.lookup().setResultInPlace(
+        model::makeObject("", model::kKindVariable, resultType, 0));
     // Code that reached the right operand's object runs before the right
     // operand's own.
     if (values == 2) expressions::takeOwnerCode(right);
@@ -210,7 +213,6 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     const qestl::SmartPtr owner = context.frameOwner();
     result.appendInstruction(result.pending, std::move(made), owner, node);
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
-    context.lookup().setResults(std::move(result));
 }
 
 void compileExpression(CompileContext& context, const StatementNode& node) {

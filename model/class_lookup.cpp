@@ -173,16 +173,21 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     // other class takes its own once for the four built-ins asked about,
     // plain classes (makeClass) that are their own class reference.
     IRObject* own = isArray() ? nullptr : classRef();
-    const auto is = [&](const qestl::SmartPtr& builtin) {
-        return own != nullptr ? builtin && asObject(builtin) == own : sameAs(this, builtin);
-    };
-    if (is(b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
-    if (is(b.arrayType)) offerArrayOperations(context, memberName);
-    if (is(b.classType) && memberName == "getClass")
-        offerSpecial(context, "$special/_query_class", b.classType, {{"classNameOrPath", b.stringType}});
-    if (is(b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
-    if (isBuiltin(this, Builtin::Field)) offerFieldOperations(context, memberName);
-    else if (isBuiltin(this, Builtin::Method)) offerMethodOperations(context, memberName);
+    // Those four carry their tag: a class and a class reference that carry
+    // none (every class of the program) offer none of their members, and
+    // nearly every lookup, of a local's name too, asks such a class.
+    if (own == nullptr || own->builtinTag() != Builtin::None || builtinTag() != Builtin::None) {
+        const auto is = [&](const qestl::SmartPtr& builtin) {
+            return own != nullptr ? builtin && asObject(builtin) == own : sameAs(this, builtin);
+        };
+        if (is(b.fieldType)) offerFlag(context, *this, kFieldFlags, memberName);
+        if (is(b.arrayType)) offerArrayOperations(context, memberName);
+        if (is(b.classType) && memberName == "getClass")
+            offerSpecial(context, "$special/_query_class", b.classType, {{"classNameOrPath", b.stringType}});
+        if (is(b.methodType)) offerFlag(context, *this, kMethodFlags, memberName);
+        if (isBuiltin(this, Builtin::Field)) offerFieldOperations(context, memberName);
+        else if (isBuiltin(this, Builtin::Method)) offerMethodOperations(context, memberName);
+    }
     if (isEnum() && (memberName == "name" || memberName == "value")) {
         const bool named = memberName == "name";
         qestl::SmartPtr made = offerSpecial(context, named ? "$special/_enumname" : "$special/_enumvalue",

@@ -133,9 +133,6 @@ void IRObject::setOwner(const IRResult& descriptor) {
     buildLinkName();
 }
 
-// Read in place for an owner alone (nearly every member's).
-IRObject* IRObject::ownerObject() const { return ownerResult.objectPtr(); }
-
 void IRObject::writeLinkName(qestl::qestringA& text) const {
     // A template instance is named by its template and arguments alone.
     const bool templated = isTemplateInstance() || hasBuiltinTemplate();

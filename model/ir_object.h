@@ -174,7 +174,9 @@ public:
     // This object as a class, or null: asked on every member lookup and base
     // walk, where a dynamic cast cost a hundred instructions.
     virtual ClassObject* asClassObject() { return nullptr; }
-    IRObject* ownerObject() const;
+    // Read in place for an owner alone (nearly every member's); inline
+    // below, asked at every member lookup and of every member one binds.
+    inline IRObject* ownerObject() const;
     virtual void buildLinkName();
     // A link name known before the object was made, read in place: a text
     // that lives as long as the process with two 0 bytes behind it.
@@ -394,6 +396,8 @@ inline IRObject* OwnerDescriptor::objectPtr() const {
     if (const IRResult* result = whole()) return asObject(result->object);
     return static_cast<IRObject*>(heldObject());
 }
+
+inline IRObject* IRObject::ownerObject() const { return ownerResult.objectPtr(); }
 
 inline Operand MemberSlot::operand(IRObject* member) const {
     Operand slot(index, kind, dataType);
