@@ -2,6 +2,7 @@
 // denote and a value the right side may denote is tried, each accepted pair
 // builds its own store, and the pair reached through the cheapest storage
 // is the value of the expression (in register 0).
+#include <optional>
 #include <vector>
 
 #include "codegen/compile_context.h"
@@ -75,8 +76,12 @@ struct PairBuilder {
             mismatches.emplace_back(model::asObject(leftType)->getName(), model::asObject(rightType)->getName());
             return;
         }
-        model::IRResult left = take ? std::move(leftValue) : leftValue;
-        model::IRResult right = take ? std::move(rightValue) : rightValue;
+        // Taken values are worked on where they lie: a result is some forty
+        // words to move.
+        std::optional<model::IRResult> leftCopy;
+        std::optional<model::IRResult> rightCopy;
+        model::IRResult& left = take ? leftValue : leftCopy.emplace(leftValue);
+        model::IRResult& right = take ? rightValue : rightCopy.emplace(rightValue);
         const uint64_t key = expressions::assignmentPairKey(left, right);
         const qestl::SmartPtr owner = context.frameOwner();
         uint32_t fusedOpcode = 0;
@@ -113,7 +118,9 @@ struct PairBuilder {
         // moved, once the right side's use is checked (which reads where
         // that code starts).
         right.prependOwnerCode();
-        model::IRResult result;
+        // Made where the list of results keeps it.
+        const size_t resultIndex = results.size();
+        model::IRResult& result = results.emplaceBack();
         if (!right.states.empty()) result.mergeObjectStatesFrom(right);
         if (!left.states.empty()) result.mergeObjectStatesFrom(left);
         result.stateWord = left.stateWord;
@@ -150,8 +157,7 @@ struct PairBuilder {
         if (!left.pending.empty()) result.pending.appendTaken(left.pending);
         if (restoreRight) result.appendInstructionRef(restoreRight);
         if (made) result.appendInstruction(result.pending, std::move(made), owner, node);
-        pairs.add(key, results.size(), fused == nullptr && left.operand.kind == model::kRegister);
-        results.pushBack(std::move(result));
+        pairs.add(key, resultIndex, fused == nullptr && left.operand.kind == model::kRegister);
         leftObject->noteWrite();
         leftObject->flagsB |= model::kFlagAssigned;
         leftObject->checkUse(&context, node);
