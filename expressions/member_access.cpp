@@ -49,10 +49,13 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
     context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
 }
 
-// The member found through `owner`, as a candidate of its own; the owner's
-// value is copied into it, or taken when its caller reads it no more.
+// The member found through `owner`, as a candidate of its own, made in
+// `value` (a new result, where its list keeps it: a result is some forty
+// words to move); the owner's value is copied into it, or taken when its
+// caller reads it no more.
 template <typename Owner>
-model::IRResult memberValue(CompileContext& context, model::IRResult& found, Owner&& owner, bool ownerMayBeNil) {
+void memberValue(CompileContext& context, model::IRResult& value, model::IRResult& found, Owner&& owner,
+                 bool ownerMayBeNil) {
     const uint64_t lookupRank = owner.addressCode(false);
     if (!found.pending.empty()) {
         // The load reads the member from the value it was reached through.
@@ -62,12 +65,12 @@ model::IRResult memberValue(CompileContext& context, model::IRResult& found, Own
     qestl::SmartPtr instance = model::makeInstance(found.object, std::forward<Owner>(owner),
                                                    context.builtins().classType);
     if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;
-    model::IRResult value(instance, found.operand);
+    value.object = std::move(instance);
+    value.operand = found.operand;
     // Its code is moved to the value: nothing reads it again (a held
     // member, which may be wrapped again, has none).
     expressions::appendTakenResult(value, found);
     value.storageIndex = lookupRank;
-    return value;
 }
 
 bool resolveObjectMember(CompileContext& context, const StatementNode& objectNode, model::IRValueList* given,
@@ -125,9 +128,9 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         size_t last = found.size();
         while (last > 0 && found[last - 1].objectPtr() == nullptr) --last;
         for (size_t i = 0; i + 1 < last; ++i) {
-            if (found[i].objectPtr() != nullptr) members.pushBack(memberValue(context, found[i], owner, mayBeNil));
+            if (found[i].objectPtr() != nullptr) memberValue(context, members.emplaceBack(), found[i], owner, mayBeNil);
         }
-        if (last > 0) members.pushBack(memberValue(context, found[last - 1], std::move(owner), mayBeNil));
+        if (last > 0) memberValue(context, members.emplaceBack(), found[last - 1], std::move(owner), mayBeNil);
     }
     if (!members.empty() || (callee != nullptr && callee->held())) {
         context.lookup().replaceResults(members);
@@ -225,7 +228,9 @@ model::IRResult& CalleeMembers::wrapped(size_t i) {
     if (held.madeIndex != i) {
         const uint64_t resume = model::serialMark();
         model::restartSerialsAt(held.firstSerial + i);
-        held.made = memberValue(context_, held.found[i], held.owner, held.ownerMayBeNil);
+        model::IRResult made;
+        memberValue(context_, made, held.found[i], held.owner, held.ownerMayBeNil);
+        held.made = std::move(made);
         model::restartSerialsAt(resume);
         held.madeIndex = i;
     }
@@ -243,7 +248,7 @@ void CalleeMembers::wrapAll(model::IRValueList& out) {
             continue;
         }
         model::restartSerialsAt(held.firstSerial + k);
-        all.pushBack(memberValue(context_, held.found[k], held.owner, held.ownerMayBeNil));
+        memberValue(context_, all.emplaceBack(), held.found[k], held.owner, held.ownerMayBeNil);
     }
     model::restartSerialsAt(resume);
     held.allWrapped = true;
