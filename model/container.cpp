@@ -344,12 +344,11 @@ bool Container::bindVisible(ModelContext& context, IRObject* viewer, const Index
             else level = 64;
             if (!member->isAccessibleAt(level)) continue;
         }
-        // An access instruction is made before the lookup is asked whether
-        // it lists the member, as every object made keeps its place in the
-        // order of creation.
-        if ((mode & kLookupAccessInstruction) != 0) context.addCandidate(bindCandidate(*member, mode));
-        else if (IRResult* candidate = context.placeCandidate(members_[index]))
-            finishCandidate(*candidate, *member, mode);
+        // The candidate is made where the lookup keeps it. An access
+        // instruction is made too where the lookup lists the member already,
+        // as every object made keeps its place in the order of creation.
+        if (IRResult* candidate = context.placeCandidate(members_[index])) finishCandidate(*candidate, *member, mode);
+        else if ((mode & kLookupAccessInstruction) != 0) bindCandidate(*member, mode);
     }
     if (context.candidateCount() != 0) return true;
     collectSimilarNames(context, name);
