@@ -224,8 +224,13 @@ private:
     uint32_t probed_[256] = {};
 
     // A bound on what one engine keeps (reductions, marks, trie nodes, each):
-    // past it, walks are no longer added.
-    static constexpr size_t kReductionLimit = size_t{1} << 20;
+    // past it, walks are no longer added. The walks a large program keeps
+    // past half a million reductions bought no parse time, and their pages
+    // (15 MB at a million) go back with the cache, so that the compile
+    // after it touched as many afresh (varied code, 100k lines: 3,100 of
+    // 34,000 page faults fewer, peak unchanged; 1M lines: user time no
+    // higher).
+    static constexpr size_t kReductionLimit = size_t{1} << 19;
 
     std::vector<int32_t> nodes_ = {-1};  // node -> walk index; node 0 is the "none" node
     std::vector<uint64_t> edgeKeys_ = std::vector<uint64_t>(1024, 0);
