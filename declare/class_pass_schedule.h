@@ -116,6 +116,7 @@ private:
     void loadLookupOf(const qestl::HashedText& name) const;
     void loadObjectOf(const Item& item) const;
     void loadVisitOf(const Item& item);
+    void loadSideWordsAhead(const IndexSet& pass, uint32_t index) const;
 
     CompileContext& context_;
     ClassPassVisit visit_;

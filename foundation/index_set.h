@@ -29,6 +29,7 @@ public:
     }
 
     bool empty() const { return words_.back() == 0; }
+    bool contains(uint32_t index) const { return (wordOf(0, index / 64) >> (index % 64) & 1) != 0; }
 
     void insert(uint32_t index) {
         for (uint32_t level = 0; level < levelCount_; ++level, index /= 64) {

@@ -280,21 +280,29 @@ struct OperandsAndTargets {
 // before it is reached (bench/hostile_shapes.py static_fields, big_switch
 // and inheritance_chain at 1M). A `beside` that returns nothing asks for what it
 // names itself; one with `targets` is also shown the record a few steps
-// ahead, once what it named of it has come.
+// ahead, once what it named of it has come. The loads go out four records
+// at a time: a record names things that lie on pages of their own, and a load
+// waits until its page is found; asked together, those searches overlap
+// (static_fields at 1M: placing, resolving and warning about a million
+// fields spent an eighth less waiting).
 template <typename Count, typename Visit, typename Beside = OperandsOf>
 void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& visit, Beside beside = Beside()) {
-    constexpr size_t kRecordsAhead = 16, kBesideAhead = 8, kTargetsAhead = 4;
+    constexpr size_t kBatch = 4, kRecordsAhead = 16, kBesideAhead = 8, kTargetsAhead = 4;
     const size_t count = list.size();
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i + kRecordsAhead < count) qestl::touch(records[i + kRecordsAhead].get());
-        if (i + kBesideAhead < count) {
-            cbircode& ahead = *records[i + kBesideAhead].as<cbircode>();
-            if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
-            else qestl::touch(beside(ahead));
-        }
-        if constexpr (requires(cbircode & record) { beside.targets(record); }) {
-            if (i + kTargetsAhead < count) beside.targets(*records[i + kTargetsAhead].as<cbircode>());
+        if (i % kBatch == 0) {
+            for (size_t k = i + kRecordsAhead; k < i + kRecordsAhead + kBatch && k < count; ++k)
+                qestl::touch(records[k].get());
+            for (size_t k = i + kBesideAhead; k < i + kBesideAhead + kBatch && k < count; ++k) {
+                cbircode& ahead = *records[k].as<cbircode>();
+                if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
+                else qestl::touch(beside(ahead));
+            }
+            if constexpr (requires(cbircode & record) { beside.targets(record); }) {
+                for (size_t k = i + kTargetsAhead; k < i + kTargetsAhead + kBatch && k < count; ++k)
+                    beside.targets(*records[k].as<cbircode>());
+            }
         }
         visit(*records[i].as<cbircode>());
     }
