@@ -266,6 +266,7 @@ bool Grammar::build() {
     analyseLeading();
     built_ = true;
     setBodies();
+    firstFailures_.clear();
     generation_ = nextGrammarGeneration();
     return true;
 }
@@ -367,6 +368,81 @@ void Grammar::analyseGroups() {
         const bool skippable = !leadingOf(index, leading) && !leading.ids.intersects(unanswered);
         groups_[index] = GroupLeading{leading.ids, leading.hinted, skippable};
     }
+}
+
+const Grammar::FirstFailure* Grammar::hintedFailure(uint32_t id, const TokenRecord& record) const {
+    if (firstFailures_.empty()) firstFailures_.resize(kIdLimit);
+    const FirstFailure& failure = firstFailures_[id].known ? firstFailures_[id] : workOutFailure(id);
+    if (!failure.usable || record.active.intersects(failure.visited) || record.visited.intersects(failure.visited))
+        return nullptr;
+    return &failure;
+}
+
+const Grammar::FirstFailure& Grammar::workOutFailure(uint32_t id) const {
+    FailingWalk walk;
+    walkFailingRule(id, walk);
+    walk.visited.reset(id);
+    FirstFailure& failure = firstFailures_[id];
+    failure = FirstFailure{walk.visited, walk.hint, true, walk.usable};
+    return failure;
+}
+
+// As the engine's attempt of a rule: the guards, the visited mark, the
+// answer of the leading sets, and the walk of the body while it is active.
+void Grammar::walkFailingRule(uint32_t id, FailingWalk& walk) const {
+    if (id >= kIdLimit) {
+        walk.usable = false;
+        return;
+    }
+    if (walk.active.test(id) || walk.visited.test(id)) return;
+    walk.visited.set(id);
+    const Leading& leading = leading_[id];
+    if (leading.skippable && (walk.hint >= 0 || !leading.hinted)) return;
+    // Rules the leading sets may answer for call only such rules first.
+    if (!leading.skippable || bodies_[id].root < 0) {
+        walk.usable = false;
+        return;
+    }
+    walk.active.set(id);
+    walkFailingCode(static_cast<uint32_t>(bodies_[id].root), walk);
+    walk.active.reset(id);
+}
+
+// As matchCode over a record where every item fails: an item leaves its
+// hint where none is yet, and a rule item is attempted first unless the
+// leading sets refuse it; a group is passed over where groupFailsAtOnce
+// would pass it over.
+bool Grammar::walkFailingCode(uint32_t index, FailingWalk& walk) const {
+    const Code& code = code_[index];
+    const uint32_t* kid = kids_.data() + code.first;
+    const auto groupSkipped = [&](uint32_t group) {
+        return groups_[group].skippable && (walk.hint >= 0 || !groups_[group].hinted);
+    };
+    switch (code.type) {
+    case OpType::Item:
+        if (code.callable) {
+            const Leading& called = leading_[code.value < kIdLimit ? code.value : 0];
+            if (code.value >= kIdLimit || !called.skippable || (walk.hint < 0 && called.hinted))
+                walkFailingRule(code.value, walk);
+        }
+        if (walk.hint < 0 && code.hint >= 0) walk.hint = code.hint;
+        return false;
+    case OpType::Sequence:
+        for (uint32_t i = 0; i < code.count; ++i)
+            if (!walkFailingCode(kid[i], walk)) return false;
+        return true;
+    case OpType::Choice:
+        for (uint32_t i = 0; i < code.count; ++i) {
+            if (code_[kid[i]].type != OpType::Item && groupSkipped(kid[i])) continue;
+            if (walkFailingCode(kid[i], walk)) return true;
+        }
+        return false;
+    case OpType::Optional:
+        if (code_[kid[0]].type != OpType::Item && groupSkipped(kid[0])) return true;
+        walkFailingCode(kid[0], walk);
+        return true;
+    }
+    return false;
 }
 
 bool Grammar::groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const {

@@ -129,6 +129,31 @@ public:
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }
 
+    // What an attempt of a rule leaves at a record where it can only fail
+    // (see firstRecordFailure): the visited marks of the rules its walk
+    // attempts there, itself aside, and the first hint an item leaves.
+    struct FirstFailure {
+        RuleSet visited;
+        int32_t hint = -1;
+        bool known = false;   // worked out (on first need)
+        bool usable = false;  // the tables allowed working it out
+    };
+    // Non-null when an attempt of rule `id` at `record` can only fail: the
+    // record holds no token kind or rule that could lead a match of it, and
+    // no rule reached there can match nothing. Where the record holds a hint,
+    // or no failing first item may leave one, the attempt leaves nothing
+    // (failsAtOnce); otherwise its walk is the same at every such record, as
+    // long as none of the rules it attempts there is marked at the record
+    // already: what it leaves is given instead of walked.
+    const FirstFailure* firstRecordFailure(uint32_t id, const TokenRecord& record) const {
+        if (id >= kIdLimit || !shortcuts_) return nullptr;
+        const Leading& leading = leading_[id];
+        if (!leading.skippable || record.matches.intersects(leading.ids)) return nullptr;
+        if (record.hint >= 0 || !leading.hinted) return &kLeavesNothing;
+        return hintedFailure(id, record);
+    }
+    static constexpr FirstFailure kLeavesNothing{RuleSet(), -1, true, true};
+
     // The token kinds and rules an attempt of rule `id` may test at the record
     // where it begins (the rules among them are all it may attempt there).
     const RuleSet& leadingIds(uint32_t id) const { return leading_[id < kIdLimit ? id : 0].ids; }
@@ -195,6 +220,18 @@ private:
     // behind (see failsAtOnce).
     bool groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const;
     bool leadingOf(uint32_t op, Leading& into) const;  // true when the op can match nothing
+    // The walk firstRecordFailure gives the outcome of, made over the grammar
+    // as the engine makes it over a record that holds none of the ids tested.
+    struct FailingWalk {
+        RuleSet active;
+        RuleSet visited;
+        int32_t hint = -1;
+        bool usable = true;
+    };
+    const FirstFailure* hintedFailure(uint32_t id, const TokenRecord& record) const;
+    const FirstFailure& workOutFailure(uint32_t id) const;
+    void walkFailingRule(uint32_t id, FailingWalk& walk) const;
+    bool walkFailingCode(uint32_t index, FailingWalk& walk) const;
     bool matchCode(qeLexSyntax& engine, uint32_t code, int& q, uint32_t& changed) const;
 
     Rule rules_[kIdLimit];
@@ -215,6 +252,10 @@ private:
     };
     std::vector<GroupLeading> groups_;
     Body bodies_[kIdLimit];
+    // One per rule id, worked out by the first attempt that needs it; made
+    // on first need (a small program needs few) and emptied by every build
+    // or load.
+    mutable std::vector<FirstFailure> firstFailures_;
     std::string error_;
     bool built_ = false;
     bool shortcuts_ = true;

@@ -97,6 +97,7 @@ bool Grammar::load(const GrammarTable& table) {
     }
     built_ = true;
     setBodies();
+    firstFailures_.clear();
     generation_ = nextGrammarGeneration();
     return true;
 }

@@ -262,13 +262,7 @@ int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int cou
 int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     // Each nested rule takes a few frames: the stack the compile was given,
     // not the window alone, bounds how deep a text may nest.
-    if (!platform::stackRoomLeft(kRuleStackReserve)) {
-        if (!error_) {
-            error_ = 1;
-            if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
-        }
-        return -1;
-    }
+    if (!platform::stackRoomLeft(kRuleStackReserve)) return outOfRuleStack();
     // The protocol's repeated attempts (after a failure that changed the
     // window, and after each recorded match) run as a loop rather than as
     // nested calls, so a list of any length costs no stack. The answer is
@@ -288,8 +282,13 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
         }
         record->visited.set(ruleId);
         // Most attempts begin at a record where the rule cannot start; the
-        // grammar answers those without walking the rules they would call.
-        if (grammar_ && grammar_->failsAtOnce(ruleId, record->matches, record->hint)) {
+        // grammar answers those without walking the rules they would call,
+        // and gives what the walk would leave there.
+        if (const Grammar::FirstFailure* failure = grammar_ ? grammar_->firstRecordFailure(ruleId, *record) : nullptr) {
+            if (failure != &Grammar::kLeavesNothing) {
+                record->visited.merge(failure->visited);
+                if (failure->hint >= 0) record->hint = failure->hint;
+            }
             ++counts_.leading;
             result = -1;
             break;
@@ -326,6 +325,14 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     if (lastPositive > 0) return lastPositive;
     if (matchedBefore) return firstMatch;
     return result;
+}
+
+int qeLexSyntax::outOfRuleStack() {
+    if (!error_) {
+        error_ = 1;
+        if (listener_ && !speculative_) listener_->onLookaheadOverflow(input_);
+    }
+    return -1;
 }
 
 bool qeLexSyntax::callRule(int& q, uint32_t id, uint32_t& changed) {

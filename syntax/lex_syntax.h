@@ -312,6 +312,8 @@ private:
     void tellMatch(TokenRecord& record, int start, int count, uint32_t ruleId);
     int reduceRecords(TokenRecord& record, int start, int& end, int count, uint32_t ruleId);
     bool callRule(int& q, uint32_t id, uint32_t& changed);
+    // A rule attempted too deep for the stack left: the parse fails there.
+    [[gnu::cold, gnu::noinline]] int outOfRuleStack();
 
     TokenRecord* window_[kWindowSize];
     // Every slot from here on is empty: the records scanned and not yet
