@@ -4,6 +4,7 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/compile_diagnostics.h"
+#include "codegen/reported_once.h"
 #include "source/source_project.h"
 
 namespace {
@@ -33,6 +34,23 @@ TEST(CompileDiagnostics, EachLevelGetsBackItsOwnErrorCount) {
     }
     EXPECT_EQ(diagnostics.errorCount(), 1u);
     EXPECT_EQ(diagnostics.levelsPutAside(), 0u);
+}
+
+// A node and a text once, whatever order the nodes come in and however
+// often the table grows: a node takes other texts too.
+TEST(ReportedOnce, EachNodeAndTextOnce) {
+    static char nodes[20000];
+    codegen::ReportedOnce reported;
+    for (size_t i = 0; i < sizeof nodes; i += 2) EXPECT_TRUE(reported.add(&nodes[sizeof nodes - 1 - i], "a"));
+    for (size_t i = 0; i < sizeof nodes; i += 2) {
+        EXPECT_FALSE(reported.add(&nodes[sizeof nodes - 1 - i], "a"));
+        EXPECT_TRUE(reported.add(&nodes[sizeof nodes - 1 - i], "b"));
+    }
+    EXPECT_TRUE(reported.add(&nodes[0], "a"));
+    EXPECT_TRUE(reported.add(nullptr, ""));
+    EXPECT_FALSE(reported.add(nullptr, ""));
+    reported.clear();
+    EXPECT_TRUE(reported.add(&nodes[1], "b"));
 }
 
 TEST(CompileDiagnostics, SuppressionAndNestedUnitsEndWithTheirScope) {
