@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codegen/node_set.h"
+
 namespace codegen {
 
 class ReportedOnce {
@@ -55,13 +57,8 @@ private:
         uint32_t entry;  // the entry's index + 1; 0 is a free slot
     };
 
-    // The page's group of 64 slots, spread by a hash, and the node's place
-    // in its page.
-    static size_t home(const void* node, size_t mask) {
-        const auto address = reinterpret_cast<uintptr_t>(node);
-        const uint64_t page = ((address >> 12) * 0x9E3779B97F4A7C15ull) >> 20;
-        return static_cast<size_t>(page << 6 | (address >> 6 & 63)) & mask;
-    }
+    // A node's texts are searched for where a set of nodes searches for it.
+    static size_t home(const void* node, size_t mask) { return NodeSet::home(node) & mask; }
     // Placed again in the order they came, which keeps the groups' order.
     void grow() {
         slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{0, 0});
