@@ -89,7 +89,9 @@ void CompileDiagnostics::logError(std::string_view message) {
         capture_->hasError = 1;
         return;
     }
-    logcat(kErrorFlags, "%s", std::string(message).c_str());
+    // As "%s" would print it, up to a zero byte, without formatting it again:
+    // a refused program prints an error for each of a million classes.
+    logcatText(kErrorFlags, message.substr(0, message.find('\0')));
     ++errors_;
 }
 
@@ -177,7 +179,7 @@ void CompileDiagnostics::deferError(std::string_view text, const _KNode<qeAbstra
 }
 
 void CompileDiagnostics::reportErrorOnce(std::string_view text, const _KNode<qeAbstractNode>& node) {
-    if (!reportedOnce_.emplace(node.get(), std::string(text)).second) return;
+    if (!reportedOnce_.add(node.get(), text)) return;
     deliverError(text, node);
 }
 

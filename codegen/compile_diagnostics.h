@@ -5,13 +5,13 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "codegen/diagnostic_capture.h"
+#include "codegen/reported_once.h"
 #include "source/node.h"
 
 struct CompileOptions;
@@ -119,8 +119,8 @@ private:
     uint32_t suppression_ = 0;
     DiagnosticCapture* capture_ = nullptr;
     DeferredDiagnostics deferred_;
-    // Node and text of every error reported once (membership only).
-    std::set<std::pair<const qeAbstractNode*, std::string>> reportedOnce_;
+    // Node and text of every error reported once.
+    codegen::ReportedOnce reportedOnce_;
     // Narrowed file paths by file index (empty until asked for).
     mutable std::vector<std::string> narrowedPaths_;
 };

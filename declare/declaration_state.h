@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codegen/compile_context.h"
+#include "codegen/node_set.h"
 #include "codegen/pass_state.h"
 #include "foundation/smart_ptr.h"
 #include "model/function_object.h"
@@ -40,7 +41,7 @@ public:
     // later run refuses them again without resolving their arguments: each
     // run over a program naming 100k instances would otherwise look up
     // every argument of every refused one again.
-    std::unordered_set<const qeAbstractNode*> refusedForCount;
+    codegen::NodeSet refusedForCount;
     // How deeply declared bodies nest, each within the one declaring it,
     // and how deeply they may on the stack the compilation was given.
     uint32_t depth = 0;

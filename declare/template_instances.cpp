@@ -290,7 +290,7 @@ int declareTemplateInstance(CompileContext& context, const qestl::SmartPtr& scop
     context.lookup().clearResults();
     if (object == nullptr) return 0;
     if (context.instancesRegistered() >= declare::kMaxInstances &&
-        declarationState(context).refusedForCount.count(typeNode.get()) != 0) {
+        declarationState(context).refusedForCount.contains(typeNode.get())) {
         context.deferError(diag::TooManyInstances, typeNode);
         return 0;
     }

@@ -29,9 +29,25 @@ SimilarNames::SimilarNames(std::string_view wanted) {
         }
         positions_[start_[folded] + placed[folded]++] = static_cast<uint16_t>(at);
     }
+    // What may follow each character in order: every character after its
+    // first place.
+    std::fill(std::begin(follows_), std::end(follows_), uint64_t{0});
+    uint64_t after = 0;
+    for (size_t at = wanted.size(); at-- > 0;) {
+        const uint8_t folded = folded_[at];
+        follows_[folded & 63] |= after;
+        after |= uint64_t{1} << (folded & 63);
+    }
 }
 
-bool SimilarNames::similarTo(std::string_view candidate) const {
+bool SimilarNames::similarTo(std::string_view candidate) const { return test<false>(candidate); }
+
+bool SimilarNames::similarToFolded(std::string_view candidate) const { return test<true>(candidate); }
+
+template <bool kFolded>
+bool SimilarNames::test(std::string_view candidate) const {
+    // A folded name is folded again for nothing.
+    const auto fold = [](char c) { return kFolded ? static_cast<uint8_t>(c) : SimilarNames::fold(c); };
     candidate = candidate.substr(0, kLimit);
     const int candidateLength = static_cast<int>(candidate.size());
     // Neither test can pass: order never exceeds matches, nor matches
@@ -39,9 +55,17 @@ bool SimilarNames::similarTo(std::string_view candidate) const {
     if (length_ <= candidateLength / 3) return false;
     // Matches are at most the characters the name may hold, and order at
     // most one less: most candidates fail both tests on that bound alone.
-    int bound = 0;
-    for (char c : candidate) bound += static_cast<int>((present_ >> (fold(c) & 63)) & 1);
-    if (!passes(bound, bound - 1, candidateLength)) return false;
+    // Order counts one only for a character taken right after one taken
+    // before it in the name: at most the neighbours that can so follow.
+    int bound = 0, inOrder = 0;
+    uint64_t mayFollow = 0;
+    for (char c : candidate) {
+        const uint64_t bit = uint64_t{1} << (fold(c) & 63);
+        bound += (present_ & bit) != 0;
+        inOrder += (mayFollow & bit) != 0;
+        mayFollow = follows_[fold(c) & 63];
+    }
+    if (!passes(bound, std::min(bound - 1, inOrder), candidateLength)) return false;
     uint16_t taken[256];
     for (char c : candidate) taken[fold(c)] = 0;
     int matches = 0, order = 0;
@@ -130,17 +154,24 @@ void NearMissIndex::add(std::string_view name) {
     };
     auto noteStart = [&](size_t from) {
         if (runPairs_.empty()) runPairs_.assign(65536 / 64, 0);
+        if (runsPosted_.empty()) runsPosted_.assign((size_t{1} << kRunBitsLog) / 64, 0);
         set(runStarts_, folded[from]);
         set(runPairs_.data(), run(from, 2));
     };
+    auto postRun = [&](uint64_t key) {
+        post(key, record);
+        set(runsPosted_.data(), static_cast<uint32_t>(runBit(key)));
+    };
     for (size_t from = 0; from + 4 <= length; ++from) {
-        post(runKey(run(from, 4), 4), record);
         noteStart(from);
-        fourStarts_.insert(run(from, 3));
+        postRun(runKey(run(from, 4), 4));
+        const uint32_t three = run(from, 3);
+        set(runsPosted_.data(), static_cast<uint32_t>(runBit(fourStartKey(three))));
+        fourStarts_.insert(three);
     }
     for (size_t from = 0; from + 6 <= length; ++from) {
-        post(runKey(run(from, 3), 3), record);
         noteStart(from);
+        postRun(runKey(run(from, 3), 3));
     }
 }
 
@@ -154,19 +185,32 @@ bool NearMissIndex::findRuns(std::string_view wanted, size_t count, size_t budge
     const auto* text = reinterpret_cast<const uint8_t*>(wanted.data());
     const size_t length = wanted.size();
     size_t asked = 0;
+    // The first place of each kind of character from each place on, in
+    // order: the list from `from` is the one from the next place, with
+    // `from` first and the place of its kind after it left out. A name's
+    // places are listed once, rather than again for each run that asks.
+    firsts_.resize((length + 1) * (length + 1));
+    listed_.assign(length + 1, 0);
+    for (size_t from = length; from-- > 0;) {
+        uint8_t* list = &firsts_[from * (length + 1)];
+        const uint8_t* next = &firsts_[(from + 1) * (length + 1)];
+        size_t n = 0;
+        list[n++] = static_cast<uint8_t>(from);
+        for (size_t k = 0; k < listed_[from + 1]; ++k)
+            if (text[next[k]] != text[from]) list[n++] = next[k];
+        listed_[from] = static_cast<uint16_t>(n);
+    }
     // Each kind of character from `from` on, at its first place there: every
     // run the name holds in order is met once.
     auto each = [&](size_t from, auto&& visit) {
         asked += (length - from) / 16 + 1;
-        uint64_t seen[4] = {};
-        for (size_t at = from; at < length && asked <= budget; ++at) {
-            if (holds(seen, text[at])) continue;
-            set(seen, text[at]);
-            if (!visit(text[at], at)) return false;
-        }
+        const uint8_t* list = &firsts_[from * (length + 1)];
+        for (size_t k = 0; k < listed_[from] && asked <= budget; ++k)
+            if (!visit(text[list[k]], size_t{list[k]})) return false;
         return asked <= budget;
     };
     auto take = [&](uint64_t key) {
+        if (!mayBePosted(key)) return ++asked <= budget;
         if (const std::vector<uint32_t>* listed = postings(key)) {
             for (uint32_t record : *listed) {
                 if (records_[record].member >= count) break;
@@ -184,7 +228,7 @@ bool NearMissIndex::findRuns(std::string_view wanted, size_t count, size_t budge
             return each(j + 1, [&](uint8_t third, size_t k) {
                 const uint32_t three = pair | uint32_t{third} << 16;
                 if (!take(runKey(three, 3))) return false;
-                if (fourStarts_.count(three) == 0) return true;
+                if (!mayBePosted(fourStartKey(three)) || fourStarts_.count(three) == 0) return true;
                 return each(k + 1,
                             [&](uint8_t fourth, size_t) { return take(runKey(three | uint32_t{fourth} << 24, 4)); });
             });
@@ -196,7 +240,7 @@ bool NearMissIndex::passes(const SimilarNames& wanted, const Record& record, uin
     const auto length = static_cast<int>(record.length);
     const bool may = (how & kByRuns) != 0 ? wanted.mayPass(length, record.mask)
                                           : wanted.mayPassByMatches(length, record.mask);
-    return may && wanted.similarTo(nameOf(record));
+    return may && wanted.similarToFolded(nameOf(record));
 }
 
 void NearMissIndex::walk(const SimilarNames& wanted, size_t count, std::vector<uint32_t>& out) const {

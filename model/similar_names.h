@@ -27,6 +27,8 @@ public:
     explicit SimilarNames(std::string_view wanted);
 
     bool similarTo(std::string_view candidate) const;
+    // The same for a candidate whose characters are folded already.
+    bool similarToFolded(std::string_view candidate) const;
     // Whether a candidate of that length (at most kLimit), whose characters
     // fold onto the bits of `mask` (folded() & 63), can pass at all: the
     // test that NearMissIndex asks before walking a candidate.
@@ -45,6 +47,8 @@ public:
     }
 
 private:
+    template <bool kFolded>
+    bool test(std::string_view candidate) const;
     // Close enough, by the characters taken and the ones taken in order.
     bool passes(int matches, int order, int candidateLength) const;
     int mostMatches(int candidateLength, uint64_t mask) const;
@@ -60,6 +64,9 @@ private:
     // The name's characters, folded onto 64 bits: a candidate's characters
     // found there bound how many it can share with the name.
     uint64_t present_ = 0;
+    // For each character (folded & 63), the characters found after its
+    // first place in the name, folded onto 64 bits.
+    uint64_t follows_[64];
     int length_ = 0;
 };
 
@@ -101,10 +108,23 @@ private:
     // A record's key: a character, or a run of three or four characters.
     static uint64_t charKey(uint8_t c) { return uint64_t{1} << 32 | c; }
     static uint64_t runKey(uint32_t run, int length) { return uint64_t(length) << 32 | run; }
+    // The key under which the first three characters of a run of four are
+    // noted in mayBePosted's bits.
+    static uint64_t fourStartKey(uint32_t three) { return runKey(three, 5); }
     void post(uint64_t key, uint32_t record);
     const std::vector<uint32_t>* postings(uint64_t key) const {
         const auto found = postings_.find(key);
         return found != postings_.end() ? &found->second : nullptr;
+    }
+    // Whether a run's key may be posted: a bit for each key posted, by a
+    // hash of it. Most runs of a wanted name are posted for no record, and
+    // a program of a million near-miss searches asked the postings for each
+    // (bench/hostile_shapes.py unknown_bases).
+    static constexpr int kRunBitsLog = 18;
+    static size_t runBit(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - kRunBitsLog)); }
+    bool mayBePosted(uint64_t key) const {
+        const size_t bit = runBit(key);
+        return !runsPosted_.empty() && (runsPosted_[bit >> 6] >> (bit & 63) & 1) != 0;
     }
     // Marks the records that hold a run of wanted; false past `budget`.
     bool findRuns(std::string_view wanted, size_t count, size_t budget);
@@ -128,9 +148,13 @@ private:
     uint64_t runStarts_[4] = {};
     std::vector<uint64_t> runPairs_;
     std::unordered_set<uint32_t> fourStarts_;
+    std::vector<uint64_t> runsPosted_;  // mayBePosted's bits
     // One search's records found, and how, each record once.
     std::vector<uint8_t> marks_;
     std::vector<uint32_t> touched_;
+    // findRuns' lists of places (at most kLimit of them, each below it).
+    std::vector<uint8_t> firsts_;
+    std::vector<uint16_t> listed_;
 };
 
 }  // namespace model

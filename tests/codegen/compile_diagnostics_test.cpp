@@ -4,6 +4,8 @@
 
 #include "codegen/compile_context.h"
 #include "codegen/compile_diagnostics.h"
+#include "codegen/node_set.h"
+#include "codegen/reported_once.h"
 #include "source/source_project.h"
 
 namespace {
@@ -33,6 +35,31 @@ TEST(CompileDiagnostics, EachLevelGetsBackItsOwnErrorCount) {
     }
     EXPECT_EQ(diagnostics.errorCount(), 1u);
     EXPECT_EQ(diagnostics.levelsPutAside(), 0u);
+}
+
+// A node and a text once, and a node once in a set of nodes, whatever
+// order the nodes come in and however often the tables grow: a node takes
+// other texts too.
+TEST(ReportedOnce, EachNodeAndTextOnce) {
+    static char nodes[20000];
+    codegen::ReportedOnce reported;
+    for (size_t i = 0; i < sizeof nodes; i += 2) EXPECT_TRUE(reported.add(&nodes[sizeof nodes - 1 - i], "a"));
+    for (size_t i = 0; i < sizeof nodes; i += 2) {
+        EXPECT_FALSE(reported.add(&nodes[sizeof nodes - 1 - i], "a"));
+        EXPECT_TRUE(reported.add(&nodes[sizeof nodes - 1 - i], "b"));
+    }
+    EXPECT_TRUE(reported.add(&nodes[0], "a"));
+    EXPECT_TRUE(reported.add(nullptr, ""));
+    EXPECT_FALSE(reported.add(nullptr, ""));
+    reported.clear();
+    EXPECT_TRUE(reported.add(&nodes[1], "b"));
+    codegen::NodeSet set;
+    for (size_t i = 0; i < sizeof nodes; i += 3) EXPECT_TRUE(set.insert(&nodes[sizeof nodes - 1 - i]));
+    for (size_t i = 0; i < sizeof nodes; ++i) EXPECT_EQ(set.contains(&nodes[sizeof nodes - 1 - i]), i % 3 == 0);
+    EXPECT_FALSE(set.insert(&nodes[sizeof nodes - 1]));
+    EXPECT_FALSE(set.contains(nullptr));
+    EXPECT_TRUE(set.insert(nullptr));
+    EXPECT_TRUE(set.contains(nullptr));
 }
 
 TEST(CompileDiagnostics, SuppressionAndNestedUnitsEndWithTheirScope) {
