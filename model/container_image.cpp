@@ -84,8 +84,12 @@ EntryNames entryNames(cbircode& record, qestl::qestringA& room, bool build) {
 // and the texts those places hold. The first call, at 0, starts all four.
 // Without `searched` the names are found in place (the members were named
 // in this order before): only the members are loaded and the link names
-// built. (bench/hostile_shapes.py static_fields.)
-constexpr size_t kLookAheadBatch = 16;
+// built. A batch is four members: the lines it asks for at once are then
+// about as many as the core keeps in flight; with sixteen (sixty-four
+// lines of members alone) the walk waited at the asks themselves (static_fields 1M: samples
+// in writing the entries 710 to 560, 100k alike). (bench/hostile_shapes.py
+// static_fields.)
+constexpr size_t kLookAheadBatch = 4;
 
 [[gnu::noinline]] void lookAhead(const Container::MemberList& members, const NameStringPool& pool, size_t at,
                                  bool searched, qestl::qestringA& room) {
