@@ -120,16 +120,14 @@ inline void ClassPassSchedule::replayModeBefore(uint32_t index) {
 // 1M, whose first pass visits a million classes). A later pass of a chain
 // visits an item or two: it loads nothing it will not visit.
 [[gnu::always_inline]] inline void ClassPassSchedule::loadSideWordsAhead(const IndexSet& pass, uint32_t index) const {
-    if (index % sidewords::kAhead != 0) return;
-    const size_t end = std::min<size_t>(index + 2 * sidewords::kAhead, items_.size());
     const bool global = context_.lookup().scopes().records.empty();
-    for (size_t k = index == 0 ? 0 : index + sidewords::kAhead; k < end; ++k) {
-        if (!pass.contains(static_cast<uint32_t>(k))) continue;
+    qestl::loadBatchAhead(index, sidewords::kAhead, sidewords::kAhead, items_.size(), [&](size_t k) {
+        if (!pass.contains(static_cast<uint32_t>(k))) return;
         const qeAbstractNode* node = items_[k].node.get();
         qeAbstractNode::loadSideWordsNear(node);
         if (global && node->kind == NodeKind::Class)
             context_.lookup().scopes().heaps[0]->prefetchPlace(qestl::HashedText(node->text.view()));
-    }
+    });
 }
 
 // The base of a class is looked up by its name, which the class waits on

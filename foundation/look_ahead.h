@@ -10,6 +10,7 @@
 // with objdump -d of the release build: prefetcht0 at each caller).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 namespace qestl {
@@ -47,6 +48,18 @@ template <typename List, typename Fetch, typename Visit>
         if (i + distance < count) fetch(list[i + distance]);
         visit(list[i]);
     }
+}
+
+// At every `batch`-th place `at` of a walk over `count` elements, calls
+// `load` with each place of the batch that lies `distance` places ahead.
+// What a walk over millions of elements loads lies on pages of its own, and
+// a load waits until its page is found: asked one per step, those waits
+// never overlap; asked a batch at a time, they do.
+template <typename Load>
+[[gnu::always_inline]] inline void loadBatchAhead(size_t at, size_t batch, size_t distance, size_t count, Load&& load) {
+    if (at % batch != 0) return;
+    const size_t end = std::min(at + distance + batch, count);
+    for (size_t i = at + distance; i < end; ++i) load(i);
 }
 
 }  // namespace qestl

@@ -291,18 +291,15 @@ void forEachRecord(const qestl::qevector<qestl::SmartPtr, Count>& list, Visit&& 
     const size_t count = list.size();
     const qestl::SmartPtr* const records = list.begin();
     for (size_t i = 0; i < count; ++i) {
-        if (i % kBatch == 0) {
-            for (size_t k = i + kRecordsAhead; k < i + kRecordsAhead + kBatch && k < count; ++k)
-                qestl::touch(records[k].get());
-            for (size_t k = i + kBesideAhead; k < i + kBesideAhead + kBatch && k < count; ++k) {
-                cbircode& ahead = *records[k].as<cbircode>();
-                if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
-                else qestl::touch(beside(ahead));
-            }
-            if constexpr (requires(cbircode & record) { beside.targets(record); }) {
-                for (size_t k = i + kTargetsAhead; k < i + kTargetsAhead + kBatch && k < count; ++k)
-                    beside.targets(*records[k].as<cbircode>());
-            }
+        qestl::loadBatchAhead(i, kBatch, kRecordsAhead, count, [&](size_t k) { qestl::touch(records[k].get()); });
+        qestl::loadBatchAhead(i, kBatch, kBesideAhead, count, [&](size_t k) {
+            cbircode& ahead = *records[k].as<cbircode>();
+            if constexpr (std::is_void_v<decltype(beside(ahead))>) beside(ahead);
+            else qestl::touch(beside(ahead));
+        });
+        if constexpr (requires(cbircode & record) { beside.targets(record); }) {
+            qestl::loadBatchAhead(i, kBatch, kTargetsAhead, count,
+                                  [&](size_t k) { beside.targets(*records[k].as<cbircode>()); });
         }
         visit(*records[i].as<cbircode>());
     }

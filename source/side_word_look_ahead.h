@@ -6,9 +6,9 @@
 // (bench/hostile_shapes.py static_fields).
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 
+#include "foundation/look_ahead.h"
 #include "source/node.h"
 
 namespace sidewords {
@@ -16,14 +16,12 @@ namespace sidewords {
 constexpr size_t kManyNodes = 4096;
 constexpr size_t kAhead = 8;
 
-// Called with each place `at` of the walk over `list`. The loads go out
-// eight at a time, for the eight nodes after the next eight: the words lie
-// on pages of their own, and a load waits for its page's place to be found
-// before the next can start; asked together, those searches overlap.
+// Called with each place `at` of the walk over `list`: the words of the
+// eight nodes after the next eight, at every eighth place.
 inline void loadAhead(const AstNodeVector& list, size_t at) {
-    if (list.size() < kManyNodes || at % kAhead != 0) return;
-    const size_t end = std::min(at + 2 * kAhead, list.size());
-    for (size_t i = at == 0 ? 0 : at + kAhead; i < end; ++i) qeAbstractNode::loadSideWordsNear(list[i].get());
+    if (list.size() < kManyNodes) return;
+    qestl::loadBatchAhead(at, kAhead, kAhead, list.size(),
+                          [&](size_t i) { qeAbstractNode::loadSideWordsNear(list[i].get()); });
 }
 
 }  // namespace sidewords

@@ -116,14 +116,12 @@ void lookAheadOfStatic(const model::Container& table, size_t at) {
     constexpr size_t kBatch = 8;
     const model::Container::MemberList& members = table.members();
     const size_t count = members.size();
-    if (count < kManyMembers || at % kBatch != 0) return;
+    if (count < kManyMembers) return;
     const auto object = [&](size_t i) { return model::asObject(members[i]); };
-    for (size_t i = at == 0 ? 0 : at + 3 * kBatch; i < at + 4 * kBatch && i < count; ++i)
-        qestl::touch(&object(i)->name);
-    for (size_t i = at == 0 ? 0 : at + 2 * kBatch; i < at + 3 * kBatch && i < count; ++i)
-        qestl::touch(object(i)->name.c_str());
-    for (size_t i = at == 0 ? 0 : at + kBatch; i < at + 2 * kBatch && i < count; ++i)
-        table.prefetchPlace(qestl::HashedText(object(i)->name.view()));
+    qestl::loadBatchAhead(at, kBatch, 3 * kBatch, count, [&](size_t i) { qestl::touch(&object(i)->name); });
+    qestl::loadBatchAhead(at, kBatch, 2 * kBatch, count, [&](size_t i) { qestl::touch(object(i)->name.c_str()); });
+    qestl::loadBatchAhead(at, kBatch, kBatch, count,
+                          [&](size_t i) { table.prefetchPlace(qestl::HashedText(object(i)->name.view())); });
 }
 
 }  // namespace
