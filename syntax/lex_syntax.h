@@ -275,7 +275,6 @@ private:
     int parenthesizedAgain(int start);
     int unnamedPrimary(int start);
     int callPrimary(int start);
-    int noPrimaryAt(int start);
     int literalPrimary(int start, uint32_t& changed);
     int cachedWalk(uint32_t ruleId, int start, uint32_t& changed);
     int recordWalk(uint32_t ruleId, int start, uint32_t startKind, uint32_t& changed);

@@ -315,26 +315,14 @@ int qeLexSyntax::literalPrimary(int start, uint32_t& changed) {
     return error_ ? -1 : start + 1;
 }
 
-namespace {
-
-// What the cast, a primary expression's first form, leaves at a record
-// where its parenthesised part's "(" fails: that part's mark and its own,
-// and hint 2.
-void leaveCastFailure(TokenRecord& record) {
-    record.visited.set(RuleId::Cast);
-    record.visited.set(RuleId::Parenthesized);
-    record.hint = SyntaxHint::MissingLeftParen;
-}
-
-}  // namespace
-
 // A primary expression at a record that holds no name and that directPrimary
-// does not answer for: a call, or a record where none can begin.
+// does not answer for: a call. (Where none can begin, the grammar's leading
+// sets answer before any walk, with what the walk would leave.)
 int qeLexSyntax::unnamedPrimary(int start) {
     if (error_) return kNotDirect;
     const TokenRecord* first = window_[start];
     if (first == nullptr || first->span != 1 || first->matches.test(TokenKind::Identifier)) return kNotDirect;
-    return first->matches.test(RuleId::Call) ? callPrimary(start) : noPrimaryAt(start);
+    return first->matches.test(RuleId::Call) ? callPrimary(start) : kNotDirect;
 }
 
 // A primary expression at a call an earlier attempt reduced (a statement
@@ -352,23 +340,10 @@ int qeLexSyntax::callPrimary(int start) {
     if (first->span != 1 || !(first->matches == kCall || first->matches == kCallAgain) ||
         !startIsClean(RuleId::PrimaryExpression, *first))
         return kNotDirect;
-    if (first->hint < 0) leaveCastFailure(*first);
+    if (first->hint < 0) {
+        first->visited.set(RuleId::Cast);
+        first->visited.set(RuleId::Parenthesized);
+        first->hint = SyntaxHint::MissingLeftParen;
+    }
     return start + 1;
-}
-
-// A primary expression tried at a record where none can begin (the ")" or
-// ";" behind an operand, a "," between arguments) that holds no hint yet:
-// the leading sets would refuse it there only under a hint, as a form that
-// fails at once may leave one. It was one replay in ten of varied code. The
-// cast, the first form, is walked as far as its parenthesised part's "(",
-// which fails and leaves hint 2 and the two marks; the hint then refuses
-// every other form, as the leading sets asked under it say.
-int qeLexSyntax::noPrimaryAt(int start) {
-    TokenRecord* first = window_[start];
-    if (first->hint >= 0 ||
-        !grammar_->failsAtOnce(RuleId::PrimaryExpression, first->matches, SyntaxHint::MissingLeftParen) ||
-        !startIsClean(RuleId::PrimaryExpression, *first))
-        return kNotDirect;
-    leaveCastFailure(*first);
-    return -1;
 }
