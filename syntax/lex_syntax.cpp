@@ -52,6 +52,7 @@ void qeLexSyntax::reset() {
 }
 
 void qeLexSyntax::attach(SourceInput* input, OnParseListener* listener, const Grammar* grammar) {
+    stackFloor_ = kFloorUnknown;
     input_ = input;
     listener_ = listener;
     grammar_ = grammar;
@@ -262,7 +263,8 @@ int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int cou
 int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     // Each nested rule takes a few frames: the stack the compile was given,
     // not the window alone, bounds how deep a text may nest.
-    if (!platform::stackRoomLeft(kRuleStackReserve)) return outOfRuleStack();
+    if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < stackFloor_ && !roomForRules())
+        return outOfRuleStack();
     // The protocol's repeated attempts (after a failure that changed the
     // window, and after each recorded match) run as a loop rather than as
     // nested calls, so a list of any length costs no stack. The answer is
@@ -325,6 +327,17 @@ int qeLexSyntax::parseRule(uint32_t ruleId, int start, uint32_t& changed) {
     if (lastPositive > 0) return lastPositive;
     if (matchedBefore) return firstMatch;
     return result;
+}
+
+// The lowest frame address at which a rule may still be attempted, worked
+// out on the first attempt of each attach: asking the thread's stack before
+// every attempt was a load of thread-local state and three tests each time.
+bool qeLexSyntax::roomForRules() {
+    const size_t room = platform::stackRoomNow();
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (room < kRuleStackReserve) return false;
+    stackFloor_ = room == SIZE_MAX ? 0 : here - room + kRuleStackReserve;
+    return true;
 }
 
 int qeLexSyntax::outOfRuleStack() {

@@ -313,6 +313,11 @@ private:
     bool callRule(int& q, uint32_t id, uint32_t& changed);
     // A rule attempted too deep for the stack left: the parse fails there.
     [[gnu::cold, gnu::noinline]] int outOfRuleStack();
+    // Below stackFloor_: false when the stack left is too short for a rule,
+    // else true with the floor worked out for the stack the parse runs on.
+    [[gnu::noinline]] bool roomForRules();
+    static constexpr uintptr_t kFloorUnknown = ~uintptr_t{0};
+    uintptr_t stackFloor_ = kFloorUnknown;
 
     TokenRecord* window_[kWindowSize];
     // Every slot from here on is empty: the records scanned and not yet
