@@ -79,10 +79,13 @@ struct FirstByteIndex {
     // The kind of the one token of one byte that is all its group holds (a
     // bracket, a separator): that byte is the token whatever follows it.
     TokenCode alone[256];
+    // Per first byte, bit n set when a token of its group is n bytes long
+    // (n < 64): most words have no keyword of their length to compare.
+    uint64_t sizes[256];
 
     // Placed by counting first bytes, not by a pass over the table per
     // byte: built at every start, that was a tenth of parsing a small file.
-    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{}, alone{} {
+    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{}, alone{}, sizes{} {
         unsigned counts[256] = {};
         unsigned taken = 0;
         for (unsigned i = 0; i < tableCount && taken < 64; ++i, ++taken)
@@ -97,8 +100,9 @@ struct FirstByteIndex {
         begin[256] = static_cast<uint8_t>(count);
         for (unsigned i = 0; i < taken; ++i) {
             const FixedToken& token = table[i];
-            entries[next[static_cast<unsigned char>(token.text[0])]++] = {
-                token.text, static_cast<int32_t>(std::strlen(token.text)), token.kind};
+            const int32_t size = static_cast<int32_t>(std::strlen(token.text));
+            entries[next[static_cast<unsigned char>(token.text[0])]++] = {token.text, size, token.kind};
+            if (size < 64) sizes[static_cast<unsigned char>(token.text[0])] |= uint64_t{1} << size;
         }
         for (unsigned byte = 0; byte < 256; ++byte)
             if (counts[byte] == 1 && entries[begin[byte]].size == 1) alone[byte] = entries[begin[byte]].kind;
@@ -117,6 +121,7 @@ int32_t scanKeyword(const char* text, int32_t length, int32_t offset, TokenCode*
     unsigned from = index.begin[first];
     unsigned to = index.begin[first + 1];
     *word = 1 + scanIdentifierTail(text, length, offset + 1);
+    if (*word < 64 && ((index.sizes[first] >> *word) & 1) == 0) return -1;
     for (unsigned i = from; i < to; ++i) {
         const FirstByteIndex::Entry& keyword = index.entries[i];
         if (keyword.size != *word) continue;
