@@ -14,9 +14,13 @@ namespace {
 // two low words of the match set, so only those are searched for the bit.
 static_assert(Grammar::kFirstRuleId <= 128, "token kinds fit the two low words of a rule set");
 int freshKind(const TokenRecord& record) {
-    if (record.span != 1 || !record.visited.none() || !record.active.none()) return -1;
+    // One test for every mark and every rule beyond the two low words.
+    const uint64_t marked = record.visited.word(0) | record.visited.word(1) | record.visited.word(2) |
+                            record.visited.word(3) | record.active.word(0) | record.active.word(1) |
+                            record.active.word(2) | record.active.word(3) | record.matches.word(2) |
+                            record.matches.word(3);
+    if (record.span != 1 || marked != 0) return -1;
     const uint64_t low = record.matches.word(0), high = record.matches.word(1);
-    if ((record.matches.word(2) | record.matches.word(3)) != 0) return -1;
     if (low != 0) return high == 0 && (low & (low - 1)) == 0 ? __builtin_ctzll(low) : -1;
     if (high == 0 || (high & (high - 1)) != 0) return -1;
     const int kind = 64 + __builtin_ctzll(high);

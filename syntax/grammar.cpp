@@ -445,7 +445,7 @@ bool Grammar::walkFailingCode(uint32_t index, FailingWalk& walk) const {
     return false;
 }
 
-bool Grammar::groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const {
+inline bool Grammar::groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const {
     const GroupLeading& group = groups_[index];
     if (!group.skippable || !shortcuts_) return false;
     // Past the window, the text or an error, a failing item leaves an end

@@ -218,7 +218,8 @@ private:
     void analyseGroups();
     // An attempt of group op `index` at q can only fail and leave nothing
     // behind (see failsAtOnce).
-    bool groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const;
+    // Inlined into matchCode, which asks it for most groups it meets.
+    [[gnu::always_inline]] inline bool groupFailsAtOnce(qeLexSyntax& engine, uint32_t index, int q) const;
     bool leadingOf(uint32_t op, Leading& into) const;  // true when the op can match nothing
     // The walk firstRecordFailure gives the outcome of, made over the grammar
     // as the engine makes it over a record that holds none of the ids tested.

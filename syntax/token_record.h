@@ -49,10 +49,10 @@ public:
     // True when `bit` is the one bit this set shares with `other`.
     bool sharesOnly(const RuleSet& other, uint32_t bit) const {
         if (bit >= 256) return false;
-        uint64_t stray = 0;
-        for (uint32_t i = 0; i < 4; ++i)
-            stray |= (words_[i] & other.words_[i]) ^ (i == (bit >> 6) ? uint64_t{1} << (bit & 63) : 0);
-        return stray == 0;
+        uint64_t shared[4] = {words_[0] & other.words_[0], words_[1] & other.words_[1], words_[2] & other.words_[2],
+                              words_[3] & other.words_[3]};
+        shared[bit >> 6] ^= uint64_t{1} << (bit & 63);
+        return (shared[0] | shared[1] | shared[2] | shared[3]) == 0;
     }
     // The one bit set, or -1 when none or several are.
     int single() const {
