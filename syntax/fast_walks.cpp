@@ -118,7 +118,8 @@ int qeLexSyntax::cachedWalk(uint32_t ruleId, int start, uint32_t& changed) {
         if (error_ || kind == WalkCache::kNoStart) return speculativeBody(ruleId, start, changed);
         node = cache_->next(node, kind);
     }
-    if (!cache_->worthWriting(ruleId)) return speculativeBody(ruleId, start, changed);
+    if ((climbs_ && ruleId == climbedRule_ && climbOutrunsKeeping(start)) || !cache_->worthWriting(ruleId))
+        return speculativeBody(ruleId, start, changed);
     cache_->noteWritten(ruleId);
     return recordWalk(ruleId, start, startKind, changed);
 }

@@ -265,6 +265,7 @@ private:
     int operatorLevel(int at);
     void recordOne(int at, uint32_t ruleId, uint32_t& changed);
     int abandonClimb();
+    bool climbOutrunsKeeping(int start) const;
     // A primary expression recognised directly (syntax/primary_climb.cpp);
     // kNotDirect when the rules must walk it.
     static constexpr int kNotDirect = -2;
