@@ -82,10 +82,17 @@ struct FirstByteIndex {
     // Per first byte, bit n set when a token of its group is n bytes long
     // (n < 64): most words have no keyword of their length to compare.
     uint64_t sizes[256];
+    // Per first byte, the kind of the group's token of that one byte (0:
+    // none), and the second bytes of its longer tokens (0: no more; a group
+    // with more than kSeconds of them lists none and is always searched).
+    static constexpr unsigned kSeconds = 4;
+    TokenCode single[256];
+    char seconds[256][kSeconds];
 
     // Placed by counting first bytes, not by a pass over the table per
     // byte: built at every start, that was a tenth of parsing a small file.
-    FirstByteIndex(const FixedToken* table, unsigned tableCount) : entries{}, begin{}, alone{}, sizes{} {
+    FirstByteIndex(const FixedToken* table, unsigned tableCount)
+        : entries{}, begin{}, alone{}, sizes{}, single{}, seconds{} {
         unsigned counts[256] = {};
         unsigned taken = 0;
         for (unsigned i = 0; i < tableCount && taken < 64; ++i, ++taken)
@@ -106,6 +113,23 @@ struct FirstByteIndex {
         }
         for (unsigned byte = 0; byte < 256; ++byte)
             if (counts[byte] == 1 && entries[begin[byte]].size == 1) alone[byte] = entries[begin[byte]].kind;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            unsigned found = 0;
+            bool listed = true;
+            for (unsigned i = begin[byte]; i < begin[byte + 1]; ++i) {
+                const Entry& entry = entries[i];
+                if (entry.size == 1) {
+                    if (single[byte] == 0) single[byte] = entry.kind;
+                    continue;
+                }
+                bool known = false;
+                for (unsigned s = 0; s < found; ++s) known = known || seconds[byte][s] == entry.text[1];
+                if (known) continue;
+                if (found == kSeconds) listed = false;
+                else seconds[byte][found++] = entry.text[1];
+            }
+            if (!listed) single[byte] = 0;
+        }
     }
 };
 
@@ -146,6 +170,16 @@ int32_t scanPunctuation(const char* text, int32_t length, int32_t offset, TokenC
     const FirstByteIndex& index = punctuationIndex();
     if (offset >= length) return -1;
     unsigned char first = static_cast<unsigned char>(text[offset]);
+    // An operator followed by a byte none of its longer forms goes on with
+    // (a blank, most often) is its one-byte form, found without the search.
+    if (const TokenCode single = index.single[first]) {
+        const char next = offset + 1 < length ? text[offset + 1] : '\0';
+        const char* seconds = index.seconds[first];
+        if (next != seconds[0] && next != seconds[1] && next != seconds[2] && next != seconds[3]) {
+            *kind = single;
+            return 1;
+        }
+    }
     const int32_t left = length - offset;
     for (unsigned i = index.begin[first]; i < index.begin[first + 1]; ++i) {
         const FirstByteIndex::Entry& token = index.entries[i];
