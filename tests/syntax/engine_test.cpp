@@ -10,6 +10,7 @@
 using enginetest::Match;
 using enginetest::Parse;
 using syntaxtest::onBigStack;
+using syntaxtest::onStackOf;
 
 namespace {
 
@@ -208,6 +209,23 @@ TEST(Engine, DeepNestingEndsWithTheWindowNotTheStack) {
         Parse nested(kSums, openParens(depth) + "a" + std::string(static_cast<size_t>(depth), ')') + ";");
         EXPECT_TRUE(nested.run(105));
         EXPECT_EQ(nested.listener.overflows, 0);
+    });
+}
+
+// The stack left is measured on the thread the parse runs on: a stack of
+// twice what the engine keeps in reserve below the deepest rule holds far
+// fewer levels than the window, and the nesting ends the parse with one
+// report, not a fault.
+TEST(Engine, NestingPastTheStackLeftEndsTheParse) {
+    onStackOf(size_t{512} << 10, [] {
+        const auto nested = [](int depth) {
+            return openParens(depth) + "a" + std::string(static_cast<size_t>(depth), ')') + ";";
+        };
+        Parse shallow(kSums, nested(4));
+        EXPECT_TRUE(shallow.run(105));
+        Parse deep(kSums, nested(480));
+        EXPECT_FALSE(deep.run(105));
+        EXPECT_EQ(deep.listener.overflows, 1);
     });
 }
 

@@ -29,13 +29,12 @@ inline std::string readFile(const std::string& path) {
     return text;
 }
 
-// The engine recurses once per grammar level: run `work` on a thread with a
-// stack as large as the driver gives a compile, or larger.
+// Runs `work` on a thread with a stack of `bytes`.
 template <typename Work>
-void onBigStack(Work work) {
+void onStackOf(size_t bytes, Work work) {
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, size_t{256} << 20);
+    pthread_attr_setstacksize(&attributes, bytes);
     pthread_t thread;
     auto trampoline = [](void* argument) -> void* {
         (*static_cast<Work*>(argument))();
@@ -44,6 +43,13 @@ void onBigStack(Work work) {
     if (pthread_create(&thread, &attributes, trampoline, &work) == 0) pthread_join(thread, nullptr);
     else std::abort();
     pthread_attr_destroy(&attributes);
+}
+
+// The engine recurses once per grammar level: run `work` on a thread with a
+// stack as large as the driver gives a compile, or larger.
+template <typename Work>
+void onBigStack(Work work) {
+    onStackOf(size_t{256} << 20, work);
 }
 
 }  // namespace syntaxtest
