@@ -2,6 +2,7 @@
 // reflective built-in members, the enclosing classes and the captures; the
 // class-side tests of derivation, assignability and abstract methods.
 #include <iterator>
+#include <typeinfo>
 
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -172,7 +173,11 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     // Only an array compares types otherwise than by class reference: any
     // other class takes its own once for the four built-ins asked about,
     // plain classes (makeClass) that are their own class reference.
-    IRObject* own = isArray() ? nullptr : classRef();
+    // A class of exactly this type is no array and its own class reference,
+    // and nearly every lookup asks one: answered without the two calls.
+    IRObject* own = typeid(*this) == typeid(ClassObject) && kind != kKindVariable ? this
+                    : isArray()                                                   ? nullptr
+                                                                                  : classRef();
     // Those four carry their tag: a class and a class reference that carry
     // none (every class of the program) offer none of their members, and
     // nearly every lookup, of a local's name too, asks such a class.
@@ -242,22 +247,36 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     return true;
 }
 
-bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
-                             uint32_t depth) {
-    resolveMember(context, memberName, flags, depth);
+namespace {
+
+// bindMember's work, written out in both of its entries: an identifier's
+// lookup asks the class of the method it is compiled in about nearly every
+// name, through bindIntrinsicMember, and each call on the way was paid for
+// at every name. No class derived from ClassObject answers resolveMember
+// otherwise: it is called as ClassObject's.
+[[gnu::always_inline]] inline bool bindInClass(ClassObject& klass, ModelContext& context,
+                                               const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
+    klass.ClassObject::resolveMember(context, memberName, flags, depth);
     if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
-    if (IRObject* holder = ownerObject()) {
-        const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags;
+    if (IRObject* holder = klass.ownerObject()) {
+        const uint32_t outerFlags = klass.isStatic() ? uint32_t{kLookupStatic} : flags;
         if (ClassObject* outer = asClass(holder)) outer->bindMember(context, memberName, outerFlags, depth + 1);
         else holder->bindIntrinsicMember(context, memberName, outerFlags);
     }
-    if (Container* captured = rareClass().captureContainer)
-        captured->lookupVisible(context, this, memberName, 0, flags);
+    if (Container* captured = klass.rareClass().captureContainer)
+        captured->lookupVisible(context, &klass, memberName, 0, flags);
     return true;
 }
 
+}  // namespace
+
+bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
+                             uint32_t depth) {
+    return bindInClass(*this, context, memberName, flags, depth);
+}
+
 bool ClassObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
-    return bindMember(context, member, flags, 0);
+    return bindInClass(*this, context, member, flags, 0);
 }
 
 }  // namespace model
