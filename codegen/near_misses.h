@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/text_map.h"
 #include "model/container.h"
 #include "model/ir_result.h"
 
@@ -25,7 +26,7 @@ public:
     // The name's text is kept once for the run of containers one lookup
     // noted it in; `number` is its failed-name number.
     void defer(model::Container& container, std::string_view name, uint32_t number, size_t memberCount) {
-        if (pending_.empty() || nameOf(pending_.back()) != name) {
+        if (pending_.empty() || !qestl::sameText(nameOf(pending_.back()), name)) {
             nameAt_ = names_.size();
             names_.append(name);
         }
