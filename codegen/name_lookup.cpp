@@ -126,7 +126,7 @@ void FlagGuard::restore() {
 
 // ---- lookups
 
-void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) {
+void CompileContext::lookupNameHere(std::string_view name, const model::NodeHandle& node) {
     lookup_.beginLookup();
 
     // Keyword constants.
@@ -201,13 +201,15 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
 }
 
+void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) { lookupNameHere(name, node); }
+
 void CompileContext::lookupNodeName(const model::NodeHandle& node) {
     const std::string_view name = node->text.view();
     const qestl::HashedText* outer = lookup_.hashedAhead();
     if (outer != nullptr && qestl::sameStorage(outer->text, name)) return lookupName(name, node);
     const StoredNameHashes::Use hashed(lookup_.storedNames(), name);
     lookup_.setHashedAhead(&*hashed);
-    lookupName(name, node);
+    lookupNameHere(name, node);
     lookup_.setHashedAhead(outer);
 }
 

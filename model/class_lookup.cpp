@@ -157,8 +157,7 @@ void ClassObject::collectTemplateMethods(ModelContext& context, std::string_view
     }
 }
 
-bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
-                                uint32_t depth) {
+bool ClassObject::resolveHere(ModelContext& context, const qestl::HashedText& member, uint32_t flags, uint32_t depth) {
     const std::string_view memberName = member.text;
     const BuiltinTypes& b = context.builtins();
     if (memberName == "super") {
@@ -247,36 +246,31 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     return true;
 }
 
-namespace {
+bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
+                                uint32_t depth) {
+    return resolveHere(context, member, flags, depth);
+}
 
-// bindMember's work, written out in both of its entries: an identifier's
-// lookup asks the class of the method it is compiled in about nearly every
-// name, through bindIntrinsicMember, and each call on the way was paid for
-// at every name. No class derived from ClassObject answers resolveMember
-// otherwise: it is called as ClassObject's.
-[[gnu::always_inline]] inline bool bindInClass(ClassObject& klass, ModelContext& context,
-                                               const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
-    klass.ClassObject::resolveMember(context, memberName, flags, depth);
+bool ClassObject::bindHere(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
+    resolveHere(context, memberName, flags, depth);
     if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
-    if (IRObject* holder = klass.ownerObject()) {
-        const uint32_t outerFlags = klass.isStatic() ? uint32_t{kLookupStatic} : flags;
+    if (IRObject* holder = ownerObject()) {
+        const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags;
         if (ClassObject* outer = asClass(holder)) outer->bindMember(context, memberName, outerFlags, depth + 1);
         else holder->bindIntrinsicMember(context, memberName, outerFlags);
     }
-    if (Container* captured = klass.rareClass().captureContainer)
-        captured->lookupVisible(context, &klass, memberName, 0, flags);
+    if (Container* captured = rareClass().captureContainer)
+        captured->lookupVisible(context, this, memberName, 0, flags);
     return true;
 }
 
-}  // namespace
-
 bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
                              uint32_t depth) {
-    return bindInClass(*this, context, memberName, flags, depth);
+    return bindHere(context, memberName, flags, depth);
 }
 
 bool ClassObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
-    return bindInClass(*this, context, member, flags, 0);
+    return bindHere(context, member, flags, 0);
 }
 
 }  // namespace model
