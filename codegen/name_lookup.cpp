@@ -51,24 +51,12 @@ SmartPtr NameLookup::viewer() const {
     return scopes_.frame->owner;
 }
 
-bool NameLookup::firstInLookup(IRObject* object) {
-    if (deduplicating_ == 0 || object == nullptr) return true;
-    if (object->lookupStamp == generation_) return false;
-    object->noteWrite();
-    object->lookupStamp = generation_;
-    return true;
-}
-
 void NameLookup::addResult(const IRResult& result) {
     if (firstInLookup(result.objectPtr())) candidates_.pushBack(result);
 }
 
 void NameLookup::addResult(IRResult&& result) {
     if (firstInLookup(result.objectPtr())) candidates_.pushBack(std::move(result));
-}
-
-IRResult* NameLookup::placeResult(const SmartPtr& object) {
-    return firstInLookup(model::asObject(object)) ? &candidates_.emplaceBack(object) : nullptr;
 }
 
 void NameLookup::setResults(const IRResult& result) {
