@@ -32,8 +32,10 @@ public:
         }
         pending_.push_back(Pending{&container, nameAt_, static_cast<uint32_t>(name.size()), number, memberCount});
     }
-    // Nothing noted and nothing listed: clear() would change nothing.
-    bool clearAlready() const { return pending_.empty() && names_.empty() && listed_.empty() && !listed_.isBorrowed(); }
+    // Nothing noted and nothing listed: clear() would change nothing. Asked
+    // at every clear of a lookup's results; the names are kept only while
+    // something is noted, so their text is not asked.
+    bool clearAlready() const { return pending_.empty() && listed_.empty() && !listed_.isBorrowed(); }
     void clear() {
         pending_.clear();
         names_.clear();
