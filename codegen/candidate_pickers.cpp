@@ -25,13 +25,6 @@ uint32_t pickBestOverload(model::IRValueList& candidates, uint32_t kind, model::
 
 uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t* kinds, size_t kindCount,
                                  model::IRResult*& out) {
-    // Nearly every name has one candidate, and an operand takes any kind:
-    // nothing to compare.
-    if (candidates.size() == 1 && kindCount == 1 && kinds[0] == kAnyKind) {
-        if (candidates[0].objectPtr() == nullptr) return kNoSingleBest;
-        out = &candidates[0];
-        return kPickedOne;
-    }
     model::IRResult* best = nullptr;
     // The best one's code is asked only when another candidate is held
     // against it: most names have one candidate, and after a tie the next

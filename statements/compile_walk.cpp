@@ -47,7 +47,8 @@ constexpr DispatchTable kDispatch = makeDispatchTable();
     const DispatchRow& row = kDispatch[kind];
     if (row.handler == nullptr) return 0;
     switch (row.around) {
-    case Around::None: return row.handler(context, node);
+    case Around::None:
+        return row.handler(context, node);
     case Around::Flow:
         pushFlowNode(context, model::FlowNode::kSequence, 0, nullptr);
         row.handler(context, node);
