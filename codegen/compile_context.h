@@ -212,6 +212,9 @@ public:
     }
 
 private:
+    // lookupName's work, written out in lookupNodeName too
+    // (codegen/name_lookup.cpp): every identifier asks it.
+    [[gnu::always_inline]] inline void lookupNameHere(std::string_view name, const model::NodeHandle& node);
     void deliverError(std::string_view text, const model::NodeHandle& node) override {
         diagnostics_.deliverError(text, node);
     }

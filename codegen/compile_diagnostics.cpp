@@ -198,8 +198,6 @@ void CompileDiagnostics::countError() {
     else ++errors_;
 }
 
-bool CompileDiagnostics::hasErrors() const { return capture_ != nullptr ? capture_->hasError != 0 : errors_ != 0; }
-
 // ---- scoped guards
 
 CompileDiagnostics::ErrorsPutAside::ErrorsPutAside(CompileDiagnostics& diagnostics)

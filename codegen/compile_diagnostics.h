@@ -46,8 +46,9 @@ public:
     void countError();
     // Errors counted at this level (a capture's are not).
     uint32_t errorCount() const { return errors_; }
-    // Whether the active capture, or else this level, holds an error.
-    bool hasErrors() const;
+    // Whether the active capture, or else this level, holds an error. Inline:
+    // asked after nearly every step of an expression.
+    bool hasErrors() const { return capture_ != nullptr ? capture_->hasError != 0 : errors_ != 0; }
     // Levels whose errors are put aside while a child compiles.
     uint32_t levelsPutAside() const { return levelsPutAside_; }
 

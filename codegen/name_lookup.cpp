@@ -51,24 +51,12 @@ SmartPtr NameLookup::viewer() const {
     return scopes_.frame->owner;
 }
 
-bool NameLookup::firstInLookup(IRObject* object) {
-    if (deduplicating_ == 0 || object == nullptr) return true;
-    if (object->lookupStamp == generation_) return false;
-    object->noteWrite();
-    object->lookupStamp = generation_;
-    return true;
-}
-
 void NameLookup::addResult(const IRResult& result) {
     if (firstInLookup(result.objectPtr())) candidates_.pushBack(result);
 }
 
 void NameLookup::addResult(IRResult&& result) {
     if (firstInLookup(result.objectPtr())) candidates_.pushBack(std::move(result));
-}
-
-IRResult* NameLookup::placeResult(const SmartPtr& object) {
-    return firstInLookup(model::asObject(object)) ? &candidates_.emplaceBack(object) : nullptr;
 }
 
 void NameLookup::setResults(const IRResult& result) {
@@ -126,7 +114,7 @@ void FlagGuard::restore() {
 
 // ---- lookups
 
-void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) {
+void CompileContext::lookupNameHere(std::string_view name, const model::NodeHandle& node) {
     lookup_.beginLookup();
 
     // Keyword constants.
@@ -201,13 +189,15 @@ void CompileContext::lookupName(std::string_view name, const model::NodeHandle& 
     }
 }
 
+void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) { lookupNameHere(name, node); }
+
 void CompileContext::lookupNodeName(const model::NodeHandle& node) {
     const std::string_view name = node->text.view();
     const qestl::HashedText* outer = lookup_.hashedAhead();
     if (outer != nullptr && qestl::sameStorage(outer->text, name)) return lookupName(name, node);
     const StoredNameHashes::Use hashed(lookup_.storedNames(), name);
     lookup_.setHashedAhead(&*hashed);
-    lookupName(name, node);
+    lookupNameHere(name, node);
     lookup_.setHashedAhead(outer);
 }
 

@@ -106,7 +106,10 @@ public:
     void addResult(model::IRResult&& result);
     // A candidate holding `object` alone, made in place for the caller to
     // finish; null when the lookup has the object already.
-    model::IRResult* placeResult(const qestl::SmartPtr& object);
+    // Inline: every member a lookup binds is placed so.
+    model::IRResult* placeResult(const qestl::SmartPtr& object) {
+        return firstInLookup(model::asObject(object)) ? &candidates_.emplaceBack(object) : nullptr;
+    }
     void setResults(const model::IRResult& result);
     void setResults(model::IRResult&& result);
     // The same for a result holding `object`, made where the list keeps it
@@ -178,7 +181,13 @@ private:
     friend class FlagGuard;
 
     // Whether the result's object is new to this lookup (and marks it met).
-    bool firstInLookup(model::IRObject* object);
+    bool firstInLookup(model::IRObject* object) {
+        if (deduplicating_ == 0 || object == nullptr) return true;
+        if (object->lookupStamp == generation_) return false;
+        object->noteWrite();
+        object->lookupStamp = generation_;
+        return true;
+    }
     void clearNonEmptyResults();
 
     ScopeChain scopes_;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/text_map.h"
 #include "model/container.h"
 #include "model/ir_result.h"
 
@@ -25,14 +26,16 @@ public:
     // The name's text is kept once for the run of containers one lookup
     // noted it in; `number` is its failed-name number.
     void defer(model::Container& container, std::string_view name, uint32_t number, size_t memberCount) {
-        if (pending_.empty() || nameOf(pending_.back()) != name) {
+        if (pending_.empty() || !qestl::sameText(nameOf(pending_.back()), name)) {
             nameAt_ = names_.size();
             names_.append(name);
         }
         pending_.push_back(Pending{&container, nameAt_, static_cast<uint32_t>(name.size()), number, memberCount});
     }
-    // Nothing noted and nothing listed: clear() would change nothing.
-    bool clearAlready() const { return pending_.empty() && names_.empty() && listed_.empty() && !listed_.isBorrowed(); }
+    // Nothing noted and nothing listed: clear() would change nothing. Asked
+    // at every clear of a lookup's results; the names are kept only while
+    // something is noted, so their text is not asked.
+    bool clearAlready() const { return pending_.empty() && listed_.empty() && !listed_.isBorrowed(); }
     void clear() {
         pending_.clear();
         names_.clear();

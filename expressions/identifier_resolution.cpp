@@ -1,4 +1,5 @@
 // Choosing the one value an operand denotes.
+#include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "expressions/compile_expression.h"
 #include "statements/compile_walk.h"
@@ -19,6 +20,11 @@ bool chooseIdentifier(CompileContext& context, const StatementNode& node, model:
 
 model::IRResult* pickIdentifier(CompileContext& context, const StatementNode& node, model::IRValueList& candidates,
                                 const uint32_t* kinds, size_t kindCount) {
+    // An operand's name nearly always has one candidate, and an operand
+    // takes any kind: it is the one picked.
+    if (candidates.size() == 1 && kindCount == 1 && kinds[0] == codegen::kAnyKind &&
+        candidates[0].objectPtr() != nullptr)
+        return &candidates[0];
     return pickSingleObject(context, candidates, node, kinds, kindCount);
 }
 

@@ -104,9 +104,21 @@ bool compileToCandidates(CompileContext& context, const StatementNode& node, mod
     return true;
 }
 
-void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, const StatementNode& firstNode,
-                         const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
-                         const StatementNode& node) {
+namespace {
+
+// settleIdentifier, asked only of a named constant, the one value it
+// changes: every operand of an operator is settled.
+void settleOperand(model::IRResult& value, const StatementNode& node) {
+    const model::IRObject* object = value.objectPtr();
+    if (object != nullptr && object->hasConstantValue()) settleIdentifier(value, node);
+}
+
+// compileOperatorNode's work, written out in compileExpression too: every
+// operator node passes here.
+[[gnu::always_inline]] inline void compileOperatorHere(CompileContext& context, uint32_t code, int32_t count,
+                                                       const StatementNode& firstNode, const StatementNode& secondNode,
+                                                       model::IRValueList& first, model::IRValueList& second,
+                                                       const StatementNode& node) {
     // The first list is read no more: its value is worked on where it lies.
     // A value of its own is made only for an operator without a first
     // operand (most have one, and a result is some forty words to clear).
@@ -117,7 +129,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     if (firstNode) {
         leftValue = pickIdentifier(context, firstNode, first, &anyKind, 1);
         if (leftValue == nullptr) return;
-        settleIdentifier(*leftValue, firstNode);
+        settleOperand(*leftValue, firstNode);
         ++values;
     } else {
         leftValue = &ownLeft.emplace();
@@ -141,7 +153,7 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     const bool picked = chosen != nullptr;
     if (picked && overloaded && count == 2) chosen = &copiedRight.emplace(*chosen);
     model::IRResult& right = picked ? *chosen : copiedRight.emplace();
-    if (picked) settleIdentifier(right, secondNode);
+    if (picked) settleOperand(right, secondNode);
     if (overloaded) {
         // Both are moved to the overload's call, which takes them: a call
         // that fails reports why, and the operator gives up.
@@ -215,6 +227,14 @@ void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, 
     result.operand = codegen::makeEaxOperand(model::asObject(resultType));
 }
 
+}  // namespace
+
+void compileOperatorNode(CompileContext& context, uint32_t code, int32_t count, const StatementNode& firstNode,
+                         const StatementNode& secondNode, model::IRValueList& first, model::IRValueList& second,
+                         const StatementNode& node) {
+    compileOperatorHere(context, code, count, firstNode, secondNode, first, second, node);
+}
+
 void compileExpression(CompileContext& context, const StatementNode& node) {
     StatementNode firstNode;
     StatementNode secondNode;
@@ -224,5 +244,5 @@ void compileExpression(CompileContext& context, const StatementNode& node) {
     RecycledValueList second(context.lookup());
     if (firstNode && !compileToCandidates(context, firstNode, first)) return;
     if (secondNode && !compileToCandidates(context, secondNode, second)) return;
-    compileOperatorNode(context, code, count, firstNode, secondNode, first, second, node);
+    compileOperatorHere(context, code, count, firstNode, secondNode, first, second, node);
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,31 @@ struct HashedText {
 // only of equal ones: a name hashed or numbered ahead belongs to the node
 // text it was made from, and a text equal to it elsewhere is another name.
 inline bool sameStorage(std::string_view a, std::string_view b) { return a.data() == b.data() && a.size() == b.size(); }
+
+// Whether two texts hold the same bytes. Names are short, and a name found
+// by its hash is checked against the one asked for at nearly every lookup:
+// compared in two loads apiece (which may overlap) rather than by a call of
+// memcmp, which the comparison of views makes for any length.
+inline bool sameText(std::string_view a, std::string_view b) {
+    const size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* x = a.data();
+    const char* y = b.data();
+    const auto sameWords = [](const char* p, const char* q, auto word) {
+        decltype(word) u, v;
+        std::memcpy(&u, p, sizeof u);
+        std::memcpy(&v, q, sizeof v);
+        return u == v;
+    };
+    if (n >= 8 && n <= 16) return sameWords(x, y, uint64_t{}) && sameWords(x + n - 8, y + n - 8, uint64_t{});
+    if (n >= 4 && n < 8) return sameWords(x, y, uint32_t{}) && sameWords(x + n - 4, y + n - 4, uint32_t{});
+    if (n < 4) {
+        for (size_t i = 0; i < n; ++i)
+            if (x[i] != y[i]) return false;
+        return true;
+    }
+    return std::memcmp(x, y, n) == 0;
+}
 
 struct TextHash {
     using is_transparent = void;

@@ -2,6 +2,7 @@
 // reflective built-in members, the enclosing classes and the captures; the
 // class-side tests of derivation, assignability and abstract methods.
 #include <iterator>
+#include <typeinfo>
 
 #include "model/builtin_types.h"
 #include "model/class_object.h"
@@ -156,8 +157,7 @@ void ClassObject::collectTemplateMethods(ModelContext& context, std::string_view
     }
 }
 
-bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
-                                uint32_t depth) {
+bool ClassObject::resolveHere(ModelContext& context, const qestl::HashedText& member, uint32_t flags, uint32_t depth) {
     const std::string_view memberName = member.text;
     const BuiltinTypes& b = context.builtins();
     if (memberName == "super") {
@@ -172,7 +172,11 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     // Only an array compares types otherwise than by class reference: any
     // other class takes its own once for the four built-ins asked about,
     // plain classes (makeClass) that are their own class reference.
-    IRObject* own = isArray() ? nullptr : classRef();
+    // A class of exactly this type is no array and its own class reference,
+    // and nearly every lookup asks one: answered without the two calls.
+    IRObject* own = typeid(*this) == typeid(ClassObject) && kind != kKindVariable ? this
+                    : isArray()                                                   ? nullptr
+                                                                                  : classRef();
     // Those four carry their tag: a class and a class reference that carry
     // none (every class of the program) offer none of their members, and
     // nearly every lookup, of a local's name too, asks such a class.
@@ -242,9 +246,13 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     return true;
 }
 
-bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
-                             uint32_t depth) {
-    resolveMember(context, memberName, flags, depth);
+bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags,
+                                uint32_t depth) {
+    return resolveHere(context, member, flags, depth);
+}
+
+bool ClassObject::bindHere(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
+    resolveHere(context, memberName, flags, depth);
     if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
     if (IRObject* holder = ownerObject()) {
         const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags;
@@ -256,8 +264,13 @@ bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& mem
     return true;
 }
 
+bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
+                             uint32_t depth) {
+    return bindHere(context, memberName, flags, depth);
+}
+
 bool ClassObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
-    return bindMember(context, member, flags, 0);
+    return bindHere(context, member, flags, 0);
 }
 
 }  // namespace model

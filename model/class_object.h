@@ -315,6 +315,15 @@ protected:
     ClassObject(const qestl::SmartPtr& classType, StandIn) { init(classType, false); }
 
 private:
+    // resolveMember's and bindMember's work, written out where they are
+    // asked (model/class_lookup.cpp): an identifier's lookup asks the class
+    // of its method about nearly every name, and each call on the way cost
+    // at every name. No class derived from this one answers resolveMember
+    // otherwise.
+    [[gnu::always_inline]] inline bool resolveHere(ModelContext& context, const qestl::HashedText& member,
+                                                   uint32_t flags, uint32_t depth);
+    [[gnu::always_inline]] inline bool bindHere(ModelContext& context, const qestl::HashedText& memberName,
+                                                uint32_t flags, uint32_t depth);
     friend class KeptObjects;
     friend class Container;
     qestl::RareFields<RareClass> rareClass_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostics.h"
+#include "foundation/text_map.h"
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/library_io.h"
@@ -54,7 +55,7 @@ void FunctionObject::detach() {
 
 bool FunctionObject::isConstructor() const {
     IRObject* holder = ownerObject();
-    return !isStatic() && holder != nullptr && holder->name == name;
+    return !isStatic() && holder != nullptr && qestl::sameText(holder->name.view(), name.view());
 }
 
 qestl::SmartPtr FunctionObject::parameter(uint64_t i) const {

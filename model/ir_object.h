@@ -376,6 +376,10 @@ protected:
     qestl::qestringA linkName_;
 
 private:
+    // checkUse's checks past marking the object used, out of line: nearly
+    // every use is of an assigned object with no owner to check, and that
+    // one asks nothing else.
+    void checkUseFurther(ModelContext* context, const NodeHandle& node, bool assigned);
     uint64_t serial_;
     qestl::RareFields<Rare> rare_;
 };

@@ -168,6 +168,12 @@ void IRObject::checkUse(ModelContext* context, const NodeHandle& node) {
     noteWrite();
     flagsA |= kFlagUsed;
     const bool assigned = (flagsB & kFlagAssigned) != 0 && (flagsC & kFlagUnassigned) == 0;
+    if ((context == nullptr || (assigned && (modifiers & kModMayNil) == 0)) && !ownerResult.made() && !classField)
+        return;
+    checkUseFurther(context, node, assigned);
+}
+
+void IRObject::checkUseFurther(ModelContext* context, const NodeHandle& node, bool assigned) {
     if (context != nullptr && !assigned) {
         const NodeHandle at = node ? node : declarationNode.handle();
         if ((flagsC & kFlagUnassigned) == 0) context->reportWarning(diag::MaybeUnassigned, at);

@@ -185,7 +185,7 @@ public:
                 ++used_;
                 return made.list;
             }
-            if (slot.hash == hash && nameOf(slot) == name) return slot.list;
+            if (slot.hash == hash && qestl::sameText(nameOf(slot), name)) return slot.list;
         }
     }
     void erase(std::string_view name) {
@@ -285,7 +285,7 @@ private:
     size_t place(std::string_view name, uint32_t hash) const {
         const size_t mask = slots_.size() - 1;
         size_t at = hash & mask;
-        while (slots_[at].hash != kFree && (slots_[at].hash != hash || nameOf(slots_[at]) != name))
+        while (slots_[at].hash != kFree && (slots_[at].hash != hash || !qestl::sameText(nameOf(slots_[at]), name)))
             at = (at + 1) & mask;
         return at;
     }

@@ -7,6 +7,7 @@
 #include "foundation/base64.h"
 #include "foundation/qestring.h"
 #include "foundation/text_escape.h"
+#include "foundation/text_map.h"
 #include "foundation/text_number.h"
 
 using qestl::qestringA;
@@ -135,3 +136,21 @@ TEST(Base64, ShortFinalGroupReadsAsPadded) {
 }
 
 }  // namespace
+
+// Each length takes its own way of comparing (loads that overlap, bytes one
+// by one, memcmp): every byte counts at every length, and no read passes
+// the end of either text.
+TEST(TextMap, SameTextComparesEveryByteAndNoMore) {
+    for (size_t n = 0; n <= 40; ++n) {
+        std::string bytes(n, 'a');
+        for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>('a' + i % 26);
+        const ExactText a(bytes);
+        EXPECT_TRUE(qestl::sameText(a.text.view(), ExactText(bytes).text.view())) << n;
+        EXPECT_FALSE(qestl::sameText(a.text.view(), ExactText(bytes + "a").text.view())) << n;
+        for (size_t i = 0; i < n; ++i) {
+            std::string changed = bytes;
+            changed[i] = '#';
+            EXPECT_FALSE(qestl::sameText(a.text.view(), ExactText(changed).text.view())) << n << " at " << i;
+        }
+    }
+}
