@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
 #include "model/similar_names.h"
@@ -105,6 +106,14 @@ public:
     // message listed some; null before.
     const std::vector<qestl::SmartPtr>* similarList(std::string_view name);
     void keepSimilarList(std::string_view name, std::vector<qestl::SmartPtr>&& similar);
+    // Loads ahead where countAtFirstFailure and similarList look for the
+    // name of that number.
+    void prefetchListing(const qestl::HashedText& name, uint32_t number) const {
+        const Block* kept = block();
+        if (kept == nullptr) return;
+        qestl::touchHashed(&kept->slots[Block::place(number, kept->mask)]);
+        if (kept->listed != nullptr) kept->listed->similar.prefetch(name.hash);
+    }
     // The index of the container's member names, once a container has been
     // walked for near misses some times over (`walked` members now): null
     // before.
