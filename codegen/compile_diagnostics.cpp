@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <charconv>
+#include <optional>
 
 #include "diagnostics/diagnostics.h"
 #include "foundation/logger.h"
@@ -317,6 +318,18 @@ codegen::NearMissList DeferredDiagnostics::suggestionsOf(const Entry& entry) con
                    noted.memberCount);
     }
     return list;
+}
+
+void DeferredDiagnostics::prefetchSuggestionsOf(const Entry& entry) const {
+    if (entry.suggesting == nullptr || entry.count == kWholeList) return;
+    // The places one lookup noted share the name's text: hashed once.
+    std::optional<qestl::HashedText> name;
+    for (uint32_t i = entry.at; i < entry.at + entry.count; ++i) {
+        const Noted& noted = noted_[i];
+        if (!name || name->text.data() != notedNames_.data() + noted.nameAt)
+            name.emplace(std::string_view(notedNames_).substr(noted.nameAt, noted.nameLength));
+        noted.container->prefetchSimilarNames(*name, noted.number);
+    }
 }
 
 void DeferredDiagnostics::clear() {

@@ -69,6 +69,9 @@ public:
     // Forgets every entry and both counts (a new declaration run starts).
     void clear();
     const std::vector<Entry>& entries() const { return entries_; }
+    // Loads ahead where the near misses of the entry will be listed from
+    // (codegen/deferred_look_ahead.h).
+    void prefetchSuggestionsOf(const Entry& entry) const;
     std::string_view textOf(const Entry& entry) const { return std::string_view(texts_).substr(entry.at, entry.count); }
     // The near misses as they were noted, for a suggesting entry.
     codegen::NearMissList suggestionsOf(const Entry& entry) const;

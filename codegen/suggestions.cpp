@@ -1,6 +1,7 @@
 #include "codegen/suggestions.h"
 
 #include "codegen/compile_context.h"
+#include "codegen/deferred_look_ahead.h"
 #include "diagnostics/diagnostics.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
@@ -194,7 +195,10 @@ void CompileContext::describeCandidates(qestl::qestringA& text, const model::Nod
 
 void CompileContext::reportDeferred() {
     const DeferredDiagnostics& deferred = diagnostics_.deferred();
-    for (const DeferredDiagnostics::Entry& entry : deferred.entries()) {
+    const std::vector<DeferredDiagnostics::Entry>& entries = deferred.entries();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        deferredahead::loadAhead(deferred, entries, i);
+        const DeferredDiagnostics::Entry& entry = entries[i];
         if (!entry.node) {
             diagnostics_.deliverError(deferred.textOf(entry), entry.node);
             continue;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/open_slots.h"
 
 namespace qestl {
@@ -101,6 +102,11 @@ public:
             ++used_;
         }
         return slot.value;
+    }
+    // The place a search for the key of that hash (TextHash) begins at,
+    // loaded ahead.
+    void prefetch(size_t hash) const {
+        if (!slots_.empty()) touchHashed(&slots_[(hash | 1) & (slots_.size() - 1)]);
     }
     void clear() {
         slots_.clear();

@@ -241,6 +241,10 @@ public:
         listUnlisted();
         if (tables_ != nullptr) tables_->index.prefetch(name);
     }
+    // Where listSimilarNames will look for the name, loaded ahead.
+    void prefetchSimilarNames(const qestl::HashedText& name, uint32_t number) const {
+        failed_.prefetchListing(name, number);
+    }
     size_t indexEntryCount() const {
         listUnlisted();
         return tables_ != nullptr ? tables_->entries : 0;

@@ -15,27 +15,25 @@ void FailedNameNumbers::prefetch(const qestl::HashedText& name) const {
 
 uint32_t FailedNameNumbers::numberFound(const qestl::HashedText& name) {
     const auto hash = static_cast<uint32_t>(name.hash);
-    if (slots_.size() < 2 * (entries_.size() + 1)) grow();
+    if (slots_.size() < 2 * (used_ + 1)) grow();
     const size_t mask = slots_.size() - 1;
     size_t i = hash & mask;
     const size_t length = name.text.size();
-    for (; slots_[i].number != 0; i = (i + 1) & mask) {
-        if (slots_[i].hash != hash) continue;
+    for (; slots_[i].count != 0; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
         // Compared in place, the length first: most lookups number a
         // name that failed before.
-        const Entry& entry = entries_[slots_[i].number - 1];
-        if (entry.length == length &&
-            (length == 0 || std::memcmp(text_.data() + entry.at, name.text.data(), length) == 0))
+        if (slot.hash == hash && slot.length == length &&
+            (length == 0 || std::memcmp(text_.data() + slot.at, name.text.data(), length) == 0))
             break;
     }
-    if (slots_[i].number == 0) {
-        const auto count = static_cast<uint32_t>(entries_.size() + 1);
-        entries_.push_back(
-            Entry{static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(name.text.size()), numberFor(count)});
+    if (slots_[i].count == 0) {
+        ++used_;
+        slots_[i] = Slot{hash, static_cast<uint32_t>(used_), static_cast<uint32_t>(text_.size()),
+                         static_cast<uint32_t>(length)};
         text_.append(name.text);
-        slots_[i] = Slot{hash, count};
     }
-    return entries_[slots_[i].number - 1].number;
+    return numberFor(slots_[i].count);
 }
 
 // The number of the name that failed `count`th: names that fail one after
@@ -52,7 +50,7 @@ uint32_t FailedNameNumbers::numberFor(uint32_t count) {
 
 void FailedNameNumbers::grow() {
     qestl::placeSlotsAgain(
-        slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.number == 0; },
+        slots_, slots_.empty() ? 64 : slots_.size() * 2, [](const Slot& slot) { return slot.count == 0; },
         [](const Slot& slot) { return slot.hash; });
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/look_ahead.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
 #include "model/similar_names.h"
@@ -50,17 +51,18 @@ private:
     static uint32_t numberFor(uint32_t count);
     void grow();
 
-    struct Entry {
-        uint32_t at;
-        uint32_t length;
-        uint32_t number;
-    };
+    // A slot holds where its name's text lies: a lookup of a name numbered
+    // before reads the slot and the text, where a list of the names beside
+    // the slots cost one more wait for memory in a table of a million names
+    // (bench/hostile_shapes.py template_instances and unknown_bases).
     struct Slot {
-        uint32_t hash;    // the low half of the name's hash
-        uint32_t number;  // the entry's index + 1; 0 is a free slot
+        uint32_t hash;   // the low half of the name's hash
+        uint32_t count;  // the name failed count-th (numberFor); 0 is a free slot
+        uint32_t at;     // the text's place in text_
+        uint32_t length;
     };
     std::string text_;
-    std::vector<Entry> entries_;
+    size_t used_ = 0;
     std::vector<Slot> slots_;
     // Told apart by where they lie: two numberings alive at once lie apart,
     // and a name is hashed (and numbered) anew for each lookup.
@@ -104,6 +106,14 @@ public:
     // message listed some; null before.
     const std::vector<qestl::SmartPtr>* similarList(std::string_view name);
     void keepSimilarList(std::string_view name, std::vector<qestl::SmartPtr>&& similar);
+    // Loads ahead where countAtFirstFailure and similarList look for the
+    // name of that number.
+    void prefetchListing(const qestl::HashedText& name, uint32_t number) const {
+        const Block* kept = block();
+        if (kept == nullptr) return;
+        qestl::touchHashed(&kept->slots[Block::place(number, kept->mask)]);
+        if (kept->listed != nullptr) kept->listed->similar.prefetch(name.hash);
+    }
     // The index of the container's member names, once a container has been
     // walked for near misses some times over (`walked` members now): null
     // before.

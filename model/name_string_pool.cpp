@@ -100,14 +100,31 @@ void NameStringPool::grow() {
     const size_t mask = size - 1;
     const Slot free = offsetMask_;
     // The pool holds each text once, one behind the other: each is hashed
-    // where it lies, in order, with no compare.
-    for (uint64_t offset = 0; offset < bytes_.size();) {
+    // where it lies, in order, with no compare. A text is placed some texts
+    // after it was hashed, its place asked for then: a table of millions of
+    // texts lies far outside the caches, and placed one after the other
+    // each waited for memory (bench/hostile_shapes.py one_method_classes,
+    // whose table is made again once its five million texts outgrow it).
+    constexpr size_t kAhead = 16;
+    struct Hashed {
+        uint64_t hash;
+        uint32_t offset;
+    };
+    Hashed ahead[kAhead];
+    size_t hashed = 0;
+    const auto place = [&](const Hashed& text) {
+        slots_[qestl::firstFreePlace(slots_, mask, text.hash, [free](Slot slot) { return slot == free; })] =
+            filterOf(text.hash) | text.offset;
+    };
+    for (uint64_t offset = 0; offset < bytes_.size(); ++hashed) {
         const size_t length = storedLength(static_cast<uint32_t>(offset));
         const uint64_t hash = hashOf(std::string_view(reinterpret_cast<const char*>(bytes_.data() + offset), length));
-        slots_[qestl::firstFreePlace(slots_, mask, hash, [free](Slot slot) { return slot == free; })] =
-            filterOf(hash) | static_cast<uint32_t>(offset);
+        if (hashed >= kAhead) place(ahead[hashed % kAhead]);
+        qestl::touchHashed(&slots_[hash & mask]);
+        ahead[hashed % kAhead] = Hashed{hash, static_cast<uint32_t>(offset)};
         offset += length + 1;
     }
+    for (size_t k = hashed > kAhead ? hashed - kAhead : 0; k < hashed; ++k) place(ahead[k % kAhead]);
 }
 
 }  // namespace model

@@ -128,7 +128,8 @@ public:
         if (!hasSide_) return nullptr;
         const uintptr_t word = side();
         if ((word & kBareDeclared) != 0) return bareObject(word);
-        return (word & kBareBits) == 0 ? recordOf(word)->declaredObject : nullptr;
+        const NodeExtras* side = recordOf(word);
+        return side != nullptr ? side->declaredObject : nullptr;
     }
     void setDeclaredObject(qestl::CountedObject* object) {
         // Asked of every declaration walked; most declare nothing.
@@ -206,7 +207,8 @@ private:
     // object. Most nodes have none, and a word in each node was an eighth
     // of the tree: the words of those that have one are kept in a table by
     // the node's address (source/node.cpp), hasSide_ telling which nodes
-    // to look up.
+    // to look up (once dropBareSideWords let go of a node's word, the node
+    // may find none).
     uintptr_t side() const { return hasSide_ ? sideWordOf(this) : 0; }
     void setSide(uintptr_t word);
     static uintptr_t sideWordOf(const qeAbstractNode* node);
