@@ -16,7 +16,7 @@ using model::IRResult;
 using model::Operand;
 using qestl::SmartPtr;
 
-CompileContext::CompileContext() = default;
+CompileContext::CompileContext() { keepCandidatesIn(lookup_.candidates()); }
 
 CompileContext::~CompileContext() { reset(); }
 

@@ -151,7 +151,6 @@ public:
     void addCandidate(const model::IRResult& result) override { lookup_.addResult(result); }
     void addCandidate(model::IRResult&& result) override { lookup_.addResult(std::move(result)); }
     model::IRResult* placeCandidate(const qestl::SmartPtr& object) override { return lookup_.placeResult(object); }
-    size_t candidateCount() const override { return lookup_.candidates().size(); }
     void clearCandidates() override { lookup_.resultsInPlace().clear(); }
     uint64_t lookupGeneration() const override { return lookup_.generation(); }
     void addNearMiss(const model::IRResult& result) override { lookup_.nearMisses().pushBack(result); }

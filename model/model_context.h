@@ -12,6 +12,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/qestring.h"
 #include "foundation/smart_ptr.h"
+#include "foundation/vector.h"
 #include "model/builtin_types.h"
 #include "model/failed_names.h"
 #include "model/operand.h"
@@ -51,7 +52,8 @@ public:
     // lists the object already. A member bound so is not made apart, moved
     // in and dropped, which cost as much again as the binding.
     virtual IRResult* placeCandidate(const qestl::SmartPtr& object) = 0;
-    virtual size_t candidateCount() const = 0;
+    // Asked after nearly every table a lookup passes: read in place.
+    size_t candidateCount() const { return candidateList_->size(); }
     // Empties the candidate list ("super" restarts a lookup on the base).
     virtual void clearCandidates() = 0;
     virtual uint64_t lookupGeneration() const = 0;
@@ -154,6 +156,7 @@ public:
     virtual void detachAtTeardown(const qestl::SmartPtr& object) { (void)object; }
 
 private:
+    const qestl::qevector<IRResult>* candidateList_ = nullptr;
     bool templateMethodsListed_ = false;
     Numbering ownNumbering_;
     Numbering* numbering_ = &ownNumbering_;
@@ -161,6 +164,9 @@ private:
     BuiltinTypes* builtins_ = &ownBuiltins_;
 
 protected:
+    // The list the context keeps its candidates in: it stays in place while
+    // its buffer is swapped.
+    void keepCandidatesIn(const qestl::qevector<IRResult>& list) { candidateList_ = &list; }
     // The formatted text of a reported entry, printed or held.
     virtual void deliverError(std::string_view text, const NodeHandle& node) = 0;
     virtual void deliverWarning(uint32_t number, std::string_view text, const NodeHandle& node) = 0;

@@ -138,10 +138,8 @@ uint32_t compileStatement(CompileContext& context, const StatementNode& node, bo
             context.reportWarning(diag::Unreachable, node);
         }
     }
-    walk.statementKinds.push_back(node->kind);
     ++walk.nestingDepth;
     const uint32_t result = node->annotations() ? dispatchStatement(context, node) : dispatchPlain(context, node);
-    walk.statementKinds.pop_back();
     --walk.nestingDepth;
     return result;
 }

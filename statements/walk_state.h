@@ -19,11 +19,10 @@ class WalkState final : public PassState {
 public:
     static constexpr PassSlot kSlot = PassSlot::Walk;
 
-    // The statements being compiled, outermost first, and their count, and
-    // how many may nest on the stack the compilation was given.
+    // How deeply the statements being compiled nest, and how many may nest
+    // on the stack the compilation was given.
     uint32_t nestingDepth = 0;
     uint32_t nestingLimit = kNestingLimit;
-    std::vector<uint32_t> statementKinds;
     // Set while a condition compiles its comparison: the comparison sets
     // the flags and leaves no value.
     bool compareOnly = false;

@@ -20,6 +20,9 @@ namespace probe {
 
 class TestModelContext : public model::ModelContext {
 public:
+    TestModelContext() { keepCandidatesIn(candidates); }
+    TestModelContext(const TestModelContext&) = delete;
+    TestModelContext& operator=(const TestModelContext&) = delete;
     static constexpr uint64_t kResourceBase = 1048576;
     static constexpr uint64_t kRelocationBase = 2097152;
 
@@ -51,7 +54,6 @@ public:
         }
         return &candidates.emplaceBack(object);
     }
-    size_t candidateCount() const override { return candidates.size(); }
     void clearCandidates() override { candidates.clear(); }
     uint64_t lookupGeneration() const override { return generation; }
     void addNearMiss(const model::IRResult& result) override { nearMisses.pushBack(result); }
