@@ -1,6 +1,5 @@
 #include "model/failed_names.h"
 
-#include <cstring>
 #include <string>
 
 #include "foundation/look_ahead.h"
@@ -23,8 +22,7 @@ uint32_t FailedNameNumbers::numberFound(const qestl::HashedText& name) {
         const Slot& slot = slots_[i];
         // Compared in place, the length first: most lookups number a
         // name that failed before.
-        if (slot.hash == hash && slot.length == length &&
-            (length == 0 || std::memcmp(text_.data() + slot.at, name.text.data(), length) == 0))
+        if (slot.hash == hash && qestl::sameText(std::string_view(text_.data() + slot.at, slot.length), name.text))
             break;
     }
     if (slots_[i].count == 0) {
