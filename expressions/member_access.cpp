@@ -109,17 +109,26 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.lookup().nearMisses().clear();
         uint32_t mode = object->isKind(model::kKindClass) ? kStaticLookup : kInstanceLookup;
         if (viaSuper || object->getName().view() == "$special/_baseclass") mode = kInstanceLookup;
-        object->bindIntrinsicMember(context, *hashed, mode);
         // A variable offers its own intrinsic members; those of its class
         // come from the class.
+        model::IRObject* klass = nullptr;
+        uint32_t classMode = mode;
         if (object->kindOf() == model::kKindVariable) {
-            const qestl::SmartPtr type = object->valueType();
+            klass = model::asObject(object->valueType());
+            if (klass == object) klass = nullptr;
             // Reached through a value, a field is read by a load from it.
-            const uint32_t access = mode == kInstanceLookup && !viaSuper ? model::kLookupAccessInstruction : 0;
-            if (model::IRObject* klass = model::asObject(type); klass != nullptr && klass != object)
-                klass->bindIntrinsicMember(context, *hashed, mode | access);
+            if (mode == kInstanceLookup && !viaSuper) classMode |= model::kLookupAccessInstruction;
         }
-        bindObjectIntrinsic(owner.object, context, member, node);
+        // An operator on a plain variable is its class's alone, whose lookup
+        // a built-in class may have kept.
+        const bool classAlone = klass != nullptr && !OperatorProbeCache::mayOfferOwnMember(*object, member);
+        OperatorProbeCache& kept = expressionState(context).operatorProbes;
+        if (!classAlone || !kept.replayMembers(context, klass, *hashed, classMode)) {
+            object->bindIntrinsicMember(context, *hashed, mode);
+            if (klass != nullptr) klass->bindIntrinsicMember(context, *hashed, classMode);
+            bindObjectIntrinsic(owner.object, context, member, node);
+            if (classAlone) kept.keepMembers(context, klass, *hashed, classMode);
+        }
         RecycledValueList found(context.lookup());
         context.lookup().exchangeResults(found);
         const bool mayBeNil = (owner.objectPtr()->modifiers & kOwnerMayBeNil) != 0 && owner.isTransientValue(context);

@@ -1,7 +1,6 @@
 // An operator applied to a class value: when the class declares a method
 // named like the operator, the operator is that method's call.
 #include <optional>
-#include <typeinfo>
 
 #include "codegen/compile_context.h"
 #include "diagnostics/diagnostics.h"
@@ -50,25 +49,14 @@ bool askClass(CompileContext& context, model::IRObject* klass, ProbeName& name) 
     return false;
 }
 
-// A plain variable's own members are intrinsic ones (a lock's wait, a Class
-// value's getName), all named like identifiers; an operator is spelt in
-// signs, so such a variable has none to offer and is not asked (varied
-// code: some three operators a line, nearly all on plain variables).
-bool mayOfferOwnMember(const model::IRObject& object, std::string_view name) {
-    if (typeid(object) != typeid(model::IRObject) || name.empty()) return true;
-    const unsigned char first = static_cast<unsigned char>(name[0]);
-    const bool sign = (first >= '!' && first <= '/') || (first >= ':' && first <= '@') ||
-                      (first >= '[' && first <= '^') || (first >= '{' && first <= '~');
-    return !sign;
-}
-
 // Does the operand or its class hold a member of the name? Asked silently:
 // the lookup's candidates are dropped again. The name is hashed once for
 // every table asked.
 bool operandDeclares(CompileContext& context, model::IRObject* object, std::string_view text) {
     if (object == nullptr) return false;
     ProbeName name(text);
-    if (mayOfferOwnMember(*object, text)) object->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
+    if (OperatorProbeCache::mayOfferOwnMember(*object, text))
+        object->bindIntrinsicMember(context, name.hashed(), kProbeFlags);
     // A variable answers for itself; its class for the methods.
     bool known = false;
     if (object->isKind(model::kKindVariable)) {
