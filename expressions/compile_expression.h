@@ -51,9 +51,11 @@ bool operatorOverloadDeclaredOn(CompileContext& context, const model::IRResult& 
 // `operandsTaken`: the caller reads the operands no more (a failed call
 // reports why, and an operator gives up then), so they are moved into the
 // members found rather than copied (the left operand of a string sum holds
-// the code of the whole sum so far).
+// the code of the whole sum so far). `firstNode`: the operator's first
+// operand, when the caller classified the operator already.
 bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
-                          const StatementNode& node, bool operandsTaken = false);
+                          const StatementNode& node, bool operandsTaken = false,
+                          const StatementNode* firstNode = nullptr);
 
 // Member access: `member` looked up in each value of the object node (or of
 // `objectValues` when given, moved out of them when `objectValuesTaken`);

@@ -136,8 +136,10 @@ void settleOperand(model::IRResult& value, const StatementNode& node) {
     }
     model::IRResult& left = *leftValue;
     // The second list is an overload's argument, read again only when the
-    // first operand's class declares the operator: its value is copied out
-    // then, and worked on where it lies otherwise (the list is read no more).
+    // first operand's class declares the operator: a named constant's value,
+    // which settling changes, is settled in a copy then; any other value is
+    // worked on where it lies (settling leaves it as it is, and the list is
+    // read no more without an overload).
     model::IRResult* chosen = nullptr;
     if (secondNode && values == 0) {
         if (!resolveIdentifier(context, secondNode, second, left, &anyKind, 1)) return;
@@ -151,7 +153,8 @@ void settleOperand(model::IRResult& value, const StatementNode& node) {
     // Made only when the list's value is copied, or there is none.
     std::optional<model::IRResult> copiedRight;
     const bool picked = chosen != nullptr;
-    if (picked && overloaded && count == 2) chosen = &copiedRight.emplace(*chosen);
+    if (picked && overloaded && count == 2 && chosen->objectPtr() != nullptr && chosen->objectPtr()->hasConstantValue())
+        chosen = &copiedRight.emplace(*chosen);
     model::IRResult& right = picked ? *chosen : copiedRight.emplace();
     if (picked) settleOperand(right, secondNode);
     if (overloaded) {
@@ -161,7 +164,7 @@ void settleOperand(model::IRResult& value, const StatementNode& node) {
         if (values >= 1) leftValues.pushBack(std::move(left));
         IRValueListArray arguments;
         if (count == 2) arguments.push_back(std::move(second));
-        callOperatorOverload(context, leftValues, arguments, node, true);
+        callOperatorOverload(context, leftValues, arguments, node, true, &firstNode);
         return;
     }
     if (context.diagnostics().hasErrors()) return;

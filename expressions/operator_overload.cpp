@@ -95,11 +95,13 @@ bool findOperatorOverload(CompileContext& context, model::IRValueList& operands,
 }
 
 bool callOperatorOverload(CompileContext& context, model::IRValueList& operands, IRValueListArray& arguments,
-                          const StatementNode& node, bool operandsTaken) {
+                          const StatementNode& node, bool operandsTaken, const StatementNode* firstNode) {
     StatementNode first, second;
     int32_t count = 0;
-    const std::string_view name = operatorOverloadSignature(node, first, second, count);
-    resolveMemberAccess(context, first, &operands, name, node, model::IRValueList(), operandsTaken);
+    const std::string_view name = firstNode != nullptr ? operatorOverloadName(node)
+                                                       : operatorOverloadSignature(node, first, second, count);
+    resolveMemberAccess(context, firstNode != nullptr ? *firstNode : first, &operands, name, node, model::IRValueList(),
+                        operandsTaken);
     model::IRValueList methods;
     context.lookup().takeResults(methods);
     if (methods.empty()) {
