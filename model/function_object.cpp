@@ -174,13 +174,12 @@ bool ParameterNames::repeats(const FunctionObject& function, std::string_view na
 void FunctionObject::linkLastParameter() {
     noteWrite();
     const size_t count = parameters.size();
-    qestl::qestringA base;
-    if (count > 1) {
-        qestl::qestringA whole = std::move(linkName_);
-        IRObject::buildLinkName();
-        base = std::move(linkName_);
-        linkName_ = std::move(whole);
-    }
+    // Both texts are made on the stack: the part before the list, built
+    // into the name and moved out again, and the piece appended, each a text
+    // of its own, took allocations for every parameter of every method.
+    LinkNameText baseRoom;
+    qestl::qestringA& base = baseRoom.text();
+    if (count > 1) writeLinkName(base);
     const size_t length = linkName_.length();
     const bool extend = count > 1 && length > base.length() + 1 &&
                         linkName_.view().substr(0, base.length()) == base.view() && linkName_[base.length()] == '(' &&
@@ -189,7 +188,10 @@ void FunctionObject::linkLastParameter() {
         buildLinkName();
         return;
     }
-    qestl::qestringA piece(",");
+    linkNameDeferred = 0;
+    LinkNameText pieceRoom;
+    qestl::qestringA& piece = pieceRoom.text();
+    piece.append(",");
     IRObject* added = parameters[count - 1].objectPtr();
     if (IRObject* t = added ? asObject(added->valueType()) : nullptr) piece.append(t->linkName());
     piece.append(")");

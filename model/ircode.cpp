@@ -38,16 +38,16 @@ void cbircode::copyFrom(const cbircode& other) {
     resolvedOnce = 0;
 }
 
-void cbircode::setSource(qestl::SmartPtr ownerRef, NodeHandle node) {
+void cbircode::setSource(const qestl::SmartPtr& ownerRef, const NodeHandle& node) {
     noteWrite();
-    sourceNode = std::move(node);
-    owner = std::move(ownerRef);
+    sourceNode = NodeHandle(node);
+    owner = ownerRef;
 }
 
-void cbircode::setSource(qestl::SmartPtr ownerRef, const SourcePlace& place) {
+void cbircode::setSource(const qestl::SmartPtr& ownerRef, const SourcePlace& place) {
     noteWrite();
     sourceNode = place;
-    owner = std::move(ownerRef);
+    owner = ownerRef;
 }
 
 void cbircode::detach() {

@@ -153,9 +153,10 @@ public:
 
     // The same copy into this record; the owner stays.
     void copyFrom(const cbircode& other);
-    // Takes both over.
-    void setSource(qestl::SmartPtr ownerRef, NodeHandle node);
-    void setSource(qestl::SmartPtr ownerRef, const SourcePlace& place);
+    // Holds both (an emitted record's pair, from the frame and the node
+    // being compiled: taken as copies, they were copied at every call).
+    void setSource(const qestl::SmartPtr& ownerRef, const NodeHandle& node);
+    void setSource(const qestl::SmartPtr& ownerRef, const SourcePlace& place);
 
     // Releases every operand's link and target and the owner (the targets
     // and the owner are detached first).
