@@ -224,7 +224,10 @@ static int descendWhileRoomLeft(int depth) {
     volatile char frame[1024];
     frame[0] = static_cast<char>(depth);
     if (!stackRoomLeft(size_t{64} << 10)) return depth;
-    return descendWhileRoomLeft(depth + 1) + (frame[0] & 0);
+    // The frame is read after the call, so it stays alive: read beside the
+    // call, an optimiser made the recursion a loop that never descends.
+    const int below = descendWhileRoomLeft(depth + 1);
+    return below + (frame[0] & 0);
 }
 
 TEST(PlatformStackThread, RoomIsMeasuredOnTheStackTheThreadHas) {
