@@ -244,17 +244,14 @@ int qeLexSyntax::reduceRecords(TokenRecord& record, int start, int& end, int cou
     record.matches.set(ruleId);
 
     // Close up the window over the records the match covered: the records
-    // behind them, up to the last one scanned, move down as one block.
+    // behind them, up to the last one scanned, move down as one block. The
+    // covered records go back in one call, not in a call of the listener's
+    // each: every reduction of several records frees them.
     const int behind = start + count;
-    for (int d = start + 1; d < behind; ++d) {
-        if (listener_) listener_->freeTokenRecord(window_[d]);
-        window_[d] = nullptr;
-    }
+    if (listener_) listener_->freeTokenRecords(&window_[start + 1], count - 1);
     const int moved = std::max(filled_ - behind, 0);
-    if (moved > 0) {
-        std::memmove(&window_[start + 1], &window_[behind], static_cast<size_t>(moved) * sizeof(window_[0]));
-        std::fill(&window_[std::max(start + 1 + moved, behind)], &window_[filled_], nullptr);
-    }
+    if (moved > 0) std::memmove(&window_[start + 1], &window_[behind], static_cast<size_t>(moved) * sizeof(window_[0]));
+    std::fill(&window_[start + 1 + moved], &window_[std::max(filled_, behind)], nullptr);
     filled_ = start + 1 + moved;
     end -= count - 1;
     return 1;
