@@ -106,6 +106,10 @@ TokenRecord* qeSourceProcessor::newTokenRecord() { return recordPool_.take(); }
 
 void qeSourceProcessor::freeTokenRecord(TokenRecord* record) { recordPool_.give(record); }
 
+void qeSourceProcessor::freeTokenRecords(TokenRecord* const* records, int count) {
+    recordPool_.giveAll(records, count);
+}
+
 void qeSourceProcessor::reportAtEnd(const char* message, const TokenRecord& record, uint32_t& namedFile,
                                     qestl::qestringA& path) {
     if (project_ == nullptr) return;

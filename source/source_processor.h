@@ -56,6 +56,7 @@ public:
     NameWatch nameWatch() const override { return {nodetext::prefetchWanted(), nodetext::prefetch}; }
     TokenRecord* newTokenRecord() override;
     void freeTokenRecord(TokenRecord* record) override;
+    void freeTokenRecords(TokenRecord* const* records, int count) override;
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
     void onParseRestarted() override;

@@ -499,6 +499,32 @@ void Grammar::setBodies() {
         bodies_[id].native = rule.native;
         if (!rule.native && built_) bodies_[id].root = rule.root;
     }
+    for (uint32_t id = 0; id < kIdLimit; ++id) planAgain(id);
+}
+
+// The alternatives a walk of the body passes over where groupFailsAtOnce
+// answers, up to the first lone item, which the memo answers where the
+// record holds it.
+void Grammar::planAgain(uint32_t id) {
+    Again& again = again_[id];
+    again = Again();
+    if (bodies_[id].native || bodies_[id].root < 0) return;
+    const uint32_t root = static_cast<uint32_t>(bodies_[id].root);
+    const bool choice = code_[root].type == OpType::Choice;
+    const uint32_t* alternatives = choice ? kids_.data() + code_[root].first : &root;
+    const uint32_t count = choice ? code_[root].count : 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        const Code& alternative = code_[alternatives[i]];
+        if (alternative.type == OpType::Item) {
+            again.item = alternative.value;
+            again.usable = true;
+            return;
+        }
+        const GroupLeading& group = groups_[alternatives[i]];
+        if (!group.skippable) return;
+        again.refused.merge(group.ids);
+        again.hinted = again.hinted || group.hinted;
+    }
 }
 
 namespace {

@@ -129,6 +129,20 @@ public:
         return leading.skippable && !matches.intersects(leading.ids) && (hint >= 0 || !leading.hinted);
     }
 
+    // True when the protocol's repeated attempt of rule `id` at `record`, the
+    // one record the rule was just recorded over, can only take that record
+    // again and leave nothing but its own visited mark: the groups before the
+    // body's first lone item are refused there by the leading sets (no hint
+    // left, as the record's own masks any), and the record holds the item.
+    // A statement body at the statement it holds, an expression at its
+    // operator expression, a name at its token.
+    bool takesAgainAtOnce(uint32_t id, const TokenRecord& record) const {
+        if (id >= kIdLimit || !shortcuts_) return false;
+        const Again& again = again_[id];
+        return again.usable && record.matches.test(again.item) && !record.matches.intersects(again.refused) &&
+               (record.hint >= 0 || !again.hinted);
+    }
+
     // What an attempt of a rule leaves at a record where it can only fail
     // (see firstRecordFailure): the visited marks of the rules its walk
     // attempts there, itself aside, and the first hint an item leaves.
@@ -207,6 +221,15 @@ private:
         RuleBody native = nullptr;
         int32_t root = -1;
     };
+    // What takesAgainAtOnce asks of a rule: its body's first lone item, and
+    // what the groups before it may test and whether they leave a hint.
+    struct Again {
+        bool usable = false;
+        bool hinted = false;
+        uint32_t item = 0;
+        RuleSet refused;
+    };
+    void planAgain(uint32_t id);
     class NotationParser;
 
     bool fail(std::string message);
@@ -253,6 +276,7 @@ private:
     };
     std::vector<GroupLeading> groups_;
     Body bodies_[kIdLimit];
+    Again again_[kIdLimit];
     // One per rule id, worked out by the first attempt that needs it; made
     // on first need (a small program needs few) and emptied by every build
     // or load.

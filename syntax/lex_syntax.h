@@ -35,6 +35,11 @@ public:
         // every other field (TokenRecord::renew).
         virtual TokenRecord* newTokenRecord() = 0;
         virtual void freeTokenRecord(TokenRecord* record) = 0;
+        // The `count` records a match covered behind its first, given back
+        // at once (none is null).
+        virtual void freeTokenRecords(TokenRecord* const* records, int count) {
+            for (int i = 0; i < count; ++i) freeTokenRecord(records[i]);
+        }
         virtual void onParseFailed(SourceInput* input) = 0;
         virtual void onLookaheadOverflow(SourceInput* input) = 0;
         // A speculative parse failed and the text is parsed again from its

@@ -55,6 +55,12 @@ void GrammarRecognizer::freeTokenRecord(TokenRecord* record) {
     spareRecords_.give(record);
 }
 
+void GrammarRecognizer::freeTokenRecords(TokenRecord* const* records, int count) {
+    if (observer_ != nullptr)
+        for (int i = 0; i < count; ++i) observer_->onRecordFreed(records[i]);
+    spareRecords_.giveAll(records, count);
+}
+
 void GrammarRecognizer::onParseFailed(SourceInput*) {
     for (const ParseFailureLine& failure : parseFailureLines(engine_)) {
         const ProblemKind kind = failure.hint != SyntaxHint::None ? ProblemKind::Hint : ProblemKind::NoExpectedSymbol;

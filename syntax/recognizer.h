@@ -62,6 +62,7 @@ public:
     bool dropsWhitespace() const override { return true; }
     TokenRecord* newTokenRecord() override;
     void freeTokenRecord(TokenRecord* record) override;
+    void freeTokenRecords(TokenRecord* const* records, int count) override;
     void onParseFailed(SourceInput* input) override;
     void onLookaheadOverflow(SourceInput* input) override;
     bool wantsRuleMatches() const override { return observer_ != nullptr; }

@@ -35,6 +35,18 @@ public:
         record->node.reset();
         records_.push_back(record);
     }
+    // give() for each of `count` records, none null.
+    void giveAll(TokenRecord* const* records, int count) {
+        for (int i = 0; i < count; ++i) {
+            TokenRecord* record = records[i];
+            if (record->docComment != nullptr) {
+                std::free(record->docComment);
+                record->docComment = nullptr;
+            }
+            record->node.reset();
+            records_.push_back(record);
+        }
+    }
 
 private:
     std::vector<TokenRecord*> records_;
