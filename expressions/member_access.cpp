@@ -145,14 +145,17 @@ bool resolveObjectMember(CompileContext& context, const StatementNode& objectNod
         context.lookup().replaceResults(members);
         return false;
     }
-    // No such member: the class's "." operator may take the name.
+    // No such member: the class's "." operator may take the name. Unless the
+    // member is the very operator that fallback would look up on the same
+    // values (an instance operator asked of a class named directly, as in
+    // `String == s`): it would miss again and again, without end.
     codegen::NearMissList nearMisses;
     nearMisses.swap(context.lookup().nearMisses());
     StatementNode nameNode(emplaceAstNode(node));
     nameNode->kind = NodeKind::StringLiteral;
     nameNode->setText(member);
     model::IRValueList nameValues;
-    if (compileToCandidates(context, nameNode, nameValues)) {
+    if (compileToCandidates(context, nameNode, nameValues) && member != operatorOverloadName(node)) {
         IRValueListArray arguments;
         arguments.push_back(std::move(nameValues));
         const std::vector<model::IRValueList>& valueLists = expressionState(context).valueLists;
