@@ -1,6 +1,7 @@
 // Name lookup: every visible object of a simple name, from the keyword
 // constants through the local scopes, the scope chain, the name index and
 // the referenced packages, into the candidate list. Callers choose.
+#include <optional>
 #include <string>
 
 #include "codegen/name_lookup.h"
@@ -186,7 +187,10 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
     if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
     const qestl::HashedText* ahead = lookup_.hashedAhead();
     if (ahead != nullptr && !qestl::sameStorage(ahead->text, name)) ahead = nullptr;
-    const qestl::HashedText key = ahead != nullptr ? *ahead : qestl::HashedText(name);
+    // The name hashed ahead is looked up as it is: the number the lookup
+    // gives it is left in it.
+    std::optional<qestl::HashedText> hashedHere;
+    const qestl::HashedText& key = ahead != nullptr ? *ahead : hashedHere.emplace(name);
 
     // A value whose type is known already (an initialiser, an element of an
     // array initialiser, a cast) looks its names up in that type first: an
@@ -214,10 +218,6 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
     if (!lookup_.nameIndex().empty()) lookupNameIndex(name);  // empty in nearly every compilation
     lookupInImportedPackages(key);
     lookup_.endLookup();
-    if (ahead != nullptr) {
-        ahead->number = key.number;
-        ahead->numberGeneration = key.numberGeneration;
-    }
 }
 
 void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) { lookupNameHere(name, node); }
