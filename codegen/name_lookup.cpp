@@ -1,6 +1,7 @@
 // Name lookup: every visible object of a simple name, from the keyword
 // constants through the local scopes, the scope chain, the name index and
 // the referenced packages, into the candidate list. Callers choose.
+#include <optional>
 #include <string>
 
 #include "codegen/name_lookup.h"
@@ -27,6 +28,37 @@ SmartPtr makeConstant(std::string_view name, const SmartPtr& type, const Operand
     object->setConstantValue(value, true);
     object->flagsB |= model::kFlagNamedConstant;
     return made;
+}
+
+// Every visible object of the name in the scope chain: the head object, the
+// frame, the innermost object scope and the heaps. The model binds members
+// through `context`. Written out in the lookup, its one caller, which every
+// identifier passes through.
+[[gnu::always_inline]] inline void lookupInScopeChain(ScopeChain& scopes, NameLookup& lookup,
+                                                      model::ModelContext& context, const qestl::HashedText& name) {
+    IRObject* viewer = scopes.viewerObject();
+    // A table that does not list the name adds nothing once a candidate is
+    // found: it is passed by without asking the context for the count.
+    const auto visit = [&](model::Container& table) {
+        const model::IndexList* listed = table.indexesOf(name);
+        if (listed != nullptr || lookup.candidates().empty()) table.lookupListed(context, viewer, listed, name, 0, 0);
+    };
+    if (IRObject* h = model::asObject(scopes.head); h != nullptr && h->name.view() == name.text)
+        lookup.addResult(IRResult(scopes.head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
+    visit(*scopes.frame);
+    if (ScopeRecord* record = scopes.innermost()) {
+        IRObject* object = model::asObject(record->object);
+        if (object != nullptr) {
+            if (record->mode == ScopeRecord::kObjectScope && name.text == "this") {
+                // The object a method runs on: the innermost this field, as
+                // `C.this` names the one of its own class.
+                const Operand thisField(0, model::kThisField, model::typeCodeOf(object));
+                lookup.addResult(IRResult(object->getThisObject(), thisField));
+            }
+            object->bindIntrinsicMember(context, name, record->mode);
+        }
+    }
+    for (auto& heap : scopes.heaps) visit(*heap);
 }
 
 }  // namespace
@@ -155,7 +187,10 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
     if (constant) lookup_.addResult(IRResult(constant, model::asObject(constant)->makeObjectOperand()));
     const qestl::HashedText* ahead = lookup_.hashedAhead();
     if (ahead != nullptr && !qestl::sameStorage(ahead->text, name)) ahead = nullptr;
-    const qestl::HashedText key = ahead != nullptr ? *ahead : qestl::HashedText(name);
+    // The name hashed ahead is looked up as it is: the number the lookup
+    // gives it is left in it.
+    std::optional<qestl::HashedText> hashedHere;
+    const qestl::HashedText& key = ahead != nullptr ? *ahead : hashedHere.emplace(name);
 
     // A value whose type is known already (an initialiser, an element of an
     // array initialiser, a cast) looks its names up in that type first: an
@@ -178,15 +213,11 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
 
     IRObject* viewing = lookup_.scopes().viewerObject();
     lookup_.globalTemplates().lookupVisible(*this, viewing, key, 0, 0);
-    lookup_.scopes().lookupName(lookup_, *this, key);
+    lookupInScopeChain(lookup_.scopes(), lookup_, *this, key);
     for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, key, 0, 0);
-    lookupNameIndex(name);
+    if (!lookup_.nameIndex().empty()) lookupNameIndex(name);  // empty in nearly every compilation
     lookupInImportedPackages(key);
     lookup_.endLookup();
-    if (ahead != nullptr) {
-        ahead->number = key.number;
-        ahead->numberGeneration = key.numberGeneration;
-    }
 }
 
 void CompileContext::lookupName(std::string_view name, const model::NodeHandle& node) { lookupNameHere(name, node); }

@@ -77,8 +77,9 @@ private:
         size_t memberCount;
     };
 
+    // An entry's name lies in names_ whole.
     std::string_view nameOf(const Pending& entry) const {
-        return std::string_view(names_).substr(entry.nameAt, entry.nameLength);
+        return std::string_view(names_.data() + entry.nameAt, entry.nameLength);
     }
 
     void resolve() const {

@@ -54,33 +54,6 @@ SmartPtr firstMember(const Container& container, std::string_view name) {
     return listed != nullptr && !listed->empty() ? container.members()[listed->front()] : SmartPtr();
 }
 
-bool ScopeChain::lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name) {
-    IRObject* viewer = viewerObject();
-    // A table that does not list the name adds nothing once a candidate is
-    // found: it is passed by without asking the context for the count.
-    const auto visit = [&](Container& table) {
-        const model::IndexList* listed = table.indexesOf(name);
-        if (listed != nullptr || lookup.candidates().empty()) table.lookupListed(context, viewer, listed, name, 0, 0);
-    };
-    if (IRObject* h = model::asObject(head); h != nullptr && h->name.view() == name.text)
-        lookup.addResult(model::IRResult(head, Operand(0, model::kExceptionRegister, model::kTypeObject)));
-    visit(*frame);
-    if (ScopeRecord* record = innermost()) {
-        IRObject* object = model::asObject(record->object);
-        if (object != nullptr) {
-            if (record->mode == ScopeRecord::kObjectScope && name.text == "this") {
-                // The object a method runs on: the innermost this field, as
-                // `C.this` names the one of its own class.
-                const Operand thisField(0, model::kThisField, model::typeCodeOf(object));
-                lookup.addResult(model::IRResult(object->getThisObject(), thisField));
-            }
-            object->bindIntrinsicMember(context, name, record->mode);
-        }
-    }
-    for (auto& heap : heaps) visit(*heap);
-    return !lookup.candidates().empty();
-}
-
 Operand ScopeChain::declareObject(std::string_view name, const SmartPtr& object, bool isStatic) {
     switch (declarationMode_) {
     case kDeclareMember: {

@@ -64,11 +64,6 @@ public:
     // Drops the current frame and makes the last saved one current.
     void popFrame();
 
-    // Every visible object of that name: the head object, the frame, the
-    // innermost object scope and the heaps. True when the candidate list is
-    // not empty afterwards. The model binds members through `context`.
-    bool lookupName(NameLookup& lookup, model::ModelContext& context, const qestl::HashedText& name);
-
     model::Operand declareObject(std::string_view name, const qestl::SmartPtr& object, bool isStatic);
     // A refusal is an operand of kind 33 whose value is the reason code.
     model::Operand declareMethod(model::ModelContext& context, const qestl::SmartPtr& method, bool forced);
