@@ -95,7 +95,7 @@ void NameStringPool::grow() {
     offsetMask_ = reach >= kWholeWord ? kWholeWord : std::bit_ceil(static_cast<uint32_t>(reach) + 1) - 1;
     // The old table goes first: at the peak of memory, two of them would
     // be held at once.
-    std::vector<Slot>().swap(slots_);
+    decltype(slots_)().swap(slots_);
     slots_.assign(size, offsetMask_);
     const size_t mask = size - 1;
     const Slot free = offsetMask_;
