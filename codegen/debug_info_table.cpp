@@ -96,7 +96,7 @@ const FunctionDebugRecord* DebugInfoTable::find(const model::IRObject* function)
 
 void DebugInfoTable::releaseIndex() {
     if (slots_.empty() || !inSerialOrder()) return;
-    std::vector<Slot>().swap(slots_);
+    decltype(slots_)().swap(slots_);
     records_.shrink_to_fit();
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/open_slots.h"
 #include "foundation/smart_ptr.h"
 #include "model/container.h"
 
@@ -78,7 +79,7 @@ private:
         uint32_t serialLow = 0;
         uint32_t record = 0;
     };
-    std::vector<Slot> slots_;
+    qestl::TableVector<Slot> slots_;
     // The frames' names, each a view into the text blocks: a million
     // functions' few names each, as strings of their own, took twice the
     // room and a heap block per function besides.

@@ -61,7 +61,7 @@ private:
             [](const void* slot) { return home(slot); });
     }
 
-    std::vector<const void*> slots_;  // a power of two, at most half used
+    qestl::TableVector<const void*> slots_;  // a power of two, at most half used
     size_t used_ = 0;
     bool holdsNull_ = false;
 };

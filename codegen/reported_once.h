@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "codegen/node_set.h"
+#include "foundation/open_slots.h"
 
 namespace codegen {
 
@@ -70,7 +71,7 @@ private:
         }
     }
 
-    std::vector<Slot> slots_;  // a power of two, at most half used
+    qestl::TableVector<Slot> slots_;  // a power of two, at most half used
     std::vector<Entry> entries_;
     std::string texts_;
 };

@@ -16,6 +16,7 @@
 #include "foundation/byte_io.h"
 #include "foundation/json.h"
 #include "foundation/look_ahead.h"
+#include "foundation/open_slots.h"
 #include "foundation/rbtree.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
@@ -222,7 +223,7 @@ private:
             used_ = 0;
         }
         void release() {
-            std::vector<Slot>().swap(slots_);
+            decltype(slots_)().swap(slots_);
             used_ = 0;
         }
 
@@ -237,7 +238,7 @@ private:
         };
         static uint32_t hashOf(size_t hash) { return static_cast<uint32_t>(hash); }
         static constexpr size_t kCachedSlots = size_t{1} << 17;  // 1 MiB of slots
-        std::vector<Slot> slots_;                                // a power of two, at most half used
+        qestl::TableVector<Slot> slots_;                         // a power of two, at most half used
         size_t used_ = 0;
     };
 

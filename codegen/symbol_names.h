@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/open_slots.h"
 #include "source/node_text.h"
 
 namespace codegen {
@@ -54,7 +55,7 @@ private:
 
     // By chunk, each made when first marked.
     std::vector<std::unique_ptr<uint64_t[]>> marks_;
-    std::vector<Slot> slots_;  // a power of two, at most half used
+    qestl::TableVector<Slot> slots_;  // a power of two, at most half used
     size_t used_ = 0;
 };
 

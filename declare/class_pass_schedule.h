@@ -24,6 +24,7 @@
 #include "codegen/compile_context.h"
 #include "declare/declaration_pass.h"
 #include "foundation/index_set.h"
+#include "foundation/open_slots.h"
 #include "foundation/text_map.h"
 
 namespace declare {
@@ -123,8 +124,8 @@ private:
     ClassPassSchedule* parent_;
     std::vector<Item> items_;
     IndexSet passes_[2], waiting_;
-    uint32_t thisPass_ = 0;            // which of passes_; the other is the next pass
-    std::vector<WaitSlot> waitSlots_;  // a power of two
+    uint32_t thisPass_ = 0;                   // which of passes_; the other is the next pass
+    qestl::TableVector<WaitSlot> waitSlots_;  // a power of two
     uint32_t waitNames_ = 0;
     uint64_t waitingCount_ = 0;  // the deferred count of every waiting item
     uint64_t skippedCount_ = 0;  // the same for the items this pass skips

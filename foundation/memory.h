@@ -47,5 +47,9 @@ void endOnFailedNew();
 void* allocateOrDie(size_t bytes);
 void* zeroAllocateOrDie(size_t count, size_t size);
 void* reallocateOrDie(void* block, size_t bytes);
+// The array of an open table (foundation/open_slots.h TableAllocator), and
+// its release with the same size.
+void* allocateTable(size_t bytes);
+void freeTable(void* block, size_t bytes);
 
 }  // namespace qestl

@@ -5,32 +5,30 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
 #include <utility>
 #include <vector>
 
+#include "foundation/memory.h"
+
 namespace qestl {
 
-// An array whose start lies on a cache line. A large block from malloc
-// starts 16 bytes into a page: a table that keeps the slots a search reads
-// together in one line of 64 bytes found each such group across two lines,
-// and far outside the caches a search waited for both.
+// The array of a table that may grow to tens of megabytes: a large one lies
+// on huge pages (foundation/memory.cpp allocateTable).
 template <typename T>
-struct LineAlignedAllocator {
+struct TableAllocator {
     using value_type = T;
-    static constexpr std::align_val_t kLine{64};
-    LineAlignedAllocator() = default;
+    TableAllocator() = default;
     template <typename U>
-    LineAlignedAllocator(const LineAlignedAllocator<U>&) {}
-    T* allocate(size_t count) { return static_cast<T*>(::operator new(count * sizeof(T), kLine)); }
-    void deallocate(T* at, size_t) { ::operator delete(at, kLine); }
+    TableAllocator(const TableAllocator<U>&) {}
+    T* allocate(size_t count) { return static_cast<T*>(allocateTable(count * sizeof(T))); }
+    void deallocate(T* at, size_t count) { freeTable(at, count * sizeof(T)); }
     template <typename U>
-    bool operator==(const LineAlignedAllocator<U>&) const {
+    bool operator==(const TableAllocator<U>&) const {
         return true;
     }
 };
 template <typename T>
-using LineAlignedVector = std::vector<T, LineAlignedAllocator<T>>;
+using TableVector = std::vector<T, TableAllocator<T>>;
 
 // The first place from `home` on whose slot `isFree` calls free.
 template <typename Slots, typename IsFree>

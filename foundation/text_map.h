@@ -137,7 +137,7 @@ private:
             [](const Slot& slot) { return slot.hash; });
     }
 
-    std::vector<Slot> slots_;  // a power of two, at most half used
+    TableVector<Slot> slots_;  // a power of two, at most half used
     size_t used_ = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/look_ahead.h"
+#include "foundation/open_slots.h"
 #include "foundation/smart_ptr.h"
 #include "foundation/text_map.h"
 #include "model/similar_names.h"
@@ -63,7 +64,7 @@ private:
     };
     std::string text_;
     size_t used_ = 0;
-    std::vector<Slot> slots_;
+    qestl::TableVector<Slot> slots_;
     // Told apart by where they lie: two numberings alive at once lie apart,
     // and a name is hashed (and numbered) anew for each lookup.
     const uint32_t generation_ = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this) >> 4) | 1u;

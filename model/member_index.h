@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/look_ahead.h"
+#include "foundation/open_slots.h"
 #include "foundation/text_map.h"
 
 namespace model {
@@ -300,7 +301,7 @@ private:
     void rebuild(size_t count) {
         size_t size = 2;
         while (size < count * 2) size *= 2;
-        std::vector<Slot> old(size);
+        decltype(slots_) old(size);
         old.swap(slots_);
         const bool compact = deadNames_ != 0;
         std::string oldText;
@@ -324,8 +325,8 @@ private:
         deadNames_ = 0;
     }
 
-    std::string text_;         // the names entered, back to back
-    std::vector<Slot> slots_;  // a power of two, or empty
+    std::string text_;                // the names entered, back to back
+    qestl::TableVector<Slot> slots_;  // a power of two, or empty
     // Names are numbered in 32 bits (Slot::at) already.
     uint32_t used_ = 0;
     uint32_t erased_ = 0;

@@ -88,14 +88,27 @@ void NameStringPool::grow() {
     size_t size = slots_.empty() ? kFirstSlots : slots_.size();
     while (roomIn(size) < used_ + 1 + expected_) size *= 2;
     // Room for the offsets of twice the pool's bytes, or of eight bytes for
-    // each text the writer expects: over a pool of many megabytes the table
-    // is made again for its offsets a few times at most, each time with one
-    // bit less to filter by. Past 2 GiB every bit holds the offset.
+    // each text the writer expects: over a pool of many megabytes the offsets
+    // outgrow their bits a few times at most, each time with one bit less to
+    // filter by. Past 2 GiB every bit holds the offset.
     const uint64_t reach = std::max<uint64_t>({bytes_.size(), 0xFFFF, expected_ * 8}) * 2;
-    offsetMask_ = reach >= kWholeWord ? kWholeWord : std::bit_ceil(static_cast<uint32_t>(reach) + 1) - 1;
+    const Slot wider = reach >= kWholeWord ? kWholeWord : std::bit_ceil(static_cast<uint32_t>(reach) + 1) - 1;
+    if (size == slots_.size()) {
+        // Only the offsets outgrew their bits: each text keeps its place,
+        // and the filter's lowest bits, now the offset's, become 0. Made
+        // again, the table hashed and placed every text once more, a wait
+        // for memory each (bench/hostile_shapes.py one_method_classes: at a
+        // million classes the pool passes the eight bytes a text that its
+        // first table was made for).
+        const Slot narrower = offsetMask_;
+        for (Slot& slot : slots_) slot = slot == narrower ? wider : (slot & ~wider) | (slot & narrower);
+        offsetMask_ = wider;
+        return;
+    }
+    offsetMask_ = wider;
     // The old table goes first: at the peak of memory, two of them would
     // be held at once.
-    std::vector<Slot>().swap(slots_);
+    decltype(slots_)().swap(slots_);
     slots_.assign(size, offsetMask_);
     const size_t mask = size - 1;
     const Slot free = offsetMask_;

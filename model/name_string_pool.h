@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/look_ahead.h"
+#include "foundation/open_slots.h"
 #include "foundation/vector.h"
 
 namespace model {
@@ -109,8 +110,8 @@ private:
 
     uint64_t base_ = 0;
     qestl::ByteVector bytes_;
-    std::vector<Slot> slots_;  // a power of two, at most half or three quarters used
-    uint32_t offsetMask_ = 0;  // the offset bits of a slot
+    qestl::TableVector<Slot> slots_;  // a power of two, at most half or three quarters used
+    uint32_t offsetMask_ = 0;         // the offset bits of a slot
     size_t used_ = 0;
     uint64_t next_ = 0;  // where the text behind the one named last begins
     size_t foundInPlace_ = 0;
