@@ -215,7 +215,7 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
     lookup_.globalTemplates().lookupVisible(*this, viewing, key, 0, 0);
     lookupInScopeChain(lookup_.scopes(), lookup_, *this, key);
     for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, key, 0, 0);
-    if (!lookup_.nameIndex().empty()) lookupNameIndex(name);  // empty in nearly every compilation
+    lookupNameIndex(name);
     lookupInImportedPackages(key);
     lookup_.endLookup();
 }
@@ -233,6 +233,7 @@ void CompileContext::lookupNodeName(const model::NodeHandle& node) {
 }
 
 void CompileContext::lookupNameIndex(std::string_view name) {
+    if (lookup_.nameIndex().empty()) return;  // as in nearly every compilation: nothing to hash
     auto found = lookup_.nameIndex().find(name);
     if (found == lookup_.nameIndex().end()) return;
     for (const SmartPtr& object : found->second)

@@ -27,7 +27,15 @@ public:
     // Frees the record's doc comment, releases its node and keeps it; null
     // is ignored.
     void give(TokenRecord* record) {
-        if (record == nullptr) return;
+        if (record != nullptr) keep(record);
+    }
+    // give() for each of `count` records, none null.
+    void giveAll(TokenRecord* const* records, int count) {
+        for (int i = 0; i < count; ++i) keep(records[i]);
+    }
+
+private:
+    void keep(TokenRecord* record) {
         if (record->docComment != nullptr) {
             std::free(record->docComment);
             record->docComment = nullptr;
@@ -35,19 +43,6 @@ public:
         record->node.reset();
         records_.push_back(record);
     }
-    // give() for each of `count` records, none null.
-    void giveAll(TokenRecord* const* records, int count) {
-        for (int i = 0; i < count; ++i) {
-            TokenRecord* record = records[i];
-            if (record->docComment != nullptr) {
-                std::free(record->docComment);
-                record->docComment = nullptr;
-            }
-            record->node.reset();
-            records_.push_back(record);
-        }
-    }
 
-private:
     std::vector<TokenRecord*> records_;
 };
