@@ -1,6 +1,7 @@
 """Shared pieces of the executable tests: a small valid program image, the
 probe, the stubs beside it, and external tools that may be missing."""
 import argparse
+import errno
 import os
 import shutil
 import struct
@@ -102,6 +103,18 @@ class Case:
 
     def skip(self, message):
         print("SKIP: %s: %s" % (self.name, message))
+
+    def run_native(self, path):
+        """Runs an executable made for this machine; None, with a note, when
+        the kernel refuses its kind (a 64-bit kernel built without 32-bit
+        support runs no x86 program, however sound the file)."""
+        try:
+            return run([path], text=True)
+        except OSError as error:
+            if error.errno != errno.ENOEXEC:
+                raise
+            self.skip("%s: not run, the kernel refuses it (%s)" % (os.path.basename(path), error.strerror))
+            return None
 
     def finish(self):
         shutil.rmtree(self.scratch, ignore_errors=True)

@@ -71,7 +71,9 @@ def check_stub_build(case, arch, debug):
         lint_new = run(["eu-elflint", "--gnu-ld", path], text=True).stdout.replace(path, "F")
         lint_old = run(["eu-elflint", "--gnu-ld", stub], text=True).stdout.replace(stub, "F")
         case.check(lint_new == lint_old, "%s: eu-elflint differs:\n%s" % (where, lint_new))
-    ran = run([path], text=True)
+    ran = case.run_native(path)
+    if ran is None:
+        return
     expected = "korvo-stub(elf): image=292 stored=292 version=1049 crc=ok%s\n" % (" debug kdbg=yes" if debug else "")
     case.check(ran.returncode == 0 and ran.stdout == expected, "%s: ran %d %r" % (where, ran.returncode, ran.stdout))
 
@@ -102,7 +104,9 @@ def check_compiled(case):
                    *(["-dbg"] if debug else []))
         placed = open(case.path(out + ".placed"), "rb").read()
         case.check(open(case.path(out), "rb").read() == placed, "-ce %s: not the placed stub's bytes" % out)
-        ran = run([case.path(out)], text=True)
+        ran = case.run_native(case.path(out))
+        if ran is None:
+            continue
         expected = "korvo-stub(elf): image=%d stored=%d version=1049 crc=ok%s\n" % (len(image), len(image),
                                                                                  " debug kdbg=yes" if debug else "")
         case.check(ran.returncode == 0 and ran.stdout == expected, "-ce %s: ran %d %r" % (arch, ran.returncode, ran.stdout))
