@@ -4,7 +4,9 @@ part of the instruction set whole-program tests use (integer, long, bool and
 double arithmetic, moves, compares and jumps, switch tables, the loop
 instructions, calls of source methods and of `==`/`!=` operator methods,
 fields, arrays, classes nested in classes and anonymous classes, casts,
-throw/catch/finally with the exception classes of the runtime catalogue).
+throw/catch/finally with the exception classes of the runtime catalogue,
+String values: literals, joining by `+`, length(), equality, compare() and
+switches over Strings).
 Any other opcode stops the run with a message naming it.
 
     image_eval.py IMAGE [--trace]
@@ -31,7 +33,11 @@ of the handler's block: the slot after every slot declared before the handler.
 The machine raises the catalogue's DivByZeroException,
 IndexOutOfBoundsException, NullPointerException and ClassCastException as
 objects a catch takes like thrown ones. A static read before its initialiser
-has run reads the type's zero; main's args is an empty array.
+has run reads the type's zero; main's args is an empty array. A String is a
+value (equal texts are one String); of compare() only the sign is known, and
+texts beyond ASCII, whose length the runtime counts its own way, are not run.
+An element store converts by the type its index operand carries, which must
+be the array's element type.
 """
 import argparse
 import lzma
@@ -97,6 +103,17 @@ def convert(value, dtype):
                 return value & (0xFF if dtype == 1 else 0xFFFF)
             return wrap(value, {3: 16, 4: 32, 5: 64}[dtype])
     return value
+
+
+class Coded(int):
+    """An integral or bool value as a push passes it, with the data type of
+    the pushed operand: a parameter of any type (String's `+`) is given the
+    value and its type, and a character reads otherwise than its code."""
+
+    def __new__(cls, value, code):
+        obj = super().__new__(cls, value)
+        obj.code = code
+        return obj
 
 
 class Obj:
@@ -231,6 +248,12 @@ class Image:
         length = struct.unpack_from("<q", self.data, at + 20)[0]
         return self.data[at + 28:at + 28 + length].decode("utf-8", "replace")
 
+    def string_resource(self, at):
+        """The text of a string literal's resource: a String value."""
+        if self.u32(at) != 155:
+            raise EvalError("resource operand names 0x%X, which holds no resource" % at)
+        return self.resource_text(at)
+
     def container(self, at):
         """(kind, [(tag, body position)], end) of a member container."""
         kind, count = struct.unpack_from("<II", self.data, at)
@@ -292,6 +315,39 @@ class Image:
         if holder not in self.classes:
             raise EvalError("no class record for the class at 0x%X" % holder)
         return self.classes[holder]
+
+
+# String's instance methods by slot, in the order the runtime's catalogue declares them.
+STRING_METHODS = (["String"] * 7 + """length find find substring substring escape split split + startsWith endsWith
+    indexOf indexOf indexOf indexOf lastIndexOf lastIndexOf lastIndexOf lastIndexOf append insert getBytes getBytes
+    toCharArray isDigit parseLong parseHex parseInt parseBool parseFloat parseDouble replace replace lower upper equals
+    equalsIgnoreCase countChar countString countStringIgnoreCase appendPath trim ltrim rtrim replaceExtension
+    removeExtension replaceFilenameAndExtension replaceFilename findExtension findFilenameAndExtension findFilename
+    findPathFilename findVolume findVolumePath isDot toRelativePath toAbsolutePath charAt decodeURI encodeURI charset
+    compare == != parseMarkdown parseDate []""".split())
+assert len(STRING_METHODS) == 74
+
+
+def ascii_only(text):
+    """Past ASCII, what a length or an order counts (bytes or characters) is
+    the runtime's own; such texts stay outside the subset."""
+    if not text.isascii():
+        raise EvalError("a String beyond ASCII (%r) is outside the evaluated subset" % text)
+    return text
+
+
+def text_of(value):
+    """What String's `+` appends for a value of the type it was pushed with."""
+    if isinstance(value, str):
+        return value
+    code = value.code if isinstance(value, Coded) else None
+    if code == 8:
+        return "true" if value else "false"
+    if code == 2:
+        return ascii_only(chr(value))
+    if code in (1, 3, 4, 5):
+        return str(int(value))
+    raise EvalError("String + %r is outside the evaluated subset" % (value,))
 
 
 class Machine:
@@ -357,6 +413,8 @@ class Machine:
             return self.field_object() if value == 0 else self.outward(value)
         if kind == 13:
             return self.anonymous_class(value)
+        if kind == 30:
+            return self.img.string_resource(next_pc + value)
         box, key = self.cell(op, next_pc)
         if box[key] is UNSET:
             where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d"}
@@ -509,6 +567,8 @@ class Machine:
         kind, _, value = target_op
         if kind in (19, 37, 39):
             record = next_pc + value
+        elif kind == 16 and isinstance(self.this, str):
+            return self.string_call(value & 0xFFFFFFFF, self.pop_args(nargs), next_pc)
         elif kind in (16, 34):
             klass = self.klass_of(self.this)
             table = klass.dynamic if kind == 16 else klass.static
@@ -518,10 +578,7 @@ class Machine:
             record = table[slot]
         else:
             raise EvalError("call through operand kind %d" % kind)
-        if nargs > len(self.stack):
-            raise EvalError("call of %d arguments with %d pushed" % (nargs, len(self.stack)))
-        args = self.stack[len(self.stack) - nargs:] if nargs else []
-        del self.stack[len(self.stack) - nargs:]
+        args = self.pop_args(nargs)
         number = self.img.u32(record)
         if number == 2:  # a catalogue method
             link = self.img.method_link(record)
@@ -540,6 +597,41 @@ class Machine:
         name, ops, after = self.img.decode(record)
         code = after + ops[0][2] if name == "Jmp" and ops[0][0] == 19 else record
         return self.enter(code, args, next_pc)
+
+    def pop_args(self, nargs):
+        if nargs > len(self.stack):
+            raise EvalError("call of %d arguments with %d pushed" % (nargs, len(self.stack)))
+        args = self.stack[len(self.stack) - nargs:] if nargs else []
+        del self.stack[len(self.stack) - nargs:]
+        return args
+
+    # Strings ----------------------------------------------------------------
+    def string_call(self, slot, args, next_pc):
+        """A String method: the runtime's member of String's instance table at
+        the slot, as its declaration means it; the result is in eax."""
+        text = self.this
+        name = STRING_METHODS[slot] if slot < len(STRING_METHODS) else "#%d" % slot
+        if slot not in (7, 15, 42, 68, 69, 70):
+            raise EvalError("call of String's %s (slot %d) is outside the evaluated subset" % (name, slot))
+        if len(args) != (0 if slot == 7 else 1):
+            raise EvalError("call of String's %s (slot %d) with %d arguments" % (name, slot, len(args)))
+        if slot == 7:
+            self.regs[0] = len(ascii_only(text))
+        elif slot == 15:
+            self.regs[0] = text + text_of(args[0])
+        elif slot in (42, 69, 70):
+            other = args[0]
+            if other is not None and not isinstance(other, str):
+                raise EvalError("String's %s of %r" % (name, other))
+            self.regs[0] = int((other == text) != (slot == 70))
+        elif slot == 68:
+            other = args[0]
+            if not isinstance(other, str):
+                raise EvalError("String's compare with %r" % (other,))
+            # Only the order is known of the runtime's answer: its sign.
+            a, b = ascii_only(text).encode(), ascii_only(other).encode()
+            self.regs[0] = (a > b) - (a < b)
+        return next_pc
 
     def leave(self):
         """Pops the frame of a return, which must leave the machine as the call found it."""
@@ -686,12 +778,19 @@ def store_in(box, key, value, dtype, op_name):
     return box[key]
 
 
+def element_type(arr, dtype):
+    """The type an element store converts by: the one its index operand
+    carries, which must be the array's element type; None for references."""
+    if dtype != arr.code:
+        raise EvalError("element store typed %d into an array whose elements are typed %d" % (dtype, arr.code))
+    return dtype if dtype in (1, 2, 3, 4, 5, 6, 7, 8) else None
+
+
 def element(op_name, stepper=None):
-    """A store into an element keeps the array's own element type."""
     def op(m, ops, at, nxt):
         arr = m.read(ops[0], nxt)
         box, key = m.element_cell(arr, m.read_index(ops[1], nxt))
-        dtype = arr.code if arr.code in (1, 2, 3, 4, 5, 6, 7, 8) else None
+        dtype = element_type(arr, ops[1][1])
         if stepper is not None:
             if dtype is None:
                 raise EvalError("increment of an element of an array of %d" % arr.code)
@@ -741,8 +840,39 @@ def op_push(m, ops, at, nxt):
     elif kind in (19, 39) and ops[0][1] == 0:
         m.stack.append(("class", nxt + ops[0][2]))
     else:
-        m.stack.append(m.read(ops[0], nxt))
+        value = m.read(ops[0], nxt)
+        m.stack.append(Coded(value, ops[0][1]) if isinstance(value, int) and ops[0][1] in (1, 2, 3, 4, 5, 8)
+                       else value)
     return nxt
+
+
+def op_push_addr(m, ops, at, nxt):
+    m.stack.append(("addr", nxt + ops[0][2]))
+    return nxt
+
+
+def op_autoswitch(m, ops, at, nxt):
+    """A compare chain: pushed before it, the address of its head, then each
+    case's value and body; the first case equal to the selector is taken,
+    else the default. Only a String selector (operand 4 = 2) is modelled."""
+    mode, count = ops[4][2], ops[2][2]
+    if mode != 2:
+        raise EvalError("autoswitch of mode %d is outside the evaluated subset" % mode)
+    if len(m.stack) < 2 * count + 1:
+        raise EvalError("autoswitch of %d cases with %d values pushed" % (count, len(m.stack)))
+    pushed = m.stack[len(m.stack) - 2 * count - 1:]
+    del m.stack[len(m.stack) - 2 * count - 1:]
+    if not all(isinstance(p, tuple) and p[0] == "addr" for p in pushed[0::2]):
+        raise EvalError("autoswitch without its head's and bodies' addresses")
+    selector = m.read(ops[1], nxt)
+    if not isinstance(selector, str):
+        raise EvalError("autoswitch over %r, not a String" % (selector,))
+    for value, (_, body) in zip(pushed[1::2], pushed[2::2]):
+        if not isinstance(value, str):
+            raise EvalError("autoswitch case %r, not a String" % (value,))
+        if value == selector:
+            return body
+    return nxt + ops[3][2]
 
 
 def op_pop(m, ops, at, nxt):
@@ -1110,7 +1240,7 @@ def op_nop(m, ops, at, nxt):
 
 HANDLERS = {
     "Cmp": op_cmp, "Jmp": lambda m, ops, at, nxt: nxt + ops[0][2],
-    "Push": op_push, "PushDouble": op_push, "PushInt": op_push, "PushLong": op_push, "PushChar": op_push,
+    "PushAddr": op_push_addr, "Autoswitch": op_autoswitch, "Push": op_push, "PushDouble": op_push, "PushInt": op_push, "PushLong": op_push, "PushChar": op_push,
     "PushByte": op_push, "PushShort": op_push, "PushPtr": op_push, "PushFloat": op_push, "Pop": op_pop,
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
     "Call": op_call, "CallEqu": op_call, "CallNequ": op_call, "Ret": op_ret, "RetDelesp": op_ret,

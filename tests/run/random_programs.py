@@ -18,7 +18,9 @@ switches, try/catch/finally around code that may throw: a thrown Ex, a
 recursive function that throws through its callers, a division by zero or an
 index outside an array, which the catch clauses take by class, by Exception
 or not at all (the program may then end with the exception); conditions
-joined by && and ||. Outside a try divisors are never zero and indexes are
+joined by && and ||; Strings in locals and in an array, joined with
+numbers, chars, bools and other Strings, their length(), ==, !=, equals()
+and the sign of compare(), and switches over Strings. Outside a try divisors are never zero and indexes are
 masked into the array; shift counts are constants below the width, and no
 + - * << joins two literals (those fold in 64 bits). --size N bounds the
 statements of main (small sizes give small programs to read).
@@ -59,6 +61,8 @@ def cmod(x, y):
     return x - cdiv(x, y) * y
 
 
+# String literals of the programs; switches over "k" + n meet the k ones.
+STRINGS = ["", "a", "ab", "k0", "k1", "k2", "xyz"]
 BINARY = {"+": lambda x, y: x + y, "-": lambda x, y: x - y, "*": lambda x, y: x * y,
           "&": lambda x, y: x & y, "|": lambda x, y: x | y, "^": lambda x, y: x ^ y}
 COMPARE = {"<": lambda x, y: x < y, "<=": lambda x, y: x <= y, ">": lambda x, y: x > y,
@@ -137,7 +141,7 @@ class Gen:
 
     def int_expr(self, env_names, depth):
         r = self.r
-        choice = r.randrange(20 if depth > 0 else 4)
+        choice = r.randrange(21 if depth > 0 else 4)
         if self.in_helper and choice in (3, 4):
             choice = 1
         if choice >= 13:
@@ -289,6 +293,9 @@ class Gen:
             (tn, fn), (tx, fx) = self.index(names), self.int_expr(names, depth - 1)
             limit = r.randrange(-20, 60)
             return "relay(%s, %s, %d)" % (tn, tx, limit), (lambda env: self.relay(fn(env), fx(env), limit))
+        if choice == 20:
+            ts, fs = self.str_expr(names, depth - 1)
+            return "%s.length()" % ts, (lambda env: len(fs(env)))
         if choice == 19 and self.mixed:
             tc, fc = self.cond(names, depth - 1)
             ta, fa = self.int_expr(names, depth - 1)
@@ -334,7 +341,9 @@ class Gen:
 
     def cond(self, env_names, depth):
         r = self.r
-        choice = r.randrange(6 if depth > 0 else 1)
+        choice = r.randrange(7 if depth > 0 else 1)
+        if choice == 6 and not self.in_helper:
+            return self.str_cond(env_names, depth)
         if choice == 4 and not self.in_helper and r.randrange(2):
             return "flag", (lambda env: env["flag"])
         if choice == 5 and not self.in_helper:
@@ -357,6 +366,88 @@ class Gen:
         if op == "&&":
             return "(%s) && (%s)" % (ta, tb), (lambda env: fa(env) and fb(env))
         return "(%s) || (%s)" % (ta, tb), (lambda env: fa(env) or fb(env))
+
+    # Strings: s1, s2 and the elements of sn ---------------------------------
+    def str_expr(self, names, depth):
+        """A literal, a String variable, or one of them joined by + with
+        numbers, chars, bools and literals: a variable at most once, so a loop
+        lengthens a String by steps."""
+        r = self.r
+        form = r.randrange(5)
+        if form == 0:
+            value = r.choice(STRINGS)
+            return '"%s"' % value, (lambda env, v=value: v)
+        if form in (1, 2):
+            name = r.choice(["s1", "s2"])
+            head, fh = name, (lambda env: env[name])
+        else:
+            ti, fi = self.index(names)
+            head, fh = "sn[%s]" % ti, (lambda env: env["sn"][fi(env)])
+        if form == 1:
+            return head, fh
+        if r.randrange(3) == 0:
+            value = r.choice(STRINGS)
+            head, fh = '"%s"' % value, (lambda env, v=value: v)
+        parts = [head]
+        pieces = [fh]
+        for _ in range(r.randrange(1, 3)):
+            kind = r.randrange(6)
+            if kind in (0, 1) and (kind == 0 or depth <= 0):
+                value = r.choice(STRINGS)
+                parts.append('"%s"' % value)
+                pieces.append(lambda env, v=value: v)
+            elif kind == 1 and depth > 0:
+                ts, fs = self.str_expr(names, 0)
+                parts.append(ts)
+                pieces.append(fs)
+            elif kind == 2:
+                ta, fa = self.long_expr(names, depth)
+                parts.append(ta)
+                pieces.append(lambda env, f=fa: str(f(env)))
+            elif kind == 3:
+                parts.append("flag")
+                pieces.append(lambda env: "true" if env["flag"] else "false")
+            elif kind == 4:
+                c = r.choice("qZ0_ ")
+                parts.append("'%s'" % c)
+                pieces.append(lambda env, c=c: c)
+            else:
+                ta, fa = self.int_expr(names, depth)
+                parts.append(ta)
+                pieces.append(lambda env, f=fa: str(f(env)))
+        if re.search(r"\bs[12]\b|\bsn\[", " ".join(parts[1:])):
+            # A second variable could double a String in every pass of a loop.
+            return head, fh
+        return "(%s)" % " + ".join(parts), (lambda env: "".join(f(env) for f in pieces))
+
+    def str_cond(self, names, depth):
+        r = self.r
+        (ta, fa), (tb, fb) = self.str_expr(names, depth - 1), self.str_expr(names, depth - 1)
+        form = r.randrange(4)
+        if form == 0:
+            op = r.choice(["==", "!="])
+            return "%s %s %s" % (ta, op, tb), (lambda env: (fa(env) == fb(env)) == (op == "=="))
+        if form == 1:
+            op = r.choice(["<", ">", "=="])
+            return ("%s.compare(%s) %s 0" % (ta, tb, op),
+                    lambda env: COMPARE[op]((fa(env) > fb(env)) - (fa(env) < fb(env)), 0))
+        if form == 2:
+            return "%s.equals(%s)" % (ta, tb), (lambda env: fa(env) == fb(env))
+        n = r.randrange(0, 6)
+        return "%s.length() > %d" % (ta, n), (lambda env: len(fa(env)) > n)
+
+    def str_assign(self, names):
+        r = self.r
+        te, fe = self.str_expr(names, 1)
+        if r.randrange(3):
+            name = r.choice(["s1", "s2"])
+            return ["%s = %s;" % (name, te)], (lambda env: env.__setitem__(name, fe(env)))
+        ti, fi = self.index(names)
+
+        def run(env):
+            value = fe(env)
+            env["sn"][fi(env)] = value
+        return ["sn[%s] = %s;" % (ti, te)], run
 
     # Statements: (lines, run(env)) ----------------------------------------
     def assign(self, names, targets, depth):
@@ -555,7 +646,11 @@ class Gen:
 
     def statement(self, names, targets, depth, in_loop):
         r = self.r
-        kind = r.randrange(13 if depth > 0 and not self.in_helper else 10 if depth > 0 else 5)
+        kind = r.randrange(15 if depth > 0 and not self.in_helper else 10 if depth > 0 else 5)
+        if kind == 13:
+            return self.str_assign(names)
+        if kind == 14:
+            return self.switch_statement(names, targets, depth, in_loop, strings=True)
         if kind in (2, 3) and self.try_depth:
             tc, fc = self.cond(names, 1)
             te, fe = self.int_expr(names, 1)
@@ -622,14 +717,24 @@ class Gen:
         return (["int %s = %d;" % (var, times), "while (%s > 0) {" % var, "    %s--;" % var]
                 + ["    " + t for t in body] + ["}"]), run
 
-    def switch_statement(self, names, targets, depth, in_loop):
-        """Cases close together (a jump table) or far apart (a lookup), some
-        falling through, a default anywhere or none; break leaves the switch."""
+    def switch_statement(self, names, targets, depth, in_loop, strings=False):
+        """Cases close together (a jump table), far apart (a lookup) or
+        Strings (a compare chain), some falling through, a default anywhere or
+        none; break leaves the switch."""
         r = self.r
         te, fe = self.int_expr(names, 1)
         spread = r.choice([1, 1000])
-        values = sorted(r.sample(range(-2, 8), r.randrange(1, 5)))
-        labels = ["case %d:" % (v * spread) for v in values]
+        if strings:
+            if r.randrange(2):
+                te, fe = self.str_expr(names, 1)
+                select, fs = te, fe
+            else:
+                select, fs = '("k" + ((%s) & 3))' % te, (lambda env: "k%d" % (fe(env) & 3))
+            values = r.sample(STRINGS + ["k3"], r.randrange(1, 5))
+            labels = ['case "%s":' % v for v in values]
+        else:
+            values = sorted(r.sample(range(-2, 8), r.randrange(1, 5)))
+            labels = ["case %d:" % (v * spread) for v in values]
         if r.randrange(3):
             labels.insert(r.randrange(len(labels) + 1), "default:")
         jumps = ("break",) + (("continue",) if "continue" in in_loop else ())
@@ -637,14 +742,15 @@ class Gen:
         for label in labels:
             text, run = self.block(names, targets, depth - 1, jumps, r.randrange(0, 3))
             cases.append((label, text, run, r.randrange(3) > 0))
-        lines = ["switch ((%s) & 7) {" % te if spread == 1 else "switch (((%s) & 7) * 1000) {" % te]
+        lines = ["switch (%s) {" % select if strings else "switch ((%s) & 7) {" % te if spread == 1
+                 else "switch (((%s) & 7) * 1000) {" % te]
         for label, text, _, stops in cases:
             lines += [label] + ["    " + t for t in text] + (["    break;"] if stops else [])
         lines.append("}")
 
         def run(env):
-            value = (fe(env) & 7) * spread
-            keys = [None if l == "default:" else int(l[5:-1]) for l, _, _, _ in cases]
+            value = fs(env) if strings else (fe(env) & 7) * spread
+            keys = [None if l == "default:" else l[6:-2] if strings else int(l[5:-1]) for l, _, _, _ in cases]
             start = keys.index(value) if value in keys else keys.index(None) if None in keys else len(cases)
             try:
                 for _, _, body, stops in cases[start:]:
@@ -784,6 +890,8 @@ class Gen:
                 "    double[] da = new double[4];", "    da[2] = 0.5;",
                 "    byte[] ba = new byte[4];", "    ba[3] = 250;",
                 "    short[] sa = new short[4];", "    sa[0] = -7;",
+                "    String s1 = \"k1\";", "    String s2 = \"ab\";", "    String[] sn = new String[4];",
+                "    sn[0] = \"a\";", "    sn[1] = \"k2\";", "    sn[2] = \"\";", "    sn[3] = \"xyz\";",
                 "    Obj[] objs = new Obj[3];", "    objs[0] = o;", "    objs[1] = p;",
                 "    objs[2] = new %s(%d, %d);" % ("Sub" if third_sub else "Obj", init[1], init[2])]
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
@@ -796,12 +904,15 @@ class Gen:
                 " + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79"
                 " + objs[0].a * 83 + objs[1].b * 89 + objs[2].a * 97 + objs[2].b * 101"
                 " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109"
-                " + Stat.held.a * 113 + Stat.held.b * 127;", "}"]
+                " + Stat.held.a * 113 + Stat.held.b * 127",
+                "        + s1.length() * 131 + s2.length() * 137"
+                " + (sn[0].length() + sn[1].length() * 3 + sn[2].length() * 5 + sn[3].length() * 7) * 139;", "}"]
         env = dict(zip(names, init))
         obj = lambda a, b, sub: {"a": a, "b": b, "c": 7, "sub": sub}  # noqa: E731
         env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o=obj(init[0], init[1], self.sub),
                    p=obj(init[2], init[3], False), arr=[0, 5, 0, -9], la=[0, 7, 0, -5000000000],
-                   da=[0.0, 0.0, 0.5, 0.0], ba=[0, 0, 0, 250], sa=[-7, 0, 0, 0])
+                   da=[0.0, 0.0, 0.5, 0.0], ba=[0, 0, 0, 250], sa=[-7, 0, 0, 0],
+                   s1="k1", s2="ab", sn=["a", "k2", "", "xyz"])
         env["objs"] = [env["o"], env["p"], obj(init[1], init[2], third_sub)]
         self.stat.update(early=1, late=9, count=3, total=0, held=obj(5, 6, False))
         try:
@@ -811,6 +922,7 @@ class Gen:
         if env["flag"]:
             env["arr"][0] = wrap(env["arr"][0] + 1000)
         la, da, ba, sa, objs, stat = env["la"], env["da"], env["ba"], env["sa"], env["objs"], self.stat
+        sn = env["sn"]
         lsum = wrap(la[0] + la[1] * 3 + la[2] * 5 + la[3] * 7, 64)
         total = stat["total"]
         result = wrap(env["v0"] + env["v1"] * 3 + env["v2"] * 7 + env["v3"] * 11 + env["o"]["a"] * 13
@@ -823,7 +935,9 @@ class Gen:
                       + (ba[0] + ba[1] * 3 + ba[2] * 5 + ba[3] * 7) * 73 + (sa[0] + sa[1] * 3 + sa[2] * 5 + sa[3] * 7) * 79
                       + objs[0]["a"] * 83 + objs[1]["b"] * 89 + objs[2]["a"] * 97 + objs[2]["b"] * 101
                       + stat["count"] * 103 + wrap(total ^ (total >> 32)) * 107 + stat["early"] * 109
-                      + stat["held"]["a"] * 113 + stat["held"]["b"] * 127)
+                      + stat["held"]["a"] * 113 + stat["held"]["b"] * 127
+                      + len(env["s1"]) * 131 + len(env["s2"]) * 137
+                      + (len(sn[0]) + len(sn[1]) * 3 + len(sn[2]) * 5 + len(sn[3]) * 7) * 139)
         return "\n".join(out) + "\n", ("result", result)
 
 
