@@ -132,7 +132,7 @@ void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, co
     // Written piece by piece: a program of many unused classes has a warning
     // for each, and the format engine took most of the time they cost.
     std::string label = "[Warning:";
-    label.append(std::to_string(code));
+    label.append(std::to_string(static_cast<int>(code)));
     label.append("]警告:");
     std::string message;
     if (!node) {
