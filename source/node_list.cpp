@@ -278,9 +278,10 @@ constexpr std::array<Storage, kRuleLimit> ruleStorageTable() {
 constinit const std::array<Storage, kRuleLimit> kRuleStorages = ruleStorageTable();
 
 // The node lists' storage: the three arenas, and the one the lists being
-// built are taken from (null: the main arena). Storage goes back to the
-// arena its chunk names, so a list released after the parse, or by a
-// static destructor, needs nothing but its own word to find it.
+// built are taken from (null: the main arena). Storage goes back by its
+// chunk's head (the main arena's, or the counting arena it names), so a
+// list released after the parse, or by a static destructor, needs nothing
+// but its own word to find where.
 class ListStore {
 public:
     [[gnu::always_inline]] void* take(size_t sizeClass) {
