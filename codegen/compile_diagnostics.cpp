@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <charconv>
 #include <optional>
 
 #include "diagnostics/diagnostics.h"
@@ -37,9 +36,15 @@ bool hasSpan(const qeAbstractNode& node) { return node.textEnd > node.textStart;
 // A text as the C formats' "%s" reads it: up to its first zero byte.
 void appendText(std::string& out, std::string_view text) { out.append(text.substr(0, text.find('\0'))); }
 
-void appendNumber(std::string& out, int value) {
-    char digits[16];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+// Shown only when asked for: the null-pointer and test analysis with -wn,
+// what an expression may throw with -we.
+bool shownWithWnOnly(uint32_t code) {
+    return code == diag::MaybeNilptr.warningNumber || code == diag::RedundantTest.warningNumber ||
+           code == diag::ImpossibleTest.warningNumber;
+}
+bool shownWithWeOnly(uint32_t code) {
+    static_assert(diag::MayThrow.warningNumber == diag::ThrowUncovered.warningNumber);
+    return code == diag::MayThrow.warningNumber;
 }
 
 }  // namespace
@@ -98,32 +103,20 @@ void CompileDiagnostics::logError(std::string_view message) {
 
 void CompileDiagnostics::appendHeading(std::string& message, const qeAbstractNode& node, std::string_view label) const {
     appendText(message, pathName(node));
-    message.append("(行:");
-    appendNumber(message, static_cast<int>(node.startLine + 1));
-    message.append(", 字:");
-    appendNumber(message, static_cast<int>(node.startColumn + 1));
-    if (hasSpan(node)) {
-        message.append(", :");
-        appendNumber(message, static_cast<int>(node.textEnd - node.textStart));
-    }
-    message.append(") ").append(label).append("\n\n");
+    appendPosition(message, static_cast<int>(node.startLine + 1), static_cast<int>(node.startColumn + 1),
+                   hasSpan(node) ? static_cast<int>(node.textEnd - node.textStart) : -1);
+    message.append(" ").append(label).append("\n\n");
 }
 
 void CompileDiagnostics::deliverError(std::string_view text, const _KNode<qeAbstractNode>& node) {
     if (!node) return logError(text);
     std::string message;
+    appendHeading(message, *node, "[Error]错误:");
+    appendText(message, text);
     if (hasSpan(*node)) {
-        appendHeading(message, *node, "[Error]错误:");
-        appendText(message, text);
         message.push_back('\n');
         appendText(message, sourceExcerpt(node));
         message.append(" \n");
-    } else {
-        appendText(message, pathName(*node));
-        qestl::qestringA position;
-        appendErrorPosition(position, node->startLine, node->startColumn);
-        message.append(position.view()).append("\n\n");
-        appendText(message, text);
     }
     logError(message);
 }
@@ -131,19 +124,21 @@ void CompileDiagnostics::deliverError(std::string_view text, const _KNode<qeAbst
 void CompileDiagnostics::deliverWarning(uint32_t code, std::string_view text, const _KNode<qeAbstractNode>& node) {
     const uint32_t switches = options_ != nullptr ? options_->warningFlags : 0;
     if (nestedUnits_ != 0 && (switches & kWarningFlagLw) == 0) return;
-    if ((code == 318 || code == 325 || code == 326) && (switches & kWarningFlagWn) == 0) return;
-    if (code == 330 && (switches & kWarningFlagWe) == 0) return;
+    if (shownWithWnOnly(code) && (switches & kWarningFlagWn) == 0) return;
+    if (shownWithWeOnly(code) && (switches & kWarningFlagWe) == 0) return;
     if (suppression_ != 0) return;
     if (options_ != nullptr && options_->suppressedWarnings.contains(static_cast<int32_t>(code))) return;
 
     // Written piece by piece: a program of many unused classes has a warning
     // for each, and the format engine took most of the time they cost.
     std::string label = "[Warning:";
-    appendNumber(label, static_cast<int>(code));
+    label.append(std::to_string(static_cast<int>(code)));
     label.append("]警告:");
     std::string message;
     if (!node) {
-        message.append("<unknow source>(行:0, 字:0) ").append(label).append("\n\n");
+        message.append("<unknow source>");
+        appendPosition(message, 0, 0);
+        message.append(" ").append(label).append("\n\n");
         appendText(message, text);
     } else {
         appendHeading(message, *node, label);

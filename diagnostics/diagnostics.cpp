@@ -1,9 +1,36 @@
 #include "diagnostics/diagnostics.h"
 
 #include <cassert>
+#include <charconv>
+
+namespace {
+
+void appendNumber(std::string& text, int value) {
+    char digits[16];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+}  // namespace
+
+// Written piece by piece: a program of many unused classes has a warning
+// for each, and a format engine took most of the time they cost.
+void appendPosition(std::string& text, int line, int column, int length) {
+    text.append("(行:");
+    appendNumber(text, line);
+    text.append(", 字:");
+    appendNumber(text, column);
+    if (length >= 0) {
+        text.append(", :");
+        appendNumber(text, length);
+    }
+    text.push_back(')');
+}
 
 void appendErrorPosition(qestl::qestringA& text, uint32_t line, uint32_t column) {
-    text.appendFormat("(行:%d, 字:%d) [Error]错误:", static_cast<int>(line + 1), static_cast<int>(column + 1));
+    std::string position;
+    appendPosition(position, static_cast<int>(line + 1), static_cast<int>(column + 1));
+    position.append(" [Error]错误:");
+    text.append(std::string_view(position));
 }
 
 std::string formatDiagnostic(const Diagnostic& entry, std::initializer_list<DiagnosticArgument> arguments) {

@@ -59,6 +59,10 @@ void appendDiagnostic(qestl::qestringA& text, const Diagnostic& entry, const Arg
     text.append(formatDiagnostic(entry, {DiagnosticArgument(arguments)...}));
 }
 
-// Appends "(行:L, 字:C) [Error]错误:" for a 0-based line and column (shown
-// 1-based), the prefix that follows the file's path on an error line.
+// Appends the position that follows the file's path on every message line:
+// "(行:L, 字:C)", or "(行:L, 字:C, :N)" for a span of N bytes (a negative
+// length: none). L and C are as shown: 1-based, 0 for no source at all.
+void appendPosition(std::string& text, int line, int column, int length = -1);
+// Appends "(行:L, 字:C) [Error]错误:" for a 0-based line and column, the
+// prefix that follows the file's path on an error line.
 void appendErrorPosition(qestl::qestringA& text, uint32_t line, uint32_t column);

@@ -128,7 +128,6 @@ inline Outcome parseFile(const std::string& path, bool reference) {
     Outcome outcome;
     MessageSink& sink = messageSink();
     sink.into = &outcome.messages;
-    setSourceGrammar(reference ? &referenceGrammar() : nullptr);
     {
         CompileOptions options;
         qestl::qestringW wide = qestl::widen(path.c_str());
@@ -136,6 +135,7 @@ inline Outcome parseFile(const std::string& path, bool reference) {
         options.sourceFiles.pushBack(wide);
         SourceProject project;
         qeSourceProcessor processor;
+        processor.setGrammar(reference ? &referenceGrammar() : nullptr);
         std::fflush(stdout);
         outcome.status = processor.parseProject(project, options);
         if (project.root) {
@@ -151,7 +151,6 @@ inline Outcome parseFile(const std::string& path, bool reference) {
                 outcome.library.assign(out.data(), out.data() + out.size());
         }
     }
-    setSourceGrammar(nullptr);
     sink.into = nullptr;
     return outcome;
 }

@@ -60,9 +60,9 @@ void parseAndRelease(const uint8_t* data, size_t size) {
         _KNode<qeAbstractNode> copy;
         if (unit) cloneAstSubtree(unit.get(), copy);
         if (unit) declareTree(unit);
+        if (project.includeGuard.size() != 0) std::abort();
     }
     if (LiveNodeRegistry::count() != before) std::abort();
-    if (includeGuard().size() != 0) std::abort();
 }
 
 }  // namespace

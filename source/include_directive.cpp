@@ -58,7 +58,7 @@ _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, in
             return fail(message.c_str());
         }
         if (require && project_->findPath(path)) continue;
-        if (includeGuard().contains(path)) return fail(diag::IncludeCycle.text);
+        if (project_->includeGuard.contains(path)) return fail(diag::IncludeCycle.text);
         if (depth_ + 1 >= kIncludeDepthLimit) return fail(diag::IncludeTooDeep.text);
 
         _KNode<qeAbstractNode> unit;
@@ -67,9 +67,10 @@ _KNode<qeAbstractNode> qeSourceProcessor::processInclude(qeLexSyntax& engine, in
             // On the heap: a chain of includes nests one processor per level.
             auto included = std::make_unique<qeSourceProcessor>(depth_ + 1);
             included->setWebRoot(webRoot_);
-            includeGuard().insert(path);
+            included->setGrammar(grammar_);
+            project_->includeGuard.insert(path);
             parsed = included->parseSourceFile(*project_, path, unit);
-            includeGuard().erase(path);
+            project_->includeGuard.erase(path);
         }
         // The included file has reported its own errors.
         if (parsed != kParsed) return fail(nullptr);

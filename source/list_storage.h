@@ -9,7 +9,6 @@
 // makes (a declaration kept whole keeps only declarations' storage).
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 namespace nodelist {
@@ -17,18 +16,9 @@ namespace nodelist {
 // The storage a rule's lists take.
 enum class Storage : uint8_t { Main, Body, Declaration };
 
-namespace detail {
-inline constexpr uint32_t kRuleLimit = 512;
-// The storage of the rule being built.
-extern Storage ruleStorage;
-extern const std::array<Storage, kRuleLimit> ruleStorages;
-}  // namespace detail
-
 // Where the lists made from now on go (rule: the rule whose match is about
-// to be built). Told for every match, so kept inline.
-inline void noteRule(uint32_t rule) {
-    detail::ruleStorage = rule < detail::kRuleLimit ? detail::ruleStorages[rule] : Storage::Main;
-}
+// to be built). Told by the parse for every match.
+void noteRule(uint32_t rule);
 // The tree is built (true) or a parse begins (false). Once built, storage a
 // body's or a class's lists give back is no longer kept for new lists: a
 // stretch of it that empties is returned.

@@ -206,7 +206,7 @@ private:
     // The side word: null, a side record, or a bare owner or declared
     // object. Most nodes have none, and a word in each node was an eighth
     // of the tree: the words of those that have one are kept in a table by
-    // the node's address (source/node.cpp), hasSide_ telling which nodes
+    // the node's address (source/side_words.h), hasSide_ telling which nodes
     // to look up (once dropBareSideWords let go of a node's word, the node
     // may find none).
     uintptr_t side() const { return hasSide_ ? sideWordOf(this) : 0; }

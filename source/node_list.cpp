@@ -231,10 +231,6 @@ private:
     bool built_ = false;
 };
 
-constinit Arena gArena;
-constinit BodyArena gBodyArena;
-constinit BodyArena gDeclarationArena;
-
 // The rules whose lists belong to a body: statements and the expressions
 // within them (member accesses, object creations and generic types also
 // appear in declarations that stay, and stay in the main arena).
@@ -270,47 +266,62 @@ constexpr uint32_t kDeclarationRules[] = {RuleId::ClassDeclaration,      RuleId:
                                           RuleId::EnumDeclaration,       RuleId::MethodDefinition,
                                           RuleId::ConstructorDefinition, RuleId::OperatorDefinition};
 
-constexpr std::array<Storage, detail::kRuleLimit> ruleStorageTable() {
-    std::array<Storage, detail::kRuleLimit> table{};
+constexpr uint32_t kRuleLimit = 512;
+
+constexpr std::array<Storage, kRuleLimit> ruleStorageTable() {
+    std::array<Storage, kRuleLimit> table{};
     for (uint32_t rule : kBodyRules) table[rule] = Storage::Body;
     for (uint32_t rule : kDeclarationRules) table[rule] = Storage::Declaration;
     return table;
 }
 
-}  // namespace
+constinit const std::array<Storage, kRuleLimit> kRuleStorages = ruleStorageTable();
 
-namespace detail {
-constinit Storage ruleStorage = Storage::Main;
-constinit const std::array<Storage, kRuleLimit> ruleStorages = ruleStorageTable();
-}  // namespace detail
-
-void setTreeBuilt(bool built) {
-    detail::ruleStorage = Storage::Main;
-    gBodyArena.setBuilt(built);
-    gDeclarationArena.setBuilt(built);
-}
-
-namespace {
-
-// The counting arenas by storage (none for the main one).
-constinit BodyArena* const kCountingArenas[] = {nullptr, &gBodyArena, &gDeclarationArena};
-static_assert(static_cast<size_t>(Storage::Body) == 1 && static_cast<size_t>(Storage::Declaration) == 2,
-              "the counting arenas are listed by storage");
-
-[[gnu::always_inline]] inline void* takeClass(size_t sizeClass) {
-    if (detail::ruleStorage == Storage::Main) return gArena.take(sizeClass);
-    return kCountingArenas[static_cast<size_t>(detail::ruleStorage)]->take(sizeClass);
-}
-
-[[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) {
-    if (chunkKind(storage) == kBodyChunk) {
-        BodyArena::giveBack(storage, sizeClass);
-    } else {
-        gArena.give(storage, sizeClass);
+// The node lists' storage: the three arenas, and the one the lists being
+// built are taken from (null: the main arena). Storage goes back by its
+// chunk's head (the main arena's, or the counting arena it names), so a
+// list released after the parse, or by a static destructor, needs nothing
+// but its own word to find where.
+class ListStore {
+public:
+    [[gnu::always_inline]] void* take(size_t sizeClass) {
+        if (building_ == nullptr) return main_.take(sizeClass);
+        return building_->take(sizeClass);
     }
-}
+    [[gnu::always_inline]] void give(void* storage, size_t sizeClass) {
+        if (chunkKind(storage) == kBodyChunk) {
+            BodyArena::giveBack(storage, sizeClass);
+        } else {
+            main_.give(storage, sizeClass);
+        }
+    }
+    void buildFor(Storage storage) {
+        building_ = storage == Storage::Body ? &bodies_ : storage == Storage::Declaration ? &declarations_ : nullptr;
+    }
+    void setTreeBuilt(bool built) {
+        building_ = nullptr;
+        bodies_.setBuilt(built);
+        declarations_.setBuilt(built);
+    }
+
+private:
+    Arena main_;
+    BodyArena bodies_;
+    BodyArena declarations_;
+    BodyArena* building_ = nullptr;
+};
+
+constinit ListStore gLists;
+
+[[gnu::always_inline]] inline void* takeClass(size_t sizeClass) { return gLists.take(sizeClass); }
+
+[[gnu::always_inline]] inline void giveClass(void* storage, size_t sizeClass) { gLists.give(storage, sizeClass); }
 
 }  // namespace
+
+void noteRule(uint32_t rule) { gLists.buildFor(rule < kRuleLimit ? kRuleStorages[rule] : Storage::Main); }
+
+void setTreeBuilt(bool built) { gLists.setTreeBuilt(built); }
 
 void* takeShort(size_t count) { return takeClass(shortClass(count)); }
 

@@ -10,7 +10,7 @@
 #include "source/source_processor.h"
 #include "source/source_project.h"
 #include "source/source_text.h"
-#include "syntax/walk_cache.h"
+#include "syntax/rules.h"
 
 namespace {
 
@@ -44,9 +44,11 @@ bool qeSourceProcessor::parseRegisteredText(const char* text, size_t length, _KN
         // no token of this one.
         pendingComment_.clear();
         includesDone_.clear();
-        parser_.attach(&input, this, sourceGrammar());
+        // The walks of the files parsed before are replayed in this one.
+        parser_.setFastPath(project_ != nullptr ? &project_->walks() : nullptr, korvoCachedWalks(), korvoLateWalks());
+        parser_.attach(&input, this, grammar());
         parsingPage_ = page;
-        parsed = sourceGrammar() != nullptr && parser_.parseText(kEntryRule);
+        parsed = parser_.parseText(kEntryRule);
         parsingPage_ = false;
         if (parsed) {
             TokenRecord* first = parser_.slot(0);
@@ -143,10 +145,8 @@ int qeSourceProcessor::parseProject(SourceProject& project, const CompileOptions
         }
     }
     if (serverPages) parseWebServerClass(project);
-    // The project is parsed: no walk is replayed again, and what the cache
-    // kept of them (some tens of MB for a large program) goes back before
-    // the compile, the peak of a compilation, begins.
-    WalkCache::shared() = WalkCache();
+    // The project is parsed: no walk is replayed again.
+    project.releaseWalks();
     nodelist::setTreeBuilt(true);
     return kParsed;
 }

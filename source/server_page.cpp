@@ -14,8 +14,6 @@
 
 namespace {
 
-uint64_t gPageNumber = 0;
-
 constexpr std::string_view kCustomDefinePlaceholder = "/*KSP_CUSTOMDEFINE*/";
 
 std::string_view viewOf(const qestl::qestringA& text) { return text.view(); }
@@ -213,7 +211,8 @@ bool qeSourceProcessor::translateServerPage(SourceProject& project, const qestl:
         return false;
     }
 
-    qestl::qestringA className = qestl::qestringA::format("Page_%llu", static_cast<unsigned long long>(++gPageNumber));
+    qestl::qestringA className = qestl::qestringA::format("Page_%llu",
+                                                          static_cast<unsigned long long>(project.nextPageNumber()));
     qestl::qestringA path = servletPath(pagePath, webRoot_);
     qestl::qestringA header("class ");
     header.append(className);

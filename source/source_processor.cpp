@@ -14,18 +14,15 @@
 
 namespace {
 
-const Grammar* gGrammar = nullptr;
-
 constexpr uint32_t kErrorFlags = 0x10010;
 
 }  // namespace
 
-void setSourceGrammar(const Grammar* grammar) { gGrammar = grammar; }
-
 qeSourceProcessor::qeSourceProcessor(uint32_t depth) : depth_(depth) {
     parser_.setEndOfInputHint(SyntaxHint::None);
-    parser_.setFastPath(true, korvoCachedWalks(), korvoLateWalks());
 }
+
+const Grammar* qeSourceProcessor::grammar() const { return grammar_ != nullptr ? grammar_ : &korvoGrammar(); }
 
 qeSourceProcessor::~qeSourceProcessor() {
     // The window's records are ours to free: reset with this listener attached.
@@ -135,4 +132,3 @@ void qeSourceProcessor::onParseFailed(SourceInput*) {
     }
 }
 
-const Grammar* sourceGrammar() { return gGrammar != nullptr ? gGrammar : &korvoGrammar(); }

@@ -32,11 +32,6 @@ enum SourceParseResult : int {
 // Includes nest at most this deep below a top-level file (exclusive).
 inline constexpr uint32_t kIncludeDepthLimit = 1024;
 
-// The grammar every processor parses with: the one set here, else the
-// language's own.
-void setSourceGrammar(const Grammar* grammar);
-const Grammar* sourceGrammar();
-
 class qeSourceProcessor final : public qeLexSyntax::OnParseListener {
 public:
     static constexpr uint32_t kEntryRule = RuleId::Entry;
@@ -109,6 +104,10 @@ public:
     const qestl::StringVector& servletClasses() const { return servletClasses_; }
     const qestl::qestringA& webRoot() const { return webRoot_; }
     void setWebRoot(const qestl::qestringA& root) { webRoot_ = root; }
+    // The grammar this processor and those of its includes parse with: the
+    // one set here (null: none), else the language's own.
+    void setGrammar(const Grammar* grammar) { grammar_ = grammar; }
+    const Grammar* grammar() const;
 
 private:
     // Registers the text read for `path` and parses it into `unit`.
@@ -134,6 +133,7 @@ private:
     qestl::StringVector htmlFragments_;
     qestl::StringVector servletClasses_;
     qestl::qestringA webRoot_;
+    const Grammar* grammar_ = nullptr;
     qestl::qestringA pendingComment_;
     struct IncludeDone {
         uint32_t offset;  // of the directive in the text being parsed

@@ -124,9 +124,3 @@ bool IncludeGuardSet::erase(const qestl::qestringW& path) {
 bool IncludeGuardSet::contains(const qestl::qestringW& path) const {
     return paths_.find(path) != nullptr || namesFileAmong(path, files_);
 }
-
-IncludeGuardSet& includeGuard() {
-    // Never torn down: the process exits directly.
-    static IncludeGuardSet* guard = new IncludeGuardSet();
-    return *guard;
-}

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string_view>
 
@@ -21,6 +22,7 @@
 #include "platform/file.h"
 #include "source/source_text.h"
 #include "source/node.h"
+#include "syntax/walk_cache.h"
 
 // Bytes [start, end) of a generated text were copied from text `textId` (once
 // the page is registered: the page's file index).
@@ -50,6 +52,28 @@ public:
 
 // Paths ordered by length, then by the bytes of their UTF-16 units.
 using PathMap = qestl::RbMap<qestl::qestringW, uint32_t, qestl::LengthThenBytesLess>;
+
+// The paths whose include is being parsed at the moment, across every
+// processor of a project: an include of one of them is a cycle.
+class IncludeGuardSet {
+public:
+    // Adds the path; one already present stays, once.
+    void insert(const qestl::qestringW& path);
+    // Removes the path; false when it was not there.
+    bool erase(const qestl::qestringW& path);
+    // True when the path, or the file it names under any spelling, is there.
+    bool contains(const qestl::qestringW& path) const;
+    size_t size() const { return static_cast<size_t>(paths_.size()); }
+
+private:
+    // Each path with the file it named when inserted (none: nothing there).
+    struct NamedFile {
+        bool exists = false;
+        platform::FileIdentity file{};
+    };
+    qestl::RbMap<qestl::qestringW, NamedFile, qestl::LengthThenBytesLess> paths_;
+    std::multiset<platform::FileIdentity> files_;
+};
 
 class SourceProject {
 public:
@@ -113,29 +137,23 @@ public:
     _KNode<qeAbstractNode> root;
     // Text ids of the server-page position mapping, and what they stand for.
     qestl::RbMap<int32_t, int32_t> textIds;
-};
+    IncludeGuardSet includeGuard;
 
-// The paths whose include is being parsed at the moment, across every
-// processor: an include of one of them is a cycle.
-class IncludeGuardSet {
-public:
-    // Adds the path; one already present stays, once.
-    void insert(const qestl::qestringW& path);
-    // Removes the path; false when it was not there.
-    bool erase(const qestl::qestringW& path);
-    // True when the path, or the file it names under any spelling, is there.
-    bool contains(const qestl::qestringW& path) const;
-    size_t size() const { return static_cast<size_t>(paths_.size()); }
+    // The walks the parse of each file replays, those of the files parsed
+    // before it included; made at the first parse.
+    WalkCache& walks() {
+        if (!walks_) walks_ = std::make_unique<WalkCache>();
+        return *walks_;
+    }
+    // The project is parsed: what the cache kept (some tens of MB for a
+    // large program) goes back before the compile, the peak of a
+    // compilation, begins.
+    void releaseWalks() { walks_.reset(); }
+    // The number of the next server page's class, from 1.
+    uint64_t nextPageNumber() { return ++pages_; }
 
 private:
-    // Each path with the file it named when inserted (none: nothing there).
-    struct NamedFile {
-        bool exists = false;
-        platform::FileIdentity file{};
-    };
-    qestl::RbMap<qestl::qestringW, NamedFile, qestl::LengthThenBytesLess> paths_;
-    std::multiset<platform::FileIdentity> files_;
+    std::unique_ptr<WalkCache> walks_;
+    uint64_t pages_ = 0;
 };
 
-// The process-wide guard.
-IncludeGuardSet& includeGuard();

@@ -99,7 +99,8 @@ uint32_t compileTree(CompileContext& context, const StatementNode& given) {
     const StatementNode node = given;
     CompileDiagnostics::NestedUnit unit(context.diagnostics(), node->kind == NodeKind::DriverUnit);
     compileStatement(context, node, false);
-    if (context.lookup().scopes().declarationMode() == 5) context.lookup().scopes().setDeclarationMode(1);
+    if (context.lookup().scopes().declarationMode() == kDeclareLocalOnce)
+        context.lookup().scopes().setDeclarationMode(kDeclareLocal);
     if (context.lookup().candidates().size() == 1) {
         context.emitter().flushResult(context.lookup().resultsInPlace()[0]);
         context.lookup().clearResults();

@@ -37,11 +37,11 @@ inline uint32_t qeLexSyntax::aheadKind(const TokenRecord& record) {
     return &record == &spare_ ? WalkCache::kNoStart : cache_->markedKind(record);
 }
 
-void qeLexSyntax::setFastPath(bool on, const RuleSet& cachedRules, const RuleSet& lateRules) {
-    fastPath_ = on;
+void qeLexSyntax::setFastPath(WalkCache* cache, const RuleSet& cachedRules, const RuleSet& lateRules) {
+    fastPath_ = cache != nullptr;
     cachedRules_ = cachedRules;
     lateRules_ = lateRules;
-    if (on) cache_ = &WalkCache::shared();
+    cache_ = cache;
 }
 
 bool qeLexSyntax::speculativeParse(uint32_t entryRule) {

@@ -4,6 +4,7 @@
 // the rules alone recompiles nothing.
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -14,13 +15,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: korvo_grammar_tool OUT\n");
         return 1;
     }
-    static Grammar grammar;
+    const auto grammar = std::make_unique<Grammar>();
     std::string text = "#include \"syntax/grammar.h\"\n\n";
-    if (!buildKorvoGrammar(grammar)) {
-        std::fprintf(stderr, "korvo grammar tables: %s\n", grammar.error().c_str());
+    if (!buildKorvoGrammar(*grammar)) {
+        std::fprintf(stderr, "korvo grammar tables: %s\n", grammar->error().c_str());
         return 1;
     }
-    if (!grammar.writeTable(text, "kKorvoGrammarTable")) {
+    if (!grammar->writeTable(text, "kKorvoGrammarTable")) {
         std::fprintf(stderr, "korvo grammar tables: a rule has no table form\n");
         return 1;
     }

@@ -162,8 +162,9 @@ public:
     // given; only when that parse fails is it parsed again by the exact
     // engine, which leaves every hint and message.
     bool parseText(uint32_t entryRule);
-    // `lateRules`: see WalkCache::bind.
-    void setFastPath(bool on, const RuleSet& cachedRules, const RuleSet& lateRules = RuleSet());
+    // On with a cache to keep the walks in (null: off); `lateRules`: see
+    // WalkCache::bind.
+    void setFastPath(WalkCache* cache, const RuleSet& cachedRules, const RuleSet& lateRules = RuleSet());
     // True while a speculative parse runs: a listener then reports nothing
     // and makes the parse fail (setErrorFlag) where it would stop it.
     bool speculative() const { return speculative_; }

@@ -19,7 +19,7 @@ bool GrammarRecognizer::recognize(const char* text, size_t length) {
         problems_.push_back({ProblemKind::Overflow, SyntaxHint::None, 0, 0});
         return false;
     }
-    engine_.setFastPath(fastPath_, korvoCachedWalks(), korvoLateWalks());
+    engine_.setFastPath(fastPath_ ? walks_.get() : nullptr, korvoCachedWalks(), korvoLateWalks());
     engine_.attach(&input_, this, &korvoGrammar());
     bool whole = engine_.parseText(RuleId::Entry);
     if (!whole) onParseFailed(&input_);

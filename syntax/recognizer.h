@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "syntax/lex_syntax.h"
 #include "syntax/token_record_pool.h"
+#include "syntax/walk_cache.h"
 
 class GrammarRecognizer : public qeLexSyntax::OnParseListener {
 public:
@@ -72,6 +74,8 @@ private:
     SourceInput input_;
     MatchObserver* observer_ = nullptr;
     bool fastPath_ = true;
+    // The walks of every text recognised so far, for the next to replay.
+    std::unique_ptr<WalkCache> walks_ = std::make_unique<WalkCache>();
     std::vector<Problem> problems_;
     TokenRecordPool spareRecords_;  // freed records kept for reuse
 };

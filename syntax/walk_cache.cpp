@@ -4,11 +4,6 @@
 
 #include "syntax/grammar.h"
 
-WalkCache& WalkCache::shared() {
-    static WalkCache cache;
-    return cache;
-}
-
 void WalkCache::bind(const Grammar& grammar, const RuleSet& rules, const RuleSet& late) {
     if (grammar.generation() == generation_ && rules == rules_ && late == late_) return;
     clear();

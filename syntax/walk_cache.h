@@ -33,11 +33,6 @@
 
 class WalkCache {
 public:
-    // The one cache of the process: every engine's fast path keeps its walks
-    // there, so the files a project includes (each parsed by an engine of its
-    // own) replay the walks of the files before them. One thread parses.
-    static WalkCache& shared();
-
     struct Walk;
 
     // Ties the cache to a grammar and the rules whose walks it keeps; any

@@ -3,7 +3,7 @@
 once and lent to each (korvo-probe compile-again): every one prints and
 writes what korvo prints and writes for it in a process of its own, whatever
 compiled before it (container instances, classes derived from built-ins,
-errors, a shared module, a link library); and a lent object written without
+errors, a shared module, a link library, server pages); and a lent object written without
 noting it is an internal fault, never lent on changed."""
 import argparse
 import os
@@ -51,6 +51,7 @@ int main(String[] args) {
     return 0;
 }
 """,
+    "page.ksp": b"<h1>Hi</h1>\n<% int n = 1; %>\n",
 }
 # The time stamp of an image: bytes 36 to 43.
 STAMP = slice(36, 44)
@@ -70,7 +71,8 @@ def main():
     parser.add_argument("--bin", required=True)
     build = os.path.abspath(parser.parse_args().bin)
     runs = [["lists.k"], ["errors.k"], ["bases.k"], ["bases.k"], ["lists.k"], ["errors.k"], ["lists.k", "-slk"],
-            ["bases.k", "-slk"], ["lists.k", "-slk"], ["lists.k", "-kl"], ["lists.k"]]
+            ["bases.k", "-slk"], ["lists.k", "-slk"], ["lists.k", "-kl"], ["lists.k"], ["page.ksp", "-ksp", "-dir", ".", "-lik"],
+            ["page.ksp", "-ksp", "-dir", ".", "-lik"]]
     failures = 0
     with tempfile.TemporaryDirectory(prefix="korvo-again-") as work:
         for name, text in SOURCES.items():

@@ -2,6 +2,7 @@
 // to the listener, and the window ends as when every match is told.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "syntax/lex_syntax.h"
 #include "syntax/rule_ids.h"
 #include "syntax/rules.h"
+#include "syntax/walk_cache.h"
 
 namespace {
 
@@ -79,7 +81,8 @@ std::vector<std::string> windowAfter(NodeGivingListener& listener, const std::st
         qeLexSyntax engine;
         SourceInput input;
         input.setText(text.data(), text.size());
-        engine.setFastPath(true, korvoCachedWalks());
+        const auto walks = std::make_unique<WalkCache>();
+        engine.setFastPath(walks.get(), korvoCachedWalks());
         engine.attach(&input, &listener, &korvoGrammar());
         EXPECT_TRUE(engine.parseText(RuleId::Entry));
         for (int i = 0; i < qeLexSyntax::kWindowSize && engine.slot(i); ++i) {
