@@ -109,7 +109,9 @@ Operand foldIntegerValues(uint32_t code, const Operand& left, const Operand& rig
     case model::kOpXor: out = a ^ b; break;
     default: break;
     }
-    const uint32_t kind = left.kind == model::kImmLong ? model::kImmLong : model::kImmInt;
+    // Long when the left value is, or for all but the shifts the right one.
+    const bool wide = left.kind == model::kImmLong || (!isShiftCode(code) && right.kind == model::kImmLong);
+    const uint32_t kind = wide ? model::kImmLong : model::kImmInt;
     return Operand(static_cast<int64_t>(out), kind, model::kTypeObject);
 }
 

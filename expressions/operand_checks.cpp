@@ -137,8 +137,12 @@ bool foldIntegerOperator(CompileContext& context, uint32_t code, int32_t count, 
     if (count == 2) {
         valueTypeOf(left, leftHolder);
         valueTypeOf(right, rightHolder);
+        // A shift has its left operand's type whatever its count's; the
+        // others the wider operand's, as arithmetic has, so that neither
+        // side is cut by the order the two stand in.
+        const qestl::SmartPtr& intType = context.builtins().intType;
         if (leftHolder)
-            resultType = model::widerNumericType(leftHolder, context.builtins().intType, context.builtins().intType);
+            resultType = model::widerNumericType(leftHolder, isShiftCode(code) ? intType : rightHolder, intType);
     }
     if (!checkBinaryOperands(context, count, right, left, leftHolder, rightHolder, true, node)) return false;
     if (!isConstantValue(left) || !isConstantValue(right)) return true;
