@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "driver/console.h"
 #include "driver/entry.h"
 #include "foundation/qestring.h"
 #include "platform/stack_thread.h"
@@ -32,6 +33,6 @@ int main(int argc, char** argv) {
     auto run = [&] { status = runCompiler(argc, pointers.data()); };
     platform::runOnLargeStack(platform::kCompileStackBytes, run);
     // The compilation's objects are left to the OS: exit without destructors.
-    std::fflush(stdout);
+    if (!finishStdout()) status = 1;
     _exit(status);
 }

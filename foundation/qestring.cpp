@@ -12,7 +12,7 @@ void qestring<Unit>::reallocate(size_t newCapacity) {
     if (used_ != 0) std::memcpy(fresh, data_, used_ * sizeof(Unit));
     freeOwnBuffer();
     data_ = fresh;
-    capacity_ = newCapacity;
+    setRoom(newCapacity);
 }
 
 template <typename Unit>
@@ -20,7 +20,7 @@ void qestring<Unit>::takeOwnBuffer() {
     Unit* own = static_cast<Unit*>(allocateOrDie(used_ * sizeof(Unit)));
     std::memcpy(own, data_, used_ * sizeof(Unit));
     data_ = own;
-    capacity_ = used_;
+    setRoom(used_);
 }
 
 template <typename Unit>
@@ -30,7 +30,7 @@ void qestring<Unit>::pushUnit(Unit unit) {
 }
 
 template <typename Unit>
-void qestring<Unit>::insertUnits(size_t pos, const Unit* units, size_t n) {
+void qestring<Unit>::insertAt(size_t pos, const Unit* units, size_t n) {
     if (n == 0) return;
     if (!fits(used_ + n)) {
         // Head, inserted units and tail go into the new buffer in one pass;
@@ -42,7 +42,7 @@ void qestring<Unit>::insertUnits(size_t pos, const Unit* units, size_t n) {
         if (used_ > pos) std::memcpy(fresh + pos + n, data_ + pos, (used_ - pos) * sizeof(Unit));
         freeOwnBuffer();
         data_ = fresh;
-        capacity_ = newCapacity;
+        setRoom(newCapacity);
     } else {
         // memmove both ways keeps an insert of our own text correct.
         const Unit* source = units;
@@ -68,9 +68,13 @@ void qestring<Unit>::putUnit(size_t index, Unit unit) {
         freeOwnBuffer();
         data_ = fresh;
         used_ = size;
-        capacity_ = size;
+        capacity_ &= kZeroTailBit;
+        setRoom(size);
     }
     if (isReadOnly()) takeOwnBuffer();
+    // A unit behind the terminator: the formatting entry points know again
+    // what they wrote there.
+    if (index > length_ && unit != 0) forgetZeroTail();
     data_[index] = unit;
 }
 
@@ -98,7 +102,7 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
         // inserted, a terminator pushed), in one allocation instead of two.
         freeOwnBuffer();
         data_ = static_cast<Unit*>(allocateOrDie((n + 2) * sizeof(Unit)));
-        capacity_ = n + 2;
+        capacity_ = kZeroTailBit | (n + 2);
         std::memcpy(data_, text, n * sizeof(Unit));
         data_[n] = 0;
         data_[n + 1] = 0;
@@ -109,9 +113,10 @@ void qestring<Unit>::fillFrom(const Unit* text, size_t n) {
     }
     length_ = 0;
     used_ = 0;
+    knowZeroTail();
     pushUnit(0);
     length_ = n;
-    insertUnits(0, text, n);
+    insertAt(0, text, n);
     pushUnit(0);
     std::free(aside);
 }
@@ -121,7 +126,7 @@ void qestring<Unit>::copyFrom(const qestring& other) {
     if (other.isReadOnly()) {
         data_ = other.data_;
         used_ = other.used_;
-        capacity_ = 0;
+        capacity_ = other.capacity_;
         length_ = other.length_;
         return;
     }
@@ -131,7 +136,7 @@ void qestring<Unit>::copyFrom(const qestring& other) {
     }
     length_ = other.length_;
     used_ = other.used_;
-    capacity_ = other.used_;
+    capacity_ = (other.capacity_ & kZeroTailBit) | other.used_;
     if (other.used_ == 0) {
         data_ = nullptr;
         return;
@@ -164,7 +169,7 @@ void qestring<Unit>::replace(size_t pos, size_t oldLength, const Unit* text, siz
     size_t tail = pos + oldLength;
     if (used_ > tail) std::memmove(data_ + pos, data_ + tail, (used_ - tail) * sizeof(Unit));
     used_ -= oldLength;
-    insertUnits(pos, text, newLength);
+    insertAt(pos, text, newLength);
     length_ = length_ - oldLength + newLength;
     data_[length_] = 0;
     std::free(aside);
@@ -250,23 +255,29 @@ size_t qestring<Unit>::appendFormat(const Unit* fmt, ...) {
 }
 
 template <typename Unit>
-size_t qestring<Unit>::vprintf(const Unit* fmt, va_list args) {
+size_t qestring<Unit>::formatFrom(size_t start, const Unit* fmt, va_list args) {
+    // The engine writes its text from start on and a 0 behind it, nothing
+    // else; its growth adds 0 units. Ending at or past the old length, it
+    // leaves behind its terminator what stood behind the old one.
+    const bool zeroTail = (capacity_ & kZeroTailBit) != 0;
+    const size_t before = length_;
     if constexpr (sizeof(Unit) == 1) {
-        formatNarrow(*this, 0, fmt, args);
+        formatNarrow(*this, start, fmt, args);
     } else {
-        formatWide(*this, 0, fmt, args);
+        formatWide(*this, start, fmt, args);
     }
+    if (zeroTail && length_ >= before) knowZeroTail();
     return length_;
 }
 
 template <typename Unit>
+size_t qestring<Unit>::vprintf(const Unit* fmt, va_list args) {
+    return formatFrom(0, fmt, args);
+}
+
+template <typename Unit>
 size_t qestring<Unit>::vappendFormat(const Unit* fmt, va_list args) {
-    if constexpr (sizeof(Unit) == 1) {
-        formatNarrow(*this, length_, fmt, args);
-    } else {
-        formatWide(*this, length_, fmt, args);
-    }
-    return length_;
+    return formatFrom(length_, fmt, args);
 }
 
 template class qestring<char>;

@@ -19,6 +19,15 @@
 // write ever need more room than it has, the string takes a copy of its own
 // rather than write past storage it does not own.
 //
+// Rule 3 marks a whole doubled buffer used, so after a formatted append the
+// units behind the terminator can be half the buffer. An append moves them
+// up behind its text; while they are all 0 that move changes nothing but the
+// units at the top, and the string knows when they are (a bit kept beside
+// the capacity): an append then costs its own units, wherever the buffer
+// last grew. Operations that may leave other units there (a shorter length,
+// a write through data(), units put behind the length) forget it, and the
+// next append looks once.
+//
 // An empty string owns no buffer: it points at terminators shared by every
 // empty string (read-only, capacity() 0), with the used count it would have
 // had. A compilation makes thousands of empty strings that are never written;
@@ -47,7 +56,7 @@ public:
     using unit_type = Unit;
 
     // Empty string: one terminator, the shared one.
-    qestring() : data_(sharedTerminators()), used_(1) {}
+    qestring() : data_(sharedTerminators()), used_(1), capacity_(kZeroTailBit) {}
     // Text of n units; npos measures up to the first 0 unit.
     qestring(const Unit* text, size_t n = npos) { constructFrom(text, n); }
     qestring(std::basic_string_view<Unit> text) { constructFrom(text.data(), text.size()); }
@@ -68,7 +77,7 @@ public:
         size_t size;
     };
     explicit qestring(EmptyIn storage)
-        : data_(storage.buffer), used_(1), capacity_(kBorrowedBit | storage.size), length_(0) {}
+        : data_(storage.buffer), used_(1), capacity_(kBorrowedBit | kZeroTailBit | storage.size), length_(0) {}
     // Copy: exactly the source's used units; capacity = the source's used.
     qestring(const qestring& other) { copyFrom(other); }
     qestring(qestring&& other) noexcept { stealFrom(other); }
@@ -104,6 +113,7 @@ public:
             return;
         }
         used_ = 0;
+        knowZeroTail();
         pushUnit(0);
     }
 
@@ -124,7 +134,7 @@ public:
         data_ = buffer;
         length_ = length;
         used_ = length + 1;
-        capacity_ = kBorrowedBit | (size == npos ? length + 1 : size);
+        capacity_ = kBorrowedBit | kZeroTailBit | (size == npos ? length + 1 : size);
     }
     bool isBorrowed() const { return (capacity_ & kBorrowedBit) != 0; }
     // A text read in place (ofStaticText, or a copy of one): never written.
@@ -133,26 +143,28 @@ public:
     void append(const Unit* text) { append(text, unitLength(text)); }
     void append(const Unit* text, size_t n) {
         if (n == 0) return;
-        const size_t room = capacity_ & ~kBorrowedBit;
-        if (used_ <= room && n <= room - used_ && !(text >= data_ && text < data_ + used_)) {
-            // Within the room and from elsewhere: the units behind the text
-            // (its terminators) move up, the new ones go in. Link names are
+        const size_t room = this->room();
+        if (used_ <= room && n <= room - used_ && tailIsZero()) {
+            // Within the room, behind nothing but 0 units: the text goes in
+            // over them and n more 0 units close the tail at its top; the
+            // text may come from our own buffer, below used. Link names are
             // built piece by piece this way, tens of thousands per start.
             Unit* at = data_ + length_;
-            for (size_t i = used_ - length_; i-- > 0;) at[n + i] = at[i];
-            std::memcpy(at, text, n * sizeof(Unit));
+            std::memmove(at, text, n * sizeof(Unit));
+            const size_t top = used_ > length_ + n ? used_ : length_ + n;
+            std::memset(data_ + top, 0, (used_ + n - top) * sizeof(Unit));
             used_ += n;
             length_ += n;
             return;
         }
-        insertUnits(length_, text, n);
+        insertAt(length_, text, n);
         length_ += n;
     }
     void append(const qestring& other) { append(other.data_, other.length_); }
     void append(std::basic_string_view<Unit> text) { append(text.data(), text.size()); }
     void insert(size_t pos, const qestring& other) {
         if (other.length_ == 0) return;
-        insertUnits(pos, other.data_, other.length_);
+        insertAt(pos, other.data_, other.length_);
         length_ += other.length_;
     }
 
@@ -169,7 +181,11 @@ public:
 
     // The core of every insert: n units at pos, the tail moved up. Changes
     // used only; the caller adds to the length.
-    void insertUnits(size_t pos, const Unit* units, size_t n);
+    void insertUnits(size_t pos, const Unit* units, size_t n) {
+        // The units may stay behind the length: the tail is looked at again.
+        forgetZeroTail();
+        insertAt(pos, units, n);
+    }
     void insertBytes(size_t pos, const Unit* units, size_t n) { insertUnits(pos, units, n); }
 
     // Pushes one 0 unit at position used (length unchanged).
@@ -179,18 +195,20 @@ public:
     void putUnit(size_t index, Unit unit);
     // Sets the length and writes its terminator through putUnit.
     void setLength(size_t n) {
+        if (n < length_) forgetZeroTail();  // the cut text stays behind
         length_ = n;
         putUnit(n, 0);
     }
 
     size_t length() const { return length_; }
     size_t used() const { return used_; }
-    size_t capacity() const { return isBorrowed() ? npos : capacity_; }
+    size_t capacity() const { return isBorrowed() ? npos : room(); }
     bool empty() const { return length_ == 0; }
     const Unit* c_str() const { return data_; }
     // Writable: a string sharing the empty terminators takes its own first.
     Unit* data() {
         if (isReadOnly()) takeOwnBuffer();
+        forgetZeroTail();
         return data_;
     }
     const Unit* data() const { return data_; }
@@ -225,6 +243,10 @@ private:
         fillFrom(text, n);
     }
     void fillFrom(const Unit* text, size_t n);
+    // The formatting engine from start on; the new length.
+    size_t formatFrom(size_t start, const Unit* fmt, va_list args);
+    // insertUnits for callers that add n to the length.
+    void insertAt(size_t pos, const Unit* units, size_t n);
     // A private copy of n units when text lies in our own buffer, else null.
     Unit* copyAsideIfOwn(const Unit* text, size_t n) const;
     void copyFrom(const qestring& other);
@@ -238,12 +260,28 @@ private:
             length_ = 0;
         }
     }
-    bool fits(size_t units) const { return units <= (capacity_ & ~kBorrowedBit); }
+    size_t room() const { return capacity_ & ~(kBorrowedBit | kZeroTailBit); }
+    bool fits(size_t units) const { return units <= room(); }
+    // A new room; the units behind the terminator stay as they are.
+    void setRoom(size_t units) { capacity_ = (capacity_ & kZeroTailBit) | units; }
     void reallocate(size_t newCapacity);
+
+    // Whether every unit from the length up to used is 0: known, or looked
+    // at and then known until an operation forgets it.
+    bool tailIsZero() {
+        if ((capacity_ & kZeroTailBit) != 0) return true;
+        for (size_t i = length_; i < used_; ++i) {
+            if (data_[i] != 0) return false;
+        }
+        capacity_ |= kZeroTailBit;
+        return true;
+    }
+    void knowZeroTail() { capacity_ |= kZeroTailBit; }
+    void forgetZeroTail() { capacity_ &= ~kZeroTailBit; }
 
     static Unit* sharedTerminators() { return const_cast<Unit*>(kNoUnits); }
     // The shared terminators or a static text: no room of its own.
-    bool isReadOnly() const { return data_ != nullptr && capacity_ == 0; }
+    bool isReadOnly() const { return data_ != nullptr && room() == 0 && !isBorrowed(); }
     bool ownsBuffer() const { return data_ != nullptr && !isBorrowed() && !isReadOnly(); }
     void freeOwnBuffer() {
         if (ownsBuffer()) std::free(data_);
@@ -253,7 +291,7 @@ private:
     void shareTerminators(size_t used) {
         data_ = sharedTerminators();
         used_ = used;
-        capacity_ = 0;
+        capacity_ = kZeroTailBit;
         length_ = 0;
     }
     // A buffer of exactly the used units, before a write in place.
@@ -264,8 +302,10 @@ private:
     Unit* data_ = nullptr;
     size_t used_ = 0;
     // The room in units; with the top bit, the real size of a borrowed
-    // buffer (a string no larger than that bit can tell apart).
+    // buffer (a string no larger than that bit can tell apart). The bit
+    // below it says the units from the length up to used are all 0.
     static constexpr size_t kBorrowedBit = ~(npos >> 1);
+    static constexpr size_t kZeroTailBit = kBorrowedBit >> 1;
     size_t capacity_ = 0;
     size_t length_ = 0;
 };

@@ -10,13 +10,6 @@ bool fileNamed(const qestl::qestringW& path, platform::FileIdentity& file) {
     return bytes.c_str() != nullptr && platform::fileIdentity(bytes.c_str(), &file);
 }
 
-// Whether the path names, under another spelling, one of the files held.
-template <typename Files>
-bool namesFileAmong(const qestl::qestringW& path, const Files& files) {
-    platform::FileIdentity file;
-    return !files.empty() && fileNamed(path, file) && files.count(file) != 0;
-}
-
 // Ids of generated texts; the first is 0x100000, far above any file index.
 uint32_t gNextTextId = 0x100000;
 
@@ -26,6 +19,33 @@ constexpr int32_t kPlainKeyLimit = 10000002;
 constexpr int32_t kShiftedKeys = 10000001;
 
 }  // namespace
+
+bool NotedFiles::note(const qestl::qestringW& path, platform::FileIdentity& file) {
+    if (!fileNamed(path, file)) return false;
+    files_.emplace(file, path);
+    return true;
+}
+
+void NotedFiles::forget(const platform::FileIdentity& file, const qestl::qestringW& path) {
+    const auto [first, last] = files_.equal_range(file);
+    for (auto entry = first; entry != last; ++entry) {
+        if (entry->second == path) {
+            files_.erase(entry);
+            return;
+        }
+    }
+}
+
+bool NotedFiles::namedBy(const qestl::qestringW& path) const {
+    platform::FileIdentity file;
+    if (files_.empty() || !fileNamed(path, file)) return false;
+    const auto [first, last] = files_.equal_range(file);
+    for (auto entry = first; entry != last; ++entry) {
+        platform::FileIdentity now;
+        if (fileNamed(entry->second, now) && now == file) return true;
+    }
+    return false;
+}
 
 void MappedText::assign(const char* bytes, size_t length) {
     id = gNextTextId++;
@@ -48,12 +68,12 @@ uint32_t SourceProject::addSourceFile(const qestl::qestringW& path, const char* 
     units_.pushBack(_KNode<qeAbstractNode>());
     insertPath(path, index, true);
     platform::FileIdentity file;
-    if (fileNamed(path, file)) files_.insert(file);
+    files_.note(path, file);
     return index;
 }
 
 bool SourceProject::findPath(const qestl::qestringW& path) const {
-    return pathMap_.find(path) != nullptr || namesFileAmong(path, files_);
+    return pathMap_.find(path) != nullptr || files_.namedBy(path);
 }
 
 PathMap::Node* SourceProject::insertPath(const qestl::qestringW& path, uint32_t index, bool assign) {
@@ -105,14 +125,13 @@ void IncludeGuardSet::insert(const qestl::qestringW& path) {
     auto* node = paths_.findOrInsert(path);
     if (node == nullptr) return;
     node->key = path;
-    node->value.exists = fileNamed(path, node->value.file);
-    if (node->value.exists) files_.insert(node->value.file);
+    node->value.exists = files_.note(path, node->value.file);
 }
 
 bool IncludeGuardSet::erase(const qestl::qestringW& path) {
     auto* node = paths_.find(path);
     if (node == nullptr) return false;
-    if (node->value.exists) files_.erase(files_.find(node->value.file));
+    if (node->value.exists) files_.forget(node->value.file, path);
     if (paths_.size() == 1) {
         paths_.clear();  // the only entry: the set starts again from nothing
     } else {
@@ -122,5 +141,5 @@ bool IncludeGuardSet::erase(const qestl::qestringW& path) {
 }
 
 bool IncludeGuardSet::contains(const qestl::qestringW& path) const {
-    return paths_.find(path) != nullptr || namesFileAmong(path, files_);
+    return paths_.find(path) != nullptr || files_.namedBy(path);
 }

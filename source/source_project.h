@@ -11,8 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <set>
 #include <string_view>
 
 #include "foundation/maps.h"
@@ -53,6 +53,25 @@ public:
 // Paths ordered by length, then by the bytes of their UTF-16 units.
 using PathMap = qestl::RbMap<qestl::qestringW, uint32_t, qestl::LengthThenBytesLess>;
 
+// The files that paths named when they were noted. Another path names one of
+// them when it names the same file (device and number) and a path that file
+// was noted under still names it: the number of a file deleted meanwhile
+// goes at once to the next file made, which is a new file, not the one
+// noted.
+class NotedFiles {
+public:
+    // Notes the file the path names now, given back in `file`; false when
+    // nothing is there.
+    bool note(const qestl::qestringW& path, platform::FileIdentity& file);
+    // Forgets what note(path) gave `file`.
+    void forget(const platform::FileIdentity& file, const qestl::qestringW& path);
+    // True when the path names one of the files noted, as said above.
+    bool namedBy(const qestl::qestringW& path) const;
+
+private:
+    std::multimap<platform::FileIdentity, qestl::qestringW> files_;
+};
+
 // The paths whose include is being parsed at the moment, across every
 // processor of a project: an include of one of them is a cycle.
 class IncludeGuardSet {
@@ -72,7 +91,7 @@ private:
         platform::FileIdentity file{};
     };
     qestl::RbMap<qestl::qestringW, NamedFile, qestl::LengthThenBytesLess> paths_;
-    std::multiset<platform::FileIdentity> files_;
+    NotedFiles files_;
 };
 
 class SourceProject {
@@ -125,7 +144,7 @@ public:
 
 private:
     PathMap pathMap_;
-    std::set<platform::FileIdentity> files_;
+    NotedFiles files_;
     qestl::qevector<const char*> texts_;
     qestl::qevector<size_t> textLengths_;
     AstNodeVector units_;

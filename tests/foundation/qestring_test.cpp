@@ -208,6 +208,46 @@ TEST(QestringTest, InsertAndAppendOfItsOwnText) {
     EXPECT_EQ(t.view().substr(0, 6), "xyzxyz");
 }
 
+// A formatted append that grows marks the whole doubled buffer used; the
+// appends after it must not move that slack, or a long message costs its
+// length squared. A unit planted high in the slack shows whether an append
+// moved it: the units there are 0, and moving them changes nothing.
+TEST(QestringTest, AppendsAfterAFormattedGrowthLeaveTheSlackWhereItIs) {
+    qestringA s("head");
+    s.appendFormat("%0*d", 3000, 7);
+    EXPECT_EQ(s.used(), s.capacity());  // growth rule 3
+    s.append("x");                      // growth rule 2: room for as much again
+    const size_t slack = s.used() - s.length();
+    ASSERT_GT(slack, 3000u);
+    const size_t room = s.capacity();
+    const size_t planted = s.used() - 1;
+    const_cast<char*>(s.c_str())[planted] = 'P';
+    std::string expected(s.view());
+    for (int i = 0; i < 1000; ++i) {
+        s.append(i % 2 ? "ab" : "cde");
+        s.appendFormat("%d;", i);
+        expected += (i % 2 ? "ab" : "cde") + std::to_string(i) + ";";
+    }
+    EXPECT_EQ(s.view(), expected);
+    EXPECT_EQ(s.used() - s.length(), slack);
+    EXPECT_EQ(s.capacity(), room);
+    EXPECT_EQ(s.c_str()[planted], 'P');  // not one byte of the slack moved
+    for (size_t i = s.length(); i < s.used(); ++i) {
+        if (i != planted) {
+            ASSERT_EQ(s.c_str()[i], 0) << i;
+        }
+    }
+
+    // Text left behind the terminator by a shorter text still moves up with
+    // the appends, as every unit behind the terminator did.
+    qestringA stale("hello-42");
+    stale.appendFormat("%0*d", 40, 1);
+    stale.printf("%s", "ab");
+    stale.append("cd");
+    EXPECT_EQ(stale.view(), "abcd");
+    EXPECT_EQ(std::string(stale.c_str() + 4, 8), std::string("\0lo-4200", 8));
+}
+
 TEST(QestringTest, PutUnitGrowsToExactlyTwiceUsedPlusOne) {
     qestringA s;
     s.putUnit(4, 'q');

@@ -3,10 +3,13 @@
 a FIFO as any output and -o naming a source (refused before anything is
 written, never waited on), the mode of -ce executables under two umasks and
 over an existing target, names at the length limit, FIFOs as sources and
-response files (refused, never waited on), and no temporary left behind."""
+response files (refused, never waited on), a listing on standard output that
+cannot be written (a full device, a pipe closed early: status 1 and the
+reason on standard error), and no temporary left behind."""
 import argparse
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -89,6 +92,40 @@ def main():
         check(status == 1 and "找不到文件:source.k" in out, "FIFO source refused: %r" % out)
         status, out = korvo(build, work, "@source.k")
         check(status == 1 and "无法读取参数文件 source.k:" in out, "FIFO response file refused: %r" % out)
+
+        # A listing on standard output that cannot be written whole ends with
+        # the reason on standard error and status 1: into a full device, into
+        # a pipe its reader closed early (SIGPIPE ignored; at its default the
+        # signal ends the run, as it ends any filter). The listing is far
+        # larger than a pipe holds.
+        with open(os.path.join(work, "big.k"), "wb") as f:
+            f.write(b"".join(b"class Part%d {\n    public static int f(int x) { return x + %d; }\n};\n" % (i, i)
+                             for i in range(600)) + HELLO)
+        status, out = korvo(build, work, "-c", "big.k", "-o", "big.kb")
+        check(status == 0, "big image written: %s" % out)
+        korvo_path = os.path.join(build, "korvo")
+        for args in (["-d", "big.kb", "-o", "stdout"], ["-d", "big.kb"]):
+            with open("/dev/full", "wb") as full:
+                done = subprocess.run([korvo_path, *args], cwd=work, stdout=full, stderr=subprocess.PIPE, timeout=60)
+            check(done.returncode == 1 and "无法写入标准输出: No space left on device" in done.stderr.decode(),
+                  "%s into /dev/full: %s %r" % (args, done.returncode, done.stderr))
+        for ignored in (True, False):
+            reader = subprocess.Popen([korvo_path, "-d", "big.kb", "-o", "stdout"], cwd=work, stdout=subprocess.PIPE,
+                                      stderr=subprocess.PIPE,
+                                      preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN if ignored
+                                                                       else signal.SIG_DFL))
+            head = reader.stdout.read(64)
+            reader.stdout.close()
+            error = reader.stderr.read().decode()
+            status = reader.wait(timeout=60)
+            want = (1,) if ignored else (1, -signal.SIGPIPE)
+            check(head.startswith(b"Compiler for korvo") and status in want and
+                  (status != 1 or "无法写入标准输出: Broken pipe" in error),
+                  "listing into a closed pipe (SIGPIPE %s): %s %r" % ("ignored" if ignored else "default", status,
+                                                                      error))
+        done = subprocess.run([korvo_path, "-d", "big.kb", "-o", "stdout"], cwd=work, capture_output=True, timeout=60)
+        check(done.returncode == 0 and len(done.stdout) > 1 << 20 and done.stderr == b"",
+              "listing read whole: %s, %d bytes, %r" % (done.returncode, len(done.stdout), done.stderr[:200]))
 
         leftovers = sorted(n for n in os.listdir(work) if n.startswith("."))
         check(leftovers == [], "no temporary left: %s" % leftovers)

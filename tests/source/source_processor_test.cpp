@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -107,6 +108,35 @@ TEST_F(SourceProcessorTest, OneFileTwiceIsRegisteredOnce) {
     const qeAbstractNode* again = project_.root->children[1].get();
     ASSERT_EQ(again->children.size(), 1u);
     EXPECT_EQ(again->children[0]->fileIndex, project_.root->children[0]->fileIndex);
+}
+
+// A file read is known again under another spelling; a file made after it was
+// deleted is a new file, even when it takes over its number (ext4 hands a
+// freed number out again at once), for `require` and the include guard.
+TEST_F(SourceProcessorTest, AFileTakingTheNumberOfADeletedOneIsNotTheFileRead) {
+    const std::string a = write("a.k", "class A {\n};\n");
+    ASSERT_EQ(parse({a}), 0);
+    const std::string spelt = (root_ / "." / "a.k").string();
+    EXPECT_TRUE(project_.findPath(qestl::widen(spelt.c_str())));
+    IncludeGuardSet guard;
+    guard.insert(qestl::widen(a.c_str()));
+    EXPECT_TRUE(guard.contains(qestl::widen(spelt.c_str())));
+
+    struct stat gone {};
+    ASSERT_EQ(::stat(a.c_str(), &gone), 0);
+    fs::remove(a);
+    bool reused = false;
+    std::string c;
+    for (int i = 0; i < 8 && !reused; ++i) {
+        c = write("c" + std::to_string(i) + ".k", "class C {\n};\n");
+        struct stat made {};
+        ASSERT_EQ(::stat(c.c_str(), &made), 0);
+        reused = made.st_ino == gone.st_ino && made.st_dev == gone.st_dev;
+    }
+    RecordProperty("number_reused", reused ? "yes" : "no");
+    EXPECT_FALSE(project_.findPath(qestl::widen(c.c_str())));
+    EXPECT_FALSE(guard.contains(qestl::widen(c.c_str())));
+    EXPECT_TRUE(guard.erase(qestl::widen(a.c_str())));
 }
 
 // Generated printing calls name fragments by number; only those of the page
