@@ -16,23 +16,36 @@ Two shapes weigh the memory a program keeps per class: many one-method
 classes, compiled, and the listing (-d) of their image.
 
 A compiler that stays linear grows about 10x per 10x of size; the growth
-column must stay within --max-growth (11x) for time (the compiler's user
-processor time, in microseconds; the system time is shown) and memory. Each
-size is compiled --repeat times, the sizes taking turns, and its median time
-and least memory count, so a machine busy with other work does not pass for
-a growth. A shape that compiles its smaller size in under --min-seconds is
-too small to time: it is measured again at ten times its sizes (up to 10M),
-and that pair counts.
+column must stay within --max-growth (11x) for the work done and for memory.
+The work is counted in one of two ways, and the first line printed says
+which:
+
+- instructions (where valgrind is installed, and by default then): the
+  compiler's instructions, counted once per size under valgrind's
+  cachegrind, less those of an empty program's run. The count does not depend on what else the machine does, so
+  two runs give the same verdict, where a time of a fifth of a second swung
+  by half between runs on a busy machine. A shape whose smaller size runs
+  under --min-instructions is measured again at ten times its sizes (up to
+  10M), and that pair counts.
+- time (--method time, or without valgrind): the compiler's user processor
+  time, the fastest of --repeat runs; a shape whose smaller size runs under
+  --min-seconds (1 s) moves up to ten times its sizes.
+
+Either way each size is also run --repeat times natively, the sizes taking
+turns, for the time and peak memory columns: the least memory counts.
 
 Usage: hostile_shapes.py --bin BUILD_DIR [--sizes 10000,100000] [--shape NAME]
-                         [--repeat 3] [--min-seconds 0.1] [--keep DIR]
+                         [--method auto|instructions|time] [--repeat 3]
+                         [--min-seconds 1.0] [--min-instructions 100000000]
+                         [--keep DIR]
 Exit status 1 when a growth is out of bounds or a run crashed.
 """
 import argparse
+import concurrent.futures
 import os
 import resource
+import shutil
 import signal
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -256,19 +269,16 @@ def write_program(folder, name, size):
 
 
 def measure(korvo, folder, name, sizes, repeat):
-    """{size: (status, median user and system seconds, least peak KiB, last
-    output line)} of `repeat` compiles of each size. The sizes take turns,
-    so that whatever else the machine does at the time weighs on each alike:
-    measured one after the other, a quick smaller size met other load than
-    its larger one and its growth swung by a tenth from run to run.
+    """{size: (status, user and system seconds of the fastest run, least
+    peak KiB, last output line, the program run)} of `repeat` runs of each
+    size. The sizes take turns, so that whatever else the machine does at
+    the time weighs on each alike: measured one after the other, a quick
+    smaller size met other load than its larger one.
 
-    The median, not the least, of the times: the kernel splits a run's
-    processor time between user and system by where its clock ticks fell,
-    so of a 0.2 s run of one program the user part swung between 0.14 and
-    0.17 s while their sum stayed between 0.20 and 0.23 s. The least of such readings
-    picks the run whose ticks fell most on the system side, and more so the
-    shorter the run: it read template_base_recursion's growth 11.4x where
-    the medians of the same runs read 10.5x."""
+    The fastest run's user time: other work only ever adds to a run. At a
+    fifth of a second that reading was no better than the median, since the
+    kernel splits a run's processor time between user and system by where
+    its clock ticks fell; the timed verdict therefore starts at a second."""
     sources = {size: write_program(folder, name, size) for size in sizes}
     listing = name in LISTED
     if listing:
@@ -290,38 +300,183 @@ def measure(korvo, folder, name, sizes, repeat):
     measured = {}
     for size, outcomes in runs.items():
         status, _, _, _, last = outcomes[-1]
-        measured[size] = (status, statistics.median(o[1] for o in outcomes),
-                          statistics.median(o[2] for o in outcomes), min(o[3] for o in outcomes), last)
+        fastest = min(outcomes, key=lambda o: o[1])
+        measured[size] = (status, fastest[1], fastest[2], min(o[3] for o in outcomes), last, sources[size])
     return measured
 
 
-def run_shape(korvo, folder, name, sizes, measured, args):
+def valgrind_counts():
+    """The valgrind that counts instructions, or None where it is missing or
+    cannot run a program here."""
+    valgrind = shutil.which("valgrind")
+    if valgrind is None:
+        return None
+    probe = subprocess.run([valgrind, "--tool=cachegrind", "--cache-sim=no", "--cachegrind-out-file=/dev/null",
+                            "/bin/true"], capture_output=True, text=True)
+    return valgrind if probe.returncode == 0 and "I   refs:" in probe.stderr else None
+
+
+def count_instructions(valgrind, korvo, program, output, listing):
+    """The instructions one run of the compiler executes, or None when it
+    did not end as its native runs did. Unbounded: only a program whose
+    native runs ended within the bounds is counted."""
+    command = [valgrind, "--tool=cachegrind", "--cache-sim=no", "--cachegrind-out-file=/dev/null",
+               korvo, "-d" if listing else "-c", program, "-o", output]
+    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors="replace")
+    for line in done.stderr.splitlines():
+        if "I   refs:" in line:
+            return int(line.split("I   refs:")[1].replace(",", ""))
+    return None
+
+
+class TimeJudge:
+    """Growth of the fastest user time; a smaller size under `min_seconds`
+    is too small to time."""
+    column = "time"
+
+    def __init__(self, args):
+        self.args = args
+
+    def describe(self):
+        return (f"growth judged by user time: the fastest of {self.args.repeat} runs, "
+                f"the smaller size at {self.args.min_seconds:g} s or more")
+
+    def start(self, korvo, folder, name, size, row):
+        return row[1]
+
+    def enough(self, amount):
+        return amount >= self.args.min_seconds
+
+    def shown(self, amount):
+        return ""
+
+    def close(self):
+        pass
+
+
+class InstructionJudge:
+    """Growth of the instructions counted under valgrind, less those of an
+    empty program's run (the start-up, the built-in classes): the same
+    program gives the same count however busy the machine is, so no size
+    need be large for its own sake, only large beside that start-up. Counts
+    run --jobs at a time beside the native runs of the shapes that follow,
+    which only the columns shown share the machine with."""
+    column = "instructions"
+
+    def __init__(self, args, valgrind, korvo, folder):
+        self.args = args
+        self.valgrind = valgrind
+        self.pool = concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs)
+        self.counts = {}
+        self.empty = {}
+        for listing in (False, True):
+            source = os.path.join(folder, "empty.k")
+            with open(source, "w") as f:
+                f.write(MAIN % "")
+            program = source
+            if listing:
+                program = os.path.join(folder, "empty.kb")
+                compile_once(korvo, source, program)
+            self.empty[listing] = count_instructions(valgrind, korvo, program, program + ".out", listing) or 0
+
+    def describe(self):
+        return (f"growth judged by instructions (valgrind --tool=cachegrind, one count per size), less the "
+                f"{self.empty[False] / 1e6:.1f}M of an empty program; the smaller size at "
+                f"{self.args.min_instructions / 1e6:g}M or more")
+
+    def start(self, korvo, folder, name, size, row):
+        """The count of one size, running: a future of it."""
+        key = (name, size)
+        if key not in self.counts:
+            listing = name in LISTED
+            output = os.path.join(folder, f"{name}_{size}.counted" + (".lst" if listing else ".kb"))
+
+            def net():
+                count = count_instructions(self.valgrind, korvo, row[5], output, listing)
+                return None if count is None else count - self.empty[listing]
+
+            self.counts[key] = self.pool.submit(net)
+        return self.counts[key]
+
+    def enough(self, amount):
+        return amount is not None and amount >= self.args.min_instructions
+
+    def shown(self, amount):
+        return "        -" if amount is None else f" {amount / 1e6:>8.1f}"
+
+    def close(self):
+        self.pool.shutdown()
+
+
+def settled(amount):
+    return amount.result() if isinstance(amount, concurrent.futures.Future) else amount
+
+
+def broken(row):
+    return row[0] is None or row[0] < 0
+
+
+def run_shape(name, sizes, measured, amounts, judge, args):
     """Prints the rows of one shape; True when every growth is in bounds."""
     expected = SHAPES[name][1]
     ok = True
     previous = None
     for size in sizes:
-        status, seconds, system, peak, last = measured[size]
+        status, seconds, system, peak, last, _ = measured[size]
+        amount = settled(amounts.get(size))
         shown = "time" if status is None else str(status)
-        line = f"{name:28} {size:>8} {shown:>5} {seconds:>7.3f} {system:>6.2f} {peak / 1024:>9.1f}"
+        line = f"{name:28} {size:>8} {shown:>5} {seconds:>7.3f} {system:>6.2f} {peak / 1024:>9.1f}{judge.shown(amount)}"
         wanted = expected(size) if callable(expected) else expected
-        bad = status is None or status < 0 or (wanted is not None and status != wanted)
+        bad = broken(measured[size]) or (wanted is not None and status != wanted)
         if previous is not None and not bad:
             bound = args.max_growth * (size / previous[0]) / 10
-            t = growth(previous[1], seconds)
-            m = growth(previous[2], peak)
-            line += f"  {t:5.1f}x / {m:5.1f}x"
-            if t > bound or m > bound:
-                line += "  TOO FAST A GROWTH"
+            if amount is None or previous[1] is None:
+                line += "  NOT COUNTED"
                 ok = False
+            else:
+                t = growth(previous[1], amount)
+                m = growth(previous[2], peak)
+                line += f"  {t:5.1f}x / {m:5.1f}x"
+                if t > bound or m > bound:
+                    line += "  TOO FAST A GROWTH"
+                    ok = False
         if bad:
             line += f"  UNEXPECTED: {last[:60]}"
             ok = False
         print(line, flush=True)
         if bad:
             return False
-        previous = (size, seconds, peak)
+        previous = (size, amount, peak)
     return ok
+
+
+def pick_sizes(korvo, folder, name, sizes, judge, args):
+    """(lines noting each move, the pair of sizes that counts, its
+    measures): moved up tenfold (up to MAX_SIZE) while the smaller size is
+    too small for the judge."""
+    notes = []
+    scaled = sizes
+
+    def move(first):
+        notes.append(f"{name:28} {scaled[0]:>8} {first[0]:>5} {first[1]:>7.3f}  too small to judge: x10")
+        return [size * 10 for size in scaled]
+
+    while scaled[-1] * 10 <= MAX_SIZE:
+        first = measure(korvo, folder, name, scaled[:1], args.repeat)[scaled[0]]
+        if broken(first) or judge.enough(settled(judge.start(korvo, folder, name, scaled[0], first))):
+            break
+        scaled = move(first)
+    measured = measure(korvo, folder, name, scaled, args.repeat)
+    # A timed pair's own reading decides too: a first reading taken while
+    # the machine was busy can pass a size that then counts with a time too
+    # small to tell a growth from noise. A count is the same both times.
+    while isinstance(judge, TimeJudge) and scaled[-1] * 10 <= MAX_SIZE:
+        first = measured[scaled[0]]
+        if broken(first) or judge.enough(first[1]):
+            break
+        scaled = move(first)
+        measured = measure(korvo, folder, name, scaled, args.repeat)
+    return notes, scaled, measured
 
 
 def main():
@@ -330,41 +485,57 @@ def main():
     parser.add_argument("--sizes", default="10000,100000")
     parser.add_argument("--shape", action="append", help="run only these shapes")
     parser.add_argument("--max-growth", type=float, default=11.0)
-    parser.add_argument("--repeat", type=int, default=3, help="compiles per size; the median time counts")
-    parser.add_argument("--min-seconds", type=float, default=0.1,
-                        help="below this at the smaller size a shape is measured again at 10x its sizes")
+    parser.add_argument("--method", choices=("auto", "instructions", "time"), default="auto",
+                        help="what growth is judged on: instructions where valgrind runs (auto), else time")
+    parser.add_argument("--repeat", type=int, default=3, help="native runs per size; the fastest time counts")
+    parser.add_argument("--min-seconds", type=float, default=1.0,
+                        help="timed: below this at the smaller size a shape is measured again at 10x its sizes")
+    parser.add_argument("--min-instructions", type=float, default=100e6,
+                        help="counted: below this at the smaller size a shape is measured again at 10x its sizes")
+    parser.add_argument("--jobs", type=int, default=3, help="counts running at a time")
     parser.add_argument("--keep", help="write the programs into this folder and keep them")
     args = parser.parse_args()
     korvo = os.path.join(os.path.abspath(args.bin), "korvo")
     sizes = [int(s) for s in args.sizes.split(",")]
     names = args.shape or list(SHAPES)
 
+    valgrind = valgrind_counts() if args.method != "time" else None
+    if args.method == "instructions" and valgrind is None:
+        print("--method instructions: valgrind is missing or cannot run here", file=sys.stderr)
+        return 2
     failed = False
-    print(f"{'shape':28} {'size':>8} {'exit':>5} {'user s':>7} {'sys s':>6} {'peak MiB':>9}  growth time/memory")
     with tempfile.TemporaryDirectory(prefix="korvo-hostile-") as scratch:
         folder = args.keep or scratch
         os.makedirs(folder, exist_ok=True)
+        judge = InstructionJudge(args, valgrind, korvo, folder) if valgrind else TimeJudge(args)
+        print(judge.describe())
+        counted = f" {'instr M':>8}" if valgrind else ""
+        print(f"{'shape':28} {'size':>8} {'exit':>5} {'user s':>7} {'sys s':>6} {'peak MiB':>9}{counted}"
+              f"  growth {judge.column}/memory", flush=True)
+        # Shapes are printed in order, each once its counts are in.
+        pending = []
+
+        def report(done_only):
+            nonlocal failed
+            while pending:
+                notes, scaled, measured, amounts, name = pending[0]
+                if done_only and not all(a.done() for a in amounts.values()
+                                         if isinstance(a, concurrent.futures.Future)):
+                    return
+                pending.pop(0)
+                for note in notes:
+                    print(note, flush=True)
+                if not run_shape(name, scaled, measured, amounts, judge, args):
+                    failed = True
+
         for name in names:
-            scaled = sizes
-            while scaled[-1] * 10 <= MAX_SIZE:
-                first = measure(korvo, folder, name, scaled[:1], args.repeat)[scaled[0]]
-                if first[0] is None or first[0] < 0 or first[1] >= args.min_seconds:
-                    break
-                print(f"{name:28} {scaled[0]:>8} {first[0]:>5} {first[1]:>7.3f}  too small to time: x10", flush=True)
-                scaled = [size * 10 for size in scaled]
-            measured = measure(korvo, folder, name, scaled, args.repeat)
-            # The pair's own time decides too: a first reading taken
-            # while the machine was busy can pass a size that then counts
-            # with a time too small to tell a growth from noise.
-            while scaled[-1] * 10 <= MAX_SIZE:
-                first = measured[scaled[0]]
-                if first[0] is None or first[0] < 0 or first[1] >= args.min_seconds:
-                    break
-                print(f"{name:28} {scaled[0]:>8} {first[0]:>5} {first[1]:>7.3f}  too small to time: x10", flush=True)
-                scaled = [size * 10 for size in scaled]
-                measured = measure(korvo, folder, name, scaled, args.repeat)
-            if not run_shape(korvo, folder, name, scaled, measured, args):
-                failed = True
+            notes, scaled, measured = pick_sizes(korvo, folder, name, sizes, judge, args)
+            amounts = {size: judge.start(korvo, folder, name, size, measured[size])
+                       for size in scaled if not broken(measured[size])}
+            pending.append((notes, scaled, measured, amounts, name))
+            report(done_only=True)
+        report(done_only=False)
+        judge.close()
     return 1 if failed else 0
 
 

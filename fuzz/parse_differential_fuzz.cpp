@@ -19,6 +19,9 @@
 KORVO_FUZZ_FLAGS("-max_len=1024", "-entropic_scale_per_exec_time=1")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // An include that is not found lists the search paths on stdout.
+    static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
     const ScratchFile scratch(data, size);
     const char* file = scratch.path();
     if (file == nullptr) return 0;

@@ -6,6 +6,7 @@
 // touches the disk.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "codegen/compile_context.h"
@@ -72,6 +73,9 @@ void parseAndRelease(const uint8_t* data, size_t size) {
 KORVO_FUZZ_FLAGS("-max_len=2048", "-entropic_scale_per_exec_time=1")
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // An include that is not found lists the search paths on stdout.
+    static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
+    (void)quiet;
     scanWhole(reinterpret_cast<const char*>(data), static_cast<int32_t>(size));
     parseAndRelease(data, size);
     return 0;
