@@ -16,7 +16,7 @@ using model::IRResult;
 using model::Operand;
 using qestl::SmartPtr;
 
-CompileContext::CompileContext() { keepCandidatesIn(lookup_.candidates()); }
+CompileContext::CompileContext() { keepCandidatesIn(lookup_.resultsInPlace()); }
 
 CompileContext::~CompileContext() { reset(); }
 

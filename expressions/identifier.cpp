@@ -4,6 +4,7 @@
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
+#include "model/container.h"
 #include "model/function_object.h"
 #include "statements/compile_walk.h"
 
@@ -11,7 +12,19 @@
 uint32_t compileIdentifier(CompileContext& context, const StatementNode& node) {
     const std::string_view name = node->text.view();
     context.lookupNodeName(node);
-    if (!context.lookup().candidates().empty()) return 0;
+    if (!context.lookup().candidates().empty()) {
+        for (const model::IRResult& candidate : context.lookup().candidates()) {
+            if (candidate.operand.kind != model::kErrorOperand ||
+                candidate.operand.value != model::kErrCaptureOutOfReach)
+                continue;
+            // A local captured by a class around this one: no operand of
+            // this code reaches its closure.
+            context.lookup().clearResults();
+            context.reportError(diag::NotAllowedHere, node);
+            break;
+        }
+        return 0;
+    }
     if (name == "sizeof") {
         const model::BuiltinTypes& types = context.builtins();
         qestl::SmartPtr function = model::makeFunction("$special/_sizeof", types.intType);

@@ -7,6 +7,7 @@
 #include "model/builtin_types.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
+#include "model/instance_object.h"
 #include "model/intrinsic_members.h"
 #include "model/model_context.h"
 
@@ -95,6 +96,18 @@ void offerMethodOperations(ModelContext& context, std::string_view name) {
     else if (name == "getThrowExceptionCount") offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
     else if (name == "getThrowExceptionItem")
         offerSpecial(context, "$special/_method_get_except", any(context), {{"n", b.intType}});
+}
+
+// Whether a candidate listed so far is a variable or a method.
+bool namesValue(ModelContext& context) {
+    for (size_t i = 0; i < context.candidateCount(); ++i) {
+        const IRObject* found = context.candidateAt(i).objectPtr();
+        if (found == nullptr) continue;
+        const uint32_t kind = found->kindOf();
+        if ((kind == kKindVariable || kind == kKindFunction || kind == kKindOperator) && !found->isConstructor())
+            return true;
+    }
+    return false;
 }
 
 bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) { return builtin && object->sameType(asObject(builtin)); }
@@ -251,17 +264,69 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
     return resolveHere(context, member, flags, depth);
 }
 
+IRResult& ModelContext::candidateAt(size_t index) { return (*candidateList_)[index]; }
+
 bool ClassObject::bindHere(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
-    resolveHere(context, memberName, flags, depth);
-    if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
-    if (IRObject* holder = ownerObject()) {
-        const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags;
-        if (ClassObject* outer = asClass(holder)) outer->bindMember(context, memberName, outerFlags, depth + 1);
-        else holder->bindIntrinsicMember(context, memberName, outerFlags);
+    if (depth == 0) {
+        resolveHere(context, memberName, flags, depth);
+    } else {
+        // An enclosing class's field is read from the enclosing instance,
+        // by a load as through `C.this`.
+        const size_t first = context.candidateCount();
+        resolveHere(context, memberName, (flags & kLookupInstance) ? flags | kLookupAccessInstruction : flags, depth);
+        reachThroughEnclosing(context, first, depth);
     }
-    if (Container* captured = rareClass().captureContainer)
-        captured->lookupVisible(context, this, memberName, 0, flags);
+    if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
+    // The frame the class was made in is nearer than the classes around it.
+    if (Container* captured = rareClass().captureContainer) {
+        const size_t first = context.candidateCount();
+        captured->lookupVisible(context, this, memberName, 0, flags & ~kLookupAccessInstruction);
+        reachCaptured(context, first, depth);
+    }
+    // A value or method found nearer (a local, a member of this class, a
+    // captured local) hides the same name further out; a class or a
+    // constructor of that name does not hide a type.
+    IRObject* holder = ownerObject();
+    if (holder == nullptr || namesValue(context)) return true;
+    const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags & ~kLookupAccessInstruction;
+    if (ClassObject* outer = asClass(holder)) return outer->bindMember(context, memberName, outerFlags, depth + 1);
+    holder->bindIntrinsicMember(context, memberName, outerFlags);
+    // A class made in a method is one step inside the method's class.
+    if (namesValue(context) || !holder->isFunction()) return true;
+    if (ClassObject* outer = asClass(holder->ownerObject()))
+        outer->bindMember(context, memberName, outerFlags, depth + 2);
     return true;
+}
+
+void ClassObject::reachThroughEnclosing(ModelContext& context, size_t first, uint32_t depth) {
+    const size_t end = context.candidateCount();
+    if (first == end) return;
+    const IRResult owner(getThisObject(), Operand(depth, kThisField, typeCodeOf(this)));
+    for (size_t i = first; i < end; ++i) {
+        IRResult& candidate = context.candidateAt(i);
+        // A nested class is loaded from the enclosing instance too.
+        if (!candidate.pending.empty()) {
+            auto* load = candidate.pending.back().as<cbircode>();
+            if (load->operandCount == 3 && load->operands[2].isRegister(kEax)) load->operands[0] = owner.operand;
+        }
+        IRObject* member = candidate.objectPtr();
+        if (member == nullptr || member->isStatic() || member->isConstructor() ||
+            (member->kind != kKindVariable && member->kind != kKindFunction && member->kind != kKindOperator))
+            continue;
+        candidate.object = makeInstance(candidate.object, owner, context.builtins().classType);
+    }
+}
+
+void ClassObject::reachCaptured(ModelContext& context, size_t first, uint32_t depth) {
+    for (size_t i = first; i < context.candidateCount(); ++i) {
+        IRResult& candidate = context.candidateAt(i);
+        if (candidate.operand.kind != kStackSlot) continue;
+        // The slot of the frame that made the object, kept by the object's
+        // closure; a class around this one keeps its closure where no
+        // operand of this class's code reaches it.
+        if (depth == 0) candidate.operand.kind = kClosureSlot;
+        else candidate.operand = Operand::error(kErrCaptureOutOfReach);
+    }
 }
 
 bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,

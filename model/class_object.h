@@ -324,6 +324,12 @@ private:
                                                    uint32_t flags, uint32_t depth);
     [[gnu::always_inline]] inline bool bindHere(ModelContext& context, const qestl::HashedText& memberName,
                                                 uint32_t flags, uint32_t depth);
+    // The candidates listed from `first` on, found in this class `depth`
+    // steps out of the lookup's class: its instance members become members
+    // of its instance there.
+    void reachThroughEnclosing(ModelContext& context, size_t first, uint32_t depth);
+    // The same for the locals of the frame this class captured.
+    void reachCaptured(ModelContext& context, size_t first, uint32_t depth);
     friend class KeptObjects;
     friend class Container;
     qestl::RareFields<RareClass> rareClass_;

@@ -61,6 +61,9 @@ enum MemberError : int64_t {
     kErrPrivateOverride = 157,
     kErrBaseNotNil = 158,
     kErrThrowsOnly = 159,
+    // Not a table's: a captured local that the code of a class nested in
+    // the capturing one cannot reach.
+    kErrCaptureOutOfReach = 160,
 };
 // The entry of a member error; a code without one of its own has no base
 // prototype. Its text takes the listing of the members of that name.

@@ -54,6 +54,8 @@ public:
     virtual IRResult* placeCandidate(const qestl::SmartPtr& object) = 0;
     // Asked after nearly every table a lookup passes: read in place.
     size_t candidateCount() const { return candidateList_->size(); }
+    // A candidate already listed, for the lookup that listed it to finish.
+    IRResult& candidateAt(size_t index);
     // Empties the candidate list ("super" restarts a lookup on the base).
     virtual void clearCandidates() = 0;
     virtual uint64_t lookupGeneration() const = 0;
@@ -156,7 +158,7 @@ public:
     virtual void detachAtTeardown(const qestl::SmartPtr& object) { (void)object; }
 
 private:
-    const qestl::qevector<IRResult>* candidateList_ = nullptr;
+    qestl::qevector<IRResult>* candidateList_ = nullptr;
     bool templateMethodsListed_ = false;
     Numbering ownNumbering_;
     Numbering* numbering_ = &ownNumbering_;
@@ -166,7 +168,7 @@ private:
 protected:
     // The list the context keeps its candidates in: it stays in place while
     // its buffer is swapped.
-    void keepCandidatesIn(const qestl::qevector<IRResult>& list) { candidateList_ = &list; }
+    void keepCandidatesIn(qestl::qevector<IRResult>& list) { candidateList_ = &list; }
     // The formatted text of a reported entry, printed or held.
     virtual void deliverError(std::string_view text, const NodeHandle& node) = 0;
     virtual void deliverWarning(uint32_t number, std::string_view text, const NodeHandle& node) = 0;

@@ -27,7 +27,9 @@ whose `ret this` gives `this` back. A class member of a class (a nested
 class) is a field of each instance that holds the class bound to that
 instance; an anonymous class is bound to the frame that makes it. `this[n]`
 is the object n steps out: an instance's enclosing instance, or the frame
-that made it and then that frame's `this`. A catch handler finds the caught
+that made it and then that frame's `this`. `closesure[n]` is slot n of the
+frame that made `this`, as its makeclosesure (the first step of the object's
+initialiser) found the frame's values. A catch handler finds the caught
 object in the exception register and in its catch variable, the first local
 of the handler's block: the slot after every slot declared before the handler.
 The machine raises the catalogue's DivByZeroException,
@@ -417,7 +419,7 @@ class Machine:
             return self.img.string_resource(next_pc + value)
         box, key = self.cell(op, next_pc)
         if box[key] is UNSET:
-            where = {9: "stack[%d]", 14: "field %d of this", 21: "register %d"}
+            where = {9: "stack[%d]", 11: "closesure[%d]", 14: "field %d of this", 21: "register %d"}
             raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
                 value if kind in where else next_pc + value)))
         return convert(box[key], dtype)
@@ -461,7 +463,18 @@ class Machine:
             return self.statics, where
         if kind == 20:
             return self.special, "exc"
+        if kind == 11:
+            return self.closure_cell(value)
         raise EvalError("operand kind %d is outside the evaluated subset" % kind)
+
+    def closure_cell(self, index):
+        """Slot `index` of the closure of `this`."""
+        closure = getattr(self.this, "closure", None) if isinstance(self.this, Obj) else None
+        if closure is None:
+            raise EvalError("closesure[%d] where `this` (%r) has no closure" % (index, self.this))
+        if not 0 <= index < len(closure):
+            raise EvalError("closesure[%d] outside a closure of %d slots" % (index, len(closure)))
+        return closure, index
 
     def write(self, op, value, next_pc):
         box, key = self.cell(op, next_pc)
@@ -943,6 +956,15 @@ def op_this_to_eax(m, ops, at, nxt):
     return nxt
 
 
+def op_makeclosesure(m, ops, at, nxt):
+    """The object being made keeps the values of the frame that makes it
+    (the one below its initialiser's) as its closure."""
+    if not isinstance(m.this, Obj) or len(m.frames) < 2:
+        raise EvalError("makeclosesure outside the initialiser of an object")
+    m.this.closure = list(m.frames[-2].slots)
+    return nxt
+
+
 def op_alloc(m, ops, at, nxt):
     """A new object of a class named directly, of a catalogue exception
     class, of a nested class bound to `this` (a field of it) or of an
@@ -1244,7 +1266,7 @@ HANDLERS = {
     "PushByte": op_push, "PushShort": op_push, "PushPtr": op_push, "PushFloat": op_push, "Pop": op_pop,
     "Pushar": op_pushar, "Popar": op_popar, "Checkesp": op_nop, "Checketp": op_nop,
     "Call": op_call, "CallEqu": op_call, "CallNequ": op_call, "Ret": op_ret, "RetDelesp": op_ret,
-    "RetThis": op_ret_this, "Allocesp": op_allocesp, "Makeclosesure": op_nop,  # alloc binds the frame
+    "RetThis": op_ret_this, "Allocesp": op_allocesp, "Makeclosesure": op_makeclosesure,
     "PushloadThis": op_push_this, "PushloadThisOperand": op_pushload_this, "PushloadThisCall": op_pushload_this, "PopThis": op_pop_this,
     "ThisToEax": op_this_to_eax, "Alloc": op_alloc, "AllocArray": op_alloc_array, "AllocArrayN": op_alloc_array, "Initarray": op_initarray,
     "LoadElement": op_load_element, "Member": op_member, "Cast": op_cast, "Not": op_complement, "Cpl": op_complement,
