@@ -218,15 +218,14 @@ TEST(QestringTest, AppendsAfterAFormattedGrowthLeaveTheSlackWhereItIs) {
     EXPECT_EQ(s.used(), s.capacity());  // growth rule 3
     s.append("x");                      // growth rule 2: room for as much again
     const size_t slack = s.used() - s.length();
-    ASSERT_GT(slack, 3000u);
+    ASSERT_GT(slack, 500u);
     const size_t room = s.capacity();
     const size_t planted = s.used() - 1;
     const_cast<char*>(s.c_str())[planted] = 'P';
     std::string expected(s.view());
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 100; ++i) {  // 250 units: short of the planted one
         s.append(i % 2 ? "ab" : "cde");
-        s.appendFormat("%d;", i);
-        expected += (i % 2 ? "ab" : "cde") + std::to_string(i) + ";";
+        expected += i % 2 ? "ab" : "cde";
     }
     EXPECT_EQ(s.view(), expected);
     EXPECT_EQ(s.used() - s.length(), slack);
