@@ -30,7 +30,13 @@ puts ?: and && / || values inside arithmetic and arguments;
 declared; --with-this-values reads fields through a method returning this;
 --with-super-calls makes the overriding methods call the ones they override
 through super; --with-mixed-choices makes ?: choose between values of two
-numeric types (int and long, int and byte, double and int). A mismatch
+numeric types (int and long, int and byte, double and int);
+--with-enclosing-names adds a class whose nested classes (one or two levels
+in) store, compound-assign, increment and read its fields and call its
+method by their simple names, a static nested class reading its static
+field, and anonymous subclasses reading the locals and parameters of the
+function or method making them (and, in a method, a field of its class);
+no captured local changes after the object is made. A mismatch
 prints the seed and keeps the program in the folder given by --keep
 (default: the current one) as random_<seed>.k. --seeds A-B runs a range;
 --forever runs from --from on until stopped.
@@ -120,6 +126,7 @@ class Gen:
         self.this_values = "this-values" in features
         self.super_calls = "super-calls" in features
         self.mixed = "mixed-choices" in features
+        self.enclosing_names = "enclosing-names" in features
         self.stat = {}  # the static fields of Stat while the reference runs
         self.rec = None  # the reference of rec once made (its own body does not call it)
         self.helpers = []  # (name, arity, function)
@@ -799,6 +806,128 @@ class Gen:
                     ff(env)
         return lines, run
 
+    # Names of the enclosing scope: nested and anonymous classes ------------
+    def plain_expr(self, names, depth, call=None):
+        """An int expression of names and literals only; call, when given, is
+        (name, function) of a one-argument method it may call."""
+        r = self.r
+        choice = r.randrange(6 if depth > 0 else 3)
+        if choice == 0:
+            value = r.choice([0, 1, 2, 3, 7, 100, -1, -5, 65536, r.randrange(-999, 999)])
+            return ("(%d)" % value if value < 0 else str(value)), (lambda env, v=value: v)
+        if choice in (1, 2):
+            return self.variable(names)
+        if choice == 5 and call:
+            ta, fa = self.plain_expr(names, depth - 1)
+            return "%s(%s)" % (call[0], ta), (lambda env: call[1](env, fa(env)))
+        op = r.choice(list(BINARY))
+        (ta, fa), (tb, fb) = self.plain_expr(names, depth - 1, call), self.plain_expr(names, depth - 1, call)
+        if op in "+-*" and constant(ta) and constant(tb):
+            ta, fa = self.variable(names)
+        return "(%s %s %s)" % (ta, op, tb), (lambda env, f=BINARY[op]: wrap(f(fa(env), fb(env))))
+
+    def plain_stores(self, targets, names, count, call=None):
+        """Stores, compound assignments and increments of targets by name."""
+        lines, runs = [], []
+        for _ in range(count):
+            target, kind = self.r.choice(targets), self.r.randrange(5)
+            if kind == 4:
+                op = self.r.choice(["++", "--"])
+                lines.append("%s%s;" % (target, op))
+                runs.append(lambda env, t=target, d=(1 if op == "++" else -1): env.__setitem__(t, wrap(env[t] + d)))
+                continue
+            op = ["=", "+=", "-=", "^="][kind]
+            te, fe = self.plain_expr(names, 2, call)
+            lines.append("%s %s %s;" % (target, op, te))
+            apply = {"=": lambda x, y: y, "+=": lambda x, y: x + y, "-=": lambda x, y: x - y,
+                     "^=": lambda x, y: x ^ y}[op]
+            runs.append(lambda env, t=target, fe=fe, a=apply: env.__setitem__(t, wrap(a(env[t], fe(env)))))
+
+        def run(env):
+            for f in runs:
+                f(env)
+        return lines, run
+
+    def enclosing(self):
+        """Outer's nested classes change and read Outer's fields by their
+        simple names; Base's anonymous subclasses read the locals and
+        parameters of the function or method making them. Returns the source
+        and enc(x, y), the value of encTest(x, y)."""
+        r = self.r
+        fields = ["e0", "e1"]
+        em_k = r.randrange(2, 6)
+        call = ("em", lambda env, k: wrap(env["e0"] * k - env["e1"]))
+        init = {"e0": r.randrange(-20, 20), "e1": r.randrange(-20, 20), "g": r.randrange(-9, 9),
+                "d": r.randrange(-9, 9), "st": r.randrange(-30, 30)}
+        mid_lines, mid_run = self.plain_stores(fields + ["g"], fields + ["g", "k"], r.randrange(1, 5), call)
+        deep = r.randrange(2) == 1
+        if deep:
+            deep_lines, deep_run = self.plain_stores(fields + ["g", "d"], fields + ["g", "d", "k"],
+                                                     r.randrange(1, 4), call)
+        tk, fk = self.plain_expr(["st", "k"], 2)
+        anon_m, fm = self.plain_expr(["e0", "e1", "loc", "p"], 2)
+        tl, fl = self.plain_expr(["e0", "p"], 1)
+        anon_f, ff = self.plain_expr(["loc", "p", "q"], 2)
+        tfl, ffl = self.plain_expr(["p", "q"], 1)
+        out = ["class Base { public int f() { return 0; } };",
+               "class Outer {",
+               "    public int e0 = %d;" % init["e0"],
+               "    public int e1 = %d;" % init["e1"],
+               "    public static int st = %d;" % init["st"],
+               "    public int em(int k) { return e0 * k - e1; }",
+               "    class Mid {",
+               "        public int g = %d;" % init["g"]]
+        if deep:
+            out += ["        class Deep {",
+                    "            public int d = %d;" % init["d"],
+                    "            public int go(int k) {"]
+            out += ["                " + t for t in deep_lines]
+            out += ["                return d;", "            }", "        };"]
+        out += ["        public int work(int k) {"]
+        out += ["            " + t for t in mid_lines]
+        if deep:
+            # g is read after go, which may change it
+            out += ["            Deep dd = new Deep();", "            int dv = dd.go(k + 1);", "            g += dv;"]
+        out += ["            return g;", "        }", "    };",
+                "    static class Keep { public int get(int k) { return %s + st * 2; } };" % tk,
+                "    public int anon(int p) {",
+                "        int loc = %s;" % tl,
+                "        Base b = new Base() { public int f() override { return %s + loc * 3 - p + e1; } };" % anon_m,
+                "        return b.f();", "    }",
+                "    public int run(int k) {",
+                "        Mid m = new Mid();", "        int w = m.work(k);",
+                "        Keep kp = new Keep();",
+                "        return w * 3 + m.g * 5 + kp.get(k) * 7 + anon(k - 1) * 11 + e0 * 13 + e1 * 17;",
+                "    }",
+                "};",
+                "int anonFn(int p, int q) {",
+                "    int loc = %s;" % tfl,
+                "    Base b = new Base() { public int f() override { return %s + loc * 5 - p * 7 + q; } };" % anon_f,
+                "    return b.f();",
+                "}",
+                "int encTest(int x, int y) { Outer t = new Outer(); return t.run(x) + anonFn(x, y) * 19; }"]
+
+        def enc(x, y):
+            obj = dict(init)
+            obj["k"] = x
+            mid_run(obj)
+            if deep:
+                env = dict(obj, k=wrap(x + 1))
+                deep_run(env)
+                for name in fields + ["g"]:
+                    obj[name] = env[name]
+                obj["g"] = wrap(obj["g"] + env["d"])
+            w = obj["g"]
+            keep = wrap(fk({"st": init["st"], "k": x}) + init["st"] * 2)
+            p = wrap(x - 1)
+            aenv = {"e0": obj["e0"], "e1": obj["e1"], "p": p, "loc": fl({"e0": obj["e0"], "p": p})}
+            am = wrap(fm(aenv) + aenv["loc"] * 3 - p + obj["e1"])
+            run = wrap(w * 3 + obj["g"] * 5 + keep * 7 + am * 11 + obj["e0"] * 13 + obj["e1"] * 17)
+            fenv = {"p": x, "q": y}
+            fenv["loc"] = ffl(fenv)
+            return wrap(run + wrap(ff(fenv) + fenv["loc"] * 5 - x * 7 + y) * 19)
+        return out, enc
+
     # Whole program ----------------------------------------------------------
     def helper(self, index):
         name, params = "h%d" % index, ["p", "q"][:self.r.randrange(1, 3)]
@@ -875,6 +1004,10 @@ class Gen:
             out += lines
             self.helpers.append((name, arity, call))
         self.in_helper = False
+        enc = None
+        if self.enclosing_names:
+            lines, enc = self.enclosing()
+            out += lines
         names = ["v0", "v1", "v2", "v3"]
         init = [r.randrange(-50, 50) for _ in names]
         third_sub = r.randrange(2) == 1
@@ -894,6 +1027,8 @@ class Gen:
                 "    sn[0] = \"a\";", "    sn[1] = \"k2\";", "    sn[2] = \"\";", "    sn[3] = \"xyz\";",
                 "    Obj[] objs = new Obj[3];", "    objs[0] = o;", "    objs[1] = p;",
                 "    objs[2] = new %s(%d, %d);" % ("Sub" if third_sub else "Obj", init[1], init[2])]
+        if enc:
+            out.append("    int enc = encTest(v0, v1);")
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
         out += ["    long lsum = la[0] + la[1] * 3 + la[2] * 5 + la[3] * 7;",
                 "    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
@@ -906,7 +1041,7 @@ class Gen:
                 " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109"
                 " + Stat.held.a * 113 + Stat.held.b * 127",
                 "        + s1.length() * 131 + s2.length() * 137"
-                " + (sn[0].length() + sn[1].length() * 3 + sn[2].length() * 5 + sn[3].length() * 7) * 139;", "}"]
+                " + (sn[0].length() + sn[1].length() * 3 + sn[2].length() * 5 + sn[3].length() * 7) * 139%s;" % (" + enc * 149" if enc else ""), "}"]
         env = dict(zip(names, init))
         obj = lambda a, b, sub: {"a": a, "b": b, "c": 7, "sub": sub}  # noqa: E731
         env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o=obj(init[0], init[1], self.sub),
@@ -937,11 +1072,13 @@ class Gen:
                       + stat["count"] * 103 + wrap(total ^ (total >> 32)) * 107 + stat["early"] * 109
                       + stat["held"]["a"] * 113 + stat["held"]["b"] * 127
                       + len(env["s1"]) * 131 + len(env["s2"]) * 137
-                      + (len(sn[0]) + len(sn[1]) * 3 + len(sn[2]) * 5 + len(sn[3]) * 7) * 139)
+                      + (len(sn[0]) + len(sn[1]) * 3 + len(sn[2]) * 5 + len(sn[3]) * 7) * 139
+                      + (enc(init[0], init[1]) * 149 if enc else 0))
         return "\n".join(out) + "\n", ("result", result)
 
 
-FEATURES = ("conditional-operands", "field-initialisers", "this-values", "super-calls", "mixed-choices")
+FEATURES = ("conditional-operands", "field-initialisers", "this-values", "super-calls", "mixed-choices",
+            "enclosing-names")
 
 
 def make(seed, features, size=12):
