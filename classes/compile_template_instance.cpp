@@ -9,6 +9,7 @@
 #include "codegen/suggestions.h"
 #include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
+#include "model/candidate_rank.h"
 #include "model/class_object.h"
 #include "model/declaration_views.h"
 #include "source/ast_nodes.h"
@@ -29,11 +30,11 @@ namespace {
 // candidate is chosen afresh.
 IRObject* nearestTypeCandidate(const IRValueList& candidates) {
     IRObject* chosen = nullptr;
-    uint64_t chosenRank = 0;
+    model::CandidateRank chosenRank;
     for (const IRResult& candidate : candidates) {
         IRObject* object = candidate.objectPtr();
         if (object == nullptr || !(object->isKind(model::kKindClass) || object->isKind(model::kKindArray))) continue;
-        const uint64_t rank = candidateRank(candidate);
+        const model::CandidateRank rank = model::rankOf(candidate);
         if (chosen == nullptr || rank < chosenRank) {
             chosen = object;
             chosenRank = rank;

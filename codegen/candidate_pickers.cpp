@@ -1,21 +1,28 @@
 #include "codegen/candidate_pickers.h"
 
+#include <iterator>
+
+#include "codegen/compile_context.h"
+#include "codegen/suggestions.h"
+#include "diagnostics/diagnostics.h"
+
+#include "model/candidate_rank.h"
 #include "model/ir_object.h"
 
 namespace codegen {
 
 uint32_t pickBestOverload(model::IRValueList& candidates, uint32_t kind, model::IRResult*& out) {
     model::IRResult* best = nullptr;
-    uint64_t bestCode = 0;
+    model::CandidateRank bestRank;
     for (model::IRResult& candidate : candidates) {
         const model::IRObject* object = candidate.objectPtr();
         // A member reached through a value answers with its member's kind.
         if (object == nullptr || (kind != kAnyKind && object->kindOf() != kind)) continue;
-        const uint64_t code = candidate.addressCode(false);
-        if (best != nullptr && code == bestCode) return kNoSingleBest;
-        if (best == nullptr || code < bestCode) {
+        const model::CandidateRank rank = model::rankOf(candidate);
+        if (best != nullptr && rank == bestRank) return kNoSingleBest;
+        if (best == nullptr || rank < bestRank) {
             best = &candidate;
-            bestCode = code;
+            bestRank = rank;
         }
     }
     if (best == nullptr) return kNoSingleBest;
@@ -30,7 +37,7 @@ uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t*
     // against it: most names have one candidate, and after a tie the next
     // one that passes is taken whatever its code.
     bool bestCoded = false;
-    uint64_t bestCode = 0;
+    model::CandidateRank bestRank;
     for (model::IRResult& candidate : candidates) {
         const model::IRObject* object = candidate.objectPtr();
         if (object == nullptr) continue;
@@ -43,14 +50,14 @@ uint32_t pickBestOverloadForArgs(model::IRValueList& candidates, const uint32_t*
             continue;
         }
         if (!bestCoded) {
-            bestCode = best->addressCode(false);
+            bestRank = model::rankOf(*best);
             bestCoded = true;
         }
-        const uint64_t code = candidate.addressCode(false);
-        if (code < bestCode) {
+        const model::CandidateRank rank = model::rankOf(candidate);
+        if (rank < bestRank) {
             best = &candidate;
-            bestCode = code;
-        } else if (code == bestCode) {
+            bestRank = rank;
+        } else if (rank == bestRank) {
             best = nullptr;
         }
     }
@@ -74,3 +81,28 @@ uint32_t findMatchingOperatorMethod(model::ModelContext* context, model::IRValue
 }
 
 }  // namespace codegen
+
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates,
+                                  const model::NodeHandle& node) {
+    // Values, methods and operators take part.
+    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
+    return pickSingleObject(context, candidates, node, kValueKinds, std::size(kValueKinds));
+}
+
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates,
+                                  const model::NodeHandle& node, const uint32_t* kinds, size_t kindCount) {
+    if (candidates.empty()) {
+        qestl::qestringA listing;
+        if (!context.lookup().nearMisses().empty()) appendDidYouMean(context, listing, node);
+        context.reportError(diag::UndefinedIdentifier, node, listing);
+        return nullptr;
+    }
+    // A tie drops the best, and a later candidate may win again.
+    model::IRResult* best = nullptr;
+    codegen::pickBestOverloadForArgs(candidates, kinds, kindCount, best);
+    if (best != nullptr) return best;
+    qestl::qestringA listing;
+    dumpScopeSymbols(context, candidates, listing);
+    context.reportError(diag::AmbiguousObject, node, listing);
+    return nullptr;
+}

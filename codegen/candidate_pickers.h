@@ -1,11 +1,13 @@
 // Choosing one candidate among the values a name, operand or argument may
-// denote. Candidates are ranked by address code (IRResult::addressCode
-// asked with false): the lowest wins, equal codes are a tie.
+// denote. Candidates are ranked as model/candidate_rank.h says: the lowest
+// wins, equal ranks are a tie.
 #pragma once
 
 #include <cstdint>
 
 #include "model/ir_result.h"
+
+class CompileContext;
 
 namespace model {
 class ModelContext;
@@ -19,7 +21,7 @@ constexpr uint32_t kNoOperatorMatch = 108;
 // A kind that lets every object take part.
 constexpr uint32_t kAnyKind = 0xFFFFFFFFu;
 
-// The lowest address code among the candidates with an object (of `kind`
+// The lowest rank among the candidates with an object (of `kind`
 // unless it is kAnyKind); the scan ends with kNoSingleBest at the first tie.
 uint32_t pickBestOverload(model::IRValueList& candidates, uint32_t kind, model::IRResult*& out);
 // A candidate takes part when its object passes one of the kinds. A tie
@@ -32,3 +34,12 @@ uint32_t findMatchingOperatorMethod(model::ModelContext* context, model::IRValue
                                     const qestl::SmartPtr& operand, model::IRResult*& out);
 
 }  // namespace codegen
+
+// The one value among the candidates an expression left (the lowest rank,
+// ties dropped); null after reporting why there is none.
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates,
+                                  const model::NodeHandle& node);
+// The same among the candidates whose object is of one of the kinds
+// (codegen::kAnyKind: any object).
+model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates,
+                                  const model::NodeHandle& node, const uint32_t* kinds, size_t kindCount);

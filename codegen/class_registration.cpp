@@ -16,6 +16,18 @@ using model::asObject;
 using model::IRObject;
 using qestl::SmartPtr;
 
+namespace {
+
+// Whether the innermost class scope is the body of a class that `function`
+// made (an anonymous class, whose own nested classes are declared there).
+bool declaredInClassMadeBy(const ScopeChain& scopes, const SmartPtr& function) {
+    if (scopes.records.empty()) return false;
+    IRObject* scope = asObject(scopes.records.back().object);
+    return model::asClass(scope) != nullptr && scope->ownerObject() == asObject(function);
+}
+
+}  // namespace
+
 void CompileContext::registerBuiltinClass(const SmartPtr& owner, const SmartPtr& klass) {
     model::ClassObject* c = model::asClass(asObject(klass));
     if (c == nullptr) return;
@@ -94,11 +106,15 @@ model::Operand CompileContext::registerClass(std::string_view name, const SmartP
             ++instancesRegistered_;
         }
         c->sourceNode = c->declarationNode.node();
-        // A class declared in a function body belongs to that function. An
-        // instance is one class for the whole program and keeps its
-        // template's owner: owned by the function that named it first, it
-        // would be hidden from every other class (its arguments with it).
-        if (lookup_.scopes().frame->owner && !global) c->setOwner(model::IRResult(lookup_.scopes().frame->owner));
+        // A class declared in a function body belongs to that function, but
+        // one declared in the body of a class made there belongs to that
+        // class, as a nested class does. An instance is one class for the
+        // whole program and keeps its template's owner: owned by the
+        // function that named it first, it would be hidden from every other
+        // class (its arguments with it).
+        const SmartPtr& function = lookup_.scopes().frame->owner;
+        if (function && !global && !declaredInClassMadeBy(lookup_.scopes(), function))
+            c->setOwner(model::IRResult(function));
         // The image heap most often takes the class's name: in a program of
         // many classes its place lies far outside the caches, and is loaded
         // while the holder is made.

@@ -44,6 +44,9 @@ void ClosureCapture::end() {
     model::Container& closure = *context_->lookup().scopes().frame;
     closure.setKind(model::kStackFrame);
     holder->capturesSlots = closure.members().empty() ? 0 : 1;
+    // The frame lives no longer than its function: a lookup that passes
+    // the class later finds no closure to read.
+    holder->editRareClass().captureContainer = nullptr;
 }
 
 bool isIntegralType(const model::IRObject* type) {

@@ -92,7 +92,7 @@ private:
 
 // A class declared inside a function body captures the frame it sees: the
 // frame becomes the class's closure container and a fresh frame is pushed
-// until `end`.
+// until `end`, which takes the container back.
 class ClosureCapture {
 public:
     ClosureCapture() = default;

@@ -11,6 +11,8 @@
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
+#include "model/candidate_rank.h"
+#include "model/enclosing_scopes.h"
 
 using model::IRObject;
 using model::IRResult;
@@ -34,8 +36,9 @@ SmartPtr makeConstant(std::string_view name, const SmartPtr& type, const Operand
 // frame, the innermost object scope and the heaps. The model binds members
 // through `context`. Written out in the lookup, its one caller, which every
 // identifier passes through.
-[[gnu::always_inline]] inline void lookupInScopeChain(ScopeChain& scopes, NameLookup& lookup,
-                                                      model::ModelContext& context, const qestl::HashedText& name) {
+// Gives the number of candidates listed before the heaps.
+[[gnu::always_inline]] inline size_t lookupInScopeChain(ScopeChain& scopes, NameLookup& lookup,
+                                                        model::ModelContext& context, const qestl::HashedText& name) {
     IRObject* viewer = scopes.viewerObject();
     // A table that does not list the name adds nothing once a candidate is
     // found: it is passed by without asking the context for the count.
@@ -50,15 +53,22 @@ SmartPtr makeConstant(std::string_view name, const SmartPtr& type, const Operand
         IRObject* object = model::asObject(record->object);
         if (object != nullptr) {
             if (record->mode == ScopeRecord::kObjectScope && name.text == "this") {
-                // The object a method runs on: the innermost this field, as
-                // `C.this` names the one of its own class.
-                const Operand thisField(0, model::kThisField, model::typeCodeOf(object));
-                lookup.addResult(IRResult(object->getThisObject(), thisField));
+                // The object a method runs on, as `C.this` names it for its
+                // own class.
+                lookup.addResult(model::enclosingInstance(*object, 0));
             }
             object->bindIntrinsicMember(context, name, record->mode);
         }
     }
+    const size_t beforeHeaps = lookup.candidates().size();
     for (auto& heap : scopes.heaps) visit(*heap);
+    return beforeHeaps;
+}
+
+// What the lookup listed from `first` on lies outside every scope of the
+// code: it ranks behind whatever a scope holds.
+void listedAsGlobal(NameLookup& lookup, size_t first) {
+    for (size_t i = first; i < lookup.candidates().size(); ++i) lookup.resultsInPlace()[i].reach = model::kReachGlobal;
 }
 
 }  // namespace
@@ -212,11 +222,14 @@ void CompileContext::lookupNameHere(std::string_view name, const model::NodeHand
     }
 
     IRObject* viewing = lookup_.scopes().viewerObject();
+    const size_t beforeTemplates = lookup_.candidates().size();
     lookup_.globalTemplates().lookupVisible(*this, viewing, key, 0, 0);
-    lookupInScopeChain(lookup_.scopes(), lookup_, *this, key);
+    listedAsGlobal(lookup_, beforeTemplates);
+    const size_t beforeHeaps = lookupInScopeChain(lookup_.scopes(), lookup_, *this, key);
     for (model::ImportModule* module : tables_.imports().modules()) module->lookupVisible(*this, viewing, key, 0, 0);
     lookupNameIndex(name);
     lookupInImportedPackages(key);
+    listedAsGlobal(lookup_, beforeHeaps);
     lookup_.endLookup();
 }
 
@@ -272,19 +285,20 @@ SmartPtr CompileContext::resolveNameStep(const SmartPtr& previous, std::string_v
     model::IRValueList taken;
     lookup_.exchangeResults(taken);
     const IRResult* winner = nullptr;
-    uint64_t best = 0;
+    model::CandidateRank best;
     bool ambiguous = false;
     for (const IRResult& candidate : taken) {
         IRObject* object = candidate.objectPtr();
+        // A class itself, not a value standing for one.
         if (object == nullptr || object->kind != model::kKindClass) continue;
-        const uint64_t code = candidate.addressCode(false);
-        if (winner != nullptr && code == best) {
+        const model::CandidateRank rank = model::rankOf(candidate);
+        if (winner != nullptr && rank == best) {
             ambiguous = true;
             break;
         }
-        if (winner == nullptr || code < best) {
+        if (winner == nullptr || rank < best) {
             winner = &candidate;
-            best = code;
+            best = rank;
         }
     }
     SmartPtr result;

@@ -51,8 +51,6 @@ qestl::SmartPtr checkBaseClass(CompileContext& context, const _KNode<qeAbstractN
 bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic);
 // A class-like object that is not a package, or an array type.
 bool isTypeObject(const model::IRObject* object);
-// The base-class choice's rank of a candidate: 8 x lookup level + location.
-uint64_t candidateRank(const model::IRResult& candidate);
 // The candidate of lowest rank among those whose object is of one of the
 // kinds; a tie with the one kept ends the choice empty.
 const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,

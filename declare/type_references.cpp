@@ -9,6 +9,7 @@
 #include "declare/declaration_pass.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "model/candidate_rank.h"
 #include "model/array_object.h"
 #include "model/class_object.h"
 #include "model/instance_object.h"
@@ -197,11 +198,11 @@ bool isTypeObject(const model::IRObject* object) {
 const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidates, const uint32_t* kinds,
                                             size_t kindCount) {
     const model::IRResult* kept = nullptr;
-    uint64_t keptRank = 0;
+    model::CandidateRank keptRank;
     for (const model::IRResult& candidate : candidates) {
         const IRObject* object = candidate.objectPtr();
         if (object == nullptr || std::find(kinds, kinds + kindCount, object->kindOf()) == kinds + kindCount) continue;
-        const uint64_t rank = candidateRank(candidate);
+        const model::CandidateRank rank = model::rankOf(candidate);
         if (kept != nullptr && rank == keptRank) return nullptr;
         if (kept == nullptr || rank < keptRank) {
             kept = &candidate;
@@ -209,21 +210,6 @@ const model::IRResult* lowestRankedCandidate(const model::IRValueList& candidate
         }
     }
     return kept;
-}
-
-uint64_t candidateRank(const model::IRResult& candidate) {
-    IRObject* object = candidate.objectPtr();
-    uint64_t location = 5;
-    if (object == nullptr) {
-        location = 7;
-    } else if (candidate.operand.kind == model::kStackFrame) {
-        location = object->isParameter() ? 1 : 2;
-    } else if (candidate.operand.kind == model::kDynamicProperties) {
-        location = 3;
-    } else if (candidate.operand.kind == model::kStaticProperties) {
-        location = 4;
-    }
-    return 8 * candidate.storageIndex + location;
 }
 
 void resolveTypeExpression(CompileContext& context, const qestl::SmartPtr& scope, const model::NodeHandle& node) {

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codegen/candidate_pickers.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
@@ -122,8 +123,8 @@ bool isPlainLiteral(const model::IRResult& result, const StatementNode& at) {
         return false;
     return result.sourceNode.get() == at.get() && result.pending.empty() && result.states.empty() &&
            !result.secondObject && !result.secondNode && result.matchRank == 0 && result.sizeValue == 0 &&
-           result.markerByte == 0 && result.addressOf == 0 && result.statesApplied == 0 && result.stateWord == 0 &&
-           result.storageIndex == 0 && result.pathKind == 0;
+           result.markerByte == 0 && result.addressOf == 0 && result.statesApplied == 0 && result.reach == 0 &&
+           result.stateWord == 0 && result.storageIndex == 0 && result.pathKind == 0;
 }
 
 void ProvisionalArray::add(const model::IRResult& element, const StatementNode& at) {

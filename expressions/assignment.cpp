@@ -82,7 +82,7 @@ struct PairBuilder {
         std::optional<model::IRResult> rightCopy;
         model::IRResult& left = take ? leftValue : leftCopy.emplace(leftValue);
         model::IRResult& right = take ? rightValue : rightCopy.emplace(rightValue);
-        const uint64_t key = expressions::assignmentPairKey(left, right);
+        const expressions::AssignmentPairKey key = expressions::assignmentPairKey(left, right);
         const qestl::SmartPtr owner = context.frameOwner();
         uint32_t fusedOpcode = 0;
         model::cbircode* fused = expressions::fuseIntoLoad(left, code, fusedOpcode);

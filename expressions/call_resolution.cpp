@@ -11,6 +11,7 @@
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
 #include "model/array_object.h"
+#include "model/candidate_rank.h"
 #include "model/class_object.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
@@ -57,7 +58,7 @@ bool calleeIsSuper(const StatementNode& node) {
 
 struct Ranked {
     uint64_t match;
-    uint64_t lookup;
+    model::CandidateRank lookup;
 };
 constexpr size_t kFullTie = SIZE_MAX;
 
@@ -162,7 +163,8 @@ bool tryExactMatches(CompileContext& context, const model::IRResult* receiver, m
         } else {
             accessUnasked = method;
         }
-        listed.offer(static_cast<size_t>(&candidate - candidates.begin()), Ranked{rank, candidate.storageIndex});
+        listed.offer(static_cast<size_t>(&candidate - candidates.begin()),
+                     Ranked{rank, model::rankOf(candidate.storageIndex, candidate)});
     }
     model::IRResult* chosen = special;
     if (listed.offered()) {
@@ -353,7 +355,7 @@ bool resolveAndCompileCall(CompileContext& context, const model::IRResult* recei
         LowestRanked ranks;
         for (size_t i = 0; i < chosen.size(); ++i) {
             const model::IRResult& candidate = candidates[chosen[i]];
-            ranks.offer(i, Ranked{candidate.matchRank, candidate.storageIndex});
+            ranks.offer(i, Ranked{candidate.matchRank, model::rankOf(candidate.storageIndex, candidate)});
         }
         const size_t best = ranks.best();
         if (best != kFullTie) {

@@ -1,7 +1,8 @@
 // "++" and "--", prefix and postfix: an overloaded operator of the operand's
 // class first (a postfix overload receives an int 0 it can tell itself
-// apart by), else the built-in step on the one modifiable variable the
-// operand denotes, its value left in register 0.
+// apart by), else the built-in step on the modifiable variable the operand
+// denotes, chosen among several as an assignment chooses its target, its
+// value left in register 0.
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
 #include "diagnostics/diagnostics.h"
@@ -47,8 +48,8 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
 
     const qestl::SmartPtr owner = context.frameOwner();
     model::IRValueList results;
+    expressions::AssignmentPairs targets;
     bool notModifiable = false;
-    bool bareRegister = false;
     for (model::IRResult candidate : candidates) {
         model::IRObject* object = candidate.objectPtr();
         // A value without an object is nothing to step.
@@ -62,6 +63,7 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         if (object->kindOf() != model::kKindVariable || !type ||
             !model::asObject(type)->assignOperatorAllowed(&context, code, context.builtins().byteType))
             continue;
+        const expressions::AssignmentPairKey key = expressions::storeTargetKey(candidate);
         uint32_t fusedOpcode = 0;
         const bool fused = expressions::fuseIntoLoad(candidate, code, fusedOpcode) != nullptr;
         model::IRResult result;
@@ -70,8 +72,8 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
             model::cbircode step(code, 1);
             codegen::setInstructionOperand(step, 0, candidate.operand);
             result.appendInstruction(result.pending, step, owner, node);
-            if (candidate.operand.kind == model::kRegister) bareRegister = true;
         }
+        targets.add(key, results.size(), !fused && candidate.operand.kind == model::kRegister);
         result.object = candidate.object;
         const uint8_t dataType = model::typeCodeOf(object);
         result.operand = model::Operand(model::kEax, model::kRegister, dataType != 0 ? dataType : uint8_t{model::kTypeObject});
@@ -79,19 +81,20 @@ void compileIncDec(CompileContext& context, const StatementNode& node, uint32_t 
         results.pushBack(result);
     }
 
-    if (results.empty()) {
+    size_t chosen = 0;
+    using Outcome = expressions::AssignmentPairs::Outcome;
+    switch (targets.choose(chosen)) {
+    case Outcome::None:
         context.reportError(notModifiable ? diag::NotModifiable : diag::NothingToOperateOn, node);
         return;
-    }
-    if (results.size() > 1) {
+    case Outcome::Ambiguous: {
         qestl::qestringA listing;
         dumpScopeSymbols(context, results, listing);
         context.reportError(diag::AmbiguousIncrement, node, listing);
         return;
     }
-    if (bareRegister) {
-        context.reportError(diag::NotModifiable, node);
-        return;
+    case Outcome::BareRegister: context.reportError(diag::NotModifiable, node); return;
+    case Outcome::Chosen:
+    case Outcome::ChosenOfSeveral: context.lookup().setResults(std::move(results[chosen])); return;
     }
-    context.lookup().setResults(std::move(results[0]));
 }

@@ -12,6 +12,7 @@
 #include "expressions/expression_state.h"
 #include "expressions/stores.h"
 #include "model/container.h"
+#include "model/enclosing_scopes.h"
 #include "model/instance_object.h"
 #include "model/kept_objects.h"
 #include "source/ast_nodes.h"
@@ -35,18 +36,17 @@ void resolveQualifiedThis(CompileContext& context, const StatementNode& objectNo
     if (record == nullptr) return;
     model::IRObject* start = model::asObject(record->object);
     if (start == nullptr || start->isStatic() || (record->mode & kFunctionScopeBit) == 0) return;
-    int64_t steps = 0;
-    for (model::IRObject* object = start; object != nullptr; object = object->ownerObject(), ++steps) {
-        if (object->getName().view() != objectNode->text.view()) continue;
-        object->checkUse(&context, node);
-        const model::Operand operand(steps, model::kThisField, model::typeCodeOf(object));
-        model::IRResult self(object->getThisObject(), operand);
+    bool found = false;
+    model::walkOutward(start, [&](model::IRObject& object, uint32_t steps) {
+        if (object.getName().view() != objectNode->text.view()) return true;
+        object.checkUse(&context, node);
         context.lookup().clearResults();
         context.lookup().nearMisses().clear();
-        context.lookup().addResult(self);
-        return;
-    }
-    context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
+        context.lookup().addResult(model::enclosingInstance(object, steps));
+        found = true;
+        return false;
+    });
+    if (!found) context.reportError(diag::ObjectNotFound, node, objectNode->text.view());
 }
 
 // The member found through `owner`, as a candidate of its own, made in
@@ -57,11 +57,7 @@ template <typename Owner>
 void memberValue(CompileContext& context, model::IRResult& value, model::IRResult& found, Owner&& owner,
                  bool ownerMayBeNil) {
     const uint64_t lookupRank = owner.addressCode(false);
-    if (!found.pending.empty()) {
-        // The load reads the member from the value it was reached through.
-        model::cbircode* load = found.pending.back().as<model::cbircode>();
-        if (load->operandCount == 3 && load->operands[2].isRegister(model::kEax)) load->operands[0] = owner.operand;
-    }
+    model::readThrough(found, owner.operand);
     qestl::SmartPtr instance = model::makeInstance(found.object, std::forward<Owner>(owner),
                                                    context.builtins().classType);
     if (ownerMayBeNil) model::asObject(instance)->modifiers |= model::kModMayNil;

@@ -67,13 +67,17 @@ uint32_t typedStoreOpcode(const model::IRObject* leftType, StoreForm form) {
     return pick(182, 191, 200);
 }
 
-uint64_t assignmentPairKey(const model::IRResult& left, const model::IRResult& right) {
-    const uint64_t high = static_cast<uint32_t>(left.addressCode(true) | left.matchRank);
-    const uint64_t low = static_cast<uint32_t>(right.addressCode(false) | right.matchRank);
-    return high << 32 | low;
+AssignmentPairKey storeTargetKey(const model::IRResult& target) {
+    return {model::rankOf(static_cast<uint32_t>(target.addressCode(true) | target.matchRank), target), {}};
 }
 
-void AssignmentPairs::add(uint64_t key, size_t index, bool registerLvalue) {
+AssignmentPairKey assignmentPairKey(const model::IRResult& left, const model::IRResult& right) {
+    AssignmentPairKey key = storeTargetKey(left);
+    key.right = model::rankOf(static_cast<uint32_t>(right.addressCode(false) | right.matchRank), right);
+    return key;
+}
+
+void AssignmentPairs::add(const AssignmentPairKey& key, size_t index, bool registerLvalue) {
     ++pairs_;
     auto [entry, fresh] = entries_.try_emplace(key);
     if (fresh) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 
+#include "model/candidate_rank.h"
 #include "model/ir_result.h"
 
 class CompileContext;
@@ -37,10 +38,17 @@ model::cbircode* fuseIntoLoad(model::IRResult& value, uint32_t operatorCode, uin
 enum class StoreForm { Plain, Element, Property };
 uint32_t typedStoreOpcode(const model::IRObject* leftType, StoreForm form);
 
-// The rank of one pair: the left value's address code (parameter slots
-// rank behind locals) with its match rank in the high half, the right
-// value's in the low half. Lowest wins.
-uint64_t assignmentPairKey(const model::IRResult& left, const model::IRResult& right);
+// The rank of one pair: the left value's rank as a store's target (its
+// address code, where parameter slots rank behind locals, with its match
+// rank), then the right value's. Lowest wins (model/candidate_rank.h).
+struct AssignmentPairKey {
+    model::CandidateRank left;
+    model::CandidateRank right;
+    friend auto operator<=>(const AssignmentPairKey&, const AssignmentPairKey&) = default;
+};
+AssignmentPairKey assignmentPairKey(const model::IRResult& left, const model::IRResult& right);
+// The key of a store with no right value (`++` and `--`): its target's rank.
+AssignmentPairKey storeTargetKey(const model::IRResult& target);
 
 // The pairs an assignment accepted, by key.
 class AssignmentPairs {
@@ -59,13 +67,13 @@ public:
     };
 
     // A later pair with a key seen before only counts.
-    void add(uint64_t key, size_t index, bool registerLvalue);
+    void add(const AssignmentPairKey& key, size_t index, bool registerLvalue);
     // The outcome and the pair result it names (the lowest key's first).
     Outcome choose(size_t& index) const;
     size_t pairCount() const { return pairs_; }
 
 private:
-    std::map<uint64_t, Entry> entries_;
+    std::map<AssignmentPairKey, Entry> entries_;
     size_t pairs_ = 0;
 };
 

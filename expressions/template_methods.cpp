@@ -11,6 +11,7 @@
 #include "declare/declaration_entries.h"
 #include "diagnostics/diagnostics.h"
 #include "expressions/compile_expression.h"
+#include "model/candidate_rank.h"
 #include "model/declaration_views.h"
 #include "model/function_object.h"
 #include "model/instance_object.h"
@@ -140,9 +141,9 @@ bool bindWrittenArguments(CompileContext& context, const StatementNode& call, co
         context.lookup().takeResults(candidates);
         const IRResult* chosen = nullptr;
         bool tie = false;
-        uint64_t best = 0;
+        model::CandidateRank best;
         for (const IRResult& candidate : candidates) {
-            const uint64_t score = candidate.addressCode(false);
+            const model::CandidateRank score = model::rankOf(candidate);
             if (chosen != nullptr && score == best) tie = true;
             if (chosen == nullptr || score < best) {
                 chosen = &candidate;

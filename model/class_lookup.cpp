@@ -5,7 +5,9 @@
 #include <typeinfo>
 
 #include "model/builtin_types.h"
+#include "model/candidate_rank.h"
 #include "model/class_object.h"
+#include "model/enclosing_scopes.h"
 #include "model/function_object.h"
 #include "model/instance_object.h"
 #include "model/intrinsic_members.h"
@@ -96,18 +98,6 @@ void offerMethodOperations(ModelContext& context, std::string_view name) {
     else if (name == "getThrowExceptionCount") offerSpecial(context, "$special/_method_get_exceptcount", b.intType, {});
     else if (name == "getThrowExceptionItem")
         offerSpecial(context, "$special/_method_get_except", any(context), {{"n", b.intType}});
-}
-
-// Whether a candidate listed so far is a variable or a method.
-bool namesValue(ModelContext& context) {
-    for (size_t i = 0; i < context.candidateCount(); ++i) {
-        const IRObject* found = context.candidateAt(i).objectPtr();
-        if (found == nullptr) continue;
-        const uint32_t kind = found->kindOf();
-        if ((kind == kKindVariable || kind == kKindFunction || kind == kKindOperator) && !found->isConstructor())
-            return true;
-    }
-    return false;
 }
 
 bool sameAs(IRObject* object, const qestl::SmartPtr& builtin) { return builtin && object->sameType(asObject(builtin)); }
@@ -266,49 +256,53 @@ bool ClassObject::resolveMember(ModelContext& context, const qestl::HashedText& 
 
 IRResult& ModelContext::candidateAt(size_t index) { return (*candidateList_)[index]; }
 
-bool ClassObject::bindHere(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth) {
-    if (depth == 0) {
-        resolveHere(context, memberName, flags, depth);
-    } else {
-        // An enclosing class's field is read from the enclosing instance,
-        // by a load as through `C.this`.
-        const size_t first = context.candidateCount();
-        resolveHere(context, memberName, (flags & kLookupInstance) ? flags | kLookupAccessInstruction : flags, depth);
-        reachThroughEnclosing(context, first, depth);
-    }
+bool ClassObject::bindHere(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags) {
+    resolveHere(context, memberName, flags, 0);
     if (memberName == "super" || (flags & kLookupNoEnclosing)) return true;
-    // The frame the class was made in is nearer than the classes around it.
-    if (Container* captured = rareClass().captureContainer) {
-        const size_t first = context.candidateCount();
-        captured->lookupVisible(context, this, memberName, 0, flags & ~kLookupAccessInstruction);
-        reachCaptured(context, first, depth);
-    }
-    // A value or method found nearer (a local, a member of this class, a
-    // captured local) hides the same name further out; a class or a
-    // constructor of that name does not hide a type.
-    IRObject* holder = ownerObject();
-    if (holder == nullptr || namesValue(context)) return true;
-    const uint32_t outerFlags = isStatic() ? uint32_t{kLookupStatic} : flags & ~kLookupAccessInstruction;
-    if (ClassObject* outer = asClass(holder)) return outer->bindMember(context, memberName, outerFlags, depth + 1);
-    holder->bindIntrinsicMember(context, memberName, outerFlags);
-    // A class made in a method is one step inside the method's class.
-    if (namesValue(context) || !holder->isFunction()) return true;
-    if (ClassObject* outer = asClass(holder->ownerObject()))
-        outer->bindMember(context, memberName, outerFlags, depth + 2);
+    flags &= ~kLookupAccessInstruction;
+    // Outward from this class: what each class captured, then the scope
+    // around it, until one holds a value or a method of the name. Past a
+    // static class there is no instance to reach further out through.
+    bool instanceAround = true;
+    walkOutward(this, [&](IRObject& scope, uint32_t steps) {
+        ClassObject* klass = asClass(&scope);
+        if (steps > 0) {
+            const size_t first = context.candidateCount();
+            if (klass != nullptr) {
+                const bool loaded = (flags & kLookupInstance) != 0;
+                klass->resolveHere(context, memberName, loaded ? flags | kLookupAccessInstruction : flags, steps);
+                klass->reachThroughEnclosing(context, first, steps);
+            } else {
+                scope.bindIntrinsicMember(context, memberName, flags);
+                for (size_t i = first; i < context.candidateCount(); ++i) context.candidateAt(i).reach = reachAt(steps);
+            }
+        }
+        if (Container* captured = klass != nullptr ? klass->rareClass().captureContainer : nullptr) {
+            const size_t first = context.candidateCount();
+            captured->lookupVisible(context, klass, memberName, 0, flags);
+            klass->reachCaptured(context, first, steps, instanceAround);
+        }
+        if (hidesOuterScopes(context)) return false;
+        // A class made in a method sees what the method's class sees.
+        if (klass == nullptr) return scope.isFunction();
+        if (klass->isStatic()) {
+            flags = kLookupStatic;
+            instanceAround = false;
+        }
+        return true;
+    });
     return true;
 }
 
 void ClassObject::reachThroughEnclosing(ModelContext& context, size_t first, uint32_t depth) {
     const size_t end = context.candidateCount();
     if (first == end) return;
-    const IRResult owner(getThisObject(), Operand(depth, kThisField, typeCodeOf(this)));
+    const IRResult owner = enclosingInstance(*this, depth);
     for (size_t i = first; i < end; ++i) {
         IRResult& candidate = context.candidateAt(i);
+        candidate.reach = reachAt(depth);
         // A nested class is loaded from the enclosing instance too.
-        if (!candidate.pending.empty()) {
-            auto* load = candidate.pending.back().as<cbircode>();
-            if (load->operandCount == 3 && load->operands[2].isRegister(kEax)) load->operands[0] = owner.operand;
-        }
+        readThrough(candidate, owner.operand);
         IRObject* member = candidate.objectPtr();
         if (member == nullptr || member->isStatic() || member->isConstructor() ||
             (member->kind != kKindVariable && member->kind != kKindFunction && member->kind != kKindOperator))
@@ -317,25 +311,19 @@ void ClassObject::reachThroughEnclosing(ModelContext& context, size_t first, uin
     }
 }
 
-void ClassObject::reachCaptured(ModelContext& context, size_t first, uint32_t depth) {
+void ClassObject::reachCaptured(ModelContext& context, size_t first, uint32_t depth, bool reachable) {
     for (size_t i = first; i < context.candidateCount(); ++i) {
         IRResult& candidate = context.candidateAt(i);
         if (candidate.operand.kind != kStackSlot) continue;
-        // The slot of the frame that made the object, kept by the object's
-        // closure; a class around this one keeps its closure where no
-        // operand of this class's code reaches it.
-        if (depth == 0) candidate.operand.kind = kClosureSlot;
+        // The frame that made this class is one step further out.
+        candidate.reach = reachAt(depth + 1);
+        if (reachable) readCaptured(candidate, *this, depth);
         else candidate.operand = Operand::error(kErrCaptureOutOfReach);
     }
 }
 
-bool ClassObject::bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
-                             uint32_t depth) {
-    return bindHere(context, memberName, flags, depth);
-}
-
 bool ClassObject::bindIntrinsicMember(ModelContext& context, const qestl::HashedText& member, uint32_t flags) {
-    return bindHere(context, member, flags, 0);
+    return bindHere(context, member, flags);
 }
 
 }  // namespace model

@@ -227,7 +227,10 @@ Operand ClassObject::addClassMember(std::string_view memberName, const qestl::Sm
     IRObject* nested = asObject(member);
     if (nested == nullptr) return Operand::error(kErrDuplicateName);
     ClassObject* nestedClass = asClass(nested);
-    if (nestedClass != nullptr && nestedClass->anonymous && writesAnonymousTable())
+    // An anonymous class made where code runs on an object is reached
+    // through that object; one made in static code is a static class,
+    // reached as the class itself.
+    if (nestedClass != nullptr && nestedClass->anonymous && !isStaticMember && writesAnonymousTable())
         return anonymousTable()->findOrCreateSlot(memberName, member);
     if (const uint32_t at = indexOfMember(*nested)) return Operand::error(at - 1);
     const bool toStatic = isPackage() || nested->isInterface() || isStaticMember;

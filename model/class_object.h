@@ -173,7 +173,6 @@ public:
     // Lookup (the candidates go to the context's list).
     bool resolveMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags,
                        uint32_t depth) override;
-    bool bindMember(ModelContext& context, const qestl::HashedText& memberName, uint32_t flags, uint32_t depth);
     // Asked at every member lookup: most programs never list a template
     // method, and the walk over the bases is skipped in place.
     void collectCandidates(ModelContext& context, std::string_view memberName, uint32_t flags) {
@@ -315,7 +314,7 @@ protected:
     ClassObject(const qestl::SmartPtr& classType, StandIn) { init(classType, false); }
 
 private:
-    // resolveMember's and bindMember's work, written out where they are
+    // resolveMember's and bindIntrinsicMember's work, written out where they are
     // asked (model/class_lookup.cpp): an identifier's lookup asks the class
     // of its method about nearly every name, and each call on the way cost
     // at every name. No class derived from this one answers resolveMember
@@ -323,13 +322,15 @@ private:
     [[gnu::always_inline]] inline bool resolveHere(ModelContext& context, const qestl::HashedText& member,
                                                    uint32_t flags, uint32_t depth);
     [[gnu::always_inline]] inline bool bindHere(ModelContext& context, const qestl::HashedText& memberName,
-                                                uint32_t flags, uint32_t depth);
+                                                uint32_t flags);
     // The candidates listed from `first` on, found in this class `depth`
     // steps out of the lookup's class: its instance members become members
     // of its instance there.
     void reachThroughEnclosing(ModelContext& context, size_t first, uint32_t depth);
-    // The same for the locals of the frame this class captured.
-    void reachCaptured(ModelContext& context, size_t first, uint32_t depth);
+    // The same for the locals of the frame this class captured; where no
+    // instance leads out to this class (a static class lies between), they
+    // are out of reach.
+    void reachCaptured(ModelContext& context, size_t first, uint32_t depth, bool reachable);
     friend class KeptObjects;
     friend class Container;
     qestl::RareFields<RareClass> rareClass_;

@@ -323,7 +323,7 @@ bool IRResult::holdsObjectAlone() const {
     static_assert(sizeof(IRResult) == 128, "a field added to IRResult is asked for here too");
     const Operand none;
     return !sourceNode && std::memcmp(static_cast<const void*>(&operand), &none, sizeof none) == 0 && matchRank == 0 &&
-           sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 && stateWord == 0 &&
+           sizeValue == 0 && markerByte == 0 && addressOf == 0 && statesApplied == 0 && reach == 0 && stateWord == 0 &&
            storageIndex == 0 && pathKind == 0 && pending.empty() && states.empty() && !secondObject && !secondNode;
 }
 
@@ -488,8 +488,8 @@ bool sameResultFields(const IRResult& a, const IRResult& b) {
     return a.object.get() == b.object.get() && a.sourceNode.get() == b.sourceNode.get() &&
            sameBytes(&a.operand, &b.operand, sizeof(Operand)) && a.matchRank == b.matchRank &&
            a.sizeValue == b.sizeValue && a.markerByte == b.markerByte && a.addressOf == b.addressOf &&
-           a.statesApplied == b.statesApplied && a.stateWord == b.stateWord && a.storageIndex == b.storageIndex &&
-           a.pathKind == b.pathKind && a.pending.size() == b.pending.size() &&
+           a.statesApplied == b.statesApplied && a.reach == b.reach && a.stateWord == b.stateWord &&
+           a.storageIndex == b.storageIndex && a.pathKind == b.pathKind && a.pending.size() == b.pending.size() &&
            sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size() * sizeof(qestl::SmartPtr)) &&
            a.states.size() == b.states.size() &&
            sameBytes(a.states.begin(), b.states.begin(), a.states.size() * sizeof(ObjectStateMap::Entry)) &&

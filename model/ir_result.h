@@ -116,6 +116,9 @@ public:
     uint8_t markerByte = 0;
     uint8_t addressOf = 0;
     uint8_t statesApplied = 0;
+    // How far out the lookup of a simple name found it (a model::Reach,
+    // model/candidate_rank.h): nearer wins between candidates reached alike.
+    uint8_t reach = 0;
     uint32_t stateWord = 0;
     uint64_t storageIndex = 0;  // also the lookup rank of a candidate
     uint64_t pathKind = 0;

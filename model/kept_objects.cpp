@@ -99,9 +99,10 @@ bool sameResult(const IRResult& a, const IRResult& b) {
     return a.object.get() == b.object.get() && a.sourceNode.get() == b.sourceNode.get() &&
            sameBytes(&a.operand, &b.operand, 1) && a.matchRank == b.matchRank && a.sizeValue == b.sizeValue &&
            a.markerByte == b.markerByte && a.addressOf == b.addressOf && a.statesApplied == b.statesApplied &&
-           a.stateWord == b.stateWord && a.storageIndex == b.storageIndex && a.pathKind == b.pathKind &&
-           a.pending.size() == b.pending.size() && sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size()) &&
-           a.states.size() == b.states.size() && sameBytes(a.states.begin(), b.states.begin(), a.states.size()) &&
+           a.reach == b.reach && a.stateWord == b.stateWord && a.storageIndex == b.storageIndex &&
+           a.pathKind == b.pathKind && a.pending.size() == b.pending.size() &&
+           sameBytes(a.pending.begin(), b.pending.begin(), a.pending.size()) && a.states.size() == b.states.size() &&
+           sameBytes(a.states.begin(), b.states.begin(), a.states.size()) &&
            a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
 }
 

@@ -53,13 +53,6 @@ void compileAnnotations(CompileContext& context, const StatementNode& node);
 #include "statements/statement_kinds.def"
 #undef KORVO_STATEMENT
 
-// The one value among the candidates an expression left (lowest storage
-// score, ties dropped); null after reporting why there is none.
-model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node);
-// The same among the candidates whose object is of one of the kinds
-// (0xFFFFFFFF: any object).
-model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node,
-                                  const uint32_t* kinds, size_t kindCount);
 
 // Before a block's flow node closes: the value states that hold on every
 // way out of it become the block's own.

@@ -6,7 +6,6 @@
 #include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
-#include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
 #include "model/builtin_types.h"
 #include "model/function_object.h"
@@ -220,26 +219,3 @@ uint32_t compileThrow(CompileContext& context, const StatementNode& node) {
     return 0;
 }
 
-model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node) {
-    // Values, methods and operators take part.
-    static constexpr uint32_t kValueKinds[] = {model::kKindVariable, model::kKindFunction, model::kKindOperator};
-    return pickSingleObject(context, candidates, node, kValueKinds, std::size(kValueKinds));
-}
-
-model::IRResult* pickSingleObject(CompileContext& context, model::IRValueList& candidates, const StatementNode& node,
-                                  const uint32_t* kinds, size_t kindCount) {
-    if (candidates.empty()) {
-        qestl::qestringA listing;
-        if (!context.lookup().nearMisses().empty()) appendDidYouMean(context, listing, node);
-        context.reportError(diag::UndefinedIdentifier, node, listing);
-        return nullptr;
-    }
-    // A tie drops the best, and a later candidate may win again.
-    model::IRResult* best = nullptr;
-    codegen::pickBestOverloadForArgs(candidates, kinds, kindCount, best);
-    if (best != nullptr) return best;
-    qestl::qestringA listing;
-    dumpScopeSymbols(context, candidates, listing);
-    context.reportError(diag::AmbiguousObject, node, listing);
-    return nullptr;
-}

@@ -12,6 +12,7 @@
 #include "codegen/instructions.h"
 #include "codegen/suggestions.h"
 #include "diagnostics/diagnostics.h"
+#include "model/candidate_rank.h"
 #include "model/builtin_types.h"
 #include "model/opcodes.h"
 #include "statements/compile_walk.h"
@@ -114,13 +115,13 @@ qestl::SmartPtr mapClause(CompileContext& context, const StatementNode& tryNode,
     return context.emitter().emit(codegen::makeMapseh(accepted->operand), typeNode);
 }
 
-// The class of a clause's second resolution: the lowest storage score.
+// The class of a clause's second resolution: the lowest rank.
 const model::IRResult* pickCatchClass(const model::IRValueList& candidates) {
     const model::IRResult* best = nullptr;
-    uint64_t bestScore = 0;
+    model::CandidateRank bestScore;
     bool tie = false;
     for (const model::IRResult& candidate : candidates) {
-        const uint64_t score = candidate.addressCode(false);
+        const model::CandidateRank score = model::rankOf(candidate);
         if (best == nullptr || score < bestScore) {
             best = &candidate;
             bestScore = score;

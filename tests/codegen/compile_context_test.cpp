@@ -5,11 +5,13 @@
 
 #include <cstring>
 
+#include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/compile_utilities.h"
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "foundation/json.h"
+#include "model/candidate_rank.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
@@ -595,6 +597,26 @@ TEST(ImageAddresses, ResolutionPlacesTheCodeListsUnlessAClassRecordIsAmongThem) 
     EXPECT_EQ(context.tables().sectionStarts()[codegen::kMainEnd], classEnd);
     EXPECT_EQ(context.tables().linedRecords(), 1u);
     context.reset();
+}
+
+TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWinsAndTheNearerBreaksATie) {
+    CompileContext context;
+    model::IRValueList list;
+    for (const char* name : {"a", "b", "c"}) {
+        qestl::SmartPtr object = model::makeObject(name, model::kKindVariable, qestl::SmartPtr(), 0);
+        list.pushBack(model::IRResult(object, model::makeImmediate(0, model::kImmInt)));
+    }
+    EXPECT_EQ(pickSingleObject(context, list, model::NodeHandle()), &list[2]);
+    list.popBack();
+    DiagnosticCapture capture;
+    capture.begin(context.diagnostics());
+    EXPECT_EQ(pickSingleObject(context, list, model::NodeHandle()), nullptr);
+    EXPECT_NE(std::string(capture.errorText.view()).find("对象不明确"), std::string::npos);
+    capture.close(context.diagnostics());
+    // Reached alike, a member of an enclosing class beats a global.
+    list[0].reach = model::kReachGlobal;
+    list[1].reach = model::reachAt(1);
+    EXPECT_EQ(pickSingleObject(context, list, model::NodeHandle()), &list[1]);
 }
 
 }  // namespace

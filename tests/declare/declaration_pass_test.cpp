@@ -3,6 +3,7 @@
 #include "declare/declaration_entries.h"
 #include "declare/declaration_pass.h"
 #include "model/builtin_types.h"
+#include "model/candidate_rank.h"
 #include "model/class_object.h"
 #include "model/native_import.h"
 #include "source/ast_nodes.h"
@@ -104,17 +105,23 @@ IRResult candidate(const SmartPtr& object, uint64_t level, uint32_t location) {
     return result;
 }
 
-TEST(CandidateRank, EightPerLevelPlusTheLocation) {
+TEST(CandidateRank, EightPerLevelPlusTheLocationThenTheNearerScope) {
     SmartPtr klass = model::makeClass("K", SmartPtr());
     SmartPtr parameter = model::makeObject("p", model::kKindVariable, klass, 0);
     model::asObject(parameter)->flagsC |= model::kFlagParameter;
     SmartPtr local = model::makeObject("l", model::kKindVariable, klass, 0);
-    EXPECT_EQ(candidateRank(candidate(parameter, 0, model::kStackFrame)), 1u);
-    EXPECT_EQ(candidateRank(candidate(local, 0, model::kStackFrame)), 2u);
-    EXPECT_EQ(candidateRank(candidate(klass, 0, model::kDynamicProperties)), 3u);
-    EXPECT_EQ(candidateRank(candidate(klass, 2, model::kStaticProperties)), 20u);
-    EXPECT_EQ(candidateRank(candidate(klass, 1, model::kObjectReference)), 13u);
-    EXPECT_EQ(candidateRank(candidate(SmartPtr(), 0, 0)), 7u);
+    EXPECT_EQ(model::rankOf(candidate(parameter, 0, model::kStackSlot)).address, 1u);
+    EXPECT_EQ(model::rankOf(candidate(local, 0, model::kStackSlot)).address, 2u);
+    EXPECT_EQ(model::rankOf(candidate(klass, 0, model::kThisObjectPointer)).address, 3u);
+    EXPECT_EQ(model::rankOf(candidate(klass, 2, model::kThisStaticPointer)).address, 20u);
+    EXPECT_EQ(model::rankOf(candidate(klass, 1, model::kObjectReference)).address, 13u);
+    EXPECT_EQ(model::rankOf(candidate(SmartPtr(), 0, 0)).address, 7u);
+    // Reached alike, the one found nearer wins; a global comes last.
+    IRResult enclosing = candidate(klass, 0, model::kObjectReference), global = enclosing;
+    enclosing.reach = model::reachAt(2);
+    global.reach = model::kReachGlobal;
+    EXPECT_LT(model::rankOf(enclosing), model::rankOf(global));
+    EXPECT_LT(model::rankOf(candidate(klass, 0, model::kThisStaticPointer)), model::rankOf(enclosing));
 }
 
 TEST(CandidateRank, ATieEndsTheChoiceEvenBeforeALowerOne) {

@@ -27,14 +27,19 @@ model::IRResult slotValue(bool parameter, uint32_t matchRank = 0) {
     return value;
 }
 
+expressions::AssignmentPairKey key(uint64_t left, uint64_t right) { return {{left, 0}, {right, 0}}; }
+
 TEST(AssignmentPairs, LocalsRankBeforeParametersOnTheLeftAndAfterThemOnTheRight) {
     const model::IRResult local = slotValue(false);
     const model::IRResult parameter = slotValue(true);
-    EXPECT_EQ(expressions::assignmentPairKey(local, parameter), (uint64_t{1} << 32) | 1);
-    EXPECT_EQ(expressions::assignmentPairKey(parameter, local), (uint64_t{5} << 32) | 2);
-    // The match rank joins each half; a value without object ranks 7.
-    EXPECT_EQ(expressions::assignmentPairKey(slotValue(false, 0x100), model::IRResult()),
-              (uint64_t{0x101} << 32) | 7);
+    EXPECT_EQ(expressions::assignmentPairKey(local, parameter), key(1, 1));
+    EXPECT_EQ(expressions::assignmentPairKey(parameter, local), key(5, 2));
+    // The match rank joins each side; a value without object ranks 7.
+    EXPECT_EQ(expressions::assignmentPairKey(slotValue(false, 0x100), model::IRResult()), key(0x101, 7));
+    // Reached alike, the target found nearer ranks first, whatever the right.
+    model::IRResult outer = slotValue(false);
+    outer.reach = 1;
+    EXPECT_LT(expressions::assignmentPairKey(local, model::IRResult()), expressions::assignmentPairKey(outer, local));
 }
 
 TEST(AssignmentPairs, TheLowestKeyIsChosenUnlessItHoldsSeveralPairs) {
@@ -42,25 +47,25 @@ TEST(AssignmentPairs, TheLowestKeyIsChosenUnlessItHoldsSeveralPairs) {
     EXPECT_EQ(expressions::AssignmentPairs().choose(index), Outcome::None);
 
     expressions::AssignmentPairs one;
-    one.add(5, 0, false);
+    one.add(key(5, 0), 0, false);
     EXPECT_EQ(one.choose(index), Outcome::Chosen);
     EXPECT_EQ(index, 0u);
     expressions::AssignmentPairs bare;
-    bare.add(5, 0, true);
+    bare.add(key(5, 0), 0, true);
     EXPECT_EQ(bare.choose(index), Outcome::BareRegister);
 
     expressions::AssignmentPairs several;
-    several.add(9, 0, false);
-    several.add(3, 1, false);
-    several.add(9, 2, false);
+    several.add(key(9, 0), 0, false);
+    several.add(key(3, 0), 1, false);
+    several.add(key(9, 0), 2, false);
     EXPECT_EQ(several.choose(index), Outcome::ChosenOfSeveral);
     EXPECT_EQ(index, 1u);
-    several.add(3, 3, true);  // a second pair with the lowest key
+    several.add(key(3, 0), 3, true);  // a second pair with the lowest key
     EXPECT_EQ(several.choose(index), Outcome::Ambiguous);
 
     expressions::AssignmentPairs first;
-    first.add(3, 0, true);  // the first pair of a key decides its flag
-    first.add(4, 1, false);
+    first.add(key(3, 0), 0, true);  // the first pair of a key decides its flag
+    first.add(key(4, 0), 1, false);
     EXPECT_EQ(first.choose(index), Outcome::BareRegister);
 }
 

@@ -130,20 +130,4 @@ TEST(JumpStatements, ReturnInFinallyWarnsAndStillJumps) {
     EXPECT_EQ(m.countOpcode(model::kOpJmp), 1u);
 }
 
-TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWins) {
-    CompileContext context;
-    model::IRValueList list;
-    for (const char* name : {"a", "b", "c"}) {
-        qestl::SmartPtr object = model::makeObject(name, model::kKindVariable, qestl::SmartPtr(), 0);
-        list.pushBack(model::IRResult(object, model::makeImmediate(0, model::kImmInt)));
-    }
-    EXPECT_EQ(pickSingleObject(context, list, NodeHandle()), &list[2]);
-    list.popBack();
-    DiagnosticCapture capture;
-    capture.begin(context.diagnostics());
-    EXPECT_EQ(pickSingleObject(context, list, NodeHandle()), nullptr);
-    EXPECT_EQ(occurrences(capture.errorText, "对象不明确"), 1u);
-    capture.close(context.diagnostics());
-}
-
 }  // namespace

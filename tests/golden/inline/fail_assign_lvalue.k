@@ -1,7 +1,8 @@
 // What takes no store: a constant, a literal, a value left in a register
 // ("+=" on the sum of two variables, and on what an indexer returned: "+="
-// never goes through the "[]" operator), a pair of types without "=", and a
-// name whose best pairs (a parameter and a global) share one key.
+// never goes through the "[]" operator) and a pair of types without "=". A
+// parameter and a global of one name reached alike: the nearer, the
+// parameter, takes the store, with the warning that lists both.
 class P { // expect warning 324: 已定义但不使用的对象.
     public static const int K = 1;
 };
@@ -22,5 +23,5 @@ void f(int x, int y) { // expect warning 324: 已定义但不使用的对象.
     y += x;
 }
 int dup;
-void g(int dup) { dup = 2; } // expect error: 对象不唯一,有多个可以操作的对象: // expect warning 324: 已定义但不使用的对象.
+void g(int dup) { dup = 2; } // expect warning 128: 对象不唯一,有多个可以操作的对象: // expect warning 324: 已定义但不使用的对象.
 int main(String[] args) { return 0; } // expect warning 204: 未使用的参数:args
