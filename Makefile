@@ -42,9 +42,24 @@ define install-missing
 	fi
 endef
 
+# The package checks cost seconds (one dpkg-query a package), so the stamp
+# keeps what they covered, one "required:NAME" or "optional:NAME" a line: they
+# run again only when a target asks for one it does not hold (a fresh clone,
+# a list changed above). An optional package that could not be installed is
+# not tried again until the stamp is removed.
+SETUP_STAMP := build/packages.stamp
+SETUP_WANTED = $(sort $(addprefix required:,$(PACKAGES) $(REQUIRED_EXTRA)) \
+                      $(addprefix optional:,$(STUB_PACKAGES) $(EXTRA_PACKAGES)))
+SETUP_DONE = $(file <$(SETUP_STAMP))
+
+define setup-checks
+$(call install-missing,REQUIRED,$(PACKAGES) $(REQUIRED_EXTRA))
+$(call install-missing,OPTIONAL,$(STUB_PACKAGES) $(EXTRA_PACKAGES))
+@mkdir -p $(dir $(SETUP_STAMP)) && printf '%s\n' $(sort $(SETUP_DONE) $(SETUP_WANTED)) > $(SETUP_STAMP)
+endef
+
 setup:
-	$(call install-missing,REQUIRED,$(PACKAGES) $(REQUIRED_EXTRA))
-	$(call install-missing,OPTIONAL,$(STUB_PACKAGES) $(EXTRA_PACKAGES))
+	$(if $(filter-out $(SETUP_DONE),$(SETUP_WANTED)),$(setup-checks))
 
 # Configured again when the presets change, so that a tree made before a
 # change takes it (cmake leaves build.ninja untouched when nothing differs).
@@ -106,6 +121,7 @@ uninstall:
 	sh cmake/install_tree.sh uninstall build "$(PREFIX)" "$(DESTDIR)"
 
 # Every build tree (build/, build-asan/ with the tests' wine prefix,
-# build-fuzz/, build-stubs/, ...) and the wine server's folder of that prefix.
+# build-fuzz/, build-stubs/, ...), the package stamp and the wine server's
+# folder of that prefix.
 clean:
-	sh cmake/clean_trees.sh
+	sh cmake/clean_trees.sh $(SETUP_STAMP)

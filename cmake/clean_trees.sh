@@ -1,7 +1,8 @@
 #!/bin/sh
-# make clean: removes every build tree of the source folder (a folder named
-# build or build-* holding a CMakeCache.txt) and, for the wine prefix the
-# tests make in a tree, the wine server's folder of that prefix in /tmp
+# make clean [STAMP]: removes every build tree of the source folder (a folder
+# named build or build-* holding a CMakeCache.txt), the Makefile's package
+# stamp (and its folder when nothing else is in it) and, for the wine prefix
+# the tests make in a tree, the wine server's folder of that prefix in /tmp
 # (named after the prefix's device and inode). The tests' other scratch is in
 # temporary folders they remove themselves.
 set -u
@@ -21,4 +22,9 @@ for tree in build build-*; do
     echo "removing $tree/"
     rm -rf "$tree"
 done
+# Where `make test` alone ran, build/ holds nothing but the stamp.
+if [ -n "${1:-}" ] && [ -f "$1" ]; then
+    rm -f "$1"
+    rmdir "$(dirname "$1")" 2>/dev/null
+fi
 exit 0

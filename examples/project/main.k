@@ -1,5 +1,7 @@
-// A program of three files: include() and require() name a file relative
-// to the current folder, then to each -incpath folder. Neither takes a ';'.
+// A program of three files: include() and require() look a name up as
+// written (from the current folder), then in the folder korvo is in, the
+// current folder, each -incpath folder and the folders of the files read so
+// far. Neither takes a ';'.
 include("lib/util.k")
 include("lib/shapes.k")
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Tries the README as a newcomer would: every file it shows under a
 "`PATH`:" line must be that file of the checkout, and every command it shows
-that runs korvo (an indented line beginning "build/", "mkdir -p build/" or
-"(cd examples/")
-is run, in order, in a scratch copy of examples/ with build/korvo the
-compiler under test. A command's comment says what it must print: "exit N:"
+that runs korvo (an indented line beginning "build/", "mkdir -p build/",
+"(cd examples/" or "python3 tests/run/") is run, in order, in a scratch copy
+of examples/ beside the checkout's tests/, with build/korvo the compiler
+under test. A command's comment says what it must print: "exit N:"
 first sets the status it must end with (0 otherwise), and a comment with
 "..." in it is an excerpt, its pieces around each "..." found in the output
 in that order."""
@@ -17,7 +17,7 @@ import sys
 import tempfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-COMMAND = re.compile(r"^ {4,}((?:build/|mkdir -p build/|\(cd examples/).*?)(?:\s+#\s*(.*))?$")
+COMMAND = re.compile(r"^ {4,}((?:build/|mkdir -p build/|\(cd examples/|python3 tests/run/).*?)(?:\s+#\s*(.*))?$")
 SHOWN_FILE = re.compile(r"^`([\w./-]+)`:$")
 
 
@@ -67,6 +67,7 @@ def main():
     commands = [m.groups() for m in map(COMMAND.match, lines) if m]
     with tempfile.TemporaryDirectory(prefix="korvo-readme-") as work:
         shutil.copytree(os.path.join(ROOT, "examples"), os.path.join(work, "examples"))
+        os.symlink(os.path.join(ROOT, "tests"), os.path.join(work, "tests"))
         os.makedirs(os.path.join(work, "build"))
         os.symlink(korvo, os.path.join(work, "build", "korvo"))
         for command, comment in commands:
