@@ -4,8 +4,9 @@ part of the instruction set whole-program tests use (integer, long, bool and
 double arithmetic, moves, compares and jumps, switch tables, the loop
 instructions, calls of source methods and of `==`/`!=` operator methods,
 fields, arrays, classes nested in classes and anonymous classes, casts,
-throw/catch/finally with the exception classes of the runtime catalogue,
-String values: literals, joining by `+`, length(), equality, compare() and
+throw/catch/finally with the exception classes of the runtime catalogue
+(their constructors, with a message or without, and getMessage), String
+values: literals, joining by `+`, length(), equality, compare() and
 switches over Strings).
 Any other opcode stops the run with a message naming it.
 
@@ -39,10 +40,16 @@ has run reads the type's zero; main's args is an empty array. A String is a
 value (equal texts are one String); of compare() only the sign is known, and
 texts beyond ASCII, whose length the runtime counts its own way, are not run.
 An element store converts by the type its index operand carries, which must
-be the array's element type.
+be the array's element type. An operand of a value type (byte to bool) holds
+a number, and so does every operand of arithmetic, increments, compares of
+loops and complements: anything else there stops the run. The message of an
+exception the machine raises is the runtime's own, and a read of it stops.
 """
 import argparse
+import collections
+import json
 import lzma
+import math
 import os
 import re
 import struct
@@ -77,6 +84,10 @@ NUMERIC = {1, 2, 3, 4, 5, 6, 7}
 # short, int, long, float, double.
 SYSCLASS_TYPE = {1: 8, 2: 1, 3: 2, 4: 3, 5: 4, 6: 5, 7: 6, 8: 7}
 UNSET = object()
+RUNTIME_MESSAGE = object()  # the message of an exception the machine raises
+TYPE_NAMES = {1: "a byte", 2: "a char", 3: "a short", 4: "an int", 5: "a long", 6: "a float", 7: "a double",
+              8: "a bool", 9: "a String", 11: "an object"}
+VALUE_TYPES = (1, 2, 3, 4, 5, 6, 7, 8)
 INT_OPS = {"add": lambda x, y: x + y, "sub": lambda x, y: x - y, "mul": lambda x, y: x * y,
            "shl": lambda x, y: x << y, "shr": lambda x, y: x >> y, "and": lambda x, y: x & y,
            "or": lambda x, y: x | y, "xor": lambda x, y: x ^ y}
@@ -87,24 +98,42 @@ def wrap(value, bits):
     return value - (1 << bits) if value >> (bits - 1) else value
 
 
-def convert(value, dtype):
-    """The value as the operand's data type reads it."""
+def convert(value, dtype, where="the value is"):
+    """The value as the operand's data type reads it; a value type's operand
+    takes numbers only (`where` names it in the stop)."""
     if value is UNSET:
         raise EvalError("read of a slot never written")
-    if dtype in (6, 7):
-        if isinstance(value, (int, float)):
-            return float(value) if dtype == 7 else struct.unpack("<f", struct.pack("<f", float(value)))[0]
-    elif dtype in (1, 2, 3, 4, 5, 8):
-        if isinstance(value, float):
-            value = int(value)  # truncation toward zero
-        if isinstance(value, int):
-            value = int(value)
-            if dtype == 8:
-                return 1 if value else 0
-            if dtype in (1, 2):  # byte and char are unsigned
-                return value & (0xFF if dtype == 1 else 0xFFFF)
-            return wrap(value, {3: 16, 4: 32, 5: 64}[dtype])
-    return value
+    if value is RUNTIME_MESSAGE:
+        raise EvalError("%s %s, outside the evaluated subset" % (where, describe(value)))
+    if dtype not in VALUE_TYPES:
+        return value
+    numeric(value, where, TYPE_NAMES[dtype])
+    if dtype == 7:
+        return float(value)
+    if dtype == 6:
+        try:
+            return struct.unpack("<f", struct.pack("<f", float(value)))[0]
+        except OverflowError:
+            raise EvalError("%s %s, beyond every float: its rounding is outside the evaluated subset"
+                            % (where, describe(value))) from None
+    if isinstance(value, float):
+        if not math.isfinite(value):
+            raise EvalError("%s %s: its conversion to %s is outside the evaluated subset"
+                            % (where, describe(value), TYPE_NAMES[dtype]))
+        value = int(value)  # truncation toward zero
+    value = int(value)
+    if dtype == 8:
+        return 1 if value else 0
+    if dtype in (1, 2):  # byte and char are unsigned
+        return value & (0xFF if dtype == 1 else 0xFFFF)
+    return wrap(value, {3: 16, 4: 32, 5: 64}[dtype])
+
+
+def numeric(value, where, wanted="a number"):
+    """The value, which the instruction needs to be a number."""
+    if isinstance(value, (int, float)):
+        return value
+    raise EvalError("%s %s, not %s" % (where, describe(value), wanted))
 
 
 class Coded(int):
@@ -154,6 +183,28 @@ class ClassRef:
         return "the class %s" % self.klass.name
 
 
+def describe(value):
+    """A value as a stop names it."""
+    if value is None:
+        return "nilptr"
+    if value is UNSET:
+        return "nothing"
+    if value is RUNTIME_MESSAGE:
+        return "the runtime's own message of an exception it raised"
+    if isinstance(value, str):
+        return "the String %s" % json.dumps(value, ensure_ascii=False)
+    if isinstance(value, float):
+        return "the double %r" % value
+    if isinstance(value, int):
+        return "the integer %d" % value
+    if isinstance(value, Closure):
+        return "the frame of a method"
+    if isinstance(value, tuple):
+        return {"class": "a class (a static call's `this`)", "type": "a type id",
+                "addr": "a code address"}.get(value[0], repr(value))
+    return repr(value)
+
+
 class Klass:
     def __init__(self, name, base, ident, dynamic=(), static=(), nfields=0):
         self.name, self.base, self.ident = name, base, ident
@@ -171,10 +222,46 @@ CATALOGUE_EXCEPTIONS = {
     30: ("IllegalArgumentException", 20), 31: ("NullPointerException", 20), 32: ("OutOfMemoryError", 21),
     33: ("InvalidIteratorException", 20), 34: ("StackOverflowException", 20), 35: ("TimeoutException", 20)}
 OBJECT_CLASS = 9  # the root class every object derives from
-DIV_BY_ZERO, INDEX_OUT_OF_BOUNDS, CLASS_CAST, NULL_POINTER = 26, 27, 29, 31
+EXCEPTION, DIV_BY_ZERO, INDEX_OUT_OF_BOUNDS, CLASS_CAST, NULL_POINTER = 20, 26, 27, 29, 31
 # Exception's own fields, which every exception object starts with: message, errcode.
 EXCEPTION_FIELDS = (None, 0)
-SYS_KLASS = {number: Klass(name, None if base is None else ("sys", base), ("sys", number), nfields=2)
+MESSAGE = 0
+# A catalogue method's link name: its result type's link name, "@", its
+# class's, "/", its name ("#C" after the name of one that is not virtual),
+# then its parameter types' link names in parentheses.
+CATALOGUE_LINK = re.compile(r"(?P<result>[^@]*)@/(?P<owner>\w+)/(?P<name>\w+)(?:#C)?\((?P<params>.*)\)")
+STATIC_CALL = 26  # the call kind of a static method's descriptor; 16 is an instance method's
+CatalogueMethod = collections.namedtuple("CatalogueMethod", "number static link result owner name params")
+
+
+def catalogue_method(number, static, link):
+    """A catalogue method: the class its descriptor numbers, whether it is
+    static, and what its link name declares."""
+    found = CATALOGUE_LINK.fullmatch(link)
+    if not found:
+        raise EvalError("a catalogue method with the link name %r" % link)
+    method = CatalogueMethod(number, static, link, **found.groupdict())
+    if number in CATALOGUE_EXCEPTIONS and CATALOGUE_EXCEPTIONS[number][0] != method.owner:
+        raise EvalError("the catalogue method %s, whose descriptor numbers the class %d" % (link, number))
+    return method
+
+
+def exception_methods(number, name):
+    """The instance methods of a catalogue exception class by slot:
+    Exception's, in the order it declares them, then the class's own two
+    constructors (its base was set before they were declared, so a base's
+    own constructors are not among them)."""
+    methods = [catalogue_method(EXCEPTION, False, link) for link in (
+        "/Exception@/Exception/Exception()", "/Exception@/Exception/Exception(/String)",
+        "/String@/Exception/getMessage#C()", "/long@/Exception/getErrorCode#C()")]
+    if number != EXCEPTION:
+        methods += [catalogue_method(number, False, "/Exception@/{0}/{0}({1})".format(name, params))
+                    for params in ("", "/String")]
+    return methods
+
+
+SYS_KLASS = {number: Klass(name, None if base is None else ("sys", base), ("sys", number),
+                           dynamic=exception_methods(number, name), nfields=2)
              for number, (name, base) in CATALOGUE_EXCEPTIONS.items()}
 
 
@@ -185,9 +272,11 @@ def catalogue_klass(number):
 
 
 def runtime_exception(number):
-    """An exception object the machine raises itself."""
+    """An exception object the machine raises itself, whose message is the
+    runtime's own."""
     obj = Obj(SYS_KLASS[number], 2)
     obj.fields[:] = EXCEPTION_FIELDS
+    obj.fields[MESSAGE] = RUNTIME_MESSAGE
     return obj
 
 
@@ -304,12 +393,15 @@ class Image:
                                for tag, b in tables[4]]
             self.classes[holder] = klass
 
-    def method_link(self, record):
-        """The link name of a catalogue method's record."""
+    def catalogue_method(self, record):
+        """The catalogue method a record declares: its descriptor, then its
+        link name."""
         _, ops, after = self.decode(record)
         if ops[1][0] != 30:
             raise EvalError("catalogue method record at 0x%X without its link name" % record)
-        return self.resource_text(after + ops[1][2])
+        descriptor = ops[0][2]
+        return catalogue_method(descriptor >> 48, (descriptor >> 32) & 0xFFFF == STATIC_CALL,
+                                self.resource_text(after + ops[1][2]))
 
     def klass(self, holder):
         if self.classes is None:
@@ -349,7 +441,31 @@ def text_of(value):
         return ascii_only(chr(value))
     if code in (1, 3, 4, 5):
         return str(int(value))
-    raise EvalError("String + %r is outside the evaluated subset" % (value,))
+    raise EvalError("String + %s is outside the evaluated subset" % describe(value))
+
+
+def operand_name(op, next_pc):
+    """The slot or value an operand names, as a stop names it."""
+    kind, _, value = op
+    names = {9: "stack[%d]", 11: "closesure[%d]", 14: "field %d of this", 21: "register %d",
+             13: "class ptr [this + %d]"}
+    if kind in names:
+        return names[kind] % value
+    if kind in (19, 39, 30):
+        return "%s 0x%X" % ("the String literal at" if kind == 30 else "address",
+                            (next_pc + value) & 0xFFFFFFFFFFFFFFFF)
+    if kind == 12:
+        return "this[%d]" % value if value else "this"
+    if kind == 20:
+        return "the exception register"
+    if kind == 0 and op[1] == 11:
+        return "the nilptr operand"
+    return "the operand of kind %d" % kind
+
+
+def holding(op, next_pc):
+    """The start of a stop that names what an operand reads."""
+    return operand_name(op, next_pc) + (" holds" if op[0] in (9, 11, 14, 19, 20, 21, 39) else " is")
 
 
 class Machine:
@@ -384,7 +500,7 @@ class Machine:
         if self.this is None:
             raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(self.this, Obj):
-            raise EvalError("field of `this` without an object (%r)" % (self.this,))
+            raise EvalError("field of `this` without an object (`this` is %s)" % describe(self.this))
         return self.this
 
     def outward(self, steps):
@@ -396,7 +512,7 @@ class Machine:
             elif isinstance(here, Closure):
                 here = here.this
             else:
-                raise EvalError("this[%d]: %r has nothing around it" % (steps, here))
+                raise EvalError("this[%d]: %s has nothing around it" % (steps, describe(here)))
         if isinstance(here, Closure):
             raise EvalError("this[%d] names the frame of a method, not an object" % steps)
         return here
@@ -410,19 +526,24 @@ class Machine:
                 return struct.unpack("<f", struct.pack("<I", value & 0xFFFFFFFF))[0]
             return convert(value, kind if kind != 8 else 8)
         if kind == 0 and dtype == 11:
-            return None  # nilptr
-        if kind == 12:
-            return self.field_object() if value == 0 else self.outward(value)
-        if kind == 13:
-            return self.anonymous_class(value)
-        if kind == 30:
-            return self.img.string_resource(next_pc + value)
-        box, key = self.cell(op, next_pc)
-        if box[key] is UNSET:
-            where = {9: "stack[%d]", 11: "closesure[%d]", 14: "field %d of this", 21: "register %d"}
-            raise EvalError("read of %s before any store" % (where.get(kind, "address 0x%X") % (
-                value if kind in where else next_pc + value)))
-        return convert(box[key], dtype)
+            found = None  # nilptr
+        elif kind == 12:
+            found = self.field_object() if value == 0 else self.outward(value)
+        elif kind == 13:
+            found = self.anonymous_class(value)
+        elif kind == 30:
+            found = self.img.string_resource(next_pc + value)
+        else:
+            box, key = self.cell(op, next_pc)
+            if box[key] is UNSET:
+                raise EvalError("read of %s before any store" % operand_name(op, next_pc))
+            found = box[key]
+        return convert(found, dtype, holding(op, next_pc))
+
+    def number(self, op, next_pc):
+        """The operand's value, which the instruction needs to be a number
+        whatever type the operand carries."""
+        return numeric(self.read(op, next_pc), holding(op, next_pc))
 
     def anonymous_class(self, index):
         """class ptr [this + n]: an anonymous class of the class of `this`,
@@ -431,7 +552,7 @@ class Machine:
         klass = here.klass if isinstance(here, Obj) else (
             self.img.klass(here[1]) if isinstance(here, tuple) and here[0] == "class" else None)
         if klass is None or not 0 <= index < len(klass.anonymous) or klass.anonymous[index] is None:
-            raise EvalError("class ptr [this + %d] of %r" % (index, here))
+            raise EvalError("class ptr [this + %d] of %s" % (index, describe(here)))
         target = self.img.klass(klass.anonymous[index])
         return ClassRef(target, Closure(self.frames[-1], here) if isinstance(here, Obj) else None)
 
@@ -443,14 +564,16 @@ class Machine:
         kind, dtype, value = op
         if kind == 9:
             frame = self.frames[-1]
-            if value >= len(frame.slots):
+            if not 0 <= value < len(frame.slots):
                 raise EvalError("stack[%d] outside the frame of %d slots" % (value, len(frame.slots)))
             return frame.slots, value
         if kind == 21:
+            if not 0 <= value < len(self.regs):
+                raise EvalError("register %d, of %d" % (value, len(self.regs)))
             return self.regs, value
         if kind == 14:
             obj = self.field_object()
-            if value >= len(obj.fields):
+            if not 0 <= value < len(obj.fields):
                 raise EvalError("field %d of %r, which has %d" % (value, obj, len(obj.fields)))
             return obj.fields, value
         if kind in (19, 39):
@@ -471,23 +594,23 @@ class Machine:
         """Slot `index` of the closure of `this`."""
         closure = getattr(self.this, "closure", None) if isinstance(self.this, Obj) else None
         if closure is None:
-            raise EvalError("closesure[%d] where `this` (%r) has no closure" % (index, self.this))
+            raise EvalError("closesure[%d] where `this` (%s) has no closure" % (index, describe(self.this)))
         if not 0 <= index < len(closure):
             raise EvalError("closesure[%d] outside a closure of %d slots" % (index, len(closure)))
         return closure, index
 
     def write(self, op, value, next_pc):
         box, key = self.cell(op, next_pc)
-        box[key] = convert(value, op[1]) if op[1] in (1, 2, 3, 4, 5, 6, 7, 8) else value
+        box[key] = convert(value, op[1], operand_name(op, next_pc) + " is given")
 
     def member_cell(self, obj, field_op):
         if obj is None:
             raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(obj, Obj):
-            raise EvalError("field access on %r" % (obj,))
+            raise EvalError("field access on %s" % describe(obj))
         if field_op[0] != 14:
             raise EvalError("member operand of kind %d" % field_op[0])
-        if field_op[2] >= len(obj.fields):
+        if not 0 <= field_op[2] < len(obj.fields):
             raise EvalError("field %d of %r, which has %d" % (field_op[2], obj, len(obj.fields)))
         return obj.fields, field_op[2]
 
@@ -495,7 +618,7 @@ class Machine:
         if arr is None:
             raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(arr, Arr):
-            raise EvalError("element of %r" % (arr,))
+            raise EvalError("element of %s" % describe(arr))
         if not 0 <= index < len(arr.items):
             raise Thrown(runtime_exception(INDEX_OUT_OF_BOUNDS))
         return arr.items, index
@@ -518,6 +641,10 @@ class Machine:
 
     @staticmethod
     def arith(name, x, y, dtype):
+        numeric(x, "its first operand is")
+        numeric(y, "its second operand is")
+        if dtype not in (6, 7) and (isinstance(x, float) or isinstance(y, float)):
+            raise EvalError("%s of %s and %s in integers" % (name, describe(x), describe(y)))
         if name in ("div", "mod") and dtype not in (6, 7) and y == 0:
             raise Thrown(runtime_exception(DIV_BY_ZERO))
         if dtype in (6, 7):
@@ -592,24 +719,49 @@ class Machine:
         else:
             raise EvalError("call through operand kind %d" % kind)
         args = self.pop_args(nargs)
+        if isinstance(record, CatalogueMethod):  # a method of a catalogue class, by slot
+            return self.catalogue_call(record, args, next_pc)
         number = self.img.u32(record)
         if number == 2:  # a catalogue method
-            link = self.img.method_link(record)
-            # A parameterless constructor of a catalogue exception class, or
-            # of a class whose constructor is named after it, sets nothing up
-            # that the object does not already hold; the object being made
-            # stays where it was (eax after a default construction, `this`
-            # inside a constructor).
-            found = re.fullmatch(r"/(\w+)@/(\w+)/\2\(\)", link)
-            if found and (found.group(1) == found.group(2)
-                          or found.group(2) in {name for name, _ in CATALOGUE_EXCEPTIONS.values()}):
-                return next_pc
-            raise EvalError("call of the catalogue method %s is outside the evaluated subset" % link)
+            return self.catalogue_call(self.img.catalogue_method(record), args, next_pc)
         # A function's record is a jmp to its code; a base class's instance
         # code is called at its first instruction.
         name, ops, after = self.img.decode(record)
         code = after + ops[0][2] if name == "Jmp" and ops[0][0] == 19 else record
         return self.enter(code, args, next_pc)
+
+    def catalogue_call(self, method, args, next_pc):
+        """A catalogue method as its declaration means it. A constructor
+        (named after its class) without parameters sets nothing up that the
+        object does not already hold; an exception class's constructor with
+        a message stores it as the object's message, which Exception's
+        getMessage gives back. The object being made stays where it was
+        (eax after a construction by new, `this` inside a constructor)."""
+        if len(args) != (method.params.count(",") + 1 if method.params else 0):
+            raise EvalError("call of %s with %d arguments" % (method.link, len(args)))
+        constructor = method.name == method.owner and not method.static
+        exception = method.number in CATALOGUE_EXCEPTIONS
+        if constructor and not method.params and (exception or method.result == "/" + method.owner):
+            return next_pc
+        if constructor and exception and method.params == "/String":
+            message = args[0]
+            if message is not None and not isinstance(message, str):
+                raise EvalError("%s given %s for its message" % (method.link, describe(message)))
+            self.exception_fields(method)[MESSAGE] = message
+            return next_pc
+        if method.number == EXCEPTION and method.name == "getMessage" and not method.params:
+            fields = self.exception_fields(method)
+            self.regs[0] = convert(fields[MESSAGE], 9, "%s of %r is" % (method.name, self.this))
+            return next_pc
+        raise EvalError("call of the catalogue method %s is outside the evaluated subset" % method.link)
+
+    def exception_fields(self, method):
+        """The fields of the exception object a catalogue method is called on."""
+        if self.this is None:
+            raise Thrown(runtime_exception(NULL_POINTER))
+        if not isinstance(self.this, Obj) or not self.derives(self.this.klass, ("sys", EXCEPTION)):
+            raise EvalError("%s called on %s, not an exception object" % (method.link, describe(self.this)))
+        return self.this.fields
 
     def pop_args(self, nargs):
         if nargs > len(self.stack):
@@ -635,12 +787,12 @@ class Machine:
         elif slot in (42, 69, 70):
             other = args[0]
             if other is not None and not isinstance(other, str):
-                raise EvalError("String's %s of %r" % (name, other))
+                raise EvalError("String's %s of %s" % (name, describe(other)))
             self.regs[0] = int((other == text) != (slot == 70))
         elif slot == 68:
             other = args[0]
             if not isinstance(other, str):
-                raise EvalError("String's compare with %r" % (other,))
+                raise EvalError("String's compare with %s" % describe(other))
             # Only the order is known of the runtime's answer: its sign.
             a, b = ascii_only(text).encode(), ascii_only(other).encode()
             self.regs[0] = (a > b) - (a < b)
@@ -662,7 +814,7 @@ class Machine:
         if obj is None:
             raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(obj, Obj):
-            raise EvalError("virtual call without an object (%r)" % (obj,))
+            raise EvalError("virtual call on %s, not an object" % describe(obj))
         return obj.klass
 
     def throw(self, obj):
@@ -740,7 +892,7 @@ class Machine:
                     self.pc = self.throw(thrown.obj)
             except EvalError as error:
                 raise EvalError("%s at 0x%X: %s" % (name, at, error)) from None
-            except (TypeError, ValueError, IndexError, KeyError, AttributeError, struct.error) as error:
+            except (ValueError, IndexError, KeyError, AttributeError, struct.error) as error:
                 raise EvalError("%s at 0x%X: %s: %s" % (name, at, type(error).__name__, error)) from None
         return self.result
 
@@ -748,7 +900,7 @@ class Machine:
 def binary(name):
     def op(m, ops, at, nxt):
         dtype = m.operation_type(name, ops[0][1], ops[1][1])
-        m.regs[0] = convert(m.arith(name, m.read(ops[0], nxt), m.read(ops[1], nxt), dtype), dtype)
+        m.regs[0] = convert(m.arith(name, m.number(ops[0], nxt), m.number(ops[1], nxt), dtype), dtype)
         return nxt
     return op
 
@@ -756,8 +908,8 @@ def binary(name):
 def compound(name):
     def op(m, ops, at, nxt):
         dtype = ops[0][1]
-        value = convert(m.arith(name, m.read(ops[0], nxt), m.read(ops[1], nxt), m.operation_type(name, dtype, ops[1][1])),
-                        dtype)
+        value = convert(m.arith(name, m.number(ops[0], nxt), m.number(ops[1], nxt),
+                                m.operation_type(name, dtype, ops[1][1])), dtype)
         m.write(ops[0], value, nxt)
         m.regs[0] = value
         return nxt
@@ -772,23 +924,34 @@ def move(m, ops, at, nxt):
 
 def step(delta, prefix):
     def op(m, ops, at, nxt):
-        old = m.read(ops[0], nxt)
+        old = m.number(ops[0], nxt)
         m.write(ops[0], old + delta, nxt)
         m.regs[0] = m.read(ops[0], nxt) if prefix else old
         return nxt
     return op
 
 
-def store_in(box, key, value, dtype, op_name):
+def store_in(box, key, value, dtype, op_name, where):
+    """Stores value, or for a compound operation the result of it on the old
+    value, into box[key], which `where` names."""
     old = box[key]
     if op_name is None:
         new = value
     else:
         if old is UNSET:
-            raise EvalError("compound store into a slot never written")
-        new = Machine.arith(op_name, old, value, Machine.result_type(dtype, dtype))
-    box[key] = convert(new, dtype) if dtype in (1, 2, 3, 4, 5, 6, 7, 8) else new
+            raise EvalError("compound store into %s, never written" % where)
+        new = Machine.arith(op_name, numeric(old, where + " holds"), value, Machine.result_type(dtype, dtype))
+    box[key] = convert(new, dtype, where + " is given")
     return box[key]
+
+
+def step_in(box, key, stepper, dtype, where):
+    """++ or -- of box[key]: the value the instruction leaves in eax."""
+    old = box[key]
+    if old is UNSET:
+        raise EvalError("increment of %s, never written" % where)
+    box[key] = convert(numeric(old, where + " holds") + stepper[0], dtype, where + " is given")
+    return box[key] if stepper[1] else old
 
 
 def element_type(arr, dtype):
@@ -804,28 +967,28 @@ def element(op_name, stepper=None):
         arr = m.read(ops[0], nxt)
         box, key = m.element_cell(arr, m.read_index(ops[1], nxt))
         dtype = element_type(arr, ops[1][1])
+        where = "element %d of %r" % (key, arr)
         if stepper is not None:
             if dtype is None:
                 raise EvalError("increment of an element of an array of %d" % arr.code)
-            old = box[key]
-            box[key] = convert(old + stepper[0], dtype)
-            m.regs[0] = box[key] if stepper[1] else old
+            m.regs[0] = step_in(box, key, stepper, dtype, where)
         else:
-            m.regs[0] = store_in(box, key, m.read(ops[2], nxt), dtype, op_name)
+            value = m.read(ops[2], nxt) if op_name is None else m.number(ops[2], nxt)
+            m.regs[0] = store_in(box, key, value, dtype, op_name, where)
         return nxt
     return op
 
 
 def prop(op_name, stepper=None):
     def op(m, ops, at, nxt):
-        box, key = m.member_cell(m.read(ops[0], nxt), ops[1])
-        dtype = ops[1][1]
+        obj = m.read(ops[0], nxt)
+        box, key = m.member_cell(obj, ops[1])
+        dtype, where = ops[1][1], "field %d of %r" % (key, obj)
         if stepper is not None:
-            old = box[key]
-            box[key] = convert(old + stepper[0], dtype)
-            result = box[key] if stepper[1] else old
+            result = step_in(box, key, stepper, dtype, where)
         else:
-            result = store_in(box, key, m.read(ops[3], nxt), dtype, op_name)
+            value = m.read(ops[3], nxt) if op_name is None else m.number(ops[3], nxt)
+            result = store_in(box, key, value, dtype, op_name, where)
         m.write(ops[2], result, nxt)
         return nxt
     return op
@@ -879,10 +1042,10 @@ def op_autoswitch(m, ops, at, nxt):
         raise EvalError("autoswitch without its head's and bodies' addresses")
     selector = m.read(ops[1], nxt)
     if not isinstance(selector, str):
-        raise EvalError("autoswitch over %r, not a String" % (selector,))
+        raise EvalError("autoswitch over %s, not a String" % describe(selector))
     for value, (_, body) in zip(pushed[1::2], pushed[2::2]):
         if not isinstance(value, str):
-            raise EvalError("autoswitch case %r, not a String" % (value,))
+            raise EvalError("autoswitch case %s, not a String" % describe(value))
         if value == selector:
             return body
     return nxt + ops[3][2]
@@ -903,7 +1066,7 @@ def op_ret(m, ops, at, nxt):
     frame = m.leave()
     if frame.ret is None:
         if not isinstance(m.regs[0], int):
-            raise EvalError("main returned %s, not an int" % (m.regs[0],))
+            raise EvalError("main returned %s, not an int" % describe(m.regs[0]))
         m.result = ("result", convert(m.regs[0], 4))
         return nxt
     return frame.ret
@@ -971,8 +1134,7 @@ def op_alloc(m, ops, at, nxt):
     anonymous class bound to the running frame."""
     kind, _, value = ops[0]
     if kind == 31:
-        catalogue_klass(value)
-        m.regs[0] = runtime_exception(value)
+        m.regs[0] = m.new_object(catalogue_klass(value), None)
         return nxt
     if kind in (19, 39):
         target = ClassRef(m.img.klass(nxt + value), None)
@@ -981,7 +1143,7 @@ def op_alloc(m, ops, at, nxt):
         if isinstance(target, tuple) and target[:1] == ("class",):
             target = ClassRef(m.img.klass(target[1]), None)
         if not isinstance(target, ClassRef):
-            raise EvalError("alloc of %r, not a class" % (target,))
+            raise EvalError("alloc of %s, not a class" % describe(target))
     obj = m.new_object(target.klass, target.outer)
     m.regs[0] = obj
     if target.klass.instance is None:
@@ -1006,7 +1168,7 @@ def op_alloc_array(m, ops, at, nxt):
     def make(level):
         size = sizes[level]
         if not isinstance(size, int) or size < 0:
-            raise EvalError("array size %r" % (size,))
+            raise EvalError("array size %s" % describe(size))
         last = level + 1 == len(sizes)
         return Arr([default if last else make(level + 1) for _ in range(size)], code if last else 11)
     m.regs[0] = make(0)
@@ -1016,7 +1178,7 @@ def op_alloc_array(m, ops, at, nxt):
         del m.stack[len(m.stack) - count:]
         if count > len(m.regs[0].items):
             raise EvalError("%d initial values for %d elements" % (count, len(m.regs[0].items)))
-        m.regs[0].items[:count] = [convert(v, code) for v in values]
+        m.regs[0].items[:count] = [convert(v, code, "an initial element is") for v in values]
     return nxt
 
 
@@ -1049,8 +1211,8 @@ def op_member(m, ops, at, nxt):
         return nxt
     box, key = m.member_cell(owner, ops[1])
     if box[key] is UNSET:
-        raise EvalError("read of field %d of a %s before any store" % (key, m.read(ops[0], nxt).klass.name))
-    m.write(ops[2], convert(box[key], ops[1][1]), nxt)
+        raise EvalError("read of field %d of a %s before any store" % (key, owner.klass.name))
+    m.write(ops[2], convert(box[key], ops[1][1], "field %d of %r holds" % (key, owner)), nxt)
     return nxt
 
 
@@ -1060,7 +1222,7 @@ def op_cast(m, ops, at, nxt):
     anything else."""
     kind, _, value = ops[0]
     if kind == 31 and value in SYSCLASS_TYPE:
-        m.regs[0] = convert(m.read(ops[1], nxt), SYSCLASS_TYPE[value])
+        m.regs[0] = convert(m.read(ops[1], nxt), SYSCLASS_TYPE[value], operand_name(ops[1], nxt) + " holds")
         return nxt
     if kind == 31:
         if value != OBJECT_CLASS:
@@ -1079,8 +1241,13 @@ def op_cast(m, ops, at, nxt):
 
 def op_complement(m, ops, at, nxt):
     """`~` compiles to not, `!` to cpl: both flip a bool, complement an integer."""
-    value = m.read(ops[0], nxt)
-    m.regs[0] = (0 if value else 1) if ops[0][1] == 8 else convert(~value, m.result_type(ops[0][1], ops[0][1]))
+    if ops[0][1] == 8:
+        m.regs[0] = 0 if m.read(ops[0], nxt) else 1
+        return nxt
+    value = m.number(ops[0], nxt)
+    if isinstance(value, float):
+        raise EvalError("%s holds %s, not an integer" % (operand_name(ops[0], nxt), describe(value)))
+    m.regs[0] = convert(~value, m.result_type(ops[0][1], ops[0][1]))
     return nxt
 
 
@@ -1100,7 +1267,7 @@ def op_throw(m, ops, at, nxt):
     if obj is None:
         raise Thrown(runtime_exception(NULL_POINTER))
     if not isinstance(obj, Obj) or not m.derives(obj.klass, ("sys", 20)):
-        raise EvalError("throw of %r, not an exception object" % (obj,))
+        raise EvalError("throw of %s, not an exception object" % describe(obj))
     raise Thrown(obj)
 
 
@@ -1168,7 +1335,7 @@ def op_jloop_each(m, ops, at, nxt):
     if mode == 0:
         if ops[3][0] == 0:
             raise EvalError("a range loop whose start is not integral is outside the evaluated subset")
-        first, last = m.read(ops[1], nxt), m.read(ops[3], nxt)
+        first, last = m.number(ops[1], nxt), m.number(ops[3], nxt)
         if first > last:
             raise EvalError("range loop from %d down to %d: its direction is outside the evaluated subset"
                             % (first, last))
@@ -1178,7 +1345,7 @@ def op_jloop_each(m, ops, at, nxt):
         if arr is None:
             raise Thrown(runtime_exception(NULL_POINTER))
         if not isinstance(arr, Arr):
-            raise EvalError("loop over the elements of %r" % (arr,))
+            raise EvalError("loop over the elements of %s" % describe(arr))
         state = {"next": 0, "items": arr.items}
     else:
         raise EvalError("JLOOP mode %d is outside the evaluated subset" % mode)
@@ -1201,7 +1368,7 @@ def loop_done(m, end):
 
 
 def loop_holds(m, ops, nxt):
-    a, b = m.read(ops[0], nxt), m.read(ops[1], nxt)
+    a, b = m.number(ops[0], nxt), m.number(ops[1], nxt)
     return [a == b, a != b, a < b, a > b, a <= b, a >= b][ops[2][2]]
 
 
@@ -1217,7 +1384,7 @@ def loop_trailer(offset, action):
         if action == "step":
             if how == "each":
                 return next_pass(m, loop, body, end, state)
-            m.write(loop[3], m.read(loop[3], body) + (1 if loop[4][2] == 1 else -1), body)
+            m.write(loop[3], m.number(loop[3], body) + (1 if loop[4][2] == 1 else -1), body)
             return body if loop_holds(m, loop, body) else loop_done(m, end)
         loop_done(m, end)
         return end if action == "break" else body + loop[6][2]
@@ -1238,7 +1405,12 @@ def op_popar(m, ops, at, nxt):
 
 def op_jump_table(m, ops, at, nxt):
     """Dense switch: the operand is the byte offset of a jmp in the table behind."""
-    return nxt + (m.read(ops[0], nxt) if ops[0][0] != 19 else ops[0][2])
+    if ops[0][0] == 19:
+        return nxt + ops[0][2]
+    offset = m.number(ops[0], nxt)
+    if not isinstance(offset, int):
+        raise EvalError("%s holds %s, not a byte offset" % (operand_name(ops[0], nxt), describe(offset)))
+    return nxt + offset
 
 
 def op_lookup(m, ops, at, nxt):
