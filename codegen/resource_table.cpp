@@ -194,7 +194,7 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     case kResourceFile: {
         qestl::qestringW path;
         if (!findIncludedFile(qestl::widen(std::string(name).c_str()), path)) {
-            context.reportError(diag::ResourceNotFound, node);
+            context.reportError(diag::ResourceNotFound, node, name);
             return model::Operand();
         }
         const qestl::qestringA found = qestl::narrow(path);

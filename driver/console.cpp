@@ -1,11 +1,11 @@
 #include "driver/console.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "diagnostics/diagnostics.h"
+#include "platform/standard_output.h"
 
 void printToStdout(const char* text) { std::fputs(text, stdout); }
 
@@ -17,12 +17,11 @@ void printfToStdout(const char* format, ...) {
 }
 
 bool finishStdout() {
-    errno = 0;
     // The error indicator stays set from the first write that failed; the
-    // flush tries what is still buffered and tells why it could not.
+    // flush tries what is still buffered.
     const bool flushed = std::fflush(stdout) == 0;
     if (flushed && !std::ferror(stdout)) return true;
-    const int reason = errno;
+    const int reason = platform::standardOutputError();
     std::fprintf(stderr, diag::StandardOutputLost.text, reason != 0 ? std::strerror(reason) : "?");
     return false;
 }

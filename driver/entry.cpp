@@ -1,5 +1,8 @@
 #include "driver/entry.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "build_config.h"
 #include "diagnostics/diagnostics.h"
 #include "driver/command_line.h"
@@ -19,6 +22,28 @@ namespace {
 constexpr const char* kHostProcessor = "x86_64";
 constexpr const char* kCompilerVersion = "4.9";
 
+bool refuseMissingPath(const qestl::qestringA& path) {
+    printfToStdout("找不到路径: %s\n", path.c_str() != nullptr ? path.c_str() : "");
+    return false;
+}
+
+// A -ksp web root must be an existing folder: the pages' servlet paths are
+// made relative to it. "." normalises to nothing, the current folder.
+bool checkWebRoot(const CompileOptions& options) {
+    if (!options.serverPages || !options.webRootGiven || options.webRoot.empty()) return true;
+    return platform::directoryExists(options.webRoot.c_str()) || refuseMissingPath(options.webRoot);
+}
+
+// SOURCE_DATE_EPOCH set but no time: a build that asked for fixed time
+// stamps must not get the clock's.
+bool checkBuildTime() {
+    uint64_t seconds = 0;
+    if (platform::fixedBuildTime(&seconds) != platform::BuildTime::Malformed) return true;
+    printfToStdout(diag::BuildTimeMalformed.text, std::getenv("SOURCE_DATE_EPOCH"),
+                   std::to_string(platform::kLatestBuildTime).c_str());
+    return false;
+}
+
 }  // namespace
 
 void addDefaultSearchPaths() {
@@ -30,10 +55,7 @@ bool checkIncludePaths(const CompileOptions& options) {
     // An entry may name a subdirectory of another entry (or of itself).
     for (const qestl::qestringW& entry : options.includePaths) {
         qestl::qestringW found;
-        if (!findInDirectories(options.includePaths, entry, found)) {
-            printfToStdout("找不到路径: %s\n", qestl::narrow(entry).c_str());
-            return false;
-        }
+        if (!findInDirectories(options.includePaths, entry, found)) return refuseMissingPath(qestl::narrow(entry));
         addSearchPath(found);
     }
     return true;
@@ -58,7 +80,9 @@ int runCompiler(int argc, const char16_t* const* argv) {
 
     int nextIndex = 0;
     uint32_t mode = parseCommandLine(options, argc, argv, &nextIndex);
-    if (!checkIncludePaths(options)) return 1;
+    if (!checkIncludePaths(options) || !checkWebRoot(options)) return 1;
+    const bool compiles = (mode & 15) == kModeCompile || (mode & 15) == kModeExecutable;
+    if (compiles && !checkBuildTime()) return 1;
     if (options.debuggable && options.noDebugInfo) {
         printToStdout("注意:-dbg 与 -nd  选项冲突, 不生成调试信息将无法调试, -nd选项将被忽略\n");
         options.noDebugInfo = 0;

@@ -10,6 +10,7 @@
 #include "driver/entry.h"
 #include "foundation/qestring.h"
 #include "platform/stack_thread.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ constexpr int kHeapGrowthBytes = 32 << 20;
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::watchStandardOutput();
     // The compilation allocates from one thread at a time: one arena, grown
     // in large steps. A thread's own arena would grow by one page-protection
     // call per 128 KiB, thousands of calls for a large program's tree.

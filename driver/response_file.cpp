@@ -1,5 +1,8 @@
 #include "driver/response_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "driver/console.h"
 #include "foundation/whole_file.h"
 
@@ -44,12 +47,13 @@ bool readResponseFile(const char16_t* path, qestl::WStringVector& arguments) {
     qestl::qestringW widePath(path);
     qestl::ByteVector bytes;
     const WholeRead read = readFileWhole(widePath, bytes, kResponseFileLimit - 1);
+    const int reason = errno;
     if (read == WholeRead::TooLarge) {
-        printToStdout("命令参数文件过大:\n");
+        printfToStdout("命令参数文件过大:%s\n", qestl::narrow(widePath).c_str());
         return false;
     }
     if (read != WholeRead::Read) {
-        printfToStdout("无法读取参数文件 %s:\n", qestl::narrow(widePath).c_str());
+        printfToStdout("无法读取参数文件 %s: %s\n", qestl::narrow(widePath).c_str(), std::strerror(reason));
         return false;
     }
     qestl::qestringW text = qestl::widen(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -32,7 +32,8 @@ bool buildPeExecutable(const qestl::qestringA& stubPath, const uint8_t* image, u
     }
     qestl::ByteWriter head(editor.bytes());
     uint64_t stamp = 0;
-    if (!platform::fixedBuildTime(&stamp)) stamp = static_cast<uint64_t>(std::time(nullptr));
+    if (platform::fixedBuildTime(&stamp) != platform::BuildTime::Fixed)
+        stamp = static_cast<uint64_t>(std::time(nullptr));
     head.patchU32LE(editor.peHeader() + 8, static_cast<uint32_t>(stamp));
     if (options.consoleSubsystem) head.patchU16(editor.peHeader() + 92, 3);
 

@@ -1,5 +1,6 @@
 #include "foundation/whole_file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,7 @@ WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, 
     uint64_t measured = 0;
     if (!platform::fileSize(file, &measured)) measured = 0;
     WholeRead result = WholeRead::Read;
+    int reason = 0;
     if (measured > limit) {
         result = WholeRead::TooLarge;
     } else {
@@ -31,6 +33,7 @@ WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, 
             uint32_t got = 0;
             if (!platform::fileRead(file, chunk, piece, &got)) {
                 result = WholeRead::Failed;
+                reason = errno;
                 break;
             }
             if (got > limit - bytes.size()) {
@@ -43,6 +46,7 @@ WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, 
     }
     platform::fileClose(file);
     if (result != WholeRead::Read) bytes.release();
+    if (result == WholeRead::Failed) errno = reason;
     return result;
 }
 

@@ -18,7 +18,8 @@ inline constexpr uint32_t kReadPiece = 1u << 16;
 // may grow or shrink meanwhile, and some report no size at all), in reads of
 // at most `piece` bytes. A file of more than `limit` bytes is TooLarge and a
 // read that fails part way is Failed: either way `bytes` is left empty, so
-// that no caller goes on with part of a file.
+// that no caller goes on with part of a file. After Unopened or Failed, errno
+// holds the system's reason.
 WholeRead readFileWhole(const qestl::qestringW& path, qestl::ByteVector& bytes, uint64_t limit = kNoSizeLimit,
                         uint32_t piece = kReadPiece);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codegen/image_parts.h"
 #include "foundation/byte_io.h"
 #include "foundation/lzma_stream.h"
 
@@ -26,6 +27,32 @@ private:
 
 constexpr uint64_t kLargestPackingRatio = 128;
 
+// What the head says of itself: the magic and format version (a library, an
+// executable or any other file is no image), and an end address that leaves
+// room for the section values and lies within reason.
+bool headIsSound(const uint8_t* bytes, uint64_t size) {
+    if (size < kImageHeadBytes || qestl::loadU32LE(bytes) != kImageMagic ||
+        qestl::loadU32LE(bytes + kImageVersionAt) != kImageFormatVersion)
+        return false;
+    const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
+    return end >= kImageBodyStart && end <= kImageLargestEnd;
+}
+
+// The section values follow the head in every image and ascend, as the
+// writer places the sections one after another, within the body up to the
+// end address. A body cut short after them is still listed as far as it
+// goes.
+bool sectionsAreSound(const uint8_t* image, uint64_t size, uint64_t end) {
+    if (size < kImageBodyStart) return false;
+    uint64_t previous = kImageBodyStart;
+    for (int i = 0; i < codegen::kImageSections; ++i) {
+        const uint64_t section = qestl::loadU64LE(image + kImageSectionsAt + 8 * uint64_t(i));
+        if (section < previous || section > end) return false;
+        previous = section;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& iconBytes) {
@@ -41,14 +68,14 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
 
 bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out) {
     out.close();
-    if (size < kImageHeadBytes) return false;
+    if (!headIsSound(bytes, size)) return false;
+    const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
     if ((qestl::loadU64LE(bytes + kImageOptionsAt) & kImageCompressedFlag) == 0) {
         out.borrow(bytes, size);
-        return true;
+        return sectionsAreSound(out.data(), out.size(), end);
     }
-    const uint64_t end = qestl::loadU64LE(bytes + kImageEndAt);
     const uint64_t rawBlock = qestl::loadU64LE(bytes + kImageRawBlockAt);
-    if (end < kImageHeadBytes || end > kImageLargestEnd || rawBlock > size - kImageHeadBytes) return false;
+    if (rawBlock > size - kImageHeadBytes) return false;
     const uint64_t packedBytes = size - kImageHeadBytes - rawBlock;
     qestl::qeByteStream packed(bytes + kImageHeadBytes + rawBlock, packedBytes);
     // The end address alone would let a few hundred KiB of packed zeros
@@ -60,5 +87,5 @@ bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStrea
     out.expectSize(kImageHeadBytes + body);
     if (!out.appendBytes(bytes, kImageHeadBytes)) return false;
     CappedByteStream capped(out, body);
-    return lzmaDecompressStream(capped, packed, nullptr, body);
+    return lzmaDecompressStream(capped, packed, nullptr, body) && sectionsAreSound(out.data(), out.size(), end);
 }

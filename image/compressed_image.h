@@ -17,7 +17,9 @@ bool compressProgramImage(qestl::qeByteStream& image, const qestl::ByteVector& i
 // The plain image of `bytes` into `out` (emptied first): a compressed image
 // is restored as its head followed by the decoded body, the raw block
 // skipped; a plain one is lent, not copied (`bytes` must outlive `out`): the
-// listing of a large image held it twice. False when the head is short, the
-// raw block or the end address lie beyond reason, or the body does not
-// decode within end address - head bytes and 128 times its packed bytes.
+// listing of a large image held it twice. False, before anything is decoded,
+// when the head is short or lacks the magic and format version, or the raw
+// block or the end address lie beyond reason; false when the body does not
+// decode within end address - head bytes and 128 times its packed bytes, or
+// the section values do not ascend within [body start, end address].
 bool restoreProgramImage(const uint8_t* bytes, uint64_t size, qestl::qeByteStream& out);

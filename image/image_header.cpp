@@ -50,7 +50,7 @@ uint64_t writeImageHeaderFields(const ImageHeader& header, qestl::ByteWriter& ou
 
 uint64_t imageTimeStamp() {
     uint64_t fixed = 0;
-    if (platform::fixedBuildTime(&fixed) && fixed <= UINT64_MAX / 1000) return fixed * 1000;
+    if (platform::fixedBuildTime(&fixed) == platform::BuildTime::Fixed) return fixed * 1000;
     const uint64_t seconds = static_cast<uint64_t>(std::time(nullptr));
     return seconds * 1000 + platform::localTime().milliseconds;
 }

@@ -12,14 +12,18 @@
 // record.
 inline constexpr uint32_t kImageHeadBytes = 136;
 inline constexpr uint64_t kImageBodyStart = 192;
+inline constexpr uint32_t kImageMagic = 0x2021424B;  // "KB! ", little-endian
 inline constexpr uint32_t kImageFormatVersion = 1049;
 inline constexpr uint32_t kImageHeaderFlags = 0x1000;
-// Header fields a reader needs: the options word (bit 0 compressed, bit 1 a
-// shared module), the end address (the plain image's length) and the raw
-// block's length (compressed images).
+// Header fields a reader needs: the format version behind the magic, the
+// options word (bit 0 compressed, bit 1 a shared module), the end address
+// (the plain image's length), the raw block's length (compressed images)
+// and the seven section values.
+inline constexpr uint32_t kImageVersionAt = 4;
 inline constexpr uint32_t kImageOptionsAt = 28;
 inline constexpr uint32_t kImageEndAt = 44;
 inline constexpr uint32_t kImageRawBlockAt = 72;
+inline constexpr uint32_t kImageSectionsAt = kImageHeadBytes;
 inline constexpr uint64_t kImageCompressedFlag = 1;
 inline constexpr uint64_t kImageSharedModuleFlag = 2;
 // No image we write comes near it; a header claiming more is damage, so a

@@ -279,7 +279,7 @@ public:
         // The type stream is the reflection table: every record that names
         // types adds to it, and it closes the image.
         aux_.bytes().clear();
-        out_.u32le(0x2021424B);  // "KB! "
+        out_.u32le(kImageMagic);
         out_.u32le(kImageFormatVersion);
         const uint32_t noCrcs[4] = {};
         writeImageHeaderFields(headerFields(0, noCrcs), out_);

@@ -300,7 +300,7 @@ public:
 
 bool disassemble(const uint8_t* image, uint64_t size, qestl::qeistream& out) {
     qestl::qeByteStream plain;
-    if (!restoreProgramImage(image, size, plain) || plain.size() < kImageBodyStart) return false;
+    if (!restoreProgramImage(image, size, plain)) return false;
     return Lister(plain.data(), plain.size(), out).run();
 }
 

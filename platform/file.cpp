@@ -31,6 +31,13 @@ void noteReadFile(const struct stat& info) {
     gReadFiles.insert(FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)});
 }
 
+// Closes a descriptor that will not be read; errno keeps the reason.
+FileHandle closeFor(int descriptor, int reason) {
+    ::close(descriptor);
+    errno = reason;
+    return nullptr;
+}
+
 }  // namespace
 
 bool fileIdentity(const char* path, FileIdentity* identity) {
@@ -53,22 +60,21 @@ bool pathIsNonRegular(const char* path) {
 }
 
 FileHandle fileOpenRead(const char* path) {
-    if (path == nullptr) return nullptr;
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
     // Opening a FIFO for reading waits for a writer unless non-blocking; the
     // type is checked on the open descriptor, so a swapped path cannot slip by.
     int descriptor = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (descriptor < 0) return nullptr;
     struct stat info;
-    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(descriptor);
-        return nullptr;
-    }
+    if (::fstat(descriptor, &info) != 0) return closeFor(descriptor, errno);
+    // A directory, FIFO or device opens, but is no file to read.
+    if (!S_ISREG(info.st_mode)) return closeFor(descriptor, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     noteReadFile(info);
     int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(descriptor);
-        return nullptr;
-    }
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) return closeFor(descriptor, errno);
     return wrap(descriptor);
 }
 

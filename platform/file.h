@@ -14,7 +14,9 @@ enum class SeekOrigin : uint32_t { Begin = 0, Current = 1, End = 2 };
 
 // Opens an existing regular file for reading; others may read it too.
 // Anything else gives null without waiting: a directory, a missing file, and
-// a FIFO or device, whose reads could block for ever or never end.
+// a FIFO or device, whose reads could block for ever or never end. On null,
+// errno holds the reason (EISDIR for a directory, EINVAL for a FIFO or
+// device).
 FileHandle fileOpenRead(const char* path);
 
 // True when `path` names, through any links or "..", an existing file that

@@ -59,16 +59,18 @@ LocalTime localTime() {
     return result;
 }
 
-bool fixedBuildTime(uint64_t* seconds) {
+BuildTime fixedBuildTime(uint64_t* seconds) {
     const char* text = std::getenv("SOURCE_DATE_EPOCH");
-    if (text == nullptr || *text == 0) return false;
+    if (text == nullptr) return BuildTime::Clock;
+    if (*text == 0) return BuildTime::Malformed;
     uint64_t value = 0;
     for (const char* digit = text; *digit != 0; ++digit) {
-        if (*digit < '0' || *digit > '9' || value > (UINT64_MAX - 9) / 10) return false;
+        if (*digit < '0' || *digit > '9') return BuildTime::Malformed;
         value = value * 10 + static_cast<uint64_t>(*digit - '0');
+        if (value > kLatestBuildTime) return BuildTime::Malformed;
     }
     *seconds = value;
-    return true;
+    return BuildTime::Fixed;
 }
 
 }  // namespace platform

@@ -36,8 +36,12 @@ struct LocalTime {
 LocalTime localTime();
 
 // The time a reproducible build stamps its outputs with: SOURCE_DATE_EPOCH,
-// whole seconds since 1970 in decimal. False when it is unset or not such a
-// number; the clock's time is then the one to use.
-bool fixedBuildTime(uint64_t* seconds);
+// whole seconds since 1970 in decimal digits alone, at most
+// kLatestBuildTime (its milliseconds fit 64 bits). Unset, the clock's time
+// is the one to use; set to anything else, the build must not go on with the
+// clock in its place.
+enum class BuildTime { Clock, Fixed, Malformed };
+inline constexpr uint64_t kLatestBuildTime = UINT64_MAX / 1000;
+BuildTime fixedBuildTime(uint64_t* seconds);
 
 }  // namespace platform

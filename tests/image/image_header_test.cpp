@@ -69,24 +69,49 @@ TEST(ImageHeader, TimeStampIsMillisecondsOfNow) {
     EXPECT_LT(stamp, (after + 1) * 1000);
 }
 
-// A compressed head that claims more than a reader will decode is refused
-// before anything is decoded.
+// An empty plain image: magic, version, an end address and section values
+// at the body's start.
+std::string emptyImage() {
+    std::string image(kImageBodyStart, '\0');
+    auto* bytes = reinterpret_cast<uint8_t*>(image.data());
+    qestl::storeU32LE(bytes, kImageMagic);
+    qestl::storeU32LE(bytes + kImageVersionAt, kImageFormatVersion);
+    qestl::storeU64LE(bytes + kImageEndAt, kImageBodyStart);
+    for (int i = 0; i < codegen::kImageSections; ++i)
+        qestl::storeU64LE(bytes + kImageSectionsAt + 8 * i, kImageBodyStart);
+    return image;
+}
+
+// A head that is no image's, or claims more than a reader will decode, is
+// refused before anything is decoded; so are section values that do not
+// ascend within the body.
 TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
-    std::string head(kImageHeadBytes, '\0');
+    std::string head = emptyImage();
     auto* bytes = reinterpret_cast<uint8_t*>(head.data());
     qestl::qeByteStream out;
     EXPECT_FALSE(restoreProgramImage(bytes, kImageHeadBytes - 1, out));
-    EXPECT_TRUE(restoreProgramImage(bytes, kImageHeadBytes, out));  // plain: lent
-    EXPECT_EQ(out.size(), kImageHeadBytes);
+    EXPECT_FALSE(restoreProgramImage(bytes, kImageBodyStart - 1, out));  // no room for the sections
+    EXPECT_TRUE(restoreProgramImage(bytes, head.size(), out));           // plain: lent
+    EXPECT_EQ(out.size(), kImageBodyStart);
+    for (const uint32_t at : {0u, 3u, kImageVersionAt}) {
+        std::string other = head;
+        other[at] ^= 1;
+        EXPECT_FALSE(restoreProgramImage(reinterpret_cast<uint8_t*>(other.data()), other.size(), out)) << at;
+    }
+    qestl::storeU64LE(bytes + kImageSectionsAt + 8, kImageBodyStart + 8);  // past the end
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
+    qestl::storeU64LE(bytes + kImageEndAt, kImageBodyStart + 8);  // past the file: listed as far as it goes
+    EXPECT_TRUE(restoreProgramImage(bytes, head.size(), out));
+    qestl::storeU64LE(bytes + kImageSectionsAt + 16, kImageBodyStart + 4);  // descending
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
+    qestl::storeU64LE(bytes + kImageEndAt, kImageBodyStart - 1);
+    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // end inside the head
     qestl::storeU64LE(bytes + kImageOptionsAt, kImageCompressedFlag);
     qestl::storeU64LE(bytes + kImageEndAt, kImageLargestEnd + 1);
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
     qestl::storeU64LE(bytes + kImageEndAt, 200);
-    qestl::storeU64LE(bytes + kImageRawBlockAt, 1);
+    qestl::storeU64LE(bytes + kImageRawBlockAt, head.size());
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // raw block past the end
-    qestl::storeU64LE(bytes + kImageEndAt, 100);
-    qestl::storeU64LE(bytes + kImageRawBlockAt, 0);
-    EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // end inside the head
 }
 
 // A megabyte of zeros packs to a few hundred bytes: its end address is
@@ -95,7 +120,7 @@ TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
 TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
     for (const bool zeros : {true, false}) {
         qestl::qeByteStream image;
-        std::string head(kImageHeadBytes, '\0');
+        std::string head = emptyImage().substr(0, kImageHeadBytes);
         qestl::storeU64LE(reinterpret_cast<uint8_t*>(head.data()) + kImageEndAt, kImageHeadBytes + (1u << 20));
         qestl::storeU64LE(reinterpret_cast<uint8_t*>(head.data()) + kImageOptionsAt, kImageCompressedFlag);
         image.appendBytes(head.data(), head.size());
@@ -103,6 +128,7 @@ TEST(ImageHeader, RestoreRefusesBodiesPackedBeyondReason) {
         uint32_t state = 1;
         if (!zeros)
             for (char& c : body) c = static_cast<char>('a' + ((state = state * 1103515245u + 12345u) >> 29));
+        body.replace(0, kImageBodyStart - kImageHeadBytes, emptyImage().substr(kImageHeadBytes));
         image.appendBytes(body.data(), body.size());
         ASSERT_TRUE(compressProgramImage(image, qestl::ByteVector()));
         qestl::qeByteStream out;

@@ -35,7 +35,7 @@ def test_size_limit(korvo, work):
         f.write(b" " * (LIMIT - 4) + b"-lik")
     status, out = run(korvo, ["@big.rsp"], work)
     rest = body(out)
-    check("too large", status == 1 and rest.startswith("命令参数文件过大:\n".encode()) and USAGE_FIRST in rest, rest)
+    check("too large", status == 1 and rest.startswith("命令参数文件过大:big.rsp\n".encode()) and USAGE_FIRST in rest, rest)
 
     # One byte less is read whole: the option at its very end is seen.
     with open(os.path.join(work, "edge.rsp"), "wb") as f:
@@ -77,7 +77,7 @@ def test_bytes_survive(korvo, work):
 def test_unreadable(korvo, work):
     os.mkdir(os.path.join(work, "folder.rsp"))
     status, out = run(korvo, ["@folder.rsp"], work)
-    check("directory", status == 1 and body(out).startswith("无法读取参数文件 folder.rsp:\n".encode()), out)
+    check("directory", status == 1 and body(out).startswith("无法读取参数文件 folder.rsp: Is a directory\n".encode()), out)
 
     # An empty file holds no arguments: no mode, the usage text, failure.
     open(os.path.join(work, "empty.rsp"), "wb").close()
