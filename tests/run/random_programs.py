@@ -36,7 +36,17 @@ in) store, compound-assign, increment and read its fields and call its
 method by their simple names, a static nested class reading its static
 field, and anonymous subclasses reading the locals and parameters of the
 function or method making them (and, in a method, a field of its class);
-no captured local changes after the object is made. A mismatch
+no captured local changes after the object is made; --with-nesting-corners
+adds anonymous classes made in static methods, returned and run later,
+named classes declared inside anonymous classes, anonymous and named classes
+two and three levels in reading the locals of the function making the
+outermost object, classes derived from a class nested beside them, from a
+nested class of their enclosing class's base, from a static nested class or
+from a top-level class (base methods reading the names around the base), a
+field and a method of the enclosing class named like a global and a global
+function, and locals and parameters named like a field, stepped by ++ and
+--; it draws after main's body, leaving the rest of the program as the
+other switches make it. A mismatch
 prints the seed and keeps the program in the folder given by --keep
 (default: the current one) as random_<seed>.k. --seeds A-B runs a range;
 --forever runs from --from on until stopped.
@@ -127,6 +137,7 @@ class Gen:
         self.super_calls = "super-calls" in features
         self.mixed = "mixed-choices" in features
         self.enclosing_names = "enclosing-names" in features
+        self.nesting_corners = "nesting-corners" in features
         self.stat = {}  # the static fields of Stat while the reference runs
         self.rec = None  # the reference of rec once made (its own body does not call it)
         self.helpers = []  # (name, arity, function)
@@ -928,6 +939,414 @@ class Gen:
             return wrap(run + wrap(ff(fenv) + fenv["loc"] * 5 - x * 7 + y) * 19)
         return out, enc
 
+    # Corners of nesting ------------------------------------------------------
+    def corners(self):
+        """Anonymous classes made in static methods, named classes inside
+        anonymous classes, captures two and three classes in, derived nested
+        classes and nearer names over globals and fields. Returns the source
+        and nest(x, y), the value of nestTest(x, y)."""
+        r = self.r
+        units = [self.static_makers(), self.chain(1, ["anon", "named"], False)]
+        for serial in range(2, 2 + r.randrange(1, 3)):
+            units.append(self.chain(serial, r.choice([["anon", "anon"], ["anon", "named"], ["anon", "anon", "anon"],
+                                                      ["anon", "anon", "named"], ["anon", "named", "anon"],
+                                                      ["anon", "named", "named"]]), True))
+        for serial in range(1, 1 + r.randrange(1, 3)):
+            units.append(self.derived_nested(serial))
+        units += [self.nearer_global(), self.shadowing_local()]
+        out = ["class Task { public int run(int k) { return 0; } };"]
+        for lines, _, _ in units:
+            out += lines
+        out.append("int nestTest(int x, int y) {")
+        out += ["    int n%d = %s(x, y);" % (i, name) for i, (_, name, _) in enumerate(units)]
+        out.append("    return %s;" % " + ".join("n%d * %d" % (i, 2 * i + 3) for i in range(len(units))))
+        out.append("}")
+
+        def nest(x, y):
+            return wrap(sum(fn(x, y) * (2 * i + 3) for i, (_, _, fn) in enumerate(units)))
+        return out, nest
+
+    def static_makers(self):
+        """Util's static methods make anonymous Tasks that capture their
+        parameters and locals (and may read Util's static field); the Tasks
+        are returned and run later, from a function or from a method of an
+        object whose slots are not Util's."""
+        r = self.r
+        us, own = r.randrange(-30, 30), r.randrange(-9, 9)
+        static = ["us"] if r.randrange(2) else []
+        tl, fl = self.plain_expr(["k", "j"], 1)
+        grows = r.randrange(2) == 1
+        tg, fg = self.plain_expr(["n", "k", "own"], 1)
+        tb, fb = self.plain_expr(["n", "k", "j", "loc", "own"] + static, 2)
+        held = r.choice(["k", "j", "loc"])
+        tb, fb = "%s + %s * 3 + own" % (tb, held), (lambda env, f=fb: wrap(f(env) + env[held] * 3 + env["own"]))
+        body = ("own += %s; " % tg if grows else "") + "return %s;" % tb
+        anon = "new Task() { public int own = %d; public int run(int n) override { %s } }" % (own, body)
+        lines = ["class Util {",
+                 "    public int inst = %d;" % r.randrange(-9, 9),
+                 "    public static int us = %d;" % us,
+                 "    public static Task maker(int k, int j) {",
+                 "        int loc = %s;" % tl]
+        if r.randrange(2):
+            lines += ["        return %s;" % anon]
+        else:
+            lines += ["        Task t = %s;" % anon, "        return t;"]
+        lines.append("    }")
+        direct = r.randrange(2) == 1
+        if direct:
+            tw, fw = self.plain_expr(["k"], 1)
+            td, fd = self.plain_expr(["n", "k", "w"] + static, 2)
+            td, fd = "%s + w * 3 + k" % td, (lambda env, f=fd: wrap(f(env) + env["w"] * 3 + env["k"]))
+            lines += ["    public static int direct(int k) {",
+                      "        int w = %s;" % tw,
+                      "        Task t = new Task() { public int run(int n) override { return %s; } };" % td,
+                      "        return t.run(k + 1);",
+                      "    }"]
+        lines.append("};")
+        use = ["Task c1 = Util.maker(x, y);", "Task c2 = Util.maker(y, x + 1);",
+               "int a1 = c1.run(x);", "int a2 = c2.run(y);", "int a3 = c1.run(y + 2);",
+               "int a4 = %s;" % ("Util.direct(y)" if direct else "0"),
+               "return a1 * 3 + a2 * 5 + a3 * 7 + a4 * 11;"]
+        if r.randrange(2):
+            # Called from a method: this is a Holder there, not a Util.
+            lines += ["class Holder {", "    public int h = %d;" % r.randrange(-9, 9),
+                      "    public int use(int x, int y) {"] + ["        " + t for t in use] + ["    }", "};",
+                      "int ncStatic(int x, int y) { Holder hd = new Holder(); return hd.use(x, y); }"]
+        else:
+            lines += ["int ncStatic(int x, int y) {"] + ["    " + t for t in use] + ["}"]
+
+        def maker(k, j):
+            return {"k": k, "j": j, "loc": fl({"k": k, "j": j}), "own": own, "us": us}
+
+        def run(task, n):
+            env = dict(task, n=n)
+            if grows:
+                task["own"] = env["own"] = wrap(env["own"] + fg(env))
+            return fb(env)
+
+        def fn(x, y):
+            c1, c2 = maker(x, y), maker(y, wrap(x + 1))
+            a1, a2, a3 = run(c1, x), run(c2, y), run(c1, wrap(y + 2))
+            a4 = 0
+            if direct:
+                env = {"k": y, "us": us}
+                env["w"] = fw(env)
+                env["n"] = wrap(y + 1)
+                a4 = fd(env)
+            return wrap(a1 * 3 + a2 * 5 + a3 * 7 + a4 * 11)
+        return lines, "ncStatic", fn
+
+    def chain(self, serial, kinds, reach):
+        """capN(p, q): an anonymous Task made in the function, and inside it
+        classes one or two levels further in: an anonymous Task made in the
+        method of the level around it, or a named class declared in its body
+        and made in that method. Level i has a field f<i> and a method with
+        the parameter k<i>, the local m<i> and the value r<i> of the next
+        level. With reach, a level reads the fields of the levels around it
+        and the locals it captures, and the innermost one of the function's;
+        without, a named level reads its own names only."""
+        r = self.r
+        count = len(kinds)
+
+        def level(i, outer_fields, captured):
+            """(declaration in the body around, lines making and running it
+            in the method around, run(state)); state holds every field and
+            local by its own name, as each level is made and run once."""
+            kind = kinds[i - 1]
+            field, param, local, result = "f%d" % i, "k%d" % i, "m%d" % i, "r%d" % i
+            sees_out = reach or kind == "anon"
+            fields = (outer_fields if sees_out else []) + [field]
+            names = fields + (captured if sees_out else []) + [param]
+            init = r.randrange(-20, 20)
+            tm, fm = self.plain_expr(names, 1)
+            stores, fs = self.plain_stores(fields, names + [local], r.randrange(0, 3))
+            body = ["int %s = %s;" % (local, tm)] + stores
+            decl, run_child = [], None
+            if i < count:
+                inner = captured + [param, local] if kinds[i] == "anon" else captured
+                decl, make_child, run_child = level(i + 1, fields, inner)
+                body += make_child
+            tr, fr = self.plain_expr(names + [local] + ([result] if run_child else []), 2)
+            # The value shows the level's field, the next level's value and,
+            # innermost with reach, one of the function's locals.
+            shown = [field] + ([result] if run_child else [])
+            if reach and i == count:
+                shown.append(r.choice(["p", "q", "loc"]))
+            tr = " + ".join([tr] + ["%s * %d" % (n, 2 * j + 3) for j, n in enumerate(shown)])
+            fr = (lambda env, f=fr, shown=shown:
+                  wrap(f(env) + sum(env[n] * (2 * j + 3) for j, n in enumerate(shown))))
+            body.append("return %s;" % tr)
+            ta, fa = self.plain_expr(["p", "q", "loc"] if i == 1 else ["k%d" % (i - 1), "m%d" % (i - 1)], 1)
+            members = ["public int %s = %d;" % (field, init)] + decl
+            if kind == "anon":
+                members += ["public int run(int %s) override {" % param] + ["    " + t for t in body] + ["}"]
+                declaration = []
+                make = (["Task t%d = new Task() {" % i] + ["    " + t for t in members]
+                        + ["};", "int r%d = t%d.run(%s);" % (i - 1, i, ta)])
+            else:
+                name = "P%d_%d" % (serial, i)
+                members += ["public int get(int %s) {" % param] + ["    " + t for t in body] + ["}"]
+                declaration = ["class %s {" % name] + ["    " + t for t in members] + ["};"]
+                make = ["%s c%d = new %s();" % (name, i, name), "int r%d = c%d.get(%s);" % (i - 1, i, ta)]
+
+            def run(state):
+                arg = fa(state)
+                state[field], state[param] = init, arg
+                state[local] = fm(state)
+                fs(state)
+                if run_child:
+                    state[result] = run_child(state)
+                return fr(state)
+            return declaration, make, run
+
+        tl, fl = self.plain_expr(["p", "q"], 1)
+        _, make, run = level(1, [], ["p", "q", "loc"])
+        name = "cap%d" % serial
+        lines = (["int %s(int p, int q) {" % name, "    int loc = %s;" % tl] + ["    " + t for t in make]
+                 + ["    return r0 * 3 + loc;", "}"])
+
+        def fn(x, y):
+            state = {"p": x, "q": y}
+            state["loc"] = fl(state)
+            return wrap(run(state) * 3 + state["loc"])
+        return lines, name, fn
+
+    def derived_nested(self, serial):
+        """Block<s> derives from a class nested beside it (in Town<s> or one
+        level in, in Street<s>), from Census<s> of Town<s> while nested in
+        City<s> : Town<s>, from Rate<s>, a static class of Town<s>, or from
+        the top-level Meter<s>; the base's methods read the names around the
+        base by their simple names. Each class is made once, each method run
+        once, so one state holds every field by its own name."""
+        r = self.r
+        shape = r.choice(["sibling", "derived-outer", "static", "top"])
+        depth = 1 if shape == "derived-outer" else r.randrange(1, 3)
+        town, street, block = "Town%d" % serial, "Street%d" % serial, "Block%d" % serial
+        base = {"sibling": "Census", "derived-outer": "Census", "static": "Rate", "top": "Meter"}[shape] + str(serial)
+        init = {"pop": r.randrange(-30, 30), "st": r.randrange(-30, 30), "hs": r.randrange(-9, 9),
+                "area": r.randrange(-9, 9), "bv": r.randrange(-9, 9), "own": r.randrange(-9, 9)}
+        factor = r.randrange(2, 6)
+        tw = ("tw", lambda env, v: wrap(env["pop"] * factor - v))
+        static = shape == "static"
+        # The names around each class, innermost last.
+        town_names = ["pop"] + (["st"] if static else [])
+        around = town_names + (["hs"] if depth == 2 else []) + (["area"] if shape == "derived-outer" else [])
+        if shape in ("sibling", "derived-outer"):
+            base_around, base_call = town_names + (["hs"] if depth == 2 and shape == "sibling" else []), tw
+        else:
+            base_around, base_call = (["st"] if static else []), None
+        b_stores, fbs = self.plain_stores(base_around + ["bv"], base_around + ["bv", "k"], r.randrange(0, 2),
+                                          base_call)
+        tt, ft = self.plain_expr(base_around + ["bv", "k"], 2, base_call)
+        # City's Block sees Town's nested classes that are not private.
+        modifier = {"static": "static ", "derived-outer": "protected "}.get(shape, "")
+        base_lines = (["%sclass %s {" % (modifier, base), "    public int bv = %d;" % init["bv"],
+                       "    public int total(int k) {"] + ["        " + t for t in b_stores]
+                      + ["        return %s;" % tt, "    }", "};"])
+        built = r.randrange(2) == 1
+        overrides = r.randrange(2) == 1
+        block_lines = ["class %s : %s {" % (block, base), "    public int own = %d;" % init["own"]]
+        if built:
+            tc, fc = self.plain_expr(["v"], 1)
+            block_lines.append("    public %s(int v) { bv = %s; }" % (block, tc))
+        if overrides:
+            to, fo = self.plain_expr(["own", "k"], 1)
+            block_lines.append("    public int total(int k) override { return super.total(k) + %s; }" % to)
+        s_stores, fss = self.plain_stores(around + ["own", "bv"], around + ["own", "bv", "k"], r.randrange(0, 3),
+                                          tw)
+        ts, fsum = self.plain_expr(around + ["own", "bv", "k"], 2, tw)
+        ts, fsum = "%s + own * 5 + bv * 7" % ts, (lambda env, f=fsum: wrap(f(env) + env["own"] * 5 + env["bv"] * 7))
+        block_lines += (["    public int sum(int k) {"] + ["        " + t for t in s_stores]
+                        + ["        int t = total(k);", "        return t * 3 + %s;" % ts, "    }", "};"])
+        make = ["%s b = new %s(%s);" % (block, block, "k + 1" if built else ""), "int g = b.sum(k);"]
+        lines = []
+        if shape == "top":
+            lines += base_lines
+        lines += ["class %s {" % town, "    public int pop = %d;" % init["pop"]]
+        if static:
+            lines.append("    public static int st = %d;" % init["st"])
+        lines.append("    public int tw(int v) { return pop * %d - v; }" % factor)
+        if shape in ("derived-outer", "static") or shape == "sibling" and depth == 1:
+            lines += ["    " + t for t in base_lines]
+        ran = ["pop", "area"] if shape == "derived-outer" else town_names
+        r_stores, frs = self.plain_stores(ran, ran + ["k"], r.randrange(0, 2))
+        if depth == 2:
+            g_stores, fgs = self.plain_stores(["hs", "pop"], ["hs", "pop", "k"], r.randrange(0, 2))
+            lines += ["    class %s {" % street, "        public int hs = %d;" % init["hs"]]
+            if shape == "sibling":
+                lines += ["        " + t for t in base_lines]
+            lines += ["        " + t for t in block_lines]
+            lines += (["        public int go(int k) {"] + ["            " + t for t in g_stores + make]
+                      + ["            return g * 3 + hs;", "        }", "    };"])
+            inner = ["%s s = new %s();" % (street, street), "int g = s.go(k);"]
+        elif shape != "derived-outer":
+            lines += ["    " + t for t in block_lines]
+            inner = make
+        outer = town
+        if shape == "derived-outer":
+            lines += ["};", "class City%d : %s {" % (serial, town), "    public int area = %d;" % init["area"]]
+            lines += ["    " + t for t in block_lines]
+            inner, outer = make, "City%d" % serial
+        lines += (["    public int run(int k) {"] + ["        " + t for t in r_stores + inner]
+                  + ["        return g * 3 + pop;", "    }", "};",
+                     "int ncDerived%d(int x, int y) { %s t = new %s(); return t.run(x) * 7 + y; }"
+                     % (serial, outer, outer)])
+
+        def fn(x, y):
+            env = dict(init, k=x)
+            frs(env)
+
+            def made_and_summed():
+                env["bv"], env["own"] = init["bv"], init["own"]
+                if built:
+                    env["bv"] = fc({"v": wrap(x + 1)})
+                fss(env)
+                fbs(env)
+                total = ft(env)
+                if overrides:
+                    total = wrap(total + fo(env))
+                return wrap(total * 3 + fsum(env))
+            if depth == 2:
+                env["hs"] = init["hs"]
+                fgs(env)
+                g = wrap(made_and_summed() * 3 + env["hs"])
+            else:
+                g = made_and_summed()
+            return wrap(wrap(g * 3 + env["pop"]) * 7 + y)
+        return lines, "ncDerived%d" % serial, fn
+
+    def nearer_global(self):
+        """Gate's field lim and method tally share their names with a global
+        and a global function; in Gate's nested classes (and an anonymous
+        class made in its method) Gate's members are the nearer names."""
+        r = self.r
+        glob, add, gate, factor = r.randrange(-30, 30), r.randrange(-9, 9), r.randrange(-30, 30), r.randrange(2, 6)
+        init = {"c": r.randrange(-9, 9), "d": r.randrange(-9, 9)}
+        tally = ("tally", lambda env, v: wrap(v * factor - env["lim"]))
+        c_stores, fcs = self.plain_stores(["lim", "c"], ["lim", "c", "k"], r.randrange(0, 3), tally)
+        deep = r.randrange(2) == 1
+        if deep:
+            d_stores, fds = self.plain_stores(["lim", "d"], ["lim", "c", "d", "k"], r.randrange(0, 3), tally)
+            td, fd = self.plain_expr(["lim", "c", "d", "k"], 2, tally)
+        tc, fc = self.plain_expr(["lim", "c", "k"] + (["e"] if deep else []), 2, tally)
+        seen = ["c", "lim"] + (["e"] if deep else [])
+        tc = " + ".join([tc] + ["%s * %d" % (n, 2 * j + 3) for j, n in enumerate(seen)])
+        fc = (lambda env, f=fc: wrap(f(env) + sum(env[n] * (2 * j + 3) for j, n in enumerate(seen))))
+        probe = r.randrange(2) == 1
+        if probe:
+            tp, fp = self.plain_expr(["lim", "n", "k"], 2, tally)
+        lines = ["int lim = %d;" % glob,
+                 "int tally(int v) { return v * 3 + (%d); }" % add,
+                 "class Gate {",
+                 "    public int lim = %d;" % gate,
+                 "    public int tally(int v) { return v * %d - lim; }" % factor,
+                 "    class Check {",
+                 "        public int c = %d;" % init["c"]]
+        if deep:
+            lines += (["        class Far {", "            public int d = %d;" % init["d"],
+                       "            public int get(int k) {"] + ["                " + t for t in d_stores]
+                      + ["                return %s;" % td, "            }", "        };"])
+        lines += ["        public int get(int k) {"] + ["            " + t for t in c_stores]
+        if deep:
+            lines += ["            Far dp = new Far();", "            int e = dp.get(k + 1);"]
+        lines += ["            return %s;" % tc, "        }", "    };"]
+        if probe:
+            lines += ["    public int probe(int k) {",
+                      "        Task t = new Task() { public int run(int n) override { return %s; } };" % tp,
+                      "        return t.run(k + 1);", "    }"]
+        lines += ["    public int run(int k) {", "        Check ch = new Check();", "        int g = ch.get(k);",
+                  "        int a = %s;" % ("probe(k)" if probe else "0"),
+                  "        return g * 3 + a * 5 + lim + tally(k);", "    }", "};",
+                  "int ncNear(int x, int y) {", "    lim += y;", "    Gate g = new Gate();", "    int a = g.run(x);",
+                  "    return a * 3 + lim * 5 + tally(y);", "}"]
+
+        def fn(x, y):
+            top = wrap(glob + y)
+            env = dict(init, lim=gate, k=x)
+            fcs(env)
+            if deep:
+                inner = dict(env, k=wrap(x + 1))
+                fds(inner)
+                env["lim"] = inner["lim"]
+                env["e"] = fd(inner)
+            g = fc(env)
+            a = fp(dict(env, k=x, n=wrap(x + 1))) if probe else 0
+            run = wrap(g * 3 + a * 5 + env["lim"] + tally[1](env, x))
+            return wrap(run * 3 + top * 5 + wrap(y * 3 + add))
+        return lines, "ncNear", fn
+
+    def shadowing_local(self):
+        """A local (or parameter) named as a field of the class, or of the
+        class around, is the one ++, --, and compound assignments change."""
+        r = self.r
+        field = r.randrange(-30, 30)
+
+        def steps(names):
+            lines, runs = [], []
+            for _ in range(r.randrange(1, 5)):
+                kind = r.randrange(6)
+                if kind < 4:
+                    op = ["++", "--"][kind % 2]
+                    lines.append(("%stotal;" if kind < 2 else "total%s;") % op)
+                    runs.append(lambda env, d=(1 if op == "++" else -1):
+                                env.__setitem__("total", wrap(env["total"] + d)))
+                else:
+                    more, fm = self.plain_stores(["total"], names, 1)
+                    lines += more
+                    runs.append(fm)
+            if not any(t.endswith(("++;", "--;")) or t[:2] in ("++", "--") for t in lines):
+                lines.append("total++;")
+                runs.append(lambda env: env.__setitem__("total", wrap(env["total"] + 1)))
+
+            def run(env):
+                for f in runs:
+                    f(env)
+            return lines, run
+        tl, fl = self.plain_expr(["k"], 1)
+        run_steps, frun = steps(["total", "k"])
+        own = r.randrange(2) == 1
+        lines = ["class Acc {", "    public int total = %d;" % field, "    public int run(int k) {",
+                 "        int total = %s;" % tl] + ["        " + t for t in run_steps]
+        if own:
+            lines.append("        this.total += k;")
+        lines += ["        return total * 3 + this.total;", "    }"]
+        param = r.randrange(2) == 1
+        if param:
+            param_steps, fparam = steps(["total"])
+            lines += ["    public int param(int total) {"] + ["        " + t for t in param_steps] + [
+                "        return total;", "    }"]
+        nested = r.randrange(2) == 1
+        if nested:
+            tn, fn_init = self.plain_expr(["k"], 1)
+            nested_steps, fnested = steps(["total", "k"])
+            lines += (["    class Inner {", "        public int work(int k) {", "            int total = %s;" % tn]
+                      + ["            " + t for t in nested_steps]
+                      + ["            return total;", "        }", "    };",
+                         "    public int inner(int k) { Inner i = new Inner(); return i.work(k); }"])
+        lines += ["};", "int ncShadow(int x, int y) {", "    Acc a = new Acc();", "    int r1 = a.run(x);",
+                  "    int r2 = %s;" % ("a.param(y)" if param else "0"),
+                  "    int r3 = %s;" % ("a.inner(x + y)" if nested else "0"),
+                  "    return r1 * 3 + r2 * 5 + r3 * 7 + a.total * 11;", "}"]
+
+        def fn(x, y):
+            env = {"k": x}
+            env["total"] = fl(env)
+            frun(env)
+            kept = wrap(field + x) if own else field
+            r1 = wrap(env["total"] * 3 + kept)
+            r2 = r3 = 0
+            if param:
+                env = {"total": y}
+                fparam(env)
+                r2 = env["total"]
+            if nested:
+                env = {"k": wrap(x + y)}
+                env["total"] = fn_init(env)
+                fnested(env)
+                r3 = env["total"]
+            return wrap(r1 * 3 + r2 * 5 + r3 * 7 + kept * 11)
+        return lines, "ncShadow", fn
+
     # Whole program ----------------------------------------------------------
     def helper(self, index):
         name, params = "h%d" % index, ["p", "q"][:self.r.randrange(1, 3)]
@@ -1012,6 +1431,11 @@ class Gen:
         init = [r.randrange(-50, 50) for _ in names]
         third_sub = r.randrange(2) == 1
         body, fb = self.block(names, names, 3, (), r.randrange(1, self.size))
+        nest = None
+        if self.nesting_corners:
+            # Drawn after main's body, which stays as the other switches make it.
+            lines, nest = self.corners()
+            out += lines
         out += ["int main(String[] args) {"]
         out += ["    int %s = %d;" % (n, v) for n, v in zip(names, init)]
         out += ["    long big = 3;", "    double dv = 1.5;", "    bool flag = false;", "    byte bt = 200;",
@@ -1029,6 +1453,8 @@ class Gen:
                 "    objs[2] = new %s(%d, %d);" % ("Sub" if third_sub else "Obj", init[1], init[2])]
         if enc:
             out.append("    int enc = encTest(v0, v1);")
+        if nest:
+            out.append("    int nest = nestTest(v0, v1);")
         out += ["    " + t for t in body] + ["    if (flag) arr[0] += 1000;"]
         out += ["    long lsum = la[0] + la[1] * 3 + la[2] * 5 + la[3] * 7;",
                 "    return v0 + v1 * 3 + v2 * 7 + v3 * 11 + o.a * 13 + o.b * 17 + arr[0] + arr[1] * 19"
@@ -1041,7 +1467,8 @@ class Gen:
                 " + Stat.count * 103 + (int)(Stat.total ^ (Stat.total >> 32)) * 107 + Stat.early * 109"
                 " + Stat.held.a * 113 + Stat.held.b * 127",
                 "        + s1.length() * 131 + s2.length() * 137"
-                " + (sn[0].length() + sn[1].length() * 3 + sn[2].length() * 5 + sn[3].length() * 7) * 139%s;" % (" + enc * 149" if enc else ""), "}"]
+                " + (sn[0].length() + sn[1].length() * 3 + sn[2].length() * 5 + sn[3].length() * 7) * 139%s%s;"
+                % (" + enc * 149" if enc else "", " + nest * 151" if nest else ""), "}"]
         env = dict(zip(names, init))
         obj = lambda a, b, sub: {"a": a, "b": b, "c": 7, "sub": sub}  # noqa: E731
         env.update(big=3, dv=1.5, flag=False, bt=200, sh=-300, o=obj(init[0], init[1], self.sub),
@@ -1073,12 +1500,13 @@ class Gen:
                       + stat["held"]["a"] * 113 + stat["held"]["b"] * 127
                       + len(env["s1"]) * 131 + len(env["s2"]) * 137
                       + (len(sn[0]) + len(sn[1]) * 3 + len(sn[2]) * 5 + len(sn[3]) * 7) * 139
-                      + (enc(init[0], init[1]) * 149 if enc else 0))
+                      + (enc(init[0], init[1]) * 149 if enc else 0)
+                      + (nest(init[0], init[1]) * 151 if nest else 0))
         return "\n".join(out) + "\n", ("result", result)
 
 
 FEATURES = ("conditional-operands", "field-initialisers", "this-values", "super-calls", "mixed-choices",
-            "enclosing-names")
+            "enclosing-names", "nesting-corners")
 
 
 def make(seed, features, size=12):
