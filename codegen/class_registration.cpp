@@ -10,6 +10,7 @@
 #include "model/builtin_types.h"
 #include "model/class_holder.h"
 #include "model/class_object.h"
+#include "model/enclosing_scopes.h"
 #include "model/ir_object.h"
 
 using model::asObject;
@@ -19,11 +20,18 @@ using qestl::SmartPtr;
 namespace {
 
 // Whether the innermost class scope is the body of a class that `function`
-// made (an anonymous class, whose own nested classes are declared there).
+// made (an anonymous class, or a class nested in one, whose own nested
+// classes are declared there).
 bool declaredInClassMadeBy(const ScopeChain& scopes, const SmartPtr& function) {
     if (scopes.records.empty()) return false;
     IRObject* scope = asObject(scopes.records.back().object);
-    return model::asClass(scope) != nullptr && scope->ownerObject() == asObject(function);
+    if (model::asClass(scope) == nullptr) return false;
+    bool madeThere = false;
+    model::walkOutward(scope, [&](IRObject& around, uint32_t) {
+        madeThere = &around == asObject(function);
+        return !madeThere;
+    });
+    return madeThere;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Binding the arguments of a call to the parameters of the chosen method:
 // which value of each argument fits, how it is pushed, and the packing of
 // surplus arguments into the object array of a variadic method.
+#include <utility>
+
 #include "codegen/candidate_pickers.h"
 #include "codegen/compile_context.h"
 #include "codegen/instructions.h"
@@ -44,13 +46,16 @@ uint32_t storageClass(const model::IRResult& result) {
     }
 }
 
+// Between two of one storage class, the one found nearer (model/candidate_rank.h).
+std::pair<uint32_t, uint8_t> storageKey(const model::IRResult& result) { return {storageClass(result), result.reach}; }
+
 void sortByStorage(model::IRValueList& list) {
     const size_t count = list.size();
     for (size_t pass = 0; pass + 1 < count; ++pass) {
         bool exchanged = false;
         for (size_t i = 0; i + 1 < count; ++i) {
             const bool heap = list[i].operand.kind == model::kHeapSlot;
-            if (heap || storageClass(list[i + 1]) <= storageClass(list[i])) {
+            if (heap || storageKey(list[i + 1]) <= storageKey(list[i])) {
                 std::swap(list[i], list[i + 1]);
                 exchanged = true;
             }

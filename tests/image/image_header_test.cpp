@@ -98,11 +98,11 @@ TEST(ImageHeader, RestoreRefusesUnreasonableHeads) {
         other[at] ^= 1;
         EXPECT_FALSE(restoreProgramImage(reinterpret_cast<uint8_t*>(other.data()), other.size(), out)) << at;
     }
-    qestl::storeU64LE(bytes + kImageSectionsAt + 8, kImageBodyStart + 8);  // past the end
+    qestl::storeU64LE(bytes + kImageSectionsAt + 48, kImageBodyStart + 8);  // the last section past the end
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
     qestl::storeU64LE(bytes + kImageEndAt, kImageBodyStart + 8);  // past the file: listed as far as it goes
     EXPECT_TRUE(restoreProgramImage(bytes, head.size(), out));
-    qestl::storeU64LE(bytes + kImageSectionsAt + 16, kImageBodyStart + 4);  // descending
+    qestl::storeU64LE(bytes + kImageSectionsAt + 16, kImageBodyStart + 4);  // above the next: descending
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));
     qestl::storeU64LE(bytes + kImageEndAt, kImageBodyStart - 1);
     EXPECT_FALSE(restoreProgramImage(bytes, head.size(), out));  // end inside the head
