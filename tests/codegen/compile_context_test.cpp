@@ -11,7 +11,6 @@
 #include "codegen/instructions.h"
 #include "codegen/resource_table.h"
 #include "foundation/json.h"
-#include "model/candidate_rank.h"
 #include "model/class_object.h"
 #include "model/function_object.h"
 #include "model/opcodes.h"
@@ -599,7 +598,7 @@ TEST(ImageAddresses, ResolutionPlacesTheCodeListsUnlessAClassRecordIsAmongThem) 
     context.reset();
 }
 
-TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWinsAndTheNearerBreaksATie) {
+TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWins) {
     CompileContext context;
     model::IRValueList list;
     for (const char* name : {"a", "b", "c"}) {
@@ -613,10 +612,6 @@ TEST(PickSingleObject, ATieDropsTheBestAndALaterCandidateWinsAndTheNearerBreaksA
     EXPECT_EQ(pickSingleObject(context, list, model::NodeHandle()), nullptr);
     EXPECT_NE(std::string(capture.errorText.view()).find("对象不明确"), std::string::npos);
     capture.close(context.diagnostics());
-    // Reached alike, a member of an enclosing class beats a global.
-    list[0].reach = model::kReachGlobal;
-    list[1].reach = model::reachAt(1);
-    EXPECT_EQ(pickSingleObject(context, list, model::NodeHandle()), &list[1]);
 }
 
 }  // namespace

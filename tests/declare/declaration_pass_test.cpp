@@ -105,7 +105,7 @@ IRResult candidate(const SmartPtr& object, uint64_t level, uint32_t location) {
     return result;
 }
 
-TEST(CandidateRank, EightPerLevelPlusTheLocationThenTheNearerScope) {
+TEST(CandidateRank, EightPerLevelPlusTheLocation) {
     SmartPtr klass = model::makeClass("K", SmartPtr());
     SmartPtr parameter = model::makeObject("p", model::kKindVariable, klass, 0);
     model::asObject(parameter)->flagsC |= model::kFlagParameter;
@@ -116,12 +116,6 @@ TEST(CandidateRank, EightPerLevelPlusTheLocationThenTheNearerScope) {
     EXPECT_EQ(model::rankOf(candidate(klass, 2, model::kThisStaticPointer)).address, 20u);
     EXPECT_EQ(model::rankOf(candidate(klass, 1, model::kObjectReference)).address, 13u);
     EXPECT_EQ(model::rankOf(candidate(SmartPtr(), 0, 0)).address, 7u);
-    // Reached alike, the one found nearer wins; a global comes last.
-    IRResult enclosing = candidate(klass, 0, model::kObjectReference), global = enclosing;
-    enclosing.reach = model::reachAt(2);
-    global.reach = model::kReachGlobal;
-    EXPECT_LT(model::rankOf(enclosing), model::rankOf(global));
-    EXPECT_LT(model::rankOf(candidate(klass, 0, model::kThisStaticPointer)), model::rankOf(enclosing));
 }
 
 TEST(CandidateRank, ATieEndsTheChoiceEvenBeforeALowerOne) {

@@ -36,10 +36,6 @@ TEST(AssignmentPairs, LocalsRankBeforeParametersOnTheLeftAndAfterThemOnTheRight)
     EXPECT_EQ(expressions::assignmentPairKey(parameter, local), key(5, 2));
     // The match rank joins each side; a value without object ranks 7.
     EXPECT_EQ(expressions::assignmentPairKey(slotValue(false, 0x100), model::IRResult()), key(0x101, 7));
-    // Reached alike, the target found nearer ranks first, whatever the right.
-    model::IRResult outer = slotValue(false);
-    outer.reach = 1;
-    EXPECT_LT(expressions::assignmentPairKey(local, model::IRResult()), expressions::assignmentPairKey(outer, local));
 }
 
 TEST(AssignmentPairs, TheLowestKeyIsChosenUnlessItHoldsSeveralPairs) {
