@@ -196,7 +196,7 @@ int32_t compileClassDeclaration(CompileContext& context, model::IRObject*, const
                     resolving.emplace(context, klass->linkName().view(), bases, false);
                     if (resolving->refused()) return 0;
                 }
-                qestl::SmartPtr base = checkBaseClass(context, bases, isStatic);
+                qestl::SmartPtr base = checkBaseClass(context, bases, isStatic, klass->ownerObject());
                 if (!base) {
                     context.reportError(diag::BaseNotFound, bases);
                     return 0;

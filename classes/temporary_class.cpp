@@ -70,7 +70,7 @@ int32_t compileTemporaryClass(CompileContext& context, model::IRObject*, const S
             classes::ClassBodyScope scope(context, classRef);
             if (!klass->baseClass) {
                 const StatementNode baseNode = view.baseList();
-                const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic);
+                const qestl::SmartPtr base = checkBaseClass(context, baseNode, isStatic, klass->ownerObject());
                 if (!base) {
                     context.reportError(diag::BaseNotFound, baseNode);
                     return 0;

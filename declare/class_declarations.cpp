@@ -124,7 +124,8 @@ SmartPtr declareClass(CompileContext& context, const SmartPtr& scope, const Node
         const model::IRClass view(node);
         const NodeHandle bases = view.baseList();
         if (bases && !klass->baseClass) {
-            SmartPtr base = resolveBaseClasses(context, scope, bases, (node->flags & NodeFlag::Static) != 0);
+            SmartPtr base = resolveBaseClasses(context, scope, bases, (node->flags & NodeFlag::Static) != 0,
+                                               scopeObject);
             if (!base) return SmartPtr();
             if (klass->setBaseClass(base, bases->flags & 0x60)) ++declarationState(context).chainEpoch;
         }

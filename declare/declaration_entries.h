@@ -44,10 +44,13 @@ void resolveTypeExpression(CompileContext& context, const qestl::SmartPtr& scope
 void resolveTypeReference(CompileContext& context, const _KNode<qeAbstractNode>& node);
 // The base class of a class declaration, empty after an error (deferred by
 // the first, reported by the second). `derivingIsStatic` is the deriving
-// class's static flag.
+// class's static flag, `derivingOwner` the object it is declared in (null
+// for a class of the global scope).
 qestl::SmartPtr resolveBaseClasses(CompileContext& context, const qestl::SmartPtr& scope,
-                                   const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic);
-qestl::SmartPtr checkBaseClass(CompileContext& context, const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic);
+                                   const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic,
+                                   model::IRObject* derivingOwner);
+qestl::SmartPtr checkBaseClass(CompileContext& context, const _KNode<qeAbstractNode>& baseNode, bool derivingIsStatic,
+                               model::IRObject* derivingOwner);
 bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic);
 // A class-like object that is not a package, or an array type.
 bool isTypeObject(const model::IRObject* object);

@@ -234,7 +234,7 @@ struct Instantiation {
             InstanceBaseGuard resolving(context, lookupName.view(), bases, declarationPass);
             if (resolving.refused()) return SmartPtr();
             context.lookup().scopes().pushObjectScope(made);
-            SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic);
+            SmartPtr base = resolveBaseClasses(context, scope, bases, isStatic, templ.ownerObject());
             context.popObjectScope();
             if (!base) return SmartPtr();
             if (instance->setBaseClass(base, bases->flags & 0x60)) ++declarationState(context).chainEpoch;

@@ -149,8 +149,33 @@ IRObject* lowestRankedClass(const IRValueList& candidates) {
 
 namespace {
 
+// The deriving class is declared while the body of a class around it is
+// walked; a base whose chain runs through such a class would take that
+// class's members before they are all declared. A class made once that
+// body is declared (in one of its methods) may derive from it.
+bool chainHasUnfinishedEncloser(IRObject& base, IRObject* derivingOwner) {
+    for (IRObject* around = derivingOwner; around != nullptr; around = around->ownerObject()) {
+        const model::ClassObject* encloser = model::asClass(around);
+        if (encloser == nullptr || encloser->bodyDeclared != 0) continue;
+        if (base.sameType(around) || base.isDerivedFrom(around)) return true;
+    }
+    return false;
+}
+
+// Code of the base reaches the base's enclosing instance as the object's
+// one enclosing instance (`this[1]`): the deriving class's own must be of
+// the base's enclosing class. Null when it is, or when either class has no
+// enclosing instance; otherwise the deriving class's enclosing object.
+IRObject* unreachableEncloser(IRObject& base, IRObject* derivingOwner, bool derivingIsStatic) {
+    if (derivingIsStatic || derivingOwner == nullptr || derivingOwner->isPackage()) return nullptr;
+    if (base.isInterface() || base.isStaticContext()) return nullptr;
+    IRObject* baseOwner = base.ownerObject();
+    if (derivingOwner->sameType(baseOwner) || derivingOwner->isDerivedFrom(baseOwner)) return nullptr;
+    return derivingOwner;
+}
+
 SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const NodeHandle& baseNode,
-                         bool derivingIsStatic, bool declarationPass) {
+                         bool derivingIsStatic, IRObject* derivingOwner, bool declarationPass) {
     resolveType(context, scope, baseNode, declarationPass);
     const IRValueList candidates = takeCandidates(context);
     // Empty but for a base found nowhere.
@@ -159,6 +184,7 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
     // its class; the checks ask the class.
     IRObject* chosen = nullptr;
     IRObject* base = nullptr;
+    IRObject* encloser = nullptr;
     if (candidates.empty() && declarationPass && baseNode) {
         // A deferred message lists the similar names only if it is reported.
         context.diagnostics().deferred().addSuggesting(diag::UnknownBase, baseNode, context.lookup().nearMisses());
@@ -167,7 +193,8 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else if ((chosen = lowestRankedClass(candidates)) == nullptr || (base = chosen->classRef())->isPackage()) {
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
-    } else if (declarationPass && (base->flagsA & model::kFlagDeclarationPending) != 0) {
+    } else if (declarationPass && ((base->flagsA & model::kFlagDeclarationPending) != 0 ||
+                                   chainHasUnfinishedEncloser(*base, derivingOwner))) {
         raise(context, declarationPass, diag::BaseNotFound, baseNode);
     } else if (base->isFinal()) {
         raise(context, declarationPass, diag::FinalBase, baseNode);
@@ -175,6 +202,9 @@ SmartPtr chooseBaseClass(CompileContext& context, const SmartPtr& scope, const N
         raise(context, declarationPass, diag::BaseNotClass, baseNode);
     } else if (!isExtendableBase(context, chosen, derivingIsStatic)) {
         raise(context, declarationPass, diag::BaseNotExtendable, baseNode);
+    } else if ((encloser = unreachableEncloser(*base, derivingOwner, derivingIsStatic)) != nullptr) {
+        raise(context, declarationPass, diag::BaseEnclosingUnreachable, baseNode, base->ownerObject()->displayName(),
+              encloser->displayName());
     } else if (declarationPass && base->declarationNode && (base->declarationNode.flags() & NodeFlag::Walked) == 0) {
         raise(context, declarationPass, diag::UnknownBase, baseNode, listing);
     } else {
@@ -221,12 +251,14 @@ void resolveTypeReference(CompileContext& context, const model::NodeHandle& node
 }
 
 qestl::SmartPtr resolveBaseClasses(CompileContext& context, const qestl::SmartPtr& scope,
-                                   const model::NodeHandle& baseNode, bool derivingIsStatic) {
-    return declare::chooseBaseClass(context, scope, baseNode, derivingIsStatic, true);
+                                   const model::NodeHandle& baseNode, bool derivingIsStatic,
+                                   model::IRObject* derivingOwner) {
+    return declare::chooseBaseClass(context, scope, baseNode, derivingIsStatic, derivingOwner, true);
 }
 
-qestl::SmartPtr checkBaseClass(CompileContext& context, const model::NodeHandle& baseNode, bool derivingIsStatic) {
-    return declare::chooseBaseClass(context, qestl::SmartPtr(), baseNode, derivingIsStatic, false);
+qestl::SmartPtr checkBaseClass(CompileContext& context, const model::NodeHandle& baseNode, bool derivingIsStatic,
+                               model::IRObject* derivingOwner) {
+    return declare::chooseBaseClass(context, qestl::SmartPtr(), baseNode, derivingIsStatic, derivingOwner, false);
 }
 
 bool isExtendableBase(CompileContext& context, model::IRObject* base, bool derivingIsStatic) {

@@ -2,9 +2,9 @@
 // field type declared further down, a nested class deriving from a class of
 // an outer scope, two blocks of one package. Only the missing entry (and
 // the classes never used) are reported.
-class Derived : Base {
+class Derived : Base { // expect warning 324: 已定义但不使用的对象.
     Later later;
-    class Inner : Derived {
+    class Inner : Base {
     };
 };
 class Base {
