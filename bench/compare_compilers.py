@@ -1,8 +1,16 @@
 #!/usr/bin/env python3
 """Times whole compiler processes on the same generated programs.
 
-Two programs, each written in korvo and its peers' languages with the same
-classes, methods and statements:
+First hello, the examples' hello world beside the same in Lua: `korvo -c`
+and luac take turns, HELLO_RUNS runs each, each process started straight
+from here, so that its CPU time and minor page faults are its own (through
+/usr/bin/time they would carry time's start-up, about what luac's whole run
+costs); printed are their medians, the peak (one run through /usr/bin/time)
+and korvo's CPU and faults over luac's. A small program's compile is mostly
+the compiler's start-up: making the catalogue, the fresh pages it touches.
+
+Then two programs, each written in korvo and its peers' languages with the
+same classes, methods and statements:
 - repeated: the full-compile program of bench/generated_program.h (a base
   class, then classes of fields, a constructor and methods that loop,
   branch, work on strings, use List and Map and call the class before them,
@@ -22,7 +30,7 @@ compiler grows about 10x per step). The sizes run in turn, every compiler on
 both programs at one size before the next size.
 
 Usage: compare_compilers.py --bin BUILD_DIR [--korvo KORVO] [--sizes 10000,100000]
-                            [--million] [--programs repeated,varied]
+                            [--million] [--programs hello,repeated,varied]
 --korvo times another korvo binary (the one of another tree) with the bench
 tools of BUILD_DIR. One run, one machine: compare the ratios, not the
 absolute figures.
@@ -36,6 +44,10 @@ import tempfile
 import threading
 
 import varied_program
+
+HELLO_RUNS = 31
+HELLO_KORVO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "hello.k")
+HELLO_LUA = 'print("hello, lua (" .. #arg .. " arguments)")\n'
 
 
 def korvo_program(binary, lines, full):
@@ -198,13 +210,57 @@ def run(command, cwd):
         return usage.ru_utime + usage.ru_stime, int(peak_file.read().split()[-1]) * 1024
 
 
+def run_alone(command, cwd):
+    """CPU seconds and minor page faults of one process started straight
+    from here, or None on failure. (Its peak is not its own: a process's
+    maxrss starts from what exec'd it.)"""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    if os.waitstatus_to_exitcode(status) != 0:
+        print("  %s failed (exit %d)" % (command[0], os.waitstatus_to_exitcode(status)), file=sys.stderr)
+        return None
+    return usage.ru_utime + usage.ru_stime, usage.ru_minflt
+
+
+def median(values):
+    ordered = sorted(values)
+    return ordered[len(ordered) // 2]
+
+
+def compare_hello(tools, work):
+    """tools: (name, command, output) of korvo first; the runs take turns."""
+    samples = {name: [] for name, _, _ in tools}
+    for _ in range(HELLO_RUNS):
+        for name, command, output in tools:
+            if os.path.exists(output):
+                os.remove(output)  # each run writes a new file, as the first would
+            result = run_alone(command, work)
+            if result:
+                samples[name].append(result)
+    print("%-9s %-18s %9s %9s %12s %10s" % ("program", "compiler", "runs", "cpu ms", "minor faults", "peak KiB"))
+    medians = {}
+    for name, command, _ in tools:
+        if not samples[name]:
+            continue
+        peak = run(command, work)
+        medians[name] = (median([cpu for cpu, _ in samples[name]]), median([faults for _, faults in samples[name]]))
+        print("%-9s %-18s %9d %9.2f %12d %10s" % ("hello", name, len(samples[name]), medians[name][0] * 1000,
+                                                 medians[name][1], "%.0f" % (peak[1] / 1024) if peak else "?"))
+    mine = medians.get(tools[0][0])
+    for name, _, _ in tools[1:]:
+        if mine and name in medians:
+            theirs = medians[name]
+            print("hello     %s / %s: cpu x%.2f, minor faults x%.2f" % (tools[0][0], name, mine[0] / theirs[0],
+                                                                       mine[1] / theirs[1]))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bin", required=True, help="build directory holding korvo, korvo-probe and the writer")
     parser.add_argument("--korvo", help="the korvo binary to time (default: BUILD_DIR/korvo)")
     parser.add_argument("--sizes", default="10000,100000")
     parser.add_argument("--million", action="store_true", help="also run at 1M lines")
-    parser.add_argument("--programs", default="repeated,varied")
+    parser.add_argument("--programs", default="hello,repeated,varied")
     args = parser.parse_args()
     binary = os.path.abspath(args.bin)
     sizes = [int(s) for s in args.sizes.split(",")] + ([1000000] if args.million else [])
@@ -257,6 +313,13 @@ def main():
             if not found:
                 print("%-18s not installed" % tool)
 
+        if "hello" in programs:
+            hello = [("korvo -c", [korvo, "-c", os.path.abspath(HELLO_KORVO), "-o", image], image)]
+            if luac:
+                path, _ = write("hello.lua", HELLO_LUA)
+                hello.append(("luac", [luac, "-o", os.path.join(work, "hello.luac"), path],
+                              os.path.join(work, "hello.luac")))
+            compare_hello(hello, work)
         print("%-9s %-18s %9s %9s %12s %10s %12s" % ("program", "compiler", "lines", "cpu s", "lines/cpu s",
                                                      "bytes/line", "output"))
         for size in sizes:

@@ -181,7 +181,10 @@ void writeText(std::string& out, size_t index, const MemberText& text, const std
     auto view = [&](const char* what, size_t count) {
         return count == 0 ? std::string("{}") : "k" + std::string(what) + n;
     };
-    out += "const MemberText kText" + n + "{" + view("Fields", text.fields.size()) + ", " +
+    // constinit: the texts and their index lie in the binary as written,
+    // read in place. Made by a start-up's initializers, every start wrote
+    // them into fresh pages of its own.
+    out += "constinit const MemberText kText" + n + "{" + view("Fields", text.fields.size()) + ", " +
            view("Constants", text.constants.size()) + ", " + view("Methods", text.methods.size()) + ", " +
            view("Parameters", text.parameters.size()) + ", " + view("Thrown", text.thrown.size()) +
            (links == nullptr ? std::string(", {}") : ", " + literal(owner)) + ", " + boolText(distinctMethods(text)) +
@@ -255,7 +258,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "korvo_member_tool: more named types than a number holds\n");
         return 1;
     }
-    out += "const PrebuiltMemberText kPrebuilt[] = {\n" + index + "};\n\n}  // namespace\n\n";
+    out += "constinit const PrebuiltMemberText kPrebuilt[] = {\n" + index + "};\n\n}  // namespace\n\n";
     out += "std::span<const PrebuiltMemberText> prebuiltMemberTexts() { return kPrebuilt; }\n";
 
     // Written whole: a stopped build leaves no half table.
