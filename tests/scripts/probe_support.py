@@ -1,5 +1,5 @@
-"""Running build/korvo-probe from the script tests, with sanitizer reports
-told apart from ordinary failures."""
+"""What the script tests share: running build/korvo-probe, with sanitizer
+reports told apart from ordinary failures, and the closing report."""
 import os
 import subprocess
 import sys
@@ -45,3 +45,12 @@ class Probe:
         if self.failures:
             sys.exit("%s: %d check(s) failed" % (name, self.failures))
         print("%s: all checks passed" % name)
+
+
+def report(failures, passed):
+    """Prints each failure, or `passed` when there is none; the exit status."""
+    for failure in failures:
+        print("FAIL: " + failure)
+    if not failures:
+        print(passed)
+    return 1 if failures else 0

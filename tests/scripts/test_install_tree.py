@@ -11,6 +11,8 @@ import subprocess
 import sys
 import tempfile
 
+from probe_support import report
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "cmake", "install_tree.sh")
 
@@ -72,11 +74,7 @@ def main():
             subprocess.run(["sh", SCRIPT, "uninstall", build, "/usr/local", stage], capture_output=True, text=True)
             if tree(stage):
                 failures.append("a staged uninstall left %s" % sorted(tree(stage)))
-    for failure in failures:
-        print("FAIL: " + failure)
-    if not failures:
-        print("installed, compiled through the link, uninstalled to the prefix as it was")
-    return 1 if failures else 0
+    return report(failures, "installed, compiled through the link, uninstalled to the prefix as it was")
 
 
 if __name__ == "__main__":

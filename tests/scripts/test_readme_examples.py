@@ -16,6 +16,8 @@ import subprocess
 import sys
 import tempfile
 
+from probe_support import report
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 COMMAND = re.compile(r"^ {4,}((?:build/|mkdir -p build/|\(cd examples/|python3 tests/run/).*?)(?:\s+#\s*(.*))?$")
 SHOWN_FILE = re.compile(r"^`([\w./-]+)`:$")
@@ -79,11 +81,7 @@ def main():
                 failures.append("%s\n  exit %d (README: %d), %s\n%s" %
                                 (command, done.returncode, status,
                                  "missing %r" % missing if missing else "output as shown", output[-2000:]))
-    for failure in failures:
-        print("FAIL: " + failure)
-    if not failures:
-        print("README: %d commands ran as shown" % len(commands))
-    return 1 if failures else 0
+    return report(failures, "README: %d commands ran as shown" % len(commands))
 
 
 if __name__ == "__main__":

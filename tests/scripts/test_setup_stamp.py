@@ -13,6 +13,8 @@ import subprocess
 import sys
 import tempfile
 
+from probe_support import report
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 INSTALLED = "python3"  # in the Makefile's own list, so on every machine that runs this
 MISSING = "korvo-no-such-package"
@@ -74,11 +76,7 @@ def main():
         make(work, "clean")
         if os.path.exists(os.path.join(work, "build")):
             failures.append("make clean leaves build/ with the stamp")
-    for failure in failures:
-        print("FAIL: " + failure)
-    if not failures:
-        print("setup: the stamp skips and repeats the package checks as it should")
-    return 1 if failures else 0
+    return report(failures, "setup: the stamp skips and repeats the package checks as it should")
 
 
 if __name__ == "__main__":
