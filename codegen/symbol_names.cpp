@@ -7,15 +7,17 @@
 namespace codegen {
 
 SymbolNames::MarkPlace SymbolNames::markPlace(uint32_t reference) {
-    const uint32_t unit = reference & ((1u << nodetext::kOffsetBits) - 1);
-    return {reference >> nodetext::kOffsetBits, unit >> 6, uint64_t{1} << (unit & 63)};
+    // A reference holds its chunk's index above the unit's offset: the bits
+    // above the offset within a block number the block among every chunk's.
+    const uint32_t unit = reference & ((1u << kMarkBlockBits) - 1);
+    return {reference >> kMarkBlockBits, unit >> 6, uint64_t{1} << (unit & 63)};
 }
 
 void SymbolNames::mark(uint32_t reference) {
     const MarkPlace at = markPlace(reference);
-    if (at.chunk >= marks_.size()) marks_.resize(at.chunk + 1);
-    if (!marks_[at.chunk]) marks_[at.chunk] = std::make_unique<uint64_t[]>(kMarkWords);
-    marks_[at.chunk][at.word] |= at.bit;
+    if (at.block >= marks_.size()) marks_.resize(at.block + 1);
+    if (!marks_[at.block]) marks_[at.block] = std::make_unique<uint64_t[]>(kMarkWords);
+    marks_[at.block][at.word] |= at.bit;
 }
 
 uint32_t SymbolNames::hashOf(std::string_view name) {
@@ -68,7 +70,7 @@ void SymbolNames::add(std::string_view name) {
 bool SymbolNames::contains(const NodeText& name) const {
     if (name.isShared()) {
         const MarkPlace at = markPlace(name.reference());
-        return at.chunk < marks_.size() && marks_[at.chunk] && (marks_[at.chunk][at.word] & at.bit) != 0;
+        return at.block < marks_.size() && marks_[at.block] && (marks_[at.block][at.word] & at.bit) != 0;
     }
     return !slots_.empty() && slots_[place(name.view(), hashOf(name.view()))].hash != 0;
 }

@@ -37,12 +37,16 @@ private:
         uint32_t hash = 0;  // 0: free
         NodeText text;
     };
-    // A bit for each 4-byte unit of a chunk of the store.
-    static constexpr size_t kMarkWords = (size_t{1} << nodetext::kOffsetBits) / 64;
+    // A bit for each 4-byte unit of the store, in blocks of a page: a
+    // small program's names lie in the first 128 KiB of the store, and a
+    // block for the whole chunk cleared eight pages to mark them.
+    static constexpr unsigned kMarkBlockBits = 15;
+    static constexpr size_t kMarkWords = (size_t{1} << kMarkBlockBits) / 64;
+    static_assert(kMarkBlockBits <= nodetext::kOffsetBits);
 
-    // A reference's chunk, and its unit's word and bit there.
+    // A reference's block, and its unit's word and bit there.
     struct MarkPlace {
-        size_t chunk;
+        size_t block;
         uint32_t word;
         uint64_t bit;
     };
@@ -53,7 +57,7 @@ private:
     size_t place(std::string_view name, uint32_t hash) const;
     void insert(const NodeText& name, uint32_t hash);
 
-    // By chunk, each made when first marked.
+    // By block, each made when first marked.
     std::vector<std::unique_ptr<uint64_t[]>> marks_;
     qestl::TableVector<Slot> slots_;  // a power of two, at most half used
     size_t used_ = 0;
