@@ -35,15 +35,26 @@ uint32_t WalkCache::newRoot(uint32_t rule) {
     return root;
 }
 
-uint32_t WalkCache::numberStart(const RuleSet& matches) {
-    // Made on first need: a small program may never start a walk on a
-    // reduced record.
-    if (startSlots_.empty()) startSlots_.assign(2 * kStartSetLimit, 0);
+namespace {
+
+size_t startHome(const RuleSet& matches) {
     uint64_t hash = 0;
     for (int i = 0; i < 4; ++i) hash = (hash ^ matches.word(i)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(hash >> 40);
+}
+
+}  // namespace
+
+uint32_t WalkCache::numberStart(const RuleSet& matches) {
+    // Grown as sets come, as the marked states' index is: a small program
+    // meets a few dozen, and the index for all of them at once cleared 32 KiB.
+    if (startSets_.size() < kStartSetLimit && (startSets_.size() + 1) * 2 > startSlots_.size())
+        qestl::placeSlotsAgain(
+            startSlots_, startSlots_.empty() ? 64 : startSlots_.size() * 2, [](uint32_t entry) { return entry == 0; },
+            [this](uint32_t entry) { return startHome(startSets_[entry - 1]); });
     // The slot of these matches, or the free one where they go.
     const size_t slot = qestl::firstFreePlace(
-        startSlots_, startSlots_.size() - 1, static_cast<size_t>(hash >> 40),
+        startSlots_, startSlots_.size() - 1, startHome(matches),
         [&](uint32_t entry) { return entry == 0 || startSets_[entry - 1] == matches; });
     if (startSlots_[slot] != 0) return 256 + startSlots_[slot] - 1;
     if (startSets_.size() >= kStartSetLimit) return kNoStart;
