@@ -264,8 +264,12 @@ public:
     bool isModelHeap() const { return shape_ == kHeapShape; }
     // Of the model heap: lets go of the name index until a name is looked
     // up or entered again, when it is made anew as it was (the class
-    // holders left out). Not where more than the names is kept.
+    // holders left out). Not where more than the names is kept, nor for
+    // fewer members than kFewestReleased: the lists built to let it go
+    // take more than it frees (hello world: the catalogue's few hundred
+    // statics).
     void releaseIndex();
+    static constexpr size_t kFewestReleased = 4096;
 
     uint8_t reported = 0;
 

@@ -18,8 +18,8 @@
 namespace model {
 
 void Container::releaseIndex() {
-    if (!isModelHeap() || tables_ == nullptr || unlisted_ != 0 || lent_ != 0 || listsHolderNames_ != 0 ||
-        tables_->holders > 1 || tables_->slotValues.made() || tables_->signatures.made())
+    if (!isModelHeap() || tables_ == nullptr || members_.size() < kFewestReleased || unlisted_ != 0 || lent_ != 0 ||
+        listsHolderNames_ != 0 || tables_->holders > 1 || tables_->slotValues.made() || tables_->signatures.made())
         return;
     std::vector<uint8_t> listed(members_.size(), 0);
     std::vector<std::pair<uint32_t, std::string>> keys;

@@ -8,6 +8,8 @@
 
 #include <iterator>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "model/class_object.h"
 #include "model/image_heap.h"
@@ -152,6 +154,12 @@ TEST(ImageHeap, AReleasedIndexComesBackAsItWas) {
     heap.appendClassHolder(model::ClassHolder::make("$class1@K"));
     heap.findOrCreate("$K@f", made("f", model::kKindVariable));
     heap.appendUnlisted(made("s", model::kKindVariable));
+    // A small heap keeps its index.
+    std::vector<std::string> names;
+    while (heap.members().size() < model::Container::kFewestReleased) {
+        names.push_back("v" + std::to_string(heap.members().size()));
+        heap.findOrCreate(names.back(), made(names.back().c_str(), model::kKindVariable));
+    }
     heap.releaseIndex();
     auto listed = [&](std::string_view name) {
         const model::IndexList* found = heap.indexesOf(qestl::HashedText(name));
@@ -162,7 +170,8 @@ TEST(ImageHeap, AReleasedIndexComesBackAsItWas) {
     EXPECT_EQ(listed("$K@f"), 2);
     EXPECT_EQ(listed("f"), -1);
     EXPECT_EQ(listed("s"), -1);
-    EXPECT_EQ(heap.members().size(), 4u);
+    EXPECT_EQ(listed("v4"), 4);
+    EXPECT_EQ(heap.members().size(), model::Container::kFewestReleased);
 }
 
 TEST(NativeImport, TheBindingRefusesAParameterPastItsPlaces) {
