@@ -160,7 +160,7 @@ Operand CompileContext::stringResource(std::string_view text) {
                                         model::NodeHandle());
 }
 
-Operand CompileContext::unlistedStringResource(std::string_view text) {
+Operand CompileContext::unlistedStringResource(const qestl::qestringA& text) {
     return tables_.resources().addUnlistedString(text);
 }
 

@@ -165,7 +165,7 @@ public:
     bool isListedSlotObject(const model::IRObject* object) const override;
     model::IRObject* viewer() const override { return lookup_.scopes().viewerObject(); }
     model::Operand stringResource(std::string_view text) override;
-    model::Operand unlistedStringResource(std::string_view text) override;
+    model::Operand unlistedStringResource(const qestl::qestringA& text) override;
     model::Operand nameResource(std::string_view text) override;
     model::Operand binaryResource(const uint8_t* data, size_t size) override;
     model::Operand relocationReference(std::string_view name, const model::Operand& nameOperand,

@@ -212,15 +212,17 @@ model::Operand ResourceTable::getOrAdd(model::ModelContext& context, std::string
     }
 }
 
-model::Operand ResourceTable::addUnlistedString(std::string_view name) {
+model::Operand ResourceTable::addUnlistedString(const qestl::qestringA& text) {
+    const std::string_view name = text.view();
     const auto at = static_cast<uint32_t>(items_.size());
     auto* item = new ResourceItem();
-    item->setName({names_.keep(name), name.size()});
+    // The catalogue's link names lie in the binary, each with a 0 behind it:
+    // read there, a thousand of them are not copied at every start.
+    item->setName({text.isStaticText() ? text.c_str() : names_.keep(name), name.size()});
     item->setData(kResourceString, item->nameText(), name.size());
     items_.pushBack(model::adoptLive(item));
     unlisted_.push_back(at);
-    const auto first = static_cast<uint8_t>(name.empty() ? 0 : name[0]);
-    unlistedFirstBytes_[first >> 6] |= uint64_t{1} << (first & 63);
+    noteShape(name);
     return referTo(at);
 }
 
@@ -228,7 +230,7 @@ void ResourceTable::enterUnlisted() {
     if (stringsReleased_) restoreStringIndex();
     std::vector<uint32_t> taken;
     taken.swap(unlisted_);
-    std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
+    std::fill(std::begin(unlistedShapes_), std::end(unlistedShapes_), 0);
     for (uint32_t at : taken) {
         const qestl::HashedText key(items_[at].as<ResourceItem>()->name());
         // Added unlisted because no item had the name: one that has is the
@@ -242,7 +244,7 @@ void ResourceTable::enterUnlisted() {
 void ResourceTable::clear() {
     stringsReleased_ = false;
     unlisted_.clear();
-    std::fill(std::begin(unlistedFirstBytes_), std::end(unlistedFirstBytes_), 0);
+    std::fill(std::begin(unlistedShapes_), std::end(unlistedShapes_), 0);
     // Lent items are never detached: the registry keeps them.
     for (size_t i = lentItems_; i < items_.size(); ++i) items_[i].as<model::cbircode>()->detach();
     items_.clear();

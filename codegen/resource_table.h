@@ -149,8 +149,9 @@ public:
     model::Operand getOrAddName(model::ModelContext& context, std::string_view name);
     // getOrAdd of a string the caller knows the table lacks (a catalogue
     // method's link name): appended now, entered in the index of names only
-    // when a string of the same first byte is asked for.
-    model::Operand addUnlistedString(std::string_view name);
+    // when a string of the same shape is asked for (mayBeUnlisted). A static
+    // text is read in place.
+    model::Operand addUnlistedString(const qestl::qestringA& text);
     // Stores the translations of every string the mapping object names.
     void applyLanguageMapping(const JsonNode* mapping);
     void clear();
@@ -310,13 +311,32 @@ private:
     // and files, so a text never finds a block or a file of the same name.
     NameIndex strings_, blocks_, files_;
     // Strings appended by addUnlistedString and not entered in strings_ yet,
-    // in order, and the first bytes of their names.
+    // in order, and a filter of their names' shapes: two bits of 8192 for
+    // each, from its length and four of its bytes. The catalogue's link
+    // names and the paths of the image's records all begin with '/', so a
+    // filter of first bytes let the first path enter them all (hello
+    // world: some thousand names hashed for one path).
     std::vector<uint32_t> unlisted_;
-    uint64_t unlistedFirstBytes_[4] = {};
+    static constexpr size_t kShapeWords = 128;
+    uint64_t unlistedShapes_[kShapeWords] = {};
+    static uint64_t shapeOf(std::string_view name) {
+        const size_t n = name.size();
+        if (n == 0) return 0x9E3779B97F4A7C15ull;
+        const auto byte = [&name](size_t at) { return uint64_t{static_cast<uint8_t>(name[at])}; };
+        const uint64_t key = n | byte(0) << 32 | byte(n / 3) << 40 | byte(n / 2) << 48 | byte(n - 1) << 56;
+        return (key ^ key >> 29) * 0x9E3779B97F4A7C15ull;
+    }
+    void noteShape(std::string_view name) {
+        const uint64_t shape = shapeOf(name);
+        for (const unsigned bit : {static_cast<unsigned>(shape >> 51), static_cast<unsigned>(shape >> 38) & 8191u})
+            unlistedShapes_[bit >> 6] |= uint64_t{1} << (bit & 63);
+    }
     bool mayBeUnlisted(std::string_view name) const {
         if (unlisted_.empty()) return false;
-        const auto first = static_cast<uint8_t>(name.empty() ? 0 : name[0]);
-        return name.empty() || (unlistedFirstBytes_[first >> 6] >> (first & 63) & 1) != 0;
+        const uint64_t shape = shapeOf(name);
+        for (const unsigned bit : {static_cast<unsigned>(shape >> 51), static_cast<unsigned>(shape >> 38) & 8191u})
+            if ((unlistedShapes_[bit >> 6] >> (bit & 63) & 1) == 0) return false;
+        return true;
     }
     void listUnlisted() const {
         if (!unlisted_.empty()) const_cast<ResourceTable*>(this)->enterUnlisted();

@@ -476,7 +476,7 @@ uint64_t registerNativeMethod(ClassObject& owner, ModelContext& context, const B
     const uint64_t descriptor = head | index;
     function->operands[0].value = static_cast<int64_t>(descriptor);
     takeKnownLinkName(*function, decl.linkName);
-    function->operands[1] = decl.unlistedLinkName ? context.unlistedStringResource(function->linkName().view())
+    function->operands[1] = decl.unlistedLinkName ? context.unlistedStringResource(function->linkName())
                                                   : context.stringResource(function->linkName().view());
     context.appendToThirdList(held);
     if (made != nullptr) *made = held;

@@ -132,8 +132,8 @@ public:
     virtual Operand stringResource(std::string_view text) = 0;
     // stringResource of a text the caller knows no resource has yet (a
     // catalogue method's link name), entered in the index of names only when
-    // a string like it is asked for.
-    virtual Operand unlistedStringResource(std::string_view text) { return stringResource(text); }
+    // a string like it is asked for. A static text is read in place.
+    virtual Operand unlistedStringResource(const qestl::qestringA& text) { return stringResource(text.view()); }
     // stringResource of a text a record is named with as it is placed (a
     // class's name and link name), which few other texts ask for.
     virtual Operand nameResource(std::string_view text) { return stringResource(text); }
