@@ -61,7 +61,9 @@ void qeAbstractNode::setSide(uintptr_t word) {
 
 void qeAbstractNode::dropBareSideWords() {
     SideWordTable* words = nodeSideWordsIfAny();
-    if (words == nullptr) return;
+    // The sift writes the words kept on pages of their own: for fewer words
+    // than a block of the list holds, more pages than it gives back.
+    if (words == nullptr || words->wordCount() < kFewestSiftedWords) return;
     // Only references that are not the last go: nothing is destroyed, so
     // the order the table holds the nodes in decides nothing. An owner the
     // node alone keeps alive stays with it.

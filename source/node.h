@@ -175,8 +175,10 @@ public:
     // Lets go of every node's bare side word (the owner and the declared
     // object a declarator, method or class node carries alone) and gives
     // back the table of the words: for when nothing declares or compiles
-    // any more, built-in nodes included. Side records stay as they are.
+    // any more, built-in nodes included. Side records stay as they are. A
+    // table of fewer than kFewestSiftedWords words is left as it is.
     static void dropBareSideWords();
+    static constexpr size_t kFewestSiftedWords = size_t{1} << 16;
     // Loads ahead where the side words of the node and of the nodes made
     // just after it (its operands) are kept: a walk over a body of very
     // many declarations waits for each far outside the caches otherwise.

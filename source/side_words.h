@@ -69,6 +69,9 @@ public:
         --region->count;
     }
 
+    // The words held.
+    size_t wordCount() const { return next_ - 1 - freed_.size(); }
+
     // Passes each word to `take`, which answers whether the node keeps it;
     // a word not kept is let go of (its node's hasSide_ stays set and finds
     // none). The regions and the list are made again with the words kept

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "source/ast_nodes.h"
 #include "source/node.h"
@@ -201,6 +202,12 @@ TEST(NodeOwner, DroppingBareWordsKeepsWhatOnlyTheNodeHolds) {
     NodeRef recorded = make(NodeKind::Method);
     recorded->setDocComment("// kept");
     recorded->setOwner(recordOwner);
+    // Enough words that the table is sifted at all.
+    std::vector<NodeRef> filler;
+    while (filler.size() < qeAbstractNode::kFewestSiftedWords) {
+        filler.push_back(make(NodeKind::Method));
+        filler.back()->setOwner(shared);
+    }
     qeAbstractNode::dropBareSideWords();
     EXPECT_EQ(declared->owner(), nullptr);
     EXPECT_EQ(declared->declaredObject(), nullptr);
@@ -213,6 +220,7 @@ TEST(NodeOwner, DroppingBareWordsKeepsWhatOnlyTheNodeHolds) {
     declared.reset();
     method.reset();
     recorded.reset();
+    filler.clear();
     delete shared;
     delete recordOwner;
 }
