@@ -33,8 +33,8 @@ qestl::SmartPtr BuiltinNames::find(std::string_view name) const {
 }
 
 qestl::SmartPtr& BuiltinNames::sharedParameter(std::string_view name, const void* type, bool notNilptr) const {
-    if (2 * (parametersHeld_ + 1) > parameters_.size()) {
-        std::vector<SharedParameter> held(std::max<size_t>(1024, 2 * parameters_.size()));
+    if (4 * (parametersHeld_ + 1) > 3 * parameters_.size()) {
+        std::vector<SharedParameter> held(std::max<size_t>(512, 2 * parameters_.size()));
         held.swap(parameters_);
         parametersHeld_ = 0;
         for (SharedParameter& entry : held)
