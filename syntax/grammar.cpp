@@ -272,9 +272,9 @@ bool Grammar::build() {
 }
 
 void Grammar::compile() {
-    code_.clear();
-    kids_.clear();
-    code_.reserve(ops_.size());
+    builtCode_.clear();
+    builtKids_.clear();
+    builtCode_.reserve(ops_.size());
     for (size_t i = 0; i < ops_.size(); ++i) {
         const Op& op = ops_[i];
         Code code{};
@@ -283,11 +283,13 @@ void Grammar::compile() {
         code.value = op.value;
         // A rule's reference to itself is answered by the memo alone.
         code.callable = op.type == OpType::Item && op.value >= kFirstRuleId && op.value != owner_[i];
-        code.first = static_cast<uint32_t>(kids_.size());
+        code.first = static_cast<uint32_t>(builtKids_.size());
         code.count = static_cast<uint32_t>(op.children.size());
-        kids_.insert(kids_.end(), op.children.begin(), op.children.end());
-        code_.push_back(code);
+        builtKids_.insert(builtKids_.end(), op.children.begin(), op.children.end());
+        builtCode_.push_back(code);
     }
+    code_ = builtCode_;
+    kids_ = builtKids_;
 }
 
 bool Grammar::leadingOf(uint32_t index, Leading& into) const {
@@ -358,7 +360,8 @@ void Grammar::analyseLeading() {
 // nothing, and every rule it may test first (its own rule's memo included)
 // is one the leading sets answer.
 void Grammar::analyseGroups() {
-    groups_.assign(code_.size(), GroupLeading());
+    builtGroups_.assign(code_.size(), GroupLeading());
+    groups_ = builtGroups_;
     RuleSet unanswered;  // the rules the leading sets cannot answer for
     for (uint32_t rule = kFirstRuleId; rule < kIdLimit; ++rule)
         if (!leading_[rule].skippable) unanswered.set(rule);
@@ -366,7 +369,7 @@ void Grammar::analyseGroups() {
         if (code_[index].type == OpType::Item) continue;
         Leading leading;
         const bool skippable = !leadingOf(index, leading) && !leading.ids.intersects(unanswered);
-        groups_[index] = GroupLeading{leading.ids, leading.hinted, skippable};
+        builtGroups_[index] = GroupLeading{leading.ids, leading.hinted, skippable};
     }
 }
 

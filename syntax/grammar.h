@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,18 +41,34 @@ struct GrammarAbbreviation {
     const char* production;
 };
 
+enum class GrammarOpType : uint8_t { Item, Sequence, Choice, Optional };
+
+// Run form of a production: its ops in one flat array, children as index
+// ranges of the grammar's kids, and each item's test decided once.
+struct GrammarCode {
+    GrammarOpType type;
+    bool callable;   // an item naming another rule: attempted when the memo misses
+    int32_t hint;    // -1 when none
+    uint32_t value;  // item: token kind or rule id
+    uint32_t first;  // sequence, choice, optional: first child in the kids
+    uint32_t count;
+};
+
+// Per op, what its first items may test where it begins, for the groups
+// (sequences, choices, optionals) whose attempt the leading sets may answer
+// as they answer a rule's: most alternatives of a choice cannot start at the
+// record in front of them.
+struct GrammarGroup {
+    RuleSet ids;
+    bool hinted = false;
+    bool skippable = false;
+};
+
 // The run form of a built grammar as plain arrays. The build writes the
-// korvo grammar's into the compiler (korvo_grammar_table.inc), so a start-up
-// loads it instead of translating the notation again.
+// korvo grammar's into the compiler (korvo_grammar_table.inc) as constant
+// data, so a start-up neither translates the notation again nor copies the
+// ops: a loaded grammar reads them where they lie.
 struct GrammarTable {
-    struct Code {
-        uint8_t type;      // Grammar::OpType
-        uint8_t callable;
-        int32_t hint;
-        uint32_t value;
-        uint32_t first;
-        uint32_t count;
-    };
     struct Rule {
         uint32_t id;
         const char* name;
@@ -59,19 +76,15 @@ struct GrammarTable {
         uint64_t leading[4];
         uint8_t flags;  // 1 nullable, 2 hinted, 4 skippable
     };
-    // The leading rules of each op's group, as Grammar works them out from
-    // the rest (the build writes them, so no start does).
-    struct Group {
-        uint64_t ids[4];
-        uint8_t flags;  // 1 hinted, 2 skippable
-    };
-    const Code* code;
+    const GrammarCode* code;
     size_t codeCount;
     const uint32_t* kids;
     size_t kidCount;
     const Rule* rules;
     size_t ruleCount;
-    const Group* groups = nullptr;  // one per op, or none
+    // The leading sets of each op's group, as Grammar works them out from the
+    // rest (the build writes them, so no start does): one per op, or none.
+    const GrammarGroup* groups = nullptr;
     size_t groupCount = 0;
 };
 
@@ -85,6 +98,12 @@ public:
     static constexpr uint32_t kFirstRuleId = 95;
     static constexpr uint32_t kIdLimit = 256;
 
+    Grammar() = default;
+    // A grammar's views may point into its own vectors: a copy would read
+    // the original's.
+    Grammar(const Grammar&) = delete;
+    Grammar& operator=(const Grammar&) = delete;
+
     // Adds rules and abbreviations; every name they use must be known by the
     // time `build` runs. False with `error()` set on a fault in the tables.
     bool addRules(const GrammarRuleRow* rules, size_t count);
@@ -96,7 +115,9 @@ public:
     // false when the grammar is not built or a rule is hand-written.
     bool writeTable(std::string& out, const char* name) const;
     // Takes a grammar from its table instead of from rules and build();
-    // false with error() set when the table does not hold together.
+    // false with error() set when the table does not hold together. The
+    // grammar reads the table's ops and groups in place: the table must
+    // outlive it.
     bool load(const GrammarTable& table);
 
     bool hasRule(uint32_t id) const { return id < kIdLimit && rules_[id].defined; }
@@ -178,23 +199,15 @@ public:
     bool shortcuts() const { return shortcuts_; }
 
 private:
-    enum class OpType : uint8_t { Item, Sequence, Choice, Optional };
+    using OpType = GrammarOpType;
+    using Code = GrammarCode;
+    using GroupLeading = GrammarGroup;
     // Build form: a tree of ops per production.
     struct Op {
         OpType type = OpType::Item;
         int32_t hint = -1;
         uint32_t value = 0;  // token kind or rule id of an item
         std::vector<uint32_t> children;
-    };
-    // Run form: the same ops in one flat array, children as index ranges of
-    // `kids_`, and each item's test decided once.
-    struct Code {
-        OpType type;
-        bool callable;   // an item naming another rule: attempted when the memo misses
-        int32_t hint;    // -1 when none
-        uint32_t value;  // item: token kind or rule id
-        uint32_t first;  // sequence, choice, optional: first child in kids_
-        uint32_t count;
     };
     // What can stand at the record where an attempt of a rule begins.
     struct Leading {
@@ -261,20 +274,17 @@ private:
     Rule rules_[kIdLimit];
     std::vector<Abbreviation> abbreviations_;
     std::vector<Op> ops_;
-    std::vector<Code> code_;
-    std::vector<uint32_t> kids_;
     std::vector<uint32_t> owner_;  // the rule each op belongs to
+    // The run form is read through these: a loaded grammar's lies in its
+    // table, a built one's in the vectors below.
+    std::span<const Code> code_;
+    std::span<const uint32_t> kids_;
+    std::span<const GroupLeading> groups_;  // one per op
+    // What build() makes of the notation; empty in a loaded grammar.
+    std::vector<Code> builtCode_;
+    std::vector<uint32_t> builtKids_;
+    std::vector<GroupLeading> builtGroups_;
     Leading leading_[kIdLimit];
-    // Per op, what its first items may test where it begins, for the groups
-    // (sequences, choices, optionals) whose attempt the leading sets may
-    // answer as they answer a rule's: most alternatives of a choice cannot
-    // start at the record in front of them.
-    struct GroupLeading {
-        RuleSet ids;
-        bool hinted = false;
-        bool skippable = false;
-    };
-    std::vector<GroupLeading> groups_;
     Body bodies_[kIdLimit];
     Again again_[kIdLimit];
     // One per rule id, worked out by the first attempt that needs it; made

@@ -12,38 +12,55 @@ void appendFormat(std::string& out, const char* format, auto... values) {
     if (n > 0) out.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
 }
 
+void appendWords(std::string& out, const RuleSet& set) {
+    for (int w = 0; w < 4; ++w)
+        appendFormat(out, w ? ", 0x%llxull" : "0x%llxull", static_cast<unsigned long long>(set.word(w)));
+}
+
+const char* opTypeName(GrammarOpType type) {
+    switch (type) {
+    case GrammarOpType::Item: return "Item";
+    case GrammarOpType::Sequence: return "Sequence";
+    case GrammarOpType::Choice: return "Choice";
+    case GrammarOpType::Optional: return "Optional";
+    }
+    return "?";
+}
+
+const char* boolName(bool value) { return value ? "true" : "false"; }
+
 }  // namespace
 
 bool Grammar::writeTable(std::string& out, const char* name) const {
     if (!built_) return false;
     out += "// Written by korvo_grammar_tool from the rule tables of syntax/rules_*.cpp.\n";
-    out += "namespace {\n\nconst GrammarTable::Code kCode[] = {\n";
+    // constexpr: the ops, kids and groups are read in place by every start,
+    // so they must be constant data the loader maps, not built at run time.
+    out += "namespace {\n\nconstexpr GrammarCode kCode[] = {\n";
     for (const Code& code : code_)
-        appendFormat(out, "    {%u, %u, %d, %u, %u, %u},\n", static_cast<unsigned>(code.type),
-                     static_cast<unsigned>(code.callable), code.hint, code.value, code.first, code.count);
-    out += "};\n\nconst uint32_t kKids[] = {";
+        appendFormat(out, "    {GrammarOpType::%s, %s, %d, %u, %u, %u},\n", opTypeName(code.type),
+                     boolName(code.callable), code.hint, code.value, code.first, code.count);
+    out += "};\n\nconstexpr uint32_t kKids[] = {";
     for (size_t i = 0; i < kids_.size(); ++i) appendFormat(out, i % 16 == 0 ? "\n    %u," : " %u,", kids_[i]);
-    out += "\n    0};\n\nconst GrammarTable::Rule kRules[] = {\n";
+    out += "\n    0};\n\nconstexpr GrammarTable::Rule kRules[] = {\n";
     for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id) {
         const Rule& rule = rules_[id];
         if (!rule.defined) continue;
         if (rule.native) return false;  // a function has no table form
         const Leading& leading = leading_[id];
         appendFormat(out, "    {%u, \"%s\", %d, {", id, rule.name.c_str(), rule.root);
-        for (int w = 0; w < 4; ++w)
-            appendFormat(out, w ? ", 0x%llxull" : "0x%llxull", static_cast<unsigned long long>(leading.ids.word(w)));
+        appendWords(out, leading.ids);
         appendFormat(out, "}, %u},\n",
                      (leading.nullable ? 1u : 0u) | (leading.hinted ? 2u : 0u) | (leading.skippable ? 4u : 0u));
     }
-    out += "};\n\nconst GrammarTable::Group kGroups[] = {\n";
+    out += "};\n\nconstexpr GrammarGroup kGroups[] = {\n";
     for (const GroupLeading& group : groups_) {
         out += "    {{";
-        for (int w = 0; w < 4; ++w)
-            appendFormat(out, w ? ", 0x%llxull" : "0x%llxull", static_cast<unsigned long long>(group.ids.word(w)));
-        appendFormat(out, "}, %u},\n", (group.hinted ? 1u : 0u) | (group.skippable ? 2u : 0u));
+        appendWords(out, group.ids);
+        appendFormat(out, "}, %s, %s},\n", boolName(group.hinted), boolName(group.skippable));
     }
     out += "};\n\n}  // namespace\n\n";
-    appendFormat(out, "const GrammarTable %s = {kCode, sizeof kCode / sizeof kCode[0], kKids,\n", name);
+    appendFormat(out, "constexpr GrammarTable %s = {kCode, sizeof kCode / sizeof kCode[0], kKids,\n", name);
     out += "    sizeof kKids / sizeof kKids[0] - 1, kRules, sizeof kRules / sizeof kRules[0],\n";
     out += "    kGroups, sizeof kGroups / sizeof kGroups[0]};\n";
     return true;
@@ -53,22 +70,26 @@ bool Grammar::load(const GrammarTable& table) {
     built_ = false;
     ops_.clear();
     owner_.clear();
+    builtCode_.clear();
+    builtKids_.clear();
+    builtGroups_.clear();
+    code_ = {};
+    kids_ = {};
+    groups_ = {};
     for (uint32_t id = 0; id < kIdLimit; ++id) {
         rules_[id] = Rule();
         leading_[id] = Leading();
     }
     setBodies();
-    code_.resize(table.codeCount);
-    for (size_t i = 0; i < table.codeCount; ++i) {
-        const GrammarTable::Code& from = table.code[i];
-        if (from.type > static_cast<uint8_t>(OpType::Optional)) return fail("bad op type in the grammar table");
-        if (from.first > table.kidCount || from.count > table.kidCount - from.first)
+    const std::span<const Code> code(table.code, table.codeCount);
+    const std::span<const uint32_t> kids(table.kids, table.kidCount);
+    for (const Code& op : code) {
+        if (op.type > OpType::Optional) return fail("bad op type in the grammar table");
+        if (op.first > kids.size() || op.count > kids.size() - op.first)
             return fail("op children outside the grammar table");
-        code_[i] = Code{static_cast<OpType>(from.type), from.callable != 0, from.hint, from.value, from.first, from.count};
     }
-    kids_.assign(table.kids, table.kids + table.kidCount);
-    for (uint32_t kid : kids_)
-        if (kid >= table.codeCount) return fail("op child outside the grammar table");
+    for (uint32_t kid : kids)
+        if (kid >= code.size()) return fail("op child outside the grammar table");
     for (size_t i = 0; i < table.ruleCount; ++i) {
         const GrammarTable::Rule& from = table.rules[i];
         if (from.id < kFirstRuleId || from.id >= kIdLimit || rules_[from.id].defined || from.root < 0 ||
@@ -84,14 +105,10 @@ bool Grammar::load(const GrammarTable& table) {
         leading.hinted = (from.flags & 2) != 0;
         leading.skippable = (from.flags & 4) != 0;
     }
-    if (table.groups != nullptr && table.groupCount == code_.size()) {
-        groups_.assign(code_.size(), GroupLeading());
-        for (size_t i = 0; i < code_.size(); ++i) {
-            GroupLeading& group = groups_[i];
-            for (int w = 0; w < 4; ++w) group.ids.setWord(w, table.groups[i].ids[w]);
-            group.hinted = (table.groups[i].flags & 1) != 0;
-            group.skippable = (table.groups[i].flags & 2) != 0;
-        }
+    code_ = code;
+    kids_ = kids;
+    if (table.groups != nullptr && table.groupCount == code.size()) {
+        groups_ = std::span<const GroupLeading>(table.groups, table.groupCount);
     } else {
         analyseGroups();
     }

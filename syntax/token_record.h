@@ -15,6 +15,10 @@ class qeAbstractNode;
 // engine is one bit test.
 class RuleSet {
 public:
+    RuleSet() = default;
+    // The set of the four words, lowest bits first (see word()): a grammar
+    // table spells its sets so, and they stay constant data in the binary.
+    constexpr RuleSet(uint64_t w0, uint64_t w1, uint64_t w2, uint64_t w3) : words_{w0, w1, w2, w3} {}
     // The set of the bits listed.
     static constexpr RuleSet of(std::initializer_list<uint32_t> bits) {
         RuleSet set;

@@ -41,18 +41,22 @@ TEST(GrammarTables, CompiledTableIsTheTranslatedRules) {
         EXPECT_STREQ(korvoGrammar().ruleName(id), fromRules.ruleName(id));
 
     // A table whose ops point outside it is refused, not run.
-    const GrammarTable::Code code[] = {{1, 0, -1, 0, 0, 2}};
+    const GrammarCode code[] = {{GrammarOpType::Sequence, false, -1, 0, 0, 2}};
     const uint32_t kids[] = {0};
     const GrammarTable::Rule rules[] = {{RuleId::First, "R", 0, {0, 0, 0, 0}, 0}};
     Grammar broken;
     EXPECT_FALSE(broken.load({code, 1, kids, 1, rules, 1}));
     EXPECT_FALSE(broken.writeTable(again, "t"));
     const GrammarTable::Rule badRoot[] = {{RuleId::First, "R", 5, {0, 0, 0, 0}, 0}};
-    const GrammarTable::Code single[] = {{0, 0, -1, 61, 0, 0}};
+    const GrammarCode single[] = {{GrammarOpType::Item, false, -1, 61, 0, 0}};
     EXPECT_FALSE(broken.load({single, 1, kids, 0, badRoot, 1}));
     const GrammarTable::Rule good[] = {{RuleId::First, "R", 0, {0, 0, 0, 0}, 4}};
     EXPECT_TRUE(broken.load({single, 1, kids, 0, good, 1})) << broken.error();
     EXPECT_TRUE(broken.hasRule(RuleId::First));
+    // A table without groups has them worked out: still one per op.
+    ASSERT_TRUE(broken.writeTable(again, "t"));
+    EXPECT_NE(again.find("kGroups[] = {\n    {{0x0ull, 0x0ull, 0x0ull, 0x0ull}, false, false},\n};"), std::string::npos)
+        << again;
 }
 
 TEST(GrammarUnits, AcceptedItems) {
