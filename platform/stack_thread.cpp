@@ -82,7 +82,6 @@ void watchForOverflow() {
     static thread_local bool watching = false;
     if (watching) return;
     watching = true;
-    if (tStackLow == 0) tStackLow = threadStackLow();
 #if !KORVO_STACK_SWITCH
     // The sanitizer reports an overflow itself, from a stack it owns.
     return;
@@ -114,6 +113,7 @@ struct Job {
 void* runJob(void* argument) {
     const Job* job = static_cast<const Job*>(argument);
     tLargeStackBytes = job->bytes;
+    tStackLow = threadStackLow();
     watchForOverflow();
     job->work(job->data);
     return nullptr;
@@ -219,7 +219,13 @@ void runOnLargeStack(size_t bytes, void (*work)(void* data), void* data) {
 #if KORVO_STACK_SWITCH
     if (runOnSwitchedStack(job)) return;
 #endif
-    if (!runOnThread(job)) work(data);
+    if (runOnThread(job)) return;
+    // The work runs on this thread's own stack after all: its end is told
+    // now, so that an overflow is said plainly. Only now: for the process's
+    // first thread the C library reads it out of /proc/self/maps, which
+    // every start paid for a stack the work never ran on.
+    if (tStackLow == 0) tStackLow = threadStackLow();
+    work(data);
 }
 
 }  // namespace platform
