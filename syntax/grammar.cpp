@@ -22,7 +22,7 @@ bool isWordByte(char c) {
 // Splits production and hint notation into lexemes.
 class NotationLexer {
 public:
-    explicit NotationLexer(const std::string& text) : text_(text) {}
+    explicit NotationLexer(std::string_view text) : text_(text) {}
 
     NotationToken next() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n')) ++at_;
@@ -65,7 +65,7 @@ public:
     }
 
 private:
-    const std::string& text_;
+    std::string_view text_;
     size_t at_ = 0;
 };
 
@@ -95,7 +95,7 @@ TokenCode kindOfName(const std::string& name) {
 // item.
 class Grammar::NotationParser {
 public:
-    NotationParser(Grammar& grammar, const std::string& text, int depth)
+    NotationParser(Grammar& grammar, std::string_view text, int depth)
         : grammar_(grammar), lexer_(text), depth_(depth) {
         advance();
     }
@@ -244,11 +244,11 @@ bool Grammar::addNativeRule(uint32_t id, const char* name, RuleBody body) {
 
 uint32_t Grammar::ruleId(const char* name) const {
     for (uint32_t id = kFirstRuleId; id < kIdLimit; ++id)
-        if (rules_[id].defined && rules_[id].name == name) return id;
+        if (rules_[id].defined && std::strcmp(rules_[id].name, name) == 0) return id;
     return 0;
 }
 
-const char* Grammar::ruleName(uint32_t id) const { return hasRule(id) ? rules_[id].name.c_str() : nullptr; }
+const char* Grammar::ruleName(uint32_t id) const { return hasRule(id) ? rules_[id].name : nullptr; }
 
 bool Grammar::build() {
     ops_.clear();
@@ -258,7 +258,7 @@ bool Grammar::build() {
         if (!rule.defined || rule.native) continue;
         NotationParser parser(*this, rule.production, 0);
         rule.root = parser.parseAll(false);
-        if (rule.root < 0) return fail(rule.name + ": " + parser.message());
+        if (rule.root < 0) return fail(std::string(rule.name) + ": " + parser.message());
         if (!applyHints(id, rule.root)) return false;
         owner_.resize(ops_.size(), id);
     }
@@ -461,24 +461,26 @@ bool Grammar::applyHints(uint32_t id, int32_t root) {
     const Rule& rule = rules_[id];
     NotationLexer lexer(rule.hints);
     NotationToken token = lexer.next();
-    if (token.type == Lexeme::Word && token.text == "none") return lexer.next().type == Lexeme::End ? true : fail(rule.name + ": bad hints");
+    if (token.type == Lexeme::Word && token.text == "none")
+        return lexer.next().type == Lexeme::End ? true : fail(std::string(rule.name) + ": bad hints");
     while (token.type != Lexeme::End) {
-        if (token.type != Lexeme::Word) return fail(rule.name + ": bad hints");
+        if (token.type != Lexeme::Word) return fail(std::string(rule.name) + ": bad hints");
         int32_t code = std::atoi(token.text.c_str());
         if (code <= 0 || token.text.find_first_not_of("0123456789") != std::string::npos)
-            return fail(rule.name + ": bad hint code " + token.text);
+            return fail(std::string(rule.name) + ": bad hint code " + token.text);
         token = lexer.next();
-        if (token.type != Lexeme::Word || token.text != "at") return fail(rule.name + ": hint without 'at'");
+        if (token.type != Lexeme::Word || token.text != "at")
+            return fail(std::string(rule.name) + ": hint without 'at'");
         token = lexer.next();
         if (token.type == Lexeme::Word && token.text == "each") token = lexer.next();
         uint32_t target = 0;
         if (token.type == Lexeme::Quoted) target = kindOfText(token.text);
         else if (token.type == Lexeme::Word) target = kindOfName(token.text) ? kindOfName(token.text) : ruleId(token.text.c_str());
-        if (target == 0) return fail(rule.name + ": unknown hint item " + token.text);
+        if (target == 0) return fail(std::string(rule.name) + ": unknown hint item " + token.text);
         markHint(root, target, code);
         token = lexer.next();
         if (token.type == Lexeme::Comma) token = lexer.next();
-        else if (token.type != Lexeme::End) return fail(rule.name + ": bad hints");
+        else if (token.type != Lexeme::End) return fail(std::string(rule.name) + ": bad hints");
     }
     return true;
 }

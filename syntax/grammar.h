@@ -106,6 +106,8 @@ public:
 
     // Adds rules and abbreviations; every name they use must be known by the
     // time `build` runs. False with `error()` set on a fault in the tables.
+    // A rule's texts (name, production, hints) are kept as pointers: they
+    // must outlive the grammar, as the rule tables' literals do.
     bool addRules(const GrammarRuleRow* rules, size_t count);
     bool addAbbreviations(const GrammarAbbreviation* abbreviations, size_t count);
     bool addNativeRule(uint32_t id, const char* name, RuleBody body);
@@ -216,11 +218,14 @@ private:
         bool hinted = false;     // a failing first item may leave a hint
         bool skippable = false;  // failsAtOnce may answer for the rule
     };
+    // Its texts are those of the rule tables (or of the table the build
+    // wrote), which live as long as the grammar: a start loads two hundred
+    // rules, and copies of their texts filled five pages it never read.
     struct Rule {
         bool defined = false;
-        std::string name;
-        std::string production;
-        std::string hints;
+        const char* name = "";
+        const char* production = "";
+        const char* hints = "";
         RuleBody native = nullptr;
         int32_t root = -1;
     };

@@ -48,7 +48,7 @@ bool Grammar::writeTable(std::string& out, const char* name) const {
         if (!rule.defined) continue;
         if (rule.native) return false;  // a function has no table form
         const Leading& leading = leading_[id];
-        appendFormat(out, "    {%u, \"%s\", %d, {", id, rule.name.c_str(), rule.root);
+        appendFormat(out, "    {%u, \"%s\", %d, {", id, rule.name, rule.root);
         appendWords(out, leading.ids);
         appendFormat(out, "}, %u},\n",
                      (leading.nullable ? 1u : 0u) | (leading.hinted ? 2u : 0u) | (leading.skippable ? 4u : 0u));
