@@ -46,10 +46,11 @@ uint64_t ResourceItem::encodedSize() const {
 
 int64_t ResourceItem::write(qestl::ByteWriter& out) {
     if (isTextRun()) return writeRun(out);
-    encodedSize();
     qestl::ByteVector fileBytes;
     std::span<const uint8_t> bytes = data();
     if (kind() == kResourceFile) {
+        // A file is measured on the first call, here if not placed before.
+        encodedSize();
         const int64_t read = readMeasuredFile(bytes, own()->fileLength, fileBytes);
         if (read < 0) return read;
         bytes = {fileBytes.data(), fileBytes.size()};

@@ -5,6 +5,7 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/ascii_case.h"
 #include "foundation/byte_io.h"
+#include "foundation/sanitizer.h"
 #include "foundation/text_number.h"
 #include "model/kept_objects.h"
 #include "model/model_context.h"
@@ -19,44 +20,41 @@ namespace codegen {
 ResourceItem::ResourceItem() : cbircode(model::kOpResource, 0) {}
 
 ResourceItem::~ResourceItem() {
-    freeOwnData();
+    if (owned()) delete own_;
     if (isTextRun()) delete run_;
 }
 
 ResourceItem::OwnData& ResourceItem::ownData() {
     if (!owned()) {
         auto* own = new OwnData;
-        own->name = name_;
-        own->nameLength = static_cast<uint32_t>(std::strlen(name_));
+        own->name = plainName();
+        own->nameLength = static_cast<uint32_t>(plainLength());
         own_ = own;
         ownBits |= kOwnedBit;
     }
     return *own_;
 }
 
-void ResourceItem::freeOwnData() {
-    if (!owned()) return;
-    OwnData* own = own_;
-    name_ = own->name;
-    ownBits &= ~kOwnedBit;
-    delete own;
-}
-
 void ResourceItem::dropOwnData() {
     if (!owned()) return;
-    // Past a 0 byte of its own the name's length is known only here.
-    if (std::memchr(own_->name, 0, own_->nameLength) == nullptr) {
-        freeOwnData();
+    OwnData* own = own_;
+    // Past a 0 byte of its own, or too long for the name word, the name's
+    // length is known only here.
+    if (fitsNameWord(own->name, own->nameLength) && std::memchr(own->name, 0, own->nameLength) == nullptr) {
+        name_ = nameWord(own->name, own->nameLength);
+        ownBits &= ~kOwnedBit;
+        delete own;
         return;
     }
-    own_->bytes.clear();
-    own_->bytes.append(reinterpret_cast<const uint8_t*>(own_->name), own_->nameLength);
+    own->bytes.clear();
+    own->bytes.append(reinterpret_cast<const uint8_t*>(own->name), own->nameLength);
 }
 
 void ResourceItem::setName(std::string_view stored) {
     if (stored.size() > UINT32_MAX) model::internalFault("internal error: a resource name of 4 GiB");
-    if (!owned() && std::memchr(stored.data(), 0, stored.size()) == nullptr) {
-        name_ = stored.data();
+    if (!owned() && fitsNameWord(stored.data(), stored.size()) &&
+        std::memchr(stored.data(), 0, stored.size()) == nullptr) {
+        name_ = nameWord(stored.data(), stored.size());
         return;
     }
     OwnData& own = ownData();
@@ -64,9 +62,13 @@ void ResourceItem::setName(std::string_view stored) {
     own.nameLength = static_cast<uint32_t>(stored.size());
 }
 
-std::span<const uint8_t> ResourceItem::data() const {
-    if (owned()) return {own_->bytes.data(), own_->bytes.size()};
-    return {reinterpret_cast<const uint8_t*>(name_), std::strlen(name_)};
+void ResourceItem::setZeroFreeName(std::string_view stored) {
+    if (owned() || !fitsNameWord(stored.data(), stored.size())) return setName(stored);
+#if defined(KORVO_ADDRESS_SANITIZER)
+    if (std::memchr(stored.data(), 0, stored.size()) != nullptr)
+        model::internalFault("internal error: a resource name said to hold no 0 byte holds one");
+#endif
+    name_ = nameWord(stored.data(), stored.size());
 }
 
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
@@ -218,8 +220,10 @@ model::Operand ResourceTable::addUnlistedString(const qestl::qestringA& text) {
     auto* item = new ResourceItem();
     // The catalogue's link names lie in the binary, each with a 0 behind it:
     // read there, a thousand of them are not copied at every start.
-    item->setName({text.isStaticText() ? text.c_str() : names_.keep(name), name.size()});
-    item->setData(kResourceString, item->nameText(), name.size());
+    // The generated tables write no 0 byte inside a name.
+    if (text.isStaticText()) item->setZeroFreeName(name);
+    else item->setName({names_.keep(name), name.size()});
+    // A new item is already a text whose bytes are its name.
     items_.pushBack(model::adoptLive(item));
     unlisted_.push_back(at);
     noteShape(name);

@@ -50,10 +50,15 @@ public:
     // The name is read where it lies (a table keeps its items' names), and
     // must stay there as long as the item is read: 0-terminated.
     void setName(std::string_view stored);
-    std::string_view name() const { return owned() ? std::string_view(own_->name, own_->nameLength) : name_; }
-    const char* nameText() const { return owned() ? own_->name : name_; }
+    std::string_view name() const {
+        return owned() ? std::string_view(own_->name, own_->nameLength) : std::string_view(plainName(), plainLength());
+    }
+    const char* nameText() const { return owned() ? own_->name : plainName(); }
     // The bytes: those of the name, for a text that is its name.
-    std::span<const uint8_t> data() const;
+    std::span<const uint8_t> data() const {
+        if (owned()) return {own_->bytes.data(), own_->bytes.size()};
+        return {reinterpret_cast<const uint8_t*>(plainName()), plainLength()};
+    }
     // Many texts the compiler names records with, each written as a record
     // of its own (codegen/resource_runs.cpp); no name or bytes of its own.
     bool isTextRun() const { return kind() == kTextRunKind; }
@@ -94,8 +99,8 @@ private:
     // names have: a program of a million classes makes two million items,
     // every one a text that is its own name. Such an item keeps its name
     // here, in the word that would otherwise point at the name, and the
-    // name's length; any other item's name ends at its terminator. A name
-    // that holds a 0 byte has its length and its bytes here too.
+    // name's length. A name that holds a 0 byte, or that the name word
+    // cannot hold, has its length and its bytes here too.
     struct OwnData {
         qestl::ByteVector bytes;
         int64_t fileLength = -1;
@@ -108,7 +113,6 @@ private:
     OwnData* own() const { return owned() ? own_ : nullptr; }
     // The bytes are the name's again.
     void dropOwnData();
-    void freeOwnData();
 
     // The texts of a run and where each one's record lies from the run's
     // start, the top bit of that the text's mark (as an item's); the table
@@ -122,8 +126,27 @@ private:
     static constexpr uint32_t kMarkedText = uint32_t{1} << 31;
     int64_t writeRun(qestl::ByteWriter& out) const;
 
+    // A name not owned: its address, and its length in the top bits that
+    // an address in user space leaves 0. Measured each time it was read,
+    // every catalogue link name was measured again as the image was laid
+    // out and again as it was written.
+    static_assert(sizeof(uintptr_t) == 8, "a name word of 64 bits");
+    static constexpr unsigned kNameLengthShift = 48;
+    static constexpr uintptr_t kNameAddressMask = (uintptr_t{1} << kNameLengthShift) - 1;
+    static bool fitsNameWord(const char* text, size_t length) {
+        return (reinterpret_cast<uintptr_t>(text) & ~kNameAddressMask) == 0 &&
+               length < (uintptr_t{1} << (64 - kNameLengthShift));
+    }
+    static uintptr_t nameWord(const char* text, size_t length) {
+        return reinterpret_cast<uintptr_t>(text) | uintptr_t{length} << kNameLengthShift;
+    }
+    const char* plainName() const { return reinterpret_cast<const char*>(name_ & kNameAddressMask); }
+    size_t plainLength() const { return name_ >> kNameLengthShift; }
+    // Where the caller knows the stored text holds no 0 byte.
+    void setZeroFreeName(std::string_view stored);
+
     union {
-        const char* name_ = "";
+        uintptr_t name_ = reinterpret_cast<uintptr_t>("");
         OwnData* own_;  // while owned()
         TextRun* run_;  // while isTextRun()
     };

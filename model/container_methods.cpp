@@ -73,7 +73,23 @@ Operand Container::addMethod(ModelContext& context, std::string_view name, const
 
 std::vector<uint32_t> Container::sameParameterCandidates(const qestl::HashedText& name, const IRObject& function) {
     std::vector<uint32_t> found;
-    if (indexesOf(name) == nullptr) return found;
+    const IndexList* few = indexesOf(name);
+    if (few == nullptr) return found;
+    // A name of a few members and no signature index yet (nearly every name
+    // a catalogue class overrides or overloads) is looked through instead:
+    // the index took a map for each name. The same members in the same
+    // order: those still being declared, and those of the same key now,
+    // which is the key that an index made now would file them under.
+    constexpr size_t kLookedThrough = 8;
+    if (few->size() <= kLookedThrough &&
+        (!tables_->signatures.made() || tables_->signatures.edit().find(name.text) == nullptr)) {
+        const uint64_t key = parametersKey(function);
+        for (uint32_t at : *few) {
+            const IRObject& member = *asObject(members_[at]);
+            if ((member.flagsA & kFlagDeclarationPending) != 0 || parametersKey(member) == key) found.push_back(at);
+        }
+        return found;
+    }
     SignatureIndex& index = tables().signatures.edit().findOrAdd(name.text);
     // Asked again: tables() makes this container's own copy of shared ones.
     const IndexList* listed = indexesOf(name);

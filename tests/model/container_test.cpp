@@ -3,6 +3,9 @@
 // constructor, function statics leaving the visible names.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "model/container.h"
 #include "model/function_object.h"
 
@@ -36,6 +39,42 @@ TEST(Container, FindOrAddReplacesABaseMethodAndRefusesOwnDuplicates) {
     EXPECT_EQ(again.value, model::kErrDuplicateName);
     EXPECT_EQ(table.members().size(), 1u);
     table.clear();
+}
+
+SmartPtr taking(const SmartPtr& owner, const SmartPtr& returned, const SmartPtr& parameterType) {
+    SmartPtr made = model::makeFunction("put", returned);
+    made.as<IRObject>()->setOwner(model::IRResult(owner));
+    made.as<model::FunctionObject>()->appendParameter(model::makeObject("p", model::kKindVariable, parameterType, 0));
+    return made;
+}
+
+// Overloads of one name, few and many (the few are looked through, the many
+// found by their signature): the one of the same parameters is found among
+// them, to be replaced or refused.
+TEST(Container, FindOrAddFindsTheOverloadOfTheSameParametersAmongFewOrMany) {
+    SmartPtr base = klass("Base"), derived = klass("Derived"), number = klass("Number"), text = klass("Text");
+    std::vector<SmartPtr> types;
+    for (int i = 0; i < 13; ++i) types.push_back(klass(("T" + std::to_string(i)).c_str()));
+    const auto refused = [](const model::Operand& slot) { return slot.kind == model::kErrorOperand ? slot.value : -1; };
+    for (const size_t count : {size_t{3}, size_t{12}}) {
+        Container table(model::kDynamicMethods);
+        for (size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(table.findOrAdd("put", taking(base, number, types[i])).kind, model::kDynamicMethods);
+            EXPECT_EQ(refused(table.findOrAdd("put", taking(derived, text, types[i / 2]))), model::kErrReturnTypeOnly);
+        }
+        ASSERT_EQ(table.members().size(), count);
+        for (size_t i = count; i-- > 0;) {
+            SmartPtr replacing = taking(derived, number, types[i]);
+            EXPECT_EQ(table.findOrAdd("put", replacing).kind, model::kDynamicMethods);
+            EXPECT_EQ(table.members()[i], replacing);
+            EXPECT_EQ(refused(table.findOrAdd("put", taking(derived, number, types[i]))), model::kErrDuplicateName);
+        }
+        SmartPtr added = taking(derived, number, types[12]);
+        EXPECT_EQ(table.findOrAdd("put", added).kind, model::kDynamicMethods);
+        ASSERT_EQ(table.members().size(), count + 1);
+        EXPECT_EQ(table.members()[count], added);
+        table.clear();
+    }
 }
 
 TEST(Container, DuplicateNameCodeOnlyForVariablesHoldersAndClasses) {
