@@ -8,6 +8,10 @@ from here, so that its CPU time and minor page faults are its own (through
 costs); printed are their medians, the peak (one run through /usr/bin/time)
 and korvo's CPU and faults over luac's. A small program's compile is mostly
 the compiler's start-up: making the catalogue, the fresh pages it touches.
+Run back to back, the processes take the pages the one before gave back;
+with --hello-gap each run waits first, so that a virtual machine that hands
+its idle memory back to its host gives each run fresh pages, as a compile
+started now and then does.
 
 Then two programs, each written in korvo and its peers' languages with the
 same classes, methods and statements:
@@ -42,6 +46,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 import varied_program
 
@@ -227,16 +232,21 @@ def median(values):
     return ordered[len(ordered) // 2]
 
 
-def compare_hello(tools, work):
-    """tools: (name, command, output) of korvo first; the runs take turns."""
+def compare_hello(tools, work, gap):
+    """tools: (name, command, output) of korvo first; the runs take turns,
+    each `gap` seconds after the one before."""
     samples = {name: [] for name, _, _ in tools}
     for _ in range(HELLO_RUNS):
         for name, command, output in tools:
             if os.path.exists(output):
                 os.remove(output)  # each run writes a new file, as the first would
+            if gap > 0:
+                time.sleep(gap)
             result = run_alone(command, work)
             if result:
                 samples[name].append(result)
+    if gap > 0:
+        print("hello runs %g s apart" % gap)
     print("%-9s %-18s %9s %9s %12s %10s" % ("program", "compiler", "runs", "cpu ms", "minor faults", "peak KiB"))
     medians = {}
     for name, command, _ in tools:
@@ -259,6 +269,8 @@ def main():
     parser.add_argument("--bin", required=True, help="build directory holding korvo, korvo-probe and the writer")
     parser.add_argument("--korvo", help="the korvo binary to time (default: BUILD_DIR/korvo)")
     parser.add_argument("--sizes", default="10000,100000")
+    parser.add_argument("--hello-gap", type=float, default=0.0,
+                        help="seconds each hello run waits first (fresh pages on a virtual machine)")
     parser.add_argument("--million", action="store_true", help="also run at 1M lines")
     parser.add_argument("--programs", default="hello,repeated,varied")
     args = parser.parse_args()
@@ -319,7 +331,7 @@ def main():
                 path, _ = write("hello.lua", HELLO_LUA)
                 hello.append(("luac", [luac, "-o", os.path.join(work, "hello.luac"), path],
                               os.path.join(work, "hello.luac")))
-            compare_hello(hello, work)
+            compare_hello(hello, work, args.hello_gap)
         print("%-9s %-18s %9s %9s %12s %10s %12s" % ("program", "compiler", "lines", "cpu s", "lines/cpu s",
                                                      "bytes/line", "output"))
         for size in sizes:
