@@ -263,10 +263,8 @@ Operand ClassObject::addStaticConstProperty(std::string_view memberName, const q
     field.flagsB |= kFlagHidden;
     field.modifiers |= 64;
     field.ownerResult.setObject(qestl::SmartPtr(this));  // the link name is built below
-    if (registerIt) {
-        field.noteWrite();
-        field.constant.edit().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties().members().size();
-    }
+    if (registerIt)
+        field.editRare().memberLink = (uint64_t{builtinClassId} << 32) | staticProperties().members().size();
     takeKnownLinkName(field, linkName);
     // What addProperty would find: the member in no table, the name free.
     if (fresh && registerIt && !field.isNamedConstant() && memberName == field.name.view())

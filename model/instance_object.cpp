@@ -24,7 +24,7 @@ void InstanceObject::standFor(const qestl::SmartPtr& standsFor) {
     if (const IRObject* held = target(); held != nullptr && held->hasConstantValue()) {
         constexpr uint8_t kConstantFlags = kFlagConst | kFlagHasConstant | kFlagNamedConstant | kFlagValueRecord;
         flagsB = static_cast<uint8_t>((flagsB & ~kConstantFlags) | (held->flagsB & kConstantFlags));
-        constant.edit().value = held->constantValue();
+        constant.edit() = held->constantValue();
         constantComputed = 1;
     }
 }

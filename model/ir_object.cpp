@@ -70,7 +70,7 @@ void IRObject::detach() {
     if (kept) return;
     detachObjectRef(type);
     detachObjectRef(classField);
-    if (constant.made()) constant.edit().value.releaseObject();
+    if (constant.made()) constant.edit().releaseObject();
     if (rare_.made()) rare_.edit().lockOperand.releaseObject();
     if (rare_.made()) {
         detachObjectRef(rare_.edit().templateOrigin);

@@ -222,7 +222,7 @@ public:
     bool isOverride() const { return (flagsA & kFlagOverride) != 0; }
     virtual void setOverride(bool on) { setFlag(flagsA, kFlagOverride, on); }
     bool hasConstantValue() const { return (flagsB & kFlagHasConstant) != 0; }
-    Operand constantValue() const { return constant.get().value; }
+    Operand constantValue() const { return constant.get(); }
     Operand lockInstruction(ModelContext& context, uint32_t mode, const NodeHandle& node);
     virtual void setNative(bool on) { setFlag(flagsB, kFlagNative, on); }
     virtual bool isNative() const { return (flagsB & kFlagNative) != 0; }
@@ -260,12 +260,9 @@ public:
     // made on first use: a class keeps it in a field of its own, any other
     // object with its rare fields.
     qestl::SmartPtr getThisObject();
-    // The link of a built-in's static field (kept with its value) or a
-    // member read from a library; 0 for the rest.
-    uint64_t memberLink() const {
-        if (const uint64_t link = constant.get().memberLink; link != 0) return link;
-        return rare_.made() ? rare_.get().memberLink : 0;
-    }
+    // The link of a built-in's static field or a member read from a
+    // library; 0 for the rest.
+    uint64_t memberLink() const { return rare_.made() ? rare_.get().memberLink : 0; }
     // The flag operations the declaration compilers share.
     void setEnum(bool on) {
         noteWrite();
@@ -340,14 +337,8 @@ public:
     DeclarationPlace declarationNode;
     TemplateArguments templateArguments;
     // Most objects are no constant: the value takes a pointer until one is
-    // set. A built-in's static field, a constant of the catalogue, keeps
-    // its member link beside the value: with the rare fields it made a
-    // block of them for each at every start.
-    struct Constant {
-        Operand value;
-        uint64_t memberLink = 0;
-    };
-    qestl::RareFields<Constant> constant;
+    // set.
+    qestl::RareFields<Operand> constant;
     MemberSlot storage;
 
 protected:

@@ -91,7 +91,7 @@ bool IRObject::assignOperatorAllowed(ModelContext* context, uint32_t code, const
 void IRObject::setConstantValue(const Operand& value, bool constant_) {
     noteWrite();
     if (!constantComputed) {
-        Operand& held = constant.edit().value;
+        Operand& held = constant.edit();
         held = value;
         IRObject* t = asObject(valueType());
         const bool fromFloat = value.kind == kImmFloat;
@@ -144,7 +144,7 @@ void IRObject::setConstantValue(const Operand& value, bool constant_) {
 
 void IRObject::setValueRecord(const Operand& value) {
     noteWrite();
-    constant.edit().value = value;
+    constant.edit() = value;
     flagsB |= kFlagHasConstant | kFlagValueRecord;
     constantComputed = 0;
 }

@@ -106,8 +106,7 @@ bool sameResult(const IRResult& a, const IRResult& b) {
            a.secondObject.get() == b.secondObject.get() && a.secondNode.get() == b.secondNode.get();
 }
 
-bool giveBack(qestl::RareFields<IRObject::Constant>& field, const qestl::RareFields<IRObject::Constant>& saved) {
-    static_assert(sizeof(IRObject::Constant) == 32, "a constant has padding, compared as bytes");
+bool giveBack(qestl::RareFields<Operand>& field, const qestl::RareFields<Operand>& saved) {
     if (sameBytes(&field.get(), &saved.get(), 1)) return false;
     field = saved;
     return true;
@@ -325,7 +324,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         const qestl::SmartPtr owner = o->ownerResult.object();
         for (const qestl::SmartPtr* ref : std::initializer_list<const qestl::SmartPtr*>{
                  &o->type, &owner, &o->classField, &o->rare().templateOrigin, &o->rare().builtinTemplate,
-                 &o->rare().thisObject, &o->constant.get().value.target})
+                 &o->rare().thisObject, &o->constant.get().target})
             reach(*ref);
         for (const IRResult& argument : o->templateArguments) reach(argument.object);
         if (ClassObject* c = asClass(o)) {
