@@ -111,9 +111,10 @@ private:
     };
     // The place of a name, type and mark: open addressing over a table kept
     // at most three quarters full (the catalogue's some three hundred
-    // parameters in 512 places: half full, they took ten pages). Every parameter of the catalogue's thousand methods
-    // is looked up here at each start, where a node map spent a tenth of
-    // filling the method records hashing and chasing nodes.
+    // parameters in 512 places: half full, they took ten pages). Every
+    // parameter of the catalogue's thousand methods is looked up here at
+    // each start, where a node map spent a tenth of filling the method
+    // records hashing and chasing nodes.
     qestl::SmartPtr& sharedParameter(std::string_view name, const void* type, bool notNilptr) const;
     mutable std::vector<SharedParameter> parameters_;
     mutable std::vector<qestl::SmartPtr> byNumber_;

@@ -5,7 +5,6 @@
 #include "diagnostics/diagnostics.h"
 #include "foundation/ascii_case.h"
 #include "foundation/byte_io.h"
-#include "foundation/sanitizer.h"
 #include "foundation/text_number.h"
 #include "model/kept_objects.h"
 #include "model/model_context.h"
@@ -60,15 +59,6 @@ void ResourceItem::setName(std::string_view stored) {
     OwnData& own = ownData();
     own.name = stored.data();
     own.nameLength = static_cast<uint32_t>(stored.size());
-}
-
-void ResourceItem::setZeroFreeName(std::string_view stored) {
-    if (owned() || !fitsNameWord(stored.data(), stored.size())) return setName(stored);
-#if defined(KORVO_ADDRESS_SANITIZER)
-    if (std::memchr(stored.data(), 0, stored.size()) != nullptr)
-        model::internalFault("internal error: a resource name said to hold no 0 byte holds one");
-#endif
-    name_ = nameWord(stored.data(), stored.size());
 }
 
 void ResourceItem::setData(uint32_t newKind, const void* bytes, uint64_t length) {
@@ -220,9 +210,7 @@ model::Operand ResourceTable::addUnlistedString(const qestl::qestringA& text) {
     auto* item = new ResourceItem();
     // The catalogue's link names lie in the binary, each with a 0 behind it:
     // read there, a thousand of them are not copied at every start.
-    // The generated tables write no 0 byte inside a name.
-    if (text.isStaticText()) item->setZeroFreeName(name);
-    else item->setName({names_.keep(name), name.size()});
+    item->setName({text.isStaticText() ? text.c_str() : names_.keep(name), name.size()});
     // A new item is already a text whose bytes are its name.
     items_.pushBack(model::adoptLive(item));
     unlisted_.push_back(at);

@@ -4,6 +4,7 @@
 // places and encodes the records.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -142,8 +143,6 @@ private:
     }
     const char* plainName() const { return reinterpret_cast<const char*>(name_ & kNameAddressMask); }
     size_t plainLength() const { return name_ >> kNameLengthShift; }
-    // Where the caller knows the stored text holds no 0 byte.
-    void setZeroFreeName(std::string_view stored);
 
     union {
         uintptr_t name_ = reinterpret_cast<uintptr_t>("");
@@ -342,22 +341,20 @@ private:
     std::vector<uint32_t> unlisted_;
     static constexpr size_t kShapeWords = 128;
     uint64_t unlistedShapes_[kShapeWords] = {};
-    static uint64_t shapeOf(std::string_view name) {
+    // The name's two bits of the filter.
+    static std::array<unsigned, 2> shapeBits(std::string_view name) {
         const size_t n = name.size();
-        if (n == 0) return 0x9E3779B97F4A7C15ull;
         const auto byte = [&name](size_t at) { return uint64_t{static_cast<uint8_t>(name[at])}; };
-        const uint64_t key = n | byte(0) << 32 | byte(n / 3) << 40 | byte(n / 2) << 48 | byte(n - 1) << 56;
-        return (key ^ key >> 29) * 0x9E3779B97F4A7C15ull;
+        const uint64_t key = n == 0 ? 0 : n | byte(0) << 32 | byte(n / 3) << 40 | byte(n / 2) << 48 | byte(n - 1) << 56;
+        const uint64_t shape = (key ^ key >> 29) * 0x9E3779B97F4A7C15ull;
+        return {static_cast<unsigned>(shape >> 51), static_cast<unsigned>(shape >> 38) & 8191u};
     }
     void noteShape(std::string_view name) {
-        const uint64_t shape = shapeOf(name);
-        for (const unsigned bit : {static_cast<unsigned>(shape >> 51), static_cast<unsigned>(shape >> 38) & 8191u})
-            unlistedShapes_[bit >> 6] |= uint64_t{1} << (bit & 63);
+        for (const unsigned bit : shapeBits(name)) unlistedShapes_[bit >> 6] |= uint64_t{1} << (bit & 63);
     }
     bool mayBeUnlisted(std::string_view name) const {
         if (unlisted_.empty()) return false;
-        const uint64_t shape = shapeOf(name);
-        for (const unsigned bit : {static_cast<unsigned>(shape >> 51), static_cast<unsigned>(shape >> 38) & 8191u})
+        for (const unsigned bit : shapeBits(name))
             if ((unlistedShapes_[bit >> 6] >> (bit & 63) & 1) == 0) return false;
         return true;
     }
