@@ -50,8 +50,8 @@ void compare(const qestl::ByteVector& made, const qestl::ByteVector& encoded, co
 void guardsOf(cbircode& record, std::vector<const cbircode*>& guards) {
     guards.push_back(&record);
     if (!record.isFunction()) return;
-    for (const model::IRResult& parameter : static_cast<model::FunctionObject&>(record).parameters)
-        if (parameter.object) guards.push_back(parameter.object.as<cbircode>());
+    for (const qestl::SmartPtr& parameter : static_cast<model::FunctionObject&>(record).parameters)
+        if (parameter) guards.push_back(parameter.as<cbircode>());
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ void appendStub(model::ImportModule& module, model::FunctionObject& function, in
     stub += "(";
     for (size_t i = 0; i < function.parameters.size(); ++i) {
         if (i != 0) stub += ", ";
-        IRObject* parameter = function.parameters[i].objectPtr();
+        IRObject* parameter = model::asObject(function.parameters[i]);
         stub += nativeTypeName(parameter != nullptr ? model::asObject(parameter->type) : nullptr);
         const std::string_view written = textOf(operandAt(operandAt(parameterList, i), 1));
         if (!written.empty())
@@ -76,7 +76,7 @@ bool addWrapper(NativeRun& run, model::ImportedFunction& function, const qestl::
     wrapper->setName(function.name.view());
     wrapper->assignType(function.type);
     for (size_t i = 0; i < function.parameters.size(); ++i) {
-        const qestl::SmartPtr parameter = function.parameters[i].object;
+        const qestl::SmartPtr parameter = function.parameters[i];
         if (!parameter) {
             run.fail(diag::InvalidParameter, declaration);
             return false;

@@ -50,7 +50,8 @@ void FunctionObject::detach() {
     // its owner: a body that failed leaves that instruction in no code list
     // that would detach it.
     for (uint64_t i = 0; i < operandCount && i < static_cast<uint64_t>(kMaxOperands); ++i) operands[i].releaseObject();
-    for (IRResult& parameterResult : taken) parameterResult.detach();
+    for (qestl::SmartPtr& parameterRef : taken)
+        if (parameterRef) parameterRef.as<cbSmartCore>()->detach();
 }
 
 bool FunctionObject::isConstructor() const {
@@ -59,7 +60,7 @@ bool FunctionObject::isConstructor() const {
 }
 
 qestl::SmartPtr FunctionObject::parameter(uint64_t i) const {
-    return i < parameters.size() ? parameters[i].object : qestl::SmartPtr();
+    return i < parameters.size() ? parameters[i] : qestl::SmartPtr();
 }
 
 // The Method type, reached through the Class type that heads the table of
@@ -105,7 +106,7 @@ void FunctionObject::buildLinkName() {
     text.append("(");
     for (size_t i = 0; i < parameters.size(); ++i) {
         if (i) text.append(",");
-        IRObject* parameterObject = parameters[i].objectPtr();
+        IRObject* parameterObject = asObject(parameters[i]);
         if (IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr)
             text.append(t->linkName());
     }
@@ -131,7 +132,7 @@ bool FunctionObject::appendParameter(const qestl::SmartPtr& parameterRef, Parame
     } else {
         added->setName(qestl::qestringA::format("$UNUSED_PARAM_%d", static_cast<int>(parameters.size())).view());
     }
-    parameters.pushBack(IRResult(parameterRef));
+    parameters.pushBack(parameterRef);
     return true;
 }
 
@@ -144,8 +145,8 @@ constexpr size_t kScannedParameters = 16;
 
 bool FunctionObject::repeatsParameterName(std::string_view name, ParameterNames* names) const {
     if (parameters.size() < kScannedParameters || names == nullptr) {
-        for (const IRResult& existing : parameters) {
-            IRObject* other = existing.objectPtr();
+        for (const qestl::SmartPtr& existing : parameters) {
+            IRObject* other = asObject(existing);
             if (other && !other->name.empty() && other->name.view() == name) return true;
         }
         return false;
@@ -157,8 +158,8 @@ bool ParameterNames::repeats(const FunctionObject& function, std::string_view na
     if (function_ != function.serial() || count_ != function.parameters.size()) {
         function_ = function.serial();
         names_.clear();
-        for (const IRResult& existing : function.parameters) {
-            IRObject* other = existing.objectPtr();
+        for (const qestl::SmartPtr& existing : function.parameters) {
+            IRObject* other = asObject(existing);
             if (other && !other->name.empty()) names_.emplace(other->name.view());
         }
     }
@@ -192,7 +193,7 @@ void FunctionObject::linkLastParameter() {
     LinkNameText pieceRoom;
     qestl::qestringA& piece = pieceRoom.text();
     piece.append(",");
-    IRObject* added = parameters[count - 1].objectPtr();
+    IRObject* added = asObject(parameters[count - 1]);
     if (IRObject* t = added ? asObject(added->valueType()) : nullptr) piece.append(t->linkName());
     piece.append(")");
     linkName_.replace(length - 1, 1, piece.c_str(), piece.length());
@@ -265,8 +266,8 @@ bool FunctionObject::coversException(const IRObject* thrown) {
 
 void FunctionObject::describeParameters(qestl::qestringA& text) const {
     int number = 0;
-    for (const IRResult& parameterResult : parameters) {
-        IRObject* parameterObject = parameterResult.objectPtr();
+    for (const qestl::SmartPtr& parameterRef : parameters) {
+        IRObject* parameterObject = asObject(parameterRef);
         IRObject* t = parameterObject ? asObject(parameterObject->valueType()) : nullptr;
         if (t == nullptr) break;
         appendDiagnostic(text, diag::ArgumentCandidate, ++number, parameterObject->name, t->name);
@@ -314,8 +315,8 @@ uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base,
               ((static_cast<uint32_t>(parameters.size()) & 0xFF) << 24));
     out.u64le(value);
     uint32_t written = 12;
-    for (const IRResult& parameterResult : parameters) {
-        if (IRObject* parameterObject = parameterResult.objectPtr()) {
+    for (const qestl::SmartPtr& parameterRef : parameters) {
+        if (IRObject* parameterObject = asObject(parameterRef)) {
             written += parameterObject->writeTypeOperand(out, base, 0, true);
         } else {
             out.u32le(1u << 16);
@@ -335,8 +336,8 @@ uint32_t FunctionObject::writeTypeOperand(qestl::ByteWriter& out, uint64_t base,
 bool FunctionObject::writeToLibrary(LibraryWriter& w) {
     if (!IRObject::writeToLibrary(w)) return false;
     w.out.u32le(static_cast<uint32_t>(parameters.size()));
-    for (const IRResult& parameterResult : parameters)
-        if (!w.writeObjectRef(parameterResult.object)) return false;
+    for (const qestl::SmartPtr& parameterRef : parameters)
+        if (!w.writeObjectRef(parameterRef)) return false;
     // In the order of the identities: a library written again after loading
     // this one lists them as the first did (loaded classes get new serials).
     std::vector<const ObjectStateMap::Entry*> thrown;
@@ -360,7 +361,7 @@ bool FunctionObject::readFromLibrary(uint32_t recordKind, LibraryReader& r) {
     for (uint32_t i = 0; i < count; ++i) {
         qestl::SmartPtr parameterRef;
         if (!r.readObjectRef(parameterRef)) return false;
-        parameters.pushBack(IRResult(parameterRef));
+        parameters.pushBack(parameterRef);
     }
     const uint32_t thrown = r.in.u32le();
     if (!r.in.ok() || !r.in.fitsRemaining(thrown, 1)) return false;

@@ -90,7 +90,9 @@ public:
     };
     qestl::RareFields<Exceptions> exceptions;
     const ObjectStateMap& throwsSet() const { return exceptions.get().throwsSet; }
-    qestl::qevector<IRResult, uint32_t> parameters;
+    // The parameter objects: a list of results took 128 bytes a parameter
+    // for the one word each is read by.
+    qestl::qevector<qestl::SmartPtr, uint32_t> parameters;
 
 private:
     bool repeatsParameterName(std::string_view name, ParameterNames* names) const;

@@ -340,7 +340,7 @@ void KeptObjects::keepReachableFrom(const std::vector<qestl::SmartPtr>& roots) {
         }
         if (o->isFunction()) {
             auto* f = static_cast<FunctionObject*>(o);
-            for (const IRResult& parameter : f->parameters) reach(parameter.object);
+            for (const qestl::SmartPtr& parameter : f->parameters) reach(parameter);
             for (const ObjectStateMap::Entry& thrown : f->throwsSet()) reach(thrown.object);
         }
     }
