@@ -9,6 +9,9 @@
 namespace {
 
 constexpr uint32_t kBufferSize = 1u << 16;
+// A piece this large saves little by waiting in the buffer: its copy costs
+// about what the write it spares, and touches the buffer's pages.
+constexpr uint32_t kDirectBytes = kBufferSize / 4;
 
 }  // namespace
 
@@ -81,16 +84,16 @@ bool WholeFileWriter::drain() {
 uint32_t WholeFileWriter::write(const void* source, uint32_t count) {
     if (!opened_) open();
     written_ += count;
+    // A large piece goes straight to the file, behind what is buffered.
+    if (count >= kDirectBytes) {
+        uint32_t done = 0;
+        if (drain() && !platform::fileWrite(output_.file, source, count, &done)) failed_ = true;
+        return count;
+    }
     const uint8_t* bytes = static_cast<const uint8_t*>(source);
     uint32_t left = count;
     while (left > 0 && !failed_) {
         if (buffered_ == kBufferSize && !drain()) break;
-        // A large piece with an empty buffer goes straight to the file.
-        if (buffered_ == 0 && left >= kBufferSize) {
-            uint32_t done = 0;
-            if (!platform::fileWrite(output_.file, bytes, left, &done)) failed_ = true;
-            break;
-        }
         const uint32_t piece = left < kBufferSize - buffered_ ? left : kBufferSize - buffered_;
         std::memcpy(buffer_ + buffered_, bytes, piece);
         buffered_ += piece;

@@ -32,12 +32,17 @@ constexpr size_t kSpillBytes = size_t{1} << 18;
 // A buffer's room: a piece passes the spill size by its last record. Made
 // at once, a buffer no longer grows (and copies itself) a dozen times.
 constexpr size_t kPieceRoom = kSpillBytes + kSpillBytes / 8;
+// Until the spill size is out, the pieces are small and go out where they
+// are taken, through one small buffer: a small image held whole touched
+// dozens of pages for nothing else. Past it they grow to the spill size.
+constexpr size_t kFirstSpillBytes = size_t{1} << 14;
+constexpr size_t kFirstPieceRoom = kFirstSpillBytes + kFirstSpillBytes / 8;
 
 // The bytes of the image on their way out: each piece is summed into the
 // checksum of the region it lies in (the section values, then regions 1 to
 // 3; the prefix and header are not summed) and written to the output.
-// Pieces handed over while the image is encoded are summed and written on a
-// second thread, in the order they came, while the next piece is encoded;
+// Past the first spill size, pieces are summed and written on a second
+// thread, in the order they came, while the next piece is encoded;
 // `finish` waits for the last one. Once asked to, a piece that would wait
 // for the worker is summed where it is taken meanwhile: the worker joins its
 // checksums to the regions' and only writes it.
@@ -48,6 +53,13 @@ public:
     ~ImageSink() { finish(); }
     ImageSink(const ImageSink&) = delete;
     ImageSink& operator=(const ImageSink&) = delete;
+
+    // The writer spills here, in small pieces first.
+    void takeFrom(qestl::ByteWriter& writer) {
+        writer_ = &writer;
+        writer.bytes().reserve(kFirstPieceRoom);
+        writer.spillTo(this, kFirstSpillBytes);
+    }
 
     // A large block (the name pool, the reflection table: tens of megabytes
     // in a program of a million classes) goes out in pieces of the spill
@@ -155,13 +167,12 @@ private:
     void handOver(const uint8_t* data, size_t count, qestl::ByteVector* buffer) {
         const uint64_t at = handed_;
         handed_ += count;
-        // An image of one piece is all out before a thread would have
-        // started: the first piece goes out here, the worker takes the rest.
-        if (taken_++ == 1) start();
+        // A small image is all out before a thread would have started.
         if (!worker_.joinable()) {
             sum(data, count);
             write(data, count);
             if (buffer != nullptr) buffer->reset(0);
+            if (at < kSpillBytes && handed_ >= kSpillBytes) growPieces();
             return;
         }
         std::unique_lock<std::mutex> lock(mutex_);
@@ -188,9 +199,11 @@ private:
         changed_.notify_all();
     }
 
-    // Without a second thread the pieces are summed and written where they
-    // are taken.
-    void start() {
+    // Pieces of the spill size from now on, for a worker; without a second
+    // thread they are summed and written where they are taken.
+    void growPieces() {
+        writer_->spillTo(this, kSpillBytes);
+        writer_->bytes().reserve(kPieceRoom);
         try {
             worker_ = std::thread([this] { drain(); });
         } catch (const std::system_error&) {}
@@ -221,8 +234,8 @@ private:
     uint32_t crcs_[4] = {};
     uint64_t position_ = 0;  // summed up to here
     bool failed_ = false;
-    uint64_t taken_ = 0;   // pieces handed over
-    uint64_t handed_ = 0;  // their bytes
+    qestl::ByteWriter* writer_ = nullptr;
+    uint64_t handed_ = 0;  // bytes handed over
     bool summingWhileWaiting_ = false;
     std::thread worker_;
     std::mutex mutex_;
@@ -272,8 +285,7 @@ public:
         // encoded, never held whole; any other one gets it in one piece.
         streamed_ = stream_.patchesWritten();
         if (streamed_) {
-            bytes_.reserve(kPieceRoom);
-            out_.spillTo(&sink_, kSpillBytes);
+            sink_.takeFrom(out_);
             stream_.expectSize(in_.sections[codegen::kModulesEnd]);
         }
         // The type stream is the reflection table: every record that names

@@ -83,10 +83,15 @@ TEST_F(WholeFile, AStreamedOutputAppearsOnlyOnCommit) {
     EXPECT_EQ(get(path("out")), "old") << "abandoned without commit";
     EXPECT_EQ(entries(), 1u);
 
+    // Small writes wait in the buffer, large ones go straight to the file:
+    // the bytes keep their order all the same.
     WholeFileWriter file(qestl::widen(path("out").c_str()));
     for (char c : std::string("streamed")) file.write(&c, 1);
+    const std::string large(20000, 'L');
+    file.write(large.data(), uint32_t(large.size()));
+    file.write("tail", 4);
     ASSERT_TRUE(file.commit());
-    EXPECT_EQ(get(path("out")), "streamed");
+    EXPECT_EQ(get(path("out")), "streamed" + large + "tail");
     EXPECT_EQ(entries(), 1u);
 }
 
