@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <link.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -71,6 +73,24 @@ BuildTime fixedBuildTime(uint64_t* seconds) {
     }
     *seconds = value;
     return BuildTime::Fixed;
+}
+
+void mapProgramCode() {
+#if defined(MADV_POPULATE_READ)
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+            for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+                if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W) != 0) continue;
+                const uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+                const uintptr_t first = start & ~(page - 1);
+                madvise(reinterpret_cast<void*>(first), start + segment.p_memsz - first, MADV_POPULATE_READ);
+            }
+            return 1;  // the program itself is reported first
+        },
+        nullptr);
+#endif
 }
 
 }  // namespace platform
