@@ -82,7 +82,10 @@ void mapProgramCode() {
             const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
             for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
                 const ElfW(Phdr)& segment = info->dlpi_phdr[i];
-                if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W) != 0) continue;
+                // Writable data is mapped for reading too: the pages only
+                // read are saved a trap, and a page written is copied on its
+                // first write as it would have been.
+                if (segment.p_type != PT_LOAD) continue;
                 const uintptr_t start = info->dlpi_addr + segment.p_vaddr;
                 const uintptr_t first = start & ~(page - 1);
                 madvise(reinterpret_cast<void*>(first), start + segment.p_memsz - first, MADV_POPULATE_READ);

@@ -44,11 +44,11 @@ enum class BuildTime { Clock, Fixed, Malformed };
 inline constexpr uint64_t kLatestBuildTime = UINT64_MAX / 1000;
 BuildTime fixedBuildTime(uint64_t* seconds);
 
-// Maps the pages of the program's code and constants that are not mapped
-// yet, one call for each segment, before a compilation runs. A compile runs
-// code from all over the program and reads its tables, and each page that
-// faulted in alone was a trap of its own: on a virtual machine the traps,
-// not the pages (already in memory, shared with every run), are what
+// Maps the pages of the program's code, constants and data that are not
+// mapped yet, one call for each segment, before a compilation runs. A
+// compile runs code from all over the program and reads its tables, and each
+// page that faulted in alone was a trap of its own: on a virtual machine the
+// traps, not the pages (already in memory, shared with every run), are what
 // costs. Not worth it for a run that only prints its usage. A kernel that
 // cannot do it leaves the pages to fault in as before.
 void mapProgramCode();
