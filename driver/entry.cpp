@@ -83,7 +83,7 @@ int runCompiler(int argc, const char16_t* const* argv) {
     if (!checkIncludePaths(options) || !checkWebRoot(options)) return 1;
     const bool compiles = (mode & 15) == kModeCompile || (mode & 15) == kModeExecutable;
     if (compiles && !checkBuildTime()) return 1;
-    if (compiles) platform::mapProgramCode();
+    if (compiles) platform::mapProgramPages();
     if (options.debuggable && options.noDebugInfo) {
         printToStdout("注意:-dbg 与 -nd  选项冲突, 不生成调试信息将无法调试, -nd选项将被忽略\n");
         options.noDebugInfo = 0;

@@ -75,7 +75,7 @@ BuildTime fixedBuildTime(uint64_t* seconds) {
     return BuildTime::Fixed;
 }
 
-void mapProgramCode() {
+void mapProgramPages() {
 #if defined(MADV_POPULATE_READ)
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void*) {

@@ -51,6 +51,6 @@ BuildTime fixedBuildTime(uint64_t* seconds);
 // traps, not the pages (already in memory, shared with every run), are what
 // costs. Not worth it for a run that only prints its usage. A kernel that
 // cannot do it leaves the pages to fault in as before.
-void mapProgramCode();
+void mapProgramPages();
 
 }  // namespace platform
